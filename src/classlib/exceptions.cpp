@@ -1,0 +1,13 @@
+#include "classlib/exceptions.h"
+
+#include "classlib/format.h"
+
+namespace marrowen {
+
+EFOpenError::EFOpenError(const std::string &fileName)
+    : EStreamError(Format("Cannot open file %s", {fileName})) {}
+
+EFCreateError::EFCreateError(const std::string &fileName)
+    : EStreamError(Format("Cannot create file %s", {fileName})) {}
+
+} // namespace marrowen
