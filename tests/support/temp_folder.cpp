@@ -1,0 +1,58 @@
+#include "support/temp_folder.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <stdlib.h>
+#include <vector>
+
+namespace marrowen::testing {
+
+TempFolder::TempFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "marrowen-XXXXXX").string();
+  if (!::mkdtemp(pattern.data()))
+    throw std::runtime_error("cannot make a temporary folder");
+  path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempFolder::file(std::string_view name) const {
+  return path_ + "/" + std::string(name);
+}
+
+std::string TempFolder::listing() const {
+  std::vector<std::string> names;
+  for (const auto &entry : std::filesystem::directory_iterator(path_))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  std::string result;
+  for (const auto &name : names)
+    result += (result.empty() ? "" : " ") + name;
+  return result;
+}
+
+void writeFile(const std::string &name, std::string_view bytes) {
+  std::ofstream out(name, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out)
+    throw std::runtime_error("cannot write " + name);
+}
+
+std::string readFile(const std::string &name) {
+  std::ifstream in(name, std::ios::binary);
+  if (!in)
+    throw std::runtime_error("cannot read " + name);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+bool fileExists(const std::string &name) { return std::filesystem::exists(name); }
+
+} // namespace marrowen::testing
