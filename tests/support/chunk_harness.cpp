@@ -60,6 +60,8 @@ std::vector<std::string> runFilesInChunks(const FilterFactory &make,
     head->closeFile();
   }
   head->endJob();
+  if (options.afterRun)
+    options.afterRun(*head);
   files.resize(inputs.size());
   return files;
 }
