@@ -77,7 +77,7 @@ bool writeAll(int fd, std::string_view data) {
 TMemIniFile::TMemIniFile(std::string fileName) : fileName_(std::move(fileName)) {
   std::error_code ec;
   auto status = std::filesystem::status(fileName_, ec);
-  if (ec && ec != std::errc::no_such_file_or_directory)
+  if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory)
     throw EFOpenError(fileName_);
   if (!std::filesystem::exists(status))
     return;
