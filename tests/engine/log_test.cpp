@@ -7,7 +7,6 @@
 
 #include <ctime>
 #include <filesystem>
-#include <regex>
 #include <thread>
 
 using namespace marrowen;
@@ -47,7 +46,16 @@ protected:
   std::vector<std::string> shown;
 };
 
-const std::regex stamp(R"(\d{4}-\d\d-\d\d,\d\d:\d\d:\d\d)");
+// "yyyy-mm-dd,hh:nn:ss"
+bool isStamp(std::string_view text) {
+  constexpr std::string_view shape = "0000-00-00,00:00:00";
+  if (text.size() != shape.size())
+    return false;
+  for (std::size_t i = 0; i < shape.size(); ++i)
+    if (shape[i] == '0' ? (text[i] < '0' || text[i] > '9') : text[i] != shape[i])
+      return false;
+  return true;
+}
 
 } // namespace
 
@@ -61,10 +69,10 @@ TEST_F(LogTest, NewLogStartsWithFiveHeaderLines) {
   EXPECT_EQ(lines[1], "");
   EXPECT_EQ(lines[2], "date,time,level,message");
   std::string when = lines[3].substr(0, 19);
-  EXPECT_TRUE(std::regex_match(when, stamp)) << when;
+  EXPECT_TRUE(isStamp(when)) << when;
   EXPECT_EQ(lines[3], when + ",Info,Log file started");
   EXPECT_EQ(lines[4], when + ",Info,Marrowen Pro");
-  EXPECT_TRUE(std::regex_match(lines[5].substr(0, 19), stamp));
+  EXPECT_TRUE(isStamp(lines[5].substr(0, 19)));
   EXPECT_EQ(lines[5].substr(19), ",Warning,a, \"quoted\" message");
   EXPECT_EQ(lines[6].substr(19), ",Error,x");
   EXPECT_TRUE(shown.empty());
@@ -179,9 +187,15 @@ TEST_F(LogTest, ThreadsShareOneLog) {
   auto lines = linesOf(readFile(dir.file("threads.log")));
   EXPECT_GE(lines.size(), static_cast<std::size_t>(threads * entries));
   EXPECT_FALSE(logManager().holds(dir.file("threads.log")));
-  for (const auto &line : lines)
-    if (line.find("entry") != std::string::npos)
-      EXPECT_TRUE(std::regex_match(line, std::regex(R"(.{19},Info,thread \d entry \d+)"))) << line;
+  std::size_t entryLines = 0;
+  for (const auto &line : lines) {
+    if (line.find(",Info,thread ") == std::string::npos)
+      continue;
+    ++entryLines;
+    EXPECT_TRUE(isStamp(line.substr(0, 19))) << line;
+    EXPECT_NE(line.find(" entry "), std::string::npos) << line;
+  }
+  EXPECT_EQ(entryLines, static_cast<std::size_t>(threads * entries));
 }
 
 TEST_F(LogTest, DefaultLogAppendsBesideTheProgram) {
