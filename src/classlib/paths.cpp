@@ -57,7 +57,7 @@ void overrideProgramFolder(std::string_view folder) {
 
 std::string writableDataFolder() {
   std::string base;
-  // The base directory specification ignores relative values.
+  // XDG ignores a relative $XDG_DATA_HOME.
   if (const char *xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') {
     base = xdg;
   } else {

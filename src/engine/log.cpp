@@ -72,9 +72,9 @@ std::string formatDateTime(std::string_view format, LogMoment moment) {
       i = close + 1;
       continue;
     }
+    bool letter = lower >= 'a' && lower <= 'z';
     std::size_t run = 1;
-    while (i + run < format.size() && (format[i + run] == c || format[i + run] == (c ^ 0x20)) &&
-           lower >= 'a' && lower <= 'z')
+    while (letter && i + run < format.size() && (format[i + run] | 0x20) == lower)
       ++run;
     switch (lower) {
     case 'y':
@@ -108,7 +108,7 @@ std::string formatDateTime(std::string_view format, LogMoment moment) {
     }
     if (lower == 'h')
       afterHour = true;
-    else if (lower >= 'a' && lower <= 'z' && lower != 'm')
+    else if (letter && lower != 'm')
       afterHour = false;
     i += run;
   }

@@ -35,11 +35,13 @@ TEST(Paths, ProgramFolderIsTheExecutablesUnlessOverridden) {
 TEST(Paths, DataFolderFollowsXdg) {
   const char *old = std::getenv("XDG_DATA_HOME");
   std::string saved = old ? old : "";
+  std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
   setenv("XDG_DATA_HOME", "/xdg/data", 1);
   EXPECT_EQ(writableDataFolder(), "/xdg/data/Marrowen/");
-  setenv("XDG_DATA_HOME", "relative", 1); // ignored, as the base directory rules say
+  setenv("XDG_DATA_HOME", "relative", 1); // relative: ignored
   setenv("HOME", "/home/someone", 1);
   EXPECT_EQ(writableDataFolder(), "/home/someone/.local/share/Marrowen/");
+  setenv("HOME", savedHome.c_str(), 1);
   if (old)
     setenv("XDG_DATA_HOME", saved.c_str(), 1);
   else

@@ -1,6 +1,7 @@
 #include "engine/log.h"
 
 #include "classlib/paths.h"
+#include "engine/messages.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -88,6 +89,19 @@ TEST(LogFormat, DateTimeAndLevels) {
   EXPECT_EQ(logLevelText(TLogLevel::Warning), "Warning");
   EXPECT_EQ(logLevelText(TLogLevel::Error), "Error");
   EXPECT_EQ(logLevelText(static_cast<TLogLevel>(3)), "**");
+}
+
+TEST_F(LogTest, TranslatedDateAndTimeFormats) {
+  setenv("TZ", "UTC", 1);
+  tzset();
+  writeFile(dir.file("lang.ini"),
+            "[global]\r\n1010=dd.MM.yy 'yy'\r\n1000=h:mm:s \"h\" zzz\r\n920=Fehler\r\n");
+  auto previous = installStringLoader(std::make_shared<TStringLoader>(dir.file("lang.ini")));
+  LogMoment moment = std::chrono::system_clock::from_time_t(1796627045);
+  EXPECT_EQ(formatLogDate(moment), "07.12.26 yy");
+  EXPECT_EQ(formatLogTime(moment), "7:04:5 h 000");
+  EXPECT_EQ(logLevelText(TLogLevel::Error), "Fehler");
+  installStringLoader(previous);
 }
 
 TEST_F(LogTest, BareAndFullNameShareOneLogClosedAfterLastRelease) {
