@@ -84,8 +84,9 @@ private:
   std::string writeError_;
 };
 
-// Makes `loader` the one that translate asks, and returns the one it replaces
-// (tests put the old one back; nothing is installed at start).
+// Makes `loader` the one that translate asks and returns the one it replaces;
+// an empty pointer uninstalls (tests put the old one back). Nothing is
+// installed at start, and translate then answers the default texts.
 std::shared_ptr<TStringLoader> installStringLoader(std::shared_ptr<TStringLoader> loader);
 std::shared_ptr<TStringLoader> installedStringLoader();
 
