@@ -2,9 +2,9 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "engine/clipboard.h"
 #include "engine/job.h"
 #include "engine/messages.h"
-#include "engine/standin_services.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -304,7 +304,7 @@ void TClipboardOutput::openFile(const std::string &) { TFilter::openFile("Clipbo
 
 void TClipboardOutput::endJob() {
   std::string text = text_.substr(0, text_.find('\0'));
-  runOnUserInterface([&] { setClipboardText(text); });
+  runOnUserInterface([&] { clipboard()->setText(text); });
   if (job())
     job()->logOutputFile("Clipboard", static_cast<std::int64_t>(text.size()));
   TFilter::endJob();
