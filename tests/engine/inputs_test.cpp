@@ -105,6 +105,25 @@ TEST(ReadLoop, AStreamErrorAbandonsOnlyItsInput) {
   EXPECT_EQ(folder.listing(), "a.txt b.txt");
 }
 
+TEST(ReadLoop, AStreamErrorInAppendModeKeepsWhatWasAppended) {
+  TempFolder folder;
+  testing::writeFile(folder.file("log.txt"), "before\n");
+  RecordingJob job;
+  ListInput input({{folder.file("log.txt"), std::string(20 * 4096, 'n')}});
+  auto probe = std::make_unique<ChunkProbe>();
+  probe->onChunk = [](std::size_t n) {
+    if (n == 10)
+      throw EStreamError("disk gone");
+  };
+  probe->setNext(std::make_unique<TFileOutput>(false, false, false, "", false, "", false, true));
+  input.setNext(std::move(probe));
+  input.attachJob(&job);
+  input.runInput();
+  // The write buffer goes out in blocks of more than 32767 bytes: eight chunks.
+  EXPECT_EQ(testing::readFile(folder.file("log.txt")), "before\n" + std::string(8 * 4096, 'n'));
+  EXPECT_EQ(folder.listing(), "log.txt");
+}
+
 TEST(ReadLoop, OtherExceptionsReachTheCallerWithoutLeavingATemporaryFile) {
   TempFolder folder;
   testing::writeFile(folder.file("a.txt"), "original");
