@@ -223,6 +223,15 @@ bool TFileOutput::processChunk(std::string &chunk) {
   return sendToNext(chunk);
 }
 
+bool TFileOutput::putLine(std::string_view line, std::string_view lineEnd) {
+  if (next())
+    return TFilter::putLine(line, lineEnd);
+  if (fd_ < 0 || !writeError_.empty())
+    return false;
+  writeBuffer_.append(line).append(lineEnd);
+  return writeBuffer_.size() <= writeThreshold || writeBuffer();
+}
+
 void TFileOutput::closeStream() {
   if (::close(fd_) != 0 && writeError_.empty())
     writeError_ = systemErrorText(errno);

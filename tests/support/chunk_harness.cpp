@@ -62,13 +62,15 @@ std::vector<std::string> runFilesInChunks(const FilterFactory &make,
   head->endJob();
   if (options.afterRun)
     options.afterRun(*head);
-  files.resize(inputs.size());
   return files;
 }
 
 std::string runInChunks(const FilterFactory &make, std::string_view input, std::size_t chunkSize,
                         const ChunkRunOptions &options) {
-  return runFilesInChunks(make, {std::string(input)}, chunkSize, options).front();
+  std::string all;
+  for (const auto &file : runFilesInChunks(make, {std::string(input)}, chunkSize, options))
+    all += file;
+  return all;
 }
 
 std::string printable(std::string_view bytes) {
