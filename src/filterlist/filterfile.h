@@ -45,7 +45,12 @@ public:
   void writeData(ComponentWriter &writer) const override;
   void readData(ComponentReader &reader) override;
 
-  bool operator==(const TVersion &other) const = default;
+  bool operator==(const TVersion &other) const {
+    return fileList == other.fileList && comments == other.comments &&
+           scratchPad == other.scratchPad && trialInput == other.trialInput &&
+           logEnabled == other.logEnabled && logFileName == other.logFileName &&
+           logAppend == other.logAppend && logLineThreshold == other.logLineThreshold;
+  }
 };
 
 // Every node class a filter file may name, with its defined property.
