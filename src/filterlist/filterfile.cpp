@@ -81,6 +81,16 @@ void TVersion::readData(ComponentReader &reader) {
 // ---------------------------------------------------------------------------
 // Node classes
 
+void writeNodeCommonPart(ComponentWriter &writer, bool enabled) { writer.writeBoolean(enabled); }
+
+bool readNodeCommonPart(ComponentReader &reader) {
+  if (reader.fileTypeRead() < 6)
+    reader.readString();
+  if (reader.fileTypeRead() < 18)
+    return true;
+  return reader.readBoolean();
+}
+
 void registerPlaceholderClasses(
     ClassRegistry &registry,
     std::function<std::unique_ptr<StreamableComponent>(const NodeClassName &)> makePlaceholder) {

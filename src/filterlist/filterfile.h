@@ -88,6 +88,17 @@ inline constexpr std::array<NodeClassName, 26> nodeClassNames{{
     {"TUnicodeMapObject", "UnicodeMapObject"},
 }};
 
+// The published property every node record stores before its defined
+// property, as a Boolean.
+inline constexpr std::string_view enabledPropertyName = "enabled";
+
+// The common part that every node's defined value begins with: the enabled flag.
+void writeNodeCommonPart(ComponentWriter &writer, bool enabled);
+// Reads the common part as the file type being read stored it: before type 6
+// a text came first (dropped); before type 18 there is no flag and the node
+// is enabled.
+bool readNodeCommonPart(ComponentReader &reader);
+
 // Registers, for every node class of the table not yet registered, a factory
 // that asks `makePlaceholder` for a stand-in, so that a file naming a class
 // whose node is not built yet still loads (and saves back unchanged when the

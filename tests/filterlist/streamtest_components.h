@@ -19,24 +19,17 @@ public:
   bool enabled = true;
 
   void writePublishedProperties(ComponentWriter &writer) const override {
-    writer.writeName("enabled");
+    writer.writeName(enabledPropertyName);
     writer.writeBoolean(enabled);
   }
   bool readPublishedProperty(std::string_view name, ComponentReader &reader) override {
-    if (!sameName(name, "enabled"))
+    if (!sameName(name, enabledPropertyName))
       return false;
     enabled = reader.readBoolean();
     return true;
   }
-  void writeData(ComponentWriter &writer) const override { writer.writeBoolean(enabled); }
-  void readData(ComponentReader &reader) override {
-    if (reader.fileTypeRead() < 6)
-      reader.readString();
-    if (reader.fileTypeRead() < 18)
-      enabled = true;
-    else
-      enabled = reader.readBoolean();
-  }
+  void writeData(ComponentWriter &writer) const override { writeNodeCommonPart(writer, enabled); }
+  void readData(ComponentReader &reader) override { enabled = readNodeCommonPart(reader); }
 };
 
 // The sort node's stored fields with their file-type gates.
