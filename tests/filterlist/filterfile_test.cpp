@@ -1,12 +1,11 @@
 #include "filterlist/filterfile.h"
 
 #include "filterlist/streamtest_components.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <random>
 
 using namespace marrowen;
 using namespace marrowen::testing;
@@ -88,31 +87,9 @@ TestFilterList sampleList() {
   return list;
 }
 
-class TempFolder {
-public:
-  TempFolder() {
-    std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() /
-            ("filterfile_test_" + std::to_string(rd()) + std::to_string(rd()));
-    std::filesystem::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string file(const std::string &n) const { return (path_ / n).string(); }
-  std::size_t entries() const {
-    return std::distance(std::filesystem::directory_iterator(path_),
-                         std::filesystem::directory_iterator());
-  }
-
-private:
-  std::filesystem::path path_;
-};
-
-std::string slurp(const std::string &fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+std::size_t entries(const TempFolder &folder) {
+  return std::distance(std::filesystem::directory_iterator(folder.path()),
+                       std::filesystem::directory_iterator());
 }
 
 } // namespace
@@ -371,10 +348,10 @@ TEST(FilterFileStorage, SafeWriteReplacesTheFileWhole) {
   std::filesystem::permissions(target, std::filesystem::perms::owner_read |
                                            std::filesystem::perms::owner_write);
   writeFileBytesSafely(target, "short");
-  EXPECT_EQ(slurp(target), "short");
+  EXPECT_EQ(readFile(target), "short");
   EXPECT_EQ(std::filesystem::status(target).permissions() & std::filesystem::perms::all,
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-  EXPECT_EQ(folder.entries(), 1u); // no temporary file left behind
+  EXPECT_EQ(entries(folder), 1u); // no temporary file left behind
 }
 
 TEST(FilterFileStorage, FailedWriteLeavesTheTargetAndNoTemporaryFile) {
@@ -384,8 +361,8 @@ TEST(FilterFileStorage, FailedWriteLeavesTheTargetAndNoTemporaryFile) {
   // A folder in the target's place cannot be replaced by the written file.
   const std::string target = folder.file("taken.fll");
   std::filesystem::create_directory(target);
-  { std::ofstream(folder.file("taken.fll/inside")) << "keep"; }
+  writeFile(folder.file("taken.fll/inside"), "keep");
   EXPECT_THROW(writeFileBytesSafely(target, "data"), EWriteError);
-  EXPECT_EQ(slurp(folder.file("taken.fll/inside")), "keep");
-  EXPECT_EQ(folder.entries(), 1u);
+  EXPECT_EQ(readFile(folder.file("taken.fll/inside")), "keep");
+  EXPECT_EQ(entries(folder), 1u);
 }
