@@ -1,6 +1,7 @@
 #include "filterlist/filterfile.h"
 
 #include "classlib/format.h"
+#include "classlib/program.h"
 #include "engine/messages.h"
 #include "filterlist/classregistry.h"
 
@@ -13,7 +14,6 @@ namespace marrowen {
 
 namespace {
 
-constexpr std::string_view programDisplayName = "Marrowen Pro";
 constexpr std::int32_t maxLevel = 32767;
 
 } // namespace
@@ -48,7 +48,7 @@ void TVersion::readData(ComponentReader &reader) {
     reader.warn(Format(translate(6790, "Warning: The filter being read is from a later version of "
                                        "%s. It may not load successfully (expecting file type <= "
                                        "%d, reading type: %d)"),
-                       {programDisplayName, currentFileType, type}));
+                       {program::displayName, currentFileType, type}));
 
   comments = type >= 4 ? reader.readString() : std::string();
   if (type >= 19) {
