@@ -114,11 +114,11 @@ int compareFolded(const std::array<unsigned char, 256> &map, std::string_view a,
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
-const std::array<unsigned char, 256> &asciiLowerMap() {
+const std::array<unsigned char, 256> &asciiUpperMap() {
   static const std::array<unsigned char, 256> map = [] {
     std::array<unsigned char, 256> m{};
     for (int c = 0; c < 256; ++c)
-      m[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+      m[c] = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c);
     return m;
   }();
   return map;
@@ -162,7 +162,7 @@ bool AnsiSameText(std::string_view a, std::string_view b) {
 int CompareStr(std::string_view a, std::string_view b) { return sign(a.compare(b)); }
 
 int CompareText(std::string_view a, std::string_view b) {
-  return compareFolded(asciiLowerMap(), a, b);
+  return compareFolded(asciiUpperMap(), a, b);
 }
 
 void setCollationLocale(std::string_view locale) {

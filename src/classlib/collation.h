@@ -22,7 +22,7 @@ bool AnsiSameText(std::string_view a, std::string_view b);
 
 // Byte order, the shorter text first when one begins the other.
 int CompareStr(std::string_view a, std::string_view b);
-// Byte order with only the ASCII letters A-Z folded to lower case.
+// Byte order with only the ASCII letters a-z folded to upper case.
 int CompareText(std::string_view a, std::string_view b);
 
 // The locale whose collation the Ansi comparisons use: an ICU or POSIX locale
