@@ -1,0 +1,121 @@
+#include "engine/shell.h"
+#include "support/scratch_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sys/stat.h>
+#include <thread>
+
+using namespace marrowen;
+using marrowen::testing::ScratchFolder;
+
+namespace {
+
+void makeScript(const std::string &file, const std::string &body) {
+  ScratchFolder::write(file, "#!/bin/sh\n" + body);
+  ::chmod(file.c_str(), 0755);
+}
+
+// A started program runs on its own; wait for the file it writes last.
+std::string waitForFile(const std::string &file) {
+  for (int i = 0; i < 1000 && !std::filesystem::exists(file); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return ScratchFolder::read(file);
+}
+
+std::string errorText() {
+  std::string text = "unchanged";
+  shellErrorText(text);
+  return text;
+}
+
+} // namespace
+
+TEST(Shell, SplitsParametersAsTheShellDoes) {
+  using Words = std::vector<std::string>;
+  const std::pair<const char *, Words> cases[] = {
+      {"", {}},
+      {"  a  b\tc ", {"a", "b", "c"}},
+      {"\"C:\\Program Files\\x\" /g", {"C:\\Program Files\\x", "/g"}},
+      {"'it''s' here", {"its", "here"}},
+      {"\"say \\\"hi\\\"\" \\$HOME", {"say \"hi\"", "$HOME"}},
+      {"a\\ b \"\" ''", {"a b", "", ""}},
+      {"pre\"fix suf\"fix", {"prefix suffix"}},
+      {"\"unterminated text", {"unterminated text"}},
+      {"$HOME *.txt", {"$HOME", "*.txt"}},
+  };
+  for (const auto &[text, words] : cases)
+    EXPECT_EQ(splitShellWords(text), words) << text;
+}
+
+TEST(Shell, MissingFilesAndFolders) {
+  ScratchFolder folder;
+  EXPECT_EQ(shellExecute(folder.file("missing.txt"), "", "", swShow), seErrFileNotFound);
+  EXPECT_EQ(errorText(), "The specified file was not found.");
+  EXPECT_EQ(shellExecute(folder.file("no/such/file.txt"), "", "", swShow), seErrPathNotFound);
+  EXPECT_EQ(errorText(), "The specified path was not found.");
+  EXPECT_EQ(shellExecute("ls", "", folder.file("no-folder"), swShow), seErrPathNotFound);
+  EXPECT_EQ(shellExecute("no-such-program-anywhere-42", "", "", swShow), seErrFileNotFound);
+  EXPECT_FALSE(shellOpen(""));
+}
+
+TEST(Shell, StartsProgramsWithTheirParametersWhole) {
+  ScratchFolder folder;
+  std::string script = folder.file("record.sh");
+  makeScript(script, "for a in \"$@\"; do printf '%s|' \"$a\"; done > args.tmp\n"
+                     "pwd >> args.tmp\nmv args.tmp args.txt\n");
+  // Well beyond the 255 bytes that the texts were once cut to.
+  std::string longWord(400, 'w');
+  EXPECT_TRUE(execFile(script, "one 'two words' " + longWord, folder.path().string(), swShow));
+  EXPECT_EQ(waitForFile(folder.file("args.txt")),
+            "one|two words|" + longWord + "|" + folder.path().string() + "\n");
+  EXPECT_EQ(errorText(), "unchanged") << "a success leaves the text as it was";
+
+  // A relative name is found in the working folder.
+  std::filesystem::remove(folder.file("args.txt"));
+  EXPECT_TRUE(execFile("record.sh", "x", folder.path().string(), swShow));
+  EXPECT_EQ(waitForFile(folder.file("args.txt")), "x|" + folder.path().string() + "\n");
+}
+
+TEST(Shell, DocumentsGoToTheOpener) {
+  ScratchFolder folder;
+  std::string document = folder.file("notes.txt");
+  ScratchFolder::write(document, "text");
+  std::string opener = folder.file("opener.sh");
+  struct Case {
+    int exitCode;
+    int result;
+    const char *text;
+  };
+  const Case cases[] = {
+      {0, shellSuccess, "unchanged"},
+      {3, seErrNoAssoc, "There is no application associated with the given filename extension."},
+      {4, seErrNoAssoc, "There is no application associated with the given filename extension."},
+      {2, seErrFileNotFound, "The specified file was not found."},
+      {1, seErrAssocIncomplete, "The filename association is incomplete or invalid."},
+  };
+  for (const Case &c : cases) {
+    makeScript(opener, "printf '%s' \"$1\" > " + folder.file("opened.txt") + "\nexit " +
+                           std::to_string(c.exitCode) + "\n");
+    setDocumentOpener(opener);
+    EXPECT_EQ(shellExecute(document, "", "", swShow), c.result) << c.exitCode;
+    EXPECT_EQ(errorText(), c.text);
+    EXPECT_EQ(ScratchFolder::read(folder.file("opened.txt")), document);
+  }
+  makeScript(opener, "printf '%s' \"$1\" > " + folder.file("opened.txt") + "\n");
+  EXPECT_TRUE(shellOpen("https://example.org/page?q=1"));
+  EXPECT_EQ(ScratchFolder::read(folder.file("opened.txt")), "https://example.org/page?q=1");
+
+  setDocumentOpener(folder.file("no-opener"));
+  EXPECT_EQ(shellExecute(document, "", "", swShow), seErrNoAssoc);
+  setDocumentOpener("xdg-open");
+}
+
+TEST(Shell, ErrorTextLeavesUnknownCodesAlone) {
+  ScratchFolder folder;
+  makeScript(folder.file("ok.sh"), "exit 0\n");
+  EXPECT_EQ(shellExecute(folder.file("ok.sh"), "", "", swShow), shellSuccess);
+  EXPECT_EQ(lastShellResult(), 42);
+  EXPECT_EQ(errorText(), "unchanged");
+}
