@@ -2,6 +2,7 @@
 
 #include "classlib/codepage.h"
 #include "classlib/format.h"
+#include "classlib/program.h"
 #include "classlib/stringlist.h"
 
 #include <algorithm>
@@ -581,7 +582,7 @@ std::filesystem::path SettingsStore::defaultPath() {
     }
     base = std::filesystem::path(home && *home ? home : ".") / ".config";
   }
-  return base / "Ostrevan" / "Marrowen" / "settings.ini";
+  return base / program::companyName / program::productName / "settings.ini";
 }
 
 void SettingsStore::setFile(std::filesystem::path file) {

@@ -8,9 +8,6 @@
 
 namespace marrowen {
 
-// The program's settings key under the current user.
-inline constexpr const char *settingsKey = "SOFTWARE\\Ostrevan\\Marrowen";
-
 // The value `name` of the key open in `key`; `def` when the key holds no
 // such value or holds one of another type. Never raise.
 std::int32_t readInteger(TRegistry &key, std::string_view name, std::int32_t def);

@@ -1,44 +1,12 @@
 #include "engine/utilities.h"
 
-#include <climits>
-#include <vector>
+#include "classlib/paths.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 namespace marrowen {
 
-namespace {
-
-// The folder of the executable, from the kernel's link to it; the current
-// folder when that link cannot be read.
-std::string runningProgramFolder() {
-  std::vector<char> buffer(PATH_MAX);
-  for (;;) {
-    ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (n < 0)
-      break;
-    if (static_cast<std::size_t>(n) < buffer.size()) {
-      std::string path(buffer.data(), static_cast<std::size_t>(n));
-      std::size_t slash = path.rfind('/');
-      if (slash == std::string::npos)
-        break;
-      return path.substr(0, slash + 1);
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-  std::vector<char> cwd(PATH_MAX);
-  if (::getcwd(cwd.data(), cwd.size())) {
-    std::string folder = cwd.data();
-    IncludeTrailingBackslash(folder);
-    return folder;
-  }
-  return std::string();
-}
-
-} // namespace
-
-void getProgramFolder(std::string &folder) { folder = runningProgramFolder(); }
+void getProgramFolder(std::string &folder) { folder = programFolder(); }
 
 void IncludeTrailingBackslash(std::string &folder) {
   if (!folder.empty() && folder.back() != '/')

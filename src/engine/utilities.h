@@ -7,7 +7,7 @@
 
 namespace marrowen {
 
-// The folder of the running program, with a trailing "/".
+// The folder of the running program (programFolder), with a trailing "/".
 void getProgramFolder(std::string &folder);
 
 // Appends "/" unless the name already ends in one. An empty name stays empty:

@@ -1,14 +1,18 @@
 #include "classlib/registry.h"
 #include "classlib/stringlist.h"
-#include "support/scratch_folder.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <sys/stat.h>
 #include <thread>
 
 using namespace marrowen;
-using marrowen::testing::ScratchFolder;
+using marrowen::testing::readFile;
+using marrowen::testing::TempFolder;
+using marrowen::testing::writeFile;
 
 namespace {
 
@@ -32,7 +36,7 @@ ino_t inodeOf(const std::string &file) {
 } // namespace
 
 TEST(SettingsStore, KeysAndNamesIgnoreCase) {
-  ScratchFolder folder;
+  TempFolder folder;
   SettingsStore store(folder.file("settings.ini"));
   EXPECT_TRUE(store.writeString(key, "soundFile", "ding.wav"));
   EXPECT_EQ(store.readString("Software\\Ostrevan\\Marrowen", "SOUNDFILE", ""), "ding.wav");
@@ -42,14 +46,14 @@ TEST(SettingsStore, KeysAndNamesIgnoreCase) {
   EXPECT_TRUE(store.writeString("Software\\ostrevan\\MARROWEN", "SoundFile", "bell.wav"));
   EXPECT_EQ(store.subKeyNames("software"), std::vector<std::string>{"Ostrevan"});
   EXPECT_EQ(store.valueNames(key), std::vector<std::string>{"soundFile"});
-  std::string text = ScratchFolder::read(folder.file("settings.ini"));
+  std::string text = readFile(folder.file("settings.ini"));
   EXPECT_NE(text.find("[SOFTWARE\\Ostrevan\\Marrowen]\n\"soundFile\"=\"bell.wav\"\n"),
             std::string::npos)
       << text;
 }
 
 TEST(SettingsStore, DefaultsForAbsentValuesAndOtherTypes) {
-  ScratchFolder folder;
+  TempFolder folder;
   SettingsStore store(folder.file("settings.ini"));
   EXPECT_EQ(store.readString(key, "editor", "notepad.exe"), "notepad.exe");
   EXPECT_EQ(store.readInteger(key, "currentTip", 0), 0);
@@ -64,7 +68,7 @@ TEST(SettingsStore, DefaultsForAbsentValuesAndOtherTypes) {
 }
 
 TEST(SettingsStore, EveryKindOfValueSurvivesTheFile) {
-  ScratchFolder folder;
+  TempFolder folder;
   std::string file = folder.file("settings.ini");
   std::string allBytes;
   for (int b = 0; b < 256; ++b)
@@ -101,7 +105,7 @@ TEST(SettingsStore, EveryKindOfValueSurvivesTheFile) {
 }
 
 TEST(SettingsStore, DeletingValuesAndKeys) {
-  ScratchFolder folder;
+  TempFolder folder;
   std::string file = folder.file("settings.ini");
   SettingsStore store(file);
   store.writeString("Software\\A\\ShellFilters\\1", "Name", "one");
@@ -122,17 +126,17 @@ TEST(SettingsStore, DeletingValuesAndKeys) {
 }
 
 TEST(SettingsStore, AWriteReplacesTheFileThroughARename) {
-  ScratchFolder folder;
+  TempFolder folder;
   std::string file = folder.file("settings.ini");
   SettingsStore store(file);
   store.writeInteger(key, "currentTip", 1);
   ino_t first = inodeOf(file);
   ASSERT_NE(first, 0u);
   // Hold the old file open: a rename leaves it whole, a rewrite would not.
-  std::string before = ScratchFolder::read(file);
+  std::string before = readFile(file);
   store.writeInteger(key, "currentTip", 2);
   EXPECT_NE(inodeOf(file), first) << "the new store is a new file renamed over the old";
-  EXPECT_NE(ScratchFolder::read(file), before);
+  EXPECT_NE(readFile(file), before);
   std::vector<std::string> names;
   for (const auto &entry : std::filesystem::directory_iterator(folder.path()))
     names.push_back(entry.path().filename().string());
@@ -158,11 +162,11 @@ TEST(SettingsStore, ADamagedFileIsReadAsFarAsItIsValid) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     Reports reports;
-    ScratchFolder folder;
+    TempFolder folder;
     std::string file = folder.file("settings.ini");
     std::string text = "; comment\r\n[Software\\Ostrevan\\Marrowen]\r\n\"a\"=dword:00000001\n" +
                        c.damage + "\"c\"=\"three\"\n[Software\\Later]\n\"d\"=\"four\"\n";
-    ScratchFolder::write(file, text);
+    writeFile(file, text);
     SettingsStore store(file);
     EXPECT_EQ(store.readInteger(key, "a", 0), 1);
     EXPECT_EQ(store.readString(key, "c", "absent"), "absent");
@@ -170,7 +174,7 @@ TEST(SettingsStore, ADamagedFileIsReadAsFarAsItIsValid) {
     ASSERT_EQ(reports.messages.size(), 1u) << "reported once";
     EXPECT_NE(reports.messages[0].find(file), std::string::npos);
     EXPECT_NE(reports.messages[0].find("line 4"), std::string::npos) << reports.messages[0];
-    EXPECT_EQ(ScratchFolder::read(file + ".damaged"), text) << "the damaged file is kept";
+    EXPECT_EQ(readFile(file + ".damaged"), text) << "the damaged file is kept";
     // The store goes on working and its next save is clean.
     EXPECT_TRUE(store.writeString(key, "e", "five"));
     SettingsStore again(file);
@@ -182,21 +186,21 @@ TEST(SettingsStore, ADamagedFileIsReadAsFarAsItIsValid) {
 
 TEST(SettingsStore, AFailedSaveKeepsTheValueAndIsReportedOnce) {
   Reports reports;
-  ScratchFolder folder;
+  TempFolder folder;
   // A file where the store's folder should be: nothing can be saved there.
-  ScratchFolder::write(folder.file("blocked"), "not a folder");
+  writeFile(folder.file("blocked"), "not a folder");
   SettingsStore store(folder.file("blocked/settings.ini"));
   EXPECT_FALSE(store.writeString(key, "Language", "Deutsch"));
   EXPECT_FALSE(store.writeInteger(key, "currentTip", 4));
   EXPECT_EQ(store.readString(key, "language", ""), "Deutsch");
   EXPECT_EQ(store.readInteger(key, "currentTip", 0), 4);
   EXPECT_EQ(reports.messages.size(), 1u);
-  EXPECT_EQ(ScratchFolder::read(folder.file("blocked")), "not a folder");
+  EXPECT_EQ(readFile(folder.file("blocked")), "not a folder");
 }
 
 TEST(SettingsStore, AnUnreadableFileIsNeverOverwritten) {
   Reports reports;
-  ScratchFolder folder;
+  TempFolder folder;
   std::filesystem::create_directory(folder.file("settings.ini"));
   SettingsStore store(folder.file("settings.ini"));
   EXPECT_EQ(store.readString(key, "editor", "vi"), "vi");
@@ -207,7 +211,7 @@ TEST(SettingsStore, AnUnreadableFileIsNeverOverwritten) {
 }
 
 TEST(SettingsStore, ChangesByAnotherProcessAreSeen) {
-  ScratchFolder folder;
+  TempFolder folder;
   std::string file = folder.file("settings.ini");
   SettingsStore mine(file);
   SettingsStore theirs(file); // stands for another running copy of the program
@@ -221,7 +225,7 @@ TEST(SettingsStore, ChangesByAnotherProcessAreSeen) {
 }
 
 TEST(SettingsStore, BatchedWritesSaveOnce) {
-  ScratchFolder folder;
+  TempFolder folder;
   std::string file = folder.file("settings.ini");
   SettingsStore store(file);
   {
@@ -236,7 +240,7 @@ TEST(SettingsStore, BatchedWritesSaveOnce) {
 }
 
 TEST(SettingsStore, ThreadsWriteAndReadTogether) {
-  ScratchFolder folder;
+  TempFolder folder;
   std::string file = folder.file("settings.ini");
   SettingsStore store(file);
   std::vector<std::thread> threads;
@@ -270,7 +274,7 @@ TEST(SettingsStore, DefaultPathFollowsXdgConfigHome) {
 }
 
 TEST(Registry, OpenKeyAndReadLikeTheClassLibrary) {
-  ScratchFolder folder;
+  TempFolder folder;
   SettingsStore store(folder.file("settings.ini"));
   TRegistry reg(store);
   EXPECT_FALSE(reg.OpenKey(key, false));

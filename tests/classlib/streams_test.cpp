@@ -1,11 +1,15 @@
 #include "classlib/exceptions.h"
 #include "classlib/streams.h"
-#include "support/scratch_folder.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace marrowen;
-using marrowen::testing::ScratchFolder;
+using marrowen::testing::readFile;
+using marrowen::testing::TempFolder;
+using marrowen::testing::writeFile;
 
 namespace {
 
@@ -21,7 +25,7 @@ template <class Op> std::string errorOf(Op op) {
 } // namespace
 
 TEST(FileStream, WriteSeekReadBack) {
-  ScratchFolder folder;
+  TempFolder folder;
   std::string name = folder.file("data.bin");
   {
     TFileStream out(name, TFileMode::fmCreate);
@@ -41,9 +45,9 @@ TEST(FileStream, WriteSeekReadBack) {
 }
 
 TEST(FileStream, ShortReadRaises) {
-  ScratchFolder folder;
+  TempFolder folder;
   std::string name = folder.file("short.bin");
-  ScratchFolder::write(name, "abc");
+  writeFile(name, "abc");
   TFileStream in(name, TFileMode::fmOpenRead);
   char buffer[4];
   EXPECT_EQ(errorOf([&] { in.ReadBuffer(buffer, 4); }), "Stream read error");
@@ -53,9 +57,9 @@ TEST(FileStream, ShortReadRaises) {
 }
 
 TEST(FileStream, FailedWritesRaise) {
-  ScratchFolder folder;
+  TempFolder folder;
   std::string name = folder.file("ro.bin");
-  ScratchFolder::write(name, "abc");
+  writeFile(name, "abc");
   TFileStream readOnly(name, TFileMode::fmOpenRead);
   EXPECT_EQ(errorOf([&] { readOnly.WriteBuffer("x", 1); }), "Stream write error");
   // A full device: nothing of the block may pass for written.
@@ -64,7 +68,7 @@ TEST(FileStream, FailedWritesRaise) {
 }
 
 TEST(FileStream, OpenAndCreateErrorsNameTheFile) {
-  ScratchFolder folder;
+  TempFolder folder;
   std::string missing = folder.file("missing.txt");
   std::string noFolder = folder.file("none/new.txt");
   EXPECT_EQ(errorOf([&] { TFileStream s(missing, TFileMode::fmOpenRead); }),
@@ -74,13 +78,13 @@ TEST(FileStream, OpenAndCreateErrorsNameTheFile) {
   EXPECT_EQ(errorOf([&] { TFileStream s(noFolder, TFileMode::fmCreate); }),
             "Cannot create file " + noFolder);
   // A folder opens on Linux, but it is not a file to read.
-  EXPECT_EQ(errorOf([&] { TFileStream s(folder.path().string(), TFileMode::fmOpenRead); }),
-            "Cannot open file " + folder.path().string());
+  EXPECT_EQ(errorOf([&] { TFileStream s(folder.path(), TFileMode::fmOpenRead); }),
+            "Cannot open file " + folder.path());
   EXPECT_THROW(TFileStream(missing, TFileMode::fmOpenRead), EStreamError);
 }
 
 TEST(FileStream, SizesAndPositionsBeyondFourGigabytes) {
-  ScratchFolder folder;
+  TempFolder folder;
   TFileStream s(folder.file("sparse.bin"), TFileMode::fmCreate);
   const std::int64_t big = (std::int64_t{5} << 30) + 3;
   s.SetSize(big);
@@ -113,7 +117,7 @@ TEST(MemoryStream, ReadsWritesAndSeeks) {
 }
 
 TEST(MemoryStream, CopiesToAndFromFiles) {
-  ScratchFolder folder;
+  TempFolder folder;
   std::string name = folder.file("copy.bin");
   std::string bytes;
   for (int i = 0; i < 200000; ++i)

@@ -1,14 +1,18 @@
 #include "classlib/collation.h"
 #include "classlib/stringlist.h"
-#include "support/scratch_folder.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <random>
 
 using namespace marrowen;
 using namespace std::string_literals;
-using marrowen::testing::ScratchFolder;
+using marrowen::testing::readFile;
+using marrowen::testing::TempFolder;
+using marrowen::testing::writeFile;
 
 namespace {
 
@@ -284,14 +288,14 @@ TEST(StringList, SortOfManyLinesInAdverseOrders) {
 }
 
 TEST(StringList, FilesHoldTheBytesOfText) {
-  ScratchFolder folder;
+  TempFolder folder;
   std::string file = folder.file("lines.txt");
-  ScratchFolder::write(file, "one\r\ntw\0o\nthree\r\xff"s);
+  writeFile(file, "one\r\ntw\0o\nthree\r\xff"s);
   TStringList list;
   list.LoadFromFile(file);
   EXPECT_EQ(lines(list), (Lines{"one", std::string("tw\0o", 4), "three", "\xff"}));
   list.SaveToFile(file);
-  EXPECT_EQ(ScratchFolder::read(file), "one\r\ntw\0o\r\nthree\r\n\xff\r\n"s);
+  EXPECT_EQ(readFile(file), "one\r\ntw\0o\r\nthree\r\n\xff\r\n"s);
 
   try {
     list.LoadFromFile(folder.file("missing.txt"));

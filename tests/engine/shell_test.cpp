@@ -1,19 +1,23 @@
 #include "engine/shell.h"
-#include "support/scratch_folder.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <chrono>
 #include <sys/stat.h>
 #include <thread>
 
 using namespace marrowen;
-using marrowen::testing::ScratchFolder;
+using marrowen::testing::readFile;
+using marrowen::testing::TempFolder;
+using marrowen::testing::writeFile;
 
 namespace {
 
 void makeScript(const std::string &file, const std::string &body) {
-  ScratchFolder::write(file, "#!/bin/sh\n" + body);
+  writeFile(file, "#!/bin/sh\n" + body);
   ::chmod(file.c_str(), 0755);
 }
 
@@ -21,7 +25,7 @@ void makeScript(const std::string &file, const std::string &body) {
 std::string waitForFile(const std::string &file) {
   for (int i = 0; i < 1000 && !std::filesystem::exists(file); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return ScratchFolder::read(file);
+  return readFile(file);
 }
 
 std::string errorText() {
@@ -50,7 +54,7 @@ TEST(Shell, SplitsParametersAsTheShellDoes) {
 }
 
 TEST(Shell, MissingFilesAndFolders) {
-  ScratchFolder folder;
+  TempFolder folder;
   EXPECT_EQ(shellExecute(folder.file("missing.txt"), "", "", swShow), seErrFileNotFound);
   EXPECT_EQ(errorText(), "The specified file was not found.");
   EXPECT_EQ(shellExecute(folder.file("no/such/file.txt"), "", "", swShow), seErrPathNotFound);
@@ -61,27 +65,27 @@ TEST(Shell, MissingFilesAndFolders) {
 }
 
 TEST(Shell, StartsProgramsWithTheirParametersWhole) {
-  ScratchFolder folder;
+  TempFolder folder;
+  const std::string dir = folder.path().substr(0, folder.path().size() - 1); // as pwd shows it
   std::string script = folder.file("record.sh");
   makeScript(script, "for a in \"$@\"; do printf '%s|' \"$a\"; done > args.tmp\n"
                      "pwd >> args.tmp\nmv args.tmp args.txt\n");
   // Well beyond the 255 bytes that the texts were once cut to.
   std::string longWord(400, 'w');
-  EXPECT_TRUE(execFile(script, "one 'two words' " + longWord, folder.path().string(), swShow));
-  EXPECT_EQ(waitForFile(folder.file("args.txt")),
-            "one|two words|" + longWord + "|" + folder.path().string() + "\n");
+  EXPECT_TRUE(execFile(script, "one 'two words' " + longWord, dir, swShow));
+  EXPECT_EQ(waitForFile(folder.file("args.txt")), "one|two words|" + longWord + "|" + dir + "\n");
   EXPECT_EQ(errorText(), "unchanged") << "a success leaves the text as it was";
 
   // A relative name is found in the working folder.
   std::filesystem::remove(folder.file("args.txt"));
-  EXPECT_TRUE(execFile("record.sh", "x", folder.path().string(), swShow));
-  EXPECT_EQ(waitForFile(folder.file("args.txt")), "x|" + folder.path().string() + "\n");
+  EXPECT_TRUE(execFile("record.sh", "x", dir, swShow));
+  EXPECT_EQ(waitForFile(folder.file("args.txt")), "x|" + dir + "\n");
 }
 
 TEST(Shell, DocumentsGoToTheOpener) {
-  ScratchFolder folder;
+  TempFolder folder;
   std::string document = folder.file("notes.txt");
-  ScratchFolder::write(document, "text");
+  writeFile(document, "text");
   std::string opener = folder.file("opener.sh");
   struct Case {
     int exitCode;
@@ -101,11 +105,11 @@ TEST(Shell, DocumentsGoToTheOpener) {
     setDocumentOpener(opener);
     EXPECT_EQ(shellExecute(document, "", "", swShow), c.result) << c.exitCode;
     EXPECT_EQ(errorText(), c.text);
-    EXPECT_EQ(ScratchFolder::read(folder.file("opened.txt")), document);
+    EXPECT_EQ(readFile(folder.file("opened.txt")), document);
   }
   makeScript(opener, "printf '%s' \"$1\" > " + folder.file("opened.txt") + "\n");
   EXPECT_TRUE(shellOpen("https://example.org/page?q=1"));
-  EXPECT_EQ(ScratchFolder::read(folder.file("opened.txt")), "https://example.org/page?q=1");
+  EXPECT_EQ(readFile(folder.file("opened.txt")), "https://example.org/page?q=1");
 
   setDocumentOpener(folder.file("no-opener"));
   EXPECT_EQ(shellExecute(document, "", "", swShow), seErrNoAssoc);
@@ -113,7 +117,7 @@ TEST(Shell, DocumentsGoToTheOpener) {
 }
 
 TEST(Shell, ErrorTextLeavesUnknownCodesAlone) {
-  ScratchFolder folder;
+  TempFolder folder;
   makeScript(folder.file("ok.sh"), "exit 0\n");
   EXPECT_EQ(shellExecute(folder.file("ok.sh"), "", "", swShow), shellSuccess);
   EXPECT_EQ(lastShellResult(), 42);

@@ -1,13 +1,15 @@
+#include "classlib/paths.h"
+#include "classlib/program.h"
 #include "engine/registryhelpers.h"
 #include "engine/utilities.h"
-#include "support/scratch_folder.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 using namespace marrowen;
-using marrowen::testing::ScratchFolder;
+using marrowen::testing::readFile;
+using marrowen::testing::TempFolder;
+using marrowen::testing::writeFile;
 
 TEST(Utilities, TrailingSeparator) {
   const std::pair<std::string, std::string> cases[] = {
@@ -41,23 +43,19 @@ TEST(Utilities, LongNamesAreTheNamesAsWritten) {
   EXPECT_EQ(result, "/data/*/more/file.txt");
 }
 
-TEST(Utilities, ProgramFolderIsTheFolderOfTheExecutable) {
+TEST(Utilities, ProgramFolderEndsWithASeparator) {
   std::string folder;
   getProgramFolder(folder);
   ASSERT_FALSE(folder.empty());
   EXPECT_EQ(folder.back(), '/');
-  char exe[4096];
-  ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-  ASSERT_GT(n, 0);
-  std::string path(exe, static_cast<std::size_t>(n));
-  EXPECT_EQ(path.substr(0, path.rfind('/') + 1), folder);
+  EXPECT_EQ(folder, programFolder());
   EXPECT_EQ(getApplicationFolder(), folder);
 }
 
 TEST(SequentiallyScannedStream, ReadsAnExistingFileOnly) {
-  ScratchFolder folder;
+  TempFolder folder;
   std::string name = folder.file("input.txt");
-  ScratchFolder::write(name, "line 1\nline 2\n");
+  writeFile(name, "line 1\nline 2\n");
   TSequentiallyScannedStream in(name);
   EXPECT_EQ(in.ReadAll(), "line 1\nline 2\n");
   EXPECT_THROW(in.WriteBuffer("x", 1), EStreamError);
@@ -71,10 +69,10 @@ TEST(SequentiallyScannedStream, ReadsAnExistingFileOnly) {
 }
 
 TEST(RegistryReaders, DefaultsForAbsentValuesAndRegistryErrors) {
-  ScratchFolder folder;
+  TempFolder folder;
   SettingsStore store(folder.file("settings.ini"));
   TRegistry reg(store);
-  ASSERT_TRUE(reg.OpenKey(settingsKey, true));
+  ASSERT_TRUE(reg.OpenKey(program::registryKey, true));
   EXPECT_EQ(readString(reg, "soundFile", "sound.wav"), "sound.wav");
   EXPECT_EQ(readInteger(reg, "FileHistoryEntries", 9), 9);
   EXPECT_TRUE(readBool(reg, "showWizard", true));
