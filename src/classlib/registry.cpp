@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <system_error>
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -63,10 +64,14 @@ SettingsStore::Reporter reporter; // guarded by reporterMutex; empty means stder
 void deliver(const std::vector<std::string> &messages) {
   if (messages.empty())
     return;
-  std::lock_guard lock(reporterMutex);
+  SettingsStore::Reporter report;
+  {
+    std::lock_guard lock(reporterMutex);
+    report = reporter;
+  }
   for (const std::string &m : messages) {
-    if (reporter)
-      reporter(m);
+    if (report)
+      report(m);
     else
       std::cerr << m << '\n';
   }
@@ -321,7 +326,7 @@ struct SettingsStore::Impl {
         unreadableReported = true;
         reports.push_back(Format("The settings file %s cannot be read: %s. Settings are not "
                                  "saved to it.",
-                                 {file.string(), std::strerror(error)}));
+                                 {file.string(), std::generic_category().message(error)}));
       }
       return;
     }
@@ -537,7 +542,7 @@ struct SettingsStore::Impl {
         saveFailureReported = true;
         reports.push_back(Format("The settings could not be saved to %s: %s. Changes are kept "
                                  "until the program ends.",
-                                 {file.string(), std::strerror(error)}));
+                                 {file.string(), std::generic_category().message(error)}));
       }
       return false;
     }

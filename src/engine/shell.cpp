@@ -219,6 +219,10 @@ int launch(std::string_view fileText, std::string_view parameters, std::string_v
     argv.push_back(std::move(word));
   pid_t pid;
   int error = spawn(argv, folder, false, pid);
+  // Executable permission on a file that is no program (common on shared
+  // drives): it is a document after all.
+  if (error == ENOEXEC)
+    return openDocument(path, folder);
   if (error != 0)
     return resultOfErrno(error);
   watch(pid);
