@@ -3,10 +3,13 @@
 #include "classlib/codepage.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include <unicode/ucol.h>
 
@@ -48,7 +51,21 @@ struct ThreadCollators {
   unsigned generation = 0;
   CollatorPtr withCase;
   CollatorPtr withoutCase;
-  std::u16string left, right;
+  std::vector<char16_t> left, right;
+  // Whether the code page leaves the ASCII bytes as they are, so that ASCII
+  // text can go to the collation without decoding (as UTF-8).
+  std::shared_ptr<const CodePage> checkedPage;
+  bool asciiIdentity = false;
+
+  bool keepsAscii(const std::shared_ptr<const CodePage> &cp) {
+    if (cp != checkedPage) {
+      asciiIdentity = true;
+      for (int c = 0; c < 128; ++c)
+        asciiIdentity = asciiIdentity && cp->toUnicode(static_cast<unsigned char>(c)) == c;
+      checkedPage = cp;
+    }
+    return asciiIdentity;
+  }
 
   void refresh() {
     unsigned current = localeGeneration.load(std::memory_order_acquire);
@@ -83,22 +100,50 @@ ThreadCollators &threadCollators() {
   return collators;
 }
 
-void decode(const CodePage &cp, std::string_view bytes, std::u16string &out) {
-  out.resize(bytes.size());
+const char16_t *decode(const CodePage &cp, std::string_view bytes, std::vector<char16_t> &out) {
+  if (out.size() < bytes.size())
+    out.resize(bytes.size());
+  char16_t *p = out.data();
   for (std::size_t i = 0; i < bytes.size(); ++i)
-    out[i] = cp.toUnicode(static_cast<unsigned char>(bytes[i]));
+    p[i] = cp.toUnicode(static_cast<unsigned char>(bytes[i]));
+  return p;
+}
+
+bool isAscii(std::string_view s) {
+  std::size_t i = 0;
+  for (; i + 8 <= s.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, s.data() + i, 8);
+    if (word & 0x8080808080808080ULL)
+      return false;
+  }
+  for (; i < s.size(); ++i)
+    if (static_cast<unsigned char>(s[i]) >= 0x80)
+      return false;
+  return true;
 }
 
 int sign(int v) { return (v > 0) - (v < 0); }
 
-int collate(UCollator *collator, ThreadCollators &tc, const CodePage &cp, std::string_view a,
-            std::string_view b) {
-  decode(cp, a, tc.left);
-  decode(cp, b, tc.right);
-  UCollationResult r = ucol_strcoll(collator, reinterpret_cast<const UChar *>(tc.left.data()),
-                                    static_cast<int32_t>(tc.left.size()),
-                                    reinterpret_cast<const UChar *>(tc.right.data()),
-                                    static_cast<int32_t>(tc.right.size()));
+int collate(UCollator *collator, ThreadCollators &tc, const std::shared_ptr<const CodePage> &cp,
+            std::string_view a, std::string_view b) {
+  constexpr std::size_t limit = std::numeric_limits<int32_t>::max();
+  if (a.size() > limit || b.size() > limit)
+    return 0; // beyond what the collation takes: the callers fall back to bytes
+  UCollationResult r;
+  auto la = static_cast<int32_t>(a.size());
+  auto lb = static_cast<int32_t>(b.size());
+  if (tc.keepsAscii(cp) && isAscii(a) && isAscii(b)) {
+    UErrorCode status = U_ZERO_ERROR;
+    r = ucol_strcollUTF8(collator, a.data(), la, b.data(), lb, &status);
+    if (U_FAILURE(status))
+      return 0;
+  } else {
+    const char16_t *ua = decode(*cp, a, tc.left);
+    const char16_t *ub = decode(*cp, b, tc.right);
+    r = ucol_strcoll(collator, reinterpret_cast<const UChar *>(ua), la,
+                     reinterpret_cast<const UChar *>(ub), lb);
+  }
   return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
 }
 
@@ -132,7 +177,7 @@ int AnsiCompareStr(std::string_view a, std::string_view b) {
   auto cp = systemCodePage();
   ThreadCollators &tc = threadCollators();
   if (tc.withCase) {
-    int r = collate(tc.withCase.get(), tc, *cp, a, b);
+    int r = collate(tc.withCase.get(), tc, cp, a, b);
     if (r != 0)
       return r;
   }
@@ -146,7 +191,7 @@ int AnsiCompareText(std::string_view a, std::string_view b) {
     return 0;
   ThreadCollators &tc = threadCollators();
   if (tc.withoutCase) {
-    int r = collate(tc.withoutCase.get(), tc, *cp, a, b);
+    int r = collate(tc.withoutCase.get(), tc, cp, a, b);
     if (r != 0)
       return r;
   }

@@ -184,8 +184,6 @@ int launch(std::string_view fileText, std::string_view parameters, std::string_v
     return seErrFileNotFound;
   if (!folder.empty() && !isDirectory(folder))
     return seErrPathNotFound;
-  if (isUrl(file))
-    return openDocument(file, folder);
 
   std::string path;
   if (file.front() == '/' || folder.empty())
@@ -194,6 +192,9 @@ int launch(std::string_view fileText, std::string_view parameters, std::string_v
     path = folder + (folder.back() == '/' ? "" : "/") + file;
   bool hasSlash = file.find('/') != std::string::npos;
   if (!exists(path)) {
+    // A file of that name wins over a URL: "notes:v2.txt" may be either.
+    if (isUrl(file))
+      return openDocument(file, folder);
     if (!hasSlash) {
       path = searchPath(file);
       if (path.empty())
