@@ -8,10 +8,7 @@ namespace marrowen {
 
 void getProgramFolder(std::string &folder) { folder = programFolder(); }
 
-void IncludeTrailingBackslash(std::string &folder) {
-  if (!folder.empty() && folder.back() != '/')
-    folder += '/';
-}
+void IncludeTrailingBackslash(std::string &folder) { folder = includeTrailingSeparator(folder); }
 
 bool hasWildcards(std::string_view path) {
   return path.find_first_of("*?") != std::string_view::npos;
