@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -176,6 +177,33 @@ std::string_view trimLeft(std::string_view s) {
     s.remove_prefix(1);
   return s;
 }
+
+// An advisory lock on the store's folder between processes, held while a
+// change is read in, made and saved. Without a folder (none yet, or none
+// given) there is nothing to lock and the change goes ahead unlocked.
+class FolderLock {
+public:
+  explicit FolderLock(const std::filesystem::path &folder) {
+    if (folder.empty())
+      return;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0)
+      return;
+    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  ~FolderLock() {
+    if (fd_ >= 0)
+      ::close(fd_); // releases the lock
+  }
+  FolderLock(const FolderLock &) = delete;
+  FolderLock &operator=(const FolderLock &) = delete;
+
+private:
+  int fd_ = -1;
+};
 
 } // namespace
 
@@ -552,9 +580,12 @@ struct SettingsStore::Impl {
 
   // Runs `op` under the lock on a store that is up to date with its file,
   // then hands out what it had to report.
-  template <class Op> auto run(Op op) {
+  template <class Op> auto run(Op op, bool changes = false) {
     std::vector<std::string> messages;
     std::unique_lock lock(mutex);
+    // Another copy of the program may be saving too: the folder lock keeps
+    // its read-change-save from interleaving with ours.
+    FolderLock folderLock(changes ? file.parent_path() : std::filesystem::path());
     refresh();
     auto result = op();
     messages.swap(reports);
@@ -562,6 +593,7 @@ struct SettingsStore::Impl {
     deliver(messages);
     return result;
   }
+  template <class Op> auto change(Op op) { return run(op, true); }
 };
 
 SettingsStore::SettingsStore(std::filesystem::path file)
@@ -618,7 +650,7 @@ bool SettingsStore::keyExists(std::string_view key) {
 }
 
 bool SettingsStore::createKey(std::string_view key) {
-  return impl_->run([&] {
+  return impl_->change([&] {
     auto path = splitPath(key);
     if (!path)
       return false;
@@ -631,7 +663,7 @@ bool SettingsStore::createKey(std::string_view key) {
 }
 
 bool SettingsStore::deleteKey(std::string_view key) {
-  return impl_->run([&] {
+  return impl_->change([&] {
     auto path = splitPath(key);
     if (!path || path->empty())
       return false;
@@ -726,7 +758,7 @@ bool SettingsStore::readBool(std::string_view key, std::string_view name, bool d
 
 bool SettingsStore::writeString(std::string_view key, std::string_view name,
                                 std::string_view value) {
-  return impl_->run([&] {
+  return impl_->change([&] {
     Value *v = impl_->valueForWrite(key, name);
     if (!v)
       return false;
@@ -738,7 +770,7 @@ bool SettingsStore::writeString(std::string_view key, std::string_view name,
 }
 
 bool SettingsStore::writeInteger(std::string_view key, std::string_view name, std::int32_t value) {
-  return impl_->run([&] {
+  return impl_->change([&] {
     Value *v = impl_->valueForWrite(key, name);
     if (!v)
       return false;
@@ -755,7 +787,7 @@ bool SettingsStore::writeBool(std::string_view key, std::string_view name, bool 
 
 bool SettingsStore::writeBinary(std::string_view key, std::string_view name,
                                 std::string_view bytes) {
-  return impl_->run([&] {
+  return impl_->change([&] {
     Value *v = impl_->valueForWrite(key, name);
     if (!v)
       return false;
@@ -767,7 +799,7 @@ bool SettingsStore::writeBinary(std::string_view key, std::string_view name,
 }
 
 bool SettingsStore::deleteValue(std::string_view key, std::string_view name) {
-  return impl_->run([&] {
+  return impl_->change([&] {
     Key *k = impl_->findKey(key);
     if (!k)
       return false;
@@ -793,8 +825,10 @@ SettingsStore::BatchedWrites::~BatchedWrites() {
   std::vector<std::string> messages;
   {
     std::lock_guard lock(impl.mutex);
-    if (--impl.batchDepth == 0 && impl.dirty)
+    if (--impl.batchDepth == 0 && impl.dirty) {
+      FolderLock folderLock(impl.file.parent_path());
       impl.save();
+    }
     messages.swap(impl.reports);
   }
   deliver(messages);

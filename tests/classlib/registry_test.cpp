@@ -7,7 +7,9 @@
 #include <filesystem>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace marrowen;
 using marrowen::testing::readFile;
@@ -222,6 +224,31 @@ TEST(SettingsStore, ChangesByAnotherProcessAreSeen) {
   SettingsStore reader(file);
   EXPECT_EQ(reader.readString(key, "mine", ""), "3");
   EXPECT_EQ(reader.readString(key, "theirs", ""), "2");
+}
+
+TEST(SettingsStore, TwoProcessesSavingTogetherLoseNothing) {
+  TempFolder folder;
+  std::string file = folder.file("settings.ini");
+  std::vector<pid_t> children;
+  for (int p = 0; p < 2; ++p) {
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      SettingsStore store(file);
+      bool ok = true;
+      for (int i = 0; i < 20; ++i)
+        ok = store.writeInteger(key, "p" + std::to_string(p) + "_" + std::to_string(i), i) && ok;
+      ::_exit(ok ? 0 : 1);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  SettingsStore store(file);
+  EXPECT_EQ(store.valueNames(key).size(), 40u);
 }
 
 TEST(SettingsStore, BatchedWritesSaveOnce) {
