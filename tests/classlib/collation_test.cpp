@@ -118,8 +118,9 @@ TEST(Collation, OrdersAreConsistentAcrossPlainAndAccentedTexts) {
       const std::string &b = texts[random() % texts.size()];
       const std::string &c = texts[random() % texts.size()];
       ASSERT_EQ(sign(compare(a, b)), -sign(compare(b, a))) << a << " / " << b;
-      if (compare(a, b) <= 0 && compare(b, c) <= 0)
+      if (compare(a, b) <= 0 && compare(b, c) <= 0) {
         ASSERT_LE(compare(a, c), 0) << a << " / " << b << " / " << c;
+      }
     }
   }
 }
