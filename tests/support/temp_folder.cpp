@@ -1,10 +1,12 @@
 #include "support/temp_folder.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <vector>
 
 namespace marrowen::testing {
 
@@ -26,6 +28,19 @@ TempFolder::~TempFolder() {
                                std::filesystem::perm_options::add, ec);
   std::filesystem::remove_all(path_, ec);
 }
+
+std::string TempFolder::listing() const {
+  std::vector<std::string> names;
+  for (const auto &entry : std::filesystem::directory_iterator(path_))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  std::string result;
+  for (const auto &name : names)
+    result += (result.empty() ? "" : " ") + name;
+  return result;
+}
+
+bool fileExists(const std::string &name) { return std::filesystem::exists(name); }
 
 std::string readFile(const std::string &name) {
   std::ifstream in(name, std::ios::binary);

@@ -16,6 +16,8 @@ public:
 
   const std::string &path() const { return path_; }
   std::string file(std::string_view name) const { return path_ + std::string(name); }
+  // The names in the folder (not below it), sorted, separated by blanks.
+  std::string listing() const;
 
 private:
   std::string path_;
@@ -23,5 +25,6 @@ private:
 
 std::string readFile(const std::string &name);
 void writeFile(const std::string &name, std::string_view content);
+bool fileExists(const std::string &name);
 
 } // namespace marrowen::testing
