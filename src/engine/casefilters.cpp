@@ -2,6 +2,7 @@
 
 #include "engine/escapes.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 
@@ -73,11 +74,12 @@ void mapWithAsciiPath(std::string &text, const ByteTable &table, unsigned char f
 }
 
 std::uint64_t clockSeed() {
-  auto now = std::chrono::high_resolution_clock::now().time_since_epoch().count();
-  std::seed_seq seq{static_cast<std::uint64_t>(now), static_cast<std::uint64_t>(now >> 32)};
-  std::uint64_t seed[1];
-  seq.generate(seed, seed + 1);
-  return seed[0];
+  // The clock, plus a count of seeds handed out, so that generators seeded
+  // in the same clock tick by jobs running side by side still differ.
+  static std::atomic<std::uint64_t> seedsGiven{0};
+  auto now = static_cast<std::uint64_t>(
+      std::chrono::high_resolution_clock::now().time_since_epoch().count());
+  return now ^ (seedsGiven.fetch_add(1, std::memory_order_relaxed) * 0x9E3779B97F4A7C15ull);
 }
 
 bool endsSentence(unsigned char c) {
