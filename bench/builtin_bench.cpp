@@ -129,7 +129,8 @@ BENCHMARK(BM_UnicodeToAnsi);
 void BM_UserDefined(benchmark::State &state) {
   std::array<std::string, 256> entries;
   for (int b = 0; b < 256; ++b)
-    entries[b] = b == '\\' ? "\\\\" : std::string(1, static_cast<char>(b));
+    entries[b].assign(1, static_cast<char>(b));
+  entries['\\'] = "\\\\";
   entries['\n'] = "\\r\\n";
   runFilter(
       state, [&] { return std::make_unique<TUserDefined>(entries); }, sampleText());
