@@ -58,10 +58,10 @@ std::size_t convertLineEndBytes(const char *in, std::size_t size, char end, bool
   char *o = out;
   std::size_t i = 0;
 #if defined(__SSE2__)
-  // Sixteen bytes at a time. A block without line-end bytes is stored whole;
-  // otherwise its runs are stored with overlapping 16-byte stores from a
-  // padded copy, each overwritten in part by what follows (hence the slack).
-  // Blocks of 64 bytes keep the branches few: about one line end each.
+  // Blocks of 64 bytes, about one line end each, keep the branches few. A
+  // block without line-end bytes is stored whole; otherwise each run between
+  // them is stored with 64-byte stores from a padded copy of the block, the
+  // bytes past the run overwritten by what follows (hence the slack).
   const __m128i endBytes = _mm_set1_epi8(end);
   const __m128i otherBytes = _mm_set1_epi8(other);
   alignas(16) char block[128] = {};
