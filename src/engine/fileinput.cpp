@@ -272,6 +272,8 @@ bool TFileInput::confirmFile() {
   }
 }
 
+// "No to All" and "Yes to All" answer the question for every later binary
+// (or read-only) file; files that are neither are never held back by them.
 bool TFileInput::checkBinary() {
   switch (binaryMode_) {
   case 0:
@@ -279,37 +281,34 @@ bool TFileInput::checkBinary() {
   case 1:
     return !isBinaryFile(currentInputName_);
   case 2:
+    if (binaryAnswer_ == 10 || !(job() && job()->deferLogging()))
+      return true;
+    if (!isBinaryFile(currentInputName_))
+      return true;
     if (binaryAnswer_ == 9)
       return false;
-    if (binaryAnswer_ == 10)
-      return true;
-    if (job() && job()->deferLogging() && isBinaryFile(currentInputName_)) {
-      binaryAnswer_ = job()->askQuestion(translateFormat(
-          4000, "%s\r\n\r\nappears to be a binary file. Process it?", {currentInputName_}));
-      if (binaryAnswer_ == 2) {
-        job()->terminate();
-        return false;
-      }
-      return binaryAnswer_ != 7 && binaryAnswer_ != 9;
+    binaryAnswer_ = job()->askQuestion(translateFormat(
+        4000, "%s\r\n\r\nappears to be a binary file. Process it?", {currentInputName_}));
+    if (binaryAnswer_ == 2) {
+      job()->terminate();
+      return false;
     }
-    return true;
+    return binaryAnswer_ != 7 && binaryAnswer_ != 9;
   default:
     return false;
   }
 }
 
 bool TFileInput::checkReadOnly() {
-  if (!promptReadOnly_ || readOnlyAnswer_ == 10)
-    return true;
-  if (readOnlyAnswer_ == 9)
-    return false;
-  if (!(job() && job()->deferLogging()))
+  if (!promptReadOnly_ || readOnlyAnswer_ == 10 || !(job() && job()->deferLogging()))
     return true;
   // The owner's write bit, not access(): a process running as root may
   // write anything, but the user still marked the file read-only.
   struct stat info {};
   if (::stat(currentInputName_.c_str(), &info) != 0 || (info.st_mode & S_IWUSR))
     return true;
+  if (readOnlyAnswer_ == 9)
+    return false;
   readOnlyAnswer_ = job()->askQuestion(
       translateFormat(4020, "%s\r\n\r\nis Read Only. Process this file?", {currentInputName_}));
   switch (readOnlyAnswer_) {

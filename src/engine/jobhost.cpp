@@ -38,9 +38,13 @@ void HeadlessJobHost::reduceThreadCount() { --runningJobs_; }
 std::weak_ptr<JobStatusWindow> HeadlessJobHost::createStatusWindow() {
   std::lock_guard lock(userInterface_);
   std::erase_if(windows_, [](const auto &window) { return window->job() == nullptr; });
-  auto window = std::make_shared<HeadlessStatusWindow>();
+  auto window = newStatusWindow();
   windows_.push_back(window);
   return window;
+}
+
+std::shared_ptr<JobStatusWindow> HeadlessJobHost::newStatusWindow() {
+  return std::make_shared<HeadlessStatusWindow>();
 }
 
 void HeadlessJobHost::releaseStatusWindow(const std::shared_ptr<JobStatusWindow> &window) {

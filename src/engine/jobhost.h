@@ -99,6 +99,10 @@ public:
   // Closes a window as a user would, while its job may still run.
   void closeWindow(const std::shared_ptr<JobStatusWindow> &window);
 
+protected:
+  // The window each new job gets.
+  virtual std::shared_ptr<JobStatusWindow> newStatusWindow();
+
 private:
   mutable std::recursive_mutex userInterface_;
   std::atomic<int> runningJobs_{0};
