@@ -2,10 +2,10 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "engine/clipboard.h"
 #include "engine/host.h"
 #include "engine/job.h"
 #include "engine/messages.h"
-#include "engine/standin_services.h"
 #include "engine/subchain.h"
 
 #include <cerrno>

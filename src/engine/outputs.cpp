@@ -2,9 +2,9 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "engine/clipboard.h"
 #include "engine/job.h"
 #include "engine/messages.h"
-#include "engine/standin_services.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -223,6 +223,15 @@ bool TFileOutput::processChunk(std::string &chunk) {
   return sendToNext(chunk);
 }
 
+bool TFileOutput::putLine(std::string_view line, std::string_view lineEnd) {
+  if (next())
+    return TFilter::putLine(line, lineEnd);
+  if (fd_ < 0 || !writeError_.empty())
+    return false;
+  writeBuffer_.append(line).append(lineEnd);
+  return writeBuffer_.size() <= writeThreshold || writeBuffer();
+}
+
 void TFileOutput::closeStream() {
   if (::close(fd_) != 0 && writeError_.empty())
     writeError_ = systemErrorText(errno);
@@ -304,7 +313,7 @@ void TClipboardOutput::openFile(const std::string &) { TFilter::openFile("Clipbo
 
 void TClipboardOutput::endJob() {
   std::string text = text_.substr(0, text_.find('\0'));
-  runOnUserInterface([&] { setClipboardText(text); });
+  runOnUserInterface([&] { clipboard()->setText(text); });
   if (job())
     job()->logOutputFile("Clipboard", static_cast<std::int64_t>(text.size()));
   TFilter::endJob();

@@ -49,6 +49,8 @@ public:
 
   void openFile(const std::string &name) override;
   bool processChunk(std::string &chunk) override;
+  // Appends the line straight to the write buffer (no chunk is built).
+  bool putLine(std::string_view line, std::string_view lineEnd) override;
   bool closeFile() override;
   void abandonFile() override;
 

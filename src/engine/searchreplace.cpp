@@ -1,10 +1,10 @@
 #include "engine/searchreplace.h"
 
 #include "classlib/format.h"
+#include "engine/escapes.h"
 #include "engine/host.h"
 #include "engine/job.h"
 #include "engine/messages.h"
-#include "engine/standin_services.h"
 
 #include <algorithm>
 

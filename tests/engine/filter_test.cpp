@@ -1,10 +1,10 @@
 #include "engine/filter.h"
 
 #include "classlib/exceptions.h"
+#include "engine/clipboard.h"
 #include "engine/host.h"
 #include "engine/inputs.h"
 #include "engine/outputs.h"
-#include "engine/standin_services.h"
 #include "engine/subchain.h"
 #include "support/recording_job.h"
 
@@ -311,7 +311,7 @@ struct VariableChain {
 
 TEST(SubstituteVariables, Examples) {
   VariableChain chain;
-  setClipboardText("clip");
+  clipboard()->setText("clip");
   const std::pair<std::string, std::string> cases[] = {
       {"@INPUTFILENAME.bak", "report.txt.bak"},
       {"@INPUTFILENAME@.bak", "report.txt.bak"},
@@ -331,7 +331,7 @@ TEST(SubstituteVariables, Examples) {
   };
   for (const auto &[text, expected] : cases)
     EXPECT_EQ(chain.head.substituteVariables(text), expected) << text;
-  setClipboardText("");
+  clipboard()->setText("");
 }
 
 TEST(GlobalVariables, KeptByTheMainChainsOutputReachedFromASubfilterChain) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace marrowen {
 namespace {
 
@@ -54,6 +56,41 @@ TEST(LineCutting, SameLinesAtEverySplitPoint) {
         filter.processChunk(piece);
     filter.flush();
     EXPECT_EQ(out, expected) << "cut at " << cut;
+  }
+}
+
+// The lines of a whole text, cut the simple way, in LineShower's form.
+std::string referenceLines(const std::string &text) {
+  std::string out;
+  std::string line;
+  int number = 1;
+  auto emit = [&](std::string_view end) {
+    out += std::to_string(number++) + ":" + printable(line) + "|" + printable(end) + ";";
+    line.clear();
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n')
+      emit("\n");
+    else if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+      emit("\r\n"), ++i;
+    else if (text[i] == '\r')
+      emit("\r");
+    else
+      line += text[i];
+  }
+  if (!line.empty())
+    emit("");
+  return out;
+}
+
+TEST(LineCutting, RandomTextsMatchASimpleCutterInEveryChunking) {
+  std::mt19937 random(12345);
+  const char alphabet[] = {'a', 'b', '\r', '\n'};
+  for (int round = 0; round < 300; ++round) {
+    std::string text(random() % 40, ' ');
+    for (char &c : text)
+      c = alphabet[random() % 4];
+    EXPECT_EQ(expectChunkInvariant(shower(), text), referenceLines(text)) << printable(text);
   }
 }
 

@@ -107,7 +107,7 @@ TEST_F(LogTest, TranslatedDateAndTimeFormats) {
 TEST_F(LogTest, BareAndFullNameShareOneLogClosedAfterLastRelease) {
   TNullLog *bare = openLog("shared.log", false);
   TNullLog *full = openLog(dir.file("shared.log"), false);
-  TNullLog *dotted = openLog(dir.path() + "/./sub/../shared.log", true);
+  TNullLog *dotted = openLog(dir.path() + "./sub/../shared.log", true);
   EXPECT_EQ(bare, full);
   EXPECT_EQ(bare, dotted);
   EXPECT_EQ(bare->fileName(), dir.file("shared.log"));

@@ -60,13 +60,17 @@ std::vector<std::string> runFilesInChunks(const FilterFactory &make,
     head->closeFile();
   }
   head->endJob();
-  files.resize(inputs.size());
+  if (options.afterRun)
+    options.afterRun(*head);
   return files;
 }
 
 std::string runInChunks(const FilterFactory &make, std::string_view input, std::size_t chunkSize,
                         const ChunkRunOptions &options) {
-  return runFilesInChunks(make, {std::string(input)}, chunkSize, options).front();
+  std::string all;
+  for (const auto &file : runFilesInChunks(make, {std::string(input)}, chunkSize, options))
+    all += file;
+  return all;
 }
 
 std::string printable(std::string_view bytes) {

@@ -23,6 +23,9 @@ using FilterFactory = std::function<std::unique_ptr<TFilter>()>;
 struct ChunkRunOptions {
   JobSink *job = nullptr;                   // attached to the chain; none by default
   std::string inputName = "/tmp/input.txt"; // what setInputFilename and openFile name
+  // Called with the chain's head after the job ended, before it is freed:
+  // the place to look at statistics or counters.
+  std::function<void(TFilter &head)> afterRun;
 };
 
 // The ways every filter is fed the same text: whole (0), byte by byte, in
@@ -31,12 +34,13 @@ inline constexpr std::size_t chunkSplits[] = {0, 1, 7, 4096};
 
 // Runs a fresh chain from `make` over `input` as one file of one job, with
 // every control call of a real run, feeding the text in chunks of
-// `chunkSize` bytes (0: all at once), and returns what reached the chain's
-// end.
+// `chunkSize` bytes (0: all at once), and returns all that reached the
+// chain's end.
 std::string runInChunks(const FilterFactory &make, std::string_view input, std::size_t chunkSize,
                         const ChunkRunOptions &options = {});
 
-// The same over several inputs of one job; one result per input.
+// The same over several inputs of one job: one result per file opened at the
+// chain's end (one per input, unless the chain splits or merges files).
 std::vector<std::string> runFilesInChunks(const FilterFactory &make,
                                           const std::vector<std::string> &inputs,
                                           std::size_t chunkSize,

@@ -1,20 +1,20 @@
 #include "support/temp_folder.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
-#include <stdlib.h>
 #include <vector>
 
 namespace marrowen::testing {
 
 TempFolder::TempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "marrowen-XXXXXX").string();
+  std::string pattern = (std::filesystem::temp_directory_path() / "marrowen-test-XXXXXX").string();
   if (!::mkdtemp(pattern.data()))
     throw std::runtime_error("cannot make a temporary folder");
-  path_ = pattern;
+  path_ = pattern + "/";
 }
 
 TempFolder::~TempFolder() {
@@ -29,10 +29,6 @@ TempFolder::~TempFolder() {
   std::filesystem::remove_all(path_, ec);
 }
 
-std::string TempFolder::file(std::string_view name) const {
-  return path_ + "/" + std::string(name);
-}
-
 std::string TempFolder::listing() const {
   std::vector<std::string> names;
   for (const auto &entry : std::filesystem::directory_iterator(path_))
@@ -44,22 +40,16 @@ std::string TempFolder::listing() const {
   return result;
 }
 
-void writeFile(const std::string &name, std::string_view bytes) {
-  std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out)
-    throw std::runtime_error("cannot write " + name);
-}
+bool fileExists(const std::string &name) { return std::filesystem::exists(name); }
 
 std::string readFile(const std::string &name) {
   std::ifstream in(name, std::ios::binary);
-  if (!in)
-    throw std::runtime_error("cannot read " + name);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-bool fileExists(const std::string &name) { return std::filesystem::exists(name); }
+void writeFile(const std::string &name, std::string_view content) {
+  std::ofstream out(name, std::ios::binary | std::ios::trunc);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
 
 } // namespace marrowen::testing

@@ -5,8 +5,8 @@
 
 namespace marrowen::testing {
 
-// A fresh folder under the system's temporary folder, removed with
-// everything in it when the object goes.
+// A fresh folder under the system's temporary folder, removed with all it
+// holds when the object goes. path() ends in "/".
 class TempFolder {
 public:
   TempFolder();
@@ -15,17 +15,16 @@ public:
   TempFolder &operator=(const TempFolder &) = delete;
 
   const std::string &path() const { return path_; }
-  // path() + "/" + name
-  std::string file(std::string_view name) const;
-  // The names in the folder (not below it), sorted.
+  std::string file(std::string_view name) const { return path_ + std::string(name); }
+  // The names in the folder (not below it), sorted, separated by blanks.
   std::string listing() const;
 
 private:
   std::string path_;
 };
 
-void writeFile(const std::string &name, std::string_view bytes);
 std::string readFile(const std::string &name);
+void writeFile(const std::string &name, std::string_view content);
 bool fileExists(const std::string &name);
 
 } // namespace marrowen::testing
