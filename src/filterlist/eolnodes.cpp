@@ -250,7 +250,7 @@ void TUserObject::loadFromTextFile(const std::string &fileName) {
   mapFileName = fileName;
   std::string bytes;
   try {
-    bytes = readFileBytes(localPath(fileName));
+    bytes = loadFileBytes(localPath(fileName));
   } catch (const EStreamError &) {
     throw EStreamError(translateFormat(9730, "Couldn't open %s", {fileName}));
   }

@@ -220,7 +220,7 @@ void TFilterList::loadFromFile(const std::string &fileName, bool inserting, bool
     insertionIndex_ = 1;
   }
 
-  const std::string bytes = readFileBytes(fileName);
+  const std::string bytes = loadFileBytes(fileName);
   ComponentReader reader(bytes, fileName, globalClassRegistry());
   reader.setWarningHandler(warningHandler_ ? warningHandler_ : [](const std::string &text) {
     showMessageBox(MessageBoxKind::Warning, text);
