@@ -1,0 +1,191 @@
+#include "filters/grep.h"
+
+#include "classlib/exceptions.h"
+#include "classlib/format.h"
+#include "engine/escapes.h"
+#include "engine/messages.h"
+
+namespace marrowen {
+
+// ---- TGrep ----
+
+TGrep::TGrep(const std::string &pattern, bool lineNumbers, bool invert, bool fileNameHeader,
+             bool ignoreCase, bool countOnly)
+    : engine_(std::make_unique<TRegex>()), lineNumbers_(lineNumbers), invert_(invert),
+      fileNameHeader_(fileNameHeader), countOnly_(countOnly) {
+  engine_->setCaseSensitive(!ignoreCase);
+  engine_->CompileRegex(pattern);
+}
+
+std::string TGrep::getStatistics() {
+  std::string pattern = escapeControlChars(engine_->getExpression());
+  if (invert_)
+    return Format(translate(2300, "%d matching line(s), %d non-matching line(s) for pattern [%s]"),
+                  {notSelected_, selected_, pattern});
+  return Format(translate(2310, "%d matching line(s), %d non-matching line(s) for pattern [%s]"),
+                {selected_, notSelected_, pattern});
+}
+
+void TGrep::startFile() {
+  headerPending_ = true;
+  fileCount_ = 0;
+  TProcessLines::startFile();
+}
+
+void TGrep::resetStatistics() {
+  selected_ = 0;
+  notSelected_ = 0;
+  TProcessLines::resetStatistics();
+}
+
+void TGrep::endFile() {
+  TProcessLines::endFile();
+  if (countOnly_)
+    passOnCount();
+}
+
+void TGrep::passOnCount() {
+  std::string text;
+  if (fileNameHeader_)
+    text = getFullInputFilename() + ":\r\n";
+  text += std::to_string(fileCount_) + "\r\n";
+  sendToNext(text);
+}
+
+bool TGrep::selectCurrentLine() {
+  int limit = 0;
+  bool matches = engine_->Exec(std::string_view(currentLine_), limit, 1);
+  bool selected = matches != invert_;
+  if (selected) {
+    ++selected_;
+    if (countOnly_)
+      ++fileCount_;
+  } else {
+    ++notSelected_;
+  }
+  return selected;
+}
+
+void TGrep::processLine(std::string_view lineEnd) {
+  if (!selectCurrentLine()) {
+    if (hasChildChain())
+      putLineToNext(currentLine_, lineEnd);
+    return;
+  }
+  if (countOnly_)
+    return;
+  if (fileNameHeader_ && headerPending_) {
+    // The last line of a file may have no line end; the name still gets a
+    // line of its own.
+    putLineToNext(getFullInputFilename() + ":", lineEnd.empty() ? "\r\n" : lineEnd);
+    headerPending_ = false;
+  }
+  std::string numbered;
+  std::string_view line = currentLine_;
+  if (lineNumbers_) {
+    numbered = std::to_string(lineCounter_) + " ";
+    numbered += currentLine_;
+    line = numbered;
+  }
+  if (TFilter *child = firstSubfilter()) {
+    child->reset();
+    child->putLine(line, lineEnd);
+    child->flush();
+  } else {
+    putLineToNext(line, lineEnd);
+  }
+}
+
+// ---- TContextGrep ----
+
+TContextGrep::TContextGrep(const std::string &pattern, bool lineNumbers, bool invert,
+                           bool fileNameHeader, bool ignoreCase, bool countOnly, int linesBefore,
+                           int linesAfter)
+    : TGrep(pattern, lineNumbers, invert, fileNameHeader, ignoreCase, countOnly) {
+  if (linesBefore < 0 || linesAfter < 0)
+    throw ERangeError();
+  linesBefore_ = static_cast<std::size_t>(linesBefore);
+  linesAfter_ = static_cast<std::size_t>(linesAfter);
+}
+
+void TContextGrep::startFile() {
+  window_.assign(linesBefore_, std::string());
+  currentLineNumber_ = 1;
+  TGrep::startFile();
+}
+
+void TContextGrep::processLine(std::string_view lineEnd) {
+  bool selected = selectCurrentLine();
+  if (countOnly_)
+    return;
+  std::string entry;
+  entry.reserve(1 + currentLine_.size() + lineEnd.size());
+  entry += selected ? '1' : '0';
+  entry += currentLine_;
+  entry += lineEnd;
+  window_.push_back(std::move(entry));
+  if (window_.size() == linesBefore_ + linesAfter_ + 1)
+    advanceWindow();
+}
+
+void TContextGrep::endFile() {
+  TGrep::endFile(); // the last line, and the count in count-only mode
+  if (countOnly_)
+    return;
+  for (std::size_t i = 0; i < linesAfter_; ++i) {
+    window_.emplace_back();
+    advanceWindow();
+  }
+}
+
+void TContextGrep::advanceWindow() {
+  handleCurrentEntry();
+  window_.pop_front();
+  ++currentLineNumber_;
+}
+
+void TContextGrep::handleCurrentEntry() {
+  if (window_.size() <= linesBefore_)
+    return;
+  const std::string &current = window_[linesBefore_];
+  if (current.empty())
+    return;
+  if (current[0] == '0') {
+    if (hasChildChain()) {
+      std::string line = current.substr(1);
+      sendToNext(line);
+    }
+    return;
+  }
+  if (headerPending_) {
+    headerPending_ = false;
+    if (fileNameHeader_) {
+      std::string header = Format(translate(2320, "File %s:\r\n"), {getFullInputFilename()});
+      sendToNext(header);
+    }
+  }
+  std::string text;
+  const std::size_t last = std::min(window_.size() - 1, linesBefore_ + linesAfter_);
+  for (std::size_t i = 0; i <= last; ++i) {
+    const std::string &entry = window_[i];
+    if (entry.empty())
+      continue;
+    std::string_view line = std::string_view(entry).substr(1);
+    if (lineNumbers_) {
+      std::int64_t number = currentLineNumber_ - static_cast<std::int64_t>(linesBefore_) +
+                            static_cast<std::int64_t>(i);
+      text += Format("%d %s", {number, line});
+    } else {
+      text += line;
+    }
+  }
+  if (TFilter *child = firstSubfilter()) {
+    child->reset();
+    child->processChunk(text);
+    child->flush();
+  } else {
+    sendToNext(text);
+  }
+}
+
+} // namespace marrowen

@@ -1,0 +1,197 @@
+#include "filters/regex.h"
+#include "filters/regex_program.h"
+
+#include "classlib/codepage.h"
+#include "classlib/exceptions.h"
+#include "classlib/format.h"
+
+#include <cstring>
+
+namespace marrowen {
+
+namespace {
+
+const char identifierChars[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+
+// Bytes to the escaped form users type: the named control characters, the
+// backslash doubled, other control and high bytes as three decimal digits.
+void appendEscaped(std::string &out, const char *bytes, std::size_t length) {
+  std::size_t i = 0;
+  while (i < length) {
+    std::size_t plain = i;
+    while (plain < length) {
+      auto c = static_cast<unsigned char>(bytes[plain]);
+      if (c < 32 || c >= 127 || c == '\\')
+        break;
+      ++plain;
+    }
+    out.append(bytes + i, plain - i);
+    if (plain == length)
+      break;
+    auto c = static_cast<unsigned char>(bytes[plain]);
+    const char *named = nullptr;
+    switch (c) {
+    case 7:
+      named = "\\a";
+      break;
+    case 8:
+      named = "\\b";
+      break;
+    case 9:
+      named = "\\t";
+      break;
+    case 10:
+      named = "\\n";
+      break;
+    case 11:
+      named = "\\v";
+      break;
+    case 12:
+      named = "\\f";
+      break;
+    case 13:
+      named = "\\r";
+      break;
+    case 27:
+      named = "\\e";
+      break;
+    case '\\':
+      named = "\\\\";
+      break;
+    }
+    if (named) {
+      out += named;
+    } else {
+      char digits[4] = {'\\', static_cast<char>('0' + c / 100),
+                        static_cast<char>('0' + c / 10 % 10), static_cast<char>('0' + c % 10)};
+      out.append(digits, 4);
+    }
+    i = plain + 1;
+  }
+}
+
+} // namespace
+
+void TRegex::raiseError(const std::string &message) const { throw Exception(message); }
+
+void TRegex::clearMatches() {
+  startp_.fill(-1);
+  endp_.fill(-1);
+}
+
+int TRegex::GetMatchCount() const {
+  if (!searched_)
+    return 0;
+  int count = 0;
+  while (count < subexpressionCount && startp_[count] >= 0 && endp_[count] >= 0)
+    ++count;
+  return count;
+}
+
+int TRegex::GetMatchPos(int n) const {
+  if (n < 0 || n >= subexpressionCount || !subjectBase_ || startp_[n] < 0 || endp_[n] < 0)
+    return -1;
+  return startp_[n] + 1;
+}
+
+int TRegex::GetMatchLen(int n) const {
+  if (n < 0 || n >= subexpressionCount || !subjectBase_ || startp_[n] < 0 || endp_[n] < 0)
+    return -1;
+  return endp_[n] - startp_[n];
+}
+
+bool TRegex::CompileRegex(const std::string &expression) {
+  program_.reset();
+  expression_ = expression.substr(0, expression.find('\0'));
+  try {
+    program_ = compileRegexProgram(expression_, systemCodePage(), wordTokens_);
+  } catch (const Exception &e) {
+    raiseError(e.message());
+  }
+  return true;
+}
+
+void TRegex::setCaseSensitive(bool caseSensitive) { caseSensitive_ = caseSensitive; }
+
+void TRegex::setFirstChunk(bool) {}
+
+void TRegex::setLastChunk(bool) {}
+
+void TRegex::exceptionIfProgramNotValid() const {
+  if (!program_ || program_->bytes.empty())
+    raiseError(regexMessage(2710));
+  if (program_->bytes[0] != regexMagic)
+    raiseError(regexMessage(2720));
+}
+
+void TRegex::setExpression(const std::string &expression) {
+  std::string text = expression.substr(0, expression.find('\0'));
+  if (text == expression_ && program_)
+    return;
+  expression_.clear();
+  program_.reset();
+  if (!text.empty())
+    CompileRegex(text);
+}
+
+std::string TRegex::getExpression() const { return expression_; }
+
+int TRegex::groupCount() const { return program_ ? program_->groupCount : 0; }
+
+void TRegex::Substitute(const std::string &templateText, std::string &result) const {
+  exceptionIfProgramNotValid();
+  result.clear();
+  result.reserve(templateText.size() + 16);
+  const CodePage &codePage = *program_->codePage;
+  const int groups = program_->groupCount;
+  const char *text = templateText.data();
+  const std::size_t length = templateText.size();
+  std::size_t i = 0;
+  while (i < length) {
+    const void *dollar = std::memchr(text + i, '$', length - i);
+    std::size_t at = dollar ? static_cast<const char *>(dollar) - text : length;
+    result.append(text + i, at - i);
+    if (at == length)
+      break;
+    if (at + 1 == length) {
+      result += '$';
+      break;
+    }
+    auto c = static_cast<unsigned char>(text[at + 1]);
+    i = at + 2;
+    if (c == '$') {
+      result += '$';
+      continue;
+    }
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'z'))) {
+      result += '$';
+      result += static_cast<char>(c);
+      continue;
+    }
+    const char *found = std::strchr(identifierChars, codePage.toLower(c));
+    int n = found && *found ? static_cast<int>(found - identifierChars) : -1;
+    if (n >= groups + 1) {
+      raiseError(Format(regexMessage(2740), {std::string(1, static_cast<char>(c)),
+                                             std::string(1, identifierChars[groups])}));
+    }
+    int pos = GetMatchPos(n);
+    int len = GetMatchLen(n);
+    if (pos > 0 && len > 0 && static_cast<std::size_t>(pos - 1 + len) <= subjectLength_)
+      appendEscaped(result, subjectBase_ + pos - 1, static_cast<std::size_t>(len));
+  }
+}
+
+std::string TRegex::dumpProgram() const {
+  return program_ ? dumpRegexProgram(*program_) : std::string();
+}
+
+std::size_t TRegex::programSizeForTest() const { return program_ ? program_->bytes.size() : 0; }
+
+void TRegex::setProgramByteForTest(std::size_t offset, unsigned char value) {
+  if (!program_ || offset >= program_->bytes.size())
+    throw ERangeError();
+  program_->bytes[offset] = value;
+  program_->shortcutsValid = false;
+}
+
+} // namespace marrowen
