@@ -31,13 +31,13 @@ protected:
   std::vector<std::string> listOf(std::vector<FileGridRow> rows) {
     for (auto &row : rows)
       if (!row.specification.empty() && row.specification[0] != ':')
-        row.specification = dir.path() + "/" + row.specification;
+        row.specification = dir.file(row.specification);
     TFileInput input(std::move(rows), false, false, 0, 4096, false);
     input.attachJob(&job);
     input.startJob();
     std::vector<std::string> names;
     for (const auto &name : input.fileList())
-      names.push_back(name.substr(dir.path().size() + 1));
+      names.push_back(name.substr(dir.path().size()));
     input.endJob();
     return names;
   }
@@ -80,8 +80,8 @@ TEST_F(FileListTest, MissingFoldersAreLoggedAndTheRestIsBuilt) {
       {{"missing/*.txt", "All", "Add"}, {"gone/*.txt", "None", "Add"}, {"b.log", "None", "Add"}});
   EXPECT_EQ(names, Names({"b.log"}));
   ASSERT_EQ(job.errors.size(), 2u);
-  EXPECT_EQ(job.errors[0], "Path not found: " + dir.path() + "/missing/");
-  EXPECT_EQ(job.errors[1], "Path not found: " + dir.path() + "/gone/*.txt");
+  EXPECT_EQ(job.errors[0], "Path not found: " + dir.file("missing/"));
+  EXPECT_EQ(job.errors[1], "Path not found: " + dir.file("gone/*.txt"));
 }
 
 TEST_F(FileListTest, LinksBackToAnAncestorAreNotFollowedRound) {
