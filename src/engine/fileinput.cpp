@@ -522,20 +522,35 @@ bool TFileInput::closeFile() {
 
   if (deleteInputFiles_) {
     bool outputFailed = job() && job()->errorCount() != errorsBeforeFile_;
-    if (isAborted() || !result || outputFailed || wroteInput) {
-      logInfo(Format("Keeping input file [%s]: its output was not written elsewhere in full",
-                     {currentFileName_}));
-    } else {
-      logInfo(translateFormat(3930, "Deleting input file [%s]", {currentFileName_}));
-      removeFile(currentFileName_);
-    }
+    if (isAborted() || !result || outputFailed || wroteInput)
+      keepInput(currentFileName_);
+    else if (merged)
+      pendingDeletes_.push_back(currentFileName_); // once the merged file is in place
+    else
+      deleteInput(currentFileName_);
   }
   return result;
 }
 
+void TFileInput::keepInput(const std::string &name) {
+  logInfo(Format("Keeping input file [%s]: its output was not written elsewhere in full", {name}));
+}
+
+void TFileInput::deleteInput(const std::string &name) {
+  logInfo(translateFormat(3930, "Deleting input file [%s]", {name}));
+  removeFile(name);
+}
+
 void TFileInput::endJob() {
   std::vector<std::string>().swap(fileList_);
+  int errorsBefore = job() ? job()->errorCount() : 0;
   TFilter::endJob();
+  // The merged file is complete only now; an abort or a failure to write it
+  // keeps every input it was made from.
+  bool mergeFailed = isAborted() || (job() && job()->errorCount() != errorsBefore);
+  for (const std::string &name : pendingDeletes_)
+    mergeFailed ? keepInput(name) : deleteInput(name);
+  pendingDeletes_.clear();
 }
 
 } // namespace marrowen

@@ -80,6 +80,8 @@ private:
   // Whether the chain's output replaces the input `name` with its result.
   bool rewritesInPlace(const std::string &name);
   void closeStream();
+  void keepInput(const std::string &name);
+  void deleteInput(const std::string &name);
 
   std::vector<std::string> fileList_;
   std::vector<FileGridRow> grid_;
@@ -107,6 +109,8 @@ private:
   // Files this job has already rewritten in place, as they were before and
   // after the rewrite.
   std::set<FileId> rewritten_;
+  // Inputs of a merged file, deleted once it has been written.
+  std::vector<std::string> pendingDeletes_;
 
   int binaryAnswer_ = 0;
   int confirmAnswer_ = 0;

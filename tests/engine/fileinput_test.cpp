@@ -300,6 +300,37 @@ TEST(FileInputRun, InputsAreDeletedOnlyWhenTheirOutputWentElsewhereInFull) {
   }
 }
 
+TEST(FileInputRun, InputsOfAMergedFileAreDeletedOnlyOnceItIsWritten) {
+  TempFolder dir;
+  for (bool abort : {true, false}) {
+    writeFile(dir.file("a.txt"), "a");
+    writeFile(dir.file("b.txt"), "b");
+    RecordingJob job;
+    auto chain = fileChain({{dir.file("?.txt"), "None", "Add"}},
+                           std::make_unique<TMergeFiles>(dir.file("all.out")), true);
+    chain->lastFilter()->setNext(inPlaceOutput());
+    chain->attachJob(&job);
+    chain.input->startJob();
+    while (chain->nextInput()) {
+      chain->resetStatistics();
+      chain->setInputFilename(chain->currentInputName());
+      chain->openFile(chain->currentInputName());
+      chain->reset();
+      std::string text = readFile(chain->currentInputName());
+      chain->processChunk(text);
+      chain->flush();
+      chain->closeFile();
+      EXPECT_TRUE(std::filesystem::exists(chain->currentInputName()));
+    }
+    if (abort)
+      job.terminate();
+    chain->endJob();
+    EXPECT_EQ(std::filesystem::exists(dir.file("a.txt")), abort);
+    EXPECT_EQ(std::filesystem::exists(dir.file("b.txt")), abort);
+    EXPECT_EQ(std::filesystem::exists(dir.file("all.out")), !abort);
+  }
+}
+
 // --- Questions ---
 
 // No to All holds for binary files only: text files after it are still processed.
@@ -358,6 +389,32 @@ TEST(FileInputQuestions, ReadOnlyMeansTheOwnerWriteBitAndCancelStops) {
   EXPECT_EQ(job.logLines,
             std::vector<std::string>({"Skipping read only file [" + dir.file("1.txt") + "]",
                                       "User skipping file [" + dir.file("2.txt") + "]"}));
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// No to All holds for read-only files only: writable files after it are still processed.
+TEST(FileInputQuestions, NoToAllOnTheReadOnlyQuestionKeepsWritableFiles) {
+  TempFolder dir;
+  for (const char *name : {"1.txt", "2.txt", "3.txt"})
+    writeFile(dir.file(name), name);
+  ::chmod(dir.file("1.txt").c_str(), 0444);
+  ::chmod(dir.file("2.txt").c_str(), 0444);
+  RecordingJob job;
+  job.deferLoggingOption = true;
+  job.questionAnswers = {9};
+  auto chain = fileChain({{dir.file("*.txt"), "None", "Add"}}, folderOutput(dir.file("out")),
+                         false, 0, false, true);
+  chain->attachJob(&job);
+  chain->runInput();
+  EXPECT_EQ(job.argumentsOf("askQuestion").size(), 1u);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out/1.txt")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out/2.txt")));
+  EXPECT_EQ(readFile(dir.file("out/3.txt")), "3.txt!");
 }
 
 } // namespace
