@@ -25,7 +25,7 @@ struct ChunkRunOptions {
   std::string inputName = "/tmp/input.txt"; // what setInputFilename and openFile name
   // Called with the chain's head after the job ended, before it is freed:
   // the place to look at statistics or counters.
-  std::function<void(TFilter &head)> afterRun;
+  std::function<void(TFilter &head)> afterRun = {};
 };
 
 // The ways every filter is fed the same text: whole (0), byte by byte, in
