@@ -3,6 +3,7 @@
 #include "engine/inputs.h"
 
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 namespace marrowen {
 
 class TFileOutput;
+class TSequentiallyScannedStream;
 
 // One row of the filter list's files grid, as plain data: a file
 // specification (a folder and a mask, "\" or "/" between the parts, or a
@@ -98,7 +100,7 @@ private:
   // ancestor is not followed round for ever.
   std::vector<FileId> scanPath_;
 
-  int fd_ = -1;
+  std::unique_ptr<TSequentiallyScannedStream> stream_;
   std::string currentFileName_;
   std::string readBuffer_;
   std::size_t readOffset_ = 0;
