@@ -407,8 +407,8 @@ TEST(FileInputQuestions, NoToAllOnTheReadOnlyQuestionKeepsWritableFiles) {
   RecordingJob job;
   job.deferLoggingOption = true;
   job.questionAnswers = {9};
-  auto chain = fileChain({{dir.file("*.txt"), "None", "Add"}}, folderOutput(dir.file("out")),
-                         false, 0, false, true);
+  auto chain = fileChain({{dir.file("*.txt"), "None", "Add"}}, folderOutput(dir.file("out")), false,
+                         0, false, true);
   chain->attachJob(&job);
   chain->runInput();
   EXPECT_EQ(job.argumentsOf("askQuestion").size(), 1u);
