@@ -162,11 +162,28 @@ void TFileInput::buildFileList() {
     currentDepth_ = 0;
     scanPath_.clear();
     scanFolder(expandFileSpecification(spec));
+    if (!addMode_)
+      subtractFromGroup();
   }
   // The grid was only needed to build the list.
   std::vector<FileGridRow>().swap(grid_);
   closeGroup();
   std::vector<std::string>().swap(currentGroup_);
+}
+
+// Each name found by a "Subtract" row removes its first occurrence from the
+// group; done in one pass, so a large group costs no more than its length.
+void TFileInput::subtractFromGroup() {
+  if (toSubtract_.empty())
+    return;
+  std::erase_if(currentGroup_, [this](const std::string &name) {
+    auto found = toSubtract_.find(name);
+    if (found == toSubtract_.end() || found->second == 0)
+      return false;
+    --found->second;
+    return true;
+  });
+  toSubtract_.clear();
 }
 
 void TFileInput::closeGroup() {
@@ -228,13 +245,10 @@ void TFileInput::scanFolder(const std::string &specification) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
       continue;
-    if (addMode_) {
+    if (addMode_)
       currentGroup_.push_back(std::move(path));
-    } else {
-      auto found = std::find(currentGroup_.begin(), currentGroup_.end(), path);
-      if (found != currentGroup_.end())
-        currentGroup_.erase(found);
-    }
+    else
+      ++toSubtract_[std::move(path)];
   }
 }
 

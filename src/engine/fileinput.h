@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -72,6 +73,7 @@ private:
 
   void buildFileList();
   void closeGroup();
+  void subtractFromGroup();
   void scanFolder(const std::string &specification);
   bool confirmFile();
   bool checkBinary();
@@ -95,6 +97,7 @@ private:
   bool deleteInputFiles_;
   bool addMode_ = true;
   std::vector<std::string> currentGroup_;
+  std::unordered_map<std::string, int> toSubtract_; // found by the current Subtract row
   int currentDepth_ = 0;
   // Folders on the path of the current scan, so that a link back to an
   // ancestor is not followed round for ever.

@@ -70,9 +70,13 @@ TEST_F(FileListTest, IgnoreRowsAndGroups) {
             Names({"NOEXT", "b.log"}));
   EXPECT_EQ(listOf({{"*.*", "None", "Add"}, {":", "", ""}, {"a.txt", "None", "Subtract"}}),
             Names({"NOEXT", "a.txt", "b.log"}));
-  // A name may be listed twice.
+  // A name may be listed twice; a Subtract row takes away one of them.
   EXPECT_EQ(listOf({{"a.txt", "None", "Add"}, {"a.txt", "None", "Add"}}),
             Names({"a.txt", "a.txt"}));
+  EXPECT_EQ(listOf({{"*.*", "None", "Add"},
+                    {"a.txt", "None", "Add"},
+                    {"*.txt", "None", "Subtract"}}),
+            Names({"NOEXT", "b.log", "a.txt"}));
 }
 
 TEST_F(FileListTest, MissingFoldersAreLoggedAndTheRestIsBuilt) {
