@@ -341,5 +341,28 @@ TEST(ProcessingThread, TheFileInputAsksThroughTheHost) {
             "skipped");
 }
 
+TEST(ProcessingThread, RunsOnALargeStackAndPlaysTheUnquotedSound) {
+  TempFolder dir;
+  writeFile(dir.file("a.txt"), "a");
+  std::size_t stackSize = 0;
+  RecordingJobHost host;
+  auto chain =
+      fileChain(dir.file("a.txt"),
+                std::make_unique<AtChunk>(1,
+                                          [&](TFilter &) {
+                                            pthread_attr_t attributes;
+                                            pthread_getattr_np(pthread_self(), &attributes);
+                                            pthread_attr_getstacksize(&attributes, &stackSize);
+                                            pthread_attr_destroy(&attributes);
+                                          }),
+                inPlace());
+  JobOptions options = named("Sound");
+  options.playSound = true;
+  options.soundFile = "\"/sounds/done.wav\"";
+  ProcessingThread::Create(host, *chain, options)->waitFor();
+  EXPECT_GE(stackSize, 64u * 1024 * 1024);
+  EXPECT_EQ(host.sounds, std::vector<std::string>({"/sounds/done.wav"}));
+}
+
 } // namespace
 } // namespace marrowen
