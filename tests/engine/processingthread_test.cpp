@@ -148,14 +148,11 @@ TEST(ProcessingThread, AFailingFilterIsShownOnceWithoutSummaryAndTheJobStillEnds
   writeFile(dir.file("a.txt"), "a");
   bool cleanedUp = false;
   RecordingJobHost host;
-  auto chain = fileChain(dir.file("a.txt"),
-                         std::make_unique<AtChunk>(1,
-                                                   [&](TFilter &) {
-                                                     JobThreadContext::current()->addCleanup(
-                                                         [&] { cleanedUp = true; });
-                                                     throw Exception("Boom");
-                                                   }),
-                         inPlace());
+  auto fail = [&](TFilter &) {
+    JobThreadContext::current()->addCleanup([&] { cleanedUp = true; });
+    throw Exception("Boom");
+  };
+  auto chain = fileChain(dir.file("a.txt"), std::make_unique<AtChunk>(1, fail), inPlace());
   auto job = ProcessingThread::Create(host, *chain, named("Fail"));
   job->waitFor();
 
@@ -218,13 +215,9 @@ TEST(ProcessingThread, AClosedWindowIsNeverTouchedAgainAndLinesStillReachTheLog)
   JobOptions options = named("Closed");
   options.loggingOn = true;
   options.logFileName = dir.file("job.log");
-  auto chain = fileChain(dir.file("a.txt"),
-                         std::make_unique<AtChunk>(2,
-                                                   [&](TFilter &) {
-                                                     // The user closes it.
-                                                     host.closeWindow(host.openWindows().front());
-                                                   }),
-                         inPlace());
+  // The user closes the window in the middle of the file.
+  auto closeWindow = [&](TFilter &) { host.closeWindow(host.openWindows().front()); };
+  auto chain = fileChain(dir.file("a.txt"), std::make_unique<AtChunk>(2, closeWindow), inPlace());
   auto job = ProcessingThread::Create(host, *chain, options);
   job->waitFor();
   EXPECT_FALSE(windowOf(host));
@@ -346,16 +339,13 @@ TEST(ProcessingThread, RunsOnALargeStackAndPlaysTheUnquotedSound) {
   writeFile(dir.file("a.txt"), "a");
   std::size_t stackSize = 0;
   RecordingJobHost host;
-  auto chain =
-      fileChain(dir.file("a.txt"),
-                std::make_unique<AtChunk>(1,
-                                          [&](TFilter &) {
-                                            pthread_attr_t attributes;
-                                            pthread_getattr_np(pthread_self(), &attributes);
-                                            pthread_attr_getstacksize(&attributes, &stackSize);
-                                            pthread_attr_destroy(&attributes);
-                                          }),
-                inPlace());
+  auto measureStack = [&](TFilter &) {
+    pthread_attr_t attributes;
+    pthread_getattr_np(pthread_self(), &attributes);
+    pthread_attr_getstacksize(&attributes, &stackSize);
+    pthread_attr_destroy(&attributes);
+  };
+  auto chain = fileChain(dir.file("a.txt"), std::make_unique<AtChunk>(1, measureStack), inPlace());
   JobOptions options = named("Sound");
   options.playSound = true;
   options.soundFile = "\"/sounds/done.wav\"";
