@@ -27,9 +27,9 @@ struct FileGridRow {
   std::string action;
 };
 
-// Whether `name` matches the file-name mask the way the original file
-// system matched: "*.*" matches every name, "*" any run of bytes, "?" one
-// byte, letters compared without regard to case.
+// Whether `name` matches the file-name mask the way the file lists were
+// written for: "*.*" matches every name (with or without a point), "*" any
+// run of bytes, "?" one byte, letters compared without regard to case.
 bool matchesFileMask(std::string_view mask, std::string_view name);
 
 // A stored specification with "\" turned into "/" and made absolute against
