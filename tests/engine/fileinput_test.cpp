@@ -73,10 +73,9 @@ TEST_F(FileListTest, IgnoreRowsAndGroups) {
   // A name may be listed twice; a Subtract row takes away one of them.
   EXPECT_EQ(listOf({{"a.txt", "None", "Add"}, {"a.txt", "None", "Add"}}),
             Names({"a.txt", "a.txt"}));
-  EXPECT_EQ(listOf({{"*.*", "None", "Add"},
-                    {"a.txt", "None", "Add"},
-                    {"*.txt", "None", "Subtract"}}),
-            Names({"NOEXT", "b.log", "a.txt"}));
+  EXPECT_EQ(
+      listOf({{"*.*", "None", "Add"}, {"a.txt", "None", "Add"}, {"*.txt", "None", "Subtract"}}),
+      Names({"NOEXT", "b.log", "a.txt"}));
 }
 
 TEST_F(FileListTest, MissingFoldersAreLoggedAndTheRestIsBuilt) {
@@ -274,6 +273,16 @@ TEST(FileInputRun, InputsAreDeletedOnlyWhenTheirOutputWentElsewhereInFull) {
     EXPECT_EQ(readFile(dir.file("out/b.txt")), "b!");
     EXPECT_FALSE(std::filesystem::exists(dir.file("b.txt")));
     EXPECT_EQ(job.logLines.back(), "Deleting input file [" + dir.file("b.txt") + "]");
+  }
+  {
+    // An output folder that is the input's own folder is still the input.
+    writeFile(dir.file("e.txt"), "e");
+    RecordingJob job;
+    auto chain = fileChain({{dir.file("e.txt"), "None", "Add"}, {dir.file("e.txt"), "None", "Add"}},
+                           folderOutput(dir.path() + "."), true);
+    chain->attachJob(&job);
+    chain->runInput();
+    EXPECT_EQ(readFile(dir.file("e.txt")), "e!");
   }
   {
     // The output cannot be written: the input stays.
