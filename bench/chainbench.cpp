@@ -5,21 +5,14 @@
 // file beside it. Prints nothing but errors; exits non-zero on failure. Time
 // the whole process against the standard tools on the same file.
 
+#include "engine/casefilters.h"
 #include "engine/fileinput.h"
 #include "engine/jobhost.h"
+#include "engine/lineends.h"
 #include "engine/mergesplit.h"
 #include "engine/outputs.h"
 #include "engine/processingthread.h"
 #include "engine/statuswindow.h"
-
-#if __has_include("engine/casefilters.h")
-#include "engine/casefilters.h"
-#define CHAINBENCH_HAS_CASE_FILTERS 1
-#endif
-#if __has_include("engine/lineends.h")
-#include "engine/lineends.h"
-#define CHAINBENCH_HAS_LINE_ENDS 1
-#endif
 
 #include <cstdio>
 #include <exception>
@@ -42,13 +35,9 @@ struct ChainEntry {
 
 const ChainEntry chains[] = {
     {"copy", [] { return std::unique_ptr<TFilter>(); }},
-#ifdef CHAINBENCH_HAS_CASE_FILTERS
     {"upper", [] { return std::unique_ptr<TFilter>(std::make_unique<TConvertToUpperCase>()); }},
-#endif
-#ifdef CHAINBENCH_HAS_LINE_ENDS
     {"unix2dos",
      [] { return std::unique_ptr<TFilter>(std::make_unique<TFromUnixConversion>("\r\n", false)); }},
-#endif
 };
 
 void printError(const std::string &text) {
