@@ -2,8 +2,13 @@
 
 #include "engine/escapes.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace marrowen {
 
@@ -38,6 +43,23 @@ void mapWithAsciiPath(std::string &text, const ByteTable &table, unsigned char f
   char *p = text.data();
   std::size_t size = text.size();
   std::size_t i = 0;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time: a byte is in the range when, moved down by
+  // `first` and biased into signed order, it lies below -128 + 26.
+  const __m128i base = _mm_set1_epi8(static_cast<char>(first - 128));
+  const __m128i limit = _mm_set1_epi8(static_cast<char>(-128 + 26));
+  const __m128i caseBit = _mm_set1_epi8(0x20);
+  for (; i + 16 <= size; i += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+    if (_mm_movemask_epi8(v) != 0) {
+      translateInPlace(p + i, 16, table);
+      continue;
+    }
+    __m128i inRange = _mm_cmplt_epi8(_mm_sub_epi8(v, base), limit);
+    v = _mm_xor_si128(v, _mm_and_si128(inRange, caseBit));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(p + i), v);
+  }
+#endif
   for (; i + 8 <= size; i += 8) {
     std::uint64_t word;
     std::memcpy(&word, p + i, 8);
@@ -52,11 +74,12 @@ void mapWithAsciiPath(std::string &text, const ByteTable &table, unsigned char f
 }
 
 std::uint64_t clockSeed() {
-  auto now = std::chrono::high_resolution_clock::now().time_since_epoch().count();
-  std::seed_seq seq{static_cast<std::uint64_t>(now), static_cast<std::uint64_t>(now >> 32)};
-  std::uint64_t seed[1];
-  seq.generate(seed, seed + 1);
-  return seed[0];
+  // The clock, plus a count of seeds handed out, so that generators seeded
+  // in the same clock tick by jobs running side by side still differ.
+  static std::atomic<std::uint64_t> seedsGiven{0};
+  auto now = static_cast<std::uint64_t>(
+      std::chrono::high_resolution_clock::now().time_since_epoch().count());
+  return now ^ (seedsGiven.fetch_add(1, std::memory_order_relaxed) * 0x9E3779B97F4A7C15ull);
 }
 
 bool endsSentence(unsigned char c) {

@@ -134,10 +134,19 @@ bool TANSItoUnicode::processChunk(std::string &chunk) {
   return sendToNext(chunk);
 }
 
-TUnicodeToANSI::TUnicodeToANSI() : tables_(charTables()) {}
+TUnicodeToANSI::TUnicodeToANSI() { takeTables(); }
+
+void TUnicodeToANSI::takeTables() {
+  auto tables = charTables();
+  fromUnicode_.assign(0x10000, '?');
+  // Downwards, so that of two bytes with one character the lower one wins,
+  // as in the code page's own reverse look-up.
+  for (int b = 255; b >= 0; --b)
+    fromUnicode_[tables->toUnicode(static_cast<unsigned char>(b))] = static_cast<unsigned char>(b);
+}
 
 void TUnicodeToANSI::startJob() {
-  tables_ = charTables();
+  takeTables();
   TGenericStateMachine::startJob();
 }
 
@@ -153,11 +162,11 @@ bool TUnicodeToANSI::processChunk(std::string &chunk) {
     chunk.insert(0, held_);
     held_.clear();
   }
-  const CodePage &t = *tables_;
+  const unsigned char *fromUnicode = fromUnicode_.data();
   const auto *in = reinterpret_cast<const unsigned char *>(chunk.data());
   std::size_t units = chunk.size() / 2;
-  buffer_.clear();
-  buffer_.reserve(units);
+  buffer_.resize(units);
+  char *out = buffer_.data();
   std::size_t i = 0;
   for (; i < units; ++i) {
     auto u = static_cast<char16_t>(in[2 * i] | (in[2 * i + 1] << 8));
@@ -167,12 +176,12 @@ bool TUnicodeToANSI::processChunk(std::string &chunk) {
       auto v = static_cast<char16_t>(in[2 * i + 2] | (in[2 * i + 3] << 8));
       if (isLowSurrogate(v))
         ++i;
-      buffer_ += '?';
+      *out++ = '?';
       continue;
     }
-    unsigned char c;
-    buffer_ += t.fromUnicode(u, c) ? static_cast<char>(c) : '?';
+    *out++ = static_cast<char>(fromUnicode[u]); // a lone low surrogate has no byte
   }
+  buffer_.resize(static_cast<std::size_t>(out - buffer_.data()));
   held_.assign(chunk, 2 * i, std::string::npos);
   chunk.swap(buffer_);
   return sendToNext(chunk);

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace marrowen {
 
@@ -81,7 +82,11 @@ public:
   std::int64_t bufferedLength() override;
 
 private:
-  std::shared_ptr<const CodePage> tables_;
+  void takeTables();
+
+  // The byte of every code unit, "?" where the code page has none: one
+  // look-up per unit instead of a search.
+  std::vector<unsigned char> fromUnicode_;
   std::string held_; // at most an odd byte and a high surrogate
   std::string buffer_;
 };

@@ -6,6 +6,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace marrowen {
 
 namespace {
@@ -38,6 +42,93 @@ private:
   std::size_t cr_, lf_;
 };
 
+// Bytes that `convertLineEndBytes` may write past the end of its output.
+constexpr std::size_t convertSlack = 80;
+
+// Writes `in` to `out` with every `end` byte replaced by `lineEnd` (at most
+// two bytes) and, when `dropOther`, every byte of the other line-end kind
+// dropped. Returns the output's length. `out` must hold the longest possible
+// output and `convertSlack` bytes more.
+std::size_t convertLineEndBytes(const char *in, std::size_t size, char end, bool dropOther,
+                                std::string_view lineEnd, char *out) {
+  const char other = end == '\n' ? '\r' : '\n';
+  const char first = lineEnd.empty() ? 0 : lineEnd[0];
+  const char second = lineEnd.size() < 2 ? 0 : lineEnd[1];
+  const std::size_t lineEndLength = lineEnd.size();
+  char *o = out;
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  // Blocks of 64 bytes, about one line end each, keep the branches few. A
+  // block without line-end bytes is stored whole; otherwise each run between
+  // them is stored with 64-byte stores from a padded copy of the block, the
+  // bytes past the run overwritten by what follows (hence the slack).
+  const __m128i endBytes = _mm_set1_epi8(end);
+  const __m128i otherBytes = _mm_set1_epi8(other);
+  alignas(16) char block[128] = {};
+  auto copy64 = [](char *to, const char *from) {
+    for (int k = 0; k < 64; k += 16)
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(to + k),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + k)));
+  };
+  for (; i + 64 <= size; i += 64) {
+    std::uint64_t mask = 0;
+    for (int k = 0; k < 4; ++k) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i + 16 * k));
+      _mm_store_si128(reinterpret_cast<__m128i *>(block + 16 * k), v);
+      int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(v, endBytes));
+      if (dropOther)
+        hits |= _mm_movemask_epi8(_mm_cmpeq_epi8(v, otherBytes));
+      mask |= static_cast<std::uint64_t>(static_cast<unsigned>(hits)) << (16 * k);
+    }
+    unsigned from = 0;
+    while (mask != 0) {
+      auto at = static_cast<unsigned>(__builtin_ctzll(mask));
+      copy64(o, block + from);
+      o += at - from;
+      if (block[at] == end) {
+        o[0] = first;
+        o[1] = second;
+        o += lineEndLength;
+      }
+      from = at + 1;
+      mask &= mask - 1;
+    }
+    copy64(o, block + from);
+    o += 64 - from;
+  }
+#endif
+  for (; i < size; ++i) {
+    char c = in[i];
+    if (c == end) {
+      std::memcpy(o, lineEnd.data(), lineEndLength);
+      o += lineEndLength;
+    } else if (!dropOther || c != other) {
+      *o++ = c;
+    }
+  }
+  return static_cast<std::size_t>(o - out);
+}
+
+// Replaces every `from` byte by `to`, in place.
+void replaceByteInPlace(char *data, std::size_t size, char from, char to) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i fromBytes = _mm_set1_epi8(from);
+  const __m128i flip = _mm_set1_epi8(static_cast<char>(from ^ to));
+  for (; i + 16 <= size; i += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+    __m128i hits = _mm_cmpeq_epi8(v, fromBytes);
+    // Stored whether or not it changed: cheaper than a branch that text
+    // with short lines keeps mispredicting.
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(data + i),
+                     _mm_xor_si128(v, _mm_and_si128(hits, flip)));
+  }
+#endif
+  for (; i < size; ++i)
+    if (data[i] == from)
+      data[i] = to;
+}
+
 } // namespace
 
 TFromUnixConversion::TFromUnixConversion(std::string_view lineEnd, bool strip)
@@ -48,37 +139,15 @@ bool TFromUnixConversion::processChunk(std::string &chunk) {
 }
 
 bool TFromUnixConversion::convertSingleByteEnds(std::string &chunk, char end) {
-  const char *data = chunk.data();
   const std::size_t size = chunk.size();
   if (lineEnd_.size() == 1 && !strip_) {
-    // Same length: the line-end bytes are replaced where they stand.
-    char *p = chunk.data();
-    char replacement = lineEnd_[0];
-    for (auto *hit = static_cast<char *>(std::memchr(p, end, size)); hit;
-         hit = static_cast<char *>(std::memchr(hit + 1, end, size - (hit + 1 - p))))
-      *hit = replacement;
+    replaceByteInPlace(chunk.data(), size, end, lineEnd_[0]);
     return sendToNext(chunk);
   }
-  buffer_.clear();
-  buffer_.reserve(size * std::max<std::size_t>(1, lineEnd_.size()));
-  std::size_t at = 0;
-  if (strip_) {
-    LineEndFinder finder(data, size);
-    for (std::size_t p = finder.next(0); p < size; p = finder.next(at)) {
-      buffer_.append(data + at, p - at);
-      if (data[p] == end)
-        buffer_.append(lineEnd_); // the other line-end byte is dropped
-      at = p + 1;
-    }
-  } else {
-    for (auto *hit = static_cast<const char *>(std::memchr(data, end, size)); hit;
-         hit = static_cast<const char *>(std::memchr(hit + 1, end, size - (hit + 1 - data)))) {
-      std::size_t p = static_cast<std::size_t>(hit - data);
-      buffer_.append(data + at, p - at).append(lineEnd_);
-      at = p + 1;
-    }
-  }
-  buffer_.append(data + at, size - at);
+  buffer_.resize(size * std::max<std::size_t>(1, lineEnd_.size()) + convertSlack);
+  std::size_t length =
+      convertLineEndBytes(chunk.data(), size, end, strip_, lineEnd_, buffer_.data());
+  buffer_.resize(length);
   return sendToNext(buffer_);
 }
 

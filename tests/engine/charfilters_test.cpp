@@ -101,7 +101,8 @@ TEST(Backspaces, RemoveAndResolve) {
 std::array<std::string, 256> identityEntries() {
   std::array<std::string, 256> entries;
   for (int b = 0; b < 256; ++b)
-    entries[b] = b == '\\' ? "\\\\" : std::string(1, static_cast<char>(b));
+    entries[b].assign(1, static_cast<char>(b));
+  entries['\\'] = "\\\\";
   return entries;
 }
 
@@ -112,14 +113,15 @@ TEST(UserDefined, EntriesReplaceBytes) {
   entries['c'] = std::string(300, 'C'); // kept whole, however long
   entries[0] = "\\000";
   auto make = [&] { return std::make_unique<TUserDefined>(entries); };
-  EXPECT_EQ(expectChunkInvariant(make, std::string("xabc\0y", 6)),
-            "xAB" + std::string(300, 'C') + std::string("\0y", 2));
+  std::string expected = "xAB";
+  expected.append(300, 'C').append("\0y", 2);
+  EXPECT_EQ(expectChunkInvariant(make, std::string("xabc\0y", 6)), expected);
 }
 
 TEST(UserDefined, OneByteEntriesMapInPlace) {
   auto entries = identityEntries();
-  entries['a'] = "z";
-  entries['z'] = "\\n";
+  entries['a'].assign(1, 'z');
+  entries['z'].assign("\\n", 2);
   auto make = [&] { return std::make_unique<TUserDefined>(entries); };
   EXPECT_EQ(expectChunkInvariant(make, "abz\\"), "zb\n\\");
 }

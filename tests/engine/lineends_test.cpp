@@ -45,6 +45,40 @@ TEST(FromUnix, LfBecomesTheNewLineEnd) {
               {{"a\n", "a\r\n"}}); // at most two bytes of the line end are kept
 }
 
+// The conversions byte by byte, as the plain rule says.
+std::string convertedPlainly(std::string_view text, char end, std::string_view lineEnd,
+                             bool strip) {
+  char other = end == '\n' ? '\r' : '\n';
+  std::string out;
+  for (char c : text) {
+    if (c == end)
+      out.append(lineEnd);
+    else if (!(strip && c == other))
+      out += c;
+  }
+  return out;
+}
+
+TEST(FromUnixAndMac, AgreeWithTheByteByByteRuleOnDenseLineEnds) {
+  // Line ends at every distance from each other and from block edges.
+  std::string text;
+  unsigned seed = 7;
+  while (text.size() < 9000) {
+    seed = seed * 1103515245 + 12345;
+    const char alphabet[] = {'a', 'b', '\n', '\r', '\n', 'c', 'd', 'e', 'f', 'g', 'h', 'i'};
+    text += alphabet[(seed >> 16) % std::size(alphabet)];
+  }
+  for (std::string lineEnd : {"", "\n", "\r", "\r\n", "\n\r", "xy"})
+    for (bool strip : {false, true}) {
+      EXPECT_EQ(expectChunkInvariant(factory<TFromUnixConversion>(lineEnd, strip), text),
+                convertedPlainly(text, '\n', lineEnd, strip))
+          << printable(lineEnd) << " strip " << strip;
+      EXPECT_EQ(expectChunkInvariant(factory<TFromMacConversion>(lineEnd, strip), text),
+                convertedPlainly(text, '\r', lineEnd, strip))
+          << printable(lineEnd) << " strip " << strip;
+    }
+}
+
 TEST(FromMac, CrBecomesTheNewLineEnd) {
   expectCases(factory<TFromMacConversion>("\n", true), {{"a\rb\n\r", "a\nb\n"}});
   expectCases(factory<TFromMacConversion>("\r\n", false), {{"a\rb\n", "a\r\nb\n"}});
