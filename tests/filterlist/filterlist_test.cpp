@@ -728,3 +728,14 @@ TEST(FilterListFile, EveryClassAFileMayNameIsRegistered) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(FilterListFile, ARootWithoutTheListIsNoFilterFile) {
+  TFilterList list;
+  list.resetToDefault();
+  const std::string file = "TPF0" + name("TFilterList") + bytes({0x00, 0x00, 0x00});
+  EXPECT_THROW(list.loadFromBytes(file, "empty.fll"), EReadError);
+}
+
+} // namespace
