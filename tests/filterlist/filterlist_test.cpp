@@ -739,3 +739,44 @@ TEST(FilterListFile, ARootWithoutTheListIsNoFilterFile) {
 }
 
 } // namespace
+
+namespace {
+
+std::string version47() {
+  return versionRecord(int8(47) + str("") + str("") + str("") + bytes({1, 0}) + boolean(true) +
+                       str("l") + boolean(true) + int8(1));
+}
+
+std::string inputRecord() {
+  return nodeRecord("TInputObject", "InputObject", true,
+                    boolean(true) + boolean(false) + int8(0) + boolean(true) + int8(100) +
+                        boolean(true) + boolean(false));
+}
+
+std::string commentRecord(std::string_view text) {
+  return nodeRecord("TCommentObject", "CommentObject", true, boolean(true) + str(text));
+}
+
+TEST(FilterListFile, LevelsThatJumpStillLoad) {
+  const std::string file = fileStart() + version47() + int8(1) + boolean(true) + inputRecord() +
+                           int8(3) + boolean(false) + commentRecord("deep") + fileEnd();
+  TFilterList list;
+  list.loadFromBytes(file, "jump.fll");
+  ASSERT_EQ(list.count(), 3);
+  EXPECT_EQ(list.nodes[2].level, 3);
+  EXPECT_FALSE(list.nodes[2].expanded);
+}
+
+TEST(FilterListFile, InsertedLevelsBeyondTheRangeAreADamagedFile) {
+  const std::string file = fileStart() + version47() + int8(1) + boolean(true) + inputRecord() +
+                           bytes({0x03, 0xFF, 0x7F}) + boolean(true) + commentRecord("deep") +
+                           fileEnd();
+  TFilterList list;
+  list.resetToDefault();
+  list.addNode(TCommentObject::CreateWith("x"), 1);
+  list.addNode(TCommentObject::CreateWith("y"), 2);
+  EXPECT_THROW(list.loadFromBytes(file, "deep.fll", true, false, 4), EReadError);
+  EXPECT_EQ(list.count(), 5);
+}
+
+} // namespace
