@@ -257,10 +257,11 @@ void TFilterList::readItem(ComponentReader &reader, std::unique_ptr<StreamableCo
       putFileList(version->fileList, keepFileList_);
     return;
   }
-  std::unique_ptr<TListObject> node(dynamic_cast<TListObject *>(component.get()));
-  if (!node)
+  auto *listObject = dynamic_cast<TListObject *>(component.get());
+  if (!listObject)
     reader.fail(invalidPropertyValueText);
   component.release();
+  std::unique_ptr<TListObject> node(listObject);
 
   const bool isInput = dynamic_cast<TInputObject *>(node.get()) != nullptr;
   if (!inserting_) {
