@@ -6,6 +6,7 @@
 #include "engine/mergesplit.h"
 #include "engine/messages.h"
 #include "engine/outputs.h"
+#include "engine/utilities.h"
 
 #include <algorithm>
 #include <array>
@@ -52,8 +53,6 @@ bool matchFrom(std::string_view mask, std::string_view name) {
   return m == mask.size();
 }
 
-std::string errnoText(int error) { return std::strerror(error); }
-
 bool fileIdOf(const std::string &name, std::pair<std::uint64_t, std::uint64_t> &id) {
   struct stat info {};
   if (::stat(name.c_str(), &info) != 0)
@@ -61,15 +60,6 @@ bool fileIdOf(const std::string &name, std::pair<std::uint64_t, std::uint64_t> &
   id = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
   return true;
 }
-
-// Closes a descriptor when it goes.
-struct FileDescriptor {
-  int fd;
-  ~FileDescriptor() {
-    if (fd >= 0)
-      ::close(fd);
-  }
-};
 
 struct DirCloser {
   void operator()(DIR *dir) const { ::closedir(dir); }
@@ -172,11 +162,28 @@ void TFileInput::buildFileList() {
     currentDepth_ = 0;
     scanPath_.clear();
     scanFolder(expandFileSpecification(spec));
+    if (!addMode_)
+      subtractFromGroup();
   }
   // The grid was only needed to build the list.
   std::vector<FileGridRow>().swap(grid_);
   closeGroup();
   std::vector<std::string>().swap(currentGroup_);
+}
+
+// Each name found by a "Subtract" row removes its first occurrence from the
+// group; done in one pass, so a large group costs no more than its length.
+void TFileInput::subtractFromGroup() {
+  if (toSubtract_.empty())
+    return;
+  std::erase_if(currentGroup_, [this](const std::string &name) {
+    auto found = toSubtract_.find(name);
+    if (found == toSubtract_.end() || found->second == 0)
+      return false;
+    --found->second;
+    return true;
+  });
+  toSubtract_.clear();
 }
 
 void TFileInput::closeGroup() {
@@ -238,13 +245,10 @@ void TFileInput::scanFolder(const std::string &specification) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
       continue;
-    if (addMode_) {
+    if (addMode_)
       currentGroup_.push_back(std::move(path));
-    } else {
-      auto found = std::find(currentGroup_.begin(), currentGroup_.end(), path);
-      if (found != currentGroup_.end())
-        currentGroup_.erase(found);
-    }
+    else
+      ++toSubtract_[std::move(path)];
   }
 }
 
@@ -380,23 +384,12 @@ bool TFileInput::nextInput() {
 bool TFileInput::isBinaryFile(const std::string &name) {
   std::string sample(static_cast<std::size_t>(sampleSize_), '\0');
   std::size_t n = 0;
-  {
-    FileDescriptor file{::open(name.c_str(), O_RDONLY | O_CLOEXEC)};
-    bool failed = file.fd < 0;
-    while (!failed && n < sample.size()) {
-      ssize_t got = ::read(file.fd, sample.data() + n, sample.size() - n);
-      if (got < 0 && errno == EINTR)
-        continue;
-      if (got < 0)
-        failed = true;
-      if (got <= 0)
-        break;
-      n += static_cast<std::size_t>(got);
-    }
-    if (failed) {
-      logError(translateFormat(3990, "Couldn't open file to check if binary: %s", {name}));
-      return false;
-    }
+  try {
+    TSequentiallyScannedStream stream(name);
+    n = stream.Read(sample.data(), sample.size());
+  } catch (const std::exception &) {
+    logError(translateFormat(3990, "Couldn't open file to check if binary: %s", {name}));
+    return false;
   }
   // Bytes that never occur in text; tab, line feed, form feed, carriage
   // return, Ctrl-Z and escape do.
@@ -429,16 +422,14 @@ bool TFileInput::isBinaryFile(const std::string &name) {
 void TFileInput::openFile(const std::string &name) {
   closeStream();
   currentFileName_ = name;
-  fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0)
-    throw EFOpenError(name);
+  stream_ = std::make_unique<TSequentiallyScannedStream>(name);
   struct stat info {};
-  if (::fstat(fd_, &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (::fstat(stream_->Handle(), &info) != 0 || S_ISDIR(info.st_mode)) {
     closeStream();
     throw EFOpenError(name);
   }
   currentId_ = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-  inputSize_ = S_ISREG(info.st_mode) ? static_cast<std::int64_t>(info.st_size) : 0;
+  inputSize_ = S_ISREG(info.st_mode) ? static_cast<std::int64_t>(info.st_size) : stream_->Size();
   readBuffer_.clear();
   readBuffer_.reserve(readBlockSize);
   readOffset_ = 0;
@@ -453,26 +444,23 @@ std::int64_t TFileInput::readChunk(std::string &chunk) {
   chunk.clear();
   while (chunk.size() < static_cast<std::size_t>(chunkSize)) {
     if (readOffset_ == readBuffer_.size()) {
-      if (endOfFile_ || fd_ < 0)
+      if (endOfFile_ || !stream_)
         break;
       readBuffer_.resize(readBlockSize);
-      ssize_t got;
-      do
-        got = ::read(fd_, readBuffer_.data(), readBuffer_.size());
-      while (got < 0 && errno == EINTR);
-      if (got < 0) {
-        int error = errno;
+      std::size_t got = 0;
+      try {
+        got = stream_->Read(readBuffer_.data(), readBuffer_.size());
+      } catch (...) {
         readBuffer_.clear();
         readOffset_ = 0;
-        throw EStreamError(
-            Format("Couldn't read file [%s]:%s", {currentFileName_, errnoText(error)}));
+        throw;
       }
-      readBuffer_.resize(static_cast<std::size_t>(got));
+      // The stream fills the block unless the file ends first.
+      endOfFile_ = got < readBuffer_.size();
+      readBuffer_.resize(got);
       readOffset_ = 0;
-      if (got == 0) {
-        endOfFile_ = true;
+      if (got == 0)
         break;
-      }
     }
     std::size_t n = std::min(static_cast<std::size_t>(chunkSize) - chunk.size(),
                              readBuffer_.size() - readOffset_);
@@ -483,11 +471,7 @@ std::int64_t TFileInput::readChunk(std::string &chunk) {
   return lastChunkLength_;
 }
 
-void TFileInput::closeStream() {
-  if (fd_ >= 0)
-    ::close(fd_);
-  fd_ = -1;
-}
+void TFileInput::closeStream() { stream_.reset(); }
 
 void TFileInput::abandonFile() {
   closeStream();
@@ -522,20 +506,35 @@ bool TFileInput::closeFile() {
 
   if (deleteInputFiles_) {
     bool outputFailed = job() && job()->errorCount() != errorsBeforeFile_;
-    if (isAborted() || !result || outputFailed || wroteInput) {
-      logInfo(Format("Keeping input file [%s]: its output was not written elsewhere in full",
-                     {currentFileName_}));
-    } else {
-      logInfo(translateFormat(3930, "Deleting input file [%s]", {currentFileName_}));
-      removeFile(currentFileName_);
-    }
+    if (isAborted() || !result || outputFailed || wroteInput)
+      keepInput(currentFileName_);
+    else if (merged)
+      pendingDeletes_.push_back(currentFileName_); // once the merged file is in place
+    else
+      deleteInput(currentFileName_);
   }
   return result;
 }
 
+void TFileInput::keepInput(const std::string &name) {
+  logInfo(Format("Keeping input file [%s]: its output was not written elsewhere in full", {name}));
+}
+
+void TFileInput::deleteInput(const std::string &name) {
+  logInfo(translateFormat(3930, "Deleting input file [%s]", {name}));
+  removeFile(name);
+}
+
 void TFileInput::endJob() {
   std::vector<std::string>().swap(fileList_);
+  int errorsBefore = job() ? job()->errorCount() : 0;
   TFilter::endJob();
+  // The merged file is complete only now; an abort or a failure to write it
+  // keeps every input it was made from.
+  bool mergeFailed = isAborted() || (job() && job()->errorCount() != errorsBefore);
+  for (const std::string &name : pendingDeletes_)
+    mergeFailed ? keepInput(name) : deleteInput(name);
+  pendingDeletes_.clear();
 }
 
 } // namespace marrowen

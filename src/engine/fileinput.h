@@ -3,15 +3,18 @@
 #include "engine/inputs.h"
 
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 namespace marrowen {
 
 class TFileOutput;
+class TSequentiallyScannedStream;
 
 // One row of the filter list's files grid, as plain data: a file
 // specification (a folder and a mask, "\" or "/" between the parts, or a
@@ -24,9 +27,9 @@ struct FileGridRow {
   std::string action;
 };
 
-// Whether `name` matches the file-name mask the way the original file
-// system matched: "*.*" matches every name, "*" any run of bytes, "?" one
-// byte, letters compared without regard to case.
+// Whether `name` matches the file-name mask the way the file lists were
+// written for: "*.*" matches every name (with or without a point), "*" any
+// run of bytes, "?" one byte, letters compared without regard to case.
 bool matchesFileMask(std::string_view mask, std::string_view name);
 
 // A stored specification with "\" turned into "/" and made absolute against
@@ -70,6 +73,7 @@ private:
 
   void buildFileList();
   void closeGroup();
+  void subtractFromGroup();
   void scanFolder(const std::string &specification);
   bool confirmFile();
   bool checkBinary();
@@ -80,6 +84,8 @@ private:
   // Whether the chain's output replaces the input `name` with its result.
   bool rewritesInPlace(const std::string &name);
   void closeStream();
+  void keepInput(const std::string &name);
+  void deleteInput(const std::string &name);
 
   std::vector<std::string> fileList_;
   std::vector<FileGridRow> grid_;
@@ -91,12 +97,13 @@ private:
   bool deleteInputFiles_;
   bool addMode_ = true;
   std::vector<std::string> currentGroup_;
+  std::unordered_map<std::string, int> toSubtract_; // found by the current Subtract row
   int currentDepth_ = 0;
   // Folders on the path of the current scan, so that a link back to an
   // ancestor is not followed round for ever.
   std::vector<FileId> scanPath_;
 
-  int fd_ = -1;
+  std::unique_ptr<TSequentiallyScannedStream> stream_;
   std::string currentFileName_;
   std::string readBuffer_;
   std::size_t readOffset_ = 0;
@@ -107,6 +114,8 @@ private:
   // Files this job has already rewritten in place, as they were before and
   // after the rewrite.
   std::set<FileId> rewritten_;
+  // Inputs of a merged file, deleted once it has been written.
+  std::vector<std::string> pendingDeletes_;
 
   int binaryAnswer_ = 0;
   int confirmAnswer_ = 0;

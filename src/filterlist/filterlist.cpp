@@ -208,6 +208,13 @@ void TFilterList::saveToFile(const std::string &fileName) const {
 
 void TFilterList::loadFromFile(const std::string &fileName, bool inserting, bool wantOptions,
                                int insertionIndex, bool keepFileList) {
+  const std::string bytes = loadFileBytes(fileName);
+  loadFromBytes(bytes, fileName, inserting, wantOptions, insertionIndex, keepFileList);
+}
+
+void TFilterList::loadFromBytes(std::string_view bytes, const std::string &sourceName,
+                                bool inserting, bool wantOptions, int insertionIndex,
+                                bool keepFileList) {
   inserting_ = inserting;
   wantOptions_ = wantOptions;
   keepFileList_ = keepFileList;
@@ -220,15 +227,19 @@ void TFilterList::loadFromFile(const std::string &fileName, bool inserting, bool
     insertionIndex_ = 1;
   }
 
-  const std::string bytes = loadFileBytes(fileName);
-  ComponentReader reader(bytes, fileName, globalClassRegistry());
+  ComponentReader reader(bytes, sourceName, globalClassRegistry());
   reader.setWarningHandler(warningHandler_ ? warningHandler_ : [](const std::string &text) {
     showMessageBox(MessageBoxKind::Warning, text);
   });
+  listRead_ = false;
   readFilterFileBytes(reader, *this);
+  // A root record without the list is no filter file, though the stream is whole.
+  if (!listRead_)
+    throw EReadError(std::string(invalidImageText), sourceName, 0);
 }
 
 void TFilterList::readData(ComponentReader &reader) {
+  listRead_ = true;
   if (!inserting_)
     resetToDefault();
   readFilterListValue(
@@ -246,10 +257,11 @@ void TFilterList::readItem(ComponentReader &reader, std::unique_ptr<StreamableCo
       putFileList(version->fileList, keepFileList_);
     return;
   }
-  std::unique_ptr<TListObject> node(dynamic_cast<TListObject *>(component.get()));
-  if (!node)
+  auto *listObject = dynamic_cast<TListObject *>(component.get());
+  if (!listObject)
     reader.fail(invalidPropertyValueText);
   component.release();
+  std::unique_ptr<TListObject> node(listObject);
 
   const bool isInput = dynamic_cast<TInputObject *>(node.get()) != nullptr;
   if (!inserting_) {

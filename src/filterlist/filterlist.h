@@ -78,6 +78,9 @@ public:
   // holding what was read before the damage.
   void loadFromFile(const std::string &fileName, bool inserting = false, bool wantOptions = true,
                     int insertionIndex = -1, bool keepFileList = false);
+  // The same from a filter file's bytes; `sourceName` names them in errors.
+  void loadFromBytes(std::string_view bytes, const std::string &sourceName, bool inserting = false,
+                     bool wantOptions = true, int insertionIndex = -1, bool keepFileList = false);
   // Writes the list as a filter file, replacing the file only once it is
   // written whole.
   void saveToFile(const std::string &fileName) const;
@@ -139,6 +142,7 @@ private:
   int insertionIndex_ = 0;
   int levelOffset_ = 0;
   bool keepFileList_ = false;
+  bool listRead_ = false;
   std::function<void(const std::string &)> warningHandler_;
 };
 

@@ -31,13 +31,13 @@ protected:
   std::vector<std::string> listOf(std::vector<FileGridRow> rows) {
     for (auto &row : rows)
       if (!row.specification.empty() && row.specification[0] != ':')
-        row.specification = dir.path() + "/" + row.specification;
+        row.specification = dir.file(row.specification);
     TFileInput input(std::move(rows), false, false, 0, 4096, false);
     input.attachJob(&job);
     input.startJob();
     std::vector<std::string> names;
     for (const auto &name : input.fileList())
-      names.push_back(name.substr(dir.path().size() + 1));
+      names.push_back(name.substr(dir.path().size()));
     input.endJob();
     return names;
   }
@@ -70,9 +70,12 @@ TEST_F(FileListTest, IgnoreRowsAndGroups) {
             Names({"NOEXT", "b.log"}));
   EXPECT_EQ(listOf({{"*.*", "None", "Add"}, {":", "", ""}, {"a.txt", "None", "Subtract"}}),
             Names({"NOEXT", "a.txt", "b.log"}));
-  // A name may be listed twice.
+  // A name may be listed twice; a Subtract row takes away one of them.
   EXPECT_EQ(listOf({{"a.txt", "None", "Add"}, {"a.txt", "None", "Add"}}),
             Names({"a.txt", "a.txt"}));
+  EXPECT_EQ(
+      listOf({{"*.*", "None", "Add"}, {"a.txt", "None", "Add"}, {"*.txt", "None", "Subtract"}}),
+      Names({"NOEXT", "b.log", "a.txt"}));
 }
 
 TEST_F(FileListTest, MissingFoldersAreLoggedAndTheRestIsBuilt) {
@@ -80,8 +83,8 @@ TEST_F(FileListTest, MissingFoldersAreLoggedAndTheRestIsBuilt) {
       {{"missing/*.txt", "All", "Add"}, {"gone/*.txt", "None", "Add"}, {"b.log", "None", "Add"}});
   EXPECT_EQ(names, Names({"b.log"}));
   ASSERT_EQ(job.errors.size(), 2u);
-  EXPECT_EQ(job.errors[0], "Path not found: " + dir.path() + "/missing/");
-  EXPECT_EQ(job.errors[1], "Path not found: " + dir.path() + "/gone/*.txt");
+  EXPECT_EQ(job.errors[0], "Path not found: " + dir.file("missing/"));
+  EXPECT_EQ(job.errors[1], "Path not found: " + dir.file("gone/*.txt"));
 }
 
 TEST_F(FileListTest, LinksBackToAnAncestorAreNotFollowedRound) {
@@ -272,6 +275,16 @@ TEST(FileInputRun, InputsAreDeletedOnlyWhenTheirOutputWentElsewhereInFull) {
     EXPECT_EQ(job.logLines.back(), "Deleting input file [" + dir.file("b.txt") + "]");
   }
   {
+    // An output folder that is the input's own folder is still the input.
+    writeFile(dir.file("e.txt"), "e");
+    RecordingJob job;
+    auto chain = fileChain({{dir.file("e.txt"), "None", "Add"}, {dir.file("e.txt"), "None", "Add"}},
+                           folderOutput(dir.path() + "."), true);
+    chain->attachJob(&job);
+    chain->runInput();
+    EXPECT_EQ(readFile(dir.file("e.txt")), "e!");
+  }
+  {
     // The output cannot be written: the input stays.
     writeFile(dir.file("c.txt"), "c");
     writeFile(dir.file("blocker"), "");
@@ -297,6 +310,37 @@ TEST(FileInputRun, InputsAreDeletedOnlyWhenTheirOutputWentElsewhereInFull) {
     job.terminate();
     chain->closeFile();
     EXPECT_EQ(readFile(dir.file("d.txt")), "d");
+  }
+}
+
+TEST(FileInputRun, InputsOfAMergedFileAreDeletedOnlyOnceItIsWritten) {
+  TempFolder dir;
+  for (bool abort : {true, false}) {
+    writeFile(dir.file("a.txt"), "a");
+    writeFile(dir.file("b.txt"), "b");
+    RecordingJob job;
+    auto chain = fileChain({{dir.file("?.txt"), "None", "Add"}},
+                           std::make_unique<TMergeFiles>(dir.file("all.out")), true);
+    chain->lastFilter()->setNext(inPlaceOutput());
+    chain->attachJob(&job);
+    chain.input->startJob();
+    while (chain->nextInput()) {
+      chain->resetStatistics();
+      chain->setInputFilename(chain->currentInputName());
+      chain->openFile(chain->currentInputName());
+      chain->reset();
+      std::string text = readFile(chain->currentInputName());
+      chain->processChunk(text);
+      chain->flush();
+      chain->closeFile();
+      EXPECT_TRUE(std::filesystem::exists(chain->currentInputName()));
+    }
+    if (abort)
+      job.terminate();
+    chain->endJob();
+    EXPECT_EQ(std::filesystem::exists(dir.file("a.txt")), abort);
+    EXPECT_EQ(std::filesystem::exists(dir.file("b.txt")), abort);
+    EXPECT_EQ(std::filesystem::exists(dir.file("all.out")), !abort);
   }
 }
 
@@ -358,6 +402,32 @@ TEST(FileInputQuestions, ReadOnlyMeansTheOwnerWriteBitAndCancelStops) {
   EXPECT_EQ(job.logLines,
             std::vector<std::string>({"Skipping read only file [" + dir.file("1.txt") + "]",
                                       "User skipping file [" + dir.file("2.txt") + "]"}));
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// No to All holds for read-only files only: writable files after it are still processed.
+TEST(FileInputQuestions, NoToAllOnTheReadOnlyQuestionKeepsWritableFiles) {
+  TempFolder dir;
+  for (const char *name : {"1.txt", "2.txt", "3.txt"})
+    writeFile(dir.file(name), name);
+  ::chmod(dir.file("1.txt").c_str(), 0444);
+  ::chmod(dir.file("2.txt").c_str(), 0444);
+  RecordingJob job;
+  job.deferLoggingOption = true;
+  job.questionAnswers = {9};
+  auto chain = fileChain({{dir.file("*.txt"), "None", "Add"}}, folderOutput(dir.file("out")), false,
+                         0, false, true);
+  chain->attachJob(&job);
+  chain->runInput();
+  EXPECT_EQ(job.argumentsOf("askQuestion").size(), 1u);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out/1.txt")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out/2.txt")));
+  EXPECT_EQ(readFile(dir.file("out/3.txt")), "3.txt!");
 }
 
 } // namespace

@@ -60,6 +60,7 @@ class RecordingJobHost : public HeadlessJobHost {
 public:
   int askQuestion(const std::string &text) override;
   std::unique_ptr<QueryReplaceDialog> createQueryReplaceDialog() override;
+  void playSound(const std::string &fileName) override { sounds.push_back(fileName); }
 
   // The windows made so far, in order, kept alive by the host until closed.
   std::vector<std::weak_ptr<RecordingStatusWindow>> windows;
@@ -70,6 +71,7 @@ public:
   int defaultReplaceAnswer = 6;
   int dialogsMade = 0;
   int replaceQuestions = 0;
+  std::vector<std::string> sounds;
 
 protected:
   std::shared_ptr<JobStatusWindow> newStatusWindow() override;
