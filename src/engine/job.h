@@ -72,6 +72,9 @@ public:
 
   // Whether the file input may ask its questions (the job defers its logging).
   virtual bool deferLogging() const = 0;
+  // The error lines reported so far in this job, so that a filter can tell
+  // whether a step it depends on failed. Jobs that do not count answer 0.
+  virtual int errorCount() const { return 0; }
 
   // The terminate request: set from any thread, read by the read loop
   // before every chunk and after every file.

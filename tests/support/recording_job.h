@@ -42,6 +42,7 @@ public:
   void toggleClipboardButton() override;
   void runSynchronized(const std::function<void()> &call) override;
   bool deferLogging() const override { return deferLoggingOption; }
+  int errorCount() const override { return static_cast<int>(errors.size()); }
 
   // The recorded calls whose operation is `operation` (their arguments).
   std::vector<std::string> argumentsOf(std::string_view operation) const;
