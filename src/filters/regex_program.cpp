@@ -316,6 +316,9 @@ private:
     unsigned char stop = p_.bytes[p_.operand(next)];
     for (int mode = 0; mode < 2; ++mode) {
       auto members = simpleSet(p_.operand(p_.leadingRepeat), mode);
+      // A run never takes a NUL, not even the NUL literal's.
+      if (members)
+        members->reset(0);
       ByteSet stops;
       for (int b = 1; b < 256; ++b)
         if (mode == 0 ? b == stop : p_.upper[b] == p_.upper[stop])
