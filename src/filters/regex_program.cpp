@@ -371,11 +371,21 @@ const char *opName(std::uint8_t op) {
 } // namespace
 
 void ByteScan::build(const ByteSet &set) {
-  only = set.count() == 1 ? -2 : -1;
+  int count = set.count();
+  int first = -1, last = -1;
   for (int b = 0; b < 256; ++b) {
     table[b] = set.test(static_cast<unsigned char>(b));
-    if (table[b] && only == -2)
-      only = b;
+    if (table[b]) {
+      if (first < 0)
+        first = b;
+      last = b;
+    }
+  }
+  only = count == 1 ? first : -1;
+  low = high = -1;
+  if (count > 1 && first > 0 && last < 127 && last - first + 1 == count) {
+    low = first - 1;
+    high = last + 1;
   }
 }
 
@@ -385,9 +395,23 @@ const unsigned char *ByteScan::find(const unsigned char *from, const unsigned ch
     return hit ? static_cast<const unsigned char *>(hit) : to;
   }
   const unsigned char *q = from;
-  for (; to - q >= 4; q += 4)
-    if (table[q[0]] | table[q[1]] | table[q[2]] | table[q[3]])
-      break;
+  if (low >= 0) {
+    // Whether a word holds a byte b with low < b < high, b < 128.
+    constexpr std::uint64_t ones = ~std::uint64_t(0) / 255;
+    const std::uint64_t above = ones * (127 + static_cast<std::uint64_t>(high));
+    const std::uint64_t below = ones * (127 - static_cast<std::uint64_t>(low));
+    for (; to - q >= 8; q += 8) {
+      std::uint64_t x;
+      std::memcpy(&x, q, 8);
+      std::uint64_t seven = x & (ones * 127);
+      if ((above - seven) & ~x & (seven + below) & (ones * 128))
+        break;
+    }
+  } else {
+    for (; to - q >= 4; q += 4)
+      if (table[q[0]] | table[q[1]] | table[q[2]] | table[q[3]])
+        break;
+  }
   for (; q < to; ++q)
     if (table[*q])
       return q;

@@ -68,6 +68,10 @@ struct ByteSet {
 // through a table, four bytes a step.
 struct ByteScan {
   int only = -1; // the set's one member, or -1
+  // A set that is one range of ASCII bytes, low < b < high, is tested eight
+  // bytes at a time.
+  int low = -1;
+  int high = -1;
   std::array<std::uint8_t, 256> table{};
 
   void build(const ByteSet &set);
