@@ -458,12 +458,12 @@ void analyseRegexProgram(RegexProgram &p) {
     info.opcode = op;
     std::size_t next = node + regexNodeSize;
     if (op == EXACTLY || op == ANYOF || op == ANYBUT) {
-      const void *nul = std::memchr(&p.bytes[next], 0, p.bytes.size() - next);
+      const void *nul = std::memchr(p.bytes.data() + next, 0, p.bytes.size() - next);
       if (!nul) {
         info.opcode = 0xFF;
         break;
       }
-      std::size_t length = static_cast<const std::uint8_t *>(nul) - &p.bytes[next];
+      std::size_t length = static_cast<const std::uint8_t *>(nul) - (p.bytes.data() + next);
       info.operandLength = static_cast<std::uint16_t>(length);
       if (op != EXACTLY) {
         ByteSet members, upperMembers;
@@ -515,7 +515,7 @@ std::string dumpRegexProgram(const RegexProgram &p) {
     if (op == EXACTLY || op == ANYOF || op == ANYBUT) {
       std::size_t length = p.nodes[node].operandLength;
       out += " \"";
-      out += escapedForDump(&p.bytes[next], length);
+      out += escapedForDump(p.bytes.data() + next, length);
       out += '"';
       next += length + 1 + (op == EXACTLY && length == 0);
     }
