@@ -5,6 +5,7 @@
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace marrowen {
@@ -75,8 +76,9 @@ void appendEscaped(std::string &out, const char *bytes, std::size_t length) {
 void TRegex::raiseError(const std::string &message) const { throw Exception(message); }
 
 void TRegex::clearMatches() {
-  startp_.fill(-1);
-  endp_.fill(-1);
+  std::fill_n(startp_.begin(), setSlots_, -1);
+  std::fill_n(endp_.begin(), setSlots_, -1);
+  setSlots_ = 0;
 }
 
 int TRegex::GetMatchCount() const {
