@@ -52,7 +52,7 @@ const ChainEntry chains[] = {
      [] {
        return std::unique_ptr<TFilter>(
            std::make_unique<TRegExpFilter>("[0-9]+", "N", true, false, false, false, false, false,
-                                           false, false, false, 4096, PatternType::Pattern));
+                                           false, false, false, 4096, TPatternType::Pattern));
      }},
     // The lines matching [0-9][0-9][0-9], with their line ends.
     {"grep",

@@ -23,7 +23,7 @@ struct RegExpOptions {
   bool noPromptWhenUnchanged = false;
   bool firstOnly = false;
   int bufferSize = 4096;
-  int type = PatternType::Pattern;
+  TPatternType type = TPatternType::Pattern;
 };
 
 testing::FilterFactory regExp(std::string pattern, std::string replacement, RegExpOptions o = {}) {
@@ -93,15 +93,15 @@ TEST(RegExpFilter, BadSettingsFailWhenTheFilterIsBuilt) {
   struct Case {
     const char *pattern;
     const char *replacement;
-    int type;
+    TPatternType type;
   } cases[] = {
-      {"(a", "", PatternType::Pattern},    // unmatched group
-      {"(a)", "$2", PatternType::Pattern}, // group the pattern lacks
-      {"a", "\\x4", PatternType::Pattern}, // malformed escape
-      {"", "", PatternType::Pattern},      // no pattern
-      {"a", "", 3},                        // not a pattern dialect
-      {"{a}", "\\2", PatternType::BriefPattern},
-      {"@", "", PatternType::WordPattern}, // repeat of nothing
+      {"(a", "", TPatternType::Pattern},    // unmatched group
+      {"(a)", "$2", TPatternType::Pattern}, // group the pattern lacks
+      {"a", "\\x4", TPatternType::Pattern}, // malformed escape
+      {"", "", TPatternType::Pattern},      // no pattern
+      {"a", "", TPatternType::SimilarTo},   // not a pattern dialect
+      {"{a}", "\\2", TPatternType::BriefPattern},
+      {"@", "", TPatternType::WordPattern}, // repeat of nothing
   };
   for (const auto &c : cases)
     EXPECT_THROW(regExp(c.pattern, c.replacement, {.type = c.type})(), Exception) << c.pattern;
