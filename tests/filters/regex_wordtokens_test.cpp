@@ -130,3 +130,45 @@ TEST(RegexPieces, EndMatchesOnlyWhereTheTextEnds) {
 
 } // namespace
 } // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+TEST(RegexWordTokens, SearchShortcutsChangeNoResult) {
+  // The engine's shortcuts read the program; nodes they do not know must
+  // only make them skip less.
+  const char *const patterns[] = {"<a*b>", "a@b",  "*ab", "(ab)@c",  "<[!a ]@>", "b*<a",
+                                  "a?*>",  "x|<a", "a*$", "(a|b)@b", "^a*b",     "ab*"};
+  std::uint32_t seed = 99;
+  auto next = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 24;
+  };
+  for (const char *pattern : patterns) {
+    TRegex fast, plain;
+    for (TRegex *engine : {&fast, &plain}) {
+      engine->setWordTokens(true);
+      engine->CompileRegex(convertWordPattern(pattern));
+    }
+    plain.setSearchShortcutsForTest(false);
+    for (int round = 0; round < 300; ++round) {
+      std::string subject;
+      std::size_t length = next() % 24;
+      for (std::size_t i = 0; i < length; ++i)
+        subject += " abx_\n"[next() % 6];
+      for (bool goesOn : {false, true}) {
+        int limitFast = 0, limitPlain = 0;
+        bool found = fast.ExecInText(subject, limitFast, 1, 1, goesOn);
+        ASSERT_EQ(found, plain.ExecInText(subject, limitPlain, 1, 1, goesOn))
+            << pattern << " in \"" << subject << "\"";
+        if (found) {
+          EXPECT_EQ(fast.GetMatchPos(0), plain.GetMatchPos(0)) << pattern << " in " << subject;
+          EXPECT_EQ(fast.GetMatchLen(0), plain.GetMatchLen(0)) << pattern << " in " << subject;
+        }
+      }
+    }
+  }
+}
+
+} // namespace
+} // namespace marrowen
