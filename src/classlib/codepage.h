@@ -14,54 +14,54 @@ namespace marrowen {
 // while the configured code page is swapped for another.
 class CodePage {
 public:
-    // Makes the table set of a named code page ("windows-1252", "ibm-437", any
-    // name ICU knows). Raises EConvertError for an unknown name.
-    static std::shared_ptr<const CodePage> create(std::string_view name);
+  // Makes the table set of a named code page ("windows-1252", "ibm-437", any
+  // name ICU knows). Raises EConvertError for an unknown name.
+  static std::shared_ptr<const CodePage> create(std::string_view name);
 
-    const std::string &name() const { return name_; }
+  const std::string &name() const { return name_; }
 
-    bool isLetter(unsigned char c) const { return letters_[c]; }
-    bool isAlphaNumeric(unsigned char c) const { return alphaNumeric_[c]; }
-    // Letters and digits of the code page, and "_".
-    bool isWordChar(unsigned char c) const { return wordChars_[c]; }
-    bool isDigit(unsigned char c) const { return c >= '0' && c <= '9'; }
-    unsigned char toUpper(unsigned char c) const { return upper_[c]; }
-    unsigned char toLower(unsigned char c) const { return lower_[c]; }
-    const std::array<unsigned char, 256> &upperMap() const { return upper_; }
-    const std::array<unsigned char, 256> &lowerMap() const { return lower_; }
-    const std::bitset<256> &letters() const { return letters_; }
-    const std::bitset<256> &wordChars() const { return wordChars_; }
+  bool isLetter(unsigned char c) const { return letters_[c]; }
+  bool isAlphaNumeric(unsigned char c) const { return alphaNumeric_[c]; }
+  // Letters and digits of the code page, and "_".
+  bool isWordChar(unsigned char c) const { return wordChars_[c]; }
+  bool isDigit(unsigned char c) const { return c >= '0' && c <= '9'; }
+  unsigned char toUpper(unsigned char c) const { return upper_[c]; }
+  unsigned char toLower(unsigned char c) const { return lower_[c]; }
+  const std::array<unsigned char, 256> &upperMap() const { return upper_; }
+  const std::array<unsigned char, 256> &lowerMap() const { return lower_; }
+  const std::bitset<256> &letters() const { return letters_; }
+  const std::bitset<256> &wordChars() const { return wordChars_; }
 
-    std::string upperCase(std::string_view text) const;
-    std::string lowerCase(std::string_view text) const;
-    void upperCaseInPlace(std::string &text) const;
-    void lowerCaseInPlace(std::string &text) const;
+  std::string upperCase(std::string_view text) const;
+  std::string lowerCase(std::string_view text) const;
+  void upperCaseInPlace(std::string &text) const;
+  void lowerCaseInPlace(std::string &text) const;
 
-    // The UTF-16 code unit of a byte. Bytes the code page leaves undefined map
-    // to the code point of the same value, as the original's system did.
-    char16_t toUnicode(unsigned char c) const { return unicode_[c]; }
-    // The byte of a code unit; false when the code page has none.
-    bool fromUnicode(char16_t u, unsigned char &c) const;
+  // The UTF-16 code unit of a byte. Bytes the code page leaves undefined map
+  // to the code point of the same value, as the original's system did.
+  char16_t toUnicode(unsigned char c) const { return unicode_[c]; }
+  // The byte of a code unit; false when the code page has none.
+  bool fromUnicode(char16_t u, unsigned char &c) const;
 
-    std::u16string toUtf16(std::string_view bytes) const;
-    // Code units the code page cannot show become `replacement`.
-    std::string fromUtf16(std::u16string_view text, char replacement = '?') const;
-    std::string toUtf8(std::string_view bytes) const;
-    std::string fromUtf8(std::string_view text, char replacement = '?') const;
+  std::u16string toUtf16(std::string_view bytes) const;
+  // Code units the code page cannot show become `replacement`.
+  std::string fromUtf16(std::u16string_view text, char replacement = '?') const;
+  std::string toUtf8(std::string_view bytes) const;
+  std::string fromUtf8(std::string_view text, char replacement = '?') const;
 
 private:
-    CodePage() = default;
+  CodePage() = default;
 
-    std::string name_;
-    std::array<char16_t, 256> unicode_{};
-    std::array<unsigned char, 256> upper_{};
-    std::array<unsigned char, 256> lower_{};
-    std::bitset<256> letters_;
-    std::bitset<256> alphaNumeric_;
-    std::bitset<256> wordChars_;
-    // Reverse map of the Basic Multilingual Plane, built lazily would need a
-    // lock; 256 sorted pairs are searched instead.
-    std::array<std::pair<char16_t, unsigned char>, 256> reverse_{};
+  std::string name_;
+  std::array<char16_t, 256> unicode_{};
+  std::array<unsigned char, 256> upper_{};
+  std::array<unsigned char, 256> lower_{};
+  std::bitset<256> letters_;
+  std::bitset<256> alphaNumeric_;
+  std::bitset<256> wordChars_;
+  // Reverse map of the Basic Multilingual Plane, built lazily would need a
+  // lock; 256 sorted pairs are searched instead.
+  std::array<std::pair<char16_t, unsigned char>, 256> reverse_{};
 };
 
 // The one configured "system" code page (Windows-1252 unless set otherwise).

@@ -10,91 +10,91 @@ namespace marrowen {
 // the user, already looked up and formatted.
 class Exception : public std::exception {
 public:
-    explicit Exception(std::string message) : message_(std::move(message)) {}
-    const std::string &message() const noexcept { return message_; }
-    void setMessage(std::string message) { message_ = std::move(message); }
-    const char *what() const noexcept override { return message_.c_str(); }
+  explicit Exception(std::string message) : message_(std::move(message)) {}
+  const std::string &message() const noexcept { return message_; }
+  void setMessage(std::string message) { message_ = std::move(message); }
+  const char *what() const noexcept override { return message_.c_str(); }
 
 private:
-    std::string message_;
+  std::string message_;
 };
 
 class EConvertError : public Exception {
 public:
-    using Exception::Exception;
+  using Exception::Exception;
 };
 
 class EStreamError : public Exception {
 public:
-    using Exception::Exception;
+  using Exception::Exception;
 };
 
 // "Cannot open file %s"
 class EFOpenError : public EStreamError {
 public:
-    explicit EFOpenError(const std::string &fileName);
+  explicit EFOpenError(const std::string &fileName);
 };
 
 // "Cannot create file %s"
 class EFCreateError : public EStreamError {
 public:
-    explicit EFCreateError(const std::string &fileName);
+  explicit EFCreateError(const std::string &fileName);
 };
 
 // The quiet abort: ends a run without a message to the user.
 class EAbort : public Exception {
 public:
-    EAbort() : Exception("Operation aborted") {}
-    using Exception::Exception;
+  EAbort() : Exception("Operation aborted") {}
+  using Exception::Exception;
 };
 
 class ERangeError : public Exception {
 public:
-    ERangeError() : Exception("Range check error") {}
-    using Exception::Exception;
+  ERangeError() : Exception("Range check error") {}
+  using Exception::Exception;
 };
 
 class EIntOverflow : public Exception {
 public:
-    EIntOverflow() : Exception("Arithmetic overflow") {}
-    using Exception::Exception;
+  EIntOverflow() : Exception("Arithmetic overflow") {}
+  using Exception::Exception;
 };
 
 // Guarded arithmetic: integer results that would wrap raise instead.
 template <class T> T checkedAdd(T a, T b) {
-    T r;
-    if (__builtin_add_overflow(a, b, &r))
-        throw EIntOverflow();
-    return r;
+  T r;
+  if (__builtin_add_overflow(a, b, &r))
+    throw EIntOverflow();
+  return r;
 }
 
 template <class T> T checkedSub(T a, T b) {
-    T r;
-    if (__builtin_sub_overflow(a, b, &r))
-        throw EIntOverflow();
-    return r;
+  T r;
+  if (__builtin_sub_overflow(a, b, &r))
+    throw EIntOverflow();
+  return r;
 }
 
 template <class T> T checkedMul(T a, T b) {
-    T r;
-    if (__builtin_mul_overflow(a, b, &r))
-        throw EIntOverflow();
-    return r;
+  T r;
+  if (__builtin_mul_overflow(a, b, &r))
+    throw EIntOverflow();
+  return r;
 }
 
 // Converts with a range check, as the original's range-checked assignments did.
 template <class To, class From> To checkedCast(From v) {
-    To r;
-    if (__builtin_add_overflow(v, 0, &r))
-        throw ERangeError();
-    return r;
+  To r;
+  if (__builtin_add_overflow(v, 0, &r))
+    throw ERangeError();
+  return r;
 }
 
 // An index into a container of `size` elements; out of range raises.
 inline std::size_t checkedIndex(long long index, std::size_t size) {
-    if (index < 0 || static_cast<unsigned long long>(index) >= size)
-        throw ERangeError();
-    return static_cast<std::size_t>(index);
+  if (index < 0 || static_cast<unsigned long long>(index) >= size)
+    throw ERangeError();
+  return static_cast<std::size_t>(index);
 }
 
 } // namespace marrowen

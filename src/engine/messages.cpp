@@ -1,7 +1,287 @@
 #include "engine/messages.h"
 
+#include "classlib/exceptions.h"
+#include "classlib/paths.h"
+
+#include <atomic>
+#include <filesystem>
+
 namespace marrowen {
 
-std::string translate(int, std::string_view defaultText) { return std::string(defaultText); }
+namespace {
+
+std::atomic<std::shared_ptr<TStringLoader>> &currentLoader() {
+  static std::atomic<std::shared_ptr<TStringLoader>> loader;
+  return loader;
+}
+
+constexpr std::string_view globalSection = "global";
+
+} // namespace
+
+std::string octalCode(unsigned char c) {
+  return std::string{static_cast<char>('0' + (c >> 6)), static_cast<char>('0' + ((c >> 3) & 7)),
+                     static_cast<char>('0' + (c & 7))};
+}
+
+std::string encodeLanguageText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  const char *p = text.data();
+  const char *end = p + text.size();
+  while (p < end) {
+    const char *run = p;
+    while (p < end && static_cast<unsigned char>(*p) >= 32 && *p != '\\')
+      ++p;
+    out.append(run, p);
+    if (p == end)
+      break;
+    unsigned char c = static_cast<unsigned char>(*p++);
+    out += '\\';
+    switch (c) {
+    case 7:
+      out += 'a';
+      break;
+    case 8:
+      out += 'b';
+      break;
+    case 9:
+      out += 't';
+      break;
+    case 10:
+      out += 'n';
+      break;
+    case 11:
+      out += 'v';
+      break;
+    case 12:
+      out += 'f';
+      break;
+    case 13:
+      out += 'r';
+      break;
+    case 27:
+      out += 'e';
+      break;
+    case '\\':
+      out += '\\';
+      break;
+    default:
+      out += octalCode(c);
+      break;
+    }
+  }
+  return out;
+}
+
+std::string decodeLanguageText(std::string_view text) {
+  enum class State { Normal, Escape, Octal };
+  std::string out;
+  out.reserve(text.size());
+  State state = State::Normal;
+  int value = 0;
+  int count = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    switch (state) {
+    case State::Normal: {
+      std::size_t slash = text.find('\\', i);
+      if (slash == std::string_view::npos)
+        slash = text.size();
+      out.append(text.substr(i, slash - i));
+      i = slash;
+      if (slash < text.size())
+        state = State::Escape;
+      break;
+    }
+    case State::Escape:
+      state = State::Normal;
+      switch (c) {
+      case 'a':
+        out += '\a';
+        break;
+      case 'b':
+        out += '\b';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'v':
+        out += '\v';
+        break;
+      case 'f':
+        out += '\f';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 'e':
+        out += '\x1b';
+        break;
+      case '\\':
+        out += '\\';
+        break;
+      default:
+        if (c >= '0' && c <= '7') {
+          state = State::Octal;
+          value = c - '0';
+          count = 1;
+        } else {
+          out += '\\';
+          out += c;
+        }
+        break;
+      }
+      break;
+    case State::Octal:
+      if (c < '0' || c > '7')
+        throw Exception("\\OOO You must specify all 3 octal digits (Leading zeros are required)");
+      value = value * 8 + (c - '0');
+      if (++count == 3) {
+        if (value > 255)
+          throw Exception("\\OOO Maximum octal value is \\377");
+        out += static_cast<char>(value);
+        state = State::Normal;
+      }
+      break;
+    }
+  }
+  if (state == State::Escape)
+    throw Exception("Trailing \\ needs to be followed by another \\ or 3 Octal digits");
+  if (state == State::Octal)
+    throw Exception("\\OOO Expecting 3 trailing octal digits");
+  return out;
+}
+
+TStringLoader::TStringLoader(std::string fileName, std::string seedFileName)
+    : fileName_(std::move(fileName)) {
+  try {
+    if (fileName_.empty())
+      throw EFOpenError(fileName_);
+    forceFolders(extractFilePath(fileName_));
+    file_ = std::make_unique<TMemIniFile>(fileName_);
+    std::error_code ec;
+    if (!seedFileName.empty() && !std::filesystem::exists(fileName_, ec) &&
+        std::filesystem::exists(seedFileName, ec))
+      file_->setText(TMemIniFile(seedFileName).text());
+  } catch (...) {
+    disabled_ = true;
+    file_.reset();
+  }
+}
+
+std::unique_ptr<TStringLoader> TStringLoader::Create(std::string fileName,
+                                                     std::string seedFileName) {
+  return std::make_unique<TStringLoader>(std::move(fileName), std::move(seedFileName));
+}
+
+bool TStringLoader::writesStopped() const {
+  std::lock_guard lock(mutex_);
+  return writesStopped_;
+}
+
+std::string TStringLoader::writeError() const {
+  std::lock_guard lock(mutex_);
+  return writeError_;
+}
+
+void TStringLoader::addLocked(std::string_view section, std::string_view key,
+                              std::string_view text) {
+  file_->WriteString(section, key, encodeLanguageText(text));
+  if (writesStopped_)
+    return;
+  try {
+    file_->UpdateFile();
+  } catch (const Exception &e) {
+    writesStopped_ = true;
+    writeError_ = e.message();
+  }
+}
+
+std::string TStringLoader::getString(int id, std::string_view defaultText) {
+  if (disabled_)
+    return std::string(defaultText);
+  try {
+    std::string key = std::to_string(id);
+    std::optional<std::string> stored;
+    {
+      std::lock_guard lock(mutex_);
+      stored = file_->findString(globalSection, key);
+      if (!stored)
+        addLocked(globalSection, key, defaultText);
+    }
+    if (stored)
+      return decodeLanguageText(*stored);
+  } catch (...) {
+    // A damaged stored value or a failed addition: the English text serves.
+  }
+  return std::string(defaultText);
+}
+
+std::optional<std::string> TStringLoader::readValue(std::string_view section,
+                                                    std::string_view key) {
+  if (disabled_)
+    return std::nullopt;
+  std::optional<std::string> stored;
+  {
+    std::lock_guard lock(mutex_);
+    stored = file_->findString(section, key);
+  }
+  if (!stored)
+    return std::nullopt;
+  return decodeLanguageText(*stored);
+}
+
+void TStringLoader::addValue(std::string_view section, std::string_view key,
+                             std::string_view text) {
+  if (disabled_)
+    return;
+  try {
+    std::lock_guard lock(mutex_);
+    if (!file_->ValueExists(section, key))
+      addLocked(section, key, text);
+  } catch (...) {
+    // An unusable key (a line break in a component name) is not stored.
+  }
+}
+
+std::shared_ptr<TStringLoader> installStringLoader(std::shared_ptr<TStringLoader> loader) {
+  return currentLoader().exchange(std::move(loader));
+}
+
+std::shared_ptr<TStringLoader> installedStringLoader() { return currentLoader().load(); }
+
+std::unique_ptr<TStringLoader> createLanguageLoader(std::string_view language) {
+  std::string relative = "Languages/" + std::string(language) + ".ini";
+  std::string besideProgram = joinPath(programFolder(), relative);
+  if (isFolderWritable(programFolder()))
+    return TStringLoader::Create(besideProgram);
+  return TStringLoader::Create(joinPath(writableDataFolder(), relative), besideProgram);
+}
+
+std::string translate(int id, std::string_view defaultText) {
+  try {
+    if (auto loader = installedStringLoader())
+      return loader->getString(id, defaultText);
+  } catch (...) {
+  }
+  return std::string(defaultText);
+}
+
+std::string translateFormat(int id, std::string_view defaultText,
+                            std::initializer_list<FormatArg> args) {
+  std::string text = translate(id, defaultText);
+  if (text != defaultText) {
+    try {
+      return Format(text, args);
+    } catch (const EConvertError &) {
+      // A translation that does not fit its arguments: the English text.
+    }
+  }
+  return Format(defaultText, args);
+}
 
 } // namespace marrowen

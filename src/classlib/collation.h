@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace marrowen {
+
+// Comparisons of byte strings in the system code page. Each returns a
+// negative number, zero or a positive number.
+//
+// The locale-aware pair decodes both texts through the system code page and
+// compares them with the collation of the user's locale. Texts the collation
+// finds equal but whose bytes differ are ordered by their bytes (case folded
+// for the case-insensitive form), so zero always means "the same text" and
+// never depends on what the collation chooses to ignore.
+int AnsiCompareStr(std::string_view a, std::string_view b);
+int AnsiCompareText(std::string_view a, std::string_view b);
+
+// The same text ignoring case under the system code page; agrees with
+// AnsiCompareText(a, b) == 0 at a fraction of its cost.
+bool AnsiSameText(std::string_view a, std::string_view b);
+
+// Byte order, the shorter text first when one begins the other.
+int CompareStr(std::string_view a, std::string_view b);
+// Byte order with only the ASCII letters a-z folded to upper case.
+int CompareText(std::string_view a, std::string_view b);
+
+// The locale whose collation the Ansi comparisons use: an ICU or POSIX locale
+// name ("de_DE", "sv_SE.UTF-8"). Empty selects the user's locale from the
+// environment (LC_ALL, LC_COLLATE, LANG); "C" and "POSIX" select the root
+// collation. Takes effect for comparisons that start after the call.
+void setCollationLocale(std::string_view locale);
+std::string collationLocale();
+
+} // namespace marrowen

@@ -1,0 +1,292 @@
+#include "classlib/inifile.h"
+
+#include "classlib/exceptions.h"
+#include "classlib/paths.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace marrowen {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimmed(std::string_view s) {
+  while (!s.empty() && isBlank(s.front()))
+    s.remove_prefix(1);
+  while (!s.empty() && isBlank(s.back()))
+    s.remove_suffix(1);
+  return s;
+}
+
+std::string folded(std::string_view s) {
+  s = trimmed(s);
+  std::string out(s);
+  for (char &c : out)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c + ('a' - 'A'));
+  return out;
+}
+
+// The section name of a "[name]" line, if it is one.
+std::optional<std::string_view> sectionName(std::string_view line) {
+  line = trimmed(line);
+  if (line.size() < 2 || line.front() != '[' || line.back() != ']')
+    return std::nullopt;
+  return trimmed(line.substr(1, line.size() - 2));
+}
+
+bool holdsLineBreak(std::string_view s) {
+  return s.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// Closes a descriptor on every path out of UpdateFile.
+struct Descriptor {
+  int fd = -1;
+  ~Descriptor() {
+    if (fd >= 0)
+      ::close(fd);
+  }
+};
+
+bool writeAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+} // namespace
+
+TMemIniFile::TMemIniFile(std::string fileName) : fileName_(std::move(fileName)) {
+  std::error_code ec;
+  auto status = std::filesystem::status(fileName_, ec);
+  if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory)
+    throw EFOpenError(fileName_);
+  if (!std::filesystem::exists(status))
+    return;
+  if (std::filesystem::is_directory(status))
+    throw EFOpenError(fileName_);
+  std::ifstream in(fileName_, std::ios::binary);
+  if (!in)
+    throw EFOpenError(fileName_);
+  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad())
+    throw EFOpenError(fileName_);
+  setText(content);
+}
+
+void TMemIniFile::setText(std::string_view text) {
+  lines_.clear();
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t brk = text.find_first_of("\r\n", pos);
+    if (brk == std::string_view::npos) {
+      lines_.push_back({std::string(text.substr(pos)), std::string()});
+      break;
+    }
+    std::size_t endLength =
+        text[brk] == '\r' && brk + 1 < text.size() && text[brk + 1] == '\n' ? 2 : 1;
+    lines_.push_back(
+        {std::string(text.substr(pos, brk - pos)), std::string(text.substr(brk, endLength))});
+    pos = brk + endLength;
+  }
+  reindex();
+}
+
+void TMemIniFile::reindex() {
+  sections_.clear();
+  sectionIndex_.clear();
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    std::string_view text = lines_[i].text;
+    if (auto name = sectionName(text)) {
+      if (!sections_.empty())
+        sections_.back().end = i;
+      sections_.push_back({std::string(*name), i, lines_.size(), {}});
+      sectionIndex_.emplace(folded(*name), sections_.size() - 1);
+      continue;
+    }
+    if (sections_.empty())
+      continue; // lines before the first section belong to none
+    std::string_view content = trimmed(text);
+    if (content.empty() || content.front() == ';')
+      continue;
+    auto eq = text.find('=');
+    if (eq == std::string_view::npos)
+      continue;
+    sections_.back().keys.emplace(folded(text.substr(0, eq)), i);
+  }
+}
+
+const TMemIniFile::Section *TMemIniFile::findSection(std::string_view section) const {
+  auto it = sectionIndex_.find(folded(section));
+  return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
+}
+
+bool TMemIniFile::SectionExists(std::string_view section) const { return findSection(section); }
+
+bool TMemIniFile::ValueExists(std::string_view section, std::string_view ident) const {
+  return findString(section, ident).has_value();
+}
+
+std::optional<std::string> TMemIniFile::findString(std::string_view section,
+                                                   std::string_view ident) const {
+  const Section *s = findSection(section);
+  if (!s)
+    return std::nullopt;
+  auto it = s->keys.find(folded(ident));
+  if (it == s->keys.end())
+    return std::nullopt;
+  const std::string &line = lines_[it->second].text;
+  return line.substr(line.find('=') + 1);
+}
+
+std::string TMemIniFile::ReadString(std::string_view section, std::string_view ident,
+                                    std::string_view defaultValue) const {
+  auto value = findString(section, ident);
+  return value ? *value : std::string(defaultValue);
+}
+
+std::string TMemIniFile::lineEnd() const {
+  for (const Line &line : lines_)
+    if (!line.end.empty())
+      return line.end;
+  return "\r\n";
+}
+
+void TMemIniFile::WriteString(std::string_view section, std::string_view ident,
+                              std::string_view value) {
+  std::string_view name = trimmed(ident);
+  if (holdsLineBreak(section) || holdsLineBreak(ident) || holdsLineBreak(value) ||
+      section.find(']') != std::string_view::npos || name.empty() ||
+      name.find('=') != std::string_view::npos || name.front() == '[' || name.front() == ';')
+    throw EConvertError("Invalid ini file entry [" + std::string(section) + "] " +
+                        std::string(ident));
+
+  std::string newLine = std::string(name) + "=" + std::string(value);
+  std::string end = lineEnd();
+  const Section *s = findSection(section);
+  if (s) {
+    auto it = s->keys.find(folded(name));
+    if (it != s->keys.end()) {
+      Line &line = lines_[it->second];
+      line.text = line.text.substr(0, line.text.find('=') + 1) + std::string(value);
+      return;
+    }
+    std::size_t after = s->header;
+    for (std::size_t i = s->header + 1; i < s->end; ++i)
+      if (!trimmed(lines_[i].text).empty())
+        after = i;
+    if (lines_[after].end.empty())
+      lines_[after].end = end;
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(after + 1),
+                  Line{std::move(newLine), end});
+  } else {
+    if (!lines_.empty()) {
+      if (lines_.back().end.empty())
+        lines_.back().end = end;
+      if (!trimmed(lines_.back().text).empty())
+        lines_.push_back({std::string(), end});
+    }
+    lines_.push_back({"[" + std::string(trimmed(section)) + "]", end});
+    lines_.push_back({std::move(newLine), end});
+  }
+  reindex();
+}
+
+std::vector<std::string> TMemIniFile::ReadSections() const {
+  std::vector<std::string> names;
+  names.reserve(sections_.size());
+  for (const Section &s : sections_)
+    names.push_back(s.name);
+  return names;
+}
+
+std::vector<std::string> TMemIniFile::ReadSection(std::string_view section) const {
+  std::vector<std::string> names;
+  const Section *s = findSection(section);
+  if (!s)
+    return names;
+  for (std::size_t i = s->header + 1; i < s->end; ++i) {
+    const std::string &text = lines_[i].text;
+    auto eq = text.find('=');
+    if (eq == std::string::npos)
+      continue;
+    auto it = s->keys.find(folded(text.substr(0, eq)));
+    if (it != s->keys.end() && it->second == i)
+      names.emplace_back(trimmed(std::string_view(text).substr(0, eq)));
+  }
+  return names;
+}
+
+std::string TMemIniFile::text() const {
+  std::size_t size = 0;
+  for (const Line &line : lines_)
+    size += line.text.size() + line.end.size();
+  std::string out;
+  out.reserve(size);
+  for (const Line &line : lines_) {
+    out += line.text;
+    out += line.end;
+  }
+  return out;
+}
+
+void TMemIniFile::UpdateFile() const {
+  // Write through a link to the file it names, so the link survives.
+  std::string target = fileName_;
+  std::error_code ec;
+  if (std::filesystem::is_symlink(target, ec)) {
+    auto resolved = std::filesystem::canonical(target, ec);
+    if (!ec)
+      target = resolved.string();
+  }
+  struct stat old {};
+  bool hadFile = ::stat(target.c_str(), &old) == 0;
+
+  static std::atomic<unsigned> counter{0};
+  std::string folder = extractFilePath(target);
+  std::string tempName;
+  Descriptor temp;
+  for (int attempt = 0; attempt < 100 && temp.fd < 0; ++attempt) {
+    std::ostringstream name;
+    name << folder << '.' << extractFileName(target) << '.' << ::getpid() << '.'
+         << counter.fetch_add(1) << ".tmp";
+    tempName = name.str();
+    temp.fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (temp.fd < 0 && errno != EEXIST)
+      break;
+  }
+  if (temp.fd < 0)
+    throw EFCreateError(fileName_);
+
+  bool ok = writeAll(temp.fd, text());
+  if (ok && hadFile)
+    ok = ::fchmod(temp.fd, old.st_mode & 07777) == 0;
+  ok = ok && ::fsync(temp.fd) == 0;
+  int closed = ::close(temp.fd);
+  temp.fd = -1;
+  ok = ok && closed == 0 && ::rename(tempName.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    ::unlink(tempName.c_str());
+    throw EFCreateError(fileName_);
+  }
+}
+
+} // namespace marrowen

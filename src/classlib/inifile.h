@@ -1,0 +1,72 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace marrowen {
+
+// An ini file held whole in memory that changes nothing it did not write:
+// every line, its spacing, its comments and its own line end come back byte
+// for byte. Section and key names are found ignoring ASCII letter case and the
+// blanks around them; a value is everything after the first "=" of its line,
+// leading and trailing blanks included. A name that occurs twice answers with
+// its first occurrence. Not locked: the owner serialises access.
+class TMemIniFile {
+public:
+  // Reads `fileName` whole when it exists; a missing file gives an empty
+  // ini. Raises EFOpenError when the file exists but cannot be read.
+  explicit TMemIniFile(std::string fileName);
+
+  const std::string &FileName() const { return fileName_; }
+
+  bool SectionExists(std::string_view section) const;
+  bool ValueExists(std::string_view section, std::string_view ident) const;
+  std::optional<std::string> findString(std::string_view section, std::string_view ident) const;
+  std::string ReadString(std::string_view section, std::string_view ident,
+                         std::string_view defaultValue) const;
+  // Replaces the value of an existing key in place; a new key goes after the
+  // last non-blank line of its section, a new section at the end of the
+  // file. Names and values holding a line break, and names holding "=" or
+  // starting with "[" or ";", raise EConvertError: they could not be read back.
+  void WriteString(std::string_view section, std::string_view ident, std::string_view value);
+
+  // Section names and the keys of one section, in file order, as written.
+  std::vector<std::string> ReadSections() const;
+  std::vector<std::string> ReadSection(std::string_view section) const;
+
+  // The whole file as it would be written.
+  std::string text() const;
+  // Replaces the content with `text`, parsed as a file would be.
+  void setText(std::string_view text);
+
+  // Writes the whole file through a temporary file in the same folder that
+  // is then renamed over it, so a failure leaves the old file intact.
+  // Raises EFCreateError or EStreamError on failure.
+  void UpdateFile() const;
+
+private:
+  struct Line {
+    std::string text; // without its line end
+    std::string end;  // "\r\n", "\n", "\r" or empty for a last line without one
+  };
+  struct Section {
+    std::string name;                                  // as written
+    std::size_t header = 0;                            // index into lines_ of the [name] line
+    std::size_t end = 0;                               // one past its last line
+    std::unordered_map<std::string, std::size_t> keys; // folded name -> line index
+  };
+
+  void reindex();
+  const Section *findSection(std::string_view section) const;
+  std::string lineEnd() const;
+
+  std::string fileName_;
+  std::vector<Line> lines_;
+  std::vector<Section> sections_;
+  std::unordered_map<std::string, std::size_t> sectionIndex_; // folded name -> first section
+};
+
+} // namespace marrowen

@@ -1,0 +1,141 @@
+#include "classlib/paths.h"
+
+#include "classlib/exceptions.h"
+#include "classlib/program.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <system_error>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace marrowen {
+
+namespace {
+
+std::mutex &overrideMutex() {
+  static std::mutex m;
+  return m;
+}
+
+std::string &overriddenFolder() {
+  static std::string folder;
+  return folder;
+}
+
+std::string executableFolder() {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec)
+    return std::string();
+  return extractFilePath(exe.string());
+}
+
+bool exists(const std::string &name) {
+  std::error_code ec;
+  return std::filesystem::exists(name, ec);
+}
+
+} // namespace
+
+std::string programFolder() {
+  {
+    std::lock_guard lock(overrideMutex());
+    if (!overriddenFolder().empty())
+      return overriddenFolder();
+  }
+  static const std::string folder = executableFolder();
+  return folder;
+}
+
+void overrideProgramFolder(std::string_view folder) {
+  std::lock_guard lock(overrideMutex());
+  overriddenFolder() = includeTrailingSeparator(folder);
+}
+
+std::string writableDataFolder() {
+  std::string base;
+  // XDG ignores a relative $XDG_DATA_HOME.
+  if (const char *xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') {
+    base = xdg;
+  } else {
+    const char *home = std::getenv("HOME");
+    std::string homeFolder = home && home[0] ? home : "";
+    if (homeFolder.empty()) {
+      if (const passwd *pw = getpwuid(getuid()); pw && pw->pw_dir)
+        homeFolder = pw->pw_dir;
+    }
+    base = joinPath(homeFolder, ".local/share");
+  }
+  return includeTrailingSeparator(joinPath(base, program::dataFolderName));
+}
+
+bool isFolderWritable(const std::string &folder) {
+  return !folder.empty() && access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string writeFolder() {
+  std::string folder = programFolder();
+  if (isFolderWritable(folder))
+    return folder;
+  folder = writableDataFolder();
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  return folder;
+}
+
+std::string fileForWriting(std::string_view relativeName) {
+  return joinPath(writeFolder(), relativeName);
+}
+
+std::string fileForReading(std::string_view relativeName) {
+  std::string name = joinPath(programFolder(), relativeName);
+  if (exists(name))
+    return name;
+  name = joinPath(writableDataFolder(), relativeName);
+  if (exists(name))
+    return name;
+  return fileForWriting(relativeName);
+}
+
+std::string includeTrailingSeparator(std::string_view folder) {
+  std::string result(folder);
+  if (!result.empty() && result.back() != '/')
+    result += '/';
+  return result;
+}
+
+std::string joinPath(std::string_view folder, std::string_view name) {
+  if (folder.empty())
+    return std::string(name);
+  while (!name.empty() && name.front() == '/')
+    name.remove_prefix(1);
+  std::string result = includeTrailingSeparator(folder);
+  result += name;
+  return result;
+}
+
+std::string extractFilePath(std::string_view fileName) {
+  auto slash = fileName.rfind('/');
+  if (slash == std::string_view::npos)
+    return std::string();
+  return std::string(fileName.substr(0, slash + 1));
+}
+
+std::string extractFileName(std::string_view fileName) {
+  auto slash = fileName.rfind('/');
+  return std::string(slash == std::string_view::npos ? fileName : fileName.substr(slash + 1));
+}
+
+void forceFolders(const std::string &folder) {
+  if (folder.empty())
+    return;
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec || !std::filesystem::is_directory(folder, ec))
+    throw EFCreateError(folder);
+}
+
+} // namespace marrowen

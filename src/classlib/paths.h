@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace marrowen {
+
+// Folder names returned here end in "/" so that a file name can be appended
+// directly, as the program folder always could.
+
+// The folder of the running program (from /proc/self/exe), or the folder set
+// by overrideProgramFolder.
+std::string programFolder();
+// Makes programFolder() answer `folder` (tests, portable installs); an empty
+// text returns to the executable's folder.
+void overrideProgramFolder(std::string_view folder);
+
+// $XDG_DATA_HOME/Marrowen/, by default ~/.local/share/Marrowen/. Not created.
+std::string writableDataFolder();
+
+// Whether new files can be made in `folder`.
+bool isFolderWritable(const std::string &folder);
+
+// Where files that belong beside the program are written: the program folder
+// when it is writable, otherwise the data folder (created on demand; a failure
+// to create it shows up when the file is written).
+std::string writeFolder();
+// `relativeName` under writeFolder().
+std::string fileForWriting(std::string_view relativeName);
+// `relativeName` in the program folder when it exists there, otherwise in the
+// data folder when it exists there, otherwise fileForWriting(relativeName).
+std::string fileForReading(std::string_view relativeName);
+
+// `folder` with a trailing "/" added when it lacks one; an empty folder stays
+// empty (never the root).
+std::string includeTrailingSeparator(std::string_view folder);
+// `folder` and `name` joined by exactly one "/"; an empty folder gives `name`.
+std::string joinPath(std::string_view folder, std::string_view name);
+// The folder part of a file name with its trailing "/", empty when it has none.
+std::string extractFilePath(std::string_view fileName);
+// The name after the last "/".
+std::string extractFileName(std::string_view fileName);
+// Creates `folder` and its missing parents; raises EFCreateError on failure.
+void forceFolders(const std::string &folder);
+
+} // namespace marrowen

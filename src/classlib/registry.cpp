@@ -1,0 +1,947 @@
+#include "classlib/registry.h"
+
+#include "classlib/codepage.h"
+#include "classlib/format.h"
+#include "classlib/program.h"
+#include "classlib/stringlist.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <system_error>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace marrowen {
+
+namespace {
+
+struct Value {
+  std::string name;
+  TRegDataType type = TRegDataType::rdUnknown;
+  std::string bytes; // text or binary data
+  std::int32_t integer = 0;
+};
+
+struct Key {
+  std::string name;
+  std::vector<std::unique_ptr<Key>> subkeys;
+  std::vector<Value> values;
+};
+
+// What identifies one version of the store file: a rename over it, or a
+// rewrite in place, changes at least one of these.
+struct FileSignature {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  std::int64_t mtimeSeconds = 0;
+  long mtimeNanoseconds = 0;
+
+  static FileSignature of(const struct stat &st) {
+    FileSignature s;
+    s.exists = true;
+    s.device = st.st_dev;
+    s.inode = st.st_ino;
+    s.size = st.st_size;
+    s.mtimeSeconds = st.st_mtim.tv_sec;
+    s.mtimeNanoseconds = st.st_mtim.tv_nsec;
+    return s;
+  }
+  bool operator==(const FileSignature &) const = default;
+};
+
+std::mutex reporterMutex;
+SettingsStore::Reporter reporter; // guarded by reporterMutex; empty means stderr
+
+void deliver(const std::vector<std::string> &messages) {
+  if (messages.empty())
+    return;
+  SettingsStore::Reporter report;
+  {
+    std::lock_guard lock(reporterMutex);
+    report = reporter;
+  }
+  for (const std::string &m : messages) {
+    if (report)
+      report(m);
+    else
+      std::cerr << m << '\n';
+  }
+}
+
+using Path = std::vector<std::string_view>;
+
+// Keys are separated by "\"; empty parts (a leading "\", doubled or trailing
+// ones) are dropped. Control characters would break the file's lines.
+std::optional<Path> splitPath(std::string_view key) {
+  Path parts;
+  std::size_t start = 0;
+  while (start <= key.size()) {
+    std::size_t end = key.find('\\', start);
+    if (end == std::string_view::npos)
+      end = key.size();
+    std::string_view part = key.substr(start, end - start);
+    for (char c : part)
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+        return std::nullopt;
+    if (!part.empty())
+      parts.push_back(part);
+    start = end + 1;
+  }
+  return parts;
+}
+
+const char hexDigits[] = "0123456789abcdef";
+
+void appendQuoted(std::string &out, std::string_view text) {
+  out += '"';
+  for (char ch : text) {
+    auto c = static_cast<unsigned char>(ch);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += ch;
+    } else if (c < 0x20 || c == 0x7F) {
+      out += "\\x";
+      out += hexDigits[c >> 4];
+      out += hexDigits[c & 15];
+    } else {
+      out += ch;
+    }
+  }
+  out += '"';
+}
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  return -1;
+}
+
+// Reads a quoted text at `pos` (on its opening quote); false when malformed.
+bool parseQuoted(std::string_view line, std::size_t &pos, std::string &out) {
+  if (pos >= line.size() || line[pos] != '"')
+    return false;
+  ++pos;
+  out.clear();
+  while (pos < line.size()) {
+    char c = line[pos++];
+    if (c == '"')
+      return true;
+    if (static_cast<unsigned char>(c) < 0x20)
+      return false;
+    if (c != '\\') {
+      out += c;
+      continue;
+    }
+    if (pos >= line.size())
+      return false;
+    char e = line[pos++];
+    if (e == '\\' || e == '"') {
+      out += e;
+    } else if (e == 'x' && pos + 2 <= line.size() && hexValue(line[pos]) >= 0 &&
+               hexValue(line[pos + 1]) >= 0) {
+      out += static_cast<char>(hexValue(line[pos]) * 16 + hexValue(line[pos + 1]));
+      pos += 2;
+    } else {
+      return false;
+    }
+  }
+  return false;
+}
+
+bool startsWith(std::string_view s, std::size_t pos, std::string_view prefix) {
+  return s.substr(pos, prefix.size()) == prefix;
+}
+
+std::string_view trimRight(std::string_view s) {
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+    s.remove_suffix(1);
+  return s;
+}
+
+std::string_view trimLeft(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+    s.remove_prefix(1);
+  return s;
+}
+
+// An advisory lock on the store's folder between processes, held while a
+// change is read in, made and saved. Without a folder (none yet, or none
+// given) there is nothing to lock and the change goes ahead unlocked.
+class FolderLock {
+public:
+  explicit FolderLock(const std::filesystem::path &folder) {
+    if (folder.empty())
+      return;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0)
+      return;
+    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  ~FolderLock() {
+    if (fd_ >= 0)
+      ::close(fd_); // releases the lock
+  }
+  FolderLock(const FolderLock &) = delete;
+  FolderLock &operator=(const FolderLock &) = delete;
+
+private:
+  int fd_ = -1;
+};
+
+} // namespace
+
+struct SettingsStore::Impl {
+  std::mutex mutex;
+  std::filesystem::path file;
+  std::array<unsigned char, 256> fold{};
+  Key root;
+  bool loaded = false;
+  bool dirty = false; // changes not yet on disk
+  int batchDepth = 0;
+  FileSignature seen;
+  std::optional<FileSignature> damageReported;
+  bool saveFailureReported = false;
+  bool unreadable = false; // the file exists but could not be read
+  bool unreadableReported = false;
+  std::vector<std::string> reports; // delivered once the lock is released
+
+  explicit Impl(std::filesystem::path f) : file(std::move(f)) {
+    fold = systemCodePage()->lowerMap();
+    for (int c = 'A'; c <= 'Z'; ++c)
+      fold[c] = static_cast<unsigned char>(c + ('a' - 'A'));
+  }
+
+  bool same(std::string_view a, std::string_view b) const {
+    if (a.size() != b.size())
+      return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+      if (fold[static_cast<unsigned char>(a[i])] != fold[static_cast<unsigned char>(b[i])])
+        return false;
+    return true;
+  }
+
+  Key *child(Key &key, std::string_view name) const {
+    for (auto &k : key.subkeys)
+      if (same(k->name, name))
+        return k.get();
+    return nullptr;
+  }
+
+  Key *findKey(const Path &path) {
+    Key *k = &root;
+    for (std::string_view part : path)
+      if (!(k = child(*k, part)))
+        return nullptr;
+    return k;
+  }
+
+  Key *findKey(std::string_view key) {
+    auto path = splitPath(key);
+    return path ? findKey(*path) : nullptr;
+  }
+
+  Key *ensureKey(const Path &path) {
+    Key *k = &root;
+    for (std::string_view part : path) {
+      Key *next = child(*k, part);
+      if (!next) {
+        k->subkeys.push_back(std::make_unique<Key>());
+        next = k->subkeys.back().get();
+        next->name = part;
+      }
+      k = next;
+    }
+    return k;
+  }
+
+  Value *findValue(Key &key, std::string_view name) {
+    for (Value &v : key.values)
+      if (same(v.name, name))
+        return &v;
+    return nullptr;
+  }
+
+  Value *findValue(std::string_view key, std::string_view name) {
+    Key *k = findKey(key);
+    return k ? findValue(*k, name) : nullptr;
+  }
+
+  // The value to overwrite, made when absent; null for an invalid key path.
+  Value *valueForWrite(std::string_view key, std::string_view name) {
+    auto path = splitPath(key);
+    if (!path)
+      return nullptr;
+    Key *k = ensureKey(*path);
+    if (Value *v = findValue(*k, name))
+      return v;
+    k->values.push_back(Value{std::string(name), TRegDataType::rdUnknown, {}, 0});
+    return &k->values.back();
+  }
+
+  // ---- reading the file
+
+  void refresh() {
+    if (!loaded) {
+      load();
+      return;
+    }
+    if (dirty)
+      return; // unsaved changes win over the file until they are saved
+    struct stat st;
+    FileSignature now;
+    if (::stat(file.c_str(), &st) == 0)
+      now = FileSignature::of(st);
+    if (!(now == seen))
+      load();
+  }
+
+  void load() {
+    loaded = true;
+    unreadable = false;
+    root = Key();
+    seen = FileSignature();
+    struct stat st;
+    if (::stat(file.c_str(), &st) == 0)
+      seen = FileSignature::of(st);
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR))
+      return; // no store yet: every value is absent
+    int error = fd < 0 ? errno : 0;
+    std::string text;
+    if (fd >= 0) {
+      if (::fstat(fd, &st) != 0)
+        error = errno;
+      else if (!S_ISREG(st.st_mode))
+        error = EISDIR;
+      else
+        seen = FileSignature::of(st);
+      char buffer[1 << 14];
+      while (error == 0) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+          continue;
+        if (n < 0)
+          error = errno;
+        if (n <= 0)
+          break;
+        text.append(buffer, static_cast<std::size_t>(n));
+      }
+      ::close(fd);
+    }
+    if (error != 0) {
+      // Saving over a file that could not be read would lose it; the store
+      // keeps its changes in memory instead.
+      unreadable = true;
+      root = Key();
+      if (!unreadableReported) {
+        unreadableReported = true;
+        reports.push_back(Format("The settings file %s cannot be read: %s. Settings are not "
+                                 "saved to it.",
+                                 {file.string(), std::generic_category().message(error)}));
+      }
+      return;
+    }
+    if (int badLine = parse(text))
+      reportDamage(badLine);
+  }
+
+  // Reads the lines into the tree up to the first one that is not valid;
+  // returns its number, or 0 when the whole text is valid.
+  int parse(std::string_view text) {
+    Key *current = nullptr;
+    int lineNumber = 0;
+    std::string name, data;
+    while (!text.empty()) {
+      ++lineNumber;
+      std::size_t nl = text.find('\n');
+      std::string_view line = text.substr(0, nl);
+      text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
+      if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+      line = trimRight(trimLeft(line));
+      if (line.empty() || line.front() == ';')
+        continue;
+      if (line.front() == '[') {
+        if (line.back() != ']' || line.size() < 2)
+          return lineNumber;
+        auto path = splitPath(line.substr(1, line.size() - 2));
+        if (!path)
+          return lineNumber;
+        current = ensureKey(*path);
+        continue;
+      }
+      if (!current)
+        return lineNumber;
+      std::size_t pos = 0;
+      if (line.front() == '@') {
+        name.clear();
+        pos = 1;
+      } else if (!parseQuoted(line, pos, name)) {
+        return lineNumber;
+      }
+      if (pos >= line.size() || line[pos] != '=')
+        return lineNumber;
+      ++pos;
+      Value v;
+      v.name = name;
+      if (startsWith(line, pos, "\"")) {
+        if (!parseQuoted(line, pos, data) || pos != line.size())
+          return lineNumber;
+        v.type = TRegDataType::rdString;
+        v.bytes = data;
+      } else if (startsWith(line, pos, "dword:")) {
+        std::string_view digits = line.substr(pos + 6);
+        if (digits.size() != 8)
+          return lineNumber;
+        std::uint32_t n = 0;
+        for (char c : digits) {
+          int d = hexValue(c);
+          if (d < 0)
+            return lineNumber;
+          n = n * 16 + static_cast<std::uint32_t>(d);
+        }
+        v.type = TRegDataType::rdInteger;
+        v.integer = static_cast<std::int32_t>(n);
+      } else if (startsWith(line, pos, "hex:")) {
+        std::string_view bytes = line.substr(pos + 4);
+        v.type = TRegDataType::rdBinary;
+        while (!bytes.empty()) {
+          if (bytes.size() < 2 || hexValue(bytes[0]) < 0 || hexValue(bytes[1]) < 0)
+            return lineNumber;
+          v.bytes += static_cast<char>(hexValue(bytes[0]) * 16 + hexValue(bytes[1]));
+          bytes.remove_prefix(2);
+          if (!bytes.empty()) {
+            if (bytes.front() != ',' || bytes.size() == 1)
+              return lineNumber;
+            bytes.remove_prefix(1);
+          }
+        }
+      } else {
+        return lineNumber;
+      }
+      if (Value *existing = findValue(*current, v.name)) {
+        v.name = existing->name;
+        *existing = std::move(v);
+      } else {
+        current->values.push_back(std::move(v));
+      }
+    }
+    return 0;
+  }
+
+  void reportDamage(int badLine) {
+    if (damageReported && *damageReported == seen)
+      return;
+    damageReported = seen;
+    std::filesystem::path copy = file;
+    copy += ".damaged";
+    std::error_code ec;
+    std::filesystem::copy_file(file, copy, std::filesystem::copy_options::overwrite_existing, ec);
+    std::string where = Format("at line %d", {badLine});
+    if (ec)
+      reports.push_back(Format("The settings file %s is damaged %s; the settings before the "
+                               "damage were read, the rest are ignored.",
+                               {file.string(), where}));
+    else
+      reports.push_back(Format("The settings file %s is damaged %s; the settings before the "
+                               "damage were read, the rest are ignored. The damaged file was "
+                               "copied to %s.",
+                               {file.string(), where, copy.string()}));
+  }
+
+  // ---- writing the file
+
+  static void serializeKey(std::string &out, const Key &key, const std::string &path, bool isRoot) {
+    if (!key.values.empty() || (key.subkeys.empty() && !isRoot)) {
+      if (!out.empty() && out.back() != '\n')
+        out += '\n';
+      out += '\n';
+      out += '[';
+      out += path;
+      out += "]\n";
+      for (const Value &v : key.values) {
+        if (v.name.empty())
+          out += '@';
+        else
+          appendQuoted(out, v.name);
+        out += '=';
+        switch (v.type) {
+        case TRegDataType::rdString:
+          appendQuoted(out, v.bytes);
+          break;
+        case TRegDataType::rdInteger: {
+          auto n = static_cast<std::uint32_t>(v.integer);
+          out += "dword:";
+          for (int shift = 28; shift >= 0; shift -= 4)
+            out += hexDigits[(n >> shift) & 15];
+          break;
+        }
+        case TRegDataType::rdBinary:
+        case TRegDataType::rdUnknown:
+          out += "hex:";
+          for (std::size_t i = 0; i < v.bytes.size(); ++i) {
+            if (i)
+              out += ',';
+            auto c = static_cast<unsigned char>(v.bytes[i]);
+            out += hexDigits[c >> 4];
+            out += hexDigits[c & 15];
+          }
+          break;
+        }
+        out += '\n';
+      }
+    }
+    for (const auto &sub : key.subkeys)
+      serializeKey(out, *sub, isRoot ? sub->name : path + '\\' + sub->name, false);
+  }
+
+  std::string serialize() const {
+    std::string out = "; Marrowen settings. Key paths and value names ignore case.\n";
+    serializeKey(out, root, std::string(), true);
+    return out;
+  }
+
+  // Called with the lock held after a change; false when it did not reach
+  // the disk.
+  bool changed() {
+    dirty = true;
+    return batchDepth > 0 || save();
+  }
+
+  bool save() {
+    if (unreadable)
+      return false;
+    std::string text = serialize();
+    std::error_code ec;
+    if (file.has_parent_path())
+      std::filesystem::create_directories(file.parent_path(), ec);
+    std::string temp = file.string() + ".XXXXXX";
+    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    int error = 0;
+    if (fd < 0) {
+      error = errno;
+    } else {
+      const char *p = text.data();
+      std::size_t left = text.size();
+      while (left > 0 && error == 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR)
+          continue;
+        if (n <= 0)
+          error = n < 0 ? errno : EIO;
+        else {
+          p += n;
+          left -= static_cast<std::size_t>(n);
+        }
+      }
+      struct stat st;
+      if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+      if (error == 0 && ::fstat(fd, &st) != 0)
+        error = errno;
+      if (::close(fd) != 0 && error == 0)
+        error = errno;
+      if (error == 0 && ::rename(temp.c_str(), file.c_str()) != 0)
+        error = errno;
+      if (error != 0)
+        ::unlink(temp.c_str());
+      else
+        seen = FileSignature::of(st);
+    }
+    if (error != 0) {
+      if (!saveFailureReported) {
+        saveFailureReported = true;
+        reports.push_back(Format("The settings could not be saved to %s: %s. Changes are kept "
+                                 "until the program ends.",
+                                 {file.string(), std::generic_category().message(error)}));
+      }
+      return false;
+    }
+    dirty = false;
+    return true;
+  }
+
+  // Runs `op` under the lock on a store that is up to date with its file,
+  // then hands out what it had to report.
+  template <class Op> auto run(Op op, bool changes = false) {
+    std::vector<std::string> messages;
+    std::unique_lock lock(mutex);
+    // Another copy of the program may be saving too: the folder lock keeps
+    // its read-change-save from interleaving with ours.
+    FolderLock folderLock(changes ? file.parent_path() : std::filesystem::path());
+    refresh();
+    auto result = op();
+    messages.swap(reports);
+    lock.unlock();
+    deliver(messages);
+    return result;
+  }
+  template <class Op> auto change(Op op) { return run(op, true); }
+};
+
+SettingsStore::SettingsStore(std::filesystem::path file)
+    : impl_(std::make_unique<Impl>(std::move(file))) {}
+
+SettingsStore::~SettingsStore() = default;
+
+SettingsStore &SettingsStore::global() {
+  static SettingsStore store(defaultPath());
+  return store;
+}
+
+std::filesystem::path SettingsStore::defaultPath() {
+  std::filesystem::path base;
+  const char *xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg && *xdg == '/') {
+    base = xdg;
+  } else {
+    const char *home = std::getenv("HOME");
+    if (!home || !*home) {
+      const passwd *pw = ::getpwuid(::getuid());
+      home = pw ? pw->pw_dir : nullptr;
+    }
+    base = std::filesystem::path(home && *home ? home : ".") / ".config";
+  }
+  return base / program::companyName / program::productName / "settings.ini";
+}
+
+void SettingsStore::setFile(std::filesystem::path file) {
+  {
+    std::lock_guard lock(impl_->mutex);
+    impl_->file = std::move(file);
+    impl_->loaded = false;
+    impl_->dirty = false;
+    impl_->saveFailureReported = false;
+    impl_->unreadableReported = false;
+    impl_->damageReported.reset();
+    impl_->root = Key();
+  }
+}
+
+std::filesystem::path SettingsStore::file() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->file;
+}
+
+void SettingsStore::setReporter(Reporter r) {
+  std::lock_guard lock(reporterMutex);
+  reporter = std::move(r);
+}
+
+bool SettingsStore::keyExists(std::string_view key) {
+  return impl_->run([&] { return impl_->findKey(key) != nullptr; });
+}
+
+bool SettingsStore::createKey(std::string_view key) {
+  return impl_->change([&] {
+    auto path = splitPath(key);
+    if (!path)
+      return false;
+    if (impl_->findKey(*path))
+      return true;
+    impl_->ensureKey(*path);
+    impl_->changed();
+    return true;
+  });
+}
+
+bool SettingsStore::deleteKey(std::string_view key) {
+  return impl_->change([&] {
+    auto path = splitPath(key);
+    if (!path || path->empty())
+      return false;
+    Path parentPath(path->begin(), path->end() - 1);
+    Key *parent = impl_->findKey(parentPath);
+    if (!parent)
+      return false;
+    auto it = std::find_if(parent->subkeys.begin(), parent->subkeys.end(),
+                           [&](const auto &k) { return impl_->same(k->name, path->back()); });
+    if (it == parent->subkeys.end())
+      return false;
+    parent->subkeys.erase(it);
+    impl_->changed();
+    return true;
+  });
+}
+
+std::vector<std::string> SettingsStore::subKeyNames(std::string_view key) {
+  return impl_->run([&] {
+    std::vector<std::string> names;
+    if (Key *k = impl_->findKey(key))
+      for (const auto &sub : k->subkeys)
+        names.push_back(sub->name);
+    return names;
+  });
+}
+
+std::vector<std::string> SettingsStore::valueNames(std::string_view key) {
+  return impl_->run([&] {
+    std::vector<std::string> names;
+    if (Key *k = impl_->findKey(key))
+      for (const Value &v : k->values)
+        names.push_back(v.name);
+    return names;
+  });
+}
+
+bool SettingsStore::valueExists(std::string_view key, std::string_view name) {
+  return impl_->run([&] { return impl_->findValue(key, name) != nullptr; });
+}
+
+TRegDataType SettingsStore::dataType(std::string_view key, std::string_view name) {
+  return impl_->run([&] {
+    Value *v = impl_->findValue(key, name);
+    return v ? v->type : TRegDataType::rdUnknown;
+  });
+}
+
+std::optional<std::string> SettingsStore::readString(std::string_view key, std::string_view name) {
+  return impl_->run([&]() -> std::optional<std::string> {
+    Value *v = impl_->findValue(key, name);
+    if (!v || v->type != TRegDataType::rdString)
+      return std::nullopt;
+    return v->bytes;
+  });
+}
+
+std::optional<std::int32_t> SettingsStore::readInteger(std::string_view key,
+                                                       std::string_view name) {
+  return impl_->run([&]() -> std::optional<std::int32_t> {
+    Value *v = impl_->findValue(key, name);
+    if (!v || v->type != TRegDataType::rdInteger)
+      return std::nullopt;
+    return v->integer;
+  });
+}
+
+std::optional<std::string> SettingsStore::readBinary(std::string_view key, std::string_view name) {
+  return impl_->run([&]() -> std::optional<std::string> {
+    Value *v = impl_->findValue(key, name);
+    if (!v || v->type != TRegDataType::rdBinary)
+      return std::nullopt;
+    return v->bytes;
+  });
+}
+
+std::string SettingsStore::readString(std::string_view key, std::string_view name,
+                                      std::string_view def) {
+  auto v = readString(key, name);
+  return v ? *v : std::string(def);
+}
+
+std::int32_t SettingsStore::readInteger(std::string_view key, std::string_view name,
+                                        std::int32_t def) {
+  return readInteger(key, name).value_or(def);
+}
+
+bool SettingsStore::readBool(std::string_view key, std::string_view name, bool def) {
+  auto v = readInteger(key, name);
+  return v ? *v != 0 : def;
+}
+
+bool SettingsStore::writeString(std::string_view key, std::string_view name,
+                                std::string_view value) {
+  return impl_->change([&] {
+    Value *v = impl_->valueForWrite(key, name);
+    if (!v)
+      return false;
+    v->type = TRegDataType::rdString;
+    v->bytes = value;
+    v->integer = 0;
+    return impl_->changed();
+  });
+}
+
+bool SettingsStore::writeInteger(std::string_view key, std::string_view name, std::int32_t value) {
+  return impl_->change([&] {
+    Value *v = impl_->valueForWrite(key, name);
+    if (!v)
+      return false;
+    v->type = TRegDataType::rdInteger;
+    v->bytes.clear();
+    v->integer = value;
+    return impl_->changed();
+  });
+}
+
+bool SettingsStore::writeBool(std::string_view key, std::string_view name, bool value) {
+  return writeInteger(key, name, value ? 1 : 0);
+}
+
+bool SettingsStore::writeBinary(std::string_view key, std::string_view name,
+                                std::string_view bytes) {
+  return impl_->change([&] {
+    Value *v = impl_->valueForWrite(key, name);
+    if (!v)
+      return false;
+    v->type = TRegDataType::rdBinary;
+    v->bytes = bytes;
+    v->integer = 0;
+    return impl_->changed();
+  });
+}
+
+bool SettingsStore::deleteValue(std::string_view key, std::string_view name) {
+  return impl_->change([&] {
+    Key *k = impl_->findKey(key);
+    if (!k)
+      return false;
+    auto it = std::find_if(k->values.begin(), k->values.end(),
+                           [&](const Value &v) { return impl_->same(v.name, name); });
+    if (it == k->values.end())
+      return false;
+    k->values.erase(it);
+    impl_->changed();
+    return true;
+  });
+}
+
+SettingsStore::BatchedWrites::BatchedWrites(SettingsStore &store) : store_(store) {
+  store_.impl_->run([&] {
+    ++store_.impl_->batchDepth;
+    return true;
+  });
+}
+
+SettingsStore::BatchedWrites::~BatchedWrites() {
+  Impl &impl = *store_.impl_;
+  std::vector<std::string> messages;
+  {
+    std::lock_guard lock(impl.mutex);
+    if (--impl.batchDepth == 0 && impl.dirty) {
+      FolderLock folderLock(impl.file.parent_path());
+      impl.save();
+    }
+    messages.swap(impl.reports);
+  }
+  deliver(messages);
+}
+
+// ---- TRegistry
+
+TRegistry::TRegistry() : TRegistry(SettingsStore::global()) {}
+
+TRegistry::TRegistry(SettingsStore &store) : store_(store) {}
+
+std::string TRegistry::resolve(std::string_view key) const {
+  if (!key.empty() && key.front() == '\\')
+    return std::string(key);
+  if (currentPath_.empty())
+    return std::string(key);
+  std::string path = currentPath_;
+  path += '\\';
+  path += key;
+  return path;
+}
+
+bool TRegistry::OpenKey(std::string_view key, bool canCreate) {
+  std::string path = resolve(key);
+  bool ok = canCreate ? store_.createKey(path) : store_.keyExists(path);
+  if (!ok)
+    return false;
+  // Keep the path in a plain form: keys without the empty parts.
+  auto parts = splitPath(path);
+  currentPath_.clear();
+  for (std::string_view part : *parts) {
+    if (!currentPath_.empty())
+      currentPath_ += '\\';
+    currentPath_ += part;
+  }
+  return true;
+}
+
+void TRegistry::CloseKey() { currentPath_.clear(); }
+
+bool TRegistry::CreateKey(std::string_view key) { return store_.createKey(resolve(key)); }
+
+bool TRegistry::DeleteKey(std::string_view key) { return store_.deleteKey(resolve(key)); }
+
+bool TRegistry::KeyExists(std::string_view key) { return store_.keyExists(resolve(key)); }
+
+bool TRegistry::HasSubKeys() { return !store_.subKeyNames(currentPath_).empty(); }
+
+void TRegistry::GetKeyNames(TStringList &names) {
+  names.BeginUpdate();
+  names.Clear();
+  for (std::string &n : store_.subKeyNames(currentPath_))
+    names.Add(std::move(n));
+  names.EndUpdate();
+}
+
+void TRegistry::GetValueNames(TStringList &names) {
+  names.BeginUpdate();
+  names.Clear();
+  for (std::string &n : store_.valueNames(currentPath_))
+    names.Add(std::move(n));
+  names.EndUpdate();
+}
+
+bool TRegistry::ValueExists(std::string_view name) {
+  return store_.valueExists(currentPath_, name);
+}
+
+bool TRegistry::DeleteValue(std::string_view name) {
+  return store_.deleteValue(currentPath_, name);
+}
+
+TRegDataType TRegistry::GetDataType(std::string_view name) {
+  return store_.dataType(currentPath_, name);
+}
+
+std::string TRegistry::ReadString(std::string_view name) {
+  if (auto v = store_.readString(currentPath_, name))
+    return *v;
+  if (store_.valueExists(currentPath_, name))
+    throw ERegistryException(Format("Invalid data type for '%s'", {name}));
+  return std::string();
+}
+
+std::int32_t TRegistry::ReadInteger(std::string_view name) {
+  if (auto v = store_.readInteger(currentPath_, name))
+    return *v;
+  if (store_.valueExists(currentPath_, name))
+    throw ERegistryException(Format("Invalid data type for '%s'", {name}));
+  throw ERegistryException(Format("Failed to get data for '%s'", {name}));
+}
+
+std::string TRegistry::ReadBinaryData(std::string_view name) {
+  if (auto v = store_.readBinary(currentPath_, name))
+    return *v;
+  if (store_.valueExists(currentPath_, name))
+    throw ERegistryException(Format("Invalid data type for '%s'", {name}));
+  throw ERegistryException(Format("Failed to get data for '%s'", {name}));
+}
+
+void TRegistry::WriteString(std::string_view name, std::string_view value) {
+  if (!store_.writeString(currentPath_, name, value) && !store_.readString(currentPath_, name))
+    throw ERegistryException(Format("Failed to set data for '%s'", {name}));
+}
+
+void TRegistry::WriteInteger(std::string_view name, std::int32_t value) {
+  if (!store_.writeInteger(currentPath_, name, value) && !store_.readInteger(currentPath_, name))
+    throw ERegistryException(Format("Failed to set data for '%s'", {name}));
+}
+
+void TRegistry::WriteBinaryData(std::string_view name, std::string_view bytes) {
+  if (!store_.writeBinary(currentPath_, name, bytes) && !store_.readBinary(currentPath_, name))
+    throw ERegistryException(Format("Failed to set data for '%s'", {name}));
+}
+
+} // namespace marrowen

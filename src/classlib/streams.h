@@ -1,0 +1,110 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace marrowen {
+
+enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
+
+// A sequence of bytes with a position, 64-bit throughout. Read and Write move
+// as many bytes as they can and say how many; ReadBuffer and WriteBuffer
+// insist on all of them.
+class TStream {
+public:
+  virtual ~TStream() = default;
+
+  // Reads up to `count` bytes; fewer only at the end of the data. An error of
+  // the device raises EStreamError ("Stream read error").
+  virtual std::size_t Read(void *buffer, std::size_t count) = 0;
+  // Writes `count` bytes or raises EStreamError ("Stream write error").
+  virtual std::size_t Write(const void *buffer, std::size_t count) = 0;
+  // Returns the new position. A position before the start raises EStreamError.
+  virtual std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) = 0;
+
+  virtual std::int64_t Size();
+  virtual void SetSize(std::int64_t size) = 0;
+
+  std::int64_t Position() { return Seek(0, TSeekOrigin::soCurrent); }
+  void SetPosition(std::int64_t position) { Seek(position, TSeekOrigin::soBeginning); }
+
+  // Raise EStreamError ("Stream read error" / "Stream write error") unless
+  // every byte was moved.
+  void ReadBuffer(void *buffer, std::size_t count);
+  void WriteBuffer(const void *buffer, std::size_t count);
+  void WriteBuffer(const std::string &bytes) { WriteBuffer(bytes.data(), bytes.size()); }
+
+  // Copies `count` bytes from `source` at its position; 0 copies the whole of
+  // `source` from its start. Returns the number copied.
+  std::int64_t CopyFrom(TStream &source, std::int64_t count);
+
+  // The rest of the stream from its position.
+  std::string ReadAll();
+};
+
+enum class TFileMode {
+  fmOpenRead,      // an existing file, reading only
+  fmOpenWrite,     // an existing file, writing only
+  fmOpenReadWrite, // an existing file, both
+  fmCreate,        // created or emptied, both
+};
+
+// A stream over one file descriptor, closed with the stream. Folders are not
+// files: opening one for reading fails like a missing file.
+class TFileStream : public TStream {
+public:
+  // Raises EFOpenError ("Cannot open file %s") or, for fmCreate,
+  // EFCreateError ("Cannot create file %s").
+  TFileStream(const std::string &fileName, TFileMode mode);
+  ~TFileStream() override;
+  TFileStream(const TFileStream &) = delete;
+  TFileStream &operator=(const TFileStream &) = delete;
+
+  std::size_t Read(void *buffer, std::size_t count) override;
+  std::size_t Write(const void *buffer, std::size_t count) override;
+  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+  std::int64_t Size() override;
+  void SetSize(std::int64_t size) override;
+
+  const std::string &FileName() const { return fileName_; }
+  int Handle() const { return fd_; }
+
+  // Forces the written bytes to the device; raises EStreamError on failure.
+  void Flush();
+
+private:
+  std::string fileName_;
+  int fd_ = -1;
+};
+
+// A stream over bytes held in memory.
+class TMemoryStream : public TStream {
+public:
+  TMemoryStream() = default;
+  explicit TMemoryStream(std::string bytes) : data_(std::move(bytes)) {}
+
+  std::size_t Read(void *buffer, std::size_t count) override;
+  std::size_t Write(const void *buffer, std::size_t count) override;
+  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+  std::int64_t Size() override { return static_cast<std::int64_t>(data_.size()); }
+  void SetSize(std::int64_t size) override;
+
+  const std::string &Data() const { return data_; }
+  char *Memory() { return data_.data(); }
+  void Clear();
+  void LoadFromStream(TStream &source);
+  void LoadFromFile(const std::string &fileName);
+  void SaveToStream(TStream &target);
+  void SaveToFile(const std::string &fileName);
+
+private:
+  std::string data_;
+  std::int64_t position_ = 0;
+};
+
+// The whole content of a file (EFOpenError when it cannot be opened).
+std::string readFileBytes(const std::string &fileName);
+
+} // namespace marrowen

@@ -1,0 +1,200 @@
+#include "engine/codepagefilters.h"
+
+#include "engine/escapes.h"
+
+namespace marrowen {
+
+namespace {
+
+// dd conv=ebcdic.
+constexpr ByteTable asciiToEbcdic = {
+    0,   1,   2,   3,   55,  45,  46,  47,  22,  5,   37,  11,  12,  13,  14,  15,  16,  17,  18,
+    19,  60,  61,  50,  38,  24,  25,  63,  39,  28,  29,  30,  31,  64,  90,  127, 123, 91,  108,
+    80,  125, 77,  93,  92,  78,  107, 96,  75,  97,  240, 241, 242, 243, 244, 245, 246, 247, 248,
+    249, 122, 94,  76,  126, 110, 111, 124, 193, 194, 195, 196, 197, 198, 199, 200, 201, 209, 210,
+    211, 212, 213, 214, 215, 216, 217, 226, 227, 228, 229, 230, 231, 232, 233, 173, 224, 189, 154,
+    109, 121, 129, 130, 131, 132, 133, 134, 135, 136, 137, 145, 146, 147, 148, 149, 150, 151, 152,
+    153, 162, 163, 164, 165, 166, 167, 168, 169, 192, 79,  208, 95,  7,   32,  33,  34,  35,  36,
+    21,  6,   23,  40,  41,  42,  43,  44,  9,   10,  27,  48,  49,  26,  51,  52,  53,  54,  8,
+    56,  57,  58,  59,  4,   20,  62,  225, 65,  66,  67,  68,  69,  70,  71,  72,  73,  81,  82,
+    83,  84,  85,  86,  87,  88,  89,  98,  99,  100, 101, 102, 103, 104, 105, 112, 113, 114, 115,
+    116, 117, 118, 119, 120, 128, 138, 139, 140, 141, 142, 143, 144, 106, 155, 156, 157, 158, 159,
+    160, 170, 171, 172, 74,  174, 175, 176, 177, 178, 179, 180, 181, 182, 183, 184, 185, 186, 187,
+    188, 161, 190, 191, 202, 203, 204, 205, 206, 207, 218, 219, 220, 221, 222, 223, 234, 235, 236,
+    237, 238, 239, 250, 251, 252, 253, 254, 255,
+};
+
+ByteTable inverseOf(const ByteTable &table) {
+  ByteTable inverse{};
+  for (int b = 0; b < 256; ++b)
+    inverse[table[b]] = static_cast<unsigned char>(b);
+  return inverse;
+}
+
+ByteTable drawingTable() {
+  ByteTable t{};
+  for (int b = 0; b < 256; ++b) {
+    char c = ' ';
+    if (b == '\n' || b == '\r' || (b >= 32 && b <= 125))
+      c = static_cast<char>(b);
+    else if (b == 24)
+      c = '^';
+    else if (b == 25)
+      c = 'V';
+    else if (b == 26)
+      c = '>';
+    else if (b == 27)
+      c = '<';
+    else if (b == 176)
+      c = '.';
+    else if (b == 177)
+      c = 'x';
+    else if (b == 178 || b == 219)
+      c = 'X';
+    else if (b == 179 || b == 186)
+      c = '|';
+    else if (b == 196 || b == 205)
+      c = '-';
+    else if (b >= 220 && b <= 223)
+      c = 'x';
+    else if (b >= 180 && b <= 218)
+      c = '+';
+    else if (b == 248 || b == 249 || b == 250 || b == 254)
+      c = '*';
+    t[b] = static_cast<unsigned char>(c);
+  }
+  return t;
+}
+
+// Each byte of `from` as the byte of `to` with the same character.
+ByteTable codePageTable(const CodePage &from, const CodePage &to) {
+  ByteTable t{};
+  for (int b = 0; b < 256; ++b) {
+    unsigned char c;
+    t[b] = to.fromUnicode(from.toUnicode(static_cast<unsigned char>(b)), c) ? c : '?';
+  }
+  return t;
+}
+
+bool isHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool isLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+} // namespace
+
+const ByteTable &asciiToEbcdicTable() { return asciiToEbcdic; }
+
+const ByteTable &ebcdicToAsciiTable() {
+  static const ByteTable table = inverseOf(asciiToEbcdic);
+  return table;
+}
+
+bool TByteTableFilter::processChunk(std::string &chunk) {
+  translateInPlace(chunk, table_);
+  return sendToNext(chunk);
+}
+
+TASCIItoEBCDIC::TASCIItoEBCDIC() { table_ = asciiToEbcdicTable(); }
+
+TEBCDICtoASCII::TEBCDICtoASCII() { table_ = ebcdicToAsciiTable(); }
+
+TTranslateDrawing::TTranslateDrawing() { table_ = drawingTable(); }
+
+TANSItoOEM::TANSItoOEM() { table_ = codePageTable(*charTables(), *oemCodePage()); }
+
+void TANSItoOEM::startJob() {
+  table_ = codePageTable(*charTables(), *oemCodePage());
+  TFilter::startJob();
+}
+
+TOEMtoANSI::TOEMtoANSI() { table_ = codePageTable(*oemCodePage(), *charTables()); }
+
+void TOEMtoANSI::startJob() {
+  table_ = codePageTable(*oemCodePage(), *charTables());
+  TFilter::startJob();
+}
+
+TANSItoUnicode::TANSItoUnicode() : tables_(charTables()) {}
+
+void TANSItoUnicode::startJob() {
+  tables_ = charTables();
+  TFilter::startJob();
+}
+
+bool TANSItoUnicode::processChunk(std::string &chunk) {
+  buffer_.resize(chunk.size() * 2);
+  const CodePage &t = *tables_;
+  char *out = buffer_.data();
+  for (unsigned char c : chunk) {
+    char16_t u = t.toUnicode(c);
+    *out++ = static_cast<char>(u & 0xFF);
+    *out++ = static_cast<char>(u >> 8);
+  }
+  // The input's storage becomes the next chunk's output buffer.
+  chunk.swap(buffer_);
+  return sendToNext(chunk);
+}
+
+TUnicodeToANSI::TUnicodeToANSI() { takeTables(); }
+
+void TUnicodeToANSI::takeTables() {
+  auto tables = charTables();
+  fromUnicode_.assign(0x10000, '?');
+  // Downwards, so that of two bytes with one character the lower one wins,
+  // as in the code page's own reverse look-up.
+  for (int b = 255; b >= 0; --b)
+    fromUnicode_[tables->toUnicode(static_cast<unsigned char>(b))] = static_cast<unsigned char>(b);
+}
+
+void TUnicodeToANSI::startJob() {
+  takeTables();
+  TGenericStateMachine::startJob();
+}
+
+void TUnicodeToANSI::startFile() {
+  held_.clear();
+  TGenericStateMachine::startFile();
+}
+
+std::int64_t TUnicodeToANSI::bufferedLength() { return static_cast<std::int64_t>(held_.size()); }
+
+bool TUnicodeToANSI::processChunk(std::string &chunk) {
+  if (!held_.empty()) {
+    chunk.insert(0, held_);
+    held_.clear();
+  }
+  const unsigned char *fromUnicode = fromUnicode_.data();
+  const auto *in = reinterpret_cast<const unsigned char *>(chunk.data());
+  std::size_t units = chunk.size() / 2;
+  buffer_.resize(units);
+  char *out = buffer_.data();
+  std::size_t i = 0;
+  for (; i < units; ++i) {
+    auto u = static_cast<char16_t>(in[2 * i] | (in[2 * i + 1] << 8));
+    if (isHighSurrogate(u)) {
+      if (i + 1 == units)
+        break; // its partner may start the next chunk
+      auto v = static_cast<char16_t>(in[2 * i + 2] | (in[2 * i + 3] << 8));
+      if (isLowSurrogate(v))
+        ++i;
+      *out++ = '?';
+      continue;
+    }
+    *out++ = static_cast<char>(fromUnicode[u]); // a lone low surrogate has no byte
+  }
+  buffer_.resize(static_cast<std::size_t>(out - buffer_.data()));
+  held_.assign(chunk, 2 * i, std::string::npos);
+  chunk.swap(buffer_);
+  return sendToNext(chunk);
+}
+
+void TUnicodeToANSI::endFile() {
+  TGenericStateMachine::endFile();
+  if (held_.empty())
+    return;
+  // A high surrogate without its partner, or a byte short of a code unit.
+  std::string rest(held_.size() >= 2 ? 1 + held_.size() % 2 : 1, '?');
+  held_.clear();
+  sendToNext(rest);
+}
+
+} // namespace marrowen

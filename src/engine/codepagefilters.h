@@ -1,0 +1,99 @@
+#pragma once
+
+#include "classlib/codepage.h"
+#include "engine/bytetable.h"
+#include "engine/lines.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace marrowen {
+
+// Maps every byte through one fixed table, in place.
+class TByteTableFilter : public TFilter {
+public:
+  bool processChunk(std::string &chunk) override;
+
+protected:
+  ByteTable table_{};
+};
+
+// ASCII to EBCDIC by the table of the POSIX dd utility (conv=ebcdic).
+class TASCIItoEBCDIC : public TByteTableFilter {
+public:
+  TASCIItoEBCDIC();
+};
+
+// EBCDIC to ASCII by the inverse table (dd conv=ascii).
+class TEBCDICtoASCII : public TByteTableFilter {
+public:
+  TEBCDICtoASCII();
+};
+
+// The IBM PC line-drawing characters (and arrows, shades and bullets) to
+// plain ASCII look-alikes; other bytes outside the printable range become
+// spaces.
+class TTranslateDrawing : public TByteTableFilter {
+public:
+  TTranslateDrawing();
+};
+
+// The system code page to the OEM code page (437) and back. The tables are
+// made from the code pages when the filter is made and at each job start;
+// a character the other code page lacks becomes "?".
+class TANSItoOEM : public TByteTableFilter {
+public:
+  TANSItoOEM();
+  void startJob() override;
+};
+
+class TOEMtoANSI : public TByteTableFilter {
+public:
+  TOEMtoANSI();
+  void startJob() override;
+};
+
+// The system code page to UTF-16 little-endian, two bytes for every byte,
+// without a byte-order mark.
+class TANSItoUnicode : public TFilter {
+public:
+  TANSItoUnicode();
+  bool processChunk(std::string &chunk) override;
+  void startJob() override;
+
+private:
+  std::shared_ptr<const CodePage> tables_;
+  std::string buffer_; // the output under construction, reused between chunks
+};
+
+// UTF-16 little-endian to the system code page, every code unit (U+0000
+// included) to one byte; a surrogate pair, a lone surrogate or a character
+// the code page lacks becomes "?". An odd byte, or a high surrogate, at the
+// end of a chunk waits for the next chunk; one left at the end of a file
+// becomes "?".
+class TUnicodeToANSI : public TGenericStateMachine {
+public:
+  TUnicodeToANSI();
+  bool processChunk(std::string &chunk) override;
+  void startJob() override;
+  void startFile() override;
+  void endFile() override;
+  std::int64_t bufferedLength() override;
+
+private:
+  void takeTables();
+
+  // The byte of every code unit, "?" where the code page has none: one
+  // look-up per unit instead of a search.
+  std::vector<unsigned char> fromUnicode_;
+  std::string held_; // at most an odd byte and a high surrogate
+  std::string buffer_;
+};
+
+// The table of dd conv=ebcdic.
+const ByteTable &asciiToEbcdicTable();
+// Its inverse, the table of dd conv=ascii.
+const ByteTable &ebcdicToAsciiTable();
+
+} // namespace marrowen

@@ -1,0 +1,406 @@
+#include "engine/escapes.h"
+
+#include "classlib/exceptions.h"
+#include "engine/messages.h"
+
+#include <array>
+#include <atomic>
+#include <cstring>
+
+namespace marrowen {
+
+namespace {
+
+// The escaped form of every byte; length 0 for bytes written as themselves.
+struct EncodeTable {
+  std::array<std::array<char, 4>, 256> text{};
+  std::array<unsigned char, 256> length{};
+};
+
+constexpr EncodeTable makeEncodeTable() {
+  EncodeTable t;
+  for (int b = 0; b < 256; ++b) {
+    char letter = 0;
+    switch (b) {
+    case 7:
+      letter = 'a';
+      break;
+    case 8:
+      letter = 'b';
+      break;
+    case 9:
+      letter = 't';
+      break;
+    case 10:
+      letter = 'n';
+      break;
+    case 11:
+      letter = 'v';
+      break;
+    case 12:
+      letter = 'f';
+      break;
+    case 13:
+      letter = 'r';
+      break;
+    case 27:
+      letter = 'e';
+      break;
+    case 92:
+      letter = '\\';
+      break;
+    default:
+      break;
+    }
+    if (letter) {
+      t.text[b] = {'\\', letter, 0, 0};
+      t.length[b] = 2;
+    } else if (b < 32 || b >= 127) {
+      t.text[b] = {'\\', static_cast<char>('0' + b / 100), static_cast<char>('0' + b / 10 % 10),
+                   static_cast<char>('0' + b % 10)};
+      t.length[b] = 4;
+    }
+  }
+  return t;
+}
+
+constexpr EncodeTable encodeTable = makeEncodeTable();
+
+using ByteSet = std::array<bool, 256>;
+
+constexpr ByteSet encodedBytes() {
+  ByteSet s{};
+  for (int b = 0; b < 256; ++b)
+    s[b] = encodeTable.length[b] != 0;
+  return s;
+}
+
+constexpr ByteSet binaryBytes() {
+  ByteSet s{};
+  for (int b = 0; b < 32; ++b)
+    s[b] = b != 9 && b != 10 && b != 13;
+  return s;
+}
+
+constexpr ByteSet controlBytes() {
+  ByteSet s{};
+  for (int b = 0; b < 32; ++b)
+    s[b] = true;
+  return s;
+}
+
+constexpr ByteSet encodeSet = encodedBytes();
+constexpr ByteSet binarySet = binaryBytes();
+constexpr ByteSet controlSet = controlBytes();
+
+// Copies runs of bytes that stay in one append each and escapes the others.
+void escapeWith(const ByteSet &escaped, std::string_view bytes, std::string &result) {
+  result.clear();
+  result.reserve(bytes.size() + bytes.size() / 8);
+  const char *p = bytes.data();
+  const char *end = p + bytes.size();
+  while (p < end) {
+    const char *run = p;
+    while (p < end && !escaped[static_cast<unsigned char>(*p)])
+      ++p;
+    result.append(run, p);
+    if (p < end) {
+      unsigned char b = static_cast<unsigned char>(*p++);
+      result.append(encodeTable.text[b].data(), encodeTable.length[b]);
+    }
+  }
+}
+
+[[noreturn]] void raise(int id, std::string_view defaultText) {
+  throw Exception(translate(id, defaultText));
+}
+
+std::atomic<std::shared_ptr<const CodePage>> &tables() {
+  static std::atomic<std::shared_ptr<const CodePage>> current{systemCodePage()};
+  return current;
+}
+
+} // namespace
+
+void initCharTables() {
+  auto wanted = systemCodePage();
+  auto &current = tables();
+  if (current.load() != wanted)
+    current.store(std::move(wanted));
+}
+
+std::shared_ptr<const CodePage> charTables() { return tables().load(); }
+
+int hexDigitValue(char c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  throw Exception(translateFormat(2810, "\\xHH Invalid hex digit '%s'", {std::string(1, c)}));
+}
+
+void decodeEscapes(std::string_view text, std::string &result) {
+  enum class State { Plain, Escape, Decimal, Hex, Control };
+  result.clear();
+  result.reserve(text.size());
+  std::shared_ptr<const CodePage> cp; // taken only when a \c needs it
+  State state = State::Plain;
+  int value = 0;
+  int count = 0;
+  const char *p = text.data();
+  const char *end = p + text.size();
+  while (p < end) {
+    if (state == State::Plain) {
+      const void *found = std::memchr(p, '\\', static_cast<std::size_t>(end - p));
+      const char *slash = found ? static_cast<const char *>(found) : end;
+      result.append(p, slash);
+      p = slash;
+      if (p < end) {
+        state = State::Escape;
+        ++p;
+      }
+      continue;
+    }
+    char c = *p++;
+    switch (state) {
+    case State::Escape:
+      state = State::Plain;
+      switch (c) {
+      case 'a':
+        result += '\a';
+        break;
+      case 'b':
+        result += '\b';
+        break;
+      case 'e':
+        result += '\x1b';
+        break;
+      case 'f':
+        result += '\f';
+        break;
+      case 'n':
+        result += '\n';
+        break;
+      case 'r':
+        result += '\r';
+        break;
+      case 't':
+        result += '\t';
+        break;
+      case 'v':
+        result += '\v';
+        break;
+      case '\\':
+        result += '\\';
+        break;
+      case 'x':
+        state = State::Hex;
+        value = 0;
+        count = 0;
+        break;
+      case 'c':
+        state = State::Control;
+        break;
+      case '0':
+      case '1':
+      case '2':
+        state = State::Decimal;
+        value = c - '0';
+        count = 1;
+        break;
+      case '3':
+      case '4':
+      case '5':
+      case '6':
+      case '7':
+      case '8':
+      case '9':
+        raise(2820, "\\DDD must start with the decimal digit 0, 1 or 2 (Leading zeros are "
+                    "required). Valid range is 000-255");
+      default:
+        result += '\\';
+        result += c;
+        break;
+      }
+      break;
+    case State::Decimal:
+      if (c < '0' || c > '9')
+        raise(2840, "\\DDD You must specify all 3 decimal digits (Leading zeros are required)");
+      value = value * 10 + (c - '0');
+      if (++count == 3) {
+        if (value > 255)
+          raise(2830, "\\DDD Maximum value is 255");
+        result += static_cast<char>(value);
+        state = State::Plain;
+      }
+      break;
+    case State::Hex:
+      value = value * 16 + hexDigitValue(c);
+      if (++count == 2) {
+        result += static_cast<char>(value);
+        state = State::Plain;
+      }
+      break;
+    case State::Control:
+      if (!cp)
+        cp = charTables();
+      result += static_cast<char>(cp->toUpper(static_cast<unsigned char>(c)) ^ 64);
+      state = State::Plain;
+      break;
+    case State::Plain:
+      break;
+    }
+  }
+  switch (state) {
+  case State::Escape:
+    raise(2850, "Trailing \\ needs to be followed by something");
+  case State::Decimal:
+    raise(2860, "\\DDD Expecting 3 trailing decimal digits");
+  case State::Hex:
+    raise(2870, "\\xHH Expecting 2 trailing hex digits");
+  case State::Control:
+    raise(2880, "\\cC Expecting an upper case letter");
+  case State::Plain:
+    break;
+  }
+}
+
+std::string decodeEscapes(std::string_view text) {
+  std::string result;
+  decodeEscapes(text, result);
+  return result;
+}
+
+void encodeEscapes(std::string_view bytes, std::string &result) {
+  escapeWith(encodeSet, bytes, result);
+}
+
+std::string encodeEscapes(std::string_view bytes) {
+  std::string result;
+  encodeEscapes(bytes, result);
+  return result;
+}
+
+void escapeBinaryChars(std::string_view bytes, std::string &result) {
+  escapeWith(binarySet, bytes, result);
+}
+
+std::string escapeBinaryChars(std::string_view bytes) {
+  std::string result;
+  escapeBinaryChars(bytes, result);
+  return result;
+}
+
+void escapeControlChars(std::string_view bytes, std::string &result) {
+  escapeWith(controlSet, bytes, result);
+}
+
+std::string escapeControlChars(std::string_view bytes) {
+  std::string result;
+  escapeControlChars(bytes, result);
+  return result;
+}
+
+namespace {
+
+bool equalsMapped(const std::array<unsigned char, 256> &map, std::string_view text) {
+  for (char c : text) {
+    unsigned char b = static_cast<unsigned char>(c);
+    if (map[b] != b)
+      return false;
+  }
+  return true;
+}
+
+} // namespace
+
+bool isUpperCaseText(std::string_view text) { return equalsMapped(charTables()->upperMap(), text); }
+
+bool isLowerCaseText(std::string_view text) { return equalsMapped(charTables()->lowerMap(), text); }
+
+bool isMixedCaseText(std::string_view text) {
+  auto cp = charTables();
+  return !equalsMapped(cp->upperMap(), text) && !equalsMapped(cp->lowerMap(), text);
+}
+
+void matchCase(std::string_view found, std::string_view replacement, std::string &result) {
+  auto cp = charTables();
+  result.assign(replacement);
+  if (equalsMapped(cp->upperMap(), found)) {
+    cp->upperCaseInPlace(result);
+    return;
+  }
+  if (equalsMapped(cp->lowerMap(), found)) {
+    cp->lowerCaseInPlace(result);
+    return;
+  }
+  unsigned char first = static_cast<unsigned char>(found.front()); // mixed: not empty
+  if (replacement.empty() || !cp->isLetter(first))
+    return;
+  unsigned char &head = reinterpret_cast<unsigned char &>(result[0]);
+  head = cp->toUpper(first) != first ? cp->toLower(head) : cp->toUpper(head);
+  std::string_view rest = found.substr(1);
+  std::string tail = result.substr(1);
+  if (equalsMapped(cp->upperMap(), rest))
+    cp->upperCaseInPlace(tail);
+  else if (equalsMapped(cp->lowerMap(), rest))
+    cp->lowerCaseInPlace(tail);
+  result.replace(1, std::string::npos, tail);
+}
+
+std::string matchCase(std::string_view found, std::string_view replacement) {
+  std::string result;
+  matchCase(found, replacement, result);
+  return result;
+}
+
+void unquote(std::string_view text, std::string &result) {
+  if (!text.empty() && text.front() == '"' && text.back() == '"')
+    text = text.size() == 1 ? std::string_view() : text.substr(1, text.size() - 2);
+  result.assign(text);
+}
+
+std::string unquote(std::string_view text) {
+  std::string result;
+  unquote(text, result);
+  return result;
+}
+
+std::vector<std::string> stringListFromText(std::string_view text) {
+  std::vector<std::string> lines;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t brk = text.find_first_of("\r\n", pos);
+    if (brk == std::string_view::npos) {
+      lines.emplace_back(text.substr(pos));
+      break;
+    }
+    lines.emplace_back(text.substr(pos, brk - pos));
+    pos = brk + (text[brk] == '\r' && brk + 1 < text.size() && text[brk + 1] == '\n' ? 2 : 1);
+  }
+  return lines;
+}
+
+MemoText memoTextWithoutNulls(std::string_view sourceName, std::string_view text) {
+  MemoText memo{std::string(), false, std::string()};
+  memo.text.reserve(text.size());
+  const char *p = text.data();
+  const char *end = p + text.size();
+  while (p < end) {
+    const void *nul = std::memchr(p, 0, static_cast<std::size_t>(end - p));
+    const char *stop = nul ? static_cast<const char *>(nul) : end;
+    memo.text.append(p, stop);
+    p = stop < end ? stop + 1 : end;
+  }
+  if (memo.text.size() != text.size()) {
+    memo.nullsRemoved = true;
+    memo.warning = translateFormat(
+        2890, "Warning - embedded nulls removed from %s (original length: %d, new length: %d)",
+        {sourceName, text.size(), memo.text.size()});
+  }
+  return memo;
+}
+
+} // namespace marrowen

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "classlib/codepage.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace marrowen {
+
+// Texts that users type for filters hold backslash escapes: \a \b \t \n \v \f
+// \r \e, "\\", \xHH, \DDD (exactly three decimal digits, 000-255) and \cC (the
+// upper-case C XOR 64); a backslash before any other byte stays as written.
+
+// Escaped text to bytes. `result` is cleared first; a malformed escape raises
+// Exception with one of the messages 2810-2880 and leaves `result` holding
+// what was decoded before the error.
+void decodeEscapes(std::string_view text, std::string &result);
+std::string decodeEscapes(std::string_view text);
+
+// Bytes to escaped text that decodeEscapes turns back into the same bytes:
+// the control characters with a letter escape use it, the backslash doubles,
+// every other byte below 32 and every byte from 127 up becomes \DDD.
+void encodeEscapes(std::string_view bytes, std::string &result);
+std::string encodeEscapes(std::string_view bytes);
+
+// For display in dialogs: control bytes other than tab, LF and CR are
+// escaped; everything else, the backslash included, stays.
+void escapeBinaryChars(std::string_view bytes, std::string &result);
+std::string escapeBinaryChars(std::string_view bytes);
+
+// For showing a text on one line: every byte below 32 is escaped; everything
+// else, the backslash included, stays.
+void escapeControlChars(std::string_view bytes, std::string &result);
+std::string escapeControlChars(std::string_view bytes);
+
+// 0-15 for 0-9, A-F, a-f; any other byte raises message 2810.
+int hexDigitValue(char c);
+
+// Takes the character tables of the configured system code page. Jobs call it
+// as they start; the tables in use are never changed in place, so a job that
+// holds charTables() keeps a consistent set while another job swaps them.
+void initCharTables();
+// The current tables (letters, word characters, upper and lower maps).
+std::shared_ptr<const CodePage> charTables();
+
+bool isUpperCaseText(std::string_view text);
+bool isLowerCaseText(std::string_view text);
+bool isMixedCaseText(std::string_view text);
+
+// The replacement in the case of the found text: all upper (or without
+// letters) -> upper; all lower -> lower; mixed -> the first byte and the rest
+// each follow the found text's first byte and rest.
+void matchCase(std::string_view found, std::string_view replacement, std::string &result);
+std::string matchCase(std::string_view found, std::string_view replacement);
+
+// The bytes between a leading and a trailing double quote; otherwise the text
+// unchanged. A lone double quote gives an empty text.
+void unquote(std::string_view text, std::string &result);
+std::string unquote(std::string_view text);
+
+// The lines of a text split at CR, LF or CR LF; a line end at the very end
+// does not start another line.
+std::vector<std::string> stringListFromText(std::string_view text);
+
+// A text made fit for a memo control, which stops at the first NUL byte.
+struct MemoText {
+  std::string text;    // the text without its NUL bytes
+  bool nullsRemoved;   // whether the user is to be warned
+  std::string warning; // message 2890 naming the source and both lengths, or empty
+};
+MemoText memoTextWithoutNulls(std::string_view sourceName, std::string_view text);
+
+} // namespace marrowen

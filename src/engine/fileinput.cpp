@@ -1,0 +1,540 @@
+#include "engine/fileinput.h"
+
+#include "classlib/exceptions.h"
+#include "classlib/format.h"
+#include "engine/job.h"
+#include "engine/mergesplit.h"
+#include "engine/messages.h"
+#include "engine/outputs.h"
+#include "engine/utilities.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace marrowen {
+
+namespace {
+
+// Reads from a file a block at a time, far larger than a chunk, so that a
+// large file costs few system calls.
+constexpr std::size_t readBlockSize = 64 * 1024;
+
+unsigned char foldCase(unsigned char c) { return c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c; }
+
+bool matchFrom(std::string_view mask, std::string_view name) {
+  // Iterative wildcard match with one backtracking point: the last "*".
+  std::size_t m = 0, n = 0, starMask = std::string_view::npos, starName = 0;
+  while (n < name.size()) {
+    if (m < mask.size() && mask[m] == '*') {
+      starMask = m++;
+      starName = n;
+    } else if (m < mask.size() &&
+               (mask[m] == '?' || foldCase(static_cast<unsigned char>(mask[m])) ==
+                                      foldCase(static_cast<unsigned char>(name[n])))) {
+      ++m;
+      ++n;
+    } else if (starMask != std::string_view::npos) {
+      m = starMask + 1;
+      n = ++starName;
+    } else {
+      return false;
+    }
+  }
+  while (m < mask.size() && mask[m] == '*')
+    ++m;
+  return m == mask.size();
+}
+
+bool fileIdOf(const std::string &name, std::pair<std::uint64_t, std::uint64_t> &id) {
+  struct stat info {};
+  if (::stat(name.c_str(), &info) != 0)
+    return false;
+  id = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  return true;
+}
+
+struct DirCloser {
+  void operator()(DIR *dir) const { ::closedir(dir); }
+};
+
+// The names in a folder, sorted so that every run lists them alike; false
+// when the folder cannot be read.
+bool folderEntries(const std::string &folder, std::vector<std::string> &names) {
+  std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+  if (!dir)
+    return false;
+  while (dirent *entry = ::readdir(dir.get())) {
+    std::string_view name = entry->d_name;
+    if (name != "." && name != "..")
+      names.emplace_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return true;
+}
+
+// Whether two names name one file: the same text, or the same device and inode.
+bool sameFile(const std::string &a, const std::string &b) {
+  if (a == b)
+    return true;
+  std::pair<std::uint64_t, std::uint64_t> idA, idB;
+  return fileIdOf(a, idA) && fileIdOf(b, idB) && idA == idB;
+}
+
+} // namespace
+
+bool matchesFileMask(std::string_view mask, std::string_view name) {
+  if (mask == "*.*" || mask == "*")
+    return true;
+  return matchFrom(mask, name);
+}
+
+std::string expandFileSpecification(std::string_view specification) {
+  std::string spec(specification);
+  std::replace(spec.begin(), spec.end(), '\\', '/');
+  if (!spec.empty() && spec.front() == '/')
+    return spec;
+  std::string current;
+  if (char *folder = ::getcwd(nullptr, 0)) {
+    current = folder;
+    std::free(folder);
+  }
+  if (current.empty() || current.back() != '/')
+    current += '/';
+  if (spec.rfind("./", 0) == 0)
+    spec.erase(0, 2);
+  return current + spec;
+}
+
+TFileInput::TFileInput(std::vector<FileGridRow> grid, bool promptEachFile, bool promptReadOnly,
+                       int binaryMode, int sampleSize, bool deleteInputFiles)
+    : grid_(std::move(grid)), promptEachFile_(promptEachFile), promptReadOnly_(promptReadOnly),
+      binaryMode_(binaryMode), sampleSize_(std::max(sampleSize, 0)),
+      deleteInputFiles_(deleteInputFiles) {}
+
+TFileInput::~TFileInput() { closeStream(); }
+
+// --- Building the file list ---
+
+void TFileInput::startJob() {
+  if (job())
+    job()->setStatusText(translate(3910, "Building file list"));
+  fileList_.clear();
+  rewritten_.clear();
+  buildFileList();
+  if (job())
+    job()->setStatusText(translate(3920, "Processing files..."));
+  TAbstractInput::startJob();
+  if (job())
+    job()->setTotalFiles(static_cast<int>(std::min<std::size_t>(fileList_.size(), INT32_MAX)));
+}
+
+void TFileInput::buildFileList() {
+  for (const FileGridRow &row : grid_) {
+    if (isAborted())
+      break;
+    const std::string &spec = row.specification;
+    if (spec.empty())
+      continue;
+    if (spec.front() == ':') {
+      closeGroup();
+      continue;
+    }
+    if (row.action == "Ignore")
+      continue;
+    addMode_ = row.action != "Subtract";
+    if (!row.subfolders.empty()) {
+      char first = static_cast<char>(foldCase(static_cast<unsigned char>(row.subfolders[0])));
+      if (first == 'I' || first == 'A')
+        depthLimit_ = 255;
+      else if (first == 'N' || first == 'E')
+        depthLimit_ = 0;
+      else if (first >= '1' && first <= '9')
+        depthLimit_ = first - '0' + 1;
+    }
+    currentDepth_ = 0;
+    scanPath_.clear();
+    scanFolder(expandFileSpecification(spec));
+    if (!addMode_)
+      subtractFromGroup();
+  }
+  // The grid was only needed to build the list.
+  std::vector<FileGridRow>().swap(grid_);
+  closeGroup();
+  std::vector<std::string>().swap(currentGroup_);
+}
+
+// Each name found by a "Subtract" row removes its first occurrence from the
+// group; done in one pass, so a large group costs no more than its length.
+void TFileInput::subtractFromGroup() {
+  if (toSubtract_.empty())
+    return;
+  std::erase_if(currentGroup_, [this](const std::string &name) {
+    auto found = toSubtract_.find(name);
+    if (found == toSubtract_.end() || found->second == 0)
+      return false;
+    --found->second;
+    return true;
+  });
+  toSubtract_.clear();
+}
+
+void TFileInput::closeGroup() {
+  fileList_.insert(fileList_.end(), std::make_move_iterator(currentGroup_.begin()),
+                   std::make_move_iterator(currentGroup_.end()));
+  currentGroup_.clear();
+}
+
+void TFileInput::scanFolder(const std::string &specification) {
+  ++currentDepth_;
+  struct DepthGuard {
+    int &depth;
+    ~DepthGuard() { --depth; }
+  } depthGuard{currentDepth_};
+
+  auto slash = specification.rfind('/');
+  std::string folder = specification.substr(0, slash + 1);
+  std::string mask = specification.substr(slash + 1);
+
+  FileId folderId{};
+  bool folderFound = fileIdOf(folder, folderId);
+  if (currentDepth_ < depthLimit_) {
+    std::vector<std::string> names;
+    if (!folderFound || !folderEntries(folder, names)) {
+      logError(translateFormat(3940, "Path not found: %s", {folder}));
+      return;
+    }
+    scanPath_.push_back(folderId);
+    for (const std::string &name : names) {
+      if (isAborted())
+        break;
+      std::string path = folder + name;
+      struct stat info {};
+      // Links to folders are followed, as a folder of their own.
+      if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        continue;
+      FileId id{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+      if (std::find(scanPath_.begin(), scanPath_.end(), id) != scanPath_.end())
+        continue; // a link back to a folder on the way here
+      scanFolder(path + "/" + mask);
+    }
+    scanPath_.pop_back();
+  }
+
+  if (job())
+    job()->setStatusText(translateFormat(3950, "Searching folder %s", {folder}));
+
+  std::vector<std::string> names;
+  if (!folderFound || !folderEntries(folder, names)) {
+    logError(translateFormat(3960, "Path not found: %s", {specification}));
+    return;
+  }
+  for (const std::string &name : names) {
+    if (isAborted())
+      break;
+    if (!matchesFileMask(mask, name))
+      continue;
+    std::string path = folder + name;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+      continue;
+    if (addMode_)
+      currentGroup_.push_back(std::move(path));
+    else
+      ++toSubtract_[std::move(path)];
+  }
+}
+
+// --- Choosing the next file ---
+
+bool TFileInput::confirmFile() {
+  if (confirmAnswer_ == 9)
+    return false;
+  if (confirmAnswer_ == 10)
+    return true;
+  if (!(job() && job()->deferLogging() && promptEachFile_))
+    return true;
+  confirmAnswer_ = job()->askQuestion(
+      translateFormat(3970, "%s\r\n\r\nProcess this file?", {currentInputName_}));
+  switch (confirmAnswer_) {
+  case 6:
+  case 10:
+    return true;
+  case 7:
+  case 9:
+    return false;
+  default:
+    job()->terminate();
+    return false;
+  }
+}
+
+// "No to All" and "Yes to All" answer the question for every later binary
+// (or read-only) file; files that are neither are never held back by them.
+bool TFileInput::checkBinary() {
+  switch (binaryMode_) {
+  case 0:
+    return true;
+  case 1:
+    return !isBinaryFile(currentInputName_);
+  case 2:
+    if (binaryAnswer_ == 10 || !(job() && job()->deferLogging()))
+      return true;
+    if (!isBinaryFile(currentInputName_))
+      return true;
+    if (binaryAnswer_ == 9)
+      return false;
+    binaryAnswer_ = job()->askQuestion(translateFormat(
+        4000, "%s\r\n\r\nappears to be a binary file. Process it?", {currentInputName_}));
+    if (binaryAnswer_ == 2) {
+      job()->terminate();
+      return false;
+    }
+    return binaryAnswer_ != 7 && binaryAnswer_ != 9;
+  default:
+    return false;
+  }
+}
+
+bool TFileInput::checkReadOnly() {
+  if (!promptReadOnly_ || readOnlyAnswer_ == 10 || !(job() && job()->deferLogging()))
+    return true;
+  // The owner's write bit, not access(): a process running as root may
+  // write anything, but the user still marked the file read-only.
+  struct stat info {};
+  if (::stat(currentInputName_.c_str(), &info) != 0 || (info.st_mode & S_IWUSR))
+    return true;
+  if (readOnlyAnswer_ == 9)
+    return false;
+  readOnlyAnswer_ = job()->askQuestion(
+      translateFormat(4020, "%s\r\n\r\nis Read Only. Process this file?", {currentInputName_}));
+  switch (readOnlyAnswer_) {
+  case 6:
+  case 10:
+    return true;
+  case 7:
+  case 9:
+    return false;
+  default:
+    job()->terminate();
+    return false;
+  }
+}
+
+TFileOutput *TFileInput::chainFileOutput(bool &merged) {
+  TFileOutput *output = nullptr;
+  merged = false;
+  for (TFilter *filter = next(); filter; filter = filter->next()) {
+    if (dynamic_cast<TMergeFiles *>(filter))
+      merged = true;
+    if (auto *fileOutput = dynamic_cast<TFileOutput *>(filter))
+      output = fileOutput;
+  }
+  return output;
+}
+
+bool TFileInput::rewritesInPlace(const std::string &name) {
+  bool merged = false;
+  TFileOutput *output = chainFileOutput(merged);
+  return output && !merged && !output->testMode() && sameFile(output->outputName(name), name);
+}
+
+bool TFileInput::nextInput() {
+  while (inputIndex_ >= 0 && static_cast<std::size_t>(inputIndex_) < fileList_.size()) {
+    currentInputName_ = fileList_[static_cast<std::size_t>(inputIndex_)];
+    FileId id{};
+    if (!rewritten_.empty() && fileIdOf(currentInputName_, id) && rewritten_.count(id) &&
+        rewritesInPlace(currentInputName_)) {
+      logInfo(Format("Skipping file already processed in this job [%s]", {currentInputName_}));
+      if (job())
+        job()->incNonBinarySkipped();
+    } else if (!confirmFile()) {
+      logInfo(translateFormat(3980, "User skipping file [%s]", {currentInputName_}));
+      if (job())
+        job()->incNonBinarySkipped();
+    } else if (!checkBinary()) {
+      logInfo(translateFormat(4010, "Skipping binary file [%s]", {currentInputName_}));
+      if (job())
+        job()->incBinarySkipped();
+    } else if (!checkReadOnly()) {
+      logInfo(translateFormat(4030, "Skipping read only file [%s]", {currentInputName_}));
+      if (job())
+        job()->incNonBinarySkipped();
+    } else {
+      ++inputIndex_;
+      return true;
+    }
+    if (job())
+      job()->incProcessedFiles();
+    if (isAborted())
+      break;
+    ++inputIndex_;
+  }
+  ++inputIndex_;
+  return false;
+}
+
+bool TFileInput::isBinaryFile(const std::string &name) {
+  std::string sample(static_cast<std::size_t>(sampleSize_), '\0');
+  std::size_t n = 0;
+  try {
+    TSequentiallyScannedStream stream(name);
+    n = stream.Read(sample.data(), sample.size());
+  } catch (const std::exception &) {
+    logError(translateFormat(3990, "Couldn't open file to check if binary: %s", {name}));
+    return false;
+  }
+  // Bytes that never occur in text; tab, line feed, form feed, carriage
+  // return, Ctrl-Z and escape do.
+  static constexpr auto controlIsBinary = [] {
+    std::array<bool, 32> table{};
+    for (int c = 0; c < 32; ++c)
+      table[c] = !(c == 9 || c == 10 || c == 12 || c == 13 || c == 26 || c == 27);
+    return table;
+  }();
+  std::int64_t textBytes = 0;
+  int highRun = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    unsigned char c = static_cast<unsigned char>(sample[i]);
+    if (c < 32 && controlIsBinary[c])
+      return true;
+    if (c >= 128) {
+      if (++highRun == 4)
+        return true;
+    } else {
+      highRun = 0;
+    }
+    if (c >= 1 && c <= 128)
+      ++textBytes;
+  }
+  return 5 * textBytes < 4 * (static_cast<std::int64_t>(n) - 1);
+}
+
+// --- Reading a file ---
+
+void TFileInput::openFile(const std::string &name) {
+  closeStream();
+  currentFileName_ = name;
+  stream_ = std::make_unique<TSequentiallyScannedStream>(name);
+  struct stat info {};
+  if (::fstat(stream_->Handle(), &info) != 0 || S_ISDIR(info.st_mode)) {
+    closeStream();
+    throw EFOpenError(name);
+  }
+  currentId_ = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  inputSize_ = S_ISREG(info.st_mode) ? static_cast<std::int64_t>(info.st_size) : stream_->Size();
+  readBuffer_.clear();
+  readBuffer_.reserve(readBlockSize);
+  readOffset_ = 0;
+  endOfFile_ = false;
+  errorsBeforeFile_ = job() ? job()->errorCount() : 0;
+  if (job())
+    job()->logInputFile(name, inputSize_);
+  TGenericInput::openFile(name);
+}
+
+std::int64_t TFileInput::readChunk(std::string &chunk) {
+  chunk.clear();
+  while (chunk.size() < static_cast<std::size_t>(chunkSize)) {
+    if (readOffset_ == readBuffer_.size()) {
+      if (endOfFile_ || !stream_)
+        break;
+      readBuffer_.resize(readBlockSize);
+      std::size_t got = 0;
+      try {
+        got = stream_->Read(readBuffer_.data(), readBuffer_.size());
+      } catch (...) {
+        readBuffer_.clear();
+        readOffset_ = 0;
+        throw;
+      }
+      // The stream fills the block unless the file ends first.
+      endOfFile_ = got < readBuffer_.size();
+      readBuffer_.resize(got);
+      readOffset_ = 0;
+      if (got == 0)
+        break;
+    }
+    std::size_t n = std::min(static_cast<std::size_t>(chunkSize) - chunk.size(),
+                             readBuffer_.size() - readOffset_);
+    chunk.append(readBuffer_, readOffset_, n);
+    readOffset_ += n;
+  }
+  lastChunkLength_ = static_cast<std::int64_t>(chunk.size());
+  return lastChunkLength_;
+}
+
+void TFileInput::closeStream() { stream_.reset(); }
+
+void TFileInput::abandonFile() {
+  closeStream();
+  TGenericInput::abandonFile();
+}
+
+bool TFileInput::closeFile() {
+  closeStream();
+  std::string().swap(readBuffer_);
+  readOffset_ = 0;
+  logStatistics("");
+  bool inPlace = rewritesInPlace(currentFileName_);
+  bool result = TGenericInput::closeFile();
+
+  // Whether the result went back into the input: the file output's target
+  // (the merged file when inputs are merged) is the input, by name or by
+  // device and inode, as it was opened or as it is now.
+  bool wroteInput = inPlace;
+  bool merged = false;
+  if (TFileOutput *output = chainFileOutput(merged)) {
+    std::string target = output->outputName(output->getFullInputFilename());
+    FileId targetId{};
+    wroteInput = wroteInput || sameFile(target, currentFileName_) ||
+                 (fileIdOf(target, targetId) && targetId == currentId_);
+  }
+  if (inPlace && !isAborted()) {
+    rewritten_.insert(currentId_);
+    FileId after{};
+    if (fileIdOf(currentFileName_, after))
+      rewritten_.insert(after);
+  }
+
+  if (deleteInputFiles_) {
+    bool outputFailed = job() && job()->errorCount() != errorsBeforeFile_;
+    if (isAborted() || !result || outputFailed || wroteInput)
+      keepInput(currentFileName_);
+    else if (merged)
+      pendingDeletes_.push_back(currentFileName_); // once the merged file is in place
+    else
+      deleteInput(currentFileName_);
+  }
+  return result;
+}
+
+void TFileInput::keepInput(const std::string &name) {
+  logInfo(Format("Keeping input file [%s]: its output was not written elsewhere in full", {name}));
+}
+
+void TFileInput::deleteInput(const std::string &name) {
+  logInfo(translateFormat(3930, "Deleting input file [%s]", {name}));
+  removeFile(name);
+}
+
+void TFileInput::endJob() {
+  std::vector<std::string>().swap(fileList_);
+  int errorsBefore = job() ? job()->errorCount() : 0;
+  TFilter::endJob();
+  // The merged file is complete only now; an abort or a failure to write it
+  // keeps every input it was made from.
+  bool mergeFailed = isAborted() || (job() && job()->errorCount() != errorsBefore);
+  for (const std::string &name : pendingDeletes_)
+    mergeFailed ? keepInput(name) : deleteInput(name);
+  pendingDeletes_.clear();
+}
+
+} // namespace marrowen

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "engine/inputs.h"
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace marrowen {
+
+class TFileOutput;
+class TSequentiallyScannedStream;
+
+// One row of the filter list's files grid, as plain data: a file
+// specification (a folder and a mask, "\" or "/" between the parts, or a
+// row beginning with ":" that closes a group), the subfolder depth ("None",
+// "1 level" ... "9 levels", "All") and the action ("Add", "Subtract",
+// "Ignore").
+struct FileGridRow {
+  std::string specification;
+  std::string subfolders;
+  std::string action;
+};
+
+// Whether `name` matches the file-name mask the way the file lists were
+// written for: "*.*" matches every name (with or without a point), "*" any
+// run of bytes, "?" one byte, letters compared without regard to case.
+bool matchesFileMask(std::string_view mask, std::string_view name);
+
+// A stored specification with "\" turned into "/" and made absolute against
+// the current folder.
+std::string expandFileSpecification(std::string_view specification);
+
+// The input of every job that runs over files. At the start of the job it
+// turns its copy of the files grid into one list of files; for each file it
+// decides whether to process it (asking when the job lets it, skipping binary
+// or read-only files as set), reads it and at its end logs the chain's
+// statistics and may delete it.
+//
+// The list is built group by group: a "Subtract" row only removes names found
+// since the last ":" row, never those of groups already closed. A name may
+// appear twice (a merged output may rely on it), except that a file already
+// rewritten in place by this job is not rewritten again.
+class TFileInput : public TGenericInput {
+public:
+  // Binary modes: 0 process every file, 1 skip binary files, 2 ask about
+  // them; any other value skips every file as binary.
+  TFileInput(std::vector<FileGridRow> grid, bool promptEachFile, bool promptReadOnly,
+             int binaryMode, int sampleSize, bool deleteInputFiles);
+  ~TFileInput() override;
+
+  void startJob() override;
+  bool nextInput() override;
+  void openFile(const std::string &name) override;
+  std::int64_t readChunk(std::string &chunk) override;
+  bool closeFile() override;
+  void abandonFile() override;
+  void endJob() override;
+
+  // Whether the first `sampleSize` bytes of the file look binary. A file
+  // that cannot be read is logged (message 3990) and counts as text.
+  bool isBinaryFile(const std::string &name);
+  // The list of files of the job, valid from `startJob` to `endJob`.
+  const std::vector<std::string> &fileList() const { return fileList_; }
+
+private:
+  using FileId = std::pair<std::uint64_t, std::uint64_t>; // device, inode
+
+  void buildFileList();
+  void closeGroup();
+  void subtractFromGroup();
+  void scanFolder(const std::string &specification);
+  bool confirmFile();
+  bool checkBinary();
+  bool checkReadOnly();
+  // The file output that ends the chain, none when it writes no file;
+  // `merged` tells whether a merge comes before it.
+  TFileOutput *chainFileOutput(bool &merged);
+  // Whether the chain's output replaces the input `name` with its result.
+  bool rewritesInPlace(const std::string &name);
+  void closeStream();
+  void keepInput(const std::string &name);
+  void deleteInput(const std::string &name);
+
+  std::vector<std::string> fileList_;
+  std::vector<FileGridRow> grid_;
+  bool promptEachFile_;
+  bool promptReadOnly_;
+  int depthLimit_ = 0;
+  int binaryMode_;
+  int sampleSize_;
+  bool deleteInputFiles_;
+  bool addMode_ = true;
+  std::vector<std::string> currentGroup_;
+  std::unordered_map<std::string, int> toSubtract_; // found by the current Subtract row
+  int currentDepth_ = 0;
+  // Folders on the path of the current scan, so that a link back to an
+  // ancestor is not followed round for ever.
+  std::vector<FileId> scanPath_;
+
+  std::unique_ptr<TSequentiallyScannedStream> stream_;
+  std::string currentFileName_;
+  std::string readBuffer_;
+  std::size_t readOffset_ = 0;
+  bool endOfFile_ = false;
+  FileId currentId_{};
+  int errorsBeforeFile_ = 0;
+
+  // Files this job has already rewritten in place, as they were before and
+  // after the rewrite.
+  std::set<FileId> rewritten_;
+  // Inputs of a merged file, deleted once it has been written.
+  std::vector<std::string> pendingDeletes_;
+
+  int binaryAnswer_ = 0;
+  int confirmAnswer_ = 0;
+  int readOnlyAnswer_ = 0;
+};
+
+} // namespace marrowen

@@ -1,0 +1,340 @@
+#include "engine/filter.h"
+
+#include "classlib/exceptions.h"
+#include "classlib/format.h"
+#include "engine/clipboard.h"
+#include "engine/host.h"
+#include "engine/job.h"
+#include "engine/messages.h"
+#include "engine/subchain.h"
+
+#include <cerrno>
+#include <system_error>
+#include <unistd.h>
+
+namespace marrowen {
+
+TFilter::TFilter() = default;
+
+TFilter::~TFilter() {
+  // Unlink the rest of the chain one filter at a time, so that a long chain
+  // is not freed by one nested destructor call per filter.
+  std::unique_ptr<TFilter> rest = std::move(next_);
+  while (rest)
+    rest = std::move(rest->next_);
+}
+
+void TFilter::setNext(std::unique_ptr<TFilter> filter) { next_ = std::move(filter); }
+
+TFilter *TFilter::lastFilter() {
+  TFilter *f = this;
+  while (f->next_)
+    f = f->next_.get();
+  return f;
+}
+
+void TFilter::setSubfilterChain(std::unique_ptr<TFilter> head, TFilter *end) {
+  if (head && !end)
+    end = head->lastFilter();
+  firstSubfilter_ = std::move(head);
+  subfilterEnd_ = firstSubfilter_ ? end : nullptr;
+}
+
+void TFilter::markAsSubfilters() {
+  for (TFilter *f = this; f; f = f->next_.get())
+    f->inSubchain_ = true;
+}
+
+bool TFilter::hasChanged() { return true; }
+
+std::string TFilter::getStatistics() { return {}; }
+
+std::string TFilter::getInputFilename() {
+  return next() ? next()->getInputFilename() : std::string();
+}
+
+std::string TFilter::getFullInputFilename() {
+  return next() ? next()->getFullInputFilename() : std::string();
+}
+
+void TFilter::attachJob(JobSink *job) {
+  job_ = job;
+  if (firstSubfilter_) {
+    firstSubfilter_->attachJob(job);
+    // The recorded end, not the head's last filter: once linked, the last
+    // filter reached would lie beyond the parent.
+    subfilterEnd_->continuation_ = next_.get();
+  }
+  if (next_)
+    next_->attachJob(job);
+}
+
+void TFilter::setInputFilename(const std::string &name) {
+  if (firstSubfilter_)
+    firstSubfilter_->setInputFilename(name);
+  if (next())
+    next()->setInputFilename(name);
+}
+
+bool TFilter::processChunk(std::string &chunk) { return sendToNext(chunk); }
+
+bool TFilter::putLine(std::string_view line, std::string_view lineEnd) {
+  std::string chunk;
+  chunk.reserve(line.size() + lineEnd.size());
+  chunk.append(line).append(lineEnd);
+  return processChunk(chunk);
+}
+
+void TFilter::flush() {
+  endFile();
+  if (next())
+    next()->flush();
+}
+
+void TFilter::reset() {
+  startFile();
+  if (next())
+    next()->reset();
+}
+
+void TFilter::validateChain() {
+  // Walks owned links only, so every filter is validated once whether or
+  // not the chain has been attached yet.
+  validate();
+  if (firstSubfilter_)
+    firstSubfilter_->validateChain();
+  if (next_)
+    next_->validateChain();
+}
+
+bool TFilter::closeFile() { return next() ? next()->closeFile() : true; }
+
+void TFilter::abandonFile() {
+  if (next())
+    next()->abandonFile();
+}
+
+void TFilter::logError(const std::string &text) {
+  if (job_)
+    job_->addErrorLine(text);
+  else
+    showMessageBox(MessageBoxKind::Error, text);
+}
+
+void TFilter::logWarning(const std::string &text) {
+  if (job_)
+    job_->addWarningLine(text);
+  else
+    showMessageBox(MessageBoxKind::Error, text);
+}
+
+void TFilter::logInfo(const std::string &text) {
+  if (job_)
+    job_->addInfoLine(text);
+  else
+    showMessageBox(MessageBoxKind::Information, text);
+}
+
+void TFilter::startJob() {
+  if (firstSubfilter_)
+    firstSubfilter_->startJob();
+  else if (next())
+    next()->startJob();
+}
+
+void TFilter::endJob() {
+  if (firstSubfilter_)
+    firstSubfilter_->endJob();
+  else if (next())
+    next()->endJob();
+}
+
+void TFilter::openFile(const std::string &inputName) {
+  if (next())
+    next()->openFile(inputName);
+}
+
+namespace {
+
+bool equalsUpperCase(std::string_view name, std::string_view upper) {
+  if (name.size() != upper.size())
+    return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    char c = name[i];
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+    if (c != upper[i])
+      return false;
+  }
+  return true;
+}
+
+bool isNameStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+
+} // namespace
+
+std::string TFilter::getVariable(const std::string &name) {
+  if (equalsUpperCase(name, "INPUTFILENAME"))
+    return getInputFilename();
+  if (equalsUpperCase(name, "FULLINPUTFILENAME"))
+    return getFullInputFilename();
+  if (equalsUpperCase(name, "CLIPBOARD")) {
+    std::string text;
+    runOnUserInterface([&] { text = getClipboardText(); });
+    return text;
+  }
+  return getGlobalVar(name);
+}
+
+std::string TFilter::getGlobalVar(const std::string &name) {
+  return next() ? next()->getGlobalVar(name) : name;
+}
+
+void TFilter::setGlobalVar(const std::string &name, const std::string &value) {
+  if (next())
+    next()->setGlobalVar(name, value);
+}
+
+std::int64_t TFilter::bufferedLength() { return 0; }
+
+void TFilter::subFilterEntireText(std::string &text) {
+  auto *gatherer = dynamic_cast<TGatherer *>(subfilterEnd_);
+  if (!firstSubfilter_ || !gatherer)
+    return;
+  gatherer->clearText();
+  firstSubfilter_->reset();
+  // An empty piece is still a file of its own: reset and flush run, so
+  // filters that add text at the start or end of a file still do.
+  if (!text.empty())
+    firstSubfilter_->processChunk(text);
+  firstSubfilter_->flush();
+  text = gatherer->takeText();
+}
+
+void TFilter::subFilterEmptyText(std::string &text) {
+  text.clear();
+  subFilterEntireText(text);
+}
+
+std::string TFilter::subFilterText(std::string_view text) {
+  std::string result(text);
+  subFilterEntireText(result);
+  return result;
+}
+
+void TFilter::startFile() {}
+
+void TFilter::endFile() {}
+
+void TFilter::resetStatistics() {
+  if (firstSubfilter_)
+    firstSubfilter_->resetStatistics();
+  else if (next())
+    next()->resetStatistics();
+}
+
+void TFilter::validate() {}
+
+bool TFilter::sendToNext(std::string &chunk) {
+  TFilter *n = next();
+  if (!n || chunk.empty())
+    return true;
+  return n->processChunk(chunk);
+}
+
+bool TFilter::putLineToNext(std::string_view line, std::string_view lineEnd) {
+  TFilter *n = next();
+  return n ? n->putLine(line, lineEnd) : true;
+}
+
+bool TFilter::isAborted() const { return job_ ? job_->isAborted() : applicationTerminating(); }
+
+std::int64_t TFilter::totalBufferedLength() {
+  std::int64_t total = 0;
+  for (TFilter *f = next(); f; f = f->next())
+    total = checkedAdd(total, f->bufferedLength());
+  return total;
+}
+
+bool TFilter::removeFile(const std::string &name) {
+  if (::unlink(name.c_str()) == 0)
+    return true;
+  std::string reason = std::error_code(errno, std::system_category()).message();
+  logError(Format(translate(5110, "Couldn't delete file [%s]:%s"), {name, reason}));
+  return false;
+}
+
+void TFilter::logStatistics(const std::string &indent, TFilter *stop) {
+  if (!job_)
+    return;
+  for (TFilter *f = this; f && f != stop; f = f->next()) {
+    std::string line = f->getStatistics();
+    if (!line.empty())
+      job_->addLogLine(indent + line);
+    if (f->firstSubfilter_)
+      f->firstSubfilter_->logStatistics(indent + "  ", f->next());
+  }
+}
+
+std::string TFilter::substituteVariables(std::string_view text) {
+  enum class State { Plain, AfterAt, InName };
+  State state = State::Plain;
+  std::string result, name;
+  result.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    switch (state) {
+    case State::Plain:
+      if (c == '@')
+        state = State::AfterAt;
+      else
+        result += c;
+      break;
+    case State::AfterAt:
+      if (isNameStart(c)) {
+        name.assign(1, c);
+        state = State::InName;
+      } else {
+        result += '@';
+        if (c != '@')
+          result += c;
+        state = State::Plain;
+      }
+      break;
+    case State::InName:
+      if (isNameStart(c)) {
+        name += c;
+        break;
+      }
+      result += getVariable(name);
+      state = State::Plain;
+      if (c != '@')
+        --i; // the ending byte is read again as plain text
+      break;
+    }
+  }
+  if (state == State::AfterAt)
+    result += '@';
+  else if (state == State::InName)
+    result += getVariable(name);
+  return result;
+}
+
+void TFilter::runOnUserInterface(const std::function<void()> &call) {
+  if (job_)
+    job_->runSynchronized(call);
+  else
+    call();
+}
+
+std::string repeatChar(int count, char ch) {
+  return count < 1 ? std::string() : std::string(static_cast<std::size_t>(count), ch);
+}
+
+std::string selectNeedsSubfiltersMessage() {
+  return translate(5100, "\"Select\"-type filters need to have subfilters (Hint: What filters are "
+                         "applied to the selected text? Do you actually need to REMOVE the "
+                         "surrounding text?)");
+}
+
+} // namespace marrowen

@@ -1,0 +1,162 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace marrowen {
+
+class JobSink;
+
+// One link of the filter chain. Text travels down the chain as chunks of
+// bytes (any bytes, NUL included; an empty chunk is never passed on): each
+// filter takes a chunk in `processChunk`, transforms it and hands the result
+// on with `sendToNext`. Beside the data the chain carries control calls, each
+// with a fixed route:
+//   - per job: `startJob` first, `endJob` last;
+//   - per input: `resetStatistics`, `setInputFilename`, `openFile`, `reset`
+//     (each filter's `startFile`), the chunks, `flush` (each filter's
+//     `endFile`), `closeFile`.
+// `startJob`, `endJob`, `resetStatistics` go into a filter's subfilter chain
+// when it has one, else to `next`; `setInputFilename` goes to both; the
+// others go to `next` only.
+//
+// Ownership: a filter owns its `next` and the head of its subfilter chain.
+// The filter that ends a subfilter chain (its recorded end, a gatherer or an
+// ignore-flush filter) leads on to the parent's `next` through a non-owning
+// continuation, set by `attachJob`. So destroying the head of a chain
+// destroys the whole chain, attached or not, and attaching twice is harmless.
+//
+// A chain belongs to one thread. Only `isAborted` reads a value that another
+// thread writes; every report reaches the user interface through the job.
+class TFilter {
+public:
+  TFilter();
+  TFilter(const TFilter &) = delete;
+  TFilter &operator=(const TFilter &) = delete;
+  virtual ~TFilter();
+
+  // --- Chain building ---
+
+  // Appends `filter` as this filter's next (replacing and freeing any
+  // previous one). The chain builder appends at `lastFilter()`.
+  void setNext(std::unique_ptr<TFilter> filter);
+  // The filter the data goes to: the owned next or, at the end of an
+  // attached subfilter chain, the parent's next. None at the chain's end.
+  TFilter *next() const { return next_ ? next_.get() : continuation_; }
+  // The last filter reached through owned `next` links (this one when none).
+  TFilter *lastFilter();
+  // Gives this filter a subfilter chain: `head` is owned, `end` is the
+  // chain's last filter (a `TGatherer` or `TIgnoreFlush`, owned within the
+  // chain). With no `end` given the head's last filter is taken.
+  void setSubfilterChain(std::unique_ptr<TFilter> head, TFilter *end);
+  TFilter *firstSubfilter() const { return firstSubfilter_.get(); }
+  TFilter *subfilterEnd() const { return subfilterEnd_; }
+  // Marks this filter and every filter after it (owned links) as part of a
+  // subfilter chain.
+  void markAsSubfilters();
+  bool inSubchain() const { return inSubchain_; }
+
+  JobSink *job() const { return job_; }
+
+  // --- Virtual operations ---
+
+  // Whether the filter changed anything. Nothing in the engine asks.
+  virtual bool hasChanged();
+  // One line of statistics for the log, or empty.
+  virtual std::string getStatistics();
+  // Answered by the output (the name part, and the full name).
+  virtual std::string getInputFilename();
+  virtual std::string getFullInputFilename();
+  // Records the job (none for a chain run on the caller's thread) and links
+  // the end of each subfilter chain to the filter after its parent.
+  virtual void attachJob(JobSink *job);
+  virtual void setInputFilename(const std::string &name);
+  // Takes a chunk (which the filter may change or empty) and returns
+  // whether the input should go on reading. Base: `sendToNext`.
+  virtual bool processChunk(std::string &chunk);
+  // Takes one whole line and its line end ("\n", "\r", "\r\n" or empty).
+  // Base: `processChunk(line + lineEnd)` on this filter.
+  virtual bool putLine(std::string_view line, std::string_view lineEnd);
+  // Own `endFile`, then `flush` on next.
+  virtual void flush();
+  // Own `startFile`, then `reset` on next.
+  virtual void reset();
+  // Validates this filter, its subfilter chain, then the rest of the chain.
+  // Runs before the chain is attached.
+  virtual void validateChain();
+  // Ends the current file; true when there is no next.
+  virtual bool closeFile();
+  // Gives up the current input after a failure: the output discards what it
+  // began for it and leaves its target as it was. Forwarded to next only.
+  virtual void abandonFile();
+  virtual void logError(const std::string &text);
+  virtual void logWarning(const std::string &text);
+  virtual void logInfo(const std::string &text);
+  virtual void startJob();
+  virtual void endJob();
+  virtual void openFile(const std::string &inputName);
+  // "INPUTFILENAME", "FULLINPUTFILENAME", "CLIPBOARD" (any case), else a
+  // global variable.
+  virtual std::string getVariable(const std::string &name);
+  // Kept by the chain's output; with no filter to answer, the name itself.
+  virtual std::string getGlobalVar(const std::string &name);
+  virtual void setGlobalVar(const std::string &name, const std::string &value);
+  // Bytes held back and not yet passed on.
+  virtual std::int64_t bufferedLength();
+  // Runs the text through the subfilter chain as a file of its own and
+  // replaces it with what the chain's gatherer collected. Without a
+  // subfilter chain ending in a gatherer the text is left as it is.
+  virtual void subFilterEntireText(std::string &text);
+  virtual void subFilterEmptyText(std::string &text);
+  virtual std::string subFilterText(std::string_view text);
+  // Own per-file hooks: set-up, and emitting what is held back.
+  virtual void startFile();
+  virtual void endFile();
+  virtual void resetStatistics();
+  // Own check of the settings; raises with the message text.
+  virtual void validate();
+
+  // --- Non-virtual services ---
+
+  // Hands a chunk to next; true without a call when there is no next or
+  // the chunk is empty.
+  bool sendToNext(std::string &chunk);
+  // Hands a line to next; true when there is no next.
+  bool putLineToNext(std::string_view line, std::string_view lineEnd);
+  // The job's terminate request; without a job, whether the application is
+  // shutting down.
+  bool isAborted() const;
+  // The bytes held back by every filter after this one.
+  std::int64_t totalBufferedLength();
+  // Deletes a file; on failure logs message 5110 and returns false.
+  bool removeFile(const std::string &name);
+  // Writes each filter's statistics line to the job's log, from this filter
+  // up to (not including) `stop`, subfilter chains indented by two blanks.
+  void logStatistics(const std::string &indent, TFilter *stop = nullptr);
+  // Replaces "@NAME" and "@NAME@" by the variable's value; "@@" is one "@".
+  std::string substituteVariables(std::string_view text);
+
+protected:
+  // Runs `call` on the user-interface thread: through the job's synchronous
+  // call when there is a job, else here (the chain then runs on that thread).
+  void runOnUserInterface(const std::function<void()> &call);
+
+private:
+  std::unique_ptr<TFilter> next_;
+  TFilter *continuation_ = nullptr;
+  bool inSubchain_ = false;
+  JobSink *job_ = nullptr;
+  std::unique_ptr<TFilter> firstSubfilter_;
+  TFilter *subfilterEnd_ = nullptr;
+};
+
+// `count` copies of `ch`; empty for a count below 1.
+std::string repeatChar(int count, char ch);
+
+// Message 5100, raised by selecting filters that have no subfilters.
+std::string selectNeedsSubfiltersMessage();
+
+} // namespace marrowen

@@ -1,0 +1,213 @@
+#include "engine/inputs.h"
+
+#include "classlib/exceptions.h"
+#include "engine/clipboard.h"
+#include "engine/escapes.h"
+#include "engine/host.h"
+#include "engine/job.h"
+#include "engine/messages.h"
+
+#include <algorithm>
+
+namespace marrowen {
+
+namespace {
+
+// Delivers the next chunk of an in-memory text from `offset`.
+std::int64_t readFromText(const std::string &text, std::size_t &offset, std::string &chunk) {
+  std::size_t n = std::min<std::size_t>(TGenericInput::chunkSize, text.size() - offset);
+  chunk.assign(text, offset, n);
+  offset += n;
+  return static_cast<std::int64_t>(n);
+}
+
+} // namespace
+
+// --- TAbstractInput ---
+
+bool TAbstractInput::hasChanged() { return false; }
+
+void TAbstractInput::startJob() {
+  inputIndex_ = 0;
+  initCharTables();
+  TFilter::startJob();
+}
+
+// --- TGenericInput ---
+
+void TGenericInput::runInput() {
+  if (running_)
+    throw Exception("The filter chain is already running");
+  running_ = true;
+  struct RunningFlag {
+    bool &flag;
+    ~RunningFlag() { flag = false; }
+  } runningFlag{running_};
+
+  // Links every subfilter chain's end; harmless when the job attached already.
+  attachJob(job());
+  try {
+    startJob();
+    while (nextInput()) {
+      runOneInput();
+      if (isAborted())
+        break;
+    }
+    endJob();
+  } catch (const EStreamError &error) {
+    logError(error.message());
+  }
+}
+
+void TGenericInput::runOneInput() {
+  // Gives up the input: the output discards its temporary file, so nothing
+  // half-written is left behind or moved over a target.
+  auto abandon = [this] {
+    try {
+      abandonFile();
+    } catch (const EStreamError &error) {
+      logError(error.message());
+    }
+  };
+  try {
+    resetStatistics();
+    setInputFilename(currentInputName_);
+    openFile(currentInputName_);
+    reset();
+    std::string chunk;
+    chunk.reserve(chunkSize);
+    do {
+      if (!job())
+        processMessages();
+      if (isAborted())
+        break;
+      readChunk(chunk);
+      if (!processChunk(chunk))
+        break;
+      updateProgress();
+    } while (lastChunkLength_ >= chunkSize);
+    flush();
+    closeFile();
+  } catch (const EStreamError &error) {
+    logError(error.message());
+    abandon();
+  } catch (...) {
+    try {
+      abandonFile();
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
+void TGenericInput::openFile(const std::string &name) {
+  bytesRead_ = 0;
+  if (job()) {
+    job()->setStatusFileName(name);
+    job()->setFileProgress(0);
+  }
+  TFilter::openFile(name);
+}
+
+void TGenericInput::updateProgress() {
+  bytesRead_ = checkedAdd(bytesRead_, lastChunkLength_);
+  if (!job())
+    return;
+  job()->showElapsedTime();
+  std::int64_t percent = 0;
+  if (inputSize_ > 0) {
+    std::int64_t done = checkedSub(bytesRead_, totalBufferedLength());
+    percent = std::clamp<std::int64_t>(checkedMul<std::int64_t>(done, 100) / inputSize_, 0, 100);
+  }
+  job()->setFileProgress(static_cast<int>(percent));
+}
+
+bool TGenericInput::closeFile() {
+  bool result = TFilter::closeFile();
+  if (job())
+    job()->incProcessedFiles();
+  return result;
+}
+
+// --- TClipboardInput ---
+
+void TClipboardInput::startJob() {
+  runOnUserInterface([this] { text_ = getClipboardText(); });
+  readOffset_ = 0;
+  inputSize_ = static_cast<std::int64_t>(text_.size());
+  if (job()) {
+    job()->logInputFile("Clipboard", inputSize_);
+    job()->setStatusText(translate(4040, "Processing clipboard..."));
+  }
+  TAbstractInput::startJob();
+}
+
+bool TClipboardInput::nextInput() {
+  if (inputIndex_ > 0)
+    return false;
+  readOffset_ = 0;
+  currentInputName_ = "Clipboard";
+  ++inputIndex_;
+  return true;
+}
+
+std::int64_t TClipboardInput::readChunk(std::string &chunk) {
+  lastChunkLength_ = readFromText(text_, readOffset_, chunk);
+  return lastChunkLength_;
+}
+
+void TClipboardInput::endJob() {
+  if (job()) {
+    job()->toggleClipboardButton();
+    logStatistics("");
+  }
+  TFilter::endJob();
+}
+
+// --- TStringInput ---
+
+TStringInput::TStringInput(std::string name) : name_(std::move(name)) {}
+
+void TStringInput::setText(std::string text) {
+  text_ = std::move(text);
+  readOffset_ = 0;
+}
+
+std::string TStringInput::getInputFilename() { return name_; }
+
+std::string TStringInput::getFullInputFilename() { return name_; }
+
+void TStringInput::startJob() {
+  inputSize_ = static_cast<std::int64_t>(text_.size() - readOffset_);
+  if (job()) {
+    job()->logInputFile(translate(4060, "Trial Input"), inputSize_);
+    job()->setStatusText(translate(4070, "Processing trial run input..."));
+  }
+  TAbstractInput::startJob();
+}
+
+bool TStringInput::nextInput() {
+  if (inputIndex_ > 0)
+    return false;
+  currentInputName_ = translate(4050, "Trial Input");
+  ++inputIndex_;
+  return true;
+}
+
+std::int64_t TStringInput::readChunk(std::string &chunk) {
+  lastChunkLength_ = readFromText(text_, readOffset_, chunk);
+  if (readOffset_ == text_.size()) {
+    // Consumed: free the text now rather than at the next `setText`.
+    std::string().swap(text_);
+    readOffset_ = 0;
+  }
+  return lastChunkLength_;
+}
+
+void TStringInput::endJob() {
+  if (job())
+    logStatistics("");
+  TFilter::endJob();
+}
+
+} // namespace marrowen

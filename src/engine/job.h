@@ -1,0 +1,88 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace marrowen {
+
+class TFilter;
+
+// One query-replace question and its answer. The fields marked in/out carry
+// the user's edits back to the filter that asked.
+struct QueryReplaceRequest {
+  std::string textBefore;        // up to 200 bytes of output before the match
+  std::string found;             // the matched text
+  std::string textAfter;         // up to 200 bytes after the match
+  std::string replacement;       // in/out: the replacement for this match (escaped form)
+  std::string templateText;      // in/out: the filter's replacement template
+  std::string searchInformation; // shown on the dialog's second page
+  std::string fileName;          // the full input file name
+  TFilter *filter = nullptr;     // the asking filter; the dialog may call back into it
+  int lastAnswer = 0;            // the standing answer before this question
+  bool inSelection = false;      // asked from a subfilter chain (offers the selection answers)
+};
+
+// What a running filter may ask of the job it belongs to. Every call is made
+// on the job's own thread; an implementation carries it to the user-interface
+// thread and waits for it there. The terminate flag is the one value shared
+// between threads, so it lives here, concretely, as an atomic.
+class JobSink {
+public:
+  JobSink() = default;
+  JobSink(const JobSink &) = delete;
+  JobSink &operator=(const JobSink &) = delete;
+  virtual ~JobSink() = default;
+
+  // Status and log lines. Errors go to the status window's error list.
+  virtual void addLogLine(const std::string &text) = 0;
+  virtual void addInfoLine(const std::string &text) = 0;
+  virtual void addWarningLine(const std::string &text) = 0;
+  virtual void addErrorLine(const std::string &text) = 0;
+
+  virtual void setStatusText(const std::string &text) = 0;
+  virtual void setStatusFileName(const std::string &name) = 0;
+  virtual void showElapsedTime() = 0;
+  // Percentages, 0 to 100.
+  virtual void setFileProgress(int percent) = 0;
+  virtual void setTaskProgress(int percent) = 0;
+
+  virtual void setNonBinarySkipped(int count) = 0;
+  virtual void incNonBinarySkipped() = 0;
+  virtual void setBinarySkipped(int count) = 0;
+  virtual void incBinarySkipped() = 0;
+  virtual void setProcessedFiles(int count) = 0;
+  virtual void incProcessedFiles() = 0;
+  virtual void setTotalFiles(int count) = 0;
+
+  virtual void logInputFile(const std::string &name, std::int64_t size) = 0;
+  virtual void logOutputFile(const std::string &name, std::int64_t size) = 0;
+
+  // A confirmation box with Yes, No, Cancel, No to All and Yes to All; the
+  // answer is 6, 7, 2, 9 or 10.
+  virtual int askQuestion(const std::string &text) = 0;
+  // The query-replace dialog; returns the answer (6, 7, 20-26 or 2). Answers
+  // 2 and 24 also ask the job to terminate.
+  virtual int queryReplace(QueryReplaceRequest &request) = 0;
+
+  virtual void toggleClipboardButton() = 0;
+  // Runs `call` on the user-interface thread and returns when it has run.
+  virtual void runSynchronized(const std::function<void()> &call) = 0;
+
+  // Whether the file input may ask its questions (the job defers its logging).
+  virtual bool deferLogging() const = 0;
+  // The error lines reported so far in this job, so that a filter can tell
+  // whether a step it depends on failed. Jobs that do not count answer 0.
+  virtual int errorCount() const { return 0; }
+
+  // The terminate request: set from any thread, read by the read loop
+  // before every chunk and after every file.
+  void terminate() noexcept { terminated_.store(true, std::memory_order_relaxed); }
+  bool isAborted() const noexcept { return terminated_.load(std::memory_order_relaxed); }
+
+private:
+  std::atomic<bool> terminated_{false};
+};
+
+} // namespace marrowen

@@ -1,0 +1,84 @@
+#include "engine/jobhost.h"
+
+#include "engine/host.h"
+#include "engine/job.h"
+#include "engine/statuswindow.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace marrowen {
+
+namespace {
+
+// Asks through the host's query-replace handler, as a chain without a job
+// would.
+class HeadlessQueryReplaceDialog : public QueryReplaceDialog {
+public:
+  int confirmReplace(QueryReplaceRequest &request) override { return askQueryReplace(request); }
+};
+
+} // namespace
+
+HeadlessJobHost::HeadlessJobHost() = default;
+
+HeadlessJobHost::~HeadlessJobHost() = default;
+
+void HeadlessJobHost::runOnUserInterfaceAndWait(const std::function<void()> &call) {
+  std::lock_guard lock(userInterface_);
+  call();
+}
+
+void HeadlessJobHost::jobExecuted(ProcessingThread &) {}
+
+void HeadlessJobHost::increaseThreadCount() { ++runningJobs_; }
+
+void HeadlessJobHost::reduceThreadCount() { --runningJobs_; }
+
+std::weak_ptr<JobStatusWindow> HeadlessJobHost::createStatusWindow() {
+  std::lock_guard lock(userInterface_);
+  std::erase_if(windows_, [](const auto &window) { return window->job() == nullptr; });
+  auto window = newStatusWindow();
+  windows_.push_back(window);
+  return window;
+}
+
+std::shared_ptr<JobStatusWindow> HeadlessJobHost::newStatusWindow() {
+  return std::make_shared<HeadlessStatusWindow>();
+}
+
+void HeadlessJobHost::releaseStatusWindow(const std::shared_ptr<JobStatusWindow> &window) {
+  closeWindow(window);
+}
+
+void HeadlessJobHost::closeWindow(const std::shared_ptr<JobStatusWindow> &window) {
+  std::lock_guard lock(userInterface_);
+  std::erase(windows_, window);
+}
+
+std::vector<std::shared_ptr<JobStatusWindow>> HeadlessJobHost::openWindows() const {
+  std::lock_guard lock(userInterface_);
+  return windows_;
+}
+
+std::unique_ptr<QueryReplaceDialog> HeadlessJobHost::createQueryReplaceDialog() {
+  return std::make_unique<HeadlessQueryReplaceDialog>();
+}
+
+int HeadlessJobHost::askQuestion(const std::string &) { return 10; }
+
+void HeadlessJobHost::showJobException(const std::string &message) {
+  std::lock_guard lock(userInterface_);
+  shownExceptions_.push_back(message);
+  std::fwrite(message.data(), 1, message.size(), stderr);
+  std::fputc('\n', stderr);
+}
+
+std::vector<std::string> HeadlessJobHost::shownExceptions() const {
+  std::lock_guard lock(userInterface_);
+  return shownExceptions_;
+}
+
+void HeadlessJobHost::playSound(const std::string &) {}
+
+} // namespace marrowen

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "engine/filter.h"
+
+#include <cstdint>
+#include <string>
+
+namespace marrowen {
+
+// A filter with one scanning state that starts at 0 for every file and every
+// subfilter run.
+class TGenericStateMachine : public TFilter {
+public:
+  void startFile() override;
+
+protected:
+  std::int32_t state_ = 0;
+};
+
+// Cuts the chunk stream into whole lines, each with its line end: LF, CR or
+// CR LF, also when a CR and its LF arrive in different chunks; a file's last
+// line may have none. A subclass implements `processLine`, which finds the
+// line's bytes in `currentLine_`. Between chunks the partial line and a
+// pending CR are held back; `endFile` emits them.
+class TProcessLines : public TGenericStateMachine {
+public:
+  bool processChunk(std::string &chunk) override;
+  // Takes a whole line from a line filter before it without cutting again.
+  // While a partial line or a CR is held, the line is cut like a chunk so
+  // no byte is lost.
+  bool putLine(std::string_view line, std::string_view lineEnd) override;
+  std::int64_t bufferedLength() override;
+  void startFile() override;
+  void endFile() override;
+
+  // Called once per complete line; `lineEnd` is "\n", "\r", "\r\n" or
+  // empty. Base: passes the line on with `putLine`.
+  virtual void processLine(std::string_view lineEnd);
+
+protected:
+  // Empties the current line and counts it.
+  void nextLine();
+
+  bool crPending_ = false;
+  std::int32_t lineCounter_ = 1; // 1 for the first line of a file
+  std::string currentLine_;      // without its line end
+};
+
+} // namespace marrowen

@@ -1,0 +1,349 @@
+#include "engine/log.h"
+
+#include "classlib/paths.h"
+#include "classlib/program.h"
+#include "engine/messages.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace marrowen {
+
+namespace {
+
+std::mutex &handlerMutex() {
+  static std::mutex m;
+  return m;
+}
+
+LogErrorHandler &errorHandler() {
+  static LogErrorHandler handler;
+  return handler;
+}
+
+void showLogError(const std::string &message) {
+  LogErrorHandler handler;
+  {
+    std::lock_guard lock(handlerMutex());
+    handler = errorHandler();
+  }
+  if (handler)
+    handler(message);
+  else
+    std::cerr << message << std::endl;
+}
+
+void appendNumber(std::string &out, int value, int digits) {
+  std::string text = std::to_string(value);
+  if (static_cast<int>(text.size()) < digits)
+    out.append(static_cast<std::size_t>(digits) - text.size(), '0');
+  out += text;
+}
+
+// The class library's date and time codes that a log format may use: y, m, d,
+// h, n (minutes), s, z (milliseconds), "m" after an hour meaning minutes, and
+// quoted literal text; anything else is copied.
+std::string formatDateTime(std::string_view format, LogMoment moment) {
+  std::time_t seconds = std::chrono::system_clock::to_time_t(moment);
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  int millis = static_cast<int>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(moment.time_since_epoch()).count() %
+      1000);
+  std::string out;
+  bool afterHour = false;
+  std::size_t i = 0;
+  while (i < format.size()) {
+    char c = format[i];
+    char lower = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    if (c == '"' || c == '\'') {
+      std::size_t close = format.find(c, i + 1);
+      if (close == std::string_view::npos)
+        close = format.size();
+      out.append(format.substr(i + 1, close - i - 1));
+      i = close + 1;
+      continue;
+    }
+    bool letter = lower >= 'a' && lower <= 'z';
+    std::size_t run = 1;
+    while (letter && i + run < format.size() && (format[i + run] | 0x20) == lower)
+      ++run;
+    switch (lower) {
+    case 'y':
+      if (run <= 2)
+        appendNumber(out, local.tm_year % 100, 2);
+      else
+        appendNumber(out, local.tm_year + 1900, 4);
+      break;
+    case 'm':
+      appendNumber(out, afterHour ? local.tm_min : local.tm_mon + 1, run >= 2 ? 2 : 1);
+      afterHour = false;
+      break;
+    case 'd':
+      appendNumber(out, local.tm_mday, run >= 2 ? 2 : 1);
+      break;
+    case 'h':
+      appendNumber(out, local.tm_hour, run >= 2 ? 2 : 1);
+      break;
+    case 'n':
+      appendNumber(out, local.tm_min, run >= 2 ? 2 : 1);
+      break;
+    case 's':
+      appendNumber(out, local.tm_sec, run >= 2 ? 2 : 1);
+      break;
+    case 'z':
+      appendNumber(out, millis, run >= 3 ? 3 : 1);
+      break;
+    default:
+      out.append(format.substr(i, run));
+      break;
+    }
+    if (lower == 'h')
+      afterHour = true;
+    else if (letter && lower != 'm')
+      afterHour = false;
+    i += run;
+  }
+  return out;
+}
+
+bool writeAll(int fd, std::string_view data, int &error) {
+  while (!data.empty()) {
+    ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      error = errno;
+      return false;
+    }
+    if (n == 0) {
+      error = ENOSPC;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+constexpr std::string_view lineEnd = "\r\n";
+
+} // namespace
+
+std::string logLevelText(TLogLevel level) {
+  switch (level) {
+  case TLogLevel::Info:
+    return translate(900, "Info");
+  case TLogLevel::Warning:
+    return translate(910, "Warning");
+  case TLogLevel::Error:
+    return translate(920, "Error");
+  }
+  return "**";
+}
+
+std::string formatLogDate(LogMoment moment) {
+  return formatDateTime(translate(1010, "yyyy-mm-dd"), moment);
+}
+
+std::string formatLogTime(LogMoment moment) {
+  return formatDateTime(translate(1000, "hh:nn:ss"), moment);
+}
+
+void setLogErrorHandler(LogErrorHandler handler) {
+  std::lock_guard lock(handlerMutex());
+  errorHandler() = std::move(handler);
+}
+
+void TNullLog::writeEntry(TLogLevel, std::string_view, std::string_view, std::string_view) {}
+
+void TNullLog::log(TLogLevel, std::string_view) {}
+
+TLog::TLog(std::string fullName, bool append) : TNullLog(std::move(fullName)) {
+  if (fileName().empty()) {
+    disabled_ = true;
+    return;
+  }
+  try {
+    struct stat existing {};
+    bool exists = ::stat(fileName().c_str(), &existing) == 0;
+    if (exists && append) {
+      fd_ = ::open(fileName().c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    } else {
+      fd_ = ::open(fileName().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+      if (fd_ >= 0) {
+        LogMoment now = std::chrono::system_clock::now();
+        std::string date = formatLogDate(now);
+        std::string time = formatLogTime(now);
+        std::string info = logLevelText(TLogLevel::Info);
+        std::string header;
+        header.append(program::displayName).append(" Log File").append(lineEnd);
+        header.append(lineEnd);
+        header.append(translate(930, "date,time,level,message")).append(lineEnd);
+        header.append(translateFormat(940, "%s,%s,%s,Log file started", {date, time, info}))
+            .append(lineEnd);
+        header.append(translateFormat(950, "%s,%s,%s,%s", {date, time, info, program::displayName}))
+            .append(lineEnd);
+        int error = 0;
+        if (!writeAll(fd_, header, error)) {
+          disabled_ = true;
+          createError_ = failureText(970,
+                                     "Error writing to log file %s - logging is now "
+                                     "disabled\r\n%s",
+                                     error);
+        }
+      }
+    }
+    if (fd_ < 0) {
+      disabled_ = true;
+      createError_ =
+          failureText(970, "Error writing to log file %s - logging is now disabled\r\n%s", errno);
+    }
+  } catch (const std::exception &e) {
+    disabled_ = true;
+    createError_ = e.what();
+  }
+}
+
+TLog::~TLog() {
+  if (fd_ >= 0)
+    ::close(fd_);
+}
+
+std::string TLog::failureText(int id, std::string_view defaultText, int error) const {
+  return translateFormat(id, defaultText, {fileName(), std::strerror(error)});
+}
+
+void TLog::reportCreateError() {
+  std::string message;
+  {
+    std::lock_guard lock(mutex_);
+    message.swap(createError_);
+  }
+  if (!message.empty())
+    showLogError(message);
+}
+
+bool TLog::disabled() const {
+  std::lock_guard lock(mutex_);
+  return disabled_;
+}
+
+void TLog::writeEntry(TLogLevel level, std::string_view date, std::string_view time,
+                      std::string_view message) {
+  std::string failure;
+  try {
+    std::lock_guard lock(mutex_);
+    if (disabled_)
+      return;
+    std::string line =
+        translateFormat(980, "%s,%s,%s,%s", {date, time, logLevelText(level), message});
+    line.append(lineEnd);
+    int error = 0;
+    if (!writeAll(fd_, line, error)) {
+      disabled_ = true;
+      failure =
+          failureText(990, "Error writing to log file %s - logging is now disabled\r\n%s", error);
+    }
+  } catch (const std::exception &e) {
+    std::lock_guard lock(mutex_);
+    disabled_ = true;
+    failure = e.what();
+  }
+  if (!failure.empty())
+    showLogError(failure);
+}
+
+void TLog::log(TLogLevel level, std::string_view message) {
+  if (disabled())
+    return;
+  LogMoment now = std::chrono::system_clock::now();
+  writeEntry(level, formatLogDate(now), formatLogTime(now), message);
+}
+
+std::string TLogManager::resolveName(std::string_view fileName) {
+  if (fileName.empty())
+    return std::string();
+  if (fileName.find('/') == std::string_view::npos)
+    return fileForWriting(fileName);
+  std::error_code ec;
+  auto absolute = std::filesystem::absolute(std::filesystem::path(fileName), ec);
+  if (ec)
+    return std::string(fileName);
+  return absolute.lexically_normal().string();
+}
+
+TNullLog *TLogManager::getLog(std::string_view fileName, bool append) {
+  std::string fullName = resolveName(fileName);
+  TLog *created = nullptr;
+  TNullLog *result = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    for (auto &log : logs_) {
+      if (log->fileName() == fullName) {
+        ++log->useCount_;
+        return log.get();
+      }
+    }
+    std::unique_ptr<TNullLog> log;
+    if (fullName.empty()) {
+      log = std::make_unique<TNullLog>(std::string());
+    } else {
+      auto fileLog = std::make_unique<TLog>(fullName, append);
+      created = fileLog.get();
+      log = std::move(fileLog);
+    }
+    result = log.get();
+    logs_.push_back(std::move(log));
+  }
+  if (created)
+    created->reportCreateError();
+  return result;
+}
+
+void TLogManager::release(TNullLog *log) {
+  std::unique_ptr<TNullLog> freed; // closed after the lock is let go
+  std::lock_guard lock(mutex_);
+  auto it = std::find_if(logs_.begin(), logs_.end(),
+                         [log](const auto &held) { return held.get() == log; });
+  if (it == logs_.end())
+    return;
+  if (--(*it)->useCount_ == 0) {
+    freed = std::move(*it);
+    logs_.erase(it);
+  }
+}
+
+bool TLogManager::holds(std::string_view fullName) const {
+  std::lock_guard lock(mutex_);
+  return std::any_of(logs_.begin(), logs_.end(),
+                     [fullName](const auto &log) { return log->fileName() == fullName; });
+}
+
+TLogManager &logManager() {
+  static TLogManager manager;
+  return manager;
+}
+
+TNullLog *openLog(std::string_view fileName, bool append) {
+  return logManager().getLog(fileName, append);
+}
+
+void closeLog(TNullLog *log) {
+  if (log)
+    logManager().release(log);
+}
+
+void writeDefaultLog(TLogLevel level, std::string_view message) {
+  LogHandle log = openLogHandle(program::defaultLogName, true);
+  log->log(level, message);
+}
+
+} // namespace marrowen

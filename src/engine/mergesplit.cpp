@@ -1,0 +1,142 @@
+#include "engine/mergesplit.h"
+
+#include "classlib/exceptions.h"
+#include "classlib/format.h"
+
+#include <cstring>
+
+namespace marrowen {
+
+// --- TMergeFiles ---
+
+TMergeFiles::TMergeFiles(std::string mergeFileName) : mergeFileName_(std::move(mergeFileName)) {}
+
+bool TMergeFiles::hasChanged() { return true; }
+
+void TMergeFiles::startJob() {
+  TFilter::startJob();
+  setInputFilename(mergeFileName_);
+  if (next())
+    next()->openFile(mergeFileName_);
+  TFilter::reset();
+}
+
+void TMergeFiles::setInputFilename(const std::string &name) {
+  TFilter::setInputFilename(mergeFileName_);
+  inputFileName_ = name;
+}
+
+void TMergeFiles::openFile(const std::string &) {}
+
+void TMergeFiles::reset() {}
+
+void TMergeFiles::flush() {}
+
+bool TMergeFiles::closeFile() { return true; }
+
+// One failed input must not throw away what the merged file already holds.
+void TMergeFiles::abandonFile() {}
+
+void TMergeFiles::endJob() {
+  TFilter::flush();
+  if (next())
+    next()->closeFile();
+  TFilter::endJob();
+}
+
+// --- TGenericSplitFiles ---
+
+std::string TGenericSplitFiles::nextPartSuffix() { return Format(".%3.3d", {partCounter_++}); }
+
+void TGenericSplitFiles::openFile(const std::string &name) {
+  baseName_ = name;
+  partCounter_ = 0;
+  TFilter::openFile(name + nextPartSuffix());
+}
+
+void TGenericSplitFiles::endPart() {
+  flush();
+  closeFile();
+}
+
+void TGenericSplitFiles::startNextPart() {
+  if (next())
+    next()->openFile(baseName_ + nextPartSuffix());
+  reset();
+}
+
+// --- TSplitAtSize ---
+
+TSplitAtSize::TSplitAtSize(int partSize) : partSize_(partSize) {
+  if (partSize_ < 1)
+    throw Exception(
+        Format("Invalid split size %d: a part must hold at least one byte", {partSize_}));
+}
+
+bool TSplitAtSize::processChunk(std::string &chunk) {
+  if (bytesInPart_ + static_cast<std::int64_t>(chunk.size()) < partSize_) {
+    bytesInPart_ += static_cast<std::int64_t>(chunk.size());
+    return sendToNext(chunk);
+  }
+  std::string_view rest = chunk;
+  std::string piece;
+  while (!rest.empty()) {
+    auto room = static_cast<std::size_t>(partSize_ - bytesInPart_);
+    if (rest.size() < room) {
+      piece.assign(rest);
+      bytesInPart_ += static_cast<std::int64_t>(rest.size());
+      return sendToNext(piece);
+    }
+    piece.assign(rest.substr(0, room));
+    rest.remove_prefix(room);
+    // A failed write ends the input; the rest of the chunk has nowhere to go.
+    if (!sendToNext(piece))
+      return false;
+    endPart();
+    startNextPart();
+    bytesInPart_ = 0;
+  }
+  return true;
+}
+
+void TSplitAtSize::startFile() { bytesInPart_ = 0; }
+
+// --- TSplitAtChar ---
+
+TSplitAtChar::TSplitAtChar(char splitChar, int mode, int count)
+    : splitChar_(splitChar), mode_(mode), count_(count < 1 ? 1 : count) {}
+
+bool TSplitAtChar::processChunk(std::string &chunk) {
+  std::string out;
+  out.reserve(chunk.size());
+  const char *p = chunk.data();
+  const char *end = p + chunk.size();
+  while (p < end) {
+    auto *hit = static_cast<const char *>(std::memchr(p, splitChar_, end - p));
+    if (!hit) {
+      out.append(p, end);
+      break;
+    }
+    out.append(p, hit);
+    p = hit + 1;
+    if (++seen_ < count_) {
+      out += splitChar_;
+      continue;
+    }
+    seen_ = 0;
+    if (mode_ == 1)
+      out += splitChar_;
+    if (!sendToNext(out))
+      return false;
+    endPart();
+    out.clear();
+    if (mode_ == 0)
+      out += splitChar_;
+    startNextPart();
+  }
+  return sendToNext(out);
+}
+
+void TSplitAtChar::startFile() { seen_ = 0; }
+
+} // namespace marrowen

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "engine/outputs.h"
+
+namespace marrowen {
+
+// Turns every input of a job into one output file: placed before a
+// `TFileOutput`, it opens the merged file once at `startJob`, stops the
+// per-file calls, and closes the merged file at `endJob`. Filters before it
+// see each input's own name, the output after it the merged file's.
+class TMergeFiles : public TGenericOutput {
+public:
+  explicit TMergeFiles(std::string mergeFileName);
+
+  bool hasChanged() override;
+  void startJob() override;
+  void setInputFilename(const std::string &name) override;
+  void openFile(const std::string &name) override;
+  void reset() override;
+  void flush() override;
+  bool closeFile() override;
+  void abandonFile() override;
+  void endJob() override;
+
+private:
+  std::string mergeFileName_;
+};
+
+// Cuts one input into numbered part files (name.000, name.001, ...): each
+// part is opened, reset, flushed and closed on the filters after it as a file
+// of its own. The input's own flush and close end the last part.
+class TGenericSplitFiles : public TFilter {
+public:
+  void openFile(const std::string &name) override;
+
+protected:
+  // Ends the current part and opens the next one.
+  void endPart();
+  void startNextPart();
+  std::string nextPartSuffix();
+
+private:
+  int partCounter_ = 0;
+  std::string baseName_;
+};
+
+// A new part after every `partSize` bytes; a full part is closed at once, so
+// an input of exactly n parts ends with an empty part. A size below 1 raises
+// an error.
+class TSplitAtSize : public TGenericSplitFiles {
+public:
+  explicit TSplitAtSize(int partSize);
+  bool processChunk(std::string &chunk) override;
+  void startFile() override;
+
+private:
+  int partSize_;
+  std::int64_t bytesInPart_ = 0;
+};
+
+// A new part at every `count`-th occurrence of a byte. Mode 0: the byte
+// begins the next part; 1: it ends the current part; any other value drops
+// it. A count below 1 counts as 1.
+class TSplitAtChar : public TGenericSplitFiles {
+public:
+  TSplitAtChar(char splitChar, int mode, int count);
+  bool processChunk(std::string &chunk) override;
+  void startFile() override;
+
+private:
+  char splitChar_;
+  int mode_;
+  int count_;
+  int seen_ = 0;
+};
+
+} // namespace marrowen

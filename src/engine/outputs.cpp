@@ -1,0 +1,347 @@
+#include "engine/outputs.h"
+
+#include "classlib/exceptions.h"
+#include "classlib/format.h"
+#include "engine/clipboard.h"
+#include "engine/job.h"
+#include "engine/messages.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace marrowen {
+
+namespace {
+
+constexpr std::size_t writeThreshold = 32767;
+
+std::string systemErrorText(int error) {
+  return std::error_code(error, std::system_category()).message();
+}
+
+bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size())
+    return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z')
+      x -= 'a' - 'A';
+    if (y >= 'a' && y <= 'z')
+      y -= 'a' - 'A';
+    if (x != y)
+      return false;
+  }
+  return true;
+}
+
+std::string fileNamePart(const std::string &name) {
+  auto slash = name.rfind('/');
+  return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+std::string folderPart(const std::string &name) {
+  auto slash = name.rfind('/');
+  if (slash == std::string::npos)
+    return ".";
+  return slash == 0 ? std::string("/") : name.substr(0, slash);
+}
+
+// The permission bits a new file gets. The process's umask can only be read
+// without changing it through /proc; changing it to read it would race with
+// other threads creating files.
+mode_t newFileMode() {
+  static const mode_t mode = [] {
+    mode_t mask = 022;
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+      if (line.rfind("Umask:", 0) == 0) {
+        mask = static_cast<mode_t>(std::strtol(line.c_str() + 6, nullptr, 8));
+        break;
+      }
+    return static_cast<mode_t>(0666 & ~mask);
+  }();
+  return mode;
+}
+
+} // namespace
+
+// --- TGenericOutput ---
+
+bool TGenericOutput::hasChanged() { return false; }
+
+void TGenericOutput::setInputFilename(const std::string &name) {
+  inputFileName_ = name;
+  TFilter::setInputFilename(name);
+}
+
+std::string TGenericOutput::getInputFilename() { return fileNamePart(inputFileName_); }
+
+std::string TGenericOutput::getFullInputFilename() { return inputFileName_; }
+
+std::string TGenericOutput::getGlobalVar(const std::string &name) {
+  if (inSubchain())
+    return TFilter::getGlobalVar(name);
+  for (const auto &[key, value] : variables_)
+    if (sameNameIgnoringCase(key, name))
+      return value;
+  return {};
+}
+
+void TGenericOutput::setGlobalVar(const std::string &name, const std::string &value) {
+  if (inSubchain()) {
+    TFilter::setGlobalVar(name, value);
+    return;
+  }
+  for (auto it = variables_.begin(); it != variables_.end(); ++it)
+    if (sameNameIgnoringCase(it->first, name)) {
+      if (value.empty())
+        variables_.erase(it);
+      else
+        it->second = value;
+      return;
+    }
+  if (!value.empty())
+    variables_.emplace_back(name, value);
+}
+
+// --- TFileOutput ---
+
+TFileOutput::TFileOutput(bool testMode, bool retainDate, bool changeExtension,
+                         std::string newExtension, bool useOutputFolder, std::string outputFolder,
+                         bool keepFolderStructure, bool append)
+    : retainDate_(retainDate), changeExtension_(changeExtension),
+      newExtension_(std::move(newExtension)), useOutputFolder_(useOutputFolder),
+      outputFolder_(std::move(outputFolder)), keepFolderStructure_(keepFolderStructure),
+      append_(append), testMode_(testMode) {
+  if (changeExtension_ && newExtension_.find('.') == std::string::npos)
+    newExtension_.insert(0, 1, '.');
+  if (useOutputFolder_) {
+    // An empty folder would put every output at the root of the file system.
+    if (outputFolder_.empty())
+      throw Exception("The output folder is empty");
+    if (outputFolder_.back() != '/')
+      outputFolder_ += '/';
+  }
+  writeBuffer_.reserve(2 * writeThreshold);
+}
+
+TFileOutput::~TFileOutput() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    if (!append_)
+      ::unlink(writtenFileName_.c_str());
+  }
+}
+
+std::string TFileOutput::outputName(const std::string &inputName) const {
+  std::string name = inputName;
+  if (changeExtension_) {
+    auto slash = name.rfind('/');
+    auto start = slash == std::string::npos ? 0 : slash + 1;
+    auto point = name.rfind('.');
+    if (point != std::string::npos && point >= start)
+      name.resize(point);
+    name += newExtension_;
+  }
+  if (useOutputFolder_) {
+    std::string relative = keepFolderStructure_ ? name : fileNamePart(name);
+    if (!relative.empty() && relative.front() == '/')
+      relative.erase(0, 1);
+    name = outputFolder_ + relative;
+  }
+  if (testMode_)
+    name += ".dCv";
+  return name;
+}
+
+void TFileOutput::openFile(const std::string &name) {
+  if (fd_ >= 0)
+    discardFile();
+  inputFileName_ = name;
+  targetBaseName_ = name;
+  writeError_.clear();
+  writeBuffer_.clear();
+
+  // The input's date; none when it cannot be read (never the previous file's).
+  inputDate_.reset();
+  struct stat info {};
+  if (::stat(name.c_str(), &info) == 0)
+    inputDate_ = info.st_mtim;
+
+  targetName_ = outputName(name);
+  if (useOutputFolder_) {
+    std::error_code error;
+    std::filesystem::create_directories(folderPart(targetName_), error);
+    if (error)
+      throw EFCreateError(targetName_);
+  }
+  if (append_) {
+    writtenFileName_ = targetName_;
+    fd_ = ::open(targetName_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  } else {
+    std::string pattern = folderPart(targetName_) + "/KVBXXXXXX";
+    fd_ = ::mkstemp(pattern.data());
+    writtenFileName_ = fd_ >= 0 ? pattern : std::string();
+  }
+  if (fd_ < 0)
+    throw EFCreateError(targetName_);
+  TFilter::openFile(name);
+}
+
+bool TFileOutput::writeBuffer() {
+  const char *data = writeBuffer_.data();
+  std::size_t left = writeBuffer_.size();
+  while (left > 0 && writeError_.empty()) {
+    ssize_t written = ::write(fd_, data, left);
+    if (written < 0 && errno == EINTR)
+      continue;
+    if (written <= 0) {
+      writeError_ = systemErrorText(written < 0 ? errno : ENOSPC);
+      break;
+    }
+    data += written;
+    left -= static_cast<std::size_t>(written);
+  }
+  writeBuffer_.clear();
+  return writeError_.empty();
+}
+
+bool TFileOutput::processChunk(std::string &chunk) {
+  if (fd_ < 0 || !writeError_.empty())
+    return false;
+  writeBuffer_.append(chunk);
+  if (writeBuffer_.size() > writeThreshold && !writeBuffer())
+    return false;
+  return sendToNext(chunk);
+}
+
+bool TFileOutput::putLine(std::string_view line, std::string_view lineEnd) {
+  if (next())
+    return TFilter::putLine(line, lineEnd);
+  if (fd_ < 0 || !writeError_.empty())
+    return false;
+  writeBuffer_.append(line).append(lineEnd);
+  return writeBuffer_.size() <= writeThreshold || writeBuffer();
+}
+
+void TFileOutput::closeStream() {
+  if (::close(fd_) != 0 && writeError_.empty())
+    writeError_ = systemErrorText(errno);
+  fd_ = -1;
+}
+
+void TFileOutput::discardFile() {
+  closeStream();
+  if (!append_)
+    removeFile(writtenFileName_);
+  writtenFileName_.clear();
+}
+
+bool TFileOutput::closeFile() {
+  if (fd_ < 0)
+    return TFilter::closeFile();
+  writeBuffer();
+  std::int64_t size = 0;
+  struct stat info {};
+  if (::fstat(fd_, &info) == 0)
+    size = info.st_size;
+  if (retainDate_ && inputDate_) {
+    timespec times[2] = {*inputDate_, *inputDate_};
+    ::futimens(fd_, times);
+  }
+  struct stat target {};
+  bool targetExists = ::stat(targetName_.c_str(), &target) == 0;
+  if (!append_)
+    ::fchmod(fd_, targetExists ? (target.st_mode & 07777) : newFileMode());
+  closeStream();
+
+  if (job())
+    job()->logOutputFile(targetName_, size);
+  if (isAborted()) {
+    if (!append_)
+      removeFile(writtenFileName_);
+  } else if (!writeError_.empty()) {
+    // A short write never reaches the target: what was there stays.
+    logError(Format("Couldn't write file [%s]:%s", {writtenFileName_, writeError_}));
+    if (!append_)
+      removeFile(writtenFileName_);
+  } else if (!append_) {
+    if (targetExists && !(target.st_mode & S_IWUSR)) {
+      // A read-only target is kept; the new text stays in the
+      // temporary file for the user.
+      std::string reason = systemErrorText(EACCES);
+      logError(Format(translate(5110, "Couldn't delete file [%s]:%s"), {targetName_, reason}));
+      logError(Format(translate(3900, "Couldn't move file [%s] to [%s]:%s"),
+                      {writtenFileName_, targetName_, reason}));
+    } else if (::rename(writtenFileName_.c_str(), targetName_.c_str()) != 0) {
+      logError(Format(translate(3900, "Couldn't move file [%s] to [%s]:%s"),
+                      {writtenFileName_, targetName_, systemErrorText(errno)}));
+    }
+  }
+  writtenFileName_.clear();
+  return TFilter::closeFile();
+}
+
+void TFileOutput::abandonFile() {
+  if (fd_ >= 0)
+    discardFile();
+  TFilter::abandonFile();
+}
+
+// --- TAccumulateOutput and descendants ---
+
+void TAccumulateOutput::startJob() {
+  text_.clear();
+  TFilter::startJob();
+}
+
+bool TAccumulateOutput::processChunk(std::string &chunk) {
+  text_.append(chunk);
+  sendToNext(chunk);
+  return true;
+}
+
+void TClipboardOutput::openFile(const std::string &) { TFilter::openFile("Clipboard"); }
+
+void TClipboardOutput::endJob() {
+  std::string text = text_.substr(0, text_.find('\0'));
+  runOnUserInterface([&] { clipboard()->setText(text); });
+  if (job())
+    job()->logOutputFile("Clipboard", static_cast<std::int64_t>(text.size()));
+  TFilter::endJob();
+}
+
+void TStringOutput::openFile(const std::string &) {
+  target_->clear();
+  TFilter::openFile("String");
+}
+
+void TStringOutput::endJob() {
+  *target_ = std::move(text_);
+  text_.clear();
+  TFilter::endJob();
+}
+
+TAdhocOutput::TAdhocOutput(std::function<void(const std::string &)> showTrialOutput)
+    : showTrialOutput_(std::move(showTrialOutput)) {
+  setTarget(result_);
+}
+
+void TAdhocOutput::endJob() {
+  if (job()) {
+    job()->logOutputFile("Trial Run", static_cast<std::int64_t>(text_.size()));
+    if (showTrialOutput_)
+      job()->runSynchronized([this] { showTrialOutput_(text_); });
+  }
+  TStringOutput::endJob();
+}
+
+} // namespace marrowen

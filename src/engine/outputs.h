@@ -1,0 +1,131 @@
+#pragma once
+
+#include "engine/filter.h"
+
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace marrowen {
+
+// The base of every chain end. It answers the chain's questions about the
+// current input's name and keeps the job's global variables (name=value,
+// names compared without regard to case). Inside a subfilter chain it passes
+// variable requests on, so that they reach the main chain's output.
+class TGenericOutput : public TFilter {
+public:
+  bool hasChanged() override;
+  void setInputFilename(const std::string &name) override;
+  // The file-name part of the stored name.
+  std::string getInputFilename() override;
+  std::string getFullInputFilename() override;
+  std::string getGlobalVar(const std::string &name) override;
+  // Setting an empty value removes the variable.
+  void setGlobalVar(const std::string &name, const std::string &value) override;
+
+protected:
+  std::string inputFileName_;
+
+private:
+  std::vector<std::pair<std::string, std::string>> variables_;
+};
+
+// Writes each input's result to a file. The result is written to a temporary
+// file ("KVB" prefix) beside the target and renamed over it only when every
+// byte was written and the job was not aborted, so a target is either
+// replaced whole or left as it was. The new file takes the replaced target's
+// permission bits. In append mode the output goes straight into the target.
+class TFileOutput : public TGenericOutput {
+public:
+  // An empty output folder with `useOutputFolder` raises an error. An
+  // extension without a "." gets one in front.
+  TFileOutput(bool testMode, bool retainDate, bool changeExtension, std::string newExtension,
+              bool useOutputFolder, std::string outputFolder, bool keepFolderStructure,
+              bool append);
+  ~TFileOutput() override;
+
+  void openFile(const std::string &name) override;
+  bool processChunk(std::string &chunk) override;
+  // Appends the line straight to the write buffer (no chunk is built).
+  bool putLine(std::string_view line, std::string_view lineEnd) override;
+  bool closeFile() override;
+  void abandonFile() override;
+
+  // The target written for an input: extension changed, moved under the
+  // output folder, ".dCv" appended in test mode.
+  std::string outputName(const std::string &inputName) const;
+  bool testMode() const { return testMode_; }
+
+private:
+  bool writeBuffer();
+  void closeStream();
+  void discardFile();
+
+  int fd_ = -1;
+  std::string writeBuffer_;
+  std::string writtenFileName_;
+  std::string targetName_;
+  bool retainDate_;
+  bool changeExtension_;
+  std::string newExtension_;
+  bool useOutputFolder_;
+  std::string outputFolder_;
+  bool keepFolderStructure_;
+  bool append_;
+  std::optional<timespec> inputDate_;
+  bool testMode_;
+  std::string targetBaseName_;
+  std::string writeError_; // why the last write failed; empty while all is well
+};
+
+// Collects the text of the whole job and delivers it at `endJob`.
+class TAccumulateOutput : public TGenericOutput {
+public:
+  void startJob() override;
+  bool processChunk(std::string &chunk) override;
+  const std::string &accumulatedText() const { return text_; }
+
+protected:
+  std::string text_;
+};
+
+// Puts the text of all inputs of a job on the clipboard (up to its first NUL).
+class TClipboardOutput : public TAccumulateOutput {
+public:
+  void openFile(const std::string &name) override;
+  void endJob() override;
+};
+
+// Delivers the text of the job into a string that the caller owns and keeps
+// alive for as long as the chain runs.
+class TStringOutput : public TAccumulateOutput {
+public:
+  explicit TStringOutput(std::string &target) : target_(&target) {}
+  void openFile(const std::string &name) override;
+  void endJob() override;
+
+protected:
+  TStringOutput() = default;
+  void setTarget(std::string &target) { target_ = &target; }
+
+private:
+  std::string *target_ = nullptr;
+};
+
+// The trial run's output: with a job, its text is shown through
+// `showTrialOutput` on the user-interface thread at the end of the job.
+class TAdhocOutput : public TStringOutput {
+public:
+  explicit TAdhocOutput(std::function<void(const std::string &text)> showTrialOutput = {});
+  void endJob() override;
+  const std::string &result() const { return result_; }
+
+private:
+  std::string result_;
+  std::function<void(const std::string &)> showTrialOutput_;
+};
+
+} // namespace marrowen

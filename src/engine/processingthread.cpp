@@ -1,0 +1,377 @@
+#include "engine/processingthread.h"
+
+#include "classlib/exceptions.h"
+#include "classlib/format.h"
+#include "engine/escapes.h"
+#include "engine/inputs.h"
+#include "engine/jobhost.h"
+#include "engine/log.h"
+#include "engine/messages.h"
+#include "engine/outputs.h"
+#include "engine/statuswindow.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace marrowen {
+
+namespace {
+
+thread_local JobThreadContext *currentContext = nullptr;
+
+// The regular-expression engine recurses deeply on some patterns.
+constexpr std::size_t jobStackSize = 64 * 1024 * 1024;
+
+constexpr auto elapsedTimeInterval = std::chrono::milliseconds(100);
+
+// The login name of the user the process runs as.
+std::string networkUserName() {
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd *found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+      found->pw_name)
+    return found->pw_name;
+  for (const char *variable : {"LOGNAME", "USER"})
+    if (const char *name = std::getenv(variable); name && *name)
+      return name;
+  return std::to_string(::getuid());
+}
+
+} // namespace
+
+// --- JobThreadContext ---
+
+JobThreadContext::~JobThreadContext() {
+  for (auto hook = cleanups_.rbegin(); hook != cleanups_.rend(); ++hook) {
+    try {
+      (*hook)();
+    } catch (...) {
+      // A resource that fails to close must not keep the others open.
+    }
+  }
+}
+
+JobThreadContext *JobThreadContext::current() { return currentContext; }
+
+void JobThreadContext::addCleanup(std::function<void()> hook) {
+  cleanups_.push_back(std::move(hook));
+}
+
+std::shared_ptr<void> JobThreadContext::resource(const std::string &key) const {
+  auto found = resources_.find(key);
+  return found == resources_.end() ? nullptr : found->second;
+}
+
+void JobThreadContext::setResource(const std::string &key, std::shared_ptr<void> value) {
+  resources_[key] = std::move(value);
+}
+
+// --- ProcessingThread: creation and end ---
+
+ProcessingThread::ProcessingThread(Key, JobHost &host, TGenericInput &chain, JobOptions options)
+    : host_(host), chain_(chain), options_(std::move(options)) {}
+
+std::unique_ptr<ProcessingThread> ProcessingThread::Create(JobHost &host, TGenericInput &chain,
+                                                           JobOptions options) {
+  auto job = std::make_unique<ProcessingThread>(Key(), host, chain, std::move(options));
+  auto *output = dynamic_cast<TFileOutput *>(chain.lastFilter());
+  job->testMode_ = output && output->testMode();
+
+  host.runOnUserInterfaceAndWait([&] {
+    host.increaseThreadCount();
+    const JobOptions &o = job->options_;
+    job->log_ = openLog(o.loggingOn ? o.logFileName : std::string(), o.appendToLog);
+    job->statusWindow_ = host.createStatusWindow();
+    if (auto window = job->statusWindow_.lock()) {
+      window->setCaption(o.filterName);
+      window->setDeferLogging(o.deferLogging);
+      window->setLogFileName(o.logFileName);
+      window->setLineLimit(o.lineLimit);
+      window->setTotal(0);
+      window->setProcessedFiles(0);
+      window->setTestMode(job->testMode_);
+      // Attached here, before the run: the window's cancel works from the start.
+      window->setJob(job.get());
+    }
+  });
+
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setstacksize(&attributes, jobStackSize);
+  int error = pthread_create(&job->thread_, &attributes, &ProcessingThread::threadMain, job.get());
+  pthread_attr_destroy(&attributes);
+  if (error != 0) {
+    job->finish();
+    throw Exception(Format("Couldn't start the job: %s", {std::string(std::strerror(error))}));
+  }
+  job->threadStarted_ = true;
+  return job;
+}
+
+void *ProcessingThread::threadMain(void *self) {
+  auto *job = static_cast<ProcessingThread *>(self);
+  job->Execute();
+  job->host_.jobExecuted(*job);
+  return nullptr;
+}
+
+ProcessingThread::~ProcessingThread() {
+  try {
+    finish();
+  } catch (...) {
+  }
+}
+
+void ProcessingThread::finish() {
+  if (threadStarted_) {
+    threadStarted_ = false;
+    pthread_join(thread_, nullptr);
+  }
+  if (ended_)
+    return;
+  ended_ = true;
+  host_.runOnUserInterfaceAndWait([this] { jobTerminated(); });
+}
+
+void ProcessingThread::jobTerminated() {
+  queryReplaceDialog_.reset();
+  closeLog(log_);
+  log_ = nullptr;
+  if (auto window = statusWindow_.lock()) {
+    window->jobEnded();
+    if (options_.closeStatusWhenDone && !window->hasErrors())
+      host_.releaseStatusWindow(window);
+  }
+  host_.reduceThreadCount();
+}
+
+// --- The run ---
+
+void ProcessingThread::Execute() {
+  // Released at the end of the run, on every path.
+  JobThreadContext context;
+  currentContext = &context;
+  struct ContextGuard {
+    ~ContextGuard() { currentContext = nullptr; }
+  } contextGuard;
+
+  try {
+    addLogLine(translateFormat(3620, "Filter name [%s]", {options_.filterName}));
+    addLogLine(translateFormat(3630, "Job started by [%s]", {networkUserName()}));
+    startTime_ = std::chrono::steady_clock::now();
+    setNonBinarySkipped(0);
+    setBinarySkipped(0);
+    setStatusFileName("");
+    setFileProgress(0);
+    setTotalFiles(1);
+    setTaskProgress(0);
+
+    chain_.attachJob(this);
+    chain_.runInput();
+    showElapsedTimeNow();
+    if (options_.playSound) {
+      std::string sound = unquote(options_.soundFile);
+      host_.runOnUserInterfaceAndWait([&] { host_.playSound(sound); });
+    }
+    setFileProgress(100);
+    setTaskProgress(100);
+    setStatusFileName(translate(3640, "(Finished)"));
+    if (isAborted()) {
+      setStatusText(translate(3650, "Interrupted."));
+      addLogLine(translate(3660, "Job aborted by user. ") + summary());
+    } else {
+      addLogLine(translate(3670, "Job finished. ") + summary());
+    }
+  } catch (const EAbort &) {
+    handleException({}, true);
+  } catch (const std::bad_alloc &) {
+    handleException("Out of memory", false);
+  } catch (const std::exception &error) {
+    handleException(error.what(), false);
+  } catch (...) {
+    handleException("Unknown error", false);
+  }
+}
+
+void ProcessingThread::handleException(const std::string &message, bool silent) {
+  if (silent)
+    return;
+  try {
+    host_.runOnUserInterfaceAndWait([&] { host_.showJobException(message); });
+  } catch (...) {
+    // Nothing is left to tell the user with; the job still ends.
+  }
+}
+
+std::string ProcessingThread::summary() const {
+  return translateFormat(
+      3610, "%d of %d files processed, %d binary files skipped, %d non-binary files skipped",
+      {processedFiles_, totalFiles_, binarySkipped_, nonBinarySkipped_});
+}
+
+std::string ProcessingThread::elapsedTimeText(std::chrono::milliseconds elapsed) {
+  std::int64_t ms = std::max<std::int64_t>(elapsed.count(), 0);
+  std::int64_t hours = ms / 3'600'000;
+  std::int64_t minutes = ms / 60'000 % 60;
+  std::int64_t seconds = ms / 1000 % 60;
+  std::int64_t tenths = ms % 1000 / 100;
+  return translateFormat(3800, "%d:%.02d:%.02d.%d seconds", {hours, minutes, seconds, tenths});
+}
+
+// --- Calls onto the user-interface thread ---
+
+void ProcessingThread::withWindow(const std::function<void(JobStatusWindow &)> &call) {
+  host_.runOnUserInterfaceAndWait([&] {
+    if (auto window = statusWindow_.lock())
+      call(*window);
+  });
+}
+
+void ProcessingThread::statusLine(const std::string &text, int level) {
+  host_.runOnUserInterfaceAndWait([&] {
+    if (auto window = statusWindow_.lock()) {
+      if (level == static_cast<int>(TLogLevel::Error))
+        window->addError(text);
+      else
+        window->addStatusLine(text);
+    } else if (log_) {
+      log_->log(static_cast<TLogLevel>(level), text);
+    }
+  });
+}
+
+void ProcessingThread::addLogLine(const std::string &text) {
+  statusLine(text, static_cast<int>(TLogLevel::Info));
+}
+
+void ProcessingThread::addInfoLine(const std::string &text) { addLogLine(text); }
+
+void ProcessingThread::addWarningLine(const std::string &text) { addLogLine(text); }
+
+void ProcessingThread::addErrorLine(const std::string &text) {
+  ++errorCount_;
+  statusLine(text, static_cast<int>(TLogLevel::Error));
+}
+
+void ProcessingThread::setStatusText(const std::string &text) {
+  withWindow([&](JobStatusWindow &window) { window.setStatusText(text); });
+}
+
+void ProcessingThread::setStatusFileName(const std::string &name) {
+  withWindow([&](JobStatusWindow &window) { window.setStatusFileName(name); });
+}
+
+void ProcessingThread::showElapsedTime() {
+  auto now = std::chrono::steady_clock::now();
+  if (now - lastElapsedShown_ < elapsedTimeInterval)
+    return;
+  showElapsedTimeNow();
+}
+
+void ProcessingThread::showElapsedTimeNow() {
+  lastElapsedShown_ = std::chrono::steady_clock::now();
+  std::string text = elapsedTimeText(
+      std::chrono::duration_cast<std::chrono::milliseconds>(lastElapsedShown_ - startTime_));
+  withWindow([&](JobStatusWindow &window) { window.setElapsedText(text); });
+}
+
+void ProcessingThread::setFileProgress(int percent) {
+  if (percent == fileProgressShown_)
+    return;
+  fileProgressShown_ = percent;
+  withWindow([&](JobStatusWindow &window) { window.setFileProgress(percent); });
+}
+
+void ProcessingThread::setTaskProgress(int percent) {
+  withWindow([&](JobStatusWindow &window) { window.setTaskProgress(percent); });
+}
+
+void ProcessingThread::setNonBinarySkipped(int count) {
+  nonBinarySkipped_ = count;
+  withWindow([&](JobStatusWindow &window) { window.setNonBinarySkipped(count); });
+}
+
+void ProcessingThread::incNonBinarySkipped() {
+  setNonBinarySkipped(checkedAdd(nonBinarySkipped_, 1));
+}
+
+void ProcessingThread::setBinarySkipped(int count) {
+  binarySkipped_ = count;
+  withWindow([&](JobStatusWindow &window) { window.setBinarySkipped(count); });
+}
+
+void ProcessingThread::incBinarySkipped() { setBinarySkipped(checkedAdd(binarySkipped_, 1)); }
+
+void ProcessingThread::setProcessedFiles(int count) {
+  processedFiles_ = count;
+  withWindow([&](JobStatusWindow &window) { window.setProcessedFiles(count); });
+}
+
+void ProcessingThread::incProcessedFiles() { setProcessedFiles(checkedAdd(processedFiles_, 1)); }
+
+void ProcessingThread::setTotalFiles(int count) {
+  totalFiles_ = count;
+  withWindow([&](JobStatusWindow &window) { window.setTotal(count); });
+  setProcessedFiles(0);
+}
+
+void ProcessingThread::logInputFile(const std::string &name, std::int64_t size) {
+  std::string line =
+      translateFormat(3790, "Input file [%s]  Size: %0.n bytes", {name, static_cast<double>(size)});
+  host_.runOnUserInterfaceAndWait([&] {
+    if (auto window = statusWindow_.lock()) {
+      window->addStatusLine(line);
+      window->addResultFile(name);
+    } else if (log_) {
+      log_->log(TLogLevel::Info, line);
+    }
+  });
+}
+
+void ProcessingThread::logOutputFile(const std::string &name, std::int64_t size) {
+  std::string line = translateFormat(3780, "Output file [%s]  Size: %0.n bytes",
+                                     {name, static_cast<double>(size)});
+  host_.runOnUserInterfaceAndWait([&] {
+    if (auto window = statusWindow_.lock()) {
+      window->addStatusLine(line);
+      if (testMode_)
+        window->addOutputFile(name);
+      else
+        window->addResultFile(name);
+    } else if (log_) {
+      log_->log(TLogLevel::Info, line);
+    }
+  });
+}
+
+int ProcessingThread::askQuestion(const std::string &text) {
+  int answer = 2;
+  host_.runOnUserInterfaceAndWait([&] { answer = host_.askQuestion(text); });
+  return answer;
+}
+
+int ProcessingThread::queryReplace(QueryReplaceRequest &request) {
+  int answer = 2;
+  host_.runOnUserInterfaceAndWait([&] {
+    if (!queryReplaceDialog_)
+      queryReplaceDialog_ = host_.createQueryReplaceDialog();
+    answer = queryReplaceDialog_->confirmReplace(request);
+  });
+  if (answer == 2 || answer == 24)
+    terminate();
+  return answer;
+}
+
+void ProcessingThread::toggleClipboardButton() {
+  if (options_.toggleClipboardButton)
+    host_.runOnUserInterfaceAndWait(options_.toggleClipboardButton);
+}
+
+void ProcessingThread::runSynchronized(const std::function<void()> &call) {
+  host_.runOnUserInterfaceAndWait(call);
+}
+
+} // namespace marrowen

@@ -1,0 +1,212 @@
+#include "engine/searchreplace.h"
+
+#include "classlib/format.h"
+#include "engine/escapes.h"
+#include "engine/host.h"
+#include "engine/job.h"
+#include "engine/messages.h"
+
+#include <algorithm>
+
+namespace marrowen {
+
+namespace {
+
+constexpr std::size_t contextLength = 200;
+
+// The length of the escape sequence at `text[i]` (a backslash), or 1 when the
+// backslash starts none and the byte after it is plain text.
+std::size_t escapeLength(std::string_view text, std::size_t i) {
+  if (i + 1 >= text.size())
+    return 1;
+  switch (text[i + 1]) {
+  case 'a':
+  case 'b':
+  case 't':
+  case 'n':
+  case 'v':
+  case 'f':
+  case 'r':
+  case 'e':
+  case '\\':
+    return 2;
+  case 'c':
+    return 3;
+  case 'x':
+  case '0':
+  case '1':
+  case '2':
+    return 4;
+  default:
+    return 1;
+  }
+}
+
+} // namespace
+
+std::string matchCaseKeepingEscapes(std::string_view found, std::string_view replacement) {
+  std::string result;
+  matchCase(found, replacement, result);
+  if (result.size() != replacement.size())
+    return result;
+  for (std::size_t i = 0; i < replacement.size();) {
+    if (replacement[i] != '\\') {
+      ++i;
+      continue;
+    }
+    std::size_t length = std::min(escapeLength(replacement, i), replacement.size() - i);
+    result.replace(i, length, replacement.substr(i, length));
+    i += length;
+  }
+  return result;
+}
+
+TGenericSearchReplace::TGenericSearchReplace(bool preserveCase, bool prompt,
+                                             bool noPromptWhenUnchanged, bool firstMatchOnly)
+    : preserveCase_(preserveCase), prompt_(prompt), noPromptWhenUnchanged_(noPromptWhenUnchanged),
+      firstMatchOnly_(firstMatchOnly) {}
+
+bool TGenericSearchReplace::hasChanged() { return replacements_ > 0; }
+
+std::string TGenericSearchReplace::getStatistics() {
+  if (matches_ == replacements_)
+    return Format(translate(5140, "%d replace(s) performed"), {replacements_});
+  return Format(translate(5150, "%d replace(s) performed, %d skipped"),
+                {replacements_, matches_ - replacements_});
+}
+
+void TGenericSearchReplace::resetStatistics() {
+  matches_ = 0;
+  replacements_ = 0;
+  // A new input: the file answers end here, in a subfilter chain too, where
+  // `startFile` runs for every selected piece instead.
+  if (answer_ == ReplaceAnswer::ReplaceFile)
+    answer_ = ReplaceAnswer::Replace;
+  else if (answer_ == ReplaceAnswer::SkipFile)
+    answer_ = ReplaceAnswer::Skip;
+  TGenericStateMachine::resetStatistics();
+}
+
+void TGenericSearchReplace::startFile() {
+  pendingText_.clear();
+  firstMatchDone_ = false;
+  switch (answer_) {
+  case ReplaceAnswer::ReplaceFile:
+    if (!inSubchain())
+      answer_ = ReplaceAnswer::Replace;
+    break;
+  case ReplaceAnswer::SkipFile:
+    if (!inSubchain())
+      answer_ = ReplaceAnswer::Skip;
+    break;
+  case ReplaceAnswer::ReplaceSelection:
+    answer_ = ReplaceAnswer::Replace;
+    break;
+  case ReplaceAnswer::SkipSelection:
+    answer_ = ReplaceAnswer::Skip;
+    break;
+  default:
+    break;
+  }
+  TGenericStateMachine::startFile();
+}
+
+void TGenericSearchReplace::startJob() {
+  answer_ = ReplaceAnswer::None;
+  TGenericStateMachine::startJob();
+}
+
+void TGenericSearchReplace::getReplacement(std::string_view replacement, std::string_view found,
+                                           std::string &result) {
+  decodeEscapes(replacement); // raises on a malformed escape
+  replacement_ = replacement;
+  dialogReplacement_ = replacement;
+  result = preserveCase_ ? matchCaseKeepingEscapes(found, replacement) : std::string(replacement);
+}
+
+bool TGenericSearchReplace::answerKeepsMatches() const {
+  switch (answer_) {
+  case ReplaceAnswer::Cancel:
+  case ReplaceAnswer::SkipFile:
+  case ReplaceAnswer::SkipJob:
+  case ReplaceAnswer::Stop:
+  case ReplaceAnswer::SkipSelection:
+    return true;
+  default:
+    return false;
+  }
+}
+
+bool TGenericSearchReplace::replaceMatch(std::string &output, std::string_view replacement,
+                                         std::string_view searchInformation,
+                                         std::string_view followingText) {
+  ++matches_;
+  bool replace = false;
+  std::string text;
+  if (!firstMatchDone_ && !answerKeepsMatches()) {
+    text = preserveCase_ ? matchCaseKeepingEscapes(pendingText_, replacement)
+                         : std::string(replacement);
+    if (!prompt_ || (noPromptWhenUnchanged_ && pendingText_ == decodeEscapes(text)))
+      replace = true;
+    else
+      replace = askUser(output, text, searchInformation, followingText);
+  }
+  if (replace)
+    performReplace(output, text);
+  else if (!pendingText_.empty())
+    output += pendingText_.front();
+  pendingText_.clear();
+  state_ = 0;
+  return replace;
+}
+
+bool TGenericSearchReplace::askUser(const std::string &output, std::string &text,
+                                    std::string_view searchInformation,
+                                    std::string_view followingText) {
+  switch (answer_) {
+  case ReplaceAnswer::ReplaceFile:
+  case ReplaceAnswer::ReplaceJob:
+  case ReplaceAnswer::ReplaceSelection:
+    return true;
+  case ReplaceAnswer::None:
+  case ReplaceAnswer::Replace:
+  case ReplaceAnswer::Skip:
+    break;
+  default:
+    return false;
+  }
+  QueryReplaceRequest request;
+  request.textBefore = output.substr(output.size() - std::min(output.size(), contextLength));
+  request.found = pendingText_;
+  request.textAfter = followingText.substr(0, contextLength);
+  request.replacement = text;
+  request.templateText = dialogReplacement_;
+  request.searchInformation = searchInformation;
+  request.fileName = getFullInputFilename();
+  request.filter = this;
+  request.lastAnswer = answer_;
+  request.inSelection = inSubchain();
+  answer_ = job() ? job()->queryReplace(request) : askQueryReplace(request);
+  text = std::move(request.replacement);
+  dialogReplacement_ = std::move(request.templateText);
+  switch (answer_) {
+  case ReplaceAnswer::Replace:
+  case ReplaceAnswer::ReplaceFile:
+  case ReplaceAnswer::ReplaceJob:
+  case ReplaceAnswer::ReplaceSelection:
+    return true;
+  default:
+    return false;
+  }
+}
+
+void TGenericSearchReplace::performReplace(std::string &output, std::string_view text) {
+  ++replacements_;
+  if (firstMatchOnly_)
+    firstMatchDone_ = true;
+  std::string bytes = decodeEscapes(text);
+  subFilterEntireText(bytes);
+  output += bytes;
+}
+
+} // namespace marrowen

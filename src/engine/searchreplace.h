@@ -1,0 +1,90 @@
+#pragma once
+
+#include "engine/lines.h"
+
+#include <string>
+#include <string_view>
+
+namespace marrowen {
+
+// The answers of the query-replace dialog, as the standing answer keeps them.
+namespace ReplaceAnswer {
+constexpr int None = 0;
+constexpr int Cancel = 2;
+constexpr int Replace = 6;
+constexpr int Skip = 7;
+constexpr int ReplaceFile = 20;
+constexpr int SkipFile = 21;
+constexpr int ReplaceJob = 22;
+constexpr int SkipJob = 23;
+constexpr int Stop = 24;
+constexpr int ReplaceSelection = 25;
+constexpr int SkipSelection = 26;
+} // namespace ReplaceAnswer
+
+// The base of the filters that replace matches. The subclass finds a match,
+// puts its text in `pendingText_` and calls `replaceMatch`; the base counts
+// it, decides (asking the user when prompting) and appends either the
+// decoded, subfiltered replacement or, when the match is kept, its first
+// byte, after which the subclass searches on from the next byte.
+//
+// The standing answer lives for the job: the file answers (20, 21) hold until
+// the next input, the selection answers (25, 26) until the next piece a
+// subfilter chain is given, the job answers until the job ends.
+class TGenericSearchReplace : public TGenericStateMachine {
+public:
+  TGenericSearchReplace(bool preserveCase, bool prompt, bool noPromptWhenUnchanged,
+                        bool firstMatchOnly);
+
+  bool hasChanged() override;
+  std::string getStatistics() override;
+  void resetStatistics() override;
+  void startFile() override;
+  void startJob() override;
+
+  // Checks the replacement's escapes (raising on a malformed one), keeps it
+  // as the replacement for later matches and gives the replacement for
+  // `found`, still escaped. The query-replace dialog calls it to change the
+  // replacement.
+  virtual void getReplacement(std::string_view replacement, std::string_view found,
+                              std::string &result);
+
+  // Decides about the match in `pendingText_`; returns whether it was
+  // replaced. `searchInformation` and `followingText` (up to 200 bytes after
+  // the match) are only shown to the user.
+  bool replaceMatch(std::string &output, std::string_view replacement,
+                    std::string_view searchInformation, std::string_view followingText);
+
+  int answer() const { return answer_; }
+  int matches() const { return matches_; }
+  int replacements() const { return replacements_; }
+
+protected:
+  // Whether the standing answer keeps every match for now (2, 21, 23, 24, 26).
+  bool answerKeepsMatches() const;
+
+  int matches_ = 0;
+  int replacements_ = 0;
+  std::string searchText_;
+  std::string replacement_;
+  std::string dialogReplacement_;
+  int answer_ = ReplaceAnswer::None;
+  std::string pendingText_;
+  bool preserveCase_;
+  bool prompt_;
+  bool noPromptWhenUnchanged_;
+  bool firstMatchOnly_;
+  bool firstMatchDone_ = false;
+
+private:
+  bool askUser(const std::string &output, std::string &text, std::string_view searchInformation,
+               std::string_view followingText);
+  void performReplace(std::string &output, std::string_view text);
+};
+
+// The replacement (escaped form) in the case of `found`, as `matchCase`
+// gives it, with every escape sequence left exactly as written: "\n" never
+// becomes "\N".
+std::string matchCaseKeepingEscapes(std::string_view found, std::string_view replacement);
+
+} // namespace marrowen

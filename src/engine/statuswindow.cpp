@@ -1,0 +1,30 @@
+#include "engine/statuswindow.h"
+
+#include "engine/log.h"
+#include "engine/processingthread.h"
+
+#include <cstdio>
+
+namespace marrowen {
+
+void HeadlessStatusWindow::writeToLog(int level, const std::string &text) {
+  if (job_ && job_->log()) {
+    job_->log()->log(static_cast<TLogLevel>(level), text);
+    return;
+  }
+  LogHandle log = openLogHandle(logFileName_, true);
+  log->log(static_cast<TLogLevel>(level), text);
+}
+
+void HeadlessStatusWindow::addStatusLine(const std::string &text) {
+  writeToLog(static_cast<int>(TLogLevel::Info), text);
+}
+
+void HeadlessStatusWindow::addError(const std::string &text) {
+  errors_.push_back(text);
+  writeToLog(static_cast<int>(TLogLevel::Error), text);
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fputc('\n', stderr);
+}
+
+} // namespace marrowen

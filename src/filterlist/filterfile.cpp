@@ -1,0 +1,249 @@
+#include "filterlist/filterfile.h"
+
+#include "classlib/format.h"
+#include "classlib/program.h"
+#include "engine/messages.h"
+#include "filterlist/classregistry.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace marrowen {
+
+namespace {
+
+constexpr std::int32_t maxLevel = 32767;
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// TVersion
+
+void TVersion::writeData(ComponentWriter &writer) const {
+  writer.writeInteger(currentFileType);
+  writer.writeString(comments);
+  writer.writeString(scratchPad);
+  writer.writeString(trialInput);
+  writer.writeListBegin();
+  for (const std::string &entry : fileList)
+    writer.writeString(entry);
+  writer.writeListEnd();
+  writer.writeBoolean(logEnabled);
+  writer.writeString(logFileName);
+  writer.writeBoolean(logAppend);
+  writer.writeInteger(logLineThreshold);
+}
+
+void TVersion::readData(ComponentReader &reader) {
+  const std::size_t at = reader.position();
+  const std::int32_t type = reader.readInteger();
+  // No writer ever stored a type below 1; such a number means damage, and
+  // would make every later gate of the file meaningless.
+  if (type < 1)
+    reader.failAt(at, invalidPropertyValueText);
+  reader.setFileTypeRead(type);
+  if (type > currentFileType)
+    reader.warn(Format(translate(6790, "Warning: The filter being read is from a later version of "
+                                       "%s. It may not load successfully (expecting file type <= "
+                                       "%d, reading type: %d)"),
+                       {program::displayName, currentFileType, type}));
+
+  comments = type >= 4 ? reader.readString() : std::string();
+  if (type >= 19) {
+    scratchPad = reader.readString();
+    trialInput = reader.readString();
+  } else {
+    scratchPad.clear();
+    trialInput.clear();
+  }
+  fileList.clear();
+  if (type >= 4) {
+    reader.readListBegin();
+    while (!reader.endOfList())
+      fileList.push_back(reader.readString());
+    reader.readListEnd();
+  }
+  if (type >= 41) {
+    logEnabled = reader.readBoolean();
+    logFileName = reader.readString();
+    logAppend = reader.readBoolean();
+    logLineThreshold = reader.readInteger();
+  } else if (type >= 4) {
+    logEnabled = true;
+    logFileName = "marrowen.log";
+    logAppend = true;
+    logLineThreshold = 500;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Node classes
+
+void writeNodeCommonPart(ComponentWriter &writer, bool enabled) { writer.writeBoolean(enabled); }
+
+bool readNodeCommonPart(ComponentReader &reader) {
+  if (reader.fileTypeRead() < 6)
+    reader.readString();
+  if (reader.fileTypeRead() < 18)
+    return true;
+  return reader.readBoolean();
+}
+
+void registerPlaceholderClasses(
+    ClassRegistry &registry,
+    std::function<std::unique_ptr<StreamableComponent>(const NodeClassName &)> makePlaceholder) {
+  for (const NodeClassName &entry : nodeClassNames)
+    if (!registry.isRegistered(entry.className))
+      registry.registerClass(entry.className,
+                             [entry, makePlaceholder] { return makePlaceholder(entry); });
+}
+
+// ---------------------------------------------------------------------------
+// The "FilterList" value
+
+void writeFilterListValue(ComponentWriter &writer, const TVersion &version,
+                          std::span<const FilterListItem> items) {
+  writer.writeListBegin();
+  writer.writeComponent(version);
+  for (const FilterListItem &item : items) {
+    if (item.level < 0 || item.level > maxLevel || item.node == nullptr)
+      throw ERangeError();
+    writer.writeInteger(item.level);
+    writer.writeBoolean(item.expanded);
+    writer.writeComponent(*item.node);
+  }
+  writer.writeListEnd();
+}
+
+void readFilterListValue(ComponentReader &reader, const FilterListItemHandler &handler) {
+  reader.readListBegin();
+  reader.setFileTypeRead(1);
+  std::int32_t level = 1;
+  bool expanded = true;
+  while (!reader.endOfList()) {
+    if (reader.fileTypeRead() >= 29) {
+      const std::size_t at = reader.position();
+      level = reader.readInteger();
+      if (level < 0 || level > maxLevel)
+        reader.failAt(at, invalidPropertyValueText);
+      expanded = reader.readBoolean();
+    }
+    handler(reader.readComponent(), level, expanded);
+  }
+  reader.readListEnd();
+}
+
+// ---------------------------------------------------------------------------
+// Files
+
+std::string filterFileBytes(const StreamableComponent &root) {
+  std::string bytes;
+  ComponentWriter writer(bytes);
+  writer.writeRootComponent(root);
+  return bytes;
+}
+
+void readFilterFileBytes(ComponentReader &reader, StreamableComponent &root) {
+  try {
+    reader.readRootComponent(root);
+  } catch (const EReadError &) {
+    throw;
+  } catch (const Exception &e) {
+    // A component's own reading failed (a value out of range, a conversion):
+    // still a damaged file, and the user must learn which one.
+    throw EReadError(e.message(), reader.sourceName(), reader.position());
+  }
+}
+
+std::string readFileBytes(const std::string &fileName) {
+  std::error_code ec;
+  const std::filesystem::path path(fileName);
+  if (!std::filesystem::is_regular_file(path, ec))
+    throw EFOpenError(fileName);
+  std::ifstream in(path, std::ios::binary);
+  if (!in)
+    throw EFOpenError(fileName);
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.seekg(0, std::ios::beg);
+  if (size < 0 || !in)
+    throw EReadError(std::string(readErrorText), fileName, 0);
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  in.read(bytes.data(), size);
+  if (in.gcount() != size)
+    throw EReadError(std::string(readErrorText), fileName, static_cast<std::size_t>(in.gcount()));
+  return bytes;
+}
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE *f) const {
+    if (f)
+      std::fclose(f);
+  }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// Removes the temporary file unless it was moved over the target.
+class TemporaryFile {
+public:
+  explicit TemporaryFile(std::filesystem::path path) : path_(std::move(path)) {}
+  ~TemporaryFile() {
+    if (!path_.empty()) {
+      std::error_code ec;
+      std::filesystem::remove(path_, ec);
+    }
+  }
+  TemporaryFile(const TemporaryFile &) = delete;
+  TemporaryFile &operator=(const TemporaryFile &) = delete;
+  const std::filesystem::path &path() const { return path_; }
+  void release() { path_.clear(); }
+
+private:
+  std::filesystem::path path_;
+};
+
+} // namespace
+
+void writeFileBytesSafely(const std::string &fileName, std::string_view bytes) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path target(fileName);
+  // Write through a link to the file it names, so the link survives.
+  if (fs::is_symlink(target, ec)) {
+    const fs::path resolved = fs::weakly_canonical(target, ec);
+    if (!ec)
+      target = resolved;
+  }
+
+  FileHandle file;
+  fs::path tempPath;
+  for (int attempt = 0; attempt < 100 && !file; ++attempt) {
+    tempPath = target;
+    tempPath += Format(".~%d.tmp", {attempt});
+    // "x": fails rather than reuse a file that exists.
+    file.reset(std::fopen(tempPath.c_str(), "wbx"));
+  }
+  if (!file)
+    throw EFCreateError(fileName);
+  TemporaryFile temp(tempPath);
+
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() &&
+                       std::fflush(file.get()) == 0;
+  const bool closed = std::fclose(file.release()) == 0;
+  if (!written || !closed)
+    throw EWriteError(Format("Stream write error: %s", {fileName}));
+
+  const fs::file_status status = fs::status(target, ec);
+  if (!ec && fs::exists(status))
+    fs::permissions(temp.path(), status.permissions(), ec);
+  fs::rename(temp.path(), target, ec);
+  if (ec)
+    throw EWriteError(Format("Stream write error: %s", {fileName}));
+  temp.release();
+}
+
+} // namespace marrowen

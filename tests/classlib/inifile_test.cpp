@@ -1,0 +1,98 @@
+#include "classlib/inifile.h"
+
+#include "classlib/exceptions.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace marrowen;
+using marrowen::testing::readFile;
+using marrowen::testing::TempFolder;
+using marrowen::testing::writeFile;
+
+TEST(MemIniFile, UntouchedFileWritesBackByteForByte) {
+  TempFolder dir;
+  const std::string content = "; comment\r\n\r\n[Global]\r\n 10 = spaced value  \r\nx\r\n"
+                              "[Other]\nk=v\rlast=no end";
+  writeFile(dir.file("a.ini"), content);
+  TMemIniFile ini(dir.file("a.ini"));
+  EXPECT_EQ(ini.text(), content);
+  ini.UpdateFile();
+  EXPECT_EQ(readFile(dir.file("a.ini")), content);
+}
+
+TEST(MemIniFile, NamesIgnoreCaseAndBlanksValuesKeepBlanks) {
+  TMemIniFile ini("");
+  ini.setText("[ GLOBAL ]\r\n 10 = spaced value  \r\nKey=a=b\r\nempty=\r\n;no=comment\r\n");
+  EXPECT_EQ(ini.ReadString("global", "10", "-"), " spaced value  ");
+  EXPECT_EQ(ini.ReadString("Global", "key", "-"), "a=b");
+  EXPECT_EQ(ini.ReadString("global", "EMPTY", "-"), "");
+  EXPECT_EQ(ini.ReadString("global", "no", "-"), "-");
+  EXPECT_EQ(ini.ReadString("missing", "10", "-"), "-");
+  EXPECT_TRUE(ini.SectionExists("GLOBAL"));
+  EXPECT_EQ(ini.ReadSection("global"), (std::vector<std::string>{"10", "Key", "empty"}));
+}
+
+TEST(MemIniFile, FirstOccurrenceAnswers) {
+  TMemIniFile ini("");
+  ini.setText("[s]\nk=1\nk=2\n[S]\nk=3\nj=4\n");
+  EXPECT_EQ(ini.ReadString("s", "k", ""), "1");
+  EXPECT_EQ(ini.ReadString("s", "j", ""), "");
+  EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"s", "S"}));
+}
+
+TEST(MemIniFile, NewKeysEndTheirSectionNewSectionsEndTheFile) {
+  TMemIniFile ini("");
+  ini.setText("top=1\r\n[a]\r\nx=1\r\n\r\n[b]\r\ny=2");
+  ini.WriteString("A", "z", " 3 ");
+  ini.WriteString("b", "w", "4");
+  ini.WriteString("c", "v", "5");
+  ini.WriteString("a", "X", "changed");
+  EXPECT_EQ(ini.text(), "top=1\r\n[a]\r\nx=changed\r\nz= 3 \r\n\r\n[b]\r\ny=2\r\nw=4\r\n\r\n"
+                        "[c]\r\nv=5\r\n");
+  EXPECT_EQ(ini.ReadString("a", "z", ""), " 3 ");
+}
+
+TEST(MemIniFile, NewFileUsesCrLf) {
+  TMemIniFile ini("");
+  ini.WriteString("global", "1", "one");
+  ini.WriteString("global", "2", "two");
+  EXPECT_EQ(ini.text(), "[global]\r\n1=one\r\n2=two\r\n");
+  TMemIniFile lf("");
+  lf.setText("[s]\n");
+  lf.WriteString("s", "k", "v");
+  EXPECT_EQ(lf.text(), "[s]\nk=v\n");
+}
+
+TEST(MemIniFile, UnreadableEntriesAreRefused) {
+  TMemIniFile ini("");
+  EXPECT_THROW(ini.WriteString("s", "k", "a\nb"), EConvertError);
+  EXPECT_THROW(ini.WriteString("s", "k=j", "v"), EConvertError);
+  EXPECT_THROW(ini.WriteString("s", "", "v"), EConvertError);
+  EXPECT_THROW(ini.WriteString("s]", "k", "v"), EConvertError);
+  EXPECT_EQ(ini.text(), "");
+}
+
+TEST(MemIniFile, FailedWriteLeavesFileIntact) {
+  TempFolder dir;
+  writeFile(dir.file("a.ini"), "[s]\nk=v\n");
+  TMemIniFile ini(dir.file("a.ini"));
+  ini.WriteString("s", "n", "new");
+  // A file in place of the folder: nothing can be created there.
+  TMemIniFile lost(dir.file("a.ini/b.ini"));
+  lost.WriteString("s", "k", "v");
+  EXPECT_THROW(lost.UpdateFile(), EFCreateError);
+  ini.UpdateFile();
+  EXPECT_EQ(readFile(dir.file("a.ini")), "[s]\nk=v\nn=new\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1); // no temporary file left behind
+}
+
+TEST(MemIniFile, FolderInPlaceOfFileCannotBeOpened) {
+  TempFolder dir;
+  std::filesystem::create_directory(dir.file("a.ini"));
+  EXPECT_THROW(TMemIniFile(dir.file("a.ini")), EFOpenError);
+}

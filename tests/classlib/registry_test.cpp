@@ -1,0 +1,350 @@
+#include "classlib/registry.h"
+#include "classlib/stringlist.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace marrowen;
+using marrowen::testing::readFile;
+using marrowen::testing::TempFolder;
+using marrowen::testing::writeFile;
+
+namespace {
+
+const char *const key = "SOFTWARE\\Ostrevan\\Marrowen";
+
+// Collects what the stores report instead of writing it to standard error.
+class Reports {
+public:
+  Reports() {
+    SettingsStore::setReporter([this](const std::string &m) { messages.push_back(m); });
+  }
+  ~Reports() { SettingsStore::setReporter(nullptr); }
+  std::vector<std::string> messages;
+};
+
+ino_t inodeOf(const std::string &file) {
+  struct stat st;
+  return ::stat(file.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+} // namespace
+
+TEST(SettingsStore, KeysAndNamesIgnoreCase) {
+  TempFolder folder;
+  SettingsStore store(folder.file("settings.ini"));
+  EXPECT_TRUE(store.writeString(key, "soundFile", "ding.wav"));
+  EXPECT_EQ(store.readString("Software\\Ostrevan\\Marrowen", "SOUNDFILE", ""), "ding.wav");
+  EXPECT_EQ(store.readString("\\software\\OSTREVAN\\marrowen\\", "soundfile", ""), "ding.wav");
+  EXPECT_TRUE(store.keyExists("software\\ostrevan"));
+  // A second spelling changes the value, not the names.
+  EXPECT_TRUE(store.writeString("Software\\ostrevan\\MARROWEN", "SoundFile", "bell.wav"));
+  EXPECT_EQ(store.subKeyNames("software"), std::vector<std::string>{"Ostrevan"});
+  EXPECT_EQ(store.valueNames(key), std::vector<std::string>{"soundFile"});
+  std::string text = readFile(folder.file("settings.ini"));
+  EXPECT_NE(text.find("[SOFTWARE\\Ostrevan\\Marrowen]\n\"soundFile\"=\"bell.wav\"\n"),
+            std::string::npos)
+      << text;
+}
+
+TEST(SettingsStore, DefaultsForAbsentValuesAndOtherTypes) {
+  TempFolder folder;
+  SettingsStore store(folder.file("settings.ini"));
+  EXPECT_EQ(store.readString(key, "editor", "notepad.exe"), "notepad.exe");
+  EXPECT_EQ(store.readInteger(key, "currentTip", 0), 0);
+  EXPECT_TRUE(store.readBool(key, "showTips", true));
+  store.writeString(key, "AdhocFontSize", "big");
+  store.writeInteger(key, "AdhocFontName", 12);
+  EXPECT_EQ(store.readInteger(key, "AdhocFontSize", 8), 8);
+  EXPECT_EQ(store.readString(key, "AdhocFontName", "Courier New"), "Courier New");
+  EXPECT_FALSE(store.readBinary(key, "AdhocFontName"));
+  EXPECT_EQ(store.dataType(key, "AdhocFontName"), TRegDataType::rdInteger);
+  EXPECT_EQ(store.dataType(key, "nothing"), TRegDataType::rdUnknown);
+}
+
+TEST(SettingsStore, EveryKindOfValueSurvivesTheFile) {
+  TempFolder folder;
+  std::string file = folder.file("settings.ini");
+  std::string allBytes;
+  for (int b = 0; b < 256; ++b)
+    allBytes += static_cast<char>(b);
+  const std::string oddName = "na\"me=with\\odd\tbytes\xe9";
+  {
+    SettingsStore store(file);
+    store.writeString(key, "text", allBytes);
+    store.writeString(key, oddName, "x");
+    store.writeString(key, "", "default value");
+    store.writeString(key, "empty", "");
+    store.writeInteger(key, "negative", -2147483647 - 1);
+    store.writeInteger(key, "positive", 2147483647);
+    store.writeBool(key, "yes", true);
+    store.writeBool(key, "no", false);
+    store.writeBinary(key, "blob", allBytes);
+    store.writeBinary(key, "none", "");
+    store.createKey("Software\\Empty\\Leaf");
+  }
+  SettingsStore again(file);
+  EXPECT_EQ(again.readString(key, "text", ""), allBytes);
+  EXPECT_EQ(again.readString(key, oddName, ""), "x");
+  EXPECT_EQ(again.readString(key, "", ""), "default value");
+  EXPECT_TRUE(again.valueExists(key, "empty"));
+  EXPECT_EQ(again.readString(key, "empty", "?"), "");
+  EXPECT_EQ(again.readInteger(key, "negative", 0), -2147483647 - 1);
+  EXPECT_EQ(again.readInteger(key, "positive", 0), 2147483647);
+  EXPECT_TRUE(again.readBool(key, "yes", false));
+  EXPECT_FALSE(again.readBool(key, "no", true));
+  EXPECT_EQ(again.readBinary(key, "blob"), allBytes);
+  EXPECT_EQ(again.readBinary(key, "none"), "");
+  EXPECT_TRUE(again.keyExists("software\\empty\\leaf"));
+  EXPECT_EQ(again.valueNames(key).size(), 10u);
+}
+
+TEST(SettingsStore, DeletingValuesAndKeys) {
+  TempFolder folder;
+  std::string file = folder.file("settings.ini");
+  SettingsStore store(file);
+  store.writeString("Software\\A\\ShellFilters\\1", "Name", "one");
+  store.writeString("Software\\A\\ShellFilters\\2", "Name", "two");
+  store.writeString("Software\\A\\ShellFilters\\2\\Deeper", "Name", "deep");
+  store.writeString("Software\\A", "keep", "yes");
+  EXPECT_EQ(store.subKeyNames("software\\a\\shellfilters"), (std::vector<std::string>{"1", "2"}));
+  EXPECT_TRUE(store.deleteKey("software\\a\\shellfilters\\2"));
+  EXPECT_FALSE(store.deleteKey("software\\a\\shellfilters\\2"));
+  EXPECT_FALSE(store.keyExists("Software\\A\\ShellFilters\\2\\Deeper"));
+  EXPECT_TRUE(store.deleteValue("Software\\A", "KEEP"));
+  EXPECT_FALSE(store.deleteValue("Software\\A", "keep"));
+  EXPECT_FALSE(store.deleteKey(""));
+  SettingsStore again(file);
+  EXPECT_EQ(again.subKeyNames("Software\\A\\ShellFilters"), std::vector<std::string>{"1"});
+  EXPECT_FALSE(again.valueExists("Software\\A", "keep"));
+  EXPECT_TRUE(again.keyExists("Software\\A"));
+}
+
+TEST(SettingsStore, AWriteReplacesTheFileThroughARename) {
+  TempFolder folder;
+  std::string file = folder.file("settings.ini");
+  SettingsStore store(file);
+  store.writeInteger(key, "currentTip", 1);
+  ino_t first = inodeOf(file);
+  ASSERT_NE(first, 0u);
+  // Hold the old file open: a rename leaves it whole, a rewrite would not.
+  std::string before = readFile(file);
+  store.writeInteger(key, "currentTip", 2);
+  EXPECT_NE(inodeOf(file), first) << "the new store is a new file renamed over the old";
+  EXPECT_NE(readFile(file), before);
+  std::vector<std::string> names;
+  for (const auto &entry : std::filesystem::directory_iterator(folder.path()))
+    names.push_back(entry.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"settings.ini"}) << "no temporary file is left";
+  EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::others_read,
+            std::filesystem::perms::none);
+}
+
+TEST(SettingsStore, ADamagedFileIsReadAsFarAsItIsValid) {
+  struct Case {
+    const char *name;
+    std::string damage;
+  };
+  const Case cases[] = {
+      {"unterminated text", "\"b\"=\"two\n"},
+      {"short integer", "\"b\"=dword:0002\n"},
+      {"bad hex", "\"b\"=hex:0g\n"},
+      {"unknown type", "\"b\"=float:2.0\n"},
+      {"zero bytes after a crash", std::string(40, '\0')},
+      {"unclosed key", "[Software\\Other\n"},
+      {"bad escape", "\"b\"=\"a\\qb\"\n"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    Reports reports;
+    TempFolder folder;
+    std::string file = folder.file("settings.ini");
+    std::string text = "; comment\r\n[Software\\Ostrevan\\Marrowen]\r\n\"a\"=dword:00000001\n" +
+                       c.damage + "\"c\"=\"three\"\n[Software\\Later]\n\"d\"=\"four\"\n";
+    writeFile(file, text);
+    SettingsStore store(file);
+    EXPECT_EQ(store.readInteger(key, "a", 0), 1);
+    EXPECT_EQ(store.readString(key, "c", "absent"), "absent");
+    EXPECT_FALSE(store.keyExists("Software\\Later"));
+    ASSERT_EQ(reports.messages.size(), 1u) << "reported once";
+    EXPECT_NE(reports.messages[0].find(file), std::string::npos);
+    EXPECT_NE(reports.messages[0].find("line 4"), std::string::npos) << reports.messages[0];
+    EXPECT_EQ(readFile(file + ".damaged"), text) << "the damaged file is kept";
+    // The store goes on working and its next save is clean.
+    EXPECT_TRUE(store.writeString(key, "e", "five"));
+    SettingsStore again(file);
+    EXPECT_EQ(again.readInteger(key, "a", 0), 1);
+    EXPECT_EQ(again.readString(key, "e", ""), "five");
+    EXPECT_EQ(reports.messages.size(), 1u);
+  }
+}
+
+TEST(SettingsStore, AFailedSaveKeepsTheValueAndIsReportedOnce) {
+  Reports reports;
+  TempFolder folder;
+  // A file where the store's folder should be: nothing can be saved there.
+  writeFile(folder.file("blocked"), "not a folder");
+  SettingsStore store(folder.file("blocked/settings.ini"));
+  EXPECT_FALSE(store.writeString(key, "Language", "Deutsch"));
+  EXPECT_FALSE(store.writeInteger(key, "currentTip", 4));
+  EXPECT_EQ(store.readString(key, "language", ""), "Deutsch");
+  EXPECT_EQ(store.readInteger(key, "currentTip", 0), 4);
+  EXPECT_EQ(reports.messages.size(), 1u);
+  EXPECT_EQ(readFile(folder.file("blocked")), "not a folder");
+}
+
+TEST(SettingsStore, AnUnreadableFileIsNeverOverwritten) {
+  Reports reports;
+  TempFolder folder;
+  std::filesystem::create_directory(folder.file("settings.ini"));
+  SettingsStore store(folder.file("settings.ini"));
+  EXPECT_EQ(store.readString(key, "editor", "vi"), "vi");
+  EXPECT_FALSE(store.writeString(key, "editor", "ed"));
+  EXPECT_EQ(store.readString(key, "editor", "vi"), "ed");
+  EXPECT_EQ(reports.messages.size(), 1u);
+  EXPECT_TRUE(std::filesystem::is_directory(folder.file("settings.ini")));
+}
+
+TEST(SettingsStore, ChangesByAnotherProcessAreSeen) {
+  TempFolder folder;
+  std::string file = folder.file("settings.ini");
+  SettingsStore mine(file);
+  SettingsStore theirs(file); // stands for another running copy of the program
+  mine.writeString(key, "mine", "1");
+  theirs.writeString(key, "theirs", "2");
+  EXPECT_EQ(mine.readString(key, "theirs", ""), "2");
+  mine.writeString(key, "mine", "3");
+  SettingsStore reader(file);
+  EXPECT_EQ(reader.readString(key, "mine", ""), "3");
+  EXPECT_EQ(reader.readString(key, "theirs", ""), "2");
+}
+
+TEST(SettingsStore, TwoProcessesSavingTogetherLoseNothing) {
+  TempFolder folder;
+  std::string file = folder.file("settings.ini");
+  std::vector<pid_t> children;
+  for (int p = 0; p < 2; ++p) {
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      SettingsStore store(file);
+      bool ok = true;
+      for (int i = 0; i < 20; ++i)
+        ok = store.writeInteger(key, "p" + std::to_string(p) + "_" + std::to_string(i), i) && ok;
+      ::_exit(ok ? 0 : 1);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  SettingsStore store(file);
+  EXPECT_EQ(store.valueNames(key).size(), 40u);
+}
+
+TEST(SettingsStore, BatchedWritesSaveOnce) {
+  TempFolder folder;
+  std::string file = folder.file("settings.ini");
+  SettingsStore store(file);
+  {
+    SettingsStore::BatchedWrites batch(store);
+    store.writeInteger(key, "a", 1);
+    store.writeInteger(key, "b", 2);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_EQ(store.readInteger(key, "a", 0), 1);
+  }
+  SettingsStore again(file);
+  EXPECT_EQ(again.readInteger(key, "b", 0), 2);
+}
+
+TEST(SettingsStore, ThreadsWriteAndReadTogether) {
+  TempFolder folder;
+  std::string file = folder.file("settings.ini");
+  SettingsStore store(file);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 15; ++i) {
+        std::string name = "v" + std::to_string(t) + "_" + std::to_string(i);
+        store.writeInteger(key, name, t * 100 + i);
+        EXPECT_EQ(store.readInteger(key, name, -1), t * 100 + i);
+      }
+    });
+  for (auto &t : threads)
+    t.join();
+  SettingsStore again(file);
+  EXPECT_EQ(again.valueNames(key).size(), 60u);
+  EXPECT_EQ(again.readInteger(key, "V3_14", 0), 314);
+}
+
+TEST(SettingsStore, DefaultPathFollowsXdgConfigHome) {
+  const char *old = std::getenv("XDG_CONFIG_HOME");
+  std::string saved = old ? old : "";
+  ::setenv("XDG_CONFIG_HOME", "/tmp/cfg", 1);
+  EXPECT_EQ(SettingsStore::defaultPath(), "/tmp/cfg/Ostrevan/Marrowen/settings.ini");
+  ::setenv("XDG_CONFIG_HOME", "relative", 1); // not absolute: ignored
+  EXPECT_EQ(SettingsStore::defaultPath().filename(), "settings.ini");
+  EXPECT_NE(SettingsStore::defaultPath().string().rfind("relative", 0), 0u);
+  if (old)
+    ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  else
+    ::unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(Registry, OpenKeyAndReadLikeTheClassLibrary) {
+  TempFolder folder;
+  SettingsStore store(folder.file("settings.ini"));
+  TRegistry reg(store);
+  EXPECT_FALSE(reg.OpenKey(key, false));
+  ASSERT_TRUE(reg.OpenKey(key, true));
+  EXPECT_EQ(reg.CurrentPath(), key);
+  reg.WriteString("editor", "vi");
+  reg.WriteInteger("currentTip", 3);
+  reg.WriteBool("playSound", false);
+  EXPECT_EQ(reg.ReadString("EDITOR"), "vi");
+  EXPECT_EQ(reg.ReadInteger("currentTip"), 3);
+  EXPECT_FALSE(reg.ReadBool("playSound"));
+  EXPECT_EQ(reg.ReadString("absent"), "");
+  auto error = [](auto op) {
+    try {
+      op();
+    } catch (const ERegistryException &e) {
+      return e.message();
+    }
+    return std::string("no error");
+  };
+  EXPECT_EQ(error([&] { reg.ReadInteger("absent"); }), "Failed to get data for 'absent'");
+  EXPECT_EQ(error([&] { reg.ReadInteger("editor"); }), "Invalid data type for 'editor'");
+  EXPECT_EQ(error([&] { reg.ReadString("currentTip"); }), "Invalid data type for 'currentTip'");
+
+  // Relative paths go below the open key, "\" paths from the hive.
+  ASSERT_TRUE(reg.OpenKey("ShellFilters\\1", true));
+  EXPECT_EQ(reg.CurrentPath(), std::string(key) + "\\ShellFilters\\1");
+  EXPECT_TRUE(reg.OpenKey("\\software\\ostrevan\\marrowen", false));
+  EXPECT_TRUE(reg.KeyExists("shellfilters\\1"));
+  EXPECT_TRUE(reg.HasSubKeys());
+  TStringList names;
+  reg.GetValueNames(names);
+  EXPECT_EQ(names.Text(), "editor\r\ncurrentTip\r\nplaySound\r\n");
+  EXPECT_TRUE(reg.DeleteValue("Editor"));
+  EXPECT_FALSE(reg.ValueExists("editor"));
+
+  // With no key open the hive is the current key ("fileHistory" lives there).
+  reg.CloseKey();
+  reg.WriteString("x", "y");
+  EXPECT_EQ(store.readString("", "x", ""), "y");
+  ASSERT_TRUE(reg.OpenKey("fileHistory", true));
+  reg.WriteString("Item_0", "a.fll");
+  EXPECT_EQ(store.readString("FILEHISTORY", "item_0", ""), "a.fll");
+  EXPECT_TRUE(reg.DeleteKey("\\SOFTWARE\\Ostrevan\\Marrowen\\ShellFilters\\1"));
+  EXPECT_FALSE(store.keyExists(std::string(key) + "\\ShellFilters\\1"));
+}

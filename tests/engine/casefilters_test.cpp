@@ -1,0 +1,120 @@
+#include "engine/casefilters.h"
+
+#include "awkward_text.h"
+#include "engine/escapes.h"
+#include "support/chunk_harness.h"
+
+#include <gtest/gtest.h>
+
+namespace marrowen {
+namespace {
+
+using testing::awkwardText;
+using testing::expectChunkInvariant;
+using testing::FilterFactory;
+using testing::runInChunks;
+
+template <class F> FilterFactory factory() {
+  return [] { return std::make_unique<F>(); };
+}
+
+std::string allBytes() {
+  std::string bytes;
+  for (int b = 0; b < 256; ++b)
+    bytes += static_cast<char>(b);
+  return bytes;
+}
+
+// Every byte value, each at every offset within a word of eight, so the
+// word-at-a-time path and its fallback both meet every byte.
+std::string everyByteAtEveryOffset() {
+  std::string text;
+  for (int shift = 0; shift < 9; ++shift)
+    text += std::string(static_cast<std::size_t>(shift), 'q') + allBytes() + "plain ascii text";
+  return text;
+}
+
+std::string mapped(const std::string &text, const std::array<unsigned char, 256> &map) {
+  std::string out = text;
+  for (char &c : out)
+    c = static_cast<char>(map[static_cast<unsigned char>(c)]);
+  return out;
+}
+
+TEST(CaseFilters, UpperAndLowerFollowTheCodePageForEveryByte) {
+  auto tables = charTables();
+  std::string text = everyByteAtEveryOffset();
+  EXPECT_EQ(expectChunkInvariant(factory<TConvertToUpperCase>(), text),
+            mapped(text, tables->upperMap()));
+  EXPECT_EQ(expectChunkInvariant(factory<TConvertToLowerCase>(), text),
+            mapped(text, tables->lowerMap()));
+  EXPECT_EQ(runInChunks(factory<TConvertToUpperCase>(),
+                        "Stra\xdf"
+                        "e \xe9t\xe9 z{",
+                        0),
+            "STRA\xdf"
+            "E \xc9T\xc9 Z{");
+}
+
+TEST(CaseFilters, ToggleSwapsEachLetter) {
+  EXPECT_EQ(expectChunkInvariant(factory<TConvertToToggleCase>(), "Hello, \xc9t\xe9 42!"),
+            "hELLO, \xe9T\xc9 42!");
+}
+
+TEST(CaseFilters, TheCodePageOfTheJobDecides) {
+  // In code page 437, 0x82 is e acute and 0x90 its capital.
+  setSystemCodePage("ibm-437");
+  initCharTables();
+  std::string upper = runInChunks(factory<TConvertToUpperCase>(), "\x82t\x82", 0);
+  setSystemCodePage("windows-1252");
+  initCharTables();
+  EXPECT_EQ(upper, "\x90T\x90");
+}
+
+TEST(CaseFilters, RandomCaseGivesOnlyTheTwoCasesAndBoth) {
+  std::string text(4000, 'a');
+  text += std::string(4000, 'B') + "1\xe9";
+  std::string out = runInChunks(factory<TConvertToRandomCase>(), text, 7);
+  ASSERT_EQ(out.size(), text.size());
+  auto tables = charTables();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    auto c = static_cast<unsigned char>(text[i]);
+    auto o = static_cast<unsigned char>(out[i]);
+    ASSERT_TRUE(o == tables->toUpper(c) || o == tables->toLower(c)) << "at " << i;
+  }
+  for (char c : {'a', 'A', 'b', 'B'})
+    EXPECT_NE(out.find(c), std::string::npos) << c;
+}
+
+TEST(CaseFilters, TitleCase) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"hello wORLD 2nd", "Hello World 2Nd"},
+      {"snake_case word", "Snake_case Word"},
+      {"x9y z", "X9y Z"},
+      {"\xe9t\xc9 l'\xc9T\xc9", "\xc9t\xe9 L'\xc9t\xe9"},
+  };
+  for (const auto &[text, expected] : cases)
+    EXPECT_EQ(expectChunkInvariant(factory<TConvertToTitleCase>(), text), expected) << text;
+}
+
+TEST(CaseFilters, SentenceCaseRaisesOnlyFirstLetters) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"hi. there", "Hi. There"},
+      {"note: yes", "Note: Yes"},
+      {"  2 apples. IBM said (so)", "  2 Apples. IBM said (So)"},
+      {"what? \"no\"", "What? \"No\""},
+  };
+  for (const auto &[text, expected] : cases)
+    EXPECT_EQ(expectChunkInvariant(factory<TConvertToSentenceCase>(), text), expected) << text;
+  auto files = testing::runFilesInChunks(factory<TConvertToSentenceCase>(), {"a b", "c d"}, 1);
+  EXPECT_EQ(files, (std::vector<std::string>{"A b", "C d"})) << "each file starts a sentence";
+}
+
+TEST(CaseFilters, StatefulOnesAreChunkInvariant) {
+  std::string text = awkwardText();
+  EXPECT_TRUE(testing::isChunkInvariant(factory<TConvertToTitleCase>(), text));
+  EXPECT_TRUE(testing::isChunkInvariant(factory<TConvertToSentenceCase>(), text));
+}
+
+} // namespace
+} // namespace marrowen

@@ -1,0 +1,211 @@
+#include "engine/escapes.h"
+
+#include "classlib/exceptions.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace marrowen;
+
+namespace {
+
+std::string allBytes() {
+  std::string all;
+  for (int b = 0; b < 256; ++b)
+    all += static_cast<char>(b);
+  return all;
+}
+
+std::string decodeError(std::string_view text) {
+  try {
+    decodeEscapes(text);
+  } catch (const Exception &e) {
+    return e.message();
+  }
+  return "(no error)";
+}
+
+} // namespace
+
+TEST(Escapes, EveryByteRoundTrips) {
+  for (int b = 0; b < 256; ++b) {
+    std::string one(1, static_cast<char>(b));
+    EXPECT_EQ(decodeEscapes(encodeEscapes(one)), one) << b;
+  }
+  EXPECT_EQ(decodeEscapes(encodeEscapes(allBytes())), allBytes());
+}
+
+TEST(Escapes, RandomTextsRoundTrip) {
+  std::mt19937 random(20261207);
+  std::uniform_int_distribution<int> length(0, 200);
+  // Backslashes, digits and escape letters weighted up, so neighbouring
+  // escapes and look-alike plain text meet often.
+  const std::string tricky = "\\\\\\0129xXcCabtnvfre\x7f\x80\xff";
+  for (int round = 0; round < 500; ++round) {
+    std::string text;
+    int n = length(random);
+    for (int i = 0; i < n; ++i) {
+      int pick = random() % 3;
+      text += pick == 0 ? tricky[random() % tricky.size()] : static_cast<char>(random() % 256);
+    }
+    ASSERT_EQ(decodeEscapes(encodeEscapes(text)), text) << encodeEscapes(text);
+  }
+}
+
+TEST(Escapes, EncodedForms) {
+  EXPECT_EQ(encodeEscapes("\xc8"), "\\200");
+  EXPECT_EQ(encodeEscapes(std::string(1, '\5')), "\\005");
+  EXPECT_EQ(encodeEscapes(std::string(1, '\0')), "\\000");
+  EXPECT_EQ(encodeEscapes("\\"), "\\\\");
+  EXPECT_EQ(encodeEscapes("a\tb\r\n\x1b\x7f~"), "a\\tb\\r\\n\\e\\127~");
+  EXPECT_EQ(encodeEscapes("\a\b\v\f"), "\\a\\b\\v\\f");
+}
+
+TEST(Escapes, DecodedForms) {
+  const std::pair<std::string_view, std::string> cases[] = {
+      {"\\065", "A"},
+      {"\\000", std::string(1, '\0')},
+      {"\\255", "\xff"},
+      {"\\x41\\x6a\\xFF", "Aj\xff"},
+      {"\\q", "\\q"},
+      {"a\\ b", "a\\ b"},
+      {"\\\\n", "\\n"},
+      {"\\cA", "\x01"},
+      {"\\ca", "\x01"},
+      {"\\c[", "\x1b"},
+      {"\\c?", "\x7f"},
+      {"\\c\\", "\x1c"},
+      {"\\a\\b\\t\\n\\v\\f\\r\\e", "\a\b\t\n\v\f\r\x1b"},
+      {"", ""},
+  };
+  for (const auto &[text, bytes] : cases)
+    EXPECT_EQ(decodeEscapes(text), bytes) << text;
+}
+
+TEST(Escapes, EachMalformedEscapeRaisesItsMessage) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"\\xG1", "\\xHH Invalid hex digit 'G'"},
+      {"\\x4", "\\xHH Expecting 2 trailing hex digits"},
+      {"\\65", "\\DDD must start with the decimal digit 0, 1 or 2 (Leading zeros are required). "
+               "Valid range is 000-255"},
+      {"\\256", "\\DDD Maximum value is 255"},
+      {"\\0a5", "\\DDD You must specify all 3 decimal digits (Leading zeros are required)"},
+      {"abc\\", "Trailing \\ needs to be followed by something"},
+      {"\\06", "\\DDD Expecting 3 trailing decimal digits"},
+      {"\\c", "\\cC Expecting an upper case letter"},
+  };
+  for (const auto &[text, message] : cases)
+    EXPECT_EQ(decodeError(text), message) << text;
+  EXPECT_THROW(hexDigitValue('g'), Exception);
+  EXPECT_EQ(hexDigitValue('f'), 15);
+  EXPECT_EQ(hexDigitValue('A'), 10);
+}
+
+TEST(Escapes, ErrorKeepsWhatWasDecoded) {
+  std::string result = "old";
+  EXPECT_THROW(decodeEscapes("ab\\n\\9", result), Exception);
+  EXPECT_EQ(result, "ab\n");
+}
+
+TEST(Escapes, DisplayVariants) {
+  std::string text = std::string("\\a\t\r\n", 5) + std::string(1, '\0') + "\x1b\x7f\xe9";
+  EXPECT_EQ(escapeBinaryChars(text), "\\a\t\r\n\\000\\e\x7f\xe9");
+  EXPECT_EQ(escapeControlChars(text), "\\a\\t\\r\\n\\000\\e\x7f\xe9");
+}
+
+TEST(CharTables, Windows1252) {
+  initCharTables();
+  auto cp = charTables();
+  ASSERT_EQ(cp->name(), "windows-1252");
+  for (unsigned char c : {0xE9, 0xC9, 0x9A, 0x8A, 0xFF, 0x9F, 0xDF, 0xAA, 0xBA, 0xF1})
+    EXPECT_TRUE(cp->isLetter(c)) << int(c);
+  const std::pair<unsigned char, unsigned char> partners[] = {
+      {0xE9, 0xC9}, {0x9A, 0x8A}, {0xFF, 0x9F}};
+  for (auto [lower, upper] : partners) {
+    EXPECT_EQ(cp->toUpper(lower), upper);
+    EXPECT_EQ(cp->toLower(upper), lower);
+  }
+  for (unsigned char alone : {0xDF, 0xAA, 0xBA}) {
+    EXPECT_EQ(cp->toUpper(alone), alone) << int(alone);
+    EXPECT_EQ(cp->toLower(alone), alone) << int(alone);
+  }
+  EXPECT_TRUE(cp->isWordChar('_'));
+  for (char d = '0'; d <= '9'; ++d)
+    EXPECT_TRUE(cp->isWordChar(static_cast<unsigned char>(d)));
+  EXPECT_FALSE(cp->isLetter('_'));
+  EXPECT_FALSE(cp->isWordChar('-'));
+}
+
+TEST(CharTables, SwapLeavesHeldTablesIntact) {
+  initCharTables();
+  auto held = charTables();
+  setSystemCodePage("ibm-437");
+  initCharTables();
+  EXPECT_NE(charTables(), held);
+  EXPECT_EQ(held->name(), "windows-1252");
+  EXPECT_EQ(held->toUpper(0xE9), 0xC9);
+  setSystemCodePage("windows-1252");
+  initCharTables();
+  EXPECT_EQ(charTables()->name(), "windows-1252");
+}
+
+TEST(CaseTests, UpperLowerMixed) {
+  EXPECT_TRUE(isUpperCaseText("ABC 1\xc9"));
+  EXPECT_FALSE(isUpperCaseText("ABc"));
+  EXPECT_TRUE(isLowerCaseText("abc 1\xe9"));
+  EXPECT_TRUE(isUpperCaseText("123") && isLowerCaseText("123"));
+  EXPECT_TRUE(isMixedCaseText("Abc"));
+  EXPECT_FALSE(isMixedCaseText("123"));
+}
+
+TEST(MatchCase, FollowsTheFoundText) {
+  struct Case {
+    std::string_view found, replacement, result;
+  };
+  const Case cases[] = {
+      {"HELLO", "world", "WORLD"},
+      {"hello", "WoRLD", "world"},
+      {"Hello", "wORLD", "World"},
+      {"hELLO", "world", "wORLD"},
+      {"123", "abc", "ABC"},
+      {"", "abc", "ABC"},
+      {"HeLLo", "world", "World"},
+      {"1aB", "xyz", "xyz"},
+      {"Hello", "", ""},
+      {"\xc9t\xe9", "\xe9t\xe9", "\xc9t\xe9"},
+      {"Ab", "x", "X"},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(matchCase(c.found, c.replacement), c.result) << c.found << " " << c.replacement;
+}
+
+TEST(Unquote, OnlyAnEnclosingPair) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"\"abc\"", "abc"}, {"\"abc", "\"abc"}, {"abc\"", "abc\""}, {"abc", "abc"},
+      {"\"", ""},         {"\"\"", ""},       {"", ""},           {"\"a\"b\"", "a\"b"},
+  };
+  for (const auto &[text, result] : cases)
+    EXPECT_EQ(unquote(text), result) << text;
+}
+
+TEST(StringListFromText, SplitsOnEveryLineEnd) {
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(stringListFromText("a\r\nb\nc\rd"), (Lines{"a", "b", "c", "d"}));
+  EXPECT_EQ(stringListFromText("a\r\n"), (Lines{"a"}));
+  EXPECT_EQ(stringListFromText("\n\n"), (Lines{"", ""}));
+  EXPECT_EQ(stringListFromText("\n\r"), (Lines{"", ""}));
+  EXPECT_EQ(stringListFromText(""), Lines{});
+}
+
+TEST(MemoText, NullsRemovedWithWarning) {
+  auto memo = memoTextWithoutNulls("clip", std::string("a\0b\0\0c", 6));
+  EXPECT_EQ(memo.text, "abc");
+  EXPECT_TRUE(memo.nullsRemoved);
+  EXPECT_EQ(memo.warning,
+            "Warning - embedded nulls removed from clip (original length: 6, new length: 3)");
+  auto clean = memoTextWithoutNulls("clip", "abc");
+  EXPECT_FALSE(clean.nullsRemoved);
+  EXPECT_EQ(clean.text, "abc");
+  EXPECT_TRUE(clean.warning.empty());
+}

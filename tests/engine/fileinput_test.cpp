@@ -1,0 +1,434 @@
+#include "engine/fileinput.h"
+
+#include "engine/mergesplit.h"
+#include "engine/outputs.h"
+#include "support/recording_job.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace marrowen {
+namespace {
+
+using testing::readFile;
+using testing::RecordingJob;
+using testing::TempFolder;
+using testing::writeFile;
+
+// root/a.txt, root/b.log, root/NOEXT, root/s1/c.txt, root/s1/s2/d.TXT
+class FileListTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    std::filesystem::create_directories(dir.file("s1/s2"));
+    for (const char *name : {"a.txt", "b.log", "NOEXT", "s1/c.txt", "s1/s2/d.TXT"})
+      writeFile(dir.file(name), "x");
+  }
+
+  // The job's file list, names relative to the temporary folder.
+  std::vector<std::string> listOf(std::vector<FileGridRow> rows) {
+    for (auto &row : rows)
+      if (!row.specification.empty() && row.specification[0] != ':')
+        row.specification = dir.file(row.specification);
+    TFileInput input(std::move(rows), false, false, 0, 4096, false);
+    input.attachJob(&job);
+    input.startJob();
+    std::vector<std::string> names;
+    for (const auto &name : input.fileList())
+      names.push_back(name.substr(dir.path().size()));
+    input.endJob();
+    return names;
+  }
+
+  TempFolder dir;
+  RecordingJob job;
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(FileListTest, DepthNoneOneLevelAndAllListSubfoldersFirst) {
+  EXPECT_EQ(listOf({{"*.txt", "None", "Add"}}), Names({"a.txt"}));
+  EXPECT_EQ(listOf({{"*.txt", "1 level", "Add"}}), Names({"s1/c.txt", "a.txt"}));
+  EXPECT_EQ(listOf({{"*.txt", "All", "Add"}}), Names({"s1/s2/d.TXT", "s1/c.txt", "a.txt"}));
+  EXPECT_EQ(job.argumentsOf("setTotalFiles"), std::vector<std::string>({"1", "2", "3"}));
+}
+
+TEST_F(FileListTest, MasksMatchLikeTheOriginalFileSystem) {
+  EXPECT_EQ(listOf({{"*.*", "None", "Add"}}), Names({"NOEXT", "a.txt", "b.log"}));
+  EXPECT_EQ(listOf({{"?.LOG", "None", "Add"}}), Names({"b.log"}));
+  EXPECT_EQ(listOf({{"noext", "None", "Add"}}), Names({"NOEXT"}));
+  // A stored specification may use backslashes.
+  EXPECT_EQ(listOf({{"s1\\*.txt", "None", "Add"}}), Names({"s1/c.txt"}));
+}
+
+TEST_F(FileListTest, IgnoreRowsAndGroups) {
+  EXPECT_EQ(listOf({{"*.txt", "None", "Ignore"}}), Names());
+  // Subtract removes from the current group only.
+  EXPECT_EQ(listOf({{"*.*", "None", "Add"}, {"a.txt", "None", "Subtract"}}),
+            Names({"NOEXT", "b.log"}));
+  EXPECT_EQ(listOf({{"*.*", "None", "Add"}, {":", "", ""}, {"a.txt", "None", "Subtract"}}),
+            Names({"NOEXT", "a.txt", "b.log"}));
+  // A name may be listed twice; a Subtract row takes away one of them.
+  EXPECT_EQ(listOf({{"a.txt", "None", "Add"}, {"a.txt", "None", "Add"}}),
+            Names({"a.txt", "a.txt"}));
+  EXPECT_EQ(
+      listOf({{"*.*", "None", "Add"}, {"a.txt", "None", "Add"}, {"*.txt", "None", "Subtract"}}),
+      Names({"NOEXT", "b.log", "a.txt"}));
+}
+
+TEST_F(FileListTest, MissingFoldersAreLoggedAndTheRestIsBuilt) {
+  auto names = listOf(
+      {{"missing/*.txt", "All", "Add"}, {"gone/*.txt", "None", "Add"}, {"b.log", "None", "Add"}});
+  EXPECT_EQ(names, Names({"b.log"}));
+  ASSERT_EQ(job.errors.size(), 2u);
+  EXPECT_EQ(job.errors[0], "Path not found: " + dir.file("missing/"));
+  EXPECT_EQ(job.errors[1], "Path not found: " + dir.file("gone/*.txt"));
+}
+
+TEST_F(FileListTest, LinksBackToAnAncestorAreNotFollowedRound) {
+  std::filesystem::create_directory_symlink(dir.path(), dir.file("s1/s2/up"));
+  std::filesystem::create_directory_symlink(dir.file("s1/s2"), dir.file("side"));
+  auto names = listOf({{"*.txt", "All", "Add"}});
+  // The side link is a folder of its own; the link back up is not entered.
+  EXPECT_EQ(names, Names({"s1/s2/d.TXT", "s1/c.txt", "side/d.TXT", "a.txt"}));
+}
+
+// --- Binary test ---
+
+struct BinaryCase {
+  const char *what;
+  std::string sample;
+  bool binary;
+};
+
+TEST(FileInputBinary, EachBoundary) {
+  const BinaryCase cases[] = {
+      {"NUL byte", std::string("abc\0def", 7), true},
+      {"allowed control bytes", "a\tb\fc\x1a\x1b d\r\n", false},
+      {"vertical tab", "abc\vdef", true},
+      {"byte 14",
+       "abc\x0e"
+       "def",
+       true},
+      {"byte 31",
+       "abc\x1f"
+       "def",
+       true},
+      {"three high bytes and a space", "ab\xe9\xe9\xe9 cdefghij", false},
+      {"four high bytes",
+       "ab\xe9\xe9\xe9\xe9"
+       "cdefghij",
+       true},
+      {"byte 128 counts as text",
+       "\x80"
+       "a\x80"
+       "a\x80"
+       "a\x80"
+       "aa",
+       false},
+      // 10 bytes: binary when 5 * text < 4 * 9 = 36.
+      {"7 text bytes of 10",
+       "a\x81"
+       "a\x81"
+       "a\x81"
+       "aaaa",
+       true},
+      {"8 text bytes of 10",
+       "a\x81"
+       "a\x81"
+       "aaaaaa",
+       false},
+      {"empty", "", false},
+      {"one high byte", "\xff", false},
+  };
+  TempFolder dir;
+  RecordingJob job;
+  TFileInput input({}, false, false, 1, 4096, false);
+  input.attachJob(&job);
+  for (const auto &c : cases) {
+    writeFile(dir.file("f"), c.sample);
+    EXPECT_EQ(input.isBinaryFile(dir.file("f")), c.binary) << c.what;
+  }
+  EXPECT_TRUE(job.errors.empty());
+}
+
+TEST(FileInputBinary, OnlyTheSampleIsJudgedAndUnreadableFilesAreText) {
+  TempFolder dir;
+  RecordingJob job;
+  TFileInput input({}, false, false, 1, 8, false);
+  input.attachJob(&job);
+  writeFile(dir.file("late"), std::string("abcdefgh\0", 9));
+  EXPECT_FALSE(input.isBinaryFile(dir.file("late")));
+  EXPECT_FALSE(input.isBinaryFile(dir.file("missing")));
+  EXPECT_EQ(job.errors, std::vector<std::string>(
+                            {"Couldn't open file to check if binary: " + dir.file("missing")}));
+}
+
+// --- Running over files ---
+
+// Appends "!" at the end of each file, so that a second pass shows.
+class MarkEnd : public TFilter {
+public:
+  void endFile() override {
+    std::string mark = "!";
+    sendToNext(mark);
+  }
+};
+
+struct Chain {
+  std::unique_ptr<TFileInput> input;
+  TFileInput *operator->() { return input.get(); }
+};
+
+Chain fileChain(std::vector<FileGridRow> rows, std::unique_ptr<TFilter> output,
+                bool deleteInputs = false, int binaryMode = 0, bool promptEach = false,
+                bool promptReadOnly = false, bool mark = true) {
+  Chain chain{std::make_unique<TFileInput>(std::move(rows), promptEach, promptReadOnly, binaryMode,
+                                           4096, deleteInputs)};
+  if (mark) {
+    chain->setNext(std::make_unique<MarkEnd>());
+    chain->lastFilter()->setNext(std::move(output));
+  } else {
+    chain->setNext(std::move(output));
+  }
+  return chain;
+}
+
+std::unique_ptr<TFileOutput> inPlaceOutput() {
+  return std::make_unique<TFileOutput>(false, false, false, "", false, "", false, false);
+}
+
+std::unique_ptr<TFileOutput> folderOutput(const std::string &folder) {
+  return std::make_unique<TFileOutput>(false, false, false, "", true, folder, false, false);
+}
+
+TEST(FileInputRun, ChunkBoundariesPassIntact) {
+  TempFolder dir;
+  RecordingJob job;
+  std::string text;
+  for (int i = 0; i < 20000; ++i)
+    text += static_cast<char>('a' + i % 26);
+  const std::size_t sizes[] = {0, 1, 4095, 4096, 4097, 8192, 65536, 65537, 20000};
+  for (std::size_t size : sizes)
+    writeFile(dir.file("in" + std::to_string(size)),
+              text.substr(0, size) + std::string(size > 20000 ? size - 20000 : 0, 'z'));
+  auto chain = fileChain({{dir.file("in*"), "None", "Add"}}, folderOutput(dir.file("out")), false,
+                         0, false, false, false);
+  chain->attachJob(&job);
+  chain->runInput();
+  for (std::size_t size : sizes) {
+    std::string name = "in" + std::to_string(size);
+    EXPECT_EQ(readFile(dir.file("out/" + name)), readFile(dir.file(name))) << name;
+  }
+  EXPECT_TRUE(job.errors.empty());
+  EXPECT_EQ(job.processedFiles, 9);
+}
+
+TEST(FileInputRun, AFileRewrittenInPlaceIsNotRewrittenTwice) {
+  TempFolder dir;
+  RecordingJob job;
+  writeFile(dir.file("a.txt"), "a");
+  auto chain = fileChain({{dir.file("a.txt"), "None", "Add"}, {dir.file("*.txt"), "None", "Add"}},
+                         inPlaceOutput());
+  chain->attachJob(&job);
+  chain->runInput();
+  EXPECT_EQ(readFile(dir.file("a.txt")), "a!");
+  EXPECT_EQ(job.logLines.back(),
+            "Skipping file already processed in this job [" + dir.file("a.txt") + "]");
+  EXPECT_EQ(job.processedFiles, 2);
+}
+
+TEST(FileInputRun, ANameListedTwiceIsMergedTwice) {
+  TempFolder dir;
+  RecordingJob job;
+  writeFile(dir.file("a.txt"), "a");
+  auto chain = fileChain({{dir.file("a.txt"), "None", "Add"}, {dir.file("a.txt"), "None", "Add"}},
+                         std::make_unique<TMergeFiles>(dir.file("all.out")));
+  chain->lastFilter()->setNext(inPlaceOutput());
+  chain->attachJob(&job);
+  chain->runInput();
+  EXPECT_EQ(readFile(dir.file("all.out")), "a!a!");
+  EXPECT_EQ(readFile(dir.file("a.txt")), "a");
+}
+
+TEST(FileInputRun, InputsAreDeletedOnlyWhenTheirOutputWentElsewhereInFull) {
+  TempFolder dir;
+  writeFile(dir.file("a.txt"), "a");
+  writeFile(dir.file("b.txt"), "b");
+  {
+    RecordingJob job;
+    auto chain = fileChain({{dir.file("a.txt"), "None", "Add"}}, inPlaceOutput(), true);
+    chain->attachJob(&job);
+    chain->runInput();
+    EXPECT_EQ(readFile(dir.file("a.txt")), "a!") << "rewritten in place, so kept";
+  }
+  {
+    RecordingJob job;
+    auto chain =
+        fileChain({{dir.file("b.txt"), "None", "Add"}}, folderOutput(dir.file("out")), true);
+    chain->attachJob(&job);
+    chain->runInput();
+    EXPECT_EQ(readFile(dir.file("out/b.txt")), "b!");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("b.txt")));
+    EXPECT_EQ(job.logLines.back(), "Deleting input file [" + dir.file("b.txt") + "]");
+  }
+  {
+    // An output folder that is the input's own folder is still the input.
+    writeFile(dir.file("e.txt"), "e");
+    RecordingJob job;
+    auto chain = fileChain({{dir.file("e.txt"), "None", "Add"}, {dir.file("e.txt"), "None", "Add"}},
+                           folderOutput(dir.path() + "."), true);
+    chain->attachJob(&job);
+    chain->runInput();
+    EXPECT_EQ(readFile(dir.file("e.txt")), "e!");
+  }
+  {
+    // The output cannot be written: the input stays.
+    writeFile(dir.file("c.txt"), "c");
+    writeFile(dir.file("blocker"), "");
+    RecordingJob job;
+    auto chain = fileChain({{dir.file("c.txt"), "None", "Add"}},
+                           folderOutput(dir.file("blocker/out")), true);
+    chain->attachJob(&job);
+    chain->runInput();
+    EXPECT_FALSE(job.errors.empty());
+    EXPECT_EQ(readFile(dir.file("c.txt")), "c");
+  }
+  {
+    // Aborted: the input stays.
+    writeFile(dir.file("d.txt"), "d");
+    RecordingJob job;
+    auto chain =
+        fileChain({{dir.file("d.txt"), "None", "Add"}}, folderOutput(dir.file("out")), true);
+    chain->attachJob(&job);
+    chain.input->startJob();
+    ASSERT_TRUE(chain->nextInput());
+    chain->resetStatistics();
+    chain->openFile(dir.file("d.txt"));
+    job.terminate();
+    chain->closeFile();
+    EXPECT_EQ(readFile(dir.file("d.txt")), "d");
+  }
+}
+
+TEST(FileInputRun, InputsOfAMergedFileAreDeletedOnlyOnceItIsWritten) {
+  TempFolder dir;
+  for (bool abort : {true, false}) {
+    writeFile(dir.file("a.txt"), "a");
+    writeFile(dir.file("b.txt"), "b");
+    RecordingJob job;
+    auto chain = fileChain({{dir.file("?.txt"), "None", "Add"}},
+                           std::make_unique<TMergeFiles>(dir.file("all.out")), true);
+    chain->lastFilter()->setNext(inPlaceOutput());
+    chain->attachJob(&job);
+    chain.input->startJob();
+    while (chain->nextInput()) {
+      chain->resetStatistics();
+      chain->setInputFilename(chain->currentInputName());
+      chain->openFile(chain->currentInputName());
+      chain->reset();
+      std::string text = readFile(chain->currentInputName());
+      chain->processChunk(text);
+      chain->flush();
+      chain->closeFile();
+      EXPECT_TRUE(std::filesystem::exists(chain->currentInputName()));
+    }
+    if (abort)
+      job.terminate();
+    chain->endJob();
+    EXPECT_EQ(std::filesystem::exists(dir.file("a.txt")), abort);
+    EXPECT_EQ(std::filesystem::exists(dir.file("b.txt")), abort);
+    EXPECT_EQ(std::filesystem::exists(dir.file("all.out")), !abort);
+  }
+}
+
+// --- Questions ---
+
+// No to All holds for binary files only: text files after it are still processed.
+TEST(FileInputQuestions, NoToAllOnTheBinaryQuestionAsksNoMore) {
+  TempFolder dir;
+  for (const char *name : {"1.bin", "2.bin", "3.bin"})
+    writeFile(dir.file(name), std::string("\0\0\0", 3));
+  writeFile(dir.file("4.txt"), "text");
+  RecordingJob job;
+  job.deferLoggingOption = true;
+  job.questionAnswers = {9};
+  auto chain =
+      fileChain({{dir.file("*.*"), "None", "Add"}}, folderOutput(dir.file("out")), false, 2);
+  chain->attachJob(&job);
+  chain->runInput();
+  EXPECT_EQ(job.argumentsOf("askQuestion").size(), 1u);
+  EXPECT_EQ(job.argumentsOf("incBinarySkipped").size(), 3u);
+  EXPECT_EQ(readFile(dir.file("out/4.txt")), "text!");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out/1.bin")));
+  EXPECT_EQ(job.processedFiles, 4);
+}
+
+TEST(FileInputQuestions, WithoutDeferredLoggingNothingIsAsked) {
+  TempFolder dir;
+  writeFile(dir.file("1.bin"), std::string("\0\0\0", 3));
+  RecordingJob job;
+  auto chain = fileChain({{dir.file("*.*"), "None", "Add"}}, folderOutput(dir.file("out")), false,
+                         2, true, true);
+  chain->attachJob(&job);
+  chain->runInput();
+  EXPECT_TRUE(job.argumentsOf("askQuestion").empty());
+  EXPECT_TRUE(std::filesystem::exists(dir.file("out/1.bin")));
+}
+
+TEST(FileInputQuestions, ReadOnlyMeansTheOwnerWriteBitAndCancelStops) {
+  TempFolder dir;
+  writeFile(dir.file("1.txt"), "1");
+  writeFile(dir.file("2.txt"), "2");
+  writeFile(dir.file("3.txt"), "3");
+  ::chmod(dir.file("1.txt").c_str(), 0444);
+  RecordingJob job;
+  job.deferLoggingOption = true;
+  // Read-only question for 1: No; each-file question for 2: Cancel.
+  job.questionAnswers = {6, 7, 2};
+  auto chain = fileChain({{dir.file("*.txt"), "None", "Add"}}, folderOutput(dir.file("out")), false,
+                         0, true, true);
+  chain->attachJob(&job);
+  chain->runInput();
+  auto questions = job.argumentsOf("askQuestion");
+  ASSERT_EQ(questions.size(), 3u);
+  EXPECT_EQ(questions[0], dir.file("1.txt") + "\r\n\r\nProcess this file?");
+  EXPECT_EQ(questions[1], dir.file("1.txt") + "\r\n\r\nis Read Only. Process this file?");
+  EXPECT_EQ(questions[2], dir.file("2.txt") + "\r\n\r\nProcess this file?");
+  EXPECT_TRUE(job.isAborted());
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
+  EXPECT_EQ(job.logLines,
+            std::vector<std::string>({"Skipping read only file [" + dir.file("1.txt") + "]",
+                                      "User skipping file [" + dir.file("2.txt") + "]"}));
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// No to All holds for read-only files only: writable files after it are still processed.
+TEST(FileInputQuestions, NoToAllOnTheReadOnlyQuestionKeepsWritableFiles) {
+  TempFolder dir;
+  for (const char *name : {"1.txt", "2.txt", "3.txt"})
+    writeFile(dir.file(name), name);
+  ::chmod(dir.file("1.txt").c_str(), 0444);
+  ::chmod(dir.file("2.txt").c_str(), 0444);
+  RecordingJob job;
+  job.deferLoggingOption = true;
+  job.questionAnswers = {9};
+  auto chain = fileChain({{dir.file("*.txt"), "None", "Add"}}, folderOutput(dir.file("out")), false,
+                         0, false, true);
+  chain->attachJob(&job);
+  chain->runInput();
+  EXPECT_EQ(job.argumentsOf("askQuestion").size(), 1u);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out/1.txt")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out/2.txt")));
+  EXPECT_EQ(readFile(dir.file("out/3.txt")), "3.txt!");
+}
+
+} // namespace
+} // namespace marrowen

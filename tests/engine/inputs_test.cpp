@@ -1,0 +1,253 @@
+#include "engine/inputs.h"
+
+#include "classlib/exceptions.h"
+#include "engine/clipboard.h"
+#include "engine/outputs.h"
+#include "support/list_input.h"
+#include "support/recording_job.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace marrowen {
+namespace {
+
+using testing::ListInput;
+using testing::RecordingJob;
+using testing::TempFolder;
+
+// Records the size of every chunk it sees and may act on the n-th one.
+class ChunkProbe : public TFilter {
+public:
+  bool processChunk(std::string &chunk) override {
+    sizes.push_back(chunk.size());
+    if (onChunk)
+      onChunk(sizes.size());
+    return sendToNext(chunk);
+  }
+  std::int64_t bufferedLength() override { return held; }
+
+  std::vector<std::size_t> sizes;
+  std::function<void(std::size_t chunkNumber)> onChunk;
+  std::int64_t held = 0;
+};
+
+TEST(ReadLoop, ReadCountsAtChunkBoundaries) {
+  struct Case {
+    std::size_t length;
+    int reads;
+    std::vector<std::size_t> chunks;
+  };
+  const Case cases[] = {{0, 1, {}},
+                        {4095, 1, {4095}},
+                        {4096, 2, {4096}},
+                        {4097, 2, {4096, 1}},
+                        {8192, 3, {4096, 4096}}};
+  for (const auto &c : cases) {
+    auto input = std::make_unique<ListInput>(
+        std::vector<std::pair<std::string, std::string>>{{"in", std::string(c.length, 'x')}});
+    auto probe = std::make_unique<ChunkProbe>();
+    ChunkProbe *seen = probe.get();
+    std::string out;
+    probe->setNext(std::make_unique<TStringOutput>(out));
+    input->setNext(std::move(probe));
+    input->runInput();
+    EXPECT_EQ(input->reads, c.reads) << c.length << " bytes";
+    EXPECT_EQ(seen->sizes, c.chunks) << c.length << " bytes";
+    EXPECT_EQ(out.size(), c.length);
+  }
+}
+
+// A chain of a list input over files in a folder, a probe and a file output.
+struct FileChain {
+  RecordingJob job;
+  std::unique_ptr<ListInput> input;
+  ChunkProbe *probe;
+
+  explicit FileChain(std::vector<std::pair<std::string, std::string>> inputs) {
+    input = std::make_unique<ListInput>(std::move(inputs));
+    auto probeFilter = std::make_unique<ChunkProbe>();
+    probe = probeFilter.get();
+    probeFilter->setNext(
+        std::make_unique<TFileOutput>(false, false, false, "", false, "", false, false));
+    input->setNext(std::move(probeFilter));
+    input->attachJob(&job);
+  }
+};
+
+TEST(ReadLoop, AbortInTheMiddleOfAFileLeavesTheTargetAndNoTemporaryFile) {
+  TempFolder folder;
+  testing::writeFile(folder.file("a.txt"), "original");
+  FileChain chain({{folder.file("a.txt"), std::string(3 * 4096, 'n')}});
+  chain.probe->onChunk = [&](std::size_t) { chain.job.terminate(); };
+  chain.input->runInput();
+  EXPECT_EQ(chain.probe->sizes.size(), 1u) << "stops before the next chunk";
+  EXPECT_EQ(testing::readFile(folder.file("a.txt")), "original");
+  EXPECT_EQ(folder.listing(), "a.txt");
+}
+
+TEST(ReadLoop, AStreamErrorAbandonsOnlyItsInput) {
+  TempFolder folder;
+  testing::writeFile(folder.file("a.txt"), "original a");
+  testing::writeFile(folder.file("b.txt"), "original b");
+  FileChain chain(
+      {{folder.file("a.txt"), std::string(3 * 4096, 'n')}, {folder.file("b.txt"), "new b"}});
+  chain.probe->onChunk = [](std::size_t n) {
+    if (n == 2)
+      throw EStreamError("disk gone");
+  };
+  chain.input->runInput();
+  EXPECT_EQ(chain.job.errors, std::vector<std::string>{"disk gone"});
+  EXPECT_EQ(testing::readFile(folder.file("a.txt")), "original a");
+  EXPECT_EQ(testing::readFile(folder.file("b.txt")), "new b");
+  EXPECT_EQ(folder.listing(), "a.txt b.txt");
+}
+
+TEST(ReadLoop, AStreamErrorInAppendModeKeepsWhatWasAppended) {
+  TempFolder folder;
+  testing::writeFile(folder.file("log.txt"), "before\n");
+  RecordingJob job;
+  ListInput input({{folder.file("log.txt"), std::string(20 * 4096, 'n')}});
+  auto probe = std::make_unique<ChunkProbe>();
+  probe->onChunk = [](std::size_t n) {
+    if (n == 10)
+      throw EStreamError("disk gone");
+  };
+  probe->setNext(std::make_unique<TFileOutput>(false, false, false, "", false, "", false, true));
+  input.setNext(std::move(probe));
+  input.attachJob(&job);
+  input.runInput();
+  // The write buffer goes out in blocks of more than 32767 bytes: eight chunks.
+  EXPECT_EQ(testing::readFile(folder.file("log.txt")), "before\n" + std::string(8 * 4096, 'n'));
+  EXPECT_EQ(folder.listing(), "log.txt");
+}
+
+TEST(ReadLoop, OtherExceptionsReachTheCallerWithoutLeavingATemporaryFile) {
+  TempFolder folder;
+  testing::writeFile(folder.file("a.txt"), "original");
+  FileChain chain({{folder.file("a.txt"), std::string(3 * 4096, 'n')}});
+  chain.probe->onChunk = [](std::size_t) { throw Exception("filter failed"); };
+  EXPECT_THROW(chain.input->runInput(), Exception);
+  EXPECT_EQ(testing::readFile(folder.file("a.txt")), "original");
+  EXPECT_EQ(folder.listing(), "a.txt");
+}
+
+TEST(ReadLoop, ARunningChainRefusesToRunAgain) {
+  TempFolder folder;
+  FileChain chain({{folder.file("a.txt"), "text"}});
+  std::string refusal;
+  chain.probe->onChunk = [&](std::size_t) {
+    try {
+      chain.input->runInput();
+    } catch (const Exception &e) {
+      refusal = e.message();
+    }
+  };
+  chain.input->runInput();
+  EXPECT_FALSE(refusal.empty());
+  EXPECT_EQ(testing::readFile(folder.file("a.txt")), "text");
+}
+
+TEST(ReadLoop, ProgressStaysWithinZeroAndHundred) {
+  TempFolder folder;
+  FileChain chain({{folder.file("a.txt"), std::string(10000, 'n')}});
+  chain.probe->held = 1 << 20; // holds back more than was read
+  chain.input->runInput();
+  chain.probe->held = 0;
+  ASSERT_FALSE(chain.job.fileProgress.empty());
+  for (int percent : chain.job.fileProgress) {
+    EXPECT_GE(percent, 0);
+    EXPECT_LE(percent, 100);
+  }
+  EXPECT_EQ(chain.job.processedFiles, 1);
+}
+
+TEST(ReadLoop, ProgressCountsWhatWasPassedOn) {
+  TempFolder folder;
+  FileChain chain({{folder.file("a.txt"), std::string(8192, 'n')}});
+  chain.input->runInput();
+  EXPECT_EQ(chain.job.fileProgress, (std::vector<int>{0, 50, 100, 100}));
+  EXPECT_EQ(chain.job.argumentsOf("setStatusFileName"),
+            std::vector<std::string>{folder.file("a.txt")});
+}
+
+TEST(StringInput, TheTextIsConsumedByARun) {
+  std::string out;
+  TStringInput input("typed");
+  input.setNext(std::make_unique<TStringOutput>(out));
+  EXPECT_EQ(input.getInputFilename(), "typed");
+  EXPECT_EQ(input.getFullInputFilename(), "typed");
+  std::string text(5000, 'a');
+  input.setText(text);
+  input.runInput();
+  EXPECT_EQ(out, text);
+  input.runInput();
+  EXPECT_EQ(out, "") << "a second run without setText delivers nothing";
+  input.setText("again");
+  input.runInput();
+  EXPECT_EQ(out, "again");
+}
+
+TEST(StringInput, ReportsToItsJob) {
+  RecordingJob job;
+  std::string out;
+  TStringInput input("typed");
+  input.setNext(std::make_unique<TStringOutput>(out));
+  input.setText("abc");
+  input.attachJob(&job);
+  input.runInput();
+  EXPECT_EQ(job.inputFiles,
+            (std::vector<std::pair<std::string, std::int64_t>>{{"Trial Input", 3}}));
+  EXPECT_EQ(job.argumentsOf("setStatusText"),
+            std::vector<std::string>{"Processing trial run input..."});
+  EXPECT_EQ(job.argumentsOf("setStatusFileName"), std::vector<std::string>{"Trial Input"});
+}
+
+TEST(ClipboardInput, ReadsTheClipboardOnceAndWritesItBack) {
+  setClipboard(nullptr);
+  clipboard()->setText(std::string(5000, 'c'));
+  RecordingJob job;
+  TClipboardInput input;
+  auto probe = std::make_unique<ChunkProbe>();
+  ChunkProbe *seen = probe.get();
+  probe->setNext(std::make_unique<TClipboardOutput>());
+  input.setNext(std::move(probe));
+  input.attachJob(&job);
+  input.runInput();
+  EXPECT_EQ(seen->sizes, (std::vector<std::size_t>{4096, 904}));
+  EXPECT_EQ(clipboard()->getText(), std::string(5000, 'c'));
+  EXPECT_EQ(job.argumentsOf("toggleClipboardButton").size(), 1u);
+  EXPECT_EQ(job.outputFiles,
+            (std::vector<std::pair<std::string, std::int64_t>>{{"Clipboard", 5000}}));
+  EXPECT_GE(job.synchronizedCalls, 2) << "the clipboard is reached on the user-interface thread";
+  EXPECT_EQ(job.argumentsOf("setStatusText"), std::vector<std::string>{"Processing clipboard..."});
+}
+
+TEST(ClipboardOutput, StopsAtTheFirstNul) {
+  setClipboard(nullptr);
+  TStringInput input("typed");
+  input.setNext(std::make_unique<TClipboardOutput>());
+  input.setText(std::string("before\0after", 12));
+  input.runInput();
+  EXPECT_EQ(clipboard()->getText(), "before");
+}
+
+TEST(AdhocOutput, ShowsTheTrialOutputThroughTheJob) {
+  RecordingJob job;
+  std::string shown;
+  TStringInput input("trial");
+  auto output = std::make_unique<TAdhocOutput>([&](const std::string &text) { shown = text; });
+  TAdhocOutput *adhoc = output.get();
+  input.setNext(std::move(output));
+  input.setText("trial text");
+  input.attachJob(&job);
+  input.runInput();
+  EXPECT_EQ(shown, "trial text");
+  EXPECT_EQ(adhoc->result(), "trial text");
+  EXPECT_EQ(job.argumentsOf("logOutputFile"), std::vector<std::string>{"Trial Run"});
+}
+
+} // namespace
+} // namespace marrowen

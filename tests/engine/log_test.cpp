@@ -1,0 +1,236 @@
+#include "engine/log.h"
+
+#include "classlib/paths.h"
+#include "engine/messages.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <filesystem>
+#include <thread>
+
+using namespace marrowen;
+using marrowen::testing::readFile;
+using marrowen::testing::TempFolder;
+using marrowen::testing::writeFile;
+
+namespace {
+
+std::vector<std::string> linesOf(const std::string &text) {
+  std::vector<std::string> lines;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find("\r\n", pos);
+    EXPECT_NE(end, std::string::npos) << "line without CR LF";
+    if (end == std::string::npos)
+      break;
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end + 2;
+  }
+  return lines;
+}
+
+// A program folder of its own and a record of the error messages shown.
+class LogTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    overrideProgramFolder(dir.path());
+    setLogErrorHandler([this](const std::string &message) { shown.push_back(message); });
+  }
+  void TearDown() override {
+    setLogErrorHandler(nullptr);
+    overrideProgramFolder("");
+  }
+
+  TempFolder dir;
+  std::vector<std::string> shown;
+};
+
+// "yyyy-mm-dd,hh:nn:ss"
+bool isStamp(std::string_view text) {
+  constexpr std::string_view shape = "0000-00-00,00:00:00";
+  if (text.size() != shape.size())
+    return false;
+  for (std::size_t i = 0; i < shape.size(); ++i)
+    if (shape[i] == '0' ? (text[i] < '0' || text[i] > '9') : text[i] != shape[i])
+      return false;
+  return true;
+}
+
+} // namespace
+
+TEST_F(LogTest, NewLogStartsWithFiveHeaderLines) {
+  LogHandle log = openLogHandle("job.log", false);
+  log->log(TLogLevel::Warning, "a, \"quoted\" message");
+  log->log(TLogLevel::Error, "x");
+  auto lines = linesOf(readFile(dir.file("job.log")));
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[0], "Marrowen Pro Log File");
+  EXPECT_EQ(lines[1], "");
+  EXPECT_EQ(lines[2], "date,time,level,message");
+  std::string when = lines[3].substr(0, 19);
+  EXPECT_TRUE(isStamp(when)) << when;
+  EXPECT_EQ(lines[3], when + ",Info,Log file started");
+  EXPECT_EQ(lines[4], when + ",Info,Marrowen Pro");
+  EXPECT_TRUE(isStamp(lines[5].substr(0, 19)));
+  EXPECT_EQ(lines[5].substr(19), ",Warning,a, \"quoted\" message");
+  EXPECT_EQ(lines[6].substr(19), ",Error,x");
+  EXPECT_TRUE(shown.empty());
+}
+
+TEST(LogFormat, DateTimeAndLevels) {
+  setenv("TZ", "UTC", 1);
+  tzset();
+  LogMoment moment = std::chrono::system_clock::from_time_t(1796627045); // 2026-12-07 07:04:05
+  EXPECT_EQ(formatLogDate(moment), "2026-12-07");
+  EXPECT_EQ(formatLogTime(moment), "07:04:05");
+  EXPECT_EQ(logLevelText(TLogLevel::Info), "Info");
+  EXPECT_EQ(logLevelText(TLogLevel::Warning), "Warning");
+  EXPECT_EQ(logLevelText(TLogLevel::Error), "Error");
+  EXPECT_EQ(logLevelText(static_cast<TLogLevel>(3)), "**");
+}
+
+TEST_F(LogTest, TranslatedDateAndTimeFormats) {
+  setenv("TZ", "UTC", 1);
+  tzset();
+  writeFile(dir.file("lang.ini"),
+            "[global]\r\n1010=dd.MM.yy 'yy'\r\n1000=h:mm:s \"h\" zzz\r\n920=Fehler\r\n");
+  auto previous = installStringLoader(std::make_shared<TStringLoader>(dir.file("lang.ini")));
+  LogMoment moment = std::chrono::system_clock::from_time_t(1796627045);
+  EXPECT_EQ(formatLogDate(moment), "07.12.26 yy");
+  EXPECT_EQ(formatLogTime(moment), "7:04:5 h 000");
+  EXPECT_EQ(logLevelText(TLogLevel::Error), "Fehler");
+  installStringLoader(previous);
+}
+
+TEST_F(LogTest, BareAndFullNameShareOneLogClosedAfterLastRelease) {
+  TNullLog *bare = openLog("shared.log", false);
+  TNullLog *full = openLog(dir.file("shared.log"), false);
+  TNullLog *dotted = openLog(dir.path() + "./sub/../shared.log", true);
+  EXPECT_EQ(bare, full);
+  EXPECT_EQ(bare, dotted);
+  EXPECT_EQ(bare->fileName(), dir.file("shared.log"));
+  bare->log(TLogLevel::Info, "one");
+  closeLog(full);
+  closeLog(dotted);
+  EXPECT_TRUE(logManager().holds(dir.file("shared.log")));
+  bare->log(TLogLevel::Info, "two");
+  closeLog(bare);
+  EXPECT_FALSE(logManager().holds(dir.file("shared.log")));
+  EXPECT_EQ(linesOf(readFile(dir.file("shared.log"))).size(), 7u);
+  closeLog(bare); // no longer held: nothing happens
+  // The next open makes a new object; without append the file starts over.
+  LogHandle again = openLogHandle("shared.log", false);
+  EXPECT_EQ(linesOf(readFile(dir.file("shared.log"))).size(), 5u);
+}
+
+TEST_F(LogTest, NamesDifferingInCaseAreTwoLogs) {
+  LogHandle lower = openLogHandle("case.log", false);
+  LogHandle upper = openLogHandle("CASE.log", false);
+  EXPECT_NE(lower.get(), upper.get());
+}
+
+TEST_F(LogTest, AppendKeepsOldLinesWithoutNewHeader) {
+  writeFile(dir.file("old.log"), "old line\r\n");
+  {
+    LogHandle log = openLogHandle("old.log", true);
+    log->log(TLogLevel::Info, "new");
+  }
+  auto lines = linesOf(readFile(dir.file("old.log")));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "old line");
+  EXPECT_EQ(lines[1].substr(19), ",Info,new");
+  { LogHandle log = openLogHandle("old.log", false); }
+  EXPECT_EQ(linesOf(readFile(dir.file("old.log"))).size(), 5u);
+}
+
+TEST_F(LogTest, EmptyNameGivesOneSharedNullLog) {
+  LogHandle a = openLogHandle("", true);
+  LogHandle b = openLogHandle("", false);
+  EXPECT_EQ(a.get(), b.get());
+  EXPECT_EQ(a->fileName(), "");
+  a->log(TLogLevel::Error, "nowhere");
+  EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(LogTest, FailedWriteDisablesAndShowsOnce) {
+  if (!std::filesystem::exists("/dev/full"))
+    GTEST_SKIP() << "no /dev/full";
+  LogHandle log = openLogHandle("/dev/full", true); // exists: opened without a header
+  ASSERT_TRUE(shown.empty());
+  EXPECT_NO_THROW(log->log(TLogLevel::Info, "first"));
+  EXPECT_NO_THROW(log->log(TLogLevel::Info, "second"));
+  EXPECT_NO_THROW(log->writeEntry(TLogLevel::Info, "d", "t", "third"));
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].rfind("Error writing to log file /dev/full - logging is now disabled\r\n", 0),
+            0u)
+      << shown[0];
+  EXPECT_TRUE(static_cast<TLog *>(log.get())->disabled());
+}
+
+TEST_F(LogTest, FailedCreateDisablesAndShowsOnce) {
+  std::filesystem::create_directory(dir.file("folder.log"));
+  LogHandle log = openLogHandle("folder.log", false);
+  LogHandle same = openLogHandle("folder.log", false);
+  EXPECT_NO_THROW(log->log(TLogLevel::Info, "dropped"));
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].rfind("Error writing to log file " + dir.file("folder.log") +
+                               " - logging is now disabled\r\n",
+                           0),
+            0u)
+      << shown[0];
+  if (std::filesystem::exists("/dev/full")) {
+    LogHandle full = openLogHandle("/dev/full", false); // the header cannot be written
+    EXPECT_EQ(shown.size(), 2u);
+  }
+}
+
+TEST_F(LogTest, ThreadsShareOneLog) {
+  constexpr int threads = 4;
+  constexpr int entries = 50;
+  std::vector<std::thread> workers;
+  for (int t = 0; t < threads; ++t)
+    workers.emplace_back([t] {
+      LogHandle log = openLogHandle("threads.log", true);
+      for (int i = 0; i < entries; ++i)
+        log->log(TLogLevel::Info, "thread " + std::to_string(t) + " entry " + std::to_string(i));
+    });
+  for (auto &w : workers)
+    w.join();
+  auto lines = linesOf(readFile(dir.file("threads.log")));
+  EXPECT_GE(lines.size(), static_cast<std::size_t>(threads * entries));
+  EXPECT_FALSE(logManager().holds(dir.file("threads.log")));
+  std::size_t entryLines = 0;
+  for (const auto &line : lines) {
+    if (line.find(",Info,thread ") == std::string::npos)
+      continue;
+    ++entryLines;
+    EXPECT_TRUE(isStamp(line.substr(0, 19))) << line;
+    EXPECT_NE(line.find(" entry "), std::string::npos) << line;
+  }
+  EXPECT_EQ(entryLines, static_cast<std::size_t>(threads * entries));
+}
+
+TEST_F(LogTest, DefaultLogAppendsBesideTheProgram) {
+  writeDefaultLog(TLogLevel::Error, "first");
+  writeDefaultLog(TLogLevel::Error, "second");
+  auto lines = linesOf(readFile(dir.file("marrowen.log")));
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[0], "Marrowen Pro Log File");
+  EXPECT_EQ(lines[6].substr(19), ",Error,second");
+}
+
+TEST_F(LogTest, BareNameGoesToDataFolderWhenProgramFolderIsNotWritable) {
+  writeFile(dir.file("notafolder"), "");
+  overrideProgramFolder(dir.file("notafolder"));
+  setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+  {
+    LogHandle log = openLogHandle("job.log", false);
+    EXPECT_EQ(log->fileName(), dir.file("data/Marrowen/job.log"));
+    log->log(TLogLevel::Info, "here");
+  }
+  EXPECT_EQ(linesOf(readFile(dir.file("data/Marrowen/job.log"))).size(), 6u);
+  EXPECT_TRUE(shown.empty());
+  unsetenv("XDG_DATA_HOME");
+}

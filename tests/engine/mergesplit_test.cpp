@@ -1,0 +1,127 @@
+#include "engine/mergesplit.h"
+
+#include "classlib/exceptions.h"
+#include "support/chunk_harness.h"
+#include "support/list_input.h"
+#include "support/recording_job.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+namespace marrowen {
+namespace {
+
+using testing::chunkSplits;
+using testing::ListInput;
+using testing::readFile;
+using testing::RecordingJob;
+using testing::runFilesInChunks;
+using testing::TempFolder;
+using testing::writeFile;
+
+using Parts = std::vector<std::string>;
+
+// The parts a splitter makes of `text`, the same however the text is cut.
+Parts partsOf(const testing::FilterFactory &make, const std::string &text) {
+  Parts whole = runFilesInChunks(make, {text}, 0);
+  for (std::size_t split : chunkSplits)
+    EXPECT_EQ(runFilesInChunks(make, {text}, split), whole) << "cut in pieces of " << split;
+  return whole;
+}
+
+TEST(SplitAtSize, AFullPartIsClosedAtOnce) {
+  auto split10 = [] { return std::make_unique<TSplitAtSize>(10); };
+  EXPECT_EQ(partsOf(split10, std::string(20, 'a')),
+            (Parts{std::string(10, 'a'), std::string(10, 'a'), ""}));
+  std::string text = "0123456789abcdefghijABCDE";
+  EXPECT_EQ(partsOf(split10, text), (Parts{"0123456789", "abcdefghij", "ABCDE"}));
+  EXPECT_EQ(partsOf(split10, "short"), (Parts{"short"}));
+}
+
+TEST(SplitAtSize, ASizeBelowOneIsRefused) {
+  EXPECT_THROW(TSplitAtSize(0), Exception);
+  EXPECT_THROW(TSplitAtSize(-5), Exception);
+}
+
+TEST(SplitAtChar, ModesAndCounts) {
+  struct Case {
+    int mode;
+    int count;
+    const char *text;
+    Parts parts;
+  };
+  const Case cases[] = {
+      {0, 1, "a;b", {"a", ";b"}}, // the character begins the next part
+      {1, 1, "a;b", {"a;", "b"}}, // it ends the current part
+      {2, 1, "a;b", {"a", "b"}},  // it is dropped
+      {1, 2, "a;b;c;d", {"a;b;", "c;d"}}, {0, 2, "a;b;c;d;e", {"a;b", ";c;d", ";e"}},
+      {1, 0, "a;b", {"a;", "b"}}, // a count below 1 counts as 1
+      {1, 1, "a;", {"a;", ""}},
+  };
+  for (const auto &c : cases) {
+    auto make = [&] { return std::make_unique<TSplitAtChar>(';', c.mode, c.count); };
+    EXPECT_EQ(partsOf(make, c.text), c.parts) << "mode " << c.mode << " count " << c.count;
+  }
+}
+
+TEST(SplitFiles, PartsAreNamedAfterTheInput) {
+  TempFolder folder;
+  ListInput input({{folder.file("in.txt"), std::string(25, 'x')}});
+  input.setNext(std::make_unique<TSplitAtSize>(10));
+  input.lastFilter()->setNext(
+      std::make_unique<TFileOutput>(false, false, false, "", false, "", false, false));
+  input.runInput();
+  EXPECT_EQ(folder.listing(), "in.txt.000 in.txt.001 in.txt.002");
+  EXPECT_EQ(readFile(folder.file("in.txt.002")), "xxxxx");
+}
+
+TEST(MergeFiles, ThreeInputsInInputOrderIntoOneFile) {
+  TempFolder folder;
+  for (const char *name : {"a.txt", "b.txt", "c.txt"})
+    writeFile(folder.file(name), "input");
+  writeFile(folder.file("merged.txt"), "old merged");
+
+  // Filters before the merge see each input's own name.
+  struct NameTagger : TFilter {
+    bool processChunk(std::string &chunk) override {
+      chunk = getInputFilename() + ":" + chunk;
+      return sendToNext(chunk);
+    }
+  };
+  RecordingJob job;
+  ListInput input({{folder.file("a.txt"), "one\n"},
+                   {folder.file("b.txt"), std::string(5000, '2') + "\n"},
+                   {folder.file("c.txt"), "three\n"}});
+  input.setNext(std::make_unique<NameTagger>());
+  input.lastFilter()->setNext(std::make_unique<TMergeFiles>(folder.file("merged.txt")));
+  input.lastFilter()->setNext(
+      std::make_unique<TFileOutput>(false, false, false, "", false, "", false, false));
+  input.attachJob(&job);
+  input.runInput();
+
+  EXPECT_EQ(readFile(folder.file("merged.txt")), "a.txt:one\nb.txt:" + std::string(4096, '2') +
+                                                     "b.txt:" + std::string(904, '2') +
+                                                     "\nc.txt:three\n");
+  EXPECT_EQ(job.argumentsOf("logOutputFile"), std::vector<std::string>{folder.file("merged.txt")});
+  EXPECT_EQ(folder.listing(), "a.txt b.txt c.txt merged.txt");
+  EXPECT_EQ(readFile(folder.file("a.txt")), "input");
+  EXPECT_TRUE(job.errors.empty());
+}
+
+TEST(MergeFiles, AnAbortedJobLeavesTheMergedTargetAsItWas) {
+  TempFolder folder;
+  writeFile(folder.file("merged.txt"), "old merged");
+  RecordingJob job;
+  ListInput input({{folder.file("a.txt"), "one"}, {folder.file("b.txt"), "two"}});
+  input.setNext(std::make_unique<TMergeFiles>(folder.file("merged.txt")));
+  input.lastFilter()->setNext(
+      std::make_unique<TFileOutput>(false, false, false, "", false, "", false, false));
+  input.attachJob(&job);
+  job.terminate();
+  input.runInput();
+  EXPECT_EQ(readFile(folder.file("merged.txt")), "old merged");
+  EXPECT_EQ(folder.listing(), "merged.txt");
+}
+
+} // namespace
+} // namespace marrowen

@@ -1,0 +1,260 @@
+#include "engine/messages.h"
+
+#include "classlib/exceptions.h"
+#include "classlib/inifile.h"
+#include "classlib/paths.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+using namespace marrowen;
+using marrowen::testing::readFile;
+using marrowen::testing::TempFolder;
+using marrowen::testing::writeFile;
+
+namespace {
+
+std::string decodeError(std::string_view text) {
+  try {
+    decodeLanguageText(text);
+  } catch (const Exception &e) {
+    return e.message();
+  }
+  return "(no error)";
+}
+
+// Puts the previously installed loader back when a test ends.
+class InstalledLoader {
+public:
+  explicit InstalledLoader(std::shared_ptr<TStringLoader> loader)
+      : previous_(installStringLoader(std::move(loader))) {}
+  ~InstalledLoader() { installStringLoader(previous_); }
+
+private:
+  std::shared_ptr<TStringLoader> previous_;
+};
+
+} // namespace
+
+TEST(LanguageText, EveryByteRoundTrips) {
+  std::string all;
+  for (int b = 0; b < 256; ++b) {
+    std::string one(1, static_cast<char>(b));
+    EXPECT_EQ(decodeLanguageText(encodeLanguageText(one)), one) << b;
+    all += one;
+  }
+  std::string encoded = encodeLanguageText(all);
+  EXPECT_EQ(encoded.find_first_of("\r\n"), std::string::npos);
+  EXPECT_EQ(decodeLanguageText(encoded), all);
+  std::mt19937 random(7);
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    for (int i = static_cast<int>(random() % 100); i > 0; --i)
+      text += random() % 4 == 0 ? "\\0137\r\n"[random() % 7] : static_cast<char>(random());
+    ASSERT_EQ(decodeLanguageText(encodeLanguageText(text)), text);
+  }
+}
+
+TEST(LanguageText, Forms) {
+  EXPECT_EQ(encodeLanguageText("a\r\nb\\c\x01\x1f\x7f\xe9"), "a\\r\\nb\\\\c\\001\\037\x7f\xe9");
+  EXPECT_EQ(decodeLanguageText("Caf\\351"), "Caf\xe9");
+  EXPECT_EQ(decodeLanguageText("\\101\\q\\e"), "A\\q\x1b");
+  EXPECT_EQ(octalCode(0xE9), "351");
+  EXPECT_EQ(octalCode(0), "000");
+}
+
+TEST(LanguageText, MalformedEscapesRaise) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"\\400", "\\OOO Maximum octal value is \\377"},
+      {"\\08", "\\OOO You must specify all 3 octal digits (Leading zeros are required)"},
+      {"abc\\", "Trailing \\ needs to be followed by another \\ or 3 Octal digits"},
+      {"x\\12", "\\OOO Expecting 3 trailing octal digits"},
+  };
+  for (const auto &[text, message] : cases)
+    EXPECT_EQ(decodeError(text), message) << text;
+}
+
+TEST(StringLoader, MissingMessageIsWrittenEscapedUnderGlobal) {
+  TempFolder dir;
+  std::string name = dir.file("Languages/English.ini");
+  TStringLoader loader(name);
+  ASSERT_FALSE(loader.disabled());
+  EXPECT_EQ(loader.getString(970, "Error %s\r\n%s"), "Error %s\r\n%s");
+  EXPECT_EQ(readFile(name), "[global]\r\n970=Error %s\\r\\n%s\r\n");
+  EXPECT_EQ(loader.getString(3610, "Caf\xe9\\"), "Caf\xe9\\");
+  EXPECT_EQ(readFile(name), "[global]\r\n970=Error %s\\r\\n%s\r\n3610=Caf\xe9\\\\\r\n");
+  // A present key is answered from memory; the file stays as it was.
+  EXPECT_EQ(loader.getString(970, "other"), "Error %s\r\n%s");
+  EXPECT_EQ(readFile(name), "[global]\r\n970=Error %s\\r\\n%s\r\n3610=Caf\xe9\\\\\r\n");
+}
+
+TEST(StringLoader, SecondLoaderReadsBackByteExactTexts) {
+  TempFolder dir;
+  std::string name = dir.file("English.ini");
+  std::string allBytes;
+  for (int b = 1; b < 256; ++b)
+    allBytes += static_cast<char>(b);
+  const std::pair<int, std::string> texts[] = {
+      {10, "  leading and trailing  "}, {20, "\t"}, {30, allBytes}, {40, ""}, {50, " = ; [x]"}};
+  {
+    TStringLoader first(name);
+    for (const auto &[id, text] : texts)
+      EXPECT_EQ(first.getString(id, text), text);
+  }
+  TStringLoader second(name);
+  for (const auto &[id, text] : texts)
+    EXPECT_EQ(second.getString(id, "default"), text) << id;
+  // Sections and keys written by a translator are found whatever their case.
+  writeFile(name, "[GLOBAL]\r\n 60 = x \r\n");
+  TStringLoader third(name);
+  EXPECT_EQ(third.getString(60, "default"), " x ");
+}
+
+TEST(StringLoader, UnusableFileGivesDefaultsAndNothingThrown) {
+  TempFolder dir;
+  writeFile(dir.file("plain"), "");
+  std::filesystem::create_directory(dir.file("folder.ini"));
+  // A regular file where the folder should be, and a folder where the file
+  // should be: neither can be created, even by root.
+  for (std::string name : {dir.file("plain/Languages/English.ini"), dir.file("folder.ini")}) {
+    auto loader = std::make_shared<TStringLoader>(name);
+    EXPECT_TRUE(loader->disabled()) << name;
+    InstalledLoader installed(loader);
+    EXPECT_EQ(translate(10, "ten"), "ten");
+    EXPECT_EQ(translate(10, "again"), "again");
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(dir.file("folder.ini")));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.file("folder.ini")));
+}
+
+TEST(StringLoader, FailedWriteBackKeepsKeyAndStopsWriting) {
+  TempFolder dir;
+  std::string folder = dir.file("Languages");
+  std::string name = folder + "/English.ini";
+  TStringLoader loader(name);
+  ASSERT_FALSE(loader.disabled());
+  // The folder turns into a file: the write-back cannot create its temporary.
+  std::filesystem::remove(folder);
+  writeFile(folder, "not a folder");
+  EXPECT_EQ(loader.getString(10, "ten"), "ten");
+  EXPECT_TRUE(loader.writesStopped());
+  EXPECT_NE(loader.writeError().find("English.ini"), std::string::npos);
+  EXPECT_EQ(loader.getString(10, "changed default"), "ten"); // kept in memory
+  // Writable again: additions still stay in memory only.
+  std::filesystem::remove(folder);
+  std::filesystem::create_directory(folder);
+  EXPECT_EQ(loader.getString(20, "twenty"), "twenty");
+  EXPECT_FALSE(std::filesystem::exists(name));
+}
+
+TEST(StringLoader, ReadOnlyFolderForOrdinaryUsers) {
+  if (geteuid() == 0)
+    GTEST_SKIP() << "root writes into read-only folders";
+  TempFolder dir;
+  std::string folder = dir.file("Languages");
+  TStringLoader loader(folder + "/English.ini");
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::owner_exec);
+  EXPECT_EQ(loader.getString(10, "ten"), "ten");
+  EXPECT_TRUE(loader.writesStopped());
+}
+
+TEST(StringLoader, MalformedStoredValueFallsBackToDefault) {
+  TempFolder dir;
+  std::string name = dir.file("English.ini");
+  writeFile(name, "[global]\r\n10=bad \\400\r\n[TmainForm]\r\nb.Caption=\\08\r\n");
+  TStringLoader loader(name);
+  EXPECT_EQ(loader.getString(10, "ten"), "ten");
+  EXPECT_THROW(loader.readValue("TmainForm", "b.Caption"), Exception);
+  EXPECT_EQ(readFile(name), "[global]\r\n10=bad \\400\r\n[TmainForm]\r\nb.Caption=\\08\r\n");
+}
+
+TEST(StringLoader, FormValuesAreAddedOnce) {
+  TempFolder dir;
+  std::string name = dir.file("English.ini");
+  TStringLoader loader(name);
+  EXPECT_EQ(loader.readValue("TmainForm", "goButton.Caption"), std::nullopt);
+  loader.addValue("TmainForm", "goButton.Caption", "&Go\r\n");
+  loader.addValue("TmainForm", "goButton.Caption", "ignored");
+  EXPECT_EQ(loader.readValue("tmainform", "GOBUTTON.caption"), "&Go\r\n");
+  EXPECT_EQ(readFile(name), "[TmainForm]\r\ngoButton.Caption=&Go\\r\\n\r\n");
+}
+
+TEST(StringLoader, ConcurrentLookupsLeaveACompleteFile) {
+  TempFolder dir;
+  std::string name = dir.file("English.ini");
+  auto loader = std::make_shared<TStringLoader>(name);
+  InstalledLoader installed(loader);
+  constexpr int threads = 6;
+  constexpr int ids = 40;
+  std::vector<std::thread> workers;
+  std::atomic<int> wrong{0};
+  for (int t = 0; t < threads; ++t) {
+    workers.emplace_back([t, &wrong] {
+      // Each thread walks the ids from a different start, so threads meet
+      // on the same missing keys.
+      for (int i = 0; i < ids; ++i) {
+        int id = ((i + t * 7) % ids + 1) * 10;
+        std::string text = "message " + std::to_string(id) + " \r\n";
+        if (translate(id, text) != text)
+          ++wrong;
+      }
+    });
+  }
+  for (auto &w : workers)
+    w.join();
+  EXPECT_EQ(wrong, 0);
+  TMemIniFile file(name);
+  EXPECT_EQ(file.ReadSection("global").size(), static_cast<std::size_t>(ids));
+  for (int i = 1; i <= ids; ++i) {
+    std::string id = std::to_string(i * 10);
+    EXPECT_EQ(file.ReadString("global", id, "missing"), "message " + id + " \\r\\n");
+  }
+}
+
+TEST(Translate, WithoutLoaderGivesDefaults) {
+  InstalledLoader none(nullptr);
+  EXPECT_EQ(translate(10, "ten"), "ten");
+  EXPECT_EQ(translateFormat(20, "%s and %d", {"a", 2}), "a and 2");
+}
+
+TEST(Translate, BadTranslationFormatFallsBackToDefault) {
+  TempFolder dir;
+  writeFile(dir.file("x.ini"), "[global]\r\n20=%d %d %d\r\n30=%1:s %0:s\r\n");
+  InstalledLoader installed(std::make_shared<TStringLoader>(dir.file("x.ini")));
+  EXPECT_EQ(translateFormat(20, "%s and %d", {"a", 2}), "a and 2");
+  EXPECT_EQ(translateFormat(30, "%s %s", {"a", "b"}), "b a");
+}
+
+TEST(LanguageLoader, GoesToDataFolderWhenProgramFolderIsNotWritable) {
+  TempFolder dir;
+  setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+  overrideProgramFolder(dir.path());
+  EXPECT_EQ(createLanguageLoader("English")->fileName(), dir.file("Languages/English.ini"));
+  // A file in place of the program folder: not writable, even for root.
+  writeFile(dir.file("ro"), "");
+  overrideProgramFolder(dir.file("ro"));
+  EXPECT_EQ(createLanguageLoader("English")->fileName(),
+            dir.file("data/Marrowen/Languages/English.ini"));
+  overrideProgramFolder("");
+  unsetenv("XDG_DATA_HOME");
+}
+
+TEST(LanguageLoader, ShippedCopyStartsTheWritableOne) {
+  TempFolder dir;
+  writeFile(dir.file("shipped.ini"), "[global]\r\n10=dix\r\n");
+  TStringLoader loader(dir.file("own/English.ini"), dir.file("shipped.ini"));
+  EXPECT_EQ(loader.getString(10, "ten"), "dix");
+  EXPECT_EQ(loader.getString(20, "twenty"), "twenty");
+  EXPECT_EQ(readFile(dir.file("own/English.ini")), "[global]\r\n10=dix\r\n20=twenty\r\n");
+  EXPECT_EQ(readFile(dir.file("shipped.ini")), "[global]\r\n10=dix\r\n");
+  // Once the own copy exists, it alone is read.
+  writeFile(dir.file("shipped.ini"), "[global]\r\n30=trente\r\n");
+  TStringLoader again(dir.file("own/English.ini"), dir.file("shipped.ini"));
+  EXPECT_EQ(again.getString(30, "thirty"), "thirty");
+}

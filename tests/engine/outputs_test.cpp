@@ -1,0 +1,243 @@
+#include "engine/outputs.h"
+
+#include "classlib/exceptions.h"
+#include "support/list_input.h"
+#include "support/recording_job.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace marrowen {
+namespace {
+
+using testing::fileExists;
+using testing::ListInput;
+using testing::readFile;
+using testing::RecordingJob;
+using testing::TempFolder;
+using testing::writeFile;
+
+struct OutputOptions {
+  bool testMode = false;
+  bool retainDate = false;
+  bool changeExtension = false;
+  std::string newExtension;
+  bool useOutputFolder = false;
+  std::string outputFolder;
+  bool keepFolderStructure = false;
+  bool append = false;
+};
+
+std::unique_ptr<TFileOutput> makeOutput(const OutputOptions &o) {
+  return std::make_unique<TFileOutput>(o.testMode, o.retainDate, o.changeExtension, o.newExtension,
+                                       o.useOutputFolder, o.outputFolder, o.keepFolderStructure,
+                                       o.append);
+}
+
+// Runs the inputs (name, new text) through a file output; returns the job.
+std::unique_ptr<RecordingJob> writeThrough(std::vector<std::pair<std::string, std::string>> inputs,
+                                           const OutputOptions &options = {}) {
+  auto job = std::make_unique<RecordingJob>();
+  ListInput input(std::move(inputs));
+  input.setNext(makeOutput(options));
+  input.attachJob(job.get());
+  input.runInput();
+  return job;
+}
+
+mode_t modeOf(const std::string &name) {
+  struct stat info {};
+  ::stat(name.c_str(), &info);
+  return info.st_mode & 07777;
+}
+
+timespec mtimeOf(const std::string &name) {
+  struct stat info {};
+  ::stat(name.c_str(), &info);
+  return info.st_mtim;
+}
+
+TEST(FileOutput, ReplacesTheTargetThroughATemporaryFile) {
+  TempFolder folder;
+  writeFile(folder.file("a.txt"), "old");
+  ::chmod(folder.file("a.txt").c_str(), 0640);
+  auto job = writeThrough({{folder.file("a.txt"), "new text"}});
+  EXPECT_EQ(readFile(folder.file("a.txt")), "new text");
+  EXPECT_EQ(folder.listing(), "a.txt");
+  EXPECT_EQ(modeOf(folder.file("a.txt")), 0640u) << "keeps the replaced target's permissions";
+  EXPECT_TRUE(job->errors.empty());
+  EXPECT_EQ(job->outputFiles,
+            (std::vector<std::pair<std::string, std::int64_t>>{{folder.file("a.txt"), 8}}));
+}
+
+TEST(FileOutput, ANewFileGetsTheUsualPermissions) {
+  TempFolder folder;
+  mode_t mask = ::umask(022);
+  ::umask(mask);
+  writeThrough({{folder.file("fresh.txt"), "x"}});
+  EXPECT_EQ(modeOf(folder.file("fresh.txt")), 0666u & ~mask);
+}
+
+TEST(FileOutput, TestModeWritesACopyBesideTheInput) {
+  TempFolder folder;
+  writeFile(folder.file("a.csv"), "input");
+  OutputOptions options;
+  options.testMode = true;
+  options.changeExtension = true;
+  options.newExtension = "txt";
+  writeThrough({{folder.file("a.csv"), "copy"}}, options);
+  EXPECT_EQ(readFile(folder.file("a.txt.dCv")), "copy");
+  EXPECT_EQ(readFile(folder.file("a.csv")), "input");
+  EXPECT_EQ(folder.listing(), "a.csv a.txt.dCv");
+}
+
+TEST(FileOutput, OutputNames) {
+  struct Case {
+    const char *input;
+    const char *extension;
+    const char *folder;
+    bool keep;
+    bool testMode;
+    const char *expected;
+  };
+  const Case cases[] = {
+      {"/d/a.csv", "txt", nullptr, false, false, "/d/a.txt"},
+      {"/d/a", ".txt", nullptr, false, false, "/d/a.txt"},          // no point: appended
+      {"/d.x/name", "txt", nullptr, false, false, "/d.x/name.txt"}, // stops at the folder
+      {"/d/a.b.c", ".z", nullptr, false, false, "/d/a.b.z"},
+      {"/data/x/y.txt", nullptr, "/out", true, false, "/out/data/x/y.txt"},
+      {"/data/x/y.txt", nullptr, "/out/", false, false, "/out/y.txt"},
+      {"/data/x/y.txt", "bak", "/out", false, true, "/out/y.bak.dCv"},
+  };
+  for (const auto &c : cases) {
+    OutputOptions options;
+    options.changeExtension = c.extension != nullptr;
+    options.newExtension = c.extension ? c.extension : "";
+    options.useOutputFolder = c.folder != nullptr;
+    options.outputFolder = c.folder ? c.folder : "";
+    options.keepFolderStructure = c.keep;
+    options.testMode = c.testMode;
+    EXPECT_EQ(makeOutput(options)->outputName(c.input), c.expected) << c.input;
+  }
+  // Long names are not cut.
+  std::string deep = "/" + std::string(400, 'd') + "/file.txt";
+  OutputOptions options;
+  options.useOutputFolder = true;
+  options.outputFolder = "/out";
+  options.keepFolderStructure = true;
+  EXPECT_EQ(makeOutput(options)->outputName(deep), "/out" + deep);
+}
+
+TEST(FileOutput, AnEmptyOutputFolderIsRefusedWhenMade) {
+  OutputOptions options;
+  options.useOutputFolder = true;
+  EXPECT_THROW(makeOutput(options), Exception);
+}
+
+TEST(FileOutput, OutputFolderWithAndWithoutFolderStructure) {
+  TempFolder folder;
+  std::string input = folder.file("data/x/y.txt");
+  OutputOptions options;
+  options.useOutputFolder = true;
+  options.outputFolder = folder.file("out");
+  writeThrough({{input, "flat"}}, options);
+  EXPECT_EQ(readFile(folder.file("out/y.txt")), "flat");
+
+  options.keepFolderStructure = true;
+  writeThrough({{input, "deep"}}, options);
+  EXPECT_EQ(readFile(folder.file("out") + input), "deep");
+  EXPECT_FALSE(fileExists(input)) << "the input itself is never written";
+}
+
+TEST(FileOutput, AppendCreatesAMissingTargetAndAddsToIt) {
+  TempFolder folder;
+  OutputOptions options;
+  options.append = true;
+  options.useOutputFolder = true;
+  options.outputFolder = folder.file("out");
+  writeThrough({{folder.file("log.txt"), "one\n"}}, options);
+  EXPECT_EQ(readFile(folder.file("out/log.txt")), "one\n");
+  writeThrough({{folder.file("log.txt"), "two\n"}}, options);
+  EXPECT_EQ(readFile(folder.file("out/log.txt")), "one\ntwo\n");
+  EXPECT_EQ(folder.listing(), "out");
+}
+
+TEST(FileOutput, RetainDateTakesEachInputsOwnDate) {
+  TempFolder folder;
+  writeFile(folder.file("dated.txt"), "in");
+  timespec old[2] = {{981158400, 0}, {981158400, 0}}; // 2001-02-03
+  ::utimensat(AT_FDCWD, folder.file("dated.txt").c_str(), old, 0);
+  OutputOptions options;
+  options.retainDate = true;
+  options.useOutputFolder = true;
+  options.outputFolder = folder.file("out");
+  // The second input's date cannot be read: no date is set, not the first's.
+  writeThrough({{folder.file("dated.txt"), "a"}, {folder.file("missing.txt"), "b"}}, options);
+  EXPECT_EQ(mtimeOf(folder.file("out/dated.txt")).tv_sec, 981158400);
+  EXPECT_GT(mtimeOf(folder.file("out/missing.txt")).tv_sec, 981158400 + 86400);
+}
+
+TEST(FileOutput, AReadOnlyTargetIsKeptAndTheNewTextStaysInTheTemporaryFile) {
+  TempFolder folder;
+  writeFile(folder.file("ro.txt"), "protected");
+  ::chmod(folder.file("ro.txt").c_str(), 0444);
+  auto job = writeThrough({{folder.file("ro.txt"), "new"}});
+  EXPECT_EQ(readFile(folder.file("ro.txt")), "protected");
+  ASSERT_EQ(job->errors.size(), 2u);
+  EXPECT_EQ(job->errors[0].rfind("Couldn't delete file [" + folder.file("ro.txt") + "]:", 0), 0u);
+  EXPECT_EQ(job->errors[1].rfind("Couldn't move file [" + folder.path() + "KVB", 0), 0u);
+  std::string listing = folder.listing();
+  ASSERT_EQ(listing.rfind("KVB", 0), 0u) << listing;
+  EXPECT_EQ(readFile(folder.file(listing.substr(0, listing.find(' ')))), "new");
+}
+
+TEST(FileOutput, AShortWriteLeavesTheTargetByteIdentical) {
+  TempFolder folder;
+  std::string original = "original target\r\n";
+  writeFile(folder.file("big.txt"), original);
+  // A file-size limit makes writes beyond it fail as on a full disk.
+  auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit limited = saved;
+  limited.rlim_cur = 65536;
+  ::setrlimit(RLIMIT_FSIZE, &limited);
+  auto job = writeThrough({{folder.file("big.txt"), std::string(300000, 'w')}});
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+
+  EXPECT_EQ(readFile(folder.file("big.txt")), original);
+  EXPECT_EQ(folder.listing(), "big.txt");
+  ASSERT_EQ(job->errors.size(), 1u);
+  EXPECT_EQ(job->errors[0].rfind("Couldn't write file [", 0), 0u) << job->errors[0];
+}
+
+TEST(FileOutput, AnUncreatableTargetIsAStreamErrorOfItsInputOnly) {
+  TempFolder folder;
+  auto job =
+      writeThrough({{folder.file("no/such/folder/a.txt"), "lost"}, {folder.file("b.txt"), "kept"}});
+  ASSERT_EQ(job->errors.size(), 1u);
+  EXPECT_EQ(job->errors[0], "Cannot create file " + folder.file("no/such/folder/a.txt"));
+  EXPECT_EQ(readFile(folder.file("b.txt")), "kept");
+}
+
+TEST(GenericOutput, InputNamesAndVariables) {
+  std::string target;
+  TStringOutput output(target);
+  output.setInputFilename("/a/b/c.txt");
+  EXPECT_EQ(output.getInputFilename(), "c.txt");
+  EXPECT_EQ(output.getFullInputFilename(), "/a/b/c.txt");
+  EXPECT_FALSE(output.hasChanged());
+  output.setGlobalVar("Name", "one");
+  output.setGlobalVar("NAME", "two");
+  EXPECT_EQ(output.getGlobalVar("name"), "two");
+  EXPECT_EQ(output.getGlobalVar("other"), "");
+}
+
+} // namespace
+} // namespace marrowen

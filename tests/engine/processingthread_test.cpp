@@ -1,0 +1,358 @@
+#include "engine/processingthread.h"
+
+#include "classlib/exceptions.h"
+#include "engine/fileinput.h"
+#include "engine/outputs.h"
+#include "support/recording_status_window.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <pwd.h>
+#include <stdexcept>
+#include <thread>
+#include <unistd.h>
+
+namespace marrowen {
+namespace {
+
+using testing::readFile;
+using testing::RecordingJobHost;
+using testing::RecordingStatusWindow;
+using testing::TempFolder;
+using testing::writeFile;
+
+const std::string cleanSummary = "0 binary files skipped, 0 non-binary files skipped";
+
+// ASCII upper case, chunk by chunk.
+class Upper : public TFilter {
+public:
+  bool processChunk(std::string &chunk) override {
+    for (char &c : chunk)
+      if (c >= 'a' && c <= 'z')
+        c = static_cast<char>(c - ('a' - 'A'));
+    return sendToNext(chunk);
+  }
+};
+
+// Runs `action` at the `n`-th chunk (from 1).
+class AtChunk : public TFilter {
+public:
+  AtChunk(int n, std::function<void(TFilter &)> action) : n_(n), action_(std::move(action)) {}
+  bool processChunk(std::string &chunk) override {
+    if (++seen_ == n_)
+      action_(*this);
+    return sendToNext(chunk);
+  }
+
+private:
+  int n_;
+  int seen_ = 0;
+  std::function<void(TFilter &)> action_;
+};
+
+std::unique_ptr<TFileInput> fileChain(const std::string &spec, std::unique_ptr<TFilter> filter,
+                                      std::unique_ptr<TFilter> output) {
+  auto input = std::make_unique<TFileInput>(std::vector<FileGridRow>{{spec, "None", "Add"}}, true,
+                                            false, 0, 4096, false);
+  if (filter)
+    input->setNext(std::move(filter));
+  input->lastFilter()->setNext(std::move(output));
+  return input;
+}
+
+std::unique_ptr<TFileOutput> inPlace() {
+  return std::make_unique<TFileOutput>(false, false, false, "", false, "", false, false);
+}
+
+std::unique_ptr<TFileOutput> toFolder(const std::string &folder, bool testMode = false) {
+  return std::make_unique<TFileOutput>(testMode, false, false, "", true, folder, false, false);
+}
+
+JobOptions named(const std::string &name) {
+  JobOptions options;
+  options.filterName = name;
+  return options;
+}
+
+std::shared_ptr<RecordingStatusWindow> windowOf(RecordingJobHost &host, std::size_t i = 0) {
+  return i < host.windows.size() ? host.windows[i].lock() : nullptr;
+}
+
+bool startsWith(const std::string &text, const std::string &prefix) {
+  return text.rfind(prefix, 0) == 0;
+}
+
+TEST(ProcessingThread, TwoFilesFinishWithTheSummary) {
+  TempFolder dir;
+  writeFile(dir.file("a.txt"), "alpha");
+  writeFile(dir.file("b.txt"), "beta");
+  RecordingJobHost host;
+  auto chain = fileChain(dir.file("*.txt"), std::make_unique<Upper>(), inPlace());
+  auto job = ProcessingThread::Create(host, *chain, named("Caps"));
+  EXPECT_EQ(host.runningJobs(), 1);
+  job->waitFor();
+  EXPECT_EQ(host.runningJobs(), 0);
+
+  EXPECT_EQ(readFile(dir.file("a.txt")), "ALPHA");
+  EXPECT_EQ(readFile(dir.file("b.txt")), "BETA");
+  auto window = windowOf(host);
+  ASSERT_TRUE(window);
+  ASSERT_GE(window->lines.size(), 3u);
+  EXPECT_EQ(window->lines[0], "Filter name [Caps]");
+  passwd *user = ::getpwuid(::getuid());
+  ASSERT_TRUE(user);
+  EXPECT_EQ(window->lines[1], std::string("Job started by [") + user->pw_name + "]");
+  EXPECT_EQ(window->lines.back(), "Job finished. 2 of 2 files processed, " + cleanSummary);
+  EXPECT_EQ(window->calls.front(), "setCaption:Caps");
+  // Attached when the job is made, before its thread reports anything.
+  auto setJob = std::find(window->calls.begin(), window->calls.end(), "setJob");
+  auto firstLine =
+      std::find(window->calls.begin(), window->calls.end(), "addStatusLine:Filter name [Caps]");
+  EXPECT_LT(setJob, firstLine);
+  EXPECT_EQ(window->last("setFileProgress"), "100");
+  EXPECT_EQ(window->last("setTaskProgress"), "100");
+  EXPECT_EQ(window->last("setStatusFileName"), "(Finished)");
+  EXPECT_EQ(window->last("setProcessedFiles"), "2");
+  EXPECT_TRUE(window->ended);
+  EXPECT_EQ(window->calls.back(), "jobEnded");
+  EXPECT_TRUE(host.shownExceptions().empty());
+}
+
+TEST(ProcessingThread, AbortInALargeFileLeavesTheTargetAsItWas) {
+  TempFolder dir;
+  std::string original(1 << 20, 'x');
+  writeFile(dir.file("big.txt"), original);
+  RecordingJobHost host;
+  auto chain = fileChain(
+      dir.file("big.txt"),
+      std::make_unique<AtChunk>(3, [](TFilter &filter) { filter.job()->terminate(); }), inPlace());
+  auto job = ProcessingThread::Create(host, *chain, named("Stop"));
+  job->waitFor();
+
+  EXPECT_EQ(readFile(dir.file("big.txt")), original);
+  EXPECT_EQ(dir.listing(), "big.txt");
+  auto window = windowOf(host);
+  ASSERT_TRUE(window);
+  EXPECT_EQ(window->last("setStatusText"), "Interrupted.");
+  EXPECT_EQ(window->lines.back(), "Job aborted by user. 1 of 1 files processed, " + cleanSummary);
+  EXPECT_EQ(window->last("setFileProgress"), "100");
+  EXPECT_EQ(window->last("setStatusFileName"), "(Finished)");
+}
+
+TEST(ProcessingThread, AFailingFilterIsShownOnceWithoutSummaryAndTheJobStillEnds) {
+  TempFolder dir;
+  writeFile(dir.file("a.txt"), "a");
+  bool cleanedUp = false;
+  RecordingJobHost host;
+  auto fail = [&](TFilter &) {
+    JobThreadContext::current()->addCleanup([&] { cleanedUp = true; });
+    throw Exception("Boom");
+  };
+  auto chain = fileChain(dir.file("a.txt"), std::make_unique<AtChunk>(1, fail), inPlace());
+  auto job = ProcessingThread::Create(host, *chain, named("Fail"));
+  job->waitFor();
+
+  EXPECT_EQ(host.shownExceptions(), std::vector<std::string>({"Boom"}));
+  EXPECT_TRUE(cleanedUp);
+  EXPECT_EQ(JobThreadContext::current(), nullptr);
+  EXPECT_EQ(readFile(dir.file("a.txt")), "a");
+  auto window = windowOf(host);
+  ASSERT_TRUE(window);
+  for (const auto &line : window->lines) {
+    EXPECT_FALSE(startsWith(line, "Job finished."));
+    EXPECT_FALSE(startsWith(line, "Job aborted by user."));
+  }
+  EXPECT_TRUE(window->ended);
+  EXPECT_EQ(host.runningJobs(), 0);
+}
+
+TEST(ProcessingThread, TheQuietAbortShowsNothing) {
+  TempFolder dir;
+  writeFile(dir.file("a.txt"), "a");
+  RecordingJobHost host;
+  auto chain =
+      fileChain(dir.file("a.txt"), std::make_unique<AtChunk>(1, [](TFilter &) { throw EAbort(); }),
+                inPlace());
+  ProcessingThread::Create(host, *chain, named("Quiet"))->waitFor();
+  EXPECT_TRUE(host.shownExceptions().empty());
+  EXPECT_TRUE(windowOf(host)->ended);
+}
+
+class QueryReplaceStops : public ::testing::TestWithParam<int> {};
+
+TEST_P(QueryReplaceStops, TheJob) {
+  TempFolder dir;
+  writeFile(dir.file("a.txt"), std::string(5 * 4096, 'a'));
+  RecordingJobHost host;
+  host.replaceAnswers = {6, GetParam()};
+  // Asks one question per chunk.
+  struct Ask : TFilter {
+    bool processChunk(std::string &chunk) override {
+      QueryReplaceRequest request;
+      request.found = "a";
+      job()->queryReplace(request);
+      return sendToNext(chunk);
+    }
+  };
+  auto chain = fileChain(dir.file("a.txt"), std::make_unique<Ask>(), inPlace());
+  ProcessingThread::Create(host, *chain, named("Ask"))->waitFor();
+  EXPECT_EQ(host.replaceQuestions, 2);
+  EXPECT_EQ(host.dialogsMade, 1);
+  EXPECT_EQ(windowOf(host)->last("setStatusText"), "Interrupted.");
+  EXPECT_EQ(readFile(dir.file("a.txt")), std::string(5 * 4096, 'a'));
+}
+
+INSTANTIATE_TEST_SUITE_P(CancelAndStop, QueryReplaceStops, ::testing::Values(2, 24));
+
+TEST(ProcessingThread, AClosedWindowIsNeverTouchedAgainAndLinesStillReachTheLog) {
+  TempFolder dir;
+  writeFile(dir.file("a.txt"), std::string(4 * 4096, 'a'));
+  RecordingJobHost host;
+  JobOptions options = named("Closed");
+  options.loggingOn = true;
+  options.logFileName = dir.file("job.log");
+  // The user closes the window in the middle of the file.
+  auto closeWindow = [&](TFilter &) { host.closeWindow(host.openWindows().front()); };
+  auto chain = fileChain(dir.file("a.txt"), std::make_unique<AtChunk>(2, closeWindow), inPlace());
+  auto job = ProcessingThread::Create(host, *chain, options);
+  job->waitFor();
+  EXPECT_FALSE(windowOf(host));
+  std::string log = readFile(dir.file("job.log"));
+  EXPECT_NE(log.find("Output file [" + dir.file("a.txt") + "]  Size: 16,384 bytes"),
+            std::string::npos);
+  EXPECT_NE(log.find("Job finished. 1 of 1 files processed, " + cleanSummary), std::string::npos);
+  EXPECT_EQ(host.runningJobs(), 0);
+}
+
+TEST(ProcessingThread, ElapsedTimeShowsTotalHoursAndTenths) {
+  using std::chrono::milliseconds;
+  const std::pair<long, const char *> cases[] = {
+      {0, "0:00:00.0 seconds"},
+      {59'999, "0:00:59.9 seconds"},
+      {3'723'456, "1:02:03.4 seconds"},
+      {25 * 3'600'000L, "25:00:00.0 seconds"},
+  };
+  for (const auto &[ms, text] : cases)
+    EXPECT_EQ(ProcessingThread::elapsedTimeText(milliseconds(ms)), text);
+}
+
+TEST(ProcessingThread, ProgressReachesTheWindowOnlyWhenItChanges) {
+  TempFolder dir;
+  const int chunks = 300;
+  writeFile(dir.file("a.txt"), std::string(chunks * 4096, 'a'));
+  RecordingJobHost host;
+  auto chain = fileChain(dir.file("a.txt"), nullptr, inPlace());
+  ProcessingThread::Create(host, *chain, named("Progress"))->waitFor();
+  auto window = windowOf(host);
+  auto progress = window->argumentsOf("setFileProgress");
+  EXPECT_LE(progress.size(), 102u);
+  EXPECT_EQ(std::adjacent_find(progress.begin(), progress.end()), progress.end());
+  EXPECT_EQ(progress.back(), "100");
+  auto elapsed = window->argumentsOf("setElapsedText");
+  EXPECT_GE(elapsed.size(), 1u);
+  EXPECT_LT(elapsed.size(), static_cast<std::size_t>(chunks / 2));
+}
+
+TEST(ProcessingThread, JobsSideBySideGiveTheSameOutputsAsOneAfterAnother) {
+  TempFolder dir;
+  const int jobs = 4;
+  std::vector<std::string> expected;
+  for (int i = 0; i < jobs; ++i) {
+    std::string text;
+    for (int j = 0; j < 50'000; ++j)
+      text += static_cast<char>('a' + (i + j) % 26);
+    writeFile(dir.file("in" + std::to_string(i) + ".txt"), text);
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return static_cast<char>(c - ('a' - 'A')); });
+    expected.push_back(text);
+  }
+  auto runAll = [&](bool sideBySide, const std::string &out) {
+    RecordingJobHost host;
+    std::vector<std::unique_ptr<TFileInput>> chains;
+    std::vector<std::unique_ptr<ProcessingThread>> running;
+    for (int i = 0; i < jobs; ++i) {
+      chains.push_back(fileChain(dir.file("in" + std::to_string(i) + ".txt"),
+                                 std::make_unique<Upper>(), toFolder(dir.file(out))));
+      running.push_back(ProcessingThread::Create(host, *chains.back(), named("Job")));
+      if (!sideBySide)
+        running.back()->waitFor();
+    }
+    for (auto &job : running)
+      job->waitFor();
+    EXPECT_EQ(host.runningJobs(), 0);
+    for (int i = 0; i < jobs; ++i)
+      EXPECT_EQ(readFile(dir.file(out + "/in" + std::to_string(i) + ".txt")), expected[i]);
+  };
+  runAll(false, "one-by-one");
+  runAll(true, "side-by-side");
+}
+
+TEST(ProcessingThread, FinishedWindowsCloseWhenANewJobStarts) {
+  TempFolder dir;
+  writeFile(dir.file("a.txt"), "a");
+  RecordingJobHost host;
+  auto quiet = fileChain(dir.file("a.txt"), nullptr, toFolder(dir.file("out")));
+  JobOptions closing = named("Trial");
+  closing.closeStatusWhenDone = true;
+  ProcessingThread::Create(host, *quiet, closing)->waitFor();
+  EXPECT_TRUE(host.openWindows().empty()) << "released: no errors";
+
+  auto failing = fileChain(dir.file("missing/*.txt"), nullptr, toFolder(dir.file("out")));
+  ProcessingThread::Create(host, *failing, closing)->waitFor();
+  ASSERT_EQ(host.openWindows().size(), 1u) << "kept: it shows an error";
+  EXPECT_EQ(windowOf(host, 1)->errors,
+            std::vector<std::string>({"Path not found: " + dir.file("missing/*.txt")}));
+
+  auto again = fileChain(dir.file("a.txt"), nullptr, toFolder(dir.file("out"), true));
+  auto job = ProcessingThread::Create(host, *again, named("Test mode"));
+  EXPECT_EQ(host.openWindows().size(), 1u) << "the finished window was closed";
+  job->waitFor();
+  auto window = windowOf(host, 2);
+  ASSERT_TRUE(window);
+  EXPECT_EQ(window->argumentsOf("setTestMode"), std::vector<std::string>({"on"}));
+  EXPECT_EQ(window->argumentsOf("addOutputFile"),
+            std::vector<std::string>({dir.file("out/a.txt.dCv")}));
+}
+
+TEST(ProcessingThread, TheFileInputAsksThroughTheHost) {
+  TempFolder dir;
+  writeFile(dir.file("a.txt"), "a");
+  RecordingJobHost host;
+  host.questionAnswers = {7};
+  JobOptions options = named("Ask");
+  options.deferLogging = true;
+  auto chain = fileChain(dir.file("a.txt"), nullptr, inPlace());
+  ProcessingThread::Create(host, *chain, options)->waitFor();
+  EXPECT_EQ(host.questions,
+            std::vector<std::string>({dir.file("a.txt") + "\r\n\r\nProcess this file?"}));
+  EXPECT_EQ(windowOf(host)->lines.back(),
+            "Job finished. 1 of 1 files processed, 0 binary files skipped, 1 non-binary files "
+            "skipped");
+}
+
+TEST(ProcessingThread, RunsOnALargeStackAndPlaysTheUnquotedSound) {
+  TempFolder dir;
+  writeFile(dir.file("a.txt"), "a");
+  std::size_t stackSize = 0;
+  RecordingJobHost host;
+  auto measureStack = [&](TFilter &) {
+    pthread_attr_t attributes;
+    pthread_getattr_np(pthread_self(), &attributes);
+    pthread_attr_getstacksize(&attributes, &stackSize);
+    pthread_attr_destroy(&attributes);
+  };
+  auto chain = fileChain(dir.file("a.txt"), std::make_unique<AtChunk>(1, measureStack), inPlace());
+  JobOptions options = named("Sound");
+  options.playSound = true;
+  options.soundFile = "\"/sounds/done.wav\"";
+  ProcessingThread::Create(host, *chain, options)->waitFor();
+  EXPECT_GE(stackSize, 64u * 1024 * 1024);
+  EXPECT_EQ(host.sounds, std::vector<std::string>({"/sounds/done.wav"}));
+}
+
+} // namespace
+} // namespace marrowen

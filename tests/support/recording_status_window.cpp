@@ -1,0 +1,150 @@
+#include "support/recording_status_window.h"
+
+#include "engine/job.h"
+
+namespace marrowen::testing {
+
+void RecordingStatusWindow::setJob(ProcessingThread *job) {
+  calls.push_back(job ? "setJob" : "setJob:none");
+  job_ = job;
+}
+
+void RecordingStatusWindow::setCaption(const std::string &filterName) {
+  calls.push_back("setCaption:" + filterName);
+}
+
+void RecordingStatusWindow::setDeferLogging(bool defer) {
+  calls.push_back(std::string("setDeferLogging:") + (defer ? "on" : "off"));
+}
+
+void RecordingStatusWindow::setLogFileName(const std::string &name) {
+  calls.push_back("setLogFileName:" + name);
+}
+
+void RecordingStatusWindow::setLineLimit(int limit) {
+  calls.push_back("setLineLimit:" + std::to_string(limit));
+}
+
+void RecordingStatusWindow::setTestMode(bool on) {
+  calls.push_back(std::string("setTestMode:") + (on ? "on" : "off"));
+}
+
+void RecordingStatusWindow::addStatusLine(const std::string &text) {
+  calls.push_back("addStatusLine:" + text);
+  lines.push_back(text);
+}
+
+void RecordingStatusWindow::addError(const std::string &text) {
+  calls.push_back("addError:" + text);
+  errors.push_back(text);
+}
+
+void RecordingStatusWindow::setTotal(int files) {
+  calls.push_back("setTotal:" + std::to_string(files));
+}
+
+void RecordingStatusWindow::setProcessedFiles(int files) {
+  calls.push_back("setProcessedFiles:" + std::to_string(files));
+}
+
+void RecordingStatusWindow::setTaskProgress(int percent) {
+  calls.push_back("setTaskProgress:" + std::to_string(percent));
+}
+
+void RecordingStatusWindow::setFileProgress(int percent) {
+  calls.push_back("setFileProgress:" + std::to_string(percent));
+}
+
+void RecordingStatusWindow::setStatusFileName(const std::string &name) {
+  calls.push_back("setStatusFileName:" + name);
+}
+
+void RecordingStatusWindow::setStatusText(const std::string &text) {
+  calls.push_back("setStatusText:" + text);
+}
+
+void RecordingStatusWindow::setElapsedText(const std::string &text) {
+  calls.push_back("setElapsedText:" + text);
+}
+
+void RecordingStatusWindow::setNonBinarySkipped(int files) {
+  calls.push_back("setNonBinarySkipped:" + std::to_string(files));
+}
+
+void RecordingStatusWindow::setBinarySkipped(int files) {
+  calls.push_back("setBinarySkipped:" + std::to_string(files));
+}
+
+void RecordingStatusWindow::addOutputFile(const std::string &name) {
+  calls.push_back("addOutputFile:" + name);
+}
+
+void RecordingStatusWindow::addResultFile(const std::string &name) {
+  calls.push_back("addResultFile:" + name);
+}
+
+void RecordingStatusWindow::jobEnded() {
+  calls.push_back("jobEnded");
+  ended = true;
+  job_ = nullptr;
+}
+
+std::vector<std::string> RecordingStatusWindow::argumentsOf(std::string_view operation) const {
+  std::vector<std::string> result;
+  for (const auto &call : calls) {
+    std::string_view view = call;
+    if (view == operation)
+      result.emplace_back();
+    else if (view.size() > operation.size() && view.substr(0, operation.size()) == operation &&
+             view[operation.size()] == ':')
+      result.emplace_back(view.substr(operation.size() + 1));
+  }
+  return result;
+}
+
+std::string RecordingStatusWindow::last(std::string_view operation) const {
+  auto all = argumentsOf(operation);
+  return all.empty() ? std::string() : all.back();
+}
+
+namespace {
+
+class ScriptedQueryReplaceDialog : public QueryReplaceDialog {
+public:
+  explicit ScriptedQueryReplaceDialog(RecordingJobHost &host) : host_(host) {}
+  int confirmReplace(QueryReplaceRequest &) override {
+    ++host_.replaceQuestions;
+    if (host_.replaceAnswers.empty())
+      return host_.defaultReplaceAnswer;
+    int answer = host_.replaceAnswers.front();
+    host_.replaceAnswers.pop_front();
+    return answer;
+  }
+
+private:
+  RecordingJobHost &host_;
+};
+
+} // namespace
+
+int RecordingJobHost::askQuestion(const std::string &text) {
+  questions.push_back(text);
+  if (questionAnswers.empty())
+    return defaultQuestionAnswer;
+  int answer = questionAnswers.front();
+  questionAnswers.pop_front();
+  return answer;
+}
+
+std::unique_ptr<QueryReplaceDialog> RecordingJobHost::createQueryReplaceDialog() {
+  ++dialogsMade;
+  return std::make_unique<ScriptedQueryReplaceDialog>(*this);
+}
+
+std::shared_ptr<JobStatusWindow> RecordingJobHost::newStatusWindow() {
+  auto window = std::make_shared<RecordingStatusWindow>();
+  windows.push_back(window);
+  return window;
+}
+
+} // namespace marrowen::testing

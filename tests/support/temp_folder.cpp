@@ -1,0 +1,55 @@
+#include "support/temp_folder.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <vector>
+
+namespace marrowen::testing {
+
+TempFolder::TempFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "marrowen-test-XXXXXX").string();
+  if (!::mkdtemp(pattern.data()))
+    throw std::runtime_error("cannot make a temporary folder");
+  path_ = pattern + "/";
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ec;
+  // Tests may leave read-only folders behind; give write access back first.
+  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempFolder::listing() const {
+  std::vector<std::string> names;
+  for (const auto &entry : std::filesystem::directory_iterator(path_))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  std::string result;
+  for (const auto &name : names)
+    result += (result.empty() ? "" : " ") + name;
+  return result;
+}
+
+bool fileExists(const std::string &name) { return std::filesystem::exists(name); }
+
+std::string readFile(const std::string &name) {
+  std::ifstream in(name, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string &name, std::string_view content) {
+  std::ofstream out(name, std::ios::binary | std::ios::trunc);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+} // namespace marrowen::testing
