@@ -73,6 +73,8 @@ void searchDamaged(const std::string &pattern, std::string &subject, std::uint8_
   } catch (const Exception &) {
     return;
   }
+  if (regex.programSizeForTest() == 0)
+    return;
   regex.setProgramByteForTest(offset % regex.programSizeForTest(), value);
   regex.setStepLimitForTest(100000);
   try {

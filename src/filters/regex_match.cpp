@@ -167,7 +167,7 @@ public:
 private:
   unsigned char byteAt(std::size_t pos) const { return pos < end_ ? s_[pos] : 0; }
   bool validNode(std::size_t node) const {
-    return node != regexNone && node + regexNodeSize <= p_->bytes.size();
+    return node != regexNone && node < p_->bytes.size() && p_->bytes.size() - node >= regexNodeSize;
   }
 
   void push(Kind kind, std::size_t node, std::size_t pos, std::size_t count, int group) {

@@ -92,7 +92,7 @@ private:
   }
 
   bool valid(std::size_t node) const {
-    return node != regexNone && node + regexNodeSize <= p_.bytes.size();
+    return node != regexNone && node < p_.bytes.size() && p_.bytes.size() - node >= regexNodeSize;
   }
   bool hasChoice(std::size_t branch) const {
     std::size_t next = p_.next(branch);

@@ -494,6 +494,11 @@ TEST(RegexMatch, CorruptedProgramErrors) {
   r.setProgramByteForTest(6, 0);
   EXPECT_EQ(execError(r, "ab"), "Error MatchPrim: Corrupted pointers" + repeatLimit);
 
+  r.setExpression("(a)*b");
+  r.setProgramByteForTest(22, 0);  // the loop's backward link, before the program's start
+  r.setProgramByteForTest(23, 22); // one byte before the start
+  EXPECT_EQ(execError(r, "aab"), "Error MatchPrim: Corrupted pointers" + repeatLimit);
+
   r.setExpression("a");
   r.setProgramByteForTest(5, 0xFF); // a link far past the program's end
   r.setProgramByteForTest(6, 0xFF);
