@@ -17,11 +17,14 @@ namespace marrowen {
 
 namespace {
 
+// The stored number of a dialect; a node keeps any number it was given.
+constexpr std::int32_t dialect(TPatternType type) { return static_cast<std::int32_t>(type); }
+
 // The dialects whose search text reaches the pattern engine, which reads the
 // escapes itself and knows some that the plain decoder refuses.
 bool isPatternDialect(std::int32_t type) {
-  return type == PatternType::Pattern || type == PatternType::PerlPattern ||
-         type == PatternType::BriefPattern || type == PatternType::WordPattern;
+  return type == dialect(TPatternType::Pattern) || type == dialect(TPatternType::PerlPattern) ||
+         type == dialect(TPatternType::BriefPattern) || type == dialect(TPatternType::WordPattern);
 }
 
 } // namespace
@@ -88,25 +91,25 @@ bool TSearchObject::automationCheck(const ConfirmPrompt &ask) {
 std::string TSearchObject::getTitle() const {
   std::string title;
   switch (patternType) {
-  case PatternType::ExactText:
+  case dialect(TPatternType::ExactText):
     title = translate(9310, "Replace");
     break;
-  case PatternType::Pattern:
+  case dialect(TPatternType::Pattern):
     title = translate(9320, "Pattern");
     break;
-  case PatternType::SoundsLike:
+  case dialect(TPatternType::SoundsLike):
     title = translate(9330, "Sounds like");
     break;
-  case PatternType::SimilarTo:
+  case dialect(TPatternType::SimilarTo):
     title = translateFormat(9340, "Edit distance (thresh=%d)", {threshold});
     break;
-  case PatternType::PerlPattern:
+  case dialect(TPatternType::PerlPattern):
     title = translate(9350, "Perl pattern");
     break;
-  case PatternType::BriefPattern:
+  case dialect(TPatternType::BriefPattern):
     title = translate(9360, "Brief-style pattern");
     break;
-  case PatternType::WordPattern:
+  case dialect(TPatternType::WordPattern):
     title = translate(9370, "MS Word pattern");
     break;
   default:
@@ -133,27 +136,27 @@ std::string TSearchObject::getTitle() const {
 std::string TSearchObject::printText(std::string_view indent) const {
   std::string text;
   switch (patternType) {
-  case PatternType::ExactText:
+  case dialect(TPatternType::ExactText):
     text = translateFormat(9450, "Replace [%s] with [%s]", {searchString, replaceString});
     break;
-  case PatternType::Pattern:
+  case dialect(TPatternType::Pattern):
     text = translateFormat(9460, "Pattern [%s] with [%s]", {searchString, replaceString});
     break;
-  case PatternType::SoundsLike:
+  case dialect(TPatternType::SoundsLike):
     text = translateFormat(9470, "Sounds like [%s] with [%s]", {searchString, replaceString});
     break;
-  case PatternType::SimilarTo:
+  case dialect(TPatternType::SimilarTo):
     text = translateFormat(9480, "Edit distance [%s] with [%s] (thresh=%d)",
                            {searchString, replaceString, threshold});
     break;
-  case PatternType::PerlPattern:
+  case dialect(TPatternType::PerlPattern):
     text = translateFormat(9490, "Perl pattern [%s] with [%s]", {searchString, replaceString});
     break;
-  case PatternType::BriefPattern:
+  case dialect(TPatternType::BriefPattern):
     text =
         translateFormat(9500, "Brief-style pattern [%s] with [%s]", {searchString, replaceString});
     break;
-  case PatternType::WordPattern:
+  case dialect(TPatternType::WordPattern):
     text = translateFormat(9510, "MS Word pattern [%s] with [%s]", {searchString, replaceString});
     break;
   default:
@@ -172,9 +175,9 @@ std::string TSearchObject::printText(std::string_view indent) const {
 
 std::string TSearchObject::generateCmdLine() const {
   std::string text;
-  if (patternType == PatternType::ExactText)
+  if (patternType == dialect(TPatternType::ExactText))
     text = "/S";
-  else if (patternType == PatternType::Pattern)
+  else if (patternType == dialect(TPatternType::Pattern))
     text = "/SX";
   else
     return TListObject::generateCmdLine();
@@ -202,22 +205,22 @@ std::unique_ptr<TFilter> TSearchObject::add_this_filter(TFilterList &) {
   if (decoded.empty())
     throw Exception(translateFormat(9540, "Find String for '%s' is blank", {shortTitle(*this)}));
   switch (patternType) {
-  case PatternType::ExactText:
+  case dialect(TPatternType::ExactText):
     return std::make_unique<TSearchFilter>(decoded, replaceString, ignoreCase, wholeWord,
                                            caseSensitiveReplace, promptOnReplace,
                                            skipPromptIdentical, firstOnly);
-  case PatternType::Pattern:
-  case PatternType::PerlPattern:
-  case PatternType::BriefPattern:
-  case PatternType::WordPattern:
-    return std::make_unique<TRegExpFilter>(searchString, replaceString, !ignoreCase, wholeWord,
-                                           caseSensitiveReplace, promptOnReplace,
-                                           skipPromptIdentical, firstOnly, greedy, allowComments,
-                                           dotMatchesNewLines, bufferSize, patternType);
-  case PatternType::SoundsLike:
+  case dialect(TPatternType::Pattern):
+  case dialect(TPatternType::PerlPattern):
+  case dialect(TPatternType::BriefPattern):
+  case dialect(TPatternType::WordPattern):
+    return std::make_unique<TRegExpFilter>(
+        searchString, replaceString, !ignoreCase, wholeWord, caseSensitiveReplace, promptOnReplace,
+        skipPromptIdentical, firstOnly, greedy, allowComments, dotMatchesNewLines, bufferSize,
+        static_cast<TPatternType>(patternType));
+  case dialect(TPatternType::SoundsLike):
     return std::make_unique<TSoundexSearchReplace>(decoded, replaceString, caseSensitiveReplace,
                                                    promptOnReplace, skipPromptIdentical, firstOnly);
-  case PatternType::SimilarTo:
+  case dialect(TPatternType::SimilarTo):
     return std::make_unique<TEditDistance>(decoded, replaceString, !ignoreCase,
                                            caseSensitiveReplace, promptOnReplace,
                                            skipPromptIdentical, firstOnly, threshold);

@@ -26,6 +26,37 @@ std::string TGrep::getStatistics() {
                 {selected_, notSelected_, pattern});
 }
 
+bool TGrep::processChunk(std::string &chunk) {
+  if (hasChildChain())
+    return TProcessLines::processChunk(chunk);
+  batch_.clear();
+  {
+    struct BatchScope {
+      bool &batching;
+      explicit BatchScope(bool &flag) : batching(flag) { batching = true; }
+      ~BatchScope() { batching = false; }
+    } scope(batching_);
+    TProcessLines::processChunk(chunk);
+  }
+  return sendToNext(batch_);
+}
+
+void TGrep::passOnText(std::string &text) {
+  if (batching_)
+    batch_ += text;
+  else
+    sendToNext(text);
+}
+
+void TGrep::passOnLine(std::string_view line, std::string_view lineEnd) {
+  if (!batching_) {
+    putLineToNext(line, lineEnd);
+    return;
+  }
+  batch_ += line;
+  batch_ += lineEnd;
+}
+
 void TGrep::startFile() {
   headerPending_ = true;
   fileCount_ = 0;
@@ -77,7 +108,7 @@ void TGrep::processLine(std::string_view lineEnd) {
   if (fileNameHeader_ && headerPending_) {
     // The last line of a file may have no line end; the name still gets a
     // line of its own.
-    putLineToNext(getFullInputFilename() + ":", lineEnd.empty() ? "\r\n" : lineEnd);
+    passOnLine(getFullInputFilename() + ":", lineEnd.empty() ? "\r\n" : lineEnd);
     headerPending_ = false;
   }
   std::string numbered;
@@ -92,7 +123,7 @@ void TGrep::processLine(std::string_view lineEnd) {
     child->putLine(line, lineEnd);
     child->flush();
   } else {
-    putLineToNext(line, lineEnd);
+    passOnLine(line, lineEnd);
   }
 }
 
@@ -161,7 +192,7 @@ void TContextGrep::handleCurrentEntry() {
     headerPending_ = false;
     if (fileNameHeader_) {
       std::string header = Format(translate(2320, "File %s:\r\n"), {getFullInputFilename()});
-      sendToNext(header);
+      passOnText(header);
     }
   }
   std::string text;
@@ -184,7 +215,7 @@ void TContextGrep::handleCurrentEntry() {
     child->processChunk(text);
     child->flush();
   } else {
-    sendToNext(text);
+    passOnText(text);
   }
 }
 

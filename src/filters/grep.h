@@ -23,6 +23,9 @@ public:
         bool ignoreCase, bool countOnly);
 
   std::string getStatistics() override;
+  // Without a child chain the lines selected from one chunk go on as one
+  // chunk, not one call per line.
+  bool processChunk(std::string &chunk) override;
   void startFile() override;
   void resetStatistics() override;
   void endFile() override;
@@ -37,6 +40,9 @@ protected:
   // Passes on the count of selected lines of the file (count-only mode).
   void passOnCount();
   bool hasChildChain() const { return firstSubfilter() != nullptr; }
+  // Passes a selected line on, into the batch while a chunk is cut.
+  void passOnLine(std::string_view line, std::string_view lineEnd);
+  void passOnText(std::string &text);
 
   std::unique_ptr<TRegex> engine_;
   bool lineNumbers_;
@@ -47,6 +53,8 @@ protected:
   int fileCount_ = 0;
   int selected_ = 0;
   int notSelected_ = 0;
+  bool batching_ = false;
+  std::string batch_;
 };
 
 // A grep that passes on each selected line with up to `linesBefore` lines

@@ -102,7 +102,7 @@ TRegExpFilter::TRegExpFilter(const std::string &pattern, const std::string &repl
                              bool caseSensitive, bool wholeWord, bool caseSensitiveReplace,
                              bool prompt, bool noPromptWhenUnchanged, bool firstOnly,
                              bool /*greedy*/, bool /*allowComments*/, bool /*dotMatchesNewLines*/,
-                             int bufferSize, int patternType)
+                             int bufferSize, TPatternType patternType)
     : TBuffer(caseSensitiveReplace, prompt, noPromptWhenUnchanged, wholeWord, firstOnly,
               bufferSize),
       engine_(std::make_unique<TRegex>()), patternType_(patternType) {
@@ -111,24 +111,24 @@ TRegExpFilter::TRegExpFilter(const std::string &pattern, const std::string &repl
   engine_->setCaseSensitive(caseSensitive);
   std::string expression;
   switch (patternType) {
-  case PatternType::Pattern:
-  case PatternType::PerlPattern:
+  case TPatternType::Pattern:
+  case TPatternType::PerlPattern:
     expression = pattern;
     break;
-  case PatternType::BriefPattern:
+  case TPatternType::BriefPattern:
     expression = convertBriefPattern(pattern);
     break;
-  case PatternType::WordPattern:
+  case TPatternType::WordPattern:
     engine_->setWordTokens(true);
     expression = convertWordPattern(pattern);
     break;
-  default:
+  default: // not a pattern dialect
     throw ERangeError();
   }
   engine_->CompileRegex(expression);
   searchText_ = pattern;
-  replacement_ =
-      patternType == PatternType::BriefPattern ? convertBriefReplacement(replacement) : replacement;
+  replacement_ = patternType == TPatternType::BriefPattern ? convertBriefReplacement(replacement)
+                                                           : replacement;
   dialogReplacement_ = replacement_;
   // A malformed escape or a group the pattern lacks is reported now rather
   // than at the first match.
@@ -272,7 +272,7 @@ bool TRegExpFilter::handleMatch(std::string &output) {
 
 TExtract::TExtract(const std::string &pattern, bool fileNameHeader, bool ignoreCase, bool countOnly)
     : TRegExpFilter(pattern, std::string(), !ignoreCase, false, false, false, false, false, false,
-                    false, false, 4096, PatternType::Pattern),
+                    false, false, 4096, TPatternType::Pattern),
       fileNameHeader_(fileNameHeader), countOnly_(countOnly) {
   passesText_ = false;
 }

@@ -11,16 +11,16 @@
 
 namespace marrowen {
 
-// The search dialects (the numbers stored in filter files).
-namespace PatternType {
-constexpr int ExactText = 0;
-constexpr int Pattern = 1;
-constexpr int SoundsLike = 2;
-constexpr int SimilarTo = 3;
-constexpr int PerlPattern = 4;
-constexpr int BriefPattern = 5;
-constexpr int WordPattern = 6;
-} // namespace PatternType
+// The search dialects, numbered as filter files store them.
+enum class TPatternType : int {
+  ExactText = 0,
+  Pattern = 1,
+  SoundsLike = 2,
+  SimilarTo = 3,
+  PerlPattern = 4,
+  BriefPattern = 5,
+  WordPattern = 6,
+};
 
 // The base of the search-and-replace filters that search a whole text rather
 // than single lines. It collects the incoming chunks and searches only once
@@ -103,7 +103,7 @@ public:
   TRegExpFilter(const std::string &pattern, const std::string &replacement, bool caseSensitive,
                 bool wholeWord, bool caseSensitiveReplace, bool prompt, bool noPromptWhenUnchanged,
                 bool firstOnly, bool greedy, bool allowComments, bool dotMatchesNewLines,
-                int bufferSize, int patternType);
+                int bufferSize, TPatternType patternType);
 
   std::string getStatistics() override;
   void startFile() override;
@@ -112,7 +112,7 @@ public:
                       std::string &result) override;
 
   TRegex &engine() { return *engine_; }
-  int patternType() const { return patternType_; }
+  TPatternType patternType() const { return patternType_; }
 
 protected:
   bool searchBuffer() override;
@@ -125,7 +125,7 @@ protected:
 
   std::unique_ptr<TRegex> engine_;
   std::string statisticsSuffix_;
-  int patternType_;
+  TPatternType patternType_;
   // Whether `^` may match at the scan position: false after the buffering,
   // not a match, moved the search on.
   bool anchorValid_ = true;

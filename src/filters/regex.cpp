@@ -4,7 +4,9 @@
 #include "classlib/codepage.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "engine/escapes.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace marrowen {
@@ -13,70 +15,14 @@ namespace {
 
 const char identifierChars[] = "0123456789abcdefghijklmnopqrstuvwxyz";
 
-// Bytes to the escaped form users type: the named control characters, the
-// backslash doubled, other control and high bytes as three decimal digits.
-void appendEscaped(std::string &out, const char *bytes, std::size_t length) {
-  std::size_t i = 0;
-  while (i < length) {
-    std::size_t plain = i;
-    while (plain < length) {
-      auto c = static_cast<unsigned char>(bytes[plain]);
-      if (c < 32 || c >= 127 || c == '\\')
-        break;
-      ++plain;
-    }
-    out.append(bytes + i, plain - i);
-    if (plain == length)
-      break;
-    auto c = static_cast<unsigned char>(bytes[plain]);
-    const char *named = nullptr;
-    switch (c) {
-    case 7:
-      named = "\\a";
-      break;
-    case 8:
-      named = "\\b";
-      break;
-    case 9:
-      named = "\\t";
-      break;
-    case 10:
-      named = "\\n";
-      break;
-    case 11:
-      named = "\\v";
-      break;
-    case 12:
-      named = "\\f";
-      break;
-    case 13:
-      named = "\\r";
-      break;
-    case 27:
-      named = "\\e";
-      break;
-    case '\\':
-      named = "\\\\";
-      break;
-    }
-    if (named) {
-      out += named;
-    } else {
-      char digits[4] = {'\\', static_cast<char>('0' + c / 100),
-                        static_cast<char>('0' + c / 10 % 10), static_cast<char>('0' + c % 10)};
-      out.append(digits, 4);
-    }
-    i = plain + 1;
-  }
-}
-
 } // namespace
 
 void TRegex::raiseError(const std::string &message) const { throw Exception(message); }
 
 void TRegex::clearMatches() {
-  startp_.fill(-1);
-  endp_.fill(-1);
+  std::fill_n(startp_.begin(), setSlots_, -1);
+  std::fill_n(endp_.begin(), setSlots_, -1);
+  setSlots_ = 0;
 }
 
 int TRegex::GetMatchCount() const {
@@ -144,6 +90,7 @@ void TRegex::Substitute(const std::string &templateText, std::string &result) co
   result.reserve(templateText.size() + 16);
   const CodePage &codePage = *program_->codePage;
   const int groups = program_->groupCount;
+  std::string escaped;
   const char *text = templateText.data();
   const std::size_t length = templateText.size();
   std::size_t i = 0;
@@ -176,8 +123,11 @@ void TRegex::Substitute(const std::string &templateText, std::string &result) co
     }
     int pos = GetMatchPos(n);
     int len = GetMatchLen(n);
-    if (pos > 0 && len > 0 && static_cast<std::size_t>(pos - 1 + len) <= subjectLength_)
-      appendEscaped(result, subjectBase_ + pos - 1, static_cast<std::size_t>(len));
+    if (pos > 0 && len > 0 && static_cast<std::size_t>(pos - 1 + len) <= subjectLength_) {
+      encodeEscapes(std::string_view(subjectBase_ + pos - 1, static_cast<std::size_t>(len)),
+                    escaped);
+      result += escaped;
+    }
   }
 }
 

@@ -127,6 +127,7 @@ private:
   const char *subjectBase_ = nullptr;
   std::size_t subjectLength_ = 0;
   bool searched_ = false;
+  int setSlots_ = 0; // slots below this may hold positions
 
   std::unique_ptr<RegexMatcher> matcher_;
 };

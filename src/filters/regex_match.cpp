@@ -80,15 +80,20 @@ public:
     if (!MatchPrim(1, pos))
       return false;
     owner_.clearMatches();
+    int slots = 1;
     for (std::size_t i = stack_.size(); i-- > 0;) {
       const Frame &f = stack_[i];
       if (f.kind == OpenMark && owner_.startp_[f.group] < 0)
         owner_.startp_[f.group] = static_cast<int>(f.pos);
       else if (f.kind == CloseMark && owner_.endp_[f.group] < 0)
         owner_.endp_[f.group] = static_cast<int>(f.pos);
+      else
+        continue;
+      slots = std::max(slots, f.group + 1);
     }
     owner_.startp_[0] = static_cast<int>(position);
     owner_.endp_[0] = static_cast<int>(pos);
+    owner_.setSlots_ = slots;
     return true;
   }
 
@@ -96,7 +101,7 @@ public:
   // the attempt did not reach it).
   std::size_t leadingRun() const { return leadRunKnown_ ? leadRun_ : 0; }
 
-  std::size_t findLiteral(const std::string &literal, std::size_t from, std::size_t to) const {
+  std::size_t findLiteral(std::string_view literal, std::size_t from, std::size_t to) const {
     std::size_t length = literal.size();
     if (to > end_)
       to = end_;
@@ -104,8 +109,22 @@ public:
       return notFound;
     const auto *lit = reinterpret_cast<const unsigned char *>(literal.data());
     if (!ci_) {
-      const void *hit = memmem(s_ + from, to - from, lit, length);
-      return hit ? static_cast<const unsigned char *>(hit) - s_ : notFound;
+      // Short stretches are searched fastest by the first byte; after many
+      // false hits the remainder goes to memmem.
+      const unsigned char *q = s_ + from;
+      const unsigned char *stop = s_ + to - length + 1;
+      for (int misses = 0; q < stop; ++q, ++misses) {
+        if (misses == 16) {
+          const void *hit = memmem(q, s_ + to - q, lit, length);
+          return hit ? static_cast<const unsigned char *>(hit) - s_ : notFound;
+        }
+        q = static_cast<const unsigned char *>(std::memchr(q, lit[0], stop - q));
+        if (!q)
+          return notFound;
+        if (std::memcmp(q + 1, lit + 1, length - 1) == 0)
+          return q - s_;
+      }
+      return notFound;
     }
     unsigned char first = upper_[lit[0]];
     for (std::size_t q = from; q + length <= to; ++q) {
@@ -120,22 +139,25 @@ public:
     return notFound;
   }
 
-  // The first position in [from, to) whose byte is in `set`.
-  std::size_t findInSet(const ByteSet &set, int only, std::size_t from, std::size_t to) const {
-    if (only >= 0) {
-      const void *hit = std::memchr(s_ + from, only, to - from);
-      return hit ? static_cast<const unsigned char *>(hit) - s_ : notFound;
-    }
-    for (std::size_t q = from; q < to; ++q)
-      if (set.test(s_[q]))
-        return q;
-    return notFound;
+  // The first position in [from, to) whose byte is in the scan's set.
+  std::size_t findInSet(const ByteScan &scan, std::size_t from, std::size_t to) const {
+    const unsigned char *hit = scan.find(s_ + from, s_ + to);
+    return hit == s_ + to ? notFound : hit - s_;
+  }
+
+  // The start of the run of `members` that ends at `end`, not before `floor`.
+  std::size_t runStart(const ByteScan &members, std::size_t floor, std::size_t end) const {
+    while (end > floor && members.table[s_[end - 1]])
+      --end;
+    return end;
   }
 
   // The next position from `from` whose byte folds to `c`, before `to`.
   std::size_t findByte(unsigned char c, std::size_t from, std::size_t to) const {
-    if (!ci_)
-      return findInSet(ByteSet{}, c, from, to);
+    if (!ci_) {
+      const void *hit = std::memchr(s_ + from, c, to - from);
+      return hit ? static_cast<const unsigned char *>(hit) - s_ : notFound;
+    }
     for (std::size_t q = from; q < to; ++q)
       if (upper_[s_[q]] == upper_[c])
         return q;
@@ -145,7 +167,7 @@ public:
 private:
   unsigned char byteAt(std::size_t pos) const { return pos < end_ ? s_[pos] : 0; }
   bool validNode(std::size_t node) const {
-    return node != regexNone && node + regexNodeSize <= p_->bytes.size();
+    return node != regexNone && node < p_->bytes.size() && p_->bytes.size() - node >= regexNodeSize;
   }
 
   void push(Kind kind, std::size_t node, std::size_t pos, std::size_t count, int group) {
@@ -486,7 +508,10 @@ private:
   std::vector<Frame> stack_;
 };
 
-TRegex::TRegex() { clearMatches(); }
+TRegex::TRegex() {
+  startp_.fill(-1);
+  endp_.fill(-1);
+}
 
 TRegex::~TRegex() = default;
 
@@ -511,12 +536,14 @@ bool TRegex::execute(std::string_view subject, int &limit, int startPosition, in
   subjectBase_ = subject.data();
   subjectLength_ = subject.size();
   searched_ = true;
-  clearMatches();
+  if (setSlots_)
+    clearMatches();
   if (length < startPosition || startPosition < 1)
     return false;
   std::string failure;
   try {
-    exceptionIfProgramNotValid();
+    if (!program_ || program_->bytes[0] != regexMagic)
+      exceptionIfProgramNotValid();
     if (!matcher_)
       matcher_ = std::make_unique<RegexMatcher>(*this);
     std::size_t from = static_cast<std::size_t>(startPosition - 1);
@@ -547,14 +574,18 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
   RegexMatcher &m = *matcher_;
   const bool fast = shortcuts_ && p.shortcutsValid;
   const int mode = caseSensitive_ ? 0 : 1;
+  const bool useAnchor =
+      fast && p.hasAnchor && (p.anchor.bytes.size() >= 2 || !p.firstSetUseful[mode]);
 
   // Every match holds this literal somewhere at or after its start, which
   // may lie beyond the limit.
   if (fast && p.hasRequired) {
-    if (m.findLiteral(p.required.bytes, from, subjectLength_) == notFound)
+    // The anchor's own search below rejects the subject just as well.
+    if (!(useAnchor && p.requiredIsAnchor) &&
+        m.findLiteral(p.required.bytes, from, subjectLength_) == notFound)
       return false;
   } else if (p.hasMust) {
-    std::string must(reinterpret_cast<const char *>(&p.bytes[p.mustOffset]), p.mustLength);
+    std::string_view must(reinterpret_cast<const char *>(&p.bytes[p.mustOffset]), p.mustLength);
     if (m.findLiteral(must, from, subjectLength_) == notFound)
       return false;
   }
@@ -576,8 +607,8 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
     return false;
   }
 
-  const bool useAnchor = p.hasAnchor && (p.anchor.bytes.size() >= 2 || !p.firstSetUseful[mode]);
-  const ByteSet &firstSet = p.firstSet[mode];
+  const bool useRepeatStop = !useAnchor && p.hasRepeatStop[mode];
+  const bool plus = p.leadingRepeat != regexNone && p.op(p.leadingRepeat) == PLUS;
   std::size_t pos = from;
   while (pos < last) {
     if (useAnchor) {
@@ -587,12 +618,26 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
       if (found == notFound)
         return false;
       pos = found - distance;
-      if (p.firstSetUseful[mode] && !firstSet.test(static_cast<unsigned char>(subjectBase_[pos]))) {
+      if (p.firstSetUseful[mode] &&
+          !p.firstScan[mode].table[static_cast<unsigned char>(subjectBase_[pos])]) {
         ++pos;
         continue;
       }
+    } else if (useRepeatStop) {
+      // Only the start of the run before the stop byte needs a try: later
+      // starts inside the run fail whenever it fails.
+      std::size_t stop = m.findInSet(p.repeatStop[mode], pos, subjectLength_);
+      if (stop == notFound)
+        return false;
+      std::size_t start = m.runStart(p.repeatMembers[mode], pos, stop);
+      if (start >= last)
+        return false;
+      if (!(plus && start == stop) && m.MatchAt(start))
+        return true;
+      pos = stop + 1;
+      continue;
     } else if (p.firstSetUseful[mode]) {
-      pos = m.findInSet(firstSet, p.firstSetOnly[mode], pos, last);
+      pos = m.findInSet(p.firstScan[mode], pos, last);
       if (pos == notFound)
         return false;
     }

@@ -74,13 +74,12 @@ public:
       bool restricted = firstSet(mode, set);
       p_.firstSet[mode] = set;
       p_.firstSetUseful[mode] = restricted && set.count() < 256;
-      if (restricted && set.count() == 1)
-        for (int b = 0; b < 256; ++b)
-          if (set.test(static_cast<unsigned char>(b)))
-            p_.firstSetOnly[mode] = b;
+      p_.firstScan[mode].build(set);
     }
     findLiterals();
+    p_.requiredIsAnchor = p_.hasAnchor && p_.required.bytes == p_.anchor.bytes;
     findLeadingRepeat();
+    findRepeatStop();
     p_.shortcutsValid = true;
   }
 
@@ -93,7 +92,7 @@ private:
   }
 
   bool valid(std::size_t node) const {
-    return node != regexNone && node + regexNodeSize <= p_.bytes.size();
+    return node != regexNone && node < p_.bytes.size() && p_.bytes.size() - node >= regexNodeSize;
   }
   bool hasChoice(std::size_t branch) const {
     std::size_t next = p_.next(branch);
@@ -308,6 +307,33 @@ private:
     }
   }
 
+  void findRepeatStop() {
+    if (p_.leadingRepeat == regexNone)
+      return;
+    std::size_t next = p_.next(p_.leadingRepeat);
+    if (!valid(next) || p_.op(next) != EXACTLY || p_.nodes[next].operandLength == 0)
+      return;
+    unsigned char stop = p_.bytes[p_.operand(next)];
+    for (int mode = 0; mode < 2; ++mode) {
+      auto members = simpleSet(p_.operand(p_.leadingRepeat), mode);
+      // A run never takes a NUL, not even the NUL literal's.
+      if (members)
+        members->reset(0);
+      ByteSet stops;
+      for (int b = 1; b < 256; ++b)
+        if (mode == 0 ? b == stop : p_.upper[b] == p_.upper[stop])
+          stops.set(static_cast<unsigned char>(b));
+      bool disjoint = members.has_value();
+      for (int i = 0; i < 4 && disjoint; ++i)
+        disjoint = (members->words[i] & stops.words[i]) == 0;
+      if (!disjoint)
+        continue;
+      p_.hasRepeatStop[mode] = true;
+      p_.repeatStop[mode].build(stops);
+      p_.repeatMembers[mode].build(*members);
+    }
+  }
+
   RegexProgram &p_;
 };
 
@@ -324,6 +350,13 @@ std::string escapedForDump(const std::uint8_t *bytes, std::size_t length) {
       out += hex[c & 15];
     }
   }
+  return out;
+}
+
+std::string quoted(const std::uint8_t *bytes, std::size_t length) {
+  std::string out(1, '"');
+  out += escapedForDump(bytes, length);
+  out += '"';
   return out;
 }
 
@@ -349,6 +382,54 @@ const char *opName(std::uint8_t op) {
 }
 
 } // namespace
+
+void ByteScan::build(const ByteSet &set) {
+  int count = set.count();
+  int first = -1, last = -1;
+  for (int b = 0; b < 256; ++b) {
+    table[b] = set.test(static_cast<unsigned char>(b));
+    if (table[b]) {
+      if (first < 0)
+        first = b;
+      last = b;
+    }
+  }
+  only = count == 1 ? first : -1;
+  low = high = -1;
+  if (count > 1 && first > 0 && last < 127 && last - first + 1 == count) {
+    low = first - 1;
+    high = last + 1;
+  }
+}
+
+const unsigned char *ByteScan::find(const unsigned char *from, const unsigned char *to) const {
+  if (only >= 0) {
+    const void *hit = std::memchr(from, only, to - from);
+    return hit ? static_cast<const unsigned char *>(hit) : to;
+  }
+  const unsigned char *q = from;
+  if (low >= 0) {
+    // Whether a word holds a byte b with low < b < high, b < 128.
+    constexpr std::uint64_t ones = ~std::uint64_t(0) / 255;
+    const std::uint64_t above = ones * (127 + static_cast<std::uint64_t>(high));
+    const std::uint64_t below = ones * (127 - static_cast<std::uint64_t>(low));
+    for (; to - q >= 8; q += 8) {
+      std::uint64_t x;
+      std::memcpy(&x, q, 8);
+      std::uint64_t seven = x & (ones * 127);
+      if ((above - seven) & ~x & (seven + below) & (ones * 128))
+        break;
+    }
+  } else {
+    for (; to - q >= 4; q += 4)
+      if (table[q[0]] | table[q[1]] | table[q[2]] | table[q[3]])
+        break;
+  }
+  for (; q < to; ++q)
+    if (table[*q])
+      return q;
+  return to;
+}
 
 std::string regexMessage(int id) {
   for (const auto &m : messageTexts)
@@ -390,12 +471,12 @@ void analyseRegexProgram(RegexProgram &p) {
     info.opcode = op;
     std::size_t next = node + regexNodeSize;
     if (op == EXACTLY || op == ANYOF || op == ANYBUT) {
-      const void *nul = std::memchr(&p.bytes[next], 0, p.bytes.size() - next);
+      const void *nul = std::memchr(p.bytes.data() + next, 0, p.bytes.size() - next);
       if (!nul) {
         info.opcode = 0xFF;
         break;
       }
-      std::size_t length = static_cast<const std::uint8_t *>(nul) - &p.bytes[next];
+      std::size_t length = static_cast<const std::uint8_t *>(nul) - (p.bytes.data() + next);
       info.operandLength = static_cast<std::uint16_t>(length);
       if (op != EXACTLY) {
         ByteSet members, upperMembers;
@@ -431,32 +512,39 @@ std::string dumpRegexProgram(const RegexProgram &p) {
     std::uint8_t op = p.op(node);
     out += std::to_string(node);
     out += ' ';
-    if (const char *name = opName(op))
+    if (const char *name = opName(op)) {
       out += name;
-    else if (isOpenOp(op))
-      out += "OPEN " + std::to_string(op - OPEN);
-    else if (isCloseOp(op))
-      out += "CLOSE " + std::to_string(op - CLOSE);
-    else
-      out += "?" + std::to_string(op);
+    } else if (isOpenOp(op)) {
+      out += "OPEN ";
+      out += std::to_string(op - OPEN);
+    } else if (isCloseOp(op)) {
+      out += "CLOSE ";
+      out += std::to_string(op - CLOSE);
+    } else {
+      out += '?';
+      out += std::to_string(op);
+    }
     std::size_t next = node + regexNodeSize;
     if (op == EXACTLY || op == ANYOF || op == ANYBUT) {
       std::size_t length = p.nodes[node].operandLength;
-      out += " \"" + escapedForDump(&p.bytes[next], length) + "\"";
+      out += " \"";
+      out += escapedForDump(p.bytes.data() + next, length);
+      out += '"';
       next += length + 1 + (op == EXACTLY && length == 0);
     }
     std::size_t target = p.next(node);
-    if (target != regexNone)
-      out += " -> " + std::to_string(target);
+    if (target != regexNone) {
+      out += " -> ";
+      out += std::to_string(target);
+    }
     out += '\n';
     node = next;
   }
   out += "first ";
-  out += p.firstChar ? "\"" + escapedForDump(&p.firstChar, 1) + "\"" : std::string("none");
+  out += p.firstChar ? quoted(&p.firstChar, 1) : std::string("none");
   out += p.anchored ? ", anchored" : "";
   out += ", must ";
-  out += p.hasMust ? "\"" + escapedForDump(&p.bytes[p.mustOffset], p.mustLength) + "\""
-                   : std::string("none");
+  out += p.hasMust ? quoted(&p.bytes[p.mustOffset], p.mustLength) : std::string("none");
   out += '\n';
   return out;
 }

@@ -75,6 +75,21 @@ struct ByteSet {
   }
 };
 
+// Finds the next byte of a set fast: one byte by memchr, any other set
+// through a table, four bytes a step.
+struct ByteScan {
+  int only = -1; // the set's one member, or -1
+  // A set that is one range of ASCII bytes, low < b < high, is tested eight
+  // bytes at a time.
+  int low = -1;
+  int high = -1;
+  std::array<std::uint8_t, 256> table{};
+
+  void build(const ByteSet &set);
+  // The first position in [from, to) whose byte is in the set, or `to`.
+  const unsigned char *find(const unsigned char *from, const unsigned char *to) const;
+};
+
 // A literal that every match must contain (consecutive literal nodes
 // joined), found by the search shortcuts.
 struct RegexLiteral {
@@ -116,12 +131,18 @@ struct RegexProgram {
   bool shortcutsValid = false;
   bool firstSetUseful[2] = {false, false};
   ByteSet firstSet[2];
-  int firstSetOnly[2] = {-1, -1}; // the set's one byte, or -1
+  ByteScan firstScan[2];
   bool hasRequired = false;
   RegexLiteral required; // the longest literal every match holds
   bool hasAnchor = false;
-  RegexLiteral anchor;                   // the longest one at a fixed distance from the start
+  RegexLiteral anchor; // the longest one at a fixed distance from the start
+  bool requiredIsAnchor = false;
   std::size_t leadingRepeat = regexNone; // STAR/PLUS that starts every match
+  // When the leading repeat's bytes never include the first byte of the
+  // literal after it, a match starts where a run of them ends in that byte.
+  bool hasRepeatStop[2] = {false, false};
+  ByteScan repeatStop[2];    // the literal's first byte (and its case partners)
+  ByteScan repeatMembers[2]; // what the leading repeat takes
 
   std::uint8_t op(std::size_t node) const { return bytes[node]; }
   std::size_t operand(std::size_t node) const { return node + regexNodeSize; }

@@ -411,7 +411,7 @@ TEST(SearchObject, FiltersGetTheNodesOptions) {
   auto brief = node.add_filter(list);
   auto *pattern = dynamic_cast<TRegExpFilter *>(brief.get());
   ASSERT_NE(pattern, nullptr);
-  EXPECT_EQ(pattern->patternType(), 5);
+  EXPECT_EQ(pattern->patternType(), TPatternType::BriefPattern);
 }
 
 TEST(SearchObject, ReplacementReachesTheFilterUndecoded) {

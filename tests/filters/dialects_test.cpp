@@ -108,7 +108,7 @@ struct DialectCase {
   bool changes = true; // whether the sample text has something to replace
 };
 
-std::unique_ptr<TFilter> pattern(const char *text, const char *replacement, int type,
+std::unique_ptr<TFilter> pattern(const char *text, const char *replacement, TPatternType type,
                                  int bufferSize, bool wholeWord = false, bool firstOnly = false,
                                  bool caseSensitive = true) {
   return std::make_unique<TRegExpFilter>(text, replacement, caseSensitive, wholeWord, false, false,
@@ -131,19 +131,25 @@ const DialectCase dialectCases[] = {
        return std::make_unique<TSearchFilter>("Rupert", "R", false, false, false, false, false,
                                               true);
      }},
-    {"pattern", [](int b) { return pattern("[0-9]+", "N", PatternType::Pattern, b); }},
+    {"pattern", [](int b) { return pattern("[0-9]+", "N", TPatternType::Pattern, b); }},
     {"pattern anchored at the start",
-     [](int b) { return pattern("^[A-Za-z]+", "START", PatternType::Pattern, b); }},
-    {"pattern anchored at the end", [](int b) { return pattern("[a-z]$", "END", 1, b); }},
+     [](int b) { return pattern("^[A-Za-z]+", "START", TPatternType::Pattern, b); }},
+    {"pattern anchored at the end",
+     [](int b) { return pattern("[a-z]$", "END", TPatternType::Pattern, b); }},
     {"pattern, whole words, ignoring case",
-     [](int b) { return pattern("th[a-z]*", "T", PatternType::Pattern, b, true, false, false); }},
+     [](int b) { return pattern("th[a-z]*", "T", TPatternType::Pattern, b, true, false, false); }},
     {"Perl pattern with groups",
-     [](int b) { return pattern("(\\w+)-(\\w+)", "$2+$1", PatternType::PerlPattern, b); }},
-    {"Brief pattern", [](int b) { return pattern("{?}ing", "\\1ed", 5, b); }},
-    {"Brief pattern, any byte", [](int b) { return pattern("col?r", "C", 5, b); }},
-    {"Word pattern, words", [](int b) { return pattern("<th*>", "W", 6, b); }},
-    {"Word pattern, repeat", [](int b) { return pattern("lo@t", "L", 6, b); }},
-    {"Word pattern, negated set", [](int b) { return pattern("[!a-z ]@", "#", 6, b); }},
+     [](int b) { return pattern("(\\w+)-(\\w+)", "$2+$1", TPatternType::PerlPattern, b); }},
+    {"Brief pattern",
+     [](int b) { return pattern("{?}ing", "\\1ed", TPatternType::BriefPattern, b); }},
+    {"Brief pattern, any byte",
+     [](int b) { return pattern("col?r", "C", TPatternType::BriefPattern, b); }},
+    {"Word pattern, words",
+     [](int b) { return pattern("<th*>", "W", TPatternType::WordPattern, b); }},
+    {"Word pattern, repeat",
+     [](int b) { return pattern("lo@t", "L", TPatternType::WordPattern, b); }},
+    {"Word pattern, negated set",
+     [](int b) { return pattern("[!a-z ]@", "#", TPatternType::WordPattern, b); }},
     {"sounds like",
      [](int) {
        return std::make_unique<TSoundexSearchReplace>("Robert", "R", false, false, false, false);
@@ -195,10 +201,10 @@ TEST(EveryDialect, MatchStraddlingByte4096IsReplacedExactlyOnce) {
          return std::make_unique<TSearchFilter>("straddle", "R", false, false, false, false, false,
                                                 false);
        }},
-      {"pattern", [] { return pattern("str[a-z]+dle", "R", 1, 4096); }},
-      {"Perl pattern", [] { return pattern("s(t)r\\w+", "R", 4, 10000); }},
-      {"Brief pattern", [] { return pattern("str@dle", "R", 5, 4096); }},
-      {"Word pattern", [] { return pattern("<str*dle>", "R", 6, 4096); }},
+      {"pattern", [] { return pattern("str[a-z]+dle", "R", TPatternType::Pattern, 4096); }},
+      {"Perl pattern", [] { return pattern("s(t)r\\w+", "R", TPatternType::PerlPattern, 10000); }},
+      {"Brief pattern", [] { return pattern("str@dle", "R", TPatternType::BriefPattern, 4096); }},
+      {"Word pattern", [] { return pattern("<str*dle>", "R", TPatternType::WordPattern, 4096); }},
       {"sounds like",
        [] {
          return std::make_unique<TSoundexSearchReplace>("straddle", "R", false, false, false,

@@ -1,5 +1,6 @@
 #include "filters/regex.h"
 
+#include "classlib/codepage.h"
 #include "classlib/exceptions.h"
 
 #include <gtest/gtest.h>
@@ -386,6 +387,8 @@ TEST(RegexMatch, Semantics) {
       {"\xE9*x", "\xC9\xE9x", "1:3", 1, 0, false},
       {"ab", "xAB", "2:2", 1, 0, false},
       {"\\w+", "\xC9\xE9", "1:2", 1, 0, false},
+      // Found by the fuzzer: a run of NUL literals takes no NUL bytes.
+      {"\\000*\x01", "a" + nul + "\x01" + nul + "\x01", "3:1"},
   };
   for (const auto &c : cases) {
     if (c.pattern == "a+?b")
@@ -491,6 +494,11 @@ TEST(RegexMatch, CorruptedProgramErrors) {
   r.setProgramByteForTest(6, 0);
   EXPECT_EQ(execError(r, "ab"), "Error MatchPrim: Corrupted pointers" + repeatLimit);
 
+  r.setExpression("(a)*b");
+  r.setProgramByteForTest(22, 0);  // the loop's backward link, before the program's start
+  r.setProgramByteForTest(23, 22); // one byte before the start
+  EXPECT_EQ(execError(r, "aab"), "Error MatchPrim: Corrupted pointers" + repeatLimit);
+
   r.setExpression("a");
   r.setProgramByteForTest(5, 0xFF); // a link far past the program's end
   r.setProgramByteForTest(6, 0xFF);
@@ -571,6 +579,7 @@ TEST(RegexMatch, ShortcutsNeverChangeResults) {
   const char *atoms[] = {"a",     "b",      "ab", ".", "[ab]", "[^a]", "\\w", "x",
                          "(a|b)", "(ab|a)", "^",  "$", "(a)",  "\\d",  "ba"};
   const char *quantifiers[] = {"", "", "*", "+", "?"};
+  const std::string alphabet = std::string("abx1A\xE9") + '\0' + "ab";
   std::mt19937 random(12345);
   for (int i = 0; i < 3000; ++i) {
     std::string pattern;
@@ -584,11 +593,50 @@ TEST(RegexMatch, ShortcutsNeverChangeResults) {
     if (!compileError(pattern).empty())
       continue;
     std::string subject;
-    int length = random() % 12;
+    int length = random() % 40;
     for (int k = 0; k < length; ++k)
-      subject += "abx1A"[random() % 5];
+      subject += alphabet[random() % alphabet.size()];
     int start = 1 + (length ? random() % length : 0);
     int limit = random() % (length + 2);
     run(pattern, subject, start, limit, random() % 2);
   }
+}
+
+TEST(RegexMatch, CharacterTablesComeFromTheCodePageAtCompileTime) {
+  setSystemCodePage("windows-1251");
+  TRegex cyrillic;
+  cyrillic.setExpression("\\w+");
+  TRegex folded;
+  folded.setExpression("\xE0\xE1");
+  folded.setCaseSensitive(false);
+  setSystemCodePage("windows-1252");
+  // Compiled under 1251: its letters and case pairs stay with the pattern.
+  std::string word = "\xE0\xFF";
+  int limit = 0;
+  ASSERT_TRUE(cyrillic.Exec(word, limit, 1));
+  EXPECT_EQ(cyrillic.GetMatchLen(0), 2);
+  std::string upper = "\xC0\xC1";
+  limit = 0;
+  EXPECT_TRUE(folded.Exec(upper, limit, 1));
+  TRegex western;
+  western.setExpression("\\w+");
+  std::string sign = "\xB8"; // a letter in 1251, the cedilla in 1252
+  limit = 0;
+  EXPECT_FALSE(western.Exec(sign, limit, 1));
+  limit = 0;
+  EXPECT_TRUE(cyrillic.Exec(sign, limit, 1));
+}
+
+TEST(RegexMatch, SubjectViewEndsWhereTheViewEnds) {
+  const std::string buffer = "abcdef";
+  std::string_view view(buffer.data(), 3);
+  TRegex r;
+  r.setExpression("c$");
+  int limit = 0;
+  ASSERT_TRUE(r.Exec(view, limit, 1));
+  EXPECT_EQ(r.GetMatchPos(0), 3);
+  EXPECT_EQ(limit, 3);
+  r.setExpression("cd");
+  limit = 0;
+  EXPECT_FALSE(r.Exec(view, limit, 1));
 }
