@@ -140,7 +140,9 @@ TContextGrep::TContextGrep(const std::string &pattern, bool lineNumbers, bool in
 }
 
 void TContextGrep::startFile() {
-  window_.assign(linesBefore_, std::string());
+  frontBlanks_ = linesBefore_;
+  lines_.clear();
+  backBlanks_ = 0;
   currentLineNumber_ = 1;
   TGrep::startFile();
 }
@@ -154,8 +156,8 @@ void TContextGrep::processLine(std::string_view lineEnd) {
   entry += selected ? '1' : '0';
   entry += currentLine_;
   entry += lineEnd;
-  window_.push_back(std::move(entry));
-  if (window_.size() == linesBefore_ + linesAfter_ + 1)
+  lines_.push_back(std::move(entry));
+  if (frontBlanks_ + lines_.size() == linesBefore_ + linesAfter_ + 1)
     advanceWindow();
 }
 
@@ -163,24 +165,29 @@ void TContextGrep::endFile() {
   TGrep::endFile(); // the last line, and the count in count-only mode
   if (countOnly_)
     return;
-  for (std::size_t i = 0; i < linesAfter_; ++i) {
-    window_.emplace_back();
+  // Blank entries follow the last line until no line is left to be the
+  // current one.
+  for (std::size_t i = 0; i < linesAfter_ && frontBlanks_ + lines_.size() > linesBefore_; ++i) {
+    ++backBlanks_;
     advanceWindow();
   }
 }
 
 void TContextGrep::advanceWindow() {
   handleCurrentEntry();
-  window_.pop_front();
+  if (frontBlanks_ > 0)
+    --frontBlanks_;
+  else if (!lines_.empty())
+    lines_.pop_front();
+  else if (backBlanks_ > 0)
+    --backBlanks_;
   ++currentLineNumber_;
 }
 
 void TContextGrep::handleCurrentEntry() {
-  if (window_.size() <= linesBefore_)
-    return;
-  const std::string &current = window_[linesBefore_];
-  if (current.empty())
-    return;
+  if (linesBefore_ < frontBlanks_ || linesBefore_ - frontBlanks_ >= lines_.size())
+    return; // a blank entry
+  const std::string &current = lines_[linesBefore_ - frontBlanks_];
   if (current[0] == '0') {
     if (hasChildChain()) {
       std::string line = current.substr(1);
@@ -195,16 +202,15 @@ void TContextGrep::handleCurrentEntry() {
       passOnText(header);
     }
   }
+  // The window's lines up to `linesAfter_` after the current one.
   std::string text;
-  const std::size_t last = std::min(window_.size() - 1, linesBefore_ + linesAfter_);
-  for (std::size_t i = 0; i <= last; ++i) {
-    const std::string &entry = window_[i];
-    if (entry.empty())
-      continue;
-    std::string_view line = std::string_view(entry).substr(1);
+  const std::size_t count = std::min(lines_.size(), linesBefore_ + linesAfter_ + 1 - frontBlanks_);
+  for (std::size_t k = 0; k < count; ++k) {
+    std::string_view line = std::string_view(lines_[k]).substr(1);
     if (lineNumbers_) {
+      // Index frontBlanks_ + k in the window, counted from the current line.
       std::int64_t number = currentLineNumber_ - static_cast<std::int64_t>(linesBefore_) +
-                            static_cast<std::int64_t>(i);
+                            static_cast<std::int64_t>(frontBlanks_ + k);
       text += Format("%d %s", {number, line});
     } else {
       text += line;

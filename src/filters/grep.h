@@ -76,10 +76,13 @@ private:
 
   std::size_t linesBefore_;
   std::size_t linesAfter_;
-  // Each entry is "1" (selected) or "0" followed by the line and its line
-  // end; an empty entry stands for no line (before the file's first line or
-  // after its last).
-  std::deque<std::string> window_;
+  // The window of lines around the current one (at index `linesBefore_`).
+  // Each line entry is "1" (selected) or "0" followed by the line and its
+  // line end. Blank entries (before the file's first line, after its last)
+  // are only counted, so large context counts cost no memory.
+  std::size_t frontBlanks_ = 0;
+  std::deque<std::string> lines_;
+  std::size_t backBlanks_ = 0;
   std::int64_t currentLineNumber_ = 1;
 };
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace marrowen {
 namespace {
 
@@ -138,6 +140,23 @@ TEST(ContextGrep, CountOnlyGivesOneCount) {
   EXPECT_EQ(expectChunkInvariant(grep("x", {.header = true, .countOnly = true, .before = 1}),
                                  "x\ny\nx\n"),
             "/tmp/input.txt:\r\n2\r\n");
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+TEST(ContextGrep, HugeContextCountsCostNoMemory) {
+  const int huge = std::numeric_limits<int>::max();
+  EXPECT_EQ(expectChunkInvariant(grep("x", {.lineNumbers = true, .before = huge, .after = huge}),
+                                 "a\nx\nb\n"),
+            "1 a\n2 x\n3 b\n");
+}
+
+TEST(ContextGrep, NegativeCountsFailWhenBuilt) {
+  EXPECT_THROW(grep("x", {.before = -1, .after = 1})(), ERangeError);
 }
 
 } // namespace
