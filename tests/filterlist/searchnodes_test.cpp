@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace marrowen;
 using namespace marrowen::testing;
 
@@ -776,3 +778,68 @@ TEST(SearchNodesInAList, OldFilesLoadAndSaveInTheCurrentLayoutForGood) {
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------
+// The filter files that bench/README.md runs through chainbench
+
+namespace bench {
+
+std::string listFolder() {
+  return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "bench" /
+          "lists")
+      .string();
+}
+
+// Pattern [0-9]+ replaced by itself in angle brackets.
+void searchList(TFilterList &list) {
+  auto search = std::make_unique<TSearchObject>();
+  search->patternType = 1;
+  search->searchString = "[0-9]+";
+  search->replaceString = "<$0>";
+  std::vector<std::pair<std::unique_ptr<TListObject>, int>> nodes;
+  nodes.emplace_back(std::move(search), 1);
+  fillList(list, std::move(nodes));
+}
+
+// The lines holding three digits in a row, and in them only, "the" becomes
+// "THE"; every other line passes unchanged.
+void grepChildList(TFilterList &list) {
+  auto grep = std::make_unique<TGrepObject>();
+  grep->pattern = "[0-9][0-9][0-9]";
+  grep->includeLineNumbers = grep->includeFileName = false;
+  auto search = std::make_unique<TSearchObject>();
+  search->searchString = "the";
+  search->replaceString = "THE";
+  search->ignoreCase = false;
+  std::vector<std::pair<std::unique_ptr<TListObject>, int>> nodes;
+  nodes.emplace_back(std::move(grep), 1);
+  nodes.emplace_back(std::move(search), 2);
+  fillList(list, std::move(nodes));
+}
+
+} // namespace bench
+
+TEST(BenchLists, AreTheListsTheReadmeDescribes) {
+  TempFolder dir;
+  struct Case {
+    const char *file;
+    void (*make)(TFilterList &);
+    const char *in, *out;
+  };
+  for (const Case &c : std::initializer_list<Case>{
+           {"search.fll", bench::searchList, "a 12 b\r\n345\n", "a <12> b\r\n<345>\n"},
+           {"grep-child.fll", bench::grepChildList, "the 123 the\nthe 12\nthe1234\n",
+            "THE 123 THE\nthe 12\nTHE1234\n"},
+       }) {
+    SCOPED_TRACE(c.file);
+    TFilterList made;
+    c.make(made);
+    const std::string stored = bench::listFolder() + "/" + c.file;
+    made.saveToFile(dir.file(c.file));
+    EXPECT_EQ(readFile(stored), readFile(dir.file(c.file)));
+
+    TFilterList loaded;
+    loaded.loadFromFile(stored);
+    EXPECT_EQ(runList(loaded, c.in), c.out);
+  }
+}
