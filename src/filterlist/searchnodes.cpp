@@ -20,8 +20,8 @@ namespace {
 // The stored number of a dialect; a node keeps any number it was given.
 constexpr std::int32_t dialect(TPatternType type) { return static_cast<std::int32_t>(type); }
 
-// The dialects whose search text reaches the pattern engine, which reads the
-// escapes itself and knows some that the plain decoder refuses.
+// The dialects whose search text reaches the pattern engine as typed: the
+// engine reads the escapes itself, with its own messages for malformed ones.
 bool isPatternDialect(std::int32_t type) {
   return type == dialect(TPatternType::Pattern) || type == dialect(TPatternType::PerlPattern) ||
          type == dialect(TPatternType::BriefPattern) || type == dialect(TPatternType::WordPattern);
@@ -199,9 +199,11 @@ std::string TSearchObject::generateCmdLine() const {
 
 std::unique_ptr<TFilter> TSearchObject::add_this_filter(TFilterList &) {
   // The replacement is handed on as typed: the filters decode it themselves,
-  // the pattern filters after resolving their group references.
-  const bool pattern = isPatternDialect(patternType);
-  const std::string decoded = pattern ? searchString : decodeEscapes(searchString);
+  // the pattern filters after resolving their group references. No escape
+  // decodes to nothing, so the text as typed is blank exactly when it would
+  // be blank decoded.
+  const std::string decoded =
+      isPatternDialect(patternType) ? searchString : decodeEscapes(searchString);
   if (decoded.empty())
     throw Exception(translateFormat(9540, "Find String for '%s' is blank", {shortTitle(*this)}));
   switch (patternType) {
