@@ -169,8 +169,9 @@ TEST(EveryDialect, OutputDoesNotDependOnChunkOrBufferSize) {
   for (const auto &dialect : dialectCases) {
     SCOPED_TRACE(dialect.name);
     const std::string whole = runInChunks([&] { return dialect.make(4096); }, text, 0);
-    if (dialect.changes)
+    if (dialect.changes) {
       EXPECT_NE(whole, text);
+    }
     for (int bufferSize : {4096, 10000}) {
       for (std::size_t chunk :
            {std::size_t(1), std::size_t(7), std::size_t(4096), std::size_t(5000), std::size_t(0)}) {
