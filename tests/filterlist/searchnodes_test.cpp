@@ -29,7 +29,7 @@ template <class Node> std::unique_ptr<Node> readNode(const std::string &record, 
   auto component = reader.readComponent();
   EXPECT_TRUE(reader.atEnd());
   auto *node = dynamic_cast<Node *>(component.get());
-  EXPECT_NE(node, nullptr) << (component ? typeid(*component).name() : "none");
+  EXPECT_NE(node, nullptr);
   component.release();
   return std::unique_ptr<Node>(node);
 }
