@@ -30,7 +30,8 @@ template <class Node> std::unique_ptr<Node> readNode(const std::string &record, 
   EXPECT_TRUE(reader.atEnd());
   auto *node = dynamic_cast<Node *>(component.get());
   EXPECT_NE(node, nullptr);
-  component.release();
+  if (node)
+    component.release();
   return std::unique_ptr<Node>(node);
 }
 
