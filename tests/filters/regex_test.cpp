@@ -518,6 +518,7 @@ TEST(RegexSubstitute, Templates) {
       {"(b)", "abc", "a$", "a$"},
       {"(b)", "abc", "$-$ $", "$-$ $"},
       {"(b)", "abc", "", ""},
+      {"(a)(b)(c)(d)(e)(f)(g)(h)(i)", "abcdefghi", "$9$8-$0", "ih-abcdefghi"},
       {"(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)(k)", "abcdefghijk", "$a$A$b", "jjk"},
       {"(a)|(b)", "b", "[$1][$2]", "[][b]"},
       {"a.b", "a\tb", "$0", "a\\tb"},
