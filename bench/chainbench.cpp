@@ -1,8 +1,9 @@
 // chainbench CHAIN INPUT OUTPUT
 //
 // Runs one job headless, as the program would: a file input over INPUT, the
-// chain named CHAIN, and a file output that writes OUTPUT through a temporary
-// file beside it. Prints nothing but errors; exits non-zero on failure. Time
+// chain named CHAIN (or the filters of the filter file CHAIN, between its
+// input and output nodes), and a file output that writes OUTPUT through a
+// temporary file beside it. Prints nothing but errors; exits non-zero on failure. Time
 // the whole process against the standard tools on the same file.
 
 #include "engine/casefilters.h"
@@ -13,6 +14,10 @@
 #include "engine/outputs.h"
 #include "engine/processingthread.h"
 #include "engine/statuswindow.h"
+#include "filterlist/filterlist.h"
+#include "filters/exactsearch.h"
+#include "filters/grep.h"
+#include "filters/patternfilters.h"
 
 #include <cstdio>
 #include <exception>
@@ -38,6 +43,25 @@ const ChainEntry chains[] = {
     {"upper", [] { return std::unique_ptr<TFilter>(std::make_unique<TConvertToUpperCase>()); }},
     {"unix2dos",
      [] { return std::unique_ptr<TFilter>(std::make_unique<TFromUnixConversion>("\r\n", false)); }},
+    // Exact text "the" replaced by "THE", case-sensitive.
+    {"replace-literal",
+     [] {
+       return std::unique_ptr<TFilter>(
+           std::make_unique<TSearchFilter>("the", "THE", false, false, false, false, false, false));
+     }},
+    // The pattern [0-9]+ replaced by "N".
+    {"replace-regex",
+     [] {
+       return std::unique_ptr<TFilter>(
+           std::make_unique<TRegExpFilter>("[0-9]+", "N", true, false, false, false, false, false,
+                                           false, false, false, 4096, TPatternType::Pattern));
+     }},
+    // The lines matching [0-9][0-9][0-9], with their line ends.
+    {"grep",
+     [] {
+       return std::unique_ptr<TFilter>(
+           std::make_unique<TGrep>("[0-9][0-9][0-9]", false, false, false, false, false));
+     }},
 };
 
 void printError(const std::string &text) {
@@ -49,8 +73,28 @@ int usage() {
   std::string names;
   for (const auto &chain : chains)
     names += (names.empty() ? "" : ", ") + std::string(chain.name);
-  printError("usage: chainbench CHAIN INPUT OUTPUT (chains: " + names + ")");
+  printError("usage: chainbench CHAIN INPUT OUTPUT (chains: " + names +
+             ", or a filter file ending in .fll)");
   return 2;
+}
+
+bool isFilterFile(std::string_view name) {
+  if (name.size() < 4)
+    return false;
+  std::string extension(name.substr(name.size() - 4));
+  for (char &c : extension)
+    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return extension == ".fll";
+}
+
+// The filters of a saved list between its input and its output node; the
+// benchmark's own input and output take the place of those two.
+std::unique_ptr<TFilter> filterFileChain(const std::string &fileName) {
+  TFilterList list;
+  list.setWarningHandler(printError);
+  list.loadFromFile(fileName, false, false, -1, false);
+  int errorIndex = -1;
+  return list.createFilters(false, true, errorIndex);
 }
 
 int run(std::string_view chainName, const std::string &input, const std::string &output) {
@@ -58,7 +102,8 @@ int run(std::string_view chainName, const std::string &input, const std::string 
   for (const auto &chain : chains)
     if (chain.name == chainName)
       entry = &chain;
-  if (!entry)
+  const bool filterFile = !entry && isFilterFile(chainName);
+  if (!entry && !filterFile)
     return usage();
   struct stat info {};
   if (::stat(input.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -68,7 +113,7 @@ int run(std::string_view chainName, const std::string &input, const std::string 
 
   auto head = std::make_unique<TFileInput>(std::vector<FileGridRow>{{input, "None", "Add"}}, false,
                                            false, 0, 4096, false);
-  if (auto filter = entry->make())
+  if (auto filter = filterFile ? filterFileChain(std::string(chainName)) : entry->make())
     head->setNext(std::move(filter));
   // The merge names the one output file whatever the input is called.
   head->lastFilter()->setNext(std::make_unique<TMergeFiles>(output));

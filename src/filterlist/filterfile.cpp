@@ -157,7 +157,7 @@ void readFilterFileBytes(ComponentReader &reader, StreamableComponent &root) {
   }
 }
 
-std::string readFileBytes(const std::string &fileName) {
+std::string loadFileBytes(const std::string &fileName) {
   std::error_code ec;
   const std::filesystem::path path(fileName);
   if (!std::filesystem::is_regular_file(path, ec))

@@ -139,7 +139,7 @@ void readFilterFileBytes(ComponentReader &reader, StreamableComponent &root);
 
 // The whole file's bytes. A file that cannot be opened raises EFOpenError; a
 // failed read raises EReadError naming the file.
-std::string readFileBytes(const std::string &fileName);
+std::string loadFileBytes(const std::string &fileName);
 
 // Replaces the file `fileName` with `bytes` through a temporary file in the
 // same folder, renamed over the target only once it is written whole, so a

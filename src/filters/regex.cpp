@@ -50,7 +50,7 @@ bool TRegex::CompileRegex(const std::string &expression) {
   program_.reset();
   expression_ = expression.substr(0, expression.find('\0'));
   try {
-    program_ = compileRegexProgram(expression_, systemCodePage());
+    program_ = compileRegexProgram(expression_, systemCodePage(), wordTokens_);
   } catch (const Exception &e) {
     raiseError(e.message());
   }

@@ -51,6 +51,26 @@ public:
   virtual bool Exec(std::string &subject, int &limit, int startPosition);
   // The same search over text the caller holds in some other buffer.
   bool Exec(std::string_view subject, int &limit, int startPosition);
+  // The same search over one piece of a longer text: `^` matches only at
+  // `anchorPosition` (1-based; 0: nowhere), and when `textGoesOn` the
+  // subject's end is not the text's end, so `$` and the end of a word do
+  // not match there. A filter that holds its text in pieces gets the
+  // results it would get holding it whole.
+  bool ExecInText(std::string_view subject, int &limit, int startPosition, int anchorPosition,
+                  bool textGoesOn);
+
+  // The Word-style converter writes its four tokens as a backslash and one
+  // of these bytes; an expression compiled with word tokens on reads them as
+  // the tokens (any run, fewest first; the previous atom one or more times,
+  // fewest first; start of a word; end of a word), which no other dialect's
+  // syntax can express. Takes effect at the next compile.
+  struct WordToken {
+    static constexpr char anyRun = '\x01';
+    static constexpr char repeat = '\x02';
+    static constexpr char wordStart = '\x03';
+    static constexpr char wordEnd = '\x04';
+  };
+  void setWordTokens(bool wordTokens) { wordTokens_ = wordTokens; }
 
   // Compiles at once when the text differs from the current expression (or
   // nothing usable is compiled); an empty text leaves no expression and no
@@ -91,8 +111,9 @@ protected:
 private:
   friend class RegexMatcher;
 
-  bool execute(std::string_view subject, int &limit, int startPosition);
-  bool search(std::size_t from, std::size_t limit);
+  bool execute(std::string_view subject, int &limit, int startPosition, int anchorPosition,
+               bool textGoesOn);
+  bool search(std::size_t from, std::size_t limit, std::size_t anchor);
   void clearMatches();
 
   std::string expression_;
@@ -100,6 +121,7 @@ private:
   bool caseSensitive_ = true;
   bool shortcuts_ = true;
   std::size_t stepLimit_ = 0;
+  bool wordTokens_ = false;
 
   // Match table: 0-based offsets into the subject, -1 when not set.
   std::array<int, subexpressionCount> startp_;

@@ -1,3 +1,4 @@
+#include "filters/regex.h"
 #include "filters/regex_program.h"
 
 #include "classlib/exceptions.h"
@@ -48,8 +49,9 @@ enum class EscapePlace { Outside, SetMember, RangeEnd };
 // size, so both passes must take the same path.
 class Compiler {
 public:
-  Compiler(std::string_view text, const CodePage &codePage, std::vector<std::uint8_t> *program)
-      : text_(text), codePage_(codePage), program_(program) {}
+  Compiler(std::string_view text, const CodePage &codePage, std::vector<std::uint8_t> *program,
+           bool wordTokens)
+      : text_(text), codePage_(codePage), program_(program), wordTokens_(wordTokens) {}
 
   // Parses the whole expression; returns the top level's flags.
   int parse() {
@@ -212,6 +214,8 @@ private:
   std::size_t regpiece(int &flags) {
     int atomFlags = 0;
     std::size_t ret = regatom(atomFlags);
+    if (isWordRepeatAt(pos_))
+      return regWordRepeat(ret, atomFlags, flags);
     unsigned char op = peek();
     if (!isMult(op)) {
       flags = atomFlags;
@@ -246,6 +250,8 @@ private:
     ++pos_;
     if (isMult(peek()))
       fail(2480, {oneByte(peek())});
+    if (isWordRepeatAt(pos_))
+      fail(2480, {"@"});
     return ret;
   }
 
@@ -283,6 +289,8 @@ private:
     case '*':
       fail(2650);
     case '\\':
+      if (isWordTokenAt(pos_))
+        return regWordToken(flags);
       ++pos_;
       return regescape(flags);
     default:
@@ -298,7 +306,7 @@ private:
       ++length;
     if (length == 0)
       fail(2680);
-    if (length > 1 && isMult(peekAt(pos_ + length)))
+    if (length > 1 && (isMult(peekAt(pos_ + length)) || isWordRepeatAt(pos_ + length)))
       --length;
     flags |= HASWIDTH;
     if (length == 1)
@@ -522,9 +530,68 @@ private:
     }
   }
 
+  // ---- Word-style tokens (only with word tokens on) ----
+
+  bool isWordTokenAt(std::size_t at) const {
+    if (!wordTokens_ || peekAt(at) != '\\')
+      return false;
+    char token = static_cast<char>(peekAt(at + 1));
+    return token == TRegex::WordToken::anyRun || token == TRegex::WordToken::repeat ||
+           token == TRegex::WordToken::wordStart || token == TRegex::WordToken::wordEnd;
+  }
+  bool isWordRepeatAt(std::size_t at) const {
+    return isWordTokenAt(at) && peekAt(at + 1) == TRegex::WordToken::repeat;
+  }
+
+  // A token that stands as an atom: any run (fewest bytes first), or the
+  // start or end of a word.
+  std::size_t regWordToken(int &flags) {
+    char token = static_cast<char>(peekAt(pos_ + 1));
+    if (token == TRegex::WordToken::repeat)
+      fail(2650);
+    pos_ += 2;
+    if (token == TRegex::WordToken::anyRun) {
+      flags = WORST | SPSTART;
+      std::size_t ret = regnode(LAZYSTAR);
+      regnode(ANY);
+      return ret;
+    }
+    flags = WORST;
+    return regnode(token == TRegex::WordToken::wordStart ? WORDSTART : WORDEND);
+  }
+
+  // The repeat token after an atom: one or more times, fewest first. A
+  // complex atom x becomes x followed by a choice that first goes on and
+  // only then loops back by BACK: x(|&).
+  std::size_t regWordRepeat(std::size_t ret, int atomFlags, int &flags) {
+    if (!(atomFlags & HASWIDTH))
+      fail(2470, {"@"});
+    flags = WORST | HASWIDTH;
+    if (atomFlags & SIMPLE) {
+      reginsert(LAZYPLUS, ret);
+    } else {
+      std::size_t goOn = regnode(BRANCH);
+      regtail(ret, goOn);
+      std::size_t done = regnode(NOTHING);
+      std::size_t loop = regnode(BRANCH);
+      regtail(goOn, loop);
+      regtail(regnode(BACK), ret);
+      std::size_t join = regnode(NOTHING);
+      regtail(ret, join);
+      regtail(done, join);
+    }
+    pos_ += 2;
+    if (isMult(peek()))
+      fail(2480, {oneByte(peek())});
+    if (isWordRepeatAt(pos_))
+      fail(2480, {"@"});
+    return ret;
+  }
+
   std::string_view text_;
   const CodePage &codePage_;
   std::vector<std::uint8_t> *program_; // null while sizing
+  bool wordTokens_;
   std::size_t pos_ = 0;
   std::size_t emit_ = 0;
   std::size_t size_ = 0;
@@ -539,20 +606,21 @@ std::size_t operandLength(const RegexProgram &p, std::size_t node) {
 } // namespace
 
 std::unique_ptr<RegexProgram> compileRegexProgram(const std::string &expression,
-                                                  std::shared_ptr<const CodePage> codePage) {
+                                                  std::shared_ptr<const CodePage> codePage,
+                                                  bool wordTokens) {
   std::string_view text(expression);
   text = text.substr(0, text.find('\0'));
   if (text.empty())
     fail(2400);
 
-  Compiler sizing(text, *codePage, nullptr);
+  Compiler sizing(text, *codePage, nullptr, wordTokens);
   sizing.parse();
   if (sizing.size() >= maxProgramSize)
     fail(2410, {sizing.size(), maxProgramSize});
 
   auto program = std::make_unique<RegexProgram>();
   program->bytes.assign(sizing.size(), 0);
-  Compiler emitting(text, *codePage, &program->bytes);
+  Compiler emitting(text, *codePage, &program->bytes, wordTokens);
   int flags = emitting.parse();
   if (emitting.size() != program->bytes.size())
     fail(2640);

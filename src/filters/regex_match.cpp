@@ -39,7 +39,7 @@ bool isCloseOp(std::uint8_t op) { return op > CLOSE && op <= CLOSE + regexMaxGro
 // back; so a group inside a loop reports its last iteration.
 class RegexMatcher {
 public:
-  enum Kind : std::uint8_t { OpenMark, CloseMark, BranchChoice, RepeatChoice };
+  enum Kind : std::uint8_t { OpenMark, CloseMark, BranchChoice, RepeatChoice, LazyChoice };
   struct Frame {
     std::uint32_t pos;
     std::uint32_t count;
@@ -50,12 +50,15 @@ public:
 
   explicit RegexMatcher(TRegex &owner) : owner_(owner) {}
 
+  // `boundary` is where `^` matches (notFound: nowhere); without
+  // `endIsFinal` the text goes on after the subject's end.
   void start(const RegexProgram &program, const char *subject, std::size_t length,
-             std::size_t boundary, bool ignoreCase, std::size_t stepLimit) {
+             std::size_t boundary, bool ignoreCase, std::size_t stepLimit, bool endIsFinal = true) {
     p_ = &program;
     s_ = reinterpret_cast<const unsigned char *>(subject);
     end_ = length;
     bol_ = boundary;
+    endIsFinal_ = endIsFinal;
     ci_ = ignoreCase;
     upper_ = program.upper.data();
     steps_ = 0;
@@ -281,7 +284,7 @@ private:
         ok = pos == bol_;
         break;
       case EOL:
-        ok = byteAt(pos) == 0;
+        ok = atTextEnd(pos);
         break;
       case ANY:
         ok = byteAt(pos) != 0;
@@ -294,7 +297,7 @@ private:
         std::size_t length = info.operandLength;
         const std::uint8_t *operand = prog + scan + regexNodeSize;
         if (length == 0) {
-          ok = byteAt(pos) == 0;
+          ok = atTextEnd(pos);
         } else if (end_ - pos < length) {
           ok = false;
         } else if (!ci_) {
@@ -350,6 +353,12 @@ private:
         }
         break;
       }
+      case WORDSTART:
+      case WORDEND:
+      case LAZYSTAR:
+      case LAZYPLUS:
+        ok = matchWordNode(op, scan, pos);
+        break;
       default:
         if (isOpenOp(op))
           push(OpenMark, scan, pos, 0, op - OPEN);
@@ -380,6 +389,14 @@ private:
           scan = alternative + regexNodeSize;
           return true;
         }
+      } else if (f.kind == LazyChoice) {
+        std::size_t k = 0;
+        if (lazyCount(f.node, f.pos, f.count + 1, k)) {
+          f.count = static_cast<std::uint32_t>(k);
+          pos = f.pos + k;
+          scan = p_->next(f.node);
+          return true;
+        }
       } else if (f.kind == RepeatChoice && f.count > 0) {
         std::size_t min = p_->op(f.node) == PLUS ? 1 : 0;
         std::size_t k = 0;
@@ -395,11 +412,93 @@ private:
     return false;
   }
 
+  // ---- Nodes of the Word-style tokens ----
+
+  // Whether `pos` is where the text ends for `$`: at a NUL byte, or at the
+  // subject's end when nothing follows it.
+  bool atTextEnd(std::size_t pos) const { return pos < end_ ? s_[pos] == 0 : endIsFinal_; }
+
+  bool isWordByte(std::size_t pos) const { return pos < end_ && p_->codePage->isWordChar(s_[pos]); }
+
+  // Whether the simple node at `node` accepts the byte at `pos`.
+  bool acceptsOne(std::size_t node, std::size_t pos) const {
+    if (pos >= end_ || !validNode(node))
+      return false;
+    unsigned char c = s_[pos];
+    std::uint8_t op = p_->op(node);
+    switch (op) {
+    case ANY:
+      return c != 0;
+    case EXACTLY: {
+      unsigned char want = p_->bytes[node + regexNodeSize];
+      return want != 0 && (ci_ ? upper_[c] == upper_[want] : c == want);
+    }
+    case ANYOF:
+    case ANYBUT:
+      if (p_->nodes[node].opcode != op)
+        corruption();
+      return p_->sets[p_->nodes[node].setIndex][ci_].test(c);
+    default:
+      if (op < ANYDIGIT || op > NOTSPACE)
+        throw Exception(regexMessage(2690));
+      return p_->classes[op - ANYDIGIT].test(c);
+    }
+  }
+
+  // The smallest count k >= `from` of the lazy repeat at `repeat`, starting
+  // at `save`, that its operand accepts and after which the look-ahead byte
+  // fits; false when there is none. Walks forward one byte at a time, so a
+  // search never pays for more of the subject than the match looks at.
+  bool lazyCount(std::size_t repeat, std::size_t save, std::size_t from, std::size_t &k) const {
+    std::size_t operand = repeat + regexNodeSize;
+    int la = lookAhead(repeat);
+    unsigned char want = la < 0 ? 0 : ci_ ? upper_[la] : static_cast<unsigned char>(la);
+    // Counts below `from` were accepted when they were tried.
+    std::size_t c = from == 0 ? 0 : from - 1;
+    if (from > 0 && !acceptsOne(operand, save + c))
+      return false;
+    c = from;
+    for (;;) {
+      if (la < 0) {
+        k = c;
+        return true;
+      }
+      if (save + c < end_) {
+        unsigned char b = s_[save + c];
+        if ((ci_ ? upper_[b] : b) == want) {
+          k = c;
+          return true;
+        }
+      }
+      if (!acceptsOne(operand, save + c))
+        return false;
+      ++c;
+    }
+  }
+
+  bool matchWordNode(std::uint8_t op, std::size_t scan, std::size_t &pos) {
+    switch (op) {
+    case WORDSTART:
+      return !(pos > 0 && isWordByte(pos - 1)) && isWordByte(pos);
+    case WORDEND:
+      return pos > 0 && isWordByte(pos - 1) && (pos < end_ ? !isWordByte(pos) : endIsFinal_);
+    default: {
+      std::size_t k = 0;
+      if (!lazyCount(scan, pos, op == LAZYPLUS ? 1 : 0, k))
+        return false;
+      push(LazyChoice, scan, pos, k, 0);
+      pos += k;
+      return true;
+    }
+    }
+  }
+
   TRegex &owner_;
   const RegexProgram *p_ = nullptr;
   const unsigned char *s_ = nullptr;
   std::size_t end_ = 0;
   std::size_t bol_ = 0;
+  bool endIsFinal_ = true;
   bool ci_ = false;
   const unsigned char *upper_ = nullptr;
   std::size_t steps_ = 0;
@@ -417,14 +516,20 @@ TRegex::TRegex() {
 TRegex::~TRegex() = default;
 
 bool TRegex::Exec(std::string &subject, int &limit, int startPosition) {
-  return execute(subject, limit, startPosition);
+  return execute(subject, limit, startPosition, startPosition, false);
 }
 
 bool TRegex::Exec(std::string_view subject, int &limit, int startPosition) {
-  return execute(subject, limit, startPosition);
+  return execute(subject, limit, startPosition, startPosition, false);
 }
 
-bool TRegex::execute(std::string_view subject, int &limit, int startPosition) {
+bool TRegex::ExecInText(std::string_view subject, int &limit, int startPosition, int anchorPosition,
+                        bool textGoesOn) {
+  return execute(subject, limit, startPosition, anchorPosition, textGoesOn);
+}
+
+bool TRegex::execute(std::string_view subject, int &limit, int startPosition, int anchorPosition,
+                     bool textGoesOn) {
   int length = checkedCast<int>(subject.size());
   if (limit <= 0 || limit > length)
     limit = length;
@@ -442,8 +547,11 @@ bool TRegex::execute(std::string_view subject, int &limit, int startPosition) {
     if (!matcher_)
       matcher_ = std::make_unique<RegexMatcher>(*this);
     std::size_t from = static_cast<std::size_t>(startPosition - 1);
-    matcher_->start(*program_, subjectBase_, subjectLength_, from, !caseSensitive_, stepLimit_);
-    bool found = search(from, static_cast<std::size_t>(limit));
+    std::size_t anchor =
+        anchorPosition >= 1 ? static_cast<std::size_t>(anchorPosition - 1) : notFound;
+    matcher_->start(*program_, subjectBase_, subjectLength_, anchor, !caseSensitive_, stepLimit_,
+                    !textGoesOn);
+    bool found = search(from, static_cast<std::size_t>(limit), anchor);
     matcher_->finish();
     return found;
   } catch (const std::bad_alloc &) {
@@ -461,7 +569,7 @@ bool TRegex::execute(std::string_view subject, int &limit, int startPosition) {
 // offset below `limit` (the first position is tried regardless unless a first
 // byte is known). The shortcuts only pass over positions where no attempt
 // could succeed, so the first match found is the same with or without them.
-bool TRegex::search(std::size_t from, std::size_t limit) {
+bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
   const RegexProgram &p = *program_;
   RegexMatcher &m = *matcher_;
   const bool fast = shortcuts_ && p.shortcutsValid;
@@ -482,8 +590,11 @@ bool TRegex::search(std::size_t from, std::size_t limit) {
       return false;
   }
 
-  if (p.anchored)
-    return m.MatchAt(from);
+  if (p.anchored) {
+    if (anchor == from)
+      return m.MatchAt(from);
+    return anchor != notFound && anchor > from && anchor < limit && m.MatchAt(anchor);
+  }
 
   std::size_t last = p.firstChar ? limit : std::max(limit, from + 1);
   if (!fast) {

@@ -364,7 +364,20 @@ const char *opName(std::uint8_t op) {
                                       "ANYBUT",    "BRANCH",   "BACK",     "EXACTLY",  "NOTHING",
                                       "STAR",      "PLUS",     "ANYDIGIT", "NOTDIGIT", "ANYLETTER",
                                       "NOTLETTER", "ANYSPACE", "NOTSPACE"};
-  return op < sizeof(names) / sizeof(names[0]) ? names[op] : nullptr;
+  if (op < sizeof(names) / sizeof(names[0]))
+    return names[op];
+  switch (op) {
+  case WORDSTART:
+    return "WORDSTART";
+  case WORDEND:
+    return "WORDEND";
+  case LAZYSTAR:
+    return "LAZYSTAR";
+  case LAZYPLUS:
+    return "LAZYPLUS";
+  default:
+    return nullptr;
+  }
 }
 
 } // namespace

@@ -39,6 +39,17 @@ enum : std::uint8_t {
 };
 } // namespace regex_op
 
+// Nodes that only the Word-style tokens compile to (TRegex::setWordTokens);
+// a pattern of any other dialect never holds them.
+namespace regex_op {
+enum : std::uint8_t {
+  WORDSTART = 93, // the start of a word: no word byte before, one after
+  WORDEND = 94,   // the end of a word: a word byte before, none after
+  LAZYSTAR = 95,  // the simple operand node 0 or more times, fewest first
+  LAZYPLUS = 96,  // the simple operand node 1 or more times, fewest first
+};
+} // namespace regex_op
+
 inline constexpr std::uint8_t regexMagic = 156;
 inline constexpr int regexMaxGroups = 35;
 inline constexpr std::size_t regexNodeSize = 3;
@@ -143,9 +154,12 @@ struct RegexProgram {
   }
 };
 
-// Compiles `expression` (non-empty) or raises the compiler's message.
+// Compiles `expression` (non-empty) or raises the compiler's message. With
+// `wordTokens` a backslash before one of the TRegex::WordToken bytes is that
+// token rather than a literal byte.
 std::unique_ptr<RegexProgram> compileRegexProgram(const std::string &expression,
-                                                  std::shared_ptr<const CodePage> codePage);
+                                                  std::shared_ptr<const CodePage> codePage,
+                                                  bool wordTokens = false);
 // Derives the node table and the set tables, then the search shortcuts.
 void analyseRegexProgram(RegexProgram &program);
 std::string dumpRegexProgram(const RegexProgram &program);

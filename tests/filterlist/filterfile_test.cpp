@@ -330,12 +330,12 @@ TEST(FilterFile, LevelsOutside16BitsAreNotWritten) {
 TEST(FilterFileStorage, ReadingAMissingFileOrAFolderIsAnOpenError) {
   TempFolder folder;
   try {
-    readFileBytes(folder.file("none.fll"));
+    loadFileBytes(folder.file("none.fll"));
     FAIL();
   } catch (const EFOpenError &e) {
     EXPECT_EQ(e.message(), "Cannot open file " + folder.file("none.fll"));
   }
-  EXPECT_THROW(readFileBytes(folder.file("")), EFOpenError);
+  EXPECT_THROW(loadFileBytes(folder.file("")), EFOpenError);
 }
 
 TEST(FilterFileStorage, SafeWriteReplacesTheFileWhole) {
@@ -343,7 +343,7 @@ TEST(FilterFileStorage, SafeWriteReplacesTheFileWhole) {
   const std::string target = folder.file("list \xE9.fll");
   const std::string first = filterFileBytes(sampleList());
   writeFileBytesSafely(target, first);
-  EXPECT_EQ(readFileBytes(target), first);
+  EXPECT_EQ(loadFileBytes(target), first);
 
   std::filesystem::permissions(target, std::filesystem::perms::owner_read |
                                            std::filesystem::perms::owner_write);

@@ -1,0 +1,107 @@
+#include "filterlist/commentnodes.h"
+
+#include "classlib/program.h"
+#include "engine/escapes.h"
+#include "engine/messages.h"
+#include "filterlist/settings.h"
+
+#include <vector>
+
+namespace marrowen {
+
+namespace {
+
+// The lines of a memo text: ends CR LF, LF or CR; a final line end makes no
+// empty line after it.
+std::vector<std::string_view> textLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string_view::npos) {
+      lines.push_back(text.substr(pos));
+      break;
+    }
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+  }
+  return lines;
+}
+
+} // namespace
+
+std::unique_ptr<TCommentObject> TCommentObject::CreateWith(std::string text) {
+  auto node = std::make_unique<TCommentObject>();
+  node->text = std::move(text);
+  return node;
+}
+
+std::string TCommentObject::getTitle() const {
+  const auto lines = textLines(text);
+  return lines.empty() ? std::string("Comment") : std::string(lines.front());
+}
+
+std::string TCommentObject::printText(std::string_view indent) const {
+  std::string report = "Comment...\r\n";
+  for (std::string_view line : textLines(text)) {
+    report += indent;
+    report += "  ";
+    report += line;
+    report += "\r\n";
+  }
+  return report;
+}
+
+std::string TCommentObject::generateCmdLine() const { return "/{=" + escapeControlChars(text); }
+
+void TCommentObject::writeData(ComponentWriter &writer) const {
+  TListObject::writeData(writer);
+  writer.writeString(text);
+}
+
+void TCommentObject::readData(ComponentReader &reader) {
+  TListObject::readData(reader);
+  if (reader.fileTypeRead() >= 28) {
+    text = reader.readString();
+    return;
+  }
+  // Older files kept a braced heading and a body apart.
+  std::string first = reader.readString();
+  if (!first.empty() && first.front() == '{')
+    first.erase(0, 1);
+  if (!first.empty() && first.back() == '}')
+    first.pop_back();
+  text = first + "\r\n" + reader.readString();
+}
+
+// ---------------------------------------------------------------------------
+
+std::unique_ptr<TFilterCommentObject> TFilterCommentObject::CreateDefault() {
+  auto node = std::make_unique<TFilterCommentObject>();
+  node->logEnabled = readBoolSetting("logging.enabled", true);
+  node->logFileName = readStringSetting("logging.filename", program::defaultLogName);
+  node->logAppend = readBoolSetting("logging.append", true);
+  node->logLineThreshold = readIntegerSetting("logging.threshold", 500);
+  return node;
+}
+
+void TFilterCommentObject::rememberDefaults() const {
+  writeBoolSetting("logging.enabled", logEnabled);
+  writeStringSetting("logging.filename", logFileName);
+  writeBoolSetting("logging.append", logAppend);
+  writeIntegerSetting("logging.threshold", logLineThreshold);
+}
+
+std::string TFilterCommentObject::getTitle() const { return translate(5840, "Filter options"); }
+
+std::string TFilterCommentObject::printText(std::string_view indent) const {
+  return translateFormat(5850,
+                         "%s\r\n%s%sLog to file\r\n%s%sAppend to logfile\r\n%s  Log filename: "
+                         "%s\r\n%s  Threshold %d\r\n",
+                         {getTitle(), indent, outputOption(logEnabled), indent,
+                          outputOption(logAppend), indent, logFileName, indent, logLineThreshold});
+}
+
+std::string TFilterCommentObject::generateCmdLine() const { return "/LOG=" + logFileName; }
+
+} // namespace marrowen

@@ -1,0 +1,353 @@
+#include "filterlist/eolnodes.h"
+
+#include "classlib/format.h"
+#include "engine/charfilters.h"
+#include "engine/escapes.h"
+#include "engine/lineends.h"
+#include "engine/messages.h"
+#include "filterlist/filterfile.h"
+#include "filterlist/settings.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace marrowen {
+
+// ---------------------------------------------------------------------------
+// End-of-line node
+
+std::unique_ptr<TEOLObject> TEOLObject::CreateDefault() {
+  auto node = std::make_unique<TEOLObject>();
+  node->convertFrom = readIntegerSetting("convertFrom", 0);
+  node->convertTo = readIntegerSetting("convertTo", 2);
+  node->fixedLength = readIntegerSetting("fixedLength", 80);
+  node->removeBad = readBoolSetting("removeBad", true);
+  node->outputText = readStringSetting("EOLoutputText", "");
+  return node;
+}
+
+void TEOLObject::rememberDefaults() const {
+  writeIntegerSetting("convertFrom", convertFrom);
+  writeIntegerSetting("convertTo", convertTo);
+  writeIntegerSetting("fixedLength", fixedLength);
+  writeBoolSetting("removeBad", removeBad);
+  writeStringSetting("EOLoutputText", outputText);
+}
+
+std::string TEOLObject::getTitle() const {
+  std::string title = translate(9580, "Convert End of Lines - ");
+  switch (convertFrom) {
+  case 0:
+    title += translate(9590, "Unix");
+    break;
+  case 1:
+    title += translate(9600, "Mac");
+    break;
+  case 2:
+    title += translate(9610, "DOS");
+    break;
+  case 3:
+    title += translate(9620, "Auto");
+    break;
+  case 4:
+    title += translateFormat(9630, "Fixed (%d)", {fixedLength});
+    break;
+  default:
+    break;
+  }
+  title += translate(9640, " to ");
+  switch (convertTo) {
+  case 0:
+    title += translate(9650, "Unix");
+    break;
+  case 1:
+    title += translate(9660, "Mac");
+    break;
+  case 2:
+    title += translate(9670, "DOS");
+    break;
+  case 3:
+    title += translate(9680, "None");
+    break;
+  case 4:
+    title += translateFormat(9690, "String [%s]", {outputText});
+    break;
+  default:
+    break;
+  }
+  return title;
+}
+
+std::string TEOLObject::printText(std::string_view indent) const {
+  return shortTitle(*this) + "\r\n" + std::string(indent) + outputOption(removeBad) +
+         translate(9700, "Remove bad EOL\r\n");
+}
+
+std::string TEOLObject::generateCmdLine() const {
+  std::string text = "/E";
+  if (removeBad)
+    text += 'R';
+  switch (convertFrom) {
+  case 0:
+    text += 'U';
+    break;
+  case 1:
+    text += 'M';
+    break;
+  case 2:
+    text += 'D';
+    break;
+  case 3:
+    text += 'A';
+    break;
+  case 4:
+    text += 'F' + std::to_string(fixedLength);
+    break;
+  default:
+    break;
+  }
+  switch (convertTo) {
+  case 0:
+    text += 'U';
+    break;
+  case 1:
+    text += 'M';
+    break;
+  case 2:
+    text += 'D';
+    break;
+  case 3:
+    text += 'N';
+    break;
+  default:
+    break;
+  }
+  return text;
+}
+
+std::unique_ptr<TFilter> TEOLObject::add_this_filter(TFilterList &) {
+  std::string lineEnd;
+  switch (convertTo) {
+  case 0:
+    lineEnd = "\n";
+    break;
+  case 1:
+    lineEnd = "\r";
+    break;
+  case 2:
+    lineEnd = "\r\n";
+    break;
+  case 3:
+    break;
+  case 4:
+    lineEnd = decodeEscapes(outputText).substr(0, 2);
+    break;
+  default:
+    // No dialog writes another value; removing every line end instead would
+    // quietly damage the user's files.
+    throw ERangeError(Format("%s: %s", {shortTitle(*this), ERangeError().message()}));
+  }
+  switch (convertFrom) {
+  case 0:
+    return std::make_unique<TFromUnixConversion>(lineEnd, removeBad);
+  case 1:
+    return std::make_unique<TFromMacConversion>(lineEnd, removeBad);
+  case 2:
+    return std::make_unique<TFromDOSConversion>(lineEnd, removeBad);
+  case 3:
+    return std::make_unique<TAutoConversion>(lineEnd);
+  case 4:
+    return std::make_unique<TFromFixedLineLengthConversion>(lineEnd, fixedLength);
+  default:
+    return nullptr;
+  }
+}
+
+void TEOLObject::writeData(ComponentWriter &writer) const {
+  TListObject::writeData(writer);
+  writer.writeInteger(convertFrom);
+  writer.writeInteger(fixedLength);
+  writer.writeBoolean(removeBad);
+  writer.writeInteger(convertTo);
+  writer.writeString(outputText);
+}
+
+void TEOLObject::readData(ComponentReader &reader) {
+  TListObject::readData(reader);
+  convertFrom = reader.readInteger();
+  fixedLength = reader.readInteger();
+  removeBad = reader.readBoolean();
+  convertTo = reader.readInteger();
+  outputText = reader.fileTypeRead() >= 31 ? reader.readString() : std::string("\\009");
+}
+
+// ---------------------------------------------------------------------------
+// Character-map node
+
+namespace {
+
+std::string cutEntry(std::string text) {
+  if (text.size() > TUserObject::maxEntryLength)
+    text.resize(TUserObject::maxEntryLength);
+  return text;
+}
+
+std::string identityEntry(int n) { return encodeEscapes(std::string(1, static_cast<char>(n))); }
+
+// The class library's integer conversion: optional blanks, a sign, decimal
+// digits; anything else is a conversion error.
+std::int64_t convertCode(std::string_view text) {
+  std::string_view digits = text;
+  while (!digits.empty() && digits.front() == ' ')
+    digits.remove_prefix(1);
+  bool negative = false;
+  if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) {
+    negative = digits.front() == '-';
+    digits.remove_prefix(1);
+  }
+  std::int64_t value = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
+      digits.front() == '-' || digits.front() == '+')
+    throw EConvertError(Format("'%s' is not a valid integer value", {text}));
+  return negative ? -value : value;
+}
+
+// The map file's notice line: free text.
+constexpr std::string_view mapFileHeader[] = {
+    ";Marrowen map file",
+    ";Each line maps one character to the text that replaces it",
+    ";Format is",
+    ";<ascii code> <printable chars><\\3 digit decimal ascii code>",
+    ";Where <ascii code> is from 0 to 255",
+    ";      <printable chars> is from ' ' to '~' ie all letters, numbers etc",
+    ";      <\\3 digit decimal ascii code> is from \\000 to \\255 ie any character",
+};
+
+} // namespace
+
+std::string userEntrySettingName(int n) { return "rUser_" + std::to_string(n); }
+
+std::unique_ptr<TUserObject> TUserObject::CreateDefault() {
+  auto node = std::make_unique<TUserObject>();
+  for (int n = 0; n < 256; ++n)
+    node->entries[n] = cutEntry(readStringSetting(userEntrySettingName(n), identityEntry(n)));
+  return node;
+}
+
+std::unique_ptr<TUserObject> TUserObject::CreateWith(const std::string &mapFile) {
+  auto node = std::make_unique<TUserObject>();
+  node->loadFromTextFile(mapFile);
+  return node;
+}
+
+void TUserObject::rememberDefaults() const {
+  for (int n = 0; n < 256; ++n)
+    writeStringSetting(userEntrySettingName(n), entries[n]);
+}
+
+void TUserObject::loadFromTextFile(const std::string &fileName) {
+  mapFileName = fileName;
+  std::string bytes;
+  try {
+    bytes = loadFileBytes(localPath(fileName));
+  } catch (const EStreamError &) {
+    throw EStreamError(translateFormat(9730, "Couldn't open %s", {fileName}));
+  }
+  std::size_t pos = 0;
+  int lineNumber = 0;
+  while (pos < bytes.size()) {
+    const std::size_t end = bytes.find_first_of("\r\n", pos);
+    const std::size_t lineEnd = end == std::string::npos ? bytes.size() : end;
+    const std::string_view line(bytes.data() + pos, lineEnd - pos);
+    ++lineNumber;
+    pos = lineEnd;
+    if (pos < bytes.size())
+      pos += bytes[pos] == '\r' && pos + 1 < bytes.size() && bytes[pos + 1] == '\n' ? 2 : 1;
+    if (line.empty() || line.front() == ';')
+      continue;
+    const std::size_t blank = line.find(' ');
+    const std::string_view code = line.substr(0, std::min<std::size_t>(blank, 4));
+    const std::string_view replacement =
+        blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
+    try {
+      // A line without a blank has no code: the text before the blank is empty.
+      const std::int64_t value = convertCode(blank == std::string_view::npos ? "" : code);
+      if (value < 0 || value > 255)
+        throw ERangeError();
+      entries[static_cast<std::size_t>(value)] = cutEntry(std::string(replacement));
+    } catch (Exception &e) {
+      e.setMessage(Format("%s (%s, line %d)", {e.message(), fileName, lineNumber}));
+      throw;
+    }
+  }
+}
+
+bool TUserObject::saveToTextFile(const std::string &fileName,
+                                 const std::function<void(const std::string &)> &showStatus) {
+  mapFileName = fileName;
+  std::string text;
+  for (std::string_view line : mapFileHeader) {
+    text += line;
+    text += "\r\n";
+  }
+  for (int n = 0; n < 256; ++n) {
+    text += std::to_string(n);
+    text += ' ';
+    text += entries[n];
+    text += "\r\n";
+  }
+  try {
+    writeFileBytesSafely(localPath(fileName), text);
+  } catch (const Exception &) {
+    if (showStatus)
+      showStatus(translateFormat(9740, "Couldn't open %s", {fileName}));
+    return false;
+  }
+  return true;
+}
+
+std::string TUserObject::getTitle() const {
+  if (mapFileName.empty())
+    return translate(9720, "Map");
+  const std::size_t slash = mapFileName.find_last_of("\\/");
+  std::string name = slash == std::string::npos ? mapFileName : mapFileName.substr(slash + 1);
+  for (std::size_t i = 0; i + 4 <= name.size(); ++i) {
+    std::string part = name.substr(i, 4);
+    std::transform(part.begin(), part.end(), part.begin(),
+                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+    if (part == ".map") {
+      name.erase(i, 4);
+      break;
+    }
+  }
+  return name + translate(9710, " - Map");
+}
+
+std::string TUserObject::printText(std::string_view indent) const {
+  std::string text = shortTitle(*this) + "\r\n";
+  for (int n = 0; n < 256; ++n)
+    if (entries[n] != identityEntry(n))
+      text += Format("%s  %3.3d [%s]\r\n", {indent, n, entries[n]});
+  return text;
+}
+
+std::unique_ptr<TFilter> TUserObject::add_this_filter(TFilterList &) {
+  return std::make_unique<TUserDefined>(entries);
+}
+
+void TUserObject::writeData(ComponentWriter &writer) const {
+  TListObject::writeData(writer);
+  writer.writeString(mapFileName);
+  for (const std::string &entry : entries)
+    writer.writeString(entry);
+}
+
+void TUserObject::readData(ComponentReader &reader) {
+  TListObject::readData(reader);
+  mapFileName = reader.readString();
+  for (std::string &entry : entries)
+    entry = cutEntry(reader.readString());
+}
+
+} // namespace marrowen

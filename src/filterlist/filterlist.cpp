@@ -1,0 +1,449 @@
+#include "filterlist/filterlist.h"
+
+#include "classlib/format.h"
+#include "engine/filter.h"
+#include "engine/host.h"
+#include "engine/inputs.h"
+#include "engine/messages.h"
+#include "engine/outputs.h"
+#include "engine/subchain.h"
+#include "filterlist/classregistry.h"
+#include "filterlist/commentnodes.h"
+#include "filterlist/ionodes.h"
+
+#include <algorithm>
+#include <set>
+#include <unordered_map>
+
+namespace marrowen {
+
+namespace {
+
+constexpr int maxLevel = 32767;
+
+void appendFilter(std::unique_ptr<TFilter> &chain, std::unique_ptr<TFilter> filter) {
+  if (!filter)
+    return;
+  if (!chain)
+    chain = std::move(filter);
+  else
+    chain->lastFilter()->setNext(std::move(filter));
+}
+
+std::string subfolderSpelling(char letter) {
+  switch (letter) {
+  case 'I':
+  case 'A':
+    return "All";
+  case 'N':
+  case 'E':
+    return "None";
+  case '1':
+    return "1 level";
+  default:
+    if (letter >= '2' && letter <= '9')
+      return Format("%d levels", {letter - '0'});
+    return {};
+  }
+}
+
+std::string actionSpelling(char letter) {
+  switch (letter) {
+  case 'I':
+    return "Ignore";
+  case 'S':
+    return "Subtract";
+  default:
+    return "Add";
+  }
+}
+
+} // namespace
+
+// The state of one createFilters: the node being built, and which node made
+// each filter, so that a failure can name its node.
+struct TFilterList::Build {
+  int current = -1;
+  std::unordered_map<const TFilter *, int> owners;
+
+  void own(TFilter *filter, int index) {
+    for (; filter; filter = filter->next())
+      owners.insert_or_assign(filter, index);
+  }
+};
+
+TFilterList::TFilterList() { registerNodeClasses(); }
+
+TFilterList::~TFilterList() = default;
+
+TListObject &TFilterList::node(int index) const {
+  return *nodes.at(checkedIndex(index, nodes.size())).node;
+}
+
+TListObject *TFilterList::firstObject() const {
+  return nodes.empty() ? nullptr : nodes.front().node.get();
+}
+
+void TFilterList::insertNode(int index, std::unique_ptr<TListObject> node, int level, bool expanded,
+                             std::string text) {
+  if (level < 0 || level > maxLevel || index < 0 || index > count() || !node)
+    throw ERangeError();
+  nodes.insert(nodes.begin() + index, Entry{std::move(node), std::move(text), level, expanded});
+}
+
+void TFilterList::addNode(std::unique_ptr<TListObject> node, int level, bool expanded) {
+  insertNode(count(), std::move(node), level, expanded);
+}
+
+void TFilterList::resetToTopNode() {
+  nodes.clear();
+  nodes.push_back(Entry{TFilterCommentObject::CreateDefault(), {}, 0, true});
+  insertionIndex_ = 1;
+}
+
+void TFilterList::resetToDefault() {
+  resetToTopNode();
+  nodes.push_back(Entry{std::make_unique<TInputObject>(), {}, 1, true});
+  nodes.push_back(Entry{std::make_unique<TOutputObject>(), {}, 1, true});
+  insertionIndex_ = 2;
+}
+
+void TFilterList::logOptionsFromTopNode() {
+  if (auto *top = dynamic_cast<TFilterCommentObject *>(firstObject())) {
+    logEnabled = top->logEnabled;
+    logFileName = top->logFileName;
+    logAppend = top->logAppend;
+    logLineThreshold = top->logLineThreshold;
+  }
+}
+
+void TFilterList::logOptionsToTopNode() {
+  if (auto *top = dynamic_cast<TFilterCommentObject *>(firstObject())) {
+    top->logEnabled = logEnabled;
+    top->logFileName = logFileName;
+    top->logAppend = logAppend;
+    top->logLineThreshold = logLineThreshold;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// File list strings
+
+std::vector<std::string> TFilterList::fileListStrings() const {
+  std::vector<std::string> strings;
+  strings.reserve(files.size());
+  for (const FileGridRow &row : files) {
+    std::string entry = row.specification + "|";
+    entry += row.subfolders.empty() ? 'N' : row.subfolders.front();
+    entry += row.action.empty() ? 'A' : row.action.front();
+    strings.push_back(std::move(entry));
+  }
+  return strings;
+}
+
+void TFilterList::putFileList(const std::vector<std::string> &strings, bool keep) {
+  if (!keep)
+    files.clear();
+  files.reserve(files.size() + strings.size());
+  for (const std::string &entry : strings) {
+    FileGridRow row;
+    // A Linux file name may hold a "|"; the letters follow the last one.
+    const std::size_t bar = entry.rfind('|');
+    if (bar != std::string::npos) {
+      row.specification = entry.substr(0, bar);
+      const std::string_view letters = std::string_view(entry).substr(bar + 1);
+      row.subfolders = letters.size() >= 1 ? subfolderSpelling(letters[0]) : std::string();
+      row.action = actionSpelling(letters.size() >= 2 ? letters[1] : '\0');
+    } else {
+      row.specification = entry;
+      row.subfolders = entry.find_first_of("*?") != std::string::npos ? "All" : "None";
+      row.action = "Add";
+    }
+    files.push_back(std::move(row));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Filter files
+
+void TFilterList::setWarningHandler(std::function<void(const std::string &)> handler) {
+  warningHandler_ = std::move(handler);
+}
+
+TVersion TFilterList::makeVersion() const {
+  TVersion version;
+  version.fileList = fileListStrings();
+  version.comments = comments;
+  version.scratchPad = scratchPad;
+  version.trialInput = trialInput;
+  version.logEnabled = logEnabled;
+  version.logFileName = logFileName;
+  version.logAppend = logAppend;
+  version.logLineThreshold = logLineThreshold;
+  return version;
+}
+
+void TFilterList::takeOptions(const TVersion &version) {
+  // The version record already gave the fields its file type lacks their defaults.
+  comments = version.comments;
+  scratchPad = version.scratchPad;
+  trialInput = version.trialInput;
+  logEnabled = version.logEnabled;
+  logFileName = version.logFileName;
+  logAppend = version.logAppend;
+  logLineThreshold = version.logLineThreshold;
+}
+
+void TFilterList::writeData(ComponentWriter &writer) const {
+  std::vector<FilterListItem> items;
+  items.reserve(nodes.size());
+  for (const Entry &entry : nodes)
+    items.push_back({entry.level, entry.expanded, entry.node.get()});
+  writeFilterListValue(writer, makeVersion(), items);
+}
+
+void TFilterList::saveToFile(const std::string &fileName) const {
+  writeFileBytesSafely(fileName, filterFileBytes(*this));
+}
+
+void TFilterList::loadFromFile(const std::string &fileName, bool inserting, bool wantOptions,
+                               int insertionIndex, bool keepFileList) {
+  const std::string bytes = loadFileBytes(fileName);
+  loadFromBytes(bytes, fileName, inserting, wantOptions, insertionIndex, keepFileList);
+}
+
+void TFilterList::loadFromBytes(std::string_view bytes, const std::string &sourceName,
+                                bool inserting, bool wantOptions, int insertionIndex,
+                                bool keepFileList) {
+  inserting_ = inserting;
+  wantOptions_ = wantOptions;
+  keepFileList_ = keepFileList;
+  levelOffset_ = 0;
+  if (inserting) {
+    insertionIndex_ = std::clamp(insertionIndex, std::min(1, count()), count());
+    if (insertionIndex_ < count())
+      levelOffset_ = nodes[insertionIndex_].level - 1;
+  } else {
+    insertionIndex_ = 1;
+  }
+
+  ComponentReader reader(bytes, sourceName, globalClassRegistry());
+  reader.setWarningHandler(warningHandler_ ? warningHandler_ : [](const std::string &text) {
+    showMessageBox(MessageBoxKind::Warning, text);
+  });
+  listRead_ = false;
+  readFilterFileBytes(reader, *this);
+  // A root record without the list is no filter file, though the stream is whole.
+  if (!listRead_)
+    throw EReadError(std::string(invalidImageText), sourceName, 0);
+}
+
+void TFilterList::readData(ComponentReader &reader) {
+  listRead_ = true;
+  if (!inserting_)
+    resetToDefault();
+  readFilterListValue(
+      reader, [&](std::unique_ptr<StreamableComponent> component, int level, bool expanded) {
+        readItem(reader, std::move(component), level, expanded);
+      });
+}
+
+void TFilterList::readItem(ComponentReader &reader, std::unique_ptr<StreamableComponent> component,
+                           int level, bool expanded) {
+  if (auto *version = dynamic_cast<TVersion *>(component.get())) {
+    if (wantOptions_)
+      takeOptions(*version);
+    if (!inserting_)
+      putFileList(version->fileList, keepFileList_);
+    return;
+  }
+  auto *listObject = dynamic_cast<TListObject *>(component.get());
+  if (!listObject)
+    reader.fail(invalidPropertyValueText);
+  component.release();
+  std::unique_ptr<TListObject> node(listObject);
+
+  const bool isInput = dynamic_cast<TInputObject *>(node.get()) != nullptr;
+  if (!inserting_) {
+    // The input node starts the list proper: the default nodes and whatever
+    // came before it in the file (its own top node) give way.
+    if (isInput)
+      resetToTopNode();
+    insertObject(std::move(node), level, expanded);
+    return;
+  }
+  if (isInput || dynamic_cast<TOutputObject *>(node.get()) ||
+      dynamic_cast<TFilterCommentObject *>(node.get()))
+    return;
+  insertObject(std::move(node), checkedAdd(level, levelOffset_), expanded);
+}
+
+void TFilterList::insertObject(std::unique_ptr<TListObject> node, int level, bool expanded) {
+  std::string text = shortTitle(*node);
+  insertNode(std::min(insertionIndex_, count()), std::move(node), level, expanded, std::move(text));
+  ++insertionIndex_;
+}
+
+std::unique_ptr<TListObject> TFilterList::cloneListObject(const TListObject &node) {
+  registerNodeClasses();
+  std::unique_ptr<StreamableComponent> copy =
+      cloneComponent(node, globalClassRegistry(), currentFileType);
+  auto *listObject = dynamic_cast<TListObject *>(copy.get());
+  if (!listObject)
+    throw EReadError(std::string(invalidPropertyValueText), {}, 0);
+  copy.release();
+  return std::unique_ptr<TListObject>(listObject);
+}
+
+// ---------------------------------------------------------------------------
+// Validation and building
+
+int TFilterList::checkInputs() const {
+  int inputIndex = -1;
+  for (int i = 1; i < count(); ++i) {
+    const Entry &entry = nodes[i];
+    if (entry.level != 1 || !entry.node->getEnabled())
+      continue;
+    const bool isInput = dynamic_cast<const TInputObject *>(entry.node.get()) != nullptr;
+    if (isInput && inputIndex >= 0)
+      throw Exception(translate(6720, "Error: There is more than one enabled Input Filter"));
+    if (isInput)
+      inputIndex = i;
+    else if (inputIndex < 0)
+      throw Exception(translate(6730, "Error: The first enabled filter is not an Input Filter"));
+  }
+  // A list without an input node has nothing to build from.
+  if (inputIndex < 0)
+    throw Exception(translate(6730, "Error: The first enabled filter is not an Input Filter"));
+  return inputIndex;
+}
+
+int TFilterList::checkOutputs(int inputIndex) const {
+  int outputIndex = -1;
+  for (int i = count() - 1; i > inputIndex; --i) {
+    const Entry &entry = nodes[i];
+    if (entry.level != 1 || !entry.node->getEnabled())
+      continue;
+    const bool isOutput = dynamic_cast<const TOutputObject *>(entry.node.get()) != nullptr;
+    if (isOutput && outputIndex >= 0)
+      throw Exception(translate(6700, "Error: There is more than one enabled Output Filter"));
+    if (isOutput)
+      outputIndex = i;
+    else if (outputIndex < 0)
+      throw Exception(translate(6710, "Error: The last enabled filter is not an Ouput Filter"));
+  }
+  if (outputIndex < 0)
+    throw Exception(translate(6710, "Error: The last enabled filter is not an Ouput Filter"));
+  return outputIndex;
+}
+
+std::unique_ptr<TFilter> TFilterList::buildChainLevel(int &index, int last, Build &build) {
+  std::unique_ptr<TFilter> chain;
+  const int level = nodes[index].level;
+  TFilter *previousFilter = nullptr;
+  while (index <= last) {
+    const int nodeLevel = nodes[index].level;
+    if (nodeLevel < level)
+      break;
+    if (nodeLevel > level) {
+      buildChildChain(index, last, level, previousFilter, chain, build);
+      previousFilter = nullptr;
+      continue;
+    }
+    build.current = index;
+    std::unique_ptr<TFilter> filter = nodes[index].node->add_filter(*this);
+    previousFilter = filter.get();
+    build.own(previousFilter, index);
+    appendFilter(chain, std::move(filter));
+    ++index;
+  }
+  return chain;
+}
+
+void TFilterList::buildChildChain(int &index, int last, int callLevel, TFilter *parentFilter,
+                                  std::unique_ptr<TFilter> &chain, Build &build) {
+  const int parentIndex = index - 1;
+  TListObject &parent = *nodes[parentIndex].node;
+  if (!parent.getEnabled()) {
+    // Built only so that the children's errors are still reported.
+    buildChainLevel(index, last, build);
+    while (index <= last && nodes[index].level > callLevel)
+      ++index;
+    return;
+  }
+  const int gatherer = parent.needGatherer();
+  std::unique_ptr<TFilter> block = buildChainLevel(index, last, build);
+  if (gatherer == 0) {
+    appendFilter(chain, std::move(block));
+    return;
+  }
+  // A selecting parent that made no filter has nothing to select with; its
+  // children must not run on the whole text instead.
+  if (!block || !parentFilter)
+    return;
+  std::unique_ptr<TFilter> end;
+  if (gatherer == 1)
+    end = std::make_unique<TGatherer>();
+  else
+    end = std::make_unique<TIgnoreFlush>();
+  TFilter *endFilter = end.get();
+  build.owners.insert_or_assign(endFilter, parentIndex);
+  block->lastFilter()->setNext(std::move(end));
+  block->markAsSubfilters();
+  chain->lastFilter()->setSubfilterChain(std::move(block), endFilter);
+}
+
+void TFilterList::validateBuiltChain(TFilter &head, Build &build) {
+  std::set<const TFilter *> seen;
+  std::function<void(TFilter *)> walk = [&](TFilter *filter) {
+    for (; filter && seen.insert(filter).second; filter = filter->next()) {
+      auto owner = build.owners.find(filter);
+      build.current = owner == build.owners.end() ? -1 : owner->second;
+      filter->validate();
+      if (filter->firstSubfilter())
+        walk(filter->firstSubfilter());
+    }
+  };
+  walk(&head);
+}
+
+std::unique_ptr<TFilter> TFilterList::createFilters(bool clipboard, bool innerOnly,
+                                                    int &errorIndex) {
+  errorIndex = -1;
+  const int inputIndex = checkInputs();
+  const int outputIndex = checkOutputs(inputIndex);
+
+  int first = inputIndex;
+  int last = outputIndex;
+  std::unique_ptr<TFilter> chain;
+  if (clipboard || innerOnly) {
+    ++first;
+    --last;
+  }
+  if (clipboard)
+    chain = std::make_unique<TClipboardInput>();
+
+  Build build;
+  std::unique_ptr<TFilter> built;
+  try {
+    // Nodes at a lower level than the first one built would end a single
+    // level's call early; they still belong to the range.
+    int index = first;
+    while (index <= last)
+      appendFilter(built, buildChainLevel(index, last, build));
+    if (built)
+      validateBuiltChain(*built, build);
+  } catch (...) {
+    errorIndex = build.current >= 0 && build.current < count() ? build.current : -1;
+    throw;
+  }
+  if (!built)
+    throw Exception(translate(6740, "No filters have been specified"));
+
+  appendFilter(chain, std::move(built));
+  if (clipboard)
+    chain->lastFilter()->setNext(std::make_unique<TClipboardOutput>());
+  return chain;
+}
+
+} // namespace marrowen

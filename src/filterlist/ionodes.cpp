@@ -1,0 +1,334 @@
+#include "filterlist/ionodes.h"
+
+#include "classlib/format.h"
+#include "engine/escapes.h"
+#include "engine/fileinput.h"
+#include "engine/inputs.h"
+#include "engine/mergesplit.h"
+#include "engine/messages.h"
+#include "engine/outputs.h"
+#include "filterlist/filterlist.h"
+#include "filterlist/settings.h"
+
+#include <filesystem>
+
+namespace marrowen {
+
+namespace {
+
+constexpr std::size_t shortStringLength = 255;
+
+std::string shortString(std::string text) {
+  if (text.size() > shortStringLength)
+    text.resize(shortStringLength);
+  return text;
+}
+
+// The Windows program's default output folder; new nodes get the system's
+// temporary folder instead.
+constexpr std::string_view windowsTempFolder = "c:\\windows\\temp";
+
+std::string systemTempFolder() {
+  std::error_code ec;
+  std::string folder = std::filesystem::temp_directory_path(ec).string();
+  return ec || folder.empty() ? std::string("/tmp") : folder;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Input
+
+std::unique_ptr<TInputObject> TInputObject::CreateDefault() {
+  auto node = std::make_unique<TInputObject>();
+  node->promptEachFile = readBoolSetting("promptEachFile", false);
+  node->skipBinary = readIntegerSetting("skipBinary", 0);
+  node->inputFromFile = readBoolSetting("inputFromFile", true);
+  node->binarySampleSize = readIntegerSetting("binarySampleSize", 100);
+  node->promptOnReadOnly = readBoolSetting("promptOnReadOnly", true);
+  node->deleteInput = false;
+  return node;
+}
+
+void TInputObject::rememberDefaults() const {
+  writeBoolSetting("promptEachFile", promptEachFile);
+  writeIntegerSetting("skipBinary", skipBinary);
+  writeBoolSetting("inputFromFile", inputFromFile);
+  writeIntegerSetting("binarySampleSize", binarySampleSize);
+  writeBoolSetting("promptOnReadOnly", promptOnReadOnly);
+  writeBoolSetting("deleteInputFiles", deleteInput);
+}
+
+bool TInputObject::automationCheck(const ConfirmPrompt &ask) {
+  // Yes switches the feature off, No keeps it, Cancel ends the preparation.
+  auto question = [&](int id, std::string_view text, auto &&onYes) {
+    const int answer = ask(translate(id, text));
+    if (answer == answerCancel)
+      return false;
+    if (answer == answerYes)
+      onYes();
+    return true;
+  };
+  if (promptEachFile && !question(6950, "Input Filter: Prompt on Each File is enabled. Disable it?",
+                                  [&] { promptEachFile = false; }))
+    return false;
+  if (promptOnReadOnly &&
+      !question(6960, "Input Filter: Prompt on Read Only is enabled. Disable it?",
+                [&] { promptOnReadOnly = false; }))
+    return false;
+  if (skipBinary == 2 &&
+      !question(6970, "Input Filter: Prompt on Binary is enabled. Change to Skip Binary?",
+                [&] { skipBinary = 1; }))
+    return false;
+  return true;
+}
+
+std::string TInputObject::getTitle() const {
+  if (!inputFromFile)
+    return translate(6880, "Clipboard input");
+  std::string title = translate(6810, "File input:");
+  if (promptEachFile)
+    title += translate(6820, "confirm each,");
+  if (promptOnReadOnly)
+    title += translate(6830, "confirm r/o,");
+  if (deleteInput)
+    title += translate(6840, "delete,");
+  switch (skipBinary) {
+  case 0:
+    title += translate(6850, "include binary");
+    break;
+  case 1:
+    title += translate(6860, "skip binary");
+    break;
+  case 2:
+    title += translate(6870, "confirm binary");
+    break;
+  default:
+    break;
+  }
+  return title;
+}
+
+std::string TInputObject::printText(std::string_view indent) const {
+  if (!inputFromFile)
+    return translate(6940, "Input from clipboard\r\n");
+  std::string text = translateFormat(
+      6890,
+      "Input from file(s)\r\n%s%sConfirm before processing each file\r\n%s%sConfirm before "
+      "processing read/only files\r\n%s%sDelete input files after processing\r\n",
+      {indent, outputOption(promptEachFile), indent, outputOption(promptOnReadOnly), indent,
+       outputOption(deleteInput)});
+  switch (skipBinary) {
+  case 0:
+    text += std::string(indent) + translate(6900, "  Process binary files\r\n");
+    break;
+  case 1:
+    text += std::string(indent) + translate(6910, "  Skip binary files\r\n");
+    break;
+  case 2:
+    text += std::string(indent) + translate(6920, "  Confirm each binary file\r\n");
+    break;
+  default:
+    break;
+  }
+  if (skipBinary == 1 || skipBinary == 2)
+    text += std::string(indent) +
+            translateFormat(6930, "    Sample size %d characters\r\n", {binarySampleSize});
+  return text;
+}
+
+std::string TInputObject::generateCmdLine() const {
+  switch (skipBinary) {
+  case 0:
+    return "/BP";
+  case 1:
+    return "/BS";
+  case 2:
+    return "/BC";
+  default:
+    return {};
+  }
+}
+
+std::unique_ptr<TFilter> TInputObject::add_this_filter(TFilterList &list) {
+  if (!inputFromFile)
+    return std::make_unique<TClipboardInput>();
+  std::vector<FileGridRow> rows = list.files;
+  for (FileGridRow &row : rows)
+    row.specification = localPath(row.specification);
+  return std::make_unique<TFileInput>(std::move(rows), promptEachFile, promptOnReadOnly, skipBinary,
+                                      binarySampleSize, deleteInput);
+}
+
+void TInputObject::writeData(ComponentWriter &writer) const {
+  TListObject::writeData(writer);
+  writer.writeBoolean(promptEachFile);
+  writer.writeInteger(skipBinary);
+  writer.writeBoolean(inputFromFile);
+  writer.writeInteger(binarySampleSize);
+  writer.writeBoolean(promptOnReadOnly);
+  writer.writeBoolean(deleteInput);
+}
+
+void TInputObject::readData(ComponentReader &reader) {
+  TListObject::readData(reader);
+  const int type = reader.fileTypeRead();
+  promptEachFile = reader.readBoolean();
+  if (type < 21)
+    reader.readBoolean();
+  skipBinary = reader.readInteger();
+  inputFromFile = type >= 8 ? reader.readBoolean() : true;
+  binarySampleSize = type >= 14 ? reader.readInteger() : 100;
+  promptOnReadOnly = type >= 39 ? reader.readBoolean() : true;
+  deleteInput = type >= 44 ? reader.readBoolean() : false;
+}
+
+// ---------------------------------------------------------------------------
+// Output
+
+std::unique_ptr<TOutputObject> TOutputObject::CreateDefault() {
+  auto node = std::make_unique<TOutputObject>();
+  node->testMode = readBoolSetting("testMode", true);
+  node->retainDate = readBoolSetting("retainDate", true);
+  node->outputToFile = readIntegerSetting("outputToFile", files);
+  node->changeExtension = readBoolSetting("changeExtension", false);
+  node->newExtension = shortString(readStringSetting("newExtension", ".txt"));
+  node->changeBaseDir = readBoolSetting("changeBaseDir", false);
+  node->newBaseDir = shortString(readStringSetting("newBaseDir", systemTempFolder()));
+  node->keepStructure = readBoolSetting("keepStructure", false);
+  node->singleFilename = readStringSetting("singleFilename", "mergefilename.txt");
+  node->appendMode = readBoolSetting("appendMode", false);
+  return node;
+}
+
+void TOutputObject::rememberDefaults() const {
+  writeBoolSetting("testMode", testMode);
+  writeBoolSetting("retainDate", retainDate);
+  writeIntegerSetting("outputToFile", outputToFile);
+  writeBoolSetting("changeExtension", changeExtension);
+  writeStringSetting("newExtension", newExtension);
+  writeBoolSetting("changeBaseDir", changeBaseDir);
+  writeStringSetting("newBaseDir", newBaseDir);
+  writeBoolSetting("keepStructure", keepStructure);
+  writeStringSetting("singleFilename", singleFilename);
+  writeBoolSetting("appendMode", appendMode);
+}
+
+std::string TOutputObject::getTitle() const {
+  switch (outputToFile) {
+  case clipboard:
+    return translate(6980, "Clipboard output");
+  case files: {
+    std::string title = translate(6990, "File output:");
+    if (testMode)
+      title += translate(7000, "test mode,");
+    if (retainDate)
+      title += translate(7010, "retain date,");
+    if (changeExtension)
+      title += translateFormat(7020, "new extension %s,", {newExtension});
+    if (changeBaseDir)
+      title += translateFormat(7030, "new base dir %s,", {newBaseDir});
+    // The colon of a bare title, or the comma after the last option, goes.
+    if (!title.empty())
+      title.back() = ' ';
+    return title;
+  }
+  case mergedFile:
+    return translateFormat(7040, "Merge to file %s", {singleFilename});
+  default:
+    return {};
+  }
+}
+
+std::string TOutputObject::printText(std::string_view indent) const {
+  switch (outputToFile) {
+  case clipboard:
+    return translate(7050, "Output to clipboard\r\n");
+  case files: {
+    std::string text = translateFormat(
+        7060,
+        "Output to file(s)\r\n%s%sTest mode\r\n%s%sKeep original file's date and "
+        "time\r\n%s%sAppend mode\r\n%s%sChange extension to: %s\r\n",
+        {indent, outputOption(testMode), indent, outputOption(retainDate), indent,
+         outputOption(appendMode), indent, outputOption(changeExtension), newExtension});
+    if (changeBaseDir)
+      text += std::string(indent) +
+              translateFormat(7070, "  Output folder: %s\r\n%s%sMaintain folder structure\r\n",
+                              {newBaseDir, indent, outputOption(keepStructure)});
+    return text;
+  }
+  case mergedFile:
+    return translateFormat(7080, "Merge output to file %s\r\n", {singleFilename});
+  default:
+    return {};
+  }
+}
+
+std::string TOutputObject::generateCmdLine() const {
+  return std::string(retainDate ? "/N+\r\n" : "/N-\r\n") + (testMode ? "/T+\r\n" : "/T-\r\n");
+}
+
+std::unique_ptr<TFilter> TOutputObject::add_this_filter(TFilterList &) {
+  switch (outputToFile) {
+  case clipboard:
+    return std::make_unique<TClipboardOutput>();
+  case files:
+    return std::make_unique<TFileOutput>(testMode, retainDate, changeExtension, newExtension,
+                                         changeBaseDir, localPath(unquote(newBaseDir)),
+                                         keepStructure, appendMode);
+  case mergedFile: {
+    auto merge = std::make_unique<TMergeFiles>(localPath(unquote(singleFilename)));
+    merge->setNext(
+        std::make_unique<TFileOutput>(false, false, false, "", false, "", false, appendMode));
+    return merge;
+  }
+  default:
+    return nullptr;
+  }
+}
+
+void TOutputObject::writeData(ComponentWriter &writer) const {
+  TListObject::writeData(writer);
+  writer.writeBoolean(testMode);
+  writer.writeBoolean(retainDate);
+  writer.writeInteger(outputToFile);
+  writer.writeBoolean(changeExtension);
+  writer.writeString(shortString(newExtension));
+  writer.writeBoolean(changeBaseDir);
+  writer.writeString(shortString(newBaseDir));
+  writer.writeBoolean(keepStructure);
+  writer.writeString(singleFilename);
+  writer.writeBoolean(appendMode);
+}
+
+void TOutputObject::readData(ComponentReader &reader) {
+  TListObject::readData(reader);
+  const int type = reader.fileTypeRead();
+  testMode = reader.readBoolean();
+  retainDate = reader.readBoolean();
+  if (type >= 40)
+    outputToFile = reader.readInteger();
+  else if (type >= 8)
+    outputToFile = reader.readBoolean() ? files : clipboard;
+  else
+    outputToFile = files;
+  if (type >= 9) {
+    changeExtension = reader.readBoolean();
+    newExtension = shortString(reader.readString());
+  } else {
+    changeExtension = false;
+    newExtension = ".txt";
+  }
+  if (type >= 10) {
+    changeBaseDir = reader.readBoolean();
+    newBaseDir = shortString(reader.readString());
+  } else {
+    changeBaseDir = false;
+    newBaseDir = windowsTempFolder;
+  }
+  keepStructure = type >= 30 ? reader.readBoolean() : false;
+  singleFilename = type >= 40 ? reader.readString() : std::string("mergefilename.txt");
+  appendMode = type >= 47 ? reader.readBoolean() : false;
+}
+
+} // namespace marrowen

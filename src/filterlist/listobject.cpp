@@ -1,0 +1,124 @@
+#include "filterlist/listobject.h"
+
+#include "classlib/format.h"
+#include "engine/escapes.h"
+#include "engine/filter.h"
+#include "engine/messages.h"
+#include "filterlist/classregistry.h"
+#include "filterlist/commentnodes.h"
+#include "filterlist/eolnodes.h"
+#include "filterlist/ionodes.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace marrowen {
+
+bool TListObject::automationCheck(const ConfirmPrompt &) { return true; }
+
+std::string TListObject::getTitle() const {
+  return translate(6800, "Error - very old filter loaded");
+}
+
+std::string TListObject::printText(std::string_view) const { return getTitle() + "\r\n"; }
+
+std::string TListObject::generateCmdLine() const { return "/{=" + escapeControlChars(getTitle()); }
+
+std::unique_ptr<TFilter> TListObject::add_this_filter(TFilterList &) { return nullptr; }
+
+std::unique_ptr<TFilter> TListObject::add_filter(TFilterList &list) {
+  if (!getEnabled())
+    return nullptr;
+  return add_this_filter(list);
+}
+
+std::string TListObject::headingText() const {
+  std::string heading = " " + shortTitle(*this);
+  for (std::size_t i = 1; i < heading.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(heading[i]);
+    if (byte < 32 || byte == 127)
+      heading[i] = ' ';
+  }
+  return heading;
+}
+
+void TListObject::writePublishedProperties(ComponentWriter &writer) const {
+  writer.writeName(enabledPropertyName);
+  writer.writeBoolean(enabled_);
+}
+
+bool TListObject::readPublishedProperty(std::string_view name, ComponentReader &reader) {
+  if (!sameName(name, enabledPropertyName))
+    return false;
+  enabled_ = reader.readBoolean();
+  return true;
+}
+
+void TListObject::writeData(ComponentWriter &writer) const {
+  writeNodeCommonPart(writer, enabled_);
+}
+
+void TListObject::readData(ComponentReader &reader) { enabled_ = readNodeCommonPart(reader); }
+
+std::string outputOption(bool flag) { return flag ? "  [X] " : "  [ ] "; }
+
+std::string shortTitle(const TListObject &node) {
+  std::string title = node.getTitle();
+  if (title.size() > 100) {
+    title.resize(100);
+    title += " ...";
+  }
+  return title;
+}
+
+std::string localPath(std::string_view storedPath) {
+  std::string path(storedPath);
+  std::replace(path.begin(), path.end(), '\\', '/');
+  const bool drive = path.size() >= 2 && path[1] == ':' &&
+                     ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+  if (drive)
+    path.erase(0, 2);
+  return path;
+}
+
+// ---------------------------------------------------------------------------
+
+std::string TPlaceholderObject::getTitle() const { return std::string(names_.propertyName); }
+
+std::unique_ptr<TFilter> TPlaceholderObject::add_this_filter(TFilterList &) {
+  throw Exception(Format("The filter '%s' cannot be run by this version", {shortTitle(*this)}));
+}
+
+void TPlaceholderObject::writeData(ComponentWriter &writer) const {
+  if (fileTypeRead_ != currentFileType)
+    throw EWriteError(Format("The filter '%s' was read from an older filter file and cannot be "
+                             "saved by this version",
+                             {shortTitle(*this)}));
+  TListObject::writeData(writer);
+  writer.writeRaw(values_);
+}
+
+void TPlaceholderObject::readData(ComponentReader &reader) {
+  fileTypeRead_ = reader.fileTypeRead();
+  TListObject::readData(reader);
+  values_ = reader.readRawValues();
+}
+
+void registerNodeClasses() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    ClassRegistry &registry = globalClassRegistry();
+    registry.registerClass<TListObject>("TListObject");
+    registry.registerClass<TInputObject>("TInputObject");
+    registry.registerClass<TOutputObject>("TOutputObject");
+    registry.registerClass<TEOLObject>("TEOLObject");
+    registry.registerClass<TUserObject>("TUserObject");
+    registry.registerClass<TCommentObject>("TCommentObject");
+    registry.registerClass<TFilterCommentObject>("TFilterCommentObject");
+    registerPlaceholderClasses(registry, [](const NodeClassName &names) {
+      return std::make_unique<TPlaceholderObject>(names);
+    });
+  });
+}
+
+} // namespace marrowen

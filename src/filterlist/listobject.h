@@ -1,0 +1,123 @@
+#pragma once
+
+#include "filterlist/componentstream.h"
+#include "filterlist/filterfile.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace marrowen {
+
+class TFilter;
+class TFilterList;
+
+// Asks the user a question with Yes, No and Cancel and answers 6, 7 or 2.
+// The windows supply a message box; nodes never show one themselves.
+using ConfirmPrompt = std::function<int(const std::string &text)>;
+
+inline constexpr int answerYes = 6;
+inline constexpr int answerNo = 7;
+inline constexpr int answerCancel = 2;
+
+// One node of a filter list: the settings of one filter, with its tree
+// caption, report and command-line texts, its record in a filter file and
+// the runtime filter(s) it makes for a job. A disabled node makes nothing.
+//
+// The base class itself is only ever read from very old filter files; the
+// node classes override what they need.
+class TListObject : public StreamableComponent {
+public:
+  TListObject() = default;
+
+  // The tree image of the node.
+  virtual int iconIndex() const { return 1; }
+  // Whether the user may nest nodes under this one.
+  virtual bool canParent() const { return false; }
+  virtual bool getEnabled() const { return enabled_; }
+  void setEnabled(bool value) { enabled_ = value; }
+  // The stored flag, whatever getEnabled answers.
+  bool enabledField() const { return enabled_; }
+
+  // Prepares the node for unattended runs, asking whether to switch off
+  // what would stop one; false when the user cancels.
+  virtual bool automationCheck(const ConfirmPrompt &ask);
+
+  // The tree caption and the first line of a report.
+  virtual std::string getTitle() const;
+  // The node's part of the filter-list report, each detail line after `indent`.
+  virtual std::string printText(std::string_view indent) const;
+  // The node's part of an exported command line.
+  virtual std::string generateCmdLine() const;
+  // The runtime filter(s) of the node, none when it makes no filter. Raises
+  // with the node's message when its settings are invalid.
+  virtual std::unique_ptr<TFilter> add_this_filter(TFilterList &list);
+  // None when the node is disabled, else add_this_filter.
+  std::unique_ptr<TFilter> add_filter(TFilterList &list);
+  // How the node's children are built: 0 inline after its filter; 1 as a
+  // subfilter chain ended by a gatherer; 2 ended by an ignore-flush filter.
+  virtual int needGatherer() const { return 0; }
+
+  // Writes the node's fields to the settings store as the defaults of the
+  // next new node of its class (after the dialog was copied into the node).
+  virtual void rememberDefaults() const {}
+
+  // The editor heading: a blank, then the short title with control bytes
+  // and DEL (after the first position) shown as blanks.
+  std::string headingText() const;
+
+  // --- Streaming ---
+  std::string_view className() const override { return "TListObject"; }
+  std::string_view definedPropertyName() const override { return "ListObject"; }
+  void writePublishedProperties(ComponentWriter &writer) const override;
+  bool readPublishedProperty(std::string_view name, ComponentReader &reader) override;
+  // The common part: the enabled flag.
+  void writeData(ComponentWriter &writer) const override;
+  void readData(ComponentReader &reader) override;
+
+private:
+  bool enabled_ = true;
+};
+
+// "  [X] " for a set flag, "  [ ] " for a clear one: the option lines of reports.
+std::string outputOption(bool flag);
+
+// A node's title cut to its first 100 bytes followed by " ..." when longer:
+// every tree caption and the node names in build errors.
+std::string shortTitle(const TListObject &node);
+
+// A path stored by the Windows program ("c:\data\in.txt") as this system
+// opens it: backslashes become "/" and a drive prefix is dropped. The stored
+// text itself is never changed.
+std::string localPath(std::string_view storedPath);
+
+// Stands in for a node class whose filters are not built yet, so that a
+// filter file holding one still loads, shows and saves back unchanged. It
+// keeps the values after the common part as they were read; building an
+// enabled one raises an error naming it.
+class TPlaceholderObject : public TListObject {
+public:
+  explicit TPlaceholderObject(const NodeClassName &names) : names_(names) {}
+
+  std::string getTitle() const override;
+  std::unique_ptr<TFilter> add_this_filter(TFilterList &list) override;
+
+  std::string_view className() const override { return names_.className; }
+  std::string_view definedPropertyName() const override { return names_.propertyName; }
+  // Raises EWriteError when the values came from a file of another type:
+  // they are in that type's layout and cannot be written as the current one.
+  void writeData(ComponentWriter &writer) const override;
+  void readData(ComponentReader &reader) override;
+
+private:
+  NodeClassName names_;
+  std::string values_;
+  int fileTypeRead_ = currentFileType;
+};
+
+// Registers every node class a filter file may name in the process-wide
+// registry, with placeholders for the classes not built yet. Idempotent.
+void registerNodeClasses();
+
+} // namespace marrowen

@@ -1,0 +1,51 @@
+#include "filterlist/settings.h"
+
+#include "classlib/program.h"
+#include "classlib/registry.h"
+
+#include <atomic>
+
+namespace marrowen {
+
+namespace {
+
+std::atomic<SettingsStore *> chosenStore{nullptr};
+
+} // namespace
+
+SettingsStore &settingsStore() {
+  SettingsStore *store = chosenStore.load();
+  return store ? *store : SettingsStore::global();
+}
+
+void useSettingsStore(SettingsStore *store) { chosenStore.store(store); }
+
+std::string readStringSetting(std::string_view name, std::string_view def) {
+  return settingsStore().readString(program::registryKey, name, def);
+}
+
+std::int32_t readIntegerSetting(std::string_view name, std::int32_t def) {
+  return settingsStore().readInteger(program::registryKey, name, def);
+}
+
+bool readBoolSetting(std::string_view name, bool def) {
+  return settingsStore().readBool(program::registryKey, name, def);
+}
+
+// A failed save is the store's to report; the node keeps its value either way.
+std::string writeStringSetting(std::string_view name, std::string_view value) {
+  settingsStore().writeString(program::registryKey, name, value);
+  return std::string(value);
+}
+
+std::int32_t writeIntegerSetting(std::string_view name, std::int32_t value) {
+  settingsStore().writeInteger(program::registryKey, name, value);
+  return value;
+}
+
+bool writeBoolSetting(std::string_view name, bool value) {
+  settingsStore().writeBool(program::registryKey, name, value);
+  return value;
+}
+
+} // namespace marrowen

@@ -1,0 +1,782 @@
+#include "filterlist/filterlist.h"
+
+#include "classlib/format.h"
+#include "engine/inputs.h"
+#include "engine/outputs.h"
+#include "engine/subchain.h"
+#include "filterlist/classregistry.h"
+#include "filterlist/commentnodes.h"
+#include "filterlist/eolnodes.h"
+#include "filterlist/filterlist_testing.h"
+#include "filterlist/ionodes.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+using namespace marrowen;
+using namespace marrowen::testing;
+
+namespace {
+
+// Selects each chunk whole: with a gatherer the children's result comes back
+// in brackets; with an ignore-flush end the children's output goes straight on.
+class TestSelectFilter : public TFilter {
+public:
+  bool processChunk(std::string &chunk) override {
+    if (!firstSubfilter())
+      return sendToNext(chunk);
+    if (dynamic_cast<TGatherer *>(subfilterEnd())) {
+      subFilterEntireText(chunk);
+      std::string out = "[" + chunk + "]";
+      return sendToNext(out);
+    }
+    return firstSubfilter()->processChunk(chunk);
+  }
+};
+
+// A test-only node that selects text (none of the real nodes here does).
+class TestSelectObject : public TListObject {
+public:
+  explicit TestSelectObject(int gatherer, bool makesFilter = true)
+      : gatherer_(gatherer), makesFilter_(makesFilter) {}
+  bool canParent() const override { return true; }
+  int needGatherer() const override { return gatherer_; }
+  std::string getTitle() const override { return "select"; }
+  std::unique_ptr<TFilter> add_this_filter(TFilterList &) override {
+    return makesFilter_ ? std::make_unique<TestSelectFilter>() : nullptr;
+  }
+  std::string_view className() const override { return "TCommentObject"; }
+
+private:
+  int gatherer_;
+  bool makesFilter_;
+};
+
+// A node whose settings are invalid: building it raises.
+class TestBlankObject : public TListObject {
+public:
+  std::string getTitle() const override { return "blank search"; }
+  std::unique_ptr<TFilter> add_this_filter(TFilterList &) override {
+    throw Exception(Format("String for '%s' is blank", {shortTitle(*this)}));
+  }
+};
+
+// A node whose filter fails the chain's validation.
+class TestInvalidObject : public TListObject {
+public:
+  struct Invalid : TFilter {
+    void validate() override { throw Exception("invalid settings"); }
+  };
+  std::unique_ptr<TFilter> add_this_filter(TFilterList &) override {
+    return std::make_unique<Invalid>();
+  }
+};
+
+std::unique_ptr<TEOLObject> unixToDos() {
+  auto eol = std::make_unique<TEOLObject>();
+  eol->convertFrom = 0;
+  eol->convertTo = 2;
+  eol->removeBad = true;
+  return eol;
+}
+
+std::unique_ptr<TUserObject> upperA() {
+  auto map = TUserObject::CreateDefault();
+  map->entries['a'] = "A";
+  return map;
+}
+
+std::unique_ptr<TOutputObject> fileOutput() {
+  auto out = std::make_unique<TOutputObject>();
+  out->outputToFile = 1;
+  return out;
+}
+
+std::unique_ptr<TInputObject> fileInput() {
+  auto in = std::make_unique<TInputObject>();
+  in->inputFromFile = true;
+  return in;
+}
+
+// [top, input, output]
+void makeList(TFilterList &list) {
+  list.nodes.clear();
+  list.addNode(TFilterCommentObject::CreateDefault(), 0);
+  list.addNode(fileInput(), 1);
+  list.addNode(fileOutput(), 1);
+}
+
+// Inserts before the output node.
+void addFilter(TFilterList &list, std::unique_ptr<TListObject> node, int level = 1) {
+  list.insertNode(list.count() - 1, std::move(node), level, true);
+}
+
+// Runs the list's inner chain over a text.
+std::string run(TFilterList &list, const std::string &text) {
+  int errorIndex = 0;
+  std::unique_ptr<TFilter> chain = list.createFilters(false, true, errorIndex);
+  std::string result;
+  TStringInput input("text");
+  input.setText(text);
+  input.setNext(std::move(chain));
+  input.lastFilter()->setNext(std::make_unique<TStringOutput>(result));
+  input.runInput();
+  return result;
+}
+
+std::string buildError(TFilterList &list, int &errorIndex, bool clipboard = false) {
+  errorIndex = 99;
+  try {
+    list.createFilters(clipboard, false, errorIndex);
+  } catch (const Exception &e) {
+    return e.message();
+  }
+  return "built";
+}
+
+// ---------------------------------------------------------------------------
+// Validation
+
+TEST(FilterListValidation, MessagesFromTheirTriggers) {
+  struct Case {
+    const char *layout; // I input, O output, F filter, lower case disabled
+    const char *message;
+  };
+  const Case cases[] = {
+      {"IO", "built"},
+      {"IFO", "built"},
+      {"FIO", "Error: The first enabled filter is not an Input Filter"},
+      {"fIO", "built"},
+      {"IIO", "Error: There is more than one enabled Input Filter"},
+      {"IOfO", "Error: There is more than one enabled Output Filter"},
+      {"IOF", "Error: The last enabled filter is not an Ouput Filter"},
+      {"IF", "Error: The last enabled filter is not an Ouput Filter"},
+      {"FO", "Error: The first enabled filter is not an Input Filter"},
+      {"", "Error: The first enabled filter is not an Input Filter"},
+      {"f", "Error: The first enabled filter is not an Input Filter"},
+      {"I", "Error: The last enabled filter is not an Ouput Filter"},
+  };
+  for (const Case &c : cases) {
+    TFilterList list;
+    list.nodes.clear();
+    list.addNode(TFilterCommentObject::CreateDefault(), 0);
+    for (const char *p = c.layout; *p; ++p) {
+      std::unique_ptr<TListObject> node;
+      if (*p == 'I')
+        node = fileInput();
+      else if (*p == 'O')
+        node = fileOutput();
+      else
+        node = unixToDos();
+      node->setEnabled(*p != 'f');
+      list.addNode(std::move(node), 1);
+    }
+    int errorIndex;
+    EXPECT_EQ(buildError(list, errorIndex), c.message) << c.layout;
+    EXPECT_EQ(errorIndex, -1) << c.layout;
+  }
+}
+
+TEST(FilterListValidation, OnlyInputAndOutputBuildsInputToOutputButNotForTheClipboard) {
+  TFilterList list;
+  makeList(list);
+  int errorIndex;
+  auto chain = list.createFilters(false, false, errorIndex);
+  ASSERT_NE(dynamic_cast<TGenericInput *>(chain.get()), nullptr);
+  EXPECT_NE(dynamic_cast<TFileOutput *>(chain->next()), nullptr);
+  EXPECT_EQ(chain->next()->next(), nullptr);
+  EXPECT_EQ(buildError(list, errorIndex, true), "No filters have been specified");
+  EXPECT_EQ(errorIndex, -1);
+  int innerError;
+  EXPECT_THROW(list.createFilters(false, true, innerError), Exception);
+}
+
+TEST(FilterListValidation, ClipboardChainReadsAndWritesTheClipboard) {
+  TFilterList list;
+  makeList(list);
+  addFilter(list, unixToDos());
+  int errorIndex;
+  auto chain = list.createFilters(true, false, errorIndex);
+  EXPECT_NE(dynamic_cast<TClipboardInput *>(chain.get()), nullptr);
+  EXPECT_NE(dynamic_cast<TClipboardOutput *>(chain->lastFilter()), nullptr);
+  EXPECT_EQ(chain->next()->next(), chain->lastFilter());
+}
+
+TEST(FilterListValidation, NestedInputOrOutputNodesDoNotCount) {
+  TFilterList list;
+  makeList(list);
+  addFilter(list, std::make_unique<TCommentObject>());
+  addFilter(list, fileOutput(), 2);
+  int errorIndex;
+  EXPECT_EQ(buildError(list, errorIndex), "built");
+}
+
+// ---------------------------------------------------------------------------
+// Building
+
+TEST(FilterListBuild, ChildrenOfAGathererRunOnTheSelectionAndComeBack) {
+  TFilterList list;
+  makeList(list);
+  addFilter(list, std::make_unique<TestSelectObject>(1));
+  addFilter(list, upperA(), 2);
+  addFilter(list, unixToDos(), 2);
+  addFilter(list, std::make_unique<TCommentObject>()); // after the block, level 1
+  EXPECT_EQ(run(list, "ab\nba"), "[Ab\r\nbA]");
+
+  int errorIndex;
+  auto chain = list.createFilters(false, true, errorIndex);
+  ASSERT_NE(chain->firstSubfilter(), nullptr);
+  EXPECT_NE(dynamic_cast<TGatherer *>(chain->subfilterEnd()), nullptr);
+  EXPECT_TRUE(chain->firstSubfilter()->inSubchain());
+  EXPECT_FALSE(chain->inSubchain());
+  EXPECT_EQ(chain->next(), nullptr);
+}
+
+TEST(FilterListBuild, ChildrenOfAnIgnoreFlushParentPassTheirOutputOn) {
+  TFilterList list;
+  makeList(list);
+  addFilter(list, std::make_unique<TestSelectObject>(2));
+  addFilter(list, upperA(), 2);
+  addFilter(list, unixToDos(), 1);
+  EXPECT_EQ(run(list, "a\na"), "A\r\nA");
+  int errorIndex;
+  auto chain = list.createFilters(false, true, errorIndex);
+  EXPECT_NE(dynamic_cast<TIgnoreFlush *>(chain->subfilterEnd()), nullptr);
+}
+
+TEST(FilterListBuild, InlineChildrenFollowTheirParent) {
+  TFilterList list;
+  makeList(list);
+  addFilter(list, TCommentObject::CreateWith("group"));
+  addFilter(list, upperA(), 2);
+  addFilter(list, unixToDos(), 3); // the map node heads nothing: children inline
+  EXPECT_EQ(run(list, "a\n"), "A\r\n");
+}
+
+TEST(FilterListBuild, NestedSelectionsTwoDeep) {
+  TFilterList list;
+  makeList(list);
+  addFilter(list, std::make_unique<TestSelectObject>(1));
+  addFilter(list, std::make_unique<TestSelectObject>(1), 2);
+  addFilter(list, upperA(), 3);
+  addFilter(list, unixToDos(), 2);
+  EXPECT_EQ(run(list, "a\n"), "[[A\r\n]]");
+}
+
+TEST(FilterListBuild, DisabledParentBuildsNothingButItsChildrenStillRaise) {
+  TFilterList list;
+  makeList(list);
+  auto parent = std::make_unique<TestSelectObject>(1);
+  parent->setEnabled(false);
+  addFilter(list, std::move(parent));
+  addFilter(list, upperA(), 2);
+  addFilter(list, std::make_unique<TestSelectObject>(1), 3);
+  addFilter(list, unixToDos(), 4);
+  addFilter(list, unixToDos(), 1);
+  EXPECT_EQ(run(list, "a\n"), "a\r\n");
+
+  addFilter(list, std::make_unique<TestBlankObject>(), 1);
+  list.insertNode(3, std::make_unique<TestBlankObject>(), 2, true);
+  int errorIndex;
+  EXPECT_EQ(buildError(list, errorIndex), "String for 'blank search' is blank");
+  EXPECT_EQ(errorIndex, 3);
+}
+
+TEST(FilterListBuild, SelectingParentWithoutAFilterDropsItsChildren) {
+  TFilterList list;
+  makeList(list);
+  addFilter(list, upperA());
+  addFilter(list, std::make_unique<TestSelectObject>(1, false));
+  addFilter(list, unixToDos(), 2);
+  // The children neither run on the whole text nor hang off the map filter.
+  EXPECT_EQ(run(list, "a\n"), "A\n");
+  int errorIndex;
+  auto chain = list.createFilters(false, true, errorIndex);
+  EXPECT_EQ(chain->firstSubfilter(), nullptr);
+  EXPECT_EQ(chain->next(), nullptr);
+}
+
+TEST(FilterListBuild, ErrorIndexNamesTheNodeThatFailed) {
+  TFilterList list;
+  makeList(list);
+  addFilter(list, unixToDos());
+  addFilter(list, std::make_unique<TestBlankObject>());
+  int errorIndex;
+  EXPECT_EQ(buildError(list, errorIndex), "String for 'blank search' is blank");
+  EXPECT_EQ(errorIndex, 3);
+}
+
+TEST(FilterListBuild, ValidationFailureNamesItsNodeOrNone) {
+  TFilterList list;
+  makeList(list);
+  addFilter(list, unixToDos());
+  addFilter(list, std::make_unique<TestInvalidObject>());
+  addFilter(list, unixToDos());
+  int errorIndex;
+  EXPECT_EQ(buildError(list, errorIndex), "invalid settings");
+  EXPECT_EQ(errorIndex, 3);
+}
+
+TEST(FilterListBuild, PlaceholderOfALaterNodeRaisesWhenEnabled) {
+  registerNodeClasses();
+  TFilterList list;
+  makeList(list);
+  auto grep = globalClassRegistry().create("TGrepObject");
+  addFilter(list, std::unique_ptr<TListObject>(dynamic_cast<TListObject *>(grep.release())));
+  int errorIndex;
+  EXPECT_EQ(buildError(list, errorIndex), "The filter 'GrepObject' cannot be run by this version");
+  EXPECT_EQ(errorIndex, 2);
+  list.node(2).setEnabled(false);
+  EXPECT_EQ(buildError(list, errorIndex), "built");
+}
+
+// ---------------------------------------------------------------------------
+// File list strings
+
+TEST(FilterListFiles, StringsFillTheGridInItsOwnSpelling) {
+  struct Case {
+    const char *stored, *mask, *subfolders, *action;
+  };
+  const Case cases[] = {
+      {"c:\\data\\*.txt|AA", "c:\\data\\*.txt", "All", "Add"},
+      {"x|IS", "x", "All", "Subtract"},
+      {"x|NI", "x", "None", "Ignore"},
+      {"x|EA", "x", "None", "Add"},
+      {"x|1A", "x", "1 level", "Add"},
+      {"x|3S", "x", "3 levels", "Subtract"},
+      {"x|9A", "x", "9 levels", "Add"},
+      {"x|0A", "x", "", "Add"},
+      {"x|A", "x", "All", "Add"},
+      {"x|", "x", "", "Add"},
+      {"a|b.txt|NS", "a|b.txt", "None", "Subtract"},
+      {"*.log", "*.log", "All", "Add"},
+      {"notes.txt", "notes.txt", "None", "Add"},
+  };
+  for (const Case &c : cases) {
+    TFilterList list;
+    list.files = {{"old", "All", "Add"}};
+    list.putFileList({c.stored}, false);
+    ASSERT_EQ(list.files.size(), 1u) << c.stored;
+    EXPECT_EQ(list.files[0].specification, c.mask) << c.stored;
+    EXPECT_EQ(list.files[0].subfolders, c.subfolders) << c.stored;
+    EXPECT_EQ(list.files[0].action, c.action) << c.stored;
+  }
+}
+
+TEST(FilterListFiles, GridRowsBecomeStringsAndKeepingAppends) {
+  TFilterList list;
+  list.files = {{"c:\\x\\*.txt", "3 levels", "Subtract"}, {"y", "", ""}, {"a|b", "All", "Ignore"}};
+  const std::vector<std::string> strings = list.fileListStrings();
+  EXPECT_EQ(strings, (std::vector<std::string>{"c:\\x\\*.txt|3S", "y|NA", "a|b|AI"}));
+  list.putFileList(strings, true);
+  ASSERT_EQ(list.files.size(), 6u);
+  EXPECT_EQ(list.files[3].subfolders, "3 levels");
+  EXPECT_EQ(list.files[4].subfolders, "None");
+  EXPECT_EQ(list.files[5].specification, "a|b");
+  list.putFileList({}, false);
+  EXPECT_TRUE(list.files.empty());
+}
+
+// ---------------------------------------------------------------------------
+// Filter files
+
+// A list holding every node of this issue, with texts that exercise the
+// stream's forms (NUL, high bytes, long strings).
+void fillEveryNode(TFilterList &list) {
+  list.resetToDefault();
+  list.nodes.clear();
+  list.addNode(TFilterCommentObject::CreateDefault(), 0);
+  auto in = fileInput();
+  in->skipBinary = 2;
+  in->binarySampleSize = 40000;
+  in->promptOnReadOnly = true;
+  list.addNode(std::move(in), 1, false);
+  list.addNode(TCommentObject::CreateWith(std::string("head\r\nline\0two\xE9", 16)), 1, true);
+  list.addNode(unixToDos(), 2, false);
+  auto map = upperA();
+  map->mapFileName = "c:\\maps\\upper.map";
+  map->entries[0] = std::string(255, 'z');
+  list.addNode(std::move(map), 2);
+  auto eol = unixToDos();
+  eol->convertFrom = 4;
+  eol->convertTo = 4;
+  eol->fixedLength = -200;
+  eol->outputText = "\\r\\n";
+  eol->setEnabled(false);
+  list.addNode(std::move(eol), 3);
+  auto out = fileOutput();
+  out->outputToFile = 2;
+  out->singleFilename = std::string(300, 'm');
+  out->newBaseDir = "c:\\windows\\temp";
+  out->appendMode = true;
+  list.addNode(std::move(out), 1);
+  list.comments = std::string(256, 'c');
+  list.scratchPad = std::string("pad\0", 4);
+  list.trialInput = "trial\r\n";
+  list.files = {{"c:\\data\\*.txt", "All", "Add"}, {"/tmp/a|b", "2 levels", "Subtract"}};
+  list.logEnabled = true;
+  list.logFileName = "run.log";
+  list.logAppend = false;
+  list.logLineThreshold = 70000;
+}
+
+TEST(FilterListFile, EveryNodeSavedLoadedAndSavedAgainIsByteIdentical) {
+  TempFolder dir;
+  TFilterList list;
+  fillEveryNode(list);
+  const std::string first = dir.file("a.fll");
+  list.saveToFile(first);
+
+  TFilterList loaded;
+  loaded.loadFromFile(first);
+  ASSERT_EQ(loaded.count(), list.count());
+  for (int i = 0; i < list.count(); ++i) {
+    EXPECT_EQ(loaded.node(i).className(), list.node(i).className());
+    EXPECT_EQ(loaded.nodes[i].level, list.nodes[i].level);
+    EXPECT_EQ(loaded.nodes[i].expanded, list.nodes[i].expanded);
+  }
+  EXPECT_EQ(loaded.nodes[2].text, shortTitle(list.node(2)));
+  EXPECT_EQ(loaded.comments, list.comments);
+  EXPECT_EQ(loaded.scratchPad, list.scratchPad);
+  EXPECT_EQ(loaded.trialInput, list.trialInput);
+  EXPECT_EQ(loaded.fileListStrings(), list.fileListStrings());
+  EXPECT_EQ(loaded.logLineThreshold, 70000);
+  EXPECT_FALSE(loaded.logAppend);
+
+  const std::string second = dir.file("b.fll");
+  loaded.saveToFile(second);
+  EXPECT_EQ(readFile(second), readFile(first));
+}
+
+TEST(FilterListFile, TheBytesOfASmallList) {
+  TFilterList list;
+  list.nodes.clear();
+  list.addNode(std::make_unique<TFilterCommentObject>(), 0);
+  list.addNode(std::make_unique<TInputObject>(), 1);
+  list.addNode(std::make_unique<TOutputObject>(), 1);
+  list.logFileName = "l";
+  const std::string expected =
+      fileStart() +
+      versionRecord(int8(47) + str("") + str("") + str("") + bytes({0x01, 0x00}) + boolean(false) +
+                    str("l") + boolean(false) + int8(0)) +
+      int8(0) + boolean(true) +
+      nodeRecord("TFilterCommentObject", "ListObject", true, boolean(true)) + int8(1) +
+      boolean(true) +
+      nodeRecord("TInputObject", "InputObject", true,
+                 boolean(true) + boolean(false) + int8(0) + boolean(false) + int8(0) +
+                     boolean(false) + boolean(false)) +
+      int8(1) + boolean(true) +
+      nodeRecord("TOutputObject", "OutputObject", true,
+                 boolean(true) + boolean(false) + boolean(false) + int8(0) + boolean(false) +
+                     str("") + boolean(false) + str("") + boolean(false) + str("") +
+                     boolean(false)) +
+      fileEnd();
+  EXPECT_EQ(filterFileBytes(list), expected);
+}
+
+// A type-20 file: no levels, a comment in two texts, an input node with the
+// dropped Boolean, an end-of-line node without output text.
+std::string type20File() {
+  return fileStart() +
+         versionRecord(int8(20) + str("notes") + str("pad") + str("trial") + bytes({0x01}) +
+                       str("c:\\in\\*.txt|AA") + str("plain.txt") + bytes({0x00})) +
+         nodeRecord("TFilterCommentObject", "ListObject", true, boolean(true)) +
+         nodeRecord("TInputObject", "InputObject", true,
+                    boolean(true) + boolean(true) + boolean(false) + int8(1) + boolean(true) +
+                        int8(64)) +
+         nodeRecord("TCommentObject", "CommentObject", true,
+                    boolean(true) + str("{Note}") + str("more")) +
+         nodeRecord("TEOLObject", "EOLObject", true,
+                    boolean(true) + int8(3) + int8(80) + boolean(true) + int8(4)) +
+         nodeRecord("TOutputObject", "OutputObject", true,
+                    boolean(true) + boolean(true) + boolean(false) + boolean(true) + boolean(true) +
+                        str(".out") + boolean(true) + str("c:\\o")) +
+         fileEnd();
+}
+
+TEST(FilterListFile, OldFileTypesLoadWithTheDocumentedDefaults) {
+  TempFolder dir;
+  const std::string file = dir.file("old.fll");
+  writeFile(file, type20File());
+  TFilterList list;
+  list.loadFromFile(file);
+  ASSERT_EQ(list.count(), 5);
+  EXPECT_EQ(list.node(0).className(), "TFilterCommentObject");
+  EXPECT_EQ(list.nodes[0].level, 0);
+  for (int i = 1; i < 5; ++i) {
+    EXPECT_EQ(list.nodes[i].level, 1);
+    EXPECT_TRUE(list.nodes[i].expanded);
+  }
+  EXPECT_EQ(list.comments, "notes");
+  EXPECT_EQ(list.scratchPad, "pad");
+  EXPECT_TRUE(list.logEnabled);
+  EXPECT_EQ(list.logFileName, "marrowen.log");
+  EXPECT_TRUE(list.logAppend);
+  EXPECT_EQ(list.logLineThreshold, 500);
+  ASSERT_EQ(list.files.size(), 2u);
+  EXPECT_EQ(list.files[1].subfolders, "None");
+
+  auto &in = dynamic_cast<TInputObject &>(list.node(1));
+  EXPECT_TRUE(in.promptEachFile);
+  EXPECT_EQ(in.skipBinary, 1);
+  EXPECT_TRUE(in.inputFromFile);
+  EXPECT_EQ(in.binarySampleSize, 64);
+  EXPECT_TRUE(in.promptOnReadOnly);
+  EXPECT_EQ(dynamic_cast<TCommentObject &>(list.node(2)).text, "Note\r\nmore");
+  EXPECT_EQ(dynamic_cast<TEOLObject &>(list.node(3)).outputText, "\\009");
+  auto &out = dynamic_cast<TOutputObject &>(list.node(4));
+  EXPECT_EQ(out.outputToFile, 1);
+  EXPECT_EQ(out.newExtension, ".out");
+  EXPECT_EQ(out.newBaseDir, "c:\\o");
+  EXPECT_EQ(out.singleFilename, "mergefilename.txt");
+
+  // Saved again it is a type-47 file that loads to the same list.
+  list.saveToFile(file);
+  TFilterList again;
+  again.loadFromFile(file);
+  EXPECT_EQ(filterFileBytes(again), filterFileBytes(list));
+}
+
+TEST(FilterListFile, Type28HasNoLevelsAndType29Has) {
+  const std::string nodes28 =
+      nodeRecord("TInputObject", "InputObject", true,
+                 boolean(true) + boolean(false) + int8(0) + boolean(true) + int8(100)) +
+      nodeRecord("TCommentObject", "CommentObject", true, boolean(true) + str("c")) +
+      nodeRecord("TOutputObject", "OutputObject", true,
+                 boolean(true) + boolean(true) + boolean(true) + boolean(false) + boolean(false) +
+                     str("") + boolean(false) + str(""));
+  TempFolder dir;
+  writeFile(dir.file("28.fll"),
+            fileStart() + versionRecord(int8(28) + str("") + str("") + str("") + bytes({1, 0})) +
+                nodes28 + fileEnd());
+  TFilterList list;
+  list.loadFromFile(dir.file("28.fll"));
+  ASSERT_EQ(list.count(), 4);
+  EXPECT_EQ(dynamic_cast<TCommentObject &>(list.node(2)).text, "c");
+  EXPECT_EQ(list.nodes[2].level, 1);
+  EXPECT_EQ(list.node(0).className(), "TFilterCommentObject");
+}
+
+TEST(FilterListFile, LaterFileTypeWarnsThroughTheHostAndLoads) {
+  TempFolder dir;
+  TFilterList list;
+  fillEveryNode(list);
+  std::string file = filterFileBytes(list);
+  const std::string version47 = name("Version") + int8(47);
+  file.replace(file.find(version47), version47.size(), name("Version") + int8(48));
+  writeFile(dir.file("new.fll"), file);
+  TFilterList loaded;
+  std::vector<std::string> warnings;
+  loaded.setWarningHandler([&](const std::string &w) { warnings.push_back(w); });
+  loaded.loadFromFile(dir.file("new.fll"));
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0], "Warning: The filter being read is from a later version of Marrowen "
+                         "Pro. It may not load successfully (expecting file type <= 47, reading "
+                         "type: 48)");
+  EXPECT_EQ(loaded.count(), list.count());
+}
+
+TEST(FilterListFile, DamagedFilesRaiseAReadErrorNamingTheFile) {
+  TempFolder dir;
+  TFilterList list;
+  fillEveryNode(list);
+  const std::string good = filterFileBytes(list);
+  const std::string file = dir.file("bad.fll");
+  for (std::size_t cut :
+       {std::size_t(0), std::size_t(3), std::size_t(40), good.size() / 2, good.size() - 1}) {
+    writeFile(file, good.substr(0, cut));
+    TFilterList loaded;
+    try {
+      loaded.loadFromFile(file);
+      ADD_FAILURE() << cut;
+    } catch (const EReadError &e) {
+      EXPECT_EQ(e.sourceName(), file);
+      EXPECT_NE(e.message().find(file), std::string::npos) << e.message();
+    }
+  }
+  // A record of a class that is no node.
+  writeFile(file, fileStart() +
+                      versionRecord(int8(47) + str("") + str("") + str("") + bytes({1, 0}) +
+                                    boolean(true) + str("l") + boolean(true) + int8(1)) +
+                      int8(1) + boolean(true) + versionRecord(int8(47)) + fileEnd());
+  TFilterList loaded;
+  EXPECT_THROW(loaded.loadFromFile(file), EReadError);
+  EXPECT_THROW(loaded.loadFromFile(dir.file("none.fll")), EFOpenError);
+}
+
+TEST(FilterListFile, AFailedSaveLeavesTheFileAsItWas) {
+  TempFolder dir;
+  const std::string file = dir.file("keep.fll");
+  writeFile(file, type20File());
+  TFilterList list;
+  makeList(list);
+  // A placeholder read from an older file cannot be written in the current layout.
+  std::string record =
+      nodeRecord("TSortObject", "SortObject", true, boolean(true) + boolean(false) + boolean(true));
+  ComponentReader nodeReader(record, "x");
+  nodeReader.setFileTypeRead(30);
+  registerNodeClasses();
+  auto sort = nodeReader.readComponent();
+  addFilter(list, std::unique_ptr<TListObject>(dynamic_cast<TListObject *>(sort.release())));
+  EXPECT_THROW(list.saveToFile(file), EWriteError);
+  EXPECT_EQ(readFile(file), type20File());
+  EXPECT_EQ(dir.listing(), "keep.fll");
+}
+
+TEST(FilterListFile, InsertingAddsOnlyTheFiltersOneLevelBelowTheCursor) {
+  TempFolder dir;
+  TFilterList source;
+  fillEveryNode(source);
+  source.saveToFile(dir.file("src.fll"));
+
+  TFilterList list;
+  makeList(list);
+  addFilter(list, TCommentObject::CreateWith("group"));
+  addFilter(list, unixToDos(), 2);
+  list.files = {{"keep", "All", "Add"}};
+  list.comments = "mine";
+  // Insert before the end-of-line node at level 2.
+  list.loadFromFile(dir.file("src.fll"), true, false, 3, false);
+  ASSERT_EQ(list.count(), 9);
+  EXPECT_EQ(list.node(3).className(), "TCommentObject");
+  EXPECT_EQ(list.nodes[3].level, 2);
+  EXPECT_EQ(list.nodes[4].level, 3);
+  EXPECT_EQ(list.nodes[6].level, 4);
+  EXPECT_EQ(list.node(7).className(), "TEOLObject");
+  EXPECT_EQ(list.node(8).className(), "TOutputObject");
+  EXPECT_EQ(list.comments, "mine");
+  ASSERT_EQ(list.files.size(), 1u);
+
+  // Options wanted while inserting: texts and log options, not the file list.
+  list.loadFromFile(dir.file("src.fll"), true, true, 1, false);
+  EXPECT_EQ(list.comments, source.comments);
+  EXPECT_EQ(list.files.size(), 1u);
+  EXPECT_EQ(list.nodes[1].level, 1);
+}
+
+TEST(FilterListFile, OpeningWithoutOptionsKeepsTextsAndMayKeepTheFileList) {
+  TempFolder dir;
+  TFilterList source;
+  fillEveryNode(source);
+  source.saveToFile(dir.file("src.fll"));
+  TFilterList list;
+  list.comments = "mine";
+  list.files = {{"keep", "All", "Add"}};
+  list.loadFromFile(dir.file("src.fll"), false, false, -1, true);
+  EXPECT_EQ(list.comments, "mine");
+  ASSERT_EQ(list.files.size(), 3u);
+  EXPECT_EQ(list.files[0].specification, "keep");
+  EXPECT_EQ(list.count(), source.count());
+}
+
+TEST(FilterListFile, NodesBeforeTheInputAndTheDefaultNodesGiveWay) {
+  TFilterList list;
+  list.resetToDefault();
+  ASSERT_EQ(list.count(), 3);
+  EXPECT_EQ(list.nodes[0].level, 0);
+  TempFolder dir;
+  writeFile(dir.file("f.fll"),
+            fileStart() +
+                versionRecord(int8(47) + str("") + str("") + str("") + bytes({1, 0}) +
+                              boolean(true) + str("l") + boolean(true) + int8(1)) +
+                int8(1) + boolean(true) +
+                nodeRecord("TCommentObject", "CommentObject", true, boolean(true) + str("x")) +
+                fileEnd());
+  // No input node in the file: the defaults stay, the comment goes before the output.
+  list.loadFromFile(dir.file("f.fll"));
+  ASSERT_EQ(list.count(), 4);
+  EXPECT_EQ(list.node(2).className(), "TCommentObject");
+  EXPECT_EQ(list.node(3).className(), "TOutputObject");
+}
+
+TEST(FilterListFile, CloneIsAnEqualNode) {
+  auto map = upperA();
+  map->mapFileName = "m.map";
+  map->setEnabled(false);
+  auto copy = TFilterList::cloneListObject(*map);
+  auto *clone = dynamic_cast<TUserObject *>(copy.get());
+  ASSERT_NE(clone, nullptr);
+  EXPECT_NE(clone, map.get());
+  EXPECT_EQ(clone->entries, map->entries);
+  EXPECT_EQ(clone->mapFileName, "m.map");
+  EXPECT_FALSE(clone->getEnabled());
+}
+
+TEST(FilterListFile, LogOptionsTravelThroughTheTopNode) {
+  TFilterList list;
+  list.resetToDefault();
+  list.logFileName = "x.log";
+  list.logLineThreshold = 3;
+  list.logOptionsToTopNode();
+  auto &top = dynamic_cast<TFilterCommentObject &>(*list.firstObject());
+  EXPECT_EQ(top.logFileName, "x.log");
+  top.logAppend = false;
+  list.logOptionsFromTopNode();
+  EXPECT_FALSE(list.logAppend);
+  EXPECT_EQ(list.logLineThreshold, 3);
+}
+
+TEST(FilterListFile, EveryClassAFileMayNameIsRegistered) {
+  registerNodeClasses();
+  for (const NodeClassName &entry : nodeClassNames) {
+    auto component = globalClassRegistry().create(entry.className);
+    ASSERT_NE(component, nullptr) << entry.className;
+    EXPECT_NE(dynamic_cast<TListObject *>(component.get()), nullptr) << entry.className;
+    EXPECT_EQ(component->className(), entry.className);
+    EXPECT_EQ(component->definedPropertyName(), entry.propertyName);
+  }
+}
+
+} // namespace
+
+namespace {
+
+TEST(FilterListFile, ARootWithoutTheListIsNoFilterFile) {
+  TFilterList list;
+  list.resetToDefault();
+  const std::string file = "TPF0" + name("TFilterList") + bytes({0x00, 0x00, 0x00});
+  EXPECT_THROW(list.loadFromBytes(file, "empty.fll"), EReadError);
+}
+
+} // namespace
+
+namespace {
+
+std::string version47() {
+  return versionRecord(int8(47) + str("") + str("") + str("") + bytes({1, 0}) + boolean(true) +
+                       str("l") + boolean(true) + int8(1));
+}
+
+std::string inputRecord() {
+  return nodeRecord("TInputObject", "InputObject", true,
+                    boolean(true) + boolean(false) + int8(0) + boolean(true) + int8(100) +
+                        boolean(true) + boolean(false));
+}
+
+std::string commentRecord(std::string_view text) {
+  return nodeRecord("TCommentObject", "CommentObject", true, boolean(true) + str(text));
+}
+
+TEST(FilterListFile, LevelsThatJumpStillLoad) {
+  const std::string file = fileStart() + version47() + int8(1) + boolean(true) + inputRecord() +
+                           int8(3) + boolean(false) + commentRecord("deep") + fileEnd();
+  TFilterList list;
+  list.loadFromBytes(file, "jump.fll");
+  ASSERT_EQ(list.count(), 3);
+  EXPECT_EQ(list.nodes[2].level, 3);
+  EXPECT_FALSE(list.nodes[2].expanded);
+}
+
+TEST(FilterListFile, InsertedLevelsBeyondTheRangeAreADamagedFile) {
+  const std::string file = fileStart() + version47() + int8(1) + boolean(true) + inputRecord() +
+                           bytes({0x03, 0xFF, 0x7F}) + boolean(true) + commentRecord("deep") +
+                           fileEnd();
+  TFilterList list;
+  list.resetToDefault();
+  list.addNode(TCommentObject::CreateWith("x"), 1);
+  list.addNode(TCommentObject::CreateWith("y"), 2);
+  EXPECT_THROW(list.loadFromBytes(file, "deep.fll", true, false, 4), EReadError);
+  EXPECT_EQ(list.count(), 5);
+}
+
+} // namespace
