@@ -3,8 +3,9 @@
 //
 // Input: a flag byte (bit 0: ignore case, bit 1: also overwrite one byte of
 // the compiled program, at the offset and with the value of the next two
-// bytes, and search with it), a limit byte, then the pattern up to the first
-// NUL and the subject after it.
+// bytes, and search with it; bit 2: read the Word-style tokens), a limit
+// byte, two bytes for the damage, then the pattern up to the first NUL and
+// the subject after it.
 
 #include "filters/regex.h"
 
@@ -24,10 +25,11 @@ struct Outcome {
   std::vector<int> positions;
 };
 
-Outcome searchAll(const std::string &pattern, std::string &subject, bool ignoreCase, int limit,
-                  bool shortcuts) {
+Outcome searchAll(const std::string &pattern, std::string &subject, bool ignoreCase,
+                  bool wordTokens, int limit, bool shortcuts) {
   Outcome outcome;
   TRegex regex;
+  regex.setWordTokens(wordTokens);
   try {
     regex.setExpression(pattern);
   } catch (const Exception &) {
@@ -93,6 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     return 0;
   bool ignoreCase = data[0] & 1;
   bool damage = data[0] & 2;
+  bool wordTokens = data[0] & 4;
   int limit = data[1];
   std::string rest(reinterpret_cast<const char *>(data + 4), size - 4);
   std::size_t nul = rest.find('\0');
@@ -103,8 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     searchDamaged(pattern, subject, data[2], data[3]);
     return 0;
   }
-  Outcome fast = searchAll(pattern, subject, ignoreCase, limit, true);
-  Outcome plain = searchAll(pattern, subject, ignoreCase, limit, false);
+  Outcome fast = searchAll(pattern, subject, ignoreCase, wordTokens, limit, true);
+  Outcome plain = searchAll(pattern, subject, ignoreCase, wordTokens, limit, false);
   // The step limit may stop the plain search, which tries more positions.
   if (!fast.failed && !plain.failed && fast.positions != plain.positions)
     std::abort();

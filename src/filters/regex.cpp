@@ -20,8 +20,8 @@ const char identifierChars[] = "0123456789abcdefghijklmnopqrstuvwxyz";
 void TRegex::raiseError(const std::string &message) const { throw Exception(message); }
 
 void TRegex::clearMatches() {
-  std::fill_n(startp_.begin(), setSlots_, -1);
-  std::fill_n(endp_.begin(), setSlots_, -1);
+  for (int i = 0; i < setSlots_; ++i)
+    startp_[i] = endp_[i] = -1;
   setSlots_ = 0;
 }
 

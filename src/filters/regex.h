@@ -40,6 +40,8 @@ public:
   // current expression. Returns true; a bad pattern raises its message.
   virtual bool CompileRegex(const std::string &expression);
   virtual void setCaseSensitive(bool caseSensitive);
+  // The pattern filters call these at each file's start and end; the engine
+  // keeps no state between chunks, so they do nothing.
   virtual void setFirstChunk(bool firstChunk);
   virtual void setLastChunk(bool lastChunk);
   virtual void exceptionIfProgramNotValid() const;

@@ -72,7 +72,6 @@ public:
     for (int mode = 0; mode < 2; ++mode) {
       ByteSet set;
       bool restricted = firstSet(mode, set);
-      p_.firstSet[mode] = set;
       p_.firstSetUseful[mode] = restricted && set.count() < 256;
       p_.firstScan[mode].build(set);
     }

@@ -130,7 +130,6 @@ struct RegexProgram {
   // on them. Index 0 case-sensitive, 1 ignoring case.
   bool shortcutsValid = false;
   bool firstSetUseful[2] = {false, false};
-  ByteSet firstSet[2];
   ByteScan firstScan[2];
   bool hasRequired = false;
   RegexLiteral required; // the longest literal every match holds

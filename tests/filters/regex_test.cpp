@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace marrowen;
@@ -518,6 +520,7 @@ TEST(RegexSubstitute, Templates) {
       {"(b)", "abc", "a$", "a$"},
       {"(b)", "abc", "$-$ $", "$-$ $"},
       {"(b)", "abc", "", ""},
+      {"(a)(b)(c)(d)(e)(f)(g)(h)(i)", "abcdefghi", "$9$8-$0", "ih-abcdefghi"},
       {"(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)(k)", "abcdefghijk", "$a$A$b", "jjk"},
       {"(a)|(b)", "b", "[$1][$2]", "[][b]"},
       {"a.b", "a\tb", "$0", "a\\tb"},
@@ -639,4 +642,28 @@ TEST(RegexMatch, SubjectViewEndsWhereTheViewEnds) {
   r.setExpression("cd");
   limit = 0;
   EXPECT_FALSE(r.Exec(view, limit, 1));
+}
+
+// Patterns compiled on one thread while another swaps the code page keep
+// whole table sets: each program holds the set it was compiled with.
+TEST(RegexMatch, CompilingWhileTheCodePageChanges) {
+  std::atomic<bool> done{false};
+  std::thread swapper([&] {
+    for (int i = 0; i < 20; ++i)
+      setSystemCodePage(i % 2 ? "windows-1252" : "windows-1251");
+    done = true;
+  });
+  int rounds = 0;
+  while (!done || rounds < 50) {
+    TRegex r;
+    r.setExpression("\\w+[a-c]");
+    r.setCaseSensitive(false);
+    std::string s = "__xyzB";
+    int limit = 0;
+    ASSERT_TRUE(r.Exec(s, limit, 1));
+    EXPECT_EQ(r.GetMatchLen(0), 6);
+    ++rounds;
+  }
+  swapper.join();
+  setSystemCodePage("windows-1252");
 }
