@@ -202,13 +202,23 @@ TEST(InputObject, OldFileTypesLoadWithTheirDefaults) {
 }
 
 TEST(InputObject, IsAlwaysEnabled) {
-  auto node =
-      readNode<TInputObject>(nodeRecord("TInputObject", "InputObject", false,
-                                        boolean(false) + boolean(false) + int8(0) + boolean(true) +
-                                            int8(100) + boolean(true) + boolean(false)),
-                             47);
+  const std::string data = boolean(false) + boolean(false) + int8(0) + boolean(true) + int8(100) +
+                           boolean(true) + boolean(false);
+  auto node = readNode<TInputObject>(nodeRecord("TInputObject", "InputObject", false, data), 47);
   EXPECT_FALSE(node->enabledField());
   EXPECT_TRUE(node->getEnabled());
+  // Saved again, the published property holds what getEnabled answers, as
+  // the Windows program wrote it; the common part keeps the flag.
+  const std::string saved = recordOf(*node);
+  EXPECT_EQ(saved, nodeRecord("TInputObject", "InputObject", true, data));
+  auto again = readNode<TInputObject>(saved, 47);
+  EXPECT_FALSE(again->enabledField());
+  EXPECT_EQ(recordOf(*again), saved);
+
+  TOutputObject output;
+  output.setEnabled(false);
+  EXPECT_EQ(recordOf(output).substr(0, 1 + 13 + 1 + 1 + 7 + 1),
+            name("TOutputObject") + bytes({0}) + name("enabled") + boolean(true));
 }
 
 // ---------------------------------------------------------------------------
@@ -592,8 +602,9 @@ TEST(FilterCommentObject, OptionsNode) {
                                   "500\r\n");
   node->setEnabled(false);
   EXPECT_TRUE(node->getEnabled());
+  // The published property says what getEnabled says; the common part keeps the flag.
   EXPECT_EQ(recordOf(*node),
-            nodeRecord("TFilterCommentObject", "ListObject", false, boolean(false)));
+            nodeRecord("TFilterCommentObject", "ListObject", true, boolean(false)));
   node->logLineThreshold = 9;
   node->rememberDefaults();
   EXPECT_EQ(TFilterCommentObject::CreateDefault()->logLineThreshold, 9);
