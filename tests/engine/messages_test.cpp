@@ -3,6 +3,7 @@
 #include "classlib/exceptions.h"
 #include "classlib/inifile.h"
 #include "classlib/paths.h"
+#include "support/error_message.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -20,12 +21,7 @@ using marrowen::testing::writeFile;
 namespace {
 
 std::string decodeError(std::string_view text) {
-  try {
-    decodeLanguageText(text);
-  } catch (const Exception &e) {
-    return e.message();
-  }
-  return "(no error)";
+  return marrowen::testing::errorOf([&] { decodeLanguageText(text); });
 }
 
 // Puts the previously installed loader back when a test ends.
