@@ -347,26 +347,27 @@ bool TFileInput::rewritesInPlace(const std::string &name) {
 }
 
 bool TFileInput::nextInput() {
+  auto skipFile = [this](const std::string &line, bool binary = false) {
+    logInfo(line);
+    if (!job())
+      return;
+    if (binary)
+      job()->incBinarySkipped();
+    else
+      job()->incNonBinarySkipped();
+  };
   while (inputIndex_ >= 0 && static_cast<std::size_t>(inputIndex_) < fileList_.size()) {
     currentInputName_ = fileList_[static_cast<std::size_t>(inputIndex_)];
     FileId id{};
     if (!rewritten_.empty() && fileIdOf(currentInputName_, id) && rewritten_.count(id) &&
         rewritesInPlace(currentInputName_)) {
-      logInfo(Format("Skipping file already processed in this job [%s]", {currentInputName_}));
-      if (job())
-        job()->incNonBinarySkipped();
+      skipFile(Format("Skipping file already processed in this job [%s]", {currentInputName_}));
     } else if (!confirmFile()) {
-      logInfo(translateFormat(3980, "User skipping file [%s]", {currentInputName_}));
-      if (job())
-        job()->incNonBinarySkipped();
+      skipFile(translateFormat(3980, "User skipping file [%s]", {currentInputName_}));
     } else if (!checkBinary()) {
-      logInfo(translateFormat(4010, "Skipping binary file [%s]", {currentInputName_}));
-      if (job())
-        job()->incBinarySkipped();
+      skipFile(translateFormat(4010, "Skipping binary file [%s]", {currentInputName_}), true);
     } else if (!checkReadOnly()) {
-      logInfo(translateFormat(4030, "Skipping read only file [%s]", {currentInputName_}));
-      if (job())
-        job()->incNonBinarySkipped();
+      skipFile(translateFormat(4030, "Skipping read only file [%s]", {currentInputName_}));
     } else {
       ++inputIndex_;
       return true;

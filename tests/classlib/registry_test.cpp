@@ -1,5 +1,6 @@
 #include "classlib/registry.h"
 #include "classlib/stringlist.h"
+#include "support/all_bytes.h"
 #include "support/error_message.h"
 #include "support/temp_folder.h"
 
@@ -73,9 +74,7 @@ TEST(SettingsStore, DefaultsForAbsentValuesAndOtherTypes) {
 TEST(SettingsStore, EveryKindOfValueSurvivesTheFile) {
   TempFolder folder;
   std::string file = folder.file("settings.ini");
-  std::string allBytes;
-  for (int b = 0; b < 256; ++b)
-    allBytes += static_cast<char>(b);
+  const std::string allBytes = marrowen::testing::allBytes();
   const std::string oddName = "na\"me=with\\odd\tbytes\xe9";
   {
     SettingsStore store(file);

@@ -1,8 +1,8 @@
 #include "engine/escapes.h"
 
 #include "classlib/exceptions.h"
+#include "support/all_bytes.h"
 #include "support/error_message.h"
-#include "support/filter_fixtures.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/filter.h"
+#include "support/all_bytes.h"
 #include "support/chunk_harness.h"
 
 #include <gtest/gtest.h>
@@ -25,14 +26,6 @@ using Cases = std::vector<std::pair<std::string, std::string>>;
 inline void expectCases(const FilterFactory &make, const Cases &cases) {
   for (const auto &[text, expected] : cases)
     EXPECT_EQ(expectChunkInvariant(make, text), expected) << printable(text);
-}
-
-// Every byte value once, in order.
-inline std::string allBytes() {
-  std::string bytes;
-  for (int b = 0; b < 256; ++b)
-    bytes += static_cast<char>(b);
-  return bytes;
 }
 
 // Ends a chain: appends every chunk that reaches it to the test's string,
