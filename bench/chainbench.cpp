@@ -15,6 +15,9 @@
 #include "engine/processingthread.h"
 #include "engine/statuswindow.h"
 #include "filterlist/filterlist.h"
+#include "filters/exactsearch.h"
+#include "filters/grep.h"
+#include "filters/patternfilters.h"
 
 #include <cstdio>
 #include <exception>
@@ -40,6 +43,25 @@ const ChainEntry chains[] = {
     {"upper", [] { return std::unique_ptr<TFilter>(std::make_unique<TConvertToUpperCase>()); }},
     {"unix2dos",
      [] { return std::unique_ptr<TFilter>(std::make_unique<TFromUnixConversion>("\r\n", false)); }},
+    // Exact text "the" replaced by "THE", case-sensitive.
+    {"replace-literal",
+     [] {
+       return std::unique_ptr<TFilter>(
+           std::make_unique<TSearchFilter>("the", "THE", false, false, false, false, false, false));
+     }},
+    // The pattern [0-9]+ replaced by "N".
+    {"replace-regex",
+     [] {
+       return std::unique_ptr<TFilter>(
+           std::make_unique<TRegExpFilter>("[0-9]+", "N", true, false, false, false, false, false,
+                                           false, false, false, 4096, TPatternType::Pattern));
+     }},
+    // The lines matching [0-9][0-9][0-9], with their line ends.
+    {"grep",
+     [] {
+       return std::unique_ptr<TFilter>(
+           std::make_unique<TGrep>("[0-9][0-9][0-9]", false, false, false, false, false));
+     }},
 };
 
 void printError(const std::string &text) {

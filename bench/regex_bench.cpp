@@ -1,0 +1,160 @@
+// Search speed of TRegex over 64 MB of generated text.
+//
+// Two measures per pattern: every match of the whole text as one subject
+// (successive searches, as the pattern filters run), and the first match of
+// each line (what `grep -c -E` counts). Pass --corpus-out=FILE to write the
+// text for comparing against grep by hand.
+
+#include "filters/regex.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using namespace marrowen;
+
+namespace {
+
+constexpr std::size_t corpusSize = 64u << 20;
+
+// Lines of words, numbers and punctuation with an occasional mail address
+// and "foobaz"/"barbaz"; the same text on every run.
+const std::string &corpus() {
+  static const std::string text = [] {
+    static const char *const words[] = {
+        "the",    "quick", "brown",   "fox",     "jumps", "over",   "lazy",   "dog",
+        "filter", "chain", "pattern", "replace", "line",  "column", "select", "buffer",
+        "food",   "barn",  "bazaar",  "foo",     "bar",   "text",   "file",   "output"};
+    std::mt19937 random(20261207);
+    std::string s;
+    s.reserve(corpusSize + 256);
+    std::size_t line = 0;
+    while (s.size() < corpusSize) {
+      unsigned r = random() % 1000;
+      if (r < 3) {
+        s += "mail";
+        s += static_cast<char>('a' + random() % 26);
+        s += "@host.com";
+      } else if (r < 5) {
+        s += (random() % 2) ? "foobaz" : "barbaz";
+      } else if (r < 80) {
+        s += std::to_string(random() % 100000);
+      } else {
+        s += words[random() % std::size(words)];
+      }
+      if (++line % 12 == 0)
+        s += '\n';
+      else
+        s += (random() % 10 == 0) ? ", " : " ";
+    }
+    return s;
+  }();
+  return text;
+}
+
+const std::vector<std::string_view> &lines() {
+  static const std::vector<std::string_view> all = [] {
+    std::vector<std::string_view> v;
+    std::string_view text = corpus();
+    std::size_t start = 0;
+    while (start < text.size()) {
+      std::size_t end = text.find('\n', start);
+      if (end == std::string_view::npos)
+        end = text.size();
+      v.push_back(text.substr(start, end - start));
+      start = end + 1;
+    }
+    return v;
+  }();
+  return all;
+}
+
+const char *const patterns[] = {"[0-9]+", "\\w+@\\w+\\.com", "(foo|bar)baz", "bazaar"};
+
+void allMatches(benchmark::State &state) {
+  TRegex regex;
+  regex.setExpression(patterns[state.range(0)]);
+  std::string_view text = corpus();
+  std::size_t count = 0;
+  for (auto _ : state) {
+    count = 0;
+    int start = 1;
+    int limit = 0;
+    while (regex.Exec(text, limit, start)) {
+      ++count;
+      start = regex.GetMatchPos(0) + (regex.GetMatchLen(0) > 0 ? regex.GetMatchLen(0) : 1);
+      limit = 0;
+    }
+  }
+  state.SetLabel(std::string(patterns[state.range(0)]) + " matches=" + std::to_string(count));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+void matchingLines(benchmark::State &state) {
+  TRegex regex;
+  regex.setExpression(patterns[state.range(0)]);
+  const auto &all = lines();
+  std::size_t count = 0;
+  for (auto _ : state) {
+    count = 0;
+    for (std::string_view line : all) {
+      int limit = 0;
+      if (!line.empty() && regex.Exec(line, limit, 1))
+        ++count;
+    }
+  }
+  state.SetLabel(std::string(patterns[state.range(0)]) + " lines=" + std::to_string(count));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * corpus().size()));
+}
+
+// (a|b)* over 1 MB of "ab" and a final c: the depth guard must answer fast.
+void deepLoop(benchmark::State &state) {
+  std::string subject;
+  for (int i = 0; i < (1 << 19); ++i)
+    subject += "ab";
+  subject += 'c';
+  TRegex regex;
+  regex.setExpression("(a|b)*c");
+  for (auto _ : state) {
+    int limit = 0;
+    try {
+      regex.Exec(subject, limit, 1);
+      state.SkipWithError("no depth error");
+    } catch (const std::exception &) {
+    }
+  }
+}
+
+} // namespace
+
+BENCHMARK(allMatches)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK(matchingLines)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK(deepLoop)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv) {
+  std::vector<char *> args;
+  for (int i = 0; i < argc; ++i) {
+    const char *prefix = "--corpus-out=";
+    if (std::strncmp(argv[i], prefix, std::strlen(prefix)) == 0) {
+      std::ofstream out(argv[i] + std::strlen(prefix), std::ios::binary);
+      out.write(corpus().data(), static_cast<std::streamsize>(corpus().size()));
+      if (!out) {
+        std::fprintf(stderr, "cannot write %s\n", argv[i] + std::strlen(prefix));
+        return 1;
+      }
+      continue;
+    }
+    args.push_back(argv[i]);
+  }
+  int count = static_cast<int>(args.size());
+  benchmark::Initialize(&count, args.data());
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

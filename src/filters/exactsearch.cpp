@@ -1,0 +1,176 @@
+#include "filters/exactsearch.h"
+
+#include "classlib/format.h"
+#include "engine/escapes.h"
+#include "engine/messages.h"
+
+#include <cstring>
+#include <string.h> // memmem
+
+namespace marrowen {
+
+namespace {
+
+constexpr std::size_t heldBack = 100;
+constexpr std::size_t contextLength = 200;
+
+// The case-insensitive comparison of everything after the first byte, from
+// the last byte back: `upperFind` is upper-cased, a subject byte fits when it
+// or its swapped case equals the byte to find.
+bool restFitsIgnoringCase(const unsigned char *subject, std::string_view upperFind,
+                          const CodePage &tables) {
+  for (std::size_t i = upperFind.size(); i-- > 1;) {
+    unsigned char want = static_cast<unsigned char>(upperFind[i]);
+    unsigned char c = subject[i];
+    if (c != want && tables.toUpper(c) != want && tables.toLower(c) != want)
+      return false;
+  }
+  return true;
+}
+
+std::size_t scanExact(std::string_view find, const char *subject, std::size_t from,
+                      std::size_t to) {
+  // Occurrences that begin before `to`.
+  const void *hit = memmem(subject + from, to - from + find.size() - 1, find.data(), find.size());
+  return hit ? static_cast<std::size_t>(static_cast<const char *>(hit) - subject)
+             : std::string_view::npos;
+}
+
+std::size_t scanIgnoringCase(std::string_view upperFind, const char *subject, std::size_t from,
+                             std::size_t to, const std::array<bool, 256> &firstFits,
+                             const CodePage &tables) {
+  const auto *s = reinterpret_cast<const unsigned char *>(subject);
+  for (std::size_t q = from; q < to; ++q)
+    if (firstFits[s[q]] && restFitsIgnoringCase(s + q, upperFind, tables))
+      return q;
+  return std::string_view::npos;
+}
+
+std::array<bool, 256> firstByteTable(unsigned char first, const CodePage &tables) {
+  std::array<bool, 256> fits{};
+  for (int b = 0; b < 256; ++b)
+    fits[b] = tables.toLower(static_cast<unsigned char>(b)) == tables.toLower(first);
+  return fits;
+}
+
+// How many start positions from the 0-based `from` leave room for `find`.
+bool hasRoom(std::string_view find, std::string_view subject, int start) {
+  return !find.empty() && start >= 1 && static_cast<std::size_t>(start - 1) < subject.size() &&
+         subject.size() - static_cast<std::size_t>(start - 1) >= find.size();
+}
+
+} // namespace
+
+int findExact(std::string_view find, std::string_view subject, int start) {
+  if (!hasRoom(find, subject, start))
+    return 0;
+  std::size_t to = subject.size() - find.size() + 1;
+  std::size_t at = scanExact(find, subject.data(), static_cast<std::size_t>(start - 1), to);
+  return at == std::string_view::npos ? 0 : static_cast<int>(at + 1);
+}
+
+int findIgnoringCase(std::string_view find, std::string_view subject, int start,
+                     const CodePage &tables) {
+  if (!hasRoom(find, subject, start))
+    return 0;
+  std::size_t to = subject.size() - find.size() + 1;
+  std::size_t at =
+      scanIgnoringCase(find, subject.data(), static_cast<std::size_t>(start - 1), to,
+                       firstByteTable(static_cast<unsigned char>(find[0]), tables), tables);
+  return at == std::string_view::npos ? 0 : static_cast<int>(at + 1);
+}
+
+TSearchFilter::TSearchFilter(const std::string &searchText, const std::string &replacement,
+                             bool ignoreCase, bool wholeWord, bool caseSensitiveReplace,
+                             bool prompt, bool noPromptWhenUnchanged, bool firstOnly)
+    : TBuffer(caseSensitiveReplace, prompt, noPromptWhenUnchanged, wholeWord, firstOnly,
+              static_cast<int>(std::min<std::size_t>(searchText.size() + 10, 1 << 30))),
+      ignoreCase_(ignoreCase) {
+  searchText_ = ignoreCase ? tables_->upperCase(searchText) : searchText;
+  replacement_ = replacement;
+  dialogReplacement_ = replacement;
+  decodeEscapes(replacement_); // a malformed escape is reported now
+  information_ = Format(translate(870, "Search string: %s\r\n"), {searchText});
+  statisticsSuffix_ = Format(" for [%s]", {escapeControlChars(searchText)});
+  if (!searchText_.empty())
+    firstByteFits_ = firstByteTable(static_cast<unsigned char>(searchText_[0]), *tables_);
+}
+
+std::string TSearchFilter::getStatistics() {
+  return TGenericSearchReplace::getStatistics() + statisticsSuffix_;
+}
+
+std::size_t TSearchFilter::findNext(std::size_t from, std::size_t to) const {
+  const std::size_t length = searchText_.size();
+  if (length == 0 || from >= to || buffer_.size() - from < length)
+    return std::string_view::npos;
+  to = std::min(to, buffer_.size() - length + 1);
+  if (from >= to)
+    return std::string_view::npos;
+  if (!ignoreCase_)
+    return scanExact(searchText_, buffer_.data(), from, to);
+  return scanIgnoringCase(searchText_, buffer_.data(), from, to, firstByteFits_, *tables_);
+}
+
+bool TSearchFilter::searchBuffer() {
+  std::string output;
+  output.reserve(buffer_.size() - scan_);
+  const std::size_t length = searchText_.size();
+  // Occurrences may begin before `limit`.
+  std::size_t limit = buffer_.size();
+  if (!endOfFile_) {
+    std::size_t keep = length + heldBack;
+    limit = heldLength() > keep ? buffer_.size() - keep : heldStart_;
+  }
+  bool stopped = false;
+  for (;;) {
+    if (scan_ >= limit) {
+      emitUpTo(output, std::max(scan_, heldStart_));
+      stopped = true;
+      break;
+    }
+    if (firstMatchDone_ || answerEndsSearch())
+      break;
+    std::size_t found = findNext(scan_, limit);
+    if (found == std::string_view::npos) {
+      if (endOfFile_)
+        break;
+      emitUpTo(output, limit);
+      stopped = true;
+      break;
+    }
+    matchPos_ = found;
+    matchLength_ = length;
+    handleMatch(output);
+    if (isAborted() || answerStopsRun()) {
+      stopped = true;
+      break;
+    }
+  }
+  if (!stopped)
+    emitRest(output);
+  if (answerStopsRun()) {
+    raiseIfStoppedWithoutJob();
+    return false;
+  }
+  return sendToNext(output);
+}
+
+bool TSearchFilter::handleMatch(std::string &output) {
+  bool whole = !wholeWord_ || isWholeWord();
+  output.append(buffer_, scan_, matchPos_ - scan_);
+  pendingText_.assign(buffer_, matchPos_, matchLength_);
+  bool replaced = false;
+  if (whole) {
+    std::string_view following =
+        std::string_view(buffer_).substr(matchPos_ + matchLength_, contextLength);
+    replaced = replaceMatch(output, replacement_, information_, following);
+  } else {
+    output += pendingText_.front();
+    pendingText_.clear();
+  }
+  scan_ = replaced ? matchPos_ + matchLength_ : matchPos_ + 1;
+  return true;
+}
+
+} // namespace marrowen

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "engine/searchreplace.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace marrowen {
+
+class CodePage;
+
+// The four-character sounds-like code of a word: its first byte (upper-cased
+// by the code page), then a digit for each following consonant group, runs
+// of one byte counting once, padded with 0.
+std::string soundexCode(std::string_view word, const CodePage &tables);
+
+// The edit distance (insertions, deletions and substitutions of one byte
+// each) between two byte strings.
+int editDistance(std::string_view a, std::string_view b);
+
+// Replaces each word of the text whose edit distance from the search word is
+// at most a threshold. A word starts with a letter of the code page and
+// goes on over letters, digits and hyphens; a word that a chunk boundary
+// cuts waits for the rest.
+class TEditDistance : public TGenericSearchReplace {
+public:
+  static constexpr int maxLength = 255;
+
+  // The word must be letters, digits and hyphens (message 850); the word and
+  // the threshold are at most 255.
+  TEditDistance(const std::string &word, const std::string &replacement, bool caseSensitive,
+                bool caseSensitiveReplace, bool prompt, bool noPromptWhenUnchanged, bool firstOnly,
+                int threshold);
+
+  bool processChunk(std::string &chunk) override;
+  std::string getStatistics() override;
+  void startFile() override;
+  void endFile() override;
+
+protected:
+  // Decides about the word in `word_` and appends what stands for it.
+  virtual void processWord(std::string &output, std::string_view followingText);
+  // Whether the search is over for this file (first match done, or an
+  // answer that keeps every match).
+  bool wordsPassUnchanged() const;
+  // Hands the match in `word_` to the replace step; when it is kept, the
+  // rest of the word follows the first byte the base appended.
+  void offerWord(std::string &output, std::string_view information, std::string_view followingText);
+  bool passOn(std::string &output);
+
+  std::shared_ptr<const CodePage> tables_;
+  std::string searchWord_;
+  int threshold_;
+  bool caseSensitive_;
+  std::string word_;
+  std::string information_;
+  std::string statisticsSuffix_;
+
+private:
+  std::string foundWord_; // the word as compared
+  std::vector<int> row_, nextRow_;
+};
+
+// Replaces each word with the same sounds-like code as the search word.
+class TSoundexSearchReplace : public TEditDistance {
+public:
+  TSoundexSearchReplace(const std::string &word, const std::string &replacement,
+                        bool caseSensitiveReplace, bool prompt, bool noPromptWhenUnchanged,
+                        bool firstOnly);
+
+  const std::string &searchCode() const { return searchCode_; }
+
+protected:
+  void processWord(std::string &output, std::string_view followingText) override;
+
+private:
+  std::string searchCode_;
+};
+
+} // namespace marrowen

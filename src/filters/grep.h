@@ -1,0 +1,89 @@
+#pragma once
+
+#include "engine/lines.h"
+#include "filters/regex.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+
+namespace marrowen {
+
+// Selects the lines that match a regular expression (or, inverted, those that
+// do not). Each line is searched by itself from its start, so `^` and `$`
+// anchor to the line; an empty line never matches. Selected lines go on to
+// the next filter or, when there is a child chain, each through it as a text
+// of its own while the other lines pass on unchanged. Options add line
+// numbers, a line naming the file before the first selected line, and a
+// count-only mode that passes on only the number of selected lines.
+class TGrep : public TProcessLines {
+public:
+  TGrep(const std::string &pattern, bool lineNumbers, bool invert, bool fileNameHeader,
+        bool ignoreCase, bool countOnly);
+
+  std::string getStatistics() override;
+  // Without a child chain the lines selected from one chunk go on as one
+  // chunk, not one call per line.
+  bool processChunk(std::string &chunk) override;
+  void startFile() override;
+  void resetStatistics() override;
+  void endFile() override;
+  void processLine(std::string_view lineEnd) override;
+
+  int selectedLines() const { return selected_; }
+  int notSelectedLines() const { return notSelected_; }
+
+protected:
+  // Whether the current line is selected; counts it.
+  bool selectCurrentLine();
+  // Passes on the count of selected lines of the file (count-only mode).
+  void passOnCount();
+  bool hasChildChain() const { return firstSubfilter() != nullptr; }
+  // Passes a selected line on, into the batch while a chunk is cut.
+  void passOnLine(std::string_view line, std::string_view lineEnd);
+  void passOnText(std::string &text);
+
+  std::unique_ptr<TRegex> engine_;
+  bool lineNumbers_;
+  bool invert_;
+  bool fileNameHeader_;
+  bool countOnly_;
+  bool headerPending_ = true;
+  int fileCount_ = 0;
+  int selected_ = 0;
+  int notSelected_ = 0;
+  bool batching_ = false;
+  std::string batch_;
+};
+
+// A grep that passes on each selected line with up to `linesBefore` lines
+// before it and `linesAfter` lines after it. Contexts of nearby selected
+// lines overlap: a line within the context of two selected lines is passed
+// on twice.
+class TContextGrep : public TGrep {
+public:
+  TContextGrep(const std::string &pattern, bool lineNumbers, bool invert, bool fileNameHeader,
+               bool ignoreCase, bool countOnly, int linesBefore, int linesAfter);
+
+  void startFile() override;
+  void endFile() override;
+  void processLine(std::string_view lineEnd) override;
+
+private:
+  void handleCurrentEntry();
+  void advanceWindow();
+
+  std::size_t linesBefore_;
+  std::size_t linesAfter_;
+  // The window of lines around the current one (at index `linesBefore_`).
+  // Each line entry is "1" (selected) or "0" followed by the line and its
+  // line end. Blank entries (before the file's first line, after its last)
+  // are only counted, so large context counts cost no memory.
+  std::size_t frontBlanks_ = 0;
+  std::deque<std::string> lines_;
+  std::size_t backBlanks_ = 0;
+  std::int64_t currentLineNumber_ = 1;
+};
+
+} // namespace marrowen

@@ -1,0 +1,147 @@
+#include "filters/regex.h"
+#include "filters/regex_program.h"
+
+#include "classlib/codepage.h"
+#include "classlib/exceptions.h"
+#include "classlib/format.h"
+#include "engine/escapes.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace marrowen {
+
+namespace {
+
+const char identifierChars[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+
+} // namespace
+
+void TRegex::raiseError(const std::string &message) const { throw Exception(message); }
+
+void TRegex::clearMatches() {
+  for (int i = 0; i < setSlots_; ++i)
+    startp_[i] = endp_[i] = -1;
+  setSlots_ = 0;
+}
+
+int TRegex::GetMatchCount() const {
+  if (!searched_)
+    return 0;
+  int count = 0;
+  while (count < subexpressionCount && startp_[count] >= 0 && endp_[count] >= 0)
+    ++count;
+  return count;
+}
+
+int TRegex::GetMatchPos(int n) const {
+  if (n < 0 || n >= subexpressionCount || !subjectBase_ || startp_[n] < 0 || endp_[n] < 0)
+    return -1;
+  return startp_[n] + 1;
+}
+
+int TRegex::GetMatchLen(int n) const {
+  if (n < 0 || n >= subexpressionCount || !subjectBase_ || startp_[n] < 0 || endp_[n] < 0)
+    return -1;
+  return endp_[n] - startp_[n];
+}
+
+bool TRegex::CompileRegex(const std::string &expression) {
+  program_.reset();
+  expression_ = expression.substr(0, expression.find('\0'));
+  try {
+    program_ = compileRegexProgram(expression_, systemCodePage(), wordTokens_);
+  } catch (const Exception &e) {
+    raiseError(e.message());
+  }
+  return true;
+}
+
+void TRegex::setCaseSensitive(bool caseSensitive) { caseSensitive_ = caseSensitive; }
+
+void TRegex::setFirstChunk(bool) {}
+
+void TRegex::setLastChunk(bool) {}
+
+void TRegex::exceptionIfProgramNotValid() const {
+  if (!program_ || program_->bytes.empty())
+    raiseError(regexMessage(2710));
+  if (program_->bytes[0] != regexMagic)
+    raiseError(regexMessage(2720));
+}
+
+void TRegex::setExpression(const std::string &expression) {
+  std::string text = expression.substr(0, expression.find('\0'));
+  if (text == expression_ && program_)
+    return;
+  expression_.clear();
+  program_.reset();
+  if (!text.empty())
+    CompileRegex(text);
+}
+
+std::string TRegex::getExpression() const { return expression_; }
+
+int TRegex::groupCount() const { return program_ ? program_->groupCount : 0; }
+
+void TRegex::Substitute(const std::string &templateText, std::string &result) const {
+  exceptionIfProgramNotValid();
+  result.clear();
+  result.reserve(templateText.size() + 16);
+  const CodePage &codePage = *program_->codePage;
+  const int groups = program_->groupCount;
+  std::string escaped;
+  const char *text = templateText.data();
+  const std::size_t length = templateText.size();
+  std::size_t i = 0;
+  while (i < length) {
+    const void *dollar = std::memchr(text + i, '$', length - i);
+    std::size_t at = dollar ? static_cast<const char *>(dollar) - text : length;
+    result.append(text + i, at - i);
+    if (at == length)
+      break;
+    if (at + 1 == length) {
+      result += '$';
+      break;
+    }
+    auto c = static_cast<unsigned char>(text[at + 1]);
+    i = at + 2;
+    if (c == '$') {
+      result += '$';
+      continue;
+    }
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'z'))) {
+      result += '$';
+      result += static_cast<char>(c);
+      continue;
+    }
+    const char *found = std::strchr(identifierChars, codePage.toLower(c));
+    int n = found && *found ? static_cast<int>(found - identifierChars) : -1;
+    if (n >= groups + 1) {
+      raiseError(Format(regexMessage(2740), {std::string(1, static_cast<char>(c)),
+                                             std::string(1, identifierChars[groups])}));
+    }
+    int pos = GetMatchPos(n);
+    int len = GetMatchLen(n);
+    if (pos > 0 && len > 0 && static_cast<std::size_t>(pos - 1 + len) <= subjectLength_) {
+      encodeEscapes(std::string_view(subjectBase_ + pos - 1, static_cast<std::size_t>(len)),
+                    escaped);
+      result += escaped;
+    }
+  }
+}
+
+std::string TRegex::dumpProgram() const {
+  return program_ ? dumpRegexProgram(*program_) : std::string();
+}
+
+std::size_t TRegex::programSizeForTest() const { return program_ ? program_->bytes.size() : 0; }
+
+void TRegex::setProgramByteForTest(std::size_t offset, unsigned char value) {
+  if (!program_ || offset >= program_->bytes.size())
+    throw ERangeError();
+  program_->bytes[offset] = value;
+  program_->shortcutsValid = false;
+}
+
+} // namespace marrowen

@@ -1,0 +1,137 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace marrowen {
+
+struct RegexProgram;
+class RegexMatcher;
+
+// The program's own regular-expression engine for 8-bit text: a pattern is
+// compiled into a compact node program that a backtracking matcher walks.
+// Positions given to and reported by callers are 1-based byte positions;
+// -1 means none. Every failure is an Exception carrying a numbered message.
+//
+// The engine keeps pointers into the subject of the last Exec until the next
+// one, so the caller must leave the subject unchanged while it reads the match
+// positions or calls Substitute. One object serves one thread.
+class TRegex {
+public:
+  // Subexpression 0 is the whole match, 1..35 the parenthesised groups.
+  static constexpr int subexpressionCount = 36;
+  // Backtracking frames (one per nested group, alternative or repeat in
+  // progress) allowed before matching gives up with "Stack overflow".
+  static constexpr std::size_t maxMatchDepth = 1'000'000;
+
+  TRegex();
+  TRegex(const TRegex &) = delete;
+  TRegex &operator=(const TRegex &) = delete;
+  virtual ~TRegex();
+
+  [[noreturn]] virtual void raiseError(const std::string &message) const;
+  virtual int GetMatchCount() const;
+  virtual int GetMatchPos(int n) const;
+  virtual int GetMatchLen(int n) const;
+  // Compiles `expression` (up to its first NUL byte) and makes it the
+  // current expression. Returns true; a bad pattern raises its message.
+  virtual bool CompileRegex(const std::string &expression);
+  virtual void setCaseSensitive(bool caseSensitive);
+  // The pattern filters call these at each file's start and end; the engine
+  // keeps no state between chunks, so they do nothing.
+  virtual void setFirstChunk(bool firstChunk);
+  virtual void setLastChunk(bool lastChunk);
+  virtual void exceptionIfProgramNotValid() const;
+  // Searches `subject` from `startPosition` for a match beginning at or
+  // before `limit` (0 or out of range: the subject's length, written back).
+  // A match may run past the limit. Any failure surfaces as message 2730.
+  virtual bool Exec(std::string &subject, int &limit, int startPosition);
+  // The same search over text the caller holds in some other buffer.
+  bool Exec(std::string_view subject, int &limit, int startPosition);
+  // The same search over one piece of a longer text: `^` matches only at
+  // `anchorPosition` (1-based; 0: nowhere), and when `textGoesOn` the
+  // subject's end is not the text's end, so `$` and the end of a word do
+  // not match there. A filter that holds its text in pieces gets the
+  // results it would get holding it whole.
+  bool ExecInText(std::string_view subject, int &limit, int startPosition, int anchorPosition,
+                  bool textGoesOn);
+
+  // The Word-style converter writes its four tokens as a backslash and one
+  // of these bytes; an expression compiled with word tokens on reads them as
+  // the tokens (any run, fewest first; the previous atom one or more times,
+  // fewest first; start of a word; end of a word), which no other dialect's
+  // syntax can express. Takes effect at the next compile.
+  struct WordToken {
+    static constexpr char anyRun = '\x01';
+    static constexpr char repeat = '\x02';
+    static constexpr char wordStart = '\x03';
+    static constexpr char wordEnd = '\x04';
+  };
+  void setWordTokens(bool wordTokens) { wordTokens_ = wordTokens; }
+
+  // Compiles at once when the text differs from the current expression (or
+  // nothing usable is compiled); an empty text leaves no expression and no
+  // program.
+  void setExpression(const std::string &expression);
+  std::string getExpression() const;
+  bool caseSensitive() const { return caseSensitive_; }
+  // The number of parenthesised groups of the compiled pattern.
+  int groupCount() const;
+
+  // Expands `$0`-`$9` and `$a`-`$z` from the last match (escape-encoded so
+  // that decoding the result restores the matched bytes), `$$` to `$`.
+  // Without a match the groups expand to nothing, so calling it before any
+  // search checks a template against the pattern.
+  void Substitute(const std::string &templateText, std::string &result) const;
+
+  // A readable listing of the compiled program, one node a line, and the
+  // search data (first character, anchored flag, must-have literal).
+  std::string dumpProgram() const;
+
+  // Test hooks: the compiled program's size, and overwriting one byte of it
+  // so the matcher's corruption checks can be reached. Overwriting also
+  // drops the search shortcuts that were derived from the sound program.
+  std::size_t programSizeForTest() const;
+  void setProgramByteForTest(std::size_t offset, unsigned char value);
+  // Test hook: with shortcuts off, Exec tries positions exactly as the
+  // plain algorithm does (first character, anchored, must-have literal
+  // only), so tests and the fuzzer can check the shortcuts change nothing.
+  void setSearchShortcutsForTest(bool enabled) { shortcuts_ = enabled; }
+  // Test hook: matching raises "Stack overflow" after this many node steps
+  // (0: no limit), so the fuzzer is not stalled by exponential patterns.
+  void setStepLimitForTest(std::size_t steps) { stepLimit_ = steps; }
+
+protected:
+  // One attempt at one 1-based position of the current subject.
+  bool MatchAt(int position);
+
+private:
+  friend class RegexMatcher;
+
+  bool execute(std::string_view subject, int &limit, int startPosition, int anchorPosition,
+               bool textGoesOn);
+  bool search(std::size_t from, std::size_t limit, std::size_t anchor);
+  void clearMatches();
+
+  std::string expression_;
+  std::unique_ptr<RegexProgram> program_;
+  bool caseSensitive_ = true;
+  bool shortcuts_ = true;
+  std::size_t stepLimit_ = 0;
+  bool wordTokens_ = false;
+
+  // Match table: 0-based offsets into the subject, -1 when not set.
+  std::array<int, subexpressionCount> startp_;
+  std::array<int, subexpressionCount> endp_;
+  const char *subjectBase_ = nullptr;
+  std::size_t subjectLength_ = 0;
+  bool searched_ = false;
+  int setSlots_ = 0; // slots below this may hold positions
+
+  std::unique_ptr<RegexMatcher> matcher_;
+};
+
+} // namespace marrowen

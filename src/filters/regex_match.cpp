@@ -1,0 +1,664 @@
+#include "filters/regex.h"
+#include "filters/regex_program.h"
+
+#include "classlib/exceptions.h"
+#include "classlib/format.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <string.h> // memmem, memrchr
+
+namespace marrowen {
+
+using namespace regex_op;
+
+namespace {
+
+constexpr std::size_t notFound = static_cast<std::size_t>(-1);
+// Above this many frames the backtracking stack is given back after a search.
+constexpr std::size_t keptFrames = 1 << 16;
+
+bool isOpenOp(std::uint8_t op) { return op > OPEN && op <= OPEN + regexMaxGroups; }
+bool isCloseOp(std::uint8_t op) { return op > CLOSE && op <= CLOSE + regexMaxGroups; }
+
+[[noreturn]] void corruption() { throw Exception(regexMessage(2700)); }
+[[noreturn]] void corruptedPointers() { throw Exception("MatchPrim: Corrupted pointers"); }
+[[noreturn]] void stackOverflow() { throw Exception("Stack overflow"); }
+
+} // namespace
+
+// The backtracking matcher. It walks the node program as a recursive matcher
+// would, but keeps what the recursion would hold on the stack (group marks,
+// alternatives and repeat counts still to try) in a vector of its own, so
+// deep patterns neither need a large thread stack nor crash; past
+// TRegex::maxMatchDepth frames it gives up with "Stack overflow".
+//
+// Group positions are only written once a whole attempt succeeds, innermost
+// frame first, which is the order a recursive matcher sets them on its way
+// back; so a group inside a loop reports its last iteration.
+class RegexMatcher {
+public:
+  enum Kind : std::uint8_t { OpenMark, CloseMark, BranchChoice, RepeatChoice, LazyChoice };
+  struct Frame {
+    std::uint32_t pos;
+    std::uint32_t count;
+    std::uint16_t node;
+    std::uint8_t kind;
+    std::uint8_t group;
+  };
+
+  explicit RegexMatcher(TRegex &owner) : owner_(owner) {}
+
+  // `boundary` is where `^` matches (notFound: nowhere); without
+  // `endIsFinal` the text goes on after the subject's end.
+  void start(const RegexProgram &program, const char *subject, std::size_t length,
+             std::size_t boundary, bool ignoreCase, std::size_t stepLimit, bool endIsFinal = true) {
+    p_ = &program;
+    s_ = reinterpret_cast<const unsigned char *>(subject);
+    end_ = length;
+    bol_ = boundary;
+    endIsFinal_ = endIsFinal;
+    ci_ = ignoreCase;
+    upper_ = program.upper.data();
+    steps_ = 0;
+    stepLimit_ = stepLimit;
+  }
+
+  void finish() {
+    if (stack_.capacity() > keptFrames)
+      std::vector<Frame>().swap(stack_);
+    else
+      stack_.clear();
+  }
+
+  // One attempt at 0-based `position`.
+  bool MatchAt(std::size_t position) {
+    leadRunKnown_ = false;
+    leadRun_ = 0;
+    std::size_t pos = position;
+    if (!MatchPrim(1, pos))
+      return false;
+    owner_.clearMatches();
+    int slots = 1;
+    for (std::size_t i = stack_.size(); i-- > 0;) {
+      const Frame &f = stack_[i];
+      if (f.kind == OpenMark && owner_.startp_[f.group] < 0)
+        owner_.startp_[f.group] = static_cast<int>(f.pos);
+      else if (f.kind == CloseMark && owner_.endp_[f.group] < 0)
+        owner_.endp_[f.group] = static_cast<int>(f.pos);
+      else
+        continue;
+      slots = std::max(slots, f.group + 1);
+    }
+    owner_.startp_[0] = static_cast<int>(position);
+    owner_.endp_[0] = static_cast<int>(pos);
+    owner_.setSlots_ = slots;
+    return true;
+  }
+
+  // How far past a failed attempt's start the leading repeat ran (0 when
+  // the attempt did not reach it).
+  std::size_t leadingRun() const { return leadRunKnown_ ? leadRun_ : 0; }
+
+  std::size_t findLiteral(std::string_view literal, std::size_t from, std::size_t to) const {
+    std::size_t length = literal.size();
+    if (to > end_)
+      to = end_;
+    if (from > to || to - from < length)
+      return notFound;
+    const auto *lit = reinterpret_cast<const unsigned char *>(literal.data());
+    if (!ci_) {
+      // Short stretches are searched fastest by the first byte; after many
+      // false hits the remainder goes to memmem.
+      const unsigned char *q = s_ + from;
+      const unsigned char *stop = s_ + to - length + 1;
+      for (int misses = 0; q < stop; ++q, ++misses) {
+        if (misses == 16) {
+          const void *hit = memmem(q, s_ + to - q, lit, length);
+          return hit ? static_cast<const unsigned char *>(hit) - s_ : notFound;
+        }
+        q = static_cast<const unsigned char *>(std::memchr(q, lit[0], stop - q));
+        if (!q)
+          return notFound;
+        if (std::memcmp(q + 1, lit + 1, length - 1) == 0)
+          return q - s_;
+      }
+      return notFound;
+    }
+    unsigned char first = upper_[lit[0]];
+    for (std::size_t q = from; q + length <= to; ++q) {
+      if (upper_[s_[q]] != first)
+        continue;
+      std::size_t i = 1;
+      while (i < length && upper_[s_[q + i]] == upper_[lit[i]])
+        ++i;
+      if (i == length)
+        return q;
+    }
+    return notFound;
+  }
+
+  // The first position in [from, to) whose byte is in the scan's set.
+  std::size_t findInSet(const ByteScan &scan, std::size_t from, std::size_t to) const {
+    const unsigned char *hit = scan.find(s_ + from, s_ + to);
+    return hit == s_ + to ? notFound : hit - s_;
+  }
+
+  // The start of the run of `members` that ends at `end`, not before `floor`.
+  std::size_t runStart(const ByteScan &members, std::size_t floor, std::size_t end) const {
+    while (end > floor && members.table[s_[end - 1]])
+      --end;
+    return end;
+  }
+
+  // The next position from `from` whose byte folds to `c`, before `to`.
+  std::size_t findByte(unsigned char c, std::size_t from, std::size_t to) const {
+    if (!ci_) {
+      const void *hit = std::memchr(s_ + from, c, to - from);
+      return hit ? static_cast<const unsigned char *>(hit) - s_ : notFound;
+    }
+    for (std::size_t q = from; q < to; ++q)
+      if (upper_[s_[q]] == upper_[c])
+        return q;
+    return notFound;
+  }
+
+private:
+  unsigned char byteAt(std::size_t pos) const { return pos < end_ ? s_[pos] : 0; }
+  bool validNode(std::size_t node) const {
+    return node != regexNone && node < p_->bytes.size() && p_->bytes.size() - node >= regexNodeSize;
+  }
+
+  void push(Kind kind, std::size_t node, std::size_t pos, std::size_t count, int group) {
+    if (stack_.size() >= TRegex::maxMatchDepth)
+      stackOverflow();
+    stack_.push_back(Frame{static_cast<std::uint32_t>(pos), static_cast<std::uint32_t>(count),
+                           static_cast<std::uint16_t>(node), kind,
+                           static_cast<std::uint8_t>(group)});
+  }
+
+  // The look-ahead byte of a repeat: the first byte of a literal after it.
+  int lookAhead(std::size_t repeat) const {
+    std::size_t next = p_->next(repeat);
+    if (!validNode(next) || p_->op(next) != EXACTLY || next + regexNodeSize >= p_->bytes.size())
+      return -1;
+    return p_->bytes[next + regexNodeSize];
+  }
+
+  // The largest count k, min <= k <= n, after which the look-ahead byte
+  // fits; false when there is none.
+  bool fittingCount(std::size_t save, std::size_t n, std::size_t min, int la,
+                    std::size_t &k) const {
+    if (n < min)
+      return false;
+    if (la < 0) {
+      k = n;
+      return true;
+    }
+    if (!ci_ && la != 0) {
+      std::size_t lo = save + min;
+      std::size_t hi = std::min(save + n, end_ == 0 ? 0 : end_ - 1);
+      if (end_ == 0 || hi < lo)
+        return false;
+      const void *hit = memrchr(s_ + lo, la, hi - lo + 1);
+      if (!hit)
+        return false;
+      k = static_cast<const unsigned char *>(hit) - s_ - save;
+      return true;
+    }
+    unsigned char want = ci_ ? upper_[la] : static_cast<unsigned char>(la);
+    for (std::size_t c = n + 1; c-- > min;) {
+      unsigned char b = byteAt(save + c);
+      if ((ci_ ? upper_[b] : b) == want) {
+        k = c;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // The length of the longest run from `pos` that the simple node matches.
+  std::size_t regRepeat(std::size_t node, std::size_t pos) const {
+    if (!validNode(node))
+      corruptedPointers();
+    std::uint8_t op = p_->op(node);
+    const unsigned char *from = s_ + pos;
+    const unsigned char *stop = s_ + end_;
+    const unsigned char *q = from;
+    const ByteSet *table = nullptr;
+    switch (op) {
+    case ANY: {
+      const void *nul = std::memchr(from, 0, end_ - pos);
+      return nul ? static_cast<const unsigned char *>(nul) - from : end_ - pos;
+    }
+    case EXACTLY: {
+      if (p_->nodes[node].opcode != EXACTLY)
+        corruption();
+      unsigned char c = p_->bytes[node + regexNodeSize];
+      if (c == 0)
+        return 0;
+      if (!ci_) {
+        while (q < stop && *q == c)
+          ++q;
+      } else {
+        unsigned char u = upper_[c];
+        while (q < stop && upper_[*q] == u)
+          ++q;
+      }
+      return q - from;
+    }
+    case ANYOF:
+    case ANYBUT:
+      if (p_->nodes[node].opcode != op)
+        corruption();
+      table = &p_->sets[p_->nodes[node].setIndex][ci_];
+      break;
+    default:
+      if (op < ANYDIGIT || op > NOTSPACE)
+        throw Exception(regexMessage(2690));
+      table = &p_->classes[op - ANYDIGIT];
+      break;
+    }
+    while (q < stop && table->test(*q))
+      ++q;
+    return q - from;
+  }
+
+  bool MatchPrim(std::size_t node, std::size_t &pos) {
+    stack_.clear();
+    const std::uint8_t *prog = p_->bytes.data();
+    std::size_t scan = node;
+    for (;;) {
+      if (!validNode(scan))
+        corruptedPointers();
+      if (stepLimit_ && ++steps_ > stepLimit_)
+        stackOverflow();
+      std::uint8_t op = prog[scan];
+      std::size_t next = p_->next(scan);
+      bool ok = true;
+      switch (op) {
+      case END:
+        return true;
+      case BOL:
+        ok = pos == bol_;
+        break;
+      case EOL:
+        ok = atTextEnd(pos);
+        break;
+      case ANY:
+        ok = byteAt(pos) != 0;
+        pos += ok;
+        break;
+      case EXACTLY: {
+        const RegexNodeInfo &info = p_->nodes[scan];
+        if (info.opcode != EXACTLY)
+          corruption();
+        std::size_t length = info.operandLength;
+        const std::uint8_t *operand = prog + scan + regexNodeSize;
+        if (length == 0) {
+          ok = atTextEnd(pos);
+        } else if (end_ - pos < length) {
+          ok = false;
+        } else if (!ci_) {
+          ok = s_[pos] == operand[0] && std::memcmp(s_ + pos, operand, length) == 0;
+        } else {
+          for (std::size_t i = 0; i < length && ok; ++i)
+            ok = upper_[s_[pos + i]] == upper_[operand[i]];
+        }
+        if (ok)
+          pos += length;
+        break;
+      }
+      case ANYOF:
+      case ANYBUT: {
+        const RegexNodeInfo &info = p_->nodes[scan];
+        if (info.opcode != op)
+          corruption();
+        ok = pos < end_ && p_->sets[info.setIndex][ci_].test(s_[pos]);
+        pos += ok;
+        break;
+      }
+      case ANYDIGIT:
+      case NOTDIGIT:
+      case ANYLETTER:
+      case NOTLETTER:
+      case ANYSPACE:
+      case NOTSPACE:
+        ok = pos < end_ && p_->classes[op - ANYDIGIT].test(s_[pos]);
+        pos += ok;
+        break;
+      case NOTHING:
+      case BACK:
+        break;
+      case BRANCH:
+        // Without a second alternative there is no choice to remember.
+        if (validNode(next) && prog[next] == BRANCH)
+          push(BranchChoice, scan, pos, 0, 0);
+        next = scan + regexNodeSize;
+        break;
+      case STAR:
+      case PLUS: {
+        std::size_t min = op == PLUS ? 1 : 0;
+        std::size_t n = regRepeat(scan + regexNodeSize, pos);
+        if (scan == p_->leadingRepeat && !leadRunKnown_) {
+          leadRunKnown_ = true;
+          leadRun_ = n;
+        }
+        std::size_t k = 0;
+        ok = fittingCount(pos, n, min, lookAhead(scan), k);
+        if (ok) {
+          push(RepeatChoice, scan, pos, k, 0);
+          pos += k;
+        }
+        break;
+      }
+      case WORDSTART:
+      case WORDEND:
+      case LAZYSTAR:
+      case LAZYPLUS:
+        ok = matchWordNode(op, scan, pos);
+        break;
+      default:
+        if (isOpenOp(op))
+          push(OpenMark, scan, pos, 0, op - OPEN);
+        else if (isCloseOp(op))
+          push(CloseMark, scan, pos, 0, op - CLOSE);
+        else
+          corruption();
+        break;
+      }
+      if (ok) {
+        scan = next;
+        continue;
+      }
+      if (!backtrack(scan, pos))
+        return false;
+    }
+  }
+
+  // Resumes at the latest choice left open; false when none is left.
+  bool backtrack(std::size_t &scan, std::size_t &pos) {
+    while (!stack_.empty()) {
+      Frame &f = stack_.back();
+      if (f.kind == BranchChoice) {
+        std::size_t alternative = p_->next(f.node);
+        pos = f.pos;
+        if (validNode(alternative) && p_->op(alternative) == BRANCH) {
+          f.node = static_cast<std::uint16_t>(alternative);
+          scan = alternative + regexNodeSize;
+          return true;
+        }
+      } else if (f.kind == LazyChoice) {
+        std::size_t k = 0;
+        if (lazyCount(f.node, f.pos, f.count + 1, k)) {
+          f.count = static_cast<std::uint32_t>(k);
+          pos = f.pos + k;
+          scan = p_->next(f.node);
+          return true;
+        }
+      } else if (f.kind == RepeatChoice && f.count > 0) {
+        std::size_t min = p_->op(f.node) == PLUS ? 1 : 0;
+        std::size_t k = 0;
+        if (fittingCount(f.pos, f.count - 1, min, lookAhead(f.node), k)) {
+          f.count = static_cast<std::uint32_t>(k);
+          pos = f.pos + k;
+          scan = p_->next(f.node);
+          return true;
+        }
+      }
+      stack_.pop_back();
+    }
+    return false;
+  }
+
+  // ---- Nodes of the Word-style tokens ----
+
+  // Whether `pos` is where the text ends for `$`: at a NUL byte, or at the
+  // subject's end when nothing follows it.
+  bool atTextEnd(std::size_t pos) const { return pos < end_ ? s_[pos] == 0 : endIsFinal_; }
+
+  bool isWordByte(std::size_t pos) const { return pos < end_ && p_->codePage->isWordChar(s_[pos]); }
+
+  // Whether the simple node at `node` accepts the byte at `pos`.
+  bool acceptsOne(std::size_t node, std::size_t pos) const {
+    if (pos >= end_ || !validNode(node))
+      return false;
+    unsigned char c = s_[pos];
+    std::uint8_t op = p_->op(node);
+    switch (op) {
+    case ANY:
+      return c != 0;
+    case EXACTLY: {
+      unsigned char want = p_->bytes[node + regexNodeSize];
+      return want != 0 && (ci_ ? upper_[c] == upper_[want] : c == want);
+    }
+    case ANYOF:
+    case ANYBUT:
+      if (p_->nodes[node].opcode != op)
+        corruption();
+      return p_->sets[p_->nodes[node].setIndex][ci_].test(c);
+    default:
+      if (op < ANYDIGIT || op > NOTSPACE)
+        throw Exception(regexMessage(2690));
+      return p_->classes[op - ANYDIGIT].test(c);
+    }
+  }
+
+  // The smallest count k >= `from` of the lazy repeat at `repeat`, starting
+  // at `save`, that its operand accepts and after which the look-ahead byte
+  // fits; false when there is none. Walks forward one byte at a time, so a
+  // search never pays for more of the subject than the match looks at.
+  bool lazyCount(std::size_t repeat, std::size_t save, std::size_t from, std::size_t &k) const {
+    std::size_t operand = repeat + regexNodeSize;
+    int la = lookAhead(repeat);
+    unsigned char want = la < 0 ? 0 : ci_ ? upper_[la] : static_cast<unsigned char>(la);
+    // Counts below `from` were accepted when they were tried.
+    std::size_t c = from == 0 ? 0 : from - 1;
+    if (from > 0 && !acceptsOne(operand, save + c))
+      return false;
+    c = from;
+    for (;;) {
+      if (la < 0) {
+        k = c;
+        return true;
+      }
+      if (save + c < end_) {
+        unsigned char b = s_[save + c];
+        if ((ci_ ? upper_[b] : b) == want) {
+          k = c;
+          return true;
+        }
+      }
+      if (!acceptsOne(operand, save + c))
+        return false;
+      ++c;
+    }
+  }
+
+  bool matchWordNode(std::uint8_t op, std::size_t scan, std::size_t &pos) {
+    switch (op) {
+    case WORDSTART:
+      return !(pos > 0 && isWordByte(pos - 1)) && isWordByte(pos);
+    case WORDEND:
+      return pos > 0 && isWordByte(pos - 1) && (pos < end_ ? !isWordByte(pos) : endIsFinal_);
+    default: {
+      std::size_t k = 0;
+      if (!lazyCount(scan, pos, op == LAZYPLUS ? 1 : 0, k))
+        return false;
+      push(LazyChoice, scan, pos, k, 0);
+      pos += k;
+      return true;
+    }
+    }
+  }
+
+  TRegex &owner_;
+  const RegexProgram *p_ = nullptr;
+  const unsigned char *s_ = nullptr;
+  std::size_t end_ = 0;
+  std::size_t bol_ = 0;
+  bool endIsFinal_ = true;
+  bool ci_ = false;
+  const unsigned char *upper_ = nullptr;
+  std::size_t steps_ = 0;
+  std::size_t stepLimit_ = 0;
+  bool leadRunKnown_ = false;
+  std::size_t leadRun_ = 0;
+  std::vector<Frame> stack_;
+};
+
+TRegex::TRegex() {
+  startp_.fill(-1);
+  endp_.fill(-1);
+}
+
+TRegex::~TRegex() = default;
+
+bool TRegex::Exec(std::string &subject, int &limit, int startPosition) {
+  return execute(subject, limit, startPosition, startPosition, false);
+}
+
+bool TRegex::Exec(std::string_view subject, int &limit, int startPosition) {
+  return execute(subject, limit, startPosition, startPosition, false);
+}
+
+bool TRegex::ExecInText(std::string_view subject, int &limit, int startPosition, int anchorPosition,
+                        bool textGoesOn) {
+  return execute(subject, limit, startPosition, anchorPosition, textGoesOn);
+}
+
+bool TRegex::execute(std::string_view subject, int &limit, int startPosition, int anchorPosition,
+                     bool textGoesOn) {
+  int length = checkedCast<int>(subject.size());
+  if (limit <= 0 || limit > length)
+    limit = length;
+  subjectBase_ = subject.data();
+  subjectLength_ = subject.size();
+  searched_ = true;
+  if (setSlots_)
+    clearMatches();
+  if (length < startPosition || startPosition < 1)
+    return false;
+  std::string failure;
+  try {
+    if (!program_ || program_->bytes[0] != regexMagic)
+      exceptionIfProgramNotValid();
+    if (!matcher_)
+      matcher_ = std::make_unique<RegexMatcher>(*this);
+    std::size_t from = static_cast<std::size_t>(startPosition - 1);
+    std::size_t anchor =
+        anchorPosition >= 1 ? static_cast<std::size_t>(anchorPosition - 1) : notFound;
+    matcher_->start(*program_, subjectBase_, subjectLength_, anchor, !caseSensitive_, stepLimit_,
+                    !textGoesOn);
+    bool found = search(from, static_cast<std::size_t>(limit), anchor);
+    matcher_->finish();
+    return found;
+  } catch (const std::bad_alloc &) {
+    failure = "Out of memory";
+  } catch (const std::exception &e) {
+    failure = e.what();
+  }
+  if (matcher_)
+    matcher_->finish();
+  raiseError(Format(regexMessage(2730), {failure}));
+  return false;
+}
+
+// Positions are tried in order from `from`; a match may begin at a 0-based
+// offset below `limit` (the first position is tried regardless unless a first
+// byte is known). The shortcuts only pass over positions where no attempt
+// could succeed, so the first match found is the same with or without them.
+bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
+  const RegexProgram &p = *program_;
+  RegexMatcher &m = *matcher_;
+  const bool fast = shortcuts_ && p.shortcutsValid;
+  const int mode = caseSensitive_ ? 0 : 1;
+  const bool useAnchor =
+      fast && p.hasAnchor && (p.anchor.bytes.size() >= 2 || !p.firstSetUseful[mode]);
+
+  // Every match holds this literal somewhere at or after its start, which
+  // may lie beyond the limit.
+  if (fast && p.hasRequired) {
+    // The anchor's own search below rejects the subject just as well.
+    if (!(useAnchor && p.requiredIsAnchor) &&
+        m.findLiteral(p.required.bytes, from, subjectLength_) == notFound)
+      return false;
+  } else if (p.hasMust) {
+    std::string_view must(reinterpret_cast<const char *>(&p.bytes[p.mustOffset]), p.mustLength);
+    if (m.findLiteral(must, from, subjectLength_) == notFound)
+      return false;
+  }
+
+  if (p.anchored) {
+    if (anchor == from)
+      return m.MatchAt(from);
+    return anchor != notFound && anchor > from && anchor < limit && m.MatchAt(anchor);
+  }
+
+  std::size_t last = p.firstChar ? limit : std::max(limit, from + 1);
+  if (!fast) {
+    for (std::size_t pos = from; pos < last; ++pos) {
+      if (p.firstChar && (pos = m.findByte(p.firstChar, pos, last)) == notFound)
+        return false;
+      if (m.MatchAt(pos))
+        return true;
+    }
+    return false;
+  }
+
+  const bool useRepeatStop = !useAnchor && p.hasRepeatStop[mode];
+  const bool plus = p.leadingRepeat != regexNone && p.op(p.leadingRepeat) == PLUS;
+  std::size_t pos = from;
+  while (pos < last) {
+    if (useAnchor) {
+      std::size_t distance = p.anchor.distance;
+      std::size_t found = m.findLiteral(p.anchor.bytes, pos + distance,
+                                        last - 1 + distance + p.anchor.bytes.size());
+      if (found == notFound)
+        return false;
+      pos = found - distance;
+      if (p.firstSetUseful[mode] &&
+          !p.firstScan[mode].table[static_cast<unsigned char>(subjectBase_[pos])]) {
+        ++pos;
+        continue;
+      }
+    } else if (useRepeatStop) {
+      // Only the start of the run before the stop byte needs a try: later
+      // starts inside the run fail whenever it fails.
+      std::size_t stop = m.findInSet(p.repeatStop[mode], pos, subjectLength_);
+      if (stop == notFound)
+        return false;
+      std::size_t start = m.runStart(p.repeatMembers[mode], pos, stop);
+      if (start >= last)
+        return false;
+      if (!(plus && start == stop) && m.MatchAt(start))
+        return true;
+      pos = stop + 1;
+      continue;
+    } else if (p.firstSetUseful[mode]) {
+      pos = m.findInSet(p.firstScan[mode], pos, last);
+      if (pos == notFound)
+        return false;
+    }
+    if (m.MatchAt(pos))
+      return true;
+    pos += m.leadingRun() + 1;
+  }
+  return false;
+}
+
+bool TRegex::MatchAt(int position) {
+  exceptionIfProgramNotValid();
+  if (!searched_ || position < 1 || static_cast<std::size_t>(position) > subjectLength_ + 1)
+    return false;
+  if (!matcher_)
+    matcher_ = std::make_unique<RegexMatcher>(*this);
+  std::size_t from = static_cast<std::size_t>(position - 1);
+  matcher_->start(*program_, subjectBase_, subjectLength_, from, !caseSensitive_, stepLimit_);
+  bool found = matcher_->MatchAt(from);
+  matcher_->finish();
+  return found;
+}
+
+} // namespace marrowen

@@ -1,0 +1,170 @@
+#pragma once
+
+// The compiled form of a TRegex pattern, shared by the compiler and the
+// matcher; not part of the engine's public face.
+
+#include "classlib/codepage.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace marrowen {
+
+namespace regex_op {
+enum : std::uint8_t {
+  END = 0,
+  BOL = 1,
+  EOL = 2,
+  ANY = 3,
+  ANYOF = 4,
+  ANYBUT = 5,
+  BRANCH = 6,
+  BACK = 7,
+  EXACTLY = 8,
+  NOTHING = 9,
+  STAR = 10,
+  PLUS = 11,
+  ANYDIGIT = 12,
+  NOTDIGIT = 13,
+  ANYLETTER = 14,
+  NOTLETTER = 15,
+  ANYSPACE = 16,
+  NOTSPACE = 17,
+  OPEN = 20,  // OPEN + n, n = 1..35
+  CLOSE = 57, // CLOSE + n, n = 1..35
+};
+} // namespace regex_op
+
+// Nodes that only the Word-style tokens compile to (TRegex::setWordTokens);
+// a pattern of any other dialect never holds them.
+namespace regex_op {
+enum : std::uint8_t {
+  WORDSTART = 93, // the start of a word: no word byte before, one after
+  WORDEND = 94,   // the end of a word: a word byte before, none after
+  LAZYSTAR = 95,  // the simple operand node 0 or more times, fewest first
+  LAZYPLUS = 96,  // the simple operand node 1 or more times, fewest first
+};
+} // namespace regex_op
+
+inline constexpr std::uint8_t regexMagic = 156;
+inline constexpr int regexMaxGroups = 35;
+inline constexpr std::size_t regexNodeSize = 3;
+inline constexpr std::size_t regexNone = 0; // byte 0 holds the magic, never a node
+
+// A 256-bit membership table.
+struct ByteSet {
+  std::uint64_t words[4] = {0, 0, 0, 0};
+
+  bool test(unsigned char c) const { return (words[c >> 6] >> (c & 63)) & 1; }
+  void set(unsigned char c) { words[c >> 6] |= std::uint64_t(1) << (c & 63); }
+  void reset(unsigned char c) { words[c >> 6] &= ~(std::uint64_t(1) << (c & 63)); }
+  ByteSet &operator|=(const ByteSet &other) {
+    for (int i = 0; i < 4; ++i)
+      words[i] |= other.words[i];
+    return *this;
+  }
+  int count() const {
+    int n = 0;
+    for (auto w : words)
+      n += __builtin_popcountll(w);
+    return n;
+  }
+};
+
+// Finds the next byte of a set fast: one byte by memchr, any other set
+// through a table, four bytes a step.
+struct ByteScan {
+  int only = -1; // the set's one member, or -1
+  // A set that is one range of ASCII bytes, low < b < high, is tested eight
+  // bytes at a time.
+  int low = -1;
+  int high = -1;
+  std::array<std::uint8_t, 256> table{};
+
+  void build(const ByteSet &set);
+  // The first position in [from, to) whose byte is in the set, or `to`.
+  const unsigned char *find(const unsigned char *from, const unsigned char *to) const;
+};
+
+// A literal that every match must contain (consecutive literal nodes
+// joined), found by the search shortcuts.
+struct RegexLiteral {
+  std::string bytes;
+  // Distance from the match start, when every match has it there.
+  bool fixedDistance = false;
+  std::size_t distance = 0;
+};
+
+// Per-node data the matcher needs that the byte program only implies.
+struct RegexNodeInfo {
+  std::uint8_t opcode = 0xFF; // what the node was compiled as
+  std::uint16_t operandLength = 0;
+  std::uint16_t setIndex = 0;
+};
+
+struct RegexProgram {
+  std::vector<std::uint8_t> bytes;
+  std::shared_ptr<const CodePage> codePage;
+  int groupCount = 0;
+
+  // The search data every program carries.
+  std::uint8_t firstChar = 0; // 0: none
+  bool anchored = false;
+  bool hasMust = false;
+  std::size_t mustOffset = 0; // operand offset inside `bytes`
+  std::size_t mustLength = 0;
+
+  // Node table, indexed by node offset.
+  std::vector<RegexNodeInfo> nodes;
+  // Membership of each set node, [case-sensitive, ignoring case].
+  std::vector<std::array<ByteSet, 2>> sets;
+  // \d \D \w \W \s \S, indexed by opcode - ANYDIGIT.
+  std::array<ByteSet, 6> classes;
+  std::array<unsigned char, 256> upper{};
+
+  // Search shortcuts, derived from the sound program; results never depend
+  // on them. Index 0 case-sensitive, 1 ignoring case.
+  bool shortcutsValid = false;
+  bool firstSetUseful[2] = {false, false};
+  ByteScan firstScan[2];
+  bool hasRequired = false;
+  RegexLiteral required; // the longest literal every match holds
+  bool hasAnchor = false;
+  RegexLiteral anchor; // the longest one at a fixed distance from the start
+  bool requiredIsAnchor = false;
+  std::size_t leadingRepeat = regexNone; // STAR/PLUS that starts every match
+  // When the leading repeat's bytes never include the first byte of the
+  // literal after it, a match starts where a run of them ends in that byte.
+  bool hasRepeatStop[2] = {false, false};
+  ByteScan repeatStop[2];    // the literal's first byte (and its case partners)
+  ByteScan repeatMembers[2]; // what the leading repeat takes
+
+  std::uint8_t op(std::size_t node) const { return bytes[node]; }
+  std::size_t operand(std::size_t node) const { return node + regexNodeSize; }
+  // The next node or regexNone; no range check.
+  std::size_t next(std::size_t node) const {
+    std::size_t offset = (std::size_t(bytes[node + 1]) << 8) | bytes[node + 2];
+    if (offset == 0)
+      return regexNone;
+    return bytes[node] == regex_op::BACK ? node - offset : node + offset;
+  }
+};
+
+// Compiles `expression` (non-empty) or raises the compiler's message. With
+// `wordTokens` a backslash before one of the TRegex::WordToken bytes is that
+// token rather than a literal byte.
+std::unique_ptr<RegexProgram> compileRegexProgram(const std::string &expression,
+                                                  std::shared_ptr<const CodePage> codePage,
+                                                  bool wordTokens = false);
+// Derives the node table and the set tables, then the search shortcuts.
+void analyseRegexProgram(RegexProgram &program);
+std::string dumpRegexProgram(const RegexProgram &program);
+
+// The numbered messages of the engine.
+std::string regexMessage(int id);
+
+} // namespace marrowen

@@ -1,0 +1,111 @@
+#include "filters/exactsearch.h"
+
+#include "classlib/codepage.h"
+#include "engine/escapes.h"
+#include "support/chunk_harness.h"
+#include "support/recording_job.h"
+
+#include <gtest/gtest.h>
+
+namespace marrowen {
+namespace {
+
+using testing::expectChunkInvariant;
+using testing::runInChunks;
+
+testing::FilterFactory exact(std::string find, std::string replacement, bool ignoreCase = false,
+                             bool wholeWord = false, bool firstOnly = false) {
+  return [=] {
+    return std::make_unique<TSearchFilter>(find, replacement, ignoreCase, wholeWord, false, false,
+                                           false, firstOnly);
+  };
+}
+
+TEST(ExactScanner, FindsFromTheStartPosition) {
+  struct Case {
+    const char *find;
+    const char *subject;
+    int start;
+    int expected;
+  } cases[] = {
+      {"ab", "xabab", 1, 2}, {"ab", "xabab", 3, 4}, {"ab", "xabab", 5, 0}, {"ab", "", 1, 0},
+      {"ab", "ab", 0, 0},    {"abc", "ab", 1, 0},   {"b", "ab", 2, 2},     {"", "ab", 1, 0},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(findExact(c.find, c.subject, c.start), c.expected) << c.find << " in " << c.subject;
+}
+
+TEST(ExactScanner, IgnoringCaseFollowsTheCodePage) {
+  const CodePage &tables = *charTables();
+  // The text to find comes upper-cased.
+  EXPECT_EQ(findIgnoringCase("\xC9T\xC9", "x \xE9t\xE9", 1, tables), 3);
+  EXPECT_EQ(findIgnoringCase("\xC9T\xC9", "\xC9t\xE9", 1, tables), 1);
+  EXPECT_EQ(findIgnoringCase("AB", "xaB", 1, tables), 2);
+  EXPECT_EQ(findIgnoringCase("AB", "xaC", 1, tables), 0);
+}
+
+TEST(SearchFilter, ReplacesEveryOccurrence) {
+  EXPECT_EQ(expectChunkInvariant(exact("the", "THE"), "the other theme"), "THE oTHEr THEme");
+  EXPECT_EQ(expectChunkInvariant(exact("aa", "b"), "aaaaa"), "bba");
+  EXPECT_EQ(expectChunkInvariant(exact(std::string("\0\r", 2), "\\n"), std::string("a\0\rb", 4)),
+            "a\nb");
+}
+
+TEST(SearchFilter, IgnoringCaseFindsAccentedLettersInEitherCase) {
+  EXPECT_EQ(expectChunkInvariant(exact("\xE9t\xE9", "x", true), "\xC9T\xC9 \xC9t\xE9 ete"),
+            "x x ete");
+}
+
+TEST(SearchFilter, WholeWordsResumeOneByteAfterAPartialWord) {
+  EXPECT_EQ(expectChunkInvariant(exact("cat", "dog", false, true), "concat cat"), "concat dog");
+  EXPECT_EQ(expectChunkInvariant(exact("aa", "X", false, true), "aaa aa"), "aaa X");
+}
+
+TEST(SearchFilter, WholeWordAtTheEndOfTheFileAndOfABuffer) {
+  EXPECT_EQ(expectChunkInvariant(exact("cat", "dog", false, true), "a cat"), "a dog");
+  // Far from the end, a word that ends where a chunk ends waits for the
+  // byte after it.
+  std::string text = std::string(4093, ' ') + "cat" + "s cat " + std::string(9000, ' ');
+  std::string expected = std::string(4093, ' ') + "cats dog " + std::string(9000, ' ');
+  for (std::size_t chunk : {0, 1, 7, 4096, 5000})
+    EXPECT_EQ(runInChunks(exact("cat", "dog", false, true), text, chunk), expected) << chunk;
+}
+
+TEST(SearchFilter, FirstOnlyCountsTheRestAsNothing) {
+  auto files = testing::runFilesInChunks(exact("a", "X", false, false, true), {"banana", "ab"}, 0);
+  EXPECT_EQ(files, (std::vector<std::string>{"bXnana", "Xb"}));
+}
+
+TEST(SearchFilter, EmptySearchTextFindsNothing) {
+  EXPECT_EQ(expectChunkInvariant(exact("", "X"), "abc"), "abc");
+}
+
+TEST(SearchFilter, PromptAnswersDecideEachMatch) {
+  testing::RecordingJob job;
+  job.replaceAnswers = {ReplaceAnswer::Skip, ReplaceAnswer::ReplaceFile};
+  testing::ChunkRunOptions options{.job = &job};
+  auto make = [] {
+    return std::make_unique<TSearchFilter>("ab", "X", false, false, false, true, false, false);
+  };
+  EXPECT_EQ(runInChunks(make, "ab ab ab", 0, options), "ab X X");
+  ASSERT_EQ(job.replaceQuestions.size(), 2u);
+  EXPECT_EQ(job.replaceQuestions[0].searchInformation, "Search string: ab\r\n");
+  EXPECT_EQ(job.replaceQuestions[0].textAfter, " ab ab");
+  EXPECT_EQ(job.replaceQuestions[1].textBefore, "ab ");
+}
+
+TEST(SearchFilter, StatisticsCountReplacementsAndSkips) {
+  testing::RecordingJob job;
+  job.replaceAnswers = {ReplaceAnswer::Skip, ReplaceAnswer::Replace};
+  std::string statistics;
+  testing::ChunkRunOptions options{.job = &job};
+  options.afterRun = [&](TFilter &head) { statistics = head.getStatistics(); };
+  auto make = [] {
+    return std::make_unique<TSearchFilter>("a", "X", false, false, false, true, false, false);
+  };
+  runInChunks(make, "aa", 0, options);
+  EXPECT_EQ(statistics, "1 replace(s) performed, 1 skipped for [a]");
+}
+
+} // namespace
+} // namespace marrowen

@@ -1,0 +1,163 @@
+#include "filters/grep.h"
+
+#include "classlib/exceptions.h"
+#include "engine/subchain.h"
+#include "support/chunk_harness.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace marrowen {
+namespace {
+
+using testing::expectChunkInvariant;
+
+struct GrepOptions {
+  bool lineNumbers = false;
+  bool invert = false;
+  bool header = false;
+  bool ignoreCase = false;
+  bool countOnly = false;
+  int before = 0;
+  int after = 0;
+  bool childChain = false; // child filters that bracket each text they get
+};
+
+// Brackets each text it is given, so the tests see what went through the
+// child chain and in which pieces.
+class Bracket : public TFilter {
+public:
+  bool processChunk(std::string &chunk) override {
+    std::string out = "<" + chunk + ">";
+    return sendToNext(out);
+  }
+};
+
+testing::FilterFactory grep(std::string pattern, GrepOptions o = {}) {
+  return [=]() -> std::unique_ptr<TFilter> {
+    std::unique_ptr<TGrep> filter;
+    if (o.before == 0 && o.after == 0)
+      filter = std::make_unique<TGrep>(pattern, o.lineNumbers, o.invert, o.header, o.ignoreCase,
+                                       o.countOnly);
+    else
+      filter = std::make_unique<TContextGrep>(pattern, o.lineNumbers, o.invert, o.header,
+                                              o.ignoreCase, o.countOnly, o.before, o.after);
+    if (o.childChain) {
+      auto child = std::make_unique<Bracket>();
+      auto end = std::make_unique<TIgnoreFlush>();
+      TFilter *endFilter = end.get();
+      child->setNext(std::move(end));
+      child->markAsSubfilters();
+      filter->setSubfilterChain(std::move(child), endFilter);
+    }
+    return filter;
+  };
+}
+
+TEST(Grep, SelectsMatchingLinesWithTheirNumbers) {
+  EXPECT_EQ(expectChunkInvariant(grep("a", {.lineNumbers = true}), "a1\nb\r\na2"), "1 a1\n3 a2");
+}
+
+TEST(Grep, InvertWithoutAndWithChildChain) {
+  EXPECT_EQ(expectChunkInvariant(grep("a", {.invert = true}), "a1\nb\na2\n"), "b\n");
+  EXPECT_EQ(expectChunkInvariant(grep("a", {.invert = true, .childChain = true}), "a1\nb\na2\n"),
+            "a1\n<b\n>a2\n");
+  EXPECT_EQ(expectChunkInvariant(grep("a", {.childChain = true}), "a1\nb\n"), "<a1\n>b\n");
+}
+
+TEST(Grep, HeaderBeforeTheFirstSelectedLineOnly) {
+  EXPECT_EQ(expectChunkInvariant(grep("a", {.header = true}), "b\na1\na2\n"),
+            "/tmp/input.txt:\na1\na2\n");
+  EXPECT_EQ(expectChunkInvariant(grep("a", {.header = true}), "b\nc\n"), "");
+  // A last line without a line end still gets the name on a line of its own.
+  EXPECT_EQ(expectChunkInvariant(grep("a", {.header = true}), "b\na"), "/tmp/input.txt:\r\na");
+}
+
+TEST(Grep, CountOnly) {
+  EXPECT_EQ(expectChunkInvariant(grep("a", {.header = true, .countOnly = true}), "a\nb\na\na"),
+            "/tmp/input.txt:\r\n3\r\n");
+  EXPECT_EQ(expectChunkInvariant(grep("a", {.countOnly = true}), "b"), "0\r\n");
+}
+
+TEST(Grep, AnchorsHoldForEachLine) {
+  EXPECT_EQ(expectChunkInvariant(grep("^b"), "ab\nba\r\nb"), "ba\r\nb");
+  EXPECT_EQ(expectChunkInvariant(grep("b$"), "ab\nba\r\nb"), "ab\nb");
+}
+
+TEST(Grep, EmptyLineNeverMatches) {
+  EXPECT_EQ(expectChunkInvariant(grep("x*"), "\na\n\n"), "a\n");
+  EXPECT_EQ(expectChunkInvariant(grep("^$"), "\n\n"), "");
+  EXPECT_EQ(expectChunkInvariant(grep("x*", {.invert = true}), "\na\n\n"), "\n\n");
+}
+
+TEST(Grep, IgnoreCase) {
+  EXPECT_EQ(expectChunkInvariant(grep("abc", {.ignoreCase = true}), "ABC\nxyz\naBc"), "ABC\naBc");
+}
+
+TEST(Grep, StatisticsCountMatchingLinesFirst) {
+  for (bool invert : {false, true}) {
+    std::string statistics;
+    testing::ChunkRunOptions options;
+    options.afterRun = [&](TFilter &head) { statistics = head.getStatistics(); };
+    testing::runInChunks(grep("a\t", {.invert = invert}), "a\t\nb\na\t\n", 0, options);
+    EXPECT_EQ(statistics, "2 matching line(s), 1 non-matching line(s) for pattern [a\\t]");
+  }
+}
+
+TEST(Grep, BadPatternFailsWhenBuilt) { EXPECT_THROW(grep("(a")(), Exception); }
+
+TEST(ContextGrep, MatchOnTheFirstLineSkipsTheBlankEntries) {
+  EXPECT_EQ(expectChunkInvariant(grep("a", {.before = 1, .after = 1}), "a\nb\nc\n"), "a\nb\n");
+}
+
+TEST(ContextGrep, ContextLinesCarryTheirOwnNumbers) {
+  EXPECT_EQ(expectChunkInvariant(grep("c", {.lineNumbers = true, .before = 2, .after = 1}),
+                                 "a\nb\nc\nd\ne\n"),
+            "1 a\n2 b\n3 c\n4 d\n");
+}
+
+TEST(ContextGrep, OverlappingContextsRepeatLines) {
+  EXPECT_EQ(expectChunkInvariant(grep("x", {.before = 1, .after = 1}), "a\nx1\nx2\nb\nc\n"),
+            "a\nx1\nx2\nx1\nx2\nb\n");
+}
+
+TEST(ContextGrep, FileShorterThanTheWindow) {
+  EXPECT_EQ(expectChunkInvariant(grep("x", {.before = 3, .after = 3}), "x"), "x");
+  EXPECT_EQ(expectChunkInvariant(grep("x", {.before = 0, .after = 2}), "x\ny"), "x\ny");
+  EXPECT_EQ(expectChunkInvariant(grep("x", {.before = 2, .after = 2}), ""), "");
+}
+
+TEST(ContextGrep, HeaderAndChildChain) {
+  EXPECT_EQ(expectChunkInvariant(grep("x", {.header = true, .after = 1}), "a\nx\nb\n"),
+            "File /tmp/input.txt:\r\nx\nb\n");
+  // Each context is one text for the child filters; other lines pass on.
+  EXPECT_EQ(expectChunkInvariant(grep("x", {.after = 1, .childChain = true}), "a\nx\nb\n"),
+            "a\n<x\nb\n>b\n");
+}
+
+TEST(ContextGrep, CountOnlyGivesOneCount) {
+  EXPECT_EQ(expectChunkInvariant(grep("x", {.header = true, .countOnly = true, .before = 1}),
+                                 "x\ny\nx\n"),
+            "/tmp/input.txt:\r\n2\r\n");
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+TEST(ContextGrep, HugeContextCountsCostNoMemory) {
+  const int huge = std::numeric_limits<int>::max();
+  EXPECT_EQ(expectChunkInvariant(grep("x", {.lineNumbers = true, .before = huge, .after = huge}),
+                                 "a\nx\nb\n"),
+            "1 a\n2 x\n3 b\n");
+}
+
+TEST(ContextGrep, NegativeCountsFailWhenBuilt) {
+  EXPECT_THROW(grep("x", {.before = -1, .after = 1})(), ERangeError);
+}
+
+} // namespace
+} // namespace marrowen

@@ -1,0 +1,199 @@
+#include "filters/patternfilters.h"
+
+#include "classlib/exceptions.h"
+#include "engine/host.h"
+#include "engine/subchain.h"
+#include "support/chunk_harness.h"
+#include "support/recording_job.h"
+
+#include <gtest/gtest.h>
+
+namespace marrowen {
+namespace {
+
+using testing::expectChunkInvariant;
+using testing::RecordingJob;
+using testing::runInChunks;
+
+struct RegExpOptions {
+  bool caseSensitive = true;
+  bool wholeWord = false;
+  bool preserveCase = false;
+  bool prompt = false;
+  bool noPromptWhenUnchanged = false;
+  bool firstOnly = false;
+  int bufferSize = 4096;
+  TPatternType type = TPatternType::Pattern;
+};
+
+testing::FilterFactory regExp(std::string pattern, std::string replacement, RegExpOptions o = {}) {
+  return [=] {
+    return std::make_unique<TRegExpFilter>(pattern, replacement, o.caseSensitive, o.wholeWord,
+                                           o.preserveCase, o.prompt, o.noPromptWhenUnchanged,
+                                           o.firstOnly, false, false, false, o.bufferSize, o.type);
+  };
+}
+
+TEST(RegExpFilter, EmptyMatchesLeaveTheTextUnchanged) {
+  EXPECT_EQ(expectChunkInvariant(regExp("x*", "Y"), "abc\r\ndef"), "abc\r\ndef");
+}
+
+TEST(RegExpFilter, FirstOnlyReplacesOnlyTheFirstMatchOfEachFile) {
+  auto files =
+      testing::runFilesInChunks(regExp("a", "X", {.firstOnly = true}), {"banana", "alpha"}, 0);
+  EXPECT_EQ(files, (std::vector<std::string>{"bXnana", "Xlpha"}));
+}
+
+TEST(RegExpFilter, WholeWordSkipsOneByteAndResumesInsideTheMatch) {
+  EXPECT_EQ(expectChunkInvariant(regExp("[a-z]+", "X", {.wholeWord = true}), "9abc def_g h"),
+            "9abc X_X X"); // "_" is no letter or digit
+}
+
+TEST(RegExpFilter, CaretMatchesAtTheFileStartAndAfterMatchesOnly) {
+  EXPECT_EQ(expectChunkInvariant(regExp("^a", "X"), "aab"), "XXb");
+  // A long text with "a" at every buffer and chunk boundary: the boundaries
+  // are no search starts.
+  std::string text;
+  while (text.size() < 30000)
+    text += "ab";
+  std::string expected = "X" + text.substr(1);
+  for (int bufferSize : {4096, 10000})
+    for (std::size_t chunk : {0, 1, 7, 4096, 5000})
+      EXPECT_EQ(runInChunks(regExp("^a", "X", {.bufferSize = bufferSize}), text, chunk), expected)
+          << "buffer " << bufferSize << ", chunks of " << chunk;
+}
+
+TEST(RegExpFilter, DollarMatchesOnlyAtTheRealEndOfTheText) {
+  // Held in pieces, the end of a piece must not pass for the end of the
+  // text: the first alternative fails at the "z" and the second one wins.
+  std::string text =
+      std::string(100, '.') + "a" + std::string(9400, 'q') + "z" + std::string(2000, 'q');
+  std::string expected = text;
+  expected.replace(100, 1, "X");
+  for (std::size_t chunk : {0, 1, 4096})
+    EXPECT_EQ(runInChunks(regExp("a[^z]*$|a", "X"), text, chunk), expected) << chunk;
+  EXPECT_EQ(expectChunkInvariant(regExp("q$", "Q"), "qq\nqq"), "qq\nqQ");
+}
+
+TEST(RegExpFilter, TemplatesUseGroupsAndKeepMatchedBytesExactly) {
+  EXPECT_EQ(expectChunkInvariant(regExp("(\\w+)=(\\w+)", "$2=$1"), "a=b, key=val"), "b=a, val=key");
+  // A matched tab and backslash come back as themselves.
+  EXPECT_EQ(expectChunkInvariant(regExp("<(.)>", "[$1]"), "<\t><\\>"), "[\t][\\]");
+  EXPECT_EQ(expectChunkInvariant(regExp("x", "\\t$$"), "axb"), "a\t$b");
+}
+
+TEST(RegExpFilter, PreservesCaseWhenAsked) {
+  EXPECT_EQ(
+      expectChunkInvariant(regExp("cat", "dog", {.caseSensitive = false, .preserveCase = true}),
+                           "Cat CAT cat"),
+      "Dog DOG dog");
+}
+
+TEST(RegExpFilter, BadSettingsFailWhenTheFilterIsBuilt) {
+  struct Case {
+    const char *pattern;
+    const char *replacement;
+    TPatternType type;
+  } cases[] = {
+      {"(a", "", TPatternType::Pattern},    // unmatched group
+      {"(a)", "$2", TPatternType::Pattern}, // group the pattern lacks
+      {"a", "\\x4", TPatternType::Pattern}, // malformed escape
+      {"", "", TPatternType::Pattern},      // no pattern
+      {"a", "", TPatternType::SimilarTo},   // not a pattern dialect
+      {"{a}", "\\2", TPatternType::BriefPattern},
+      {"@", "", TPatternType::WordPattern}, // repeat of nothing
+  };
+  for (const auto &c : cases)
+    EXPECT_THROW(regExp(c.pattern, c.replacement, {.type = c.type})(), Exception) << c.pattern;
+}
+
+TEST(RegExpFilter, StatisticsNameThePattern) {
+  std::string statistics;
+  testing::ChunkRunOptions options;
+  options.afterRun = [&](TFilter &head) { statistics = head.getStatistics(); };
+  runInChunks(regExp("a\tb", "X"), "a\tb a\tb", 0, options);
+  EXPECT_EQ(statistics, "2 replace(s) performed for pattern match [a\\tb]");
+}
+
+TEST(RegExpFilter, PromptShowsThePatternAndTheGroups) {
+  RecordingJob job;
+  job.replaceAnswers = {6, 7};
+  testing::ChunkRunOptions options{.job = &job};
+  EXPECT_EQ(runInChunks(regExp("(b)(\t)?", "X", {.prompt = true}), "ab\tcb", 0, options), "aXcb");
+  ASSERT_EQ(job.replaceQuestions.size(), 2u);
+  EXPECT_EQ(job.replaceQuestions[0].searchInformation,
+            "Search pattern:\r\n(b)(\t)?\r\n\r\nOther data:\r\n\r\n$0=b\\t\r\n$1=b\r\n$2=\\t\r\n");
+  EXPECT_EQ(job.replaceQuestions[0].textAfter, "cb");
+  EXPECT_EQ(job.replaceQuestions[1].found, "b");
+}
+
+TEST(RegExpFilter, CancelWithAJobStopsPassingText) {
+  RecordingJob job;
+  job.replaceAnswers = {ReplaceAnswer::Cancel};
+  testing::ChunkRunOptions options{.job = &job};
+  std::string out = runInChunks(regExp("b", "X", {.prompt = true}), "abc", 0, options);
+  EXPECT_EQ(out, "");
+  EXPECT_TRUE(job.isAborted());
+}
+
+TEST(RegExpFilter, CancelOrStopWithoutAJobRaisesTheQuietAbort) {
+  // A text run for a caller must not hand back a truncated text as done.
+  for (int answer : {ReplaceAnswer::Cancel, ReplaceAnswer::Stop}) {
+    setQueryReplaceHandler([answer](QueryReplaceRequest &) { return answer; });
+    EXPECT_THROW(runInChunks(regExp("b", "X", {.prompt = true}), "abc", 0), EAbort);
+  }
+  setQueryReplaceHandler(nullptr);
+}
+
+TEST(Extract, PassesOnOnlyTheMatchesOnePerLine) {
+  auto make = [] { return std::make_unique<TExtract>("[0-9]+", true, false, false); };
+  EXPECT_EQ(expectChunkInvariant(make, "a12b3\r\nc456"), "/tmp/input.txt:\r\n12\r\n3\r\n456\r\n");
+  EXPECT_EQ(expectChunkInvariant(make, "no digits"), "");
+}
+
+TEST(Extract, CountOnlyWithHeader) {
+  auto make = [] { return std::make_unique<TExtract>("x", true, false, true); };
+  EXPECT_EQ(expectChunkInvariant(make, "x x x"), "/tmp/input.txt:\r\n3\r\n");
+  auto plain = [] { return std::make_unique<TExtract>("X", false, true, true); };
+  EXPECT_EQ(expectChunkInvariant(plain, "x x x"), "3\r\n");
+}
+
+TEST(Extract, EmptyMatchesExtractNothing) {
+  auto make = [] { return std::make_unique<TExtract>("x*", false, false, false); };
+  EXPECT_EQ(expectChunkInvariant(make, "abxxc"), "xx\r\n");
+}
+
+TEST(Extract, StatisticsCountTheExtractsOfEachFile) {
+  std::string statistics;
+  testing::ChunkRunOptions options;
+  options.afterRun = [&](TFilter &head) { statistics = head.getStatistics(); };
+  runInChunks([] { return std::make_unique<TExtract>("a", false, false, false); }, "aaa", 0,
+              options);
+  EXPECT_EQ(statistics, "3 extract(s) of [a] performed");
+}
+
+TEST(RegExpFilter, ReplacementsRunThroughTheSubfilters) {
+  // Each replacement is a text of its own for the subfilters, which here
+  // bracket it.
+  class Bracket : public TFilter {
+  public:
+    bool processChunk(std::string &chunk) override {
+      std::string out = "<" + chunk + ">";
+      return sendToNext(out);
+    }
+  };
+  auto make = [] {
+    auto filter = regExp("[0-9]+", "n$0")();
+    auto sub = std::make_unique<Bracket>();
+    auto gatherer = std::make_unique<TGatherer>();
+    TFilter *end = gatherer.get();
+    sub->setNext(std::move(gatherer));
+    sub->markAsSubfilters();
+    filter->setSubfilterChain(std::move(sub), end);
+    return filter;
+  };
+  EXPECT_EQ(expectChunkInvariant(make, "a1 b22"), "a<n1> b<n22>");
+}
+
+} // namespace
+} // namespace marrowen

@@ -1,0 +1,669 @@
+#include "filters/regex.h"
+
+#include "classlib/codepage.h"
+#include "classlib/exceptions.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace marrowen;
+
+namespace {
+
+// "pos:len" of the match and of every group ("-" for a group that took no
+// part), or "none". Runs the search with and without the search shortcuts
+// and fails the test when the two disagree.
+std::string run(const std::string &pattern, const std::string &subject, int start = 1,
+                int limit = 0, bool caseSensitive = true) {
+  std::string results[2];
+  for (int shortcuts = 0; shortcuts < 2; ++shortcuts) {
+    TRegex r;
+    r.setExpression(pattern);
+    r.setCaseSensitive(caseSensitive);
+    r.setSearchShortcutsForTest(shortcuts == 1);
+    std::string s = subject;
+    int l = limit;
+    std::string &out = results[shortcuts];
+    if (!r.Exec(s, l, start)) {
+      out = "none";
+      continue;
+    }
+    for (int n = 0; n <= r.groupCount(); ++n) {
+      if (n > 0)
+        out += ' ';
+      int pos = r.GetMatchPos(n);
+      out += pos < 0 ? "-" : std::to_string(pos) + ":" + std::to_string(r.GetMatchLen(n));
+    }
+  }
+  EXPECT_EQ(results[0], results[1]) << "shortcuts changed the result of " << pattern;
+  return results[1];
+}
+
+// The message a pattern's compilation raises, or "" when it compiles.
+std::string compileError(const std::string &pattern) {
+  TRegex r;
+  try {
+    r.CompileRegex(pattern);
+  } catch (const Exception &e) {
+    return e.message();
+  }
+  return "";
+}
+
+// The bytes 1..255 that a one-byte pattern (a set) matches.
+std::string members(const std::string &pattern, bool caseSensitive = true) {
+  TRegex r;
+  r.setExpression(pattern);
+  r.setCaseSensitive(caseSensitive);
+  std::string found;
+  for (int b = 1; b < 256; ++b) {
+    std::string s(1, static_cast<char>(b));
+    int limit = 0;
+    if (r.Exec(s, limit, 1))
+      found += static_cast<char>(b);
+  }
+  return found;
+}
+
+std::string range(int first, int last) {
+  std::string s;
+  for (int b = first; b <= last; ++b)
+    s += static_cast<char>(b);
+  return s;
+}
+
+std::string execError(TRegex &r, std::string subject) {
+  int limit = 0;
+  try {
+    r.Exec(subject, limit, 1);
+  } catch (const Exception &e) {
+    return e.message();
+  }
+  return "";
+}
+
+const std::string repeatLimit = "\r\nPlease alter your pattern";
+
+} // namespace
+
+TEST(RegexCompile, ProgramLayout) {
+  struct Case {
+    const char *pattern;
+    const char *dump;
+  } cases[] = {
+      {"a+b", "1 BRANCH -> 17\n4 PLUS -> 12\n7 EXACTLY \"a\"\n12 EXACTLY \"b\" -> 17\n17 END\n"
+              "first none, must none\n"},
+      // A literal run before a quantifier gives up its last byte.
+      {"ab*", "1 BRANCH -> 17\n4 EXACTLY \"a\" -> 9\n9 STAR -> 17\n12 EXACTLY \"b\"\n17 END\n"
+              "first \"a\", must none\n"},
+      {"abc+", "1 BRANCH -> 18\n4 EXACTLY \"ab\" -> 10\n10 PLUS -> 18\n13 EXACTLY \"c\"\n"
+               "18 END\nfirst \"a\", must none\n"},
+      {"^a", "1 BRANCH -> 12\n4 BOL -> 7\n7 EXACTLY \"a\" -> 12\n12 END\n"
+             "first none, anchored, must none\n"},
+      // x* on a group: BRANCH around the group looping back, or NOTHING.
+      {"(a)*b", "1 BRANCH -> 35\n4 BRANCH -> 24\n7 OPEN 1 -> 10\n10 BRANCH -> 18\n"
+                "13 EXACTLY \"a\" -> 18\n18 CLOSE 1 -> 21\n21 BACK -> 4\n24 BRANCH -> 27\n"
+                "27 NOTHING -> 30\n30 EXACTLY \"b\" -> 35\n35 END\nfirst none, must \"b\"\n"},
+      {"a|", "1 BRANCH -> 9\n4 EXACTLY \"a\" -> 15\n9 BRANCH -> 15\n12 NOTHING -> 15\n"
+             "15 END\nfirst none, must none\n"},
+      // Escapes outside a set are one-byte literals of their own.
+      {"x*\\.com", "1 BRANCH -> 24\n4 STAR -> 12\n7 EXACTLY \"x\"\n12 EXACTLY \".\" -> 17\n"
+                   "17 EXACTLY \"com\" -> 24\n24 END\nfirst none, must \"com\"\n"},
+      {"[b-a]", "1 BRANCH -> 10\n4 ANYOF \"ba\" -> 10\n10 END\nfirst none, must none\n"},
+      {"\\000", "1 BRANCH -> 9\n4 EXACTLY \"\" -> 9\n9 END\nfirst none, must none\n"},
+      // The NUL literal can never serve as the must-have literal.
+      {"a*\\000", "1 BRANCH -> 17\n4 STAR -> 12\n7 EXACTLY \"a\"\n12 EXACTLY \"\" -> 17\n"
+                  "17 END\nfirst none, must none\n"},
+  };
+  for (const auto &c : cases) {
+    TRegex r;
+    r.setExpression(c.pattern);
+    EXPECT_EQ(r.dumpProgram(), c.dump) << c.pattern;
+  }
+}
+
+TEST(RegexCompile, MustHaveLiteralIsTheLongestLaterOne) {
+  TRegex r;
+  // Literals inside groups are not on the top-level chain.
+  r.setExpression("a*bcd(xyzw)de");
+  EXPECT_NE(r.dumpProgram().find("must \"bcd\""), std::string::npos) << r.dumpProgram();
+  r.setExpression("a*bc.de");
+  EXPECT_NE(r.dumpProgram().find("must \"de\""), std::string::npos) << r.dumpProgram();
+  r.setExpression("a+bc"); // a piece that cannot be empty: no must-have
+  EXPECT_NE(r.dumpProgram().find("must none"), std::string::npos);
+}
+
+TEST(RegexCompile, SetMembers) {
+  const std::string lower = range('a', 'z');
+  struct Case {
+    const char *pattern;
+    std::string expected;
+  } cases[] = {
+      {"[a-z]", lower},
+      {"[z-a]", lower},
+      {"[a-]", "-a"},
+      {"[-a]", "-a"},
+      {"[]x]", "]x"},
+      {"[^]x]", ""}, // checked by complement below
+      {"[\\d-f]", range('0', 'f')},
+      {"[\\w-z]", range('A', 'Z') + range('_', 'z')},
+      {"[a-c-f]", "abcef"}, // after a range the next starts past its end
+      {"[\\D\\S\\W]", "DSW"},
+      {"[\\x41-\\x43]", "ABC"},
+      {"[\\065\\t\\e]", std::string("\t\x1b") + "A"},
+      {"[\\cA\\cm]", "\x01\x0d"},
+      {"[\\s]", "\t\n\r "},
+      {"[\\w]", range('A', 'Z') + "_" + lower},
+      {"[.*+?(]", "(*+.?"},
+      {"[\\]]", "]"},
+      {"[c-\\x61]", "abc"},
+      {"[b-\\000]", "\x01" + range(2, 'b')},
+  };
+  for (const auto &c : cases) {
+    if (std::string(c.pattern) == "[^]x]")
+      continue;
+    EXPECT_EQ(members(c.pattern), c.expected) << c.pattern;
+  }
+  std::string negated = members("[^]x]");
+  EXPECT_EQ(negated.size(), 253u);
+  EXPECT_EQ(negated.find_first_of("]x"), std::string::npos);
+}
+
+TEST(RegexCompile, CyrillicRangesAreByteRanges) {
+  std::string lower = range(0xE0, 0xFF) + "\xB8";
+  std::string upper = range(0xC0, 0xDF) + "\xA8";
+  auto sorted = [](std::string s) {
+    std::sort(s.begin(), s.end(), [](char a, char b) {
+      return static_cast<unsigned char>(a) < static_cast<unsigned char>(b);
+    });
+    return s;
+  };
+  EXPECT_EQ(members("[\\xE0-\\xFF]"), sorted(lower));
+  EXPECT_EQ(members("[\\xC0-\\xDF]"), sorted(upper));
+  EXPECT_EQ(members("[\\xE0-\\xDF]"), sorted(lower + upper));
+  EXPECT_EQ(members("[\\xE1-\\xFF]"), range(0xE1, 0xFF)); // any other range is plain
+}
+
+TEST(RegexCompile, GroupLimit) {
+  std::string pattern;
+  for (int i = 0; i < 35; ++i)
+    pattern += "(a)";
+  EXPECT_EQ(compileError(pattern), "");
+  EXPECT_EQ(compileError(pattern + "(a)"), "Too many () - limit is 36");
+  EXPECT_EQ(compileError(std::string(36, '(') + std::string(36, ')')), "Too many () - limit is 36");
+  TRegex r;
+  r.setExpression(pattern);
+  EXPECT_EQ(r.groupCount(), 35);
+}
+
+TEST(RegexCompile, ProgramSizeLimit) {
+  // Each set of the 255 bytes 1..255 takes 3 + 256 program bytes.
+  std::string set = "[\\001-\\255]";
+  std::string pattern;
+  for (int i = 0; i < 300; ++i)
+    pattern += set;
+  EXPECT_EQ(compileError(pattern), "Regular expression is too complex (77707 > max of 65536)");
+  // 252 sets plus the 7 bytes around them make 65275 bytes: still fits.
+  pattern.clear();
+  for (int i = 0; i < 252; ++i)
+    pattern += set;
+  TRegex r;
+  r.setExpression(pattern);
+  EXPECT_EQ(r.programSizeForTest(), 65275u);
+}
+
+TEST(RegexCompile, ErrorMessages) {
+  struct Case {
+    const char *pattern;
+    const char *message;
+  } cases[] = {
+      {"(a", "Unmatched () - you need a )"},
+      {"a)", "Unmatched () - you need a ("},
+      {"(a*)*", "* expression can be blank (hint: escape meta characters with '\\')"},
+      {"(a*)+", "+ expression can be blank (hint: escape meta characters with '\\')"},
+      {"^*", "* expression can be blank (hint: escape meta characters with '\\')"},
+      {"()+", "+ expression can be blank (hint: escape meta characters with '\\')"},
+      {"a**", "Nested * are not allowed"},
+      {"a+?", "Nested ? are not allowed"},
+      {"\\xG1", "\\xXX Bad hex digit 'G'"},
+      {"\\x1g", "\\xXX Bad hex digit 'g'"},
+      {"\\0a1", "\\DDD Bad decimal digit 'a'"},
+      {"\\x", "\\xXX Missing hex code"},
+      {"\\x4", "\\xXX Missing hex code"},
+      {"\\0", "\\DDD Missing 3 digits of decimal code"},
+      {"\\01", "\\DDD Missing 3 digits of decimal code"},
+      {"\\256", "\\DDD Maximum decimal value is 255"},
+      {"\\c", "\\cC Missing control code"},
+      {"[\\c", "\\cC Missing control code"},
+      {"[\\000]", "\\000 is not allowed in a set [...] because of an internal limitation. Use "
+                  "([...]|\\000) instead"},
+      {"[\\x00]", "\\000 is not allowed in a set [...] because of an internal limitation. Use "
+                  "([...]|\\000) instead"},
+      {"[\\c@]", "\\000 is not allowed in a set [...] because of an internal limitation. Use "
+                 "([...]|\\000) instead"},
+      {"[a-\\", "Trailing \\ needs to be followed by something"},
+      {"[a-\\d]", "\\d is not valid as the end of a range because it consists of more than "
+                  "character"},
+      {"[a-\\s]", "\\s is not valid as the end of a range because it consists of more than "
+                  "character"},
+      {"[a-\\w]", "\\w is not valid as the end of a range because it consists of more than "
+                  "character"},
+      {"[a-\\3]", "\\DDD must start with the decimal digit 0, 1 or 2 (Leading zeros are "
+                  "required). Valid range is 001-255"},
+      {"[\\", "Trailing \\ needs to be followed by something"},
+      {"[\\9]", "\\DDD must start with the decimal digit 0, 1 or 2 (Leading zeros are "
+                "required). Valid range is 000-255"},
+      {"[abc", "Unmatched [] - need a ]"},
+      {"[]", "Unmatched [] - need a ]"},
+      {"[a-", "Unmatched [] - need a ]"},
+      {"[\\x41", "Unmatched [] - need a ]"},
+      {"*a", "?+* follows nothing (hint: Meta characters can be escaped with '\\')"},
+      {"a|+", "?+* follows nothing (hint: Meta characters can be escaped with '\\')"},
+      {"(?)", "?+* follows nothing (hint: Meta characters can be escaped with '\\')"},
+      {"a\\", "Trailing \\ - must be followed by something (hint: use '\\\\')"},
+      {"\\3", "\\DDD must start with the decimal digit 0, 1 or 2 (Leading zeros are "
+              "required). Valid range is 000-255"},
+      // Accepted, for contrast.
+      {"(a*)?", ""},
+      {"[\\w-z]", ""},
+      {"x{2}", ""},
+      {"a?*", "Nested * are not allowed"},
+      {"[\\x41-\\x5A]", ""},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(compileError(c.pattern), c.message) << c.pattern;
+  // 2640, 2680 and 2460 guard states the parser never reaches.
+}
+
+TEST(RegexCompile, MissingExpression) {
+  TRegex r;
+  EXPECT_EQ(compileError(""), "Regular expression is missing");
+  r.setExpression("");
+  EXPECT_EQ(r.getExpression(), "");
+  EXPECT_THROW(r.CompileRegex(""), Exception);
+}
+
+TEST(RegexCompile, ExpressionLifecycle) {
+  TRegex r;
+  EXPECT_TRUE(r.caseSensitive());
+  r.setExpression("ab");
+  EXPECT_EQ(r.getExpression(), "ab");
+  EXPECT_THROW(r.setExpression("a("), Exception);
+  // The bad text keeps failing rather than leaving the old program in use.
+  EXPECT_THROW(r.setExpression("a("), Exception);
+  EXPECT_EQ(execError(r, "ab"),
+            "Error No regular expression assigned\r\nPlease alter your pattern");
+  r.setExpression("ab");
+  r.setExpression("");
+  EXPECT_EQ(r.getExpression(), "");
+  EXPECT_EQ(execError(r, "ab"),
+            "Error No regular expression assigned\r\nPlease alter your pattern");
+  // A pattern ends at its first NUL byte.
+  r.setExpression(std::string("ab\0cd", 5));
+  EXPECT_EQ(r.getExpression(), "ab");
+}
+
+TEST(RegexMatch, Semantics) {
+  const std::string nul(1, '\0');
+  struct Case {
+    std::string pattern;
+    std::string subject;
+    const char *expected;
+    int start = 1;
+    int limit = 0;
+    bool caseSensitive = true;
+  } cases[] = {
+      {"(a)*", "aaa", "1:3 3:1"}, // a group in a loop reports its last iteration
+      {"a|ab", "ab", "1:1"},
+      {"ab|a", "ab", "1:2"},
+      {"^b", "ab", "2:1", 2},
+      {"^b", "ab", "none", 1},
+      {"(^a|c)", "ca", "1:1 1:1"},
+      {"(^a|c)", "ba", "2:1 2:1", 2},
+      {"a^", "aa", "none"},
+      {"x$", "ax", "2:1"},
+      {"x$", "ax\nb", "none"},
+      {"x$", "ax" + nul + "b", "2:1"},
+      {"d", "abcdef", "none", 1, 3}, // would begin past the limit
+      {"c.*", "abcdef", "3:4", 1, 3},
+      {"x*d", "abcdef", "4:1", 4, 2}, // the start position is tried regardless
+      {"d", "abcdef", "none", 4, 2},  // but not past the limit with a first byte
+      {"x{2}", "ax{2}", "2:4"},
+      {"\\000", "ab", "none"},
+      {"\\000", "ab" + nul + "c", "3:0"},
+      {"a\\000", "a", "1:1"},
+      {"a*", "", "none"},
+      {"a*", "b", "1:0"},
+      {"b*", "abb", "1:0"},
+      {".", nul + "a", "2:1"},
+      {".", "\n", "1:1"},
+      {"a.*", "ab" + nul + "cd", "1:2"}, // the subject ends at a NUL for the matcher
+      {"\\w", "5", "none"},
+      {"\\w", "\xE9", "1:1"},
+      {"[\\w]", "\xE9", "none"},
+      {"\\w+", "a_1", "1:2"},
+      {"\\W", "5", "1:1"},
+      {"\\W", nul, "none"},
+      {"\\d+", "ab123c", "3:3"},
+      {"\\D", "1a", "2:1"},
+      {"\\s", "\v\f\t", "3:1"},
+      {"\\S+", " \tab ", "3:2"},
+      {"\\t\\n\\r\\a\\b\\f\\v\\e", "\t\n\r\a\b\f\v\x1b", "1:8"},
+      {"\\x41\\066\\cj", "AB\n", "1:3"},
+      {"\\.", "a.", "2:1"},
+      {"a*ab", "aaab", "1:4"},
+      {".*x", "axbxc", "1:4"},
+      {"\\d+5", "12345", "1:5"},
+      {"a+?b", "b", "none"}, // illegal; skipped below
+      {"(a|ab)(c|bcd)(d*)", "abcd", "1:4 1:1 2:3 5:0"},
+      {"(a)|b", "b", "1:1 -"},
+      {"((a)b)+", "abab", "1:4 3:2 3:1"},
+      {"(a*)b", "b", "1:1 1:0"},
+      {"(a?)?b", "ab", "1:2 1:1"},
+      {"x*y", "xxxzy", "5:1"},
+      {"a+b", "aaaac aab", "7:3"},
+      {"\\w+@\\w+\\.com", "foo bar@baz.com", "5:11"},
+      {"\\w+@\\w+\\.com", "a@b.co a@b.com", "8:7"},
+      {"(foo|bar)baz", "foobar barbaz", "8:6 8:3"},
+      {"a.c", "abxabc", "4:3"},
+      {"[0-9]+", "ab123cd", "3:3"},
+      {"^abc", "abc", "1:3"},
+      {"a*bc", "aaabc", "1:5", 1, 1}, // the must-have literal lies past the limit
+      {"(a|b)*c", "ababc", "1:5 4:1"},
+      {"a", "A", "1:1", 1, 0, false},
+      {"\xE9", "\xC9", "1:1", 1, 0, false},
+      {"a\xE9", "A\xC9", "1:2", 1, 0, false}, // every byte of a literal folds
+      {"\xE9t\xE9", "x\xC9T\xC9", "2:3", 1, 0, false},
+      {"a*\xE9t\xE9", "\xC9T\xC9", "1:3", 1, 0, false},
+      {"a\xE9", "A\xC9", "none"},
+      {"[a-c]", "B", "1:1", 1, 0, false},
+      {"[^a]", "A", "none", 1, 0, false},
+      {"[\xE9]+", "\xC9\xE9", "1:2", 1, 0, false},
+      {"a+", "AaA", "1:3", 1, 0, false},
+      {"x*A", "xxa", "1:3", 1, 0, false},
+      {"\xE9*x", "\xC9\xE9x", "1:3", 1, 0, false},
+      {"ab", "xAB", "2:2", 1, 0, false},
+      {"\\w+", "\xC9\xE9", "1:2", 1, 0, false},
+      // Found by the fuzzer: a run of NUL literals takes no NUL bytes.
+      {"\\000*\x01", "a" + nul + "\x01" + nul + "\x01", "3:1"},
+  };
+  for (const auto &c : cases) {
+    if (c.pattern == "a+?b")
+      continue;
+    EXPECT_EQ(run(c.pattern, c.subject, c.start, c.limit, c.caseSensitive), c.expected)
+        << c.pattern << " on " << c.subject;
+  }
+}
+
+TEST(RegexMatch, LimitIsWrittenBack) {
+  TRegex r;
+  r.setExpression("b");
+  std::string s = "abc";
+  int limit = 0;
+  EXPECT_TRUE(r.Exec(s, limit, 1));
+  EXPECT_EQ(limit, 3);
+  limit = 99;
+  EXPECT_TRUE(r.Exec(s, limit, 1));
+  EXPECT_EQ(limit, 3);
+  limit = 2;
+  EXPECT_TRUE(r.Exec(s, limit, 2));
+  EXPECT_EQ(limit, 2);
+  // A start past the end never matches; a start below 1 neither.
+  limit = 0;
+  EXPECT_FALSE(r.Exec(s, limit, 4));
+  EXPECT_FALSE(r.Exec(s, limit, 0));
+}
+
+TEST(RegexMatch, ResultsBeforeAndAfterSearches) {
+  TRegex r;
+  r.setExpression("(a)(b)?(c)");
+  EXPECT_EQ(r.GetMatchCount(), 0);
+  EXPECT_EQ(r.GetMatchPos(0), -1);
+  std::string s = "xac";
+  int limit = 0;
+  ASSERT_TRUE(r.Exec(s, limit, 1));
+  // Counting stops at the first group that took no part.
+  EXPECT_EQ(r.GetMatchCount(), 2);
+  EXPECT_EQ(r.GetMatchPos(3), 3);
+  EXPECT_EQ(r.GetMatchLen(2), -1);
+  EXPECT_EQ(r.GetMatchPos(36), -1);
+  EXPECT_EQ(r.GetMatchLen(-1), -1);
+  std::string other = "zzz";
+  EXPECT_FALSE(r.Exec(other, limit, 1));
+  EXPECT_EQ(r.GetMatchCount(), 0);
+  EXPECT_EQ(r.GetMatchPos(1), -1);
+}
+
+TEST(RegexMatch, SuccessiveSearchesFindEveryMatch) {
+  TRegex r;
+  r.setExpression("[0-9]+");
+  std::string s = "a1 22 333 x4444";
+  std::vector<std::string> found;
+  int start = 1;
+  int limit = 0;
+  while (r.Exec(s, limit, start)) {
+    found.push_back(s.substr(r.GetMatchPos(0) - 1, r.GetMatchLen(0)));
+    start = r.GetMatchPos(0) + std::max(r.GetMatchLen(0), 1);
+    limit = 0;
+  }
+  EXPECT_EQ(found, (std::vector<std::string>{"1", "22", "333", "4444"}));
+}
+
+TEST(RegexMatch, DeepRecursionRaisesInsteadOfCrashing) {
+  std::string subject;
+  subject.reserve(2 * 1024 * 1024 + 1);
+  for (int i = 0; i < 1024 * 1024; ++i)
+    subject += "ab";
+  TRegex r;
+  r.setExpression("(a|b)*c");
+  // Without the c the must-have literal rejects the subject at once.
+  int limit = 0;
+  EXPECT_FALSE(r.Exec(subject, limit, 1));
+  subject += 'c';
+  EXPECT_EQ(execError(r, subject), "Error Stack overflow" + repeatLimit);
+  // The object stays usable.
+  std::string small = "abc";
+  limit = 0;
+  EXPECT_TRUE(r.Exec(small, limit, 1));
+  EXPECT_EQ(r.GetMatchLen(0), 3);
+}
+
+TEST(RegexMatch, CorruptedProgramErrors) {
+  TRegex none;
+  EXPECT_EQ(execError(none, "ab"), "Error No regular expression assigned" + repeatLimit);
+
+  TRegex r;
+  r.setExpression("ab");
+  r.setProgramByteForTest(0, 0);
+  EXPECT_EQ(execError(r, "ab"), "Error Corrupted program" + repeatLimit);
+
+  r.setExpression("xy"); // "ab" again would be taken as unchanged
+  r.setExpression("ab");
+  r.setProgramByteForTest(4, 99); // the literal's opcode
+  EXPECT_EQ(execError(r, "ab"), "Error MatchPrim: Memory corruption" + repeatLimit);
+
+  r.setExpression("a*b");
+  r.setProgramByteForTest(7, 6); // STAR's operand becomes a BRANCH
+  EXPECT_EQ(execError(r, "ab"), "Error Internal error 4" + repeatLimit);
+
+  r.setExpression("ab|c");
+  r.setProgramByteForTest(5, 0); // the literal's next link, before END
+  r.setProgramByteForTest(6, 0);
+  EXPECT_EQ(execError(r, "ab"), "Error MatchPrim: Corrupted pointers" + repeatLimit);
+
+  r.setExpression("(a)*b");
+  r.setProgramByteForTest(22, 0);  // the loop's backward link, before the program's start
+  r.setProgramByteForTest(23, 22); // one byte before the start
+  EXPECT_EQ(execError(r, "aab"), "Error MatchPrim: Corrupted pointers" + repeatLimit);
+
+  r.setExpression("a");
+  r.setProgramByteForTest(5, 0xFF); // a link far past the program's end
+  r.setProgramByteForTest(6, 0xFF);
+  EXPECT_EQ(execError(r, "a"), "Error MatchPrim: Corrupted pointers" + repeatLimit);
+}
+
+TEST(RegexSubstitute, Templates) {
+  struct Case {
+    const char *pattern;
+    std::string subject;
+    const char *templateText;
+    std::string expected;
+  } cases[] = {
+      {"(b)", "abc", "$0-$1", "b-b"},
+      {"(b)", "abc", "cost $$5", "cost $5"},
+      {"(b)", "abc", "$_x", "x"},
+      {"(b)", "abc", "a$", "a$"},
+      {"(b)", "abc", "$-$ $", "$-$ $"},
+      {"(b)", "abc", "", ""},
+      {"(a)(b)(c)(d)(e)(f)(g)(h)(i)", "abcdefghi", "$9$8-$0", "ih-abcdefghi"},
+      {"(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)(k)", "abcdefghijk", "$a$A$b", "jjk"},
+      {"(a)|(b)", "b", "[$1][$2]", "[][b]"},
+      {"a.b", "a\tb", "$0", "a\\tb"},
+      {"...", "\xC8\x05\\", "$0", "\\200\\005\\\\"},
+      {"(.*)", "a\0b", "$1", "a"},
+  };
+  for (const auto &c : cases) {
+    TRegex r;
+    r.setExpression(c.pattern);
+    std::string s = c.subject;
+    int limit = 0;
+    ASSERT_TRUE(r.Exec(s, limit, 1)) << c.pattern;
+    std::string result = "junk";
+    r.Substitute(c.templateText, result);
+    EXPECT_EQ(result, c.expected) << c.templateText;
+  }
+}
+
+TEST(RegexSubstitute, UnknownGroupIdentifiers) {
+  auto error = [](const char *pattern, const char *templateText) {
+    TRegex r;
+    r.setExpression(pattern);
+    std::string result;
+    try {
+      r.Substitute(templateText, result);
+    } catch (const Exception &e) {
+      return e.message();
+    }
+    return std::string();
+  };
+  const std::string tail = " (or escape the $ sign using '$$')";
+  EXPECT_EQ(error("(b)", "$2"),
+            "$2 is not a valid subexpression identifier for this pattern.\r\nThe maximum "
+            "allowed subexpression identifier is $1" +
+                tail);
+  EXPECT_EQ(error("x", "$1"),
+            "$1 is not a valid subexpression identifier for this pattern.\r\nThe maximum "
+            "allowed subexpression identifier is $0" +
+                tail);
+  EXPECT_EQ(error("(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)(k)", "$C"),
+            "$C is not a valid subexpression identifier for this pattern.\r\nThe maximum "
+            "allowed subexpression identifier is $b" +
+                tail);
+  // Checked before any search: known groups give empty text.
+  EXPECT_EQ(error("(b)", "$1$0"), "");
+  TRegex none;
+  std::string result;
+  try {
+    none.Substitute("$0", result);
+    FAIL();
+  } catch (const Exception &e) {
+    EXPECT_EQ(e.message(), "No regular expression assigned");
+  }
+}
+
+// Patterns and subjects from a small alphabet, searched with and without the
+// shortcuts: any position a shortcut skipped wrongly shows as a difference.
+TEST(RegexMatch, ShortcutsNeverChangeResults) {
+  const char *atoms[] = {"a",     "b",      "ab", ".", "[ab]", "[^a]", "\\w", "x",
+                         "(a|b)", "(ab|a)", "^",  "$", "(a)",  "\\d",  "ba"};
+  const char *quantifiers[] = {"", "", "*", "+", "?"};
+  const std::string alphabet = std::string("abx1A\xE9") + '\0' + "ab";
+  std::mt19937 random(12345);
+  for (int i = 0; i < 3000; ++i) {
+    std::string pattern;
+    int pieces = 1 + random() % 4;
+    for (int k = 0; k < pieces; ++k) {
+      pattern += atoms[random() % std::size(atoms)];
+      pattern += quantifiers[random() % std::size(quantifiers)];
+    }
+    if (random() % 5 == 0)
+      pattern += "|" + std::string(atoms[random() % std::size(atoms)]);
+    if (!compileError(pattern).empty())
+      continue;
+    std::string subject;
+    int length = random() % 40;
+    for (int k = 0; k < length; ++k)
+      subject += alphabet[random() % alphabet.size()];
+    int start = 1 + (length ? random() % length : 0);
+    int limit = random() % (length + 2);
+    run(pattern, subject, start, limit, random() % 2);
+  }
+}
+
+TEST(RegexMatch, CharacterTablesComeFromTheCodePageAtCompileTime) {
+  setSystemCodePage("windows-1251");
+  TRegex cyrillic;
+  cyrillic.setExpression("\\w+");
+  TRegex folded;
+  folded.setExpression("\xE0\xE1");
+  folded.setCaseSensitive(false);
+  setSystemCodePage("windows-1252");
+  // Compiled under 1251: its letters and case pairs stay with the pattern.
+  std::string word = "\xE0\xFF";
+  int limit = 0;
+  ASSERT_TRUE(cyrillic.Exec(word, limit, 1));
+  EXPECT_EQ(cyrillic.GetMatchLen(0), 2);
+  std::string upper = "\xC0\xC1";
+  limit = 0;
+  EXPECT_TRUE(folded.Exec(upper, limit, 1));
+  TRegex western;
+  western.setExpression("\\w+");
+  std::string sign = "\xB8"; // a letter in 1251, the cedilla in 1252
+  limit = 0;
+  EXPECT_FALSE(western.Exec(sign, limit, 1));
+  limit = 0;
+  EXPECT_TRUE(cyrillic.Exec(sign, limit, 1));
+}
+
+TEST(RegexMatch, SubjectViewEndsWhereTheViewEnds) {
+  const std::string buffer = "abcdef";
+  std::string_view view(buffer.data(), 3);
+  TRegex r;
+  r.setExpression("c$");
+  int limit = 0;
+  ASSERT_TRUE(r.Exec(view, limit, 1));
+  EXPECT_EQ(r.GetMatchPos(0), 3);
+  EXPECT_EQ(limit, 3);
+  r.setExpression("cd");
+  limit = 0;
+  EXPECT_FALSE(r.Exec(view, limit, 1));
+}
+
+// Patterns compiled on one thread while another swaps the code page keep
+// whole table sets: each program holds the set it was compiled with.
+TEST(RegexMatch, CompilingWhileTheCodePageChanges) {
+  std::atomic<bool> done{false};
+  std::thread swapper([&] {
+    for (int i = 0; i < 20; ++i)
+      setSystemCodePage(i % 2 ? "windows-1252" : "windows-1251");
+    done = true;
+  });
+  int rounds = 0;
+  while (!done || rounds < 50) {
+    TRegex r;
+    r.setExpression("\\w+[a-c]");
+    r.setCaseSensitive(false);
+    std::string s = "__xyzB";
+    int limit = 0;
+    ASSERT_TRUE(r.Exec(s, limit, 1));
+    EXPECT_EQ(r.GetMatchLen(0), 6);
+    ++rounds;
+  }
+  swapper.join();
+  setSystemCodePage("windows-1252");
+}
