@@ -8,6 +8,7 @@
 #include "filterlist/commentnodes.h"
 #include "filterlist/eolnodes.h"
 #include "filterlist/ionodes.h"
+#include "filterlist/searchnodes.h"
 
 #include <algorithm>
 #include <mutex>
@@ -111,6 +112,8 @@ void registerNodeClasses() {
     registry.registerClass<TListObject>("TListObject");
     registry.registerClass<TInputObject>("TInputObject");
     registry.registerClass<TOutputObject>("TOutputObject");
+    registry.registerClass<TSearchObject>("TSearchObject");
+    registry.registerClass<TGrepObject>("TGrepObject");
     registry.registerClass<TEOLObject>("TEOLObject");
     registry.registerClass<TUserObject>("TUserObject");
     registry.registerClass<TCommentObject>("TCommentObject");

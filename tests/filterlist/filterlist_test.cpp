@@ -321,10 +321,11 @@ TEST(FilterListBuild, PlaceholderOfALaterNodeRaisesWhenEnabled) {
   registerNodeClasses();
   TFilterList list;
   makeList(list);
-  auto grep = globalClassRegistry().create("TGrepObject");
-  addFilter(list, std::unique_ptr<TListObject>(dynamic_cast<TListObject *>(grep.release())));
+  auto database = globalClassRegistry().create("TDatabaseObject");
+  addFilter(list, std::unique_ptr<TListObject>(dynamic_cast<TListObject *>(database.release())));
   int errorIndex;
-  EXPECT_EQ(buildError(list, errorIndex), "The filter 'GrepObject' cannot be run by this version");
+  EXPECT_EQ(buildError(list, errorIndex),
+            "The filter 'DatabaseObject' cannot be run by this version");
   EXPECT_EQ(errorIndex, 2);
   list.node(2).setEnabled(false);
   EXPECT_EQ(buildError(list, errorIndex), "built");

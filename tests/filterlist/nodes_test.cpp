@@ -604,16 +604,16 @@ TEST(FilterCommentObject, OptionsNode) {
 
 TEST(PlaceholderObject, KeepsItsValuesAndRefusesToBuild) {
   const std::string record =
-      nodeRecord("TGrepObject", "GrepObject", true, boolean(true) + str("pat") + int8(3));
+      nodeRecord("TDatabaseObject", "DatabaseObject", true, boolean(true) + str("pat") + int8(3));
   auto node = readNode<TPlaceholderObject>(record, 47);
   EXPECT_EQ(recordOf(*node), record);
-  EXPECT_EQ(node->getTitle(), "GrepObject");
+  EXPECT_EQ(node->getTitle(), "DatabaseObject");
   TFilterList list;
   try {
     node->add_filter(list);
     FAIL();
   } catch (const Exception &e) {
-    EXPECT_EQ(e.message(), "The filter 'GrepObject' cannot be run by this version");
+    EXPECT_EQ(e.message(), "The filter 'DatabaseObject' cannot be run by this version");
   }
   node->setEnabled(false);
   EXPECT_EQ(node->add_filter(list), nullptr);
