@@ -1,6 +1,7 @@
 #include "filterlist/filterlist.h"
 
 #include "classlib/format.h"
+#include "engine/charfilters.h"
 #include "engine/escapes.h"
 #include "engine/inputs.h"
 #include "engine/outputs.h"
@@ -299,6 +300,20 @@ TEST(FilterListBuild, SelectingParentWithoutAFilterDropsItsChildren) {
   auto chain = list.createFilters(false, true, errorIndex);
   EXPECT_EQ(chain->firstSubfilter(), nullptr);
   EXPECT_EQ(chain->next(), nullptr);
+}
+
+TEST(FilterListBuild, AFirstNodeDeeperThanTheRestDoesNotEndTheBuild) {
+  // Nested under the input node (a hand-made file), the first filter of the
+  // inner range sits deeper than those after it; they must still be built,
+  // not silently left out of the chain.
+  TFilterList list;
+  makeList(list);
+  addFilter(list, unixToDos(), 2);
+  addFilter(list, upperA(), 1);
+  EXPECT_EQ(run(list, "a\n"), "A\r\n");
+  int errorIndex;
+  auto chain = list.createFilters(true, false, errorIndex);
+  EXPECT_NE(dynamic_cast<TUserDefined *>(chain->next()->next()), nullptr);
 }
 
 TEST(FilterListBuild, ErrorIndexNamesTheNodeThatFailed) {
