@@ -611,6 +611,37 @@ TEST(FilterCommentObject, OptionsNode) {
 }
 
 // ---------------------------------------------------------------------------
+// Stored records, byte for byte as the Windows program wrote them
+
+TEST(StoredRecords, EndOfLineMapAndCommentNodes) {
+  TEOLObject eol;
+  eol.convertFrom = 4;
+  eol.fixedLength = 132;
+  eol.removeBad = false;
+  eol.convertTo = 1;
+  eol.outputText = "\\t";
+  EXPECT_EQ(recordOf(eol), nodeRecord("TEOLObject", "EOLObject", true,
+                                      boolean(true) + int8(4) + bytes({0x03, 132, 0}) +
+                                          boolean(false) + int8(1) + str("\\t")));
+
+  TUserObject map;
+  map.mapFileName = "c:\\maps\\x.map";
+  map.entries[1] = "\\001";
+  map.entries[255] = std::string(255, 'z');
+  map.setEnabled(false);
+  std::string entries;
+  for (int n = 0; n < 256; ++n)
+    entries += n == 255 ? bytes({0x06, 0xFF}) + std::string(255, 'z') : str(map.entries[n]);
+  EXPECT_EQ(recordOf(map), nodeRecord("TUserObject", "UserObject", false,
+                                      boolean(false) + str("c:\\maps\\x.map") + entries));
+
+  auto comment = TCommentObject::CreateWith(std::string(300, 'c'));
+  EXPECT_EQ(recordOf(*comment),
+            nodeRecord("TCommentObject", "CommentObject", true,
+                       boolean(true) + bytes({0x0C, 44, 1, 0, 0}) + std::string(300, 'c')));
+}
+
+// ---------------------------------------------------------------------------
 // Placeholders of classes not built yet
 
 TEST(PlaceholderObject, KeepsItsValuesAndRefusesToBuild) {
