@@ -613,6 +613,37 @@ TEST(FilterCommentObject, OptionsNode) {
 // ---------------------------------------------------------------------------
 // Stored records, byte for byte as the Windows program wrote them
 
+TEST(StoredRecords, InputAndOutputNodes) {
+  TInputObject in;
+  in.promptEachFile = true;
+  in.skipBinary = 2;
+  in.inputFromFile = false;
+  in.binarySampleSize = 1000;
+  in.promptOnReadOnly = true;
+  in.deleteInput = false;
+  EXPECT_EQ(recordOf(in),
+            nodeRecord("TInputObject", "InputObject", true,
+                       boolean(true) + boolean(true) + int8(2) + boolean(false) +
+                           bytes({0x03, 0xE8, 0x03}) + boolean(true) + boolean(false)));
+
+  TOutputObject out;
+  out.testMode = false;
+  out.retainDate = true;
+  out.outputToFile = 2;
+  out.changeExtension = true;
+  out.newExtension = ".e";
+  out.changeBaseDir = false;
+  out.newBaseDir = "c:\\d";
+  out.keepStructure = true;
+  out.singleFilename = "m";
+  out.appendMode = false;
+  EXPECT_EQ(recordOf(out),
+            nodeRecord("TOutputObject", "OutputObject", true,
+                       boolean(true) + boolean(false) + boolean(true) + int8(2) + boolean(true) +
+                           str(".e") + boolean(false) + str("c:\\d") + boolean(true) + str("m") +
+                           boolean(false)));
+}
+
 TEST(StoredRecords, EndOfLineMapAndCommentNodes) {
   TEOLObject eol;
   eol.convertFrom = 4;
