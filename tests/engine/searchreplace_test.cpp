@@ -1,6 +1,7 @@
 #include "engine/searchreplace.h"
 
 #include "classlib/exceptions.h"
+#include "engine/escapes.h"
 #include "engine/subchain.h"
 #include "support/chunk_harness.h"
 #include "support/filter_fixtures.h"
@@ -174,6 +175,22 @@ TEST(SearchReplace, PreserveCaseLeavesEscapeSequencesAlone) {
     EXPECT_EQ(runFilesInChunks(make, {found}, 0)[0], expected) << found;
   }
   EXPECT_EQ(matchCaseKeepingEscapes("HELLO", "x\\x4a\\\\n\\cz"), "X\\x4a\\\\N\\cz");
+}
+
+TEST(SearchReplace, PreserveCaseNeverTurnsABackslashAndLetterIntoAnEscape) {
+  // "\T", "\N", "\X41" and "\C" are plain text (a backslash and a capital);
+  // lowered they would read as a tab, a line feed, an "A" and a control byte.
+  const std::pair<std::string, std::string> cases[] = {
+      {"\\Tab", "\\Tab"}, {"A\\N", "a\\N"},       {"\\X41", "\\X41"},
+      {"\\Cq", "\\Cq"},   {"\\Qu\\t", "\\qu\\t"}, // no escape either way: lowered like the rest
+  };
+  for (const auto &[replacement, expected] : cases) {
+    EXPECT_EQ(matchCaseKeepingEscapes("hello", replacement), expected) << replacement;
+    auto make = [replacement = replacement] {
+      return std::make_unique<WordReplace>("hello", replacement, true, false);
+    };
+    EXPECT_EQ(runFilesInChunks(make, {"hello"}, 0)[0], decodeEscapes(expected)) << replacement;
+  }
 }
 
 TEST(SearchReplace, NoPromptWhenUnchangedComparesTheDecodedReplacement) {
