@@ -197,9 +197,14 @@ TEST(SearchReplace, NoPromptWhenUnchangedComparesTheDecodedReplacement) {
   RecordingJob job;
   job.defaultReplaceAnswer = 7;
   auto make = [] { return std::make_unique<WordReplace>("\t", "\\t", false, true, true); };
-  auto outputs = runFilesInChunks(make, {"a\tb"}, 0, {&job});
+  std::string statistics;
+  testing::ChunkRunOptions options;
+  options.job = &job;
+  options.afterRun = [&](TFilter &head) { statistics = head.getStatistics(); };
+  auto outputs = runFilesInChunks(make, {"a\tb"}, 0, options);
   EXPECT_EQ(outputs[0], "a\tb");
   EXPECT_TRUE(job.replaceQuestions.empty());
+  EXPECT_EQ(statistics, "1 replace(s) performed") << "counted as a replacement";
 }
 
 TEST(SearchReplace, StatisticsAndFirstMatchOnly) {
