@@ -61,11 +61,22 @@ inline std::vector<std::string> awkwardAndEdgeTexts() {
   return texts;
 }
 
-// Expects the filter to give the same output however each of those texts is cut.
-inline void expectChunkInvariantOnAwkwardTexts(const FilterFactory &make) {
+// Expects the filter to give the same output however each of those texts is
+// cut, and each file of a job the output it gives alone: nothing held in one
+// file (half a tag or escape, a CR, a word, a column, an odd byte) leaks into
+// the next.
+inline void expectSoundOnAwkwardTexts(const FilterFactory &make) {
   const std::vector<std::string> texts = awkwardAndEdgeTexts();
   for (std::size_t i = 0; i < texts.size(); ++i)
     EXPECT_TRUE(isChunkInvariant(make, texts[i])) << "text " << i << " of awkwardAndEdgeTexts";
+  const std::string fileEnds[] = {"",     "\r", "\nz", "a<b", "c>d", "\x1b[", "1mX",
+                                  "\x1b", "wo", "\bq", "  ",  "\t",  "odd"};
+  for (const auto &first : fileEnds)
+    for (const auto &second : fileEnds) {
+      std::vector<std::string> alone = {runInChunks(make, first, 1), runInChunks(make, second, 1)};
+      EXPECT_EQ(runFilesInChunks(make, {first, second}, 1), alone)
+          << printable(first) << " then " << printable(second);
+    }
 }
 
 } // namespace marrowen::testing

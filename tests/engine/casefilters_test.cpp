@@ -102,8 +102,8 @@ TEST(CaseFilters, SentenceCaseRaisesOnlyFirstLetters) {
 }
 
 TEST(CaseFilters, StatefulOnesAreChunkInvariant) {
-  testing::expectChunkInvariantOnAwkwardTexts(factory<TConvertToTitleCase>());
-  testing::expectChunkInvariantOnAwkwardTexts(factory<TConvertToSentenceCase>());
+  testing::expectSoundOnAwkwardTexts(factory<TConvertToTitleCase>());
+  testing::expectSoundOnAwkwardTexts(factory<TConvertToSentenceCase>());
 }
 
 } // namespace

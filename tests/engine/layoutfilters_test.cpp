@@ -68,7 +68,7 @@ TEST(Layout, ChunkInvariantOnAwkwardText) {
                                   factory<TSpacesToTabs>(4), factory<TWordWrap>(10),
                                   factory<TWordWrap>(1)};
   for (const auto &make : makers)
-    testing::expectChunkInvariantOnAwkwardTexts(make);
+    testing::expectSoundOnAwkwardTexts(make);
 }
 
 } // namespace

@@ -146,7 +146,7 @@ TEST(LineEnds, ChunkInvariantOnAwkwardText) {
       factory<TFromFixedLineLengthConversion>("\r\n", 7),
   };
   for (const auto &make : makers)
-    testing::expectChunkInvariantOnAwkwardTexts(make);
+    testing::expectSoundOnAwkwardTexts(make);
 }
 
 } // namespace

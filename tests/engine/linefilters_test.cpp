@@ -130,7 +130,7 @@ TEST(LineFilters, ChunkInvariantOnAwkwardText) {
       factory<TRemoveBlankLines>(),
   };
   for (const auto &make : makers)
-    testing::expectChunkInvariantOnAwkwardTexts(make);
+    testing::expectSoundOnAwkwardTexts(make);
 }
 
 } // namespace

@@ -99,7 +99,7 @@ TEST(LineCutting, LineEndsAtTheEndOfAFile) {
 }
 
 TEST(LineCutting, ChunkInvariantOnAwkwardTexts) {
-  testing::expectChunkInvariantOnAwkwardTexts(shower());
+  testing::expectSoundOnAwkwardTexts(shower());
 }
 
 TEST(LineCutting, EachFileStartsAfreshWithoutAPendingCr) {
