@@ -1,5 +1,7 @@
 #include "filters/codecs_uu.h"
 
+#include "filters/headtail.h"
+
 #include "codec_testing.h"
 #include "support/filter_fixtures.h"
 
@@ -87,6 +89,18 @@ TEST(UU, TwoEncodedFilesDecodeOneAfterTheOther) {
   std::string second = testing::runInChunks(factory<TUUEncode>(true), "second", 0);
   EXPECT_EQ(expectChunkInvariant(factory<TUUDecode>(true), first + "--\r\n" + second),
             "firstsecond");
+}
+
+TEST(UUDecode, TakesWholeLinesFromALineFilterBeforeIt) {
+  // The lines arrive through putLine, not as chunks; each chunk's decoded
+  // bytes must still go on.
+  std::string encoded = testing::runInChunks(factory<TUUEncode>(true), std::string(100, 'z'), 0);
+  auto chain = [] {
+    auto head = std::make_unique<TIncludeExcludeLinesFromStart>(1000, true);
+    head->setNext(std::make_unique<TUUDecode>(true));
+    return std::unique_ptr<TFilter>(std::move(head));
+  };
+  EXPECT_EQ(expectChunkInvariant(chain, encoded), std::string(100, 'z'));
 }
 
 } // namespace
