@@ -68,6 +68,20 @@ TEST(UUDecode, WarningsNameTheSchemeAndLine) {
             }));
 }
 
+TEST(UUDecode, ALineShortOfItsCountWarns) {
+  testing::QuietMessageBoxes quiet;
+  // 45 characters where a count of 45 needs 60: the missing groups are
+  // decoded as zero bytes, with a warning.
+  std::string text = "begin 644 x\nM" + std::string(45, '0') + "\n`\nend\n";
+  EXPECT_EQ(
+      expectSameWarnings(factory<TUUDecode>(true), text),
+      std::vector<std::string>{
+          "UUDecode: Line 2 - Line length inconsistent - actual length 45, expected length 60"});
+  std::string out = expectChunkInvariant(factory<TUUDecode>(true), text);
+  ASSERT_EQ(out.size(), 45u);
+  EXPECT_EQ(out.substr(34), std::string(11, '\0'));
+}
+
 TEST(UUDecode, NoBeginLineWarnsOnceAtTheEnd) {
   testing::QuietMessageBoxes quiet;
   EXPECT_EQ(expectChunkInvariant(factory<TUUDecode>(false), "just text\n"), "");
