@@ -4,7 +4,6 @@
 #include "filters/hexdigits.h"
 
 #include <array>
-#include <cstring>
 
 namespace marrowen {
 

@@ -98,7 +98,6 @@ void TUUEncode::endFile() {
   if (headerPending_)
     appendHeader();
   if (held_ > 0) {
-    std::fill(buffer_.begin() + held_, buffer_.end(), 0);
     appendLine(buffer_.data(), held_);
     held_ = 0;
   }
