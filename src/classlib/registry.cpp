@@ -594,6 +594,20 @@ struct SettingsStore::Impl {
     return result;
   }
   template <class Op> auto change(Op op) { return run(op, true); }
+
+  // Stores one value, replacing whatever the name held.
+  bool writeValue(std::string_view key, std::string_view name, TRegDataType type,
+                  std::string_view bytes, std::int32_t integer) {
+    return change([&] {
+      Value *v = valueForWrite(key, name);
+      if (!v)
+        return false;
+      v->type = type;
+      v->bytes = bytes;
+      v->integer = integer;
+      return changed();
+    });
+  }
 };
 
 SettingsStore::SettingsStore(std::filesystem::path file)
@@ -758,27 +772,11 @@ bool SettingsStore::readBool(std::string_view key, std::string_view name, bool d
 
 bool SettingsStore::writeString(std::string_view key, std::string_view name,
                                 std::string_view value) {
-  return impl_->change([&] {
-    Value *v = impl_->valueForWrite(key, name);
-    if (!v)
-      return false;
-    v->type = TRegDataType::rdString;
-    v->bytes = value;
-    v->integer = 0;
-    return impl_->changed();
-  });
+  return impl_->writeValue(key, name, TRegDataType::rdString, value, 0);
 }
 
 bool SettingsStore::writeInteger(std::string_view key, std::string_view name, std::int32_t value) {
-  return impl_->change([&] {
-    Value *v = impl_->valueForWrite(key, name);
-    if (!v)
-      return false;
-    v->type = TRegDataType::rdInteger;
-    v->bytes.clear();
-    v->integer = value;
-    return impl_->changed();
-  });
+  return impl_->writeValue(key, name, TRegDataType::rdInteger, {}, value);
 }
 
 bool SettingsStore::writeBool(std::string_view key, std::string_view name, bool value) {
@@ -787,15 +785,7 @@ bool SettingsStore::writeBool(std::string_view key, std::string_view name, bool 
 
 bool SettingsStore::writeBinary(std::string_view key, std::string_view name,
                                 std::string_view bytes) {
-  return impl_->change([&] {
-    Value *v = impl_->valueForWrite(key, name);
-    if (!v)
-      return false;
-    v->type = TRegDataType::rdBinary;
-    v->bytes = bytes;
-    v->integer = 0;
-    return impl_->changed();
-  });
+  return impl_->writeValue(key, name, TRegDataType::rdBinary, bytes, 0);
 }
 
 bool SettingsStore::deleteValue(std::string_view key, std::string_view name) {

@@ -98,6 +98,36 @@ bool endsSentence(unsigned char c) {
   }
 }
 
+// Raises the first letter after each boundary (state 0) and moves to state 1;
+// in state 1 `within(byte, value)` may change the byte and tells whether it
+// is a boundary, which returns to state 0. Returns the state at the end.
+template <class Within>
+std::int32_t raiseFirstLetters(std::string &chunk, const CodePage &t, std::int32_t state,
+                               Within within) {
+  char *p = chunk.data();
+  char *end = p + chunk.size();
+  while (p < end) {
+    if (state == 0) {
+      auto c = static_cast<unsigned char>(*p);
+      if (t.isLetter(c)) {
+        *p = static_cast<char>(t.toUpper(c));
+        state = 1;
+      }
+      ++p;
+      continue;
+    }
+    // A tight loop through the rest of the word or sentence.
+    for (; p < end; ++p) {
+      if (within(*p, static_cast<unsigned char>(*p))) {
+        state = 0;
+        ++p;
+        break;
+      }
+    }
+  }
+  return state;
+}
+
 } // namespace
 
 TCaseTableFilter::TCaseTableFilter() = default;
@@ -173,20 +203,11 @@ void TConvertToTitleCase::startJob() {
 
 bool TConvertToTitleCase::processChunk(std::string &chunk) {
   const CodePage &t = *tables_;
-  for (char &ch : chunk) {
-    auto c = static_cast<unsigned char>(ch);
-    if (state_ == 0) {
-      if (t.isLetter(c)) {
-        ch = static_cast<char>(t.toUpper(c));
-        state_ = 1;
-      }
-    } else {
-      c = t.toLower(c);
-      ch = static_cast<char>(c);
-      if (!t.isWordChar(c))
-        state_ = 0;
-    }
-  }
+  state_ = raiseFirstLetters(chunk, t, state_, [&t](char &ch, unsigned char c) {
+    c = t.toLower(c);
+    ch = static_cast<char>(c);
+    return !t.isWordChar(c);
+  });
   return sendToNext(chunk);
 }
 
@@ -198,18 +219,8 @@ void TConvertToSentenceCase::startJob() {
 }
 
 bool TConvertToSentenceCase::processChunk(std::string &chunk) {
-  const CodePage &t = *tables_;
-  for (char &ch : chunk) {
-    auto c = static_cast<unsigned char>(ch);
-    if (state_ == 0) {
-      if (t.isLetter(c)) {
-        ch = static_cast<char>(t.toUpper(c));
-        state_ = 1;
-      }
-    } else if (endsSentence(c)) {
-      state_ = 0;
-    }
-  }
+  state_ = raiseFirstLetters(chunk, *tables_, state_,
+                             [](char &, unsigned char c) { return endsSentence(c); });
   return sendToNext(chunk);
 }
 

@@ -20,38 +20,7 @@ struct EncodeTable {
 constexpr EncodeTable makeEncodeTable() {
   EncodeTable t;
   for (int b = 0; b < 256; ++b) {
-    char letter = 0;
-    switch (b) {
-    case 7:
-      letter = 'a';
-      break;
-    case 8:
-      letter = 'b';
-      break;
-    case 9:
-      letter = 't';
-      break;
-    case 10:
-      letter = 'n';
-      break;
-    case 11:
-      letter = 'v';
-      break;
-    case 12:
-      letter = 'f';
-      break;
-    case 13:
-      letter = 'r';
-      break;
-    case 27:
-      letter = 'e';
-      break;
-    case 92:
-      letter = '\\';
-      break;
-    default:
-      break;
-    }
+    char letter = escapeLetterOf(static_cast<unsigned char>(b));
     if (letter) {
       t.text[b] = {'\\', letter, 0, 0};
       t.length[b] = 2;
@@ -167,34 +136,11 @@ void decodeEscapes(std::string_view text, std::string &result) {
     switch (state) {
     case State::Escape:
       state = State::Plain;
+      if (int byte = escapedByteOf(c); byte >= 0) {
+        result += static_cast<char>(byte);
+        break;
+      }
       switch (c) {
-      case 'a':
-        result += '\a';
-        break;
-      case 'b':
-        result += '\b';
-        break;
-      case 'e':
-        result += '\x1b';
-        break;
-      case 'f':
-        result += '\f';
-        break;
-      case 'n':
-        result += '\n';
-        break;
-      case 'r':
-        result += '\r';
-        break;
-      case 't':
-        result += '\t';
-        break;
-      case 'v':
-        result += '\v';
-        break;
-      case '\\':
-        result += '\\';
-        break;
       case 'x':
         state = State::Hex;
         value = 0;

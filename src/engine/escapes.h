@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace marrowen {
@@ -12,6 +13,29 @@ namespace marrowen {
 // Texts that users type for filters hold backslash escapes: \a \b \t \n \v \f
 // \r \e, "\\", \xHH, \DDD (exactly three decimal digits, 000-255) and \cC (the
 // upper-case C XOR 64); a backslash before any other byte stays as written.
+
+// The letter escapes, each a letter and the byte it stands for; shared with
+// the language files. The backslash is its own letter.
+inline constexpr std::pair<char, char> letterEscapes[] = {
+    {'a', '\a'}, {'b', '\b'}, {'t', '\t'},   {'n', '\n'},  {'v', '\v'},
+    {'f', '\f'}, {'r', '\r'}, {'e', '\x1b'}, {'\\', '\\'},
+};
+
+// The letter of the escape that stands for `byte`; 0 when it has none.
+constexpr char escapeLetterOf(unsigned char byte) {
+  for (auto [letter, escaped] : letterEscapes)
+    if (static_cast<unsigned char>(escaped) == byte)
+      return letter;
+  return 0;
+}
+
+// The byte that `\letter` stands for; -1 when `letter` is no letter escape.
+constexpr int escapedByteOf(char letter) {
+  for (auto [known, escaped] : letterEscapes)
+    if (known == letter)
+      return static_cast<unsigned char>(escaped);
+  return -1;
+}
 
 // Escaped text to bytes. `result` is cleared first; a malformed escape raises
 // Exception with one of the messages 2810-2880 and leaves `result` holding

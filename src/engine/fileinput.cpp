@@ -254,6 +254,26 @@ void TFileInput::scanFolder(const std::string &specification) {
 
 // --- Choosing the next file ---
 
+namespace {
+
+// Yes and Yes to All process the file, No and No to All skip it; any other
+// answer cancels the job.
+bool processOnAnswer(JobSink &job, int answer) {
+  switch (answer) {
+  case 6:
+  case 10:
+    return true;
+  case 7:
+  case 9:
+    return false;
+  default:
+    job.terminate();
+    return false;
+  }
+}
+
+} // namespace
+
 bool TFileInput::confirmFile() {
   if (confirmAnswer_ == 9)
     return false;
@@ -263,17 +283,7 @@ bool TFileInput::confirmFile() {
     return true;
   confirmAnswer_ = job()->askQuestion(
       translateFormat(3970, "%s\r\n\r\nProcess this file?", {currentInputName_}));
-  switch (confirmAnswer_) {
-  case 6:
-  case 10:
-    return true;
-  case 7:
-  case 9:
-    return false;
-  default:
-    job()->terminate();
-    return false;
-  }
+  return processOnAnswer(*job(), confirmAnswer_);
 }
 
 // "No to All" and "Yes to All" answer the question for every later binary
@@ -315,17 +325,7 @@ bool TFileInput::checkReadOnly() {
     return false;
   readOnlyAnswer_ = job()->askQuestion(
       translateFormat(4020, "%s\r\n\r\nis Read Only. Process this file?", {currentInputName_}));
-  switch (readOnlyAnswer_) {
-  case 6:
-  case 10:
-    return true;
-  case 7:
-  case 9:
-    return false;
-  default:
-    job()->terminate();
-    return false;
-  }
+  return processOnAnswer(*job(), readOnlyAnswer_);
 }
 
 TFileOutput *TFileInput::chainFileOutput(bool &merged) {
@@ -347,26 +347,27 @@ bool TFileInput::rewritesInPlace(const std::string &name) {
 }
 
 bool TFileInput::nextInput() {
+  auto skipFile = [this](const std::string &line, bool binary = false) {
+    logInfo(line);
+    if (!job())
+      return;
+    if (binary)
+      job()->incBinarySkipped();
+    else
+      job()->incNonBinarySkipped();
+  };
   while (inputIndex_ >= 0 && static_cast<std::size_t>(inputIndex_) < fileList_.size()) {
     currentInputName_ = fileList_[static_cast<std::size_t>(inputIndex_)];
     FileId id{};
     if (!rewritten_.empty() && fileIdOf(currentInputName_, id) && rewritten_.count(id) &&
         rewritesInPlace(currentInputName_)) {
-      logInfo(Format("Skipping file already processed in this job [%s]", {currentInputName_}));
-      if (job())
-        job()->incNonBinarySkipped();
+      skipFile(Format("Skipping file already processed in this job [%s]", {currentInputName_}));
     } else if (!confirmFile()) {
-      logInfo(translateFormat(3980, "User skipping file [%s]", {currentInputName_}));
-      if (job())
-        job()->incNonBinarySkipped();
+      skipFile(translateFormat(3980, "User skipping file [%s]", {currentInputName_}));
     } else if (!checkBinary()) {
-      logInfo(translateFormat(4010, "Skipping binary file [%s]", {currentInputName_}));
-      if (job())
-        job()->incBinarySkipped();
+      skipFile(translateFormat(4010, "Skipping binary file [%s]", {currentInputName_}), true);
     } else if (!checkReadOnly()) {
-      logInfo(translateFormat(4030, "Skipping read only file [%s]", {currentInputName_}));
-      if (job())
-        job()->incNonBinarySkipped();
+      skipFile(translateFormat(4030, "Skipping read only file [%s]", {currentInputName_}));
     } else {
       ++inputIndex_;
       return true;

@@ -26,12 +26,33 @@ bool isBreakByte(char c) {
   }
 }
 
+// Widths below 1 are refused when a filter is made.
+int checkedWidth(int width, const char *message) {
+  if (width < 1)
+    throw ERangeError(Format(message, {width}));
+  return width;
+}
+
+// Hands each byte of `chunk` but the line ends to `addByte`; a line end
+// writes the held bytes and itself to `out` and starts the next line empty.
+template <class AddByte>
+void eachByteOfLines(const std::string &chunk, std::string &held, std::string &out,
+                     AddByte addByte) {
+  for (char c : chunk) {
+    if (isLineEnd(c)) {
+      out.append(held);
+      out += c;
+      held.clear();
+    } else {
+      addByte(c);
+    }
+  }
+}
+
 } // namespace
 
-TTabsToSpaces::TTabsToSpaces(int tabWidth) : tabWidth_(tabWidth) {
-  if (tabWidth < 1)
-    throw ERangeError(Format("Tab width must be at least 1 (is %d)", {tabWidth}));
-}
+TTabsToSpaces::TTabsToSpaces(int tabWidth)
+    : tabWidth_(checkedWidth(tabWidth, "Tab width must be at least 1 (is %d)")) {}
 
 bool TTabsToSpaces::processChunk(std::string &chunk) {
   auto tabs = static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\t'));
@@ -62,49 +83,35 @@ bool TTabsToSpaces::processChunk(std::string &chunk) {
   return sendToNext(buffer_);
 }
 
-TSpacesToTabs::TSpacesToTabs(int tabWidth) : tabWidth_(static_cast<std::size_t>(tabWidth)) {
-  if (tabWidth < 1)
-    throw ERangeError(Format("Tab width must be at least 1 (is %d)", {tabWidth}));
-}
+TSpacesToTabs::TSpacesToTabs(int tabWidth)
+    : tabWidth_(static_cast<std::size_t>(
+          checkedWidth(tabWidth, "Tab width must be at least 1 (is %d)"))) {}
 
 bool TSpacesToTabs::processChunk(std::string &chunk) {
   buffer_.clear();
   buffer_.reserve(chunk.size() + held_.size());
-  for (char c : chunk) {
-    if (isLineEnd(c)) {
-      buffer_.append(held_);
-      buffer_ += c;
-      held_.clear();
-      continue;
-    }
+  eachByteOfLines(chunk, held_, buffer_, [this](char c) {
     held_ += c;
     if (held_.size() < tabWidth_)
-      continue;
+      return;
     std::size_t kept = held_.find_last_not_of(' ') + 1; // 0 when all are spaces
     if (kept < held_.size())
       buffer_.append(held_, 0, kept).append(1, '\t');
     else
       buffer_.append(held_);
     held_.clear();
-  }
+  });
   return sendToNext(buffer_);
 }
 
-TWordWrap::TWordWrap(int width) : width_(static_cast<std::size_t>(width)) {
-  if (width < 1)
-    throw ERangeError(Format("Word wrap width must be at least 1 (is %d)", {width}));
-}
+TWordWrap::TWordWrap(int width)
+    : width_(static_cast<std::size_t>(
+          checkedWidth(width, "Word wrap width must be at least 1 (is %d)"))) {}
 
 bool TWordWrap::processChunk(std::string &chunk) {
   buffer_.clear();
   buffer_.reserve(chunk.size() + chunk.size() / 4 + held_.size());
-  for (char c : chunk) {
-    if (isLineEnd(c)) {
-      buffer_.append(held_);
-      buffer_ += c;
-      held_.clear();
-      continue;
-    }
+  eachByteOfLines(chunk, held_, buffer_, [this](char c) {
     if (held_.size() >= width_) {
       auto breakAt = std::find_if(held_.rbegin(), held_.rend(), isBreakByte);
       // The break byte stays at the end of the line it ends.
@@ -115,7 +122,7 @@ bool TWordWrap::processChunk(std::string &chunk) {
       held_.erase(0, cut);
     }
     held_ += c;
-  }
+  });
   return sendToNext(buffer_);
 }
 

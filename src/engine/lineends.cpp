@@ -129,6 +129,48 @@ void replaceByteInPlace(char *data, std::size_t size, char from, char to) {
       data[i] = to;
 }
 
+// What each kind of line end becomes.
+struct LineEndRewrite {
+  std::string_view loneCr; // a CR not followed by an LF
+  std::string_view crLf;
+  std::string_view loneLf;
+};
+
+// Writes `chunk` to `out` with its line ends rewritten. A CR at the end of
+// the chunk is held, since its LF may open the next chunk: `heldCr` says
+// whether one was held before the chunk, and the result whether one is now.
+bool rewriteLineEnds(const std::string &chunk, bool heldCr, const LineEndRewrite &rewrite,
+                     std::string &out) {
+  const char *data = chunk.data();
+  const std::size_t size = chunk.size();
+  out.clear();
+  out.reserve(size + size * rewrite.crLf.size() / 2 + 2);
+  LineEndFinder finder(data, size);
+  std::size_t at = 0;
+  while (at < size) {
+    std::size_t p = finder.next(at);
+    if (p > at) {
+      if (heldCr)
+        out.append(rewrite.loneCr);
+      heldCr = false;
+      out.append(data + at, p - at);
+    }
+    if (p == size)
+      break;
+    if (data[p] == '\n') {
+      out.append(heldCr ? rewrite.crLf : rewrite.loneLf);
+      heldCr = false;
+    } else {
+      // A CR after a held CR releases the held one and is held itself.
+      if (heldCr)
+        out.append(rewrite.loneCr);
+      heldCr = true;
+    }
+    at = p + 1;
+  }
+  return heldCr;
+}
+
 } // namespace
 
 TFromUnixConversion::TFromUnixConversion(std::string_view lineEnd, bool strip)
@@ -156,36 +198,9 @@ bool TFromMacConversion::processChunk(std::string &chunk) {
 }
 
 bool TFromDOSConversion::processChunk(std::string &chunk) {
-  const char *data = chunk.data();
-  const std::size_t size = chunk.size();
-  buffer_.clear();
-  buffer_.reserve(size + size * lineEnd_.size() / 2 + 2);
-  LineEndFinder finder(data, size);
-  std::size_t at = 0;
-  while (at < size) {
-    std::size_t p = finder.next(at);
-    if (p > at) {
-      if (previousWasCr_ && !strip_)
-        buffer_ += '\r';
-      previousWasCr_ = false;
-      buffer_.append(data + at, p - at);
-    }
-    if (p == size)
-      break;
-    if (data[p] == '\n') {
-      if (previousWasCr_)
-        buffer_.append(lineEnd_);
-      else if (!strip_)
-        buffer_ += '\n';
-      previousWasCr_ = false;
-    } else {
-      // A CR after a held CR releases the held one and is held itself.
-      if (previousWasCr_ && !strip_)
-        buffer_ += '\r';
-      previousWasCr_ = true;
-    }
-    at = p + 1;
-  }
+  const std::string_view loneCr = strip_ ? "" : "\r";
+  const std::string_view loneLf = strip_ ? "" : "\n";
+  previousWasCr_ = rewriteLineEnds(chunk, previousWasCr_, {loneCr, lineEnd_, loneLf}, buffer_);
   return sendToNext(buffer_);
 }
 
@@ -210,33 +225,7 @@ std::int64_t TFromDOSConversion::bufferedLength() { return previousWasCr_ ? 1 : 
 TAutoConversion::TAutoConversion(std::string_view lineEnd) : lineEnd_(keptLineEnd(lineEnd)) {}
 
 bool TAutoConversion::processChunk(std::string &chunk) {
-  const char *data = chunk.data();
-  const std::size_t size = chunk.size();
-  buffer_.clear();
-  buffer_.reserve(size + size * lineEnd_.size() / 2 + 2);
-  LineEndFinder finder(data, size);
-  std::size_t at = 0;
-  while (at < size) {
-    std::size_t p = finder.next(at);
-    if (p > at) {
-      if (state_ == 1)
-        buffer_.append(lineEnd_);
-      state_ = 0;
-      buffer_.append(data + at, p - at);
-    }
-    if (p == size)
-      break;
-    if (data[p] == '\n') {
-      buffer_.append(lineEnd_);
-      state_ = 0;
-    } else {
-      // A second CR in a row ends the line of the first and is held itself.
-      if (state_ == 1)
-        buffer_.append(lineEnd_);
-      state_ = 1;
-    }
-    at = p + 1;
-  }
+  state_ = rewriteLineEnds(chunk, state_ == 1, {lineEnd_, lineEnd_, lineEnd_}, buffer_) ? 1 : 0;
   return sendToNext(buffer_);
 }
 

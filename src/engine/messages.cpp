@@ -2,6 +2,7 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/paths.h"
+#include "engine/escapes.h"
 
 #include <atomic>
 #include <filesystem>
@@ -38,38 +39,10 @@ std::string encodeLanguageText(std::string_view text) {
       break;
     unsigned char c = static_cast<unsigned char>(*p++);
     out += '\\';
-    switch (c) {
-    case 7:
-      out += 'a';
-      break;
-    case 8:
-      out += 'b';
-      break;
-    case 9:
-      out += 't';
-      break;
-    case 10:
-      out += 'n';
-      break;
-    case 11:
-      out += 'v';
-      break;
-    case 12:
-      out += 'f';
-      break;
-    case 13:
-      out += 'r';
-      break;
-    case 27:
-      out += 'e';
-      break;
-    case '\\':
-      out += '\\';
-      break;
-    default:
+    if (char letter = escapeLetterOf(c))
+      out += letter;
+    else
       out += octalCode(c);
-      break;
-    }
   }
   return out;
 }
@@ -96,44 +69,15 @@ std::string decodeLanguageText(std::string_view text) {
     }
     case State::Escape:
       state = State::Normal;
-      switch (c) {
-      case 'a':
-        out += '\a';
-        break;
-      case 'b':
-        out += '\b';
-        break;
-      case 't':
-        out += '\t';
-        break;
-      case 'n':
-        out += '\n';
-        break;
-      case 'v':
-        out += '\v';
-        break;
-      case 'f':
-        out += '\f';
-        break;
-      case 'r':
-        out += '\r';
-        break;
-      case 'e':
-        out += '\x1b';
-        break;
-      case '\\':
+      if (int byte = escapedByteOf(c); byte >= 0) {
+        out += static_cast<char>(byte);
+      } else if (c >= '0' && c <= '7') {
+        state = State::Octal;
+        value = c - '0';
+        count = 1;
+      } else {
         out += '\\';
-        break;
-      default:
-        if (c >= '0' && c <= '7') {
-          state = State::Octal;
-          value = c - '0';
-          count = 1;
-        } else {
-          out += '\\';
-          out += c;
-        }
-        break;
+        out += c;
       }
       break;
     case State::Octal:

@@ -17,11 +17,7 @@ class TMyStringList : public TStringList {
 public:
   explicit TMyStringList(TStringCompare comparison = nullptr);
 
-  // Binary search calling comparison(list item, s). With duplicates accepted
-  // an equal line found is the first of its run; without, the one the search
-  // met. When nothing is equal, `index` is where `s` belongs.
-  bool Find(std::string_view s, int &index) const override;
-  void Sort() override;
+  // The comparison; the inherited Find calls it as comparison(list item, s).
   int CompareStrings(std::string_view a, std::string_view b) const override;
 
   const TStringCompare &comparison() const { return comparison_; }

@@ -1,5 +1,7 @@
 #include "classlib/registry.h"
 #include "classlib/stringlist.h"
+#include "support/all_bytes.h"
+#include "support/error_message.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -72,9 +74,7 @@ TEST(SettingsStore, DefaultsForAbsentValuesAndOtherTypes) {
 TEST(SettingsStore, EveryKindOfValueSurvivesTheFile) {
   TempFolder folder;
   std::string file = folder.file("settings.ini");
-  std::string allBytes;
-  for (int b = 0; b < 256; ++b)
-    allBytes += static_cast<char>(b);
+  const std::string allBytes = marrowen::testing::allBytes();
   const std::string oddName = "na\"me=with\\odd\tbytes\xe9";
   {
     SettingsStore store(file);
@@ -314,14 +314,7 @@ TEST(Registry, OpenKeyAndReadLikeTheClassLibrary) {
   EXPECT_EQ(reg.ReadInteger("currentTip"), 3);
   EXPECT_FALSE(reg.ReadBool("playSound"));
   EXPECT_EQ(reg.ReadString("absent"), "");
-  auto error = [](auto op) {
-    try {
-      op();
-    } catch (const ERegistryException &e) {
-      return e.message();
-    }
-    return std::string("no error");
-  };
+  auto error = [](auto op) { return marrowen::testing::errorOf<ERegistryException>(op); };
   EXPECT_EQ(error([&] { reg.ReadInteger("absent"); }), "Failed to get data for 'absent'");
   EXPECT_EQ(error([&] { reg.ReadInteger("editor"); }), "Invalid data type for 'editor'");
   EXPECT_EQ(error([&] { reg.ReadString("currentTip"); }), "Invalid data type for 'currentTip'");

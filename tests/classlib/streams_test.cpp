@@ -1,5 +1,6 @@
 #include "classlib/exceptions.h"
 #include "classlib/streams.h"
+#include "support/error_message.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -7,22 +8,12 @@
 #include <filesystem>
 
 using namespace marrowen;
+using marrowen::testing::errorOf;
 using marrowen::testing::readFile;
 using marrowen::testing::TempFolder;
 using marrowen::testing::writeFile;
 
-namespace {
-
-template <class Op> std::string errorOf(Op op) {
-  try {
-    op();
-  } catch (const Exception &e) {
-    return e.message();
-  }
-  return "no error";
-}
-
-} // namespace
+namespace {} // namespace
 
 TEST(FileStream, WriteSeekReadBack) {
   TempFolder folder;

@@ -1,5 +1,7 @@
 #include "classlib/collation.h"
 #include "classlib/stringlist.h"
+#include "support/error_message.h"
+#include "support/string_lines.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -10,18 +12,13 @@
 
 using namespace marrowen;
 using namespace std::string_literals;
+using marrowen::testing::errorOf;
+using marrowen::testing::linesOf;
 using marrowen::testing::readFile;
 using marrowen::testing::TempFolder;
 using marrowen::testing::writeFile;
 
 namespace {
-
-std::vector<std::string> lines(const TStringList &list) {
-  std::vector<std::string> out;
-  for (int i = 0; i < list.Count(); ++i)
-    out.push_back(list.Strings(i));
-  return out;
-}
 
 using Lines = std::vector<std::string>;
 
@@ -57,7 +54,7 @@ TEST(StringList, SetTextSplitsAtCrLfOrLfOrCr) {
   for (const Case &c : cases) {
     TStringList list;
     list.SetText(c.text);
-    EXPECT_EQ(lines(list), c.expected) << c.text;
+    EXPECT_EQ(linesOf(list), c.expected) << c.text;
   }
 }
 
@@ -94,11 +91,11 @@ TEST(StringList, SettingAValue) {
   TStringList list;
   list.SetText("a=1\nb=2\nc=3\n");
   list.SetValues("B", "20");
-  EXPECT_EQ(lines(list), (Lines{"a=1", "B=20", "c=3"}));
+  EXPECT_EQ(linesOf(list), (Lines{"a=1", "B=20", "c=3"}));
   list.SetValues("d", "4");
-  EXPECT_EQ(lines(list), (Lines{"a=1", "B=20", "c=3", "d=4"}));
+  EXPECT_EQ(linesOf(list), (Lines{"a=1", "B=20", "c=3", "d=4"}));
   list.SetValues("A", "");
-  EXPECT_EQ(lines(list), (Lines{"B=20", "c=3", "d=4"}));
+  EXPECT_EQ(linesOf(list), (Lines{"B=20", "c=3", "d=4"}));
   list.SetValues("missing", "");
   EXPECT_EQ(list.Count(), 3);
 }
@@ -112,10 +109,10 @@ TEST(StringList, SettingAValueOnASortedList) {
   list.Add("z=2");
   list.SetValues("a", "0");
   list.SetValues("M", "9");
-  EXPECT_EQ(lines(list), (Lines{"a=0", "M=9", "z=2"}));
+  EXPECT_EQ(linesOf(list), (Lines{"a=0", "M=9", "z=2"}));
   EXPECT_EQ(std::any_cast<int>(list.Objects(1)), 7);
   list.SetValues("z", "");
-  EXPECT_EQ(lines(list), (Lines{"a=0", "M=9"}));
+  EXPECT_EQ(linesOf(list), (Lines{"a=0", "M=9"}));
 }
 
 TEST(StringList, SortedAddAndDuplicates) {
@@ -124,7 +121,7 @@ TEST(StringList, SortedAddAndDuplicates) {
   for (const char *s : {"pear", "Apple", "fig", "apple"})
     list.Add(s);
   // Without case "Apple" and "apple" are one line: the second is ignored.
-  EXPECT_EQ(lines(list), (Lines{"Apple", "fig", "pear"}));
+  EXPECT_EQ(linesOf(list), (Lines{"Apple", "fig", "pear"}));
   EXPECT_EQ(list.Add("FIG"), 1);
   EXPECT_EQ(list.Count(), 3);
 
@@ -166,38 +163,24 @@ TEST(StringList, OperationsRefusedOnASortedList) {
   list.SetSorted(true);
   list.Add("a");
   list.Add("b");
-  auto refused = [](auto op) {
-    try {
-      op();
-      return std::string("accepted");
-    } catch (const EStringListError &e) {
-      return e.message();
-    }
-  };
+  auto refused = [](auto op) { return errorOf<EStringListError>(op); };
   const std::string message = "Operation not allowed on sorted list";
   EXPECT_EQ(refused([&] { list.Insert(0, "z"); }), message);
   EXPECT_EQ(refused([&] { list.SetStrings(0, "z"); }), message);
   EXPECT_EQ(refused([&] { list.Move(0, 1); }), message);
-  EXPECT_EQ(lines(list), (Lines{"a", "b"}));
+  EXPECT_EQ(linesOf(list), (Lines{"a", "b"}));
 }
 
 TEST(StringList, IndexesOutOfBoundsRaise) {
   TStringList list;
   list.Add("a");
-  auto message = [](auto op) {
-    try {
-      op();
-      return std::string("accepted");
-    } catch (const EStringListError &e) {
-      return e.message();
-    }
-  };
+  auto message = [](auto op) { return errorOf<EStringListError>(op); };
   EXPECT_EQ(message([&] { list.Strings(1); }), "List index out of bounds (1)");
   EXPECT_EQ(message([&] { list.Delete(-1); }), "List index out of bounds (-1)");
   EXPECT_EQ(message([&] { list.Insert(2, "x"); }), "List index out of bounds (2)");
   EXPECT_EQ(message([&] { list.Exchange(0, 5); }), "List index out of bounds (5)");
   list.Insert(1, "b");
-  EXPECT_EQ(lines(list), (Lines{"a", "b"}));
+  EXPECT_EQ(linesOf(list), (Lines{"a", "b"}));
 }
 
 TEST(StringList, EditingKeepsObjectsWithTheirLines) {
@@ -207,11 +190,11 @@ TEST(StringList, EditingKeepsObjectsWithTheirLines) {
   list.AddObject("three", 3);
   list.Exchange(0, 2);
   list.Move(0, 1);
-  EXPECT_EQ(lines(list), (Lines{"two", "three", "one"}));
+  EXPECT_EQ(linesOf(list), (Lines{"two", "three", "one"}));
   EXPECT_EQ(std::any_cast<int>(list.Objects(0)), 2);
   EXPECT_EQ(std::any_cast<int>(list.Objects(1)), 3);
   list.Sort();
-  EXPECT_EQ(lines(list), (Lines{"one", "three", "two"}));
+  EXPECT_EQ(linesOf(list), (Lines{"one", "three", "two"}));
   EXPECT_EQ(std::any_cast<int>(list.Objects(0)), 1);
   EXPECT_EQ(std::any_cast<int>(list.Objects(2)), 2);
   list.Delete(1);
@@ -254,7 +237,7 @@ TEST(StringList, SortPutsLinesInLocaleOrderWithoutCase) {
   TStringList list;
   list.SetText("banana\nApple\ncherry\napple2\n");
   list.Sort();
-  EXPECT_EQ(lines(list), (Lines{"Apple", "apple2", "banana", "cherry"}));
+  EXPECT_EQ(linesOf(list), (Lines{"Apple", "apple2", "banana", "cherry"}));
   list.SetCaseSensitive(true);
   list.Sort();
   EXPECT_EQ(list.Strings(3), "cherry");
@@ -293,7 +276,7 @@ TEST(StringList, FilesHoldTheBytesOfText) {
   writeFile(file, "one\r\ntw\0o\nthree\r\xff"s);
   TStringList list;
   list.LoadFromFile(file);
-  EXPECT_EQ(lines(list), (Lines{"one", std::string("tw\0o", 4), "three", "\xff"}));
+  EXPECT_EQ(linesOf(list), (Lines{"one", std::string("tw\0o", 4), "three", "\xff"}));
   list.SaveToFile(file);
   EXPECT_EQ(readFile(file), "one\r\ntw\0o\r\nthree\r\n\xff\r\n"s);
 
@@ -319,9 +302,9 @@ TEST(StringList, AssignAndAddStrings) {
   target.SetSorted(true);
   target.Add("c");
   target.Assign(source);
-  EXPECT_EQ(lines(target), (Lines{"a", "b"}));
+  EXPECT_EQ(linesOf(target), (Lines{"a", "b"}));
   target.AddStrings(target);
-  EXPECT_EQ(lines(target), (Lines{"a", "b"})) << "a sorted list ignoring duplicates";
+  EXPECT_EQ(linesOf(target), (Lines{"a", "b"})) << "a sorted list ignoring duplicates";
   source.AddStrings(source);
-  EXPECT_EQ(lines(source), (Lines{"b", "a", "b", "a"}));
+  EXPECT_EQ(linesOf(source), (Lines{"b", "a", "b", "a"}));
 }

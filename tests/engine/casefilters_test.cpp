@@ -3,27 +3,19 @@
 #include "awkward_text.h"
 #include "engine/escapes.h"
 #include "support/chunk_harness.h"
+#include "support/filter_fixtures.h"
 
 #include <gtest/gtest.h>
 
 namespace marrowen {
 namespace {
 
+using testing::allBytes;
 using testing::awkwardText;
 using testing::expectChunkInvariant;
+using testing::factory;
 using testing::FilterFactory;
 using testing::runInChunks;
-
-template <class F> FilterFactory factory() {
-  return [] { return std::make_unique<F>(); };
-}
-
-std::string allBytes() {
-  std::string bytes;
-  for (int b = 0; b < 256; ++b)
-    bytes += static_cast<char>(b);
-  return bytes;
-}
 
 // Every byte value, each at every offset within a word of eight, so the
 // word-at-a-time path and its fallback both meet every byte.

@@ -3,27 +3,20 @@
 #include "awkward_text.h"
 #include "classlib/exceptions.h"
 #include "support/chunk_harness.h"
+#include "support/filter_fixtures.h"
 
 #include <gtest/gtest.h>
 
 namespace marrowen {
 namespace {
 
+using testing::Cases;
+using testing::expectCases;
 using testing::expectChunkInvariant;
+using testing::factory;
 using testing::FilterFactory;
 using testing::printable;
 using testing::runInChunks;
-
-template <class F> FilterFactory factory() {
-  return [] { return std::make_unique<F>(); };
-}
-
-using Cases = std::vector<std::pair<std::string, std::string>>;
-
-void expectCases(const FilterFactory &make, const Cases &cases) {
-  for (const auto &[text, expected] : cases)
-    EXPECT_EQ(expectChunkInvariant(make, text), expected) << printable(text);
-}
 
 TEST(CharFilters, StatefulOnesAreChunkInvariant) {
   std::string text = testing::awkwardText();

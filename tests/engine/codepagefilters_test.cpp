@@ -2,20 +2,19 @@
 
 #include "awkward_text.h"
 #include "support/chunk_harness.h"
+#include "support/filter_fixtures.h"
 
 #include <gtest/gtest.h>
 
 namespace marrowen {
 namespace {
 
+using testing::allBytes;
 using testing::expectChunkInvariant;
+using testing::factory;
 using testing::FilterFactory;
 using testing::printable;
 using testing::runInChunks;
-
-template <class F> FilterFactory factory() {
-  return [] { return std::make_unique<F>(); };
-}
 
 template <class First, class Second> FilterFactory pair() {
   return [] {
@@ -23,13 +22,6 @@ template <class First, class Second> FilterFactory pair() {
     head->setNext(std::make_unique<Second>());
     return head;
   };
-}
-
-std::string allBytes() {
-  std::string bytes;
-  for (int b = 0; b < 256; ++b)
-    bytes += static_cast<char>(b);
-  return bytes;
 }
 
 std::string utf16(std::u16string_view text) {

@@ -1,29 +1,20 @@
 #include "engine/escapes.h"
 
 #include "classlib/exceptions.h"
+#include "support/all_bytes.h"
+#include "support/error_message.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
 using namespace marrowen;
+using marrowen::testing::allBytes;
 
 namespace {
 
-std::string allBytes() {
-  std::string all;
-  for (int b = 0; b < 256; ++b)
-    all += static_cast<char>(b);
-  return all;
-}
-
 std::string decodeError(std::string_view text) {
-  try {
-    decodeEscapes(text);
-  } catch (const Exception &e) {
-    return e.message();
-  }
-  return "(no error)";
+  return marrowen::testing::errorOf([&] { decodeEscapes(text); });
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "engine/inputs.h"
 #include "engine/outputs.h"
 #include "engine/subchain.h"
+#include "support/filter_fixtures.h"
 #include "support/recording_job.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 namespace marrowen {
 namespace {
 
+using testing::giveSubfilters;
 using testing::RecordingJob;
 
 // Records every control call it sees, by name, into a shared trace.
@@ -87,23 +89,15 @@ struct TracedChain {
     head = std::make_unique<TStringInput>("trace");
     auto aFilter = std::make_unique<Tracer>("A", trace, Tracer::Gatherer, &destroyed);
     auto sFilter = std::make_unique<Tracer>("S", trace, Tracer::Plain, &destroyed);
-    auto gatherer = std::make_unique<TGatherer>();
-    TFilter *gathererEnd = gatherer.get();
-    sFilter->setNext(std::move(gatherer));
-    sFilter->markAsSubfilters();
     a = aFilter.get();
     s = sFilter.get();
-    aFilter->setSubfilterChain(std::move(sFilter), gathererEnd);
+    giveSubfilters(*aFilter, std::move(sFilter));
 
     auto bFilter = std::make_unique<Tracer>("B", trace, Tracer::Selector, &destroyed);
     auto tFilter = std::make_unique<Tracer>("T", trace, Tracer::Plain, &destroyed);
-    auto ignore = std::make_unique<TIgnoreFlush>();
-    TFilter *ignoreEnd = ignore.get();
-    tFilter->setNext(std::move(ignore));
-    tFilter->markAsSubfilters();
     b = bFilter.get();
     t = tFilter.get();
-    bFilter->setSubfilterChain(std::move(tFilter), ignoreEnd);
+    giveSubfilters(*bFilter, std::move(tFilter), std::make_unique<TIgnoreFlush>());
 
     auto cFilter = std::make_unique<Tracer>("C", trace, Tracer::Plain, &destroyed);
     c = cFilter.get();
@@ -220,12 +214,7 @@ TEST(FilterChain, SubfilterRunsNeverCarryStateBetweenPieces) {
   // The gatherer is emptied before each run.
   std::vector<std::string> trace;
   TFilter parent;
-  auto sub = std::make_unique<Tracer>("S", trace);
-  auto gatherer = std::make_unique<TGatherer>();
-  TFilter *end = gatherer.get();
-  sub->setNext(std::move(gatherer));
-  sub->markAsSubfilters();
-  parent.setSubfilterChain(std::move(sub), end);
+  giveSubfilters(parent, std::make_unique<Tracer>("S", trace));
   parent.attachJob(nullptr);
   EXPECT_EQ(parent.subFilterText("one"), "one[S]");
   EXPECT_EQ(parent.subFilterText("two"), "two[S]");
@@ -345,13 +334,9 @@ TEST(GlobalVariables, KeptByTheMainChainsOutputReachedFromASubfilterChain) {
   std::string target;
   TFilter parent;
   parent.setNext(std::make_unique<TStringOutput>(target));
-  auto gatherer = std::make_unique<TGatherer>();
-  TFilter *end = gatherer.get();
   auto sub = std::make_unique<TFilter>();
   TFilter *inner = sub.get();
-  sub->setNext(std::move(gatherer));
-  sub->markAsSubfilters();
-  parent.setSubfilterChain(std::move(sub), end);
+  giveSubfilters(parent, std::move(sub));
   parent.attachJob(nullptr);
   inner->setGlobalVar("COUNT", "3");
   EXPECT_EQ(parent.getGlobalVar("COUNT"), "3");

@@ -3,26 +3,19 @@
 #include "awkward_text.h"
 #include "classlib/exceptions.h"
 #include "support/chunk_harness.h"
+#include "support/filter_fixtures.h"
 
 #include <gtest/gtest.h>
 
 namespace marrowen {
 namespace {
 
+using testing::Cases;
+using testing::expectCases;
 using testing::expectChunkInvariant;
+using testing::factory;
 using testing::FilterFactory;
 using testing::printable;
-
-template <class F, class... Args> FilterFactory factory(Args... args) {
-  return [=] { return std::make_unique<F>(args...); };
-}
-
-using Cases = std::vector<std::pair<std::string, std::string>>;
-
-void expectCases(const FilterFactory &make, const Cases &cases) {
-  for (const auto &[text, expected] : cases)
-    EXPECT_EQ(expectChunkInvariant(make, text), expected) << printable(text);
-}
 
 TEST(TabsToSpaces, ToTheNextTabStop) {
   expectCases(factory<TTabsToSpaces>(4), {

@@ -3,29 +3,18 @@
 #include "awkward_text.h"
 #include "classlib/exceptions.h"
 #include "support/chunk_harness.h"
+#include "support/filter_fixtures.h"
 
 #include <gtest/gtest.h>
 
 namespace marrowen {
 namespace {
 
+using testing::expectCases;
 using testing::expectChunkInvariant;
+using testing::factory;
 using testing::FilterFactory;
 using testing::printable;
-
-struct Case {
-  std::string text;
-  std::string expected;
-};
-
-template <class F, class... Args> FilterFactory factory(Args... args) {
-  return [=] { return std::make_unique<F>(args...); };
-}
-
-void expectCases(const FilterFactory &make, const std::vector<Case> &cases) {
-  for (const auto &c : cases)
-    EXPECT_EQ(expectChunkInvariant(make, c.text), c.expected) << printable(c.text);
-}
 
 // A CR as the last byte of a 4096-byte chunk, followed by `next`.
 std::string crEndingAChunk(std::string_view next) {

@@ -4,6 +4,7 @@
 #include "classlib/exceptions.h"
 #include "engine/subchain.h"
 #include "support/chunk_harness.h"
+#include "support/filter_fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +14,9 @@ namespace marrowen {
 namespace {
 
 using testing::expectChunkInvariant;
+using testing::factory;
 using testing::FilterFactory;
 using testing::printable;
-
-template <class F, class... Args> FilterFactory factory(Args... args) {
-  return [=] { return std::make_unique<F>(args...); };
-}
 
 TEST(AddText, HeaderAndFooterInEveryFile) {
   auto make = [] {
@@ -50,12 +48,7 @@ public:
 TEST(AddText, TextRunsThroughSubfilters) {
   auto make = [] {
     auto filter = std::make_unique<TAddTextStartOrEndLine>("x-", true);
-    auto sub = std::make_unique<Upper>();
-    auto gatherer = std::make_unique<TGatherer>();
-    TFilter *end = gatherer.get();
-    sub->setNext(std::move(gatherer));
-    sub->markAsSubfilters();
-    filter->setSubfilterChain(std::move(sub), end);
+    testing::giveSubfilters(*filter, std::make_unique<Upper>());
     return filter;
   };
   EXPECT_EQ(expectChunkInvariant(make, "a\nb"), "X-a\nX-b");

@@ -1,6 +1,7 @@
 #include "engine/lines.h"
 
 #include "support/chunk_harness.h"
+#include "support/filter_fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -25,19 +26,6 @@ public:
   }
 };
 
-// Collects what reaches it.
-class Sink : public TFilter {
-public:
-  explicit Sink(std::string &out) : out_(out) {}
-  bool processChunk(std::string &chunk) override {
-    out_ += chunk;
-    return true;
-  }
-
-private:
-  std::string &out_;
-};
-
 testing::FilterFactory shower() {
   return [] { return std::make_unique<LineShower>(); };
 }
@@ -49,7 +37,7 @@ TEST(LineCutting, SameLinesAtEverySplitPoint) {
   for (std::size_t cut = 0; cut <= text.size(); ++cut) {
     std::string out;
     LineShower filter;
-    filter.setNext(std::make_unique<Sink>(out));
+    filter.setNext(std::make_unique<testing::StringSink>(out));
     filter.reset();
     for (std::string piece : {text.substr(0, cut), text.substr(cut)})
       if (!piece.empty())
@@ -136,7 +124,7 @@ TEST(LineCutting, PutLineWhileAPartialLineIsHeldLosesNothing) {
   auto feed = [](std::string first, std::string_view line, std::string_view end) {
     std::string out;
     LineShower filter;
-    filter.setNext(std::make_unique<Sink>(out));
+    filter.setNext(std::make_unique<testing::StringSink>(out));
     filter.reset();
     if (!first.empty())
       filter.processChunk(first);

@@ -3,6 +3,8 @@
 #include "classlib/exceptions.h"
 #include "classlib/inifile.h"
 #include "classlib/paths.h"
+#include "support/all_bytes.h"
+#include "support/error_message.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -20,12 +22,7 @@ using marrowen::testing::writeFile;
 namespace {
 
 std::string decodeError(std::string_view text) {
-  try {
-    decodeLanguageText(text);
-  } catch (const Exception &e) {
-    return e.message();
-  }
-  return "(no error)";
+  return marrowen::testing::errorOf([&] { decodeLanguageText(text); });
 }
 
 // Puts the previously installed loader back when a test ends.
@@ -96,9 +93,7 @@ TEST(StringLoader, MissingMessageIsWrittenEscapedUnderGlobal) {
 TEST(StringLoader, SecondLoaderReadsBackByteExactTexts) {
   TempFolder dir;
   std::string name = dir.file("English.ini");
-  std::string allBytes;
-  for (int b = 1; b < 256; ++b)
-    allBytes += static_cast<char>(b);
+  const std::string allBytes = marrowen::testing::allBytes().substr(1); // all but NUL
   const std::pair<int, std::string> texts[] = {
       {10, "  leading and trailing  "}, {20, "\t"}, {30, allBytes}, {40, ""}, {50, " = ; [x]"}};
   {

@@ -1,5 +1,6 @@
 #include "classlib/collation.h"
 #include "engine/mystringlist.h"
+#include "support/string_lines.h"
 
 #include <gtest/gtest.h>
 
@@ -7,15 +8,9 @@
 #include <random>
 
 using namespace marrowen;
+using marrowen::testing::linesOf;
 
 namespace {
-
-std::vector<std::string> lines(const TStringList &list) {
-  std::vector<std::string> out;
-  for (int i = 0; i < list.Count(); ++i)
-    out.push_back(list.Strings(i));
-  return out;
-}
 
 int byLength(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
@@ -90,7 +85,7 @@ TEST(MyStringList, SortUsesTheComparisonAndMovesObjects) {
   list.AddObject("a", 1);
   changes = 0;
   list.Sort();
-  EXPECT_EQ(lines(list), (std::vector<std::string>{"c", "b", "a"}));
+  EXPECT_EQ(linesOf(list), (std::vector<std::string>{"c", "b", "a"}));
   EXPECT_EQ(std::any_cast<int>(list.Objects(0)), 3);
   EXPECT_EQ(std::any_cast<int>(list.Objects(2)), 1);
   EXPECT_EQ(changes, 1) << "one change for the whole sort";
@@ -108,7 +103,7 @@ TEST(MyStringList, SortOfRandomLinesIsAnOrderedPermutation) {
     list.Add(s);
   }
   list.Sort();
-  std::vector<std::string> sorted = lines(list);
+  std::vector<std::string> sorted = linesOf(list);
   for (std::size_t i = 1; i < sorted.size(); ++i)
     ASSERT_LE(CompareText(sorted[i - 1], sorted[i]), 0) << i;
   std::sort(all.begin(), all.end());

@@ -3,6 +3,7 @@
 #include "classlib/exceptions.h"
 #include "engine/subchain.h"
 #include "support/chunk_harness.h"
+#include "support/filter_fixtures.h"
 #include "support/recording_job.h"
 
 #include <gtest/gtest.h>
@@ -100,12 +101,7 @@ TEST(ReplaceAnswers, TransitionsInTheMainChain) {
 testing::FilterFactory selectorWithReplace() {
   return [] {
     auto selector = std::make_unique<PieceSelector>();
-    auto replace = std::make_unique<WordReplace>("x", "Y");
-    auto gatherer = std::make_unique<TGatherer>();
-    TFilter *end = gatherer.get();
-    replace->setNext(std::move(gatherer));
-    replace->markAsSubfilters();
-    selector->setSubfilterChain(std::move(replace), end);
+    testing::giveSubfilters(*selector, std::make_unique<WordReplace>("x", "Y"));
     return selector;
   };
 }
@@ -154,16 +150,7 @@ TEST(ReplaceAnswers, TheStandingAnswerIsClearedAtTheStartOfAJob) {
   job.replaceAnswers = {22, 22};
   WordReplace filter("x", "Y");
   std::string out;
-  class Sink : public TFilter {
-  public:
-    explicit Sink(std::string &out) : out_(out) {}
-    bool processChunk(std::string &chunk) override {
-      out_ += chunk;
-      return true;
-    }
-    std::string &out_;
-  };
-  filter.setNext(std::make_unique<Sink>(out));
+  filter.setNext(std::make_unique<testing::StringSink>(out));
   filter.attachJob(&job);
   for (int run = 0; run < 2; ++run) {
     filter.startJob();

@@ -1,5 +1,7 @@
 #include "support/recording_job.h"
 
+#include "support/recorded_calls.h"
+
 namespace marrowen::testing {
 
 void RecordingJob::addLogLine(const std::string &text) {
@@ -79,11 +81,7 @@ void RecordingJob::logOutputFile(const std::string &name, std::int64_t size) {
 
 int RecordingJob::askQuestion(const std::string &text) {
   calls.push_back("askQuestion:" + text);
-  if (questionAnswers.empty())
-    return defaultQuestionAnswer;
-  int answer = questionAnswers.front();
-  questionAnswers.pop_front();
-  return answer;
+  return nextAnswer(questionAnswers, defaultQuestionAnswer);
 }
 
 int RecordingJob::queryReplace(QueryReplaceRequest &request) {
@@ -91,11 +89,7 @@ int RecordingJob::queryReplace(QueryReplaceRequest &request) {
   replaceQuestions.push_back(request);
   if (editReplace)
     editReplace(request);
-  int answer = defaultReplaceAnswer;
-  if (!replaceAnswers.empty()) {
-    answer = replaceAnswers.front();
-    replaceAnswers.pop_front();
-  }
+  int answer = nextAnswer(replaceAnswers, defaultReplaceAnswer);
   if (answer == 2 || answer == 24)
     terminate();
   return answer;
@@ -109,16 +103,7 @@ void RecordingJob::runSynchronized(const std::function<void()> &call) {
 }
 
 std::vector<std::string> RecordingJob::argumentsOf(std::string_view operation) const {
-  std::vector<std::string> result;
-  for (const auto &call : calls) {
-    std::string_view view = call;
-    if (view == operation)
-      result.emplace_back();
-    else if (view.size() > operation.size() && view.substr(0, operation.size()) == operation &&
-             view[operation.size()] == ':')
-      result.emplace_back(view.substr(operation.size() + 1));
-  }
-  return result;
+  return testing::argumentsOf(calls, operation);
 }
 
 } // namespace marrowen::testing

@@ -1,6 +1,7 @@
 #include "support/recording_status_window.h"
 
 #include "engine/job.h"
+#include "support/recorded_calls.h"
 
 namespace marrowen::testing {
 
@@ -90,16 +91,7 @@ void RecordingStatusWindow::jobEnded() {
 }
 
 std::vector<std::string> RecordingStatusWindow::argumentsOf(std::string_view operation) const {
-  std::vector<std::string> result;
-  for (const auto &call : calls) {
-    std::string_view view = call;
-    if (view == operation)
-      result.emplace_back();
-    else if (view.size() > operation.size() && view.substr(0, operation.size()) == operation &&
-             view[operation.size()] == ':')
-      result.emplace_back(view.substr(operation.size() + 1));
-  }
-  return result;
+  return testing::argumentsOf(calls, operation);
 }
 
 std::string RecordingStatusWindow::last(std::string_view operation) const {
@@ -114,11 +106,7 @@ public:
   explicit ScriptedQueryReplaceDialog(RecordingJobHost &host) : host_(host) {}
   int confirmReplace(QueryReplaceRequest &) override {
     ++host_.replaceQuestions;
-    if (host_.replaceAnswers.empty())
-      return host_.defaultReplaceAnswer;
-    int answer = host_.replaceAnswers.front();
-    host_.replaceAnswers.pop_front();
-    return answer;
+    return nextAnswer(host_.replaceAnswers, host_.defaultReplaceAnswer);
   }
 
 private:
@@ -129,11 +117,7 @@ private:
 
 int RecordingJobHost::askQuestion(const std::string &text) {
   questions.push_back(text);
-  if (questionAnswers.empty())
-    return defaultQuestionAnswer;
-  int answer = questionAnswers.front();
-  questionAnswers.pop_front();
-  return answer;
+  return nextAnswer(questionAnswers, defaultQuestionAnswer);
 }
 
 std::unique_ptr<QueryReplaceDialog> RecordingJobHost::createQueryReplaceDialog() {
