@@ -372,6 +372,41 @@ TEST(ProcessingThread, CancelFromTheWindowWhileAnotherJobStarts) {
   EXPECT_EQ(host.runningJobs(), 0);
 }
 
+// Jobs side by side that name one log file share it: each line arrives
+// whole, and every job's lines are there.
+TEST(ProcessingThread, JobsSideBySideShareOneLogFile) {
+  TempFolder dir;
+  const int jobs = 3;
+  HeadlessJobHost host;
+  std::vector<std::unique_ptr<TFileInput>> chains;
+  std::vector<std::unique_ptr<ProcessingThread>> running;
+  for (int i = 0; i < jobs; ++i) {
+    std::string name = "in" + std::to_string(i) + ".txt";
+    writeFile(dir.file(name), std::string(20 * 4096, 'a'));
+    JobOptions options = named("Shared " + std::to_string(i));
+    options.loggingOn = true;
+    options.logFileName = dir.file("shared.log");
+    options.appendToLog = true;
+    chains.push_back(
+        fileChain(dir.file(name), std::make_unique<Upper>(), toFolder(dir.file("out"))));
+    running.push_back(ProcessingThread::Create(host, *chains.back(), options));
+  }
+  for (auto &job : running)
+    job->waitFor();
+  std::string log = readFile(dir.file("shared.log"));
+  auto count = [&](const std::string &text) {
+    std::size_t n = 0;
+    for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+      ++n;
+    return n;
+  };
+  EXPECT_EQ(count("Job finished. 1 of 1 files processed, " + cleanSummary), 3u);
+  for (int i = 0; i < jobs; ++i)
+    EXPECT_EQ(count(",Info,Filter name [Shared " + std::to_string(i) + "]\r\n"), 1u) << i;
+  EXPECT_EQ(count(",Info,Output file ["), 3u);
+  EXPECT_EQ(host.runningJobs(), 0);
+}
+
 TEST(ProcessingThread, FinishedWindowsCloseWhenANewJobStarts) {
   TempFolder dir;
   writeFile(dir.file("a.txt"), "a");
