@@ -199,6 +199,11 @@ bool TExecuteProgram::processChunk(std::string &chunk) {
   return true;
 }
 
+void TExecuteProgram::abandonFile() {
+  run_.reset();
+  TFilter::abandonFile();
+}
+
 void TExecuteProgram::endFile() {
   std::unique_ptr<Run> run = std::move(run_); // the folder goes when this returns
   TFilter::endFile();

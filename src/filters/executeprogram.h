@@ -41,6 +41,8 @@ public:
   // started logs message 5220 and, in a job, asks the job to end; a missing
   // result file raises EFOpenError.
   void endFile() override;
+  // Removes the input's folder at once.
+  void abandonFile() override;
 
 private:
   struct Run;

@@ -59,6 +59,7 @@ TEST(WordConcordance, WindowRestartsWithEveryFile) {
 TEST(WordConcordance, FormatTakesTheLineNumberAsNumberOrText) {
   EXPECT_EQ(expectChunkInvariant(concordance(0, 1, {"a"}, "%s %s %s"), "a b"), "a 1 a b\r\n");
   EXPECT_EQ(expectChunkInvariant(concordance(0, 0, {"a"}, "[%2:s] %0:s@%1:d"), "a"), "[a] a@1\r\n");
+  EXPECT_EQ(expectChunkInvariant(concordance(1, 1, {"a"}, "%s"), "a b"), "a\r\n");
   // A format that fits neither is refused when the filter is made.
   EXPECT_THROW(TWordConcordance(1, 1, "%d %d %d", {"a"}), EConvertError);
 }

@@ -125,6 +125,16 @@ TEST_F(ExecuteProgram, AMissingResultFileIsAnErrorAndLeavesNothingBehind) {
   EXPECT_EQ(leftovers(), "");
 }
 
+TEST_F(ExecuteProgram, AnAbandonedInputLeavesNothingBehind) {
+  TExecuteProgram filter("output.txt", "input.txt", "cp input.txt output.txt");
+  filter.reset();
+  std::string chunk = "half";
+  filter.processChunk(chunk);
+  EXPECT_NE(leftovers(), "");
+  filter.abandonFile();
+  EXPECT_EQ(leftovers(), "");
+}
+
 TEST_F(ExecuteProgram, AProgramThatCannotStartEndsTheJob) {
   for (const std::string command : {"/nonexistent/program -x", "", "   "}) {
     testing::RecordingJob job;
