@@ -1,8 +1,13 @@
 #include "filters/debugfilter.h"
 
+#include "engine/fileinput.h"
+#include "engine/outputs.h"
+#include "engine/processingthread.h"
 #include "support/chunk_harness.h"
 #include "support/filter_fixtures.h"
 #include "support/recording_job.h"
+#include "support/recording_status_window.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -71,6 +76,44 @@ TEST(DebugFilter, EachFilterHasAWindowOfItsOwnClearedAtEachJob) {
   for (std::size_t i = 2; i + 2 < lines.size(); ++i)
     shown += lines[i];
   EXPECT_EQ(shown, text);
+}
+
+// A headless window that also notes the status windows it was matched to.
+class MatchingWindow : public HeadlessDebugWindow {
+public:
+  void matchStatusWindow(JobStatusWindow &window) override { matched.push_back(&window); }
+  std::vector<JobStatusWindow *> matched;
+};
+
+TEST(DebugFilter, InARealJobTheWindowFollowsTheJobsStatusWindow) {
+  std::shared_ptr<MatchingWindow> window;
+  setDebugWindowFactory([&] { return window = std::make_shared<MatchingWindow>(); });
+  testing::TempFolder in, out;
+  testing::writeFile(in.file("a.txt"), "alpha\n");
+  auto chain = std::make_unique<TFileInput>(
+      std::vector<FileGridRow>{{in.file("a.txt"), "None", "Add"}}, true, false, 0, 4096, false);
+  chain->setNext(std::make_unique<TDebugFilter>());
+  chain->lastFilter()->setNext(
+      std::make_unique<TFileOutput>(false, false, false, "", true, out.path(), false, false));
+  testing::RecordingJobHost host;
+  JobOptions options;
+  options.filterName = "Debug";
+  ProcessingThread::Create(host, *chain, options)->waitFor();
+  setDebugWindowFactory(nullptr);
+
+  EXPECT_EQ(testing::readFile(out.file("a.txt")), "alpha\n");
+  ASSERT_TRUE(window);
+  ASSERT_FALSE(window->matched.empty());
+  EXPECT_EQ(window->matched.front(), host.windows.at(0).lock().get());
+  EXPECT_EQ(window->text(), "\r\n### Start of job ###\r\n\n"
+                            "\r\n### Start of input file: " +
+                                in.file("a.txt") +
+                                " ###\r\n\n"
+                                "alpha\n\n"
+                                "\r\n### End of input file: " +
+                                in.file("a.txt") +
+                                " ###\r\n\n"
+                                "\r\n### End of job ###\r\n\n");
 }
 
 TEST(DebugFilter, WithoutAFactoryTheWindowIsHeadless) {
