@@ -245,7 +245,7 @@ void TExecuteProgram::endFile() {
     if (!job())
       processMessages();
     std::this_thread::sleep_for(step);
-    step = std::min(step * 2, std::chrono::duration_cast<decltype(step)>(longestWaitStep));
+    step = std::min(step * 2, longestWaitStep);
   }
 
   std::unique_ptr<TFileStream> result;
