@@ -120,9 +120,8 @@ std::int64_t TExtractEmails::bufferedLength() {
 }
 
 void TExtractEmails::endCandidate() {
-  // A full stop after an address ends the sentence.
-  std::size_t end = domain_.find_last_not_of('.');
-  domain_.resize(end == std::string::npos ? 0 : end + 1);
+  // The dot is allowed after "@", so a full stop that ends the sentence
+  // stays with the address.
   if (domain_.find('.', 1) != std::string::npos)
     out_.append(local_).append(domain_).append("\r\n");
   local_.clear();

