@@ -6,6 +6,7 @@
 #include "engine/messages.h"
 #include "filterlist/classregistry.h"
 #include "filterlist/commentnodes.h"
+#include "filterlist/descriptionnodes.h"
 #include "filterlist/eolnodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/searchnodes.h"
@@ -115,6 +116,9 @@ void registerNodeClasses() {
     registry.registerClass<TListObject>("TListObject");
     registry.registerClass<TInputObject>("TInputObject");
     registry.registerClass<TOutputObject>("TOutputObject");
+    registry.registerClass<TDescriptionObject>("TDescriptionObject");
+    registry.registerClass<TNumberObject>("TNumberObject");
+    registry.registerClass<TStringObject>("TStringObject");
     registry.registerClass<TSearchObject>("TSearchObject");
     registry.registerClass<TGrepObject>("TGrepObject");
     registry.registerClass<TEOLObject>("TEOLObject");
