@@ -17,6 +17,7 @@
 #include "filterlist/filterlist.h"
 #include "filters/exactsearch.h"
 #include "filters/grep.h"
+#include "filters/linebuffer.h"
 #include "filters/patternfilters.h"
 
 #include <cstdio>
@@ -62,6 +63,15 @@ const ChainEntry chains[] = {
        return std::unique_ptr<TFilter>(
            std::make_unique<TGrep>("[0-9][0-9][0-9]", false, false, false, false, false));
      }},
+    // The lines in the locale's order, with case (ANSI sort).
+    {"sort",
+     [] { return std::unique_ptr<TFilter>(std::make_unique<TSortLines>(false, 1, false)); }},
+    // The lines in byte order (ASCII sort with case).
+    {"sort-ascii",
+     [] { return std::unique_ptr<TFilter>(std::make_unique<TSortLines>(false, 3, false)); }},
+    // Of each run of equal adjacent lines the first.
+    {"uniq",
+     [] { return std::unique_ptr<TFilter>(std::make_unique<TRemoveDuplicateLines>(false, 0)); }},
 };
 
 void printError(const std::string &text) {

@@ -97,6 +97,17 @@ int compareFolded(const std::array<unsigned char, 256> &map, std::string_view a,
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
+// The first eight bytes of a text as a number in the same order (a short
+// text padded with zeros): records that carry it settle most comparisons
+// of a sort without reaching for the text, which lies elsewhere in memory.
+std::uint64_t orderPrefix(std::string_view text) {
+  std::uint64_t prefix = 0;
+  const std::size_t n = std::min<std::size_t>(text.size(), 8);
+  for (std::size_t i = 0; i < n; ++i)
+    prefix |= std::uint64_t{static_cast<unsigned char>(text[i])} << (56 - 8 * i);
+  return prefix;
+}
+
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The decimal number a line starts with (after blanks): as much of a sign,
@@ -193,6 +204,7 @@ std::vector<std::size_t> orderBy(std::vector<Record> &records, Compare compare,
 }
 
 struct TextRecord {
+  std::uint64_t prefix;
   const char *data;
   std::size_t size;
   std::size_t index;
@@ -200,6 +212,7 @@ struct TextRecord {
 };
 
 struct KeyRecord {
+  std::uint64_t prefix;
   std::size_t keyOffset;
   std::size_t keySize;
   std::size_t index;
@@ -225,10 +238,13 @@ std::vector<std::size_t> orderByLocale(const LineStore &lines, bool caseSensitiv
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::size_t offset = keys.size();
     appendAnsiSortKey(lines[i], caseSensitive, keys);
-    records[i] = {offset, keys.size() - offset, i};
+    records[i] = {orderPrefix(std::string_view(keys).substr(offset)), offset, keys.size() - offset,
+                  i};
   }
   const auto &lower = systemCodePage()->lowerMap();
   auto compare = [&](const KeyRecord &a, const KeyRecord &b) {
+    if (a.prefix != b.prefix)
+      return a.prefix < b.prefix ? -1 : 1;
     int c = compareBytes(std::string_view(keys).substr(a.keyOffset, a.keySize),
                          std::string_view(keys).substr(b.keyOffset, b.keySize));
     if (c != 0)
@@ -257,10 +273,13 @@ std::vector<std::size_t> orderByBytes(const LineStore &lines, bool caseSensitive
   std::size_t offset = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     std::string_view line = lines[i];
-    records[i] = {caseSensitive ? line.data() : folded.data() + offset, line.size(), i};
+    const char *data = caseSensitive ? line.data() : folded.data() + offset;
+    records[i] = {orderPrefix({data, line.size()}), data, line.size(), i};
     offset += line.size();
   }
   auto compare = [](const TextRecord &a, const TextRecord &b) {
+    if (a.prefix != b.prefix)
+      return a.prefix < b.prefix ? -1 : 1;
     return compareBytes(a.text(), b.text());
   };
   return orderBy(records, compare, removeDuplicates);
