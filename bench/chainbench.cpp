@@ -15,6 +15,7 @@
 #include "engine/processingthread.h"
 #include "engine/statuswindow.h"
 #include "filterlist/filterlist.h"
+#include "filters/codecs_base64.h"
 #include "filters/exactsearch.h"
 #include "filters/grep.h"
 #include "filters/linebuffer.h"
@@ -72,6 +73,9 @@ const ChainEntry chains[] = {
     // Of each run of equal adjacent lines the first.
     {"uniq",
      [] { return std::unique_ptr<TFilter>(std::make_unique<TRemoveDuplicateLines>(false, 0)); }},
+    // MIME Base64: lines of 76 characters ended by CR LF.
+    {"base64-encode", [] { return std::unique_ptr<TFilter>(std::make_unique<TEncodeBase64>()); }},
+    {"base64-decode", [] { return std::unique_ptr<TFilter>(std::make_unique<TDecodeBase64>()); }},
 };
 
 void printError(const std::string &text) {

@@ -9,7 +9,9 @@ install_missing_packages() {
     if [ -n "$missing" ]; then
         SUDO=""
         [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-        $SUDO apt-get update
-        DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
+        # sudo clears the environment, so the variable goes through env; a
+        # fresh machine has no package lists yet, hence the update.
+        $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update
+        $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
     fi
 }

@@ -38,7 +38,7 @@ public:
   void lowerCaseInPlace(std::string &text) const;
 
   // The UTF-16 code unit of a byte. Bytes the code page leaves undefined map
-  // to the code point of the same value, as the original's system did.
+  // to the code point of the same value, as the system's own conversions do.
   char16_t toUnicode(unsigned char c) const { return unicode_[c]; }
   // The byte of a code unit; false when the code page has none.
   bool fromUnicode(char16_t u, unsigned char &c) const;

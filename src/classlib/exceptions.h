@@ -82,7 +82,7 @@ template <class T> T checkedMul(T a, T b) {
   return r;
 }
 
-// Converts with a range check, as the original's range-checked assignments did.
+// Converts with a range check: a value the target type cannot hold raises.
 template <class To, class From> To checkedCast(From v) {
   To r;
   if (__builtin_add_overflow(v, 0, &r))

@@ -67,7 +67,8 @@ std::string withThousands(std::string s) {
 }
 
 std::string exponent(double v, int precision) {
-  // Delphi's %e: one digit, point, precision-1 digits, "E", sign, 3 digits.
+  // The class library's %e: one digit, point, precision-1 digits, "E", sign,
+  // 3 digits.
   if (precision <= 0 || precision > 18)
     precision = 15;
   char buf[64];

@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <functional>
 
 namespace marrowen {
 
@@ -62,8 +63,23 @@ constexpr ByteSet encodeSet = encodedBytes();
 constexpr ByteSet binarySet = binaryBytes();
 constexpr ByteSet controlSet = controlBytes();
 
+// Whether `text` lies in the buffer of `result`, as when a caller turns a
+// string into its own result. Such calls read from a copy: `result` is
+// overwritten while `text` is still being read.
+bool overlaps(std::string_view text, const std::string &result) {
+  std::less<const char *> before;
+  const char *begin = result.data();
+  return !text.empty() && !before(text.data(), begin) &&
+         before(text.data(), begin + result.capacity());
+}
+
 // Copies runs of bytes that stay in one append each and escapes the others.
 void escapeWith(const ByteSet &escaped, std::string_view bytes, std::string &result) {
+  if (overlaps(bytes, result)) {
+    std::string copy(bytes);
+    escapeWith(escaped, copy, result);
+    return;
+  }
   result.clear();
   result.reserve(bytes.size() + bytes.size() / 8);
   const char *p = bytes.data();
@@ -111,6 +127,11 @@ int hexDigitValue(char c) {
 }
 
 void decodeEscapes(std::string_view text, std::string &result) {
+  if (overlaps(text, result)) {
+    std::string copy(text);
+    decodeEscapes(copy, result);
+    return;
+  }
   enum class State { Plain, Escape, Decimal, Hex, Control };
   result.clear();
   result.reserve(text.size());
@@ -272,6 +293,11 @@ bool isMixedCaseText(std::string_view text) {
 }
 
 void matchCase(std::string_view found, std::string_view replacement, std::string &result) {
+  if (overlaps(found, result)) {
+    std::string copy(found);
+    matchCase(copy, replacement, result);
+    return;
+  }
   auto cp = charTables();
   result.assign(replacement);
   if (equalsMapped(cp->upperMap(), found)) {

@@ -37,6 +37,8 @@ constexpr int escapedByteOf(char letter) {
   return -1;
 }
 
+// The forms that fill a `result` accept a text that is `result` itself.
+
 // Escaped text to bytes. `result` is cleared first; a malformed escape raises
 // Exception with one of the messages 2810-2880 and leaves `result` holding
 // what was decoded before the error.

@@ -270,7 +270,7 @@ bool TFileOutput::closeFile() {
       removeFile(writtenFileName_);
   } else if (!writeError_.empty()) {
     // A short write never reaches the target: what was there stays.
-    logError(Format("Couldn't write file [%s]:%s", {writtenFileName_, writeError_}));
+    logError(Format("Couldn't write file [%s]:%s", {targetName_, writeError_}));
     if (!append_)
       removeFile(writtenFileName_);
   } else if (!append_) {

@@ -42,6 +42,11 @@ std::size_t escapeLength(std::string_view text, std::size_t i) {
   }
 }
 
+// Whether `c` after a backslash would make an escape sequence of it.
+bool startsEscape(char c) {
+  return escapedByteOf(c) >= 0 || c == 'x' || c == 'c' || (c >= '0' && c <= '9');
+}
+
 } // namespace
 
 std::string matchCaseKeepingEscapes(std::string_view found, std::string_view replacement) {
@@ -56,6 +61,11 @@ std::string matchCaseKeepingEscapes(std::string_view found, std::string_view rep
     }
     std::size_t length = std::min(escapeLength(replacement, i), replacement.size() - i);
     result.replace(i, length, replacement.substr(i, length));
+    // A backslash that starts no escape stays as written, and the byte after
+    // it must not become one by its case: "\T" lowered to "\t" would insert
+    // a tab where the user wrote a backslash and a T.
+    if (length == 1 && i + 1 < result.size() && startsEscape(result[i + 1]))
+      result[i + 1] = replacement[i + 1];
     i += length;
   }
   return result;

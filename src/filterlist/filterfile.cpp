@@ -219,6 +219,13 @@ void writeFileBytesSafely(const std::string &fileName, std::string_view bytes) {
       target = resolved;
   }
 
+  // Renaming over a file needs no write permission on it; the user who
+  // marked the file read-only still means it to stay as it is.
+  if (const fs::file_status current = fs::status(target, ec);
+      !ec && fs::is_regular_file(current) &&
+      (current.permissions() & fs::perms::owner_write) == fs::perms::none)
+    throw EFCreateError(fileName);
+
   FileHandle file;
   fs::path tempPath;
   for (int attempt = 0; attempt < 100 && !file; ++attempt) {

@@ -43,9 +43,12 @@ std::string TListObject::headingText() const {
   return heading;
 }
 
+// The published property is read through getEnabled, as the class library
+// streams it: the input, output and top nodes always store true there, while
+// the common part keeps the flag itself.
 void TListObject::writePublishedProperties(ComponentWriter &writer) const {
   writer.writeName(enabledPropertyName);
-  writer.writeBoolean(enabled_);
+  writer.writeBoolean(getEnabled());
 }
 
 bool TListObject::readPublishedProperty(std::string_view name, ComponentReader &reader) {

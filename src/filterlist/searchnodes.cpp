@@ -20,13 +20,6 @@ namespace {
 // The stored number of a dialect; a node keeps any number it was given.
 constexpr std::int32_t dialect(TPatternType type) { return static_cast<std::int32_t>(type); }
 
-// The dialects whose search text reaches the pattern engine as typed: the
-// engine reads the escapes itself, with its own messages for malformed ones.
-bool isPatternDialect(std::int32_t type) {
-  return type == dialect(TPatternType::Pattern) || type == dialect(TPatternType::PerlPattern) ||
-         type == dialect(TPatternType::BriefPattern) || type == dialect(TPatternType::WordPattern);
-}
-
 } // namespace
 
 std::unique_ptr<TSearchObject> TSearchObject::CreateDefault() {
@@ -198,12 +191,12 @@ std::string TSearchObject::generateCmdLine() const {
 }
 
 std::unique_ptr<TFilter> TSearchObject::add_this_filter(TFilterList &) {
-  // The replacement is handed on as typed: the filters decode it themselves,
-  // the pattern filters after resolving their group references. No escape
-  // decodes to nothing, so the text as typed is blank exactly when it would
-  // be blank decoded.
-  const std::string decoded =
-      isPatternDialect(patternType) ? searchString : decodeEscapes(searchString);
+  // Every dialect's search text is decoded first, so a malformed escape is
+  // reported with the escape messages whichever dialect it is typed for; the
+  // pattern filters still get the text as typed (they read escapes
+  // themselves). The replacement is handed on as typed: the filters decode
+  // it, the pattern filters after resolving their group references.
+  const std::string decoded = decodeEscapes(searchString);
   if (decoded.empty())
     throw Exception(translateFormat(9540, "Find String for '%s' is blank", {shortTitle(*this)}));
   switch (patternType) {

@@ -99,6 +99,27 @@ TEST(Escapes, ErrorKeepsWhatWasDecoded) {
   EXPECT_EQ(result, "ab\n");
 }
 
+TEST(Escapes, ATextBecomesItsOwnResult) {
+  // Decoding shrinks and encoding grows the text in place of its source; a
+  // result that overwrote its source while reading it would corrupt both.
+  std::string text = "a\\tb\\x41\\065\\q";
+  decodeEscapes(text, text);
+  EXPECT_EQ(text, "a\tbAA\\q");
+  text = std::string("\x01\\\xff", 3);
+  text.reserve(64); // room to grow without moving, so the source is not copied away
+  encodeEscapes(text, text);
+  EXPECT_EQ(text, "\\001\\\\\\255");
+  escapeControlChars(text, text);
+  EXPECT_EQ(text, "\\001\\\\\\255");
+  text = "Hello";
+  std::string replacement = "wORLD";
+  matchCase(text, replacement, text);
+  EXPECT_EQ(text, "World");
+  text = "hELLO";
+  matchCase(text, text, text);
+  EXPECT_EQ(text, "hELLO");
+}
+
 TEST(Escapes, DisplayVariants) {
   std::string text = std::string("\\a\t\r\n", 5) + std::string(1, '\0') + "\x1b\x7f\xe9";
   EXPECT_EQ(escapeBinaryChars(text), "\\a\t\r\n\\000\\e\x7f\xe9");

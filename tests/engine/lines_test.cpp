@@ -1,5 +1,6 @@
 #include "engine/lines.h"
 
+#include "awkward_text.h"
 #include "support/chunk_harness.h"
 #include "support/filter_fixtures.h"
 
@@ -95,6 +96,10 @@ TEST(LineCutting, LineEndsAtTheEndOfAFile) {
   };
   for (const auto &[text, expected] : cases)
     EXPECT_EQ(expectChunkInvariant(shower(), text), expected) << printable(text);
+}
+
+TEST(LineCutting, ChunkInvariantOnAwkwardTexts) {
+  testing::expectSoundOnAwkwardTexts(shower());
 }
 
 TEST(LineCutting, EachFileStartsAfreshWithoutAPendingCr) {

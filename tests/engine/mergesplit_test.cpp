@@ -1,5 +1,6 @@
 #include "engine/mergesplit.h"
 
+#include "awkward_text.h"
 #include "classlib/exceptions.h"
 #include "support/chunk_harness.h"
 #include "support/list_input.h"
@@ -62,6 +63,30 @@ TEST(SplitAtChar, ModesAndCounts) {
     auto make = [&] { return std::make_unique<TSplitAtChar>(';', c.mode, c.count); };
     EXPECT_EQ(partsOf(make, c.text), c.parts) << "mode " << c.mode << " count " << c.count;
   }
+}
+
+TEST(SplitFiles, PartsAreTheSameHoweverTheInputIsCutAndLoseNothing) {
+  struct Case {
+    testing::FilterFactory make;
+    bool dropsNul; // mode 2 at every NUL: the parts hold the text without them
+  };
+  const Case cases[] = {
+      {[] { return std::make_unique<TSplitAtSize>(4096); }, false},
+      {[] { return std::make_unique<TSplitAtSize>(7); }, false},
+      {[] { return std::make_unique<TSplitAtChar>('\r', 0, 1); }, false},
+      {[] { return std::make_unique<TSplitAtChar>('\r', 1, 2); }, false},
+      {[] { return std::make_unique<TSplitAtChar>('\0', 2, 1); }, true},
+  };
+  for (const auto &text : testing::awkwardAndEdgeTexts())
+    for (const auto &c : cases) {
+      std::string joined;
+      for (const auto &part : partsOf(c.make, text))
+        joined += part;
+      std::string expected = text;
+      if (c.dropsNul)
+        std::erase(expected, '\0');
+      EXPECT_EQ(joined, expected) << testing::printable(text.substr(0, 40));
+    }
 }
 
 TEST(SplitFiles, PartsAreNamedAfterTheInput) {

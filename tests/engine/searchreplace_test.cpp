@@ -1,6 +1,7 @@
 #include "engine/searchreplace.h"
 
 #include "classlib/exceptions.h"
+#include "engine/escapes.h"
 #include "engine/subchain.h"
 #include "support/chunk_harness.h"
 #include "support/filter_fixtures.h"
@@ -176,13 +177,34 @@ TEST(SearchReplace, PreserveCaseLeavesEscapeSequencesAlone) {
   EXPECT_EQ(matchCaseKeepingEscapes("HELLO", "x\\x4a\\\\n\\cz"), "X\\x4a\\\\N\\cz");
 }
 
+TEST(SearchReplace, PreserveCaseNeverTurnsABackslashAndLetterIntoAnEscape) {
+  // "\T", "\N", "\X41" and "\C" are plain text (a backslash and a capital);
+  // lowered they would read as a tab, a line feed, an "A" and a control byte.
+  const std::pair<std::string, std::string> cases[] = {
+      {"\\Tab", "\\Tab"}, {"A\\N", "a\\N"},       {"\\X41", "\\X41"},
+      {"\\Cq", "\\Cq"},   {"\\Qu\\t", "\\qu\\t"}, // no escape either way: lowered like the rest
+  };
+  for (const auto &[replacement, expected] : cases) {
+    EXPECT_EQ(matchCaseKeepingEscapes("hello", replacement), expected) << replacement;
+    auto make = [replacement = replacement] {
+      return std::make_unique<WordReplace>("hello", replacement, true, false);
+    };
+    EXPECT_EQ(runFilesInChunks(make, {"hello"}, 0)[0], decodeEscapes(expected)) << replacement;
+  }
+}
+
 TEST(SearchReplace, NoPromptWhenUnchangedComparesTheDecodedReplacement) {
   RecordingJob job;
   job.defaultReplaceAnswer = 7;
   auto make = [] { return std::make_unique<WordReplace>("\t", "\\t", false, true, true); };
-  auto outputs = runFilesInChunks(make, {"a\tb"}, 0, {&job});
+  std::string statistics;
+  testing::ChunkRunOptions options;
+  options.job = &job;
+  options.afterRun = [&](TFilter &head) { statistics = head.getStatistics(); };
+  auto outputs = runFilesInChunks(make, {"a\tb"}, 0, options);
   EXPECT_EQ(outputs[0], "a\tb");
   EXPECT_TRUE(job.replaceQuestions.empty());
+  EXPECT_EQ(statistics, "1 replace(s) performed") << "counted as a replacement";
 }
 
 TEST(SearchReplace, StatisticsAndFirstMatchOnly) {

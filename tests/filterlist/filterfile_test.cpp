@@ -366,3 +366,22 @@ TEST(FilterFileStorage, FailedWriteLeavesTheTargetAndNoTemporaryFile) {
   EXPECT_EQ(readFile(folder.file("taken.fll/inside")), "keep");
   EXPECT_EQ(entries(folder), 1u);
 }
+
+TEST(FilterFileStorage, ReadOnlyTargetIsNotReplaced) {
+  // Renaming over a file would succeed whatever its permissions; the file
+  // the user marked read-only must stay as it is, as it does where a save
+  // opens the file itself.
+  TempFolder folder;
+  const std::string target = folder.file("locked.fll");
+  writeFile(target, "keep");
+  std::filesystem::permissions(target, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::group_read);
+  try {
+    writeFileBytesSafely(target, "data");
+    FAIL();
+  } catch (const EFCreateError &e) {
+    EXPECT_EQ(e.message(), "Cannot create file " + target);
+  }
+  EXPECT_EQ(readFile(target), "keep");
+  EXPECT_EQ(entries(folder), 1u);
+}

@@ -1,6 +1,8 @@
 #include "filterlist/filterlist.h"
 
 #include "classlib/format.h"
+#include "engine/charfilters.h"
+#include "engine/escapes.h"
 #include "engine/inputs.h"
 #include "engine/outputs.h"
 #include "engine/subchain.h"
@@ -9,9 +11,13 @@
 #include "filterlist/eolnodes.h"
 #include "filterlist/filterlist_testing.h"
 #include "filterlist/ionodes.h"
+#include "filterlist/searchnodes.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
 
 using namespace marrowen;
 using namespace marrowen::testing;
@@ -294,6 +300,20 @@ TEST(FilterListBuild, SelectingParentWithoutAFilterDropsItsChildren) {
   auto chain = list.createFilters(false, true, errorIndex);
   EXPECT_EQ(chain->firstSubfilter(), nullptr);
   EXPECT_EQ(chain->next(), nullptr);
+}
+
+TEST(FilterListBuild, AFirstNodeDeeperThanTheRestDoesNotEndTheBuild) {
+  // Nested under the input node (a hand-made file), the first filter of the
+  // inner range sits deeper than those after it; they must still be built,
+  // not silently left out of the chain.
+  TFilterList list;
+  makeList(list);
+  addFilter(list, unixToDos(), 2);
+  addFilter(list, upperA(), 1);
+  EXPECT_EQ(run(list, "a\n"), "A\r\n");
+  int errorIndex;
+  auto chain = list.createFilters(true, false, errorIndex);
+  EXPECT_NE(dynamic_cast<TUserDefined *>(chain->next()->next()), nullptr);
 }
 
 TEST(FilterListBuild, ErrorIndexNamesTheNodeThatFailed) {
@@ -778,6 +798,104 @@ TEST(FilterListFile, InsertedLevelsBeyondTheRangeAreADamagedFile) {
   list.addNode(TCommentObject::CreateWith("y"), 2);
   EXPECT_THROW(list.loadFromBytes(file, "deep.fll", true, false, 4), EReadError);
   EXPECT_EQ(list.count(), 5);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Fuzz seeds
+
+namespace {
+
+std::string fuzzSeedPath(const char *file) {
+  return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz" /
+          "corpus" / "filterlist" / file)
+      .string();
+}
+
+// Every node class that is built, in the current layout, with fields set
+// explicitly (no remembered defaults) so the bytes never depend on the store.
+void fillFuzzSeed(TFilterList &list) {
+  list.nodes.clear();
+  list.addNode(std::make_unique<TFilterCommentObject>(), 0);
+  auto in = fileInput();
+  in->skipBinary = 2;
+  in->binarySampleSize = 100;
+  in->promptOnReadOnly = true;
+  list.addNode(std::move(in), 1);
+  list.addNode(TCommentObject::CreateWith("head\r\nbody"), 1);
+  auto eol = unixToDos();
+  eol->convertFrom = 4;
+  eol->convertTo = 4;
+  eol->fixedLength = 10;
+  eol->outputText = "\\r\\n";
+  list.addNode(std::move(eol), 2, false);
+  auto map = std::make_unique<TUserObject>();
+  for (int n = 0; n < 256; ++n)
+    map->entries[n] = encodeEscapes(std::string(1, static_cast<char>(n)));
+  map->entries['a'] = "A";
+  map->mapFileName = "c:\\maps\\x.map";
+  list.addNode(std::move(map), 2);
+  auto search = std::make_unique<TSearchObject>();
+  search->patternType = 1;
+  search->searchString = "[0-9]+";
+  search->replaceString = "<$0>";
+  search->bufferSize = 8192;
+  search->threshold = 3;
+  list.addNode(std::move(search), 1);
+  auto grep = std::make_unique<TGrepObject>();
+  grep->pattern = "^k";
+  grep->includeLineNumbers = false;
+  grep->contextAfter = 1;
+  list.addNode(std::move(grep), 1);
+  auto child = std::make_unique<TSearchObject>();
+  child->searchString = "e";
+  child->replaceString = "E";
+  child->ignoreCase = false;
+  list.addNode(std::move(child), 2);
+  auto extract = std::make_unique<TGrepObject>();
+  extract->kind = 2;
+  extract->pattern = "pat";
+  extract->setEnabled(false);
+  list.addNode(std::move(extract), 1);
+  list.addNode(std::make_unique<TListObject>(), 1);
+  auto out = fileOutput();
+  out->outputToFile = 2;
+  out->testMode = out->retainDate = true;
+  out->newExtension = ".txt";
+  out->newBaseDir = "c:\\windows\\temp";
+  out->singleFilename = "merged.txt";
+  list.addNode(std::move(out), 1);
+  list.comments = "notes";
+  list.scratchPad = "pad";
+  list.trialInput = "trial";
+  list.files = {{"/tmp/*.txt", "1 level", "Add"}, {"x", "None", "Subtract"}};
+  list.logEnabled = true;
+  list.logFileName = "l.log";
+  list.logAppend = false;
+  list.logLineThreshold = 1000;
+}
+
+// The seed fuzz/corpus/filterlist/everynode.fll is what this list saves, so
+// the fuzzer starts from records of the real nodes. After a change of a
+// stored layout, write it again with
+//   MARROWEN_WRITE_FUZZ_SEEDS=1 build/test/tests/filterlist_tests --gtest_filter='FuzzSeeds.*'
+TEST(FuzzSeeds, EveryNodeSeedIsWhatTheNodesWrite) {
+  TFilterList list;
+  fillFuzzSeed(list);
+  const std::string bytes = filterFileBytes(list);
+  const std::string seed = fuzzSeedPath("everynode.fll");
+  if (const char *write = std::getenv("MARROWEN_WRITE_FUZZ_SEEDS"); write && *write == '1')
+    writeFile(seed, bytes);
+  ASSERT_EQ(readFile(seed), bytes);
+
+  // The seed reaches the building: it loads, saves to the same bytes, builds.
+  TFilterList loaded;
+  loaded.loadFromBytes(bytes, seed);
+  EXPECT_EQ(loaded.count(), list.count());
+  EXPECT_EQ(filterFileBytes(loaded), bytes);
+  int errorIndex = 0;
+  EXPECT_NE(loaded.createFilters(false, true, errorIndex), nullptr);
 }
 
 } // namespace

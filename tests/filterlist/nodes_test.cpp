@@ -202,13 +202,23 @@ TEST(InputObject, OldFileTypesLoadWithTheirDefaults) {
 }
 
 TEST(InputObject, IsAlwaysEnabled) {
-  auto node =
-      readNode<TInputObject>(nodeRecord("TInputObject", "InputObject", false,
-                                        boolean(false) + boolean(false) + int8(0) + boolean(true) +
-                                            int8(100) + boolean(true) + boolean(false)),
-                             47);
+  const std::string data = boolean(false) + boolean(false) + int8(0) + boolean(true) + int8(100) +
+                           boolean(true) + boolean(false);
+  auto node = readNode<TInputObject>(nodeRecord("TInputObject", "InputObject", false, data), 47);
   EXPECT_FALSE(node->enabledField());
   EXPECT_TRUE(node->getEnabled());
+  // Saved again, the published property holds what getEnabled answers, as
+  // the Windows program wrote it; the common part keeps the flag.
+  const std::string saved = recordOf(*node);
+  EXPECT_EQ(saved, nodeRecord("TInputObject", "InputObject", true, data));
+  auto again = readNode<TInputObject>(saved, 47);
+  EXPECT_FALSE(again->enabledField());
+  EXPECT_EQ(recordOf(*again), saved);
+
+  TOutputObject output;
+  output.setEnabled(false);
+  EXPECT_EQ(recordOf(output).substr(0, 1 + 13 + 1 + 1 + 7 + 1),
+            name("TOutputObject") + bytes({0}) + name("enabled") + boolean(true));
 }
 
 // ---------------------------------------------------------------------------
@@ -592,11 +602,74 @@ TEST(FilterCommentObject, OptionsNode) {
                                   "500\r\n");
   node->setEnabled(false);
   EXPECT_TRUE(node->getEnabled());
+  // The published property says what getEnabled says; the common part keeps the flag.
   EXPECT_EQ(recordOf(*node),
-            nodeRecord("TFilterCommentObject", "ListObject", false, boolean(false)));
+            nodeRecord("TFilterCommentObject", "ListObject", true, boolean(false)));
   node->logLineThreshold = 9;
   node->rememberDefaults();
   EXPECT_EQ(TFilterCommentObject::CreateDefault()->logLineThreshold, 9);
+}
+
+// ---------------------------------------------------------------------------
+// Stored records, byte for byte as the Windows program wrote them
+
+TEST(StoredRecords, InputAndOutputNodes) {
+  TInputObject in;
+  in.promptEachFile = true;
+  in.skipBinary = 2;
+  in.inputFromFile = false;
+  in.binarySampleSize = 1000;
+  in.promptOnReadOnly = true;
+  in.deleteInput = false;
+  EXPECT_EQ(recordOf(in),
+            nodeRecord("TInputObject", "InputObject", true,
+                       boolean(true) + boolean(true) + int8(2) + boolean(false) +
+                           bytes({0x03, 0xE8, 0x03}) + boolean(true) + boolean(false)));
+
+  TOutputObject out;
+  out.testMode = false;
+  out.retainDate = true;
+  out.outputToFile = 2;
+  out.changeExtension = true;
+  out.newExtension = ".e";
+  out.changeBaseDir = false;
+  out.newBaseDir = "c:\\d";
+  out.keepStructure = true;
+  out.singleFilename = "m";
+  out.appendMode = false;
+  EXPECT_EQ(recordOf(out),
+            nodeRecord("TOutputObject", "OutputObject", true,
+                       boolean(true) + boolean(false) + boolean(true) + int8(2) + boolean(true) +
+                           str(".e") + boolean(false) + str("c:\\d") + boolean(true) + str("m") +
+                           boolean(false)));
+}
+
+TEST(StoredRecords, EndOfLineMapAndCommentNodes) {
+  TEOLObject eol;
+  eol.convertFrom = 4;
+  eol.fixedLength = 132;
+  eol.removeBad = false;
+  eol.convertTo = 1;
+  eol.outputText = "\\t";
+  EXPECT_EQ(recordOf(eol), nodeRecord("TEOLObject", "EOLObject", true,
+                                      boolean(true) + int8(4) + bytes({0x03, 132, 0}) +
+                                          boolean(false) + int8(1) + str("\\t")));
+
+  TUserObject map;
+  map.mapFileName = "c:\\maps\\x.map";
+  map.entries[1] = "\\001";
+  map.entries[255] = std::string(255, 'z');
+  map.setEnabled(false);
+  std::string entries;
+  for (int n = 0; n < 256; ++n)
+    entries += n == 255 ? bytes({0x06, 0xFF}) + std::string(255, 'z') : str(map.entries[n]);
+  EXPECT_EQ(recordOf(map), nodeRecord("TUserObject", "UserObject", false,
+                                      boolean(false) + str("c:\\maps\\x.map") + entries));
+
+  auto comment = TCommentObject::CreateWith(std::string(300, 'c'));
+  EXPECT_EQ(recordOf(*comment),
+            nodeRecord("TCommentObject", "CommentObject", true,
+                       boolean(true) + bytes({0x0C, 44, 1, 0, 0}) + std::string(300, 'c')));
 }
 
 // ---------------------------------------------------------------------------

@@ -350,6 +350,26 @@ TEST(SearchObject, BlankOrUndecodableSearchTextStopsTheBuild) {
   // One line feed is a text.
   node.searchString = "\\n";
   EXPECT_EQ(convert(node, "a\nb\n"), "axbx");
+
+  // The pattern dialects get their text as typed, but a malformed escape in
+  // it is reported with the escape messages, as in every other dialect.
+  struct Case {
+    const char *search, *error;
+  };
+  for (int type : {1, 4, 5, 6}) {
+    for (const Case &c : std::initializer_list<Case>{
+             {"\\", "Trailing \\ needs to be followed by something"},
+             {"a\\xZZ", "\\xHH Invalid hex digit 'Z'"},
+             {"(a)\\1b", "\\DDD You must specify all 3 decimal digits (Leading zeros are "
+                         "required)"},
+             {"\\c", "\\cC Expecting an upper case letter"},
+         }) {
+      SCOPED_TRACE(std::to_string(type) + " " + c.search);
+      node.patternType = type;
+      node.searchString = c.search;
+      EXPECT_EQ(buildError(node), c.error);
+    }
+  }
 }
 
 TEST(SearchObject, PatternTypeOutsideTheDialectsIsKeptAndRefusedWhenBuilt) {

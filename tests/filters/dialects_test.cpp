@@ -190,6 +190,15 @@ TEST(EveryDialect, OutputDoesNotDependOnChunkOrBufferSize) {
   }
 }
 
+TEST(EveryDialect, AnEmptyFileGivesNothingButACount) {
+  for (const auto &dialect : dialectCases) {
+    SCOPED_TRACE(dialect.name);
+    std::string expected = std::string(dialect.name) == "extract, count only" ? "0\r\n" : "";
+    for (int bufferSize : {4096, 10000})
+      EXPECT_EQ(runInChunks([&] { return dialect.make(bufferSize); }, "", 0), expected);
+  }
+}
+
 TEST(EveryDialect, MatchStraddlingByte4096IsReplacedExactlyOnce) {
   // "straddle" covers bytes 4090 to 4097 (1-based 4091 to 4098).
   std::string text(10000, '.');

@@ -1,7 +1,9 @@
 #include "filters/exactsearch.h"
 
 #include "classlib/codepage.h"
+#include "classlib/exceptions.h"
 #include "engine/escapes.h"
+#include "engine/host.h"
 #include "support/chunk_harness.h"
 #include "support/recording_job.h"
 
@@ -92,6 +94,29 @@ TEST(SearchFilter, PromptAnswersDecideEachMatch) {
   EXPECT_EQ(job.replaceQuestions[0].searchInformation, "Search string: ab\r\n");
   EXPECT_EQ(job.replaceQuestions[0].textAfter, " ab ab");
   EXPECT_EQ(job.replaceQuestions[1].textBefore, "ab ");
+}
+
+TEST(SearchFilter, SearchTextLongerThanAChunkIsFoundAcrossChunks) {
+  // The held-back tail grows with the search text, past the 4096 bytes of a
+  // chunk; one byte in its middle differs, so a half match does not fit.
+  std::string find(5000, 'n');
+  find[2500] = 'm';
+  std::string text = std::string(3000, '.') + find + std::string(7000, '.') + find + "..";
+  std::string expected = std::string(3000, '.') + "X" + std::string(7000, '.') + "X..";
+  EXPECT_EQ(expectChunkInvariant(exact(find, "X"), text), expected);
+  EXPECT_EQ(expectChunkInvariant(exact(find, "X", true, true), text), expected);
+}
+
+TEST(SearchFilter, CancelOrStopWithoutAJobRaisesTheQuietAbort) {
+  // A text run for a caller must not hand back a truncated text as done.
+  auto make = [] {
+    return std::make_unique<TSearchFilter>("b", "X", false, false, false, true, false, false);
+  };
+  for (int answer : {ReplaceAnswer::Cancel, ReplaceAnswer::Stop}) {
+    setQueryReplaceHandler([answer](QueryReplaceRequest &) { return answer; });
+    EXPECT_THROW(runInChunks(make, "abc", 0), EAbort) << answer;
+  }
+  setQueryReplaceHandler(nullptr);
 }
 
 TEST(SearchFilter, StatisticsCountReplacementsAndSkips) {

@@ -107,6 +107,22 @@ TEST(Grep, StatisticsCountMatchingLinesFirst) {
 
 TEST(Grep, BadPatternFailsWhenBuilt) { EXPECT_THROW(grep("(a")(), Exception); }
 
+TEST(Grep, NulBytesInLines) {
+  const std::string text = std::string("ab\0c\nxy\n\0z\n", 11) + "b";
+  // "$" matches before a NUL, the bytes after it are still searched ("c"),
+  // and the whole line, NUL included, is passed on.
+  EXPECT_EQ(expectChunkInvariant(grep("b$"), text), std::string("ab\0c\nb", 6));
+  EXPECT_EQ(expectChunkInvariant(grep("^\\000", {.lineNumbers = true}), text),
+            std::string("3 \0z\n", 5));
+  EXPECT_EQ(expectChunkInvariant(grep("c", {.invert = true}), text), std::string("xy\n\0z\nb", 7));
+}
+
+TEST(ContextGrep, LastLineWithoutALineEnd) {
+  EXPECT_EQ(expectChunkInvariant(grep("y", {.lineNumbers = true, .before = 1}), "x\ny"),
+            "1 x\n2 y");
+  EXPECT_EQ(expectChunkInvariant(grep("x", {.after = 1, .childChain = true}), "a\nx"), "a\n<x>");
+}
+
 TEST(ContextGrep, MatchOnTheFirstLineSkipsTheBlankEntries) {
   EXPECT_EQ(expectChunkInvariant(grep("a", {.before = 1, .after = 1}), "a\nb\nc\n"), "a\nb\n");
 }

@@ -145,6 +145,53 @@ TEST(RegExpFilter, CancelOrStopWithoutAJobRaisesTheQuietAbort) {
   setQueryReplaceHandler(nullptr);
 }
 
+TEST(RegExpFilter, MatchesOfUpTo4096BytesAreFoundWholeAtEveryBoundary) {
+  // A run as long as the held tail, placed where searches, chunks and
+  // buffers end: the greedy run must come out as one replacement.
+  for (std::size_t runLength : {std::size_t(4095), std::size_t(4096)}) {
+    for (std::size_t at : {std::size_t(0), std::size_t(4095), std::size_t(8191), std::size_t(12000),
+                           std::size_t(15904)}) {
+      std::string text(20000, '.');
+      text.replace(at, runLength, std::string(runLength, 'a'));
+      std::string expected = text;
+      expected.replace(at, runLength, "X");
+      for (const char *pattern : {"a+", "(a)+", "a*"}) {
+        for (int bufferSize : {4096, 10000}) {
+          for (std::size_t chunk :
+               {std::size_t(0), std::size_t(7), std::size_t(4096), std::size_t(5000)}) {
+            EXPECT_EQ(runInChunks(regExp(pattern, "X", {.bufferSize = bufferSize}), text, chunk),
+                      expected)
+                << pattern << ", run of " << runLength << " at " << at << ", buffer " << bufferSize
+                << ", chunks of " << chunk;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(RegExpFilter, NulBytesInTheTextEndTheSubjectOnlyForTheMatcher) {
+  // Every byte of the text is searched, but "$", "." and sets stop at a NUL;
+  // the NULs fall on chunk and buffer boundaries throughout.
+  const std::string nul(1, '\0');
+  std::string text;
+  while (text.size() < 20000)
+    text += "ab" + nul + "c\r\n" + nul;
+  std::string ends = text;
+  std::string dots = text;
+  for (std::size_t at = 0; (at = ends.find("b" + nul, at)) != std::string::npos; at += 2)
+    ends.replace(at, 1, "X");
+  EXPECT_EQ(expectChunkInvariant(regExp("b$", "X"), text), ends);
+  for (std::size_t at = 0; (at = dots.find("ab", at)) != std::string::npos; ++at)
+    dots.replace(at, 2, "D");
+  EXPECT_EQ(expectChunkInvariant(regExp("a.*", "D"), text), dots);
+  // The NUL literal matches, without taking it, only where a NUL stands.
+  std::string before = text;
+  for (std::size_t at = 0; (at = before.find("c\r\n" + nul, at)) != std::string::npos; ++at)
+    before.replace(at, 3, "C");
+  EXPECT_EQ(expectChunkInvariant(regExp("c\\r\\n\\000", "C"), text), before);
+}
+
 TEST(Extract, PassesOnOnlyTheMatchesOnePerLine) {
   auto make = [] { return std::make_unique<TExtract>("[0-9]+", true, false, false); };
   EXPECT_EQ(expectChunkInvariant(make, "a12b3\r\nc456"), "/tmp/input.txt:\r\n12\r\n3\r\n456\r\n");
