@@ -2,6 +2,7 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/paths.h"
+#include "classlib/safefile.h"
 
 #include <atomic>
 #include <cerrno>
@@ -51,26 +52,6 @@ bool holdsLineBreak(std::string_view s) {
 }
 
 // Closes a descriptor on every path out of UpdateFile.
-struct Descriptor {
-  int fd = -1;
-  ~Descriptor() {
-    if (fd >= 0)
-      ::close(fd);
-  }
-};
-
-bool writeAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
 
 } // namespace
 
@@ -249,44 +230,8 @@ std::string TMemIniFile::text() const {
 }
 
 void TMemIniFile::UpdateFile() const {
-  // Write through a link to the file it names, so the link survives.
-  std::string target = fileName_;
-  std::error_code ec;
-  if (std::filesystem::is_symlink(target, ec)) {
-    auto resolved = std::filesystem::canonical(target, ec);
-    if (!ec)
-      target = resolved.string();
-  }
-  struct stat old {};
-  bool hadFile = ::stat(target.c_str(), &old) == 0;
-
-  static std::atomic<unsigned> counter{0};
-  std::string folder = extractFilePath(target);
-  std::string tempName;
-  Descriptor temp;
-  for (int attempt = 0; attempt < 100 && temp.fd < 0; ++attempt) {
-    std::ostringstream name;
-    name << folder << '.' << extractFileName(target) << '.' << ::getpid() << '.'
-         << counter.fetch_add(1) << ".tmp";
-    tempName = name.str();
-    temp.fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (temp.fd < 0 && errno != EEXIST)
-      break;
-  }
-  if (temp.fd < 0)
+  if (!replaceFileContents(fileName_, text()))
     throw EFCreateError(fileName_);
-
-  bool ok = writeAll(temp.fd, text());
-  if (ok && hadFile)
-    ok = ::fchmod(temp.fd, old.st_mode & 07777) == 0;
-  ok = ok && ::fsync(temp.fd) == 0;
-  int closed = ::close(temp.fd);
-  temp.fd = -1;
-  ok = ok && closed == 0 && ::rename(tempName.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    ::unlink(tempName.c_str());
-    throw EFCreateError(fileName_);
-  }
 }
 
 } // namespace marrowen

@@ -3,6 +3,7 @@
 #include "classlib/codepage.h"
 #include "classlib/format.h"
 #include "classlib/program.h"
+#include "classlib/safefile.h"
 #include "classlib/stringlist.h"
 
 #include <algorithm>
@@ -532,37 +533,11 @@ struct SettingsStore::Impl {
     std::error_code ec;
     if (file.has_parent_path())
       std::filesystem::create_directories(file.parent_path(), ec);
-    std::string temp = file.string() + ".XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    int error = 0;
-    if (fd < 0) {
-      error = errno;
-    } else {
-      const char *p = text.data();
-      std::size_t left = text.size();
-      while (left > 0 && error == 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-          continue;
-        if (n <= 0)
-          error = n < 0 ? errno : EIO;
-        else {
-          p += n;
-          left -= static_cast<std::size_t>(n);
-        }
-      }
+    // The store may hold what users would not show others: private to its owner.
+    const int error = replaceFileContents(file.string(), text, 0600).error;
+    if (error == 0) {
       struct stat st;
-      if (error == 0 && ::fsync(fd) != 0)
-        error = errno;
-      if (error == 0 && ::fstat(fd, &st) != 0)
-        error = errno;
-      if (::close(fd) != 0 && error == 0)
-        error = errno;
-      if (error == 0 && ::rename(temp.c_str(), file.c_str()) != 0)
-        error = errno;
-      if (error != 0)
-        ::unlink(temp.c_str());
-      else
+      if (::stat(file.c_str(), &st) == 0)
         seen = FileSignature::of(st);
     }
     if (error != 0) {

@@ -99,18 +99,37 @@ bool matchesFileMask(std::string_view mask, std::string_view name) {
 std::string expandFileSpecification(std::string_view specification) {
   std::string spec(specification);
   std::replace(spec.begin(), spec.end(), '\\', '/');
-  if (!spec.empty() && spec.front() == '/')
-    return spec;
-  std::string current;
-  if (char *folder = ::getcwd(nullptr, 0)) {
-    current = folder;
-    std::free(folder);
+  if (spec.empty() || spec.front() != '/') {
+    std::string current;
+    if (char *folder = ::getcwd(nullptr, 0)) {
+      current = folder;
+      std::free(folder);
+    }
+    spec = current + '/' + spec;
   }
-  if (current.empty() || current.back() != '/')
-    current += '/';
-  if (spec.rfind("./", 0) == 0)
-    spec.erase(0, 2);
-  return current + spec;
+  // One spelling per file: names found through "a/../b", "./" or "//" must
+  // equal those found through "b", or a Subtract row would miss them.
+  std::vector<std::string_view> parts;
+  std::string_view rest = spec;
+  while (!rest.empty()) {
+    auto slash = rest.find('/');
+    std::string_view part = rest.substr(0, slash);
+    rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    if (part.empty() || part == ".")
+      continue;
+    if (part == "..") {
+      if (!parts.empty())
+        parts.pop_back();
+      continue;
+    }
+    parts.push_back(part);
+  }
+  std::string expanded;
+  for (std::string_view part : parts)
+    expanded.append("/").append(part);
+  if (expanded.empty() || spec.back() == '/')
+    expanded += '/';
+  return expanded;
 }
 
 TFileInput::TFileInput(std::vector<FileGridRow> grid, bool promptEachFile, bool promptReadOnly,
@@ -242,8 +261,10 @@ void TFileInput::scanFolder(const std::string &specification) {
     if (!matchesFileMask(mask, name))
       continue;
     std::string path = folder + name;
+    // Regular files only (through links): opening a pipe would wait for a
+    // writer for ever, and a device may never end.
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
       continue;
     if (addMode_)
       currentGroup_.push_back(std::move(path));
@@ -498,8 +519,11 @@ bool TFileInput::closeFile() {
     wroteInput = wroteInput || sameFile(target, currentFileName_) ||
                  (fileIdOf(target, targetId) && targetId == currentId_);
   }
+  // Only the file as it is now holds the result. The file as it was opened
+  // is either that same file (an appending output) or gone, its inode free
+  // for a new file, or still reached through another link that holds the
+  // untransformed text: none of those has been processed.
   if (inPlace && !isAborted()) {
-    rewritten_.insert(currentId_);
     FileId after{};
     if (fileIdOf(currentFileName_, after))
       rewritten_.insert(after);
@@ -507,7 +531,10 @@ bool TFileInput::closeFile() {
 
   if (deleteInputFiles_) {
     bool outputFailed = job() && job()->errorCount() != errorsBeforeFile_;
-    if (isAborted() || !result || outputFailed || wroteInput)
+    // Without a file output (the clipboard) the text is not kept anywhere
+    // that would let the input go.
+    bool wroteFile = chainFileOutput(merged) != nullptr;
+    if (isAborted() || !result || outputFailed || wroteInput || !wroteFile)
       keepInput(currentFileName_);
     else if (merged)
       pendingDeletes_.push_back(currentFileName_); // once the merged file is in place

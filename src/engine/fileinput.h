@@ -111,8 +111,8 @@ private:
   FileId currentId_{};
   int errorsBeforeFile_ = 0;
 
-  // Files this job has already rewritten in place, as they were before and
-  // after the rewrite.
+  // Files this job has already rewritten in place, as they are after the
+  // rewrite.
   std::set<FileId> rewritten_;
   // Inputs of a merged file, deleted once it has been written.
   std::vector<std::string> pendingDeletes_;

@@ -2,6 +2,7 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/safefile.h"
 #include "engine/clipboard.h"
 #include "engine/job.h"
 #include "engine/messages.h"
@@ -56,20 +57,6 @@ std::string folderPart(const std::string &name) {
 // The permission bits a new file gets. The process's umask can only be read
 // without changing it through /proc; changing it to read it would race with
 // other threads creating files.
-mode_t newFileMode() {
-  static const mode_t mode = [] {
-    mode_t mask = 022;
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-      if (line.rfind("Umask:", 0) == 0) {
-        mask = static_cast<mode_t>(std::strtol(line.c_str() + 6, nullptr, 8));
-        break;
-      }
-    return static_cast<mode_t>(0666 & ~mask);
-  }();
-  return mode;
-}
 
 } // namespace
 

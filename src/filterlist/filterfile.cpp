@@ -2,6 +2,7 @@
 
 #include "classlib/format.h"
 #include "classlib/program.h"
+#include "classlib/safefile.h"
 #include "engine/messages.h"
 #include "filterlist/classregistry.h"
 
@@ -177,37 +178,6 @@ std::string loadFileBytes(const std::string &fileName) {
   return bytes;
 }
 
-namespace {
-
-struct FileCloser {
-  void operator()(std::FILE *f) const {
-    if (f)
-      std::fclose(f);
-  }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
-// Removes the temporary file unless it was moved over the target.
-class TemporaryFile {
-public:
-  explicit TemporaryFile(std::filesystem::path path) : path_(std::move(path)) {}
-  ~TemporaryFile() {
-    if (!path_.empty()) {
-      std::error_code ec;
-      std::filesystem::remove(path_, ec);
-    }
-  }
-  TemporaryFile(const TemporaryFile &) = delete;
-  TemporaryFile &operator=(const TemporaryFile &) = delete;
-  const std::filesystem::path &path() const { return path_; }
-  void release() { path_.clear(); }
-
-private:
-  std::filesystem::path path_;
-};
-
-} // namespace
-
 void writeFileBytesSafely(const std::string &fileName, std::string_view bytes) {
   namespace fs = std::filesystem;
   std::error_code ec;
@@ -226,31 +196,11 @@ void writeFileBytesSafely(const std::string &fileName, std::string_view bytes) {
       (current.permissions() & fs::perms::owner_write) == fs::perms::none)
     throw EFCreateError(fileName);
 
-  FileHandle file;
-  fs::path tempPath;
-  for (int attempt = 0; attempt < 100 && !file; ++attempt) {
-    tempPath = target;
-    tempPath += Format(".~%d.tmp", {attempt});
-    // "x": fails rather than reuse a file that exists.
-    file.reset(std::fopen(tempPath.c_str(), "wbx"));
-  }
-  if (!file)
+  const FileReplaceResult written = replaceFileContents(target.string(), bytes);
+  if (!written.created)
     throw EFCreateError(fileName);
-  TemporaryFile temp(tempPath);
-
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() &&
-                       std::fflush(file.get()) == 0;
-  const bool closed = std::fclose(file.release()) == 0;
-  if (!written || !closed)
+  if (!written)
     throw EWriteError(Format("Stream write error: %s", {fileName}));
-
-  const fs::file_status status = fs::status(target, ec);
-  if (!ec && fs::exists(status))
-    fs::permissions(temp.path(), status.permissions(), ec);
-  fs::rename(temp.path(), target, ec);
-  if (ec)
-    throw EWriteError(Format("Stream write error: %s", {fileName}));
-  temp.release();
 }
 
 } // namespace marrowen

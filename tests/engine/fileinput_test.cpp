@@ -95,6 +95,29 @@ TEST_F(FileListTest, LinksBackToAnAncestorAreNotFollowedRound) {
   EXPECT_EQ(names, Names({"s1/s2/d.TXT", "s1/c.txt", "side/d.TXT", "a.txt"}));
 }
 
+TEST_F(FileListTest, OddNamesAreListedAndOnlyRegularFiles) {
+  for (const char *name : {"with space/a b.txt", "pipe|dir/x|y.txt", "back\\slash/z.txt"}) {
+    std::filesystem::create_directories(std::filesystem::path(dir.file(name)).parent_path());
+    writeFile(dir.file(name), "x");
+  }
+  // A pipe would block the job at its opening; a dangling link names nothing.
+  ASSERT_EQ(::mkfifo(dir.file("fifo.txt").c_str(), 0644), 0);
+  std::filesystem::create_symlink(dir.file("gone.txt"), dir.file("dangling.txt"));
+  std::filesystem::create_symlink(dir.file("a.txt"), dir.file("link.txt"));
+  EXPECT_EQ(listOf({{"*.txt", "1 level", "Add"}}),
+            Names({"back\\slash/z.txt", "pipe|dir/x|y.txt", "s1/c.txt", "with space/a b.txt",
+                   "a.txt", "link.txt"}));
+  EXPECT_TRUE(job.errors.empty());
+}
+
+TEST_F(FileListTest, EverySpellingOfAFolderGivesTheSameNames) {
+  EXPECT_EQ(listOf({{"s1/../s1/./c.txt", "None", "Add"}}), Names({"s1/c.txt"}));
+  EXPECT_EQ(listOf({{"s1//s2/../*.txt", "None", "Add"}}), Names({"s1/c.txt"}));
+  // So a Subtract row spelt another way still removes the name.
+  EXPECT_EQ(listOf({{"*.txt", "1 level", "Add"}, {"s1/s2/../c.txt", "None", "Subtract"}}),
+            Names({"a.txt"}));
+}
+
 // --- Binary test ---
 
 struct BinaryCase {
@@ -240,6 +263,22 @@ TEST(FileInputRun, AFileRewrittenInPlaceIsNotRewrittenTwice) {
   EXPECT_EQ(job.processedFiles, 2);
 }
 
+// After an in-place rewrite the other link still holds the text as it was,
+// so it is not a file already processed.
+TEST(FileInputRun, HardLinkedNamesAreEachRewrittenOnce) {
+  TempFolder dir;
+  RecordingJob job;
+  writeFile(dir.file("a.txt"), "a");
+  std::filesystem::create_hard_link(dir.file("a.txt"), dir.file("b.txt"));
+  auto chain = fileChain({{dir.file("?.txt"), "None", "Add"}, {dir.file("?.txt"), "None", "Add"}},
+                         inPlaceOutput());
+  chain->attachJob(&job);
+  chain->runInput();
+  EXPECT_EQ(readFile(dir.file("a.txt")), "a!");
+  EXPECT_EQ(readFile(dir.file("b.txt")), "a!");
+  EXPECT_EQ(job.argumentsOf("logOutputFile").size(), 2u);
+}
+
 TEST(FileInputRun, ANameListedTwiceIsMergedTwice) {
   TempFolder dir;
   RecordingJob job;
@@ -311,6 +350,22 @@ TEST(FileInputRun, InputsAreDeletedOnlyWhenTheirOutputWentElsewhereInFull) {
     chain->closeFile();
     EXPECT_EQ(readFile(dir.file("d.txt")), "d");
   }
+}
+
+// Text sent to the clipboard (or any output other than a file) is not a
+// copy that would let the input go.
+TEST(FileInputRun, InputsAreKeptWithoutAFileOutput) {
+  TempFolder dir;
+  writeFile(dir.file("a.txt"), "a");
+  std::string text;
+  RecordingJob job;
+  auto chain =
+      fileChain({{dir.file("a.txt"), "None", "Add"}}, std::make_unique<TStringOutput>(text), true);
+  chain->attachJob(&job);
+  chain->runInput();
+  EXPECT_EQ(text, "a!");
+  EXPECT_EQ(readFile(dir.file("a.txt")), "a");
+  EXPECT_TRUE(job.errors.empty());
 }
 
 TEST(FileInputRun, InputsOfAMergedFileAreDeletedOnlyOnceItIsWritten) {

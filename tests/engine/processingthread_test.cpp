@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <future>
 #include <pwd.h>
 #include <stdexcept>
 #include <thread>
@@ -160,6 +161,7 @@ TEST(ProcessingThread, AFailingFilterIsShownOnceWithoutSummaryAndTheJobStillEnds
   EXPECT_TRUE(cleanedUp);
   EXPECT_EQ(JobThreadContext::current(), nullptr);
   EXPECT_EQ(readFile(dir.file("a.txt")), "a");
+  EXPECT_EQ(dir.listing(), "a.txt") << "the temporary file is gone";
   auto window = windowOf(host);
   ASSERT_TRUE(window);
   for (const auto &line : window->lines) {
@@ -289,6 +291,120 @@ TEST(ProcessingThread, JobsSideBySideGiveTheSameOutputsAsOneAfterAnother) {
   };
   runAll(false, "one-by-one");
   runAll(true, "side-by-side");
+}
+
+// The end of a job belongs to the user-interface thread (headless: the one
+// that waits); the per-thread resources belong to the job thread and are
+// released there, on a run that ends well too.
+TEST(ProcessingThread, CleanUpRunsOnTheJobThreadAndTheEndOnTheWaitingOne) {
+  struct Host : RecordingJobHost {
+    std::thread::id reducedOn;
+    void reduceThreadCount() override {
+      reducedOn = std::this_thread::get_id();
+      RecordingJobHost::reduceThreadCount();
+    }
+  } host;
+  TempFolder dir;
+  writeFile(dir.file("a.txt"), "a");
+  std::thread::id filterOn, cleanedOn;
+  auto addCleanup = [&](TFilter &) {
+    filterOn = std::this_thread::get_id();
+    JobThreadContext::current()->addCleanup([&] { cleanedOn = std::this_thread::get_id(); });
+  };
+  auto chain = fileChain(dir.file("a.txt"), std::make_unique<AtChunk>(1, addCleanup), inPlace());
+  ProcessingThread::Create(host, *chain, named("Threads"))->waitFor();
+  EXPECT_NE(filterOn, std::this_thread::get_id());
+  EXPECT_EQ(cleanedOn, filterOn);
+  EXPECT_EQ(host.reducedOn, std::this_thread::get_id());
+  EXPECT_EQ(windowOf(host)->lines.back(), "Job finished. 1 of 1 files processed, " + cleanSummary);
+}
+
+// Cancel pressed on another thread while the job is in the middle of a
+// file, as the status window does it: the flag is the one value that
+// crosses. A new job then closes the cancelled job's window, though that
+// job is still finishing, but not the window of a job that runs.
+TEST(ProcessingThread, CancelFromTheWindowWhileAnotherJobStarts) {
+  TempFolder dir;
+  std::filesystem::create_directory(dir.file("a"));
+  const std::string original(1 << 20, 'x');
+  writeFile(dir.file("a/big.txt"), original);
+  writeFile(dir.file("b.txt"), "b");
+  RecordingJobHost host;
+  std::promise<void> reached, cancelled;
+  auto wait = [&, released = cancelled.get_future().share()](TFilter &) {
+    reached.set_value();
+    released.wait();
+  };
+  JobOptions options = named("Cancelled");
+  options.loggingOn = true;
+  options.logFileName = dir.file("a.log");
+  auto chainA = fileChain(dir.file("a/big.txt"), std::make_unique<AtChunk>(3, wait), inPlace());
+  auto jobA = ProcessingThread::Create(host, *chainA, options);
+  reached.get_future().wait();
+
+  auto chainB = fileChain(dir.file("b.txt"), std::make_unique<Upper>(), toFolder(dir.file("out")));
+  ProcessingThread::Create(host, *chainB, named("B"))->waitFor();
+  EXPECT_TRUE(windowOf(host, 0)) << "its job still runs";
+
+  host.runOnUserInterfaceAndWait([&] {
+    auto window = windowOf(host, 0);
+    window->job()->terminate();
+    window->setJob(nullptr);
+  });
+  auto chainC = fileChain(dir.file("b.txt"), nullptr, toFolder(dir.file("out2")));
+  auto jobC = ProcessingThread::Create(host, *chainC, named("C"));
+  EXPECT_FALSE(windowOf(host, 0)) << "cancelled: closed by the new job";
+  EXPECT_FALSE(windowOf(host, 1)) << "ended: closed by the new job";
+  cancelled.set_value();
+  jobA->waitFor();
+  jobC->waitFor();
+
+  EXPECT_EQ(readFile(dir.file("a/big.txt")), original);
+  std::vector<std::string> left;
+  for (const auto &entry : std::filesystem::directory_iterator(dir.file("a")))
+    left.push_back(entry.path().filename());
+  EXPECT_EQ(left, std::vector<std::string>({"big.txt"})) << "no temporary file is left";
+  std::string log = readFile(dir.file("a.log"));
+  EXPECT_NE(log.find("Job aborted by user. 1 of 1 files processed, " + cleanSummary),
+            std::string::npos);
+  EXPECT_EQ(readFile(dir.file("out/b.txt")), "B");
+  EXPECT_EQ(readFile(dir.file("out2/b.txt")), "b");
+  EXPECT_EQ(host.runningJobs(), 0);
+}
+
+// Jobs side by side that name one log file share it: each line arrives
+// whole, and every job's lines are there.
+TEST(ProcessingThread, JobsSideBySideShareOneLogFile) {
+  TempFolder dir;
+  const int jobs = 3;
+  HeadlessJobHost host;
+  std::vector<std::unique_ptr<TFileInput>> chains;
+  std::vector<std::unique_ptr<ProcessingThread>> running;
+  for (int i = 0; i < jobs; ++i) {
+    std::string name = "in" + std::to_string(i) + ".txt";
+    writeFile(dir.file(name), std::string(20 * 4096, 'a'));
+    JobOptions options = named("Shared " + std::to_string(i));
+    options.loggingOn = true;
+    options.logFileName = dir.file("shared.log");
+    options.appendToLog = true;
+    chains.push_back(
+        fileChain(dir.file(name), std::make_unique<Upper>(), toFolder(dir.file("out"))));
+    running.push_back(ProcessingThread::Create(host, *chains.back(), options));
+  }
+  for (auto &job : running)
+    job->waitFor();
+  std::string log = readFile(dir.file("shared.log"));
+  auto count = [&](const std::string &text) {
+    std::size_t n = 0;
+    for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+      ++n;
+    return n;
+  };
+  EXPECT_EQ(count("Job finished. 1 of 1 files processed, " + cleanSummary), 3u);
+  for (int i = 0; i < jobs; ++i)
+    EXPECT_EQ(count(",Info,Filter name [Shared " + std::to_string(i) + "]\r\n"), 1u) << i;
+  EXPECT_EQ(count(",Info,Output file ["), 3u);
+  EXPECT_EQ(host.runningJobs(), 0);
 }
 
 TEST(ProcessingThread, FinishedWindowsCloseWhenANewJobStarts) {

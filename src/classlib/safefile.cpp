@@ -1,0 +1,79 @@
+#include "classlib/safefile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace marrowen {
+
+mode_t newFileMode() {
+  // umask() can only be read by changing it, which races with other threads.
+  static const mode_t mode = [] {
+    mode_t mask = 022;
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+      if (line.rfind("Umask:", 0) == 0) {
+        mask = static_cast<mode_t>(std::strtol(line.c_str() + 6, nullptr, 8));
+        break;
+      }
+    return static_cast<mode_t>(0666 & ~mask);
+  }();
+  return mode;
+}
+
+namespace {
+
+int writeAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      return errno;
+    }
+    if (n == 0)
+      return EIO;
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return 0;
+}
+
+} // namespace
+
+FileReplaceResult replaceFileContents(const std::string &fileName, std::string_view bytes,
+                                      mode_t newMode) {
+  std::string target = fileName;
+  std::error_code ec;
+  if (std::filesystem::is_symlink(target, ec)) {
+    auto resolved = std::filesystem::weakly_canonical(target, ec);
+    if (!ec)
+      target = resolved.string();
+  }
+  struct stat old {};
+  const bool hadFile = ::stat(target.c_str(), &old) == 0;
+
+  std::string temp = target + ".~XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0)
+    return {errno, false};
+  int error = writeAll(fd, bytes);
+  if (error == 0 && ::fchmod(fd, hadFile ? (old.st_mode & 07777) : newMode) != 0)
+    error = errno;
+  if (error == 0 && ::fsync(fd) != 0)
+    error = errno;
+  if (::close(fd) != 0 && error == 0)
+    error = errno;
+  if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0)
+    error = errno;
+  if (error != 0)
+    ::unlink(temp.c_str());
+  return {error, true};
+}
+
+} // namespace marrowen

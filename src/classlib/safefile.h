@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+namespace marrowen {
+
+// The permission bits a new file gets: 0666 less the process's umask.
+mode_t newFileMode();
+
+// Replaces the whole contents of `fileName` with `bytes` in one step, so that
+// a reader (or a crash) sees either the old file or the new one, never half
+// of it: the bytes go into a temporary file beside the target, which takes the
+// old file's permission bits (or `newMode` for a new file), is flushed to
+// disk and renamed over the target. A symbolic link is written through to the
+// file it names and survives. On failure the target is as it was and no
+// temporary file is left.
+struct FileReplaceResult {
+  int error = 0;        // 0, or the errno of the step that failed
+  bool created = false; // whether the temporary file could be made at all
+  explicit operator bool() const { return error == 0; }
+};
+FileReplaceResult replaceFileContents(const std::string &fileName, std::string_view bytes,
+                                      mode_t newMode = newFileMode());
+
+} // namespace marrowen

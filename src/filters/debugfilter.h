@@ -1,0 +1,81 @@
+#pragma once
+
+#include "engine/filter.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace marrowen {
+
+class JobStatusWindow;
+
+// What the debug filter asks of its window. Every operation runs on the
+// user-interface thread: a filter in a job reaches its window only through
+// the job's synchronous call.
+class DebugWindow {
+public:
+  DebugWindow() = default;
+  DebugWindow(const DebugWindow &) = delete;
+  DebugWindow &operator=(const DebugWindow &) = delete;
+  virtual ~DebugWindow() = default;
+
+  // Empties the buffer.
+  virtual void clearBuffer() = 0;
+  // Appends `text` (any bytes) as a new line of the buffer.
+  virtual void addLine(const std::string &text) = 0;
+  virtual void show() = 0;
+  // The status window of the job the filter joined; the window may take the
+  // font of its text from it.
+  virtual void matchStatusWindow(JobStatusWindow &) {}
+};
+
+// A debug window without a screen: it keeps its buffer for whoever asks.
+class HeadlessDebugWindow : public DebugWindow {
+public:
+  void clearBuffer() override { lines_.clear(); }
+  void addLine(const std::string &text) override { lines_.push_back(text); }
+  void show() override { shown_ = true; }
+
+  const std::vector<std::string> &lines() const { return lines_; }
+  // The buffer's lines, each ended by "\n".
+  std::string text() const;
+  bool shown() const { return shown_; }
+
+private:
+  std::vector<std::string> lines_;
+  bool shown_ = false;
+};
+
+// Makes the window of each new debug filter; the windows install theirs at
+// start-up. Until then (and with none given) every filter gets a
+// HeadlessDebugWindow. A window may outlive its filter: its owner keeps it.
+using DebugWindowFactory = std::function<std::shared_ptr<DebugWindow>()>;
+void setDebugWindowFactory(DebugWindowFactory factory);
+
+// Shows the data that passes its place in the chain in a window of its own,
+// framed by markers for the start and end of the job and of every input
+// file, and passes the data on unchanged.
+class TDebugFilter : public TFilter {
+public:
+  // Made on the user-interface thread, like every window.
+  TDebugFilter();
+
+  bool hasChanged() override { return false; }
+  void attachJob(JobSink *job) override;
+  void startJob() override;
+  void endJob() override;
+  void startFile() override;
+  void endFile() override;
+  bool processChunk(std::string &chunk) override;
+
+  const std::shared_ptr<DebugWindow> &window() const { return window_; }
+
+private:
+  void write(const std::string &text);
+
+  std::shared_ptr<DebugWindow> window_;
+};
+
+} // namespace marrowen

@@ -1,0 +1,271 @@
+#include "filters/executeprogram.h"
+
+#include "classlib/exceptions.h"
+#include "classlib/format.h"
+#include "classlib/streams.h"
+#include "engine/host.h"
+#include "engine/job.h"
+#include "engine/messages.h"
+#include "engine/shell.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace marrowen {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t resultBlockSize = 4096;
+// The wait for the program starts with short steps, so that a quick program
+// costs little, and settles at the longest step.
+constexpr auto firstWaitStep = std::chrono::milliseconds(1);
+constexpr auto longestWaitStep = std::chrono::milliseconds(50);
+// How long a cancelled program may take to end after it was asked to.
+constexpr auto terminationGrace = std::chrono::seconds(1);
+
+// Where a configured file name goes in the run's folder: a relative name as
+// it is, unless it climbs out; otherwise its last part; `fallback` when
+// there is none.
+fs::path placeIn(const fs::path &folder, const std::string &name, const char *fallback) {
+  fs::path path(name);
+  if (path.is_relative() && path.has_filename()) {
+    fs::path normal = path.lexically_normal();
+    bool climbs = std::any_of(normal.begin(), normal.end(),
+                              [](const fs::path &part) { return part == ".."; });
+    if (!climbs)
+      return folder / normal;
+  }
+  fs::path last = path.filename();
+  if (last.empty() || last == "." || last == "..")
+    last = fallback;
+  return folder / last;
+}
+
+fs::path temporaryFolder() {
+  std::error_code error;
+  fs::path folder = fs::temp_directory_path(error);
+  return error ? fs::path("/tmp") : folder;
+}
+
+struct SpawnSetup {
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  SpawnSetup() {
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+  }
+  ~SpawnSetup() {
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  SpawnSetup(const SpawnSetup &) = delete;
+  SpawnSetup &operator=(const SpawnSetup &) = delete;
+};
+
+// Starts `words` in `folder`; 0 and the process id, or the errno of the
+// failure (a failed exec included).
+int spawnProgram(std::vector<std::string> words, const fs::path &folder, pid_t &pid) {
+  // The program starts in the run's folder, so a relative path to it is
+  // taken from ours first.
+  if (words[0].find('/') != std::string::npos && words[0].front() != '/') {
+    std::error_code error;
+    fs::path absolute = fs::absolute(words[0], error);
+    if (!error)
+      words[0] = absolute.string();
+  }
+  std::vector<char *> argv;
+  argv.reserve(words.size() + 1);
+  for (std::string &word : words)
+    argv.push_back(word.data());
+  argv.push_back(nullptr);
+
+  SpawnSetup setup;
+  posix_spawn_file_actions_addchdir_np(&setup.actions, folder.c_str());
+  // The data comes through the data file; a program that reads its input
+  // anyway must not wait for a terminal.
+  posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  // A group of its own, so that a cancelled job ends the program and
+  // whatever it started; signals as a fresh program expects them.
+  sigset_t none;
+  sigemptyset(&none);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  for (int signal : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGCHLD, SIGALRM, SIGUSR1, SIGUSR2})
+    sigaddset(&defaults, signal);
+  posix_spawnattr_setpgroup(&setup.attributes, 0);
+  posix_spawnattr_setsigmask(&setup.attributes, &none);
+  posix_spawnattr_setsigdefault(&setup.attributes, &defaults);
+  posix_spawnattr_setflags(&setup.attributes,
+                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  return ::posix_spawnp(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), environ);
+}
+
+// Whether the process has ended (and is reaped).
+bool reaped(pid_t pid) {
+  int status = 0;
+  pid_t result = ::waitpid(pid, &status, WNOHANG);
+  // ECHILD: reaped elsewhere already.
+  return result == pid || (result < 0 && errno != EINTR);
+}
+
+// Ends a program and everything in its process group, and reaps it.
+void endProgram(pid_t pid) {
+  ::kill(-pid, SIGTERM);
+  auto deadline = std::chrono::steady_clock::now() + terminationGrace;
+  while (!reaped(pid)) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      ::kill(-pid, SIGKILL);
+      int status = 0;
+      while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
+      return;
+    }
+    std::this_thread::sleep_for(longestWaitStep);
+  }
+  ::kill(-pid, SIGKILL); // what the program left running
+}
+
+} // namespace
+
+struct TExecuteProgram::Run {
+  fs::path folder;
+  fs::path dataPath;
+  fs::path resultPath;
+  std::unique_ptr<TFileStream> data;
+
+  Run() = default;
+  Run(const Run &) = delete;
+  Run &operator=(const Run &) = delete;
+  ~Run() {
+    data.reset();
+    std::error_code ignored;
+    if (!folder.empty())
+      fs::remove_all(folder, ignored);
+  }
+};
+
+TExecuteProgram::TExecuteProgram(std::string resultFileName, std::string dataFileName,
+                                 std::string commandLine)
+    : resultFileName_(std::move(resultFileName)), dataFileName_(std::move(dataFileName)),
+      commandLine_(std::move(commandLine)) {}
+
+TExecuteProgram::~TExecuteProgram() = default;
+
+void TExecuteProgram::startFile() {
+  run_.reset();
+  if (dataFileName_.empty())
+    throw EFCreateError(dataFileName_);
+  if (resultFileName_.empty())
+    throw EFOpenError(resultFileName_);
+  auto run = std::make_unique<Run>();
+  std::string folderTemplate = (temporaryFolder() / "marrowen-XXXXXX").string();
+  if (!::mkdtemp(folderTemplate.data()))
+    throw EFCreateError(folderTemplate);
+  run->folder = folderTemplate;
+  run->dataPath = placeIn(run->folder, dataFileName_, "input.txt");
+  run->resultPath = placeIn(run->folder, resultFileName_, "output.txt");
+  if (run->resultPath == run->dataPath && resultFileName_ != dataFileName_)
+    run->resultPath.replace_filename("result-" + run->resultPath.filename().string());
+  for (const fs::path &path : {run->dataPath, run->resultPath}) {
+    std::error_code error;
+    fs::create_directories(path.parent_path(), error);
+    if (error)
+      throw EFCreateError(path.string());
+  }
+  run->data = std::make_unique<TFileStream>(run->dataPath.string(), TFileMode::fmCreate);
+  run_ = std::move(run);
+  TFilter::startFile();
+}
+
+bool TExecuteProgram::processChunk(std::string &chunk) {
+  if (!run_ || !run_->data)
+    throw EStreamError("Stream write error");
+  run_->data->WriteBuffer(chunk);
+  return true;
+}
+
+void TExecuteProgram::abandonFile() {
+  run_.reset();
+  TFilter::abandonFile();
+}
+
+void TExecuteProgram::endFile() {
+  std::unique_ptr<Run> run = std::move(run_); // the folder goes when this returns
+  TFilter::endFile();
+  if (!run)
+    return;
+  run->data.reset();
+  if (isAborted())
+    return;
+
+  std::vector<std::string> words = splitShellWords(commandLine_);
+  const std::string dataPath = run->dataPath.string();
+  const std::string resultPath = run->resultPath.string();
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    for (const auto &[name, path] :
+         {std::pair(&dataFileName_, &dataPath), std::pair(&resultFileName_, &resultPath)}) {
+      std::string &word = words[i];
+      if (word == *name) {
+        word = *path;
+      } else if (word.size() > name->size() && word.ends_with(*name) &&
+                 word[word.size() - name->size() - 1] == '=') {
+        word.replace(word.size() - name->size(), name->size(), *path);
+      }
+    }
+  }
+
+  pid_t pid = 0;
+  if (words.empty() || spawnProgram(std::move(words), run->folder, pid) != 0) {
+    if (job())
+      job()->terminate();
+    logError(translateFormat(5220, "Couldn't run program %s", {commandLine_}));
+    return;
+  }
+  auto step = firstWaitStep;
+  while (!reaped(pid)) {
+    if (isAborted()) {
+      endProgram(pid);
+      return;
+    }
+    if (!job())
+      processMessages();
+    std::this_thread::sleep_for(step);
+    step = std::min(step * 2, longestWaitStep);
+  }
+
+  std::unique_ptr<TFileStream> result;
+  try {
+    result = std::make_unique<TFileStream>(resultPath, TFileMode::fmOpenRead);
+  } catch (const EFOpenError &) {
+    throw EFOpenError(resultFileName_);
+  }
+  std::string block;
+  while (true) {
+    if (!job())
+      processMessages();
+    block.resize(resultBlockSize);
+    std::size_t count = result->Read(block.data(), block.size());
+    if (count == 0)
+      break;
+    block.resize(count);
+    if (!sendToNext(block))
+      break;
+  }
+}
+
+} // namespace marrowen

@@ -1,0 +1,308 @@
+#include "filters/mailfilters.h"
+
+#include "engine/escapes.h"
+
+#include <array>
+#include <bitset>
+#include <string_view>
+
+namespace marrowen {
+
+namespace {
+
+using ByteSet = std::bitset<256>;
+
+ByteSet byteRanges(std::initializer_list<std::pair<int, int>> ranges) {
+  ByteSet set;
+  for (auto [from, to] : ranges)
+    for (int c = from; c <= to; ++c)
+      set.set(static_cast<std::size_t>(c));
+  return set;
+}
+
+// What an address may hold before its "@", after the first byte.
+const ByteSet &localPartBytes() {
+  static const ByteSet set =
+      byteRanges({{'!', '+'}, {'-', '-'}, {'.', '.'}, {'0', ':'}, {'?', 'Z'}, {'^', 127}});
+  return set;
+}
+
+// What an address may hold from its "@" on.
+const ByteSet &domainPartBytes() {
+  static const ByteSet set = [] {
+    ByteSet s = byteRanges({{'!', 127}});
+    for (char c : std::string_view("\"'(),/;<=>[\\]`"))
+      s.reset(static_cast<unsigned char>(c));
+    return s;
+  }();
+  return set;
+}
+
+const ByteSet &urlTerminators() {
+  static const ByteSet set = [] {
+    ByteSet s;
+    for (char c : std::string_view("\t\n\r \"'<>[]"))
+      s.set(static_cast<unsigned char>(c));
+    return s;
+  }();
+  return set;
+}
+
+// The scheme texts a URL may start with; the last two continue "HTTP".
+constexpr std::string_view schemes[] = {
+    "FTP://", "GOPHER://", "HTTP", "MAILTO:", "NNTP://", "HTTPS://", "HTTP://"};
+constexpr int httpScheme = 2;
+constexpr int httpsScheme = 5;
+constexpr int httpColonScheme = 6;
+
+enum UrlState { searching = 0, inScheme = 1, afterHttp = 10, inBody = 20 };
+
+unsigned char asciiUpper(unsigned char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; }
+
+std::string asciiLower(std::string_view text) {
+  std::string s(text);
+  for (char &c : s)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c + 32);
+  return s;
+}
+
+int schemeStartingWith(unsigned char upper) {
+  switch (upper) {
+  case 'F':
+    return 0;
+  case 'G':
+    return 1;
+  case 'H':
+    return 2;
+  case 'M':
+    return 3;
+  case 'N':
+    return 4;
+  default:
+    return -1;
+  }
+}
+
+const std::array<unsigned char, 256> &rot13Table() {
+  static const std::array<unsigned char, 256> table = [] {
+    std::array<unsigned char, 256> t{};
+    for (int c = 0; c < 256; ++c)
+      t[c] = static_cast<unsigned char>(c);
+    for (int i = 0; i < 26; ++i) {
+      t['A' + i] = static_cast<unsigned char>('A' + (i + 13) % 26);
+      t['a' + i] = static_cast<unsigned char>('a' + (i + 13) % 26);
+    }
+    return t;
+  }();
+  return table;
+}
+
+} // namespace
+
+// --- E-mail addresses ---
+
+TExtractEmails::TExtractEmails() : tables_(charTables()) {}
+
+void TExtractEmails::startJob() {
+  tables_ = charTables();
+  TGenericStateMachine::startJob();
+}
+
+void TExtractEmails::startFile() {
+  local_.clear();
+  domain_.clear();
+  TGenericStateMachine::startFile();
+}
+
+std::int64_t TExtractEmails::bufferedLength() {
+  return static_cast<std::int64_t>(local_.size() + domain_.size());
+}
+
+void TExtractEmails::endCandidate() {
+  // The dot is allowed after "@", so a full stop that ends the sentence
+  // stays with the address.
+  if (domain_.find('.', 1) != std::string::npos)
+    out_.append(local_).append(domain_).append("\r\n");
+  local_.clear();
+  domain_.clear();
+  state_ = 0;
+}
+
+bool TExtractEmails::processChunk(std::string &chunk) {
+  const ByteSet &wordChars = tables_->wordChars();
+  const ByteSet &localBytes = localPartBytes();
+  const ByteSet &domainBytes = domainPartBytes();
+  out_.clear();
+  const std::size_t size = chunk.size();
+  std::size_t i = 0;
+  while (i < size) {
+    auto c = static_cast<unsigned char>(chunk[i]);
+    switch (state_) {
+    case 0:
+      if (wordChars[c]) {
+        local_.assign(1, static_cast<char>(c));
+        state_ = 1;
+      }
+      ++i;
+      break;
+    case 1: {
+      if (c == '@') {
+        domain_.assign(1, '@');
+        state_ = 2;
+        ++i;
+        break;
+      }
+      std::size_t start = i;
+      while (i < size && chunk[i] != '@' && localBytes[static_cast<unsigned char>(chunk[i])])
+        ++i;
+      local_.append(chunk, start, i - start);
+      if (i < size && chunk[i] != '@') {
+        local_.clear();
+        state_ = 0;
+        ++i; // the byte that ended the candidate is not looked at again
+      }
+      break;
+    }
+    default: {
+      std::size_t start = i;
+      while (i < size && domainBytes[static_cast<unsigned char>(chunk[i])])
+        ++i;
+      domain_.append(chunk, start, i - start);
+      if (i < size) {
+        endCandidate();
+        ++i;
+      }
+      break;
+    }
+    }
+  }
+  return sendToNext(out_);
+}
+
+void TExtractEmails::endFile() {
+  out_.clear();
+  if (state_ == 2)
+    endCandidate();
+  local_.clear();
+  state_ = 0;
+  TGenericStateMachine::endFile();
+  sendToNext(out_);
+}
+
+// --- URLs ---
+
+void TExtractURLs::startFile() {
+  url_.clear();
+  scheme_ = 0;
+  matched_ = 0;
+  TGenericStateMachine::startFile();
+}
+
+std::int64_t TExtractURLs::bufferedLength() { return static_cast<std::int64_t>(url_.size()); }
+
+void TExtractURLs::endUrl() {
+  std::size_t schemeLength = schemes[scheme_].size();
+  if (url_.size() > schemeLength)
+    out_.append(url_).append("\r\n");
+  url_.clear();
+  state_ = searching;
+}
+
+bool TExtractURLs::processChunk(std::string &chunk) {
+  const ByteSet &terminators = urlTerminators();
+  out_.clear();
+  const std::size_t size = chunk.size();
+  std::size_t i = 0;
+  while (i < size) {
+    auto c = static_cast<unsigned char>(chunk[i]);
+    switch (state_) {
+    case searching: {
+      int scheme = schemeStartingWith(asciiUpper(c));
+      if (scheme >= 0) {
+        scheme_ = scheme;
+        matched_ = 1;
+        state_ = inScheme;
+      }
+      ++i;
+      break;
+    }
+    case inScheme: {
+      std::string_view text = schemes[scheme_];
+      if (asciiUpper(c) != static_cast<unsigned char>(text[matched_])) {
+        state_ = searching; // the byte may start another scheme
+        break;
+      }
+      ++i;
+      if (++matched_ == text.size()) {
+        url_ = asciiLower(text);
+        state_ = scheme_ == httpScheme ? afterHttp : inBody;
+      }
+      break;
+    }
+    case afterHttp:
+      if (asciiUpper(c) == 'S' || c == ':') {
+        scheme_ = c == ':' ? httpColonScheme : httpsScheme;
+        matched_ = schemes[httpScheme].size() + 1;
+        state_ = inScheme;
+        ++i;
+      } else {
+        state_ = searching;
+      }
+      break;
+    default: {
+      std::size_t start = i;
+      while (i < size && !terminators[static_cast<unsigned char>(chunk[i])])
+        ++i;
+      url_.append(chunk, start, i - start);
+      if (i < size) {
+        endUrl();
+        ++i;
+      }
+      break;
+    }
+    }
+  }
+  return sendToNext(out_);
+}
+
+void TExtractURLs::endFile() {
+  out_.clear();
+  if (state_ == inBody)
+    endUrl();
+  url_.clear();
+  state_ = searching;
+  TGenericStateMachine::endFile();
+  sendToNext(out_);
+}
+
+// --- Mail headers ---
+
+void TRemoveEmailHeaders::openFile(const std::string &inputName) {
+  state_ = 0;
+  TBatchedLineFilter::openFile(inputName);
+}
+
+void TRemoveEmailHeaders::processLine(std::string_view lineEnd) {
+  if (state_ == 0) {
+    if (currentLine_.empty())
+      state_ = 1;
+    return;
+  }
+  if (currentLine_ == ".") {
+    state_ = 0;
+    return;
+  }
+  passOnLine(currentLine_, lineEnd);
+}
+
+// --- ROT13 ---
+
+bool TROT13::processChunk(std::string &chunk) {
+  const auto &table = rot13Table();
+  for (char &c : chunk)
+    c = static_cast<char>(table[static_cast<unsigned char>(c)]);
+  return sendToNext(chunk);
+}
+
+} // namespace marrowen

@@ -1,0 +1,109 @@
+#include "filters/widthfilters.h"
+
+#include "classlib/exceptions.h"
+#include "classlib/format.h"
+#include "engine/messages.h"
+
+#include <algorithm>
+
+namespace marrowen {
+
+namespace {
+
+int checkedWidth(int width) {
+  // A negative width would cut lines to a negative length.
+  if (width < 0)
+    throw ERangeError(Format("Line width must be at least 0 (is %d)", {width}));
+  return width;
+}
+
+} // namespace
+
+TGenericWidthFilter::TGenericWidthFilter(int width) : width_(checkedWidth(width)) {}
+
+void TGenericWidthFilter::resetStatistics() {
+  changed_ = 0;
+  TBatchedLineFilter::resetStatistics();
+}
+
+void TPadLines::processLine(std::string_view lineEnd) {
+  if (lineLength() < width_) {
+    currentLine_.append(static_cast<std::size_t>(width_ - lineLength()), ' ');
+    ++changed_;
+  }
+  passOnLine(currentLine_, lineEnd);
+}
+
+std::string TPadLines::getStatistics() {
+  return translateFormat(5230, "%d line(s) padded to width of %d", {changed_, width_});
+}
+
+void TForceLineWidth::processLine(std::string_view lineEnd) {
+  if (lineLength() != width_) {
+    currentLine_.resize(static_cast<std::size_t>(width_), ' ');
+    ++changed_;
+  }
+  passOnLine(currentLine_, lineEnd);
+}
+
+std::string TForceLineWidth::getStatistics() {
+  return translateFormat(5240, "%d line(s) forced to width of %d", {changed_, width_});
+}
+
+void TTruncateWidth::processLine(std::string_view lineEnd) {
+  if (lineLength() > width_) {
+    currentLine_.resize(static_cast<std::size_t>(width_));
+    ++changed_;
+  }
+  passOnLine(currentLine_, lineEnd);
+}
+
+std::string TTruncateWidth::getStatistics() {
+  return translateFormat(5250, "%d line(s) truncated to width of %d", {changed_, width_});
+}
+
+void TCentreLines::processLine(std::string_view lineEnd) {
+  if (lineLength() < width_) {
+    currentLine_.insert(0, static_cast<std::size_t>((width_ - lineLength()) / 2), ' ');
+    ++changed_;
+  }
+  passOnLine(currentLine_, lineEnd);
+}
+
+void TRightJustifyLines::processLine(std::string_view lineEnd) {
+  if (lineLength() < width_) {
+    currentLine_.insert(0, static_cast<std::size_t>(width_ - lineLength()), ' ');
+    ++changed_;
+  }
+  passOnLine(currentLine_, lineEnd);
+}
+
+TInsertColumn::TInsertColumn(int column, std::string text)
+    : column_(column), text_(std::move(text)), hasVariables_(text_.find('@') != std::string::npos) {
+}
+
+void TInsertColumn::processLine(std::string_view lineEnd) {
+  const std::int64_t length = static_cast<std::int64_t>(currentLine_.size());
+  std::int64_t at; // bytes of the line before the text
+  if (column_ < 1)
+    at = std::max<std::int64_t>(std::int64_t{column_} + length, 0);
+  else if (column_ > length)
+    at = length;
+  else
+    at = column_ - 1;
+  const std::string expanded = hasVariables_ ? substituteVariables(text_) : std::string();
+  const std::string &text = hasVariables_ ? expanded : text_;
+  const auto split = static_cast<std::size_t>(at);
+  out_.clear();
+  out_.reserve(currentLine_.size() + text.size() + lineEnd.size());
+  out_.append(currentLine_, 0, split).append(text).append(currentLine_, split);
+  out_ += lineEnd;
+  passOnText(out_);
+}
+
+void TReverseEachLine::processLine(std::string_view lineEnd) {
+  std::reverse(currentLine_.begin(), currentLine_.end());
+  passOnLine(currentLine_, lineEnd);
+}
+
+} // namespace marrowen

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "filters/batchedlines.h"
+
+#include <cstdint>
+#include <string>
+
+namespace marrowen {
+
+// Line filters that change each line on its own and keep its line end.
+// Padding uses spaces.
+
+// The width filters. A negative width is refused when the filter is made.
+// Counts the lines it changes in each file.
+class TGenericWidthFilter : public TBatchedLineFilter {
+public:
+  explicit TGenericWidthFilter(int width);
+  void resetStatistics() override;
+  std::int64_t changedLines() const { return changed_; }
+
+protected:
+  // The length of the current line.
+  std::int64_t lineLength() const { return static_cast<std::int64_t>(currentLine_.size()); }
+
+  std::int32_t width_;
+  std::int64_t changed_ = 0;
+};
+
+// Shorter lines get spaces appended up to the width.
+class TPadLines : public TGenericWidthFilter {
+public:
+  using TGenericWidthFilter::TGenericWidthFilter;
+  void processLine(std::string_view lineEnd) override;
+  bool hasChanged() override { return changed_ > 0; }
+  std::string getStatistics() override;
+};
+
+// Every line is made exactly the width: cut, or padded with spaces.
+class TForceLineWidth : public TGenericWidthFilter {
+public:
+  using TGenericWidthFilter::TGenericWidthFilter;
+  void processLine(std::string_view lineEnd) override;
+  bool hasChanged() override { return changed_ > 0; }
+  std::string getStatistics() override;
+};
+
+// Longer lines keep their first bytes up to the width.
+class TTruncateWidth : public TGenericWidthFilter {
+public:
+  using TGenericWidthFilter::TGenericWidthFilter;
+  void processLine(std::string_view lineEnd) override;
+  bool hasChanged() override { return changed_ > 0; }
+  std::string getStatistics() override;
+};
+
+// Shorter lines get half the missing width as leading spaces (rounded down)
+// and nothing appended.
+class TCentreLines : public TGenericWidthFilter {
+public:
+  using TGenericWidthFilter::TGenericWidthFilter;
+  void processLine(std::string_view lineEnd) override;
+};
+
+// Shorter lines get the missing width as leading spaces.
+class TRightJustifyLines : public TGenericWidthFilter {
+public:
+  using TGenericWidthFilter::TGenericWidthFilter;
+  void processLine(std::string_view lineEnd) override;
+};
+
+// Inserts a text into every line at a column. Columns count from 1; a column
+// past the end appends; 0 and below count back from the end of the line (0
+// appends, -1 goes before the last byte) and stop at its start. The text's
+// @NAME variables are expanded for every line.
+class TInsertColumn : public TBatchedLineFilter {
+public:
+  TInsertColumn(int column, std::string text);
+  void processLine(std::string_view lineEnd) override;
+
+private:
+  std::int32_t column_;
+  std::string text_;
+  bool hasVariables_;
+  std::string out_;
+};
+
+// The bytes of each line in reverse order, the line end kept after them.
+class TReverseEachLine : public TBatchedLineFilter {
+public:
+  void processLine(std::string_view lineEnd) override;
+};
+
+} // namespace marrowen
