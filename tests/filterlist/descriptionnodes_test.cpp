@@ -322,20 +322,36 @@ TEST(DescriptionObject, DumpsAndRandomCaseKeepTheText) {
               std::tolower(static_cast<unsigned char>(in[i])));
 }
 
-TEST(DescriptionObject, KindsWithoutAFilterMakeNoneOrRefuse) {
+TEST(DescriptionObject, KindsWithoutAFilterMakeNone) {
   TFilterList list;
   for (int kind : {0, 47, 49, -5}) {
     auto node = TDescriptionObject::CreateWith(kind);
     EXPECT_EQ(node->add_filter(list), nullptr) << kind;
   }
-  // The line-buffer filters of these kinds are not part of this build yet.
-  for (int kind : {31, 34, 39}) {
-    auto node = TDescriptionObject::CreateWith(kind);
-    EXPECT_EQ(buildError(*node),
-              "The filter '" + node->getTitle() + "' cannot be run by this version");
-    node->setEnabled(false);
-    EXPECT_EQ(node->add_filter(list), nullptr);
-  }
+}
+
+TEST(DescriptionObject, LineBufferKindsWorkOnWholeFiles) {
+  // The obsolete duplicates kind still removes repeated lines, case counting.
+  auto duplicates = TDescriptionObject::CreateWith(31);
+  EXPECT_EQ(run(*duplicates, "a\r\na\r\nA\r\nb\r\nb"), "a\r\nA\r\nb\r\n");
+  auto reverse = TDescriptionObject::CreateWith(34);
+  EXPECT_EQ(run(*reverse, "one\r\ntwo\r\nthree\r\n"), "three\r\ntwo\r\none\r\n");
+  auto randomize = TDescriptionObject::CreateWith(39);
+  std::string in;
+  for (int i = 0; i < 50; ++i)
+    in += "line " + std::to_string(i) + "\r\n";
+  const std::string out = run(*randomize, in);
+  auto sortedLines = [](const std::string &text) {
+    std::vector<std::string> lines;
+    for (std::size_t pos = 0; pos < text.size();) {
+      const std::size_t end = text.find("\r\n", pos);
+      lines.push_back(text.substr(pos, end - pos));
+      pos = end + 2;
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+  };
+  EXPECT_EQ(sortedLines(out), sortedLines(in));
 }
 
 TEST(DescriptionObject, ObsoleteConcordanceLoadsShowsAndAddsNothingToTheChain) {
@@ -563,11 +579,6 @@ TEST(NumberObject, WidthsTheFiltersRefuseStopTheBuild) {
   EXPECT_NE(buildError(*TNumberObject::CreateWith(1, -3)), "no error");
   EXPECT_NE(buildError(*TNumberObject::CreateWith(2, 0)), "no error");
   EXPECT_EQ(buildError(*TNumberObject::CreateWith(3, -1)), "Line width must be at least 0 (is -1)");
-  // The field selectors come with the line-range filters.
-  EXPECT_EQ(buildError(*TNumberObject::CreateWith(6, 2)),
-            "The filter 'Select CSV field 2' cannot be run by this version");
-  EXPECT_EQ(buildError(*TNumberObject::CreateWith(7, 2)),
-            "The filter 'Select tab-delimited field 2' cannot be run by this version");
   auto disabled = TNumberObject::CreateWith(0, 0);
   disabled->setEnabled(false);
   TFilterList list;
@@ -747,11 +758,6 @@ TEST(StringObject, BadTextsAndMissingFilesStopTheBuild) {
   node->setEnabled(false);
   TFilterList list;
   EXPECT_EQ(node->add_filter(list), nullptr);
-
-  // The lines-found-in filters come with the line buffer.
-  auto remove = TStringObject::CreateWith(4, "x");
-  EXPECT_EQ(buildError(*remove), "The filter 'Remove lines [x]' cannot be run by this version");
-  EXPECT_EQ(TStringObject::CreateWith(5, "x\\ny")->filterText(), "x\ny");
 }
 
 TEST(StringObject, FileTextIsItsLinesEachEndedByCrLfWithoutEscapeDecoding) {
@@ -778,6 +784,44 @@ TEST(StringObject, ChildrenWorkOnTheAddedText) {
   addFilter(list, TStringObject::CreateWith(1, "header\\r\\n"));
   addFilter(list, TDescriptionObject::CreateWith(5), 2);
   EXPECT_EQ(runList(list, "body\r\n"), "HEADER\r\nbody\r\n");
+}
+
+TEST(NumberObject, FieldSelectorsRunTheirChildrenOnTheField) {
+  struct Case {
+    int kind, number;
+    const char *in, *out;
+  };
+  const Case cases[] = {
+      {6, 2, "a,b,c\r\n\"x,y\",z\r\n", "a,B,c\r\n\"x,y\",Z\r\n"},
+      {6, 4, "a,b,c\r\n", "a,b,c\r\n"},
+      {7, 2, "a\tb,c\td\r\n", "a\tB,C\td\r\n"},
+      {7, 1, "a,b\tc\r\n", "A,B\tc\r\n"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::to_string(c.kind) + " " + c.in);
+    TFilterList list;
+    makeList(list);
+    addFilter(list, TNumberObject::CreateWith(c.kind, c.number));
+    addFilter(list, TDescriptionObject::CreateWith(5), 2);
+    EXPECT_EQ(printable(runList(list, c.in)), printable(c.out));
+  }
+  // Without children the line stays as it is.
+  auto alone = TNumberObject::CreateWith(6, 2);
+  EXPECT_EQ(run(*alone, "a,b,c\r\n"), "a,b,c\r\n");
+}
+
+TEST(StringObject, LinesFoundInTheTextOrTheFileAreRemovedOrKept) {
+  const std::string in = "x\r\nz\r\ny\r\nx \r\nX\r\n";
+  auto remove = TStringObject::CreateWith(4, "x\\ny");
+  EXPECT_EQ(run(*remove, in), "z\r\nx \r\nX\r\n");
+  auto only = TStringObject::CreateWith(5, "x\\r\\ny");
+  EXPECT_EQ(run(*only, in), "x\r\ny\r\n");
+
+  TempFolder folder;
+  writeFile(folder.file("list.txt"), "z\nx \n");
+  remove->useString = false;
+  remove->fileName = folder.file("list.txt");
+  EXPECT_EQ(run(*remove, in), "x\r\ny\r\nX\r\n");
 }
 
 // ---------------------------------------------------------------------------
