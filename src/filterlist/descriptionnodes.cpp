@@ -269,7 +269,8 @@ std::string TDescriptionObject::description() const {
   const DescriptionKindEntry *entry = descriptionKindEntry(kind);
   if (!entry)
     return translate(8190, "<error>");
-  const DescriptionText &text = descriptionTexts[static_cast<std::size_t>(kind - 1)];
+  const DescriptionText &text =
+      descriptionTexts[static_cast<std::size_t>(kind - firstDescriptionKind)];
   return text.about.translated() + text.note.translated();
 }
 
