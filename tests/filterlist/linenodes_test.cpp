@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace marrowen;
 using namespace marrowen::testing;
 
@@ -712,6 +714,60 @@ TEST(LineNodesInAList, SaveLoadSaveIsByteIdentical) {
   const std::string second = dir.file("second.fll");
   loaded.saveToFile(second);
   EXPECT_EQ(readFile(second), readFile(first));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// The filter files that bench/README.md runs through chainbench
+
+namespace {
+
+std::string benchListFolder() {
+  return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "bench" /
+          "lists")
+      .string();
+}
+
+// Every line numbered in the default format, five digits and a blank.
+void lineNumbersList(TFilterList &list) {
+  LevelledNodes nodes;
+  nodes.emplace_back(TLineNumberObject::CreateWith(1, 1), 1);
+  fillList(list, std::move(nodes));
+}
+
+// In the second comma-separated field of every line, and only there, "the"
+// becomes "THE".
+void csvFieldList(TFilterList &list) {
+  LevelledNodes nodes;
+  nodes.emplace_back(columns(TDeleteColumnsObject::SelectCSVFields, 0, 2, 2), 1);
+  nodes.emplace_back(replace("the", "THE"), 2);
+  fillList(list, std::move(nodes));
+}
+
+TEST(LineNodeBenchLists, AreTheListsTheReadmeDescribes) {
+  TempFolder dir;
+  struct Case {
+    const char *file;
+    void (*make)(TFilterList &);
+    const char *in, *out;
+  };
+  for (const Case &c : std::initializer_list<Case>{
+           {"line-numbers.fll", lineNumbersList, "a\n\nb", "00001 a\n00002 \n00003 b"},
+           {"csv-field.fll", csvFieldList, "the,the the,the\nthe\n,x the\r\n",
+            "the,THE THE,the\nthe\n,x THE\r\n"},
+       }) {
+    SCOPED_TRACE(c.file);
+    TFilterList made;
+    c.make(made);
+    const std::string stored = benchListFolder() + "/" + c.file;
+    made.saveToFile(dir.file(c.file));
+    EXPECT_EQ(readFile(stored), readFile(dir.file(c.file)));
+
+    TFilterList loaded;
+    loaded.loadFromFile(stored);
+    EXPECT_EQ(runList(loaded, c.in), c.out);
+  }
 }
 
 } // namespace
