@@ -9,6 +9,7 @@
 #include "filterlist/descriptionnodes.h"
 #include "filterlist/eolnodes.h"
 #include "filterlist/ionodes.h"
+#include "filterlist/linenodes.h"
 #include "filterlist/searchnodes.h"
 
 #include <algorithm>
@@ -125,6 +126,11 @@ void registerNodeClasses() {
     registry.registerClass<TUserObject>("TUserObject");
     registry.registerClass<TCommentObject>("TCommentObject");
     registry.registerClass<TFilterCommentObject>("TFilterCommentObject");
+    registry.registerClass<TLineNumberObject>("TLineNumberObject");
+    registry.registerClass<THeadTailObject>("THeadTailObject");
+    registry.registerClass<TSortObject>("TSortObject");
+    registry.registerClass<TMathsObject>("TMathsObject");
+    registry.registerClass<TDeleteColumnsObject>("TDeleteColumnsObject");
     registerPlaceholderClasses(registry, [](const NodeClassName &names) {
       return std::make_unique<TPlaceholderObject>(names);
     });
