@@ -18,6 +18,7 @@
 #include "filters/codecs_base64.h"
 #include "filters/exactsearch.h"
 #include "filters/grep.h"
+#include "filters/linebuffer.h"
 #include "filters/patternfilters.h"
 
 #include <cstdio>
@@ -63,6 +64,15 @@ const ChainEntry chains[] = {
        return std::unique_ptr<TFilter>(
            std::make_unique<TGrep>("[0-9][0-9][0-9]", false, false, false, false, false));
      }},
+    // The lines in the locale's order, with case (ANSI sort).
+    {"sort",
+     [] { return std::unique_ptr<TFilter>(std::make_unique<TSortLines>(false, 1, false)); }},
+    // The lines in byte order (ASCII sort with case).
+    {"sort-ascii",
+     [] { return std::unique_ptr<TFilter>(std::make_unique<TSortLines>(false, 3, false)); }},
+    // Of each run of equal adjacent lines the first.
+    {"uniq",
+     [] { return std::unique_ptr<TFilter>(std::make_unique<TRemoveDuplicateLines>(false, 0)); }},
     // MIME Base64: lines of 76 characters ended by CR LF.
     {"base64-encode", [] { return std::unique_ptr<TFilter>(std::make_unique<TEncodeBase64>()); }},
     {"base64-decode", [] { return std::unique_ptr<TFilter>(std::make_unique<TDecodeBase64>()); }},

@@ -2,6 +2,7 @@
 
 #include "classlib/codepage.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -202,6 +203,46 @@ bool AnsiSameText(std::string_view a, std::string_view b) {
   if (a.size() != b.size())
     return false;
   return compareFolded(systemCodePage()->lowerMap(), a, b) == 0;
+}
+
+void appendAnsiSortKey(std::string_view text, bool caseSensitive, std::string &key) {
+  auto cp = systemCodePage();
+  ThreadCollators &tc = threadCollators();
+  UCollator *collator = caseSensitive ? tc.withCase.get() : tc.withoutCase.get();
+  const std::size_t start = key.size();
+  if (!collator || text.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
+    key.push_back('\0'); // the comparisons fall back to the bytes alone
+    return;
+  }
+  std::vector<char16_t> &units = tc.left;
+  if (units.size() < text.size())
+    units.resize(text.size());
+  // Without case the folded text is collated, so texts that differ only in
+  // case get the same key, as AnsiCompareText finds them equal.
+  const auto &lower = cp->lowerMap();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    auto c = static_cast<unsigned char>(text[i]);
+    units[i] = cp->toUnicode(caseSensitive ? c : lower[c]);
+  }
+  const auto length = static_cast<int32_t>(text.size());
+  std::size_t room = text.size() * 2 + 16;
+  for (;;) {
+    key.resize(start + room);
+    int32_t needed = ucol_getSortKey(
+        collator, reinterpret_cast<const UChar *>(units.data()), length,
+        reinterpret_cast<uint8_t *>(key.data() + start),
+        static_cast<int32_t>(std::min<std::size_t>(room, std::numeric_limits<int32_t>::max())));
+    if (needed <= 0) {
+      key.resize(start);
+      key.push_back('\0');
+      return;
+    }
+    if (static_cast<std::size_t>(needed) <= room) {
+      key.resize(start + static_cast<std::size_t>(needed));
+      return;
+    }
+    room = static_cast<std::size_t>(needed);
+  }
 }
 
 int CompareStr(std::string_view a, std::string_view b) { return sign(a.compare(b)); }

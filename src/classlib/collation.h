@@ -20,6 +20,14 @@ int AnsiCompareText(std::string_view a, std::string_view b);
 // AnsiCompareText(a, b) == 0 at a fraction of its cost.
 bool AnsiSameText(std::string_view a, std::string_view b);
 
+// Appends to `key` the collation's sort key of `text`: comparing two keys
+// byte by byte (the shorter first) gives the collation part of
+// AnsiCompareStr (caseSensitive) or AnsiCompareText. Texts with equal keys
+// are then ordered as those comparisons order them: by CompareStr, or by
+// their bytes with the code page's case folded. Sorting many texts by key
+// costs one collation per text instead of one per comparison.
+void appendAnsiSortKey(std::string_view text, bool caseSensitive, std::string &key);
+
 // Byte order, the shorter text first when one begins the other.
 int CompareStr(std::string_view a, std::string_view b);
 // Byte order with only the ASCII letters a-z folded to upper case.

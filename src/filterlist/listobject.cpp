@@ -8,6 +8,7 @@
 #include "filterlist/commentnodes.h"
 #include "filterlist/eolnodes.h"
 #include "filterlist/ionodes.h"
+#include "filterlist/linenodes.h"
 #include "filterlist/searchnodes.h"
 
 #include <algorithm>
@@ -121,6 +122,11 @@ void registerNodeClasses() {
     registry.registerClass<TUserObject>("TUserObject");
     registry.registerClass<TCommentObject>("TCommentObject");
     registry.registerClass<TFilterCommentObject>("TFilterCommentObject");
+    registry.registerClass<TLineNumberObject>("TLineNumberObject");
+    registry.registerClass<THeadTailObject>("THeadTailObject");
+    registry.registerClass<TSortObject>("TSortObject");
+    registry.registerClass<TMathsObject>("TMathsObject");
+    registry.registerClass<TDeleteColumnsObject>("TDeleteColumnsObject");
     registerPlaceholderClasses(registry, [](const NodeClassName &names) {
       return std::make_unique<TPlaceholderObject>(names);
     });

@@ -124,3 +124,35 @@ TEST(Collation, OrdersAreConsistentAcrossPlainAndAccentedTexts) {
     }
   }
 }
+
+TEST(Collation, SortKeysOrderAsTheComparisons) {
+  std::mt19937 random(11);
+  const char *pieces[] = {"a", "A", "b", "\xe9", "\xc9", "e", "-", " ", "\x01", "1", "z", ""};
+  std::vector<std::string> texts;
+  for (int i = 0; i < 400; ++i) {
+    std::string text;
+    for (int k = 0; k < 3; ++k)
+      text += pieces[random() % std::size(pieces)];
+    texts.push_back(text);
+  }
+  for (bool caseSensitive : {true, false}) {
+    std::vector<std::string> keys;
+    for (const auto &text : texts) {
+      std::string key;
+      appendAnsiSortKey(text, caseSensitive, key);
+      keys.push_back(key);
+    }
+    for (std::size_t i = 0; i + 1 < texts.size(); ++i) {
+      const std::string &a = texts[i];
+      const std::string &b = texts[i + 1];
+      int byKey = sign(keys[i].compare(keys[i + 1]));
+      int expected = caseSensitive ? AnsiCompareStr(a, b) : AnsiCompareText(a, b);
+      // Equal keys leave the order to the bytes; different keys decide it.
+      if (byKey != 0) {
+        EXPECT_EQ(byKey, sign(expected)) << a << " / " << b;
+      } else if (caseSensitive) {
+        EXPECT_EQ(sign(expected), sign(CompareStr(a, b))) << a << " / " << b;
+      }
+    }
+  }
+}

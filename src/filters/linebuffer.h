@@ -1,0 +1,184 @@
+#pragma once
+
+#include "filters/batchedlines.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace marrowen {
+
+// Lines, each with its line end, kept in one block of bytes: a million
+// lines cost one allocation, not a million. Lines leave from the front
+// cheaply; the block drops its dead front once that outweighs the rest.
+// The views it hands out stay valid until the next change.
+class LineStore {
+public:
+  void append(std::string_view line, std::string_view lineEnd);
+  std::size_t size() const { return spans_.size() - first_; }
+  bool empty() const { return size() == 0; }
+  std::string_view operator[](std::size_t index) const;
+  void popFront();
+  // Empties the store; `release` gives its memory back too.
+  void clear(bool release = false);
+  // The bytes of the lines held.
+  std::int64_t byteCount() const { return static_cast<std::int64_t>(bytes_.size() - deadBytes_); }
+  // Appends lines `from` .. `to` - 1 to `text`.
+  void appendTo(std::string &text, std::size_t from, std::size_t to) const;
+
+private:
+  struct Span {
+    std::size_t offset;
+    std::size_t length;
+  };
+  std::string bytes_;
+  std::vector<Span> spans_;
+  std::size_t first_ = 0; // the spans before it have left
+  std::size_t deadBytes_ = 0;
+};
+
+// Holds every line of a file until its end. Each line is stored with the
+// most recent line end of the file, so a last line without one takes the
+// line end of the line before it. The compare type orders the lines for a
+// sort: 0 keeps them as they came; 1 to 6 are the sort types 0 to 5 (locale
+// order without and with case, ASCII order without and with case, the
+// number each line starts with, the length of the line with its line end).
+// Lines that compare equal come out later ones first; with the duplicates
+// flag only the first of them is kept. Whatever is held is dropped at the
+// start of each file.
+class TLinesWithBuffer : public TBatchedLineFilter {
+public:
+  // Raises message 5200 for a compare type outside 0 .. 6.
+  TLinesWithBuffer(bool removeDuplicates, int compareType);
+
+  void startFile() override;
+  void processLine(std::string_view lineEnd) override;
+  std::int64_t bufferedLength() override;
+
+  int compareType() const { return compareType_; }
+
+protected:
+  // The indexes of the held lines in the order of the compare type, without
+  // the dropped duplicates.
+  std::vector<std::size_t> orderedLines() const;
+  // Sends the held lines in `order` (or from its end to its start) on in
+  // large chunks, then empties the buffer.
+  void sendLines(const std::vector<std::size_t> &order, bool backwards);
+
+  LineStore lines_;
+  std::string lastLineEnd_;
+  bool removeDuplicates_;
+  int compareType_;
+};
+
+// Sorts the lines of each file; `sortType` 0 to 5 (any other value keeps
+// the order of the file), ascending or descending.
+class TSortLines : public TLinesWithBuffer {
+public:
+  TSortLines(bool descending, int sortType, bool removeDuplicates);
+  void endFile() override;
+
+private:
+  bool descending_;
+};
+
+// Puts the lines of each file in a random order, every order as likely.
+class TRandomizeLines : public TLinesWithBuffer {
+public:
+  TRandomizeLines();
+  void endFile() override;
+
+private:
+  std::mt19937_64 generator_;
+};
+
+// Reverses the order of the lines of each file.
+class TReverseLines : public TLinesWithBuffer {
+public:
+  TReverseLines() : TLinesWithBuffer(false, 0) {}
+  void endFile() override;
+};
+
+// Selects the constructor that takes the reference lines as a text.
+struct ReferenceText {
+  std::string_view text;
+};
+
+// Compares each line (without its line end) with a list of reference lines,
+// read once when the filter is made and kept for every file: from a file
+// (split at CR, LF and CR LF) or from a text. A line is found when it equals
+// one of them byte for byte.
+class TGenericLoadSpecialFile : public TLinesWithBuffer {
+public:
+  // An empty name gives an empty list; a file that cannot be read raises
+  // the stream's error.
+  explicit TGenericLoadSpecialFile(const std::string &fileName);
+  explicit TGenericLoadSpecialFile(ReferenceText reference);
+
+  // The reference list is kept from file to file.
+  void startFile() override;
+  std::int64_t bufferedLength() override;
+  bool isFound(std::string_view line) const { return reference_.contains(line); }
+
+private:
+  void setReference(const std::vector<std::string> &lines);
+
+  std::unordered_set<std::string_view> reference_; // views into `lines_`
+};
+
+// Passes on only the lines found in the reference list.
+class TOnlyShowLinesFoundIn : public TGenericLoadSpecialFile {
+public:
+  using TGenericLoadSpecialFile::TGenericLoadSpecialFile;
+  void processLine(std::string_view lineEnd) override;
+};
+
+// Passes on only the lines not found in the reference list.
+class TRemoveLinesFoundIn : public TGenericLoadSpecialFile {
+public:
+  using TGenericLoadSpecialFile::TGenericLoadSpecialFile;
+  void processLine(std::string_view lineEnd) override;
+};
+
+// Of each run of consecutive equal lines keeps the first. Lines are compared
+// without their line ends and without their first `ignoreLeading` bytes,
+// with or without case.
+class TRemoveDuplicateLines : public TBatchedLineFilter {
+public:
+  TRemoveDuplicateLines(bool ignoreCase, int ignoreLeading);
+  void startFile() override;
+  void processLine(std::string_view lineEnd) override;
+
+protected:
+  // Whether the current line equals the previous one.
+  bool sameAsPrevious() const;
+
+  bool ignoreCase_;
+  std::size_t ignoreLeading_;
+  bool firstLine_ = true;
+  std::string previous_;
+};
+
+// Passes on one line for each run of consecutive equal lines: its last line,
+// a blank and the length of the run, with the line end of the line after the
+// run (or of the file's last line). Lines that occur once are dropped.
+class TShowDuplicateLines : public TRemoveDuplicateLines {
+public:
+  using TRemoveDuplicateLines::TRemoveDuplicateLines;
+  void startFile() override;
+  void processLine(std::string_view lineEnd) override;
+  void endFile() override;
+
+private:
+  void passOnRun(std::string_view lineEnd);
+
+  std::int32_t repeats_ = 0; // lines after the first of the current run
+  std::string lastLineEnd_;
+  std::string out_;
+};
+
+} // namespace marrowen

@@ -1,0 +1,134 @@
+#pragma once
+
+#include "filters/batchedlines.h"
+#include "filters/linebuffer.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace marrowen {
+
+// A range of columns, lines or fields given by a locate method and two
+// numbers, counted from 1; END is the last one (END - 0 is the last):
+//   0  items a .. b
+//   1  b items starting at item a
+//   2  b items starting at item END - a
+//   3  item a .. item END - b
+//   4  item END - a .. item END - b
+// `a` is the node's first value, `b` its second.
+struct LocateRange {
+  int method = 0;
+  std::int32_t a = 1;
+  std::int32_t b = 1;
+};
+
+// Deletes a range of columns (bytes of the line without its line end) from
+// every line. A range reaching before column 1 or past the end of the line
+// is cut to the line; an empty or negative range deletes nothing. A method
+// outside 0 .. 4 counts as method 1.
+class TRemoveColumns : public TBatchedLineFilter {
+public:
+  explicit TRemoveColumns(LocateRange range);
+  void processLine(std::string_view lineEnd) override;
+
+protected:
+  // The byte offsets of the range in a line of `length` bytes:
+  // [begin, end), within the line.
+  void columnsOf(std::size_t length, std::size_t &begin, std::size_t &end) const;
+
+  LocateRange range_;
+  std::string out_;
+};
+
+// Runs the range of columns of every line through the subfilters as a text
+// of its own and puts their output in its place.
+class TSelectColumns : public TRemoveColumns {
+public:
+  using TRemoveColumns::TRemoveColumns;
+  void processLine(std::string_view lineEnd) override;
+  // Raises message 5100 without subfilters.
+  void validate() override;
+};
+
+// The common part of the line selectors: the selected lines of a file run
+// through the subfilters as one text, whose output is sent on in their
+// place; the other lines go on unchanged. Without subfilters the selected
+// lines go on as they are.
+class TSelectLinesBase : public TProcessLines {
+public:
+  // Raises message 5100 without subfilters.
+  void validate() override;
+
+protected:
+  // Starts a fresh run of the subfilters.
+  void beginSelection();
+  void selectLine(std::string_view line, std::string_view lineEnd);
+  // One or more lines with their line ends.
+  void selectText(std::string_view text);
+  // Ends the run and sends its output on, followed by `after`.
+  void endSelection(std::string_view after = {});
+  // Sends the held lines `from` .. end on as they are, in one piece.
+  void sendHeld(std::size_t from);
+
+  LineStore held_;
+};
+
+// Lines a .. b (method 0) or b lines starting at line a (method 1).
+class TSelectLinesBasic : public TSelectLinesBase {
+public:
+  TSelectLinesBasic(std::int32_t a, bool count, std::int32_t b);
+  void startFile() override;
+  void endFile() override;
+  void processLine(std::string_view lineEnd) override;
+
+private:
+  std::int64_t firstLine_;
+  std::int64_t lastLine_;
+  enum { Before, Inside, After } where_ = Before;
+};
+
+// b lines starting at line END - a (method 2). Holds the last a + 1 lines
+// of the file; when the file is shorter, its first line is line END - a.
+class TSelectLinesLengthFromEnd : public TSelectLinesBase {
+public:
+  TSelectLinesLengthFromEnd(std::int32_t a, std::int32_t b);
+  void startFile() override;
+  void endFile() override;
+  void processLine(std::string_view lineEnd) override;
+
+private:
+  std::int64_t count_;
+  std::int64_t window_;
+};
+
+// Line a .. line END - b (method 3). Holds the last b + 1 lines seen.
+class TSelectLinesOffsetToEnd : public TSelectLinesBase {
+public:
+  TSelectLinesOffsetToEnd(std::int32_t a, std::int32_t b);
+  void startFile() override;
+  void endFile() override;
+  void processLine(std::string_view lineEnd) override;
+
+private:
+  std::int64_t firstLine_;
+  std::int64_t tail_;
+  enum { Before, Filling, Streaming } where_ = Before;
+};
+
+// Line END - a .. line END - b (method 4). Holds the last a + 1 lines of the
+// file; when the file is shorter, its first line is line END - a.
+class TSelectLinesEndOffsets : public TSelectLinesBase {
+public:
+  TSelectLinesEndOffsets(std::int32_t a, std::int32_t b);
+  void startFile() override;
+  void endFile() override;
+  void processLine(std::string_view lineEnd) override;
+
+private:
+  std::int64_t a_;
+  std::int64_t b_;
+  std::int64_t window_;
+};
+
+} // namespace marrowen

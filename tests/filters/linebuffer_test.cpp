@@ -1,0 +1,224 @@
+#include "filters/linebuffer.h"
+
+#include "classlib/collation.h"
+#include "classlib/exceptions.h"
+#include "support/chunk_harness.h"
+#include "support/error_message.h"
+#include "support/filter_fixtures.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+
+namespace marrowen {
+namespace {
+
+using testing::Cases;
+using testing::expectCases;
+using testing::expectChunkInvariant;
+using testing::factory;
+
+// Sort types, as the sort node numbers them.
+enum { AnsiNoCase = 0, AnsiCase, AsciiNoCase, AsciiCase, Numeric, Length };
+
+testing::FilterFactory sortLines(int sortType, bool descending = false, bool unique = false) {
+  return factory<TSortLines>(descending, sortType, unique);
+}
+
+TEST(SortLines, EachSortType) {
+  const std::string input = "b\nB\n10\na\n9\nab\nA\n";
+  struct Case {
+    int sortType;
+    std::string expected;
+  };
+  const Case cases[] = {
+      // Lines equal without case come out later ones first.
+      {AnsiNoCase, "10\n9\nA\na\nab\nB\nb\n"},
+      {AnsiCase, "10\n9\na\nA\nab\nb\nB\n"},
+      {AsciiNoCase, "10\n9\nA\na\nab\nB\nb\n"},
+      {AsciiCase, "10\n9\nA\nB\na\nab\nb\n"},
+      // Lines that do not start with a number count as 0.
+      {Numeric, "A\nab\na\nB\nb\n9\n10\n"},
+      {Length, "A\n9\na\nB\nb\nab\n10\n"},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(expectChunkInvariant(sortLines(c.sortType), input), c.expected) << c.sortType;
+}
+
+TEST(SortLines, DescendingIsTheAscendingOrderBackwards) {
+  EXPECT_EQ(expectChunkInvariant(sortLines(AsciiNoCase, true), "a\nb\nA\n"), "b\na\nA\n");
+}
+
+TEST(SortLines, RemoveDuplicatesKeepsTheFirstOfEqualLines) {
+  EXPECT_EQ(expectChunkInvariant(sortLines(AnsiNoCase, false, true), "b\nB\na\nA\nb\n"), "a\nb\n");
+  EXPECT_EQ(expectChunkInvariant(sortLines(AnsiNoCase, true, true), "b\nB\na\nA\nb\n"), "b\na\n");
+  // One line per leading number, one per length.
+  EXPECT_EQ(expectChunkInvariant(sortLines(Numeric, false, true), "2 x\n1 y\n2 z\n01\n"),
+            "1 y\n2 x\n");
+  EXPECT_EQ(expectChunkInvariant(sortLines(Length, false, true), "ab\nc\nde\nf\n"), "c\nab\n");
+}
+
+TEST(SortLines, LastLineTakesTheLineEndBeforeIt) {
+  expectCases(sortLines(AsciiCase), {{"b\r\nc\r\na", "a\r\nb\r\nc\r\n"},
+                                     {"b", "b"},
+                                     {"", ""},
+                                     {"b\rc\na", "a\nb\rc\n"},
+                                     {"\n\n", "\n\n"}});
+}
+
+TEST(SortLines, NumbersAsTheLinesBeginWithThem) {
+  // Each line's value, in order; equal values keep later lines first.
+  const std::string input = "1e2\n-3\n 7\n2.5x\n.5\n-\n1e999\n-1e999\n0x10\n+4\n1e-999\n3.\n";
+  EXPECT_EQ(expectChunkInvariant(sortLines(Numeric), input),
+            "-1e999\n-3\n1e-999\n0x10\n-\n.5\n2.5x\n3.\n+4\n 7\n1e2\n1e999\n");
+}
+
+TEST(SortLines, LocaleOrderIsNotByteOrder) {
+  // Accented letters sort with their base letters; capitals among small ones.
+  EXPECT_EQ(expectChunkInvariant(sortLines(AnsiCase), "zoo\n\xe9t\xe9\nBanana\napple\n"),
+            "apple\nBanana\n\xe9t\xe9\nzoo\n");
+  EXPECT_EQ(expectChunkInvariant(sortLines(AsciiCase), "zoo\n\xe9t\xe9\nBanana\napple\n"),
+            "Banana\napple\nzoo\n\xe9t\xe9\n");
+}
+
+// Many lines with many equal ones, against a plain sort with the same comparison.
+TEST(SortLines, ManyLinesAgreeWithTheComparisons) {
+  std::mt19937 random(7);
+  const char *words[] = {"apple", "Apple", "\xe9t\xe9", "Zebra", "zebra", "a-b", "ab", "", "10"};
+  std::vector<std::string> lines;
+  std::string input;
+  for (int i = 0; i < 3000; ++i) {
+    std::string line = words[random() % std::size(words)];
+    line += words[random() % std::size(words)];
+    lines.push_back(line + "\n");
+    input += lines.back();
+  }
+  struct Case {
+    int sortType;
+    int (*compare)(std::string_view, std::string_view);
+  };
+  const Case cases[] = {{AnsiNoCase, AnsiCompareText},
+                        {AnsiCase, AnsiCompareStr},
+                        {AsciiNoCase, CompareText},
+                        {AsciiCase, CompareStr}};
+  for (const Case &c : cases) {
+    // Later lines first among equal ones: a stable sort of the reversed list.
+    std::vector<std::string> expected(lines.rbegin(), lines.rend());
+    std::stable_sort(
+        expected.begin(), expected.end(),
+        [&](const std::string &a, const std::string &b) { return c.compare(a, b) < 0; });
+    std::string joined;
+    for (const auto &line : expected)
+      joined += line;
+    EXPECT_EQ(testing::runInChunks(sortLines(c.sortType), input, 4096), joined) << c.sortType;
+  }
+}
+
+TEST(SortLines, AFileLargerThanOneOutputChunk) {
+  // The sorted text leaves in pieces; none may be lost or repeated.
+  std::string input;
+  std::string expected;
+  char line[16];
+  for (int i = 0; i < 200000; ++i) {
+    std::snprintf(line, sizeof line, "%06d\n", 199999 - i);
+    input += line;
+    std::snprintf(line, sizeof line, "%06d\n", i);
+    expected += line;
+  }
+  EXPECT_EQ(testing::runInChunks(sortLines(AsciiCase), input, 4096), expected);
+  EXPECT_EQ(testing::runInChunks(factory<TReverseLines>(), input, 4096), expected);
+}
+
+TEST(LinesWithBuffer, RefusesAnUnknownCompareType) {
+  EXPECT_EQ(testing::errorOf([] { TLinesWithBuffer buffer(false, 7); }), "Invalid sort type");
+  EXPECT_EQ(testing::errorOf([] { TLinesWithBuffer buffer(false, -1); }), "Invalid sort type");
+  // The sort filter keeps the file's order for a sort type it does not know.
+  EXPECT_EQ(expectChunkInvariant(sortLines(6), "b\na\n"), "b\na\n");
+}
+
+TEST(LinesWithBuffer, EachFileOnItsOwn) {
+  auto outputs = testing::runFilesInChunks(sortLines(AsciiCase), {"b\na\n", "d\nc"}, 1);
+  ASSERT_EQ(outputs.size(), 2u);
+  EXPECT_EQ(outputs[0], "a\nb\n");
+  EXPECT_EQ(outputs[1], "c\nd\n");
+}
+
+TEST(ReverseLines, LastLineFirst) {
+  expectCases(factory<TReverseLines>(), {{"a\nb\r\nc", "c\r\nb\r\na\n"}, {"a", "a"}, {"", ""}});
+}
+
+TEST(RandomizeLines, GivesEveryLineOnce) {
+  std::string input;
+  for (int i = 0; i < 500; ++i)
+    input += std::to_string(i) + "\n";
+  std::string output = testing::runInChunks(factory<TRandomizeLines>(), input, 7);
+  EXPECT_NE(output, input);
+  auto sorted = [](const std::string &text) {
+    std::string copy = testing::runInChunks(sortLines(Numeric), text, 0);
+    return copy;
+  };
+  EXPECT_EQ(sorted(output), input);
+}
+
+TEST(LinesFoundIn, ExactLinesOfATextOrFile) {
+  const std::string reference = "apple\r\npear \n\nplum";
+  const std::string input = "apple\nApple\npear\npear \n\nplum\r\nfig";
+  EXPECT_EQ(expectChunkInvariant(factory<TOnlyShowLinesFoundIn>(ReferenceText{reference}), input),
+            "apple\npear \n\nplum\r\n");
+  EXPECT_EQ(expectChunkInvariant(factory<TRemoveLinesFoundIn>(ReferenceText{reference}), input),
+            "Apple\npear\nfig");
+
+  testing::TempFolder folder;
+  const std::string file = folder.file("reference.txt");
+  testing::writeFile(file, reference);
+  EXPECT_EQ(expectChunkInvariant(factory<TOnlyShowLinesFoundIn>(file), input),
+            "apple\npear \n\nplum\r\n");
+  EXPECT_EQ(expectChunkInvariant(factory<TOnlyShowLinesFoundIn>(std::string()), input), "");
+  EXPECT_NE(testing::errorOf<EFOpenError>(
+                [&] { TRemoveLinesFoundIn filter(folder.file("missing.txt")); }),
+            "no error");
+}
+
+TEST(LinesFoundIn, TheListServesEveryFile) {
+  auto outputs = testing::runFilesInChunks(factory<TOnlyShowLinesFoundIn>(ReferenceText{"a\nb"}),
+                                           {"a\nc\n", "b\na\n"}, 1);
+  ASSERT_EQ(outputs.size(), 2u);
+  EXPECT_EQ(outputs[0], "a\n");
+  EXPECT_EQ(outputs[1], "b\na\n");
+}
+
+TEST(RemoveDuplicateLines, KeepsTheFirstOfEachRun) {
+  expectCases(factory<TRemoveDuplicateLines>(false, 0),
+              {{"a\na\r\nb\na\na", "a\nb\na\n"}, {"a\nA\n", "a\nA\n"}, {"", ""}, {"\n\n\n", "\n"}});
+  expectCases(factory<TRemoveDuplicateLines>(true, 0), {{"a\nA\n\xe9\n\xc9\nb", "a\n\xe9\nb"}});
+  // Lines that differ only in their first three bytes are equal; so are
+  // lines shorter than that.
+  expectCases(factory<TRemoveDuplicateLines>(false, 3),
+              {{"001x\n002x\n003y\nab\ncd\n", "001x\n003y\nab\n"}});
+}
+
+TEST(ShowDuplicateLines, OneLinePerRunWithItsLength) {
+  expectCases(factory<TShowDuplicateLines>(false, 0),
+              {// A run that ends the file keeps its line end.
+               {"a\na\nb\nc\nc\nc\n", "a 2\nc 3\n"},
+               {"a\na\nb\nc\nc\nc", "a 2\nc 3"},
+               {"a\r\na\r\nb", "a 2"},
+               {"a\nb\nc\n", ""},
+               {"x\nx", "x 2"}});
+  // The length of the run counts equal lines without case.
+  expectCases(factory<TShowDuplicateLines>(true, 0), {{"a\nA\na\nb\n", "a 3\n"}});
+}
+
+TEST(ShowDuplicateLines, EachFileCountsAfresh) {
+  auto outputs =
+      testing::runFilesInChunks(factory<TShowDuplicateLines>(false, 0), {"a\na\n", "a\nb\n"}, 1);
+  ASSERT_EQ(outputs.size(), 2u);
+  EXPECT_EQ(outputs[0], "a 2\n");
+  EXPECT_EQ(outputs[1], "");
+}
+
+} // namespace
+} // namespace marrowen
