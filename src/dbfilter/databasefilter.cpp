@@ -3,6 +3,7 @@
 #include "classlib/codepage.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/program.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
 
@@ -28,7 +29,6 @@ namespace marrowen {
 namespace {
 
 constexpr std::string_view rowElement = "MarrowenRow";
-constexpr std::string_view companyUrl = "https://www.ostrevan.com/";
 
 // The data types of the result columns, numbered as the layouts know them.
 enum AdoType {
@@ -595,7 +595,7 @@ void TODBCFilter::xmlHeader() {
                              "<?xml version=\"1.0\" standalone=\"yes\" ?>\r\n\r\n"
                              "<!-- generator=\"Marrowen Search/Replace\" -->\r\n"
                              "<!-- companyURL=\"" +
-                                 std::string(companyUrl) +
+                                 std::string(program::makerWebAddress) +
                                  "\" -->\r\n"
                                  "<!-- SQLquery=\"%s\" -->\r\n\r\n",
                              {commentSafe(statement_)});

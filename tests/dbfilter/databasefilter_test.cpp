@@ -94,7 +94,7 @@ TEST_F(DatabaseFilter, FixedWidthPadsToTheDeclaredSizeAndNeverCuts) {
 const std::string xmlProlog = "<?xml version=\"1.0\" standalone=\"yes\" ?>\r\n"
                               "\r\n"
                               "<!-- generator=\"Marrowen Search/Replace\" -->\r\n"
-                              "<!-- companyURL=\"https://www.ostrevan.com/\" -->\r\n";
+                              "<!-- companyURL=\"https://www.ostrevan.com/marrowen/\" -->\r\n";
 
 std::string xmlHead(const std::string &query, const std::vector<std::string> &names) {
   std::string joined, elements;
