@@ -10,6 +10,7 @@
 #include "filterlist/eolnodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/linenodes.h"
+#include "filterlist/scriptnodes.h"
 #include "filterlist/searchnodes.h"
 
 #include <algorithm>
@@ -131,6 +132,8 @@ void registerNodeClasses() {
     registry.registerClass<TSortObject>("TSortObject");
     registry.registerClass<TMathsObject>("TMathsObject");
     registry.registerClass<TDeleteColumnsObject>("TDeleteColumnsObject");
+    registry.registerClass<TScriptObject>("TScriptObject");
+    registry.registerClass<TDatabaseObject>("TDatabaseObject");
     registerPlaceholderClasses(registry, [](const NodeClassName &names) {
       return std::make_unique<TPlaceholderObject>(names);
     });
