@@ -30,7 +30,8 @@ public:
   }
 
   // JScript routines are all functions: whether one returns a value is
-  // known only when it runs.
+  // known only when it runs. The parameters counted are those declared
+  // before any with a default value or a rest parameter.
   std::optional<Routine> findRoutine(const std::string &name) override {
     int parameterCount = 0;
     if (!control_.hasRoutine(name, &parameterCount))

@@ -124,10 +124,12 @@ TEST_F(ScriptNodes, NewScriptNodeStartsFromTheExampleInTheLanguageLastChosen) {
   const std::string example = TScriptObject::defaultScript();
   EXPECT_EQ(example.size(), 889u);
   for (std::size_t i = 0; i < example.size(); ++i) {
-    if (example[i] == '\n')
+    if (example[i] == '\n') {
       EXPECT_TRUE(i > 0 && example[i - 1] == '\r') << i;
-    if (example[i] == '\r')
+    }
+    if (example[i] == '\r') {
       EXPECT_TRUE(i + 1 < example.size() && example[i + 1] == '\n') << i;
+    }
   }
   for (const char *routine : {"Function processLine(line, EOL)", "Sub startJob()", "Sub endJob()",
                               "Function startFile()", "Function endFile()"})
