@@ -7,8 +7,11 @@
 #include "filterlist/classregistry.h"
 #include "filterlist/commentnodes.h"
 #include "filterlist/eolnodes.h"
+#include "filterlist/filenodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/searchnodes.h"
+#include "filterlist/unicodenodes.h"
+#include "filterlist/utilitynodes.h"
 
 #include <algorithm>
 #include <mutex>
@@ -121,6 +124,13 @@ void registerNodeClasses() {
     registry.registerClass<TUserObject>("TUserObject");
     registry.registerClass<TCommentObject>("TCommentObject");
     registry.registerClass<TFilterCommentObject>("TFilterCommentObject");
+    registry.registerClass<TMergeObject>("TMergeObject");
+    registry.registerClass<TSplitObject>("TSplitObject");
+    registry.registerClass<TDuplicateObject>("TDuplicateObject");
+    registry.registerClass<TExecuteObject>("TExecuteObject");
+    registry.registerClass<TInsertColumnObject>("TInsertColumnObject");
+    registry.registerClass<TConcordanceObject>("TConcordanceObject");
+    registry.registerClass<TUnicodeMapObject>("TUnicodeMapObject");
     registerPlaceholderClasses(registry, [](const NodeClassName &names) {
       return std::make_unique<TPlaceholderObject>(names);
     });
