@@ -246,16 +246,16 @@ namespace {
 // library's comma text.
 bool isBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
+// An empty item is quoted too: unquoted, one at the end of the list would
+// not come back.
 bool needsQuotes(std::string_view item) {
-  return std::any_of(item.begin(), item.end(),
-                     [](char c) { return isBlank(c) || c == '"' || c == ','; });
+  return item.empty() || std::any_of(item.begin(), item.end(),
+                                     [](char c) { return isBlank(c) || c == '"' || c == ','; });
 }
 
 } // namespace
 
 std::string commaText(const std::vector<std::string> &items) {
-  if (items.size() == 1 && items.front().empty())
-    return "\"\"";
   std::string text;
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (i > 0)

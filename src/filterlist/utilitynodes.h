@@ -121,8 +121,8 @@ public:
 };
 
 // The class library's comma text of a list: the items joined by commas, an
-// item quoted (inner quotes doubled) when it holds a byte up to a blank, a
-// comma or a quote; a list of one empty item is "".
+// item quoted (inner quotes doubled) when it is empty or holds a byte up to
+// a blank, a comma or a quote.
 std::string commaText(const std::vector<std::string> &items);
 // The items of a comma text: separated by commas or blanks, quoted items
 // taken whole. An unclosed quote takes the rest of the text.

@@ -45,8 +45,9 @@ inline std::string recordOf(const StreamableComponent &node) {
 template <class Node> std::unique_ptr<Node> roundTrip(const Node &node) {
   const std::string first = recordOf(node);
   auto copy = readNodeRecord<Node>(first, currentFileType);
-  if (copy)
+  if (copy) {
     EXPECT_EQ(recordOf(*copy), first);
+  }
   return copy;
 }
 

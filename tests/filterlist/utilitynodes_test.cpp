@@ -315,8 +315,9 @@ TEST(CommaText, ListsAndTheirTexts) {
            {{"a", "b c"}, "a,\"b c\""},
            {{"say \"hi\""}, "\"say \"\"hi\"\"\""},
            {{"x,y", "z"}, "\"x,y\",z"},
-           {{"", "a"}, ",a"},
-           {{"a", "", "b"}, "a,,b"},
+           {{"", "a"}, "\"\",a"},
+           {{"a", ""}, "a,\"\""},
+           {{"a", "", "b"}, "a,\"\",b"},
            {{"tab\there"}, "\"tab\there\""},
            {{"\xe9t\xe9"}, "\xe9t\xe9"},
        }) {
@@ -331,6 +332,8 @@ TEST(CommaText, ReadingTakesBlanksAsSeparatorsAndAnUnclosedQuoteWhole) {
   EXPECT_EQ(itemsFromCommaText("a b"), (Items{"a", "b"}));
   EXPECT_EQ(itemsFromCommaText("  a ,  b  "), (Items{"a", "b"}));
   EXPECT_EQ(itemsFromCommaText("a,"), (Items{"a"}));
+  EXPECT_EQ(itemsFromCommaText("a,,b"), (Items{"a", "", "b"}));
+  EXPECT_EQ(itemsFromCommaText(",a"), (Items{"", "a"}));
   EXPECT_EQ(itemsFromCommaText("\"open end"), (Items{"open end"}));
   EXPECT_EQ(itemsFromCommaText("\"a\"b"), (Items{"a", "b"}));
   EXPECT_EQ(itemsFromCommaText("\"\",x"), (Items{"", "x"}));
