@@ -127,9 +127,11 @@ std::string TMergeObject::getTitle() const {
 }
 
 std::unique_ptr<TFilter> TMergeObject::add_this_filter(TFilterList &) {
-  if (fileName.empty())
-    throw Exception(translateFormat(5350, "Filename for '%s' is blank", {shortTitle(*this)}));
+  // A pair of quotes round nothing is as blank as no name: the lines-found
+  // filters would take it for an empty list and drop every line.
   const std::string name = unquote(fileName);
+  if (name.empty())
+    throw Exception(translateFormat(5350, "Filename for '%s' is blank", {shortTitle(*this)}));
   switch (kind) {
   case 0:
     return std::make_unique<TMergeFiles>(localPath(name));

@@ -31,7 +31,8 @@ public:
   int helpContext() const;
 
   std::string getTitle() const override;
-  // Raises 5350 for a blank file name; linking raises as linkFile does.
+  // Raises 5350 for a file name that is blank, quotes removed; linking
+  // raises as linkFile does.
   std::unique_ptr<TFilter> add_this_filter(TFilterList &list) override;
 
   // The filters between the input and the output node of the filter file

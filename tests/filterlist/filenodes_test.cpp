@@ -149,8 +149,10 @@ TEST(MergeObject, WindowsNameIsKeptByteForByteInTheRecord) {
 
 TEST(MergeObject, BlankNameIsRefusedWithTheNodesTitle) {
   for (int kind = 0; kind < 4; ++kind) {
-    auto node = TMergeObject::CreateWith(kind, "");
-    EXPECT_EQ(buildError(*node), "Filename for '" + node->getTitle() + "' is blank");
+    for (const char *name : {"", "\"\"", "\""}) {
+      auto node = TMergeObject::CreateWith(kind, name);
+      EXPECT_EQ(buildError(*node), "Filename for '" + node->getTitle() + "' is blank");
+    }
   }
   // A disabled node builds nothing and raises nothing.
   auto disabled = TMergeObject::CreateWith(0, "");
