@@ -324,7 +324,7 @@ TLinesWithBuffer::TLinesWithBuffer(bool removeDuplicates, int compareType)
 void TLinesWithBuffer::startFile() {
   lines_.clear(true);
   lastLineEnd_.clear();
-  TBatchedLines::startFile();
+  TBatchedLineFilter::startFile();
 }
 
 void TLinesWithBuffer::processLine(std::string_view lineEnd) {
@@ -334,7 +334,7 @@ void TLinesWithBuffer::processLine(std::string_view lineEnd) {
 }
 
 std::int64_t TLinesWithBuffer::bufferedLength() {
-  return checkedAdd(lines_.byteCount(), TBatchedLines::bufferedLength());
+  return checkedAdd(lines_.byteCount(), TBatchedLineFilter::bufferedLength());
 }
 
 std::vector<std::size_t> TLinesWithBuffer::orderedLines() const {
@@ -441,10 +441,12 @@ void TGenericLoadSpecialFile::setReference(const std::vector<std::string> &lines
 
 void TGenericLoadSpecialFile::startFile() {
   lastLineEnd_.clear();
-  TBatchedLines::startFile();
+  TBatchedLineFilter::startFile();
 }
 
-std::int64_t TGenericLoadSpecialFile::bufferedLength() { return TBatchedLines::bufferedLength(); }
+std::int64_t TGenericLoadSpecialFile::bufferedLength() {
+  return TBatchedLineFilter::bufferedLength();
+}
 
 void TOnlyShowLinesFoundIn::processLine(std::string_view lineEnd) {
   if (isFound(currentLine_))
@@ -465,7 +467,7 @@ TRemoveDuplicateLines::TRemoveDuplicateLines(bool ignoreCase, int ignoreLeading)
 void TRemoveDuplicateLines::startFile() {
   firstLine_ = true;
   previous_.clear();
-  TBatchedLines::startFile();
+  TBatchedLineFilter::startFile();
 }
 
 bool TRemoveDuplicateLines::sameAsPrevious() const {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "filters/linebatch.h"
+#include "filters/batchedlines.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -50,7 +50,7 @@ private:
 // Lines that compare equal come out later ones first; with the duplicates
 // flag only the first of them is kept. Whatever is held is dropped at the
 // start of each file.
-class TLinesWithBuffer : public TBatchedLines {
+class TLinesWithBuffer : public TBatchedLineFilter {
 public:
   // Raises message 5200 for a compare type outside 0 .. 6.
   TLinesWithBuffer(bool removeDuplicates, int compareType);
@@ -147,7 +147,7 @@ public:
 // Of each run of consecutive equal lines keeps the first. Lines are compared
 // without their line ends and without their first `ignoreLeading` bytes,
 // with or without case.
-class TRemoveDuplicateLines : public TBatchedLines {
+class TRemoveDuplicateLines : public TBatchedLineFilter {
 public:
   TRemoveDuplicateLines(bool ignoreCase, int ignoreLeading);
   void startFile() override;

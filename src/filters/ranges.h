@@ -1,6 +1,6 @@
 #pragma once
 
-#include "filters/linebatch.h"
+#include "filters/batchedlines.h"
 #include "filters/linebuffer.h"
 
 #include <cstdint>
@@ -27,7 +27,7 @@ struct LocateRange {
 // every line. A range reaching before column 1 or past the end of the line
 // is cut to the line; an empty or negative range deletes nothing. A method
 // outside 0 .. 4 counts as method 1.
-class TRemoveColumns : public TBatchedLines {
+class TRemoveColumns : public TBatchedLineFilter {
 public:
   explicit TRemoveColumns(LocateRange range);
   void processLine(std::string_view lineEnd) override;
