@@ -151,6 +151,10 @@ std::unique_ptr<TFilter> TMergeObject::linkFile(const std::string &fileName) {
   LinkGuard guard(path, fileName);
   TFilterList linked;
   try {
+    // A folder or a device (a pipe, /dev/zero) is no filter file, and
+    // reading one could wait or run on forever.
+    if (!std::filesystem::is_regular_file(path))
+      throw EFOpenError(path);
     linked.loadFromFile(path, false, false, -1, false);
   } catch (...) {
     throw Exception(translateFormat(5340, "Couldn't open link filter file %s", {fileName}));

@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 using namespace marrowen;
 using namespace marrowen::testing;
 
@@ -157,6 +160,59 @@ TEST(FamilyFilterFile, Type22And42FilesLoadWithTheDefaultsOfTheirTime) {
   EXPECT_EQ(unicode.entries, (std::vector<UnicodeMapEntry>{{"66", "b"}}));
   EXPECT_EQ(unicode.startValue, 0);
   EXPECT_EQ(unicode.endValue, 127);
+}
+
+// The seed fuzz/corpus/filterlist/filenodes.fll is what this list saves, so
+// the fuzzer starts from records of these nodes. After a change of a stored
+// layout, write it again with
+//   MARROWEN_WRITE_FUZZ_SEEDS=1 build/test/tests/filterlist_tests --gtest_filter='FuzzSeeds.*'
+TEST(FuzzSeeds, FileNodesSeedIsWhatTheNodesWrite) {
+  TFilterList list;
+  list.resetToDefault();
+  int index = 2;
+  auto add = [&](std::unique_ptr<TListObject> node, bool enabled = true) {
+    node->setEnabled(enabled);
+    list.insertNode(index++, std::move(node), 1, true);
+  };
+  // Nodes that would read files of the machine are disabled: the seed builds anywhere.
+  add(TMergeObject::CreateWith(0, "merged.txt"));
+  add(TMergeObject::CreateWith(1, "keep.txt"), false);
+  add(TMergeObject::CreateWith(2, "drop.txt"), false);
+  add(TMergeObject::CreateWith(3, "linked.fll"), false);
+  auto split = std::make_unique<TSplitObject>();
+  split->type = 1;
+  split->count = 2;
+  add(std::move(split));
+  auto duplicate = std::make_unique<TDuplicateObject>();
+  duplicate->kind = 1;
+  add(std::move(duplicate));
+  add(std::make_unique<TExecuteObject>());
+  auto insert = std::make_unique<TInsertColumnObject>();
+  insert->position = 3;
+  insert->text = "\\t|";
+  add(std::move(insert));
+  auto concordance = std::make_unique<TConcordanceObject>();
+  concordance->dictionary = {"a", "b c"};
+  add(std::move(concordance));
+  auto map = std::make_unique<TUnicodeMapObject>();
+  map->entries = {{"65", "a"}, {"8364", "EUR"}};
+  map->endValue = 255;
+  add(std::move(map));
+
+  const std::string bytes = filterFileBytes(list);
+  const std::string seed =
+      (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz" /
+       "corpus" / "filterlist" / "filenodes.fll")
+          .string();
+  if (const char *write = std::getenv("MARROWEN_WRITE_FUZZ_SEEDS"); write && *write == '1')
+    writeFile(seed, bytes);
+  ASSERT_EQ(readFile(seed), bytes);
+
+  TFilterList loaded;
+  loaded.loadFromBytes(bytes, seed);
+  EXPECT_EQ(filterFileBytes(loaded), bytes);
+  int errorIndex = 0;
+  EXPECT_NE(loaded.createFilters(false, true, errorIndex), nullptr);
 }
 
 // ---------------------------------------------------------------------------

@@ -272,6 +272,11 @@ TEST_F(LinkedFilterFile, UnreadableFilesGiveTheLinkMessage) {
   auto missing = link(dir.file("none.fll"));
   EXPECT_EQ(buildError(*missing), "Couldn't open link filter file " + dir.file("none.fll"));
 
+  for (const std::string &notAFile : {dir.path(), std::string("/dev/zero")}) {
+    auto node = link(notAFile);
+    EXPECT_EQ(buildError(*node), "Couldn't open link filter file " + notAFile);
+  }
+
   writeFile(dir.file("damaged.fll"), "TPF0\x0bTFilterList");
   auto damaged = link("\"" + dir.file("damaged.fll") + "\"");
   EXPECT_EQ(buildError(*damaged), "Couldn't open link filter file " + dir.file("damaged.fll"));
