@@ -256,6 +256,22 @@ TEST_F(LinkedFilterFile, LinksInsideLinkedFilesAreFollowed) {
   (void)middle;
 }
 
+TEST_F(LinkedFilterFile, LinksNestedTooDeeplyAreRefused) {
+  // Each file links the next; the last one holds a filter.
+  auto chainOf = [&](int files) {
+    saveList("l" + std::to_string(files) + ".fll", nodes(insertColumn(1, "x")));
+    for (int i = files - 1; i >= 0; --i)
+      saveList("l" + std::to_string(i) + ".fll",
+               nodes(link(dir.file("l" + std::to_string(i + 1) + ".fll"))));
+    return link(dir.file("l0.fll"));
+  };
+  auto deepest = chainOf(31);
+  EXPECT_EQ(runNode(*deepest, "a\n"), "xa\n");
+  auto tooDeep = chainOf(32);
+  EXPECT_EQ(buildError(*tooDeep),
+            "Link filter " + dir.file("l32.fll") + ": links are nested more than 32 deep");
+}
+
 TEST_F(LinkedFilterFile, TheLinkedChainGoesInPlaceOfTheNodeInAWholeList) {
   const std::string inner =
       saveList("inner.fll", nodes(insertColumn(1, "<"), insertColumn(0, ">")));
