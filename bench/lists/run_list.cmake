@@ -1,6 +1,9 @@
-# Runs the saved list LIST through chainbench over sample.txt and compares the
-# output with LIST.expected.
-execute_process(COMMAND ${CHAINBENCH} ${LISTS}/${LIST}.fll ${LISTS}/sample.txt ${OUT}/${LIST}.out
+# Runs the saved list LIST through chainbench over SAMPLE (sample.txt when not
+# given) and compares the output with LIST.expected.
+if(NOT SAMPLE)
+  set(SAMPLE sample.txt)
+endif()
+execute_process(COMMAND ${CHAINBENCH} ${LISTS}/${LIST}.fll ${LISTS}/${SAMPLE} ${OUT}/${LIST}.out
                 RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "chainbench ${LIST}.fll exited with ${result}")

@@ -10,6 +10,8 @@ namespace marrowen::program {
 // the log header.
 inline constexpr std::string_view displayName = "Marrowen Pro";
 inline constexpr std::string_view version = "5.6.3";
+// The maker's web address, in encoded attachments and exported XML.
+inline constexpr std::string_view makerWebAddress = "https://www.ostrevan.com/marrowen/";
 inline constexpr std::string_view companyName = "Ostrevan";
 inline constexpr std::string_view productName = "Marrowen";
 // The settings key under the current user.

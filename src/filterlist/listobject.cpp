@@ -6,9 +6,11 @@
 #include "engine/messages.h"
 #include "filterlist/classregistry.h"
 #include "filterlist/commentnodes.h"
+#include "filterlist/descriptionnodes.h"
 #include "filterlist/eolnodes.h"
 #include "filterlist/filenodes.h"
 #include "filterlist/ionodes.h"
+#include "filterlist/linenodes.h"
 #include "filterlist/searchnodes.h"
 #include "filterlist/unicodenodes.h"
 #include "filterlist/utilitynodes.h"
@@ -118,6 +120,9 @@ void registerNodeClasses() {
     registry.registerClass<TListObject>("TListObject");
     registry.registerClass<TInputObject>("TInputObject");
     registry.registerClass<TOutputObject>("TOutputObject");
+    registry.registerClass<TDescriptionObject>("TDescriptionObject");
+    registry.registerClass<TNumberObject>("TNumberObject");
+    registry.registerClass<TStringObject>("TStringObject");
     registry.registerClass<TSearchObject>("TSearchObject");
     registry.registerClass<TGrepObject>("TGrepObject");
     registry.registerClass<TEOLObject>("TEOLObject");
@@ -131,6 +136,11 @@ void registerNodeClasses() {
     registry.registerClass<TInsertColumnObject>("TInsertColumnObject");
     registry.registerClass<TConcordanceObject>("TConcordanceObject");
     registry.registerClass<TUnicodeMapObject>("TUnicodeMapObject");
+    registry.registerClass<TLineNumberObject>("TLineNumberObject");
+    registry.registerClass<THeadTailObject>("THeadTailObject");
+    registry.registerClass<TSortObject>("TSortObject");
+    registry.registerClass<TMathsObject>("TMathsObject");
+    registry.registerClass<TDeleteColumnsObject>("TDeleteColumnsObject");
     registerPlaceholderClasses(registry, [](const NodeClassName &names) {
       return std::make_unique<TPlaceholderObject>(names);
     });

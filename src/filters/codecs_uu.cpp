@@ -1,5 +1,6 @@
 #include "filters/codecs_uu.h"
 
+#include "classlib/program.h"
 #include "engine/messages.h"
 #include "filters/hexdigits.h"
 
@@ -14,9 +15,6 @@ constexpr char uuAlphabet[] = "`!\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNO
 constexpr char xxAlphabet[] = "+-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 constexpr int bytesPerLine = 45;
-
-// Where the header's first line says the attachment came from.
-constexpr const char *makerAddress = "https://www.ostrevan.example/marrowen/";
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -34,7 +32,8 @@ void TUUEncode::startFile() {
 void TUUEncode::appendHeader() {
   const std::string name = getInputFilename();
   const std::string quoted = "\"" + name + "\"";
-  out_ += scheme_ + "Encoded attachment by Marrowen from " + makerAddress + "\r\n";
+  out_ += scheme_ + "Encoded attachment by Marrowen from " + std::string(program::makerWebAddress) +
+          "\r\n";
   out_ += "MIME-Version: 1.0\r\n";
   out_ += "Content-Description: " + quoted + "\r\n";
   out_ += "Message-ID: <12379094073068_" + name + ">\r\n";

@@ -633,12 +633,12 @@ TEST(FilterListFile, AFailedSaveLeavesTheFileAsItWas) {
   makeList(list);
   // A placeholder read from an older file cannot be written in the current layout.
   std::string record =
-      nodeRecord("TSortObject", "SortObject", true, boolean(true) + boolean(false) + boolean(true));
+      nodeRecord("TDatabaseObject", "DatabaseObject", true, boolean(true) + str("q"));
   ComponentReader nodeReader(record, "x");
   nodeReader.setFileTypeRead(30);
   registerNodeClasses();
-  auto sort = nodeReader.readComponent();
-  addFilter(list, std::unique_ptr<TListObject>(dynamic_cast<TListObject *>(sort.release())));
+  auto database = nodeReader.readComponent();
+  addFilter(list, std::unique_ptr<TListObject>(dynamic_cast<TListObject *>(database.release())));
   EXPECT_THROW(list.saveToFile(file), EWriteError);
   EXPECT_EQ(readFile(file), type20File());
   EXPECT_EQ(dir.listing(), "keep.fll");

@@ -694,8 +694,7 @@ TEST(PlaceholderObject, KeepsItsValuesAndRefusesToBuild) {
 
 TEST(PlaceholderObject, FromAnOlderFileItCannotBeSavedInTheCurrentLayout) {
   auto node = readNode<TPlaceholderObject>(
-      nodeRecord("TSortObject", "SortObject", true, boolean(true) + boolean(false) + boolean(true)),
-      30);
+      nodeRecord("TDatabaseObject", "DatabaseObject", true, boolean(true) + str("q")), 30);
   EXPECT_THROW(recordOf(*node), EWriteError);
 }
 

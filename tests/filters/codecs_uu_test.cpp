@@ -17,7 +17,7 @@ using testing::factory;
 // The header the encoder writes for the harness's input "/tmp/input.txt".
 std::string header(const std::string &scheme) {
   return scheme +
-         "Encoded attachment by Marrowen from https://www.ostrevan.example/marrowen/\r\n"
+         "Encoded attachment by Marrowen from https://www.ostrevan.com/marrowen/\r\n"
          "MIME-Version: 1.0\r\n"
          "Content-Description: \"input.txt\"\r\n"
          "Message-ID: <12379094073068_input.txt>\r\n"

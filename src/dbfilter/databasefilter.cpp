@@ -1,0 +1,736 @@
+#include "dbfilter/databasefilter.h"
+
+#include "classlib/codepage.h"
+#include "classlib/exceptions.h"
+#include "classlib/format.h"
+#include "classlib/program.h"
+#include "engine/escapes.h"
+#include "engine/messages.h"
+
+#include <QByteArray>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QSqlResult>
+#include <QString>
+#include <QVariant>
+
+#include <sqlite3.h>
+
+#include <array>
+#include <atomic>
+#include <cstring>
+
+namespace marrowen {
+
+namespace {
+
+constexpr std::string_view rowElement = "MarrowenRow";
+
+// The data types of the result columns, numbered as the layouts know them.
+enum AdoType {
+  adEmpty = 0,
+  adSmallInt = 2,
+  adInteger = 3,
+  adSingle = 4,
+  adDouble = 5,
+  adCurrency = 6,
+  adDate = 7,
+  adBoolean = 11,
+  adDecimal = 14,
+  adTinyInt = 16,
+  adUnsignedTinyInt = 17,
+  adUnsignedSmallInt = 18,
+  adUnsignedInt = 19,
+  adBigInt = 20,
+  adUnsignedBigInt = 21,
+  adGUID = 72,
+  adBinary = 128,
+  adChar = 129,
+  adWChar = 130,
+  adNumeric = 131,
+  adDBDate = 133,
+  adDBTime = 134,
+  adDBTimeStamp = 135,
+  adVarChar = 200,
+  adLongVarChar = 201,
+  adVarWChar = 202,
+  adLongVarWChar = 203,
+  adVarBinary = 204,
+  adLongVarBinary = 205,
+};
+
+// Written without qualifiers in the delimited and insert layouts.
+bool isBareType(int type) {
+  return (type >= adSmallInt && type <= adDate) || type == adBoolean || type == adDecimal ||
+         (type >= adTinyInt && type <= adUnsignedBigInt) || type == adBinary || type == adChar ||
+         type == adNumeric || (type >= adDBDate && type <= adDBTimeStamp);
+}
+
+bool isBinaryType(int type) {
+  return type == adBinary || type == adVarBinary || type == adLongVarBinary;
+}
+
+bool isNumberType(int type) {
+  return (type >= adSmallInt && type <= adCurrency) || type == adBoolean || type == adDecimal ||
+         (type >= adTinyInt && type <= adUnsignedBigInt) || type == adNumeric;
+}
+
+// The ODBC column types (as the ODBC driver reports them) and their numbers.
+int typeOfOdbcColumn(int sqlType) {
+  switch (sqlType) {
+  case 1:
+    return adChar; // SQL_CHAR
+  case 12:
+    return adVarChar; // SQL_VARCHAR
+  case -1:
+    return adLongVarChar; // SQL_LONGVARCHAR
+  case -8:
+    return adWChar; // SQL_WCHAR
+  case -9:
+    return adVarWChar; // SQL_WVARCHAR
+  case -10:
+    return adLongVarWChar; // SQL_WLONGVARCHAR
+  case 2:                  // SQL_NUMERIC
+  case 3:
+    return adNumeric; // SQL_DECIMAL
+  case 5:
+    return adSmallInt;
+  case 4:
+    return adInteger;
+  case 7:
+    return adSingle;
+  case 6:
+  case 8:
+    return adDouble;
+  case -7:
+    return adBoolean;
+  case -6:
+    return adTinyInt;
+  case -5:
+    return adBigInt;
+  case 9:
+  case 91:
+    return adDBDate;
+  case 10:
+  case 92:
+    return adDBTime;
+  case 11:
+  case 93:
+    return adDBTimeStamp;
+  case -2:
+    return adBinary;
+  case -3:
+    return adVarBinary;
+  case -4:
+    return adLongVarBinary;
+  case -11:
+    return adGUID;
+  default:
+    return -1;
+  }
+}
+
+int typeOfMetaType(const QMetaType &type) {
+  switch (type.id()) {
+  case QMetaType::UnknownType:
+    return adEmpty;
+  case QMetaType::Short:
+    return adSmallInt;
+  case QMetaType::Int:
+    return adInteger;
+  case QMetaType::Float:
+    return adSingle;
+  case QMetaType::Double:
+    return adDouble;
+  case QMetaType::Bool:
+    return adBoolean;
+  case QMetaType::Char:
+  case QMetaType::SChar:
+    return adTinyInt;
+  case QMetaType::UChar:
+    return adUnsignedTinyInt;
+  case QMetaType::UShort:
+    return adUnsignedSmallInt;
+  case QMetaType::UInt:
+    return adUnsignedInt;
+  case QMetaType::LongLong:
+    return adBigInt;
+  case QMetaType::ULongLong:
+    return adUnsignedBigInt;
+  case QMetaType::QDate:
+    return adDBDate;
+  case QMetaType::QTime:
+    return adDBTime;
+  case QMetaType::QDateTime:
+    return adDBTimeStamp;
+  case QMetaType::QByteArray:
+    return adLongVarBinary;
+  default:
+    return adVarWChar;
+  }
+}
+
+// The width of a SQLite column without a declared size, by its type.
+int defaultSqliteWidth(int type) {
+  if (type == adInteger || type == adBigInt)
+    return 20;
+  if (type == adDouble)
+    return 24;
+  return -1;
+}
+
+QString toQString(std::string_view bytes) {
+  std::u16string text = systemCodePage()->toUtf16(bytes);
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string fromQString(const QString &text) {
+  return systemCodePage()->fromUtf16(std::u16string_view(
+      reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())));
+}
+
+std::string lowerAscii(std::string_view text) {
+  std::string lower(text);
+  for (char &c : lower)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  return lower;
+}
+
+std::string trimBlanks(std::string_view text) {
+  std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos)
+    return {};
+  std::size_t last = text.find_last_not_of(" \t");
+  return std::string(text.substr(first, last - first + 1));
+}
+
+std::string errorText(const QSqlError &error) {
+  std::string database = fromQString(error.databaseText());
+  std::string driver = fromQString(error.driverText());
+  if (database.empty())
+    return driver.empty() ? std::string("the database gave no reason") : driver;
+  if (driver.empty() || database == driver)
+    return database;
+  return driver + " (" + database + ")";
+}
+
+// Field names become names that XML and SQL accept: only "-", ".", digits,
+// letters A-Z and a-z and "_" stay, and a name starts with a letter or "_".
+std::string safeName(std::string_view name) {
+  std::string safe(name);
+  for (char &c : safe) {
+    bool keep = c == '-' || c == '.' || c == '_' || (c >= '0' && c <= '9') ||
+                (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    if (!keep)
+      c = '_';
+  }
+  if (!safe.empty()) {
+    char first = safe[0];
+    if (!(first == '_' || (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z')))
+      safe.insert(safe.begin(), 'T');
+  }
+  return safe;
+}
+
+// An XML comment may not hold "--".
+std::string commentSafe(std::string_view text) {
+  std::string safe;
+  safe.reserve(text.size());
+  for (char c : text) {
+    if (c == '-' && !safe.empty() && safe.back() == '-')
+      safe += ' ';
+    safe += c;
+  }
+  return safe;
+}
+
+void appendXmlEscaped(std::string &out, std::string_view value) {
+  for (char c : value) {
+    switch (c) {
+    case '\'':
+      out += "&apos;";
+      break;
+    case '"':
+      out += "&quot;";
+      break;
+    case '&':
+      out += "&amp;";
+      break;
+    case '<':
+      out += "&lt;";
+      break;
+    case '>':
+      out += "&gt;";
+      break;
+    default:
+      out += c;
+    }
+  }
+}
+
+void appendPadded(std::string &out, std::string_view text, int width) {
+  out += text;
+  if (width > 0 && static_cast<std::size_t>(width) > text.size())
+    out.append(static_cast<std::size_t>(width) - text.size(), ' ');
+}
+
+void appendHexLiteral(std::string &out, const QByteArray &bytes) {
+  static constexpr char digits[] = "0123456789ABCDEF";
+  out += "X'";
+  for (char b : bytes) {
+    auto u = static_cast<unsigned char>(b);
+    out += digits[u >> 4];
+    out += digits[u & 15];
+  }
+  out += '\'';
+}
+
+std::atomic<std::uint64_t> connectionSerial{0};
+
+// The first number between parentheses of a declared type ("varchar(10)").
+int declaredSize(const char *declared) {
+  if (!declared)
+    return -1;
+  const char *open = std::strchr(declared, '(');
+  if (!open)
+    return -1;
+  int size = 0;
+  const char *p = open + 1;
+  while (*p == ' ')
+    ++p;
+  if (*p < '0' || *p > '9')
+    return -1;
+  for (; *p >= '0' && *p <= '9' && size < 1'000'000; ++p)
+    size = size * 10 + (*p - '0');
+  return size;
+}
+
+} // namespace
+
+DatabaseSource mapConnectionString(const std::string &connectionString) {
+  std::string text = trimBlanks(connectionString);
+  if (text.empty())
+    throw Exception("The database connection string is empty");
+  if (text.find('=') == std::string::npos)
+    return {true, text};
+  bool sqlite = false;
+  std::string file;
+  std::size_t at = 0;
+  while (at <= text.size()) {
+    std::size_t end = text.find(';', at);
+    if (end == std::string::npos)
+      end = text.size();
+    std::string_view pair(text.data() + at, end - at);
+    std::size_t equals = pair.find('=');
+    if (equals != std::string_view::npos) {
+      std::string key = lowerAscii(trimBlanks(pair.substr(0, equals)));
+      std::string value = trimBlanks(pair.substr(equals + 1));
+      if ((key == "driver" || key == "provider") &&
+          lowerAscii(value).find("sqlite") != std::string::npos)
+        sqlite = true;
+      if (key == "database" || key == "data source")
+        file = value;
+    }
+    at = end + 1;
+  }
+  if (!sqlite)
+    return {false, text};
+  if (file.size() >= 2 && file.front() == '{' && file.back() == '}')
+    file = file.substr(1, file.size() - 2);
+  if (file.empty())
+    throw Exception(
+        Format("The SQLite connection string [%s] names no database file", {connectionString}));
+  return {true, file};
+}
+
+// One open connection, made and closed on one thread under a name of its own.
+struct TODBCFilter::Connection {
+  std::string name;
+  QSqlDatabase database;
+
+  Connection(const DatabaseSource &source, const std::string &user, const std::string &password,
+             const std::string &connectionString)
+      : name("marrowen.db." + std::to_string(++connectionSerial)) {
+    database = QSqlDatabase::addDatabase(source.sqlite ? "QSQLITE" : "QODBC", toQString(name));
+    if (!database.isValid()) {
+      close();
+      throw Exception(Format("Couldn't open the database [%s]: the %s driver is not installed",
+                             {connectionString, std::string(source.sqlite ? "SQLite" : "ODBC")}));
+    }
+    database.setDatabaseName(toQString(source.name));
+    if (!user.empty())
+      database.setUserName(toQString(user));
+    if (!password.empty())
+      database.setPassword(toQString(password));
+    if (!database.open()) {
+      std::string reason = errorText(database.lastError());
+      close();
+      throw Exception(Format("Couldn't open the database [%s]: %s", {connectionString, reason}));
+    }
+  }
+  ~Connection() { close(); }
+
+  void close() {
+    if (database.isValid())
+      database.close();
+    database = QSqlDatabase();
+    QSqlDatabase::removeDatabase(toQString(name));
+  }
+};
+
+TODBCFilter::TODBCFilter(const std::string &connectionString, const std::string &userName,
+                         const std::string &password, TDatabaseOutputFormat outputFormat,
+                         const std::string &fieldDelimiter, const std::string &textQualifier,
+                         bool generateHeader, const std::string &insertTable)
+    : source_(mapConnectionString(connectionString)), userName_(userName), password_(password),
+      outputFormat_(outputFormat), generateHeader_(generateHeader) {
+  // Tried here, so that a bad connection stops the chain from being built;
+  // the connection that runs the statements belongs to the job's thread.
+  Connection(source_, userName_, password_, connectionString);
+  if (outputFormat_ == TDatabaseOutputFormat::InsertScript) {
+    textQualifier_ = "\"";
+    fieldDelimiter_ = ", ";
+    insertTable_ = insertTable;
+  } else {
+    textQualifier_ = decodeEscapes(textQualifier);
+    fieldDelimiter_ = decodeEscapes(fieldDelimiter);
+  }
+}
+
+TODBCFilter::~TODBCFilter() = default;
+
+TODBCFilter::Connection &TODBCFilter::connection() {
+  if (Connection *open = connection_.get())
+    return *open;
+  return connection_.set(std::make_unique<Connection>(source_, userName_, password_, source_.name));
+}
+
+void TODBCFilter::startFile() {
+  output_.clear();
+  statement_.clear();
+  rowCount_ = 0;
+  TGenericStateMachine::startFile();
+}
+
+std::int64_t TODBCFilter::bufferedLength() {
+  return static_cast<std::int64_t>(statement_.size() + output_.size());
+}
+
+bool TODBCFilter::processChunk(std::string &chunk) {
+  const char *p = chunk.data();
+  std::size_t n = chunk.size();
+  std::size_t start = 0; // first byte not yet in the statement
+  std::size_t i = 0;
+  while (i < n) {
+    if (state_ == 0) {
+      while (i < n && p[i] != ';' && p[i] != '\'' && p[i] != '"')
+        ++i;
+      if (i == n)
+        break;
+      char c = p[i++];
+      if (c == ';') {
+        statement_.append(p + start, i - start);
+        start = i;
+        executeStatement();
+        statement_.clear();
+      } else {
+        state_ = c == '\'' ? 1 : 2;
+      }
+    } else {
+      const void *quote = std::memchr(p + i, state_ == 1 ? '\'' : '"', n - i);
+      if (!quote) {
+        i = n;
+        break;
+      }
+      i = static_cast<std::size_t>(static_cast<const char *>(quote) - p) + 1;
+      state_ = 0;
+    }
+  }
+  statement_.append(p + start, n - start);
+  bool goOn = sendToNext(output_);
+  output_.clear();
+  return goOn;
+}
+
+void TODBCFilter::executeStatement() {
+  if (!statement_.empty() && statement_.back() == ';')
+    statement_.pop_back();
+  statement_.erase(0, statement_.find_first_not_of(' '));
+  // Only blanks and line ends (the rest of a script after its last
+  // semicolon): nothing to run, and nothing to report.
+  if (statement_.find_first_not_of(" \t\r\n\f\v") == std::string::npos)
+    return;
+
+  QSqlQuery query(connection().database);
+  query.setForwardOnly(true);
+  if (!query.exec(toQString(statement_))) {
+    logError(statement_ + ": " + errorText(query.lastError()));
+    return;
+  }
+  if (!query.isSelect())
+    return;
+  readFieldDefs(query);
+  startResult();
+  rowCount_ = 0;
+  while (query.next()) {
+    ++rowCount_;
+    writeRow(query);
+    if (isAborted())
+      return;
+  }
+  if (query.lastError().isValid())
+    logError(statement_ + ": " + errorText(query.lastError()));
+}
+
+void TODBCFilter::readFieldDefs(const QSqlQuery &query) {
+  fields_.clear();
+  QSqlRecord record = query.record();
+  sqlite3_stmt *statement = nullptr;
+  if (source_.sqlite) {
+    QVariant handle = query.result()->handle();
+    if (handle.isValid() && std::strcmp(handle.typeName(), "sqlite3_stmt*") == 0)
+      statement = *static_cast<sqlite3_stmt *const *>(handle.constData());
+  }
+  for (int i = 0; i < record.count(); ++i) {
+    QSqlField column = record.field(i);
+    Field field;
+    field.type = -1;
+    if (!source_.sqlite)
+      field.type = typeOfOdbcColumn(column.typeID());
+    if (field.type < 0)
+      field.type = typeOfMetaType(column.metaType());
+    int size = column.length();
+    if (source_.sqlite) {
+      size = statement ? declaredSize(sqlite3_column_decltype(statement, i)) : -1;
+      if (size < 0)
+        size = defaultSqliteWidth(field.type);
+    }
+    field.width = size >= 0 && size < 8192 ? size : -1;
+
+    std::string name = safeName(fromQString(column.name()));
+    auto taken = [&](const std::string &candidate) {
+      std::string lower = lowerAscii(candidate);
+      for (const Field &other : fields_)
+        if (lowerAscii(other.name) == lower)
+          return true;
+      return false;
+    };
+    while (taken(name))
+      name += '1';
+    field.name = std::move(name);
+    fields_.push_back(std::move(field));
+  }
+}
+
+void TODBCFilter::startResult() {
+  if (generateHeader_) {
+    switch (outputFormat_) {
+    case TDatabaseOutputFormat::Delimited:
+      delimitedHeader();
+      break;
+    case TDatabaseOutputFormat::FixedWidth:
+      fixedHeader();
+      break;
+    case TDatabaseOutputFormat::Xml:
+      xmlHeader();
+      break;
+    case TDatabaseOutputFormat::InsertScript:
+      break;
+    }
+  }
+  if (outputFormat_ == TDatabaseOutputFormat::InsertScript) {
+    insertPrefix_ = "insert into " + insertTable_ + " ";
+    if (generateHeader_) {
+      insertPrefix_ += "( ";
+      for (std::size_t i = 0; i < fields_.size(); ++i) {
+        if (i > 0)
+          insertPrefix_ += ", ";
+        insertPrefix_ += fields_[i].name;
+      }
+      insertPrefix_ += " ) ";
+    }
+    insertPrefix_ += "values ( ";
+  }
+}
+
+void TODBCFilter::appendDoubledQualifier(std::string_view value) {
+  if (textQualifier_.size() != 1) {
+    output_ += value;
+    return;
+  }
+  char q = textQualifier_[0];
+  std::size_t start = 0;
+  for (std::size_t at = value.find(q); at != std::string_view::npos; at = value.find(q, at + 1)) {
+    output_.append(value.substr(start, at + 1 - start));
+    output_ += q;
+    start = at + 1;
+  }
+  output_.append(value.substr(start));
+}
+
+void TODBCFilter::delimitedHeader() {
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    output_ += textQualifier_;
+    appendDoubledQualifier(fields_[i].name);
+    output_ += textQualifier_;
+    if (i + 1 < fields_.size())
+      output_ += fieldDelimiter_;
+  }
+  output_ += "\r\n";
+}
+
+void TODBCFilter::fixedHeader() {
+  for (const Field &field : fields_)
+    appendPadded(output_, field.name, field.width);
+  output_ += "\r\n";
+}
+
+void TODBCFilter::xmlHeader() {
+  output_ += translateFormat(1490,
+                             "<?xml version=\"1.0\" standalone=\"yes\" ?>\r\n\r\n"
+                             "<!-- generator=\"Marrowen Search/Replace\" -->\r\n"
+                             "<!-- companyURL=\"" +
+                                 std::string(program::makerWebAddress) +
+                                 "\" -->\r\n"
+                                 "<!-- SQLquery=\"%s\" -->\r\n\r\n",
+                             {commentSafe(statement_)});
+  std::string row(rowElement);
+  output_ += "<!-- event=\"DTD start\" -->\r\n";
+  output_ += "<!DOCTYPE " + row + "s [\r\n";
+  output_ += "  <!ELEMENT " + row + "s (" + row + "*)>\r\n";
+  output_ += "  <!ELEMENT " + row + " (";
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    if (i > 0)
+      output_ += ", ";
+    output_ += fields_[i].name;
+  }
+  output_ += ")>\r\n";
+  for (const Field &field : fields_)
+    output_ += "  <!ELEMENT " + field.name + " (#PCDATA)>\r\n";
+  output_ += "]>\r\n";
+  output_ += "<!-- event=\"DTD end\" -->\r\n";
+  output_ += "\r\n";
+  output_ += "<" + row + "s>\r\n";
+  output_ += "\r\n";
+}
+
+std::string TODBCFilter::fieldText(const QVariant &value) const {
+  if (value.isNull())
+    return {};
+  // A binary value has no text form.
+  if (value.metaType().id() == QMetaType::QByteArray || !value.canConvert<QString>())
+    return "BLOB";
+  return fromQString(value.toString());
+}
+
+void TODBCFilter::binaryField() { sendOutput(); }
+
+void TODBCFilter::writeRow(const QSqlQuery &query) {
+  const std::string row(rowElement);
+  switch (outputFormat_) {
+  case TDatabaseOutputFormat::Xml:
+    output_ += "<" + row + ">\r\n";
+    break;
+  case TDatabaseOutputFormat::InsertScript:
+    output_ += insertPrefix_;
+    break;
+  default:
+    break;
+  }
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    const Field &field = fields_[i];
+    QVariant value = query.value(static_cast<int>(i));
+    switch (outputFormat_) {
+    case TDatabaseOutputFormat::Delimited:
+      if (field.type == adVarBinary)
+        binaryField();
+      else if (field.type == adEmpty)
+        output_ += textQualifier_ + textQualifier_;
+      else if (isBareType(field.type))
+        output_ += fieldText(value);
+      else {
+        output_ += textQualifier_;
+        appendDoubledQualifier(fieldText(value));
+        output_ += textQualifier_;
+      }
+      if (i + 1 < fields_.size())
+        output_ += fieldDelimiter_;
+      break;
+    case TDatabaseOutputFormat::InsertScript:
+      // Every value is a literal that cannot end early.
+      if (value.isNull())
+        output_ += "NULL";
+      else if (isBinaryType(field.type) || value.metaType().id() == QMetaType::QByteArray)
+        appendHexLiteral(output_, value.toByteArray());
+      else if (isNumberType(field.type))
+        output_ += fieldText(value);
+      else {
+        output_ += textQualifier_;
+        appendDoubledQualifier(fieldText(value));
+        output_ += textQualifier_;
+      }
+      if (i + 1 < fields_.size())
+        output_ += fieldDelimiter_;
+      break;
+    case TDatabaseOutputFormat::FixedWidth:
+      if (field.type == adBinary)
+        binaryField();
+      else
+        appendPadded(output_, fieldText(value), field.width);
+      break;
+    case TDatabaseOutputFormat::Xml:
+      output_ += "  <" + field.name + ">";
+      if (field.type == adBinary)
+        binaryField();
+      else
+        appendXmlEscaped(output_, fieldText(value));
+      output_ += "</" + field.name + ">\r\n";
+      break;
+    }
+  }
+  switch (outputFormat_) {
+  case TDatabaseOutputFormat::Delimited:
+  case TDatabaseOutputFormat::FixedWidth:
+    output_ += "\r\n";
+    break;
+  case TDatabaseOutputFormat::Xml:
+    output_ += "</" + row + ">\r\n\r\n";
+    break;
+  case TDatabaseOutputFormat::InsertScript:
+    output_ += " );\r\n";
+    break;
+  }
+  if (output_.size() > 4096)
+    sendOutput();
+}
+
+void TODBCFilter::sendOutput() {
+  sendToNext(output_);
+  output_.clear();
+}
+
+void TODBCFilter::endFile() {
+  TGenericStateMachine::endFile();
+  if (!statement_.empty()) {
+    executeStatement();
+    statement_.clear();
+  }
+  if (outputFormat_ == TDatabaseOutputFormat::Xml) {
+    if (generateHeader_)
+      output_ += "\r\n</" + std::string(rowElement) + "s>\r\n";
+    output_ += translateFormat(1520, "\r\n<!-- rowCount=\"%d\" -->\r\n", {rowCount_});
+  }
+  sendOutput();
+}
+
+void TODBCFilter::endJob() {
+  TGenericStateMachine::endJob();
+  connection_.release();
+}
+
+} // namespace marrowen

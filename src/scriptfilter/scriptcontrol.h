@@ -1,0 +1,128 @@
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QObject;
+
+namespace marrowen {
+
+// One script error: number, source (the kind of failure), description, the
+// line and column (from 1; 0 when unknown) and the source text of that line.
+struct TawScriptError {
+  int number = 0;
+  std::string source;
+  std::string description;
+  std::string text;
+  int line = 0;
+  int column = 0;
+};
+
+// An object handed to the script under a name. The host does not own it; it
+// must outlive the host.
+struct TawAutoObject {
+  std::string AutoObjectName;
+  QObject *object = nullptr;
+};
+
+// Hosts a script engine for one thread: the language, the code, the time-out,
+// the named objects the script sees, and the error and time-out events.
+// JScript runs in the Qt JavaScript engine; other languages (VBScript, VBA,
+// PerlScript) cannot run on this system and are refused by name.
+//
+// The engine always holds the current named objects and the current code
+// once: `Reset` makes a fresh engine, hands it the objects (their members
+// also visible without the name) and adds the code, whose top-level
+// statements run at each addition. Text crosses to and from the script in
+// the system code page.
+//
+// A host and its engine are used only on the thread that made them. The
+// time-out is watched from a helper thread that only interrupts the engine.
+class TawScriptControl {
+public:
+  // Needs the program's Qt application object; raises when there is none.
+  TawScriptControl();
+  ~TawScriptControl();
+  TawScriptControl(const TawScriptControl &) = delete;
+  TawScriptControl &operator=(const TawScriptControl &) = delete;
+
+  bool AllowUI() const { return allowUI_; }
+  void setAllowUI(bool allow) { allowUI_ = allow; }
+  // Without effect here: the script engine has no unsafe objects to withhold.
+  void setUseSafeSubset(bool) {}
+
+  const std::string &Language() const { return language_; }
+  // A different language clears the code and resets the engine; a language
+  // that cannot run raises, naming it.
+  void setLanguage(const std::string &language);
+
+  int Timeout() const { return timeout_; }
+  void setTimeout(int milliseconds) { timeout_ = milliseconds; }
+
+  const std::vector<TawAutoObject> &AutoObjects() const { return autoObjects_; }
+  // Changes of the named objects reset the engine, once per update.
+  void beginUpdate() { ++updating_; }
+  void endUpdate();
+  void addAutoObject(const std::string &name, QObject *object);
+  void clearAutoObjects();
+
+  const std::vector<std::string> &Code() const { return code_; }
+  // The lines of the script; the whole code is added to the engine.
+  void setCode(std::vector<std::string> lines);
+  // The same from one text, split at its line ends.
+  void setCodeText(const std::string &text);
+  // The code as the engine sees it: the lines joined by CR LF.
+  std::string codeText() const;
+
+  // Calls a routine of the code with text arguments and returns its result
+  // as text (empty for no value). Errors and time-outs go to the events;
+  // without handlers the result is empty.
+  std::string Run(const std::string &name, const std::vector<std::string> &arguments);
+
+  // Whether the code defines a routine of this name, and its parameter count.
+  bool hasRoutine(const std::string &name, int *parameterCount = nullptr);
+
+  // Drops the code and the objects from the engine, then hands it the
+  // current objects and code again.
+  void Reset();
+
+  // Lets an object called by the script carry a C++ failure out through
+  // the engine: it is raised again, unchanged, when the script returns.
+  void setPendingException(std::exception_ptr error) { pending_ = std::move(error); }
+
+  std::function<void(const TawScriptError &)> OnError;
+  std::function<void()> OnTimeout;
+  std::function<void(const std::string &name, const std::vector<std::string> &arguments)>
+      OnCallFunction;
+
+private:
+  struct Engine;
+  class Watchdog;
+
+  void addCode();
+  void CodeChanged();
+  void DoError(const TawScriptError &error);
+  void DoTimeout();
+  void raisePending();
+
+  bool allowUI_ = true;
+  std::string language_ = "JScript";
+  int timeout_ = 10000;
+  std::vector<TawAutoObject> autoObjects_;
+  std::vector<std::string> code_;
+  int updating_ = 0;
+  bool changedWhileUpdating_ = false;
+  std::exception_ptr pending_;
+  std::unique_ptr<Engine> engine_;
+  // Stopped before the engine goes.
+  std::unique_ptr<Watchdog> watchdog_;
+};
+
+// Whether a script language can run here (JScript and its other names).
+bool isRunnableScriptLanguage(const std::string &language);
+
+} // namespace marrowen

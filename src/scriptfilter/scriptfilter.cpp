@@ -1,0 +1,143 @@
+#include "scriptfilter/scriptfilter.h"
+
+#include "classlib/exceptions.h"
+#include "classlib/program.h"
+#include "engine/host.h"
+#include "engine/job.h"
+#include "engine/messages.h"
+#include "engine/subchain.h"
+#include "scriptfilter/scriptcontrol.h"
+#include "scriptfilter/scriptobject.h"
+
+#include <mutex>
+
+namespace marrowen {
+
+namespace {
+
+std::mutex terminateHandlerMutex;
+std::function<void()> terminateHandler;
+
+} // namespace
+
+void setTerminateApplicationHandler(std::function<void()> handler) {
+  std::lock_guard lock(terminateHandlerMutex);
+  terminateHandler = std::move(handler);
+}
+
+// The engine of one job and the object it sees. The engine goes first: it
+// refers to the object.
+struct TScriptFilter::Session {
+  std::unique_ptr<TawScriptControl> control;
+  std::unique_ptr<TMRscriptInterface> object;
+
+  ~Session() {
+    control.reset();
+    object.reset();
+  }
+};
+
+TScriptFilter::TScriptFilter(std::string script, std::string language)
+    : script_(std::move(script)), language_(std::move(language)) {}
+
+TScriptFilter::~TScriptFilter() = default;
+
+void TScriptFilter::startJob() {
+  auto session = std::make_unique<Session>();
+  session->control = std::make_unique<TawScriptControl>();
+  TawScriptControl &control = *session->control;
+  control.OnError = [](const TawScriptError &error) {
+    throw Exception(translateFormat(
+        1640, "[%d] %s:\r\n%s at line:%d, char:%d\r\nnear:%s",
+        {error.number, error.source, error.description, error.line, error.column, error.text}));
+  };
+  control.OnTimeout = [] { throw Exception(translate(1650, "Script timed out")); };
+  control.setUseSafeSubset(false);
+  control.setAllowUI(true);
+  control.setTimeout(timeout_);
+  control.setLanguage(language_);
+  session->object = std::make_unique<TMRscriptInterface>(*this, control);
+  // The object is in place before the code is added, so the script's
+  // top-level statements see it and run once.
+  control.beginUpdate();
+  control.addAutoObject(std::string(program::productName), session->object.get());
+  control.endUpdate();
+  control.setCodeText(script_);
+  session_.set(std::move(session));
+
+  TProcessLines::startJob();
+  runRoutine("startJob", {});
+}
+
+void TScriptFilter::endJob() {
+  if (session_.get())
+    runRoutine("endJob", {});
+  TProcessLines::endJob();
+  session_.release();
+}
+
+void TScriptFilter::startFile() {
+  TProcessLines::startFile();
+  sendResult(runRoutine("startFile", {}));
+}
+
+void TScriptFilter::processLine(std::string_view lineEnd) {
+  sendResult(runRoutine("processLine", {currentLine_, std::string(lineEnd)}));
+}
+
+void TScriptFilter::endFile() {
+  TProcessLines::endFile();
+  sendResult(runRoutine("endFile", {}));
+}
+
+std::string TScriptFilter::runRoutine(const std::string &name,
+                                      const std::vector<std::string> &arguments) {
+  Session *session = session_.get();
+  if (!session)
+    throw Exception(Format("The script's routine %s was called outside a job", {name}));
+  return session->control->Run(name, arguments);
+}
+
+void TScriptFilter::sendResult(std::string text) { sendToNext(text); }
+
+void TScriptFilter::flushSubFiltersFromScript() {
+  TFilter *head = firstSubfilter();
+  if (!head)
+    return;
+  head->flush();
+  if (auto *gatherer = dynamic_cast<TGatherer *>(subfilterEnd())) {
+    std::string text = gatherer->accumulatedText();
+    sendToNext(text);
+  }
+}
+
+void TScriptFilter::initSubFiltersFromScript() {
+  TFilter *head = firstSubfilter();
+  if (!head)
+    return;
+  if (auto *gatherer = dynamic_cast<TGatherer *>(subfilterEnd()))
+    gatherer->clearText();
+  head->reset();
+}
+
+void TScriptFilter::subFilterChunkFromScript(std::string chunk) {
+  if (TFilter *head = firstSubfilter(); head && !chunk.empty())
+    head->processChunk(chunk);
+}
+
+void TScriptFilter::terminateFromScript() {
+  std::function<void()> handler;
+  {
+    std::lock_guard lock(terminateHandlerMutex);
+    handler = terminateHandler;
+  }
+  if (handler) {
+    handler();
+    return;
+  }
+  setApplicationTerminating(true);
+  if (JobSink *sink = job())
+    sink->terminate();
+}
+
+} // namespace marrowen

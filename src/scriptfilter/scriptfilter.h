@@ -1,0 +1,67 @@
+#pragma once
+
+#include "engine/jobthreadresource.h"
+#include "engine/lines.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace marrowen {
+
+// A line filter written as a script. The script defines five routines:
+// "startJob" and "endJob" (called once per job, results ignored),
+// "startFile" and "endFile" (their text goes down the chain before the
+// file's first line and after its last), and "processLine" (line, EOL),
+// whose text replaces each line: the line end is handed over apart and is
+// kept only when the script returns it. An empty result sends nothing.
+//
+// The script runs in an engine made at the job's start on the thread that
+// runs the chain and released at its end (through the job thread's context
+// when there is a job), so the script's own variables run on across the
+// files of one job and start afresh with the next. It sees one object under
+// the product's name ("Marrowen"), whose members are also visible without
+// the name. A script error raises message 1640 with its line; a routine that
+// runs past the time-out raises message 1650.
+class TScriptFilter : public TProcessLines {
+public:
+  TScriptFilter(std::string script, std::string language);
+  ~TScriptFilter() override;
+
+  void startJob() override;
+  void endJob() override;
+  void startFile() override;
+  void endFile() override;
+  void processLine(std::string_view lineEnd) override;
+
+  const std::string &script() const { return script_; }
+  const std::string &language() const { return language_; }
+
+  // Milliseconds a routine may run (10000 unless changed before the job).
+  void setTimeout(int milliseconds) { timeout_ = milliseconds; }
+
+  // --- What the script object reaches ---
+  void flushSubFiltersFromScript();
+  void initSubFiltersFromScript();
+  void subFilterChunkFromScript(std::string chunk);
+  void terminateFromScript();
+
+private:
+  struct Session;
+
+  std::string runRoutine(const std::string &name, const std::vector<std::string> &arguments);
+  void sendResult(std::string text);
+
+  std::string script_;
+  std::string language_;
+  int timeout_ = 10000;
+  JobThreadResource<Session> session_;
+};
+
+// What the script's `terminateMarrowen` asks of the program: to quit once
+// its message loop next runs. Until the windows install their own, the
+// request marks the application as terminating, which every chain without a
+// job reads as its stop request.
+void setTerminateApplicationHandler(std::function<void()> handler);
+
+} // namespace marrowen

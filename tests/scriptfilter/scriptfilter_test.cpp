@@ -1,0 +1,356 @@
+#include "scriptfilter/scriptfilter.h"
+
+#include "classlib/exceptions.h"
+#include "engine/casefilters.h"
+#include "engine/host.h"
+#include "engine/inputs.h"
+#include "engine/jobhost.h"
+#include "engine/outputs.h"
+#include "engine/processingthread.h"
+#include "support/chunk_harness.h"
+#include "support/error_message.h"
+#include "support/filter_fixtures.h"
+#include "support/recording_job.h"
+#include "support/recording_status_window.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace marrowen {
+namespace {
+
+using testing::errorOf;
+using testing::expectChunkInvariant;
+using testing::FilterFactory;
+using testing::RecordingJob;
+using testing::runFilesInChunks;
+using testing::runInChunks;
+
+// The three routines a script may leave as they are.
+const std::string quietRoutines = "function startJob() {}\n"
+                                  "function endJob() {}\n"
+                                  "function startFile() { return ''; }\n"
+                                  "function endFile() { return ''; }\n";
+
+FilterFactory script(const std::string &processLine, const std::string &rest = quietRoutines) {
+  std::string code = rest + processLine;
+  return [code] { return std::make_unique<TScriptFilter>(code, "JScript"); };
+}
+
+// Runs the script over one text with a recording job and returns the output.
+std::string runWithJob(const FilterFactory &make, const std::string &input, RecordingJob &job) {
+  testing::ChunkRunOptions options;
+  options.job = &job;
+  return runInChunks(make, input, 0, options);
+}
+
+const std::string awkward = "one\r\ntwo\rthree\n\nfour\r\r\nlast";
+
+TEST(ScriptFilter, LineAndItsEndGiveTheInputBackHoweverItIsCut) {
+  auto make = script("function processLine(line, EOL) { return line + EOL; }");
+  EXPECT_EQ(expectChunkInvariant(make, awkward), awkward);
+}
+
+TEST(ScriptFilter, LineWithoutItsEndJoinsAllLines) {
+  auto make = script("function processLine(line, EOL) { return line; }");
+  EXPECT_EQ(expectChunkInvariant(make, awkward), "onetwothreefourlast");
+}
+
+TEST(ScriptFilter, AnEmptyResultDeletesTheLine) {
+  auto make = script("function processLine(line, EOL) {\n"
+                     "  if (line.indexOf('x') >= 0) return '';\n"
+                     "  return line + EOL;\n"
+                     "}");
+  EXPECT_EQ(expectChunkInvariant(make, "ax\nb\ncx\r\nd"), "b\nd");
+}
+
+TEST(ScriptFilter, EachLineEndReachesTheScriptAsItWasAndTheLastLineBeforeEndFile) {
+  auto make =
+      script("function processLine(line, EOL) {\n"
+             "  return '[' + line + '|' + EOL.replace(/\\r/g, 'CR').replace(/\\n/g, 'LF') + ']';\n"
+             "}",
+             "function startJob() {}\nfunction endJob() {}\n"
+             "function startFile() { return 'S'; }\nfunction endFile() { return 'E'; }\n");
+  EXPECT_EQ(expectChunkInvariant(make, "a\nb\rc\r\nd"), "S[a|LF][b|CR][c|CRLF][d|]E");
+  EXPECT_EQ(expectChunkInvariant(make, ""), "SE") << "an empty file still starts and ends";
+}
+
+TEST(ScriptFilter, HeaderAndFooterSurroundEveryFileAndScriptVariablesRunOnAcrossFiles) {
+  auto make =
+      script("function processLine(line, EOL) { count++; return count + ':' + line + EOL; }",
+             "var count = 0;\n"
+             "function startJob() { count = 100; }\n"
+             "function endJob() {}\n"
+             "function startFile() { return '<file>\\n'; }\n"
+             "function endFile() { return '</file>\\n'; }\n");
+  for (std::size_t split : testing::chunkSplits) {
+    auto files = runFilesInChunks(make, {"a\nb\n", "c\n"}, split);
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0], "<file>\n101:a\n102:b\n</file>\n");
+    EXPECT_EQ(files[1], "<file>\n103:c\n</file>\n");
+  }
+}
+
+TEST(ScriptFilter, StartJobAndEndJobRunOnceAndTopLevelCodeRunsOnceWithTheObjectInPlace) {
+  RecordingJob job;
+  auto make = script("function processLine(line, EOL) { return line + EOL; }",
+                     "Marrowen.logInfo('loaded');\n"
+                     "function startJob() { logInfo('start'); }\n"
+                     "function endJob() { Marrowen.logInfo('end'); }\n"
+                     "function startFile() { return ''; }\n"
+                     "function endFile() { return ''; }\n");
+  testing::ChunkRunOptions options;
+  options.job = &job;
+  runFilesInChunks(make, {"a\n", "b\n"}, 0, options);
+  EXPECT_EQ(job.logLines, (std::vector<std::string>{"loaded", "start", "end"}));
+}
+
+TEST(ScriptFilter, TheScriptObjectGivesVersionFileNamesAndGlobalVariables) {
+  auto make = script("function processLine(line, EOL) {\n"
+                     "  Marrowen.setGlobalVar('seen', line);\n"
+                     "  return [Marrowen.version, version, Marrowen.inputFilename,\n"
+                     "          Marrowen.fullInputFilename, Marrowen.getGlobalVar('seen'),\n"
+                     "          getGlobalVar('seen')].join('|') + EOL;\n"
+                     "}");
+  std::string out = expectChunkInvariant(make, "x\n");
+  EXPECT_EQ(out, "5.6.3|5.6.3|input.txt|/tmp/input.txt|x|x\n");
+}
+
+TEST(ScriptFilter, LogErrorAndLogInfoReachTheJob) {
+  RecordingJob job;
+  auto make = script("function processLine(line, EOL) {\n"
+                     "  if (line == 'bad') Marrowen.logError('bad line');\n"
+                     "  else logInfo('good ' + line);\n"
+                     "  return line + EOL;\n"
+                     "}");
+  EXPECT_EQ(runWithJob(make, "ok\nbad\n", job), "ok\nbad\n");
+  EXPECT_EQ(job.errors, std::vector<std::string>{"bad line"});
+  EXPECT_EQ(job.logLines, std::vector<std::string>{"good ok"});
+}
+
+TEST(ScriptFilter, TextsCrossInTheSystemCodePage) {
+  // Windows-1252: e acute is 0xE9, the euro sign 0x80.
+  auto make = script("function processLine(line, EOL) {\n"
+                     "  return line.length + ':' + line.toUpperCase() + '\\u20ac' + EOL;\n"
+                     "}");
+  EXPECT_EQ(expectChunkInvariant(make, "caf\xe9\n"), "4:CAF\xc9\x80\n");
+}
+
+TEST(ScriptFilter, TerminateAsksTheJobToStop) {
+  RecordingJob job;
+  auto make = script("function processLine(line, EOL) {\n"
+                     "  if (line == 'stop') terminate();\n"
+                     "  return line + EOL;\n"
+                     "}");
+  runWithJob(make, "a\nstop\nb\n", job);
+  EXPECT_TRUE(job.isAborted());
+}
+
+TEST(ScriptFilter, TerminateMarrowenAsksTheProgramToQuit) {
+  bool asked = false;
+  setTerminateApplicationHandler([&] { asked = true; });
+  auto make =
+      script("function processLine(line, EOL) { Marrowen.terminateMarrowen(); return ''; }");
+  runInChunks(make, "a\n", 0);
+  setTerminateApplicationHandler(nullptr);
+  EXPECT_TRUE(asked);
+
+  runInChunks(make, "a\n", 0);
+  EXPECT_TRUE(applicationTerminating()) << "without a handler the application is marked";
+  setApplicationTerminating(false);
+}
+
+FilterFactory withUpperSubfilters(const std::string &processLine) {
+  return [processLine] {
+    auto filter = std::make_unique<TScriptFilter>(quietRoutines + processLine, "JScript");
+    testing::giveSubfilters(*filter, std::make_unique<TConvertToUpperCase>());
+    return filter;
+  };
+}
+
+TEST(ScriptFilter, SubfilterChunksAreFlushedDownTheChain) {
+  auto make = withUpperSubfilters("function processLine(line, EOL) {\n"
+                                  "  initSubFilters();\n"
+                                  "  subFilterChunk(line);\n"
+                                  "  Marrowen.subFilterChunk('-x-');\n"
+                                  "  flushSubFilters();\n"
+                                  "  return EOL;\n"
+                                  "}");
+  EXPECT_EQ(expectChunkInvariant(make, "ab\ncd\n"), "AB-X-\nCD-X-\n");
+}
+
+TEST(ScriptFilter, SubFilterEntireTextReturnsToTheScript) {
+  auto make = withUpperSubfilters("function processLine(line, EOL) {\n"
+                                  "  return line + '=' + subFilterEntireText(line) + EOL;\n"
+                                  "}");
+  EXPECT_EQ(expectChunkInvariant(make, "ab\n"), "ab=AB\n");
+}
+
+TEST(ScriptFilter, SubfilterCallsWithoutSubfiltersDoNothing) {
+  auto make = script("function processLine(line, EOL) {\n"
+                     "  initSubFilters(); subFilterChunk(line); flushSubFilters();\n"
+                     "  return subFilterEntireText(line) + EOL;\n"
+                     "}");
+  EXPECT_EQ(expectChunkInvariant(make, "ab\n"), "ab\n");
+}
+
+// A subfilter that fails on every chunk.
+class Failing : public TFilter {
+public:
+  bool processChunk(std::string &) override { throw EConvertError("Subfilter failed"); }
+};
+
+TEST(ScriptFilter, AFailureOfTheProgramInsideTheScriptComesOutUnchanged) {
+  auto make = [] {
+    auto filter = std::make_unique<TScriptFilter>(
+        quietRoutines + "function processLine(line, EOL) {\n"
+                        "  try { subFilterChunk(line); } catch (e) { return 'swallowed'; }\n"
+                        "  return line;\n"
+                        "}",
+        "JScript");
+    testing::giveSubfilters(*filter, std::make_unique<Failing>());
+    return filter;
+  };
+  EXPECT_EQ(errorOf<EConvertError>([&] { runInChunks(make, "a\n", 0); }), "Subfilter failed");
+}
+
+struct ErrorCase {
+  const char *name;
+  std::string code;
+  std::string message;
+};
+
+TEST(ScriptFilter, ScriptErrorsNameTheirLineAndSourceText) {
+  const ErrorCase cases[] = {
+      {"syntax error", quietRoutines + "function processLine(line, EOL) {\n  return (line;\n}",
+       // The description is the engine's own wording.
+       "[0] JScript compilation error:\r\nSyntaxError: * at line:6, char:0\r\nnear:  return "
+       "(line;"},
+      {"run-time error",
+       quietRoutines + "function processLine(line, EOL) {\n  return line + missing;\n}",
+       "[0] JScript runtime error:\r\nReferenceError: missing is not defined at line:6, "
+       "char:0\r\nnear:  return line + missing;"},
+      {"thrown error with a number",
+       quietRoutines + "function processLine(line, EOL) {\n"
+                       "  var e = new Error('custom'); e.number = 42; throw e;\n}",
+       "[42] JScript runtime error:\r\nError: custom at line:6, char:0\r\nnear:  var e = new "
+       "Error('custom'); e.number = 42; throw e;"},
+      {"thrown text", quietRoutines + "function processLine(line, EOL) { throw 'plain'; }",
+       "[0] JScript runtime error:\r\nplain at line:0, char:0\r\nnear:"},
+      {"missing routine", quietRoutines,
+       "[0] JScript runtime error:\r\nThe script has no routine named processLine at line:0, "
+       "char:0\r\nnear:"},
+  };
+  for (const auto &c : cases) {
+    std::string code = c.code;
+    auto make = [code] { return std::make_unique<TScriptFilter>(code, "JScript"); };
+    std::string message = errorOf([&] { runInChunks(make, "a\n", 0); });
+    std::size_t star = c.message.find('*');
+    if (star == std::string::npos) {
+      EXPECT_EQ(message, c.message) << c.name;
+      continue;
+    }
+    std::string head = c.message.substr(0, star), tail = c.message.substr(star + 1);
+    EXPECT_TRUE(message.size() > head.size() + tail.size() && message.starts_with(head) &&
+                message.ends_with(tail))
+        << c.name << ": " << message;
+  }
+}
+
+TEST(ScriptFilter, ARoutineThatRunsTooLongTimesOut) {
+  auto make = [] {
+    auto filter = std::make_unique<TScriptFilter>(
+        quietRoutines + "function processLine(line, EOL) { for (;;) {} }", "JScript");
+    filter->setTimeout(100);
+    return filter;
+  };
+  EXPECT_EQ(errorOf([&] { runInChunks(make, "a\n", 0); }), "Script timed out");
+}
+
+TEST(ScriptFilter, LanguagesThatCannotRunHereAreNamed) {
+  for (std::string language : {"VBScript", "VBA", "PerlScript"}) {
+    auto make = [language] {
+      return std::make_unique<TScriptFilter>("Function processLine(l, e)\nEnd Function", language);
+    };
+    EXPECT_EQ(errorOf([&] { runInChunks(make, "a\n", 0); }),
+              "The script language \"" + language +
+                  "\" cannot run on this system; only JScript scripts can be run");
+  }
+  auto javaScript = [] {
+    return std::make_unique<TScriptFilter>(
+        quietRoutines + "function processLine(l, e) { return l.toUpperCase() + e; }", "javascript");
+  };
+  EXPECT_EQ(runInChunks(javaScript, "a\n", 0), "A\n");
+}
+
+// A whole job on a job thread: the engine is made and released there.
+TEST(ScriptFilter, RunsAsAJobOnTheJobThread) {
+  testing::RecordingJobHost host;
+  auto input = std::make_unique<TStringInput>("trial");
+  input->setText("a\nb\n");
+  auto filter = std::make_unique<TScriptFilter>(
+      quietRoutines + "var n = 0;\n"
+                      "function processLine(line, EOL) { n++; return n + line + EOL; }",
+      "JScript");
+  std::string result;
+  input->setNext(std::move(filter));
+  input->lastFilter()->setNext(std::make_unique<TStringOutput>(result));
+  JobOptions options;
+  options.filterName = "Script";
+  auto job = ProcessingThread::Create(host, *input, options);
+  job->waitFor();
+  EXPECT_TRUE(host.shownExceptions().empty());
+  EXPECT_EQ(result, "1a\n2b\n");
+  job.reset();
+  input.reset(); // the engine is gone already; freeing the chain here must not touch it
+}
+
+TEST(ScriptFilter, AScriptErrorEndsTheJobWithItsMessage) {
+  testing::RecordingJobHost host;
+  auto input = std::make_unique<TStringInput>("trial");
+  input->setText("a\n");
+  input->setNext(std::make_unique<TScriptFilter>(
+      quietRoutines + "function processLine(line, EOL) { return nothing(); }", "JScript"));
+  std::string result;
+  input->lastFilter()->setNext(std::make_unique<TStringOutput>(result));
+  auto job = ProcessingThread::Create(host, *input, {});
+  job->waitFor();
+  ASSERT_EQ(host.shownExceptions().size(), 1u);
+  EXPECT_NE(host.shownExceptions()[0].find("nothing is not defined at line:5"), std::string::npos)
+      << host.shownExceptions()[0];
+}
+
+TEST(ScriptFilter, JobsSideBySideHaveEnginesOfTheirOwn) {
+  testing::RecordingJobHost host;
+  constexpr int jobs = 3;
+  std::vector<std::unique_ptr<TStringInput>> inputs;
+  std::vector<std::string> results(jobs);
+  std::vector<std::unique_ptr<ProcessingThread>> running;
+  for (int i = 0; i < jobs; ++i) {
+    auto input = std::make_unique<TStringInput>("trial");
+    std::string text;
+    for (int line = 0; line < 200; ++line)
+      text += "x\n";
+    input->setText(text);
+    input->setNext(std::make_unique<TScriptFilter>(
+        quietRoutines + "var n = " + std::to_string(i * 1000) +
+            ";\nfunction processLine(line, EOL) { n++; return n + EOL; }",
+        "JScript"));
+    input->lastFilter()->setNext(std::make_unique<TStringOutput>(results[i]));
+    inputs.push_back(std::move(input));
+  }
+  for (auto &input : inputs)
+    running.push_back(ProcessingThread::Create(host, *input, {}));
+  for (auto &job : running)
+    job->waitFor();
+  for (int i = 0; i < jobs; ++i) {
+    std::string expected;
+    for (int line = 1; line <= 200; ++line)
+      expected += std::to_string(i * 1000 + line) + "\n";
+    EXPECT_EQ(results[i], expected) << "job " << i;
+  }
+}
+
+} // namespace
+} // namespace marrowen
