@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 
 using namespace marrowen;
@@ -544,6 +546,39 @@ TEST_F(ScriptNodes, SaveLoadSaveIsByteIdentical) {
   const std::string second = dir.file("second.fll");
   loaded.saveToFile(second);
   EXPECT_EQ(readFile(second), readFile(first));
+}
+
+// The seed fuzz/corpus/filterlist/scriptnodes.fll is what this list saves, so
+// the fuzzer starts from records of these nodes. After a change of a stored
+// layout, write it again with
+//   MARROWEN_WRITE_FUZZ_SEEDS=1 build/test/tests/filterlist_tests --gtest_filter='FuzzSeeds.*'
+TEST(FuzzSeeds, ScriptNodesSeedIsWhatTheNodesWrite) {
+  TFilterList list;
+  list.resetToDefault();
+  // Disabled: the fuzzer has no script engine and no database.
+  auto script = std::make_unique<TScriptObject>();
+  script->language = "JScript";
+  script->script = "function processLine(line, EOL) { return line + EOL; }";
+  script->setEnabled(false);
+  list.insertNode(2, std::move(script), 1, true);
+  auto database = std::make_unique<TDatabaseObject>();
+  database->connection = "DSN=x";
+  database->outputFormat = 2;
+  database->setEnabled(false);
+  list.insertNode(3, std::move(database), 2, false);
+
+  const std::string bytes = filterFileBytes(list);
+  const std::string seed =
+      (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz" /
+       "corpus" / "filterlist" / "scriptnodes.fll")
+          .string();
+  if (const char *write = std::getenv("MARROWEN_WRITE_FUZZ_SEEDS"); write && *write == '1')
+    writeFile(seed, bytes);
+  ASSERT_EQ(readFile(seed), bytes);
+
+  TFilterList loaded;
+  loaded.loadFromBytes(bytes, seed);
+  EXPECT_EQ(filterFileBytes(loaded), bytes);
 }
 
 } // namespace
