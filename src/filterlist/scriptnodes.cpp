@@ -15,43 +15,44 @@ namespace marrowen {
 std::unique_ptr<TScriptObject> TScriptObject::CreateDefault() {
   auto node = std::make_unique<TScriptObject>();
   node->script = defaultScript();
-  node->language = readStringSetting("scriptLanguage", "VBScript");
+  // Only JScript runs on this system, so a new node starts in it.
+  node->language = readStringSetting("scriptLanguage", "JScript");
   return node;
 }
 
 std::string TScriptObject::defaultScript() {
-  return "' Example script filter (VBScript). The filter calls five routines:\r\n"
-         "' startJob and endJob once per job, startFile and endFile once per file,\r\n"
-         "' and processLine once for each line of the input.\r\n"
+  return "// Example script filter (JScript). The filter calls five routines:\r\n"
+         "// startJob and endJob once per job, startFile and endFile once per file,\r\n"
+         "// and processLine once for each line of the input.\r\n"
          "\r\n"
-         "' a counts the lines, on across all files of one job\r\n"
-         "Dim a\r\n"
+         "// a counts the lines, on across all files of one job\r\n"
+         "var a = 0;\r\n"
          "\r\n"
-         "' processLine gets each line without its line end and the line end in EOL.\r\n"
-         "' The result goes on down the chain: return EOL too to keep lines apart.\r\n"
-         "Function processLine(line, EOL)\r\n"
-         "  a = a + 1\r\n"
-         "  processLine = line & \" \" & a & EOL\r\n"
-         "End Function\r\n"
+         "// processLine gets each line without its line end and the line end in EOL.\r\n"
+         "// The result goes on down the chain: return EOL too to keep lines apart.\r\n"
+         "function processLine(line, EOL) {\r\n"
+         "  a = a + 1;\r\n"
+         "  return line + \" \" + a + EOL;\r\n"
+         "}\r\n"
          "\r\n"
-         "' startJob runs once, before the first file\r\n"
-         "Sub startJob()\r\n"
-         "  a = 0\r\n"
-         "End Sub\r\n"
+         "// startJob runs once, before the first file\r\n"
+         "function startJob() {\r\n"
+         "  a = 0;\r\n"
+         "}\r\n"
          "\r\n"
-         "' endJob runs once, after the last file\r\n"
-         "Sub endJob()\r\n"
-         "End Sub\r\n"
+         "// endJob runs once, after the last file\r\n"
+         "function endJob() {\r\n"
+         "}\r\n"
          "\r\n"
-         "' What startFile returns goes before the first line of each file\r\n"
-         "Function startFile()\r\n"
-         "  startFile = \"\"\r\n"
-         "End Function\r\n"
+         "// What startFile returns goes before the first line of each file\r\n"
+         "function startFile() {\r\n"
+         "  return \"\";\r\n"
+         "}\r\n"
          "\r\n"
-         "' What endFile returns goes after the last line of each file\r\n"
-         "Function endFile()\r\n"
-         "  endFile = \"\"\r\n"
-         "End Function";
+         "// What endFile returns goes after the last line of each file\r\n"
+         "function endFile() {\r\n"
+         "  return \"\";\r\n"
+         "}";
 }
 
 void TScriptObject::rememberDefaults() const {

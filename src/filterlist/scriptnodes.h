@@ -33,7 +33,7 @@ public:
   // A new node: the example script, in the language last chosen. The script
   // last confirmed is remembered, but a new node starts from the example.
   static std::unique_ptr<TScriptObject> CreateDefault();
-  // The example script: VBScript that numbers the lines across a job.
+  // The example script: JScript that numbers the lines across a job.
   static std::string defaultScript();
   void rememberDefaults() const override;
 

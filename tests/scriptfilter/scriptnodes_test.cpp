@@ -67,6 +67,19 @@ TEST_F(ScriptNodeBuild, AJScriptNodeBuildsItsFilterAndRunsAcrossTheFilesOfAJob) 
   }
 }
 
+TEST_F(ScriptNodeBuild, ANewNodesExampleScriptRunsAsItIs) {
+  TScriptObject node;
+  node.language = "JScript";
+  node.script = TScriptObject::defaultScript();
+  EXPECT_TRUE(TScriptObject::validate(node.language, node.script));
+  testing::FilterFactory make = [&node] {
+    TFilterList list;
+    return node.add_filter(list);
+  };
+  auto files = runFilesInChunks(make, {"a\r\nb\n", "c\n"}, 0);
+  EXPECT_EQ(files, (std::vector<std::string>{"a 1\r\nb 2\n", "c 3\n"}));
+}
+
 TEST_F(ScriptNodeBuild, ChildNodesRunAsTheScriptsSubfilters) {
   TFilterList list;
   list.resetToDefault();
