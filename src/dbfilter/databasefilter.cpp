@@ -558,26 +558,26 @@ void TODBCFilter::startResult() {
   }
 }
 
-void TODBCFilter::appendDoubledQualifier(std::string_view value) {
+void TODBCFilter::appendQualified(std::string_view value) {
+  output_ += textQualifier_;
   if (textQualifier_.size() != 1) {
     output_ += value;
-    return;
+  } else {
+    char q = textQualifier_[0];
+    std::size_t start = 0;
+    for (std::size_t at = value.find(q); at != std::string_view::npos; at = value.find(q, at + 1)) {
+      output_.append(value.substr(start, at + 1 - start));
+      output_ += q;
+      start = at + 1;
+    }
+    output_.append(value.substr(start));
   }
-  char q = textQualifier_[0];
-  std::size_t start = 0;
-  for (std::size_t at = value.find(q); at != std::string_view::npos; at = value.find(q, at + 1)) {
-    output_.append(value.substr(start, at + 1 - start));
-    output_ += q;
-    start = at + 1;
-  }
-  output_.append(value.substr(start));
+  output_ += textQualifier_;
 }
 
 void TODBCFilter::delimitedHeader() {
   for (std::size_t i = 0; i < fields_.size(); ++i) {
-    output_ += textQualifier_;
-    appendDoubledQualifier(fields_[i].name);
-    output_ += textQualifier_;
+    appendQualified(fields_[i].name);
     if (i + 1 < fields_.size())
       output_ += fieldDelimiter_;
   }
@@ -654,9 +654,7 @@ void TODBCFilter::writeRow(const QSqlQuery &query) {
       else if (isBareType(field.type))
         output_ += fieldText(value);
       else {
-        output_ += textQualifier_;
-        appendDoubledQualifier(fieldText(value));
-        output_ += textQualifier_;
+        appendQualified(fieldText(value));
       }
       if (i + 1 < fields_.size())
         output_ += fieldDelimiter_;
@@ -670,9 +668,7 @@ void TODBCFilter::writeRow(const QSqlQuery &query) {
       else if (isNumberType(field.type))
         output_ += fieldText(value);
       else {
-        output_ += textQualifier_;
-        appendDoubledQualifier(fieldText(value));
-        output_ += textQualifier_;
+        appendQualified(fieldText(value));
       }
       if (i + 1 < fields_.size())
         output_ += fieldDelimiter_;
