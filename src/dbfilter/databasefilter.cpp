@@ -642,6 +642,9 @@ void TODBCFilter::writeRow(const QSqlQuery &query) {
   default:
     break;
   }
+  // Delimited rows and insert statements put the delimiter between values.
+  const bool separated = outputFormat_ == TDatabaseOutputFormat::Delimited ||
+                         outputFormat_ == TDatabaseOutputFormat::InsertScript;
   for (std::size_t i = 0; i < fields_.size(); ++i) {
     const Field &field = fields_[i];
     QVariant value = query.value(static_cast<int>(i));
@@ -653,11 +656,8 @@ void TODBCFilter::writeRow(const QSqlQuery &query) {
         output_ += textQualifier_ + textQualifier_;
       else if (isBareType(field.type))
         output_ += fieldText(value);
-      else {
+      else
         appendQualified(fieldText(value));
-      }
-      if (i + 1 < fields_.size())
-        output_ += fieldDelimiter_;
       break;
     case TDatabaseOutputFormat::InsertScript:
       // Every value is a literal that cannot end early.
@@ -667,11 +667,8 @@ void TODBCFilter::writeRow(const QSqlQuery &query) {
         appendHexLiteral(output_, value.toByteArray());
       else if (isNumberType(field.type))
         output_ += fieldText(value);
-      else {
+      else
         appendQualified(fieldText(value));
-      }
-      if (i + 1 < fields_.size())
-        output_ += fieldDelimiter_;
       break;
     case TDatabaseOutputFormat::FixedWidth:
       if (field.type == adBinary)
@@ -688,6 +685,8 @@ void TODBCFilter::writeRow(const QSqlQuery &query) {
       output_ += "</" + field.name + ">\r\n";
       break;
     }
+    if (separated && i + 1 < fields_.size())
+      output_ += fieldDelimiter_;
   }
   switch (outputFormat_) {
   case TDatabaseOutputFormat::Delimited:
