@@ -8,9 +8,12 @@
 #include "filterlist/commentnodes.h"
 #include "filterlist/descriptionnodes.h"
 #include "filterlist/eolnodes.h"
+#include "filterlist/filenodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/linenodes.h"
 #include "filterlist/searchnodes.h"
+#include "filterlist/unicodenodes.h"
+#include "filterlist/utilitynodes.h"
 
 #include <algorithm>
 #include <mutex>
@@ -126,6 +129,13 @@ void registerNodeClasses() {
     registry.registerClass<TUserObject>("TUserObject");
     registry.registerClass<TCommentObject>("TCommentObject");
     registry.registerClass<TFilterCommentObject>("TFilterCommentObject");
+    registry.registerClass<TMergeObject>("TMergeObject");
+    registry.registerClass<TSplitObject>("TSplitObject");
+    registry.registerClass<TDuplicateObject>("TDuplicateObject");
+    registry.registerClass<TExecuteObject>("TExecuteObject");
+    registry.registerClass<TInsertColumnObject>("TInsertColumnObject");
+    registry.registerClass<TConcordanceObject>("TConcordanceObject");
+    registry.registerClass<TUnicodeMapObject>("TUnicodeMapObject");
     registry.registerClass<TLineNumberObject>("TLineNumberObject");
     registry.registerClass<THeadTailObject>("THeadTailObject");
     registry.registerClass<TSortObject>("TSortObject");

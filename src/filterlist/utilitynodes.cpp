@@ -1,0 +1,324 @@
+#include "filterlist/utilitynodes.h"
+
+#include "classlib/format.h"
+#include "engine/escapes.h"
+#include "engine/filter.h"
+#include "engine/messages.h"
+#include "filterlist/settings.h"
+#include "filters/concordance.h"
+#include "filters/executeprogram.h"
+#include "filters/linebuffer.h"
+#include "filters/widthfilters.h"
+
+#include <algorithm>
+
+namespace marrowen {
+
+// ---------------------------------------------------------------------------
+// Duplicate node
+
+std::unique_ptr<TDuplicateObject> TDuplicateObject::CreateDefault(std::int32_t kind) {
+  auto node = std::make_unique<TDuplicateObject>();
+  node->kind = kind;
+  node->ignoreCase = readBoolSetting("DupIgnoreCase", true);
+  node->ignoreLeading = readIntegerSetting("IgnoreLeading", 0);
+  return node;
+}
+
+void TDuplicateObject::rememberDefaults() const {
+  writeBoolSetting("DupIgnoreCase", ignoreCase);
+  writeIntegerSetting("IgnoreLeading", ignoreLeading);
+}
+
+std::string TDuplicateObject::getTitle() const {
+  std::string title;
+  switch (kind) {
+  case 0:
+    title = translate(5550, "Remove duplicate lines");
+    break;
+  case 1:
+    title = translate(5560, "Count duplicate lines");
+    break;
+  default:
+    title = translate(5570, "Error");
+    break;
+  }
+  if (ignoreCase)
+    title += translate(5580, ", ignore case");
+  if (ignoreLeading > 0)
+    title += translateFormat(5590, ", ignore leading %d", {ignoreLeading});
+  return title;
+}
+
+std::string TDuplicateObject::printText(std::string_view indent) const {
+  std::string text;
+  if (kind == 0)
+    text = translate(5600, "Remove duplicate lines\r\n");
+  else if (kind == 1)
+    text = translate(5610, "Count duplicate lines\r\n");
+  text += indent;
+  text += outputOption(ignoreCase);
+  text += translate(5620, "Ignore case\r\n");
+  if (ignoreLeading > 0) {
+    text += indent;
+    text += translateFormat(5630, "  Ignore leading %d characters\r\n", {ignoreLeading});
+  }
+  return text;
+}
+
+std::unique_ptr<TFilter> TDuplicateObject::add_this_filter(TFilterList &) {
+  if (kind == 0)
+    return std::make_unique<TRemoveDuplicateLines>(ignoreCase, ignoreLeading);
+  return std::make_unique<TShowDuplicateLines>(ignoreCase, ignoreLeading);
+}
+
+void TDuplicateObject::writeData(ComponentWriter &writer) const {
+  TListObject::writeData(writer);
+  writer.writeBoolean(ignoreCase);
+  writer.writeInteger(ignoreLeading);
+  writer.writeInteger(kind);
+}
+
+void TDuplicateObject::readData(ComponentReader &reader) {
+  TListObject::readData(reader);
+  ignoreCase = reader.readBoolean();
+  ignoreLeading = reader.readInteger();
+  kind = reader.fileTypeRead() >= 12 ? reader.readInteger() : 0;
+}
+
+// ---------------------------------------------------------------------------
+// External-program node
+
+std::unique_ptr<TExecuteObject> TExecuteObject::CreateDefault() {
+  auto node = std::make_unique<TExecuteObject>();
+  node->commandLine = readStringSetting("ProgramCommandLine", "external_grep.bat -i searchstring");
+  node->programInputFilename = readStringSetting("ProgramInputFilename", "output.txt");
+  node->programOutputFilename = readStringSetting("ProgramOutputFilename", "input.txt");
+  return node;
+}
+
+void TExecuteObject::rememberDefaults() const {
+  writeStringSetting("ProgramCommandLine", commandLine);
+  writeStringSetting("ProgramInputFilename", programInputFilename);
+  writeStringSetting("ProgramOutputFilename", programOutputFilename);
+}
+
+std::string TExecuteObject::getTitle() const {
+  return translateFormat(5820, "Run %s", {commandLine});
+}
+
+std::string TExecuteObject::printText(std::string_view indent) const {
+  return translateFormat(
+      5830, "Run program: %s\r\n%s  Output filename: %s\r\n%s  Input filename: %s\r\n",
+      {commandLine, indent, programInputFilename, indent, programOutputFilename});
+}
+
+std::unique_ptr<TFilter> TExecuteObject::add_this_filter(TFilterList &) {
+  return std::make_unique<TExecuteProgram>(localPath(unquote(programInputFilename)),
+                                           localPath(unquote(programOutputFilename)),
+                                           unquote(commandLine));
+}
+
+void TExecuteObject::writeData(ComponentWriter &writer) const {
+  TListObject::writeData(writer);
+  writer.writeString(commandLine);
+  writer.writeString(programInputFilename);
+  writer.writeString(programOutputFilename);
+}
+
+void TExecuteObject::readData(ComponentReader &reader) {
+  TListObject::readData(reader);
+  commandLine = reader.readString();
+  // Older files kept the program and its arguments apart.
+  if (reader.fileTypeRead() < 13) {
+    commandLine += ' ';
+    commandLine += reader.readString();
+  }
+  programInputFilename = reader.readString();
+  programOutputFilename = reader.readString();
+}
+
+// ---------------------------------------------------------------------------
+// Insert-column node
+
+std::unique_ptr<TInsertColumnObject> TInsertColumnObject::CreateDefault() {
+  auto node = std::make_unique<TInsertColumnObject>();
+  node->position = readIntegerSetting("insertPos", 0);
+  node->text = readStringSetting("insertStr", "");
+  return node;
+}
+
+std::unique_ptr<TInsertColumnObject> TInsertColumnObject::CreateWithPrompt() {
+  auto node = CreateDefault();
+  node->position = 10;
+  node->text = translate(5880, "Enter the text here (the text can be multi-line).");
+  return node;
+}
+
+void TInsertColumnObject::rememberDefaults() const {
+  writeIntegerSetting("insertPos", position);
+  writeStringSetting("insertStr", text);
+}
+
+std::string TInsertColumnObject::getTitle() const {
+  return translateFormat(5860, "Insert column %d [%s]", {position, encodeEscapes(text)});
+}
+
+std::unique_ptr<TFilter> TInsertColumnObject::add_this_filter(TFilterList &) {
+  if (text.empty())
+    throw Exception(translateFormat(5870, "String for '%s' is blank", {shortTitle(*this)}));
+  return std::make_unique<TInsertColumn>(position, decodeEscapes(text));
+}
+
+void TInsertColumnObject::writeData(ComponentWriter &writer) const {
+  TListObject::writeData(writer);
+  writer.writeInteger(position);
+  writer.writeString(text);
+}
+
+void TInsertColumnObject::readData(ComponentReader &reader) {
+  TListObject::readData(reader);
+  position = reader.readInteger();
+  text = reader.readString();
+}
+
+// ---------------------------------------------------------------------------
+// Concordance node
+
+std::unique_ptr<TConcordanceObject> TConcordanceObject::CreateDefault(std::int32_t mode) {
+  auto node = std::make_unique<TConcordanceObject>();
+  node->wordMode = mode == 0;
+  const std::string prefix = node->settingsPrefix();
+  node->wordsBefore = readIntegerSetting(prefix + "before", 7);
+  node->wordsAfter = readIntegerSetting(prefix + "after", 7);
+  node->format = readStringSetting(prefix + "formatStr", "%s %s %s");
+  node->dictionary = itemsFromCommaText(readStringSetting(prefix + "dictionary", "sample"));
+  return node;
+}
+
+void TConcordanceObject::rememberDefaults() const {
+  const std::string prefix = settingsPrefix();
+  writeIntegerSetting(prefix + "before", wordsBefore);
+  writeIntegerSetting(prefix + "after", wordsAfter);
+  writeStringSetting(prefix + "formatStr", format);
+  writeStringSetting(prefix + "dictionary", commaText(dictionary));
+}
+
+std::string TConcordanceObject::settingsPrefix() const {
+  return wordMode ? "WordConcordance." : "SentenceConcordance.";
+}
+
+std::string TConcordanceObject::getTitle() const {
+  return std::string(wordMode ? "Word" : "Sentence") + " concordance " +
+         Format("%d, %d, %s, %s", {wordsBefore, wordsAfter, format, commaText(dictionary)});
+}
+
+std::string TConcordanceObject::printText(std::string_view) const { return getTitle() + "\r\n"; }
+
+std::unique_ptr<TFilter> TConcordanceObject::add_this_filter(TFilterList &) {
+  if (!wordMode)
+    throw Exception("Sentence concordance not available yet");
+  return std::make_unique<TWordConcordance>(wordsBefore, wordsAfter, format, dictionary);
+}
+
+void TConcordanceObject::writeData(ComponentWriter &writer) const {
+  TListObject::writeData(writer);
+  writer.writeInteger(wordsBefore);
+  writer.writeInteger(wordsAfter);
+  writer.writeString(format);
+  writer.writeString(commaText(dictionary));
+}
+
+void TConcordanceObject::readData(ComponentReader &reader) {
+  TListObject::readData(reader);
+  wordsBefore = reader.readInteger();
+  wordsAfter = reader.readInteger();
+  format = reader.readString();
+  dictionary = itemsFromCommaText(reader.readString());
+}
+
+// ---------------------------------------------------------------------------
+// Comma text
+
+namespace {
+
+// Blanks and control bytes separate unquoted items, as they do in the class
+// library's comma text.
+bool isBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+// An empty item is quoted too: unquoted, one at the end of the list would
+// not come back.
+bool needsQuotes(std::string_view item) {
+  return item.empty() || std::any_of(item.begin(), item.end(),
+                                     [](char c) { return isBlank(c) || c == '"' || c == ','; });
+}
+
+} // namespace
+
+std::string commaText(const std::vector<std::string> &items) {
+  std::string text;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i > 0)
+      text += ',';
+    const std::string &item = items[i];
+    if (!needsQuotes(item)) {
+      text += item;
+      continue;
+    }
+    text += '"';
+    for (char c : item) {
+      if (c == '"')
+        text += '"';
+      text += c;
+    }
+    text += '"';
+  }
+  return text;
+}
+
+std::vector<std::string> itemsFromCommaText(std::string_view text) {
+  std::vector<std::string> items;
+  std::size_t pos = 0;
+  const auto skipBlanks = [&] {
+    while (pos < text.size() && isBlank(text[pos]))
+      ++pos;
+  };
+  skipBlanks();
+  while (pos < text.size()) {
+    std::string item;
+    if (text[pos] == '"') {
+      ++pos;
+      while (pos < text.size()) {
+        const std::size_t quote = text.find('"', pos);
+        if (quote == std::string_view::npos) {
+          // An unclosed quote: the rest of the text is the item.
+          item.append(text.substr(pos));
+          pos = text.size();
+          break;
+        }
+        item.append(text.substr(pos, quote - pos));
+        pos = quote + 1;
+        if (pos < text.size() && text[pos] == '"') {
+          item += '"';
+          ++pos;
+          continue;
+        }
+        break;
+      }
+    } else {
+      const std::size_t start = pos;
+      while (pos < text.size() && !isBlank(text[pos]) && text[pos] != ',')
+        ++pos;
+      item.assign(text.substr(start, pos - start));
+    }
+    items.push_back(std::move(item));
+    skipBlanks();
+    if (pos < text.size() && text[pos] == ',') {
+      ++pos;
+      skipBlanks();
+    }
+  }
+  return items;
+}
+
+} // namespace marrowen
