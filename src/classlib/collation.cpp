@@ -148,18 +148,6 @@ int collate(UCollator *collator, ThreadCollators &tc, const std::shared_ptr<cons
   return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
 }
 
-int compareFolded(const std::array<unsigned char, 256> &map, std::string_view a,
-                  std::string_view b) {
-  std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    unsigned char x = map[static_cast<unsigned char>(a[i])];
-    unsigned char y = map[static_cast<unsigned char>(b[i])];
-    if (x != y)
-      return x < y ? -1 : 1;
-  }
-  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
-
 const std::array<unsigned char, 256> &asciiUpperMap() {
   static const std::array<unsigned char, 256> map = [] {
     std::array<unsigned char, 256> m{};
@@ -260,6 +248,18 @@ void setCollationLocale(std::string_view locale) {
 std::string collationLocale() {
   std::lock_guard lock(localeMutex);
   return icuLocaleName(configuredLocale);
+}
+
+int compareFolded(const std::array<unsigned char, 256> &map, std::string_view a,
+                  std::string_view b) {
+  std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    unsigned char x = map[static_cast<unsigned char>(a[i])];
+    unsigned char y = map[static_cast<unsigned char>(b[i])];
+    if (x != y)
+      return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
 } // namespace marrowen

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,10 @@ void appendAnsiSortKey(std::string_view text, bool caseSensitive, std::string &k
 int CompareStr(std::string_view a, std::string_view b);
 // Byte order with only the ASCII letters a-z folded to upper case.
 int CompareText(std::string_view a, std::string_view b);
+// Byte order with each byte first mapped through `map` (a code page's
+// lower-case map, say), the shorter text first when one begins the other.
+int compareFolded(const std::array<unsigned char, 256> &map, std::string_view a,
+                  std::string_view b);
 
 // The locale whose collation the Ansi comparisons use: an ICU or POSIX locale
 // name ("de_DE", "sv_SE.UTF-8"). Empty selects the user's locale from the

@@ -558,26 +558,26 @@ void TODBCFilter::startResult() {
   }
 }
 
-void TODBCFilter::appendDoubledQualifier(std::string_view value) {
+void TODBCFilter::appendQualified(std::string_view value) {
+  output_ += textQualifier_;
   if (textQualifier_.size() != 1) {
     output_ += value;
-    return;
+  } else {
+    char q = textQualifier_[0];
+    std::size_t start = 0;
+    for (std::size_t at = value.find(q); at != std::string_view::npos; at = value.find(q, at + 1)) {
+      output_.append(value.substr(start, at + 1 - start));
+      output_ += q;
+      start = at + 1;
+    }
+    output_.append(value.substr(start));
   }
-  char q = textQualifier_[0];
-  std::size_t start = 0;
-  for (std::size_t at = value.find(q); at != std::string_view::npos; at = value.find(q, at + 1)) {
-    output_.append(value.substr(start, at + 1 - start));
-    output_ += q;
-    start = at + 1;
-  }
-  output_.append(value.substr(start));
+  output_ += textQualifier_;
 }
 
 void TODBCFilter::delimitedHeader() {
   for (std::size_t i = 0; i < fields_.size(); ++i) {
-    output_ += textQualifier_;
-    appendDoubledQualifier(fields_[i].name);
-    output_ += textQualifier_;
+    appendQualified(fields_[i].name);
     if (i + 1 < fields_.size())
       output_ += fieldDelimiter_;
   }
@@ -642,6 +642,9 @@ void TODBCFilter::writeRow(const QSqlQuery &query) {
   default:
     break;
   }
+  // Delimited rows and insert statements put the delimiter between values.
+  const bool separated = outputFormat_ == TDatabaseOutputFormat::Delimited ||
+                         outputFormat_ == TDatabaseOutputFormat::InsertScript;
   for (std::size_t i = 0; i < fields_.size(); ++i) {
     const Field &field = fields_[i];
     QVariant value = query.value(static_cast<int>(i));
@@ -653,13 +656,8 @@ void TODBCFilter::writeRow(const QSqlQuery &query) {
         output_ += textQualifier_ + textQualifier_;
       else if (isBareType(field.type))
         output_ += fieldText(value);
-      else {
-        output_ += textQualifier_;
-        appendDoubledQualifier(fieldText(value));
-        output_ += textQualifier_;
-      }
-      if (i + 1 < fields_.size())
-        output_ += fieldDelimiter_;
+      else
+        appendQualified(fieldText(value));
       break;
     case TDatabaseOutputFormat::InsertScript:
       // Every value is a literal that cannot end early.
@@ -669,13 +667,8 @@ void TODBCFilter::writeRow(const QSqlQuery &query) {
         appendHexLiteral(output_, value.toByteArray());
       else if (isNumberType(field.type))
         output_ += fieldText(value);
-      else {
-        output_ += textQualifier_;
-        appendDoubledQualifier(fieldText(value));
-        output_ += textQualifier_;
-      }
-      if (i + 1 < fields_.size())
-        output_ += fieldDelimiter_;
+      else
+        appendQualified(fieldText(value));
       break;
     case TDatabaseOutputFormat::FixedWidth:
       if (field.type == adBinary)
@@ -692,6 +685,8 @@ void TODBCFilter::writeRow(const QSqlQuery &query) {
       output_ += "</" + field.name + ">\r\n";
       break;
     }
+    if (separated && i + 1 < fields_.size())
+      output_ += fieldDelimiter_;
   }
   switch (outputFormat_) {
   case TDatabaseOutputFormat::Delimited:

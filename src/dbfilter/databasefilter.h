@@ -80,7 +80,8 @@ private:
   void writeRow(const QSqlQuery &query);
   std::string fieldText(const QVariant &value) const;
   void binaryField();
-  void appendDoubledQualifier(std::string_view value);
+  // Wraps the value in the text qualifier, doubling any qualifier within it.
+  void appendQualified(std::string_view value);
   void sendOutput();
 
   DatabaseSource source_;

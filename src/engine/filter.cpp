@@ -211,6 +211,14 @@ void TFilter::subFilterEntireText(std::string &text) {
   text = gatherer->takeText();
 }
 
+void TFilter::restartSubfilters() {
+  if (!firstSubfilter_)
+    return;
+  if (auto *gatherer = dynamic_cast<TGatherer *>(subfilterEnd_))
+    gatherer->clearText();
+  firstSubfilter_->reset();
+}
+
 void TFilter::subFilterEmptyText(std::string &text) {
   text.clear();
   subFilterEntireText(text);

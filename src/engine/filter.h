@@ -126,6 +126,9 @@ public:
   bool sendToNext(std::string &chunk);
   // Hands a line to next; true when there is no next.
   bool putLineToNext(std::string_view line, std::string_view lineEnd);
+  // Starts a fresh run of the subfilter chain: its gatherer emptied, its
+  // filters reset. Nothing without a subfilter chain.
+  void restartSubfilters();
   // The job's terminate request; without a job, whether the application is
   // shutting down.
   bool isAborted() const;

@@ -110,4 +110,15 @@ void TProcessLines::nextLine() {
   ++lineCounter_;
 }
 
+void TProcessLines::sendWithSubfilteredPart(std::size_t begin, std::size_t end,
+                                            std::string_view lineEnd, std::string &out) {
+  std::string_view line = currentLine_;
+  std::string result = subFilterText(line.substr(begin, end - begin));
+  out.assign(line.substr(0, begin));
+  out.append(result);
+  out.append(line.substr(end));
+  out.append(lineEnd);
+  sendToNext(out);
+}
+
 } // namespace marrowen

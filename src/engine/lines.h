@@ -40,6 +40,11 @@ public:
 protected:
   // Empties the current line and counts it.
   void nextLine();
+  // Sends the current line and `lineEnd` on with its bytes `begin` .. `end`
+  // replaced by what the subfilter chain makes of them; `out` is the
+  // caller's buffer, reused from line to line.
+  void sendWithSubfilteredPart(std::size_t begin, std::size_t end, std::string_view lineEnd,
+                               std::string &out);
 
   bool crPending_ = false;
   std::int32_t lineCounter_ = 1; // 1 for the first line of a file

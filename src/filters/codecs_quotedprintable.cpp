@@ -1,6 +1,5 @@
 #include "filters/codecs_quotedprintable.h"
 
-#include "engine/messages.h"
 #include "filters/hexdigits.h"
 
 #include <cstring>
@@ -94,6 +93,8 @@ void TEncodeQuotedPrintable::endFile() {
   sendToNext(out_);
 }
 
+TDecodeQuotedPrintable::TDecodeQuotedPrintable() : THexEscapeDecoder(3300, 3310) {}
+
 bool TDecodeQuotedPrintable::processChunk(std::string &chunk) {
   const char *in = chunk.data();
   const std::size_t size = chunk.size();
@@ -125,19 +126,12 @@ bool TDecodeQuotedPrintable::processChunk(std::string &chunk) {
         state_ = 3;
       } else if (c == ' ' || c == '\t') {
         // Blanks between "=" and the line end.
-      } else if (hexDigitValue(c) >= 0) {
-        firstDigit_ = hexDigitValue(c);
-        state_ = 2;
       } else {
-        logWarning(translateFormat(3300, "Invalid hex digit '%s'", {byteText(c)}));
-        state_ = 0;
+        state_ = takeFirstDigit(c) ? 2 : 0;
       }
       break;
     case 2:
-      if (hexDigitValue(c) >= 0)
-        *o++ = static_cast<char>(firstDigit_ * 16 + hexDigitValue(c));
-      else
-        logWarning(translateFormat(3310, "Invalid hex digit '%s'", {byteText(c)}));
+      o = takeSecondDigit(c, o);
       state_ = 0;
       break;
     default: // 3: "=" CR; anything but its LF is text again

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/lines.h"
+#include "filters/codecs_hexescape.h"
 
 #include <array>
 #include <string>
@@ -38,13 +39,10 @@ private:
 // byte, "=" before a line end (blanks between allowed) joins the lines, a
 // malformed "=" sequence is dropped with a warning. States: 0 text, 1 after
 // "=", 2 after "=" and one digit, 3 after "=" CR.
-class TDecodeQuotedPrintable : public TGenericStateMachine {
+class TDecodeQuotedPrintable : public THexEscapeDecoder {
 public:
+  TDecodeQuotedPrintable();
   bool processChunk(std::string &chunk) override;
-
-private:
-  int firstDigit_ = 0;
-  std::string out_;
 };
 
 } // namespace marrowen

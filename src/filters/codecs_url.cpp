@@ -1,6 +1,5 @@
 #include "filters/codecs_url.h"
 
-#include "engine/messages.h"
 #include "filters/hexdigits.h"
 
 #include <array>
@@ -47,6 +46,8 @@ bool THTTPEncode::processChunk(std::string &chunk) {
   return sendToNext(out_);
 }
 
+THTTPDecode::THTTPDecode() : THexEscapeDecoder(3390, 3400) {}
+
 bool THTTPDecode::processChunk(std::string &chunk) {
   const char *in = chunk.data();
   const std::size_t size = chunk.size();
@@ -66,19 +67,12 @@ bool THTTPDecode::processChunk(std::string &chunk) {
       if (c == '%') {
         *o++ = '%';
         state_ = 0;
-      } else if (hexDigitValue(c) >= 0) {
-        firstDigit_ = hexDigitValue(c);
-        state_ = 2;
       } else {
-        logWarning(translateFormat(3390, "Invalid hex digit '%s'", {byteText(c)}));
-        state_ = 0;
+        state_ = takeFirstDigit(c) ? 2 : 0;
       }
       break;
     default:
-      if (hexDigitValue(c) >= 0)
-        *o++ = static_cast<char>(firstDigit_ * 16 + hexDigitValue(c));
-      else
-        logWarning(translateFormat(3400, "Invalid hex digit '%s'", {byteText(c)}));
+      o = takeSecondDigit(c, o);
       state_ = 0;
       break;
     }

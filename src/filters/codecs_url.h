@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/lines.h"
+#include "filters/codecs_hexescape.h"
 
 #include <string>
 
@@ -20,13 +21,10 @@ private:
 // digits that byte. A "%" whose digits are wrong is dropped with them and a
 // warning. State 0 text, 1 after "%", 2 after "%" and one digit; a "%" and its
 // first digit wait between chunks.
-class THTTPDecode : public TGenericStateMachine {
+class THTTPDecode : public THexEscapeDecoder {
 public:
+  THTTPDecode();
   bool processChunk(std::string &chunk) override;
-
-private:
-  int firstDigit_ = 0;
-  std::string out_;
 };
 
 } // namespace marrowen

@@ -111,13 +111,7 @@ void TCSVfield::processLine(std::string_view lineEnd) {
   // A start after the end must not put the fields between them in both the
   // prefix and the suffix.
   const std::size_t selectedEnd = std::max(fieldStart(last + 1), prefixEnd);
-  std::string_view line = currentLine_;
-  std::string result = subFilterText(line.substr(prefixEnd, selectedEnd - prefixEnd));
-  out_.assign(line.substr(0, prefixEnd));
-  out_.append(result);
-  out_.append(line.substr(selectedEnd));
-  out_.append(lineEnd);
-  sendToNext(out_);
+  sendWithSubfilteredPart(prefixEnd, selectedEnd, lineEnd, out_);
 }
 
 } // namespace marrowen

@@ -27,50 +27,25 @@ std::string TGrep::getStatistics() {
 }
 
 bool TGrep::processChunk(std::string &chunk) {
-  if (hasChildChain())
+  if (hasChildChain()) // each selected line goes through the child chain alone
     return TProcessLines::processChunk(chunk);
-  batch_.clear();
-  {
-    struct BatchScope {
-      bool &batching;
-      explicit BatchScope(bool &flag) : batching(flag) { batching = true; }
-      ~BatchScope() { batching = false; }
-    } scope(batching_);
-    TProcessLines::processChunk(chunk);
-  }
-  return sendToNext(batch_);
-}
-
-void TGrep::passOnText(std::string &text) {
-  if (batching_)
-    batch_ += text;
-  else
-    sendToNext(text);
-}
-
-void TGrep::passOnLine(std::string_view line, std::string_view lineEnd) {
-  if (!batching_) {
-    putLineToNext(line, lineEnd);
-    return;
-  }
-  batch_ += line;
-  batch_ += lineEnd;
+  return TBatchedLineFilter::processChunk(chunk);
 }
 
 void TGrep::startFile() {
   headerPending_ = true;
   fileCount_ = 0;
-  TProcessLines::startFile();
+  TBatchedLineFilter::startFile();
 }
 
 void TGrep::resetStatistics() {
   selected_ = 0;
   notSelected_ = 0;
-  TProcessLines::resetStatistics();
+  TBatchedLineFilter::resetStatistics();
 }
 
 void TGrep::endFile() {
-  TProcessLines::endFile();
+  TBatchedLineFilter::endFile();
   if (countOnly_)
     passOnCount();
 }

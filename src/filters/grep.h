@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/lines.h"
+#include "filters/batchedlines.h"
 #include "filters/regex.h"
 
 #include <cstdint>
@@ -17,7 +17,7 @@ namespace marrowen {
 // of its own while the other lines pass on unchanged. Options add line
 // numbers, a line naming the file before the first selected line, and a
 // count-only mode that passes on only the number of selected lines.
-class TGrep : public TProcessLines {
+class TGrep : public TBatchedLineFilter {
 public:
   TGrep(const std::string &pattern, bool lineNumbers, bool invert, bool fileNameHeader,
         bool ignoreCase, bool countOnly);
@@ -40,9 +40,6 @@ protected:
   // Passes on the count of selected lines of the file (count-only mode).
   void passOnCount();
   bool hasChildChain() const { return firstSubfilter() != nullptr; }
-  // Passes a selected line on, into the batch while a chunk is cut.
-  void passOnLine(std::string_view line, std::string_view lineEnd);
-  void passOnText(std::string &text);
 
   std::unique_ptr<TRegex> engine_;
   bool lineNumbers_;
@@ -53,8 +50,6 @@ protected:
   int fileCount_ = 0;
   int selected_ = 0;
   int notSelected_ = 0;
-  bool batching_ = false;
-  std::string batch_;
 };
 
 // A grep that passes on each selected line with up to `linesBefore` lines

@@ -85,18 +85,6 @@ int compareBytes(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
-int compareFolded(const std::array<unsigned char, 256> &map, std::string_view a,
-                  std::string_view b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    unsigned char x = map[static_cast<unsigned char>(a[i])];
-    unsigned char y = map[static_cast<unsigned char>(b[i])];
-    if (x != y)
-      return x < y ? -1 : 1;
-  }
-  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
-
 // The first eight bytes of a text as a number in the same order (a short
 // text padded with zeros): records that carry it settle most comparisons
 // of a sort without reaching for the text, which lies elsewhere in memory.

@@ -20,10 +20,15 @@ ByteSet byteRanges(std::initializer_list<std::pair<int, int>> ranges) {
   return set;
 }
 
-// What an address may hold before its "@", after the first byte.
+// What an address may hold before its "@", after the first byte; the "@"
+// itself ends that part.
 const ByteSet &localPartBytes() {
-  static const ByteSet set =
-      byteRanges({{'!', '+'}, {'-', '-'}, {'.', '.'}, {'0', ':'}, {'?', 'Z'}, {'^', 127}});
+  static const ByteSet set = [] {
+    ByteSet s =
+        byteRanges({{'!', '+'}, {'-', '-'}, {'.', '.'}, {'0', ':'}, {'?', 'Z'}, {'^', 127}});
+    s.reset('@');
+    return s;
+  }();
   return set;
 }
 
@@ -38,11 +43,13 @@ const ByteSet &domainPartBytes() {
   return set;
 }
 
-const ByteSet &urlTerminators() {
+// What a URL may hold after its scheme: all but the bytes that end it.
+const ByteSet &urlBodyBytes() {
   static const ByteSet set = [] {
     ByteSet s;
+    s.set();
     for (char c : std::string_view("\t\n\r \"'<>[]"))
-      s.set(static_cast<unsigned char>(c));
+      s.reset(static_cast<unsigned char>(c));
     return s;
   }();
   return set;
@@ -82,6 +89,17 @@ int schemeStartingWith(unsigned char upper) {
   default:
     return -1;
   }
+}
+
+// Appends the run of `allowed` bytes at `i` to `held`; returns where the run
+// stopped (the chunk's size when it reaches the end).
+std::size_t appendRun(const std::string &chunk, std::size_t i, const ByteSet &allowed,
+                      std::string &held) {
+  const std::size_t start = i;
+  while (i < chunk.size() && allowed[static_cast<unsigned char>(chunk[i])])
+    ++i;
+  held.append(chunk, start, i - start);
+  return i;
 }
 
 const std::array<unsigned char, 256> &rot13Table() {
@@ -153,10 +171,7 @@ bool TExtractEmails::processChunk(std::string &chunk) {
         ++i;
         break;
       }
-      std::size_t start = i;
-      while (i < size && chunk[i] != '@' && localBytes[static_cast<unsigned char>(chunk[i])])
-        ++i;
-      local_.append(chunk, start, i - start);
+      i = appendRun(chunk, i, localBytes, local_);
       if (i < size && chunk[i] != '@') {
         local_.clear();
         state_ = 0;
@@ -165,10 +180,7 @@ bool TExtractEmails::processChunk(std::string &chunk) {
       break;
     }
     default: {
-      std::size_t start = i;
-      while (i < size && domainBytes[static_cast<unsigned char>(chunk[i])])
-        ++i;
-      domain_.append(chunk, start, i - start);
+      i = appendRun(chunk, i, domainBytes, domain_);
       if (i < size) {
         endCandidate();
         ++i;
@@ -210,7 +222,7 @@ void TExtractURLs::endUrl() {
 }
 
 bool TExtractURLs::processChunk(std::string &chunk) {
-  const ByteSet &terminators = urlTerminators();
+  const ByteSet &bodyBytes = urlBodyBytes();
   out_.clear();
   const std::size_t size = chunk.size();
   std::size_t i = 0;
@@ -251,10 +263,7 @@ bool TExtractURLs::processChunk(std::string &chunk) {
       }
       break;
     default: {
-      std::size_t start = i;
-      while (i < size && !terminators[static_cast<unsigned char>(chunk[i])])
-        ++i;
-      url_.append(chunk, start, i - start);
+      i = appendRun(chunk, i, bodyBytes, url_);
       if (i < size) {
         endUrl();
         ++i;

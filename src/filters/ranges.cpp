@@ -65,13 +65,7 @@ void TSelectColumns::processLine(std::string_view lineEnd) {
   std::size_t begin = 0;
   std::size_t end = 0;
   columnsOf(currentLine_.size(), begin, end);
-  std::string_view line = currentLine_;
-  std::string result = subFilterText(line.substr(begin, end - begin));
-  out_.assign(line.substr(0, begin));
-  out_.append(result);
-  out_.append(line.substr(end));
-  out_.append(lineEnd);
-  sendToNext(out_);
+  sendWithSubfilteredPart(begin, end, lineEnd, out_);
 }
 
 void TSelectColumns::validate() {
@@ -86,14 +80,7 @@ void TSelectLinesBase::validate() {
     throw Exception(selectNeedsSubfiltersMessage());
 }
 
-void TSelectLinesBase::beginSelection() {
-  TFilter *head = firstSubfilter();
-  if (!head)
-    return;
-  if (auto *gatherer = dynamic_cast<TGatherer *>(subfilterEnd()))
-    gatherer->clearText();
-  head->reset();
-}
+void TSelectLinesBase::beginSelection() { restartSubfilters(); }
 
 void TSelectLinesBase::selectLine(std::string_view line, std::string_view lineEnd) {
   if (TFilter *head = firstSubfilter())
@@ -174,15 +161,12 @@ void TSelectLinesBasic::endFile() {
   }
 }
 
-TSelectLinesLengthFromEnd::TSelectLinesLengthFromEnd(std::int32_t a, std::int32_t b)
-    : count_(b), window_(std::int64_t{a} + 1) {}
-
-void TSelectLinesLengthFromEnd::startFile() {
+void TSelectLinesNearEnd::startFile() {
   held_.clear(true);
   TSelectLinesBase::startFile();
 }
 
-void TSelectLinesLengthFromEnd::processLine(std::string_view lineEnd) {
+void TSelectLinesNearEnd::processLine(std::string_view lineEnd) {
   held_.append(currentLine_, lineEnd);
   while (static_cast<std::int64_t>(held_.size()) > window_) {
     std::string line(held_[0]);
@@ -191,16 +175,23 @@ void TSelectLinesLengthFromEnd::processLine(std::string_view lineEnd) {
   }
 }
 
-void TSelectLinesLengthFromEnd::endFile() {
+void TSelectLinesNearEnd::endFile() {
   TSelectLinesBase::endFile();
   beginSelection();
-  const auto selected = static_cast<std::size_t>(
-      std::clamp<std::int64_t>(count_, 0, static_cast<std::int64_t>(held_.size())));
+  const std::size_t selected = selectedCount();
   for (std::size_t i = 0; i < selected; ++i)
     selectText(held_[i]);
   endSelection();
   sendHeld(selected);
   held_.clear(true);
+}
+
+TSelectLinesLengthFromEnd::TSelectLinesLengthFromEnd(std::int32_t a, std::int32_t b)
+    : TSelectLinesNearEnd(std::int64_t{a} + 1), count_(b) {}
+
+std::size_t TSelectLinesLengthFromEnd::selectedCount() const {
+  return static_cast<std::size_t>(
+      std::clamp<std::int64_t>(count_, 0, static_cast<std::int64_t>(held_.size())));
 }
 
 TSelectLinesOffsetToEnd::TSelectLinesOffsetToEnd(std::int32_t a, std::int32_t b)
@@ -256,36 +247,14 @@ void TSelectLinesOffsetToEnd::endFile() {
 }
 
 TSelectLinesEndOffsets::TSelectLinesEndOffsets(std::int32_t a, std::int32_t b)
-    : a_(a), b_(b), window_(std::int64_t{a} + 1) {}
+    : TSelectLinesNearEnd(std::int64_t{a} + 1), a_(a), b_(b) {}
 
-void TSelectLinesEndOffsets::startFile() {
-  held_.clear(true);
-  TSelectLinesBase::startFile();
-}
-
-void TSelectLinesEndOffsets::processLine(std::string_view lineEnd) {
-  held_.append(currentLine_, lineEnd);
-  while (static_cast<std::int64_t>(held_.size()) > window_) {
-    std::string line(held_[0]);
-    held_.popFront();
-    sendToNext(line);
-  }
-}
-
-void TSelectLinesEndOffsets::endFile() {
-  TSelectLinesBase::endFile();
-  beginSelection();
-  std::size_t unselected = 0;
-  if (!held_.empty()) {
-    const auto last = static_cast<std::size_t>(
-        std::clamp<std::int64_t>(a_ - b_, 0, static_cast<std::int64_t>(held_.size()) - 1));
-    for (std::size_t i = 0; i <= last; ++i)
-      selectText(held_[i]);
-    unselected = last + 1;
-  }
-  endSelection();
-  sendHeld(unselected);
-  held_.clear(true);
+std::size_t TSelectLinesEndOffsets::selectedCount() const {
+  if (held_.empty())
+    return 0;
+  return static_cast<std::size_t>(
+             std::clamp<std::int64_t>(a_ - b_, 0, static_cast<std::int64_t>(held_.size()) - 1)) +
+         1;
 }
 
 } // namespace marrowen

@@ -88,18 +88,34 @@ private:
   enum { Before, Inside, After } where_ = Before;
 };
 
-// b lines starting at line END - a (method 2). Holds the last a + 1 lines
-// of the file; when the file is shorter, its first line is line END - a.
-class TSelectLinesLengthFromEnd : public TSelectLinesBase {
+// The selectors counted from the end of the file: the last `window` lines
+// are held, older ones go on unchanged; at the file's end the first
+// `selectedCount()` held lines are selected and the rest go on after them.
+class TSelectLinesNearEnd : public TSelectLinesBase {
 public:
-  TSelectLinesLengthFromEnd(std::int32_t a, std::int32_t b);
   void startFile() override;
   void endFile() override;
   void processLine(std::string_view lineEnd) override;
 
+protected:
+  explicit TSelectLinesNearEnd(std::int64_t window) : window_(window) {}
+  // How many held lines, from the first, are selected at the file's end.
+  virtual std::size_t selectedCount() const = 0;
+
 private:
-  std::int64_t count_;
   std::int64_t window_;
+};
+
+// b lines starting at line END - a (method 2). Holds the last a + 1 lines
+// of the file; when the file is shorter, its first line is line END - a.
+class TSelectLinesLengthFromEnd : public TSelectLinesNearEnd {
+public:
+  TSelectLinesLengthFromEnd(std::int32_t a, std::int32_t b);
+
+private:
+  std::size_t selectedCount() const override;
+
+  std::int64_t count_;
 };
 
 // Line a .. line END - b (method 3). Holds the last b + 1 lines seen.
@@ -118,17 +134,15 @@ private:
 
 // Line END - a .. line END - b (method 4). Holds the last a + 1 lines of the
 // file; when the file is shorter, its first line is line END - a.
-class TSelectLinesEndOffsets : public TSelectLinesBase {
+class TSelectLinesEndOffsets : public TSelectLinesNearEnd {
 public:
   TSelectLinesEndOffsets(std::int32_t a, std::int32_t b);
-  void startFile() override;
-  void endFile() override;
-  void processLine(std::string_view lineEnd) override;
 
 private:
+  std::size_t selectedCount() const override;
+
   std::int64_t a_;
   std::int64_t b_;
-  std::int64_t window_;
 };
 
 } // namespace marrowen

@@ -111,14 +111,7 @@ void TScriptFilter::flushSubFiltersFromScript() {
   }
 }
 
-void TScriptFilter::initSubFiltersFromScript() {
-  TFilter *head = firstSubfilter();
-  if (!head)
-    return;
-  if (auto *gatherer = dynamic_cast<TGatherer *>(subfilterEnd()))
-    gatherer->clearText();
-  head->reset();
-}
+void TScriptFilter::initSubFiltersFromScript() { restartSubfilters(); }
 
 void TScriptFilter::subFilterChunkFromScript(std::string chunk) {
   if (TFilter *head = firstSubfilter(); head && !chunk.empty())

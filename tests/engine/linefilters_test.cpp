@@ -35,20 +35,10 @@ TEST(AddText, MarginsOnEveryLine) {
             "a;\r\nb;");
 }
 
-// A subfilter chain that upper-cases what it is given, ended by a gatherer.
-class Upper : public TFilter {
-public:
-  bool processChunk(std::string &chunk) override {
-    for (char &c : chunk)
-      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return sendToNext(chunk);
-  }
-};
-
 TEST(AddText, TextRunsThroughSubfilters) {
   auto make = [] {
     auto filter = std::make_unique<TAddTextStartOrEndLine>("x-", true);
-    testing::giveSubfilters(*filter, std::make_unique<Upper>());
+    testing::giveSubfilters(*filter, std::make_unique<testing::AsciiUpper>());
     return filter;
   };
   EXPECT_EQ(expectChunkInvariant(make, "a\nb"), "X-a\nX-b");

@@ -3,6 +3,7 @@
 #include "classlib/exceptions.h"
 #include "engine/fileinput.h"
 #include "engine/outputs.h"
+#include "support/filter_fixtures.h"
 #include "support/recording_status_window.h"
 #include "support/temp_folder.h"
 
@@ -20,6 +21,7 @@
 namespace marrowen {
 namespace {
 
+using testing::AsciiUpper;
 using testing::readFile;
 using testing::RecordingJobHost;
 using testing::RecordingStatusWindow;
@@ -27,17 +29,6 @@ using testing::TempFolder;
 using testing::writeFile;
 
 const std::string cleanSummary = "0 binary files skipped, 0 non-binary files skipped";
-
-// ASCII upper case, chunk by chunk.
-class Upper : public TFilter {
-public:
-  bool processChunk(std::string &chunk) override {
-    for (char &c : chunk)
-      if (c >= 'a' && c <= 'z')
-        c = static_cast<char>(c - ('a' - 'A'));
-    return sendToNext(chunk);
-  }
-};
 
 // Runs `action` at the `n`-th chunk (from 1).
 class AtChunk : public TFilter {
@@ -92,7 +83,7 @@ TEST(ProcessingThread, TwoFilesFinishWithTheSummary) {
   writeFile(dir.file("a.txt"), "alpha");
   writeFile(dir.file("b.txt"), "beta");
   RecordingJobHost host;
-  auto chain = fileChain(dir.file("*.txt"), std::make_unique<Upper>(), inPlace());
+  auto chain = fileChain(dir.file("*.txt"), std::make_unique<AsciiUpper>(), inPlace());
   auto job = ProcessingThread::Create(host, *chain, named("Caps"));
   EXPECT_EQ(host.runningJobs(), 1);
   job->waitFor();
@@ -278,7 +269,7 @@ TEST(ProcessingThread, JobsSideBySideGiveTheSameOutputsAsOneAfterAnother) {
     std::vector<std::unique_ptr<ProcessingThread>> running;
     for (int i = 0; i < jobs; ++i) {
       chains.push_back(fileChain(dir.file("in" + std::to_string(i) + ".txt"),
-                                 std::make_unique<Upper>(), toFolder(dir.file(out))));
+                                 std::make_unique<AsciiUpper>(), toFolder(dir.file(out))));
       running.push_back(ProcessingThread::Create(host, *chains.back(), named("Job")));
       if (!sideBySide)
         running.back()->waitFor();
@@ -342,7 +333,8 @@ TEST(ProcessingThread, CancelFromTheWindowWhileAnotherJobStarts) {
   auto jobA = ProcessingThread::Create(host, *chainA, options);
   reached.get_future().wait();
 
-  auto chainB = fileChain(dir.file("b.txt"), std::make_unique<Upper>(), toFolder(dir.file("out")));
+  auto chainB =
+      fileChain(dir.file("b.txt"), std::make_unique<AsciiUpper>(), toFolder(dir.file("out")));
   ProcessingThread::Create(host, *chainB, named("B"))->waitFor();
   EXPECT_TRUE(windowOf(host, 0)) << "its job still runs";
 
@@ -388,7 +380,7 @@ TEST(ProcessingThread, JobsSideBySideShareOneLogFile) {
     options.logFileName = dir.file("shared.log");
     options.appendToLog = true;
     chains.push_back(
-        fileChain(dir.file(name), std::make_unique<Upper>(), toFolder(dir.file("out"))));
+        fileChain(dir.file(name), std::make_unique<AsciiUpper>(), toFolder(dir.file("out"))));
     running.push_back(ProcessingThread::Create(host, *chains.back(), options));
   }
   for (auto &job : running)

@@ -3,6 +3,7 @@
 #include "classlib/exceptions.h"
 #include "engine/subchain.h"
 #include "support/chunk_harness.h"
+#include "support/filter_fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -24,16 +25,6 @@ struct GrepOptions {
   bool childChain = false; // child filters that bracket each text they get
 };
 
-// Brackets each text it is given, so the tests see what went through the
-// child chain and in which pieces.
-class Bracket : public TFilter {
-public:
-  bool processChunk(std::string &chunk) override {
-    std::string out = "<" + chunk + ">";
-    return sendToNext(out);
-  }
-};
-
 testing::FilterFactory grep(std::string pattern, GrepOptions o = {}) {
   return [=]() -> std::unique_ptr<TFilter> {
     std::unique_ptr<TGrep> filter;
@@ -43,14 +34,9 @@ testing::FilterFactory grep(std::string pattern, GrepOptions o = {}) {
     else
       filter = std::make_unique<TContextGrep>(pattern, o.lineNumbers, o.invert, o.header,
                                               o.ignoreCase, o.countOnly, o.before, o.after);
-    if (o.childChain) {
-      auto child = std::make_unique<Bracket>();
-      auto end = std::make_unique<TIgnoreFlush>();
-      TFilter *endFilter = end.get();
-      child->setNext(std::move(end));
-      child->markAsSubfilters();
-      filter->setSubfilterChain(std::move(child), endFilter);
-    }
+    if (o.childChain)
+      testing::giveSubfilters(*filter, std::make_unique<testing::AngleBrackets>(),
+                              std::make_unique<TIgnoreFlush>());
     return filter;
   };
 }

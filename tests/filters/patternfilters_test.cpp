@@ -4,6 +4,7 @@
 #include "engine/host.h"
 #include "engine/subchain.h"
 #include "support/chunk_harness.h"
+#include "support/filter_fixtures.h"
 #include "support/recording_job.h"
 
 #include <gtest/gtest.h>
@@ -222,21 +223,9 @@ TEST(Extract, StatisticsCountTheExtractsOfEachFile) {
 TEST(RegExpFilter, ReplacementsRunThroughTheSubfilters) {
   // Each replacement is a text of its own for the subfilters, which here
   // bracket it.
-  class Bracket : public TFilter {
-  public:
-    bool processChunk(std::string &chunk) override {
-      std::string out = "<" + chunk + ">";
-      return sendToNext(out);
-    }
-  };
   auto make = [] {
     auto filter = regExp("[0-9]+", "n$0")();
-    auto sub = std::make_unique<Bracket>();
-    auto gatherer = std::make_unique<TGatherer>();
-    TFilter *end = gatherer.get();
-    sub->setNext(std::move(gatherer));
-    sub->markAsSubfilters();
-    filter->setSubfilterChain(std::move(sub), end);
+    testing::giveSubfilters(*filter, std::make_unique<testing::AngleBrackets>());
     return filter;
   };
   EXPECT_EQ(expectChunkInvariant(make, "a1 b22"), "a<n1> b<n22>");

@@ -93,6 +93,31 @@ std::string execError(TRegex &r, std::string subject) {
 
 const std::string repeatLimit = "\r\nPlease alter your pattern";
 
+// A random subject of fewer than `lengths` bytes drawn from `alphabet`, with a
+// start position within it and a limit, for the randomised matcher tests.
+struct RandomSearch {
+  std::string subject;
+  int start;
+  int limit;
+};
+
+RandomSearch randomSearch(std::mt19937 &random, const std::string &alphabet, int lengths) {
+  RandomSearch search;
+  int length = random() % lengths;
+  for (int k = 0; k < length; ++k)
+    search.subject += alphabet[random() % alphabet.size()];
+  search.start = 1 + (length ? random() % length : 0);
+  search.limit = random() % (length + 2);
+  return search;
+}
+
+// An alternative of one more atom, added to one pattern in five.
+template <std::size_t N>
+void maybeAddAlternative(std::mt19937 &random, std::string &pattern, const char *(&atoms)[N]) {
+  if (random() % 5 == 0)
+    pattern += "|" + std::string(atoms[random() % N]);
+}
+
 } // namespace
 
 TEST(RegexCompile, ProgramLayout) {
@@ -595,16 +620,10 @@ TEST(RegexMatch, ShortcutsNeverChangeResults) {
       pattern += atoms[random() % std::size(atoms)];
       pattern += quantifiers[random() % std::size(quantifiers)];
     }
-    if (random() % 5 == 0)
-      pattern += "|" + std::string(atoms[random() % std::size(atoms)]);
+    maybeAddAlternative(random, pattern, atoms);
     if (!compileError(pattern).empty())
       continue;
-    std::string subject;
-    int length = random() % 40;
-    for (int k = 0; k < length; ++k)
-      subject += alphabet[random() % alphabet.size()];
-    int start = 1 + (length ? random() % length : 0);
-    int limit = random() % (length + 2);
+    auto [subject, start, limit] = randomSearch(random, alphabet, 40);
     run(pattern, subject, start, limit, random() % 2);
   }
 }
@@ -927,16 +946,10 @@ TEST(RegexMatch, AgreesWithAPlainRecursiveMatcher) {
       }
       pattern += quantifiers[random() % std::size(quantifiers)];
     }
-    if (random() % 5 == 0)
-      pattern += "|" + std::string(atoms[random() % std::size(atoms)]);
+    maybeAddAlternative(random, pattern, atoms);
     if (!compileError(pattern).empty())
       continue;
-    std::string subject;
-    int length = random() % 24;
-    for (int k = 0; k < length; ++k)
-      subject += alphabet[random() % alphabet.size()];
-    int start = 1 + (length ? random() % length : 0);
-    int limit = random() % (length + 2);
+    auto [subject, start, limit] = randomSearch(random, alphabet, 24);
     bool caseSensitive = random() % 2;
     std::string expected = reference(pattern, subject, start, limit, caseSensitive);
     std::string found;

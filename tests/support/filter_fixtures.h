@@ -42,6 +42,27 @@ private:
   std::string &out_;
 };
 
+// Upper-cases the ASCII letters of each chunk and passes it on.
+class AsciiUpper : public TFilter {
+public:
+  bool processChunk(std::string &chunk) override {
+    for (char &c : chunk)
+      if (c >= 'a' && c <= 'z')
+        c = static_cast<char>(c - ('a' - 'A'));
+    return sendToNext(chunk);
+  }
+};
+
+// Wraps each text it is given in "<" and ">", so a test sees what went
+// through a child chain and in which pieces.
+class AngleBrackets : public TFilter {
+public:
+  bool processChunk(std::string &chunk) override {
+    std::string out = "<" + chunk + ">";
+    return sendToNext(out);
+  }
+};
+
 // Gives `parent` the subfilter chain `head`, ended by `end` (a gatherer or an
 // ignore-flush filter), the way the chain builder does.
 void giveSubfilters(TFilter &parent, std::unique_ptr<TFilter> head, std::unique_ptr<TFilter> end);
