@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <string_view>
 
 namespace marrowen {
 
@@ -84,44 +85,19 @@ std::string TEOLObject::printText(std::string_view indent) const {
 }
 
 std::string TEOLObject::generateCmdLine() const {
+  // The letter of each line end read and written; reading fixed-length lines
+  // gives 'F' and the length instead.
+  static constexpr std::string_view fromLetters = "UMDA";
+  static constexpr std::string_view toLetters = "UMDN";
   std::string text = "/E";
   if (removeBad)
     text += 'R';
-  switch (convertFrom) {
-  case 0:
-    text += 'U';
-    break;
-  case 1:
-    text += 'M';
-    break;
-  case 2:
-    text += 'D';
-    break;
-  case 3:
-    text += 'A';
-    break;
-  case 4:
+  if (convertFrom == 4)
     text += 'F' + std::to_string(fixedLength);
-    break;
-  default:
-    break;
-  }
-  switch (convertTo) {
-  case 0:
-    text += 'U';
-    break;
-  case 1:
-    text += 'M';
-    break;
-  case 2:
-    text += 'D';
-    break;
-  case 3:
-    text += 'N';
-    break;
-  default:
-    break;
-  }
+  else if (convertFrom >= 0 && convertFrom < static_cast<int>(fromLetters.size()))
+    text += fromLetters[static_cast<std::size_t>(convertFrom)];
+  if (convertTo >= 0 && convertTo < static_cast<int>(toLetters.size()))
+    text += toLetters[static_cast<std::size_t>(convertTo)];
   return text;
 }
 

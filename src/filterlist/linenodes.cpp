@@ -17,6 +17,16 @@
 
 namespace marrowen {
 
+namespace {
+
+// A numbered message text and its English default, as the title tables hold them.
+struct Message {
+  int id;
+  const char *text;
+};
+
+} // namespace
+
 // ---------------------------------------------------------------------------
 // Line numbers
 
@@ -125,10 +135,6 @@ void THeadTailObject::rememberDefaults() const {
 }
 
 std::string THeadTailObject::getTitle() const {
-  struct Message {
-    int id;
-    const char *text;
-  };
   // By exclude x 4 + chars x 2 + from end.
   static constexpr std::array<Message, 8> titles{{
       {8620, "Include %d lines from start of file"},
@@ -196,10 +202,6 @@ void TSortObject::rememberDefaults() const {
 }
 
 std::string TSortObject::getTitle() const {
-  struct Message {
-    int id;
-    const char *text;
-  };
   // By sort type x 2 + descending.
   static constexpr std::array<Message, 12> titles{{
       {8700, "Ascending ANSI sort (case insensitive)"},

@@ -1,5 +1,6 @@
 #include "filterlist/componentstream.h"
 
+#include "filterlist/filterlist_testing.h"
 #include "filterlist/streamtest_components.h"
 
 #include <gtest/gtest.h>
@@ -10,17 +11,6 @@ using namespace marrowen;
 using namespace marrowen::testing;
 
 namespace {
-
-std::string bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (int v : values)
-    s.push_back(static_cast<char>(v));
-  return s;
-}
-
-std::string shortName(std::string_view name) {
-  return std::string(1, static_cast<char>(name.size())) + std::string(name);
-}
 
 template <class Write> std::string written(Write write) {
   std::string out;
@@ -204,8 +194,8 @@ TEST(ComponentStream, ErrorMessageNamesTheFileAndTheByte) {
 
 TEST(ComponentStream, RecordOfASortNodeMatchesTheStoredBytes) {
   TestSortNode node;
-  const std::string expected = shortName("TSortObject") + bytes({0x00}) + shortName("enabled") +
-                               bytes({0x09}) + shortName("SortObject") +
+  const std::string expected = name("TSortObject") + bytes({0x00}) + name("enabled") +
+                               bytes({0x09}) + name("SortObject") +
                                bytes({0x09, 0x08, 0x08, 0x02, 0x00, 0x00, 0x00});
   EXPECT_EQ(written([&](ComponentWriter &w) { w.writeComponent(node); }), expected);
 }
@@ -228,9 +218,8 @@ TEST(ComponentStream, ComponentsAreCreatedByRegisteredClassName) {
 }
 
 TEST(ComponentStream, NamesMatchRegardlessOfAsciiCase) {
-  std::string out = shortName("tsortOBJECT") + bytes({0x00}) + shortName("ENABLED") +
-                    bytes({0x08}) + shortName("sortobject") +
-                    bytes({0x09, 0x09, 0x08, 0x02, 0x03, 0x00, 0x00});
+  std::string out = name("tsortOBJECT") + bytes({0x00}) + name("ENABLED") + bytes({0x08}) +
+                    name("sortobject") + bytes({0x09, 0x09, 0x08, 0x02, 0x03, 0x00, 0x00});
   ComponentReader reader(out, {}, testRegistry());
   reader.setFileTypeRead(currentFileType);
   auto read = reader.readComponent();
@@ -243,25 +232,25 @@ TEST(ComponentStream, NamesMatchRegardlessOfAsciiCase) {
 }
 
 TEST(ComponentStream, DamagedRecordsRaiseTheClassLibraryErrors) {
-  const std::string head = shortName("TSortObject") + bytes({0x00});
+  const std::string head = name("TSortObject") + bytes({0x00});
   struct Case {
     const char *what;
     std::string stored;
     std::string detail;
   };
   const Case cases[] = {
-      {"unknown class", shortName("TNoSuchObject") + bytes({0x00, 0x00, 0x00}),
+      {"unknown class", name("TNoSuchObject") + bytes({0x00, 0x00, 0x00}),
        "Class TNoSuchObject not found"},
       {"empty class name", bytes({0x00, 0x00, 0x00, 0x00}), "Class  not found"},
-      {"unknown property", head + shortName("colour") + bytes({0x09, 0x00, 0x00}),
+      {"unknown property", head + name("colour") + bytes({0x09, 0x00, 0x00}),
        "Property colour does not exist"},
-      {"child record", head + bytes({0x00}) + shortName("TSortObject") + bytes({0, 0, 0, 0}),
+      {"child record", head + bytes({0x00}) + name("TSortObject") + bytes({0, 0, 0, 0}),
        std::string(invalidImageText)},
       {"no end of children", head + bytes({0x00}), std::string(readErrorText)},
-      {"defined value cut short", head + shortName("SortObject") + bytes({0x09, 0x08}),
+      {"defined value cut short", head + name("SortObject") + bytes({0x09, 0x08}),
        std::string(readErrorText)},
       {"defined value too long",
-       head + shortName("SortObject") + bytes({0x09, 0x08, 0x08, 0x02, 0x00, 0x02, 0x00, 0x00}),
+       head + name("SortObject") + bytes({0x09, 0x08, 0x08, 0x02, 0x00, 0x02, 0x00, 0x00}),
        std::string("Property \0\0 does not exist", 26)},
   };
   for (const Case &c : cases) {

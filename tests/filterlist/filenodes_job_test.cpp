@@ -200,13 +200,8 @@ TEST(FuzzSeeds, FileNodesSeedIsWhatTheNodesWrite) {
   add(std::move(map));
 
   const std::string bytes = filterFileBytes(list);
-  const std::string seed =
-      (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz" /
-       "corpus" / "filterlist" / "filenodes.fll")
-          .string();
-  if (const char *write = std::getenv("MARROWEN_WRITE_FUZZ_SEEDS"); write && *write == '1')
-    writeFile(seed, bytes);
-  ASSERT_EQ(readFile(seed), bytes);
+  const std::string seed = fuzzSeedPath("filenodes.fll");
+  ASSERT_EQ(storedFuzzSeed(seed, bytes), bytes);
 
   TFilterList loaded;
   loaded.loadFromBytes(bytes, seed);

@@ -1,5 +1,6 @@
 #include "filterlist/filterfile.h"
 
+#include "filterlist/filterlist_testing.h"
 #include "filterlist/streamtest_components.h"
 #include "support/temp_folder.h"
 
@@ -11,33 +12,6 @@ using namespace marrowen;
 using namespace marrowen::testing;
 
 namespace {
-
-std::string bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (int v : values)
-    s.push_back(static_cast<char>(v));
-  return s;
-}
-
-std::string name(std::string_view n) {
-  return std::string(1, static_cast<char>(n.size())) + std::string(n);
-}
-
-std::string str(std::string_view s) {
-  return bytes({0x06, static_cast<int>(s.size())}) + std::string(s);
-}
-
-std::string fileStart() {
-  return "TPF0" + name("TFilterList") + bytes({0x00}) + name("FilterList") + bytes({0x01});
-}
-
-const std::string fileEnd = bytes({0x00, 0x00, 0x00});
-
-// A version record of the given type with the values that type stores.
-std::string versionRecord(std::string_view data) {
-  return name("TVersion") + bytes({0x00}) + name("Version") + std::string(data) +
-         bytes({0x00, 0x00});
-}
 
 // A sort node record of a type-47 file.
 std::string sortRecord(bool enabled, bool dup, bool reverse, int type) {
@@ -106,7 +80,7 @@ TEST(FilterFile, NewVersionAndSortNodeGiveTheStoredBytes) {
       versionRecord(bytes({0x02, 47}) + str("") + str("") + str("") + bytes({0x01, 0x00, 0x09}) +
                     str("marrowen.log") + bytes({0x09, 0x03, 0xF4, 0x01}));
   const std::string node = bytes({0x02, 0x01, 0x09}) + sortRecord(true, false, false, 0);
-  EXPECT_EQ(filterFileBytes(list), fileStart() + version + node + fileEnd);
+  EXPECT_EQ(filterFileBytes(list), fileStart() + version + node + fileEnd());
 }
 
 TEST(FilterFile, CommentsOf256BytesUseTheLongStringTag) {
@@ -184,8 +158,8 @@ TEST(FilterFile, OldFileTypesLoadWithTheirDefaults) {
     const std::string levelPair = c.type >= 29 ? bytes({0x02, 0x03, 0x08}) : "";
     const std::string node = name("TSortObject") + bytes({0x00}) + name("enabled") + bytes({0x09}) +
                              name("SortObject") + c.nodeData + bytes({0, 0});
-    const std::string file =
-        fileStart() + versionRecord(c.versionData) + levelPair + node + levelPair + node + fileEnd;
+    const std::string file = fileStart() + versionRecord(c.versionData) + levelPair + node +
+                             levelPair + node + fileEnd();
     auto loaded = load(file);
     EXPECT_EQ(loaded->list.version, c.expected);
     ASSERT_EQ(loaded->list.items.size(), 2u);
@@ -206,7 +180,7 @@ TEST(FilterFile, LaterFileTypeWarnsThroughTheHostAndLoads) {
       fileStart() +
       versionRecord(bytes({0x02, 48}) + str("") + str("") + str("") + bytes({0x01, 0x00, 0x09}) +
                     str("m.log") + bytes({0x09, 0x02, 0x05})) +
-      bytes({0x02, 0x01, 0x09}) + sortRecord(true, true, false, 3) + fileEnd;
+      bytes({0x02, 0x01, 0x09}) + sortRecord(true, true, false, 3) + fileEnd();
   auto loaded = load(file);
   ASSERT_EQ(loaded->warnings.size(), 1u);
   EXPECT_EQ(loaded->warnings[0],
@@ -227,27 +201,27 @@ TEST(FilterFile, DamagedValuesRaiseErrorsNamingTheFile) {
     std::string detail;
   };
   const Case cases[] = {
-      {"no signature", "TPF1" + fileStart().substr(4) + version47 + fileEnd,
+      {"no signature", "TPF1" + fileStart().substr(4) + version47 + fileEnd(),
        std::string(invalidImageText)},
       {"empty file", "", std::string(invalidImageText)},
-      {"file type 0", fileStart() + versionRecord(bytes({0x02, 0})) + fileEnd,
+      {"file type 0", fileStart() + versionRecord(bytes({0x02, 0})) + fileEnd(),
        std::string(invalidPropertyValueText)},
-      {"negative file type", fileStart() + versionRecord(bytes({0x03, 0x00, 0x80})) + fileEnd,
+      {"negative file type", fileStart() + versionRecord(bytes({0x03, 0x00, 0x80})) + fileEnd(),
        std::string(invalidPropertyValueText)},
-      {"negative level", fileStart() + version47 + bytes({0x02, 0xFF, 0x09}) + sort + fileEnd,
+      {"negative level", fileStart() + version47 + bytes({0x02, 0xFF, 0x09}) + sort + fileEnd(),
        std::string(invalidPropertyValueText)},
       {"level beyond 16 bits",
-       fileStart() + version47 + bytes({0x04, 0x00, 0x00, 0x01, 0x00, 0x09}) + sort + fileEnd,
+       fileStart() + version47 + bytes({0x04, 0x00, 0x00, 0x01, 0x00, 0x09}) + sort + fileEnd(),
        std::string(invalidPropertyValueText)},
       {"no list start",
-       "TPF0" + name("TFilterList") + bytes({0x00}) + name("FilterList") + version47 + fileEnd,
+       "TPF0" + name("TFilterList") + bytes({0x00}) + name("FilterList") + version47 + fileEnd(),
        std::string(invalidPropertyValueText)},
       {"root with a foreign property",
        "TPF0" + name("TFilterList") + bytes({0x00}) + name("Caption") + str("x") + bytes({0, 0}),
        "Property Caption does not exist"},
       {"unknown node class",
        fileStart() + version47 + bytes({0x02, 0x01, 0x09}) + name("TFooObject") + bytes({0, 0, 0}) +
-           fileEnd,
+           fileEnd(),
        "Class TFooObject not found"},
   };
   for (const Case &c : cases) {

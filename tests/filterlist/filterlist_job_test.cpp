@@ -7,6 +7,7 @@
 #include "filterlist/eolnodes.h"
 #include "filterlist/filterlist.h"
 #include "filterlist/ionodes.h"
+#include "filterlist/node_records.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -17,12 +18,6 @@ using namespace marrowen;
 using namespace marrowen::testing;
 
 namespace {
-
-// The path as the Windows program stored it: a drive and backslashes.
-std::string windowsForm(std::string path) {
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return "c:" + path;
-}
 
 class FilterListJob : public ::testing::Test {
 protected:

@@ -11,6 +11,7 @@
 #include "filterlist/eolnodes.h"
 #include "filterlist/filterlist_testing.h"
 #include "filterlist/ionodes.h"
+#include "filterlist/node_records.h"
 #include "filterlist/searchnodes.h"
 #include "support/temp_folder.h"
 
@@ -117,19 +118,6 @@ void addFilter(TFilterList &list, std::unique_ptr<TListObject> node, int level =
   list.insertNode(list.count() - 1, std::move(node), level, true);
 }
 
-// Runs the list's inner chain over a text.
-std::string run(TFilterList &list, const std::string &text) {
-  int errorIndex = 0;
-  std::unique_ptr<TFilter> chain = list.createFilters(false, true, errorIndex);
-  std::string result;
-  TStringInput input("text");
-  input.setText(text);
-  input.setNext(std::move(chain));
-  input.lastFilter()->setNext(std::make_unique<TStringOutput>(result));
-  input.runInput();
-  return result;
-}
-
 std::string buildError(TFilterList &list, int &errorIndex, bool clipboard = false) {
   errorIndex = 99;
   try {
@@ -227,7 +215,7 @@ TEST(FilterListBuild, ChildrenOfAGathererRunOnTheSelectionAndComeBack) {
   addFilter(list, upperA(), 2);
   addFilter(list, unixToDos(), 2);
   addFilter(list, std::make_unique<TCommentObject>()); // after the block, level 1
-  EXPECT_EQ(run(list, "ab\nba"), "[Ab\r\nbA]");
+  EXPECT_EQ(runInnerChain(list, "ab\nba"), "[Ab\r\nbA]");
 
   int errorIndex;
   auto chain = list.createFilters(false, true, errorIndex);
@@ -244,7 +232,7 @@ TEST(FilterListBuild, ChildrenOfAnIgnoreFlushParentPassTheirOutputOn) {
   addFilter(list, std::make_unique<TestSelectObject>(2));
   addFilter(list, upperA(), 2);
   addFilter(list, unixToDos(), 1);
-  EXPECT_EQ(run(list, "a\na"), "A\r\nA");
+  EXPECT_EQ(runInnerChain(list, "a\na"), "A\r\nA");
   int errorIndex;
   auto chain = list.createFilters(false, true, errorIndex);
   EXPECT_NE(dynamic_cast<TIgnoreFlush *>(chain->subfilterEnd()), nullptr);
@@ -256,7 +244,7 @@ TEST(FilterListBuild, InlineChildrenFollowTheirParent) {
   addFilter(list, TCommentObject::CreateWith("group"));
   addFilter(list, upperA(), 2);
   addFilter(list, unixToDos(), 3); // the map node heads nothing: children inline
-  EXPECT_EQ(run(list, "a\n"), "A\r\n");
+  EXPECT_EQ(runInnerChain(list, "a\n"), "A\r\n");
 }
 
 TEST(FilterListBuild, NestedSelectionsTwoDeep) {
@@ -266,7 +254,7 @@ TEST(FilterListBuild, NestedSelectionsTwoDeep) {
   addFilter(list, std::make_unique<TestSelectObject>(1), 2);
   addFilter(list, upperA(), 3);
   addFilter(list, unixToDos(), 2);
-  EXPECT_EQ(run(list, "a\n"), "[[A\r\n]]");
+  EXPECT_EQ(runInnerChain(list, "a\n"), "[[A\r\n]]");
 }
 
 TEST(FilterListBuild, DisabledParentBuildsNothingButItsChildrenStillRaise) {
@@ -279,7 +267,7 @@ TEST(FilterListBuild, DisabledParentBuildsNothingButItsChildrenStillRaise) {
   addFilter(list, std::make_unique<TestSelectObject>(1), 3);
   addFilter(list, unixToDos(), 4);
   addFilter(list, unixToDos(), 1);
-  EXPECT_EQ(run(list, "a\n"), "a\r\n");
+  EXPECT_EQ(runInnerChain(list, "a\n"), "a\r\n");
 
   addFilter(list, std::make_unique<TestBlankObject>(), 1);
   list.insertNode(3, std::make_unique<TestBlankObject>(), 2, true);
@@ -295,7 +283,7 @@ TEST(FilterListBuild, SelectingParentWithoutAFilterDropsItsChildren) {
   addFilter(list, std::make_unique<TestSelectObject>(1, false));
   addFilter(list, unixToDos(), 2);
   // The children neither run on the whole text nor hang off the map filter.
-  EXPECT_EQ(run(list, "a\n"), "A\n");
+  EXPECT_EQ(runInnerChain(list, "a\n"), "A\n");
   int errorIndex;
   auto chain = list.createFilters(false, true, errorIndex);
   EXPECT_EQ(chain->firstSubfilter(), nullptr);
@@ -310,7 +298,7 @@ TEST(FilterListBuild, AFirstNodeDeeperThanTheRestDoesNotEndTheBuild) {
   makeList(list);
   addFilter(list, unixToDos(), 2);
   addFilter(list, upperA(), 1);
-  EXPECT_EQ(run(list, "a\n"), "A\r\n");
+  EXPECT_EQ(runInnerChain(list, "a\n"), "A\r\n");
   int errorIndex;
   auto chain = list.createFilters(true, false, errorIndex);
   EXPECT_NE(dynamic_cast<TUserDefined *>(chain->next()->next()), nullptr);
@@ -805,12 +793,6 @@ TEST(FilterListFile, InsertedLevelsBeyondTheRangeAreADamagedFile) {
 
 namespace {
 
-std::string fuzzSeedPath(const char *file) {
-  return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz" /
-          "corpus" / "filterlist" / file)
-      .string();
-}
-
 // Every node class that is built, in the current layout, with fields set
 // explicitly (no remembered defaults) so the bytes never depend on the store.
 void fillFuzzSeed(TFilterList &list) {
@@ -883,9 +865,7 @@ TEST(FuzzSeeds, EveryNodeSeedIsWhatTheNodesWrite) {
   fillFuzzSeed(list);
   const std::string bytes = filterFileBytes(list);
   const std::string seed = fuzzSeedPath("everynode.fll");
-  if (const char *write = std::getenv("MARROWEN_WRITE_FUZZ_SEEDS"); write && *write == '1')
-    writeFile(seed, bytes);
-  ASSERT_EQ(readFile(seed), bytes);
+  ASSERT_EQ(storedFuzzSeed(seed, bytes), bytes);
 
   // The seed reaches the building: it loads, saves to the same bytes, builds.
   TFilterList loaded;

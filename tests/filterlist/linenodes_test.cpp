@@ -4,6 +4,7 @@
 #include "engine/filter.h"
 #include "filterlist/filterlist.h"
 #include "filterlist/filterlist_testing.h"
+#include "filterlist/node_records.h"
 #include "filterlist/searchnodes.h"
 #include "filterlist/settings.h"
 #include "filters/headtail.h"
@@ -19,70 +20,8 @@ using namespace marrowen::testing;
 
 namespace {
 
-template <class Node> std::unique_ptr<Node> readNode(const std::string &record, int fileType) {
-  registerNodeClasses();
-  ComponentReader reader(record, "node.fll");
-  reader.setFileTypeRead(fileType);
-  auto component = reader.readComponent();
-  EXPECT_TRUE(reader.atEnd());
-  auto *node = dynamic_cast<Node *>(component.get());
-  EXPECT_NE(node, nullptr);
-  if (node)
-    component.release();
-  return std::unique_ptr<Node>(node);
-}
-
-std::string recordOf(const StreamableComponent &node) {
-  std::string out;
-  ComponentWriter writer(out);
-  writer.writeComponent(node);
-  return out;
-}
-
-std::string int16(int v) { return bytes({0x03, v & 0xFF, (v >> 8) & 0xFF}); }
-
 // The common part as a file of `type` stores it: no flag before type 18.
 std::string common(int type) { return type >= 18 ? boolean(true) : std::string(); }
-
-struct Collect : TFilter {
-  std::string out;
-  bool processChunk(std::string &chunk) override {
-    out += chunk;
-    return true;
-  }
-};
-
-// Runs `text` through `chain` as one file, in chunks of `chunkSize` bytes.
-std::string runChain(std::unique_ptr<TFilter> chain, const std::string &text,
-                     std::size_t chunkSize = 4096) {
-  auto collect = std::make_unique<Collect>();
-  Collect *sink = collect.get();
-  chain->lastFilter()->setNext(std::move(collect));
-  chain->attachJob(nullptr);
-  chain->setInputFilename("in.txt");
-  chain->reset();
-  for (std::size_t pos = 0; pos < text.size(); pos += chunkSize) {
-    std::string chunk = text.substr(pos, chunkSize);
-    chain->processChunk(chunk);
-  }
-  chain->flush();
-  return sink->out;
-}
-
-std::string convert(TListObject &node, const std::string &text) {
-  TFilterList list;
-  return runChain(node.add_filter(list), text);
-}
-
-std::string buildError(TListObject &node) {
-  TFilterList list;
-  try {
-    node.add_filter(list);
-  } catch (const Exception &e) {
-    return e.message();
-  }
-  return "(built)";
-}
 
 std::unique_ptr<TDeleteColumnsObject> columns(int kind, int method, int param1, int param2) {
   auto node = std::make_unique<TDeleteColumnsObject>();
@@ -99,21 +38,6 @@ std::unique_ptr<TSearchObject> replace(const char *find, const char *with) {
   node->replaceString = with;
   node->ignoreCase = false;
   return node;
-}
-
-using LevelledNodes = std::vector<std::pair<std::unique_ptr<TListObject>, int>>;
-
-// A list of [top, input, nodes..., output] whose nodes sit at the levels given.
-void fillList(TFilterList &list, LevelledNodes nodes) {
-  list.resetToDefault();
-  int at = 2;
-  for (auto &[node, level] : nodes)
-    list.insertNode(at++, std::move(node), level, true);
-}
-
-std::string runList(TFilterList &list, const std::string &text, std::size_t chunkSize = 4096) {
-  int errorIndex = -1;
-  return runChain(list.createFilters(false, true, errorIndex), text, chunkSize);
 }
 
 // ---------------------------------------------------------------------------
@@ -188,7 +112,7 @@ TEST(LineNumberObject, StoredRecordAndOldFileTypes) {
       data += boolean(false) + boolean(true);
     if (c.type >= 25)
       data += str("[%d]");
-    auto read = readNode<TLineNumberObject>(
+    auto read = readNodeRecord<TLineNumberObject>(
         nodeRecord("TLineNumberObject", "LineNumberObject", true, data), c.type);
     EXPECT_EQ(read->start, 7);
     EXPECT_EQ(read->increment, 2);
@@ -202,14 +126,14 @@ TEST(LineNumberObject, StoredRecordAndOldFileTypes) {
 TEST(LineNumberObject, NumbersLinesWithTheDecodedFormat) {
   TLineNumberObject node;
   node.start = 7;
-  EXPECT_EQ(convert(node, "a\n\nb"), "00007 a\n00008 \n00009 b");
+  EXPECT_EQ(runNode(node, "a\n\nb"), "00007 a\n00008 \n00009 b");
   node.dontNumberBlank = true;
-  EXPECT_EQ(convert(node, "a\n\nb"), "00007 a\n\n00009 b");
+  EXPECT_EQ(runNode(node, "a\n\nb"), "00007 a\n\n00009 b");
   node.skipBlankIncrement = true;
-  EXPECT_EQ(convert(node, "a\n\nb"), "00007 a\n\n00008 b");
+  EXPECT_EQ(runNode(node, "a\n\nb"), "00007 a\n\n00008 b");
   node.format = "%d\\t";
   node.increment = 10;
-  EXPECT_EQ(convert(node, "a\nb\n"), "7\ta\n17\tb\n");
+  EXPECT_EQ(runNode(node, "a\nb\n"), "7\ta\n17\tb\n");
 }
 
 TEST(LineNumberObject, FormatThatCannotFormatANumberStopsTheBuild) {
@@ -299,14 +223,14 @@ TEST(HeadTailObject, KeepsOrDropsLinesOrBytesAtEitherEnd) {
     node.units = c.units;
     node.fromEnd = c.fromEnd;
     node.count = 2;
-    EXPECT_EQ(convert(node, c.in), c.out);
+    EXPECT_EQ(runNode(node, c.in), c.out);
   }
 }
 
 TEST(HeadTailObject, OldFileKeepsItsFourNumbers) {
-  auto read = readNode<THeadTailObject>(nodeRecord("THeadTailObject", "HeadTailObject", true,
-                                                   int8(1) + int16(500) + int8(1) + int8(0)),
-                                        17);
+  auto read = readNodeRecord<THeadTailObject>(nodeRecord("THeadTailObject", "HeadTailObject", true,
+                                                         int8(1) + int16(500) + int8(1) + int8(0)),
+                                              17);
   EXPECT_EQ(read->getTitle(), "Exclude 500 chars from start of file");
   EXPECT_TRUE(read->getEnabled());
 }
@@ -378,7 +302,7 @@ TEST(SortObject, OldFileTypesStoreTheSortTypeOtherwise) {
            {47, int8(3), 3},
        }) {
     SCOPED_TRACE(c.type);
-    auto read = readNode<TSortObject>(
+    auto read = readNodeRecord<TSortObject>(
         nodeRecord("TSortObject", "SortObject", true,
                    common(c.type) + boolean(true) + boolean(false) + c.stored),
         c.type);
@@ -387,28 +311,28 @@ TEST(SortObject, OldFileTypesStoreTheSortTypeOtherwise) {
     EXPECT_EQ(read->sortType, c.sortType);
   }
   // Written in the current layout whatever it was read from.
-  auto old =
-      readNode<TSortObject>(nodeRecord("TSortObject", "SortObject", true,
-                                       common(30) + boolean(false) + boolean(true) + boolean(true)),
-                            30);
+  auto old = readNodeRecord<TSortObject>(
+      nodeRecord("TSortObject", "SortObject", true,
+                 common(30) + boolean(false) + boolean(true) + boolean(true)),
+      30);
   EXPECT_EQ(recordOf(*old), nodeRecord("TSortObject", "SortObject", true,
                                        boolean(true) + boolean(false) + boolean(true) + int8(0)));
-  EXPECT_EQ(convert(*old, "b\na\nc\n"), "c\nb\na\n");
+  EXPECT_EQ(runNode(*old, "b\na\nc\n"), "c\nb\na\n");
 }
 
 TEST(SortObject, SortsAsItsTypeSaysAndRefusesAnUnknownType) {
   TSortObject node;
   node.sortType = 4;
-  EXPECT_EQ(convert(node, "10\n9\n100\n"), "9\n10\n100\n");
+  EXPECT_EQ(runNode(node, "10\n9\n100\n"), "9\n10\n100\n");
   node.reverseOrder = true;
-  EXPECT_EQ(convert(node, "10\n9\n100\n"), "100\n10\n9\n");
+  EXPECT_EQ(runNode(node, "10\n9\n100\n"), "100\n10\n9\n");
   node.reverseOrder = false;
   node.sortType = 3;
   node.removeDuplicates = true;
-  EXPECT_EQ(convert(node, "b\nB\na\nb\n"), "B\na\nb\n");
+  EXPECT_EQ(runNode(node, "b\nB\na\nb\n"), "B\na\nb\n");
   node.sortType = 5;
   node.removeDuplicates = false;
-  EXPECT_EQ(convert(node, "ccc\na\nbb\n"), "a\nbb\nccc\n");
+  EXPECT_EQ(runNode(node, "ccc\na\nbb\n"), "a\nbb\nccc\n");
 
   for (int type : {-1, 6, 70000}) {
     node.sortType = type;
@@ -456,11 +380,11 @@ TEST(MathsObject, TitlesNameTheOperatorAndTheOperandExceptForNot) {
 TEST(MathsObject, WorksOnEveryByteAndRefusesDivisionByZero) {
   TMathsObject node;
   node.operand = 1;
-  EXPECT_EQ(convert(node, "abc"), "bcd");
+  EXPECT_EQ(runNode(node, "abc"), "bcd");
   node.operation = 8;
-  EXPECT_EQ(convert(node, std::string("\x00\xFF", 2)), std::string("\xFF\x00", 2));
+  EXPECT_EQ(runNode(node, std::string("\x00\xFF", 2)), std::string("\xFF\x00", 2));
   node.operation = 11;
-  EXPECT_EQ(convert(node, "\x81"), "\x03");
+  EXPECT_EQ(runNode(node, "\x81"), "\x03");
   node.operand = 0;
   for (int op : {3, 4}) {
     node.operation = op;
@@ -544,15 +468,15 @@ TEST(DeleteColumnsObject, StoredRecordAndOldFilesWithoutAKind) {
                                         boolean(true) + int8(2) + int8(1) +
                                             bytes({0x04, 0x40, 0x9C, 0x00, 0x00}) + int8(4)));
   for (int type : {17, 32}) {
-    auto read =
-        readNode<TDeleteColumnsObject>(nodeRecord("TDeleteColumnsObject", "DeleteColumnsObject",
-                                                  true, common(type) + int8(1) + int8(3) + int8(2)),
-                                       type);
+    auto read = readNodeRecord<TDeleteColumnsObject>(
+        nodeRecord("TDeleteColumnsObject", "DeleteColumnsObject", true,
+                   common(type) + int8(1) + int8(3) + int8(2)),
+        type);
     EXPECT_EQ(read->kind, 0);
     EXPECT_EQ(read->getTitle(), "Delete 2 columns starting at column 3");
     EXPECT_FALSE(read->canParent());
   }
-  auto read = readNode<TDeleteColumnsObject>(
+  auto read = readNodeRecord<TDeleteColumnsObject>(
       nodeRecord("TDeleteColumnsObject", "DeleteColumnsObject", false,
                  boolean(false) + int8(0) + int8(2) + int8(3) + int8(5)),
       33);
@@ -610,9 +534,9 @@ TEST(DeleteColumnsObject, KindAndMethodChooseTheFilter) {
 
 TEST(DeleteColumnsObject, DeletesTheColumnsItNames) {
   auto node = columns(0, 0, 3, 5);
-  EXPECT_EQ(convert(*node, "1234567\n12\r\n"), "1267\n12\r\n");
+  EXPECT_EQ(runNode(*node, "1234567\n12\r\n"), "1267\n12\r\n");
   node = columns(0, 4, 2, 1);
-  EXPECT_EQ(convert(*node, "1234567\n"), "12347\n");
+  EXPECT_EQ(runNode(*node, "1234567\n"), "12347\n");
 }
 
 // ---------------------------------------------------------------------------

@@ -1,20 +1,28 @@
 #pragma once
 
 // Helpers of the node tests: one node record read as a file of a given type
-// would hold it, a node's record written back, and a node's filter run over
-// a text.
+// would hold it, a node's record written back, a node's filter or a whole
+// list's chain run over a text.
 
 #include "classlib/exceptions.h"
 #include "engine/filter.h"
+#include "engine/inputs.h"
+#include "engine/outputs.h"
 #include "filterlist/componentstream.h"
 #include "filterlist/filterlist.h"
 #include "filterlist/listobject.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace marrowen::testing {
 
@@ -99,6 +107,38 @@ inline std::string runNode(TListObject &node, const std::string &text,
   return runChain(std::move(filter), text, chunkSize);
 }
 
+using LevelledNodes = std::vector<std::pair<std::unique_ptr<TListObject>, int>>;
+
+// Makes `list` [top, input, nodes..., output] with the nodes at the levels given.
+inline void fillList(TFilterList &list, LevelledNodes nodes) {
+  list.resetToDefault();
+  int at = 2;
+  for (auto &[node, level] : nodes)
+    list.insertNode(at++, std::move(node), level, true);
+}
+
+// Runs the list's inner chain over `text` as one file, in chunks of
+// `chunkSize` bytes.
+inline std::string runList(TFilterList &list, const std::string &text,
+                           std::size_t chunkSize = 4096) {
+  int errorIndex = -1;
+  return runChain(list.createFilters(false, true, errorIndex), text, chunkSize);
+}
+
+// Runs the list's inner chain over `text`, read by a string input the way a
+// job reads a file, and gives what reached the output.
+inline std::string runInnerChain(TFilterList &list, const std::string &text) {
+  int errorIndex = 0;
+  std::unique_ptr<TFilter> chain = list.createFilters(false, true, errorIndex);
+  std::string result;
+  TStringInput input("text");
+  input.setText(text);
+  input.setNext(std::move(chain));
+  input.lastFilter()->setNext(std::make_unique<TStringOutput>(result));
+  input.runInput();
+  return result;
+}
+
 // The message the node raises while its filter is made, or "(built)".
 inline std::string buildError(TListObject &node) {
   TFilterList list;
@@ -114,6 +154,22 @@ inline std::string buildError(TListObject &node) {
 inline std::string windowsForm(std::string path) {
   std::replace(path.begin(), path.end(), '/', '\\');
   return "c:" + path;
+}
+
+// The path of the filter-list fuzz seed `file` in the source tree.
+inline std::string fuzzSeedPath(std::string_view file) {
+  return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz" /
+          "corpus" / "filterlist" / file)
+      .string();
+}
+
+// The stored bytes of the seed at `seed`. With MARROWEN_WRITE_FUZZ_SEEDS=1 the
+// seed is first written from `bytes`: how a change of a stored layout reaches
+// the corpus.
+inline std::string storedFuzzSeed(const std::string &seed, const std::string &bytes) {
+  if (const char *write = std::getenv("MARROWEN_WRITE_FUZZ_SEEDS"); write && *write == '1')
+    writeFile(seed, bytes);
+  return readFile(seed);
 }
 
 } // namespace marrowen::testing

@@ -6,6 +6,7 @@
 #include "filterlist/filterlist.h"
 #include "filterlist/filterlist_testing.h"
 #include "filterlist/ionodes.h"
+#include "filterlist/node_records.h"
 #include "filterlist/settings.h"
 #include "support/temp_folder.h"
 
@@ -18,32 +19,13 @@ using namespace marrowen::testing;
 
 namespace {
 
-// Reads one node record with the given file type, as a filter file would.
-template <class Node> std::unique_ptr<Node> readNode(const std::string &record, int fileType) {
-  registerNodeClasses();
-  ComponentReader reader(record, "node.fll");
-  reader.setFileTypeRead(fileType);
-  auto component = reader.readComponent();
-  EXPECT_TRUE(reader.atEnd());
-  auto *node = dynamic_cast<Node *>(component.get());
-  EXPECT_NE(node, nullptr);
-  component.release();
-  return std::unique_ptr<Node>(node);
-}
-
-std::string recordOf(const StreamableComponent &node) {
-  std::string out;
-  ComponentWriter writer(out);
-  writer.writeComponent(node);
-  return out;
-}
-
 // ---------------------------------------------------------------------------
 // Node base
 
 TEST(ListObject, VeryOldBaseNodeLoadsWithItsCaptionAndExportsItAsAComment) {
   // Type 5: a text before the (absent) enabled flag.
-  auto node = readNode<TListObject>(nodeRecord("TListObject", "ListObject", true, str("old")), 5);
+  auto node =
+      readNodeRecord<TListObject>(nodeRecord("TListObject", "ListObject", true, str("old")), 5);
   EXPECT_TRUE(node->getEnabled());
   EXPECT_EQ(node->getTitle(), "Error - very old filter loaded");
   EXPECT_EQ(node->printText("  "), "Error - very old filter loaded\r\n");
@@ -179,7 +161,7 @@ TEST(InputObject, OldFileTypesLoadWithTheirDefaults) {
   // Type 7: no enabled flag, an extra Boolean after promptEachFile, no
   // inputFromFile.
   std::string data = boolean(true) + boolean(false) + int8(1);
-  auto old = readNode<TInputObject>(nodeRecord("TInputObject", "InputObject", true, data), 7);
+  auto old = readNodeRecord<TInputObject>(nodeRecord("TInputObject", "InputObject", true, data), 7);
   EXPECT_TRUE(old->promptEachFile);
   EXPECT_EQ(old->skipBinary, 1);
   EXPECT_TRUE(old->inputFromFile);
@@ -188,14 +170,16 @@ TEST(InputObject, OldFileTypesLoadWithTheirDefaults) {
   EXPECT_FALSE(old->deleteInput);
 
   data = boolean(true) + boolean(false) + boolean(true) + int8(2) + boolean(false) + int8(50);
-  auto t20 = readNode<TInputObject>(nodeRecord("TInputObject", "InputObject", true, data), 20);
+  auto t20 =
+      readNodeRecord<TInputObject>(nodeRecord("TInputObject", "InputObject", true, data), 20);
   EXPECT_EQ(t20->skipBinary, 2);
   EXPECT_FALSE(t20->inputFromFile);
   EXPECT_EQ(t20->binarySampleSize, 50);
 
   // Type 21 has no dropped Boolean.
   data = boolean(true) + boolean(false) + int8(2) + boolean(true) + int8(50);
-  auto t21 = readNode<TInputObject>(nodeRecord("TInputObject", "InputObject", true, data), 21);
+  auto t21 =
+      readNodeRecord<TInputObject>(nodeRecord("TInputObject", "InputObject", true, data), 21);
   EXPECT_FALSE(t21->promptEachFile);
   EXPECT_EQ(t21->skipBinary, 2);
   EXPECT_TRUE(t21->inputFromFile);
@@ -204,14 +188,15 @@ TEST(InputObject, OldFileTypesLoadWithTheirDefaults) {
 TEST(InputObject, IsAlwaysEnabled) {
   const std::string data = boolean(false) + boolean(false) + int8(0) + boolean(true) + int8(100) +
                            boolean(true) + boolean(false);
-  auto node = readNode<TInputObject>(nodeRecord("TInputObject", "InputObject", false, data), 47);
+  auto node =
+      readNodeRecord<TInputObject>(nodeRecord("TInputObject", "InputObject", false, data), 47);
   EXPECT_FALSE(node->enabledField());
   EXPECT_TRUE(node->getEnabled());
   // Saved again, the published property holds what getEnabled answers, as
   // the Windows program wrote it; the common part keeps the flag.
   const std::string saved = recordOf(*node);
   EXPECT_EQ(saved, nodeRecord("TInputObject", "InputObject", true, data));
-  auto again = readNode<TInputObject>(saved, 47);
+  auto again = readNodeRecord<TInputObject>(saved, 47);
   EXPECT_FALSE(again->enabledField());
   EXPECT_EQ(recordOf(*again), saved);
 
@@ -285,7 +270,8 @@ TEST(OutputObject, OldFileTypesLoadWithTheirDefaults) {
   const std::string data = boolean(true) + boolean(true) + boolean(false) + boolean(true) +
                            boolean(true) + bytes({0x0C, 44, 1, 0, 0}) + std::string(300, 'e') +
                            boolean(false) + str("c:\\o") + boolean(true);
-  auto t39 = readNode<TOutputObject>(nodeRecord("TOutputObject", "OutputObject", true, data), 39);
+  auto t39 =
+      readNodeRecord<TOutputObject>(nodeRecord("TOutputObject", "OutputObject", true, data), 39);
   EXPECT_TRUE(t39->testMode);
   EXPECT_EQ(t39->outputToFile, 1);
   EXPECT_TRUE(t39->changeExtension);
@@ -296,7 +282,7 @@ TEST(OutputObject, OldFileTypesLoadWithTheirDefaults) {
   EXPECT_FALSE(t39->appendMode);
 
   // Type 7: only the two flags.
-  auto t7 = readNode<TOutputObject>(
+  auto t7 = readNodeRecord<TOutputObject>(
       nodeRecord("TOutputObject", "OutputObject", true, boolean(false) + boolean(true)), 7);
   EXPECT_FALSE(t7->testMode);
   EXPECT_TRUE(t7->retainDate);
@@ -306,7 +292,8 @@ TEST(OutputObject, OldFileTypesLoadWithTheirDefaults) {
   EXPECT_FALSE(t7->changeBaseDir);
 
   // Type 8 with the kind false: the clipboard.
-  auto t8 = readNode<TOutputObject>(nodeRecord("TOutputObject", "OutputObject", true,
+  auto t8 =
+      readNodeRecord<TOutputObject>(nodeRecord("TOutputObject", "OutputObject", true,
                                                boolean(false) + boolean(true) + boolean(false)),
                                     8);
   EXPECT_EQ(t8->outputToFile, 0);
@@ -420,7 +407,7 @@ TEST(EOLObject, UnknownTargetIsRefusedRatherThanDroppingLineEnds) {
 
 TEST(EOLObject, FileOfType30HasATabAsOutputText) {
   const std::string data = boolean(true) + int8(4) + int8(20) + boolean(false) + int8(4);
-  auto node = readNode<TEOLObject>(nodeRecord("TEOLObject", "EOLObject", true, data), 30);
+  auto node = readNodeRecord<TEOLObject>(nodeRecord("TEOLObject", "EOLObject", true, data), 30);
   EXPECT_EQ(node->convertFrom, 4);
   EXPECT_EQ(node->fixedLength, 20);
   EXPECT_EQ(node->convertTo, 4);
@@ -551,7 +538,7 @@ TEST(UserObject, LongEntriesAreCutTo255WhenRead) {
   std::string data = boolean(true) + str("m.map");
   for (int n = 0; n < 256; ++n)
     data += n == 3 ? bytes({0x0C, 44, 1, 0, 0}) + std::string(300, 'x') : str("");
-  auto node = readNode<TUserObject>(nodeRecord("TUserObject", "UserObject", true, data), 47);
+  auto node = readNodeRecord<TUserObject>(nodeRecord("TUserObject", "UserObject", true, data), 47);
   EXPECT_EQ(node->entries[3], std::string(255, 'x'));
   EXPECT_EQ(node->mapFileName, "m.map");
 }
@@ -575,14 +562,15 @@ TEST(CommentObject, TitlesReportsAndCommandLines) {
 }
 
 TEST(CommentObject, OldFilesJoinHeadingAndBody) {
-  auto node = readNode<TCommentObject>(nodeRecord("TCommentObject", "CommentObject", true,
-                                                  boolean(true) + str("{Note}") + str("more")),
-                                       27);
+  auto node =
+      readNodeRecord<TCommentObject>(nodeRecord("TCommentObject", "CommentObject", true,
+                                                boolean(true) + str("{Note}") + str("more")),
+                                     27);
   EXPECT_EQ(node->text, "Note\r\nmore");
-  auto bare = readNode<TCommentObject>(
+  auto bare = readNodeRecord<TCommentObject>(
       nodeRecord("TCommentObject", "CommentObject", true, boolean(true) + str("") + str("x")), 27);
   EXPECT_EQ(bare->text, "\r\nx");
-  auto current = readNode<TCommentObject>(
+  auto current = readNodeRecord<TCommentObject>(
       nodeRecord("TCommentObject", "CommentObject", false, boolean(false) + str("{a}")), 28);
   EXPECT_EQ(current->text, "{a}");
   EXPECT_FALSE(current->getEnabled());
@@ -679,7 +667,7 @@ TEST(PlaceholderObject, KeepsItsValuesAndRefusesToBuild) {
   registerLaterNodeClass();
   const std::string record =
       nodeRecord("TLaterObject", "LaterObject", true, boolean(true) + str("pat") + int8(3));
-  auto node = readNode<TPlaceholderObject>(record, 47);
+  auto node = readNodeRecord<TPlaceholderObject>(record, 47);
   EXPECT_EQ(recordOf(*node), record);
   EXPECT_EQ(node->getTitle(), "LaterObject");
   TFilterList list;
@@ -695,7 +683,7 @@ TEST(PlaceholderObject, KeepsItsValuesAndRefusesToBuild) {
 
 TEST(PlaceholderObject, FromAnOlderFileItCannotBeSavedInTheCurrentLayout) {
   registerLaterNodeClass();
-  auto node = readNode<TPlaceholderObject>(
+  auto node = readNodeRecord<TPlaceholderObject>(
       nodeRecord("TLaterObject", "LaterObject", true, boolean(true) + str("q")), 30);
   EXPECT_THROW(recordOf(*node), EWriteError);
 }

@@ -4,6 +4,7 @@
 #include "engine/filter.h"
 #include "filterlist/filterlist.h"
 #include "filterlist/filterlist_testing.h"
+#include "filterlist/node_records.h"
 #include "filterlist/settings.h"
 #include "support/temp_folder.h"
 
@@ -17,38 +18,6 @@ using namespace marrowen;
 using namespace marrowen::testing;
 
 namespace {
-
-template <class Node> std::unique_ptr<Node> readNode(const std::string &record, int fileType) {
-  registerNodeClasses();
-  ComponentReader reader(record, "node.fll");
-  reader.setFileTypeRead(fileType);
-  auto component = reader.readComponent();
-  EXPECT_TRUE(reader.atEnd());
-  auto *node = dynamic_cast<Node *>(component.get());
-  EXPECT_NE(node, nullptr);
-  if (node)
-    component.release();
-  return std::unique_ptr<Node>(node);
-}
-
-std::string recordOf(const StreamableComponent &node) {
-  std::string out;
-  ComponentWriter writer(out);
-  writer.writeComponent(node);
-  return out;
-}
-
-std::string int16(int v) { return bytes({0x03, v & 0xFF, (v >> 8) & 0xFF}); }
-
-std::string buildError(TListObject &node) {
-  TFilterList list;
-  try {
-    node.add_filter(list);
-  } catch (const Exception &e) {
-    return e.message();
-  }
-  return "(built)";
-}
 
 // A filter that passes its text on, standing for the filters made above this layer.
 struct MadeFilter : TFilter {
@@ -181,20 +150,21 @@ TEST_F(ScriptNodes, ScriptRecordsOfEveryFileType) {
       nodeRecord("TScriptObject", "ScriptObject", true, boolean(true) + data);
   EXPECT_EQ(recordOf(node), record);
 
-  auto loaded = readNode<TScriptObject>(record, 47);
+  auto loaded = readNodeRecord<TScriptObject>(record, 47);
   ASSERT_NE(loaded, nullptr);
   EXPECT_EQ(loaded->script, node.script);
   EXPECT_EQ(loaded->language, "JScript");
   EXPECT_EQ(recordOf(*loaded), record);
 
   // Before type 18 there is no enabled flag in the record.
-  auto old = readNode<TScriptObject>(nodeRecord("TScriptObject", "ScriptObject", false, data), 17);
+  auto old =
+      readNodeRecord<TScriptObject>(nodeRecord("TScriptObject", "ScriptObject", false, data), 17);
   ASSERT_NE(old, nullptr);
   EXPECT_TRUE(old->getEnabled());
   EXPECT_EQ(old->language, "JScript");
 
   node.setEnabled(false);
-  auto disabled = readNode<TScriptObject>(recordOf(node), 47);
+  auto disabled = readNodeRecord<TScriptObject>(recordOf(node), 47);
   ASSERT_NE(disabled, nullptr);
   EXPECT_FALSE(disabled->getEnabled());
 }
@@ -400,7 +370,7 @@ TEST_F(ScriptNodes, DatabaseRecordsOfOldFileTypesReadWithTheirDefaults) {
   for (const Case &c : {Case{17, true, ""}, Case{33, true, ""}, Case{34, false, ""},
                         Case{45, false, ""}, Case{46, false, "tab"}, Case{47, false, "tab"}}) {
     SCOPED_TRACE(c.type);
-    auto node = readNode<TDatabaseObject>(
+    auto node = readNodeRecord<TDatabaseObject>(
         nodeRecord("TDatabaseObject", "DatabaseObject", true, databaseData(c.type)), c.type);
     ASSERT_NE(node, nullptr);
     EXPECT_TRUE(node->getEnabled());
@@ -414,7 +384,7 @@ TEST_F(ScriptNodes, DatabaseRecordsOfOldFileTypesReadWithTheirDefaults) {
     EXPECT_EQ(node->insertTable, c.table);
   }
   // Written back always in the current layout.
-  auto node = readNode<TDatabaseObject>(
+  auto node = readNodeRecord<TDatabaseObject>(
       nodeRecord("TDatabaseObject", "DatabaseObject", true, databaseData(33)), 33);
   EXPECT_EQ(recordOf(*node),
             nodeRecord("TDatabaseObject", "DatabaseObject", true,
@@ -567,13 +537,8 @@ TEST(FuzzSeeds, ScriptNodesSeedIsWhatTheNodesWrite) {
   list.insertNode(3, std::move(database), 2, false);
 
   const std::string bytes = filterFileBytes(list);
-  const std::string seed =
-      (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz" /
-       "corpus" / "filterlist" / "scriptnodes.fll")
-          .string();
-  if (const char *write = std::getenv("MARROWEN_WRITE_FUZZ_SEEDS"); write && *write == '1')
-    writeFile(seed, bytes);
-  ASSERT_EQ(readFile(seed), bytes);
+  const std::string seed = fuzzSeedPath("scriptnodes.fll");
+  ASSERT_EQ(storedFuzzSeed(seed, bytes), bytes);
 
   TFilterList loaded;
   loaded.loadFromBytes(bytes, seed);

@@ -6,6 +6,7 @@
 #include "filterlist/filterlist.h"
 #include "filterlist/filterlist_testing.h"
 #include "filterlist/ionodes.h"
+#include "filterlist/node_records.h"
 #include "filterlist/settings.h"
 #include "filters/exactsearch.h"
 #include "filters/fuzzysearch.h"
@@ -21,68 +22,6 @@ using namespace marrowen;
 using namespace marrowen::testing;
 
 namespace {
-
-template <class Node> std::unique_ptr<Node> readNode(const std::string &record, int fileType) {
-  registerNodeClasses();
-  ComponentReader reader(record, "node.fll");
-  reader.setFileTypeRead(fileType);
-  auto component = reader.readComponent();
-  EXPECT_TRUE(reader.atEnd());
-  auto *node = dynamic_cast<Node *>(component.get());
-  EXPECT_NE(node, nullptr);
-  if (node)
-    component.release();
-  return std::unique_ptr<Node>(node);
-}
-
-std::string recordOf(const StreamableComponent &node) {
-  std::string out;
-  ComponentWriter writer(out);
-  writer.writeComponent(node);
-  return out;
-}
-
-std::string int16(int v) { return bytes({0x03, v & 0xFF, (v >> 8) & 0xFF}); }
-
-struct Collect : TFilter {
-  std::string out;
-  bool processChunk(std::string &chunk) override {
-    out += chunk;
-    return true;
-  }
-};
-
-// Runs `text` through `chain` as one file, in chunks of `chunkSize` bytes.
-std::string runChain(std::unique_ptr<TFilter> chain, const std::string &text,
-                     std::size_t chunkSize = 4096) {
-  auto collect = std::make_unique<Collect>();
-  Collect *sink = collect.get();
-  chain->lastFilter()->setNext(std::move(collect));
-  chain->attachJob(nullptr);
-  chain->setInputFilename("in.txt");
-  chain->reset();
-  for (std::size_t pos = 0; pos < text.size(); pos += chunkSize) {
-    std::string chunk = text.substr(pos, chunkSize);
-    chain->processChunk(chunk);
-  }
-  chain->flush();
-  return sink->out;
-}
-
-std::string convert(TListObject &node, const std::string &text) {
-  TFilterList list;
-  return runChain(node.add_filter(list), text);
-}
-
-std::string buildError(TListObject &node) {
-  TFilterList list;
-  try {
-    node.add_filter(list);
-  } catch (const Exception &e) {
-    return e.message();
-  }
-  return "(built)";
-}
 
 // The defined value of a search node as a file of `type` stores it.
 std::string searchData(int type, bool matchCase) {
@@ -281,7 +220,7 @@ TEST(SearchObject, StoredRecordHoldsMatchCaseTheInverseOfIgnoreCase) {
   EXPECT_EQ(recordOf(node), expected);
 
   for (bool matchCase : {false, true}) {
-    auto read = readNode<TSearchObject>(
+    auto read = readNodeRecord<TSearchObject>(
         nodeRecord("TSearchObject", "SearchObject", true, searchData(47, matchCase)), 47);
     EXPECT_EQ(read->ignoreCase, !matchCase);
     EXPECT_EQ(recordOf(*read),
@@ -313,7 +252,7 @@ TEST(SearchObject, OldFileTypesReadWithTheirDefaults) {
            {44, {true, 3, true, true, 8192, 5, true, false, true, false}},
        }) {
     SCOPED_TRACE(c.type);
-    auto node = readNode<TSearchObject>(
+    auto node = readNodeRecord<TSearchObject>(
         nodeRecord("TSearchObject", "SearchObject", true, searchData(c.type, true)), c.type);
     EXPECT_EQ(node->searchString, "find");
     EXPECT_EQ(node->replaceString, "repl");
@@ -349,7 +288,7 @@ TEST(SearchObject, BlankOrUndecodableSearchTextStopsTheBuild) {
   EXPECT_EQ(buildError(node), "\\xHH Expecting 2 trailing hex digits");
   // One line feed is a text.
   node.searchString = "\\n";
-  EXPECT_EQ(convert(node, "a\nb\n"), "axbx");
+  EXPECT_EQ(runNode(node, "a\nb\n"), "axbx");
 
   // The pattern dialects get their text as typed, but a malformed escape in
   // it is reported with the escape messages, as in every other dialect.
@@ -404,7 +343,7 @@ TEST(SearchObject, EachDialectBuildsItsFilter) {
     node.patternType = c.type;
     node.searchString = c.search;
     node.replaceString = c.replace;
-    EXPECT_EQ(convert(node, c.in), c.out);
+    EXPECT_EQ(runNode(node, c.in), c.out);
   }
 }
 
@@ -413,16 +352,16 @@ TEST(SearchObject, FiltersGetTheNodesOptions) {
   node.searchString = "Ab";
   node.replaceString = "x";
   node.ignoreCase = false;
-  EXPECT_EQ(convert(node, "Ab ab AB"), "x ab AB");
+  EXPECT_EQ(runNode(node, "Ab ab AB"), "x ab AB");
   node.ignoreCase = true;
   node.firstOnly = true;
-  EXPECT_EQ(convert(node, "Ab ab AB"), "x ab AB");
+  EXPECT_EQ(runNode(node, "Ab ab AB"), "x ab AB");
   node.firstOnly = false;
   node.wholeWord = true;
-  EXPECT_EQ(convert(node, "Ab abc ab"), "x abc x");
+  EXPECT_EQ(runNode(node, "Ab abc ab"), "x abc x");
   node.wholeWord = false;
   node.caseSensitiveReplace = true;
-  EXPECT_EQ(convert(node, "AB ab"), "X x");
+  EXPECT_EQ(runNode(node, "AB ab"), "X x");
 
   TFilterList list;
   node.patternType = 3;
@@ -442,9 +381,9 @@ TEST(SearchObject, ReplacementReachesTheFilterUndecoded) {
   node.searchString = "b";
   // Decoded once by the filter: a backslash and t, not a tab.
   node.replaceString = "\\\\t";
-  EXPECT_EQ(convert(node, "abc"), "a\\tc");
+  EXPECT_EQ(runNode(node, "abc"), "a\\tc");
   node.patternType = 1;
-  EXPECT_EQ(convert(node, "abc"), "a\\tc");
+  EXPECT_EQ(runNode(node, "abc"), "a\\tc");
 }
 
 TEST(SearchObject, PatternTextsAreLeftToThePatternEngine) {
@@ -454,9 +393,9 @@ TEST(SearchObject, PatternTextsAreLeftToThePatternEngine) {
   node.patternType = 1;
   node.searchString = "\\\\.";
   node.replaceString = "-";
-  EXPECT_EQ(convert(node, "x\\y."), "x-.");
+  EXPECT_EQ(runNode(node, "x\\y."), "x-.");
   node.patternType = 0;
-  EXPECT_EQ(convert(node, "x\\y\\."), "x\\y-");
+  EXPECT_EQ(runNode(node, "x\\y\\."), "x\\y-");
 }
 
 TEST(SearchObject, PatternThatDoesNotCompileStopsTheBuild) {
@@ -597,7 +536,7 @@ TEST(GrepObject, StoredRecordAndOldFileTypes) {
            {45, 2, true, 2, true, 1, 2},
        }) {
     SCOPED_TRACE(c.type);
-    auto read = readNode<TGrepObject>(
+    auto read = readNodeRecord<TGrepObject>(
         nodeRecord("TGrepObject", "GrepObject", true, grepData(c.type, c.kind, c.ignoreCase)),
         c.type);
     EXPECT_FALSE(read->includeLineNumbers);
@@ -609,7 +548,7 @@ TEST(GrepObject, StoredRecordAndOldFileTypes) {
     EXPECT_EQ(read->contextBefore, c.before);
     EXPECT_EQ(read->contextAfter, c.after);
   }
-  auto t26 = readNode<TGrepObject>(
+  auto t26 = readNodeRecord<TGrepObject>(
       nodeRecord("TGrepObject", "GrepObject", true, grepData(26, 1, true)), 26);
   EXPECT_EQ(t26->getTitle().rfind("Select lines NOT matching [a.c]", 0), 0u);
 }
@@ -650,32 +589,19 @@ TEST(GrepObject, SelectsLinesAsItsOptionsSay) {
   TGrepObject node;
   node.pattern = "B";
   node.includeLineNumbers = node.includeFileName = false;
-  EXPECT_EQ(convert(node, "ab\ncd\nb\n"), "ab\nb\n");
+  EXPECT_EQ(runNode(node, "ab\ncd\nb\n"), "ab\nb\n");
   node.ignoreCase = false;
-  EXPECT_EQ(convert(node, "ab\ncB\n"), "cB\n");
+  EXPECT_EQ(runNode(node, "ab\ncB\n"), "cB\n");
   node.kind = 1;
-  EXPECT_EQ(convert(node, "ab\ncB\n"), "ab\n");
+  EXPECT_EQ(runNode(node, "ab\ncB\n"), "ab\n");
   node.kind = 0;
   node.ignoreCase = true;
   node.contextBefore = 1;
-  EXPECT_EQ(convert(node, "x\ny\nb\nz\n"), "y\nb\n");
+  EXPECT_EQ(runNode(node, "x\ny\nb\nz\n"), "y\nb\n");
 }
 
 // ---------------------------------------------------------------------------
 // In a filter list
-
-// A list of [top, input, nodes..., output] whose nodes sit at the levels given.
-void fillList(TFilterList &list, std::vector<std::pair<std::unique_ptr<TListObject>, int>> nodes) {
-  list.resetToDefault();
-  int at = 2;
-  for (auto &[node, level] : nodes)
-    list.insertNode(at++, std::move(node), level, true);
-}
-
-std::string runList(TFilterList &list, const std::string &text, std::size_t chunkSize = 4096) {
-  int errorIndex = -1;
-  return runChain(list.createFilters(false, true, errorIndex), text, chunkSize);
-}
 
 TEST(SearchNodesInAList, ChildrenWorkOnlyOnWhatTheParentSelects) {
   auto grep = std::make_unique<TGrepObject>();
