@@ -61,22 +61,6 @@ std::string runNodes(const std::vector<TListObject *> &nodes, std::string_view t
 
 std::string run(TListObject &node, std::string_view text) { return runNodes({&node}, text); }
 
-// A filter list [top, input, ..., output].
-void makeList(TFilterList &list) {
-  list.nodes.clear();
-  list.addNode(TFilterCommentObject::CreateDefault(), 0);
-  auto input = std::make_unique<TInputObject>();
-  input->inputFromFile = true;
-  list.addNode(std::move(input), 1);
-  auto output = std::make_unique<TOutputObject>();
-  output->outputToFile = 1;
-  list.addNode(std::move(output), 1);
-}
-
-void addFilter(TFilterList &list, std::unique_ptr<TListObject> node, int level = 1) {
-  list.insertNode(list.count() - 1, std::move(node), level, true);
-}
-
 // ---------------------------------------------------------------------------
 // Built-in filter node
 

@@ -10,6 +10,7 @@
 #include "filterlist/filterlist_testing.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/node_records.h"
+#include "filterlist/saved_list_job.h"
 #include "filterlist/unicodenodes.h"
 #include "filterlist/utilitynodes.h"
 #include "support/temp_folder.h"
@@ -240,23 +241,7 @@ protected:
 
   // Loads the saved list, builds it and runs it as a job; the job's errors.
   std::vector<std::string> run(const std::string &file, int expectedFiles) {
-    TFilterList list;
-    list.loadFromFile(file, false, false, -1, false);
-    int errorIndex = 0;
-    std::unique_ptr<TFilter> chain = list.createFilters(false, false, errorIndex);
-    auto *input = dynamic_cast<TGenericInput *>(chain.get());
-    EXPECT_NE(input, nullptr);
-    HeadlessJobHost host;
-    JobOptions options;
-    options.filterName = file;
-    auto job = ProcessingThread::Create(host, *input, options);
-    job->waitFor();
-    EXPECT_EQ(job->processedFiles(), expectedFiles);
-    std::vector<std::string> errors = host.shownExceptions();
-    for (const auto &window : host.openWindows())
-      if (window->hasErrors())
-        errors.push_back("status window holds errors");
-    return errors;
+    return runSavedListAsJob(file, file, expectedFiles);
   }
 
   TempFolder dir;

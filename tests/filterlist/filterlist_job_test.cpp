@@ -8,6 +8,7 @@
 #include "filterlist/filterlist.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/node_records.h"
+#include "filterlist/saved_list_job.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -54,23 +55,7 @@ protected:
 
   // Loads the saved list, builds it and runs it as a job; the job's errors.
   std::vector<std::string> runSavedList() {
-    TFilterList list;
-    list.loadFromFile(dir.file("list.fll"), false, false, -1, false);
-    int errorIndex = 0;
-    std::unique_ptr<TFilter> chain = list.createFilters(false, false, errorIndex);
-    auto *input = dynamic_cast<TGenericInput *>(chain.get());
-    EXPECT_NE(input, nullptr);
-    HeadlessJobHost host;
-    JobOptions options;
-    options.filterName = "list.fll";
-    auto job = ProcessingThread::Create(host, *input, options);
-    job->waitFor();
-    EXPECT_EQ(job->processedFiles(), 2);
-    std::vector<std::string> errors = host.shownExceptions();
-    for (const auto &window : host.openWindows())
-      if (window->hasErrors())
-        errors.push_back("status window holds errors");
-    return errors;
+    return runSavedListAsJob(dir.file("list.fll"), "list.fll", 2);
   }
 
   void expectInputsUntouched() {

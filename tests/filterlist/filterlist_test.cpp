@@ -105,19 +105,6 @@ std::unique_ptr<TInputObject> fileInput() {
   return in;
 }
 
-// [top, input, output]
-void makeList(TFilterList &list) {
-  list.nodes.clear();
-  list.addNode(TFilterCommentObject::CreateDefault(), 0);
-  list.addNode(fileInput(), 1);
-  list.addNode(fileOutput(), 1);
-}
-
-// Inserts before the output node.
-void addFilter(TFilterList &list, std::unique_ptr<TListObject> node, int level = 1) {
-  list.insertNode(list.count() - 1, std::move(node), level, true);
-}
-
 std::string buildError(TFilterList &list, int &errorIndex, bool clipboard = false) {
   errorIndex = 99;
   try {

@@ -8,8 +8,10 @@
 #include "engine/filter.h"
 #include "engine/inputs.h"
 #include "engine/outputs.h"
+#include "filterlist/commentnodes.h"
 #include "filterlist/componentstream.h"
 #include "filterlist/filterlist.h"
+#include "filterlist/ionodes.h"
 #include "filterlist/listobject.h"
 #include "support/temp_folder.h"
 
@@ -105,6 +107,23 @@ inline std::string runNode(TListObject &node, const std::string &text,
   if (!filter)
     return {};
   return runChain(std::move(filter), text, chunkSize);
+}
+
+// Makes `list` [top, input, output]: files in, files out.
+inline void makeList(TFilterList &list) {
+  list.nodes.clear();
+  list.addNode(TFilterCommentObject::CreateDefault(), 0);
+  auto input = std::make_unique<TInputObject>();
+  input->inputFromFile = true;
+  list.addNode(std::move(input), 1);
+  auto output = std::make_unique<TOutputObject>();
+  output->outputToFile = 1;
+  list.addNode(std::move(output), 1);
+}
+
+// Inserts `node` before the output node.
+inline void addFilter(TFilterList &list, std::unique_ptr<TListObject> node, int level = 1) {
+  list.insertNode(list.count() - 1, std::move(node), level, true);
 }
 
 using LevelledNodes = std::vector<std::pair<std::unique_ptr<TListObject>, int>>;
