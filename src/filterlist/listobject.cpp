@@ -11,6 +11,7 @@
 #include "filterlist/filenodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/linenodes.h"
+#include "filterlist/scriptnodes.h"
 #include "filterlist/searchnodes.h"
 #include "filterlist/unicodenodes.h"
 #include "filterlist/utilitynodes.h"
@@ -141,6 +142,8 @@ void registerNodeClasses() {
     registry.registerClass<TSortObject>("TSortObject");
     registry.registerClass<TMathsObject>("TMathsObject");
     registry.registerClass<TDeleteColumnsObject>("TDeleteColumnsObject");
+    registry.registerClass<TScriptObject>("TScriptObject");
+    registry.registerClass<TDatabaseObject>("TDatabaseObject");
     registerPlaceholderClasses(registry, [](const NodeClassName &names) {
       return std::make_unique<TPlaceholderObject>(names);
     });

@@ -83,4 +83,6 @@ void TMRscriptInterface::subFilterChunk(const QString &inputString) {
   guarded([&] { filter_.subFilterChunkFromScript(fromQString(inputString)); });
 }
 
+QString TInertScriptInterface::version() const { return toQString(program::version); }
+
 } // namespace marrowen

@@ -45,4 +45,30 @@ private:
   TawScriptControl &control_;
 };
 
+// Stands in for the script's object while a script is only being checked,
+// so that top-level statements using it run as they would in a job. Its
+// members reach nothing: no job, no subfilters, no program to end.
+class TInertScriptInterface : public QObject {
+  Q_OBJECT
+  Q_PROPERTY(QString version READ version CONSTANT)
+  Q_PROPERTY(QString inputFilename READ inputFilename)
+  Q_PROPERTY(QString fullInputFilename READ fullInputFilename)
+
+public:
+  QString version() const;
+  QString inputFilename() const { return {}; }
+  QString fullInputFilename() const { return {}; }
+
+  Q_INVOKABLE void terminateMarrowen() {}
+  Q_INVOKABLE void logError(const QString &) {}
+  Q_INVOKABLE void logInfo(const QString &) {}
+  Q_INVOKABLE void terminate() {}
+  Q_INVOKABLE QString getGlobalVar(const QString &) { return {}; }
+  Q_INVOKABLE void setGlobalVar(const QString &, const QString &) {}
+  Q_INVOKABLE void flushSubFilters() {}
+  Q_INVOKABLE void initSubFilters() {}
+  Q_INVOKABLE QString subFilterEntireText(const QString &inputText) { return inputText; }
+  Q_INVOKABLE void subFilterChunk(const QString &) {}
+};
+
 } // namespace marrowen

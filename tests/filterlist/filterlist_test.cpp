@@ -338,14 +338,13 @@ TEST(FilterListBuild, ValidationFailureNamesItsNodeOrNone) {
 }
 
 TEST(FilterListBuild, PlaceholderOfALaterNodeRaisesWhenEnabled) {
-  registerNodeClasses();
+  registerLaterNodeClass();
   TFilterList list;
   makeList(list);
-  auto database = globalClassRegistry().create("TDatabaseObject");
-  addFilter(list, std::unique_ptr<TListObject>(dynamic_cast<TListObject *>(database.release())));
+  auto later = globalClassRegistry().create(laterNodeClass.className);
+  addFilter(list, std::unique_ptr<TListObject>(dynamic_cast<TListObject *>(later.release())));
   int errorIndex;
-  EXPECT_EQ(buildError(list, errorIndex),
-            "The filter 'DatabaseObject' cannot be run by this version");
+  EXPECT_EQ(buildError(list, errorIndex), "The filter 'LaterObject' cannot be run by this version");
   EXPECT_EQ(errorIndex, 2);
   list.node(2).setEnabled(false);
   EXPECT_EQ(buildError(list, errorIndex), "built");
@@ -632,13 +631,12 @@ TEST(FilterListFile, AFailedSaveLeavesTheFileAsItWas) {
   TFilterList list;
   makeList(list);
   // A placeholder read from an older file cannot be written in the current layout.
-  std::string record =
-      nodeRecord("TDatabaseObject", "DatabaseObject", true, boolean(true) + str("q"));
+  std::string record = nodeRecord("TLaterObject", "LaterObject", true, boolean(true) + str("q"));
   ComponentReader nodeReader(record, "x");
   nodeReader.setFileTypeRead(30);
-  registerNodeClasses();
-  auto database = nodeReader.readComponent();
-  addFilter(list, std::unique_ptr<TListObject>(dynamic_cast<TListObject *>(database.release())));
+  registerLaterNodeClass();
+  auto later = nodeReader.readComponent();
+  addFilter(list, std::unique_ptr<TListObject>(dynamic_cast<TListObject *>(later.release())));
   EXPECT_THROW(list.saveToFile(file), EWriteError);
   EXPECT_EQ(readFile(file), type20File());
   EXPECT_EQ(dir.listing(), "keep.fll");

@@ -4,8 +4,10 @@
 // store of the test program's own (every test starts from an empty one).
 
 #include "classlib/registry.h"
+#include "filterlist/classregistry.h"
 #include "filterlist/componentstream.h"
 #include "filterlist/filterfile.h"
+#include "filterlist/listobject.h"
 
 #include <initializer_list>
 #include <memory>
@@ -50,6 +52,18 @@ inline std::string nodeRecord(std::string_view className, std::string_view prope
                               std::string_view data) {
   return name(className) + bytes({0x00}) + name("enabled") + boolean(enabled) + name(property) +
          std::string(data) + bytes({0x00, 0x00});
+}
+
+// A node class that no version of the program knows, standing in for one
+// whose node is not built yet: filter files naming it load it as a
+// placeholder once registerLaterNodeClass has run.
+inline constexpr NodeClassName laterNodeClass{"TLaterObject", "LaterObject"};
+
+inline void registerLaterNodeClass() {
+  registerNodeClasses();
+  globalClassRegistry().registerClass(laterNodeClass.className, [] {
+    return std::make_unique<TPlaceholderObject>(laterNodeClass);
+  });
 }
 
 // Clears the settings store that the nodes read (a fresh file each test).

@@ -676,25 +676,27 @@ TEST(StoredRecords, EndOfLineMapAndCommentNodes) {
 // Placeholders of classes not built yet
 
 TEST(PlaceholderObject, KeepsItsValuesAndRefusesToBuild) {
+  registerLaterNodeClass();
   const std::string record =
-      nodeRecord("TDatabaseObject", "DatabaseObject", true, boolean(true) + str("pat") + int8(3));
+      nodeRecord("TLaterObject", "LaterObject", true, boolean(true) + str("pat") + int8(3));
   auto node = readNode<TPlaceholderObject>(record, 47);
   EXPECT_EQ(recordOf(*node), record);
-  EXPECT_EQ(node->getTitle(), "DatabaseObject");
+  EXPECT_EQ(node->getTitle(), "LaterObject");
   TFilterList list;
   try {
     node->add_filter(list);
     FAIL();
   } catch (const Exception &e) {
-    EXPECT_EQ(e.message(), "The filter 'DatabaseObject' cannot be run by this version");
+    EXPECT_EQ(e.message(), "The filter 'LaterObject' cannot be run by this version");
   }
   node->setEnabled(false);
   EXPECT_EQ(node->add_filter(list), nullptr);
 }
 
 TEST(PlaceholderObject, FromAnOlderFileItCannotBeSavedInTheCurrentLayout) {
+  registerLaterNodeClass();
   auto node = readNode<TPlaceholderObject>(
-      nodeRecord("TDatabaseObject", "DatabaseObject", true, boolean(true) + str("q")), 30);
+      nodeRecord("TLaterObject", "LaterObject", true, boolean(true) + str("q")), 30);
   EXPECT_THROW(recordOf(*node), EWriteError);
 }
 

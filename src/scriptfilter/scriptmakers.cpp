@@ -1,0 +1,62 @@
+#include "scriptfilter/scriptmakers.h"
+
+#include "classlib/program.h"
+#include "filterlist/filtermakers.h"
+#include "scriptfilter/scriptcontrol.h"
+#include "scriptfilter/scriptfilter.h"
+#include "scriptfilter/scriptobject.h"
+
+namespace marrowen {
+
+namespace {
+
+// A script loaded into a host of its own, on the thread that checks it. The
+// script sees an inert object under the product's name, so top-level
+// statements that use it do not fail the check.
+class TawScriptCheck : public TScriptCheck {
+public:
+  TawScriptCheck(const std::string &script, const std::string &language,
+                 const ScriptErrorHandler &onError) {
+    control_.setUseSafeSubset(false);
+    control_.OnError = [onError](const TawScriptError &error) {
+      onError(
+          {error.number, error.source, error.description, error.text, error.line, error.column});
+    };
+    control_.setLanguage(language);
+    control_.beginUpdate();
+    control_.addAutoObject(std::string(program::productName), &standIn_);
+    control_.endUpdate();
+    control_.setCodeText(script);
+  }
+
+  // JScript routines are all functions: whether one returns a value is
+  // known only when it runs. The parameters counted are those declared
+  // before any with a default value or a rest parameter.
+  std::optional<Routine> findRoutine(const std::string &name) override {
+    int parameterCount = 0;
+    if (!control_.hasRoutine(name, &parameterCount))
+      return std::nullopt;
+    return Routine{name, parameterCount, std::nullopt};
+  }
+
+private:
+  // Outlives the host, whose engine refers to it.
+  TInertScriptInterface standIn_;
+  TawScriptControl control_;
+};
+
+} // namespace
+
+void registerScriptFilterMakers() {
+  ScriptFilterMakers makers;
+  makers.makeFilter = [](const std::string &script, const std::string &language) {
+    return std::make_unique<TScriptFilter>(script, language);
+  };
+  makers.loadForCheck = [](const std::string &script, const std::string &language,
+                           const ScriptErrorHandler &onError) -> std::unique_ptr<TScriptCheck> {
+    return std::make_unique<TawScriptCheck>(script, language, onError);
+  };
+  installScriptFilterMakers(std::move(makers));
+}
+
+} // namespace marrowen
