@@ -50,6 +50,9 @@ const std::string awkward = "one\r\ntwo\rthree\n\nfour\r\r\nlast";
 TEST(ScriptFilter, LineAndItsEndGiveTheInputBackHoweverItIsCut) {
   auto make = script("function processLine(line, EOL) { return line + EOL; }");
   EXPECT_EQ(expectChunkInvariant(make, awkward), awkward);
+  // Every byte, NUL included, crosses to the script and back unchanged.
+  const std::string bytes = testing::allBytes() + "\n" + std::string(5000, '\0') + "\r";
+  EXPECT_EQ(expectChunkInvariant(make, bytes), bytes);
 }
 
 TEST(ScriptFilter, LineWithoutItsEndJoinsAllLines) {
