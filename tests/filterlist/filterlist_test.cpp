@@ -419,11 +419,8 @@ TEST(FilterListFile, EveryNodeSavedLoadedAndSavedAgainIsByteIdentical) {
   TempFolder dir;
   TFilterList list;
   fillEveryNode(list);
-  const std::string first = dir.file("a.fll");
-  list.saveToFile(first);
-
   TFilterList loaded;
-  loaded.loadFromFile(first);
+  const std::string first = saveAndLoad(list, dir, loaded);
   ASSERT_EQ(loaded.count(), list.count());
   for (int i = 0; i < list.count(); ++i) {
     EXPECT_EQ(loaded.node(i).className(), list.node(i).className());
@@ -438,9 +435,7 @@ TEST(FilterListFile, EveryNodeSavedLoadedAndSavedAgainIsByteIdentical) {
   EXPECT_EQ(loaded.logLineThreshold, 70000);
   EXPECT_FALSE(loaded.logAppend);
 
-  const std::string second = dir.file("b.fll");
-  loaded.saveToFile(second);
-  EXPECT_EQ(readFile(second), readFile(first));
+  expectSavedAgainTheSame(loaded, dir, first);
 }
 
 TEST(FilterListFile, TheBytesOfASmallList) {

@@ -624,10 +624,8 @@ TEST(LineNodesInAList, SaveLoadSaveIsByteIdentical) {
   TFilterList list;
   fillList(list, std::move(nodes));
 
-  const std::string first = dir.file("first.fll");
-  list.saveToFile(first);
   TFilterList loaded;
-  loaded.loadFromFile(first);
+  const std::string first = saveAndLoad(list, dir, loaded);
   ASSERT_EQ(loaded.count(), list.count());
   for (int i = 0; i < list.count(); ++i) {
     EXPECT_EQ(loaded.node(i).className(), list.node(i).className());
@@ -635,9 +633,7 @@ TEST(LineNodesInAList, SaveLoadSaveIsByteIdentical) {
     EXPECT_EQ(loaded.nodes[i].level, list.nodes[i].level);
   }
   EXPECT_FALSE(loaded.node(4).getEnabled());
-  const std::string second = dir.file("second.fll");
-  loaded.saveToFile(second);
-  EXPECT_EQ(readFile(second), readFile(first));
+  expectSavedAgainTheSame(loaded, dir, first);
 }
 
 } // namespace

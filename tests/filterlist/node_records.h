@@ -144,6 +144,24 @@ inline std::string runList(TFilterList &list, const std::string &text,
   return runChain(list.createFilters(false, true, errorIndex), text, chunkSize);
 }
 
+// Saves `list` as first.fll in `dir` and loads that file into `loaded`; gives
+// the file's path.
+inline std::string saveAndLoad(const TFilterList &list, const TempFolder &dir,
+                               TFilterList &loaded) {
+  const std::string first = dir.file("first.fll");
+  list.saveToFile(first);
+  loaded.loadFromFile(first);
+  return first;
+}
+
+// Saves `loaded` again: the bytes must be those of `first`, the file it came from.
+inline void expectSavedAgainTheSame(const TFilterList &loaded, const TempFolder &dir,
+                                    const std::string &first) {
+  const std::string second = dir.file("second.fll");
+  loaded.saveToFile(second);
+  EXPECT_EQ(readFile(second), readFile(first));
+}
+
 // Runs the list's inner chain over `text`, read by a string input the way a
 // job reads a file, and gives what reached the output.
 inline std::string runInnerChain(TFilterList &list, const std::string &text) {

@@ -494,10 +494,8 @@ TEST_F(ScriptNodes, SaveLoadSaveIsByteIdentical) {
   database->setEnabled(false);
   list.insertNode(3, std::move(database), 2, true);
 
-  const std::string first = dir.file("first.fll");
-  list.saveToFile(first);
   TFilterList loaded;
-  loaded.loadFromFile(first);
+  const std::string first = saveAndLoad(list, dir, loaded);
   ASSERT_EQ(loaded.count(), list.count());
   auto *script2 = dynamic_cast<TScriptObject *>(&loaded.node(2));
   ASSERT_NE(script2, nullptr);
@@ -512,9 +510,7 @@ TEST_F(ScriptNodes, SaveLoadSaveIsByteIdentical) {
   EXPECT_FALSE(database2->getEnabled());
   EXPECT_EQ(loaded.nodes[3].level, 2);
 
-  const std::string second = dir.file("second.fll");
-  loaded.saveToFile(second);
-  EXPECT_EQ(readFile(second), readFile(first));
+  expectSavedAgainTheSame(loaded, dir, first);
 }
 
 // The seed fuzz/corpus/filterlist/scriptnodes.fll is what this list saves, so

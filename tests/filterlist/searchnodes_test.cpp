@@ -667,10 +667,8 @@ TEST(SearchNodesInAList, SaveLoadSaveIsByteIdentical) {
   TFilterList list;
   fillList(list, std::move(nodes));
 
-  const std::string first = dir.file("first.fll");
-  list.saveToFile(first);
   TFilterList loaded;
-  loaded.loadFromFile(first);
+  const std::string first = saveAndLoad(list, dir, loaded);
   ASSERT_EQ(loaded.count(), list.count());
   auto *search2 = dynamic_cast<TSearchObject *>(&loaded.node(3));
   ASSERT_NE(search2, nullptr);
@@ -681,9 +679,7 @@ TEST(SearchNodesInAList, SaveLoadSaveIsByteIdentical) {
   ASSERT_NE(odd2, nullptr);
   EXPECT_EQ(odd2->patternType, 9);
   EXPECT_FALSE(odd2->getEnabled());
-  const std::string second = dir.file("second.fll");
-  loaded.saveToFile(second);
-  EXPECT_EQ(readFile(second), readFile(first));
+  expectSavedAgainTheSame(loaded, dir, first);
 }
 
 TEST(SearchNodesInAList, OldFilesLoadAndSaveInTheCurrentLayoutForGood) {
@@ -715,13 +711,8 @@ TEST(SearchNodesInAList, OldFilesLoadAndSaveInTheCurrentLayoutForGood) {
   EXPECT_EQ(grep->kind, 1);
   EXPECT_FALSE(grep->getEnabled());
 
-  const std::string first = dir.file("first.fll");
-  list.saveToFile(first);
   TFilterList again;
-  again.loadFromFile(first);
-  const std::string second = dir.file("second.fll");
-  again.saveToFile(second);
-  EXPECT_EQ(readFile(second), readFile(first));
+  expectSavedAgainTheSame(again, dir, saveAndLoad(list, dir, again));
 }
 
 } // namespace
