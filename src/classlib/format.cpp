@@ -115,13 +115,13 @@ public:
         break;
       }
       out.append(format_.substr(i, pct - i));
-      i = spec(pct + 1, out);
+      i = formatOne(pct + 1, out);
     }
     return out;
   }
 
 private:
-  std::size_t spec(std::size_t i, std::string &out) {
+  std::size_t formatOne(std::size_t i, std::string &out) {
     const std::size_t n = format_.size();
     if (i >= n)
       invalidFormat(format_);

@@ -96,21 +96,21 @@ bool matchesFileMask(std::string_view mask, std::string_view name) {
   return matchFrom(mask, name);
 }
 
-std::string expandFileSpecification(std::string_view specification) {
-  std::string spec(specification);
-  std::replace(spec.begin(), spec.end(), '\\', '/');
-  if (spec.empty() || spec.front() != '/') {
+std::string expandPathMask(std::string_view pathMask) {
+  std::string path(pathMask);
+  std::replace(path.begin(), path.end(), '\\', '/');
+  if (path.empty() || path.front() != '/') {
     std::string current;
     if (char *folder = ::getcwd(nullptr, 0)) {
       current = folder;
       std::free(folder);
     }
-    spec = current + '/' + spec;
+    path = current + '/' + path;
   }
   // One spelling per file: names found through "a/../b", "./" or "//" must
   // equal those found through "b", or a Subtract row would miss them.
   std::vector<std::string_view> parts;
-  std::string_view rest = spec;
+  std::string_view rest = path;
   while (!rest.empty()) {
     auto slash = rest.find('/');
     std::string_view part = rest.substr(0, slash);
@@ -127,7 +127,7 @@ std::string expandFileSpecification(std::string_view specification) {
   std::string expanded;
   for (std::string_view part : parts)
     expanded.append("/").append(part);
-  if (expanded.empty() || spec.back() == '/')
+  if (expanded.empty() || path.back() == '/')
     expanded += '/';
   return expanded;
 }
@@ -159,10 +159,10 @@ void TFileInput::buildFileList() {
   for (const FileGridRow &row : grid_) {
     if (isAborted())
       break;
-    const std::string &spec = row.specification;
-    if (spec.empty())
+    const std::string &pathMask = row.pathMask;
+    if (pathMask.empty())
       continue;
-    if (spec.front() == ':') {
+    if (pathMask.front() == ':') {
       closeGroup();
       continue;
     }
@@ -180,7 +180,7 @@ void TFileInput::buildFileList() {
     }
     currentDepth_ = 0;
     scanPath_.clear();
-    scanFolder(expandFileSpecification(spec));
+    scanFolder(expandPathMask(pathMask));
     if (!addMode_)
       subtractFromGroup();
   }
@@ -211,16 +211,16 @@ void TFileInput::closeGroup() {
   currentGroup_.clear();
 }
 
-void TFileInput::scanFolder(const std::string &specification) {
+void TFileInput::scanFolder(const std::string &pathMask) {
   ++currentDepth_;
   struct DepthGuard {
     int &depth;
     ~DepthGuard() { --depth; }
   } depthGuard{currentDepth_};
 
-  auto slash = specification.rfind('/');
-  std::string folder = specification.substr(0, slash + 1);
-  std::string mask = specification.substr(slash + 1);
+  auto slash = pathMask.rfind('/');
+  std::string folder = pathMask.substr(0, slash + 1);
+  std::string mask = pathMask.substr(slash + 1);
 
   FileId folderId{};
   bool folderFound = fileIdOf(folder, folderId);
@@ -252,7 +252,7 @@ void TFileInput::scanFolder(const std::string &specification) {
 
   std::vector<std::string> names;
   if (!folderFound || !folderEntries(folder, names)) {
-    logError(translateFormat(3960, "Path not found: %s", {specification}));
+    logError(translateFormat(3960, "Path not found: %s", {pathMask}));
     return;
   }
   for (const std::string &name : names) {

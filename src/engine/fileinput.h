@@ -16,13 +16,13 @@ namespace marrowen {
 class TFileOutput;
 class TSequentiallyScannedStream;
 
-// One row of the filter list's files grid, as plain data: a file
-// specification (a folder and a mask, "\" or "/" between the parts, or a
+// One row of the filter list's files grid, as plain data: a path and
+// file mask (a folder and a mask, "\" or "/" between the parts, or a
 // row beginning with ":" that closes a group), the subfolder depth ("None",
 // "1 level" ... "9 levels", "All") and the action ("Add", "Subtract",
 // "Ignore").
 struct FileGridRow {
-  std::string specification;
+  std::string pathMask;
   std::string subfolders;
   std::string action;
 };
@@ -32,9 +32,9 @@ struct FileGridRow {
 // run of bytes, "?" one byte, letters compared without regard to case.
 bool matchesFileMask(std::string_view mask, std::string_view name);
 
-// A stored specification with "\" turned into "/" and made absolute against
+// A stored path and mask with "\" turned into "/" and made absolute against
 // the current folder.
-std::string expandFileSpecification(std::string_view specification);
+std::string expandPathMask(std::string_view pathMask);
 
 // The input of every job that runs over files. At the start of the job it
 // turns its copy of the files grid into one list of files; for each file it
@@ -74,7 +74,7 @@ private:
   void buildFileList();
   void closeGroup();
   void subtractFromGroup();
-  void scanFolder(const std::string &specification);
+  void scanFolder(const std::string &pathMask);
   bool confirmFile();
   bool checkBinary();
   bool checkReadOnly();

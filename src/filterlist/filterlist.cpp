@@ -133,7 +133,7 @@ std::vector<std::string> TFilterList::fileListStrings() const {
   std::vector<std::string> strings;
   strings.reserve(files.size());
   for (const FileGridRow &row : files) {
-    std::string entry = row.specification + "|";
+    std::string entry = row.pathMask + "|";
     entry += row.subfolders.empty() ? 'N' : row.subfolders.front();
     entry += row.action.empty() ? 'A' : row.action.front();
     strings.push_back(std::move(entry));
@@ -150,12 +150,12 @@ void TFilterList::putFileList(const std::vector<std::string> &strings, bool keep
     // A Linux file name may hold a "|"; the letters follow the last one.
     const std::size_t bar = entry.rfind('|');
     if (bar != std::string::npos) {
-      row.specification = entry.substr(0, bar);
+      row.pathMask = entry.substr(0, bar);
       const std::string_view letters = std::string_view(entry).substr(bar + 1);
       row.subfolders = letters.size() >= 1 ? subfolderSpelling(letters[0]) : std::string();
       row.action = actionSpelling(letters.size() >= 2 ? letters[1] : '\0');
     } else {
-      row.specification = entry;
+      row.pathMask = entry;
       row.subfolders = entry.find_first_of("*?") != std::string::npos ? "All" : "None";
       row.action = "Add";
     }

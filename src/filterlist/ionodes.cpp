@@ -155,7 +155,7 @@ std::unique_ptr<TFilter> TInputObject::add_this_filter(TFilterList &list) {
     return std::make_unique<TClipboardInput>();
   std::vector<FileGridRow> rows = list.files;
   for (FileGridRow &row : rows)
-    row.specification = localPath(row.specification);
+    row.pathMask = localPath(row.pathMask);
   return std::make_unique<TFileInput>(std::move(rows), promptEachFile, promptOnReadOnly, skipBinary,
                                       binarySampleSize, deleteInput);
 }

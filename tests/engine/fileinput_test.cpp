@@ -30,8 +30,8 @@ protected:
   // The job's file list, names relative to the temporary folder.
   std::vector<std::string> listOf(std::vector<FileGridRow> rows) {
     for (auto &row : rows)
-      if (!row.specification.empty() && row.specification[0] != ':')
-        row.specification = dir.file(row.specification);
+      if (!row.pathMask.empty() && row.pathMask[0] != ':')
+        row.pathMask = dir.file(row.pathMask);
     TFileInput input(std::move(rows), false, false, 0, 4096, false);
     input.attachJob(&job);
     input.startJob();
@@ -59,7 +59,7 @@ TEST_F(FileListTest, MasksMatchLikeTheOriginalFileSystem) {
   EXPECT_EQ(listOf({{"*.*", "None", "Add"}}), Names({"NOEXT", "a.txt", "b.log"}));
   EXPECT_EQ(listOf({{"?.LOG", "None", "Add"}}), Names({"b.log"}));
   EXPECT_EQ(listOf({{"noext", "None", "Add"}}), Names({"NOEXT"}));
-  // A stored specification may use backslashes.
+  // A stored path and mask may use backslashes.
   EXPECT_EQ(listOf({{"s1\\*.txt", "None", "Add"}}), Names({"s1/c.txt"}));
 }
 

@@ -46,9 +46,9 @@ private:
   std::function<void(TFilter &)> action_;
 };
 
-std::unique_ptr<TFileInput> fileChain(const std::string &spec, std::unique_ptr<TFilter> filter,
+std::unique_ptr<TFileInput> fileChain(const std::string &pathMask, std::unique_ptr<TFilter> filter,
                                       std::unique_ptr<TFilter> output) {
-  auto input = std::make_unique<TFileInput>(std::vector<FileGridRow>{{spec, "None", "Add"}}, true,
+  auto input = std::make_unique<TFileInput>(std::vector<FileGridRow>{{pathMask, "None", "Add"}}, true,
                                             false, 0, 4096, false);
   if (filter)
     input->setNext(std::move(filter));

@@ -352,7 +352,7 @@ TEST(FilterListFiles, StringsFillTheGridInItsOwnSpelling) {
     list.files = {{"old", "All", "Add"}};
     list.putFileList({c.stored}, false);
     ASSERT_EQ(list.files.size(), 1u) << c.stored;
-    EXPECT_EQ(list.files[0].specification, c.mask) << c.stored;
+    EXPECT_EQ(list.files[0].pathMask, c.mask) << c.stored;
     EXPECT_EQ(list.files[0].subfolders, c.subfolders) << c.stored;
     EXPECT_EQ(list.files[0].action, c.action) << c.stored;
   }
@@ -367,7 +367,7 @@ TEST(FilterListFiles, GridRowsBecomeStringsAndKeepingAppends) {
   ASSERT_EQ(list.files.size(), 6u);
   EXPECT_EQ(list.files[3].subfolders, "3 levels");
   EXPECT_EQ(list.files[4].subfolders, "None");
-  EXPECT_EQ(list.files[5].specification, "a|b");
+  EXPECT_EQ(list.files[5].pathMask, "a|b");
   list.putFileList({}, false);
   EXPECT_TRUE(list.files.empty());
 }
@@ -654,7 +654,7 @@ TEST(FilterListFile, OpeningWithoutOptionsKeepsTextsAndMayKeepTheFileList) {
   list.loadFromFile(dir.file("src.fll"), false, false, -1, true);
   EXPECT_EQ(list.comments, "mine");
   ASSERT_EQ(list.files.size(), 3u);
-  EXPECT_EQ(list.files[0].specification, "keep");
+  EXPECT_EQ(list.files[0].pathMask, "keep");
   EXPECT_EQ(list.count(), source.count());
 }
 
