@@ -1,5 +1,6 @@
 #include "classlib/inifile.h"
 
+#include "classlib/asciitext.h"
 #include "classlib/exceptions.h"
 #include "classlib/paths.h"
 #include "classlib/safefile.h"
@@ -20,31 +21,14 @@ namespace marrowen {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && isBlank(s.front()))
-    s.remove_prefix(1);
-  while (!s.empty() && isBlank(s.back()))
-    s.remove_suffix(1);
-  return s;
-}
-
-std::string folded(std::string_view s) {
-  s = trimmed(s);
-  std::string out(s);
-  for (char &c : out)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c + ('a' - 'A'));
-  return out;
-}
+std::string folded(std::string_view s) { return asciiLowerCase(trimBlanks(s)); }
 
 // The section name of a "[name]" line, if it is one.
 std::optional<std::string_view> sectionName(std::string_view line) {
-  line = trimmed(line);
+  line = trimBlanks(line);
   if (line.size() < 2 || line.front() != '[' || line.back() != ']')
     return std::nullopt;
-  return trimmed(line.substr(1, line.size() - 2));
+  return trimBlanks(line.substr(1, line.size() - 2));
 }
 
 bool holdsLineBreak(std::string_view s) {
@@ -105,7 +89,7 @@ void TMemIniFile::reindex() {
     }
     if (sections_.empty())
       continue; // lines before the first section belong to none
-    std::string_view content = trimmed(text);
+    std::string_view content = trimBlanks(text);
     if (content.empty() || content.front() == ';')
       continue;
     auto eq = text.find('=');
@@ -153,7 +137,7 @@ std::string TMemIniFile::lineEnd() const {
 
 void TMemIniFile::WriteString(std::string_view section, std::string_view ident,
                               std::string_view value) {
-  std::string_view name = trimmed(ident);
+  std::string_view name = trimBlanks(ident);
   if (holdsLineBreak(section) || holdsLineBreak(ident) || holdsLineBreak(value) ||
       section.find(']') != std::string_view::npos || name.empty() ||
       name.find('=') != std::string_view::npos || name.front() == '[' || name.front() == ';')
@@ -172,7 +156,7 @@ void TMemIniFile::WriteString(std::string_view section, std::string_view ident,
     }
     std::size_t after = s->header;
     for (std::size_t i = s->header + 1; i < s->end; ++i)
-      if (!trimmed(lines_[i].text).empty())
+      if (!trimBlanks(lines_[i].text).empty())
         after = i;
     if (lines_[after].end.empty())
       lines_[after].end = end;
@@ -182,10 +166,10 @@ void TMemIniFile::WriteString(std::string_view section, std::string_view ident,
     if (!lines_.empty()) {
       if (lines_.back().end.empty())
         lines_.back().end = end;
-      if (!trimmed(lines_.back().text).empty())
+      if (!trimBlanks(lines_.back().text).empty())
         lines_.push_back({std::string(), end});
     }
-    lines_.push_back({"[" + std::string(trimmed(section)) + "]", end});
+    lines_.push_back({"[" + std::string(trimBlanks(section)) + "]", end});
     lines_.push_back({std::move(newLine), end});
   }
   reindex();
@@ -211,7 +195,7 @@ std::vector<std::string> TMemIniFile::ReadSection(std::string_view section) cons
       continue;
     auto it = s->keys.find(folded(text.substr(0, eq)));
     if (it != s->keys.end() && it->second == i)
-      names.emplace_back(trimmed(std::string_view(text).substr(0, eq)));
+      names.emplace_back(trimBlanks(std::string_view(text).substr(0, eq)));
   }
   return names;
 }

@@ -1,5 +1,6 @@
 #include "classlib/registry.h"
 
+#include "classlib/asciitext.h"
 #include "classlib/codepage.h"
 #include "classlib/format.h"
 #include "classlib/program.h"
@@ -121,16 +122,6 @@ void appendQuoted(std::string &out, std::string_view text) {
   out += '"';
 }
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
 // Reads a quoted text at `pos` (on its opening quote); false when malformed.
 bool parseQuoted(std::string_view line, std::size_t &pos, std::string &out) {
   if (pos >= line.size() || line[pos] != '"')
@@ -152,9 +143,9 @@ bool parseQuoted(std::string_view line, std::size_t &pos, std::string &out) {
     char e = line[pos++];
     if (e == '\\' || e == '"') {
       out += e;
-    } else if (e == 'x' && pos + 2 <= line.size() && hexValue(line[pos]) >= 0 &&
-               hexValue(line[pos + 1]) >= 0) {
-      out += static_cast<char>(hexValue(line[pos]) * 16 + hexValue(line[pos + 1]));
+    } else if (e == 'x' && pos + 2 <= line.size() && hexValueOf(line[pos]) >= 0 &&
+               hexValueOf(line[pos + 1]) >= 0) {
+      out += static_cast<char>(hexValueOf(line[pos]) * 16 + hexValueOf(line[pos + 1]));
       pos += 2;
     } else {
       return false;
@@ -165,18 +156,6 @@ bool parseQuoted(std::string_view line, std::size_t &pos, std::string &out) {
 
 bool startsWith(std::string_view s, std::size_t pos, std::string_view prefix) {
   return s.substr(pos, prefix.size()) == prefix;
-}
-
-std::string_view trimRight(std::string_view s) {
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-    s.remove_suffix(1);
-  return s;
-}
-
-std::string_view trimLeft(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-    s.remove_prefix(1);
-  return s;
 }
 
 // An advisory lock on the store's folder between processes, held while a
@@ -376,7 +355,7 @@ struct SettingsStore::Impl {
       text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
       if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
-      line = trimRight(trimLeft(line));
+      line = trimBlanks(line);
       if (line.empty() || line.front() == ';')
         continue;
       if (line.front() == '[') {
@@ -413,7 +392,7 @@ struct SettingsStore::Impl {
           return lineNumber;
         std::uint32_t n = 0;
         for (char c : digits) {
-          int d = hexValue(c);
+          int d = hexValueOf(c);
           if (d < 0)
             return lineNumber;
           n = n * 16 + static_cast<std::uint32_t>(d);
@@ -424,9 +403,9 @@ struct SettingsStore::Impl {
         std::string_view bytes = line.substr(pos + 4);
         v.type = TRegDataType::rdBinary;
         while (!bytes.empty()) {
-          if (bytes.size() < 2 || hexValue(bytes[0]) < 0 || hexValue(bytes[1]) < 0)
+          if (bytes.size() < 2 || hexValueOf(bytes[0]) < 0 || hexValueOf(bytes[1]) < 0)
             return lineNumber;
-          v.bytes += static_cast<char>(hexValue(bytes[0]) * 16 + hexValue(bytes[1]));
+          v.bytes += static_cast<char>(hexValueOf(bytes[0]) * 16 + hexValueOf(bytes[1]));
           bytes.remove_prefix(2);
           if (!bytes.empty()) {
             if (bytes.front() != ',' || bytes.size() == 1)

@@ -1,5 +1,6 @@
 #include "dbfilter/databasefilter.h"
 
+#include "classlib/asciitext.h"
 #include "classlib/codepage.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
@@ -193,22 +194,6 @@ std::string fromQString(const QString &text) {
       reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())));
 }
 
-std::string lowerAscii(std::string_view text) {
-  std::string lower(text);
-  for (char &c : lower)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return lower;
-}
-
-std::string trimBlanks(std::string_view text) {
-  std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos)
-    return {};
-  std::size_t last = text.find_last_not_of(" \t");
-  return std::string(text.substr(first, last - first + 1));
-}
-
 std::string errorText(const QSqlError &error) {
   std::string database = fromQString(error.databaseText());
   std::string driver = fromQString(error.driverText());
@@ -313,7 +298,7 @@ int declaredSize(const char *declared) {
 } // namespace
 
 DatabaseSource mapConnectionString(const std::string &connectionString) {
-  std::string text = trimBlanks(connectionString);
+  std::string text(trimBlanks(connectionString));
   if (text.empty())
     throw Exception("The database connection string is empty");
   if (text.find('=') == std::string::npos)
@@ -328,10 +313,10 @@ DatabaseSource mapConnectionString(const std::string &connectionString) {
     std::string_view pair(text.data() + at, end - at);
     std::size_t equals = pair.find('=');
     if (equals != std::string_view::npos) {
-      std::string key = lowerAscii(trimBlanks(pair.substr(0, equals)));
-      std::string value = trimBlanks(pair.substr(equals + 1));
+      std::string key = asciiLowerCase(trimBlanks(pair.substr(0, equals)));
+      std::string value(trimBlanks(pair.substr(equals + 1)));
       if ((key == "driver" || key == "provider") &&
-          lowerAscii(value).find("sqlite") != std::string::npos)
+          asciiLowerCase(value).find("sqlite") != std::string::npos)
         sqlite = true;
       if (key == "database" || key == "data source")
         file = value;
@@ -514,9 +499,9 @@ void TODBCFilter::readFieldDefs(const QSqlQuery &query) {
 
     std::string name = safeName(fromQString(column.name()));
     auto taken = [&](const std::string &candidate) {
-      std::string lower = lowerAscii(candidate);
+      std::string lower = asciiLowerCase(candidate);
       for (const Field &other : fields_)
-        if (lowerAscii(other.name) == lower)
+        if (asciiLowerCase(other.name) == lower)
           return true;
       return false;
     };

@@ -1,5 +1,6 @@
 #include "engine/escapes.h"
 
+#include "classlib/asciitext.h"
 #include "classlib/exceptions.h"
 #include "engine/messages.h"
 
@@ -117,12 +118,8 @@ void initCharTables() {
 std::shared_ptr<const CodePage> charTables() { return tables().load(); }
 
 int hexDigitValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
+  if (const int value = hexValueOf(c); value >= 0)
+    return value;
   throw Exception(translateFormat(2810, "\\xHH Invalid hex digit '%s'", {std::string(1, c)}));
 }
 

@@ -1,5 +1,6 @@
 #include "engine/fileinput.h"
 
+#include "classlib/asciitext.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "engine/job.h"
@@ -27,8 +28,6 @@ namespace {
 // large file costs few system calls.
 constexpr std::size_t readBlockSize = 64 * 1024;
 
-unsigned char foldCase(unsigned char c) { return c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c; }
-
 bool matchFrom(std::string_view mask, std::string_view name) {
   // Iterative wildcard match with one backtracking point: the last "*".
   std::size_t m = 0, n = 0, starMask = std::string_view::npos, starName = 0;
@@ -37,8 +36,8 @@ bool matchFrom(std::string_view mask, std::string_view name) {
       starMask = m++;
       starName = n;
     } else if (m < mask.size() &&
-               (mask[m] == '?' || foldCase(static_cast<unsigned char>(mask[m])) ==
-                                      foldCase(static_cast<unsigned char>(name[n])))) {
+               (mask[m] == '?' || asciiUpper(static_cast<unsigned char>(mask[m])) ==
+                                      asciiUpper(static_cast<unsigned char>(name[n])))) {
       ++m;
       ++n;
     } else if (starMask != std::string_view::npos) {
@@ -170,7 +169,7 @@ void TFileInput::buildFileList() {
       continue;
     addMode_ = row.action != "Subtract";
     if (!row.subfolders.empty()) {
-      char first = static_cast<char>(foldCase(static_cast<unsigned char>(row.subfolders[0])));
+      char first = static_cast<char>(asciiUpper(static_cast<unsigned char>(row.subfolders[0])));
       if (first == 'I' || first == 'A')
         depthLimit_ = 255;
       else if (first == 'N' || first == 'E')

@@ -1,5 +1,6 @@
 #include "engine/linefilters.h"
 
+#include "classlib/asciitext.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "engine/messages.h"
@@ -8,11 +9,7 @@
 
 namespace marrowen {
 
-namespace {
-
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-} // namespace
+namespace {} // namespace
 
 void TAddAtStartOfFile::reset() {
   TFilter::reset();

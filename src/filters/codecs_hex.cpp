@@ -62,7 +62,7 @@ bool TDecodeHex::processChunk(std::string &chunk) {
   char *o = begin;
   for (std::size_t i = 0; i < size; ++i) {
     const char c = in[i];
-    const int value = hexDigitValue(c);
+    const int value = hexValueOf(c);
     if (state_ == 2) {
       if (value >= 0) {
         *o++ = static_cast<char>(firstDigit_ * 16 + value);
@@ -84,7 +84,7 @@ bool TDecodeHex::processChunk(std::string &chunk) {
     if (value >= 0) {
       // Pairs that follow at once are decoded without the state machine.
       if (i + 1 < size) {
-        const int second = hexDigitValue(in[i + 1]);
+        const int second = hexValueOf(in[i + 1]);
         if (second >= 0) {
           *o++ = static_cast<char>(value * 16 + second);
           ++i;

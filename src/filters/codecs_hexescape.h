@@ -17,7 +17,7 @@ protected:
 
   // Holds `c` as the first digit and returns true, or warns and returns false.
   bool takeFirstDigit(char c) {
-    const int value = hexDigitValue(c);
+    const int value = hexValueOf(c);
     if (value < 0) {
       warnBadDigit(badFirstDigitMessage_, c);
       return false;
@@ -28,7 +28,7 @@ protected:
   // Writes the escaped byte at `o` and returns the place after it, or warns
   // and returns `o`.
   char *takeSecondDigit(char c, char *o) {
-    const int value = hexDigitValue(c);
+    const int value = hexValueOf(c);
     if (value < 0) {
       warnBadDigit(badSecondDigitMessage_, c);
       return o;

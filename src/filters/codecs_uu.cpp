@@ -16,8 +16,6 @@ constexpr char xxAlphabet[] = "+-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijk
 
 constexpr int bytesPerLine = 45;
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
 } // namespace
 
 TUUEncode::TUUEncode(bool uu)

@@ -1,5 +1,6 @@
 #include "filters/mailfilters.h"
 
+#include "classlib/asciitext.h"
 #include "engine/escapes.h"
 
 #include <array>
@@ -63,8 +64,6 @@ constexpr int httpsScheme = 5;
 constexpr int httpColonScheme = 6;
 
 enum UrlState { searching = 0, inScheme = 1, afterHttp = 10, inBody = 20 };
-
-unsigned char asciiUpper(unsigned char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; }
 
 std::string asciiLower(std::string_view text) {
   std::string s(text);

@@ -1,6 +1,8 @@
 #include "filters/regex.h"
+
 #include "filters/regex_program.h"
 
+#include "classlib/asciitext.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 
@@ -26,14 +28,6 @@ constexpr std::size_t dummyNode = static_cast<std::size_t>(-1);
 
 bool isMeta(unsigned char c) { return c != 0 && std::strchr("^$.[()|?+*\\", c) != nullptr; }
 bool isMult(unsigned char c) { return c == '*' || c == '+' || c == '?'; }
-bool isHex(unsigned char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-int hexValue(unsigned char c) {
-  if (c <= '9')
-    return c - '0';
-  return (c | 0x20) - 'a' + 10;
-}
 std::string oneByte(unsigned char c) { return std::string(1, static_cast<char>(c)); }
 
 [[noreturn]] void fail(int id) { throw Exception(regexMessage(id)); }
@@ -373,10 +367,10 @@ private:
         unsigned char h = peek();
         if (h == 0)
           fail(digit == 0 ? 2510 : 2520);
-        if (!isHex(h))
+        if (hexValueOf(static_cast<char>(h)) < 0)
           fail(2490, {oneByte(h)});
         ++pos_;
-        value = value * 16 + hexValue(h);
+        value = value * 16 + hexValueOf(static_cast<char>(h));
       }
       return static_cast<unsigned char>(value);
     }

@@ -1,5 +1,6 @@
 #include "scriptfilter/scriptcontrol.h"
 
+#include "classlib/asciitext.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "engine/escapes.h"
@@ -22,13 +23,6 @@
 namespace marrowen {
 
 namespace {
-
-std::string lowerAscii(std::string text) {
-  for (char &c : text)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
 
 // Calls a routine and catches what it throws, so that a thrown value of any
 // kind (not only an Error object) is told apart from a result.
@@ -57,7 +51,7 @@ constexpr const char *membersSource = R"((function (object, global, methods, pro
 } // namespace
 
 bool isRunnableScriptLanguage(const std::string &language) {
-  std::string name = lowerAscii(language);
+  std::string name = asciiLowerCase(language);
   return name == "jscript" || name == "javascript" || name == "ecmascript";
 }
 
