@@ -54,10 +54,6 @@ std::string folderPart(const std::string &name) {
   return slash == 0 ? std::string("/") : name.substr(0, slash);
 }
 
-// The permission bits a new file gets. The process's umask can only be read
-// without changing it through /proc; changing it to read it would race with
-// other threads creating files.
-
 } // namespace
 
 // --- TGenericOutput ---

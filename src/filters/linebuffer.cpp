@@ -4,6 +4,7 @@
 #include "classlib/collation.h"
 #include "classlib/exceptions.h"
 #include "classlib/stringlist.h"
+#include "engine/escapes.h"
 #include "engine/messages.h"
 
 #include <algorithm>
@@ -229,7 +230,9 @@ std::vector<std::size_t> orderByLocale(const LineStore &lines, bool caseSensitiv
     records[i] = {orderPrefix(std::string_view(keys).substr(offset)), offset, keys.size() - offset,
                   i};
   }
-  const auto &lower = systemCodePage()->lowerMap();
+  // Held for the whole sort: the table must outlive a swap of the code page.
+  const std::shared_ptr<const CodePage> tables = charTables();
+  const auto &lower = tables->lowerMap();
   auto compare = [&](const KeyRecord &a, const KeyRecord &b) {
     if (a.prefix != b.prefix)
       return a.prefix < b.prefix ? -1 : 1;
