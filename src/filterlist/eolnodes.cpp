@@ -1,5 +1,6 @@
 #include "filterlist/eolnodes.h"
 
+#include "classlib/convert.h"
 #include "classlib/format.h"
 #include "engine/charfilters.h"
 #include "engine/escapes.h"
@@ -170,25 +171,6 @@ std::string cutEntry(std::string text) {
 
 std::string identityEntry(int n) { return encodeEscapes(std::string(1, static_cast<char>(n))); }
 
-// The class library's integer conversion: optional blanks, a sign, decimal
-// digits; anything else is a conversion error.
-std::int64_t convertCode(std::string_view text) {
-  std::string_view digits = text;
-  while (!digits.empty() && digits.front() == ' ')
-    digits.remove_prefix(1);
-  bool negative = false;
-  if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) {
-    negative = digits.front() == '-';
-    digits.remove_prefix(1);
-  }
-  std::int64_t value = 0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
-      digits.front() == '-' || digits.front() == '+')
-    throw EConvertError(Format("'%s' is not a valid integer value", {text}));
-  return negative ? -value : value;
-}
-
 // The map file's notice line: free text.
 constexpr std::string_view mapFileHeader[] = {
     ";Marrowen map file",
@@ -248,7 +230,7 @@ void TUserObject::loadFromTextFile(const std::string &fileName) {
         blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
     try {
       // A line without a blank has no code: the text before the blank is empty.
-      const std::int64_t value = convertCode(blank == std::string_view::npos ? "" : code);
+      const std::int32_t value = StrToInt(blank == std::string_view::npos ? "" : code);
       if (value < 0 || value > 255)
         throw ERangeError();
       entries[static_cast<std::size_t>(value)] = cutEntry(std::string(replacement));

@@ -1,5 +1,6 @@
 #include "filters/unicodemap.h"
 
+#include "classlib/convert.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "engine/escapes.h"
@@ -10,40 +11,6 @@
 
 namespace marrowen {
 
-std::int32_t strToInt(std::string_view text) {
-  auto fail = [&]() -> std::int32_t {
-    throw EConvertError(Format("'%s' is not a valid integer value", {text}));
-  };
-  std::string_view digits = text;
-  while (!digits.empty() && digits.front() == ' ')
-    digits.remove_prefix(1);
-  bool negative = false;
-  if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) {
-    negative = digits.front() == '-';
-    digits.remove_prefix(1);
-  }
-  int base = 10;
-  if (!digits.empty() && digits.front() == '$') {
-    base = 16;
-    digits.remove_prefix(1);
-  } else if (digits.size() > 1 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
-    base = 16;
-    digits.remove_prefix(2);
-  }
-  if (digits.empty() || digits.front() == '-' || digits.front() == '+')
-    return fail();
-  std::int64_t value = 0;
-  auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
-  if (error != std::errc() || end != digits.data() + digits.size())
-    return fail();
-  if (negative)
-    value = -value;
-  if (value < std::numeric_limits<std::int32_t>::min() ||
-      value > std::numeric_limits<std::int32_t>::max())
-    return fail();
-  return static_cast<std::int32_t>(value);
-}
-
 TUnicodeMap::TUnicodeMap(const std::vector<std::string> &codes,
                          const std::vector<std::string> &replacements) {
   if (codes.size() != replacements.size())
@@ -51,7 +18,7 @@ TUnicodeMap::TUnicodeMap(const std::vector<std::string> &codes,
                              {codes.size(), replacements.size()}));
   map_.reserve(codes.size());
   for (std::size_t i = 0; i < codes.size(); ++i) {
-    std::int32_t code = strToInt(codes[i]);
+    std::int32_t code = StrToInt(codes[i]);
     if (code < 0 || code > 0xFFFF)
       throw ERangeError();
     map_.push_back({static_cast<std::uint16_t>(code), decodeEscapes(replacements[i])});

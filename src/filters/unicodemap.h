@@ -43,9 +43,4 @@ private:
   std::string buffer_;
 };
 
-// The class library's integer conversion: optional leading blanks, a sign,
-// then decimal digits or "$" (or "0x") and hexadecimal digits. Raises
-// EConvertError ("'%s' is not a valid integer value") for anything else.
-std::int32_t strToInt(std::string_view text);
-
 } // namespace marrowen
