@@ -3,12 +3,12 @@
 #include "classlib/format.h"
 #include "classlib/program.h"
 #include "classlib/safefile.h"
+#include "classlib/streams.h"
 #include "engine/messages.h"
 #include "filterlist/classregistry.h"
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 namespace marrowen {
@@ -160,22 +160,16 @@ void readFilterFileBytes(ComponentReader &reader, StreamableComponent &root) {
 
 std::string loadFileBytes(const std::string &fileName) {
   std::error_code ec;
-  const std::filesystem::path path(fileName);
-  if (!std::filesystem::is_regular_file(path, ec))
+  // Only a regular file: a device or a pipe named here would be read without end.
+  if (!std::filesystem::is_regular_file(fileName, ec))
     throw EFOpenError(fileName);
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
-    throw EFOpenError(fileName);
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (size < 0 || !in)
+  try {
+    return readFileBytes(fileName);
+  } catch (const EFOpenError &) {
+    throw;
+  } catch (const EStreamError &) {
     throw EReadError(std::string(readErrorText), fileName, 0);
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  in.read(bytes.data(), size);
-  if (in.gcount() != size)
-    throw EReadError(std::string(readErrorText), fileName, static_cast<std::size_t>(in.gcount()));
-  return bytes;
+  }
 }
 
 void writeFileBytesSafely(const std::string &fileName, std::string_view bytes) {
