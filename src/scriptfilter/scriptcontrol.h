@@ -1,5 +1,7 @@
 #pragma once
 
+#include "filterlist/filtermakers.h"
+
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -11,16 +13,8 @@ class QObject;
 
 namespace marrowen {
 
-// One script error: number, source (the kind of failure), description, the
-// line and column (from 1; 0 when unknown) and the source text of that line.
-struct TawScriptError {
-  int number = 0;
-  std::string source;
-  std::string description;
-  std::string text;
-  int line = 0;
-  int column = 0;
-};
+// One script error, as the node's check receives it too.
+using TawScriptError = ScriptErrorDetails;
 
 // An object handed to the script under a name. The host does not own it; it
 // must outlive the host.

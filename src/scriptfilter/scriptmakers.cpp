@@ -18,10 +18,7 @@ public:
   TawScriptCheck(const std::string &script, const std::string &language,
                  const ScriptErrorHandler &onError) {
     control_.setUseSafeSubset(false);
-    control_.OnError = [onError](const TawScriptError &error) {
-      onError(
-          {error.number, error.source, error.description, error.text, error.line, error.column});
-    };
+    control_.OnError = onError;
     control_.setLanguage(language);
     control_.beginUpdate();
     control_.addAutoObject(std::string(program::productName), &standIn_);
