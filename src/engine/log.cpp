@@ -2,6 +2,7 @@
 
 #include "classlib/paths.h"
 #include "classlib/program.h"
+#include "engine/host.h"
 #include "engine/messages.h"
 
 #include <algorithm>
@@ -9,7 +10,6 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <iostream>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,28 +18,6 @@
 namespace marrowen {
 
 namespace {
-
-std::mutex &handlerMutex() {
-  static std::mutex m;
-  return m;
-}
-
-LogErrorHandler &errorHandler() {
-  static LogErrorHandler handler;
-  return handler;
-}
-
-void showLogError(const std::string &message) {
-  LogErrorHandler handler;
-  {
-    std::lock_guard lock(handlerMutex());
-    handler = errorHandler();
-  }
-  if (handler)
-    handler(message);
-  else
-    std::cerr << message << std::endl;
-}
 
 void appendNumber(std::string &out, int value, int digits) {
   std::string text = std::to_string(value);
@@ -157,11 +135,6 @@ std::string formatLogTime(LogMoment moment) {
   return formatDateTime(translate(1000, "hh:nn:ss"), moment);
 }
 
-void setLogErrorHandler(LogErrorHandler handler) {
-  std::lock_guard lock(handlerMutex());
-  errorHandler() = std::move(handler);
-}
-
 void TNullLog::writeEntry(TLogLevel, std::string_view, std::string_view, std::string_view) {}
 
 void TNullLog::log(TLogLevel, std::string_view) {}
@@ -228,7 +201,7 @@ void TLog::reportCreateError() {
     message.swap(createError_);
   }
   if (!message.empty())
-    showLogError(message);
+    showMessageBox(MessageBoxKind::Error, message);
 }
 
 bool TLog::disabled() const {
@@ -258,7 +231,7 @@ void TLog::writeEntry(TLogLevel level, std::string_view date, std::string_view t
     failure = e.what();
   }
   if (!failure.empty())
-    showLogError(failure);
+    showMessageBox(MessageBoxKind::Error, failure);
 }
 
 void TLog::log(TLogLevel level, std::string_view message) {

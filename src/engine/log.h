@@ -21,11 +21,6 @@ using LogMoment = std::chrono::system_clock::time_point;
 std::string formatLogDate(LogMoment moment);
 std::string formatLogTime(LogMoment moment);
 
-// Shown when a log stops writing. The windowed host shows a message box;
-// headless the text goes to standard error. An empty handler restores that.
-using LogErrorHandler = std::function<void(const std::string &message)>;
-void setLogErrorHandler(LogErrorHandler handler);
-
 // A log that writes nothing: what a job gets when it asks for no log, so its
 // code never tests whether logging is on.
 class TNullLog {

@@ -1,3 +1,4 @@
+#include "engine/host.h"
 #include "engine/log.h"
 
 #include "classlib/paths.h"
@@ -36,10 +37,11 @@ class LogTest : public ::testing::Test {
 protected:
   void SetUp() override {
     overrideProgramFolder(dir.path());
-    setLogErrorHandler([this](const std::string &message) { shown.push_back(message); });
+    setMessageBoxHandler(
+        [this](MessageBoxKind, const std::string &message) { shown.push_back(message); });
   }
   void TearDown() override {
-    setLogErrorHandler(nullptr);
+    setMessageBoxHandler(nullptr);
     overrideProgramFolder("");
   }
 
