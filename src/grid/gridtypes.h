@@ -1,0 +1,147 @@
+#pragma once
+
+#include "classlib/exceptions.h"
+
+#include <cstdint>
+#include <initializer_list>
+
+class QColor;
+class QPalette;
+class QRect;
+
+namespace marrowen {
+
+// Every failure of a grid operation; its text names the grid where the grid
+// knows it ("Grid1: ...").
+class EInvalidGridOperation : public Exception {
+public:
+  using Exception::Exception;
+};
+
+inline constexpr const char *SIndexOutOfRange = "Grid index out of range";
+inline constexpr const char *SGridTooManyDeleted = "Too many rows or columns deleted";
+inline constexpr const char *SGridTableTooLarge = "Grid too large for operation";
+inline constexpr const char *SFixedColTooBig = "Fixed column count must be less than column count";
+inline constexpr const char *SFixedRowTooBig = "Fixed row count must be less than row count";
+
+// A cell: column X and row Y, both from 0, fixed cells included.
+struct TGridCoord {
+  std::int32_t X = 0;
+  std::int32_t Y = 0;
+  constexpr bool operator==(const TGridCoord &) const = default;
+};
+
+// Cells Left..Right by Top..Bottom, inclusive.
+struct TGridRect {
+  std::int32_t Left = 0;
+  std::int32_t Top = 0;
+  std::int32_t Right = 0;
+  std::int32_t Bottom = 0;
+  constexpr bool operator==(const TGridRect &) const = default;
+};
+
+// Pixels, right and bottom exclusive; empty when either side is not positive.
+struct TRect {
+  int Left = 0;
+  int Top = 0;
+  int Right = 0;
+  int Bottom = 0;
+  constexpr bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
+  constexpr int Width() const { return Right - Left; }
+  constexpr int Height() const { return Bottom - Top; }
+  constexpr bool operator==(const TRect &) const = default;
+  QRect toQRect() const;
+};
+
+// Colours as the grid stores them: 0x00BBGGRR, or a system colour
+// (0x80000000 + index) resolved against the palette only when painting.
+using TColor = std::int32_t;
+inline constexpr TColor clBlack = 0x000000;
+inline constexpr TColor clGray = 0x808080;
+inline constexpr TColor clSilver = 0xC0C0C0;
+inline constexpr TColor clWhite = 0xFFFFFF;
+inline constexpr TColor clWindow = static_cast<TColor>(0x80000005u);
+inline constexpr TColor clWindowText = static_cast<TColor>(0x80000008u);
+inline constexpr TColor clBtnFace = static_cast<TColor>(0x8000000Fu);
+inline constexpr TColor clBtnShadow = static_cast<TColor>(0x80000010u);
+inline constexpr TColor clBtnHighlight = static_cast<TColor>(0x80000014u);
+inline constexpr TColor clHighlight = static_cast<TColor>(0x8000000Du);
+inline constexpr TColor clHighlightText = static_cast<TColor>(0x8000000Eu);
+QColor colorToQColor(TColor color, const QPalette &palette);
+
+enum TGridOption : std::uint8_t {
+  goFixedVertLine,
+  goFixedHorzLine,
+  goVertLine,
+  goHorzLine,
+  goRangeSelect,
+  goDrawFocusSelected,
+  goRowSizing,
+  goColSizing,
+  goRowMoving,
+  goColMoving,
+  goEditing,
+  goTabs,
+  goRowSelect,
+  goAlwaysShowEditor,
+  goThumbTracking,
+};
+
+// A set of grid options, one bit each in declaration order.
+struct TGridOptions {
+  std::uint16_t bits = 0;
+
+  constexpr TGridOptions() = default;
+  constexpr TGridOptions(std::initializer_list<TGridOption> options) {
+    for (TGridOption o : options)
+      bits = static_cast<std::uint16_t>(bits | (1u << o));
+  }
+  constexpr bool has(TGridOption o) const { return (bits >> o) & 1u; }
+  constexpr TGridOptions with(TGridOption o) const {
+    TGridOptions r = *this;
+    r.bits = static_cast<std::uint16_t>(bits | (1u << o));
+    return r;
+  }
+  constexpr TGridOptions without(TGridOption o) const {
+    TGridOptions r = *this;
+    r.bits = static_cast<std::uint16_t>(bits & ~(1u << o));
+    return r;
+  }
+  constexpr TGridOptions operator|(TGridOptions o) const {
+    TGridOptions r;
+    r.bits = static_cast<std::uint16_t>(bits | o.bits);
+    return r;
+  }
+  constexpr bool operator==(const TGridOptions &) const = default;
+};
+
+enum TGridState : std::uint8_t {
+  gsNormal,
+  gsSelecting,
+  gsRowSizing,
+  gsColSizing,
+  gsRowMoving,
+  gsColMoving
+};
+
+enum TGridDrawStateBit : std::uint8_t { gdSelected = 1, gdFocused = 2, gdFixed = 4 };
+using TGridDrawState = std::uint8_t;
+
+enum TScrollStyle : std::uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
+enum TBorderStyle : std::uint8_t { bsNone, bsSingle };
+
+// Scroll-bar identifiers and the codes a bar reports.
+enum : int { SB_HORZ = 0, SB_VERT = 1 };
+enum : int {
+  SB_LINEUP = 0,
+  SB_LINEDOWN = 1,
+  SB_PAGEUP = 2,
+  SB_PAGEDOWN = 3,
+  SB_THUMBPOSITION = 4,
+  SB_THUMBTRACK = 5,
+  SB_TOP = 6,
+  SB_BOTTOM = 7,
+  SB_ENDSCROLL = 8
+};
+
+} // namespace marrowen
