@@ -1,6 +1,6 @@
 #include "grid/extentlist.h"
 
-#include "grid/gridtypes.h"
+#include "grid/basegridtypes.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "grid/gridtypes.h"
+#include "grid/basegridtypes.h"
 #include "grid/keys.h"
 
 #include <QLineEdit>

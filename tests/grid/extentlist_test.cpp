@@ -1,5 +1,5 @@
 #include "grid/extentlist.h"
-#include "grid/gridtypes.h"
+#include "grid/basegridtypes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "grid/gridtypes.h"
+#include "grid/basegridtypes.h"
 
 #include <QColor>
 #include <QPalette>
