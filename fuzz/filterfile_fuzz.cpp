@@ -3,7 +3,7 @@
 // must save and load again to the same bytes.
 
 #include "filterlist/classregistry.h"
-#include "filterlist/componentstream.h"
+#include "classlib/componentstream.h"
 #include "filterlist/filterfile.h"
 #include "filterlist/streamtest_components.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "classlib/exceptions.h"
+#include "grid/font.h"
 
 #include <cstdint>
 #include <initializer_list>
@@ -53,15 +54,11 @@ struct TRect {
   QRect toQRect() const;
 };
 
-// Colours as the grid stores them: 0x00BBGGRR, or a system colour
-// (0x80000000 + index) resolved against the palette only when painting.
-using TColor = std::int32_t;
-inline constexpr TColor clBlack = 0x000000;
+// System colours (0x80000000 + index) are resolved against the palette only
+// when painting.
 inline constexpr TColor clGray = 0x808080;
-inline constexpr TColor clSilver = 0xC0C0C0;
 inline constexpr TColor clWhite = 0xFFFFFF;
 inline constexpr TColor clWindow = static_cast<TColor>(0x80000005u);
-inline constexpr TColor clWindowText = static_cast<TColor>(0x80000008u);
 inline constexpr TColor clBtnFace = static_cast<TColor>(0x8000000Fu);
 inline constexpr TColor clBtnShadow = static_cast<TColor>(0x80000010u);
 inline constexpr TColor clBtnHighlight = static_cast<TColor>(0x80000014u);

@@ -5,7 +5,7 @@
 
 #include "classlib/registry.h"
 #include "filterlist/classregistry.h"
-#include "filterlist/componentstream.h"
+#include "classlib/componentstream.h"
 #include "filterlist/filterfile.h"
 #include "filterlist/listobject.h"
 

@@ -4,7 +4,7 @@
 // the component stream the way they will.
 
 #include "filterlist/classregistry.h"
-#include "filterlist/componentstream.h"
+#include "classlib/componentstream.h"
 #include "filterlist/filterfile.h"
 
 #include <memory>

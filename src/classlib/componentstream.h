@@ -12,7 +12,6 @@
 
 namespace marrowen {
 
-class ClassRegistry;
 class ComponentReader;
 class ComponentWriter;
 
@@ -96,6 +95,17 @@ public:
   virtual bool readPublishedProperty(std::string_view name, ComponentReader &reader);
 };
 
+// The classes a stream may name: makes a blank component of a class for the
+// reader to fill, or answers null for a class it does not know.
+class ComponentClasses {
+public:
+  virtual ~ComponentClasses() = default;
+  virtual std::unique_ptr<StreamableComponent> create(std::string_view className) const = 0;
+};
+
+// Knows no class: a reader made with it reads values, not components.
+const ComponentClasses &noComponentClasses();
+
 // Whether two class or property names are the same; ASCII letters match
 // regardless of case, every other byte only itself, as the class library
 // compares names.
@@ -145,12 +155,12 @@ public:
   static constexpr int maxNesting = 32;
 
   // `sourceName` names the stream in error messages (the file name; empty for
-  // a memory stream). The registry creates the components the stream names.
-  ComponentReader(std::string_view bytes, std::string sourceName, const ClassRegistry &registry);
-  // Reads with the process-wide registry.
+  // a memory stream). `classes` creates the components the stream names.
+  ComponentReader(std::string_view bytes, std::string sourceName, const ComponentClasses &classes);
+  // Reads values only: every component record is of an unknown class.
   explicit ComponentReader(std::string_view bytes, std::string sourceName = {});
   // The reader does not own its bytes: a temporary string would vanish under it.
-  ComponentReader(std::string &&bytes, std::string sourceName, const ClassRegistry &) = delete;
+  ComponentReader(std::string &&bytes, std::string sourceName, const ComponentClasses &) = delete;
   explicit ComponentReader(std::string &&bytes, std::string sourceName = {}) = delete;
 
   int fileTypeRead() const { return fileTypeRead_; }
@@ -163,7 +173,7 @@ public:
   const std::vector<std::string> &warnings() const { return warnings_; }
 
   const std::string &sourceName() const { return sourceName_; }
-  const ClassRegistry &registry() const { return registry_; }
+  const ComponentClasses &registry() const { return registry_; }
   std::size_t position() const { return pos_; }
   std::size_t remaining() const { return bytes_.size() - pos_; }
   bool atEnd() const { return pos_ == bytes_.size(); }
@@ -213,7 +223,7 @@ private:
   std::string_view bytes_;
   std::size_t pos_ = 0;
   std::string sourceName_;
-  const ClassRegistry &registry_;
+  const ComponentClasses &registry_;
   int fileTypeRead_ = 0;
   int nesting_ = 0;
   std::function<void(const std::string &)> warningHandler_;
@@ -223,6 +233,6 @@ private:
 // A copy of `component` made by writing its record to memory and reading it
 // back with file type `fileType`.
 std::unique_ptr<StreamableComponent> cloneComponent(const StreamableComponent &component,
-                                                    const ClassRegistry &registry, int fileType);
+                                                    const ComponentClasses &registry, int fileType);
 
 } // namespace marrowen

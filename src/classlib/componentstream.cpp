@@ -1,7 +1,6 @@
-#include "filterlist/componentstream.h"
+#include "classlib/componentstream.h"
 
 #include "classlib/format.h"
-#include "filterlist/classregistry.h"
 
 #include <cstring>
 #include <limits>
@@ -19,7 +18,17 @@ std::string readErrorMessage(const std::string &detail, const std::string &sourc
 
 unsigned char asciiLower(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
 
+class NoClasses : public ComponentClasses {
+public:
+  std::unique_ptr<StreamableComponent> create(std::string_view) const override { return nullptr; }
+};
+
 } // namespace
+
+const ComponentClasses &noComponentClasses() {
+  static const NoClasses none;
+  return none;
+}
 
 EReadError::EReadError(std::string detail, std::string sourceName, std::size_t position)
     : EFilerError(readErrorMessage(detail, sourceName, position)), detail_(std::move(detail)),
@@ -136,11 +145,11 @@ private:
 };
 
 ComponentReader::ComponentReader(std::string_view bytes, std::string sourceName,
-                                 const ClassRegistry &registry)
+                                 const ComponentClasses &registry)
     : bytes_(bytes), sourceName_(std::move(sourceName)), registry_(registry) {}
 
 ComponentReader::ComponentReader(std::string_view bytes, std::string sourceName)
-    : ComponentReader(bytes, std::move(sourceName), globalClassRegistry()) {}
+    : ComponentReader(bytes, std::move(sourceName), noComponentClasses()) {}
 
 void ComponentReader::setWarningHandler(std::function<void(const std::string &)> handler) {
   warningHandler_ = std::move(handler);
@@ -364,7 +373,8 @@ std::string ComponentReader::readRawValues() {
 }
 
 std::unique_ptr<StreamableComponent> cloneComponent(const StreamableComponent &component,
-                                                    const ClassRegistry &registry, int fileType) {
+                                                    const ComponentClasses &registry,
+                                                    int fileType) {
   std::string bytes;
   ComponentWriter writer(bytes);
   writer.writeComponent(component);
