@@ -24,10 +24,17 @@ enum class ValueType : std::uint8_t {
   Int8 = 0x02,
   Int16 = 0x03,
   Int32 = 0x04,
-  String = 0x06, // up to 255 bytes: one length byte
+  Extended = 0x05, // 80-bit floating point
+  String = 0x06,   // up to 255 bytes: one length byte
+  Ident = 0x07,    // an identifier: one length byte
   False = 0x08,
   True = 0x09,
+  Binary = 0x0A,  // 4-byte length, then the bytes
+  Set = 0x0B,     // member names, ended by an empty name
   LString = 0x0C, // 4-byte length
+  Nil = 0x0D,
+  Collection = 0x0E, // items, each a list of properties, ended by 0x00
+  Double = 0x11,
 };
 
 // The four bytes that open a stream holding a root component.
@@ -87,6 +94,11 @@ public:
   virtual void writeData(ComponentWriter &writer) const = 0;
   virtual void readData(ComponentReader &reader) = 0;
 
+  // Defined properties beyond the one above, each written as its name and
+  // its value; reading answers false for a name the class does not define.
+  virtual void writeDefinedProperties(ComponentWriter &writer) const;
+  virtual bool readDefinedProperty(std::string_view name, ComponentReader &reader);
+
   // Published properties come before the defined property. A class writes
   // each as its name (ComponentWriter::writeName) and one value.
   virtual void writePublishedProperties(ComponentWriter &writer) const;
@@ -122,6 +134,13 @@ public:
   void writeInteger(std::int32_t value);
   void writeBoolean(bool value);
   void writeString(std::string_view text);
+  void writeIdent(std::string_view name);
+  void writeNil() { writeValue(ValueType::Nil); }
+  void writeBinary(std::string_view bytes);
+  // Member names of a set; the stream keeps no order but the one given.
+  void writeSet(const std::vector<std::string_view> &members);
+  void writeDouble(double value);
+  void writeCollectionBegin() { writeValue(ValueType::Collection); }
   void writeListBegin() { writeValue(ValueType::List); }
   void writeListEnd() { writeValue(ValueType::Null); }
   // A class, component or property name: a length byte and the bytes, no tag.
@@ -187,6 +206,12 @@ public:
   void readListEnd();
 
   std::int32_t readInteger();
+  std::string readIdent();
+  std::string readBinary();
+  std::vector<std::string> readSet();
+  // An extended, a double or an integer value.
+  double readDouble();
+  void readCollectionBegin();
   // 0x09 is true, 0x08 false; any other tag is an invalid value.
   bool readBoolean();
   std::string readString();
@@ -219,6 +244,7 @@ private:
   std::size_t checkedLength(std::int64_t length, std::size_t at) const;
   void readProperties(StreamableComponent &component);
   void skipValue(int &depth);
+  void skipCollection();
 
   std::string_view bytes_;
   std::size_t pos_ = 0;

@@ -20,6 +20,60 @@ void TdgSetNode::AssignNode(const TdgSetNode &source) {
 
 int TdgSetNode::Compare(const TdgCustomSet &, const SetKey &) const { return cmpEqual; }
 
+namespace {
+
+// Free nodes, linked through their first word; blocks of nodes are kept for
+// the thread's lifetime and reused.
+struct NodePool {
+  union Slot {
+    Slot *next;
+    alignas(TdgIntegerSetNode) unsigned char storage[sizeof(TdgIntegerSetNode)];
+  };
+  Slot *free = nullptr;
+  std::vector<std::unique_ptr<Slot[]>> blocks;
+  std::size_t nextBlock = 64;
+
+  void *take() {
+    if (!free) {
+      blocks.push_back(std::make_unique<Slot[]>(nextBlock));
+      Slot *block = blocks.back().get();
+      for (std::size_t i = 0; i < nextBlock; ++i) {
+        block[i].next = free;
+        free = &block[i];
+      }
+      nextBlock = std::min<std::size_t>(nextBlock * 2, 65536);
+    }
+    Slot *slot = free;
+    free = slot->next;
+    return slot;
+  }
+  void give(void *p) {
+    auto *slot = static_cast<Slot *>(p);
+    slot->next = free;
+    free = slot;
+  }
+};
+
+NodePool &nodePool() {
+  thread_local NodePool pool;
+  return pool;
+}
+
+} // namespace
+
+void *TdgIntegerSetNode::operator new(std::size_t size) {
+  if (size != sizeof(TdgIntegerSetNode))
+    return ::operator new(size);
+  return nodePool().take();
+}
+
+void TdgIntegerSetNode::operator delete(void *node, std::size_t size) noexcept {
+  if (size != sizeof(TdgIntegerSetNode))
+    ::operator delete(node);
+  else
+    nodePool().give(node);
+}
+
 int TdgIntegerSetNode::Compare(const TdgCustomSet &, const SetKey &key) const {
   if (Value == key.value)
     return cmpEqual;

@@ -299,3 +299,50 @@ TEST(ComponentStream, RawValuesRejectUnknownTagsAndStrayEnds) {
   ComponentReader strayEnd(end);
   EXPECT_THROW(strayEnd.readRawValue(), EReadError);
 }
+
+TEST(ComponentStream, GridValueKindsRoundTripAndTruncationIsAReadError) {
+  const std::string binary("\0\x01\xFF", 3);
+  const std::string out = written([&](ComponentWriter &w) {
+    w.writeIdent("taRightJustify");
+    w.writeBinary(binary);
+    w.writeSet({"spoAutoRepeat", "spoKeyEdit"});
+    w.writeSet({});
+    w.writeNil();
+    w.writeDouble(1.0);
+    w.writeDouble(-0.1);
+    w.writeDouble(2.5e-310); // subnormal
+    w.writeCollectionBegin();
+    w.writeListBegin();
+    w.writeName("DataCol");
+    w.writeInteger(2);
+    w.writeListEnd();
+    w.writeListEnd();
+  });
+  EXPECT_EQ(out.substr(out.find('\x05', 40), 11),
+            bytes({0x05, 0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0x3F})); // 1.0 as an extended
+  ComponentReader reader(out);
+  EXPECT_EQ(reader.readIdent(), "taRightJustify");
+  EXPECT_EQ(reader.readBinary(), binary);
+  EXPECT_EQ(reader.readSet(), (std::vector<std::string>{"spoAutoRepeat", "spoKeyEdit"}));
+  EXPECT_TRUE(reader.readSet().empty());
+  EXPECT_EQ(reader.readValue(), ValueType::Nil);
+  EXPECT_EQ(reader.readDouble(), 1.0);
+  EXPECT_EQ(reader.readDouble(), -0.1);
+  EXPECT_EQ(reader.readDouble(), 2.5e-310);
+  const std::size_t collectionAt = reader.position();
+  EXPECT_EQ(reader.readRawValue(), out.substr(collectionAt));
+  EXPECT_TRUE(reader.atEnd());
+
+  // Every cut through the run fails with the read error at a byte inside it.
+  for (std::size_t n = 1; n < out.size(); ++n) {
+    const std::string cut = out.substr(0, n);
+    ComponentReader damaged(cut, "grid.dfm");
+    try {
+      while (true)
+        damaged.readRawValue();
+    } catch (const EReadError &e) {
+      EXPECT_LE(e.position(), n);
+      EXPECT_NE(e.message().find("grid.dfm"), std::string::npos);
+    }
+  }
+}
