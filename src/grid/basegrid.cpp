@@ -568,7 +568,7 @@ void TCustomGrid_dg::SelectionMoved(const TGridRect &oldSel) {
   const TRect oldRect = BoxRect(oldSel.Left, oldSel.Top, oldSel.Right, oldSel.Bottom);
   const TGridRect sel = Selection();
   const TRect newRect = BoxRect(sel.Left, sel.Top, sel.Right, sel.Bottom);
-  const QRegion changed = QRegion(oldRect.toQRect()).xored(QRegion(newRect.toQRect()));
+  const QRegion changed = QRegion(toQRect(oldRect)).xored(QRegion(toQRect(newRect)));
   if (!changed.isEmpty())
     viewport()->update(changed);
 }
@@ -595,8 +595,8 @@ void TCustomGrid_dg::ClampInView(TGridCoord coord) {
 }
 
 void TCustomGrid_dg::InvalidateScreenRect(const TRect &rect) {
-  if (FHandleAllocated && !rect.IsEmpty())
-    viewport()->update(rect.toQRect());
+  if (FHandleAllocated && !IsRectEmpty(rect))
+    viewport()->update(toQRect(rect));
 }
 
 void TCustomGrid_dg::InvalidateCell(std::int32_t col, std::int32_t row) {
@@ -854,8 +854,8 @@ void TCustomGrid_dg::AdjustSize(std::int32_t index, std::int32_t amount, bool ro
       area.Right = from.Right;
     else
       area.Left = from.Left;
-    if (!area.IsEmpty())
-      viewport()->scroll(rows ? 0 : movement, rows ? movement : 0, area.toQRect());
+    if (!IsRectEmpty(area))
+      viewport()->scroll(rows ? 0 : movement, rows ? movement : 0, toQRect(area));
   }
   SizeChanged(oldColCount, oldRowCount);
   if (newCurrent != FCurrent)
@@ -917,8 +917,8 @@ void TCustomGrid_dg::ScrollDataInfo(int dx, int dy, const TGridDrawInfo &info) {
       r.Left = left;
       ax = -ax;
     }
-    if (!r.IsEmpty() && (ax != 0 || ay != 0))
-      viewport()->scroll(ax, ay, r.toQRect());
+    if (!IsRectEmpty(r) && (ax != 0 || ay != 0))
+      viewport()->scroll(ax, ay, toQRect(r));
   };
   const int fixedX = info.Horz.FixedBoundary;
   const int fixedY = info.Vert.FixedBoundary;
@@ -1963,14 +1963,14 @@ void TCustomGrid_dg::Paint() {
               const bool highlighted = (state & gdSelected) &&
                                        (!(state & gdFocused) || FOptions.has(goDrawFocusSelected) ||
                                         FOptions.has(goRowSelect));
-              canvas.fillRect(where.toQRect(), highlighted ? highlight : areaColor);
+              canvas.fillRect(toQRect(where), highlighted ? highlight : areaColor);
               canvas.setPen(highlighted ? highlightText : pal.color(QPalette::Text));
             }
             DrawCell(col, row, where, state);
             if (FDefaultDrawing && (includeState & gdFixed) &&
                 (FOptions.has(goFixedVertLine) || FOptions.has(goFixedHorzLine))) {
               // Raised inner edges; a side without a line takes its width.
-              QRect r = where.toQRect();
+              QRect r = toQRect(where);
               if (!FOptions.has(goFixedVertLine))
                 r.adjust(0, 0, info.Horz.EffectiveLineWidth, 0);
               if (!FOptions.has(goFixedHorzLine))
@@ -1990,7 +1990,7 @@ void TCustomGrid_dg::Paint() {
               canvas.save();
               canvas.setPen(QPen(pal.color(QPalette::Text), 1, Qt::DotLine));
               canvas.setBrush(Qt::NoBrush);
-              canvas.drawRect(where.toQRect().adjusted(0, 0, -1, -1));
+              canvas.drawRect(toQRect(where).adjusted(0, 0, -1, -1));
               canvas.restore();
             }
           }
@@ -2007,11 +2007,11 @@ void TCustomGrid_dg::Paint() {
 
   if (FOptions.has(goRowSelect) && FDefaultDrawing && focused) {
     const TRect r = BoxRect(sel.Left, sel.Top, sel.Right, sel.Bottom);
-    if (!r.IsEmpty()) {
+    if (!IsRectEmpty(r)) {
       canvas.save();
       canvas.setPen(QPen(pal.color(QPalette::Text), 1, Qt::DotLine));
       canvas.setBrush(Qt::NoBrush);
-      canvas.drawRect(r.toQRect().adjusted(0, 0, -2, -2));
+      canvas.drawRect(toQRect(r).adjusted(0, 0, -2, -2));
       canvas.restore();
     }
   }
@@ -2079,7 +2079,7 @@ void TCustomGrid_dg::paintEvent(QPaintEvent *) {
       painter.drawLine(FSizingLineFrom, FSizingLineTo);
     }
     if (FMoveLineShown)
-      painter.fillRect(FMoveLineRect.toQRect(), QBrush(Qt::white, Qt::Dense4Pattern));
+      painter.fillRect(toQRect(FMoveLineRect), QBrush(Qt::white, Qt::Dense4Pattern));
   }
 }
 

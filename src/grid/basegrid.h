@@ -1,7 +1,7 @@
 #pragma once
 
-#include "grid/extentlist.h"
 #include "grid/basegridtypes.h"
+#include "grid/extentlist.h"
 #include "grid/keys.h"
 
 #include <QAbstractScrollArea>

@@ -6,7 +6,7 @@
 
 namespace marrowen {
 
-QRect TRect::toQRect() const { return QRect(Left, Top, Right - Left, Bottom - Top); }
+QRect toQRect(const TRect &r) { return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top); }
 
 QColor colorToQColor(TColor color, const QPalette &palette) {
   if (color < 0) {

@@ -2,6 +2,7 @@
 
 #include "classlib/exceptions.h"
 #include "grid/font.h"
+#include "grid/gridutils.h"
 
 #include <cstdint>
 #include <initializer_list>
@@ -41,18 +42,10 @@ struct TGridRect {
   constexpr bool operator==(const TGridRect &) const = default;
 };
 
-// Pixels, right and bottom exclusive; empty when either side is not positive.
-struct TRect {
-  int Left = 0;
-  int Top = 0;
-  int Right = 0;
-  int Bottom = 0;
-  constexpr bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
-  constexpr int Width() const { return Right - Left; }
-  constexpr int Height() const { return Bottom - Top; }
-  constexpr bool operator==(const TRect &) const = default;
-  QRect toQRect() const;
-};
+// Pixel rectangles (right and bottom exclusive) are empty when either side
+// is not positive.
+inline bool IsRectEmpty(const TRect &r) { return r.Right <= r.Left || r.Bottom <= r.Top; }
+QRect toQRect(const TRect &r);
 
 // System colours (0x80000000 + index) are resolved against the palette only
 // when painting.

@@ -73,14 +73,14 @@ void TInplaceEdit::Move(const TRect &rect) { InternalMove(rect, true); }
 void TInplaceEdit::UpdateLoc(const TRect &rect) { InternalMove(rect, false); }
 
 void TInplaceEdit::InternalMove(const TRect &rect, bool redraw) {
-  if (rect.IsEmpty()) {
+  if (IsRectEmpty(rect)) {
     Hide();
     return;
   }
   if (!isVisible())
     redraw = true;
   Invalidate();
-  setGeometry(rect.toQRect());
+  setGeometry(toQRect(rect));
   raise();
   show();
   BoundsChanged();

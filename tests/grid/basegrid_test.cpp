@@ -45,7 +45,7 @@ TEST(BaseGridGeometry, EveryCellCentreHitsItsCell) {
       for (int c = 0; c < 9; ++c) {
         for (int r = 0; r < 12; ++r) {
           const TRect rect = grid.CellRect(c, r);
-          if (rect.IsEmpty())
+          if (IsRectEmpty(rect))
             continue;
           const TGridCoord hit =
               grid.MouseCoord((rect.Left + rect.Right) / 2, (rect.Top + rect.Bottom) / 2);

@@ -1,5 +1,5 @@
-#include "grid/extentlist.h"
 #include "grid/basegridtypes.h"
+#include "grid/extentlist.h"
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,7 @@ void TestGrid::DrawCell(std::int32_t col, std::int32_t row, const TRect &rect, T
   const auto it = texts.find({col, row});
   const std::string text =
       it != texts.end() ? it->second : std::to_string(col) + "," + std::to_string(row);
-  Canvas()->drawText(rect.toQRect().adjusted(2, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft,
+  Canvas()->drawText(toQRect(rect).adjusted(2, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft,
                      bytesToQString(text));
 }
 
