@@ -40,6 +40,14 @@ void ExtentList::Update(std::int32_t newSize, std::int32_t defaultValue) {
     values_.shrink_to_fit();
 }
 
+void ExtentList::Filter(const std::vector<bool> &keep) {
+  std::size_t to = 0;
+  for (std::size_t i = 0; i < values_.size() && i < keep.size(); ++i)
+    if (keep[i])
+      values_[to++] = values_[i];
+  values_.resize(to);
+}
+
 void ExtentList::Move(std::int32_t from, std::int32_t to) {
   const auto first = values_.begin();
   if (from < to)

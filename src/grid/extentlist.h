@@ -26,6 +26,9 @@ public:
   // Takes entry `from` out and puts it back at `to`.
   void Move(std::int32_t from, std::int32_t to);
 
+  // Keeps the entries whose flag is set, in order; entries past the flags go.
+  void Filter(const std::vector<bool> &keep);
+
   bool operator==(const ExtentList &other) const = default;
 
 private:

@@ -1,0 +1,814 @@
+#include "grid/dgbasegrid.h"
+
+#include "classlib/format.h"
+#include "grid/qtbytes.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace marrowen {
+
+namespace {
+
+// Counts, among the data rows already removed, those numbered below a row,
+// so each deleted row can be reported by the number it had at its turn.
+class RemovedRowCounter {
+public:
+  explicit RemovedRowCounter(int size) : tree_(static_cast<std::size_t>(size) + 1, 0) {}
+  void add(int row) {
+    for (std::size_t i = static_cast<std::size_t>(row); i < tree_.size(); i += i & (~i + 1))
+      ++tree_[i];
+  }
+  int below(int row) const {
+    int n = 0;
+    for (std::size_t i = static_cast<std::size_t>(row - 1); i > 0; i -= i & (~i + 1))
+      n += tree_[i];
+    return n;
+  }
+
+private:
+  std::vector<int> tree_;
+};
+
+template <class F> struct ScopeExit {
+  F f;
+  ~ScopeExit() { f(); }
+};
+template <class F> ScopeExit(F) -> ScopeExit<F>;
+
+} // namespace
+
+TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
+  FSettingDefaults = true;
+  SetOptions(TGridOptions());
+  SetDefaultRowHeight(14);
+  SetDefaultColWidth(64);
+  FDataCols = 4;
+  FDataRows = 4;
+  SetColCount(5);
+  SetRowCount(5);
+  SizeChanged(ColCount(), RowCount());
+  SetColWidths(0, FRowBarWidth);
+  SetRowHeights(0, FHeadingHeight);
+  SetGridLineWidth(0);
+  Initialize();
+  FSettingDefaults = false;
+}
+
+TdgBaseGrid::~TdgBaseGrid() = default;
+
+// ---------------------------------------------------- identity and errors
+
+std::string TdgBaseGrid::Name() const { return qStringToBytes(objectName()); }
+
+void TdgBaseGrid::SetName(const std::string &name) { setObjectName(bytesToQString(name)); }
+
+void TdgBaseGrid::ReportError(const std::string &text) const {
+  if (FRaiseErrors)
+    throw EInvalidGridOperation(Name() + ": " + text);
+}
+
+bool TdgBaseGrid::CheckIndex(TdgIndexKind kind, int value, int low, int high) const {
+  if (value >= low && value <= high)
+    return true;
+  ReportError(Format(kind == TdgIndexKind::Column ? "Column index %d out of range"
+                                                  : "Row index %d out of range",
+                     {value}));
+  return false;
+}
+
+void TdgBaseGrid::beginLoad() { ++FLoadCount; }
+
+void TdgBaseGrid::endLoad() {
+  if (FLoadCount > 0 && --FLoadCount == 0)
+    Loaded();
+}
+
+void TdgBaseGrid::Loaded() { InvalidateGrid(); }
+
+// ------------------------------------------------------ counts and maps
+
+void TdgBaseGrid::SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount) {
+  const int cols = ColCount();
+  const int rows = RowCount();
+  if (FStorage) {
+    FStorage->MinCols = cols;
+    FStorage->MinRows = rows;
+  }
+  auto extend = [](std::vector<int> &map, int size) {
+    const int old = static_cast<int>(map.size());
+    map.resize(static_cast<std::size_t>(size));
+    for (int i = old; i < size; ++i)
+      map[static_cast<std::size_t>(i)] = i;
+  };
+  extend(FColMap, cols);
+  extend(FRowMap, rows);
+  extend(FRowOrder, rows);
+  FRowSelection.SetSize(rows);
+  FColSelection.SetSize(cols);
+  if (FSettingDefaults)
+    return;
+  if (cols != oldColCount)
+    DoColCountChanged(oldColCount - 1, cols - 1);
+  const int oldRows = oldRowCount - 1 - FPreviousInsertRowFlag;
+  const int newRows = rows - 1 - FInsertRowFlag;
+  FPreviousInsertRowFlag = FInsertRowFlag;
+  if (oldRows != newRows)
+    DoRowCountChanged(oldRows, newRows);
+}
+
+void TdgBaseGrid::MakeFixed() {
+  if (FixedCols() == 0 && ColCount() >= 2) {
+    SetFixedCols(1);
+    SetColWidths(0, FRowBarWidth);
+  }
+  if (FixedRows() == 0 && RowCount() >= 2) {
+    SetFixedRows(1);
+    SetRowHeights(0, FHeadingHeight);
+  }
+}
+
+void TdgBaseGrid::ApplyColCount(int n) {
+  FPendingColRemovals = 0;
+  FDataCols = n;
+  SetColCount(n + 1);
+  MakeFixed();
+  UpdateScrollRange();
+}
+
+void TdgBaseGrid::ApplyRowCount(int n) {
+  FPendingRowRemovals = 0;
+  FDataRows = n;
+  SetRowCount(n + 1 + FInsertRowFlag);
+  MakeFixed();
+  UpdateScrollRange();
+}
+
+void TdgBaseGrid::SetCols(int value) {
+  if (FPendingColRemovals > 0)
+    return;
+  value = std::max(value, 0);
+  if (value == FDataCols)
+    return;
+  const int currentDataRow = GetCurrentDataRow();
+  HideEditor();
+  if (value < FDataCols && FStorage)
+    FStorage->RemoveCols(value + 1, FDataCols);
+  ApplyColCount(value);
+  if (Col() < 1 && ColCount() > 1)
+    MoveCurrent(1, std::max(Row(), 0), true, true);
+  (void)currentDataRow;
+  ReportGridStatus();
+}
+
+void TdgBaseGrid::SetRows(int value) {
+  if (FPendingRowRemovals > 0)
+    return;
+  value = std::max(value, 0);
+  if (value == FDataRows)
+    return;
+  const int oldRows = FDataRows;
+  const int currentDataRow = GetCurrentDataRow();
+  const bool onInsertRow = FInsertRowFlag && Row() == RowCount() - 1;
+  HideEditor();
+  if (FGridMode == gmEditInsert)
+    FInsertRowFlag = 1;
+  if (value < oldRows && !FSettingDefaults) {
+    // Rows beyond the new count go as a deletion takes them, so the maps
+    // never point past the stores after rows were moved.
+    std::vector<int> gone(static_cast<std::size_t>(oldRows - value));
+    std::iota(gone.begin(), gone.end(), value + 1);
+    RemoveDataRows(gone);
+  }
+  ApplyRowCount(value);
+  if (value < oldRows) {
+    if (onInsertRow)
+      PlaceCurrentRow(RowCount() - 1);
+    else if (currentDataRow > value)
+      PlaceCurrentRow(Row());
+    else if (currentDataRow >= 1)
+      PlaceCurrentRow(GetDisplayRowOf(currentDataRow));
+  }
+  ReportGridStatus();
+}
+
+void TdgBaseGrid::SetGridMode(TdgGridMode value) {
+  if (value == FGridMode)
+    return;
+  FGridMode = value;
+  const int flag = value == gmEditInsert ? 1 : 0;
+  if (flag != FInsertRowFlag) {
+    FInsertRowFlag = flag;
+    ApplyRowCount(FDataRows);
+  }
+}
+
+void TdgBaseGrid::InsertRow(int displayRow) {
+  if (!CheckIndex(TdgIndexKind::Row, displayRow, 1, Rows() + 1))
+    return;
+  const int oldRows = Rows();
+  SetRows(Rows() + 1);
+  if (Rows() == oldRows)
+    return;
+  SetDisplayRowOf(Rows(), displayRow);
+  UpdateScrollRange();
+  RowInserted(Rows(), false);
+}
+
+int TdgBaseGrid::GetCurrentDataRow() const {
+  if (Row() < 1 || Row() > RowCount() - 1)
+    return 0;
+  return FRowMap[static_cast<std::size_t>(Row())];
+}
+
+int TdgBaseGrid::GetCurrentDataCol() const {
+  if (Col() < 1 || Col() > ColCount() - 1)
+    return 0;
+  return FColMap[static_cast<std::size_t>(Col())];
+}
+
+void TdgBaseGrid::SetCurrentDataRow(int dataRow) {
+  if (dataRow < 0 || dataRow > RowCount() - 1)
+    return;
+  const int displayRow = dataRow == 0 ? 0 : GetDisplayRowOf(dataRow);
+  if (displayRow == Row())
+    return;
+  const int oldDataRow = GetCurrentDataRow();
+  MoveCurrent(Col(), displayRow, true, true);
+  if (FGridMode == gmListBox && FRowSelectMode == rsSingle)
+    SelectCurrentRow();
+  if (OnRowChanged && NotLoading() && oldDataRow != GetCurrentDataRow())
+    OnRowChanged(this, oldDataRow, GetCurrentDataRow());
+  FireSelectChanged(false);
+}
+
+int TdgBaseGrid::GetDataRow(int displayRow) const {
+  if (displayRow < 1 || displayRow > RowCount() - 1)
+    return -1;
+  return FRowMap[static_cast<std::size_t>(displayRow)];
+}
+
+int TdgBaseGrid::DataRowAt(int displayRow) const {
+  if (displayRow < 0 || displayRow > RowCount() - 1)
+    return -1;
+  return FRowMap[static_cast<std::size_t>(displayRow)];
+}
+
+int TdgBaseGrid::DataColAt(int displayCol) const {
+  if (displayCol < 0 || displayCol > ColCount() - 1)
+    return -1;
+  return FColMap[static_cast<std::size_t>(displayCol)];
+}
+
+int TdgBaseGrid::DisplayColOf(int dataCol) const {
+  if (dataCol < 0 || dataCol > ColCount() - 1)
+    return -1;
+  const auto it = std::find(FColMap.begin(), FColMap.end(), dataCol);
+  return it == FColMap.end() ? -1 : static_cast<int>(it - FColMap.begin());
+}
+
+int TdgBaseGrid::GetDisplayRowOf(int dataRow) const {
+  if (dataRow < 1 || dataRow > RowCount() - 1)
+    return -1;
+  return FRowOrder[static_cast<std::size_t>(dataRow)];
+}
+
+void TdgBaseGrid::MoveRowDisplay(int fromDisplay, int toDisplay) {
+  if (fromDisplay == toDisplay)
+    return;
+  const auto first = FRowMap.begin();
+  if (fromDisplay < toDisplay)
+    std::rotate(first + fromDisplay, first + fromDisplay + 1, first + toDisplay + 1);
+  else
+    std::rotate(first + toDisplay, first + fromDisplay, first + fromDisplay + 1);
+  const int low = std::min(fromDisplay, toDisplay);
+  const int high = std::max(fromDisplay, toDisplay);
+  for (int p = low; p <= high; ++p)
+    FRowOrder[static_cast<std::size_t>(FRowMap[static_cast<std::size_t>(p)])] = p;
+  // The selection marks travel with their rows.
+  std::vector<bool> &bits = FRowSelection.Bits;
+  if (FRowSelection.Count > 0 && high < static_cast<int>(bits.size())) {
+    const bool moved = bits[static_cast<std::size_t>(fromDisplay)];
+    if (fromDisplay < toDisplay)
+      for (int p = fromDisplay; p < toDisplay; ++p)
+        bits[static_cast<std::size_t>(p)] = bits[static_cast<std::size_t>(p + 1)];
+    else
+      for (int p = fromDisplay; p > toDisplay; --p)
+        bits[static_cast<std::size_t>(p)] = bits[static_cast<std::size_t>(p - 1)];
+    bits[static_cast<std::size_t>(toDisplay)] = moved;
+    FRowSelection.First = -1;
+    FRowSelection.Last = -1;
+    for (int p = 1; p < static_cast<int>(bits.size()); ++p)
+      if (bits[static_cast<std::size_t>(p)]) {
+        if (FRowSelection.First < 0)
+          FRowSelection.First = p;
+        FRowSelection.Last = p;
+      }
+  }
+  // Heights, the current cell and the anchor follow through the base grid.
+  MoveRow(fromDisplay, toDisplay);
+}
+
+void TdgBaseGrid::SetDisplayRowOf(int dataRow, int displayRow) {
+  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, Rows()) ||
+      !CheckIndex(TdgIndexKind::Row, displayRow, 1, Rows()))
+    return;
+  const int from = FRowOrder[static_cast<std::size_t>(dataRow)];
+  if (from == displayRow)
+    return;
+  MoveRowDisplay(from, displayRow);
+  DoRowMoved(displayRow, 1, false);
+  InvalidateGrid();
+  UpdateScrollRange();
+}
+
+void TdgBaseGrid::MoveRows(int fromDisplay, int toDisplay) {
+  if (fromDisplay == toDisplay)
+    return;
+  if (FGridMode == gmEditInsert && FInsertRowFlag)
+    DeselectRows(RowCount() - 1, RowCount() - 1);
+  const TdgSelection &sel = FRowSelection;
+  if (sel.Count == 0) {
+    MoveRowDisplay(fromDisplay, toDisplay);
+    DoRowMoved(toDisplay, 1, true);
+  } else {
+    std::vector<int> selected;
+    for (int p = sel.First; p != -1; p = sel.NextSelected(p))
+      selected.push_back(p);
+    // Track each selected row by its data number while the others move.
+    std::vector<int> dataRows;
+    for (int p : selected)
+      dataRows.push_back(FRowMap[static_cast<std::size_t>(p)]);
+    const int n = static_cast<int>(selected.size());
+    auto place = [&](int index, int target) {
+      const int from =
+          FRowOrder[static_cast<std::size_t>(dataRows[static_cast<std::size_t>(index)])];
+      if (from != target)
+        MoveRowDisplay(from, target);
+    };
+    if (toDisplay < fromDisplay) {
+      int below = 0;
+      for (int i = 0; i < n && selected[static_cast<std::size_t>(i)] < toDisplay; ++i)
+        ++below;
+      for (int i = below - 1, k = 1; i >= 0; --i, ++k)
+        place(i, toDisplay - k);
+      for (int i = below, k = 0; i < n; ++i, ++k)
+        place(i, toDisplay + k);
+    } else {
+      int above = n;
+      while (above > 0 && selected[static_cast<std::size_t>(above - 1)] > toDisplay)
+        --above;
+      for (int i = above, k = 1; i < n; ++i, ++k)
+        place(i, toDisplay + k);
+      for (int i = above - 1, k = 0; i >= 0; --i, ++k)
+        place(i, toDisplay - k);
+    }
+    DoRowMoved(FRowSelection.First, FRowSelection.Count, true);
+  }
+  InvalidateGrid();
+  UpdateScrollRange();
+}
+
+void TdgBaseGrid::PlaceCurrentRow(int displayRow) {
+  const int lastRow = RowCount() - 1;
+  if (lastRow < 1)
+    return;
+  int target = std::clamp(displayRow, 1, lastRow);
+  // A hidden row cannot hold the current cell; look further down, then up.
+  auto canHold = [this](int r) { return RowHeights(r) > 0; };
+  int found = -1;
+  for (int r = target; r <= lastRow && found < 0; ++r)
+    if (canHold(r))
+      found = r;
+  if (found < 0 || (FInsertRowFlag && found == lastRow && found != target))
+    for (int r = lastRow; r >= 1 && found < 0; --r)
+      if (canHold(r))
+        found = r;
+  if (found < 0 || found == Row())
+    return;
+  const int oldDataRow = GetCurrentDataRow();
+  MoveCurrent(std::max(Col(), std::min(1, ColCount() - 1)), found, true, true);
+  if (OnRowChanged && NotLoading() && oldDataRow != GetCurrentDataRow())
+    OnRowChanged(this, oldDataRow, GetCurrentDataRow());
+}
+
+// ------------------------------------------------------------- deletion
+
+void TdgBaseGrid::RemoveDataRows(const std::vector<int> &dataRows) {
+  if (dataRows.empty())
+    return;
+  const int rowCount = RowCount();
+  std::vector<bool> deleted(static_cast<std::size_t>(rowCount), false);
+  for (int d : dataRows)
+    deleted[static_cast<std::size_t>(d)] = true;
+  std::vector<int> renumbered(static_cast<std::size_t>(rowCount), 0);
+  for (int d = 0, removed = 0; d < rowCount; ++d) {
+    renumbered[static_cast<std::size_t>(d)] = d - removed;
+    if (deleted[static_cast<std::size_t>(d)])
+      ++removed;
+  }
+  std::vector<bool> keep(static_cast<std::size_t>(rowCount), true);
+  std::vector<int> map;
+  map.reserve(FRowMap.size());
+  bool selectionChanged = false;
+  for (int p = 0; p < rowCount; ++p) {
+    const int d = FRowMap[static_cast<std::size_t>(p)];
+    if (deleted[static_cast<std::size_t>(d)]) {
+      keep[static_cast<std::size_t>(p)] = false;
+      selectionChanged = selectionChanged || FRowSelection.IsSelected(p);
+    } else {
+      map.push_back(renumbered[static_cast<std::size_t>(d)]);
+    }
+  }
+  FRowMap = std::move(map);
+  FRowOrder.assign(FRowMap.size(), 0);
+  for (std::size_t p = 0; p < FRowMap.size(); ++p)
+    FRowOrder[static_cast<std::size_t>(FRowMap[p])] = static_cast<int>(p);
+  if (!FRowHeights.empty())
+    FRowHeights.Filter(keep);
+  if (FRowSelection.Count > 0) {
+    std::vector<bool> bits;
+    bits.reserve(FRowMap.size());
+    for (int p = 0; p < rowCount; ++p)
+      if (keep[static_cast<std::size_t>(p)])
+        bits.push_back(FRowSelection.IsSelected(p));
+    bits.resize(static_cast<std::size_t>(rowCount), false);
+    FRowSelection.Bits = std::move(bits);
+    FRowSelection.Count = 0;
+    FRowSelection.First = -1;
+    FRowSelection.Last = -1;
+    for (int p = 1; p < static_cast<int>(FRowSelection.Bits.size()); ++p)
+      if (FRowSelection.Bits[static_cast<std::size_t>(p)]) {
+        ++FRowSelection.Count;
+        if (FRowSelection.First < 0)
+          FRowSelection.First = p;
+        FRowSelection.Last = p;
+      }
+    if (selectionChanged)
+      FSelectChanged[stRows] = true;
+    if (FRowSelection.Count == 0 && FGridStatus == gsRowsSelected)
+      FGridStatus = gsNothing;
+  }
+  if (FStorage) {
+    // One removal per run of consecutive rows, the highest run first.
+    for (std::size_t i = dataRows.size(); i > 0;) {
+      std::size_t start = i - 1;
+      while (start > 0 && dataRows[start - 1] == dataRows[start] - 1)
+        --start;
+      FStorage->RemoveRows(dataRows[start], dataRows[i - 1]);
+      i = start;
+    }
+  }
+  FPendingRowRemovals += static_cast<int>(dataRows.size());
+}
+
+void TdgBaseGrid::DeleteRows(int fromRow, int toRow) {
+  if (fromRow > Rows() || toRow < 1)
+    return;
+  fromRow = std::max(fromRow, 1);
+  toRow = std::min(toRow, Rows());
+  if (fromRow > toRow)
+    return;
+  const int oldRows = Rows();
+  const int currentDataRow = GetCurrentDataRow();
+  const int currentDisplayRow = Row();
+  const bool onInsertRow = FInsertRowFlag && Row() == RowCount() - 1;
+  const bool inRange = currentDataRow >= fromRow && currentDataRow <= toRow;
+  int displayBefore = 0;
+  for (int r = fromRow; r <= toRow; ++r)
+    if (GetDisplayRowOf(r) < currentDisplayRow)
+      ++displayBefore;
+  const int dataBefore =
+      currentDataRow > fromRow ? std::min(toRow, currentDataRow - 1) - fromRow + 1 : 0;
+  std::vector<int> gone(static_cast<std::size_t>(toRow - fromRow + 1));
+  std::iota(gone.begin(), gone.end(), fromRow);
+  RemoveDataRows(gone);
+  for (int r = toRow; r >= fromRow; --r)
+    RowDeleted(r, false);
+  if (toRow == oldRows && FGridMode == gmEditInsert)
+    FInsertRowFlag = 1;
+  ApplyRowCount(FDataRows - FPendingRowRemovals);
+  if (inRange)
+    PlaceCurrentRow(currentDisplayRow - displayBefore);
+  else if (onInsertRow)
+    PlaceCurrentRow(RowCount() - 1);
+  else if (currentDataRow >= 1)
+    PlaceCurrentRow(GetDisplayRowOf(currentDataRow - dataBefore));
+  InvalidateGrid();
+  FireSelectChanged(false);
+  ReportGridStatus();
+}
+
+void TdgBaseGrid::DeleteSelectedRows() {
+  if (FRowSelection.Count == 0)
+    return;
+  int start = FRowSelection.Last;
+  if (start > Rows()) {
+    start = FRowSelection.PrevSelected(start);
+    if (start == -1)
+      return;
+  }
+  const int currentDataRow = GetCurrentDataRow();
+  const int currentDisplayRow = Row();
+  const bool onInsertRow = FInsertRowFlag && Row() == RowCount() - 1;
+  const bool currentSelected = FRowSelection.IsSelected(currentDisplayRow);
+  const bool lastRowDeleted = GetDataRow(start) == Rows();
+  std::vector<int> displayRows;
+  for (int p = start; p != -1; p = FRowSelection.PrevSelected(p))
+    displayRows.push_back(p);
+  std::vector<int> dataRows;
+  dataRows.reserve(displayRows.size());
+  int displayBefore = 0, dataBefore = 0;
+  for (int p : displayRows) {
+    const int d = FRowMap[static_cast<std::size_t>(p)];
+    dataRows.push_back(d);
+    if (p < currentDisplayRow)
+      ++displayBefore;
+    if (d < currentDataRow)
+      ++dataBefore;
+  }
+  // Each row is reported by the number it has when its turn comes, the
+  // highest display row first, as if they were removed one by one.
+  std::vector<int> reported;
+  reported.reserve(dataRows.size());
+  RemovedRowCounter counter(RowCount());
+  for (int d : dataRows) {
+    reported.push_back(d - counter.below(d));
+    counter.add(d);
+  }
+  std::sort(dataRows.begin(), dataRows.end());
+  RemoveDataRows(dataRows);
+  for (int d : reported)
+    RowDeleted(d, false);
+  if (lastRowDeleted && FGridMode == gmEditInsert)
+    FInsertRowFlag = 1;
+  ApplyRowCount(FDataRows - FPendingRowRemovals);
+  if (currentSelected) {
+    int target = currentDisplayRow - displayBefore;
+    if (FInsertRowFlag && target >= RowCount() - 1)
+      target = RowCount() - 2;
+    PlaceCurrentRow(target);
+  } else if (onInsertRow) {
+    PlaceCurrentRow(RowCount() - 1);
+  } else if (currentDataRow >= 1) {
+    PlaceCurrentRow(GetDisplayRowOf(currentDataRow - dataBefore));
+  }
+  InvalidateGrid();
+  FireSelectChanged(false);
+  ReportGridStatus();
+}
+
+// ----------------------------------------------------------------- values
+
+void TdgBaseGrid::SetStoreData(bool value) {
+  if (value == StoreData())
+    return;
+  if (value)
+    FStorage = std::make_unique<Tdg2DStorage>(ColCount(), RowCount());
+  else
+    FStorage.reset();
+}
+
+TdgControlType TdgBaseGrid::EffectiveControlType(int dataCol, int dataRow) const {
+  if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow > Rows())
+    return ctNone;
+  return ctText;
+}
+
+Variant TdgBaseGrid::GetCell(int dataCol, int dataRow) {
+  if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow > Rows())
+    return Variant();
+  const TdgControlType type = EffectiveControlType(dataCol, dataRow);
+  if (type == ctNone)
+    return Variant();
+  if (FInCellLoaded) {
+    ReportError("Cannot get Cell property value while in OnCellLoaded event");
+    return Variant();
+  }
+  FLoadingCell = true;
+  FLoadingCol = dataCol;
+  FLoadingRow = dataRow;
+  ScopeExit done{[this] {
+    FLoadingCell = false;
+    FLoadingCol = -1;
+    FLoadingRow = -1;
+  }};
+  FLoadingValue = FStorage ? FStorage->GetValue(dataCol, dataRow) : Variant();
+  CellLoaded(dataCol, dataRow, FLoadingValue, type);
+  Variant result = std::move(FLoadingValue);
+  FLoadingValue = Variant();
+  return result;
+}
+
+void TdgBaseGrid::SetCell(int dataCol, int dataRow, const Variant &value) {
+  if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow > Rows())
+    return;
+  const TdgControlType type = EffectiveControlType(dataCol, dataRow);
+  Variant converted = value;
+  if (value.type() == varOleStr)
+    converted = Variant(value.toString());
+  if (type == ctText && !converted.isEmpty() && !converted.isNull() && !converted.isString())
+    converted = Variant(converted.toString());
+  if (FStorage) {
+    std::uint8_t kind = ckEmpty;
+    switch (type) {
+    case ctText:
+      kind = ckText;
+      break;
+    case ctCheck:
+      kind = converted.isString() ? ckText : converted.isNull() ? ckNull : ckInteger;
+      break;
+    case ctPicture:
+      kind = converted.isString() ? ckPictureName : ckPicture;
+      break;
+    default:
+      break;
+    }
+    FStorage->SetValue(dataCol, dataRow, converted, kind);
+  }
+  // A write from the cell-loaded handler for the cell being loaded is the
+  // value the reader gets.
+  if (FLoadingCell && FLoadingCol == dataCol && FLoadingRow == dataRow) {
+    FLoadingValue = converted;
+    return;
+  }
+  InvalidateCell(DisplayColOf(dataCol), GetDisplayRowOf(dataRow));
+}
+
+// -------------------------------------------------------------- selection
+
+void TdgBaseGrid::SetRowSelectMode(TdgRowSelectMode value) {
+  if (value == FRowSelectMode)
+    return;
+  HideEditor();
+  FRowSelectMode = value;
+  if (FGridStatus == gsRowsSelected) {
+    const int current = Row();
+    if (value == rsNone || (value == rsSingle && !FRowSelection.IsSelected(current))) {
+      ClearRowSelection();
+    } else if (value == rsSingle) {
+      ClearRowSelection();
+      SelectRows(current, current);
+    }
+  }
+  FireSelectChanged(false);
+  ReportGridStatus();
+}
+
+void TdgBaseGrid::SelectRows(int fromDisplay, int toDisplay) {
+  if (fromDisplay > toDisplay)
+    std::swap(fromDisplay, toDisplay);
+  toDisplay = std::min(toDisplay, RowCount() - 1);
+  if (toDisplay < 1)
+    return;
+  fromDisplay = std::max(fromDisplay, 1);
+  TdgSelection &sel = FRowSelection;
+  for (int r = fromDisplay; r <= toDisplay; ++r) {
+    if (sel.Bits[static_cast<std::size_t>(r)] || RowHeights(r) <= 0)
+      continue;
+    FSelectChanged[stRows] = true;
+    if (sel.First == -1 || r < sel.First)
+      sel.First = r;
+    if (r > sel.Last)
+      sel.Last = r;
+    sel.Bits[static_cast<std::size_t>(r)] = true;
+    ++sel.Count;
+    InvalidateRect(TGridRect{0, r, ColCount() - 1, r});
+  }
+  if (sel.Count >= 1 && FGridStatus == gsNothing)
+    FGridStatus = gsRowsSelected;
+}
+
+void TdgBaseGrid::DeselectRows(int fromDisplay, int toDisplay) {
+  TdgSelection &sel = FRowSelection;
+  if (sel.Count == 0)
+    return;
+  if (fromDisplay > toDisplay)
+    std::swap(fromDisplay, toDisplay);
+  toDisplay = std::min(toDisplay, RowCount() - 1);
+  fromDisplay = std::max(fromDisplay, 1);
+  if (fromDisplay > toDisplay)
+    return;
+  if (fromDisplay <= sel.First && toDisplay >= sel.Last) {
+    FSelectChanged[stRows] = true;
+    InvalidateRect(TGridRect{0, sel.First, ColCount() - 1, sel.Last});
+    sel.Clear();
+  } else {
+    int r = sel.IsSelected(fromDisplay) ? fromDisplay : sel.NextSelected(fromDisplay);
+    while (r != -1 && r <= toDisplay) {
+      FSelectChanged[stRows] = true;
+      sel.Bits[static_cast<std::size_t>(r)] = false;
+      --sel.Count;
+      InvalidateRect(TGridRect{0, r, ColCount() - 1, r});
+      const int next = sel.NextSelected(r);
+      if (r == sel.First)
+        sel.First = next;
+      if (r == sel.Last)
+        sel.Last = sel.PrevSelected(fromDisplay);
+      r = next;
+    }
+    if (sel.Count == 0) {
+      sel.First = -1;
+      sel.Last = -1;
+    }
+  }
+  if (sel.Count == 0 && FGridStatus == gsRowsSelected)
+    FGridStatus = gsNothing;
+}
+
+void TdgBaseGrid::ClearRowSelection() { DeselectRows(1, RowCount() - 1); }
+
+bool TdgBaseGrid::RowSelected(int dataRow) const {
+  if (dataRow < 1 || dataRow > RowCount() - 1)
+    return false;
+  return FRowSelection.IsSelected(GetDisplayRowOf(dataRow));
+}
+
+void TdgBaseGrid::SelectCurrentRow() { SelectRows(Row(), Row()); }
+
+void TdgBaseGrid::FireSelectChanged(bool byUser) {
+  for (int type = stRows; type <= stCells; ++type) {
+    if (!FSelectChanged[type])
+      continue;
+    FSelectChanged[type] = false;
+    DoSelectChanged(static_cast<TdgSelectType>(type), byUser);
+  }
+}
+
+void TdgBaseGrid::ReportGridStatus() {
+  if (FGridStatus == FReportedStatus)
+    return;
+  const TdgGridStatus old = FReportedStatus;
+  FReportedStatus = FGridStatus;
+  DoGridStatusChanged(old, FGridStatus);
+}
+
+// ------------------------------------------------------------ firing
+
+void TdgBaseGrid::DoColCountChanged(int oldCount, int newCount) {
+  if (OnColCountChanged && NotLoading())
+    OnColCountChanged(this, oldCount, newCount);
+}
+
+void TdgBaseGrid::DoRowCountChanged(int oldCount, int newCount) {
+  if (OnRowCountChanged && NotLoading())
+    OnRowCountChanged(this, oldCount, newCount);
+}
+
+void TdgBaseGrid::DoRowMoved(int toDisplayRow, int count, bool byUser) {
+  if (OnRowMoved && NotLoading())
+    OnRowMoved(this, toDisplayRow, count, byUser);
+}
+
+void TdgBaseGrid::DoSelectChanged(TdgSelectType type, bool byUser) {
+  if (OnSelectChanged && NotLoading())
+    OnSelectChanged(this, type, byUser);
+}
+
+void TdgBaseGrid::DoGridStatusChanged(TdgGridStatus oldStatus, TdgGridStatus newStatus) {
+  if (OnGridStatusChanged)
+    OnGridStatusChanged(this, oldStatus, newStatus);
+}
+
+// Cells are painted from their draw properties; until then the base paint
+// shows the grid's frame and lines only.
+void TdgBaseGrid::DrawCell(std::int32_t, std::int32_t, const TRect &, TGridDrawState) {}
+
+void TdgCustomGrid::RowInserted(int dataRow, bool byUser) { DoInsertRow(dataRow, byUser); }
+
+void TdgCustomGrid::RowDeleted(int dataRow, bool byUser) { DoDeleteRow(dataRow, byUser); }
+
+void TdgCustomGrid::DoInsertRow(int dataRow, bool byUser) {
+  if (OnInsertRow && NotLoading())
+    OnInsertRow(this, dataRow, byUser);
+}
+
+void TdgCustomGrid::DoDeleteRow(int dataRow, bool byUser) {
+  if (OnDeleteRow && NotLoading())
+    OnDeleteRow(this, dataRow, byUser);
+}
+
+void TdgCustomGrid::DoRowLoaded(int dataRow) {
+  if (OnRowLoaded)
+    OnRowLoaded(this, dataRow);
+}
+
+void TdgCustomGrid::DoCellLoaded(int dataCol, int dataRow, Variant &value) {
+  if (!OnCellLoaded)
+    return;
+  FInCellLoaded = true;
+  ScopeExit done{[this] { FInCellLoaded = false; }};
+  OnCellLoaded(this, dataCol, dataRow, value);
+}
+
+void TdgCustomGrid::CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) {
+  if (dataRow != LastLoadedRow) {
+    LastLoadedRow = dataRow;
+    DoRowLoaded(dataRow);
+  }
+  DoCellLoaded(dataCol, dataRow, value);
+  if (!value.isEmpty() && type == ctText && !value.isNull() && value.type() != varString)
+    value = Variant(value.toString());
+}
+
+} // namespace marrowen

@@ -1,0 +1,214 @@
+#pragma once
+
+#include "grid/basegrid.h"
+#include "grid/gridtypes.h"
+#include "grid/selection.h"
+#include "grid/storage.h"
+#include "grid/variant.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace marrowen {
+
+enum TdgGridMode : std::uint8_t { gmListBox, gmEdit, gmEditInsert, gmBrowse };
+enum TdgRowSelectMode : std::uint8_t { rsNone, rsSingle, rsMulti };
+enum TdgDrawOverlap : std::uint8_t { doDrawColOnTop, doDrawRowOnTop };
+// What is selected: nothing, columns, rows, or a range of cells.
+enum TdgGridStatus : std::uint8_t {
+  gsNothing = 0,
+  gsColsSelected = 1,
+  gsRowsSelected = 2,
+  gsCellRange = 3
+};
+enum TdgSelectType : std::uint8_t { stRows = 0, stCols = 1, stCells = 2 };
+
+class TdgBaseGrid;
+
+// The grid's events; each fires through its virtual Do<Name> and only when
+// assigned. Count, move and selection events stay silent while loading.
+using TdgCountChangedEvent = std::function<void(TdgBaseGrid *, int oldCount, int newCount)>;
+using TdgMovedEvent = std::function<void(TdgBaseGrid *, int toDisplay, int count, bool byUser)>;
+using TdgRowEvent = std::function<void(TdgBaseGrid *, int dataRow, bool byUser)>;
+using TdgCellLoadedEvent =
+    std::function<void(TdgBaseGrid *, int dataCol, int dataRow, Variant &value)>;
+using TdgRowLoadedEvent = std::function<void(TdgBaseGrid *, int dataRow)>;
+using TdgSelectChangedEvent = std::function<void(TdgBaseGrid *, TdgSelectType, bool byUser)>;
+using TdgGridStatusChangedEvent =
+    std::function<void(TdgBaseGrid *, TdgGridStatus oldStatus, TdgGridStatus newStatus)>;
+using TdgRowChangedEvent = std::function<void(TdgBaseGrid *, int oldRow, int newRow)>;
+using TdgNotifyEvent = std::function<void(TdgBaseGrid *)>;
+
+// The data grid: data columns 1..Cols and data rows 1..Rows shown in display
+// order behind the row bar (display column 0) and the heading (display row
+// 0). Display positions map to data numbers both ways; values live in the
+// grid's storage while StoreData is on. Every index error goes through one
+// routine, which names the grid and raises unless errors are switched off.
+class TdgBaseGrid : public TCustomGrid_dg {
+public:
+  explicit TdgBaseGrid(QWidget *parent = nullptr);
+  ~TdgBaseGrid() override;
+
+  // Identity, errors and loading.
+  std::string Name() const;
+  void SetName(const std::string &name);
+  bool RaiseErrors() const { return FRaiseErrors; }
+  void SetRaiseErrors(bool value) { FRaiseErrors = value; }
+  // Raises EInvalidGridOperation "<Name>: <text>" while errors are on.
+  void ReportError(const std::string &text) const;
+  // Whether value lies in low..high; outside it the range error is reported.
+  bool CheckIndex(TdgIndexKind kind, int value, int low, int high) const;
+  virtual bool NotLoading() const { return FLoadCount == 0; }
+  // Enclose code that configures a grid as its form stream would; endLoad
+  // runs Loaded.
+  void beginLoad();
+  void endLoad();
+  virtual void Loaded();
+  virtual std::string GetVersion() const { return "2.01"; }
+  virtual void SetVersion(const std::string &) {}
+
+  // Counts and positions.
+  int Cols() const { return FDataCols - FPendingColRemovals; }
+  virtual void SetCols(int value);
+  int Rows() const { return FDataRows - FPendingRowRemovals; }
+  virtual void SetRows(int value);
+  TdgGridMode GridMode() const { return FGridMode; }
+  void SetGridMode(TdgGridMode value);
+  int InsertRowFlag() const { return FInsertRowFlag; }
+  void InsertRow(int displayRow);
+  int GetCurrentDataRow() const;
+  void SetCurrentDataRow(int dataRow);
+  int GetCurrentDataCol() const;
+  int GetDataRow(int displayRow) const;
+  int DataRowAt(int displayRow) const;
+  int DataColAt(int displayCol) const;
+  int DisplayColOf(int dataCol) const;
+  virtual int GetDisplayRowOf(int dataRow) const;
+  virtual void SetDisplayRowOf(int dataRow, int displayRow);
+  bool GetRowMoving() const { return FRowMoving; }
+  void SetRowMoving(bool value) { FRowMoving = value; }
+  void MoveRows(int fromDisplay, int toDisplay);
+
+  // Cell values.
+  bool StoreData() const { return FStorage != nullptr; }
+  void SetStoreData(bool value);
+  Tdg2DStorage *Storage() const { return FStorage.get(); }
+  virtual Variant GetCell(int dataCol, int dataRow);
+  virtual void SetCell(int dataCol, int dataRow, const Variant &value);
+  virtual TdgControlType EffectiveControlType(int dataCol, int dataRow) const;
+
+  // Row selection and the grid status.
+  TdgRowSelectMode RowSelectMode() const { return FRowSelectMode; }
+  void SetRowSelectMode(TdgRowSelectMode value);
+  virtual void SelectRows(int fromDisplay, int toDisplay);
+  virtual void DeselectRows(int fromDisplay, int toDisplay);
+  virtual void ClearRowSelection();
+  virtual bool RowSelected(int dataRow) const;
+  virtual void SelectCurrentRow();
+  bool CurrentRowSelected() const { return RowSelected(GetCurrentDataRow()); }
+  const TdgSelection &RowSelection() const { return FRowSelection; }
+  TdgGridStatus GridStatus() const { return FGridStatus; }
+  void FireSelectChanged(bool byUser);
+  void ReportGridStatus();
+
+  // Deletion.
+  virtual void DeleteRows(int fromRow, int toRow);
+  virtual void DeleteSelectedRows();
+
+  // Firing operations.
+  virtual void DoColCountChanged(int oldCount, int newCount);
+  virtual void DoRowCountChanged(int oldCount, int newCount);
+  virtual void DoRowMoved(int toDisplayRow, int count, bool byUser);
+  virtual void DoSelectChanged(TdgSelectType type, bool byUser);
+  virtual void DoGridStatusChanged(TdgGridStatus oldStatus, TdgGridStatus newStatus);
+  virtual void RowInserted(int dataRow, bool byUser) = 0;
+  virtual void RowDeleted(int dataRow, bool byUser) = 0;
+  // Fetches a value for display or reading: the row-loaded and cell-loaded
+  // events, and the conversion of what the handler left.
+  virtual void CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) = 0;
+
+  TdgCountChangedEvent OnColCountChanged;
+  TdgCountChangedEvent OnRowCountChanged;
+  TdgMovedEvent OnRowMoved;
+  TdgRowEvent OnInsertRow;
+  TdgRowEvent OnDeleteRow;
+  TdgCellLoadedEvent OnCellLoaded;
+  TdgRowLoadedEvent OnRowLoaded;
+  TdgSelectChangedEvent OnSelectChanged;
+  TdgGridStatusChangedEvent OnGridStatusChanged;
+  TdgRowChangedEvent OnRowChanged;
+
+protected:
+  void DrawCell(std::int32_t col, std::int32_t row, const TRect &rect,
+                TGridDrawState state) override;
+  void SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount) override;
+
+  void ApplyColCount(int n);
+  void ApplyRowCount(int n);
+  void MakeFixed();
+  // Removes the given data rows (ascending, distinct) from the maps, heights,
+  // selection and storage in one pass each; later rows are renumbered.
+  void RemoveDataRows(const std::vector<int> &dataRows);
+  void MoveRowDisplay(int fromDisplay, int toDisplay);
+  void PlaceCurrentRow(int displayRow);
+
+  bool FInCellLoaded = false;
+  bool FLoadingCell = false;
+  int FLoadingCol = -1;
+  int FLoadingRow = -1;
+  Variant FLoadingValue;
+
+private:
+  bool FRaiseErrors = true;
+  int FLoadCount = 0;
+  bool FSettingDefaults = false;
+  int FDataCols = 0;
+  int FDataRows = 0;
+  int FPendingColRemovals = 0;
+  int FPendingRowRemovals = 0;
+  int FInsertRowFlag = 0;
+  int FPreviousInsertRowFlag = 0;
+  TdgGridMode FGridMode = gmEdit;
+  TdgRowSelectMode FRowSelectMode = rsMulti;
+  bool FRowMoving = true;
+  int FRowBarWidth = 14;
+  int FHeadingHeight = 15;
+  // Display position to data number, and data row to display position.
+  std::vector<int> FColMap;
+  std::vector<int> FRowMap;
+  std::vector<int> FRowOrder;
+  TdgSelection FRowSelection;
+  TdgSelection FColSelection;
+  TdgGridStatus FGridStatus = gsNothing;
+  TdgGridStatus FReportedStatus = gsNothing;
+  bool FSelectChanged[3] = {false, false, false};
+  std::unique_ptr<Tdg2DStorage> FStorage;
+};
+
+// The event layer: the firing operations that name a data row.
+class TdgCustomGrid : public TdgBaseGrid {
+public:
+  using TdgBaseGrid::TdgBaseGrid;
+
+  void RowInserted(int dataRow, bool byUser) override;
+  void RowDeleted(int dataRow, bool byUser) override;
+  void CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) override;
+  virtual void DoInsertRow(int dataRow, bool byUser);
+  virtual void DoDeleteRow(int dataRow, bool byUser);
+  virtual void DoRowLoaded(int dataRow);
+  virtual void DoCellLoaded(int dataCol, int dataRow, Variant &value);
+
+  // The data row for which the row-loaded event fired last; a paint starts
+  // it afresh.
+  int LastLoadedRow = -1;
+};
+
+class TdgGrid : public TdgCustomGrid {
+public:
+  using TdgCustomGrid::TdgCustomGrid;
+};
+
+} // namespace marrowen

@@ -1,0 +1,263 @@
+#include "grid/dgbasegrid.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace marrowen {
+namespace {
+
+std::string errorOf(const std::function<void()> &f) {
+  try {
+    f();
+  } catch (const EInvalidGridOperation &e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+// A grid with StoreData whose cell (1, r) holds "r<r>".
+void fill(TdgGrid &grid, int rows) {
+  grid.SetStoreData(true);
+  grid.SetRows(rows);
+  for (int r = 1; r <= rows; ++r)
+    grid.SetCell(1, r, Variant("r" + std::to_string(r)));
+}
+
+// The texts of column 1 in display order, as the filter-list writer walks a
+// grid: display row to data row to cell.
+std::vector<std::string> shown(TdgGrid &grid) {
+  std::vector<std::string> texts;
+  for (int p = 1; p <= grid.Rows(); ++p)
+    texts.push_back(grid.GetCell(1, grid.GetDataRow(p)).toString());
+  return texts;
+}
+
+TEST(DataGrid, StartsWithFourByFourBehindARowBarAndHeading) {
+  TdgGrid grid;
+  EXPECT_EQ(grid.Cols(), 4);
+  EXPECT_EQ(grid.Rows(), 4);
+  EXPECT_EQ(grid.ColCount(), 5);
+  EXPECT_EQ(grid.RowCount(), 5);
+  EXPECT_EQ(grid.ColWidths(0), 14);
+  EXPECT_EQ(grid.RowHeights(0), 15);
+  EXPECT_EQ(grid.DefaultRowHeight(), 14);
+  EXPECT_EQ((TGridCoord{grid.Col(), grid.Row()}), (TGridCoord{1, 1}));
+  grid.SetVersion("9.99");
+  EXPECT_EQ(grid.GetVersion(), "2.01");
+  EXPECT_EQ(grid.GetDataRow(0), -1);
+  EXPECT_EQ(grid.GetDisplayRowOf(grid.RowCount()), -1);
+}
+
+TEST(DataGrid, IndexErrorsNameTheGridUnlessSwitchedOff) {
+  TdgGrid grid;
+  grid.SetName("Grid1");
+  EXPECT_EQ(errorOf([&] { grid.InsertRow(0); }), "Grid1: Row index 0 out of range");
+  EXPECT_EQ(errorOf([&] { grid.SetDisplayRowOf(1, 9); }), "Grid1: Row index 9 out of range");
+  grid.SetRaiseErrors(false);
+  EXPECT_EQ(errorOf([&] { grid.InsertRow(0); }), "(no error)");
+  EXPECT_EQ(grid.Rows(), 4);
+}
+
+TEST(DataGrid, CountEventsStayQuietWhileLoading) {
+  TdgGrid grid;
+  std::vector<std::pair<int, int>> counts;
+  grid.OnRowCountChanged = [&](TdgBaseGrid *, int o, int n) { counts.emplace_back(o, n); };
+  grid.beginLoad();
+  grid.SetRows(10);
+  grid.endLoad();
+  EXPECT_TRUE(counts.empty());
+  grid.SetRows(-5);
+  EXPECT_EQ(grid.Rows(), 0);
+  grid.SetRows(2);
+  EXPECT_EQ(counts, (std::vector<std::pair<int, int>>{{10, 0}, {0, 2}}));
+}
+
+TEST(DataGrid, CellValuesKeepTheirRules) {
+  TdgGrid grid;
+  grid.SetName("Grid1");
+  grid.SetStoreData(true);
+  for (auto [c, r] : {std::pair{0, 1}, {5, 1}, {1, 0}, {1, 5}}) {
+    grid.SetCell(c, r, Variant("x"));
+    EXPECT_TRUE(grid.GetCell(c, r).isEmpty()) << c << "," << r;
+  }
+  grid.SetCell(2, 3, Variant(std::int32_t(5)));
+  EXPECT_EQ(grid.Storage()->GetKind(2, 3), ckText);
+  EXPECT_EQ(grid.GetCell(2, 3).type(), varString);
+  EXPECT_EQ(grid.GetCell(2, 3).toString(), "5");
+
+  std::vector<int> rowsLoaded;
+  grid.OnRowLoaded = [&](TdgBaseGrid *, int row) { rowsLoaded.push_back(row); };
+  grid.GetCell(1, 2);
+  grid.GetCell(2, 2);
+  grid.GetCell(1, 3);
+  EXPECT_EQ(rowsLoaded, (std::vector<int>{2, 3}));
+
+  grid.OnCellLoaded = [](TdgBaseGrid *g, int, int, Variant &) { g->GetCell(4, 4); };
+  EXPECT_EQ(errorOf([&] { grid.GetCell(1, 1); }),
+            "Grid1: Cannot get Cell property value while in OnCellLoaded event");
+  // A write from the handler to the cell being loaded is what the reader gets.
+  grid.OnCellLoaded = [](TdgBaseGrid *g, int c, int r, Variant &) {
+    g->SetCell(c, r, Variant("fresh"));
+  };
+  EXPECT_EQ(grid.GetCell(2, 3).toString(), "fresh");
+  grid.OnCellLoaded = nullptr;
+  EXPECT_EQ(grid.GetCell(2, 3).toString(), "fresh");
+}
+
+TEST(DataGrid, InsertRowShowsTheNewLastRowWhereAsked) {
+  TdgGrid grid;
+  fill(grid, 3);
+  std::vector<int> inserted;
+  grid.OnInsertRow = [&](TdgBaseGrid *, int row, bool byUser) {
+    EXPECT_FALSE(byUser);
+    inserted.push_back(row);
+  };
+  // A row added below the current one, as the file list adds a file.
+  grid.SetCurrentDataRow(2);
+  grid.InsertRow(grid.Row() + 1);
+  grid.SetCell(1, grid.Rows(), Variant("new"));
+  grid.InsertRow(grid.Rows() + 1);
+  grid.SetCell(1, grid.Rows(), Variant("end"));
+  EXPECT_EQ(inserted, (std::vector<int>{4, 5}));
+  EXPECT_EQ(shown(grid), (std::vector<std::string>{"r1", "r2", "new", "r3", "end"}));
+  EXPECT_EQ(grid.GetCurrentDataRow(), 2);
+  grid.SetCurrentDataRow(grid.RowCount());
+  EXPECT_EQ(grid.GetCurrentDataRow(), 2);
+}
+
+TEST(DataGrid, DeleteRowsIgnoresEmptyRangesAndClampsTheRest) {
+  TdgGrid grid;
+  fill(grid, 6);
+  int deletions = 0;
+  grid.OnDeleteRow = [&](TdgBaseGrid *, int, bool) { ++deletions; };
+  grid.DeleteRows(0, 0);
+  grid.DeleteRows(7, 11);
+  grid.DeleteRows(5, 3);
+  EXPECT_EQ(deletions, 0);
+  grid.DeleteRows(-3, 2);
+  EXPECT_EQ(deletions, 2);
+  EXPECT_EQ(shown(grid), (std::vector<std::string>{"r3", "r4", "r5", "r6"}));
+}
+
+TEST(DataGrid, DeleteSelectedRowsKeepsTheCurrentRowAndReportsHighestFirst) {
+  TdgGrid grid;
+  fill(grid, 8);
+  std::vector<std::pair<int, int>> status;
+  grid.OnGridStatusChanged = [&](TdgBaseGrid *, TdgGridStatus o, TdgGridStatus n) {
+    status.emplace_back(o, n);
+  };
+  for (int r : {2, 5, 7})
+    grid.SelectRows(r, r);
+  grid.ReportGridStatus();
+  grid.SetCurrentDataRow(6);
+  std::vector<int> deleted;
+  grid.OnDeleteRow = [&](TdgBaseGrid *, int row, bool) { deleted.push_back(row); };
+  grid.DeleteSelectedRows();
+  EXPECT_EQ(deleted, (std::vector<int>{7, 5, 2}));
+  EXPECT_EQ(grid.Rows(), 5);
+  EXPECT_EQ(grid.GetCurrentDataRow(), 4);
+  EXPECT_EQ(grid.GetCell(1, 4).toString(), "r6");
+  EXPECT_EQ(grid.RowSelection().Count, 0);
+  EXPECT_EQ(status, (std::vector<std::pair<int, int>>{{gsNothing, gsRowsSelected},
+                                                      {gsRowsSelected, gsNothing}}));
+}
+
+TEST(DataGrid, MovedRowsGatherAroundTheTarget) {
+  TdgGrid grid;
+  fill(grid, 8);
+  grid.SetRowHeights(7, 30);
+  grid.MoveRows(7, 2);
+  EXPECT_EQ(shown(grid),
+            (std::vector<std::string>{"r1", "r7", "r2", "r3", "r4", "r5", "r6", "r8"}));
+  EXPECT_EQ(grid.RowHeights(2), 30) << "a moved row takes its height along";
+  std::vector<std::pair<int, int>> moves;
+  grid.OnRowMoved = [&](TdgBaseGrid *, int to, int count, bool) { moves.emplace_back(to, count); };
+  grid.SelectRows(6, 6);
+  grid.SelectRows(8, 8);
+  grid.MoveRows(6, 3);
+  EXPECT_EQ(shown(grid),
+            (std::vector<std::string>{"r1", "r7", "r5", "r8", "r2", "r3", "r4", "r6"}));
+  EXPECT_EQ(moves, (std::vector<std::pair<int, int>>{{3, 2}}));
+  EXPECT_TRUE(grid.RowSelected(5));
+  EXPECT_TRUE(grid.RowSelected(8));
+}
+
+// Random moves, insertions and deletions against a model of what the user
+// sees: each shown row's text, height and selection mark, and the current row.
+TEST(DataGrid, RandomChangesMatchAReferenceModel) {
+  struct ShownRow {
+    std::string text;
+    int height;
+    bool selected;
+  };
+  std::mt19937 random(151);
+  TdgGrid grid;
+  fill(grid, 40);
+  std::vector<ShownRow> model;
+  for (int r = 1; r <= 40; ++r) {
+    grid.SetRowHeights(r, 10 + r);
+    model.push_back({"r" + std::to_string(r), 10 + r, false});
+  }
+  int fresh = 0;
+  for (int step = 0; step < 400; ++step) {
+    const int rows = grid.Rows();
+    const int op = static_cast<int>(random() % 6);
+    if (op == 0 && rows > 1) {
+      const int d = 1 + static_cast<int>(random() % rows);
+      const int to = 1 + static_cast<int>(random() % rows);
+      const int from = grid.GetDisplayRowOf(d);
+      grid.SetDisplayRowOf(d, to);
+      const ShownRow moved = model[from - 1];
+      model.erase(model.begin() + (from - 1));
+      model.insert(model.begin() + (to - 1), moved);
+    } else if (op == 1 && rows > 0) {
+      const int from = 1 + static_cast<int>(random() % rows);
+      const int to = std::min(rows, from + static_cast<int>(random() % 4));
+      std::vector<std::string> gone;
+      for (int d = from; d <= to; ++d)
+        gone.push_back(grid.GetCell(1, d).toString());
+      grid.DeleteRows(from, to);
+      std::erase_if(model, [&](const ShownRow &row) {
+        return std::find(gone.begin(), gone.end(), row.text) != gone.end();
+      });
+    } else if (op == 2 && rows > 0) {
+      const int p = 1 + static_cast<int>(random() % rows);
+      grid.SelectRows(p, p);
+      model[p - 1].selected = true;
+    } else if (op == 3 && grid.RowSelection().Count > 0) {
+      grid.DeleteSelectedRows();
+      std::erase_if(model, [](const ShownRow &row) { return row.selected; });
+    } else if (op == 4) {
+      const int p = 1 + static_cast<int>(random() % (rows + 1));
+      grid.InsertRow(p);
+      const std::string text = "n" + std::to_string(++fresh);
+      grid.SetCell(1, grid.Rows(), Variant(text));
+      model.insert(model.begin() + (p - 1), {text, grid.DefaultRowHeight(), false});
+    } else if (op == 5 && rows > 4) {
+      // Shrinking drops the highest data rows wherever they are shown.
+      const int keep = rows - 1 - static_cast<int>(random() % 3);
+      std::vector<std::string> gone;
+      for (int d = keep + 1; d <= rows; ++d)
+        gone.push_back(grid.GetCell(1, d).toString());
+      grid.SetRows(keep);
+      std::erase_if(model, [&](const ShownRow &row) {
+        return std::find(gone.begin(), gone.end(), row.text) != gone.end();
+      });
+    }
+    ASSERT_EQ(grid.Rows(), static_cast<int>(model.size())) << "step " << step;
+    for (int p = 1; p <= grid.Rows(); ++p) {
+      const int d = grid.GetDataRow(p);
+      ASSERT_EQ(grid.GetDisplayRowOf(d), p) << "step " << step;
+      ASSERT_EQ(grid.GetCell(1, d).toString(), model[p - 1].text) << "step " << step;
+      ASSERT_EQ(grid.RowHeights(p), model[p - 1].height) << "step " << step;
+      ASSERT_EQ(grid.RowSelected(d), model[p - 1].selected) << "step " << step;
+    }
+    ASSERT_LE(grid.Row(), std::max(1, grid.Rows())) << "step " << step;
+  }
+}
+
+} // namespace
+} // namespace marrowen
