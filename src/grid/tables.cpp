@@ -271,8 +271,10 @@ void TdgVisibleItems::MoveItem(int from, int to) {
       items_[i - 1] = to;
     }
   } else {
-    int i = foundFrom ? p - 1 : p;
-    for (; i >= 1 && i <= count_ && items_[i] >= to; --i)
+    // A hidden item past the last visible one starts at the last entry; the
+    // entry "at" the insertion point does not exist there.
+    int i = foundFrom ? p - 1 : std::min(p, count_);
+    for (; i >= 1 && items_[i] >= to; --i)
       if (items_[i] <= from)
         ++items_[i];
     const int s = i;

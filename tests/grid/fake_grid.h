@@ -2,6 +2,7 @@
 
 // A grid as the data objects see it, recording what they ask it to do.
 
+#include "classlib/componentstream.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "grid/cells.h"
