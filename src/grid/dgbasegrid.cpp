@@ -1,6 +1,7 @@
 #include "grid/dgbasegrid.h"
 
 #include "classlib/format.h"
+#include "grid/colrow.h"
 #include "grid/qtbytes.h"
 
 #include <algorithm>
@@ -47,6 +48,9 @@ TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
   FDataRows = 4;
   SetColCount(5);
   SetRowCount(5);
+  FHeadingFont.Assign(FFont);
+  FColStore = std::make_unique<TdgGridCols>(this, 0);
+  FRowStore = std::make_unique<TdgGridRows>(this, 0);
   SizeChanged(ColCount(), RowCount());
   SetColWidths(0, FRowBarWidth);
   SetRowHeights(0, FHeadingHeight);
@@ -55,7 +59,11 @@ TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
   FSettingDefaults = false;
 }
 
-TdgBaseGrid::~TdgBaseGrid() = default;
+TdgBaseGrid::~TdgBaseGrid() {
+  FDestroying = true;
+  FColStore.reset();
+  FRowStore.reset();
+}
 
 // ---------------------------------------------------- identity and errors
 
@@ -106,6 +114,12 @@ void TdgBaseGrid::SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount
   extend(FRowOrder, rows);
   FRowSelection.SetSize(rows);
   FColSelection.SetSize(cols);
+  if (FColStore && FColStore->Count() != cols)
+    FColStore->Resize(FColStore->Count(), cols);
+  if (FRowStore && FRowStore->Count() != rows)
+    FRowStore->Resize(FRowStore->Count(), rows);
+  FVisibleCols.SetVisibleCount(cols - 1, 1);
+  FVisibleRows.SetVisibleCount(rows - 1, 1);
   if (FSettingDefaults)
     return;
   if (cols != oldColCount)
@@ -420,6 +434,8 @@ void TdgBaseGrid::RemoveDataRows(const std::vector<int> &dataRows) {
       map.push_back(renumbered[static_cast<std::size_t>(d)]);
     }
   }
+  if (FRowStore)
+    FRowStore->RemoveItems(deleted);
   FRowMap = std::move(map);
   FRowOrder.assign(FRowMap.size(), 0);
   for (std::size_t p = 0; p < FRowMap.size(); ++p)
@@ -572,7 +588,138 @@ void TdgBaseGrid::SetStoreData(bool value) {
 TdgControlType TdgBaseGrid::EffectiveControlType(int dataCol, int dataRow) const {
   if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow > Rows())
     return ctNone;
-  return ctText;
+  const TdgCol *col = dataCol < FColStore->Count() ? FColStore->Item(dataCol) : nullptr;
+  const TdgRow *row = dataRow < FRowStore->Count() ? FRowStore->Item(dataRow) : nullptr;
+  const TdgControlType colType = col ? col->ControlType() : ctDefault;
+  const TdgControlType rowType = row ? row->ControlType() : ctDefault;
+  TdgControlType type = colType != ctDefault ? colType : rowType;
+  return type == ctDefault ? ctText : type;
+}
+
+// ------------------------------------------------------- column and row objects
+
+TdgCol *TdgBaseGrid::GetCol(const Variant &index) {
+  switch (index.type()) {
+  case varSmallint:
+  case varInteger:
+  case varByte: {
+    const int i = index.toInteger();
+    return CheckIndex(TdgIndexKind::Column, i, 1, ColCount() - 1) ? FColStore->Item(i) : nullptr;
+  }
+  case varString:
+  case varOleStr: {
+    TdgCol *col = FColStore->FindByFieldName(index.toString());
+    if (!col)
+      ReportError(Format("Unknown field name '%s'", {index.toString()}));
+    return col;
+  }
+  default:
+    return nullptr;
+  }
+}
+
+bool TdgBaseGrid::GetRowVisible(int dataRow) {
+  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, Rows()))
+    return true;
+  const TdgRow *row = FRowStore->Item(dataRow);
+  return row ? row->Visible() : true;
+}
+
+void TdgBaseGrid::SetRowVisible(int dataRow, bool visible) {
+  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, Rows()))
+    return;
+  if (visible && !FRowStore->Item(dataRow))
+    return;
+  FRowStore->EnsureRowObject(dataRow).SetVisible(visible);
+  FRowStore->ReleaseIfDefault(dataRow);
+}
+
+void TdgBaseGrid::setColWidth(int displayCol, int width) {
+  if (displayCol >= 0 && displayCol < ColCount())
+    SetColWidths(displayCol, width);
+}
+
+void TdgBaseGrid::setRowHeight(int displayRow, int height) {
+  if (displayRow >= 0 && displayRow < RowCount())
+    SetRowHeights(displayRow, height);
+}
+
+void TdgBaseGrid::restoreFixedSizes() {
+  if (ColCount() > 0 && FixedCols() > 0)
+    SetColWidths(0, FRowBarWidth);
+  if (RowCount() > 0 && FixedRows() > 0)
+    SetRowHeights(0, FHeadingHeight);
+}
+
+int TdgBaseGrid::displayRowOf(int dataRow) const {
+  if (dataRow == 0)
+    return 0;
+  const int p = GetDisplayRowOf(dataRow);
+  return p < 0 ? 0 : p;
+}
+
+void TdgBaseGrid::moveColumn(int fromDisplay, int toDisplay) {
+  if (fromDisplay == toDisplay || fromDisplay < 1 || toDisplay < 1 || fromDisplay >= ColCount() ||
+      toDisplay >= ColCount())
+    return;
+  const auto first = FColMap.begin();
+  if (fromDisplay < toDisplay)
+    std::rotate(first + fromDisplay, first + fromDisplay + 1, first + toDisplay + 1);
+  else
+    std::rotate(first + toDisplay, first + fromDisplay, first + fromDisplay + 1);
+  for (int p = std::min(fromDisplay, toDisplay); p <= std::max(fromDisplay, toDisplay); ++p)
+    if (TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(p)]))
+      col->setDisplayColField(p);
+  FVisibleCols.MoveItem(fromDisplay, toDisplay);
+  MoveColumn(fromDisplay, toDisplay);
+}
+
+int TdgBaseGrid::currentDataCol() const {
+  const int c = GetCurrentDataCol();
+  return c > 0 ? c : -1;
+}
+
+int TdgBaseGrid::currentDataRow() const {
+  const int r = GetCurrentDataRow();
+  return r > 0 ? r : -1;
+}
+
+void TdgBaseGrid::moveOffRow(int dataRow) { PlaceCurrentRow(displayRowOf(dataRow) + 1); }
+
+void TdgBaseGrid::repaintColumn(int dataCol) {
+  const int p = DisplayColOf(dataCol);
+  InvalidateRect(TGridRect{p, 0, p, RowCount() - 1});
+}
+
+void TdgBaseGrid::repaintRow(int dataRow) {
+  const int p = displayRowOf(dataRow);
+  InvalidateRect(TGridRect{0, p, ColCount() - 1, p});
+}
+
+void TdgBaseGrid::dropRowSelection(int dataRow) {
+  const int p = GetDisplayRowOf(dataRow);
+  if (p > 0)
+    DeselectRows(p, p);
+}
+
+void TdgBaseGrid::setRowSelected(int dataRow, bool selected) {
+  const int p = GetDisplayRowOf(dataRow);
+  if (p <= 0)
+    return;
+  if (selected)
+    SelectRows(p, p);
+  else
+    DeselectRows(p, p);
+}
+
+std::unique_ptr<TdgCombo> TdgBaseGrid::makeCombo() {
+  throw EInvalidGridOperation(
+      "Cannot create combo box. Method CreateCombo has not been not implemented in derived class");
+}
+
+TdgCombo &TdgBaseGrid::ensureCellCombo(int, int) {
+  throw EInvalidGridOperation(
+      "Cannot create combo box. Method CreateCombo has not been not implemented in derived class");
 }
 
 Variant TdgBaseGrid::GetCell(int dataCol, int dataRow) {

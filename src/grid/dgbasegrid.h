@@ -1,9 +1,14 @@
 #pragma once
 
 #include "grid/basegrid.h"
+#include "grid/colrow.h"
+#include "grid/component.h"
+#include "grid/font.h"
+#include "grid/gridhost.h"
 #include "grid/gridtypes.h"
 #include "grid/selection.h"
 #include "grid/storage.h"
+#include "grid/tables.h"
 #include "grid/variant.h"
 
 #include <cstdint>
@@ -47,10 +52,24 @@ using TdgNotifyEvent = std::function<void(TdgBaseGrid *)>;
 // 0). Display positions map to data numbers both ways; values live in the
 // grid's storage while StoreData is on. Every index error goes through one
 // routine, which names the grid and raises unless errors are switched off.
-class TdgBaseGrid : public TCustomGrid_dg {
+class TdgBaseGrid : public TCustomGrid_dg, public TdgGridHost {
 public:
   explicit TdgBaseGrid(QWidget *parent = nullptr);
   ~TdgBaseGrid() override;
+
+  using TCustomGrid_dg::ColCount;
+  using TCustomGrid_dg::RowCount;
+  int ColCount() const override { return TCustomGrid_dg::ColCount(); }
+  int RowCount() const override { return TCustomGrid_dg::RowCount(); }
+  int DefaultColWidth() const override { return TCustomGrid_dg::DefaultColWidth(); }
+  int DefaultRowHeight() const override { return TCustomGrid_dg::DefaultRowHeight(); }
+
+  // Column and row objects.
+  TdgCol *GetCol(const Variant &index);
+  bool GetRowVisible(int dataRow);
+  virtual void SetRowVisible(int dataRow, bool visible);
+  TdgGridCols &ColStore() { return *FColStore; }
+  TdgGridRows &RowStore() { return *FRowStore; }
 
   // Identity, errors and loading.
   std::string Name() const;
@@ -71,9 +90,9 @@ public:
   virtual void SetVersion(const std::string &) {}
 
   // Counts and positions.
-  int Cols() const { return FDataCols - FPendingColRemovals; }
+  int Cols() const override { return FDataCols - FPendingColRemovals; }
   virtual void SetCols(int value);
-  int Rows() const { return FDataRows - FPendingRowRemovals; }
+  int Rows() const override { return FDataRows - FPendingRowRemovals; }
   virtual void SetRows(int value);
   TdgGridMode GridMode() const { return FGridMode; }
   void SetGridMode(TdgGridMode value);
@@ -141,6 +160,85 @@ public:
   TdgGridStatusChangedEvent OnGridStatusChanged;
   TdgRowChangedEvent OnRowChanged;
 
+  // What the column, row and cell objects ask of their grid.
+  TComponent &gridComponent() override { return FComponent; }
+  void reportError(const std::string &text) override { ReportError(text); }
+  bool checkIndex(TdgIndexKind kind, int value, int low, int high) override {
+    return CheckIndex(kind, value, low, high);
+  }
+  bool isInsertRow(int dataRow) const override {
+    return FInsertRowFlag && dataRow == RowCount() - 1;
+  }
+  int requestedDefaultRowHeight() const override { return FRequestedDefaultRowHeight; }
+  int colWidth(int displayCol) const override { return ColWidths(displayCol); }
+  void setColWidth(int displayCol, int width) override;
+  int rowHeight(int displayRow) const override { return RowHeights(displayRow); }
+  void setRowHeight(int displayRow, int height) override;
+  void restoreFixedSizes() override;
+  int displayColOf(int dataCol) const override { return DisplayColOf(dataCol); }
+  int dataColAt(int displayCol) const override { return DataColAt(displayCol); }
+  int displayRowOf(int dataRow) const override;
+  void setDisplayRowOf(int dataRow, int displayRow) override {
+    SetDisplayRowOf(dataRow, displayRow);
+  }
+  void moveColumn(int fromDisplay, int toDisplay) override;
+  TdgVisibleItems &visibleCols() override { return FVisibleCols; }
+  TdgVisibleItems &visibleRows() override { return FVisibleRows; }
+  const TFont &Font() const override { return FFont; }
+  const TFont &HeadingFont() const override { return FHeadingFont; }
+  bool parentFontCopies() const override { return false; }
+  const TFont &cellFont(int, int) const override { return FFont; }
+  void registerKeepOwnFonts(TdgCol *, bool) override {}
+  void registerKeepOwnFonts(TdgRow *, bool) override {}
+  TdgCoordList &keptFontCells() override { return FKeptFontCells; }
+  bool isLoading() const override { return !NotLoading(); }
+  bool isDestroying() const override { return FDestroying; }
+  bool isComboGrid() const override { return false; }
+  bool paintSuppressed() const override { return false; }
+  bool directCellPaint() const override { return false; }
+  int currentDataCol() const override;
+  int currentDataRow() const override;
+  bool canLeaveCell() override { return true; }
+  void moveOffColumn(int) override {}
+  void moveOffRow(int dataRow) override;
+  void endEdit() override { HideEditor(); }
+  void refreshEditor() override { UpdateEdit(); }
+  void reenterCell() override {}
+  void reapplyMask(int, int) override {}
+  void setEditorMaxLength(int, int) override {}
+  void refreshCheckBoxValues() override { InvalidateGrid(); }
+  void repaintColumn(int dataCol) override;
+  void repaintHeading(int dataCol) override { InvalidateCell(DisplayColOf(dataCol), 0); }
+  void repaintRow(int dataRow) override;
+  void repaintCell(int dataCol, int dataRow) override {
+    InvalidateCell(DisplayColOf(dataCol), displayRowOf(dataRow));
+  }
+  void invalidateCell(int displayCol, int displayRow) override {
+    InvalidateCell(displayCol, displayRow);
+  }
+  void relayout() override { UpdateScrollRange(); }
+  void correctScrolling() override { UpdateScrollRange(); }
+  void dropColSelection(int) override {}
+  void dropRowSelection(int dataRow) override;
+  void setColSelected(int, bool) override {}
+  void setRowSelected(int dataRow, bool selected) override;
+  void dropUnfitValues(int, int) override {}
+  void ensureSharedCombo() override {}
+  std::unique_ptr<TdgCombo> makeCombo() override;
+  std::unique_ptr<TdgCustomButton> makeButton(const TdgCustomButton &) override { return {}; }
+  void closeDateTimePopup() override {}
+  void dropDateTimePopupOf(TdgDateTimeDefComponent *) override {}
+  void cellElementAdded(TdgCellElement &) override {}
+  void cellElementRemoved(TdgCellElement &) override {}
+  Variant cellProperty(int, int, int, int) override { return Variant(); }
+  void setCellProperty(int, int, int, int, const Variant &) override {}
+  TFont *cellOwnFont(int, int) override { return nullptr; }
+  void setCellFont(int, int, const TFont *) override {}
+  TdgCombo *cellCombo(int, int) override { return nullptr; }
+  TdgCombo &ensureCellCombo(int, int) override;
+  TdgDateTimeDefComponent *cellDateTimeDef(int, int) override { return nullptr; }
+  void setCellDateTimeDef(int, int, TdgDateTimeDefComponent *) override {}
+
 protected:
   void DrawCell(std::int32_t col, std::int32_t row, const TRect &rect,
                 TGridDrawState state) override;
@@ -163,6 +261,16 @@ protected:
 
 private:
   bool FRaiseErrors = true;
+  bool FDestroying = false;
+  int FRequestedDefaultRowHeight = 14;
+  TComponent FComponent;
+  TFont FFont;
+  TFont FHeadingFont;
+  TdgCoordList FKeptFontCells;
+  TdgVisibleItems FVisibleCols;
+  TdgVisibleItems FVisibleRows;
+  std::unique_ptr<TdgGridCols> FColStore;
+  std::unique_ptr<TdgGridRows> FRowStore;
   int FLoadCount = 0;
   bool FSettingDefaults = false;
   int FDataCols = 0;

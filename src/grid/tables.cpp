@@ -133,6 +133,26 @@ void TdgGridRows::MoveItems(int from, int to, int n) {
       items_[i]->setDataRow(i);
 }
 
+void TdgGridRows::RemoveItems(const std::vector<bool> &removed) {
+  const int count = Count();
+  int to = 0;
+  for (int r = 0; r < count; ++r) {
+    if (r < static_cast<int>(removed.size()) && removed[r])
+      continue;
+    if (to != r) {
+      items_[to] = std::move(items_[r]);
+      rowIds_[to] = rowIds_[r];
+      if (items_[to])
+        items_[to]->setDataRow(to);
+    }
+    ++to;
+  }
+  for (int r = to; r < count; ++r) {
+    items_[r].reset();
+    rowIds_[r] = nextId_++;
+  }
+}
+
 TdgRow *TdgGridRows::RowObject(int index) {
   if (!grid_->checkIndex(TdgIndexKind::Row, index, 0, Count() - 1))
     return nullptr;

@@ -57,6 +57,10 @@ public:
   void SetDisplayRow(int dataRow, int displayRow);
   int GetRowId(int dataRow) const { return rowIds_.at(dataRow); }
   void MoveItems(int from, int to, int n);
+  // Takes out the rows whose flag is set in one pass; later rows move up and
+  // are renumbered, and the freed places at the end are empty until the
+  // count is lowered.
+  void RemoveItems(const std::vector<bool> &removed);
   TdgRow *RowObject(int index);
   TdgRow &EnsureRowObject(int index);
   void FreeRow(int index) { items_.at(index).reset(); }

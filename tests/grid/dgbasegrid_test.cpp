@@ -261,3 +261,60 @@ TEST(DataGrid, RandomChangesMatchAReferenceModel) {
 
 } // namespace
 } // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+TEST(DataGridObjects, ColumnsByNumberOrFieldName) {
+  TdgGrid grid;
+  grid.SetName("Grid1");
+  for (int c = 1; c <= 4; ++c)
+    grid.GetCol(Variant(std::int32_t(c)))->SetFieldName("F" + std::to_string(c));
+  grid.GetCol(Variant(std::int32_t(2)))->SetFieldName("Path");
+  EXPECT_EQ(grid.GetCol(Variant("path")), grid.GetCol(Variant(std::int32_t(2))));
+  EXPECT_EQ(errorOf([&] { grid.GetCol(Variant(std::int32_t(0))); }),
+            "Grid1: Column index 0 out of range");
+  EXPECT_EQ(errorOf([&] { grid.GetCol(Variant(std::int32_t(5))); }),
+            "Grid1: Column index 5 out of range");
+  EXPECT_EQ(errorOf([&] { grid.GetCol(Variant("")); }), "Grid1: Unknown field name ''");
+  grid.SetRaiseErrors(false);
+  EXPECT_EQ(grid.GetCol(Variant(std::int32_t(0))), nullptr);
+  EXPECT_EQ(grid.GetCol(Variant("nothing")), nullptr);
+}
+
+TEST(DataGridObjects, HiddenRowsAreSkippedAndNeverSelected) {
+  TdgGrid grid;
+  fill(grid, 5);
+  grid.SetRowVisible(2, true);
+  EXPECT_EQ(grid.RowStore().Item(2), nullptr) << "showing a shown row makes no row object";
+  EXPECT_TRUE(grid.GetRowVisible(2));
+  grid.SetRowVisible(3, false);
+  EXPECT_FALSE(grid.GetRowVisible(3));
+  EXPECT_EQ(grid.RowHeights(3), 0);
+  grid.SelectRows(1, 5);
+  EXPECT_EQ(grid.RowSelection().Count, 4);
+  EXPECT_FALSE(grid.RowSelected(3));
+  // The hidden row keeps its object, its height and its number through a
+  // deletion above it.
+  grid.DeleteRows(1, 1);
+  EXPECT_FALSE(grid.GetRowVisible(2));
+  EXPECT_EQ(grid.RowHeights(grid.GetDisplayRowOf(2)), 0);
+  EXPECT_EQ(grid.GetCell(1, 2).toString(), "r3");
+}
+
+TEST(DataGridObjects, ControlTypesChooseTheStoredKind) {
+  TdgGrid grid;
+  grid.SetStoreData(true);
+  grid.GetCol(Variant(std::int32_t(2)))->SetControlType(ctCheck);
+  grid.SetCell(2, 1, Variant::Null());
+  grid.SetCell(2, 2, Variant(std::int32_t(1)));
+  grid.SetCell(2, 3, Variant(std::u16string(u"Yes")));
+  EXPECT_EQ(grid.Storage()->GetKind(2, 1), ckNull);
+  EXPECT_EQ(grid.Storage()->GetKind(2, 2), ckInteger);
+  EXPECT_EQ(grid.Storage()->GetKind(2, 3), ckText);
+  EXPECT_EQ(grid.GetCell(2, 3).type(), varString);
+  EXPECT_TRUE(grid.GetCell(2, 1).isNull());
+}
+
+} // namespace
+} // namespace marrowen
