@@ -465,16 +465,8 @@ void TdgBaseGrid::RemoveDataRows(const std::vector<int> &dataRows) {
     if (FRowSelection.Count == 0 && FGridStatus == gsRowsSelected)
       FGridStatus = gsNothing;
   }
-  if (FStorage) {
-    // One removal per run of consecutive rows, the highest run first.
-    for (std::size_t i = dataRows.size(); i > 0;) {
-      std::size_t start = i - 1;
-      while (start > 0 && dataRows[start - 1] == dataRows[start] - 1)
-        --start;
-      FStorage->RemoveRows(dataRows[start], dataRows[i - 1]);
-      i = start;
-    }
-  }
+  if (FStorage)
+    FStorage->RemoveRowSet(deleted);
   FPendingRowRemovals += static_cast<int>(dataRows.size());
 }
 

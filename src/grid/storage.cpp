@@ -354,6 +354,18 @@ void Tdg2DStorage::RemoveRows(int fromRow, int toRow) {
   rows_.erase(rows_.begin() + fromRow, rows_.begin() + toRow + 1);
 }
 
+void Tdg2DStorage::RemoveRowSet(const std::vector<bool> &removed) {
+  std::size_t to = 0;
+  for (std::size_t r = 0; r < rows_.size(); ++r) {
+    if (r < removed.size() && removed[r])
+      continue;
+    if (to != r)
+      rows_[to] = std::move(rows_[r]);
+    ++to;
+  }
+  rows_.resize(to);
+}
+
 void Tdg2DStorage::RemoveCols(int fromCol, int toCol) {
   if (toCol < fromCol || fromCol < 1)
     return;

@@ -38,6 +38,8 @@ public:
   virtual void ClearSavedRow();
   virtual void RemoveCols(int fromCol, int toCol);
   virtual void RemoveRows(int fromRow, int toRow);
+  // Removes every row whose flag is set, in one pass; later rows move up.
+  void RemoveRowSet(const std::vector<bool> &removed);
   virtual Variant GetValue(int col, int row) const;
   virtual std::uint8_t GetKind(int col, int row) const;
   // Reads the "Data" stream. With `targetCols`, stream column i goes to entry
