@@ -164,14 +164,26 @@ void TdgBaseGrid::SetCols(int value) {
   value = std::max(value, 0);
   if (value == FDataCols)
     return;
-  const int currentDataRow = GetCurrentDataRow();
+  const int oldCols = FDataCols;
+  const int currentDataCol = GetCurrentDataCol();
   HideEditor();
-  if (value < FDataCols && FStorage)
-    FStorage->RemoveCols(value + 1, FDataCols);
+  if (value < oldCols && !FSettingDefaults) {
+    // Columns beyond the new count go as a deletion takes them, objects,
+    // values and widths with them, wherever they are shown.
+    std::vector<int> gone(static_cast<std::size_t>(oldCols - value));
+    std::iota(gone.begin(), gone.end(), value + 1);
+    RemoveDataCols(gone);
+  }
   ApplyColCount(value);
-  if (Col() < 1 && ColCount() > 1)
-    MoveCurrent(1, std::max(Row(), 0), true, true);
-  (void)currentDataRow;
+  if (value < oldCols) {
+    if (currentDataCol > value)
+      PlaceCurrentCol(Col());
+    else if (currentDataCol >= 1)
+      PlaceCurrentCol(DisplayColOf(currentDataCol));
+  } else if (Col() < 1 && ColCount() > 1) {
+    PlaceCurrentCol(1);
+  }
+  FireSelectChanged(false);
   ReportGridStatus();
 }
 
@@ -566,6 +578,207 @@ void TdgBaseGrid::DeleteSelectedRows() {
   ReportGridStatus();
 }
 
+void TdgBaseGrid::PlaceCurrentCol(int displayCol) {
+  const int lastCol = ColCount() - 1;
+  if (lastCol < 1)
+    return;
+  int target = std::clamp(displayCol, 1, lastCol);
+  // A column of no width cannot hold the current cell.
+  int found = -1;
+  for (int c = target; c <= lastCol && found < 0; ++c)
+    if (ColWidths(c) > 0)
+      found = c;
+  for (int c = target - 1; c >= 1 && found < 0; --c)
+    if (ColWidths(c) > 0)
+      found = c;
+  if (found < 0 || found == Col())
+    return;
+  MoveCurrent(found, std::clamp(Row(), 0, RowCount() - 1), true, true);
+}
+
+void TdgBaseGrid::RemoveDataCols(const std::vector<int> &dataCols) {
+  if (dataCols.empty())
+    return;
+  const int colCount = ColCount();
+  std::vector<bool> deleted(static_cast<std::size_t>(colCount), false);
+  for (int d : dataCols)
+    deleted[static_cast<std::size_t>(d)] = true;
+  std::vector<int> renumbered(static_cast<std::size_t>(colCount), 0);
+  for (int d = 0, removed = 0; d < colCount; ++d) {
+    renumbered[static_cast<std::size_t>(d)] = d - removed;
+    if (deleted[static_cast<std::size_t>(d)])
+      ++removed;
+  }
+  std::vector<bool> keep(static_cast<std::size_t>(colCount), true);
+  std::vector<int> map;
+  std::vector<bool> bits;
+  bool selectionChanged = false;
+  for (int p = 0; p < colCount; ++p) {
+    const int d = FColMap[static_cast<std::size_t>(p)];
+    if (deleted[static_cast<std::size_t>(d)]) {
+      keep[static_cast<std::size_t>(p)] = false;
+      selectionChanged = selectionChanged || FColSelection.IsSelected(p);
+    } else {
+      map.push_back(renumbered[static_cast<std::size_t>(d)]);
+      bits.push_back(FColSelection.IsSelected(p));
+    }
+  }
+  FColMap = std::move(map);
+  if (!FColWidths.empty())
+    FColWidths.Filter(keep);
+  if (!FTabStops.empty())
+    FTabStops.Filter(keep);
+  // Column objects: the kept ones close up with their new numbers and places.
+  std::vector<std::unique_ptr<TdgCol>> objects;
+  for (int d = 0; d < FColStore->Count(); ++d)
+    objects.push_back(FColStore->TakeItem(d));
+  int to = 0;
+  for (int d = 0; d < static_cast<int>(objects.size()); ++d)
+    if (!(d < colCount && deleted[static_cast<std::size_t>(d)]))
+      FColStore->PutItem(to++, std::move(objects[static_cast<std::size_t>(d)]));
+  for (int p = 0; p < static_cast<int>(FColMap.size()); ++p)
+    if (TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(p)]))
+      col->setDisplayColField(p);
+  bits.resize(static_cast<std::size_t>(colCount), false);
+  FColSelection.Bits = std::move(bits);
+  FColSelection.Count = 0;
+  FColSelection.First = -1;
+  FColSelection.Last = -1;
+  for (int p = 1; p < colCount; ++p)
+    if (FColSelection.Bits[static_cast<std::size_t>(p)]) {
+      ++FColSelection.Count;
+      if (FColSelection.First < 0)
+        FColSelection.First = p;
+      FColSelection.Last = p;
+    }
+  if (selectionChanged)
+    FSelectChanged[stCols] = true;
+  if (FColSelection.Count == 0 && FGridStatus == gsColsSelected)
+    FGridStatus = gsNothing;
+  if (FStorage)
+    for (std::size_t i = dataCols.size(); i > 0; --i)
+      FStorage->RemoveCols(dataCols[i - 1], dataCols[i - 1]);
+  FPendingColRemovals += static_cast<int>(dataCols.size());
+}
+
+void TdgBaseGrid::DeleteCols(int fromCol, int toCol) {
+  if (fromCol > Cols() || toCol < 1)
+    return;
+  fromCol = std::max(fromCol, 1);
+  toCol = std::min(toCol, Cols());
+  if (fromCol > toCol)
+    return;
+  const int currentDataCol = GetCurrentDataCol();
+  const int currentDisplayCol = Col();
+  const bool inRange = currentDataCol >= fromCol && currentDataCol <= toCol;
+  int displayBefore = 0;
+  for (int c = fromCol; c <= toCol; ++c)
+    if (DisplayColOf(c) < currentDisplayCol)
+      ++displayBefore;
+  const int dataBefore =
+      currentDataCol > fromCol ? std::min(toCol, currentDataCol - 1) - fromCol + 1 : 0;
+  std::vector<int> gone(static_cast<std::size_t>(toCol - fromCol + 1));
+  std::iota(gone.begin(), gone.end(), fromCol);
+  RemoveDataCols(gone);
+  for (int c = toCol; c >= fromCol; --c)
+    DoDeleteCol(c, false);
+  ApplyColCount(FDataCols - FPendingColRemovals);
+  if (inRange)
+    PlaceCurrentCol(currentDisplayCol - displayBefore);
+  else if (currentDataCol >= 1)
+    PlaceCurrentCol(DisplayColOf(currentDataCol - dataBefore));
+  InvalidateGrid();
+  FireSelectChanged(false);
+  ReportGridStatus();
+}
+
+void TdgBaseGrid::DeleteSelectedCols() {
+  if (FColSelection.Count == 0)
+    return;
+  const int currentDataCol = GetCurrentDataCol();
+  const int currentDisplayCol = Col();
+  const bool currentSelected = FColSelection.IsSelected(currentDisplayCol);
+  std::vector<int> dataCols, reported;
+  int displayBefore = 0, dataBefore = 0;
+  RemovedRowCounter counter(ColCount());
+  for (int p = FColSelection.Last; p != -1; p = FColSelection.PrevSelected(p)) {
+    const int d = FColMap[static_cast<std::size_t>(p)];
+    dataCols.push_back(d);
+    if (p < currentDisplayCol)
+      ++displayBefore;
+    if (d < currentDataCol)
+      ++dataBefore;
+    reported.push_back(d - counter.below(d));
+    counter.add(d);
+  }
+  std::sort(dataCols.begin(), dataCols.end());
+  RemoveDataCols(dataCols);
+  for (int d : reported)
+    DoDeleteCol(d, false);
+  ApplyColCount(FDataCols - FPendingColRemovals);
+  if (currentSelected)
+    PlaceCurrentCol(currentDisplayCol - displayBefore);
+  else if (currentDataCol >= 1)
+    PlaceCurrentCol(DisplayColOf(currentDataCol - dataBefore));
+  InvalidateGrid();
+  FireSelectChanged(false);
+  ReportGridStatus();
+}
+
+void TdgBaseGrid::SelectCols(int fromDisplay, int toDisplay) {
+  if (fromDisplay > toDisplay)
+    std::swap(fromDisplay, toDisplay);
+  toDisplay = std::min(toDisplay, ColCount() - 1);
+  if (toDisplay < 1)
+    return;
+  fromDisplay = std::max(fromDisplay, 1);
+  TdgSelection &sel = FColSelection;
+  for (int c = fromDisplay; c <= toDisplay; ++c) {
+    const TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(c)]);
+    if (sel.Bits[static_cast<std::size_t>(c)] || (col && !col->Visible()))
+      continue;
+    FSelectChanged[stCols] = true;
+    if (sel.First == -1 || c < sel.First)
+      sel.First = c;
+    if (c > sel.Last)
+      sel.Last = c;
+    sel.Bits[static_cast<std::size_t>(c)] = true;
+    ++sel.Count;
+    InvalidateRect(TGridRect{c, 0, c, RowCount() - 1});
+  }
+  if (sel.Count >= 1 && FGridStatus == gsNothing)
+    FGridStatus = gsColsSelected;
+}
+
+void TdgBaseGrid::DeselectCols(int fromDisplay, int toDisplay) {
+  TdgSelection &sel = FColSelection;
+  if (sel.Count == 0)
+    return;
+  if (fromDisplay > toDisplay)
+    std::swap(fromDisplay, toDisplay);
+  toDisplay = std::min(toDisplay, ColCount() - 1);
+  fromDisplay = std::max(fromDisplay, 1);
+  if (fromDisplay > toDisplay)
+    return;
+  for (int c = fromDisplay; c <= toDisplay; ++c) {
+    if (!sel.Bits[static_cast<std::size_t>(c)])
+      continue;
+    FSelectChanged[stCols] = true;
+    sel.Bits[static_cast<std::size_t>(c)] = false;
+    --sel.Count;
+    InvalidateRect(TGridRect{c, 0, c, RowCount() - 1});
+  }
+  sel.First = sel.Last = -1;
+  for (int c = 1; c < sel.Size(); ++c)
+    if (sel.Bits[static_cast<std::size_t>(c)]) {
+      if (sel.First < 0)
+        sel.First = c;
+      sel.Last = c;
+    }
+  if (sel.Count == 0 && FGridStatus == gsColsSelected)
+    FGridStatus = gsNothing;
+}
+
 // ----------------------------------------------------------------- values
 
 void TdgBaseGrid::SetStoreData(bool value) {
@@ -897,6 +1110,11 @@ void TdgBaseGrid::DoRowCountChanged(int oldCount, int newCount) {
 void TdgBaseGrid::DoRowMoved(int toDisplayRow, int count, bool byUser) {
   if (OnRowMoved && NotLoading())
     OnRowMoved(this, toDisplayRow, count, byUser);
+}
+
+void TdgBaseGrid::DoDeleteCol(int dataCol, bool byUser) {
+  if (OnDeleteCol && NotLoading())
+    OnDeleteCol(this, dataCol, byUser);
 }
 
 void TdgBaseGrid::DoSelectChanged(TdgSelectType type, bool byUser) {

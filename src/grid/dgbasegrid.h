@@ -133,14 +133,23 @@ public:
   void FireSelectChanged(bool byUser);
   void ReportGridStatus();
 
+  // Column selection.
+  virtual void SelectCols(int fromDisplay, int toDisplay);
+  virtual void DeselectCols(int fromDisplay, int toDisplay);
+  void ClearColSelection() { DeselectCols(1, ColCount() - 1); }
+  const TdgSelection &ColSelection() const { return FColSelection; }
+
   // Deletion.
   virtual void DeleteRows(int fromRow, int toRow);
   virtual void DeleteSelectedRows();
+  virtual void DeleteCols(int fromCol, int toCol);
+  virtual void DeleteSelectedCols();
 
   // Firing operations.
   virtual void DoColCountChanged(int oldCount, int newCount);
   virtual void DoRowCountChanged(int oldCount, int newCount);
   virtual void DoRowMoved(int toDisplayRow, int count, bool byUser);
+  virtual void DoDeleteCol(int dataCol, bool byUser);
   virtual void DoSelectChanged(TdgSelectType type, bool byUser);
   virtual void DoGridStatusChanged(TdgGridStatus oldStatus, TdgGridStatus newStatus);
   virtual void RowInserted(int dataRow, bool byUser) = 0;
@@ -154,6 +163,7 @@ public:
   TdgMovedEvent OnRowMoved;
   TdgRowEvent OnInsertRow;
   TdgRowEvent OnDeleteRow;
+  TdgRowEvent OnDeleteCol;
   TdgCellLoadedEvent OnCellLoaded;
   TdgRowLoadedEvent OnRowLoaded;
   TdgSelectChangedEvent OnSelectChanged;
@@ -251,6 +261,9 @@ protected:
   // selection and storage in one pass each; later rows are renumbered.
   void RemoveDataRows(const std::vector<int> &dataRows);
   void MoveRowDisplay(int fromDisplay, int toDisplay);
+  // The same for data columns.
+  void RemoveDataCols(const std::vector<int> &dataCols);
+  void PlaceCurrentCol(int displayCol);
   void PlaceCurrentRow(int displayRow);
 
   bool FInCellLoaded = false;

@@ -318,3 +318,62 @@ TEST(DataGridObjects, ControlTypesChooseTheStoredKind) {
 
 } // namespace
 } // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// Row 1's texts in display order of the columns.
+std::vector<std::string> columnTexts(TdgGrid &grid) {
+  std::vector<std::string> texts;
+  for (int p = 1; p <= grid.Cols(); ++p)
+    texts.push_back(grid.GetCell(grid.DataColAt(p), 1).toString());
+  return texts;
+}
+
+TEST(DataGridColumns, ShrinkingAfterMovesTakesTheColumnsAway) {
+  TdgGrid grid;
+  grid.SetStoreData(true);
+  grid.SetCols(6);
+  for (int c = 1; c <= 6; ++c) {
+    grid.SetCell(c, 1, Variant("c" + std::to_string(c)));
+    grid.GetCol(Variant(std::int32_t(c)))->SetFieldName("F" + std::to_string(c));
+  }
+  grid.SetColWidths(grid.DisplayColOf(2), 33);
+  grid.moveColumn(6, 1); // data column 6 shown first
+  grid.moveColumn(3, 5); // data column 2 shown at 5
+  EXPECT_EQ(columnTexts(grid), (std::vector<std::string>{"c6", "c1", "c3", "c4", "c2", "c5"}));
+  grid.SetCols(4);
+  EXPECT_EQ(columnTexts(grid), (std::vector<std::string>{"c1", "c3", "c4", "c2"}));
+  for (int p = 1; p <= 4; ++p) {
+    const int d = grid.DataColAt(p);
+    ASSERT_GE(d, 1);
+    ASSERT_LE(d, 4);
+    EXPECT_EQ(grid.DisplayColOf(d), p);
+    EXPECT_EQ(grid.GetCol(Variant(std::int32_t(d)))->FieldName(), "F" + std::to_string(d));
+  }
+  EXPECT_EQ(grid.ColWidths(grid.DisplayColOf(2)), 33) << "the width stays with its column";
+}
+
+TEST(DataGridColumns, DeletingSelectedColumnsRenumbersTheRest) {
+  TdgGrid grid;
+  grid.SetStoreData(true);
+  grid.SetCols(5);
+  for (int c = 1; c <= 5; ++c)
+    grid.SetCell(c, 2, Variant("c" + std::to_string(c)));
+  std::vector<int> deleted;
+  grid.OnDeleteCol = [&](TdgBaseGrid *, int col, bool) { deleted.push_back(col); };
+  grid.SelectCols(2, 2);
+  grid.SelectCols(4, 4);
+  grid.DeleteSelectedCols();
+  EXPECT_EQ(deleted, (std::vector<int>{4, 2}));
+  EXPECT_EQ(grid.Cols(), 3);
+  EXPECT_EQ(grid.GetCell(2, 2).toString(), "c3");
+  EXPECT_EQ(grid.GetCell(3, 2).toString(), "c5");
+  grid.DeleteCols(0, 0);
+  grid.DeleteCols(2, 9);
+  EXPECT_EQ(deleted, (std::vector<int>{4, 2, 3, 2}));
+  EXPECT_EQ(grid.Cols(), 1);
+}
+
+} // namespace
+} // namespace marrowen
