@@ -67,9 +67,11 @@ TEST(CellProperties, ACopiedSetOwnsItsElements) {
   FakeGrid grid;
   TdgCell(&grid, 1, 1).SetColor(clRed);
   TdgCell(&grid, 3, 2).Set(pnIs3D, Variant(true));
-  TdgCellPropSet copy(&grid);
+  FakeGrid other;
+  TdgCellPropSet copy(&other);
   copy.Assign(grid.cells);
   ASSERT_EQ(copy.Count(), 2);
+  EXPECT_EQ(copy.FindCell(1, 1)->Grid, &other);
   EXPECT_NE(copy.FindCell(1, 1), grid.cells.FindCell(1, 1));
   EXPECT_EQ(copy.FindCell(1, 1)->GetProp(pnColor, 0).toInteger(), clRed);
   grid.cells.Clear();
