@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <random>
 
@@ -46,10 +47,13 @@ void fill(Tdg2DStorage &storage) {
 void StorageSetValue(benchmark::State &state) {
   long perCell = 0;
   for (auto _ : state) {
-    Tdg2DStorage storage(cols, rows);
+    auto storage = std::make_unique<Tdg2DStorage>(cols, rows);
     const long before = allocations.load();
-    fill(storage);
+    fill(*storage);
     perCell = allocations.load() - before;
+    state.PauseTiming(); // freeing is not storing
+    storage.reset();
+    state.ResumeTiming();
   }
   state.counters["allocations"] = static_cast<double>(perCell);
 }
@@ -95,9 +99,12 @@ void StorageReadValues(benchmark::State &state) {
     storage.WriteValues(data);
   }
   for (auto _ : state) {
-    Tdg2DStorage storage(cols, rows);
-    storage.ReadValues(data);
-    benchmark::DoNotOptimize(&storage);
+    auto storage = std::make_unique<Tdg2DStorage>(cols, rows);
+    storage->ReadValues(data);
+    benchmark::DoNotOptimize(storage.get());
+    state.PauseTiming();
+    storage.reset();
+    state.ResumeTiming();
   }
 }
 BENCHMARK(StorageReadValues)->Unit(benchmark::kMillisecond);

@@ -373,6 +373,13 @@ TdgCombo &TdgCellElement::EnsureCombo() {
 // ---------------------------------------------------------------------------
 // Sets
 
+TdgSetNode *TdgCustomPropSet::CreateNode(const SetKey &key) {
+  TdgSetNode *node = TdgObjectSet::CreateNode(key);
+  if (IsCopying())
+    static_cast<TdgCustomElement *>(static_cast<TdgObjectSetNode *>(node)->Element)->Grid = Grid;
+  return node;
+}
+
 TdgCustomPropElement *TdgCustomPropSet::AddElement(std::unique_ptr<TdgCustomPropElement> element) {
   return static_cast<TdgCustomPropElement *>(Add(std::move(element)));
 }

@@ -131,6 +131,8 @@ public:
   TdgGridHost *Grid;
 
 protected:
+  // A copied set's elements are clones that belong to this set's grid.
+  TdgSetNode *CreateNode(const SetKey &key) override;
   virtual CellKeys keysOf(const TdgCustomPropElement &element) const = 0;
 };
 

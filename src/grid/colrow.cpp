@@ -204,7 +204,10 @@ void ColRowProperties::fontChanged(TFont &, bool &parentFlag) {
   if (fontLock_ > 0)
     return;
   parentFlag = false;
-  repaint();
+  if (&parentFlag == &parentFont_)
+    repaint();
+  else
+    repaintHeadingArea();
 }
 
 void ColRowProperties::makeOwnFont(std::unique_ptr<TFont> &font, bool &parentFlag,
@@ -374,6 +377,8 @@ TdgCol::~TdgCol() {
   if (keepOwnFonts_)
     grid_->registerKeepOwnFonts(this, false);
 }
+
+void TdgCol::repaintHeadingArea() { grid_->repaintHeading(DataCol()); }
 
 void TdgCol::SetAllowGrayed(bool v) {
   if (change(allowGrayed_, v))

@@ -92,6 +92,7 @@ protected:
   // The grid's font a parent-font object mirrors.
   virtual const TFont &parentFontOf() const { return grid_->Font(); }
   virtual void repaint() = 0;
+  virtual void repaintHeadingArea() { repaint(); }
   virtual bool isCurrent() const = 0;
   virtual void controlTypeChanged() = 0;
   void refreshIfCurrent() {
@@ -207,6 +208,7 @@ public:
 
 protected:
   void repaint() override { grid_->repaintColumn(DataCol()); }
+  void repaintHeadingArea() override;
   bool isCurrent() const override { return grid_->currentDataCol() == DataCol(); }
   void controlTypeChanged() override { grid_->dropUnfitValues(DataCol(), -1); }
 

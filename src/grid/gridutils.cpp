@@ -338,10 +338,17 @@ double dateValue(int year, int month, int day, std::string_view text) {
   return static_cast<double>(QDate(1899, 12, 30).daysTo(date));
 }
 
+// A date or time part: at most four digits.
+int partValue(const std::string &digits, std::string_view text) {
+  if (digits.size() > 4)
+    throw EConvertError(Format("'%s' is not a valid date and time", {text}));
+  return std::stoi(digits);
+}
+
 double timeValue(const std::vector<std::string> &parts, bool pm, bool am, std::string_view text) {
-  int h = parts.size() > 0 ? std::stoi(parts[0]) : 0;
-  const int m = parts.size() > 1 ? std::stoi(parts[1]) : 0;
-  const int s = parts.size() > 2 ? std::stoi(parts[2]) : 0;
+  int h = parts.size() > 0 ? partValue(parts[0], text) : 0;
+  const int m = parts.size() > 1 ? partValue(parts[1], text) : 0;
+  const int s = parts.size() > 2 ? partValue(parts[2], text) : 0;
   if (pm && h < 12)
     h += 12;
   if (am && h == 12)
@@ -364,8 +371,11 @@ double ParseDateTimeText(std::string_view input) {
   std::size_t digits = 0;
   while (digits < text.size() && isDigit(text[digits]))
     ++digits;
-  if (digits > 0 && digits == text.size())
-    return std::stod(text);
+  if (digits > 0 && digits == text.size()) {
+    double days = 0;
+    std::from_chars(text.data(), text.data() + text.size(), days);
+    return days;
+  }
   const std::string normal = NormaliseAmPm(MonthNamesToNumbers(text));
   const bool pm = normal.find("PM") != std::string::npos;
   const bool am = normal.find("AM") != std::string::npos;
@@ -386,7 +396,7 @@ double ParseDateTimeText(std::string_view input) {
   const int currentYear = QDate::currentDate().year();
   int year = currentYear, month, day;
   std::size_t yearDigits = 4;
-  const auto n = [&](std::size_t i) { return std::stoi(groups[i]); };
+  const auto n = [&](std::size_t i) { return partValue(groups[i], text); };
   switch (DateOrder()) {
   case 0:
     if (groups.size() == 3) {

@@ -34,11 +34,10 @@ void TdgGridCols::MoveItems(int from, int to, int n) {
   const int count = Count();
   if (n <= 0 || from == to || from < 0 || to < 0 || from + n > count || to + n > count)
     return;
-  std::vector<std::unique_ptr<TdgCol>> block;
-  for (int i = 0; i < n; ++i)
-    block.push_back(std::move(items_[from + i]));
-  for (int i = 0; i < n; ++i)
-    items_[to + i] = std::move(block[i]);
+  if (from < to)
+    std::rotate(items_.begin() + from, items_.begin() + from + n, items_.begin() + to + n);
+  else
+    std::rotate(items_.begin() + to, items_.begin() + from, items_.begin() + from + n);
 }
 
 TdgCol *TdgGridCols::ColByIndexOrName(const Variant &index) {
@@ -113,16 +112,10 @@ void TdgGridRows::MoveItems(int from, int to, int n) {
   if (n <= 0 || from == to || from < 0 || to < 0 || from + n > count || to + n > count)
     return;
   const auto moveBlock = [&](auto &array) {
-    using Item = typename std::decay_t<decltype(array)>::value_type;
-    std::vector<Item> block;
-    for (int i = 0; i < n; ++i)
-      block.push_back(std::move(array[from + i]));
     if (from < to)
-      std::move(array.begin() + from + n, array.begin() + to + n, array.begin() + from);
+      std::rotate(array.begin() + from, array.begin() + from + n, array.begin() + to + n);
     else
-      std::move_backward(array.begin() + to, array.begin() + from, array.begin() + from + n);
-    for (int i = 0; i < n; ++i)
-      array[to + i] = std::move(block[i]);
+      std::rotate(array.begin() + to, array.begin() + from, array.begin() + from + n);
   };
   moveBlock(items_);
   moveBlock(rowIds_);

@@ -23,8 +23,8 @@ public:
   TdgCol *Item(int i) const { return items_.at(i).get(); }
   void Resize(int oldCount, int newCount);
   void SetCount(int oldCount) { Resize(oldCount, grid_->ColCount()); }
-  // Moves N entries from `from` to `to`; the entries the block leaves are empty
-  // for the caller to fill.
+  // Moves N entries from `from` to `to`; the entries the block passes over
+  // close the gap it leaves, so no column object is lost or left out.
   void MoveItems(int from, int to, int n);
   void PutItem(int i, std::unique_ptr<TdgCol> col) { items_.at(i) = std::move(col); }
   std::unique_ptr<TdgCol> TakeItem(int i) { return std::move(items_.at(i)); }
@@ -56,6 +56,8 @@ public:
   int GetDisplayRow(int dataRow) const;
   void SetDisplayRow(int dataRow, int displayRow);
   int GetRowId(int dataRow) const { return rowIds_.at(dataRow); }
+  // Moves N rows from `from` to `to` with their ids and display rows; the rows
+  // passed over close the gap.
   void MoveItems(int from, int to, int n);
   // Takes out the rows whose flag is set in one pass; later rows move up and
   // are renumbered, and the freed places at the end are empty until the

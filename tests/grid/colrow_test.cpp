@@ -192,9 +192,13 @@ TEST(GridColumn, ParentFontRules) {
   big.SetSize(20);
   col.SetFont(&big);
   EXPECT_FALSE(col.ParentFont());
-  col.SetHeadingParentFont(false);
+  col.SetHeadingParentFont(true);
+  grid.copies = true;
+  ASSERT_NE(col.HeadingFont(), nullptr);
+  grid.take();
+  col.HeadingFont()->SetName("Heading face");
   EXPECT_FALSE(col.HeadingParentFont());
-  EXPECT_NE(col.OwnHeadingFont(), nullptr);
+  EXPECT_EQ(grid.take(), Calls{"repaintHeading 1"});
 }
 
 TEST(GridColumn, StreamedColumnAndRowReadBackTheSame) {

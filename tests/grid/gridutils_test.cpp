@@ -1,9 +1,11 @@
 #include "grid/gridutils.h"
 
+#include "classlib/exceptions.h"
 #include "classlib/registry.h"
 
 #include <QImage>
 #include <QLocale>
+#include <QObject>
 
 #include <gtest/gtest.h>
 
@@ -123,6 +125,16 @@ TEST(GridDates, OrderAndFormatFollowTheLocale) {
   EXPECT_EQ(FourDigitYearFormat("dd/mm/yy"), "dd/mm/yyyy");
   EXPECT_EQ(FourDigitYearFormat("yyyy"), "yyyy");
   EXPECT_EQ(RemoveAmPm("hh:nn AMPM"), "hh:nn");
+  for (const char *bad : {"99999999999:1", "1/2/3 4:99999999999", "13/45/2021"})
+    EXPECT_THROW(ParseDateTimeText(bad), EConvertError) << bad;
+}
+
+TEST(GridWindows, ContainsWindowWalksTheParents) {
+  QObject top, middle(&top), leaf(&middle), other;
+  EXPECT_TRUE(ContainsWindow(&leaf, &top));
+  EXPECT_TRUE(ContainsWindow(&top, &top));
+  EXPECT_FALSE(ContainsWindow(&top, &leaf));
+  EXPECT_FALSE(ContainsWindow(&leaf, &other));
 }
 
 TEST(GridRegistry, PathsNeedTheRootAfterTwoBackslashes) {
