@@ -61,6 +61,7 @@ TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
 
 TdgBaseGrid::~TdgBaseGrid() {
   FDestroying = true;
+  FCellProps.Clear();
   FColStore.reset();
   FRowStore.reset();
 }
@@ -118,6 +119,8 @@ void TdgBaseGrid::SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount
     FColStore->Resize(FColStore->Count(), cols);
   if (FRowStore && FRowStore->Count() != rows)
     FRowStore->Resize(FRowStore->Count(), rows);
+  FColElements.resize(static_cast<std::size_t>(cols), 0);
+  FRowElements.resize(static_cast<std::size_t>(rows), 0);
   FVisibleCols.SetVisibleCount(cols - 1, 1);
   FVisibleRows.SetVisibleCount(rows - 1, 1);
   if (FSettingDefaults)
@@ -331,6 +334,7 @@ void TdgBaseGrid::MoveRowDisplay(int fromDisplay, int toDisplay) {
         FRowSelection.Last = p;
       }
   }
+  DropCellCache();
   // Heights, the current cell and the anchor follow through the base grid.
   MoveRow(fromDisplay, toDisplay);
 }
@@ -448,6 +452,13 @@ void TdgBaseGrid::RemoveDataRows(const std::vector<int> &dataRows) {
   }
   if (FRowStore)
     FRowStore->RemoveItems(deleted);
+  {
+    std::vector<int> newRow(renumbered);
+    for (int d = 0; d < rowCount; ++d)
+      if (deleted[static_cast<std::size_t>(d)])
+        newRow[static_cast<std::size_t>(d)] = -1;
+    RenumberCellElements({}, newRow);
+  }
   FRowMap = std::move(map);
   FRowOrder.assign(FRowMap.size(), 0);
   for (std::size_t p = 0; p < FRowMap.size(); ++p)
@@ -624,6 +635,13 @@ void TdgBaseGrid::RemoveDataCols(const std::vector<int> &dataCols) {
     }
   }
   FColMap = std::move(map);
+  {
+    std::vector<int> newCol(renumbered);
+    for (int d = 0; d < colCount; ++d)
+      if (deleted[static_cast<std::size_t>(d)])
+        newCol[static_cast<std::size_t>(d)] = -1;
+    RenumberCellElements(newCol, {});
+  }
   if (!FColWidths.empty())
     FColWidths.Filter(keep);
   if (!FTabStops.empty())
@@ -790,15 +808,314 @@ void TdgBaseGrid::SetStoreData(bool value) {
     FStorage.reset();
 }
 
+const TdgCol *TdgBaseGrid::ColObject(int dataCol) const {
+  return dataCol >= 0 && dataCol < FColStore->Count() ? FColStore->Item(dataCol) : nullptr;
+}
+
+const TdgRow *TdgBaseGrid::RowObject(int dataRow) const {
+  return dataRow >= 0 && dataRow < FRowStore->Count() ? FRowStore->Item(dataRow) : nullptr;
+}
+
+TdgControlType TdgBaseGrid::ControlTypeCascade(int dataCol, int dataRow) const {
+  const TdgCellElement *cell =
+      const_cast<TdgBaseGrid *>(this)->CellElement(dataCol, dataRow, false);
+  TdgControlType type =
+      cell ? static_cast<TdgControlType>(cell->GetProp(pnControlType, 0).toInteger()) : ctDefault;
+  if (type == ctDefault) {
+    const TdgCol *col = ColObject(dataCol);
+    const TdgRow *row = RowObject(dataRow);
+    const TdgControlType colType = col ? col->ControlType() : ctDefault;
+    const TdgControlType rowType = row ? row->ControlType() : ctDefault;
+    type = FDrawOverlap == doDrawColOnTop ? (colType != ctDefault ? colType : rowType)
+                                          : (rowType != ctDefault ? rowType : colType);
+  }
+  return type == ctDefault ? ctText : type;
+}
+
 TdgControlType TdgBaseGrid::EffectiveControlType(int dataCol, int dataRow) const {
   if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow > Rows())
     return ctNone;
-  const TdgCol *col = dataCol < FColStore->Count() ? FColStore->Item(dataCol) : nullptr;
-  const TdgRow *row = dataRow < FRowStore->Count() ? FRowStore->Item(dataRow) : nullptr;
-  const TdgControlType colType = col ? col->ControlType() : ctDefault;
-  const TdgControlType rowType = row ? row->ControlType() : ctDefault;
-  TdgControlType type = colType != ctDefault ? colType : rowType;
-  return type == ctDefault ? ctText : type;
+  return ControlTypeCascade(dataCol, dataRow);
+}
+
+TdgControlType TdgBaseGrid::CellControlType(int dataCol, int dataRow) {
+  if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow > RowCount() - 1)
+    return ctNone;
+  return ControlTypeCascade(dataCol, dataRow);
+}
+
+// ------------------------------------------------------- cell properties
+
+void TdgBaseGrid::cellElementAdded(TdgCellElement &element) {
+  DropCellCache();
+  if (element.DataCol >= 0 && element.DataCol < static_cast<int>(FColElements.size()))
+    ++FColElements[static_cast<std::size_t>(element.DataCol)];
+  if (element.DataRow >= 0 && element.DataRow < static_cast<int>(FRowElements.size()))
+    ++FRowElements[static_cast<std::size_t>(element.DataRow)];
+}
+
+void TdgBaseGrid::cellElementRemoved(TdgCellElement &element) {
+  DropCellCache();
+  if (element.DataCol >= 0 && element.DataCol < static_cast<int>(FColElements.size()))
+    --FColElements[static_cast<std::size_t>(element.DataCol)];
+  if (element.DataRow >= 0 && element.DataRow < static_cast<int>(FRowElements.size()))
+    --FRowElements[static_cast<std::size_t>(element.DataRow)];
+}
+
+TdgCellElement *TdgBaseGrid::CellElement(int dataCol, int dataRow, bool testIndexes) {
+  if (FCacheValid && FCacheCol == dataCol && FCacheRow == dataRow)
+    return FCacheElement;
+  if (testIndexes && (!CheckIndex(TdgIndexKind::Column, dataCol, 1, Cols()) ||
+                      !CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1)))
+    return nullptr;
+  if (FCellProps.Count() == 0)
+    return nullptr;
+  TdgCellElement *element = nullptr;
+  const bool colEmpty = dataCol < 0 || dataCol >= static_cast<int>(FColElements.size()) ||
+                        FColElements[static_cast<std::size_t>(dataCol)] == 0;
+  const bool rowEmpty = dataRow < 0 || dataRow >= static_cast<int>(FRowElements.size()) ||
+                        FRowElements[static_cast<std::size_t>(dataRow)] == 0;
+  if (!(colEmpty || rowEmpty))
+    element = FCellProps.FindCell(dataCol, dataRow);
+  FCacheValid = true;
+  FCacheCol = dataCol;
+  FCacheRow = dataRow;
+  FCacheElement = element;
+  return element;
+}
+
+namespace {
+
+Variant cellFallback(int number) {
+  switch (number) {
+  case pnColor:
+    return Variant(std::int32_t(clNone));
+  case pnAlign:
+  case pnIs3D:
+    return Variant(false);
+  case pnParentFont:
+  case pnParentCombo:
+    return Variant(true);
+  case pnAlignment:
+  case pnDropDownStyle:
+    return Variant(std::int32_t(0));
+  case pnWordWrap:
+    return Variant(std::int32_t(wwDefault));
+  case pnButtonType:
+    return Variant(std::int32_t(btDefault));
+  case pnReadOnly:
+    return Variant(std::int32_t(roDefault));
+  case pnMaskName:
+    return Variant(std::string());
+  case pnPictureOptions:
+    return Variant(std::int32_t(dopDefault));
+  case pnControlType:
+    return Variant(std::int32_t(ctDefault));
+  case pnSpinOptions:
+    return Variant(std::int32_t(allSpinOptions));
+  case pnSpinIncrement:
+    return Variant(1.0);
+  case pnHorzAlignment:
+    return Variant(std::int32_t(htaDefault));
+  case pnVertAlignment:
+    return Variant(std::int32_t(vtaDefault));
+  default:
+    return Variant();
+  }
+}
+
+} // namespace
+
+Variant TdgBaseGrid::GetCellProperty(int dataCol, int dataRow, int number, int subIndex) {
+  const TdgCellElement *element = CellElement(dataCol, dataRow, false);
+  return element ? element->GetProp(number, subIndex) : cellFallback(number);
+}
+
+void TdgBaseGrid::SetCellProperty(int dataCol, int dataRow, int number, const Variant &value,
+                                  int subIndex) {
+  if (!CheckIndex(TdgIndexKind::Column, dataCol, 1, Cols()) ||
+      !CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+    return;
+  TdgCellElement *cell = CellElement(dataCol, dataRow, false);
+  if (number == pnControlType &&
+      (cell ? cell->GetProp(pnControlType, 0) : cellFallback(pnControlType)).toInteger() ==
+          value.toInteger())
+    return;
+  TdgCustomPropElement *element = cell;
+  FCellProps.SetProperty(CellKeys{dataCol, dataRow}, number, subIndex, value, number != pnMaskName,
+                         element);
+  DropCellCache();
+}
+
+void TdgBaseGrid::RenumberCellElements(const std::vector<int> &newCol,
+                                       const std::vector<int> &newRow) {
+  DropCellCache();
+  if (FCellProps.Count() == 0)
+    return;
+  const std::unique_ptr<TdgSetList> list = FCellProps.ToList();
+  std::vector<std::unique_ptr<TdgSetElement>> kept;
+  for (int i = 1; i <= list->Count(); ++i) {
+    const auto *element = static_cast<const TdgCellElement *>(list->Get(i));
+    const int c = element->DataCol < static_cast<int>(newCol.size())
+                      ? newCol[static_cast<std::size_t>(element->DataCol)]
+                      : element->DataCol;
+    const int r = element->DataRow < static_cast<int>(newRow.size())
+                      ? newRow[static_cast<std::size_t>(element->DataRow)]
+                      : element->DataRow;
+    if (c < 0 || r < 0)
+      continue;
+    std::unique_ptr<TdgSetElement> clone = element->CloneElement();
+    auto *cell = static_cast<TdgCellElement *>(clone.get());
+    cell->DataCol = c;
+    cell->DataRow = r;
+    kept.push_back(std::move(clone));
+  }
+  FCellProps.Clear();
+  std::fill(FColElements.begin(), FColElements.end(), 0);
+  std::fill(FRowElements.begin(), FRowElements.end(), 0);
+  for (auto &element : kept) {
+    const auto *cell = static_cast<const TdgCellElement *>(element.get());
+    if (cell->DataCol < static_cast<int>(FColElements.size()))
+      ++FColElements[static_cast<std::size_t>(cell->DataCol)];
+    if (cell->DataRow < static_cast<int>(FRowElements.size()))
+      ++FRowElements[static_cast<std::size_t>(cell->DataRow)];
+    FCellProps.Add(std::move(element));
+  }
+  DropCellCache();
+}
+
+TColor TdgBaseGrid::GetRowColor(int dataRow) {
+  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+    return clNone;
+  const TdgRow *row = RowObject(dataRow);
+  return row ? row->Color() : clNone;
+}
+
+void TdgBaseGrid::SetRowColor(int dataRow, TColor value) {
+  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+    return;
+  if (!RowObject(dataRow) && value == clNone)
+    return;
+  FRowStore->EnsureRowObject(dataRow).SetColor(value);
+  FRowStore->ReleaseIfDefault(dataRow);
+}
+
+TdgControlType TdgBaseGrid::GetRowControlType(int dataRow) {
+  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+    return ctDefault;
+  const TdgRow *row = RowObject(dataRow);
+  return row ? row->ControlType() : ctDefault;
+}
+
+void TdgBaseGrid::SetRowControlType(int dataRow, TdgControlType value) {
+  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+    return;
+  if (!RowObject(dataRow) && value == ctDefault)
+    return;
+  FRowStore->EnsureRowObject(dataRow).SetControlType(value);
+  FRowStore->ReleaseIfDefault(dataRow);
+}
+
+// ------------------------------------------------- effective properties
+
+void TdgBaseGrid::SetDrawOverlap(TdgDrawOverlap value) {
+  if (value == FDrawOverlap)
+    return;
+  FDrawOverlap = value;
+  InvalidateGrid();
+}
+
+TColor TdgBaseGrid::EffectiveColor(int dataCol, int dataRow, bool drawn3D) {
+  if (dataRow == 0) {
+    const TdgCol *col = ColObject(dataCol);
+    if (dataCol > 0 && col && col->HeadingColor() != clNone)
+      return col->HeadingColor();
+    return FHeadingColor;
+  }
+  const TColor cell = GetCellProperty(dataCol, dataRow, pnColor).toInteger();
+  if (cell != clNone)
+    return cell;
+  const TdgCol *col = ColObject(dataCol);
+  const TdgRow *row = RowObject(dataRow);
+  const TColor colColor = col ? col->Color() : clNone;
+  const TColor rowColor = row ? row->Color() : clNone;
+  const TColor first = FDrawOverlap == doDrawColOnTop ? colColor : rowColor;
+  const TColor second = FDrawOverlap == doDrawColOnTop ? rowColor : colColor;
+  if (first != clNone)
+    return first;
+  if (second != clNone)
+    return second;
+  if ((Color() == clNone || Color() == clWindow) && drawn3D)
+    return clBtnFace;
+  return Color();
+}
+
+const TFont &TdgBaseGrid::EffectiveFont(int dataCol, int dataRow) {
+  if (dataCol == 0 || dataRow == 0) {
+    const TdgCol *col = ColObject(dataCol);
+    return col && col->OwnHeadingFont() ? *col->OwnHeadingFont() : FHeadingFont;
+  }
+  const TdgCellElement *cell = CellElement(dataCol, dataRow, false);
+  if (cell && !cell->GetProp(pnParentFont, 0).toBoolean() && cell->Font())
+    return *cell->Font();
+  const TdgCol *col = ColObject(dataCol);
+  const TdgRow *row = RowObject(dataRow);
+  const TFont *colFont = col && !col->ParentFont() ? col->OwnFont() : nullptr;
+  const TFont *rowFont = row && !row->ParentFont() ? row->OwnFont() : nullptr;
+  const TFont *first = FDrawOverlap == doDrawColOnTop ? colFont : rowFont;
+  const TFont *second = FDrawOverlap == doDrawColOnTop ? rowFont : colFont;
+  return first ? *first : second ? *second : FFont;
+}
+
+TdgWordWrap TdgBaseGrid::EffectiveWordWrap(int dataCol, int dataRow) {
+  if (dataRow > 0) {
+    const auto cell =
+        static_cast<TdgWordWrap>(GetCellProperty(dataCol, dataRow, pnWordWrap).toInteger());
+    if (cell != wwDefault)
+      return cell;
+    const TdgCol *col = ColObject(dataCol);
+    const TdgRow *row = RowObject(dataRow);
+    const TdgWordWrap colWrap = col ? col->WordWrap() : wwDefault;
+    const TdgWordWrap rowWrap = row ? row->WordWrap() : wwDefault;
+    const TdgWordWrap first = FDrawOverlap == doDrawColOnTop ? colWrap : rowWrap;
+    const TdgWordWrap second = FDrawOverlap == doDrawColOnTop ? rowWrap : colWrap;
+    if (first != wwDefault)
+      return first;
+    if (second != wwDefault)
+      return second;
+  }
+  return FWordWrap;
+}
+
+TdgHorzAlignment TdgBaseGrid::EffectiveHorzAlignment(int dataCol, int dataRow) {
+  TdgHorzAlignment result = htaDefault;
+  const TdgCol *col = ColObject(dataCol);
+  if (dataRow == 0) {
+    result = col ? col->HeadingHorzAlignment() : htaDefault;
+  } else {
+    result = static_cast<TdgHorzAlignment>(
+        GetCellProperty(dataCol, dataRow, pnHorzAlignment).toInteger());
+    if (result == htaDefault) {
+      const TdgRow *row = RowObject(dataRow);
+      const TdgHorzAlignment colAlign = col ? col->HorzAlignment() : htaDefault;
+      const TdgHorzAlignment rowAlign = row ? row->HorzAlignment() : htaDefault;
+      const TdgHorzAlignment first = FDrawOverlap == doDrawColOnTop ? colAlign : rowAlign;
+      const TdgHorzAlignment second = FDrawOverlap == doDrawColOnTop ? rowAlign : colAlign;
+      result = first != htaDefault ? first : second;
+    }
+  }
+  if (result == htaDefault)
+    result = FHorzAlignment;
+  return result == htaDefault ? htaLeft : result;
+}
+
+bool TdgBaseGrid::EffectiveIs3D(int dataCol, int dataRow) {
+  if (dataRow == 0)
+    return FHeading3D;
+  const TdgCol *col = ColObject(dataCol);
+  const TdgRow *row = RowObject(dataRow);
+  return FIs3D || (col && col->Is3D()) || (row && row->Is3D()) ||
+         GetCellProperty(dataCol, dataRow, pnIs3D).toBoolean();
 }
 
 // ------------------------------------------------------- column and row objects
@@ -876,6 +1193,7 @@ void TdgBaseGrid::moveColumn(int fromDisplay, int toDisplay) {
     if (TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(p)]))
       col->setDisplayColField(p);
   FVisibleCols.MoveItem(fromDisplay, toDisplay);
+  DropCellCache();
   MoveColumn(fromDisplay, toDisplay);
 }
 

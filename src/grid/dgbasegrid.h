@@ -1,6 +1,7 @@
 #pragma once
 
 #include "grid/basegrid.h"
+#include "grid/cells.h"
 #include "grid/colrow.h"
 #include "grid/component.h"
 #include "grid/font.h"
@@ -118,6 +119,38 @@ public:
   virtual Variant GetCell(int dataCol, int dataRow);
   virtual void SetCell(int dataCol, int dataRow, const Variant &value);
   virtual TdgControlType EffectiveControlType(int dataCol, int dataRow) const;
+
+  // Per-cell properties by the cell property numbers, with their defaults
+  // where a cell has no element; the one-element cache serves a paint's
+  // repeated questions about one cell.
+  TdgCellElement *CellElement(int dataCol, int dataRow, bool testIndexes);
+  TdgCellPropSet &CellProps() { return FCellProps; }
+  Variant GetCellProperty(int dataCol, int dataRow, int number, int subIndex = 0);
+  void SetCellProperty(int dataCol, int dataRow, int number, const Variant &value,
+                       int subIndex = 0);
+  // Per-row properties through the row objects, made only for non-defaults.
+  TColor GetRowColor(int dataRow);
+  void SetRowColor(int dataRow, TColor value);
+  TdgControlType GetRowControlType(int dataRow);
+  void SetRowControlType(int dataRow, TdgControlType value);
+
+  // The value that applies to one cell: cell, then row and column in
+  // DrawOverlap order, then the grid.
+  TdgDrawOverlap DrawOverlap() const { return FDrawOverlap; }
+  void SetDrawOverlap(TdgDrawOverlap value);
+  TColor HeadingColor() const { return FHeadingColor; }
+  bool Is3D() const { return FIs3D; }
+  void SetIs3D(bool value) { FIs3D = value; }
+  TdgWordWrap WordWrap() const { return FWordWrap; }
+  void SetWordWrap(TdgWordWrap value) { FWordWrap = value; }
+  TColor EffectiveColor(int dataCol, int dataRow, bool drawn3D);
+  const TFont &EffectiveFont(int dataCol, int dataRow);
+  TdgWordWrap EffectiveWordWrap(int dataCol, int dataRow);
+  TdgHorzAlignment EffectiveHorzAlignment(int dataCol, int dataRow);
+  bool EffectiveIs3D(int dataCol, int dataRow);
+  // The control type as painting and editing see it: rows up to the last
+  // display row, the insert row included.
+  TdgControlType CellControlType(int dataCol, int dataRow);
 
   // Row selection and the grid status.
   TdgRowSelectMode RowSelectMode() const { return FRowSelectMode; }
@@ -238,10 +271,15 @@ public:
   std::unique_ptr<TdgCustomButton> makeButton(const TdgCustomButton &) override { return {}; }
   void closeDateTimePopup() override {}
   void dropDateTimePopupOf(TdgDateTimeDefComponent *) override {}
-  void cellElementAdded(TdgCellElement &) override {}
-  void cellElementRemoved(TdgCellElement &) override {}
-  Variant cellProperty(int, int, int, int) override { return Variant(); }
-  void setCellProperty(int, int, int, int, const Variant &) override {}
+  void cellElementAdded(TdgCellElement &element) override;
+  void cellElementRemoved(TdgCellElement &element) override;
+  Variant cellProperty(int dataCol, int dataRow, int number, int subIndex) override {
+    return GetCellProperty(dataCol, dataRow, number, subIndex);
+  }
+  void setCellProperty(int dataCol, int dataRow, int number, int subIndex,
+                       const Variant &value) override {
+    SetCellProperty(dataCol, dataRow, number, value, subIndex);
+  }
   TFont *cellOwnFont(int, int) override { return nullptr; }
   void setCellFont(int, int, const TFont *) override {}
   TdgCombo *cellCombo(int, int) override { return nullptr; }
@@ -261,6 +299,12 @@ protected:
   // selection and storage in one pass each; later rows are renumbered.
   void RemoveDataRows(const std::vector<int> &dataRows);
   void MoveRowDisplay(int fromDisplay, int toDisplay);
+  // Cell elements of removed rows or columns go; later ones are renumbered.
+  void RenumberCellElements(const std::vector<int> &newCol, const std::vector<int> &newRow);
+  void DropCellCache() { FCacheValid = false; }
+  const TdgCol *ColObject(int dataCol) const;
+  const TdgRow *RowObject(int dataRow) const;
+  TdgControlType ControlTypeCascade(int dataCol, int dataRow) const;
   // The same for data columns.
   void RemoveDataCols(const std::vector<int> &dataCols);
   void PlaceCurrentCol(int displayCol);
@@ -283,6 +327,20 @@ private:
   TdgVisibleItems FVisibleCols;
   TdgVisibleItems FVisibleRows;
   std::unique_ptr<TdgGridCols> FColStore;
+  TdgCellPropSet FCellProps{this};
+  bool FCacheValid = false;
+  int FCacheCol = -1;
+  int FCacheRow = -1;
+  TdgCellElement *FCacheElement = nullptr;
+  // How many cell elements lie in each data column and data row.
+  std::vector<int> FColElements;
+  std::vector<int> FRowElements;
+  TdgDrawOverlap FDrawOverlap = doDrawColOnTop;
+  TColor FHeadingColor = clBtnFace;
+  bool FIs3D = false;
+  bool FHeading3D = true;
+  TdgWordWrap FWordWrap = wwOff;
+  TdgHorzAlignment FHorzAlignment = htaDefault;
   std::unique_ptr<TdgGridRows> FRowStore;
   int FLoadCount = 0;
   bool FSettingDefaults = false;

@@ -377,3 +377,59 @@ TEST(DataGridColumns, DeletingSelectedColumnsRenumbersTheRest) {
 
 } // namespace
 } // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+TEST(DataGridProperties, EachLevelPassesOnItsDefault) {
+  TdgGrid grid;
+  grid.SetRows(3);
+  TdgCol *col = grid.GetCol(Variant(std::int32_t(2)));
+  col->SetColor(0x0000FF);
+  grid.SetRowColor(2, 0x00FF00);
+  EXPECT_EQ(grid.RowStore().Item(1), nullptr);
+  grid.SetRowColor(1, clNone);
+  EXPECT_EQ(grid.RowStore().Item(1), nullptr) << "a default makes no row object";
+  EXPECT_EQ(grid.EffectiveColor(2, 2, false), 0x0000FF);
+  grid.SetDrawOverlap(doDrawRowOnTop);
+  EXPECT_EQ(grid.EffectiveColor(2, 2, false), 0x00FF00);
+  EXPECT_EQ(grid.EffectiveColor(3, 3, false), clWindow);
+  EXPECT_EQ(grid.EffectiveColor(3, 3, true), clBtnFace);
+  EXPECT_EQ(grid.EffectiveColor(2, 0, false), clBtnFace);
+  grid.SetCellProperty(2, 2, pnColor, Variant(std::int32_t(0x123456)));
+  EXPECT_EQ(grid.EffectiveColor(2, 2, false), 0x123456);
+  grid.SetRowColor(2, clNone);
+  EXPECT_EQ(grid.RowStore().Item(2), nullptr) << "a row back at its defaults is freed";
+  EXPECT_EQ(grid.EffectiveHorzAlignment(1, 1), htaLeft);
+  EXPECT_FALSE(grid.EffectiveIs3D(1, 1));
+  EXPECT_TRUE(grid.EffectiveIs3D(1, 0));
+  EXPECT_EQ(&grid.EffectiveFont(1, 1), &grid.Font());
+  EXPECT_EQ(grid.GetCellProperty(1, 1, pnSpinIncrement).toDouble(), 1.0);
+  EXPECT_EQ(grid.CellProps().Count(), 1);
+}
+
+// The one-element cache must never answer a freed element or hide a new one.
+TEST(DataGridProperties, CacheFollowsElementsThroughChanges) {
+  TdgGrid grid;
+  grid.SetStoreData(true);
+  grid.SetRows(6);
+  EXPECT_EQ(grid.CellElement(2, 3, false), nullptr);
+  grid.SetCellProperty(2, 3, pnControlType, Variant(std::int32_t(ctCheck)));
+  EXPECT_NE(grid.CellElement(2, 3, false), nullptr);
+  EXPECT_EQ(grid.CellControlType(2, 3), ctCheck);
+  grid.SetCellProperty(2, 3, pnControlType, Variant(std::int32_t(ctDefault)));
+  EXPECT_EQ(grid.CellElement(2, 3, false), nullptr) << "a freed element is not answered";
+  grid.SetCellProperty(2, 4, pnColor, Variant(std::int32_t(0xFF)));
+  grid.SetCellProperty(2, 6, pnColor, Variant(std::int32_t(0xFE)));
+  EXPECT_EQ(grid.EffectiveColor(2, 4, false), 0xFF);
+  grid.DeleteRows(2, 2);
+  EXPECT_EQ(grid.EffectiveColor(2, 3, false), 0xFF) << "row 4 is now row 3";
+  EXPECT_EQ(grid.EffectiveColor(2, 5, false), 0xFE);
+  EXPECT_EQ(grid.EffectiveColor(2, 4, false), clWindow);
+  grid.SetCols(1);
+  EXPECT_EQ(grid.CellProps().Count(), 0) << "a removed column takes its cells' properties";
+  EXPECT_EQ(grid.CellElement(2, 3, false), nullptr);
+}
+
+} // namespace
+} // namespace marrowen
