@@ -268,7 +268,9 @@ public:
   void dropUnfitValues(int, int) override {}
   void ensureSharedCombo() override {}
   std::unique_ptr<TdgCombo> makeCombo() override;
-  std::unique_ptr<TdgCustomButton> makeButton(const TdgCustomButton &) override { return {}; }
+  std::unique_ptr<TdgCustomButton> makeButton(const TdgCustomButton &like) override {
+    return like.Clone();
+  }
   void closeDateTimePopup() override {}
   void dropDateTimePopupOf(TdgDateTimeDefComponent *) override {}
   void cellElementAdded(TdgCellElement &element) override;
