@@ -1235,14 +1235,115 @@ void TdgBaseGrid::setRowSelected(int dataRow, bool selected) {
     DeselectRows(p, p);
 }
 
-std::unique_ptr<TdgCombo> TdgBaseGrid::makeCombo() {
-  throw EInvalidGridOperation(
+std::unique_ptr<TdgCombo> TdgBaseGrid::CreateCombo() {
+  ReportError(
       "Cannot create combo box. Method CreateCombo has not been not implemented in derived class");
+  return nullptr;
+}
+
+QWidget *TdgBaseGrid::CreateComboGrid() {
+  ReportError("Cannot create combo box. Method CreateComboGrid has not been not implemented in "
+              "derived class");
+  return nullptr;
 }
 
 TdgCombo &TdgBaseGrid::ensureCellCombo(int, int) {
-  throw EInvalidGridOperation(
-      "Cannot create combo box. Method CreateCombo has not been not implemented in derived class");
+  // No drop-down exists until the combo grid does; the factory reports it.
+  CreateCombo();
+  throw EInvalidGridOperation(Name() + ": Cannot create combo box. Method CreateCombo has not "
+                                       "been not implemented in derived class");
+}
+
+void TdgBaseGrid::MoveCols(int fromDisplay, int toDisplay) {
+  if (fromDisplay == toDisplay)
+    return;
+  const TdgSelection &sel = FColSelection;
+  if (sel.Count == 0) {
+    moveColumn(fromDisplay, toDisplay);
+    DoColMoved(toDisplay, 1, true);
+  } else {
+    std::vector<int> selected;
+    for (int p = sel.First; p != -1; p = sel.NextSelected(p))
+      selected.push_back(p);
+    std::vector<int> dataCols;
+    for (int p : selected)
+      dataCols.push_back(FColMap[static_cast<std::size_t>(p)]);
+    const int n = static_cast<int>(selected.size());
+    // Each placement moves one column; its selection mark goes with it.
+    auto place = [&](int index, int target) {
+      const int from = DisplayColOf(dataCols[static_cast<std::size_t>(index)]);
+      if (from == target)
+        return;
+      moveColumn(from, target);
+      std::vector<bool> &bits = FColSelection.Bits;
+      const bool mark = bits[static_cast<std::size_t>(from)];
+      if (from < target)
+        for (int p = from; p < target; ++p)
+          bits[static_cast<std::size_t>(p)] = bits[static_cast<std::size_t>(p + 1)];
+      else
+        for (int p = from; p > target; --p)
+          bits[static_cast<std::size_t>(p)] = bits[static_cast<std::size_t>(p - 1)];
+      bits[static_cast<std::size_t>(target)] = mark;
+    };
+    if (toDisplay < fromDisplay) {
+      int below = 0;
+      while (below < n && selected[static_cast<std::size_t>(below)] < toDisplay)
+        ++below;
+      for (int i = below - 1, k = 1; i >= 0; --i, ++k)
+        place(i, toDisplay - k);
+      for (int i = below, k = 0; i < n; ++i, ++k)
+        place(i, toDisplay + k);
+    } else {
+      int above = n;
+      while (above > 0 && selected[static_cast<std::size_t>(above - 1)] > toDisplay)
+        --above;
+      for (int i = above, k = 1; i < n; ++i, ++k)
+        place(i, toDisplay + k);
+      for (int i = above - 1, k = 0; i >= 0; --i, ++k)
+        place(i, toDisplay - k);
+    }
+    FColSelection.First = FColSelection.Last = -1;
+    for (int p = 1; p < FColSelection.Size(); ++p)
+      if (FColSelection.Bits[static_cast<std::size_t>(p)]) {
+        if (FColSelection.First < 0)
+          FColSelection.First = p;
+        FColSelection.Last = p;
+      }
+    DoColMoved(FColSelection.First, FColSelection.Count, true);
+  }
+  InvalidateGrid();
+  UpdateScrollRange();
+}
+
+void TdgBaseGrid::ColWidthsChanged() {
+  TCustomGrid_dg::ColWidthsChanged();
+  if (!FSettingDefaults)
+    DoColResized(-1);
+}
+
+void TdgBaseGrid::RowHeightsChanged() {
+  TCustomGrid_dg::RowHeightsChanged();
+  if (!FSettingDefaults)
+    DoRowResized(-1);
+}
+
+void TdgBaseGrid::TopLeftMoved(TGridCoord oldTopLeft) {
+  TCustomGrid_dg::TopLeftMoved(oldTopLeft);
+  TopLeftChangedBy(oldTopLeft.X, oldTopLeft.Y, false, LeftCol(), TopRow());
+}
+
+void TdgBaseGrid::Paint() {
+  TCustomGrid_dg::Paint();
+  DoPaint();
+}
+
+void TdgBaseGrid::resizeEvent(QResizeEvent *e) {
+  TCustomGrid_dg::resizeEvent(e);
+  try {
+    DoResize();
+  } catch (...) {
+    reportGridException(std::current_exception());
+  }
 }
 
 Variant TdgBaseGrid::GetCell(int dataCol, int dataRow) {
@@ -1435,6 +1536,31 @@ void TdgBaseGrid::DoDeleteCol(int dataCol, bool byUser) {
     OnDeleteCol(this, dataCol, byUser);
 }
 
+void TdgBaseGrid::DoColMoved(int toDisplayCol, int count, bool byUser) {
+  if (OnColMoved && NotLoading())
+    OnColMoved(this, toDisplayCol, count, byUser);
+}
+
+void TdgBaseGrid::DoColResized(int colNr) {
+  if (OnColResized && NotLoading())
+    OnColResized(this, colNr);
+}
+
+void TdgBaseGrid::DoRowResized(int rowNr) {
+  if (OnRowResized && NotLoading())
+    OnRowResized(this, rowNr);
+}
+
+void TdgBaseGrid::DoResize() {
+  if (OnResize && NotLoading())
+    OnResize(this);
+}
+
+void TdgBaseGrid::DoPaint() {
+  if (OnPaint)
+    OnPaint(this);
+}
+
 void TdgBaseGrid::DoSelectChanged(TdgSelectType type, bool byUser) {
   if (OnSelectChanged && NotLoading())
     OnSelectChanged(this, type, byUser);
@@ -1448,6 +1574,21 @@ void TdgBaseGrid::DoGridStatusChanged(TdgGridStatus oldStatus, TdgGridStatus new
 // Cells are painted from their draw properties; until then the base paint
 // shows the grid's frame and lines only.
 void TdgBaseGrid::DrawCell(std::int32_t, std::int32_t, const TRect &, TGridDrawState) {}
+
+void TdgCustomGrid::TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) {
+  if (oldCol != newCol || oldRow != newRow)
+    DoTopLeftChanged(oldCol, oldRow, newCol, newRow, byUser);
+}
+
+void TdgCustomGrid::DoTopLeftChanged(int oldCol, int oldRow, int newCol, int newRow, bool byUser) {
+  if (OnTopLeftChanged && NotLoading())
+    OnTopLeftChanged(this, oldCol, oldRow, newCol, newRow, byUser);
+}
+
+std::unique_ptr<TdgCombo> TdgCustomGrid::CreateCombo() {
+  // The combo grid and its drop-down window come with the drop-down cells.
+  return TdgBaseGrid::CreateCombo();
+}
 
 void TdgCustomGrid::RowInserted(int dataRow, bool byUser) { DoInsertRow(dataRow, byUser); }
 

@@ -47,6 +47,9 @@ using TdgGridStatusChangedEvent =
     std::function<void(TdgBaseGrid *, TdgGridStatus oldStatus, TdgGridStatus newStatus)>;
 using TdgRowChangedEvent = std::function<void(TdgBaseGrid *, int oldRow, int newRow)>;
 using TdgNotifyEvent = std::function<void(TdgBaseGrid *)>;
+using TdgResizedEvent = std::function<void(TdgBaseGrid *, int rowColNr)>;
+using TdgTopLeftChangedEvent =
+    std::function<void(TdgBaseGrid *, int oldCol, int oldRow, int newCol, int newRow, bool byUser)>;
 
 // The data grid: data columns 1..Cols and data rows 1..Rows shown in display
 // order behind the row bar (display column 0) and the heading (display row
@@ -111,6 +114,7 @@ public:
   bool GetRowMoving() const { return FRowMoving; }
   void SetRowMoving(bool value) { FRowMoving = value; }
   void MoveRows(int fromDisplay, int toDisplay);
+  void MoveCols(int fromDisplay, int toDisplay);
 
   // Cell values.
   bool StoreData() const { return FStorage != nullptr; }
@@ -183,6 +187,15 @@ public:
   virtual void DoRowCountChanged(int oldCount, int newCount);
   virtual void DoRowMoved(int toDisplayRow, int count, bool byUser);
   virtual void DoDeleteCol(int dataCol, bool byUser);
+  virtual void DoColMoved(int toDisplayCol, int count, bool byUser);
+  virtual void DoColResized(int colNr);
+  virtual void DoRowResized(int rowNr);
+  virtual void DoResize();
+  virtual void DoPaint();
+  virtual void TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) = 0;
+  // The drop-down factories of the event layer; the base has none.
+  virtual std::unique_ptr<TdgCombo> CreateCombo();
+  virtual QWidget *CreateComboGrid();
   virtual void DoSelectChanged(TdgSelectType type, bool byUser);
   virtual void DoGridStatusChanged(TdgGridStatus oldStatus, TdgGridStatus newStatus);
   virtual void RowInserted(int dataRow, bool byUser) = 0;
@@ -197,6 +210,12 @@ public:
   TdgRowEvent OnInsertRow;
   TdgRowEvent OnDeleteRow;
   TdgRowEvent OnDeleteCol;
+  TdgMovedEvent OnColMoved;
+  TdgResizedEvent OnColResized;
+  TdgResizedEvent OnRowResized;
+  TdgNotifyEvent OnResize;
+  TdgNotifyEvent OnPaint;
+  TdgTopLeftChangedEvent OnTopLeftChanged;
   TdgCellLoadedEvent OnCellLoaded;
   TdgRowLoadedEvent OnRowLoaded;
   TdgSelectChangedEvent OnSelectChanged;
@@ -267,7 +286,7 @@ public:
   void setRowSelected(int dataRow, bool selected) override;
   void dropUnfitValues(int, int) override {}
   void ensureSharedCombo() override {}
-  std::unique_ptr<TdgCombo> makeCombo() override;
+  std::unique_ptr<TdgCombo> makeCombo() override { return CreateCombo(); }
   std::unique_ptr<TdgCustomButton> makeButton(const TdgCustomButton &like) override {
     return like.Clone();
   }
@@ -293,6 +312,11 @@ protected:
   void DrawCell(std::int32_t col, std::int32_t row, const TRect &rect,
                 TGridDrawState state) override;
   void SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount) override;
+  void ColWidthsChanged() override;
+  void RowHeightsChanged() override;
+  void TopLeftMoved(TGridCoord oldTopLeft) override;
+  void Paint() override;
+  void resizeEvent(QResizeEvent *e) override;
 
   void ApplyColCount(int n);
   void ApplyRowCount(int n);
@@ -377,6 +401,9 @@ public:
   void RowInserted(int dataRow, bool byUser) override;
   void RowDeleted(int dataRow, bool byUser) override;
   void CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) override;
+  void TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) override;
+  std::unique_ptr<TdgCombo> CreateCombo() override;
+  virtual void DoTopLeftChanged(int oldCol, int oldRow, int newCol, int newRow, bool byUser);
   virtual void DoInsertRow(int dataRow, bool byUser);
   virtual void DoDeleteRow(int dataRow, bool byUser);
   virtual void DoRowLoaded(int dataRow);

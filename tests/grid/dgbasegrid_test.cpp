@@ -433,3 +433,74 @@ TEST(DataGridProperties, CacheFollowsElementsThroughChanges) {
 
 } // namespace
 } // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+std::vector<int> displayedCols(TdgGrid &grid) {
+  std::vector<int> cols;
+  for (int p = 1; p <= grid.Cols(); ++p)
+    cols.push_back(grid.DataColAt(p));
+  return cols;
+}
+
+TEST(DataGridEvents, SelectedColumnsGatherAtTheTarget) {
+  struct Case {
+    int first, second, from, to;
+    std::vector<int> order;
+    std::pair<int, int> moved;
+  };
+  const Case cases[] = {
+      {2, 5, 5, 3, {1, 2, 5, 3, 4, 6, 7, 8}, {2, 2}},
+      {6, 8, 6, 3, {1, 2, 6, 8, 3, 4, 5, 7}, {3, 2}},
+  };
+  for (const Case &c : cases) {
+    TdgGrid grid;
+    grid.SetCols(8);
+    std::vector<std::pair<int, int>> moves;
+    grid.OnColMoved = [&](TdgBaseGrid *, int to, int count, bool byUser) {
+      EXPECT_TRUE(byUser);
+      moves.emplace_back(to, count);
+    };
+    grid.MoveCols(3, 3);
+    grid.SelectCols(c.first, c.first);
+    grid.SelectCols(c.second, c.second);
+    grid.MoveCols(c.from, c.to);
+    EXPECT_EQ(displayedCols(grid), c.order);
+    EXPECT_EQ(moves, (std::vector<std::pair<int, int>>{c.moved}));
+  }
+}
+
+TEST(DataGridEvents, FireOnlyWhenAssignedAndQuietOnesNotWhileLoading) {
+  TdgGrid grid;
+  grid.SetName("Grid1");
+  grid.SetRows(40);
+  grid.resize(200, 200);
+  grid.show();
+  int resized = 0;
+  std::vector<std::vector<int>> topLeft;
+  grid.OnColResized = [&](TdgBaseGrid *, int n) { resized += n; };
+  grid.OnTopLeftChanged = [&](TdgBaseGrid *, int oc, int orow, int nc, int nr, bool) {
+    topLeft.push_back({oc, orow, nc, nr});
+  };
+  grid.beginLoad();
+  grid.SetColWidths(2, 30);
+  grid.SetTopRow(5);
+  grid.endLoad();
+  EXPECT_EQ(resized, 0);
+  EXPECT_TRUE(topLeft.empty());
+  grid.SetColWidths(2, 40);
+  EXPECT_EQ(resized, -1);
+  grid.SetTopRow(5);
+  grid.SetTopRow(7);
+  EXPECT_EQ(topLeft, (std::vector<std::vector<int>>{{1, 5, 1, 7}}));
+  EXPECT_EQ(errorOf([&] { grid.makeCombo(); }),
+            "Grid1: Cannot create combo box. Method CreateCombo has not been not implemented in "
+            "derived class");
+  EXPECT_EQ(errorOf([&] { grid.CreateComboGrid(); }),
+            "Grid1: Cannot create combo box. Method CreateComboGrid has not been not implemented "
+            "in derived class");
+}
+
+} // namespace
+} // namespace marrowen
