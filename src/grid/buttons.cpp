@@ -233,8 +233,8 @@ int CheckStyleBase(TdgCheckBoxStyle style) {
 TRect GetGlyphRect(TdgCheckBoxStyle style, int state, bool pressed) {
   // The strip holds checked, unchecked, grayed; states count unchecked first.
   static constexpr int order[3] = {1, 0, 2};
-  const int glyph = CheckStyleBase(style) + order[state >= 0 && state <= 2 ? state : 0] +
-                    (pressed ? 9 : 0);
+  const int glyph =
+      CheckStyleBase(style) + order[state >= 0 && state <= 2 ? state : 0] + (pressed ? 9 : 0);
   return {0, glyph * checkGlyphSize, checkGlyphSize, (glyph + 1) * checkGlyphSize};
 }
 
@@ -259,10 +259,8 @@ void TdgCustomButton::Assign(const TdgCustomButton &source) {
 }
 
 TdgPictureButton::TdgPictureButton(const TdgGridHost *grid, int height, int width,
-                                   TColor transparentColor, Picture picture,
-                                   GridGlyph defaultGlyph)
-    : TdgCustomButton(grid, height, width, transparentColor, nullptr),
-      defaultGlyph_(defaultGlyph) {
+                                   TColor transparentColor, Picture picture, GridGlyph defaultGlyph)
+    : TdgCustomButton(grid, height, width, transparentColor, nullptr), defaultGlyph_(defaultGlyph) {
   TdgPictureButton::SetPicture(std::move(picture));
 }
 
@@ -299,8 +297,7 @@ TdgNormalButton::TdgNormalButton(const TdgGridHost *grid, int height, int width,
                        GridGlyph::ButDetail) {}
 
 std::unique_ptr<TdgCustomButton> TdgNormalButton::Clone() const {
-  return std::make_unique<TdgNormalButton>(grid_, height_, width_, transparentColor_,
-                                           GetPicture());
+  return std::make_unique<TdgNormalButton>(grid_, height_, width_, transparentColor_, GetPicture());
 }
 
 std::unique_ptr<TdgCustomButton> TdgVertSpinButton::Clone() const {
