@@ -1,6 +1,7 @@
 #include "grid/dgbasegrid.h"
 
 #include "classlib/format.h"
+#include "grid/celltext.h"
 #include "grid/colrow.h"
 #include "grid/qtbytes.h"
 
@@ -1168,9 +1169,9 @@ void TdgBaseGrid::setRowHeight(int displayRow, int height) {
 
 void TdgBaseGrid::restoreFixedSizes() {
   if (ColCount() > 0 && FixedCols() > 0)
-    SetColWidths(0, FRowBarWidth);
+    SetColWidths(0, FRowBarOn ? FRowBarWidth : 0);
   if (RowCount() > 0 && FixedRows() > 0)
-    SetRowHeights(0, FHeadingHeight);
+    SetRowHeights(0, FHeadingOn ? FHeadingHeight : 0);
 }
 
 int TdgBaseGrid::displayRowOf(int dataRow) const {
@@ -1329,13 +1330,9 @@ void TdgBaseGrid::RowHeightsChanged() {
 
 void TdgBaseGrid::TopLeftMoved(TGridCoord oldTopLeft) {
   TCustomGrid_dg::TopLeftMoved(oldTopLeft);
-  TopLeftChangedBy(oldTopLeft.X, oldTopLeft.Y, false, LeftCol(), TopRow());
+  TopLeftChangedBy(oldTopLeft.X, oldTopLeft.Y, FTopLeftByUser, LeftCol(), TopRow());
 }
 
-void TdgBaseGrid::Paint() {
-  TCustomGrid_dg::Paint();
-  DoPaint();
-}
 
 void TdgBaseGrid::resizeEvent(QResizeEvent *e) {
   TCustomGrid_dg::resizeEvent(e);
@@ -1573,7 +1570,6 @@ void TdgBaseGrid::DoGridStatusChanged(TdgGridStatus oldStatus, TdgGridStatus new
 
 // Cells are painted from their draw properties; until then the base paint
 // shows the grid's frame and lines only.
-void TdgBaseGrid::DrawCell(std::int32_t, std::int32_t, const TRect &, TGridDrawState) {}
 
 void TdgCustomGrid::TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) {
   if (oldCol != newCol || oldRow != newRow)

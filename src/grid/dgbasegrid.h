@@ -1,16 +1,20 @@
 #pragma once
 
 #include "grid/basegrid.h"
+#include "grid/buttons.h"
 #include "grid/cells.h"
 #include "grid/colrow.h"
 #include "grid/component.h"
 #include "grid/font.h"
 #include "grid/gridhost.h"
+#include "grid/gridlook.h"
 #include "grid/gridtypes.h"
 #include "grid/selection.h"
 #include "grid/storage.h"
 #include "grid/tables.h"
 #include "grid/variant.h"
+
+#include <QFont>
 
 #include <cstdint>
 #include <functional>
@@ -33,6 +37,7 @@ enum TdgGridStatus : std::uint8_t {
 enum TdgSelectType : std::uint8_t { stRows = 0, stCols = 1, stCells = 2 };
 
 class TdgBaseGrid;
+class PainterTextMetrics;
 
 // The grid's events; each fires through its virtual Do<Name> and only when
 // assigned. Count, move and selection events stay silent while loading.
@@ -204,6 +209,133 @@ public:
   // events, and the conversion of what the handler left.
   virtual void CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) = 0;
 
+  // ---- Look, geometry and layout (painting, hit tests, scrolling, setters).
+  TColor LineColor() const { return FLineColor; }
+  void SetLineColor(TColor value);
+  TColor FixedLineColor() const { return FFixedLineColor; }
+  void SetFixedLineColor(TColor value);
+  void SetHeadingColor(TColor value);
+  TdgGridLines GridLines() const { return FGridLines; }
+  void SetGridLines(TdgGridLines value);
+  int HorzLineWidth() const { return FHorzLineWidth; }
+  int VertLineWidth() const { return FVertLineWidth; }
+  TdgFocusBorder FocusBorder() const { return FFocusBorder; }
+  void SetFocusBorder(TdgFocusBorder value);
+  TColor FocusColor() const { return FFocusColor; }
+  void SetFocusColor(TColor value);
+  TColor FocusFontColor() const { return FFocusFontColor; }
+  void SetFocusFontColor(TColor value);
+  TColor SelectionColor() const { return FSelectionColor; }
+  void SetSelectionColor(TColor value);
+  TColor SelectionFontColor() const { return FSelectionFontColor; }
+  void SetSelectionFontColor(TColor value);
+  TdgSelectionType SelectionType() const { return FSelectionType; }
+  void SetSelectionType(TdgSelectionType value);
+  bool AlwaysShowFocus() const { return FAlwaysShowFocus; }
+  void SetAlwaysShowFocus(bool value);
+  bool Heading3D() const { return FHeading3D; }
+  void SetHeading3D(bool value);
+  void SetIs3DLook(bool value);
+  void SetWordWrapLook(TdgWordWrap value);
+  bool RowBarIndicator() const { return FRowBarIndicator; }
+  void SetRowBarIndicator(bool value);
+  bool RowBarOn() const;
+  void SetRowBarOn(bool value);
+  int RowBarWidth() const;
+  void SetRowBarWidth(int value);
+  bool HeadingOn() const;
+  void SetHeadingOn(bool value);
+  int HeadingHeight() const;
+  void SetHeadingHeight(int value);
+  TColor EditColor() const { return FEditColor; }
+  void SetEditColor(TColor value);
+  TColor EditFontColor() const { return FEditFontColor; }
+  void SetEditFontColor(TColor value);
+  bool FlatButtons() const { return FFlatButtons; }
+  void SetFlatButtons(bool value);
+  TdgInactiveButtonState InactiveButtonState() const { return FInactiveButtonState; }
+  void SetInactiveButtonState(TdgInactiveButtonState value);
+  int ButtonEdgeWidth() const { return FButtonEdgeWidth; }
+  void SetButtonEdgeWidth(int value);
+  int DefaultButtonWidth() const { return FDefaultButtonWidth; }
+  void SetDefaultButtonWidth(int value);
+  int DefaultButtonHeight() const { return FDefaultButtonHeight; }
+  void SetDefaultButtonHeight(int value);
+  int SpinButtonWidth() const { return FSpinButtonWidth; }
+  void SetSpinButtonWidth(int value);
+  int SpinButtonHeight() const { return FSpinButtonHeight; }
+  void SetSpinButtonHeight(int value);
+  TdgHeadingButton HeadingButton() const { return FHeadingButton; }
+  void SetHeadingButton(TdgHeadingButton value);
+  bool ThumbTracking() const { return FThumbTracking; }
+  void SetThumbTracking(bool value);
+  TScrollStyle AlwaysShowScrollBar() const { return FAlwaysShowScrollBar; }
+  void SetAlwaysShowScrollBar(TScrollStyle value);
+  TdgScrollSpeed ScrollSpeed() const { return FScrollSpeed; }
+  void SetScrollSpeed(TdgScrollSpeed value) { FScrollSpeed = value; }
+  int FixedColCount() const { return FFixedColCount; }
+  void SetFixedColCount(int value);
+  int FixedRowCount() const { return FFixedRowCount; }
+  void SetFixedRowCount(int value);
+  int FixedWidth() const { return FFixedWidth; }
+  int FixedHeight() const { return FFixedHeight; }
+  TdgVertAlignment VertAlignment() const { return FVertAlignment; }
+  void SetVertAlignment(TdgVertAlignment value);
+  void SetHorzAlignment(TdgHorzAlignment value);
+  TdgVertAlignment RowBarAlignment() const { return FRowBarAlignment; }
+  void SetRowBarAlignment(TdgVertAlignment value);
+
+  // Geometry by display position; -1 where not shown.
+  int ColumnLeft(int displayCol) const;
+  int RowTop(int displayRow) const;
+  TRect GetCellRect(int displayCol, int displayRow) const;
+  TRect GetPaintCellRect(int displayCol, int displayRow) const;
+  int ColumnAt(int x) const;
+  int RowAt(int y) const;
+  bool PointOnCellButton(int x, int y, int displayRow, int displayCol);
+  TdgButtonType EffectiveButtonType(int dataCol, int dataRow);
+  TdgCustomButton *GetCellButton(int displayCol, TdgButtonType type);
+  TdgSelectionPattern &SelectionPattern() { return FSelectionPattern; }
+  bool ScrollBarNeeded(bool vertical, int extent) const;
+  int FirstScrollableCol() const;
+  int FirstScrollableRow() const;
+
+  // Layout and scrolling.
+  int MaxTopRow() const;
+  int MaxLeftCol() const;
+  int MaxTopPosition() const;
+  int MaxLeftPosition() const;
+  int PageSizeDown() const;
+  int PageSizeUp() const;
+  int PageSizeRight() const;
+  int PageSizeLeft() const;
+  // The bar record for a bar (0 horizontal, 1 vertical), and whether it scales.
+  TScrollInfo CalcScrollInfo(int bar, bool &scaled) const;
+  void UpdateScrollBars();
+  void ScrollMessage(int bar, int code, int thumb);
+  bool AutoScrollWait(int x, int y, int direction, int screenWidth = 1 << 20,
+                      int screenHeight = 1 << 20);
+  // The delay an automatic scroll step waits at this distance.
+  int AutoScrollDelay(int distance, int zone) const;
+  void ChangeScale(int multiplier, int divisor);
+  bool AutoScale() const { return FAutoScale; }
+  void SetAutoScale(bool value) { FAutoScale = value; }
+
+  // Painting locks and invalidation.
+  void BeginUpdate();
+  void EndUpdate();
+  bool Updating() const { return FUpdateLock > 0; }
+  bool PaintSuppressed() const { return FUpdateLock > 0; }
+  bool CanPaintNow() const;
+  void InvalidateDisplayRow(int displayRow);
+  void InvalidateDisplayCol(int displayCol);
+  // Every invalidation of the grid passes here; tests record them.
+  std::function<void(const TRect &)> OnInvalidate;
+  bool FirstPaintDone() const { return FFirstPaintDone; }
+  bool PaintedThroughBuffer() const { return FLastPaintBuffered; }
+  bool HasFocusNow() const;
+  bool IsCellSelected(int displayCol, int displayRow) const;
+
   TdgCountChangedEvent OnColCountChanged;
   TdgCountChangedEvent OnRowCountChanged;
   TdgMovedEvent OnRowMoved;
@@ -309,6 +441,16 @@ public:
   void setCellDateTimeDef(int, int, TdgDateTimeDefComponent *) override {}
 
 protected:
+  void paintEvent(QPaintEvent *e) override;
+  void InvalidateScreenRect(const TRect &rect) override;
+  void InvalidateGrid() override;
+  void ModifyScrollBar(int scrollBar, int scrollCode, int pos, bool useRightToLeft) override;
+  void UpdateScrollPos() override;
+  void UpdateScrollRange() override;
+  void ApplyScrollBarPolicies() override;
+  void MoveTopLeft(std::int32_t aLeft, std::int32_t aTop) override;
+  void ScrollDataInfo(int dx, int dy, const TGridDrawInfo &info) override;
+  int buttonFrameWidth() const override { return 0; }
   void DrawCell(std::int32_t col, std::int32_t row, const TRect &rect,
                 TGridDrawState state) override;
   void SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount) override;
@@ -391,6 +533,70 @@ private:
   TdgGridStatus FReportedStatus = gsNothing;
   bool FSelectChanged[3] = {false, false, false};
   std::unique_ptr<Tdg2DStorage> FStorage;
+  // ---- Look, layout and painting state.
+  TColor FLineColor = clSilver;
+  TColor FFixedLineColor = clBlack;
+  TdgGridLines FGridLines = glBoth;
+  int FHorzLineWidth = 1;
+  int FVertLineWidth = 1;
+  TdgFocusBorder FFocusBorder = fbDot;
+  TColor FFocusColor = clNone;
+  TColor FFocusFontColor = clNone;
+  TColor FSelectionColor = clHighlight;
+  TColor FSelectionFontColor = clHighlightText;
+  TdgSelectionType FSelectionType = sltDefault;
+  bool FAlwaysShowFocus = false;
+  bool FRowBarIndicator = true;
+  TColor FEditColor = clNone;
+  TColor FEditFontColor = clNone;
+  bool FFlatButtons = true;
+  TdgInactiveButtonState FInactiveButtonState = ibsBackGround;
+  int FButtonEdgeWidth = 2;
+  int FDefaultButtonWidth = 11;
+  int FDefaultButtonHeight = 9;
+  int FSpinButtonWidth = 11;
+  int FSpinButtonHeight = 9;
+  TdgHeadingButton FHeadingButton = hbNone;
+  bool FThumbTracking = false;
+  TScrollStyle FAlwaysShowScrollBar = ssNone;
+  TdgScrollSpeed FScrollSpeed = spVariable;
+  int FFixedColCount = 0;
+  int FFixedRowCount = 0;
+  int FFixedWidth = 14;
+  int FFixedHeight = 15;
+  TdgVertAlignment FVertAlignment = vtaDefault;
+  TdgVertAlignment FRowBarAlignment = vtaDefault;
+  bool FAutoScale = false;
+  int FUpdateLock = 0;
+  bool FRepaintPending = false;
+  bool FFirstPaintDone = false;
+  bool FLastPaintBuffered = false;
+  bool FPaintingNow = false;
+  std::unique_ptr<TdgCustomButton> FComboButton, FNormalButton, FVertSpin, FHorzSpin,
+      FDateTimeDropDown, FDateTimePopup;
+  TdgSelectionPattern FSelectionPattern;
+  std::int64_t FWaitStart = 0;
+  std::unique_ptr<PainterTextMetrics> FMetrics;
+  std::unique_ptr<QFont> FMetricsFont;
+  TRect FPaintRect;
+  bool FBarShown[2] = {false, false};
+  bool FBarEnabled[2] = {true, true};
+  bool FTopLeftByUser = false;
+  bool FRowBarOn = true;
+  bool FHeadingOn = true;
+  int FScaling = 0;
+  void PaintGrid(QPainter &p, const TRect &clip);
+  void PaintDataCell(QPainter &p, int col, int row, TRect rect, bool selected);
+  void PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect);
+  void DrawLines(QPainter &p, int col, int row, const TRect &full);
+  void DrawFocusMark(QPainter &p, int col, int row, const TRect &rect);
+  void DrawRowIndicator(QPainter &p, int row, const TRect &rect);
+  const PainterTextMetrics &MetricsFor(const QFont &font);
+  bool FocusCellTest(int col, int row, bool painting) const;
+  void RecomputeFixedSizes();
+  void FreeCachedButtons(bool cellButtons);
+  void Repaint();
+  void ApplyScrollBar(int bar, bool needed);
 };
 
 // The event layer: the firing operations that name a data row.
