@@ -305,9 +305,11 @@ void TdgBaseGrid::PaintHeadingCell(QPainter &p, int col, int row, const TRect &r
     }
   }
   if (!heading.empty() && text.Height() >= 3) {
-    const QFont font = toQFont(*column->HeadingFont());
+    const TFont *own = column->HeadingFont();
+    const TFont &headingFont = own ? *own : HeadingFont();
+    const QFont font = toQFont(headingFont);
     p.setFont(font);
-    p.setPen(colorToQColor(column->HeadingFont()->Color(), pal));
+    p.setPen(colorToQColor(headingFont.Color(), pal));
     p.setBrush(colorToQColor(fill, pal));
     PainterTextCanvas canvas(p, MetricsFor(font));
     int underline = 0;
