@@ -1380,6 +1380,8 @@ void TdgBaseGrid::SetCell(int dataCol, int dataRow, const Variant &value) {
     converted = Variant(value.toString());
   if (type == ctText && !converted.isEmpty() && !converted.isNull() && !converted.isString())
     converted = Variant(converted.toString());
+  if (type == ctPicture && !converted.isEmpty() && !CheckCellValue(type, converted))
+    return;
   if (FStorage) {
     std::uint8_t kind = ckEmpty;
     switch (type) {
@@ -1623,7 +1625,11 @@ void TdgCustomGrid::CellLoaded(int dataCol, int dataRow, Variant &value, TdgCont
     DoRowLoaded(dataRow);
   }
   DoCellLoaded(dataCol, dataRow, value);
-  if (!value.isEmpty() && type == ctText && !value.isNull() && value.type() != varString)
+  if (value.isEmpty())
+    return;
+  if (!CheckCellValue(type, value) && type == ctPicture)
+    value = Variant();
+  else if (type == ctText && !value.isNull() && value.type() != varString)
     value = Variant(value.toString());
 }
 

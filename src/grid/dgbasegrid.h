@@ -7,6 +7,7 @@
 #include "grid/font.h"
 #include "grid/gridhost.h"
 #include "grid/gridtypes.h"
+#include "grid/published.h"
 #include "grid/selection.h"
 #include "grid/storage.h"
 #include "grid/tables.h"
@@ -56,7 +57,7 @@ using TdgTopLeftChangedEvent =
 // 0). Display positions map to data numbers both ways; values live in the
 // grid's storage while StoreData is on. Every index error goes through one
 // routine, which names the grid and raises unless errors are switched off.
-class TdgBaseGrid : public TCustomGrid_dg, public TdgGridHost {
+class TdgBaseGrid : public TCustomGrid_dg, public TdgGridHost, public Published {
 public:
   explicit TdgBaseGrid(QWidget *parent = nullptr);
   ~TdgBaseGrid() override;
@@ -92,6 +93,19 @@ public:
   virtual void Loaded();
   virtual std::string GetVersion() const { return "2.01"; }
   virtual void SetVersion(const std::string &) {}
+
+  // The form stream: the published table, and "ColWidths", "RowHeights",
+  // the legacy entries, "ImageListIds", the three property collections and
+  // "Data" as defined properties.
+  std::span<const PublishedProperty> publishedProperties() const override;
+  void writeDefinedProperties(ComponentWriter &writer, std::string_view prefix) const override;
+  bool readDefinedProperty(std::string_view name, ComponentReader &reader) override;
+  // Suspends writing the collections and "Data" (False) or resumes it (True).
+  void SuspendDataWriting(bool resume);
+  // Whether a value suits a cell of the control type; a refusal is reported.
+  bool CheckCellValue(TdgControlType type, const Variant &value) const;
+  TdgHorzAlignment HeadingHorzAlignment() const { return FHeadingHorzAlignment; }
+  const std::vector<std::string> &ImageListIds() const { return FImageListIds; }
 
   // Counts and positions.
   int Cols() const override { return FDataCols - FPendingColRemovals; }
@@ -240,9 +254,7 @@ public:
   int displayColOf(int dataCol) const override { return DisplayColOf(dataCol); }
   int dataColAt(int displayCol) const override { return DataColAt(displayCol); }
   int displayRowOf(int dataRow) const override;
-  void setDisplayRowOf(int dataRow, int displayRow) override {
-    SetDisplayRowOf(dataRow, displayRow);
-  }
+  void setDisplayRowOf(int dataRow, int displayRow) override;
   void moveColumn(int fromDisplay, int toDisplay) override;
   TdgVisibleItems &visibleCols() override { return FVisibleCols; }
   TdgVisibleItems &visibleRows() override { return FVisibleRows; }
@@ -365,6 +377,14 @@ private:
   bool FHeading3D = true;
   TdgWordWrap FWordWrap = wwOff;
   TdgHorzAlignment FHorzAlignment = htaDefault;
+  TdgHorzAlignment FHeadingHorzAlignment = htaDefault;
+  std::vector<std::string> FImageListIds;
+  int FDataWritingSuspended = 0;
+  // While "RowProperties" is read, display positions are collected and
+  // applied as one order at the end.
+  bool FReadingRows = false;
+  std::vector<std::pair<int, int>> FPendingRowOrder;
+  void ApplyPendingRowOrder();
   std::unique_ptr<TdgGridRows> FRowStore;
   int FLoadCount = 0;
   bool FSettingDefaults = false;
