@@ -547,6 +547,8 @@ void TCustomGrid_dg::MoveCurrent(std::int32_t col, std::int32_t row, bool moveAn
   SelectionMoved(oldSel);
   InvalidateCell(oldCurrent.X, oldCurrent.Y);
   InvalidateCell(FCurrent.X, FCurrent.Y);
+  if (FCurrent != oldCurrent)
+    CurrentCellMoved();
 }
 
 void TCustomGrid_dg::MoveAnchor(TGridCoord newAnchor) {

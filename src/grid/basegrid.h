@@ -221,6 +221,8 @@ public:
   virtual void DrawCell(std::int32_t col, std::int32_t row, const TRect &rect,
                         TGridDrawState state) = 0;
   virtual bool SelectCell(std::int32_t col, std::int32_t row);
+  // After the current cell moved to another cell.
+  virtual void CurrentCellMoved() {}
   virtual void DeleteColumn(std::int32_t index);
   virtual void DeleteRow(std::int32_t index);
   virtual void Paint();

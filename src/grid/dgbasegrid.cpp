@@ -56,6 +56,8 @@ TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
   SetRowHeights(0, FHeadingHeight);
   SetGridLineWidth(0);
   Initialize();
+  FLastReportedCol = GetCurrentDataCol();
+  FLastReportedRow = GetCurrentDataRow();
   FSettingDefaults = false;
 }
 
@@ -119,6 +121,7 @@ void TdgBaseGrid::SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount
     FColStore->Resize(FColStore->Count(), cols);
   if (FRowStore && FRowStore->Count() != rows)
     FRowStore->Resize(FRowStore->Count(), rows);
+  FRowChangedMarks.resize(static_cast<std::size_t>(rows), false);
   FColElements.resize(static_cast<std::size_t>(cols), 0);
   FRowElements.resize(static_cast<std::size_t>(rows), 0);
   FVisibleCols.SetVisibleCount(cols - 1, 1);
@@ -262,12 +265,9 @@ void TdgBaseGrid::SetCurrentDataRow(int dataRow) {
   const int displayRow = dataRow == 0 ? 0 : GetDisplayRowOf(dataRow);
   if (displayRow == Row())
     return;
-  const int oldDataRow = GetCurrentDataRow();
   MoveCurrent(Col(), displayRow, true, true);
   if (FGridMode == gmListBox && FRowSelectMode == rsSingle)
     SelectCurrentRow();
-  if (OnRowChanged && NotLoading() && oldDataRow != GetCurrentDataRow())
-    OnRowChanged(this, oldDataRow, GetCurrentDataRow());
   FireSelectChanged(false);
 }
 
@@ -416,10 +416,7 @@ void TdgBaseGrid::PlaceCurrentRow(int displayRow) {
         found = r;
   if (found < 0 || found == Row())
     return;
-  const int oldDataRow = GetCurrentDataRow();
   MoveCurrent(std::max(Col(), std::min(1, ColCount() - 1)), found, true, true);
-  if (OnRowChanged && NotLoading() && oldDataRow != GetCurrentDataRow())
-    OnRowChanged(this, oldDataRow, GetCurrentDataRow());
 }
 
 // ------------------------------------------------------------- deletion
@@ -452,6 +449,14 @@ void TdgBaseGrid::RemoveDataRows(const std::vector<int> &dataRows) {
   }
   if (FRowStore)
     FRowStore->RemoveItems(deleted);
+  {
+    std::vector<bool> marks;
+    for (int d = 0; d < rowCount && d < static_cast<int>(FRowChangedMarks.size()); ++d)
+      if (!deleted[static_cast<std::size_t>(d)])
+        marks.push_back(FRowChangedMarks[static_cast<std::size_t>(d)]);
+    marks.resize(FRowChangedMarks.size(), false);
+    FRowChangedMarks = std::move(marks);
+  }
   {
     std::vector<int> newRow(renumbered);
     for (int d = 0; d < rowCount; ++d)
@@ -505,6 +510,8 @@ void TdgBaseGrid::DeleteRows(int fromRow, int toRow) {
   const int currentDisplayRow = Row();
   const bool onInsertRow = FInsertRowFlag && Row() == RowCount() - 1;
   const bool inRange = currentDataRow >= fromRow && currentDataRow <= toRow;
+  if (inRange && !CanLeaveCell(GetCurrentDataCol(), 0, false))
+    return;
   int displayBefore = 0;
   for (int r = fromRow; r <= toRow; ++r)
     if (GetDisplayRowOf(r) < currentDisplayRow)
@@ -544,6 +551,14 @@ void TdgBaseGrid::DeleteSelectedRows() {
   const bool onInsertRow = FInsertRowFlag && Row() == RowCount() - 1;
   const bool currentSelected = FRowSelection.IsSelected(currentDisplayRow);
   const bool lastRowDeleted = GetDataRow(start) == Rows();
+  if (currentSelected && currentDisplayRow <= start && (FRowEditing || FCellEditing)) {
+    // The row being edited goes: its saved copy and edit state go with it,
+    // so no later undo can write it into another row.
+    if (FStorage)
+      FStorage->ClearSavedRow();
+    ResetEditState();
+    DropPending();
+  }
   std::vector<int> displayRows;
   for (int p = start; p != -1; p = FRowSelection.PrevSelected(p))
     displayRows.push_back(p);
@@ -1352,6 +1367,8 @@ Variant TdgBaseGrid::GetCell(int dataCol, int dataRow) {
   const TdgControlType type = EffectiveControlType(dataCol, dataRow);
   if (type == ctNone)
     return Variant();
+  if (ValueFor(DisplayColOf(dataCol), GetDisplayRowOf(dataRow)))
+    return EditingAllowed() ? FPendingValue : Variant();
   if (FInCellLoaded) {
     ReportError("Cannot get Cell property value while in OnCellLoaded event");
     return Variant();

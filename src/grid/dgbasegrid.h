@@ -48,6 +48,17 @@ using TdgGridStatusChangedEvent =
     std::function<void(TdgBaseGrid *, TdgGridStatus oldStatus, TdgGridStatus newStatus)>;
 using TdgRowChangedEvent = std::function<void(TdgBaseGrid *, int oldRow, int newRow)>;
 using TdgNotifyEvent = std::function<void(TdgBaseGrid *)>;
+using TdgCellEditingEvent =
+    std::function<void(TdgBaseGrid *, int dataCol, int dataRow, bool &cancel)>;
+using TdgRowEditingEvent = std::function<void(TdgBaseGrid *, int dataRow, bool &cancel)>;
+using TdgUndoCellEditEvent =
+    std::function<void(TdgBaseGrid *, int dataCol, int dataRow, bool byUser, bool &cancel)>;
+using TdgUndoRowEditEvent =
+    std::function<void(TdgBaseGrid *, int dataRow, bool byUser, bool &cancel)>;
+using TdgCellEditEvent = std::function<void(TdgBaseGrid *, int dataCol, int dataRow, bool byUser)>;
+using TdgColChangedEvent = std::function<void(TdgBaseGrid *, int oldCol, int newCol)>;
+using TdgCellChangedEvent =
+    std::function<void(TdgBaseGrid *, int oldCol, int newCol, int oldRow, int newRow)>;
 using TdgResizedEvent = std::function<void(TdgBaseGrid *, int rowColNr)>;
 using TdgTopLeftChangedEvent =
     std::function<void(TdgBaseGrid *, int oldCol, int oldRow, int newCol, int newRow, bool byUser)>;
@@ -190,6 +201,38 @@ public:
   void ClearColSelection() { DeselectCols(1, ColCount() - 1); }
   const TdgSelection &ColSelection() const { return FColSelection; }
 
+  // The current cell's value while it is edited, by display position.
+  bool HasValue() const { return !FPendingValue.isEmpty(); }
+  bool ValueFor(int displayCol, int displayRow) const {
+    return HasValue() && FPendingCol == displayCol && FPendingRow == displayRow;
+  }
+  void SetPending(const Variant &value);
+  void DropPending();
+  const Variant &PendingValue() const { return FPendingValue; }
+  // Moves the current cell to a data column of the current row while a new
+  // row is typed (gmEditInsert, not on the insert row).
+  virtual void MoveToCol(int dataCol);
+
+  // The editing flow.
+  bool EditingAllowed() const;
+  virtual bool StartEdit();
+  virtual bool StartCellEdit();
+  virtual bool StartRowEdit();
+  virtual bool CanLeaveCell(int newDataCol, int newDataRow, bool byUser);
+  virtual bool EndEdit();
+  virtual bool EndRowEdit();
+  virtual bool EndCellAndRowEdit(bool byUser);
+  virtual bool UndoEdit(bool byUser, bool wholeRow);
+  // The in-place editor's value changed: the current cell holds it and, with
+  // StoreData, the storage too.
+  virtual void EditorValueChanged(const Variant &value);
+  bool CellEditing() const { return FCellEditing; }
+  bool RowEditing() const { return FRowEditing; }
+  bool RowChangedMark(int dataRow) const;
+  bool DoMouseWheel(TShiftState shift, int wheelDelta, QPoint mousePos) override;
+  // The system's lines per wheel notch.
+  virtual int WheelScrollLines() const;
+
   // Deletion.
   virtual void DeleteRows(int fromRow, int toRow);
   virtual void DeleteSelectedRows();
@@ -202,6 +245,16 @@ public:
   virtual void DoRowMoved(int toDisplayRow, int count, bool byUser);
   virtual void DoDeleteCol(int dataCol, bool byUser);
   virtual void DoColMoved(int toDisplayCol, int count, bool byUser);
+  virtual void DoColChanged(int oldCol, int newCol);
+  virtual bool DoStartCellEdit(int dataCol, int dataRow) = 0;
+  virtual bool DoStartRowEdit(int dataRow) = 0;
+  virtual bool DoEndCellEdit(int dataCol, int dataRow) = 0;
+  virtual bool DoEndRowEdit(int dataRow) = 0;
+  virtual bool DoUndoCellEdit(int dataCol, int dataRow, bool byUser) = 0;
+  virtual bool DoUndoRowEdit(int dataRow, bool byUser) = 0;
+  virtual void DoCellEdit(int dataCol, int dataRow, bool byUser) = 0;
+  virtual void DoRowChanged(int oldRow, int newRow) = 0;
+  virtual void DoCellChanged(int oldCol, int newCol, int oldRow, int newRow) = 0;
   virtual void DoColResized(int colNr);
   virtual void DoRowResized(int rowNr);
   virtual void DoResize();
@@ -230,6 +283,15 @@ public:
   TdgNotifyEvent OnResize;
   TdgNotifyEvent OnPaint;
   TdgTopLeftChangedEvent OnTopLeftChanged;
+  TdgCellEditingEvent OnStartCellEdit;
+  TdgCellEditingEvent OnEndCellEdit;
+  TdgRowEditingEvent OnStartRowEdit;
+  TdgRowEditingEvent OnEndRowEdit;
+  TdgUndoCellEditEvent OnUndoCellEdit;
+  TdgUndoRowEditEvent OnUndoRowEdit;
+  TdgCellEditEvent OnCellEdit;
+  TdgColChangedEvent OnColChanged;
+  TdgCellChangedEvent OnCellChanged;
   TdgCellLoadedEvent OnCellLoaded;
   TdgRowLoadedEvent OnRowLoaded;
   TdgSelectChangedEvent OnSelectChanged;
@@ -322,6 +384,9 @@ protected:
   void DrawCell(std::int32_t col, std::int32_t row, const TRect &rect,
                 TGridDrawState state) override;
   void SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount) override;
+  bool SelectCell(std::int32_t col, std::int32_t row) override;
+  void CurrentCellMoved() override;
+  void ResetEditState();
   void ColWidthsChanged() override;
   void RowHeightsChanged() override;
   void TopLeftMoved(TGridCoord oldTopLeft) override;
@@ -383,6 +448,19 @@ private:
   // While "RowProperties" is read, display positions are collected and
   // applied as one order at the end.
   bool FReadingRows = false;
+  Variant FPendingValue;
+  int FPendingCol = -1;
+  int FPendingRow = -1;
+  bool FCellEditing = false;
+  bool FRowEditing = false;
+  bool FCellEditEnded = false;
+  bool FRowChangedMarkOn = false;
+  bool FAppended = false;
+  bool FUndoing = false;
+  bool FLeaving = false;
+  int FLastReportedCol = -1;
+  int FLastReportedRow = -1;
+  std::vector<bool> FRowChangedMarks;
   std::vector<std::pair<int, int>> FPendingRowOrder;
   void ApplyPendingRowOrder();
   std::unique_ptr<TdgGridRows> FRowStore;
@@ -422,6 +500,15 @@ public:
   void TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) override;
   std::unique_ptr<TdgCombo> CreateCombo() override;
   virtual void DoTopLeftChanged(int oldCol, int oldRow, int newCol, int newRow, bool byUser);
+  bool DoStartCellEdit(int dataCol, int dataRow) override;
+  bool DoStartRowEdit(int dataRow) override;
+  bool DoEndCellEdit(int dataCol, int dataRow) override;
+  bool DoEndRowEdit(int dataRow) override;
+  bool DoUndoCellEdit(int dataCol, int dataRow, bool byUser) override;
+  bool DoUndoRowEdit(int dataRow, bool byUser) override;
+  void DoCellEdit(int dataCol, int dataRow, bool byUser) override;
+  void DoRowChanged(int oldRow, int newRow) override;
+  void DoCellChanged(int oldCol, int newCol, int oldRow, int newRow) override;
   virtual void DoInsertRow(int dataRow, bool byUser);
   virtual void DoDeleteRow(int dataRow, bool byUser);
   virtual void DoRowLoaded(int dataRow);
