@@ -999,36 +999,57 @@ void TdgBaseGrid::RenumberCellElements(const std::vector<int> &newCol,
   DropCellCache();
 }
 
-TColor TdgBaseGrid::GetRowColor(int dataRow) {
-  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
-    return clNone;
-  const TdgRow *row = RowObject(dataRow);
-  return row ? row->Color() : clNone;
-}
+TColor TdgBaseGrid::GetRowColor(int dataRow) { return RowGet(dataRow, clNone, &TdgRow::Color); }
 
 void TdgBaseGrid::SetRowColor(int dataRow, TColor value) {
-  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
-    return;
-  if (!RowObject(dataRow) && value == clNone)
-    return;
-  FRowStore->EnsureRowObject(dataRow).SetColor(value);
-  FRowStore->ReleaseIfDefault(dataRow);
+  RowSet(dataRow, value, clNone, &TdgRow::SetColor);
 }
 
 TdgControlType TdgBaseGrid::GetRowControlType(int dataRow) {
-  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
-    return ctDefault;
-  const TdgRow *row = RowObject(dataRow);
-  return row ? row->ControlType() : ctDefault;
+  return RowGet(dataRow, ctDefault, &TdgRow::ControlType);
 }
 
 void TdgBaseGrid::SetRowControlType(int dataRow, TdgControlType value) {
-  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
-    return;
-  if (!RowObject(dataRow) && value == ctDefault)
-    return;
-  FRowStore->EnsureRowObject(dataRow).SetControlType(value);
-  FRowStore->ReleaseIfDefault(dataRow);
+  RowSet(dataRow, value, ctDefault, &TdgRow::SetControlType);
+}
+
+int TdgBaseGrid::GetRowHeight(int dataRow) {
+  return RowGet(dataRow, DefaultRowHeight(), &TdgRow::Height);
+}
+
+void TdgBaseGrid::SetRowHeight(int dataRow, int value) {
+  RowSet(dataRow, value, DefaultRowHeight(), &TdgRow::SetHeight);
+}
+
+bool TdgBaseGrid::GetRowReadOnly(int dataRow) const {
+  const TdgRow *row = RowObject(dataRow);
+  return dataRow >= 1 && row ? row->ReadOnly() : false;
+}
+
+void TdgBaseGrid::SetRowReadOnly(int dataRow, bool value) {
+  RowSet(dataRow, value, false, &TdgRow::SetReadOnly);
+}
+
+bool TdgBaseGrid::GetRowIs3D(int dataRow) { return RowGet(dataRow, false, &TdgRow::Is3D); }
+
+void TdgBaseGrid::SetRowIs3D(int dataRow, bool value) {
+  RowSet(dataRow, value, false, &TdgRow::SetIs3D);
+}
+
+TdgWordWrap TdgBaseGrid::GetRowWordWrap(int dataRow) {
+  return RowGet(dataRow, wwDefault, &TdgRow::WordWrap);
+}
+
+void TdgBaseGrid::SetRowWordWrap(int dataRow, TdgWordWrap value) {
+  RowSet(dataRow, value, wwDefault, &TdgRow::SetWordWrap);
+}
+
+TdgButtonType TdgBaseGrid::GetRowButtonType(int dataRow) {
+  return RowGet(dataRow, btDefault, &TdgRow::ButtonType);
+}
+
+void TdgBaseGrid::SetRowButtonType(int dataRow, TdgButtonType value) {
+  RowSet(dataRow, value, btDefault, &TdgRow::SetButtonType);
 }
 
 // ------------------------------------------------- effective properties

@@ -162,6 +162,16 @@ public:
   void SetRowColor(int dataRow, TColor value);
   TdgControlType GetRowControlType(int dataRow);
   void SetRowControlType(int dataRow, TdgControlType value);
+  int GetRowHeight(int dataRow);
+  void SetRowHeight(int dataRow, int value);
+  bool GetRowReadOnly(int dataRow) const;
+  void SetRowReadOnly(int dataRow, bool value);
+  bool GetRowIs3D(int dataRow);
+  void SetRowIs3D(int dataRow, bool value);
+  TdgWordWrap GetRowWordWrap(int dataRow);
+  void SetRowWordWrap(int dataRow, TdgWordWrap value);
+  TdgButtonType GetRowButtonType(int dataRow);
+  void SetRowButtonType(int dataRow, TdgButtonType value);
 
   // The value that applies to one cell: cell, then row and column in
   // DrawOverlap order, then the grid.
@@ -406,6 +416,23 @@ protected:
   const TdgCol *ColObject(int dataCol) const;
   const TdgRow *RowObject(int dataRow) const;
   TdgControlType ControlTypeCascade(int dataCol, int dataRow) const;
+  // A row property through its row object: the getter answers the fallback
+  // for a bad index or a row without object; the setter makes the object
+  // only for a value other than the default, and frees one back at defaults.
+  template <class T, class G> T RowGet(int dataRow, T fallback, G get) {
+    if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+      return fallback;
+    const TdgRow *row = RowObject(dataRow);
+    return row ? (row->*get)() : fallback;
+  }
+  template <class T, class S> void RowSet(int dataRow, T value, T defaultValue, S set) {
+    if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+      return;
+    if (!RowObject(dataRow) && value == defaultValue)
+      return;
+    (FRowStore->EnsureRowObject(dataRow).*set)(value);
+    FRowStore->ReleaseIfDefault(dataRow);
+  }
   // The same for data columns.
   void RemoveDataCols(const std::vector<int> &dataCols);
   void PlaceCurrentCol(int displayCol);

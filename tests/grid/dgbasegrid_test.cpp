@@ -400,6 +400,17 @@ TEST(DataGridProperties, EachLevelPassesOnItsDefault) {
   EXPECT_EQ(grid.EffectiveColor(2, 2, false), 0x123456);
   grid.SetRowColor(2, clNone);
   EXPECT_EQ(grid.RowStore().Item(2), nullptr) << "a row back at its defaults is freed";
+  grid.SetRowHeight(3, grid.DefaultRowHeight());
+  grid.SetRowWordWrap(3, wwDefault);
+  EXPECT_EQ(grid.RowStore().Item(3), nullptr);
+  grid.SetRowIs3D(3, true);
+  EXPECT_TRUE(grid.EffectiveIs3D(1, 3));
+  EXPECT_EQ(grid.EffectiveColor(1, 3, grid.EffectiveIs3D(1, 3)), clBtnFace);
+  grid.SetName("Grid1");
+  EXPECT_EQ(errorOf([&] { grid.GetRowColor(0); }), "Grid1: Row index 0 out of range");
+  grid.SetRaiseErrors(false);
+  EXPECT_EQ(grid.GetRowColor(0), clNone);
+  EXPECT_FALSE(grid.GetRowReadOnly(99));
   EXPECT_EQ(grid.EffectiveHorzAlignment(1, 1), htaLeft);
   EXPECT_FALSE(grid.EffectiveIs3D(1, 1));
   EXPECT_TRUE(grid.EffectiveIs3D(1, 0));
