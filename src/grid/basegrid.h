@@ -260,7 +260,6 @@ protected:
 
   // Qt's side.
   bool event(QEvent *e) override;
-  bool viewportEvent(QEvent *e) override;
   void paintEvent(QPaintEvent *e) override;
   void resizeEvent(QResizeEvent *e) override;
   void showEvent(QShowEvent *e) override;
@@ -324,8 +323,7 @@ private:
   bool CalcAxis(const TGridAxisDrawInfo &axis, std::int32_t gridRectMin, std::int32_t gridRectMax,
                 int &screenRectMin, int &screenRectMax) const;
   void ApplyScrollBarPolicies();
-  void UpdateScrollRangeOf(int bar, const TGridDrawInfo &info, TGridCoord &oldTopLeft,
-                           bool &topLeftChanged);
+  void UpdateScrollRangeOf(int bar, const TGridDrawInfo &info);
   int ScrollBarExtent(int bar) const;
   template <class F> void guarded(F &&handler);
 
