@@ -812,6 +812,39 @@ void TdgBaseGrid::DeselectCols(int fromDisplay, int toDisplay) {
     FGridStatus = gsNothing;
 }
 
+void TdgBaseGrid::ToggleCols(int fromDisplay, int toDisplay) {
+  if (fromDisplay > toDisplay)
+    std::swap(fromDisplay, toDisplay);
+  fromDisplay = std::max(fromDisplay, 1);
+  toDisplay = std::min(toDisplay, ColCount() - 1);
+  TdgSelection &sel = FColSelection;
+  if (sel.Count == 0) {
+    SelectCols(fromDisplay, toDisplay);
+    return;
+  }
+  for (int c = fromDisplay; c <= toDisplay; ++c) {
+    const TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(c)]);
+    if (col && !col->Visible())
+      continue;
+    const bool selected = !sel.Bits[static_cast<std::size_t>(c)];
+    sel.Bits[static_cast<std::size_t>(c)] = selected;
+    sel.Count += selected ? 1 : -1;
+    FSelectChanged[stCols] = true;
+    InvalidateRect(TGridRect{c, 0, c, RowCount() - 1});
+  }
+  sel.First = sel.Last = -1;
+  for (int c = 1; c < sel.Size(); ++c)
+    if (sel.Bits[static_cast<std::size_t>(c)]) {
+      if (sel.First < 0)
+        sel.First = c;
+      sel.Last = c;
+    }
+  if (sel.Count == 0 && FGridStatus == gsColsSelected)
+    FGridStatus = gsNothing;
+  else if (sel.Count > 0 && FGridStatus == gsNothing)
+    FGridStatus = gsColsSelected;
+}
+
 // ----------------------------------------------------------------- values
 
 void TdgBaseGrid::SetStoreData(bool value) {

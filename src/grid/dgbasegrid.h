@@ -209,6 +209,11 @@ public:
   virtual void SelectCols(int fromDisplay, int toDisplay);
   virtual void DeselectCols(int fromDisplay, int toDisplay);
   void ClearColSelection() { DeselectCols(1, ColCount() - 1); }
+  void ToggleCols(int fromDisplay, int toDisplay);
+  void SelectOnlyCols(int fromDisplay, int toDisplay) {
+    ClearColSelection();
+    SelectCols(fromDisplay, toDisplay);
+  }
   const TdgSelection &ColSelection() const { return FColSelection; }
 
   // The current cell's value while it is edited, by display position.

@@ -362,8 +362,10 @@ TEST(DataGridColumns, DeletingSelectedColumnsRenumbersTheRest) {
     grid.SetCell(c, 2, Variant("c" + std::to_string(c)));
   std::vector<int> deleted;
   grid.OnDeleteCol = [&](TdgBaseGrid *, int col, bool) { deleted.push_back(col); };
-  grid.SelectCols(2, 2);
-  grid.SelectCols(4, 4);
+  grid.ToggleCols(2, 4);
+  grid.ToggleCols(3, 3);
+  EXPECT_EQ(grid.ColSelection().Count, 2);
+  EXPECT_EQ(grid.GridStatus(), gsColsSelected);
   grid.DeleteSelectedCols();
   EXPECT_EQ(deleted, (std::vector<int>{4, 2}));
   EXPECT_EQ(grid.Cols(), 3);
