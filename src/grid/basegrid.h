@@ -221,6 +221,8 @@ public:
   virtual void DrawCell(std::int32_t col, std::int32_t row, const TRect &rect,
                         TGridDrawState state) = 0;
   virtual bool SelectCell(std::int32_t col, std::int32_t row);
+  // After the current cell moved to another cell.
+  virtual void CurrentCellMoved() {}
   virtual void DeleteColumn(std::int32_t index);
   virtual void DeleteRow(std::int32_t index);
   virtual void Paint();
@@ -262,7 +264,6 @@ protected:
 
   // Qt's side.
   bool event(QEvent *e) override;
-  bool viewportEvent(QEvent *e) override;
   void paintEvent(QPaintEvent *e) override;
   void resizeEvent(QResizeEvent *e) override;
   void showEvent(QShowEvent *e) override;
@@ -325,8 +326,7 @@ private:
   int LinePos(const TGridAxisDrawInfo &axis, std::int32_t line) const;
   bool CalcAxis(const TGridAxisDrawInfo &axis, std::int32_t gridRectMin, std::int32_t gridRectMax,
                 int &screenRectMin, int &screenRectMax) const;
-  void UpdateScrollRangeOf(int bar, const TGridDrawInfo &info, TGridCoord &oldTopLeft,
-                           bool &topLeftChanged);
+  void UpdateScrollRangeOf(int bar, const TGridDrawInfo &info);
   int ScrollBarExtent(int bar) const;
   template <class F> void guarded(F &&handler);
 

@@ -57,6 +57,8 @@ TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
   SetRowHeights(0, FHeadingHeight);
   SetGridLineWidth(0);
   Initialize();
+  FLastReportedCol = GetCurrentDataCol();
+  FLastReportedRow = GetCurrentDataRow();
   FSettingDefaults = false;
 }
 
@@ -120,6 +122,7 @@ void TdgBaseGrid::SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount
     FColStore->Resize(FColStore->Count(), cols);
   if (FRowStore && FRowStore->Count() != rows)
     FRowStore->Resize(FRowStore->Count(), rows);
+  FRowChangedMarks.resize(static_cast<std::size_t>(rows), false);
   FColElements.resize(static_cast<std::size_t>(cols), 0);
   FRowElements.resize(static_cast<std::size_t>(rows), 0);
   FVisibleCols.SetVisibleCount(cols - 1, 1);
@@ -263,12 +266,9 @@ void TdgBaseGrid::SetCurrentDataRow(int dataRow) {
   const int displayRow = dataRow == 0 ? 0 : GetDisplayRowOf(dataRow);
   if (displayRow == Row())
     return;
-  const int oldDataRow = GetCurrentDataRow();
   MoveCurrent(Col(), displayRow, true, true);
   if (FGridMode == gmListBox && FRowSelectMode == rsSingle)
     SelectCurrentRow();
-  if (OnRowChanged && NotLoading() && oldDataRow != GetCurrentDataRow())
-    OnRowChanged(this, oldDataRow, GetCurrentDataRow());
   FireSelectChanged(false);
 }
 
@@ -417,10 +417,7 @@ void TdgBaseGrid::PlaceCurrentRow(int displayRow) {
         found = r;
   if (found < 0 || found == Row())
     return;
-  const int oldDataRow = GetCurrentDataRow();
   MoveCurrent(std::max(Col(), std::min(1, ColCount() - 1)), found, true, true);
-  if (OnRowChanged && NotLoading() && oldDataRow != GetCurrentDataRow())
-    OnRowChanged(this, oldDataRow, GetCurrentDataRow());
 }
 
 // ------------------------------------------------------------- deletion
@@ -453,6 +450,14 @@ void TdgBaseGrid::RemoveDataRows(const std::vector<int> &dataRows) {
   }
   if (FRowStore)
     FRowStore->RemoveItems(deleted);
+  {
+    std::vector<bool> marks;
+    for (int d = 0; d < rowCount && d < static_cast<int>(FRowChangedMarks.size()); ++d)
+      if (!deleted[static_cast<std::size_t>(d)])
+        marks.push_back(FRowChangedMarks[static_cast<std::size_t>(d)]);
+    marks.resize(FRowChangedMarks.size(), false);
+    FRowChangedMarks = std::move(marks);
+  }
   {
     std::vector<int> newRow(renumbered);
     for (int d = 0; d < rowCount; ++d)
@@ -506,6 +511,8 @@ void TdgBaseGrid::DeleteRows(int fromRow, int toRow) {
   const int currentDisplayRow = Row();
   const bool onInsertRow = FInsertRowFlag && Row() == RowCount() - 1;
   const bool inRange = currentDataRow >= fromRow && currentDataRow <= toRow;
+  if (inRange && !CanLeaveCell(GetCurrentDataCol(), 0, false))
+    return;
   int displayBefore = 0;
   for (int r = fromRow; r <= toRow; ++r)
     if (GetDisplayRowOf(r) < currentDisplayRow)
@@ -545,6 +552,14 @@ void TdgBaseGrid::DeleteSelectedRows() {
   const bool onInsertRow = FInsertRowFlag && Row() == RowCount() - 1;
   const bool currentSelected = FRowSelection.IsSelected(currentDisplayRow);
   const bool lastRowDeleted = GetDataRow(start) == Rows();
+  if (currentSelected && currentDisplayRow <= start && (FRowEditing || FCellEditing)) {
+    // The row being edited goes: its saved copy and edit state go with it,
+    // so no later undo can write it into another row.
+    if (FStorage)
+      FStorage->ClearSavedRow();
+    ResetEditState();
+    DropPending();
+  }
   std::vector<int> displayRows;
   for (int p = start; p != -1; p = FRowSelection.PrevSelected(p))
     displayRows.push_back(p);
@@ -798,6 +813,39 @@ void TdgBaseGrid::DeselectCols(int fromDisplay, int toDisplay) {
     FGridStatus = gsNothing;
 }
 
+void TdgBaseGrid::ToggleCols(int fromDisplay, int toDisplay) {
+  if (fromDisplay > toDisplay)
+    std::swap(fromDisplay, toDisplay);
+  fromDisplay = std::max(fromDisplay, 1);
+  toDisplay = std::min(toDisplay, ColCount() - 1);
+  TdgSelection &sel = FColSelection;
+  if (sel.Count == 0) {
+    SelectCols(fromDisplay, toDisplay);
+    return;
+  }
+  for (int c = fromDisplay; c <= toDisplay; ++c) {
+    const TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(c)]);
+    if (col && !col->Visible())
+      continue;
+    const bool selected = !sel.Bits[static_cast<std::size_t>(c)];
+    sel.Bits[static_cast<std::size_t>(c)] = selected;
+    sel.Count += selected ? 1 : -1;
+    FSelectChanged[stCols] = true;
+    InvalidateRect(TGridRect{c, 0, c, RowCount() - 1});
+  }
+  sel.First = sel.Last = -1;
+  for (int c = 1; c < sel.Size(); ++c)
+    if (sel.Bits[static_cast<std::size_t>(c)]) {
+      if (sel.First < 0)
+        sel.First = c;
+      sel.Last = c;
+    }
+  if (sel.Count == 0 && FGridStatus == gsColsSelected)
+    FGridStatus = gsNothing;
+  else if (sel.Count > 0 && FGridStatus == gsNothing)
+    FGridStatus = gsColsSelected;
+}
+
 // ----------------------------------------------------------------- values
 
 void TdgBaseGrid::SetStoreData(bool value) {
@@ -985,36 +1033,57 @@ void TdgBaseGrid::RenumberCellElements(const std::vector<int> &newCol,
   DropCellCache();
 }
 
-TColor TdgBaseGrid::GetRowColor(int dataRow) {
-  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
-    return clNone;
-  const TdgRow *row = RowObject(dataRow);
-  return row ? row->Color() : clNone;
-}
+TColor TdgBaseGrid::GetRowColor(int dataRow) { return RowGet(dataRow, clNone, &TdgRow::Color); }
 
 void TdgBaseGrid::SetRowColor(int dataRow, TColor value) {
-  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
-    return;
-  if (!RowObject(dataRow) && value == clNone)
-    return;
-  FRowStore->EnsureRowObject(dataRow).SetColor(value);
-  FRowStore->ReleaseIfDefault(dataRow);
+  RowSet(dataRow, value, clNone, &TdgRow::SetColor);
 }
 
 TdgControlType TdgBaseGrid::GetRowControlType(int dataRow) {
-  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
-    return ctDefault;
-  const TdgRow *row = RowObject(dataRow);
-  return row ? row->ControlType() : ctDefault;
+  return RowGet(dataRow, ctDefault, &TdgRow::ControlType);
 }
 
 void TdgBaseGrid::SetRowControlType(int dataRow, TdgControlType value) {
-  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
-    return;
-  if (!RowObject(dataRow) && value == ctDefault)
-    return;
-  FRowStore->EnsureRowObject(dataRow).SetControlType(value);
-  FRowStore->ReleaseIfDefault(dataRow);
+  RowSet(dataRow, value, ctDefault, &TdgRow::SetControlType);
+}
+
+int TdgBaseGrid::GetRowHeight(int dataRow) {
+  return RowGet(dataRow, DefaultRowHeight(), &TdgRow::Height);
+}
+
+void TdgBaseGrid::SetRowHeight(int dataRow, int value) {
+  RowSet(dataRow, value, DefaultRowHeight(), &TdgRow::SetHeight);
+}
+
+bool TdgBaseGrid::GetRowReadOnly(int dataRow) const {
+  const TdgRow *row = RowObject(dataRow);
+  return dataRow >= 1 && row ? row->ReadOnly() : false;
+}
+
+void TdgBaseGrid::SetRowReadOnly(int dataRow, bool value) {
+  RowSet(dataRow, value, false, &TdgRow::SetReadOnly);
+}
+
+bool TdgBaseGrid::GetRowIs3D(int dataRow) { return RowGet(dataRow, false, &TdgRow::Is3D); }
+
+void TdgBaseGrid::SetRowIs3D(int dataRow, bool value) {
+  RowSet(dataRow, value, false, &TdgRow::SetIs3D);
+}
+
+TdgWordWrap TdgBaseGrid::GetRowWordWrap(int dataRow) {
+  return RowGet(dataRow, wwDefault, &TdgRow::WordWrap);
+}
+
+void TdgBaseGrid::SetRowWordWrap(int dataRow, TdgWordWrap value) {
+  RowSet(dataRow, value, wwDefault, &TdgRow::SetWordWrap);
+}
+
+TdgButtonType TdgBaseGrid::GetRowButtonType(int dataRow) {
+  return RowGet(dataRow, btDefault, &TdgRow::ButtonType);
+}
+
+void TdgBaseGrid::SetRowButtonType(int dataRow, TdgButtonType value) {
+  RowSet(dataRow, value, btDefault, &TdgRow::SetButtonType);
 }
 
 // ------------------------------------------------- effective properties
@@ -1349,6 +1418,8 @@ Variant TdgBaseGrid::GetCell(int dataCol, int dataRow) {
   const TdgControlType type = EffectiveControlType(dataCol, dataRow);
   if (type == ctNone)
     return Variant();
+  if (ValueFor(DisplayColOf(dataCol), GetDisplayRowOf(dataRow)))
+    return EditingAllowed() ? FPendingValue : Variant();
   if (FInCellLoaded) {
     ReportError("Cannot get Cell property value while in OnCellLoaded event");
     return Variant();
@@ -1377,6 +1448,8 @@ void TdgBaseGrid::SetCell(int dataCol, int dataRow, const Variant &value) {
     converted = Variant(value.toString());
   if (type == ctText && !converted.isEmpty() && !converted.isNull() && !converted.isString())
     converted = Variant(converted.toString());
+  if (type == ctPicture && !converted.isEmpty() && !CheckCellValue(type, converted))
+    return;
   if (FStorage) {
     std::uint8_t kind = ckEmpty;
     switch (type) {
@@ -1619,7 +1692,11 @@ void TdgCustomGrid::CellLoaded(int dataCol, int dataRow, Variant &value, TdgCont
     DoRowLoaded(dataRow);
   }
   DoCellLoaded(dataCol, dataRow, value);
-  if (!value.isEmpty() && type == ctText && !value.isNull() && value.type() != varString)
+  if (value.isEmpty())
+    return;
+  if (!CheckCellValue(type, value) && type == ctPicture)
+    value = Variant();
+  else if (type == ctText && !value.isNull() && value.type() != varString)
     value = Variant(value.toString());
 }
 

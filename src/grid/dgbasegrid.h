@@ -9,6 +9,7 @@
 #include "grid/gridhost.h"
 #include "grid/gridlook.h"
 #include "grid/gridtypes.h"
+#include "grid/published.h"
 #include "grid/selection.h"
 #include "grid/storage.h"
 #include "grid/tables.h"
@@ -52,6 +53,17 @@ using TdgGridStatusChangedEvent =
     std::function<void(TdgBaseGrid *, TdgGridStatus oldStatus, TdgGridStatus newStatus)>;
 using TdgRowChangedEvent = std::function<void(TdgBaseGrid *, int oldRow, int newRow)>;
 using TdgNotifyEvent = std::function<void(TdgBaseGrid *)>;
+using TdgCellEditingEvent =
+    std::function<void(TdgBaseGrid *, int dataCol, int dataRow, bool &cancel)>;
+using TdgRowEditingEvent = std::function<void(TdgBaseGrid *, int dataRow, bool &cancel)>;
+using TdgUndoCellEditEvent =
+    std::function<void(TdgBaseGrid *, int dataCol, int dataRow, bool byUser, bool &cancel)>;
+using TdgUndoRowEditEvent =
+    std::function<void(TdgBaseGrid *, int dataRow, bool byUser, bool &cancel)>;
+using TdgCellEditEvent = std::function<void(TdgBaseGrid *, int dataCol, int dataRow, bool byUser)>;
+using TdgColChangedEvent = std::function<void(TdgBaseGrid *, int oldCol, int newCol)>;
+using TdgCellChangedEvent =
+    std::function<void(TdgBaseGrid *, int oldCol, int newCol, int oldRow, int newRow)>;
 using TdgResizedEvent = std::function<void(TdgBaseGrid *, int rowColNr)>;
 using TdgTopLeftChangedEvent =
     std::function<void(TdgBaseGrid *, int oldCol, int oldRow, int newCol, int newRow, bool byUser)>;
@@ -61,7 +73,7 @@ using TdgTopLeftChangedEvent =
 // 0). Display positions map to data numbers both ways; values live in the
 // grid's storage while StoreData is on. Every index error goes through one
 // routine, which names the grid and raises unless errors are switched off.
-class TdgBaseGrid : public TCustomGrid_dg, public TdgGridHost {
+class TdgBaseGrid : public TCustomGrid_dg, public TdgGridHost, public Published {
 public:
   explicit TdgBaseGrid(QWidget *parent = nullptr);
   ~TdgBaseGrid() override;
@@ -97,6 +109,19 @@ public:
   virtual void Loaded();
   virtual std::string GetVersion() const { return "2.01"; }
   virtual void SetVersion(const std::string &) {}
+
+  // The form stream: the published table, and "ColWidths", "RowHeights",
+  // the legacy entries, "ImageListIds", the three property collections and
+  // "Data" as defined properties.
+  std::span<const PublishedProperty> publishedProperties() const override;
+  void writeDefinedProperties(ComponentWriter &writer, std::string_view prefix) const override;
+  bool readDefinedProperty(std::string_view name, ComponentReader &reader) override;
+  // Suspends writing the collections and "Data" (False) or resumes it (True).
+  void SuspendDataWriting(bool resume);
+  // Whether a value suits a cell of the control type; a refusal is reported.
+  bool CheckCellValue(TdgControlType type, const Variant &value) const;
+  TdgHorzAlignment HeadingHorzAlignment() const { return FHeadingHorzAlignment; }
+  const std::vector<std::string> &ImageListIds() const { return FImageListIds; }
 
   // Counts and positions.
   int Cols() const override { return FDataCols - FPendingColRemovals; }
@@ -142,6 +167,16 @@ public:
   void SetRowColor(int dataRow, TColor value);
   TdgControlType GetRowControlType(int dataRow);
   void SetRowControlType(int dataRow, TdgControlType value);
+  int GetRowHeight(int dataRow);
+  void SetRowHeight(int dataRow, int value);
+  bool GetRowReadOnly(int dataRow) const;
+  void SetRowReadOnly(int dataRow, bool value);
+  bool GetRowIs3D(int dataRow);
+  void SetRowIs3D(int dataRow, bool value);
+  TdgWordWrap GetRowWordWrap(int dataRow);
+  void SetRowWordWrap(int dataRow, TdgWordWrap value);
+  TdgButtonType GetRowButtonType(int dataRow);
+  void SetRowButtonType(int dataRow, TdgButtonType value);
 
   // The value that applies to one cell: cell, then row and column in
   // DrawOverlap order, then the grid.
@@ -179,7 +214,44 @@ public:
   virtual void SelectCols(int fromDisplay, int toDisplay);
   virtual void DeselectCols(int fromDisplay, int toDisplay);
   void ClearColSelection() { DeselectCols(1, ColCount() - 1); }
+  void ToggleCols(int fromDisplay, int toDisplay);
+  void SelectOnlyCols(int fromDisplay, int toDisplay) {
+    ClearColSelection();
+    SelectCols(fromDisplay, toDisplay);
+  }
   const TdgSelection &ColSelection() const { return FColSelection; }
+
+  // The current cell's value while it is edited, by display position.
+  bool HasValue() const { return !FPendingValue.isEmpty(); }
+  bool ValueFor(int displayCol, int displayRow) const {
+    return HasValue() && FPendingCol == displayCol && FPendingRow == displayRow;
+  }
+  void SetPending(const Variant &value);
+  void DropPending();
+  const Variant &PendingValue() const { return FPendingValue; }
+  // Moves the current cell to a data column of the current row while a new
+  // row is typed (gmEditInsert, not on the insert row).
+  virtual void MoveToCol(int dataCol);
+
+  // The editing flow.
+  bool EditingAllowed() const;
+  virtual bool StartEdit();
+  virtual bool StartCellEdit();
+  virtual bool StartRowEdit();
+  virtual bool CanLeaveCell(int newDataCol, int newDataRow, bool byUser);
+  virtual bool EndEdit();
+  virtual bool EndRowEdit();
+  virtual bool EndCellAndRowEdit(bool byUser);
+  virtual bool UndoEdit(bool byUser, bool wholeRow);
+  // The in-place editor's value changed: the current cell holds it and, with
+  // StoreData, the storage too.
+  virtual void EditorValueChanged(const Variant &value);
+  bool CellEditing() const { return FCellEditing; }
+  bool RowEditing() const { return FRowEditing; }
+  bool RowChangedMark(int dataRow) const;
+  bool DoMouseWheel(TShiftState shift, int wheelDelta, QPoint mousePos) override;
+  // The system's lines per wheel notch.
+  virtual int WheelScrollLines() const;
 
   // Deletion.
   virtual void DeleteRows(int fromRow, int toRow);
@@ -193,6 +265,16 @@ public:
   virtual void DoRowMoved(int toDisplayRow, int count, bool byUser);
   virtual void DoDeleteCol(int dataCol, bool byUser);
   virtual void DoColMoved(int toDisplayCol, int count, bool byUser);
+  virtual void DoColChanged(int oldCol, int newCol);
+  virtual bool DoStartCellEdit(int dataCol, int dataRow) = 0;
+  virtual bool DoStartRowEdit(int dataRow) = 0;
+  virtual bool DoEndCellEdit(int dataCol, int dataRow) = 0;
+  virtual bool DoEndRowEdit(int dataRow) = 0;
+  virtual bool DoUndoCellEdit(int dataCol, int dataRow, bool byUser) = 0;
+  virtual bool DoUndoRowEdit(int dataRow, bool byUser) = 0;
+  virtual void DoCellEdit(int dataCol, int dataRow, bool byUser) = 0;
+  virtual void DoRowChanged(int oldRow, int newRow) = 0;
+  virtual void DoCellChanged(int oldCol, int newCol, int oldRow, int newRow) = 0;
   virtual void DoColResized(int colNr);
   virtual void DoRowResized(int rowNr);
   virtual void DoResize();
@@ -348,6 +430,15 @@ public:
   TdgNotifyEvent OnResize;
   TdgNotifyEvent OnPaint;
   TdgTopLeftChangedEvent OnTopLeftChanged;
+  TdgCellEditingEvent OnStartCellEdit;
+  TdgCellEditingEvent OnEndCellEdit;
+  TdgRowEditingEvent OnStartRowEdit;
+  TdgRowEditingEvent OnEndRowEdit;
+  TdgUndoCellEditEvent OnUndoCellEdit;
+  TdgUndoRowEditEvent OnUndoRowEdit;
+  TdgCellEditEvent OnCellEdit;
+  TdgColChangedEvent OnColChanged;
+  TdgCellChangedEvent OnCellChanged;
   TdgCellLoadedEvent OnCellLoaded;
   TdgRowLoadedEvent OnRowLoaded;
   TdgSelectChangedEvent OnSelectChanged;
@@ -372,9 +463,7 @@ public:
   int displayColOf(int dataCol) const override { return DisplayColOf(dataCol); }
   int dataColAt(int displayCol) const override { return DataColAt(displayCol); }
   int displayRowOf(int dataRow) const override;
-  void setDisplayRowOf(int dataRow, int displayRow) override {
-    SetDisplayRowOf(dataRow, displayRow);
-  }
+  void setDisplayRowOf(int dataRow, int displayRow) override;
   void moveColumn(int fromDisplay, int toDisplay) override;
   TdgVisibleItems &visibleCols() override { return FVisibleCols; }
   TdgVisibleItems &visibleRows() override { return FVisibleRows; }
@@ -454,6 +543,9 @@ protected:
   void DrawCell(std::int32_t col, std::int32_t row, const TRect &rect,
                 TGridDrawState state) override;
   void SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount) override;
+  bool SelectCell(std::int32_t col, std::int32_t row) override;
+  void CurrentCellMoved() override;
+  void ResetEditState();
   void ColWidthsChanged() override;
   void RowHeightsChanged() override;
   void TopLeftMoved(TGridCoord oldTopLeft) override;
@@ -473,6 +565,23 @@ protected:
   const TdgCol *ColObject(int dataCol) const;
   const TdgRow *RowObject(int dataRow) const;
   TdgControlType ControlTypeCascade(int dataCol, int dataRow) const;
+  // A row property through its row object: the getter answers the fallback
+  // for a bad index or a row without object; the setter makes the object
+  // only for a value other than the default, and frees one back at defaults.
+  template <class T, class G> T RowGet(int dataRow, T fallback, G get) {
+    if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+      return fallback;
+    const TdgRow *row = RowObject(dataRow);
+    return row ? (row->*get)() : fallback;
+  }
+  template <class T, class S> void RowSet(int dataRow, T value, T defaultValue, S set) {
+    if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+      return;
+    if (!RowObject(dataRow) && value == defaultValue)
+      return;
+    (FRowStore->EnsureRowObject(dataRow).*set)(value);
+    FRowStore->ReleaseIfDefault(dataRow);
+  }
   // The same for data columns.
   void RemoveDataCols(const std::vector<int> &dataCols);
   void PlaceCurrentCol(int displayCol);
@@ -509,6 +618,27 @@ private:
   bool FHeading3D = true;
   TdgWordWrap FWordWrap = wwOff;
   TdgHorzAlignment FHorzAlignment = htaDefault;
+  TdgHorzAlignment FHeadingHorzAlignment = htaDefault;
+  std::vector<std::string> FImageListIds;
+  int FDataWritingSuspended = 0;
+  // While "RowProperties" is read, display positions are collected and
+  // applied as one order at the end.
+  bool FReadingRows = false;
+  Variant FPendingValue;
+  int FPendingCol = -1;
+  int FPendingRow = -1;
+  bool FCellEditing = false;
+  bool FRowEditing = false;
+  bool FCellEditEnded = false;
+  bool FRowChangedMarkOn = false;
+  bool FAppended = false;
+  bool FUndoing = false;
+  bool FLeaving = false;
+  int FLastReportedCol = -1;
+  int FLastReportedRow = -1;
+  std::vector<bool> FRowChangedMarks;
+  std::vector<std::pair<int, int>> FPendingRowOrder;
+  void ApplyPendingRowOrder();
   std::unique_ptr<TdgGridRows> FRowStore;
   int FLoadCount = 0;
   bool FSettingDefaults = false;
@@ -610,6 +740,15 @@ public:
   void TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) override;
   std::unique_ptr<TdgCombo> CreateCombo() override;
   virtual void DoTopLeftChanged(int oldCol, int oldRow, int newCol, int newRow, bool byUser);
+  bool DoStartCellEdit(int dataCol, int dataRow) override;
+  bool DoStartRowEdit(int dataRow) override;
+  bool DoEndCellEdit(int dataCol, int dataRow) override;
+  bool DoEndRowEdit(int dataRow) override;
+  bool DoUndoCellEdit(int dataCol, int dataRow, bool byUser) override;
+  bool DoUndoRowEdit(int dataRow, bool byUser) override;
+  void DoCellEdit(int dataCol, int dataRow, bool byUser) override;
+  void DoRowChanged(int oldRow, int newRow) override;
+  void DoCellChanged(int oldCol, int newCol, int oldRow, int newRow) override;
   virtual void DoInsertRow(int dataRow, bool byUser);
   virtual void DoDeleteRow(int dataRow, bool byUser);
   virtual void DoRowLoaded(int dataRow);

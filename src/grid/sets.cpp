@@ -1,6 +1,7 @@
 #include "grid/sets.h"
 
 #include <algorithm>
+#include <mutex>
 #include <stdexcept>
 
 namespace marrowen {
@@ -23,8 +24,10 @@ int TdgSetNode::Compare(const TdgCustomSet &, const SetKey &) const { return cmp
 namespace {
 
 // Free nodes, linked through their first word; blocks of nodes are kept for
-// the thread's lifetime and reused.
+// the program's lifetime and reused. One pool for all threads, so a set may be
+// freed on another thread than the one that filled it.
 struct NodePool {
+  std::mutex mutex;
   union Slot {
     Slot *next;
     alignas(TdgIntegerSetNode) unsigned char storage[sizeof(TdgIntegerSetNode)];
@@ -55,7 +58,7 @@ struct NodePool {
 };
 
 NodePool &nodePool() {
-  thread_local NodePool pool;
+  static NodePool pool;
   return pool;
 }
 
@@ -64,14 +67,19 @@ NodePool &nodePool() {
 void *TdgIntegerSetNode::operator new(std::size_t size) {
   if (size != sizeof(TdgIntegerSetNode))
     return ::operator new(size);
-  return nodePool().take();
+  NodePool &pool = nodePool();
+  std::lock_guard lock(pool.mutex);
+  return pool.take();
 }
 
 void TdgIntegerSetNode::operator delete(void *node, std::size_t size) noexcept {
-  if (size != sizeof(TdgIntegerSetNode))
+  if (size != sizeof(TdgIntegerSetNode)) {
     ::operator delete(node);
-  else
-    nodePool().give(node);
+    return;
+  }
+  NodePool &pool = nodePool();
+  std::lock_guard lock(pool.mutex);
+  pool.give(node);
 }
 
 int TdgIntegerSetNode::Compare(const TdgCustomSet &, const SetKey &key) const {

@@ -43,8 +43,8 @@ public:
 class TdgIntegerSetNode : public TdgSetNode {
 public:
   explicit TdgIntegerSetNode(std::int32_t value) : Value(value) {}
-  // Nodes come from a per-thread free list: selections and cell indexes make
-  // and drop them one at a time.
+  // Nodes come from a free list: selections and cell indexes make and drop
+  // them one at a time.
   static void *operator new(std::size_t size);
   static void operator delete(void *node, std::size_t size) noexcept;
   int Compare(const TdgCustomSet &set, const SetKey &key) const override;

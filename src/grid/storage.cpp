@@ -162,7 +162,7 @@ int Tdg2DStorage::TrimmedColCount(int row) const {
     return 0;
   const Row &r = rows_[row];
   for (int c = r.used; c >= 1; --c)
-    if (r.cells[c - 1].kind != ckEmpty)
+    if (r.cells[c - 1].kind() != ckEmpty)
       return c;
   return 0;
 }
@@ -232,10 +232,11 @@ Variant Tdg2DStorage::GetValue(int col, int row) const {
   if (row < 0 || row >= RowSlots() || col < 1 || col > rows_[row].used)
     return {};
   const Cell &cell = rows_[row].cells[col - 1];
-  switch (cell.kind) {
+  switch (cell.kind()) {
   case ckText:
+    return Variant(std::get<ckText>(cell.value));
   case ckPictureName:
-    return Variant(std::get<std::string>(cell.value));
+    return Variant(std::get<ckPictureName>(cell.value).text);
   case ckInteger:
     return Variant(std::get<std::int32_t>(cell.value));
   case ckPicture:
@@ -250,7 +251,7 @@ Variant Tdg2DStorage::GetValue(int col, int row) const {
 std::uint8_t Tdg2DStorage::GetKind(int col, int row) const {
   if (row < 0 || row >= RowSlots() || col < 1 || col > rows_[row].used)
     return ckEmpty;
-  return rows_[row].cells[col - 1].kind;
+  return rows_[row].cells[col - 1].kind();
 }
 
 void Tdg2DStorage::SetValue(int col, int row, const Variant &value, std::uint8_t kind) {
@@ -261,35 +262,33 @@ void Tdg2DStorage::SetValue(int col, int row, const Variant &value, std::uint8_t
     return;
   // Converted first: a refused conversion must leave the cell as it was.
   Value converted;
-  std::uint8_t newKind = kind;
-  if (value.isEmpty())
-    newKind = ckEmpty;
-  else
+  if (!value.isEmpty())
     switch (kind) {
     case ckText:
+      converted.emplace<ckText>(value.toString());
+      break;
     case ckPictureName:
-      converted = value.toString();
+      converted.emplace<ckPictureName>(PictureName{value.toString()});
       break;
     case ckInteger:
-      converted = value.toInteger();
+      converted.emplace<ckInteger>(value.toInteger());
       break;
     case ckPicture:
-      converted = value.toPicture();
+      converted.emplace<ckPicture>(value.toPicture());
       break;
     case ckNull:
+      converted.emplace<ckNull>();
       break;
     default:
-      newKind = ckEmpty;
+      break;
     }
-  put(col, row, std::move(converted), newKind);
+  put(col, row, std::move(converted));
 }
 
-void Tdg2DStorage::put(int col, int row, Value &&value, std::uint8_t kind) {
+void Tdg2DStorage::put(int col, int row, Value &&value) {
   ensureRow(row);
   ensureCol(col, row);
-  Cell &cell = rows_[row].cells[col - 1];
-  cell.value = std::move(value);
-  cell.kind = kind;
+  rows_[row].cells[col - 1].value = std::move(value);
 }
 
 void Tdg2DStorage::copyRow(int fromRow, int toRow) {
@@ -302,12 +301,12 @@ void Tdg2DStorage::copyRow(int fromRow, int toRow) {
   const int used = rows_[fromRow].used;
   for (int c = 1; c <= used; ++c) {
     const Cell &from = rows_[fromRow].cells[c - 1];
-    if (from.kind == ckEmpty) {
+    if (from.kind() == ckEmpty) {
       if (GetKind(c, toRow) != ckEmpty)
         clearCell(rows_[toRow].cells[c - 1]);
     } else {
       Value copy = from.value;
-      put(c, toRow, std::move(copy), from.kind);
+      put(c, toRow, std::move(copy));
     }
   }
   Row &to = rows_[toRow];
@@ -404,20 +403,21 @@ void Tdg2DStorage::WriteValues(std::string &out) const {
     putInt(out, r);
     putInt(out, trimmed);
     for (const Cell &cell : std::span(rows_[r].cells.data(), trimmed)) {
-      out.push_back(static_cast<char>(cell.kind));
-      switch (cell.kind) {
+      out.push_back(static_cast<char>(cell.kind()));
+      switch (cell.kind()) {
       case ckText:
       case ckPictureName: {
-        const std::string &text = std::get<std::string>(cell.value);
+        const std::string &text = cell.kind() == ckText ? std::get<ckText>(cell.value)
+                                                        : std::get<ckPictureName>(cell.value).text;
         putInt(out, static_cast<std::int32_t>(text.size()));
         out += text;
         break;
       }
       case ckInteger:
-        putInt(out, std::get<std::int32_t>(cell.value));
+        putInt(out, std::get<ckInteger>(cell.value));
         break;
       case ckPicture: {
-        const QImage *bitmap = std::get<Picture>(cell.value).get();
+        const QImage *bitmap = std::get<ckPicture>(cell.value).get();
         auto *element =
             static_cast<TdgBitmapElement *>(numbers.Find(reinterpret_cast<std::intptr_t>(bitmap)));
         if (!element)
@@ -503,14 +503,18 @@ void Tdg2DStorage::ReadValues(std::string_view data, const TdgIntegerList *targe
       case ckPictureName: {
         const std::int32_t length = apply.readInt();
         const char *text = apply.take(length);
-        if (store)
-          put(target, row, std::string(text, length), kind);
+        if (store) {
+          if (kind == ckText)
+            put(target, row, Value(std::in_place_index<ckText>, text, length));
+          else
+            put(target, row, Value(PictureName{std::string(text, length)}));
+        }
         break;
       }
       case ckInteger: {
         const std::int32_t v = apply.readInt();
         if (store)
-          put(target, row, v, kind);
+          put(target, row, Value(std::in_place_index<ckInteger>, v));
         break;
       }
       case ckPicture: {
@@ -519,12 +523,12 @@ void Tdg2DStorage::ReadValues(std::string_view data, const TdgIntegerList *targe
         if (!picture)
           picture = std::make_shared<QImage>();
         if (store)
-          put(target, row, Picture(picture), kind);
+          put(target, row, Value(std::in_place_index<ckPicture>, picture));
         break;
       }
       case ckNull:
         if (store)
-          put(target, row, std::monostate{}, kind);
+          put(target, row, Value(NullMark{}));
         break;
       default:
         break;

@@ -66,10 +66,16 @@ public:
   int TrimmedColCount(int row) const;
 
 private:
-  using Value = std::variant<std::monostate, std::int32_t, std::string, Picture>;
+  // The alternative's index is the cell's kind, so a cell is one variant.
+  struct PictureName {
+    std::string text;
+  };
+  struct NullMark {};
+  using Value =
+      std::variant<std::monostate, std::string, std::int32_t, Picture, PictureName, NullMark>;
   struct Cell {
     Value value;
-    std::uint8_t kind = ckEmpty;
+    std::uint8_t kind() const { return static_cast<std::uint8_t>(value.index()); }
   };
   struct Row {
     std::vector<Cell> cells; // size is the capacity; empty: no arrays
@@ -77,10 +83,7 @@ private:
   };
 
   bool hasCells(int row) const { return row >= 0 && row < RowSlots() && !rows_[row].cells.empty(); }
-  void clearCell(Cell &cell) {
-    cell.value = std::monostate{};
-    cell.kind = ckEmpty;
-  }
+  void clearCell(Cell &cell) { cell.value = std::monostate{}; }
   void clearRow(int row, int newCapacity);
   void clearCol(int col);
   void clearFrom(int fromRow, bool shrink);
@@ -89,7 +92,7 @@ private:
   void ensureRow(int row);
   void ensureCol(int col, int row);
   void copyRow(int fromRow, int toRow);
-  void put(int col, int row, Value &&value, std::uint8_t kind);
+  void put(int col, int row, Value &&value);
 
   std::vector<Row> rows_;
 };

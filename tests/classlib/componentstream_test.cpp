@@ -346,3 +346,53 @@ TEST(ComponentStream, GridValueKindsRoundTripAndTruncationIsAReadError) {
     }
   }
 }
+
+namespace {
+
+// A record with its own defined property and two more, "Data" only while set.
+class TwoEntries : public StreamableComponent {
+public:
+  std::string data;
+  int count = 0;
+  std::string_view className() const override { return "TTwoEntries"; }
+  std::string_view definedPropertyName() const override { return "Main"; }
+  void writeData(ComponentWriter &w) const override { w.writeInteger(7); }
+  void readData(ComponentReader &r) override { EXPECT_EQ(r.readInteger(), 7); }
+  void writeDefinedProperties(ComponentWriter &w) const override {
+    w.writeName("Count");
+    w.writeInteger(count);
+    if (!data.empty()) {
+      w.writeName("Data");
+      w.writeBinary(data);
+    }
+  }
+  bool readDefinedProperty(std::string_view name, ComponentReader &r) override {
+    if (sameName(name, "Count"))
+      count = r.readInteger();
+    else if (sameName(name, "Data"))
+      data = r.readBinary();
+    else
+      return false;
+    return true;
+  }
+};
+
+} // namespace
+
+TEST(ComponentStream, ARecordMayDefineSeveralProperties) {
+  TestClasses classes;
+  classes.factories["TTwoEntries"] = [] { return std::make_unique<TwoEntries>(); };
+  TwoEntries with, without;
+  with.data = std::string("\0\x01", 2);
+  with.count = 3;
+  for (const TwoEntries *record : {&with, &without}) {
+    const std::string out = written([&](ComponentWriter &w) { w.writeComponent(*record); });
+    EXPECT_EQ(out.find("Data") != std::string::npos, !record->data.empty());
+    ComponentReader reader(out, {}, classes);
+    auto read = reader.readComponent();
+    const auto &back = dynamic_cast<const TwoEntries &>(*read);
+    EXPECT_EQ(back.data, record->data);
+    EXPECT_EQ(back.count, record->count);
+    EXPECT_TRUE(reader.atEnd());
+  }
+}

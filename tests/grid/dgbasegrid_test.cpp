@@ -362,8 +362,10 @@ TEST(DataGridColumns, DeletingSelectedColumnsRenumbersTheRest) {
     grid.SetCell(c, 2, Variant("c" + std::to_string(c)));
   std::vector<int> deleted;
   grid.OnDeleteCol = [&](TdgBaseGrid *, int col, bool) { deleted.push_back(col); };
-  grid.SelectCols(2, 2);
-  grid.SelectCols(4, 4);
+  grid.ToggleCols(2, 4);
+  grid.ToggleCols(3, 3);
+  EXPECT_EQ(grid.ColSelection().Count, 2);
+  EXPECT_EQ(grid.GridStatus(), gsColsSelected);
   grid.DeleteSelectedCols();
   EXPECT_EQ(deleted, (std::vector<int>{4, 2}));
   EXPECT_EQ(grid.Cols(), 3);
@@ -400,6 +402,17 @@ TEST(DataGridProperties, EachLevelPassesOnItsDefault) {
   EXPECT_EQ(grid.EffectiveColor(2, 2, false), 0x123456);
   grid.SetRowColor(2, clNone);
   EXPECT_EQ(grid.RowStore().Item(2), nullptr) << "a row back at its defaults is freed";
+  grid.SetRowHeight(3, grid.DefaultRowHeight());
+  grid.SetRowWordWrap(3, wwDefault);
+  EXPECT_EQ(grid.RowStore().Item(3), nullptr);
+  grid.SetRowIs3D(3, true);
+  EXPECT_TRUE(grid.EffectiveIs3D(1, 3));
+  EXPECT_EQ(grid.EffectiveColor(1, 3, grid.EffectiveIs3D(1, 3)), clBtnFace);
+  grid.SetName("Grid1");
+  EXPECT_EQ(errorOf([&] { grid.GetRowColor(0); }), "Grid1: Row index 0 out of range");
+  grid.SetRaiseErrors(false);
+  EXPECT_EQ(grid.GetRowColor(0), clNone);
+  EXPECT_FALSE(grid.GetRowReadOnly(99));
   EXPECT_EQ(grid.EffectiveHorzAlignment(1, 1), htaLeft);
   EXPECT_FALSE(grid.EffectiveIs3D(1, 1));
   EXPECT_TRUE(grid.EffectiveIs3D(1, 0));
@@ -500,6 +513,78 @@ TEST(DataGridEvents, FireOnlyWhenAssignedAndQuietOnesNotWhileLoading) {
   EXPECT_EQ(errorOf([&] { grid.CreateComboGrid(); }),
             "Grid1: Cannot create combo box. Method CreateComboGrid has not been not implemented "
             "in derived class");
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+TEST(DataGridSelection, RangesAreOrderedClampedAndModesTrimThem) {
+  TdgGrid grid;
+  fill(grid, 8);
+  grid.SelectRows(0, 0);
+  EXPECT_EQ(grid.RowSelection().Count, 0);
+  grid.SelectRows(5, 2);
+  EXPECT_EQ(grid.RowSelection().Count, 4);
+  EXPECT_EQ(grid.GridStatus(), gsRowsSelected);
+  grid.FireSelectChanged(false);
+  std::vector<int> types;
+  grid.OnSelectChanged = [&](TdgBaseGrid *, TdgSelectType type, bool) { types.push_back(type); };
+  grid.SetCurrentDataRow(3);
+  grid.SetRowSelectMode(rsSingle);
+  EXPECT_EQ(grid.RowSelection().Count, 1);
+  EXPECT_TRUE(grid.RowSelected(3));
+  EXPECT_EQ(types, (std::vector<int>{stRows})) << "one notice per type and operation";
+  grid.SetCurrentDataRow(7);
+  grid.SetRowSelectMode(rsMulti);
+  grid.SetRowSelectMode(rsSingle);
+  EXPECT_EQ(grid.RowSelection().Count, 0) << "without the current row nothing stays selected";
+  EXPECT_EQ(grid.GridStatus(), gsNothing);
+}
+
+// The files grid's own operations, built on cells alone: add a row, insert
+// one after the current row, copy a row, delete the selection, and sort by
+// swapping the cells of two rows.
+TEST(DataGridRoads, TheFilesGridKeepsItsListWithCellsAlone) {
+  TdgGrid grid;
+  grid.SetStoreData(true);
+  grid.SetCols(2);
+  grid.SetRows(0);
+  auto add = [&](const std::string &path, const std::string &mask) {
+    grid.SetRows(grid.Rows() + 1);
+    grid.SetCell(1, grid.Rows(), Variant(path));
+    grid.SetCell(2, grid.Rows(), Variant(mask));
+  };
+  add("/data/b", "*.txt");
+  add("/data/a", "*.log");
+  grid.SetCurrentDataRow(1);
+  grid.InsertRow(grid.GetDisplayRowOf(grid.GetCurrentDataRow()) + 1);
+  grid.SetCell(1, grid.Rows(), Variant("/data/c"));
+  // Copy the current row to the end.
+  const int from = grid.GetCurrentDataRow();
+  grid.SetRows(grid.Rows() + 1);
+  for (int c = 1; c <= 2; ++c)
+    grid.SetCell(c, grid.Rows(), grid.GetCell(c, from));
+  // Sort by path, swapping cells in data order.
+  for (int i = 1; i <= grid.Rows(); ++i)
+    for (int j = i + 1; j <= grid.Rows(); ++j)
+      if (grid.GetCell(1, j).toString() < grid.GetCell(1, i).toString())
+        for (int c = 1; c <= 2; ++c) {
+          const Variant v = grid.GetCell(c, i);
+          grid.SetCell(c, i, grid.GetCell(c, j));
+          grid.SetCell(c, j, v);
+        }
+  grid.SelectRows(grid.GetDisplayRowOf(1), grid.GetDisplayRowOf(1));
+  grid.DeleteSelectedRows();
+  std::vector<std::string> written;
+  for (int p = 1; p <= grid.Rows(); ++p) {
+    const int d = grid.GetDataRow(p);
+    written.push_back(grid.GetCell(1, d).toString() + "|" + grid.GetCell(2, d).toString());
+  }
+  // Sorting swapped values among data rows; the shown order stayed.
+  EXPECT_EQ(written, (std::vector<std::string>{"/data/b|*.txt", "/data/b|*.txt", "/data/c|"}));
 }
 
 } // namespace
