@@ -409,6 +409,7 @@ public:
   bool Updating() const { return FUpdateLock > 0; }
   bool PaintSuppressed() const { return FUpdateLock > 0; }
   bool CanPaintNow() const;
+  void InvalidateGrid() override;
   void InvalidateDisplayRow(int displayRow);
   void InvalidateDisplayCol(int displayCol);
   // Every invalidation of the grid passes here; tests record them.
@@ -532,7 +533,6 @@ public:
 protected:
   void paintEvent(QPaintEvent *e) override;
   void InvalidateScreenRect(const TRect &rect) override;
-  void InvalidateGrid() override;
   void ModifyScrollBar(int scrollBar, int scrollCode, int pos, bool useRightToLeft) override;
   void UpdateScrollPos() override;
   void UpdateScrollRange() override;

@@ -376,6 +376,11 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
   const int dataRow = DataRowAt(row);
   const bool insertRow = dataRow > Rows() || dataRow < 1;
   const bool is3D = !insertRow && EffectiveIs3D(dataCol, dataRow);
+  if (is3D) {
+    // Without lines a 3D cell leaves its last pixels to the grey outline.
+    r.Right -= FVertLineWidth == 0 ? 1 : 0;
+    r.Bottom -= FHorzLineWidth == 0 ? 1 : 0;
+  }
   TColor background = insertRow ? Color() : EffectiveColor(dataCol, dataRow, is3D);
   const TFont &font = insertRow ? Font() : EffectiveFont(dataCol, dataRow);
   TColor fontColor = font.Color();
