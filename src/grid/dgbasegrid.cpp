@@ -1386,12 +1386,16 @@ void TdgBaseGrid::MoveCols(int fromDisplay, int toDisplay) {
 }
 
 void TdgBaseGrid::ColWidthsChanged() {
+  if (!SyncSizes(false))
+    return;
   TCustomGrid_dg::ColWidthsChanged();
   if (!FSettingDefaults)
     DoColResized(-1);
 }
 
 void TdgBaseGrid::RowHeightsChanged() {
+  if (!SyncSizes(true))
+    return;
   TCustomGrid_dg::RowHeightsChanged();
   if (!FSettingDefaults)
     DoRowResized(-1);

@@ -383,6 +383,7 @@ public:
   int FirstScrollableRow() const;
 
   // Layout and scrolling.
+  void MoveTopLeft(std::int32_t aLeft, std::int32_t aTop) override;
   int MaxTopRow() const;
   int MaxLeftCol() const;
   int MaxTopPosition() const;
@@ -537,7 +538,6 @@ protected:
   void UpdateScrollPos() override;
   void UpdateScrollRange() override;
   void ApplyScrollBarPolicies() override;
-  void MoveTopLeft(std::int32_t aLeft, std::int32_t aTop) override;
   void ScrollDataInfo(int dx, int dy, const TGridDrawInfo &info) override;
   int buttonFrameWidth() const override { return 0; }
   void DrawCell(std::int32_t col, std::int32_t row, const TRect &rect,
@@ -724,6 +724,10 @@ private:
   const PainterTextMetrics &MetricsFor(const QFont &font);
   bool FocusCellTest(int col, int row, bool painting) const;
   void RecomputeFixedSizes();
+  // Keeps hidden items at 0, the row bar and heading at their sizes and the
+  // default at least 1 after the base sizes changed; False while re-entered.
+  bool SyncSizes(bool rows);
+  bool FSyncingSizes = false;
   void FreeCachedButtons(bool cellButtons);
   void Repaint();
   void ApplyScrollBar(int bar, bool needed);

@@ -718,6 +718,48 @@ bool TdgBaseGrid::AutoScrollWait(int x, int y, int direction, int screenWidth, i
   return true;
 }
 
+// -------------------------------------------------------------------- sizes
+
+bool TdgBaseGrid::SyncSizes(bool rows) {
+  if (FSyncingSizes)
+    return false;
+  FSyncingSizes = true;
+  struct Done {
+    bool &flag;
+    ~Done() { flag = false; }
+  } done{FSyncingSizes};
+  if (rows) {
+    if (DefaultRowHeight() < 1)
+      SetDefaultRowHeight(1);
+    if (RowCount() > 0)
+      SetRowHeights(0, FHeadingOn ? FHeadingHeight : 0);
+    if (FVisibleRows.Active()) {
+      bool found = false;
+      for (int r = 1; r < RowCount(); ++r)
+        if (RowHeights(r) != 0 && (FVisibleRows.Search(r, found), !found))
+          SetRowHeights(r, 0);
+    }
+  } else {
+    if (DefaultColWidth() < 1)
+      SetDefaultColWidth(1);
+    if (ColCount() > 0)
+      SetColWidths(0, FRowBarOn ? FRowBarWidth : 0);
+    if (FVisibleCols.Active()) {
+      bool found = false;
+      for (int c = 1; c < ColCount(); ++c)
+        if (ColWidths(c) != 0 && (FVisibleCols.Search(c, found), !found))
+          SetColWidths(c, 0);
+    }
+  }
+  FFixedWidth = 0;
+  for (int c = 0; c < FixedCols(); ++c)
+    FFixedWidth += ColWidths(c);
+  FFixedHeight = 0;
+  for (int r = 0; r < FixedRows(); ++r)
+    FFixedHeight += RowHeights(r);
+  return true;
+}
+
 // ------------------------------------------------------------------ scaling
 
 void TdgBaseGrid::ChangeScale(int multiplier, int divisor) {
