@@ -734,10 +734,11 @@ bool TdgBaseGrid::SyncSizes(bool rows) {
     if (RowCount() > 0)
       SetRowHeights(0, FHeadingOn ? FHeadingHeight : 0);
     if (FVisibleRows.Active()) {
-      bool found = false;
-      for (int r = 1; r < RowCount(); ++r)
-        if (RowHeights(r) != 0 && (FVisibleRows.Search(r, found), !found))
+      for (int r = 1; r < RowCount(); ++r) {
+        const TdgRow *row = RowObject(DataRowAt(r));
+        if (row && !row->Visible() && RowHeights(r) != 0)
           SetRowHeights(r, 0);
+      }
     }
   } else {
     if (DefaultColWidth() < 1)
@@ -745,10 +746,11 @@ bool TdgBaseGrid::SyncSizes(bool rows) {
     if (ColCount() > 0)
       SetColWidths(0, FRowBarOn ? FRowBarWidth : 0);
     if (FVisibleCols.Active()) {
-      bool found = false;
-      for (int c = 1; c < ColCount(); ++c)
-        if (ColWidths(c) != 0 && (FVisibleCols.Search(c, found), !found))
+      for (int c = 1; c < ColCount(); ++c) {
+        const TdgCol *col = ColObject(DataColAt(c));
+        if (col && !col->Visible() && ColWidths(c) != 0)
           SetColWidths(c, 0);
+      }
     }
   }
   FFixedWidth = 0;
