@@ -302,6 +302,19 @@ TEST(DataGridObjects, HiddenRowsAreSkippedAndNeverSelected) {
   EXPECT_EQ(grid.GetCell(1, 2).toString(), "r3");
 }
 
+// A row object made after rows moved starts from its own row's height, not
+// from the height of the row shown at its number.
+TEST(DataGridObjects, ARowObjectMadeAfterMovesTakesItsOwnHeight) {
+  TdgGrid grid;
+  fill(grid, 5);
+  grid.SetRowHeights(2, 30);
+  grid.SetDisplayRowOf(2, 3);
+  ASSERT_EQ(grid.RowHeights(3), 30);
+  grid.SetRowColor(3, 0x00FF00);
+  EXPECT_EQ(grid.GetRowHeight(3), grid.DefaultRowHeight());
+  EXPECT_EQ(grid.RowHeights(grid.GetDisplayRowOf(3)), grid.DefaultRowHeight());
+}
+
 TEST(DataGridObjects, ControlTypesChooseTheStoredKind) {
   TdgGrid grid;
   grid.SetStoreData(true);
