@@ -19,7 +19,7 @@ namespace marrowen {
 class LineStore {
 public:
   void append(std::string_view line, std::string_view lineEnd);
-  std::size_t size() const { return spans_.size() - first_; }
+  std::size_t size() const { return starts_.size() - first_; }
   bool empty() const { return size() == 0; }
   std::string_view operator[](std::size_t index) const;
   void popFront();
@@ -30,14 +30,19 @@ public:
   // Appends lines `from` .. `to` - 1 to `text`.
   void appendTo(std::string &text, std::size_t from, std::size_t to) const;
 
+  // Where line `index` starts; the next line's start (or the end of the
+  // bytes) is where it ends.
+  std::size_t start(std::size_t index) const { return starts_[first_ + index]; }
+  std::size_t end(std::size_t index) const {
+    return first_ + index + 1 < starts_.size() ? starts_[first_ + index + 1] : bytes_.size();
+  }
+  const char *data() const { return bytes_.data(); }
+
 private:
-  struct Span {
-    std::size_t offset;
-    std::size_t length;
-  };
   std::string bytes_;
-  std::vector<Span> spans_;
-  std::size_t first_ = 0; // the spans before it have left
+  // One offset a line keeps a million short lines at 8 bytes each.
+  std::vector<std::size_t> starts_;
+  std::size_t first_ = 0; // the lines before it have left
   std::size_t deadBytes_ = 0;
 };
 
@@ -60,11 +65,15 @@ public:
   std::int64_t bufferedLength() override;
 
   int compareType() const { return compareType_; }
+  // The threads a sort may use; 0 (the default): one for each processor the
+  // program may run on. The order never depends on it.
+  void setSortThreads(unsigned threads) { sortThreads_ = threads; }
 
 protected:
-  // The indexes of the held lines in the order of the compare type, without
-  // the dropped duplicates.
-  std::vector<std::size_t> orderedLines() const;
+  // Sends the held lines on in the order of the compare type (or from its
+  // end to its start), without the dropped duplicates, then empties the
+  // buffer.
+  void sendSorted(bool backwards);
   // Sends the held lines in `order` (or from its end to its start) on in
   // large chunks, then empties the buffer.
   void sendLines(const std::vector<std::size_t> &order, bool backwards);
@@ -73,6 +82,7 @@ protected:
   std::string lastLineEnd_;
   bool removeDuplicates_;
   int compareType_;
+  unsigned sortThreads_ = 0;
 };
 
 // Sorts the lines of each file; `sortType` 0 to 5 (any other value keeps
