@@ -131,6 +131,42 @@ void TRegex::Substitute(const std::string &templateText, std::string &result) co
   }
 }
 
+std::size_t TRegex::nextPossibleMatch(std::string_view text, std::size_t from,
+                                      bool *startsMatch) const {
+  if (startsMatch)
+    *startsMatch = false;
+  if (from >= text.size())
+    return text.size();
+  if (!program_ || program_->bytes.empty() || program_->bytes[0] != regexMagic)
+    return from; // the search itself reports what is wrong
+  const RegexProgram &p = *program_;
+  const bool fast = shortcuts_ && p.shortcutsValid;
+  // Without case a literal has more than one spelling; the first-byte scan
+  // knows them all.
+  if (caseSensitive_) {
+    std::string_view literal;
+    if (fast && p.hasRequired)
+      literal = p.required.bytes;
+    else if (p.hasMust)
+      literal = {reinterpret_cast<const char *>(&p.bytes[p.mustOffset]), p.mustLength};
+    if (!literal.empty()) {
+      const void *hit =
+          memmem(text.data() + from, text.size() - from, literal.data(), literal.size());
+      return hit ? static_cast<std::size_t>(static_cast<const char *>(hit) - text.data())
+                 : text.size();
+    }
+  }
+  const int mode = caseSensitive_ ? 0 : 1;
+  if (fast && p.firstSetUseful[mode]) {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+    if (startsMatch)
+      *startsMatch = true;
+    return static_cast<std::size_t>(p.firstScan[mode].find(bytes + from, bytes + text.size()) -
+                                    bytes);
+  }
+  return from;
+}
+
 std::string TRegex::dumpProgram() const {
   return program_ ? dumpRegexProgram(*program_) : std::string();
 }
