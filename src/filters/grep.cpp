@@ -199,18 +199,24 @@ void TGrep::cutLines(std::string &chunk) {
 
 void TGrep::searchLines(std::string_view text) {
   textHasCr_ = std::memchr(text.data(), '\r', text.size()) != nullptr;
+  // Lines passed over neither go on nor show their numbers: counting them
+  // once for the whole text is enough.
+  const bool tally = !invert_ && !lineNumbers_;
+  std::size_t searched = 0;
   std::size_t pos = 0;
   while (pos < text.size()) {
     bool hitStartsMatch = false;
     const std::size_t hit = engine_->nextPossibleMatch(text, pos, &hitStartsMatch);
     if (hit >= text.size()) {
-      passOverLines(text.substr(pos));
-      return;
+      if (!tally)
+        passOverLines(text.substr(pos));
+      break;
     }
     if (isLineEnd(text[hit])) {
       // No match holds a line end: the lines up to this one's end have none.
       const std::size_t next = hit + lineEndLength(text, hit);
-      passOverLines(text.substr(pos, next - pos));
+      if (!tally)
+        passOverLines(text.substr(pos, next - pos));
       pos = next;
       continue;
     }
@@ -222,7 +228,7 @@ void TGrep::searchLines(std::string_view text) {
       const void *lf = memrchr(text.data() + pos, '\n', hit - pos);
       start = lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - text.data()) + 1 : pos;
     }
-    if (start > pos)
+    if (start > pos && !tally)
       passOverLines(text.substr(pos, start - pos));
     std::size_t end = hit;
     if (textHasCr_) {
@@ -237,19 +243,30 @@ void TGrep::searchLines(std::string_view text) {
     const std::string_view line = text.substr(start, end - start);
     if (selects(line, hitStartsMatch ? hit - start : 0) && !countOnly_)
       passOnSelected(line, text.substr(end, length));
-    ++lineCounter_;
+    if (!tally)
+      ++lineCounter_;
+    ++searched;
     pos = end + length;
+  }
+  if (tally) {
+    const auto lines = checkedCast<std::int32_t>(countLines(text));
+    notSelected_ = checkedAdd<int>(notSelected_, lines - static_cast<std::int32_t>(searched));
+    lineCounter_ = checkedAdd<std::int32_t>(lineCounter_, lines);
   }
 }
 
-void TGrep::passOverLines(std::string_view text) {
+std::size_t TGrep::countLines(std::string_view text) const {
   std::size_t lines = countByte(text, '\n');
   if (textHasCr_) {
     for (std::size_t i = 0; i < text.size(); ++i)
       if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))
         ++lines;
   }
-  const auto count = checkedCast<std::int32_t>(lines);
+  return lines;
+}
+
+void TGrep::passOverLines(std::string_view text) {
+  const auto count = checkedCast<std::int32_t>(countLines(text));
   if (!invert_) {
     notSelected_ = checkedAdd<int>(notSelected_, count);
     lineCounter_ = checkedAdd<std::int32_t>(lineCounter_, count);

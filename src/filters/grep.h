@@ -65,6 +65,8 @@ private:
   void searchLines(std::string_view text);
   // Complete lines none of which matches.
   void passOverLines(std::string_view text);
+  // The line ends in `text`, a CR LF counted once.
+  std::size_t countLines(std::string_view text) const;
   bool textHasCr_ = false; // of the text being searched
 };
 
