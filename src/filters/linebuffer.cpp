@@ -289,7 +289,7 @@ void sortRecords(std::vector<Record> &records, Less less, unsigned threads) {
   std::vector<std::vector<std::size_t>> counts(threads, std::vector<std::size_t>(bucketCount));
   runTasks(threads, threads, [&](std::size_t stripe) {
     std::vector<std::size_t> &count = counts[stripe];
-    const std::size_t to = n / threads * (stripe + 1) + (stripe + 1 == threads ? n % threads : 0);
+    const std::size_t to = stripe + 1 == threads ? n : n / threads * (stripe + 1);
     for (std::size_t i = n / threads * stripe; i < to; ++i) {
       const auto b = static_cast<std::size_t>(
           std::upper_bound(splitters.begin(), splitters.end(), records[i], less) -
@@ -328,8 +328,13 @@ void sortRecords(std::vector<Record> &records, Less less, unsigned threads) {
   });
   runTasks(threads, bucketCount, [&](std::size_t k) {
     const std::size_t b = bySize[k];
-    std::sort(records.begin() + static_cast<std::ptrdiff_t>(begin[b]),
-              records.begin() + static_cast<std::ptrdiff_t>(begin[b + 1]), less);
+    const auto first = records.begin() + static_cast<std::ptrdiff_t>(begin[b]);
+    const auto last = records.begin() + static_cast<std::ptrdiff_t>(begin[b + 1]);
+    // The moves into buckets leave patterns (in a file of equal lines, all
+    // there is) that drive std::sort's choice of pivots to its slow
+    // fallback; a bucket fits in the cache, so shuffling it first is cheap.
+    std::shuffle(first, last, std::mt19937_64(b));
+    std::sort(first, last, less);
   });
 }
 
@@ -376,11 +381,18 @@ struct PrefixRecord {
 // A line's collation key, found by its offset in the key block of the
 // line's stretch. The compact form serves files of up to 128 MB, whose
 // key blocks stay far below 4 GB; the wide one any file.
+// A key of up to eight bytes with its end lies whole in the prefix and
+// needs no offset: the field holds instead a line of up to three bytes
+// (folded as the comparison folds it) as a number in the same order, or
+// `notInline`, so that a file of many equal short lines is sorted without
+// reaching for the lines.
 template <class Number> struct KeyRecord {
+  static constexpr Number notInline = std::numeric_limits<Number>::max();
   std::uint64_t prefix; // of the key
   Number index;
   Number keyOffset;
   std::size_t order() const { return index; }
+  bool keyInPrefix() const { return (prefix & 0xFF) == 0; }
 };
 using CompactKeyRecord = KeyRecord<std::uint32_t>;
 using WideKeyRecord = KeyRecord<std::size_t>;
@@ -418,6 +430,7 @@ void sortByLocaleWith(const LineStore &lines, bool caseSensitive, bool removeDup
   // Both held for the whole sort: a table must outlive a swap of the code page.
   const std::shared_ptr<const CodePage> keyPage = systemCodePage();
   const std::shared_ptr<const CodePage> tables = charTables();
+  const auto &lower = tables->lowerMap();
   runTasks(threads, stretches, [&](std::size_t stretch) {
     const std::size_t from = stretch << shift;
     const std::size_t to = std::min(n, (stretch + 1) << shift);
@@ -433,26 +446,37 @@ void sortByLocaleWith(const LineStore &lines, bool caseSensitive, bool removeDup
       if (offset > std::numeric_limits<decltype(Record::keyOffset)>::max())
         throw ERangeError();
       const std::string_view key = std::string_view(block).substr(offset);
-      records[i] = {orderPrefix(key.substr(0, key.find('\0'))),
-                    static_cast<decltype(Record::index)>(i),
-                    static_cast<decltype(Record::keyOffset)>(offset)};
-      // A key of up to eight bytes with its end lies whole in the prefix
-      // and is never read again: an empty line costs no key bytes.
-      if (key.size() <= 8)
+      Record &record = records[i];
+      record = {orderPrefix(key.substr(0, key.find('\0'))), static_cast<decltype(Record::index)>(i),
+                static_cast<decltype(Record::keyOffset)>(offset)};
+      if (key.size() <= 8) {
+        // Never read again: an empty line costs no key bytes.
         block.resize(offset);
+        const std::string_view line = lines[i];
+        record.keyOffset = Record::notInline;
+        if (line.size() <= 3) {
+          std::uint32_t value = 0;
+          for (std::size_t k = 0; k < 3; ++k) {
+            const auto c = k < line.size() ? static_cast<unsigned char>(line[k]) : 0;
+            value = (value << 8) | (caseSensitive ? c : lower[c]);
+          }
+          record.keyOffset = (value << 8) | static_cast<std::uint32_t>(line.size());
+        }
+      }
     }
   });
   auto keyOf = [&](const Record &r) { return blocks[r.index >> shift].data() + r.keyOffset; };
-  const auto &lower = tables->lowerMap();
   auto compare = [&](const Record &a, const Record &b) {
     if (a.prefix != b.prefix)
       return a.prefix < b.prefix ? -1 : 1;
     // Keys hold no zero byte before their end: equal prefixes that hold
     // one are equal keys.
-    if ((a.prefix & 0xFF) != 0) {
+    if (!a.keyInPrefix()) {
       int c = std::strcmp(keyOf(a), keyOf(b));
       if (c != 0)
         return c < 0 ? -1 : 1;
+    } else if (a.keyOffset != Record::notInline && b.keyOffset != Record::notInline) {
+      return a.keyOffset < b.keyOffset ? -1 : a.keyOffset > b.keyOffset ? 1 : 0;
     }
     return caseSensitive ? compareBytes(lines[a.index], lines[b.index])
                          : compareFolded(lower, lines[a.index], lines[b.index]);
