@@ -95,12 +95,17 @@ TEST(Grep, BlockSearchSelectsWhatEachLineSearchSelects) {
         return std::make_unique<TContextGrep>(pattern, true, invert, false, ignoreCase, false, 0,
                                               0);
       };
-      EXPECT_EQ(
-          expectChunkInvariant(
-              grep(pattern, {.lineNumbers = true, .invert = invert, .ignoreCase = ignoreCase}),
-              input),
-          testing::runInChunks(perLine, input, input.size()))
+      const auto block =
+          grep(pattern, {.lineNumbers = true, .invert = invert, .ignoreCase = ignoreCase});
+      EXPECT_EQ(expectChunkInvariant(block, input),
+                testing::runInChunks(perLine, input, input.size()))
           << pattern << " " << variant;
+      // The lines passed over count as searched ones do.
+      std::string statistics[2];
+      for (int k = 0; k < 2; ++k)
+        testing::runInChunks(k == 0 ? block : perLine, input, 7,
+                             {.afterRun = [&](TFilter &f) { statistics[k] = f.getStatistics(); }});
+      EXPECT_EQ(statistics[0], statistics[1]) << pattern << " " << variant;
     }
   }
 }
