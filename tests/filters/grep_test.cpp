@@ -88,15 +88,16 @@ TEST(Grep, BlockSearchSelectsWhatEachLineSearchSelects) {
   }
   input += "ab";
   for (const char *pattern : {"ab", "[0-9][0-9][0-9]", "^a", "b$", "\\w+@\\w+\\.com", "a.*b"}) {
-    for (int variant = 0; variant < 4; ++variant) {
+    for (int variant = 0; variant < 8; ++variant) {
       const bool invert = variant & 1;
       const bool ignoreCase = variant & 2;
+      const bool numbers = variant & 4;
       auto perLine = [=]() -> std::unique_ptr<TFilter> {
-        return std::make_unique<TContextGrep>(pattern, true, invert, false, ignoreCase, false, 0,
+        return std::make_unique<TContextGrep>(pattern, numbers, invert, false, ignoreCase, false, 0,
                                               0);
       };
       const auto block =
-          grep(pattern, {.lineNumbers = true, .invert = invert, .ignoreCase = ignoreCase});
+          grep(pattern, {.lineNumbers = numbers, .invert = invert, .ignoreCase = ignoreCase});
       EXPECT_EQ(expectChunkInvariant(block, input),
                 testing::runInChunks(perLine, input, input.size()))
           << pattern << " " << variant;
