@@ -472,7 +472,8 @@ void sortByLocaleWith(const LineStore &lines, bool caseSensitive, bool removeDup
     // Keys hold no zero byte before their end: equal prefixes that hold
     // one are equal keys.
     if (!a.keyInPrefix()) {
-      int c = std::strcmp(keyOf(a), keyOf(b));
+      // Both keys go on past the eight bytes they share.
+      int c = std::strcmp(keyOf(a) + 8, keyOf(b) + 8);
       if (c != 0)
         return c < 0 ? -1 : 1;
     } else if (a.keyOffset != Record::notInline && b.keyOffset != Record::notInline) {
