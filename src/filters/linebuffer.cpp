@@ -17,6 +17,7 @@
 #include <functional>
 #include <limits>
 #include <mutex>
+#include <new>
 #include <numeric>
 #include <system_error>
 #include <thread>
@@ -26,6 +27,41 @@
 #endif
 
 namespace marrowen {
+
+// ---- GrowingBytes ----
+
+void GrowingBytes::append(std::string_view bytes) {
+  if (bytes.empty())
+    return;
+  if (bytes.size() > capacity_ - size_) {
+    if (bytes.size() > std::numeric_limits<std::size_t>::max() / 2 - size_)
+      throw std::bad_alloc();
+    const std::size_t capacity = std::max({size_ + bytes.size(), capacity_ * 2, std::size_t{4096}});
+    void *grown = std::realloc(data_, capacity);
+    if (!grown)
+      throw std::bad_alloc();
+    data_ = static_cast<char *>(grown);
+    capacity_ = capacity;
+  }
+  std::memcpy(data_ + size_, bytes.data(), bytes.size());
+  size_ += bytes.size();
+}
+
+void GrowingBytes::eraseFront(std::size_t count) {
+  count = std::min(count, size_);
+  if (count < size_)
+    std::memmove(data_, data_ + count, size_ - count);
+  size_ -= count;
+}
+
+void GrowingBytes::clear(bool release) {
+  size_ = 0;
+  if (release) {
+    std::free(data_);
+    data_ = nullptr;
+    capacity_ = 0;
+  }
+}
 
 // ---- LineStore ----
 
@@ -53,7 +89,7 @@ void LineStore::popFront() {
   // cost of each line that leaves constant.
   if (deadBytes_ > 4096 && deadBytes_ > bytes_.size() / 2) {
     const std::size_t shift = starts_[first_];
-    bytes_.erase(0, shift);
+    bytes_.eraseFront(shift);
     starts_.erase(starts_.begin(), starts_.begin() + static_cast<std::ptrdiff_t>(first_));
     for (std::size_t &offset : starts_)
       offset -= shift;
@@ -63,13 +99,11 @@ void LineStore::popFront() {
 }
 
 void LineStore::clear(bool release) {
-  if (release) {
-    std::string().swap(bytes_);
+  bytes_.clear(release);
+  if (release)
     std::vector<std::size_t>().swap(starts_);
-  } else {
-    bytes_.clear();
+  else
     starts_.clear();
-  }
   first_ = 0;
   deadBytes_ = 0;
 }
@@ -78,7 +112,7 @@ void LineStore::appendTo(std::string &text, std::size_t from, std::size_t to) co
   if (from >= to)
     return;
   const std::size_t begin = start(from);
-  text.append(bytes_, begin, end(to - 1) - begin);
+  text.append(bytes_.data() + begin, end(to - 1) - begin);
 }
 
 // ---- Sorting ----

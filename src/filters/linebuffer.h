@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <string_view>
@@ -11,6 +12,31 @@
 #include <vector>
 
 namespace marrowen {
+
+// Bytes in one block that grows by realloc, which moves a large block by
+// mapping its pages anew rather than copying them: a file's worth of lines
+// is read in without being copied again at every doubling.
+class GrowingBytes {
+public:
+  GrowingBytes() = default;
+  GrowingBytes(const GrowingBytes &) = delete;
+  GrowingBytes &operator=(const GrowingBytes &) = delete;
+  ~GrowingBytes() { std::free(data_); }
+
+  void append(std::string_view bytes);
+  // Drops the first `count` bytes.
+  void eraseFront(std::size_t count);
+  // Empties the block; `release` gives its memory back too.
+  void clear(bool release);
+  std::size_t size() const { return size_; }
+  const char *data() const { return data_; }
+  operator std::string_view() const { return {data_, size_}; }
+
+private:
+  char *data_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
 
 // Lines, each with its line end, kept in one block of bytes: a million
 // lines cost one allocation, not a million. Lines leave from the front
@@ -39,7 +65,7 @@ public:
   const char *data() const { return bytes_.data(); }
 
 private:
-  std::string bytes_;
+  GrowingBytes bytes_;
   // One offset a line keeps a million short lines at 8 bytes each.
   std::vector<std::size_t> starts_;
   std::size_t first_ = 0; // the lines before it have left
