@@ -28,52 +28,19 @@
 
 namespace marrowen {
 
-// ---- GrowingBytes ----
-
-void GrowingBytes::append(std::string_view bytes) {
-  if (bytes.empty())
-    return;
-  if (bytes.size() > capacity_ - size_) {
-    if (bytes.size() > std::numeric_limits<std::size_t>::max() / 2 - size_)
-      throw std::bad_alloc();
-    const std::size_t capacity = std::max({size_ + bytes.size(), capacity_ * 2, std::size_t{4096}});
-    void *grown = std::realloc(data_, capacity);
-    if (!grown)
-      throw std::bad_alloc();
-    data_ = static_cast<char *>(grown);
-    capacity_ = capacity;
-  }
-  std::memcpy(data_ + size_, bytes.data(), bytes.size());
-  size_ += bytes.size();
-}
-
-void GrowingBytes::eraseFront(std::size_t count) {
-  count = std::min(count, size_);
-  if (count < size_)
-    std::memmove(data_, data_ + count, size_ - count);
-  size_ -= count;
-}
-
-void GrowingBytes::clear(bool release) {
-  size_ = 0;
-  if (release) {
-    std::free(data_);
-    data_ = nullptr;
-    capacity_ = 0;
-  }
-}
-
 // ---- LineStore ----
 
 void LineStore::append(std::string_view line, std::string_view lineEnd) {
   starts_.push_back(bytes_.size());
-  bytes_.append(line);
-  bytes_.append(lineEnd);
+  bytes_.append(line.data(), line.size());
+  bytes_.append(lineEnd.data(), lineEnd.size());
 }
 
 std::string_view LineStore::operator[](std::size_t index) const {
   const std::size_t begin = start(index);
-  return std::string_view(bytes_).substr(begin, end(index) - begin);
+  const std::size_t length = end(index) - begin;
+  // Lines of no bytes may leave the block unallocated.
+  return length == 0 ? std::string_view() : std::string_view(bytes_.data() + begin, length);
 }
 
 void LineStore::popFront() {
@@ -90,9 +57,9 @@ void LineStore::popFront() {
   if (deadBytes_ > 4096 && deadBytes_ > bytes_.size() / 2) {
     const std::size_t shift = starts_[first_];
     bytes_.eraseFront(shift);
-    starts_.erase(starts_.begin(), starts_.begin() + static_cast<std::ptrdiff_t>(first_));
-    for (std::size_t &offset : starts_)
-      offset -= shift;
+    starts_.eraseFront(first_);
+    for (std::size_t i = 0; i < starts_.size(); ++i)
+      starts_[i] -= shift;
     first_ = 0;
     deadBytes_ = 0;
   }
@@ -100,10 +67,7 @@ void LineStore::popFront() {
 
 void LineStore::clear(bool release) {
   bytes_.clear(release);
-  if (release)
-    std::vector<std::size_t>().swap(starts_);
-  else
-    starts_.clear();
+  starts_.clear(release);
   first_ = 0;
   deadBytes_ = 0;
 }
@@ -112,7 +76,8 @@ void LineStore::appendTo(std::string &text, std::size_t from, std::size_t to) co
   if (from >= to)
     return;
   const std::size_t begin = start(from);
-  text.append(bytes_.data() + begin, end(to - 1) - begin);
+  if (const std::size_t length = end(to - 1) - begin; length > 0)
+    text.append(bytes_.data() + begin, length);
 }
 
 // ---- Sorting ----

@@ -2,38 +2,79 @@
 
 #include "filters/batchedlines.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
 #include <random>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_set>
 #include <vector>
 
 namespace marrowen {
 
-// Bytes in one block that grows by realloc, which moves a large block by
-// mapping its pages anew rather than copying them: a file's worth of lines
-// is read in without being copied again at every doubling.
-class GrowingBytes {
-public:
-  GrowingBytes() = default;
-  GrowingBytes(const GrowingBytes &) = delete;
-  GrowingBytes &operator=(const GrowingBytes &) = delete;
-  ~GrowingBytes() { std::free(data_); }
+// Plain values in one block that grows by realloc, which moves a large
+// block by mapping its pages anew rather than copying them: a file's worth
+// of lines is read in without being copied again at every doubling.
+template <class T> class GrowingArray {
+  static_assert(std::is_trivially_copyable_v<T>);
 
-  void append(std::string_view bytes);
-  // Drops the first `count` bytes.
-  void eraseFront(std::size_t count);
+public:
+  GrowingArray() = default;
+  GrowingArray(const GrowingArray &) = delete;
+  GrowingArray &operator=(const GrowingArray &) = delete;
+  ~GrowingArray() { std::free(data_); }
+
+  void append(const T *items, std::size_t count) {
+    if (count == 0)
+      return;
+    if (count > capacity_ - size_)
+      grow(count);
+    std::memcpy(data_ + size_, items, count * sizeof(T));
+    size_ += count;
+  }
+  void push_back(T item) { append(&item, 1); }
+  // Drops the first `count` values.
+  void eraseFront(std::size_t count) {
+    count = std::min(count, size_);
+    if (count < size_)
+      std::memmove(data_, data_ + count, (size_ - count) * sizeof(T));
+    size_ -= count;
+  }
   // Empties the block; `release` gives its memory back too.
-  void clear(bool release);
+  void clear(bool release) {
+    size_ = 0;
+    if (release) {
+      std::free(data_);
+      data_ = nullptr;
+      capacity_ = 0;
+    }
+  }
   std::size_t size() const { return size_; }
-  const char *data() const { return data_; }
-  operator std::string_view() const { return {data_, size_}; }
+  T *data() { return data_; }
+  const T *data() const { return data_; }
+  T &operator[](std::size_t index) { return data_[index]; }
+  const T &operator[](std::size_t index) const { return data_[index]; }
 
 private:
-  char *data_ = nullptr;
+  void grow(std::size_t count) {
+    const std::size_t most = std::numeric_limits<std::size_t>::max() / sizeof(T) / 2;
+    if (count > most - size_)
+      throw std::bad_alloc();
+    const std::size_t capacity = std::max({size_ + count, capacity_ * 2, 4096 / sizeof(T) + 1});
+    void *grown = std::realloc(data_, capacity * sizeof(T));
+    if (!grown)
+      throw std::bad_alloc();
+    data_ = static_cast<T *>(grown);
+    capacity_ = capacity;
+  }
+
+  T *data_ = nullptr;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;
 };
@@ -65,9 +106,9 @@ public:
   const char *data() const { return bytes_.data(); }
 
 private:
-  GrowingBytes bytes_;
+  GrowingArray<char> bytes_;
   // One offset a line keeps a million short lines at 8 bytes each.
-  std::vector<std::size_t> starts_;
+  GrowingArray<std::size_t> starts_;
   std::size_t first_ = 0; // the lines before it have left
   std::size_t deadBytes_ = 0;
 };
