@@ -602,3 +602,35 @@ TEST(DataGridRoads, TheFilesGridKeepsItsListWithCellsAlone) {
 
 } // namespace
 } // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// Every published property of a new grid stands at its declared default,
+// so a form stream of a fresh grid carries only Version.
+TEST(DataGridDefaults, ANewGridHoldsEveryPublishedDefault) {
+  TdgGrid grid;
+  for (const PublishedProperty &p : grid.publishedProperties()) {
+    if (p.defaultValue.isEmpty())
+      continue;
+    EXPECT_TRUE(p.get(grid) == p.defaultValue) << p.name;
+  }
+  struct Case {
+    const char *what;
+    int value, expected;
+  };
+  const Case cases[] = {
+      {"FixedCols", grid.FixedCols(), 1},
+      {"FixedRows", grid.FixedRows(), 1},
+      {"GridLineWidth", grid.GridLineWidth(), 0},
+      {"Options", grid.Options().bits, 0},
+      {"Color", grid.Color(), clWindow},
+      {"HeadingColor", grid.HeadingColor(), clBtnFace},
+      {"GridStatus", grid.GridStatus(), gsNothing},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(c.value, c.expected) << c.what;
+}
+
+} // namespace
+} // namespace marrowen
