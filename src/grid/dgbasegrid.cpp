@@ -1429,7 +1429,7 @@ Variant TdgBaseGrid::GetCell(int dataCol, int dataRow) {
   const TdgControlType type = EffectiveControlType(dataCol, dataRow);
   if (type == ctNone)
     return Variant();
-  if (ValueFor(DisplayColOf(dataCol), GetDisplayRowOf(dataRow)))
+  if (HasValue() && ValueFor(DisplayColOf(dataCol), GetDisplayRowOf(dataRow)))
     return EditingAllowed() ? FPendingValue : Variant();
   if (FInCellLoaded) {
     ReportError("Cannot get Cell property value while in OnCellLoaded event");
