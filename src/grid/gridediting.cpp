@@ -301,6 +301,14 @@ void TdgBaseGrid::CurrentCellMoved() {
   }
   if (changed)
     DoCellChanged(oldCol, dataCol, oldRow, dataRow);
+  // A list box shows its current row as the one selected row.
+  if (FGridMode == gmListBox && FRowSelectMode == rsSingle && FGridStatus != gsColsSelected &&
+      FGridStatus != gsCellRange && !(FGridStatus == gsRowsSelected && CurrentRowSelected())) {
+    ClearRowSelection();
+    SelectCurrentRow();
+    FireSelectChanged(false);
+    ReportGridStatus();
+  }
 }
 
 bool TdgBaseGrid::DoMouseWheel(TShiftState shift, int wheelDelta, QPoint mousePos) {

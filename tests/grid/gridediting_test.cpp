@@ -110,6 +110,19 @@ TEST(GridEditing, DeletingTheEditedRowDropsItsEditQuietly) {
   EXPECT_EQ(grid.GetCell(1, 1).toString(), "r1");
 }
 
+TEST(GridEditing, AListBoxSelectsItsCurrentRow) {
+  TdgGrid grid;
+  fill(grid, 4);
+  grid.SetGridMode(gmListBox);
+  grid.SetRowSelectMode(rsSingle);
+  grid.SetCurrentDataRow(3);
+  EXPECT_TRUE(grid.RowSelected(3));
+  grid.SetCurrentDataRow(2);
+  EXPECT_TRUE(grid.RowSelected(2));
+  EXPECT_EQ(grid.RowSelection().Count, 1);
+  EXPECT_EQ(grid.GridStatus(), gsRowsSelected);
+}
+
 TEST(GridEditing, TheCurrentCellAnswersForItsValue) {
   TdgGrid grid;
   fill(grid, 2);
