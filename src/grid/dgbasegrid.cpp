@@ -52,6 +52,9 @@ TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
   FHeadingFont.Assign(FFont);
   FColStore = std::make_unique<TdgGridCols>(this, 0);
   FRowStore = std::make_unique<TdgGridRows>(this, 0);
+  // The row store answers a row's display position to its row objects; it
+  // follows every change of the grid's row order.
+  FRowStore->EnsureDisplayMap();
   SizeChanged(ColCount(), RowCount());
   SetColWidths(0, FRowBarWidth);
   SetRowHeights(0, FHeadingHeight);
@@ -313,8 +316,11 @@ void TdgBaseGrid::MoveRowDisplay(int fromDisplay, int toDisplay) {
     std::rotate(first + toDisplay, first + fromDisplay, first + fromDisplay + 1);
   const int low = std::min(fromDisplay, toDisplay);
   const int high = std::max(fromDisplay, toDisplay);
-  for (int p = low; p <= high; ++p)
-    FRowOrder[static_cast<std::size_t>(FRowMap[static_cast<std::size_t>(p)])] = p;
+  for (int p = low; p <= high; ++p) {
+    const int d = FRowMap[static_cast<std::size_t>(p)];
+    FRowOrder[static_cast<std::size_t>(d)] = p;
+    FRowStore->SetDisplayRow(d, p);
+  }
   // The selection marks travel with their rows.
   std::vector<bool> &bits = FRowSelection.Bits;
   if (FRowSelection.Count > 0 && high < static_cast<int>(bits.size())) {
@@ -467,8 +473,10 @@ void TdgBaseGrid::RemoveDataRows(const std::vector<int> &dataRows) {
   }
   FRowMap = std::move(map);
   FRowOrder.assign(FRowMap.size(), 0);
-  for (std::size_t p = 0; p < FRowMap.size(); ++p)
+  for (std::size_t p = 0; p < FRowMap.size(); ++p) {
     FRowOrder[static_cast<std::size_t>(FRowMap[p])] = static_cast<int>(p);
+    FRowStore->SetDisplayRow(FRowMap[p], static_cast<int>(p));
+  }
   if (!FRowHeights.empty())
     FRowHeights.Filter(keep);
   if (FRowSelection.Count > 0) {
@@ -1422,7 +1430,7 @@ Variant TdgBaseGrid::GetCell(int dataCol, int dataRow) {
   const TdgControlType type = EffectiveControlType(dataCol, dataRow);
   if (type == ctNone)
     return Variant();
-  if (ValueFor(DisplayColOf(dataCol), GetDisplayRowOf(dataRow)))
+  if (HasValue() && ValueFor(DisplayColOf(dataCol), GetDisplayRowOf(dataRow)))
     return EditingAllowed() ? FPendingValue : Variant();
   if (FInCellLoaded) {
     ReportError("Cannot get Cell property value while in OnCellLoaded event");

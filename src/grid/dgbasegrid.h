@@ -40,6 +40,32 @@ enum TdgSelectType : std::uint8_t { stRows = 0, stCols = 1, stCells = 2 };
 class TdgBaseGrid;
 class PainterTextMetrics;
 
+// The grid's current cell as one object: where it is, the value being edited
+// there (held until it is written), and the moves and checks that concern it.
+class TdgCurrentCell {
+public:
+  explicit TdgCurrentCell(TdgBaseGrid &grid) : Grid(grid) {}
+  virtual ~TdgCurrentCell() = default;
+
+  // Display position; -1 when the grid has no current cell.
+  int DisplayCol() const;
+  int DisplayRow() const;
+  virtual TdgControlType ControlType() const;
+  // Unassigned without a current cell; else the held value, or the stored one.
+  virtual Variant GetValue() const;
+  // Takes a value for the current cell when the grid may change it; answers
+  // whether it was taken.
+  virtual bool SetValue(const Variant &value, bool startRowEdit, bool repaint);
+  virtual void MoveToCol(int dataCol);
+  virtual void Refresh();
+  bool HasValue() const;
+  bool ValueFor(int displayCol, int displayRow) const;
+  void SetPending(const Variant &value);
+  void DropPending();
+
+  TdgBaseGrid &Grid;
+};
+
 // The grid's events; each fires through its virtual Do<Name> and only when
 // assigned. Count, move and selection events stay silent while loading.
 using TdgCountChangedEvent = std::function<void(TdgBaseGrid *, int oldCount, int newCount)>;
@@ -232,6 +258,8 @@ public:
   // Moves the current cell to a data column of the current row while a new
   // row is typed (gmEditInsert, not on the insert row).
   virtual void MoveToCol(int dataCol);
+
+  TdgCurrentCell &CurrentCell() { return FCurrentCell; }
 
   // The editing flow.
   bool EditingAllowed() const;
@@ -624,6 +652,7 @@ private:
   // While "RowProperties" is read, display positions are collected and
   // applied as one order at the end.
   bool FReadingRows = false;
+  TdgCurrentCell FCurrentCell{*this};
   Variant FPendingValue;
   int FPendingCol = -1;
   int FPendingRow = -1;

@@ -302,6 +302,19 @@ TEST(DataGridObjects, HiddenRowsAreSkippedAndNeverSelected) {
   EXPECT_EQ(grid.GetCell(1, 2).toString(), "r3");
 }
 
+// A row object made after rows moved starts from its own row's height, not
+// from the height of the row shown at its number.
+TEST(DataGridObjects, ARowObjectMadeAfterMovesTakesItsOwnHeight) {
+  TdgGrid grid;
+  fill(grid, 5);
+  grid.SetRowHeights(2, 30);
+  grid.SetDisplayRowOf(2, 3);
+  ASSERT_EQ(grid.RowHeights(3), 30);
+  grid.SetRowColor(3, 0x00FF00);
+  EXPECT_EQ(grid.GetRowHeight(3), grid.DefaultRowHeight());
+  EXPECT_EQ(grid.RowHeights(grid.GetDisplayRowOf(3)), grid.DefaultRowHeight());
+}
+
 TEST(DataGridObjects, ControlTypesChooseTheStoredKind) {
   TdgGrid grid;
   grid.SetStoreData(true);
@@ -585,6 +598,38 @@ TEST(DataGridRoads, TheFilesGridKeepsItsListWithCellsAlone) {
   }
   // Sorting swapped values among data rows; the shown order stayed.
   EXPECT_EQ(written, (std::vector<std::string>{"/data/b|*.txt", "/data/b|*.txt", "/data/c|"}));
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// Every published property of a new grid stands at its declared default,
+// so a form stream of a fresh grid carries only Version.
+TEST(DataGridDefaults, ANewGridHoldsEveryPublishedDefault) {
+  TdgGrid grid;
+  for (const PublishedProperty &p : grid.publishedProperties()) {
+    if (p.defaultValue.isEmpty())
+      continue;
+    EXPECT_TRUE(p.get(grid) == p.defaultValue) << p.name;
+  }
+  struct Case {
+    const char *what;
+    int value, expected;
+  };
+  const Case cases[] = {
+      {"FixedCols", grid.FixedCols(), 1},
+      {"FixedRows", grid.FixedRows(), 1},
+      {"GridLineWidth", grid.GridLineWidth(), 0},
+      {"Options", grid.Options().bits, 0},
+      {"Color", grid.Color(), clWindow},
+      {"HeadingColor", grid.HeadingColor(), clBtnFace},
+      {"GridStatus", grid.GridStatus(), gsNothing},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(c.value, c.expected) << c.what;
 }
 
 } // namespace
