@@ -1414,7 +1414,6 @@ void TdgBaseGrid::TopLeftMoved(TGridCoord oldTopLeft) {
   TopLeftChangedBy(oldTopLeft.X, oldTopLeft.Y, FTopLeftByUser, LeftCol(), TopRow());
 }
 
-
 void TdgBaseGrid::resizeEvent(QResizeEvent *e) {
   TCustomGrid_dg::resizeEvent(e);
   try {

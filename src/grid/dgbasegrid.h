@@ -395,6 +395,40 @@ public:
   TdgVertAlignment RowBarAlignment() const { return FRowBarAlignment; }
   void SetRowBarAlignment(TdgVertAlignment value);
 
+  bool StretchPicture() const { return FStretchPicture; }
+  void SetStretchPicture(bool value);
+  bool ShrinkPicture() const { return FShrinkPicture; }
+  void SetShrinkPicture(bool value);
+  bool CenterPicture() const { return FCenterPicture; }
+  void SetCenterPicture(bool value);
+  bool KeepAspectRatio() const { return FKeepAspectRatio; }
+  void SetKeepAspectRatio(bool value);
+  TColor PictureTransparentColor() const { return FTransparentColor; }
+  void SetPictureTransparentColor(TColor value);
+  TdgCheckBoxStyle CheckBoxStyle() const { return FCheckBoxStyle; }
+  void SetCheckBoxStyle(TdgCheckBoxStyle value);
+  bool ReadOnlyButton() const { return FReadOnlyButton; }
+  void SetReadOnlyButton(bool value);
+
+  // Headings as buttons or plain cells, and whether the mouse is on one; the
+  // column whose heading is held down, -1 for none.
+  bool HeadingActsAsButton(int displayCol) const;
+  bool HeadingActsAsCell(int displayCol) const;
+  bool MouseOnHeading(int x, int y, int displayCol) const;
+  int HeldHeading() const { return FHeldHeading; }
+
+  // Visible ranges from a start column or row; 0 without a window.
+  int LastColShownFrom(int start) const;
+  int LastRowShownFrom(int start) const;
+  int ColsFittingFrom(int start) const;
+  int RowsFittingFrom(int start) const;
+  int LastVisibleCol() const;
+  int LastVisibleRow() const;
+
+  // Text measuring for automatic sizes.
+  int GridTextHeight();
+  TPoint CellTextExtent(int dataCol, int dataRow);
+
   // Geometry by display position; -1 where not shown.
   int ColumnLeft(int displayCol) const;
   int RowTop(int displayRow) const;
@@ -562,6 +596,8 @@ public:
 protected:
   void paintEvent(QPaintEvent *e) override;
   void InvalidateScreenRect(const TRect &rect) override;
+  void focusInEvent(QFocusEvent *e) override;
+  void focusOutEvent(QFocusEvent *e) override;
   void ModifyScrollBar(int scrollBar, int scrollCode, int pos, bool useRightToLeft) override;
   void UpdateScrollPos() override;
   void UpdateScrollRange() override;
@@ -742,6 +778,14 @@ private:
   bool FBarEnabled[2] = {true, true};
   bool FTopLeftByUser = false;
   bool FRowBarOn = true;
+  bool FStretchPicture = true;
+  bool FShrinkPicture = true;
+  bool FCenterPicture = true;
+  bool FKeepAspectRatio = false;
+  TColor FTransparentColor = clNone;
+  TdgCheckBoxStyle FCheckBoxStyle = stCheck;
+  bool FReadOnlyButton = true;
+  int FHeldHeading = -1;
   bool FHeadingOn = true;
   int FScaling = 0;
   void PaintGrid(QPainter &p, const TRect &clip);

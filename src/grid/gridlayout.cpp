@@ -271,6 +271,89 @@ int TdgBaseGrid::FirstScrollableRow() const {
   return pos <= FVisibleRows.VisibleCount() ? FVisibleRows.Get(pos) : FixedRows();
 }
 
+// ------------------------------------------------------------ heading buttons
+
+bool TdgBaseGrid::HeadingActsAsButton(int displayCol) const {
+  const TdgCol *col = ColObject(DataColAt(displayCol));
+  const TdgColHeadingButton own = col ? col->HeadingButton() : cbGrid;
+  return own == cbButton || (own == cbGrid && FHeadingButton == hbButton);
+}
+
+bool TdgBaseGrid::HeadingActsAsCell(int displayCol) const {
+  const TdgCol *col = ColObject(DataColAt(displayCol));
+  const TdgColHeadingButton own = col ? col->HeadingButton() : cbGrid;
+  return own == cbCell || (own == cbGrid && FHeadingButton == hbCell);
+}
+
+bool TdgBaseGrid::MouseOnHeading(int x, int y, int displayCol) const {
+  if (FHeldHeading >= 0 || displayCol < 1 || FColSelection.IsSelected(displayCol))
+    return false;
+  const int left = ColumnLeft(displayCol);
+  if (left < 0 || x < left || x >= left + ColWidths(displayCol) || y < 0)
+    return false;
+  if (HeadingActsAsButton(displayCol))
+    return y < 14;
+  return HeadingActsAsCell(displayCol) && FHeadingOn && y < FHeadingHeight;
+}
+
+// ------------------------------------------------------------ visible ranges
+
+int TdgBaseGrid::LastColShownFrom(int start) const {
+  if (!HandleAllocated())
+    return 0;
+  int x = FFixedWidth;
+  int c = start;
+  while (c < ColCount() && x < ClientWidth())
+    x += ColWidths(c++);
+  return std::max(start, c - 1);
+}
+
+int TdgBaseGrid::LastRowShownFrom(int start) const {
+  if (!HandleAllocated())
+    return 0;
+  int y = FFixedHeight;
+  int r = start;
+  while (r < RowCount() && y < ClientHeight())
+    y += RowHeights(r++);
+  return std::max(start, r - 1);
+}
+
+int TdgBaseGrid::ColsFittingFrom(int start) const {
+  if (!HandleAllocated())
+    return 0;
+  int x = FFixedWidth - FVertLineWidth;
+  int n = 0;
+  for (int c = start; c < ColCount() && x + ColWidths(c) <= ClientWidth(); ++c, ++n)
+    x += ColWidths(c);
+  return n;
+}
+
+int TdgBaseGrid::RowsFittingFrom(int start) const {
+  if (!HandleAllocated())
+    return 0;
+  int y = FFixedHeight - FHorzLineWidth;
+  int n = 0;
+  for (int r = start; r < RowCount() && y + RowHeights(r) <= ClientHeight(); ++r, ++n)
+    y += RowHeights(r);
+  return n;
+}
+
+int TdgBaseGrid::LastVisibleCol() const {
+  if (!HandleAllocated())
+    return 0;
+  const int at = ColumnAt(ClientWidth() - 1);
+  return at >= 0 ? at : LastColShownFrom(LeftCol());
+}
+
+int TdgBaseGrid::LastVisibleRow() const {
+  if (!HandleAllocated())
+    return 0;
+  const int at = RowAt(ClientHeight() - 1);
+  if (at >= 0)
+    return at;
+  return FGridMode == gmEditInsert ? RowCount() - 1 : LastRowShownFrom(TopRow());
+}
+
 // ------------------------------------------------------------------- limits
 
 int TdgBaseGrid::MaxTopRow() const {

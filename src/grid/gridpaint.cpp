@@ -414,7 +414,7 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
       const int state = value.isEmpty() ? 2
                                         : CheckStateOfValue(value, column ? column->CheckBoxValues()
                                                                           : std::string());
-      const TRect g = GetGlyphRect(stCheck, state, false);
+      const TRect g = GetGlyphRect(FCheckBoxStyle, state, false);
       p.save();
       p.setClipRect(qrect(text), Qt::IntersectClip);
       p.drawImage(text.Left + (text.Width() - g.Width()) / 2,
@@ -425,7 +425,8 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
       const Picture picture = value.type() == varPicture ? value.pictureValue() : nullptr;
       if (picture) {
         p.setBrush(bg);
-        DrawPicture(p, text, picture.get(), false, true, true, true, clNone);
+        DrawPicture(p, text, picture.get(), FKeepAspectRatio, FShrinkPicture, FStretchPicture,
+                    FCenterPicture, FTransparentColor);
       }
     } else if (!value.isEmpty() && text.Width() > 3) {
       std::string s;
@@ -507,6 +508,42 @@ void TdgBaseGrid::DrawFocusMark(QPainter &p, int, int, const TRect &r) {
     p.restore();
     return;
   }
+}
+
+// ------------------------------------------------------------- focus, text
+
+void TdgBaseGrid::focusInEvent(QFocusEvent *e) {
+  TCustomGrid_dg::focusInEvent(e);
+  InvalidateCell(Col(), Row());
+}
+
+void TdgBaseGrid::focusOutEvent(QFocusEvent *e) {
+  TCustomGrid_dg::focusOutEvent(e);
+  InvalidateCell(Col(), Row());
+}
+
+int TdgBaseGrid::GridTextHeight() {
+  if (!HandleAllocated())
+    return 0;
+  return MetricsFor(toQFont(Font())).TextHeight();
+}
+
+TPoint TdgBaseGrid::CellTextExtent(int dataCol, int dataRow) {
+  if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow > Rows() ||
+      CellControlType(dataCol, dataRow) != ctText)
+    return {};
+  std::string text;
+  VarToText(GetCell(dataCol, dataRow), text);
+  const QFont font = toQFont(EffectiveFont(dataCol, dataRow));
+  const PainterTextMetrics &metrics = MetricsFor(font);
+  int width = ColWidths(DisplayColOf(dataCol)) - 3 - FVertLineWidth;
+  const TdgButtonType type = EffectiveButtonType(dataCol, dataRow);
+  if (type != btNone && type != btDefault)
+    if (TdgCustomButton *button = GetCellButton(DisplayColOf(dataCol), type))
+      width -= button->GetTotalWidth();
+  const bool wrap = EffectiveWordWrap(dataCol, dataRow) == wwOn;
+  const TPoint lines = CalcTextHeight(metrics, text, width, wrap, htaLeft);
+  return {wrap ? width : TextWidthOf(metrics, text, false, false), lines.Y};
 }
 
 // ------------------------------------------------------------ invalidation

@@ -287,3 +287,46 @@ void TdgBaseGrid::SetFixedRowCount(int value) {
 }
 
 } // namespace marrowen
+
+namespace marrowen {
+
+void TdgBaseGrid::SetStretchPicture(bool value) {
+  if (change(FStretchPicture, value) && !FPaintingNow)
+    Repaint();
+}
+
+void TdgBaseGrid::SetShrinkPicture(bool value) {
+  if (change(FShrinkPicture, value) && !FPaintingNow)
+    Repaint();
+}
+
+void TdgBaseGrid::SetCenterPicture(bool value) {
+  if (change(FCenterPicture, value) && !FPaintingNow)
+    Repaint();
+}
+
+void TdgBaseGrid::SetKeepAspectRatio(bool value) {
+  if (change(FKeepAspectRatio, value) && !FPaintingNow)
+    Repaint();
+}
+
+void TdgBaseGrid::SetPictureTransparentColor(TColor value) {
+  if (change(FTransparentColor, value) && !FPaintingNow)
+    Repaint();
+}
+
+void TdgBaseGrid::SetCheckBoxStyle(TdgCheckBoxStyle value) {
+  if (!change(FCheckBoxStyle, value))
+    return;
+  Repaint();
+  UpdateEdit();
+}
+
+void TdgBaseGrid::SetReadOnlyButton(bool value) {
+  if (!change(FReadOnlyButton, value))
+    return;
+  Repaint();
+  UpdateEdit();
+}
+
+} // namespace marrowen

@@ -207,5 +207,41 @@ TEST(GridLayout, FixedCountsAndLines) {
   EXPECT_EQ(l.grid.VertLineWidth(), 1);
 }
 
+TEST(GridLayout, HeadingButtonsAndVisibleRanges) {
+  Laid l(20, 10);
+  l.grid.SetHeadingHeight(30);
+  const int x = l.grid.ColumnLeft(2) + 5;
+  EXPECT_FALSE(l.grid.MouseOnHeading(x, 5, 2)); // hbNone
+  l.grid.SetHeadingButton(hbButton);
+  EXPECT_TRUE(l.grid.MouseOnHeading(x, 13, 2));
+  EXPECT_FALSE(l.grid.MouseOnHeading(x, 14, 2)); // the button is at most 14 high
+  l.grid.SetHeadingButton(hbCell);
+  EXPECT_TRUE(l.grid.MouseOnHeading(x, 20, 2));
+  l.grid.GetCol(Variant(2))->SetHeadingButton(cbButton);
+  EXPECT_FALSE(l.grid.MouseOnHeading(x, 20, 2));
+  l.grid.SelectCols(2, 2);
+  EXPECT_FALSE(l.grid.MouseOnHeading(x, 5, 2));
+
+  l.grid.GetCol(Variant(4))->SetWidth(1000);
+  EXPECT_EQ(l.grid.LastColShownFrom(4), 4);
+  EXPECT_EQ(l.grid.ColsFittingFrom(4), 0);
+  EXPECT_EQ(l.grid.LastColShownFrom(1), 4);
+  EXPECT_EQ(l.grid.ColsFittingFrom(1), 3);
+  EXPECT_EQ(l.grid.LastVisibleCol(), 4);
+}
+
+TEST(GridLayout, CellTextExtent) {
+  Laid l(4, 10);
+  l.grid.SetStoreData(true);
+  l.grid.SetCell(1, 1, Variant("one two three four five six"));
+  const TPoint plain = l.grid.CellTextExtent(1, 1);
+  l.grid.GetCol(Variant(1))->SetWordWrap(wwOn);
+  const TPoint wrapped = l.grid.CellTextExtent(1, 1);
+  EXPECT_GT(plain.X, wrapped.X);
+  EXPECT_GT(wrapped.Y, plain.Y);
+  EXPECT_EQ(plain.Y, l.grid.GridTextHeight());
+  EXPECT_EQ(l.grid.CellTextExtent(9, 1).X, 0); // out of range
+}
+
 } // namespace
 } // namespace marrowen
