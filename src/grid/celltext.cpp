@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QPalette>
 
 #include <algorithm>
 
@@ -74,9 +75,39 @@ int countFilling(const TextMetrics &m, std::string_view text, int width, bool fr
   return n;
 }
 
+// One run of text with its part of the selection (start relative to the run).
+void drawRun(TextCanvas &canvas, std::string_view text, int underline, TextSelection sel, int y,
+             int x, const TRect &clip) {
+  const TextMetrics &m = canvas.Metrics();
+  const int len = static_cast<int>(text.size());
+  if (sel.Start < 0) {
+    sel.Length += sel.Start;
+    sel.Start = 0;
+  }
+  if (sel.Length <= 0 || sel.Start >= len) {
+    DrawUnderlinedText(canvas, x, underline, text, clip, y);
+    return;
+  }
+  sel.Length = std::min(sel.Length, len - sel.Start);
+  const std::string_view before = text.substr(0, static_cast<std::size_t>(sel.Start));
+  const std::string_view marked =
+      text.substr(static_cast<std::size_t>(sel.Start), static_cast<std::size_t>(sel.Length));
+  const std::string_view after = text.substr(static_cast<std::size_t>(sel.Start + sel.Length));
+  const int beforeWidth = m.Width(before);
+  const int markedWidth = m.Width(marked);
+  const int selLeft = std::max(x + beforeWidth, clip.Left);
+  TRect band{selLeft, clip.Top, std::min(x + beforeWidth + markedWidth, clip.Right),
+             std::min(clip.Top + m.TextHeight() + m.ExtraSpacing(), clip.Bottom)};
+  if (band.Width() > 0 && band.Height() > 0)
+    canvas.FillSelection(band, sel.Background);
+  canvas.TextOut(x, y, clip, before, false);
+  canvas.TextOutColored(x + beforeWidth, y, clip, marked, sel.TextColor);
+  canvas.TextOut(x + beforeWidth + markedWidth, y, clip, after, false);
+}
+
 // Draws bytes segment by segment, each line break shown as one blank.
-void drawRuns(TextCanvas &canvas, std::string_view text, int underline, int x, int y,
-              const TRect &clip) {
+void drawRuns(TextCanvas &canvas, std::string_view text, int underline, TextSelection sel, int x,
+              int y, const TRect &clip) {
   const TextMetrics &m = canvas.Metrics();
   std::size_t start = 0;
   while (start < text.size() && x < clip.Right) {
@@ -84,21 +115,26 @@ void drawRuns(TextCanvas &canvas, std::string_view text, int underline, int x, i
     while (i < text.size() && !isBreakByte(text[i]))
       ++i;
     const std::string_view segment = text.substr(start, i - start);
-    DrawUnderlinedText(canvas, x, underline, segment, clip, y);
+    drawRun(canvas, segment, underline, sel, y, x, clip);
     x += m.Width(segment);
     underline -= static_cast<int>(segment.size());
+    sel.Start -= static_cast<int>(segment.size());
     if (i >= text.size())
       break;
     const int b = breakLength(text, i);
-    DrawUnderlinedText(canvas, x, 0, " ", clip, y);
+    TextSelection blank = sel;
+    blank.Length = std::min(sel.Length, sel.Start + b);
+    drawRun(canvas, " ", 0, blank, y, x, clip);
     x += m.Width(" ");
     underline -= b;
+    sel.Start -= b;
     start = i + static_cast<std::size_t>(b);
   }
 }
 
 void drawSingleLine(TextCanvas &canvas, std::string_view text, int underline, TdgVertAlignment vert,
-                    TdgHorzAlignment horz, int top, int left, const TRect &rect, int startOffset) {
+                    TdgHorzAlignment horz, int top, int left, const TRect &rect, int startOffset,
+                    TextSelection sel = {}) {
   const TextMetrics &m = canvas.Metrics();
   canvas.FillRect(rect);
   const int th = m.TextHeight();
@@ -116,12 +152,14 @@ void drawSingleLine(TextCanvas &canvas, std::string_view text, int underline, Td
     measured += 1;
     shown = text.substr(text.size() - static_cast<std::size_t>(n));
     underline -= static_cast<int>(text.size()) - n;
+    sel.Start -= static_cast<int>(text.size()) - n;
     x = rect.Right - measured;
   } else {
     if (startOffset > 0) {
       shown =
           text.substr(std::min<std::size_t>(text.size(), static_cast<std::size_t>(startOffset)));
       underline -= startOffset;
+      sel.Start -= startOffset;
     }
     if (horz == htaCenter) {
       const int n = countFilling(m, shown, room, false, true, measured);
@@ -133,7 +171,17 @@ void drawSingleLine(TextCanvas &canvas, std::string_view text, int underline, Td
       shown = shown.substr(0, static_cast<std::size_t>(n));
     }
   }
-  drawRuns(canvas, shown, underline, x, y, rect);
+  TRect band = rect;
+  if (left > rect.Left && left < rect.Right)
+    band.Left = left;
+  const int spacing = m.LineSpacing();
+  if (vert == vtaBottom)
+    band.Top = std::max(band.Top, y);
+  else if (vert == vtaCenter && y + spacing <= rect.Bottom)
+    band = {band.Left, y, band.Right, y + spacing};
+  else if (top + spacing <= rect.Bottom)
+    band.Bottom = top + spacing;
+  drawRuns(canvas, shown, underline, sel, x, y, sel.Length > 0 ? band : rect);
 }
 
 } // namespace
@@ -399,6 +447,61 @@ void DrawCellText(TextCanvas &canvas, std::string_view text, int cellHeight, int
                  rect, 0);
 }
 
+void DrawEditText(TextCanvas &canvas, std::string_view text, int height, bool wordWrap,
+                  TdgVertAlignment vert, TdgHorzAlignment horz, const TextSelection &selection,
+                  const TdgIntegerList *lineStarts, int firstLine, int scrollOffset, int top,
+                  int left, const TRect &rect) {
+  if (rect.Width() <= 0)
+    return;
+  const TextMetrics &m = canvas.Metrics();
+  if (!lineStarts) {
+    canvas.FillRect(rect);
+    return;
+  }
+  if (wordWrap && WrapFits(m, height)) {
+    TRect area = rect;
+    if (horz == htaRight) {
+      canvas.FillRect({rect.Left, rect.Top, left, rect.Bottom});
+      area.Left = left;
+    }
+    int y = FirstLineTop(m, top + m.ExtraSpacing(), rect, lineStarts, vert);
+    canvas.FillRect(area);
+    const int count = lineStarts->Count();
+    for (int i = std::max(firstLine, 0); i < count && y < rect.Bottom; ++i) {
+      const std::size_t start =
+          std::min<std::size_t>(static_cast<std::size_t>(lineStarts->Get(i)), text.size());
+      const std::size_t end =
+          i + 1 < count
+              ? std::min<std::size_t>(static_cast<std::size_t>(lineStarts->Get(i + 1)), text.size())
+              : text.size();
+      const std::string_view line = withoutTrailingBreak(text.substr(start, end - start));
+      const int lw = m.Width(line);
+      int x = left;
+      if (horz == htaRight) {
+        x = rect.Right - (lw + 1) - overhangOf(m, lw);
+      } else if (horz == htaCenter) {
+        const int centred = rect.Left + (rect.Width() - (lw + overhangOf(m, lw))) / 2;
+        x = centred > left ? centred : left;
+      }
+      TextSelection sel = selection;
+      sel.Start -= static_cast<int>(start);
+      drawRun(canvas, line, 0, sel, y, x,
+              {area.Left, y, area.Right, std::min(y + m.LineSpacing(), rect.Bottom)});
+      y += m.LineSpacing();
+    }
+    return;
+  }
+  if (horz == htaRight || horz == htaDefault) {
+    const std::size_t cut =
+        std::min<std::size_t>(text.size(), static_cast<std::size_t>(std::max(scrollOffset, 0)));
+    drawSingleLine(canvas, text.substr(0, cut), 0, vert, htaRight, top + m.ExtraSpacing(), left,
+                   rect, 0, selection);
+  } else {
+    drawSingleLine(canvas, text, 0, vert, horz, top + m.ExtraSpacing(), left, rect,
+                   std::max(scrollOffset, 0), selection);
+  }
+}
+
 struct PainterTextMetrics::Impl {
   explicit Impl(const QFont &font) : metrics(font) {}
   QFontMetrics metrics;
@@ -436,6 +539,28 @@ void PainterTextCanvas::TextOut(int x, int y, const TRect &clip, std::string_vie
   }
   painter_.drawText(x, y + metrics_.Ascent(), bytesToQString(text));
   painter_.restore();
+}
+
+} // namespace marrowen
+
+namespace marrowen {
+
+void PainterTextCanvas::FillSelection(const TRect &rect, TColor color) {
+  if (!IsRectEmpty(rect))
+    painter_.fillRect(QRect(rect.Left, rect.Top, rect.Width(), rect.Height()),
+                      colorToQColor(color, QPalette()));
+}
+
+void PainterTextCanvas::TextOutColored(int x, int y, const TRect &clip, std::string_view text,
+                                       TColor color) {
+  if (color == clNone) {
+    TextOut(x, y, clip, text, false);
+    return;
+  }
+  const QPen old = painter_.pen();
+  painter_.setPen(colorToQColor(color, QPalette()));
+  TextOut(x, y, clip, text, false);
+  painter_.setPen(old);
 }
 
 } // namespace marrowen

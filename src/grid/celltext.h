@@ -1,5 +1,6 @@
 #pragma once
 
+#include "grid/font.h"
 #include "grid/gridtypes.h"
 #include "grid/gridutils.h"
 #include "grid/sets.h"
@@ -37,6 +38,20 @@ public:
   virtual void FillRect(const TRect &rect) = 0;
   // Draws text with its top at y, clipped to clip.
   virtual void TextOut(int x, int y, const TRect &clip, std::string_view text, bool underline) = 0;
+  // Selected text: its background, and text in a colour of its own (clNone:
+  // the font's).
+  virtual void FillSelection(const TRect &rect, TColor color) = 0;
+  virtual void TextOutColored(int x, int y, const TRect &clip, std::string_view text,
+                              TColor color) = 0;
+};
+
+// The selection an editor shows: its colours, and its start and length in
+// bytes of the text.
+struct TextSelection {
+  TColor TextColor = clNone;
+  TColor Background = clNone;
+  int Start = 0;
+  int Length = 0;
 };
 
 // Text size of a run without line breaks.
@@ -65,6 +80,12 @@ void DrawUnderlinedText(TextCanvas &canvas, int x, int underline, std::string_vi
 void DrawCellText(TextCanvas &canvas, std::string_view text, int cellHeight, int underline,
                   bool wordWrap, TdgVertAlignment vert, TdgHorzAlignment horz, int top, int left,
                   const TRect &rect);
+// The editor's text with its selection, from the line-start list (null: only
+// the background) at firstLine, or scrolled by scrollOffset bytes unwrapped.
+void DrawEditText(TextCanvas &canvas, std::string_view text, int height, bool wordWrap,
+                  TdgVertAlignment vert, TdgHorzAlignment horz, const TextSelection &selection,
+                  const TdgIntegerList *lineStarts, int firstLine, int scrollOffset, int top,
+                  int left, const TRect &rect);
 
 // The painter's font, measured once per font; the bytes become characters
 // only through the code page.
@@ -92,6 +113,9 @@ public:
   const TextMetrics &Metrics() const override { return metrics_; }
   void FillRect(const TRect &rect) override;
   void TextOut(int x, int y, const TRect &clip, std::string_view text, bool underline) override;
+  void FillSelection(const TRect &rect, TColor color) override;
+  void TextOutColored(int x, int y, const TRect &clip, std::string_view text,
+                      TColor color) override;
 
 private:
   QPainter &painter_;

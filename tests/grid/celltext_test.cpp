@@ -30,7 +30,13 @@ public:
   void TextOut(int x, int y, const TRect &, std::string_view text, bool underline) override {
     out.push_back({x, y, std::string(text), underline});
   }
+  void FillSelection(const TRect &rect, TColor) override { selections.push_back(rect); }
+  void TextOutColored(int x, int y, const TRect &, std::string_view text, TColor) override {
+    coloured.push_back({x, y, std::string(text), false});
+  }
   FixedMetrics metrics;
+  std::vector<TRect> selections;
+  std::vector<Out> coloured;
   int fills = 0;
   std::vector<Out> out;
 };
@@ -171,4 +177,34 @@ TEST(CellText, UnwrappedBreakShowsAsBlank) {
   ASSERT_EQ(c.out.size(), 3u);
   EXPECT_EQ(c.out[1].text, " ");
   EXPECT_EQ(c.out[2].x, c.out[0].x + 30);
+}
+
+TEST(CellText, EditTextSelection) {
+  TextSelection sel{0x00FFFF, 0x800000, 2, 3};
+  RecordingCanvas c;
+  TdgIntegerList starts;
+  starts.Add(0);
+  DrawEditText(c, "abcdefg", 20, false, vtaTop, htaLeft, sel, &starts, 0, 0, 0, 0, {0, 0, 100, 20});
+  ASSERT_EQ(c.selections.size(), 1u);
+  EXPECT_EQ(c.selections[0], (TRect{20, 0, 50, 12}));
+  ASSERT_EQ(c.coloured.size(), 1u);
+  EXPECT_EQ(c.coloured[0].text, "cde");
+  EXPECT_EQ(c.coloured[0].x, 20);
+
+  // Wrapped: the selection is cut per line, relative to each line's start.
+  RecordingCanvas w;
+  TdgIntegerList lines;
+  BuildLineStarts(w.metrics, "abc def", 40, 0, lines, true, htaLeft, 41);
+  ASSERT_EQ(lines.Count(), 2);
+  DrawEditText(w, "abc def", 40, true, vtaTop, htaLeft, {clNone, clNone, 2, 3}, &lines, 0, 0, 0, 0,
+               {0, 0, 100, 40});
+  ASSERT_EQ(w.coloured.size(), 2u);
+  EXPECT_EQ(w.coloured[0].text, "c ");
+  EXPECT_EQ(w.coloured[1].text, "d");
+  EXPECT_EQ(w.coloured[1].y, 12);
+
+  RecordingCanvas none; // no line list: background only
+  DrawEditText(none, "abc", 20, false, vtaTop, htaLeft, sel, nullptr, 0, 0, 0, 0, {0, 0, 100, 20});
+  EXPECT_EQ(none.fills, 1);
+  EXPECT_TRUE(none.out.empty());
 }
