@@ -209,6 +209,13 @@ public:
   TdgDrawOverlap DrawOverlap() const { return FDrawOverlap; }
   void SetDrawOverlap(TdgDrawOverlap value);
   TColor HeadingColor() const { return FHeadingColor; }
+  void SetHeadingColor(TColor value);
+  int RowBarWidth() const { return FRowBarWidth; }
+  void SetRowBarWidth(int value);
+  int HeadingHeight() const { return FHeadingHeight; }
+  void SetHeadingHeight(int value);
+  bool Heading3D() const { return FHeading3D; }
+  void SetHeading3D(bool value);
   bool Is3D() const { return FIs3D; }
   void SetIs3D(bool value) { FIs3D = value; }
   TdgWordWrap WordWrap() const { return FWordWrap; }

@@ -110,6 +110,21 @@ TEST(GridEditing, DeletingTheEditedRowDropsItsEditQuietly) {
   EXPECT_EQ(grid.GetCell(1, 1).toString(), "r1");
 }
 
+TEST(GridEditing, AWriteIsNoEdit) {
+  TdgGrid grid;
+  fill(grid, 3);
+  int events = 0;
+  grid.OnCellEdit = [&](TdgBaseGrid *, int, int, bool) { ++events; };
+  grid.OnStartRowEdit = [&](TdgBaseGrid *, int, bool &) { ++events; };
+  grid.OnRowChanged = [&](TdgBaseGrid *, int, int) { ++events; };
+  grid.SetCell(1, 1, Variant("written"));
+  grid.SetCell(1, 2, Variant("written"));
+  EXPECT_EQ(events, 0);
+  EXPECT_FALSE(grid.RowEditing());
+  EXPECT_FALSE(grid.RowChangedMark(1));
+  EXPECT_EQ(grid.GetCurrentDataRow(), 1);
+}
+
 TEST(GridEditing, AListBoxSelectsItsCurrentRow) {
   TdgGrid grid;
   fill(grid, 4);

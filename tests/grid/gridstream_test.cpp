@@ -67,6 +67,8 @@ TEST(GridStream, AGridWrittenReadAndWrittenAgainGivesTheSameBytes) {
   grid.SelectRows(3, 3);
   grid.SetCellProperty(3, 8, pnColor, Variant(std::int32_t(0x0000FF)));
   grid.SetCellProperty(4, 2, pnWordWrap, Variant(std::int32_t(wwOn)));
+  grid.SetHeadingHeight(20);
+  grid.SetRowBarWidth(30);
 
   const std::string first = writeGrid(grid);
   // MARROWEN_WRITE_FUZZ_SEEDS=1 keeps this record as the stream fuzzer's seed.
@@ -82,6 +84,8 @@ TEST(GridStream, AGridWrittenReadAndWrittenAgainGivesTheSameBytes) {
     ASSERT_EQ(copy.RowHeights(p), grid.RowHeights(p)) << p;
   }
   EXPECT_TRUE(copy.GetCell(2, 5).isNull());
+  EXPECT_EQ(copy.RowHeights(0), 20);
+  EXPECT_EQ(copy.ColWidths(0), 30);
   EXPECT_EQ(copy.GetCell(5, 30).toString(), "v305");
   EXPECT_FALSE(copy.GetRowVisible(9));
   EXPECT_EQ(copy.EffectiveColor(3, 8, false), 0x0000FF);
