@@ -1096,36 +1096,6 @@ void TdgBaseGrid::SetRowButtonType(int dataRow, TdgButtonType value) {
 
 // ------------------------------------------------- effective properties
 
-void TdgBaseGrid::SetHeadingColor(TColor value) {
-  if (value == FHeadingColor)
-    return;
-  FHeadingColor = value;
-  InvalidateRect(TGridRect{0, 0, ColCount() - 1, 0});
-}
-
-void TdgBaseGrid::SetRowBarWidth(int value) {
-  if (value == FRowBarWidth)
-    return;
-  FRowBarWidth = value;
-  if (FixedCols() > 0)
-    SetColWidths(0, value);
-}
-
-void TdgBaseGrid::SetHeadingHeight(int value) {
-  if (value == FHeadingHeight)
-    return;
-  FHeadingHeight = value;
-  if (FixedRows() > 0)
-    SetRowHeights(0, value);
-}
-
-void TdgBaseGrid::SetHeading3D(bool value) {
-  if (value == FHeading3D)
-    return;
-  FHeading3D = value;
-  InvalidateRect(TGridRect{0, 0, ColCount() - 1, 0});
-}
-
 void TdgBaseGrid::SetDrawOverlap(TdgDrawOverlap value) {
   if (value == FDrawOverlap)
     return;

@@ -331,7 +331,6 @@ public:
   void SetLineColor(TColor value);
   TColor FixedLineColor() const { return FFixedLineColor; }
   void SetFixedLineColor(TColor value);
-  void SetHeadingColor(TColor value);
   TdgGridLines GridLines() const { return FGridLines; }
   void SetGridLines(TdgGridLines value);
   int HorzLineWidth() const { return FHorzLineWidth; }
@@ -350,20 +349,14 @@ public:
   void SetSelectionType(TdgSelectionType value);
   bool AlwaysShowFocus() const { return FAlwaysShowFocus; }
   void SetAlwaysShowFocus(bool value);
-  bool Heading3D() const { return FHeading3D; }
-  void SetHeading3D(bool value);
   void SetIs3DLook(bool value);
   void SetWordWrapLook(TdgWordWrap value);
   bool RowBarIndicator() const { return FRowBarIndicator; }
   void SetRowBarIndicator(bool value);
   bool RowBarOn() const;
   void SetRowBarOn(bool value);
-  int RowBarWidth() const;
-  void SetRowBarWidth(int value);
   bool HeadingOn() const;
   void SetHeadingOn(bool value);
-  int HeadingHeight() const;
-  void SetHeadingHeight(int value);
   TColor EditColor() const { return FEditColor; }
   void SetEditColor(TColor value);
   TColor EditFontColor() const { return FEditFontColor; }

@@ -120,9 +120,7 @@ void TdgBaseGrid::SetRowBarIndicator(bool value) {
 }
 
 bool TdgBaseGrid::RowBarOn() const { return FRowBarOn; }
-int TdgBaseGrid::RowBarWidth() const { return FRowBarWidth; }
 bool TdgBaseGrid::HeadingOn() const { return FHeadingOn; }
-int TdgBaseGrid::HeadingHeight() const { return FHeadingHeight; }
 
 void TdgBaseGrid::SetRowBarOn(bool value) {
   if (!change(FRowBarOn, value))
