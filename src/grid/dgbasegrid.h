@@ -148,6 +148,17 @@ public:
   bool CheckCellValue(TdgControlType type, const Variant &value) const;
   TdgHorzAlignment HeadingHorzAlignment() const { return FHeadingHorzAlignment; }
   const std::vector<std::string> &ImageListIds() const { return FImageListIds; }
+  // How "ColProperties" items find their column: 1 by data column, 0 by
+  // field name (a layout read into a grid whose columns may have moved on).
+  std::uint8_t ColMatchMode() const { return FColMatchMode; }
+  void SetColMatchMode(std::uint8_t mode) { FColMatchMode = mode; }
+  // Handed to each column matched by field name.
+  std::uint32_t PropertyMask() const { return FPropertyMask; }
+  void SetPropertyMask(std::uint32_t mask) { FPropertyMask = mask; }
+  // Stored column (from 0) to current data column (0: dropped), built while
+  // items are matched by field name; "Data" is read through it.
+  const TdgIntegerList *LoadColMap() const { return FLoadColMap.get(); }
+  void ClearLoadColMap() { FLoadColMap.reset(); }
 
   // Counts and positions.
   int Cols() const override { return FDataCols - FPendingColRemovals; }
@@ -684,6 +695,9 @@ private:
   TdgHorzAlignment FHorzAlignment = htaDefault;
   TdgHorzAlignment FHeadingHorzAlignment = htaDefault;
   std::vector<std::string> FImageListIds;
+  std::uint8_t FColMatchMode = 1;
+  std::uint32_t FPropertyMask = 0;
+  std::unique_ptr<TdgIntegerList> FLoadColMap;
   int FDataWritingSuspended = 0;
   // While "RowProperties" is read, display positions are collected and
   // applied as one order at the end.
@@ -704,6 +718,9 @@ private:
   std::vector<bool> FRowChangedMarks;
   std::vector<std::pair<int, int>> FPendingRowOrder;
   void ApplyPendingRowOrder();
+  // Finds the column named fieldName for a stored column and maps the
+  // stored column to it (0 when none has the name).
+  TdgCol *MatchColumnByFieldName(int storedCol, const std::string &fieldName);
   std::unique_ptr<TdgGridRows> FRowStore;
   int FLoadCount = 0;
   bool FSettingDefaults = false;
