@@ -16,6 +16,7 @@
 #include "grid/variant.h"
 
 #include <QFont>
+#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -428,6 +429,29 @@ public:
   bool MouseOnHeading(int x, int y, int displayCol) const;
   int HeldHeading() const { return FHeldHeading; }
 
+  // Cell buttons under the mouse: hovered and pressed cells (-1: none), the
+  // pressed spin half (0 none, 1 first, 2 second) and the repeat count.
+  bool ButtonIsActive(int displayCol, int displayRow) const;
+  void UpdateButtonHover(int x, int y);
+  void PressCellButton(int displayCol, int displayRow, int spinHalf);
+  void LeaveCellButtons();
+  int HoverCol() const { return FHoverCol; }
+  int HoverRow() const { return FHoverRow; }
+  int PressedCol() const { return FPressedCol; }
+  int RepeatCount() const { return FRepeatCount; }
+  // Spin repeat: waits SpinStartDelay, then repeats every SpinRepeatDelay
+  // while the press lasts; each tick counts and fires OnSpinRepeat.
+  int SpinStartDelay() const { return FSpinStartDelay; }
+  void SetSpinStartDelay(int value) { FSpinStartDelay = value; }
+  int SpinRepeatDelay() const { return FSpinRepeatDelay; }
+  void SetSpinRepeatDelay(int value) { FSpinRepeatDelay = value; }
+  void StartSpinTimer();
+  bool StopSpinTimer();
+  const QTimer &SpinTimer() const { return FSpinTimer; }
+  void SpinRepeatTick();
+  std::function<void(TdgBaseGrid *, int dataCol, int dataRow, int spinButton, int count)>
+      OnSpinRepeat;
+
   // Visible ranges from a start column or row; 0 without a window.
   int LastColShownFrom(int start) const;
   int LastRowShownFrom(int start) const;
@@ -803,6 +827,15 @@ private:
   TdgCheckBoxStyle FCheckBoxStyle = stCheck;
   bool FReadOnlyButton = true;
   int FHeldHeading = -1;
+  int FHoverCol = -1, FHoverRow = -1;
+  int FPressedCol = -1, FPressedRow = -1;
+  int FPressedSpin = 0;
+  int FRepeatCount = 0;
+  int FSpinStartDelay = 500;
+  int FSpinRepeatDelay = 80;
+  bool FSpinFirstStep = false;
+  bool FSpinConnected = false;
+  QTimer FSpinTimer;
   bool FHeadingOn = true;
   int FScaling = 0;
   void PaintGrid(QPainter &p, const TRect &clip);

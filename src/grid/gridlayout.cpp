@@ -296,6 +296,87 @@ bool TdgBaseGrid::MouseOnHeading(int x, int y, int displayCol) const {
   return HeadingActsAsCell(displayCol) && FHeadingOn && y < FHeadingHeight;
 }
 
+// ------------------------------------------------------------- button state
+
+bool TdgBaseGrid::ButtonIsActive(int displayCol, int displayRow) const {
+  if (displayCol != Col() || displayRow != Row() || Updating())
+    return false;
+  if (FGridMode == gmListBox || FGridMode == gmBrowse)
+    return false;
+  const int dataCol = DataColAt(displayCol);
+  const TdgCol *col = ColObject(dataCol);
+  return !(col && col->ReadOnly());
+}
+
+void TdgBaseGrid::UpdateButtonHover(int x, int y) {
+  const int col = ColumnAt(x);
+  const int row = RowAt(y);
+  if (col < 1 || row < 1 || !PointOnCellButton(x, y, row, col))
+    return;
+  if (col == FHoverCol && row == FHoverRow)
+    return;
+  if (FHoverCol >= 0)
+    InvalidateCell(FHoverCol, FHoverRow);
+  FHoverCol = col;
+  FHoverRow = row;
+  InvalidateCell(col, row);
+}
+
+void TdgBaseGrid::PressCellButton(int displayCol, int displayRow, int spinHalf) {
+  FPressedCol = displayCol;
+  FPressedRow = displayRow;
+  FPressedSpin = spinHalf;
+  InvalidateCell(displayCol, displayRow);
+}
+
+void TdgBaseGrid::LeaveCellButtons() {
+  if (FHoverCol >= 0)
+    InvalidateCell(FHoverCol, FHoverRow);
+  if (FPressedCol >= 0)
+    InvalidateCell(FPressedCol, FPressedRow);
+  FHoverCol = FHoverRow = FPressedCol = FPressedRow = -1;
+  FPressedSpin = 0;
+  FRepeatCount = 0;
+  StopSpinTimer();
+}
+
+void TdgBaseGrid::StartSpinTimer() {
+  if (FSpinTimer.isActive() || !HandleAllocated())
+    return;
+  if (!FSpinConnected) {
+    QObject::connect(&FSpinTimer, &QTimer::timeout, this, [this] {
+      try {
+        SpinRepeatTick();
+      } catch (...) {
+        reportGridException(std::current_exception());
+      }
+    });
+    FSpinConnected = true;
+  }
+  FSpinFirstStep = true;
+  FSpinTimer.start(FSpinStartDelay);
+}
+
+bool TdgBaseGrid::StopSpinTimer() {
+  const bool running = FSpinTimer.isActive();
+  FSpinTimer.stop();
+  return running;
+}
+
+void TdgBaseGrid::SpinRepeatTick() {
+  if (FPressedSpin == 0 || !FSpinTimer.isActive() || !MouseCaptured() || !HasFocusNow()) {
+    LeaveCellButtons();
+    return;
+  }
+  if (FSpinFirstStep) {
+    FSpinFirstStep = false;
+    FSpinTimer.start(FSpinRepeatDelay);
+  }
+  ++FRepeatCount;
+  if (OnSpinRepeat)
+    OnSpinRepeat(this, GetCurrentDataCol(), GetCurrentDataRow(), FPressedSpin, FRepeatCount);
+}
+
 // ------------------------------------------------------------ visible ranges
 
 int TdgBaseGrid::LastColShownFrom(int start) const {

@@ -395,6 +395,9 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
     if (FSelectionFontColor != clNone)
       fontColor = FSelectionFontColor;
   }
+  const TdgControlType controlType = insertRow ? ctText : CellControlType(dataCol, dataRow);
+  if (controlType == ctPicture)
+    background = insertRow ? Color() : EffectiveColor(dataCol, dataRow, is3D);
   const QColor bg = colorToQColor(background, pal);
   TRect text = r;
   TdgCustomButton *button = nullptr;
@@ -405,7 +408,7 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
     if (button)
       text.Right -= button->GetTotalWidth();
   }
-  const TdgControlType type = insertRow ? ctText : CellControlType(dataCol, dataRow);
+  const TdgControlType type = controlType;
   p.fillRect(qrect(text), bg);
   if (!insertRow && type != ctNone) {
     const Variant value = GetCell(dataCol, dataRow);
@@ -424,9 +427,21 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
     } else if (type == ctPicture) {
       const Picture picture = value.type() == varPicture ? value.pictureValue() : nullptr;
       if (picture) {
-        p.setBrush(bg);
+        p.fillRect(qrect(text), colorToQColor(is3D ? clBtnFace : background, pal));
+        p.setBrush(colorToQColor(is3D ? clBtnFace : background, pal));
         DrawPicture(p, text, picture.get(), FKeepAspectRatio, FShrinkPicture, FStretchPicture,
                     FCenterPicture, FTransparentColor);
+        if (inColour || (focus && FFocusColor != clNone)) {
+          // A checkerboard keeps half the picture's pixels; the tint colours them.
+          const TColor tint = inColour ? FSelectionColor : FFocusColor;
+          const QRect area(text.Left, text.Top, text.Width() / 8 * 8, text.Height());
+          p.save();
+          p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+          p.fillRect(area, QBrush(CheckerboardBitmap()));
+          p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+          p.fillRect(area, colorToQColor(tint, pal));
+          p.restore();
+        }
       }
     } else if (!value.isEmpty() && text.Width() > 3) {
       std::string s;
@@ -448,19 +463,29 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
   if (button) {
     const TRect b{std::max(text.Right, text.Left + 3), r.Top, r.Right,
                   std::min(r.Bottom, r.Top + button->GetTotalHeight())};
-    const bool active = focus;
-    p.fillRect(qrect(b),
-               colorToQColor(
-                   FInactiveButtonState == ibsBackGround || active ? clBtnFace : background, pal));
+    const bool active = ButtonIsActive(col, row);
+    const bool pressed = col == FPressedCol && row == FPressedRow;
+    const bool hot = !pressed && col == FHoverCol && row == FHoverRow;
+    p.fillRect(qrect(b), colorToQColor(FInactiveButtonState == ibsBackGround || active || pressed
+                                           ? clBtnFace
+                                           : background,
+                                       pal));
     vline(p, b.Left, b.Top, b.Bottom, QColor(0xC0, 0xC0, 0xC0));
-    if (!FFlatButtons && (FInactiveButtonState == ibsBackGround || active))
-      raisedLeftTop(p, {b.Left + 1, b.Top, b.Right, b.Bottom});
+    const TRect face{b.Left + 1, b.Top, b.Right, b.Bottom};
+    if (pressed) {
+      sunkenLeftTop(p, face);
+    } else if (hot || (!FFlatButtons && (FInactiveButtonState == ibsBackGround || active))) {
+      raisedLeftTop(p, face);
+      hline(p, face.Left, face.Right, face.Bottom - 1, QColor(0x80, 0x80, 0x80));
+      vline(p, face.Right - 1, face.Top, face.Bottom, QColor(0x80, 0x80, 0x80));
+    }
+    const int shift = pressed ? 1 : 0;
     if (FInactiveButtonState != ibsNone || active) {
       if (const Picture picture = button->GetPicture()) {
         p.save();
         p.setClipRect(qrect(b), Qt::IntersectClip);
-        p.drawImage(b.Left + (b.Width() - picture->width()) / 2 + 1,
-                    b.Top + (b.Height() - picture->height()) / 2, *picture);
+        p.drawImage(b.Left + (b.Width() - picture->width()) / 2 + 1 + shift,
+                    b.Top + (b.Height() - picture->height()) / 2 + shift, *picture);
         p.restore();
       } else if (dynamic_cast<TdgVertSpinButton *>(button) ||
                  dynamic_cast<TdgHorzSpinButton *>(button)) {

@@ -88,6 +88,28 @@ TEST(GridLayout, ButtonsSharedPerTypeAndFreedOnSizeChange) {
   EXPECT_EQ(l.grid.GetCellButton(3, btNormal)->GetWidth(), 11); // the column's own
 }
 
+TEST(GridLayout, ButtonHoverAndSpinRepeat) {
+  Laid l(6, 10);
+  l.grid.GetCol(Variant(2))->SetButtonType(btVertSpin);
+  const TRect cell = l.grid.GetPaintCellRect(2, 3);
+  l.grid.UpdateButtonHover(cell.Left + 2, cell.Top + 2); // not on the button
+  EXPECT_EQ(l.grid.HoverCol(), -1);
+  l.grid.UpdateButtonHover(cell.Right - 2, cell.Top + 2);
+  EXPECT_EQ(l.grid.HoverCol(), 2);
+  EXPECT_EQ(l.grid.HoverRow(), 3);
+  l.grid.UpdateButtonHover(cell.Left + 2, cell.Top + 2); // off it: the state stays
+  EXPECT_EQ(l.grid.HoverCol(), 2);
+
+  l.grid.PressCellButton(2, 3, 1);
+  l.grid.StartSpinTimer();
+  EXPECT_EQ(l.grid.SpinTimer().interval(), 500);
+  l.grid.SpinRepeatTick(); // no capture: the press ends
+  EXPECT_EQ(l.grid.PressedCol(), -1);
+  EXPECT_EQ(l.grid.HoverCol(), -1);
+  EXPECT_FALSE(l.grid.SpinTimer().isActive());
+  EXPECT_EQ(l.grid.RepeatCount(), 0);
+}
+
 TEST(GridLayout, HiddenLeftColumnGivesNextShown) {
   Laid l;
   l.grid.GetCol(Variant(3))->SetVisible(false);

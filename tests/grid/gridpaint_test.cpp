@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 
 namespace marrowen {
 namespace {
@@ -124,6 +125,24 @@ TEST(GridPaint, ZeroHeightRowDrawsNothingAndIndicatorMarksCurrentRow) {
   s.grid.SetRowHeights(3, 0);
   EXPECT_EQ(s.grid.RowTop(4), s.grid.RowTop(3));
   EXPECT_LT(s.grid.RowTop(4), below);
+}
+
+TEST(GridPaint, SelectedPictureIsTinted) {
+  Shown s;
+  s.grid.GetCol(Variant(2))->SetControlType(ctPicture);
+  auto picture = std::make_shared<QImage>(8, 8, QImage::Format_RGB32);
+  picture->fill(Qt::white);
+  s.grid.SetCell(2, 3, Variant(picture));
+  s.grid.SetSelectionType(sltColor);
+  s.grid.SetSelectionColor(0x0000FF);
+  s.grid.SelectRows(3, 3);
+  const TRect c = s.grid.GetPaintCellRect(2, 3);
+  const QImage image = s.shot();
+  // Half the pixels take the tint, the others the picture's inverse through it.
+  std::set<QRgb> seen;
+  for (int x = c.Left + 8; x < c.Left + 10; ++x)
+    seen.insert(image.pixel(x, c.Top + 4) & 0xFFFFFF);
+  EXPECT_EQ(seen, (std::set<QRgb>{0xFF0000u, 0x00FFFFu}));
 }
 
 TEST(GridPaint, FirstPaintDirectLaterBuffered) {
