@@ -352,6 +352,8 @@ void TdgBaseGrid::DrawRowIndicator(QPainter &p, int row, const TRect &cell) {
   GridGlyph glyph = GridGlyph::DotArrowRight;
   if (insertRow && !current)
     glyph = GridGlyph::InsertRow;
+  else if (row <= Rows() && RowChangedMark(DataRowAt(row)))
+    glyph = GridGlyph::ChangedRow;
   const QImage &image = *GridBitmap(glyph);
   const int left = std::max(1, (cell.Width() - 1) / 2 - image.width() / 2 + 1);
   TdgVertAlignment vert = FRowBarAlignment == vtaDefault ? FVertAlignment : FRowBarAlignment;
