@@ -192,6 +192,15 @@ public:
   TdgCellElement *CellElement(int dataCol, int dataRow, bool testIndexes);
   TdgCellPropSet &CellProps() { return FCellProps; }
   Variant GetCellProperty(int dataCol, int dataRow, int number, int subIndex = 0);
+  // A cell's own font: none while it follows its parents and the grid is
+  // being written; while loading, a cell without one is given a copy of the
+  // grid's font for the reader to change.
+  TFont *GetCellFont(int dataCol, int dataRow);
+  void SetCellFont(int dataCol, int dataRow, const TFont *font);
+  // Whether the grid is being written to a stream.
+  bool Saving() const { return FSaveCount > 0; }
+  void beginSave() const { ++FSaveCount; }
+  void endSave() const { --FSaveCount; }
   void SetCellProperty(int dataCol, int dataRow, int number, const Variant &value,
                        int subIndex = 0);
   // Per-row properties through the row objects, made only for non-defaults.
@@ -434,8 +443,10 @@ public:
                        const Variant &value) override {
     SetCellProperty(dataCol, dataRow, number, value, subIndex);
   }
-  TFont *cellOwnFont(int, int) override { return nullptr; }
-  void setCellFont(int, int, const TFont *) override {}
+  TFont *cellOwnFont(int dataCol, int dataRow) override { return GetCellFont(dataCol, dataRow); }
+  void setCellFont(int dataCol, int dataRow, const TFont *font) override {
+    SetCellFont(dataCol, dataRow, font);
+  }
   TdgCombo *cellCombo(int, int) override { return nullptr; }
   TdgCombo &ensureCellCombo(int, int) override;
   TdgDateTimeDefComponent *cellDateTimeDef(int, int) override { return nullptr; }
@@ -523,6 +534,7 @@ private:
   TdgHorzAlignment FHeadingHorzAlignment = htaDefault;
   std::vector<std::string> FImageListIds;
   std::uint8_t FColMatchMode = 1;
+  mutable int FSaveCount = 0;
   std::uint32_t FPropertyMask = 0;
   std::unique_ptr<TdgIntegerList> FLoadColMap;
   int FDataWritingSuspended = 0;
