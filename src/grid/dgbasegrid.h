@@ -450,7 +450,7 @@ public:
   int PressedCol() const { return FPressedCol; }
   int RepeatCount() const { return FRepeatCount; }
   // Spin repeat: waits SpinStartDelay, then repeats every SpinRepeatDelay
-  // while the press lasts; each tick counts and fires OnSpinRepeat.
+  // while the press lasts; each tick counts and fires the spin-repeat event.
   int SpinStartDelay() const { return FSpinStartDelay; }
   void SetSpinStartDelay(int value) { FSpinStartDelay = value; }
   int SpinRepeatDelay() const { return FSpinRepeatDelay; }
@@ -459,8 +459,6 @@ public:
   bool StopSpinTimer();
   const QTimer &SpinTimer() const { return FSpinTimer; }
   void SpinRepeatTick();
-  std::function<void(TdgBaseGrid *, int dataCol, int dataRow, int spinButton, int count)>
-      OnSpinRepeat;
 
   // Visible ranges from a start column or row; 0 without a window.
   int LastColShownFrom(int start) const;

@@ -373,8 +373,11 @@ void TdgBaseGrid::SpinRepeatTick() {
     FSpinTimer.start(FSpinRepeatDelay);
   }
   ++FRepeatCount;
-  if (OnSpinRepeat)
-    OnSpinRepeat(this, GetCurrentDataCol(), GetCurrentDataRow(), FPressedSpin, FRepeatCount);
+  const bool horizontal =
+      EffectiveButtonType(DataColAt(FPressedCol), DataRowAt(FPressedRow)) == btHorzSpin;
+  const TdgSpinButton button =
+      horizontal ? (FPressedSpin == 1 ? sbLeft : sbRight) : (FPressedSpin == 1 ? sbUp : sbDown);
+  DoSpinRepeat(GetCurrentDataCol(), GetCurrentDataRow(), FRepeatCount, button);
 }
 
 // ------------------------------------------------------------ visible ranges

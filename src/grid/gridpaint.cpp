@@ -239,12 +239,23 @@ bool TdgBaseGrid::FocusCellTest(int col, int row, bool painting) const {
   return !(InplaceEditor() && InplaceEditor()->isVisible());
 }
 
-void TdgBaseGrid::DrawCell(std::int32_t col, std::int32_t row, const TRect &rect, TGridDrawState) {
+void TdgBaseGrid::DrawCell(std::int32_t col, std::int32_t row, const TRect &rect,
+                           TGridDrawState state) {
   QPainter &p = *Canvas();
   if (ColWidths(col) <= 0 || RowHeights(row) <= 0)
     return;
   const bool selected = IsCellSelected(col, row);
   if (col < 1 || row < 1) {
+    if (row == 0 && col >= 1 && OnPaintCell) {
+      // A handler may take over a heading's contents; its frame stays.
+      const TRect inner{rect.Left, rect.Top, rect.Right - 1, rect.Bottom - 1};
+      p.fillRect(qrect(inner), colorToQColor(EffectiveColor(DataColAt(col), 0, true), palette()));
+      if (PaintCellByUser(col, row, inner, state)) {
+        if (selected)
+          invert(p, inner);
+        return;
+      }
+    }
     PaintHeadingCell(p, col, row, rect);
     if (selected)
       invert(p, {rect.Left, rect.Top, rect.Right - 1, rect.Bottom - 1});
@@ -255,7 +266,17 @@ void TdgBaseGrid::DrawCell(std::int32_t col, std::int32_t row, const TRect &rect
     r.Right -= FVertLineWidth;
   if (r.Bottom < ClientHeight())
     r.Bottom -= FHorzLineWidth;
-  PaintDataCell(p, col, row, r, selected);
+  bool painted = false;
+  if (OnPaintCell) {
+    const int dataRow = DataRowAt(row);
+    const TColor fill = dataRow >= 1 && dataRow <= Rows()
+                            ? EffectiveColor(DataColAt(col), dataRow, false)
+                            : Color();
+    p.fillRect(qrect(r), colorToQColor(fill, palette()));
+    painted = PaintCellByUser(col, row, r, state);
+  }
+  if (!painted)
+    PaintDataCell(p, col, row, r, selected);
   const bool inColour = FSelectionType == sltColor && FSelectionColor != clNone;
   if (selected && !inColour)
     invert(p, r);

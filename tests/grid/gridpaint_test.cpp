@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QSet>
@@ -143,6 +144,22 @@ TEST(GridPaint, SelectedPictureIsTinted) {
   for (int x = c.Left + 8; x < c.Left + 10; ++x)
     seen.insert(image.pixel(x, c.Top + 4) & 0xFFFFFF);
   EXPECT_EQ(seen, (std::set<QRgb>{0xFF0000u, 0x00FFFFu}));
+}
+
+TEST(GridPaint, PaintCellHandlerTakesOverOnlyItsCell) {
+  Shown s;
+  s.grid.OnPaintCell = [](TdgBaseGrid *grid, int dataCol, int dataRow, const TRect &rect,
+                          TdgPaintCellState, bool &painted) {
+    if (dataCol == 2 && dataRow == 3) {
+      grid->Canvas()->fillRect(rect.Left, rect.Top, rect.Width(), rect.Height(), Qt::blue);
+      painted = true;
+    }
+  };
+  s.grid.InvalidateGrid();
+  const TRect mine = s.grid.GetPaintCellRect(2, 3);
+  const TRect other = s.grid.GetPaintCellRect(3, 3);
+  EXPECT_EQ(s.at(mine.Left + 30, mine.Top + 2), 0x0000FFu);
+  EXPECT_EQ(s.at(other.Left + 30, other.Top + 2), white);
 }
 
 TEST(GridPaint, FirstPaintDirectLaterBuffered) {
