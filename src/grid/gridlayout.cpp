@@ -671,7 +671,16 @@ void TdgBaseGrid::ApplyScrollBarPolicies() {
   }
 }
 
-void TdgBaseGrid::UpdateScrollRange() { UpdateScrollBars(); }
+void TdgBaseGrid::UpdateScrollRange() {
+  // A larger window may now show the end from an earlier top-left cell.
+  if (HandleAllocated() && !Updating() && !FSyncingSizes) {
+    const int left = std::min<int>(LeftCol(), MaxLeftCol());
+    const int top = std::min<int>(TopRow(), MaxTopRow());
+    if ((left != LeftCol() || top != TopRow()) && left >= FixedCols() && top >= FixedRows())
+      MoveTopLeft(left, top);
+  }
+  UpdateScrollBars();
+}
 
 void TdgBaseGrid::UpdateScrollPos() {
   if (!HandleAllocated() || ScrollBars() == ssNone)

@@ -149,6 +149,16 @@ TEST(GridLayout, PagingStopsAtMaxTopRow) {
   EXPECT_EQ(l.grid.TopRow(), 1);
 }
 
+TEST(GridLayout, GrowingWindowKeepsTheEndInView) {
+  Laid l(4, 100);
+  l.grid.ScrollMessage(SB_VERT, SB_BOTTOM, 0);
+  const int top = l.grid.TopRow();
+  l.grid.resize(l.grid.width(), l.grid.height() + 140);
+  QApplication::processEvents();
+  EXPECT_EQ(l.grid.TopRow(), top - 10);
+  EXPECT_EQ(l.grid.TopRow(), l.grid.MaxTopRow());
+}
+
 TEST(GridLayout, AlwaysShownBarIsDisabled) {
   Laid l(2, 3);
   EXPECT_EQ(l.grid.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
