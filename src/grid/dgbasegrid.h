@@ -678,6 +678,7 @@ private:
   std::vector<bool> FRowChangedMarks;
   std::vector<std::pair<int, int>> FPendingRowOrder;
   void ApplyPendingRowOrder();
+  class SelectionRedraw;
   // Finds the column named fieldName for a stored column and maps the
   // stored column to it (0 when none has the name).
   TdgCol *MatchColumnByFieldName(int storedCol, const std::string &fieldName);
