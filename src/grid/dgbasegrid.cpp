@@ -767,6 +767,45 @@ void TdgBaseGrid::DeleteSelectedCols() {
   ReportGridStatus();
 }
 
+// A change of selection repaints only what is on screen, in runs of adjacent
+// rows or columns whose look changed, instead of one repaint per item.
+class TdgBaseGrid::SelectionRedraw {
+public:
+  SelectionRedraw(TdgBaseGrid &grid, bool rows) : grid_(grid), rows_(rows) {
+    first_ = rows ? grid.TopRow() : grid.LeftCol();
+    last_ = first_ + (rows ? grid.VisibleRowCount() : grid.VisibleColCount());
+  }
+  ~SelectionRedraw() { flush(); }
+  void changed(int index) {
+    if (index < first_ || index > last_)
+      return;
+    if (runFrom_ >= 0 && index == runTo_ + 1) {
+      runTo_ = index;
+      return;
+    }
+    flush();
+    runFrom_ = runTo_ = index;
+  }
+  // The visible part of from..to.
+  int from(int from) const { return std::max(from, first_); }
+  int to(int to) const { return std::min(to, last_); }
+
+private:
+  void flush() {
+    if (runFrom_ < 0)
+      return;
+    if (rows_)
+      grid_.InvalidateRect(TGridRect{0, runFrom_, grid_.ColCount() - 1, runTo_});
+    else
+      grid_.InvalidateRect(TGridRect{runFrom_, 0, runTo_, grid_.RowCount() - 1});
+    runFrom_ = runTo_ = -1;
+  }
+  TdgBaseGrid &grid_;
+  bool rows_;
+  int first_, last_;
+  int runFrom_ = -1, runTo_ = -1;
+};
+
 void TdgBaseGrid::SelectCols(int fromDisplay, int toDisplay) {
   if (fromDisplay > toDisplay)
     std::swap(fromDisplay, toDisplay);
@@ -775,6 +814,7 @@ void TdgBaseGrid::SelectCols(int fromDisplay, int toDisplay) {
     return;
   fromDisplay = std::max(fromDisplay, 1);
   TdgSelection &sel = FColSelection;
+  SelectionRedraw redraw(*this, false);
   for (int c = fromDisplay; c <= toDisplay; ++c) {
     const TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(c)]);
     if (sel.Bits[static_cast<std::size_t>(c)] || (col && !col->Visible()))
@@ -786,7 +826,7 @@ void TdgBaseGrid::SelectCols(int fromDisplay, int toDisplay) {
       sel.Last = c;
     sel.Bits[static_cast<std::size_t>(c)] = true;
     ++sel.Count;
-    InvalidateRect(TGridRect{c, 0, c, RowCount() - 1});
+    redraw.changed(c);
   }
   if (sel.Count >= 1 && FGridStatus == gsNothing)
     FGridStatus = gsColsSelected;
@@ -802,13 +842,14 @@ void TdgBaseGrid::DeselectCols(int fromDisplay, int toDisplay) {
   fromDisplay = std::max(fromDisplay, 1);
   if (fromDisplay > toDisplay)
     return;
+  SelectionRedraw redraw(*this, false);
   for (int c = fromDisplay; c <= toDisplay; ++c) {
     if (!sel.Bits[static_cast<std::size_t>(c)])
       continue;
     FSelectChanged[stCols] = true;
     sel.Bits[static_cast<std::size_t>(c)] = false;
     --sel.Count;
-    InvalidateRect(TGridRect{c, 0, c, RowCount() - 1});
+    redraw.changed(c);
   }
   sel.First = sel.Last = -1;
   for (int c = 1; c < sel.Size(); ++c)
@@ -831,6 +872,7 @@ void TdgBaseGrid::ToggleCols(int fromDisplay, int toDisplay) {
     SelectCols(fromDisplay, toDisplay);
     return;
   }
+  SelectionRedraw redraw(*this, false);
   for (int c = fromDisplay; c <= toDisplay; ++c) {
     const TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(c)]);
     if (col && !col->Visible())
@@ -839,7 +881,7 @@ void TdgBaseGrid::ToggleCols(int fromDisplay, int toDisplay) {
     sel.Bits[static_cast<std::size_t>(c)] = selected;
     sel.Count += selected ? 1 : -1;
     FSelectChanged[stCols] = true;
-    InvalidateRect(TGridRect{c, 0, c, RowCount() - 1});
+    redraw.changed(c);
   }
   sel.First = sel.Last = -1;
   for (int c = 1; c < sel.Size(); ++c)
@@ -1550,6 +1592,7 @@ void TdgBaseGrid::SelectRows(int fromDisplay, int toDisplay) {
     return;
   fromDisplay = std::max(fromDisplay, 1);
   TdgSelection &sel = FRowSelection;
+  SelectionRedraw redraw(*this, true);
   for (int r = fromDisplay; r <= toDisplay; ++r) {
     if (sel.Bits[static_cast<std::size_t>(r)] || RowHeights(r) <= 0)
       continue;
@@ -1560,7 +1603,7 @@ void TdgBaseGrid::SelectRows(int fromDisplay, int toDisplay) {
       sel.Last = r;
     sel.Bits[static_cast<std::size_t>(r)] = true;
     ++sel.Count;
-    InvalidateRect(TGridRect{0, r, ColCount() - 1, r});
+    redraw.changed(r);
   }
   if (sel.Count >= 1 && FGridStatus == gsNothing)
     FGridStatus = gsRowsSelected;
@@ -1576,9 +1619,12 @@ void TdgBaseGrid::DeselectRows(int fromDisplay, int toDisplay) {
   fromDisplay = std::max(fromDisplay, 1);
   if (fromDisplay > toDisplay)
     return;
+  SelectionRedraw redraw(*this, true);
   if (fromDisplay <= sel.First && toDisplay >= sel.Last) {
     FSelectChanged[stRows] = true;
-    InvalidateRect(TGridRect{0, sel.First, ColCount() - 1, sel.Last});
+    for (int r = redraw.from(sel.First); r <= redraw.to(sel.Last); ++r)
+      if (sel.Bits[static_cast<std::size_t>(r)])
+        redraw.changed(r);
     sel.Clear();
   } else {
     int r = sel.IsSelected(fromDisplay) ? fromDisplay : sel.NextSelected(fromDisplay);
@@ -1586,7 +1632,7 @@ void TdgBaseGrid::DeselectRows(int fromDisplay, int toDisplay) {
       FSelectChanged[stRows] = true;
       sel.Bits[static_cast<std::size_t>(r)] = false;
       --sel.Count;
-      InvalidateRect(TGridRect{0, r, ColCount() - 1, r});
+      redraw.changed(r);
       const int next = sel.NextSelected(r);
       if (r == sel.First)
         sel.First = next;

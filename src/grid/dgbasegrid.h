@@ -631,6 +631,33 @@ public:
   virtual bool PaintCellByUser(int displayCol, int displayRow, const TRect &rect,
                                TdgPaintCellState state) = 0;
 
+  // Where the current cell may stand. Column and row finders search from a
+  // display position, not including it, and answer -1 when nothing passes;
+  // read-only columns and rows pass unless skipReadOnly (never in list-box
+  // mode). Cell finders walk row by row and answer the data column and the
+  // display row.
+  bool SkipReadOnly() const { return FGridMode != gmListBox; }
+  int NextCol(int displayCol, bool skipReadOnly) const;
+  int PrevCol(int displayCol, bool skipReadOnly) const;
+  int FirstCol(bool skipReadOnly) const { return NextCol(0, skipReadOnly); }
+  int LastCol(bool skipReadOnly) const { return PrevCol(ColCount(), skipReadOnly); }
+  int NextRow(int displayRow, bool skipReadOnly) const;
+  int PrevRow(int displayRow, bool skipReadOnly) const;
+  int FirstRow(bool skipReadOnly) const { return NextRow(0, skipReadOnly); }
+  int LastRow(bool skipReadOnly) const;
+  bool NextCell(int displayCol, int displayRow, bool editable, int &dataCol, int &foundRow);
+  bool PrevCell(int displayCol, int displayRow, bool editable, int &dataCol, int &foundRow);
+  // Whether a cell can be edited: visible, and not read-only at the level that
+  // decides.
+  bool CellEditable(int dataCol, int dataRow);
+  // Moves the current cell to the nearest row at or below displayRow that can
+  // hold it, else above.
+  virtual void MoveToRow(int displayRow, bool skipReadOnly);
+  // The key that undoes the edit; answers whether it was used.
+  bool EscapeKey();
+  bool WantsKey(const QKeyEvent &e) const override;
+  void KeyDown(std::uint16_t &key, TShiftState shift) override;
+
   // The mouse operation in progress; every change is reported.
   TdgMouseStatus MouseStatus() const { return FMouseStatus; }
   void SetMouseStatus(TdgMouseStatus value);
@@ -846,6 +873,7 @@ private:
   std::vector<bool> FRowChangedMarks;
   std::vector<std::pair<int, int>> FPendingRowOrder;
   void ApplyPendingRowOrder();
+  class SelectionRedraw;
   // Finds the column named fieldName for a stored column and maps the
   // stored column to it (0 when none has the name).
   TdgCol *MatchColumnByFieldName(int storedCol, const std::string &fieldName);

@@ -299,8 +299,10 @@ void TdgBaseGrid::CurrentCellMoved() {
     DoRowChanged(oldRow, dataRow);
     changed = true;
   }
-  if (changed)
+  if (changed) {
+    ClearTypeAhead();
     DoCellChanged(oldCol, dataCol, oldRow, dataRow);
+  }
   // A list box shows its current row as the one selected row.
   if (FGridMode == gmListBox && FRowSelectMode == rsSingle && FGridStatus != gsColsSelected &&
       FGridStatus != gsCellRange && !(FGridStatus == gsRowsSelected && CurrentRowSelected())) {

@@ -1,5 +1,8 @@
 #include "grid/dgbasegrid.h"
 
+#include <QApplication>
+#include <QPaintEvent>
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -663,6 +666,44 @@ TEST(DataGridDefaults, ANewGridHoldsEveryPublishedDefault) {
   };
   for (const Case &c : cases)
     EXPECT_EQ(c.value, c.expected) << c.what;
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// Records what each paint was asked to cover.
+struct PaintRecordingGrid : TdgGrid {
+  QRegion painted;
+  void paintEvent(QPaintEvent *e) override {
+    painted += e->region();
+    TdgGrid::paintEvent(e);
+  }
+};
+
+TEST(DataGridSelection, AChangeRepaintsOnlyTheVisibleRowsWhoseLookChanged) {
+  PaintRecordingGrid grid;
+  grid.SetRows(1000);
+  grid.resize(300, 200);
+  grid.show();
+  QApplication::processEvents();
+  grid.SelectRows(2, 2);
+  grid.SelectRows(5, 5);
+  grid.SelectRows(900, 950);
+  QApplication::processEvents();
+  grid.painted = QRegion();
+  grid.ClearRowSelection();
+  QApplication::processEvents();
+  auto rowBand = [&](int row) {
+    const TRect r = grid.CellRect(1, row);
+    return QRect(1, r.Top + 1, 1, r.Bottom - r.Top - 2);
+  };
+  EXPECT_TRUE(grid.painted.intersects(rowBand(2)));
+  EXPECT_TRUE(grid.painted.intersects(rowBand(5)));
+  EXPECT_FALSE(grid.painted.intersects(rowBand(3))) << "unchanged rows between stay";
+  EXPECT_FALSE(grid.painted.intersects(rowBand(4)));
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "grid/dgbasegrid.h"
+#include "grid/keys.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 
 #include <gtest/gtest.h>
 
@@ -163,6 +165,64 @@ TEST(GridEditing, MoveToColStaysWithinTheDataColumns) {
   EXPECT_EQ(grid.Col(), 1);
   grid.MoveToCol(3);
   EXPECT_EQ(grid.GetCurrentDataCol(), 3);
+}
+
+TEST(GridEditing, FindersSkipHiddenAndReadOnlyPlacesButNotInAListBox) {
+  TdgGrid grid;
+  fill(grid, 6);
+  grid.SetCols(5);
+  grid.GetCol(Variant(std::int32_t(1)))->SetReadOnly(true);
+  grid.GetCol(Variant(std::int32_t(4)))->SetVisible(false);
+  grid.GetCol(Variant(std::int32_t(5)))->SetReadOnly(true);
+  grid.SetRowReadOnly(1, true);
+  grid.SetRowVisible(6, false);
+  grid.SetRowReadOnly(5, true);
+  EXPECT_EQ(grid.FirstCol(true), 2);
+  EXPECT_EQ(grid.FirstCol(false), 1);
+  EXPECT_EQ(grid.LastCol(true), 3);
+  EXPECT_EQ(grid.NextCol(3, true), -1);
+  EXPECT_EQ(grid.PrevCol(2, true), -1);
+  EXPECT_EQ(grid.FirstRow(true), 2);
+  EXPECT_EQ(grid.LastRow(true), 4);
+  EXPECT_EQ(grid.LastRow(false), 5);
+  grid.SetCellProperty(2, 3, pnReadOnly, Variant(std::int32_t(roOn)));
+  grid.SetCellProperty(1, 4, pnReadOnly, Variant(std::int32_t(roOff)));
+  int col = 0, row = 0;
+  ASSERT_TRUE(grid.NextCell(3, 2, true, col, row));
+  EXPECT_EQ(std::pair(col, row), std::pair(3, 3)) << "past a cell set read-only";
+  ASSERT_TRUE(grid.PrevCell(2, 4, true, col, row));
+  EXPECT_EQ(std::pair(col, row), std::pair(1, 4)) << "a cell may lift its column's read-only";
+
+  grid.MoveToRow(5, true);
+  EXPECT_EQ(grid.Row(), 4) << "none below, so the nearest above";
+  grid.SetGridMode(gmListBox);
+  EXPECT_EQ(grid.FirstCol(true), 1);
+  EXPECT_EQ(grid.LastRow(true), 5);
+}
+
+TEST(GridEditing, EscapeUndoesTheCellThenTheRow) {
+  TdgGrid grid;
+  fill(grid, 3);
+  const QKeyEvent escape(QEvent::ShortcutOverride, Qt::Key_Escape, Qt::NoModifier);
+  std::uint16_t key = VK_ESCAPE;
+  grid.KeyDown(key, TShiftState());
+  EXPECT_EQ(key, VK_ESCAPE) << "nothing to undo: the key is left for the dialog";
+  EXPECT_TRUE(grid.StartEdit());
+  grid.EditorValueChanged(Variant("typed"));
+  EXPECT_TRUE(grid.WantsKey(escape));
+  grid.SetMouseStatus(msColSizing);
+  EXPECT_FALSE(grid.WantsKey(escape));
+  grid.SetMouseStatus(msNothing);
+  grid.KeyDown(key, TShiftState());
+  EXPECT_EQ(key, 0);
+  EXPECT_FALSE(grid.CellEditing());
+  EXPECT_TRUE(grid.RowEditing());
+  key = VK_ESCAPE;
+  grid.KeyDown(key, TShiftState());
+  EXPECT_EQ(key, 0);
+  EXPECT_FALSE(grid.RowEditing());
+  EXPECT_EQ(grid.GetCell(1, 1).toString(), "r1");
+  EXPECT_FALSE(grid.WantsKey(escape));
 }
 
 TEST(GridEditing, AWheelTurnScrollsAtLeastOneLine) {

@@ -1,0 +1,153 @@
+#include "grid/dgbasegrid.h"
+#include "grid/keys.h"
+
+#include <QKeyEvent>
+
+namespace marrowen {
+
+namespace {
+
+bool passes(bool visible, bool readOnly, bool skipReadOnly) {
+  return visible && !(readOnly && skipReadOnly);
+}
+
+} // namespace
+
+// Read-only columns and rows pass in a list box: the current cell there
+// marks a row, not something to edit.
+int TdgBaseGrid::NextCol(int displayCol, bool skipReadOnly) const {
+  skipReadOnly = skipReadOnly && FGridMode != gmListBox;
+  for (int p = std::max(displayCol, 0) + 1; p <= Cols(); ++p) {
+    const TdgCol *col = FColStore->Item(DataColAt(p));
+    if (!col || passes(col->Visible(), col->ReadOnly(), skipReadOnly))
+      return p;
+  }
+  return -1;
+}
+
+int TdgBaseGrid::PrevCol(int displayCol, bool skipReadOnly) const {
+  skipReadOnly = skipReadOnly && FGridMode != gmListBox;
+  for (int p = std::min(displayCol, Cols() + 1) - 1; p >= 1; --p) {
+    const TdgCol *col = FColStore->Item(DataColAt(p));
+    if (!col || passes(col->Visible(), col->ReadOnly(), skipReadOnly))
+      return p;
+  }
+  return -1;
+}
+
+int TdgBaseGrid::NextRow(int displayRow, bool skipReadOnly) const {
+  skipReadOnly = skipReadOnly && FGridMode != gmListBox;
+  for (int p = std::max(displayRow, 0) + 1; p <= Rows(); ++p) {
+    const TdgRow *row = RowObject(DataRowAt(p));
+    if (!row || passes(row->Visible(), row->ReadOnly(), skipReadOnly))
+      return p;
+  }
+  return -1;
+}
+
+int TdgBaseGrid::PrevRow(int displayRow, bool skipReadOnly) const {
+  skipReadOnly = skipReadOnly && FGridMode != gmListBox;
+  for (int p = std::min(displayRow, Rows() + 1) - 1; p >= 1; --p) {
+    const TdgRow *row = RowObject(DataRowAt(p));
+    if (!row || passes(row->Visible(), row->ReadOnly(), skipReadOnly))
+      return p;
+  }
+  return -1;
+}
+
+int TdgBaseGrid::LastRow(bool skipReadOnly) const {
+  const int found = PrevRow(Rows() + 1, skipReadOnly);
+  if (found < 0 && FGridMode == gmEditInsert && FInsertRowFlag)
+    return RowCount() - 1;
+  return found;
+}
+
+bool TdgBaseGrid::CellEditable(int dataCol, int dataRow) {
+  if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow > Rows())
+    return false;
+  const TdgCol *col = FColStore->Item(dataCol);
+  const TdgRow *row = RowObject(dataRow);
+  if ((col && !col->Visible()) || (row && !row->Visible()))
+    return false;
+  switch (GetCellProperty(dataCol, dataRow, pnReadOnly).toInteger()) {
+  case roOn:
+    return false;
+  case roOff:
+    return true;
+  default:
+    return !(col && col->ReadOnly()) && !(row && row->ReadOnly());
+  }
+}
+
+bool TdgBaseGrid::NextCell(int displayCol, int displayRow, bool editable, int &dataCol,
+                           int &foundRow) {
+  for (int r = std::max(displayRow, 1); r <= Rows(); ++r) {
+    for (int c = r == displayRow ? displayCol + 1 : 1; c <= Cols(); ++c) {
+      const int d = DataColAt(c);
+      if (!editable || CellEditable(d, DataRowAt(r))) {
+        dataCol = d;
+        foundRow = r;
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+bool TdgBaseGrid::PrevCell(int displayCol, int displayRow, bool editable, int &dataCol,
+                           int &foundRow) {
+  for (int r = std::min(displayRow, Rows()); r >= 1; --r) {
+    for (int c = r == displayRow ? displayCol - 1 : Cols(); c >= 1; --c) {
+      const int d = DataColAt(c);
+      if (!editable || CellEditable(d, DataRowAt(r))) {
+        dataCol = d;
+        foundRow = r;
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+void TdgBaseGrid::MoveToRow(int displayRow, bool skipReadOnly) {
+  int row = NextRow(displayRow - 1, skipReadOnly);
+  if (row >= 1 && FGridMode == gmEditInsert && FInsertRowFlag && row == RowCount() - 1)
+    row = PrevRow(Rows() + 1, skipReadOnly);
+  if (row < 1)
+    row = PrevRow(displayRow, skipReadOnly);
+  row = std::min(row, Rows());
+  if (row >= 1 && row != Row()) {
+    MoveCurrent(Col(), row, true, true);
+    InvalidateCell(0, row);
+  }
+  DropPending();
+  HideEditor();
+  CurrentCellMoved();
+}
+
+// ------------------------------------------------------------------ Escape
+
+bool TdgBaseGrid::EscapeKey() {
+  const bool rowUndo = FRowEditing && (!FCellEditing || FCellEditEnded);
+  if (!FCellEditing && !rowUndo)
+    return false;
+  return UndoEdit(false, false);
+}
+
+bool TdgBaseGrid::WantsKey(const QKeyEvent &e) const {
+  if (e.key() == Qt::Key_Escape) {
+    if (FMouseStatus != msNothing && FMouseStatus != msButtonHeld)
+      return false;
+    const bool onInsertRow = FGridMode == gmEditInsert && FInsertRowFlag && Row() == RowCount() - 1;
+    return FCellEditing || FRowEditing || !FTypeAhead.empty() || onInsertRow;
+  }
+  return TCustomGrid_dg::WantsKey(e);
+}
+
+void TdgBaseGrid::KeyDown(std::uint16_t &key, TShiftState shift) {
+  TCustomGrid_dg::KeyDown(key, shift);
+  if (key == VK_ESCAPE && shift == TShiftState() && EscapeKey())
+    key = 0;
+}
+
+} // namespace marrowen
