@@ -1,0 +1,7 @@
+#include "screens.h"
+
+namespace marrowen {
+
+std::vector<Screen> componentScreens() { return {}; }
+
+} // namespace marrowen

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+namespace marrowen {
+
+// Engine bytes (system code page) to a Qt text and back; characters the code
+// page cannot show become "?".
+QString toQString(std::string_view bytes);
+std::string fromQString(const QString &text);
+
+// File names cross in the file system's own encoding, not the code page: the
+// engine opens a name exactly as given, so a name must come back byte for
+// byte whatever characters it holds.
+QString fileNameToQString(std::string_view fileName);
+std::string fileNameFromQString(const QString &fileName);
+
+} // namespace marrowen
