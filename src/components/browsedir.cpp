@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QPushButton>
@@ -108,6 +109,9 @@ QString FolderBrowserDialog::currentPath() const {
 }
 
 bool FolderBrowserDialog::selectPath(const QString &path) {
+  // The model finds any existing entry by name, listed in the tree or not.
+  if (!(model_->filter() & QDir::Files) && !QFileInfo(path).isDir())
+    return false;
   const QModelIndex index = model_->index(path);
   if (!index.isValid())
     return false;
