@@ -171,9 +171,7 @@ TBrowseDirectoryDlg::TBrowseDirectoryDlg(QObject *owner) : QObject(owner) {
     parentControl_ = widget;
 }
 
-QString TBrowseDirectoryDlg::Caption() const {
-  return dialog_ ? dialog_->windowTitle() : caption_;
-}
+QString TBrowseDirectoryDlg::Caption() const { return dialog_ ? dialog_->windowTitle() : caption_; }
 
 void TBrowseDirectoryDlg::SetCaption(const QString &caption) {
   if (caption == caption_)
@@ -220,12 +218,23 @@ void TBrowseDirectoryDlg::SetEnableOKButton(bool enable) {
 QString TBrowseDirectoryDlg::rootPath(TRootID root) {
   QStandardPaths::StandardLocation location;
   switch (root) {
-  case idPersonal: location = QStandardPaths::DocumentsLocation; break;
-  case idDesktopDirectory: location = QStandardPaths::DesktopLocation; break;
-  case idFonts: location = QStandardPaths::FontsLocation; break;
-  case idTemplates: location = QStandardPaths::TemplatesLocation; break;
-  case idPrograms: location = QStandardPaths::ApplicationsLocation; break;
-  default: return QStringLiteral("/");
+  case idPersonal:
+    location = QStandardPaths::DocumentsLocation;
+    break;
+  case idDesktopDirectory:
+    location = QStandardPaths::DesktopLocation;
+    break;
+  case idFonts:
+    location = QStandardPaths::FontsLocation;
+    break;
+  case idTemplates:
+    location = QStandardPaths::TemplatesLocation;
+    break;
+  case idPrograms:
+    location = QStandardPaths::ApplicationsLocation;
+    break;
+  default:
+    return QStringLiteral("/");
   }
   const QString path = QStandardPaths::writableLocation(location);
   return FolderExists(path) ? path : QStringLiteral("/");
@@ -242,11 +251,11 @@ void TBrowseDirectoryDlg::showStatus() {
     return;
   }
   const bool isFolder = FolderExists(statusText_);
-  line->setFullText(statusText_, [isFolder](const QString &text, int width,
-                                            const QFontMetrics &metrics) {
-    return fitStatusText(text, isFolder, width,
-                         [&](const QString &s) { return metrics.horizontalAdvance(s); });
-  });
+  line->setFullText(
+      statusText_, [isFolder](const QString &text, int width, const QFontMetrics &metrics) {
+        return fitStatusText(text, isFolder, width,
+                             [&](const QString &s) { return metrics.horizontalAdvance(s); });
+      });
 }
 
 // The tree gets the folder without its trailing "/", the root as it is.
@@ -327,8 +336,8 @@ bool TBrowseFolderDlg::Execute() {
   }
   if (OnInitialized)
     OnInitialized();
-  const bool chosen = DialogRunner::exec(dialog) == QDialog::Accepted &&
-                      !dialog.currentPath().isEmpty();
+  const bool chosen =
+      DialogRunner::exec(dialog) == QDialog::Accepted && !dialog.currentPath().isEmpty();
   if (chosen) {
     QString path = dialog.currentPath();
     if (path.size() > 1 && path.endsWith(u'/'))

@@ -116,7 +116,8 @@ TEST(ComboEdit, OwnerCanReplaceTheContextMenu) {
     ++asked;
     handled = true; // the edit's own menu would block here
   };
-  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), f.edit->mapToGlobal(QPoint(5, 5)));
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                          f.edit->mapToGlobal(QPoint(5, 5)));
   QApplication::sendEvent(f.edit, &event);
   EXPECT_EQ(asked, 1);
 }

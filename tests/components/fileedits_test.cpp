@@ -1,8 +1,8 @@
 #include "components/browsedir.h"
 #include "components/dialogrunner.h"
 #include "components/fileedits.h"
-#include "qtext/qtext.h"
 #include "qt_printing.h"
+#include "qtext/qtext.h"
 
 #include <QApplication>
 #include <QDir>
