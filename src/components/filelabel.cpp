@@ -1,0 +1,111 @@
+#include "components/filelabel.h"
+
+#include <QEvent>
+#include <QFontMetrics>
+
+namespace marrowen {
+
+TFileLabel::TFileLabel(QWidget *parent) : QLabel(parent) {
+  setTextFormat(Qt::PlainText);
+  setWordWrap(false);
+  // The label keeps the width it is given; a long path must not widen it.
+  setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+}
+
+void TFileLabel::SetFileName(const QString &fileName) {
+  if (fileName == fileName_)
+    return;
+  fileName_ = fileName;
+  cutParts();
+  layoutCaption();
+}
+
+void TFileLabel::SetSeparator(const QString &separator) {
+  if (separator == separator_)
+    return;
+  separator_ = separator;
+  cutParts();
+  layoutCaption();
+}
+
+void TFileLabel::SetDirection(TDirection direction) {
+  if (direction == direction_)
+    return;
+  direction_ = direction;
+  layoutCaption();
+}
+
+void TFileLabel::resizeEvent(QResizeEvent *event) {
+  QLabel::resizeEvent(event);
+  layoutCaption();
+}
+
+void TFileLabel::changeEvent(QEvent *event) {
+  QLabel::changeEvent(event);
+  if (event->type() == QEvent::FontChange)
+    layoutCaption();
+}
+
+// Empty parts count: a path that starts with two separators gives two empty
+// parts first. An empty separator leaves the path whole.
+void TFileLabel::cutParts() {
+  parts_.clear();
+  if (separator_.isEmpty()) {
+    parts_.append(fileName_);
+  } else {
+    qsizetype from = 0;
+    for (qsizetype at = fileName_.indexOf(separator_); at >= 0;
+         at = fileName_.indexOf(separator_, from)) {
+      parts_.append(fileName_.mid(from, at - from));
+      from = at + separator_.size();
+    }
+    parts_.append(fileName_.mid(from));
+  }
+  const QString &first = parts_.front();
+  hasDrive_ = first.size() > 1 && first.endsWith(u':');
+}
+
+void TFileLabel::layoutCaption() {
+  const QFontMetrics metrics(font());
+  const auto widthOf = [&](const QString &text) { return metrics.horizontalAdvance(text); };
+  const int width = contentsRect().width();
+  if (fileName_.isEmpty() || widthOf(fileName_) <= width) {
+    setText(fileName_);
+    return;
+  }
+  const QString &last = parts_.back();
+  const QString ellipsis = QStringLiteral("...") + separator_;
+  if (widthOf(last) + widthOf(ellipsis) >= width) {
+    setText(last);
+    return;
+  }
+  // The first part is shown only as a drive; otherwise it is always among
+  // what the ellipsis stands for.
+  const QString drive = hasDrive_ ? parts_.front() + separator_ : QString();
+  if (widthOf(drive) + widthOf(last) + widthOf(ellipsis) >= width) {
+    setText(ellipsis + last);
+    return;
+  }
+  const int used = widthOf(last) + widthOf(ellipsis) + widthOf(drive);
+  QString middle;
+  const qsizetype lastMiddle = parts_.size() - 2;
+  if (direction_ == drFromLeft) {
+    for (qsizetype i = lastMiddle; i >= 1; --i) {
+      QString trial = parts_[i] + separator_ + middle;
+      if (widthOf(trial) + used > width)
+        break;
+      middle = std::move(trial);
+    }
+    setText(drive + ellipsis + middle + last);
+  } else {
+    for (qsizetype i = 1; i <= lastMiddle; ++i) {
+      QString trial = middle + parts_[i] + separator_;
+      if (widthOf(trial) + used > width)
+        break;
+      middle = std::move(trial);
+    }
+    setText(drive + middle + ellipsis + last);
+  }
+}
+
+} // namespace marrowen
