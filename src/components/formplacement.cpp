@@ -69,7 +69,7 @@ bool isSizeable(const QWidget &form) { return form.minimumSize() != form.maximum
 
 // ---- TWinMinMaxInfo
 
-void TWinMinMaxInfo::setValue(Index index, int v) {
+void TWinMinMaxInfo::SetValue(Index index, int v) {
   if (values_[index] == v)
     return;
   values_[index] = v;
@@ -120,9 +120,9 @@ TFormPlacement::TFormPlacement(QWidget *form)
     designedMinimum_ = form->minimumSize();
     designedMaximum_ = form->maximumSize();
   }
-  connect(hook_, &TKitWindowHook::BeforeMessage, this, &TFormPlacement::beforeFormEvent);
-  connect(hook_, &TKitWindowHook::AfterMessage, this, &TFormPlacement::formEvent);
-  hook_->setWinControl(form);
+  hook_->BeforeMessage = [this](QEvent *event, bool &handled) { beforeFormEvent(event, handled); };
+  hook_->AfterMessage = [this](QEvent *event, bool &handled) { formEvent(event, handled); };
+  hook_->SetWinControl(form);
 }
 
 // A form that goes without closing first (the program ends) saves here: the
@@ -179,7 +179,8 @@ void TFormPlacement::SaveFormPlacement() {
   Opened open(*this, false);
   WriteInteger(siFormVersion, version_);
   SavePlacement();
-  emit OnSavePlacement();
+  if (OnSavePlacement)
+    OnSavePlacement();
   saved_ = true;
 }
 
@@ -190,7 +191,8 @@ void TFormPlacement::RestoreFormPlacement() {
     if (ReadInteger(siFormVersion, 0) >= version_) {
       RestorePlacement();
       restored_ = true;
-      emit OnRestorePlacement();
+      if (OnRestorePlacement)
+        OnRestorePlacement();
       if (options_.testFlag(fpActiveControl) && form_) {
         QString name = toQString(
             IniReadString(storage_.get(), fromQString(IniSection()), siActiveControl, ""));
@@ -297,7 +299,7 @@ void TFormPlacement::readPlacement(const std::string &section, bool readState, b
   form_->update();
 }
 
-void TFormPlacement::setPreventResize(bool prevent) {
+void TFormPlacement::SetPreventResize(bool prevent) {
   if (prevent == preventResize_)
     return;
   preventResize_ = prevent;

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -57,7 +58,7 @@ public:
   };
   int value(Index index) const { return values_[index]; }
   // Tells the placement, which applies the limits again, when `v` differs.
-  void setValue(Index index, int v);
+  void SetValue(Index index, int v);
   void Assign(const TWinMinMaxInfo &other);
   bool isDefault() const;
 
@@ -87,25 +88,25 @@ public:
   QWidget *form() const { return form_; }
 
   bool Active() const { return active_; }
-  void setActive(bool active) { active_ = active; }
+  void SetActive(bool active) { active_ = active; }
   // Empty gives the default: "Software\" and the program's name with the
   // settings store, else the program's name followed by ".INI".
   QString IniFileName() const;
-  void setIniFileName(const QString &name) { iniFileName_ = name; }
+  void SetIniFileName(const QString &name) { iniFileName_ = name; }
   // Empty gives GetDefaultSection of the form.
   QString IniSection() const;
   QString storedIniSection() const { return iniSection_; }
-  void setIniSection(const QString &section) { iniSection_ = section; }
+  void SetIniSection(const QString &section) { iniSection_ = section; }
   bool UseRegistry() const { return useRegistry_; }
-  void setUseRegistry(bool use) { useRegistry_ = use; }
+  void SetUseRegistry(bool use) { useRegistry_ = use; }
   TPlacementRegRoot RegistryRoot() const { return registryRoot_; }
-  void setRegistryRoot(TPlacementRegRoot root) { registryRoot_ = root; }
+  void SetRegistryRoot(TPlacementRegRoot root) { registryRoot_ = root; }
   TPlacementOptions Options() const { return options_; }
-  void setOptions(TPlacementOptions options) { options_ = options; }
+  void SetOptions(TPlacementOptions options) { options_ = options; }
   int Version() const { return version_; }
-  void setVersion(int version) { version_ = version; }
+  void SetVersion(int version) { version_ = version; }
   bool PreventResize() const { return preventResize_; }
-  void setPreventResize(bool prevent);
+  void SetPreventResize(bool prevent);
   TWinMinMaxInfo &MinMaxInfo() { return minMaxInfo_; }
 
   // The open storage; none outside a save or a restore.
@@ -123,9 +124,8 @@ public:
   void SaveFormPlacement();
   void RestoreFormPlacement();
 
-signals:
-  void OnSavePlacement();
-  void OnRestorePlacement();
+  std::function<void()> OnSavePlacement;
+  std::function<void()> OnRestorePlacement;
 
 protected:
   virtual void SavePlacement();

@@ -93,12 +93,10 @@ void IniDeleteKey(TCustomIniFile *storage, std::string_view section, std::string
 
 // ---- TIniLink
 
-TIniLink::TIniLink(QObject *parent) : QObject(parent) {}
-
 TIniLink::~TIniLink() {
-  disconnect(this, &TIniLink::OnSave, nullptr, nullptr);
-  disconnect(this, &TIniLink::OnLoad, nullptr, nullptr);
-  setStorage(nullptr);
+  OnSave = nullptr;
+  OnLoad = nullptr;
+  SetStorage(nullptr);
 }
 
 TCustomIniFile *TIniLink::IniObject() const { return storage_ ? storage_->IniObject() : nullptr; }
@@ -109,7 +107,7 @@ QString TIniLink::RootSection() const {
   return storage_->storedIniSection() + u'\\';
 }
 
-void TIniLink::setStorage(TFormPlacement *storage) {
+void TIniLink::SetStorage(TFormPlacement *storage) {
   if (storage == storage_)
     return;
   if (storage_) {
@@ -122,8 +120,14 @@ void TIniLink::setStorage(TFormPlacement *storage) {
   }
 }
 
-void TIniLink::SaveToIni() { emit OnSave(); }
+void TIniLink::SaveToIni() {
+  if (OnSave)
+    OnSave();
+}
 
-void TIniLink::LoadFromIni() { emit OnLoad(); }
+void TIniLink::LoadFromIni() {
+  if (OnLoad)
+    OnLoad();
+}
 
 } // namespace marrowen

@@ -1,11 +1,13 @@
 #pragma once
 
-#include <QObject>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+
+class QObject;
 
 namespace marrowen {
 
@@ -41,13 +43,14 @@ void IniEraseSection(TCustomIniFile *storage, std::string_view section);
 void IniDeleteKey(TCustomIniFile *storage, std::string_view section, std::string_view ident);
 
 // Joins an object's own settings to a form placement's saving and restoring:
-// the placement emits OnSave and OnLoad through every link while its storage
-// is open, and the link hands out that storage and the placement's section.
-class TIniLink : public QObject {
-  Q_OBJECT
+// the placement runs OnSave and OnLoad of every link while its storage is
+// open, and the link hands out that storage and the placement's section.
+class TIniLink {
 public:
-  explicit TIniLink(QObject *parent = nullptr);
-  ~TIniLink() override;
+  TIniLink() = default;
+  virtual ~TIniLink();
+  TIniLink(const TIniLink &) = delete;
+  TIniLink &operator=(const TIniLink &) = delete;
 
   // The placement's open storage; none when detached or while it is closed.
   TCustomIniFile *IniObject() const;
@@ -56,14 +59,13 @@ public:
   QString RootSection() const;
 
   TFormPlacement *Storage() const { return storage_; }
-  void setStorage(TFormPlacement *storage);
+  void SetStorage(TFormPlacement *storage);
 
   virtual void SaveToIni();
   virtual void LoadFromIni();
 
-signals:
-  void OnSave();
-  void OnLoad();
+  std::function<void()> OnSave;
+  std::function<void()> OnLoad;
 
 private:
   friend class TFormPlacement;

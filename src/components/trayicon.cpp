@@ -2,7 +2,7 @@
 
 #include "classlib/format.h"
 #include "classlib/streams.h"
-#include "components/popupmenu.h"
+#include "components/speedbutton.h"
 
 #include <QBuffer>
 #include <QCursor>
@@ -81,10 +81,8 @@ QIcon iconFromResource(const QString &resourceName) {
 
 // ---- TIconList
 
-TIconList::TIconList(QObject *parent) : QObject(parent) {}
-
 TIconList::~TIconList() {
-  blockSignals(true);
+  OnChange = nullptr;
   icons_.clear();
 }
 
@@ -94,8 +92,8 @@ void TIconList::checkIndex(int index, int limit) const {
 }
 
 void TIconList::Changed() {
-  if (updateCount_ == 0)
-    emit OnChange();
+  if (updateCount_ == 0 && OnChange)
+    OnChange();
 }
 
 void TIconList::EndUpdate() {
@@ -274,14 +272,14 @@ TKitTrayIcon::TKitTrayIcon(QObject *owner, std::unique_ptr<TrayBackend> backend)
     : QObject(owner),
       backend_(backend ? std::move(backend) : std::make_unique<SystemTrayBackend>()) {
   backend_->setActivationHandler([this](TrayBackend::Activation reason) { activated(reason); });
-  connect(&icons_, &TIconList::OnChange, this, &TKitTrayIcon::iconChanged);
+  icons_.OnChange = [this] { iconChanged(); };
   connect(&timer_, &QTimer::timeout, this, &TKitTrayIcon::animationFrame);
   timer_.setInterval(interval_);
 }
 
 TKitTrayIcon::~TKitTrayIcon() {
   enabled_ = false;
-  disconnect(&icons_, nullptr, this, nullptr);
+  icons_.OnChange = nullptr;
   animated_ = false;
   timer_.stop();
   hideIcon();
@@ -334,7 +332,7 @@ void TKitTrayIcon::iconChanged() {
   }
 }
 
-void TKitTrayIcon::setActive(bool active) {
+void TKitTrayIcon::SetActive(bool active) {
   if (active == active_)
     return;
   active_ = active;
@@ -344,7 +342,7 @@ void TKitTrayIcon::setActive(bool active) {
     hideIcon();
 }
 
-void TKitTrayIcon::setAnimated(bool animated) {
+void TKitTrayIcon::SetAnimated(bool animated) {
   animated = animated && icons_.Count() > 0;
   if (animated == animated_)
     return;
@@ -357,17 +355,17 @@ void TKitTrayIcon::setAnimated(bool animated) {
   iconChanged();
 }
 
-void TKitTrayIcon::setInterval(std::uint16_t milliseconds) {
+void TKitTrayIcon::SetInterval(std::uint16_t milliseconds) {
   interval_ = milliseconds;
   timer_.setInterval(milliseconds);
 }
 
-void TKitTrayIcon::setIcon(const QIcon &icon) {
+void TKitTrayIcon::SetIcon(const QIcon &icon) {
   icon_ = icon;
   iconChanged();
 }
 
-void TKitTrayIcon::setHint(const QString &hint) {
+void TKitTrayIcon::SetHint(const QString &hint) {
   if (hint == hint_)
     return;
   hint_ = hint;
@@ -406,17 +404,19 @@ void TKitTrayIcon::activated(TrayBackend::Activation reason) {
 }
 
 void TKitTrayIcon::MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint position) {
-  emit OnMouseDown(button, shift, position);
+  if (OnMouseDown)
+    OnMouseDown(button, shift, position);
 }
 
 void TKitTrayIcon::MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint position) {
-  emit OnMouseUp(button, shift, position);
+  if (OnMouseUp)
+    OnMouseUp(button, shift, position);
 }
 
 bool TKitTrayIcon::popUpMenu() {
   if (!active_ || !popupMenu_)
     return false;
-  if (auto *menu = dynamic_cast<TPopupMenu *>(popupMenu_.data()); menu && !menu->AutoPopup())
+  if (!TKitSpeedButton::menuAutoPopup(popupMenu_))
     return false;
   popupMenu_->popup(QCursor::pos());
   return true;
@@ -425,7 +425,8 @@ bool TKitTrayIcon::popUpMenu() {
 void TKitTrayIcon::Click(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint position) {
   if (button == Qt::RightButton && popUpMenu())
     return;
-  emit OnClick(button, shift, position);
+  if (OnClick)
+    OnClick(button, shift, position);
 }
 
 void TKitTrayIcon::DblClick() {
@@ -436,7 +437,8 @@ void TKitTrayIcon::DblClick() {
       return;
     }
   }
-  emit OnDblClick();
+  if (OnDblClick)
+    OnDblClick();
 }
 
 } // namespace marrowen

@@ -33,11 +33,12 @@ public:
 //
 // Stream form, integers 32-bit little-endian: the count, then for each entry
 // its size in bytes (0 for an empty one) and the icon in icon-file format.
-class TIconList : public QObject {
-  Q_OBJECT
+class TIconList {
 public:
-  explicit TIconList(QObject *parent = nullptr);
-  ~TIconList() override;
+  TIconList() = default;
+  virtual ~TIconList();
+  TIconList(const TIconList &) = delete;
+  TIconList &operator=(const TIconList &) = delete;
 
   int Count() const { return static_cast<int>(icons_.size()); }
   QIcon Get(int index) const;
@@ -66,8 +67,7 @@ public:
   void BeginUpdate() { ++updateCount_; }
   void EndUpdate();
 
-signals:
-  void OnChange();
+  std::function<void()> OnChange;
 
 protected:
   virtual void Changed();
@@ -130,46 +130,48 @@ private:
 // An icon with a tooltip in the notification area. A click is OnClick (left);
 // a double click runs the popup menu's default item when it has an enabled
 // one, else OnDblClick; a right click pops the menu up at the cursor, or is
-// OnClick (right) when there is no menu or it does not pop up by itself; the
-// middle button gives OnMouseDown and OnMouseUp. The icon can step through
-// Icons every Interval milliseconds. It is shown while Active and it has an
-// icon; a desktop without a notification area simply never shows it.
+// OnClick (right) when there is no menu or its "AutoPopup" property is false;
+// the middle button gives OnMouseDown and OnMouseUp. The icon can step through
+// Icons every Interval milliseconds, on the user-interface thread. It is shown
+// while Active and it has an icon; a desktop without a notification area
+// simply never shows it.
 class TKitTrayIcon : public QObject {
   Q_OBJECT
-  Q_PROPERTY(QString Hint READ Hint WRITE setHint)
+  Q_PROPERTY(QString Hint READ Hint WRITE SetHint)
 public:
   // Without a backend the desktop's notification area is used.
   explicit TKitTrayIcon(QObject *owner = nullptr, std::unique_ptr<TrayBackend> backend = {});
   ~TKitTrayIcon() override;
 
   bool Active() const { return active_; }
-  void setActive(bool active);
+  void SetActive(bool active);
   // Whether the icon is in the notification area now.
   bool added() const { return added_; }
   bool Animated() const { return animated_; }
   // Stays off while Icons is empty.
-  void setAnimated(bool animated);
+  void SetAnimated(bool animated);
   std::uint16_t Interval() const { return interval_; }
-  void setInterval(std::uint16_t milliseconds);
+  void SetInterval(std::uint16_t milliseconds);
   const QIcon &Icon() const { return icon_; }
-  void setIcon(const QIcon &icon);
+  void SetIcon(const QIcon &icon);
   TIconList &Icons() { return icons_; }
-  void setIcons(const TIconList &icons) { icons_.Assign(icons); }
+  void SetIcons(const TIconList &icons) { icons_.Assign(icons); }
   // The tooltip is the part before a "|", cut to 63 characters.
   const QString &Hint() const { return hint_; }
-  void setHint(const QString &hint);
+  void SetHint(const QString &hint);
   QMenu *PopupMenu() const { return popupMenu_; }
-  void setPopupMenu(QMenu *menu) { popupMenu_ = menu; }
+  void SetPopupMenu(QMenu *menu) { popupMenu_ = menu; }
 
   // The icon shown: Icon, or the current frame of Icons while animated.
   QIcon currentIcon() const;
   int iconIndex() const { return iconIndex_; }
 
-signals:
-  void OnClick(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint position);
-  void OnDblClick();
-  void OnMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint position);
-  void OnMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint position);
+  using TMouseEvent =
+      std::function<void(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint position)>;
+  TMouseEvent OnClick;
+  std::function<void()> OnDblClick;
+  TMouseEvent OnMouseDown;
+  TMouseEvent OnMouseUp;
 
 protected:
   virtual void UpdateNotifyData();

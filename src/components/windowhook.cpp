@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QMetaMethod>
 
 namespace marrowen {
 
@@ -41,11 +40,11 @@ bool propagatesToParent(QEvent::Type type) {
 TKitWindowHook::TKitWindowHook(QObject *owner) : QObject(owner) {}
 
 TKitWindowHook::~TKitWindowHook() {
-  setActive(false);
-  setWinControl(nullptr);
+  SetActive(false);
+  SetWinControl(nullptr);
 }
 
-void TKitWindowHook::setActive(bool active) {
+void TKitWindowHook::SetActive(bool active) {
   if (active == active_)
     return;
   if (active) {
@@ -57,7 +56,7 @@ void TKitWindowHook::setActive(bool active) {
   }
 }
 
-void TKitWindowHook::setWinControl(QWidget *control) {
+void TKitWindowHook::SetWinControl(QWidget *control) {
   if (control == control_)
     return;
   unhook();
@@ -139,15 +138,14 @@ bool TControlHook::eventFilter(QObject *watched, QEvent *event) {
   const QList<QPointer<TKitWindowHook>> users = users_;
   bool handled = false;
   for (qsizetype i = users.size() - 1; i >= 0 && !handled; --i)
-    if (users[i])
-      emit users[i]->BeforeMessage(event, handled);
+    if (users[i] && users[i]->BeforeMessage)
+      users[i]->BeforeMessage(event, handled);
 
   bool stop = handled;
   if (!handled) {
-    static const QMetaMethod after = QMetaMethod::fromSignal(&TKitWindowHook::AfterMessage);
     bool anyAfter = false;
     for (const QPointer<TKitWindowHook> &user : users)
-      anyAfter = anyAfter || (user && user->isSignalConnected(after));
+      anyAfter = anyAfter || (user && user->AfterMessage);
     if (anyAfter) {
       // The widget and its other filters have the event first; notify()
       // rather than sendEvent() keeps the event's spontaneous mark.
@@ -156,8 +154,8 @@ bool TControlHook::eventFilter(QObject *watched, QEvent *event) {
       QCoreApplication::instance()->notify(control_, event);
       redelivering_ = outer;
       for (qsizetype i = users.size() - 1; i >= 0 && !handled; --i)
-        if (users[i])
-          emit users[i]->AfterMessage(event, handled);
+        if (users[i] && users[i]->AfterMessage)
+          users[i]->AfterMessage(event, handled);
       // The nested delivery already offered an unaccepted event to the
       // parents; accepting it keeps them from seeing it twice.
       if (propagatesToParent(event->type()))

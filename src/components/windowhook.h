@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 class QEvent;
 
 namespace marrowen {
@@ -28,13 +30,13 @@ public:
   ~TKitWindowHook() override;
 
   bool Active() const { return active_; }
-  void setActive(bool active);
+  void SetActive(bool active);
   QWidget *WinControl() const { return control_; }
-  void setWinControl(QWidget *control);
+  void SetWinControl(QWidget *control);
 
-signals:
-  void BeforeMessage(QEvent *event, bool &handled);
-  void AfterMessage(QEvent *event, bool &handled);
+  using THookMessageEvent = std::function<void(QEvent *event, bool &handled)>;
+  THookMessageEvent BeforeMessage;
+  THookMessageEvent AfterMessage;
 
 private:
   friend class TControlHook;

@@ -40,8 +40,8 @@ QString screenSuffix() {
 struct PlacedForm {
   explicit PlacedForm(const std::string &iniFile, int version = 0) {
     placement = new TFormPlacement(&form);
-    placement->setIniFileName(fileNameToQString(iniFile));
-    placement->setVersion(version);
+    placement->SetIniFileName(fileNameToQString(iniFile));
+    placement->SetVersion(version);
   }
   TPlacedForm form;
   TFormPlacement *placement;
@@ -54,7 +54,7 @@ TEST(FormPlacement, ClosingSavesAndShowingRestores) {
   const std::string ini = dir.file("placed.ini");
   {
     PlacedForm placed(ini);
-    placed.placement->setOptions(fpState | fpPosition | fpActiveControl);
+    placed.placement->SetOptions(fpState | fpPosition | fpActiveControl);
     placed.form.show();
     placed.form.setGeometry(120, 90, 320, 240);
     placed.form.edit->setFocus();
@@ -69,7 +69,7 @@ TEST(FormPlacement, ClosingSavesAndShowingRestores) {
   EXPECT_TRUE(text.contains("FormVersion=0"));
 
   PlacedForm again(ini);
-  again.placement->setOptions(fpState | fpPosition | fpActiveControl);
+  again.placement->SetOptions(fpState | fpPosition | fpActiveControl);
   again.form.show();
   EXPECT_EQ(again.form.geometry(), QRect(120, 90, 320, 240));
   EXPECT_EQ(again.form.focusWidget(), again.form.edit);
@@ -110,7 +110,7 @@ TEST(FormPlacement, StoredValuesThatDoNotApplyLeaveTheFormAsDesigned) {
     } else {
       EXPECT_EQ(placed.form.geometry(), c.expected);
     }
-    placed.placement->setActive(false); // keep the file as the case wrote it
+    placed.placement->SetActive(false); // keep the file as the case wrote it
   }
 }
 
@@ -121,7 +121,7 @@ TEST(FormPlacement, ShowCommandSetsTheState) {
     PlacedForm placed(dir.file("p.ini"));
     placed.form.show();
     EXPECT_EQ(placed.form.isMaximized(), maximized) << showCmd;
-    placed.placement->setActive(false);
+    placed.placement->SetActive(false);
   }
 }
 
@@ -132,17 +132,17 @@ TEST(FormPlacement, LinksJoinSavingAndRestoringInTheSettingsStore) {
   store.setFile(dir.file("settings.ini"));
   {
     PlacedForm placed("Software\\PlacementTest");
-    placed.placement->setUseRegistry(true);
-    placed.placement->setIniSection("Main");
+    placed.placement->SetUseRegistry(true);
+    placed.placement->SetIniSection("Main");
     TIniLink link;
-    link.setStorage(placed.placement);
+    link.SetStorage(placed.placement);
     int saves = 0, loads = 0;
-    QObject::connect(&link, &TIniLink::OnSave, [&] {
+    link.OnSave = [&] {
       ++saves;
       IniWriteString(link.IniObject(), (link.RootSection() + "Recent").toStdString(), "Item_1",
                      "\"quoted\"");
-    });
-    QObject::connect(&link, &TIniLink::OnLoad, [&] { ++loads; });
+    };
+    link.OnLoad = [&] { ++loads; };
     placed.form.show();
     placed.form.close();
     EXPECT_EQ(loads, 1);
@@ -156,17 +156,17 @@ TEST(FormPlacement, LinksJoinSavingAndRestoringInTheSettingsStore) {
 TEST(FormPlacement, PreventResizeAndSizeLimits) {
   TempFolder dir;
   PlacedForm placed(dir.file("p.ini"));
-  placed.placement->MinMaxInfo().setValue(TWinMinMaxInfo::MinTrackWidth, 200);
-  placed.placement->MinMaxInfo().setValue(TWinMinMaxInfo::MaxTrackHeight, 500);
+  placed.placement->MinMaxInfo().SetValue(TWinMinMaxInfo::MinTrackWidth, 200);
+  placed.placement->MinMaxInfo().SetValue(TWinMinMaxInfo::MaxTrackHeight, 500);
   EXPECT_EQ(placed.form.minimumWidth(), 200);
   EXPECT_EQ(placed.form.maximumHeight(), 500);
   placed.form.resize(100, 900);
   EXPECT_EQ(placed.form.size(), QSize(200, 500));
 
-  placed.placement->setPreventResize(true);
+  placed.placement->SetPreventResize(true);
   placed.form.resize(600, 400);
   EXPECT_EQ(placed.form.size(), QSize(200, 500));
-  placed.placement->setPreventResize(false);
+  placed.placement->SetPreventResize(false);
   placed.form.resize(600, 400);
   EXPECT_EQ(placed.form.size(), QSize(600, 400));
 }

@@ -94,9 +94,9 @@ TEST(IniStorage, LinkRootSectionAndDetaching) {
   auto *placement = new TFormPlacement(&form);
   TIniLink link;
   EXPECT_EQ(link.RootSection(), "");
-  link.setStorage(placement);
+  link.SetStorage(placement);
   EXPECT_EQ(link.RootSection(), ""); // not a lone "\"
-  placement->setIniSection("Main");
+  placement->SetIniSection("Main");
   EXPECT_EQ(link.RootSection(), "Main\\");
   EXPECT_EQ(link.IniObject(), nullptr); // open only while saving or restoring
   delete placement;

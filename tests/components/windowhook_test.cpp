@@ -51,13 +51,12 @@ private:
 };
 
 void watch(TKitWindowHook &hook, Journal &journal, const QString &name, bool handles = false) {
-  QObject::connect(&hook, &TKitWindowHook::BeforeMessage,
-                   [&journal, name, handles](QEvent *e, bool &handled) {
-                     if (e->type() == probe) {
-                       journal.seen << name + " before";
-                       handled = handles;
-                     }
-                   });
+  hook.BeforeMessage = [&journal, name, handles](QEvent *e, bool &handled) {
+    if (e->type() == probe) {
+      journal.seen << name + " before";
+      handled = handles;
+    }
+  };
 }
 
 void sendProbe(QWidget &widget) {
@@ -74,8 +73,8 @@ TEST(WindowHook, HooksShareOneFilterAskedLastToFirstAndHandledStopsTheEvent) {
     TKitWindowHook first, second;
     watch(first, journal, "first");
     watch(second, journal, "second", true);
-    first.setWinControl(&widget);
-    second.setWinControl(&widget);
+    first.SetWinControl(&widget);
+    second.SetWinControl(&widget);
     EXPECT_EQ(widget.findChildren<TControlHook *>().size(), 1);
     EXPECT_EQ(TControlHook::find(&widget)->userCount(), 2);
 
@@ -83,7 +82,7 @@ TEST(WindowHook, HooksShareOneFilterAskedLastToFirstAndHandledStopsTheEvent) {
     EXPECT_EQ(journal.seen, QStringList{"second before"});
 
     journal.seen.clear();
-    second.setActive(false);
+    second.SetActive(false);
     sendProbe(widget);
     EXPECT_EQ(journal.seen, (QStringList{"first before", "widget"}));
     EXPECT_NE(TControlHook::find(&widget), nullptr);
@@ -101,11 +100,11 @@ TEST(WindowHook, AfterMessageComesAfterTheWidgetAndItsOtherFilters) {
   widget.installEventFilter(&filter);
   TKitWindowHook hook;
   watch(hook, journal, "hook");
-  QObject::connect(&hook, &TKitWindowHook::AfterMessage, [&](QEvent *e, bool &) {
+  hook.AfterMessage = [&](QEvent *e, bool &) {
     if (e->type() == probe)
       journal.seen << "hook after";
-  });
-  hook.setWinControl(&widget);
+  };
+  hook.SetWinControl(&widget);
   sendProbe(widget);
   EXPECT_EQ(journal.seen, (QStringList{"hook before", "other filter", "widget", "hook after"}));
 }
@@ -114,15 +113,15 @@ TEST(WindowHook, DestroyingTheWidgetClearsEveryHook) {
   Journal journal;
   auto widget = std::make_unique<JournalWidget>(journal);
   TKitWindowHook first, second;
-  first.setWinControl(widget.get());
-  second.setWinControl(widget.get());
+  first.SetWinControl(widget.get());
+  second.SetWinControl(widget.get());
   widget.reset();
   EXPECT_EQ(first.WinControl(), nullptr);
   EXPECT_EQ(second.WinControl(), nullptr);
   // A hook that outlives its widget can go and come back safely.
   Journal other;
   JournalWidget next(other);
-  first.setWinControl(&next);
+  first.SetWinControl(&next);
   watch(first, other, "first");
   sendProbe(next);
   EXPECT_EQ(other.seen, (QStringList{"first before", "widget"}));
