@@ -123,10 +123,12 @@ TFormPlacement::TFormPlacement(QWidget *form)
   hook_->BeforeMessage = [this](QEvent *event, bool &handled) { beforeFormEvent(event, handled); };
   hook_->AfterMessage = [this](QEvent *event, bool &handled) { formEvent(event, handled); };
   hook_->SetWinControl(form);
+  defaultSection_ = GetDefaultSection(form);
 }
 
-// A form that goes without closing first (the program ends) saves here: the
-// form's own part is gone by now, but its window's geometry and state remain.
+// A form that goes without closing first (the program ends) saves here. The
+// form's own class is gone by now, which is why the section was kept, but its
+// window's geometry and state remain.
 TFormPlacement::~TFormPlacement() {
   if (active_ && !saved_ && form_) {
     destroying_ = true;
@@ -148,7 +150,7 @@ QString TFormPlacement::IniFileName() const {
 }
 
 QString TFormPlacement::IniSection() const {
-  return iniSection_.isEmpty() ? GetDefaultSection(form_) : iniSection_;
+  return iniSection_.isEmpty() ? defaultSection_ : iniSection_;
 }
 
 std::string TFormPlacement::ReadString(std::string_view section, std::string_view ident,
@@ -186,6 +188,7 @@ void TFormPlacement::SaveFormPlacement() {
 
 void TFormPlacement::RestoreFormPlacement() {
   saved_ = false;
+  defaultSection_ = GetDefaultSection(form_);
   {
     Opened open(*this, true);
     if (ReadInteger(siFormVersion, 0) >= version_) {

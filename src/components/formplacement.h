@@ -113,9 +113,10 @@ public:
   TCustomIniFile *IniObject() const { return storage_.get(); }
 
   // Each opens the storage for the one call when it is not open.
-  std::string ReadString(std::string_view section, std::string_view ident,
-                         std::string_view defaultValue);
-  void WriteString(std::string_view section, std::string_view ident, std::string_view value);
+  virtual std::string ReadString(std::string_view section, std::string_view ident,
+                                 std::string_view defaultValue);
+  virtual void WriteString(std::string_view section, std::string_view ident,
+                           std::string_view value);
   std::int32_t ReadInteger(std::string_view ident, std::int32_t defaultValue);
   void WriteInteger(std::string_view ident, std::int32_t value);
 
@@ -146,6 +147,9 @@ private:
   QPointer<QWidget> form_;
   bool active_ = true;
   QString iniFileName_, iniSection_;
+  // The form's class name, taken while the form is whole: a form that is
+  // going answers with its base class.
+  QString defaultSection_;
   std::unique_ptr<TCustomIniFile> storage_;
   bool useRegistry_ = false;
   TPlacementRegRoot registryRoot_ = TPlacementRegRoot::prCurrentUser;

@@ -75,6 +75,25 @@ TEST(FormPlacement, ClosingSavesAndShowingRestores) {
   EXPECT_EQ(again.form.focusWidget(), again.form.edit);
 }
 
+TEST(FormPlacement, AFormThatGoesWithoutClosingStillSaves) {
+  TempFolder dir;
+  {
+    PlacedForm placed(dir.file("p.ini"));
+    placed.placement->SetOptions(fpState | fpPosition | fpActiveControl);
+    placed.form.show();
+    placed.form.setGeometry(70, 80, 300, 200);
+    placed.form.edit->setFocus(); // the edit goes before the placement
+  }
+  const std::string text = readFile(dir.file("p.ini"));
+  EXPECT_NE(text.find("[TPlacedForm]"), std::string::npos) << text;
+  EXPECT_NE(text.find("NormPos=70,80,370,280"), std::string::npos) << text;
+  EXPECT_NE(text.find("Visible=1"), std::string::npos) << text;
+
+  // Never shown, so never restored: the stored placement is kept.
+  { PlacedForm placed(dir.file("p.ini")); }
+  EXPECT_EQ(readFile(dir.file("p.ini")), text);
+}
+
 TEST(FormPlacement, StoredValuesThatDoNotApplyLeaveTheFormAsDesigned) {
   TempFolder dir;
   const int ppi = qRound(QGuiApplication::primaryScreen()->logicalDotsPerInch());
