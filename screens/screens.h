@@ -19,6 +19,8 @@ struct Screen {
 
 // The kit's controls in each of their states and its folder dialogs.
 std::vector<Screen> componentScreens();
+// The tray icon's menu and the kit's cursors.
+std::vector<Screen> trayScreens();
 
 // Every screen of the program.
 std::vector<Screen> allScreens();

@@ -1,8 +1,11 @@
 #include "components/kitutils.h"
 
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +26,15 @@ TEST(KitUtils, FitRectToScreenMovesWithoutResizing) {
     FitRectToScreen(r, screen);
     EXPECT_EQ(r, c.out) << c.in.x() << "," << c.in.y();
   }
+}
+
+TEST(KitUtils, CentreWindowOnScreenKeepsTheSize) {
+  QWidget window;
+  window.resize(200, 100);
+  CentreWindowOnScreen(&window);
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  EXPECT_EQ(window.size(), QSize(200, 100));
+  EXPECT_EQ(window.frameGeometry().center(), screen.center());
 }
 
 TEST(KitUtils, CommandTokensFollowTheCommandLineRules) {
