@@ -78,8 +78,19 @@ FolderBrowserDialog::FolderBrowserDialog(const QString &rootPath, bool includeFi
   connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(buttons_, &QDialogButtonBox::helpRequested, this, &FolderBrowserDialog::helpRequested);
+  // The model lists folders in the background: the chosen one can be
+  // scrolled to only once its folder has been read and sorted, which the
+  // model does after it reports the folder loaded.
+  const auto scrollToChosen = [this] {
+    if (scrollPending_ && tree_->currentIndex().isValid())
+      tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+  };
+  connect(model_, &QFileSystemModel::layoutChanged, this, scrollToChosen, Qt::QueuedConnection);
+  connect(model_, &QFileSystemModel::directoryLoaded, this, scrollToChosen,
+          Qt::QueuedConnection);
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex &current) {
+            scrollPending_ = false;
             emit selectionChanged(current.isValid() ? model_->filePath(current) : QString());
           });
   resize(360, 420);
@@ -103,6 +114,13 @@ void FolderBrowserDialog::showHelpButton() {
     buttons_->addButton(QDialogButtonBox::Help)->setText(tr("&Help"));
 }
 
+// Only a laid-out tree knows where to scroll to.
+void FolderBrowserDialog::showEvent(QShowEvent *event) {
+  QDialog::showEvent(event);
+  if (tree_->currentIndex().isValid())
+    tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+}
+
 QString FolderBrowserDialog::currentPath() const {
   const QModelIndex current = tree_->currentIndex();
   return current.isValid() ? model_->filePath(current) : QString();
@@ -117,6 +135,7 @@ bool FolderBrowserDialog::selectPath(const QString &path) {
     return false;
   tree_->setCurrentIndex(index);
   tree_->scrollTo(index);
+  scrollPending_ = true; // until the user moves
   return true;
 }
 
