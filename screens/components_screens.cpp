@@ -141,9 +141,9 @@ QImage pathLabels() {
       label->setFixedWidth(width);
       label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
       label->setFrameShape(QFrame::Box);
-      states.add(QString("%1 px, %2").arg(width).arg(direction == TFileLabel::drFromLeft
-                                                         ? "from left"
-                                                         : "from right"),
+      states.add(QString("%1 px, %2")
+                     .arg(width)
+                     .arg(direction == TFileLabel::drFromLeft ? "from left" : "from right"),
                  label);
     }
   }

@@ -86,8 +86,7 @@ FolderBrowserDialog::FolderBrowserDialog(const QString &rootPath, bool includeFi
       tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
   };
   connect(model_, &QFileSystemModel::layoutChanged, this, scrollToChosen, Qt::QueuedConnection);
-  connect(model_, &QFileSystemModel::directoryLoaded, this, scrollToChosen,
-          Qt::QueuedConnection);
+  connect(model_, &QFileSystemModel::directoryLoaded, this, scrollToChosen, Qt::QueuedConnection);
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex &current) {
             scrollPending_ = false;
