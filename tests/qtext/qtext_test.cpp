@@ -5,7 +5,7 @@
 using namespace marrowen;
 
 TEST(FileNameText, EveryNameComesBackByteForByte) {
-  for (const std::string name :
+  for (const std::string &name :
        {std::string("/tmp/plain name.txt"), std::string("/tmp/caf\xc3\xa9 \xf0\x9f\x93\x84"),
         std::string("/tmp/caf\xe9-latin1"), std::string("/tmp/\xc3(\xed\xa0\x80\xff\xf5!"),
         std::string("/tmp/trailing-lead\xe2\x82")}) {
