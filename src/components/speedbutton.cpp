@@ -2,6 +2,7 @@
 
 #include "components/dialogrunner.h"
 #include "components/kitutils.h"
+#include "qtext/qtext.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -578,7 +579,7 @@ void TKitSpeedButton::repeatTick() {
     } catch (const std::exception &error) {
       repeatTimer_->stop();
       showMessageBox(this, QMessageBox::Critical, QApplication::applicationName(),
-                     QString::fromLocal8Bit(error.what()));
+                     toQString(error.what()));
     }
   }
 }
