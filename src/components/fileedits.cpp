@@ -221,6 +221,15 @@ void TFilenameEdit::ButtonClick() {
   if (confirmed) {
     const QStringList chosen = dialog().selectedFiles();
     dialogFileName_ = chosen.value(0);
+    // The next press starts with the filter the user last chose. The dialog
+    // names it as shown, without the patterns it hides.
+    const QStringList filters = dialog().nameFilters();
+    const QString shown = dialog().selectedNameFilter();
+    for (qsizetype i = 0; i < filters.size(); ++i)
+      if (filters[i] == shown || filters[i].startsWith(shown + QStringLiteral(" ("))) {
+        filterIndex_ = int(i) + 1;
+        break;
+      }
     name = dialogFileName_;
     if (multiple_)
       files_ = chosen;

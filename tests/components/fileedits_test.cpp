@@ -122,6 +122,7 @@ TEST(FilenameEdit, TheDialogStartsInTheTextsFolderAndItsChoiceBecomesTheText) {
     auto &files = static_cast<QFileDialog &>(dialog);
     EXPECT_EQ(files.directory().absolutePath(), QDir(dir.path()).absolutePath());
     EXPECT_EQ(files.windowTitle(), "Browse");
+    files.selectNameFilter(files.nameFilters().value(1));
     // "All files (*.*)" must list a name without a dot.
     auto *model = files.findChild<QFileSystemModel *>();
     const QModelIndex folder = model->index(dir.path());
@@ -134,7 +135,9 @@ TEST(FilenameEdit, TheDialogStartsInTheTextsFolderAndItsChoiceBecomesTheText) {
     files.selectFile(chosen);
     return int(QDialog::Accepted);
   };
+  edit.SetFilter("Text (*.txt)|*.txt|All files (*.*)|*.*");
   edit.ButtonClick();
+  EXPECT_EQ(edit.FilterIndex(), 2);
   EXPECT_TRUE(listed);
   EXPECT_EQ(edit.FileName(), chosen);
   EXPECT_EQ(edit.text(), '"' + chosen + '"');
