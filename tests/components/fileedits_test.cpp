@@ -112,7 +112,7 @@ TEST(FilenameEdit, BeforeDialogCanStopThePressAndCancelKeepsTheText) {
 TEST(FilenameEdit, TheDialogStartsInTheTextsFolderAndItsChoiceBecomesTheText) {
   QTemporaryDir dir;
   const QString seed = makeFile(dir, "seed.txt");
-  const QString chosen = makeFile(dir, "chosen file");
+  const QString chosen = makeFile(dir, "chosen file.txt");
   makeFile(dir, "README");
   TFilenameEdit edit;
   edit.SetFileName(seed);
@@ -122,6 +122,8 @@ TEST(FilenameEdit, TheDialogStartsInTheTextsFolderAndItsChoiceBecomesTheText) {
     auto &files = static_cast<QFileDialog &>(dialog);
     EXPECT_EQ(files.directory().absolutePath(), QDir(dir.path()).absolutePath());
     EXPECT_EQ(files.windowTitle(), "Browse");
+    EXPECT_EQ(files.defaultSuffix(), "txt");
+    EXPECT_EQ(files.acceptMode(), QFileDialog::AcceptSave);
     files.selectNameFilter(files.nameFilters().value(1));
     // "All files (*.*)" must list a name without a dot.
     auto *model = files.findChild<QFileSystemModel *>();
@@ -136,6 +138,8 @@ TEST(FilenameEdit, TheDialogStartsInTheTextsFolderAndItsChoiceBecomesTheText) {
     return int(QDialog::Accepted);
   };
   edit.SetFilter("Text (*.txt)|*.txt|All files (*.*)|*.*");
+  edit.SetDefaultExt(".txt");
+  edit.SetDialogKind(TFilenameEdit::dkSave);
   edit.ButtonClick();
   EXPECT_EQ(edit.FilterIndex(), 2);
   EXPECT_TRUE(listed);
@@ -187,6 +191,9 @@ TEST(DirectoryEdit, BothDialogKindsGiveTheChosenFolder) {
   QDir().mkpath(sub);
   TDirectoryEdit edit;
   edit.setText(dir.path());
+  edit.setEnabled(false);
+  EXPECT_FALSE(edit.button().isEnabled());
+  edit.setEnabled(true);
   Answering dialogs;
   dialogs.answer = [&](QDialog &dialog) {
     auto &files = dynamic_cast<QFileDialog &>(dialog);
