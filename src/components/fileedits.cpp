@@ -7,6 +7,7 @@
 #include "qtext/qtext.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -284,22 +285,59 @@ void TDirectoryEdit::ReceiveName(const QString &name) {
     setText(folder);
 }
 
-// The folder dialog of the class library: folders only; new ones may be
-// made in it (which makes them at once) only with sdAllowCreate.
+namespace {
+
+// The class library's folder dialog: folders only. With sdAllowCreate a
+// folder that does not exist yet may be named (and new ones made in the
+// dialog); sdPrompt asks before taking such a name, sdPerformCreate makes it.
+class SelectDirectoryDialog : public QFileDialog {
+public:
+  SelectDirectoryDialog(QWidget *parent, TDirectoryEdit::TSelectDirOpts options)
+      : QFileDialog(parent), options_(options) {
+    setObjectName(QStringLiteral("FolderDialog"));
+    setWindowTitle(QFileDialog::tr("Select Directory"));
+    setOption(DontUseNativeDialog);
+    setFileMode(Directory);
+    setOption(ShowDirsOnly);
+    setOption(ReadOnly, !(options & TDirectoryEdit::sdAllowCreate));
+  }
+
+  void accept() override {
+    const QString chosen = selectedFiles().value(0);
+    if (!(options_ & TDirectoryEdit::sdAllowCreate) || chosen.isEmpty() || FolderExists(chosen)) {
+      QFileDialog::accept();
+      return;
+    }
+    if ((options_ & TDirectoryEdit::sdPrompt) &&
+        showMessageBox(this, QMessageBox::Question, windowTitle(),
+                       tr("The specified directory does not exist. Create it?"),
+                       QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+      return;
+    if ((options_ & TDirectoryEdit::sdPerformCreate) && !QDir().mkpath(chosen)) {
+      showMessageBox(this, QMessageBox::Critical, windowTitle(), tr("Unable to create directory"));
+      return;
+    }
+    chosen_ = chosen;
+    done(Accepted);
+  }
+
+  QString chosen() const { return chosen_.isEmpty() ? selectedFiles().value(0) : chosen_; }
+
+private:
+  TDirectoryEdit::TSelectDirOpts options_;
+  QString chosen_;
+};
+
+} // namespace
+
 bool TDirectoryEdit::runFolderDialog(QString &name) {
   if (dialogKind_ == dkWin32)
     return BrowseFolder(name, dialogText_, 0);
-  QFileDialog dialog(this);
-  dialog.setObjectName(QStringLiteral("FolderDialog"));
-  dialog.setWindowTitle(tr("Select Directory"));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setFileMode(QFileDialog::Directory);
-  dialog.setOption(QFileDialog::ShowDirsOnly);
-  dialog.setOption(QFileDialog::ReadOnly, !(options_ & sdAllowCreate));
+  SelectDirectoryDialog dialog(this, options_);
   dialog.setDirectory(name);
-  if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+  if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.chosen().isEmpty())
     return false;
-  name = dialog.selectedFiles().constFirst();
+  name = dialog.chosen();
   return true;
 }
 

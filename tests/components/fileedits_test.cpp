@@ -9,7 +9,9 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -218,4 +220,32 @@ TEST(DirectoryEdit, BothDialogKindsGiveTheChosenFolder) {
   edit.ButtonClick();
   EXPECT_EQ(edit.text(), sub + ";" + dir.path());
   EXPECT_EQ(edit.GetLongForm(), edit.text());
+}
+
+TEST(DirectoryEdit, ANewFolderIsTakenOnlyWhenCreatingIsAllowedAndAgreedTo) {
+  QTemporaryDir dir;
+  const QString fresh = dir.filePath("fresh");
+  TDirectoryEdit edit;
+  edit.setText(dir.path());
+  edit.SetDialogOptions(TDirectoryEdit::sdAllowCreate | TDirectoryEdit::sdPrompt |
+                        TDirectoryEdit::sdPerformCreate);
+  QMessageBox::StandardButton reply = QMessageBox::No;
+  Answering dialogs;
+  dialogs.answer = [&](QDialog &dialog) {
+    if (qobject_cast<QMessageBox *>(&dialog))
+      return int(reply);
+    auto &folders = static_cast<QFileDialog &>(dialog);
+    EXPECT_FALSE(folders.testOption(QFileDialog::ReadOnly));
+    folders.selectFile(fresh);
+    dialog.accept(); // as OK does, so the question comes up
+    return dialog.result();
+  };
+  edit.ButtonClick();
+  EXPECT_EQ(edit.text(), dir.path());
+  EXPECT_FALSE(QFileInfo::exists(fresh));
+  reply = QMessageBox::Yes;
+  edit.ButtonClick();
+  EXPECT_EQ(edit.text(), fresh);
+  EXPECT_TRUE(QFileInfo(fresh).isDir());
+  EXPECT_EQ(dialogs.shown, 4);
 }
