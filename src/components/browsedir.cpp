@@ -313,9 +313,10 @@ bool TBrowseDirectoryDlg::Execute() {
                              owner);
   dialog.setTitle(title_);
   dialog_ = &dialog;
-  DoInitialized(dialog);
+  // Selecting the starting folder is already a change of selection.
   connect(&dialog, &FolderBrowserDialog::selectionChanged, this,
           [this](const QString &path) { DoSelChanged(path); });
+  DoInitialized(dialog);
   const bool chosen =
       DialogRunner::exec(dialog) == QDialog::Accepted && !dialog.currentPath().isEmpty();
   const QString chosenPath = chosen ? dialog.currentPath() : QString();

@@ -76,6 +76,7 @@ TEST(BrowseDirectoryDlg, TheChosenFolderIsTheSelectionAndShowsInTheStatusLine) {
     auto &browser = static_cast<FolderBrowserDialog &>(dialog);
     EXPECT_EQ(browser.windowTitle(), "Select a folder to process");
     EXPECT_EQ(picker.Caption(), "Select a folder to process");
+    EXPECT_EQ(browser.statusLine()->fullText(), dir.path()); // the starting folder
     browser.selectPath(sub);
     EXPECT_EQ(browser.statusLine()->fullText(), sub);
     return int(QDialog::Accepted);
