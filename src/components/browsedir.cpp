@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QPushButton>
@@ -77,8 +78,18 @@ FolderBrowserDialog::FolderBrowserDialog(const QString &rootPath, bool includeFi
   connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(buttons_, &QDialogButtonBox::helpRequested, this, &FolderBrowserDialog::helpRequested);
+  // The model lists folders in the background: the chosen one can be
+  // scrolled to only once its folder has been read and sorted, which the
+  // model does after it reports the folder loaded.
+  const auto scrollToChosen = [this] {
+    if (scrollPending_ && tree_->currentIndex().isValid())
+      tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+  };
+  connect(model_, &QFileSystemModel::layoutChanged, this, scrollToChosen, Qt::QueuedConnection);
+  connect(model_, &QFileSystemModel::directoryLoaded, this, scrollToChosen, Qt::QueuedConnection);
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex &current) {
+            scrollPending_ = false;
             emit selectionChanged(current.isValid() ? model_->filePath(current) : QString());
           });
   resize(360, 420);
@@ -102,17 +113,28 @@ void FolderBrowserDialog::showHelpButton() {
     buttons_->addButton(QDialogButtonBox::Help)->setText(tr("&Help"));
 }
 
+// Only a laid-out tree knows where to scroll to.
+void FolderBrowserDialog::showEvent(QShowEvent *event) {
+  QDialog::showEvent(event);
+  if (tree_->currentIndex().isValid())
+    tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+}
+
 QString FolderBrowserDialog::currentPath() const {
   const QModelIndex current = tree_->currentIndex();
   return current.isValid() ? model_->filePath(current) : QString();
 }
 
 bool FolderBrowserDialog::selectPath(const QString &path) {
+  // The model finds any existing entry by name, listed in the tree or not.
+  if (!(model_->filter() & QDir::Files) && !QFileInfo(path).isDir())
+    return false;
   const QModelIndex index = model_->index(path);
   if (!index.isValid())
     return false;
   tree_->setCurrentIndex(index);
   tree_->scrollTo(index);
+  scrollPending_ = true; // until the user moves
   return true;
 }
 
@@ -167,9 +189,7 @@ TBrowseDirectoryDlg::TBrowseDirectoryDlg(QObject *owner) : QObject(owner) {
     parentControl_ = widget;
 }
 
-QString TBrowseDirectoryDlg::Caption() const {
-  return dialog_ ? dialog_->windowTitle() : caption_;
-}
+QString TBrowseDirectoryDlg::Caption() const { return dialog_ ? dialog_->windowTitle() : caption_; }
 
 void TBrowseDirectoryDlg::SetCaption(const QString &caption) {
   if (caption == caption_)
@@ -216,12 +236,23 @@ void TBrowseDirectoryDlg::SetEnableOKButton(bool enable) {
 QString TBrowseDirectoryDlg::rootPath(TRootID root) {
   QStandardPaths::StandardLocation location;
   switch (root) {
-  case idPersonal: location = QStandardPaths::DocumentsLocation; break;
-  case idDesktopDirectory: location = QStandardPaths::DesktopLocation; break;
-  case idFonts: location = QStandardPaths::FontsLocation; break;
-  case idTemplates: location = QStandardPaths::TemplatesLocation; break;
-  case idPrograms: location = QStandardPaths::ApplicationsLocation; break;
-  default: return QStringLiteral("/");
+  case idPersonal:
+    location = QStandardPaths::DocumentsLocation;
+    break;
+  case idDesktopDirectory:
+    location = QStandardPaths::DesktopLocation;
+    break;
+  case idFonts:
+    location = QStandardPaths::FontsLocation;
+    break;
+  case idTemplates:
+    location = QStandardPaths::TemplatesLocation;
+    break;
+  case idPrograms:
+    location = QStandardPaths::ApplicationsLocation;
+    break;
+  default:
+    return QStringLiteral("/");
   }
   const QString path = QStandardPaths::writableLocation(location);
   return FolderExists(path) ? path : QStringLiteral("/");
@@ -238,11 +269,11 @@ void TBrowseDirectoryDlg::showStatus() {
     return;
   }
   const bool isFolder = FolderExists(statusText_);
-  line->setFullText(statusText_, [isFolder](const QString &text, int width,
-                                            const QFontMetrics &metrics) {
-    return fitStatusText(text, isFolder, width,
-                         [&](const QString &s) { return metrics.horizontalAdvance(s); });
-  });
+  line->setFullText(
+      statusText_, [isFolder](const QString &text, int width, const QFontMetrics &metrics) {
+        return fitStatusText(text, isFolder, width,
+                             [&](const QString &s) { return metrics.horizontalAdvance(s); });
+      });
 }
 
 // The tree gets the folder without its trailing "/", the root as it is.
@@ -323,8 +354,8 @@ bool TBrowseFolderDlg::Execute() {
   }
   if (OnInitialized)
     OnInitialized();
-  const bool chosen = DialogRunner::exec(dialog) == QDialog::Accepted &&
-                      !dialog.currentPath().isEmpty();
+  const bool chosen =
+      DialogRunner::exec(dialog) == QDialog::Accepted && !dialog.currentPath().isEmpty();
   if (chosen) {
     QString path = dialog.currentPath();
     if (path.size() > 1 && path.endsWith(u'/'))

@@ -56,12 +56,16 @@ signals:
   void selectionChanged(const QString &path);
   void helpRequested();
 
+protected:
+  void showEvent(QShowEvent *event) override;
+
 private:
   QLabel *title_;
   FittedStatusLine *status_ = nullptr;
   QTreeView *tree_;
   QFileSystemModel *model_;
   QDialogButtonBox *buttons_;
+  bool scrollPending_ = false;
 };
 
 // The status text shortened to `width` as measured by `widthOf`. A folder

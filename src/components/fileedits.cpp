@@ -260,7 +260,9 @@ QString convertFolders(const QString &text, bool multiple, QString (*convert)(co
 
 } // namespace
 
-QString TDirectoryEdit::GetLongForm() const { return convertFolders(text(), multiple_, LongPathOf); }
+QString TDirectoryEdit::GetLongForm() const {
+  return convertFolders(text(), multiple_, LongPathOf);
+}
 QString TDirectoryEdit::GetShortForm() const {
   return convertFolders(text(), multiple_, ShortPathOf);
 }

@@ -68,7 +68,12 @@ void TFileLabel::cutParts() {
 void TFileLabel::layoutCaption() {
   const QFontMetrics metrics(font());
   const auto widthOf = [&](const QString &text) { return metrics.horizontalAdvance(text); };
-  const int width = contentsRect().width();
+  // The room QLabel leaves for text: inside the frame, the margin and, with
+  // a frame, the indent it then adds by itself.
+  int indent = this->indent();
+  if (indent < 0)
+    indent = frameWidth() > 0 ? metrics.horizontalAdvance(u'x') / 2 : 0;
+  const int width = contentsRect().width() - 2 * margin() - indent;
   if (fileName_.isEmpty() || widthOf(fileName_) <= width) {
     setText(fileName_);
     return;

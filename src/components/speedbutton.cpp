@@ -102,8 +102,11 @@ QImage TKitButtonGlyph::makeImage(TButtonState state, const QPalette &palette) c
   switch (state) {
   case bsDisabled:
     if (numGlyphs_ < 2)
-      return withoutColour(
-          MakeEmbossedBitmap(frame(0), Qt::black).convertToFormat(QImage::Format_ARGB32), face);
+      return withoutColour(MakeEmbossedBitmapEx(frame(0), Qt::black, face, true,
+                                                palette.color(QPalette::Dark),
+                                                palette.color(QPalette::Light))
+                               .convertToFormat(QImage::Format_ARGB32),
+                           face);
     return frame(1);
   case bsInactive: {
     if (numGlyphs_ >= 5)
@@ -130,6 +133,11 @@ QImage TKitButtonGlyph::makeImage(TButtonState state, const QPalette &palette) c
 
 ButtonContentPlacement placeButtonContent(const QRect &client, QSize glyph, QSize caption,
                                           TButtonLayout layout, int margin, int spacing) {
+  if (caption.isEmpty() || glyph.isEmpty())
+    spacing = 0;
+  // What is not there takes no room.
+  glyph = glyph.isEmpty() ? QSize(0, 0) : glyph;
+  caption = caption.isEmpty() ? QSize(0, 0) : caption;
   const bool horizontal = layout == blGlyphLeft || layout == blGlyphRight;
   const int along = horizontal ? client.width() : client.height();
   const int across = horizontal ? client.height() : client.width();
@@ -137,9 +145,6 @@ ButtonContentPlacement placeButtonContent(const QRect &client, QSize glyph, QSiz
   const int glyphAcross = horizontal ? glyph.height() : glyph.width();
   const int captionAlong = horizontal ? caption.width() : caption.height();
   const int captionAcross = horizontal ? caption.height() : caption.width();
-
-  if (caption.isEmpty() || glyph.isEmpty())
-    spacing = 0;
   if (margin == -1 && spacing == -1) {
     spacing = (along - glyphAlong - captionAlong) / 3;
     margin = spacing;
@@ -358,8 +363,7 @@ void TKitSpeedButton::paintEvent(QPaintEvent *) {
   if (!transparent_)
     painter.fillRect(rect, face);
 
-  const bool pressed =
-      state_ == TKitButtonGlyph::bsDown || state_ == TKitButtonGlyph::bsExclusive;
+  const bool pressed = state_ == TKitButtonGlyph::bsDown || state_ == TKitButtonGlyph::bsExclusive;
   if (paintState != TKitButtonGlyph::bsInactive || state_ == TKitButtonGlyph::bsExclusive) {
     if (newStyle()) {
       if (!pressed) {
@@ -417,7 +421,8 @@ void TKitSpeedButton::PaintGlyph(QPainter &painter, const QRect &rect, TButtonSt
   QSize captionSize;
   if (!text.isEmpty()) {
     if (wordWrap_) {
-      captionSize = metrics.boundingRect(room, Qt::TextWordWrap | Qt::TextShowMnemonic, text).size();
+      captionSize =
+          metrics.boundingRect(room, Qt::TextWordWrap | Qt::TextShowMnemonic, text).size();
     } else {
       QStringList lines = text.split(u'\n');
       for (QString &line : lines)
@@ -497,8 +502,8 @@ void TKitSpeedButton::popupMenu() {
   QMenu *menu = dropDownMenu_;
   const QPoint pressAt = mapFromGlobal(QCursor::pos());
   QPoint at;
-  const Qt::Alignment align = menu->layoutDirection() == Qt::RightToLeft ? Qt::AlignRight
-                                                                          : Qt::AlignLeft;
+  const Qt::Alignment align =
+      menu->layoutDirection() == Qt::RightToLeft ? Qt::AlignRight : Qt::AlignLeft;
   if (menuPosition_ == dmpBottom)
     at = align == Qt::AlignLeft ? QPoint(-1, height()) : QPoint(width() + 1, height());
   else
@@ -520,9 +525,8 @@ void TKitSpeedButton::mouseMoveEvent(QMouseEvent *event) {
     return;
   const QPoint p = event->position().toPoint();
   const bool inside = p.x() >= 0 && p.x() < width() && p.y() >= 0 && p.y() <= height();
-  const TButtonState newState =
-      down_ ? TKitButtonGlyph::bsExclusive
-            : (inside ? TKitButtonGlyph::bsDown : TKitButtonGlyph::bsUp);
+  const TButtonState newState = down_ ? TKitButtonGlyph::bsExclusive
+                                      : (inside ? TKitButtonGlyph::bsDown : TKitButtonGlyph::bsUp);
   if (newState != state_) {
     state_ = newState;
     update();

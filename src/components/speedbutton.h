@@ -144,8 +144,7 @@ public:
 
 protected:
   // Draws the glyph and caption inside `rect`, and the drop-down mark.
-  virtual void PaintGlyph(QPainter &painter, const QRect &rect, TButtonState state,
-                          bool drawMark);
+  virtual void PaintGlyph(QPainter &painter, const QRect &rect, TButtonState state, bool drawMark);
   void paintEvent(QPaintEvent *event) override;
   void mousePressEvent(QMouseEvent *event) override;
   void mouseMoveEvent(QMouseEvent *event) override;
