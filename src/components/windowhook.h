@@ -16,7 +16,8 @@ class TControlHook;
 // Watches and may alter the events of any widget (typically its form) without
 // subclassing it: BeforeMessage sees each event before the widget and may stop
 // it by setting `handled`; AfterMessage sees it after the widget and its other
-// event filters have. Several hooks on one widget share one event filter, and
+// event filters have. A deferred delete cannot be stopped and has no after
+// phase. Several hooks on one widget share one event filter, and
 // the later hook is asked first. The widget is watched through a guarded
 // pointer: when it goes, WinControl becomes empty.
 //
