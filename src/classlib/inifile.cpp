@@ -270,6 +270,13 @@ std::string iniFilePath(const std::string &fileName) {
 TIniFile::TIniFile(const std::string &fileName)
     : TCustomIniFile(fileName), ini_(iniFilePath(fileName)) {}
 
+void TIniFile::save() {
+  // The settings folder may not be there yet on a first run.
+  if (FileName().find('/') == std::string::npos)
+    forceFolders(extractFilePath(ini_.FileName()));
+  ini_.UpdateFile();
+}
+
 std::string TIniFile::ReadString(std::string_view section, std::string_view ident,
                                  std::string_view defaultValue) {
   auto value = ini_.findString(section, ident);
@@ -284,7 +291,7 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view iden
 void TIniFile::WriteString(std::string_view section, std::string_view ident,
                            std::string_view value) {
   ini_.WriteString(section, ident, value);
-  ini_.UpdateFile();
+  save();
 }
 
 bool TIniFile::ValueExists(std::string_view section, std::string_view ident) {
@@ -295,14 +302,14 @@ void TIniFile::EraseSection(std::string_view section) {
   if (!ini_.SectionExists(section))
     return;
   ini_.EraseSection(section);
-  ini_.UpdateFile();
+  save();
 }
 
 void TIniFile::DeleteKey(std::string_view section, std::string_view ident) {
   if (!ini_.ValueExists(section, ident))
     return;
   ini_.DeleteKey(section, ident);
-  ini_.UpdateFile();
+  save();
 }
 
 } // namespace marrowen

@@ -121,6 +121,8 @@ public:
   void DeleteKey(std::string_view section, std::string_view ident) override;
 
 private:
+  void save();
+
   TMemIniFile ini_;
 };
 

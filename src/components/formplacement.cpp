@@ -260,13 +260,11 @@ void TFormPlacement::writePlacement(const std::string &section) {
 
 void TFormPlacement::readPlacement(const std::string &section, bool readState, bool readPosition) {
   TCustomIniFile *ini = storage_.get();
-  auto positionText = [&](std::string_view key) {
-    std::string text = IniReadString(ini, section, positionKey(key), "");
-    return text.empty() ? IniReadString(ini, section, key, "") : text;
-  };
-  const bool found = !positionText(siMinMaxPos).empty();
-  const std::string norm = positionText(siNormPos);
-  if (readPosition && (found || !norm.empty()) &&
+  // The position saved on a screen of this size, else the last one saved.
+  std::string norm = IniReadString(ini, section, positionKey(siNormPos), "");
+  if (norm.empty())
+    norm = IniReadString(ini, section, siNormPos, "");
+  if (readPosition && !norm.empty() &&
       IniReadInteger(ini, section, siPixels, screenPixelsPerInch()) == screenPixelsPerInch()) {
     const QRect current = form_->geometry();
     int left = nthNumber(norm, 1, current.left());

@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QLocale>
-#include <QMutex>
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
@@ -243,8 +242,8 @@ QString NextDelimitedPiece(const QString &text, int &position, QStringView delim
 
 namespace {
 
+// Used from the user-interface thread only, as cursors are.
 struct CursorTable {
-  QMutex mutex;
   QHash<int, QCursor> cursors;
   bool kitLoaded = false;
 };
@@ -258,7 +257,6 @@ CursorTable &cursorTable() {
 
 QCursor screenCursor(int slot) {
   CursorTable &table = cursorTable();
-  QMutexLocker lock(&table.mutex);
   if (!table.kitLoaded) {
     table.kitLoaded = true;
     // The hot spots sit on the finger tip and in the palm.
@@ -271,9 +269,7 @@ QCursor screenCursor(int slot) {
 
 void setScreenCursor(int slot, const QCursor &cursor) {
   screenCursor(slot); // the kit's own cursors first, so they never replace this one
-  CursorTable &table = cursorTable();
-  QMutexLocker lock(&table.mutex);
-  table.cursors.insert(slot, cursor);
+  cursorTable().cursors.insert(slot, cursor);
 }
 
 bool ShortDateHasFourDigitYear() {

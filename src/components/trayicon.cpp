@@ -229,25 +229,25 @@ bool SystemTrayBackend::add(const TrayNotifyData &data) {
     return false;
   if (!tray_) {
     tray_ = std::make_unique<QSystemTrayIcon>();
-    connect(tray_.get(), &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-              switch (reason) {
-              case QSystemTrayIcon::Trigger:
-                activated(Activation::Click);
-                break;
-              case QSystemTrayIcon::DoubleClick:
-                activated(Activation::DoubleClick);
-                break;
-              case QSystemTrayIcon::Context:
-                activated(Activation::Context);
-                break;
-              case QSystemTrayIcon::MiddleClick:
-                activated(Activation::Middle);
-                break;
-              default:
-                break;
-              }
-            });
+    QObject::connect(tray_.get(), &QSystemTrayIcon::activated, tray_.get(),
+                     [this](QSystemTrayIcon::ActivationReason reason) {
+                       switch (reason) {
+                       case QSystemTrayIcon::Trigger:
+                         activated(Activation::Click);
+                         break;
+                       case QSystemTrayIcon::DoubleClick:
+                         activated(Activation::DoubleClick);
+                         break;
+                       case QSystemTrayIcon::Context:
+                         activated(Activation::Context);
+                         break;
+                       case QSystemTrayIcon::MiddleClick:
+                         activated(Activation::Middle);
+                         break;
+                       default:
+                         break;
+                       }
+                     });
   }
   modify(data);
   tray_->show();

@@ -113,8 +113,7 @@ private:
 
 // The desktop's notification area through QSystemTrayIcon, used only where
 // the desktop has one.
-class SystemTrayBackend : public QObject, public TrayBackend {
-  Q_OBJECT
+class SystemTrayBackend : public TrayBackend {
 public:
   SystemTrayBackend();
   ~SystemTrayBackend() override;

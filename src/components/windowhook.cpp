@@ -134,34 +134,44 @@ void TControlHook::releaseWhenUnused() {
 bool TControlHook::eventFilter(QObject *watched, QEvent *event) {
   if (watched != control_ || event == redelivering_)
     return false;
+  // A handler, or the widget itself, may delete the widget and with it this
+  // filter; nothing of the filter is touched once it has gone.
+  const QPointer<TControlHook> self(this);
   ++dispatching_;
   const QList<QPointer<TKitWindowHook>> users = users_;
   bool handled = false;
-  for (qsizetype i = users.size() - 1; i >= 0 && !handled; --i)
+  for (qsizetype i = users.size() - 1; i >= 0 && !handled && self; --i)
     if (users[i] && users[i]->BeforeMessage)
       users[i]->BeforeMessage(event, handled);
+  if (!self)
+    return true;
 
-  bool stop = handled;
-  if (!handled) {
-    bool anyAfter = false;
-    for (const QPointer<TKitWindowHook> &user : users)
-      anyAfter = anyAfter || (user && user->AfterMessage);
-    if (anyAfter) {
-      // The widget and its other filters have the event first; notify()
-      // rather than sendEvent() keeps the event's spontaneous mark.
-      QEvent *outer = redelivering_;
-      redelivering_ = event;
-      QCoreApplication::instance()->notify(control_, event);
-      redelivering_ = outer;
-      for (qsizetype i = users.size() - 1; i >= 0 && !handled; --i)
-        if (users[i] && users[i]->AfterMessage)
-          users[i]->AfterMessage(event, handled);
-      // The nested delivery already offered an unaccepted event to the
-      // parents; accepting it keeps them from seeing it twice.
-      if (propagatesToParent(event->type()))
-        event->accept();
-      stop = true;
-    }
+  // A deferred delete always reaches the widget, and nothing follows it.
+  const bool deleting = event->type() == QEvent::DeferredDelete;
+  bool stop = handled && !deleting;
+  bool anyAfter = false;
+  for (const QPointer<TKitWindowHook> &user : users)
+    anyAfter = anyAfter || (user && user->AfterMessage);
+  if (!handled && !deleting && anyAfter) {
+    // The widget and its other filters have the event first; notify()
+    // rather than sendEvent() keeps the event's spontaneous mark.
+    QEvent *outer = redelivering_;
+    redelivering_ = event;
+    QCoreApplication::instance()->notify(control_, event);
+    if (!self)
+      return true;
+    redelivering_ = outer;
+    for (qsizetype i = users.size() - 1; i >= 0 && !handled && self; --i)
+      if (users[i] && users[i]->AfterMessage)
+        users[i]->AfterMessage(event, handled);
+    if (!self)
+      return true;
+    // The nested delivery already offered an unaccepted event to the
+    // parents; accepting it keeps them from seeing it twice. A window has
+    // no parent to offer it to, so its events keep their own answer.
+    if (propagatesToParent(event->type()) && !control_->isWindow())
+      event->accept();
+    stop = true;
   }
   if (--dispatching_ == 0)
     releaseWhenUnused(); // may delete this filter; nothing of it is used after

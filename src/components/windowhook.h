@@ -16,9 +16,10 @@ class TControlHook;
 // Watches and may alter the events of any widget (typically its form) without
 // subclassing it: BeforeMessage sees each event before the widget and may stop
 // it by setting `handled`; AfterMessage sees it after the widget and its other
-// event filters have. Several hooks on one widget share one event filter, and
-// the later hook is asked first. The widget is watched through a guarded
-// pointer: when it goes, WinControl becomes empty.
+// event filters have. A deferred delete cannot be stopped and has no after
+// phase. Several hooks on one widget share one event filter, and the later
+// hook is asked first. The widget is watched through a guarded pointer: when
+// it goes, WinControl becomes empty.
 //
 // To come after the widget, the shared filter hands the event on itself and
 // then stops it; a filter installed on the widget after the last hook was

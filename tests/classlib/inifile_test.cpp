@@ -1,6 +1,7 @@
 #include "classlib/inifile.h"
 
 #include "classlib/exceptions.h"
+#include "classlib/registry.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -131,4 +132,15 @@ TEST(IniFile, WritesThroughAndDropsOnePairOfMatchingQuotes) {
   EXPECT_FALSE(again.ValueExists("s", "d"));
   again.EraseSection("s");
   EXPECT_EQ(readFile(dir.file("a.ini")), "[t]\nn=-5\n");
+}
+
+TEST(IniFile, BareNameLivesInTheSettingsFolderMadeOnFirstWrite) {
+  TempFolder dir;
+  SettingsStore &store = SettingsStore::global();
+  const auto previous = store.file();
+  store.setFile(dir.file("config/settings.ini"));
+  TIniFile ini("program.INI");
+  ini.WriteString("s", "k", "v");
+  store.setFile(previous);
+  EXPECT_EQ(readFile(dir.file("config/program.INI")), "[s]\r\nk=v\r\n");
 }

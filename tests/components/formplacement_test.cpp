@@ -5,6 +5,7 @@
 #include "qtext/qtext.h"
 #include "support/temp_folder.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
@@ -92,6 +93,22 @@ TEST(FormPlacement, AFormThatGoesWithoutClosingStillSaves) {
   // Never shown, so never restored: the stored placement is kept.
   { PlacedForm placed(dir.file("p.ini")); }
   EXPECT_EQ(readFile(dir.file("p.ini")), text);
+}
+
+TEST(FormPlacement, AFormDeletedOnCloseSavesOnceAndGoesCleanly) {
+  TempFolder dir;
+  QPointer<TPlacedForm> form = new TPlacedForm;
+  form->setAttribute(Qt::WA_DeleteOnClose);
+  auto *placement = new TFormPlacement(form);
+  placement->SetIniFileName(fileNameToQString(dir.file("p.ini")));
+  int saves = 0;
+  placement->OnSavePlacement = [&] { ++saves; };
+  form->show();
+  form->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(form.isNull());
+  EXPECT_EQ(saves, 1);
+  EXPECT_NE(readFile(dir.file("p.ini")).find("Visible=0"), std::string::npos);
 }
 
 TEST(FormPlacement, StoredValuesThatDoNotApplyLeaveTheFormAsDesigned) {
