@@ -48,69 +48,69 @@ void TFileLabel::changeEvent(QEvent *event) {
 
 // Empty parts count: a path that starts with two separators gives two empty
 // parts first. An empty separator leaves the path whole.
-void TFileLabel::cutParts() {
+PathParts::PathParts(const QString &path, const QString &separator)
+    : path_(path), separator_(separator) {
   parts_.clear();
-  if (separator_.isEmpty()) {
-    parts_.append(fileName_);
+  if (separator.isEmpty()) {
+    parts_.append(path);
   } else {
     qsizetype from = 0;
-    for (qsizetype at = fileName_.indexOf(separator_); at >= 0;
-         at = fileName_.indexOf(separator_, from)) {
-      parts_.append(fileName_.mid(from, at - from));
-      from = at + separator_.size();
+    for (qsizetype at = path.indexOf(separator); at >= 0; at = path.indexOf(separator, from)) {
+      parts_.append(path.mid(from, at - from));
+      from = at + separator.size();
     }
-    parts_.append(fileName_.mid(from));
+    parts_.append(path.mid(from));
   }
   const QString &first = parts_.front();
   hasDrive_ = first.size() > 1 && first.endsWith(u':');
 }
 
-void TFileLabel::layoutCaption() {
-  const QFontMetrics metrics(font());
-  const auto widthOf = [&](const QString &text) { return metrics.horizontalAdvance(text); };
-  // The room QLabel leaves for text: inside the frame, the margin and, with
-  // a frame, the indent it then adds by itself.
-  int indent = this->indent();
-  if (indent < 0)
-    indent = frameWidth() > 0 ? metrics.horizontalAdvance(u'x') / 2 : 0;
-  const int width = contentsRect().width() - 2 * margin() - indent;
-  if (fileName_.isEmpty() || widthOf(fileName_) <= width) {
-    setText(fileName_);
-    return;
-  }
+QString PathParts::fit(Direction direction, int width,
+                       const std::function<int(const QString &)> &widthOf) const {
+  if (path_.isEmpty() || widthOf(path_) <= width)
+    return path_;
   const QString &last = parts_.back();
   const QString ellipsis = QStringLiteral("...") + separator_;
-  if (widthOf(last) + widthOf(ellipsis) >= width) {
-    setText(last);
-    return;
-  }
+  if (widthOf(last) + widthOf(ellipsis) >= width)
+    return last;
   // The first part is shown only as a drive; otherwise it is always among
   // what the ellipsis stands for.
   const QString drive = hasDrive_ ? parts_.front() + separator_ : QString();
-  if (widthOf(drive) + widthOf(last) + widthOf(ellipsis) >= width) {
-    setText(ellipsis + last);
-    return;
-  }
+  if (widthOf(drive) + widthOf(last) + widthOf(ellipsis) >= width)
+    return ellipsis + last;
   const int used = widthOf(last) + widthOf(ellipsis) + widthOf(drive);
   QString middle;
   const qsizetype lastMiddle = parts_.size() - 2;
-  if (direction_ == drFromLeft) {
+  if (direction == FromLeft) {
     for (qsizetype i = lastMiddle; i >= 1; --i) {
       QString trial = parts_[i] + separator_ + middle;
       if (widthOf(trial) + used > width)
         break;
       middle = std::move(trial);
     }
-    setText(drive + ellipsis + middle + last);
-  } else {
-    for (qsizetype i = 1; i <= lastMiddle; ++i) {
-      QString trial = middle + parts_[i] + separator_;
-      if (widthOf(trial) + used > width)
-        break;
-      middle = std::move(trial);
-    }
-    setText(drive + middle + ellipsis + last);
+    return drive + ellipsis + middle + last;
   }
+  for (qsizetype i = 1; i <= lastMiddle; ++i) {
+    QString trial = middle + parts_[i] + separator_;
+    if (widthOf(trial) + used > width)
+      break;
+    middle = std::move(trial);
+  }
+  return drive + middle + ellipsis + last;
+}
+
+void TFileLabel::cutParts() { parts_ = PathParts(fileName_, separator_); }
+
+void TFileLabel::layoutCaption() {
+  const QFontMetrics metrics(font());
+  // The room QLabel leaves for text: inside the frame, the margin and, with
+  // a frame, the indent it then adds by itself.
+  int indent = this->indent();
+  if (indent < 0)
+    indent = frameWidth() > 0 ? metrics.horizontalAdvance(u'x') / 2 : 0;
+  const int width = contentsRect().width() - 2 * margin() - indent;
+  setText(parts_.fit(direction_ == drFromLeft ? PathParts::FromLeft : PathParts::FromRight, width,
+                     [&](const QString &text) { return metrics.horizontalAdvance(text); }));
 }
 
 } // namespace marrowen

@@ -3,7 +3,28 @@
 #include <QLabel>
 #include <QStringList>
 
+#include <functional>
+
 namespace marrowen {
+
+// A path cut at every separator, and shortened to a width by leaving out
+// whole parts behind "..." + separator. Widths are measured piece by piece
+// with `widthOf` and added; a piece that fits exactly is taken. The first
+// part shows only when it is a drive ("C:"); the last part always shows.
+class PathParts {
+public:
+  enum Direction { FromLeft, FromRight }; // which parts go first
+  PathParts() = default;
+  PathParts(const QString &path, const QString &separator);
+  QString fit(Direction direction, int width,
+              const std::function<int(const QString &)> &widthOf) const;
+
+private:
+  QString path_;
+  QString separator_;
+  QStringList parts_{QString()}; // never empty
+  bool hasDrive_ = false;
+};
 
 // A label showing a path that leaves out whole folders, behind "...", until
 // the path fits the label's width; characters are never cut. The path is set
@@ -41,8 +62,7 @@ private:
   QString fileName_;
   QString separator_ = QStringLiteral("/");
   TDirection direction_ = drFromLeft;
-  QStringList parts_;
-  bool hasDrive_ = false;
+  PathParts parts_;
 };
 
 } // namespace marrowen

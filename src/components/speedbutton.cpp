@@ -4,6 +4,7 @@
 #include "components/kitutils.h"
 #include "qtext/qtext.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QEvent>
@@ -319,6 +320,40 @@ void TKitSpeedButton::Click() {
       dialog->done(modalResult_);
   if (OnClick)
     OnClick();
+  if (action_)
+    action_->trigger();
+}
+
+void TKitSpeedButton::SetAction(QAction *action) {
+  if (action == action_)
+    return;
+  if (action_)
+    disconnect(action_, nullptr, this, nullptr);
+  action_ = action;
+  if (action) {
+    connect(action, &QAction::changed, this, &TKitSpeedButton::actionChange);
+    actionChange();
+  }
+}
+
+void TKitSpeedButton::actionChange() {
+  SetCaption(action_->text());
+  setToolTip(action_->toolTip());
+  setEnabled(action_->isEnabled());
+  if (parentWidget()) // a lone button would open as a window of its own
+    setVisible(action_->isVisible());
+  if (groupIndex_ != 0 && action_->isCheckable())
+    SetDown(action_->isChecked());
+  if (Glyph().isNull() && !action_->icon().isNull()) {
+    // The icon on magenta, which the glyph then takes as see-through.
+    const QPixmap icon = action_->icon().pixmap(16, 16);
+    QImage glyph(icon.size(), QImage::Format_ARGB32);
+    glyph.fill(QColor(255, 0, 255));
+    QPainter painter(&glyph);
+    painter.drawPixmap(0, 0, icon);
+    painter.end();
+    SetGlyph(glyph);
+  }
 }
 
 // ---- painting

@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 
+class QAction;
 class QTimer;
 
 namespace marrowen {
@@ -138,6 +139,12 @@ public:
   std::function<void()> OnMouseEnter;
   std::function<void()> OnMouseLeave;
 
+  // A linked action lends the button its text, hint, enabled and visible
+  // state; a grouped button is Down while the action is checked, and a
+  // button without a glyph takes the action's icon. A click triggers it.
+  QAction *Action() const { return action_; }
+  void SetAction(QAction *action);
+
   // A menu whose dynamic property "AutoPopup" is false is not opened by a
   // press; the press is then an ordinary one.
   static bool menuAutoPopup(const QMenu *menu);
@@ -163,6 +170,7 @@ private:
   void buttonPressed(TKitSpeedButton &sender);
   void updateMouseInControl();
   void updateShortcut();
+  void actionChange();
   bool newStyle() const;
 
   TKitButtonGlyph glyph_;
@@ -181,6 +189,7 @@ private:
   bool transparent_ = false;
   bool markDropDown_ = true;
   QPointer<QMenu> dropDownMenu_;
+  QPointer<QAction> action_;
   TKitDropDownMenuPos menuPosition_ = dmpBottom;
   bool grayedInactive_ = true;
   bool menuTracking_ = false;

@@ -1,5 +1,6 @@
 #include "components/speedbutton.h"
 
+#include <QAction>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMenu>
@@ -145,4 +146,30 @@ TEST(KitSpeedButton, ContentIsPlacedByMarginAndSpacing) {
   TKitSpeedButton button;
   button.SetMargin(-5);
   EXPECT_EQ(button.Margin(), -1);
+}
+
+TEST(KitSpeedButton, ALinkedActionLendsItsStateAndIsTriggeredByAClick) {
+  QWidget parent;
+  TKitSpeedButton button(&parent);
+  button.SetGroupIndex(2);
+  button.SetAllowAllUp(true);
+  QAction action("&Run");
+  action.setCheckable(true);
+  action.setChecked(true);
+  QPixmap icon(16, 16);
+  icon.fill(Qt::blue);
+  action.setIcon(QIcon(icon));
+  int triggered = 0;
+  QObject::connect(&action, &QAction::triggered, [&] { ++triggered; });
+  button.SetAction(&action);
+  EXPECT_EQ(button.Caption(), "&Run");
+  EXPECT_TRUE(button.Down());
+  EXPECT_EQ(button.Glyph().size(), QSize(16, 16));
+  action.setEnabled(false);
+  EXPECT_FALSE(button.isEnabled());
+  action.setEnabled(true);
+  action.setChecked(false);
+  EXPECT_FALSE(button.Down());
+  button.Click();
+  EXPECT_EQ(triggered, 1);
 }
