@@ -634,6 +634,7 @@ private:
   TdgCoordList FKeptFontCells;
   TdgVisibleItems FVisibleCols;
   TdgVisibleItems FVisibleRows;
+  bool FVisibleRowsDeferred = false;
   std::unique_ptr<TdgGridCols> FColStore;
   TdgCellPropSet FCellProps{this};
   bool FCacheValid = false;
