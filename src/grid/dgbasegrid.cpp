@@ -41,6 +41,8 @@ template <class F> ScopeExit(F) -> ScopeExit<F>;
 
 TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
   FSettingDefaults = true;
+  // The data grid declares the two size lists itself and writes neither.
+  FSaveCellExtents = false;
   SetOptions(TGridOptions());
   SetDefaultRowHeight(14);
   SetDefaultColWidth(64);

@@ -1,4 +1,6 @@
 #include "grid/basegrid.h"
+
+#include "classlib/componentstream.h"
 #include "grid/inplaceedit.h"
 #include "gridsupport/testgrid.h"
 
@@ -89,6 +91,40 @@ TEST(BaseGridProperties, RefusalsCarryTheirTexts) {
   EXPECT_EQ(grid.ColCount(), 5);
   EXPECT_EQ(grid.FixedCols(), 1);
   EXPECT_EQ(grid.RowCount(), 5);
+}
+
+// The size lists travel through a stream only once sizes were set, and a
+// list longer than the grid is refused.
+TEST(BaseGridProperties, SizeListsStreamOnlyOnceSet) {
+  TestGrid grid;
+  std::string bytes;
+  {
+    ComponentWriter w(bytes);
+    grid.WriteCellExtents(w);
+  }
+  EXPECT_TRUE(bytes.empty());
+  grid.SetColWidths(2, 33);
+  grid.SetRowHeights(4, 7);
+  bytes.clear();
+  {
+    ComponentWriter w(bytes);
+    grid.WriteCellExtents(w);
+    grid.SetSaveCellExtents(false);
+    grid.WriteCellExtents(w);
+  }
+  TestGrid copy;
+  ComponentReader r(bytes, "TestGrid");
+  for (const char *name : {"ColWidths", "RowHeights"}) {
+    ASSERT_EQ(r.readName(), name);
+    EXPECT_TRUE(copy.ReadCellExtents(name, r));
+  }
+  EXPECT_EQ(copy.ColWidths(2), 33);
+  EXPECT_EQ(copy.RowHeights(4), 7);
+  EXPECT_EQ(copy.ColWidths(1), copy.DefaultColWidth());
+  copy.SetColCount(2);
+  ComponentReader again(bytes, "TestGrid");
+  again.readName();
+  EXPECT_EQ(errorOf([&] { copy.ReadCellExtents("ColWidths", again); }), "Grid index out of range");
 }
 
 // Inserting or deleting rows in the middle keeps the heights of the rows
