@@ -127,6 +127,30 @@ TEST(BaseGridProperties, SizeListsStreamOnlyOnceSet) {
   EXPECT_EQ(errorOf([&] { copy.ReadCellExtents("ColWidths", again); }), "Grid index out of range");
 }
 
+TEST(BaseGridKeys, EditMasksBecomeInputMasks) {
+  struct Case {
+    const char *mask, *expected;
+  };
+  const Case cases[] = {
+      {"", ""},
+      {"!99/99/0000;1;_", "00/00/9999;_"},
+      {">LL-aa;0; ", ">AA-nn; "},
+      {"\\D\\\\0cC", "\\D\\\\9xX;_"},
+      {"<>(000) A", "!(999) N;_"},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(QtInputMask(c.mask), c.expected) << c.mask;
+  struct MaskedGrid : TestGrid {
+    std::string GetEditMask(std::int32_t, std::int32_t) override { return "00;1;_"; }
+  } grid;
+  grid.SetOptions(grid.Options().with(goEditing));
+  showGrid(grid, 400, 200);
+  QTest::keyClicks(&grid, "4x2");
+  QApplication::processEvents();
+  ASSERT_NE(grid.InplaceEditor(), nullptr);
+  EXPECT_EQ(grid.InplaceEditor()->Text(), "42") << "a letter has no place in a digits mask";
+}
+
 // Inserting or deleting rows in the middle keeps the heights of the rows
 // that follow with their rows.
 TEST(BaseGridProperties, AdjustSizeKeepsTheSizesAfterTheChange) {
