@@ -99,6 +99,9 @@ TEST(RegexPieces, CaretMatchesOnlyAtTheAnchorGiven) {
   EXPECT_FALSE(engine.ExecInText(subject, limit, 2, 0, false));
   EXPECT_TRUE(engine.ExecInText(subject, limit, 2, 4, false));
   EXPECT_EQ(engine.GetMatchPos(0), 4);
+  // A match must begin before the limit: the anchor at the limit is past it.
+  limit = 3;
+  EXPECT_FALSE(engine.ExecInText(subject, limit, 2, 4, false));
 
   TRegex alternation;
   alternation.CompileRegex("x|^b");
