@@ -120,6 +120,10 @@ private:
 // Group positions are only written once a whole attempt succeeds, innermost
 // frame first, which is the order a recursive matcher sets them on its way
 // back; so a group inside a loop reports its last iteration.
+//
+// An attempt that grows costly turns on the memo of failed (node, position)
+// pairs for the rest of the search; it only cuts off walks that would fail,
+// so the match and its groups stay those of the plain walk.
 class RegexMatcher {
 public:
   enum Kind : std::uint8_t { OpenMark, CloseMark, BranchChoice, RepeatChoice, LazyChoice };
