@@ -44,15 +44,20 @@ bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
 
 // The file a target name leads to: a symbolic link is written through, so
 // that the link survives and the file it points at gets the new text. A
-// link that leads nowhere is refused rather than replaced by a file.
+// link that leads nowhere is refused rather than replaced by a file, and so
+// is a folder, which no file can be renamed over.
 std::string resolvedTarget(const std::string &name) {
   std::error_code error;
-  if (!std::filesystem::is_symlink(name, error))
-    return name;
-  std::filesystem::path resolved = std::filesystem::canonical(name, error);
-  if (error)
-    throw EFCreateError(name, systemErrorText(error.value()));
-  return resolved.string();
+  std::string target = name;
+  if (std::filesystem::is_symlink(name, error)) {
+    std::filesystem::path resolved = std::filesystem::canonical(name, error);
+    if (error)
+      throw EFCreateError(name, systemErrorText(error.value()));
+    target = resolved.string();
+  }
+  if (std::filesystem::is_directory(target, error))
+    throw EFCreateError(name, systemErrorText(EISDIR));
+  return target;
 }
 
 std::string fileNamePart(const std::string &name) {

@@ -38,8 +38,9 @@ private:
 // byte was written and the job was not aborted, so a target is either
 // replaced whole or left as it was. The new file takes the replaced target's
 // permission bits. A target that is a symbolic link is written through: the
-// file it names is replaced and the link stays. In append mode the output goes straight into the
-// target.
+// file it names is replaced and the link stays; a dangling link or a folder
+// in the target's place is refused. In append mode the output goes straight
+// into the target.
 class TFileOutput : public TGenericOutput {
 public:
   // An empty output folder with `useOutputFolder` raises an error. An
