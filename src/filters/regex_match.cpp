@@ -36,10 +36,12 @@ constexpr std::size_t never = static_cast<std::size_t>(-1);
 // Which (node, position) pairs have been tried and failed during one
 // search. Without back-references, whether the rest of the program matches
 // from a node at a position does not depend on the path that led there, so
-// a pair seen again can only fail again: the walk skips it, and its work is
-// bounded by nodes times positions. A window of positions is kept exactly in
-// a bit set; pairs outside it go to a small table that may forget (a
-// forgotten pair is merely tried again).
+// a pair seen again can only fail again: the walk skips it. Only the nodes
+// where the walk chooses (alternatives and repeats) are remembered; between
+// two of them it goes one way, so its work stays bounded by nodes times
+// positions. A window of positions is kept exactly in a bit set; pairs
+// outside it go to a small table that may forget (a forgotten pair is merely
+// tried again).
 class MatchMemo {
 public:
   static constexpr std::uint16_t noSlot = 0xFFFF;
@@ -49,7 +51,7 @@ public:
     slots_.assign(program.bytes.size(), noSlot);
     slotCount_ = 0;
     for (std::size_t node = 0; node < program.nodes.size() && slotCount_ < noSlot; ++node)
-      if (program.nodes[node].opcode != 0xFF)
+      if (isChoice(program.nodes[node].opcode) && program.bytes[node] == program.nodes[node].opcode)
         slots_[node] = static_cast<std::uint16_t>(slotCount_++);
     windowBits_ = std::max<std::size_t>(windowBits, slotCount_);
     span_ = 0;
@@ -97,6 +99,10 @@ public:
   }
 
 private:
+  static bool isChoice(std::uint8_t op) {
+    return op == BRANCH || op == STAR || op == PLUS || op == LAZYSTAR || op == LAZYPLUS;
+  }
+
   static constexpr int tableBits = 14;
   static constexpr std::size_t tableSize = std::size_t(1) << tableBits;
   std::vector<std::uint16_t> slots_;
