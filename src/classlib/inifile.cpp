@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -214,8 +215,9 @@ std::string TMemIniFile::text() const {
 }
 
 void TMemIniFile::UpdateFile() const {
-  if (!replaceFileContents(fileName_, text()))
-    throw EFCreateError(fileName_);
+  if (FileReplaceResult written = replaceFileContents(fileName_, text()); !written)
+    throw EFCreateError(fileName_,
+                        std::error_code(written.error, std::system_category()).message());
 }
 
 } // namespace marrowen

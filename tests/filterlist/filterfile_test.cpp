@@ -343,7 +343,13 @@ TEST(FilterFileStorage, SafeWriteReplacesTheFileWhole) {
 
 TEST(FilterFileStorage, FailedWriteLeavesTheTargetAndNoTemporaryFile) {
   TempFolder folder;
-  EXPECT_THROW(writeFileBytesSafely(folder.file("missing/x.fll"), "data"), EFCreateError);
+  try {
+    writeFileBytesSafely(folder.file("missing/x.fll"), "data");
+    ADD_FAILURE();
+  } catch (const EFCreateError &e) {
+    EXPECT_EQ(e.message(),
+              "Cannot create file " + folder.file("missing/x.fll") + ". No such file or directory");
+  }
 
   // A folder in the target's place cannot be replaced by the written file.
   const std::string target = folder.file("taken.fll");
@@ -367,7 +373,7 @@ TEST(FilterFileStorage, ReadOnlyTargetIsNotReplaced) {
     writeFileBytesSafely(target, "data");
     FAIL();
   } catch (const EFCreateError &e) {
-    EXPECT_EQ(e.message(), "Cannot create file " + target);
+    EXPECT_EQ(e.message(), "Cannot create file " + target + ". Permission denied");
   }
   EXPECT_EQ(readFile(target), "keep");
   EXPECT_EQ(entries(folder), 1u);
