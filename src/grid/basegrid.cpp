@@ -1,5 +1,6 @@
 #include "grid/basegrid.h"
 
+#include "classlib/componentstream.h"
 #include "grid/inplaceedit.h"
 
 #include <QApplication>
@@ -2191,5 +2192,41 @@ void TCustomGrid_dg::focusOutEvent(QFocusEvent *e) {
 }
 
 void TCustomGrid_dg::scrollContentsBy(int, int) {}
+
+} // namespace marrowen
+
+namespace marrowen {
+
+void TCustomGrid_dg::WriteCellExtents(ComponentWriter &writer) const {
+  if (!FSaveCellExtents)
+    return;
+  auto write = [&](const char *name, const ExtentList &list, std::int32_t count, auto extent) {
+    if (list.empty())
+      return;
+    writer.writeName(name);
+    writer.writeListBegin();
+    for (std::int32_t i = 0; i < count; ++i)
+      writer.writeInteger(extent(i));
+    writer.writeListEnd();
+  };
+  write("ColWidths", FColWidths, ColCount(), [this](std::int32_t i) { return ColWidths(i); });
+  write("RowHeights", FRowHeights, RowCount(), [this](std::int32_t i) { return RowHeights(i); });
+}
+
+bool TCustomGrid_dg::ReadCellExtents(std::string_view name, ComponentReader &reader) {
+  const bool widths = name == "ColWidths";
+  if (!widths && name != "RowHeights")
+    return false;
+  reader.readListBegin();
+  for (std::int32_t i = 0; !reader.endOfList(); ++i) {
+    const int value = reader.readInteger();
+    if (widths)
+      SetColWidths(i, value);
+    else
+      SetRowHeights(i, value);
+  }
+  reader.readListEnd();
+  return true;
+}
 
 } // namespace marrowen

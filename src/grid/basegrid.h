@@ -13,10 +13,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class QPainter;
 
 namespace marrowen {
+
+class ComponentReader;
+class ComponentWriter;
 
 class TCustomGrid_dg;
 class TInplaceEdit;
@@ -74,6 +78,12 @@ public:
   void SetColCount(std::int32_t value);
   std::int32_t RowCount() const { return FRowCount; }
   void SetRowCount(std::int32_t value);
+  // "ColWidths" and "RowHeights" of a component stream: written while
+  // cell extents are saved and a list exists, read back through the setters.
+  bool SaveCellExtents() const { return FSaveCellExtents; }
+  void SetSaveCellExtents(bool value) { FSaveCellExtents = value; }
+  void WriteCellExtents(ComponentWriter &writer) const;
+  bool ReadCellExtents(std::string_view name, ComponentReader &reader);
   int ColWidths(std::int32_t index) const;
   void SetColWidths(std::int32_t index, int value);
   int RowHeights(std::int32_t index) const;

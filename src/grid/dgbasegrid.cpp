@@ -42,6 +42,8 @@ template <class F> ScopeExit(F) -> ScopeExit<F>;
 
 TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
   FSettingDefaults = true;
+  // The data grid declares the two size lists itself and writes neither.
+  FSaveCellExtents = false;
   SetOptions(TGridOptions());
   SetDefaultRowHeight(14);
   SetDefaultColWidth(64);
@@ -341,6 +343,8 @@ void TdgBaseGrid::MoveRowDisplay(int fromDisplay, int toDisplay) {
         FRowSelection.Last = p;
       }
   }
+  if (!FVisibleRowsDeferred)
+    FVisibleRows.MoveItem(fromDisplay, toDisplay);
   DropCellCache();
   // Heights, the current cell and the anchor follow through the base grid.
   MoveRow(fromDisplay, toDisplay);
@@ -377,6 +381,9 @@ void TdgBaseGrid::MoveRows(int fromDisplay, int toDisplay) {
     for (int p : selected)
       dataRows.push_back(FRowMap[static_cast<std::size_t>(p)]);
     const int n = static_cast<int>(selected.size());
+    // Many rows moving one by one would shift the visible list each time;
+    // it is built once afterwards instead.
+    FVisibleRowsDeferred = n >= 100 && FVisibleRows.Active();
     auto place = [&](int index, int target) {
       const int from =
           FRowOrder[static_cast<std::size_t>(dataRows[static_cast<std::size_t>(index)])];
@@ -399,6 +406,16 @@ void TdgBaseGrid::MoveRows(int fromDisplay, int toDisplay) {
         place(i, toDisplay + k);
       for (int i = above - 1, k = 0; i >= 0; --i, ++k)
         place(i, toDisplay - k);
+    }
+    if (FVisibleRowsDeferred) {
+      FVisibleRowsDeferred = false;
+      std::vector<int> shown;
+      for (int p = 1; p < RowCount(); ++p) {
+        const TdgRow *row = RowObject(FRowMap[static_cast<std::size_t>(p)]);
+        if (!row || row->Visible())
+          shown.push_back(p);
+      }
+      FVisibleRows.Rebuild(shown);
     }
     DoRowMoved(FRowSelection.First, FRowSelection.Count, true);
   }

@@ -65,7 +65,36 @@ public:
   void SetPending(const Variant &value);
   void DropPending();
 
+  // The text selection of the value being edited, handed to and from the
+  // in-place editor.
+  int SelStart() const { return FSelStart; }
+  int SelLength() const { return FSelLength; }
+  void SetSelStart(int value);
+  void SetSelLength(int value);
+  // Shows the cell's stored value in the editor unless one is pending.
+  virtual void Apply();
+  void SelectAll();
+  // Text cells only, while the window exists; Cut and Paste also need a grid
+  // that may change the cell. Each answers whether it was done.
+  bool CopyToClipboard();
+  bool CutToClipboard(bool flag);
+  bool PasteFromClipboard(bool flag);
+  bool CheckedCutToClipboard();
+  bool CheckedPasteFromClipboard();
+  // True for cells that are not text; else whether the whole text is selected.
+  bool IsWholeTextSelected() const;
+  // Takes the editor's selection after its text changed.
+  void TakeSelection(int start, int length) {
+    FSelStart = start;
+    FSelLength = length;
+  }
+
   TdgBaseGrid &Grid;
+
+private:
+  bool CanChangeText() const;
+  int FSelStart = 0;
+  int FSelLength = 0;
 };
 
 // The grid's events; each fires through its virtual Do<Name> and only when
@@ -657,6 +686,10 @@ public:
   bool EscapeKey();
   bool WantsKey(const QKeyEvent &e) const override;
   void KeyDown(std::uint16_t &key, TShiftState shift) override;
+  // The in-place editor shows the current cell's value, and its changes
+  // become the value being edited.
+  std::string GetEditText(std::int32_t col, std::int32_t row) override;
+  void SetEditText(std::int32_t col, std::int32_t row, const std::string &value) override;
 
   // The mouse operation in progress; every change is reported.
   TdgMouseStatus MouseStatus() const { return FMouseStatus; }
@@ -829,6 +862,7 @@ private:
   TdgCoordList FKeptFontCells;
   TdgVisibleItems FVisibleCols;
   TdgVisibleItems FVisibleRows;
+  bool FVisibleRowsDeferred = false;
   std::unique_ptr<TdgGridCols> FColStore;
   TdgCellPropSet FCellProps{this};
   bool FCacheValid = false;

@@ -110,6 +110,7 @@ bool TdgBaseGrid::CheckCellValue(TdgControlType type, const Variant &value) cons
 }
 
 void TdgBaseGrid::writeDefinedProperties(ComponentWriter &w, std::string_view) const {
+  WriteCellExtents(w);
   if (!FImageListIds.empty()) {
     std::string ids;
     for (const std::string &id : FImageListIds)

@@ -45,6 +45,84 @@ TInplaceEdit::TInplaceEdit(TCustomGrid_dg *grid) : QLineEdit(grid->viewport()), 
   });
 }
 
+std::string QtInputMask(std::string_view editMask) {
+  const std::size_t fieldEnd = editMask.find(';');
+  const std::string_view mask = editMask.substr(0, fieldEnd);
+  if (mask.empty())
+    return {};
+  char blank = '_';
+  if (fieldEnd != std::string_view::npos) {
+    const std::size_t blankAt = editMask.find(';', fieldEnd + 1);
+    if (blankAt != std::string_view::npos && blankAt + 1 < editMask.size())
+      blank = editMask[blankAt + 1];
+  }
+  std::string out;
+  for (std::size_t i = 0; i < mask.size(); ++i) {
+    const char c = mask[i];
+    switch (c) {
+    case 'L':
+      out += 'A';
+      break;
+    case 'l':
+      out += 'a';
+      break;
+    case 'A':
+      out += 'N';
+      break;
+    case 'a':
+      out += 'n';
+      break;
+    case 'C':
+      out += 'X';
+      break;
+    case 'c':
+      out += 'x';
+      break;
+    case '0':
+      out += '9';
+      break;
+    case '9':
+      out += '0';
+      break;
+    case '#':
+      out += '#';
+      break;
+    case '!':
+      break;
+    case '>':
+      if (i + 1 < mask.size() && mask[i + 1] == '<') {
+        out += '!';
+        ++i;
+      } else
+        out += '>';
+      break;
+    case '<':
+      if (i + 1 < mask.size() && mask[i + 1] == '>') {
+        out += '!';
+        ++i;
+      } else
+        out += '<';
+      break;
+    case '_':
+      out += ' ';
+      break;
+    case '\\':
+      if (i + 1 < mask.size())
+        ++i;
+      [[fallthrough]];
+    default: {
+      const char literal = mask[i];
+      if (std::string_view("AaNnXx90Dd#HhBb><![]{}\\;").find(literal) != std::string_view::npos)
+        out += '\\';
+      out += literal;
+    }
+    }
+  }
+  out += ';';
+  out += blank;
+  return out;
+}
+
 std::string TInplaceEdit::Text() const { return qStringToBytes(text()); }
 
 void TInplaceEdit::SetText(const std::string &value) { setText(bytesToQString(value)); }
@@ -62,6 +140,7 @@ void TInplaceEdit::UpdateContents() {
   } done{FLoading};
   clear();
   FEditMask = FGrid->GetEditMask(FGrid->Col(), FGrid->Row());
+  setInputMask(bytesToQString(QtInputMask(FEditMask)));
   SetText(FGrid->GetEditText(FGrid->Col(), FGrid->Row()));
   SetMaxLength(FGrid->GetEditLimit());
 }

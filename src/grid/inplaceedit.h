@@ -7,10 +7,17 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace marrowen {
 
 class TCustomGrid_dg;
+
+// An edit mask in the form the grid's callers write ("mask;keep literals;
+// blank") as the line edit's input mask: required and optional letters,
+// letters or digits, any characters and digits, case switches and escaped
+// literals. Characters the line edit would read as codes are escaped.
+std::string QtInputMask(std::string_view editMask);
 
 // The plain editor the base grid lays over its current cell. Keys that move
 // between cells go to the grid; what the grid forbids (typing into a cell it

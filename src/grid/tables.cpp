@@ -267,6 +267,16 @@ void TdgVisibleItems::SetVisibleCount(int newCount, int firstValue) {
     Fill(newCount, firstValue);
 }
 
+void TdgVisibleItems::Rebuild(const std::vector<int> &shown) {
+  const int n = static_cast<int>(shown.size());
+  Reserve(n);
+  for (int pos = 1; pos <= n; ++pos)
+    items_[static_cast<std::size_t>(pos)] = shown[static_cast<std::size_t>(pos - 1)];
+  count_ = n;
+  visibleCount_ = n;
+  active_ = true;
+}
+
 void TdgVisibleItems::MoveItem(int from, int to) {
   if (!active_ || from == to)
     return;

@@ -98,6 +98,8 @@ public:
   void SetVisibleCount(int newCount, int firstValue);
   // Renumbers for the item at position `from` moving to position `to`.
   void MoveItem(int from, int to);
+  // Holds exactly the positions of `shown`, ascending.
+  void Rebuild(const std::vector<int> &shown);
 
   int VisibleCount() const { return visibleCount_; }
   bool Active() const { return active_; }

@@ -1,4 +1,6 @@
 #include "grid/basegrid.h"
+
+#include "classlib/componentstream.h"
 #include "grid/inplaceedit.h"
 #include "gridsupport/testgrid.h"
 
@@ -89,6 +91,64 @@ TEST(BaseGridProperties, RefusalsCarryTheirTexts) {
   EXPECT_EQ(grid.ColCount(), 5);
   EXPECT_EQ(grid.FixedCols(), 1);
   EXPECT_EQ(grid.RowCount(), 5);
+}
+
+// The size lists travel through a stream only once sizes were set, and a
+// list longer than the grid is refused.
+TEST(BaseGridProperties, SizeListsStreamOnlyOnceSet) {
+  TestGrid grid;
+  std::string bytes;
+  {
+    ComponentWriter w(bytes);
+    grid.WriteCellExtents(w);
+  }
+  EXPECT_TRUE(bytes.empty());
+  grid.SetColWidths(2, 33);
+  grid.SetRowHeights(4, 7);
+  bytes.clear();
+  {
+    ComponentWriter w(bytes);
+    grid.WriteCellExtents(w);
+    grid.SetSaveCellExtents(false);
+    grid.WriteCellExtents(w);
+  }
+  TestGrid copy;
+  ComponentReader r(bytes, "TestGrid");
+  for (const char *name : {"ColWidths", "RowHeights"}) {
+    ASSERT_EQ(r.readName(), name);
+    EXPECT_TRUE(copy.ReadCellExtents(name, r));
+  }
+  EXPECT_EQ(copy.ColWidths(2), 33);
+  EXPECT_EQ(copy.RowHeights(4), 7);
+  EXPECT_EQ(copy.ColWidths(1), copy.DefaultColWidth());
+  copy.SetColCount(2);
+  ComponentReader again(bytes, "TestGrid");
+  again.readName();
+  EXPECT_EQ(errorOf([&] { copy.ReadCellExtents("ColWidths", again); }), "Grid index out of range");
+}
+
+TEST(BaseGridKeys, EditMasksBecomeInputMasks) {
+  struct Case {
+    const char *mask, *expected;
+  };
+  const Case cases[] = {
+      {"", ""},
+      {"!99/99/0000;1;_", "00/00/9999;_"},
+      {">LL-aa;0; ", ">AA-nn; "},
+      {"\\D\\\\0cC", "\\D\\\\9xX;_"},
+      {"<>(000) A", "!(999) N;_"},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(QtInputMask(c.mask), c.expected) << c.mask;
+  struct MaskedGrid : TestGrid {
+    std::string GetEditMask(std::int32_t, std::int32_t) override { return "00;1;_"; }
+  } grid;
+  grid.SetOptions(grid.Options().with(goEditing));
+  showGrid(grid, 400, 200);
+  QTest::keyClicks(&grid, "4x2");
+  QApplication::processEvents();
+  ASSERT_NE(grid.InplaceEditor(), nullptr);
+  EXPECT_EQ(grid.InplaceEditor()->Text(), "42") << "a letter has no place in a digits mask";
 }
 
 // Inserting or deleting rows in the middle keeps the heights of the rows

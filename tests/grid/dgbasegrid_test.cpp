@@ -708,3 +708,47 @@ TEST(DataGridSelection, AChangeRepaintsOnlyTheVisibleRowsWhoseLookChanged) {
 
 } // namespace
 } // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+std::vector<int> visibleList(TdgGrid &grid) {
+  std::vector<int> list;
+  for (int pos = 1; pos <= grid.visibleRows().VisibleCount(); ++pos)
+    list.push_back(grid.visibleRows().Get(pos));
+  return list;
+}
+
+std::vector<int> shownRows(TdgGrid &grid) {
+  std::vector<int> rows;
+  for (int p = 1; p <= grid.Rows(); ++p)
+    if (grid.GetRowVisible(grid.DataRowAt(p)))
+      rows.push_back(p);
+  return rows;
+}
+
+// Moves of one row, of a few selected rows and of very many selected rows
+// each keep the list of shown rows in step with the rows' own flags.
+TEST(DataGridMoves, TheVisibleRowListFollowsEveryKindOfMove) {
+  TdgGrid grid;
+  grid.SetRows(300);
+  for (int d : {3, 50, 200, 299})
+    grid.SetRowVisible(d, false);
+  grid.MoveRows(grid.GetDisplayRowOf(3), 250);
+  grid.MoveRows(260, 10);
+  EXPECT_EQ(visibleList(grid), shownRows(grid));
+  for (int p : {5, 40, 120})
+    grid.SelectRows(p, p);
+  grid.MoveRows(40, 100);
+  EXPECT_EQ(visibleList(grid), shownRows(grid));
+  grid.ClearRowSelection();
+  for (int p = 1; p <= 300; p += 2)
+    grid.SelectRows(p, p);
+  grid.MoveRows(151, 20);
+  EXPECT_EQ(visibleList(grid), shownRows(grid));
+  grid.MoveRows(20, 280);
+  EXPECT_EQ(visibleList(grid), shownRows(grid));
+}
+
+} // namespace
+} // namespace marrowen

@@ -238,3 +238,45 @@ TEST(GridEditing, AWheelTurnScrollsAtLeastOneLine) {
 
 } // namespace
 } // namespace marrowen
+
+#include <QClipboard>
+
+namespace marrowen {
+namespace {
+
+TEST(GridEditing, TheCurrentCellTradesTextWithTheClipboard) {
+  TdgGrid grid;
+  fill(grid, 2);
+  grid.SetCell(1, 1, Variant("hello world"));
+  grid.SetOptions(grid.Options().with(goEditing));
+  EXPECT_FALSE(grid.CurrentCell().CopyToClipboard()) << "no window yet";
+  grid.resize(300, 200);
+  grid.show();
+  QApplication::setActiveWindow(&grid);
+  grid.setFocus();
+  QApplication::processEvents();
+  grid.ShowEditor();
+  ASSERT_NE(grid.InplaceEditor(), nullptr);
+
+  grid.CurrentCell().SelectAll();
+  EXPECT_TRUE(grid.CurrentCell().IsWholeTextSelected());
+  ASSERT_TRUE(grid.CurrentCell().CopyToClipboard());
+  EXPECT_EQ(QApplication::clipboard()->text(), "hello world");
+  EXPECT_EQ(grid.GetCell(1, 1).toString(), "hello world") << "copying is no edit";
+  EXPECT_FALSE(grid.CellEditing());
+
+  QApplication::clipboard()->setText("pasted");
+  grid.CurrentCell().SelectAll();
+  ASSERT_TRUE(grid.CurrentCell().CheckedPasteFromClipboard());
+  EXPECT_EQ(grid.GetCell(1, 1).toString(), "pasted");
+
+  grid.GetCol(Variant(std::int32_t(1)))->SetReadOnly(true);
+  EXPECT_FALSE(grid.CurrentCell().CutToClipboard(false));
+  EXPECT_TRUE(grid.CurrentCell().CopyToClipboard());
+  grid.GetCol(Variant(std::int32_t(1)))->SetControlType(ctCheck);
+  EXPECT_FALSE(grid.CurrentCell().CopyToClipboard()) << "text cells only";
+  EXPECT_TRUE(grid.CurrentCell().IsWholeTextSelected());
+}
+
+} // namespace
+} // namespace marrowen
