@@ -24,7 +24,9 @@ TcommandLineForm::TcommandLineForm(const QStringList &arguments, QWidget *parent
   tsGrid1_->setObjectName(QStringLiteral("tsGrid1"));
   tsGrid1_->SetName("tsGrid1");
   tsGrid1_->beginLoad();
+  tsGrid1_->SetStoreData(true);
   tsGrid1_->SetCols(2);
+  tsGrid1_->SetRows(0);
   tsGrid1_->GetCol(1)->SetHeading("Parameter");
   tsGrid1_->GetCol(1)->SetHorzAlignment(htaCenter);
   tsGrid1_->GetCol(2)->SetHeading("Value");

@@ -37,7 +37,9 @@ TdgGrid *makeLineGrid(const char *name, QWidget *parent) {
   grid->setObjectName(QString::fromLatin1(name));
   grid->SetName(name);
   grid->beginLoad();
+  grid->SetStoreData(true);
   grid->SetCols(3);
+  grid->SetRows(0);
   const char *headings[] = {"Date", "Time", "Message"};
   for (int c = 1; c <= 3; ++c)
     grid->GetCol(c)->SetHeading(headings[c - 1]);

@@ -7,6 +7,7 @@
 #include "engine/outputs.h"
 #include "grid/dgbasegrid.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 
