@@ -133,10 +133,17 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
 
 TmainForm::~TmainForm() {
   qApp->removeEventFilter(this);
+  TTstatusForm::setEditor(nullptr);
   host_->stopAllJobs();
   saveAllSettings();
   formInfo_->Save();
   host_.reset();
+  // The workspace's windows go after this object's members.
+  disconnect(qApp, nullptr, this, nullptr);
+  disconnect(area_, nullptr, this, nullptr);
+  for (const auto &[widget, child] : children_)
+    disconnect(widget, nullptr, this, nullptr);
+  children_.clear();
   if (mainWindow == this)
     mainWindow = nullptr;
 }

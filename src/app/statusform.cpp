@@ -57,6 +57,8 @@ QLabel *label(const QString &text, const char *name, QWidget *parent) {
 } // namespace
 
 void TTstatusForm::setEditor(std::function<std::string()> editor) {
+  if (!editor)
+    editor = [] { return std::string("notepad.exe"); };
   editorSetting() = std::move(editor);
 }
 

@@ -62,7 +62,8 @@ public:
   void resTextDblClickCell(int dataRow);
   void PagesChange(int index);
 
-  // What the editor setting names, for result files the desktop cannot open.
+  // What the editor setting names, for result files the desktop cannot open;
+  // none returns to the default.
   static void setEditor(std::function<std::string()> editor);
 
   TdgGrid &resText() const { return *resText_; }
