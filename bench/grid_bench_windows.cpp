@@ -3,7 +3,9 @@
 // scrolling at 1,000 and 1,000,000 rows, which must not depend on the count.
 
 #include "grid/basegrid.h"
+#include "grid/colrow.h"
 #include "grid/dgbasegrid.h"
+#include "grid/gridstream.h"
 
 #include <QApplication>
 
@@ -128,6 +130,50 @@ void BM_DeleteHalfTheRows(benchmark::State &state) {
   }
 }
 BENCHMARK(BM_DeleteHalfTheRows)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// A grid with its own settings: 10 column objects with colours, 1,000 cell
+// elements, 1,000 moved rows.
+std::unique_ptr<TdgGrid> dressedGrid() {
+  auto grid = filledGrid();
+  std::mt19937 random(3);
+  for (int c = 1; c <= gridCols; ++c)
+    grid->GetCol(Variant(std::int32_t(c)))->SetColor(0x010101 * c);
+  for (int i = 0; i < 1000; ++i)
+    grid->SetCellProperty(1 + static_cast<int>(random() % gridCols),
+                          1 + static_cast<int>(random() % gridRows), pnColor,
+                          Variant(std::int32_t(0xFF)));
+  for (int i = 0; i < 1000; ++i)
+    grid->SetDisplayRowOf(1 + static_cast<int>(random() % gridRows),
+                          1 + static_cast<int>(random() % gridRows));
+  return grid;
+}
+
+void BM_EffectivePropertiesOfEveryCell(benchmark::State &state) {
+  auto grid = dressedGrid();
+  for (auto _ : state) {
+    long sum = 0;
+    for (int r = 1; r <= gridRows; ++r)
+      for (int c = 1; c <= gridCols; ++c) {
+        sum += grid->EffectiveColor(c, r, false);
+        sum += grid->EffectiveFont(c, r).Size();
+        sum += grid->EffectiveHorzAlignment(c, r);
+        sum += grid->CellControlType(c, r);
+      }
+    benchmark::DoNotOptimize(sum);
+  }
+}
+BENCHMARK(BM_EffectivePropertiesOfEveryCell)->Unit(benchmark::kMillisecond);
+
+void BM_StreamOutAndBack(benchmark::State &state) {
+  auto grid = dressedGrid();
+  for (auto _ : state) {
+    const std::string bytes = writeGrid(*grid);
+    TdgGrid copy;
+    readGrid(copy, bytes);
+    benchmark::DoNotOptimize(copy.Rows());
+  }
+}
+BENCHMARK(BM_StreamOutAndBack)->Unit(benchmark::kMillisecond);
 
 class BenchBaseGrid : public TCustomGrid_dg {
 public:

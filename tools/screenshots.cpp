@@ -1,6 +1,7 @@
 // Renders the windows that can be shown without the application to PNG
 // files, so a person can look at them: tools/screenshots FOLDER.
 #include "gridsupport/screenshots.h"
+#include "gridsupport/datagridscenes.h"
 
 #include <QApplication>
 
@@ -16,6 +17,8 @@ int main(int argc, char **argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   for (const std::string &file : marrowen::renderGridScreenshots(argv[1]))
+    std::printf("%s\n", file.c_str());
+  for (const std::string &file : marrowen::renderDataGridScreenshots(argv[1]))
     std::printf("%s\n", file.c_str());
   return 0;
 }

@@ -1026,9 +1026,7 @@ void TCustomGrid_dg::UpdateScrollPos() {
     setPos(SB_VERT, position(FTopLeft.Y, FFixedRows, maxTopLeft.Y));
 }
 
-void TCustomGrid_dg::UpdateScrollRangeOf(int bar, const TGridDrawInfo &info, TGridCoord &oldTopLeft,
-                                         bool &topLeftChanged) {
-  (void)oldTopLeft;
+void TCustomGrid_dg::UpdateScrollRangeOf(int bar, const TGridDrawInfo &info) {
   const TGridCoord maxTopLeft = CalcMaxTopLeft(TGridCoord{FColCount - 1, FRowCount - 1}, info);
   if (bar == SB_HORZ) {
     if (FColCount == 1) {
@@ -1036,17 +1034,13 @@ void TCustomGrid_dg::UpdateScrollRangeOf(int bar, const TGridDrawInfo &info, TGr
       SetScrollRange(SB_HORZ, 0, range);
     } else {
       SetScrollRange(SB_HORZ, 0, FFixedCols < maxTopLeft.X ? maxShortInt : 0);
-      if (FTopLeft.X > maxTopLeft.X) {
+      if (FTopLeft.X > maxTopLeft.X)
         FTopLeft.X = maxTopLeft.X;
-        topLeftChanged = true;
-      }
     }
   } else {
     SetScrollRange(SB_VERT, 0, FFixedRows < maxTopLeft.Y ? maxShortInt : 0);
-    if (FTopLeft.Y > maxTopLeft.Y) {
+    if (FTopLeft.Y > maxTopLeft.Y)
       FTopLeft.Y = maxTopLeft.Y;
-      topLeftChanged = true;
-    }
   }
 }
 
@@ -1055,9 +1049,8 @@ void TCustomGrid_dg::UpdateScrollRange() {
     return;
   int width = ClientWidth() + (FScrollBarVisible[SB_VERT] ? ScrollBarExtent(SB_VERT) : 0);
   int height = ClientHeight() + (FScrollBarVisible[SB_HORZ] ? ScrollBarExtent(SB_HORZ) : 0);
-  TGridCoord oldTopLeft = FTopLeft;
+  const TGridCoord oldTopLeft = FTopLeft;
   const TScrollStyle oldScrollBars = FScrollBars;
-  bool topLeftChanged = false;
   // The bars' own appearance resizes the viewport; its resize must not
   // start another round.
   FScrollBars = ssNone;
@@ -1073,19 +1066,19 @@ void TCustomGrid_dg::UpdateScrollRange() {
     };
     if (horz) {
       CalcDrawInfoXY(info, width, height);
-      UpdateScrollRangeOf(SB_HORZ, info, oldTopLeft, topLeftChanged);
+      UpdateScrollRangeOf(SB_HORZ, info);
       applyPolicy();
     }
     height = ClientHeight();
     if (vert) {
       CalcDrawInfoXY(info, width, height);
-      UpdateScrollRangeOf(SB_VERT, info, oldTopLeft, topLeftChanged);
+      UpdateScrollRangeOf(SB_VERT, info);
       applyPolicy();
     }
     if (horz && ClientWidth() != width) {
       width = ClientWidth();
       CalcDrawInfoXY(info, width, height);
-      UpdateScrollRangeOf(SB_HORZ, info, oldTopLeft, topLeftChanged);
+      UpdateScrollRangeOf(SB_HORZ, info);
       applyPolicy();
     }
   } catch (...) {
@@ -2057,12 +2050,6 @@ bool TCustomGrid_dg::event(QEvent *e) {
     InvalidateGrid();
   }
   return QAbstractScrollArea::event(e);
-}
-
-bool TCustomGrid_dg::viewportEvent(QEvent *e) {
-  // The viewport's wheel, keys and context menu are the grid's own; the
-  // scroll area would otherwise turn a wheel into a bar move.
-  return QAbstractScrollArea::viewportEvent(e);
 }
 
 void TCustomGrid_dg::paintEvent(QPaintEvent *) {

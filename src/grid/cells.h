@@ -163,7 +163,7 @@ protected:
 class TdgCell : public Published {
 public:
   TdgCell(TdgGridHost *grid, int dataCol, int dataRow)
-      : grid_(grid), DataCol(dataCol), DataRow(dataRow) {}
+      : DataCol(dataCol), DataRow(dataRow), grid_(grid) {}
 
   std::span<const PublishedProperty> publishedProperties() const override;
   void Assign(const TdgCell &source);

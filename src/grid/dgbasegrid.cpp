@@ -1,6 +1,7 @@
 #include "grid/dgbasegrid.h"
 
 #include "classlib/format.h"
+#include "grid/celltext.h"
 #include "grid/colrow.h"
 #include "grid/qtbytes.h"
 
@@ -51,6 +52,9 @@ TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
   FHeadingFont.Assign(FFont);
   FColStore = std::make_unique<TdgGridCols>(this, 0);
   FRowStore = std::make_unique<TdgGridRows>(this, 0);
+  // The row store answers a row's display position to its row objects; it
+  // follows every change of the grid's row order.
+  FRowStore->EnsureDisplayMap();
   SizeChanged(ColCount(), RowCount());
   SetColWidths(0, FRowBarWidth);
   SetRowHeights(0, FHeadingHeight);
@@ -312,8 +316,11 @@ void TdgBaseGrid::MoveRowDisplay(int fromDisplay, int toDisplay) {
     std::rotate(first + toDisplay, first + fromDisplay, first + fromDisplay + 1);
   const int low = std::min(fromDisplay, toDisplay);
   const int high = std::max(fromDisplay, toDisplay);
-  for (int p = low; p <= high; ++p)
-    FRowOrder[static_cast<std::size_t>(FRowMap[static_cast<std::size_t>(p)])] = p;
+  for (int p = low; p <= high; ++p) {
+    const int d = FRowMap[static_cast<std::size_t>(p)];
+    FRowOrder[static_cast<std::size_t>(d)] = p;
+    FRowStore->SetDisplayRow(d, p);
+  }
   // The selection marks travel with their rows.
   std::vector<bool> &bits = FRowSelection.Bits;
   if (FRowSelection.Count > 0 && high < static_cast<int>(bits.size())) {
@@ -466,8 +473,10 @@ void TdgBaseGrid::RemoveDataRows(const std::vector<int> &dataRows) {
   }
   FRowMap = std::move(map);
   FRowOrder.assign(FRowMap.size(), 0);
-  for (std::size_t p = 0; p < FRowMap.size(); ++p)
+  for (std::size_t p = 0; p < FRowMap.size(); ++p) {
     FRowOrder[static_cast<std::size_t>(FRowMap[p])] = static_cast<int>(p);
+    FRowStore->SetDisplayRow(FRowMap[p], static_cast<int>(p));
+  }
   if (!FRowHeights.empty())
     FRowHeights.Filter(keep);
   if (FRowSelection.Count > 0) {
@@ -812,6 +821,39 @@ void TdgBaseGrid::DeselectCols(int fromDisplay, int toDisplay) {
     FGridStatus = gsNothing;
 }
 
+void TdgBaseGrid::ToggleCols(int fromDisplay, int toDisplay) {
+  if (fromDisplay > toDisplay)
+    std::swap(fromDisplay, toDisplay);
+  fromDisplay = std::max(fromDisplay, 1);
+  toDisplay = std::min(toDisplay, ColCount() - 1);
+  TdgSelection &sel = FColSelection;
+  if (sel.Count == 0) {
+    SelectCols(fromDisplay, toDisplay);
+    return;
+  }
+  for (int c = fromDisplay; c <= toDisplay; ++c) {
+    const TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(c)]);
+    if (col && !col->Visible())
+      continue;
+    const bool selected = !sel.Bits[static_cast<std::size_t>(c)];
+    sel.Bits[static_cast<std::size_t>(c)] = selected;
+    sel.Count += selected ? 1 : -1;
+    FSelectChanged[stCols] = true;
+    InvalidateRect(TGridRect{c, 0, c, RowCount() - 1});
+  }
+  sel.First = sel.Last = -1;
+  for (int c = 1; c < sel.Size(); ++c)
+    if (sel.Bits[static_cast<std::size_t>(c)]) {
+      if (sel.First < 0)
+        sel.First = c;
+      sel.Last = c;
+    }
+  if (sel.Count == 0 && FGridStatus == gsColsSelected)
+    FGridStatus = gsNothing;
+  else if (sel.Count > 0 && FGridStatus == gsNothing)
+    FGridStatus = gsColsSelected;
+}
+
 // ----------------------------------------------------------------- values
 
 void TdgBaseGrid::SetStoreData(bool value) {
@@ -999,36 +1041,57 @@ void TdgBaseGrid::RenumberCellElements(const std::vector<int> &newCol,
   DropCellCache();
 }
 
-TColor TdgBaseGrid::GetRowColor(int dataRow) {
-  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
-    return clNone;
-  const TdgRow *row = RowObject(dataRow);
-  return row ? row->Color() : clNone;
-}
+TColor TdgBaseGrid::GetRowColor(int dataRow) { return RowGet(dataRow, clNone, &TdgRow::Color); }
 
 void TdgBaseGrid::SetRowColor(int dataRow, TColor value) {
-  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
-    return;
-  if (!RowObject(dataRow) && value == clNone)
-    return;
-  FRowStore->EnsureRowObject(dataRow).SetColor(value);
-  FRowStore->ReleaseIfDefault(dataRow);
+  RowSet(dataRow, value, clNone, &TdgRow::SetColor);
 }
 
 TdgControlType TdgBaseGrid::GetRowControlType(int dataRow) {
-  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
-    return ctDefault;
-  const TdgRow *row = RowObject(dataRow);
-  return row ? row->ControlType() : ctDefault;
+  return RowGet(dataRow, ctDefault, &TdgRow::ControlType);
 }
 
 void TdgBaseGrid::SetRowControlType(int dataRow, TdgControlType value) {
-  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
-    return;
-  if (!RowObject(dataRow) && value == ctDefault)
-    return;
-  FRowStore->EnsureRowObject(dataRow).SetControlType(value);
-  FRowStore->ReleaseIfDefault(dataRow);
+  RowSet(dataRow, value, ctDefault, &TdgRow::SetControlType);
+}
+
+int TdgBaseGrid::GetRowHeight(int dataRow) {
+  return RowGet(dataRow, DefaultRowHeight(), &TdgRow::Height);
+}
+
+void TdgBaseGrid::SetRowHeight(int dataRow, int value) {
+  RowSet(dataRow, value, DefaultRowHeight(), &TdgRow::SetHeight);
+}
+
+bool TdgBaseGrid::GetRowReadOnly(int dataRow) const {
+  const TdgRow *row = RowObject(dataRow);
+  return dataRow >= 1 && row ? row->ReadOnly() : false;
+}
+
+void TdgBaseGrid::SetRowReadOnly(int dataRow, bool value) {
+  RowSet(dataRow, value, false, &TdgRow::SetReadOnly);
+}
+
+bool TdgBaseGrid::GetRowIs3D(int dataRow) { return RowGet(dataRow, false, &TdgRow::Is3D); }
+
+void TdgBaseGrid::SetRowIs3D(int dataRow, bool value) {
+  RowSet(dataRow, value, false, &TdgRow::SetIs3D);
+}
+
+TdgWordWrap TdgBaseGrid::GetRowWordWrap(int dataRow) {
+  return RowGet(dataRow, wwDefault, &TdgRow::WordWrap);
+}
+
+void TdgBaseGrid::SetRowWordWrap(int dataRow, TdgWordWrap value) {
+  RowSet(dataRow, value, wwDefault, &TdgRow::SetWordWrap);
+}
+
+TdgButtonType TdgBaseGrid::GetRowButtonType(int dataRow) {
+  return RowGet(dataRow, btDefault, &TdgRow::ButtonType);
+}
+
+void TdgBaseGrid::SetRowButtonType(int dataRow, TdgButtonType value) {
+  RowSet(dataRow, value, btDefault, &TdgRow::SetButtonType);
 }
 
 // ------------------------------------------------- effective properties
@@ -1183,9 +1246,9 @@ void TdgBaseGrid::setRowHeight(int displayRow, int height) {
 
 void TdgBaseGrid::restoreFixedSizes() {
   if (ColCount() > 0 && FixedCols() > 0)
-    SetColWidths(0, FRowBarWidth);
+    SetColWidths(0, FRowBarOn ? FRowBarWidth : 0);
   if (RowCount() > 0 && FixedRows() > 0)
-    SetRowHeights(0, FHeadingHeight);
+    SetRowHeights(0, FHeadingOn ? FHeadingHeight : 0);
 }
 
 int TdgBaseGrid::displayRowOf(int dataRow) const {
@@ -1331,12 +1394,16 @@ void TdgBaseGrid::MoveCols(int fromDisplay, int toDisplay) {
 }
 
 void TdgBaseGrid::ColWidthsChanged() {
+  if (!SyncSizes(false))
+    return;
   TCustomGrid_dg::ColWidthsChanged();
   if (!FSettingDefaults)
     DoColResized(-1);
 }
 
 void TdgBaseGrid::RowHeightsChanged() {
+  if (!SyncSizes(true))
+    return;
   TCustomGrid_dg::RowHeightsChanged();
   if (!FSettingDefaults)
     DoRowResized(-1);
@@ -1344,12 +1411,7 @@ void TdgBaseGrid::RowHeightsChanged() {
 
 void TdgBaseGrid::TopLeftMoved(TGridCoord oldTopLeft) {
   TCustomGrid_dg::TopLeftMoved(oldTopLeft);
-  TopLeftChangedBy(oldTopLeft.X, oldTopLeft.Y, false, LeftCol(), TopRow());
-}
-
-void TdgBaseGrid::Paint() {
-  TCustomGrid_dg::Paint();
-  DoPaint();
+  TopLeftChangedBy(oldTopLeft.X, oldTopLeft.Y, FTopLeftByUser, LeftCol(), TopRow());
 }
 
 void TdgBaseGrid::resizeEvent(QResizeEvent *e) {
@@ -1367,7 +1429,7 @@ Variant TdgBaseGrid::GetCell(int dataCol, int dataRow) {
   const TdgControlType type = EffectiveControlType(dataCol, dataRow);
   if (type == ctNone)
     return Variant();
-  if (ValueFor(DisplayColOf(dataCol), GetDisplayRowOf(dataRow)))
+  if (HasValue() && ValueFor(DisplayColOf(dataCol), GetDisplayRowOf(dataRow)))
     return EditingAllowed() ? FPendingValue : Variant();
   if (FInCellLoaded) {
     ReportError("Cannot get Cell property value while in OnCellLoaded event");
@@ -1592,7 +1654,6 @@ void TdgBaseGrid::DoGridStatusChanged(TdgGridStatus oldStatus, TdgGridStatus new
 
 // Cells are painted from their draw properties; until then the base paint
 // shows the grid's frame and lines only.
-void TdgBaseGrid::DrawCell(std::int32_t, std::int32_t, const TRect &, TGridDrawState) {}
 
 void TdgCustomGrid::TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) {
   if (oldCol != newCol || oldRow != newRow)

@@ -1,17 +1,21 @@
 #pragma once
 
 #include "grid/basegrid.h"
+#include "grid/buttons.h"
 #include "grid/cells.h"
 #include "grid/colrow.h"
 #include "grid/component.h"
 #include "grid/font.h"
 #include "grid/gridhost.h"
+#include "grid/gridlook.h"
 #include "grid/gridtypes.h"
 #include "grid/published.h"
 #include "grid/selection.h"
 #include "grid/storage.h"
 #include "grid/tables.h"
 #include "grid/variant.h"
+
+#include <QFont>
 
 #include <cstdint>
 #include <functional>
@@ -34,6 +38,33 @@ enum TdgGridStatus : std::uint8_t {
 enum TdgSelectType : std::uint8_t { stRows = 0, stCols = 1, stCells = 2 };
 
 class TdgBaseGrid;
+class PainterTextMetrics;
+
+// The grid's current cell as one object: where it is, the value being edited
+// there (held until it is written), and the moves and checks that concern it.
+class TdgCurrentCell {
+public:
+  explicit TdgCurrentCell(TdgBaseGrid &grid) : Grid(grid) {}
+  virtual ~TdgCurrentCell() = default;
+
+  // Display position; -1 when the grid has no current cell.
+  int DisplayCol() const;
+  int DisplayRow() const;
+  virtual TdgControlType ControlType() const;
+  // Unassigned without a current cell; else the held value, or the stored one.
+  virtual Variant GetValue() const;
+  // Takes a value for the current cell when the grid may change it; answers
+  // whether it was taken.
+  virtual bool SetValue(const Variant &value, bool startRowEdit, bool repaint);
+  virtual void MoveToCol(int dataCol);
+  virtual void Refresh();
+  bool HasValue() const;
+  bool ValueFor(int displayCol, int displayRow) const;
+  void SetPending(const Variant &value);
+  void DropPending();
+
+  TdgBaseGrid &Grid;
+};
 
 // The grid's events; each fires through its virtual Do<Name> and only when
 // assigned. Count, move and selection events stay silent while loading.
@@ -117,6 +148,17 @@ public:
   bool CheckCellValue(TdgControlType type, const Variant &value) const;
   TdgHorzAlignment HeadingHorzAlignment() const { return FHeadingHorzAlignment; }
   const std::vector<std::string> &ImageListIds() const { return FImageListIds; }
+  // How "ColProperties" items find their column: 1 by data column, 0 by
+  // field name (a layout read into a grid whose columns may have moved on).
+  std::uint8_t ColMatchMode() const { return FColMatchMode; }
+  void SetColMatchMode(std::uint8_t mode) { FColMatchMode = mode; }
+  // Handed to each column matched by field name.
+  std::uint32_t PropertyMask() const { return FPropertyMask; }
+  void SetPropertyMask(std::uint32_t mask) { FPropertyMask = mask; }
+  // Stored column (from 0) to current data column (0: dropped), built while
+  // items are matched by field name; "Data" is read through it.
+  const TdgIntegerList *LoadColMap() const { return FLoadColMap.get(); }
+  void ClearLoadColMap() { FLoadColMap.reset(); }
 
   // Counts and positions.
   int Cols() const override { return FDataCols - FPendingColRemovals; }
@@ -162,12 +204,29 @@ public:
   void SetRowColor(int dataRow, TColor value);
   TdgControlType GetRowControlType(int dataRow);
   void SetRowControlType(int dataRow, TdgControlType value);
+  int GetRowHeight(int dataRow);
+  void SetRowHeight(int dataRow, int value);
+  bool GetRowReadOnly(int dataRow) const;
+  void SetRowReadOnly(int dataRow, bool value);
+  bool GetRowIs3D(int dataRow);
+  void SetRowIs3D(int dataRow, bool value);
+  TdgWordWrap GetRowWordWrap(int dataRow);
+  void SetRowWordWrap(int dataRow, TdgWordWrap value);
+  TdgButtonType GetRowButtonType(int dataRow);
+  void SetRowButtonType(int dataRow, TdgButtonType value);
 
   // The value that applies to one cell: cell, then row and column in
   // DrawOverlap order, then the grid.
   TdgDrawOverlap DrawOverlap() const { return FDrawOverlap; }
   void SetDrawOverlap(TdgDrawOverlap value);
   TColor HeadingColor() const { return FHeadingColor; }
+  void SetHeadingColor(TColor value);
+  int RowBarWidth() const { return FRowBarWidth; }
+  void SetRowBarWidth(int value);
+  int HeadingHeight() const { return FHeadingHeight; }
+  void SetHeadingHeight(int value);
+  bool Heading3D() const { return FHeading3D; }
+  void SetHeading3D(bool value);
   bool Is3D() const { return FIs3D; }
   void SetIs3D(bool value) { FIs3D = value; }
   TdgWordWrap WordWrap() const { return FWordWrap; }
@@ -199,6 +258,11 @@ public:
   virtual void SelectCols(int fromDisplay, int toDisplay);
   virtual void DeselectCols(int fromDisplay, int toDisplay);
   void ClearColSelection() { DeselectCols(1, ColCount() - 1); }
+  void ToggleCols(int fromDisplay, int toDisplay);
+  void SelectOnlyCols(int fromDisplay, int toDisplay) {
+    ClearColSelection();
+    SelectCols(fromDisplay, toDisplay);
+  }
   const TdgSelection &ColSelection() const { return FColSelection; }
 
   // The current cell's value while it is edited, by display position.
@@ -212,6 +276,8 @@ public:
   // Moves the current cell to a data column of the current row while a new
   // row is typed (gmEditInsert, not on the insert row).
   virtual void MoveToCol(int dataCol);
+
+  TdgCurrentCell &CurrentCell() { return FCurrentCell; }
 
   // The editing flow.
   bool EditingAllowed() const;
@@ -270,6 +336,162 @@ public:
   // Fetches a value for display or reading: the row-loaded and cell-loaded
   // events, and the conversion of what the handler left.
   virtual void CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) = 0;
+
+  // ---- Look, geometry and layout (painting, hit tests, scrolling, setters).
+  TColor LineColor() const { return FLineColor; }
+  void SetLineColor(TColor value);
+  TColor FixedLineColor() const { return FFixedLineColor; }
+  void SetFixedLineColor(TColor value);
+  TdgGridLines GridLines() const { return FGridLines; }
+  void SetGridLines(TdgGridLines value);
+  int HorzLineWidth() const { return FHorzLineWidth; }
+  int VertLineWidth() const { return FVertLineWidth; }
+  TdgFocusBorder FocusBorder() const { return FFocusBorder; }
+  void SetFocusBorder(TdgFocusBorder value);
+  TColor FocusColor() const { return FFocusColor; }
+  void SetFocusColor(TColor value);
+  TColor FocusFontColor() const { return FFocusFontColor; }
+  void SetFocusFontColor(TColor value);
+  TColor SelectionColor() const { return FSelectionColor; }
+  void SetSelectionColor(TColor value);
+  TColor SelectionFontColor() const { return FSelectionFontColor; }
+  void SetSelectionFontColor(TColor value);
+  TdgSelectionType SelectionType() const { return FSelectionType; }
+  void SetSelectionType(TdgSelectionType value);
+  bool AlwaysShowFocus() const { return FAlwaysShowFocus; }
+  void SetAlwaysShowFocus(bool value);
+  void SetIs3DLook(bool value);
+  void SetWordWrapLook(TdgWordWrap value);
+  bool RowBarIndicator() const { return FRowBarIndicator; }
+  void SetRowBarIndicator(bool value);
+  bool RowBarOn() const;
+  void SetRowBarOn(bool value);
+  bool HeadingOn() const;
+  void SetHeadingOn(bool value);
+  TColor EditColor() const { return FEditColor; }
+  void SetEditColor(TColor value);
+  TColor EditFontColor() const { return FEditFontColor; }
+  void SetEditFontColor(TColor value);
+  bool FlatButtons() const { return FFlatButtons; }
+  void SetFlatButtons(bool value);
+  TdgInactiveButtonState InactiveButtonState() const { return FInactiveButtonState; }
+  void SetInactiveButtonState(TdgInactiveButtonState value);
+  int ButtonEdgeWidth() const { return FButtonEdgeWidth; }
+  void SetButtonEdgeWidth(int value);
+  int DefaultButtonWidth() const { return FDefaultButtonWidth; }
+  void SetDefaultButtonWidth(int value);
+  int DefaultButtonHeight() const { return FDefaultButtonHeight; }
+  void SetDefaultButtonHeight(int value);
+  int SpinButtonWidth() const { return FSpinButtonWidth; }
+  void SetSpinButtonWidth(int value);
+  int SpinButtonHeight() const { return FSpinButtonHeight; }
+  void SetSpinButtonHeight(int value);
+  TdgHeadingButton HeadingButton() const { return FHeadingButton; }
+  void SetHeadingButton(TdgHeadingButton value);
+  bool ThumbTracking() const { return FThumbTracking; }
+  void SetThumbTracking(bool value);
+  TScrollStyle AlwaysShowScrollBar() const { return FAlwaysShowScrollBar; }
+  void SetAlwaysShowScrollBar(TScrollStyle value);
+  TdgScrollSpeed ScrollSpeed() const { return FScrollSpeed; }
+  void SetScrollSpeed(TdgScrollSpeed value) { FScrollSpeed = value; }
+  int FixedColCount() const { return FFixedColCount; }
+  void SetFixedColCount(int value);
+  int FixedRowCount() const { return FFixedRowCount; }
+  void SetFixedRowCount(int value);
+  int FixedWidth() const { return FFixedWidth; }
+  int FixedHeight() const { return FFixedHeight; }
+  TdgVertAlignment VertAlignment() const { return FVertAlignment; }
+  void SetVertAlignment(TdgVertAlignment value);
+  void SetHorzAlignment(TdgHorzAlignment value);
+  TdgVertAlignment RowBarAlignment() const { return FRowBarAlignment; }
+  void SetRowBarAlignment(TdgVertAlignment value);
+
+  bool StretchPicture() const { return FStretchPicture; }
+  void SetStretchPicture(bool value);
+  bool ShrinkPicture() const { return FShrinkPicture; }
+  void SetShrinkPicture(bool value);
+  bool CenterPicture() const { return FCenterPicture; }
+  void SetCenterPicture(bool value);
+  bool KeepAspectRatio() const { return FKeepAspectRatio; }
+  void SetKeepAspectRatio(bool value);
+  TColor PictureTransparentColor() const { return FTransparentColor; }
+  void SetPictureTransparentColor(TColor value);
+  TdgCheckBoxStyle CheckBoxStyle() const { return FCheckBoxStyle; }
+  void SetCheckBoxStyle(TdgCheckBoxStyle value);
+  bool ReadOnlyButton() const { return FReadOnlyButton; }
+  void SetReadOnlyButton(bool value);
+
+  // Headings as buttons or plain cells, and whether the mouse is on one; the
+  // column whose heading is held down, -1 for none.
+  bool HeadingActsAsButton(int displayCol) const;
+  bool HeadingActsAsCell(int displayCol) const;
+  bool MouseOnHeading(int x, int y, int displayCol) const;
+  int HeldHeading() const { return FHeldHeading; }
+
+  // Visible ranges from a start column or row; 0 without a window.
+  int LastColShownFrom(int start) const;
+  int LastRowShownFrom(int start) const;
+  int ColsFittingFrom(int start) const;
+  int RowsFittingFrom(int start) const;
+  int LastVisibleCol() const;
+  int LastVisibleRow() const;
+
+  // Text measuring for automatic sizes.
+  int GridTextHeight();
+  TPoint CellTextExtent(int dataCol, int dataRow);
+
+  // Geometry by display position; -1 where not shown.
+  int ColumnLeft(int displayCol) const;
+  int RowTop(int displayRow) const;
+  TRect GetCellRect(int displayCol, int displayRow) const;
+  TRect GetPaintCellRect(int displayCol, int displayRow) const;
+  int ColumnAt(int x) const;
+  int RowAt(int y) const;
+  bool PointOnCellButton(int x, int y, int displayRow, int displayCol);
+  TdgButtonType EffectiveButtonType(int dataCol, int dataRow);
+  TdgCustomButton *GetCellButton(int displayCol, TdgButtonType type);
+  TdgSelectionPattern &SelectionPattern() { return FSelectionPattern; }
+  bool ScrollBarNeeded(bool vertical, int extent) const;
+  int FirstScrollableCol() const;
+  int FirstScrollableRow() const;
+
+  // Layout and scrolling.
+  void MoveTopLeft(std::int32_t aLeft, std::int32_t aTop) override;
+  int MaxTopRow() const;
+  int MaxLeftCol() const;
+  int MaxTopPosition() const;
+  int MaxLeftPosition() const;
+  int PageSizeDown() const;
+  int PageSizeUp() const;
+  int PageSizeRight() const;
+  int PageSizeLeft() const;
+  // The bar record for a bar (0 horizontal, 1 vertical), and whether it scales.
+  TScrollInfo CalcScrollInfo(int bar, bool &scaled) const;
+  void UpdateScrollBars();
+  void ScrollMessage(int bar, int code, int thumb);
+  bool AutoScrollWait(int x, int y, int direction, int screenWidth = 1 << 20,
+                      int screenHeight = 1 << 20);
+  // The delay an automatic scroll step waits at this distance.
+  int AutoScrollDelay(int distance, int zone) const;
+  void ChangeScale(int multiplier, int divisor);
+  bool AutoScale() const { return FAutoScale; }
+  void SetAutoScale(bool value) { FAutoScale = value; }
+
+  // Painting locks and invalidation.
+  void BeginUpdate();
+  void EndUpdate();
+  bool Updating() const { return FUpdateLock > 0; }
+  bool PaintSuppressed() const { return FUpdateLock > 0; }
+  bool CanPaintNow() const;
+  void InvalidateGrid() override;
+  void InvalidateDisplayRow(int displayRow);
+  void InvalidateDisplayCol(int displayCol);
+  // Every invalidation of the grid passes here; tests record them.
+  std::function<void(const TRect &)> OnInvalidate;
+  bool FirstPaintDone() const { return FFirstPaintDone; }
+  bool PaintedThroughBuffer() const { return FLastPaintBuffered; }
+  bool HasFocusNow() const;
+  bool IsCellSelected(int displayCol, int displayRow) const;
 
   TdgCountChangedEvent OnColCountChanged;
   TdgCountChangedEvent OnRowCountChanged;
@@ -361,7 +583,9 @@ public:
   void dropUnfitValues(int, int) override {}
   void ensureSharedCombo() override {}
   std::unique_ptr<TdgCombo> makeCombo() override { return CreateCombo(); }
-  std::unique_ptr<TdgCustomButton> makeButton(const TdgCustomButton &) override { return {}; }
+  std::unique_ptr<TdgCustomButton> makeButton(const TdgCustomButton &like) override {
+    return like.Clone();
+  }
   void closeDateTimePopup() override {}
   void dropDateTimePopupOf(TdgDateTimeDefComponent *) override {}
   void cellElementAdded(TdgCellElement &element) override;
@@ -381,6 +605,16 @@ public:
   void setCellDateTimeDef(int, int, TdgDateTimeDefComponent *) override {}
 
 protected:
+  void paintEvent(QPaintEvent *e) override;
+  void InvalidateScreenRect(const TRect &rect) override;
+  void focusInEvent(QFocusEvent *e) override;
+  void focusOutEvent(QFocusEvent *e) override;
+  void ModifyScrollBar(int scrollBar, int scrollCode, int pos, bool useRightToLeft) override;
+  void UpdateScrollPos() override;
+  void UpdateScrollRange() override;
+  void ApplyScrollBarPolicies() override;
+  void ScrollDataInfo(int dx, int dy, const TGridDrawInfo &info) override;
+  int buttonFrameWidth() const override { return 0; }
   void DrawCell(std::int32_t col, std::int32_t row, const TRect &rect,
                 TGridDrawState state) override;
   void SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount) override;
@@ -406,6 +640,23 @@ protected:
   const TdgCol *ColObject(int dataCol) const;
   const TdgRow *RowObject(int dataRow) const;
   TdgControlType ControlTypeCascade(int dataCol, int dataRow) const;
+  // A row property through its row object: the getter answers the fallback
+  // for a bad index or a row without object; the setter makes the object
+  // only for a value other than the default, and frees one back at defaults.
+  template <class T, class G> T RowGet(int dataRow, T fallback, G get) {
+    if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+      return fallback;
+    const TdgRow *row = RowObject(dataRow);
+    return row ? (row->*get)() : fallback;
+  }
+  template <class T, class S> void RowSet(int dataRow, T value, T defaultValue, S set) {
+    if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+      return;
+    if (!RowObject(dataRow) && value == defaultValue)
+      return;
+    (FRowStore->EnsureRowObject(dataRow).*set)(value);
+    FRowStore->ReleaseIfDefault(dataRow);
+  }
   // The same for data columns.
   void RemoveDataCols(const std::vector<int> &dataCols);
   void PlaceCurrentCol(int displayCol);
@@ -444,10 +695,14 @@ private:
   TdgHorzAlignment FHorzAlignment = htaDefault;
   TdgHorzAlignment FHeadingHorzAlignment = htaDefault;
   std::vector<std::string> FImageListIds;
+  std::uint8_t FColMatchMode = 1;
+  std::uint32_t FPropertyMask = 0;
+  std::unique_ptr<TdgIntegerList> FLoadColMap;
   int FDataWritingSuspended = 0;
   // While "RowProperties" is read, display positions are collected and
   // applied as one order at the end.
   bool FReadingRows = false;
+  TdgCurrentCell FCurrentCell{*this};
   Variant FPendingValue;
   int FPendingCol = -1;
   int FPendingRow = -1;
@@ -463,6 +718,9 @@ private:
   std::vector<bool> FRowChangedMarks;
   std::vector<std::pair<int, int>> FPendingRowOrder;
   void ApplyPendingRowOrder();
+  // Finds the column named fieldName for a stored column and maps the
+  // stored column to it (0 when none has the name).
+  TdgCol *MatchColumnByFieldName(int storedCol, const std::string &fieldName);
   std::unique_ptr<TdgGridRows> FRowStore;
   int FLoadCount = 0;
   bool FSettingDefaults = false;
@@ -487,6 +745,82 @@ private:
   TdgGridStatus FReportedStatus = gsNothing;
   bool FSelectChanged[3] = {false, false, false};
   std::unique_ptr<Tdg2DStorage> FStorage;
+  // ---- Look, layout and painting state.
+  TColor FLineColor = clSilver;
+  TColor FFixedLineColor = clBlack;
+  TdgGridLines FGridLines = glBoth;
+  int FHorzLineWidth = 1;
+  int FVertLineWidth = 1;
+  TdgFocusBorder FFocusBorder = fbDot;
+  TColor FFocusColor = clNone;
+  TColor FFocusFontColor = clNone;
+  TColor FSelectionColor = clHighlight;
+  TColor FSelectionFontColor = clHighlightText;
+  TdgSelectionType FSelectionType = sltDefault;
+  bool FAlwaysShowFocus = false;
+  bool FRowBarIndicator = true;
+  TColor FEditColor = clNone;
+  TColor FEditFontColor = clNone;
+  bool FFlatButtons = true;
+  TdgInactiveButtonState FInactiveButtonState = ibsBackGround;
+  int FButtonEdgeWidth = 2;
+  int FDefaultButtonWidth = 11;
+  int FDefaultButtonHeight = 9;
+  int FSpinButtonWidth = 11;
+  int FSpinButtonHeight = 9;
+  TdgHeadingButton FHeadingButton = hbNone;
+  bool FThumbTracking = false;
+  TScrollStyle FAlwaysShowScrollBar = ssNone;
+  TdgScrollSpeed FScrollSpeed = spVariable;
+  int FFixedColCount = 0;
+  int FFixedRowCount = 0;
+  int FFixedWidth = 14;
+  int FFixedHeight = 15;
+  TdgVertAlignment FVertAlignment = vtaDefault;
+  TdgVertAlignment FRowBarAlignment = vtaDefault;
+  bool FAutoScale = false;
+  int FUpdateLock = 0;
+  bool FRepaintPending = false;
+  bool FFirstPaintDone = false;
+  bool FLastPaintBuffered = false;
+  bool FPaintingNow = false;
+  std::unique_ptr<TdgCustomButton> FComboButton, FNormalButton, FVertSpin, FHorzSpin,
+      FDateTimeDropDown, FDateTimePopup;
+  TdgSelectionPattern FSelectionPattern;
+  std::int64_t FWaitStart = 0;
+  std::unique_ptr<PainterTextMetrics> FMetrics;
+  std::unique_ptr<QFont> FMetricsFont;
+  TRect FPaintRect;
+  bool FBarShown[2] = {false, false};
+  bool FBarEnabled[2] = {true, true};
+  bool FTopLeftByUser = false;
+  bool FRowBarOn = true;
+  bool FStretchPicture = true;
+  bool FShrinkPicture = true;
+  bool FCenterPicture = true;
+  bool FKeepAspectRatio = false;
+  TColor FTransparentColor = clNone;
+  TdgCheckBoxStyle FCheckBoxStyle = stCheck;
+  bool FReadOnlyButton = true;
+  int FHeldHeading = -1;
+  bool FHeadingOn = true;
+  int FScaling = 0;
+  void PaintGrid(QPainter &p, const TRect &clip);
+  void PaintDataCell(QPainter &p, int col, int row, TRect rect, bool selected);
+  void PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect);
+  void DrawLines(QPainter &p, int col, int row, const TRect &full);
+  void DrawFocusMark(QPainter &p, int col, int row, const TRect &rect);
+  void DrawRowIndicator(QPainter &p, int row, const TRect &rect);
+  const PainterTextMetrics &MetricsFor(const QFont &font);
+  bool FocusCellTest(int col, int row, bool painting) const;
+  void RecomputeFixedSizes();
+  // Keeps hidden items at 0, the row bar and heading at their sizes and the
+  // default at least 1 after the base sizes changed; False while re-entered.
+  bool SyncSizes(bool rows);
+  bool FSyncingSizes = false;
+  void FreeCachedButtons(bool cellButtons);
+  void Repaint();
+  void ApplyScrollBar(int bar, bool needed);
 };
 
 // The event layer: the firing operations that name a data row.

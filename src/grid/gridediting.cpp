@@ -40,6 +40,59 @@ void TdgBaseGrid::DropPending() {
   FPendingValue = Variant();
 }
 
+int TdgCurrentCell::DisplayCol() const {
+  return Grid.Col() >= 1 && Grid.Col() < Grid.ColCount() ? Grid.Col() : -1;
+}
+
+int TdgCurrentCell::DisplayRow() const {
+  return Grid.Row() >= 1 && Grid.Row() < Grid.RowCount() ? Grid.Row() : -1;
+}
+
+TdgControlType TdgCurrentCell::ControlType() const {
+  if (DisplayCol() < 0 || DisplayRow() < 0)
+    return ctNone;
+  return Grid.CellControlType(Grid.GetCurrentDataCol(), Grid.GetCurrentDataRow());
+}
+
+Variant TdgCurrentCell::GetValue() const {
+  if (DisplayCol() < 0 || DisplayRow() < 0)
+    return Variant();
+  if (HasValue())
+    return Grid.PendingValue();
+  return Grid.GetCell(Grid.GetCurrentDataCol(), Grid.GetCurrentDataRow());
+}
+
+bool TdgCurrentCell::SetValue(const Variant &value, bool startRowEdit, bool repaint) {
+  if (DisplayCol() < 0 || DisplayRow() < 0 || !Grid.EditingAllowed())
+    return false;
+  if (!Grid.CheckCellValue(ControlType(), value) || !Grid.StartCellEdit())
+    return false;
+  if (startRowEdit && !Grid.StartRowEdit())
+    return false;
+  DropPending();
+  Grid.SetCell(Grid.GetCurrentDataCol(), Grid.GetCurrentDataRow(), value);
+  if (repaint)
+    Refresh();
+  return true;
+}
+
+void TdgCurrentCell::MoveToCol(int dataCol) { Grid.MoveToCol(dataCol); }
+
+void TdgCurrentCell::Refresh() {
+  if (DisplayCol() >= 0 && DisplayRow() >= 0)
+    Grid.InvalidateCell(DisplayCol(), DisplayRow());
+}
+
+bool TdgCurrentCell::HasValue() const { return Grid.HasValue(); }
+
+bool TdgCurrentCell::ValueFor(int displayCol, int displayRow) const {
+  return Grid.ValueFor(displayCol, displayRow);
+}
+
+void TdgCurrentCell::SetPending(const Variant &value) { Grid.SetPending(value); }
+
+void TdgCurrentCell::DropPending() { Grid.DropPending(); }
+
 bool TdgBaseGrid::EditingAllowed() const {
   return (FGridMode == gmEdit || FGridMode == gmEditInsert) && FGridStatus == gsNothing &&
          Cols() >= 1 && (Rows() >= 1 || FInsertRowFlag);
@@ -248,6 +301,14 @@ void TdgBaseGrid::CurrentCellMoved() {
   }
   if (changed)
     DoCellChanged(oldCol, dataCol, oldRow, dataRow);
+  // A list box shows its current row as the one selected row.
+  if (FGridMode == gmListBox && FRowSelectMode == rsSingle && FGridStatus != gsColsSelected &&
+      FGridStatus != gsCellRange && !(FGridStatus == gsRowsSelected && CurrentRowSelected())) {
+    ClearRowSelection();
+    SelectCurrentRow();
+    FireSelectChanged(false);
+    ReportGridStatus();
+  }
 }
 
 bool TdgBaseGrid::DoMouseWheel(TShiftState shift, int wheelDelta, QPoint mousePos) {

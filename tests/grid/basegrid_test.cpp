@@ -253,6 +253,21 @@ TEST(BaseGridKeys, EditorHandsCellMovesToTheGrid) {
   EXPECT_EQ(grid.Col(), 1) << "at the start of the text Left leaves the cell";
 }
 
+// A cell that refuses the edited text still loses its editor.
+TEST(BaseGridKeys, AFailingWriteBackStillHidesTheEditor) {
+  struct RefusingGrid : TestGrid {
+    void SetEditText(std::int32_t, std::int32_t, const std::string &) override {
+      throw EInvalidGridOperation("refused");
+    }
+  } grid;
+  grid.SetOptions(grid.Options().with(goEditing));
+  showGrid(grid, 400, 200);
+  grid.ShowEditor();
+  ASSERT_TRUE(grid.InplaceEditor() && grid.InplaceEditor()->isVisible());
+  EXPECT_THROW(grid.HideEdit(), EInvalidGridOperation);
+  EXPECT_FALSE(grid.InplaceEditor()->isVisible());
+}
+
 struct SizingCase {
   int offset;
   bool grabbed;

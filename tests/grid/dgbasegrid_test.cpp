@@ -302,6 +302,19 @@ TEST(DataGridObjects, HiddenRowsAreSkippedAndNeverSelected) {
   EXPECT_EQ(grid.GetCell(1, 2).toString(), "r3");
 }
 
+// A row object made after rows moved starts from its own row's height, not
+// from the height of the row shown at its number.
+TEST(DataGridObjects, ARowObjectMadeAfterMovesTakesItsOwnHeight) {
+  TdgGrid grid;
+  fill(grid, 5);
+  grid.SetRowHeights(2, 30);
+  grid.SetDisplayRowOf(2, 3);
+  ASSERT_EQ(grid.RowHeights(3), 30);
+  grid.SetRowColor(3, 0x00FF00);
+  EXPECT_EQ(grid.GetRowHeight(3), grid.DefaultRowHeight());
+  EXPECT_EQ(grid.RowHeights(grid.GetDisplayRowOf(3)), grid.DefaultRowHeight());
+}
+
 TEST(DataGridObjects, ControlTypesChooseTheStoredKind) {
   TdgGrid grid;
   grid.SetStoreData(true);
@@ -362,8 +375,10 @@ TEST(DataGridColumns, DeletingSelectedColumnsRenumbersTheRest) {
     grid.SetCell(c, 2, Variant("c" + std::to_string(c)));
   std::vector<int> deleted;
   grid.OnDeleteCol = [&](TdgBaseGrid *, int col, bool) { deleted.push_back(col); };
-  grid.SelectCols(2, 2);
-  grid.SelectCols(4, 4);
+  grid.ToggleCols(2, 4);
+  grid.ToggleCols(3, 3);
+  EXPECT_EQ(grid.ColSelection().Count, 2);
+  EXPECT_EQ(grid.GridStatus(), gsColsSelected);
   grid.DeleteSelectedCols();
   EXPECT_EQ(deleted, (std::vector<int>{4, 2}));
   EXPECT_EQ(grid.Cols(), 3);
@@ -400,6 +415,17 @@ TEST(DataGridProperties, EachLevelPassesOnItsDefault) {
   EXPECT_EQ(grid.EffectiveColor(2, 2, false), 0x123456);
   grid.SetRowColor(2, clNone);
   EXPECT_EQ(grid.RowStore().Item(2), nullptr) << "a row back at its defaults is freed";
+  grid.SetRowHeight(3, grid.DefaultRowHeight());
+  grid.SetRowWordWrap(3, wwDefault);
+  EXPECT_EQ(grid.RowStore().Item(3), nullptr);
+  grid.SetRowIs3D(3, true);
+  EXPECT_TRUE(grid.EffectiveIs3D(1, 3));
+  EXPECT_EQ(grid.EffectiveColor(1, 3, grid.EffectiveIs3D(1, 3)), clBtnFace);
+  grid.SetName("Grid1");
+  EXPECT_EQ(errorOf([&] { grid.GetRowColor(0); }), "Grid1: Row index 0 out of range");
+  grid.SetRaiseErrors(false);
+  EXPECT_EQ(grid.GetRowColor(0), clNone);
+  EXPECT_FALSE(grid.GetRowReadOnly(99));
   EXPECT_EQ(grid.EffectiveHorzAlignment(1, 1), htaLeft);
   EXPECT_FALSE(grid.EffectiveIs3D(1, 1));
   EXPECT_TRUE(grid.EffectiveIs3D(1, 0));
@@ -572,6 +598,38 @@ TEST(DataGridRoads, TheFilesGridKeepsItsListWithCellsAlone) {
   }
   // Sorting swapped values among data rows; the shown order stayed.
   EXPECT_EQ(written, (std::vector<std::string>{"/data/b|*.txt", "/data/b|*.txt", "/data/c|"}));
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// Every published property of a new grid stands at its declared default,
+// so a form stream of a fresh grid carries only Version.
+TEST(DataGridDefaults, ANewGridHoldsEveryPublishedDefault) {
+  TdgGrid grid;
+  for (const PublishedProperty &p : grid.publishedProperties()) {
+    if (p.defaultValue.isEmpty())
+      continue;
+    EXPECT_TRUE(p.get(grid) == p.defaultValue) << p.name;
+  }
+  struct Case {
+    const char *what;
+    int value, expected;
+  };
+  const Case cases[] = {
+      {"FixedCols", grid.FixedCols(), 1},
+      {"FixedRows", grid.FixedRows(), 1},
+      {"GridLineWidth", grid.GridLineWidth(), 0},
+      {"Options", grid.Options().bits, 0},
+      {"Color", grid.Color(), clWindow},
+      {"HeadingColor", grid.HeadingColor(), clBtnFace},
+      {"GridStatus", grid.GridStatus(), gsNothing},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(c.value, c.expected) << c.what;
 }
 
 } // namespace

@@ -110,13 +110,52 @@ TEST(GridEditing, DeletingTheEditedRowDropsItsEditQuietly) {
   EXPECT_EQ(grid.GetCell(1, 1).toString(), "r1");
 }
 
+TEST(GridEditing, AWriteIsNoEdit) {
+  TdgGrid grid;
+  fill(grid, 3);
+  int events = 0;
+  grid.OnCellEdit = [&](TdgBaseGrid *, int, int, bool) { ++events; };
+  grid.OnStartRowEdit = [&](TdgBaseGrid *, int, bool &) { ++events; };
+  grid.OnRowChanged = [&](TdgBaseGrid *, int, int) { ++events; };
+  grid.SetCell(1, 1, Variant("written"));
+  grid.SetCell(1, 2, Variant("written"));
+  EXPECT_EQ(events, 0);
+  EXPECT_FALSE(grid.RowEditing());
+  EXPECT_FALSE(grid.RowChangedMark(1));
+  EXPECT_EQ(grid.GetCurrentDataRow(), 1);
+}
+
+TEST(GridEditing, AListBoxSelectsItsCurrentRow) {
+  TdgGrid grid;
+  fill(grid, 4);
+  grid.SetGridMode(gmListBox);
+  grid.SetRowSelectMode(rsSingle);
+  grid.SetCurrentDataRow(3);
+  EXPECT_TRUE(grid.RowSelected(3));
+  grid.SetCurrentDataRow(2);
+  EXPECT_TRUE(grid.RowSelected(2));
+  EXPECT_EQ(grid.RowSelection().Count, 1);
+  EXPECT_EQ(grid.GridStatus(), gsRowsSelected);
+}
+
+TEST(GridEditing, TheCurrentCellAnswersForItsValue) {
+  TdgGrid grid;
+  fill(grid, 2);
+  EXPECT_EQ(grid.CurrentCell().GetValue().toString(), "r1");
+  EXPECT_TRUE(grid.CurrentCell().SetValue(Variant("set"), true, true));
+  EXPECT_EQ(grid.GetCell(1, 1).toString(), "set");
+  grid.SetRows(0);
+  EXPECT_TRUE(grid.CurrentCell().GetValue().isEmpty());
+  EXPECT_EQ(grid.CurrentCell().ControlType(), ctNone);
+}
+
 TEST(GridEditing, MoveToColStaysWithinTheDataColumns) {
   TdgGrid grid;
   grid.SetName("Grid1");
   fill(grid, 2);
   grid.SetGridMode(gmEditInsert);
   try {
-    grid.MoveToCol(grid.Cols() + 1);
+    grid.CurrentCell().MoveToCol(grid.Cols() + 1);
     ADD_FAILURE() << "no range error";
   } catch (const EInvalidGridOperation &e) {
     EXPECT_STREQ(e.what(), "Grid1: Column index 5 out of range");
