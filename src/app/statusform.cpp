@@ -43,6 +43,7 @@ TdgGrid *makeLineGrid(const char *name, QWidget *parent) {
   const char *headings[] = {"Date", "Time", "Message"};
   for (int c = 1; c <= 3; ++c)
     grid->GetCol(c)->SetHeading(headings[c - 1]);
+  grid->GetCol(1)->SetWidth(76);
   grid->GetCol(3)->SetWidth(317);
   grid->endLoad();
   return grid;
