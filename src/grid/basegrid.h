@@ -274,6 +274,9 @@ protected:
   void mouseMoveEvent(QMouseEvent *e) override;
   void mouseReleaseEvent(QMouseEvent *e) override;
   void wheelEvent(QWheelEvent *e) override;
+  // Focus came in from outside the grid and its editor, or went out of both.
+  virtual void FocusEntered() {}
+  virtual void FocusLeft() {}
   void focusInEvent(QFocusEvent *e) override;
   void focusOutEvent(QFocusEvent *e) override;
   void scrollContentsBy(int dx, int dy) override;

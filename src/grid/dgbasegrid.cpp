@@ -1004,6 +1004,41 @@ void TdgBaseGrid::SetCellProperty(int dataCol, int dataRow, int number, const Va
   DropCellCache();
 }
 
+TFont *TdgBaseGrid::GetCellFont(int dataCol, int dataRow) {
+  TdgCellElement *element = CellElement(dataCol, dataRow, false);
+  if (element) {
+    if (!element->Font() && element->KeepOwnFonts())
+      element->CopyFont(FFont);
+    else if (element->Font() && element->GetProp(pnParentFont, 0).toBoolean() &&
+             !element->KeepOwnFonts() && NotLoading())
+      element->SetFont(nullptr);
+  }
+  const bool parentFont = !element || element->GetProp(pnParentFont, 0).toBoolean();
+  if (parentFont && Saving())
+    return nullptr;
+  if ((element && element->Font()) || NotLoading())
+    return element ? element->Font() : nullptr;
+  SetCellFont(dataCol, dataRow, &FFont);
+  element = CellElement(dataCol, dataRow, false);
+  return element ? element->Font() : nullptr;
+}
+
+void TdgBaseGrid::SetCellFont(int dataCol, int dataRow, const TFont *font) {
+  if (!font) {
+    SetCellProperty(dataCol, dataRow, pnFont, Variant(std::int32_t(0)));
+    return;
+  }
+  if (!CheckIndex(TdgIndexKind::Column, dataCol, 1, Cols()) ||
+      !CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+    return;
+  TdgCustomPropElement *element = CellElement(dataCol, dataRow, false);
+  if (!element)
+    element = FCellProps.AddElement(FCellProps.MakeElement(CellKeys{dataCol, dataRow}));
+  element->SetFont(font);
+  DropCellCache();
+  repaintCell(dataCol, dataRow);
+}
+
 void TdgBaseGrid::RenumberCellElements(const std::vector<int> &newCol,
                                        const std::vector<int> &newRow) {
   DropCellCache();

@@ -6,6 +6,7 @@
 #include "grid/colrow.h"
 #include "grid/component.h"
 #include "grid/font.h"
+#include "grid/gridevents.h"
 #include "grid/gridhost.h"
 #include "grid/gridlook.h"
 #include "grid/gridtypes.h"
@@ -197,6 +198,15 @@ public:
   TdgCellElement *CellElement(int dataCol, int dataRow, bool testIndexes);
   TdgCellPropSet &CellProps() { return FCellProps; }
   Variant GetCellProperty(int dataCol, int dataRow, int number, int subIndex = 0);
+  // A cell's own font: none while it follows its parents and the grid is
+  // being written; while loading, a cell without one is given a copy of the
+  // grid's font for the reader to change.
+  TFont *GetCellFont(int dataCol, int dataRow);
+  void SetCellFont(int dataCol, int dataRow, const TFont *font);
+  // Whether the grid is being written to a stream.
+  bool Saving() const { return FSaveCount > 0; }
+  void beginSave() const { ++FSaveCount; }
+  void endSave() const { --FSaveCount; }
   void SetCellProperty(int dataCol, int dataRow, int number, const Variant &value,
                        int subIndex = 0);
   // Per-row properties through the row objects, made only for non-defaults.
@@ -520,6 +530,96 @@ public:
   TdgGridStatusChangedEvent OnGridStatusChanged;
   TdgRowChangedEvent OnRowChanged;
 
+  // Events of the mouse, buttons, drop-downs, masks and focus. Those naming
+  // a data row fire from the event layer below.
+  TdgButtonEvent OnButtonClick;
+  TdgButtonEvent OnButtonDown;
+  TdgButtonEvent OnButtonUp;
+  TdgCanStartDragEvent OnCanStartDrag;
+  TdgClickCellEvent OnClickCell;
+  TdgDblClickCellEvent OnDblClickCell;
+  TdgComboCellLoadedEvent OnComboCellLoaded;
+  TdgComboCompareValueEvent OnComboCompareValue;
+  TdgComboLCompareValueEvent OnComboLCompareValue;
+  TdgComboCellEvent OnComboDropDown;
+  TdgComboGetValueEvent OnComboGetValue;
+  TdgComboCellEvent OnComboInit;
+  TdgComboCellEvent OnComboRollUp;
+  TdgDateTimeCellEvent OnDateTimeDropDown;
+  TdgDateTimeGetValueEvent OnDateTimeGetValue;
+  TdgDateTimeCellEvent OnDateTimeInit;
+  TdgDateTimeCellEvent OnDateTimeRollUp;
+  TdgEditTextResizedEvent OnEditTextResized;
+  TdgHeadingClickEvent OnHeadingClick;
+  TdgHeadingClickEvent OnHeadingDown;
+  TdgHeadingClickEvent OnHeadingUp;
+  TdgInvalidCellKeysEvent OnInvalidMaskEdit;
+  TdgInvalidCellValueEvent OnInvalidMaskValue;
+  TdgMouseStatusChangedEvent OnMouseStatusChanged;
+  TdgPaintCellEvent OnPaintCell;
+  TdgShowEditorEvent OnShowEditor;
+  TdgSpinButtonEvent OnSpinButtonClick;
+  TdgSpinButtonEvent OnSpinButtonDown;
+  TdgSpinButtonEvent OnSpinButtonUp;
+  TdgSpinIncrementEvent OnSpinIncrement;
+  TdgSpinRepeatEvent OnSpinRepeat;
+  TdgFocusEvent OnEnter;
+  TdgFocusEvent OnExit;
+
+  virtual bool DoCanStartDrag();
+  virtual void DoComboCompareValue(const std::string &comboString,
+                                   const std::string &currentCellString, int &compareRes);
+  virtual void DoComboLCompareValue(const std::string &comboString,
+                                    const std::string &currentCellString, int len, int &compareRes);
+  virtual void DoEditTextResized(bool byUser);
+  virtual void DoHeadingClick(int dataCol);
+  virtual void DoHeadingDown(int dataCol);
+  virtual void DoHeadingUp(int dataCol);
+  virtual void DoMouseStatusChanged(TdgMouseStatus oldStatus, TdgMouseStatus newStatus);
+  virtual void DoEnter();
+  virtual void DoExit();
+  virtual void DoButtonClick(int dataCol, int dataRow) = 0;
+  virtual void DoButtonDown(int dataCol, int dataRow) = 0;
+  virtual void DoButtonUp(int dataCol, int dataRow) = 0;
+  // Answers whether a handler is assigned.
+  virtual bool DoClickCell(int dataColDown, int dataRowDown, int dataColUp, int dataRowUp,
+                           TdgClickPosition downPos, TdgClickPosition upPos) = 0;
+  virtual void DoDblClickCell(int dataCol, int dataRow, TdgClickPosition pos) = 0;
+  virtual void DoComboDropDown(TdgComboGrid *combo, int dataCol, int dataRow) = 0;
+  virtual void DoComboGetValue(TdgComboGrid *combo, int gridDataCol, int gridDataRow,
+                               int comboDataRow, Variant &value) = 0;
+  virtual void DoComboInit(TdgComboGrid *combo, int dataCol, int dataRow) = 0;
+  virtual void DoComboRollUp(TdgComboGrid *combo, int dataCol, int dataRow) = 0;
+  virtual void DoDateTimeDropDown(TdgDateTimeDefComponent *def, int dataCol, int dataRow) = 0;
+  virtual void DoDateTimeGetValue(TdgDateTimeDefComponent *def, int dataCol, int dataRow,
+                                  Variant &value) = 0;
+  virtual void DoDateTimeInit(TdgDateTimeDefComponent *def, int dataCol, int dataRow) = 0;
+  virtual void DoDateTimeRollUp(TdgDateTimeDefComponent *def, int dataCol, int dataRow) = 0;
+  // Answer the handler's Accept or Cancel, False when none is assigned.
+  virtual bool DoInvalidMaskEdit(const std::string &keys, int dataCol, int dataRow) = 0;
+  virtual bool DoInvalidMaskValue(int dataCol, int dataRow) = 0;
+  virtual bool DoShowEditor(int dataCol, int dataRow) = 0;
+  virtual void DoSpinButtonClick(int dataCol, int dataRow, TdgSpinButton button) = 0;
+  virtual void DoSpinButtonDown(int dataCol, int dataRow, TdgSpinButton button) = 0;
+  virtual void DoSpinButtonUp(int dataCol, int dataRow, TdgSpinButton button) = 0;
+  virtual bool DoSpinIncrement(int dataCol, int dataRow, TdgSpinButton button, Variant &value,
+                               int &pos, int &len) = 0;
+  virtual void DoSpinRepeat(int dataCol, int dataRow, int count, TdgSpinButton button) = 0;
+  // Whether the user's cell painting replaced the cell's content.
+  virtual bool PaintCellByUser(int displayCol, int displayRow, const TRect &rect,
+                               TdgPaintCellState state) = 0;
+
+  // The mouse operation in progress; every change is reported.
+  TdgMouseStatus MouseStatus() const { return FMouseStatus; }
+  void SetMouseStatus(TdgMouseStatus value);
+  // Focus coming into the grid from elsewhere, and leaving it.
+  void FocusEntered() override;
+  void FocusLeft() override;
+  bool Exiting() const { return FExiting > 0; }
+  // The text typed ahead into a drop-down cell.
+  const std::string &TypeAhead() const { return FTypeAhead; }
+  void ClearTypeAhead() { FTypeAhead.clear(); }
+
   // What the column, row and cell objects ask of their grid.
   TComponent &gridComponent() override { return FComponent; }
   void reportError(const std::string &text) override { ReportError(text); }
@@ -597,8 +697,10 @@ public:
                        const Variant &value) override {
     SetCellProperty(dataCol, dataRow, number, value, subIndex);
   }
-  TFont *cellOwnFont(int, int) override { return nullptr; }
-  void setCellFont(int, int, const TFont *) override {}
+  TFont *cellOwnFont(int dataCol, int dataRow) override { return GetCellFont(dataCol, dataRow); }
+  void setCellFont(int dataCol, int dataRow, const TFont *font) override {
+    SetCellFont(dataCol, dataRow, font);
+  }
   TdgCombo *cellCombo(int, int) override { return nullptr; }
   TdgCombo &ensureCellCombo(int, int) override;
   TdgDateTimeDefComponent *cellDateTimeDef(int, int) override { return nullptr; }
@@ -696,6 +798,10 @@ private:
   TdgHorzAlignment FHeadingHorzAlignment = htaDefault;
   std::vector<std::string> FImageListIds;
   std::uint8_t FColMatchMode = 1;
+  mutable int FSaveCount = 0;
+  TdgMouseStatus FMouseStatus = msNothing;
+  int FExiting = 0;
+  std::string FTypeAhead;
   std::uint32_t FPropertyMask = 0;
   std::unique_ptr<TdgIntegerList> FLoadColMap;
   int FDataWritingSuspended = 0;
@@ -847,6 +953,36 @@ public:
   virtual void DoDeleteRow(int dataRow, bool byUser);
   virtual void DoRowLoaded(int dataRow);
   virtual void DoCellLoaded(int dataCol, int dataRow, Variant &value);
+  virtual void DoComboCellLoaded(TdgComboGrid *combo, int dataCol, int dataRow, Variant &value);
+  virtual void DoPaintCell(int dataCol, int dataRow, const TRect &rect, TdgPaintCellState state,
+                           bool &cancel);
+  void DoButtonClick(int dataCol, int dataRow) override;
+  void DoButtonDown(int dataCol, int dataRow) override;
+  void DoButtonUp(int dataCol, int dataRow) override;
+  bool DoClickCell(int dataColDown, int dataRowDown, int dataColUp, int dataRowUp,
+                   TdgClickPosition downPos, TdgClickPosition upPos) override;
+  void DoDblClickCell(int dataCol, int dataRow, TdgClickPosition pos) override;
+  void DoComboDropDown(TdgComboGrid *combo, int dataCol, int dataRow) override;
+  void DoComboGetValue(TdgComboGrid *combo, int gridDataCol, int gridDataRow, int comboDataRow,
+                       Variant &value) override;
+  void DoComboInit(TdgComboGrid *combo, int dataCol, int dataRow) override;
+  void DoComboRollUp(TdgComboGrid *combo, int dataCol, int dataRow) override;
+  void DoDateTimeDropDown(TdgDateTimeDefComponent *def, int dataCol, int dataRow) override;
+  void DoDateTimeGetValue(TdgDateTimeDefComponent *def, int dataCol, int dataRow,
+                          Variant &value) override;
+  void DoDateTimeInit(TdgDateTimeDefComponent *def, int dataCol, int dataRow) override;
+  void DoDateTimeRollUp(TdgDateTimeDefComponent *def, int dataCol, int dataRow) override;
+  bool DoInvalidMaskEdit(const std::string &keys, int dataCol, int dataRow) override;
+  bool DoInvalidMaskValue(int dataCol, int dataRow) override;
+  bool DoShowEditor(int dataCol, int dataRow) override;
+  void DoSpinButtonClick(int dataCol, int dataRow, TdgSpinButton button) override;
+  void DoSpinButtonDown(int dataCol, int dataRow, TdgSpinButton button) override;
+  void DoSpinButtonUp(int dataCol, int dataRow, TdgSpinButton button) override;
+  bool DoSpinIncrement(int dataCol, int dataRow, TdgSpinButton button, Variant &value, int &pos,
+                       int &len) override;
+  void DoSpinRepeat(int dataCol, int dataRow, int count, TdgSpinButton button) override;
+  bool PaintCellByUser(int displayCol, int displayRow, const TRect &rect,
+                       TdgPaintCellState state) override;
 
   // The data row for which the row-loaded event fired last; a paint starts
   // it afresh.

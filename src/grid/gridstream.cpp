@@ -445,6 +445,11 @@ std::string writeGrid(const TdgBaseGrid &grid) {
   std::string out;
   ComponentWriter writer(out);
   const TdgGridStreamer streamer(const_cast<TdgBaseGrid &>(grid));
+  grid.beginSave();
+  struct EndSave {
+    const TdgBaseGrid &grid;
+    ~EndSave() { grid.endSave(); }
+  } endSave{grid};
   writer.writeRootComponent(streamer);
   return out;
 }
