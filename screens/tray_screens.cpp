@@ -41,6 +41,6 @@ QImage kitCursors() {
 
 } // namespace
 
-std::vector<Screen> trayScreens() { return {{"tray_menu", trayMenu}, {"kit_cursors", kitCursors}}; }
+std::vector<Screen> trayScreens() { return {{"kit_tray_menu", trayMenu}, {"kit_cursors", kitCursors}}; }
 
 } // namespace marrowen
