@@ -1,6 +1,6 @@
-// Renders the windows that can be shown without the application (the grid
-// and the kit's controls, each in its usual states, and the kit's folder
-// pickers) to PNG files, so a person can look at them: tools/screenshots FOLDER.
+// Renders the program's windows, the grid and the kit's controls, each in its
+// usual states, and the kit's folder pickers to PNG files, so a person can
+// look at them: tools/screenshots FOLDER.
 #include "gridsupport/screenshots.h"
 #include "gridsupport/datagridscenes.h"
 #include "screens.h"
