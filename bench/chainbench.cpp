@@ -6,10 +6,10 @@
 // temporary file beside it. Prints nothing but errors; exits non-zero on failure. Time
 // the whole process against the standard tools on the same file.
 
-#include "engine/casefilters.h"
+#include "filters/casefilters.h"
 #include "engine/fileinput.h"
 #include "engine/jobhost.h"
-#include "engine/lineends.h"
+#include "filters/lineends.h"
 #include "engine/mergesplit.h"
 #include "engine/outputs.h"
 #include "engine/processingthread.h"

@@ -2,9 +2,9 @@
 
 #include "classlib/convert.h"
 #include "classlib/format.h"
-#include "engine/charfilters.h"
+#include "filters/charfilters.h"
 #include "engine/escapes.h"
-#include "engine/lineends.h"
+#include "filters/lineends.h"
 #include "engine/messages.h"
 #include "filterlist/filterfile.h"
 #include "filterlist/settings.h"

@@ -4,7 +4,7 @@
 #include "classlib/format.h"
 #include "engine/escapes.h"
 #include "engine/filter.h"
-#include "engine/linefilters.h"
+#include "filters/linefilters.h"
 #include "engine/messages.h"
 #include "filterlist/settings.h"
 #include "filters/bytemaths.h"

@@ -1,6 +1,6 @@
 #include "engine/lines.h"
 
-#include "awkward_text.h"
+#include "support/awkward_text.h"
 #include "support/chunk_harness.h"
 #include "support/filter_fixtures.h"
 

@@ -1,6 +1,6 @@
 #include "engine/mergesplit.h"
 
-#include "awkward_text.h"
+#include "support/awkward_text.h"
 #include "classlib/exceptions.h"
 #include "support/chunk_harness.h"
 #include "support/list_input.h"

@@ -1,7 +1,7 @@
 #include "filterlist/filterlist.h"
 
 #include "classlib/format.h"
-#include "engine/charfilters.h"
+#include "filters/charfilters.h"
 #include "engine/escapes.h"
 #include "engine/inputs.h"
 #include "engine/outputs.h"

@@ -1,7 +1,7 @@
 #include "scriptfilter/scriptfilter.h"
 
 #include "classlib/exceptions.h"
-#include "engine/casefilters.h"
+#include "filters/casefilters.h"
 #include "engine/host.h"
 #include "engine/inputs.h"
 #include "engine/jobhost.h"

@@ -32,7 +32,7 @@ std::string makeText(std::size_t size, std::size_t lineLength) {
 
 void stringThroughLinesToFile(benchmark::State &state) {
   const std::string text = makeText(16 << 20, static_cast<std::size_t>(state.range(0)));
-  std::string folder = (std::filesystem::temp_directory_path() / "chain_bench-XXXXXX").string();
+  std::string folder = (std::filesystem::temp_directory_path() / "linecut_bench-XXXXXX").string();
   if (!::mkdtemp(folder.data())) {
     state.SkipWithError("cannot make a temporary folder");
     return;
