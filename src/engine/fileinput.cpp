@@ -4,9 +4,7 @@
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "engine/job.h"
-#include "engine/mergesplit.h"
 #include "engine/messages.h"
-#include "engine/outputs.h"
 #include "engine/utilities.h"
 
 #include <algorithm>
@@ -348,22 +346,9 @@ bool TFileInput::checkReadOnly() {
   return processOnAnswer(*job(), readOnlyAnswer_);
 }
 
-TFileOutput *TFileInput::chainFileOutput(bool &merged) {
-  TFileOutput *output = nullptr;
-  merged = false;
-  for (TFilter *filter = next(); filter; filter = filter->next()) {
-    if (dynamic_cast<TMergeFiles *>(filter))
-      merged = true;
-    if (auto *fileOutput = dynamic_cast<TFileOutput *>(filter))
-      output = fileOutput;
-  }
-  return output;
-}
-
 bool TFileInput::rewritesInPlace(const std::string &name) {
-  bool merged = false;
-  TFileOutput *output = chainFileOutput(merged);
-  return output && !merged && !output->testMode() && sameFile(output->outputName(name), name);
+  const OutputTarget target = outputTarget(name);
+  return target.toFile() && !target.merged && !target.testMode && sameFile(target.fileName, name);
 }
 
 bool TFileInput::nextInput() {
@@ -455,7 +440,6 @@ void TFileInput::openFile(const std::string &name) {
   readBuffer_.reserve(readBlockSize);
   readOffset_ = 0;
   endOfFile_ = false;
-  errorsBeforeFile_ = job() ? job()->errorCount() : 0;
   if (job())
     job()->logInputFile(name, inputSize_);
   TGenericInput::openFile(name);
@@ -488,8 +472,7 @@ std::int64_t TFileInput::readChunk(std::string &chunk) {
     chunk.append(readBuffer_, readOffset_, n);
     readOffset_ += n;
   }
-  lastChunkLength_ = static_cast<std::int64_t>(chunk.size());
-  return lastChunkLength_;
+  return static_cast<std::int64_t>(chunk.size());
 }
 
 void TFileInput::closeStream() { stream_.reset(); }
@@ -499,24 +482,23 @@ void TFileInput::abandonFile() {
   TGenericInput::abandonFile();
 }
 
-bool TFileInput::closeFile() {
+FileResult TFileInput::closeFile() {
   closeStream();
   std::string().swap(readBuffer_);
   readOffset_ = 0;
   logStatistics("");
   bool inPlace = rewritesInPlace(currentFileName_);
-  bool result = TGenericInput::closeFile();
+  FileResult result = TGenericInput::closeFile();
 
-  // Whether the result went back into the input: the file output's target
-  // (the merged file when inputs are merged) is the input, by name or by
-  // device and inode, as it was opened or as it is now.
+  // Whether the result went back into the input: the target (the merged
+  // file when inputs are merged) is the input, by name or by device and
+  // inode, as it was opened or as it is now.
+  const OutputTarget &target = result.target;
   bool wroteInput = inPlace;
-  bool merged = false;
-  if (TFileOutput *output = chainFileOutput(merged)) {
-    std::string target = output->outputName(output->getFullInputFilename());
+  if (target.toFile()) {
     FileId targetId{};
-    wroteInput = wroteInput || sameFile(target, currentFileName_) ||
-                 (fileIdOf(target, targetId) && targetId == currentId_);
+    wroteInput = wroteInput || sameFile(target.fileName, currentFileName_) ||
+                 (fileIdOf(target.fileName, targetId) && targetId == currentId_);
   }
   // Only the file as it is now holds the result. The file as it was opened
   // is either that same file (an appending output) or gone, its inode free
@@ -529,13 +511,11 @@ bool TFileInput::closeFile() {
   }
 
   if (deleteInputFiles_) {
-    bool outputFailed = job() && job()->errorCount() != errorsBeforeFile_;
     // Without a file output (the clipboard) the text is not kept anywhere
     // that would let the input go.
-    bool wroteFile = chainFileOutput(merged) != nullptr;
-    if (isAborted() || !result || outputFailed || wroteInput || !wroteFile)
+    if (isAborted() || result.failed || wroteInput || !target.toFile())
       keepInput(currentFileName_);
-    else if (merged)
+    else if (target.merged)
       pendingDeletes_.push_back(currentFileName_); // once the merged file is in place
     else
       deleteInput(currentFileName_);

@@ -3,11 +3,13 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace marrowen {
 
 class TFilter;
+class JobStatusWindow;
 
 // One query-replace question and its answer. The fields marked in/out carry
 // the user's edits back to the filter that asked.
@@ -72,6 +74,9 @@ public:
 
   // Whether the file input may ask its questions (the job defers its logging).
   virtual bool deferLogging() const = 0;
+  // The job's status window, for filters whose own windows match it; none
+  // for jobs without one.
+  virtual std::shared_ptr<JobStatusWindow> statusWindow() const { return nullptr; }
   // The error lines reported so far in this job, so that a filter can tell
   // whether a step it depends on failed. Jobs that do not count answer 0.
   virtual int errorCount() const { return 0; }

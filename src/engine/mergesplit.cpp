@@ -32,7 +32,13 @@ void TMergeFiles::reset() {}
 
 void TMergeFiles::flush() {}
 
-bool TMergeFiles::closeFile() { return true; }
+FileResult TMergeFiles::closeFile() { return {outputTarget(mergeFileName_), false}; }
+
+OutputTarget TMergeFiles::outputTarget(const std::string &) {
+  OutputTarget target = TFilter::outputTarget(mergeFileName_);
+  target.merged = true;
+  return target;
+}
 
 // One failed input must not throw away what the merged file already holds.
 void TMergeFiles::abandonFile() {}
@@ -51,12 +57,20 @@ std::string TGenericSplitFiles::nextPartSuffix() { return Format(".%3.3d", {part
 void TGenericSplitFiles::openFile(const std::string &name) {
   baseName_ = name;
   partCounter_ = 0;
+  partFailed_ = false;
   TFilter::openFile(name + nextPartSuffix());
 }
 
 void TGenericSplitFiles::endPart() {
   flush();
-  closeFile();
+  partFailed_ = TFilter::closeFile().failed || partFailed_;
+}
+
+FileResult TGenericSplitFiles::closeFile() {
+  FileResult result = TFilter::closeFile();
+  result.failed = result.failed || partFailed_;
+  partFailed_ = false;
+  return result;
 }
 
 void TGenericSplitFiles::startNextPart() {

@@ -228,9 +228,17 @@ void TFileOutput::discardFile() {
   writtenFileName_.clear();
 }
 
-bool TFileOutput::closeFile() {
-  if (fd_ < 0)
-    return TFilter::closeFile();
+OutputTarget TFileOutput::outputTarget(const std::string &inputName) {
+  return {outputName(inputName), false, testMode_};
+}
+
+FileResult TFileOutput::closeFile() {
+  if (fd_ < 0) {
+    // Nothing was opened for this input, so nothing holds its text.
+    FileResult result = TFilter::closeFile();
+    result.failed = true;
+    return result;
+  }
   writeBuffer();
   std::int64_t size = 0;
   struct stat info {};
@@ -248,6 +256,7 @@ bool TFileOutput::closeFile() {
 
   if (job())
     job()->logOutputFile(targetName_, size);
+  bool written = false;
   if (isAborted()) {
     if (!append_)
       removeFile(writtenFileName_);
@@ -267,10 +276,17 @@ bool TFileOutput::closeFile() {
     } else if (::rename(writtenFileName_.c_str(), targetName_.c_str()) != 0) {
       logError(Format(translate(3900, "Couldn't move file [%s] to [%s]:%s"),
                       {writtenFileName_, targetName_, systemErrorText(errno)}));
+    } else {
+      written = true;
     }
+  } else {
+    written = true;
   }
   writtenFileName_.clear();
-  return TFilter::closeFile();
+  FileResult result = TFilter::closeFile();
+  result.target = {targetName_, false, testMode_};
+  result.failed = result.failed || !written;
+  return result;
 }
 
 void TFileOutput::abandonFile() {

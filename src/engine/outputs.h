@@ -51,13 +51,15 @@ public:
   bool processChunk(std::string &chunk) override;
   // Appends the line straight to the write buffer (no chunk is built).
   bool putLine(std::string_view line, std::string_view lineEnd) override;
-  bool closeFile() override;
+  // Reports the target and whether it now holds the text in full.
+  FileResult closeFile() override;
   void abandonFile() override;
+  OutputTarget outputTarget(const std::string &inputName) override;
+  bool testMode() const override { return testMode_; }
 
   // The target written for an input: extension changed, moved under the
   // output folder, ".dCv" appended in test mode.
   std::string outputName(const std::string &inputName) const;
-  bool testMode() const { return testMode_; }
 
 private:
   bool writeBuffer();

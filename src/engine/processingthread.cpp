@@ -7,7 +7,6 @@
 #include "engine/jobhost.h"
 #include "engine/log.h"
 #include "engine/messages.h"
-#include "engine/outputs.h"
 #include "engine/statuswindow.h"
 
 #include <cstdlib>
@@ -77,8 +76,7 @@ ProcessingThread::ProcessingThread(Key, JobHost &host, TGenericInput &chain, Job
 std::unique_ptr<ProcessingThread> ProcessingThread::Create(JobHost &host, TGenericInput &chain,
                                                            JobOptions options) {
   auto job = std::make_unique<ProcessingThread>(Key(), host, chain, std::move(options));
-  auto *output = dynamic_cast<TFileOutput *>(chain.lastFilter());
-  job->testMode_ = output && output->testMode();
+  job->testMode_ = chain.testMode();
 
   host.runOnUserInterfaceAndWait([&] {
     host.increaseThreadCount();

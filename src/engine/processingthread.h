@@ -94,7 +94,7 @@ public:
   TNullLog *log() const { return log_; }
   const std::string &filterName() const { return options_.filterName; }
   // The job's status window, none once the user closed it.
-  std::shared_ptr<JobStatusWindow> statusWindow() const { return statusWindow_.lock(); }
+  std::shared_ptr<JobStatusWindow> statusWindow() const override { return statusWindow_.lock(); }
 
   // --- JobSink ---
   void addLogLine(const std::string &text) override;

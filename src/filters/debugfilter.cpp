@@ -1,8 +1,8 @@
 #include "filters/debugfilter.h"
 
 #include "classlib/format.h"
+#include "engine/job.h"
 #include "engine/messages.h"
-#include "engine/processingthread.h"
 #include "engine/statuswindow.h"
 
 #include <mutex>
@@ -46,10 +46,9 @@ void TDebugFilter::write(const std::string &text) {
 
 void TDebugFilter::attachJob(JobSink *job) {
   TFilter::attachJob(job);
-  auto *thread = dynamic_cast<ProcessingThread *>(job);
-  if (!thread)
+  if (!job)
     return;
-  if (std::shared_ptr<JobStatusWindow> status = thread->statusWindow())
+  if (std::shared_ptr<JobStatusWindow> status = job->statusWindow())
     runOnUserInterface([&] { window_->matchStatusWindow(*status); });
 }
 

@@ -105,8 +105,8 @@ void TScriptFilter::flushSubFiltersFromScript() {
   if (!head)
     return;
   head->flush();
-  if (auto *gatherer = dynamic_cast<TGatherer *>(subfilterEnd())) {
-    std::string text = gatherer->accumulatedText();
+  if (std::string *gathered = subfilterEnd()->gatheredText()) {
+    std::string text = *gathered;
     sendToNext(text);
   }
 }

@@ -31,6 +31,25 @@ testing::FilterFactory shower() {
   return [] { return std::make_unique<LineShower>(); };
 }
 
+// Refuses every chunk: the input should stop reading.
+class Refuser : public TFilter {
+public:
+  bool processChunk(std::string &) override { return false; }
+};
+
+// A filter that sends line by line must not swallow its successor's "stop".
+TEST(LineCutting, AStopFromAfterTheLineFilterReachesTheInput) {
+  LineShower lines;
+  lines.setNext(std::make_unique<Refuser>());
+  lines.reset();
+  std::string chunk = "a\nb\n";
+  EXPECT_FALSE(lines.processChunk(chunk));
+  EXPECT_FALSE(lines.putLine("c", "\n"));
+  lines.reset();
+  std::string partial = "no line end yet";
+  EXPECT_TRUE(lines.processChunk(partial)) << "nothing was sent, so nothing said stop";
+}
+
 TEST(LineCutting, SameLinesAtEverySplitPoint) {
   const std::string text = "a\r\nb\rc\n\r\rd";
   const std::string expected = "1:a|\\r\\n;2:b|\\r;3:c|\\n;4:|\\r;5:|\\r;6:d|;";
@@ -98,9 +117,7 @@ TEST(LineCutting, LineEndsAtTheEndOfAFile) {
     EXPECT_EQ(expectChunkInvariant(shower(), text), expected) << printable(text);
 }
 
-TEST(LineCutting, ChunkInvariantOnAwkwardTexts) {
-  testing::expectSoundOnAwkwardTexts(shower());
-}
+TEST(LineCutting, ChunkInvariantOnAwkwardTexts) { testing::expectSoundOnAwkwardTexts(shower()); }
 
 TEST(LineCutting, EachFileStartsAfreshWithoutAPendingCr) {
   auto files = runFilesInChunks(shower(), {"a\r", "\nb"}, 1);

@@ -1,6 +1,7 @@
 #include "engine/outputs.h"
 
 #include "classlib/exceptions.h"
+#include "engine/mergesplit.h"
 #include "support/list_input.h"
 #include "support/recording_job.h"
 #include "support/temp_folder.h"
@@ -194,6 +195,38 @@ TEST(FileOutput, AReadOnlyTargetIsKeptAndTheNewTextStaysInTheTemporaryFile) {
   std::string listing = folder.listing();
   ASSERT_EQ(listing.rfind("KVB", 0), 0u) << listing;
   EXPECT_EQ(readFile(folder.file(listing.substr(0, listing.find(' ')))), "new");
+}
+
+// The input decides whether it may delete itself from what the end of a file
+// reports: a kept read-only target must not read as written.
+TEST(FileOutput, TheEndOfAFileReportsItsTargetAndWhetherItHoldsTheText) {
+  TempFolder folder;
+  writeFile(folder.file("a.txt"), "a");
+  writeFile(folder.file("ro.txt"), "protected");
+  ::chmod(folder.file("ro.txt").c_str(), 0444);
+  RecordingJob job;
+  for (const char *name : {"a.txt", "ro.txt"}) {
+    auto output = makeOutput({});
+    output->attachJob(&job);
+    output->openFile(folder.file(name));
+    std::string text = "new";
+    output->processChunk(text);
+    const FileResult result = output->closeFile();
+    EXPECT_EQ(result.target.fileName, folder.file(name));
+    EXPECT_FALSE(result.target.merged);
+    EXPECT_EQ(result.failed, std::string(name) == "ro.txt");
+  }
+
+  TMergeFiles merge(folder.file("all.txt"));
+  merge.setNext(makeOutput({}));
+  merge.attachJob(&job);
+  merge.startJob();
+  merge.openFile(folder.file("a.txt"));
+  const FileResult joined = merge.closeFile();
+  EXPECT_TRUE(joined.target.merged);
+  EXPECT_EQ(joined.target.fileName, folder.file("all.txt"));
+  EXPECT_FALSE(joined.failed) << "judged only once the merged file is written";
+  merge.endJob();
 }
 
 TEST(FileOutput, AShortWriteLeavesTheTargetByteIdentical) {

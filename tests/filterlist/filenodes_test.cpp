@@ -23,9 +23,9 @@ class FileRecorder : public TFilter {
 public:
   explicit FileRecorder(std::string &log) : log_(log) {}
   void openFile(const std::string &name) override { log_ += "[" + name + "]"; }
-  bool closeFile() override {
+  FileResult closeFile() override {
     log_ += "|";
-    return true;
+    return {};
   }
   bool processChunk(std::string &chunk) override {
     log_ += chunk;
