@@ -276,13 +276,13 @@ namespace {
 
 // Yes and Yes to All process the file, No and No to All skip it; any other
 // answer cancels the job.
-bool processOnAnswer(JobSink &job, int answer) {
+bool processOnAnswer(JobSink &job, Answer answer) {
   switch (answer) {
-  case 6:
-  case 10:
+  case Answer::Yes:
+  case Answer::YesToAll:
     return true;
-  case 7:
-  case 9:
+  case Answer::No:
+  case Answer::NoToAll:
     return false;
   default:
     job.terminate();
@@ -293,9 +293,9 @@ bool processOnAnswer(JobSink &job, int answer) {
 } // namespace
 
 bool TFileInput::confirmFile() {
-  if (confirmAnswer_ == 9)
+  if (confirmAnswer_ == Answer::NoToAll)
     return false;
-  if (confirmAnswer_ == 10)
+  if (confirmAnswer_ == Answer::YesToAll)
     return true;
   if (!(job() && job()->deferLogging() && promptEachFile_))
     return true;
@@ -313,33 +313,33 @@ bool TFileInput::checkBinary() {
   case 1:
     return !isBinaryFile(currentInputName_);
   case 2:
-    if (binaryAnswer_ == 10 || !(job() && job()->deferLogging()))
+    if (binaryAnswer_ == Answer::YesToAll || !(job() && job()->deferLogging()))
       return true;
     if (!isBinaryFile(currentInputName_))
       return true;
-    if (binaryAnswer_ == 9)
+    if (binaryAnswer_ == Answer::NoToAll)
       return false;
     binaryAnswer_ = job()->askQuestion(translateFormat(
         4000, "%s\r\n\r\nappears to be a binary file. Process it?", {currentInputName_}));
-    if (binaryAnswer_ == 2) {
+    if (binaryAnswer_ == Answer::Cancel) {
       job()->terminate();
       return false;
     }
-    return binaryAnswer_ != 7 && binaryAnswer_ != 9;
+    return binaryAnswer_ != Answer::No && binaryAnswer_ != Answer::NoToAll;
   default:
     return false;
   }
 }
 
 bool TFileInput::checkReadOnly() {
-  if (!promptReadOnly_ || readOnlyAnswer_ == 10 || !(job() && job()->deferLogging()))
+  if (!promptReadOnly_ || readOnlyAnswer_ == Answer::YesToAll || !(job() && job()->deferLogging()))
     return true;
   // The owner's write bit, not access(): a process running as root may
   // write anything, but the user still marked the file read-only.
   struct stat info {};
   if (::stat(currentInputName_.c_str(), &info) != 0 || (info.st_mode & S_IWUSR))
     return true;
-  if (readOnlyAnswer_ == 9)
+  if (readOnlyAnswer_ == Answer::NoToAll)
     return false;
   readOnlyAnswer_ = job()->askQuestion(
       translateFormat(4020, "%s\r\n\r\nis Read Only. Process this file?", {currentInputName_}));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/answers.h"
 #include "engine/inputs.h"
 
 #include <cstdint>
@@ -114,9 +115,9 @@ private:
   // Inputs of a merged file, deleted once it has been written.
   std::vector<std::string> pendingDeletes_;
 
-  int binaryAnswer_ = 0;
-  int confirmAnswer_ = 0;
-  int readOnlyAnswer_ = 0;
+  Answer binaryAnswer_ = Answer::None;
+  Answer confirmAnswer_ = Answer::None;
+  Answer readOnlyAnswer_ = Answer::None;
 };
 
 } // namespace marrowen

@@ -2,10 +2,9 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
-#include "engine/clipboard.h"
-#include "engine/host.h"
 #include "engine/job.h"
 #include "engine/messages.h"
+#include "engine/userinterface.h"
 
 #include <cerrno>
 #include <system_error>

@@ -1,11 +1,10 @@
 #include "engine/inputs.h"
 
 #include "classlib/exceptions.h"
-#include "engine/clipboard.h"
 #include "engine/escapes.h"
-#include "engine/host.h"
 #include "engine/job.h"
 #include "engine/messages.h"
+#include "engine/userinterface.h"
 
 #include <algorithm>
 

@@ -3,9 +3,9 @@
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "classlib/safefile.h"
-#include "engine/clipboard.h"
 #include "engine/job.h"
 #include "engine/messages.h"
+#include "engine/userinterface.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -312,7 +312,7 @@ void TClipboardOutput::openFile(const std::string &) { TFilter::openFile("Clipbo
 
 void TClipboardOutput::endJob() {
   std::string text = text_.substr(0, text_.find('\0'));
-  runOnUserInterface([&] { clipboard()->setText(text); });
+  runOnUserInterface([&] { setClipboardText(text); });
   if (job())
     job()->logOutputFile("Clipboard", static_cast<std::int64_t>(text.size()));
   TFilter::endJob();

@@ -345,20 +345,20 @@ void ProcessingThread::logOutputFile(const std::string &name, std::int64_t size)
   });
 }
 
-int ProcessingThread::askQuestion(const std::string &text) {
-  int answer = 2;
+Answer ProcessingThread::askQuestion(const std::string &text) {
+  Answer answer = Answer::Cancel;
   host_.runOnUserInterfaceAndWait([&] { answer = host_.askQuestion(text); });
   return answer;
 }
 
-int ProcessingThread::queryReplace(QueryReplaceRequest &request) {
-  int answer = 2;
+Answer ProcessingThread::queryReplace(QueryReplaceRequest &request) {
+  Answer answer = Answer::Cancel;
   host_.runOnUserInterfaceAndWait([&] {
     if (!queryReplaceDialog_)
       queryReplaceDialog_ = host_.createQueryReplaceDialog();
     answer = queryReplaceDialog_->confirmReplace(request);
   });
-  if (answer == 2 || answer == 24)
+  if (answer == Answer::Cancel || answer == Answer::Stop)
     terminate();
   return answer;
 }

@@ -117,8 +117,8 @@ public:
   void setTotalFiles(int count) override;
   void logInputFile(const std::string &name, std::int64_t size) override;
   void logOutputFile(const std::string &name, std::int64_t size) override;
-  int askQuestion(const std::string &text) override;
-  int queryReplace(QueryReplaceRequest &request) override;
+  Answer askQuestion(const std::string &text) override;
+  Answer queryReplace(QueryReplaceRequest &request) override;
   void toggleClipboardButton() override;
   void runSynchronized(const std::function<void()> &call) override;
   bool deferLogging() const override { return options_.deferLogging; }

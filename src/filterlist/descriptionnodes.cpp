@@ -2,25 +2,25 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
-#include "filters/casefilters.h"
-#include "filters/charfilters.h"
-#include "filters/codepagefilters.h"
 #include "engine/escapes.h"
 #include "engine/filter.h"
-#include "filters/layoutfilters.h"
-#include "filters/linefilters.h"
 #include "engine/messages.h"
 #include "filterlist/settings.h"
+#include "filters/casefilters.h"
+#include "filters/charfilters.h"
 #include "filters/codecs_base64.h"
 #include "filters/codecs_hex.h"
 #include "filters/codecs_quotedprintable.h"
 #include "filters/codecs_url.h"
 #include "filters/codecs_uu.h"
+#include "filters/codepagefilters.h"
 #include "filters/debugfilter.h"
 #include "filters/dumps.h"
 #include "filters/fields.h"
 #include "filters/headtail.h"
+#include "filters/layoutfilters.h"
 #include "filters/linebuffer.h"
+#include "filters/linefilters.h"
 #include "filters/mailfilters.h"
 #include "filters/widthfilters.h"
 
@@ -236,10 +236,10 @@ int TDescriptionObject::iconIndex() const {
 bool TDescriptionObject::automationCheck(const ConfirmPrompt &ask) {
   if (kind != static_cast<std::int32_t>(TDescriptionKind::DebugWindow) || !getEnabled())
     return true;
-  const int answer = ask(translate(7600, "Debug filter is active: Disable it?"));
-  if (answer == answerCancel)
+  const Answer answer = ask(translate(7600, "Debug filter is active: Disable it?"));
+  if (answer == Answer::Cancel)
     return false;
-  if (answer == answerYes)
+  if (answer == Answer::Yes)
     setEnabled(false);
   return true;
 }

@@ -2,11 +2,11 @@
 
 #include "classlib/format.h"
 #include "engine/filter.h"
-#include "engine/host.h"
 #include "engine/inputs.h"
 #include "engine/messages.h"
 #include "engine/outputs.h"
 #include "engine/subchain.h"
+#include "engine/userinterface.h"
 #include "filterlist/classregistry.h"
 #include "filterlist/commentnodes.h"
 #include "filterlist/ionodes.h"

@@ -62,10 +62,10 @@ void TInputObject::rememberDefaults() const {
 bool TInputObject::automationCheck(const ConfirmPrompt &ask) {
   // Yes switches the feature off, No keeps it, Cancel ends the preparation.
   auto question = [&](int id, std::string_view text, auto &&onYes) {
-    const int answer = ask(translate(id, text));
-    if (answer == answerCancel)
+    const Answer answer = ask(translate(id, text));
+    if (answer == Answer::Cancel)
       return false;
-    if (answer == answerYes)
+    if (answer == Answer::Yes)
       onYes();
     return true;
   };

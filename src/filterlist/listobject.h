@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/answers.h"
 #include "filterlist/componentstream.h"
 #include "filterlist/filterfile.h"
 
@@ -13,13 +14,9 @@ namespace marrowen {
 class TFilter;
 class TFilterList;
 
-// Asks the user a question with Yes, No and Cancel and answers 6, 7 or 2.
+// Asks the user a question with Yes, No and Cancel.
 // The windows supply a message box; nodes never show one themselves.
-using ConfirmPrompt = std::function<int(const std::string &text)>;
-
-inline constexpr int answerYes = 6;
-inline constexpr int answerNo = 7;
-inline constexpr int answerCancel = 2;
+using ConfirmPrompt = std::function<Answer(const std::string &text)>;
 
 // One node of a filter list: the settings of one filter, with its tree
 // caption, report and command-line texts, its record in a filter file and

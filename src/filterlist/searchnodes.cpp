@@ -72,11 +72,11 @@ void TSearchObject::rememberDefaults() const {
 bool TSearchObject::automationCheck(const ConfirmPrompt &ask) {
   if (!promptOnReplace)
     return true;
-  const int answer =
+  const Answer answer =
       ask(shortTitle(*this) + translate(9570, "\r\n\r\nConfirm Replace is enabled. Disable it?"));
-  if (answer == answerCancel)
+  if (answer == Answer::Cancel)
     return false;
-  if (answer == answerYes)
+  if (answer == Answer::Yes)
     promptOnReplace = false;
   return true;
 }

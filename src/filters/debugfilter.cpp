@@ -5,22 +5,13 @@
 #include "engine/messages.h"
 #include "engine/statuswindow.h"
 
-#include <mutex>
-
 namespace marrowen {
 
 namespace {
 
-std::mutex factoryMutex;
-DebugWindowFactory windowFactory; // guarded by factoryMutex
-
+// The installed user interface's window; a headless one when it gives none.
 std::shared_ptr<DebugWindow> createDebugWindow() {
-  DebugWindowFactory factory;
-  {
-    std::lock_guard lock(factoryMutex);
-    factory = windowFactory;
-  }
-  std::shared_ptr<DebugWindow> window = factory ? factory() : nullptr;
+  std::shared_ptr<DebugWindow> window = userInterface()->createDebugWindow();
   return window ? window : std::make_shared<HeadlessDebugWindow>();
 }
 
@@ -31,11 +22,6 @@ std::string HeadlessDebugWindow::text() const {
   for (const std::string &line : lines_)
     all.append(line).append("\n");
   return all;
-}
-
-void setDebugWindowFactory(DebugWindowFactory factory) {
-  std::lock_guard lock(factoryMutex);
-  windowFactory = std::move(factory);
 }
 
 TDebugFilter::TDebugFilter() : window_(createDebugWindow()) {}

@@ -409,7 +409,7 @@ TEST(FileInputQuestions, NoToAllOnTheBinaryQuestionAsksNoMore) {
   writeFile(dir.file("4.txt"), "text");
   RecordingJob job;
   job.deferLoggingOption = true;
-  job.questionAnswers = {9};
+  job.questionAnswers = {Answer::NoToAll};
   auto chain =
       fileChain({{dir.file("*.*"), "None", "Add"}}, folderOutput(dir.file("out")), false, 2);
   chain->attachJob(&job);
@@ -442,7 +442,7 @@ TEST(FileInputQuestions, ReadOnlyMeansTheOwnerWriteBitAndCancelStops) {
   RecordingJob job;
   job.deferLoggingOption = true;
   // Read-only question for 1: No; each-file question for 2: Cancel.
-  job.questionAnswers = {6, 7, 2};
+  job.questionAnswers = {Answer::Yes, Answer::No, Answer::Cancel};
   auto chain = fileChain({{dir.file("*.txt"), "None", "Add"}}, folderOutput(dir.file("out")), false,
                          0, true, true);
   chain->attachJob(&job);
@@ -474,7 +474,7 @@ TEST(FileInputQuestions, NoToAllOnTheReadOnlyQuestionKeepsWritableFiles) {
   ::chmod(dir.file("2.txt").c_str(), 0444);
   RecordingJob job;
   job.deferLoggingOption = true;
-  job.questionAnswers = {9};
+  job.questionAnswers = {Answer::NoToAll};
   auto chain = fileChain({{dir.file("*.txt"), "None", "Add"}}, folderOutput(dir.file("out")), false,
                          0, false, true);
   chain->attachJob(&job);

@@ -1,8 +1,8 @@
 #include "engine/inputs.h"
 
 #include "classlib/exceptions.h"
-#include "engine/clipboard.h"
 #include "engine/outputs.h"
+#include "engine/userinterface.h"
 #include "support/list_input.h"
 #include "support/recording_job.h"
 #include "support/temp_folder.h"
@@ -206,8 +206,8 @@ TEST(StringInput, ReportsToItsJob) {
 }
 
 TEST(ClipboardInput, ReadsTheClipboardOnceAndWritesItBack) {
-  setClipboard(nullptr);
-  clipboard()->setText(std::string(5000, 'c'));
+  setUserInterface(nullptr);
+  setClipboardText(std::string(5000, 'c'));
   RecordingJob job;
   TClipboardInput input;
   auto probe = std::make_unique<ChunkProbe>();
@@ -217,7 +217,7 @@ TEST(ClipboardInput, ReadsTheClipboardOnceAndWritesItBack) {
   input.attachJob(&job);
   input.runInput();
   EXPECT_EQ(seen->sizes, (std::vector<std::size_t>{4096, 904}));
-  EXPECT_EQ(clipboard()->getText(), std::string(5000, 'c'));
+  EXPECT_EQ(userInterface()->clipboardText(), std::string(5000, 'c'));
   EXPECT_EQ(job.argumentsOf("toggleClipboardButton").size(), 1u);
   EXPECT_EQ(job.outputFiles,
             (std::vector<std::pair<std::string, std::int64_t>>{{"Clipboard", 5000}}));
@@ -226,12 +226,12 @@ TEST(ClipboardInput, ReadsTheClipboardOnceAndWritesItBack) {
 }
 
 TEST(ClipboardOutput, StopsAtTheFirstNul) {
-  setClipboard(nullptr);
+  setUserInterface(nullptr);
   TStringInput input("typed");
   input.setNext(std::make_unique<TClipboardOutput>());
   input.setText(std::string("before\0after", 12));
   input.runInput();
-  EXPECT_EQ(clipboard()->getText(), "before");
+  EXPECT_EQ(userInterface()->clipboardText(), "before");
 }
 
 TEST(AdhocOutput, ShowsTheTrialOutputThroughTheJob) {

@@ -48,8 +48,8 @@ private:
 
 std::unique_ptr<TFileInput> fileChain(const std::string &pathMask, std::unique_ptr<TFilter> filter,
                                       std::unique_ptr<TFilter> output) {
-  auto input = std::make_unique<TFileInput>(std::vector<FileGridRow>{{pathMask, "None", "Add"}}, true,
-                                            false, 0, 4096, false);
+  auto input = std::make_unique<TFileInput>(std::vector<FileGridRow>{{pathMask, "None", "Add"}},
+                                            true, false, 0, 4096, false);
   if (filter)
     input->setNext(std::move(filter));
   input->lastFilter()->setNext(std::move(output));
@@ -175,13 +175,13 @@ TEST(ProcessingThread, TheQuietAbortShowsNothing) {
   EXPECT_TRUE(windowOf(host)->ended);
 }
 
-class QueryReplaceStops : public ::testing::TestWithParam<int> {};
+class QueryReplaceStops : public ::testing::TestWithParam<Answer> {};
 
 TEST_P(QueryReplaceStops, TheJob) {
   TempFolder dir;
   writeFile(dir.file("a.txt"), std::string(5 * 4096, 'a'));
   RecordingJobHost host;
-  host.replaceAnswers = {6, GetParam()};
+  host.replaceAnswers = {Answer::Replace, GetParam()};
   // Asks one question per chunk.
   struct Ask : TFilter {
     bool processChunk(std::string &chunk) override {
@@ -199,7 +199,8 @@ TEST_P(QueryReplaceStops, TheJob) {
   EXPECT_EQ(readFile(dir.file("a.txt")), std::string(5 * 4096, 'a'));
 }
 
-INSTANTIATE_TEST_SUITE_P(CancelAndStop, QueryReplaceStops, ::testing::Values(2, 24));
+INSTANTIATE_TEST_SUITE_P(CancelAndStop, QueryReplaceStops,
+                         ::testing::Values(Answer::Cancel, Answer::Stop));
 
 TEST(ProcessingThread, AClosedWindowIsNeverTouchedAgainAndLinesStillReachTheLog) {
   TempFolder dir;
@@ -430,7 +431,7 @@ TEST(ProcessingThread, TheFileInputAsksThroughTheHost) {
   TempFolder dir;
   writeFile(dir.file("a.txt"), "a");
   RecordingJobHost host;
-  host.questionAnswers = {7};
+  host.questionAnswers = {Answer::No};
   JobOptions options = named("Ask");
   options.deferLogging = true;
   auto chain = fileChain(dir.file("a.txt"), nullptr, inPlace());

@@ -317,16 +317,16 @@ TEST(DescriptionObject, AutomationAsksOnceAboutAnEnabledDebugWindow) {
   struct Case {
     int kind;
     bool enabled;
-    int answer;
+    Answer answer;
     bool asked, result, enabledAfter;
   };
   const Case cases[] = {
-      {46, true, answerYes, true, true, false},    {46, true, answerNo, true, true, true},
-      {46, true, answerCancel, true, false, true}, {46, false, answerYes, false, true, false},
-      {5, true, answerYes, false, true, true},
+      {46, true, Answer::Yes, true, true, false},    {46, true, Answer::No, true, true, true},
+      {46, true, Answer::Cancel, true, false, true}, {46, false, Answer::Yes, false, true, false},
+      {5, true, Answer::Yes, false, true, true},
   };
   for (const Case &c : cases) {
-    SCOPED_TRACE(std::to_string(c.kind) + " " + std::to_string(c.answer));
+    SCOPED_TRACE(std::to_string(c.kind) + " " + std::to_string(static_cast<int>(c.answer)));
     auto node = TDescriptionObject::CreateWith(c.kind);
     node->setEnabled(c.enabled);
     std::vector<std::string> questions;
@@ -345,9 +345,9 @@ TEST(DescriptionObject, AutomationAsksOnceAboutAnEnabledDebugWindow) {
   // never name the debug window.
   TNumberObject number;
   number.kind = 0;
-  EXPECT_TRUE(number.automationCheck([](const std::string &) -> int {
+  EXPECT_TRUE(number.automationCheck([](const std::string &) -> Answer {
     ADD_FAILURE();
-    return answerCancel;
+    return Answer::Cancel;
   }));
 }
 

@@ -134,10 +134,10 @@ TEST(InputObject, AutomationCheckAsksInOrderAndStopsAtCancel) {
   node.promptEachFile = node.promptOnReadOnly = true;
   node.skipBinary = 2;
   std::vector<std::string> asked;
-  std::vector<int> answers{answerYes, answerNo, answerYes};
+  std::vector<Answer> answers{Answer::Yes, Answer::No, Answer::Yes};
   auto ask = [&](const std::string &q) {
     asked.push_back(q);
-    int a = answers.front();
+    Answer a = answers.front();
     answers.erase(answers.begin());
     return a;
   };
@@ -151,7 +151,7 @@ TEST(InputObject, AutomationCheckAsksInOrderAndStopsAtCancel) {
   EXPECT_EQ(node.skipBinary, 1);
 
   asked.clear();
-  answers = {answerCancel};
+  answers = {Answer::Cancel};
   EXPECT_FALSE(node.automationCheck(ask));
   EXPECT_EQ(asked.size(), 1u);
   EXPECT_TRUE(node.promptOnReadOnly);

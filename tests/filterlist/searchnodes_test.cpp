@@ -409,7 +409,7 @@ TEST(SearchObject, AutomationCheckOffersToSwitchOffThePrompt) {
   TSearchObject node;
   node.searchString = "a";
   std::vector<std::string> asked;
-  int answer = answerNo;
+  Answer answer = Answer::No;
   auto ask = [&](const std::string &q) {
     asked.push_back(q);
     return answer;
@@ -422,10 +422,10 @@ TEST(SearchObject, AutomationCheckOffersToSwitchOffThePrompt) {
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0], shortTitle(node) + "\r\n\r\nConfirm Replace is enabled. Disable it?");
   EXPECT_TRUE(node.promptOnReplace);
-  answer = answerCancel;
+  answer = Answer::Cancel;
   EXPECT_FALSE(node.automationCheck(ask));
   EXPECT_TRUE(node.promptOnReplace);
-  answer = answerYes;
+  answer = Answer::Yes;
   EXPECT_TRUE(node.automationCheck(ask));
   EXPECT_FALSE(node.promptOnReplace);
 }
