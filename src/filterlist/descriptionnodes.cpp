@@ -219,6 +219,13 @@ std::string_view descriptionKindCode(std::int32_t kind) {
   return entry ? entry->code : std::string_view();
 }
 
+std::optional<KindListing> descriptionKindListing(std::int32_t kind) {
+  const DescriptionKindEntry *entry = descriptionKindEntry(kind);
+  if (!entry)
+    return std::nullopt;
+  return KindListing{{7100 + 10 * kind, entry->title}, entry->help};
+}
+
 // ---------------------------------------------------------------------------
 // Built-in filter node
 
@@ -272,11 +279,6 @@ std::string TDescriptionObject::description() const {
   const DescriptionText &text =
       descriptionTexts[static_cast<std::size_t>(kind - firstDescriptionKind)];
   return text.about.translated() + text.note.translated();
-}
-
-int TDescriptionObject::helpContext() const {
-  const DescriptionKindEntry *entry = descriptionKindEntry(kind);
-  return entry ? entry->help : 0;
 }
 
 void TDescriptionObject::writeData(ComponentWriter &writer) const {
@@ -368,6 +370,13 @@ const NumberKindEntry *numberKindEntry(std::int32_t kind) {
 
 } // namespace
 
+std::optional<KindListing> numberKindListing(std::int32_t kind) {
+  const NumberKindEntry *entry = numberKindEntry(kind);
+  if (!entry)
+    return std::nullopt;
+  return KindListing{{entry->title.id, entry->title.text}, entry->help};
+}
+
 std::unique_ptr<TNumberObject> TNumberObject::CreateDefault(std::int32_t kind) {
   auto node = std::make_unique<TNumberObject>();
   node->kind = kind;
@@ -455,11 +464,6 @@ std::string TNumberObject::description() const {
   return entry ? entry->about.translated() : std::string();
 }
 
-int TNumberObject::helpContext() const {
-  const NumberKindEntry *entry = numberKindEntry(kind);
-  return entry ? entry->help : 0;
-}
-
 std::string TNumberObject::registryEntry() const {
   const NumberKindEntry *entry = numberKindEntry(kind);
   return entry ? std::string(entry->settingName) : std::string();
@@ -543,6 +547,13 @@ std::string linesOfFile(const std::string &storedName) {
 }
 
 } // namespace
+
+std::optional<KindListing> textKindListing(std::int32_t kind) {
+  const TextKindEntry *entry = textKindEntry(kind);
+  if (!entry)
+    return std::nullopt;
+  return KindListing{{entry->title.id, entry->title.text}, entry->help};
+}
 
 std::unique_ptr<TStringObject> TStringObject::CreateDefault(std::int32_t kind) {
   auto node = std::make_unique<TStringObject>();
@@ -642,11 +653,6 @@ std::string TStringObject::fieldHint() const {
   if (!entry)
     return {};
   return entry->hint.translated() + translate(9300, ". Right click for the popup menu");
-}
-
-int TStringObject::helpContext() const {
-  const TextKindEntry *entry = textKindEntry(kind);
-  return entry ? entry->help : 0;
 }
 
 std::string TStringObject::registryEntry() const {

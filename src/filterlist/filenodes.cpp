@@ -96,21 +96,6 @@ void TMergeObject::rememberDefaults() const {
     writeStringSetting(name, fileName);
 }
 
-int TMergeObject::helpContext() const {
-  switch (kind) {
-  case 0:
-    return 850;
-  case 1:
-    return 870;
-  case 2:
-    return 890;
-  case 3:
-    return 1240;
-  default:
-    return 0;
-  }
-}
-
 std::string TMergeObject::getTitle() const {
   switch (kind) {
   case 0:

@@ -28,7 +28,7 @@ public:
   // The settings name that remembers the file of `kind`; empty for another kind.
   static std::string_view settingName(std::int32_t kind);
   // The help topic of the node's dialog; 0 for another kind.
-  int helpContext() const;
+  std::int32_t catalogKind() const override { return kind; }
 
   std::string getTitle() const override;
   // Raises 5350 for a file name that is blank, quotes removed; linking

@@ -93,9 +93,9 @@ bool readNodeCommonPart(ComponentReader &reader) {
 }
 
 void registerPlaceholderClasses(
-    ClassRegistry &registry,
+    ClassRegistry &registry, std::span<const NodeClassName> names,
     std::function<std::unique_ptr<StreamableComponent>(const NodeClassName &)> makePlaceholder) {
-  for (const NodeClassName &entry : nodeClassNames)
+  for (const NodeClassName &entry : names)
     if (!registry.isRegistered(entry.className))
       registry.registerClass(entry.className,
                              [entry, makePlaceholder] { return makePlaceholder(entry); });

@@ -53,40 +53,11 @@ public:
   }
 };
 
-// Every node class a filter file may name, with its defined property.
+// A node class a filter file may name, with its defined property.
 struct NodeClassName {
   std::string_view className;
   std::string_view propertyName;
 };
-
-inline constexpr std::array<NodeClassName, 26> nodeClassNames{{
-    {"TListObject", "ListObject"},
-    {"TInputObject", "InputObject"},
-    {"TOutputObject", "OutputObject"},
-    {"TDescriptionObject", "DescriptionObject"},
-    {"TNumberObject", "NumberObject"},
-    {"TStringObject", "StringObject"},
-    {"TLineNumberObject", "LineNumberObject"},
-    {"THeadTailObject", "HeadTailObject"},
-    {"TSortObject", "SortObject"},
-    {"TMathsObject", "MathsObject"},
-    {"TDeleteColumnsObject", "DeleteColumnsObject"},
-    {"TSearchObject", "SearchObject"},
-    {"TGrepObject", "GrepObject"},
-    {"TEOLObject", "EOLObject"},
-    {"TUserObject", "UserObject"},
-    {"TMergeObject", "MergeObject"},
-    {"TSplitObject", "SplitObject"},
-    {"TDuplicateObject", "DuplicateObject"},
-    {"TExecuteObject", "ExecuteObject"},
-    {"TInsertColumnObject", "InsertColumnObject"},
-    {"TConcordanceObject", "ConcordanceObject"},
-    {"TCommentObject", "CommentObject"},
-    {"TFilterCommentObject", "ListObject"},
-    {"TScriptObject", "ScriptObject"},
-    {"TDatabaseObject", "DatabaseObject"},
-    {"TUnicodeMapObject", "UnicodeMapObject"},
-}};
 
 // The published property every node record stores before its defined
 // property, as a Boolean.
@@ -99,12 +70,12 @@ void writeNodeCommonPart(ComponentWriter &writer, bool enabled);
 // is enabled.
 bool readNodeCommonPart(ComponentReader &reader);
 
-// Registers, for every node class of the table not yet registered, a factory
-// that asks `makePlaceholder` for a stand-in, so that a file naming a class
-// whose node is not built yet still loads (and saves back unchanged when the
+// Registers, for every class of `names` not yet registered, a factory that
+// asks `makePlaceholder` for a stand-in, so that a file naming a class whose
+// node is not built yet still loads (and saves back unchanged when the
 // stand-in keeps its raw values).
 void registerPlaceholderClasses(
-    ClassRegistry &registry,
+    ClassRegistry &registry, std::span<const NodeClassName> names,
     std::function<std::unique_ptr<StreamableComponent>(const NodeClassName &)> makePlaceholder);
 
 // One node of a list as the "FilterList" value stores it.

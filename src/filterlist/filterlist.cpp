@@ -1,4 +1,5 @@
 #include "filterlist/filterlist.h"
+#include "filterlist/nodecatalog.h"
 
 #include "classlib/format.h"
 #include "engine/filter.h"

@@ -137,6 +137,7 @@ public:
   static std::unique_ptr<TDeleteColumnsObject> CreateDefault(std::int32_t kind);
   // A new node of `kind` with the range 1 .. 10.
   static std::unique_ptr<TDeleteColumnsObject> CreateWith(std::int32_t kind);
+  std::int32_t catalogKind() const override { return kind; }
   void rememberDefaults() const override;
 
   bool canParent() const override { return kind >= SelectLines && kind <= SelectTabFields; }

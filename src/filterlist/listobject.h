@@ -4,6 +4,7 @@
 #include "filterlist/componentstream.h"
 #include "filterlist/filterfile.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -55,6 +56,12 @@ public:
   // How the node's children are built: 0 inline after its filter; 1 as a
   // subfilter chain ended by a gatherer; 2 ended by an ignore-flush filter.
   virtual int needGatherer() const { return 0; }
+
+  // The kind of the node's catalog entry: its kind, mode or pattern type
+  // field where its class makes several filters, else 0.
+  virtual std::int32_t catalogKind() const { return 0; }
+  // The help topic of the node's dialog, from the node catalog; 0 for none.
+  int helpContext() const;
 
   // Writes the node's fields to the settings store as the defaults of the
   // next new node of its class (after the dialog was copied into the node).
@@ -112,9 +119,5 @@ private:
   std::string values_;
   int fileTypeRead_ = currentFileType;
 };
-
-// Registers every node class a filter file may name in the process-wide
-// registry, with placeholders for the classes not built yet. Idempotent.
-void registerNodeClasses();
 
 } // namespace marrowen

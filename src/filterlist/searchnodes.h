@@ -44,6 +44,7 @@ public:
   // A new node of the wizard: the defaults, `type` and texts that tell the
   // user what to type in their place.
   static std::unique_ptr<TSearchObject> CreateWithPrompt(std::int32_t type);
+  std::int32_t catalogKind() const override { return patternType; }
   void rememberDefaults() const override;
 
   int iconIndex() const override { return 10; }
@@ -89,6 +90,7 @@ public:
   // A new node of the wizard: plain selection with a text that tells the
   // user what to type in place of the pattern.
   static std::unique_ptr<TGrepObject> CreateWithPrompt(std::int32_t kind);
+  std::int32_t catalogKind() const override { return kind; }
   void rememberDefaults() const override;
 
   bool canParent() const override { return kind == 0 || kind == 1; }

@@ -24,7 +24,7 @@ public:
   static std::unique_ptr<TDuplicateObject> CreateDefault(std::int32_t kind);
   void rememberDefaults() const override;
   // The help topic of the node's dialog.
-  int helpContext() const { return kind == 0 ? 730 : 860; }
+  std::int32_t catalogKind() const override { return kind; }
 
   std::string getTitle() const override;
   std::string printText(std::string_view indent) const override;
@@ -104,6 +104,8 @@ public:
   // A new node of `mode` (0 word, any other value sentence), the other
   // fields from the defaults remembered for that mode.
   static std::unique_ptr<TConcordanceObject> CreateDefault(std::int32_t mode);
+  // Mode 0 words, 1 sentences.
+  std::int32_t catalogKind() const override { return wordMode ? 0 : 1; }
   void rememberDefaults() const override;
   // "WordConcordance." or "SentenceConcordance.": the mode's settings prefix.
   std::string settingsPrefix() const;

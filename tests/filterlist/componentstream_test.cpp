@@ -1,4 +1,5 @@
 #include "filterlist/componentstream.h"
+#include "filterlist/nodecatalog.h"
 
 #include "filterlist/filterlist_testing.h"
 #include "filterlist/streamtest_components.h"
@@ -386,7 +387,7 @@ TEST(ClassRegistry, GlobalRegistryKnowsTheVersionRecord) {
 
 TEST(ClassRegistry, PlaceholdersCoverEveryNodeClassButKeepRealOnes) {
   ClassRegistry &registry = testRegistry();
-  for (const NodeClassName &names : nodeClassNames) {
+  for (const NodeClassName &names : nodeClassNames()) {
     SCOPED_TRACE(names.className);
     auto component = registry.create(names.className);
     ASSERT_NE(component, nullptr);

@@ -1,7 +1,7 @@
 #include "filterlist/filterlist.h"
+#include "filterlist/nodecatalog.h"
 
 #include "classlib/format.h"
-#include "filters/charfilters.h"
 #include "engine/escapes.h"
 #include "engine/inputs.h"
 #include "engine/outputs.h"
@@ -13,6 +13,7 @@
 #include "filterlist/ionodes.h"
 #include "filterlist/node_records.h"
 #include "filterlist/searchnodes.h"
+#include "filters/charfilters.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -707,7 +708,7 @@ TEST(FilterListFile, LogOptionsTravelThroughTheTopNode) {
 
 TEST(FilterListFile, EveryClassAFileMayNameIsRegistered) {
   registerNodeClasses();
-  for (const NodeClassName &entry : nodeClassNames) {
+  for (const NodeClassName &entry : nodeClassNames()) {
     auto component = globalClassRegistry().create(entry.className);
     ASSERT_NE(component, nullptr) << entry.className;
     EXPECT_NE(dynamic_cast<TListObject *>(component.get()), nullptr) << entry.className;
