@@ -1,9 +1,11 @@
 #pragma once
 
 #include "filterlist/listobject.h"
+#include "filterlist/nodefields.h"
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace marrowen {
@@ -40,6 +42,8 @@ public:
   bool dotMatchesNewLines = true;
 
   // A new node from the remembered defaults.
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TSearchObject>> fields();
   static std::unique_ptr<TSearchObject> CreateDefault();
   // A new node of the wizard: the defaults, `type` and texts that tell the
   // user what to type in their place.
@@ -86,6 +90,8 @@ public:
   std::int32_t kind = 0;
 
   // A new node of `kind`, every other field from the remembered defaults.
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TGrepObject>> fields();
   static std::unique_ptr<TGrepObject> CreateDefault(std::int32_t kind);
   // A new node of the wizard: plain selection with a text that tells the
   // user what to type in place of the pattern.
