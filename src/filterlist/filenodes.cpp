@@ -6,6 +6,7 @@
 #include "engine/mergesplit.h"
 #include "engine/messages.h"
 #include "filterlist/filterlist.h"
+#include "filterlist/nodefields.h"
 #include "filterlist/settings.h"
 #include "filters/linebuffer.h"
 
@@ -15,6 +16,8 @@
 #include <vector>
 
 namespace marrowen {
+
+using namespace std::string_view_literals;
 
 // ---------------------------------------------------------------------------
 // File-reference node
@@ -163,23 +166,28 @@ void TMergeObject::readData(ComponentReader &reader) {
 // ---------------------------------------------------------------------------
 // Split node
 
+namespace {
+
+using SplitField = NodeField<TSplitObject>;
+const SplitField splitFields[] = {
+    {"size", &TSplitObject::size, 1457664, "SplitSize"},
+    {"type", &TSplitObject::type, 0, "rsplitType", 23},
+    {"character", &TSplitObject::character, 12, "rsplitChar", 23},
+    {"count", &TSplitObject::count, 1, "rsplitCharCount", 23},
+    {"position", &TSplitObject::position, 0, "rsplitCharPosition", 23},
+};
+
+} // namespace
+
+std::span<const SplitField> TSplitObject::fields() { return splitFields; }
+
 std::unique_ptr<TSplitObject> TSplitObject::CreateDefault() {
   auto node = std::make_unique<TSplitObject>();
-  node->size = readIntegerSetting("SplitSize", 1457664);
-  node->type = readIntegerSetting("rsplitType", 0);
-  node->character = readIntegerSetting("rsplitChar", 12);
-  node->count = readIntegerSetting("rsplitCharCount", 1);
-  node->position = readIntegerSetting("rsplitCharPosition", 0);
+  readFieldSettings<TSplitObject>(*node, fields());
   return node;
 }
 
-void TSplitObject::rememberDefaults() const {
-  writeIntegerSetting("SplitSize", size);
-  writeIntegerSetting("rsplitType", type);
-  writeIntegerSetting("rsplitChar", character);
-  writeIntegerSetting("rsplitCharCount", count);
-  writeIntegerSetting("rsplitCharPosition", position);
-}
+void TSplitObject::rememberDefaults() const { writeFieldSettings(*this, fields()); }
 
 std::string TSplitObject::getTitle() const {
   if (type == 0)
@@ -217,27 +225,12 @@ std::unique_ptr<TFilter> TSplitObject::add_this_filter(TFilterList &) {
 
 void TSplitObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeInteger(size);
-  writer.writeInteger(type);
-  writer.writeInteger(character);
-  writer.writeInteger(count);
-  writer.writeInteger(position);
+  writeFields(*this, writer, fields());
 }
 
 void TSplitObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  size = reader.readInteger();
-  if (reader.fileTypeRead() >= 23) {
-    type = reader.readInteger();
-    character = reader.readInteger();
-    count = reader.readInteger();
-    position = reader.readInteger();
-  } else {
-    type = 0;
-    character = 12;
-    count = 1;
-    position = 0;
-  }
+  readFields(*this, reader, fields());
 }
 
 } // namespace marrowen

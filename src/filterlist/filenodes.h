@@ -1,9 +1,11 @@
 #pragma once
 
 #include "filterlist/listobject.h"
+#include "filterlist/nodefields.h"
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace marrowen {
@@ -63,6 +65,8 @@ public:
   // value drops it.
   std::int32_t position = 0;
 
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TSplitObject>> fields();
   static std::unique_ptr<TSplitObject> CreateDefault();
   void rememberDefaults() const override;
 

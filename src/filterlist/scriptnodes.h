@@ -2,9 +2,11 @@
 
 #include "filterlist/filtermakers.h"
 #include "filterlist/listobject.h"
+#include "filterlist/nodefields.h"
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace marrowen {
@@ -86,6 +88,8 @@ public:
   std::string insertTable = "InsertTableName";
 
   // A new node from the remembered defaults.
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TDatabaseObject>> fields();
   static std::unique_ptr<TDatabaseObject> CreateDefault();
   void rememberDefaults() const override;
   // The settings name of field 1..8 in field order; "db.error" for any other.

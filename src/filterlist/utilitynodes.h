@@ -1,9 +1,11 @@
 #pragma once
 
 #include "filterlist/listobject.h"
+#include "filterlist/nodefields.h"
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +23,8 @@ public:
   std::int32_t kind = 0;
 
   // A new node of `kind`, the other fields from the remembered defaults.
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TDuplicateObject>> fields();
   static std::unique_ptr<TDuplicateObject> CreateDefault(std::int32_t kind);
   void rememberDefaults() const override;
   // The help topic of the node's dialog.
@@ -49,6 +53,8 @@ public:
   std::string programInputFilename = "output.txt";
   std::string programOutputFilename = "input.txt";
 
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TExecuteObject>> fields();
   static std::unique_ptr<TExecuteObject> CreateDefault();
   void rememberDefaults() const override;
 
@@ -71,6 +77,8 @@ public:
   // As typed, with backslash escapes; may span lines.
   std::string text;
 
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TInsertColumnObject>> fields();
   static std::unique_ptr<TInsertColumnObject> CreateDefault();
   // A new node of the wizard: column 10 and a text that tells the user what
   // to type in its place.
