@@ -31,10 +31,10 @@ void TVersion::writeData(ComponentWriter &writer) const {
   for (const std::string &entry : fileList)
     writer.writeString(entry);
   writer.writeListEnd();
-  writer.writeBoolean(logEnabled);
-  writer.writeString(logFileName);
-  writer.writeBoolean(logAppend);
-  writer.writeInteger(logLineThreshold);
+  writer.writeBoolean(log.enabled);
+  writer.writeString(log.fileName);
+  writer.writeBoolean(log.append);
+  writer.writeInteger(log.lineThreshold);
 }
 
 void TVersion::readData(ComponentReader &reader) {
@@ -67,15 +67,15 @@ void TVersion::readData(ComponentReader &reader) {
     reader.readListEnd();
   }
   if (type >= 41) {
-    logEnabled = reader.readBoolean();
-    logFileName = reader.readString();
-    logAppend = reader.readBoolean();
-    logLineThreshold = reader.readInteger();
+    log.enabled = reader.readBoolean();
+    log.fileName = reader.readString();
+    log.append = reader.readBoolean();
+    log.lineThreshold = reader.readInteger();
   } else if (type >= 4) {
-    logEnabled = true;
-    logFileName = "marrowen.log";
-    logAppend = true;
-    logLineThreshold = 500;
+    log.enabled = true;
+    log.fileName = "marrowen.log";
+    log.append = true;
+    log.lineThreshold = 500;
   }
 }
 

@@ -24,6 +24,19 @@ inline constexpr int currentFileType = 47;
 inline constexpr std::string_view filterListClassName = "TFilterList";
 inline constexpr std::string_view filterListPropertyName = "FilterList";
 
+// A list's log options: kept by the list, shown by its top node, stored in
+// the file's version record.
+struct LogOptions {
+  bool enabled = false;
+  std::string fileName;
+  // False: the log file is overwritten at the start of each job.
+  bool append = false;
+  // No log file is written for a job with fewer log lines.
+  std::int32_t lineThreshold = 0;
+
+  bool operator==(const LogOptions &) const = default;
+};
+
 // The first record of a filter list: the list's texts, its files grid as
 // strings ("mask|" followed by a sub-folder letter and an action letter) and
 // its log options. Reading it sets the reader's file type to the type stored.
@@ -33,12 +46,9 @@ public:
   std::string comments;
   std::string scratchPad;
   std::string trialInput;
-  // A version read from a file of type 1 to 3 keeps these blank values;
-  // types 4 to 40 get the defaults true, "marrowen.log", true, 500.
-  bool logEnabled = false;
-  std::string logFileName;
-  bool logAppend = false;
-  std::int32_t logLineThreshold = 0;
+  // A version read from a file of type 1 to 3 keeps blank options; types 4
+  // to 40 get true, "marrowen.log", true, 500.
+  LogOptions log;
 
   std::string_view className() const override { return "TVersion"; }
   std::string_view definedPropertyName() const override { return "Version"; }
@@ -48,8 +58,7 @@ public:
   bool operator==(const TVersion &other) const {
     return fileList == other.fileList && comments == other.comments &&
            scratchPad == other.scratchPad && trialInput == other.trialInput &&
-           logEnabled == other.logEnabled && logFileName == other.logFileName &&
-           logAppend == other.logAppend && logLineThreshold == other.logLineThreshold;
+           log == other.log;
   }
 };
 

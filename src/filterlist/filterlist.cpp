@@ -111,19 +111,13 @@ void TFilterList::resetToDefault() {
 
 void TFilterList::logOptionsFromTopNode() {
   if (auto *top = dynamic_cast<TFilterCommentObject *>(firstObject())) {
-    logEnabled = top->logEnabled;
-    logFileName = top->logFileName;
-    logAppend = top->logAppend;
-    logLineThreshold = top->logLineThreshold;
+    log = top->log;
   }
 }
 
 void TFilterList::logOptionsToTopNode() {
   if (auto *top = dynamic_cast<TFilterCommentObject *>(firstObject())) {
-    top->logEnabled = logEnabled;
-    top->logFileName = logFileName;
-    top->logAppend = logAppend;
-    top->logLineThreshold = logLineThreshold;
+    top->log = log;
   }
 }
 
@@ -177,10 +171,7 @@ TVersion TFilterList::makeVersion() const {
   version.comments = comments;
   version.scratchPad = scratchPad;
   version.trialInput = trialInput;
-  version.logEnabled = logEnabled;
-  version.logFileName = logFileName;
-  version.logAppend = logAppend;
-  version.logLineThreshold = logLineThreshold;
+  version.log = log;
   return version;
 }
 
@@ -189,10 +180,7 @@ void TFilterList::takeOptions(const TVersion &version) {
   comments = version.comments;
   scratchPad = version.scratchPad;
   trialInput = version.trialInput;
-  logEnabled = version.logEnabled;
-  logFileName = version.logFileName;
-  logAppend = version.logAppend;
-  logLineThreshold = version.logLineThreshold;
+  log = version.log;
 }
 
 void TFilterList::writeData(ComponentWriter &writer) const {

@@ -46,10 +46,7 @@ public:
   std::string comments;
   std::string scratchPad;
   std::string trialInput;
-  bool logEnabled = false;
-  std::string logFileName;
-  bool logAppend = false;
-  std::int32_t logLineThreshold = 0;
+  LogOptions log;
 
   int count() const { return static_cast<int>(nodes.size()); }
   TListObject &node(int index) const;

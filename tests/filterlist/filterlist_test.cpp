@@ -410,10 +410,10 @@ void fillEveryNode(TFilterList &list) {
   list.scratchPad = std::string("pad\0", 4);
   list.trialInput = "trial\r\n";
   list.files = {{"c:\\data\\*.txt", "All", "Add"}, {"/tmp/a|b", "2 levels", "Subtract"}};
-  list.logEnabled = true;
-  list.logFileName = "run.log";
-  list.logAppend = false;
-  list.logLineThreshold = 70000;
+  list.log.enabled = true;
+  list.log.fileName = "run.log";
+  list.log.append = false;
+  list.log.lineThreshold = 70000;
 }
 
 TEST(FilterListFile, EveryNodeSavedLoadedAndSavedAgainIsByteIdentical) {
@@ -433,8 +433,8 @@ TEST(FilterListFile, EveryNodeSavedLoadedAndSavedAgainIsByteIdentical) {
   EXPECT_EQ(loaded.scratchPad, list.scratchPad);
   EXPECT_EQ(loaded.trialInput, list.trialInput);
   EXPECT_EQ(loaded.fileListStrings(), list.fileListStrings());
-  EXPECT_EQ(loaded.logLineThreshold, 70000);
-  EXPECT_FALSE(loaded.logAppend);
+  EXPECT_EQ(loaded.log.lineThreshold, 70000);
+  EXPECT_FALSE(loaded.log.append);
 
   expectSavedAgainTheSame(loaded, dir, first);
 }
@@ -445,7 +445,7 @@ TEST(FilterListFile, TheBytesOfASmallList) {
   list.addNode(std::make_unique<TFilterCommentObject>(), 0);
   list.addNode(std::make_unique<TInputObject>(), 1);
   list.addNode(std::make_unique<TOutputObject>(), 1);
-  list.logFileName = "l";
+  list.log.fileName = "l";
   const std::string expected =
       fileStart() +
       versionRecord(int8(47) + str("") + str("") + str("") + bytes({0x01, 0x00}) + boolean(false) +
@@ -500,10 +500,10 @@ TEST(FilterListFile, OldFileTypesLoadWithTheDocumentedDefaults) {
   }
   EXPECT_EQ(list.comments, "notes");
   EXPECT_EQ(list.scratchPad, "pad");
-  EXPECT_TRUE(list.logEnabled);
-  EXPECT_EQ(list.logFileName, "marrowen.log");
-  EXPECT_TRUE(list.logAppend);
-  EXPECT_EQ(list.logLineThreshold, 500);
+  EXPECT_TRUE(list.log.enabled);
+  EXPECT_EQ(list.log.fileName, "marrowen.log");
+  EXPECT_TRUE(list.log.append);
+  EXPECT_EQ(list.log.lineThreshold, 500);
   ASSERT_EQ(list.files.size(), 2u);
   EXPECT_EQ(list.files[1].subfolders, "None");
 
@@ -695,15 +695,15 @@ TEST(FilterListFile, CloneIsAnEqualNode) {
 TEST(FilterListFile, LogOptionsTravelThroughTheTopNode) {
   TFilterList list;
   list.resetToDefault();
-  list.logFileName = "x.log";
-  list.logLineThreshold = 3;
+  list.log.fileName = "x.log";
+  list.log.lineThreshold = 3;
   list.logOptionsToTopNode();
   auto &top = dynamic_cast<TFilterCommentObject &>(*list.firstObject());
-  EXPECT_EQ(top.logFileName, "x.log");
-  top.logAppend = false;
+  EXPECT_EQ(top.log.fileName, "x.log");
+  top.log.append = false;
   list.logOptionsFromTopNode();
-  EXPECT_FALSE(list.logAppend);
-  EXPECT_EQ(list.logLineThreshold, 3);
+  EXPECT_FALSE(list.log.append);
+  EXPECT_EQ(list.log.lineThreshold, 3);
 }
 
 TEST(FilterListFile, EveryClassAFileMayNameIsRegistered) {
@@ -833,10 +833,10 @@ void fillFuzzSeed(TFilterList &list) {
   list.scratchPad = "pad";
   list.trialInput = "trial";
   list.files = {{"/tmp/*.txt", "1 level", "Add"}, {"x", "None", "Subtract"}};
-  list.logEnabled = true;
-  list.logFileName = "l.log";
-  list.logAppend = false;
-  list.logLineThreshold = 1000;
+  list.log.enabled = true;
+  list.log.fileName = "l.log";
+  list.log.append = false;
+  list.log.lineThreshold = 1000;
 }
 
 // The seed fuzz/corpus/filterlist/everynode.fll is what this list saves, so

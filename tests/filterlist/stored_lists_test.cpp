@@ -46,10 +46,10 @@ std::string storedBytes(const std::string &path, const std::string &bytes) {
 void fillEveryNodeClass(TFilterList &list) {
   list.nodes.clear();
   auto top = std::make_unique<TFilterCommentObject>();
-  top->logEnabled = true;
-  top->logFileName = "job.log";
-  top->logAppend = true;
-  top->logLineThreshold = 77;
+  top->log.enabled = true;
+  top->log.fileName = "job.log";
+  top->log.append = true;
+  top->log.lineThreshold = 77;
   list.addNode(std::move(top), 0);
 
   auto in = std::make_unique<TInputObject>();
@@ -221,10 +221,10 @@ void fillEveryNodeClass(TFilterList &list) {
   list.scratchPad = "scratch";
   list.trialInput = "trial 123";
   list.files = {{"/data/*.txt", "2 levels", "Add"}, {"old", "All", "Ignore"}};
-  list.logEnabled = true;
-  list.logFileName = "job.log";
-  list.logAppend = true;
-  list.logLineThreshold = 77;
+  list.log.enabled = true;
+  list.log.fileName = "job.log";
+  list.log.append = true;
+  list.log.lineThreshold = 77;
 }
 
 TEST(StoredLists, EveryNodeClassKeepsItsBytes) {
