@@ -49,8 +49,7 @@ void stringThroughLinesToFile(benchmark::State &state) {
   auto rename = std::make_unique<Rename>();
   rename->name = target;
   rename->setNext(std::make_unique<TProcessLines>());
-  rename->lastFilter()->setNext(
-      std::make_unique<TFileOutput>(false, false, false, "", false, "", false, false));
+  rename->lastFilter()->setNext(std::make_unique<TFileOutput>());
   input.setNext(std::move(rename));
 
   for (auto _ : state) {

@@ -97,13 +97,12 @@ void TGenericOutput::setGlobalVar(const std::string &name, const std::string &va
 
 // --- TFileOutput ---
 
-TFileOutput::TFileOutput(bool testMode, bool retainDate, bool changeExtension,
-                         std::string newExtension, bool useOutputFolder, std::string outputFolder,
-                         bool keepFolderStructure, bool append)
-    : retainDate_(retainDate), changeExtension_(changeExtension),
-      newExtension_(std::move(newExtension)), useOutputFolder_(useOutputFolder),
-      outputFolder_(std::move(outputFolder)), keepFolderStructure_(keepFolderStructure),
-      append_(append), testMode_(testMode) {
+TFileOutput::TFileOutput(Options options)
+    : retainDate_(options.retainDate), changeExtension_(options.changeExtension),
+      newExtension_(std::move(options.newExtension)), useOutputFolder_(options.useOutputFolder),
+      outputFolder_(std::move(options.outputFolder)),
+      keepFolderStructure_(options.keepFolderStructure), append_(options.append),
+      testMode_(options.testMode) {
   if (changeExtension_ && newExtension_.find('.') == std::string::npos)
     newExtension_.insert(0, 1, '.');
   if (useOutputFolder_) {

@@ -143,7 +143,7 @@ std::unique_ptr<TFilter> TMergeObject::linkFile(const std::string &fileName) {
     // reading one could wait or run on forever.
     if (!std::filesystem::is_regular_file(path))
       throw EFOpenError(path);
-    linked.loadFromFile(path, false, false, -1, false);
+    linked.loadFromFile(path, {.wantOptions = false});
   } catch (...) {
     throw Exception(translateFormat(5340, "Couldn't open link filter file %s", {fileName}));
   }

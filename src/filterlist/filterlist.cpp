@@ -195,21 +195,19 @@ void TFilterList::saveToFile(const std::string &fileName) const {
   writeFileBytesSafely(fileName, filterFileBytes(*this));
 }
 
-void TFilterList::loadFromFile(const std::string &fileName, bool inserting, bool wantOptions,
-                               int insertionIndex, bool keepFileList) {
+void TFilterList::loadFromFile(const std::string &fileName, const LoadOptions &options) {
   const std::string bytes = loadFileBytes(fileName);
-  loadFromBytes(bytes, fileName, inserting, wantOptions, insertionIndex, keepFileList);
+  loadFromBytes(bytes, fileName, options);
 }
 
 void TFilterList::loadFromBytes(std::string_view bytes, const std::string &sourceName,
-                                bool inserting, bool wantOptions, int insertionIndex,
-                                bool keepFileList) {
-  inserting_ = inserting;
-  wantOptions_ = wantOptions;
-  keepFileList_ = keepFileList;
+                                const LoadOptions &options) {
+  inserting_ = options.inserting;
+  wantOptions_ = options.wantOptions;
+  keepFileList_ = options.keepFileList;
   levelOffset_ = 0;
-  if (inserting) {
-    insertionIndex_ = std::clamp(insertionIndex, std::min(1, count()), count());
+  if (inserting_) {
+    insertionIndex_ = std::clamp(options.insertionIndex, std::min(1, count()), count());
     if (insertionIndex_ < count())
       levelOffset_ = nodes[insertionIndex_].level - 1;
   } else {

@@ -273,13 +273,19 @@ std::unique_ptr<TFilter> TOutputObject::add_this_filter(TFilterList &) {
   case clipboard:
     return std::make_unique<TClipboardOutput>();
   case files:
-    return std::make_unique<TFileOutput>(testMode, retainDate, changeExtension, newExtension,
-                                         changeBaseDir, localPath(unquote(newBaseDir)),
-                                         keepStructure, appendMode);
+    return std::make_unique<TFileOutput>(TFileOutput::Options{
+        .testMode = testMode,
+        .retainDate = retainDate,
+        .changeExtension = changeExtension,
+        .newExtension = newExtension,
+        .useOutputFolder = changeBaseDir,
+        .outputFolder = localPath(unquote(newBaseDir)),
+        .keepFolderStructure = keepStructure,
+        .append = appendMode,
+    });
   case mergedFile: {
     auto merge = std::make_unique<TMergeFiles>(localPath(unquote(singleFilename)));
-    merge->setNext(
-        std::make_unique<TFileOutput>(false, false, false, "", false, "", false, appendMode));
+    merge->setNext(std::make_unique<TFileOutput>(TFileOutput::Options{.append = appendMode}));
     return merge;
   }
   default:

@@ -219,12 +219,11 @@ Chain fileChain(std::vector<FileGridRow> rows, std::unique_ptr<TFilter> output,
   return chain;
 }
 
-std::unique_ptr<TFileOutput> inPlaceOutput() {
-  return std::make_unique<TFileOutput>(false, false, false, "", false, "", false, false);
-}
+std::unique_ptr<TFileOutput> inPlaceOutput() { return std::make_unique<TFileOutput>(); }
 
 std::unique_ptr<TFileOutput> folderOutput(const std::string &folder) {
-  return std::make_unique<TFileOutput>(false, false, false, "", true, folder, false, false);
+  return std::make_unique<TFileOutput>(
+      TFileOutput::Options{.useOutputFolder = true, .outputFolder = folder});
 }
 
 TEST(FileInputRun, ChunkBoundariesPassIntact) {

@@ -70,8 +70,7 @@ struct FileChain {
     input = std::make_unique<ListInput>(std::move(inputs));
     auto probeFilter = std::make_unique<ChunkProbe>();
     probe = probeFilter.get();
-    probeFilter->setNext(
-        std::make_unique<TFileOutput>(false, false, false, "", false, "", false, false));
+    probeFilter->setNext(std::make_unique<TFileOutput>());
     input->setNext(std::move(probeFilter));
     input->attachJob(&job);
   }
@@ -115,7 +114,7 @@ TEST(ReadLoop, AStreamErrorInAppendModeKeepsWhatWasAppended) {
     if (n == 10)
       throw EStreamError("disk gone");
   };
-  probe->setNext(std::make_unique<TFileOutput>(false, false, false, "", false, "", false, true));
+  probe->setNext(std::make_unique<TFileOutput>(TFileOutput::Options{.append = true}));
   input.setNext(std::move(probe));
   input.attachJob(&job);
   input.runInput();

@@ -23,21 +23,10 @@ using testing::RecordingJob;
 using testing::TempFolder;
 using testing::writeFile;
 
-struct OutputOptions {
-  bool testMode = false;
-  bool retainDate = false;
-  bool changeExtension = false;
-  std::string newExtension;
-  bool useOutputFolder = false;
-  std::string outputFolder;
-  bool keepFolderStructure = false;
-  bool append = false;
-};
+using OutputOptions = TFileOutput::Options;
 
-std::unique_ptr<TFileOutput> makeOutput(const OutputOptions &o) {
-  return std::make_unique<TFileOutput>(o.testMode, o.retainDate, o.changeExtension, o.newExtension,
-                                       o.useOutputFolder, o.outputFolder, o.keepFolderStructure,
-                                       o.append);
+std::unique_ptr<TFileOutput> makeOutput(const OutputOptions &options) {
+  return std::make_unique<TFileOutput>(options);
 }
 
 // Runs the inputs (name, new text) through a file output; returns the job.

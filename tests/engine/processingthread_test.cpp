@@ -56,12 +56,11 @@ std::unique_ptr<TFileInput> fileChain(const std::string &pathMask, std::unique_p
   return input;
 }
 
-std::unique_ptr<TFileOutput> inPlace() {
-  return std::make_unique<TFileOutput>(false, false, false, "", false, "", false, false);
-}
+std::unique_ptr<TFileOutput> inPlace() { return std::make_unique<TFileOutput>(); }
 
 std::unique_ptr<TFileOutput> toFolder(const std::string &folder, bool testMode = false) {
-  return std::make_unique<TFileOutput>(testMode, false, false, "", true, folder, false, false);
+  return std::make_unique<TFileOutput>(
+      TFileOutput::Options{.testMode = testMode, .useOutputFolder = true, .outputFolder = folder});
 }
 
 JobOptions named(const std::string &name) {

@@ -626,7 +626,8 @@ TEST(FilterListFile, InsertingAddsOnlyTheFiltersOneLevelBelowTheCursor) {
   list.files = {{"keep", "All", "Add"}};
   list.comments = "mine";
   // Insert before the end-of-line node at level 2.
-  list.loadFromFile(dir.file("src.fll"), true, false, 3, false);
+  list.loadFromFile(dir.file("src.fll"),
+                    {.inserting = true, .wantOptions = false, .insertionIndex = 3});
   ASSERT_EQ(list.count(), 9);
   EXPECT_EQ(list.node(3).className(), "TCommentObject");
   EXPECT_EQ(list.nodes[3].level, 2);
@@ -638,7 +639,7 @@ TEST(FilterListFile, InsertingAddsOnlyTheFiltersOneLevelBelowTheCursor) {
   ASSERT_EQ(list.files.size(), 1u);
 
   // Options wanted while inserting: texts and log options, not the file list.
-  list.loadFromFile(dir.file("src.fll"), true, true, 1, false);
+  list.loadFromFile(dir.file("src.fll"), {.inserting = true, .insertionIndex = 1});
   EXPECT_EQ(list.comments, source.comments);
   EXPECT_EQ(list.files.size(), 1u);
   EXPECT_EQ(list.nodes[1].level, 1);
@@ -652,7 +653,7 @@ TEST(FilterListFile, OpeningWithoutOptionsKeepsTextsAndMayKeepTheFileList) {
   TFilterList list;
   list.comments = "mine";
   list.files = {{"keep", "All", "Add"}};
-  list.loadFromFile(dir.file("src.fll"), false, false, -1, true);
+  list.loadFromFile(dir.file("src.fll"), {.wantOptions = false, .keepFileList = true});
   EXPECT_EQ(list.comments, "mine");
   ASSERT_EQ(list.files.size(), 3u);
   EXPECT_EQ(list.files[0].pathMask, "keep");
@@ -765,7 +766,9 @@ TEST(FilterListFile, InsertedLevelsBeyondTheRangeAreADamagedFile) {
   list.resetToDefault();
   list.addNode(TCommentObject::CreateWith("x"), 1);
   list.addNode(TCommentObject::CreateWith("y"), 2);
-  EXPECT_THROW(list.loadFromBytes(file, "deep.fll", true, false, 4), EReadError);
+  EXPECT_THROW(list.loadFromBytes(file, "deep.fll",
+                                  {.inserting = true, .wantOptions = false, .insertionIndex = 4}),
+               EReadError);
   EXPECT_EQ(list.count(), 5);
 }
 
