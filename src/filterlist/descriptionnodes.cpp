@@ -407,7 +407,9 @@ bool TNumberObject::canParent() const {
   return entry && entry->selectsField;
 }
 
-int TNumberObject::needGatherer() const { return canParent() ? 1 : 0; }
+ChildChain TNumberObject::needGatherer() const {
+  return canParent() ? ChildChain::Gathered : ChildChain::Inline;
+}
 
 std::string TNumberObject::getTitle() const {
   const NumberKindEntry *entry = numberKindEntry(kind);

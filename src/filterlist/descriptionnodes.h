@@ -127,7 +127,7 @@ public:
 
   int iconIndex() const override;
   bool canParent() const override;
-  int needGatherer() const override;
+  ChildChain needGatherer() const override;
   std::string getTitle() const override;
   std::string generateCmdLine() const override;
   // Raises the filter's own error for a width it refuses.
@@ -166,7 +166,7 @@ public:
 
   int iconIndex() const override;
   bool canParent() const override { return true; }
-  int needGatherer() const override { return 1; }
+  ChildChain needGatherer() const override { return ChildChain::Gathered; }
   std::string getTitle() const override;
   std::string generateCmdLine() const override;
   // Raises "String for '%s' is blank" for an empty typed text, "Filename for

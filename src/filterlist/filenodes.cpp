@@ -64,13 +64,13 @@ public:
 
 std::string_view TMergeObject::settingName(std::int32_t kind) {
   switch (kind) {
-  case 0:
+  case Merge:
     return "mergeFilename";
-  case 1:
+  case OnlyShowLinesFoundIn:
     return "OnlyShowLinesFoundIn";
-  case 2:
+  case RemoveLinesFoundIn:
     return "RemoveLinesFoundIn";
-  case 3:
+  case LinkFilterFile:
     return "LinkFilterFile";
   default:
     return {};
@@ -101,13 +101,13 @@ void TMergeObject::rememberDefaults() const {
 
 std::string TMergeObject::getTitle() const {
   switch (kind) {
-  case 0:
+  case Merge:
     return translateFormat(5300, "Merge into %s", {fileName});
-  case 1:
+  case OnlyShowLinesFoundIn:
     return translateFormat(5310, "Only show lines found in %s", {fileName});
-  case 2:
+  case RemoveLinesFoundIn:
     return translateFormat(5320, "Remove lines found in %s", {fileName});
-  case 3:
+  case LinkFilterFile:
     return translateFormat(5330, "Link filter %s", {fileName});
   default:
     return {};
@@ -121,13 +121,13 @@ std::unique_ptr<TFilter> TMergeObject::add_this_filter(TFilterList &) {
   if (name.empty())
     throw Exception(translateFormat(5350, "Filename for '%s' is blank", {shortTitle(*this)}));
   switch (kind) {
-  case 0:
+  case Merge:
     return std::make_unique<TMergeFiles>(localPath(name));
-  case 1:
+  case OnlyShowLinesFoundIn:
     return std::make_unique<TOnlyShowLinesFoundIn>(localPath(name));
-  case 2:
+  case RemoveLinesFoundIn:
     return std::make_unique<TRemoveLinesFoundIn>(localPath(name));
-  case 3:
+  case LinkFilterFile:
     return linkFile(name);
   default:
     return nullptr;

@@ -17,6 +17,14 @@ namespace marrowen {
 // unquoted and made local only when the filter is built.
 class TMergeObject : public TListObject {
 public:
+  // The stored kind: what the named file is for.
+  enum Kind : std::int32_t {
+    Merge = 0,
+    OnlyShowLinesFoundIn = 1,
+    RemoveLinesFoundIn = 2,
+    LinkFilterFile = 3,
+  };
+
   std::string fileName;
   // 0 merge, 1 only show lines found in, 2 remove lines found in, 3 link a
   // filter file; any other value makes no filter.

@@ -358,9 +358,9 @@ void TFilterList::buildChildChain(int &index, int last, int callLevel, TFilter *
       ++index;
     return;
   }
-  const int gatherer = parent.needGatherer();
+  const ChildChain children = parent.needGatherer();
   std::unique_ptr<TFilter> block = buildChainLevel(index, last, build);
-  if (gatherer == 0) {
+  if (children == ChildChain::Inline) {
     appendFilter(chain, std::move(block));
     return;
   }
@@ -369,7 +369,7 @@ void TFilterList::buildChildChain(int &index, int last, int callLevel, TFilter *
   if (!block || !parentFilter)
     return;
   std::unique_ptr<TFilter> end;
-  if (gatherer == 1)
+  if (children == ChildChain::Gathered)
     end = std::make_unique<TGatherer>();
   else
     end = std::make_unique<TIgnoreFlush>();

@@ -151,7 +151,9 @@ public:
   void rememberDefaults() const override;
 
   bool canParent() const override { return kind >= SelectLines && kind <= SelectTabFields; }
-  int needGatherer() const override { return canParent() ? 1 : 0; }
+  ChildChain needGatherer() const override {
+    return canParent() ? ChildChain::Gathered : ChildChain::Inline;
+  }
   std::string getTitle() const override;
   // Raises 8960, 8970 or 8980 for a range that ends before it starts, and
   // 8990 for a way of selecting that has no filter.

@@ -19,6 +19,12 @@ class TFilterList;
 // The windows supply a message box; nodes never show one themselves.
 using ConfirmPrompt = std::function<Answer(const std::string &text)>;
 
+// How a node's children are built, valued as the system numbers the choice:
+// inline after the node's filter, as a subfilter chain ended by a gatherer
+// (the parent takes their text back), or ended by an ignore-flush filter
+// (their text goes straight on).
+enum class ChildChain : int { Inline = 0, Gathered = 1, PassedOn = 2 };
+
 // One node of a filter list: the settings of one filter, with its tree
 // caption, report and command-line texts, its record in a filter file and
 // the runtime filter(s) it makes for a job. A disabled node makes nothing.
@@ -53,9 +59,8 @@ public:
   virtual std::unique_ptr<TFilter> add_this_filter(TFilterList &list);
   // None when the node is disabled, else add_this_filter.
   std::unique_ptr<TFilter> add_filter(TFilterList &list);
-  // How the node's children are built: 0 inline after its filter; 1 as a
-  // subfilter chain ended by a gatherer; 2 ended by an ignore-flush filter.
-  virtual int needGatherer() const { return 0; }
+  // How the node's children are built.
+  virtual ChildChain needGatherer() const { return ChildChain::Inline; }
 
   // The kind of the node's catalog entry: its kind, mode or pattern type
   // field where its class makes several filters, else 0.

@@ -40,7 +40,7 @@ public:
   void rememberDefaults() const override;
 
   bool canParent() const override { return true; }
-  int needGatherer() const override { return 1; }
+  ChildChain needGatherer() const override { return ChildChain::Gathered; }
   std::string getTitle() const override;
   std::string printText(std::string_view indent) const override;
   // Checks the script (`validate`), then makes the script filter.

@@ -279,13 +279,13 @@ void TGrepObject::rememberDefaults() const { writeFieldSettings(*this, fields())
 std::string TGrepObject::getTitle() const {
   std::string title;
   switch (kind) {
-  case 0:
+  case SelectMatching:
     title = translate(5640, "Select lines matching");
     break;
-  case 1:
+  case SelectNotMatching:
     title = translate(5650, "Select lines NOT matching");
     break;
-  case 2:
+  case Extract:
     title = translate(5660, "Extract");
     break;
   default:
@@ -308,13 +308,13 @@ std::string TGrepObject::getTitle() const {
 std::string TGrepObject::printText(std::string_view indent) const {
   std::string text;
   switch (kind) {
-  case 0:
+  case SelectMatching:
     text = translate(5710, "Select lines matching");
     break;
-  case 1:
+  case SelectNotMatching:
     text = translate(5720, "Select lines NOT matching");
     break;
-  case 2:
+  case Extract:
     text = translate(5730, "Extract");
     break;
   default:
@@ -326,7 +326,7 @@ std::string TGrepObject::printText(std::string_view indent) const {
                           {pattern, indent, outputOption(includeLineNumbers), indent,
                            outputOption(includeFileName), indent, outputOption(!ignoreCase), indent,
                            outputOption(countMatches)});
-  if (kind != 2)
+  if (kind != Extract)
     text += translateFormat(5750, "%sContext before: %d\r\n%sContext after: %d\r\n",
                             {indent, contextBefore, indent, contextAfter});
   return text;
@@ -337,14 +337,15 @@ std::unique_ptr<TFilter> TGrepObject::add_this_filter(TFilterList &) {
     throw Exception(translate(5760, "Pattern is blank"));
   try {
     switch (kind) {
-    case 0:
-    case 1:
+    case SelectMatching:
+    case SelectNotMatching:
       if (contextBefore == 0 && contextAfter == 0)
-        return std::make_unique<TGrep>(pattern, includeLineNumbers, kind == 1, includeFileName,
-                                       ignoreCase, countMatches);
-      return std::make_unique<TContextGrep>(pattern, includeLineNumbers, kind == 1, includeFileName,
-                                            ignoreCase, countMatches, contextBefore, contextAfter);
-    case 2:
+        return std::make_unique<TGrep>(pattern, includeLineNumbers, kind == SelectNotMatching,
+                                       includeFileName, ignoreCase, countMatches);
+      return std::make_unique<TContextGrep>(pattern, includeLineNumbers, kind == SelectNotMatching,
+                                            includeFileName, ignoreCase, countMatches,
+                                            contextBefore, contextAfter);
+    case Extract:
       return std::make_unique<TExtract>(pattern, includeFileName, ignoreCase, countMatches);
     default:
       return nullptr;

@@ -53,7 +53,7 @@ public:
 
   int iconIndex() const override { return 10; }
   bool canParent() const override { return true; }
-  int needGatherer() const override { return 1; }
+  ChildChain needGatherer() const override { return ChildChain::Gathered; }
   bool automationCheck(const ConfirmPrompt &ask) override;
   std::string getTitle() const override;
   std::string printText(std::string_view indent) const override;
@@ -74,6 +74,9 @@ public:
 // children of the two selecting kinds work only on the selected lines.
 class TGrepObject : public TListObject {
 public:
+  // The stored kind: which lines are kept, or the matches alone.
+  enum Kind : std::int32_t { SelectMatching = 0, SelectNotMatching = 1, Extract = 2 };
+
   bool includeLineNumbers = true;
   // A line naming the file before its first selected line.
   bool includeFileName = true;
@@ -99,8 +102,8 @@ public:
   std::int32_t catalogKind() const override { return kind; }
   void rememberDefaults() const override;
 
-  bool canParent() const override { return kind == 0 || kind == 1; }
-  int needGatherer() const override { return 2; }
+  bool canParent() const override { return kind == SelectMatching || kind == SelectNotMatching; }
+  ChildChain needGatherer() const override { return ChildChain::PassedOn; }
   std::string getTitle() const override;
   std::string printText(std::string_view indent) const override;
   // Raises 5760 for a blank pattern and 5770, naming the node, in place of

@@ -63,10 +63,10 @@ void TDuplicateObject::rememberDefaults() const { writeFieldSettings(*this, fiel
 std::string TDuplicateObject::getTitle() const {
   std::string title;
   switch (kind) {
-  case 0:
+  case RemoveDuplicates:
     title = translate(5550, "Remove duplicate lines");
     break;
-  case 1:
+  case CountDuplicates:
     title = translate(5560, "Count duplicate lines");
     break;
   default:
@@ -82,9 +82,9 @@ std::string TDuplicateObject::getTitle() const {
 
 std::string TDuplicateObject::printText(std::string_view indent) const {
   std::string text;
-  if (kind == 0)
+  if (kind == RemoveDuplicates)
     text = translate(5600, "Remove duplicate lines\r\n");
-  else if (kind == 1)
+  else if (kind == CountDuplicates)
     text = translate(5610, "Count duplicate lines\r\n");
   text += indent;
   text += outputOption(ignoreCase);
@@ -97,7 +97,7 @@ std::string TDuplicateObject::printText(std::string_view indent) const {
 }
 
 std::unique_ptr<TFilter> TDuplicateObject::add_this_filter(TFilterList &) {
-  if (kind == 0)
+  if (kind == RemoveDuplicates)
     return std::make_unique<TRemoveDuplicateLines>(ignoreCase, ignoreLeading);
   return std::make_unique<TShowDuplicateLines>(ignoreCase, ignoreLeading);
 }

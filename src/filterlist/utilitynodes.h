@@ -16,6 +16,9 @@ namespace marrowen {
 // comparing with or without case and past a number of leading characters.
 class TDuplicateObject : public TListObject {
 public:
+  // The stored kind: repeated lines dropped, or counted.
+  enum Kind : std::int32_t { RemoveDuplicates = 0, CountDuplicates = 1 };
+
   bool ignoreCase = true;
   // Characters at the start of each line left out of the comparison.
   std::int32_t ignoreLeading = 0;

@@ -138,7 +138,7 @@ TEST(DescriptionObject, TitlesCodesImagesAndHelpOfEveryKind) {
     EXPECT_EQ(node->iconIndex(), c.icon);
     EXPECT_EQ(node->helpContext(), c.help);
     EXPECT_FALSE(node->canParent());
-    EXPECT_EQ(node->needGatherer(), 0);
+    EXPECT_EQ(node->needGatherer(), ChildChain::Inline);
   }
   EXPECT_EQ(descriptionKindCode(5), "/CU");
   EXPECT_EQ(descriptionKindCode(31), "");
@@ -432,7 +432,7 @@ TEST(NumberObject, TitlesCodesAndDialogTextsOfEveryKind) {
     EXPECT_EQ(node->iconIndex(), c.icon);
     EXPECT_EQ(node->helpContext(), c.help);
     EXPECT_EQ(node->canParent(), c.selects);
-    EXPECT_EQ(node->needGatherer(), c.selects ? 1 : 0);
+    EXPECT_EQ(node->needGatherer(), c.selects ? ChildChain::Gathered : ChildChain::Inline);
   }
   EXPECT_EQ(TNumberObject::CreateWith(1, 8)->description(),
             "Reduces spaces into the appropriate number of tabs. There are usually 8 spaces per "
@@ -446,7 +446,7 @@ TEST(NumberObject, TitlesCodesAndDialogTextsOfEveryKind) {
     EXPECT_EQ(node->field_name(), "");
     EXPECT_EQ(node->helpContext(), 0);
     EXPECT_FALSE(node->canParent());
-    EXPECT_EQ(node->needGatherer(), 0);
+    EXPECT_EQ(node->needGatherer(), ChildChain::Inline);
     TFilterList list;
     EXPECT_EQ(node->add_filter(list), nullptr);
   }
@@ -579,7 +579,7 @@ TEST(StringObject, TitlesCodesAndDialogTextsOfEveryKind) {
     EXPECT_EQ(node.iconIndex(), c.icon);
     EXPECT_EQ(node.helpContext(), c.help);
     EXPECT_TRUE(node.canParent());
-    EXPECT_EQ(node.needGatherer(), 1);
+    EXPECT_EQ(node.needGatherer(), ChildChain::Gathered);
   }
   TStringObject node;
   node.kind = 1;

@@ -104,7 +104,7 @@ TEST(MergeObject, CreateWithTakesBothAsGivenAndUsesTheBaseTexts) {
   EXPECT_EQ(node->printText("    "), "Remove lines found in \"c:\\lists\\bad words.txt\"\r\n");
   EXPECT_EQ(node->generateCmdLine(), "/{=Remove lines found in \"c:\\lists\\bad words.txt\"");
   EXPECT_FALSE(node->canParent());
-  EXPECT_EQ(node->needGatherer(), 0);
+  EXPECT_EQ(node->needGatherer(), ChildChain::Inline);
   EXPECT_EQ(node->iconIndex(), 1);
 }
 

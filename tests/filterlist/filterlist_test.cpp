@@ -48,7 +48,7 @@ public:
   explicit TestSelectObject(int gatherer, bool makesFilter = true)
       : gatherer_(gatherer), makesFilter_(makesFilter) {}
   bool canParent() const override { return true; }
-  int needGatherer() const override { return gatherer_; }
+  ChildChain needGatherer() const override { return static_cast<ChildChain>(gatherer_); }
   std::string getTitle() const override { return "select"; }
   std::unique_ptr<TFilter> add_this_filter(TFilterList &) override {
     return makesFilter_ ? std::make_unique<TestSelectFilter>() : nullptr;

@@ -81,7 +81,7 @@ TEST(SearchObject, NewNodeFromAnEmptyStore) {
   EXPECT_FALSE(node->allowComments);
   EXPECT_TRUE(node->dotMatchesNewLines);
   EXPECT_TRUE(node->canParent());
-  EXPECT_EQ(node->needGatherer(), 1);
+  EXPECT_EQ(node->needGatherer(), ChildChain::Gathered);
   EXPECT_EQ(node->iconIndex(), 10);
 }
 
@@ -443,7 +443,7 @@ TEST(GrepObject, NewNodeFromAnEmptyStoreAndRememberedDefaults) {
   EXPECT_EQ(node->pattern, "");
   EXPECT_EQ(node->contextBefore, 0);
   EXPECT_EQ(node->contextAfter, 0);
-  EXPECT_EQ(node->needGatherer(), 2);
+  EXPECT_EQ(node->needGatherer(), ChildChain::PassedOn);
   EXPECT_EQ(node->iconIndex(), 1);
 
   node->includeLineNumbers = node->ignoreCase = false;

@@ -27,7 +27,7 @@ TEST(UnicodeMapObject, NewNodeIsEmptyAndItsTexts) {
   EXPECT_EQ(node->printText("  "), "Unicode map\r\n");
   EXPECT_EQ(node->generateCmdLine(), "/{=Unicode map");
   EXPECT_FALSE(node->canParent());
-  EXPECT_EQ(node->needGatherer(), 0);
+  EXPECT_EQ(node->needGatherer(), ChildChain::Inline);
   EXPECT_EQ(TUnicodeMapObject().helpContext(), 1480);
 
   node->entries = {{"65", "A\\tB"}, {"8364", "EUR"}};
