@@ -354,15 +354,26 @@ std::string_view columnSettingsPrefix(std::int32_t kind) {
   return prefixes[static_cast<std::size_t>(kind)];
 }
 
+namespace {
+
+using ColumnsField = NodeField<TDeleteColumnsObject>;
+// The settings are kept a kind apart, under the kind's prefix.
+const ColumnsField columnsFields[] = {
+    {"method", &TDeleteColumnsObject::method, 0, "method"},
+    {"param1", &TDeleteColumnsObject::param1, 1, "param1"},
+    {"param2", &TDeleteColumnsObject::param2, 20, "param2"},
+    {"kind", &TDeleteColumnsObject::kind, 0, "", 33},
+};
+
+} // namespace
+
+std::span<const ColumnsField> TDeleteColumnsObject::fields() { return columnsFields; }
+
 std::unique_ptr<TDeleteColumnsObject> TDeleteColumnsObject::CreateDefault(std::int32_t kind) {
   auto node = std::make_unique<TDeleteColumnsObject>();
   node->kind = kind;
-  const std::string prefix(columnSettingsPrefix(kind));
-  if (!prefix.empty()) {
-    node->method = readIntegerSetting(prefix + "method", 0);
-    node->param1 = readIntegerSetting(prefix + "param1", 1);
-    node->param2 = readIntegerSetting(prefix + "param2", 20);
-  }
+  if (const std::string_view prefix = columnSettingsPrefix(kind); !prefix.empty())
+    readFieldSettings<TDeleteColumnsObject>(*node, fields(), prefix);
   return node;
 }
 
@@ -375,12 +386,8 @@ std::unique_ptr<TDeleteColumnsObject> TDeleteColumnsObject::CreateWith(std::int3
 }
 
 void TDeleteColumnsObject::rememberDefaults() const {
-  const std::string prefix(columnSettingsPrefix(kind));
-  if (prefix.empty())
-    return;
-  writeIntegerSetting(prefix + "method", method);
-  writeIntegerSetting(prefix + "param1", param1);
-  writeIntegerSetting(prefix + "param2", param2);
+  if (const std::string_view prefix = columnSettingsPrefix(kind); !prefix.empty())
+    writeFieldSettings(*this, fields(), prefix);
 }
 
 std::string TDeleteColumnsObject::getTitle() const {
@@ -460,18 +467,12 @@ std::unique_ptr<TFilter> TDeleteColumnsObject::add_this_filter(TFilterList &) {
 
 void TDeleteColumnsObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeInteger(method);
-  writer.writeInteger(param1);
-  writer.writeInteger(param2);
-  writer.writeInteger(kind);
+  writeFields(*this, writer, fields());
 }
 
 void TDeleteColumnsObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  method = reader.readInteger();
-  param1 = reader.readInteger();
-  param2 = reader.readInteger();
-  kind = reader.fileTypeRead() >= 33 ? reader.readInteger() : 0;
+  readFields(*this, reader, fields());
 }
 
 } // namespace marrowen

@@ -144,6 +144,8 @@ public:
   std::int32_t kind = DeleteColumns;
 
   // A new node of `kind`, its range from the defaults remembered for that kind.
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TDeleteColumnsObject>> fields();
   static std::unique_ptr<TDeleteColumnsObject> CreateDefault(std::int32_t kind);
   // A new node of `kind` with the range 1 .. 10.
   static std::unique_ptr<TDeleteColumnsObject> CreateWith(std::int32_t kind);

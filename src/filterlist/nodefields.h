@@ -33,41 +33,46 @@ template <class Node> struct NodeField {
 };
 
 // Each field from its setting, with its default when the setting is absent.
-template <class Node> void readFieldSettings(Node &node, std::span<const NodeField<Node>> fields) {
+// A class that keeps one set of settings a kind puts the kind's prefix
+// before each name.
+template <class Node>
+void readFieldSettings(Node &node, std::span<const NodeField<Node>> fields,
+                       std::string_view prefix = {}) {
   for (const NodeField<Node> &field : fields) {
     if (field.settingName.empty())
       continue;
+    const std::string name = std::string(prefix) + std::string(field.settingName);
     std::visit(
         [&](auto member) {
           using T = std::remove_reference_t<decltype(node.*member)>;
           if constexpr (std::is_same_v<T, bool>)
-            node.*member = readBoolSetting(field.settingName, std::get<bool>(field.defaultValue));
+            node.*member = readBoolSetting(name, std::get<bool>(field.defaultValue));
           else if constexpr (std::is_same_v<T, std::int32_t>)
-            node.*member =
-                readIntegerSetting(field.settingName, std::get<std::int32_t>(field.defaultValue));
+            node.*member = readIntegerSetting(name, std::get<std::int32_t>(field.defaultValue));
           else
-            node.*member = readStringSetting(field.settingName,
-                                             std::get<std::string_view>(field.defaultValue));
+            node.*member = readStringSetting(name, std::get<std::string_view>(field.defaultValue));
         },
         field.member);
   }
 }
 
-// Each field with a setting, written to it.
+// Each field with a setting, written to it (after `prefix`).
 template <class Node>
-void writeFieldSettings(const Node &node, std::span<const NodeField<Node>> fields) {
+void writeFieldSettings(const Node &node, std::span<const NodeField<Node>> fields,
+                        std::string_view prefix = {}) {
   for (const NodeField<Node> &field : fields) {
     if (field.settingName.empty())
       continue;
+    const std::string name = std::string(prefix) + std::string(field.settingName);
     std::visit(
         [&](auto member) {
           using T = std::remove_cvref_t<decltype(node.*member)>;
           if constexpr (std::is_same_v<T, bool>)
-            writeBoolSetting(field.settingName, node.*member);
+            writeBoolSetting(name, node.*member);
           else if constexpr (std::is_same_v<T, std::int32_t>)
-            writeIntegerSetting(field.settingName, node.*member);
+            writeIntegerSetting(name, node.*member);
           else
-            writeStringSetting(field.settingName, node.*member);
+            writeStringSetting(name, node.*member);
         },
         field.member);
   }

@@ -45,6 +45,7 @@ TEST(NodeFields, NamesAndSettingsAreDistinctInEveryTable) {
   expectDistinctNames<THeadTailObject>();
   expectDistinctNames<TSortObject>();
   expectDistinctNames<TMathsObject>();
+  expectDistinctNames<TDeleteColumnsObject>();
   expectDistinctNames<TSearchObject>();
   expectDistinctNames<TGrepObject>();
   expectDistinctNames<TEOLObject>();
