@@ -77,6 +77,20 @@ std::string_view TMergeObject::settingName(std::int32_t kind) {
   }
 }
 
+namespace {
+
+using MergeField = NodeField<TMergeObject>;
+// The file name is remembered under a name by kind (`settingName`), beside
+// the table.
+const MergeField mergeFields[] = {
+    {"fileName", &TMergeObject::fileName, ""sv, ""},
+    {"kind", &TMergeObject::kind, 0, "", 11},
+};
+
+} // namespace
+
+std::span<const MergeField> TMergeObject::fields() { return mergeFields; }
+
 std::unique_ptr<TMergeObject> TMergeObject::CreateDefault(std::int32_t kind) {
   auto node = std::make_unique<TMergeObject>();
   node->kind = kind;
@@ -153,14 +167,12 @@ std::unique_ptr<TFilter> TMergeObject::linkFile(const std::string &fileName) {
 
 void TMergeObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeString(fileName);
-  writer.writeInteger(kind);
+  writeFields(*this, writer, fields());
 }
 
 void TMergeObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  fileName = reader.readString();
-  kind = reader.fileTypeRead() >= 11 ? reader.readInteger() : 0;
+  readFields(*this, reader, fields());
 }
 
 // ---------------------------------------------------------------------------

@@ -31,6 +31,8 @@ public:
   std::int32_t kind = 0;
 
   // A new node of `kind` with the file name last chosen for that kind.
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TMergeObject>> fields();
   static std::unique_ptr<TMergeObject> CreateDefault(std::int32_t kind);
   static std::unique_ptr<TMergeObject> CreateWith(std::int32_t kind, std::string fileName);
   void rememberDefaults() const override;

@@ -15,11 +15,24 @@ using namespace std::string_view_literals;
 // ---------------------------------------------------------------------------
 // Script node
 
+namespace {
+
+using ScriptField = NodeField<TScriptObject>;
+const ScriptField scriptFields[] = {
+    {"script", &TScriptObject::script, ""sv, "scriptCode"},
+    {"language", &TScriptObject::language, "JScript"sv, "scriptLanguage"},
+};
+
+} // namespace
+
+std::span<const ScriptField> TScriptObject::fields() { return scriptFields; }
+
 std::unique_ptr<TScriptObject> TScriptObject::CreateDefault() {
   auto node = std::make_unique<TScriptObject>();
+  // Only JScript runs on this system, so a new node starts in it; the script
+  // remembered is not taken back: a new node starts with the sample.
+  readFieldSettings<TScriptObject>(*node, fields());
   node->script = defaultScript();
-  // Only JScript runs on this system, so a new node starts in it.
-  node->language = readStringSetting("scriptLanguage", "JScript");
   return node;
 }
 
@@ -58,10 +71,7 @@ std::string TScriptObject::defaultScript() {
          "}";
 }
 
-void TScriptObject::rememberDefaults() const {
-  writeStringSetting("scriptCode", script);
-  writeStringSetting("scriptLanguage", language);
-}
+void TScriptObject::rememberDefaults() const { writeFieldSettings(*this, fields()); }
 
 std::string TScriptObject::getTitle() const { return language + " [" + script + "]"; }
 
@@ -142,14 +152,12 @@ void TScriptObject::awScriptControl1Error(const ScriptErrorDetails &error) {
 
 void TScriptObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeString(script);
-  writer.writeString(language);
+  writeFields(*this, writer, fields());
 }
 
 void TScriptObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  script = reader.readString();
-  language = reader.readString();
+  readFields(*this, reader, fields());
 }
 
 // ---------------------------------------------------------------------------

@@ -34,6 +34,8 @@ public:
 
   // A new node: the example script, in the language last chosen. The script
   // last confirmed is remembered, but a new node starts from the example.
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TScriptObject>> fields();
   static std::unique_ptr<TScriptObject> CreateDefault();
   // The example script: JScript that numbers the lines across a job.
   static std::string defaultScript();

@@ -196,22 +196,33 @@ void TInsertColumnObject::readData(ComponentReader &reader) {
 // ---------------------------------------------------------------------------
 // Concordance node
 
+namespace {
+
+using ConcordanceField = NodeField<TConcordanceObject>;
+// The settings are kept a mode apart, under the mode's prefix; the
+// dictionary, a list, is stored beside the table as comma text.
+const ConcordanceField concordanceFields[] = {
+    {"wordsBefore", &TConcordanceObject::wordsBefore, 7, "before"},
+    {"wordsAfter", &TConcordanceObject::wordsAfter, 7, "after"},
+    {"format", &TConcordanceObject::format, "%s %s %s"sv, "formatStr"},
+};
+
+} // namespace
+
+std::span<const ConcordanceField> TConcordanceObject::fields() { return concordanceFields; }
+
 std::unique_ptr<TConcordanceObject> TConcordanceObject::CreateDefault(std::int32_t mode) {
   auto node = std::make_unique<TConcordanceObject>();
   node->wordMode = mode == 0;
   const std::string prefix = node->settingsPrefix();
-  node->wordsBefore = readIntegerSetting(prefix + "before", 7);
-  node->wordsAfter = readIntegerSetting(prefix + "after", 7);
-  node->format = readStringSetting(prefix + "formatStr", "%s %s %s");
+  readFieldSettings<TConcordanceObject>(*node, fields(), prefix);
   node->dictionary = itemsFromCommaText(readStringSetting(prefix + "dictionary", "sample"));
   return node;
 }
 
 void TConcordanceObject::rememberDefaults() const {
   const std::string prefix = settingsPrefix();
-  writeIntegerSetting(prefix + "before", wordsBefore);
-  writeIntegerSetting(prefix + "after", wordsAfter);
-  writeStringSetting(prefix + "formatStr", format);
+  writeFieldSettings(*this, fields(), prefix);
   writeStringSetting(prefix + "dictionary", commaText(dictionary));
 }
 
@@ -234,17 +245,13 @@ std::unique_ptr<TFilter> TConcordanceObject::add_this_filter(TFilterList &) {
 
 void TConcordanceObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeInteger(wordsBefore);
-  writer.writeInteger(wordsAfter);
-  writer.writeString(format);
+  writeFields(*this, writer, fields());
   writer.writeString(commaText(dictionary));
 }
 
 void TConcordanceObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  wordsBefore = reader.readInteger();
-  wordsAfter = reader.readInteger();
-  format = reader.readString();
+  readFields(*this, reader, fields());
   dictionary = itemsFromCommaText(reader.readString());
 }
 

@@ -114,6 +114,8 @@ public:
 
   // A new node of `mode` (0 word, any other value sentence), the other
   // fields from the defaults remembered for that mode.
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TConcordanceObject>> fields();
   static std::unique_ptr<TConcordanceObject> CreateDefault(std::int32_t mode);
   // Mode 0 words, 1 sentences.
   std::int32_t catalogKind() const override { return wordMode ? 0 : 1; }

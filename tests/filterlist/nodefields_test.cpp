@@ -54,6 +54,9 @@ TEST(NodeFields, NamesAndSettingsAreDistinctInEveryTable) {
   expectDistinctNames<TExecuteObject>();
   expectDistinctNames<TInsertColumnObject>();
   expectDistinctNames<TDatabaseObject>();
+  expectDistinctNames<TConcordanceObject>();
+  expectDistinctNames<TMergeObject>();
+  expectDistinctNames<TScriptObject>();
 }
 
 } // namespace
