@@ -194,7 +194,12 @@ bool AnsiSameText(std::string_view a, std::string_view b) {
 }
 
 void appendAnsiSortKey(std::string_view text, bool caseSensitive, std::string &key) {
-  auto cp = systemCodePage();
+  appendAnsiSortKey(text, caseSensitive, *systemCodePage(), key);
+}
+
+void appendAnsiSortKey(std::string_view text, bool caseSensitive, const CodePage &codePage,
+                       std::string &key) {
+  const CodePage *cp = &codePage;
   ThreadCollators &tc = threadCollators();
   UCollator *collator = caseSensitive ? tc.withCase.get() : tc.withoutCase.get();
   const std::size_t start = key.size();

@@ -6,6 +6,8 @@
 
 namespace marrowen {
 
+class CodePage;
+
 // Comparisons of byte strings in the system code page. Each returns a
 // negative number, zero or a positive number.
 //
@@ -28,6 +30,10 @@ bool AnsiSameText(std::string_view a, std::string_view b);
 // their bytes with the code page's case folded. Sorting many texts by key
 // costs one collation per text instead of one per comparison.
 void appendAnsiSortKey(std::string_view text, bool caseSensitive, std::string &key);
+// The same in `codePage`, which a caller making many keys on several threads
+// holds once rather than fetching the system's for every text.
+void appendAnsiSortKey(std::string_view text, bool caseSensitive, const CodePage &codePage,
+                       std::string &key);
 
 // Byte order, the shorter text first when one begins the other.
 int CompareStr(std::string_view a, std::string_view b);

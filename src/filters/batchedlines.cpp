@@ -10,10 +10,12 @@ bool TBatchedLineFilter::processChunk(std::string &chunk) {
       explicit BatchScope(bool &flag) : batching(flag) { batching = true; }
       ~BatchScope() { batching = false; }
     } scope(batching_);
-    TProcessLines::processChunk(chunk);
+    cutLines(chunk);
   }
   return sendToNext(batch_);
 }
+
+void TBatchedLineFilter::cutLines(std::string &chunk) { TProcessLines::processChunk(chunk); }
 
 void TBatchedLineFilter::passOnLine(std::string_view line, std::string_view lineEnd) {
   if (!batching_) {

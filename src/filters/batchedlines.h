@@ -15,6 +15,9 @@ public:
   bool processChunk(std::string &chunk) override;
 
 protected:
+  // Cuts the chunk into lines while the output is batched. Base: the
+  // line cutter's own loop, one `processLine` a line.
+  virtual void cutLines(std::string &chunk);
   // `line` + `lineEnd` to the next filter.
   void passOnLine(std::string_view line, std::string_view lineEnd);
   // `text` to the next filter as it is.

@@ -35,13 +35,21 @@ public:
   int notSelectedLines() const { return notSelected_; }
 
 protected:
-  // Whether the current line is selected; counts it.
-  bool selectCurrentLine();
+  // Without a child chain, finds the lines that may match by searching the
+  // whole chunk for what every match holds; the lines between are passed
+  // over (counted, or passed on whole when inverted) without a search each.
+  void cutLines(std::string &chunk) override;
+  // Whether `line` is selected; counts it. No match begins before `from`.
+  bool selects(std::string_view line, std::size_t from = 0);
+  bool selectCurrentLine() { return selects(currentLine_); }
+  // Passes on a selected line: the file-name header first, its number.
+  void passOnSelected(std::string_view line, std::string_view lineEnd);
   // Passes on the count of selected lines of the file (count-only mode).
   void passOnCount();
   bool hasChildChain() const { return firstSubfilter() != nullptr; }
 
   std::unique_ptr<TRegex> engine_;
+  bool blockSearch_ = true; // the context window needs every line
   bool lineNumbers_;
   bool invert_;
   bool fileNameHeader_;
@@ -50,6 +58,16 @@ protected:
   int fileCount_ = 0;
   int selected_ = 0;
   int notSelected_ = 0;
+
+private:
+  // The complete lines of `text` (which ends with a line end), searched
+  // from where a match may lie.
+  void searchLines(std::string_view text);
+  // Complete lines none of which matches.
+  void passOverLines(std::string_view text);
+  // The line ends in `text`, a CR LF counted once.
+  std::size_t countLines(std::string_view text) const;
+  bool textHasCr_ = false; // of the text being searched
 };
 
 // A grep that passes on each selected line with up to `linesBefore` lines

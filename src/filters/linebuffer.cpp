@@ -9,57 +9,65 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cstring>
+#include <exception>
+#include <functional>
 #include <limits>
+#include <mutex>
+#include <new>
 #include <numeric>
+#include <system_error>
+#include <thread>
+
+#ifdef __linux__
+#include <sched.h>
+#endif
 
 namespace marrowen {
 
 // ---- LineStore ----
 
 void LineStore::append(std::string_view line, std::string_view lineEnd) {
-  spans_.push_back({bytes_.size(), line.size() + lineEnd.size()});
-  bytes_.append(line);
-  bytes_.append(lineEnd);
+  starts_.push_back(bytes_.size());
+  bytes_.append(line.data(), line.size());
+  bytes_.append(lineEnd.data(), lineEnd.size());
 }
 
 std::string_view LineStore::operator[](std::size_t index) const {
-  const Span &span = spans_[first_ + index];
-  return std::string_view(bytes_).substr(span.offset, span.length);
+  const std::size_t begin = start(index);
+  const std::size_t length = end(index) - begin;
+  // Lines of no bytes may leave the block unallocated.
+  return length == 0 ? std::string_view() : std::string_view(bytes_.data() + begin, length);
 }
 
 void LineStore::popFront() {
   if (empty())
     return;
-  deadBytes_ += spans_[first_].length;
+  deadBytes_ += end(0) - start(0);
   ++first_;
-  if (first_ == spans_.size()) {
+  if (first_ == starts_.size()) {
     clear();
     return;
   }
   // Compacting only once the dead front outweighs the live lines keeps the
   // cost of each line that leaves constant.
   if (deadBytes_ > 4096 && deadBytes_ > bytes_.size() / 2) {
-    const std::size_t shift = spans_[first_].offset;
-    bytes_.erase(0, shift);
-    spans_.erase(spans_.begin(), spans_.begin() + static_cast<std::ptrdiff_t>(first_));
-    for (Span &span : spans_)
-      span.offset -= shift;
+    const std::size_t shift = starts_[first_];
+    bytes_.eraseFront(shift);
+    starts_.eraseFront(first_);
+    for (std::size_t i = 0; i < starts_.size(); ++i)
+      starts_[i] -= shift;
     first_ = 0;
     deadBytes_ = 0;
   }
 }
 
 void LineStore::clear(bool release) {
-  if (release) {
-    std::string().swap(bytes_);
-    std::vector<Span>().swap(spans_);
-  } else {
-    bytes_.clear();
-    spans_.clear();
-  }
+  bytes_.clear(release);
+  starts_.clear(release);
   first_ = 0;
   deadBytes_ = 0;
 }
@@ -67,14 +75,17 @@ void LineStore::clear(bool release) {
 void LineStore::appendTo(std::string &text, std::size_t from, std::size_t to) const {
   if (from >= to)
     return;
-  const std::size_t begin = spans_[first_ + from].offset;
-  const Span &last = spans_[first_ + to - 1];
-  text.append(bytes_, begin, last.offset + last.length - begin);
+  const std::size_t begin = start(from);
+  if (const std::size_t length = end(to - 1) - begin; length > 0)
+    text.append(bytes_.data() + begin, length);
 }
 
 // ---- Sorting ----
 
 namespace {
+
+// Receives the lines of a sorted file one by one, each with its line end.
+using LineSink = std::function<void(std::string_view)>;
 
 // How many output bytes make one chunk when a whole file leaves at once.
 constexpr std::size_t sendPieceSize = 1 << 20;
@@ -83,6 +94,29 @@ int compareBytes(std::string_view a, std::string_view b) {
   int c = std::memcmp(a.data(), b.data(), std::min(a.size(), b.size()));
   if (c != 0)
     return c;
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+// compareBytes for texts whose first `skip` bytes are known to be equal.
+// Lines of a sort that reach this mostly differ within a few words, where
+// eight bytes a step beat a call to memcmp.
+int compareBytesAfter(std::string_view a, std::string_view b, std::size_t skip) {
+  const std::size_t common = std::min(a.size(), b.size());
+  std::size_t i = std::min(skip, common);
+  for (; i + 8 <= common; i += 8) {
+    std::uint64_t x;
+    std::uint64_t y;
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x != y) {
+      x = __builtin_bswap64(x);
+      y = __builtin_bswap64(y);
+      return x < y ? -1 : 1;
+    }
+  }
+  for (; i < common; ++i)
+    if (a[i] != b[i])
+      return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]) ? -1 : 1;
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
@@ -170,130 +204,381 @@ double leadingNumber(std::string_view text) {
   return negative ? -value : value;
 }
 
-// Sorts the records by `compare`, equal ones later lines first, and returns
-// their line indexes; with `removeDuplicates` only the earliest line of
-// each group of equal ones. The line index decides between equal records,
-// so the order is total and the sort needs no stability.
-template <class Record, class Compare>
-std::vector<std::size_t> orderBy(std::vector<Record> &records, Compare compare,
-                                 bool removeDuplicates) {
-  std::sort(records.begin(), records.end(), [&](const Record &a, const Record &b) {
-    int c = compare(a, b);
-    return c != 0 ? c < 0 : a.index > b.index;
-  });
-  std::vector<std::size_t> order;
-  order.reserve(records.size());
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    // The earliest line of equal ones is the last of their run.
-    if (removeDuplicates && i + 1 < records.size() && compare(records[i], records[i + 1]) == 0)
-      continue;
-    order.push_back(records[i].index);
-  }
-  return order;
+// How many processors this process may run on: with `taskset`, the sort
+// starts no more threads than it was given processors.
+unsigned usableProcessors() {
+#ifdef __linux__
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+    return static_cast<unsigned>(CPU_COUNT(&set));
+#endif
+  return std::max(1u, std::thread::hardware_concurrency());
 }
 
-struct TextRecord {
+// Runs task(0) .. task(count - 1), each once, on up to `threads` threads,
+// the caller's among them. The first exception a task throws is thrown
+// again once every thread has stopped; the tasks not yet begun are skipped.
+void runTasks(unsigned threads, std::size_t count, const std::function<void(std::size_t)> &task) {
+  std::atomic<std::size_t> next{0};
+  std::atomic<bool> failed{false};
+  std::mutex failureLock;
+  std::exception_ptr failure;
+  auto work = [&] {
+    while (!failed.load(std::memory_order_relaxed)) {
+      const std::size_t i = next.fetch_add(1, std::memory_order_relaxed);
+      if (i >= count)
+        return;
+      try {
+        task(i);
+      } catch (...) {
+        std::lock_guard lock(failureLock);
+        if (!failure)
+          failure = std::current_exception();
+        failed = true;
+      }
+    }
+  };
+  std::vector<std::thread> workers;
+  const std::size_t helpers = std::min<std::size_t>(std::max(threads, 1u), count) - 1;
+  try {
+    workers.reserve(helpers);
+    for (std::size_t i = 0; i < helpers && count > 0; ++i)
+      workers.emplace_back(work);
+  } catch (const std::system_error &) {
+    // Fewer threads than asked for: the ones running share the tasks.
+  }
+  work();
+  for (std::thread &worker : workers)
+    worker.join();
+  if (failure)
+    std::rethrow_exception(failure);
+}
+
+// Below this many records one thread sorts: starting threads costs more
+// than they save, and short texts (a trial run) never see a thread.
+constexpr std::size_t parallelSortMinimum = 1 << 15;
+
+// Sorts by `less`, which must order any two distinct records (the line index
+// decides between equal lines), so any correct sort gives the same order.
+// On several threads a sample sort: splitters drawn from a sample cut the
+// records into buckets of near equal size whatever the keys, even a file
+// of one line repeated; the records move to their buckets in place (one
+// byte a record besides), then the buckets are sorted side by side.
+template <class Record, class Less>
+void sortRecords(std::vector<Record> &records, Less less, unsigned threads) {
+  const std::size_t n = records.size();
+  if (threads <= 1 || n < parallelSortMinimum) {
+    std::sort(records.begin(), records.end(), less);
+    return;
+  }
+  const std::size_t bucketCount = std::min<std::size_t>(256, std::size_t{threads} * 8);
+  constexpr std::size_t oversampling = 32;
+  std::vector<Record> sample;
+  sample.reserve(bucketCount * oversampling);
+  std::mt19937_64 pick(n); // the same file gives the same buckets
+  for (std::size_t i = 0; i < bucketCount * oversampling; ++i)
+    sample.push_back(records[pick() % n]);
+  std::sort(sample.begin(), sample.end(), less);
+  std::vector<Record> splitters;
+  for (std::size_t b = 1; b < bucketCount; ++b)
+    splitters.push_back(sample[b * oversampling]);
+
+  std::vector<std::uint8_t> bucketOf(n);
+  std::vector<std::vector<std::size_t>> counts(threads, std::vector<std::size_t>(bucketCount));
+  runTasks(threads, threads, [&](std::size_t stripe) {
+    std::vector<std::size_t> &count = counts[stripe];
+    const std::size_t to = stripe + 1 == threads ? n : n / threads * (stripe + 1);
+    for (std::size_t i = n / threads * stripe; i < to; ++i) {
+      const auto b = static_cast<std::size_t>(
+          std::upper_bound(splitters.begin(), splitters.end(), records[i], less) -
+          splitters.begin());
+      bucketOf[i] = static_cast<std::uint8_t>(b);
+      ++count[b];
+    }
+  });
+  std::vector<std::size_t> begin(bucketCount + 1, 0);
+  for (std::size_t b = 0; b < bucketCount; ++b) {
+    begin[b + 1] = begin[b];
+    for (const auto &count : counts)
+      begin[b + 1] += count[b];
+  }
+  // Each swap puts one record into its bucket for good.
+  std::vector<std::size_t> fill(begin.begin(), begin.end() - 1);
+  for (std::size_t b = 0; b < bucketCount; ++b) {
+    while (fill[b] < begin[b + 1]) {
+      const std::size_t i = fill[b];
+      const std::uint8_t target = bucketOf[i];
+      if (target == b) {
+        ++fill[b];
+        continue;
+      }
+      const std::size_t j = fill[target]++;
+      std::swap(records[i], records[j]);
+      std::swap(bucketOf[i], bucketOf[j]);
+    }
+  }
+  std::vector<std::uint8_t>().swap(bucketOf);
+  // The largest buckets first, so no thread is left with a big one at the end.
+  std::vector<std::size_t> bySize(bucketCount);
+  std::iota(bySize.begin(), bySize.end(), std::size_t{0});
+  std::sort(bySize.begin(), bySize.end(), [&](std::size_t a, std::size_t b) {
+    return begin[a + 1] - begin[a] > begin[b + 1] - begin[b];
+  });
+  runTasks(threads, bucketCount, [&](std::size_t k) {
+    const std::size_t b = bySize[k];
+    const auto first = records.begin() + static_cast<std::ptrdiff_t>(begin[b]);
+    const auto last = records.begin() + static_cast<std::ptrdiff_t>(begin[b + 1]);
+    // The moves into buckets leave patterns (in a file of equal lines, all
+    // there is) that drive std::sort's choice of pivots to its slow
+    // fallback; a bucket fits in the cache, so shuffling it first is cheap.
+    std::shuffle(first, last, std::mt19937_64(b));
+    std::sort(first, last, less);
+  });
+}
+
+// Sorts the records by `compare` (equal ones later lines first: a record's
+// `order()` rises with its line's place in the file) and hands the line of
+// each (`lineOf`) to `emit`, in order or backwards; with `removeDuplicates`
+// only the earliest line of each group of equal ones.
+template <class Record, class Compare, class LineOf>
+void emitSorted(std::vector<Record> &records, Compare compare, LineOf lineOf, bool removeDuplicates,
+                bool backwards, unsigned threads, const LineSink &emit) {
+  sortRecords(
+      records,
+      [&](const Record &a, const Record &b) {
+        int c = compare(a, b);
+        return c != 0 ? c < 0 : a.order() > b.order();
+      },
+      threads);
+  const std::size_t n = records.size();
+  // The earliest line of equal ones is the last of their run.
+  auto kept = [&](std::size_t i) {
+    return !(removeDuplicates && i + 1 < n && compare(records[i], records[i + 1]) == 0);
+  };
+  if (backwards) {
+    for (std::size_t i = n; i-- > 0;)
+      if (kept(i))
+        emit(lineOf(records[i]));
+  } else {
+    for (std::size_t i = 0; i < n; ++i)
+      if (kept(i))
+        emit(lineOf(records[i]));
+  }
+}
+
+// A line's first bytes and where it lies, in 16 bytes: the place holds the
+// offset in its high 48 bits and the length, up to `longLine`, in the low 16.
+struct PrefixRecord {
+  static constexpr std::uint64_t longLine = 0xFFFF;
   std::uint64_t prefix;
-  const char *data;
-  std::size_t size;
-  std::size_t index;
-  std::string_view text() const { return {data, size}; }
+  std::uint64_t place;
+  std::size_t offset() const { return place >> 16; }
+  std::size_t order() const { return offset(); }
 };
 
-struct KeyRecord {
-  std::uint64_t prefix;
-  std::size_t keyOffset;
-  std::size_t keySize;
-  std::size_t index;
+// A line's collation key, found by its offset in the key block of the
+// line's stretch. The compact form serves files of up to 128 MB, whose
+// key blocks stay far below 4 GB; the wide one any file.
+// A key of up to eight bytes with its end lies whole in the prefix and
+// needs no offset: the field holds instead a line of up to three bytes
+// (folded as the comparison folds it) as a number in the same order, or
+// `notInline`, so that a file of many equal short lines is sorted without
+// reaching for the lines.
+template <class Number> struct KeyRecord {
+  static constexpr Number notInline = std::numeric_limits<Number>::max();
+  std::uint64_t prefix; // of the key
+  Number index;
+  Number keyOffset;
+  std::size_t order() const { return index; }
+  bool keyInPrefix() const { return (prefix & 0xFF) == 0; }
 };
+using CompactKeyRecord = KeyRecord<std::uint32_t>;
+using WideKeyRecord = KeyRecord<std::size_t>;
+constexpr std::size_t compactKeyText = std::size_t{1} << 27;
 
 struct NumberRecord {
   double value;
   std::size_t index;
+  std::size_t order() const { return index; }
 };
 
 struct LengthRecord {
   std::size_t length;
   std::size_t index;
+  std::size_t order() const { return index; }
 };
 
 // Sort types 0 and 1: one collation sort key per line, then byte
 // comparisons of the keys; ties are decided as the locale comparisons do.
-std::vector<std::size_t> orderByLocale(const LineStore &lines, bool caseSensitive,
-                                       bool removeDuplicates) {
-  std::string keys;
-  keys.reserve(static_cast<std::size_t>(lines.byteCount()) * 3 / 2 + 16);
-  std::vector<KeyRecord> records(lines.size());
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::size_t offset = keys.size();
-    appendAnsiSortKey(lines[i], caseSensitive, keys);
-    records[i] = {orderPrefix(std::string_view(keys).substr(offset)), offset, keys.size() - offset,
-                  i};
-  }
-  // Held for the whole sort: the table must outlive a swap of the code page.
+// The keys are most of the cost, so they are made on every thread, a
+// stretch of lines (a power of two of them) at a time, each stretch's keys
+// in a block of its own.
+template <class Record>
+void sortByLocaleWith(const LineStore &lines, bool caseSensitive, bool removeDuplicates,
+                      bool backwards, unsigned threads, const LineSink &emit) {
+  const std::size_t n = lines.size();
+  std::vector<Record> records(n);
+  // Up to two stretches a thread; one for a short text.
+  const std::size_t most = n >= parallelSortMinimum ? std::size_t{threads} * 2 : 0;
+  unsigned shift = 0;
+  while ((n >> shift) > most)
+    ++shift;
+  const std::size_t stretches = (n >> shift) + 1;
+  std::vector<std::string> blocks(stretches);
+  // Both held for the whole sort: a table must outlive a swap of the code page.
+  const std::shared_ptr<const CodePage> keyPage = systemCodePage();
   const std::shared_ptr<const CodePage> tables = charTables();
   const auto &lower = tables->lowerMap();
-  auto compare = [&](const KeyRecord &a, const KeyRecord &b) {
+  runTasks(threads, stretches, [&](std::size_t stretch) {
+    const std::size_t from = stretch << shift;
+    const std::size_t to = std::min(n, (stretch + 1) << shift);
+    if (from >= to)
+      return;
+    std::string &block = blocks[stretch];
+    // Room for keys half again as long as their lines and eight bytes more
+    // each, so a block seldom grows (and is never copied) while it fills.
+    block.reserve((lines.end(to - 1) - lines.start(from)) * 3 / 2 + (to - from) * 8 + 16);
+    for (std::size_t i = from; i < to; ++i) {
+      const std::size_t offset = block.size();
+      appendAnsiSortKey(lines[i], caseSensitive, *keyPage, block);
+      if (offset > std::numeric_limits<decltype(Record::keyOffset)>::max())
+        throw ERangeError();
+      const std::string_view key = std::string_view(block).substr(offset);
+      Record &record = records[i];
+      record = {orderPrefix(key.substr(0, key.find('\0'))), static_cast<decltype(Record::index)>(i),
+                static_cast<decltype(Record::keyOffset)>(offset)};
+      if (key.size() <= 8) {
+        // Never read again: an empty line costs no key bytes.
+        block.resize(offset);
+        const std::string_view line = lines[i];
+        record.keyOffset = Record::notInline;
+        if (line.size() <= 3) {
+          std::uint32_t value = 0;
+          for (std::size_t k = 0; k < 3; ++k) {
+            const auto c = k < line.size() ? static_cast<unsigned char>(line[k]) : 0;
+            value = (value << 8) | (caseSensitive ? c : lower[c]);
+          }
+          record.keyOffset = (value << 8) | static_cast<std::uint32_t>(line.size());
+        }
+      }
+    }
+  });
+  auto keyOf = [&](const Record &r) { return blocks[r.index >> shift].data() + r.keyOffset; };
+  auto compare = [&](const Record &a, const Record &b) {
     if (a.prefix != b.prefix)
       return a.prefix < b.prefix ? -1 : 1;
-    int c = compareBytes(std::string_view(keys).substr(a.keyOffset, a.keySize),
-                         std::string_view(keys).substr(b.keyOffset, b.keySize));
-    if (c != 0)
-      return c;
+    // Keys hold no zero byte before their end: equal prefixes that hold
+    // one are equal keys.
+    if (!a.keyInPrefix()) {
+      // Both keys go on past the eight bytes they share.
+      int c = std::strcmp(keyOf(a) + 8, keyOf(b) + 8);
+      if (c != 0)
+        return c < 0 ? -1 : 1;
+    } else if (a.keyOffset != Record::notInline && b.keyOffset != Record::notInline) {
+      return a.keyOffset < b.keyOffset ? -1 : a.keyOffset > b.keyOffset ? 1 : 0;
+    }
     return caseSensitive ? compareBytes(lines[a.index], lines[b.index])
                          : compareFolded(lower, lines[a.index], lines[b.index]);
   };
-  return orderBy(records, compare, removeDuplicates);
+  emitSorted(
+      records, compare, [&](const Record &r) { return lines[r.index]; }, removeDuplicates,
+      backwards, threads, emit);
+}
+
+void sortByLocale(const LineStore &lines, bool caseSensitive, bool removeDuplicates, bool backwards,
+                  unsigned threads, const LineSink &emit) {
+  if (static_cast<std::size_t>(lines.byteCount()) <= compactKeyText)
+    sortByLocaleWith<CompactKeyRecord>(lines, caseSensitive, removeDuplicates, backwards, threads,
+                                       emit);
+  else
+    sortByLocaleWith<WideKeyRecord>(lines, caseSensitive, removeDuplicates, backwards, threads,
+                                    emit);
 }
 
 // Sort types 2 and 3: byte order, with or without the ASCII letters folded.
-std::vector<std::size_t> orderByBytes(const LineStore &lines, bool caseSensitive,
-                                      bool removeDuplicates) {
+void sortByBytes(const LineStore &lines, bool caseSensitive, bool removeDuplicates, bool backwards,
+                 unsigned threads, const LineSink &emit) {
+  const std::size_t n = lines.size();
   std::string folded;
-  if (!caseSensitive) {
+  const char *base = lines.data();
+  if (!caseSensitive && n > 0) {
     // Comparing folded copies byte by byte is the same order and runs at
-    // the speed of memcmp.
-    folded.reserve(static_cast<std::size_t>(lines.byteCount()));
-    for (std::size_t i = 0; i < lines.size(); ++i)
-      folded.append(lines[i]);
+    // the speed of memcmp; the copy has the store's offsets.
+    folded.assign(lines.data() + lines.start(0), lines.end(n - 1) - lines.start(0));
     for (char &c : folded)
       if (c >= 'a' && c <= 'z')
         c = static_cast<char>(c - ('a' - 'A'));
+    base = folded.data() - lines.start(0);
   }
-  std::vector<TextRecord> records(lines.size());
-  std::size_t offset = 0;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    std::string_view line = lines[i];
-    const char *data = caseSensitive ? line.data() : folded.data() + offset;
-    records[i] = {orderPrefix({data, line.size()}), data, line.size(), i};
-    offset += line.size();
+  // Lines are found by offset, as the records hold them; the length of a
+  // long one, which its record cannot hold, by searching the offsets.
+  auto lengthOf = [&](const PrefixRecord &r) -> std::size_t {
+    const std::size_t length = r.place & PrefixRecord::longLine;
+    if (length < PrefixRecord::longLine)
+      return length;
+    std::size_t low = 0;
+    std::size_t high = n;
+    while (high - low > 1) {
+      const std::size_t middle = low + (high - low) / 2;
+      (lines.start(middle) <= r.offset() ? low : high) = middle;
+    }
+    return lines.end(low) - lines.start(low);
+  };
+  auto text = [&](const PrefixRecord &r) {
+    return std::string_view(base + r.offset(), lengthOf(r));
+  };
+  std::vector<PrefixRecord> records(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t start = lines.start(i);
+    const std::size_t length = lines.end(i) - start;
+    records[i].prefix = orderPrefix({base + start, length});
+    records[i].place =
+        (std::uint64_t{start} << 16) | std::min<std::uint64_t>(length, PrefixRecord::longLine);
   }
-  auto compare = [](const TextRecord &a, const TextRecord &b) {
+  auto compare = [&](const PrefixRecord &a, const PrefixRecord &b) {
     if (a.prefix != b.prefix)
       return a.prefix < b.prefix ? -1 : 1;
-    return compareBytes(a.text(), b.text());
+    // A line of up to eight bytes lies whole in its prefix, padded with
+    // zeros: with equal prefixes the shorter line is the lesser.
+    const std::size_t lengthA = a.place & PrefixRecord::longLine;
+    const std::size_t lengthB = b.place & PrefixRecord::longLine;
+    if (lengthA <= 8 || lengthB <= 8)
+      return lengthA < lengthB ? -1 : lengthA > lengthB ? 1 : 0;
+    return compareBytesAfter(text(a), text(b), 8);
   };
-  return orderBy(records, compare, removeDuplicates);
+  emitSorted(
+      records, compare,
+      [&](const PrefixRecord &r) {
+        return std::string_view(lines.data() + r.offset(), lengthOf(r));
+      },
+      removeDuplicates, backwards, threads, emit);
 }
 
-std::vector<std::size_t> orderByNumber(const LineStore &lines, bool removeDuplicates) {
+void sortByNumber(const LineStore &lines, bool removeDuplicates, bool backwards, unsigned threads,
+                  const LineSink &emit) {
   std::vector<NumberRecord> records(lines.size());
   for (std::size_t i = 0; i < lines.size(); ++i)
     records[i] = {leadingNumber(lines[i]), i};
   auto compare = [](const NumberRecord &a, const NumberRecord &b) {
     return a.value < b.value ? -1 : a.value > b.value ? 1 : 0;
   };
-  return orderBy(records, compare, removeDuplicates);
+  emitSorted(
+      records, compare, [&](const auto &r) { return lines[r.index]; }, removeDuplicates, backwards,
+      threads, emit);
 }
 
-std::vector<std::size_t> orderByLength(const LineStore &lines, bool removeDuplicates) {
+void sortByLength(const LineStore &lines, bool removeDuplicates, bool backwards, unsigned threads,
+                  const LineSink &emit) {
   std::vector<LengthRecord> records(lines.size());
   for (std::size_t i = 0; i < lines.size(); ++i)
-    records[i] = {lines[i].size(), i};
+    records[i] = {lines.end(i) - lines.start(i), i};
   auto compare = [](const LengthRecord &a, const LengthRecord &b) {
     return a.length < b.length ? -1 : a.length > b.length ? 1 : 0;
   };
-  return orderBy(records, compare, removeDuplicates);
+  emitSorted(
+      records, compare, [&](const auto &r) { return lines[r.index]; }, removeDuplicates, backwards,
+      threads, emit);
 }
 
 std::vector<std::size_t> fileOrder(std::size_t count) {
@@ -328,23 +613,40 @@ std::int64_t TLinesWithBuffer::bufferedLength() {
   return checkedAdd(lines_.byteCount(), TBatchedLineFilter::bufferedLength());
 }
 
-std::vector<std::size_t> TLinesWithBuffer::orderedLines() const {
+void TLinesWithBuffer::sendSorted(bool backwards) {
+  if (compareType_ < 1 || compareType_ > 6) {
+    sendLines(fileOrder(lines_.size()), backwards);
+    return;
+  }
+  const unsigned threads = sortThreads_ > 0 ? sortThreads_ : usableProcessors();
+  std::string piece;
+  piece.reserve(
+      std::min<std::size_t>(static_cast<std::size_t>(lines_.byteCount()), sendPieceSize + 4096));
+  const LineSink emit = [&](std::string_view line) {
+    piece.append(line);
+    if (piece.size() >= sendPieceSize) {
+      sendToNext(piece);
+      piece.clear();
+    }
+  };
   switch (compareType_) {
   case 1:
-    return orderByLocale(lines_, false, removeDuplicates_);
   case 2:
-    return orderByLocale(lines_, true, removeDuplicates_);
+    sortByLocale(lines_, compareType_ == 2, removeDuplicates_, backwards, threads, emit);
+    break;
   case 3:
-    return orderByBytes(lines_, false, removeDuplicates_);
   case 4:
-    return orderByBytes(lines_, true, removeDuplicates_);
+    sortByBytes(lines_, compareType_ == 4, removeDuplicates_, backwards, threads, emit);
+    break;
   case 5:
-    return orderByNumber(lines_, removeDuplicates_);
-  case 6:
-    return orderByLength(lines_, removeDuplicates_);
+    sortByNumber(lines_, removeDuplicates_, backwards, threads, emit);
+    break;
   default:
-    return fileOrder(lines_.size());
+    sortByLength(lines_, removeDuplicates_, backwards, threads, emit);
+    break;
   }
+  sendToNext(piece);
+  lines_.clear(true);
 }
 
 void TLinesWithBuffer::sendLines(const std::vector<std::size_t> &order, bool backwards) {
@@ -374,7 +676,7 @@ TSortLines::TSortLines(bool descending, int sortType, bool removeDuplicates)
 
 void TSortLines::endFile() {
   TLinesWithBuffer::endFile();
-  sendLines(orderedLines(), descending_);
+  sendSorted(descending_);
 }
 
 TRandomizeLines::TRandomizeLines()

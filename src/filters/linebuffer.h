@@ -2,15 +2,82 @@
 
 #include "filters/batchedlines.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
 #include <random>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_set>
 #include <vector>
 
 namespace marrowen {
+
+// Plain values in one block that grows by realloc, which moves a large
+// block by mapping its pages anew rather than copying them: a file's worth
+// of lines is read in without being copied again at every doubling.
+template <class T> class GrowingArray {
+  static_assert(std::is_trivially_copyable_v<T>);
+
+public:
+  GrowingArray() = default;
+  GrowingArray(const GrowingArray &) = delete;
+  GrowingArray &operator=(const GrowingArray &) = delete;
+  ~GrowingArray() { std::free(data_); }
+
+  void append(const T *items, std::size_t count) {
+    if (count == 0)
+      return;
+    if (count > capacity_ - size_)
+      grow(count);
+    std::memcpy(data_ + size_, items, count * sizeof(T));
+    size_ += count;
+  }
+  void push_back(T item) { append(&item, 1); }
+  // Drops the first `count` values.
+  void eraseFront(std::size_t count) {
+    count = std::min(count, size_);
+    if (count < size_)
+      std::memmove(data_, data_ + count, (size_ - count) * sizeof(T));
+    size_ -= count;
+  }
+  // Empties the block; `release` gives its memory back too.
+  void clear(bool release) {
+    size_ = 0;
+    if (release) {
+      std::free(data_);
+      data_ = nullptr;
+      capacity_ = 0;
+    }
+  }
+  std::size_t size() const { return size_; }
+  T *data() { return data_; }
+  const T *data() const { return data_; }
+  T &operator[](std::size_t index) { return data_[index]; }
+  const T &operator[](std::size_t index) const { return data_[index]; }
+
+private:
+  void grow(std::size_t count) {
+    const std::size_t most = std::numeric_limits<std::size_t>::max() / sizeof(T) / 2;
+    if (count > most - size_)
+      throw std::bad_alloc();
+    const std::size_t capacity = std::max({size_ + count, capacity_ * 2, 4096 / sizeof(T) + 1});
+    void *grown = std::realloc(data_, capacity * sizeof(T));
+    if (!grown)
+      throw std::bad_alloc();
+    data_ = static_cast<T *>(grown);
+    capacity_ = capacity;
+  }
+
+  T *data_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
 
 // Lines, each with its line end, kept in one block of bytes: a million
 // lines cost one allocation, not a million. Lines leave from the front
@@ -19,7 +86,7 @@ namespace marrowen {
 class LineStore {
 public:
   void append(std::string_view line, std::string_view lineEnd);
-  std::size_t size() const { return spans_.size() - first_; }
+  std::size_t size() const { return starts_.size() - first_; }
   bool empty() const { return size() == 0; }
   std::string_view operator[](std::size_t index) const;
   void popFront();
@@ -30,14 +97,19 @@ public:
   // Appends lines `from` .. `to` - 1 to `text`.
   void appendTo(std::string &text, std::size_t from, std::size_t to) const;
 
+  // Where line `index` starts; the next line's start (or the end of the
+  // bytes) is where it ends.
+  std::size_t start(std::size_t index) const { return starts_[first_ + index]; }
+  std::size_t end(std::size_t index) const {
+    return first_ + index + 1 < starts_.size() ? starts_[first_ + index + 1] : bytes_.size();
+  }
+  const char *data() const { return bytes_.data(); }
+
 private:
-  struct Span {
-    std::size_t offset;
-    std::size_t length;
-  };
-  std::string bytes_;
-  std::vector<Span> spans_;
-  std::size_t first_ = 0; // the spans before it have left
+  GrowingArray<char> bytes_;
+  // One offset a line keeps a million short lines at 8 bytes each.
+  GrowingArray<std::size_t> starts_;
+  std::size_t first_ = 0; // the lines before it have left
   std::size_t deadBytes_ = 0;
 };
 
@@ -60,11 +132,15 @@ public:
   std::int64_t bufferedLength() override;
 
   int compareType() const { return compareType_; }
+  // The threads a sort may use; 0 (the default): one for each processor the
+  // program may run on. The order never depends on it.
+  void setSortThreads(unsigned threads) { sortThreads_ = threads; }
 
 protected:
-  // The indexes of the held lines in the order of the compare type, without
-  // the dropped duplicates.
-  std::vector<std::size_t> orderedLines() const;
+  // Sends the held lines on in the order of the compare type (or from its
+  // end to its start), without the dropped duplicates, then empties the
+  // buffer.
+  void sendSorted(bool backwards);
   // Sends the held lines in `order` (or from its end to its start) on in
   // large chunks, then empties the buffer.
   void sendLines(const std::vector<std::size_t> &order, bool backwards);
@@ -73,6 +149,7 @@ protected:
   std::string lastLineEnd_;
   bool removeDuplicates_;
   int compareType_;
+  unsigned sortThreads_ = 0;
 };
 
 // Sorts the lines of each file; `sortType` 0 to 5 (any other value keeps

@@ -7,6 +7,8 @@
 #include "engine/escapes.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
 
 namespace marrowen {
@@ -14,6 +16,60 @@ namespace marrowen {
 namespace {
 
 const char identifierChars[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+
+// How often a byte turns up in ordinary text, roughly: the higher, the
+// more false hits a scan for it meets.
+int commonness(unsigned char c) {
+  static const std::array<std::uint8_t, 256> table = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (int b = 0x20; b < 0x80; ++b)
+      t[b] = 10;
+    for (int b = 'A'; b <= 'Z'; ++b)
+      t[b] = 20;
+    for (int b = '0'; b <= '9'; ++b)
+      t[b] = 20;
+    const char letters[] = "etaoinsrhldcumfpgwybvkxjqz";
+    for (int i = 0; letters[i]; ++i)
+      t[static_cast<unsigned char>(letters[i])] = static_cast<std::uint8_t>(90 - i * 3);
+    t[' '] = 100;
+    return t;
+  }();
+  return table[c];
+}
+
+// The first place of `literal` in `text` at or after `from`, else
+// text.size(). Literals in text turn up every few lines, where memmem's
+// setup costs more than its search saves: memchr for the literal's rarest
+// byte finds most of them at once; after many false hits memmem takes the
+// rest.
+std::size_t findLiteral(std::string_view text, std::size_t from, std::string_view literal) {
+  const std::size_t length = literal.size();
+  if (text.size() < length || text.size() - length < from)
+    return text.size();
+  std::size_t rare = 0;
+  for (std::size_t i = 1; i < length; ++i)
+    if (commonness(static_cast<unsigned char>(literal[i])) <
+        commonness(static_cast<unsigned char>(literal[rare])))
+      rare = i;
+  const char *data = text.data();
+  const char *last = data + text.size() - length; // the last place the literal fits
+  const char *p = data + from;
+  for (int misses = 0; p <= last; ++p, ++misses) {
+    if (misses == 16) {
+      const void *hit =
+          memmem(p, static_cast<std::size_t>(last - p) + length, literal.data(), length);
+      return hit ? static_cast<std::size_t>(static_cast<const char *>(hit) - data) : text.size();
+    }
+    const void *found =
+        std::memchr(p + rare, literal[rare], static_cast<std::size_t>(last - p) + 1);
+    if (!found)
+      return text.size();
+    p = static_cast<const char *>(found) - rare;
+    if (std::memcmp(p, literal.data(), length) == 0)
+      return static_cast<std::size_t>(p - data);
+  }
+  return text.size();
+}
 
 } // namespace
 
@@ -129,6 +185,38 @@ void TRegex::Substitute(const std::string &templateText, std::string &result) co
       result += escaped;
     }
   }
+}
+
+std::size_t TRegex::nextPossibleMatch(std::string_view text, std::size_t from,
+                                      bool *startsMatch) const {
+  if (startsMatch)
+    *startsMatch = false;
+  if (from >= text.size())
+    return text.size();
+  if (!program_ || program_->bytes.empty() || program_->bytes[0] != regexMagic)
+    return from; // the search itself reports what is wrong
+  const RegexProgram &p = *program_;
+  const bool fast = shortcuts_ && p.shortcutsValid;
+  // Without case a literal has more than one spelling; the first-byte scan
+  // knows them all.
+  if (caseSensitive_) {
+    std::string_view literal;
+    if (fast && p.hasRequired)
+      literal = p.required.bytes;
+    else if (p.hasMust)
+      literal = {reinterpret_cast<const char *>(&p.bytes[p.mustOffset]), p.mustLength};
+    if (!literal.empty())
+      return findLiteral(text, from, literal);
+  }
+  const int mode = caseSensitive_ ? 0 : 1;
+  if (fast && p.firstSetUseful[mode]) {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+    if (startsMatch)
+      *startsMatch = true;
+    return static_cast<std::size_t>(p.firstScan[mode].find(bytes + from, bytes + text.size()) -
+                                    bytes);
+  }
+  return from;
 }
 
 std::string TRegex::dumpProgram() const {

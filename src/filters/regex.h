@@ -59,6 +59,18 @@ public:
   bool ExecInText(std::string_view subject, int &limit, int startPosition, int anchorPosition,
                   bool textGoesOn);
 
+  // Where in `text`, at or after the 0-based `from`, a match could first
+  // lie: the first place of the literal every match holds, or else the
+  // first byte that can begin a match (text.size() when there is none);
+  // `from` itself when the pattern offers neither. Every match that lies
+  // wholly in text[from, text.size()) ends after it, so a caller that
+  // searches many lines may pass over every line that ends before it
+  // without searching it. Runs at the speed of memchr or memmem.
+  // `startsMatch`, when given, tells whether no match begins before the
+  // place found (the first-byte scan found it), so a search may begin there.
+  std::size_t nextPossibleMatch(std::string_view text, std::size_t from,
+                                bool *startsMatch = nullptr) const;
+
   // The Word-style converter writes its four tokens as a backslash and one
   // of these bytes; an expression compiled with word tokens on reads them as
   // the tokens (any run, fewest first; the previous atom one or more times,

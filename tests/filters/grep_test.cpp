@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <random>
 
 namespace marrowen {
 namespace {
@@ -69,6 +70,45 @@ TEST(Grep, CountOnly) {
 TEST(Grep, AnchorsHoldForEachLine) {
   EXPECT_EQ(expectChunkInvariant(grep("^b"), "ab\nba\r\nb"), "ba\r\nb");
   EXPECT_EQ(expectChunkInvariant(grep("b$"), "ab\nba\r\nb"), "ab\nb");
+}
+
+// Without a child chain the chunk is searched as a whole and the lines
+// between possible matches are passed over unsearched; the lines selected
+// and their numbers must be those the line-by-line search (as the context
+// grep does it) gives, whatever the line ends and however the text is cut.
+TEST(Grep, BlockSearchSelectsWhatEachLineSearchSelects) {
+  std::mt19937 random(5);
+  const char *tokens[] = {"ab", "a", "B12", "345", "x.com", "m@h.com", "AB", "", " "};
+  const char *ends[] = {"\n", "\r", "\r\n"};
+  std::string input;
+  for (int i = 0; i < 400; ++i) {
+    for (int k = random() % 4; k > 0; --k)
+      input += tokens[random() % std::size(tokens)];
+    input += ends[random() % std::size(ends)];
+  }
+  input += "ab";
+  for (const char *pattern : {"ab", "[0-9][0-9][0-9]", "^a", "b$", "\\w+@\\w+\\.com", "a.*b"}) {
+    for (int variant = 0; variant < 8; ++variant) {
+      const bool invert = variant & 1;
+      const bool ignoreCase = variant & 2;
+      const bool numbers = variant & 4;
+      auto perLine = [=]() -> std::unique_ptr<TFilter> {
+        return std::make_unique<TContextGrep>(pattern, numbers, invert, false, ignoreCase, false, 0,
+                                              0);
+      };
+      const auto block =
+          grep(pattern, {.lineNumbers = numbers, .invert = invert, .ignoreCase = ignoreCase});
+      EXPECT_EQ(expectChunkInvariant(block, input),
+                testing::runInChunks(perLine, input, input.size()))
+          << pattern << " " << variant;
+      // The lines passed over count as searched ones do.
+      std::string statistics[2];
+      for (int k = 0; k < 2; ++k)
+        testing::runInChunks(k == 0 ? block : perLine, input, 7,
+                             {.afterRun = [&](TFilter &f) { statistics[k] = f.getStatistics(); }});
+      EXPECT_EQ(statistics[0], statistics[1]) << pattern << " " << variant;
+    }
+  }
 }
 
 TEST(Grep, EmptyLineNeverMatches) {

@@ -132,6 +132,39 @@ TEST(SortLines, AFileLargerThanOneOutputChunk) {
   EXPECT_EQ(testing::runInChunks(factory<TReverseLines>(), input, 4096), expected);
 }
 
+// Large enough that the sort runs on several threads: lines lost or repeated
+// between buckets, equal lines out of file order, or a long line or one of a
+// few bytes misplaced would make the bytes differ from the one-thread sort.
+TEST(SortLines, ThreadsGiveTheBytesOfOneThread) {
+  std::mt19937 random(11);
+  const std::string words[] = {"",      "a",          std::string("a\0", 2), "A",
+                               "apple", "Apple",      "\xe9t\xe9",           "10",
+                               "9.5",   "zebra zebra"};
+  const std::string longLine(70000, 'x');
+  std::string input;
+  for (int i = 0; i < 40000; ++i) {
+    if (i % 4000 == 7)
+      input += longLine + words[random() % std::size(words)];
+    input += words[random() % std::size(words)];
+    input += words[random() % std::size(words)];
+    input += i % 3 == 0 ? "\r\n" : "\n";
+  }
+  auto sortOn = [](int sortType, bool descending, bool unique, unsigned threads) {
+    return [=] {
+      auto sort = std::make_unique<TSortLines>(descending, sortType, unique);
+      sort->setSortThreads(threads);
+      return std::unique_ptr<TFilter>(std::move(sort));
+    };
+  };
+  for (int sortType = AnsiNoCase; sortType <= Length; ++sortType) {
+    for (bool variant : {false, true}) {
+      std::string one = testing::runInChunks(sortOn(sortType, variant, variant, 1), input, 65536);
+      std::string many = testing::runInChunks(sortOn(sortType, variant, variant, 8), input, 65536);
+      EXPECT_TRUE(one == many) << sortType << (variant ? " descending, unique" : "");
+    }
+  }
+}
+
 TEST(LinesWithBuffer, RefusesAnUnknownCompareType) {
   EXPECT_EQ(testing::errorOf([] { TLinesWithBuffer buffer(false, 7); }), "Invalid sort type");
   EXPECT_EQ(testing::errorOf([] { TLinesWithBuffer buffer(false, -1); }), "Invalid sort type");
