@@ -78,19 +78,11 @@ void TCommentObject::readData(ComponentReader &reader) {
 
 std::unique_ptr<TFilterCommentObject> TFilterCommentObject::CreateDefault() {
   auto node = std::make_unique<TFilterCommentObject>();
-  node->log.enabled = readBoolSetting("logging.enabled", true);
-  node->log.fileName = readStringSetting("logging.filename", program::defaultLogName);
-  node->log.append = readBoolSetting("logging.append", true);
-  node->log.lineThreshold = readIntegerSetting("logging.threshold", 500);
+  readFieldSettings(node->log, logOptionFields());
   return node;
 }
 
-void TFilterCommentObject::rememberDefaults() const {
-  writeBoolSetting("logging.enabled", log.enabled);
-  writeStringSetting("logging.filename", log.fileName);
-  writeBoolSetting("logging.append", log.append);
-  writeIntegerSetting("logging.threshold", log.lineThreshold);
-}
+void TFilterCommentObject::rememberDefaults() const { writeFieldSettings(log, logOptionFields()); }
 
 std::string TFilterCommentObject::getTitle() const { return translate(5840, "Filter options"); }
 
@@ -99,7 +91,8 @@ std::string TFilterCommentObject::printText(std::string_view indent) const {
                          "%s\r\n%s%sLog to file\r\n%s%sAppend to logfile\r\n%s  Log filename: "
                          "%s\r\n%s  Threshold %d\r\n",
                          {getTitle(), indent, outputOption(log.enabled), indent,
-                          outputOption(log.append), indent, log.fileName, indent, log.lineThreshold});
+                          outputOption(log.append), indent, log.fileName, indent,
+                          log.lineThreshold});
 }
 
 std::string TFilterCommentObject::generateCmdLine() const { return "/LOG=" + log.fileName; }

@@ -22,6 +22,19 @@ constexpr std::int32_t maxLevel = 32767;
 // ---------------------------------------------------------------------------
 // TVersion
 
+namespace {
+
+const NodeField<LogOptions> logFields[] = {
+    {"enabled", &LogOptions::enabled, true, "logging.enabled"},
+    {"fileName", &LogOptions::fileName, program::defaultLogName, "logging.filename"},
+    {"append", &LogOptions::append, true, "logging.append"},
+    {"lineThreshold", &LogOptions::lineThreshold, 500, "logging.threshold"},
+};
+
+} // namespace
+
+std::span<const NodeField<LogOptions>> logOptionFields() { return logFields; }
+
 void TVersion::writeData(ComponentWriter &writer) const {
   writer.writeInteger(currentFileType);
   writer.writeString(comments);
@@ -31,10 +44,7 @@ void TVersion::writeData(ComponentWriter &writer) const {
   for (const std::string &entry : fileList)
     writer.writeString(entry);
   writer.writeListEnd();
-  writer.writeBoolean(log.enabled);
-  writer.writeString(log.fileName);
-  writer.writeBoolean(log.append);
-  writer.writeInteger(log.lineThreshold);
+  writeFields(log, writer, logOptionFields());
 }
 
 void TVersion::readData(ComponentReader &reader) {
@@ -66,17 +76,10 @@ void TVersion::readData(ComponentReader &reader) {
       fileList.push_back(reader.readString());
     reader.readListEnd();
   }
-  if (type >= 41) {
-    log.enabled = reader.readBoolean();
-    log.fileName = reader.readString();
-    log.append = reader.readBoolean();
-    log.lineThreshold = reader.readInteger();
-  } else if (type >= 4) {
-    log.enabled = true;
-    log.fileName = "marrowen.log";
-    log.append = true;
-    log.lineThreshold = 500;
-  }
+  if (type >= 41)
+    readFields(log, reader, logOptionFields());
+  else if (type >= 4)
+    applyFieldDefaults(log, logOptionFields());
 }
 
 // ---------------------------------------------------------------------------

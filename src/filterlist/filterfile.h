@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filterlist/componentstream.h"
+#include "filterlist/nodefields.h"
 
 #include <array>
 #include <cstdint>
@@ -37,6 +38,10 @@ struct LogOptions {
   bool operator==(const LogOptions &) const = default;
 };
 
+// The log options' fields, in stored order, with the defaults and settings
+// of a new list.
+std::span<const NodeField<LogOptions>> logOptionFields();
+
 // The first record of a filter list: the list's texts, its files grid as
 // strings ("mask|" followed by a sub-folder letter and an action letter) and
 // its log options. Reading it sets the reader's file type to the type stored.
@@ -57,8 +62,7 @@ public:
 
   bool operator==(const TVersion &other) const {
     return fileList == other.fileList && comments == other.comments &&
-           scratchPad == other.scratchPad && trialInput == other.trialInput &&
-           log == other.log;
+           scratchPad == other.scratchPad && trialInput == other.trialInput && log == other.log;
   }
 };
 

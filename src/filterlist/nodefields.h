@@ -32,6 +32,20 @@ template <class Node> struct NodeField {
   bool inverted = false;
 };
 
+// Each field set to its default.
+template <class Node> void applyFieldDefaults(Node &node, std::span<const NodeField<Node>> fields) {
+  for (const NodeField<Node> &field : fields)
+    std::visit(
+        [&](auto member) {
+          using T = std::remove_reference_t<decltype(node.*member)>;
+          if constexpr (std::is_same_v<T, std::string>)
+            node.*member = std::string(std::get<std::string_view>(field.defaultValue));
+          else
+            node.*member = std::get<T>(field.defaultValue);
+        },
+        field.member);
+}
+
 // Each field from its setting, with its default when the setting is absent.
 // A class that keeps one set of settings a kind puts the kind's prefix
 // before each name.
