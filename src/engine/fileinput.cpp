@@ -534,11 +534,11 @@ void TFileInput::deleteInput(const std::string &name) {
 
 void TFileInput::endJob() {
   std::vector<std::string>().swap(fileList_);
-  int errorsBefore = job() ? job()->errorCount() : 0;
   TFilter::endJob();
   // The merged file is complete only now; an abort or a failure to write it
   // keeps every input it was made from.
-  bool mergeFailed = isAborted() || (job() && job()->errorCount() != errorsBefore);
+  const std::optional<FileResult> merged = mergedFileResult();
+  const bool mergeFailed = isAborted() || !merged || merged->failed;
   for (const std::string &name : pendingDeletes_)
     mergeFailed ? keepInput(name) : deleteInput(name);
   pendingDeletes_.clear();

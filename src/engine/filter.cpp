@@ -113,6 +113,10 @@ OutputTarget TFilter::outputTarget(const std::string &inputName) {
 
 bool TFilter::testMode() const { return next() && next()->testMode(); }
 
+std::optional<FileResult> TFilter::mergedFileResult() {
+  return next() ? next()->mergedFileResult() : std::nullopt;
+}
+
 std::string *TFilter::gatheredText() { return nullptr; }
 
 void TFilter::abandonFile() {

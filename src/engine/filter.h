@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -108,6 +109,9 @@ public:
   // Where the text of the input `inputName` would go; nothing without a
   // file output.
   virtual OutputTarget outputTarget(const std::string &inputName);
+  // What became of the merged file, once the job's end has closed it; none
+  // in a chain that merges nothing.
+  virtual std::optional<FileResult> mergedFileResult();
   // Whether the chain writes test copies instead of replacing targets.
   virtual bool testMode() const;
   // The text collected by a chain end that gathers a subfilter run for its

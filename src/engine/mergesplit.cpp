@@ -14,6 +14,7 @@ TMergeFiles::TMergeFiles(std::string mergeFileName) : mergeFileName_(std::move(m
 bool TMergeFiles::hasChanged() { return true; }
 
 void TMergeFiles::startJob() {
+  mergedResult_.reset();
   TFilter::startJob();
   setInputFilename(mergeFileName_);
   if (next())
@@ -45,8 +46,7 @@ void TMergeFiles::abandonFile() {}
 
 void TMergeFiles::endJob() {
   TFilter::flush();
-  if (next())
-    next()->closeFile();
+  mergedResult_ = next() ? next()->closeFile() : FileResult{};
   TFilter::endJob();
 }
 

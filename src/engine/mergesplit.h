@@ -23,9 +23,11 @@ public:
   OutputTarget outputTarget(const std::string &inputName) override;
   void abandonFile() override;
   void endJob() override;
+  std::optional<FileResult> mergedFileResult() override { return mergedResult_; }
 
 private:
   std::string mergeFileName_;
+  std::optional<FileResult> mergedResult_;
 };
 
 // Cuts one input into numbered part files (name.000, name.001, ...): each

@@ -398,6 +398,23 @@ TEST(FileInputRun, InputsOfAMergedFileAreDeletedOnlyOnceItIsWritten) {
   }
 }
 
+// The merged file's own failure, reported at the job's end, keeps its inputs.
+TEST(FileInputRun, InputsOfAMergedFileThatCouldNotBeWrittenAreKept) {
+  TempFolder dir;
+  writeFile(dir.file("a.txt"), "a");
+  writeFile(dir.file("all.out"), "old");
+  ::chmod(dir.file("all.out").c_str(), 0444);
+  RecordingJob job;
+  auto chain = fileChain({{dir.file("a.txt"), "None", "Add"}},
+                         std::make_unique<TMergeFiles>(dir.file("all.out")), true);
+  chain->lastFilter()->setNext(inPlaceOutput());
+  chain->attachJob(&job);
+  chain->runInput();
+  EXPECT_FALSE(job.errors.empty());
+  EXPECT_EQ(readFile(dir.file("all.out")), "old");
+  EXPECT_EQ(readFile(dir.file("a.txt")), "a");
+}
+
 // --- Questions ---
 
 // No to All holds for binary files only: text files after it are still processed.
