@@ -2,8 +2,8 @@
 // a stream error, never crash, hang or allocate beyond the input. What loads
 // must save and load again to the same bytes.
 
+#include "classlib/componentstream.h"
 #include "filterlist/classregistry.h"
-#include "filterlist/componentstream.h"
 #include "filterlist/filterfile.h"
 #include "filterlist/streamtest_components.h"
 

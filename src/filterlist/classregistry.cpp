@@ -1,6 +1,6 @@
 #include "filterlist/classregistry.h"
 
-#include "filterlist/componentstream.h"
+#include "classlib/componentstream.h"
 #include "filterlist/filterfile.h"
 
 #include <mutex>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "classlib/componentstream.h"
+
 #include <functional>
 #include <memory>
 #include <shared_mutex>
@@ -10,15 +12,13 @@
 
 namespace marrowen {
 
-class StreamableComponent;
-
 using ComponentFactory = std::function<std::unique_ptr<StreamableComponent>()>;
 
 // The classes a component stream may name, by class name, each with the
 // factory that makes a blank component for the reader to fill. Names match
 // as the stream compares them (ASCII letters regardless of case). Safe to
 // read from several threads while nothing is being registered.
-class ClassRegistry {
+class ClassRegistry : public ComponentClasses {
 public:
   // Registers `className`, replacing an earlier factory of the same name.
   void registerClass(std::string_view className, ComponentFactory factory);
@@ -28,7 +28,7 @@ public:
 
   bool isRegistered(std::string_view className) const;
   // A new component of the class, or null when the name is not registered.
-  std::unique_ptr<StreamableComponent> create(std::string_view className) const;
+  std::unique_ptr<StreamableComponent> create(std::string_view className) const override;
   // The registered names as they were registered, in no particular order.
   std::vector<std::string> classNames() const;
 

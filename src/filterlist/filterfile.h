@@ -1,6 +1,6 @@
 #pragma once
 
-#include "filterlist/componentstream.h"
+#include "classlib/componentstream.h"
 #include "filterlist/nodefields.h"
 
 #include <array>

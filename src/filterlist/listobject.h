@@ -1,7 +1,7 @@
 #pragma once
 
+#include "classlib/componentstream.h"
 #include "engine/answers.h"
-#include "filterlist/componentstream.h"
 #include "filterlist/filterfile.h"
 
 #include <cstdint>

@@ -603,7 +603,7 @@ TEST(FilterListFile, AFailedSaveLeavesTheFileAsItWas) {
   makeList(list);
   // A placeholder read from an older file cannot be written in the current layout.
   std::string record = nodeRecord("TLaterObject", "LaterObject", true, boolean(true) + str("q"));
-  ComponentReader nodeReader(record, "x");
+  ComponentReader nodeReader(record, "x", globalClassRegistry());
   nodeReader.setFileTypeRead(30);
   registerLaterNodeClass();
   auto later = nodeReader.readComponent();

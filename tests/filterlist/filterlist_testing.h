@@ -3,9 +3,9 @@
 // Helpers of the filter-list tests: hand-made stream bytes, and a settings
 // store of the test program's own (every test starts from an empty one).
 
+#include "classlib/componentstream.h"
 #include "classlib/registry.h"
 #include "filterlist/classregistry.h"
-#include "filterlist/componentstream.h"
 #include "filterlist/filterfile.h"
 #include "filterlist/listobject.h"
 #include "filterlist/nodecatalog.h"

@@ -4,12 +4,13 @@
 // would hold it, a node's record written back, a node's filter or a whole
 // list's chain run over a text.
 
+#include "classlib/componentstream.h"
 #include "classlib/exceptions.h"
 #include "engine/filter.h"
 #include "engine/inputs.h"
 #include "engine/outputs.h"
+#include "filterlist/classregistry.h"
 #include "filterlist/commentnodes.h"
-#include "filterlist/componentstream.h"
 #include "filterlist/filterlist.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/listobject.h"
@@ -33,7 +34,7 @@ namespace marrowen::testing {
 template <class Node>
 std::unique_ptr<Node> readNodeRecord(const std::string &record, int fileType) {
   registerNodeClasses();
-  ComponentReader reader(record, "node.fll");
+  ComponentReader reader(record, "node.fll", globalClassRegistry());
   reader.setFileTypeRead(fileType);
   auto component = reader.readComponent();
   EXPECT_TRUE(reader.atEnd());

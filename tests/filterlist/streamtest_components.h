@@ -3,8 +3,8 @@
 // Stand-ins for the node classes and the filter list, just enough to drive
 // the component stream the way they will.
 
+#include "classlib/componentstream.h"
 #include "filterlist/classregistry.h"
-#include "filterlist/componentstream.h"
 #include "filterlist/filterfile.h"
 #include "filterlist/nodecatalog.h"
 

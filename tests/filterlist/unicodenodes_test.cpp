@@ -59,7 +59,7 @@ TEST(UnicodeMapObject, RecordsOfEveryFileType) {
 TEST(UnicodeMapObject, AnEntryWithoutItsTextIsADamagedRecord) {
   registerNodeClasses();
   const std::string record = mapRecord(str("65") + str("a") + str("66"), int8(0) + int8(0));
-  ComponentReader reader(record, "odd.fll");
+  ComponentReader reader(record, "odd.fll", globalClassRegistry());
   reader.setFileTypeRead(47);
   EXPECT_THROW(reader.readComponent(), EReadError);
 }

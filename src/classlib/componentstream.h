@@ -12,7 +12,6 @@
 
 namespace marrowen {
 
-class ClassRegistry;
 class ComponentReader;
 class ComponentWriter;
 
@@ -25,10 +24,17 @@ enum class ValueType : std::uint8_t {
   Int8 = 0x02,
   Int16 = 0x03,
   Int32 = 0x04,
-  String = 0x06, // up to 255 bytes: one length byte
+  Extended = 0x05, // 80-bit floating point
+  String = 0x06,   // up to 255 bytes: one length byte
+  Ident = 0x07,    // an identifier: one length byte
   False = 0x08,
   True = 0x09,
+  Binary = 0x0A,  // 4-byte length, then the bytes
+  Set = 0x0B,     // member names, ended by an empty name
   LString = 0x0C, // 4-byte length
+  Nil = 0x0D,
+  Collection = 0x0E, // items, each a list of properties, ended by 0x00
+  Double = 0x11,
 };
 
 // The four bytes that open a stream holding a root component.
@@ -88,6 +94,11 @@ public:
   virtual void writeData(ComponentWriter &writer) const = 0;
   virtual void readData(ComponentReader &reader) = 0;
 
+  // Defined properties beyond the one above, each written as its name and
+  // its value; reading answers false for a name the class does not define.
+  virtual void writeDefinedProperties(ComponentWriter &writer) const;
+  virtual bool readDefinedProperty(std::string_view name, ComponentReader &reader);
+
   // Published properties come before the defined property. A class writes
   // each as its name (ComponentWriter::writeName) and one value.
   virtual void writePublishedProperties(ComponentWriter &writer) const;
@@ -95,6 +106,17 @@ public:
   // answers false (reading nothing) when the class publishes no such property.
   virtual bool readPublishedProperty(std::string_view name, ComponentReader &reader);
 };
+
+// The classes a stream may name: makes a blank component of a class for the
+// reader to fill, or answers null for a class it does not know.
+class ComponentClasses {
+public:
+  virtual ~ComponentClasses() = default;
+  virtual std::unique_ptr<StreamableComponent> create(std::string_view className) const = 0;
+};
+
+// Knows no class: a reader made with it reads values, not components.
+const ComponentClasses &noComponentClasses();
 
 // Whether two class or property names are the same; ASCII letters match
 // regardless of case, every other byte only itself, as the class library
@@ -112,6 +134,13 @@ public:
   void writeInteger(std::int32_t value);
   void writeBoolean(bool value);
   void writeString(std::string_view text);
+  void writeIdent(std::string_view name);
+  void writeNil() { writeValue(ValueType::Nil); }
+  void writeBinary(std::string_view bytes);
+  // Member names of a set; the stream keeps no order but the one given.
+  void writeSet(const std::vector<std::string_view> &members);
+  void writeDouble(double value);
+  void writeCollectionBegin() { writeValue(ValueType::Collection); }
   void writeListBegin() { writeValue(ValueType::List); }
   void writeListEnd() { writeValue(ValueType::Null); }
   // A class, component or property name: a length byte and the bytes, no tag.
@@ -145,12 +174,12 @@ public:
   static constexpr int maxNesting = 32;
 
   // `sourceName` names the stream in error messages (the file name; empty for
-  // a memory stream). The registry creates the components the stream names.
-  ComponentReader(std::string_view bytes, std::string sourceName, const ClassRegistry &registry);
-  // Reads with the process-wide registry.
+  // a memory stream). `classes` creates the components the stream names.
+  ComponentReader(std::string_view bytes, std::string sourceName, const ComponentClasses &classes);
+  // Reads values only: every component record is of an unknown class.
   explicit ComponentReader(std::string_view bytes, std::string sourceName = {});
   // The reader does not own its bytes: a temporary string would vanish under it.
-  ComponentReader(std::string &&bytes, std::string sourceName, const ClassRegistry &) = delete;
+  ComponentReader(std::string &&bytes, std::string sourceName, const ComponentClasses &) = delete;
   explicit ComponentReader(std::string &&bytes, std::string sourceName = {}) = delete;
 
   int fileTypeRead() const { return fileTypeRead_; }
@@ -163,7 +192,7 @@ public:
   const std::vector<std::string> &warnings() const { return warnings_; }
 
   const std::string &sourceName() const { return sourceName_; }
-  const ClassRegistry &registry() const { return registry_; }
+  const ComponentClasses &registry() const { return registry_; }
   std::size_t position() const { return pos_; }
   std::size_t remaining() const { return bytes_.size() - pos_; }
   bool atEnd() const { return pos_ == bytes_.size(); }
@@ -177,6 +206,12 @@ public:
   void readListEnd();
 
   std::int32_t readInteger();
+  std::string readIdent();
+  std::string readBinary();
+  std::vector<std::string> readSet();
+  // An extended, a double or an integer value.
+  double readDouble();
+  void readCollectionBegin();
   // 0x09 is true, 0x08 false; any other tag is an invalid value.
   bool readBoolean();
   std::string readString();
@@ -209,11 +244,12 @@ private:
   std::size_t checkedLength(std::int64_t length, std::size_t at) const;
   void readProperties(StreamableComponent &component);
   void skipValue(int &depth);
+  void skipCollection();
 
   std::string_view bytes_;
   std::size_t pos_ = 0;
   std::string sourceName_;
-  const ClassRegistry &registry_;
+  const ComponentClasses &registry_;
   int fileTypeRead_ = 0;
   int nesting_ = 0;
   std::function<void(const std::string &)> warningHandler_;
@@ -223,6 +259,6 @@ private:
 // A copy of `component` made by writing its record to memory and reading it
 // back with file type `fileType`.
 std::unique_ptr<StreamableComponent> cloneComponent(const StreamableComponent &component,
-                                                    const ClassRegistry &registry, int fileType);
+                                                    const ComponentClasses &registry, int fileType);
 
 } // namespace marrowen

@@ -1,8 +1,8 @@
-#include "filterlist/componentstream.h"
+#include "classlib/componentstream.h"
 
 #include "classlib/format.h"
-#include "filterlist/classregistry.h"
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -19,7 +19,17 @@ std::string readErrorMessage(const std::string &detail, const std::string &sourc
 
 unsigned char asciiLower(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
 
+class NoClasses : public ComponentClasses {
+public:
+  std::unique_ptr<StreamableComponent> create(std::string_view) const override { return nullptr; }
+};
+
 } // namespace
+
+const ComponentClasses &noComponentClasses() {
+  static const NoClasses none;
+  return none;
+}
 
 EReadError::EReadError(std::string detail, std::string sourceName, std::size_t position)
     : EFilerError(readErrorMessage(detail, sourceName, position)), detail_(std::move(detail)),
@@ -36,6 +46,10 @@ bool sameName(std::string_view a, std::string_view b) {
 }
 
 void StreamableComponent::writePublishedProperties(ComponentWriter &) const {}
+
+void StreamableComponent::writeDefinedProperties(ComponentWriter &) const {}
+
+bool StreamableComponent::readDefinedProperty(std::string_view, ComponentReader &) { return false; }
 
 bool StreamableComponent::readPublishedProperty(std::string_view, ComponentReader &) {
   return false;
@@ -88,6 +102,92 @@ void ComponentWriter::writeString(std::string_view text) {
   out_.append(text);
 }
 
+namespace {
+
+void appendLength(std::string &out, std::size_t size) {
+  if (size > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+    throw EWriteError("Stream write error: value too long");
+  const auto n = static_cast<std::uint32_t>(size);
+  for (int i = 0; i < 4; ++i)
+    out.push_back(static_cast<char>((n >> (8 * i)) & 0xFF));
+}
+
+// The 80-bit extended form: sign and 15-bit exponent (bias 16383) above a
+// 64-bit mantissa whose integer bit is explicit.
+void toExtended(double value, unsigned char out[10]) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  const unsigned sign = static_cast<unsigned>(bits >> 63);
+  const int exponent = static_cast<int>((bits >> 52) & 0x7FF);
+  std::uint64_t fraction = bits & ((std::uint64_t(1) << 52) - 1);
+  std::uint64_t mantissa;
+  int e;
+  if (exponent == 0 && fraction == 0) {
+    mantissa = 0;
+    e = 0;
+  } else if (exponent == 0x7FF) {
+    mantissa = (std::uint64_t(1) << 63) | (fraction << 11);
+    e = 0x7FFF;
+  } else if (exponent == 0) { // subnormal: normalise
+    int shift = 0;
+    while (!(fraction & (std::uint64_t(1) << 52))) {
+      fraction <<= 1;
+      ++shift;
+    }
+    mantissa = fraction << 11;
+    e = 1 - 1023 - shift + 16383;
+  } else {
+    mantissa = (std::uint64_t(1) << 63) | (fraction << 11);
+    e = exponent - 1023 + 16383;
+  }
+  for (int i = 0; i < 8; ++i)
+    out[i] = static_cast<unsigned char>(mantissa >> (8 * i));
+  out[8] = static_cast<unsigned char>(e & 0xFF);
+  out[9] = static_cast<unsigned char>(((e >> 8) & 0x7F) | (sign << 7));
+}
+
+double fromExtended(const unsigned char in[10]) {
+  std::uint64_t mantissa = 0;
+  for (int i = 0; i < 8; ++i)
+    mantissa |= std::uint64_t(in[i]) << (8 * i);
+  const int e = in[8] | ((in[9] & 0x7F) << 8);
+  const bool negative = in[9] & 0x80;
+  double value;
+  if (e == 0x7FFF)
+    value = (mantissa << 1) ? std::numeric_limits<double>::quiet_NaN()
+                            : std::numeric_limits<double>::infinity();
+  else
+    value = std::ldexp(static_cast<double>(mantissa), e - 16383 - 63);
+  return negative ? -value : value;
+}
+
+} // namespace
+
+void ComponentWriter::writeIdent(std::string_view name) {
+  writeValue(ValueType::Ident);
+  writeName(name);
+}
+
+void ComponentWriter::writeBinary(std::string_view bytes) {
+  writeValue(ValueType::Binary);
+  appendLength(out_, bytes.size());
+  out_.append(bytes);
+}
+
+void ComponentWriter::writeSet(const std::vector<std::string_view> &members) {
+  writeValue(ValueType::Set);
+  for (std::string_view member : members)
+    writeName(member);
+  writeName({});
+}
+
+void ComponentWriter::writeDouble(double value) {
+  unsigned char bytes[10];
+  toExtended(value, bytes);
+  writeValue(ValueType::Extended);
+  out_.append(reinterpret_cast<const char *>(bytes), 10);
+}
+
 void ComponentWriter::writeName(std::string_view name) {
   if (name.size() > 255)
     throw EWriteError(Format("Stream write error: name too long: %s", {name}));
@@ -105,6 +205,7 @@ void ComponentWriter::writeComponent(const StreamableComponent &component) {
     writeName(property);
     component.writeData(*this);
   }
+  component.writeDefinedProperties(*this);
   writeListEnd(); // end of properties
   writeListEnd(); // no children
 }
@@ -136,11 +237,11 @@ private:
 };
 
 ComponentReader::ComponentReader(std::string_view bytes, std::string sourceName,
-                                 const ClassRegistry &registry)
+                                 const ComponentClasses &registry)
     : bytes_(bytes), sourceName_(std::move(sourceName)), registry_(registry) {}
 
 ComponentReader::ComponentReader(std::string_view bytes, std::string sourceName)
-    : ComponentReader(bytes, std::move(sourceName), globalClassRegistry()) {}
+    : ComponentReader(bytes, std::move(sourceName), noComponentClasses()) {}
 
 void ComponentReader::setWarningHandler(std::function<void(const std::string &)> handler) {
   warningHandler_ = std::move(handler);
@@ -214,6 +315,65 @@ std::int32_t ComponentReader::readInteger() {
   }
 }
 
+std::string ComponentReader::readIdent() {
+  const std::size_t at = pos_;
+  if (readValue() != ValueType::Ident)
+    failAt(at, invalidPropertyValueText);
+  return readName();
+}
+
+std::string ComponentReader::readBinary() {
+  const std::size_t at = pos_;
+  if (readValue() != ValueType::Binary)
+    failAt(at, invalidPropertyValueText);
+  const std::size_t lengthAt = pos_;
+  const auto *p = reinterpret_cast<const unsigned char *>(take(4));
+  const std::uint32_t v = std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) |
+                          (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
+  const std::size_t length = checkedLength(static_cast<std::int32_t>(v), lengthAt);
+  return std::string(take(length), length);
+}
+
+std::vector<std::string> ComponentReader::readSet() {
+  const std::size_t at = pos_;
+  if (readValue() != ValueType::Set)
+    failAt(at, invalidPropertyValueText);
+  std::vector<std::string> members;
+  for (std::string member = readName(); !member.empty(); member = readName())
+    members.push_back(std::move(member));
+  return members;
+}
+
+double ComponentReader::readDouble() {
+  const std::size_t at = pos_;
+  switch (nextValue()) {
+  case ValueType::Extended: {
+    readValue();
+    unsigned char bytes[10];
+    std::memcpy(bytes, take(10), 10);
+    return fromExtended(bytes);
+  }
+  case ValueType::Double: {
+    readValue();
+    double value;
+    std::memcpy(&value, take(8), 8);
+    return value;
+  }
+  case ValueType::Int8:
+  case ValueType::Int16:
+  case ValueType::Int32:
+    return readInteger();
+  default:
+    failAt(at, invalidPropertyValueText);
+  }
+}
+
+void ComponentReader::readCollectionBegin() {
+  const std::size_t at = pos_;
+  if (readValue() != ValueType::Collection)
+    failAt(at, invalidPropertyValueText);
+}
+
 bool ComponentReader::readBoolean() {
   const std::size_t at = pos_;
   switch (readValue()) {
@@ -269,9 +429,12 @@ void ComponentReader::readProperties(StreamableComponent &component) {
     if (component.readPublishedProperty(name, *this))
       continue;
     const std::string_view defined = component.definedPropertyName();
-    if (defined.empty() || !sameName(name, defined))
+    if (!defined.empty() && sameName(name, defined)) {
+      component.readData(*this);
+      continue;
+    }
+    if (!component.readDefinedProperty(name, *this))
       failAt(at, Format(unknownPropertyText, {name}));
-    component.readData(*this);
   }
   readListEnd();
 }
@@ -337,8 +500,48 @@ void ComponentReader::skipValue(int &depth) {
     pos_ = at;
     readString();
     return;
+  case ValueType::Ident:
+    readName();
+    return;
+  case ValueType::Nil:
+    return;
+  case ValueType::Extended:
+    take(10);
+    return;
+  case ValueType::Double:
+    take(8);
+    return;
+  case ValueType::Binary:
+    pos_ = at;
+    readBinary();
+    return;
+  case ValueType::Set:
+    pos_ = at;
+    readSet();
+    return;
+  case ValueType::Collection:
+    pos_ = at;
+    skipCollection();
+    return;
   }
   failAt(at, invalidPropertyValueText);
+}
+
+// Items are lists of named properties, so the names must be read as names.
+void ComponentReader::skipCollection() {
+  NestingGuard guard(*this);
+  readCollectionBegin();
+  while (!endOfList()) {
+    if (nextValue() != ValueType::List)
+      readInteger(); // the item's order
+    readListBegin();
+    while (!endOfList()) {
+      readName();
+      readRawValue();
+    }
+    readListEnd();
+  }
+  readListEnd();
 }
 
 std::string ComponentReader::readRawValue() {
@@ -364,7 +567,8 @@ std::string ComponentReader::readRawValues() {
 }
 
 std::unique_ptr<StreamableComponent> cloneComponent(const StreamableComponent &component,
-                                                    const ClassRegistry &registry, int fileType) {
+                                                    const ComponentClasses &registry,
+                                                    int fileType) {
   std::string bytes;
   ComponentWriter writer(bytes);
   writer.writeComponent(component);

@@ -1,0 +1,1745 @@
+#include "grid/dgbasegrid.h"
+
+#include "classlib/format.h"
+#include "grid/colrow.h"
+#include "grid/qtbytes.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace marrowen {
+
+namespace {
+
+// Counts, among the data rows already removed, those numbered below a row,
+// so each deleted row can be reported by the number it had at its turn.
+class RemovedRowCounter {
+public:
+  explicit RemovedRowCounter(int size) : tree_(static_cast<std::size_t>(size) + 1, 0) {}
+  void add(int row) {
+    for (std::size_t i = static_cast<std::size_t>(row); i < tree_.size(); i += i & (~i + 1))
+      ++tree_[i];
+  }
+  int below(int row) const {
+    int n = 0;
+    for (std::size_t i = static_cast<std::size_t>(row - 1); i > 0; i -= i & (~i + 1))
+      n += tree_[i];
+    return n;
+  }
+
+private:
+  std::vector<int> tree_;
+};
+
+template <class F> struct ScopeExit {
+  F f;
+  ~ScopeExit() { f(); }
+};
+template <class F> ScopeExit(F) -> ScopeExit<F>;
+
+} // namespace
+
+TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
+  FSettingDefaults = true;
+  SetOptions(TGridOptions());
+  SetDefaultRowHeight(14);
+  SetDefaultColWidth(64);
+  FDataCols = 4;
+  FDataRows = 4;
+  SetColCount(5);
+  SetRowCount(5);
+  FHeadingFont.Assign(FFont);
+  FColStore = std::make_unique<TdgGridCols>(this, 0);
+  FRowStore = std::make_unique<TdgGridRows>(this, 0);
+  // The row store answers a row's display position to its row objects; it
+  // follows every change of the grid's row order.
+  FRowStore->EnsureDisplayMap();
+  SizeChanged(ColCount(), RowCount());
+  SetColWidths(0, FRowBarWidth);
+  SetRowHeights(0, FHeadingHeight);
+  SetGridLineWidth(0);
+  Initialize();
+  FLastReportedCol = GetCurrentDataCol();
+  FLastReportedRow = GetCurrentDataRow();
+  FSettingDefaults = false;
+}
+
+TdgBaseGrid::~TdgBaseGrid() {
+  FDestroying = true;
+  FCellProps.Clear();
+  FColStore.reset();
+  FRowStore.reset();
+}
+
+// ---------------------------------------------------- identity and errors
+
+std::string TdgBaseGrid::Name() const { return qStringToBytes(objectName()); }
+
+void TdgBaseGrid::SetName(const std::string &name) { setObjectName(bytesToQString(name)); }
+
+void TdgBaseGrid::ReportError(const std::string &text) const {
+  if (FRaiseErrors)
+    throw EInvalidGridOperation(Name() + ": " + text);
+}
+
+bool TdgBaseGrid::CheckIndex(TdgIndexKind kind, int value, int low, int high) const {
+  if (value >= low && value <= high)
+    return true;
+  ReportError(Format(kind == TdgIndexKind::Column ? "Column index %d out of range"
+                                                  : "Row index %d out of range",
+                     {value}));
+  return false;
+}
+
+void TdgBaseGrid::beginLoad() { ++FLoadCount; }
+
+void TdgBaseGrid::endLoad() {
+  if (FLoadCount > 0 && --FLoadCount == 0)
+    Loaded();
+}
+
+void TdgBaseGrid::Loaded() { InvalidateGrid(); }
+
+// ------------------------------------------------------ counts and maps
+
+void TdgBaseGrid::SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount) {
+  const int cols = ColCount();
+  const int rows = RowCount();
+  if (FStorage) {
+    FStorage->MinCols = cols;
+    FStorage->MinRows = rows;
+  }
+  auto extend = [](std::vector<int> &map, int size) {
+    const int old = static_cast<int>(map.size());
+    map.resize(static_cast<std::size_t>(size));
+    for (int i = old; i < size; ++i)
+      map[static_cast<std::size_t>(i)] = i;
+  };
+  extend(FColMap, cols);
+  extend(FRowMap, rows);
+  extend(FRowOrder, rows);
+  FRowSelection.SetSize(rows);
+  FColSelection.SetSize(cols);
+  if (FColStore && FColStore->Count() != cols)
+    FColStore->Resize(FColStore->Count(), cols);
+  if (FRowStore && FRowStore->Count() != rows)
+    FRowStore->Resize(FRowStore->Count(), rows);
+  FRowChangedMarks.resize(static_cast<std::size_t>(rows), false);
+  FColElements.resize(static_cast<std::size_t>(cols), 0);
+  FRowElements.resize(static_cast<std::size_t>(rows), 0);
+  FVisibleCols.SetVisibleCount(cols - 1, 1);
+  FVisibleRows.SetVisibleCount(rows - 1, 1);
+  if (FSettingDefaults)
+    return;
+  if (cols != oldColCount)
+    DoColCountChanged(oldColCount - 1, cols - 1);
+  const int oldRows = oldRowCount - 1 - FPreviousInsertRowFlag;
+  const int newRows = rows - 1 - FInsertRowFlag;
+  FPreviousInsertRowFlag = FInsertRowFlag;
+  if (oldRows != newRows)
+    DoRowCountChanged(oldRows, newRows);
+}
+
+void TdgBaseGrid::MakeFixed() {
+  if (FixedCols() == 0 && ColCount() >= 2) {
+    SetFixedCols(1);
+    SetColWidths(0, FRowBarWidth);
+  }
+  if (FixedRows() == 0 && RowCount() >= 2) {
+    SetFixedRows(1);
+    SetRowHeights(0, FHeadingHeight);
+  }
+}
+
+void TdgBaseGrid::ApplyColCount(int n) {
+  FPendingColRemovals = 0;
+  FDataCols = n;
+  SetColCount(n + 1);
+  MakeFixed();
+  UpdateScrollRange();
+}
+
+void TdgBaseGrid::ApplyRowCount(int n) {
+  FPendingRowRemovals = 0;
+  FDataRows = n;
+  SetRowCount(n + 1 + FInsertRowFlag);
+  MakeFixed();
+  UpdateScrollRange();
+}
+
+void TdgBaseGrid::SetCols(int value) {
+  if (FPendingColRemovals > 0)
+    return;
+  value = std::max(value, 0);
+  if (value == FDataCols)
+    return;
+  const int oldCols = FDataCols;
+  const int currentDataCol = GetCurrentDataCol();
+  HideEditor();
+  if (value < oldCols && !FSettingDefaults) {
+    // Columns beyond the new count go as a deletion takes them, objects,
+    // values and widths with them, wherever they are shown.
+    std::vector<int> gone(static_cast<std::size_t>(oldCols - value));
+    std::iota(gone.begin(), gone.end(), value + 1);
+    RemoveDataCols(gone);
+  }
+  ApplyColCount(value);
+  if (value < oldCols) {
+    if (currentDataCol > value)
+      PlaceCurrentCol(Col());
+    else if (currentDataCol >= 1)
+      PlaceCurrentCol(DisplayColOf(currentDataCol));
+  } else if (Col() < 1 && ColCount() > 1) {
+    PlaceCurrentCol(1);
+  }
+  FireSelectChanged(false);
+  ReportGridStatus();
+}
+
+void TdgBaseGrid::SetRows(int value) {
+  if (FPendingRowRemovals > 0)
+    return;
+  value = std::max(value, 0);
+  if (value == FDataRows)
+    return;
+  const int oldRows = FDataRows;
+  const int currentDataRow = GetCurrentDataRow();
+  const bool onInsertRow = FInsertRowFlag && Row() == RowCount() - 1;
+  HideEditor();
+  if (FGridMode == gmEditInsert)
+    FInsertRowFlag = 1;
+  if (value < oldRows && !FSettingDefaults) {
+    // Rows beyond the new count go as a deletion takes them, so the maps
+    // never point past the stores after rows were moved.
+    std::vector<int> gone(static_cast<std::size_t>(oldRows - value));
+    std::iota(gone.begin(), gone.end(), value + 1);
+    RemoveDataRows(gone);
+  }
+  ApplyRowCount(value);
+  if (value < oldRows) {
+    if (onInsertRow)
+      PlaceCurrentRow(RowCount() - 1);
+    else if (currentDataRow > value)
+      PlaceCurrentRow(Row());
+    else if (currentDataRow >= 1)
+      PlaceCurrentRow(GetDisplayRowOf(currentDataRow));
+  }
+  ReportGridStatus();
+}
+
+void TdgBaseGrid::SetGridMode(TdgGridMode value) {
+  if (value == FGridMode)
+    return;
+  FGridMode = value;
+  const int flag = value == gmEditInsert ? 1 : 0;
+  if (flag != FInsertRowFlag) {
+    FInsertRowFlag = flag;
+    ApplyRowCount(FDataRows);
+  }
+}
+
+void TdgBaseGrid::InsertRow(int displayRow) {
+  if (!CheckIndex(TdgIndexKind::Row, displayRow, 1, Rows() + 1))
+    return;
+  const int oldRows = Rows();
+  SetRows(Rows() + 1);
+  if (Rows() == oldRows)
+    return;
+  SetDisplayRowOf(Rows(), displayRow);
+  UpdateScrollRange();
+  RowInserted(Rows(), false);
+}
+
+int TdgBaseGrid::GetCurrentDataRow() const {
+  if (Row() < 1 || Row() > RowCount() - 1)
+    return 0;
+  return FRowMap[static_cast<std::size_t>(Row())];
+}
+
+int TdgBaseGrid::GetCurrentDataCol() const {
+  if (Col() < 1 || Col() > ColCount() - 1)
+    return 0;
+  return FColMap[static_cast<std::size_t>(Col())];
+}
+
+void TdgBaseGrid::SetCurrentDataRow(int dataRow) {
+  if (dataRow < 0 || dataRow > RowCount() - 1)
+    return;
+  const int displayRow = dataRow == 0 ? 0 : GetDisplayRowOf(dataRow);
+  if (displayRow == Row())
+    return;
+  MoveCurrent(Col(), displayRow, true, true);
+  if (FGridMode == gmListBox && FRowSelectMode == rsSingle)
+    SelectCurrentRow();
+  FireSelectChanged(false);
+}
+
+int TdgBaseGrid::GetDataRow(int displayRow) const {
+  if (displayRow < 1 || displayRow > RowCount() - 1)
+    return -1;
+  return FRowMap[static_cast<std::size_t>(displayRow)];
+}
+
+int TdgBaseGrid::DataRowAt(int displayRow) const {
+  if (displayRow < 0 || displayRow > RowCount() - 1)
+    return -1;
+  return FRowMap[static_cast<std::size_t>(displayRow)];
+}
+
+int TdgBaseGrid::DataColAt(int displayCol) const {
+  if (displayCol < 0 || displayCol > ColCount() - 1)
+    return -1;
+  return FColMap[static_cast<std::size_t>(displayCol)];
+}
+
+int TdgBaseGrid::DisplayColOf(int dataCol) const {
+  if (dataCol < 0 || dataCol > ColCount() - 1)
+    return -1;
+  const auto it = std::find(FColMap.begin(), FColMap.end(), dataCol);
+  return it == FColMap.end() ? -1 : static_cast<int>(it - FColMap.begin());
+}
+
+int TdgBaseGrid::GetDisplayRowOf(int dataRow) const {
+  if (dataRow < 1 || dataRow > RowCount() - 1)
+    return -1;
+  return FRowOrder[static_cast<std::size_t>(dataRow)];
+}
+
+void TdgBaseGrid::MoveRowDisplay(int fromDisplay, int toDisplay) {
+  if (fromDisplay == toDisplay)
+    return;
+  const auto first = FRowMap.begin();
+  if (fromDisplay < toDisplay)
+    std::rotate(first + fromDisplay, first + fromDisplay + 1, first + toDisplay + 1);
+  else
+    std::rotate(first + toDisplay, first + fromDisplay, first + fromDisplay + 1);
+  const int low = std::min(fromDisplay, toDisplay);
+  const int high = std::max(fromDisplay, toDisplay);
+  for (int p = low; p <= high; ++p) {
+    const int d = FRowMap[static_cast<std::size_t>(p)];
+    FRowOrder[static_cast<std::size_t>(d)] = p;
+    FRowStore->SetDisplayRow(d, p);
+  }
+  // The selection marks travel with their rows.
+  std::vector<bool> &bits = FRowSelection.Bits;
+  if (FRowSelection.Count > 0 && high < static_cast<int>(bits.size())) {
+    const bool moved = bits[static_cast<std::size_t>(fromDisplay)];
+    if (fromDisplay < toDisplay)
+      for (int p = fromDisplay; p < toDisplay; ++p)
+        bits[static_cast<std::size_t>(p)] = bits[static_cast<std::size_t>(p + 1)];
+    else
+      for (int p = fromDisplay; p > toDisplay; --p)
+        bits[static_cast<std::size_t>(p)] = bits[static_cast<std::size_t>(p - 1)];
+    bits[static_cast<std::size_t>(toDisplay)] = moved;
+    FRowSelection.First = -1;
+    FRowSelection.Last = -1;
+    for (int p = 1; p < static_cast<int>(bits.size()); ++p)
+      if (bits[static_cast<std::size_t>(p)]) {
+        if (FRowSelection.First < 0)
+          FRowSelection.First = p;
+        FRowSelection.Last = p;
+      }
+  }
+  DropCellCache();
+  // Heights, the current cell and the anchor follow through the base grid.
+  MoveRow(fromDisplay, toDisplay);
+}
+
+void TdgBaseGrid::SetDisplayRowOf(int dataRow, int displayRow) {
+  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, Rows()) ||
+      !CheckIndex(TdgIndexKind::Row, displayRow, 1, Rows()))
+    return;
+  const int from = FRowOrder[static_cast<std::size_t>(dataRow)];
+  if (from == displayRow)
+    return;
+  MoveRowDisplay(from, displayRow);
+  DoRowMoved(displayRow, 1, false);
+  InvalidateGrid();
+  UpdateScrollRange();
+}
+
+void TdgBaseGrid::MoveRows(int fromDisplay, int toDisplay) {
+  if (fromDisplay == toDisplay)
+    return;
+  if (FGridMode == gmEditInsert && FInsertRowFlag)
+    DeselectRows(RowCount() - 1, RowCount() - 1);
+  const TdgSelection &sel = FRowSelection;
+  if (sel.Count == 0) {
+    MoveRowDisplay(fromDisplay, toDisplay);
+    DoRowMoved(toDisplay, 1, true);
+  } else {
+    std::vector<int> selected;
+    for (int p = sel.First; p != -1; p = sel.NextSelected(p))
+      selected.push_back(p);
+    // Track each selected row by its data number while the others move.
+    std::vector<int> dataRows;
+    for (int p : selected)
+      dataRows.push_back(FRowMap[static_cast<std::size_t>(p)]);
+    const int n = static_cast<int>(selected.size());
+    auto place = [&](int index, int target) {
+      const int from =
+          FRowOrder[static_cast<std::size_t>(dataRows[static_cast<std::size_t>(index)])];
+      if (from != target)
+        MoveRowDisplay(from, target);
+    };
+    if (toDisplay < fromDisplay) {
+      int below = 0;
+      for (int i = 0; i < n && selected[static_cast<std::size_t>(i)] < toDisplay; ++i)
+        ++below;
+      for (int i = below - 1, k = 1; i >= 0; --i, ++k)
+        place(i, toDisplay - k);
+      for (int i = below, k = 0; i < n; ++i, ++k)
+        place(i, toDisplay + k);
+    } else {
+      int above = n;
+      while (above > 0 && selected[static_cast<std::size_t>(above - 1)] > toDisplay)
+        --above;
+      for (int i = above, k = 1; i < n; ++i, ++k)
+        place(i, toDisplay + k);
+      for (int i = above - 1, k = 0; i >= 0; --i, ++k)
+        place(i, toDisplay - k);
+    }
+    DoRowMoved(FRowSelection.First, FRowSelection.Count, true);
+  }
+  InvalidateGrid();
+  UpdateScrollRange();
+}
+
+void TdgBaseGrid::PlaceCurrentRow(int displayRow) {
+  const int lastRow = RowCount() - 1;
+  if (lastRow < 1)
+    return;
+  int target = std::clamp(displayRow, 1, lastRow);
+  // A hidden row cannot hold the current cell; look further down, then up.
+  auto canHold = [this](int r) { return RowHeights(r) > 0; };
+  int found = -1;
+  for (int r = target; r <= lastRow && found < 0; ++r)
+    if (canHold(r))
+      found = r;
+  if (found < 0 || (FInsertRowFlag && found == lastRow && found != target))
+    for (int r = lastRow; r >= 1 && found < 0; --r)
+      if (canHold(r))
+        found = r;
+  if (found < 0 || found == Row())
+    return;
+  MoveCurrent(std::max(Col(), std::min(1, ColCount() - 1)), found, true, true);
+}
+
+// ------------------------------------------------------------- deletion
+
+void TdgBaseGrid::RemoveDataRows(const std::vector<int> &dataRows) {
+  if (dataRows.empty())
+    return;
+  const int rowCount = RowCount();
+  std::vector<bool> deleted(static_cast<std::size_t>(rowCount), false);
+  for (int d : dataRows)
+    deleted[static_cast<std::size_t>(d)] = true;
+  std::vector<int> renumbered(static_cast<std::size_t>(rowCount), 0);
+  for (int d = 0, removed = 0; d < rowCount; ++d) {
+    renumbered[static_cast<std::size_t>(d)] = d - removed;
+    if (deleted[static_cast<std::size_t>(d)])
+      ++removed;
+  }
+  std::vector<bool> keep(static_cast<std::size_t>(rowCount), true);
+  std::vector<int> map;
+  map.reserve(FRowMap.size());
+  bool selectionChanged = false;
+  for (int p = 0; p < rowCount; ++p) {
+    const int d = FRowMap[static_cast<std::size_t>(p)];
+    if (deleted[static_cast<std::size_t>(d)]) {
+      keep[static_cast<std::size_t>(p)] = false;
+      selectionChanged = selectionChanged || FRowSelection.IsSelected(p);
+    } else {
+      map.push_back(renumbered[static_cast<std::size_t>(d)]);
+    }
+  }
+  if (FRowStore)
+    FRowStore->RemoveItems(deleted);
+  {
+    std::vector<bool> marks;
+    for (int d = 0; d < rowCount && d < static_cast<int>(FRowChangedMarks.size()); ++d)
+      if (!deleted[static_cast<std::size_t>(d)])
+        marks.push_back(FRowChangedMarks[static_cast<std::size_t>(d)]);
+    marks.resize(FRowChangedMarks.size(), false);
+    FRowChangedMarks = std::move(marks);
+  }
+  {
+    std::vector<int> newRow(renumbered);
+    for (int d = 0; d < rowCount; ++d)
+      if (deleted[static_cast<std::size_t>(d)])
+        newRow[static_cast<std::size_t>(d)] = -1;
+    RenumberCellElements({}, newRow);
+  }
+  FRowMap = std::move(map);
+  FRowOrder.assign(FRowMap.size(), 0);
+  for (std::size_t p = 0; p < FRowMap.size(); ++p) {
+    FRowOrder[static_cast<std::size_t>(FRowMap[p])] = static_cast<int>(p);
+    FRowStore->SetDisplayRow(FRowMap[p], static_cast<int>(p));
+  }
+  if (!FRowHeights.empty())
+    FRowHeights.Filter(keep);
+  if (FRowSelection.Count > 0) {
+    std::vector<bool> bits;
+    bits.reserve(FRowMap.size());
+    for (int p = 0; p < rowCount; ++p)
+      if (keep[static_cast<std::size_t>(p)])
+        bits.push_back(FRowSelection.IsSelected(p));
+    bits.resize(static_cast<std::size_t>(rowCount), false);
+    FRowSelection.Bits = std::move(bits);
+    FRowSelection.Count = 0;
+    FRowSelection.First = -1;
+    FRowSelection.Last = -1;
+    for (int p = 1; p < static_cast<int>(FRowSelection.Bits.size()); ++p)
+      if (FRowSelection.Bits[static_cast<std::size_t>(p)]) {
+        ++FRowSelection.Count;
+        if (FRowSelection.First < 0)
+          FRowSelection.First = p;
+        FRowSelection.Last = p;
+      }
+    if (selectionChanged)
+      FSelectChanged[stRows] = true;
+    if (FRowSelection.Count == 0 && FGridStatus == gsRowsSelected)
+      FGridStatus = gsNothing;
+  }
+  if (FStorage)
+    FStorage->RemoveRowSet(deleted);
+  FPendingRowRemovals += static_cast<int>(dataRows.size());
+}
+
+void TdgBaseGrid::DeleteRows(int fromRow, int toRow) {
+  if (fromRow > Rows() || toRow < 1)
+    return;
+  fromRow = std::max(fromRow, 1);
+  toRow = std::min(toRow, Rows());
+  if (fromRow > toRow)
+    return;
+  const int oldRows = Rows();
+  const int currentDataRow = GetCurrentDataRow();
+  const int currentDisplayRow = Row();
+  const bool onInsertRow = FInsertRowFlag && Row() == RowCount() - 1;
+  const bool inRange = currentDataRow >= fromRow && currentDataRow <= toRow;
+  if (inRange && !CanLeaveCell(GetCurrentDataCol(), 0, false))
+    return;
+  int displayBefore = 0;
+  for (int r = fromRow; r <= toRow; ++r)
+    if (GetDisplayRowOf(r) < currentDisplayRow)
+      ++displayBefore;
+  const int dataBefore =
+      currentDataRow > fromRow ? std::min(toRow, currentDataRow - 1) - fromRow + 1 : 0;
+  std::vector<int> gone(static_cast<std::size_t>(toRow - fromRow + 1));
+  std::iota(gone.begin(), gone.end(), fromRow);
+  RemoveDataRows(gone);
+  for (int r = toRow; r >= fromRow; --r)
+    RowDeleted(r, false);
+  if (toRow == oldRows && FGridMode == gmEditInsert)
+    FInsertRowFlag = 1;
+  ApplyRowCount(FDataRows - FPendingRowRemovals);
+  if (inRange)
+    PlaceCurrentRow(currentDisplayRow - displayBefore);
+  else if (onInsertRow)
+    PlaceCurrentRow(RowCount() - 1);
+  else if (currentDataRow >= 1)
+    PlaceCurrentRow(GetDisplayRowOf(currentDataRow - dataBefore));
+  InvalidateGrid();
+  FireSelectChanged(false);
+  ReportGridStatus();
+}
+
+void TdgBaseGrid::DeleteSelectedRows() {
+  if (FRowSelection.Count == 0)
+    return;
+  int start = FRowSelection.Last;
+  if (start > Rows()) {
+    start = FRowSelection.PrevSelected(start);
+    if (start == -1)
+      return;
+  }
+  const int currentDataRow = GetCurrentDataRow();
+  const int currentDisplayRow = Row();
+  const bool onInsertRow = FInsertRowFlag && Row() == RowCount() - 1;
+  const bool currentSelected = FRowSelection.IsSelected(currentDisplayRow);
+  const bool lastRowDeleted = GetDataRow(start) == Rows();
+  if (currentSelected && currentDisplayRow <= start && (FRowEditing || FCellEditing)) {
+    // The row being edited goes: its saved copy and edit state go with it,
+    // so no later undo can write it into another row.
+    if (FStorage)
+      FStorage->ClearSavedRow();
+    ResetEditState();
+    DropPending();
+  }
+  std::vector<int> displayRows;
+  for (int p = start; p != -1; p = FRowSelection.PrevSelected(p))
+    displayRows.push_back(p);
+  std::vector<int> dataRows;
+  dataRows.reserve(displayRows.size());
+  int displayBefore = 0, dataBefore = 0;
+  for (int p : displayRows) {
+    const int d = FRowMap[static_cast<std::size_t>(p)];
+    dataRows.push_back(d);
+    if (p < currentDisplayRow)
+      ++displayBefore;
+    if (d < currentDataRow)
+      ++dataBefore;
+  }
+  // Each row is reported by the number it has when its turn comes, the
+  // highest display row first, as if they were removed one by one.
+  std::vector<int> reported;
+  reported.reserve(dataRows.size());
+  RemovedRowCounter counter(RowCount());
+  for (int d : dataRows) {
+    reported.push_back(d - counter.below(d));
+    counter.add(d);
+  }
+  std::sort(dataRows.begin(), dataRows.end());
+  RemoveDataRows(dataRows);
+  for (int d : reported)
+    RowDeleted(d, false);
+  if (lastRowDeleted && FGridMode == gmEditInsert)
+    FInsertRowFlag = 1;
+  ApplyRowCount(FDataRows - FPendingRowRemovals);
+  if (currentSelected) {
+    int target = currentDisplayRow - displayBefore;
+    if (FInsertRowFlag && target >= RowCount() - 1)
+      target = RowCount() - 2;
+    PlaceCurrentRow(target);
+  } else if (onInsertRow) {
+    PlaceCurrentRow(RowCount() - 1);
+  } else if (currentDataRow >= 1) {
+    PlaceCurrentRow(GetDisplayRowOf(currentDataRow - dataBefore));
+  }
+  InvalidateGrid();
+  FireSelectChanged(false);
+  ReportGridStatus();
+}
+
+void TdgBaseGrid::PlaceCurrentCol(int displayCol) {
+  const int lastCol = ColCount() - 1;
+  if (lastCol < 1)
+    return;
+  int target = std::clamp(displayCol, 1, lastCol);
+  // A column of no width cannot hold the current cell.
+  int found = -1;
+  for (int c = target; c <= lastCol && found < 0; ++c)
+    if (ColWidths(c) > 0)
+      found = c;
+  for (int c = target - 1; c >= 1 && found < 0; --c)
+    if (ColWidths(c) > 0)
+      found = c;
+  if (found < 0 || found == Col())
+    return;
+  MoveCurrent(found, std::clamp(Row(), 0, RowCount() - 1), true, true);
+}
+
+void TdgBaseGrid::RemoveDataCols(const std::vector<int> &dataCols) {
+  if (dataCols.empty())
+    return;
+  const int colCount = ColCount();
+  std::vector<bool> deleted(static_cast<std::size_t>(colCount), false);
+  for (int d : dataCols)
+    deleted[static_cast<std::size_t>(d)] = true;
+  std::vector<int> renumbered(static_cast<std::size_t>(colCount), 0);
+  for (int d = 0, removed = 0; d < colCount; ++d) {
+    renumbered[static_cast<std::size_t>(d)] = d - removed;
+    if (deleted[static_cast<std::size_t>(d)])
+      ++removed;
+  }
+  std::vector<bool> keep(static_cast<std::size_t>(colCount), true);
+  std::vector<int> map;
+  std::vector<bool> bits;
+  bool selectionChanged = false;
+  for (int p = 0; p < colCount; ++p) {
+    const int d = FColMap[static_cast<std::size_t>(p)];
+    if (deleted[static_cast<std::size_t>(d)]) {
+      keep[static_cast<std::size_t>(p)] = false;
+      selectionChanged = selectionChanged || FColSelection.IsSelected(p);
+    } else {
+      map.push_back(renumbered[static_cast<std::size_t>(d)]);
+      bits.push_back(FColSelection.IsSelected(p));
+    }
+  }
+  FColMap = std::move(map);
+  {
+    std::vector<int> newCol(renumbered);
+    for (int d = 0; d < colCount; ++d)
+      if (deleted[static_cast<std::size_t>(d)])
+        newCol[static_cast<std::size_t>(d)] = -1;
+    RenumberCellElements(newCol, {});
+  }
+  if (!FColWidths.empty())
+    FColWidths.Filter(keep);
+  if (!FTabStops.empty())
+    FTabStops.Filter(keep);
+  // Column objects: the kept ones close up with their new numbers and places.
+  std::vector<std::unique_ptr<TdgCol>> objects;
+  for (int d = 0; d < FColStore->Count(); ++d)
+    objects.push_back(FColStore->TakeItem(d));
+  int to = 0;
+  for (int d = 0; d < static_cast<int>(objects.size()); ++d)
+    if (!(d < colCount && deleted[static_cast<std::size_t>(d)]))
+      FColStore->PutItem(to++, std::move(objects[static_cast<std::size_t>(d)]));
+  for (int p = 0; p < static_cast<int>(FColMap.size()); ++p)
+    if (TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(p)]))
+      col->setDisplayColField(p);
+  bits.resize(static_cast<std::size_t>(colCount), false);
+  FColSelection.Bits = std::move(bits);
+  FColSelection.Count = 0;
+  FColSelection.First = -1;
+  FColSelection.Last = -1;
+  for (int p = 1; p < colCount; ++p)
+    if (FColSelection.Bits[static_cast<std::size_t>(p)]) {
+      ++FColSelection.Count;
+      if (FColSelection.First < 0)
+        FColSelection.First = p;
+      FColSelection.Last = p;
+    }
+  if (selectionChanged)
+    FSelectChanged[stCols] = true;
+  if (FColSelection.Count == 0 && FGridStatus == gsColsSelected)
+    FGridStatus = gsNothing;
+  if (FStorage)
+    for (std::size_t i = dataCols.size(); i > 0; --i)
+      FStorage->RemoveCols(dataCols[i - 1], dataCols[i - 1]);
+  FPendingColRemovals += static_cast<int>(dataCols.size());
+}
+
+void TdgBaseGrid::DeleteCols(int fromCol, int toCol) {
+  if (fromCol > Cols() || toCol < 1)
+    return;
+  fromCol = std::max(fromCol, 1);
+  toCol = std::min(toCol, Cols());
+  if (fromCol > toCol)
+    return;
+  const int currentDataCol = GetCurrentDataCol();
+  const int currentDisplayCol = Col();
+  const bool inRange = currentDataCol >= fromCol && currentDataCol <= toCol;
+  int displayBefore = 0;
+  for (int c = fromCol; c <= toCol; ++c)
+    if (DisplayColOf(c) < currentDisplayCol)
+      ++displayBefore;
+  const int dataBefore =
+      currentDataCol > fromCol ? std::min(toCol, currentDataCol - 1) - fromCol + 1 : 0;
+  std::vector<int> gone(static_cast<std::size_t>(toCol - fromCol + 1));
+  std::iota(gone.begin(), gone.end(), fromCol);
+  RemoveDataCols(gone);
+  for (int c = toCol; c >= fromCol; --c)
+    DoDeleteCol(c, false);
+  ApplyColCount(FDataCols - FPendingColRemovals);
+  if (inRange)
+    PlaceCurrentCol(currentDisplayCol - displayBefore);
+  else if (currentDataCol >= 1)
+    PlaceCurrentCol(DisplayColOf(currentDataCol - dataBefore));
+  InvalidateGrid();
+  FireSelectChanged(false);
+  ReportGridStatus();
+}
+
+void TdgBaseGrid::DeleteSelectedCols() {
+  if (FColSelection.Count == 0)
+    return;
+  const int currentDataCol = GetCurrentDataCol();
+  const int currentDisplayCol = Col();
+  const bool currentSelected = FColSelection.IsSelected(currentDisplayCol);
+  std::vector<int> dataCols, reported;
+  int displayBefore = 0, dataBefore = 0;
+  RemovedRowCounter counter(ColCount());
+  for (int p = FColSelection.Last; p != -1; p = FColSelection.PrevSelected(p)) {
+    const int d = FColMap[static_cast<std::size_t>(p)];
+    dataCols.push_back(d);
+    if (p < currentDisplayCol)
+      ++displayBefore;
+    if (d < currentDataCol)
+      ++dataBefore;
+    reported.push_back(d - counter.below(d));
+    counter.add(d);
+  }
+  std::sort(dataCols.begin(), dataCols.end());
+  RemoveDataCols(dataCols);
+  for (int d : reported)
+    DoDeleteCol(d, false);
+  ApplyColCount(FDataCols - FPendingColRemovals);
+  if (currentSelected)
+    PlaceCurrentCol(currentDisplayCol - displayBefore);
+  else if (currentDataCol >= 1)
+    PlaceCurrentCol(DisplayColOf(currentDataCol - dataBefore));
+  InvalidateGrid();
+  FireSelectChanged(false);
+  ReportGridStatus();
+}
+
+void TdgBaseGrid::SelectCols(int fromDisplay, int toDisplay) {
+  if (fromDisplay > toDisplay)
+    std::swap(fromDisplay, toDisplay);
+  toDisplay = std::min(toDisplay, ColCount() - 1);
+  if (toDisplay < 1)
+    return;
+  fromDisplay = std::max(fromDisplay, 1);
+  TdgSelection &sel = FColSelection;
+  for (int c = fromDisplay; c <= toDisplay; ++c) {
+    const TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(c)]);
+    if (sel.Bits[static_cast<std::size_t>(c)] || (col && !col->Visible()))
+      continue;
+    FSelectChanged[stCols] = true;
+    if (sel.First == -1 || c < sel.First)
+      sel.First = c;
+    if (c > sel.Last)
+      sel.Last = c;
+    sel.Bits[static_cast<std::size_t>(c)] = true;
+    ++sel.Count;
+    InvalidateRect(TGridRect{c, 0, c, RowCount() - 1});
+  }
+  if (sel.Count >= 1 && FGridStatus == gsNothing)
+    FGridStatus = gsColsSelected;
+}
+
+void TdgBaseGrid::DeselectCols(int fromDisplay, int toDisplay) {
+  TdgSelection &sel = FColSelection;
+  if (sel.Count == 0)
+    return;
+  if (fromDisplay > toDisplay)
+    std::swap(fromDisplay, toDisplay);
+  toDisplay = std::min(toDisplay, ColCount() - 1);
+  fromDisplay = std::max(fromDisplay, 1);
+  if (fromDisplay > toDisplay)
+    return;
+  for (int c = fromDisplay; c <= toDisplay; ++c) {
+    if (!sel.Bits[static_cast<std::size_t>(c)])
+      continue;
+    FSelectChanged[stCols] = true;
+    sel.Bits[static_cast<std::size_t>(c)] = false;
+    --sel.Count;
+    InvalidateRect(TGridRect{c, 0, c, RowCount() - 1});
+  }
+  sel.First = sel.Last = -1;
+  for (int c = 1; c < sel.Size(); ++c)
+    if (sel.Bits[static_cast<std::size_t>(c)]) {
+      if (sel.First < 0)
+        sel.First = c;
+      sel.Last = c;
+    }
+  if (sel.Count == 0 && FGridStatus == gsColsSelected)
+    FGridStatus = gsNothing;
+}
+
+void TdgBaseGrid::ToggleCols(int fromDisplay, int toDisplay) {
+  if (fromDisplay > toDisplay)
+    std::swap(fromDisplay, toDisplay);
+  fromDisplay = std::max(fromDisplay, 1);
+  toDisplay = std::min(toDisplay, ColCount() - 1);
+  TdgSelection &sel = FColSelection;
+  if (sel.Count == 0) {
+    SelectCols(fromDisplay, toDisplay);
+    return;
+  }
+  for (int c = fromDisplay; c <= toDisplay; ++c) {
+    const TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(c)]);
+    if (col && !col->Visible())
+      continue;
+    const bool selected = !sel.Bits[static_cast<std::size_t>(c)];
+    sel.Bits[static_cast<std::size_t>(c)] = selected;
+    sel.Count += selected ? 1 : -1;
+    FSelectChanged[stCols] = true;
+    InvalidateRect(TGridRect{c, 0, c, RowCount() - 1});
+  }
+  sel.First = sel.Last = -1;
+  for (int c = 1; c < sel.Size(); ++c)
+    if (sel.Bits[static_cast<std::size_t>(c)]) {
+      if (sel.First < 0)
+        sel.First = c;
+      sel.Last = c;
+    }
+  if (sel.Count == 0 && FGridStatus == gsColsSelected)
+    FGridStatus = gsNothing;
+  else if (sel.Count > 0 && FGridStatus == gsNothing)
+    FGridStatus = gsColsSelected;
+}
+
+// ----------------------------------------------------------------- values
+
+void TdgBaseGrid::SetStoreData(bool value) {
+  if (value == StoreData())
+    return;
+  if (value)
+    FStorage = std::make_unique<Tdg2DStorage>(ColCount(), RowCount());
+  else
+    FStorage.reset();
+}
+
+const TdgCol *TdgBaseGrid::ColObject(int dataCol) const {
+  return dataCol >= 0 && dataCol < FColStore->Count() ? FColStore->Item(dataCol) : nullptr;
+}
+
+const TdgRow *TdgBaseGrid::RowObject(int dataRow) const {
+  return dataRow >= 0 && dataRow < FRowStore->Count() ? FRowStore->Item(dataRow) : nullptr;
+}
+
+TdgControlType TdgBaseGrid::ControlTypeCascade(int dataCol, int dataRow) const {
+  const TdgCellElement *cell =
+      const_cast<TdgBaseGrid *>(this)->CellElement(dataCol, dataRow, false);
+  TdgControlType type =
+      cell ? static_cast<TdgControlType>(cell->GetProp(pnControlType, 0).toInteger()) : ctDefault;
+  if (type == ctDefault) {
+    const TdgCol *col = ColObject(dataCol);
+    const TdgRow *row = RowObject(dataRow);
+    const TdgControlType colType = col ? col->ControlType() : ctDefault;
+    const TdgControlType rowType = row ? row->ControlType() : ctDefault;
+    type = FDrawOverlap == doDrawColOnTop ? (colType != ctDefault ? colType : rowType)
+                                          : (rowType != ctDefault ? rowType : colType);
+  }
+  return type == ctDefault ? ctText : type;
+}
+
+TdgControlType TdgBaseGrid::EffectiveControlType(int dataCol, int dataRow) const {
+  if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow > Rows())
+    return ctNone;
+  return ControlTypeCascade(dataCol, dataRow);
+}
+
+TdgControlType TdgBaseGrid::CellControlType(int dataCol, int dataRow) {
+  if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow > RowCount() - 1)
+    return ctNone;
+  return ControlTypeCascade(dataCol, dataRow);
+}
+
+// ------------------------------------------------------- cell properties
+
+void TdgBaseGrid::cellElementAdded(TdgCellElement &element) {
+  DropCellCache();
+  if (element.DataCol >= 0 && element.DataCol < static_cast<int>(FColElements.size()))
+    ++FColElements[static_cast<std::size_t>(element.DataCol)];
+  if (element.DataRow >= 0 && element.DataRow < static_cast<int>(FRowElements.size()))
+    ++FRowElements[static_cast<std::size_t>(element.DataRow)];
+}
+
+void TdgBaseGrid::cellElementRemoved(TdgCellElement &element) {
+  DropCellCache();
+  if (element.DataCol >= 0 && element.DataCol < static_cast<int>(FColElements.size()))
+    --FColElements[static_cast<std::size_t>(element.DataCol)];
+  if (element.DataRow >= 0 && element.DataRow < static_cast<int>(FRowElements.size()))
+    --FRowElements[static_cast<std::size_t>(element.DataRow)];
+}
+
+TdgCellElement *TdgBaseGrid::CellElement(int dataCol, int dataRow, bool testIndexes) {
+  if (FCacheValid && FCacheCol == dataCol && FCacheRow == dataRow)
+    return FCacheElement;
+  if (testIndexes && (!CheckIndex(TdgIndexKind::Column, dataCol, 1, Cols()) ||
+                      !CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1)))
+    return nullptr;
+  if (FCellProps.Count() == 0)
+    return nullptr;
+  TdgCellElement *element = nullptr;
+  const bool colEmpty = dataCol < 0 || dataCol >= static_cast<int>(FColElements.size()) ||
+                        FColElements[static_cast<std::size_t>(dataCol)] == 0;
+  const bool rowEmpty = dataRow < 0 || dataRow >= static_cast<int>(FRowElements.size()) ||
+                        FRowElements[static_cast<std::size_t>(dataRow)] == 0;
+  if (!(colEmpty || rowEmpty))
+    element = FCellProps.FindCell(dataCol, dataRow);
+  FCacheValid = true;
+  FCacheCol = dataCol;
+  FCacheRow = dataRow;
+  FCacheElement = element;
+  return element;
+}
+
+namespace {
+
+Variant cellFallback(int number) {
+  switch (number) {
+  case pnColor:
+    return Variant(std::int32_t(clNone));
+  case pnAlign:
+  case pnIs3D:
+    return Variant(false);
+  case pnParentFont:
+  case pnParentCombo:
+    return Variant(true);
+  case pnAlignment:
+  case pnDropDownStyle:
+    return Variant(std::int32_t(0));
+  case pnWordWrap:
+    return Variant(std::int32_t(wwDefault));
+  case pnButtonType:
+    return Variant(std::int32_t(btDefault));
+  case pnReadOnly:
+    return Variant(std::int32_t(roDefault));
+  case pnMaskName:
+    return Variant(std::string());
+  case pnPictureOptions:
+    return Variant(std::int32_t(dopDefault));
+  case pnControlType:
+    return Variant(std::int32_t(ctDefault));
+  case pnSpinOptions:
+    return Variant(std::int32_t(allSpinOptions));
+  case pnSpinIncrement:
+    return Variant(1.0);
+  case pnHorzAlignment:
+    return Variant(std::int32_t(htaDefault));
+  case pnVertAlignment:
+    return Variant(std::int32_t(vtaDefault));
+  default:
+    return Variant();
+  }
+}
+
+} // namespace
+
+Variant TdgBaseGrid::GetCellProperty(int dataCol, int dataRow, int number, int subIndex) {
+  const TdgCellElement *element = CellElement(dataCol, dataRow, false);
+  return element ? element->GetProp(number, subIndex) : cellFallback(number);
+}
+
+void TdgBaseGrid::SetCellProperty(int dataCol, int dataRow, int number, const Variant &value,
+                                  int subIndex) {
+  if (!CheckIndex(TdgIndexKind::Column, dataCol, 1, Cols()) ||
+      !CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+    return;
+  TdgCellElement *cell = CellElement(dataCol, dataRow, false);
+  if (number == pnControlType &&
+      (cell ? cell->GetProp(pnControlType, 0) : cellFallback(pnControlType)).toInteger() ==
+          value.toInteger())
+    return;
+  TdgCustomPropElement *element = cell;
+  FCellProps.SetProperty(CellKeys{dataCol, dataRow}, number, subIndex, value, number != pnMaskName,
+                         element);
+  DropCellCache();
+}
+
+void TdgBaseGrid::RenumberCellElements(const std::vector<int> &newCol,
+                                       const std::vector<int> &newRow) {
+  DropCellCache();
+  if (FCellProps.Count() == 0)
+    return;
+  const std::unique_ptr<TdgSetList> list = FCellProps.ToList();
+  std::vector<std::unique_ptr<TdgSetElement>> kept;
+  for (int i = 1; i <= list->Count(); ++i) {
+    const auto *element = static_cast<const TdgCellElement *>(list->Get(i));
+    const int c = element->DataCol < static_cast<int>(newCol.size())
+                      ? newCol[static_cast<std::size_t>(element->DataCol)]
+                      : element->DataCol;
+    const int r = element->DataRow < static_cast<int>(newRow.size())
+                      ? newRow[static_cast<std::size_t>(element->DataRow)]
+                      : element->DataRow;
+    if (c < 0 || r < 0)
+      continue;
+    std::unique_ptr<TdgSetElement> clone = element->CloneElement();
+    auto *cell = static_cast<TdgCellElement *>(clone.get());
+    cell->DataCol = c;
+    cell->DataRow = r;
+    kept.push_back(std::move(clone));
+  }
+  FCellProps.Clear();
+  std::fill(FColElements.begin(), FColElements.end(), 0);
+  std::fill(FRowElements.begin(), FRowElements.end(), 0);
+  for (auto &element : kept) {
+    const auto *cell = static_cast<const TdgCellElement *>(element.get());
+    if (cell->DataCol < static_cast<int>(FColElements.size()))
+      ++FColElements[static_cast<std::size_t>(cell->DataCol)];
+    if (cell->DataRow < static_cast<int>(FRowElements.size()))
+      ++FRowElements[static_cast<std::size_t>(cell->DataRow)];
+    FCellProps.Add(std::move(element));
+  }
+  DropCellCache();
+}
+
+TColor TdgBaseGrid::GetRowColor(int dataRow) { return RowGet(dataRow, clNone, &TdgRow::Color); }
+
+void TdgBaseGrid::SetRowColor(int dataRow, TColor value) {
+  RowSet(dataRow, value, clNone, &TdgRow::SetColor);
+}
+
+TdgControlType TdgBaseGrid::GetRowControlType(int dataRow) {
+  return RowGet(dataRow, ctDefault, &TdgRow::ControlType);
+}
+
+void TdgBaseGrid::SetRowControlType(int dataRow, TdgControlType value) {
+  RowSet(dataRow, value, ctDefault, &TdgRow::SetControlType);
+}
+
+int TdgBaseGrid::GetRowHeight(int dataRow) {
+  return RowGet(dataRow, DefaultRowHeight(), &TdgRow::Height);
+}
+
+void TdgBaseGrid::SetRowHeight(int dataRow, int value) {
+  RowSet(dataRow, value, DefaultRowHeight(), &TdgRow::SetHeight);
+}
+
+bool TdgBaseGrid::GetRowReadOnly(int dataRow) const {
+  const TdgRow *row = RowObject(dataRow);
+  return dataRow >= 1 && row ? row->ReadOnly() : false;
+}
+
+void TdgBaseGrid::SetRowReadOnly(int dataRow, bool value) {
+  RowSet(dataRow, value, false, &TdgRow::SetReadOnly);
+}
+
+bool TdgBaseGrid::GetRowIs3D(int dataRow) { return RowGet(dataRow, false, &TdgRow::Is3D); }
+
+void TdgBaseGrid::SetRowIs3D(int dataRow, bool value) {
+  RowSet(dataRow, value, false, &TdgRow::SetIs3D);
+}
+
+TdgWordWrap TdgBaseGrid::GetRowWordWrap(int dataRow) {
+  return RowGet(dataRow, wwDefault, &TdgRow::WordWrap);
+}
+
+void TdgBaseGrid::SetRowWordWrap(int dataRow, TdgWordWrap value) {
+  RowSet(dataRow, value, wwDefault, &TdgRow::SetWordWrap);
+}
+
+TdgButtonType TdgBaseGrid::GetRowButtonType(int dataRow) {
+  return RowGet(dataRow, btDefault, &TdgRow::ButtonType);
+}
+
+void TdgBaseGrid::SetRowButtonType(int dataRow, TdgButtonType value) {
+  RowSet(dataRow, value, btDefault, &TdgRow::SetButtonType);
+}
+
+// ------------------------------------------------- effective properties
+
+void TdgBaseGrid::SetHeadingColor(TColor value) {
+  if (value == FHeadingColor)
+    return;
+  FHeadingColor = value;
+  InvalidateRect(TGridRect{0, 0, ColCount() - 1, 0});
+}
+
+void TdgBaseGrid::SetRowBarWidth(int value) {
+  if (value == FRowBarWidth)
+    return;
+  FRowBarWidth = value;
+  if (FixedCols() > 0)
+    SetColWidths(0, value);
+}
+
+void TdgBaseGrid::SetHeadingHeight(int value) {
+  if (value == FHeadingHeight)
+    return;
+  FHeadingHeight = value;
+  if (FixedRows() > 0)
+    SetRowHeights(0, value);
+}
+
+void TdgBaseGrid::SetHeading3D(bool value) {
+  if (value == FHeading3D)
+    return;
+  FHeading3D = value;
+  InvalidateRect(TGridRect{0, 0, ColCount() - 1, 0});
+}
+
+void TdgBaseGrid::SetDrawOverlap(TdgDrawOverlap value) {
+  if (value == FDrawOverlap)
+    return;
+  FDrawOverlap = value;
+  InvalidateGrid();
+}
+
+TColor TdgBaseGrid::EffectiveColor(int dataCol, int dataRow, bool drawn3D) {
+  if (dataRow == 0) {
+    const TdgCol *col = ColObject(dataCol);
+    if (dataCol > 0 && col && col->HeadingColor() != clNone)
+      return col->HeadingColor();
+    return FHeadingColor;
+  }
+  const TColor cell = GetCellProperty(dataCol, dataRow, pnColor).toInteger();
+  if (cell != clNone)
+    return cell;
+  const TdgCol *col = ColObject(dataCol);
+  const TdgRow *row = RowObject(dataRow);
+  const TColor colColor = col ? col->Color() : clNone;
+  const TColor rowColor = row ? row->Color() : clNone;
+  const TColor first = FDrawOverlap == doDrawColOnTop ? colColor : rowColor;
+  const TColor second = FDrawOverlap == doDrawColOnTop ? rowColor : colColor;
+  if (first != clNone)
+    return first;
+  if (second != clNone)
+    return second;
+  if ((Color() == clNone || Color() == clWindow) && drawn3D)
+    return clBtnFace;
+  return Color();
+}
+
+const TFont &TdgBaseGrid::EffectiveFont(int dataCol, int dataRow) {
+  if (dataCol == 0 || dataRow == 0) {
+    const TdgCol *col = ColObject(dataCol);
+    return col && col->OwnHeadingFont() ? *col->OwnHeadingFont() : FHeadingFont;
+  }
+  const TdgCellElement *cell = CellElement(dataCol, dataRow, false);
+  if (cell && !cell->GetProp(pnParentFont, 0).toBoolean() && cell->Font())
+    return *cell->Font();
+  const TdgCol *col = ColObject(dataCol);
+  const TdgRow *row = RowObject(dataRow);
+  const TFont *colFont = col && !col->ParentFont() ? col->OwnFont() : nullptr;
+  const TFont *rowFont = row && !row->ParentFont() ? row->OwnFont() : nullptr;
+  const TFont *first = FDrawOverlap == doDrawColOnTop ? colFont : rowFont;
+  const TFont *second = FDrawOverlap == doDrawColOnTop ? rowFont : colFont;
+  return first ? *first : second ? *second : FFont;
+}
+
+TdgWordWrap TdgBaseGrid::EffectiveWordWrap(int dataCol, int dataRow) {
+  if (dataRow > 0) {
+    const auto cell =
+        static_cast<TdgWordWrap>(GetCellProperty(dataCol, dataRow, pnWordWrap).toInteger());
+    if (cell != wwDefault)
+      return cell;
+    const TdgCol *col = ColObject(dataCol);
+    const TdgRow *row = RowObject(dataRow);
+    const TdgWordWrap colWrap = col ? col->WordWrap() : wwDefault;
+    const TdgWordWrap rowWrap = row ? row->WordWrap() : wwDefault;
+    const TdgWordWrap first = FDrawOverlap == doDrawColOnTop ? colWrap : rowWrap;
+    const TdgWordWrap second = FDrawOverlap == doDrawColOnTop ? rowWrap : colWrap;
+    if (first != wwDefault)
+      return first;
+    if (second != wwDefault)
+      return second;
+  }
+  return FWordWrap;
+}
+
+TdgHorzAlignment TdgBaseGrid::EffectiveHorzAlignment(int dataCol, int dataRow) {
+  TdgHorzAlignment result = htaDefault;
+  const TdgCol *col = ColObject(dataCol);
+  if (dataRow == 0) {
+    result = col ? col->HeadingHorzAlignment() : htaDefault;
+  } else {
+    result = static_cast<TdgHorzAlignment>(
+        GetCellProperty(dataCol, dataRow, pnHorzAlignment).toInteger());
+    if (result == htaDefault) {
+      const TdgRow *row = RowObject(dataRow);
+      const TdgHorzAlignment colAlign = col ? col->HorzAlignment() : htaDefault;
+      const TdgHorzAlignment rowAlign = row ? row->HorzAlignment() : htaDefault;
+      const TdgHorzAlignment first = FDrawOverlap == doDrawColOnTop ? colAlign : rowAlign;
+      const TdgHorzAlignment second = FDrawOverlap == doDrawColOnTop ? rowAlign : colAlign;
+      result = first != htaDefault ? first : second;
+    }
+  }
+  if (result == htaDefault)
+    result = FHorzAlignment;
+  return result == htaDefault ? htaLeft : result;
+}
+
+bool TdgBaseGrid::EffectiveIs3D(int dataCol, int dataRow) {
+  if (dataRow == 0)
+    return FHeading3D;
+  const TdgCol *col = ColObject(dataCol);
+  const TdgRow *row = RowObject(dataRow);
+  return FIs3D || (col && col->Is3D()) || (row && row->Is3D()) ||
+         GetCellProperty(dataCol, dataRow, pnIs3D).toBoolean();
+}
+
+// ------------------------------------------------------- column and row objects
+
+TdgCol *TdgBaseGrid::GetCol(const Variant &index) {
+  switch (index.type()) {
+  case varSmallint:
+  case varInteger:
+  case varByte: {
+    const int i = index.toInteger();
+    return CheckIndex(TdgIndexKind::Column, i, 1, ColCount() - 1) ? FColStore->Item(i) : nullptr;
+  }
+  case varString:
+  case varOleStr: {
+    TdgCol *col = FColStore->FindByFieldName(index.toString());
+    if (!col)
+      ReportError(Format("Unknown field name '%s'", {index.toString()}));
+    return col;
+  }
+  default:
+    return nullptr;
+  }
+}
+
+bool TdgBaseGrid::GetRowVisible(int dataRow) {
+  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, Rows()))
+    return true;
+  const TdgRow *row = FRowStore->Item(dataRow);
+  return row ? row->Visible() : true;
+}
+
+void TdgBaseGrid::SetRowVisible(int dataRow, bool visible) {
+  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, Rows()))
+    return;
+  if (visible && !FRowStore->Item(dataRow))
+    return;
+  FRowStore->EnsureRowObject(dataRow).SetVisible(visible);
+  FRowStore->ReleaseIfDefault(dataRow);
+}
+
+void TdgBaseGrid::setColWidth(int displayCol, int width) {
+  if (displayCol >= 0 && displayCol < ColCount())
+    SetColWidths(displayCol, width);
+}
+
+void TdgBaseGrid::setRowHeight(int displayRow, int height) {
+  if (displayRow >= 0 && displayRow < RowCount())
+    SetRowHeights(displayRow, height);
+}
+
+void TdgBaseGrid::restoreFixedSizes() {
+  if (ColCount() > 0 && FixedCols() > 0)
+    SetColWidths(0, FRowBarWidth);
+  if (RowCount() > 0 && FixedRows() > 0)
+    SetRowHeights(0, FHeadingHeight);
+}
+
+int TdgBaseGrid::displayRowOf(int dataRow) const {
+  if (dataRow == 0)
+    return 0;
+  const int p = GetDisplayRowOf(dataRow);
+  return p < 0 ? 0 : p;
+}
+
+void TdgBaseGrid::moveColumn(int fromDisplay, int toDisplay) {
+  if (fromDisplay == toDisplay || fromDisplay < 1 || toDisplay < 1 || fromDisplay >= ColCount() ||
+      toDisplay >= ColCount())
+    return;
+  const auto first = FColMap.begin();
+  if (fromDisplay < toDisplay)
+    std::rotate(first + fromDisplay, first + fromDisplay + 1, first + toDisplay + 1);
+  else
+    std::rotate(first + toDisplay, first + fromDisplay, first + fromDisplay + 1);
+  for (int p = std::min(fromDisplay, toDisplay); p <= std::max(fromDisplay, toDisplay); ++p)
+    if (TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(p)]))
+      col->setDisplayColField(p);
+  FVisibleCols.MoveItem(fromDisplay, toDisplay);
+  DropCellCache();
+  MoveColumn(fromDisplay, toDisplay);
+}
+
+int TdgBaseGrid::currentDataCol() const {
+  const int c = GetCurrentDataCol();
+  return c > 0 ? c : -1;
+}
+
+int TdgBaseGrid::currentDataRow() const {
+  const int r = GetCurrentDataRow();
+  return r > 0 ? r : -1;
+}
+
+void TdgBaseGrid::moveOffRow(int dataRow) { PlaceCurrentRow(displayRowOf(dataRow) + 1); }
+
+void TdgBaseGrid::repaintColumn(int dataCol) {
+  const int p = DisplayColOf(dataCol);
+  InvalidateRect(TGridRect{p, 0, p, RowCount() - 1});
+}
+
+void TdgBaseGrid::repaintRow(int dataRow) {
+  const int p = displayRowOf(dataRow);
+  InvalidateRect(TGridRect{0, p, ColCount() - 1, p});
+}
+
+void TdgBaseGrid::dropRowSelection(int dataRow) {
+  const int p = GetDisplayRowOf(dataRow);
+  if (p > 0)
+    DeselectRows(p, p);
+}
+
+void TdgBaseGrid::setRowSelected(int dataRow, bool selected) {
+  const int p = GetDisplayRowOf(dataRow);
+  if (p <= 0)
+    return;
+  if (selected)
+    SelectRows(p, p);
+  else
+    DeselectRows(p, p);
+}
+
+std::unique_ptr<TdgCombo> TdgBaseGrid::CreateCombo() {
+  ReportError(
+      "Cannot create combo box. Method CreateCombo has not been not implemented in derived class");
+  return nullptr;
+}
+
+QWidget *TdgBaseGrid::CreateComboGrid() {
+  ReportError("Cannot create combo box. Method CreateComboGrid has not been not implemented in "
+              "derived class");
+  return nullptr;
+}
+
+TdgCombo &TdgBaseGrid::ensureCellCombo(int, int) {
+  // No drop-down exists until the combo grid does; the factory reports it.
+  CreateCombo();
+  throw EInvalidGridOperation(Name() + ": Cannot create combo box. Method CreateCombo has not "
+                                       "been not implemented in derived class");
+}
+
+void TdgBaseGrid::MoveCols(int fromDisplay, int toDisplay) {
+  if (fromDisplay == toDisplay)
+    return;
+  const TdgSelection &sel = FColSelection;
+  if (sel.Count == 0) {
+    moveColumn(fromDisplay, toDisplay);
+    DoColMoved(toDisplay, 1, true);
+  } else {
+    std::vector<int> selected;
+    for (int p = sel.First; p != -1; p = sel.NextSelected(p))
+      selected.push_back(p);
+    std::vector<int> dataCols;
+    for (int p : selected)
+      dataCols.push_back(FColMap[static_cast<std::size_t>(p)]);
+    const int n = static_cast<int>(selected.size());
+    // Each placement moves one column; its selection mark goes with it.
+    auto place = [&](int index, int target) {
+      const int from = DisplayColOf(dataCols[static_cast<std::size_t>(index)]);
+      if (from == target)
+        return;
+      moveColumn(from, target);
+      std::vector<bool> &bits = FColSelection.Bits;
+      const bool mark = bits[static_cast<std::size_t>(from)];
+      if (from < target)
+        for (int p = from; p < target; ++p)
+          bits[static_cast<std::size_t>(p)] = bits[static_cast<std::size_t>(p + 1)];
+      else
+        for (int p = from; p > target; --p)
+          bits[static_cast<std::size_t>(p)] = bits[static_cast<std::size_t>(p - 1)];
+      bits[static_cast<std::size_t>(target)] = mark;
+    };
+    if (toDisplay < fromDisplay) {
+      int below = 0;
+      while (below < n && selected[static_cast<std::size_t>(below)] < toDisplay)
+        ++below;
+      for (int i = below - 1, k = 1; i >= 0; --i, ++k)
+        place(i, toDisplay - k);
+      for (int i = below, k = 0; i < n; ++i, ++k)
+        place(i, toDisplay + k);
+    } else {
+      int above = n;
+      while (above > 0 && selected[static_cast<std::size_t>(above - 1)] > toDisplay)
+        --above;
+      for (int i = above, k = 1; i < n; ++i, ++k)
+        place(i, toDisplay + k);
+      for (int i = above - 1, k = 0; i >= 0; --i, ++k)
+        place(i, toDisplay - k);
+    }
+    FColSelection.First = FColSelection.Last = -1;
+    for (int p = 1; p < FColSelection.Size(); ++p)
+      if (FColSelection.Bits[static_cast<std::size_t>(p)]) {
+        if (FColSelection.First < 0)
+          FColSelection.First = p;
+        FColSelection.Last = p;
+      }
+    DoColMoved(FColSelection.First, FColSelection.Count, true);
+  }
+  InvalidateGrid();
+  UpdateScrollRange();
+}
+
+void TdgBaseGrid::ColWidthsChanged() {
+  TCustomGrid_dg::ColWidthsChanged();
+  if (!FSettingDefaults)
+    DoColResized(-1);
+}
+
+void TdgBaseGrid::RowHeightsChanged() {
+  TCustomGrid_dg::RowHeightsChanged();
+  if (!FSettingDefaults)
+    DoRowResized(-1);
+}
+
+void TdgBaseGrid::TopLeftMoved(TGridCoord oldTopLeft) {
+  TCustomGrid_dg::TopLeftMoved(oldTopLeft);
+  TopLeftChangedBy(oldTopLeft.X, oldTopLeft.Y, false, LeftCol(), TopRow());
+}
+
+void TdgBaseGrid::Paint() {
+  TCustomGrid_dg::Paint();
+  DoPaint();
+}
+
+void TdgBaseGrid::resizeEvent(QResizeEvent *e) {
+  TCustomGrid_dg::resizeEvent(e);
+  try {
+    DoResize();
+  } catch (...) {
+    reportGridException(std::current_exception());
+  }
+}
+
+Variant TdgBaseGrid::GetCell(int dataCol, int dataRow) {
+  if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow > Rows())
+    return Variant();
+  const TdgControlType type = EffectiveControlType(dataCol, dataRow);
+  if (type == ctNone)
+    return Variant();
+  if (HasValue() && ValueFor(DisplayColOf(dataCol), GetDisplayRowOf(dataRow)))
+    return EditingAllowed() ? FPendingValue : Variant();
+  if (FInCellLoaded) {
+    ReportError("Cannot get Cell property value while in OnCellLoaded event");
+    return Variant();
+  }
+  FLoadingCell = true;
+  FLoadingCol = dataCol;
+  FLoadingRow = dataRow;
+  ScopeExit done{[this] {
+    FLoadingCell = false;
+    FLoadingCol = -1;
+    FLoadingRow = -1;
+  }};
+  FLoadingValue = FStorage ? FStorage->GetValue(dataCol, dataRow) : Variant();
+  CellLoaded(dataCol, dataRow, FLoadingValue, type);
+  Variant result = std::move(FLoadingValue);
+  FLoadingValue = Variant();
+  return result;
+}
+
+void TdgBaseGrid::SetCell(int dataCol, int dataRow, const Variant &value) {
+  if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow > Rows())
+    return;
+  const TdgControlType type = EffectiveControlType(dataCol, dataRow);
+  Variant converted = value;
+  if (value.type() == varOleStr)
+    converted = Variant(value.toString());
+  if (type == ctText && !converted.isEmpty() && !converted.isNull() && !converted.isString())
+    converted = Variant(converted.toString());
+  if (type == ctPicture && !converted.isEmpty() && !CheckCellValue(type, converted))
+    return;
+  if (FStorage) {
+    std::uint8_t kind = ckEmpty;
+    switch (type) {
+    case ctText:
+      kind = ckText;
+      break;
+    case ctCheck:
+      kind = converted.isString() ? ckText : converted.isNull() ? ckNull : ckInteger;
+      break;
+    case ctPicture:
+      kind = converted.isString() ? ckPictureName : ckPicture;
+      break;
+    default:
+      break;
+    }
+    FStorage->SetValue(dataCol, dataRow, converted, kind);
+  }
+  // A write from the cell-loaded handler for the cell being loaded is the
+  // value the reader gets.
+  if (FLoadingCell && FLoadingCol == dataCol && FLoadingRow == dataRow) {
+    FLoadingValue = converted;
+    return;
+  }
+  InvalidateCell(DisplayColOf(dataCol), GetDisplayRowOf(dataRow));
+}
+
+// -------------------------------------------------------------- selection
+
+void TdgBaseGrid::SetRowSelectMode(TdgRowSelectMode value) {
+  if (value == FRowSelectMode)
+    return;
+  HideEditor();
+  FRowSelectMode = value;
+  if (FGridStatus == gsRowsSelected) {
+    const int current = Row();
+    if (value == rsNone || (value == rsSingle && !FRowSelection.IsSelected(current))) {
+      ClearRowSelection();
+    } else if (value == rsSingle) {
+      ClearRowSelection();
+      SelectRows(current, current);
+    }
+  }
+  FireSelectChanged(false);
+  ReportGridStatus();
+}
+
+void TdgBaseGrid::SelectRows(int fromDisplay, int toDisplay) {
+  if (fromDisplay > toDisplay)
+    std::swap(fromDisplay, toDisplay);
+  toDisplay = std::min(toDisplay, RowCount() - 1);
+  if (toDisplay < 1)
+    return;
+  fromDisplay = std::max(fromDisplay, 1);
+  TdgSelection &sel = FRowSelection;
+  for (int r = fromDisplay; r <= toDisplay; ++r) {
+    if (sel.Bits[static_cast<std::size_t>(r)] || RowHeights(r) <= 0)
+      continue;
+    FSelectChanged[stRows] = true;
+    if (sel.First == -1 || r < sel.First)
+      sel.First = r;
+    if (r > sel.Last)
+      sel.Last = r;
+    sel.Bits[static_cast<std::size_t>(r)] = true;
+    ++sel.Count;
+    InvalidateRect(TGridRect{0, r, ColCount() - 1, r});
+  }
+  if (sel.Count >= 1 && FGridStatus == gsNothing)
+    FGridStatus = gsRowsSelected;
+}
+
+void TdgBaseGrid::DeselectRows(int fromDisplay, int toDisplay) {
+  TdgSelection &sel = FRowSelection;
+  if (sel.Count == 0)
+    return;
+  if (fromDisplay > toDisplay)
+    std::swap(fromDisplay, toDisplay);
+  toDisplay = std::min(toDisplay, RowCount() - 1);
+  fromDisplay = std::max(fromDisplay, 1);
+  if (fromDisplay > toDisplay)
+    return;
+  if (fromDisplay <= sel.First && toDisplay >= sel.Last) {
+    FSelectChanged[stRows] = true;
+    InvalidateRect(TGridRect{0, sel.First, ColCount() - 1, sel.Last});
+    sel.Clear();
+  } else {
+    int r = sel.IsSelected(fromDisplay) ? fromDisplay : sel.NextSelected(fromDisplay);
+    while (r != -1 && r <= toDisplay) {
+      FSelectChanged[stRows] = true;
+      sel.Bits[static_cast<std::size_t>(r)] = false;
+      --sel.Count;
+      InvalidateRect(TGridRect{0, r, ColCount() - 1, r});
+      const int next = sel.NextSelected(r);
+      if (r == sel.First)
+        sel.First = next;
+      if (r == sel.Last)
+        sel.Last = sel.PrevSelected(fromDisplay);
+      r = next;
+    }
+    if (sel.Count == 0) {
+      sel.First = -1;
+      sel.Last = -1;
+    }
+  }
+  if (sel.Count == 0 && FGridStatus == gsRowsSelected)
+    FGridStatus = gsNothing;
+}
+
+void TdgBaseGrid::ClearRowSelection() { DeselectRows(1, RowCount() - 1); }
+
+bool TdgBaseGrid::RowSelected(int dataRow) const {
+  if (dataRow < 1 || dataRow > RowCount() - 1)
+    return false;
+  return FRowSelection.IsSelected(GetDisplayRowOf(dataRow));
+}
+
+void TdgBaseGrid::SelectCurrentRow() { SelectRows(Row(), Row()); }
+
+void TdgBaseGrid::FireSelectChanged(bool byUser) {
+  for (int type = stRows; type <= stCells; ++type) {
+    if (!FSelectChanged[type])
+      continue;
+    FSelectChanged[type] = false;
+    DoSelectChanged(static_cast<TdgSelectType>(type), byUser);
+  }
+}
+
+void TdgBaseGrid::ReportGridStatus() {
+  if (FGridStatus == FReportedStatus)
+    return;
+  const TdgGridStatus old = FReportedStatus;
+  FReportedStatus = FGridStatus;
+  DoGridStatusChanged(old, FGridStatus);
+}
+
+// ------------------------------------------------------------ firing
+
+void TdgBaseGrid::DoColCountChanged(int oldCount, int newCount) {
+  if (OnColCountChanged && NotLoading())
+    OnColCountChanged(this, oldCount, newCount);
+}
+
+void TdgBaseGrid::DoRowCountChanged(int oldCount, int newCount) {
+  if (OnRowCountChanged && NotLoading())
+    OnRowCountChanged(this, oldCount, newCount);
+}
+
+void TdgBaseGrid::DoRowMoved(int toDisplayRow, int count, bool byUser) {
+  if (OnRowMoved && NotLoading())
+    OnRowMoved(this, toDisplayRow, count, byUser);
+}
+
+void TdgBaseGrid::DoDeleteCol(int dataCol, bool byUser) {
+  if (OnDeleteCol && NotLoading())
+    OnDeleteCol(this, dataCol, byUser);
+}
+
+void TdgBaseGrid::DoColMoved(int toDisplayCol, int count, bool byUser) {
+  if (OnColMoved && NotLoading())
+    OnColMoved(this, toDisplayCol, count, byUser);
+}
+
+void TdgBaseGrid::DoColResized(int colNr) {
+  if (OnColResized && NotLoading())
+    OnColResized(this, colNr);
+}
+
+void TdgBaseGrid::DoRowResized(int rowNr) {
+  if (OnRowResized && NotLoading())
+    OnRowResized(this, rowNr);
+}
+
+void TdgBaseGrid::DoResize() {
+  if (OnResize && NotLoading())
+    OnResize(this);
+}
+
+void TdgBaseGrid::DoPaint() {
+  if (OnPaint)
+    OnPaint(this);
+}
+
+void TdgBaseGrid::DoSelectChanged(TdgSelectType type, bool byUser) {
+  if (OnSelectChanged && NotLoading())
+    OnSelectChanged(this, type, byUser);
+}
+
+void TdgBaseGrid::DoGridStatusChanged(TdgGridStatus oldStatus, TdgGridStatus newStatus) {
+  if (OnGridStatusChanged)
+    OnGridStatusChanged(this, oldStatus, newStatus);
+}
+
+// Cells are painted from their draw properties; until then the base paint
+// shows the grid's frame and lines only.
+void TdgBaseGrid::DrawCell(std::int32_t, std::int32_t, const TRect &, TGridDrawState) {}
+
+void TdgCustomGrid::TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) {
+  if (oldCol != newCol || oldRow != newRow)
+    DoTopLeftChanged(oldCol, oldRow, newCol, newRow, byUser);
+}
+
+void TdgCustomGrid::DoTopLeftChanged(int oldCol, int oldRow, int newCol, int newRow, bool byUser) {
+  if (OnTopLeftChanged && NotLoading())
+    OnTopLeftChanged(this, oldCol, oldRow, newCol, newRow, byUser);
+}
+
+std::unique_ptr<TdgCombo> TdgCustomGrid::CreateCombo() {
+  // The combo grid and its drop-down window come with the drop-down cells.
+  return TdgBaseGrid::CreateCombo();
+}
+
+void TdgCustomGrid::RowInserted(int dataRow, bool byUser) { DoInsertRow(dataRow, byUser); }
+
+void TdgCustomGrid::RowDeleted(int dataRow, bool byUser) { DoDeleteRow(dataRow, byUser); }
+
+void TdgCustomGrid::DoInsertRow(int dataRow, bool byUser) {
+  if (OnInsertRow && NotLoading())
+    OnInsertRow(this, dataRow, byUser);
+}
+
+void TdgCustomGrid::DoDeleteRow(int dataRow, bool byUser) {
+  if (OnDeleteRow && NotLoading())
+    OnDeleteRow(this, dataRow, byUser);
+}
+
+void TdgCustomGrid::DoRowLoaded(int dataRow) {
+  if (OnRowLoaded)
+    OnRowLoaded(this, dataRow);
+}
+
+void TdgCustomGrid::DoCellLoaded(int dataCol, int dataRow, Variant &value) {
+  if (!OnCellLoaded)
+    return;
+  FInCellLoaded = true;
+  ScopeExit done{[this] { FInCellLoaded = false; }};
+  OnCellLoaded(this, dataCol, dataRow, value);
+}
+
+void TdgCustomGrid::CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) {
+  if (dataRow != LastLoadedRow) {
+    LastLoadedRow = dataRow;
+    DoRowLoaded(dataRow);
+  }
+  DoCellLoaded(dataCol, dataRow, value);
+  if (value.isEmpty())
+    return;
+  if (!CheckCellValue(type, value) && type == ctPicture)
+    value = Variant();
+  else if (type == ctText && !value.isNull() && value.type() != varString)
+    value = Variant(value.toString());
+}
+
+} // namespace marrowen

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "classlib/componentstream.h"
+
+namespace marrowen {
+
+class TdgBaseGrid;
+
+// A grid as one record of a component stream, as a form resource carries it:
+// its published properties, then its defined properties.
+class TdgGridStreamer : public StreamableComponent {
+public:
+  explicit TdgGridStreamer(TdgBaseGrid &grid) : grid_(grid) {}
+
+  std::string_view className() const override { return "TdgGrid"; }
+  std::string_view definedPropertyName() const override { return {}; }
+  void writeData(ComponentWriter &) const override {}
+  void readData(ComponentReader &) override {}
+  void writePublishedProperties(ComponentWriter &writer) const override;
+  bool readPublishedProperty(std::string_view name, ComponentReader &reader) override;
+  void writeDefinedProperties(ComponentWriter &writer) const override;
+  bool readDefinedProperty(std::string_view name, ComponentReader &reader) override;
+
+private:
+  TdgBaseGrid &grid_;
+};
+
+// Writes the grid as a root record; reads one into a grid, which is loading
+// meanwhile and runs Loaded at the end.
+std::string writeGrid(const TdgBaseGrid &grid);
+void readGrid(TdgBaseGrid &grid, std::string_view bytes);
+
+} // namespace marrowen

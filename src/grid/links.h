@@ -1,0 +1,101 @@
+#pragma once
+
+#include "grid/component.h"
+#include "grid/font.h"
+#include "grid/gridutils.h"
+#include "grid/variant.h"
+
+#include <vector>
+
+class QPainter;
+
+namespace marrowen {
+
+class TdgMaskLink;
+class TdgImageLink;
+class TdgDateTimeLink;
+
+// Definition components that grids, columns, rows and cells may point to. The
+// concrete ones belong to forms that use them; the bases only declare what a
+// link needs.
+class TdgMaskDefsComponent : public TComponent {
+public:
+  using TComponent::TComponent;
+  virtual void UnregisterLink(TdgMaskLink *link) = 0;
+  virtual void RegisterLink(TdgMaskLink *link) = 0;
+  // The mask of that name, or an empty Variant.
+  virtual Variant FindMask(const Variant &name) = 0;
+};
+
+class TdgImageListComponent : public TComponent {
+public:
+  using TComponent::TComponent;
+  virtual void RegisterLink(TdgImageLink *link) = 0;
+  virtual void UnregisterLink(TdgImageLink *link) = 0;
+};
+
+// Keeps its links with a use count each, and tells every link when it goes.
+class TdgDateTimeDefComponent : public TComponent {
+public:
+  using TComponent::TComponent;
+  ~TdgDateTimeDefComponent() override;
+  void RegisterLink(TdgDateTimeLink *link);
+  // Drops one use of the link, or every use with `all`.
+  void UnregisterLink(TdgDateTimeLink *link, bool all);
+  int LinkCount() const { return static_cast<int>(links_.size()); }
+  int UseCount(const TdgDateTimeLink *link) const;
+
+private:
+  std::vector<TdgDateTimeLink *> links_;
+  std::vector<int> counts_;
+};
+
+// A user's hold on a mask-definition component; the component keeps the
+// link's field through its register and unregister operations.
+class TdgMaskLink {
+public:
+  virtual ~TdgMaskLink();
+  void SetComponent(TdgMaskDefsComponent *component);
+  TdgMaskDefsComponent *Component() const { return component_; }
+  Variant FindMask(std::string_view name) const;
+  // The component is being destroyed: drop it without calling back into it.
+  void Forget();
+  virtual void MasksChanged() {}
+  virtual void ComponentFreed() {}
+
+  // For the component's register and unregister operations.
+  TdgMaskDefsComponent *component_ = nullptr;
+};
+
+class TdgImageLink {
+public:
+  virtual ~TdgImageLink();
+  void SetComponent(TdgImageListComponent *component);
+  TdgImageListComponent *Component() const { return component_; }
+  void Forget();
+  virtual void ImagesChanged() {}
+  virtual void ComponentFreed() {}
+
+  TdgImageListComponent *component_ = nullptr;
+};
+
+class TdgDateTimeLink {
+public:
+  virtual ~TdgDateTimeLink() = default;
+  void RegisterWith(TdgDateTimeDefComponent *component);
+  void UnregisterFrom(TdgDateTimeDefComponent *component);
+  // Called with the component as it is destroyed.
+  virtual void ComponentDestroyed(TdgDateTimeDefComponent *) {}
+};
+
+// Draws `picture` into `rect`: kept to its aspect or per axis, cut instead of
+// shrunk and placed instead of stretched where those are off, centred or at
+// the top left; pixels of `transparent` are left out unless it is clNone.
+// The rectangle is first filled with the painter's brush.
+void DrawPicture(QPainter &canvas, const TRect &rect, const QImage *picture, bool keepAspect,
+                 bool shrink, bool stretch, bool center, TColor transparent);
+// The rectangles DrawPicture copies from and to.
+void PictureRects(int pictureWidth, int pictureHeight, const TRect &rect, bool keepAspect,
+                  bool shrink, bool stretch, bool center, TRect &source, TRect &dest);
+
+} // namespace marrowen

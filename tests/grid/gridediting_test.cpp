@@ -1,0 +1,180 @@
+#include "grid/dgbasegrid.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace marrowen {
+namespace {
+
+void fill(TdgGrid &grid, int rows) {
+  grid.SetStoreData(true);
+  grid.SetRows(rows);
+  for (int r = 1; r <= rows; ++r)
+    grid.SetCell(1, r, Variant("r" + std::to_string(r)));
+}
+
+TEST(GridEditing, WithoutHandlersEveryStartEndAndUndoSucceeds) {
+  TdgGrid grid;
+  fill(grid, 3);
+  EXPECT_TRUE(grid.StartEdit());
+  EXPECT_TRUE(grid.CellEditing());
+  EXPECT_TRUE(grid.EndEdit());
+  EXPECT_TRUE(grid.EndRowEdit());
+  EXPECT_TRUE(grid.RowChangedMark(1));
+  EXPECT_TRUE(grid.StartEdit());
+  EXPECT_TRUE(grid.UndoEdit(true, true));
+  EXPECT_FALSE(grid.RowEditing());
+}
+
+TEST(GridEditing, ARefusedRowEndKeepsTheCellOnlyAcrossRows) {
+  TdgGrid grid;
+  fill(grid, 3);
+  int refusals = 0;
+  grid.OnEndRowEdit = [&](TdgBaseGrid *, int, bool &cancel) {
+    ++refusals;
+    cancel = true;
+  };
+  grid.EditorValueChanged(Variant("typed"));
+  grid.MoveCurrent(1, 2, true, false);
+  EXPECT_EQ(grid.GetCurrentDataRow(), 1) << "the row edit may not end";
+  EXPECT_EQ(refusals, 1);
+  grid.MoveCurrent(3, 1, true, false);
+  EXPECT_EQ(grid.Col(), 3) << "within the row the cell moves";
+  EXPECT_EQ(grid.GetCell(1, 1).toString(), "typed");
+}
+
+TEST(GridEditing, AnUndoneRowGetsItsStoredValuesBack) {
+  TdgGrid grid;
+  fill(grid, 3);
+  grid.SetCurrentDataRow(2);
+  grid.EditorValueChanged(Variant("changed"));
+  EXPECT_EQ(grid.GetCell(1, 2).toString(), "changed") << "the edited value is read";
+  grid.MoveCurrent(2, grid.Row(), true, false);
+  grid.EditorValueChanged(Variant("also"));
+  EXPECT_TRUE(grid.UndoEdit(false, true));
+  EXPECT_EQ(grid.GetCell(1, 2).toString(), "r2");
+  EXPECT_TRUE(grid.GetCell(2, 2).isEmpty());
+  EXPECT_FALSE(grid.RowChangedMark(2));
+}
+
+TEST(GridEditing, TheInsertRowIsEnteredChangedAndLeftOnce) {
+  TdgGrid grid;
+  fill(grid, 2);
+  grid.SetGridMode(gmEditInsert);
+  ASSERT_EQ(grid.RowCount(), 4);
+  std::vector<std::string> events;
+  grid.OnRowCountChanged = [&](TdgBaseGrid *, int o, int n) {
+    events.push_back("count " + std::to_string(o) + ">" + std::to_string(n));
+  };
+  grid.OnInsertRow = [&](TdgBaseGrid *, int row, bool byUser) {
+    events.push_back("insert " + std::to_string(row) + (byUser ? " user" : ""));
+  };
+  grid.OnDeleteRow = [&](TdgBaseGrid *, int row, bool byUser) {
+    events.push_back("delete " + std::to_string(row) + (byUser ? " user" : ""));
+  };
+  grid.MoveCurrent(1, 3, true, false);
+  EXPECT_EQ(grid.Rows(), 3);
+  grid.MoveCurrent(1, 1, true, false);
+  EXPECT_EQ(grid.Rows(), 2);
+  EXPECT_EQ(grid.RowCount(), 4) << "the insert row is back";
+  EXPECT_EQ(events,
+            (std::vector<std::string>{"count 2>3", "insert 3 user", "count 3>2", "delete 3 user"}));
+  events.clear();
+  grid.MoveCurrent(1, 3, true, false);
+  grid.EditorValueChanged(Variant("new file"));
+  EXPECT_EQ(grid.RowCount(), 5) << "a typed row shows the next insert row";
+  grid.MoveCurrent(1, 1, true, false);
+  EXPECT_EQ(grid.Rows(), 3);
+  EXPECT_EQ(grid.GetCell(1, 3).toString(), "new file");
+  EXPECT_EQ(events, (std::vector<std::string>{"count 2>3", "insert 3 user"}));
+}
+
+// Deleting the row being edited takes its edit along: a later undo finds
+// nothing to write back into whatever row is current then.
+TEST(GridEditing, DeletingTheEditedRowDropsItsEditQuietly) {
+  TdgGrid grid;
+  fill(grid, 4);
+  grid.SetCurrentDataRow(2);
+  grid.EditorValueChanged(Variant("half typed"));
+  grid.SelectRows(2, 2);
+  grid.DeleteSelectedRows();
+  EXPECT_FALSE(grid.RowEditing());
+  EXPECT_EQ(grid.GetCurrentDataRow(), 2);
+  EXPECT_EQ(grid.GetCell(1, 2).toString(), "r3");
+  grid.UndoEdit(true, true);
+  EXPECT_EQ(grid.GetCell(1, 2).toString(), "r3");
+  EXPECT_EQ(grid.GetCell(1, 1).toString(), "r1");
+}
+
+TEST(GridEditing, AWriteIsNoEdit) {
+  TdgGrid grid;
+  fill(grid, 3);
+  int events = 0;
+  grid.OnCellEdit = [&](TdgBaseGrid *, int, int, bool) { ++events; };
+  grid.OnStartRowEdit = [&](TdgBaseGrid *, int, bool &) { ++events; };
+  grid.OnRowChanged = [&](TdgBaseGrid *, int, int) { ++events; };
+  grid.SetCell(1, 1, Variant("written"));
+  grid.SetCell(1, 2, Variant("written"));
+  EXPECT_EQ(events, 0);
+  EXPECT_FALSE(grid.RowEditing());
+  EXPECT_FALSE(grid.RowChangedMark(1));
+  EXPECT_EQ(grid.GetCurrentDataRow(), 1);
+}
+
+TEST(GridEditing, AListBoxSelectsItsCurrentRow) {
+  TdgGrid grid;
+  fill(grid, 4);
+  grid.SetGridMode(gmListBox);
+  grid.SetRowSelectMode(rsSingle);
+  grid.SetCurrentDataRow(3);
+  EXPECT_TRUE(grid.RowSelected(3));
+  grid.SetCurrentDataRow(2);
+  EXPECT_TRUE(grid.RowSelected(2));
+  EXPECT_EQ(grid.RowSelection().Count, 1);
+  EXPECT_EQ(grid.GridStatus(), gsRowsSelected);
+}
+
+TEST(GridEditing, TheCurrentCellAnswersForItsValue) {
+  TdgGrid grid;
+  fill(grid, 2);
+  EXPECT_EQ(grid.CurrentCell().GetValue().toString(), "r1");
+  EXPECT_TRUE(grid.CurrentCell().SetValue(Variant("set"), true, true));
+  EXPECT_EQ(grid.GetCell(1, 1).toString(), "set");
+  grid.SetRows(0);
+  EXPECT_TRUE(grid.CurrentCell().GetValue().isEmpty());
+  EXPECT_EQ(grid.CurrentCell().ControlType(), ctNone);
+}
+
+TEST(GridEditing, MoveToColStaysWithinTheDataColumns) {
+  TdgGrid grid;
+  grid.SetName("Grid1");
+  fill(grid, 2);
+  grid.SetGridMode(gmEditInsert);
+  try {
+    grid.CurrentCell().MoveToCol(grid.Cols() + 1);
+    ADD_FAILURE() << "no range error";
+  } catch (const EInvalidGridOperation &e) {
+    EXPECT_STREQ(e.what(), "Grid1: Column index 5 out of range");
+  }
+  EXPECT_EQ(grid.Col(), 1);
+  grid.MoveToCol(3);
+  EXPECT_EQ(grid.GetCurrentDataCol(), 3);
+}
+
+TEST(GridEditing, AWheelTurnScrollsAtLeastOneLine) {
+  struct NoWheelLines : TdgGrid {
+    int WheelScrollLines() const override { return 0; }
+  } grid;
+  grid.SetRows(100);
+  grid.resize(200, 150);
+  grid.show();
+  EXPECT_TRUE(grid.DoMouseWheel(TShiftState(), -120, QPoint()));
+  EXPECT_EQ(grid.TopRow(), 2);
+}
+
+} // namespace
+} // namespace marrowen

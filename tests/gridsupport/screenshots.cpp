@@ -1,0 +1,52 @@
+#include "gridsupport/screenshots.h"
+
+#include "grid/inplaceedit.h"
+#include "gridsupport/testgrid.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+
+#include <functional>
+
+namespace marrowen {
+
+std::vector<std::string> renderGridScreenshots(const std::string &folder) {
+  QDir().mkpath(QString::fromStdString(folder));
+  std::vector<std::string> files;
+  auto shoot = [&](const char *name, const std::function<void(TestGrid &)> &setUp) {
+    TestGrid grid;
+    grid.SetColCount(8);
+    grid.SetRowCount(30);
+    showGrid(grid, 400, 240);
+    setUp(grid);
+    QApplication::processEvents();
+    const std::string path = folder + "/" + name + ".png";
+    grid.grab().save(QString::fromStdString(path));
+    files.push_back(path);
+  };
+  shoot("basegrid-fixed", [](TestGrid &grid) {
+    grid.SetFixedCols(2);
+    grid.SetColWidths(3, 100);
+    grid.SetRowHeights(2, 40);
+  });
+  shoot("basegrid-selection", [](TestGrid &grid) {
+    grid.MoveCurrent(2, 2, true, true);
+    grid.MoveAnchor(TGridCoord{4, 5});
+  });
+  shoot("basegrid-editor", [](TestGrid &grid) {
+    grid.SetOptions(grid.Options().with(goEditing));
+    grid.texts[{2, 3}] = "edited text";
+    grid.MoveCurrent(2, 3, true, true);
+    grid.ShowEditor();
+  });
+  shoot("basegrid-sizing", [](TestGrid &grid) {
+    grid.SetOptions(grid.Options().with(goColSizing));
+    const TRect cell = grid.CellRect(2, 0);
+    grid.MouseDown(mbLeft, TShiftState(ssLeft), cell.Right - 1, cell.Top + 5);
+    grid.MouseMove(TShiftState(ssLeft), cell.Right + 30, cell.Top + 5);
+  });
+  return files;
+}
+
+} // namespace marrowen
