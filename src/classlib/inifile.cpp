@@ -1,8 +1,10 @@
 #include "classlib/inifile.h"
 
 #include "classlib/asciitext.h"
+#include "classlib/convert.h"
 #include "classlib/exceptions.h"
 #include "classlib/paths.h"
+#include "classlib/registry.h"
 #include "classlib/safefile.h"
 
 #include <atomic>
@@ -34,8 +36,6 @@ std::optional<std::string_view> sectionName(std::string_view line) {
 bool holdsLineBreak(std::string_view s) {
   return s.find_first_of("\r\n") != std::string_view::npos;
 }
-
-// Closes a descriptor on every path out of UpdateFile.
 
 } // namespace
 
@@ -175,6 +175,26 @@ void TMemIniFile::WriteString(std::string_view section, std::string_view ident,
   reindex();
 }
 
+void TMemIniFile::EraseSection(std::string_view section) {
+  const Section *s = findSection(section);
+  if (!s)
+    return;
+  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(s->header),
+               lines_.begin() + static_cast<std::ptrdiff_t>(s->end));
+  reindex();
+}
+
+void TMemIniFile::DeleteKey(std::string_view section, std::string_view ident) {
+  const Section *s = findSection(section);
+  if (!s)
+    return;
+  auto it = s->keys.find(folded(ident));
+  if (it == s->keys.end())
+    return;
+  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(it->second));
+  reindex();
+}
+
 std::vector<std::string> TMemIniFile::ReadSections() const {
   std::vector<std::string> names;
   names.reserve(sections_.size());
@@ -216,6 +236,80 @@ std::string TMemIniFile::text() const {
 void TMemIniFile::UpdateFile() const {
   if (!replaceFileContents(fileName_, text()))
     throw EFCreateError(fileName_);
+}
+
+// ---- TCustomIniFile, TIniFile
+
+std::int32_t TCustomIniFile::ReadInteger(std::string_view section, std::string_view ident,
+                                         std::int32_t defaultValue) {
+  std::string text = ReadString(section, ident, "");
+  if (text.empty())
+    return defaultValue;
+  try {
+    return StrToInt(trimBlanks(text));
+  } catch (const EConvertError &) {
+    return defaultValue;
+  }
+}
+
+void TCustomIniFile::WriteInteger(std::string_view section, std::string_view ident,
+                                  std::int32_t value) {
+  WriteString(section, ident, std::to_string(value));
+}
+
+namespace {
+
+std::string iniFilePath(const std::string &fileName) {
+  if (fileName.find('/') != std::string::npos)
+    return fileName;
+  return joinPath(SettingsStore::global().file().parent_path().string(), fileName);
+}
+
+} // namespace
+
+TIniFile::TIniFile(const std::string &fileName)
+    : TCustomIniFile(fileName), ini_(iniFilePath(fileName)) {}
+
+void TIniFile::save() {
+  // The settings folder may not be there yet on a first run.
+  if (FileName().find('/') == std::string::npos)
+    forceFolders(extractFilePath(ini_.FileName()));
+  ini_.UpdateFile();
+}
+
+std::string TIniFile::ReadString(std::string_view section, std::string_view ident,
+                                 std::string_view defaultValue) {
+  auto value = ini_.findString(section, ident);
+  if (!value)
+    return std::string(defaultValue);
+  std::string &v = *value;
+  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+    return v.substr(1, v.size() - 2);
+  return v;
+}
+
+void TIniFile::WriteString(std::string_view section, std::string_view ident,
+                           std::string_view value) {
+  ini_.WriteString(section, ident, value);
+  save();
+}
+
+bool TIniFile::ValueExists(std::string_view section, std::string_view ident) {
+  return ini_.ValueExists(section, ident);
+}
+
+void TIniFile::EraseSection(std::string_view section) {
+  if (!ini_.SectionExists(section))
+    return;
+  ini_.EraseSection(section);
+  save();
+}
+
+void TIniFile::DeleteKey(std::string_view section, std::string_view ident) {
+  if (!ini_.ValueExists(section, ident))
+    return;
+  ini_.DeleteKey(section, ident);
+  save();
 }
 
 } // namespace marrowen

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,10 @@ public:
   // file. Names and values holding a line break, and names holding "=" or
   // starting with "[" or ";", raise EConvertError: they could not be read back.
   void WriteString(std::string_view section, std::string_view ident, std::string_view value);
+  // Remove a whole section, from its "[name]" line to the next section, or
+  // one key's line; nothing happens when it is not there.
+  void EraseSection(std::string_view section);
+  void DeleteKey(std::string_view section, std::string_view ident);
 
   // Section names and the keys of one section, in file order, as written.
   std::vector<std::string> ReadSections() const;
@@ -67,6 +72,58 @@ private:
   std::vector<Line> lines_;
   std::vector<Section> sections_;
   std::unordered_map<std::string, std::size_t> sectionIndex_; // folded name -> first section
+};
+
+// What the kit's storage routines and placements see of an ini file or of
+// the settings store: sections of named values. Integers are kept as decimal
+// text; one that cannot be read gives the default.
+class TCustomIniFile {
+public:
+  virtual ~TCustomIniFile() = default;
+
+  const std::string &FileName() const { return fileName_; }
+
+  virtual std::string ReadString(std::string_view section, std::string_view ident,
+                                 std::string_view defaultValue) = 0;
+  virtual void WriteString(std::string_view section, std::string_view ident,
+                           std::string_view value) = 0;
+  virtual std::int32_t ReadInteger(std::string_view section, std::string_view ident,
+                                   std::int32_t defaultValue);
+  virtual void WriteInteger(std::string_view section, std::string_view ident, std::int32_t value);
+  virtual bool ValueExists(std::string_view section, std::string_view ident) = 0;
+  virtual void EraseSection(std::string_view section) = 0;
+  virtual void DeleteKey(std::string_view section, std::string_view ident) = 0;
+
+protected:
+  explicit TCustomIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
+
+private:
+  std::string fileName_;
+};
+
+// An ini file that is written through: every change is saved at once (by
+// renaming a complete file over it), as the system's profile routines did. A
+// value read between one pair of matching quotes, both double or both single,
+// comes back without them, so a writer can protect a value's own quotes by
+// wrapping it once more. A name without a folder lives in the settings
+// store's folder, where the system kept its own ini files.
+// A change that cannot be saved raises EFCreateError and stays in memory.
+class TIniFile : public TCustomIniFile {
+public:
+  explicit TIniFile(const std::string &fileName);
+
+  std::string ReadString(std::string_view section, std::string_view ident,
+                         std::string_view defaultValue) override;
+  void WriteString(std::string_view section, std::string_view ident,
+                   std::string_view value) override;
+  bool ValueExists(std::string_view section, std::string_view ident) override;
+  void EraseSection(std::string_view section) override;
+  void DeleteKey(std::string_view section, std::string_view ident) override;
+
+private:
+  void save();
+
+  TMemIniFile ini_;
 };
 
 } // namespace marrowen

@@ -888,4 +888,67 @@ void TRegistry::WriteBinaryData(std::string_view name, std::string_view bytes) {
     throw ERegistryException(Format("Failed to set data for '%s'", {name}));
 }
 
+// ---- TRegIniFile
+
+TRegIniFile::TRegIniFile(const std::string &fileName, bool readOnly)
+    : TRegIniFile(SettingsStore::global(), fileName, readOnly) {}
+
+TRegIniFile::TRegIniFile(SettingsStore &store, const std::string &fileName, bool readOnly)
+    : TCustomIniFile(fileName), store_(store), key_(fileName), readOnly_(readOnly) {
+  while (!key_.empty() && key_.front() == '\\')
+    key_.erase(0, 1);
+  if (!readOnly_)
+    store_.createKey(key_);
+}
+
+std::string TRegIniFile::sectionKey(std::string_view section) const {
+  if (section.empty())
+    return key_;
+  std::string path = key_;
+  if (!path.empty())
+    path += '\\';
+  path += section;
+  return path;
+}
+
+std::string TRegIniFile::ReadString(std::string_view section, std::string_view ident,
+                                    std::string_view defaultValue) {
+  std::string key = sectionKey(section);
+  if (auto text = store_.readString(key, ident))
+    return *text;
+  if (auto number = store_.readInteger(key, ident))
+    return std::to_string(*number);
+  return std::string(defaultValue);
+}
+
+void TRegIniFile::WriteString(std::string_view section, std::string_view ident,
+                              std::string_view value) {
+  std::string key = sectionKey(section);
+  if (readOnly_ || (!store_.writeString(key, ident, value) && !store_.readString(key, ident)))
+    throw ERegistryException(Format("Failed to set data for '%s'", {ident}));
+}
+
+std::int32_t TRegIniFile::ReadInteger(std::string_view section, std::string_view ident,
+                                      std::int32_t defaultValue) {
+  if (auto number = store_.readInteger(sectionKey(section), ident))
+    return *number;
+  return TCustomIniFile::ReadInteger(section, ident, defaultValue);
+}
+
+bool TRegIniFile::ValueExists(std::string_view section, std::string_view ident) {
+  return store_.valueExists(sectionKey(section), ident);
+}
+
+void TRegIniFile::EraseSection(std::string_view section) {
+  if (readOnly_)
+    throw ERegistryException(Format("Failed to set data for '%s'", {section}));
+  store_.deleteKey(sectionKey(section));
+}
+
+void TRegIniFile::DeleteKey(std::string_view section, std::string_view ident) {
+  if (readOnly_)
+    throw ERegistryException(Format("Failed to set data for '%s'", {ident}));
+  store_.deleteValue(sectionKey(section), ident);
+}
+
 } // namespace marrowen

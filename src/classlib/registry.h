@@ -1,6 +1,7 @@
 #pragma once
 
 #include "classlib/exceptions.h"
+#include "classlib/inifile.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -165,6 +166,36 @@ private:
 
   SettingsStore &store_;
   std::string currentPath_;
+};
+
+// The class library's registry ini object: its file name is a key path from
+// the hive ("Software\Ostrevan\Marrowen"), each section a subkey of it (the
+// empty section is the key itself), each entry a value. Values are stored as
+// given, quotes and all; integers are written as text and read from text or
+// integer values. Opened read-only, it creates no key, and a write raises
+// "Failed to set data for '%s'".
+class TRegIniFile : public TCustomIniFile {
+public:
+  explicit TRegIniFile(const std::string &fileName, bool readOnly = false);
+  TRegIniFile(SettingsStore &store, const std::string &fileName, bool readOnly = false);
+
+  std::string ReadString(std::string_view section, std::string_view ident,
+                         std::string_view defaultValue) override;
+  void WriteString(std::string_view section, std::string_view ident,
+                   std::string_view value) override;
+  std::int32_t ReadInteger(std::string_view section, std::string_view ident,
+                           std::int32_t defaultValue) override;
+  bool ValueExists(std::string_view section, std::string_view ident) override;
+  // Removes the section's subkey with everything below it.
+  void EraseSection(std::string_view section) override;
+  void DeleteKey(std::string_view section, std::string_view ident) override;
+
+private:
+  std::string sectionKey(std::string_view section) const;
+
+  SettingsStore &store_;
+  std::string key_;
+  bool readOnly_;
 };
 
 } // namespace marrowen

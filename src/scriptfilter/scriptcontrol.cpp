@@ -4,7 +4,7 @@
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "engine/escapes.h"
-#include "scriptfilter/qtext.h"
+#include "qtext/qtext.h"
 
 #include <QCoreApplication>
 #include <QJSEngine>

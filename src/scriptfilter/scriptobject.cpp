@@ -1,7 +1,7 @@
 #include "scriptfilter/scriptobject.h"
 
 #include "classlib/program.h"
-#include "scriptfilter/qtext.h"
+#include "qtext/qtext.h"
 #include "scriptfilter/scriptcontrol.h"
 #include "scriptfilter/scriptfilter.h"
 

@@ -1,6 +1,7 @@
 #include "classlib/inifile.h"
 
 #include "classlib/exceptions.h"
+#include "classlib/registry.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -95,4 +96,51 @@ TEST(MemIniFile, FolderInPlaceOfFileCannotBeOpened) {
   TempFolder dir;
   std::filesystem::create_directory(dir.file("a.ini"));
   EXPECT_THROW(TMemIniFile(dir.file("a.ini")), EFOpenError);
+}
+
+TEST(MemIniFile, EraseSectionAndDeleteKeyTouchOnlyTheirLines) {
+  TMemIniFile ini("");
+  ini.setText("[a]\nx=1\ny=2\n\n[b]\nz=3\n");
+  ini.DeleteKey("A", "X");
+  ini.DeleteKey("a", "missing");
+  ini.EraseSection("missing");
+  EXPECT_EQ(ini.text(), "[a]\ny=2\n\n[b]\nz=3\n");
+  ini.EraseSection("a");
+  EXPECT_EQ(ini.text(), "[b]\nz=3\n");
+  EXPECT_FALSE(ini.SectionExists("a"));
+}
+
+TEST(IniFile, WritesThroughAndDropsOnePairOfMatchingQuotes) {
+  TempFolder dir;
+  writeFile(dir.file("a.ini"),
+            "[s]\nd=\"x\"\nq='x'\ndd=\"\"x\"\"\nmixed=\"x'\none=\"\nnum=0x1F\nbad=12a\n");
+  TIniFile ini(dir.file("a.ini"));
+  EXPECT_EQ(ini.ReadString("s", "d", "-"), "x");
+  EXPECT_EQ(ini.ReadString("s", "q", "-"), "x");
+  EXPECT_EQ(ini.ReadString("s", "dd", "-"), "\"x\"");
+  EXPECT_EQ(ini.ReadString("s", "mixed", "-"), "\"x'");
+  EXPECT_EQ(ini.ReadString("s", "one", "-"), "\"");
+  EXPECT_EQ(ini.ReadInteger("s", "num", 0), 31);
+  EXPECT_EQ(ini.ReadInteger("s", "bad", 7), 7);
+  EXPECT_EQ(ini.ReadInteger("s", "missing", 8), 8);
+
+  ini.WriteInteger("t", "n", -5);
+  ini.DeleteKey("s", "d");
+  ini.EraseSection("missing");
+  TIniFile again(dir.file("a.ini"));
+  EXPECT_EQ(again.ReadInteger("t", "n", 0), -5);
+  EXPECT_FALSE(again.ValueExists("s", "d"));
+  again.EraseSection("s");
+  EXPECT_EQ(readFile(dir.file("a.ini")), "[t]\nn=-5\n");
+}
+
+TEST(IniFile, BareNameLivesInTheSettingsFolderMadeOnFirstWrite) {
+  TempFolder dir;
+  SettingsStore &store = SettingsStore::global();
+  const auto previous = store.file();
+  store.setFile(dir.file("config/settings.ini"));
+  TIniFile ini("program.INI");
+  ini.WriteString("s", "k", "v");
+  store.setFile(previous);
+  EXPECT_EQ(readFile(dir.file("config/program.INI")), "[s]\r\nk=v\r\n");
 }

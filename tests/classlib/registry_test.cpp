@@ -341,3 +341,36 @@ TEST(Registry, OpenKeyAndReadLikeTheClassLibrary) {
   EXPECT_TRUE(reg.DeleteKey("\\SOFTWARE\\Ostrevan\\Marrowen\\ShellFilters\\1"));
   EXPECT_FALSE(store.keyExists(std::string(key) + "\\ShellFilters\\1"));
 }
+
+TEST(RegIniFile, SectionsAreSubkeysAndValuesStayAsGiven) {
+  TempFolder dir;
+  SettingsStore store(dir.file("settings.ini"));
+  TRegIniFile ini(store, "\\Software\\Test");
+  ini.WriteString("Form", "Quoted", "\"x\"");
+  ini.WriteString("", "Top", "'y'");
+  ini.WriteInteger("Form", "Left", 12);
+  EXPECT_EQ(store.readString("Software\\Test\\form", "quoted", "-"), "\"x\"");
+  EXPECT_EQ(store.dataType("Software\\Test\\Form", "Left"), TRegDataType::rdString);
+  EXPECT_EQ(ini.ReadString("", "Top", "-"), "'y'");
+  EXPECT_EQ(ini.ReadInteger("form", "left", 0), 12);
+  store.writeInteger("Software\\Test\\Form", "Native", 7);
+  EXPECT_EQ(ini.ReadInteger("Form", "Native", 0), 7);
+  EXPECT_EQ(ini.ReadString("Form", "Missing", "-"), "-");
+
+  ini.DeleteKey("Form", "Left");
+  EXPECT_FALSE(ini.ValueExists("Form", "Left"));
+  ini.EraseSection("Form");
+  EXPECT_FALSE(store.keyExists("Software\\Test\\Form"));
+  EXPECT_TRUE(store.keyExists("Software\\Test"));
+}
+
+TEST(RegIniFile, ReadOnlyCreatesNothingAndRefusesWrites) {
+  TempFolder dir;
+  SettingsStore store(dir.file("settings.ini"));
+  TRegIniFile ini(store, "Software\\Absent", true);
+  EXPECT_FALSE(store.keyExists("Software\\Absent"));
+  EXPECT_EQ(ini.ReadInteger("s", "n", 3), 3);
+  EXPECT_EQ(marrowen::testing::errorOf<ERegistryException>([&] { ini.WriteString("s", "n", "v"); }),
+            "Failed to set data for 'n'");
+  EXPECT_FALSE(store.keyExists("Software\\Absent"));
+}

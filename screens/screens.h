@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class QWidget;
+
+namespace marrowen {
+
+// One picture of a window or control in one state, for a person to look at
+// (tools/screenshots) and for a test to check that something was drawn.
+struct Screen {
+  QString name; // the PNG file's name without extension
+  std::function<QImage()> render;
+};
+
+// The kit's controls in each of their states and its folder dialogs.
+std::vector<Screen> componentScreens();
+// The tray icon's menu and the kit's cursors.
+std::vector<Screen> trayScreens();
+
+// Every screen of the program.
+std::vector<Screen> allScreens();
+
+// Draws `widget` as it would appear on screen, at its current size, after
+// pending layout and paint events have run.
+QImage renderWidget(QWidget &widget);
+
+} // namespace marrowen

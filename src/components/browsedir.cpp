@@ -1,0 +1,396 @@
+#include "components/browsedir.h"
+
+#include "components/dialogrunner.h"
+#include "components/fileutil.h"
+#include "components/kitutils.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace marrowen {
+
+// ---- status line
+
+FittedStatusLine::FittedStatusLine(QWidget *parent) : QLabel(parent) {
+  setTextFormat(Qt::PlainText);
+  setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+}
+
+void FittedStatusLine::setFullText(const QString &text, Fitter fit) {
+  fullText_ = text;
+  fit_ = std::move(fit);
+  refit();
+}
+
+void FittedStatusLine::resizeEvent(QResizeEvent *event) {
+  QLabel::resizeEvent(event);
+  refit();
+}
+
+void FittedStatusLine::refit() {
+  setText(fit_ ? fit_(fullText_, contentsRect().width(), fontMetrics()) : fullText_);
+}
+
+// ---- dialog
+
+FolderBrowserDialog::FolderBrowserDialog(const QString &rootPath, bool includeFiles,
+                                         bool withStatus, QWidget *parent)
+    : QDialog(parent) {
+  setObjectName(QStringLiteral("FolderBrowserDialog"));
+  setWindowTitle(tr("Browse for Folder"));
+  auto *layout = new QVBoxLayout(this);
+  title_ = new QLabel(this);
+  title_->setWordWrap(true);
+  title_->setTextFormat(Qt::PlainText);
+  layout->addWidget(title_);
+  if (withStatus) {
+    status_ = new FittedStatusLine(this);
+    status_->setObjectName(QStringLiteral("status"));
+    layout->addWidget(status_);
+  }
+  model_ = new QFileSystemModel(this);
+  QDir::Filters filters = QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot;
+  if (includeFiles)
+    filters |= QDir::Files;
+  model_->setFilter(filters);
+  model_->setRootPath(rootPath);
+  tree_ = new QTreeView(this);
+  tree_->setObjectName(QStringLiteral("tree"));
+  tree_->setModel(model_);
+  // The whole file system shows "/" as its one top entry; a narrower root
+  // shows what lies in it.
+  if (rootPath != QLatin1String("/"))
+    tree_->setRootIndex(model_->index(rootPath));
+  for (int column = 1; column < model_->columnCount(); ++column)
+    tree_->hideColumn(column);
+  tree_->header()->hide();
+  tree_->setSelectionMode(QAbstractItemView::SingleSelection);
+  layout->addWidget(tree_, 1);
+  buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  layout->addWidget(buttons_);
+  connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(buttons_, &QDialogButtonBox::helpRequested, this, &FolderBrowserDialog::helpRequested);
+  // The model lists folders in the background: the chosen one can be
+  // scrolled to only once its folder has been read and sorted, which the
+  // model does after it reports the folder loaded.
+  const auto scrollToChosen = [this] {
+    if (scrollPending_ && tree_->currentIndex().isValid())
+      tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+  };
+  connect(model_, &QFileSystemModel::layoutChanged, this, scrollToChosen, Qt::QueuedConnection);
+  connect(model_, &QFileSystemModel::directoryLoaded, this, scrollToChosen, Qt::QueuedConnection);
+  connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex &current) {
+            scrollPending_ = false;
+            emit selectionChanged(current.isValid() ? model_->filePath(current) : QString());
+          });
+  resize(360, 420);
+}
+
+void FolderBrowserDialog::setTitle(const QString &title) {
+  title_->setText(title);
+  title_->setVisible(!title.isEmpty());
+}
+
+void FolderBrowserDialog::setOkEnabled(bool enabled) {
+  buttons_->button(QDialogButtonBox::Ok)->setEnabled(enabled);
+}
+
+bool FolderBrowserDialog::okEnabled() const {
+  return buttons_->button(QDialogButtonBox::Ok)->isEnabled();
+}
+
+void FolderBrowserDialog::showHelpButton() {
+  if (!buttons_->button(QDialogButtonBox::Help))
+    buttons_->addButton(QDialogButtonBox::Help)->setText(tr("&Help"));
+}
+
+// Only a laid-out tree knows where to scroll to.
+void FolderBrowserDialog::showEvent(QShowEvent *event) {
+  QDialog::showEvent(event);
+  if (tree_->currentIndex().isValid())
+    tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+}
+
+QString FolderBrowserDialog::currentPath() const {
+  const QModelIndex current = tree_->currentIndex();
+  return current.isValid() ? model_->filePath(current) : QString();
+}
+
+bool FolderBrowserDialog::selectPath(const QString &path) {
+  // The model finds any existing entry by name, listed in the tree or not.
+  if (!(model_->filter() & QDir::Files) && !QFileInfo(path).isDir())
+    return false;
+  const QModelIndex index = model_->index(path);
+  if (!index.isValid())
+    return false;
+  tree_->setCurrentIndex(index);
+  tree_->scrollTo(index);
+  scrollPending_ = true; // until the user moves
+  return true;
+}
+
+// ---- status fitting
+
+QString fitStatusText(const QString &text, bool isFolder, int width,
+                      const std::function<int(const QString &)> &widthOf) {
+  if (!isFolder) {
+    QString result = text;
+    for (qsizetype keep = text.size(); keep > 0 && widthOf(result) > width;)
+      result = text.left(--keep) + QStringLiteral("...");
+    return result;
+  }
+  const QString ellipsis = QStringLiteral(".../");
+  const qsizetype lastSlash = text.lastIndexOf(u'/');
+  QString folder = text.left(lastSlash + 1);
+  const QString name = text.mid(lastSlash + 1);
+  QString drive;
+  if (folder.size() >= 2 && folder[1] == u':') {
+    drive = folder.left(2);
+    folder.remove(0, 2);
+  }
+  while (widthOf(drive + folder + name) > width && !(drive.isEmpty() && folder.isEmpty())) {
+    if (folder == QLatin1String("/.../")) {
+      folder = ellipsis;
+      drive.clear();
+    } else if (folder.isEmpty()) {
+      drive.clear();
+    } else if (folder == QLatin1String("/")) {
+      folder.clear();
+    } else {
+      const bool leading = folder.startsWith(u'/');
+      if (leading)
+        folder.remove(0, 1);
+      if (folder.startsWith(ellipsis))
+        folder.remove(0, ellipsis.size());
+      // With no folder left to cut, nothing stands for it either, so the
+      // walk reaches its end.
+      const qsizetype next = folder.indexOf(u'/');
+      folder = next < 0 ? QString() : ellipsis + folder.mid(next + 1);
+      if (leading)
+        folder.prepend(u'/');
+    }
+  }
+  return drive + folder + name;
+}
+
+// ---- the filter-list window's picker
+
+TBrowseDirectoryDlg::TBrowseDirectoryDlg(QObject *owner) : QObject(owner) {
+  if (auto *widget = qobject_cast<QWidget *>(owner))
+    parentControl_ = widget;
+}
+
+QString TBrowseDirectoryDlg::Caption() const { return dialog_ ? dialog_->windowTitle() : caption_; }
+
+void TBrowseDirectoryDlg::SetCaption(const QString &caption) {
+  if (caption == caption_)
+    return;
+  caption_ = caption;
+  if (dialog_)
+    dialog_->setWindowTitle(caption);
+}
+
+void TBrowseDirectoryDlg::SetSelection(const QString &selection) {
+  if (selection == selection_)
+    return;
+  selection_ = selection;
+  if (!selection_.endsWith(u'/') && FolderExists(selection_))
+    selection_ += u'/';
+  if (dialog_ && !selection_.isEmpty())
+    selectInTree();
+}
+
+void TBrowseDirectoryDlg::SetStatusText(const QString &text) {
+  if (text == statusText_)
+    return;
+  statusText_ = text;
+  if (dialog_)
+    showStatus();
+}
+
+void TBrowseDirectoryDlg::SetFitStatusText(bool fit) {
+  if (fit == fitStatusText_)
+    return;
+  fitStatusText_ = fit;
+  if (dialog_)
+    showStatus();
+}
+
+void TBrowseDirectoryDlg::SetEnableOKButton(bool enable) {
+  if (enable == enableOKButton_)
+    return;
+  enableOKButton_ = enable;
+  if (dialog_)
+    dialog_->setOkEnabled(enable);
+}
+
+QString TBrowseDirectoryDlg::rootPath(TRootID root) {
+  QStandardPaths::StandardLocation location;
+  switch (root) {
+  case idPersonal:
+    location = QStandardPaths::DocumentsLocation;
+    break;
+  case idDesktopDirectory:
+    location = QStandardPaths::DesktopLocation;
+    break;
+  case idFonts:
+    location = QStandardPaths::FontsLocation;
+    break;
+  case idTemplates:
+    location = QStandardPaths::TemplatesLocation;
+    break;
+  case idPrograms:
+    location = QStandardPaths::ApplicationsLocation;
+    break;
+  default:
+    return QStringLiteral("/");
+  }
+  const QString path = QStandardPaths::writableLocation(location);
+  return FolderExists(path) ? path : QStringLiteral("/");
+}
+
+// The status line is made only when there is a status text as the dialog
+// opens; without one, later texts have nowhere to go.
+void TBrowseDirectoryDlg::showStatus() {
+  FittedStatusLine *line = dialog_ ? dialog_->statusLine() : nullptr;
+  if (!line)
+    return;
+  if (!fitStatusText_ || statusText_.isEmpty()) {
+    line->setFullText(statusText_, nullptr);
+    return;
+  }
+  const bool isFolder = FolderExists(statusText_);
+  line->setFullText(
+      statusText_, [isFolder](const QString &text, int width, const QFontMetrics &metrics) {
+        return fitStatusText(text, isFolder, width,
+                             [&](const QString &s) { return metrics.horizontalAdvance(s); });
+      });
+}
+
+// The tree gets the folder without its trailing "/", the root as it is.
+void TBrowseDirectoryDlg::selectInTree() {
+  QString path = selection_;
+  if (path.size() > 1 && path.endsWith(u'/'))
+    path.chop(1);
+  dialog_->selectPath(path);
+}
+
+void TBrowseDirectoryDlg::DoInitialized(FolderBrowserDialog &dialog) {
+  if (center_)
+    CentreWindowOnScreen(&dialog);
+  dialog.setOkEnabled(enableOKButton_);
+  if (!statusText_.isEmpty())
+    showStatus();
+  if (!selection_.isEmpty())
+    selectInTree();
+  if (!caption_.isEmpty())
+    dialog.setWindowTitle(caption_);
+  if (OnCreate)
+    OnCreate();
+}
+
+void TBrowseDirectoryDlg::DoSelChanged(const QString &path) {
+  if (!showSelectionInStatus_ && !OnSelChanged)
+    return;
+  if (showSelectionInStatus_)
+    SetStatusText(path);
+  if (OnSelChanged)
+    OnSelChanged(path);
+}
+
+bool TBrowseDirectoryDlg::Execute() {
+  QWidget *owner = parentControl_ ? parentControl_->window() : nullptr;
+  FolderBrowserDialog dialog(rootPath(root_), options_ & bfIncludeFiles, !statusText_.isEmpty(),
+                             owner);
+  dialog.setTitle(title_);
+  dialog_ = &dialog;
+  // Selecting the starting folder is already a change of selection.
+  connect(&dialog, &FolderBrowserDialog::selectionChanged, this,
+          [this](const QString &path) { DoSelChanged(path); });
+  DoInitialized(dialog);
+  const bool chosen =
+      DialogRunner::exec(dialog) == QDialog::Accepted && !dialog.currentPath().isEmpty();
+  const QString chosenPath = chosen ? dialog.currentPath() : QString();
+  dialog_ = nullptr;
+  selection_ = chosenPath;
+  return chosen;
+}
+
+// ---- the folder edit's dialog
+
+TBrowseFolderDlg::TBrowseFolderDlg(QObject *owner) : QObject(owner) {}
+
+void TBrowseFolderDlg::selChanged(FolderBrowserDialog &dialog, const QString &path) {
+  selectedName_ = path;
+  if (browseKind_ == bfFolders)
+    dialog.setOkEnabled(!path.isEmpty() && FolderExists(path));
+  if (OnSelChanged)
+    OnSelChanged();
+}
+
+bool TBrowseFolderDlg::Execute() {
+  FolderBrowserDialog dialog(QStringLiteral("/"), false, false, QApplication::activeWindow());
+  dialog.setTitle(dialogText_);
+  if (position_ == dpScreenCenter)
+    CentreWindowOnScreen(&dialog);
+  connect(&dialog, &FolderBrowserDialog::selectionChanged, this,
+          [this, &dialog](const QString &path) { selChanged(dialog, path); });
+  selectedName_.clear();
+  dialog.setOkEnabled(false);
+  if (browseKind_ == bfComputers || FolderExists(folderName_))
+    dialog.selectPath(folderName_);
+  if (helpContext_ != 0) {
+    dialog.showHelpButton();
+    connect(&dialog, &FolderBrowserDialog::helpRequested, this,
+            [this] { showKitHelp(helpContext_); });
+  }
+  if (OnInitialized)
+    OnInitialized();
+  const bool chosen =
+      DialogRunner::exec(dialog) == QDialog::Accepted && !dialog.currentPath().isEmpty();
+  if (chosen) {
+    QString path = dialog.currentPath();
+    if (path.size() > 1 && path.endsWith(u'/'))
+      path.chop(1);
+    folderName_ = path;
+  }
+  return chosen;
+}
+
+bool BrowseFolder(QString &folderName, const QString &dialogText, int helpContext) {
+  TBrowseFolderDlg dialog;
+  dialog.SetDialogText(dialogText);
+  dialog.SetFolderName(folderName);
+  dialog.SetHelpContext(helpContext);
+  if (!dialog.Execute())
+    return false;
+  folderName = dialog.FolderName();
+  return true;
+}
+
+namespace {
+
+HelpHook &helpHook() {
+  static HelpHook hook;
+  return hook;
+}
+
+} // namespace
+
+void setKitHelpHook(HelpHook hook) { helpHook() = std::move(hook); }
+
+void showKitHelp(int helpContext) {
+  if (helpHook())
+    helpHook()(helpContext);
+}
+
+} // namespace marrowen

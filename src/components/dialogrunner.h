@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+
+class QDialog;
+class QWidget;
+
+namespace marrowen {
+
+// Every modal dialog and message box of the program runs through here, so a
+// test can answer each one (press a button, fill in a field) without a nested
+// event loop that would wait for a person. The default runs the dialog with
+// exec().
+class DialogRunner {
+public:
+  // Runs `dialog` modally and gives its result (QDialog::Accepted, Rejected,
+  // or the button a message box ended with).
+  using Runner = std::function<int(QDialog &dialog)>;
+
+  static int exec(QDialog &dialog);
+  // Installs `runner` and gives back the one it replaces; an empty runner
+  // restores the modal default.
+  static Runner replace(Runner runner);
+};
+
+// Replaces the runner for its lifetime, then puts the previous one back.
+class ScopedDialogRunner {
+public:
+  explicit ScopedDialogRunner(DialogRunner::Runner runner)
+      : previous_(DialogRunner::replace(std::move(runner))) {}
+  ~ScopedDialogRunner() { DialogRunner::replace(std::move(previous_)); }
+  ScopedDialogRunner(const ScopedDialogRunner &) = delete;
+  ScopedDialogRunner &operator=(const ScopedDialogRunner &) = delete;
+
+private:
+  DialogRunner::Runner previous_;
+};
+
+// A message box run through the runner; gives the button that closed it.
+QMessageBox::StandardButton
+showMessageBox(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+               QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+               QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+
+} // namespace marrowen

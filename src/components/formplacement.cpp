@@ -1,0 +1,363 @@
+#include "components/formplacement.h"
+
+#include "classlib/exceptions.h"
+#include "classlib/inifile.h"
+#include "classlib/registry.h"
+#include "components/dialogrunner.h"
+#include "components/inistorage.h"
+#include "components/kitutils.h"
+#include "components/windowhook.h"
+#include "qtext/qtext.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QShowEvent>
+#include <QWidget>
+
+#include <cmath>
+
+namespace marrowen {
+
+namespace {
+
+constexpr std::string_view siFlags = "Flags";
+constexpr std::string_view siShowCmd = "ShowCmd";
+constexpr std::string_view siPixels = "PixelsPerInch";
+constexpr std::string_view siMinMaxPos = "MinMaxPos";
+constexpr std::string_view siNormPos = "NormPos";
+constexpr std::string_view siFormVersion = "FormVersion";
+constexpr std::string_view siActiveControl = "ActiveControl";
+constexpr std::string_view siVisible = "Visible";
+
+// The show commands "ShowCmd" holds.
+constexpr int swShowNormal = 1, swShowMinimized = 2, swShowMaximized = 3;
+
+int screenPixelsPerInch() {
+  QScreen *screen = QGuiApplication::primaryScreen();
+  return screen ? static_cast<int>(std::lround(screen->logicalDotsPerInch())) : 96;
+}
+
+QSize screenSize() {
+  QScreen *screen = QGuiApplication::primaryScreen();
+  return screen ? screen->geometry().size() : QSize();
+}
+
+std::string joinNumbers(std::initializer_list<int> numbers) {
+  std::string text;
+  for (int n : numbers) {
+    if (!text.empty())
+      text += ',';
+    text += std::to_string(n);
+  }
+  return text;
+}
+
+// The n-th of the numbers in `text`, separated by blanks or commas.
+int nthNumber(const std::string &text, int n, int defaultValue) {
+  bool ok = false;
+  int value = NthWord(n, QString::fromLatin1(text), u" ,").toInt(&ok);
+  return ok ? value : defaultValue;
+}
+
+// A form whose size the user cannot change keeps it whatever was stored.
+bool isSizeable(const QWidget &form) { return form.minimumSize() != form.maximumSize(); }
+
+} // namespace
+
+// ---- TWinMinMaxInfo
+
+void TWinMinMaxInfo::SetValue(Index index, int v) {
+  if (values_[index] == v)
+    return;
+  values_[index] = v;
+  owner_->applySizeLimits();
+}
+
+void TWinMinMaxInfo::Assign(const TWinMinMaxInfo &other) {
+  std::copy(std::begin(other.values_), std::end(other.values_), std::begin(values_));
+  owner_->applySizeLimits();
+}
+
+bool TWinMinMaxInfo::isDefault() const {
+  return std::all_of(std::begin(values_), std::end(values_), [](int v) { return v == 0; });
+}
+
+// ---- TFormPlacement
+
+// Keeps the storage open for one save, restore or single call, unless it is
+// open already.
+class TFormPlacement::Opened {
+public:
+  Opened(TFormPlacement &placement, bool forReading)
+      : placement_(placement), opened_(!placement.storage_) {
+    if (!opened_)
+      return;
+    if (placement.useRegistry_)
+      placement.storage_ =
+          std::make_unique<TRegIniFile>(fromQString(placement.IniFileName()), forReading);
+    else
+      placement.storage_ = std::make_unique<TIniFile>(fileNameFromQString(placement.IniFileName()));
+  }
+  ~Opened() {
+    if (opened_)
+      placement_.storage_.reset();
+  }
+  Opened(const Opened &) = delete;
+  Opened &operator=(const Opened &) = delete;
+
+private:
+  TFormPlacement &placement_;
+  bool opened_;
+};
+
+TFormPlacement::TFormPlacement(QWidget *form)
+    : QObject(form), form_(form), hook_(new TKitWindowHook(this)) {
+  if (form && form->isWindow()) {
+    options_ = fpState | fpPosition;
+    designedMinimum_ = form->minimumSize();
+    designedMaximum_ = form->maximumSize();
+  }
+  hook_->BeforeMessage = [this](QEvent *event, bool &handled) { beforeFormEvent(event, handled); };
+  hook_->AfterMessage = [this](QEvent *event, bool &handled) { formEvent(event, handled); };
+  hook_->SetWinControl(form);
+  defaultSection_ = GetDefaultSection(form);
+}
+
+// A form that goes without closing first (the program ends) saves here. The
+// form's own class is gone by now, which is why the section was kept, but its
+// window's geometry and state remain.
+TFormPlacement::~TFormPlacement() {
+  if (active_ && !saved_ && form_) {
+    destroying_ = true;
+    try {
+      SaveFormPlacement();
+    } catch (const Exception &) {
+      // Nothing can be shown while the form goes; the last good placement stays.
+    }
+  }
+  for (TIniLink *link : std::as_const(links_))
+    link->storage_ = nullptr;
+}
+
+QString TFormPlacement::IniFileName() const {
+  if (!iniFileName_.isEmpty())
+    return iniFileName_;
+  QString program = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+  return useRegistry_ ? QStringLiteral("Software\\") + program : program + QStringLiteral(".INI");
+}
+
+QString TFormPlacement::IniSection() const {
+  return iniSection_.isEmpty() ? defaultSection_ : iniSection_;
+}
+
+std::string TFormPlacement::ReadString(std::string_view section, std::string_view ident,
+                                       std::string_view defaultValue) {
+  Opened open(*this, true);
+  return IniReadString(storage_.get(), section, ident, defaultValue);
+}
+
+void TFormPlacement::WriteString(std::string_view section, std::string_view ident,
+                                 std::string_view value) {
+  Opened open(*this, false);
+  IniWriteString(storage_.get(), section, ident, value);
+}
+
+std::int32_t TFormPlacement::ReadInteger(std::string_view ident, std::int32_t defaultValue) {
+  Opened open(*this, true);
+  return IniReadInteger(storage_.get(), fromQString(IniSection()), ident, defaultValue);
+}
+
+void TFormPlacement::WriteInteger(std::string_view ident, std::int32_t value) {
+  Opened open(*this, false);
+  IniWriteInteger(storage_.get(), fromQString(IniSection()), ident, value);
+}
+
+void TFormPlacement::SaveFormPlacement() {
+  if (active_ && !restored_)
+    return;
+  Opened open(*this, false);
+  WriteInteger(siFormVersion, version_);
+  SavePlacement();
+  if (OnSavePlacement)
+    OnSavePlacement();
+  saved_ = true;
+}
+
+void TFormPlacement::RestoreFormPlacement() {
+  saved_ = false;
+  defaultSection_ = GetDefaultSection(form_);
+  {
+    Opened open(*this, true);
+    if (ReadInteger(siFormVersion, 0) >= version_) {
+      RestorePlacement();
+      restored_ = true;
+      if (OnRestorePlacement)
+        OnRestorePlacement();
+      if (options_.testFlag(fpActiveControl) && form_) {
+        QString name = toQString(
+            IniReadString(storage_.get(), fromQString(IniSection()), siActiveControl, ""));
+        auto *control = name.isEmpty() ? nullptr : form_->findChild<QWidget *>(name);
+        if (control && control->isEnabled() && control->focusPolicy() != Qt::NoFocus)
+          control->setFocus();
+      }
+    }
+    restored_ = true;
+  }
+  applySizeLimits();
+}
+
+void TFormPlacement::SavePlacement() {
+  if (!form_ || !form_->isWindow())
+    return;
+  const std::string section = fromQString(IniSection());
+  writePlacement(section);
+  if (options_.testFlag(fpActiveControl))
+    if (QWidget *control = form_->focusWidget(); control && control != form_)
+      IniWriteString(storage_.get(), section, siActiveControl, fromQString(control->objectName()));
+  IniWriteInteger(storage_.get(), section, siVisible, destroying_ ? 1 : 0);
+  for (TIniLink *link : std::as_const(links_))
+    link->SaveToIni();
+}
+
+void TFormPlacement::RestorePlacement() {
+  if (!form_ || !form_->isWindow())
+    return;
+  readPlacement(fromQString(IniSection()), options_.testFlag(fpState),
+                options_.testFlag(fpPosition));
+  for (TIniLink *link : std::as_const(links_))
+    link->LoadFromIni();
+}
+
+std::string TFormPlacement::positionKey(std::string_view key) const {
+  QSize size = screenSize();
+  return std::string(key) + '(' + std::to_string(size.width()) + 'x' +
+         std::to_string(size.height()) + ')';
+}
+
+void TFormPlacement::writePlacement(const std::string &section) {
+  TCustomIniFile *ini = storage_.get();
+  const Qt::WindowStates state = form_->windowState();
+  int showCmd = state.testFlag(Qt::WindowMinimized)   ? swShowMinimized
+                : state.testFlag(Qt::WindowMaximized) ? swShowMaximized
+                                                      : swShowNormal;
+  QRect normal = form_->normalGeometry();
+  if (!normal.isValid())
+    normal = form_->geometry();
+  const std::string minMax = joinNumbers({0, 0, 0, 0});
+  const std::string norm = joinNumbers({normal.left(), normal.top(), normal.left() + normal.width(),
+                                        normal.top() + normal.height()});
+  IniWriteInteger(ini, section, siFlags, 0);
+  IniWriteInteger(ini, section, siShowCmd, showCmd);
+  IniWriteInteger(ini, section, siPixels, screenPixelsPerInch());
+  IniWriteString(ini, section, positionKey(siMinMaxPos), minMax);
+  IniWriteString(ini, section, positionKey(siNormPos), norm);
+  IniWriteString(ini, section, siMinMaxPos, minMax);
+  IniWriteString(ini, section, siNormPos, norm);
+}
+
+void TFormPlacement::readPlacement(const std::string &section, bool readState, bool readPosition) {
+  TCustomIniFile *ini = storage_.get();
+  // The position saved on a screen of this size, else the last one saved.
+  std::string norm = IniReadString(ini, section, positionKey(siNormPos), "");
+  if (norm.empty())
+    norm = IniReadString(ini, section, siNormPos, "");
+  if (readPosition && !norm.empty() &&
+      IniReadInteger(ini, section, siPixels, screenPixelsPerInch()) == screenPixelsPerInch()) {
+    const QRect current = form_->geometry();
+    int left = nthNumber(norm, 1, current.left());
+    int top = nthNumber(norm, 2, current.top());
+    int right = nthNumber(norm, 3, current.left() + current.width());
+    int bottom = nthNumber(norm, 4, current.top() + current.height());
+    if (!isSizeable(*form_)) {
+      right = left + current.width();
+      bottom = top + current.height();
+    }
+    if (right > left && bottom > top) {
+      QRect rect(left, top, right - left, bottom - top);
+      FitRectToScreen(rect);
+      form_->setGeometry(rect);
+    }
+  }
+  if (readState) {
+    Qt::WindowStates state = form_->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
+    switch (IniReadInteger(ini, section, siShowCmd, 0)) {
+    case 2:
+    case 6:
+    case 7:
+      state |= Qt::WindowMinimized;
+      break;
+    case 3:
+      state |= Qt::WindowMaximized;
+      break;
+    default: // normal, or a hidden window's command, which keeps the default
+      break;
+    }
+    form_->setWindowState(state);
+  }
+  form_->update();
+}
+
+void TFormPlacement::SetPreventResize(bool prevent) {
+  if (prevent == preventResize_)
+    return;
+  preventResize_ = prevent;
+  applySizeLimits();
+}
+
+void TFormPlacement::applySizeLimits() {
+  if (!form_ || !form_->isWindow())
+    return;
+  if (preventResize_) {
+    form_->setFixedSize(form_->size());
+    return;
+  }
+  QSize minimum = designedMinimum_, maximum = designedMaximum_;
+  auto limit = [&](TWinMinMaxInfo::Index index, QSize &size, bool width) {
+    if (int v = minMaxInfo_.value(index))
+      width ? size.setWidth(v) : size.setHeight(v);
+  };
+  limit(TWinMinMaxInfo::MinTrackWidth, minimum, true);
+  limit(TWinMinMaxInfo::MinTrackHeight, minimum, false);
+  limit(TWinMinMaxInfo::MaxTrackWidth, maximum, true);
+  limit(TWinMinMaxInfo::MaxTrackHeight, maximum, false);
+  form_->setMinimumSize(minimum);
+  form_->setMaximumSize(maximum);
+}
+
+namespace {
+
+void reportFailure(QWidget *form, const Exception &e) {
+  showMessageBox(form, QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
+                 toQString(e.message()));
+}
+
+} // namespace
+
+void TFormPlacement::beforeFormEvent(QEvent *event, bool &) {
+  // Restored before the form's own show handler runs, and before the window
+  // appears, so it never shows at its designed place first.
+  if (event->type() != QEvent::Show || event->spontaneous() || !active_)
+    return;
+  try {
+    RestoreFormPlacement();
+  } catch (const Exception &e) {
+    reportFailure(form_, e);
+  }
+}
+
+void TFormPlacement::formEvent(QEvent *event, bool &) {
+  // After the form's own close handler, which may have refused.
+  if (event->type() != QEvent::Close || !event->isAccepted() || !active_ || !form_ ||
+      !form_->windowHandle())
+    return;
+  try {
+    SaveFormPlacement();
+  } catch (const Exception &e) {
+    reportFailure(form_, e);
+  }
+}
+
+} // namespace marrowen

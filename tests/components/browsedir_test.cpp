@@ -1,0 +1,123 @@
+#include "components/browsedir.h"
+#include "components/dialogrunner.h"
+#include "qt_printing.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+using namespace marrowen;
+
+namespace {
+
+// One character, one unit of width.
+int charWidth(const QString &text) { return int(text.size()); }
+
+} // namespace
+
+TEST(StatusText, FileNamesLoseTheirEndAndFoldersWholeFoldersUntilTheyFit) {
+  struct Case {
+    QString text;
+    bool folder;
+    int width;
+    QString shown;
+  };
+  const Case cases[] = {
+      {"/data/report.txt", false, 20, "/data/report.txt"},
+      {"/data/report.txt", false, 10, "/data/r..."},
+      {"/data/report.txt", false, 2, "..."}, // narrower than "..." still ends
+      {"/home/user/docs/project", true, 30, "/home/user/docs/project"},
+      {"/home/user/docs/project", true, 22, "/.../user/docs/project"},
+      {"/home/user/docs/project", true, 17, "/.../docs/project"},
+      {"/home/user/docs/project", true, 11, ".../project"},
+      {"/home/user/docs/project", true, 2, "project"},
+      {"/project", true, 3, "project"},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(fitStatusText(c.text, c.folder, c.width, charWidth), c.shown)
+        << c.text.toStdString() << " in " << c.width;
+}
+
+TEST(BrowseDirectoryDlg, AnExistingFolderGainsASlashAndCancelClearsTheSelection) {
+  QTemporaryDir dir;
+  TBrowseDirectoryDlg picker;
+  picker.SetSelection(dir.path());
+  EXPECT_EQ(picker.Selection(), dir.path() + "/");
+  picker.SetSelection("/no/such/folder");
+  EXPECT_EQ(picker.Selection(), "/no/such/folder");
+
+  picker.SetSelection(dir.path());
+  QString seeded;
+  ScopedDialogRunner cancel([&](QDialog &dialog) {
+    seeded = static_cast<FolderBrowserDialog &>(dialog).currentPath();
+    return int(QDialog::Rejected);
+  });
+  EXPECT_FALSE(picker.Execute());
+  EXPECT_EQ(seeded, dir.path());
+  EXPECT_EQ(picker.Selection(), "");
+}
+
+TEST(BrowseDirectoryDlg, TheChosenFolderIsTheSelectionAndShowsInTheStatusLine) {
+  QTemporaryDir dir;
+  const QString sub = dir.filePath("sub");
+  QDir().mkpath(sub);
+  TBrowseDirectoryDlg picker;
+  picker.SetTitle("Choose a folder");
+  picker.SetCaption("Select a folder to process");
+  picker.SetShowSelectionInStatus(true);
+  picker.SetStatusText(" ");
+  picker.SetSelection(dir.path());
+  QStringList changes;
+  picker.OnSelChanged = [&](const QString &path) { changes.append(path); };
+  ScopedDialogRunner choose([&](QDialog &dialog) {
+    auto &browser = static_cast<FolderBrowserDialog &>(dialog);
+    EXPECT_EQ(browser.windowTitle(), "Select a folder to process");
+    EXPECT_EQ(picker.Caption(), "Select a folder to process");
+    EXPECT_EQ(browser.statusLine()->fullText(), dir.path()); // the starting folder
+    browser.selectPath(sub);
+    EXPECT_EQ(browser.statusLine()->fullText(), sub);
+    return int(QDialog::Accepted);
+  });
+  EXPECT_TRUE(picker.Execute());
+  EXPECT_EQ(picker.Selection(), sub);
+  EXPECT_EQ(changes.back(), sub);
+  EXPECT_EQ(picker.ImageIndex(), -1);
+}
+
+TEST(BrowseDirectoryDlg, WithoutAStatusTextThereIsNoStatusLine) {
+  TBrowseDirectoryDlg picker;
+  picker.SetShowSelectionInStatus(true);
+  ScopedDialogRunner look([&](QDialog &dialog) {
+    EXPECT_EQ(static_cast<FolderBrowserDialog &>(dialog).statusLine(), nullptr);
+    return int(QDialog::Rejected);
+  });
+  picker.Execute();
+}
+
+TEST(BrowseFolderDlg, OkIsOpenOnlyOnAFolderAndCancelKeepsTheFolderName) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath("f.txt");
+  QFile(file).open(QIODevice::WriteOnly);
+  QString folder = dir.path();
+  int helpAsked = 0;
+  setKitHelpHook([&](int context) { helpAsked += context; });
+  ScopedDialogRunner look([&](QDialog &dialog) {
+    auto &browser = static_cast<FolderBrowserDialog &>(dialog);
+    EXPECT_EQ(browser.currentPath(), dir.path());
+    EXPECT_TRUE(browser.okEnabled());
+    EXPECT_FALSE(browser.selectPath(file)); // files are not in the tree
+    browser.tree().setCurrentIndex(QModelIndex());
+    EXPECT_FALSE(browser.okEnabled());
+    EXPECT_TRUE(browser.selectPath(dir.path()));
+    EXPECT_TRUE(browser.okEnabled());
+    emit browser.helpRequested();
+    return int(QDialog::Rejected);
+  });
+  EXPECT_FALSE(BrowseFolder(folder, "Pick one", 7));
+  EXPECT_EQ(folder, dir.path());
+  EXPECT_EQ(helpAsked, 7);
+  setKitHelpHook(nullptr);
+}

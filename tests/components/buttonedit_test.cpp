@@ -1,0 +1,135 @@
+#include "components/buttonedit.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDialog>
+#include <QPushButton>
+#include <QStyle>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+using namespace marrowen;
+
+namespace {
+
+// An edit in a shown dialog with a default button, as the filter dialogs
+// place them.
+struct EditInDialog {
+  QDialog dialog;
+  TCustomComboEdit *edit = new TCustomComboEdit(&dialog);
+  QPushButton *ok = new QPushButton("OK", &dialog);
+  int buttonClicks = 0;
+  int defaultClicks = 0;
+
+  EditInDialog() {
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->addWidget(edit);
+    layout->addWidget(ok);
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, [this] { ++defaultClicks; });
+    edit->OnButtonClick = [this] { ++buttonClicks; };
+    edit->setText("abc");
+    dialog.show();
+    edit->setFocus();
+  }
+  void clickButton() { QTest::mouseClick(&edit->button(), Qt::LeftButton); }
+  void altDown() { QTest::keyClick(edit, Qt::Key_Down, Qt::AltModifier); }
+};
+
+} // namespace
+
+TEST(ComboEdit, EnterFiresTheDefaultButtonAndInsertsNothing) {
+  EditInDialog f;
+  QTest::keyClick(f.edit, Qt::Key_Return);
+  EXPECT_EQ(f.defaultClicks, 1);
+  EXPECT_EQ(f.edit->text(), "abc");
+}
+
+TEST(ComboEdit, WithoutDirectInputTypingPasteAndCutAreRefusedButTheButtonWorks) {
+  EditInDialog f;
+  f.edit->SetDirectInput(false);
+  QApplication::clipboard()->setText("pasted");
+  QTest::keyClicks(f.edit, "xyz");
+  f.edit->selectAll();
+  QTest::keySequence(f.edit, QKeySequence::Cut);
+  f.edit->setCursorPosition(1);
+  QTest::keySequence(f.edit, QKeySequence::Paste);
+  EXPECT_EQ(f.edit->text(), "abc");
+  f.clickButton();
+  f.altDown();
+  EXPECT_EQ(f.buttonClicks, 2);
+}
+
+TEST(ComboEdit, ReadOnlyRefusesTypingAndTheButton) {
+  EditInDialog f;
+  f.edit->SetReadOnly(true);
+  QTest::keyClicks(f.edit, "xyz");
+  f.clickButton();
+  f.altDown();
+  EXPECT_EQ(f.edit->text(), "abc");
+  EXPECT_EQ(f.buttonClicks, 0);
+  f.edit->SetReadOnly(false);
+  f.clickButton();
+  EXPECT_EQ(f.buttonClicks, 1);
+}
+
+TEST(ComboEdit, AltDownPressesAVisibleButtonOnceAndAHiddenOneNever) {
+  EditInDialog f;
+  f.altDown();
+  EXPECT_EQ(f.buttonClicks, 1);
+  for (int width : {0, 1}) {
+    f.edit->SetButtonWidth(width);
+    EXPECT_FALSE(f.edit->buttonContainer().isVisible());
+    f.altDown();
+  }
+  EXPECT_EQ(f.buttonClicks, 1);
+  f.edit->SetButtonWidth(21);
+  EXPECT_TRUE(f.edit->buttonContainer().isVisible());
+  f.edit->SetClickKey(0x4000 + 'B'); // Ctrl+B
+  f.altDown();
+  QTest::keyClick(f.edit, Qt::Key_B, Qt::ControlModifier);
+  EXPECT_EQ(f.buttonClicks, 2);
+  EXPECT_EQ(f.edit->text(), "abc");
+}
+
+TEST(ComboEdit, ButtonStaysInsideTheFrameAndTheTextClearOfIt) {
+  EditInDialog f;
+  f.edit->resize(200, 30);
+  const QRect button = f.edit->buttonContainer().geometry();
+  EXPECT_LE(button.right(), f.edit->width() - 1);
+  EXPECT_GE(button.top(), 0);
+  EXPECT_GE(f.edit->textMargins().right(), button.width());
+  // A width the edit cannot hold is ignored once the edit is shown.
+  f.edit->SetButtonWidth(200);
+  EXPECT_EQ(f.edit->ButtonWidth(), 21);
+  f.edit->resize(200, 2);
+  EXPECT_GE(f.edit->height(), f.edit->minimumTextHeight() + 5);
+}
+
+TEST(ComboEdit, OwnerCanReplaceTheContextMenu) {
+  EditInDialog f;
+  int asked = 0;
+  f.edit->OnContextPopup = [&](QPoint, bool &handled) {
+    ++asked;
+    handled = true; // the edit's own menu would block here
+  };
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                          f.edit->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(f.edit, &event);
+  EXPECT_EQ(asked, 1);
+}
+
+TEST(ComboEdit, EllipsisAndDropDownGlyphsFollowTheButtonWidth) {
+  TCustomComboEdit edit;
+  edit.SetGlyphKind(TCustomComboEdit::gkEllipsis);
+  EXPECT_EQ(edit.Glyph().size(), QSize(15, 4));
+  EXPECT_EQ(edit.NumGlyphs(), 1);
+  edit.SetGlyphKind(TCustomComboEdit::gkDropDown);
+  EXPECT_EQ(edit.ButtonWidth(), edit.style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+  edit.SetGlyph(QImage(30, 10, QImage::Format_ARGB32));
+  EXPECT_EQ(edit.GlyphKind(), TCustomComboEdit::gkCustom);
+  EXPECT_EQ(edit.NumGlyphs(), 3);
+}

@@ -1,0 +1,251 @@
+#include "components/browsedir.h"
+#include "components/dialogrunner.h"
+#include "components/fileedits.h"
+#include "qt_printing.h"
+#include "qtext/qtext.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+using namespace marrowen;
+
+namespace {
+
+QString makeFile(const QTemporaryDir &dir, const QString &name) {
+  const QString path = dir.filePath(name);
+  QFile file(path);
+  file.open(QIODevice::WriteOnly);
+  return path;
+}
+
+void drop(QWidget &target, const QStringList &files) {
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const QString &file : files)
+    urls.append(QUrl::fromLocalFile(file));
+  data.setUrls(urls);
+  // A drop reaches only a widget that took the drag as it moved in.
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&target, &enter);
+  QDragMoveEvent move(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&target, &move);
+  QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&target, &event);
+}
+
+// Answers every dialog by running `answer` on it and counts them.
+struct Answering {
+  int shown = 0;
+  std::function<int(QDialog &)> answer;
+  ScopedDialogRunner runner{[this](QDialog &dialog) {
+    ++shown;
+    return answer ? answer(dialog) : int(QDialog::Rejected);
+  }};
+};
+
+} // namespace
+
+TEST(FilenameEdit, NamesWithBlanksAreQuotedInTheTextOnlyAndSignalOnce) {
+  TFilenameEdit edit;
+  QSignalSpy changes(&edit, &QLineEdit::textChanged);
+  edit.SetFileName("/data/my files/x.txt");
+  EXPECT_EQ(edit.text(), "\"/data/my files/x.txt\"");
+  EXPECT_EQ(edit.FileName(), "/data/my files/x.txt");
+  EXPECT_EQ(changes.count(), 1);
+  edit.setText("\"/opt/my tool/run\" -v \"a b\"");
+  EXPECT_EQ(edit.FileName(), "/opt/my tool/run");
+  edit.SetFileName("");
+  EXPECT_EQ(edit.text(), "");
+}
+
+TEST(FilenameEdit, LegalNamesAreTakenWholeAndInvalidOnesRaiseKeepingTheText) {
+  TFilenameEdit edit;
+  const QString longPath = "/" + QString(398, u'd') + "/f";
+  for (const QString &name : {QString("report[1].txt"), QString("a<b>|c.txt"), longPath}) {
+    edit.SetFileName(name);
+    EXPECT_EQ(edit.FileName(), name);
+  }
+  for (const QString &name : {QString("   "), QString("\"\"")}) {
+    try {
+      edit.SetFileName(name);
+      ADD_FAILURE() << "accepted " << name.toStdString();
+    } catch (const EComboEditError &error) {
+      EXPECT_EQ(error.message(), "Invalid file name - " + fromQString(name));
+    }
+    EXPECT_EQ(edit.FileName(), longPath);
+  }
+}
+
+TEST(FilenameEdit, BeforeDialogCanStopThePressAndCancelKeepsTheText) {
+  TFilenameEdit edit;
+  edit.SetFileName("/tmp/a b.txt");
+  Answering dialogs;
+  edit.OnBeforeDialog = [](QString &, bool &action) { action = false; };
+  edit.ButtonClick();
+  EXPECT_EQ(dialogs.shown, 0);
+
+  edit.OnBeforeDialog = nullptr;
+  edit.ButtonClick();
+  EXPECT_EQ(dialogs.shown, 1);
+  EXPECT_EQ(edit.text(), "\"/tmp/a b.txt\"");
+
+  edit.OnAfterDialog = [](QString &name, bool &action) {
+    name = "/tmp/chosen anyway";
+    action = true;
+  };
+  edit.ButtonClick();
+  EXPECT_EQ(edit.text(), "\"/tmp/chosen anyway\"");
+}
+
+TEST(FilenameEdit, TheDialogStartsInTheTextsFolderAndItsChoiceBecomesTheText) {
+  QTemporaryDir dir;
+  const QString seed = makeFile(dir, "seed.txt");
+  const QString chosen = makeFile(dir, "chosen file.txt");
+  makeFile(dir, "README");
+  TFilenameEdit edit;
+  edit.SetFileName(seed);
+  Answering dialogs;
+  bool listed = false;
+  dialogs.answer = [&](QDialog &dialog) {
+    auto &files = static_cast<QFileDialog &>(dialog);
+    EXPECT_EQ(files.directory().absolutePath(), QDir(dir.path()).absolutePath());
+    EXPECT_EQ(files.windowTitle(), "Browse");
+    EXPECT_EQ(files.defaultSuffix(), "txt");
+    EXPECT_EQ(files.acceptMode(), QFileDialog::AcceptSave);
+    files.selectNameFilter(files.nameFilters().value(1));
+    // "All files (*.*)" must list a name without a dot.
+    auto *model = files.findChild<QFileSystemModel *>();
+    const QModelIndex folder = model->index(dir.path());
+    listed = QTest::qWaitFor([&] {
+      for (int row = 0; row < model->rowCount(folder); ++row)
+        if (model->index(row, 0, folder).data().toString() == "README")
+          return true;
+      return false;
+    });
+    files.selectFile(chosen);
+    return int(QDialog::Accepted);
+  };
+  edit.SetFilter("Text (*.txt)|*.txt|All files (*.*)|*.*");
+  edit.SetDefaultExt(".txt");
+  edit.SetDialogKind(TFilenameEdit::dkSave);
+  edit.ButtonClick();
+  EXPECT_EQ(edit.FilterIndex(), 2);
+  EXPECT_TRUE(listed);
+  EXPECT_EQ(edit.FileName(), chosen);
+  EXPECT_EQ(edit.text(), '"' + chosen + '"');
+}
+
+TEST(FilenameEdit, FiltersKeepTheirDescriptionAndListEveryFileForStarDotStar) {
+  EXPECT_EQ(fileDialogNameFilters("All files (*.*)|*.*"), QStringList{"All files (*.*) (*)"});
+  EXPECT_EQ(fileDialogNameFilters("Filters (*.fll)|*.fll|Text|*.txt;*.log|dangling"),
+            (QStringList{"Filters (*.fll) (*.fll)", "Text (*.txt *.log)"}));
+}
+
+TEST(FileDirEdit, DropsTakeWholeNamesTheFirstOrAllAndAFilesFolder) {
+  QTemporaryDir dir;
+  const QString deep = dir.filePath(QString(200, u'x') + "/" + QString(200, u'y'));
+  QDir().mkpath(deep);
+  const QStringList files{makeFile(dir, QString(200, u'x') + "/" + QString(200, u'y') + "/1"),
+                          makeFile(dir, "2"), makeFile(dir, "3")};
+  TFilenameEdit edit;
+  edit.SetAcceptFiles(true);
+  int dropped = 0;
+  edit.OnDropFiles = [&] { ++dropped; };
+  drop(edit, files);
+  EXPECT_EQ(edit.FileName(), files[0]);
+  EXPECT_TRUE(edit.Files().isEmpty());
+  edit.SetDialogOptions(TFilenameEdit::ofAllowMultiSelect);
+  drop(edit, files);
+  EXPECT_EQ(edit.Files(), files);
+  EXPECT_EQ(edit.FileName(), files[0]);
+  EXPECT_EQ(dropped, 2);
+
+  TDirectoryEdit folders;
+  folders.SetAcceptFiles(true);
+  drop(folders, {files[0]});
+  EXPECT_EQ(folders.text(), deep + "/");
+  folders.SetMultipleDirs(true);
+  drop(folders, {dir.path()});
+  EXPECT_EQ(folders.text(), deep + "/;" + dir.path());
+
+  TFilenameEdit refusing;
+  drop(refusing, files);
+  EXPECT_EQ(refusing.text(), "");
+}
+
+TEST(DirectoryEdit, BothDialogKindsGiveTheChosenFolder) {
+  QTemporaryDir dir;
+  const QString sub = dir.filePath("sub");
+  QDir().mkpath(sub);
+  TDirectoryEdit edit;
+  edit.setText(dir.path());
+  edit.setEnabled(false);
+  EXPECT_FALSE(edit.button().isEnabled());
+  edit.setEnabled(true);
+  Answering dialogs;
+  dialogs.answer = [&](QDialog &dialog) {
+    auto &files = dynamic_cast<QFileDialog &>(dialog);
+    EXPECT_EQ(files.directory().absolutePath(), QDir(dir.path()).absolutePath());
+    EXPECT_TRUE(files.testOption(QFileDialog::ReadOnly)); // no sdAllowCreate
+    files.selectFile(sub);
+    return int(QDialog::Accepted);
+  };
+  edit.ButtonClick();
+  EXPECT_EQ(edit.text(), sub);
+  EXPECT_EQ(edit.InitialDir(), sub);
+
+  edit.SetDialogKind(TDirectoryEdit::dkWin32);
+  edit.SetMultipleDirs(true);
+  edit.deselect();
+  dialogs.answer = [&](QDialog &dialog) {
+    auto &browser = dynamic_cast<FolderBrowserDialog &>(dialog);
+    EXPECT_EQ(browser.currentPath(), sub); // seeded from the text
+    EXPECT_TRUE(browser.selectPath(dir.path()));
+    return int(QDialog::Accepted);
+  };
+  edit.ButtonClick();
+  EXPECT_EQ(edit.text(), sub + ";" + dir.path());
+  EXPECT_EQ(edit.GetLongForm(), edit.text());
+}
+
+TEST(DirectoryEdit, ANewFolderIsTakenOnlyWhenCreatingIsAllowedAndAgreedTo) {
+  QTemporaryDir dir;
+  const QString fresh = dir.filePath("fresh");
+  TDirectoryEdit edit;
+  edit.setText(dir.path());
+  edit.SetDialogOptions(TDirectoryEdit::sdAllowCreate | TDirectoryEdit::sdPrompt |
+                        TDirectoryEdit::sdPerformCreate);
+  QMessageBox::StandardButton reply = QMessageBox::No;
+  Answering dialogs;
+  dialogs.answer = [&](QDialog &dialog) {
+    if (qobject_cast<QMessageBox *>(&dialog))
+      return int(reply);
+    auto &folders = static_cast<QFileDialog &>(dialog);
+    EXPECT_FALSE(folders.testOption(QFileDialog::ReadOnly));
+    folders.selectFile(fresh);
+    dialog.accept(); // as OK does, so the question comes up
+    return dialog.result();
+  };
+  edit.ButtonClick();
+  EXPECT_EQ(edit.text(), dir.path());
+  EXPECT_FALSE(QFileInfo::exists(fresh));
+  reply = QMessageBox::Yes;
+  edit.ButtonClick();
+  EXPECT_EQ(edit.text(), fresh);
+  EXPECT_TRUE(QFileInfo(fresh).isDir());
+  EXPECT_EQ(dialogs.shown, 4);
+}

@@ -1,0 +1,210 @@
+#include "components/formplacement.h"
+
+#include "classlib/registry.h"
+#include "components/inistorage.h"
+#include "qtext/qtext.h"
+#include "support/temp_folder.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QScreen>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace marrowen;
+using marrowen::testing::readFile;
+using marrowen::testing::TempFolder;
+using marrowen::testing::writeFile;
+
+namespace {
+
+class TPlacedForm : public QWidget {
+  Q_OBJECT
+public:
+  TPlacedForm() {
+    setGeometry(50, 60, 300, 200);
+    edit = new QLineEdit(this);
+    edit->setObjectName("NameEdit");
+  }
+  QLineEdit *edit;
+};
+
+QString screenSuffix() {
+  QSize size = QGuiApplication::primaryScreen()->geometry().size();
+  return QString("(%1x%2)").arg(size.width()).arg(size.height());
+}
+
+struct PlacedForm {
+  explicit PlacedForm(const std::string &iniFile, int version = 0) {
+    placement = new TFormPlacement(&form);
+    placement->SetIniFileName(fileNameToQString(iniFile));
+    placement->SetVersion(version);
+  }
+  TPlacedForm form;
+  TFormPlacement *placement;
+};
+
+} // namespace
+
+TEST(FormPlacement, ClosingSavesAndShowingRestores) {
+  TempFolder dir;
+  const std::string ini = dir.file("placed.ini");
+  {
+    PlacedForm placed(ini);
+    placed.placement->SetOptions(fpState | fpPosition | fpActiveControl);
+    placed.form.show();
+    placed.form.setGeometry(120, 90, 320, 240);
+    placed.form.edit->setFocus();
+    placed.form.close();
+  }
+  const QString text = QString::fromStdString(readFile(ini));
+  EXPECT_TRUE(text.contains("[TPlacedForm]")) << text.toStdString();
+  EXPECT_TRUE(text.contains("NormPos" + screenSuffix() + "=120,90,440,330")) << text.toStdString();
+  EXPECT_TRUE(text.contains("\r\nNormPos=120,90,440,330")) << text.toStdString();
+  EXPECT_TRUE(text.contains("ShowCmd=1"));
+  EXPECT_TRUE(text.contains("ActiveControl=NameEdit"));
+  EXPECT_TRUE(text.contains("FormVersion=0"));
+
+  PlacedForm again(ini);
+  again.placement->SetOptions(fpState | fpPosition | fpActiveControl);
+  again.form.show();
+  EXPECT_EQ(again.form.geometry(), QRect(120, 90, 320, 240));
+  EXPECT_EQ(again.form.focusWidget(), again.form.edit);
+}
+
+TEST(FormPlacement, AFormThatGoesWithoutClosingStillSaves) {
+  TempFolder dir;
+  {
+    PlacedForm placed(dir.file("p.ini"));
+    placed.placement->SetOptions(fpState | fpPosition | fpActiveControl);
+    placed.form.show();
+    placed.form.setGeometry(70, 80, 300, 200);
+    placed.form.edit->setFocus(); // the edit goes before the placement
+  }
+  const std::string text = readFile(dir.file("p.ini"));
+  EXPECT_NE(text.find("[TPlacedForm]"), std::string::npos) << text;
+  EXPECT_NE(text.find("NormPos=70,80,370,280"), std::string::npos) << text;
+  EXPECT_NE(text.find("Visible=1"), std::string::npos) << text;
+
+  // Never shown, so never restored: the stored placement is kept.
+  { PlacedForm placed(dir.file("p.ini")); }
+  EXPECT_EQ(readFile(dir.file("p.ini")), text);
+}
+
+TEST(FormPlacement, AFormDeletedOnCloseSavesOnceAndGoesCleanly) {
+  TempFolder dir;
+  QPointer<TPlacedForm> form = new TPlacedForm;
+  form->setAttribute(Qt::WA_DeleteOnClose);
+  auto *placement = new TFormPlacement(form);
+  placement->SetIniFileName(fileNameToQString(dir.file("p.ini")));
+  int saves = 0;
+  placement->OnSavePlacement = [&] { ++saves; };
+  form->show();
+  form->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(form.isNull());
+  EXPECT_EQ(saves, 1);
+  EXPECT_NE(readFile(dir.file("p.ini")).find("Visible=0"), std::string::npos);
+}
+
+TEST(FormPlacement, StoredValuesThatDoNotApplyLeaveTheFormAsDesigned) {
+  TempFolder dir;
+  const int ppi = qRound(QGuiApplication::primaryScreen()->logicalDotsPerInch());
+  const struct {
+    const char *name;
+    std::string content;
+    int version;
+    QRect expected;
+  } cases[] = {
+      {"older version", "[TPlacedForm]\nFormVersion=1\nNormPos=10,10,110,110\n", 2,
+       QRect(50, 60, 300, 200)},
+      {"other pixels per inch",
+       "[TPlacedForm]\nPixelsPerInch=" + std::to_string(ppi + 24) + "\nNormPos=10,10,110,110\n", 0,
+       QRect(50, 60, 300, 200)},
+      {"numbers missing", "[TPlacedForm]\nNormPos=10 20\n", 0, QRect(10, 20, 340, 240)},
+      {"another screen size: the plain key",
+       "[TPlacedForm]\nNormPos(1x1)=1,1,2,2\nNormPos=30,40,130,140\n", 0, QRect(30, 40, 100, 100)},
+      {"this screen size: the suffixed key",
+       "[TPlacedForm]\nNormPos" + screenSuffix().toStdString() +
+           "=30,40,130,140\nNormPos=1,1,2,2\n",
+       0, QRect(30, 40, 100, 100)},
+      {"from a larger screen", "[TPlacedForm]\nNormPos=5000,4000,5400,4300\n", 0, QRect()},
+  };
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile(dir.file("p.ini"), c.content);
+    PlacedForm placed(dir.file("p.ini"), c.version);
+    placed.form.show();
+    if (c.expected.isNull()) {
+      EXPECT_EQ(placed.form.size(), QSize(400, 300));
+      EXPECT_TRUE(screen.contains(placed.form.geometry()));
+    } else {
+      EXPECT_EQ(placed.form.geometry(), c.expected);
+    }
+    placed.placement->SetActive(false); // keep the file as the case wrote it
+  }
+}
+
+TEST(FormPlacement, ShowCommandSetsTheState) {
+  TempFolder dir;
+  for (auto [showCmd, maximized] : {std::pair{0, false}, {3, true}, {1, false}, {8, false}}) {
+    writeFile(dir.file("p.ini"), "[TPlacedForm]\nShowCmd=" + std::to_string(showCmd) + "\n");
+    PlacedForm placed(dir.file("p.ini"));
+    placed.form.show();
+    EXPECT_EQ(placed.form.isMaximized(), maximized) << showCmd;
+    placed.placement->SetActive(false);
+  }
+}
+
+TEST(FormPlacement, LinksJoinSavingAndRestoringInTheSettingsStore) {
+  TempFolder dir;
+  SettingsStore &store = SettingsStore::global();
+  const auto previous = store.file();
+  store.setFile(dir.file("settings.ini"));
+  {
+    PlacedForm placed("Software\\PlacementTest");
+    placed.placement->SetUseRegistry(true);
+    placed.placement->SetIniSection("Main");
+    TIniLink link;
+    link.SetStorage(placed.placement);
+    int saves = 0, loads = 0;
+    link.OnSave = [&] {
+      ++saves;
+      IniWriteString(link.IniObject(), (link.RootSection() + "Recent").toStdString(), "Item_1",
+                     "\"quoted\"");
+    };
+    link.OnLoad = [&] { ++loads; };
+    placed.form.show();
+    placed.form.close();
+    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(saves, 1);
+  }
+  EXPECT_EQ(store.readString("Software\\PlacementTest\\Main", "ShowCmd", ""), "1");
+  EXPECT_EQ(store.readString("Software\\PlacementTest\\Main\\Recent", "Item_1", ""), "\"quoted\"");
+  store.setFile(previous);
+}
+
+TEST(FormPlacement, PreventResizeAndSizeLimits) {
+  TempFolder dir;
+  PlacedForm placed(dir.file("p.ini"));
+  placed.placement->MinMaxInfo().SetValue(TWinMinMaxInfo::MinTrackWidth, 200);
+  placed.placement->MinMaxInfo().SetValue(TWinMinMaxInfo::MaxTrackHeight, 500);
+  EXPECT_EQ(placed.form.minimumWidth(), 200);
+  EXPECT_EQ(placed.form.maximumHeight(), 500);
+  placed.form.resize(100, 900);
+  EXPECT_EQ(placed.form.size(), QSize(200, 500));
+
+  placed.placement->SetPreventResize(true);
+  placed.form.resize(600, 400);
+  EXPECT_EQ(placed.form.size(), QSize(200, 500));
+  placed.placement->SetPreventResize(false);
+  placed.form.resize(600, 400);
+  EXPECT_EQ(placed.form.size(), QSize(600, 400));
+}
+
+#include "formplacement_test.moc"

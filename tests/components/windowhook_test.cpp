@@ -1,0 +1,128 @@
+#include "components/windowhook.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QStringList>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace marrowen;
+
+namespace {
+
+const auto probe = static_cast<QEvent::Type>(QEvent::User + 1);
+
+// Writes down who saw a probe event, in order.
+struct Journal {
+  QStringList seen;
+};
+
+class JournalWidget : public QWidget {
+public:
+  explicit JournalWidget(Journal &journal) : journal_(journal) {}
+
+protected:
+  bool event(QEvent *e) override {
+    if (e->type() == probe)
+      journal_.seen << "widget";
+    return QWidget::event(e);
+  }
+
+private:
+  Journal &journal_;
+};
+
+class JournalFilter : public QObject {
+public:
+  explicit JournalFilter(Journal &journal) : journal_(journal) {}
+
+protected:
+  bool eventFilter(QObject *, QEvent *e) override {
+    if (e->type() == probe)
+      journal_.seen << "other filter";
+    return false;
+  }
+
+private:
+  Journal &journal_;
+};
+
+void watch(TKitWindowHook &hook, Journal &journal, const QString &name, bool handles = false) {
+  hook.BeforeMessage = [&journal, name, handles](QEvent *e, bool &handled) {
+    if (e->type() == probe) {
+      journal.seen << name + " before";
+      handled = handles;
+    }
+  };
+}
+
+void sendProbe(QWidget &widget) {
+  QEvent e(probe);
+  QCoreApplication::sendEvent(&widget, &e);
+}
+
+} // namespace
+
+TEST(WindowHook, HooksShareOneFilterAskedLastToFirstAndHandledStopsTheEvent) {
+  Journal journal;
+  JournalWidget widget(journal);
+  {
+    TKitWindowHook first, second;
+    watch(first, journal, "first");
+    watch(second, journal, "second", true);
+    first.SetWinControl(&widget);
+    second.SetWinControl(&widget);
+    EXPECT_EQ(widget.findChildren<TControlHook *>().size(), 1);
+    EXPECT_EQ(TControlHook::find(&widget)->userCount(), 2);
+
+    sendProbe(widget);
+    EXPECT_EQ(journal.seen, QStringList{"second before"});
+
+    journal.seen.clear();
+    second.SetActive(false);
+    sendProbe(widget);
+    EXPECT_EQ(journal.seen, (QStringList{"first before", "widget"}));
+    EXPECT_NE(TControlHook::find(&widget), nullptr);
+  }
+  EXPECT_EQ(TControlHook::find(&widget), nullptr); // went with the last hook
+  journal.seen.clear();
+  sendProbe(widget);
+  EXPECT_EQ(journal.seen, QStringList{"widget"});
+}
+
+TEST(WindowHook, AfterMessageComesAfterTheWidgetAndItsOtherFilters) {
+  Journal journal;
+  JournalWidget widget(journal);
+  JournalFilter filter(journal);
+  widget.installEventFilter(&filter);
+  TKitWindowHook hook;
+  watch(hook, journal, "hook");
+  hook.AfterMessage = [&](QEvent *e, bool &) {
+    if (e->type() == probe)
+      journal.seen << "hook after";
+  };
+  hook.SetWinControl(&widget);
+  sendProbe(widget);
+  EXPECT_EQ(journal.seen, (QStringList{"hook before", "other filter", "widget", "hook after"}));
+}
+
+TEST(WindowHook, DestroyingTheWidgetClearsEveryHook) {
+  Journal journal;
+  auto widget = std::make_unique<JournalWidget>(journal);
+  TKitWindowHook first, second;
+  first.SetWinControl(widget.get());
+  second.SetWinControl(widget.get());
+  widget.reset();
+  EXPECT_EQ(first.WinControl(), nullptr);
+  EXPECT_EQ(second.WinControl(), nullptr);
+  // A hook that outlives its widget can go and come back safely.
+  Journal other;
+  JournalWidget next(other);
+  first.SetWinControl(&next);
+  watch(first, other, "first");
+  sendProbe(next);
+  EXPECT_EQ(other.seen, (QStringList{"first before", "widget"}));
+}
