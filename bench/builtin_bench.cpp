@@ -2,11 +2,11 @@
 // ASCII text the way the read loop feeds them, into a sink that only counts.
 
 #include "classlib/safefile.h"
-#include "engine/casefilters.h"
-#include "engine/charfilters.h"
-#include "engine/codepagefilters.h"
-#include "engine/layoutfilters.h"
-#include "engine/lineends.h"
+#include "filters/casefilters.h"
+#include "filters/charfilters.h"
+#include "filters/codepagefilters.h"
+#include "filters/layoutfilters.h"
+#include "filters/lineends.h"
 
 #include <benchmark/benchmark.h>
 

@@ -8,19 +8,19 @@
 
 #include "classlib/safefile.h"
 #include "dbfilter/databasemaker.h"
-#include "engine/casefilters.h"
 #include "engine/fileinput.h"
 #include "engine/jobhost.h"
-#include "engine/lineends.h"
 #include "engine/mergesplit.h"
 #include "engine/outputs.h"
 #include "engine/processingthread.h"
 #include "engine/statuswindow.h"
 #include "filterlist/filterlist.h"
+#include "filters/casefilters.h"
 #include "filters/codecs_base64.h"
 #include "filters/exactsearch.h"
 #include "filters/grep.h"
 #include "filters/linebuffer.h"
+#include "filters/lineends.h"
 #include "filters/patternfilters.h"
 #include "scriptfilter/scriptmakers.h"
 
@@ -128,7 +128,7 @@ bool isFilterFile(std::string_view name) {
 std::unique_ptr<TFilter> filterFileChain(const std::string &fileName) {
   TFilterList list;
   list.setWarningHandler(printError);
-  list.loadFromFile(fileName, false, false, -1, false);
+  list.loadFromFile(fileName, {.wantOptions = false});
   int errorIndex = -1;
   return list.createFilters(false, true, errorIndex);
 }
@@ -154,8 +154,7 @@ int run(std::string_view chainName, const std::string &input, const std::string 
     head->setNext(std::move(filter));
   // The merge names the one output file whatever the input is called.
   head->lastFilter()->setNext(std::make_unique<TMergeFiles>(output));
-  head->lastFilter()->setNext(
-      std::make_unique<TFileOutput>(false, false, false, "", false, "", false, false));
+  head->lastFilter()->setNext(std::make_unique<TFileOutput>());
 
   HeadlessJobHost host;
   JobOptions options;

@@ -32,7 +32,7 @@ void useOwnSettings() {
 bool loads(std::string_view bytes, TFilterList &list, bool inserting) {
   list.setWarningHandler([](const std::string &) {});
   try {
-    list.loadFromBytes(bytes, "fuzz.fll", inserting, true, 1, false);
+    list.loadFromBytes(bytes, "fuzz.fll", {.inserting = inserting, .insertionIndex = 1});
     return true;
   } catch (const EStreamError &) {
     return false;

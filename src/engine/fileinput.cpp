@@ -4,9 +4,7 @@
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "engine/job.h"
-#include "engine/mergesplit.h"
 #include "engine/messages.h"
-#include "engine/outputs.h"
 #include "engine/utilities.h"
 
 #include <algorithm>
@@ -278,13 +276,13 @@ namespace {
 
 // Yes and Yes to All process the file, No and No to All skip it; any other
 // answer cancels the job.
-bool processOnAnswer(JobSink &job, int answer) {
+bool processOnAnswer(JobSink &job, Answer answer) {
   switch (answer) {
-  case 6:
-  case 10:
+  case Answer::Yes:
+  case Answer::YesToAll:
     return true;
-  case 7:
-  case 9:
+  case Answer::No:
+  case Answer::NoToAll:
     return false;
   default:
     job.terminate();
@@ -295,9 +293,9 @@ bool processOnAnswer(JobSink &job, int answer) {
 } // namespace
 
 bool TFileInput::confirmFile() {
-  if (confirmAnswer_ == 9)
+  if (confirmAnswer_ == Answer::NoToAll)
     return false;
-  if (confirmAnswer_ == 10)
+  if (confirmAnswer_ == Answer::YesToAll)
     return true;
   if (!(job() && job()->deferLogging() && promptEachFile_))
     return true;
@@ -315,55 +313,42 @@ bool TFileInput::checkBinary() {
   case 1:
     return !isBinaryFile(currentInputName_);
   case 2:
-    if (binaryAnswer_ == 10 || !(job() && job()->deferLogging()))
+    if (binaryAnswer_ == Answer::YesToAll || !(job() && job()->deferLogging()))
       return true;
     if (!isBinaryFile(currentInputName_))
       return true;
-    if (binaryAnswer_ == 9)
+    if (binaryAnswer_ == Answer::NoToAll)
       return false;
     binaryAnswer_ = job()->askQuestion(translateFormat(
         4000, "%s\r\n\r\nappears to be a binary file. Process it?", {currentInputName_}));
-    if (binaryAnswer_ == 2) {
+    if (binaryAnswer_ == Answer::Cancel) {
       job()->terminate();
       return false;
     }
-    return binaryAnswer_ != 7 && binaryAnswer_ != 9;
+    return binaryAnswer_ != Answer::No && binaryAnswer_ != Answer::NoToAll;
   default:
     return false;
   }
 }
 
 bool TFileInput::checkReadOnly() {
-  if (!promptReadOnly_ || readOnlyAnswer_ == 10 || !(job() && job()->deferLogging()))
+  if (!promptReadOnly_ || readOnlyAnswer_ == Answer::YesToAll || !(job() && job()->deferLogging()))
     return true;
   // The owner's write bit, not access(): a process running as root may
   // write anything, but the user still marked the file read-only.
   struct stat info {};
   if (::stat(currentInputName_.c_str(), &info) != 0 || (info.st_mode & S_IWUSR))
     return true;
-  if (readOnlyAnswer_ == 9)
+  if (readOnlyAnswer_ == Answer::NoToAll)
     return false;
   readOnlyAnswer_ = job()->askQuestion(
       translateFormat(4020, "%s\r\n\r\nis Read Only. Process this file?", {currentInputName_}));
   return processOnAnswer(*job(), readOnlyAnswer_);
 }
 
-TFileOutput *TFileInput::chainFileOutput(bool &merged) {
-  TFileOutput *output = nullptr;
-  merged = false;
-  for (TFilter *filter = next(); filter; filter = filter->next()) {
-    if (dynamic_cast<TMergeFiles *>(filter))
-      merged = true;
-    if (auto *fileOutput = dynamic_cast<TFileOutput *>(filter))
-      output = fileOutput;
-  }
-  return output;
-}
-
 bool TFileInput::rewritesInPlace(const std::string &name) {
-  bool merged = false;
-  TFileOutput *output = chainFileOutput(merged);
-  return output && !merged && !output->testMode() && sameFile(output->outputName(name), name);
+  const OutputTarget target = outputTarget(name);
+  return target.toFile() && !target.merged && !target.testMode && sameFile(target.fileName, name);
 }
 
 bool TFileInput::nextInput() {
@@ -455,7 +440,6 @@ void TFileInput::openFile(const std::string &name) {
   readBuffer_.reserve(readBlockSize);
   readOffset_ = 0;
   endOfFile_ = false;
-  errorsBeforeFile_ = job() ? job()->errorCount() : 0;
   if (job())
     job()->logInputFile(name, inputSize_);
   TGenericInput::openFile(name);
@@ -488,8 +472,7 @@ std::int64_t TFileInput::readChunk(std::string &chunk) {
     chunk.append(readBuffer_, readOffset_, n);
     readOffset_ += n;
   }
-  lastChunkLength_ = static_cast<std::int64_t>(chunk.size());
-  return lastChunkLength_;
+  return static_cast<std::int64_t>(chunk.size());
 }
 
 void TFileInput::closeStream() { stream_.reset(); }
@@ -499,24 +482,23 @@ void TFileInput::abandonFile() {
   TGenericInput::abandonFile();
 }
 
-bool TFileInput::closeFile() {
+FileResult TFileInput::closeFile() {
   closeStream();
   std::string().swap(readBuffer_);
   readOffset_ = 0;
   logStatistics("");
   bool inPlace = rewritesInPlace(currentFileName_);
-  bool result = TGenericInput::closeFile();
+  FileResult result = TGenericInput::closeFile();
 
-  // Whether the result went back into the input: the file output's target
-  // (the merged file when inputs are merged) is the input, by name or by
-  // device and inode, as it was opened or as it is now.
+  // Whether the result went back into the input: the target (the merged
+  // file when inputs are merged) is the input, by name or by device and
+  // inode, as it was opened or as it is now.
+  const OutputTarget &target = result.target;
   bool wroteInput = inPlace;
-  bool merged = false;
-  if (TFileOutput *output = chainFileOutput(merged)) {
-    std::string target = output->outputName(output->getFullInputFilename());
+  if (target.toFile()) {
     FileId targetId{};
-    wroteInput = wroteInput || sameFile(target, currentFileName_) ||
-                 (fileIdOf(target, targetId) && targetId == currentId_);
+    wroteInput = wroteInput || sameFile(target.fileName, currentFileName_) ||
+                 (fileIdOf(target.fileName, targetId) && targetId == currentId_);
   }
   // Only the file as it is now holds the result. The file as it was opened
   // is either that same file (an appending output) or gone, its inode free
@@ -529,13 +511,11 @@ bool TFileInput::closeFile() {
   }
 
   if (deleteInputFiles_) {
-    bool outputFailed = job() && job()->errorCount() != errorsBeforeFile_;
     // Without a file output (the clipboard) the text is not kept anywhere
     // that would let the input go.
-    bool wroteFile = chainFileOutput(merged) != nullptr;
-    if (isAborted() || !result || outputFailed || wroteInput || !wroteFile)
+    if (isAborted() || result.failed || wroteInput || !target.toFile())
       keepInput(currentFileName_);
-    else if (merged)
+    else if (target.merged)
       pendingDeletes_.push_back(currentFileName_); // once the merged file is in place
     else
       deleteInput(currentFileName_);
@@ -554,11 +534,11 @@ void TFileInput::deleteInput(const std::string &name) {
 
 void TFileInput::endJob() {
   std::vector<std::string>().swap(fileList_);
-  int errorsBefore = job() ? job()->errorCount() : 0;
   TFilter::endJob();
   // The merged file is complete only now; an abort or a failure to write it
   // keeps every input it was made from.
-  bool mergeFailed = isAborted() || (job() && job()->errorCount() != errorsBefore);
+  const std::optional<FileResult> merged = mergedFileResult();
+  const bool mergeFailed = isAborted() || !merged || merged->failed;
   for (const std::string &name : pendingDeletes_)
     mergeFailed ? keepInput(name) : deleteInput(name);
   pendingDeletes_.clear();

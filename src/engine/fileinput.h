@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/answers.h"
 #include "engine/inputs.h"
 
 #include <cstdint>
@@ -13,7 +14,6 @@
 
 namespace marrowen {
 
-class TFileOutput;
 class TSequentiallyScannedStream;
 
 // One row of the filter list's files grid, as plain data: a path and
@@ -58,7 +58,9 @@ public:
   bool nextInput() override;
   void openFile(const std::string &name) override;
   std::int64_t readChunk(std::string &chunk) override;
-  bool closeFile() override;
+  // Decides "delete input files" and "already processed" from the result
+  // the chain reports.
+  FileResult closeFile() override;
   void abandonFile() override;
   void endJob() override;
 
@@ -78,9 +80,6 @@ private:
   bool confirmFile();
   bool checkBinary();
   bool checkReadOnly();
-  // The file output that ends the chain, none when it writes no file;
-  // `merged` tells whether a merge comes before it.
-  TFileOutput *chainFileOutput(bool &merged);
   // Whether the chain's output replaces the input `name` with its result.
   bool rewritesInPlace(const std::string &name);
   void closeStream();
@@ -109,7 +108,6 @@ private:
   std::size_t readOffset_ = 0;
   bool endOfFile_ = false;
   FileId currentId_{};
-  int errorsBeforeFile_ = 0;
 
   // Files this job has already rewritten in place, as they are after the
   // rewrite.
@@ -117,9 +115,9 @@ private:
   // Inputs of a merged file, deleted once it has been written.
   std::vector<std::string> pendingDeletes_;
 
-  int binaryAnswer_ = 0;
-  int confirmAnswer_ = 0;
-  int readOnlyAnswer_ = 0;
+  Answer binaryAnswer_ = Answer::None;
+  Answer confirmAnswer_ = Answer::None;
+  Answer readOnlyAnswer_ = Answer::None;
 };
 
 } // namespace marrowen

@@ -2,11 +2,9 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
-#include "engine/clipboard.h"
-#include "engine/host.h"
 #include "engine/job.h"
 #include "engine/messages.h"
-#include "engine/subchain.h"
+#include "engine/userinterface.h"
 
 #include <cerrno>
 #include <system_error>
@@ -107,7 +105,19 @@ void TFilter::validateChain() {
     next_->validateChain();
 }
 
-bool TFilter::closeFile() { return next() ? next()->closeFile() : true; }
+FileResult TFilter::closeFile() { return next() ? next()->closeFile() : FileResult{}; }
+
+OutputTarget TFilter::outputTarget(const std::string &inputName) {
+  return next() ? next()->outputTarget(inputName) : OutputTarget{};
+}
+
+bool TFilter::testMode() const { return next() && next()->testMode(); }
+
+std::optional<FileResult> TFilter::mergedFileResult() {
+  return next() ? next()->mergedFileResult() : std::nullopt;
+}
+
+std::string *TFilter::gatheredText() { return nullptr; }
 
 void TFilter::abandonFile() {
   if (next())
@@ -198,24 +208,25 @@ void TFilter::setGlobalVar(const std::string &name, const std::string &value) {
 std::int64_t TFilter::bufferedLength() { return 0; }
 
 void TFilter::subFilterEntireText(std::string &text) {
-  auto *gatherer = dynamic_cast<TGatherer *>(subfilterEnd_);
-  if (!firstSubfilter_ || !gatherer)
+  std::string *gathered = subfilterEnd_ ? subfilterEnd_->gatheredText() : nullptr;
+  if (!firstSubfilter_ || !gathered)
     return;
-  gatherer->clearText();
+  gathered->clear();
   firstSubfilter_->reset();
   // An empty piece is still a file of its own: reset and flush run, so
   // filters that add text at the start or end of a file still do.
   if (!text.empty())
     firstSubfilter_->processChunk(text);
   firstSubfilter_->flush();
-  text = gatherer->takeText();
+  text = std::move(*gathered);
+  gathered->clear();
 }
 
 void TFilter::restartSubfilters() {
   if (!firstSubfilter_)
     return;
-  if (auto *gatherer = dynamic_cast<TGatherer *>(subfilterEnd_))
-    gatherer->clearText();
+  if (std::string *gathered = subfilterEnd_ ? subfilterEnd_->gatheredText() : nullptr)
+    gathered->clear();
   firstSubfilter_->reset();
 }
 
@@ -247,12 +258,18 @@ bool TFilter::sendToNext(std::string &chunk) {
   TFilter *n = next();
   if (!n || chunk.empty())
     return true;
-  return n->processChunk(chunk);
+  const bool goOn = n->processChunk(chunk);
+  stopRequested_ = stopRequested_ || !goOn;
+  return goOn;
 }
 
 bool TFilter::putLineToNext(std::string_view line, std::string_view lineEnd) {
   TFilter *n = next();
-  return n ? n->putLine(line, lineEnd) : true;
+  if (!n)
+    return true;
+  const bool goOn = n->putLine(line, lineEnd);
+  stopRequested_ = stopRequested_ || !goOn;
+  return goOn;
 }
 
 bool TFilter::isAborted() const { return job_ ? job_->isAborted() : applicationTerminating(); }

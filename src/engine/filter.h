@@ -3,12 +3,28 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace marrowen {
 
 class JobSink;
+
+// Where the text of one input goes, as the chain's end answers for it.
+struct OutputTarget {
+  std::string fileName;  // the file written; empty when no file keeps the text
+  bool merged = false;   // a merged file, written whole only at the job's end
+  bool testMode = false; // a test copy beside the target
+  bool toFile() const { return !fileName.empty(); }
+};
+
+// What became of one input, reported back through the chain at its end.
+struct FileResult {
+  OutputTarget target;
+  bool failed = false; // the target was not written in full and is as it was
+};
 
 // One link of the filter chain. Text travels down the chain as chunks of
 // bytes (any bytes, NUL included; an empty chunk is never passed on): each
@@ -87,8 +103,20 @@ public:
   // Validates this filter, its subfilter chain, then the rest of the chain.
   // Runs before the chain is attached.
   virtual void validateChain();
-  // Ends the current file; true when there is no next.
-  virtual bool closeFile();
+  // Ends the current file and reports what became of it; the chain's end
+  // answers, filters on the way may add to the answer.
+  virtual FileResult closeFile();
+  // Where the text of the input `inputName` would go; nothing without a
+  // file output.
+  virtual OutputTarget outputTarget(const std::string &inputName);
+  // What became of the merged file, once the job's end has closed it; none
+  // in a chain that merges nothing.
+  virtual std::optional<FileResult> mergedFileResult();
+  // Whether the chain writes test copies instead of replacing targets.
+  virtual bool testMode() const;
+  // The text collected by a chain end that gathers a subfilter run for its
+  // parent; none for any other filter.
+  virtual std::string *gatheredText();
   // Gives up the current input after a failure: the output discards what it
   // began for it and leaves its target as it was. Forwarded to next only.
   virtual void abandonFile();
@@ -122,10 +150,14 @@ public:
   // --- Non-virtual services ---
 
   // Hands a chunk to next; true without a call when there is no next or
-  // the chunk is empty.
+  // the chunk is empty. A "stop" answer is also remembered for
+  // `takeStopRequest`.
   bool sendToNext(std::string &chunk);
   // Hands a line to next; true when there is no next.
   bool putLineToNext(std::string_view line, std::string_view lineEnd);
+  // Whether a filter after this one answered "stop" since the last call:
+  // how filters that send from deep inside (line by line) pass it back.
+  bool takeStopRequest() { return std::exchange(stopRequested_, false); }
   // Starts a fresh run of the subfilter chain: its gatherer emptied, its
   // filters reset. Nothing without a subfilter chain.
   void restartSubfilters();
@@ -151,6 +183,7 @@ private:
   std::unique_ptr<TFilter> next_;
   TFilter *continuation_ = nullptr;
   bool inSubchain_ = false;
+  bool stopRequested_ = false;
   JobSink *job_ = nullptr;
   std::unique_ptr<TFilter> firstSubfilter_;
   TFilter *subfilterEnd_ = nullptr;

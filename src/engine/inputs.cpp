@@ -1,11 +1,10 @@
 #include "engine/inputs.h"
 
 #include "classlib/exceptions.h"
-#include "engine/clipboard.h"
 #include "engine/escapes.h"
-#include "engine/host.h"
 #include "engine/job.h"
 #include "engine/messages.h"
+#include "engine/userinterface.h"
 
 #include <algorithm>
 
@@ -81,7 +80,7 @@ void TGenericInput::runOneInput() {
         processMessages();
       if (isAborted())
         break;
-      readChunk(chunk);
+      lastChunkLength_ = readChunk(chunk);
       if (!processChunk(chunk))
         break;
       updateProgress();
@@ -122,8 +121,8 @@ void TGenericInput::updateProgress() {
   job()->setFileProgress(static_cast<int>(percent));
 }
 
-bool TGenericInput::closeFile() {
-  bool result = TFilter::closeFile();
+FileResult TGenericInput::closeFile() {
+  FileResult result = TFilter::closeFile();
   if (job())
     job()->incProcessedFiles();
   return result;
@@ -152,8 +151,7 @@ bool TClipboardInput::nextInput() {
 }
 
 std::int64_t TClipboardInput::readChunk(std::string &chunk) {
-  lastChunkLength_ = readFromText(text_, readOffset_, chunk);
-  return lastChunkLength_;
+  return readFromText(text_, readOffset_, chunk);
 }
 
 void TClipboardInput::endJob() {
@@ -195,13 +193,13 @@ bool TStringInput::nextInput() {
 }
 
 std::int64_t TStringInput::readChunk(std::string &chunk) {
-  lastChunkLength_ = readFromText(text_, readOffset_, chunk);
+  const std::int64_t length = readFromText(text_, readOffset_, chunk);
   if (readOffset_ == text_.size()) {
     // Consumed: free the text now rather than at the next `setText`.
     std::string().swap(text_);
     readOffset_ = 0;
   }
-  return lastChunkLength_;
+  return length;
 }
 
 void TStringInput::endJob() {

@@ -38,12 +38,13 @@ public:
   void runInput();
 
   void openFile(const std::string &name) override;
-  bool closeFile() override;
+  FileResult closeFile() override;
   void updateProgress() override;
 
   const std::string &currentInputName() const { return currentInputName_; }
 
 protected:
+  // What the last `readChunk` returned, for the progress.
   std::int64_t lastChunkLength_ = 0;
   std::string currentInputName_;
   std::int64_t inputSize_ = 0;

@@ -1,6 +1,6 @@
 #include "engine/job.h"
 
-#include "engine/host.h"
+#include "engine/userinterface.h"
 
 namespace marrowen {
 

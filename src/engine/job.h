@@ -1,27 +1,31 @@
 #pragma once
 
+#include "engine/answers.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace marrowen {
 
 class TFilter;
+class JobStatusWindow;
 
 // One query-replace question and its answer. The fields marked in/out carry
 // the user's edits back to the filter that asked.
 struct QueryReplaceRequest {
-  std::string textBefore;        // up to 200 bytes of output before the match
-  std::string found;             // the matched text
-  std::string textAfter;         // up to 200 bytes after the match
-  std::string replacement;       // in/out: the replacement for this match (escaped form)
-  std::string templateText;      // in/out: the filter's replacement template
-  std::string searchInformation; // shown on the dialog's second page
-  std::string fileName;          // the full input file name
-  TFilter *filter = nullptr;     // the asking filter; the dialog may call back into it
-  int lastAnswer = 0;            // the standing answer before this question
-  bool inSelection = false;      // asked from a subfilter chain (offers the selection answers)
+  std::string textBefore;           // up to 200 bytes of output before the match
+  std::string found;                // the matched text
+  std::string textAfter;            // up to 200 bytes after the match
+  std::string replacement;          // in/out: the replacement for this match (escaped form)
+  std::string templateText;         // in/out: the filter's replacement template
+  std::string searchInformation;    // shown on the dialog's second page
+  std::string fileName;             // the full input file name
+  TFilter *filter = nullptr;        // the asking filter; the dialog may call back into it
+  Answer lastAnswer = Answer::None; // the standing answer before this question
+  bool inSelection = false;         // asked from a subfilter chain (offers the selection answers)
 };
 
 // What a running filter may ask of the job it belongs to. Every call is made
@@ -59,12 +63,11 @@ public:
   virtual void logInputFile(const std::string &name, std::int64_t size) = 0;
   virtual void logOutputFile(const std::string &name, std::int64_t size) = 0;
 
-  // A confirmation box with Yes, No, Cancel, No to All and Yes to All; the
-  // answer is 6, 7, 2, 9 or 10.
-  virtual int askQuestion(const std::string &text) = 0;
-  // The query-replace dialog; returns the answer (6, 7, 20-26 or 2). Answers
-  // 2 and 24 also ask the job to terminate.
-  virtual int queryReplace(QueryReplaceRequest &request) = 0;
+  // A confirmation box with Yes, No, Cancel, No to All and Yes to All.
+  virtual Answer askQuestion(const std::string &text) = 0;
+  // The query-replace dialog (Replace, Skip, the standing answers or
+  // Cancel). Cancel and Stop also ask the job to terminate.
+  virtual Answer queryReplace(QueryReplaceRequest &request) = 0;
 
   virtual void toggleClipboardButton() = 0;
   // Runs `call` on the user-interface thread and returns when it has run.
@@ -72,6 +75,9 @@ public:
 
   // Whether the file input may ask its questions (the job defers its logging).
   virtual bool deferLogging() const = 0;
+  // The job's status window, for filters whose own windows match it; none
+  // for jobs without one.
+  virtual std::shared_ptr<JobStatusWindow> statusWindow() const { return nullptr; }
   // The error lines reported so far in this job, so that a filter can tell
   // whether a step it depends on failed. Jobs that do not count answer 0.
   virtual int errorCount() const { return 0; }

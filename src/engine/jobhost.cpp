@@ -1,8 +1,8 @@
 #include "engine/jobhost.h"
 
-#include "engine/host.h"
 #include "engine/job.h"
 #include "engine/statuswindow.h"
+#include "engine/userinterface.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,11 +11,11 @@ namespace marrowen {
 
 namespace {
 
-// Asks through the host's query-replace handler, as a chain without a job
+// Asks through the installed user interface, as a chain without a job
 // would.
 class HeadlessQueryReplaceDialog : public QueryReplaceDialog {
 public:
-  int confirmReplace(QueryReplaceRequest &request) override { return askQueryReplace(request); }
+  Answer confirmReplace(QueryReplaceRequest &request) override { return askQueryReplace(request); }
 };
 
 } // namespace
@@ -65,7 +65,7 @@ std::unique_ptr<QueryReplaceDialog> HeadlessJobHost::createQueryReplaceDialog() 
   return std::make_unique<HeadlessQueryReplaceDialog>();
 }
 
-int HeadlessJobHost::askQuestion(const std::string &) { return 10; }
+Answer HeadlessJobHost::askQuestion(const std::string &) { return Answer::YesToAll; }
 
 void HeadlessJobHost::showJobException(const std::string &message) {
   std::lock_guard lock(userInterface_);

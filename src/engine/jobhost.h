@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/answers.h"
+
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -19,9 +21,9 @@ struct QueryReplaceRequest;
 class QueryReplaceDialog {
 public:
   virtual ~QueryReplaceDialog() = default;
-  // Shows one question; returns the answer (6, 7, 20-26 or 2). The user may
-  // edit the replacement and the template in `request`.
-  virtual int confirmReplace(QueryReplaceRequest &request) = 0;
+  // Shows one question and returns the answer. The user may edit the
+  // replacement and the template in `request`.
+  virtual Answer confirmReplace(QueryReplaceRequest &request) = 0;
 };
 
 // What a job needs of the program that runs it. The windows supply one that
@@ -62,7 +64,7 @@ public:
 
   virtual std::unique_ptr<QueryReplaceDialog> createQueryReplaceDialog() = 0;
   // A confirmation box with Yes, No, Cancel, No to All and Yes to All.
-  virtual int askQuestion(const std::string &text) = 0;
+  virtual Answer askQuestion(const std::string &text) = 0;
   // Shows a failure that ended a job (cancelling any mouse capture first).
   virtual void showJobException(const std::string &message) = 0;
   // Starts playing a wave file and returns at once.
@@ -74,7 +76,7 @@ public:
 // so calls from jobs side by side still come one at a time. The end of a job
 // runs on the thread that waits for it (`ProcessingThread::waitFor`).
 // Questions are answered with Yes to All, query-replace questions through
-// the host's query-replace handler; failures go to standard error; no sound.
+// the installed user interface; failures go to standard error; no sound.
 class HeadlessJobHost : public JobHost {
 public:
   HeadlessJobHost();
@@ -87,7 +89,7 @@ public:
   std::weak_ptr<JobStatusWindow> createStatusWindow() override;
   void releaseStatusWindow(const std::shared_ptr<JobStatusWindow> &window) override;
   std::unique_ptr<QueryReplaceDialog> createQueryReplaceDialog() override;
-  int askQuestion(const std::string &text) override;
+  Answer askQuestion(const std::string &text) override;
   void showJobException(const std::string &message) override;
   void playSound(const std::string &fileName) override;
 

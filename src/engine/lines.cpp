@@ -71,7 +71,7 @@ bool TProcessLines::processChunk(std::string &chunk) {
     i = p + 1;
   }
   appendUpTo(crPending_ && size > 0 ? size - 1 : size);
-  return true;
+  return !takeStopRequest();
 }
 
 bool TProcessLines::putLine(std::string_view line, std::string_view lineEnd) {
@@ -80,7 +80,7 @@ bool TProcessLines::putLine(std::string_view line, std::string_view lineEnd) {
   currentLine_.assign(line);
   processLine(lineEnd);
   nextLine();
-  return true;
+  return !takeStopRequest();
 }
 
 std::int64_t TProcessLines::bufferedLength() {
@@ -88,6 +88,7 @@ std::int64_t TProcessLines::bufferedLength() {
 }
 
 void TProcessLines::startFile() {
+  takeStopRequest();
   currentLine_.clear();
   lineCounter_ = 1;
   crPending_ = false;

@@ -21,7 +21,8 @@ protected:
 // CR LF, also when a CR and its LF arrive in different chunks; a file's last
 // line may have none. A subclass implements `processLine`, which finds the
 // line's bytes in `currentLine_`. Between chunks the partial line and a
-// pending CR are held back; `endFile` emits them.
+// pending CR are held back; `endFile` emits them. A "stop" from any filter
+// after it, answered to any line it sent, is its own answer for the chunk.
 class TProcessLines : public TGenericStateMachine {
 public:
   bool processChunk(std::string &chunk) override;

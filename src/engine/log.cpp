@@ -2,8 +2,8 @@
 
 #include "classlib/paths.h"
 #include "classlib/program.h"
-#include "engine/host.h"
 #include "engine/messages.h"
+#include "engine/userinterface.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -47,7 +47,7 @@ private:
 // new file starts with the five header lines; each entry is one line of date,
 // time, level and the message as it is, ended by CR LF and written at once.
 // Safe from several threads. The first failure to create or write disables
-// the log for good and is shown once through the log error handler; nothing is
+// the log for good and is shown once in the user interface's message box; nothing is
 // ever thrown to the caller.
 class TLog : public TNullLog {
 public:

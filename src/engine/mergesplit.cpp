@@ -14,6 +14,7 @@ TMergeFiles::TMergeFiles(std::string mergeFileName) : mergeFileName_(std::move(m
 bool TMergeFiles::hasChanged() { return true; }
 
 void TMergeFiles::startJob() {
+  mergedResult_.reset();
   TFilter::startJob();
   setInputFilename(mergeFileName_);
   if (next())
@@ -32,15 +33,20 @@ void TMergeFiles::reset() {}
 
 void TMergeFiles::flush() {}
 
-bool TMergeFiles::closeFile() { return true; }
+FileResult TMergeFiles::closeFile() { return {outputTarget(mergeFileName_), false}; }
+
+OutputTarget TMergeFiles::outputTarget(const std::string &) {
+  OutputTarget target = TFilter::outputTarget(mergeFileName_);
+  target.merged = true;
+  return target;
+}
 
 // One failed input must not throw away what the merged file already holds.
 void TMergeFiles::abandonFile() {}
 
 void TMergeFiles::endJob() {
   TFilter::flush();
-  if (next())
-    next()->closeFile();
+  mergedResult_ = next() ? next()->closeFile() : FileResult{};
   TFilter::endJob();
 }
 
@@ -51,12 +57,20 @@ std::string TGenericSplitFiles::nextPartSuffix() { return Format(".%3.3d", {part
 void TGenericSplitFiles::openFile(const std::string &name) {
   baseName_ = name;
   partCounter_ = 0;
+  partFailed_ = false;
   TFilter::openFile(name + nextPartSuffix());
 }
 
 void TGenericSplitFiles::endPart() {
   flush();
-  closeFile();
+  partFailed_ = TFilter::closeFile().failed || partFailed_;
+}
+
+FileResult TGenericSplitFiles::closeFile() {
+  FileResult result = TFilter::closeFile();
+  result.failed = result.failed || partFailed_;
+  partFailed_ = false;
+  return result;
 }
 
 void TGenericSplitFiles::startNextPart() {

@@ -18,12 +18,16 @@ public:
   void openFile(const std::string &name) override;
   void reset() override;
   void flush() override;
-  bool closeFile() override;
+  // Each input joins the merged file, which is written only at `endJob`.
+  FileResult closeFile() override;
+  OutputTarget outputTarget(const std::string &inputName) override;
   void abandonFile() override;
   void endJob() override;
+  std::optional<FileResult> mergedFileResult() override { return mergedResult_; }
 
 private:
   std::string mergeFileName_;
+  std::optional<FileResult> mergedResult_;
 };
 
 // Cuts one input into numbered part files (name.000, name.001, ...): each
@@ -32,6 +36,8 @@ private:
 class TGenericSplitFiles : public TFilter {
 public:
   void openFile(const std::string &name) override;
+  // The last part's result, failed when any part of the input failed.
+  FileResult closeFile() override;
 
 protected:
   // Ends the current part and opens the next one.
@@ -41,6 +47,7 @@ protected:
 
 private:
   int partCounter_ = 0;
+  bool partFailed_ = false;
   std::string baseName_;
 };
 

@@ -3,9 +3,9 @@
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "classlib/safefile.h"
-#include "engine/clipboard.h"
 #include "engine/job.h"
 #include "engine/messages.h"
+#include "engine/userinterface.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -115,13 +115,12 @@ void TGenericOutput::setGlobalVar(const std::string &name, const std::string &va
 
 // --- TFileOutput ---
 
-TFileOutput::TFileOutput(bool testMode, bool retainDate, bool changeExtension,
-                         std::string newExtension, bool useOutputFolder, std::string outputFolder,
-                         bool keepFolderStructure, bool append)
-    : retainDate_(retainDate), changeExtension_(changeExtension),
-      newExtension_(std::move(newExtension)), useOutputFolder_(useOutputFolder),
-      outputFolder_(std::move(outputFolder)), keepFolderStructure_(keepFolderStructure),
-      append_(append), testMode_(testMode) {
+TFileOutput::TFileOutput(Options options)
+    : retainDate_(options.retainDate), changeExtension_(options.changeExtension),
+      newExtension_(std::move(options.newExtension)), useOutputFolder_(options.useOutputFolder),
+      outputFolder_(std::move(options.outputFolder)),
+      keepFolderStructure_(options.keepFolderStructure), append_(options.append),
+      testMode_(options.testMode) {
   if (changeExtension_ && newExtension_.find('.') == std::string::npos)
     newExtension_.insert(0, 1, '.');
   if (useOutputFolder_) {
@@ -247,9 +246,17 @@ void TFileOutput::discardFile() {
   writtenFileName_.clear();
 }
 
-bool TFileOutput::closeFile() {
-  if (fd_ < 0)
-    return TFilter::closeFile();
+OutputTarget TFileOutput::outputTarget(const std::string &inputName) {
+  return {outputName(inputName), false, testMode_};
+}
+
+FileResult TFileOutput::closeFile() {
+  if (fd_ < 0) {
+    // Nothing was opened for this input, so nothing holds its text.
+    FileResult result = TFilter::closeFile();
+    result.failed = true;
+    return result;
+  }
   writeBuffer();
   std::int64_t size = 0;
   struct stat info {};
@@ -269,6 +276,7 @@ bool TFileOutput::closeFile() {
 
   if (job())
     job()->logOutputFile(targetName_, size);
+  bool written = false;
   if (isAborted()) {
     if (!append_)
       removeFile(writtenFileName_);
@@ -288,10 +296,17 @@ bool TFileOutput::closeFile() {
     } else if (::rename(writtenFileName_.c_str(), writeTarget_.c_str()) != 0) {
       logError(Format(translate(3900, "Couldn't move file [%s] to [%s]:%s"),
                       {writtenFileName_, targetName_, systemErrorText(errno)}));
+    } else {
+      written = true;
     }
+  } else {
+    written = true;
   }
   writtenFileName_.clear();
-  return TFilter::closeFile();
+  FileResult result = TFilter::closeFile();
+  result.target = {targetName_, false, testMode_};
+  result.failed = result.failed || !written;
+  return result;
 }
 
 void TFileOutput::abandonFile() {
@@ -317,7 +332,7 @@ void TClipboardOutput::openFile(const std::string &) { TFilter::openFile("Clipbo
 
 void TClipboardOutput::endJob() {
   std::string text = text_.substr(0, text_.find('\0'));
-  runOnUserInterface([&] { clipboard()->setText(text); });
+  runOnUserInterface([&] { setClipboardText(text); });
   if (job())
     job()->logOutputFile("Clipboard", static_cast<std::int64_t>(text.size()));
   TFilter::endJob();

@@ -33,6 +33,22 @@ private:
   std::vector<std::pair<std::string, std::string>> variables_;
 };
 
+// How a file output names and writes its targets.
+struct FileOutputOptions {
+  // Writes a copy named after the target with ".dCv" appended instead.
+  bool testMode = false;
+  // The target takes the input's modification time.
+  bool retainDate = false;
+  bool changeExtension = false;
+  // An extension without a "." gets one in front.
+  std::string newExtension;
+  // An empty folder raises an error.
+  bool useOutputFolder = false;
+  std::string outputFolder;
+  bool keepFolderStructure = false;
+  bool append = false;
+};
+
 // Writes each input's result to a file. The result is written to a temporary
 // file ("KVB" prefix) beside the target and renamed over it only when every
 // byte was written and the job was not aborted, so a target is either
@@ -43,24 +59,24 @@ private:
 // into the target.
 class TFileOutput : public TGenericOutput {
 public:
-  // An empty output folder with `useOutputFolder` raises an error. An
-  // extension without a "." gets one in front.
-  TFileOutput(bool testMode, bool retainDate, bool changeExtension, std::string newExtension,
-              bool useOutputFolder, std::string outputFolder, bool keepFolderStructure,
-              bool append);
+  using Options = FileOutputOptions;
+
+  explicit TFileOutput(Options options = {});
   ~TFileOutput() override;
 
   void openFile(const std::string &name) override;
   bool processChunk(std::string &chunk) override;
   // Appends the line straight to the write buffer (no chunk is built).
   bool putLine(std::string_view line, std::string_view lineEnd) override;
-  bool closeFile() override;
+  // Reports the target and whether it now holds the text in full.
+  FileResult closeFile() override;
   void abandonFile() override;
+  OutputTarget outputTarget(const std::string &inputName) override;
+  bool testMode() const override { return testMode_; }
 
   // The target written for an input: extension changed, moved under the
   // output folder, ".dCv" appended in test mode.
   std::string outputName(const std::string &inputName) const;
-  bool testMode() const { return testMode_; }
 
 private:
   bool writeBuffer();

@@ -7,7 +7,6 @@
 #include "engine/jobhost.h"
 #include "engine/log.h"
 #include "engine/messages.h"
-#include "engine/outputs.h"
 #include "engine/statuswindow.h"
 
 #include <condition_variable>
@@ -108,8 +107,7 @@ ProcessingThread::ProcessingThread(Key, JobHost &host, TGenericInput &chain, Job
 std::unique_ptr<ProcessingThread> ProcessingThread::Create(JobHost &host, TGenericInput &chain,
                                                            JobOptions options) {
   auto job = std::make_unique<ProcessingThread>(Key(), host, chain, std::move(options));
-  auto *output = dynamic_cast<TFileOutput *>(chain.lastFilter());
-  job->testMode_ = output && output->testMode();
+  job->testMode_ = chain.testMode();
 
   host.runOnUserInterfaceAndWait([&] {
     host.increaseThreadCount();
@@ -393,20 +391,20 @@ void ProcessingThread::logOutputFile(const std::string &name, std::int64_t size)
   });
 }
 
-int ProcessingThread::askQuestion(const std::string &text) {
-  int answer = 2;
+Answer ProcessingThread::askQuestion(const std::string &text) {
+  Answer answer = Answer::Cancel;
   host_.runOnUserInterfaceAndWait([&] { answer = host_.askQuestion(text); });
   return answer;
 }
 
-int ProcessingThread::queryReplace(QueryReplaceRequest &request) {
-  int answer = 2;
+Answer ProcessingThread::queryReplace(QueryReplaceRequest &request) {
+  Answer answer = Answer::Cancel;
   host_.runOnUserInterfaceAndWait([&] {
     if (!queryReplaceDialog_)
       queryReplaceDialog_ = host_.createQueryReplaceDialog();
     answer = queryReplaceDialog_->confirmReplace(request);
   });
-  if (answer == 2 || answer == 24)
+  if (answer == Answer::Cancel || answer == Answer::Stop)
     terminate();
   return answer;
 }

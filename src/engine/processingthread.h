@@ -100,7 +100,7 @@ public:
   TNullLog *log() const { return log_; }
   const std::string &filterName() const { return options_.filterName; }
   // The job's status window, none once the user closed it.
-  std::shared_ptr<JobStatusWindow> statusWindow() const { return statusWindow_.lock(); }
+  std::shared_ptr<JobStatusWindow> statusWindow() const override { return statusWindow_.lock(); }
 
   // --- JobSink ---
   void addLogLine(const std::string &text) override;
@@ -123,8 +123,8 @@ public:
   void setTotalFiles(int count) override;
   void logInputFile(const std::string &name, std::int64_t size) override;
   void logOutputFile(const std::string &name, std::int64_t size) override;
-  int askQuestion(const std::string &text) override;
-  int queryReplace(QueryReplaceRequest &request) override;
+  Answer askQuestion(const std::string &text) override;
+  Answer queryReplace(QueryReplaceRequest &request) override;
   void toggleClipboardButton() override;
   void runSynchronized(const std::function<void()> &call) override;
   bool deferLogging() const override { return options_.deferLogging; }

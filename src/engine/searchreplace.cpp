@@ -2,9 +2,9 @@
 
 #include "classlib/format.h"
 #include "engine/escapes.h"
-#include "engine/host.h"
 #include "engine/job.h"
 #include "engine/messages.h"
+#include "engine/userinterface.h"
 
 #include <algorithm>
 
@@ -90,10 +90,10 @@ void TGenericSearchReplace::resetStatistics() {
   replacements_ = 0;
   // A new input: the file answers end here, in a subfilter chain too, where
   // `startFile` runs for every selected piece instead.
-  if (answer_ == ReplaceAnswer::ReplaceFile)
-    answer_ = ReplaceAnswer::Replace;
-  else if (answer_ == ReplaceAnswer::SkipFile)
-    answer_ = ReplaceAnswer::Skip;
+  if (answer_ == Answer::ReplaceFile)
+    answer_ = Answer::Replace;
+  else if (answer_ == Answer::SkipFile)
+    answer_ = Answer::Skip;
   TGenericStateMachine::resetStatistics();
 }
 
@@ -101,19 +101,19 @@ void TGenericSearchReplace::startFile() {
   pendingText_.clear();
   firstMatchDone_ = false;
   switch (answer_) {
-  case ReplaceAnswer::ReplaceFile:
+  case Answer::ReplaceFile:
     if (!inSubchain())
-      answer_ = ReplaceAnswer::Replace;
+      answer_ = Answer::Replace;
     break;
-  case ReplaceAnswer::SkipFile:
+  case Answer::SkipFile:
     if (!inSubchain())
-      answer_ = ReplaceAnswer::Skip;
+      answer_ = Answer::Skip;
     break;
-  case ReplaceAnswer::ReplaceSelection:
-    answer_ = ReplaceAnswer::Replace;
+  case Answer::ReplaceSelection:
+    answer_ = Answer::Replace;
     break;
-  case ReplaceAnswer::SkipSelection:
-    answer_ = ReplaceAnswer::Skip;
+  case Answer::SkipSelection:
+    answer_ = Answer::Skip;
     break;
   default:
     break;
@@ -122,7 +122,7 @@ void TGenericSearchReplace::startFile() {
 }
 
 void TGenericSearchReplace::startJob() {
-  answer_ = ReplaceAnswer::None;
+  answer_ = Answer::None;
   TGenericStateMachine::startJob();
 }
 
@@ -136,11 +136,11 @@ void TGenericSearchReplace::getReplacement(std::string_view replacement, std::st
 
 bool TGenericSearchReplace::answerKeepsMatches() const {
   switch (answer_) {
-  case ReplaceAnswer::Cancel:
-  case ReplaceAnswer::SkipFile:
-  case ReplaceAnswer::SkipJob:
-  case ReplaceAnswer::Stop:
-  case ReplaceAnswer::SkipSelection:
+  case Answer::Cancel:
+  case Answer::SkipFile:
+  case Answer::SkipJob:
+  case Answer::Stop:
+  case Answer::SkipSelection:
     return true;
   default:
     return false;
@@ -174,13 +174,13 @@ bool TGenericSearchReplace::askUser(const std::string &output, std::string &text
                                     std::string_view searchInformation,
                                     std::string_view followingText) {
   switch (answer_) {
-  case ReplaceAnswer::ReplaceFile:
-  case ReplaceAnswer::ReplaceJob:
-  case ReplaceAnswer::ReplaceSelection:
+  case Answer::ReplaceFile:
+  case Answer::ReplaceJob:
+  case Answer::ReplaceSelection:
     return true;
-  case ReplaceAnswer::None:
-  case ReplaceAnswer::Replace:
-  case ReplaceAnswer::Skip:
+  case Answer::None:
+  case Answer::Replace:
+  case Answer::Skip:
     break;
   default:
     return false;
@@ -200,10 +200,10 @@ bool TGenericSearchReplace::askUser(const std::string &output, std::string &text
   text = std::move(request.replacement);
   dialogReplacement_ = std::move(request.templateText);
   switch (answer_) {
-  case ReplaceAnswer::Replace:
-  case ReplaceAnswer::ReplaceFile:
-  case ReplaceAnswer::ReplaceJob:
-  case ReplaceAnswer::ReplaceSelection:
+  case Answer::Replace:
+  case Answer::ReplaceFile:
+  case Answer::ReplaceJob:
+  case Answer::ReplaceSelection:
     return true;
   default:
     return false;

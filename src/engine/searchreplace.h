@@ -1,26 +1,12 @@
 #pragma once
 
+#include "engine/answers.h"
 #include "engine/lines.h"
 
 #include <string>
 #include <string_view>
 
 namespace marrowen {
-
-// The answers of the query-replace dialog, as the standing answer keeps them.
-namespace ReplaceAnswer {
-constexpr int None = 0;
-constexpr int Cancel = 2;
-constexpr int Replace = 6;
-constexpr int Skip = 7;
-constexpr int ReplaceFile = 20;
-constexpr int SkipFile = 21;
-constexpr int ReplaceJob = 22;
-constexpr int SkipJob = 23;
-constexpr int Stop = 24;
-constexpr int ReplaceSelection = 25;
-constexpr int SkipSelection = 26;
-} // namespace ReplaceAnswer
 
 // The base of the filters that replace matches. The subclass finds a match,
 // puts its text in `pendingText_` and calls `replaceMatch`; the base counts
@@ -55,7 +41,7 @@ public:
   bool replaceMatch(std::string &output, std::string_view replacement,
                     std::string_view searchInformation, std::string_view followingText);
 
-  int answer() const { return answer_; }
+  Answer answer() const { return answer_; }
   int matches() const { return matches_; }
   int replacements() const { return replacements_; }
 
@@ -68,7 +54,7 @@ protected:
   std::string searchText_;
   std::string replacement_;
   std::string dialogReplacement_;
-  int answer_ = ReplaceAnswer::None;
+  Answer answer_ = Answer::None;
   std::string pendingText_;
   bool preserveCase_;
   bool prompt_;

@@ -14,8 +14,7 @@ public:
   void reset() override;
   void flush() override;
 
-  void clearText() { text_.clear(); }
-  std::string takeText() { return std::move(text_); }
+  std::string *gatheredText() override { return &text_; }
 };
 
 // Ends a subfilter chain whose output goes straight on to the filter after the

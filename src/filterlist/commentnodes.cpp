@@ -78,19 +78,11 @@ void TCommentObject::readData(ComponentReader &reader) {
 
 std::unique_ptr<TFilterCommentObject> TFilterCommentObject::CreateDefault() {
   auto node = std::make_unique<TFilterCommentObject>();
-  node->logEnabled = readBoolSetting("logging.enabled", true);
-  node->logFileName = readStringSetting("logging.filename", program::defaultLogName);
-  node->logAppend = readBoolSetting("logging.append", true);
-  node->logLineThreshold = readIntegerSetting("logging.threshold", 500);
+  readFieldSettings(node->log, logOptionFields());
   return node;
 }
 
-void TFilterCommentObject::rememberDefaults() const {
-  writeBoolSetting("logging.enabled", logEnabled);
-  writeStringSetting("logging.filename", logFileName);
-  writeBoolSetting("logging.append", logAppend);
-  writeIntegerSetting("logging.threshold", logLineThreshold);
-}
+void TFilterCommentObject::rememberDefaults() const { writeFieldSettings(log, logOptionFields()); }
 
 std::string TFilterCommentObject::getTitle() const { return translate(5840, "Filter options"); }
 
@@ -98,10 +90,11 @@ std::string TFilterCommentObject::printText(std::string_view indent) const {
   return translateFormat(5850,
                          "%s\r\n%s%sLog to file\r\n%s%sAppend to logfile\r\n%s  Log filename: "
                          "%s\r\n%s  Threshold %d\r\n",
-                         {getTitle(), indent, outputOption(logEnabled), indent,
-                          outputOption(logAppend), indent, logFileName, indent, logLineThreshold});
+                         {getTitle(), indent, outputOption(log.enabled), indent,
+                          outputOption(log.append), indent, log.fileName, indent,
+                          log.lineThreshold});
 }
 
-std::string TFilterCommentObject::generateCmdLine() const { return "/LOG=" + logFileName; }
+std::string TFilterCommentObject::generateCmdLine() const { return "/LOG=" + log.fileName; }
 
 } // namespace marrowen

@@ -36,12 +36,7 @@ public:
 // record.
 class TFilterCommentObject : public TListObject {
 public:
-  bool logEnabled = false;
-  std::string logFileName;
-  // False: the log file is overwritten at the start of each job.
-  bool logAppend = false;
-  // No log file is written for a job with fewer log lines.
-  std::int32_t logLineThreshold = 0;
+  LogOptions log;
 
   static std::unique_ptr<TFilterCommentObject> CreateDefault();
   void rememberDefaults() const override;

@@ -2,25 +2,25 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
-#include "engine/casefilters.h"
-#include "engine/charfilters.h"
-#include "engine/codepagefilters.h"
 #include "engine/escapes.h"
 #include "engine/filter.h"
-#include "engine/layoutfilters.h"
-#include "engine/linefilters.h"
 #include "engine/messages.h"
 #include "filterlist/settings.h"
+#include "filters/casefilters.h"
+#include "filters/charfilters.h"
 #include "filters/codecs_base64.h"
 #include "filters/codecs_hex.h"
 #include "filters/codecs_quotedprintable.h"
 #include "filters/codecs_url.h"
 #include "filters/codecs_uu.h"
+#include "filters/codepagefilters.h"
 #include "filters/debugfilter.h"
 #include "filters/dumps.h"
 #include "filters/fields.h"
 #include "filters/headtail.h"
+#include "filters/layoutfilters.h"
 #include "filters/linebuffer.h"
+#include "filters/linefilters.h"
 #include "filters/mailfilters.h"
 #include "filters/widthfilters.h"
 
@@ -219,6 +219,13 @@ std::string_view descriptionKindCode(std::int32_t kind) {
   return entry ? entry->code : std::string_view();
 }
 
+std::optional<KindListing> descriptionKindListing(std::int32_t kind) {
+  const DescriptionKindEntry *entry = descriptionKindEntry(kind);
+  if (!entry)
+    return std::nullopt;
+  return KindListing{{7100 + 10 * kind, entry->title}, entry->help};
+}
+
 // ---------------------------------------------------------------------------
 // Built-in filter node
 
@@ -236,10 +243,10 @@ int TDescriptionObject::iconIndex() const {
 bool TDescriptionObject::automationCheck(const ConfirmPrompt &ask) {
   if (kind != static_cast<std::int32_t>(TDescriptionKind::DebugWindow) || !getEnabled())
     return true;
-  const int answer = ask(translate(7600, "Debug filter is active: Disable it?"));
-  if (answer == answerCancel)
+  const Answer answer = ask(translate(7600, "Debug filter is active: Disable it?"));
+  if (answer == Answer::Cancel)
     return false;
-  if (answer == answerYes)
+  if (answer == Answer::Yes)
     setEnabled(false);
   return true;
 }
@@ -272,11 +279,6 @@ std::string TDescriptionObject::description() const {
   const DescriptionText &text =
       descriptionTexts[static_cast<std::size_t>(kind - firstDescriptionKind)];
   return text.about.translated() + text.note.translated();
-}
-
-int TDescriptionObject::helpContext() const {
-  const DescriptionKindEntry *entry = descriptionKindEntry(kind);
-  return entry ? entry->help : 0;
 }
 
 void TDescriptionObject::writeData(ComponentWriter &writer) const {
@@ -368,6 +370,13 @@ const NumberKindEntry *numberKindEntry(std::int32_t kind) {
 
 } // namespace
 
+std::optional<KindListing> numberKindListing(std::int32_t kind) {
+  const NumberKindEntry *entry = numberKindEntry(kind);
+  if (!entry)
+    return std::nullopt;
+  return KindListing{{entry->title.id, entry->title.text}, entry->help};
+}
+
 std::unique_ptr<TNumberObject> TNumberObject::CreateDefault(std::int32_t kind) {
   auto node = std::make_unique<TNumberObject>();
   node->kind = kind;
@@ -398,7 +407,9 @@ bool TNumberObject::canParent() const {
   return entry && entry->selectsField;
 }
 
-int TNumberObject::needGatherer() const { return canParent() ? 1 : 0; }
+ChildChain TNumberObject::needGatherer() const {
+  return canParent() ? ChildChain::Gathered : ChildChain::Inline;
+}
 
 std::string TNumberObject::getTitle() const {
   const NumberKindEntry *entry = numberKindEntry(kind);
@@ -453,11 +464,6 @@ std::string TNumberObject::fieldHint() const {
 std::string TNumberObject::description() const {
   const NumberKindEntry *entry = numberKindEntry(kind);
   return entry ? entry->about.translated() : std::string();
-}
-
-int TNumberObject::helpContext() const {
-  const NumberKindEntry *entry = numberKindEntry(kind);
-  return entry ? entry->help : 0;
 }
 
 std::string TNumberObject::registryEntry() const {
@@ -543,6 +549,13 @@ std::string linesOfFile(const std::string &storedName) {
 }
 
 } // namespace
+
+std::optional<KindListing> textKindListing(std::int32_t kind) {
+  const TextKindEntry *entry = textKindEntry(kind);
+  if (!entry)
+    return std::nullopt;
+  return KindListing{{entry->title.id, entry->title.text}, entry->help};
+}
 
 std::unique_ptr<TStringObject> TStringObject::CreateDefault(std::int32_t kind) {
   auto node = std::make_unique<TStringObject>();
@@ -642,11 +655,6 @@ std::string TStringObject::fieldHint() const {
   if (!entry)
     return {};
   return entry->hint.translated() + translate(9300, ". Right click for the popup menu");
-}
-
-int TStringObject::helpContext() const {
-  const TextKindEntry *entry = textKindEntry(kind);
-  return entry ? entry->help : 0;
 }
 
 std::string TStringObject::registryEntry() const {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "filterlist/listobject.h"
+#include "filterlist/nodecatalog.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -71,6 +73,16 @@ inline constexpr std::int32_t lastDescriptionKind = 48;
 // has none (31, 47 and any number outside 1..48).
 std::string_view descriptionKindCode(std::int32_t kind);
 
+// A kind of the built-in, number or text node as the node catalog lists it:
+// its title message and help topic; none for a kind the node does not know.
+struct KindListing {
+  CatalogMessage title;
+  int helpTopic = 0;
+};
+std::optional<KindListing> descriptionKindListing(std::int32_t kind);
+std::optional<KindListing> numberKindListing(std::int32_t kind);
+std::optional<KindListing> textKindListing(std::int32_t kind);
+
 // A simple built-in filter without settings, picked by its kind. The node
 // keeps whatever kind it was given; a number outside 1..48 shows "<error>"
 // and makes no filter.
@@ -79,6 +91,7 @@ public:
   std::int32_t kind = 0;
 
   static std::unique_ptr<TDescriptionObject> CreateWith(std::int32_t kind);
+  std::int32_t catalogKind() const override { return kind; }
   static std::unique_ptr<TDescriptionObject> CreateWith(TDescriptionKind kind) {
     return CreateWith(static_cast<std::int32_t>(kind));
   }
@@ -92,7 +105,6 @@ public:
 
   // The dialog's text about the filter.
   virtual std::string description() const;
-  virtual int helpContext() const;
 
   std::string_view className() const override { return "TDescriptionObject"; }
   std::string_view definedPropertyName() const override { return "DescriptionObject"; }
@@ -115,7 +127,7 @@ public:
 
   int iconIndex() const override;
   bool canParent() const override;
-  int needGatherer() const override;
+  ChildChain needGatherer() const override;
   std::string getTitle() const override;
   std::string generateCmdLine() const override;
   // Raises the filter's own error for a width it refuses.
@@ -125,7 +137,6 @@ public:
   std::string field_name() const;
   std::string fieldHint() const;
   std::string description() const override;
-  int helpContext() const override;
   // The setting the kind's number is remembered under; empty for an unknown kind.
   std::string registryEntry() const;
 
@@ -155,7 +166,7 @@ public:
 
   int iconIndex() const override;
   bool canParent() const override { return true; }
-  int needGatherer() const override { return 1; }
+  ChildChain needGatherer() const override { return ChildChain::Gathered; }
   std::string getTitle() const override;
   std::string generateCmdLine() const override;
   // Raises "String for '%s' is blank" for an empty typed text, "Filename for
@@ -165,7 +176,6 @@ public:
 
   std::string field_name() const;
   std::string fieldHint() const;
-  int helpContext() const override;
   // The settings of the kind's text, file name and choice; empty for an
   // unknown kind.
   std::string registryEntry() const;

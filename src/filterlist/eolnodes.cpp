@@ -2,12 +2,13 @@
 
 #include "classlib/convert.h"
 #include "classlib/format.h"
-#include "engine/charfilters.h"
 #include "engine/escapes.h"
-#include "engine/lineends.h"
 #include "engine/messages.h"
 #include "filterlist/filterfile.h"
+#include "filterlist/nodefields.h"
 #include "filterlist/settings.h"
+#include "filters/charfilters.h"
+#include "filters/lineends.h"
 
 #include <algorithm>
 #include <charconv>
@@ -15,26 +16,34 @@
 
 namespace marrowen {
 
+using namespace std::string_view_literals;
+
 // ---------------------------------------------------------------------------
 // End-of-line node
 
+namespace {
+
+using EolField = NodeField<TEOLObject>;
+// Files before type 31 stored no output text: they load with a tab.
+const EolField eolFields[] = {
+    {"convertFrom", &TEOLObject::convertFrom, 0, "convertFrom"},
+    {"fixedLength", &TEOLObject::fixedLength, 80, "fixedLength"},
+    {"removeBad", &TEOLObject::removeBad, true, "removeBad"},
+    {"convertTo", &TEOLObject::convertTo, 2, "convertTo"},
+    {"outputText", &TEOLObject::outputText, ""sv, "EOLoutputText", 31},
+};
+
+} // namespace
+
+std::span<const EolField> TEOLObject::fields() { return eolFields; }
+
 std::unique_ptr<TEOLObject> TEOLObject::CreateDefault() {
   auto node = std::make_unique<TEOLObject>();
-  node->convertFrom = readIntegerSetting("convertFrom", 0);
-  node->convertTo = readIntegerSetting("convertTo", 2);
-  node->fixedLength = readIntegerSetting("fixedLength", 80);
-  node->removeBad = readBoolSetting("removeBad", true);
-  node->outputText = readStringSetting("EOLoutputText", "");
+  readFieldSettings<TEOLObject>(*node, fields());
   return node;
 }
 
-void TEOLObject::rememberDefaults() const {
-  writeIntegerSetting("convertFrom", convertFrom);
-  writeIntegerSetting("convertTo", convertTo);
-  writeIntegerSetting("fixedLength", fixedLength);
-  writeBoolSetting("removeBad", removeBad);
-  writeStringSetting("EOLoutputText", outputText);
-}
+void TEOLObject::rememberDefaults() const { writeFieldSettings(*this, fields()); }
 
 std::string TEOLObject::getTitle() const {
   std::string title = translate(9580, "Convert End of Lines - ");
@@ -142,20 +151,14 @@ std::unique_ptr<TFilter> TEOLObject::add_this_filter(TFilterList &) {
 
 void TEOLObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeInteger(convertFrom);
-  writer.writeInteger(fixedLength);
-  writer.writeBoolean(removeBad);
-  writer.writeInteger(convertTo);
-  writer.writeString(outputText);
+  writeFields(*this, writer, fields());
 }
 
 void TEOLObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  convertFrom = reader.readInteger();
-  fixedLength = reader.readInteger();
-  removeBad = reader.readBoolean();
-  convertTo = reader.readInteger();
-  outputText = reader.fileTypeRead() >= 31 ? reader.readString() : std::string("\\009");
+  readFields(*this, reader, fields());
+  if (reader.fileTypeRead() < 31)
+    outputText = "\\009";
 }
 
 // ---------------------------------------------------------------------------

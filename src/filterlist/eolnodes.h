@@ -1,10 +1,12 @@
 #pragma once
 
 #include "filterlist/listobject.h"
+#include "filterlist/nodefields.h"
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 namespace marrowen {
@@ -23,6 +25,8 @@ public:
   // The line end of target 4, escaped; at most its first 2 bytes are used.
   std::string outputText;
 
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TEOLObject>> fields();
   static std::unique_ptr<TEOLObject> CreateDefault();
   void rememberDefaults() const override;
 

@@ -6,6 +6,7 @@
 #include "engine/mergesplit.h"
 #include "engine/messages.h"
 #include "filterlist/filterlist.h"
+#include "filterlist/nodefields.h"
 #include "filterlist/settings.h"
 #include "filters/linebuffer.h"
 
@@ -15,6 +16,8 @@
 #include <vector>
 
 namespace marrowen {
+
+using namespace std::string_view_literals;
 
 // ---------------------------------------------------------------------------
 // File-reference node
@@ -61,18 +64,32 @@ public:
 
 std::string_view TMergeObject::settingName(std::int32_t kind) {
   switch (kind) {
-  case 0:
+  case Merge:
     return "mergeFilename";
-  case 1:
+  case OnlyShowLinesFoundIn:
     return "OnlyShowLinesFoundIn";
-  case 2:
+  case RemoveLinesFoundIn:
     return "RemoveLinesFoundIn";
-  case 3:
+  case LinkFilterFile:
     return "LinkFilterFile";
   default:
     return {};
   }
 }
+
+namespace {
+
+using MergeField = NodeField<TMergeObject>;
+// The file name is remembered under a name by kind (`settingName`), beside
+// the table.
+const MergeField mergeFields[] = {
+    {"fileName", &TMergeObject::fileName, ""sv, ""},
+    {"kind", &TMergeObject::kind, 0, "", 11},
+};
+
+} // namespace
+
+std::span<const MergeField> TMergeObject::fields() { return mergeFields; }
 
 std::unique_ptr<TMergeObject> TMergeObject::CreateDefault(std::int32_t kind) {
   auto node = std::make_unique<TMergeObject>();
@@ -96,30 +113,15 @@ void TMergeObject::rememberDefaults() const {
     writeStringSetting(name, fileName);
 }
 
-int TMergeObject::helpContext() const {
-  switch (kind) {
-  case 0:
-    return 850;
-  case 1:
-    return 870;
-  case 2:
-    return 890;
-  case 3:
-    return 1240;
-  default:
-    return 0;
-  }
-}
-
 std::string TMergeObject::getTitle() const {
   switch (kind) {
-  case 0:
+  case Merge:
     return translateFormat(5300, "Merge into %s", {fileName});
-  case 1:
+  case OnlyShowLinesFoundIn:
     return translateFormat(5310, "Only show lines found in %s", {fileName});
-  case 2:
+  case RemoveLinesFoundIn:
     return translateFormat(5320, "Remove lines found in %s", {fileName});
-  case 3:
+  case LinkFilterFile:
     return translateFormat(5330, "Link filter %s", {fileName});
   default:
     return {};
@@ -133,13 +135,13 @@ std::unique_ptr<TFilter> TMergeObject::add_this_filter(TFilterList &) {
   if (name.empty())
     throw Exception(translateFormat(5350, "Filename for '%s' is blank", {shortTitle(*this)}));
   switch (kind) {
-  case 0:
+  case Merge:
     return std::make_unique<TMergeFiles>(localPath(name));
-  case 1:
+  case OnlyShowLinesFoundIn:
     return std::make_unique<TOnlyShowLinesFoundIn>(localPath(name));
-  case 2:
+  case RemoveLinesFoundIn:
     return std::make_unique<TRemoveLinesFoundIn>(localPath(name));
-  case 3:
+  case LinkFilterFile:
     return linkFile(name);
   default:
     return nullptr;
@@ -155,7 +157,7 @@ std::unique_ptr<TFilter> TMergeObject::linkFile(const std::string &fileName) {
     // reading one could wait or run on forever.
     if (!std::filesystem::is_regular_file(path))
       throw EFOpenError(path);
-    linked.loadFromFile(path, false, false, -1, false);
+    linked.loadFromFile(path, {.wantOptions = false});
   } catch (...) {
     throw Exception(translateFormat(5340, "Couldn't open link filter file %s", {fileName}));
   }
@@ -165,36 +167,39 @@ std::unique_ptr<TFilter> TMergeObject::linkFile(const std::string &fileName) {
 
 void TMergeObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeString(fileName);
-  writer.writeInteger(kind);
+  writeFields(*this, writer, fields());
 }
 
 void TMergeObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  fileName = reader.readString();
-  kind = reader.fileTypeRead() >= 11 ? reader.readInteger() : 0;
+  readFields(*this, reader, fields());
 }
 
 // ---------------------------------------------------------------------------
 // Split node
 
+namespace {
+
+using SplitField = NodeField<TSplitObject>;
+const SplitField splitFields[] = {
+    {"size", &TSplitObject::size, 1457664, "SplitSize"},
+    {"type", &TSplitObject::type, 0, "rsplitType", 23},
+    {"character", &TSplitObject::character, 12, "rsplitChar", 23},
+    {"count", &TSplitObject::count, 1, "rsplitCharCount", 23},
+    {"position", &TSplitObject::position, 0, "rsplitCharPosition", 23},
+};
+
+} // namespace
+
+std::span<const SplitField> TSplitObject::fields() { return splitFields; }
+
 std::unique_ptr<TSplitObject> TSplitObject::CreateDefault() {
   auto node = std::make_unique<TSplitObject>();
-  node->size = readIntegerSetting("SplitSize", 1457664);
-  node->type = readIntegerSetting("rsplitType", 0);
-  node->character = readIntegerSetting("rsplitChar", 12);
-  node->count = readIntegerSetting("rsplitCharCount", 1);
-  node->position = readIntegerSetting("rsplitCharPosition", 0);
+  readFieldSettings<TSplitObject>(*node, fields());
   return node;
 }
 
-void TSplitObject::rememberDefaults() const {
-  writeIntegerSetting("SplitSize", size);
-  writeIntegerSetting("rsplitType", type);
-  writeIntegerSetting("rsplitChar", character);
-  writeIntegerSetting("rsplitCharCount", count);
-  writeIntegerSetting("rsplitCharPosition", position);
-}
+void TSplitObject::rememberDefaults() const { writeFieldSettings(*this, fields()); }
 
 std::string TSplitObject::getTitle() const {
   if (type == 0)
@@ -232,27 +237,12 @@ std::unique_ptr<TFilter> TSplitObject::add_this_filter(TFilterList &) {
 
 void TSplitObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeInteger(size);
-  writer.writeInteger(type);
-  writer.writeInteger(character);
-  writer.writeInteger(count);
-  writer.writeInteger(position);
+  writeFields(*this, writer, fields());
 }
 
 void TSplitObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  size = reader.readInteger();
-  if (reader.fileTypeRead() >= 23) {
-    type = reader.readInteger();
-    character = reader.readInteger();
-    count = reader.readInteger();
-    position = reader.readInteger();
-  } else {
-    type = 0;
-    character = 12;
-    count = 1;
-    position = 0;
-  }
+  readFields(*this, reader, fields());
 }
 
 } // namespace marrowen

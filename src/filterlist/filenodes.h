@@ -1,9 +1,11 @@
 #pragma once
 
 #include "filterlist/listobject.h"
+#include "filterlist/nodefields.h"
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace marrowen {
@@ -15,12 +17,22 @@ namespace marrowen {
 // unquoted and made local only when the filter is built.
 class TMergeObject : public TListObject {
 public:
+  // The stored kind: what the named file is for.
+  enum Kind : std::int32_t {
+    Merge = 0,
+    OnlyShowLinesFoundIn = 1,
+    RemoveLinesFoundIn = 2,
+    LinkFilterFile = 3,
+  };
+
   std::string fileName;
   // 0 merge, 1 only show lines found in, 2 remove lines found in, 3 link a
   // filter file; any other value makes no filter.
   std::int32_t kind = 0;
 
   // A new node of `kind` with the file name last chosen for that kind.
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TMergeObject>> fields();
   static std::unique_ptr<TMergeObject> CreateDefault(std::int32_t kind);
   static std::unique_ptr<TMergeObject> CreateWith(std::int32_t kind, std::string fileName);
   void rememberDefaults() const override;
@@ -28,7 +40,7 @@ public:
   // The settings name that remembers the file of `kind`; empty for another kind.
   static std::string_view settingName(std::int32_t kind);
   // The help topic of the node's dialog; 0 for another kind.
-  int helpContext() const;
+  std::int32_t catalogKind() const override { return kind; }
 
   std::string getTitle() const override;
   // Raises 5350 for a file name that is blank, quotes removed; linking
@@ -63,6 +75,8 @@ public:
   // value drops it.
   std::int32_t position = 0;
 
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TSplitObject>> fields();
   static std::unique_ptr<TSplitObject> CreateDefault();
   void rememberDefaults() const override;
 

@@ -23,6 +23,19 @@ constexpr std::int32_t maxLevel = 32767;
 // ---------------------------------------------------------------------------
 // TVersion
 
+namespace {
+
+const NodeField<LogOptions> logFields[] = {
+    {"enabled", &LogOptions::enabled, true, "logging.enabled"},
+    {"fileName", &LogOptions::fileName, program::defaultLogName, "logging.filename"},
+    {"append", &LogOptions::append, true, "logging.append"},
+    {"lineThreshold", &LogOptions::lineThreshold, 500, "logging.threshold"},
+};
+
+} // namespace
+
+std::span<const NodeField<LogOptions>> logOptionFields() { return logFields; }
+
 void TVersion::writeData(ComponentWriter &writer) const {
   writer.writeInteger(currentFileType);
   writer.writeString(comments);
@@ -32,10 +45,7 @@ void TVersion::writeData(ComponentWriter &writer) const {
   for (const std::string &entry : fileList)
     writer.writeString(entry);
   writer.writeListEnd();
-  writer.writeBoolean(logEnabled);
-  writer.writeString(logFileName);
-  writer.writeBoolean(logAppend);
-  writer.writeInteger(logLineThreshold);
+  writeFields(log, writer, logOptionFields());
 }
 
 void TVersion::readData(ComponentReader &reader) {
@@ -67,17 +77,10 @@ void TVersion::readData(ComponentReader &reader) {
       fileList.push_back(reader.readString());
     reader.readListEnd();
   }
-  if (type >= 41) {
-    logEnabled = reader.readBoolean();
-    logFileName = reader.readString();
-    logAppend = reader.readBoolean();
-    logLineThreshold = reader.readInteger();
-  } else if (type >= 4) {
-    logEnabled = true;
-    logFileName = "marrowen.log";
-    logAppend = true;
-    logLineThreshold = 500;
-  }
+  if (type >= 41)
+    readFields(log, reader, logOptionFields());
+  else if (type >= 4)
+    applyFieldDefaults(log, logOptionFields());
 }
 
 // ---------------------------------------------------------------------------
@@ -94,9 +97,9 @@ bool readNodeCommonPart(ComponentReader &reader) {
 }
 
 void registerPlaceholderClasses(
-    ClassRegistry &registry,
+    ClassRegistry &registry, std::span<const NodeClassName> names,
     std::function<std::unique_ptr<StreamableComponent>(const NodeClassName &)> makePlaceholder) {
-  for (const NodeClassName &entry : nodeClassNames)
+  for (const NodeClassName &entry : names)
     if (!registry.isRegistered(entry.className))
       registry.registerClass(entry.className,
                              [entry, makePlaceholder] { return makePlaceholder(entry); });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "classlib/componentstream.h"
+#include "filterlist/nodefields.h"
 
 #include <array>
 #include <cstdint>
@@ -24,6 +25,23 @@ inline constexpr int currentFileType = 47;
 inline constexpr std::string_view filterListClassName = "TFilterList";
 inline constexpr std::string_view filterListPropertyName = "FilterList";
 
+// A list's log options: kept by the list, shown by its top node, stored in
+// the file's version record.
+struct LogOptions {
+  bool enabled = false;
+  std::string fileName;
+  // False: the log file is overwritten at the start of each job.
+  bool append = false;
+  // No log file is written for a job with fewer log lines.
+  std::int32_t lineThreshold = 0;
+
+  bool operator==(const LogOptions &) const = default;
+};
+
+// The log options' fields, in stored order, with the defaults and settings
+// of a new list.
+std::span<const NodeField<LogOptions>> logOptionFields();
+
 // The first record of a filter list: the list's texts, its files grid as
 // strings ("mask|" followed by a sub-folder letter and an action letter) and
 // its log options. Reading it sets the reader's file type to the type stored.
@@ -33,12 +51,9 @@ public:
   std::string comments;
   std::string scratchPad;
   std::string trialInput;
-  // A version read from a file of type 1 to 3 keeps these blank values;
-  // types 4 to 40 get the defaults true, "marrowen.log", true, 500.
-  bool logEnabled = false;
-  std::string logFileName;
-  bool logAppend = false;
-  std::int32_t logLineThreshold = 0;
+  // A version read from a file of type 1 to 3 keeps blank options; types 4
+  // to 40 get true, "marrowen.log", true, 500.
+  LogOptions log;
 
   std::string_view className() const override { return "TVersion"; }
   std::string_view definedPropertyName() const override { return "Version"; }
@@ -47,46 +62,15 @@ public:
 
   bool operator==(const TVersion &other) const {
     return fileList == other.fileList && comments == other.comments &&
-           scratchPad == other.scratchPad && trialInput == other.trialInput &&
-           logEnabled == other.logEnabled && logFileName == other.logFileName &&
-           logAppend == other.logAppend && logLineThreshold == other.logLineThreshold;
+           scratchPad == other.scratchPad && trialInput == other.trialInput && log == other.log;
   }
 };
 
-// Every node class a filter file may name, with its defined property.
+// A node class a filter file may name, with its defined property.
 struct NodeClassName {
   std::string_view className;
   std::string_view propertyName;
 };
-
-inline constexpr std::array<NodeClassName, 26> nodeClassNames{{
-    {"TListObject", "ListObject"},
-    {"TInputObject", "InputObject"},
-    {"TOutputObject", "OutputObject"},
-    {"TDescriptionObject", "DescriptionObject"},
-    {"TNumberObject", "NumberObject"},
-    {"TStringObject", "StringObject"},
-    {"TLineNumberObject", "LineNumberObject"},
-    {"THeadTailObject", "HeadTailObject"},
-    {"TSortObject", "SortObject"},
-    {"TMathsObject", "MathsObject"},
-    {"TDeleteColumnsObject", "DeleteColumnsObject"},
-    {"TSearchObject", "SearchObject"},
-    {"TGrepObject", "GrepObject"},
-    {"TEOLObject", "EOLObject"},
-    {"TUserObject", "UserObject"},
-    {"TMergeObject", "MergeObject"},
-    {"TSplitObject", "SplitObject"},
-    {"TDuplicateObject", "DuplicateObject"},
-    {"TExecuteObject", "ExecuteObject"},
-    {"TInsertColumnObject", "InsertColumnObject"},
-    {"TConcordanceObject", "ConcordanceObject"},
-    {"TCommentObject", "CommentObject"},
-    {"TFilterCommentObject", "ListObject"},
-    {"TScriptObject", "ScriptObject"},
-    {"TDatabaseObject", "DatabaseObject"},
-    {"TUnicodeMapObject", "UnicodeMapObject"},
-}};
 
 // The published property every node record stores before its defined
 // property, as a Boolean.
@@ -99,12 +83,12 @@ void writeNodeCommonPart(ComponentWriter &writer, bool enabled);
 // is enabled.
 bool readNodeCommonPart(ComponentReader &reader);
 
-// Registers, for every node class of the table not yet registered, a factory
-// that asks `makePlaceholder` for a stand-in, so that a file naming a class
-// whose node is not built yet still loads (and saves back unchanged when the
+// Registers, for every class of `names` not yet registered, a factory that
+// asks `makePlaceholder` for a stand-in, so that a file naming a class whose
+// node is not built yet still loads (and saves back unchanged when the
 // stand-in keeps its raw values).
 void registerPlaceholderClasses(
-    ClassRegistry &registry,
+    ClassRegistry &registry, std::span<const NodeClassName> names,
     std::function<std::unique_ptr<StreamableComponent>(const NodeClassName &)> makePlaceholder);
 
 // One node of a list as the "FilterList" value stores it.

@@ -1,12 +1,13 @@
 #include "filterlist/filterlist.h"
+#include "filterlist/nodecatalog.h"
 
 #include "classlib/format.h"
 #include "engine/filter.h"
-#include "engine/host.h"
 #include "engine/inputs.h"
 #include "engine/messages.h"
 #include "engine/outputs.h"
 #include "engine/subchain.h"
+#include "engine/userinterface.h"
 #include "filterlist/classregistry.h"
 #include "filterlist/commentnodes.h"
 #include "filterlist/ionodes.h"
@@ -108,19 +109,13 @@ void TFilterList::resetToDefault() {
 
 void TFilterList::logOptionsFromTopNode() {
   if (auto *top = dynamic_cast<TFilterCommentObject *>(firstObject())) {
-    logEnabled = top->logEnabled;
-    logFileName = top->logFileName;
-    logAppend = top->logAppend;
-    logLineThreshold = top->logLineThreshold;
+    log = top->log;
   }
 }
 
 void TFilterList::logOptionsToTopNode() {
   if (auto *top = dynamic_cast<TFilterCommentObject *>(firstObject())) {
-    top->logEnabled = logEnabled;
-    top->logFileName = logFileName;
-    top->logAppend = logAppend;
-    top->logLineThreshold = logLineThreshold;
+    top->log = log;
   }
 }
 
@@ -174,10 +169,7 @@ TVersion TFilterList::makeVersion() const {
   version.comments = comments;
   version.scratchPad = scratchPad;
   version.trialInput = trialInput;
-  version.logEnabled = logEnabled;
-  version.logFileName = logFileName;
-  version.logAppend = logAppend;
-  version.logLineThreshold = logLineThreshold;
+  version.log = log;
   return version;
 }
 
@@ -186,10 +178,7 @@ void TFilterList::takeOptions(const TVersion &version) {
   comments = version.comments;
   scratchPad = version.scratchPad;
   trialInput = version.trialInput;
-  logEnabled = version.logEnabled;
-  logFileName = version.logFileName;
-  logAppend = version.logAppend;
-  logLineThreshold = version.logLineThreshold;
+  log = version.log;
 }
 
 void TFilterList::writeData(ComponentWriter &writer) const {
@@ -204,21 +193,19 @@ void TFilterList::saveToFile(const std::string &fileName) const {
   writeFileBytesSafely(fileName, filterFileBytes(*this));
 }
 
-void TFilterList::loadFromFile(const std::string &fileName, bool inserting, bool wantOptions,
-                               int insertionIndex, bool keepFileList) {
+void TFilterList::loadFromFile(const std::string &fileName, const LoadOptions &options) {
   const std::string bytes = loadFileBytes(fileName);
-  loadFromBytes(bytes, fileName, inserting, wantOptions, insertionIndex, keepFileList);
+  loadFromBytes(bytes, fileName, options);
 }
 
 void TFilterList::loadFromBytes(std::string_view bytes, const std::string &sourceName,
-                                bool inserting, bool wantOptions, int insertionIndex,
-                                bool keepFileList) {
-  inserting_ = inserting;
-  wantOptions_ = wantOptions;
-  keepFileList_ = keepFileList;
+                                const LoadOptions &options) {
+  inserting_ = options.inserting;
+  wantOptions_ = options.wantOptions;
+  keepFileList_ = options.keepFileList;
   levelOffset_ = 0;
-  if (inserting) {
-    insertionIndex_ = std::clamp(insertionIndex, std::min(1, count()), count());
+  if (inserting_) {
+    insertionIndex_ = std::clamp(options.insertionIndex, std::min(1, count()), count());
     if (insertionIndex_ < count())
       levelOffset_ = nodes[insertionIndex_].level - 1;
   } else {
@@ -371,9 +358,9 @@ void TFilterList::buildChildChain(int &index, int last, int callLevel, TFilter *
       ++index;
     return;
   }
-  const int gatherer = parent.needGatherer();
+  const ChildChain children = parent.needGatherer();
   std::unique_ptr<TFilter> block = buildChainLevel(index, last, build);
-  if (gatherer == 0) {
+  if (children == ChildChain::Inline) {
     appendFilter(chain, std::move(block));
     return;
   }
@@ -382,7 +369,7 @@ void TFilterList::buildChildChain(int &index, int last, int callLevel, TFilter *
   if (!block || !parentFilter)
     return;
   std::unique_ptr<TFilter> end;
-  if (gatherer == 1)
+  if (children == ChildChain::Gathered)
     end = std::make_unique<TGatherer>();
   else
     end = std::make_unique<TIgnoreFlush>();

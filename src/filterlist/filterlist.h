@@ -15,6 +15,19 @@ namespace marrowen {
 class TFilter;
 class TFilterCommentObject;
 
+// How a filter file comes into a list.
+struct FilterFileLoadOptions {
+  // Not inserting, the file replaces the list's nodes (and its files grid,
+  // after the grid's rows when `keepFileList`); inserting, its filters go
+  // in at `insertionIndex`, one level below the node there, without its
+  // input, output and top nodes.
+  bool inserting = false;
+  // Takes the file's texts and log options.
+  bool wantOptions = true;
+  int insertionIndex = -1;
+  bool keepFileList = false;
+};
+
 // The model behind one filter-list window, and behind every filter file run
 // without one: the nodes of the filter tree in tree order with their levels
 // and expanded flags, the files grid, three free texts and the list's log
@@ -51,10 +64,7 @@ public:
   std::string comments;
   std::string scratchPad;
   std::string trialInput;
-  bool logEnabled = false;
-  std::string logFileName;
-  bool logAppend = false;
-  std::int32_t logLineThreshold = 0;
+  LogOptions log;
 
   int count() const { return static_cast<int>(nodes.size()); }
   TListObject &node(int index) const;
@@ -74,18 +84,15 @@ public:
 
   // --- Filter files ---
 
-  // Reads a filter file. Not inserting, the file replaces the list's nodes
-  // (and its files grid, after the grid's rows when `keepFileList`);
-  // inserting, its filters go in at `insertionIndex`, one level below the
-  // node there, without its input, output and top nodes. `wantOptions` takes
-  // the file's texts and log options. A file that cannot be opened raises
-  // EFOpenError; a damaged one EReadError naming the file, the list then
-  // holding what was read before the damage.
-  void loadFromFile(const std::string &fileName, bool inserting = false, bool wantOptions = true,
-                    int insertionIndex = -1, bool keepFileList = false);
+  using LoadOptions = FilterFileLoadOptions;
+
+  // Reads a filter file. A file that cannot be opened raises EFOpenError; a
+  // damaged one EReadError naming the file, the list then holding what was
+  // read before the damage.
+  void loadFromFile(const std::string &fileName, const LoadOptions &options = {});
   // The same from a filter file's bytes; `sourceName` names them in errors.
-  void loadFromBytes(std::string_view bytes, const std::string &sourceName, bool inserting = false,
-                     bool wantOptions = true, int insertionIndex = -1, bool keepFileList = false);
+  void loadFromBytes(std::string_view bytes, const std::string &sourceName,
+                     const LoadOptions &options = {});
   // Writes the list as a filter file, replacing the file only once it is
   // written whole.
   void saveToFile(const std::string &fileName) const;

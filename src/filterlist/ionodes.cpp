@@ -8,11 +8,14 @@
 #include "engine/messages.h"
 #include "engine/outputs.h"
 #include "filterlist/filterlist.h"
+#include "filterlist/nodefields.h"
 #include "filterlist/settings.h"
 
 #include <filesystem>
 
 namespace marrowen {
+
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -39,33 +42,39 @@ std::string systemTempFolder() {
 // ---------------------------------------------------------------------------
 // Input
 
+namespace {
+
+using InputField = NodeField<TInputObject>;
+const InputField inputFields[] = {
+    {"promptEachFile", &TInputObject::promptEachFile, false, "promptEachFile"},
+    {"skipBinary", &TInputObject::skipBinary, 0, "skipBinary"},
+    {"inputFromFile", &TInputObject::inputFromFile, true, "inputFromFile", 8},
+    {"binarySampleSize", &TInputObject::binarySampleSize, 100, "binarySampleSize", 14},
+    {"promptOnReadOnly", &TInputObject::promptOnReadOnly, true, "promptOnReadOnly", 39},
+    {"deleteInput", &TInputObject::deleteInput, false, "deleteInputFiles", 44},
+};
+
+} // namespace
+
+std::span<const InputField> TInputObject::fields() { return inputFields; }
+
 std::unique_ptr<TInputObject> TInputObject::CreateDefault() {
   auto node = std::make_unique<TInputObject>();
-  node->promptEachFile = readBoolSetting("promptEachFile", false);
-  node->skipBinary = readIntegerSetting("skipBinary", 0);
-  node->inputFromFile = readBoolSetting("inputFromFile", true);
-  node->binarySampleSize = readIntegerSetting("binarySampleSize", 100);
-  node->promptOnReadOnly = readBoolSetting("promptOnReadOnly", true);
+  readFieldSettings<TInputObject>(*node, fields());
+  // Remembered, but a new node never starts out deleting its inputs.
   node->deleteInput = false;
   return node;
 }
 
-void TInputObject::rememberDefaults() const {
-  writeBoolSetting("promptEachFile", promptEachFile);
-  writeIntegerSetting("skipBinary", skipBinary);
-  writeBoolSetting("inputFromFile", inputFromFile);
-  writeIntegerSetting("binarySampleSize", binarySampleSize);
-  writeBoolSetting("promptOnReadOnly", promptOnReadOnly);
-  writeBoolSetting("deleteInputFiles", deleteInput);
-}
+void TInputObject::rememberDefaults() const { writeFieldSettings(*this, fields()); }
 
 bool TInputObject::automationCheck(const ConfirmPrompt &ask) {
   // Yes switches the feature off, No keeps it, Cancel ends the preparation.
   auto question = [&](int id, std::string_view text, auto &&onYes) {
-    const int answer = ask(translate(id, text));
-    if (answer == answerCancel)
+    const Answer answer = ask(translate(id, text));
+    if (answer == Answer::Cancel)
       return false;
-    if (answer == answerYes)
+    if (answer == Answer::Yes)
       onYes();
     return true;
   };
@@ -162,25 +171,16 @@ std::unique_ptr<TFilter> TInputObject::add_this_filter(TFilterList &list) {
 
 void TInputObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeBoolean(promptEachFile);
-  writer.writeInteger(skipBinary);
-  writer.writeBoolean(inputFromFile);
-  writer.writeInteger(binarySampleSize);
-  writer.writeBoolean(promptOnReadOnly);
-  writer.writeBoolean(deleteInput);
+  writeFields(*this, writer, fields());
 }
 
 void TInputObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  const int type = reader.fileTypeRead();
-  promptEachFile = reader.readBoolean();
-  if (type < 21)
+  readFields(*this, reader, fields().first(1));
+  // Before type 21 a flag no longer used followed the first.
+  if (reader.fileTypeRead() < 21)
     reader.readBoolean();
-  skipBinary = reader.readInteger();
-  inputFromFile = type >= 8 ? reader.readBoolean() : true;
-  binarySampleSize = type >= 14 ? reader.readInteger() : 100;
-  promptOnReadOnly = type >= 39 ? reader.readBoolean() : true;
-  deleteInput = type >= 44 ? reader.readBoolean() : false;
+  readFields(*this, reader, fields().subspan(1));
 }
 
 // ---------------------------------------------------------------------------
@@ -273,13 +273,19 @@ std::unique_ptr<TFilter> TOutputObject::add_this_filter(TFilterList &) {
   case clipboard:
     return std::make_unique<TClipboardOutput>();
   case files:
-    return std::make_unique<TFileOutput>(testMode, retainDate, changeExtension, newExtension,
-                                         changeBaseDir, localPath(unquote(newBaseDir)),
-                                         keepStructure, appendMode);
+    return std::make_unique<TFileOutput>(TFileOutput::Options{
+        .testMode = testMode,
+        .retainDate = retainDate,
+        .changeExtension = changeExtension,
+        .newExtension = newExtension,
+        .useOutputFolder = changeBaseDir,
+        .outputFolder = localPath(unquote(newBaseDir)),
+        .keepFolderStructure = keepStructure,
+        .append = appendMode,
+    });
   case mergedFile: {
     auto merge = std::make_unique<TMergeFiles>(localPath(unquote(singleFilename)));
-    merge->setNext(
-        std::make_unique<TFileOutput>(false, false, false, "", false, "", false, appendMode));
+    merge->setNext(std::make_unique<TFileOutput>(TFileOutput::Options{.append = appendMode}));
     return merge;
   }
   default:

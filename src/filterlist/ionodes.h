@@ -1,8 +1,10 @@
 #pragma once
 
 #include "filterlist/listobject.h"
+#include "filterlist/nodefields.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace marrowen {
@@ -21,6 +23,8 @@ public:
   bool deleteInput = false;
 
   // A new node from the remembered defaults; it never starts deleting inputs.
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TInputObject>> fields();
   static std::unique_ptr<TInputObject> CreateDefault();
   void rememberDefaults() const override;
 

@@ -4,18 +4,21 @@
 #include "classlib/format.h"
 #include "engine/escapes.h"
 #include "engine/filter.h"
-#include "engine/linefilters.h"
 #include "engine/messages.h"
+#include "filterlist/nodefields.h"
 #include "filterlist/settings.h"
 #include "filters/bytemaths.h"
 #include "filters/fields.h"
 #include "filters/headtail.h"
 #include "filters/linebuffer.h"
+#include "filters/linefilters.h"
 #include "filters/ranges.h"
 
 #include <array>
 
 namespace marrowen {
+
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -30,13 +33,24 @@ struct Message {
 // ---------------------------------------------------------------------------
 // Line numbers
 
+namespace {
+
+using LineNumberField = NodeField<TLineNumberObject>;
+const LineNumberField lineNumberFields[] = {
+    {"start", &TLineNumberObject::start, 1, "lineNumberStart"},
+    {"increment", &TLineNumberObject::increment, 1, "lineNumberInc"},
+    {"skipBlankIncrement", &TLineNumberObject::skipBlankIncrement, false, "skipBlankIncrement", 22},
+    {"dontNumberBlank", &TLineNumberObject::dontNumberBlank, false, "dontNumberBlank", 22},
+    {"format", &TLineNumberObject::format, "%5.5d "sv, "lineNumberFormat", 25},
+};
+
+} // namespace
+
+std::span<const LineNumberField> TLineNumberObject::fields() { return lineNumberFields; }
+
 std::unique_ptr<TLineNumberObject> TLineNumberObject::CreateDefault() {
   auto node = std::make_unique<TLineNumberObject>();
-  node->start = readIntegerSetting("lineNumberStart", 1);
-  node->increment = readIntegerSetting("lineNumberInc", 1);
-  node->skipBlankIncrement = readBoolSetting("skipBlankIncrement", false);
-  node->dontNumberBlank = readBoolSetting("dontNumberBlank", false);
-  node->format = readStringSetting("lineNumberFormat", "%5.5d ");
+  readFieldSettings<TLineNumberObject>(*node, fields());
   return node;
 }
 
@@ -48,13 +62,7 @@ std::unique_ptr<TLineNumberObject> TLineNumberObject::CreateWith(std::int32_t st
   return node;
 }
 
-void TLineNumberObject::rememberDefaults() const {
-  writeIntegerSetting("lineNumberStart", start);
-  writeIntegerSetting("lineNumberInc", increment);
-  writeBoolSetting("skipBlankIncrement", skipBlankIncrement);
-  writeBoolSetting("dontNumberBlank", dontNumberBlank);
-  writeStringSetting("lineNumberFormat", format);
-}
+void TLineNumberObject::rememberDefaults() const { writeFieldSettings(*this, fields()); }
 
 std::string TLineNumberObject::getTitle() const {
   return translateFormat(8590, "Add line numbers (%d,%d) Format: %s", {start, increment, format});
@@ -84,37 +92,34 @@ std::unique_ptr<TFilter> TLineNumberObject::add_this_filter(TFilterList &) {
 
 void TLineNumberObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeInteger(start);
-  writer.writeInteger(increment);
-  writer.writeBoolean(skipBlankIncrement);
-  writer.writeBoolean(dontNumberBlank);
-  writer.writeString(format);
+  writeFields(*this, writer, fields());
 }
 
 void TLineNumberObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  const int type = reader.fileTypeRead();
-  start = reader.readInteger();
-  increment = reader.readInteger();
-  if (type >= 22) {
-    skipBlankIncrement = reader.readBoolean();
-    dontNumberBlank = reader.readBoolean();
-  } else {
-    skipBlankIncrement = false;
-    dontNumberBlank = false;
-  }
-  format = type >= 25 ? reader.readString() : std::string("%5.5d ");
+  readFields(*this, reader, fields());
 }
 
 // ---------------------------------------------------------------------------
 // Head and tail
 
+namespace {
+
+using HeadTailField = NodeField<THeadTailObject>;
+const HeadTailField headTailFields[] = {
+    {"include", &THeadTailObject::include, 0, "HeadInclude"},
+    {"count", &THeadTailObject::count, 10, "HeadCount"},
+    {"units", &THeadTailObject::units, 0, "HeadLines"},
+    {"fromEnd", &THeadTailObject::fromEnd, 0, "HeadStart"},
+};
+
+} // namespace
+
+std::span<const HeadTailField> THeadTailObject::fields() { return headTailFields; }
+
 std::unique_ptr<THeadTailObject> THeadTailObject::CreateDefault() {
   auto node = std::make_unique<THeadTailObject>();
-  node->include = readIntegerSetting("HeadInclude", 0);
-  node->count = readIntegerSetting("HeadCount", 10);
-  node->units = readIntegerSetting("HeadLines", 0);
-  node->fromEnd = readIntegerSetting("HeadStart", 0);
+  readFieldSettings<THeadTailObject>(*node, fields());
   return node;
 }
 
@@ -127,12 +132,7 @@ std::unique_ptr<THeadTailObject> THeadTailObject::CreateWith(std::int32_t fromEn
   return node;
 }
 
-void THeadTailObject::rememberDefaults() const {
-  writeIntegerSetting("HeadInclude", include);
-  writeIntegerSetting("HeadCount", count);
-  writeIntegerSetting("HeadLines", units);
-  writeIntegerSetting("HeadStart", fromEnd);
-}
+void THeadTailObject::rememberDefaults() const { writeFieldSettings(*this, fields()); }
 
 std::string THeadTailObject::getTitle() const {
   // By exclude x 4 + chars x 2 + from end.
@@ -164,18 +164,12 @@ std::unique_ptr<TFilter> THeadTailObject::add_this_filter(TFilterList &) {
 
 void THeadTailObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeInteger(include);
-  writer.writeInteger(count);
-  writer.writeInteger(units);
-  writer.writeInteger(fromEnd);
+  writeFields(*this, writer, fields());
 }
 
 void THeadTailObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  include = reader.readInteger();
-  count = reader.readInteger();
-  units = reader.readInteger();
-  fromEnd = reader.readInteger();
+  readFields(*this, reader, fields());
 }
 
 // ---------------------------------------------------------------------------
@@ -187,19 +181,28 @@ std::string invalidSortType() { return translate(8820, "Invalid sort type"); }
 
 } // namespace
 
+namespace {
+
+using SortField = NodeField<TSortObject>;
+// The sort type is stored as such from type 42 on; older types are read
+// beside the table.
+const SortField sortFields[] = {
+    {"removeDuplicates", &TSortObject::removeDuplicates, false, "SortincludeDuplicates"},
+    {"reverseOrder", &TSortObject::reverseOrder, false, "SortreverseOrder"},
+    {"sortType", &TSortObject::sortType, 0, "sortType", 42},
+};
+
+} // namespace
+
+std::span<const SortField> TSortObject::fields() { return sortFields; }
+
 std::unique_ptr<TSortObject> TSortObject::CreateDefault() {
   auto node = std::make_unique<TSortObject>();
-  node->removeDuplicates = readBoolSetting("SortincludeDuplicates", false);
-  node->reverseOrder = readBoolSetting("SortreverseOrder", false);
-  node->sortType = readIntegerSetting("sortType", 0);
+  readFieldSettings<TSortObject>(*node, fields());
   return node;
 }
 
-void TSortObject::rememberDefaults() const {
-  writeBoolSetting("SortincludeDuplicates", removeDuplicates);
-  writeBoolSetting("SortreverseOrder", reverseOrder);
-  writeIntegerSetting("sortType", sortType);
-}
+void TSortObject::rememberDefaults() const { writeFieldSettings(*this, fields()); }
 
 std::string TSortObject::getTitle() const {
   // By sort type x 2 + descending.
@@ -239,39 +242,40 @@ std::unique_ptr<TFilter> TSortObject::add_this_filter(TFilterList &) {
 
 void TSortObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeBoolean(removeDuplicates);
-  writer.writeBoolean(reverseOrder);
-  writer.writeInteger(sortType);
+  writeFields(*this, writer, fields());
 }
 
 void TSortObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
+  readFields(*this, reader, fields());
   const int type = reader.fileTypeRead();
-  removeDuplicates = reader.readBoolean();
-  reverseOrder = reader.readBoolean();
-  if (type >= 42)
-    sortType = reader.readInteger();
-  else if (type >= 26)
-    // The flag then said whether to ignore case.
-    sortType = reader.readBoolean() ? 0 : 1;
-  else
-    sortType = 1;
+  if (type < 42)
+    // From type 26 a flag in its place said whether to ignore case.
+    sortType = type >= 26 && reader.readBoolean() ? 0 : 1;
 }
 
 // ---------------------------------------------------------------------------
 // Byte maths
 
+namespace {
+
+using MathsField = NodeField<TMathsObject>;
+const MathsField mathsFields[] = {
+    {"operation", &TMathsObject::operation, 0, "mathsOperation"},
+    {"operand", &TMathsObject::operand, 0, "mathsOperand"},
+};
+
+} // namespace
+
+std::span<const MathsField> TMathsObject::fields() { return mathsFields; }
+
 std::unique_ptr<TMathsObject> TMathsObject::CreateDefault() {
   auto node = std::make_unique<TMathsObject>();
-  node->operation = readIntegerSetting("mathsOperation", 0);
-  node->operand = readIntegerSetting("mathsOperand", 0);
+  readFieldSettings<TMathsObject>(*node, fields());
   return node;
 }
 
-void TMathsObject::rememberDefaults() const {
-  writeIntegerSetting("mathsOperation", operation);
-  writeIntegerSetting("mathsOperand", operand);
-}
+void TMathsObject::rememberDefaults() const { writeFieldSettings(*this, fields()); }
 
 std::string TMathsObject::getTitle() const {
   std::string title = translate(8840, "Char maths: ");
@@ -329,14 +333,12 @@ std::unique_ptr<TFilter> TMathsObject::add_this_filter(TFilterList &) {
 
 void TMathsObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeInteger(operation);
-  writer.writeInteger(operand);
+  writeFields(*this, writer, fields());
 }
 
 void TMathsObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  operation = reader.readInteger();
-  operand = reader.readInteger();
+  readFields(*this, reader, fields());
 }
 
 // ---------------------------------------------------------------------------
@@ -352,15 +354,26 @@ std::string_view columnSettingsPrefix(std::int32_t kind) {
   return prefixes[static_cast<std::size_t>(kind)];
 }
 
+namespace {
+
+using ColumnsField = NodeField<TDeleteColumnsObject>;
+// The settings are kept a kind apart, under the kind's prefix.
+const ColumnsField columnsFields[] = {
+    {"method", &TDeleteColumnsObject::method, 0, "method"},
+    {"param1", &TDeleteColumnsObject::param1, 1, "param1"},
+    {"param2", &TDeleteColumnsObject::param2, 20, "param2"},
+    {"kind", &TDeleteColumnsObject::kind, 0, "", 33},
+};
+
+} // namespace
+
+std::span<const ColumnsField> TDeleteColumnsObject::fields() { return columnsFields; }
+
 std::unique_ptr<TDeleteColumnsObject> TDeleteColumnsObject::CreateDefault(std::int32_t kind) {
   auto node = std::make_unique<TDeleteColumnsObject>();
   node->kind = kind;
-  const std::string prefix(columnSettingsPrefix(kind));
-  if (!prefix.empty()) {
-    node->method = readIntegerSetting(prefix + "method", 0);
-    node->param1 = readIntegerSetting(prefix + "param1", 1);
-    node->param2 = readIntegerSetting(prefix + "param2", 20);
-  }
+  if (const std::string_view prefix = columnSettingsPrefix(kind); !prefix.empty())
+    readFieldSettings<TDeleteColumnsObject>(*node, fields(), prefix);
   return node;
 }
 
@@ -373,12 +386,8 @@ std::unique_ptr<TDeleteColumnsObject> TDeleteColumnsObject::CreateWith(std::int3
 }
 
 void TDeleteColumnsObject::rememberDefaults() const {
-  const std::string prefix(columnSettingsPrefix(kind));
-  if (prefix.empty())
-    return;
-  writeIntegerSetting(prefix + "method", method);
-  writeIntegerSetting(prefix + "param1", param1);
-  writeIntegerSetting(prefix + "param2", param2);
+  if (const std::string_view prefix = columnSettingsPrefix(kind); !prefix.empty())
+    writeFieldSettings(*this, fields(), prefix);
 }
 
 std::string TDeleteColumnsObject::getTitle() const {
@@ -461,18 +470,12 @@ std::unique_ptr<TFilter> TDeleteColumnsObject::add_this_filter(TFilterList &) {
 
 void TDeleteColumnsObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeInteger(method);
-  writer.writeInteger(param1);
-  writer.writeInteger(param2);
-  writer.writeInteger(kind);
+  writeFields(*this, writer, fields());
 }
 
 void TDeleteColumnsObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  method = reader.readInteger();
-  param1 = reader.readInteger();
-  param2 = reader.readInteger();
-  kind = reader.fileTypeRead() >= 33 ? reader.readInteger() : 0;
+  readFields(*this, reader, fields());
 }
 
 } // namespace marrowen

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "filterlist/listobject.h"
+#include "filterlist/nodefields.h"
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace marrowen {
@@ -22,6 +24,8 @@ public:
   // A format for one integer, escaped as typed.
   std::string format = "%5.5d ";
 
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TLineNumberObject>> fields();
   static std::unique_ptr<TLineNumberObject> CreateDefault();
   static std::unique_ptr<TLineNumberObject> CreateWith(std::int32_t start, std::int32_t increment);
   void rememberDefaults() const override;
@@ -53,6 +57,8 @@ public:
   // 0 from the start of the file, otherwise from its end.
   std::int32_t fromEnd = 0;
 
+  // The stored fields, in stored order.
+  static std::span<const NodeField<THeadTailObject>> fields();
   static std::unique_ptr<THeadTailObject> CreateDefault();
   // The wizard's node: drop 10 lines at the start or the end.
   static std::unique_ptr<THeadTailObject> CreateWith(std::int32_t fromEnd);
@@ -78,6 +84,8 @@ public:
   // and refused when the node is built.
   std::int32_t sortType = 0;
 
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TSortObject>> fields();
   static std::unique_ptr<TSortObject> CreateDefault();
   void rememberDefaults() const override;
 
@@ -100,6 +108,8 @@ public:
   std::int32_t operation = 0;
   std::int32_t operand = 0;
 
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TMathsObject>> fields();
   static std::unique_ptr<TMathsObject> CreateDefault();
   void rememberDefaults() const override;
 
@@ -134,13 +144,18 @@ public:
   std::int32_t kind = DeleteColumns;
 
   // A new node of `kind`, its range from the defaults remembered for that kind.
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TDeleteColumnsObject>> fields();
   static std::unique_ptr<TDeleteColumnsObject> CreateDefault(std::int32_t kind);
   // A new node of `kind` with the range 1 .. 10.
   static std::unique_ptr<TDeleteColumnsObject> CreateWith(std::int32_t kind);
+  std::int32_t catalogKind() const override { return kind; }
   void rememberDefaults() const override;
 
   bool canParent() const override { return kind >= SelectLines && kind <= SelectTabFields; }
-  int needGatherer() const override { return canParent() ? 1 : 0; }
+  ChildChain needGatherer() const override {
+    return canParent() ? ChildChain::Gathered : ChildChain::Inline;
+  }
   std::string getTitle() const override;
   // Raises 8960, 8970 or 8980 for a range that ends before it starts, and
   // 8990 for a way of selecting that has no filter.

@@ -4,20 +4,8 @@
 #include "engine/escapes.h"
 #include "engine/filter.h"
 #include "engine/messages.h"
-#include "filterlist/classregistry.h"
-#include "filterlist/commentnodes.h"
-#include "filterlist/descriptionnodes.h"
-#include "filterlist/eolnodes.h"
-#include "filterlist/filenodes.h"
-#include "filterlist/ionodes.h"
-#include "filterlist/linenodes.h"
-#include "filterlist/scriptnodes.h"
-#include "filterlist/searchnodes.h"
-#include "filterlist/unicodenodes.h"
-#include "filterlist/utilitynodes.h"
 
 #include <algorithm>
-#include <mutex>
 
 namespace marrowen {
 
@@ -116,42 +104,6 @@ void TPlaceholderObject::readData(ComponentReader &reader) {
   fileTypeRead_ = reader.fileTypeRead();
   TListObject::readData(reader);
   values_ = reader.readRawValues();
-}
-
-void registerNodeClasses() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    ClassRegistry &registry = globalClassRegistry();
-    registry.registerClass<TListObject>("TListObject");
-    registry.registerClass<TInputObject>("TInputObject");
-    registry.registerClass<TOutputObject>("TOutputObject");
-    registry.registerClass<TDescriptionObject>("TDescriptionObject");
-    registry.registerClass<TNumberObject>("TNumberObject");
-    registry.registerClass<TStringObject>("TStringObject");
-    registry.registerClass<TSearchObject>("TSearchObject");
-    registry.registerClass<TGrepObject>("TGrepObject");
-    registry.registerClass<TEOLObject>("TEOLObject");
-    registry.registerClass<TUserObject>("TUserObject");
-    registry.registerClass<TCommentObject>("TCommentObject");
-    registry.registerClass<TFilterCommentObject>("TFilterCommentObject");
-    registry.registerClass<TMergeObject>("TMergeObject");
-    registry.registerClass<TSplitObject>("TSplitObject");
-    registry.registerClass<TDuplicateObject>("TDuplicateObject");
-    registry.registerClass<TExecuteObject>("TExecuteObject");
-    registry.registerClass<TInsertColumnObject>("TInsertColumnObject");
-    registry.registerClass<TConcordanceObject>("TConcordanceObject");
-    registry.registerClass<TUnicodeMapObject>("TUnicodeMapObject");
-    registry.registerClass<TLineNumberObject>("TLineNumberObject");
-    registry.registerClass<THeadTailObject>("THeadTailObject");
-    registry.registerClass<TSortObject>("TSortObject");
-    registry.registerClass<TMathsObject>("TMathsObject");
-    registry.registerClass<TDeleteColumnsObject>("TDeleteColumnsObject");
-    registry.registerClass<TScriptObject>("TScriptObject");
-    registry.registerClass<TDatabaseObject>("TDatabaseObject");
-    registerPlaceholderClasses(registry, [](const NodeClassName &names) {
-      return std::make_unique<TPlaceholderObject>(names);
-    });
-  });
 }
 
 } // namespace marrowen

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "classlib/componentstream.h"
+#include "engine/answers.h"
 #include "filterlist/filterfile.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,13 +15,15 @@ namespace marrowen {
 class TFilter;
 class TFilterList;
 
-// Asks the user a question with Yes, No and Cancel and answers 6, 7 or 2.
+// Asks the user a question with Yes, No and Cancel.
 // The windows supply a message box; nodes never show one themselves.
-using ConfirmPrompt = std::function<int(const std::string &text)>;
+using ConfirmPrompt = std::function<Answer(const std::string &text)>;
 
-inline constexpr int answerYes = 6;
-inline constexpr int answerNo = 7;
-inline constexpr int answerCancel = 2;
+// How a node's children are built, valued as the system numbers the choice:
+// inline after the node's filter, as a subfilter chain ended by a gatherer
+// (the parent takes their text back), or ended by an ignore-flush filter
+// (their text goes straight on).
+enum class ChildChain : int { Inline = 0, Gathered = 1, PassedOn = 2 };
 
 // One node of a filter list: the settings of one filter, with its tree
 // caption, report and command-line texts, its record in a filter file and
@@ -55,9 +59,14 @@ public:
   virtual std::unique_ptr<TFilter> add_this_filter(TFilterList &list);
   // None when the node is disabled, else add_this_filter.
   std::unique_ptr<TFilter> add_filter(TFilterList &list);
-  // How the node's children are built: 0 inline after its filter; 1 as a
-  // subfilter chain ended by a gatherer; 2 ended by an ignore-flush filter.
-  virtual int needGatherer() const { return 0; }
+  // How the node's children are built.
+  virtual ChildChain needGatherer() const { return ChildChain::Inline; }
+
+  // The kind of the node's catalog entry: its kind, mode or pattern type
+  // field where its class makes several filters, else 0.
+  virtual std::int32_t catalogKind() const { return 0; }
+  // The help topic of the node's dialog, from the node catalog; 0 for none.
+  int helpContext() const;
 
   // Writes the node's fields to the settings store as the defaults of the
   // next new node of its class (after the dialog was copied into the node).
@@ -121,9 +130,5 @@ private:
   std::string values_;
   int fileTypeRead_ = currentFileType;
 };
-
-// Registers every node class a filter file may name in the process-wide
-// registry, with placeholders for the classes not built yet. Idempotent.
-void registerNodeClasses();
 
 } // namespace marrowen

@@ -5,18 +5,34 @@
 #include "engine/escapes.h"
 #include "engine/filter.h"
 #include "engine/messages.h"
+#include "filterlist/nodefields.h"
 #include "filterlist/settings.h"
 
 namespace marrowen {
 
+using namespace std::string_view_literals;
+
 // ---------------------------------------------------------------------------
 // Script node
 
+namespace {
+
+using ScriptField = NodeField<TScriptObject>;
+const ScriptField scriptFields[] = {
+    {"script", &TScriptObject::script, ""sv, "scriptCode"},
+    {"language", &TScriptObject::language, "JScript"sv, "scriptLanguage"},
+};
+
+} // namespace
+
+std::span<const ScriptField> TScriptObject::fields() { return scriptFields; }
+
 std::unique_ptr<TScriptObject> TScriptObject::CreateDefault() {
   auto node = std::make_unique<TScriptObject>();
+  // Only JScript runs on this system, so a new node starts in it; the script
+  // remembered is not taken back: a new node starts with the sample.
+  readFieldSettings<TScriptObject>(*node, fields());
   node->script = defaultScript();
-  // Only JScript runs on this system, so a new node starts in it.
-  node->language = readStringSetting("scriptLanguage", "JScript");
   return node;
 }
 
@@ -55,10 +71,7 @@ std::string TScriptObject::defaultScript() {
          "}";
 }
 
-void TScriptObject::rememberDefaults() const {
-  writeStringSetting("scriptCode", script);
-  writeStringSetting("scriptLanguage", language);
-}
+void TScriptObject::rememberDefaults() const { writeFieldSettings(*this, fields()); }
 
 std::string TScriptObject::getTitle() const { return language + " [" + script + "]"; }
 
@@ -139,51 +152,49 @@ void TScriptObject::awScriptControl1Error(const ScriptErrorDetails &error) {
 
 void TScriptObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeString(script);
-  writer.writeString(language);
+  writeFields(*this, writer, fields());
 }
 
 void TScriptObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  script = reader.readString();
-  language = reader.readString();
+  readFields(*this, reader, fields());
 }
 
 // ---------------------------------------------------------------------------
 // Database node
 
+namespace {
+
+using DatabaseField = NodeField<TDatabaseObject>;
+// Files before type 46 stored no insert table: they load with none.
+const DatabaseField databaseFields[] = {
+    {"connection", &TDatabaseObject::connection, ""sv, "db.connection"},
+    {"userName", &TDatabaseObject::userName, ""sv, "db.username"},
+    {"password", &TDatabaseObject::password, ""sv, "db.password"},
+    {"outputFormat", &TDatabaseObject::outputFormat, 0, "db.outputFormat"},
+    {"fieldDelimiter", &TDatabaseObject::fieldDelimiter, ","sv, "db.fieldDelimiter"},
+    {"textQualifier", &TDatabaseObject::textQualifier, "\""sv, "db.textQualifier"},
+    {"generateHeader", &TDatabaseObject::generateHeader, true, "db.generateHeader", 34},
+    {"insertTable", &TDatabaseObject::insertTable, "InsertTableName"sv, "db.insertTable", 46},
+};
+
+} // namespace
+
+std::span<const DatabaseField> TDatabaseObject::fields() { return databaseFields; }
+
 std::string TDatabaseObject::regentry(int field) {
-  static constexpr const char *names[] = {"connection",     "username",       "password",
-                                          "outputFormat",   "fieldDelimiter", "textQualifier",
-                                          "generateHeader", "insertTable"};
-  if (field < 1 || field > 8)
+  if (field < 1 || field > static_cast<int>(fields().size()))
     return "db.error";
-  return std::string("db.") + names[field - 1];
+  return std::string(fields()[static_cast<std::size_t>(field - 1)].settingName);
 }
 
 std::unique_ptr<TDatabaseObject> TDatabaseObject::CreateDefault() {
   auto node = std::make_unique<TDatabaseObject>();
-  node->connection = readStringSetting(regentry(1), "");
-  node->userName = readStringSetting(regentry(2), "");
-  node->password = readStringSetting(regentry(3), "");
-  node->outputFormat = readIntegerSetting(regentry(4), 0);
-  node->fieldDelimiter = readStringSetting(regentry(5), ",");
-  node->textQualifier = readStringSetting(regentry(6), "\"");
-  node->generateHeader = readBoolSetting(regentry(7), true);
-  node->insertTable = readStringSetting(regentry(8), "InsertTableName");
+  readFieldSettings<TDatabaseObject>(*node, fields());
   return node;
 }
 
-void TDatabaseObject::rememberDefaults() const {
-  writeStringSetting(regentry(1), connection);
-  writeStringSetting(regentry(2), userName);
-  writeStringSetting(regentry(3), password);
-  writeIntegerSetting(regentry(4), outputFormat);
-  writeStringSetting(regentry(5), fieldDelimiter);
-  writeStringSetting(regentry(6), textQualifier);
-  writeBoolSetting(regentry(7), generateHeader);
-  writeStringSetting(regentry(8), insertTable);
-}
+void TDatabaseObject::rememberDefaults() const { writeFieldSettings(*this, fields()); }
 
 std::string TDatabaseObject::getTitle() const {
   return translateFormat(5970, "Database %s", {connection});
@@ -233,27 +244,14 @@ std::unique_ptr<TFilter> TDatabaseObject::add_this_filter(TFilterList &) {
 
 void TDatabaseObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeString(connection);
-  writer.writeString(userName);
-  writer.writeString(password);
-  writer.writeInteger(outputFormat);
-  writer.writeString(fieldDelimiter);
-  writer.writeString(textQualifier);
-  writer.writeBoolean(generateHeader);
-  writer.writeString(insertTable);
+  writeFields(*this, writer, fields());
 }
 
 void TDatabaseObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  const int type = reader.fileTypeRead();
-  connection = reader.readString();
-  userName = reader.readString();
-  password = reader.readString();
-  outputFormat = reader.readInteger();
-  fieldDelimiter = reader.readString();
-  textQualifier = reader.readString();
-  generateHeader = type >= 34 ? reader.readBoolean() : true;
-  insertTable = type >= 46 ? reader.readString() : std::string();
+  readFields(*this, reader, fields());
+  if (reader.fileTypeRead() < 46)
+    insertTable.clear();
 }
 
 } // namespace marrowen

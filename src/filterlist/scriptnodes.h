@@ -2,9 +2,11 @@
 
 #include "filterlist/filtermakers.h"
 #include "filterlist/listobject.h"
+#include "filterlist/nodefields.h"
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace marrowen {
@@ -32,13 +34,15 @@ public:
 
   // A new node: the example script, in the language last chosen. The script
   // last confirmed is remembered, but a new node starts from the example.
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TScriptObject>> fields();
   static std::unique_ptr<TScriptObject> CreateDefault();
   // The example script: JScript that numbers the lines across a job.
   static std::string defaultScript();
   void rememberDefaults() const override;
 
   bool canParent() const override { return true; }
-  int needGatherer() const override { return 1; }
+  ChildChain needGatherer() const override { return ChildChain::Gathered; }
   std::string getTitle() const override;
   std::string printText(std::string_view indent) const override;
   // Checks the script (`validate`), then makes the script filter.
@@ -86,6 +90,8 @@ public:
   std::string insertTable = "InsertTableName";
 
   // A new node from the remembered defaults.
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TDatabaseObject>> fields();
   static std::unique_ptr<TDatabaseObject> CreateDefault();
   void rememberDefaults() const override;
   // The settings name of field 1..8 in field order; "db.error" for any other.

@@ -4,6 +4,7 @@
 #include "engine/escapes.h"
 #include "engine/filter.h"
 #include "engine/messages.h"
+#include "filterlist/nodefields.h"
 #include "filterlist/settings.h"
 #include "filters/exactsearch.h"
 #include "filters/fuzzysearch.h"
@@ -11,6 +12,8 @@
 #include "filters/patternfilters.h"
 
 namespace marrowen {
+
+using namespace std::string_view_literals;
 
 // ---------------------------------------------------------------------------
 // Search node
@@ -22,23 +25,54 @@ constexpr std::int32_t dialect(TPatternType type) { return static_cast<std::int3
 
 } // namespace
 
+namespace {
+
+using SearchField = NodeField<TSearchObject>;
+// Ignore case is stored as its opposite, and kept under a name that says
+// the opposite too: the setting has always held ignore case.
+const SearchField searchFields[] = {
+    {"searchString", &TSearchObject::searchString, ""sv, "search.searchString"},
+    {"replaceString", &TSearchObject::replaceString, ""sv, "search.replaceString"},
+    {"ignoreCase", &TSearchObject::ignoreCase, true, "search.caseMatch", 1, true},
+    {"wholeWord", &TSearchObject::wholeWord, false, "search.wholeWord"},
+    {"caseSensitiveReplace", &TSearchObject::caseSensitiveReplace, false,
+     "search.caseSensitiveReplace", 15},
+    {"patternType", &TSearchObject::patternType, 0, "search.patternType", 17},
+    {"promptOnReplace", &TSearchObject::promptOnReplace, false, "search.promptOnReplace", 20},
+    {"skipPromptIdentical", &TSearchObject::skipPromptIdentical, false,
+     "search.skipPromptIdentical", 32},
+    {"bufferSize", &TSearchObject::bufferSize, 4096, "search.bufferSize", 35},
+    {"threshold", &TSearchObject::threshold, 2, "search.threshold", 36},
+    {"firstOnly", &TSearchObject::firstOnly, false, "search.firstOnly", 37},
+    {"greedy", &TSearchObject::greedy, true, "search.greedy", 38},
+    {"allowComments", &TSearchObject::allowComments, false, "search.allowComments", 38},
+    {"dotMatchesNewLines", &TSearchObject::dotMatchesNewLines, true, "search.dotMatchesNewLines",
+     38},
+};
+
+using GrepField = NodeField<TGrepObject>;
+// The kind is stored as such from type 27 on; older types are read beside
+// the table.
+const GrepField grepFields[] = {
+    {"includeLineNumbers", &TGrepObject::includeLineNumbers, true, "GrepIncludeLine"},
+    {"kind", &TGrepObject::kind, 0, "", 27},
+    {"includeFileName", &TGrepObject::includeFileName, true, "GrepIncludeFileName"},
+    {"ignoreCase", &TGrepObject::ignoreCase, true, "GrepIgnoreCase"},
+    {"countMatches", &TGrepObject::countMatches, false, "GrepCountMatches", 16},
+    {"pattern", &TGrepObject::pattern, ""sv, "GrepPattern"},
+    {"contextBefore", &TGrepObject::contextBefore, 0, "rGrepContextBefore", 45},
+    {"contextAfter", &TGrepObject::contextAfter, 0, "rGrepContextAfter", 45},
+};
+
+} // namespace
+
+std::span<const SearchField> TSearchObject::fields() { return searchFields; }
+
+std::span<const GrepField> TGrepObject::fields() { return grepFields; }
+
 std::unique_ptr<TSearchObject> TSearchObject::CreateDefault() {
   auto node = std::make_unique<TSearchObject>();
-  node->searchString = readStringSetting("search.searchString", "");
-  node->replaceString = readStringSetting("search.replaceString", "");
-  // The name says the opposite: the value has always held ignore case.
-  node->ignoreCase = readBoolSetting("search.caseMatch", true);
-  node->wholeWord = readBoolSetting("search.wholeWord", false);
-  node->caseSensitiveReplace = readBoolSetting("search.caseSensitiveReplace", false);
-  node->patternType = readIntegerSetting("search.patternType", 0);
-  node->promptOnReplace = readBoolSetting("search.promptOnReplace", false);
-  node->skipPromptIdentical = readBoolSetting("search.skipPromptIdentical", false);
-  node->bufferSize = readIntegerSetting("search.bufferSize", 4096);
-  node->threshold = readIntegerSetting("search.threshold", 2);
-  node->firstOnly = readBoolSetting("search.firstOnly", false);
-  node->greedy = readBoolSetting("search.greedy", true);
-  node->allowComments = readBoolSetting("search.allowComments", false);
-  node->dotMatchesNewLines = readBoolSetting("search.dotMatchesNewLines", true);
+  readFieldSettings<TSearchObject>(*node, fields());
   return node;
 }
 
@@ -52,31 +86,16 @@ std::unique_ptr<TSearchObject> TSearchObject::CreateWithPrompt(std::int32_t type
   return node;
 }
 
-void TSearchObject::rememberDefaults() const {
-  writeStringSetting("search.searchString", searchString);
-  writeStringSetting("search.replaceString", replaceString);
-  writeBoolSetting("search.caseMatch", ignoreCase);
-  writeBoolSetting("search.wholeWord", wholeWord);
-  writeBoolSetting("search.caseSensitiveReplace", caseSensitiveReplace);
-  writeIntegerSetting("search.patternType", patternType);
-  writeBoolSetting("search.promptOnReplace", promptOnReplace);
-  writeBoolSetting("search.skipPromptIdentical", skipPromptIdentical);
-  writeIntegerSetting("search.bufferSize", bufferSize);
-  writeIntegerSetting("search.threshold", threshold);
-  writeBoolSetting("search.firstOnly", firstOnly);
-  writeBoolSetting("search.greedy", greedy);
-  writeBoolSetting("search.allowComments", allowComments);
-  writeBoolSetting("search.dotMatchesNewLines", dotMatchesNewLines);
-}
+void TSearchObject::rememberDefaults() const { writeFieldSettings(*this, fields()); }
 
 bool TSearchObject::automationCheck(const ConfirmPrompt &ask) {
   if (!promptOnReplace)
     return true;
-  const int answer =
+  const Answer answer =
       ask(shortTitle(*this) + translate(9570, "\r\n\r\nConfirm Replace is enabled. Disable it?"));
-  if (answer == answerCancel)
+  if (answer == Answer::Cancel)
     return false;
-  if (answer == answerYes)
+  if (answer == Answer::Yes)
     promptOnReplace = false;
   return true;
 }
@@ -226,45 +245,12 @@ std::unique_ptr<TFilter> TSearchObject::add_this_filter(TFilterList &) {
 
 void TSearchObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeString(searchString);
-  writer.writeString(replaceString);
-  writer.writeBoolean(!ignoreCase);
-  writer.writeBoolean(wholeWord);
-  writer.writeBoolean(caseSensitiveReplace);
-  writer.writeInteger(patternType);
-  writer.writeBoolean(promptOnReplace);
-  writer.writeBoolean(skipPromptIdentical);
-  writer.writeInteger(bufferSize);
-  writer.writeInteger(threshold);
-  writer.writeBoolean(firstOnly);
-  writer.writeBoolean(greedy);
-  writer.writeBoolean(allowComments);
-  writer.writeBoolean(dotMatchesNewLines);
+  writeFields(*this, writer, fields());
 }
 
 void TSearchObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  const int type = reader.fileTypeRead();
-  searchString = reader.readString();
-  replaceString = reader.readString();
-  ignoreCase = !reader.readBoolean();
-  wholeWord = reader.readBoolean();
-  caseSensitiveReplace = type >= 15 ? reader.readBoolean() : false;
-  patternType = type >= 17 ? reader.readInteger() : 0;
-  promptOnReplace = type >= 20 ? reader.readBoolean() : false;
-  skipPromptIdentical = type >= 32 ? reader.readBoolean() : false;
-  bufferSize = type >= 35 ? reader.readInteger() : 4096;
-  threshold = type >= 36 ? reader.readInteger() : 2;
-  firstOnly = type >= 37 ? reader.readBoolean() : false;
-  if (type >= 38) {
-    greedy = reader.readBoolean();
-    allowComments = reader.readBoolean();
-    dotMatchesNewLines = reader.readBoolean();
-  } else {
-    greedy = true;
-    allowComments = false;
-    dotMatchesNewLines = true;
-  }
+  readFields(*this, reader, fields());
 }
 
 // ---------------------------------------------------------------------------
@@ -272,14 +258,8 @@ void TSearchObject::readData(ComponentReader &reader) {
 
 std::unique_ptr<TGrepObject> TGrepObject::CreateDefault(std::int32_t kind) {
   auto node = std::make_unique<TGrepObject>();
+  readFieldSettings<TGrepObject>(*node, fields());
   node->kind = kind;
-  node->includeLineNumbers = readBoolSetting("GrepIncludeLine", true);
-  node->includeFileName = readBoolSetting("GrepIncludeFileName", true);
-  node->ignoreCase = readBoolSetting("GrepIgnoreCase", true);
-  node->countMatches = readBoolSetting("GrepCountMatches", false);
-  node->pattern = readStringSetting("GrepPattern", "");
-  node->contextBefore = readIntegerSetting("rGrepContextBefore", 0);
-  node->contextAfter = readIntegerSetting("rGrepContextAfter", 0);
   return node;
 }
 
@@ -294,26 +274,18 @@ std::unique_ptr<TGrepObject> TGrepObject::CreateWithPrompt(std::int32_t kind) {
   return node;
 }
 
-void TGrepObject::rememberDefaults() const {
-  writeBoolSetting("GrepIncludeLine", includeLineNumbers);
-  writeBoolSetting("GrepIncludeFileName", includeFileName);
-  writeBoolSetting("GrepIgnoreCase", ignoreCase);
-  writeBoolSetting("GrepCountMatches", countMatches);
-  writeStringSetting("GrepPattern", pattern);
-  writeIntegerSetting("rGrepContextBefore", contextBefore);
-  writeIntegerSetting("rGrepContextAfter", contextAfter);
-}
+void TGrepObject::rememberDefaults() const { writeFieldSettings(*this, fields()); }
 
 std::string TGrepObject::getTitle() const {
   std::string title;
   switch (kind) {
-  case 0:
+  case SelectMatching:
     title = translate(5640, "Select lines matching");
     break;
-  case 1:
+  case SelectNotMatching:
     title = translate(5650, "Select lines NOT matching");
     break;
-  case 2:
+  case Extract:
     title = translate(5660, "Extract");
     break;
   default:
@@ -336,13 +308,13 @@ std::string TGrepObject::getTitle() const {
 std::string TGrepObject::printText(std::string_view indent) const {
   std::string text;
   switch (kind) {
-  case 0:
+  case SelectMatching:
     text = translate(5710, "Select lines matching");
     break;
-  case 1:
+  case SelectNotMatching:
     text = translate(5720, "Select lines NOT matching");
     break;
-  case 2:
+  case Extract:
     text = translate(5730, "Extract");
     break;
   default:
@@ -354,7 +326,7 @@ std::string TGrepObject::printText(std::string_view indent) const {
                           {pattern, indent, outputOption(includeLineNumbers), indent,
                            outputOption(includeFileName), indent, outputOption(!ignoreCase), indent,
                            outputOption(countMatches)});
-  if (kind != 2)
+  if (kind != Extract)
     text += translateFormat(5750, "%sContext before: %d\r\n%sContext after: %d\r\n",
                             {indent, contextBefore, indent, contextAfter});
   return text;
@@ -365,14 +337,15 @@ std::unique_ptr<TFilter> TGrepObject::add_this_filter(TFilterList &) {
     throw Exception(translate(5760, "Pattern is blank"));
   try {
     switch (kind) {
-    case 0:
-    case 1:
+    case SelectMatching:
+    case SelectNotMatching:
       if (contextBefore == 0 && contextAfter == 0)
-        return std::make_unique<TGrep>(pattern, includeLineNumbers, kind == 1, includeFileName,
-                                       ignoreCase, countMatches);
-      return std::make_unique<TContextGrep>(pattern, includeLineNumbers, kind == 1, includeFileName,
-                                            ignoreCase, countMatches, contextBefore, contextAfter);
-    case 2:
+        return std::make_unique<TGrep>(pattern, includeLineNumbers, kind == SelectNotMatching,
+                                       includeFileName, ignoreCase, countMatches);
+      return std::make_unique<TContextGrep>(pattern, includeLineNumbers, kind == SelectNotMatching,
+                                            includeFileName, ignoreCase, countMatches,
+                                            contextBefore, contextAfter);
+    case Extract:
       return std::make_unique<TExtract>(pattern, includeFileName, ignoreCase, countMatches);
     default:
       return nullptr;
@@ -385,35 +358,15 @@ std::unique_ptr<TFilter> TGrepObject::add_this_filter(TFilterList &) {
 
 void TGrepObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeBoolean(includeLineNumbers);
-  writer.writeInteger(kind);
-  writer.writeBoolean(includeFileName);
-  writer.writeBoolean(ignoreCase);
-  writer.writeBoolean(countMatches);
-  writer.writeString(pattern);
-  writer.writeInteger(contextBefore);
-  writer.writeInteger(contextAfter);
+  writeFields(*this, writer, fields());
 }
 
 void TGrepObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  const int type = reader.fileTypeRead();
-  includeLineNumbers = reader.readBoolean();
-  if (type >= 27)
-    kind = reader.readInteger();
-  else
-    kind = reader.readBoolean() ? 1 : 0;
-  includeFileName = reader.readBoolean();
-  ignoreCase = reader.readBoolean();
-  countMatches = type >= 16 ? reader.readBoolean() : false;
-  pattern = reader.readString();
-  if (type >= 45) {
-    contextBefore = reader.readInteger();
-    contextAfter = reader.readInteger();
-  } else {
-    contextBefore = 0;
-    contextAfter = 0;
-  }
+  readFields(*this, reader, fields().first(1));
+  // Before type 27 a flag said whether to select the lines NOT matching.
+  kind = reader.fileTypeRead() >= 27 ? reader.readInteger() : reader.readBoolean() ? 1 : 0;
+  readFields(*this, reader, fields().subspan(2));
 }
 
 } // namespace marrowen

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "filterlist/listobject.h"
+#include "filterlist/nodefields.h"
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace marrowen {
@@ -40,15 +42,18 @@ public:
   bool dotMatchesNewLines = true;
 
   // A new node from the remembered defaults.
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TSearchObject>> fields();
   static std::unique_ptr<TSearchObject> CreateDefault();
   // A new node of the wizard: the defaults, `type` and texts that tell the
   // user what to type in their place.
   static std::unique_ptr<TSearchObject> CreateWithPrompt(std::int32_t type);
+  std::int32_t catalogKind() const override { return patternType; }
   void rememberDefaults() const override;
 
   int iconIndex() const override { return 10; }
   bool canParent() const override { return true; }
-  int needGatherer() const override { return 1; }
+  ChildChain needGatherer() const override { return ChildChain::Gathered; }
   bool automationCheck(const ConfirmPrompt &ask) override;
   std::string getTitle() const override;
   std::string printText(std::string_view indent) const override;
@@ -69,6 +74,9 @@ public:
 // children of the two selecting kinds work only on the selected lines.
 class TGrepObject : public TListObject {
 public:
+  // The stored kind: which lines are kept, or the matches alone.
+  enum Kind : std::int32_t { SelectMatching = 0, SelectNotMatching = 1, Extract = 2 };
+
   bool includeLineNumbers = true;
   // A line naming the file before its first selected line.
   bool includeFileName = true;
@@ -85,14 +93,17 @@ public:
   std::int32_t kind = 0;
 
   // A new node of `kind`, every other field from the remembered defaults.
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TGrepObject>> fields();
   static std::unique_ptr<TGrepObject> CreateDefault(std::int32_t kind);
   // A new node of the wizard: plain selection with a text that tells the
   // user what to type in place of the pattern.
   static std::unique_ptr<TGrepObject> CreateWithPrompt(std::int32_t kind);
+  std::int32_t catalogKind() const override { return kind; }
   void rememberDefaults() const override;
 
-  bool canParent() const override { return kind == 0 || kind == 1; }
-  int needGatherer() const override { return 2; }
+  bool canParent() const override { return kind == SelectMatching || kind == SelectNotMatching; }
+  ChildChain needGatherer() const override { return ChildChain::PassedOn; }
   std::string getTitle() const override;
   std::string printText(std::string_view indent) const override;
   // Raises 5760 for a blank pattern and 5770, naming the node, in place of

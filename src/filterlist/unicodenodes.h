@@ -31,7 +31,6 @@ public:
   std::vector<UnicodeMapEntry> entries;
 
   static std::unique_ptr<TUnicodeMapObject> CreateDefault();
-  static constexpr int helpContext = 1480;
 
   // The codes and the replacement texts, index by index.
   std::vector<std::string> fromList() const;

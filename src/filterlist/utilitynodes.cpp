@@ -4,6 +4,7 @@
 #include "engine/escapes.h"
 #include "engine/filter.h"
 #include "engine/messages.h"
+#include "filterlist/nodefields.h"
 #include "filterlist/settings.h"
 #include "filters/concordance.h"
 #include "filters/executeprogram.h"
@@ -14,29 +15,58 @@
 
 namespace marrowen {
 
+using namespace std::string_view_literals;
+
 // ---------------------------------------------------------------------------
 // Duplicate node
 
+namespace {
+
+using DuplicateField = NodeField<TDuplicateObject>;
+const DuplicateField duplicateFields[] = {
+    {"ignoreCase", &TDuplicateObject::ignoreCase, true, "DupIgnoreCase"},
+    {"ignoreLeading", &TDuplicateObject::ignoreLeading, 0, "IgnoreLeading"},
+    {"kind", &TDuplicateObject::kind, 0, "", 12},
+};
+
+using ExecuteField = NodeField<TExecuteObject>;
+const ExecuteField executeFields[] = {
+    {"commandLine", &TExecuteObject::commandLine, "external_grep.bat -i searchstring"sv,
+     "ProgramCommandLine"},
+    {"programInputFilename", &TExecuteObject::programInputFilename, "output.txt"sv,
+     "ProgramInputFilename"},
+    {"programOutputFilename", &TExecuteObject::programOutputFilename, "input.txt"sv,
+     "ProgramOutputFilename"},
+};
+
+using InsertColumnField = NodeField<TInsertColumnObject>;
+const InsertColumnField insertColumnFields[] = {
+    {"position", &TInsertColumnObject::position, 0, "insertPos"},
+    {"text", &TInsertColumnObject::text, ""sv, "insertStr"},
+};
+
+} // namespace
+
+std::span<const DuplicateField> TDuplicateObject::fields() { return duplicateFields; }
+std::span<const ExecuteField> TExecuteObject::fields() { return executeFields; }
+std::span<const InsertColumnField> TInsertColumnObject::fields() { return insertColumnFields; }
+
 std::unique_ptr<TDuplicateObject> TDuplicateObject::CreateDefault(std::int32_t kind) {
   auto node = std::make_unique<TDuplicateObject>();
+  readFieldSettings<TDuplicateObject>(*node, fields());
   node->kind = kind;
-  node->ignoreCase = readBoolSetting("DupIgnoreCase", true);
-  node->ignoreLeading = readIntegerSetting("IgnoreLeading", 0);
   return node;
 }
 
-void TDuplicateObject::rememberDefaults() const {
-  writeBoolSetting("DupIgnoreCase", ignoreCase);
-  writeIntegerSetting("IgnoreLeading", ignoreLeading);
-}
+void TDuplicateObject::rememberDefaults() const { writeFieldSettings(*this, fields()); }
 
 std::string TDuplicateObject::getTitle() const {
   std::string title;
   switch (kind) {
-  case 0:
+  case RemoveDuplicates:
     title = translate(5550, "Remove duplicate lines");
     break;
-  case 1:
+  case CountDuplicates:
     title = translate(5560, "Count duplicate lines");
     break;
   default:
@@ -52,9 +82,9 @@ std::string TDuplicateObject::getTitle() const {
 
 std::string TDuplicateObject::printText(std::string_view indent) const {
   std::string text;
-  if (kind == 0)
+  if (kind == RemoveDuplicates)
     text = translate(5600, "Remove duplicate lines\r\n");
-  else if (kind == 1)
+  else if (kind == CountDuplicates)
     text = translate(5610, "Count duplicate lines\r\n");
   text += indent;
   text += outputOption(ignoreCase);
@@ -67,23 +97,19 @@ std::string TDuplicateObject::printText(std::string_view indent) const {
 }
 
 std::unique_ptr<TFilter> TDuplicateObject::add_this_filter(TFilterList &) {
-  if (kind == 0)
+  if (kind == RemoveDuplicates)
     return std::make_unique<TRemoveDuplicateLines>(ignoreCase, ignoreLeading);
   return std::make_unique<TShowDuplicateLines>(ignoreCase, ignoreLeading);
 }
 
 void TDuplicateObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeBoolean(ignoreCase);
-  writer.writeInteger(ignoreLeading);
-  writer.writeInteger(kind);
+  writeFields(*this, writer, fields());
 }
 
 void TDuplicateObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  ignoreCase = reader.readBoolean();
-  ignoreLeading = reader.readInteger();
-  kind = reader.fileTypeRead() >= 12 ? reader.readInteger() : 0;
+  readFields(*this, reader, fields());
 }
 
 // ---------------------------------------------------------------------------
@@ -91,17 +117,11 @@ void TDuplicateObject::readData(ComponentReader &reader) {
 
 std::unique_ptr<TExecuteObject> TExecuteObject::CreateDefault() {
   auto node = std::make_unique<TExecuteObject>();
-  node->commandLine = readStringSetting("ProgramCommandLine", "external_grep.bat -i searchstring");
-  node->programInputFilename = readStringSetting("ProgramInputFilename", "output.txt");
-  node->programOutputFilename = readStringSetting("ProgramOutputFilename", "input.txt");
+  readFieldSettings<TExecuteObject>(*node, fields());
   return node;
 }
 
-void TExecuteObject::rememberDefaults() const {
-  writeStringSetting("ProgramCommandLine", commandLine);
-  writeStringSetting("ProgramInputFilename", programInputFilename);
-  writeStringSetting("ProgramOutputFilename", programOutputFilename);
-}
+void TExecuteObject::rememberDefaults() const { writeFieldSettings(*this, fields()); }
 
 std::string TExecuteObject::getTitle() const {
   return translateFormat(5820, "Run %s", {commandLine});
@@ -121,21 +141,18 @@ std::unique_ptr<TFilter> TExecuteObject::add_this_filter(TFilterList &) {
 
 void TExecuteObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeString(commandLine);
-  writer.writeString(programInputFilename);
-  writer.writeString(programOutputFilename);
+  writeFields(*this, writer, fields());
 }
 
 void TExecuteObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  commandLine = reader.readString();
+  readFields(*this, reader, fields().first(1));
   // Older files kept the program and its arguments apart.
   if (reader.fileTypeRead() < 13) {
     commandLine += ' ';
     commandLine += reader.readString();
   }
-  programInputFilename = reader.readString();
-  programOutputFilename = reader.readString();
+  readFields(*this, reader, fields().subspan(1));
 }
 
 // ---------------------------------------------------------------------------
@@ -143,8 +160,7 @@ void TExecuteObject::readData(ComponentReader &reader) {
 
 std::unique_ptr<TInsertColumnObject> TInsertColumnObject::CreateDefault() {
   auto node = std::make_unique<TInsertColumnObject>();
-  node->position = readIntegerSetting("insertPos", 0);
-  node->text = readStringSetting("insertStr", "");
+  readFieldSettings<TInsertColumnObject>(*node, fields());
   return node;
 }
 
@@ -155,10 +171,7 @@ std::unique_ptr<TInsertColumnObject> TInsertColumnObject::CreateWithPrompt() {
   return node;
 }
 
-void TInsertColumnObject::rememberDefaults() const {
-  writeIntegerSetting("insertPos", position);
-  writeStringSetting("insertStr", text);
-}
+void TInsertColumnObject::rememberDefaults() const { writeFieldSettings(*this, fields()); }
 
 std::string TInsertColumnObject::getTitle() const {
   return translateFormat(5860, "Insert column %d [%s]", {position, encodeEscapes(text)});
@@ -172,35 +185,44 @@ std::unique_ptr<TFilter> TInsertColumnObject::add_this_filter(TFilterList &) {
 
 void TInsertColumnObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeInteger(position);
-  writer.writeString(text);
+  writeFields(*this, writer, fields());
 }
 
 void TInsertColumnObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  position = reader.readInteger();
-  text = reader.readString();
+  readFields(*this, reader, fields());
 }
 
 // ---------------------------------------------------------------------------
 // Concordance node
 
+namespace {
+
+using ConcordanceField = NodeField<TConcordanceObject>;
+// The settings are kept a mode apart, under the mode's prefix; the
+// dictionary, a list, is stored beside the table as comma text.
+const ConcordanceField concordanceFields[] = {
+    {"wordsBefore", &TConcordanceObject::wordsBefore, 7, "before"},
+    {"wordsAfter", &TConcordanceObject::wordsAfter, 7, "after"},
+    {"format", &TConcordanceObject::format, "%s %s %s"sv, "formatStr"},
+};
+
+} // namespace
+
+std::span<const ConcordanceField> TConcordanceObject::fields() { return concordanceFields; }
+
 std::unique_ptr<TConcordanceObject> TConcordanceObject::CreateDefault(std::int32_t mode) {
   auto node = std::make_unique<TConcordanceObject>();
   node->wordMode = mode == 0;
   const std::string prefix = node->settingsPrefix();
-  node->wordsBefore = readIntegerSetting(prefix + "before", 7);
-  node->wordsAfter = readIntegerSetting(prefix + "after", 7);
-  node->format = readStringSetting(prefix + "formatStr", "%s %s %s");
+  readFieldSettings<TConcordanceObject>(*node, fields(), prefix);
   node->dictionary = itemsFromCommaText(readStringSetting(prefix + "dictionary", "sample"));
   return node;
 }
 
 void TConcordanceObject::rememberDefaults() const {
   const std::string prefix = settingsPrefix();
-  writeIntegerSetting(prefix + "before", wordsBefore);
-  writeIntegerSetting(prefix + "after", wordsAfter);
-  writeStringSetting(prefix + "formatStr", format);
+  writeFieldSettings(*this, fields(), prefix);
   writeStringSetting(prefix + "dictionary", commaText(dictionary));
 }
 
@@ -223,17 +245,13 @@ std::unique_ptr<TFilter> TConcordanceObject::add_this_filter(TFilterList &) {
 
 void TConcordanceObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeInteger(wordsBefore);
-  writer.writeInteger(wordsAfter);
-  writer.writeString(format);
+  writeFields(*this, writer, fields());
   writer.writeString(commaText(dictionary));
 }
 
 void TConcordanceObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  wordsBefore = reader.readInteger();
-  wordsAfter = reader.readInteger();
-  format = reader.readString();
+  readFields(*this, reader, fields());
   dictionary = itemsFromCommaText(reader.readString());
 }
 

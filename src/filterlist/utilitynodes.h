@@ -1,9 +1,11 @@
 #pragma once
 
 #include "filterlist/listobject.h"
+#include "filterlist/nodefields.h"
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +16,9 @@ namespace marrowen {
 // comparing with or without case and past a number of leading characters.
 class TDuplicateObject : public TListObject {
 public:
+  // The stored kind: repeated lines dropped, or counted.
+  enum Kind : std::int32_t { RemoveDuplicates = 0, CountDuplicates = 1 };
+
   bool ignoreCase = true;
   // Characters at the start of each line left out of the comparison.
   std::int32_t ignoreLeading = 0;
@@ -21,10 +26,12 @@ public:
   std::int32_t kind = 0;
 
   // A new node of `kind`, the other fields from the remembered defaults.
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TDuplicateObject>> fields();
   static std::unique_ptr<TDuplicateObject> CreateDefault(std::int32_t kind);
   void rememberDefaults() const override;
   // The help topic of the node's dialog.
-  int helpContext() const { return kind == 0 ? 730 : 860; }
+  std::int32_t catalogKind() const override { return kind; }
 
   std::string getTitle() const override;
   std::string printText(std::string_view indent) const override;
@@ -49,6 +56,8 @@ public:
   std::string programInputFilename = "output.txt";
   std::string programOutputFilename = "input.txt";
 
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TExecuteObject>> fields();
   static std::unique_ptr<TExecuteObject> CreateDefault();
   void rememberDefaults() const override;
 
@@ -71,6 +80,8 @@ public:
   // As typed, with backslash escapes; may span lines.
   std::string text;
 
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TInsertColumnObject>> fields();
   static std::unique_ptr<TInsertColumnObject> CreateDefault();
   // A new node of the wizard: column 10 and a text that tells the user what
   // to type in its place.
@@ -103,7 +114,11 @@ public:
 
   // A new node of `mode` (0 word, any other value sentence), the other
   // fields from the defaults remembered for that mode.
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TConcordanceObject>> fields();
   static std::unique_ptr<TConcordanceObject> CreateDefault(std::int32_t mode);
+  // Mode 0 words, 1 sentences.
+  std::int32_t catalogKind() const override { return wordMode ? 0 : 1; }
   void rememberDefaults() const override;
   // "WordConcordance." or "SentenceConcordance.": the mode's settings prefix.
   std::string settingsPrefix() const;

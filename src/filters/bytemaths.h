@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/bytetable.h"
+#include "filters/bytetable.h"
 #include "engine/filter.h"
 
 #include <cstdint>

@@ -1,26 +1,17 @@
 #include "filters/debugfilter.h"
 
 #include "classlib/format.h"
+#include "engine/job.h"
 #include "engine/messages.h"
-#include "engine/processingthread.h"
 #include "engine/statuswindow.h"
-
-#include <mutex>
 
 namespace marrowen {
 
 namespace {
 
-std::mutex factoryMutex;
-DebugWindowFactory windowFactory; // guarded by factoryMutex
-
+// The installed user interface's window; a headless one when it gives none.
 std::shared_ptr<DebugWindow> createDebugWindow() {
-  DebugWindowFactory factory;
-  {
-    std::lock_guard lock(factoryMutex);
-    factory = windowFactory;
-  }
-  std::shared_ptr<DebugWindow> window = factory ? factory() : nullptr;
+  std::shared_ptr<DebugWindow> window = userInterface()->createDebugWindow();
   return window ? window : std::make_shared<HeadlessDebugWindow>();
 }
 
@@ -33,11 +24,6 @@ std::string HeadlessDebugWindow::text() const {
   return all;
 }
 
-void setDebugWindowFactory(DebugWindowFactory factory) {
-  std::lock_guard lock(factoryMutex);
-  windowFactory = std::move(factory);
-}
-
 TDebugFilter::TDebugFilter() : window_(createDebugWindow()) {}
 
 void TDebugFilter::write(const std::string &text) {
@@ -46,10 +32,9 @@ void TDebugFilter::write(const std::string &text) {
 
 void TDebugFilter::attachJob(JobSink *job) {
   TFilter::attachJob(job);
-  auto *thread = dynamic_cast<ProcessingThread *>(job);
-  if (!thread)
+  if (!job)
     return;
-  if (std::shared_ptr<JobStatusWindow> status = thread->statusWindow())
+  if (std::shared_ptr<JobStatusWindow> status = job->statusWindow())
     runOnUserInterface([&] { window_->matchStatusWindow(*status); });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/filter.h"
+#include "engine/userinterface.h"
 
 #include <functional>
 #include <memory>
@@ -8,28 +9,6 @@
 #include <vector>
 
 namespace marrowen {
-
-class JobStatusWindow;
-
-// What the debug filter asks of its window. Every operation runs on the
-// user-interface thread: a filter in a job reaches its window only through
-// the job's synchronous call.
-class DebugWindow {
-public:
-  DebugWindow() = default;
-  DebugWindow(const DebugWindow &) = delete;
-  DebugWindow &operator=(const DebugWindow &) = delete;
-  virtual ~DebugWindow() = default;
-
-  // Empties the buffer.
-  virtual void clearBuffer() = 0;
-  // Appends `text` (any bytes) as a new line of the buffer.
-  virtual void addLine(const std::string &text) = 0;
-  virtual void show() = 0;
-  // The status window of the job the filter joined; the window may take the
-  // font of its text from it.
-  virtual void matchStatusWindow(JobStatusWindow &) {}
-};
 
 // A debug window without a screen: it keeps its buffer for whoever asks.
 class HeadlessDebugWindow : public DebugWindow {
@@ -47,12 +26,6 @@ private:
   std::vector<std::string> lines_;
   bool shown_ = false;
 };
-
-// Makes the window of each new debug filter; the windows install theirs at
-// start-up. Until then (and with none given) every filter gets a
-// HeadlessDebugWindow. A window may outlive its filter: its owner keeps it.
-using DebugWindowFactory = std::function<std::shared_ptr<DebugWindow>()>;
-void setDebugWindowFactory(DebugWindowFactory factory);
 
 // Shows the data that passes its place in the chain in a window of its own,
 // framed by markers for the start and end of the job and of every input

@@ -180,7 +180,7 @@ std::string TEditDistance::getStatistics() {
 
 bool TEditDistance::passOn(std::string &output) {
   bool goOn = sendToNext(output);
-  if (answer_ == ReplaceAnswer::Cancel || answer_ == ReplaceAnswer::Stop) {
+  if (answer_ == Answer::Cancel || answer_ == Answer::Stop) {
     // Without a job no one would stop the run: a truncated text must not
     // look like a success.
     if (!job())

@@ -83,7 +83,7 @@ bool TBuffer::isWholeWord() const {
 bool TBuffer::answerEndsSearch() const { return answerKeepsMatches(); }
 
 bool TBuffer::answerStopsRun() const {
-  return answer_ == ReplaceAnswer::Cancel || answer_ == ReplaceAnswer::Stop;
+  return answer_ == Answer::Cancel || answer_ == Answer::Stop;
 }
 
 void TBuffer::raiseIfStoppedWithoutJob() const {

@@ -101,8 +101,10 @@ void TSelectLinesBase::endSelection(std::string_view after) {
   std::string out;
   if (TFilter *head = firstSubfilter()) {
     head->flush();
-    if (auto *gatherer = dynamic_cast<TGatherer *>(subfilterEnd()))
-      out = gatherer->takeText();
+    if (std::string *gathered = subfilterEnd()->gatheredText()) {
+      out = std::move(*gathered);
+      gathered->clear();
+    }
   }
   out.append(after);
   sendToNext(out);

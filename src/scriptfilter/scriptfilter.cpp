@@ -2,28 +2,16 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/program.h"
-#include "engine/host.h"
 #include "engine/job.h"
 #include "engine/messages.h"
 #include "engine/subchain.h"
+#include "engine/userinterface.h"
 #include "scriptfilter/scriptcontrol.h"
 #include "scriptfilter/scriptobject.h"
 
 #include <mutex>
 
 namespace marrowen {
-
-namespace {
-
-std::mutex terminateHandlerMutex;
-std::function<void()> terminateHandler;
-
-} // namespace
-
-void setTerminateApplicationHandler(std::function<void()> handler) {
-  std::lock_guard lock(terminateHandlerMutex);
-  terminateHandler = std::move(handler);
-}
 
 // The engine of one job and the object it sees. The engine goes first: it
 // refers to the object.
@@ -105,8 +93,8 @@ void TScriptFilter::flushSubFiltersFromScript() {
   if (!head)
     return;
   head->flush();
-  if (auto *gatherer = dynamic_cast<TGatherer *>(subfilterEnd())) {
-    std::string text = gatherer->accumulatedText();
+  if (std::string *gathered = subfilterEnd()->gatheredText()) {
+    std::string text = *gathered;
     sendToNext(text);
   }
 }
@@ -119,18 +107,12 @@ void TScriptFilter::subFilterChunkFromScript(std::string chunk) {
 }
 
 void TScriptFilter::terminateFromScript() {
-  std::function<void()> handler;
-  {
-    std::lock_guard lock(terminateHandlerMutex);
-    handler = terminateHandler;
-  }
-  if (handler) {
-    handler();
-    return;
-  }
-  setApplicationTerminating(true);
-  if (JobSink *sink = job())
-    sink->terminate();
+  userInterface()->terminateApplication();
+  // Without windows the request marks the application as terminating at
+  // once, and the job ends with it.
+  if (applicationTerminating())
+    if (JobSink *sink = job())
+      sink->terminate();
 }
 
 } // namespace marrowen

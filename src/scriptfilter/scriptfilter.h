@@ -58,10 +58,4 @@ private:
   JobThreadResource<Session> session_;
 };
 
-// What the script's `terminateMarrowen` asks of the program: to quit once
-// its message loop next runs. Until the windows install their own, the
-// request marks the application as terminating, which every chain without a
-// job reads as its stop request.
-void setTerminateApplicationHandler(std::function<void()> handler);
-
 } // namespace marrowen

@@ -219,12 +219,11 @@ Chain fileChain(std::vector<FileGridRow> rows, std::unique_ptr<TFilter> output,
   return chain;
 }
 
-std::unique_ptr<TFileOutput> inPlaceOutput() {
-  return std::make_unique<TFileOutput>(false, false, false, "", false, "", false, false);
-}
+std::unique_ptr<TFileOutput> inPlaceOutput() { return std::make_unique<TFileOutput>(); }
 
 std::unique_ptr<TFileOutput> folderOutput(const std::string &folder) {
-  return std::make_unique<TFileOutput>(false, false, false, "", true, folder, false, false);
+  return std::make_unique<TFileOutput>(
+      TFileOutput::Options{.useOutputFolder = true, .outputFolder = folder});
 }
 
 TEST(FileInputRun, ChunkBoundariesPassIntact) {
@@ -399,6 +398,23 @@ TEST(FileInputRun, InputsOfAMergedFileAreDeletedOnlyOnceItIsWritten) {
   }
 }
 
+// The merged file's own failure, reported at the job's end, keeps its inputs.
+TEST(FileInputRun, InputsOfAMergedFileThatCouldNotBeWrittenAreKept) {
+  TempFolder dir;
+  writeFile(dir.file("a.txt"), "a");
+  writeFile(dir.file("all.out"), "old");
+  ::chmod(dir.file("all.out").c_str(), 0444);
+  RecordingJob job;
+  auto chain = fileChain({{dir.file("a.txt"), "None", "Add"}},
+                         std::make_unique<TMergeFiles>(dir.file("all.out")), true);
+  chain->lastFilter()->setNext(inPlaceOutput());
+  chain->attachJob(&job);
+  chain->runInput();
+  EXPECT_FALSE(job.errors.empty());
+  EXPECT_EQ(readFile(dir.file("all.out")), "old");
+  EXPECT_EQ(readFile(dir.file("a.txt")), "a");
+}
+
 // --- Questions ---
 
 // No to All holds for binary files only: text files after it are still processed.
@@ -409,7 +425,7 @@ TEST(FileInputQuestions, NoToAllOnTheBinaryQuestionAsksNoMore) {
   writeFile(dir.file("4.txt"), "text");
   RecordingJob job;
   job.deferLoggingOption = true;
-  job.questionAnswers = {9};
+  job.questionAnswers = {Answer::NoToAll};
   auto chain =
       fileChain({{dir.file("*.*"), "None", "Add"}}, folderOutput(dir.file("out")), false, 2);
   chain->attachJob(&job);
@@ -442,7 +458,7 @@ TEST(FileInputQuestions, ReadOnlyMeansTheOwnerWriteBitAndCancelStops) {
   RecordingJob job;
   job.deferLoggingOption = true;
   // Read-only question for 1: No; each-file question for 2: Cancel.
-  job.questionAnswers = {6, 7, 2};
+  job.questionAnswers = {Answer::Yes, Answer::No, Answer::Cancel};
   auto chain = fileChain({{dir.file("*.txt"), "None", "Add"}}, folderOutput(dir.file("out")), false,
                          0, true, true);
   chain->attachJob(&job);
@@ -474,7 +490,7 @@ TEST(FileInputQuestions, NoToAllOnTheReadOnlyQuestionKeepsWritableFiles) {
   ::chmod(dir.file("2.txt").c_str(), 0444);
   RecordingJob job;
   job.deferLoggingOption = true;
-  job.questionAnswers = {9};
+  job.questionAnswers = {Answer::NoToAll};
   auto chain = fileChain({{dir.file("*.txt"), "None", "Add"}}, folderOutput(dir.file("out")), false,
                          0, false, true);
   chain->attachJob(&job);

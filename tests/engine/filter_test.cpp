@@ -1,14 +1,14 @@
 #include "engine/filter.h"
 
 #include "classlib/exceptions.h"
-#include "engine/clipboard.h"
-#include "engine/host.h"
 #include "engine/inputs.h"
 #include "engine/outputs.h"
 #include "engine/subchain.h"
+#include "engine/userinterface.h"
 #include "support/filter_fixtures.h"
 #include "support/recording_job.h"
 
+#include "support/recording_user_interface.h"
 #include <gtest/gtest.h>
 
 namespace marrowen {
@@ -41,7 +41,7 @@ public:
   void openFile(const std::string &name) override { note("openFile"), TFilter::openFile(name); }
   void reset() override { note("reset"), TFilter::reset(); }
   void flush() override { note("flush"), TFilter::flush(); }
-  bool closeFile() override { return note("closeFile"), TFilter::closeFile(); }
+  FileResult closeFile() override { return note("closeFile"), TFilter::closeFile(); }
   void validate() override {
     note("validate");
     if (failValidation)
@@ -192,7 +192,7 @@ TEST(FilterChain, SendToNextAndAFilterWithoutNext) {
   TFilter alone;
   std::string empty;
   EXPECT_TRUE(alone.sendToNext(empty));
-  EXPECT_TRUE(alone.closeFile());
+  EXPECT_FALSE(alone.closeFile().target.toFile()) << "no output, no file kept the text";
   EXPECT_EQ(alone.getGlobalVar("SOMETHING"), "SOMETHING");
 
   std::vector<std::string> trace;
@@ -238,19 +238,15 @@ TEST(FilterChain, TotalBufferedLengthSumsTheFiltersAfterThisOne) {
 }
 
 TEST(FilterChain, ReportsWithoutAJobGoToTheHostsMessageBox) {
-  std::vector<std::pair<MessageBoxKind, std::string>> boxes;
-  setMessageBoxHandler(
-      [&](MessageBoxKind kind, const std::string &text) { boxes.emplace_back(kind, text); });
+  testing::InstalledUserInterface ui;
   TFilter filter;
   filter.logError("e");
   filter.logWarning("w");
   filter.logInfo("i");
-  setMessageBoxHandler({});
-  ASSERT_EQ(boxes.size(), 3u);
-  EXPECT_EQ(boxes[0].first, MessageBoxKind::Error);
-  EXPECT_EQ(boxes[1].first, MessageBoxKind::Error);
-  EXPECT_EQ(boxes[2].first, MessageBoxKind::Information);
-  EXPECT_EQ(boxes[2].second, "i");
+  EXPECT_EQ(ui->argumentsOf("showMessageBox"), (std::vector<std::string>{"e", "w", "i"}));
+  EXPECT_EQ(ui->messageBoxKinds(),
+            (std::vector<MessageBoxKind>{MessageBoxKind::Error, MessageBoxKind::Error,
+                                         MessageBoxKind::Information}));
 }
 
 TEST(FilterChain, RemoveFileReportsMessage5110) {
@@ -300,7 +296,7 @@ struct VariableChain {
 
 TEST(SubstituteVariables, Examples) {
   VariableChain chain;
-  clipboard()->setText("clip");
+  setClipboardText("clip");
   const std::pair<std::string, std::string> cases[] = {
       {"@INPUTFILENAME.bak", "report.txt.bak"},
       {"@INPUTFILENAME@.bak", "report.txt.bak"},
@@ -320,7 +316,7 @@ TEST(SubstituteVariables, Examples) {
   };
   for (const auto &[text, expected] : cases)
     EXPECT_EQ(chain.head.substituteVariables(text), expected) << text;
-  clipboard()->setText("");
+  setClipboardText("");
 }
 
 TEST(GlobalVariables, KeptByTheMainChainsOutputReachedFromASubfilterChain) {

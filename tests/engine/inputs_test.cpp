@@ -1,9 +1,9 @@
 #include "engine/inputs.h"
 
 #include "classlib/exceptions.h"
-#include "engine/clipboard.h"
 #include "engine/lines.h"
 #include "engine/outputs.h"
+#include "engine/userinterface.h"
 #include "support/list_input.h"
 #include "support/recording_job.h"
 #include "support/temp_folder.h"
@@ -71,8 +71,7 @@ struct FileChain {
     input = std::make_unique<ListInput>(std::move(inputs));
     auto probeFilter = std::make_unique<ChunkProbe>();
     probe = probeFilter.get();
-    probeFilter->setNext(
-        std::make_unique<TFileOutput>(false, false, false, "", false, "", false, false));
+    probeFilter->setNext(std::make_unique<TFileOutput>());
     input->setNext(std::move(probeFilter));
     input->attachJob(&job);
   }
@@ -136,7 +135,7 @@ TEST(ReadLoop, AStreamErrorInAppendModeKeepsWhatWasAppended) {
     if (n == 10)
       throw EStreamError("disk gone");
   };
-  probe->setNext(std::make_unique<TFileOutput>(false, false, false, "", false, "", false, true));
+  probe->setNext(std::make_unique<TFileOutput>(TFileOutput::Options{.append = true}));
   input.setNext(std::move(probe));
   input.attachJob(&job);
   input.runInput();
@@ -227,8 +226,8 @@ TEST(StringInput, ReportsToItsJob) {
 }
 
 TEST(ClipboardInput, ReadsTheClipboardOnceAndWritesItBack) {
-  setClipboard(nullptr);
-  clipboard()->setText(std::string(5000, 'c'));
+  setUserInterface(nullptr);
+  setClipboardText(std::string(5000, 'c'));
   RecordingJob job;
   TClipboardInput input;
   auto probe = std::make_unique<ChunkProbe>();
@@ -238,7 +237,7 @@ TEST(ClipboardInput, ReadsTheClipboardOnceAndWritesItBack) {
   input.attachJob(&job);
   input.runInput();
   EXPECT_EQ(seen->sizes, (std::vector<std::size_t>{4096, 904}));
-  EXPECT_EQ(clipboard()->getText(), std::string(5000, 'c'));
+  EXPECT_EQ(userInterface()->clipboardText(), std::string(5000, 'c'));
   EXPECT_EQ(job.argumentsOf("toggleClipboardButton").size(), 1u);
   EXPECT_EQ(job.outputFiles,
             (std::vector<std::pair<std::string, std::int64_t>>{{"Clipboard", 5000}}));
@@ -247,12 +246,12 @@ TEST(ClipboardInput, ReadsTheClipboardOnceAndWritesItBack) {
 }
 
 TEST(ClipboardOutput, StopsAtTheFirstNul) {
-  setClipboard(nullptr);
+  setUserInterface(nullptr);
   TStringInput input("typed");
   input.setNext(std::make_unique<TClipboardOutput>());
   input.setText(std::string("before\0after", 12));
   input.runInput();
-  EXPECT_EQ(clipboard()->getText(), "before");
+  EXPECT_EQ(userInterface()->clipboardText(), "before");
 }
 
 TEST(AdhocOutput, ShowsTheTrialOutputThroughTheJob) {

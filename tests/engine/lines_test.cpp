@@ -1,6 +1,6 @@
 #include "engine/lines.h"
 
-#include "awkward_text.h"
+#include "support/awkward_text.h"
 #include "support/chunk_harness.h"
 #include "support/filter_fixtures.h"
 
@@ -29,6 +29,25 @@ public:
 
 testing::FilterFactory shower() {
   return [] { return std::make_unique<LineShower>(); };
+}
+
+// Refuses every chunk: the input should stop reading.
+class Refuser : public TFilter {
+public:
+  bool processChunk(std::string &) override { return false; }
+};
+
+// A filter that sends line by line must not swallow its successor's "stop".
+TEST(LineCutting, AStopFromAfterTheLineFilterReachesTheInput) {
+  LineShower lines;
+  lines.setNext(std::make_unique<Refuser>());
+  lines.reset();
+  std::string chunk = "a\nb\n";
+  EXPECT_FALSE(lines.processChunk(chunk));
+  EXPECT_FALSE(lines.putLine("c", "\n"));
+  lines.reset();
+  std::string partial = "no line end yet";
+  EXPECT_TRUE(lines.processChunk(partial)) << "nothing was sent, so nothing said stop";
 }
 
 TEST(LineCutting, SameLinesAtEverySplitPoint) {
@@ -98,9 +117,7 @@ TEST(LineCutting, LineEndsAtTheEndOfAFile) {
     EXPECT_EQ(expectChunkInvariant(shower(), text), expected) << printable(text);
 }
 
-TEST(LineCutting, ChunkInvariantOnAwkwardTexts) {
-  testing::expectSoundOnAwkwardTexts(shower());
-}
+TEST(LineCutting, ChunkInvariantOnAwkwardTexts) { testing::expectSoundOnAwkwardTexts(shower()); }
 
 TEST(LineCutting, EachFileStartsAfreshWithoutAPendingCr) {
   auto files = runFilesInChunks(shower(), {"a\r", "\nb"}, 1);

@@ -1,10 +1,11 @@
-#include "engine/host.h"
 #include "engine/log.h"
+#include "engine/userinterface.h"
 
 #include "classlib/paths.h"
 #include "engine/messages.h"
 #include "support/temp_folder.h"
 
+#include "support/recording_user_interface.h"
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -35,18 +36,12 @@ std::vector<std::string> linesOf(const std::string &text) {
 // A program folder of its own and a record of the error messages shown.
 class LogTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    overrideProgramFolder(dir.path());
-    setMessageBoxHandler(
-        [this](MessageBoxKind, const std::string &message) { shown.push_back(message); });
-  }
-  void TearDown() override {
-    setMessageBoxHandler(nullptr);
-    overrideProgramFolder("");
-  }
+  void SetUp() override { overrideProgramFolder(dir.path()); }
+  void TearDown() override { overrideProgramFolder(""); }
+  std::vector<std::string> shown() const { return ui->argumentsOf("showMessageBox"); }
 
   TempFolder dir;
-  std::vector<std::string> shown;
+  marrowen::testing::InstalledUserInterface ui;
 };
 
 // "yyyy-mm-dd,hh:nn:ss"
@@ -78,7 +73,7 @@ TEST_F(LogTest, NewLogStartsWithFiveHeaderLines) {
   EXPECT_TRUE(isStamp(lines[5].substr(0, 19)));
   EXPECT_EQ(lines[5].substr(19), ",Warning,a, \"quoted\" message");
   EXPECT_EQ(lines[6].substr(19), ",Error,x");
-  EXPECT_TRUE(shown.empty());
+  EXPECT_TRUE(shown().empty());
 }
 
 TEST(LogFormat, DateTimeAndLevels) {
@@ -153,21 +148,21 @@ TEST_F(LogTest, EmptyNameGivesOneSharedNullLog) {
   EXPECT_EQ(a.get(), b.get());
   EXPECT_EQ(a->fileName(), "");
   a->log(TLogLevel::Error, "nowhere");
-  EXPECT_TRUE(shown.empty());
+  EXPECT_TRUE(shown().empty());
 }
 
 TEST_F(LogTest, FailedWriteDisablesAndShowsOnce) {
   if (!std::filesystem::exists("/dev/full"))
     GTEST_SKIP() << "no /dev/full";
   LogHandle log = openLogHandle("/dev/full", true); // exists: opened without a header
-  ASSERT_TRUE(shown.empty());
+  ASSERT_TRUE(shown().empty());
   EXPECT_NO_THROW(log->log(TLogLevel::Info, "first"));
   EXPECT_NO_THROW(log->log(TLogLevel::Info, "second"));
   EXPECT_NO_THROW(log->writeEntry(TLogLevel::Info, "d", "t", "third"));
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].rfind("Error writing to log file /dev/full - logging is now disabled\r\n", 0),
-            0u)
-      << shown[0];
+  ASSERT_EQ(shown().size(), 1u);
+  EXPECT_EQ(
+      shown()[0].rfind("Error writing to log file /dev/full - logging is now disabled\r\n", 0), 0u)
+      << shown()[0];
   EXPECT_TRUE(static_cast<TLog *>(log.get())->disabled());
 }
 
@@ -176,15 +171,15 @@ TEST_F(LogTest, FailedCreateDisablesAndShowsOnce) {
   LogHandle log = openLogHandle("folder.log", false);
   LogHandle same = openLogHandle("folder.log", false);
   EXPECT_NO_THROW(log->log(TLogLevel::Info, "dropped"));
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].rfind("Error writing to log file " + dir.file("folder.log") +
-                               " - logging is now disabled\r\n",
-                           0),
+  ASSERT_EQ(shown().size(), 1u);
+  EXPECT_EQ(shown()[0].rfind("Error writing to log file " + dir.file("folder.log") +
+                                 " - logging is now disabled\r\n",
+                             0),
             0u)
-      << shown[0];
+      << shown()[0];
   if (std::filesystem::exists("/dev/full")) {
     LogHandle full = openLogHandle("/dev/full", false); // the header cannot be written
-    EXPECT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown().size(), 2u);
   }
 }
 
@@ -233,6 +228,6 @@ TEST_F(LogTest, BareNameGoesToDataFolderWhenProgramFolderIsNotWritable) {
     log->log(TLogLevel::Info, "here");
   }
   EXPECT_EQ(linesOf(readFile(dir.file("data/Marrowen/job.log"))).size(), 6u);
-  EXPECT_TRUE(shown.empty());
+  EXPECT_TRUE(shown().empty());
   unsetenv("XDG_DATA_HOME");
 }

@@ -1,7 +1,7 @@
 #include "engine/mergesplit.h"
 
-#include "awkward_text.h"
 #include "classlib/exceptions.h"
+#include "support/awkward_text.h"
 #include "support/chunk_harness.h"
 #include "support/list_input.h"
 #include "support/recording_job.h"
@@ -93,8 +93,7 @@ TEST(SplitFiles, PartsAreNamedAfterTheInput) {
   TempFolder folder;
   ListInput input({{folder.file("in.txt"), std::string(25, 'x')}});
   input.setNext(std::make_unique<TSplitAtSize>(10));
-  input.lastFilter()->setNext(
-      std::make_unique<TFileOutput>(false, false, false, "", false, "", false, false));
+  input.lastFilter()->setNext(std::make_unique<TFileOutput>());
   input.runInput();
   EXPECT_EQ(folder.listing(), "in.txt.000 in.txt.001 in.txt.002");
   EXPECT_EQ(readFile(folder.file("in.txt.002")), "xxxxx");
@@ -119,8 +118,7 @@ TEST(MergeFiles, ThreeInputsInInputOrderIntoOneFile) {
                    {folder.file("c.txt"), "three\n"}});
   input.setNext(std::make_unique<NameTagger>());
   input.lastFilter()->setNext(std::make_unique<TMergeFiles>(folder.file("merged.txt")));
-  input.lastFilter()->setNext(
-      std::make_unique<TFileOutput>(false, false, false, "", false, "", false, false));
+  input.lastFilter()->setNext(std::make_unique<TFileOutput>());
   input.attachJob(&job);
   input.runInput();
 
@@ -139,8 +137,7 @@ TEST(MergeFiles, AnAbortedJobLeavesTheMergedTargetAsItWas) {
   RecordingJob job;
   ListInput input({{folder.file("a.txt"), "one"}, {folder.file("b.txt"), "two"}});
   input.setNext(std::make_unique<TMergeFiles>(folder.file("merged.txt")));
-  input.lastFilter()->setNext(
-      std::make_unique<TFileOutput>(false, false, false, "", false, "", false, false));
+  input.lastFilter()->setNext(std::make_unique<TFileOutput>());
   input.attachJob(&job);
   job.terminate();
   input.runInput();

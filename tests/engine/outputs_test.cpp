@@ -2,6 +2,7 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/safefile.h"
+#include "engine/mergesplit.h"
 #include "support/list_input.h"
 #include "support/recording_job.h"
 #include "support/temp_folder.h"
@@ -27,21 +28,10 @@ using testing::RecordingJob;
 using testing::TempFolder;
 using testing::writeFile;
 
-struct OutputOptions {
-  bool testMode = false;
-  bool retainDate = false;
-  bool changeExtension = false;
-  std::string newExtension;
-  bool useOutputFolder = false;
-  std::string outputFolder;
-  bool keepFolderStructure = false;
-  bool append = false;
-};
+using OutputOptions = TFileOutput::Options;
 
-std::unique_ptr<TFileOutput> makeOutput(const OutputOptions &o) {
-  return std::make_unique<TFileOutput>(o.testMode, o.retainDate, o.changeExtension, o.newExtension,
-                                       o.useOutputFolder, o.outputFolder, o.keepFolderStructure,
-                                       o.append);
+std::unique_ptr<TFileOutput> makeOutput(const OutputOptions &options) {
+  return std::make_unique<TFileOutput>(options);
 }
 
 // Runs the inputs (name, new text) through a file output; returns the job.
@@ -199,6 +189,38 @@ TEST(FileOutput, AReadOnlyTargetIsKeptAndTheNewTextStaysInTheTemporaryFile) {
   std::string listing = folder.listing();
   ASSERT_EQ(listing.rfind("KVB", 0), 0u) << listing;
   EXPECT_EQ(readFile(folder.file(listing.substr(0, listing.find(' ')))), "new");
+}
+
+// The input decides whether it may delete itself from what the end of a file
+// reports: a kept read-only target must not read as written.
+TEST(FileOutput, TheEndOfAFileReportsItsTargetAndWhetherItHoldsTheText) {
+  TempFolder folder;
+  writeFile(folder.file("a.txt"), "a");
+  writeFile(folder.file("ro.txt"), "protected");
+  ::chmod(folder.file("ro.txt").c_str(), 0444);
+  RecordingJob job;
+  for (const char *name : {"a.txt", "ro.txt"}) {
+    auto output = makeOutput({});
+    output->attachJob(&job);
+    output->openFile(folder.file(name));
+    std::string text = "new";
+    output->processChunk(text);
+    const FileResult result = output->closeFile();
+    EXPECT_EQ(result.target.fileName, folder.file(name));
+    EXPECT_FALSE(result.target.merged);
+    EXPECT_EQ(result.failed, std::string(name) == "ro.txt");
+  }
+
+  TMergeFiles merge(folder.file("all.txt"));
+  merge.setNext(makeOutput({}));
+  merge.attachJob(&job);
+  merge.startJob();
+  merge.openFile(folder.file("a.txt"));
+  const FileResult joined = merge.closeFile();
+  EXPECT_TRUE(joined.target.merged);
+  EXPECT_EQ(joined.target.fileName, folder.file("all.txt"));
+  EXPECT_FALSE(joined.failed) << "judged only once the merged file is written";
+  merge.endJob();
 }
 
 TEST(FileOutput, AShortWriteLeavesTheTargetByteIdentical) {

@@ -56,12 +56,11 @@ std::unique_ptr<TFileInput> fileChain(const std::string &pathMask, std::unique_p
   return input;
 }
 
-std::unique_ptr<TFileOutput> inPlace() {
-  return std::make_unique<TFileOutput>(false, false, false, "", false, "", false, false);
-}
+std::unique_ptr<TFileOutput> inPlace() { return std::make_unique<TFileOutput>(); }
 
 std::unique_ptr<TFileOutput> toFolder(const std::string &folder, bool testMode = false) {
-  return std::make_unique<TFileOutput>(testMode, false, false, "", true, folder, false, false);
+  return std::make_unique<TFileOutput>(
+      TFileOutput::Options{.testMode = testMode, .useOutputFolder = true, .outputFolder = folder});
 }
 
 JobOptions named(const std::string &name) {
@@ -204,13 +203,13 @@ TEST(ProcessingThread, TheQuietAbortShowsNothing) {
   EXPECT_TRUE(windowOf(host)->ended);
 }
 
-class QueryReplaceStops : public ::testing::TestWithParam<int> {};
+class QueryReplaceStops : public ::testing::TestWithParam<Answer> {};
 
 TEST_P(QueryReplaceStops, TheJob) {
   TempFolder dir;
   writeFile(dir.file("a.txt"), std::string(5 * 4096, 'a'));
   RecordingJobHost host;
-  host.replaceAnswers = {6, GetParam()};
+  host.replaceAnswers = {Answer::Replace, GetParam()};
   // Asks one question per chunk.
   struct Ask : TFilter {
     bool processChunk(std::string &chunk) override {
@@ -228,7 +227,8 @@ TEST_P(QueryReplaceStops, TheJob) {
   EXPECT_EQ(readFile(dir.file("a.txt")), std::string(5 * 4096, 'a'));
 }
 
-INSTANTIATE_TEST_SUITE_P(CancelAndStop, QueryReplaceStops, ::testing::Values(2, 24));
+INSTANTIATE_TEST_SUITE_P(CancelAndStop, QueryReplaceStops,
+                         ::testing::Values(Answer::Cancel, Answer::Stop));
 
 TEST(ProcessingThread, AClosedWindowIsNeverTouchedAgainAndLinesStillReachTheLog) {
   TempFolder dir;
@@ -459,7 +459,7 @@ TEST(ProcessingThread, TheFileInputAsksThroughTheHost) {
   TempFolder dir;
   writeFile(dir.file("a.txt"), "a");
   RecordingJobHost host;
-  host.questionAnswers = {7};
+  host.questionAnswers = {Answer::No};
   JobOptions options = named("Ask");
   options.deferLogging = true;
   auto chain = fileChain(dir.file("a.txt"), nullptr, inPlace());

@@ -90,7 +90,8 @@ TEST(ReplaceAnswers, TransitionsInTheMainChain) {
   };
   for (const auto &c : cases) {
     RecordingJob job;
-    job.replaceAnswers.assign(c.answers.begin(), c.answers.end());
+    for (int answer : c.answers)
+      job.replaceAnswers.push_back(static_cast<Answer>(answer));
     auto outputs = runFilesInChunks([] { return std::make_unique<WordReplace>("x", "Y"); },
                                     c.inputs, 0, {&job});
     EXPECT_EQ(outputs, c.outputs) << c.name;
@@ -118,7 +119,8 @@ TEST(ReplaceAnswers, TransitionsInASubfilterChain) {
   };
   for (const auto &c : cases) {
     RecordingJob job;
-    job.replaceAnswers.assign(c.answers.begin(), c.answers.end());
+    for (int answer : c.answers)
+      job.replaceAnswers.push_back(static_cast<Answer>(answer));
     auto outputs = runFilesInChunks(selectorWithReplace(), c.inputs, 0, {&job});
     EXPECT_EQ(outputs, c.outputs) << c.name;
     EXPECT_EQ(job.replaceQuestions.size(), c.questions) << c.name;
@@ -142,13 +144,13 @@ TEST(ReplaceAnswers, TheQuestionCarriesContextAndTheDialogMayEditTheReplacement)
   EXPECT_EQ(question.replacement, "Y");
   EXPECT_EQ(question.searchInformation, "info");
   EXPECT_EQ(question.fileName, "/in/file.txt");
-  EXPECT_EQ(question.lastAnswer, 0);
+  EXPECT_EQ(question.lastAnswer, Answer::None);
   EXPECT_FALSE(question.inSelection);
 }
 
 TEST(ReplaceAnswers, TheStandingAnswerIsClearedAtTheStartOfAJob) {
   RecordingJob job;
-  job.replaceAnswers = {22, 22};
+  job.replaceAnswers = {Answer::ReplaceJob, Answer::ReplaceJob};
   WordReplace filter("x", "Y");
   std::string out;
   filter.setNext(std::make_unique<testing::StringSink>(out));
@@ -195,7 +197,7 @@ TEST(SearchReplace, PreserveCaseNeverTurnsABackslashAndLetterIntoAnEscape) {
 
 TEST(SearchReplace, NoPromptWhenUnchangedComparesTheDecodedReplacement) {
   RecordingJob job;
-  job.defaultReplaceAnswer = 7;
+  job.defaultReplaceAnswer = Answer::Skip;
   auto make = [] { return std::make_unique<WordReplace>("\t", "\\t", false, true, true); };
   std::string statistics;
   testing::ChunkRunOptions options;
@@ -209,7 +211,7 @@ TEST(SearchReplace, NoPromptWhenUnchangedComparesTheDecodedReplacement) {
 
 TEST(SearchReplace, StatisticsAndFirstMatchOnly) {
   RecordingJob job;
-  job.replaceAnswers = {6, 7, 6};
+  job.replaceAnswers = {Answer::Replace, Answer::Skip, Answer::Replace};
   std::string shown;
   bool changed = false;
   testing::ChunkRunOptions options;

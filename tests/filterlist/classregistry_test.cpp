@@ -121,7 +121,7 @@ TEST(ClassRegistry, GlobalRegistryKnowsTheVersionRecord) {
 
 TEST(ClassRegistry, PlaceholdersCoverEveryNodeClassButKeepRealOnes) {
   ClassRegistry &registry = testRegistry();
-  for (const NodeClassName &names : nodeClassNames) {
+  for (const NodeClassName &names : nodeClassNames()) {
     SCOPED_TRACE(names.className);
     auto component = registry.create(names.className);
     ASSERT_NE(component, nullptr);

@@ -138,7 +138,7 @@ TEST(DescriptionObject, TitlesCodesImagesAndHelpOfEveryKind) {
     EXPECT_EQ(node->iconIndex(), c.icon);
     EXPECT_EQ(node->helpContext(), c.help);
     EXPECT_FALSE(node->canParent());
-    EXPECT_EQ(node->needGatherer(), 0);
+    EXPECT_EQ(node->needGatherer(), ChildChain::Inline);
   }
   EXPECT_EQ(descriptionKindCode(5), "/CU");
   EXPECT_EQ(descriptionKindCode(31), "");
@@ -327,16 +327,16 @@ TEST(DescriptionObject, AutomationAsksOnceAboutAnEnabledDebugWindow) {
   struct Case {
     int kind;
     bool enabled;
-    int answer;
+    Answer answer;
     bool asked, result, enabledAfter;
   };
   const Case cases[] = {
-      {46, true, answerYes, true, true, false},    {46, true, answerNo, true, true, true},
-      {46, true, answerCancel, true, false, true}, {46, false, answerYes, false, true, false},
-      {5, true, answerYes, false, true, true},
+      {46, true, Answer::Yes, true, true, false},    {46, true, Answer::No, true, true, true},
+      {46, true, Answer::Cancel, true, false, true}, {46, false, Answer::Yes, false, true, false},
+      {5, true, Answer::Yes, false, true, true},
   };
   for (const Case &c : cases) {
-    SCOPED_TRACE(std::to_string(c.kind) + " " + std::to_string(c.answer));
+    SCOPED_TRACE(std::to_string(c.kind) + " " + std::to_string(static_cast<int>(c.answer)));
     auto node = TDescriptionObject::CreateWith(c.kind);
     node->setEnabled(c.enabled);
     std::vector<std::string> questions;
@@ -355,9 +355,9 @@ TEST(DescriptionObject, AutomationAsksOnceAboutAnEnabledDebugWindow) {
   // never name the debug window.
   TNumberObject number;
   number.kind = 0;
-  EXPECT_TRUE(number.automationCheck([](const std::string &) -> int {
+  EXPECT_TRUE(number.automationCheck([](const std::string &) -> Answer {
     ADD_FAILURE();
-    return answerCancel;
+    return Answer::Cancel;
   }));
 }
 
@@ -442,7 +442,7 @@ TEST(NumberObject, TitlesCodesAndDialogTextsOfEveryKind) {
     EXPECT_EQ(node->iconIndex(), c.icon);
     EXPECT_EQ(node->helpContext(), c.help);
     EXPECT_EQ(node->canParent(), c.selects);
-    EXPECT_EQ(node->needGatherer(), c.selects ? 1 : 0);
+    EXPECT_EQ(node->needGatherer(), c.selects ? ChildChain::Gathered : ChildChain::Inline);
   }
   EXPECT_EQ(TNumberObject::CreateWith(1, 8)->description(),
             "Reduces spaces into the appropriate number of tabs. There are usually 8 spaces per "
@@ -456,7 +456,7 @@ TEST(NumberObject, TitlesCodesAndDialogTextsOfEveryKind) {
     EXPECT_EQ(node->field_name(), "");
     EXPECT_EQ(node->helpContext(), 0);
     EXPECT_FALSE(node->canParent());
-    EXPECT_EQ(node->needGatherer(), 0);
+    EXPECT_EQ(node->needGatherer(), ChildChain::Inline);
     TFilterList list;
     EXPECT_THROW(node->add_filter(list), Exception);
     EXPECT_EQ(node->kind, kind);
@@ -590,7 +590,7 @@ TEST(StringObject, TitlesCodesAndDialogTextsOfEveryKind) {
     EXPECT_EQ(node.iconIndex(), c.icon);
     EXPECT_EQ(node.helpContext(), c.help);
     EXPECT_TRUE(node.canParent());
-    EXPECT_EQ(node.needGatherer(), 1);
+    EXPECT_EQ(node.needGatherer(), ChildChain::Gathered);
   }
   TStringObject node;
   node.kind = 1;

@@ -229,7 +229,7 @@ protected:
     list.addNode(std::move(input), 1);
     list.addNode(std::move(output), 1);
     list.files = {{windowsForm(dir.path() + "*.txt"), "None", "Add"}};
-    list.logEnabled = false;
+    list.log.enabled = false;
   }
 
   static std::unique_ptr<TOutputObject> testModeOutput() {

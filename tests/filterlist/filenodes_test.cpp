@@ -23,9 +23,9 @@ class FileRecorder : public TFilter {
 public:
   explicit FileRecorder(std::string &log) : log_(log) {}
   void openFile(const std::string &name) override { log_ += "[" + name + "]"; }
-  bool closeFile() override {
+  FileResult closeFile() override {
     log_ += "|";
-    return true;
+    return {};
   }
   bool processChunk(std::string &chunk) override {
     log_ += chunk;
@@ -104,7 +104,7 @@ TEST(MergeObject, CreateWithTakesBothAsGivenAndUsesTheBaseTexts) {
   EXPECT_EQ(node->printText("    "), "Remove lines found in \"c:\\lists\\bad words.txt\"\r\n");
   EXPECT_EQ(node->generateCmdLine(), "/{=Remove lines found in \"c:\\lists\\bad words.txt\"");
   EXPECT_FALSE(node->canParent());
-  EXPECT_EQ(node->needGatherer(), 0);
+  EXPECT_EQ(node->needGatherer(), ChildChain::Inline);
   EXPECT_EQ(node->iconIndex(), 1);
 }
 

@@ -39,10 +39,10 @@ TestFilterList sampleList() {
   list.version.scratchPad = std::string(300, 's');
   list.version.trialInput = "trial";
   list.version.fileList = {"c:\\data\\*.txt|AA", "/tmp/x|1S", "a|b|NI"};
-  list.version.logEnabled = false;
-  list.version.logFileName = "c:\\logs\\my.log";
-  list.version.logAppend = true;
-  list.version.logLineThreshold = 70000;
+  list.version.log.enabled = false;
+  list.version.log.fileName = "c:\\logs\\my.log";
+  list.version.log.append = true;
+  list.version.log.lineThreshold = 70000;
 
   auto sort = std::make_unique<TestSortNode>();
   sort->reverseOrder = true;
@@ -70,10 +70,10 @@ std::size_t entries(const TempFolder &folder) {
 
 TEST(FilterFile, NewVersionAndSortNodeGiveTheStoredBytes) {
   TestFilterList list;
-  list.version.logEnabled = true;
-  list.version.logFileName = "marrowen.log";
-  list.version.logAppend = true;
-  list.version.logLineThreshold = 500;
+  list.version.log.enabled = true;
+  list.version.log.fileName = "marrowen.log";
+  list.version.log.append = true;
+  list.version.log.lineThreshold = 500;
   list.items.push_back({1, true, std::make_unique<TestSortNode>()});
 
   const std::string version =
@@ -127,17 +127,17 @@ TEST(FilterFile, OldFileTypesLoadWithTheirDefaults) {
   TVersion type4;
   type4.comments = "c";
   type4.fileList = {"*.txt|AA"};
-  type4.logEnabled = true;
-  type4.logFileName = "marrowen.log";
-  type4.logAppend = true;
-  type4.logLineThreshold = 500;
+  type4.log.enabled = true;
+  type4.log.fileName = "marrowen.log";
+  type4.log.append = true;
+  type4.log.lineThreshold = 500;
   TVersion type20 = type4;
   type20.scratchPad = "s";
   type20.trialInput = "t";
   TVersion type41 = type20;
-  type41.logEnabled = false;
-  type41.logFileName = "x.log";
-  type41.logLineThreshold = 9;
+  type41.log.enabled = false;
+  type41.log.fileName = "x.log";
+  type41.log.lineThreshold = 9;
 
   const std::string list4 = bytes({0x01}) + str("*.txt|AA") + bytes({0x00});
   const Case cases[] = {
@@ -187,7 +187,7 @@ TEST(FilterFile, LaterFileTypeWarnsThroughTheHostAndLoads) {
             "Warning: The filter being read is from a later version of Marrowen Pro. It may not "
             "load successfully (expecting file type <= 47, reading type: 48)");
   ASSERT_EQ(loaded->list.items.size(), 1u);
-  EXPECT_EQ(loaded->list.version.logFileName, "m.log");
+  EXPECT_EQ(loaded->list.version.log.fileName, "m.log");
 }
 
 TEST(FilterFile, DamagedValuesRaiseErrorsNamingTheFile) {

@@ -49,7 +49,7 @@ protected:
     list.addNode(std::move(map), 1);
     list.addNode(std::move(output), 1);
     list.files = {{windowsForm(dir.path() + "*.txt"), "1 level", "Add"}};
-    list.logEnabled = false;
+    list.log.enabled = false;
     list.saveToFile(dir.file("list.fll"));
   }
 

@@ -1,7 +1,7 @@
 #include "filterlist/filterlist.h"
+#include "filterlist/nodecatalog.h"
 
 #include "classlib/format.h"
-#include "engine/charfilters.h"
 #include "engine/escapes.h"
 #include "engine/inputs.h"
 #include "engine/outputs.h"
@@ -13,6 +13,7 @@
 #include "filterlist/ionodes.h"
 #include "filterlist/node_records.h"
 #include "filterlist/searchnodes.h"
+#include "filters/charfilters.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +48,7 @@ public:
   explicit TestSelectObject(int gatherer, bool makesFilter = true)
       : gatherer_(gatherer), makesFilter_(makesFilter) {}
   bool canParent() const override { return true; }
-  int needGatherer() const override { return gatherer_; }
+  ChildChain needGatherer() const override { return static_cast<ChildChain>(gatherer_); }
   std::string getTitle() const override { return "select"; }
   std::unique_ptr<TFilter> add_this_filter(TFilterList &) override {
     return makesFilter_ ? std::make_unique<TestSelectFilter>() : nullptr;
@@ -409,10 +410,10 @@ void fillEveryNode(TFilterList &list) {
   list.scratchPad = std::string("pad\0", 4);
   list.trialInput = "trial\r\n";
   list.files = {{"c:\\data\\*.txt", "All", "Add"}, {"/tmp/a|b", "2 levels", "Subtract"}};
-  list.logEnabled = true;
-  list.logFileName = "run.log";
-  list.logAppend = false;
-  list.logLineThreshold = 70000;
+  list.log.enabled = true;
+  list.log.fileName = "run.log";
+  list.log.append = false;
+  list.log.lineThreshold = 70000;
 }
 
 TEST(FilterListFile, EveryNodeSavedLoadedAndSavedAgainIsByteIdentical) {
@@ -432,8 +433,8 @@ TEST(FilterListFile, EveryNodeSavedLoadedAndSavedAgainIsByteIdentical) {
   EXPECT_EQ(loaded.scratchPad, list.scratchPad);
   EXPECT_EQ(loaded.trialInput, list.trialInput);
   EXPECT_EQ(loaded.fileListStrings(), list.fileListStrings());
-  EXPECT_EQ(loaded.logLineThreshold, 70000);
-  EXPECT_FALSE(loaded.logAppend);
+  EXPECT_EQ(loaded.log.lineThreshold, 70000);
+  EXPECT_FALSE(loaded.log.append);
 
   expectSavedAgainTheSame(loaded, dir, first);
 }
@@ -444,7 +445,7 @@ TEST(FilterListFile, TheBytesOfASmallList) {
   list.addNode(std::make_unique<TFilterCommentObject>(), 0);
   list.addNode(std::make_unique<TInputObject>(), 1);
   list.addNode(std::make_unique<TOutputObject>(), 1);
-  list.logFileName = "l";
+  list.log.fileName = "l";
   const std::string expected =
       fileStart() +
       versionRecord(int8(47) + str("") + str("") + str("") + bytes({0x01, 0x00}) + boolean(false) +
@@ -499,10 +500,10 @@ TEST(FilterListFile, OldFileTypesLoadWithTheDocumentedDefaults) {
   }
   EXPECT_EQ(list.comments, "notes");
   EXPECT_EQ(list.scratchPad, "pad");
-  EXPECT_TRUE(list.logEnabled);
-  EXPECT_EQ(list.logFileName, "marrowen.log");
-  EXPECT_TRUE(list.logAppend);
-  EXPECT_EQ(list.logLineThreshold, 500);
+  EXPECT_TRUE(list.log.enabled);
+  EXPECT_EQ(list.log.fileName, "marrowen.log");
+  EXPECT_TRUE(list.log.append);
+  EXPECT_EQ(list.log.lineThreshold, 500);
   ASSERT_EQ(list.files.size(), 2u);
   EXPECT_EQ(list.files[1].subfolders, "None");
 
@@ -625,7 +626,8 @@ TEST(FilterListFile, InsertingAddsOnlyTheFiltersOneLevelBelowTheCursor) {
   list.files = {{"keep", "All", "Add"}};
   list.comments = "mine";
   // Insert before the end-of-line node at level 2.
-  list.loadFromFile(dir.file("src.fll"), true, false, 3, false);
+  list.loadFromFile(dir.file("src.fll"),
+                    {.inserting = true, .wantOptions = false, .insertionIndex = 3});
   ASSERT_EQ(list.count(), 9);
   EXPECT_EQ(list.node(3).className(), "TCommentObject");
   EXPECT_EQ(list.nodes[3].level, 2);
@@ -637,7 +639,7 @@ TEST(FilterListFile, InsertingAddsOnlyTheFiltersOneLevelBelowTheCursor) {
   ASSERT_EQ(list.files.size(), 1u);
 
   // Options wanted while inserting: texts and log options, not the file list.
-  list.loadFromFile(dir.file("src.fll"), true, true, 1, false);
+  list.loadFromFile(dir.file("src.fll"), {.inserting = true, .insertionIndex = 1});
   EXPECT_EQ(list.comments, source.comments);
   EXPECT_EQ(list.files.size(), 1u);
   EXPECT_EQ(list.nodes[1].level, 1);
@@ -651,7 +653,7 @@ TEST(FilterListFile, OpeningWithoutOptionsKeepsTextsAndMayKeepTheFileList) {
   TFilterList list;
   list.comments = "mine";
   list.files = {{"keep", "All", "Add"}};
-  list.loadFromFile(dir.file("src.fll"), false, false, -1, true);
+  list.loadFromFile(dir.file("src.fll"), {.wantOptions = false, .keepFileList = true});
   EXPECT_EQ(list.comments, "mine");
   ASSERT_EQ(list.files.size(), 3u);
   EXPECT_EQ(list.files[0].pathMask, "keep");
@@ -694,20 +696,20 @@ TEST(FilterListFile, CloneIsAnEqualNode) {
 TEST(FilterListFile, LogOptionsTravelThroughTheTopNode) {
   TFilterList list;
   list.resetToDefault();
-  list.logFileName = "x.log";
-  list.logLineThreshold = 3;
+  list.log.fileName = "x.log";
+  list.log.lineThreshold = 3;
   list.logOptionsToTopNode();
   auto &top = dynamic_cast<TFilterCommentObject &>(*list.firstObject());
-  EXPECT_EQ(top.logFileName, "x.log");
-  top.logAppend = false;
+  EXPECT_EQ(top.log.fileName, "x.log");
+  top.log.append = false;
   list.logOptionsFromTopNode();
-  EXPECT_FALSE(list.logAppend);
-  EXPECT_EQ(list.logLineThreshold, 3);
+  EXPECT_FALSE(list.log.append);
+  EXPECT_EQ(list.log.lineThreshold, 3);
 }
 
 TEST(FilterListFile, EveryClassAFileMayNameIsRegistered) {
   registerNodeClasses();
-  for (const NodeClassName &entry : nodeClassNames) {
+  for (const NodeClassName &entry : nodeClassNames()) {
     auto component = globalClassRegistry().create(entry.className);
     ASSERT_NE(component, nullptr) << entry.className;
     EXPECT_NE(dynamic_cast<TListObject *>(component.get()), nullptr) << entry.className;
@@ -795,7 +797,9 @@ TEST(FilterListFile, InsertedLevelsBeyondTheRangeAreADamagedFile) {
   list.resetToDefault();
   list.addNode(TCommentObject::CreateWith("x"), 1);
   list.addNode(TCommentObject::CreateWith("y"), 2);
-  EXPECT_THROW(list.loadFromBytes(file, "deep.fll", true, false, 4), EReadError);
+  EXPECT_THROW(list.loadFromBytes(file, "deep.fll",
+                                  {.inserting = true, .wantOptions = false, .insertionIndex = 4}),
+               EReadError);
   EXPECT_EQ(list.count(), 5);
 }
 
@@ -863,10 +867,10 @@ void fillFuzzSeed(TFilterList &list) {
   list.scratchPad = "pad";
   list.trialInput = "trial";
   list.files = {{"/tmp/*.txt", "1 level", "Add"}, {"x", "None", "Subtract"}};
-  list.logEnabled = true;
-  list.logFileName = "l.log";
-  list.logAppend = false;
-  list.logLineThreshold = 1000;
+  list.log.enabled = true;
+  list.log.fileName = "l.log";
+  list.log.append = false;
+  list.log.lineThreshold = 1000;
 }
 
 // The seed fuzz/corpus/filterlist/everynode.fll is what this list saves, so

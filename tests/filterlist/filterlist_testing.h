@@ -8,6 +8,7 @@
 #include "filterlist/classregistry.h"
 #include "filterlist/filterfile.h"
 #include "filterlist/listobject.h"
+#include "filterlist/nodecatalog.h"
 
 #include <initializer_list>
 #include <memory>

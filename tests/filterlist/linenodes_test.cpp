@@ -407,7 +407,7 @@ TEST(DeleteColumnsObject, NewNodesRememberTheirRangeByKind) {
     EXPECT_EQ(node->param1, 1);
     EXPECT_EQ(node->param2, 20);
     EXPECT_EQ(node->canParent(), kind != 0);
-    EXPECT_EQ(node->needGatherer(), kind != 0 ? 1 : 0);
+    EXPECT_EQ(node->needGatherer(), kind != 0 ? ChildChain::Gathered : ChildChain::Inline);
     EXPECT_EQ(node->iconIndex(), 1);
   }
   auto lines = TDeleteColumnsObject::CreateDefault(1);

@@ -14,6 +14,7 @@
 #include "filterlist/filterlist.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/listobject.h"
+#include "filterlist/nodecatalog.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>

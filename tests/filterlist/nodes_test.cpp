@@ -134,10 +134,10 @@ TEST(InputObject, AutomationCheckAsksInOrderAndStopsAtCancel) {
   node.promptEachFile = node.promptOnReadOnly = true;
   node.skipBinary = 2;
   std::vector<std::string> asked;
-  std::vector<int> answers{answerYes, answerNo, answerYes};
+  std::vector<Answer> answers{Answer::Yes, Answer::No, Answer::Yes};
   auto ask = [&](const std::string &q) {
     asked.push_back(q);
-    int a = answers.front();
+    Answer a = answers.front();
     answers.erase(answers.begin());
     return a;
   };
@@ -151,7 +151,7 @@ TEST(InputObject, AutomationCheckAsksInOrderAndStopsAtCancel) {
   EXPECT_EQ(node.skipBinary, 1);
 
   asked.clear();
-  answers = {answerCancel};
+  answers = {Answer::Cancel};
   EXPECT_FALSE(node.automationCheck(ask));
   EXPECT_EQ(asked.size(), 1u);
   EXPECT_TRUE(node.promptOnReadOnly);
@@ -557,13 +557,13 @@ TEST(CommentObject, OldFilesJoinHeadingAndBody) {
 
 TEST(FilterCommentObject, OptionsNode) {
   auto node = TFilterCommentObject::CreateDefault();
-  EXPECT_TRUE(node->logEnabled);
-  EXPECT_EQ(node->logFileName, "marrowen.log");
-  EXPECT_TRUE(node->logAppend);
-  EXPECT_EQ(node->logLineThreshold, 500);
+  EXPECT_TRUE(node->log.enabled);
+  EXPECT_EQ(node->log.fileName, "marrowen.log");
+  EXPECT_TRUE(node->log.append);
+  EXPECT_EQ(node->log.lineThreshold, 500);
   EXPECT_EQ(node->getTitle(), "Filter options");
   EXPECT_EQ(node->generateCmdLine(), "/LOG=marrowen.log");
-  node->logAppend = false;
+  node->log.append = false;
   EXPECT_EQ(node->printText("-"), "Filter options\r\n-  [X] Log to file\r\n-  [ ] Append to "
                                   "logfile\r\n-  Log filename: marrowen.log\r\n-  Threshold "
                                   "500\r\n");
@@ -572,9 +572,9 @@ TEST(FilterCommentObject, OptionsNode) {
   // The published property says what getEnabled says; the common part keeps the flag.
   EXPECT_EQ(recordOf(*node),
             nodeRecord("TFilterCommentObject", "ListObject", true, boolean(false)));
-  node->logLineThreshold = 9;
+  node->log.lineThreshold = 9;
   node->rememberDefaults();
-  EXPECT_EQ(TFilterCommentObject::CreateDefault()->logLineThreshold, 9);
+  EXPECT_EQ(TFilterCommentObject::CreateDefault()->log.lineThreshold, 9);
 }
 
 // ---------------------------------------------------------------------------

@@ -23,7 +23,7 @@ namespace marrowen::testing {
 inline std::vector<std::string>
 runSavedListAsJob(const std::string &file, const std::string &filterName, int expectedFiles) {
   TFilterList list;
-  list.loadFromFile(file, false, false, -1, false);
+  list.loadFromFile(file, {.wantOptions = false});
   int errorIndex = 0;
   std::unique_ptr<TFilter> chain = list.createFilters(false, false, errorIndex);
   auto *input = dynamic_cast<TGenericInput *>(chain.get());

@@ -120,7 +120,7 @@ TEST_F(ScriptNodes, ScriptTraitsTitleReportAndCommandLine) {
   node.language = "JScript";
   node.script = "function a() {}\r\nx\ty\n\rlast\r\n";
   EXPECT_TRUE(node.canParent());
-  EXPECT_EQ(node.needGatherer(), 1);
+  EXPECT_EQ(node.needGatherer(), ChildChain::Gathered);
   EXPECT_EQ(node.iconIndex(), 1);
   EXPECT_EQ(node.getTitle(), "JScript [function a() {}\r\nx\ty\n\rlast\r\n]");
   EXPECT_EQ(node.printText(">>"), "JScript script\r\n"
@@ -401,7 +401,7 @@ TEST_F(ScriptNodes, DatabaseTitleReportAndCommandLine) {
   node.textQualifier = "'";
   node.insertTable = "T";
   EXPECT_FALSE(node.canParent());
-  EXPECT_EQ(node.needGatherer(), 0);
+  EXPECT_EQ(node.needGatherer(), ChildChain::Inline);
   EXPECT_EQ(node.iconIndex(), 1);
   EXPECT_EQ(node.getTitle(), "Database Driver=SQLite3;Database=/d/shop.db");
   EXPECT_EQ(node.generateCmdLine(), "/{=Database Driver=SQLite3;Database=/d/shop.db");

@@ -81,7 +81,7 @@ TEST(SearchObject, NewNodeFromAnEmptyStore) {
   EXPECT_FALSE(node->allowComments);
   EXPECT_TRUE(node->dotMatchesNewLines);
   EXPECT_TRUE(node->canParent());
-  EXPECT_EQ(node->needGatherer(), 1);
+  EXPECT_EQ(node->needGatherer(), ChildChain::Gathered);
   EXPECT_EQ(node->iconIndex(), 10);
 }
 
@@ -409,7 +409,7 @@ TEST(SearchObject, AutomationCheckOffersToSwitchOffThePrompt) {
   TSearchObject node;
   node.searchString = "a";
   std::vector<std::string> asked;
-  int answer = answerNo;
+  Answer answer = Answer::No;
   auto ask = [&](const std::string &q) {
     asked.push_back(q);
     return answer;
@@ -422,10 +422,10 @@ TEST(SearchObject, AutomationCheckOffersToSwitchOffThePrompt) {
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0], shortTitle(node) + "\r\n\r\nConfirm Replace is enabled. Disable it?");
   EXPECT_TRUE(node.promptOnReplace);
-  answer = answerCancel;
+  answer = Answer::Cancel;
   EXPECT_FALSE(node.automationCheck(ask));
   EXPECT_TRUE(node.promptOnReplace);
-  answer = answerYes;
+  answer = Answer::Yes;
   EXPECT_TRUE(node.automationCheck(ask));
   EXPECT_FALSE(node.promptOnReplace);
 }
@@ -443,7 +443,7 @@ TEST(GrepObject, NewNodeFromAnEmptyStoreAndRememberedDefaults) {
   EXPECT_EQ(node->pattern, "");
   EXPECT_EQ(node->contextBefore, 0);
   EXPECT_EQ(node->contextAfter, 0);
-  EXPECT_EQ(node->needGatherer(), 2);
+  EXPECT_EQ(node->needGatherer(), ChildChain::PassedOn);
   EXPECT_EQ(node->iconIndex(), 1);
 
   node->includeLineNumbers = node->ignoreCase = false;

@@ -6,6 +6,7 @@
 #include "classlib/componentstream.h"
 #include "filterlist/classregistry.h"
 #include "filterlist/filterfile.h"
+#include "filterlist/nodecatalog.h"
 
 #include <memory>
 #include <string>
@@ -115,8 +116,9 @@ inline ClassRegistry &testRegistry() {
     Filled() {
       registry.registerClass<TVersion>("TVersion");
       registry.registerClass<TestSortNode>("TSortObject");
-      registerPlaceholderClasses(
-          registry, [](const NodeClassName &names) { return std::make_unique<RawNode>(names); });
+      registerPlaceholderClasses(registry, nodeClassNames(), [](const NodeClassName &names) {
+        return std::make_unique<RawNode>(names);
+      });
     }
   };
   static Filled filled;

@@ -1,3 +1,4 @@
+#include "filterlist/nodecatalog.h"
 #include "filterlist/unicodenodes.h"
 
 #include "filterlist/filterlist.h"
@@ -26,8 +27,8 @@ TEST(UnicodeMapObject, NewNodeIsEmptyAndItsTexts) {
   EXPECT_EQ(node->printText("  "), "Unicode map\r\n");
   EXPECT_EQ(node->generateCmdLine(), "/{=Unicode map");
   EXPECT_FALSE(node->canParent());
-  EXPECT_EQ(node->needGatherer(), 0);
-  EXPECT_EQ(TUnicodeMapObject::helpContext, 1480);
+  EXPECT_EQ(node->needGatherer(), ChildChain::Inline);
+  EXPECT_EQ(TUnicodeMapObject().helpContext(), 1480);
 
   node->entries = {{"65", "A\\tB"}, {"8364", "EUR"}};
   EXPECT_EQ(node->printText("  "), "Unicode map\r\n    65 [A\\tB]\r\n    8364 [EUR]\r\n");

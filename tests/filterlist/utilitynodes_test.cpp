@@ -24,7 +24,7 @@ TEST(DuplicateObject, NewNodesOfEitherKindShareTheRememberedOptions) {
   EXPECT_EQ(node->ignoreLeading, 0);
   EXPECT_EQ(node->helpContext(), 860);
   EXPECT_FALSE(node->canParent());
-  EXPECT_EQ(node->needGatherer(), 0);
+  EXPECT_EQ(node->needGatherer(), ChildChain::Inline);
 
   node->ignoreCase = false;
   node->ignoreLeading = 4;

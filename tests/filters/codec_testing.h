@@ -1,9 +1,10 @@
 #pragma once
 
-#include "engine/host.h"
+#include "engine/userinterface.h"
 #include "support/chunk_harness.h"
 #include "support/recording_job.h"
 
+#include "support/recording_user_interface.h"
 #include <gtest/gtest.h>
 
 #include <string>
@@ -16,12 +17,12 @@ namespace marrowen::testing {
 // a decoder is fed bad input) out of the test's output while it lives.
 class QuietMessageBoxes {
 public:
-  QuietMessageBoxes() {
-    setMessageBoxHandler([](MessageBoxKind, const std::string &) {});
-  }
-  ~QuietMessageBoxes() { setMessageBoxHandler({}); }
+  QuietMessageBoxes() = default;
   QuietMessageBoxes(const QuietMessageBoxes &) = delete;
   QuietMessageBoxes &operator=(const QuietMessageBoxes &) = delete;
+
+private:
+  InstalledUserInterface ui_;
 };
 
 // `size` bytes of every value, in no order, the same for the same seed.

@@ -9,6 +9,7 @@
 #include "support/recording_status_window.h"
 #include "support/temp_folder.h"
 
+#include "support/recording_user_interface.h"
 #include <gtest/gtest.h>
 
 namespace marrowen {
@@ -20,13 +21,13 @@ using testing::expectChunkInvariant;
 class RecordedWindows {
 public:
   RecordedWindows() {
-    setDebugWindowFactory([this] {
+    ui->debugWindows = [this] {
       auto window = std::make_shared<HeadlessDebugWindow>();
       windows.push_back(window);
       return window;
-    });
+    };
   }
-  ~RecordedWindows() { setDebugWindowFactory(nullptr); }
+  testing::InstalledUserInterface ui;
 
   std::vector<std::shared_ptr<HeadlessDebugWindow>> windows;
 };
@@ -87,19 +88,19 @@ public:
 
 TEST(DebugFilter, InARealJobTheWindowFollowsTheJobsStatusWindow) {
   std::shared_ptr<MatchingWindow> window;
-  setDebugWindowFactory([&] { return window = std::make_shared<MatchingWindow>(); });
+  testing::InstalledUserInterface ui;
+  ui->debugWindows = [&] { return window = std::make_shared<MatchingWindow>(); };
   testing::TempFolder in, out;
   testing::writeFile(in.file("a.txt"), "alpha\n");
   auto chain = std::make_unique<TFileInput>(
       std::vector<FileGridRow>{{in.file("a.txt"), "None", "Add"}}, true, false, 0, 4096, false);
   chain->setNext(std::make_unique<TDebugFilter>());
-  chain->lastFilter()->setNext(
-      std::make_unique<TFileOutput>(false, false, false, "", true, out.path(), false, false));
+  chain->lastFilter()->setNext(std::make_unique<TFileOutput>(
+      TFileOutput::Options{.useOutputFolder = true, .outputFolder = out.path()}));
   testing::RecordingJobHost host;
   JobOptions options;
   options.filterName = "Debug";
   ProcessingThread::Create(host, *chain, options)->waitFor();
-  setDebugWindowFactory(nullptr);
 
   EXPECT_EQ(testing::readFile(out.file("a.txt")), "alpha\n");
   ASSERT_TRUE(window);

@@ -3,10 +3,11 @@
 #include "classlib/codepage.h"
 #include "classlib/exceptions.h"
 #include "engine/escapes.h"
-#include "engine/host.h"
+#include "engine/userinterface.h"
 #include "support/chunk_harness.h"
 #include "support/recording_job.h"
 
+#include "support/recording_user_interface.h"
 #include <gtest/gtest.h>
 
 namespace marrowen {
@@ -84,7 +85,7 @@ TEST(SearchFilter, EmptySearchTextFindsNothing) {
 
 TEST(SearchFilter, PromptAnswersDecideEachMatch) {
   testing::RecordingJob job;
-  job.replaceAnswers = {ReplaceAnswer::Skip, ReplaceAnswer::ReplaceFile};
+  job.replaceAnswers = {Answer::Skip, Answer::ReplaceFile};
   testing::ChunkRunOptions options{.job = &job};
   auto make = [] {
     return std::make_unique<TSearchFilter>("ab", "X", false, false, false, true, false, false);
@@ -112,16 +113,16 @@ TEST(SearchFilter, CancelOrStopWithoutAJobRaisesTheQuietAbort) {
   auto make = [] {
     return std::make_unique<TSearchFilter>("b", "X", false, false, false, true, false, false);
   };
-  for (int answer : {ReplaceAnswer::Cancel, ReplaceAnswer::Stop}) {
-    setQueryReplaceHandler([answer](QueryReplaceRequest &) { return answer; });
-    EXPECT_THROW(runInChunks(make, "abc", 0), EAbort) << answer;
+  testing::InstalledUserInterface ui;
+  for (Answer answer : {Answer::Cancel, Answer::Stop}) {
+    ui->defaultReplaceAnswer = answer;
+    EXPECT_THROW(runInChunks(make, "abc", 0), EAbort) << static_cast<int>(answer);
   }
-  setQueryReplaceHandler(nullptr);
 }
 
 TEST(SearchFilter, StatisticsCountReplacementsAndSkips) {
   testing::RecordingJob job;
-  job.replaceAnswers = {ReplaceAnswer::Skip, ReplaceAnswer::Replace};
+  job.replaceAnswers = {Answer::Skip, Answer::Replace};
   std::string statistics;
   testing::ChunkRunOptions options{.job = &job};
   options.afterRun = [&](TFilter &head) { statistics = head.getStatistics(); };

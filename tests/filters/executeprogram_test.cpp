@@ -1,13 +1,14 @@
 #include "filters/executeprogram.h"
 
 #include "classlib/exceptions.h"
-#include "engine/host.h"
+#include "engine/userinterface.h"
 #include "support/chunk_harness.h"
 #include "support/error_message.h"
 #include "support/filter_fixtures.h"
 #include "support/recording_job.h"
 #include "support/temp_folder.h"
 
+#include "support/recording_user_interface.h"
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -166,11 +167,9 @@ TEST_F(ExecuteProgram, CancellingTheJobEndsTheProgram) {
 }
 
 TEST_F(ExecuteProgram, WithoutAJobTheUserInterfaceKeepsHandlingMessages) {
-  int pumped = 0;
-  setProcessMessagesHandler([&] { ++pumped; });
+  testing::InstalledUserInterface ui;
   EXPECT_EQ(runOnce(program("cp input.txt output.txt"), "abc"), "abc");
-  setProcessMessagesHandler(nullptr);
-  EXPECT_GT(pumped, 0);
+  EXPECT_GT(ui->argumentsOf("processMessages").size(), 0u);
 }
 
 TEST_F(ExecuteProgram, JobsSideBySideNeverShareTheirFiles) {

@@ -3,10 +3,11 @@
 #include "classlib/codepage.h"
 #include "classlib/exceptions.h"
 #include "engine/escapes.h"
-#include "engine/host.h"
+#include "engine/userinterface.h"
 #include "support/chunk_harness.h"
 #include "support/recording_job.h"
 
+#include "support/recording_user_interface.h"
 #include <gtest/gtest.h>
 
 namespace marrowen {
@@ -95,7 +96,7 @@ TEST(EditDistanceFilter, BadSettingsFailWhenBuilt) {
 
 TEST(EditDistanceFilter, DeclinedWordIsKeptWhole) {
   testing::RecordingJob job;
-  job.replaceAnswers = {ReplaceAnswer::Skip, ReplaceAnswer::Replace};
+  job.replaceAnswers = {Answer::Skip, Answer::Replace};
   testing::ChunkRunOptions options{.job = &job};
   auto make = [] {
     return std::make_unique<TEditDistance>("color", "C", true, false, true, false, false, 1);
@@ -109,12 +110,12 @@ TEST(EditDistanceFilter, DeclinedWordIsKeptWhole) {
 }
 
 TEST(EditDistanceFilter, CancelWithoutAJobRaisesTheQuietAbort) {
-  setQueryReplaceHandler([](QueryReplaceRequest &) { return ReplaceAnswer::Cancel; });
+  testing::InstalledUserInterface ui;
+  ui->defaultReplaceAnswer = Answer::Cancel;
   auto make = [] {
     return std::make_unique<TEditDistance>("color", "C", true, false, true, false, false, 1);
   };
   EXPECT_THROW(testing::runInChunks(make, "colour colr", 0), EAbort);
-  setQueryReplaceHandler(nullptr);
 }
 
 TEST(SoundsLikeFilter, ReplacesWordsWithTheSameCode) {

@@ -1,12 +1,13 @@
 #include "filters/patternfilters.h"
 
 #include "classlib/exceptions.h"
-#include "engine/host.h"
 #include "engine/subchain.h"
+#include "engine/userinterface.h"
 #include "support/chunk_harness.h"
 #include "support/filter_fixtures.h"
 #include "support/recording_job.h"
 
+#include "support/recording_user_interface.h"
 #include <gtest/gtest.h>
 
 namespace marrowen {
@@ -118,7 +119,7 @@ TEST(RegExpFilter, StatisticsNameThePattern) {
 
 TEST(RegExpFilter, PromptShowsThePatternAndTheGroups) {
   RecordingJob job;
-  job.replaceAnswers = {6, 7};
+  job.replaceAnswers = {Answer::Replace, Answer::Skip};
   testing::ChunkRunOptions options{.job = &job};
   EXPECT_EQ(runInChunks(regExp("(b)(\t)?", "X", {.prompt = true}), "ab\tcb", 0, options), "aXcb");
   ASSERT_EQ(job.replaceQuestions.size(), 2u);
@@ -130,7 +131,7 @@ TEST(RegExpFilter, PromptShowsThePatternAndTheGroups) {
 
 TEST(RegExpFilter, CancelWithAJobStopsPassingText) {
   RecordingJob job;
-  job.replaceAnswers = {ReplaceAnswer::Cancel};
+  job.replaceAnswers = {Answer::Cancel};
   testing::ChunkRunOptions options{.job = &job};
   std::string out = runInChunks(regExp("b", "X", {.prompt = true}), "abc", 0, options);
   EXPECT_EQ(out, "");
@@ -139,11 +140,11 @@ TEST(RegExpFilter, CancelWithAJobStopsPassingText) {
 
 TEST(RegExpFilter, CancelOrStopWithoutAJobRaisesTheQuietAbort) {
   // A text run for a caller must not hand back a truncated text as done.
-  for (int answer : {ReplaceAnswer::Cancel, ReplaceAnswer::Stop}) {
-    setQueryReplaceHandler([answer](QueryReplaceRequest &) { return answer; });
+  testing::InstalledUserInterface ui;
+  for (Answer answer : {Answer::Cancel, Answer::Stop}) {
+    ui->defaultReplaceAnswer = answer;
     EXPECT_THROW(runInChunks(regExp("b", "X", {.prompt = true}), "abc", 0), EAbort);
   }
-  setQueryReplaceHandler(nullptr);
 }
 
 TEST(RegExpFilter, MatchesOfUpTo4096BytesAreFoundWholeAtEveryBoundary) {

@@ -1,18 +1,19 @@
 #include "scriptfilter/scriptfilter.h"
 
 #include "classlib/exceptions.h"
-#include "engine/casefilters.h"
-#include "engine/host.h"
 #include "engine/inputs.h"
 #include "engine/jobhost.h"
 #include "engine/outputs.h"
 #include "engine/processingthread.h"
+#include "engine/userinterface.h"
+#include "filters/casefilters.h"
 #include "support/chunk_harness.h"
 #include "support/error_message.h"
 #include "support/filter_fixtures.h"
 #include "support/recording_job.h"
 #include "support/recording_status_window.h"
 
+#include "support/recording_user_interface.h"
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -151,13 +152,13 @@ TEST(ScriptFilter, TerminateAsksTheJobToStop) {
 }
 
 TEST(ScriptFilter, TerminateMarrowenAsksTheProgramToQuit) {
-  bool asked = false;
-  setTerminateApplicationHandler([&] { asked = true; });
   auto make =
       script("function processLine(line, EOL) { Marrowen.terminateMarrowen(); return ''; }");
-  runInChunks(make, "a\n", 0);
-  setTerminateApplicationHandler(nullptr);
-  EXPECT_TRUE(asked);
+  {
+    testing::InstalledUserInterface ui;
+    runInChunks(make, "a\n", 0);
+    EXPECT_EQ(ui->argumentsOf("terminateApplication").size(), 1u);
+  }
 
   runInChunks(make, "a\n", 0);
   EXPECT_TRUE(applicationTerminating()) << "without a handler the application is marked";

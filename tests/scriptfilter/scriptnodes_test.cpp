@@ -2,7 +2,7 @@
 // on the Qt JavaScript engine.
 
 #include "classlib/exceptions.h"
-#include "engine/host.h"
+#include "engine/userinterface.h"
 #include "filterlist/filterlist.h"
 #include "filterlist/scriptnodes.h"
 #include "filterlist/searchnodes.h"

@@ -16,10 +16,10 @@ std::vector<std::string> argumentsOf(const std::vector<std::string> &calls,
   return result;
 }
 
-int nextAnswer(std::deque<int> &answers, int fallback) {
+Answer nextAnswer(std::deque<Answer> &answers, Answer fallback) {
   if (answers.empty())
     return fallback;
-  int answer = answers.front();
+  Answer answer = answers.front();
   answers.pop_front();
   return answer;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/answers.h"
+
 #include <deque>
 #include <string>
 #include <string_view>
@@ -13,6 +15,6 @@ std::vector<std::string> argumentsOf(const std::vector<std::string> &calls,
                                      std::string_view operation);
 
 // Takes the next scripted answer; `fallback` once none is left.
-int nextAnswer(std::deque<int> &answers, int fallback);
+Answer nextAnswer(std::deque<Answer> &answers, Answer fallback);
 
 } // namespace marrowen::testing

@@ -79,18 +79,18 @@ void RecordingJob::logOutputFile(const std::string &name, std::int64_t size) {
   outputFiles.emplace_back(name, size);
 }
 
-int RecordingJob::askQuestion(const std::string &text) {
+Answer RecordingJob::askQuestion(const std::string &text) {
   calls.push_back("askQuestion:" + text);
   return nextAnswer(questionAnswers, defaultQuestionAnswer);
 }
 
-int RecordingJob::queryReplace(QueryReplaceRequest &request) {
+Answer RecordingJob::queryReplace(QueryReplaceRequest &request) {
   calls.push_back("queryReplace:" + request.found);
   replaceQuestions.push_back(request);
   if (editReplace)
     editReplace(request);
-  int answer = nextAnswer(replaceAnswers, defaultReplaceAnswer);
-  if (answer == 2 || answer == 24)
+  Answer answer = nextAnswer(replaceAnswers, defaultReplaceAnswer);
+  if (answer == Answer::Cancel || answer == Answer::Stop)
     terminate();
   return answer;
 }

@@ -15,7 +15,7 @@ namespace marrowen::testing {
 // A job that records what the chain asks of it, for tests. Every call is
 // appended to `calls` as "operation" or "operation:argument"; questions are
 // answered from scripted queues. Synchronized calls run at once on the
-// calling thread. Like the real job, query-replace answers 2 and 24 ask the
+// calling thread. Like the real job, query-replace answers Cancel and Stop ask the
 // job to terminate.
 class RecordingJob : public JobSink {
 public:
@@ -37,8 +37,8 @@ public:
   void setTotalFiles(int count) override;
   void logInputFile(const std::string &name, std::int64_t size) override;
   void logOutputFile(const std::string &name, std::int64_t size) override;
-  int askQuestion(const std::string &text) override;
-  int queryReplace(QueryReplaceRequest &request) override;
+  Answer askQuestion(const std::string &text) override;
+  Answer queryReplace(QueryReplaceRequest &request) override;
   void toggleClipboardButton() override;
   void runSynchronized(const std::function<void()> &call) override;
   bool deferLogging() const override { return deferLoggingOption; }
@@ -56,10 +56,10 @@ public:
   int synchronizedCalls = 0;
 
   // Scripted answers; when a queue is empty the default answers.
-  std::deque<int> questionAnswers;
-  int defaultQuestionAnswer = 6;
-  std::deque<int> replaceAnswers;
-  int defaultReplaceAnswer = 6;
+  std::deque<Answer> questionAnswers;
+  Answer defaultQuestionAnswer = Answer::Yes;
+  std::deque<Answer> replaceAnswers;
+  Answer defaultReplaceAnswer = Answer::Replace;
   // Every query-replace question asked, as it was asked.
   std::vector<QueryReplaceRequest> replaceQuestions;
   // Lets a test act as the user editing the dialog before answering.

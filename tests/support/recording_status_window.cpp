@@ -104,7 +104,7 @@ namespace {
 class ScriptedQueryReplaceDialog : public QueryReplaceDialog {
 public:
   explicit ScriptedQueryReplaceDialog(RecordingJobHost &host) : host_(host) {}
-  int confirmReplace(QueryReplaceRequest &) override {
+  Answer confirmReplace(QueryReplaceRequest &) override {
     ++host_.replaceQuestions;
     return nextAnswer(host_.replaceAnswers, host_.defaultReplaceAnswer);
   }
@@ -115,7 +115,7 @@ private:
 
 } // namespace
 
-int RecordingJobHost::askQuestion(const std::string &text) {
+Answer RecordingJobHost::askQuestion(const std::string &text) {
   questions.push_back(text);
   return nextAnswer(questionAnswers, defaultQuestionAnswer);
 }

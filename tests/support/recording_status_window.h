@@ -58,17 +58,17 @@ private:
 // answers to the question box and the query-replace dialog.
 class RecordingJobHost : public HeadlessJobHost {
 public:
-  int askQuestion(const std::string &text) override;
+  Answer askQuestion(const std::string &text) override;
   std::unique_ptr<QueryReplaceDialog> createQueryReplaceDialog() override;
   void playSound(const std::string &fileName) override { sounds.push_back(fileName); }
 
   // The windows made so far, in order, kept alive by the host until closed.
   std::vector<std::weak_ptr<RecordingStatusWindow>> windows;
   std::vector<std::string> questions;
-  std::deque<int> questionAnswers;
-  int defaultQuestionAnswer = 6;
-  std::deque<int> replaceAnswers;
-  int defaultReplaceAnswer = 6;
+  std::deque<Answer> questionAnswers;
+  Answer defaultQuestionAnswer = Answer::Yes;
+  std::deque<Answer> replaceAnswers;
+  Answer defaultReplaceAnswer = Answer::Replace;
   int dialogsMade = 0;
   int replaceQuestions = 0;
   std::vector<std::string> sounds;

@@ -33,7 +33,7 @@ std::string makeText(std::size_t size, std::size_t lineLength) {
 
 void stringThroughLinesToFile(benchmark::State &state) {
   const std::string text = makeText(16 << 20, static_cast<std::size_t>(state.range(0)));
-  std::string folder = (std::filesystem::temp_directory_path() / "chain_bench-XXXXXX").string();
+  std::string folder = (std::filesystem::temp_directory_path() / "linecut_bench-XXXXXX").string();
   if (!::mkdtemp(folder.data())) {
     state.SkipWithError("cannot make a temporary folder");
     return;
@@ -50,8 +50,7 @@ void stringThroughLinesToFile(benchmark::State &state) {
   auto rename = std::make_unique<Rename>();
   rename->name = target;
   rename->setNext(std::make_unique<TProcessLines>());
-  rename->lastFilter()->setNext(
-      std::make_unique<TFileOutput>(false, false, false, "", false, "", false, false));
+  rename->lastFilter()->setNext(std::make_unique<TFileOutput>());
   input.setNext(std::move(rename));
 
   for (auto _ : state) {

@@ -1,4 +1,4 @@
-#include "engine/lineends.h"
+#include "filters/lineends.h"
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"

@@ -1,4 +1,4 @@
-#include "engine/layoutfilters.h"
+#include "filters/layoutfilters.h"
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"

@@ -1,4 +1,4 @@
-#include "engine/casefilters.h"
+#include "filters/casefilters.h"
 
 #include "engine/escapes.h"
 

@@ -1,6 +1,6 @@
-#include "engine/linefilters.h"
+#include "filters/linefilters.h"
 
-#include "awkward_text.h"
+#include "support/awkward_text.h"
 #include "classlib/exceptions.h"
 #include "engine/subchain.h"
 #include "support/chunk_harness.h"

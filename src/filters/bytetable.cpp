@@ -1,4 +1,4 @@
-#include "engine/bytetable.h"
+#include "filters/bytetable.h"
 
 namespace marrowen {
 

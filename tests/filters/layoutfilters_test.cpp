@@ -1,6 +1,6 @@
-#include "engine/layoutfilters.h"
+#include "filters/layoutfilters.h"
 
-#include "awkward_text.h"
+#include "support/awkward_text.h"
 #include "classlib/exceptions.h"
 #include "support/chunk_harness.h"
 #include "support/filter_fixtures.h"

@@ -1,4 +1,4 @@
-#include "engine/linefilters.h"
+#include "filters/linefilters.h"
 
 #include "classlib/asciitext.h"
 #include "classlib/exceptions.h"

@@ -1,4 +1,4 @@
-#include "engine/codepagefilters.h"
+#include "filters/codepagefilters.h"
 
 #include "engine/escapes.h"
 

@@ -1,6 +1,6 @@
-#include "engine/casefilters.h"
+#include "filters/casefilters.h"
 
-#include "awkward_text.h"
+#include "support/awkward_text.h"
 #include "engine/escapes.h"
 #include "support/chunk_harness.h"
 #include "support/filter_fixtures.h"

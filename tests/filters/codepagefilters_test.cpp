@@ -1,6 +1,6 @@
-#include "engine/codepagefilters.h"
+#include "filters/codepagefilters.h"
 
-#include "awkward_text.h"
+#include "support/awkward_text.h"
 #include "support/chunk_harness.h"
 #include "support/filter_fixtures.h"
 

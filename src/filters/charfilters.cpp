@@ -1,7 +1,7 @@
-#include "engine/charfilters.h"
+#include "filters/charfilters.h"
 
 #include "classlib/format.h"
-#include "engine/bytetable.h"
+#include "filters/bytetable.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "classlib/codepage.h"
-#include "engine/bytetable.h"
+#include "filters/bytetable.h"
 #include "engine/lines.h"
 
 #include <cstdint>

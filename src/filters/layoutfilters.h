@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/charfilters.h"
+#include "filters/charfilters.h"
 #include "engine/lines.h"
 
 #include <string>

@@ -1,0 +1,91 @@
+#include "engine/userinterface.h"
+
+#include "engine/job.h"
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+
+namespace marrowen {
+
+namespace {
+
+std::atomic<bool> terminating{false};
+
+std::atomic<std::shared_ptr<UserInterface>> &installed() {
+  static std::atomic<std::shared_ptr<UserInterface>> ui{std::make_shared<HeadlessUserInterface>()};
+  return ui;
+}
+
+} // namespace
+
+// Jobs on several threads may reach the clipboard at once.
+struct HeadlessUserInterface::Clipboard {
+  std::mutex mutex;
+  std::string text;
+};
+
+HeadlessUserInterface::HeadlessUserInterface() : clipboard_(std::make_unique<Clipboard>()) {}
+
+HeadlessUserInterface::~HeadlessUserInterface() = default;
+
+void HeadlessUserInterface::showMessageBox(MessageBoxKind, const std::string &text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fputc('\n', stderr);
+}
+
+Answer HeadlessUserInterface::askQueryReplace(QueryReplaceRequest &) { return Answer::Replace; }
+
+void HeadlessUserInterface::processMessages() {}
+
+std::string HeadlessUserInterface::clipboardText() {
+  std::lock_guard lock(clipboard_->mutex);
+  return clipboard_->text;
+}
+
+void HeadlessUserInterface::setClipboardText(std::string_view text) {
+  std::lock_guard lock(clipboard_->mutex);
+  clipboard_->text.assign(text);
+}
+
+std::shared_ptr<DebugWindow> HeadlessUserInterface::createDebugWindow() { return nullptr; }
+
+void HeadlessUserInterface::terminateApplication() { setApplicationTerminating(true); }
+
+void setUserInterface(std::shared_ptr<UserInterface> ui) {
+  if (!ui)
+    ui = std::make_shared<HeadlessUserInterface>();
+  installed().store(std::move(ui));
+}
+
+std::shared_ptr<UserInterface> userInterface() { return installed().load(); }
+
+void showMessageBox(MessageBoxKind kind, const std::string &text) {
+  userInterface()->showMessageBox(kind, text);
+}
+
+Answer askQueryReplace(QueryReplaceRequest &request) {
+  return userInterface()->askQueryReplace(request);
+}
+
+void processMessages() { userInterface()->processMessages(); }
+
+void getClipboardText(std::string &text) {
+  text = userInterface()->clipboardText();
+  if (auto nul = text.find('\0'); nul != std::string::npos)
+    text.resize(nul);
+}
+
+std::string getClipboardText() {
+  std::string text;
+  getClipboardText(text);
+  return text;
+}
+
+void setClipboardText(std::string_view text) { userInterface()->setClipboardText(text); }
+
+void setApplicationTerminating(bool value) { terminating.store(value); }
+
+bool applicationTerminating() { return terminating.load(); }
+
+} // namespace marrowen
