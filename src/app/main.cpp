@@ -1,6 +1,6 @@
 #include "app/mainform.h"
 #include "app/windowjobhost.h"
-#include "engine/host.h"
+#include "engine/userinterface.h"
 
 #include <QApplication>
 #include <QSocketNotifier>

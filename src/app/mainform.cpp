@@ -17,7 +17,7 @@
 #include "components/dialogrunner.h"
 #include "components/trayicon.h"
 #include "engine/escapes.h"
-#include "engine/host.h"
+#include "engine/userinterface.h"
 #include "engine/log.h"
 #include "engine/messages.h"
 #include "filterlist/settings.h"

@@ -3,9 +3,9 @@
 #include "app/debugwindow.h"
 #include "app/statusform.h"
 #include "components/dialogrunner.h"
-#include "engine/clipboard.h"
-#include "engine/host.h"
 #include "engine/inputs.h"
+#include "engine/searchreplace.h"
+#include "engine/userinterface.h"
 #include "filters/debugfilter.h"
 #include "qtext/qtext.h"
 
@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 
 namespace marrowen {
 
@@ -199,47 +200,45 @@ void WindowJobHost::playSound(const std::string &fileName) {
 
 namespace {
 
-class QtClipboard : public Clipboard {
+// Runs `call` on the user-interface thread and waits for it; directly when
+// already there, since a blocking queued call to one's own thread hangs.
+void runOnUi(const std::function<void()> &call) {
+  if (QThread::currentThread() == qApp->thread())
+    call();
+  else
+    QMetaObject::invokeMethod(qApp, call, Qt::BlockingQueuedConnection);
+}
+
+// The windows' side of what the engine asks outside a job's own calls. The
+// query-replace question without a job stays headless until its dialog
+// exists.
+class QtUserInterface : public HeadlessUserInterface {
 public:
-  std::string getText() override {
+  void showMessageBox(MessageBoxKind kind, const std::string &text) override {
+    const QMessageBox::Icon icon = kind == MessageBoxKind::Error     ? QMessageBox::Critical
+                                   : kind == MessageBoxKind::Warning ? QMessageBox::Warning
+                                                                     : QMessageBox::Information;
+    marrowen::showMessageBox(nullptr, icon, QApplication::applicationName(), toQString(text));
+  }
+  void processMessages() override { QCoreApplication::processEvents(); }
+  std::string clipboardText() override {
     std::string text;
     runOnUi([&] { text = fromQString(QApplication::clipboard()->text()); });
     return text;
   }
-  void setText(std::string_view text) override {
+  void setClipboardText(std::string_view text) override {
     const QString value = toQString(text);
     runOnUi([&] { QApplication::clipboard()->setText(value); });
   }
-
-private:
-  static void runOnUi(const std::function<void()> &call) {
-    if (QThread::currentThread() == qApp->thread())
-      call();
-    else
-      QMetaObject::invokeMethod(qApp, call, Qt::BlockingQueuedConnection);
+  std::shared_ptr<DebugWindow> createDebugWindow() override {
+    std::shared_ptr<DebugWindow> window;
+    runOnUi([&] { window = TdebugWindowForm::createShared(); });
+    return window;
   }
 };
 
 } // namespace
 
-void installWindowHandlers() {
-  setMessageBoxHandler([](MessageBoxKind kind, const std::string &text) {
-    const QMessageBox::Icon icon = kind == MessageBoxKind::Error     ? QMessageBox::Critical
-                                   : kind == MessageBoxKind::Warning ? QMessageBox::Warning
-                                                                     : QMessageBox::Information;
-    showMessageBox(nullptr, icon, QApplication::applicationName(), toQString(text));
-  });
-  setProcessMessagesHandler([] { QCoreApplication::processEvents(); });
-  setClipboard(std::make_shared<QtClipboard>());
-  setDebugWindowFactory([]() -> std::shared_ptr<DebugWindow> {
-    std::shared_ptr<DebugWindow> window;
-    auto make = [&] { window = TdebugWindowForm::createShared(); };
-    if (QThread::currentThread() == qApp->thread())
-      make();
-    else
-      QMetaObject::invokeMethod(qApp, make, Qt::BlockingQueuedConnection);
-    return window;
-  });
-}
+void installWindowHandlers() { setUserInterface(std::make_shared<QtUserInterface>()); }
 
 } // namespace marrowen
