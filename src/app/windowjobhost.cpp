@@ -155,12 +155,14 @@ std::unique_ptr<QueryReplaceDialog> WindowJobHost::createQueryReplaceDialog() {
   // answered as the headless host answers it.
   class Headless : public QueryReplaceDialog {
   public:
-    int confirmReplace(QueryReplaceRequest &request) override { return askQueryReplace(request); }
+    Answer confirmReplace(QueryReplaceRequest &request) override {
+      return askQueryReplace(request);
+    }
   };
   return std::make_unique<Headless>();
 }
 
-int WindowJobHost::askQuestion(const std::string &text) {
+Answer WindowJobHost::askQuestion(const std::string &text) {
   const auto button = showMessageBox(nullptr, QMessageBox::Question,
                                      QApplication::applicationName(), toQString(text),
                                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel |
@@ -168,15 +170,15 @@ int WindowJobHost::askQuestion(const std::string &text) {
                                      QMessageBox::Yes);
   switch (button) {
   case QMessageBox::Yes:
-    return 6;
+    return Answer::Yes;
   case QMessageBox::No:
-    return 7;
+    return Answer::No;
   case QMessageBox::YesToAll:
-    return 10;
+    return Answer::YesToAll;
   case QMessageBox::NoToAll:
-    return 9;
+    return Answer::NoToAll;
   default:
-    return 2; // Cancel, Escape and the close box
+    return Answer::Cancel; // Cancel, Escape and the close box
   }
 }
 

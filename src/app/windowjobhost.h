@@ -57,7 +57,7 @@ public:
   std::weak_ptr<JobStatusWindow> createStatusWindow() override;
   void releaseStatusWindow(const std::shared_ptr<JobStatusWindow> &window) override;
   std::unique_ptr<QueryReplaceDialog> createQueryReplaceDialog() override;
-  int askQuestion(const std::string &text) override;
+  Answer askQuestion(const std::string &text) override;
   void showJobException(const std::string &message) override;
   void playSound(const std::string &fileName) override;
 

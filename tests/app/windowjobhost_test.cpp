@@ -2,7 +2,7 @@
 
 #include "app/statusform.h"
 #include "app_testing.h"
-#include "engine/host.h"
+#include "engine/userinterface.h"
 #include "engine/inputs.h"
 #include "engine/outputs.h"
 #include "grid/dgbasegrid.h"
@@ -109,8 +109,10 @@ TEST_F(WindowJobHostTest, ATimerKeepsFiringWhileAJobWaitsForAnAnswer) {
     return static_cast<int>(QMessageBox::Escape);
   });
   std::atomic<int> answer{-1};
-  std::thread job(
-      [&] { host.runOnUserInterfaceAndWait([&] { answer = host.askQuestion("Overwrite?"); }); });
+  std::thread job([&] {
+    host.runOnUserInterfaceAndWait(
+        [&] { answer = static_cast<int>(host.askQuestion("Overwrite?")); });
+  });
   ASSERT_TRUE(waitUntil([&] { return answer.load() != -1; }));
   job.join();
   EXPECT_GE(ticks, 5);
