@@ -7,7 +7,7 @@ namespace marrowen {
 
 std::vector<Screen> allScreens() {
   std::vector<Screen> screens;
-  for (auto &&part : {componentScreens(), trayScreens()})
+  for (auto &&part : {componentScreens(), trayScreens(), appScreens()})
     screens.insert(screens.end(), part.begin(), part.end());
   return screens;
 }

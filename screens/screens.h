@@ -22,6 +22,10 @@ std::vector<Screen> componentScreens();
 // The tray icon's menu and the kit's cursors.
 std::vector<Screen> trayScreens();
 
+// The program's windows: the main window, the job status window in its
+// states, and the small windows of the main window.
+std::vector<Screen> appScreens();
+
 // Every screen of the program.
 std::vector<Screen> allScreens();
 

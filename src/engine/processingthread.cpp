@@ -89,6 +89,7 @@ std::unique_ptr<ProcessingThread> ProcessingThread::Create(JobHost &host, TGener
       window->setCaption(o.filterName);
       window->setDeferLogging(o.deferLogging);
       window->setLogFileName(o.logFileName);
+      window->setLoggingOn(o.loggingOn);
       window->setLineLimit(o.lineLimit);
       window->setTotal(0);
       window->setProcessedFiles(0);

@@ -25,6 +25,9 @@ public:
   virtual void setCaption(const std::string &filterName) = 0;
   virtual void setDeferLogging(bool defer) = 0;
   virtual void setLogFileName(const std::string &name) = 0;
+  // Whether the job keeps a log; lines that arrive after the job has gone
+  // reach the log file only then.
+  virtual void setLoggingOn(bool) {}
   virtual void setLineLimit(int limit) = 0;
   virtual void setTestMode(bool on) = 0;
 

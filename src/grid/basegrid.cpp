@@ -2165,8 +2165,10 @@ void TCustomGrid_dg::focusInEvent(QFocusEvent *e) {
   FFocusFromEditor = false;
   guarded([&] {
     InvalidateRect(Selection());
-    if (!fromEditor)
+    if (!fromEditor) {
       UpdateEdit();
+      FocusEntered();
+    }
   });
 }
 
@@ -2182,6 +2184,8 @@ void TCustomGrid_dg::focusOutEvent(QFocusEvent *e) {
           e->reason() != Qt::ActiveWindowFocusReason && e->reason() != Qt::PopupFocusReason;
       if (leftGrid && !FOptions.has(goAlwaysShowEditor))
         HideEditor();
+      if (leftGrid)
+        FocusLeft();
     }
   });
 }

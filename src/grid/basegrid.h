@@ -146,7 +146,7 @@ public:
   void MoveAnchor(TGridCoord newAnchor);
   void ClampInView(TGridCoord coord);
   void InvalidateCell(std::int32_t col, std::int32_t row);
-  void InvalidateGrid();
+  virtual void InvalidateGrid();
   void InvalidateRect(TGridRect rect);
   bool Sizing(int x, int y);
 
@@ -154,9 +154,9 @@ public:
   void ChangeSize(std::int32_t newColCount, std::int32_t newRowCount);
   void MoveColumn(std::int32_t fromIndex, std::int32_t toIndex);
   void MoveRow(std::int32_t fromIndex, std::int32_t toIndex);
-  void ModifyScrollBar(int scrollBar, int scrollCode, int pos, bool useRightToLeft);
-  void UpdateScrollPos();
-  void UpdateScrollRange();
+  virtual void ModifyScrollBar(int scrollBar, int scrollCode, int pos, bool useRightToLeft);
+  virtual void UpdateScrollPos();
+  virtual void UpdateScrollRange();
   void ScrollData(int dx, int dy);
 
   // The in-place editor.
@@ -229,6 +229,8 @@ public:
 
   // The painter of the paint under way; null outside a paint.
   QPainter *Canvas() const { return FCanvas; }
+  // Points the painter of the paint under way elsewhere (an off-screen surface).
+  void SetCanvas(QPainter *canvas) { FCanvas = canvas; }
   // Where the mouse is, in client coordinates; the timer asks it.
   virtual QPoint CursorClientPos() const;
 
@@ -248,6 +250,8 @@ protected:
   void SetScrollPos(int bar, int pos);
   void SetScrollPage(int bar, int page);
   void ApplyScrollBar(int bar);
+  // Shows or hides the bars for their records.
+  virtual void ApplyScrollBarPolicies();
   void UpdateDesigner() {}
   void StartTimer();
   void StopTimer();
@@ -256,7 +260,7 @@ protected:
   void MoveAndScroll(int mouse, std::int32_t cellHit, TGridDrawInfo &info, TGridAxisDrawInfo &axis,
                      int scrollBar, QPoint mousePt);
   void SelectionMoved(const TGridRect &oldSel);
-  void InvalidateScreenRect(const TRect &rect);
+  virtual void InvalidateScreenRect(const TRect &rect);
 
   // Qt's side.
   bool event(QEvent *e) override;
@@ -270,6 +274,9 @@ protected:
   void mouseMoveEvent(QMouseEvent *e) override;
   void mouseReleaseEvent(QMouseEvent *e) override;
   void wheelEvent(QWheelEvent *e) override;
+  // Focus came in from outside the grid and its editor, or went out of both.
+  virtual void FocusEntered() {}
+  virtual void FocusLeft() {}
   void focusInEvent(QFocusEvent *e) override;
   void focusOutEvent(QFocusEvent *e) override;
   void scrollContentsBy(int dx, int dy) override;
@@ -322,7 +329,6 @@ private:
   int LinePos(const TGridAxisDrawInfo &axis, std::int32_t line) const;
   bool CalcAxis(const TGridAxisDrawInfo &axis, std::int32_t gridRectMin, std::int32_t gridRectMax,
                 int &screenRectMin, int &screenRectMax) const;
-  void ApplyScrollBarPolicies();
   void UpdateScrollRangeOf(int bar, const TGridDrawInfo &info);
   int ScrollBarExtent(int bar) const;
   template <class F> void guarded(F &&handler);

@@ -54,6 +54,8 @@ public:
   bool KeepOwnFonts() const { return keepOwnFonts_; }
   void SetKeepOwnFontsFlag(bool v) { keepOwnFonts_ = v; }
   void DropMirrorFont();
+  // Takes a copy of the font without changing whether it follows its parents.
+  void CopyFont(const TFont &font) { ownFontFrom(font); }
 
 protected:
   virtual const TFont &parentFont() const { return Grid->Font(); }
@@ -163,7 +165,7 @@ protected:
 class TdgCell : public Published {
 public:
   TdgCell(TdgGridHost *grid, int dataCol, int dataRow)
-      : grid_(grid), DataCol(dataCol), DataRow(dataRow) {}
+      : DataCol(dataCol), DataRow(dataRow), grid_(grid) {}
 
   std::span<const PublishedProperty> publishedProperties() const override;
   void Assign(const TdgCell &source);

@@ -143,6 +143,8 @@ public:
 
   int DataCol() const { return grid_->dataColAt(displayCol_); }
   int Id = 0;
+  // Which properties a layout being read may set on this column.
+  std::uint32_t PropertyMask = 0;
 
   bool AllowGrayed() const { return allowGrayed_; }
   void SetAllowGrayed(bool v);

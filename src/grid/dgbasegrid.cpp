@@ -1,6 +1,7 @@
 #include "grid/dgbasegrid.h"
 
 #include "classlib/format.h"
+#include "grid/celltext.h"
 #include "grid/colrow.h"
 #include "grid/qtbytes.h"
 
@@ -1003,6 +1004,41 @@ void TdgBaseGrid::SetCellProperty(int dataCol, int dataRow, int number, const Va
   DropCellCache();
 }
 
+TFont *TdgBaseGrid::GetCellFont(int dataCol, int dataRow) {
+  TdgCellElement *element = CellElement(dataCol, dataRow, false);
+  if (element) {
+    if (!element->Font() && element->KeepOwnFonts())
+      element->CopyFont(FFont);
+    else if (element->Font() && element->GetProp(pnParentFont, 0).toBoolean() &&
+             !element->KeepOwnFonts() && NotLoading())
+      element->SetFont(nullptr);
+  }
+  const bool parentFont = !element || element->GetProp(pnParentFont, 0).toBoolean();
+  if (parentFont && Saving())
+    return nullptr;
+  if ((element && element->Font()) || NotLoading())
+    return element ? element->Font() : nullptr;
+  SetCellFont(dataCol, dataRow, &FFont);
+  element = CellElement(dataCol, dataRow, false);
+  return element ? element->Font() : nullptr;
+}
+
+void TdgBaseGrid::SetCellFont(int dataCol, int dataRow, const TFont *font) {
+  if (!font) {
+    SetCellProperty(dataCol, dataRow, pnFont, Variant(std::int32_t(0)));
+    return;
+  }
+  if (!CheckIndex(TdgIndexKind::Column, dataCol, 1, Cols()) ||
+      !CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+    return;
+  TdgCustomPropElement *element = CellElement(dataCol, dataRow, false);
+  if (!element)
+    element = FCellProps.AddElement(FCellProps.MakeElement(CellKeys{dataCol, dataRow}));
+  element->SetFont(font);
+  DropCellCache();
+  repaintCell(dataCol, dataRow);
+}
+
 void TdgBaseGrid::RenumberCellElements(const std::vector<int> &newCol,
                                        const std::vector<int> &newRow) {
   DropCellCache();
@@ -1094,36 +1130,6 @@ void TdgBaseGrid::SetRowButtonType(int dataRow, TdgButtonType value) {
 }
 
 // ------------------------------------------------- effective properties
-
-void TdgBaseGrid::SetHeadingColor(TColor value) {
-  if (value == FHeadingColor)
-    return;
-  FHeadingColor = value;
-  InvalidateRect(TGridRect{0, 0, ColCount() - 1, 0});
-}
-
-void TdgBaseGrid::SetRowBarWidth(int value) {
-  if (value == FRowBarWidth)
-    return;
-  FRowBarWidth = value;
-  if (FixedCols() > 0)
-    SetColWidths(0, value);
-}
-
-void TdgBaseGrid::SetHeadingHeight(int value) {
-  if (value == FHeadingHeight)
-    return;
-  FHeadingHeight = value;
-  if (FixedRows() > 0)
-    SetRowHeights(0, value);
-}
-
-void TdgBaseGrid::SetHeading3D(bool value) {
-  if (value == FHeading3D)
-    return;
-  FHeading3D = value;
-  InvalidateRect(TGridRect{0, 0, ColCount() - 1, 0});
-}
 
 void TdgBaseGrid::SetDrawOverlap(TdgDrawOverlap value) {
   if (value == FDrawOverlap)
@@ -1275,9 +1281,9 @@ void TdgBaseGrid::setRowHeight(int displayRow, int height) {
 
 void TdgBaseGrid::restoreFixedSizes() {
   if (ColCount() > 0 && FixedCols() > 0)
-    SetColWidths(0, FRowBarWidth);
+    SetColWidths(0, FRowBarOn ? FRowBarWidth : 0);
   if (RowCount() > 0 && FixedRows() > 0)
-    SetRowHeights(0, FHeadingHeight);
+    SetRowHeights(0, FHeadingOn ? FHeadingHeight : 0);
 }
 
 int TdgBaseGrid::displayRowOf(int dataRow) const {
@@ -1423,12 +1429,16 @@ void TdgBaseGrid::MoveCols(int fromDisplay, int toDisplay) {
 }
 
 void TdgBaseGrid::ColWidthsChanged() {
+  if (!SyncSizes(false))
+    return;
   TCustomGrid_dg::ColWidthsChanged();
   if (!FSettingDefaults)
     DoColResized(-1);
 }
 
 void TdgBaseGrid::RowHeightsChanged() {
+  if (!SyncSizes(true))
+    return;
   TCustomGrid_dg::RowHeightsChanged();
   if (!FSettingDefaults)
     DoRowResized(-1);
@@ -1436,12 +1446,7 @@ void TdgBaseGrid::RowHeightsChanged() {
 
 void TdgBaseGrid::TopLeftMoved(TGridCoord oldTopLeft) {
   TCustomGrid_dg::TopLeftMoved(oldTopLeft);
-  TopLeftChangedBy(oldTopLeft.X, oldTopLeft.Y, false, LeftCol(), TopRow());
-}
-
-void TdgBaseGrid::Paint() {
-  TCustomGrid_dg::Paint();
-  DoPaint();
+  TopLeftChangedBy(oldTopLeft.X, oldTopLeft.Y, FTopLeftByUser, LeftCol(), TopRow());
 }
 
 void TdgBaseGrid::resizeEvent(QResizeEvent *e) {
@@ -1684,7 +1689,6 @@ void TdgBaseGrid::DoGridStatusChanged(TdgGridStatus oldStatus, TdgGridStatus new
 
 // Cells are painted from their draw properties; until then the base paint
 // shows the grid's frame and lines only.
-void TdgBaseGrid::DrawCell(std::int32_t, std::int32_t, const TRect &, TGridDrawState) {}
 
 void TdgCustomGrid::TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) {
   if (oldCol != newCol || oldRow != newRow)

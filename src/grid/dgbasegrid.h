@@ -1,17 +1,22 @@
 #pragma once
 
 #include "grid/basegrid.h"
+#include "grid/buttons.h"
 #include "grid/cells.h"
 #include "grid/colrow.h"
 #include "grid/component.h"
 #include "grid/font.h"
+#include "grid/gridevents.h"
 #include "grid/gridhost.h"
+#include "grid/gridlook.h"
 #include "grid/gridtypes.h"
 #include "grid/published.h"
 #include "grid/selection.h"
 #include "grid/storage.h"
 #include "grid/tables.h"
 #include "grid/variant.h"
+
+#include <QFont>
 
 #include <cstdint>
 #include <functional>
@@ -34,6 +39,7 @@ enum TdgGridStatus : std::uint8_t {
 enum TdgSelectType : std::uint8_t { stRows = 0, stCols = 1, stCells = 2 };
 
 class TdgBaseGrid;
+class PainterTextMetrics;
 
 // The grid's current cell as one object: where it is, the value being edited
 // there (held until it is written), and the moves and checks that concern it.
@@ -143,6 +149,17 @@ public:
   bool CheckCellValue(TdgControlType type, const Variant &value) const;
   TdgHorzAlignment HeadingHorzAlignment() const { return FHeadingHorzAlignment; }
   const std::vector<std::string> &ImageListIds() const { return FImageListIds; }
+  // How "ColProperties" items find their column: 1 by data column, 0 by
+  // field name (a layout read into a grid whose columns may have moved on).
+  std::uint8_t ColMatchMode() const { return FColMatchMode; }
+  void SetColMatchMode(std::uint8_t mode) { FColMatchMode = mode; }
+  // Handed to each column matched by field name.
+  std::uint32_t PropertyMask() const { return FPropertyMask; }
+  void SetPropertyMask(std::uint32_t mask) { FPropertyMask = mask; }
+  // Stored column (from 0) to current data column (0: dropped), built while
+  // items are matched by field name; "Data" is read through it.
+  const TdgIntegerList *LoadColMap() const { return FLoadColMap.get(); }
+  void ClearLoadColMap() { FLoadColMap.reset(); }
 
   // Counts and positions.
   int Cols() const override { return FDataCols - FPendingColRemovals; }
@@ -181,6 +198,15 @@ public:
   TdgCellElement *CellElement(int dataCol, int dataRow, bool testIndexes);
   TdgCellPropSet &CellProps() { return FCellProps; }
   Variant GetCellProperty(int dataCol, int dataRow, int number, int subIndex = 0);
+  // A cell's own font: none while it follows its parents and the grid is
+  // being written; while loading, a cell without one is given a copy of the
+  // grid's font for the reader to change.
+  TFont *GetCellFont(int dataCol, int dataRow);
+  void SetCellFont(int dataCol, int dataRow, const TFont *font);
+  // Whether the grid is being written to a stream.
+  bool Saving() const { return FSaveCount > 0; }
+  void beginSave() const { ++FSaveCount; }
+  void endSave() const { --FSaveCount; }
   void SetCellProperty(int dataCol, int dataRow, int number, const Variant &value,
                        int subIndex = 0);
   // Per-row properties through the row objects, made only for non-defaults.
@@ -321,6 +347,162 @@ public:
   // events, and the conversion of what the handler left.
   virtual void CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) = 0;
 
+  // ---- Look, geometry and layout (painting, hit tests, scrolling, setters).
+  TColor LineColor() const { return FLineColor; }
+  void SetLineColor(TColor value);
+  TColor FixedLineColor() const { return FFixedLineColor; }
+  void SetFixedLineColor(TColor value);
+  TdgGridLines GridLines() const { return FGridLines; }
+  void SetGridLines(TdgGridLines value);
+  int HorzLineWidth() const { return FHorzLineWidth; }
+  int VertLineWidth() const { return FVertLineWidth; }
+  TdgFocusBorder FocusBorder() const { return FFocusBorder; }
+  void SetFocusBorder(TdgFocusBorder value);
+  TColor FocusColor() const { return FFocusColor; }
+  void SetFocusColor(TColor value);
+  TColor FocusFontColor() const { return FFocusFontColor; }
+  void SetFocusFontColor(TColor value);
+  TColor SelectionColor() const { return FSelectionColor; }
+  void SetSelectionColor(TColor value);
+  TColor SelectionFontColor() const { return FSelectionFontColor; }
+  void SetSelectionFontColor(TColor value);
+  TdgSelectionType SelectionType() const { return FSelectionType; }
+  void SetSelectionType(TdgSelectionType value);
+  bool AlwaysShowFocus() const { return FAlwaysShowFocus; }
+  void SetAlwaysShowFocus(bool value);
+  void SetIs3DLook(bool value);
+  void SetWordWrapLook(TdgWordWrap value);
+  bool RowBarIndicator() const { return FRowBarIndicator; }
+  void SetRowBarIndicator(bool value);
+  bool RowBarOn() const;
+  void SetRowBarOn(bool value);
+  bool HeadingOn() const;
+  void SetHeadingOn(bool value);
+  TColor EditColor() const { return FEditColor; }
+  void SetEditColor(TColor value);
+  TColor EditFontColor() const { return FEditFontColor; }
+  void SetEditFontColor(TColor value);
+  bool FlatButtons() const { return FFlatButtons; }
+  void SetFlatButtons(bool value);
+  TdgInactiveButtonState InactiveButtonState() const { return FInactiveButtonState; }
+  void SetInactiveButtonState(TdgInactiveButtonState value);
+  int ButtonEdgeWidth() const { return FButtonEdgeWidth; }
+  void SetButtonEdgeWidth(int value);
+  int DefaultButtonWidth() const { return FDefaultButtonWidth; }
+  void SetDefaultButtonWidth(int value);
+  int DefaultButtonHeight() const { return FDefaultButtonHeight; }
+  void SetDefaultButtonHeight(int value);
+  int SpinButtonWidth() const { return FSpinButtonWidth; }
+  void SetSpinButtonWidth(int value);
+  int SpinButtonHeight() const { return FSpinButtonHeight; }
+  void SetSpinButtonHeight(int value);
+  TdgHeadingButton HeadingButton() const { return FHeadingButton; }
+  void SetHeadingButton(TdgHeadingButton value);
+  bool ThumbTracking() const { return FThumbTracking; }
+  void SetThumbTracking(bool value);
+  TScrollStyle AlwaysShowScrollBar() const { return FAlwaysShowScrollBar; }
+  void SetAlwaysShowScrollBar(TScrollStyle value);
+  TdgScrollSpeed ScrollSpeed() const { return FScrollSpeed; }
+  void SetScrollSpeed(TdgScrollSpeed value) { FScrollSpeed = value; }
+  int FixedColCount() const { return FFixedColCount; }
+  void SetFixedColCount(int value);
+  int FixedRowCount() const { return FFixedRowCount; }
+  void SetFixedRowCount(int value);
+  int FixedWidth() const { return FFixedWidth; }
+  int FixedHeight() const { return FFixedHeight; }
+  TdgVertAlignment VertAlignment() const { return FVertAlignment; }
+  void SetVertAlignment(TdgVertAlignment value);
+  void SetHorzAlignment(TdgHorzAlignment value);
+  TdgVertAlignment RowBarAlignment() const { return FRowBarAlignment; }
+  void SetRowBarAlignment(TdgVertAlignment value);
+
+  bool StretchPicture() const { return FStretchPicture; }
+  void SetStretchPicture(bool value);
+  bool ShrinkPicture() const { return FShrinkPicture; }
+  void SetShrinkPicture(bool value);
+  bool CenterPicture() const { return FCenterPicture; }
+  void SetCenterPicture(bool value);
+  bool KeepAspectRatio() const { return FKeepAspectRatio; }
+  void SetKeepAspectRatio(bool value);
+  TColor PictureTransparentColor() const { return FTransparentColor; }
+  void SetPictureTransparentColor(TColor value);
+  TdgCheckBoxStyle CheckBoxStyle() const { return FCheckBoxStyle; }
+  void SetCheckBoxStyle(TdgCheckBoxStyle value);
+  bool ReadOnlyButton() const { return FReadOnlyButton; }
+  void SetReadOnlyButton(bool value);
+
+  // Headings as buttons or plain cells, and whether the mouse is on one; the
+  // column whose heading is held down, -1 for none.
+  bool HeadingActsAsButton(int displayCol) const;
+  bool HeadingActsAsCell(int displayCol) const;
+  bool MouseOnHeading(int x, int y, int displayCol) const;
+  int HeldHeading() const { return FHeldHeading; }
+
+  // Visible ranges from a start column or row; 0 without a window.
+  int LastColShownFrom(int start) const;
+  int LastRowShownFrom(int start) const;
+  int ColsFittingFrom(int start) const;
+  int RowsFittingFrom(int start) const;
+  int LastVisibleCol() const;
+  int LastVisibleRow() const;
+
+  // Text measuring for automatic sizes.
+  int GridTextHeight();
+  TPoint CellTextExtent(int dataCol, int dataRow);
+
+  // Geometry by display position; -1 where not shown.
+  int ColumnLeft(int displayCol) const;
+  int RowTop(int displayRow) const;
+  TRect GetCellRect(int displayCol, int displayRow) const;
+  TRect GetPaintCellRect(int displayCol, int displayRow) const;
+  int ColumnAt(int x) const;
+  int RowAt(int y) const;
+  bool PointOnCellButton(int x, int y, int displayRow, int displayCol);
+  TdgButtonType EffectiveButtonType(int dataCol, int dataRow);
+  TdgCustomButton *GetCellButton(int displayCol, TdgButtonType type);
+  TdgSelectionPattern &SelectionPattern() { return FSelectionPattern; }
+  bool ScrollBarNeeded(bool vertical, int extent) const;
+  int FirstScrollableCol() const;
+  int FirstScrollableRow() const;
+
+  // Layout and scrolling.
+  void MoveTopLeft(std::int32_t aLeft, std::int32_t aTop) override;
+  int MaxTopRow() const;
+  int MaxLeftCol() const;
+  int MaxTopPosition() const;
+  int MaxLeftPosition() const;
+  int PageSizeDown() const;
+  int PageSizeUp() const;
+  int PageSizeRight() const;
+  int PageSizeLeft() const;
+  // The bar record for a bar (0 horizontal, 1 vertical), and whether it scales.
+  TScrollInfo CalcScrollInfo(int bar, bool &scaled) const;
+  void UpdateScrollBars();
+  void ScrollMessage(int bar, int code, int thumb);
+  bool AutoScrollWait(int x, int y, int direction, int screenWidth = 1 << 20,
+                      int screenHeight = 1 << 20);
+  // The delay an automatic scroll step waits at this distance.
+  int AutoScrollDelay(int distance, int zone) const;
+  void ChangeScale(int multiplier, int divisor);
+  bool AutoScale() const { return FAutoScale; }
+  void SetAutoScale(bool value) { FAutoScale = value; }
+
+  // Painting locks and invalidation.
+  void BeginUpdate();
+  void EndUpdate();
+  bool Updating() const { return FUpdateLock > 0; }
+  bool PaintSuppressed() const { return FUpdateLock > 0; }
+  bool CanPaintNow() const;
+  void InvalidateGrid() override;
+  void InvalidateDisplayRow(int displayRow);
+  void InvalidateDisplayCol(int displayCol);
+  // Every invalidation of the grid passes here; tests record them.
+  std::function<void(const TRect &)> OnInvalidate;
+  bool FirstPaintDone() const { return FFirstPaintDone; }
+  bool PaintedThroughBuffer() const { return FLastPaintBuffered; }
+  bool HasFocusNow() const;
+  bool IsCellSelected(int displayCol, int displayRow) const;
+
   TdgCountChangedEvent OnColCountChanged;
   TdgCountChangedEvent OnRowCountChanged;
   TdgMovedEvent OnRowMoved;
@@ -347,6 +529,96 @@ public:
   TdgSelectChangedEvent OnSelectChanged;
   TdgGridStatusChangedEvent OnGridStatusChanged;
   TdgRowChangedEvent OnRowChanged;
+
+  // Events of the mouse, buttons, drop-downs, masks and focus. Those naming
+  // a data row fire from the event layer below.
+  TdgButtonEvent OnButtonClick;
+  TdgButtonEvent OnButtonDown;
+  TdgButtonEvent OnButtonUp;
+  TdgCanStartDragEvent OnCanStartDrag;
+  TdgClickCellEvent OnClickCell;
+  TdgDblClickCellEvent OnDblClickCell;
+  TdgComboCellLoadedEvent OnComboCellLoaded;
+  TdgComboCompareValueEvent OnComboCompareValue;
+  TdgComboLCompareValueEvent OnComboLCompareValue;
+  TdgComboCellEvent OnComboDropDown;
+  TdgComboGetValueEvent OnComboGetValue;
+  TdgComboCellEvent OnComboInit;
+  TdgComboCellEvent OnComboRollUp;
+  TdgDateTimeCellEvent OnDateTimeDropDown;
+  TdgDateTimeGetValueEvent OnDateTimeGetValue;
+  TdgDateTimeCellEvent OnDateTimeInit;
+  TdgDateTimeCellEvent OnDateTimeRollUp;
+  TdgEditTextResizedEvent OnEditTextResized;
+  TdgHeadingClickEvent OnHeadingClick;
+  TdgHeadingClickEvent OnHeadingDown;
+  TdgHeadingClickEvent OnHeadingUp;
+  TdgInvalidCellKeysEvent OnInvalidMaskEdit;
+  TdgInvalidCellValueEvent OnInvalidMaskValue;
+  TdgMouseStatusChangedEvent OnMouseStatusChanged;
+  TdgPaintCellEvent OnPaintCell;
+  TdgShowEditorEvent OnShowEditor;
+  TdgSpinButtonEvent OnSpinButtonClick;
+  TdgSpinButtonEvent OnSpinButtonDown;
+  TdgSpinButtonEvent OnSpinButtonUp;
+  TdgSpinIncrementEvent OnSpinIncrement;
+  TdgSpinRepeatEvent OnSpinRepeat;
+  TdgFocusEvent OnEnter;
+  TdgFocusEvent OnExit;
+
+  virtual bool DoCanStartDrag();
+  virtual void DoComboCompareValue(const std::string &comboString,
+                                   const std::string &currentCellString, int &compareRes);
+  virtual void DoComboLCompareValue(const std::string &comboString,
+                                    const std::string &currentCellString, int len, int &compareRes);
+  virtual void DoEditTextResized(bool byUser);
+  virtual void DoHeadingClick(int dataCol);
+  virtual void DoHeadingDown(int dataCol);
+  virtual void DoHeadingUp(int dataCol);
+  virtual void DoMouseStatusChanged(TdgMouseStatus oldStatus, TdgMouseStatus newStatus);
+  virtual void DoEnter();
+  virtual void DoExit();
+  virtual void DoButtonClick(int dataCol, int dataRow) = 0;
+  virtual void DoButtonDown(int dataCol, int dataRow) = 0;
+  virtual void DoButtonUp(int dataCol, int dataRow) = 0;
+  // Answers whether a handler is assigned.
+  virtual bool DoClickCell(int dataColDown, int dataRowDown, int dataColUp, int dataRowUp,
+                           TdgClickPosition downPos, TdgClickPosition upPos) = 0;
+  virtual void DoDblClickCell(int dataCol, int dataRow, TdgClickPosition pos) = 0;
+  virtual void DoComboDropDown(TdgComboGrid *combo, int dataCol, int dataRow) = 0;
+  virtual void DoComboGetValue(TdgComboGrid *combo, int gridDataCol, int gridDataRow,
+                               int comboDataRow, Variant &value) = 0;
+  virtual void DoComboInit(TdgComboGrid *combo, int dataCol, int dataRow) = 0;
+  virtual void DoComboRollUp(TdgComboGrid *combo, int dataCol, int dataRow) = 0;
+  virtual void DoDateTimeDropDown(TdgDateTimeDefComponent *def, int dataCol, int dataRow) = 0;
+  virtual void DoDateTimeGetValue(TdgDateTimeDefComponent *def, int dataCol, int dataRow,
+                                  Variant &value) = 0;
+  virtual void DoDateTimeInit(TdgDateTimeDefComponent *def, int dataCol, int dataRow) = 0;
+  virtual void DoDateTimeRollUp(TdgDateTimeDefComponent *def, int dataCol, int dataRow) = 0;
+  // Answer the handler's Accept or Cancel, False when none is assigned.
+  virtual bool DoInvalidMaskEdit(const std::string &keys, int dataCol, int dataRow) = 0;
+  virtual bool DoInvalidMaskValue(int dataCol, int dataRow) = 0;
+  virtual bool DoShowEditor(int dataCol, int dataRow) = 0;
+  virtual void DoSpinButtonClick(int dataCol, int dataRow, TdgSpinButton button) = 0;
+  virtual void DoSpinButtonDown(int dataCol, int dataRow, TdgSpinButton button) = 0;
+  virtual void DoSpinButtonUp(int dataCol, int dataRow, TdgSpinButton button) = 0;
+  virtual bool DoSpinIncrement(int dataCol, int dataRow, TdgSpinButton button, Variant &value,
+                               int &pos, int &len) = 0;
+  virtual void DoSpinRepeat(int dataCol, int dataRow, int count, TdgSpinButton button) = 0;
+  // Whether the user's cell painting replaced the cell's content.
+  virtual bool PaintCellByUser(int displayCol, int displayRow, const TRect &rect,
+                               TdgPaintCellState state) = 0;
+
+  // The mouse operation in progress; every change is reported.
+  TdgMouseStatus MouseStatus() const { return FMouseStatus; }
+  void SetMouseStatus(TdgMouseStatus value);
+  // Focus coming into the grid from elsewhere, and leaving it.
+  void FocusEntered() override;
+  void FocusLeft() override;
+  bool Exiting() const { return FExiting > 0; }
+  // The text typed ahead into a drop-down cell.
+  const std::string &TypeAhead() const { return FTypeAhead; }
+  void ClearTypeAhead() { FTypeAhead.clear(); }
 
   // What the column, row and cell objects ask of their grid.
   TComponent &gridComponent() override { return FComponent; }
@@ -411,7 +683,9 @@ public:
   void dropUnfitValues(int, int) override {}
   void ensureSharedCombo() override {}
   std::unique_ptr<TdgCombo> makeCombo() override { return CreateCombo(); }
-  std::unique_ptr<TdgCustomButton> makeButton(const TdgCustomButton &) override { return {}; }
+  std::unique_ptr<TdgCustomButton> makeButton(const TdgCustomButton &like) override {
+    return like.Clone();
+  }
   void closeDateTimePopup() override {}
   void dropDateTimePopupOf(TdgDateTimeDefComponent *) override {}
   void cellElementAdded(TdgCellElement &element) override;
@@ -423,14 +697,26 @@ public:
                        const Variant &value) override {
     SetCellProperty(dataCol, dataRow, number, value, subIndex);
   }
-  TFont *cellOwnFont(int, int) override { return nullptr; }
-  void setCellFont(int, int, const TFont *) override {}
+  TFont *cellOwnFont(int dataCol, int dataRow) override { return GetCellFont(dataCol, dataRow); }
+  void setCellFont(int dataCol, int dataRow, const TFont *font) override {
+    SetCellFont(dataCol, dataRow, font);
+  }
   TdgCombo *cellCombo(int, int) override { return nullptr; }
   TdgCombo &ensureCellCombo(int, int) override;
   TdgDateTimeDefComponent *cellDateTimeDef(int, int) override { return nullptr; }
   void setCellDateTimeDef(int, int, TdgDateTimeDefComponent *) override {}
 
 protected:
+  void paintEvent(QPaintEvent *e) override;
+  void InvalidateScreenRect(const TRect &rect) override;
+  void focusInEvent(QFocusEvent *e) override;
+  void focusOutEvent(QFocusEvent *e) override;
+  void ModifyScrollBar(int scrollBar, int scrollCode, int pos, bool useRightToLeft) override;
+  void UpdateScrollPos() override;
+  void UpdateScrollRange() override;
+  void ApplyScrollBarPolicies() override;
+  void ScrollDataInfo(int dx, int dy, const TGridDrawInfo &info) override;
+  int buttonFrameWidth() const override { return 0; }
   void DrawCell(std::int32_t col, std::int32_t row, const TRect &rect,
                 TGridDrawState state) override;
   void SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount) override;
@@ -511,6 +797,13 @@ private:
   TdgHorzAlignment FHorzAlignment = htaDefault;
   TdgHorzAlignment FHeadingHorzAlignment = htaDefault;
   std::vector<std::string> FImageListIds;
+  std::uint8_t FColMatchMode = 1;
+  mutable int FSaveCount = 0;
+  TdgMouseStatus FMouseStatus = msNothing;
+  int FExiting = 0;
+  std::string FTypeAhead;
+  std::uint32_t FPropertyMask = 0;
+  std::unique_ptr<TdgIntegerList> FLoadColMap;
   int FDataWritingSuspended = 0;
   // While "RowProperties" is read, display positions are collected and
   // applied as one order at the end.
@@ -531,6 +824,9 @@ private:
   std::vector<bool> FRowChangedMarks;
   std::vector<std::pair<int, int>> FPendingRowOrder;
   void ApplyPendingRowOrder();
+  // Finds the column named fieldName for a stored column and maps the
+  // stored column to it (0 when none has the name).
+  TdgCol *MatchColumnByFieldName(int storedCol, const std::string &fieldName);
   std::unique_ptr<TdgGridRows> FRowStore;
   int FLoadCount = 0;
   bool FSettingDefaults = false;
@@ -555,6 +851,82 @@ private:
   TdgGridStatus FReportedStatus = gsNothing;
   bool FSelectChanged[3] = {false, false, false};
   std::unique_ptr<Tdg2DStorage> FStorage;
+  // ---- Look, layout and painting state.
+  TColor FLineColor = clSilver;
+  TColor FFixedLineColor = clBlack;
+  TdgGridLines FGridLines = glBoth;
+  int FHorzLineWidth = 1;
+  int FVertLineWidth = 1;
+  TdgFocusBorder FFocusBorder = fbDot;
+  TColor FFocusColor = clNone;
+  TColor FFocusFontColor = clNone;
+  TColor FSelectionColor = clHighlight;
+  TColor FSelectionFontColor = clHighlightText;
+  TdgSelectionType FSelectionType = sltDefault;
+  bool FAlwaysShowFocus = false;
+  bool FRowBarIndicator = true;
+  TColor FEditColor = clNone;
+  TColor FEditFontColor = clNone;
+  bool FFlatButtons = true;
+  TdgInactiveButtonState FInactiveButtonState = ibsBackGround;
+  int FButtonEdgeWidth = 2;
+  int FDefaultButtonWidth = 11;
+  int FDefaultButtonHeight = 9;
+  int FSpinButtonWidth = 11;
+  int FSpinButtonHeight = 9;
+  TdgHeadingButton FHeadingButton = hbNone;
+  bool FThumbTracking = false;
+  TScrollStyle FAlwaysShowScrollBar = ssNone;
+  TdgScrollSpeed FScrollSpeed = spVariable;
+  int FFixedColCount = 0;
+  int FFixedRowCount = 0;
+  int FFixedWidth = 14;
+  int FFixedHeight = 15;
+  TdgVertAlignment FVertAlignment = vtaDefault;
+  TdgVertAlignment FRowBarAlignment = vtaDefault;
+  bool FAutoScale = false;
+  int FUpdateLock = 0;
+  bool FRepaintPending = false;
+  bool FFirstPaintDone = false;
+  bool FLastPaintBuffered = false;
+  bool FPaintingNow = false;
+  std::unique_ptr<TdgCustomButton> FComboButton, FNormalButton, FVertSpin, FHorzSpin,
+      FDateTimeDropDown, FDateTimePopup;
+  TdgSelectionPattern FSelectionPattern;
+  std::int64_t FWaitStart = 0;
+  std::unique_ptr<PainterTextMetrics> FMetrics;
+  std::unique_ptr<QFont> FMetricsFont;
+  TRect FPaintRect;
+  bool FBarShown[2] = {false, false};
+  bool FBarEnabled[2] = {true, true};
+  bool FTopLeftByUser = false;
+  bool FRowBarOn = true;
+  bool FStretchPicture = true;
+  bool FShrinkPicture = true;
+  bool FCenterPicture = true;
+  bool FKeepAspectRatio = false;
+  TColor FTransparentColor = clNone;
+  TdgCheckBoxStyle FCheckBoxStyle = stCheck;
+  bool FReadOnlyButton = true;
+  int FHeldHeading = -1;
+  bool FHeadingOn = true;
+  int FScaling = 0;
+  void PaintGrid(QPainter &p, const TRect &clip);
+  void PaintDataCell(QPainter &p, int col, int row, TRect rect, bool selected);
+  void PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect);
+  void DrawLines(QPainter &p, int col, int row, const TRect &full);
+  void DrawFocusMark(QPainter &p, int col, int row, const TRect &rect);
+  void DrawRowIndicator(QPainter &p, int row, const TRect &rect);
+  const PainterTextMetrics &MetricsFor(const QFont &font);
+  bool FocusCellTest(int col, int row, bool painting) const;
+  void RecomputeFixedSizes();
+  // Keeps hidden items at 0, the row bar and heading at their sizes and the
+  // default at least 1 after the base sizes changed; False while re-entered.
+  bool SyncSizes(bool rows);
+  bool FSyncingSizes = false;
+  void FreeCachedButtons(bool cellButtons);
+  void Repaint();
+  void ApplyScrollBar(int bar, bool needed);
 };
 
 // The event layer: the firing operations that name a data row.
@@ -581,6 +953,36 @@ public:
   virtual void DoDeleteRow(int dataRow, bool byUser);
   virtual void DoRowLoaded(int dataRow);
   virtual void DoCellLoaded(int dataCol, int dataRow, Variant &value);
+  virtual void DoComboCellLoaded(TdgComboGrid *combo, int dataCol, int dataRow, Variant &value);
+  virtual void DoPaintCell(int dataCol, int dataRow, const TRect &rect, TdgPaintCellState state,
+                           bool &cancel);
+  void DoButtonClick(int dataCol, int dataRow) override;
+  void DoButtonDown(int dataCol, int dataRow) override;
+  void DoButtonUp(int dataCol, int dataRow) override;
+  bool DoClickCell(int dataColDown, int dataRowDown, int dataColUp, int dataRowUp,
+                   TdgClickPosition downPos, TdgClickPosition upPos) override;
+  void DoDblClickCell(int dataCol, int dataRow, TdgClickPosition pos) override;
+  void DoComboDropDown(TdgComboGrid *combo, int dataCol, int dataRow) override;
+  void DoComboGetValue(TdgComboGrid *combo, int gridDataCol, int gridDataRow, int comboDataRow,
+                       Variant &value) override;
+  void DoComboInit(TdgComboGrid *combo, int dataCol, int dataRow) override;
+  void DoComboRollUp(TdgComboGrid *combo, int dataCol, int dataRow) override;
+  void DoDateTimeDropDown(TdgDateTimeDefComponent *def, int dataCol, int dataRow) override;
+  void DoDateTimeGetValue(TdgDateTimeDefComponent *def, int dataCol, int dataRow,
+                          Variant &value) override;
+  void DoDateTimeInit(TdgDateTimeDefComponent *def, int dataCol, int dataRow) override;
+  void DoDateTimeRollUp(TdgDateTimeDefComponent *def, int dataCol, int dataRow) override;
+  bool DoInvalidMaskEdit(const std::string &keys, int dataCol, int dataRow) override;
+  bool DoInvalidMaskValue(int dataCol, int dataRow) override;
+  bool DoShowEditor(int dataCol, int dataRow) override;
+  void DoSpinButtonClick(int dataCol, int dataRow, TdgSpinButton button) override;
+  void DoSpinButtonDown(int dataCol, int dataRow, TdgSpinButton button) override;
+  void DoSpinButtonUp(int dataCol, int dataRow, TdgSpinButton button) override;
+  bool DoSpinIncrement(int dataCol, int dataRow, TdgSpinButton button, Variant &value, int &pos,
+                       int &len) override;
+  void DoSpinRepeat(int dataCol, int dataRow, int count, TdgSpinButton button) override;
+  bool PaintCellByUser(int displayCol, int displayRow, const TRect &rect,
+                       TdgPaintCellState state) override;
 
   // The data row for which the row-loaded event fired last; a paint starts
   // it afresh.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "grid/buttons.h"
 #include "grid/font.h"
 #include "grid/gridtypes.h"
 #include "grid/variant.h"
@@ -34,12 +35,6 @@ public:
   virtual void readInnerGrid(ComponentReader &reader) = 0;
 };
 
-// An extra button a column may carry; the grid makes it.
-class TdgCustomButton {
-public:
-  virtual ~TdgCustomButton() = default;
-  virtual void Assign(const TdgCustomButton &source) = 0;
-};
 
 // The grid as its data objects see it: what they ask of it and what they tell
 // it to do. Columns and rows are given by data index unless a name says display.
@@ -69,6 +64,8 @@ public:
   virtual int DefaultColWidth() const = 0;
   virtual int DefaultRowHeight() const = 0;
   virtual int requestedDefaultRowHeight() const = 0;
+  // The frame a cell button's descriptor adds around each face.
+  virtual int buttonFrameWidth() const { return 0; }
   virtual int colWidth(int displayCol) const = 0;
   virtual void setColWidth(int displayCol, int width) = 0;
   virtual int rowHeight(int displayRow) const = 0;

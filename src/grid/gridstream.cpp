@@ -253,13 +253,18 @@ bool TdgBaseGrid::readDefinedProperty(std::string_view name, ComponentReader &r)
     while (!r.endOfList()) {
       r.readListBegin();
       TdgCol *target = nullptr;
+      int dataCol = 0;
       while (!r.endOfList()) {
         const std::string item = r.readName();
         if (sameName(item, "DataCol")) {
-          const int d = r.readInteger();
-          target = CheckIndex(TdgIndexKind::Column, d, 1, Cols()) ? FColStore->Item(d) : nullptr;
+          dataCol = r.readInteger();
+          if (FColMatchMode == 1)
+            target = CheckIndex(TdgIndexKind::Column, dataCol, 1, Cols()) ? FColStore->Item(dataCol)
+                                                                          : nullptr;
         } else if (sameName(item, "FieldName")) {
-          r.readString();
+          const std::string fieldName = r.readString();
+          if (FColMatchMode == 0)
+            target = MatchColumnByFieldName(dataCol, fieldName);
         } else if (startsWithName(item, "Col.")) {
           TdgCol *col = target ? target : scratchGrid().GetCol(Variant(std::int32_t(1)));
           readNested(r, *col, std::string_view(item).substr(4));
@@ -347,11 +352,31 @@ bool TdgBaseGrid::readDefinedProperty(std::string_view name, ComponentReader &r)
   if (sameName(name, "Data")) {
     const std::string data = r.readBinary();
     SetStoreData(true);
-    FStorage->ReadValues(data, nullptr);
+    FStorage->ReadValues(data, FLoadColMap.get());
     InvalidateGrid();
     return true;
   }
   return false;
+}
+
+TdgCol *TdgBaseGrid::MatchColumnByFieldName(int storedCol, const std::string &fieldName) {
+  TdgCol *col = FColStore->FindByFieldName(fieldName);
+  int target = 0;
+  if (col) {
+    col->PropertyMask = FPropertyMask;
+    for (int d = 1; d <= Cols(); ++d)
+      if (FColStore->Item(d) == col)
+        target = d;
+  }
+  // A stored column numbered below 1 has no place in the map.
+  if (storedCol >= 1) {
+    if (!FLoadColMap)
+      FLoadColMap = std::make_unique<TdgIntegerList>();
+    if (FLoadColMap->Count() < storedCol)
+      FLoadColMap->SetCount(storedCol);
+    FLoadColMap->Put(storedCol - 1, target);
+  }
+  return col;
 }
 
 void TdgBaseGrid::setDisplayRowOf(int dataRow, int displayRow) {
@@ -420,6 +445,11 @@ std::string writeGrid(const TdgBaseGrid &grid) {
   std::string out;
   ComponentWriter writer(out);
   const TdgGridStreamer streamer(const_cast<TdgBaseGrid &>(grid));
+  grid.beginSave();
+  struct EndSave {
+    const TdgBaseGrid &grid;
+    ~EndSave() { grid.endSave(); }
+  } endSave{grid};
   writer.writeRootComponent(streamer);
   return out;
 }

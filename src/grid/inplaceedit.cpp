@@ -319,6 +319,7 @@ void TInplaceEdit::focusOutEvent(QFocusEvent *e) {
   reported([this] {
     if (!FGrid->Options().has(goAlwaysShowEditor))
       FGrid->HideEditor();
+    FGrid->FocusLeft();
   });
 }
 

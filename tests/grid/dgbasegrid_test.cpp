@@ -457,6 +457,39 @@ TEST(DataGridProperties, CacheFollowsElementsThroughChanges) {
   EXPECT_EQ(grid.CellElement(2, 3, false), nullptr);
 }
 
+TEST(DataGridProperties, CellFontsAppearOnlyWhereTheyMatter) {
+  TdgGrid grid;
+  EXPECT_EQ(grid.GetCellFont(1, 1), nullptr) << "no element, not loading: no font";
+  TFont courier;
+  courier.SetName("Courier New");
+  grid.SetCellFont(2, 2, &courier);
+  ASSERT_NE(grid.GetCellFont(2, 2), nullptr);
+  EXPECT_EQ(grid.GetCellFont(2, 2)->Name(), "Courier New");
+  EXPECT_FALSE(grid.GetCellProperty(2, 2, pnParentFont).toBoolean());
+  grid.SetCellFont(2, 2, nullptr);
+  EXPECT_EQ(grid.CellProps().Count(), 0) << "dropping the only setting frees the element";
+
+  // A reader sets the font's properties on what the getter gives it.
+  grid.beginLoad();
+  TFont *given = grid.GetCellFont(3, 1);
+  ASSERT_NE(given, nullptr);
+  EXPECT_EQ(given->Name(), grid.Font().Name());
+  given->SetSize(given->Size() + 4);
+  grid.endLoad();
+  EXPECT_EQ(grid.GetCellFont(3, 1)->Size(), grid.Font().Size() + 4);
+
+  // A cell keeping its own font gets a copy even while it follows its parents,
+  // and such a font is never written.
+  TdgCustomPropElement *element = nullptr;
+  grid.CellProps().SetKeepOwnFonts(CellKeys{1, 3}, true, element);
+  ASSERT_NE(grid.GetCellFont(1, 3), nullptr);
+  EXPECT_TRUE(grid.GetCellProperty(1, 3, pnParentFont).toBoolean());
+  grid.beginSave();
+  EXPECT_EQ(grid.GetCellFont(1, 3), nullptr);
+  EXPECT_NE(grid.GetCellFont(3, 1), nullptr);
+  grid.endSave();
+}
+
 } // namespace
 } // namespace marrowen
 

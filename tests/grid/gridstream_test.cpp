@@ -191,6 +191,63 @@ TEST(GridStream, ItemsOutsideTheGridTouchNothing) {
   EXPECT_EQ(errorOf([&] { readGrid(strict, stream); }), "Grid1: Column index 9 out of range");
 }
 
+TEST(GridStream, ColumnsMatchedByFieldNameTakeTheirStoredValues) {
+  TdgGrid source;
+  source.SetStoreData(true);
+  source.SetCols(3);
+  source.SetRows(2);
+  const char *names[] = {"A", "B", "C"};
+  for (int c = 1; c <= 3; ++c) {
+    source.GetCol(Variant(std::int32_t(c)))->SetFieldName(names[c - 1]);
+    source.GetCol(Variant(std::int32_t(c)))->SetColor(0x10 * c);
+    for (int r = 1; r <= 2; ++r)
+      source.SetCell(c, r, Variant(std::string(names[c - 1]) + std::to_string(r)));
+  }
+  const std::string stream = writeGrid(source);
+
+  // The columns have since been reordered and one renamed.
+  TdgGrid target;
+  target.SetStoreData(true);
+  target.SetCols(3);
+  target.SetRows(2);
+  const char *now[] = {"C", "A", "X"};
+  for (int c = 1; c <= 3; ++c)
+    target.GetCol(Variant(std::int32_t(c)))->SetFieldName(now[c - 1]);
+  target.SetColMatchMode(0);
+  target.SetPropertyMask(0x5);
+  readGrid(target, stream);
+  ASSERT_NE(target.LoadColMap(), nullptr);
+  const std::vector<int> map = {target.LoadColMap()->Get(0), target.LoadColMap()->Get(1),
+                                target.LoadColMap()->Get(2)};
+  EXPECT_EQ(map, (std::vector<int>{2, 0, 1}));
+  EXPECT_EQ(target.GetCell(1, 2).toString(), "C2");
+  EXPECT_EQ(target.GetCell(2, 1).toString(), "A1");
+  EXPECT_TRUE(target.GetCell(3, 1).isEmpty());
+  EXPECT_EQ(target.GetCol(Variant(std::int32_t(1)))->Color(), 0x30);
+  EXPECT_EQ(target.GetCol(Variant(std::int32_t(2)))->PropertyMask, 0x5u);
+  EXPECT_EQ(target.GetCol(Variant(std::int32_t(3)))->Color(), clNone);
+
+  // An item numbered below 1 still finds its column but takes no map place.
+  TdgGrid zero;
+  zero.GetCol(Variant(std::int32_t(1)))->SetFieldName("A");
+  zero.SetColMatchMode(0);
+  readGrid(zero, recordWith([](ComponentWriter &w) {
+             w.writeName("ColProperties");
+             w.writeCollectionBegin();
+             w.writeListBegin();
+             w.writeName("DataCol");
+             w.writeInteger(-1);
+             w.writeName("FieldName");
+             w.writeString("A");
+             w.writeName("Col.Color");
+             w.writeInteger(255);
+             w.writeListEnd();
+             w.writeListEnd();
+           }));
+  EXPECT_EQ(zero.LoadColMap(), nullptr);
+  EXPECT_EQ(zero.GetCol(Variant(std::int32_t(1)))->Color(), 255);
+}
+
 TEST(GridStream, PictureCellsTakePicturesNotNumbers) {
   TdgGrid grid;
   grid.SetName("Grid1");

@@ -1,0 +1,178 @@
+#include "screens.h"
+
+#include "app/aboutbox.h"
+#include "app/clipboardviewer.h"
+#include "app/commandlineform.h"
+#include "app/debugwindow.h"
+#include "app/forminfo.h"
+#include "app/mainform.h"
+#include "app/optionsdialog.h"
+#include "app/statusform.h"
+#include "app/tipoftheday.h"
+#include "classlib/paths.h"
+#include "classlib/registry.h"
+#include "filterlist/settings.h"
+#include "qtext/qtext.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QTabWidget>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace marrowen {
+
+namespace {
+
+// The windows read and write settings and language files: they get a
+// folder of their own, so a screenshot never touches the user's.
+class Sandbox {
+public:
+  Sandbox() : store_(std::make_unique<SettingsStore>(path("settings.ini").toStdString())) {
+    useSettingsStore(store_.get());
+    TFormInfo::useStore(store_.get());
+    overrideProgramFolder(dir_.path().toStdString() + "/");
+    QFile tips(path("TIPS.TXT"));
+    if (tips.open(QIODevice::WriteOnly))
+      tips.write("?you can drop files on the main window to add them to the list.%sFilter "
+                 "files open in a window of their own.\n");
+    QFile notes(path("whatsnew.txt"));
+    if (notes.open(QIODevice::WriteOnly))
+      notes.write("5.6.3\n- Runs on Linux desktops.\n- Status windows keep their size.\n");
+    previousFolder_ = QDir::currentPath();
+    QDir::setCurrent(dir_.path());
+  }
+  ~Sandbox() {
+    QDir::setCurrent(previousFolder_);
+    overrideProgramFolder("");
+    TFormInfo::useStore(nullptr);
+    useSettingsStore(nullptr);
+  }
+  QString path(const char *name) const { return QDir(dir_.path()).filePath(name); }
+
+private:
+  QTemporaryDir dir_;
+  std::unique_ptr<SettingsStore> store_;
+  QString previousFolder_;
+};
+
+QImage mainWindow() {
+  Sandbox sandbox;
+  TmainForm form(QStringList{"marrowen"});
+  form.settings().showTips = false;
+  form.resize(760, 520);
+  QApplication::processEvents();
+  return renderWidget(form);
+}
+
+void fillStatus(TTstatusForm &form, bool ended) {
+  form.setCaption("Tidy logs");
+  form.setTestMode(!ended);
+  form.setTotal(4);
+  form.setProcessedFiles(ended ? 4 : 2);
+  form.setFileProgress(ended ? 100 : 40);
+  form.setStatusFileName("/home/user/projects/logs/2026/december/server.log");
+  form.setElapsedText("0:00:01.4 seconds");
+  form.setBinarySkipped(ended ? 1 : 0);
+  form.setNonBinarySkipped(0);
+  for (const char *line : {"Filter name [Tidy logs]", "Input file [server.log] 10,240 bytes",
+                           "Output file [server.log] 9,876 bytes"})
+    form.addStatusLine(line);
+  if (ended) {
+    form.addError("Cannot open [locked.log]");
+    form.jobEnded();
+  }
+}
+
+QImage statusRunning() {
+  Sandbox sandbox;
+  TTstatusForm form;
+  form.setLogFileName("");
+  fillStatus(form, false);
+  return renderWidget(form);
+}
+
+QImage statusResults() {
+  Sandbox sandbox;
+  TTstatusForm form;
+  form.setLogFileName(sandbox.path("job.log").toStdString());
+  fillStatus(form, true);
+  form.findChild<QTabWidget *>("Pages")->setCurrentIndex(1);
+  return renderWidget(form);
+}
+
+QImage statusErrors() {
+  Sandbox sandbox;
+  TTstatusForm form;
+  form.setLogFileName(sandbox.path("job.log").toStdString());
+  fillStatus(form, true);
+  return renderWidget(form);
+}
+
+QImage tipOfTheDay() {
+  Sandbox sandbox;
+  TfTipOfTheDay tips;
+  tips.setTip(0);
+  tips.setShowTips(true);
+  return renderWidget(tips);
+}
+
+QImage preferences() {
+  Sandbox sandbox;
+  ToptionsDialog dialog{MainSettings()};
+  return renderWidget(dialog);
+}
+
+QImage aboutBox(int page) {
+  Sandbox sandbox;
+  TABox about;
+  about.pages().setCurrentIndex(page);
+  return renderWidget(about);
+}
+
+QImage debugWindow() {
+  Sandbox sandbox;
+  auto window = TdebugWindowForm::createShared();
+  window->clearBuffer();
+  for (const char *line : {"[Job start]", "[File start: notes.txt]", "first line of the file",
+                           "second line", "[File end]"})
+    window->addLine(line);
+  QImage image = renderWidget(*window);
+  window->close();
+  return image;
+}
+
+QImage commandLine() {
+  Sandbox sandbox;
+  TcommandLineForm form({"/usr/bin/marrowen", "/F=tidy.fll", "/G", "my notes.txt"});
+  return renderWidget(form);
+}
+
+QImage clipboardViewer() {
+  QApplication::clipboard()->setText("Text on the clipboard\nsecond line");
+  QWidget *viewer = showClipboardViewer();
+  QImage image = renderWidget(*viewer);
+  viewer->close();
+  return image;
+}
+
+} // namespace
+
+std::vector<Screen> appScreens() {
+  return {{"main_window", mainWindow},
+          {"status_running", statusRunning},
+          {"status_results", statusResults},
+          {"status_errors", statusErrors},
+          {"tip_of_the_day", tipOfTheDay},
+          {"preferences", preferences},
+          {"about_application", [] { return aboutBox(0); }},
+          {"about_release_notes", [] { return aboutBox(1); }},
+          {"debug_window", debugWindow},
+          {"command_line_parameters", commandLine},
+          {"clipboard_viewer", clipboardViewer}};
+}
+
+} // namespace marrowen

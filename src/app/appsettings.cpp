@@ -1,0 +1,52 @@
+#include "app/appsettings.h"
+
+#include "app/recentfiles.h"
+#include "classlib/program.h"
+#include "classlib/registry.h"
+#include "engine/registryhelpers.h"
+
+namespace marrowen {
+
+namespace {
+
+const std::string key(program::registryKey);
+
+} // namespace
+
+void loadSettings(SettingsStore &store, MainSettings &s, TMRUManager &recentFiles) {
+  s.playSound = store.readBool(key, "playSound", true);
+  s.soundFile = store.readString(key, "soundFile", "sound.wav");
+  s.editor = store.readString(key, "editor", "notepad.exe");
+  s.showWizard = store.readBool(key, "showWizard", true);
+  s.showTips = store.readBool(key, "showTips", true);
+  s.currentTip = store.readInteger(key, "currentTip", 0);
+  s.fileHistoryEntries = store.readInteger(key, "FileHistoryEntries", 9);
+  s.adhocFontName = store.readString(key, "AdhocFontName", "Courier New");
+  s.adhocFontSize = store.readInteger(key, "AdhocFontSize", 8);
+  recentFiles.Strings().SetCapacity(s.fileHistoryEntries);
+  TRegIniFile hive(store, "", true);
+  recentFiles.LoadFromIni(hive, fileHistorySection);
+  s.language = store.readString(key, "Language", "English");
+  s.updateDate = store.readInteger(key, "updateDate", 0);
+  s.emailAddress = store.readString(key, "emailAddress", "");
+}
+
+void saveSettings(SettingsStore &store, const MainSettings &s, TMRUManager &recentFiles) {
+  store.writeBool(key, "playSound", s.playSound);
+  store.writeString(key, "soundFile", s.soundFile);
+  store.writeString(key, "editor", s.editor);
+  store.writeBool(key, "showWizard", s.showWizard);
+  store.writeBool(key, "showTips", s.showTips);
+  store.writeInteger(key, "currentTip", s.currentTip);
+  store.writeInteger(key, "FileHistoryEntries", s.fileHistoryEntries);
+  store.writeString(key, "AdhocFontName", s.adhocFontName);
+  store.writeInteger(key, "AdhocFontSize", s.adhocFontSize);
+  TRegIniFile hive(store, "");
+  recentFiles.SaveToIni(hive, fileHistorySection);
+  store.writeString(key, "Language", s.language);
+  store.writeString(key, "rootDir", getApplicationFolder());
+  store.writeInteger(key, "updateDate", s.updateDate);
+  store.writeString(key, "emailAddress", s.emailAddress);
+}
+
+} // namespace marrowen

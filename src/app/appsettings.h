@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace marrowen {
+
+class SettingsStore;
+class TMRUManager;
+
+// The main window's settings, read once at start-up and written back at exit.
+struct MainSettings {
+  bool playSound = true;
+  std::string soundFile = "sound.wav";
+  std::string editor = "notepad.exe";
+  bool showWizard = true;
+  bool showTips = true;
+  std::int32_t currentTip = 0;
+  std::int32_t fileHistoryEntries = 9;
+  std::string adhocFontName = "Courier New";
+  std::int32_t adhocFontSize = 8;
+  std::string language = "English";
+  // Kept for the update check, which comes later; read and written unchanged.
+  std::int32_t updateDate = 0;
+  std::string emailAddress;
+};
+
+// The section the recent files live in: at the top of the hive, beside (not
+// under) the program's key.
+inline constexpr const char *fileHistorySection = "fileHistory";
+
+// Reads the settings from the program's key and the recent files from
+// "fileHistory", the capacity first so that it applies while loading.
+void loadSettings(SettingsStore &store, MainSettings &settings, TMRUManager &recentFiles);
+// Writes them back in the same order, then "rootDir" (the program folder),
+// "updateDate" and "emailAddress".
+void saveSettings(SettingsStore &store, const MainSettings &settings, TMRUManager &recentFiles);
+
+} // namespace marrowen

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "filters/debugfilter.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QLabel;
+class QPlainTextEdit;
+
+namespace marrowen {
+
+class TFormInfo;
+
+// Shows what a debug filter passes on. Closing only hides the window: its
+// filter keeps it, and a later job shows it again. The number in the caption
+// counts the windows open, so a window made after one was closed reuses its
+// number.
+class TdebugWindowForm : public QWidget, public DebugWindow {
+  Q_OBJECT
+public:
+  explicit TdebugWindowForm(QWidget *parent = nullptr);
+  ~TdebugWindowForm() override;
+  // A window the debug filter holds; freed (later) when the filter lets go.
+  static std::shared_ptr<TdebugWindowForm> createShared();
+  static int openCount();
+
+  void clearBuffer() override;
+  void addLine(const std::string &text) override;
+  void show() override;
+
+  QPlainTextEdit &buffer() const { return *buffer_; }
+
+protected:
+  void closeEvent(QCloseEvent *event) override;
+
+private:
+  void updateStatus();
+
+  QPlainTextEdit *buffer_;
+  QLabel *position_;
+  QLabel *size_;
+  bool counted_ = false;
+  std::unique_ptr<TFormInfo> formInfo_;
+};
+
+// The caret's line and column, "Line %d, Column %d", and the size,
+// "Length: %d  Lines: %d", of a memo, as the trial areas show them.
+QString memoCursorPosText(const QPlainTextEdit &memo);
+QString memoSizeText(const QPlainTextEdit &memo);
+
+} // namespace marrowen

@@ -1,0 +1,49 @@
+#include "app/mainform.h"
+#include "app/windowjobhost.h"
+#include "engine/host.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Marrowen"));
+  marrowen::installWindowHandlers();
+
+  auto *mainForm = new marrowen::TmainForm(QApplication::arguments());
+  mainForm->setAttribute(Qt::WA_DeleteOnClose);
+
+  // SIGINT, SIGTERM and SIGHUP quit as the close box does: running jobs stop
+  // first (removing their temporaries, leaving their targets alone).
+  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
+    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &application);
+    QObject::connect(notifier, &QSocketNotifier::activated, &application, [mainForm] {
+      char byte;
+      [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
+      marrowen::setApplicationTerminating(true);
+      mainForm->close();
+    });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+      sigaction(signal, &action, nullptr);
+  }
+  mainForm->show();
+  return QApplication::exec();
+}

@@ -1,0 +1,784 @@
+#include "app/mainform.h"
+
+#include "app/aboutbox.h"
+#include "app/clipboardviewer.h"
+#include "app/commandlineform.h"
+#include "app/forminfo.h"
+#include "app/helpaccess.h"
+#include "app/launcher.h"
+#include "app/optionsdialog.h"
+#include "app/recentfiles.h"
+#include "app/statusform.h"
+#include "app/tipoftheday.h"
+#include "app/translateform.h"
+#include "app/windowjobhost.h"
+#include "classlib/paths.h"
+#include "classlib/program.h"
+#include "components/dialogrunner.h"
+#include "components/trayicon.h"
+#include "engine/escapes.h"
+#include "engine/host.h"
+#include "engine/log.h"
+#include "engine/messages.h"
+#include "filterlist/settings.h"
+#include "qtext/qtext.h"
+
+#include <QAbstractSpinBox>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+
+namespace marrowen {
+
+namespace {
+
+QPointer<TmainForm> mainWindow;
+
+const QString siteAddress = QStringLiteral("https://www.ostrevan.com");
+const QString listAddress = QStringLiteral("https://lists.ostrevan.com/subscribe/");
+
+QString programFile(const char *name) {
+  return findFileIgnoringCase(fileNameToQString(programFolder()), QString::fromLatin1(name));
+}
+
+} // namespace
+
+MainFormHooks &mainFormHooks() {
+  static MainFormHooks hooks;
+  return hooks;
+}
+
+TmainForm *TmainForm::instance() { return mainWindow; }
+
+TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
+    : QMainWindow(parent), arguments_(arguments) {
+  mainWindow = this;
+  setObjectName(QStringLiteral("mainForm"));
+  setWindowTitle(QStringLiteral("Marrowen %s"));
+  setProperty("helpContext", 10);
+  setAcceptDrops(true);
+  setMinimumSize(590, 480);
+  resize(760, 560);
+
+  area_ = new QMdiArea(this);
+  area_->setObjectName(QStringLiteral("workspace"));
+  setCentralWidget(area_);
+  host_ = std::make_unique<WindowJobHost>();
+  host_->setMdiArea(area_);
+  TTstatusForm::setEditor([this] { return settings_.editor; });
+
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("statusBarText"));
+  status_->setMinimumWidth(350);
+  statusBar()->setObjectName(QStringLiteral("statusBar"));
+  statusBar()->addWidget(status_, 1);
+
+  recentFiles_ = new TMRUManager(this);
+  recentFiles_->setObjectName(QStringLiteral("recentFiles"));
+  buildMenus();
+  buildToolBars();
+
+  taskMenu_ = new QMenu(this);
+  taskMenu_->setObjectName(QStringLiteral("taskMenu"));
+  QAction *clear = taskMenu_->addAction(QStringLiteral("C&lear clipboard"));
+  clear->setObjectName(QStringLiteral("Clearclipboard2"));
+  connect(clear, &QAction::triggered, this, &TmainForm::ClearClipboardClick);
+  tray_ = new TKitTrayIcon(this);
+  tray_->setObjectName(QStringLiteral("RxTrayIcon1"));
+  tray_->SetHint(QStringLiteral("Marrowen"));
+  tray_->SetIcon(QApplication::windowIcon().isNull()
+                     ? style()->standardIcon(QStyle::SP_FileDialogDetailedView)
+                     : QApplication::windowIcon());
+  tray_->SetPopupMenu(taskMenu_);
+  tray_->SetActive(true);
+
+  // FormCreate
+  interactive_ = true;
+  settings_ = MainSettings();
+  loadSettings(settingsStore(), settings_, *recentFiles_);
+  recentFiles_->OnClick = [this](const std::string &text, int) { openRecentFile(text); };
+  loader_ = std::shared_ptr<TStringLoader>(createLanguageLoader(settings_.language));
+  installStringLoader(loader_);
+  translateForm(this);
+  setWindowTitle(toQString(program::displayName));
+  QApplication::setApplicationDisplayName(windowTitle());
+  qApp->installEventFilter(this);
+
+  formInfo_ = std::make_unique<TFormInfo>(this, QStringLiteral("mainForm"));
+  formInfo_->Load();
+  if (mainFormHooks().createPatternMenu)
+    mainFormHooks().createPatternMenu();
+  // Whatever needs the window on screen runs once the event loop has it.
+  QMetaObject::invokeMethod(this, &TmainForm::afterCreate, Qt::QueuedConnection);
+}
+
+TmainForm::~TmainForm() {
+  qApp->removeEventFilter(this);
+  TTstatusForm::setEditor(nullptr);
+  host_->stopAllJobs();
+  saveAllSettings();
+  formInfo_->Save();
+  host_.reset();
+  // The workspace's windows go after this object's members.
+  disconnect(qApp, nullptr, this, nullptr);
+  disconnect(area_, nullptr, this, nullptr);
+  for (const auto &[widget, child] : children_)
+    disconnect(widget, nullptr, this, nullptr);
+  children_.clear();
+  if (mainWindow == this)
+    mainWindow = nullptr;
+}
+
+void TmainForm::saveAllSettings() {
+  settings_.fileHistoryEntries = recentFiles_->Strings().Capacity();
+  saveSettings(settingsStore(), settings_, *recentFiles_);
+}
+
+QAction *TmainForm::addAction(QMenu *menu, const char *name, const QString &text, int tag) {
+  QAction *a = menu->addAction(text);
+  a->setObjectName(QString::fromLatin1(name));
+  if (tag >= 0) {
+    a->setData(tag);
+    connect(a, &QAction::triggered, this, [this, tag] { Usermanual1Click(tag); });
+  }
+  return a;
+}
+
+QAction *TmainForm::action(const QString &objectName) const {
+  return findChild<QAction *>(objectName);
+}
+
+QMenu *TmainForm::menu(const QString &objectName) const { return findChild<QMenu *>(objectName); }
+
+void TmainForm::buildMenus() {
+  auto command = [this](QAction *a, const char *name) {
+    connect(a, &QAction::triggered, this, [name] {
+      auto &commands = mainFormHooks().commands;
+      if (auto it = commands.find(name); it != commands.end() && it->second)
+        it->second();
+    });
+  };
+  QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+  file->setObjectName(QStringLiteral("File1"));
+  connect(addAction(file, "New1", QStringLiteral("&New")), &QAction::triggered, this,
+          [this] { CreateMDIChild(); });
+  command(addAction(file, "Open1", QStringLiteral("&Open...")), "Open1");
+  command(addAction(file, "Openinsamewindow1", QStringLiteral("Open in same window")),
+          "Openinsamewindow1");
+  command(addAction(file, "Insert1", QStringLiteral("Insert...")), "Insert1");
+  connect(addAction(file, "Save1", QStringLiteral("Save")), &QAction::triggered, this, [this] {
+    if (auto *child = activeChildForm())
+      child->Save();
+  });
+  command(addAction(file, "Saveas1", QStringLiteral("Save as...")), "Saveas1");
+  connect(addAction(file, "Close1", QStringLiteral("&Close")), &QAction::triggered, area_,
+          &QMdiArea::closeActiveSubWindow);
+  connect(addAction(file, "Closeall1", QStringLiteral("Close all")), &QAction::triggered, this,
+          &TmainForm::CloseAll);
+  file->addSeparator();
+  command(addAction(file, "Linktofilter1", QStringLiteral("&Link to filter...")), "Linktofilter1");
+  command(addAction(file, "Exportfilter1", QStringLiteral("Export filter to clipboard")),
+          "Exportfilter1");
+  command(addAction(file, "Exportcommandline1", QStringLiteral("Export command line to clipboard")),
+          "Exportcommandline1");
+  QAction *perl = addAction(file, "ExportPerl1", QStringLiteral("Export Perl script to clipboard"));
+  perl->setVisible(false);
+  command(perl, "ExportPerl1");
+  command(addAction(file, "Print1", QStringLiteral("&Print...")), "Print1");
+  command(addAction(file, "Printersetup1", QStringLiteral("Printer setup...")), "Printersetup1");
+  file->addSeparator();
+  QMenu *recent = file->addMenu(QStringLiteral("&Recent files"));
+  recent->setObjectName(QStringLiteral("Recentfiles1"));
+  recentFiles_->SetRecentMenu(recent);
+  file->addSeparator();
+  QAction *exit = addAction(file, "Exit1", QStringLiteral("E&xit"));
+  exit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+  connect(exit, &QAction::triggered, this, &QWidget::close);
+
+  QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+  edit->setObjectName(QStringLiteral("Edit1"));
+  auto post = [this](QAction *a, const char *method) {
+    connect(a, &QAction::triggered, this, [method] {
+      if (QWidget *focus = QApplication::focusWidget())
+        QMetaObject::invokeMethod(focus, method, Qt::QueuedConnection);
+    });
+  };
+  post(addAction(edit, "Cut1", QStringLiteral("Cu&t")), "cut");
+  post(addAction(edit, "Copy1", QStringLiteral("&Copy")), "copy");
+  connect(addAction(edit, "Paste1", QStringLiteral("&Paste")), &QAction::triggered, this,
+          [this] { EditPasteClick(false); });
+  connect(addAction(edit, "Pastespecial1", QStringLiteral("Paste special")), &QAction::triggered,
+          this, [this] { EditPasteClick(true); });
+  connect(addAction(edit, "Delete1", QStringLiteral("&Delete")), &QAction::triggered, this, [] {
+    QWidget *focus = QApplication::focusWidget();
+    if (auto *line = qobject_cast<QLineEdit *>(focus))
+      line->del();
+    else if (auto *plain = qobject_cast<QPlainTextEdit *>(focus))
+      plain->textCursor().removeSelectedText();
+    else if (auto *text = qobject_cast<QTextEdit *>(focus))
+      text->textCursor().removeSelectedText();
+  });
+  edit->addSeparator();
+  connect(addAction(edit, "Clearclipboard1", QStringLiteral("Clear cli&pboard")),
+          &QAction::triggered, this, &TmainForm::ClearClipboardClick);
+  connect(addAction(edit, "Preferences1", QStringLiteral("&Preferences...")), &QAction::triggered,
+          this, &TmainForm::PreferencesClick);
+
+  QMenu *tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+  tools->setObjectName(QStringLiteral("Tools1"));
+  command(addAction(tools, "Customizeshellextensions1",
+                    QStringLiteral("&Customize shell extensions")),
+          "Customizeshellextensions1");
+  connect(addAction(tools, "Showcommandline1", QStringLiteral("Show command line")),
+          &QAction::triggered, this, &TmainForm::ShowCommandLineClick);
+  tools->addSeparator();
+  addAction(tools, "Clipboardviewer1", QStringLiteral("&Clipboard viewer"), 10);
+  addAction(tools, "NotePad1", QStringLiteral("&NotePad"), 11);
+  addAction(tools, "WordPad1", QStringLiteral("&WordPad"), 12);
+  addAction(tools, "Charactermap1", QStringLiteral("C&haracter map"), 13);
+  addAction(tools, "Calculator1", QStringLiteral("Calculator"), 17);
+
+  QMenu *window = menuBar()->addMenu(QStringLiteral("&Window"));
+  window->setObjectName(QStringLiteral("Window1"));
+  connect(addAction(window, "Cascade1", QStringLiteral("&Cascade")), &QAction::triggered, area_,
+          &QMdiArea::cascadeSubWindows);
+  auto withActive = [this](QAction *a, Qt::WindowState state) {
+    connect(a, &QAction::triggered, this, [this, state] {
+      if (QMdiSubWindow *sub = area_->activeSubWindow())
+        sub->setWindowState(state);
+    });
+  };
+  withActive(addAction(window, "Maximize1", QStringLiteral("Maximize")), Qt::WindowMaximized);
+  withActive(addAction(window, "Minimize1", QStringLiteral("&Minimize")), Qt::WindowMinimized);
+  withActive(addAction(window, "Restore1", QStringLiteral("&Restore")), Qt::WindowNoState);
+  connect(addAction(window, "Minimizeall1", QStringLiteral("Minimize &all")), &QAction::triggered,
+          this, [this] {
+            const auto subs = area_->subWindowList();
+            for (auto it = subs.rbegin(); it != subs.rend(); ++it)
+              (*it)->showMinimized();
+          });
+  connect(addAction(window, "Arrangeicons1", QStringLiteral("Arrange &icons")),
+          &QAction::triggered, area_, &QMdiArea::tileSubWindows);
+  connect(addAction(window, "Next1", QStringLiteral("&Next")), &QAction::triggered, area_,
+          &QMdiArea::activateNextSubWindow);
+  connect(addAction(window, "Previous1", QStringLiteral("&Previous")), &QAction::triggered, area_,
+          &QMdiArea::activatePreviousSubWindow);
+  window->addSeparator();
+  connect(window, &QMenu::aboutToShow, this, [this, window] {
+    for (QAction *a : window->actions())
+      if (a->property("windowListItem").toBool())
+        delete a;
+    for (QMdiSubWindow *sub : area_->subWindowList()) {
+      QAction *a = window->addAction(sub->windowTitle());
+      a->setProperty("windowListItem", true);
+      connect(a, &QAction::triggered, area_, [this, sub] { area_->setActiveSubWindow(sub); });
+    }
+  });
+
+  QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+  help->setObjectName(QStringLiteral("Help1"));
+  addAction(help, "Contents1", QStringLiteral("&Contents"), 0)->setShortcut(Qt::Key_F1);
+  addAction(help, "Index1", QStringLiteral("&Index"), 9);
+  addAction(help, "Tutorial1", QStringLiteral("Tutorial"), 14);
+  help->addSeparator();
+  addAction(help, "Relatedproducts1", QStringLiteral("&Related products"), 15);
+  addAction(help, "Marrowenhomepage1", QStringLiteral("&Marrowen home page"), 6);
+  addAction(help, "OstrevanontheWeb1", QStringLiteral("&Ostrevan on the Web"), 7);
+  addAction(help, "Subscribeupdate1", QStringLiteral("Subscribe to Marrowen update list"), 20);
+  addAction(help, "Subscribediscuss1", QStringLiteral("Subscribe to Marrowen discussion list"), 21);
+  addAction(help, "TechnicalSupport1", QStringLiteral("Technical Support"), 8);
+  addAction(help, "Suggestionbox1", QStringLiteral("Suggestion box"), 18);
+  help->addSeparator();
+  command(addAction(help, "Checkweb1", QStringLiteral("&Check web for Marrowen updates")),
+          "Checkweb1");
+  connect(addAction(help, "ShowTipoftheDay1", QStringLiteral("&Show Tip of the Day")),
+          &QAction::triggered, this, [this] { showTipOfTheDay(true); });
+  connect(addAction(help, "AboutMarrowen1", QStringLiteral("&About Marrowen...")),
+          &QAction::triggered, this, &TmainForm::AboutClick);
+  // F1 asks for the active form's own topic, not the contents.
+  if (QAction *contents = action(QStringLiteral("Contents1"))) {
+    contents->setShortcut(QKeySequence());
+    auto *f1 = new QShortcut(Qt::Key_F1, this);
+    connect(f1, &QShortcut::activated, this, [this] { showHelpContext(activeHelpContext()); });
+  }
+}
+
+void TmainForm::buildToolBars() {
+  auto button = [this](QToolBar *bar, const char *name, QStyle::StandardPixmap icon,
+                       const QString &hint, QAction *target = nullptr, int tag = -1) {
+    QAction *a = bar->addAction(style()->standardIcon(icon), hint);
+    a->setObjectName(QString::fromLatin1(name));
+    a->setToolTip(hint);
+    if (target)
+      connect(a, &QAction::triggered, target, &QAction::trigger);
+    if (tag >= 0) {
+      a->setData(tag);
+      connect(a, &QAction::triggered, this, [this, tag] { Usermanual1Click(tag); });
+    }
+    return a;
+  };
+  QToolBar *fileBar = addToolBar(QStringLiteral("File and clipboard toolbar"));
+  fileBar->setObjectName(QStringLiteral("ToolBar2"));
+  button(fileBar, "NewButton", QStyle::SP_FileIcon, QStringLiteral("New filter list"),
+         action(QStringLiteral("New1")));
+  button(fileBar, "OpenButton", QStyle::SP_DialogOpenButton, QStringLiteral("Open filter list"),
+         action(QStringLiteral("Open1")));
+  button(fileBar, "saveToolButton", QStyle::SP_DialogSaveButton,
+         QStringLiteral("Save filter list"), action(QStringLiteral("Save1")));
+  button(fileBar, "PrintSpeedButton", QStyle::SP_FileDialogContentsView, QStringLiteral("Print"),
+         action(QStringLiteral("Print1")));
+  button(fileBar, "CutButton", QStyle::SP_DialogDiscardButton, QStringLiteral("Cut"),
+         action(QStringLiteral("Cut1")));
+  button(fileBar, "CopyButton", QStyle::SP_FileDialogNewFolder, QStringLiteral("Copy"),
+         action(QStringLiteral("Copy1")));
+  button(fileBar, "PasteButton", QStyle::SP_DialogApplyButton, QStringLiteral("Paste"),
+         action(QStringLiteral("Paste1")));
+  QAction *duplicate = button(fileBar, "duplicateButton", QStyle::SP_BrowserReload,
+                              QStringLiteral("Duplicate current filter"));
+  connect(duplicate, &QAction::triggered, this, [] {
+    if (auto &c = mainFormHooks().commands["Duplicatecurrentfilter1"])
+      c();
+  });
+
+  QToolBar *apps = addToolBar(QStringLiteral("Applications toolbar"));
+  apps->setObjectName(QStringLiteral("ToolBar3"));
+  button(apps, "clipboardViewerButton", QStyle::SP_FileDialogInfoView,
+         QStringLiteral("Clipboard viewer"), nullptr, 10);
+  for (auto [name, hint, tag] :
+       {std::tuple{"charmapButton", "Character map", 13}, std::tuple{"notepadButton", "Notepad", 11},
+        std::tuple{"wordpadButton", "WordPad", 12}, std::tuple{"calculatorButton", "Calculator", 17}}) {
+    QAction *a = button(apps, name, QStyle::SP_ComputerIcon, QString::fromLatin1(hint), nullptr, tag);
+    // An accessory that this desktop lacks is not offered.
+    const bool present = !launcher().findProgram(accessoryPrograms(tag)).isEmpty();
+    a->setVisible(present);
+    for (QAction *item : findChildren<QAction *>())
+      if (item->data().toInt() == tag && item != a && qobject_cast<QMenu *>(item->parent()))
+        item->setVisible(present);
+  }
+
+  QToolBar *filters = addToolBar(QStringLiteral("Filters toolbar"));
+  filters->setObjectName(QStringLiteral("ToolBar4"));
+  auto filterButton = [&](const char *name, const QString &hint, const char *commandName) {
+    QAction *a = button(filters, name, QStyle::SP_ArrowRight, hint);
+    connect(a, &QAction::triggered, this, [commandName] {
+      if (auto &c = mainFormHooks().commands[commandName])
+        c();
+    });
+    return a;
+  };
+  filterButton("replaceButton", QStringLiteral("Search and replace"), "Searchandreplace1");
+  filterButton("eolButton", QStringLiteral("End of line"), "EndofLine1");
+  filterButton("sortButton", QStringLiteral("Sort"), "Sort1");
+  filterButton("numberButton", QStringLiteral("Add line numbers"), "AddLinenumbers1");
+  filterButton("commentButton", QStringLiteral("Comment"), "Comment1");
+  QAction *email = button(filters, "emailButton", QStyle::SP_ArrowRight,
+                          QStringLiteral("Extract e-mail addresses"));
+  email->setData(28);
+  connect(email, &QAction::triggered, this, [this] {
+    if (auto *child = activeChildForm())
+      child->addDescriptionFilter(28);
+  });
+  for (auto [name, hint, kind] : {std::tuple{"centreButton", "Centre text", 4},
+                                  std::tuple{"justifyButton", "Justify text", 5}}) {
+    QAction *a = button(filters, name, QStyle::SP_ArrowRight, QString::fromLatin1(hint));
+    a->setData(kind);
+    connect(a, &QAction::triggered, this, [this, kind] {
+      if (auto *child = activeChildForm())
+        child->addNumberFilter(kind);
+    });
+  }
+  button(filters, "helpButton", QStyle::SP_DialogHelpButton, QStringLiteral("Help"), nullptr, 0);
+  UpdateMenuItems();
+}
+
+void TmainForm::afterCreate() {
+  connect(qApp, &QApplication::focusChanged, this, &TmainForm::UpdateMenuItems,
+          Qt::UniqueConnection);
+  connect(area_, &QMdiArea::subWindowActivated, this, &TmainForm::UpdateMenuItems,
+          Qt::UniqueConnection);
+  statusBarStandardText();
+  initCharTables();
+  auto &hooks = mainFormHooks();
+  if (hooks.refreshTaskBarList)
+    hooks.refreshTaskBarList();
+  if (hooks.processCommandLine)
+    hooks.processCommandLine();
+  if (hooks.updateCheck)
+    hooks.updateCheck();
+  if (settings_.showTips)
+    showTipOfTheDay(false);
+  if (settings_.showWizard && hooks.showWizard)
+    if (auto *child = activeChildForm())
+      hooks.showWizard(*child);
+  emit afterCreateDone();
+}
+
+void TmainForm::statusBarText(const QString &text) {
+  statusError_ = false;
+  status_->setStyleSheet(QString());
+  status_->setText(text);
+  status_->repaint();
+}
+
+void TmainForm::statusBarError(const QString &text) {
+  statusError_ = true;
+  status_->setStyleSheet(QStringLiteral("color: red"));
+  status_->setText(text);
+  status_->repaint();
+}
+
+void TmainForm::statusBarStandardText() {
+  statusBarText(toQString(translate(4150, "Welcome to Marrowen! Try the Tutorial under the Help Menu")));
+}
+
+QString TmainForm::statusText() const { return status_->text(); }
+bool TmainForm::statusIsError() const { return statusError_; }
+
+void TmainForm::logError(const std::string &message) {
+  showMessageBox(this, QMessageBox::Critical, windowTitle(), toQString(message));
+  if (!interactive_) {
+    statusBarError(toQString(message));
+    writeDefaultLog(TLogLevel::Error, message);
+  }
+}
+
+void TmainForm::SpawnApp(const std::string &statusFormat, const QString &target, bool program,
+                         const QStringList &arguments) {
+  statusBarText(toQString(Format(statusFormat, {fromQString(target)})));
+  const bool started =
+      program ? launcher().startProgram(target, arguments) : launcher().openUrl(target);
+  if (!started)
+    statusBarError(toQString(translateFormat(4160, "Error: %s - %s",
+                                             {fromQString(target), "cannot be opened"})));
+}
+
+void TmainForm::increaseThreadCount() { host_->increaseThreadCount(); }
+void TmainForm::reduceThreadCount() { host_->reduceThreadCount(); }
+void TmainForm::setQuitWhenDone(bool quit) { host_->setQuitWhenDone(quit); }
+
+FilterListWindow *TmainForm::CreateMDIChild() {
+  auto &factory = mainFormHooks().createChild;
+  if (!factory)
+    return nullptr;
+  ++windowCount_;
+  FilterListWindow *child = factory(*area_);
+  if (child)
+    adoptChild(child, qobject_cast<QMdiSubWindow *>(child->widget()->parentWidget()));
+  return child;
+}
+
+void TmainForm::adoptChild(FilterListWindow *window, QMdiSubWindow *sub) {
+  QWidget *widget = window->widget();
+  children_[widget] = window;
+  connect(widget, &QObject::destroyed, this, [this, widget] { children_.erase(widget); });
+  if (!sub)
+    sub = area_->addSubWindow(widget);
+  sub->show();
+  area_->setActiveSubWindow(sub);
+  UpdateMenuItems();
+}
+
+FilterListWindow *TmainForm::activeChildForm() const {
+  QMdiSubWindow *sub = area_->activeSubWindow();
+  if (!sub && !area_->subWindowList().isEmpty())
+    sub = area_->currentSubWindow();
+  if (!sub)
+    return nullptr;
+  const auto it = children_.find(sub->widget());
+  return it == children_.end() ? nullptr : it->second;
+}
+
+FilterListWindow *TmainForm::decideWindow() {
+  FilterListWindow *active = activeChildForm();
+  if (active && active->fileName().empty() && !active->filterHasChanged())
+    return active;
+  return CreateMDIChild();
+}
+
+FilterListWindow *TmainForm::findWindow(const std::string &fileName) const {
+  for (QMdiSubWindow *sub : area_->subWindowList()) {
+    const auto it = children_.find(sub->widget());
+    if (it != children_.end() && it->second->fileName() == fileName)
+      return it->second;
+  }
+  return nullptr;
+}
+
+void TmainForm::CloseAll() {
+  const auto subs = area_->subWindowList();
+  for (auto it = subs.rbegin(); it != subs.rend(); ++it)
+    (*it)->close();
+}
+
+void TmainForm::handleDroppedFiles(const QStringList &names) {
+  FilterListWindow *active = activeChildForm();
+  bool added = false;
+  for (const QString &name : names) {
+    const QString full = QFileInfo(name).absoluteFilePath();
+    if (full.right(4).toUpper() == QStringLiteral(".FLL")) {
+      if (FilterListWindow *window = CreateMDIChild())
+        window->loadFilterList(fileNameFromQString(full), false, false, true);
+    } else if (active) {
+      added = active->testThenAdd(fileNameFromQString(full)) || added;
+    }
+  }
+  if (added) {
+    active->showFilesPage();
+    active->checkButtonsEnableStatus();
+  }
+}
+
+void TmainForm::dragEnterEvent(QDragEnterEvent *event) {
+  if (event->mimeData()->hasUrls())
+    event->acceptProposedAction();
+}
+
+void TmainForm::dropEvent(QDropEvent *event) {
+  QStringList names;
+  for (const QUrl &url : event->mimeData()->urls())
+    if (url.isLocalFile())
+      names << url.toLocalFile();
+  event->acceptProposedAction();
+  handleDroppedFiles(names);
+  if (isMinimized())
+    showNormal();
+  else
+    activateWindow();
+}
+
+void TmainForm::setCalledFrom(const std::string &application) {
+  calledFrom_ = application;
+  action(QStringLiteral("Exit1"))
+      ->setText(toQString(translateFormat(4450, "Exit and return to %s", {application})));
+}
+
+void TmainForm::closeEvent(QCloseEvent *event) {
+  if (!calledFrom_.empty()) {
+    event->ignore();
+    hide();
+    return;
+  }
+  // Jobs end before any window goes: their windows and chains are still in use.
+  host_->stopAllJobs();
+  CloseAll();
+  saveAllSettings();
+  formInfo_->Save();
+  event->accept();
+}
+
+void TmainForm::UpdateMenuItems() {
+  const bool child = activeChildForm() != nullptr;
+  for (const char *name : {"saveToolButton", "PrintSpeedButton", "duplicateButton", "sortButton",
+                           "numberButton", "eolButton", "commentButton", "replaceButton",
+                           "emailButton", "centreButton", "justifyButton"})
+    if (QAction *a = action(QString::fromLatin1(name)))
+      a->setEnabled(child);
+  for (const char *name : {"Openinsamewindow1", "Insert1", "Save1", "Saveas1", "Linktofilter1",
+                           "Exportfilter1", "Exportcommandline1", "Print1", "Printersetup1"})
+    if (QAction *a = action(QString::fromLatin1(name)))
+      a->setVisible(child);
+  const bool any = !area_->subWindowList().isEmpty();
+  for (const char *name : {"CutButton", "CopyButton", "PasteButton", "Cut1", "Copy1", "Paste1",
+                           "Delete1"})
+    if (QAction *a = action(QString::fromLatin1(name)))
+      a->setEnabled(any);
+  for (const char *name : {"Close1", "Closeall1"})
+    if (QAction *a = action(QString::fromLatin1(name)))
+      a->setVisible(any);
+}
+
+void TmainForm::EditPasteClick(bool special) {
+  QWidget *focus = QApplication::focusWidget();
+  QClipboard *clipboard = QApplication::clipboard();
+  if (!special) {
+    const std::string text = fromQString(clipboard->text());
+    if (qobject_cast<QPlainTextEdit *>(focus) || qobject_cast<QTextEdit *>(focus))
+      clipboard->setText(toQString(escapeBinaryChars(text)));
+    else if (qobject_cast<QLineEdit *>(focus) || qobject_cast<QAbstractSpinBox *>(focus) ||
+             (focus && qobject_cast<QAbstractSpinBox *>(focus->parentWidget())))
+      clipboard->setText(toQString(escapeControlChars(text)));
+  }
+  if (focus)
+    QMetaObject::invokeMethod(focus, "paste", Qt::QueuedConnection);
+}
+
+void TmainForm::ClearClipboardClick() {
+  QApplication::clipboard()->clear();
+  statusBarText(toQString(translate(4350, "Clipboard has been cleared")));
+}
+
+void TmainForm::PreferencesClick() {
+  ToptionsDialog dialog(settings_, this);
+  if (DialogRunner::exec(dialog) != QDialog::Accepted)
+    return;
+  const std::string oldLanguage = settings_.language;
+  const std::string chosen = fromQString(dialog.languages().currentText());
+  if (chosen != oldLanguage)
+    showMessageBox(this, QMessageBox::Information, windowTitle(),
+                   toQString(translateFormat(4440, "You must exit %s before the new language will take effect",
+                                             {program::displayName})));
+  dialog.apply(settings_);
+  recentFiles_->Strings().SetCapacity(settings_.fileHistoryEntries);
+  for (const auto &[widget, child] : children_)
+    child->updateTrialFont(dialog.trialFont());
+}
+
+void TmainForm::showTipOfTheDay(bool userAsked) {
+  TfTipOfTheDay tips(QStringLiteral("TIPS.TXT"), this);
+  tips.setTip(settings_.currentTip);
+  tips.setShowTips(settings_.showTips);
+  if (!tips.noTips())
+    DialogRunner::exec(tips);
+  else if (userAsked)
+    showMessageBox(this, QMessageBox::Information, windowTitle(),
+                   toQString(translate(4360, "Couldn't find Tip Of The Day file")));
+  settings_.currentTip = tips.index() + 1;
+  settings_.showTips = tips.showTips();
+}
+
+void TmainForm::AboutClick() {
+  TABox about(this);
+  about.webLink = [this](int link) { onAboutButton(link); };
+  DialogRunner::exec(about);
+}
+
+void TmainForm::onAboutButton(int button) {
+  Usermanual1Click(button == 3 ? 7 : button == 4 ? 4 : 0);
+}
+
+void TmainForm::ShowCommandLineClick() {
+  if (!commandLineForm_) {
+    commandLineForm_ = new TcommandLineForm(arguments_);
+    commandLineSub_ = area_->addSubWindow(commandLineForm_);
+    commandLineSub_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  commandLineSub_->show();
+  area_->setActiveSubWindow(commandLineSub_);
+}
+
+void TmainForm::openRecentFile(const std::string &fileName) {
+  if (FilterListWindow *window = decideWindow())
+    window->loadFilterList(fileName, false, true, true);
+}
+
+int TmainForm::activeHelpContext() const {
+  for (QWidget *w = QApplication::focusWidget(); w; w = w->parentWidget()) {
+    if (auto *tabs = qobject_cast<QTabWidget *>(w))
+      if (QWidget *page = tabs->currentWidget(); page && page->property("helpContext").isValid())
+        return page->property("helpContext").toInt();
+    if (w->property("helpContext").isValid())
+      return w->property("helpContext").toInt();
+  }
+  if (QMdiSubWindow *sub = area_->activeSubWindow())
+    if (QWidget *w = sub->widget(); w && w->property("helpContext").isValid())
+      return w->property("helpContext").toInt();
+  return property("helpContext").toInt();
+}
+
+void TmainForm::Usermanual1Click(int tag) {
+  auto web = [this](int message, const char *text, const QString &address) {
+    SpawnApp(translate(message, text), address);
+  };
+  auto accessory = [this](int message, const char *text, int t) {
+    QString program = launcher().findProgram(accessoryPrograms(t));
+    if (program.isEmpty() && t == 11)
+      program = QStringLiteral("xdg-open");
+    if (!program.isEmpty())
+      SpawnApp(translate(message, text), program, true);
+  };
+  const QString email = toQString(settings_.emailAddress);
+  switch (tag) {
+  case 0:
+    showHelpContents();
+    break;
+  case 1:
+    SpawnApp(translate(4170, "Opening document %s"), programFile("WhatsNew.Txt"));
+    break;
+  case 4:
+    SpawnApp(translate(4190, "Opening document %s"), programFile("Products.Txt"));
+    break;
+  case 6:
+    web(4210, "Opening web page %s", siteAddress + QStringLiteral("/marrowen.html?referrer=mrapp"));
+    break;
+  case 7:
+    web(4220, "Opening web page %s", siteAddress + QStringLiteral("/?referrer=mrapp"));
+    break;
+  case 8:
+    web(4230, "Opening web page %s", siteAddress + QStringLiteral("/support.html"));
+    break;
+  case 9:
+    showHelpIndex();
+    break;
+  case 10:
+    statusBarText(toQString(translateFormat(4240, "Starting application %s", {"Clipboard"})));
+    showClipboardViewer();
+    break;
+  case 11:
+    accessory(4250, "Starting application %s", 11);
+    break;
+  case 12:
+    accessory(4260, "Starting application %s", 12);
+    break;
+  case 13:
+    accessory(4270, "Starting application %s", 13);
+    break;
+  case 14:
+    showHelpContext(1300);
+    break;
+  case 15:
+  case 16:
+  case 19:
+  case 22:
+  case 23:
+    web(4280, "Opening web page %s", siteAddress + QStringLiteral("/marrowen/related.html"));
+    break;
+  case 17:
+    accessory(4290, "Starting application %s", 17);
+    break;
+  case 18:
+    web(4300, "Opening web page %s", siteAddress + QStringLiteral("/suggest.html?referrer=mrapp"));
+    break;
+  case 20:
+    web(4310, "Opening web page %s",
+        listAddress + toQString(program::shortName) + QStringLiteral("?user=") + email);
+    break;
+  case 21:
+    web(4320, "Opening web page %s",
+        listAddress + QStringLiteral("marrowen-discuss?user=") + email);
+    break;
+  default:
+    break;
+  }
+}
+
+bool TmainForm::eventFilter(QObject *watched, QEvent *event) {
+  // A non-empty hint of whatever the mouse is over shows in the status bar.
+  if (event->type() == QEvent::StatusTip) {
+    const QString tip = static_cast<QStatusTipEvent *>(event)->tip();
+    if (!tip.isEmpty())
+      statusBarText(tip);
+    return watched != this ? false : true;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace marrowen

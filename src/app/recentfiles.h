@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QAction>
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+
+namespace marrowen {
+
+class TCustomIniFile;
+
+// The recent filter files, newest first (mode 0) or oldest first (mode 1),
+// never more than Capacity entries; each entry carries an integer the caller
+// may attach. Texts match ignoring letter case, and an entry keeps the
+// spelling it was first added with.
+class TRecentStrings {
+public:
+  struct Entry {
+    std::string text;
+    int user = 0;
+  };
+
+  int Count() const { return static_cast<int>(entries_.size()); }
+  const Entry &at(int index) const { return entries_.at(static_cast<std::size_t>(index)); }
+  int Capacity() const { return capacity_; }
+  void SetCapacity(int value);
+  int Mode() const { return mode_; }
+  void SetMode(int mode) { mode_ = mode; }
+
+  // The entry's new index.
+  int Add(const std::string &text, int user = 0);
+  // At most Capacity entries of `texts`, left in their order.
+  void AddStrings(const std::vector<std::string> &texts);
+  void Remove(const std::string &text);
+  void Clear();
+  int IndexOf(const std::string &text) const;
+
+  // Called after every change.
+  std::function<void()> OnChange;
+
+private:
+  void trim();
+  void changed();
+
+  std::vector<Entry> entries_;
+  int capacity_ = 10;
+  int mode_ = 0;
+};
+
+// Shows a TRecentStrings as items under a menu and reports the chosen one.
+class TMRUManager : public QObject {
+  Q_OBJECT
+public:
+  explicit TMRUManager(QObject *parent = nullptr);
+
+  TRecentStrings &Strings() { return strings_; }
+  QMenu *RecentMenu() const { return menu_; }
+  void SetRecentMenu(QMenu *menu);
+  bool AutoEnable = true;
+  bool AutoUpdate = true;
+  bool ShowAccelChar = true;
+  int StartAccel = 1;
+  int AccelDelimiter = 0; // 0 tab, 1 blank
+  int SeparateSize = 0;
+  bool RemoveOnSelect = false;
+  // The chosen entry's text and its integer.
+  std::function<void(const std::string &text, int user)> OnClick;
+
+  // The caption of the entry at `index`, accelerator included.
+  QString itemCaption(int index) const;
+  void updateMenu();
+  // Runs the entry at `index` as a click on its item would.
+  void click(int index);
+
+  // "Item_%d" and "User_%d" values of `section`; loading keeps the stored
+  // order, saving removes what lies beyond the count.
+  void LoadFromIni(TCustomIniFile &ini, const std::string &section);
+  void SaveToIni(TCustomIniFile &ini, const std::string &section);
+
+private:
+  TRecentStrings strings_;
+  QPointer<QMenu> menu_;
+  std::vector<QPointer<QAction>> added_;
+};
+
+} // namespace marrowen

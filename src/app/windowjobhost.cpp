@@ -1,0 +1,244 @@
+#include "app/windowjobhost.h"
+
+#include "app/debugwindow.h"
+#include "app/statusform.h"
+#include "components/dialogrunner.h"
+#include "engine/clipboard.h"
+#include "engine/host.h"
+#include "engine/inputs.h"
+#include "filters/debugfilter.h"
+#include "qtext/qtext.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QEventLoop>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QSoundEffect>
+#include <QThread>
+#include <QUrl>
+
+#include <algorithm>
+#include <exception>
+
+namespace marrowen {
+
+WindowJobHost::WindowJobHost(QObject *parent) : QObject(parent) {
+  onQuit = [] { QCoreApplication::quit(); };
+}
+
+WindowJobHost::~WindowJobHost() {
+  stopAllJobs();
+  for (auto &window : std::vector(windows_))
+    forget(window.get());
+}
+
+ProcessingThread *WindowJobHost::startJob(std::unique_ptr<TGenericInput> chain,
+                                          JobOptions options) {
+  RunningJob entry;
+  entry.chain = std::move(chain);
+  entry.job = ProcessingThread::Create(*this, *entry.chain, std::move(options));
+  ProcessingThread *job = entry.job.get();
+  jobs_.push_back(std::move(entry));
+  return job;
+}
+
+void WindowJobHost::stopAllJobs() {
+  if (jobs_.empty())
+    return;
+  setApplicationTerminating(true);
+  for (auto &entry : jobs_)
+    entry.job->terminate();
+  QEventLoop loop;
+  while (!jobs_.empty())
+    loop.processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void WindowJobHost::runOnUserInterfaceAndWait(const std::function<void()> &call) {
+  if (QThread::currentThread() == thread()) {
+    call();
+    return;
+  }
+  std::exception_ptr failure;
+  QMetaObject::invokeMethod(
+      this,
+      [&] {
+        try {
+          call();
+        } catch (...) {
+          failure = std::current_exception();
+        }
+      },
+      Qt::BlockingQueuedConnection);
+  if (failure)
+    std::rethrow_exception(failure);
+}
+
+void WindowJobHost::jobExecuted(ProcessingThread &job) {
+  ProcessingThread *finished = &job;
+  QMetaObject::invokeMethod(this, [this, finished] { finishJob(finished); }, Qt::QueuedConnection);
+}
+
+void WindowJobHost::finishJob(ProcessingThread *job) {
+  const auto it = std::find_if(jobs_.begin(), jobs_.end(),
+                               [job](const RunningJob &entry) { return entry.job.get() == job; });
+  if (it == jobs_.end())
+    return;
+  job->finish();
+  RunningJob entry = std::move(*it);
+  jobs_.erase(it);
+  // The job reads its chain to the very end.
+  entry.job.reset();
+  entry.chain.reset();
+}
+
+void WindowJobHost::reduceThreadCount() {
+  if (runningJobs_ <= 0)
+    return;
+  if (--runningJobs_ == 0 && quitWhenDone_ && onQuit)
+    onQuit();
+}
+
+std::vector<TTstatusForm *> WindowJobHost::statusWindows() const {
+  std::vector<TTstatusForm *> forms;
+  for (const auto &window : windows_)
+    forms.push_back(window.get());
+  return forms;
+}
+
+std::weak_ptr<JobStatusWindow> WindowJobHost::createStatusWindow() {
+  for (auto &window : std::vector(windows_))
+    if (!window->job())
+      forget(window.get());
+  auto *form = new TTstatusForm;
+  QWidget *container = form;
+  if (area_) {
+    QMdiSubWindow *sub = area_->addSubWindow(form);
+    sub->setAttribute(Qt::WA_DeleteOnClose, false);
+    container = sub;
+  }
+  QPointer<TTstatusForm> guard(form);
+  QPointer<QWidget> containerGuard(container);
+  // The window may go with its parent at exit: then it only leaves the list.
+  std::shared_ptr<TTstatusForm> window(form, [guard, containerGuard](TTstatusForm *) {
+    if (guard && containerGuard)
+      containerGuard->deleteLater();
+  });
+  connect(form, &QObject::destroyed, this, [this, form] { forget(form, true); });
+  connect(form, &TTstatusForm::closeRequested, this, [this, form] { forget(form); });
+  windows_.push_back(window);
+  container->show();
+  return window;
+}
+
+void WindowJobHost::forget(TTstatusForm *form, bool destroying) {
+  const auto it = std::find_if(windows_.begin(), windows_.end(),
+                               [form](const auto &window) { return window.get() == form; });
+  if (it == windows_.end())
+    return;
+  std::shared_ptr<TTstatusForm> window = std::move(*it);
+  windows_.erase(it);
+  if (!destroying && window.use_count() == 1)
+    window->hide();
+}
+
+void WindowJobHost::closeStatusWindow(TTstatusForm *form) { forget(form); }
+
+void WindowJobHost::releaseStatusWindow(const std::shared_ptr<JobStatusWindow> &window) {
+  forget(dynamic_cast<TTstatusForm *>(window.get()));
+}
+
+std::unique_ptr<QueryReplaceDialog> WindowJobHost::createQueryReplaceDialog() {
+  // The windowed query-replace dialog comes later; until then the question is
+  // answered as the headless host answers it.
+  class Headless : public QueryReplaceDialog {
+  public:
+    int confirmReplace(QueryReplaceRequest &request) override { return askQueryReplace(request); }
+  };
+  return std::make_unique<Headless>();
+}
+
+int WindowJobHost::askQuestion(const std::string &text) {
+  const auto button = showMessageBox(
+      nullptr, QMessageBox::Question, QApplication::applicationName(), toQString(text),
+      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel | QMessageBox::NoToAll |
+          QMessageBox::YesToAll,
+      QMessageBox::Yes);
+  switch (button) {
+  case QMessageBox::Yes:
+    return 6;
+  case QMessageBox::No:
+    return 7;
+  case QMessageBox::YesToAll:
+    return 10;
+  case QMessageBox::NoToAll:
+    return 9;
+  default:
+    return 2; // Cancel, Escape and the close box
+  }
+}
+
+void WindowJobHost::showJobException(const std::string &message) {
+  if (QWidget *grabber = QWidget::mouseGrabber())
+    grabber->releaseMouse();
+  showMessageBox(nullptr, QMessageBox::Critical, QApplication::applicationName(),
+                 toQString(message));
+}
+
+void WindowJobHost::playSound(const std::string &fileName) {
+  std::string name = fileName;
+  if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
+    name = name.substr(1, name.size() - 2);
+  delete sound_;
+  auto *effect = new QSoundEffect(this);
+  sound_ = effect;
+  effect->setSource(QUrl::fromLocalFile(fileNameToQString(name)));
+  effect->play();
+}
+
+namespace {
+
+class QtClipboard : public Clipboard {
+public:
+  std::string getText() override {
+    std::string text;
+    runOnUi([&] { text = fromQString(QApplication::clipboard()->text()); });
+    return text;
+  }
+  void setText(std::string_view text) override {
+    const QString value = toQString(text);
+    runOnUi([&] { QApplication::clipboard()->setText(value); });
+  }
+
+private:
+  static void runOnUi(const std::function<void()> &call) {
+    if (QThread::currentThread() == qApp->thread())
+      call();
+    else
+      QMetaObject::invokeMethod(qApp, call, Qt::BlockingQueuedConnection);
+  }
+};
+
+} // namespace
+
+void installWindowHandlers() {
+  setMessageBoxHandler([](MessageBoxKind kind, const std::string &text) {
+    const QMessageBox::Icon icon = kind == MessageBoxKind::Error     ? QMessageBox::Critical
+                                   : kind == MessageBoxKind::Warning ? QMessageBox::Warning
+                                                                     : QMessageBox::Information;
+    showMessageBox(nullptr, icon, QApplication::applicationName(), toQString(text));
+  });
+  setProcessMessagesHandler([] { QCoreApplication::processEvents(); });
+  setClipboard(std::make_shared<QtClipboard>());
+  setDebugWindowFactory([]() -> std::shared_ptr<DebugWindow> {
+    std::shared_ptr<DebugWindow> window;
+    auto make = [&] { window = TdebugWindowForm::createShared(); };
+    if (QThread::currentThread() == qApp->thread())
+      make();
+    else
+      QMetaObject::invokeMethod(qApp, make, Qt::BlockingQueuedConnection);
+    return window;
+  });
+}
+
+} // namespace marrowen

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "engine/jobhost.h"
+#include "engine/processingthread.h"
+
+#include <QMdiArea>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+
+namespace marrowen {
+
+class TGenericInput;
+class TTstatusForm;
+
+// Runs jobs for the windows. It lives on the user-interface thread: a job's
+// synchronous call is a blocking queued call to it (made directly when the
+// caller is on that thread already), and the end of each job is queued to
+// it, which then frees the job and after it the chain. It owns the status
+// windows, which sit in the main window's workspace when one is given.
+class WindowJobHost : public QObject, public JobHost {
+  Q_OBJECT
+public:
+  explicit WindowJobHost(QObject *parent = nullptr);
+  // Stops the jobs still running and waits for their end.
+  ~WindowJobHost() override;
+
+  void setMdiArea(QMdiArea *area) { area_ = area; }
+
+  // Starts a job over `chain`; the host keeps both until the job has ended.
+  ProcessingThread *startJob(std::unique_ptr<TGenericInput> chain, JobOptions options);
+  // Jobs started and not yet ended.
+  int activeJobs() const { return static_cast<int>(jobs_.size()); }
+  // The count the jobs raise and lower.
+  int runningJobs() const { return runningJobs_; }
+  // With it set, the program quits when the count drops back to 0.
+  void setQuitWhenDone(bool quit) { quitWhenDone_ = quit; }
+  bool quitWhenDone() const { return quitWhenDone_; }
+  // What quitting means; the default quits the application's event loop.
+  std::function<void()> onQuit;
+  // Marks the application as terminating, asks every job to stop and
+  // handles events until all of them have ended.
+  void stopAllJobs();
+
+  std::vector<TTstatusForm *> statusWindows() const;
+  // Closes a status window as its close box would.
+  void closeStatusWindow(TTstatusForm *form);
+
+  // --- JobHost ---
+  void runOnUserInterfaceAndWait(const std::function<void()> &call) override;
+  void jobExecuted(ProcessingThread &job) override;
+  void increaseThreadCount() override { ++runningJobs_; }
+  void reduceThreadCount() override;
+  std::weak_ptr<JobStatusWindow> createStatusWindow() override;
+  void releaseStatusWindow(const std::shared_ptr<JobStatusWindow> &window) override;
+  std::unique_ptr<QueryReplaceDialog> createQueryReplaceDialog() override;
+  int askQuestion(const std::string &text) override;
+  void showJobException(const std::string &message) override;
+  void playSound(const std::string &fileName) override;
+
+private:
+  struct RunningJob {
+    std::unique_ptr<TGenericInput> chain;
+    std::unique_ptr<ProcessingThread> job;
+  };
+  void finishJob(ProcessingThread *job);
+  void forget(TTstatusForm *form, bool destroying = false);
+
+  QPointer<QMdiArea> area_;
+  std::vector<RunningJob> jobs_;
+  std::vector<std::shared_ptr<TTstatusForm>> windows_;
+  int runningJobs_ = 0;
+  bool quitWhenDone_ = false;
+  QObject *sound_ = nullptr;
+};
+
+// Installs the windows' message boxes, message pumping, clipboard and debug
+// windows for the engine and the filters.
+void installWindowHandlers();
+
+} // namespace marrowen

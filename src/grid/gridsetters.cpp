@@ -1,0 +1,330 @@
+// The data grid's look and layout settings: each compares first and, on a
+// real change, repaints, re-lays out or reports only what it affects.
+#include "grid/dgbasegrid.h"
+
+#include "grid/inplaceedit.h"
+
+namespace marrowen {
+
+namespace {
+
+template <class T> bool change(T &field, T value) {
+  if (field == value)
+    return false;
+  field = value;
+  return true;
+}
+
+} // namespace
+
+void TdgBaseGrid::SetLineColor(TColor value) {
+  if (change(FLineColor, value))
+    Repaint();
+}
+
+void TdgBaseGrid::SetFixedLineColor(TColor value) {
+  if (change(FFixedLineColor, value))
+    Repaint();
+}
+
+void TdgBaseGrid::SetHeadingColor(TColor value) {
+  if (change(FHeadingColor, value))
+    Repaint();
+}
+
+void TdgBaseGrid::SetGridLines(TdgGridLines value) {
+  if (!change(FGridLines, value))
+    return;
+  FHorzLineWidth = value == glHorzLines || value == glBoth ? 1 : 0;
+  FVertLineWidth = value == glVertLines || value == glBoth ? 1 : 0;
+  Repaint();
+  UpdateEdit();
+}
+
+void TdgBaseGrid::SetFocusBorder(TdgFocusBorder value) {
+  const TdgFocusBorder old = FFocusBorder;
+  if (!change(FFocusBorder, value))
+    return;
+  // A frame reaches over the neighbours' lines.
+  if (old == fbSingle || old == fbDouble)
+    Repaint();
+  else
+    InvalidateCell(Col(), Row());
+}
+
+void TdgBaseGrid::SetFocusColor(TColor value) {
+  if (!change(FFocusColor, value))
+    return;
+  if (FFocusColor == clNone && FSelectionColor == clNone)
+    FSelectionPattern.Free();
+  InvalidateCell(Col(), Row());
+}
+
+void TdgBaseGrid::SetFocusFontColor(TColor value) {
+  if (change(FFocusFontColor, value))
+    InvalidateCell(Col(), Row());
+}
+
+void TdgBaseGrid::SetSelectionColor(TColor value) {
+  if (!change(FSelectionColor, value))
+    return;
+  if (FFocusColor == clNone && FSelectionColor == clNone)
+    FSelectionPattern.Free();
+  if (FGridStatus != gsNothing)
+    Repaint();
+}
+
+void TdgBaseGrid::SetSelectionFontColor(TColor value) {
+  if (change(FSelectionFontColor, value) && FGridStatus != gsNothing)
+    Repaint();
+}
+
+void TdgBaseGrid::SetSelectionType(TdgSelectionType value) {
+  if (change(FSelectionType, value) && FGridStatus != gsNothing)
+    Repaint();
+}
+
+void TdgBaseGrid::SetAlwaysShowFocus(bool value) {
+  if (!change(FAlwaysShowFocus, value))
+    return;
+  if (!HasFocusNow()) {
+    UpdateEdit();
+    InvalidateCell(Col(), Row());
+  }
+}
+
+void TdgBaseGrid::SetHeading3D(bool value) {
+  if (!change(FHeading3D, value))
+    return;
+  InvalidateDisplayRow(0);
+  InvalidateDisplayCol(0);
+}
+
+void TdgBaseGrid::SetIs3DLook(bool value) {
+  if (!change(FIs3D, value))
+    return;
+  Repaint();
+  UpdateEdit();
+}
+
+void TdgBaseGrid::SetWordWrapLook(TdgWordWrap value) {
+  if (!change(FWordWrap, value))
+    return;
+  Repaint();
+  UpdateEdit();
+}
+
+void TdgBaseGrid::SetRowBarIndicator(bool value) {
+  if (change(FRowBarIndicator, value) && Row() >= 1)
+    InvalidateCell(0, Row());
+}
+
+bool TdgBaseGrid::RowBarOn() const { return FRowBarOn; }
+bool TdgBaseGrid::HeadingOn() const { return FHeadingOn; }
+
+void TdgBaseGrid::SetRowBarOn(bool value) {
+  if (!change(FRowBarOn, value))
+    return;
+  restoreFixedSizes();
+  RecomputeFixedSizes();
+}
+
+void TdgBaseGrid::SetRowBarWidth(int value) {
+  if (!change(FRowBarWidth, value))
+    return;
+  restoreFixedSizes();
+  RecomputeFixedSizes();
+}
+
+void TdgBaseGrid::SetHeadingOn(bool value) {
+  if (!change(FHeadingOn, value))
+    return;
+  restoreFixedSizes();
+  RecomputeFixedSizes();
+}
+
+void TdgBaseGrid::SetHeadingHeight(int value) {
+  if (!change(FHeadingHeight, value))
+    return;
+  restoreFixedSizes();
+  RecomputeFixedSizes();
+}
+
+void TdgBaseGrid::RecomputeFixedSizes() {
+  FFixedWidth = 0;
+  for (int c = 0; c < FixedCols(); ++c)
+    FFixedWidth += ColWidths(c);
+  FFixedHeight = 0;
+  for (int r = 0; r < FixedRows(); ++r)
+    FFixedHeight += RowHeights(r);
+  UpdateScrollBars();
+}
+
+void TdgBaseGrid::SetEditColor(TColor value) {
+  if (change(FEditColor, value))
+    UpdateEdit();
+}
+
+void TdgBaseGrid::SetEditFontColor(TColor value) {
+  if (change(FEditFontColor, value))
+    UpdateEdit();
+}
+
+void TdgBaseGrid::SetFlatButtons(bool value) {
+  if (change(FFlatButtons, value))
+    Repaint();
+}
+
+void TdgBaseGrid::SetInactiveButtonState(TdgInactiveButtonState value) {
+  if (!change(FInactiveButtonState, value))
+    return;
+  Repaint();
+  UpdateEdit();
+}
+
+void TdgBaseGrid::SetButtonEdgeWidth(int value) {
+  if (!change(FButtonEdgeWidth, value))
+    return;
+  Repaint();
+  UpdateEdit();
+}
+
+void TdgBaseGrid::FreeCachedButtons(bool cellButtons) {
+  bool freed = false;
+  auto drop = [&freed](std::unique_ptr<TdgCustomButton> &button) {
+    if (button && button->FollowsGridSize()) {
+      button.reset();
+      freed = true;
+    }
+  };
+  if (cellButtons) {
+    drop(FComboButton);
+    drop(FNormalButton);
+    drop(FDateTimeDropDown);
+    drop(FDateTimePopup);
+  } else {
+    drop(FVertSpin);
+    drop(FHorzSpin);
+  }
+  if (freed)
+    Repaint();
+  UpdateEdit();
+}
+
+void TdgBaseGrid::SetDefaultButtonWidth(int value) {
+  if (change(FDefaultButtonWidth, value))
+    FreeCachedButtons(true);
+}
+
+void TdgBaseGrid::SetDefaultButtonHeight(int value) {
+  if (change(FDefaultButtonHeight, value))
+    FreeCachedButtons(true);
+}
+
+void TdgBaseGrid::SetSpinButtonWidth(int value) {
+  if (change(FSpinButtonWidth, value))
+    FreeCachedButtons(false);
+}
+
+void TdgBaseGrid::SetSpinButtonHeight(int value) {
+  if (change(FSpinButtonHeight, value))
+    FreeCachedButtons(false);
+}
+
+void TdgBaseGrid::SetHeadingButton(TdgHeadingButton value) {
+  if (change(FHeadingButton, value) && !FPaintingNow)
+    InvalidateDisplayRow(0);
+}
+
+void TdgBaseGrid::SetThumbTracking(bool value) { FThumbTracking = value; }
+
+void TdgBaseGrid::SetAlwaysShowScrollBar(TScrollStyle value) {
+  if (change(FAlwaysShowScrollBar, value))
+    UpdateScrollBars();
+}
+
+void TdgBaseGrid::SetVertAlignment(TdgVertAlignment value) {
+  if (change(FVertAlignment, value))
+    Repaint();
+}
+
+void TdgBaseGrid::SetHorzAlignment(TdgHorzAlignment value) {
+  if (change(FHorzAlignment, value))
+    Repaint();
+}
+
+void TdgBaseGrid::SetRowBarAlignment(TdgVertAlignment value) {
+  if (change(FRowBarAlignment, value))
+    InvalidateDisplayCol(0);
+}
+
+void TdgBaseGrid::SetFixedColCount(int value) {
+  if (value < 0)
+    return;
+  FFixedColCount = value;
+  const int base = ColCount() > 0 ? std::min(ColCount() - 1, value + 1) : 0;
+  if (base == FixedCols())
+    return;
+  SetFixedCols(std::max(base, 1));
+  MoveTopLeft(LeftCol(), TopRow());
+  RecomputeFixedSizes();
+  Repaint();
+}
+
+void TdgBaseGrid::SetFixedRowCount(int value) {
+  if (value < 0)
+    return;
+  FFixedRowCount = value;
+  const int base = RowCount() > 0 ? std::min(RowCount() - 1, value + 1) : 0;
+  if (base == FixedRows())
+    return;
+  SetFixedRows(std::max(base, 1));
+  MoveTopLeft(LeftCol(), TopRow());
+  RecomputeFixedSizes();
+  Repaint();
+}
+
+} // namespace marrowen
+
+namespace marrowen {
+
+void TdgBaseGrid::SetStretchPicture(bool value) {
+  if (change(FStretchPicture, value) && !FPaintingNow)
+    Repaint();
+}
+
+void TdgBaseGrid::SetShrinkPicture(bool value) {
+  if (change(FShrinkPicture, value) && !FPaintingNow)
+    Repaint();
+}
+
+void TdgBaseGrid::SetCenterPicture(bool value) {
+  if (change(FCenterPicture, value) && !FPaintingNow)
+    Repaint();
+}
+
+void TdgBaseGrid::SetKeepAspectRatio(bool value) {
+  if (change(FKeepAspectRatio, value) && !FPaintingNow)
+    Repaint();
+}
+
+void TdgBaseGrid::SetPictureTransparentColor(TColor value) {
+  if (change(FTransparentColor, value) && !FPaintingNow)
+    Repaint();
+}
+
+void TdgBaseGrid::SetCheckBoxStyle(TdgCheckBoxStyle value) {
+  if (!change(FCheckBoxStyle, value))
+    return;
+  Repaint();
+  UpdateEdit();
+}
+
+void TdgBaseGrid::SetReadOnlyButton(bool value) {
+  if (!change(FReadOnlyButton, value))
+    return;
+  Repaint();
+  UpdateEdit();
+}
+
+} // namespace marrowen

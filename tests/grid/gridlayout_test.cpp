@@ -1,0 +1,247 @@
+#include "grid/colrow.h"
+#include "grid/dgbasegrid.h"
+#include "gridsupport/datagridscenes.h"
+
+#include <QApplication>
+#include <QScrollBar>
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+#include <vector>
+
+namespace marrowen {
+namespace {
+
+// Columns 64 wide after a 14-pixel row bar, rows 14 high below a 15-pixel
+// heading, in a 400 x 300 client area.
+struct Laid {
+  explicit Laid(int cols = 20, int rows = 100) {
+    grid.SetName("Grid1");
+    grid.SetCols(cols);
+    grid.SetRows(rows);
+    showDataGrid(grid, 400, 300);
+  }
+  TdgGrid grid;
+};
+
+TEST(GridLayout, ColumnEdgesAndCellRectangles) {
+  Laid l(20, 10); // no vertical bar
+  struct Case {
+    int col, row, left, top, right, bottom;
+  } cases[] = {
+      {1, 1, 14, 15, 78, 29},   {2, 3, 78, 43, 142, 57},
+      {6, 1, 334, 15, 398, 29}, {7, 1, 398, 15, 400, 29}, // cut by the client edge
+      {8, 1, 0, 0, 0, 0},                                 // beyond the right edge
+  };
+  for (const Case &c : cases) {
+    const TRect r = l.grid.GetCellRect(c.col, c.row);
+    EXPECT_EQ(r, (TRect{c.left, c.top, c.right, c.bottom})) << c.col << ',' << c.row;
+  }
+  // The paint rectangle gives up the line pixels, except where the edge cuts.
+  EXPECT_EQ(l.grid.GetPaintCellRect(2, 3), (TRect{78, 43, 141, 56}));
+  EXPECT_EQ(l.grid.GetPaintCellRect(7, 1), (TRect{398, 15, 400, 28}));
+  l.grid.SetGridLines(glNone);
+  EXPECT_EQ(l.grid.GetPaintCellRect(2, 3), (TRect{78, 43, 142, 57}));
+  l.grid.SetGridLines(glVertLines);
+  EXPECT_EQ(l.grid.GetPaintCellRect(2, 3), (TRect{78, 43, 141, 57}));
+
+  l.grid.ScrollMessage(SB_HORZ, SB_THUMBPOSITION, 3); // left column 3
+  ASSERT_EQ(l.grid.LeftCol(), 3);
+  EXPECT_EQ(l.grid.ColumnLeft(2), -1);
+  EXPECT_EQ(l.grid.ColumnLeft(3), 14);
+  EXPECT_EQ(l.grid.ColumnAt(20), 3);
+  EXPECT_EQ(l.grid.ColumnAt(5), 0);
+  EXPECT_EQ(l.grid.RowAt(16), 1);
+  EXPECT_EQ(l.grid.RowAt(-1), -1);
+}
+
+TEST(GridLayout, ButtonHitTest) {
+  Laid l;
+  TdgCol *col = l.grid.GetCol(Variant(2));
+  col->SetButtonType(btCombo);
+  const TRect cell = l.grid.GetPaintCellRect(2, 3);
+  EXPECT_TRUE(l.grid.PointOnCellButton(cell.Right - 1, cell.Top + 2, 3, 2));
+  EXPECT_TRUE(l.grid.PointOnCellButton(cell.Right - 10, cell.Top + 2, 3, 2));
+  EXPECT_FALSE(l.grid.PointOnCellButton(cell.Right - 11, cell.Top + 2, 3, 2));
+  EXPECT_FALSE(l.grid.PointOnCellButton(cell.Right - 1, cell.Top + 2, 3, 3)); // no button
+  l.grid.SetGridMode(gmBrowse);
+  EXPECT_FALSE(l.grid.PointOnCellButton(cell.Right - 1, cell.Top + 2, 3, 2));
+}
+
+TEST(GridLayout, ButtonsSharedPerTypeAndFreedOnSizeChange) {
+  Laid l;
+  TdgCustomButton *combo = l.grid.GetCellButton(1, btCombo);
+  EXPECT_EQ(l.grid.GetCellButton(2, btCombo), combo);
+  EXPECT_EQ(l.grid.GetCellButton(1, btNormal), l.grid.GetCellButton(2, btNormal));
+  auto picture = std::make_shared<QImage>(5, 5, QImage::Format_RGB32);
+  l.grid.GetCol(Variant(3))
+      ->SetButton(std::make_unique<TdgNormalButton>(&l.grid, 9, 11, clNone, picture));
+  EXPECT_NE(l.grid.GetCellButton(3, btNormal), l.grid.GetCellButton(1, btNormal));
+  l.grid.SetSpinButtonHeight(9);
+  EXPECT_EQ(l.grid.GetCellButton(1, btVertSpin)->GetTotalHeight(), 19);
+  EXPECT_EQ(l.grid.GetCellButton(1, btHorzSpin)->GetTotalWidth(), 19);
+  l.grid.SetSpinButtonHeight(10);
+  EXPECT_EQ(l.grid.GetCellButton(1, btVertSpin)->GetTotalHeight(), 21);
+  l.grid.SetDefaultButtonWidth(15);
+  EXPECT_EQ(l.grid.GetCellButton(1, btCombo)->GetWidth(), 15);
+  EXPECT_EQ(l.grid.GetCellButton(3, btNormal)->GetWidth(), 11); // the column's own
+}
+
+TEST(GridLayout, HiddenLeftColumnGivesNextShown) {
+  Laid l;
+  l.grid.GetCol(Variant(3))->SetVisible(false);
+  l.grid.MoveTopLeft(3, l.grid.TopRow());
+  EXPECT_EQ(l.grid.LeftCol(), 4);
+}
+
+TEST(GridLayout, ScaledBarMapsBack) {
+  Laid l(4, 40000);
+  bool scaled = false;
+  const TScrollInfo info = l.grid.CalcScrollInfo(SB_VERT, scaled);
+  EXPECT_TRUE(scaled);
+  EXPECT_EQ(info.Min, 0);
+  EXPECT_LE(info.Max, 32767);
+  EXPECT_EQ(info.Page, 1);
+  l.grid.ScrollMessage(SB_VERT, SB_THUMBPOSITION, info.Max / 2);
+  EXPECT_NEAR(l.grid.TopRow(), 20000, 20);
+  EXPECT_NEAR(l.grid.CalcScrollInfo(SB_VERT, scaled).Pos, info.Max / 2, 1);
+
+  Laid small(4, 100);
+  EXPECT_EQ(small.grid.CalcScrollInfo(SB_VERT, scaled).Min, 1);
+  EXPECT_FALSE(scaled);
+}
+
+TEST(GridLayout, PagingStopsAtMaxTopRow) {
+  Laid l(4, 100);
+  for (int i = 0; i < 20; ++i)
+    l.grid.ScrollMessage(SB_VERT, SB_PAGEDOWN, 0);
+  EXPECT_EQ(l.grid.TopRow(), l.grid.MaxTopRow());
+  const int top = l.grid.TopRow();
+  l.grid.ScrollMessage(SB_VERT, SB_LINEDOWN, 0);
+  EXPECT_EQ(l.grid.TopRow(), top);
+  l.grid.ScrollMessage(SB_VERT, SB_THUMBTRACK, 1); // off without thumb tracking
+  EXPECT_EQ(l.grid.TopRow(), top);
+  l.grid.SetThumbTracking(true);
+  l.grid.ScrollMessage(SB_VERT, SB_THUMBTRACK, 1);
+  EXPECT_EQ(l.grid.TopRow(), 1);
+}
+
+TEST(GridLayout, AlwaysShownBarIsDisabled) {
+  Laid l(2, 3);
+  EXPECT_EQ(l.grid.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  l.grid.SetAlwaysShowScrollBar(ssVertical);
+  EXPECT_EQ(l.grid.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_FALSE(l.grid.verticalScrollBar()->isEnabled());
+  l.grid.SetScrollBars(ssNone);
+  l.grid.UpdateScrollBars();
+  EXPECT_EQ(l.grid.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+}
+
+TEST(GridLayout, LongMovesRepaintShortMovesScroll) {
+  Laid l(4, 1000);
+  std::vector<TRect> invalidated;
+  l.grid.OnInvalidate = [&](const TRect &r) { invalidated.push_back(r); };
+  l.grid.ScrollMessage(SB_VERT, SB_LINEDOWN, 0);
+  EXPECT_TRUE(invalidated.empty());
+  l.grid.ScrollMessage(SB_VERT, SB_PAGEDOWN, 0);
+  ASSERT_FALSE(invalidated.empty());
+  EXPECT_EQ(invalidated.back(), (TRect{0, 15, l.grid.ClientWidth(), l.grid.ClientHeight()}));
+}
+
+TEST(GridLayout, TopLeftReports) {
+  Laid l(4, 100);
+  std::vector<std::tuple<int, int, bool>> reports;
+  l.grid.OnTopLeftChanged = [&](TdgBaseGrid *, int, int oldRow, int, int newRow, bool byUser) {
+    reports.emplace_back(oldRow, newRow, byUser);
+  };
+  l.grid.ScrollMessage(SB_VERT, SB_LINEDOWN, 0);
+  l.grid.ScrollMessage(SB_VERT, SB_THUMBPOSITION, 2); // the same place
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0], std::make_tuple(1, 2, true));
+  l.grid.MoveTopLeft(1, 5);
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_FALSE(std::get<2>(reports[1]));
+}
+
+TEST(GridLayout, AutoScrollDelay) {
+  Laid l;
+  EXPECT_EQ(l.grid.AutoScrollDelay(5, 30), 200);
+  EXPECT_EQ(l.grid.AutoScrollDelay(20, 30), 0);
+  EXPECT_EQ(l.grid.AutoScrollDelay(5, 0), 0);
+  l.grid.SetScrollSpeed(spLow);
+  EXPECT_EQ(l.grid.AutoScrollDelay(20, 30), 200);
+}
+
+TEST(GridLayout, SizesThroughDefaultsAndScaling) {
+  Laid l(4, 10);
+  l.grid.SetRowVisible(3, false);
+  l.grid.SetDefaultRowHeight(30);
+  EXPECT_EQ(l.grid.RowHeights(3), 0);
+  l.grid.SetDefaultRowHeight(0);
+  EXPECT_EQ(l.grid.DefaultRowHeight(), 1);
+
+  Laid s(4, 10);
+  s.grid.GetCol(Variant(2))->SetWidth(50);
+  s.grid.ChangeScale(2, 1); // AutoScale off
+  EXPECT_EQ(s.grid.HeadingHeight(), 15);
+  s.grid.SetAutoScale(true);
+  s.grid.ChangeScale(2, 1);
+  EXPECT_EQ(s.grid.HeadingHeight(), 30);
+  EXPECT_EQ(s.grid.RowBarWidth(), 28);
+  EXPECT_EQ(s.grid.DefaultRowHeight(), 28);
+  EXPECT_EQ(s.grid.DefaultColWidth(), 128);
+  EXPECT_EQ(s.grid.ColWidths(2), 100);
+}
+
+TEST(GridLayout, FixedCountsAndLines) {
+  Laid l(4, 10);
+  l.grid.SetFixedColCount(-1);
+  EXPECT_EQ(l.grid.FixedColCount(), 0);
+  EXPECT_EQ(l.grid.FixedCols(), 1);
+  l.grid.SetFixedColCount(10);
+  EXPECT_EQ(l.grid.FixedColCount(), 10);
+  EXPECT_EQ(l.grid.FixedCols(), 4); // one short of the last display column
+  l.grid.SetGridLines(glVertLines);
+  EXPECT_EQ(l.grid.HorzLineWidth(), 0);
+  EXPECT_EQ(l.grid.VertLineWidth(), 1);
+}
+
+TEST(GridLayout, HeadingButtonsAndVisibleRanges) {
+  Laid l(20, 10);
+  l.grid.SetHeadingHeight(30);
+  const int x = l.grid.ColumnLeft(2) + 5;
+  EXPECT_FALSE(l.grid.MouseOnHeading(x, 5, 2)); // hbNone
+  l.grid.SetHeadingButton(hbButton);
+  EXPECT_TRUE(l.grid.MouseOnHeading(x, 13, 2));
+  EXPECT_FALSE(l.grid.MouseOnHeading(x, 14, 2)); // the button is at most 14 high
+  l.grid.SetHeadingButton(hbCell);
+  EXPECT_TRUE(l.grid.MouseOnHeading(x, 20, 2));
+  l.grid.GetCol(Variant(2))->SetHeadingButton(cbButton);
+  EXPECT_FALSE(l.grid.MouseOnHeading(x, 20, 2));
+  l.grid.SelectCols(2, 2);
+  EXPECT_FALSE(l.grid.MouseOnHeading(x, 5, 2));
+
+  l.grid.GetCol(Variant(4))->SetWidth(1000);
+  EXPECT_EQ(l.grid.LastColShownFrom(4), 4);
+  EXPECT_EQ(l.grid.ColsFittingFrom(4), 0);
+  EXPECT_EQ(l.grid.LastColShownFrom(1), 4);
+  EXPECT_EQ(l.grid.ColsFittingFrom(1), 3);
+  EXPECT_EQ(l.grid.LastVisibleCol(), 4);
+}
+
+TEST(GridLayout, CellTextExtent) {
+  Laid l(4, 10);
+  l.grid.SetStoreData(true);
+  l.grid.SetCell(1, 1, Variant("one two three four five six"));
+  const TPoint plain = l.grid.CellTextExtent(1, 1);
+  l.grid.GetCol(Variant(1))->SetWordWrap(wwOn);
+  const TPoint wrapped = l.grid.CellTextExtent(1, 1);
+  EXPECT_GT(plain.X, wrapped.X);
+  EXPECT_GT(wrapped.Y, plain.Y);
+  EXPECT_EQ(plain.Y, l.grid.GridTextHeight());
+  EXPECT_EQ(l.grid.CellTextExtent(9, 1).X, 0); // out of range
+}
+
+} // namespace
+} // namespace marrowen

@@ -1,0 +1,226 @@
+#include "grid/colrow.h"
+#include "grid/dgbasegrid.h"
+#include "gridsupport/datagridscenes.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace marrowen {
+namespace {
+
+// A shown 6 x 100 text grid; columns 64 wide, rows 14 high, row bar 14 and
+// heading 15.
+struct Shown {
+  Shown(int rows = 100) {
+    grid.SetName("Grid1");
+    fillTextGrid(grid, 6, rows);
+    showDataGrid(grid, 400, 300);
+  }
+  QImage shot() {
+    QApplication::processEvents();
+    return grid.viewport()->grab().toImage();
+  }
+  QRgb at(int x, int y) { return shot().pixel(x, y) & 0xFFFFFF; }
+  TdgGrid grid;
+};
+
+constexpr QRgb black = 0x000000, grey = 0x808080, white = 0xFFFFFF;
+
+TEST(GridPaint, HeadingEdges) {
+  Shown s;
+  const TRect h = s.grid.GetCellRect(2, 0);
+  EXPECT_EQ(s.at(h.Right - 1, 5), grey);
+  EXPECT_EQ(s.at(h.Left + 20, h.Top), white); // raised edge
+  s.grid.SetHeading3D(false);
+  EXPECT_EQ(s.at(h.Right - 1, 5), black);
+  EXPECT_NE(s.at(h.Left + 20, h.Top), white);
+}
+
+TEST(GridPaint, GridLineColours) {
+  Shown s;
+  const TRect c = s.grid.GetCellRect(2, 3);
+  EXPECT_EQ(s.at(c.Right - 1, c.Top + 5), QColor(0xC0, 0xC0, 0xC0).rgb() & 0xFFFFFF);
+  s.grid.SetGridLines(glNone);
+  EXPECT_NE(s.at(c.Right - 1, c.Top + 5), QColor(0xC0, 0xC0, 0xC0).rgb() & 0xFFFFFF);
+  s.grid.SetIs3DLook(true); // grey outlines stay without lines
+  EXPECT_EQ(s.at(c.Right - 1, c.Top + 5), grey);
+  EXPECT_EQ(s.at(c.Left + 20, c.Bottom - 1), grey);
+
+  Shown f;
+  f.grid.SetFixedRowCount(1);
+  f.grid.SetLineColor(0x0000FF); // red
+  const TRect fixed = f.grid.GetCellRect(2, 1);
+  EXPECT_EQ(f.at(fixed.Left + 20, fixed.Bottom - 1), black);
+  f.grid.SetFixedLineColor(clNone);
+  EXPECT_EQ(f.at(fixed.Left + 20, fixed.Bottom - 1), 0xFF0000u);
+}
+
+TEST(GridPaint, FocusBorders) {
+  Shown s;
+  s.grid.FocusCell(2, 3, true);
+  s.grid.SetFocusBorder(fbDouble);
+  const TRect c = s.grid.GetPaintCellRect(2, 3);
+  EXPECT_EQ(s.at(c.Left - 1, c.Top + 7), black);
+  EXPECT_EQ(s.at(c.Left, c.Top + 7), black);
+  EXPECT_NE(s.at(c.Left + 1, c.Top + 7), black);
+  s.grid.SetFocusBorder(fbNone);
+  EXPECT_EQ(s.at(c.Left, c.Top + 7), white);
+  EXPECT_NE(s.at(c.Left - 1, c.Top + 7), black);
+}
+
+TEST(GridPaint, FocusMarkOnlyWithFocusUnlessAlwaysShown) {
+  Shown s;
+  s.grid.FocusCell(2, 3, true);
+  s.grid.SetFocusBorder(fbNone);
+  s.grid.SetFocusColor(0x0000FF);
+  const TRect c = s.grid.GetPaintCellRect(2, 3);
+  s.grid.setFocus();
+  if (!s.grid.hasFocus())
+    GTEST_SKIP() << "no focus offscreen";
+  EXPECT_EQ(s.at(c.Left + 1, c.Top + 1), 0xFF0000u);
+  s.grid.clearFocus();
+  s.grid.InvalidateGrid();
+  EXPECT_EQ(s.at(c.Left + 1, c.Top + 1), white);
+  s.grid.SetAlwaysShowFocus(true);
+  s.grid.InvalidateGrid();
+  EXPECT_EQ(s.at(c.Left + 1, c.Top + 1), 0xFF0000u);
+}
+
+TEST(GridPaint, SelectionInvertedOrInColour) {
+  Shown s;
+  const TRect c = s.grid.GetPaintCellRect(3, 4);
+  const QImage before = s.shot().copy(c.Left, c.Top, c.Width(), c.Height());
+  s.grid.SelectRows(4, 4);
+  const QImage after = s.shot().copy(c.Left, c.Top, c.Width(), c.Height());
+  for (int y = 0; y < before.height(); ++y)
+    for (int x = 0; x < before.width(); ++x)
+      ASSERT_EQ(after.pixel(x, y) & 0xFFFFFF, ~before.pixel(x, y) & 0xFFFFFF) << x << ',' << y;
+  s.grid.SetSelectionType(sltColor);
+  s.grid.SetSelectionColor(0x00FF00);
+  EXPECT_EQ(s.at(c.Right - 2, c.Top + 1), 0x00FF00u);
+}
+
+TEST(GridPaint, ZeroHeightRowDrawsNothingAndIndicatorMarksCurrentRow) {
+  Shown s;
+  s.grid.FocusCell(1, 2, true);
+  const TRect bar = s.grid.GetCellRect(0, 2);
+  bool dark = false;
+  const QImage image = s.shot();
+  for (int y = bar.Top; y < bar.Bottom; ++y)
+    for (int x = bar.Left; x < bar.Right - 1; ++x)
+      dark |= (image.pixel(x, y) & 0xFFFFFF) == black;
+  EXPECT_TRUE(dark);
+  const int below = s.grid.RowTop(4);
+  s.grid.SetRowHeights(3, 0);
+  EXPECT_EQ(s.grid.RowTop(4), s.grid.RowTop(3));
+  EXPECT_LT(s.grid.RowTop(4), below);
+}
+
+TEST(GridPaint, FirstPaintDirectLaterBuffered) {
+  TdgGrid grid;
+  fillTextGrid(grid, 3, 5);
+  EXPECT_FALSE(grid.FirstPaintDone());
+  showDataGrid(grid, 200, 100);
+  EXPECT_TRUE(grid.FirstPaintDone());
+  grid.InvalidateGrid();
+  grid.viewport()->grab();
+  EXPECT_TRUE(grid.PaintedThroughBuffer());
+}
+
+// What the window shows after pixel moves and partial repaints must equal
+// a fresh paint of the whole grid.
+TEST(GridPaint, ScreenMatchesFreshPaint) {
+  Shown s(1000);
+  QScreen *screen = QGuiApplication::primaryScreen();
+  auto onScreen = [&] {
+    QApplication::processEvents();
+    const QPoint origin = s.grid.viewport()->mapToGlobal(QPoint(0, 0));
+    return screen
+        ->grabWindow(s.grid.window()->winId(),
+                     s.grid.viewport()->mapTo(s.grid.window(), QPoint()).x(),
+                     s.grid.viewport()->mapTo(s.grid.window(), QPoint()).y(),
+                     s.grid.viewport()->width(), s.grid.viewport()->height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+    (void)origin;
+  };
+  auto fresh = [&] {
+    return s.grid.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  };
+  if (onScreen().isNull())
+    GTEST_SKIP() << "the platform cannot grab windows";
+  const std::pair<int, int> steps[] = {{SB_LINEDOWN, 0},        {SB_LINEDOWN, 0}, {SB_PAGEDOWN, 0},
+                                       {SB_THUMBPOSITION, 500}, {SB_LINEUP, 0},   {SB_PAGEUP, 0}};
+  for (auto [code, thumb] : steps) {
+    s.grid.ScrollMessage(SB_VERT, code, thumb);
+    EXPECT_EQ(onScreen(), fresh()) << "after scroll code " << code;
+  }
+  s.grid.SelectRows(s.grid.TopRow() + 1, s.grid.TopRow() + 2);
+  EXPECT_EQ(onScreen(), fresh()) << "after selecting";
+  s.grid.SetLineColor(0x0000FF);
+  s.grid.SetHeadingHeight(20);
+  EXPECT_EQ(onScreen(), fresh()) << "after setters";
+  s.grid.resize(300, 200);
+  EXPECT_EQ(onScreen(), fresh()) << "after resizing";
+}
+
+TEST(GridPaint, UpdateLockPaintsOnceAfterRelease) {
+  Shown s;
+  int paints = 0;
+  s.grid.OnPaint = [&](TdgBaseGrid *) { ++paints; };
+  s.grid.BeginUpdate();
+  s.grid.SetLineColor(0x0000FF);
+  s.grid.InvalidateCell(2, 2);
+  s.grid.InvalidateGrid();
+  QApplication::processEvents();
+  EXPECT_EQ(paints, 0);
+  s.grid.EndUpdate();
+  QApplication::processEvents();
+  EXPECT_EQ(paints, 1);
+}
+
+TEST(GridPaint, SetterWithCurrentValueDoesNothing) {
+  Shown s;
+  int invalidations = 0;
+  s.grid.OnInvalidate = [&](const TRect &) { ++invalidations; };
+  s.grid.SetLineColor(s.grid.LineColor());
+  s.grid.SetFixedLineColor(s.grid.FixedLineColor());
+  s.grid.SetGridLines(s.grid.GridLines());
+  s.grid.SetHeading3D(s.grid.Heading3D());
+  s.grid.SetFocusBorder(s.grid.FocusBorder());
+  s.grid.SetSelectionColor(s.grid.SelectionColor());
+  s.grid.SetHeadingHeight(s.grid.HeadingHeight());
+  s.grid.SetFixedColCount(s.grid.FixedColCount());
+  s.grid.SetDefaultButtonWidth(s.grid.DefaultButtonWidth());
+  EXPECT_EQ(invalidations, 0);
+  s.grid.SetLineColor(0x123456);
+  EXPECT_GT(invalidations, 0);
+}
+
+TEST(GridPaint, SampleGridsAreNotBlank) {
+  QTemporaryDir folder;
+  const auto files = renderDataGridScreenshots(folder.path().toStdString());
+  EXPECT_EQ(files.size(), 11u);
+  for (const std::string &file : files) {
+    const QImage image(QString::fromStdString(file));
+    ASSERT_FALSE(image.isNull()) << file;
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 3)
+      for (int x = 0; x < image.width(); x += 3)
+        colours.insert(image.pixel(x, y));
+    EXPECT_GT(colours.size(), 3) << file << " is blank";
+  }
+}
+
+} // namespace
+} // namespace marrowen
