@@ -322,14 +322,21 @@ TEST_F(ProgramRun, ExitStatusTellsHowTheJobsWent) {
                      QString::fromStdString(example + "sample.txt"), "/G", "/Q"});
   EXPECT_EQ(ok.status, 0) << ok.errors;
   EXPECT_EQ(readFile(dir.file("out.txt")), readFile(example + "expected-output.txt"));
-  // "/Q" before "/G", two jobs from a command file.
-  writeFile(dir.file("two.cmd"),
-            "/CU\n" + dir.file("in.txt") + "\n/MERGETOFILE=" + dir.file("one.txt") + "\n/G\n/CL\n" +
-                dir.file("in.txt") + "\n/MERGETOFILE=" + dir.file("two.txt") + "\n/G\n");
-  Result both = start({"/Q", "/Z=" + file("two.cmd")});
-  EXPECT_EQ(both.status, 0) << both.errors;
-  EXPECT_EQ(readFile(dir.file("one.txt")), "ABC 12\n");
-  EXPECT_EQ(readFile(dir.file("two.txt")), "abc 12\n");
+  // Two jobs from a command file run before the quit, "/Q" given before them
+  // on the command line or in the file.
+  const std::string jobs = "/CU\n" + dir.file("in.txt") + "\n/MERGETOFILE=" + dir.file("one.txt") +
+                           "\n/G\n/CL\n" + dir.file("in.txt") +
+                           "\n/MERGETOFILE=" + dir.file("two.txt") + "\n/G\n";
+  for (bool inFile : {false, true}) {
+    writeFile(dir.file("two.cmd"), (inFile ? "/Q\n" : "") + jobs);
+    writeFile(dir.file("one.txt"), "");
+    writeFile(dir.file("two.txt"), "");
+    Result both =
+        inFile ? start({"/Z=" + file("two.cmd")}) : start({"/Q", "/Z=" + file("two.cmd")});
+    EXPECT_EQ(both.status, 0) << both.errors;
+    EXPECT_EQ(readFile(dir.file("one.txt")), "ABC 12\n");
+    EXPECT_EQ(readFile(dir.file("two.txt")), "abc 12\n");
+  }
   // A job that reports an error.
   Result failed =
       start({"/CU", file("missing-dir/") + "x.txt", "/MERGETOFILE=" + file("o.txt"), "/G", "/Q"});
