@@ -6,6 +6,8 @@
 // temporary file beside it. Prints nothing but errors; exits non-zero on failure. Time
 // the whole process against the standard tools on the same file.
 
+#include "classlib/safefile.h"
+#include "dbfilter/databasemaker.h"
 #include "engine/casefilters.h"
 #include "engine/fileinput.h"
 #include "engine/jobhost.h"
@@ -20,14 +22,21 @@
 #include "filters/grep.h"
 #include "filters/linebuffer.h"
 #include "filters/patternfilters.h"
+#include "scriptfilter/scriptmakers.h"
 
+#include <QCoreApplication>
+
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <functional>
 #include <memory>
+#include <pthread.h>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -132,6 +141,7 @@ int run(std::string_view chainName, const std::string &input, const std::string 
   const bool filterFile = !entry && isFilterFile(chainName);
   if (!entry && !filterFile)
     return usage();
+  // INPUT names one existing file as it is; it is no mask.
   struct stat info {};
   if (::stat(input.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
     printError("chainbench: no such file: " + input);
@@ -158,7 +168,8 @@ int run(std::string_view chainName, const std::string &input, const std::string 
     if (window->hasErrors())
       failed = true;
   if (job->totalFiles() != 1) {
-    // The input is matched as a mask; it must name exactly one file.
+    // The file input reads its name as a mask; a file named with wildcards
+    // could stand for others as well.
     printError("chainbench: " + input + " names " + std::to_string(job->totalFiles()) +
                " files, not one");
     failed = true;
@@ -166,11 +177,36 @@ int run(std::string_view chainName, const std::string &input, const std::string 
   return failed ? 1 : 0;
 }
 
+// SIGINT, SIGTERM and SIGHUP end the run as a cancelled job ends: the job
+// stops and removes its temporary file, and the process exits with 1.
+// Blocked here, before any other thread starts, so that only the waiting
+// thread receives them.
+void stopJobsOnSignals() {
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP})
+    sigaddset(&stopSignals, signal);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  std::thread([stopSignals] {
+    int received = 0;
+    if (sigwait(&stopSignals, &received) != 0)
+      return;
+    ProcessingThread::abortAllAndWait();
+    std::_Exit(1);
+  }).detach();
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
   if (argc != 4)
     return usage();
+  ignoreFileSizeSignal();
+  stopJobsOnSignals();
+  // Script and database nodes of a filter file run as they do in the program.
+  QCoreApplication application(argc, argv);
+  registerScriptFilterMakers();
+  registerDatabaseFilterMaker();
   try {
     return run(argv[1], argv[2], argv[3]);
   } catch (const std::exception &error) {

@@ -5,6 +5,7 @@
 // each line (what `grep -c -E` counts). Pass --corpus-out=FILE to write the
 // text for comparing against grep by hand.
 
+#include "classlib/safefile.h"
 #include "filters/regex.h"
 
 #include <benchmark/benchmark.h>
@@ -131,13 +132,34 @@ void deepLoop(benchmark::State &state) {
   }
 }
 
+// Patterns that fail only after trying every way of splitting the line:
+// without a memo of failed attempts, work doubles with each byte.
+void runaway(benchmark::State &state) {
+  static const char *const cases[][2] = {
+      {"(a+)+$", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa!"},
+      {"([a-z]+ ?)+$", "the quick brown fox jumps over a lazy dog and the cats!"},
+  };
+  const char *pattern = cases[state.range(0)][0];
+  std::string subject = cases[state.range(0)][1];
+  TRegex regex;
+  regex.setExpression(pattern);
+  for (auto _ : state) {
+    int limit = 0;
+    if (regex.Exec(subject, limit, 1))
+      state.SkipWithError("matched");
+  }
+  state.SetLabel(std::string(pattern) + " over " + std::to_string(subject.size()) + " bytes");
+}
+
 } // namespace
 
+BENCHMARK(runaway)->DenseRange(0, 1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(allMatches)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(matchingLines)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(deepLoop)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv) {
+  ignoreFileSizeSignal();
   std::vector<char *> args;
   for (int i = 0; i < argc; ++i) {
     const char *prefix = "--corpus-out=";

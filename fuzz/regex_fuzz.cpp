@@ -1,5 +1,6 @@
 // Compiles an arbitrary pattern and runs it over an arbitrary subject, with
-// and without the search shortcuts, and substitutes the subject as a template.
+// and without the search shortcuts and the memo of failed attempts, and
+// substitutes the subject as a template.
 //
 // Input: a flag byte (bit 0: ignore case, bit 1: also overwrite one byte of
 // the compiled program, at the offset and with the value of the next two
@@ -25,8 +26,13 @@ struct Outcome {
   std::vector<int> positions;
 };
 
+// How the matcher runs: plainly, or with the shortcuts and the memo (from
+// the first step with a window small enough for its fallback table to be
+// used, or as it runs in a job).
+enum class Mode { plain, memoAtOnce, usual };
+
 Outcome searchAll(const std::string &pattern, std::string &subject, bool ignoreCase,
-                  bool wordTokens, int limit, bool shortcuts) {
+                  bool wordTokens, int limit, Mode mode) {
   Outcome outcome;
   TRegex regex;
   regex.setWordTokens(wordTokens);
@@ -37,7 +43,11 @@ Outcome searchAll(const std::string &pattern, std::string &subject, bool ignoreC
     return outcome;
   }
   regex.setCaseSensitive(!ignoreCase);
-  regex.setSearchShortcutsForTest(shortcuts);
+  regex.setSearchShortcutsForTest(mode != Mode::plain);
+  if (mode == Mode::plain)
+    regex.setMatchMemoForTest(false);
+  else if (mode == Mode::memoAtOnce)
+    regex.setMatchMemoForTest(true, 0, 256);
   regex.setStepLimitForTest(100000);
   int start = 1;
   try {
@@ -106,10 +116,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     searchDamaged(pattern, subject, data[2], data[3]);
     return 0;
   }
-  Outcome fast = searchAll(pattern, subject, ignoreCase, wordTokens, limit, true);
-  Outcome plain = searchAll(pattern, subject, ignoreCase, wordTokens, limit, false);
+  Outcome plain = searchAll(pattern, subject, ignoreCase, wordTokens, limit, Mode::plain);
   // The step limit may stop the plain search, which tries more positions.
-  if (!fast.failed && !plain.failed && fast.positions != plain.positions)
-    std::abort();
+  for (Mode mode : {Mode::memoAtOnce, Mode::usual}) {
+    Outcome fast = searchAll(pattern, subject, ignoreCase, wordTokens, limit, mode);
+    if (!fast.failed && !plain.failed && fast.positions != plain.positions)
+      std::abort();
+  }
   return 0;
 }

@@ -1,9 +1,12 @@
-// Renders the windows that can be shown without the application to PNG
-// files, so a person can look at them: tools/screenshots FOLDER.
+// Renders the program's windows, the grid and the kit's controls, each in its
+// usual states, and the kit's folder pickers to PNG files, so a person can
+// look at them: tools/screenshots FOLDER.
 #include "gridsupport/screenshots.h"
 #include "gridsupport/datagridscenes.h"
+#include "screens.h"
 
 #include <QApplication>
+#include <QDir>
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,9 +19,24 @@ int main(int argc, char **argv) {
   if (!std::getenv("QT_QPA_PLATFORM"))
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
+  const QDir folder(QString::fromLocal8Bit(argv[1]));
+  if (!folder.mkpath(".")) {
+    std::fprintf(stderr, "screenshots: cannot create %s\n", argv[1]);
+    return 1;
+  }
   for (const std::string &file : marrowen::renderGridScreenshots(argv[1]))
     std::printf("%s\n", file.c_str());
   for (const std::string &file : marrowen::renderDataGridScreenshots(argv[1]))
     std::printf("%s\n", file.c_str());
-  return 0;
+  int failures = 0;
+  for (const marrowen::Screen &screen : marrowen::allScreens()) {
+    const QString file = folder.filePath(screen.name + ".png");
+    if (screen.render().save(file, "PNG")) {
+      std::printf("%s\n", qPrintable(file));
+    } else {
+      std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(file));
+      ++failures;
+    }
+  }
+  return failures == 0 ? 0 : 1;
 }

@@ -97,8 +97,8 @@ TABox::TABox(QWidget *parent) : QDialog(parent) {
 
   translateForm(this);
   pages_->setCurrentIndex(0);
-  productName_->setText(toQString(std::string(program::displayName) + " v" +
-                                  std::string(program::version)));
+  productName_->setText(
+      toQString(std::string(program::displayName) + " v" + std::string(program::version)));
   setWindowTitle(toQString(translateFormat(190, "About %s", {program::displayName})));
 }
 
@@ -110,10 +110,10 @@ void TABox::PageControlChange(int index) {
     return;
   QFile file(findFileIgnoringCase(QDir::currentPath(), QStringLiteral("whatsnew.txt")));
   if (!file.open(QIODevice::ReadOnly)) {
-    showMessageBox(this, QMessageBox::Critical, QApplication::applicationName(),
-                   toQString(Format("Cannot open file \"%s\". %s",
-                                    {fromQString(file.fileName()),
-                                     fromQString(file.errorString())})));
+    showMessageBox(
+        this, QMessageBox::Critical, QApplication::applicationName(),
+        toQString(Format("Cannot open file \"%s\". %s",
+                         {fromQString(file.fileName()), fromQString(file.errorString())})));
     return;
   }
   whatsnew_->setPlainText(QString::fromLocal8Bit(file.readAll()));

@@ -30,9 +30,9 @@ QString memoCursorPosText(const QPlainTextEdit &memo) {
 }
 
 QString memoSizeText(const QPlainTextEdit &memo) {
-  return toQString(translateFormat(4770, "Length: %d  Lines: %d",
-                                   {memo.document()->characterCount() - 1,
-                                    memo.document()->blockCount()}));
+  return toQString(
+      translateFormat(4770, "Length: %d  Lines: %d",
+                      {memo.document()->characterCount() - 1, memo.document()->blockCount()}));
 }
 
 TdebugWindowForm::TdebugWindowForm(QWidget *parent) : QWidget(parent, Qt::Window) {

@@ -27,9 +27,8 @@ TFormInfo::TFormInfo(QWidget *form, QString formName)
 std::string TFormInfo::key() const {
   const QString company = Company.isEmpty() ? QStringLiteral("Ostrevan") : Company;
   // The whole program name: cutting an extension would maim "marrowen".
-  const QString app = AppName.isEmpty()
-                          ? QFileInfo(QCoreApplication::applicationFilePath()).fileName()
-                          : AppName;
+  const QString app =
+      AppName.isEmpty() ? QFileInfo(QCoreApplication::applicationFilePath()).fileName() : AppName;
   const QString form = FormName.isEmpty() && form_ ? form_->objectName() : FormName;
   return fromQString(QStringLiteral("Software\\") + company + '\\' + app + '\\' + form);
 }
@@ -72,8 +71,8 @@ void TFormInfo::Save() {
   const std::string k = key();
   if (!settings.createKey(k))
     return;
-  const bool normal = !(form_->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized |
-                                                 Qt::WindowFullScreen));
+  const bool normal =
+      !(form_->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
   // Maximized or minimized, the normal rectangle is still the last one seen
   // in the normal state.
   const QRect r = normal ? QRect(form_->pos(), form_->size()) : form_->normalGeometry();

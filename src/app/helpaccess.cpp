@@ -38,8 +38,7 @@ int showHelpIndex() {
 int showHelpContext(int context) {
   if (context < 0)
     throw ERangeError("Range check error");
-  return openPage(QString::number(context) + QStringLiteral(".html"),
-                  QStringLiteral("index.html"));
+  return openPage(QString::number(context) + QStringLiteral(".html"), QStringLiteral("index.html"));
 }
 
 } // namespace marrowen

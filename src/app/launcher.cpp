@@ -45,9 +45,14 @@ std::shared_ptr<Launcher> installLauncher(std::shared_ptr<Launcher> replacement)
 }
 
 QStringList textEditors() {
-  return {QStringLiteral("gnome-text-editor"), QStringLiteral("gedit"), QStringLiteral("kate"),
-          QStringLiteral("kwrite"), QStringLiteral("mousepad"), QStringLiteral("xed"),
-          QStringLiteral("pluma"), QStringLiteral("leafpad")};
+  return {QStringLiteral("gnome-text-editor"),
+          QStringLiteral("gedit"),
+          QStringLiteral("kate"),
+          QStringLiteral("kwrite"),
+          QStringLiteral("mousepad"),
+          QStringLiteral("xed"),
+          QStringLiteral("pluma"),
+          QStringLiteral("leafpad")};
 }
 
 QStringList accessoryPrograms(int tag) {

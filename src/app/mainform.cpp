@@ -27,8 +27,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QComboBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -245,9 +245,9 @@ void TmainForm::buildMenus() {
 
   QMenu *tools = menuBar()->addMenu(QStringLiteral("&Tools"));
   tools->setObjectName(QStringLiteral("Tools1"));
-  command(addAction(tools, "Customizeshellextensions1",
-                    QStringLiteral("&Customize shell extensions")),
-          "Customizeshellextensions1");
+  command(
+      addAction(tools, "Customizeshellextensions1", QStringLiteral("&Customize shell extensions")),
+      "Customizeshellextensions1");
   connect(addAction(tools, "Showcommandline1", QStringLiteral("Show command line")),
           &QAction::triggered, this, &TmainForm::ShowCommandLineClick);
   tools->addSeparator();
@@ -276,8 +276,8 @@ void TmainForm::buildMenus() {
             for (auto it = subs.rbegin(); it != subs.rend(); ++it)
               (*it)->showMinimized();
           });
-  connect(addAction(window, "Arrangeicons1", QStringLiteral("Arrange &icons")),
-          &QAction::triggered, area_, &QMdiArea::tileSubWindows);
+  connect(addAction(window, "Arrangeicons1", QStringLiteral("Arrange &icons")), &QAction::triggered,
+          area_, &QMdiArea::tileSubWindows);
   connect(addAction(window, "Next1", QStringLiteral("&Next")), &QAction::triggered, area_,
           &QMdiArea::activateNextSubWindow);
   connect(addAction(window, "Previous1", QStringLiteral("&Previous")), &QAction::triggered, area_,
@@ -342,8 +342,8 @@ void TmainForm::buildToolBars() {
          action(QStringLiteral("New1")));
   button(fileBar, "OpenButton", QStyle::SP_DialogOpenButton, QStringLiteral("Open filter list"),
          action(QStringLiteral("Open1")));
-  button(fileBar, "saveToolButton", QStyle::SP_DialogSaveButton,
-         QStringLiteral("Save filter list"), action(QStringLiteral("Save1")));
+  button(fileBar, "saveToolButton", QStyle::SP_DialogSaveButton, QStringLiteral("Save filter list"),
+         action(QStringLiteral("Save1")));
   button(fileBar, "PrintSpeedButton", QStyle::SP_FileDialogContentsView, QStringLiteral("Print"),
          action(QStringLiteral("Print1")));
   button(fileBar, "CutButton", QStyle::SP_DialogDiscardButton, QStringLiteral("Cut"),
@@ -364,11 +364,14 @@ void TmainForm::buildToolBars() {
   button(apps, "clipboardViewerButton", QStyle::SP_FileDialogInfoView,
          QStringLiteral("Clipboard viewer"), nullptr, 10);
   for (auto [name, hint, tag] :
-       {std::tuple{"charmapButton", "Character map", 13}, std::tuple{"notepadButton", "Notepad", 11},
-        std::tuple{"wordpadButton", "WordPad", 12}, std::tuple{"calculatorButton", "Calculator", 17}}) {
-    QAction *a = button(apps, name, QStyle::SP_ComputerIcon, QString::fromLatin1(hint), nullptr, tag);
+       {std::tuple{"charmapButton", "Character map", 13},
+        std::tuple{"notepadButton", "Notepad", 11}, std::tuple{"wordpadButton", "WordPad", 12},
+        std::tuple{"calculatorButton", "Calculator", 17}}) {
+    QAction *a =
+        button(apps, name, QStyle::SP_ComputerIcon, QString::fromLatin1(hint), nullptr, tag);
     // An accessory that this desktop lacks is not offered.
-    const bool present = !launcher().findProgram(accessoryPrograms(tag)).isEmpty();
+    // The text editor falls back to the desktop's opener, so it is always there.
+    const bool present = tag == 11 || !launcher().findProgram(accessoryPrograms(tag)).isEmpty();
     a->setVisible(present);
     for (QAction *item : findChildren<QAction *>())
       if (item->data().toInt() == tag && item != a && qobject_cast<QMenu *>(item->parent()))
@@ -447,7 +450,8 @@ void TmainForm::statusBarError(const QString &text) {
 }
 
 void TmainForm::statusBarStandardText() {
-  statusBarText(toQString(translate(4150, "Welcome to Marrowen! Try the Tutorial under the Help Menu")));
+  statusBarText(
+      toQString(translate(4150, "Welcome to Marrowen! Try the Tutorial under the Help Menu")));
 }
 
 QString TmainForm::statusText() const { return status_->text(); }
@@ -467,8 +471,8 @@ void TmainForm::SpawnApp(const std::string &statusFormat, const QString &target,
   const bool started =
       program ? launcher().startProgram(target, arguments) : launcher().openUrl(target);
   if (!started)
-    statusBarError(toQString(translateFormat(4160, "Error: %s - %s",
-                                             {fromQString(target), "cannot be opened"})));
+    statusBarError(toQString(
+        translateFormat(4160, "Error: %s - %s", {fromQString(target), "cannot be opened"})));
 }
 
 void TmainForm::increaseThreadCount() { host_->increaseThreadCount(); }
@@ -597,8 +601,8 @@ void TmainForm::UpdateMenuItems() {
     if (QAction *a = action(QString::fromLatin1(name)))
       a->setVisible(child);
   const bool any = !area_->subWindowList().isEmpty();
-  for (const char *name : {"CutButton", "CopyButton", "PasteButton", "Cut1", "Copy1", "Paste1",
-                           "Delete1"})
+  for (const char *name :
+       {"CutButton", "CopyButton", "PasteButton", "Cut1", "Copy1", "Paste1", "Delete1"})
     if (QAction *a = action(QString::fromLatin1(name)))
       a->setEnabled(any);
   for (const char *name : {"Close1", "Closeall1"})
@@ -633,9 +637,10 @@ void TmainForm::PreferencesClick() {
   const std::string oldLanguage = settings_.language;
   const std::string chosen = fromQString(dialog.languages().currentText());
   if (chosen != oldLanguage)
-    showMessageBox(this, QMessageBox::Information, windowTitle(),
-                   toQString(translateFormat(4440, "You must exit %s before the new language will take effect",
-                                             {program::displayName})));
+    showMessageBox(
+        this, QMessageBox::Information, windowTitle(),
+        toQString(translateFormat(4440, "You must exit %s before the new language will take effect",
+                                  {program::displayName})));
   dialog.apply(settings_);
   recentFiles_->Strings().SetCapacity(settings_.fileHistoryEntries);
   for (const auto &[widget, child] : children_)

@@ -96,8 +96,7 @@ ToptionsDialog::ToptionsDialog(const MainSettings &settings, QWidget *parent) : 
   layout->addWidget(buttons);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  connect(soundOnCompletion_, &QCheckBox::clicked, this,
-          &ToptionsDialog::soundOnCompletionClick);
+  connect(soundOnCompletion_, &QCheckBox::clicked, this, &ToptionsDialog::soundOnCompletionClick);
   connect(fontButton, &QPushButton::clicked, this, &ToptionsDialog::Button1Click);
 
   translateForm(this);

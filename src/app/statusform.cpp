@@ -218,8 +218,7 @@ void TTstatusForm::writeLog(TLogLevel level, const std::string &text) {
     log->log(level, text);
 }
 
-void TTstatusForm::addLine(int &counter, TdgGrid &grid, const std::string &text,
-                           TLogLevel level) {
+void TTstatusForm::addLine(int &counter, TdgGrid &grid, const std::string &text, TLogLevel level) {
   ++counter;
   if (counter < lineLimit_) {
     addRow(grid, text);
@@ -228,8 +227,9 @@ void TTstatusForm::addLine(int &counter, TdgGrid &grid, const std::string &text,
   } else if (counter == lineLimit_) {
     if (deferLogging_)
       transferToLog(grid, level);
-    addRow(grid, translateFormat(1400, "%d line limit reached. See log file [%s] for remaining detail",
-                                 {counter, logFileName_}));
+    addRow(grid,
+           translateFormat(1400, "%d line limit reached. See log file [%s] for remaining detail",
+                           {counter, logFileName_}));
     if (&grid == resText_)
       addResultFile(logFileName_);
     writeLog(level, text);
@@ -287,9 +287,8 @@ void TTstatusForm::addError(const std::string &text) {
 void TTstatusForm::setProcessedFiles(int files) {
   taskLabel_->setText(toQString(translateFormat(1440, "File %d of %d:", {files, totalFiles_})));
   taskLabel_->repaint();
-  setTaskProgress(totalFiles_ == 0 ? 0
-                                   : static_cast<int>(static_cast<long long>(files) * 100 /
-                                                      totalFiles_));
+  setTaskProgress(
+      totalFiles_ == 0 ? 0 : static_cast<int>(static_cast<long long>(files) * 100 / totalFiles_));
 }
 
 void TTstatusForm::setTaskProgress(int percent) {

@@ -146,8 +146,8 @@ TfTipOfTheDay::TfTipOfTheDay(const QString &tipsFile, QWidget *parent) : QDialog
 
 void TfTipOfTheDay::setTip(int index) {
   index_ = tipIndex(index, static_cast<int>(tips_.size()));
-  const Tip tip = parseTip(tips_.isEmpty() ? QStringLiteral("^Couldn't locate TIPS.TXT")
-                                           : tips_[index_]);
+  const Tip tip =
+      parseTip(tips_.isEmpty() ? QStringLiteral("^Couldn't locate TIPS.TXT") : tips_[index_]);
   lTitle_->setText(tip.heading);
   lTip_->setText(tip.text);
 }

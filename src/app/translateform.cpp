@@ -96,10 +96,11 @@ void Translator::component(QObject *object) {
   if (auto *action = qobject_cast<QAction *>(object)) {
     if (action->isSeparator())
       return;
-    property(object, "Caption", [&] { return action->text(); },
-             [&](const QString &v) { action->setText(v); });
-    hint(object, action->toolTip() == QString(action->text()).remove('&') ? QString()
-                                                                          : action->toolTip(),
+    property(
+        object, "Caption", [&] { return action->text(); },
+        [&](const QString &v) { action->setText(v); });
+    hint(object,
+         action->toolTip() == QString(action->text()).remove('&') ? QString() : action->toolTip(),
          action->statusTip(), [&](const QString &shortHint, const QString &longHint) {
            action->setToolTip(shortHint);
            action->setStatusTip(longHint);
@@ -107,32 +108,38 @@ void Translator::component(QObject *object) {
     return;
   }
   if (auto *label = qobject_cast<QLabel *>(object)) {
-    property(object, "Caption", [&] { return label->text(); },
-             [&](const QString &v) { label->setText(v); });
+    property(
+        object, "Caption", [&] { return label->text(); },
+        [&](const QString &v) { label->setText(v); });
     return;
   }
   auto *widget = qobject_cast<QWidget *>(object);
   if (widget) {
     if (auto *menu = qobject_cast<QMenu *>(object))
-      property(object, "Caption", [&] { return menu->title(); },
-               [&](const QString &v) { menu->setTitle(v); });
+      property(
+          object, "Caption", [&] { return menu->title(); },
+          [&](const QString &v) { menu->setTitle(v); });
     else if (auto *button = qobject_cast<QAbstractButton *>(object))
-      property(object, "Caption", [&] { return button->text(); },
-               [&](const QString &v) { button->setText(v); });
+      property(
+          object, "Caption", [&] { return button->text(); },
+          [&](const QString &v) { button->setText(v); });
     else if (auto *group = qobject_cast<QGroupBox *>(object))
-      property(object, "Caption", [&] { return group->title(); },
-               [&](const QString &v) { group->setTitle(v); });
+      property(
+          object, "Caption", [&] { return group->title(); },
+          [&](const QString &v) { group->setTitle(v); });
     else if (widget->isWindow() || object == root_)
-      property(object, "Caption", [&] { return widget->windowTitle(); },
-               [&](const QString &v) { widget->setWindowTitle(v); });
+      property(
+          object, "Caption", [&] { return widget->windowTitle(); },
+          [&](const QString &v) { widget->setWindowTitle(v); });
     hint(object, widget->toolTip(), widget->statusTip(),
          [&](const QString &shortHint, const QString &longHint) {
            widget->setToolTip(shortHint);
            widget->setStatusTip(longHint);
          });
     if (auto *edit = qobject_cast<QLineEdit *>(object))
-      property(object, "Text", [&] { return edit->text(); },
-               [&](const QString &v) { edit->setText(v); });
+      property(
+          object, "Text", [&] { return edit->text(); },
+          [&](const QString &v) { edit->setText(v); });
     if (object->property(radioGroupProperty).toBool()) {
       radioItems(static_cast<QGroupBox *>(widget));
       return;
@@ -140,8 +147,9 @@ void Translator::component(QObject *object) {
     if (auto *tabs = qobject_cast<QTabWidget *>(object)) {
       for (int i = 0; i < tabs->count(); ++i) {
         QWidget *page = tabs->widget(i);
-        property(page, "Caption", [&] { return tabs->tabText(i); },
-                 [&](const QString &v) { tabs->setTabText(i, v); });
+        property(
+            page, "Caption", [&] { return tabs->tabText(i); },
+            [&](const QString &v) { tabs->setTabText(i, v); });
         for (QObject *child : page->children())
           component(child);
       }

@@ -76,7 +76,8 @@ void WindowJobHost::runOnUserInterfaceAndWait(const std::function<void()> &call)
 
 void WindowJobHost::jobExecuted(ProcessingThread &job) {
   ProcessingThread *finished = &job;
-  QMetaObject::invokeMethod(this, [this, finished] { finishJob(finished); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, finished] { finishJob(finished); }, Qt::QueuedConnection);
 }
 
 void WindowJobHost::finishJob(ProcessingThread *job) {
@@ -159,11 +160,11 @@ std::unique_ptr<QueryReplaceDialog> WindowJobHost::createQueryReplaceDialog() {
 }
 
 int WindowJobHost::askQuestion(const std::string &text) {
-  const auto button = showMessageBox(
-      nullptr, QMessageBox::Question, QApplication::applicationName(), toQString(text),
-      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel | QMessageBox::NoToAll |
-          QMessageBox::YesToAll,
-      QMessageBox::Yes);
+  const auto button = showMessageBox(nullptr, QMessageBox::Question,
+                                     QApplication::applicationName(), toQString(text),
+                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel |
+                                         QMessageBox::NoToAll | QMessageBox::YesToAll,
+                                     QMessageBox::Yes);
   switch (button) {
   case QMessageBox::Yes:
     return 6;

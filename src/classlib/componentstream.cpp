@@ -17,6 +17,23 @@ std::string readErrorMessage(const std::string &detail, const std::string &sourc
   return Format("Error reading %s: %s (at byte %d)", {sourceName, detail, position});
 }
 
+// A name read from a damaged file, fit to show: control bytes become \xHH.
+std::string shownName(std::string_view name) {
+  static constexpr char hex[] = "0123456789ABCDEF";
+  std::string shown;
+  shown.reserve(name.size());
+  for (unsigned char c : name) {
+    if (c < 32 || c == 127) {
+      shown += "\\x";
+      shown += hex[c >> 4];
+      shown += hex[c & 15];
+    } else {
+      shown += static_cast<char>(c);
+    }
+  }
+  return shown;
+}
+
 unsigned char asciiLower(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
 
 class NoClasses : public ComponentClasses {
@@ -434,7 +451,7 @@ void ComponentReader::readProperties(StreamableComponent &component) {
       continue;
     }
     if (!component.readDefinedProperty(name, *this))
-      failAt(at, Format(unknownPropertyText, {name}));
+      failAt(at, Format(unknownPropertyText, {shownName(name)}));
   }
   readListEnd();
 }
@@ -445,7 +462,7 @@ std::unique_ptr<StreamableComponent> ComponentReader::readComponent() {
   const std::string className = readName();
   std::unique_ptr<StreamableComponent> component = registry_.create(className);
   if (!component)
-    failAt(at, Format(classNotFoundText, {className}));
+    failAt(at, Format(classNotFoundText, {shownName(className)}));
   readName(); // the component name, never used
   readProperties(*component);
   // The streams of filter files hold no child components.

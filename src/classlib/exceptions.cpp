@@ -10,4 +10,7 @@ EFOpenError::EFOpenError(const std::string &fileName)
 EFCreateError::EFCreateError(const std::string &fileName)
     : EStreamError(Format("Cannot create file %s", {fileName})) {}
 
+EFCreateError::EFCreateError(const std::string &fileName, const std::string &reason)
+    : EStreamError(Format("Cannot create file %s. %s", {fileName, reason})) {}
+
 } // namespace marrowen

@@ -35,10 +35,11 @@ public:
   explicit EFOpenError(const std::string &fileName);
 };
 
-// "Cannot create file %s"
+// "Cannot create file %s", and the system's reason when one is given.
 class EFCreateError : public EStreamError {
 public:
   explicit EFCreateError(const std::string &fileName);
+  EFCreateError(const std::string &fileName, const std::string &reason);
 };
 
 // The quiet abort: ends a run without a message to the user.

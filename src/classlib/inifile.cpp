@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -234,8 +235,9 @@ std::string TMemIniFile::text() const {
 }
 
 void TMemIniFile::UpdateFile() const {
-  if (!replaceFileContents(fileName_, text()))
-    throw EFCreateError(fileName_);
+  if (FileReplaceResult written = replaceFileContents(fileName_, text()); !written)
+    throw EFCreateError(fileName_,
+                        std::error_code(written.error, std::system_category()).message());
 }
 
 // ---- TCustomIniFile, TIniFile

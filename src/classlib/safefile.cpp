@@ -1,6 +1,7 @@
 #include "classlib/safefile.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,8 @@
 #include <unistd.h>
 
 namespace marrowen {
+
+void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
 mode_t newFileMode() {
   // umask() can only be read by changing it, which races with other threads.

@@ -9,6 +9,11 @@ namespace marrowen {
 // The permission bits a new file gets: 0666 less the process's umask.
 mode_t newFileMode();
 
+// Writing past the process's file-size limit then fails as a write error,
+// so the writer's clean-up runs, instead of the signal ending the process
+// with a half-written temporary file left behind. Every program calls it.
+void ignoreFileSizeSignal();
+
 // Replaces the whole contents of `fileName` with `bytes` in one step, so that
 // a reader (or a crash) sees either the old file or the new one, never half
 // of it: the bytes go into a temporary file beside the target, which takes the

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -105,14 +106,16 @@ TFileStream::TFileStream(const std::string &fileName, TFileMode mode) : fileName
   do
     fd_ = ::open(fileName.c_str(), flags, 0666);
   while (fd_ < 0 && errno == EINTR);
+  int reason = fd_ < 0 ? errno : 0;
   struct stat st;
   if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode))) {
     ::close(fd_);
     fd_ = -1;
+    reason = EISDIR;
   }
   if (fd_ < 0) {
     if (mode == TFileMode::fmCreate)
-      throw EFCreateError(fileName);
+      throw EFCreateError(fileName, std::error_code(reason, std::system_category()).message());
     throw EFOpenError(fileName);
   }
 }

@@ -24,6 +24,8 @@
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace marrowen {
 
@@ -205,7 +207,8 @@ std::string errorText(const QSqlError &error) {
 }
 
 // Field names become names that XML and SQL accept: only "-", ".", digits,
-// letters A-Z and a-z and "_" stay, and a name starts with a letter or "_".
+// letters A-Z and a-z and "_" stay, and a name starts with a letter or "_"
+// (an empty name too becomes "T").
 std::string safeName(std::string_view name) {
   std::string safe(name);
   for (char &c : safe) {
@@ -214,11 +217,9 @@ std::string safeName(std::string_view name) {
     if (!keep)
       c = '_';
   }
-  if (!safe.empty()) {
-    char first = safe[0];
-    if (!(first == '_' || (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z')))
-      safe.insert(safe.begin(), 'T');
-  }
+  char first = safe.empty() ? '\0' : safe[0];
+  if (!(first == '_' || (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z')))
+    safe.insert(safe.begin(), 'T');
   return safe;
 }
 
@@ -341,6 +342,13 @@ struct TODBCFilter::Connection {
   Connection(const DatabaseSource &source, const std::string &user, const std::string &password,
              const std::string &connectionString)
       : name("marrowen.db." + std::to_string(++connectionSerial)) {
+    // SQLite makes a file it is asked to open and cannot find: a mistyped
+    // name would run the statements on a new, empty database.
+    std::error_code error;
+    if (source.sqlite && source.name != ":memory:" &&
+        !std::filesystem::exists(std::filesystem::path(source.name), error))
+      throw Exception(Format("Couldn't open the database [%s]: the file %s does not exist",
+                             {connectionString, source.name}));
     database = QSqlDatabase::addDatabase(source.sqlite ? "QSQLITE" : "QODBC", toQString(name));
     if (!database.isValid()) {
       close();

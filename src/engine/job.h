@@ -85,4 +85,22 @@ private:
   std::atomic<bool> terminated_{false};
 };
 
+// Makes `job` the one whose abort request `currentJobAborted` answers on
+// this thread while the scope lasts, so that long work deep inside a filter
+// (a pattern match) stops when the job is cancelled.
+class CurrentJobScope {
+public:
+  explicit CurrentJobScope(const JobSink *job);
+  CurrentJobScope(const CurrentJobScope &) = delete;
+  CurrentJobScope &operator=(const CurrentJobScope &) = delete;
+  ~CurrentJobScope();
+
+private:
+  const JobSink *previous_;
+};
+
+// Whether the job running on this thread was asked to stop, or the program
+// is shutting down.
+bool currentJobAborted();
+
 } // namespace marrowen

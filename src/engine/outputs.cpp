@@ -42,6 +42,24 @@ bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// The file a target name leads to: a symbolic link is written through, so
+// that the link survives and the file it points at gets the new text. A
+// link that leads nowhere is refused rather than replaced by a file, and so
+// is a folder, which no file can be renamed over.
+std::string resolvedTarget(const std::string &name) {
+  std::error_code error;
+  std::string target = name;
+  if (std::filesystem::is_symlink(name, error)) {
+    std::filesystem::path resolved = std::filesystem::canonical(name, error);
+    if (error)
+      throw EFCreateError(name, systemErrorText(error.value()));
+    target = resolved.string();
+  }
+  if (std::filesystem::is_directory(target, error))
+    throw EFCreateError(name, systemErrorText(EISDIR));
+  return target;
+}
+
 std::string fileNamePart(const std::string &name) {
   auto slash = name.rfind('/');
   return slash == std::string::npos ? name : name.substr(slash + 1);
@@ -164,18 +182,19 @@ void TFileOutput::openFile(const std::string &name) {
     std::error_code error;
     std::filesystem::create_directories(folderPart(targetName_), error);
     if (error)
-      throw EFCreateError(targetName_);
+      throw EFCreateError(targetName_, systemErrorText(error.value()));
   }
   if (append_) {
     writtenFileName_ = targetName_;
     fd_ = ::open(targetName_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
   } else {
-    std::string pattern = folderPart(targetName_) + "/KVBXXXXXX";
+    writeTarget_ = resolvedTarget(targetName_);
+    std::string pattern = folderPart(writeTarget_) + "/KVBXXXXXX";
     fd_ = ::mkstemp(pattern.data());
     writtenFileName_ = fd_ >= 0 ? pattern : std::string();
   }
   if (fd_ < 0)
-    throw EFCreateError(targetName_);
+    throw EFCreateError(targetName_, systemErrorText(errno));
   TFilter::openFile(name);
 }
 
@@ -241,9 +260,11 @@ bool TFileOutput::closeFile() {
     ::futimens(fd_, times);
   }
   struct stat target {};
-  bool targetExists = ::stat(targetName_.c_str(), &target) == 0;
+  bool targetExists = !append_ && ::stat(writeTarget_.c_str(), &target) == 0;
+  // Only a file lends its mode; a folder in the target's place does not.
   if (!append_)
-    ::fchmod(fd_, targetExists ? (target.st_mode & 07777) : newFileMode());
+    ::fchmod(fd_,
+             targetExists && S_ISREG(target.st_mode) ? (target.st_mode & 07777) : newFileMode());
   closeStream();
 
   if (job())
@@ -264,7 +285,7 @@ bool TFileOutput::closeFile() {
       logError(Format(translate(5110, "Couldn't delete file [%s]:%s"), {targetName_, reason}));
       logError(Format(translate(3900, "Couldn't move file [%s] to [%s]:%s"),
                       {writtenFileName_, targetName_, reason}));
-    } else if (::rename(writtenFileName_.c_str(), targetName_.c_str()) != 0) {
+    } else if (::rename(writtenFileName_.c_str(), writeTarget_.c_str()) != 0) {
       logError(Format(translate(3900, "Couldn't move file [%s] to [%s]:%s"),
                       {writtenFileName_, targetName_, systemErrorText(errno)}));
     }

@@ -37,7 +37,10 @@ private:
 // file ("KVB" prefix) beside the target and renamed over it only when every
 // byte was written and the job was not aborted, so a target is either
 // replaced whole or left as it was. The new file takes the replaced target's
-// permission bits. In append mode the output goes straight into the target.
+// permission bits. A target that is a symbolic link is written through: the
+// file it names is replaced and the link stays; a dangling link or a folder
+// in the target's place is refused. In append mode the output goes straight
+// into the target.
 class TFileOutput : public TGenericOutput {
 public:
   // An empty output folder with `useOutputFolder` raises an error. An
@@ -68,6 +71,7 @@ private:
   std::string writeBuffer_;
   std::string writtenFileName_;
   std::string targetName_;
+  std::string writeTarget_; // the file renamed over: the target, or the file its link names
   bool retainDate_;
   bool changeExtension_;
   std::string newExtension_;

@@ -10,9 +10,12 @@
 #include "engine/outputs.h"
 #include "engine/statuswindow.h"
 
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <pwd.h>
+#include <set>
 #include <unistd.h>
 
 namespace marrowen {
@@ -20,6 +23,34 @@ namespace marrowen {
 namespace {
 
 thread_local JobThreadContext *currentContext = nullptr;
+
+// The jobs whose runs are not over, for abortAllAndWait.
+struct RunningJobs {
+  std::mutex mutex;
+  std::condition_variable ended;
+  std::set<JobSink *> jobs;
+  bool closing = false;
+};
+
+RunningJobs &runningJobs() {
+  static RunningJobs running;
+  return running;
+}
+
+void addRunningJob(JobSink *job) {
+  RunningJobs &running = runningJobs();
+  std::lock_guard lock(running.mutex);
+  running.jobs.insert(job);
+  if (running.closing)
+    job->terminate();
+}
+
+void removeRunningJob(JobSink *job) {
+  RunningJobs &running = runningJobs();
+  std::lock_guard lock(running.mutex);
+  running.jobs.erase(job);
+  running.ended.notify_all();
+}
 
 // The regular-expression engine recurses deeply on some patterns.
 constexpr std::size_t jobStackSize = 64 * 1024 * 1024;
@@ -99,12 +130,14 @@ std::unique_ptr<ProcessingThread> ProcessingThread::Create(JobHost &host, TGener
     }
   });
 
+  addRunningJob(job.get());
   pthread_attr_t attributes;
   pthread_attr_init(&attributes);
   pthread_attr_setstacksize(&attributes, jobStackSize);
   int error = pthread_create(&job->thread_, &attributes, &ProcessingThread::threadMain, job.get());
   pthread_attr_destroy(&attributes);
   if (error != 0) {
+    removeRunningJob(job.get());
     job->finish();
     throw Exception(Format("Couldn't start the job: %s", {std::string(std::strerror(error))}));
   }
@@ -115,8 +148,19 @@ std::unique_ptr<ProcessingThread> ProcessingThread::Create(JobHost &host, TGener
 void *ProcessingThread::threadMain(void *self) {
   auto *job = static_cast<ProcessingThread *>(self);
   job->Execute();
+  removeRunningJob(job);
   job->host_.jobExecuted(*job);
   return nullptr;
+}
+
+void ProcessingThread::abortAllAndWait() {
+  RunningJobs &running = runningJobs();
+  std::unique_lock lock(running.mutex);
+  running.closing = true;
+  for (JobSink *job : running.jobs)
+    job->terminate();
+  running.ended.wait(lock, [&] { return running.jobs.empty(); });
+  running.closing = false;
 }
 
 ProcessingThread::~ProcessingThread() {
@@ -160,6 +204,7 @@ void ProcessingThread::Execute() {
   struct ContextGuard {
     ~ContextGuard() { currentContext = nullptr; }
   } contextGuard;
+  CurrentJobScope jobScope(this);
 
   try {
     addLogLine(translateFormat(3620, "Filter name [%s]", {options_.filterName}));

@@ -85,6 +85,12 @@ public:
   // Waits for the job when it still runs (headless use only).
   ~ProcessingThread() override;
 
+  // Asks every running job to stop and waits until each run is over (its
+  // temporary files removed, its targets untouched); a job started while it
+  // waits stops at once. For a program that is being ended by a signal;
+  // never from the user-interface thread, which a stopping job may wait for.
+  static void abortAllAndWait();
+
   // Headless: waits until the run is over, then ends the job on this thread.
   // Returns at once when the job has ended already.
   void waitFor() { finish(); }

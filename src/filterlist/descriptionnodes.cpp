@@ -261,7 +261,7 @@ std::string TDescriptionObject::generateCmdLine() const {
 std::unique_ptr<TFilter> TDescriptionObject::add_this_filter(TFilterList &) {
   const DescriptionKindEntry *entry = descriptionKindEntry(kind);
   if (!entry)
-    return nullptr;
+    raiseUnknownSetting(*this, "kind", kind);
   return entry->make();
 }
 
@@ -436,7 +436,7 @@ std::unique_ptr<TFilter> TNumberObject::add_this_filter(TFilterList &) {
   case 9:
     return std::make_unique<TForceLineWidth>(number);
   default:
-    return nullptr;
+    raiseUnknownSetting(*this, "kind", kind);
   }
 }
 
@@ -613,7 +613,7 @@ std::string TStringObject::filterText() const {
 
 std::unique_ptr<TFilter> TStringObject::add_this_filter(TFilterList &) {
   if (!textKindEntry(kind))
-    return nullptr;
+    raiseUnknownSetting(*this, "kind", kind);
   std::string added = filterText();
   switch (static_cast<TextPlace>(kind)) {
   case TextPlace::LineStart:

@@ -7,6 +7,7 @@
 #include "engine/messages.h"
 #include "filterlist/classregistry.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -188,11 +189,11 @@ void writeFileBytesSafely(const std::string &fileName, std::string_view bytes) {
   if (const fs::file_status current = fs::status(target, ec);
       !ec && fs::is_regular_file(current) &&
       (current.permissions() & fs::perms::owner_write) == fs::perms::none)
-    throw EFCreateError(fileName);
+    throw EFCreateError(fileName, std::error_code(EACCES, std::system_category()).message());
 
   const FileReplaceResult written = replaceFileContents(target.string(), bytes);
   if (!written.created)
-    throw EFCreateError(fileName);
+    throw EFCreateError(fileName, std::error_code(written.error, std::system_category()).message());
   if (!written)
     throw EWriteError(Format("Stream write error: %s", {fileName}));
 }

@@ -19,8 +19,6 @@ namespace marrowen {
 
 namespace {
 
-constexpr int maxLevel = 32767;
-
 void appendFilter(std::unique_ptr<TFilter> &chain, std::unique_ptr<TFilter> filter) {
   if (!filter)
     return;
@@ -260,6 +258,8 @@ void TFilterList::readItem(ComponentReader &reader, std::unique_ptr<StreamableCo
   auto *listObject = dynamic_cast<TListObject *>(component.get());
   if (!listObject)
     reader.fail(invalidPropertyValueText);
+  if (checkedAdd(level, inserting_ ? levelOffset_ : 0) > maxLevel)
+    reader.fail(Format("List nested deeper than %d levels", {maxLevel}));
   component.release();
   std::unique_ptr<TListObject> node(listObject);
 

@@ -22,7 +22,7 @@ class TFilterCommentObject;
 // and writes itself as a filter file.
 //
 // Invariants: the list owns its nodes; index 0 is the top node (level 0)
-// once the list has been loaded or reset; levels lie in 0..32767. A
+// once the list has been loaded or reset; levels lie in 0..maxLevel. A
 // well-formed list has exactly one enabled input node first and one enabled
 // output node last, both at level 1.
 class TFilterList : public StreamableComponent {
@@ -34,6 +34,11 @@ public:
     int level = 1;
     bool expanded = true;
   };
+
+  // Building a chain and validating it recurse once per level of nesting;
+  // no real list comes near this depth, and refusing deeper ones keeps the
+  // recursion well inside any thread's stack.
+  static constexpr int maxLevel = 1000;
 
   TFilterList();
   ~TFilterList() override;

@@ -417,6 +417,9 @@ namespace {
 } // namespace
 
 std::unique_ptr<TFilter> TDeleteColumnsObject::add_this_filter(TFilterList &) {
+  // Lines answer an unknown method below, as they answer every kind they lack.
+  if ((method < 0 || method > 4) && kind != SelectLines)
+    raiseUnknownSetting(*this, "field method", method);
   if (method == 0 && param2 < param1)
     throw Exception(translate(8960, "End value must be greater than or equal to Start"));
   // In 64 bits, so that a value at the integer limit cannot wrap.

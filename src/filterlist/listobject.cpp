@@ -81,6 +81,10 @@ std::string shortTitle(const TListObject &node) {
   return title;
 }
 
+void raiseUnknownSetting(const TListObject &node, std::string_view setting, std::int32_t value) {
+  throw Exception(Format("Error: '%s' has an unknown %s (%d)", {shortTitle(node), setting, value}));
+}
+
 std::string localPath(std::string_view storedPath) {
   std::string path(storedPath);
   std::replace(path.begin(), path.end(), '\\', '/');

@@ -87,6 +87,12 @@ std::string outputOption(bool flag);
 // every tree caption and the node names in build errors.
 std::string shortTitle(const TListObject &node);
 
+// A stored setting (a kind, a method) that no filter answers to, met while
+// the chain is built: the node must not be left out quietly. The value stays
+// stored as it is, so saving the list does not change the file.
+[[noreturn]] void raiseUnknownSetting(const TListObject &node, std::string_view setting,
+                                      std::int32_t value);
+
 // A path stored by the Windows program ("c:\data\in.txt") as this system
 // opens it: backslashes become "/" and a drive prefix is dropped. The stored
 // text itself is never changed.

@@ -1,5 +1,6 @@
 #include "filters/codecs_base64.h"
 
+#include "classlib/format.h"
 #include "engine/messages.h"
 #include "filters/hexdigits.h"
 
@@ -110,6 +111,7 @@ void TEncodeBase64::endFile() {
 void TDecodeBase64::startFile() {
   sextets_ = 0;
   last_ = 0;
+  invalidCount_ = 0;
   TGenericStateMachine::startFile();
 }
 
@@ -146,8 +148,8 @@ bool TDecodeBase64::processChunk(std::string &chunk) {
       continue;
     }
     if (s == invalid) {
-      logWarning(translateFormat(3320, "Warning - invalid Base 64 character '%s'",
-                                 {byteText(static_cast<char>(c))}));
+      if (invalidCount_++ == 0)
+        firstInvalid_ = static_cast<char>(c);
       continue;
     }
     switch (sextets_) {
@@ -171,6 +173,15 @@ bool TDecodeBase64::processChunk(std::string &chunk) {
 void TDecodeBase64::endFile() {
   // Sextets that do not complete a byte are dropped.
   sextets_ = 0;
+  // One warning a file: a file of binary bytes would otherwise log one per byte.
+  if (invalidCount_ > 0) {
+    std::string warning = translateFormat(3320, "Warning - invalid Base 64 character '%s'",
+                                          {byteText(firstInvalid_)});
+    if (invalidCount_ > 1)
+      warning += Format(" (%d bytes skipped)", {invalidCount_});
+    logWarning(warning);
+    invalidCount_ = 0;
+  }
   TGenericStateMachine::endFile();
 }
 

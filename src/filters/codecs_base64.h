@@ -40,6 +40,9 @@ private:
   int sextets_ = 0; // sextets of the current group (0..3)
   unsigned last_ = 0;
   std::string out_;
+  // Bytes outside the alphabet in this file, and the first of them.
+  std::int64_t invalidCount_ = 0;
+  char firstInvalid_ = 0;
 };
 
 } // namespace marrowen

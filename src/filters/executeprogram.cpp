@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -175,7 +176,7 @@ void TExecuteProgram::startFile() {
   auto run = std::make_unique<Run>();
   std::string folderTemplate = (temporaryFolder() / "marrowen-XXXXXX").string();
   if (!::mkdtemp(folderTemplate.data()))
-    throw EFCreateError(folderTemplate);
+    throw EFCreateError(folderTemplate, std::error_code(errno, std::system_category()).message());
   run->folder = folderTemplate;
   run->dataPath = placeIn(run->folder, dataFileName_, "input.txt");
   run->resultPath = placeIn(run->folder, resultFileName_, "output.txt");
@@ -185,7 +186,7 @@ void TExecuteProgram::startFile() {
     std::error_code error;
     fs::create_directories(path.parent_path(), error);
     if (error)
-      throw EFCreateError(path.string());
+      throw EFCreateError(path.string(), error.message());
   }
   run->data = std::make_unique<TFileStream>(run->dataPath.string(), TFileMode::fmCreate);
   run_ = std::move(run);

@@ -24,10 +24,13 @@ enum class TPatternType : int {
 
 // The base of the search-and-replace filters that search a whole text rather
 // than single lines. It collects the incoming chunks and searches only once
-// it holds `bufferSize` + 4096 bytes; a search hands on the processed head
-// and keeps a tail back (at least 4096 bytes for a pattern), so a match that
-// straddles a chunk boundary is still found whole. At the end of the file
-// everything held is searched. Nothing is carried over to the next file.
+// it holds `bufferSize` + 4096 bytes; a match may begin only before the last
+// 4096 bytes held, and a search hands on the processed head and keeps that
+// tail back. So a match of up to 4096 bytes is found whole wherever chunks
+// and searches end; a longer one is cut where the held text ends (`a+` over
+// 8193 "a" with the smallest buffer gives two matches), and a larger buffer
+// size lets each search see more. At the end of the file everything held is
+// searched. Nothing is carried over to the next file.
 //
 // The buffer also keeps the byte just before the held text (a space at the
 // start of a file), so the whole-word test and the pattern engine see the

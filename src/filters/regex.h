@@ -26,6 +26,11 @@ public:
   // Backtracking frames (one per nested group, alternative or repeat in
   // progress) allowed before matching gives up with "Stack overflow".
   static constexpr std::size_t maxMatchDepth = 1'000'000;
+  // An attempt that takes this many node steps starts remembering the
+  // (node, position) pairs that failed, so no pattern's work grows faster
+  // than nodes times positions; this many pairs are kept exactly.
+  static constexpr std::size_t memoAfterSteps = 2048;
+  static constexpr std::size_t memoWindowBits = std::size_t(1) << 21;
 
   TRegex();
   TRegex(const TRegex &) = delete;
@@ -115,6 +120,15 @@ public:
   // Test hook: matching raises "Stack overflow" after this many node steps
   // (0: no limit), so the fuzzer is not stalled by exponential patterns.
   void setStepLimitForTest(std::size_t steps) { stepLimit_ = steps; }
+  // Test hook: the memo of failed (node, position) pairs off, or on from an
+  // attempt's given step with a window of the given size, so tests and the
+  // fuzzer can check that it changes no result.
+  void setMatchMemoForTest(bool enabled, std::size_t afterSteps = memoAfterSteps,
+                           std::size_t windowBits = memoWindowBits) {
+    memo_ = enabled;
+    memoAfter_ = afterSteps;
+    memoWindow_ = windowBits;
+  }
 
 protected:
   // One attempt at one 1-based position of the current subject.
@@ -133,6 +147,9 @@ private:
   bool caseSensitive_ = true;
   bool shortcuts_ = true;
   std::size_t stepLimit_ = 0;
+  bool memo_ = true;
+  std::size_t memoAfter_ = memoAfterSteps;
+  std::size_t memoWindow_ = memoWindowBits;
   bool wordTokens_ = false;
 
   // Match table: 0-based offsets into the subject, -1 when not set.

@@ -4,6 +4,8 @@
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 
+#include "engine/job.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -26,6 +28,93 @@ bool isCloseOp(std::uint8_t op) { return op > CLOSE && op <= CLOSE + regexMaxGro
 [[noreturn]] void corruptedPointers() { throw Exception("MatchPrim: Corrupted pointers"); }
 [[noreturn]] void stackOverflow() { throw Exception("Stack overflow"); }
 
+// Steps between two looks at the job's abort request: a fraction of a
+// millisecond of matching.
+constexpr std::size_t abortPollSteps = 1 << 15;
+constexpr std::size_t never = static_cast<std::size_t>(-1);
+
+// Which (node, position) pairs have been tried and failed during one
+// search. Without back-references, whether the rest of the program matches
+// from a node at a position does not depend on the path that led there, so
+// a pair seen again can only fail again: the walk skips it. Only the nodes
+// where the walk chooses (alternatives and repeats) are remembered; between
+// two of them it goes one way, so its work stays bounded by nodes times
+// positions. A window of positions is kept exactly in a bit set; pairs
+// outside it go to a small table that may forget (a forgotten pair is merely
+// tried again).
+class MatchMemo {
+public:
+  static constexpr std::uint16_t noSlot = 0xFFFF;
+
+  // Numbers the program's nodes; every pair is forgotten.
+  void begin(const RegexProgram &program, std::size_t windowBits) {
+    slots_.assign(program.bytes.size(), noSlot);
+    slotCount_ = 0;
+    for (std::size_t node = 0; node < program.nodes.size() && slotCount_ < noSlot; ++node)
+      if (isChoice(program.nodes[node].opcode) && program.bytes[node] == program.nodes[node].opcode)
+        slots_[node] = static_cast<std::uint16_t>(slotCount_++);
+    windowBits_ = std::max<std::size_t>(windowBits, slotCount_);
+    span_ = 0;
+    if (tableUsed_) {
+      std::fill(table_.begin(), table_.end(), 0);
+      tableUsed_ = false;
+    }
+  }
+
+  // Places the window at `from`; pairs kept in the old window are dropped.
+  void placeWindow(std::size_t from, std::size_t length) {
+    base_ = from;
+    span_ = slotCount_ == 0
+                ? 0
+                : std::min(length + 1 - std::min(from, length), windowBits_ / slotCount_);
+    bits_.assign((span_ * slotCount_ + 63) / 64, 0);
+  }
+  // Whether the window still has room for an attempt at `from`.
+  bool windowServes(std::size_t from) const {
+    return from >= base_ && from - base_ < span_ / 2 + 1 && span_ > 0;
+  }
+
+  // Records the pair; true when it was recorded before.
+  bool seen(std::size_t node, std::size_t pos) {
+    if (node >= slots_.size() || slots_[node] == noSlot)
+      return false;
+    std::size_t slot = slots_[node];
+    if (pos >= base_ && pos - base_ < span_) {
+      std::size_t bit = (pos - base_) * slotCount_ + slot;
+      std::uint64_t mask = std::uint64_t(1) << (bit & 63);
+      std::uint64_t &word = bits_[bit >> 6];
+      bool was = word & mask;
+      word |= mask;
+      return was;
+    }
+    if (table_.empty())
+      table_.assign(tableSize, 0);
+    tableUsed_ = true;
+    std::uint64_t key = ((std::uint64_t(pos) << 16) | slot) + 1;
+    std::uint64_t &entry = table_[(key * 0x9E3779B97F4A7C15ull) >> (64 - tableBits)];
+    if (entry == key)
+      return true;
+    entry = key;
+    return false;
+  }
+
+private:
+  static bool isChoice(std::uint8_t op) {
+    return op == BRANCH || op == STAR || op == PLUS || op == LAZYSTAR || op == LAZYPLUS;
+  }
+
+  static constexpr int tableBits = 14;
+  static constexpr std::size_t tableSize = std::size_t(1) << tableBits;
+  std::vector<std::uint16_t> slots_;
+  std::size_t slotCount_ = 0;
+  std::size_t windowBits_ = 0;
+  std::size_t base_ = 0;
+  std::size_t span_ = 0;
+  std::vector<std::uint64_t> bits_;
+  std::vector<std::uint64_t> table_;
+  bool tableUsed_ = false;
+};
+
 } // namespace
 
 // The backtracking matcher. It walks the node program as a recursive matcher
@@ -37,6 +126,10 @@ bool isCloseOp(std::uint8_t op) { return op > CLOSE && op <= CLOSE + regexMaxGro
 // Group positions are only written once a whole attempt succeeds, innermost
 // frame first, which is the order a recursive matcher sets them on its way
 // back; so a group inside a loop reports its last iteration.
+//
+// An attempt that grows costly turns on the memo of failed (node, position)
+// pairs for the rest of the search; it only cuts off walks that would fail,
+// so the match and its groups stay those of the plain walk.
 class RegexMatcher {
 public:
   enum Kind : std::uint8_t { OpenMark, CloseMark, BranchChoice, RepeatChoice, LazyChoice };
@@ -54,6 +147,8 @@ public:
   // `endIsFinal` the text goes on after the subject's end.
   void start(const RegexProgram &program, const char *subject, std::size_t length,
              std::size_t boundary, bool ignoreCase, std::size_t stepLimit, bool endIsFinal = true) {
+    memoOn_ = false;
+    nextPoll_ = abortPollSteps;
     p_ = &program;
     s_ = reinterpret_cast<const unsigned char *>(subject);
     end_ = length;
@@ -63,6 +158,14 @@ public:
     upper_ = program.upper.data();
     steps_ = 0;
     stepLimit_ = stepLimit;
+  }
+
+  // How the memo is used: not at all, or once an attempt has taken
+  // `afterSteps` steps, with a window of `windowBits` pairs.
+  void setMemo(bool enabled, std::size_t afterSteps, std::size_t windowBits) {
+    memoEnabled_ = enabled;
+    memoAfter_ = afterSteps;
+    memoWindowBits_ = windowBits;
   }
 
   void finish() {
@@ -76,6 +179,9 @@ public:
   bool MatchAt(std::size_t position) {
     leadRunKnown_ = false;
     leadRun_ = 0;
+    attemptStart_ = position;
+    memoDue_ = memoEnabled_ ? steps_ + memoAfter_ : never;
+    nextCheck_ = std::min({memoDue_, nextPoll_, stepLimit_ ? stepLimit_ : never});
     std::size_t pos = position;
     if (!MatchPrim(1, pos))
       return false;
@@ -272,9 +378,16 @@ private:
     for (;;) {
       if (!validNode(scan))
         corruptedPointers();
-      if (stepLimit_ && ++steps_ > stepLimit_)
-        stackOverflow();
+      if (++steps_ > nextCheck_)
+        checkpoint();
       std::uint8_t op = prog[scan];
+      // The leading repeat's run is noted for the search even when the pair
+      // was tried before.
+      if (memoOn_ && memo_.seen(scan, pos) && !(scan == p_->leadingRepeat && !leadRunKnown_)) {
+        if (!backtrack(scan, pos))
+          return false;
+        continue;
+      }
       std::size_t next = p_->next(scan);
       bool ok = true;
       switch (op) {
@@ -375,6 +488,28 @@ private:
       if (!backtrack(scan, pos))
         return false;
     }
+  }
+
+  // Runs every so many steps: the test hook's step limit, the job's abort
+  // request, and turning the memo on once an attempt proves costly.
+  void checkpoint() {
+    if (stepLimit_ && steps_ > stepLimit_)
+      stackOverflow();
+    if (steps_ >= nextPoll_) {
+      nextPoll_ = steps_ + abortPollSteps;
+      if (currentJobAborted())
+        throw EAbort();
+    }
+    if (steps_ >= memoDue_) {
+      memoDue_ = never;
+      if (!memoOn_) {
+        memo_.begin(*p_, memoWindowBits_);
+        memoOn_ = true;
+      }
+      if (!memo_.windowServes(attemptStart_))
+        memo_.placeWindow(attemptStart_, end_);
+    }
+    nextCheck_ = std::min({memoDue_, nextPoll_, stepLimit_ ? stepLimit_ : never});
   }
 
   // Resumes at the latest choice left open; false when none is left.
@@ -503,6 +638,15 @@ private:
   const unsigned char *upper_ = nullptr;
   std::size_t steps_ = 0;
   std::size_t stepLimit_ = 0;
+  std::size_t nextCheck_ = 0;
+  std::size_t nextPoll_ = 0;
+  std::size_t memoDue_ = never;
+  std::size_t attemptStart_ = 0;
+  bool memoEnabled_ = true;
+  std::size_t memoAfter_ = TRegex::memoAfterSteps;
+  std::size_t memoWindowBits_ = TRegex::memoWindowBits;
+  bool memoOn_ = false;
+  MatchMemo memo_;
   bool leadRunKnown_ = false;
   std::size_t leadRun_ = 0;
   std::vector<Frame> stack_;
@@ -551,9 +695,13 @@ bool TRegex::execute(std::string_view subject, int &limit, int startPosition, in
         anchorPosition >= 1 ? static_cast<std::size_t>(anchorPosition - 1) : notFound;
     matcher_->start(*program_, subjectBase_, subjectLength_, anchor, !caseSensitive_, stepLimit_,
                     !textGoesOn);
+    matcher_->setMemo(memo_, memoAfter_, memoWindow_);
     bool found = search(from, static_cast<std::size_t>(limit), anchor);
     matcher_->finish();
     return found;
+  } catch (const EAbort &) {
+    matcher_->finish();
+    throw;
   } catch (const std::bad_alloc &) {
     failure = "Out of memory";
   } catch (const std::exception &e) {
@@ -656,6 +804,7 @@ bool TRegex::MatchAt(int position) {
     matcher_ = std::make_unique<RegexMatcher>(*this);
   std::size_t from = static_cast<std::size_t>(position - 1);
   matcher_->start(*program_, subjectBase_, subjectLength_, from, !caseSensitive_, stepLimit_);
+  matcher_->setMemo(memo_, memoAfter_, memoWindow_);
   bool found = matcher_->MatchAt(from);
   matcher_->finish();
   return found;

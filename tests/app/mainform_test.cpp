@@ -15,15 +15,15 @@
 #include "components/trayicon.h"
 
 #include <QCheckBox>
-#include <QDir>
-#include <QTextBlock>
-#include <thread>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTextBlock>
+#include <thread>
 
 #include <filesystem>
 
@@ -247,8 +247,8 @@ TEST_F(MainForm, PreferencesOkTakesTheControlsAndCancelChangesNothing) {
   EXPECT_EQ(form->settings().adhocFontSize, 11);
   EXPECT_EQ(child->font.pointSize(), 11);
   EXPECT_EQ(form->settings().language, "Deutsch");
-  EXPECT_EQ(boxTexts,
-            std::vector<std::string>{"You must exit Marrowen Pro before the new language will take effect"});
+  EXPECT_EQ(boxTexts, std::vector<std::string>{
+                          "You must exit Marrowen Pro before the new language will take effect"});
   form.reset();
   EXPECT_EQ(store->readString("SOFTWARE\\Ostrevan\\Marrowen", "Language", ""), "Deutsch");
   EXPECT_EQ(store->readInteger("SOFTWARE\\Ostrevan\\Marrowen", "FileHistoryEntries", 0), 4);

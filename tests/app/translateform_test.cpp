@@ -109,7 +109,8 @@ TEST_F(TranslateForm, StoredTextsReplaceTitlesTabsMenusItemsAndHints) {
   EXPECT_EQ(radios[0]->text(), "Verarbeiten");
   EXPECT_EQ(radios[1]->text(), "Auslassen");
   EXPECT_EQ(form.menu->title(), "&Datei");
-  EXPECT_EQ(form.menu->actions()[0]->text(), QString::fromUtf8("\xC3\x81" "ffnen"));
+  EXPECT_EQ(form.menu->actions()[0]->text(), QString::fromUtf8("\xC3\x81"
+                                                               "ffnen"));
 }
 
 TEST_F(TranslateForm, AMalformedValueKeepsTheDesignedText) {
@@ -122,9 +123,7 @@ TEST_F(TranslateForm, AMalformedValueKeepsTheDesignedText) {
 }
 
 TEST_F(TranslateForm, TheMainWindowWritesItsKeys) {
-  {
-    TmainForm main;
-  }
+  { TmainForm main; }
   TMemIniFile ini(dir.file("Languages/English.ini"));
   EXPECT_EQ(ini.ReadString("TmainForm", "File1.Caption", "-"), "&File");
   EXPECT_EQ(ini.ReadString("TmainForm", "Exit1.Caption", "-"), "E&xit");

@@ -109,9 +109,8 @@ TEST_F(WindowJobHostTest, ATimerKeepsFiringWhileAJobWaitsForAnAnswer) {
     return static_cast<int>(QMessageBox::Escape);
   });
   std::atomic<int> answer{-1};
-  std::thread job([&] {
-    host.runOnUserInterfaceAndWait([&] { answer = host.askQuestion("Overwrite?"); });
-  });
+  std::thread job(
+      [&] { host.runOnUserInterfaceAndWait([&] { answer = host.askQuestion("Overwrite?"); }); });
   ASSERT_TRUE(waitUntil([&] { return answer.load() != -1; }));
   job.join();
   EXPECT_GE(ticks, 5);

@@ -67,7 +67,9 @@ TEST(FileStream, OpenAndCreateErrorsNameTheFile) {
   EXPECT_EQ(errorOf([&] { TFileStream s(missing, TFileMode::fmOpenReadWrite); }),
             "Cannot open file " + missing);
   EXPECT_EQ(errorOf([&] { TFileStream s(noFolder, TFileMode::fmCreate); }),
-            "Cannot create file " + noFolder);
+            "Cannot create file " + noFolder + ". No such file or directory");
+  EXPECT_EQ(errorOf([&] { TFileStream s(folder.path(), TFileMode::fmCreate); }),
+            "Cannot create file " + folder.path() + ". Is a directory");
   // A folder opens on Linux, but it is not a file to read.
   EXPECT_EQ(errorOf([&] { TFileStream s(folder.path(), TFileMode::fmOpenRead); }),
             "Cannot open file " + folder.path());

@@ -291,7 +291,8 @@ TEST(StringList, FilesHoldTheBytesOfText) {
     list.SaveToFile(folder.file("no/such/folder.txt"));
     FAIL();
   } catch (const EFCreateError &e) {
-    EXPECT_EQ(e.message(), "Cannot create file " + folder.file("no/such/folder.txt"));
+    EXPECT_EQ(e.message(), "Cannot create file " + folder.file("no/such/folder.txt") +
+                               ". No such file or directory");
   }
 }
 

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace marrowen {
 namespace {
 
@@ -212,6 +214,8 @@ TEST_F(DatabaseFilter, FieldNamesAreMadeSafeAndUnique) {
       make, "select 1 as \"1st col\", 2 as \"order#\", id, id as ID, id as Id from items "
             "where id = 1");
   EXPECT_EQ(out, "T1st_col,order_,id,ID1,Id11\r\n1,2,1,1,1\r\n");
+  // An empty name is no element name either.
+  EXPECT_EQ(expectChunkInvariant(make, "select 1 as \"\", 2 as \"\""), "T,T1\r\n1,2\r\n");
 }
 
 TEST_F(DatabaseFilter, StatementsWithoutRowsGiveNoOutputAndTheirChangesStay) {
@@ -297,6 +301,11 @@ TEST_F(DatabaseFilter, BadConnectionsGiveClearErrorsWhenTheFilterIsMade) {
   std::string missing = folder_.file("no/such/folder/x.db");
   EXPECT_TRUE(open(missing).starts_with("Couldn't open the database [" + missing + "]: "))
       << open(missing);
+  // A mistyped name creates no empty database.
+  std::string typo = folder_.file("shpo.db");
+  EXPECT_EQ(open(typo),
+            "Couldn't open the database [" + typo + "]: the file " + typo + " does not exist");
+  EXPECT_FALSE(std::filesystem::exists(typo));
   EXPECT_TRUE(open("DSN=no_such_source_here")
                   .starts_with("Couldn't open the database [DSN=no_such_source_here]: "))
       << open("DSN=no_such_source_here");

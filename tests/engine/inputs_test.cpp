@@ -2,6 +2,7 @@
 
 #include "classlib/exceptions.h"
 #include "engine/clipboard.h"
+#include "engine/lines.h"
 #include "engine/outputs.h"
 #include "support/list_input.h"
 #include "support/recording_job.h"
@@ -103,6 +104,26 @@ TEST(ReadLoop, AStreamErrorAbandonsOnlyItsInput) {
   EXPECT_EQ(testing::readFile(folder.file("a.txt")), "original a");
   EXPECT_EQ(testing::readFile(folder.file("b.txt")), "new b");
   EXPECT_EQ(folder.listing(), "a.txt b.txt");
+}
+
+// The first file's last chunk ends in a CR, then its reading fails: the
+// next file's leading LF is a line end of its own, not the CR's partner.
+TEST(ReadLoop, AFileAbandonedAfterACarriageReturnLeavesNoneForTheNext) {
+  RecordingJob job;
+  ListInput input({{"a", std::string(4095, 'x') + "\r" + "more"}, {"b", "\nb\n"}});
+  auto probe = std::make_unique<ChunkProbe>();
+  probe->onChunk = [](std::size_t n) {
+    if (n == 2)
+      throw EStreamError("disk gone");
+  };
+  std::string out;
+  probe->setNext(std::make_unique<TProcessLines>());
+  probe->lastFilter()->setNext(std::make_unique<TStringOutput>(out));
+  input.setNext(std::move(probe));
+  input.attachJob(&job);
+  input.runInput();
+  EXPECT_EQ(job.errors, std::vector<std::string>{"disk gone"});
+  EXPECT_EQ(out, "\nb\n");
 }
 
 TEST(ReadLoop, AStreamErrorInAppendModeKeepsWhatWasAppended) {

@@ -1,6 +1,7 @@
 #include "engine/outputs.h"
 
 #include "classlib/exceptions.h"
+#include "classlib/safefile.h"
 #include "support/list_input.h"
 #include "support/recording_job.h"
 #include "support/temp_folder.h"
@@ -8,9 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace marrowen {
 namespace {
@@ -222,8 +227,61 @@ TEST(FileOutput, AnUncreatableTargetIsAStreamErrorOfItsInputOnly) {
   auto job =
       writeThrough({{folder.file("no/such/folder/a.txt"), "lost"}, {folder.file("b.txt"), "kept"}});
   ASSERT_EQ(job->errors.size(), 1u);
-  EXPECT_EQ(job->errors[0], "Cannot create file " + folder.file("no/such/folder/a.txt"));
+  EXPECT_EQ(job->errors[0], "Cannot create file " + folder.file("no/such/folder/a.txt") +
+                                ". No such file or directory");
   EXPECT_EQ(readFile(folder.file("b.txt")), "kept");
+}
+
+TEST(FileOutput, ALinkedTargetIsWrittenThroughAndADanglingLinkIsRefused) {
+  TempFolder folder;
+  std::filesystem::create_directory(folder.file("data"));
+  writeFile(folder.file("data/real.txt"), "old");
+  std::filesystem::create_symlink("data/real.txt", folder.file("link.txt"));
+  std::filesystem::create_symlink("data/gone.txt", folder.file("dangling.txt"));
+  auto job = writeThrough({{folder.file("link.txt"), "new"}, {folder.file("dangling.txt"), "x"}});
+  EXPECT_TRUE(std::filesystem::is_symlink(folder.file("link.txt")));
+  EXPECT_EQ(readFile(folder.file("data/real.txt")), "new");
+  EXPECT_EQ(folder.listing(), "dangling.txt data link.txt");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.file("data")),
+                          std::filesystem::directory_iterator()),
+            1);
+  ASSERT_EQ(job->errors.size(), 1u);
+  EXPECT_EQ(job->errors[0],
+            "Cannot create file " + folder.file("dangling.txt") + ". No such file or directory");
+}
+
+// No file can be renamed over a folder: nothing is written, and no
+// temporary file (which took the folder's mode) is left beside it.
+TEST(FileOutput, AFolderInTheTargetsPlaceIsRefusedBeforeAnythingIsWritten) {
+  TempFolder folder;
+  std::filesystem::create_directory(folder.file("dir.txt"));
+  ::chmod(folder.file("dir.txt").c_str(), 0777);
+  auto job = writeThrough({{folder.file("dir.txt"), "text"}});
+  EXPECT_EQ(job->errors, std::vector<std::string>{"Cannot create file " + folder.file("dir.txt") +
+                                                  ". Is a directory"});
+  EXPECT_EQ(folder.listing(), "dir.txt");
+}
+
+// Without the signal ignored, writing past the limit ends the process and
+// leaves the temporary file behind.
+TEST(FileOutput, WithTheFileSizeSignalIgnoredTheLimitIsAWriteError) {
+  TempFolder folder;
+  writeFile(folder.file("big.txt"), "original");
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_DFL);
+    ignoreFileSizeSignal();
+    rlimit limited{65536, 65536};
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+    auto job = writeThrough({{folder.file("big.txt"), std::string(300000, 'w')}});
+    std::_Exit(job->errors.size() == 1 ? 0 : 3);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(readFile(folder.file("big.txt")), "original");
+  EXPECT_EQ(folder.listing(), "big.txt");
 }
 
 TEST(GenericOutput, InputNamesAndVariables) {

@@ -48,8 +48,8 @@ private:
 
 std::unique_ptr<TFileInput> fileChain(const std::string &pathMask, std::unique_ptr<TFilter> filter,
                                       std::unique_ptr<TFilter> output) {
-  auto input = std::make_unique<TFileInput>(std::vector<FileGridRow>{{pathMask, "None", "Add"}}, true,
-                                            false, 0, 4096, false);
+  auto input = std::make_unique<TFileInput>(std::vector<FileGridRow>{{pathMask, "None", "Add"}},
+                                            true, false, 0, 4096, false);
   if (filter)
     input->setNext(std::move(filter));
   input->lastFilter()->setNext(std::move(output));
@@ -133,6 +133,35 @@ TEST(ProcessingThread, AbortInALargeFileLeavesTheTargetAsItWas) {
   EXPECT_EQ(window->lines.back(), "Job aborted by user. 1 of 1 files processed, " + cleanSummary);
   EXPECT_EQ(window->last("setFileProgress"), "100");
   EXPECT_EQ(window->last("setStatusFileName"), "(Finished)");
+}
+
+// What a program ended by a signal calls: every job stops, its temporary
+// file removed and its target untouched, before the call returns.
+TEST(ProcessingThread, AbortingAllJobsWaitsForTheirEnds) {
+  TempFolder dir;
+  std::string original(1 << 20, 'x');
+  writeFile(dir.file("a.txt"), original);
+  writeFile(dir.file("b.txt"), original);
+  std::atomic<int> started{0};
+  auto stall = [&started](TFilter &filter) {
+    ++started;
+    while (!filter.isAborted())
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  RecordingJobHost host;
+  auto first = fileChain(dir.file("a.txt"), std::make_unique<AtChunk>(2, stall), inPlace());
+  auto second = fileChain(dir.file("b.txt"), std::make_unique<AtChunk>(2, stall), inPlace());
+  auto job1 = ProcessingThread::Create(host, *first, named("One"));
+  auto job2 = ProcessingThread::Create(host, *second, named("Two"));
+  while (started < 2)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ProcessingThread::abortAllAndWait();
+  EXPECT_EQ(dir.listing(), "a.txt b.txt");
+  EXPECT_EQ(readFile(dir.file("a.txt")), original);
+  EXPECT_EQ(readFile(dir.file("b.txt")), original);
+  job1->waitFor();
+  job2->waitFor();
+  EXPECT_TRUE(job1->isAborted() && job2->isAborted());
 }
 
 TEST(ProcessingThread, AFailingFilterIsShownOnceWithoutSummaryAndTheJobStillEnds) {

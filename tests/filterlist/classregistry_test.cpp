@@ -78,7 +78,7 @@ TEST(ComponentStream, DamagedRecordsRaiseTheClassLibraryErrors) {
        std::string(readErrorText)},
       {"defined value too long",
        head + name("SortObject") + bytes({0x09, 0x08, 0x08, 0x02, 0x00, 0x02, 0x00, 0x00}),
-       std::string("Property \0\0 does not exist", 26)},
+       "Property \\x00\\x00 does not exist"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);

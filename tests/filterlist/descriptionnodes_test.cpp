@@ -268,11 +268,21 @@ TEST(DescriptionObject, DumpsAndRandomCaseKeepTheText) {
               std::tolower(static_cast<unsigned char>(in[i])));
 }
 
-TEST(DescriptionObject, KindsWithoutAFilterMakeNone) {
+// A kind that no filter answers to stops the build, naming the node, rather
+// than leaving the node out of a list that then reports success.
+TEST(DescriptionObject, KindsOutOfRangeRaiseAndKeepTheirValue) {
   TFilterList list;
-  for (int kind : {0, 47, 49, -5}) {
+  EXPECT_EQ(TDescriptionObject::CreateWith(47)->add_filter(list), nullptr);
+  for (int kind : {0, 49, -5}) {
     auto node = TDescriptionObject::CreateWith(kind);
-    EXPECT_EQ(node->add_filter(list), nullptr) << kind;
+    try {
+      node->add_filter(list);
+      ADD_FAILURE() << kind;
+    } catch (const Exception &e) {
+      EXPECT_EQ(e.message(), "Error: '" + shortTitle(*node) + "' has an unknown kind (" +
+                                 std::to_string(kind) + ")");
+    }
+    EXPECT_EQ(node->kind, kind);
   }
 }
 
@@ -448,7 +458,8 @@ TEST(NumberObject, TitlesCodesAndDialogTextsOfEveryKind) {
     EXPECT_FALSE(node->canParent());
     EXPECT_EQ(node->needGatherer(), 0);
     TFilterList list;
-    EXPECT_EQ(node->add_filter(list), nullptr);
+    EXPECT_THROW(node->add_filter(list), Exception);
+    EXPECT_EQ(node->kind, kind);
   }
 }
 
@@ -593,7 +604,7 @@ TEST(StringObject, TitlesCodesAndDialogTextsOfEveryKind) {
   EXPECT_EQ(node.generateCmdLine(), "/{=Error from file [c:\\lists\\head.txt]");
   EXPECT_EQ(node.registryEntry(), "");
   TFilterList list;
-  EXPECT_EQ(node.add_filter(list), nullptr);
+  EXPECT_THROW(node.add_filter(list), Exception);
 }
 
 TEST(StringObject, EscapedTextStaysAsTypedInTitleAndCommandLine) {

@@ -223,6 +223,10 @@ TEST(FilterFile, DamagedValuesRaiseErrorsNamingTheFile) {
        fileStart() + version47 + bytes({0x02, 0x01, 0x09}) + name("TFooObject") + bytes({0, 0, 0}) +
            fileEnd(),
        "Class TFooObject not found"},
+      {"control bytes in a class name",
+       fileStart() + version47 + bytes({0x02, 0x01, 0x09}) + name("T\x01\nX\x7F") +
+           bytes({0, 0, 0}) + fileEnd(),
+       "Class T\\x01\\x0AX\\x7F not found"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
@@ -254,9 +258,18 @@ TEST(FilterFile, CorruptedBytesLoadOrRaiseReadErrors) {
     for (int value : {0x00, 0x01, 0x02, 0x06, 0x0C, 0x7F, 0x80, 0xFF}) {
       std::string damaged = file;
       damaged[at] = static_cast<char>(value);
+      SCOPED_TRACE(std::to_string(at) + "/" + std::to_string(value));
       try {
-        load(damaged);
-      } catch (const EReadError &) {
+        auto loaded = load(damaged, "damaged.fll");
+        // What loads is a list: it saves, and the saved file loads again.
+        EXPECT_NO_THROW(load(filterFileBytes(loaded->list)));
+      } catch (const EReadError &e) {
+        EXPECT_EQ(e.sourceName(), "damaged.fll");
+        EXPECT_LE(e.position(), damaged.size());
+        EXPECT_EQ(e.message().rfind("Error reading damaged.fll: ", 0), 0u) << e.message();
+        EXPECT_NE(e.message().find("(at byte " + std::to_string(e.position()) + ")"),
+                  std::string::npos)
+            << e.message();
       }
     }
   }
@@ -330,7 +343,13 @@ TEST(FilterFileStorage, SafeWriteReplacesTheFileWhole) {
 
 TEST(FilterFileStorage, FailedWriteLeavesTheTargetAndNoTemporaryFile) {
   TempFolder folder;
-  EXPECT_THROW(writeFileBytesSafely(folder.file("missing/x.fll"), "data"), EFCreateError);
+  try {
+    writeFileBytesSafely(folder.file("missing/x.fll"), "data");
+    ADD_FAILURE();
+  } catch (const EFCreateError &e) {
+    EXPECT_EQ(e.message(),
+              "Cannot create file " + folder.file("missing/x.fll") + ". No such file or directory");
+  }
 
   // A folder in the target's place cannot be replaced by the written file.
   const std::string target = folder.file("taken.fll");
@@ -354,7 +373,7 @@ TEST(FilterFileStorage, ReadOnlyTargetIsNotReplaced) {
     writeFileBytesSafely(target, "data");
     FAIL();
   } catch (const EFCreateError &e) {
-    EXPECT_EQ(e.message(), "Cannot create file " + target);
+    EXPECT_EQ(e.message(), "Cannot create file " + target + ". Permission denied");
   }
   EXPECT_EQ(readFile(target), "keep");
   EXPECT_EQ(entries(folder), 1u);

@@ -756,6 +756,37 @@ TEST(FilterListFile, LevelsThatJumpStillLoad) {
   EXPECT_FALSE(list.nodes[2].expanded);
 }
 
+// Each level of nesting costs the chain building a level of recursion: the
+// deepest list a file may hold builds, runs, saves and clones; one level
+// more is a damaged file.
+TEST(FilterListFile, NestingIsBoundedAndTheDeepestListStillWorks) {
+  TFilterList deep;
+  makeList(deep);
+  for (int level = 2; level <= TFilterList::maxLevel; ++level)
+    addFilter(deep,
+              level % 2 ? std::unique_ptr<TListObject>(upperA()) : TCommentObject::CreateWith("x"),
+              level);
+  EXPECT_EQ(runInnerChain(deep, "a\n"), "A\n");
+  TempFolder dir;
+  deep.saveToFile(dir.file("deep.fll"));
+  TFilterList again;
+  again.loadFromFile(dir.file("deep.fll"));
+  EXPECT_EQ(again.count(), deep.count());
+  EXPECT_NE(TFilterList::cloneListObject(again.node(again.count() - 2)), nullptr);
+
+  std::string file = fileStart() + version47() + int8(1) + boolean(true) + inputRecord();
+  for (int level = 2; level <= TFilterList::maxLevel + 1; ++level)
+    file += int16(level) + boolean(true) + commentRecord("deep");
+  file += fileEnd();
+  try {
+    again.loadFromBytes(file, "toodeep.fll");
+    FAIL() << "loaded";
+  } catch (const EReadError &e) {
+    EXPECT_EQ(e.sourceName(), "toodeep.fll");
+    EXPECT_EQ(e.detail(), "List nested deeper than 1000 levels");
+  }
+}
+
 TEST(FilterListFile, InsertedLevelsBeyondTheRangeAreADamagedFile) {
   const std::string file = fileStart() + version47() + int8(1) + boolean(true) + inputRecord() +
                            bytes({0x03, 0xFF, 0x7F}) + boolean(true) + commentRecord("deep") +

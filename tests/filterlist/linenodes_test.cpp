@@ -512,6 +512,13 @@ TEST(DeleteColumnsObject, RangesThatEndBeforeTheyStartAreRefused) {
     node->setEnabled(false);
     EXPECT_EQ(buildError(*node), "(built)");
   }
+  // A column range with a method no filter knows would select nothing quietly.
+  for (int kind : {0, 2, 3, 4, 5}) {
+    auto node = columns(kind, 5, 1, 2);
+    EXPECT_EQ(buildError(*node),
+              "Error: '" + shortTitle(*node) + "' has an unknown field method (5)");
+    EXPECT_EQ(node->method, 5);
+  }
 }
 
 TEST(DeleteColumnsObject, KindAndMethodChooseTheFilter) {

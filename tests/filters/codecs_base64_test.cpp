@@ -48,6 +48,11 @@ TEST(DecodeBase64, SkipsLineEndsAndWarnsOfOtherBytes) {
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_EQ(warnings[0], "Warning - invalid Base 64 character ' '");
   EXPECT_EQ(expectChunkInvariant(factory<TDecodeBase64>(), "YW Jj"), "abc");
+  // Many skipped bytes make one warning with their count.
+  warnings =
+      testing::expectSameWarnings(factory<TDecodeBase64>(), "YW\x01Jj" + std::string(5000, '\0'));
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0], "Warning - invalid Base 64 character '\x01' (5001 bytes skipped)");
 }
 
 TEST(DecodeBase64, PaddingEndsTheGroupSoEncodingsMayFollowOneAnother) {

@@ -65,6 +65,12 @@ TEST(Grep, CountOnly) {
   EXPECT_EQ(expectChunkInvariant(grep("a", {.header = true, .countOnly = true}), "a\nb\na\na"),
             "/tmp/input.txt:\r\n3\r\n");
   EXPECT_EQ(expectChunkInvariant(grep("a", {.countOnly = true}), "b"), "0\r\n");
+  // The count starts again with each file.
+  for (std::size_t split : testing::chunkSplits)
+    EXPECT_EQ(
+        testing::runFilesInChunks(grep("a", {.countOnly = true}), {"a\na\n", "a\nb\n"}, split),
+        (std::vector<std::string>{"2\r\n", "1\r\n"}))
+        << split;
 }
 
 TEST(Grep, AnchorsHoldForEachLine) {

@@ -171,6 +171,12 @@ TEST(RegExpFilter, MatchesOfUpTo4096BytesAreFoundWholeAtEveryBoundary) {
   }
 }
 
+TEST(RegExpFilter, ALongerMatchIsCutWhereTheHeldTextEndsUnlessTheBufferHoldsIt) {
+  const std::string run(8193, 'a');
+  EXPECT_EQ(runInChunks(regExp("a+", "X", {.bufferSize = 4096}), run, 4096), "XX");
+  EXPECT_EQ(runInChunks(regExp("a+", "X", {.bufferSize = 10000}), run, 4096), "X");
+}
+
 TEST(RegExpFilter, NulBytesInTheTextEndTheSubjectOnlyForTheMatcher) {
   // Every byte of the text is searched, but "$", "." and sets stop at a NUL;
   // the NULs fall on chunk and buffer boundaries throughout.

@@ -123,6 +123,8 @@ TEST(SelectLines, CountedFromTheEnd) {
       // Line 1 .. END - 10 of three lines is empty: no line is selected.
       {withBracketRun<TSelectLinesOffsetToEnd>(1, 10), "l1\nl2\nl3\n", "[]l1\nl2\nl3\n"},
       {withBracketRun<TSelectLinesOffsetToEnd>(1, 2), "l1\nl2\nl3\n", "[L1\n]l2\nl3\n"},
+      // Line 1 .. END - 3 of exactly three lines ends before it starts.
+      {withBracketRun<TSelectLinesOffsetToEnd>(1, 3), "l1\nl2\nl3\n", "[]l1\nl2\nl3\n"},
       // Line END - 3 .. END - 1.
       {withBracketRun<TSelectLinesEndOffsets>(3, 1), fiveLines, "l1\n[L2\nL3\nL4\n]l5\n"},
       {withBracketRun<TSelectLinesEndOffsets>(0, 0), fiveLines, "l1\nl2\nl3\nl4\n[L5\n]"},

@@ -4,10 +4,12 @@
 #include "classlib/codepage.h"
 #include "classlib/exceptions.h"
 #include "support/chunk_harness.h"
+#include "support/recording_job.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <random>
 #include <stdexcept>
@@ -24,15 +26,21 @@ namespace {
 // and fails the test when the two disagree.
 std::string run(const std::string &pattern, const std::string &subject, int start = 1,
                 int limit = 0, bool caseSensitive = true) {
-  std::string results[2];
-  for (int shortcuts = 0; shortcuts < 2; ++shortcuts) {
+  // Plain; with the shortcuts; with the memo of failed pairs from the first
+  // step and a window so small that its fallback table is used too.
+  std::string results[3];
+  for (int variant = 0; variant < 3; ++variant) {
     TRegex r;
     r.setExpression(pattern);
     r.setCaseSensitive(caseSensitive);
-    r.setSearchShortcutsForTest(shortcuts == 1);
+    r.setSearchShortcutsForTest(variant > 0);
+    if (variant == 2)
+      r.setMatchMemoForTest(true, 0, 64);
+    else
+      r.setMatchMemoForTest(false);
     std::string s = subject;
     int l = limit;
-    std::string &out = results[shortcuts];
+    std::string &out = results[variant];
     if (!r.Exec(s, l, start)) {
       out = "none";
       continue;
@@ -45,6 +53,7 @@ std::string run(const std::string &pattern, const std::string &subject, int star
     }
   }
   EXPECT_EQ(results[0], results[1]) << "shortcuts changed the result of " << pattern;
+  EXPECT_EQ(results[0], results[2]) << "the memo changed the result of " << pattern;
   return results[1];
 }
 
@@ -500,6 +509,49 @@ TEST(RegexMatch, DeepRecursionRaisesInsteadOfCrashing) {
   limit = 0;
   EXPECT_TRUE(r.Exec(small, limit, 1));
   EXPECT_EQ(r.GetMatchLen(0), 3);
+}
+
+// Nested and chained repeats that fail at the end of the line take time
+// doubling per byte unless failed (node, position) pairs are remembered.
+TEST(RegexMatch, RunawayPatternsTakeBoundedSteps) {
+  struct Case {
+    const char *pattern;
+    std::string subject;
+  } cases[] = {
+      {"(a+)+$", std::string(32, 'a') + "!"},
+      {"([a-z]+ ?)+$", "the quick brown fox jumps over the lazy dog and then some!"},
+      {"(a|aa)*!$", std::string(40, 'a') + "!!"},
+      {"(\\w+\\s?)*;", "one two three four five six seven eight nine ten eleven!;"},
+  };
+  for (auto &c : cases) {
+    TRegex r;
+    r.setExpression(c.pattern);
+    r.setStepLimitForTest(200000);
+    EXPECT_EQ(execError(r, c.subject), "") << c.pattern;
+    // Captures and the last-iteration rule hold with the memo on.
+    std::string matching = c.subject.substr(0, 20);
+    run(c.pattern, matching);
+  }
+}
+
+// A match that would run for hours stops soon after the job is cancelled,
+// quietly, as a cancelled job does.
+TEST(RegexMatch, CancellingTheJobStopsALongMatch) {
+  marrowen::testing::RecordingJob job;
+  CurrentJobScope scope(&job);
+  TRegex r;
+  r.setExpression("(a+)+$");
+  r.setMatchMemoForTest(false);
+  std::string subject = std::string(60, 'a') + "!";
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    job.terminate();
+  });
+  auto started = std::chrono::steady_clock::now();
+  int limit = 0;
+  EXPECT_THROW(r.Exec(subject, limit, 1), EAbort);
+  canceller.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1000));
 }
 
 TEST(RegexMatch, CorruptedProgramErrors) {

@@ -99,6 +99,9 @@ TEST(RegexPieces, CaretMatchesOnlyAtTheAnchorGiven) {
   EXPECT_FALSE(engine.ExecInText(subject, limit, 2, 0, false));
   EXPECT_TRUE(engine.ExecInText(subject, limit, 2, 4, false));
   EXPECT_EQ(engine.GetMatchPos(0), 4);
+  // A match must begin before the limit: the anchor at the limit is past it.
+  limit = 3;
+  EXPECT_FALSE(engine.ExecInText(subject, limit, 2, 4, false));
 
   TRegex alternation;
   alternation.CompileRegex("x|^b");
@@ -136,7 +139,8 @@ namespace {
 
 TEST(RegexWordTokens, SearchShortcutsChangeNoResult) {
   // The engine's shortcuts read the program; nodes they do not know must
-  // only make them skip less.
+  // only make them skip less. The fast engine also remembers failed pairs
+  // from the first step (the lazy repeats keep counts in their frames).
   const char *const patterns[] = {"<a*b>", "a@b",  "*ab", "(ab)@c",  "<[!a ]@>", "b*<a",
                                   "a?*>",  "x|<a", "a*$", "(a|b)@b", "^a*b",     "ab*"};
   std::uint32_t seed = 99;
@@ -151,6 +155,8 @@ TEST(RegexWordTokens, SearchShortcutsChangeNoResult) {
       engine->CompileRegex(convertWordPattern(pattern));
     }
     plain.setSearchShortcutsForTest(false);
+    plain.setMatchMemoForTest(false);
+    fast.setMatchMemoForTest(true, 0, 64);
     for (int round = 0; round < 300; ++round) {
       std::string subject;
       std::size_t length = next() % 24;

@@ -1,0 +1,32 @@
+#!/bin/sh
+# chainbench CHAINBENCH FOLDER: a write past the file-size limit and a
+# SIGTERM during a job each end the run with exit 1, the target as it was
+# and no temporary file left beside it.
+set -u
+chainbench=$1
+folder=$2
+rm -rf "$folder" && mkdir -p "$folder" && cd "$folder" || exit 1
+yes "the quick brown fox 12345 jumps over the lazy dog" | head -c 30000000 > big.txt
+echo old > out.txt
+
+check() {
+  if [ "$1" -ne 1 ]; then echo "$2: exit $1, not 1"; exit 1; fi
+  if [ "$(cat out.txt)" != old ]; then echo "$2: the target changed"; exit 1; fi
+  if ls KVB* > /dev/null 2>&1; then echo "$2: a temporary file was left"; exit 1; fi
+}
+
+(ulimit -f 1000; exec "$chainbench" copy big.txt out.txt) 2> /dev/null
+check $? "file-size limit"
+
+"$chainbench" sort big.txt out.txt &
+job=$!
+# The temporary file shows that the job is writing.
+tries=0
+until ls KVB* > /dev/null 2>&1; do
+  tries=$((tries + 1))
+  if [ $tries -gt 3000 ]; then echo "no temporary file appeared"; kill $job; exit 1; fi
+  sleep 0.01
+done
+kill -TERM $job
+wait $job
+check $? "SIGTERM"
