@@ -61,5 +61,5 @@ int main(int argc, char **argv) {
   // Quitting from the command line leaves the window open: it goes now,
   // stopping its jobs and saving the settings.
   delete mainForm.data();
-  return status != 0 ? status : marrowen::commandLineExitStatus();
+  return status;
 }
