@@ -5,10 +5,12 @@
 #include "app/commandlineform.h"
 #include "app/debugwindow.h"
 #include "app/forminfo.h"
+#include "app/listdocument.h"
 #include "app/mainform.h"
 #include "app/optionsdialog.h"
 #include "app/statusform.h"
 #include "app/tipoftheday.h"
+#include "app/wizard.h"
 #include "classlib/paths.h"
 #include "classlib/registry.h"
 #include "filterlist/settings.h"
@@ -18,6 +20,8 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
+#include <QStackedWidget>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
@@ -161,18 +165,51 @@ QImage clipboardViewer() {
 
 } // namespace
 
+QImage wizardPage(int page, bool clipboard) {
+  Sandbox sandbox;
+  TListDocument list;
+  TWizardForm form(list);
+  form.resize(520, 380);
+  if (clipboard)
+    form.inputSourceClick(1);
+  form.pages()->setCurrentIndex(page);
+  if (page == TWizardForm::Filters)
+    form.tasks()->setCurrentRow(3);
+  QApplication::processEvents();
+  return renderWidget(form);
+}
+
+std::vector<Screen> wizardScreens() {
+  static const char *names[] = {"welcome",           "file_or_clipboard",
+                                "file_input_output", "clipboard_input_output",
+                                "filters",           "finish"};
+  std::vector<Screen> screens;
+  for (bool clipboard : {false, true})
+    for (int page = 0; page < 6; ++page) {
+      if (page == (clipboard ? TWizardForm::FileInputOutput : TWizardForm::ClipboardInputOutput))
+        continue;
+      screens.push_back(
+          {QStringLiteral("wizard_%1_%2").arg(clipboard ? "clipboard" : "files", names[page]),
+           [page, clipboard] { return wizardPage(page, clipboard); }});
+    }
+  return screens;
+}
+
 std::vector<Screen> appScreens() {
-  return {{"main_window", mainWindow},
-          {"status_running", statusRunning},
-          {"status_results", statusResults},
-          {"status_errors", statusErrors},
-          {"tip_of_the_day", tipOfTheDay},
-          {"preferences", preferences},
-          {"about_application", [] { return aboutBox(0); }},
-          {"about_release_notes", [] { return aboutBox(1); }},
-          {"debug_window", debugWindow},
-          {"command_line_parameters", commandLine},
-          {"clipboard_viewer", clipboardViewer}};
+  std::vector<Screen> wizard = wizardScreens();
+  std::vector<Screen> screens = {{"main_window", mainWindow},
+                                 {"status_running", statusRunning},
+                                 {"status_results", statusResults},
+                                 {"status_errors", statusErrors},
+                                 {"tip_of_the_day", tipOfTheDay},
+                                 {"preferences", preferences},
+                                 {"about_application", [] { return aboutBox(0); }},
+                                 {"about_release_notes", [] { return aboutBox(1); }},
+                                 {"debug_window", debugWindow},
+                                 {"command_line_parameters", commandLine},
+                                 {"clipboard_viewer", clipboardViewer}};
+  screens.insert(screens.end(), wizard.begin(), wizard.end());
+  return screens;
 }
 
 } // namespace marrowen

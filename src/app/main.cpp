@@ -1,8 +1,13 @@
+#include "app/commandline.h"
+#include "app/exports.h"
 #include "app/mainform.h"
 #include "app/windowjobhost.h"
+#include "app/wizard.h"
+#include "components/dialogrunner.h"
 #include "engine/userinterface.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -24,8 +29,15 @@ int main(int argc, char **argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Marrowen"));
   marrowen::installWindowHandlers();
+  // With no screen nobody can answer a window: questions are answered, and
+  // messages written to standard error.
+  marrowen::DialogRunner::setHeadless(marrowen::platformHasNoScreen());
+  // The parameters as bytes, after Qt took its own options out.
+  marrowen::installExportCommands();
+  marrowen::installWizard();
+  marrowen::installCommandLine(std::vector<std::string>(argv + 1, argv + argc));
 
-  auto *mainForm = new marrowen::TmainForm(QApplication::arguments());
+  QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(QApplication::arguments());
   mainForm->setAttribute(Qt::WA_DeleteOnClose);
 
   // SIGINT, SIGTERM and SIGHUP quit as the close box does: running jobs stop
@@ -45,5 +57,9 @@ int main(int argc, char **argv) {
       sigaction(signal, &action, nullptr);
   }
   mainForm->show();
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  // Quitting from the command line leaves the window open: it goes now,
+  // stopping its jobs and saving the settings.
+  delete mainForm.data();
+  return status;
 }

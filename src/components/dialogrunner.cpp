@@ -1,6 +1,9 @@
 #include "components/dialogrunner.h"
 
 #include <QDialog>
+#include <QGuiApplication>
+
+#include <cstdio>
 
 namespace marrowen {
 
@@ -11,6 +14,26 @@ DialogRunner::Runner &currentRunner() {
   return runner;
 }
 
+bool &headlessFlag() {
+  static bool headless = false;
+  return headless;
+}
+
+int answerHeadless(QDialog &dialog) {
+  auto *box = qobject_cast<QMessageBox *>(&dialog);
+  const QString text = box ? box->text() : dialog.windowTitle();
+  const QByteArray bytes = text.toLocal8Bit();
+  std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
+  std::fputc('\n', stderr);
+  if (!box)
+    return QDialog::Rejected;
+  for (QMessageBox::StandardButton button :
+       {QMessageBox::YesToAll, QMessageBox::Yes, QMessageBox::Ok})
+    if (box->standardButtons() & button)
+      return button;
+  return box->escapeButton() ? box->standardButton(box->escapeButton()) : QMessageBox::Ok;
+}
+
 } // namespace
 
 int DialogRunner::exec(QDialog &dialog) {
@@ -18,7 +41,17 @@ int DialogRunner::exec(QDialog &dialog) {
   const Runner runner = currentRunner();
   if (runner)
     return runner(dialog);
+  if (headlessFlag())
+    return answerHeadless(dialog);
   return dialog.exec();
+}
+
+void DialogRunner::setHeadless(bool headless) { headlessFlag() = headless; }
+bool DialogRunner::headless() { return headlessFlag(); }
+
+bool platformHasNoScreen() {
+  const QString name = QGuiApplication::platformName();
+  return name == QLatin1String("offscreen") || name == QLatin1String("minimal");
 }
 
 DialogRunner::Runner DialogRunner::replace(Runner runner) {

@@ -24,7 +24,17 @@ public:
   // Installs `runner` and gives back the one it replaces; an empty runner
   // restores the modal default.
   static Runner replace(Runner runner);
+  // With no screen nobody can answer: a dialog run with no runner installed
+  // writes its text to standard error and is answered at once, a message box
+  // with Yes to All, Yes or OK (the first it offers), any other dialog as
+  // cancelled.
+  static void setHeadless(bool headless);
+  static bool headless();
 };
+
+// Whether the platform has no screen a person could see ("offscreen",
+// "minimal").
+bool platformHasNoScreen();
 
 // Replaces the runner for its lifetime, then puts the previous one back.
 class ScopedDialogRunner {

@@ -188,6 +188,8 @@ void ProcessingThread::jobTerminated() {
     if (options_.closeStatusWhenDone && !window->hasErrors())
       host_.releaseStatusWindow(window);
   }
+  if (options_.onEnded)
+    options_.onEnded(failed_ || errorCount_ > 0 || isAborted());
   host_.reduceThreadCount();
 }
 
@@ -230,6 +232,7 @@ void ProcessingThread::Execute() {
       addLogLine(translate(3670, "Job finished. ") + summary());
     }
   } catch (const EAbort &) {
+    failed_ = true;
     handleException({}, true);
   } catch (const std::bad_alloc &) {
     handleException("Out of memory", false);
@@ -243,6 +246,7 @@ void ProcessingThread::Execute() {
 void ProcessingThread::handleException(const std::string &message, bool silent) {
   if (silent)
     return;
+  failed_ = true;
   try {
     host_.runOnUserInterfaceAndWait([&] { host_.showJobException(message); });
   } catch (...) {

@@ -59,6 +59,9 @@ struct JobOptions {
   // The owner window's clipboard button; none without an owner window. Runs
   // on the user-interface thread.
   std::function<void()> toggleClipboardButton;
+  // Told on the user-interface thread when the job has ended: whether it
+  // wrote an error line, showed a failure or was aborted.
+  std::function<void(bool failed)> onEnded;
 };
 
 // One run of a filter chain on a worker thread of its own. It opens the log,
@@ -173,6 +176,7 @@ private:
   int processedFiles_ = 0;
   int totalFiles_ = 0;
   int errorCount_ = 0;
+  bool failed_ = false;
   std::chrono::steady_clock::time_point startTime_;
   std::chrono::steady_clock::time_point lastElapsedShown_;
   int fileProgressShown_ = -1;

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "engine/processingthread.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace marrowen {
+
+class FilterListTarget;
+class TGenericInput;
+
+// What the command line asks of the program around it.
+struct CommandLineHost {
+  // Message 4130 in a message box.
+  std::function<void(const std::string &)> showInvalidParameter;
+  std::function<void(const std::string &)> statusBarError;
+  // An error that ends the processing (conversion, file).
+  std::function<void(const std::string &)> logError;
+  std::function<void(bool)> setInteractive;
+  std::function<void()> minimize;
+  std::function<void(int)> showHelpTopic;
+  // Starts a job; the options carry the settings' sound.
+  std::function<void(std::unique_ptr<TGenericInput>, JobOptions)> startJob;
+  JobOptions baseOptions;
+};
+
+// Turns the program's parameters, and the lines of the command files they
+// name, into filter lists in one target and runs them. Parameters are bytes,
+// never decoded. It remembers whether anything failed, for the exit status.
+class TCommandLine {
+public:
+  TCommandLine(FilterListTarget &window, CommandLineHost host);
+
+  void processCommandLine(const std::vector<std::string> &parameters);
+  void processCommandFile(const std::string &parameter);
+  void processParameter(const std::string &parameter);
+  void resetCommandLineWindow();
+
+  bool includeSubfolders() const { return includeSubfolders_; }
+  // "/Q" was among the parameters handled, or among the program's
+  // parameters when an error ended the processing early.
+  bool quitRequested() const { return quit_; }
+  bool errorReported() const { return errorReported_; }
+  bool jobFailed() const { return jobFailed_; }
+  int jobsStarted() const { return jobsStarted_; }
+  // 2 when the command line reported an error, 1 when a job it started
+  // failed, else 0.
+  int exitStatus() const;
+
+private:
+  struct Pending {
+    std::string searchText;
+    bool pattern = false;
+    bool caseSensitive = false;
+    bool wholeWord = false;
+  };
+  bool isFileName(const std::string &parameter) const;
+  void invalid(const std::string &parameter);
+  void addEndOfLine(const std::string &parameter, const std::string &upper);
+  bool addBuiltIn(char code, char letter);
+  void run();
+
+  FilterListTarget &window_;
+  CommandLineHost host_;
+  bool includeSubfolders_ = true;
+  Pending pending_;
+  std::string listFile_;
+  bool quit_ = false;
+  bool errorReported_ = false;
+  bool jobFailed_ = false;
+  int jobsStarted_ = 0;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+// Plugs the command line into the main window's start-up: the parameters
+// are `argv` as the program got them. With "/Q" the program quits once its
+// jobs have ended, with the status above.
+void installCommandLine(std::vector<std::string> parameters);
+// The status the program ends with; 0 unless the command line says otherwise.
+int commandLineExitStatus();
+
+} // namespace marrowen

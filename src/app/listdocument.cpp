@@ -1,0 +1,181 @@
+#include "app/listdocument.h"
+
+#include "classlib/stringlist.h"
+#include "engine/userinterface.h"
+#include "engine/inputs.h"
+#include "engine/messages.h"
+#include "filterlist/ionodes.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+namespace marrowen {
+
+int TreePlacement::subtreeEnd(const TFilterList &list, int index) {
+  const int level = list.nodes[static_cast<std::size_t>(index)].level;
+  int end = index + 1;
+  while (end < list.count() && list.nodes[static_cast<std::size_t>(end)].level > level)
+    ++end;
+  return end;
+}
+
+std::pair<int, int> TreePlacement::insertionPoint(const TFilterList &list, int selected) {
+  const int count = list.count();
+  if (selected > 0 && selected < count) {
+    if (count > 2 && selected == count - 1)
+      --selected;
+    return {subtreeEnd(list, selected), list.nodes[static_cast<std::size_t>(selected)].level};
+  }
+  if (count < 3)
+    return {1, 1};
+  return {2, list.nodes[2].level};
+}
+
+int TreePlacement::addFilter(TFilterList &list, int selected, std::unique_ptr<TListObject> node) {
+  if (list.count() == 0)
+    list.resetToTopNode();
+  const auto [index, level] = insertionPoint(list, selected);
+  list.insertNode(index, std::move(node), level, true);
+  return index;
+}
+
+int TreePlacement::moveTreeNode(TFilterList &list, int source, int target) {
+  const int end = subtreeEnd(list, source);
+  if (target >= source && target < end)
+    return source; // a node cannot go under itself
+  std::vector<TFilterList::Entry> moved;
+  for (int i = source; i < end; ++i)
+    moved.push_back(std::move(list.nodes[static_cast<std::size_t>(i)]));
+  list.nodes.erase(list.nodes.begin() + source, list.nodes.begin() + end);
+  if (target > source)
+    target -= end - source;
+  const int shift = list.nodes[static_cast<std::size_t>(target)].level + 1 - moved.front().level;
+  const int at = subtreeEnd(list, target);
+  for (auto &entry : moved)
+    entry.level += shift;
+  list.nodes.insert(list.nodes.begin() + at, std::make_move_iterator(moved.begin()),
+                    std::make_move_iterator(moved.end()));
+  return at;
+}
+
+TInputObject *FilterListTarget::inputNode() {
+  TFilterList &list = filterList();
+  return list.count() > 1 ? dynamic_cast<TInputObject *>(&list.node(1)) : nullptr;
+}
+
+TOutputObject *FilterListTarget::outputNode() {
+  TFilterList &list = filterList();
+  return list.count() > 2 ? dynamic_cast<TOutputObject *>(&list.node(list.count() - 1)) : nullptr;
+}
+
+TListDocument::TListDocument() { resetFilterList(); }
+TListDocument::~TListDocument() = default;
+
+int TListDocument::addFilter(std::unique_ptr<TListObject> node) {
+  selected_ = TreePlacement::addFilter(list_, selected_, std::move(node));
+  changed_ = true;
+  return selected_;
+}
+
+void TListDocument::MoveTreeNode(int source, int target) {
+  selected_ = TreePlacement::moveTreeNode(list_, source, target);
+  changed_ = true;
+}
+
+std::string TListDocument::getFilterName() const {
+  if (fileName_.empty())
+    return translateFormat(4510, "Untitled%d", {1});
+  std::string name = fileName_.substr(fileName_.find_last_of('/') + 1);
+  std::string upper = name;
+  std::transform(upper.begin(), upper.end(), upper.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  if (const auto cut = upper.find(".FLL"); cut != std::string::npos)
+    name.resize(cut);
+  return name;
+}
+
+void TListDocument::loadFilterList(const std::string &fileName, bool inserting, bool,
+                                   bool takeOptions) {
+  if (!inserting)
+    list_.resetToDefault();
+  // Inserted filters go after the selected one; with the top or the input
+  // selected, after the filters already there.
+  const int cursor = selected_ < 2 ? list_.count() - 1 : selected_;
+  const int at = inserting ? TreePlacement::insertionPoint(list_, cursor).first : 0;
+  FilterFileLoadOptions options;
+  options.inserting = inserting;
+  options.wantOptions = takeOptions;
+  options.insertionIndex = at;
+  list_.loadFromFile(fileName, options);
+  if (!inserting) {
+    fileName_ = fileName;
+    changed_ = false;
+  } else {
+    changed_ = true;
+  }
+  if (selected_ < 0 || selected_ >= list_.count())
+    selected_ = std::min(1, list_.count() - 1);
+}
+
+void TListDocument::resetFilterList() {
+  list_.resetToDefault();
+  list_.files.clear();
+  fileName_.clear();
+  changed_ = false;
+  selected_ = std::min(1, list_.count() - 1);
+}
+
+void TListDocument::testThenAdd(const std::string &name) {
+  std::string entry = name;
+  struct stat info {};
+  if (entry.find_first_of("*?") == std::string::npos && ::stat(entry.c_str(), &info) == 0 &&
+      S_ISDIR(info.st_mode)) {
+    while (entry.size() > 1 && entry.back() == '/')
+      entry.pop_back();
+    entry += entry == "/" ? "*.*" : "/*.*";
+  }
+  // A new row takes the choices of the row above it.
+  FileGridRow row{entry, "None", "Add"};
+  if (!list_.files.empty()) {
+    row.subfolders = list_.files.back().subfolders;
+    row.action = list_.files.back().action;
+  }
+  list_.files.push_back(std::move(row));
+  changed_ = true;
+}
+
+void TListDocument::setLastSubfolders(const std::string &value) {
+  if (!list_.files.empty())
+    list_.files.back().subfolders = value;
+}
+
+void TListDocument::processFile(const std::string &listFile) {
+  TStringList lines;
+  lines.LoadFromFile(listFile);
+  for (int i = 0; i < lines.Count(); ++i)
+    testThenAdd(lines.Strings(i));
+}
+
+std::unique_ptr<TGenericInput> TListDocument::createFilters() {
+  int errorIndex = -1;
+  try {
+    list_.logOptionsFromTopNode();
+    std::unique_ptr<TFilter> chain = list_.createFilters(false, false, errorIndex);
+    if (auto *input = dynamic_cast<TGenericInput *>(chain.get())) {
+      chain.release();
+      return std::unique_ptr<TGenericInput>(input);
+    }
+    return nullptr;
+  } catch (const std::exception &error) {
+    if (errorIndex >= 0)
+      selected_ = errorIndex;
+    if (onError)
+      onError(error.what());
+    else
+      showMessageBox(MessageBoxKind::Error, error.what());
+    return nullptr;
+  }
+}
+
+} // namespace marrowen

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "filterlist/filterlist.h"
+
+#include <memory>
+#include <string>
+
+namespace marrowen {
+
+class TGenericInput;
+class TInputObject;
+class TOutputObject;
+
+// Where new nodes go in a filter tree held as a list of nodes with levels,
+// the way the filter-list window places them; shared by the window and by
+// the lists that run without one.
+class TreePlacement {
+public:
+  // Inserts `node` at the cursor: after the selected node as its next
+  // sibling (never after the output node, never before the input node),
+  // else right after the input node. Returns the new node's index.
+  static int addFilter(TFilterList &list, int selected, std::unique_ptr<TListObject> node);
+  // The index and level `addFilter` would give a new node.
+  static std::pair<int, int> insertionPoint(const TFilterList &list, int selected);
+  // Moves `source` with its descendants to be the last child of `target`;
+  // checks nothing. Returns the moved node's new index.
+  static int moveTreeNode(TFilterList &list, int source, int target);
+  // One past the last descendant of the node at `index`.
+  static int subtreeEnd(const TFilterList &list, int index);
+};
+
+// What the command line, a command file and the wizard ask of the list they
+// fill; the filter-list window offers it, and `TListDocument` offers it with
+// no window at all.
+class FilterListTarget {
+public:
+  virtual ~FilterListTarget() = default;
+  virtual TFilterList &filterList() = 0;
+  virtual int selectedIndex() const = 0;
+  virtual void select(int index) = 0;
+  // Inserts at the cursor and selects the new node; marks the list changed.
+  virtual int addFilter(std::unique_ptr<TListObject> node) = 0;
+  virtual void MoveTreeNode(int source, int target) = 0;
+  // The input node (second item) and the output node (last item); none
+  // while the list lacks them.
+  TInputObject *inputNode();
+  TOutputObject *outputNode();
+
+  virtual std::string fileName() const = 0;
+  virtual std::string getFilterName() const = 0;
+  virtual bool filterHasChanged() const = 0;
+  virtual void setFilterHasChanged(bool changed) = 0;
+  virtual void loadFilterList(const std::string &fileName, bool inserting, bool askQuestions,
+                              bool takeOptions) = 0;
+  // A fresh list: top, a default input and a default output node.
+  virtual void resetFilterList() = 0;
+  // Adds a file, folder or mask to the files to process.
+  virtual void testThenAdd(const std::string &name) = 0;
+  // The Subfolders cell of the files' last row.
+  virtual void setLastSubfolders(const std::string &value) = 0;
+  // Adds the files named in a list file, one a line.
+  virtual void processFile(const std::string &listFile) = 0;
+  // Validates and builds the chain; on an error shows it and gives none.
+  virtual std::unique_ptr<TGenericInput> createFilters() = 0;
+  // Suspends showing the tree and the editor while many changes are made.
+  virtual void beginBulkUpdate() {}
+  virtual void endBulkUpdate() {}
+  // The editor's values are copied into the selected node.
+  virtual void storeEditor() {}
+};
+
+// A filter list with a cursor and no window: the command line fills it when
+// no window can be shown.
+class TListDocument : public FilterListTarget {
+public:
+  TListDocument();
+  ~TListDocument() override;
+
+  TFilterList &filterList() override { return list_; }
+  int selectedIndex() const override { return selected_; }
+  void select(int index) override { selected_ = index; }
+  int addFilter(std::unique_ptr<TListObject> node) override;
+  void MoveTreeNode(int source, int target) override;
+  std::string fileName() const override { return fileName_; }
+  std::string getFilterName() const override;
+  bool filterHasChanged() const override { return changed_; }
+  void setFilterHasChanged(bool changed) override { changed_ = changed; }
+  void loadFilterList(const std::string &fileName, bool inserting, bool askQuestions,
+                      bool takeOptions) override;
+  void resetFilterList() override;
+  void testThenAdd(const std::string &name) override;
+  void setLastSubfolders(const std::string &value) override;
+  void processFile(const std::string &listFile) override;
+  std::unique_ptr<TGenericInput> createFilters() override;
+
+  // Where build errors are shown; a message box by default.
+  std::function<void(const std::string &)> onError;
+
+private:
+  TFilterList list_;
+  int selected_ = -1;
+  std::string fileName_;
+  bool changed_ = false;
+};
+
+} // namespace marrowen
