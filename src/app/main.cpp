@@ -3,6 +3,7 @@
 #include "app/mainform.h"
 #include "app/windowjobhost.h"
 #include "app/wizard.h"
+#include "classlib/safefile.h"
 #include "components/dialogrunner.h"
 #include "engine/userinterface.h"
 
@@ -26,6 +27,9 @@ void onSignal(int) {
 } // namespace
 
 int main(int argc, char **argv) {
+  // Writing past the file-size limit is then a write error that removes the
+  // temporary file, not a kill that leaves it behind.
+  marrowen::ignoreFileSizeSignal();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Marrowen"));
   marrowen::installWindowHandlers();
