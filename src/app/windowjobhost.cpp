@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QSoundEffect>
@@ -193,10 +194,15 @@ void WindowJobHost::playSound(const std::string &fileName) {
   std::string name = fileName;
   if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
     name = name.substr(1, name.size() - 2);
+  // A missing sound file stays silent, as the system's own player does,
+  // instead of filling standard error at every job's end.
+  const QString path = fileNameToQString(name);
+  if (!QFileInfo(path).isFile())
+    return;
   delete sound_;
   auto *effect = new QSoundEffect(this);
   sound_ = effect;
-  effect->setSource(QUrl::fromLocalFile(fileNameToQString(name)));
+  effect->setSource(QUrl::fromLocalFile(path));
   effect->play();
 }
 
