@@ -41,6 +41,7 @@ template <class Node> void expectDistinctNames() {
 
 TEST(NodeFields, NamesAndSettingsAreDistinctInEveryTable) {
   expectDistinctNames<TInputObject>();
+  expectDistinctNames<TOutputObject>();
   expectDistinctNames<TLineNumberObject>();
   expectDistinctNames<THeadTailObject>();
   expectDistinctNames<TSortObject>();
