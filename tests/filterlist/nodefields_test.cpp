@@ -1,5 +1,6 @@
 #include "filterlist/nodefields.h"
 
+#include "filterlist/descriptionnodes.h"
 #include "filterlist/eolnodes.h"
 #include "filterlist/filenodes.h"
 #include "filterlist/ionodes.h"
@@ -58,6 +59,7 @@ TEST(NodeFields, NamesAndSettingsAreDistinctInEveryTable) {
   expectDistinctNames<TConcordanceObject>();
   expectDistinctNames<TMergeObject>();
   expectDistinctNames<TScriptObject>();
+  expectDistinctNames<TStringObject>();
 }
 
 } // namespace
