@@ -1,5 +1,6 @@
 #include "filterlist/nodefields.h"
 
+#include "filterlist/commentnodes.h"
 #include "filterlist/descriptionnodes.h"
 #include "filterlist/eolnodes.h"
 #include "filterlist/filenodes.h"
@@ -7,6 +8,7 @@
 #include "filterlist/linenodes.h"
 #include "filterlist/scriptnodes.h"
 #include "filterlist/searchnodes.h"
+#include "filterlist/unicodenodes.h"
 #include "filterlist/utilitynodes.h"
 
 #include <gtest/gtest.h>
@@ -60,6 +62,7 @@ TEST(NodeFields, NamesAndSettingsAreDistinctInEveryTable) {
   expectDistinctNames<TMergeObject>();
   expectDistinctNames<TScriptObject>();
   expectDistinctNames<TStringObject>();
+  expectDistinctNames<TUnicodeMapObject>();
 }
 
 } // namespace
