@@ -9,6 +9,8 @@
 
 namespace marrowen {
 
+using namespace std::string_view_literals;
+
 namespace {
 
 // The lines of a memo text: ends CR LF, LF or CR; a final line end makes no
@@ -28,7 +30,16 @@ std::vector<std::string_view> textLines(std::string_view text) {
   return lines;
 }
 
+using CommentField = NodeField<TCommentObject>;
+// Files before type 28 kept the text in two parts, joined on load beside the
+// table.
+const CommentField commentFields[] = {
+    {"text", &TCommentObject::text, ""sv, "", 28},
+};
+
 } // namespace
+
+std::span<const CommentField> TCommentObject::fields() { return commentFields; }
 
 std::unique_ptr<TCommentObject> TCommentObject::CreateWith(std::string text) {
   auto node = std::make_unique<TCommentObject>();
@@ -56,13 +67,13 @@ std::string TCommentObject::generateCmdLine() const { return "/{=" + escapeContr
 
 void TCommentObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeString(text);
+  writeFields(*this, writer, fields());
 }
 
 void TCommentObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
   if (reader.fileTypeRead() >= 28) {
-    text = reader.readString();
+    readFields(*this, reader, fields());
     return;
   }
   // Older files kept a braced heading and a body apart.

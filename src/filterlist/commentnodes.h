@@ -1,8 +1,10 @@
 #pragma once
 
 #include "filterlist/listobject.h"
+#include "filterlist/nodefields.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace marrowen {
@@ -13,6 +15,8 @@ class TCommentObject : public TListObject {
 public:
   std::string text;
 
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TCommentObject>> fields();
   static std::unique_ptr<TCommentObject> CreateDefault() {
     return std::make_unique<TCommentObject>();
   }

@@ -29,6 +29,8 @@
 
 namespace marrowen {
 
+using namespace std::string_view_literals;
+
 namespace {
 
 using FilterFactory = std::unique_ptr<TFilter> (*)();
@@ -229,6 +231,17 @@ std::optional<KindListing> descriptionKindListing(std::int32_t kind) {
 // ---------------------------------------------------------------------------
 // Built-in filter node
 
+namespace {
+
+using DescriptionField = NodeField<TDescriptionObject>;
+const DescriptionField descriptionFields[] = {
+    {"kind", &TDescriptionObject::kind, 0, ""},
+};
+
+} // namespace
+
+std::span<const DescriptionField> TDescriptionObject::fields() { return descriptionFields; }
+
 std::unique_ptr<TDescriptionObject> TDescriptionObject::CreateWith(std::int32_t kind) {
   auto node = std::make_unique<TDescriptionObject>();
   node->kind = kind;
@@ -283,12 +296,12 @@ std::string TDescriptionObject::description() const {
 
 void TDescriptionObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeInteger(kind);
+  writeFields(*this, writer, fields());
 }
 
 void TDescriptionObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  kind = reader.readInteger();
+  readFields(*this, reader, fields());
 }
 
 // ---------------------------------------------------------------------------
@@ -377,11 +390,25 @@ std::optional<KindListing> numberKindListing(std::int32_t kind) {
   return KindListing{{entry->title.id, entry->title.text}, entry->help};
 }
 
+namespace {
+
+using NumberField = NodeField<TNumberObject>;
+// The setting and the first default are the kind's (`numberKinds`), so the
+// number is remembered beside the table.
+const NumberField numberFields[] = {
+    {"number", &TNumberObject::number, 80, ""},
+};
+
+} // namespace
+
+std::span<const NumberField> TNumberObject::fields() { return numberFields; }
+
 std::unique_ptr<TNumberObject> TNumberObject::CreateDefault(std::int32_t kind) {
   auto node = std::make_unique<TNumberObject>();
   node->kind = kind;
-  const NumberKindEntry *entry = numberKindEntry(kind);
-  node->number = entry ? readIntegerSetting(entry->settingName, entry->defaultNumber) : 80;
+  applyFieldDefaults<TNumberObject>(*node, fields());
+  if (const NumberKindEntry *entry = numberKindEntry(kind))
+    node->number = readIntegerSetting(entry->settingName, entry->defaultNumber);
   return node;
 }
 
@@ -473,7 +500,7 @@ std::string TNumberObject::registryEntry() const {
 
 void TNumberObject::writeData(ComponentWriter &writer) const {
   TDescriptionObject::writeData(writer);
-  writer.writeInteger(number);
+  writeFields(*this, writer, fields());
 }
 
 void TNumberObject::readData(ComponentReader &reader) {
@@ -483,7 +510,7 @@ void TNumberObject::readData(ComponentReader &reader) {
     reader.readString();
     reader.readString();
   }
-  number = reader.readInteger();
+  readFields(*this, reader, fields());
 }
 
 // ---------------------------------------------------------------------------
@@ -557,13 +584,38 @@ std::optional<KindListing> textKindListing(std::int32_t kind) {
   return KindListing{{entry->title.id, entry->title.text}, entry->help};
 }
 
+namespace {
+
+using TextField = NodeField<TStringObject>;
+// The settings are kept a kind apart, each name after the kind's setting
+// (`textKinds`); the text's setting is the kind's own, with the kind's first
+// default, so it is remembered beside the table.
+const TextField textFields[] = {
+    {"text", &TStringObject::text, ""sv, ""},
+    {"fileName", &TStringObject::fileName, ""sv, "Filename", 24},
+    {"useString", &TStringObject::useString, true, "UseString", 24},
+};
+
+// The setting a field is remembered under for `kind`; empty for an unknown kind.
+std::string textKindSetting(std::int32_t kind, std::string_view fieldName) {
+  const TextKindEntry *entry = textKindEntry(kind);
+  if (!entry)
+    return {};
+  return std::string(entry->settingName) +
+         std::string(findField<TStringObject>(textFields, fieldName)->settingName);
+}
+
+} // namespace
+
+std::span<const TextField> TStringObject::fields() { return textFields; }
+
 std::unique_ptr<TStringObject> TStringObject::CreateDefault(std::int32_t kind) {
   auto node = std::make_unique<TStringObject>();
   node->kind = kind;
+  applyFieldDefaults<TStringObject>(*node, fields());
   if (const TextKindEntry *entry = textKindEntry(kind)) {
-    node->text = readStringSetting(node->registryEntry(), entry->defaultText);
-    node->fileName = readStringSetting(node->registryEntryFilename(), "");
-    node->useString = readBoolSetting(node->registryEntryUseString(), true);
+    node->text = readStringSetting(entry->settingName, entry->defaultText);
+    readFieldSettings<TStringObject>(*node, fields(), entry->settingName);
   }
   return node;
 }
@@ -578,11 +630,11 @@ std::unique_ptr<TStringObject> TStringObject::CreateWith(std::int32_t kind, std:
 }
 
 void TStringObject::rememberDefaults() const {
-  if (!textKindEntry(kind))
+  const TextKindEntry *entry = textKindEntry(kind);
+  if (!entry)
     return;
-  writeStringSetting(registryEntry(), text);
-  writeStringSetting(registryEntryFilename(), fileName);
-  writeBoolSetting(registryEntryUseString(), useString);
+  writeStringSetting(entry->settingName, text);
+  writeFieldSettings(*this, fields(), entry->settingName);
 }
 
 int TStringObject::iconIndex() const {
@@ -663,37 +715,26 @@ std::string TStringObject::registryEntry() const {
 }
 
 std::string TStringObject::registryEntryFilename() const {
-  const TextKindEntry *entry = textKindEntry(kind);
-  return entry ? std::string(entry->settingName) + "Filename" : std::string();
+  return textKindSetting(kind, "fileName");
 }
 
 std::string TStringObject::registryEntryUseString() const {
-  const TextKindEntry *entry = textKindEntry(kind);
-  return entry ? std::string(entry->settingName) + "UseString" : std::string();
+  return textKindSetting(kind, "useString");
 }
 
 void TStringObject::writeData(ComponentWriter &writer) const {
   TDescriptionObject::writeData(writer);
-  writer.writeString(text);
-  writer.writeString(fileName);
-  writer.writeBoolean(useString);
+  writeFields(*this, writer, fields());
 }
 
 void TStringObject::readData(ComponentReader &reader) {
   TDescriptionObject::readData(reader);
-  const int type = reader.fileTypeRead();
-  if (type == 1) {
+  // The first file type kept two texts of the dialog here.
+  if (reader.fileTypeRead() == 1) {
     reader.readString();
     reader.readString();
   }
-  text = reader.readString();
-  if (type >= 24) {
-    fileName = reader.readString();
-    useString = reader.readBoolean();
-  } else {
-    fileName.clear();
-    useString = true;
-  }
+  readFields(*this, reader, fields());
 }
 
 } // namespace marrowen

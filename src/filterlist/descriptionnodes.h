@@ -2,6 +2,7 @@
 
 #include "filterlist/listobject.h"
 #include "filterlist/nodecatalog.h"
+#include "filterlist/nodefields.h"
 
 #include <cstdint>
 #include <memory>
@@ -90,6 +91,8 @@ class TDescriptionObject : public TListObject {
 public:
   std::int32_t kind = 0;
 
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TDescriptionObject>> fields();
   static std::unique_ptr<TDescriptionObject> CreateWith(std::int32_t kind);
   std::int32_t catalogKind() const override { return kind; }
   static std::unique_ptr<TDescriptionObject> CreateWith(TDescriptionKind kind) {
@@ -120,6 +123,9 @@ class TNumberObject : public TDescriptionObject {
 public:
   std::int32_t number = 0;
 
+  // The stored fields after the kind, in stored order. The number is
+  // remembered under a setting of its kind's (`registryEntry`).
+  static std::span<const NodeField<TNumberObject>> fields();
   // A new node of `kind`, the number as last remembered for the kind.
   static std::unique_ptr<TNumberObject> CreateDefault(std::int32_t kind);
   static std::unique_ptr<TNumberObject> CreateWith(std::int32_t kind, std::int32_t number);
@@ -158,6 +164,10 @@ public:
   // True: use text; false: read fileName.
   bool useString = true;
 
+  // The stored fields after the kind, in stored order. They are remembered
+  // a kind apart, the text under the kind's setting and the others under it
+  // with their own names added (`registryEntry` and the two after it).
+  static std::span<const NodeField<TStringObject>> fields();
   // A new node of `kind`, every field as last remembered for the kind.
   static std::unique_ptr<TStringObject> CreateDefault(std::int32_t kind);
   // The remembered defaults of `kind`, using `text`.

@@ -185,7 +185,17 @@ constexpr std::string_view mapFileHeader[] = {
     ";      <\\3 digit decimal ascii code> is from \\000 to \\255 ie any character",
 };
 
+using UserField = NodeField<TUserObject>;
+// The 256 entries, an array each remembered under a setting of its own
+// (`userEntrySettingName`) and cut to `maxEntryLength` on load, are stored
+// after the table.
+const UserField userFields[] = {
+    {"mapFileName", &TUserObject::mapFileName, ""sv, ""},
+};
+
 } // namespace
+
+std::span<const UserField> TUserObject::fields() { return userFields; }
 
 std::string userEntrySettingName(int n) { return "rUser_" + std::to_string(n); }
 
@@ -299,14 +309,14 @@ std::unique_ptr<TFilter> TUserObject::add_this_filter(TFilterList &) {
 
 void TUserObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeString(mapFileName);
+  writeFields(*this, writer, fields());
   for (const std::string &entry : entries)
     writer.writeString(entry);
 }
 
 void TUserObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
-  mapFileName = reader.readString();
+  readFields(*this, reader, fields());
   for (std::string &entry : entries)
     entry = cutEntry(reader.readString());
 }

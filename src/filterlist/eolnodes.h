@@ -52,6 +52,8 @@ public:
   // The map text file last loaded or saved.
   std::string mapFileName;
 
+  // The stored fields before the entries, in stored order.
+  static std::span<const NodeField<TUserObject>> fields();
   // Every entry from the remembered defaults (the identity map at first).
   static std::unique_ptr<TUserObject> CreateDefault();
   // An empty map filled from a map file; raises as loadFromTextFile does.

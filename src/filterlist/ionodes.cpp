@@ -19,13 +19,8 @@ using namespace std::string_view_literals;
 
 namespace {
 
+// The longest output extension and folder a file stores.
 constexpr std::size_t shortStringLength = 255;
-
-std::string shortString(std::string text) {
-  if (text.size() > shortStringLength)
-    text.resize(shortStringLength);
-  return text;
-}
 
 // The Windows program's default output folder; new nodes get the system's
 // temporary folder instead.
@@ -186,33 +181,41 @@ void TInputObject::readData(ComponentReader &reader) {
 // ---------------------------------------------------------------------------
 // Output
 
+namespace {
+
+using OutputField = NodeField<TOutputObject>;
+// The kind of output was a Boolean before type 40 and is converted on load,
+// beside the table. A new node's output folder starts as the system's
+// temporary folder rather than the stored default.
+const OutputField outputFields[] = {
+    {"testMode", &TOutputObject::testMode, true, "testMode"},
+    {"retainDate", &TOutputObject::retainDate, true, "retainDate"},
+    {"outputToFile", &TOutputObject::outputToFile, TOutputObject::files, "outputToFile", 40},
+    {"changeExtension", &TOutputObject::changeExtension, false, "changeExtension", 9},
+    {"newExtension", &TOutputObject::newExtension, ".txt"sv, "newExtension", 9, false,
+     shortStringLength},
+    {"changeBaseDir", &TOutputObject::changeBaseDir, false, "changeBaseDir", 10},
+    {"newBaseDir", &TOutputObject::newBaseDir, windowsTempFolder, "newBaseDir", 10, false,
+     shortStringLength},
+    {"keepStructure", &TOutputObject::keepStructure, false, "keepStructure", 30},
+    {"singleFilename", &TOutputObject::singleFilename, "mergefilename.txt"sv, "singleFilename", 40},
+    {"appendMode", &TOutputObject::appendMode, false, "appendMode", 47},
+};
+
+} // namespace
+
+std::span<const OutputField> TOutputObject::fields() { return outputFields; }
+
 std::unique_ptr<TOutputObject> TOutputObject::CreateDefault() {
   auto node = std::make_unique<TOutputObject>();
-  node->testMode = readBoolSetting("testMode", true);
-  node->retainDate = readBoolSetting("retainDate", true);
-  node->outputToFile = readIntegerSetting("outputToFile", files);
-  node->changeExtension = readBoolSetting("changeExtension", false);
-  node->newExtension = shortString(readStringSetting("newExtension", ".txt"));
-  node->changeBaseDir = readBoolSetting("changeBaseDir", false);
-  node->newBaseDir = shortString(readStringSetting("newBaseDir", systemTempFolder()));
-  node->keepStructure = readBoolSetting("keepStructure", false);
-  node->singleFilename = readStringSetting("singleFilename", "mergefilename.txt");
-  node->appendMode = readBoolSetting("appendMode", false);
+  readFieldSettings<TOutputObject>(*node, fields());
+  const OutputField &baseDir = *findField(fields(), "newBaseDir");
+  node->newBaseDir =
+      cutToFieldLength(baseDir, readStringSetting(baseDir.settingName, systemTempFolder()));
   return node;
 }
 
-void TOutputObject::rememberDefaults() const {
-  writeBoolSetting("testMode", testMode);
-  writeBoolSetting("retainDate", retainDate);
-  writeIntegerSetting("outputToFile", outputToFile);
-  writeBoolSetting("changeExtension", changeExtension);
-  writeStringSetting("newExtension", newExtension);
-  writeBoolSetting("changeBaseDir", changeBaseDir);
-  writeStringSetting("newBaseDir", newBaseDir);
-  writeBoolSetting("keepStructure", keepStructure);
-  writeStringSetting("singleFilename", singleFilename);
-  writeBoolSetting("appendMode", appendMode);
-}
+void TOutputObject::rememberDefaults() const { writeFieldSettings(*this, fields()); }
 
 std::string TOutputObject::getTitle() const {
   switch (outputToFile) {
@@ -295,46 +298,19 @@ std::unique_ptr<TFilter> TOutputObject::add_this_filter(TFilterList &) {
 
 void TOutputObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);
-  writer.writeBoolean(testMode);
-  writer.writeBoolean(retainDate);
-  writer.writeInteger(outputToFile);
-  writer.writeBoolean(changeExtension);
-  writer.writeString(shortString(newExtension));
-  writer.writeBoolean(changeBaseDir);
-  writer.writeString(shortString(newBaseDir));
-  writer.writeBoolean(keepStructure);
-  writer.writeString(singleFilename);
-  writer.writeBoolean(appendMode);
+  writeFields(*this, writer, fields());
 }
 
 void TOutputObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
+  readFields(*this, reader, fields().first(2));
+  // Types 8 to 39 stored only whether the output went to files.
   const int type = reader.fileTypeRead();
-  testMode = reader.readBoolean();
-  retainDate = reader.readBoolean();
-  if (type >= 40)
-    outputToFile = reader.readInteger();
-  else if (type >= 8)
+  if (type >= 8 && type < 40)
     outputToFile = reader.readBoolean() ? files : clipboard;
   else
-    outputToFile = files;
-  if (type >= 9) {
-    changeExtension = reader.readBoolean();
-    newExtension = shortString(reader.readString());
-  } else {
-    changeExtension = false;
-    newExtension = ".txt";
-  }
-  if (type >= 10) {
-    changeBaseDir = reader.readBoolean();
-    newBaseDir = shortString(reader.readString());
-  } else {
-    changeBaseDir = false;
-    newBaseDir = windowsTempFolder;
-  }
-  keepStructure = type >= 30 ? reader.readBoolean() : false;
-  singleFilename = type >= 40 ? reader.readString() : std::string("mergefilename.txt");
-  appendMode = type >= 47 ? reader.readBoolean() : false;
+    readFields(*this, reader, fields().subspan(2, 1));
+  readFields(*this, reader, fields().subspan(3));
 }
 
 } // namespace marrowen

@@ -58,6 +58,8 @@ public:
   std::string singleFilename;
   bool appendMode = false;
 
+  // The stored fields, in stored order.
+  static std::span<const NodeField<TOutputObject>> fields();
   // A new node from the remembered defaults. The output folder's first
   // default is the system's temporary folder.
   static std::unique_ptr<TOutputObject> CreateDefault();

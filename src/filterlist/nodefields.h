@@ -30,7 +30,15 @@ template <class Node> struct NodeField {
   int sinceFileType = 1;
   // A Boolean stored as its opposite.
   bool inverted = false;
+  // A string kept and stored at most this many bytes long; 0: no limit.
+  std::size_t maxLength = 0;
 };
+
+// `text` cut to the field's greatest length.
+template <class Node>
+std::string_view cutToFieldLength(const NodeField<Node> &field, std::string_view text) {
+  return field.maxLength == 0 ? text : text.substr(0, field.maxLength);
+}
 
 // Each field set to its default.
 template <class Node> void applyFieldDefaults(Node &node, std::span<const NodeField<Node>> fields) {
@@ -64,7 +72,8 @@ void readFieldSettings(Node &node, std::span<const NodeField<Node>> fields,
           else if constexpr (std::is_same_v<T, std::int32_t>)
             node.*member = readIntegerSetting(name, std::get<std::int32_t>(field.defaultValue));
           else
-            node.*member = readStringSetting(name, std::get<std::string_view>(field.defaultValue));
+            node.*member = cutToFieldLength(
+                field, readStringSetting(name, std::get<std::string_view>(field.defaultValue)));
         },
         field.member);
   }
@@ -105,7 +114,7 @@ void writeFields(const Node &node, ComponentWriter &writer,
           else if constexpr (std::is_same_v<T, std::int32_t>)
             writer.writeInteger(node.*member);
           else
-            writer.writeString(node.*member);
+            writer.writeString(cutToFieldLength(field, node.*member));
         },
         field.member);
 }
@@ -127,7 +136,7 @@ void readFields(Node &node, ComponentReader &reader, std::span<const NodeField<N
             node.*member =
                 stored ? reader.readInteger() : std::get<std::int32_t>(field.defaultValue);
           else
-            node.*member = stored ? reader.readString()
+            node.*member = stored ? std::string(cutToFieldLength(field, reader.readString()))
                                   : std::string(std::get<std::string_view>(field.defaultValue));
         },
         field.member);

@@ -7,6 +7,21 @@
 
 namespace marrowen {
 
+namespace {
+
+using UnicodeMapField = NodeField<TUnicodeMapObject>;
+// The entries, a list of pairs, are stored before the table. Files before
+// type 43 kept no range and read as 0 .. 127; a new node starts with none
+// (0 .. 0).
+const UnicodeMapField unicodeMapFields[] = {
+    {"startValue", &TUnicodeMapObject::startValue, 0, "", 43},
+    {"endValue", &TUnicodeMapObject::endValue, 127, "", 43},
+};
+
+} // namespace
+
+std::span<const UnicodeMapField> TUnicodeMapObject::fields() { return unicodeMapFields; }
+
 std::unique_ptr<TUnicodeMapObject> TUnicodeMapObject::CreateDefault() {
   return std::make_unique<TUnicodeMapObject>();
 }
@@ -53,8 +68,7 @@ void TUnicodeMapObject::writeData(ComponentWriter &writer) const {
     writer.writeString(entry.to);
   }
   writer.writeListEnd();
-  writer.writeInteger(startValue);
-  writer.writeInteger(endValue);
+  writeFields(*this, writer, fields());
 }
 
 void TUnicodeMapObject::readData(ComponentReader &reader) {
@@ -68,13 +82,7 @@ void TUnicodeMapObject::readData(ComponentReader &reader) {
     entries.push_back(std::move(entry));
   }
   reader.readListEnd();
-  if (reader.fileTypeRead() >= 43) {
-    startValue = reader.readInteger();
-    endValue = reader.readInteger();
-  } else {
-    startValue = 0;
-    endValue = 127;
-  }
+  readFields(*this, reader, fields());
 }
 
 } // namespace marrowen

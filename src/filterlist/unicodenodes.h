@@ -1,9 +1,11 @@
 #pragma once
 
 #include "filterlist/listobject.h"
+#include "filterlist/nodefields.h"
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,8 @@ public:
   // One entry per code, so the codes and texts always pair up.
   std::vector<UnicodeMapEntry> entries;
 
+  // The stored fields after the entries, in stored order.
+  static std::span<const NodeField<TUnicodeMapObject>> fields();
   static std::unique_ptr<TUnicodeMapObject> CreateDefault();
 
   // The codes and the replacement texts, index by index.

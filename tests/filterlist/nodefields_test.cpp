@@ -1,11 +1,14 @@
 #include "filterlist/nodefields.h"
 
+#include "filterlist/commentnodes.h"
+#include "filterlist/descriptionnodes.h"
 #include "filterlist/eolnodes.h"
 #include "filterlist/filenodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/linenodes.h"
 #include "filterlist/scriptnodes.h"
 #include "filterlist/searchnodes.h"
+#include "filterlist/unicodenodes.h"
 #include "filterlist/utilitynodes.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +44,7 @@ template <class Node> void expectDistinctNames() {
 
 TEST(NodeFields, NamesAndSettingsAreDistinctInEveryTable) {
   expectDistinctNames<TInputObject>();
+  expectDistinctNames<TOutputObject>();
   expectDistinctNames<TLineNumberObject>();
   expectDistinctNames<THeadTailObject>();
   expectDistinctNames<TSortObject>();
@@ -57,6 +61,8 @@ TEST(NodeFields, NamesAndSettingsAreDistinctInEveryTable) {
   expectDistinctNames<TConcordanceObject>();
   expectDistinctNames<TMergeObject>();
   expectDistinctNames<TScriptObject>();
+  expectDistinctNames<TStringObject>();
+  expectDistinctNames<TUnicodeMapObject>();
 }
 
 } // namespace
