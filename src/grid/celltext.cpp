@@ -42,8 +42,8 @@ std::string_view withoutTrailingBreak(std::string_view line) {
 
 int overhangOf(const TextMetrics &m, int width) { return width > 0 ? m.Overhang() : 0; }
 
-// Width of text with each line break measured as one blank.
-int widthWithBreaks(const TextMetrics &m, std::string_view text) {
+// Width of text with each line break measured as one blank, or as nothing.
+int measureAcrossBreaks(const TextMetrics &m, std::string_view text, bool breakAsBlank) {
   int width = 0;
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size();) {
@@ -52,11 +52,17 @@ int widthWithBreaks(const TextMetrics &m, std::string_view text) {
       ++i;
       continue;
     }
-    width += m.Width(text.substr(start, i - start)) + m.Width(" ");
-    i += b;
+    width += m.Width(text.substr(start, i - start));
+    if (breakAsBlank)
+      width += m.Width(" ");
+    i += static_cast<std::size_t>(b);
     start = i;
   }
   return width + m.Width(text.substr(start));
+}
+
+int widthWithBreaks(const TextMetrics &m, std::string_view text) {
+  return measureAcrossBreaks(m, text, true);
 }
 
 // How many bytes, from the start or from the end, fill at least width.
@@ -317,21 +323,7 @@ TPoint CalcTextHeight(const TextMetrics &metrics, std::string_view text, int wid
 
 int TextWidthOf(const TextMetrics &metrics, std::string_view text, bool addOverhang,
                 bool ignoreBreaks) {
-  int width = 0;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size();) {
-    const int b = breakLength(text, i);
-    if (b == 0) {
-      ++i;
-      continue;
-    }
-    width += metrics.Width(text.substr(start, i - start));
-    if (!ignoreBreaks)
-      width += metrics.Width(" ");
-    i += static_cast<std::size_t>(b);
-    start = i;
-  }
-  width += metrics.Width(text.substr(start));
+  int width = measureAcrossBreaks(metrics, text, !ignoreBreaks);
   if (addOverhang)
     width += metrics.Overhang();
   return std::max(width, 1);
