@@ -11,48 +11,47 @@ bool passes(bool visible, bool readOnly, bool skipReadOnly) {
   return visible && !(readOnly && skipReadOnly);
 }
 
+// A line without its own object has nothing to stop the cursor.
+template <class Line> bool usable(const Line *line, bool skipReadOnly) {
+  return !line || passes(line->Visible(), line->ReadOnly(), skipReadOnly);
+}
+
+// The nearest display position after (step 1) or before (step -1) display,
+// within 1..count, that stops the cursor; -1 when none does.
+template <class Stops> int seek(int display, int count, int step, Stops stops) {
+  for (int p = step > 0 ? std::max(display, 0) + 1 : std::min(display, count + 1) - 1;
+       p >= 1 && p <= count; p += step)
+    if (stops(p))
+      return p;
+  return -1;
+}
+
 } // namespace
 
 // Read-only columns and rows pass in a list box: the current cell there
 // marks a row, not something to edit.
 int TdgBaseGrid::NextCol(int displayCol, bool skipReadOnly) const {
   skipReadOnly = skipReadOnly && FGridMode != gmListBox;
-  for (int p = std::max(displayCol, 0) + 1; p <= Cols(); ++p) {
-    const TdgCol *col = FColStore->Item(DataColAt(p));
-    if (!col || passes(col->Visible(), col->ReadOnly(), skipReadOnly))
-      return p;
-  }
-  return -1;
+  return seek(displayCol, Cols(), 1,
+              [&](int p) { return usable(FColStore->Item(DataColAt(p)), skipReadOnly); });
 }
 
 int TdgBaseGrid::PrevCol(int displayCol, bool skipReadOnly) const {
   skipReadOnly = skipReadOnly && FGridMode != gmListBox;
-  for (int p = std::min(displayCol, Cols() + 1) - 1; p >= 1; --p) {
-    const TdgCol *col = FColStore->Item(DataColAt(p));
-    if (!col || passes(col->Visible(), col->ReadOnly(), skipReadOnly))
-      return p;
-  }
-  return -1;
+  return seek(displayCol, Cols(), -1,
+              [&](int p) { return usable(FColStore->Item(DataColAt(p)), skipReadOnly); });
 }
 
 int TdgBaseGrid::NextRow(int displayRow, bool skipReadOnly) const {
   skipReadOnly = skipReadOnly && FGridMode != gmListBox;
-  for (int p = std::max(displayRow, 0) + 1; p <= Rows(); ++p) {
-    const TdgRow *row = RowObject(DataRowAt(p));
-    if (!row || passes(row->Visible(), row->ReadOnly(), skipReadOnly))
-      return p;
-  }
-  return -1;
+  return seek(displayRow, Rows(), 1,
+              [&](int p) { return usable(RowObject(DataRowAt(p)), skipReadOnly); });
 }
 
 int TdgBaseGrid::PrevRow(int displayRow, bool skipReadOnly) const {
   skipReadOnly = skipReadOnly && FGridMode != gmListBox;
-  for (int p = std::min(displayRow, Rows() + 1) - 1; p >= 1; --p) {
-    const TdgRow *row = RowObject(DataRowAt(p));
-    if (!row || passes(row->Visible(), row->ReadOnly(), skipReadOnly))
-      return p;
-  }
-  return -1;
+  return seek(displayRow, Rows(), -1,
+              [&](int p) { return usable(RowObject(DataRowAt(p)), skipReadOnly); });
 }
 
 int TdgBaseGrid::LastRow(bool skipReadOnly) const {
