@@ -38,6 +38,25 @@ template <class F> struct ScopeExit {
 };
 template <class F> ScopeExit(F) -> ScopeExit<F>;
 
+// Which of count data lines go, and the number each line has once they have.
+struct Removal {
+  std::vector<bool> deleted;
+  std::vector<int> renumbered;
+};
+
+Removal planRemoval(const std::vector<int> &lines, int count) {
+  Removal r{std::vector<bool>(static_cast<std::size_t>(count), false),
+            std::vector<int>(static_cast<std::size_t>(count), 0)};
+  for (int d : lines)
+    r.deleted[static_cast<std::size_t>(d)] = true;
+  for (int d = 0, removed = 0; d < count; ++d) {
+    r.renumbered[static_cast<std::size_t>(d)] = d - removed;
+    if (r.deleted[static_cast<std::size_t>(d)])
+      ++removed;
+  }
+  return r;
+}
+
 } // namespace
 
 TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
@@ -449,15 +468,9 @@ void TdgBaseGrid::RemoveDataRows(const std::vector<int> &dataRows) {
   if (dataRows.empty())
     return;
   const int rowCount = RowCount();
-  std::vector<bool> deleted(static_cast<std::size_t>(rowCount), false);
-  for (int d : dataRows)
-    deleted[static_cast<std::size_t>(d)] = true;
-  std::vector<int> renumbered(static_cast<std::size_t>(rowCount), 0);
-  for (int d = 0, removed = 0; d < rowCount; ++d) {
-    renumbered[static_cast<std::size_t>(d)] = d - removed;
-    if (deleted[static_cast<std::size_t>(d)])
-      ++removed;
-  }
+  const Removal removal = planRemoval(dataRows, rowCount);
+  const std::vector<bool> &deleted = removal.deleted;
+  const std::vector<int> &renumbered = removal.renumbered;
   std::vector<bool> keep(static_cast<std::size_t>(rowCount), true);
   std::vector<int> map;
   map.reserve(FRowMap.size());
@@ -652,15 +665,9 @@ void TdgBaseGrid::RemoveDataCols(const std::vector<int> &dataCols) {
   if (dataCols.empty())
     return;
   const int colCount = ColCount();
-  std::vector<bool> deleted(static_cast<std::size_t>(colCount), false);
-  for (int d : dataCols)
-    deleted[static_cast<std::size_t>(d)] = true;
-  std::vector<int> renumbered(static_cast<std::size_t>(colCount), 0);
-  for (int d = 0, removed = 0; d < colCount; ++d) {
-    renumbered[static_cast<std::size_t>(d)] = d - removed;
-    if (deleted[static_cast<std::size_t>(d)])
-      ++removed;
-  }
+  const Removal removal = planRemoval(dataCols, colCount);
+  const std::vector<bool> &deleted = removal.deleted;
+  const std::vector<int> &renumbered = removal.renumbered;
   std::vector<bool> keep(static_cast<std::size_t>(colCount), true);
   std::vector<int> map;
   std::vector<bool> bits;
