@@ -26,6 +26,26 @@ template <class Stops> int seek(int display, int count, int step, Stops stops) {
   return -1;
 }
 
+// Row by row from the cell after (step 1) or before (step -1) the given one to
+// the first that stops the cursor.
+template <class Stops>
+bool seekCell(int displayCol, int displayRow, int cols, int rows, int step, int &foundCol,
+              int &foundRow, Stops stops) {
+  const bool forward = step > 0;
+  for (int r = forward ? std::max(displayRow, 1) : std::min(displayRow, rows);
+       forward ? r <= rows : r >= 1; r += step)
+    for (int c = r == displayRow ? displayCol + step
+                 : forward       ? 1
+                                 : cols;
+         forward ? c <= cols : c >= 1; c += step)
+      if (stops(c, r)) {
+        foundCol = c;
+        foundRow = r;
+        return true;
+      }
+  return false;
+}
+
 } // namespace
 
 // Read-only columns and rows pass in a list box: the current cell there
@@ -80,32 +100,24 @@ bool TdgBaseGrid::CellEditable(int dataCol, int dataRow) {
 
 bool TdgBaseGrid::NextCell(int displayCol, int displayRow, bool editable, int &dataCol,
                            int &foundRow) {
-  for (int r = std::max(displayRow, 1); r <= Rows(); ++r) {
-    for (int c = r == displayRow ? displayCol + 1 : 1; c <= Cols(); ++c) {
-      const int d = DataColAt(c);
-      if (!editable || CellEditable(d, DataRowAt(r))) {
-        dataCol = d;
-        foundRow = r;
-        return true;
-      }
-    }
-  }
-  return false;
+  int displayFound = 0;
+  const bool found =
+      seekCell(displayCol, displayRow, Cols(), Rows(), 1, displayFound, foundRow,
+               [&](int c, int r) { return !editable || CellEditable(DataColAt(c), DataRowAt(r)); });
+  if (found)
+    dataCol = DataColAt(displayFound);
+  return found;
 }
 
 bool TdgBaseGrid::PrevCell(int displayCol, int displayRow, bool editable, int &dataCol,
                            int &foundRow) {
-  for (int r = std::min(displayRow, Rows()); r >= 1; --r) {
-    for (int c = r == displayRow ? displayCol - 1 : Cols(); c >= 1; --c) {
-      const int d = DataColAt(c);
-      if (!editable || CellEditable(d, DataRowAt(r))) {
-        dataCol = d;
-        foundRow = r;
-        return true;
-      }
-    }
-  }
-  return false;
+  int displayFound = 0;
+  const bool found =
+      seekCell(displayCol, displayRow, Cols(), Rows(), -1, displayFound, foundRow,
+               [&](int c, int r) { return !editable || CellEditable(DataColAt(c), DataRowAt(r)); });
+  if (found)
+    dataCol = DataColAt(displayFound);
+  return found;
 }
 
 void TdgBaseGrid::MoveToRow(int displayRow, bool skipReadOnly) {
