@@ -206,25 +206,22 @@ void TCustomGrid_dg::SetDefaultRowHeight(int value) {
 }
 
 void TCustomGrid_dg::SetFixedCols(std::int32_t value) {
-  if (value == FFixedCols)
-    return;
-  if (value < 0)
-    throw EInvalidGridOperation(SIndexOutOfRange);
-  if (value >= FColCount)
-    throw EInvalidGridOperation(SFixedColTooBig);
-  FFixedCols = value;
-  Initialize();
-  InvalidateGrid();
+  SetFixedCount(FFixedCols, value, FColCount, SFixedColTooBig);
 }
 
 void TCustomGrid_dg::SetFixedRows(std::int32_t value) {
-  if (value == FFixedRows)
+  SetFixedCount(FFixedRows, value, FRowCount, SFixedRowTooBig);
+}
+
+void TCustomGrid_dg::SetFixedCount(std::int32_t &fixed, std::int32_t value, std::int32_t count,
+                                   const char *tooBig) {
+  if (value == fixed)
     return;
   if (value < 0)
     throw EInvalidGridOperation(SIndexOutOfRange);
-  if (value >= FRowCount)
-    throw EInvalidGridOperation(SFixedRowTooBig);
-  FFixedRows = value;
+  if (value >= count)
+    throw EInvalidGridOperation(tooBig);
+  fixed = value;
   Initialize();
   InvalidateGrid();
 }

@@ -342,6 +342,8 @@ private:
   void UpdateScrollRangeOf(int bar, const TGridDrawInfo &info);
   int ScrollBarExtent(int bar) const;
   template <class F> void guarded(F &&handler);
+  void SetFixedCount(std::int32_t &fixed, std::int32_t value, std::int32_t count,
+                     const char *tooBig);
 
   TScrollInfo FScrollInfo[2];
   bool FScrollBarVisible[2] = {false, false};

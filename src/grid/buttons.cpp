@@ -3,6 +3,7 @@
 #include "grid/gridhost.h"
 
 #include <QImage>
+#include <QLine>
 #include <QPainter>
 #include <QPolygon>
 
@@ -27,30 +28,23 @@ QImage triangle(int width, int height, std::initializer_list<QPoint> corners) {
   return image;
 }
 
+QImage strokes(int width, int height, std::initializer_list<QLine> lines) {
+  QImage image = blankImage(width, height);
+  QPainter p(&image);
+  p.setPen(Qt::black);
+  for (const QLine &line : lines)
+    p.drawLine(line);
+  return image;
+}
+
 QImage drawGlyph(GridGlyph glyph) {
   switch (glyph) {
   case GridGlyph::DotArrowRight:
     return triangle(6, 9, {{1, 0}, {5, 4}, {1, 8}});
-  case GridGlyph::InsertRow: {
-    QImage image = blankImage(9, 9);
-    QPainter p(&image);
-    p.setPen(Qt::black);
-    p.drawLine(4, 0, 4, 8);
-    p.drawLine(0, 4, 8, 4);
-    p.drawLine(1, 1, 7, 7);
-    p.drawLine(1, 7, 7, 1);
-    return image;
-  }
-  case GridGlyph::ChangedRow: {
-    QImage image = blankImage(8, 11);
-    QPainter p(&image);
-    p.setPen(Qt::black);
-    p.drawLine(1, 0, 6, 0);
-    p.drawLine(3, 0, 3, 10);
-    p.drawLine(4, 0, 4, 10);
-    p.drawLine(1, 10, 6, 10);
-    return image;
-  }
+  case GridGlyph::InsertRow:
+    return strokes(9, 9, {{4, 0, 4, 8}, {0, 4, 8, 4}, {1, 1, 7, 7}, {1, 7, 7, 1}});
+  case GridGlyph::ChangedRow:
+    return strokes(8, 11, {{1, 0, 6, 0}, {3, 0, 3, 10}, {4, 0, 4, 10}, {1, 10, 6, 10}});
   case GridGlyph::ArrowCombo:
     return triangle(7, 4, {{0, 0}, {7, 0}, {3, 4}});
   case GridGlyph::ButDetail: {

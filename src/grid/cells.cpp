@@ -560,18 +560,7 @@ std::span<const PublishedProperty> TdgCell::publishedProperties() const {
       cellProperty("CenterPicture", K::Enumeration, pnPictureOptions, 3, drawOptionNames),
       cellProperty("Color", K::Integer, pnColor, 0),
       cellProperty("ControlType", K::Enumeration, pnControlType, 0, controlTypeNames),
-      [] {
-        PublishedProperty p;
-        p.name = "DateTimeDef";
-        p.kind = K::Component;
-        p.getComponent = [](const Published &o) -> TComponent * {
-          return static_cast<const TdgCell &>(o).DateTimeDef();
-        };
-        p.setComponent = [](Published &o, TComponent *c) {
-          static_cast<TdgCell &>(o).SetDateTimeDef(dynamic_cast<TdgDateTimeDefComponent *>(c));
-        };
-        return p;
-      }(),
+      dateTimeDefProperty<TdgCell>(),
       cellProperty("DropDownStyle", K::Enumeration, pnDropDownStyle, 0, dropDownStyleNames),
       [] {
         PublishedProperty p;

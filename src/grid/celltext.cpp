@@ -42,8 +42,20 @@ std::string_view withoutTrailingBreak(std::string_view line) {
 
 int overhangOf(const TextMetrics &m, int width) { return width > 0 ? m.Overhang() : 0; }
 
-// Width of text with each line break measured as one blank.
-int widthWithBreaks(const TextMetrics &m, std::string_view text) {
+// Where a line of the given width starts; a centred line never starts left
+// of `left`.
+int lineLeft(const TextMetrics &m, int width, TdgHorzAlignment horz, const TRect &rect, int left) {
+  if (horz == htaRight)
+    return rect.Right - (width + 1) - overhangOf(m, width);
+  if (horz == htaCenter) {
+    const int centred = rect.Left + (rect.Width() - (width + overhangOf(m, width))) / 2;
+    return centred > left ? centred : left;
+  }
+  return left;
+}
+
+// Width of text with each line break measured as one blank, or as nothing.
+int measureAcrossBreaks(const TextMetrics &m, std::string_view text, bool breakAsBlank) {
   int width = 0;
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size();) {
@@ -52,11 +64,17 @@ int widthWithBreaks(const TextMetrics &m, std::string_view text) {
       ++i;
       continue;
     }
-    width += m.Width(text.substr(start, i - start)) + m.Width(" ");
-    i += b;
+    width += m.Width(text.substr(start, i - start));
+    if (breakAsBlank)
+      width += m.Width(" ");
+    i += static_cast<std::size_t>(b);
     start = i;
   }
   return width + m.Width(text.substr(start));
+}
+
+int widthWithBreaks(const TextMetrics &m, std::string_view text) {
+  return measureAcrossBreaks(m, text, true);
 }
 
 // How many bytes, from the start or from the end, fill at least width.
@@ -317,21 +335,7 @@ TPoint CalcTextHeight(const TextMetrics &metrics, std::string_view text, int wid
 
 int TextWidthOf(const TextMetrics &metrics, std::string_view text, bool addOverhang,
                 bool ignoreBreaks) {
-  int width = 0;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size();) {
-    const int b = breakLength(text, i);
-    if (b == 0) {
-      ++i;
-      continue;
-    }
-    width += metrics.Width(text.substr(start, i - start));
-    if (!ignoreBreaks)
-      width += metrics.Width(" ");
-    i += static_cast<std::size_t>(b);
-    start = i;
-  }
-  width += metrics.Width(text.substr(start));
+  int width = measureAcrossBreaks(metrics, text, !ignoreBreaks);
   if (addOverhang)
     width += metrics.Overhang();
   return std::max(width, 1);
@@ -420,14 +424,7 @@ void DrawCellText(TextCanvas &canvas, std::string_view text, int cellHeight, int
         n = static_cast<std::size_t>(fitted);
       }
       const std::string_view line = withoutTrailingBreak(text.substr(pos, n));
-      const int lw = m.Width(line);
-      int x = left;
-      if (horz == htaRight) {
-        x = rect.Right - (lw + 1) - overhangOf(m, lw);
-      } else if (horz == htaCenter) {
-        const int centred = rect.Left + (rect.Width() - (lw + overhangOf(m, lw))) / 2;
-        x = centred > left ? centred : left;
-      }
+      const int x = lineLeft(m, m.Width(line), horz, rect, left);
       DrawUnderlinedText(canvas, x, underline, line, {area.Left, clipTop, area.Right, rect.Bottom},
                          y);
       underline -= static_cast<int>(n);
@@ -475,14 +472,7 @@ void DrawEditText(TextCanvas &canvas, std::string_view text, int height, bool wo
               ? std::min<std::size_t>(static_cast<std::size_t>(lineStarts->Get(i + 1)), text.size())
               : text.size();
       const std::string_view line = withoutTrailingBreak(text.substr(start, end - start));
-      const int lw = m.Width(line);
-      int x = left;
-      if (horz == htaRight) {
-        x = rect.Right - (lw + 1) - overhangOf(m, lw);
-      } else if (horz == htaCenter) {
-        const int centred = rect.Left + (rect.Width() - (lw + overhangOf(m, lw))) / 2;
-        x = centred > left ? centred : left;
-      }
+      const int x = lineLeft(m, m.Width(line), horz, rect, left);
       TextSelection sel = selection;
       sel.Start -= static_cast<int>(start);
       drawRun(canvas, line, 0, sel, y, x,

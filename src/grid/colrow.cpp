@@ -72,19 +72,6 @@ template <class C> PublishedProperty fontProperty(std::string_view name, bool he
   return p;
 }
 
-template <class C> PublishedProperty dateTimeProperty() {
-  PublishedProperty p;
-  p.name = "DateTimeDef";
-  p.kind = PropKind::Component;
-  p.getComponent = [](const Published &o) -> TComponent * {
-    return static_cast<const C &>(o).DateTimeDef();
-  };
-  p.setComponent = [](Published &o, TComponent *c) {
-    static_cast<C &>(o).SetDateTimeDef(dynamic_cast<TdgDateTimeDefComponent *>(c));
-  };
-  return p;
-}
-
 } // namespace
 
 const std::string_view horzAlignmentNames[4] = {"htaLeft", "htaRight", "htaCenter", "htaDefault"};
@@ -645,7 +632,7 @@ std::span<const PublishedProperty> TdgCol::publishedProperties() const {
       publishedValue<C, TdgControlType>("ControlType", K::Enumeration, &C::ControlType,
                                         &C::SetControlType, Variant(int(ctDefault)), nullptr,
                                         controlTypeNames),
-      dateTimeProperty<C>(),
+      dateTimeDefProperty<C>(),
       publishedValue<C, int>("DisplayCol", K::Integer, &C::DisplayCol, &C::SetDisplayCol, {},
                              &C::IsDisplayColStored),
       publishedValue<C, TdgDropDownStyle>("DropDownStyle", K::Enumeration, &C::DropDownStyle,
@@ -809,7 +796,7 @@ std::span<const PublishedProperty> TdgRow::publishedProperties() const {
       publishedValue<C, TdgControlType>("ControlType", K::Enumeration, &C::ControlType,
                                         &C::SetControlType, Variant(int(ctDefault)), nullptr,
                                         controlTypeNames),
-      dateTimeProperty<C>(),
+      dateTimeDefProperty<C>(),
       publishedValue<C, int>("DisplayRow", K::Integer, &C::DisplayRow, &C::SetDisplayRow, {},
                              &C::IsDisplayRowStored),
       publishedValue<C, TdgDropDownStyle>("DropDownStyle", K::Enumeration, &C::DropDownStyle,

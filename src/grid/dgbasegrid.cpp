@@ -38,6 +38,25 @@ template <class F> struct ScopeExit {
 };
 template <class F> ScopeExit(F) -> ScopeExit<F>;
 
+// Which of count data lines go, and the number each line has once they have.
+struct Removal {
+  std::vector<bool> deleted;
+  std::vector<int> renumbered;
+};
+
+Removal planRemoval(const std::vector<int> &lines, int count) {
+  Removal r{std::vector<bool>(static_cast<std::size_t>(count), false),
+            std::vector<int>(static_cast<std::size_t>(count), 0)};
+  for (int d : lines)
+    r.deleted[static_cast<std::size_t>(d)] = true;
+  for (int d = 0, removed = 0; d < count; ++d) {
+    r.renumbered[static_cast<std::size_t>(d)] = d - removed;
+    if (r.deleted[static_cast<std::size_t>(d)])
+      ++removed;
+  }
+  return r;
+}
+
 } // namespace
 
 TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
@@ -449,15 +468,9 @@ void TdgBaseGrid::RemoveDataRows(const std::vector<int> &dataRows) {
   if (dataRows.empty())
     return;
   const int rowCount = RowCount();
-  std::vector<bool> deleted(static_cast<std::size_t>(rowCount), false);
-  for (int d : dataRows)
-    deleted[static_cast<std::size_t>(d)] = true;
-  std::vector<int> renumbered(static_cast<std::size_t>(rowCount), 0);
-  for (int d = 0, removed = 0; d < rowCount; ++d) {
-    renumbered[static_cast<std::size_t>(d)] = d - removed;
-    if (deleted[static_cast<std::size_t>(d)])
-      ++removed;
-  }
+  const Removal removal = planRemoval(dataRows, rowCount);
+  const std::vector<bool> &deleted = removal.deleted;
+  const std::vector<int> &renumbered = removal.renumbered;
   std::vector<bool> keep(static_cast<std::size_t>(rowCount), true);
   std::vector<int> map;
   map.reserve(FRowMap.size());
@@ -652,15 +665,9 @@ void TdgBaseGrid::RemoveDataCols(const std::vector<int> &dataCols) {
   if (dataCols.empty())
     return;
   const int colCount = ColCount();
-  std::vector<bool> deleted(static_cast<std::size_t>(colCount), false);
-  for (int d : dataCols)
-    deleted[static_cast<std::size_t>(d)] = true;
-  std::vector<int> renumbered(static_cast<std::size_t>(colCount), 0);
-  for (int d = 0, removed = 0; d < colCount; ++d) {
-    renumbered[static_cast<std::size_t>(d)] = d - removed;
-    if (deleted[static_cast<std::size_t>(d)])
-      ++removed;
-  }
+  const Removal removal = planRemoval(dataCols, colCount);
+  const std::vector<bool> &deleted = removal.deleted;
+  const std::vector<int> &renumbered = removal.renumbered;
   std::vector<bool> keep(static_cast<std::size_t>(colCount), true);
   std::vector<int> map;
   std::vector<bool> bits;
@@ -824,29 +831,39 @@ private:
 };
 
 void TdgBaseGrid::SelectCols(int fromDisplay, int toDisplay) {
+  SelectLines(false, fromDisplay, toDisplay);
+}
+
+// Hidden lines (an invisible column, a row of no height) are never selected.
+void TdgBaseGrid::SelectLines(bool rows, int fromDisplay, int toDisplay) {
   if (fromDisplay > toDisplay)
     std::swap(fromDisplay, toDisplay);
-  toDisplay = std::min(toDisplay, ColCount() - 1);
+  toDisplay = std::min(toDisplay, (rows ? RowCount() : ColCount()) - 1);
   if (toDisplay < 1)
     return;
   fromDisplay = std::max(fromDisplay, 1);
-  TdgSelection &sel = FColSelection;
-  SelectionRedraw redraw(*this, false);
-  for (int c = fromDisplay; c <= toDisplay; ++c) {
-    const TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(c)]);
-    if (sel.Bits[static_cast<std::size_t>(c)] || (col && !col->Visible()))
+  TdgSelection &sel = rows ? FRowSelection : FColSelection;
+  const auto hidden = [&](int i) {
+    if (rows)
+      return RowHeights(i) <= 0;
+    const TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(i)]);
+    return col && !col->Visible();
+  };
+  SelectionRedraw redraw(*this, rows);
+  for (int i = fromDisplay; i <= toDisplay; ++i) {
+    if (sel.Bits[static_cast<std::size_t>(i)] || hidden(i))
       continue;
-    FSelectChanged[stCols] = true;
-    if (sel.First == -1 || c < sel.First)
-      sel.First = c;
-    if (c > sel.Last)
-      sel.Last = c;
-    sel.Bits[static_cast<std::size_t>(c)] = true;
+    FSelectChanged[rows ? stRows : stCols] = true;
+    if (sel.First == -1 || i < sel.First)
+      sel.First = i;
+    if (i > sel.Last)
+      sel.Last = i;
+    sel.Bits[static_cast<std::size_t>(i)] = true;
     ++sel.Count;
-    redraw.changed(c);
+    redraw.changed(i);
   }
   if (sel.Count >= 1 && FGridStatus == gsNothing)
-    FGridStatus = gsColsSelected;
+    FGridStatus = rows ? gsRowsSelected : gsColsSelected;
 }
 
 void TdgBaseGrid::DeselectCols(int fromDisplay, int toDisplay) {
@@ -942,8 +959,7 @@ TdgControlType TdgBaseGrid::ControlTypeCascade(int dataCol, int dataRow) const {
     const TdgRow *row = RowObject(dataRow);
     const TdgControlType colType = col ? col->ControlType() : ctDefault;
     const TdgControlType rowType = row ? row->ControlType() : ctDefault;
-    type = FDrawOverlap == doDrawColOnTop ? (colType != ctDefault ? colType : rowType)
-                                          : (rowType != ctDefault ? rowType : colType);
+    type = OnTop(colType, rowType, ctDefault);
   }
   return type == ctDefault ? ctText : type;
 }
@@ -1211,12 +1227,8 @@ TColor TdgBaseGrid::EffectiveColor(int dataCol, int dataRow, bool drawn3D) {
   const TdgRow *row = RowObject(dataRow);
   const TColor colColor = col ? col->Color() : clNone;
   const TColor rowColor = row ? row->Color() : clNone;
-  const TColor first = FDrawOverlap == doDrawColOnTop ? colColor : rowColor;
-  const TColor second = FDrawOverlap == doDrawColOnTop ? rowColor : colColor;
-  if (first != clNone)
-    return first;
-  if (second != clNone)
-    return second;
+  if (const TColor own = OnTop(colColor, rowColor, clNone); own != clNone)
+    return own;
   if ((Color() == clNone || Color() == clWindow) && drawn3D)
     return clBtnFace;
   return Color();
@@ -1234,9 +1246,8 @@ const TFont &TdgBaseGrid::EffectiveFont(int dataCol, int dataRow) {
   const TdgRow *row = RowObject(dataRow);
   const TFont *colFont = col && !col->ParentFont() ? col->OwnFont() : nullptr;
   const TFont *rowFont = row && !row->ParentFont() ? row->OwnFont() : nullptr;
-  const TFont *first = FDrawOverlap == doDrawColOnTop ? colFont : rowFont;
-  const TFont *second = FDrawOverlap == doDrawColOnTop ? rowFont : colFont;
-  return first ? *first : second ? *second : FFont;
+  const TFont *own = OnTop<const TFont *>(colFont, rowFont, nullptr);
+  return own ? *own : FFont;
 }
 
 TdgWordWrap TdgBaseGrid::EffectiveWordWrap(int dataCol, int dataRow) {
@@ -1249,12 +1260,8 @@ TdgWordWrap TdgBaseGrid::EffectiveWordWrap(int dataCol, int dataRow) {
     const TdgRow *row = RowObject(dataRow);
     const TdgWordWrap colWrap = col ? col->WordWrap() : wwDefault;
     const TdgWordWrap rowWrap = row ? row->WordWrap() : wwDefault;
-    const TdgWordWrap first = FDrawOverlap == doDrawColOnTop ? colWrap : rowWrap;
-    const TdgWordWrap second = FDrawOverlap == doDrawColOnTop ? rowWrap : colWrap;
-    if (first != wwDefault)
-      return first;
-    if (second != wwDefault)
-      return second;
+    if (const TdgWordWrap own = OnTop(colWrap, rowWrap, wwDefault); own != wwDefault)
+      return own;
   }
   return FWordWrap;
 }
@@ -1271,9 +1278,7 @@ TdgHorzAlignment TdgBaseGrid::EffectiveHorzAlignment(int dataCol, int dataRow) {
       const TdgRow *row = RowObject(dataRow);
       const TdgHorzAlignment colAlign = col ? col->HorzAlignment() : htaDefault;
       const TdgHorzAlignment rowAlign = row ? row->HorzAlignment() : htaDefault;
-      const TdgHorzAlignment first = FDrawOverlap == doDrawColOnTop ? colAlign : rowAlign;
-      const TdgHorzAlignment second = FDrawOverlap == doDrawColOnTop ? rowAlign : colAlign;
-      result = first != htaDefault ? first : second;
+      result = OnTop(colAlign, rowAlign, htaDefault);
     }
   }
   if (result == htaDefault)
@@ -1602,28 +1607,7 @@ void TdgBaseGrid::SetRowSelectMode(TdgRowSelectMode value) {
 }
 
 void TdgBaseGrid::SelectRows(int fromDisplay, int toDisplay) {
-  if (fromDisplay > toDisplay)
-    std::swap(fromDisplay, toDisplay);
-  toDisplay = std::min(toDisplay, RowCount() - 1);
-  if (toDisplay < 1)
-    return;
-  fromDisplay = std::max(fromDisplay, 1);
-  TdgSelection &sel = FRowSelection;
-  SelectionRedraw redraw(*this, true);
-  for (int r = fromDisplay; r <= toDisplay; ++r) {
-    if (sel.Bits[static_cast<std::size_t>(r)] || RowHeights(r) <= 0)
-      continue;
-    FSelectChanged[stRows] = true;
-    if (sel.First == -1 || r < sel.First)
-      sel.First = r;
-    if (r > sel.Last)
-      sel.Last = r;
-    sel.Bits[static_cast<std::size_t>(r)] = true;
-    ++sel.Count;
-    redraw.changed(r);
-  }
-  if (sel.Count >= 1 && FGridStatus == gsNothing)
-    FGridStatus = gsRowsSelected;
+  SelectLines(true, fromDisplay, toDisplay);
 }
 
 void TdgBaseGrid::DeselectRows(int fromDisplay, int toDisplay) {

@@ -908,6 +908,15 @@ private:
   std::vector<std::pair<int, int>> FPendingRowOrder;
   void ApplyPendingRowOrder();
   class SelectionRedraw;
+  void SelectLines(bool rows, int fromDisplay, int toDisplay);
+  // The column's or the row's own setting, whichever the overlap puts on top
+  // and has one; unset when neither has.
+  template <class T> T OnTop(T colValue, T rowValue, T unset) const {
+    const bool colOnTop = FDrawOverlap == doDrawColOnTop;
+    const T first = colOnTop ? colValue : rowValue;
+    const T second = colOnTop ? rowValue : colValue;
+    return first != unset ? first : second;
+  }
   // Finds the column named fieldName for a stored column and maps the
   // stored column to it (0 when none has the name).
   TdgCol *MatchColumnByFieldName(int storedCol, const std::string &fieldName);

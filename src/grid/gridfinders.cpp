@@ -11,48 +11,67 @@ bool passes(bool visible, bool readOnly, bool skipReadOnly) {
   return visible && !(readOnly && skipReadOnly);
 }
 
+// A line without its own object has nothing to stop the cursor.
+template <class Line> bool usable(const Line *line, bool skipReadOnly) {
+  return !line || passes(line->Visible(), line->ReadOnly(), skipReadOnly);
+}
+
+// The nearest display position after (step 1) or before (step -1) display,
+// within 1..count, that stops the cursor; -1 when none does.
+template <class Stops> int seek(int display, int count, int step, Stops stops) {
+  for (int p = step > 0 ? std::max(display, 0) + 1 : std::min(display, count + 1) - 1;
+       p >= 1 && p <= count; p += step)
+    if (stops(p))
+      return p;
+  return -1;
+}
+
+// Row by row from the cell after (step 1) or before (step -1) the given one to
+// the first that stops the cursor.
+template <class Stops>
+bool seekCell(int displayCol, int displayRow, int cols, int rows, int step, int &foundCol,
+              int &foundRow, Stops stops) {
+  const bool forward = step > 0;
+  for (int r = forward ? std::max(displayRow, 1) : std::min(displayRow, rows);
+       forward ? r <= rows : r >= 1; r += step)
+    for (int c = r == displayRow ? displayCol + step
+                 : forward       ? 1
+                                 : cols;
+         forward ? c <= cols : c >= 1; c += step)
+      if (stops(c, r)) {
+        foundCol = c;
+        foundRow = r;
+        return true;
+      }
+  return false;
+}
+
 } // namespace
 
 // Read-only columns and rows pass in a list box: the current cell there
 // marks a row, not something to edit.
 int TdgBaseGrid::NextCol(int displayCol, bool skipReadOnly) const {
   skipReadOnly = skipReadOnly && FGridMode != gmListBox;
-  for (int p = std::max(displayCol, 0) + 1; p <= Cols(); ++p) {
-    const TdgCol *col = FColStore->Item(DataColAt(p));
-    if (!col || passes(col->Visible(), col->ReadOnly(), skipReadOnly))
-      return p;
-  }
-  return -1;
+  return seek(displayCol, Cols(), 1,
+              [&](int p) { return usable(FColStore->Item(DataColAt(p)), skipReadOnly); });
 }
 
 int TdgBaseGrid::PrevCol(int displayCol, bool skipReadOnly) const {
   skipReadOnly = skipReadOnly && FGridMode != gmListBox;
-  for (int p = std::min(displayCol, Cols() + 1) - 1; p >= 1; --p) {
-    const TdgCol *col = FColStore->Item(DataColAt(p));
-    if (!col || passes(col->Visible(), col->ReadOnly(), skipReadOnly))
-      return p;
-  }
-  return -1;
+  return seek(displayCol, Cols(), -1,
+              [&](int p) { return usable(FColStore->Item(DataColAt(p)), skipReadOnly); });
 }
 
 int TdgBaseGrid::NextRow(int displayRow, bool skipReadOnly) const {
   skipReadOnly = skipReadOnly && FGridMode != gmListBox;
-  for (int p = std::max(displayRow, 0) + 1; p <= Rows(); ++p) {
-    const TdgRow *row = RowObject(DataRowAt(p));
-    if (!row || passes(row->Visible(), row->ReadOnly(), skipReadOnly))
-      return p;
-  }
-  return -1;
+  return seek(displayRow, Rows(), 1,
+              [&](int p) { return usable(RowObject(DataRowAt(p)), skipReadOnly); });
 }
 
 int TdgBaseGrid::PrevRow(int displayRow, bool skipReadOnly) const {
   skipReadOnly = skipReadOnly && FGridMode != gmListBox;
-  for (int p = std::min(displayRow, Rows() + 1) - 1; p >= 1; --p) {
-    const TdgRow *row = RowObject(DataRowAt(p));
-    if (!row || passes(row->Visible(), row->ReadOnly(), skipReadOnly))
-      return p;
-  }
-  return -1;
+  return seek(displayRow, Rows(), -1,
+              [&](int p) { return usable(RowObject(DataRowAt(p)), skipReadOnly); });
 }
 
 int TdgBaseGrid::LastRow(bool skipReadOnly) const {
@@ -81,32 +100,24 @@ bool TdgBaseGrid::CellEditable(int dataCol, int dataRow) {
 
 bool TdgBaseGrid::NextCell(int displayCol, int displayRow, bool editable, int &dataCol,
                            int &foundRow) {
-  for (int r = std::max(displayRow, 1); r <= Rows(); ++r) {
-    for (int c = r == displayRow ? displayCol + 1 : 1; c <= Cols(); ++c) {
-      const int d = DataColAt(c);
-      if (!editable || CellEditable(d, DataRowAt(r))) {
-        dataCol = d;
-        foundRow = r;
-        return true;
-      }
-    }
-  }
-  return false;
+  int displayFound = 0;
+  const bool found =
+      seekCell(displayCol, displayRow, Cols(), Rows(), 1, displayFound, foundRow,
+               [&](int c, int r) { return !editable || CellEditable(DataColAt(c), DataRowAt(r)); });
+  if (found)
+    dataCol = DataColAt(displayFound);
+  return found;
 }
 
 bool TdgBaseGrid::PrevCell(int displayCol, int displayRow, bool editable, int &dataCol,
                            int &foundRow) {
-  for (int r = std::min(displayRow, Rows()); r >= 1; --r) {
-    for (int c = r == displayRow ? displayCol - 1 : Cols(); c >= 1; --c) {
-      const int d = DataColAt(c);
-      if (!editable || CellEditable(d, DataRowAt(r))) {
-        dataCol = d;
-        foundRow = r;
-        return true;
-      }
-    }
-  }
-  return false;
+  int displayFound = 0;
+  const bool found =
+      seekCell(displayCol, displayRow, Cols(), Rows(), -1, displayFound, foundRow,
+               [&](int c, int r) { return !editable || CellEditable(DataColAt(c), DataRowAt(r)); });
+  if (found)
+    dataCol = DataColAt(displayFound);
+  return found;
 }
 
 void TdgBaseGrid::MoveToRow(int displayRow, bool skipReadOnly) {

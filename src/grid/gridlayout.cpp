@@ -160,11 +160,8 @@ TdgButtonType TdgBaseGrid::EffectiveButtonType(int dataCol, int dataRow) {
   const TdgRow *row = RowObject(dataRow);
   const TdgButtonType colType = col ? col->ButtonType() : btDefault;
   const TdgButtonType rowType = row ? row->ButtonType() : btDefault;
-  const TdgButtonType first = FDrawOverlap == doDrawColOnTop ? colType : rowType;
-  const TdgButtonType second = FDrawOverlap == doDrawColOnTop ? rowType : colType;
-  if (first != btDefault)
-    return first;
-  return second != btDefault ? second : btNone;
+  const TdgButtonType own = OnTop(colType, rowType, btDefault);
+  return own != btDefault ? own : btNone;
 }
 
 TdgCustomButton *TdgBaseGrid::GetCellButton(int displayCol, TdgButtonType type) {
@@ -510,6 +507,26 @@ int maxPosition(const TdgVisibleItems &list, int fixedCount, int fixedExtent, in
   return std::min(std::max(p, list.Search(fixedCount, found)), count);
 }
 
+// How many whole lines fit on a page, counted from the first one shown
+// onwards, or backwards from the one before it down to the fixed ones.
+int pageSize(const TdgVisibleItems &list, int fixedCount, int firstShown, int used, int client,
+             const std::function<int(int)> &extent, bool backward) {
+  bool found = false;
+  const int last = list.VisibleCount();
+  const int stop = backward ? list.Search(fixedCount, found) : 0;
+  const int step = backward ? -1 : 1;
+  int n = 0;
+  for (int pos = list.Search(firstShown, found) + (backward ? -1 : 0);
+       backward ? pos >= stop && pos >= 1 : pos <= last; pos += step) {
+    const int e = extent(list.Get(pos));
+    if (used + e > client)
+      break;
+    used += e;
+    ++n;
+  }
+  return n;
+}
+
 } // namespace
 
 int TdgBaseGrid::MaxTopPosition() const {
@@ -523,61 +540,27 @@ int TdgBaseGrid::MaxLeftPosition() const {
 }
 
 int TdgBaseGrid::PageSizeDown() const {
-  bool found = false;
-  int y = FFixedHeight - FHorzLineWidth;
-  int n = 0;
-  for (int pos = FVisibleRows.Search(TopRow(), found); pos <= FVisibleRows.VisibleCount(); ++pos) {
-    const int h = RowHeights(FVisibleRows.Get(pos));
-    if (y + h > ClientHeight())
-      break;
-    y += h;
-    ++n;
-  }
-  return n;
+  return pageSize(
+      FVisibleRows, FixedRows(), TopRow(), FFixedHeight - FHorzLineWidth, ClientHeight(),
+      [this](int r) { return RowHeights(r); }, false);
 }
 
 int TdgBaseGrid::PageSizeUp() const {
-  bool found = false;
-  int y = FFixedHeight - FHorzLineWidth;
-  int n = 0;
-  const int first = FVisibleRows.Search(FixedRows(), found);
-  for (int pos = FVisibleRows.Search(TopRow(), found) - 1; pos >= first && pos >= 1; --pos) {
-    const int h = RowHeights(FVisibleRows.Get(pos));
-    if (y + h > ClientHeight())
-      break;
-    y += h;
-    ++n;
-  }
-  return n;
+  return pageSize(
+      FVisibleRows, FixedRows(), TopRow(), FFixedHeight - FHorzLineWidth, ClientHeight(),
+      [this](int r) { return RowHeights(r); }, true);
 }
 
 int TdgBaseGrid::PageSizeRight() const {
-  bool found = false;
-  int x = FFixedWidth - FVertLineWidth;
-  int n = 0;
-  for (int pos = FVisibleCols.Search(LeftCol(), found); pos <= FVisibleCols.VisibleCount(); ++pos) {
-    const int w = ColWidths(FVisibleCols.Get(pos));
-    if (x + w > ClientWidth())
-      break;
-    x += w;
-    ++n;
-  }
-  return n;
+  return pageSize(
+      FVisibleCols, FixedCols(), LeftCol(), FFixedWidth - FVertLineWidth, ClientWidth(),
+      [this](int c) { return ColWidths(c); }, false);
 }
 
 int TdgBaseGrid::PageSizeLeft() const {
-  bool found = false;
-  int x = FFixedWidth - FVertLineWidth;
-  int n = 0;
-  const int first = FVisibleCols.Search(FixedCols(), found);
-  for (int pos = FVisibleCols.Search(LeftCol(), found) - 1; pos >= first && pos >= 1; --pos) {
-    const int w = ColWidths(FVisibleCols.Get(pos));
-    if (x + w > ClientWidth())
-      break;
-    x += w;
-    ++n;
-  }
-  return n;
+  return pageSize(
+      FVisibleCols, FixedCols(), LeftCol(), FFixedWidth - FVertLineWidth, ClientWidth(),
+      [this](int c) { return ColWidths(c); }, true);
 }
 
 // -------------------------------------------------------------- scroll bars

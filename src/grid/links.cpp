@@ -40,15 +40,33 @@ int TdgDateTimeDefComponent::UseCount(const TdgDateTimeLink *link) const {
   return it == links_.end() ? 0 : counts_[it - links_.begin()];
 }
 
+namespace {
+
+// The component's register and unregister calls set the link's own pointer.
+template <class Link, class Component>
+void moveLink(Link *link, Component *current, Component *next) {
+  if (next == current)
+    return;
+  if (current)
+    current->UnregisterLink(link);
+  if (next)
+    next->RegisterLink(link);
+}
+
+// True when the link held a component and now holds none.
+template <class Component> bool dropComponent(Component *&component) {
+  if (!component)
+    return false;
+  component = nullptr;
+  return true;
+}
+
+} // namespace
+
 TdgMaskLink::~TdgMaskLink() { SetComponent(nullptr); }
 
 void TdgMaskLink::SetComponent(TdgMaskDefsComponent *component) {
-  if (component == component_)
-    return;
-  if (component_)
-    component_->UnregisterLink(this);
-  if (component)
-    component->RegisterLink(this);
+  moveLink(this, component_, component);
 }
 
 Variant TdgMaskLink::FindMask(std::string_view name) const {
@@ -58,28 +76,19 @@ Variant TdgMaskLink::FindMask(std::string_view name) const {
 }
 
 void TdgMaskLink::Forget() {
-  if (!component_)
-    return;
-  component_ = nullptr;
-  ComponentFreed();
+  if (dropComponent(component_))
+    ComponentFreed();
 }
 
 void TdgImageLink::Forget() {
-  if (!component_)
-    return;
-  component_ = nullptr;
-  ComponentFreed();
+  if (dropComponent(component_))
+    ComponentFreed();
 }
 
 TdgImageLink::~TdgImageLink() { SetComponent(nullptr); }
 
 void TdgImageLink::SetComponent(TdgImageListComponent *component) {
-  if (component == component_)
-    return;
-  if (component_)
-    component_->UnregisterLink(this);
-  if (component)
-    component->RegisterLink(this);
+  moveLink(this, component_, component);
 }
 
 void TdgDateTimeLink::RegisterWith(TdgDateTimeDefComponent *component) {

@@ -3,6 +3,7 @@
 #include "grid/component.h"
 #include "grid/font.h"
 #include "grid/gridutils.h"
+#include "grid/published.h"
 #include "grid/variant.h"
 
 #include <vector>
@@ -97,5 +98,19 @@ void DrawPicture(QPainter &canvas, const TRect &rect, const QImage *picture, boo
 // The rectangles DrawPicture copies from and to.
 void PictureRects(int pictureWidth, int pictureHeight, const TRect &rect, bool keepAspect,
                   bool shrink, bool stretch, bool center, TRect &source, TRect &dest);
+
+// The published "DateTimeDef" property of a cell, column or row.
+template <class C> PublishedProperty dateTimeDefProperty() {
+  PublishedProperty p;
+  p.name = "DateTimeDef";
+  p.kind = PropKind::Component;
+  p.getComponent = [](const Published &o) -> TComponent * {
+    return static_cast<const C &>(o).DateTimeDef();
+  };
+  p.setComponent = [](Published &o, TComponent *c) {
+    static_cast<C &>(o).SetDateTimeDef(dynamic_cast<TdgDateTimeDefComponent *>(c));
+  };
+  return p;
+}
 
 } // namespace marrowen

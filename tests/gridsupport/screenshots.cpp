@@ -5,7 +5,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QImage>
 #include <QPixmap>
+#include <QSet>
 
 #include <functional>
 
@@ -47,6 +49,20 @@ std::vector<std::string> renderGridScreenshots(const std::string &folder) {
     grid.MouseMove(TShiftState(ssLeft), cell.Right + 30, cell.Top + 5);
   });
   return files;
+}
+
+std::vector<std::string> blankPictures(const std::vector<std::string> &files) {
+  std::vector<std::string> blank;
+  for (const std::string &file : files) {
+    const QImage image(QString::fromStdString(file));
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 3)
+      for (int x = 0; x < image.width(); x += 3)
+        colours.insert(image.pixel(x, y));
+    if (image.isNull() || colours.size() <= 3)
+      blank.push_back(file);
+  }
+  return blank;
 }
 
 } // namespace marrowen
