@@ -56,14 +56,19 @@ void WindowJobHost::stopAllJobs() {
     loop.processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-void WindowJobHost::runOnUserInterfaceAndWait(const std::function<void()> &call) {
-  if (QThread::currentThread() == thread()) {
+namespace {
+
+// Runs `call` on `context`'s thread and waits for it, its exception rethrown
+// here; directly when already there, since a blocking queued call to one's
+// own thread hangs.
+void callOnThreadOf(QObject *context, const std::function<void()> &call) {
+  if (QThread::currentThread() == context->thread()) {
     call();
     return;
   }
   std::exception_ptr failure;
   QMetaObject::invokeMethod(
-      this,
+      context,
       [&] {
         try {
           call();
@@ -74,6 +79,12 @@ void WindowJobHost::runOnUserInterfaceAndWait(const std::function<void()> &call)
       Qt::BlockingQueuedConnection);
   if (failure)
     std::rethrow_exception(failure);
+}
+
+} // namespace
+
+void WindowJobHost::runOnUserInterfaceAndWait(const std::function<void()> &call) {
+  callOnThreadOf(this, call);
 }
 
 void WindowJobHost::jobExecuted(ProcessingThread &job) {
@@ -208,14 +219,7 @@ void WindowJobHost::playSound(const std::string &fileName) {
 
 namespace {
 
-// Runs `call` on the user-interface thread and waits for it; directly when
-// already there, since a blocking queued call to one's own thread hangs.
-void runOnUi(const std::function<void()> &call) {
-  if (QThread::currentThread() == qApp->thread())
-    call();
-  else
-    QMetaObject::invokeMethod(qApp, call, Qt::BlockingQueuedConnection);
-}
+void runOnUi(const std::function<void()> &call) { callOnThreadOf(qApp, call); }
 
 // The windows' side of what the engine asks outside a job's own calls. The
 // query-replace question without a job stays headless until its dialog
