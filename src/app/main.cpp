@@ -1,5 +1,8 @@
 #include "app/commandline.h"
+#include "app/descriptiondialogs.h"
 #include "app/exports.h"
+#include "app/iodialogs.h"
+#include "app/linedialogs.h"
 #include "app/mainform.h"
 #include "app/patternmenu.h"
 #include "app/unicodemapform.h"
@@ -43,6 +46,9 @@ int main(int argc, char **argv) {
   marrowen::installWizard();
   marrowen::installPatternMenu();
   marrowen::registerUnicodeMapDialog();
+  marrowen::registerInputOutputDialogs();
+  marrowen::registerDescriptionDialogs();
+  marrowen::registerLineDialogs();
   marrowen::installCommandLine(std::vector<std::string>(argv + 1, argv + argc));
 
   QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(QApplication::arguments());
