@@ -100,7 +100,7 @@ TstringForm::TstringForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm
   stringField->setAcceptRichText(false);
   stringStatus = named(new MemoStatusBar(this), "stringStatus");
   stringFilename = named(new TFilenameEdit(this), "stringFilename");
-  stringFilename->setToolTip(QStringLiteral("Browse for a file"));
+  stringFilename->SetButtonHint(QStringLiteral("Browse for a file"));
   stringLabel->setBuddy(stringField);
 
   auto *layout = new QVBoxLayout(this);

@@ -168,7 +168,7 @@ ToutputForm::ToutputForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm
   newExtension = named(new QLineEdit(this), "newExtension");
   changeBaseDir = named(new QCheckBox(QStringLiteral("Output folder"), this), "changeBaseDir");
   newBaseDir = named(new TDirectoryEdit(this), "newBaseDir");
-  newBaseDir->setToolTip(QStringLiteral("Browse for a folder"));
+  newBaseDir->SetButtonHint(QStringLiteral("Browse for a folder"));
   maintainStructure =
       named(new QCheckBox(QStringLiteral("Maintain folder structure"), this), "maintainStructure");
   singleFilename = named(new TFilenameEdit(this), "singleFilename");
