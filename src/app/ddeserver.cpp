@@ -3,7 +3,6 @@
 #include "app/mainform.h"
 #include "components/dialogrunner.h"
 #include "engine/messages.h"
-#include "engine/userinterface.h"
 #include "qtext/qtext.h"
 
 #include <QDir>
@@ -195,7 +194,11 @@ std::string MarrowenDDEExecuteMacro(const std::string &macro) {
   if (macro.compare(0, prefix.size(), prefix) != 0) {
     const std::string message = translateFormat(4390, "Invalid DDE message %s", {macro});
     // The client has its answer before anyone reads the box.
-    QTimer::singleShot(0, [message] { showMessageBox(MessageBoxKind::Error, message); });
+    QTimer::singleShot(0, [message] {
+      TmainForm *main = TmainForm::instance();
+      showMessageBox(main, QMessageBox::Critical, main ? main->windowTitle() : QString(),
+                     toQString(message));
+    });
     return message;
   }
   std::string fileName = macro.substr(prefix.size());

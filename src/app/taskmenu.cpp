@@ -7,7 +7,6 @@
 #include "engine/escapes.h"
 #include "engine/inputs.h"
 #include "engine/messages.h"
-#include "engine/userinterface.h"
 #include "filterlist/filterlist.h"
 #include "qtext/qtext.h"
 
@@ -21,6 +20,12 @@ namespace marrowen {
 namespace {
 
 constexpr int taskItemTag = 1003;
+
+void showError(const char *text) {
+  TmainForm *main = TmainForm::instance();
+  showMessageBox(main, QMessageBox::Critical, main ? main->windowTitle() : QString(),
+                 toQString(text));
+}
 
 } // namespace
 
@@ -77,11 +82,13 @@ void TaskMenuClick(QAction *item) {
   TFilterList list;
   std::unique_ptr<TFilter> chain;
   try {
+    // The file's own log options: the top node a load makes holds only the
+    // remembered defaults, and the file's log would never be written.
     FilterFileLoadOptions options;
-    options.wantOptions = false;
+    options.wantOptions = true;
     list.loadFromFile(fileName, options);
   } catch (const std::exception &error) {
-    showMessageBox(MessageBoxKind::Error, error.what());
+    showError(error.what());
     return;
   }
   try {
@@ -96,7 +103,6 @@ void TaskMenuClick(QAction *item) {
     return;
   }
   chain.release();
-  list.logOptionsFromTopNode();
   JobOptions options;
   options.playSound = main->settings().playSound;
   options.soundFile = main->settings().soundFile;
@@ -110,7 +116,7 @@ void TaskMenuClick(QAction *item) {
   try {
     main->jobHost().startJob(std::unique_ptr<TGenericInput>(input), std::move(options));
   } catch (const std::exception &error) {
-    showMessageBox(MessageBoxKind::Error, error.what());
+    showError(error.what());
     return;
   }
   main->lower();
