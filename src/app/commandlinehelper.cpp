@@ -95,7 +95,7 @@ TcommandLineHelperForm::TcommandLineHelperForm(QWidget *parent)
     } else {
       tsGrid1_->SetCellFont(1, row, &command);
       tsGrid1_->SetRowButtonType(row, btNormal);
-      tsGrid1_->SetRowHeight(row, row == 10 ? 56 : 36);
+      tsGrid1_->SetRowHeight(row, row == 10 ? 84 : 36);
       tsGrid1_->SetRowVisible(row, false);
     }
   }

@@ -36,7 +36,8 @@ uid_t socketPeerUser(int descriptor) {
 bool privateFolder(const QString &folder, QString &error) {
   const QByteArray path = QFile::encodeName(folder);
   if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
-    error = QStringLiteral("Cannot create %1: %2").arg(folder, QString::fromLocal8Bit(strerror(errno)));
+    error =
+        QStringLiteral("Cannot create %1: %2").arg(folder, QString::fromLocal8Bit(strerror(errno)));
     return false;
   }
   struct stat info {};
@@ -129,9 +130,8 @@ void TMarrowenDDE::accept() {
     Client &client = clients_[socket];
     client.timer = new QTimer(socket);
     client.timer->setSingleShot(true);
-    connect(client.timer, &QTimer::timeout, socket, [this, socket] {
-      refuse(socket, "No macro came within the time allowed");
-    });
+    connect(client.timer, &QTimer::timeout, socket,
+            [this, socket] { refuse(socket, "No macro came within the time allowed"); });
     client.timer->start(idleTimeout_);
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
     connect(socket, &QLocalSocket::disconnected, this, [this, socket] {

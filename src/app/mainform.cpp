@@ -17,9 +17,9 @@
 #include "components/dialogrunner.h"
 #include "components/trayicon.h"
 #include "engine/escapes.h"
-#include "engine/userinterface.h"
 #include "engine/log.h"
 #include "engine/messages.h"
+#include "engine/userinterface.h"
 #include "filterlist/settings.h"
 #include "qtext/qtext.h"
 

@@ -109,7 +109,8 @@ void saveShellFilters(SettingsStore &store, const std::vector<ShellFilter> &filt
     }
     QDir().mkpath(folder);
     const QByteArray bytes = desktopEntry(f, program);
-    replaceFileContents(fileNameFromQString(file), std::string_view(bytes.constData(), bytes.size()));
+    replaceFileContents(fileNameFromQString(file),
+                        std::string_view(bytes.constData(), bytes.size()));
   }
   // The entries of rows gone, and only those.
   static const QRegularExpression ours(QStringLiteral("^marrowen-shellfilter-([0-9]+)\\.desktop$"));
@@ -131,8 +132,8 @@ std::vector<std::string> splitCommand(const std::string &command) {
       inQuotes = !inQuotes;
       have = true;
     } else if (c == '\\' && i + 1 < command.size() &&
-               (!inQuotes || std::string_view("\"\\$`").find(command[i + 1]) !=
-                                 std::string_view::npos)) {
+               (!inQuotes ||
+                std::string_view("\"\\$`").find(command[i + 1]) != std::string_view::npos)) {
       current += command[++i];
       have = true;
     } else if (!inQuotes && (c == ' ' || c == '\t')) {
@@ -152,8 +153,8 @@ std::vector<std::string> splitCommand(const std::string &command) {
 
 QString desktopEntryFolder() {
   QByteArray data = qgetenv("XDG_DATA_HOME");
-  const QString base = data.isEmpty() ? QDir::homePath() + QStringLiteral("/.local/share")
-                                      : QFile::decodeName(data);
+  const QString base =
+      data.isEmpty() ? QDir::homePath() + QStringLiteral("/.local/share") : QFile::decodeName(data);
   return base + QStringLiteral("/applications");
 }
 
@@ -189,8 +190,8 @@ QByteArray desktopEntry(const ShellFilter &filter, const QString &program) {
 
 const std::vector<std::string> &shellCommandPresets() {
   // The command line takes "/i-" as the option; "-i-" would be a file name.
-  static const std::vector<std::string> presets{
-      "\"/f=%f\" %p /g /q", "\"/f=%f\" %p", "\"/f=%f\" /i- %p", "\"/f=%f\" /i- %p /g /q"};
+  static const std::vector<std::string> presets{"\"/f=%f\" %p /g /q", "\"/f=%f\" %p",
+                                                "\"/f=%f\" /i- %p", "\"/f=%f\" /i- %p /g /q"};
   return presets;
 }
 

@@ -162,8 +162,8 @@ void TupdateForm::setOkKind(bool ok) {
 }
 
 void TupdateForm::fetchPage() {
-  HTTPGet1_->URL = updateBaseAddress() + "versions.txt?application=" +
-                   urlEncode(std::string(program::displayName)) +
+  HTTPGet1_->URL = updateBaseAddress() +
+                   "versions.txt?application=" + urlEncode(std::string(program::displayName)) +
                    "&ver=" + urlEncode(std::string(program::version)) +
                    "&name=" + urlEncode(getNetworkUserName()) +
                    "&email=" + urlEncode(settings_.emailAddress);

@@ -80,7 +80,8 @@ TEST_F(DdeTest, FileOpenMacrosOpenInTheFreeWindowAndOthersAreRefused) {
 
 TEST_F(DdeTest, OversizedSilentAndForeignClientsAreClosed) {
   bool closed = false;
-  EXPECT_TRUE(ask(socket, QByteArray(TMarrowenDDE::maxLine + 10, 'x'), &closed).startsWith("ERROR "));
+  EXPECT_TRUE(
+      ask(socket, QByteArray(TMarrowenDDE::maxLine + 10, 'x'), &closed).startsWith("ERROR "));
   EXPECT_TRUE(closed);
   dde->setIdleTimeout(200);
   EXPECT_TRUE(ask(socket, "[FileOpen(\"/a", &closed).startsWith("ERROR "));

@@ -89,7 +89,8 @@ TEST_F(ShellTest, TheHelperNeedsASavedFilterListWindow) {
   EXPECT_TRUE(helper->errorText().startsWith("The current window is not a filter list window"));
   main->CreateMDIChild();
   helper->regenerateButtonClick();
-  EXPECT_EQ(helper->errorText(), "Please save your filter first - then click on the Refresh button");
+  EXPECT_EQ(helper->errorText(),
+            "Please save your filter first - then click on the Refresh button");
   EXPECT_TRUE(helper->grid().isHidden());
 
   made[0]->name = "/lists/a \"b\" $x.fll";
@@ -101,7 +102,8 @@ TEST_F(ShellTest, TheHelperNeedsASavedFilterListWindow) {
   const std::vector<std::string> lines{
       "  " + base, "  " + base + " /g", "  " + base + " /g /q", "  " + base + " [FILES] /g",
       "  0 4 * * * \"$HOME/mrrun.sh\"\n  Shell script $HOME/mrrun.sh containing:\n"
-      "  QT_QPA_PLATFORM=offscreen " + base + " [FILES] /g /q"};
+      "  QT_QPA_PLATFORM=offscreen " +
+          base + " [FILES] /g /q"};
   for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(grid.GetCell(1, 2 * i + 2).toString(), lines[static_cast<std::size_t>(i)]);
     EXPECT_FALSE(grid.GetRowVisible(2 * i + 2));

@@ -1,11 +1,11 @@
 #include "app/taskmenu.h"
 
 #include "app/windowjobhost.h"
-#include "fakewindow.h"
 #include "engine/userinterface.h"
+#include "fakewindow.h"
+#include "filterlist/descriptionnodes.h"
 #include "filterlist/filterlist.h"
 #include "filterlist/ionodes.h"
-#include "filterlist/descriptionnodes.h"
 
 #include <QAction>
 #include <QMenu>

@@ -9,8 +9,8 @@
 #include <QRadioButton>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 
 #include <clocale>
 
@@ -200,7 +200,8 @@ TEST_F(UpdateTest, DontAskStoresTheDateAtOnce) {
   form->okButtonClick();
   EXPECT_TRUE(server.requests.isEmpty());
   const std::string key = "SOFTWARE\\Ostrevan\\Marrowen";
-  EXPECT_EQ(store->readInteger(key, "updateDate", 0), QDate(1899, 12, 30).daysTo(QDate(2030, 1, 2)));
+  EXPECT_EQ(store->readInteger(key, "updateDate", 0),
+            QDate(1899, 12, 30).daysTo(QDate(2030, 1, 2)));
   EXPECT_TRUE(store->valueExists(key, "rootDir"));
   EXPECT_TRUE(store->valueExists(key, "emailAddress"));
 }
