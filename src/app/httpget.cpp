@@ -117,7 +117,6 @@ void THTTPGet::start(bool toFile) {
 void THTTPGet::received() {
   if (!reply_ || failed_)
     return;
-  timer_->start(Timeout);
   const QByteArray piece = reply_->readAll();
   received_ += piece.size();
   if (received_ > MaxSize) {

@@ -20,7 +20,7 @@ namespace marrowen {
 // Fetches one address over HTTP without holding up the windows: the answer
 // arrives through the events on the user-interface thread. Only a 200
 // answer counts; redirects are not followed, and an answer longer than
-// `MaxSize` or stalled longer than `Timeout` is an error. In file mode the
+// `MaxSize` or taking longer than `Timeout` is an error. In file mode the
 // answer goes to a temporary file that replaces `FileName` only when whole.
 class THTTPGet : public QObject {
   Q_OBJECT
@@ -40,7 +40,7 @@ public:
   // The caller's GetString/GetFile returns only once the download has ended.
   bool WaitThread = false;
   std::int64_t MaxSize = 64 * 1024;
-  int Timeout = 30000; // milliseconds without a byte
+  int Timeout = 30000; // milliseconds the whole transfer may take
 
   std::function<void(const std::string &text)> OnDoneString;
   std::function<void(const std::string &fileName, std::int64_t size)> OnDoneFile;

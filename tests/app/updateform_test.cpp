@@ -162,6 +162,12 @@ TEST_F(UpdateTest, FailedAnswersAreErrors) {
   closed.close();
   EXPECT_EQ(checkNow()->statusText(), "Error connecting to web site");
   delete TupdateForm::instance();
+  // Unseen, a failure closes the window without a word.
+  main->settings().updateDate = todaySerial();
+  autoCheckForUpdate();
+  ASSERT_NE(TupdateForm::instance(), nullptr);
+  EXPECT_TRUE(waitFor([] { return TupdateForm::instance() == nullptr; }));
+  EXPECT_EQ(main->settings().updateDate, todaySerial());
   // A stalled answer.
   updateBaseAddress() = server.base();
   server.delay = -1;
