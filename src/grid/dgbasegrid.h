@@ -799,7 +799,7 @@ public:
   TdgRowChangedIndicator RowChangedIndicator() const { return FRowChangedIndicator; }
   void SetRowChangedIndicator(TdgRowChangedIndicator value);
   bool WantTabs() const { return FWantTabs; }
-  void SetWantTabs(bool value) { FWantTabs = value; }
+  void SetWantTabs(bool value);
   bool TabRowWrap() const { return FTabRowWrap; }
   void SetTabRowWrap(bool value) { FTabRowWrap = value; }
   bool CheckMouseFocus() const { return FCheckMouseFocus; }
@@ -1109,6 +1109,9 @@ private:
   void EditorKeyPress(char &key);
   void EditorChanged(bool notify, bool byUser);
   void EditorExit();
+  // The control's own undo takes the cell's edit back; the row edit stays.
+  bool UndoCellFromControl();
+  void HideControl(TdgCustomGridControl &control);
   void PaintGrid(QPainter &p, const TRect &clip);
   void PaintDataCell(QPainter &p, int col, int row, TRect rect, bool selected);
   void PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect);

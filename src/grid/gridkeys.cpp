@@ -35,10 +35,9 @@ void TdgBaseGrid::CreateControls() {
   FEditControl = std::make_unique<TdgEditGridControl>(parent);
   FCheckControl = std::make_unique<TdgCheckGridControl>(parent);
   FDefaultControl = std::make_unique<TdgDefaultGridControl>(parent);
-  for (TdgCustomGridControl *c :
-       {static_cast<TdgCustomGridControl *>(FEditControl.get()),
-        static_cast<TdgCustomGridControl *>(FCheckControl.get()),
-        static_cast<TdgCustomGridControl *>(FDefaultControl.get())}) {
+  for (TdgCustomGridControl *c : {static_cast<TdgCustomGridControl *>(FEditControl.get()),
+                                  static_cast<TdgCustomGridControl *>(FCheckControl.get()),
+                                  static_cast<TdgCustomGridControl *>(FDefaultControl.get())}) {
     c->Control().SetGridWidget(this);
     c->SetTextMargin(3);
     c->SetTop(-(c->Height() + 1));
@@ -70,10 +69,7 @@ void TdgBaseGrid::WireControl(TdgCustomGridControl &wrapper) {
     if (FActiveControl)
       CurrentCell().TakeSelection(FActiveControl->GetSelStart(), FActiveControl->GetSelLength());
   };
-  c.OnUndoEdit = [this](TdgGridControl *, bool, bool &cancel) {
-    if (FCellEditing || FRowEditing)
-      cancel = !UndoEdit(false, false);
-  };
+  c.OnUndoEdit = [this](TdgGridControl *, bool, bool &cancel) { cancel = !UndoCellFromControl(); };
   c.OnWantKey = [this](TdgGridControl *, std::uint16_t, bool &want) {
     const QKeyEvent escape(QEvent::ShortcutOverride, Qt::Key_Escape, Qt::NoModifier);
     want = WantsKey(escape);
@@ -155,6 +151,25 @@ void TdgBaseGrid::EditorChanged(bool notify, bool) {
   EditorValueChanged(FActiveControl->GetValue());
 }
 
+bool TdgBaseGrid::UndoCellFromControl() {
+  if (!FCellEditing)
+    return true;
+  const int dataCol = GetCurrentDataCol();
+  const int dataRow = GetCurrentDataRow();
+  if (DoUndoCellEdit(dataCol, dataRow, false))
+    return false;
+  FCellEditing = false;
+  DropPending();
+  if (FStorage) {
+    if (FActiveControl == FEditControl.get())
+      SetCell(dataCol, dataRow, Variant(FEditControl->Editor().SavedText()));
+    else if (FActiveControl == FCheckControl.get())
+      SetCell(dataCol, dataRow, FCheckControl->CheckBox().SavedValue());
+  }
+  InvalidateCell(Col(), Row());
+  return true;
+}
+
 void TdgBaseGrid::EditorExit() {
   const QWidget *to = QApplication::focusWidget();
   if (!to)
@@ -180,6 +195,12 @@ void TdgBaseGrid::SetAlwaysShowEditor(bool value) {
 }
 
 void TdgBaseGrid::SetSkipReadOnly(bool value) { FSkipReadOnly = value; }
+
+void TdgBaseGrid::SetWantTabs(bool value) {
+  FWantTabs = value;
+  if (FActiveControl)
+    FActiveControl->SetWantTabs(value);
+}
 
 void TdgBaseGrid::SetSelectFixed(bool value) {
   if (FSelectFixed == value)
@@ -236,7 +257,8 @@ void TdgBaseGrid::EditorSetup(TdgCustomGridControl &control) {
     if (TdgCustomButton *b = GetCellButton(Col(), button))
       right = std::max(r.Left + 3, r.Right - b->GetTotalWidth());
   }
-  control.SetBounds(QRect(r.Left + 3, r.Top, std::max(1, right - r.Left - 3), std::max(1, r.Height())));
+  control.SetBounds(
+      QRect(r.Left + 3, r.Top, std::max(1, right - r.Left - 3), std::max(1, r.Height())));
   const bool editable = CellEditable(dataCol, dataRow) && EditingAllowed();
   TColor color = EffectiveColor(dataCol, dataRow, false);
   if (editable && FEditColor != clNone)
@@ -280,15 +302,13 @@ void TdgBaseGrid::PlaceEditor() {
       mayShow ? CellControlType(GetCurrentDataCol(), GetCurrentDataRow()) : ctNone;
   TdgCustomGridControl &control = ControlForType(type);
   if (FActiveControl != &control) {
-    const bool hadFocus = FActiveControl->Focused();
-    FActiveControl->Hide();
+    HideControl(*FActiveControl);
     FActiveControl = &control;
-    if (hadFocus)
-      setFocus();
   }
   if (!mayShow || &control == FDefaultControl.get()) {
-    control.SetBounds(QRect(-control.Width(), -control.Height(), control.Width(), control.Height()));
-    control.Hide();
+    HideControl(control);
+    control.SetBounds(
+        QRect(-control.Width(), -control.Height(), control.Width(), control.Height()));
     FEditorShown = false;
     FEditorCol = FEditorRow = -1;
     return;
@@ -315,19 +335,23 @@ void TdgBaseGrid::PlaceEditor() {
     if (hasFocus() && !control.Focused())
       control.SetFocus();
   } else {
-    control.Hide();
+    HideControl(control);
     FEditorShown = false;
   }
+}
+
+// The grid takes the focus first, so that it never wanders off the grid.
+void TdgBaseGrid::HideControl(TdgCustomGridControl &control) {
+  if (QApplication::focusWidget() == &control.Control() && isVisible())
+    setFocus();
+  control.Hide();
 }
 
 void TdgBaseGrid::HideCellEditor(bool forScrolling) {
   if (!FActiveControl)
     return;
-  const bool hadFocus = FActiveControl->Focused();
-  FActiveControl->Hide();
+  HideControl(*FActiveControl);
   FEditorShown = false;
-  if (hadFocus && isVisible() && !hasFocus())
-    setFocus();
   // The window shows what lay under the control once it is hidden.
   if (forScrolling)
     FHiddenForScrolling = true;
