@@ -71,6 +71,7 @@ TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
   SetColCount(5);
   SetRowCount(5);
   FHeadingFont.Assign(FFont);
+  FHeadingFont.OnChange = [this] { InvalidateDisplayRow(0); };
   FColStore = std::make_unique<TdgGridCols>(this, 0);
   FRowStore = std::make_unique<TdgGridRows>(this, 0);
   // The row store answers a row's display position to its row objects; it
@@ -935,10 +936,13 @@ void TdgBaseGrid::ToggleCols(int fromDisplay, int toDisplay) {
 void TdgBaseGrid::SetStoreData(bool value) {
   if (value == StoreData())
     return;
-  if (value)
+  if (value) {
     FStorage = std::make_unique<Tdg2DStorage>(ColCount(), RowCount());
-  else
+  } else {
     FStorage.reset();
+    FImageListIds.clear();
+  }
+  Repaint();
 }
 
 const TdgCol *TdgBaseGrid::ColObject(int dataCol) const {
@@ -1334,13 +1338,27 @@ void TdgBaseGrid::SetRowVisible(int dataRow, bool visible) {
 }
 
 void TdgBaseGrid::setColWidth(int displayCol, int width) {
-  if (displayCol >= 0 && displayCol < ColCount())
-    SetColWidths(displayCol, width);
+  if (displayCol < 0 || displayCol >= ColCount())
+    return;
+  if (FColWidths.empty())
+    FColWidths.Update(FColCount, FDefaultColWidth);
+  if (FColWidths[displayCol] == width)
+    return;
+  InvalidateGrid();
+  FColWidths[displayCol] = width;
+  ColWidthChanged(displayCol);
 }
 
 void TdgBaseGrid::setRowHeight(int displayRow, int height) {
-  if (displayRow >= 0 && displayRow < RowCount())
-    SetRowHeights(displayRow, height);
+  if (displayRow < 0 || displayRow >= RowCount())
+    return;
+  if (FRowHeights.empty())
+    FRowHeights.Update(FRowCount, FDefaultRowHeight);
+  if (FRowHeights[displayRow] == height)
+    return;
+  InvalidateGrid();
+  FRowHeights[displayRow] = height;
+  RowHeightChanged(displayRow);
 }
 
 void TdgBaseGrid::restoreFixedSizes() {
@@ -1500,6 +1518,46 @@ void TdgBaseGrid::ColWidthsChanged() {
     DoColResized(-1);
 }
 
+void TdgBaseGrid::ColWidthChanged(int displayCol) {
+  if (FSyncingSizes)
+    return;
+  FSyncingSizes = true;
+  ScopeExit done{[this] { FSyncingSizes = false; }};
+  if (displayCol >= 1) {
+    const TdgCol *col = ColObject(DataColAt(displayCol));
+    if (col && !col->Visible() && ColWidths(displayCol) != 0)
+      FColWidths[displayCol] = 0;
+  }
+  if (displayCol < FixedCols()) {
+    FFixedWidth = 0;
+    for (int c = 0; c < FixedCols(); ++c)
+      FFixedWidth += ColWidths(c);
+  }
+  FSyncingSizes = false;
+  UpdateScrollRange();
+  UpdateEdit();
+}
+
+void TdgBaseGrid::RowHeightChanged(int displayRow) {
+  if (FSyncingSizes)
+    return;
+  FSyncingSizes = true;
+  ScopeExit done{[this] { FSyncingSizes = false; }};
+  if (displayRow >= 1 && displayRow <= Rows()) {
+    const TdgRow *row = RowObject(DataRowAt(displayRow));
+    if (row && !row->Visible() && RowHeights(displayRow) != 0)
+      FRowHeights[displayRow] = 0;
+  }
+  if (displayRow < FixedRows()) {
+    FFixedHeight = 0;
+    for (int r = 0; r < FixedRows(); ++r)
+      FFixedHeight += RowHeights(r);
+  }
+  FSyncingSizes = false;
+  UpdateScrollRange();
+  UpdateEdit();
+}
+
 void TdgBaseGrid::RowHeightsChanged() {
   if (!SyncSizes(true))
     return;
@@ -1509,8 +1567,32 @@ void TdgBaseGrid::RowHeightsChanged() {
 }
 
 void TdgBaseGrid::TopLeftMoved(TGridCoord oldTopLeft) {
+  ++FTopLeftDepth;
+  ScopeExit done{[this] { --FTopLeftDepth; }};
   TCustomGrid_dg::TopLeftMoved(oldTopLeft);
-  TopLeftChangedBy(oldTopLeft.X, oldTopLeft.Y, FTopLeftByUser, LeftCol(), TopRow());
+  // A window grown or rows removed may leave the top-left past the last
+  // place that still fills the window.
+  if (HandleAllocated() && !Updating()) {
+    const int left = std::min<int>(LeftCol(), std::max<int>(MaxLeftCol(), FixedCols()));
+    const int top = std::min<int>(TopRow(), std::max<int>(MaxTopRow(), FixedRows()));
+    if (left != LeftCol() || top != TopRow()) {
+      BeginUpdate();
+      ScopeExit unlock{[this] { EndUpdate(); }};
+      TCustomGrid_dg::MoveTopLeft(left, top);
+    }
+  }
+  if (FTopLeftDepth == 1)
+    ReportTopLeft(FTopLeftByUser);
+}
+
+void TdgBaseGrid::ReportTopLeft(bool byUser) {
+  const TGridCoord now{LeftCol(), TopRow()};
+  if (now == FReportedTopLeft)
+    return;
+  const TGridCoord old = FReportedTopLeft;
+  FReportedTopLeft = now;
+  UpdateScrollPos();
+  TopLeftChangedBy(old.X, old.Y, byUser, now.X, now.Y);
 }
 
 void TdgBaseGrid::resizeEvent(QResizeEvent *e) {
@@ -1543,6 +1625,11 @@ Variant TdgBaseGrid::GetCell(int dataCol, int dataRow) {
     FLoadingRow = -1;
   }};
   FLoadingValue = FStorage ? FStorage->GetValue(dataCol, dataRow) : Variant();
+  if (type == ctPicture && FLoadingValue.isString()) {
+    const std::uint8_t kind = FStorage->GetKind(dataCol, dataRow);
+    if (kind == ckPictureName || kind == ckText)
+      FLoadingValue = Variant(ResolvePictureName(dataCol, dataRow, FLoadingValue.toString()));
+  }
   CellLoaded(dataCol, dataRow, FLoadingValue, type);
   Variant result = std::move(FLoadingValue);
   FLoadingValue = Variant();

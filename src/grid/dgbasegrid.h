@@ -10,6 +10,7 @@
 #include "grid/gridhost.h"
 #include "grid/gridlook.h"
 #include "grid/gridtypes.h"
+#include "grid/links.h"
 #include "grid/published.h"
 #include "grid/selection.h"
 #include "grid/storage.h"
@@ -489,6 +490,22 @@ public:
   const QTimer &SpinTimer() const { return FSpinTimer; }
   void SpinRepeatTick();
 
+  // Pictures named in cells come from the image list; a stored reference
+  // that carries the picture's identity follows a renamed picture.
+  TdgImageListComponent *ImageList() const;
+  void SetImageList(TdgImageListComponent *value);
+  TdgMaskDefsComponent *MaskDefs() const;
+  void SetMaskDefs(TdgMaskDefsComponent *value);
+  // The mask of that name, or an empty Variant.
+  Variant FindMask(std::string_view name) const;
+  // The image list's picture of that name; none without a list or a string.
+  Picture FindPicture(const Variant &name) const;
+
+  // The heading font follows the parent's font until it is set itself.
+  void SetHeadingFont(const TFont &font);
+  bool HeadingParentFont() const { return FHeadingParentFont; }
+  void SetHeadingParentFont(bool value);
+
   // Visible ranges from a start column or row; 0 without a window.
   int LastColShownFrom(int start) const;
   int LastRowShownFrom(int start) const;
@@ -807,9 +824,16 @@ protected:
   void ResetEditState();
   void ColWidthsChanged() override;
   void RowHeightsChanged() override;
+  // One column or row changed size through its object: cheaper than the
+  // all-sizes handlers, and fires no resize event.
+  virtual void ColWidthChanged(int displayCol);
+  virtual void RowHeightChanged(int displayRow);
   void TopLeftMoved(TGridCoord oldTopLeft) override;
+  // Reports the top-left cell when it differs from the one reported last.
+  void ReportTopLeft(bool byUser);
   void Paint() override;
   void resizeEvent(QResizeEvent *e) override;
+  void changeEvent(QEvent *e) override;
 
   void ApplyColCount(int n);
   void ApplyRowCount(int n);
@@ -993,6 +1017,15 @@ private:
   bool FBarShown[2] = {false, false};
   bool FBarEnabled[2] = {true, true};
   bool FTopLeftByUser = false;
+  std::unique_ptr<TdgImageLink> FImageLink;
+  std::unique_ptr<TdgMaskLink> FMaskLink;
+  bool FHeadingParentFont = true;
+  // The name part of a stored picture reference, renamed as the image list
+  // now names the picture it identifies.
+  std::string ResolvePictureName(int dataCol, int dataRow, const std::string &text);
+  void TakeParentFont();
+  int FTopLeftDepth = 0;
+  TGridCoord FReportedTopLeft{1, 1};
   bool FRowBarOn = true;
   bool FStretchPicture = true;
   bool FShrinkPicture = true;

@@ -448,7 +448,8 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
                   g.Width(), g.Height());
       p.restore();
     } else if (type == ctPicture) {
-      const Picture picture = value.type() == varPicture ? value.pictureValue() : nullptr;
+      const Picture picture =
+          value.type() == varPicture ? value.pictureValue() : FindPicture(value);
       if (picture) {
         p.fillRect(qrect(text), colorToQColor(is3D ? clBtnFace : background, pal));
         p.setBrush(colorToQColor(is3D ? clBtnFace : background, pal));

@@ -265,10 +265,16 @@ void TdgBaseGrid::SetFixedColCount(int value) {
   const int base = ColCount() > 0 ? std::min(ColCount() - 1, value + 1) : 0;
   if (base == FixedCols())
     return;
+  const bool shown = EditorMode();
+  if (shown)
+    HideEditor();
   SetFixedCols(std::max(base, 1));
   MoveTopLeft(LeftCol(), TopRow());
   RecomputeFixedSizes();
+  if (shown)
+    ShowEditor();
   Repaint();
+  ReportTopLeft(false);
 }
 
 void TdgBaseGrid::SetFixedRowCount(int value) {
@@ -278,10 +284,13 @@ void TdgBaseGrid::SetFixedRowCount(int value) {
   const int base = RowCount() > 0 ? std::min(RowCount() - 1, value + 1) : 0;
   if (base == FixedRows())
     return;
+  HideEditor();
   SetFixedRows(std::max(base, 1));
   MoveTopLeft(LeftCol(), TopRow());
   RecomputeFixedSizes();
+  UpdateEdit();
   Repaint();
+  ReportTopLeft(false);
 }
 
 } // namespace marrowen
