@@ -84,6 +84,7 @@ TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
   Initialize();
   FLastReportedCol = GetCurrentDataCol();
   FLastReportedRow = GetCurrentDataRow();
+  TakeParentFont();
   FSettingDefaults = false;
 }
 

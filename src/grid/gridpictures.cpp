@@ -108,8 +108,7 @@ void TdgBaseGrid::SetHeadingParentFont(bool value) {
 
 void TdgBaseGrid::changeEvent(QEvent *e) {
   TCustomGrid_dg::changeEvent(e);
-  if ((e->type() == QEvent::FontChange || e->type() == QEvent::ParentChange) &&
-      FHeadingParentFont)
+  if ((e->type() == QEvent::FontChange || e->type() == QEvent::ParentChange) && FHeadingParentFont)
     TakeParentFont();
 }
 
@@ -121,10 +120,9 @@ void TdgBaseGrid::TakeParentFont() {
   TFont font;
   font.SetName(qStringToBytes(source.family()));
   font.SetSize(source.pointSize() > 0 ? source.pointSize() : QFontInfo(source).pointSize());
-  font.SetStyle(static_cast<std::uint8_t>((source.bold() ? fsBold : 0) |
-                                          (source.italic() ? fsItalic : 0) |
-                                          (source.underline() ? fsUnderline : 0) |
-                                          (source.strikeOut() ? fsStrikeOut : 0)));
+  font.SetStyle(static_cast<std::uint8_t>(
+      (source.bold() ? fsBold : 0) | (source.italic() ? fsItalic : 0) |
+      (source.underline() ? fsUnderline : 0) | (source.strikeOut() ? fsStrikeOut : 0)));
   font.SetColor(FHeadingFont.Color());
   FHeadingFont.Assign(font);
 }
