@@ -78,8 +78,10 @@ TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
   // follows every change of the grid's row order.
   FRowStore->EnsureDisplayMap();
   SizeChanged(ColCount(), RowCount());
-  SetColWidths(0, FRowBarWidth);
-  SetRowHeights(0, FHeadingHeight);
+  FColStore->Item(0)->setWidthFields(14, 14);
+  FRowStore->Item(0)->setHeightFields(15, 15);
+  SetColWidths(0, 14);
+  SetRowHeights(0, 15);
   SetGridLineWidth(0);
   Initialize();
   FLastReportedCol = GetCurrentDataCol();
@@ -167,11 +169,11 @@ void TdgBaseGrid::SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount
 void TdgBaseGrid::MakeFixed() {
   if (FixedCols() == 0 && ColCount() >= 2) {
     SetFixedCols(1);
-    SetColWidths(0, FRowBarWidth);
+    SetColWidths(0, RowBarOn() ? RowBarWidth() : 0);
   }
   if (FixedRows() == 0 && RowCount() >= 2) {
     SetFixedRows(1);
-    SetRowHeights(0, FHeadingHeight);
+    SetRowHeights(0, HeadingOn() ? HeadingHeight() : 0);
   }
 }
 
@@ -1364,9 +1366,9 @@ void TdgBaseGrid::setRowHeight(int displayRow, int height) {
 
 void TdgBaseGrid::restoreFixedSizes() {
   if (ColCount() > 0 && FixedCols() > 0)
-    SetColWidths(0, FRowBarOn ? FRowBarWidth : 0);
+    SetColWidths(0, RowBarOn() ? RowBarWidth() : 0);
   if (RowCount() > 0 && FixedRows() > 0)
-    SetRowHeights(0, FHeadingOn ? FHeadingHeight : 0);
+    SetRowHeights(0, HeadingOn() ? HeadingHeight() : 0);
 }
 
 int TdgBaseGrid::displayRowOf(int dataRow) const {

@@ -262,9 +262,9 @@ public:
   void SetDrawOverlap(TdgDrawOverlap value);
   TColor HeadingColor() const { return FHeadingColor; }
   void SetHeadingColor(TColor value);
-  int RowBarWidth() const { return FRowBarWidth; }
+  int RowBarWidth() const;
   void SetRowBarWidth(int value);
-  int HeadingHeight() const { return FHeadingHeight; }
+  int HeadingHeight() const;
   void SetHeadingHeight(int value);
   bool Heading3D() const { return FHeading3D; }
   void SetHeading3D(bool value);
@@ -956,8 +956,6 @@ private:
   TdgGridMode FGridMode = gmEdit;
   TdgRowSelectMode FRowSelectMode = rsMulti;
   bool FRowMoving = true;
-  int FRowBarWidth = 14;
-  int FHeadingHeight = 15;
   // Display position to data number, and data row to display position.
   std::vector<int> FColMap;
   std::vector<int> FRowMap;
@@ -1026,7 +1024,6 @@ private:
   void TakeParentFont();
   int FTopLeftDepth = 0;
   TGridCoord FReportedTopLeft{1, 1};
-  bool FRowBarOn = true;
   bool FStretchPicture = true;
   bool FShrinkPicture = true;
   bool FCenterPicture = true;
@@ -1044,7 +1041,6 @@ private:
   bool FSpinFirstStep = false;
   bool FSpinConnected = false;
   QTimer FSpinTimer;
-  bool FHeadingOn = true;
   int FScaling = 0;
   void PaintGrid(QPainter &p, const TRect &clip);
   void PaintDataCell(QPainter &p, int col, int row, TRect rect, bool selected);
