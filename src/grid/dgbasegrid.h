@@ -276,6 +276,10 @@ public:
   const TFont &EffectiveFont(int dataCol, int dataRow);
   TdgWordWrap EffectiveWordWrap(int dataCol, int dataRow);
   TdgHorzAlignment EffectiveHorzAlignment(int dataCol, int dataRow);
+  TdgVertAlignment EffectiveVertAlignment(int dataCol, int dataRow);
+  // A picture option of the cell (1 stretch, 2 shrink, 3 centre, 4 keep
+  // aspect), dopDefault where the grid's own setting applies.
+  int PictureOption(int dataCol, int dataRow, int sub);
   bool EffectiveIs3D(int dataCol, int dataRow);
   // The control type as painting and editing see it: rows up to the last
   // display row, the insert row included.
@@ -468,6 +472,12 @@ public:
   bool HeadingActsAsCell(int displayCol) const;
   bool MouseOnHeading(int x, int y, int displayCol) const;
   int HeldHeading() const { return FHeldHeading; }
+  // The mouse holds a heading down, as a whole or by its button part, from
+  // the press until HoldHeading(-1); it looks pressed only with the mouse
+  // inside.
+  void HoldHeading(int displayCol, bool whole);
+  void SetHeldHeadingInside(bool inside);
+  bool HeadingHeldWhole(int displayCol) const;
 
   // Cell buttons under the mouse: hovered and pressed cells (-1: none), the
   // pressed spin half (0 none, 1 first, 2 second) and the repeat count.
@@ -625,6 +635,7 @@ public:
   TdgInvalidCellValueEvent OnInvalidMaskValue;
   TdgMouseStatusChangedEvent OnMouseStatusChanged;
   TdgPaintCellEvent OnPaintCell;
+  TdgGetDrawInfoEvent OnGetDrawInfo;
   TdgShowEditorEvent OnShowEditor;
   TdgSpinButtonEvent OnSpinButtonClick;
   TdgSpinButtonEvent OnSpinButtonDown;
@@ -673,6 +684,10 @@ public:
   virtual bool DoSpinIncrement(int dataCol, int dataRow, TdgSpinButton button, Variant &value,
                                int &pos, int &len) = 0;
   virtual void DoSpinRepeat(int dataCol, int dataRow, int count, TdgSpinButton button) = 0;
+  // Whether a draw-info handler is assigned; the painter builds the record
+  // for it only then.
+  virtual bool HasDrawInfoHandler() const { return false; }
+  virtual void GetDrawInfo(int, int, TdgDrawInfo &) {}
   // Whether the user's cell painting replaced the cell's content.
   virtual bool PaintCellByUser(int displayCol, int displayRow, const TRect &rect,
                                TdgPaintCellState state) = 0;
@@ -1032,6 +1047,9 @@ private:
   TdgCheckBoxStyle FCheckBoxStyle = stCheck;
   bool FReadOnlyButton = true;
   int FHeldHeading = -1;
+  bool FHeldWhole = false;
+  bool FHeldInside = false;
+  std::unique_ptr<TFont> FDrawInfoFont;
   int FHoverCol = -1, FHoverRow = -1;
   int FPressedCol = -1, FPressedRow = -1;
   int FPressedSpin = 0;
@@ -1114,6 +1132,14 @@ public:
   void DoSpinRepeat(int dataCol, int dataRow, int count, TdgSpinButton button) override;
   bool PaintCellByUser(int displayCol, int displayRow, const TRect &rect,
                        TdgPaintCellState state) override;
+  bool HasDrawInfoHandler() const override { return bool(OnGetDrawInfo); }
+  void GetDrawInfo(int dataCol, int dataRow, TdgDrawInfo &info) override {
+    DoGetDrawInfo(dataCol, dataRow, info);
+  }
+  virtual void DoGetDrawInfo(int dataCol, int dataRow, TdgDrawInfo &info) {
+    if (OnGetDrawInfo)
+      OnGetDrawInfo(this, dataCol, dataRow, info);
+  }
 
   // The data row for which the row-loaded event fired last; a paint starts
   // it afresh.
