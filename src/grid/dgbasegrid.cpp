@@ -61,6 +61,7 @@ Removal planRemoval(const std::vector<int> &lines, int count) {
 
 TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
   FSettingDefaults = true;
+  ConnectMessageTimers();
   // The data grid declares the two size lists itself and writes neither.
   FSaveCellExtents = false;
   SetOptions(TGridOptions());

@@ -524,6 +524,23 @@ public:
   int LastVisibleCol() const;
   int LastVisibleRow() const;
 
+  // The main window's Edit menu reaches the current cell's text here.
+  void cut();
+  void copy();
+  void paste();
+  // Alt and a heading's accelerator character, anywhere in the window, run
+  // that column's heading accelerator: a click on the heading.
+  bool HeadingAccelerator(char ch);
+  virtual void HeadingAcceleratorFor(int dataCol) { DoHeadingClick(dataCol); }
+  // Automatic scrolling while the mouse drags outside the cells: one step
+  // every 50 milliseconds. Starting restarts a running timer; stopping
+  // answers whether it ran.
+  void StartAutoScrollTimer();
+  bool StopAutoScrollTimer();
+  const QTimer &AutoScrollTimer() const { return FAutoScrollTimer; }
+  // One step of automatic scrolling; the mouse handling supplies it.
+  virtual void AutoScrollStep() {}
+
   // Text measuring for automatic sizes.
   int GridTextHeight();
   TPoint CellTextExtent(int dataCol, int dataRow);
@@ -780,7 +797,10 @@ public:
   void setEditorMaxLength(int, int) override {}
   void refreshCheckBoxValues() override { InvalidateGrid(); }
   void repaintColumn(int dataCol) override;
-  void repaintHeading(int dataCol) override { InvalidateCell(DisplayColOf(dataCol), 0); }
+  void repaintHeading(int dataCol) override {
+    InvalidateCell(DisplayColOf(dataCol), 0);
+    HeadingsChanged();
+  }
   void repaintRow(int dataRow) override;
   void repaintCell(int dataCol, int dataRow) override {
     InvalidateCell(DisplayColOf(dataCol), displayRowOf(dataRow));
@@ -849,6 +869,7 @@ protected:
   void Paint() override;
   void resizeEvent(QResizeEvent *e) override;
   void changeEvent(QEvent *e) override;
+  bool event(QEvent *e) override;
 
   void ApplyColCount(int n);
   void ApplyRowCount(int n);
@@ -1050,6 +1071,14 @@ private:
   bool FHeldWhole = false;
   bool FHeldInside = false;
   std::unique_ptr<TFont> FDrawInfoFont;
+  QTimer FAutoScrollTimer;
+  // Window shortcuts for the heading accelerators, rebuilt once after any
+  // heading change.
+  std::vector<std::pair<int, char>> FHeadingShortcuts;
+  QTimer FShortcutRebuild;
+  void HeadingsChanged();
+  void RebuildHeadingShortcuts();
+  void ConnectMessageTimers();
   int FHoverCol = -1, FHoverRow = -1;
   int FPressedCol = -1, FPressedRow = -1;
   int FPressedSpin = 0;

@@ -401,14 +401,14 @@ void TdgBaseGrid::PaintHeadingCell(QPainter &p, int col, int row, const TRect &r
     p.setPen(colorToQColor(headingFont.Color(), pal));
     p.setBrush(colorToQColor(fill, pal));
     PainterTextCanvas canvas(p, MetricsFor(font));
-    int underline = 0;
-    std::string plain;
-    StripAccelerator(heading, underline, plain);
+    // The heading is kept without its accelerator mark; the column knows
+    // which character to underline.
+    const int underline = column->IsHeadingStored() ? column->AcceleratorPosition() : 0;
     const TdgVertAlignment vert =
         column->HeadingVertAlignment() == vtaDefault ? vtaCenter : column->HeadingVertAlignment();
     const int shift = buttonHeld ? 1 : 0;
-    DrawCellText(canvas, plain, HeadingHeight(), underline, false, vert, horz, text.Top + shift,
-                 text.Left + 3 + shift, text);
+    DrawCellText(canvas, heading, HeadingHeight(), underline, column->HeadingWordWrap() == wwOn,
+                 vert, horz, text.Top + shift, text.Left + 3 + shift, text);
     if (FHeading3D && !heldWhole && (FHeldHeading < 0 || FHeldHeading == col))
       raisedLeftTop(p, inner);
   }
