@@ -88,6 +88,8 @@ public:
   void LeftPress(TShiftState shift, int x, int y, qint64 time);
   // The grid sets this while it hands a press over from itself.
   void ForgetLastClick() { FLastClickTime = 0; }
+  // A release the grid hands over ends a click, as the control's own would.
+  void FireClickOnRelease() { FClickOnRelease = true; }
   // Escape is wanted while the grid says so; Return always while it is down.
   bool WantsKey(const QKeyEvent &e);
 

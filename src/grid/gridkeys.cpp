@@ -545,6 +545,11 @@ void TdgBaseGrid::KeyDown(std::uint16_t &key, TShiftState shift) {
   DoKeyDownEvent(key, shift);
   if (key == 0 || FKeySuspend > 0)
     return;
+  if (key == VK_ESCAPE && MouseStatus() != msNothing && MouseStatus() != msButtonHeld) {
+    CancelMouseOperation();
+    key = 0;
+    return;
+  }
   const bool ctrl = shift.has(ssCtrl);
   const bool alt = shift.has(ssAlt);
   const bool shiftOnly = shift.has(ssShift) && !ctrl && !alt;
