@@ -955,7 +955,6 @@ public:
   void SuspendKeys() { ++FKeySuspend; }
   void ResumeKeys() { FKeySuspend = std::max(0, FKeySuspend - 1); }
 
-
 protected:
   void keyPressEvent(QKeyEvent *e) override;
   bool focusNextPrevChild(bool next) override;

@@ -1025,15 +1025,18 @@ void TdgBaseGrid::SpinCurrentCell(int dataCol, int dataRow, TdgSpinButton button
   if (text.empty())
     text = "0";
   std::size_t start = 0, length = 0;
-  std::string result;
+  std::string number;
   const std::size_t caret =
       std::min<std::size_t>(static_cast<std::size_t>(editor.CaretPos()), text.size());
-  if (!IncrementNumberText(text, caret, start, length, result, step) || result.empty() ||
-      result == editor.Text())
+  if (!IncrementNumberText(text, caret, start, length, number, step))
+    return;
+  // The text keeps what lies around the number.
+  const std::string result = text.substr(0, start) + number + text.substr(start + length);
+  if (result.empty() || result == editor.Text())
     return;
   Variant value(result);
   int pos = static_cast<int>(start) + 1;
-  int len = static_cast<int>(length);
+  int len = static_cast<int>(number.size());
   if (!DoSpinIncrement(dataCol, dataRow, button, value, pos, len))
     return;
   if (value.toString() == editor.Text())
