@@ -1,6 +1,9 @@
 #include "grid/dgbasegrid.h"
+#include "gridsupport/editingscenes.h"
+#include "gridsupport/screenshots.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -229,6 +232,13 @@ TEST(GridMouse, ResettingRowOrderBringsDataOrderBack) {
   m.grid.ResetRowProperties(4);
   for (int r = 1; r <= 6; ++r)
     EXPECT_EQ(m.grid.GetDisplayRowOf(r), r);
+}
+
+TEST(GridMouse, EditingScreenshotsShowSomething) {
+  QTemporaryDir folder;
+  const auto files = renderEditingScreenshots(folder.path().toStdString());
+  EXPECT_EQ(files.size(), 6u);
+  EXPECT_EQ(blankPictures(files), std::vector<std::string>{});
 }
 
 } // namespace
