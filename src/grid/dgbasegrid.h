@@ -884,6 +884,10 @@ public:
   // whole text, 2 puts the caret at the end.
   virtual bool StartEditing(int mode);
   virtual void EndEditInCell();
+  // A text cell whose mask asks for it is checked as a whole when its edit
+  // ends: a refused text keeps the edit open unless the invalid-value
+  // handler accepts it.
+  virtual bool CheckMaskOnEnd();
   virtual void EditorSetup(TdgCustomGridControl &control);
   virtual void MoveUp();
   virtual void MoveDown();
@@ -1243,6 +1247,7 @@ private:
   // The control's own undo takes the cell's edit back; the row edit stays.
   bool UndoCellFromControl();
   void HideControl(TdgCustomGridControl &control);
+  TdgMaskDefinition *MaskDefinitionFor(int dataCol, int dataRow);
   // ---- Mouse state.
   TdgCellSelectMode FCellSelectMode = cmRange;
   TdgColSelectMode FColSelectMode = csMulti;
