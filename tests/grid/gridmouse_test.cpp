@@ -225,6 +225,29 @@ TEST(GridMouse, SpinStepsTheNumberAroundTheCaret) {
   EXPECT_TRUE(m.grid.GetCell(2, 1).isEmpty()) << "no spin button, no step";
 }
 
+TEST(GridMouse, HeadingButtonsPressTrackAndClick) {
+  Mouse m;
+  m.grid.SetHeadingButton(hbButton);
+  std::vector<std::string> heading;
+  m.grid.OnHeadingDown = [&](TdgBaseGrid *, int c) {
+    heading.push_back("down " + std::to_string(c));
+  };
+  m.grid.OnHeadingUp = [&](TdgBaseGrid *, int c) { heading.push_back("up " + std::to_string(c)); };
+  m.grid.OnHeadingClick = [&](TdgBaseGrid *, int c) {
+    heading.push_back("click " + std::to_string(c));
+  };
+  const QPoint on(m.grid.ColumnLeft(2) + 20, 5);
+  m.click(on);
+  EXPECT_EQ(heading, (std::vector<std::string>{"down 2", "up 2", "click 2"}));
+  heading.clear();
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, on);
+  QMouseEvent away(QEvent::MouseMove, QPointF(m.in(3, 3)), QPointF(m.in(3, 3)), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(m.port(), &away);
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, m.in(3, 3));
+  EXPECT_EQ(heading, (std::vector<std::string>{"down 2", "up 2"})) << "released away: no click";
+}
+
 TEST(GridMouse, ResettingRowOrderBringsDataOrderBack) {
   Mouse m;
   m.grid.MoveRows(1, 5);
