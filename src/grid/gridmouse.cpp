@@ -241,6 +241,11 @@ void TdgBaseGrid::UpdateCursor(int x, int y) {
 
 // -------------------------------------------------------------- the press
 
+void TdgBaseGrid::mousePressEvent(QMouseEvent *e) {
+  FPressTime = static_cast<qint64>(e->timestamp());
+  TCustomGrid_dg::mousePressEvent(e);
+}
+
 void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   FDblClickPress = false;
   FShowEditorAfterPress = false;
@@ -330,9 +335,11 @@ void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
   }
   if (FShowEditorAfterPress && FEditorShown && FActiveControl) {
     // The press that opened the editor is its first press too.
+    // Judged as the control's own, so that a second press on the control
+    // makes a double click of the two.
     const QPoint p = FActiveControl->Control().mapFrom(viewport(), FPressPoint);
     FActiveControl->Control().ForgetLastClick();
-    FActiveControl->Control().MouseDown(mbLeft, shift, p.x(), p.y());
+    FActiveControl->Control().LeftPress(shift, p.x(), p.y(), FPressTime);
     FPressToControl = true;
   } else if (OnMouseDown) {
     OnMouseDown(this, button, shift, x, y);

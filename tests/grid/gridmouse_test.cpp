@@ -71,6 +71,27 @@ TEST(GridMouse, AClickFiresClickThenClickCellAndMovesTheCell) {
   EXPECT_EQ(m.grid.Row(), 4) << "on an unselected one it does";
 }
 
+TEST(GridMouse, TheSecondClickOfADoubleClickReachesTheEditorThatTheFirstOpened) {
+  Mouse m;
+  const QPoint p = m.in(1, 4);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(p), QPointF(p), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  press.setTimestamp(1000);
+  QApplication::sendEvent(m.port(), &press);
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, p);
+  ASSERT_TRUE(m.grid.EditorShown());
+  TdgGridEditBox &editor = m.grid.EditControl().Editor();
+  EXPECT_EQ(editor.SelLengthByte(), 0) << "the first click placed the caret";
+  const QPoint q = editor.mapFrom(m.port(), p);
+  QMouseEvent second(QEvent::MouseButtonPress, QPointF(q), QPointF(q), Qt::LeftButton,
+                     Qt::LeftButton, Qt::NoModifier);
+  second.setTimestamp(1000 + QApplication::doubleClickInterval() / 2);
+  m.events.clear();
+  QApplication::sendEvent(&editor, &second);
+  EXPECT_EQ(m.events, (std::vector<std::string>{"dblclick", "dblclickcell"}));
+  EXPECT_EQ(editor.SelLengthByte(), 2) << "the double click selects the whole text";
+}
+
 TEST(GridMouse, BordersSizeAndDoubleClicksThereAreNoCellDoubleClicks) {
   Mouse m;
   const int edge = m.grid.ColumnLeft(1) + m.grid.ColWidths(1) - 1;
