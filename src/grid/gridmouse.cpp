@@ -748,6 +748,24 @@ void TdgBaseGrid::CancelMouseOperation() {
     FMarkerShown = false;
     UpdateOverlay();
     break;
+  case msRowSelecting:
+    // The drag's rows go again; the pressed one stays selected.
+    if (FRowAnchor >= 1 && !(FGridMode == gmListBox && FRowSelectMode == rsSingle)) {
+      ClearRowSelection();
+      SelectRows(FRowAnchor, FRowAnchor);
+      FireSelectChanged(true);
+    }
+    break;
+  case msColSelecting:
+    if (FColAnchor >= 1) {
+      SelectOnlyCols(FColAnchor, FColAnchor);
+      FireSelectChanged(true);
+    }
+    break;
+  case msRangeSelecting:
+    ExtendRange(Col(), Row());
+    FireSelectChanged(true);
+    break;
   default:
     break;
   }

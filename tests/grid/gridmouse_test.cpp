@@ -181,6 +181,29 @@ TEST(GridMouse, SelectedRowsDragToANewPlace) {
   EXPECT_EQ(m.grid.GridStatus(), gsRowsSelected);
 }
 
+TEST(GridMouse, DraggingBelowTheLastRowScrollsUntilBackInside) {
+  Mouse m(60);
+  const QPoint start(5, m.grid.RowTop(2) + 5);
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, start);
+  auto moveTo = [&](QPoint p) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(m.port(), &move);
+  };
+  moveTo(QPoint(5, m.grid.ClientHeight() + 10));
+  QTest::qWait(300);
+  const int top = m.grid.TopRow();
+  EXPECT_GT(top, 1);
+  EXPECT_TRUE(m.rowSelected(m.grid.LastVisibleRow())) << "the selection follows to the edge";
+  moveTo(QPoint(5, m.grid.RowTop(top + 1) + 5));
+  QTest::qWait(150);
+  EXPECT_EQ(m.grid.TopRow(), top) << "back inside, the scrolling stops";
+  std::uint16_t escape = VK_ESCAPE;
+  m.grid.KeyDown(escape, TShiftState());
+  EXPECT_EQ(m.grid.RowSelection().Count, 1) << "Escape takes the drag's rows back";
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, start);
+}
+
 TEST(GridMouse, CellButtonsClickOnlyWhenReleasedOnThem) {
   Mouse m;
   m.grid.GetCol(Variant(std::int32_t(2)))->SetButtonType(btNormal);
