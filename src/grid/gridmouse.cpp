@@ -699,8 +699,7 @@ void TdgBaseGrid::FinishSizing(int x, int y, bool apply) {
     } else if (FResizeCols == rcAll) {
       if (width != DefaultColWidth()) {
         HideCellEditor();
-        for (int c = 1; c < ColCount(); ++c)
-          SetColWidths(c, width);
+        SetDefaultColWidth(width);
       }
     } else if (width != ColWidths(index)) {
       if (index == Col())
@@ -718,8 +717,7 @@ void TdgBaseGrid::FinishSizing(int x, int y, bool apply) {
       SetHeadingHeight(height);
     } else if (FResizeRows == rrAll) {
       HideCellEditor();
-      for (int r = 1; r < RowCount(); ++r)
-        SetRowHeights(r, height);
+      SetDefaultRowHeight(height);
     } else if (height != RowHeights(index)) {
       if (index == Row())
         HideCellEditor();
@@ -1090,8 +1088,7 @@ void TdgBaseGrid::ResetRowProperties(std::uint32_t flags) {
     std::fill(FRowChangedMarks.begin(), FRowChangedMarks.end(), false);
   if ((flags & 16) && FResizeRows == rrAll) {
     HideCellEditor();
-    for (int r = 1; r < RowCount(); ++r)
-      SetRowHeights(r, 14);
+    SetDefaultRowHeight(14);
   }
   InvalidateGrid();
 }

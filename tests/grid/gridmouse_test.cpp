@@ -308,3 +308,23 @@ TEST(GridMouse, EditingScreenshotsShowSomething) {
 
 } // namespace
 } // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+TEST(GridMouse, SizingOneRowSizesEveryRowWhenAllAreSized) {
+  Mouse m;
+  const int bottom = m.grid.RowTop(2) + m.grid.RowHeights(2) - 1;
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, QPoint(5, bottom));
+  EXPECT_EQ(m.grid.MouseStatus(), msRowSizing);
+  QMouseEvent move(QEvent::MouseMove, QPointF(5, bottom + 6), QPointF(5, bottom + 6), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(m.port(), &move);
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, QPoint(5, bottom + 6));
+  EXPECT_EQ(m.grid.RowHeights(2), 20);
+  EXPECT_EQ(m.grid.RowHeights(5), 20);
+  EXPECT_EQ(m.grid.RowHeights(0), 15) << "the heading keeps its height";
+}
+
+} // namespace
+} // namespace marrowen
