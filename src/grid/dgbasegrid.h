@@ -570,6 +570,11 @@ public:
   int PageSizeUp() const;
   int PageSizeRight() const;
   int PageSizeLeft() const;
+  // Moves the top-left cell with a pixel-moving mode for the move: 0 moves
+  // the scrollable area, 1 keeps the current cell's pixels where they are, 2
+  // moves only the rows above or below the current row.
+  void MoveTopLeftInMode(int left, int top, int mode);
+  int ScrollMode() const { return FScrollMode; }
   // The bar record for a bar (0 horizontal, 1 vertical), and whether it scales.
   TScrollInfo CalcScrollInfo(int bar, bool &scaled) const;
   void UpdateScrollBars();
@@ -1051,6 +1056,11 @@ private:
   bool FBarShown[2] = {false, false};
   bool FBarEnabled[2] = {true, true};
   bool FTopLeftByUser = false;
+  int FScrollMode = 0;
+  TRect FModeCellRect{};
+  TRect FModeRowRect{};
+  int RowsBottom() const;
+  void ScrollArea(int dx, int dy, const TRect &area);
   std::unique_ptr<TdgImageLink> FImageLink;
   std::unique_ptr<TdgMaskLink> FMaskLink;
   bool FHeadingParentFont = true;
