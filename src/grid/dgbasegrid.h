@@ -269,9 +269,9 @@ public:
   bool Heading3D() const { return FHeading3D; }
   void SetHeading3D(bool value);
   bool Is3D() const { return FIs3D; }
-  void SetIs3D(bool value) { FIs3D = value; }
+  void SetIs3D(bool value) { SetIs3DLook(value); }
   TdgWordWrap WordWrap() const { return FWordWrap; }
-  void SetWordWrap(TdgWordWrap value) { FWordWrap = value; }
+  void SetWordWrap(TdgWordWrap value) { SetWordWrapLook(value); }
   TColor EffectiveColor(int dataCol, int dataRow, bool drawn3D);
   const TFont &EffectiveFont(int dataCol, int dataRow);
   TdgWordWrap EffectiveWordWrap(int dataCol, int dataRow);
