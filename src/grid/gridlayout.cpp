@@ -3,6 +3,7 @@
 // in the visible lists are found by search, so nothing here walks all rows.
 #include "grid/colrow.h"
 #include "grid/dgbasegrid.h"
+#include "grid/inplaceedit.h"
 
 #include <QDateTime>
 #include <QScrollBar>
@@ -790,7 +791,15 @@ void TdgBaseGrid::MoveTopLeft(std::int32_t aLeft, std::int32_t aTop) {
   aTop = nearest(FVisibleRows, aTop, TopRow(), FirstScrollableRow(), FixedRows());
   if (aLeft == LeftCol() && aTop == TopRow())
     return;
+  // Buttons and the editor belong to the cells as they were shown.
+  if (FHoverCol >= 0 || FPressedCol >= 0)
+    LeaveCellButtons();
+  const bool editorShown = InplaceEditor() && InplaceEditor()->isVisible();
+  if (editorShown)
+    HideEdit();
   TCustomGrid_dg::MoveTopLeft(aLeft, aTop);
+  if (editorShown)
+    UpdateEdit();
 }
 
 void TdgBaseGrid::MoveTopLeftInMode(int left, int top, int mode) {
