@@ -1219,6 +1219,9 @@ void TdgBaseGrid::SetDrawOverlap(TdgDrawOverlap value) {
     return;
   FDrawOverlap = value;
   InvalidateGrid();
+  UpdateEdit();
+  // Which of column and row decides may change a cell's control type.
+  dropUnfitValues(-1, -1);
 }
 
 TColor TdgBaseGrid::EffectiveColor(int dataCol, int dataRow, bool drawn3D) {

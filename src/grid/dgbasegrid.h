@@ -819,7 +819,7 @@ public:
   void dropRowSelection(int dataRow) override;
   void setColSelected(int, bool) override {}
   void setRowSelected(int dataRow, bool selected) override;
-  void dropUnfitValues(int, int) override {}
+  void dropUnfitValues(int dataCol, int dataRow) override;
   void ensureSharedCombo() override {}
   std::unique_ptr<TdgCombo> makeCombo() override { return CreateCombo(); }
   std::unique_ptr<TdgCustomButton> makeButton(const TdgCustomButton &like) override {

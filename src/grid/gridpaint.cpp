@@ -447,6 +447,9 @@ void TdgBaseGrid::DrawRowIndicator(QPainter &p, int row, const TRect &cell) {
   const bool current = row == Row();
   if (!current && !insertRow)
     return;
+  // With only the insert row below the heading, the current row is that row.
+  if (!insertRow && FGridMode == gmEditInsert && RowCount() < 3)
+    return;
   GridGlyph glyph = GridGlyph::DotArrowRight;
   if (insertRow && !current)
     glyph = GridGlyph::InsertRow;
