@@ -1525,6 +1525,33 @@ void TdgBaseGrid::ColWidthsChanged() {
     DoColResized(-1);
 }
 
+void TdgBaseGrid::ExtentStored(bool rows, std::int32_t index) {
+  if (FSyncingSizes || FScaling > 0 || index < 0 || !FColStore || !FRowStore)
+    return;
+  if (rows) {
+    const int height = std::max(0, RowHeights(index));
+    if (index == 0) {
+      if (HeadingOn() && FRowStore->Count() > 0)
+        FRowStore->EnsureRowObject(0).setHeightFields(height, height);
+      return;
+    }
+    const int dataRow = DataRowAt(index);
+    if (dataRow < 1 || dataRow > Rows())
+      return;
+    const TdgRow *row = RowObject(dataRow);
+    if ((row && !row->Visible()) || height == (row ? row->Height() : DefaultRowHeight()))
+      return;
+    FRowStore->EnsureRowObject(dataRow).setHeightFields(height, height);
+    FRowStore->ReleaseIfDefault(dataRow);
+    return;
+  }
+  const int width = std::max(0, ColWidths(index));
+  TdgCol *col = index == 0 ? (FColStore->Count() > 0 ? FColStore->Item(0) : nullptr)
+                           : FColStore->Item(std::max(0, DataColAt(index)));
+  if (col && col->Visible() && (index == 0 || DataColAt(index) >= 1))
+    col->setWidthFields(width, width);
+}
+
 void TdgBaseGrid::ColWidthChanged(int displayCol) {
   if (FSyncingSizes)
     return;

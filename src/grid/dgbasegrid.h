@@ -866,6 +866,9 @@ protected:
   void RowHeightsChanged() override;
   // One column or row changed size through its object: cheaper than the
   // all-sizes handlers, and fires no resize event.
+  // A size set on the base grid becomes the column's or row's own, so it
+  // survives hiding, showing and the form stream.
+  void ExtentStored(bool rows, std::int32_t index) override;
   virtual void ColWidthChanged(int displayCol);
   virtual void RowHeightChanged(int displayRow);
   void TopLeftMoved(TGridCoord oldTopLeft) override;

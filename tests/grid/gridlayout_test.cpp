@@ -256,6 +256,20 @@ TEST(GridLayout, FixedCountsAndLines) {
   EXPECT_EQ(l.grid.VertLineWidth(), 1);
 }
 
+TEST(GridLayout, SizesSetOnTheBaseGridBecomeTheirOwn) {
+  Laid l(4, 10);
+  l.grid.SetRowHeights(3, 40); // as a user's sizing sets it
+  l.grid.SetColWidths(2, 90);
+  l.grid.SetRowVisible(3, false);
+  EXPECT_EQ(l.grid.RowHeights(3), 0);
+  l.grid.SetRowVisible(3, true);
+  EXPECT_EQ(l.grid.RowHeights(3), 40);
+  EXPECT_EQ(l.grid.GetRowHeight(3), 40);
+  EXPECT_EQ(l.grid.GetCol(Variant(2))->Width(), 90);
+  l.grid.SetRowHeights(3, 14); // back to the default: no row object kept
+  EXPECT_EQ(l.grid.RowStore().Item(3), nullptr);
+}
+
 TEST(GridLayout, RowBarAndHeadingAreObjectZero) {
   Laid l(4, 10);
   TdgCol &bar = *l.grid.ColStore().Item(0);
