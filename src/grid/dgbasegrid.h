@@ -472,12 +472,11 @@ public:
   bool HeadingActsAsCell(int displayCol) const;
   bool MouseOnHeading(int x, int y, int displayCol) const;
   int HeldHeading() const { return FHeldHeading; }
-  // The mouse holds a heading down, as a whole or by its button part, from
-  // the press until HoldHeading(-1); it looks pressed only with the mouse
-  // inside.
-  void HoldHeading(int displayCol, bool whole);
+  // The mouse holds a column's heading down (by data column) from the press
+  // until HoldHeading(-1); it looks pressed only while the mouse stays inside.
+  void HoldHeading(int dataCol);
   void SetHeldHeadingInside(bool inside);
-  bool HeadingHeldWhole(int displayCol) const;
+  bool HeadingHeldDown(int displayCol) const;
 
   // Cell buttons under the mouse: hovered and pressed cells (-1: none), the
   // pressed spin half (0 none, 1 first, 2 second) and the repeat count.
@@ -1081,8 +1080,7 @@ private:
   TdgCheckBoxStyle FCheckBoxStyle = stCheck;
   bool FReadOnlyButton = true;
   int FHeldHeading = -1;
-  bool FHeldWhole = false;
-  bool FHeldInside = false;
+  bool FHeadingPressedLook = false;
   std::unique_ptr<TFont> FDrawInfoFont;
   QTimer FAutoScrollTimer;
   // Window shortcuts for the heading accelerators, rebuilt once after any
