@@ -1,10 +1,15 @@
 #include "app/commandline.h"
 #include "app/commandlinehelper.h"
 #include "app/ddeserver.h"
+#include "app/descriptiondialogs.h"
 #include "app/exports.h"
+#include "app/iodialogs.h"
+#include "app/linedialogs.h"
 #include "app/mainform.h"
+#include "app/patternmenu.h"
 #include "app/shellextensions.h"
 #include "app/taskmenu.h"
+#include "app/unicodemapform.h"
 #include "app/updateform.h"
 #include "app/windowjobhost.h"
 #include "app/wizard.h"
@@ -44,6 +49,11 @@ int main(int argc, char **argv) {
   // The parameters as bytes, after Qt took its own options out.
   marrowen::installExportCommands();
   marrowen::installWizard();
+  marrowen::installPatternMenu();
+  marrowen::registerUnicodeMapDialog();
+  marrowen::registerInputOutputDialogs();
+  marrowen::registerDescriptionDialogs();
+  marrowen::registerLineDialogs();
   marrowen::installTaskMenu();
   marrowen::installUpdateCheck();
   marrowen::installShellExtensions();
