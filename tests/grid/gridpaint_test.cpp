@@ -192,11 +192,12 @@ TEST(GridPaint, DrawInfoHandlerChangesOnlyItsCell) {
 TEST(GridPaint, HeldHeadingLooksSunkenWhileTheMouseStaysInside) {
   Shown s;
   const TRect h = s.grid.GetCellRect(2, 0);
-  s.grid.HoldHeading(2, true);
+  s.grid.SetHeadingButton(hbCell); // held down as a whole
+  s.grid.HoldHeading(2);
   EXPECT_EQ(s.at(h.Left + 20, h.Top), grey);
   s.grid.SetHeldHeadingInside(false);
   EXPECT_EQ(s.at(h.Left + 20, h.Top), white);
-  s.grid.HoldHeading(-1, false);
+  s.grid.HoldHeading(-1);
   EXPECT_EQ(s.at(h.Left + 20, h.Top), white);
 }
 
