@@ -1284,7 +1284,6 @@ private:
   int FMoveOrigin = -1;
   int FMoveTarget = -1;
   bool FMarkerShown = false;
-  bool FHeadingPressedLook = false;
   int FHeldPart = 0;
   bool FHeldLook = false;
   QPoint FLastMouse;
