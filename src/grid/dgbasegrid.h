@@ -486,7 +486,12 @@ public:
   // Cell buttons under the mouse: hovered and pressed cells (-1: none), the
   // pressed spin half (0 none, 1 first, 2 second) and the repeat count.
   bool ButtonIsActive(int displayCol, int displayRow) const;
+  // Hover tracking: the button under the mouse is drawn hot, any other hot
+  // one normal again; a point on no button clears the hot cell.
   void UpdateButtonHover(int x, int y);
+  void ClearButtonHover();
+  // Whether hovering draws buttons hot at all.
+  virtual bool HotTracking() const { return true; }
   void PressCellButton(int displayCol, int displayRow, int spinHalf);
   void LeaveCellButtons();
   int HoverCol() const { return FHoverCol; }
@@ -544,6 +549,8 @@ public:
   const QTimer &AutoScrollTimer() const { return FAutoScrollTimer; }
   // One step of automatic scrolling; the mouse handling supplies it.
   virtual void AutoScrollStep();
+  // The same timer, with no drag running, follows a hot button.
+  void HoverTimerStep();
 
   // Text measuring for automatic sizes.
   int GridTextHeight();

@@ -5,6 +5,7 @@
 #include "grid/dgbasegrid.h"
 #include "grid/inplaceedit.h"
 
+#include <QCursor>
 #include <QDateTime>
 #include <QScrollBar>
 
@@ -306,18 +307,48 @@ bool TdgBaseGrid::ButtonIsActive(int displayCol, int displayRow) const {
   return !(col && col->ReadOnly());
 }
 
+void TdgBaseGrid::ClearButtonHover() {
+  if (FHoverCol < 0)
+    return;
+  InvalidateCell(FHoverCol, FHoverRow);
+  FHoverCol = FHoverRow = -1;
+}
+
 void TdgBaseGrid::UpdateButtonHover(int x, int y) {
+  if (!HotTracking())
+    return;
   const int col = ColumnAt(x);
   const int row = RowAt(y);
-  if (col < 1 || row < 1 || !PointOnCellButton(x, y, row, col))
+  if (col < 1 || row < 1 || !PointOnCellButton(x, y, row, col)) {
+    ClearButtonHover();
     return;
+  }
+  // Flat buttons look raised only while hot: the timer notices the mouse
+  // leaving the window, which sends no move.
+  if (FFlatButtons)
+    StartAutoScrollTimer();
   if (col == FHoverCol && row == FHoverRow)
     return;
-  if (FHoverCol >= 0)
-    InvalidateCell(FHoverCol, FHoverRow);
+  ClearButtonHover();
+  const TdgButtonType type = EffectiveButtonType(DataColAt(col), DataRowAt(row));
+  const bool spin = type == btVertSpin || type == btHorzSpin;
+  // These already look raised where hot would draw them.
+  if ((spin || !FFlatButtons) &&
+      ((col == Col() && row == Row()) || FInactiveButtonState == ibsBackGround))
+    return;
   FHoverCol = col;
   FHoverRow = row;
   InvalidateCell(col, row);
+}
+
+void TdgBaseGrid::HoverTimerStep() {
+  const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
+  if (viewport()->rect().contains(p) && isVisible())
+    UpdateButtonHover(p.x(), p.y());
+  else
+    ClearButtonHover();
+  if (FHoverCol < 0)
+    StopAutoScrollTimer();
 }
 
 void TdgBaseGrid::PressCellButton(int displayCol, int displayRow, int spinHalf) {

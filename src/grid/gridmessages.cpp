@@ -18,7 +18,10 @@ void TdgBaseGrid::ConnectMessageTimers() {
   FAutoScrollTimer.setInterval(50);
   QObject::connect(&FAutoScrollTimer, &QTimer::timeout, this, [this] {
     try {
-      AutoScrollStep();
+      if (MouseStatus() == msNothing)
+        HoverTimerStep();
+      else
+        AutoScrollStep();
     } catch (...) {
       reportGridException(std::current_exception());
     }

@@ -91,13 +91,31 @@ TEST(GridLayout, ButtonsSharedPerTypeAndFreedOnSizeChange) {
 TEST(GridLayout, ButtonHoverAndSpinRepeat) {
   Laid l(6, 10);
   l.grid.GetCol(Variant(2))->SetButtonType(btVertSpin);
-  const TRect cell = l.grid.GetPaintCellRect(2, 3);
+  l.grid.GetCol(Variant(3))->SetButtonType(btNormal);
+  const TRect cell = l.grid.GetPaintCellRect(3, 3);
   l.grid.UpdateButtonHover(cell.Left + 2, cell.Top + 2); // not on the button
   EXPECT_EQ(l.grid.HoverCol(), -1);
   l.grid.UpdateButtonHover(cell.Right - 2, cell.Top + 2);
-  EXPECT_EQ(l.grid.HoverCol(), 2);
+  EXPECT_EQ(l.grid.HoverCol(), 3);
   EXPECT_EQ(l.grid.HoverRow(), 3);
-  l.grid.UpdateButtonHover(cell.Left + 2, cell.Top + 2); // off it: the state stays
+  EXPECT_TRUE(l.grid.AutoScrollTimer().isActive());      // flat buttons watch the mouse leave
+  l.grid.UpdateButtonHover(cell.Left + 2, cell.Top + 2); // off it
+  EXPECT_EQ(l.grid.HoverCol(), -1);
+  // Spin buttons, and any button when not flat, already look raised with a
+  // background inactive state: they never turn hot; elsewhere only off the
+  // current cell.
+  const TRect spin = l.grid.GetPaintCellRect(2, 3);
+  l.grid.UpdateButtonHover(spin.Right - 2, spin.Top + 2);
+  EXPECT_EQ(l.grid.HoverCol(), -1);
+  l.grid.SetInactiveButtonState(ibsPicture);
+  l.grid.UpdateButtonHover(spin.Right - 2, spin.Top + 2);
+  EXPECT_EQ(l.grid.HoverCol(), 2);
+  l.grid.ClearButtonHover();
+  l.grid.SetFlatButtons(false);
+  l.grid.FocusCell(3, 3, true);
+  l.grid.UpdateButtonHover(cell.Right - 2, cell.Top + 2);
+  EXPECT_EQ(l.grid.HoverCol(), -1);
+  l.grid.UpdateButtonHover(spin.Right - 2, spin.Top + 2);
   EXPECT_EQ(l.grid.HoverCol(), 2);
 
   l.grid.PressCellButton(2, 3, 1);
