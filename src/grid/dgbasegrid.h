@@ -541,9 +541,9 @@ public:
   // that column's heading accelerator: a click on the heading.
   bool HeadingAccelerator(char ch);
   virtual void HeadingAcceleratorFor(int dataCol) { DoHeadingClick(dataCol); }
-  // Automatic scrolling while the mouse drags outside the cells: one step
-  // every 50 milliseconds. Starting restarts a running timer; stopping
-  // answers whether it ran.
+  // Automatic scrolling while the mouse drags outside the cells: the first
+  // step after 50 milliseconds, later ones as ScrollSpeed waits. Starting
+  // restarts a running timer; stopping answers whether it ran.
   void StartAutoScrollTimer();
   bool StopAutoScrollTimer();
   const QTimer &AutoScrollTimer() const { return FAutoScrollTimer; }
@@ -551,6 +551,8 @@ public:
   virtual void AutoScrollStep();
   // The same timer, with no drag running, follows a hot button.
   void HoverTimerStep();
+  // A spin step on a picture cell: the image list names the next picture.
+  void SpinPictureCell(int dataCol, int dataRow, TdgSpinButton button);
 
   // Text measuring for automatic sizes.
   int GridTextHeight();
@@ -1181,6 +1183,7 @@ private:
       FDateTimeDropDown, FDateTimePopup;
   TdgSelectionPattern FSelectionPattern;
   std::int64_t FWaitStart = 0;
+  int FWaitLeft = 0; // milliseconds of the running wait still to go
   std::unique_ptr<PainterTextMetrics> FMetrics;
   std::unique_ptr<QFont> FMetricsFont;
   TRect FPaintRect;

@@ -1007,13 +1007,16 @@ bool TdgBaseGrid::AutoScrollWait(int x, int y, int direction, int screenWidth, i
     }
   }
   const int delay = AutoScrollDelay(distance, zone);
+  FWaitLeft = 0;
   if (delay == 0)
     return true;
   const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
   if (FWaitStart == 0)
     FWaitStart = now;
-  if (now - FWaitStart < delay)
+  if (now - FWaitStart < delay) {
+    FWaitLeft = static_cast<int>(FWaitStart + delay - now);
     return false;
+  }
   FWaitStart = 0;
   return true;
 }

@@ -109,12 +109,14 @@ void TdgBaseGrid::StartAutoScrollTimer() {
   if (!HandleAllocated())
     return;
   FAutoScrollTimer.stop();
-  FAutoScrollTimer.start();
+  FWaitStart = 0;
+  FAutoScrollTimer.start(50);
 }
 
 bool TdgBaseGrid::StopAutoScrollTimer() {
   const bool running = FAutoScrollTimer.isActive();
   FAutoScrollTimer.stop();
+  FWaitStart = 0;
   return running;
 }
 

@@ -5,9 +5,11 @@
 
 #include "grid/dgbasegrid.h"
 #include "grid/gridutils.h"
+#include "grid/links.h"
 
 #include <QApplication>
 #include <QPainter>
+#include <QScreen>
 
 #include <algorithm>
 
@@ -842,6 +844,14 @@ void TdgBaseGrid::AutoScrollStep() {
                         status == msRangeSelecting || FGridStatus == gsRowsSelected;
   const bool horizontal =
       status == msColSelecting || status == msColMoving || status == msRangeSelecting;
+  // Each step waits as ScrollSpeed says, longer the nearer the mouse is to
+  // the cells; a move of the mouse stops the timer and so ends the wait.
+  const QRect screenArea = screen() ? screen()->geometry() : QRect(0, 0, 1 << 20, 1 << 20);
+  const int direction = vertical && horizontal ? 2 : vertical ? 1 : 0;
+  if (!AutoScrollWait(p.x(), p.y(), direction, screenArea.width(), screenArea.height())) {
+    FAutoScrollTimer.start(std::max(1, FWaitLeft));
+    return;
+  }
   bool scrolled = false;
   if (vertical && p.y() >= ClientHeight() && TopRow() < MaxTopRow()) {
     MoveTopLeft(LeftCol(), TopRow() + 1);
@@ -867,7 +877,7 @@ void TdgBaseGrid::AutoScrollStep() {
   const TdgMouseStatus keep = status;
   FollowDrag(x, y);
   if (keep == MouseStatus())
-    StartAutoScrollTimer();
+    FAutoScrollTimer.start(0); // the next step's wait starts now
 }
 
 // -------------------------------------------------------------- moves of the mouse
@@ -1033,12 +1043,18 @@ void TdgBaseGrid::SpinCurrentCell(int dataCol, int dataRow, TdgSpinButton button
   const TdgButtonType type = EffectiveButtonType(dataCol, dataRow);
   if (type != btVertSpin && type != btHorzSpin)
     return;
-  if (CellControlType(dataCol, dataRow) != ctText)
+  const TdgControlType control = CellControlType(dataCol, dataRow);
+  if (control != ctText && control != ctPicture)
     return;
   if (!FEditorShown) {
     FEditing = false;
-    if (!StartEditing(1))
+    // A picture cell shows no editor of its own: being editable is enough.
+    if (!StartEditing(1) && (control == ctText || !CellEditable(dataCol, dataRow)))
       return;
+  }
+  if (control == ctPicture) {
+    SpinPictureCell(dataCol, dataRow, button);
+    return;
   }
   TdgGridEditBox &editor = FEditControl->Editor();
   double step = GetCellProperty(dataCol, dataRow, pnSpinIncrement).toDouble();
@@ -1066,6 +1082,27 @@ void TdgBaseGrid::SpinCurrentCell(int dataCol, int dataRow, TdgSpinButton button
     return;
   FEditControl->SetValueNotify(Variant(value.toString()), true);
   FEditControl->SetSelStart(std::max(0, pos - 1 + len));
+}
+
+void TdgBaseGrid::SpinPictureCell(int dataCol, int dataRow, TdgSpinButton button) {
+  TdgImageListComponent *list = ImageList();
+  const Variant current = FCellEditing ? PendingValue() : GetCell(dataCol, dataRow);
+  if (!list || current.isEmpty() || current.isNull())
+    return;
+  const std::string name =
+      current.type() == varPicture ? list->PictureName(current.pictureValue()) : current.toString();
+  const std::string next = button == sbDown || button == sbLeft ? list->PriorPictureName(name)
+                                                                : list->NextPictureName(name);
+  if (next.empty() || next == name)
+    return;
+  Variant value(next);
+  int pos = 1;
+  int len = static_cast<int>(next.size());
+  if (!DoSpinIncrement(dataCol, dataRow, button, value, pos, len))
+    return;
+  if (value.isEmpty() || value.toString() == name)
+    return;
+  EditorValueChanged(value);
 }
 
 // ------------------------------------------------------- resetting rows

@@ -58,6 +58,10 @@ public:
   virtual Picture PictureById(int id) = 0;
   // The name under which the list gives the picture.
   virtual std::string PictureName(const Picture &picture) = 0;
+  // The names a spin button's up and down steps lead to from a name; a list
+  // that does not step answers none.
+  virtual std::string NextPictureName(std::string_view) { return {}; }
+  virtual std::string PriorPictureName(std::string_view) { return {}; }
 };
 
 // Keeps its links with a use count each, and tells every link when it goes.

@@ -203,6 +203,26 @@ TEST(GridMouse, DraggingBelowTheLastRowScrollsUntilBackInside) {
   QTest::mouseRelease(m.port(), Qt::LeftButton, {}, start);
 }
 
+TEST(GridMouse, DragScrollingWaitsLongerNearTheCells) {
+  Mouse m(200);
+  const QPoint start(5, m.grid.RowTop(2) + 5);
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, start);
+  auto moveTo = [&](QPoint p) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(m.port(), &move);
+  };
+  moveTo(QPoint(5, m.grid.ClientHeight() + 5));
+  QTest::qWait(180);
+  EXPECT_EQ(m.grid.TopRow(), 1) << "5 pixels out: the first step waits 200 ms";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return m.grid.TopRow() > 1; }, 5000));
+  const int near = m.grid.TopRow();
+  moveTo(QPoint(5, m.grid.ClientHeight() + 25));
+  QTest::qWait(300);
+  EXPECT_GT(m.grid.TopRow(), near + 5) << "25 pixels out: no wait";
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, start);
+}
+
 TEST(GridMouse, CellButtonsClickOnlyWhenReleasedOnThem) {
   Mouse m;
   m.grid.GetCol(Variant(std::int32_t(2)))->SetButtonType(btNormal);

@@ -37,6 +37,18 @@ struct Pictures : TdgImageListComponent {
         return entry.first;
     return {};
   }
+  // Spin steps walk the pictures in identity order.
+  std::string NextPictureName(std::string_view name) override { return step(name, 1); }
+  std::string PriorPictureName(std::string_view name) override { return step(name, -1); }
+  std::string step(std::string_view name, int by) {
+    for (auto it = entries.begin(); it != entries.end(); ++it)
+      if (it->second.first == name) {
+        if (by > 0)
+          return ++it == entries.end() ? std::string() : it->second.first;
+        return it == entries.begin() ? std::string() : std::prev(it)->second.first;
+      }
+    return {};
+  }
   void add(int id, std::string name, QRgb colour) {
     auto image = std::make_shared<QImage>(8, 8, QImage::Format_RGB32);
     image->fill(colour);
@@ -149,6 +161,37 @@ TEST(GridPictures, HeadingFontFollowsTheParentUntilSet) {
   EXPECT_EQ(grid.HeadingFont().Size(), 11);
   grid.SetHeadingParentFont(true);
   EXPECT_EQ(grid.HeadingFont().Size(), 20);
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+TEST(GridPictures, SpinButtonsStepThroughTheListsNames) {
+  PictureGrid g;
+  g.pics.add(9, "shut", qRgb(0, 0, 255));
+  g.grid.GetCol(Variant(2))->SetButtonType(btVertSpin);
+  showDataGrid(g.grid, 300, 200);
+  g.grid.SetCell(2, 1, Variant("open"));
+  g.grid.FocusCell(2, 1, true);
+  g.grid.SpinCurrentCell(2, 1, sbUp);
+  EXPECT_EQ(g.grid.GetCell(2, 1).toString(), "shut");
+  EXPECT_TRUE(g.grid.RowEditing()) << "a step is an edit of the cell";
+  g.grid.SpinCurrentCell(2, 1, sbUp); // the last name goes nowhere
+  EXPECT_EQ(g.grid.GetCell(2, 1).toString(), "shut");
+  g.grid.OnSpinIncrement = [](TdgBaseGrid *, int, int, TdgSpinButton, Variant &, int &, int &,
+                              bool &accept) { accept = false; };
+  g.grid.SpinCurrentCell(2, 1, sbDown);
+  EXPECT_EQ(g.grid.GetCell(2, 1).toString(), "shut") << "a refusing handler changes nothing";
+  g.grid.OnSpinIncrement = nullptr;
+  g.grid.SpinCurrentCell(2, 1, sbDown);
+  EXPECT_EQ(g.grid.GetCell(2, 1).toString(), "open");
+  g.grid.SetCell(2, 2, Variant());
+  g.grid.FocusCell(2, 2, true);
+  g.grid.SpinCurrentCell(2, 2, sbUp);
+  EXPECT_TRUE(g.grid.GetCell(2, 2).isEmpty()) << "an empty cell has no name to step from";
 }
 
 } // namespace
