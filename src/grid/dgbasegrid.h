@@ -1327,6 +1327,8 @@ private:
   // default at least 1 after the base sizes changed; False while re-entered.
   bool SyncSizes(bool rows);
   bool FSyncingSizes = false;
+  // The defaults the own sizes were last brought in line with.
+  int FSyncedRowHeight = -1, FSyncedColWidth = -1;
   void FreeCachedButtons(bool cellButtons);
   void Repaint();
   void ApplyScrollBar(int bar, bool needed);

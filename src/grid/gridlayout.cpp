@@ -1034,6 +1034,24 @@ bool TdgBaseGrid::SyncSizes(bool rows) {
   if (rows) {
     if (DefaultRowHeight() < 1)
       SetDefaultRowHeight(1);
+    // A new default gives every row that height, own heights included: the
+    // shown rows keep it as their own, the hidden ones keep theirs for when
+    // they show again.
+    // Scaling sets the own heights itself.
+    if (DefaultRowHeight() != FSyncedRowHeight) {
+      FSyncedRowHeight = DefaultRowHeight();
+      for (int dataRow = 1; FScaling == 0 && dataRow <= Rows(); ++dataRow) {
+        const TdgRow *row = RowObject(dataRow);
+        const int display = GetDisplayRowOf(dataRow);
+        if (!row || !row->Visible() || display < 1 || display >= RowCount())
+          continue;
+        const int height = std::max(0, RowHeights(display));
+        if (height != row->Height()) {
+          FRowStore->EnsureRowObject(dataRow).setHeightFields(height, height);
+          FRowStore->ReleaseIfDefault(dataRow);
+        }
+      }
+    }
     if (RowCount() > 0)
       SetRowHeights(0, HeadingOn() ? HeadingHeight() : 0);
     if (FVisibleRows.Active()) {
@@ -1046,6 +1064,16 @@ bool TdgBaseGrid::SyncSizes(bool rows) {
   } else {
     if (DefaultColWidth() < 1)
       SetDefaultColWidth(1);
+    if (DefaultColWidth() != FSyncedColWidth) {
+      FSyncedColWidth = DefaultColWidth();
+      for (int display = 1; FScaling == 0 && display < ColCount(); ++display) {
+        const int dataCol = DataColAt(display);
+        TdgCol *col = dataCol >= 1 && dataCol <= Cols() ? FColStore->Item(dataCol) : nullptr;
+        const int width = std::max(0, ColWidths(display));
+        if (col && col->Visible() && width != col->Width())
+          col->setWidthFields(width, width);
+      }
+    }
     if (ColCount() > 0)
       SetColWidths(0, RowBarOn() ? RowBarWidth() : 0);
     if (FVisibleCols.Active()) {

@@ -242,9 +242,17 @@ TEST(GridLayout, AutoScrollDelay) {
 
 TEST(GridLayout, SizesThroughDefaultsAndScaling) {
   Laid l(4, 10);
+  l.grid.SetRowHeights(3, 20); // as a user's sizing sets it
+  l.grid.SetRowHeights(5, 25);
+  l.grid.SetColWidths(2, 40);
   l.grid.SetRowVisible(3, false);
   l.grid.SetDefaultRowHeight(30);
+  l.grid.SetDefaultColWidth(70);
   EXPECT_EQ(l.grid.RowHeights(3), 0);
+  EXPECT_EQ(l.grid.GetRowHeight(5), 30) << "a shown row keeps the new default as its own";
+  EXPECT_EQ(l.grid.GetCol(Variant(2))->Width(), 70);
+  l.grid.SetRowVisible(3, true);
+  EXPECT_EQ(l.grid.RowHeights(3), 20) << "a hidden row gets its own height back";
   l.grid.SetDefaultRowHeight(0);
   EXPECT_EQ(l.grid.DefaultRowHeight(), 1);
 
