@@ -83,6 +83,11 @@ public:
 
   virtual bool IsDefault() const;
   virtual void CopyProperties(const ColRowProperties &source);
+  // The grid's font changed: a font that mirrors it takes it again.
+  void ParentFontChanged() {
+    if (parentFont_ && font_)
+      makeOwnFont(font_, parentFont_, parentFontOf());
+  }
   virtual void ResetProperties(std::uint32_t flags);
 
   void writeDefinedProperties(ComponentWriter &writer, std::string_view prefix) const override;

@@ -791,6 +791,8 @@ public:
   TdgVisibleItems &visibleCols() override { return FVisibleCols; }
   TdgVisibleItems &visibleRows() override { return FVisibleRows; }
   const TFont &Font() const override { return FFont; }
+  // The font of the cells, and of the columns, rows and cells that follow it.
+  void SetFont(const TFont &value);
   const TFont &HeadingFont() const override { return FHeadingFont; }
   bool parentFontCopies() const override { return false; }
   const TFont &cellFont(int, int) const override { return FFont; }
@@ -1202,6 +1204,8 @@ private:
   // now names the picture it identifies.
   std::string ResolvePictureName(int dataCol, int dataRow, const std::string &text);
   void TakeParentFont();
+  void GridFontChanged();
+  bool HandleShortcutEvent(QEvent *e);
   int FTopLeftDepth = 0;
   TGridCoord FReportedTopLeft{1, 1};
   bool FStretchPicture = true;
@@ -1243,6 +1247,7 @@ private:
   bool FEditing = true;
   int FEditingMode = 0;
   bool FPendingShow = false;
+  bool FPendingShowQueued = false;
   int FKeySuspend = 0;
   bool FFocusEditorOnKeyUp = false;
   bool FKeyFromEditor = false;

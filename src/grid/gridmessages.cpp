@@ -87,7 +87,7 @@ void TdgBaseGrid::RebuildHeadingShortcuts() {
   }
 }
 
-bool TdgBaseGrid::event(QEvent *e) {
+bool TdgBaseGrid::HandleShortcutEvent(QEvent *e) {
   if (e->type() == QEvent::Shortcut) {
     const int id = static_cast<QShortcutEvent *>(e)->shortcutId();
     for (const auto &[known, ch] : FHeadingShortcuts)
@@ -100,7 +100,7 @@ bool TdgBaseGrid::event(QEvent *e) {
         return true;
       }
   }
-  return TCustomGrid_dg::event(e);
+  return false;
 }
 
 // ------------------------------------------------------ automatic scrolling

@@ -215,6 +215,9 @@ TdgBaseGrid::TdgCursorKind TdgBaseGrid::GetCursor(int x, int y) {
 }
 
 void TdgBaseGrid::UpdateCursor(int x, int y) {
+  // A cursor the application shows over everything (a wait cursor) wins.
+  if (QApplication::overrideCursor())
+    return;
   switch (GetCursor(x, y)) {
   case crHSplit:
     viewport()->setCursor(Qt::SplitHCursor);

@@ -82,6 +82,24 @@ void TdgBaseGrid::paintEvent(QPaintEvent *e) {
   FPaintRect =
       TRect{e->rect().left(), e->rect().top(), e->rect().right() + 1, e->rect().bottom() + 1};
   TCustomGrid_dg::paintEvent(e);
+  // An editor placed while painting was locked shows once the cells it
+  // covers are drawn; widgets are not shown from inside a paint.
+  if (FPendingShow && !FPendingShowQueued) {
+    FPendingShowQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          FPendingShowQueued = false;
+          if (FPendingShow && !Updating()) {
+            try {
+              PlaceEditor();
+            } catch (...) {
+              reportGridException(std::current_exception());
+            }
+          }
+        },
+        Qt::QueuedConnection);
+  }
 }
 
 void TdgBaseGrid::Paint() {
@@ -691,6 +709,8 @@ void TdgBaseGrid::focusInEvent(QFocusEvent *e) {
 }
 
 void TdgBaseGrid::focusOutEvent(QFocusEvent *e) {
+  // A key released elsewhere must not pull the focus back to the editor.
+  FFocusEditorOnKeyUp = false;
   TCustomGrid_dg::focusOutEvent(e);
   InvalidateCell(Col(), Row());
 }

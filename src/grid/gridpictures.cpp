@@ -1,6 +1,9 @@
 // The data grid's links to the picture list and the mask definitions beside
 // it on a form, the pictures its cells name, and its heading font.
+#include "grid/colrow.h"
 #include "grid/dgbasegrid.h"
+#include "grid/editorwrappers.h"
+#include "grid/tables.h"
 
 #include "classlib/collation.h"
 #include "grid/qtbytes.h"
@@ -152,6 +155,38 @@ void TdgBaseGrid::changeEvent(QEvent *e) {
   TCustomGrid_dg::changeEvent(e);
   if ((e->type() == QEvent::FontChange || e->type() == QEvent::ParentChange) && FHeadingParentFont)
     TakeParentFont();
+}
+
+bool TdgBaseGrid::event(QEvent *e) {
+  // The editors show the grid's own cursor over the cell they cover.
+  if (e->type() == QEvent::CursorChange) {
+    if (FEditControl)
+      FEditControl->Control().setCursor(cursor());
+    if (FCheckControl)
+      FCheckControl->Control().setCursor(cursor());
+  }
+  return HandleShortcutEvent(e) || TCustomGrid_dg::event(e);
+}
+
+void TdgBaseGrid::SetFont(const TFont &value) {
+  if (value == FFont)
+    return;
+  FFont.Assign(value);
+}
+
+void TdgBaseGrid::GridFontChanged() {
+  if (FDestroying || !FColStore || !FRowStore)
+    return;
+  for (int c = 0; c < FColStore->Count(); ++c)
+    if (TdgCol *col = FColStore->Item(c))
+      col->ParentFontChanged();
+  for (int r = 0; r < FRowStore->Count(); ++r)
+    if (TdgRow *row = FRowStore->Item(r))
+      row->ParentFontChanged();
+  FCellProps.RebaseKeptFonts();
+  InvalidateGrid();
+  // The editor shows the cell in its new font.
+  UpdateEdit();
 }
 
 void TdgBaseGrid::TakeParentFont() {

@@ -1,5 +1,6 @@
 #include "grid/colrow.h"
 #include "grid/dgbasegrid.h"
+#include "grid/editorwrappers.h"
 #include "grid/gridstream.h"
 #include "grid/gridutils.h"
 #include "gridsupport/datagridscenes.h"
@@ -141,6 +142,23 @@ TEST(GridPictures, ACellKeepsOnlyValuesItsTypeCanShow) {
   EXPECT_EQ(grid.Storage()->GetKind(2, 1), ckEmpty);
   EXPECT_EQ(grid.GetCell(2, 2).toString(), "Yes");
   EXPECT_EQ(grid.GetCell(1, 1).toString(), "text");
+}
+
+TEST(GridPictures, ColumnsFollowingTheGridsFontTakeItsChanges) {
+  TdgGrid grid;
+  TFont own;
+  own.SetSize(11);
+  TdgCol *following = grid.GetCol(Variant(1));
+  following->SetFont(&own);
+  following->SetParentFont(true); // keeps a copy of the grid's font
+  grid.GetCol(Variant(2))->SetFont(&own);
+  TFont big = grid.Font();
+  big.SetSize(19);
+  grid.SetFont(big);
+  EXPECT_EQ(following->Font()->Size(), 19);
+  EXPECT_EQ(grid.GetCol(Variant(2))->Font()->Size(), 11) << "an own font stays";
+  grid.setCursor(Qt::CrossCursor);
+  EXPECT_EQ(grid.EditControl().Control().cursor().shape(), Qt::CrossCursor);
 }
 
 TEST(GridPictures, HeadingFontFollowsTheParentUntilSet) {
