@@ -1264,6 +1264,11 @@ const TFont &TdgBaseGrid::EffectiveFont(int dataCol, int dataRow) {
 }
 
 TdgWordWrap TdgBaseGrid::EffectiveWordWrap(int dataCol, int dataRow) {
+  if (dataRow == 0) {
+    const TdgCol *col = ColObject(dataCol);
+    const TdgWordWrap own = col ? col->HeadingWordWrap() : wwDefault;
+    return own != wwDefault ? own : FHeadingWordWrap;
+  }
   if (dataRow > 0) {
     const auto cell =
         static_cast<TdgWordWrap>(GetCellProperty(dataCol, dataRow, pnWordWrap).toInteger());
@@ -1284,6 +1289,8 @@ TdgHorzAlignment TdgBaseGrid::EffectiveHorzAlignment(int dataCol, int dataRow) {
   const TdgCol *col = ColObject(dataCol);
   if (dataRow == 0) {
     result = col ? col->HeadingHorzAlignment() : htaDefault;
+    if (result == htaDefault)
+      result = FHeadingHorzAlignment;
   } else {
     result = static_cast<TdgHorzAlignment>(
         GetCellProperty(dataCol, dataRow, pnHorzAlignment).toInteger());

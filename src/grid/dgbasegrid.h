@@ -183,7 +183,13 @@ public:
   void SuspendDataWriting(bool resume);
   // Whether a value suits a cell of the control type; a refusal is reported.
   bool CheckCellValue(TdgControlType type, const Variant &value) const;
+  // The heading texts' look where a column sets none of its own.
   TdgHorzAlignment HeadingHorzAlignment() const { return FHeadingHorzAlignment; }
+  void SetHeadingHorzAlignment(TdgHorzAlignment value);
+  TdgVertAlignment HeadingVertAlignment() const { return FHeadingVertAlignment; }
+  void SetHeadingVertAlignment(TdgVertAlignment value);
+  TdgWordWrap HeadingWordWrap() const { return FHeadingWordWrap; }
+  void SetHeadingWordWrap(TdgWordWrap value);
   const std::vector<std::string> &ImageListIds() const { return FImageListIds; }
   // How "ColProperties" items find their column: 1 by data column, 0 by
   // field name (a layout read into a grid whose columns may have moved on).
@@ -345,6 +351,8 @@ public:
   bool CellEditing() const { return FCellEditing; }
   bool RowEditing() const { return FRowEditing; }
   bool RowChangedMark(int dataRow) const;
+  // Whether the row bar marks a display row as changed.
+  bool RowCountsAsChanged(int displayRow) const;
   bool DoMouseWheel(TShiftState shift, int wheelDelta, QPoint mousePos) override;
   // The system's lines per wheel notch.
   virtual int WheelScrollLines() const;
@@ -1079,6 +1087,8 @@ private:
   TdgWordWrap FWordWrap = wwOff;
   TdgHorzAlignment FHorzAlignment = htaDefault;
   TdgHorzAlignment FHeadingHorzAlignment = htaDefault;
+  TdgVertAlignment FHeadingVertAlignment = vtaDefault;
+  TdgWordWrap FHeadingWordWrap = wwDefault;
   std::vector<std::string> FImageListIds;
   std::uint8_t FColMatchMode = 1;
   mutable int FSaveCount = 0;

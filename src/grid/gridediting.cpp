@@ -103,6 +103,18 @@ bool TdgBaseGrid::RowChangedMark(int dataRow) const {
          FRowChangedMarks[static_cast<std::size_t>(dataRow)];
 }
 
+bool TdgBaseGrid::RowCountsAsChanged(int displayRow) const {
+  switch (FRowChangedIndicator) {
+  case riOn:
+    return RowChangedMark(DataRowAt(displayRow));
+  case riOff:
+    return false;
+  default:
+    // Only the edit in progress marks its row.
+    return displayRow == Row() && FRowEditing && FRowChangedMarkOn;
+  }
+}
+
 void TdgBaseGrid::ResetEditState() {
   FCellEditing = false;
   FRowEditing = false;

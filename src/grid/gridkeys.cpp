@@ -266,9 +266,14 @@ void TdgBaseGrid::EditorSetup(TdgCustomGridControl &control) {
   control.SetColor(color);
   QFont font = cellQFont(EffectiveFont(dataCol, dataRow));
   control.SetFont(font);
-  if (editable && FEditFontColor != clNone) {
+  // The text colour is set every time: a cell without an edit colour shows
+  // its own font's, not the one the previous cell was edited in.
+  {
     QPalette pal = control.Control().palette();
-    pal.setColor(QPalette::Text, colorToQColor(FEditFontColor, pal));
+    const TColor text = editable && FEditFontColor != clNone
+                            ? FEditFontColor
+                            : EffectiveFont(dataCol, dataRow).Color();
+    pal.setColor(QPalette::Text, colorToQColor(text, palette()));
     control.Control().setPalette(pal);
   }
   const TdgHorzAlignment horz = EffectiveHorzAlignment(dataCol, dataRow);

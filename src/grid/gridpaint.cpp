@@ -237,6 +237,12 @@ const PainterTextMetrics &TdgBaseGrid::MetricsFor(const QFont &font) {
 
 TdgVertAlignment TdgBaseGrid::EffectiveVertAlignment(int dataCol, int dataRow) {
   const TdgCol *col = ColObject(dataCol);
+  if (dataRow == 0) {
+    TdgVertAlignment heading = col ? col->HeadingVertAlignment() : vtaDefault;
+    if (heading == vtaDefault)
+      heading = FHeadingVertAlignment != vtaDefault ? FHeadingVertAlignment : FVertAlignment;
+    return heading == vtaDefault ? vtaTop : heading;
+  }
   auto result =
       static_cast<TdgVertAlignment>(GetCellProperty(dataCol, dataRow, pnVertAlignment).toInteger());
   if (result == vtaDefault) {
@@ -403,8 +409,13 @@ void TdgBaseGrid::PaintHeadingCell(QPainter &p, int col, int row, const TRect &r
   if (heldWhole)
     text = {text.Left + 1, text.Top + 1, text.Right + 1, text.Bottom + 1};
   const bool buttonHeld = heldDown && !heldWhole;
-  const TdgHorzAlignment horz =
-      column->HeadingHorzAlignment() == htaDefault ? htaLeft : column->HeadingHorzAlignment();
+  // A heading takes the column's look, else the grid's for headings, else
+  // the grid's for cells.
+  TdgHorzAlignment horz = column->HeadingHorzAlignment();
+  if (horz == htaDefault)
+    horz = FHeadingHorzAlignment != htaDefault ? FHeadingHorzAlignment : FHorzAlignment;
+  if (horz == htaDefault)
+    horz = htaLeft;
   const bool area = asButton || (asCell && column->SortPicture() != spNone);
   TRect button{};
   if (area) {
@@ -429,11 +440,16 @@ void TdgBaseGrid::PaintHeadingCell(QPainter &p, int col, int row, const TRect &r
     // The heading is kept without its accelerator mark; the column knows
     // which character to underline.
     const int underline = column->IsHeadingStored() ? column->AcceleratorPosition() : 0;
-    const TdgVertAlignment vert =
-        column->HeadingVertAlignment() == vtaDefault ? vtaCenter : column->HeadingVertAlignment();
+    TdgVertAlignment vert = column->HeadingVertAlignment();
+    if (vert == vtaDefault)
+      vert = FHeadingVertAlignment != vtaDefault ? FHeadingVertAlignment : FVertAlignment;
+    if (vert == vtaDefault)
+      vert = vtaTop;
+    const TdgWordWrap wrap =
+        column->HeadingWordWrap() != wwDefault ? column->HeadingWordWrap() : FHeadingWordWrap;
     const int shift = buttonHeld ? 1 : 0;
-    DrawCellText(canvas, heading, HeadingHeight(), underline, column->HeadingWordWrap() == wwOn,
-                 vert, horz, text.Top + shift, text.Left + 3 + shift, text);
+    DrawCellText(canvas, heading, HeadingHeight(), underline, wrap == wwOn, vert, horz,
+                 text.Top + shift, text.Left + 3 + shift, text);
     if (FHeading3D && !heldWhole && (FHeldHeading < 0 || FHeldHeading == dataCol))
       raisedLeftTop(p, inner);
   }
@@ -478,7 +494,7 @@ void TdgBaseGrid::DrawRowIndicator(QPainter &p, int row, const TRect &cell) {
   GridGlyph glyph = GridGlyph::DotArrowRight;
   if (insertRow && !current)
     glyph = GridGlyph::InsertRow;
-  else if (row <= Rows() && RowChangedMark(DataRowAt(row)))
+  else if (row <= Rows() && RowCountsAsChanged(row))
     glyph = GridGlyph::ChangedRow;
   const QImage &image = *GridBitmap(glyph);
   const int left = std::max(1, (cell.Width() - 1) / 2 - image.width() / 2 + 1);

@@ -164,14 +164,15 @@ void TdgBaseGrid::RecomputeFixedSizes() {
   UpdateScrollBars();
 }
 
+// The shown editor takes the new colours at once, its text and caret kept.
 void TdgBaseGrid::SetEditColor(TColor value) {
-  if (change(FEditColor, value))
-    UpdateEdit();
+  if (change(FEditColor, value) && FEditorShown && FActiveControl)
+    EditorSetup(*FActiveControl);
 }
 
 void TdgBaseGrid::SetEditFontColor(TColor value) {
-  if (change(FEditFontColor, value))
-    UpdateEdit();
+  if (change(FEditFontColor, value) && FEditorShown && FActiveControl)
+    EditorSetup(*FActiveControl);
 }
 
 void TdgBaseGrid::SetFlatButtons(bool value) {
@@ -258,6 +259,21 @@ void TdgBaseGrid::SetVertAlignment(TdgVertAlignment value) {
 void TdgBaseGrid::SetHorzAlignment(TdgHorzAlignment value) {
   if (change(FHorzAlignment, value))
     Repaint();
+}
+
+void TdgBaseGrid::SetHeadingHorzAlignment(TdgHorzAlignment value) {
+  if (change(FHeadingHorzAlignment, value) && HeadingOn())
+    InvalidateDisplayRow(0);
+}
+
+void TdgBaseGrid::SetHeadingVertAlignment(TdgVertAlignment value) {
+  if (change(FHeadingVertAlignment, value) && HeadingOn())
+    InvalidateDisplayRow(0);
+}
+
+void TdgBaseGrid::SetHeadingWordWrap(TdgWordWrap value) {
+  if (change(FHeadingWordWrap, value) && HeadingOn())
+    InvalidateDisplayRow(0);
 }
 
 void TdgBaseGrid::SetRowBarAlignment(TdgVertAlignment value) {

@@ -20,6 +20,8 @@ constexpr std::array<std::string_view, 4> gridModeNames{"gmListBox", "gmEdit", "
                                                         "gmBrowse"};
 constexpr std::array<std::string_view, 3> rowSelectModeNames{"rsNone", "rsSingle", "rsMulti"};
 constexpr std::array<std::string_view, 3> wordWrapNames{"wwOn", "wwOff", "wwDefault"};
+constexpr std::array<std::string_view, 4> vertAlignmentNames{"vtaTop", "vtaBottom", "vtaCenter",
+                                                             "vtaDefault"};
 
 bool startsWithName(std::string_view name, std::string_view prefix) {
   return name.size() > prefix.size() && sameName(name.substr(0, prefix.size()), prefix);
@@ -61,6 +63,15 @@ std::span<const PublishedProperty> TdgBaseGrid::publishedProperties() const {
                                 Variant(clBtnFace)),
       publishedValue<C, int>("HeadingHeight", K::Integer, &C::HeadingHeight, &C::SetHeadingHeight,
                              Variant(15)),
+      publishedValue<C, TdgHorzAlignment>("HeadingHorzAlignment", K::Enumeration,
+                                          &C::HeadingHorzAlignment, &C::SetHeadingHorzAlignment,
+                                          Variant(int(htaDefault)), nullptr, horzAlignmentNames),
+      publishedValue<C, TdgVertAlignment>("HeadingVertAlignment", K::Enumeration,
+                                          &C::HeadingVertAlignment, &C::SetHeadingVertAlignment,
+                                          Variant(int(vtaDefault)), nullptr, vertAlignmentNames),
+      publishedValue<C, TdgWordWrap>("HeadingWordWrap", K::Enumeration, &C::HeadingWordWrap,
+                                     &C::SetHeadingWordWrap, Variant(int(wwDefault)), nullptr,
+                                     wordWrapNames),
       publishedValue<C, bool>("Is3D", K::Boolean, &C::Is3D, &C::SetIs3D, false),
       publishedValue<C, int>("RowBarWidth", K::Integer, &C::RowBarWidth, &C::SetRowBarWidth,
                              Variant(14)),

@@ -1,3 +1,4 @@
+#include "grid/colrow.h"
 #include "grid/dgbasegrid.h"
 #include "grid/keys.h"
 
@@ -30,6 +31,41 @@ TEST(GridEditing, WithoutHandlersEveryStartEndAndUndoSucceeds) {
   EXPECT_TRUE(grid.StartEdit());
   EXPECT_TRUE(grid.UndoEdit(true, true));
   EXPECT_FALSE(grid.RowEditing());
+}
+
+TEST(GridEditing, TheRowBarMarksChangedRowsAsTheIndicatorSays) {
+  TdgGrid grid;
+  fill(grid, 3);
+  ASSERT_TRUE(grid.StartEdit());
+  EXPECT_FALSE(grid.RowCountsAsChanged(1)) << "riOn: only a row edit that ended marks";
+  grid.EndEdit();
+  grid.EndRowEdit();
+  EXPECT_TRUE(grid.RowCountsAsChanged(1));
+  grid.SetRowChangedIndicator(TdgGrid::riAutoReset);
+  EXPECT_FALSE(grid.RowCountsAsChanged(1)) << "the marks are cleared";
+  ASSERT_TRUE(grid.StartEdit());
+  EXPECT_TRUE(grid.RowCountsAsChanged(1)) << "the edit in progress marks its row";
+  EXPECT_FALSE(grid.RowCountsAsChanged(2));
+  grid.SetRowChangedIndicator(TdgGrid::riOff);
+  EXPECT_FALSE(grid.RowCountsAsChanged(1));
+}
+
+TEST(GridEditing, HeadingsTakeTheGridsHeadingLookWhereTheColumnHasNone) {
+  TdgGrid grid;
+  grid.SetHeadingWordWrap(wwOn);
+  grid.SetHeadingVertAlignment(vtaBottom);
+  grid.SetHeadingHorzAlignment(htaCenter);
+  EXPECT_EQ(grid.EffectiveWordWrap(1, 0), wwOn);
+  EXPECT_EQ(grid.EffectiveVertAlignment(1, 0), vtaBottom);
+  EXPECT_EQ(grid.EffectiveHorzAlignment(1, 0), htaCenter);
+  EXPECT_EQ(grid.EffectiveWordWrap(1, 1), wwOff) << "cells keep the grid's own";
+  grid.GetCol(Variant(1))->SetHeadingWordWrap(wwOff);
+  grid.GetCol(Variant(1))->SetHeadingVertAlignment(vtaCenter);
+  EXPECT_EQ(grid.EffectiveWordWrap(1, 0), wwOff);
+  EXPECT_EQ(grid.EffectiveVertAlignment(1, 0), vtaCenter);
+  grid.SetHeadingVertAlignment(vtaDefault);
+  grid.SetVertAlignment(vtaBottom);
+  EXPECT_EQ(grid.EffectiveVertAlignment(2, 0), vtaBottom) << "then the grid's cell alignment";
 }
 
 TEST(GridEditing, ARefusedRowEndKeepsTheCellOnlyAcrossRows) {

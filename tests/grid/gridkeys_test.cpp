@@ -1,4 +1,5 @@
 #include "grid/dgbasegrid.h"
+#include "grid/editorwrappers.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -120,6 +121,16 @@ TEST(GridKeys, WithoutAlwaysShowEditorKeysOpenTheEditor) {
   EXPECT_TRUE(d.grid->EditorShown());
   EXPECT_EQ(d.grid->EditControl().Editor().Text(), "q");
   EXPECT_EQ(d.grid->GetCell(1, 2).toString(), "q");
+}
+
+TEST(GridKeys, TheEditorsTextColourFollowsEachCell) {
+  InDialog d;
+  d.grid->SetEditFontColor(0x0000FF); // red
+  const QWidget &editor = d.grid->EditControl().Control();
+  EXPECT_EQ(editor.palette().color(QPalette::Text), QColor(255, 0, 0));
+  d.grid->SetEditFontColor(clNone);
+  EXPECT_NE(editor.palette().color(QPalette::Text), QColor(255, 0, 0))
+      << "the cell's own font colour, not the last edit colour";
 }
 
 TEST(GridKeys, BrowsingShowsNoEditorButMoves) {
