@@ -955,8 +955,21 @@ public:
     crRowSelect,
     crColSelect,
     crCellSelect,
-    crDrag
+    crDrag,
+    crSelectedArea
   };
+  // Whether a press on a display cell may drag its selection elsewhere: a
+  // selected cell whose selection the moving drags do not move.
+  bool DraggableSelected(int displayCol, int displayRow) const;
+  // The cursor over a draggable selection (a class-library cursor number,
+  // 0 for none).
+  int SelectedAreaCursor() const { return FSelectedAreaCursor; }
+  void SetSelectedAreaCursor(int value) { FSelectedAreaCursor = value; }
+  // An OnCanStartDrag handler calls BeginDrag when it takes the press for a
+  // drag of its own; the drag lasts until EndDrag or the release.
+  void BeginDrag() { FDragging = true; }
+  void EndDrag() { FDragging = false; }
+  bool Dragging() const { return FDragging; }
   virtual TdgCursorKind GetCursor(int x, int y);
   void UpdateCursor(int x, int y) override;
   // Which border lies under a point: the sizing status it starts, 0 for none.
@@ -1258,6 +1271,8 @@ private:
   int FEditingMode = 0;
   bool FPendingShow = false;
   bool FPendingShowQueued = false;
+  int FSelectedAreaCursor = 0;
+  bool FDragging = false;
   int FKeySuspend = 0;
   bool FFocusEditorOnKeyUp = false;
   bool FKeyFromEditor = false;

@@ -52,6 +52,30 @@ namespace {
 
 bool leftAlone(TShiftState s) { return !s.has(ssShift) && !s.has(ssCtrl) && !s.has(ssAlt); }
 
+// The class library's stock cursor numbers as the window system's shapes.
+Qt::CursorShape cursorShapeOf(int cursor) {
+  switch (cursor) {
+  case -3:
+    return Qt::CrossCursor;
+  case -4:
+    return Qt::IBeamCursor;
+  case -11:
+    return Qt::WaitCursor;
+  case -12:
+  case -16:
+    return Qt::DragMoveCursor;
+  case -13:
+  case -18:
+    return Qt::ForbiddenCursor;
+  case -21:
+    return Qt::PointingHandCursor;
+  case -22:
+    return Qt::SizeAllCursor;
+  default:
+    return Qt::ArrowCursor;
+  }
+}
+
 } // namespace
 
 void TdgBaseGrid::UpdateOverlay() {
@@ -152,6 +176,19 @@ TGridRect TdgBaseGrid::CellRange() const {
   return Selection();
 }
 
+bool TdgBaseGrid::DraggableSelected(int col, int row) const {
+  if (col < 0 || row < 0 || (col == 0 && row == 0) || !IsCellSelected(col, row))
+    return false;
+  if (row == 0) {
+    const bool movable = FColSelectMode == csMulti && FColMoving &&
+                         FColSelection.First > std::max(0, FixedCols() - 1);
+    return !movable;
+  }
+  if (col == 0)
+    return !(FRowMoving && FRowSelection.First > std::max(0, FixedRows() - 1));
+  return true;
+}
+
 TdgBaseGrid::TdgCursorKind TdgBaseGrid::GetCursor(int x, int y) {
   switch (MouseStatus()) {
   case msRowSizing:
@@ -180,6 +217,8 @@ TdgBaseGrid::TdgCursorKind TdgBaseGrid::GetCursor(int x, int y) {
   const int row = RowAt(y);
   if (col < 0 || row < 0)
     return crGrid;
+  if (FSelectedAreaCursor != 0 && DraggableSelected(col, row))
+    return crSelectedArea;
   const bool insertRow = FGridMode == gmEditInsert && FInsertRowFlag && row == RowCount() - 1;
   if (col == 0 && row >= 1) {
     const bool movable = RowSelected(DataRowAt(row)) && FGridStatus == gsRowsSelected && FRowMoving;
@@ -237,6 +276,9 @@ void TdgBaseGrid::UpdateCursor(int x, int y) {
     break;
   case crDrag:
     viewport()->setCursor(Qt::DragMoveCursor);
+    break;
+  case crSelectedArea:
+    viewport()->setCursor(cursorShapeOf(FSelectedAreaCursor));
     break;
   default:
     viewport()->unsetCursor();
@@ -307,11 +349,16 @@ void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
     }
     FDblClickPress = true;
   } else {
+    FDragging = false;
     LeaveCellButtons();
     if (border != msNothing) {
       StartSizing(border, index, line, x, y);
     } else if (col < 0 || row < 0) {
       // Outside the cells: nothing.
+    } else if (!shift.has(ssShift) && !shift.has(ssCtrl) && DraggableSelected(col, row) &&
+               (DoCanStartDrag(), FDragging)) {
+      // The handler took the press for its drag of the selection.
+      return;
     } else if (col >= 1 && row >= 1 && x - ColumnLeft(col) <= 2 && FCellSelectMode == cmRange &&
                (FGridMode == gmEdit || FGridMode == gmEditInsert || FGridMode == gmBrowse)) {
       RangePress(shift, col, row);
@@ -954,6 +1001,13 @@ void TdgBaseGrid::MouseMove(TShiftState shift, int x, int y) {
 // ------------------------------------------------------------ the release
 
 void TdgBaseGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  if (FDragging) {
+    // The release drops the drag; the grid's own release has nothing to end.
+    FDragging = false;
+    if (OnMouseUp)
+      OnMouseUp(this, button, shift, x, y);
+    return;
+  }
   StopSpinTimer();
   StopAutoScrollTimer();
   if (button == mbLeft) {

@@ -137,6 +137,37 @@ TEST(GridMouse, PressesAtACellsLeftEdgeStartARange) {
   EXPECT_EQ(range, (TGridRect{1, 1, 2, 3}));
 }
 
+TEST(GridMouse, ASelectionIsDraggedOnlyWhenTheHandlerBeginsADrag) {
+  Mouse m;
+  m.click(m.in(1, 1, 1));
+  m.click(m.in(2, 3, 1), Qt::ShiftModifier);
+  int asked = 0, downs = 0;
+  bool begin = true;
+  m.grid.OnCanStartDrag = [&](TdgBaseGrid *g) {
+    ++asked;
+    if (begin)
+      g->BeginDrag();
+  };
+  m.grid.OnMouseDown = [&](TCustomGrid_dg *, TMouseButton, TShiftState, int, int) { ++downs; };
+  m.grid.SetSelectedAreaCursor(-21);
+  EXPECT_EQ(m.grid.GetCursor(m.in(2, 2).x(), m.in(2, 2).y()), TdgBaseGrid::crSelectedArea);
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, m.in(2, 2));
+  EXPECT_TRUE(m.grid.Dragging());
+  EXPECT_EQ(downs, 0) << "the drag took the press";
+  EXPECT_EQ(m.grid.GridStatus(), gsCellRange);
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, m.in(2, 2));
+  EXPECT_FALSE(m.grid.Dragging());
+  begin = false;
+  m.click(m.in(2, 2));
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(m.grid.GridStatus(), gsNothing) << "no drag: an ordinary press";
+  // Rows that can be moved are moved, not dragged.
+  m.click(QPoint(5, m.in(1, 4).y()));
+  EXPECT_FALSE(m.grid.DraggableSelected(0, 4));
+  m.grid.SetRowMoving(false);
+  EXPECT_TRUE(m.grid.DraggableSelected(0, 4));
+}
+
 TEST(GridMouse, TheRowBarAndTheCornerSelectRows) {
   Mouse m;
   const int bar = 5;
