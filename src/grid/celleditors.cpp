@@ -1048,10 +1048,17 @@ void TdgGridEditBox::MouseMove(TShiftState shift, int x, int y) {
       if (!FMouseScrollTimer.isActive())
         FMouseScrollTimer.start();
     } else {
-      FMouseScrollTimer.stop();
+      // Above or below several lines the point names a line out of view:
+      // the caret goes there and the lines scroll, again each step while
+      // the mouse is held still.
+      const bool outside = FMultiLine && (y < 0 || y >= height());
+      if (outside && !FMouseScrollTimer.isActive())
+        FMouseScrollTimer.start();
+      else if (!outside)
+        FMouseScrollTimer.stop();
       const int lineHeight = std::max(1, Metrics().LineSpacing());
-      const int line =
-          FMultiLine ? std::clamp(FTopLine + std::max(y, 0) / lineHeight, 0, LineCount() - 1) : 0;
+      const int rows = y >= 0 ? y / lineHeight : -((-y + lineHeight - 1) / lineHeight);
+      const int line = FMultiLine ? std::clamp(FTopLine + rows, 0, LineCount() - 1) : 0;
       SetCaret(OffsetAt(line, x), true);
     }
     ScrollCaretIntoView(0);

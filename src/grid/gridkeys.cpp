@@ -213,9 +213,11 @@ void TdgBaseGrid::SetRowChangedIndicator(TdgRowChangedIndicator value) {
   if (FRowChangedIndicator == value)
     return;
   FRowChangedIndicator = value;
+  // Without lasting marks none may stay behind to show later.
   if (value != riOn)
-    std::fill(FRowChangedMarks.begin(), FRowChangedMarks.end(), false);
-  InvalidateDisplayCol(0);
+    ResetRowProperties(2048);
+  else
+    InvalidateDisplayCol(0);
 }
 
 void TdgBaseGrid::SetCheckBoxValues(const std::string &value) {

@@ -151,6 +151,25 @@ TEST(GridEditBox, EndOnALongLineScrollsAsFarAsNeeded) {
   EXPECT_EQ(e.box->ScrollStart(), 0);
 }
 
+TEST(GridEditBox, ASelectionDraggedBelowSeveralLinesScrollsWhileTheMouseWaits) {
+  std::string text;
+  for (int i = 0; i < 30; ++i)
+    text += "line\r\n";
+  Editor e(text, 120, 40);
+  e.box->SetWordWrap(wwOn);
+  e.box->MouseDown(mbLeft, TShiftState(ssLeft), 5, 5);
+  e.box->MouseMove(TShiftState(ssLeft), 5, 60); // below the box, held there
+  const int top = e.box->TopLine();
+  EXPECT_GT(top, 0);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return e.box->TopLine() > top + 2; }, 3000));
+  e.box->MouseMove(TShiftState(ssLeft), 5, -5); // above: back up a line at a time
+  EXPECT_LT(e.box->TopLine(), top + 3);
+  e.box->MouseUp(mbLeft, TShiftState(ssLeft), 5, -5);
+  const int stopped = e.box->TopLine();
+  QTest::qWait(120);
+  EXPECT_EQ(e.box->TopLine(), stopped) << "the release stops the scrolling";
+}
+
 // ------------------------------------------------------------------ check box
 
 struct Check {
