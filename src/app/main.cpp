@@ -1,3 +1,4 @@
+#include "app/automationobjects.h"
 #include "app/commandline.h"
 #include "app/exports.h"
 #include "app/mainform.h"
@@ -43,6 +44,9 @@ int main(int argc, char **argv) {
 
   QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(QApplication::arguments());
   mainForm->setAttribute(Qt::WA_DeleteOnClose);
+  // Other programs reach the windows over the session bus, unless another
+  // instance serves them already.
+  marrowen::startAutomationServer(*mainForm);
 
   // SIGINT, SIGTERM and SIGHUP quit as the close box does: running jobs stop
   // first (removing their temporaries, leaving their targets alone).

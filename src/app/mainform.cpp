@@ -6,6 +6,7 @@
 #include "app/forminfo.h"
 #include "app/helpaccess.h"
 #include "app/launcher.h"
+#include "app/listdocument.h"
 #include "app/optionsdialog.h"
 #include "app/recentfiles.h"
 #include "app/statusform.h"
@@ -17,9 +18,9 @@
 #include "components/dialogrunner.h"
 #include "components/trayicon.h"
 #include "engine/escapes.h"
-#include "engine/userinterface.h"
 #include "engine/log.h"
 #include "engine/messages.h"
+#include "engine/userinterface.h"
 #include "filterlist/settings.h"
 #include "qtext/qtext.h"
 
@@ -61,6 +62,8 @@ QString programFile(const char *name) {
 }
 
 } // namespace
+
+FilterListTarget *FilterListWindow::listTarget() { return dynamic_cast<FilterListTarget *>(this); }
 
 MainFormHooks &mainFormHooks() {
   static MainFormHooks hooks;

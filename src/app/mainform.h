@@ -20,6 +20,7 @@ class QToolBar;
 
 namespace marrowen {
 
+class FilterListTarget;
 class TFormInfo;
 class TKitTrayIcon;
 class TMRUManager;
@@ -44,6 +45,9 @@ public:
   virtual void addDescriptionFilter(int kind) = 0;
   virtual void addNumberFilter(int kind) = 0;
   virtual void updateTrialFont(const QFont &font) = 0;
+  // The list the window edits, as the command line and other programs
+  // drive it; none when the window offers no such access.
+  virtual FilterListTarget *listTarget();
 };
 
 // Where later parts of the program plug into the main window; each is
