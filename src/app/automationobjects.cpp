@@ -189,9 +189,9 @@ FilterListTarget &FilterWindow::target() const {
   return *target;
 }
 
-QDBusObjectPath FilterWindow::application() {
-  return serve<QDBusObjectPath>([] { return QDBusObjectPath(applicationPath); });
-}
+// The bus reads properties without telling who asks, so no caller can be
+// refused here; the answer is the one fixed path every caller may know.
+QDBusObjectPath FilterWindow::application() { return QDBusObjectPath(applicationPath); }
 
 int FilterWindow::add(std::unique_ptr<TListObject> node) {
   FilterListTarget &list = target();

@@ -579,7 +579,8 @@ void TmainForm::setCalledFrom(const std::string &application) {
 }
 
 void TmainForm::closeEvent(QCloseEvent *event) {
-  if (!calledFrom_.empty()) {
+  // The client keeps its server, but a signal to end the program still ends it.
+  if (!calledFrom_.empty() && !applicationTerminating()) {
     event->ignore();
     hide();
     return;

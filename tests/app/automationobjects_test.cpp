@@ -7,12 +7,19 @@
 #include "filterlist/searchnodes.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QDBusReply>
 #include <QDBusVariant>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMdiSubWindow>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
 
 #include <unistd.h>
 
@@ -20,6 +27,7 @@ namespace marrowen {
 namespace {
 
 using testing::AppTest;
+using testing::TempFolder;
 
 // A window whose list is the windowless document.
 class DocumentChild : public QWidget, public FilterListWindow {
@@ -255,10 +263,17 @@ TEST_F(Automation, ObjectsLeaveTheBusWithTheirWindows) {
 }
 
 TEST_F(Automation, CallersOfAnotherUserAreRefused) {
+  const QString w = newWindow();
   server->setCallerUser([](const QString &) { return ::getuid() + 1; });
-  const QDBusMessage reply = call("/Application", "newWindow");
-  EXPECT_EQ(reply.errorName(), "org.freedesktop.DBus.Error.AccessDenied");
-  EXPECT_TRUE(form->mdiArea().subWindowList().isEmpty());
+  // The answer for a caller is kept: a new caller is asked about.
+  QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+  client = std::make_unique<QDBusConnection>(
+      QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("client")));
+  EXPECT_EQ(call("/Application", "newWindow").errorName(),
+            "org.freedesktop.DBus.Error.AccessDenied");
+  EXPECT_EQ(call(w, "addSimpleFilter", {5}).errorName(), "org.freedesktop.DBus.Error.AccessDenied");
+  EXPECT_EQ(form->mdiArea().subWindowList().size(), 1);
+  EXPECT_EQ(childAt(0).doc.filterList().count(), 3);
 }
 
 TEST_F(Automation, ASecondInstanceOffersNothing) {
@@ -273,6 +288,84 @@ TEST_F(Automation, ASecondInstanceOffersNothing) {
     EXPECT_FALSE(other.objectRegisteredAt("/Application"));
   }
   QDBusConnection::disconnectFromBus(QStringLiteral("second"));
+}
+
+// The program itself, offscreen, on a bus of the test's own.
+class Program : public ::testing::Test {
+protected:
+  void SetUp() override {
+    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    if (daemon.isEmpty())
+      GTEST_SKIP() << "no bus daemon";
+    bus.start(daemon, {"--session", "--nofork", "--print-address=1"});
+    ASSERT_TRUE(bus.waitForReadyRead(10000));
+    const QString address = QString::fromUtf8(bus.readLine().trimmed());
+    connection = std::make_unique<QDBusConnection>(
+        QDBusConnection::connectToBus(address, QStringLiteral("program")));
+    ASSERT_TRUE(connection->isConnected());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DBUS_SESSION_BUS_ADDRESS", address);
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR", "HOME"}) {
+      const QString folder = QString::fromStdString(dir.file(name));
+      QDir().mkpath(folder);
+      QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+      environment.insert(name, folder);
+    }
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(QString::fromStdString(dir.path()));
+    program.start(QStringLiteral(MARROWEN_BINARY), {});
+    for (int i = 0; i < 600 && !serving(); ++i)
+      QThread::msleep(50);
+    ASSERT_TRUE(serving()) << program.readAllStandardError().toStdString();
+  }
+  void TearDown() override {
+    if (program.state() != QProcess::NotRunning) {
+      program.terminate();
+      if (!program.waitForFinished(20000))
+        program.kill();
+      program.waitForFinished();
+    }
+    connection.reset();
+    QDBusConnection::disconnectFromBus(QStringLiteral("program"));
+    if (bus.state() != QProcess::NotRunning) {
+      bus.kill();
+      bus.waitForFinished();
+    }
+  }
+  bool serving() {
+    return connection->interface()->isServiceRegistered(automationServiceName).value();
+  }
+  QDBusMessage call(const QString &path, const QString &method, const QVariantList &args = {}) {
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        automationServiceName, path, path == "/Application" ? appInterface : windowInterface,
+        method);
+    message.setArguments(args);
+    return connection->call(message, QDBus::Block, 30000);
+  }
+  QVariant value(const QString &path, const QString &method, const QVariantList &args = {}) {
+    const QDBusMessage reply = call(path, method, args);
+    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    return reply.arguments().value(0);
+  }
+
+  TempFolder dir;
+  QProcess bus;
+  QProcess program;
+  std::unique_ptr<QDBusConnection> connection;
+};
+
+TEST_F(Program, ServesItsWindowsOnTheSessionBus) {
+  EXPECT_EQ(value("/Application", "version").toString(), "5.6.3");
+  value("/Application", "calledFrom", {"tests"});
+  // A second instance finds the name taken and offers nothing.
+  QProcess second;
+  second.setProcessEnvironment(program.processEnvironment());
+  second.start(QStringLiteral(MARROWEN_BINARY), {"/Q"});
+  EXPECT_TRUE(second.waitForFinished(60000));
+  EXPECT_EQ(value("/Application", "version").toString(), "5.6.3");
 }
 
 } // namespace
