@@ -36,6 +36,20 @@ const QString applicationPath = QStringLiteral("/Application");
 // name another one, so a longer one is refused.
 constexpr std::size_t storedLength = 255;
 
+// A change to a node the window shows: its caption follows, and the list
+// is marked changed; a refused change leaves both alone.
+template <class F> void changeNode(FilterListTarget &list, F change) {
+  list.beginBulkUpdate();
+  try {
+    change();
+  } catch (...) {
+    list.endBulkUpdate();
+    throw;
+  }
+  list.setFilterHasChanged(true);
+  list.endBulkUpdate();
+}
+
 void checkRange(int value, int low, int high, const char *what) {
   if (value < low || value > high)
     throw Exception(
@@ -43,14 +57,6 @@ void checkRange(int value, int low, int high, const char *what) {
 }
 
 std::string fileName(const QString &name) { return fileNameFromQString(name); }
-
-std::string storedText(const QString &text, const char *what) {
-  std::string bytes = bytesFromClient(text);
-  if (bytes.size() > storedLength)
-    throw Exception(Format("The %s is longer than %d characters",
-                           {std::string_view(what), static_cast<int>(storedLength)}));
-  return bytes;
-}
 
 } // namespace
 
@@ -206,10 +212,7 @@ template <class F> void FilterWindow::changeOutput(F change) {
     TOutputObject *output = list.outputNode();
     if (!output)
       throw Exception("The filter list has no output filter");
-    list.beginBulkUpdate();
-    change(*output);
-    list.setFilterHasChanged(true);
-    list.endBulkUpdate();
+    changeNode(list, [&] { change(*output); });
   });
 }
 
@@ -219,10 +222,7 @@ template <class F> void FilterWindow::changeInput(F change) {
     TInputObject *input = list.inputNode();
     if (!input)
       throw Exception("The filter list has no input filter");
-    list.beginBulkUpdate();
-    change(*input);
-    list.setFilterHasChanged(true);
-    list.endBulkUpdate();
+    changeNode(list, [&] { change(*input); });
   });
 }
 
@@ -345,7 +345,10 @@ void FilterWindow::addFileList(const QString &filename) {
 
 void FilterWindow::setOutputExtension(const QString &extension) {
   changeOutput([&](TOutputObject &output) {
-    std::string text = storedText(extension, "extension");
+    std::string text = fileName(extension);
+    if (text.size() > storedLength)
+      throw Exception(
+          Format("The extension is longer than %d characters", {static_cast<int>(storedLength)}));
     output.changeExtension = !text.empty();
     output.newExtension = std::move(text);
   });
@@ -513,7 +516,6 @@ void FilterWindow::close() {
     QWidget *widget = window->widget();
     auto *sub = qobject_cast<QMdiSubWindow *>(widget->parentWidget());
     QWidget *closing = sub ? static_cast<QWidget *>(sub) : widget;
-    closing->setAttribute(Qt::WA_DeleteOnClose);
     if (closing->close())
       server_.forgetWindow(widget);
   });
