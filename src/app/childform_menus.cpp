@@ -411,6 +411,13 @@ void TchildForm::loadFilterList(const std::string &fileName, bool inserting, boo
         setFilterHasChanged(false);
       }
     } catch (const std::exception &error) {
+      // The command line reports the failure itself, and must learn of it.
+      TmainForm *main = TmainForm::instance();
+      if (main && !main->interactive()) {
+        if (tree_.selected < 0)
+          selectItem(std::min(1, tree_.count() - 1));
+        throw;
+      }
       messageBox(QMessageBox::Critical, error.what());
     }
   }
