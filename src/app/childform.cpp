@@ -1,6 +1,8 @@
 #include "app/childform.h"
 
 #include "app/filtertreemodel.h"
+#include "app/memos.h"
+#include "app/patternmenu.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "components/dialogrunner.h"
@@ -25,7 +27,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSplitter>
-#include <QStatusBar>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QVBoxLayout>
@@ -55,59 +56,15 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
 // ---------------------------------------------------------------------------
 // TByteMemo
 
-TByteMemo::TByteMemo(QWidget *parent) : QPlainTextEdit(parent) {
-  setLineWrapMode(QPlainTextEdit::NoWrap);
-  connect(this, &QPlainTextEdit::textChanged, this, [this] {
-    if (!filling_)
-      edited_ = true;
-  });
-}
-
 void TByteMemo::setBytes(const std::string &bytes, const std::string &areaName) {
-  MemoText shown = memoTextWithoutNulls(areaName, bytes);
-  if (shown.nullsRemoved && !shown.warning.empty())
-    TchildForm::messageBox(QMessageBox::Warning, shown.warning);
-  bytes_ = shown.text;
-  // CR LF, LF and CR all show as one break.
-  std::string text;
-  text.reserve(bytes_.size());
-  for (std::size_t i = 0; i < bytes_.size(); ++i) {
-    const char c = bytes_[i];
-    if (c == '\r') {
-      text += '\n';
-      if (i + 1 < bytes_.size() && bytes_[i + 1] == '\n')
-        ++i;
-    } else {
-      text += c;
-    }
-  }
-  filling_ = true;
-  setPlainText(toQString(text));
-  filling_ = false;
-  edited_ = false;
+  const QString warning = setMemoBytes(this, bytes, areaName);
+  if (!warning.isEmpty())
+    TchildForm::messageBox(QMessageBox::Warning, fromQString(warning));
 }
 
-std::string TByteMemo::bytes() const {
-  if (!edited_)
-    return bytes_;
-  const std::string text = fromQString(toPlainText());
-  std::string result;
-  result.reserve(text.size() + static_cast<std::size_t>(blockCount()));
-  for (char c : text) {
-    if (c == '\n')
-      result += "\r\n";
-    else
-      result += c;
-  }
-  return result;
-}
+std::string TByteMemo::bytes() const { return memoBytes(this); }
 
-int TByteMemo::storedLength() const {
-  const int characters = document()->characterCount() - 1;
-  return characters + (characters > 0 ? blockCount() - 1 : 0);
-}
-
-int TByteMemo::lineCount() const { return document()->isEmpty() ? 0 : blockCount(); }
+bool TByteMemo::edited() const { return memoEdited(this); }
 
 // ---------------------------------------------------------------------------
 // Construction
@@ -253,13 +210,22 @@ void TchildForm::buildPages() {
   scratchPad = new TByteMemo(scratchPadSheet);
   scratchPad->setObjectName(QStringLiteral("scratchPad"));
   (new QVBoxLayout(scratchPadSheet))->addWidget(scratchPad);
-  for (TByteMemo *memo : {comments, scratchPad})
+  for (TByteMemo *memo : {comments, scratchPad}) {
     connect(memo, &QPlainTextEdit::textChanged, this, [this, memo] {
       if (memo->edited()) {
         setFilterHasChanged(true);
         checkButtonsEnableStatus();
       }
     });
+    // The pattern menu, without its special characters.
+    memo->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(memo, &QWidget::customContextMenuRequested, this, [memo](const QPoint &at) {
+      TmenuForm &menu = TmenuForm::instance();
+      menu.preparePopup(memo, false);
+      menu.specialSubmenu()->menuAction()->setVisible(false);
+      menu.popup(memo->viewport()->mapToGlobal(at));
+    });
+  }
 
   trialSheet = new QWidget;
   trialSheet->setObjectName(QStringLiteral("trialSheet"));
@@ -295,43 +261,38 @@ void TchildForm::buildTrialPage() {
   trialSplitter->setObjectName(QStringLiteral("trialSplitter"));
   layout->addWidget(trialSplitter);
   auto side = [this](const char *memoName, const char *statusName, TByteMemo *&memo,
-                     QStatusBar *&status) {
+                     MemoStatusBar *&status) {
     auto *box = new QWidget(trialSplitter);
     auto *column = new QVBoxLayout(box);
     column->setContentsMargins(0, 0, 0, 0);
     memo = new TByteMemo(box);
     memo->setObjectName(QString::fromLatin1(memoName));
+    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     QFont font(QStringLiteral("Courier New"));
     font.setStyleHint(QFont::Monospace);
     memo->setFont(font);
-    status = new QStatusBar(box);
+    status = new MemoStatusBar(box);
     status->setObjectName(QString::fromLatin1(statusName));
-    status->setSizeGripEnabled(false);
-    status->addWidget(new QLabel(status), 1);
-    status->addWidget(new QLabel(status), 1);
     column->addWidget(memo, 1);
     column->addWidget(status);
-    memo->installEventFilter(this);
-    memo->viewport()->installEventFilter(this);
   };
   side("trialInput", "trialInputStatus", trialInput, trialInputStatus);
   side("trialOutput", "trialOutputStatus", trialOutput, trialOutputStatus);
+  bindMemoStatus(trialInput, trialInputStatus);
   connect(trialInput, &QPlainTextEdit::textChanged, this, [this] {
-    UpdateMemoCursorPos(*trialInput, *trialInputStatus);
-    UpdateMemoSize(*trialInput, *trialInputStatus);
+    statusBarText({});
     if (trialInput->edited()) {
       trialInputChanged_ = true;
       setFilterHasChanged(true);
     }
   });
+  // The output's length panel has a message of its own.
   connect(trialOutput, &QPlainTextEdit::textChanged, this, [this] {
-    UpdateMemoCursorPos(*trialOutput, *trialOutputStatus);
-    UpdateMemoSize(*trialOutput, *trialOutputStatus, 4840);
+    UpdateMemoCursorPos(trialOutput, trialOutputStatus);
+    UpdateMemoSize(trialOutput, trialOutputStatus, 4840);
   });
-  for (auto [memo, status] :
-       {std::pair{trialInput, trialInputStatus}, std::pair{trialOutput, trialOutputStatus}})
-    connect(memo, &QPlainTextEdit::cursorPositionChanged, this,
-            [this, memo = memo, status = status] { UpdateMemoCursorPos(*memo, *status); });
+  connect(trialOutput, &QPlainTextEdit::cursorPositionChanged, this,
+          [this] { UpdateMemoCursorPos(trialOutput, trialOutputStatus); });
 }
 
 QString TchildForm::lastStatus() { return lastStatusText; }

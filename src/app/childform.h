@@ -19,12 +19,12 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QSplitter;
-class QStatusBar;
 class QTabWidget;
 
 namespace marrowen {
 
 class FilterTreeModel;
+class MemoStatusBar;
 class FilterTreeView;
 class ProcessingThread;
 class TdgGrid;
@@ -32,24 +32,16 @@ class TFilter;
 class TGenericInput;
 class TStringInput;
 
-// A plain-text memo that hands back the bytes it was given until the user
-// edits it, then its text with CR LF line breaks. CR LF, LF and CR all show
-// as breaks; NUL bytes are left out with a warning naming the area.
+// A plain-text memo bound to bytes (memos.h): the bytes it was given come
+// back until the user edits it.
 class TByteMemo : public QPlainTextEdit {
   Q_OBJECT
 public:
-  explicit TByteMemo(QWidget *parent = nullptr);
+  explicit TByteMemo(QWidget *parent = nullptr) : QPlainTextEdit(parent) {}
+  // Shows the bytes; a warning naming `areaName` tells of NULs left out.
   void setBytes(const std::string &bytes, const std::string &areaName = {});
   std::string bytes() const;
-  bool edited() const { return edited_; }
-  // The length as stored (a break counting two) and the number of lines.
-  int storedLength() const;
-  int lineCount() const;
-
-private:
-  std::string bytes_;
-  bool edited_ = false;
-  bool filling_ = false;
+  bool edited() const;
 };
 
 // The filter-list window: one filter list shown as a tree beside the
@@ -179,8 +171,6 @@ public:
   void loadIntoAdhocInput(const std::string &file);
   static std::string getFirstFileMatching(const std::string &mask);
   void MoveTrialOutputtoTrialInput1Click();
-  void UpdateMemoCursorPos(TByteMemo &memo, QStatusBar &status);
-  void UpdateMemoSize(TByteMemo &memo, QStatusBar &status, int message = 4770);
   void layoutTrialArea();
 
   // --- Filter files and maps ---
@@ -206,7 +196,7 @@ public:
   QLabel *filterHeading;
   QWidget *blankPanel;
   TByteMemo *comments, *scratchPad, *trialInput, *trialOutput;
-  QStatusBar *trialInputStatus, *trialOutputStatus;
+  MemoStatusBar *trialInputStatus, *trialOutputStatus;
   QSplitter *trialSplitter;
   QPushButton *clipboardButton, *beginButton, *removeButton, *removeAllButton, *trialRunButton;
   QPushButton *addDirectoryButton, *insertNewRowButton, *copyFileRow, *viewButton,

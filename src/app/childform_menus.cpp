@@ -3,6 +3,7 @@
 // the program.
 #include "app/childform.h"
 
+#include "app/dialogbase.h"
 #include "app/filtertreemodel.h"
 #include "app/recentfiles.h"
 #include "classlib/exceptions.h"
@@ -545,12 +546,7 @@ void TchildForm::createMapBasedOnFilters() {
 }
 
 std::string TchildForm::fromDisplayHandleError(const std::string &text) {
-  try {
-    return decodeEscapes(text);
-  } catch (const std::exception &error) {
-    statusBarError(error.what());
-    return text;
-  }
+  return marrowen::fromDisplayHandleError(*this, text);
 }
 
 // ---------------------------------------------------------------------------

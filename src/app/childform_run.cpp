@@ -2,6 +2,7 @@
 // the compiled text filter and the trial area.
 #include "app/childform.h"
 
+#include "app/dialogbase.h"
 #include "app/filtertreemodel.h"
 #include "app/windowjobhost.h"
 #include "classlib/exceptions.h"
@@ -16,7 +17,6 @@
 #include "filterlist/commentnodes.h"
 #include "filterlist/filterfile.h"
 #include "filterlist/listobject.h"
-#include "filters/regex.h"
 #include "grid/dgbasegrid.h"
 #include "qtext/qtext.h"
 
@@ -25,7 +25,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSplitter>
-#include <QStatusBar>
 #include <QTabWidget>
 #include <QTextBlock>
 
@@ -234,19 +233,7 @@ void TchildForm::setTestMode(bool testMode) {
           : translate(4880, "Begin transform in real mode (original files may be altered)")));
 }
 
-void TchildForm::testRegExp(const std::string &pattern) {
-  if (pattern.empty()) {
-    statusBarError(translate(5080, "Warning: Pattern is blank - all lines will be matched"));
-    return;
-  }
-  try {
-    TRegex regex;
-    regex.setExpression(pattern);
-    statusBarText({});
-  } catch (const std::exception &error) {
-    statusBarError(error.what());
-  }
-}
+void TchildForm::testRegExp(const std::string &pattern) { marrowen::testRegExp(*this, pattern); }
 
 void TchildForm::Preparefilterforautomation1Click() {
   hideCurrentEditor();
@@ -337,25 +324,6 @@ void TchildForm::MoveTrialOutputtoTrialInput1Click() {
   trialInputChanged_ = true;
   trialOutput->setBytes({});
   Tabs->setCurrentWidget(trialSheet);
-}
-
-void TchildForm::UpdateMemoCursorPos(TByteMemo &memo, QStatusBar &status) {
-  const QTextCursor cursor = memo.textCursor();
-  const auto labels = status.findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
-  if (labels.size() < 2)
-    return;
-  labels[0]->setText(toQString(translateFormat(
-      4760, "Line %d, Column %d", {cursor.blockNumber() + 1, cursor.positionInBlock() + 1})));
-}
-
-void TchildForm::UpdateMemoSize(TByteMemo &memo, QStatusBar &status, int message) {
-  const auto labels = status.findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
-  if (labels.size() < 2)
-    return;
-  labels[1]->setText(toQString(
-      translateFormat(message, "Length: %d  Lines: %d", {memo.storedLength(), memo.lineCount()})));
-  if (message == 4770)
-    statusBarText({});
 }
 
 void TchildForm::layoutTrialArea() {

@@ -1,5 +1,6 @@
 #include "app/filtertreemodel.h"
 
+#include "app/patternmenu.h"
 #include "filterlist/listobject.h"
 #include "qtext/qtext.h"
 
@@ -18,57 +19,25 @@ namespace {
 
 const QString treeMime = QStringLiteral("application/x-marrowen-tree-item");
 
-QPixmap drawTreeImage(int index) {
-  QPixmap pixmap(16, 16);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  painter.setRenderHint(QPainter::Antialiasing);
-  if (index == 21) { // disabled: a red cross
-    painter.setPen(QPen(QColor(200, 0, 0), 2));
-    painter.drawLine(3, 3, 13, 13);
-    painter.drawLine(13, 3, 3, 13);
-    return pixmap;
-  }
-  if (index == 39 || index == 40) { // trial button: run / stop
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(index == 39 ? QColor(0, 140, 0) : QColor(190, 0, 0));
-    if (index == 39)
-      painter.drawPolygon(QPolygon({QPoint(4, 2), QPoint(13, 8), QPoint(4, 14)}));
-    else
-      painter.drawRect(3, 3, 10, 10);
-    return pixmap;
-  }
-  // A filter: a page whose colour follows its image index.
-  const QColor colour = QColor::fromHsv((index * 47) % 360, 140, 210);
-  painter.setPen(colour.darker(160));
-  painter.setBrush(colour);
-  painter.drawRoundedRect(2, 1, 12, 14, 2, 2);
-  painter.setPen(colour.darker(200));
-  for (int y = 5; y <= 11; y += 3)
-    painter.drawLine(5, y, 11, y);
-  return pixmap;
-}
-
 } // namespace
 
 QIcon treeIcon(int index) {
-  static std::map<int, QIcon> icons;
-  auto it = icons.find(index);
-  if (it == icons.end())
-    it = icons.emplace(index, QIcon(drawTreeImage(index))).first;
-  return it->second;
+  const std::vector<QIcon> &icons = TmenuForm::instance().treeIconList();
+  return index >= 0 && index < static_cast<int>(icons.size())
+             ? icons[static_cast<std::size_t>(index)]
+             : QIcon();
 }
 
 QIcon treeIconWithOverlay(int index, int overlay) {
   if (overlay < 0)
     return treeIcon(index);
-  static std::map<int, QIcon> icons;
-  auto it = icons.find(index);
+  static std::map<std::pair<int, int>, QIcon> icons;
+  auto it = icons.find({index, overlay});
   if (it == icons.end()) {
-    QPixmap pixmap = drawTreeImage(index);
+    QPixmap pixmap = treeIcon(index).pixmap(16, 16);
     QPainter painter(&pixmap);
-    painter.drawPixmap(0, 0, drawTreeImage(overlay));
-    it = icons.emplace(index, QIcon(pixmap)).first;
+    painter.drawPixmap(0, 0, treeIcon(overlay).pixmap(16, 16));
+    it = icons.emplace(std::pair{index, overlay}, QIcon(pixmap)).first;
   }
   return it->second;
 }

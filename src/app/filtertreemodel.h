@@ -11,9 +11,8 @@
 
 namespace marrowen {
 
-// A tree image of the list's own drawing at one of the node image indexes
-// (21 is the disabled overlay, 39 and 40 the trial button's idle and running
-// glyphs).
+// An image of the pattern-menu window's tree image list (21 is the
+// disabled overlay, 39 and 40 the trial button's idle and running glyphs).
 QIcon treeIcon(int index);
 QIcon treeIconWithOverlay(int index, int overlay);
 

@@ -1,6 +1,7 @@
 #include "app/childform.h"
 
 #include "app/filtertreemodel.h"
+#include "app/memos.h"
 #include "app_testing.h"
 #include "engine/processingthread.h"
 #include "filterlist/commentnodes.h"
@@ -16,7 +17,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -68,11 +68,6 @@ protected:
     AppTest::TearDown();
   }
   QString caption() const { return form->windowTitle(); }
-  std::string statusPanel(QStatusBar *bar, int panel) {
-    return bar->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly)[panel]
-        ->text()
-        .toStdString();
-  }
   std::unique_ptr<TchildForm> form;
 };
 
@@ -107,15 +102,14 @@ TEST_F(ChildForm, TitleFollowsNameAndChangesAndCloseAsksToSave) {
 TEST_F(ChildForm, MemoPanelsCountTheTextAsStored) {
   form->trialInput->setBytes("ab\r\nc");
   form->trialInput->moveCursor(QTextCursor::End);
-  form->UpdateMemoCursorPos(*form->trialInput, *form->trialInputStatus);
-  form->UpdateMemoSize(*form->trialInput, *form->trialInputStatus);
-  EXPECT_EQ(statusPanel(form->trialInputStatus, 0), "Line 2, Column 2");
-  EXPECT_EQ(statusPanel(form->trialInputStatus, 1), "Length: 5  Lines: 2");
+  EXPECT_EQ(form->trialInputStatus->panelText(0), "Line 2, Column 2");
+  EXPECT_EQ(form->trialInputStatus->panelText(1), "Length: 5  Lines: 2");
   // Unedited, the bytes come back as given; lone LF and CR show as breaks.
   form->comments->setBytes("a\nb\rc\r\nd");
   EXPECT_EQ(form->comments->blockCount(), 4);
   EXPECT_EQ(form->comments->bytes(), "a\nb\rc\r\nd");
-  form->comments->appendPlainText("e");
+  form->comments->moveCursor(QTextCursor::End);
+  form->comments->insertPlainText("\ne");
   EXPECT_EQ(form->comments->bytes(), "a\r\nb\r\nc\r\nd\r\ne");
 }
 
