@@ -1,7 +1,13 @@
 #include "app/automationobjects.h"
+#include "app/childform.h"
 #include "app/commandline.h"
+#include "app/descriptiondialogs.h"
 #include "app/exports.h"
+#include "app/iodialogs.h"
+#include "app/linedialogs.h"
 #include "app/mainform.h"
+#include "app/patternmenu.h"
+#include "app/unicodemapform.h"
 #include "app/windowjobhost.h"
 #include "app/wizard.h"
 #include "classlib/safefile.h"
@@ -38,8 +44,14 @@ int main(int argc, char **argv) {
   // messages written to standard error.
   marrowen::DialogRunner::setHeadless(marrowen::platformHasNoScreen());
   // The parameters as bytes, after Qt took its own options out.
+  marrowen::TchildForm::install();
   marrowen::installExportCommands();
   marrowen::installWizard();
+  marrowen::installPatternMenu();
+  marrowen::registerUnicodeMapDialog();
+  marrowen::registerInputOutputDialogs();
+  marrowen::registerDescriptionDialogs();
+  marrowen::registerLineDialogs();
   marrowen::installCommandLine(std::vector<std::string>(argv + 1, argv + argc));
 
   QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(QApplication::arguments());
