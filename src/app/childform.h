@@ -155,7 +155,7 @@ public:
   // The chain built from the tree; none (the error shown, the failing node
   // selected) when it cannot be built.
   std::unique_ptr<TFilter> create_filters(bool clipboard, bool innerOnly,
-                                         std::string *error = nullptr);
+                                          std::string *error = nullptr);
   void beginButtonClick(bool clipboard);
   void trialRunButtonClick();
   void doTrialRun();

@@ -53,7 +53,7 @@ int trialSerial = 0;
 } // namespace
 
 std::unique_ptr<TFilter> TchildForm::create_filters(bool clipboard, bool innerOnly,
-                                                   std::string *errorText) {
+                                                    std::string *errorText) {
   storeEditor();
   int errorIndex = -1;
   try {

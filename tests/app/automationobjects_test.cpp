@@ -358,14 +358,50 @@ protected:
 };
 
 TEST_F(Program, ServesItsWindowsOnTheSessionBus) {
+  const QString error = QStringLiteral("com.ostrevan.Marrowen.Error");
   EXPECT_EQ(value("/Application", "version").toString(), "5.6.3");
-  value("/Application", "calledFrom", {"tests"});
+  const QString w = value("/Application", "newWindow").value<QDBusObjectPath>().path();
+  EXPECT_EQ(value(w, "processStringWithCompiledFilter", {"abc"}).toString(), "");
+  const int upper = value(w, "addSimpleFilter", {5}).toInt();
+  EXPECT_EQ(value(w, "processString", {"abc"}).toString(), "ABC");
+  EXPECT_EQ(call(w, "addSimpleFilter", {99}).errorName(), error);
+  EXPECT_EQ(call(w, "setOutputFolder", {QString(300, 'f')}).errorName(), error);
+  EXPECT_EQ(call(w, "makeSubfilterOf", {upper, upper}).errorName(), error);
+  EXPECT_EQ(value(w, "processString", {"abc"}).toString(), "ABC");
+  // Nested under a search, the upper-case filter sees only the found text.
+  const int search =
+      value(w, "addReplaceFilter", {"b", "b", 0, true, false, false, false, 2}).toInt();
+  value(w, "makeSubfilterOf", {search, upper});
+  EXPECT_EQ(value(w, "processString", {"abc"}).toString(), "aBc");
+  value(w, "makeSubfilterOf", {search, upper}); // already there: stays the last child
+  EXPECT_EQ(value(w, "processString", {"abc"}).toString(), "aBc");
+
+  const QString file = QString::fromStdString(dir.file("upper.fll"));
+  value(w, "clearAllFilters");
+  value(w, "addSimpleFilter", {5});
+  value(w, "saveFilter", {file});
+  for (int i = 0; i < 2; ++i)
+    EXPECT_EQ(value("/Application", "findWindow", {file}).value<QDBusObjectPath>().path(), w);
+  const QString copy = QString::fromStdString(dir.file("copy.fll"));
+  ASSERT_TRUE(QFile::copy(file, copy));
+  const QString v = value("/Application", "findWindow", {copy}).value<QDBusObjectPath>().path();
+  EXPECT_NE(v, w);
+  EXPECT_EQ(value(v, "processString", {"xyz"}).toString(), "XYZ");
+  value(v, "clearAllFilters");
+  value(v, "addReplaceFilter", {"", "x", 0, true, false, false, false, 2});
+  EXPECT_FALSE(value(v, "compileFilter").toString().isEmpty());
+  EXPECT_EQ(value(v, "openFilter", {file}).toBool(), true);
+  EXPECT_EQ(value(v, "processString", {"q"}).toString(), "Q");
+
+  value(w, "close");
+  EXPECT_EQ(call(w, "processString", {"a"}).errorName(),
+            "org.freedesktop.DBus.Error.UnknownObject");
   // A second instance finds the name taken and offers nothing.
   QProcess second;
   second.setProcessEnvironment(program.processEnvironment());
   second.start(QStringLiteral(MARROWEN_BINARY), {"/Q"});
   EXPECT_TRUE(second.waitForFinished(60000));
-  EXPECT_EQ(value("/Application", "version").toString(), "5.6.3");
+  EXPECT_EQ(value(v, "processString", {"q"}).toString(), "Q");
 }
 
 } // namespace
