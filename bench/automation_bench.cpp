@@ -6,7 +6,7 @@
 // Prints the times taken; exits with 0, saying so, when there is no bus.
 
 #include "app/automationobjects.h"
-#include "app/listdocument.h"
+#include "app/childform.h"
 #include "app/mainform.h"
 
 #include <QApplication>
@@ -14,40 +14,12 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QElapsedTimer>
-#include <QMdiArea>
 #include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstdlib>
 
 using namespace marrowen;
-
-namespace {
-
-// A window whose list is the windowless document.
-class DocumentWindow : public QWidget, public FilterListWindow {
-public:
-  TListDocument doc;
-  FilterListTarget *listTarget() override { return &doc; }
-  QWidget *widget() override { return this; }
-  std::string fileName() const override { return doc.fileName(); }
-  bool filterHasChanged() const override { return doc.filterHasChanged(); }
-  void loadFilterList(const std::string &name, bool inserting, bool ask, bool options) override {
-    doc.loadFilterList(name, inserting, ask, options);
-  }
-  bool testThenAdd(const std::string &name) override {
-    doc.testThenAdd(name);
-    return true;
-  }
-  void showFilesPage() override {}
-  void checkButtonsEnableStatus() override {}
-  void Save() override {}
-  void addDescriptionFilter(int) override {}
-  void addNumberFilter(int) override {}
-  void updateTrialFont(const QFont &) override {}
-};
-
-} // namespace
 
 int main(int argc, char **argv) {
   if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
@@ -61,11 +33,7 @@ int main(int argc, char **argv) {
     std::printf("no session bus: nothing measured\n");
     return 0;
   }
-  mainFormHooks().createChild = [](QMdiArea &area) -> FilterListWindow * {
-    auto *window = new DocumentWindow;
-    area.addSubWindow(window);
-    return window;
-  };
+  TchildForm::install();
   auto *form = new TmainForm(QStringList{"marrowen"});
   AutomationServer server(*form, QDBusConnection::sessionBus());
   server.registerObjects();

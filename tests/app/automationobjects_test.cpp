@@ -3,6 +3,7 @@
 #include "app/listdocument.h"
 #include "app/mainform.h"
 #include "app_testing.h"
+#include "engine/inputs.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/searchnodes.h"
 
@@ -66,6 +67,9 @@ protected:
     mainFormHooks().createChild = [this](QMdiArea &area) -> FilterListWindow * {
       auto *child = new DocumentChild;
       child->doc.onError = [this](const std::string &text) { errors.push_back(text); };
+      child->doc.onStartJob = [this](std::unique_ptr<TGenericInput> chain, JobOptions options) {
+        jobs.push_back({std::move(chain), std::move(options)});
+      };
       area.addSubWindow(child);
       return child;
     };
@@ -115,6 +119,7 @@ protected:
   std::unique_ptr<AutomationServer> server;
   std::unique_ptr<QDBusConnection> client;
   std::vector<std::string> errors;
+  std::vector<std::pair<std::unique_ptr<TGenericInput>, JobOptions>> jobs;
 };
 
 TEST_F(Automation, ClientBuildsAListAndRunsTextsThroughIt) {
@@ -126,6 +131,13 @@ TEST_F(Automation, ClientBuildsAListAndRunsTextsThroughIt) {
   EXPECT_EQ(value(w, "compileFilter").toString(), "");
   value(w, "addSimpleFilter", {41}); // reverse each line: not compiled yet
   EXPECT_EQ(value(w, "processStringWithCompiledFilter", {"xyz"}).toString(), "XYZ");
+
+  // Go runs the list as a job, over the clipboard when asked.
+  value(w, "execute");
+  value(w, "executeClipboard");
+  ASSERT_EQ(jobs.size(), 2u);
+  EXPECT_EQ(jobs[0].second.filterName, "Untitled1");
+  EXPECT_NE(dynamic_cast<TClipboardInput *>(jobs[1].first.get()), nullptr);
 
   // The Application property names the object that made the window.
   QDBusMessage get = QDBusMessage::createMethodCall(QDBusConnection::sessionBus().baseService(), w,
