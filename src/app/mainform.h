@@ -45,6 +45,8 @@ public:
   virtual void addDescriptionFilter(int kind) = 0;
   virtual void addNumberFilter(int kind) = 0;
   virtual void updateTrialFont(const QFont &font) = 0;
+  // Go; with `clipboard` the input and output are the clipboard's.
+  virtual void beginButtonClick(bool clipboard) { (void)clipboard; }
   // The list the window edits, as the command line and other programs
   // drive it; none when the window offers no such access.
   virtual FilterListTarget *listTarget();
@@ -127,6 +129,7 @@ public:
   MainSettings &settings() { return settings_; }
   TMRUManager &recentFiles() const { return *recentFiles_; }
   TKitTrayIcon *trayIcon() const { return tray_; }
+  QMenu *taskMenu() const { return taskMenu_; }
   TcommandLineForm *commandLineForm() const { return commandLineForm_; }
   // The help context of the active form or tab, for F1.
   int activeHelpContext() const;
@@ -145,6 +148,7 @@ protected:
 private:
   void buildMenus();
   void buildToolBars();
+  void buildTaskMenu();
   void afterCreate();
   QAction *addAction(QMenu *menu, const char *name, const QString &text, int tag = -1);
 
