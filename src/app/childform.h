@@ -136,6 +136,10 @@ public:
   void addNumberFilter(int kind) override;
   void updateTrialFont(const QFont &font) override;
 
+  // The input node (item 1) and the output node (the last item).
+  TInputObject *InputFilter() { return inputNode(); }
+  TOutputObject *OutputFilter() { return outputNode(); }
+
   // --- Files grid ---
   TdgGrid &fileGrid() const { return *fileGrid_; }
   void addFile(const std::string &name);

@@ -42,8 +42,8 @@ WindowJobHost &jobHost() {
   if (TmainForm *main = TmainForm::instance())
     return main->jobHost();
   // Windows made without a main window (tests, tools) share one host.
-  static WindowJobHost *host = new WindowJobHost(qApp);
-  return *host;
+  static WindowJobHost host;
+  return host;
 }
 
 // The trial run the window is waiting for; a newer one or a stop makes an

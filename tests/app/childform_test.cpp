@@ -2,8 +2,10 @@
 
 #include "app/filtertreemodel.h"
 #include "app/memos.h"
+#include "app/windowjobhost.h"
 #include "app_testing.h"
 #include "engine/processingthread.h"
+#include "engine/userinterface.h"
 #include "filterlist/commentnodes.h"
 #include "filterlist/descriptionnodes.h"
 #include "filterlist/eolnodes.h"
@@ -12,6 +14,7 @@
 #include "grid/dgbasegrid.h"
 #include "grid/font.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -205,6 +208,43 @@ TEST_F(ChildForm, TrialRunAndCompiledFilter) {
   form->trialRunButtonClick();
   EXPECT_FALSE(form->trialRunning());
   EXPECT_EQ(boxTexts.back().substr(0, 20), "You need to enter so");
+}
+
+TEST_F(ChildForm, JobsFromTheButtonsAndAStoppedTrial) {
+  form->addFilter(upperCaseNode());
+  // Go in test mode writes copies beside the input.
+  const std::string input = dir.file("in.txt");
+  writeFile(input, "abc\r\n");
+  form->InputFilter()->inputFromFile = true;
+  form->OutputFilter()->outputToFile = TOutputObject::files;
+  form->OutputFilter()->testMode = true;
+  form->testThenAdd(input);
+  form->beginButtonClick(false);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(input + ".dCv"); }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return readFile(input + ".dCv") == "ABC\r\n"; }, 5000));
+  EXPECT_EQ(readFile(input), "abc\r\n");
+
+  // The clipboard button is enabled again when its job ends.
+  const auto headless = userInterface();
+  installWindowHandlers();
+  QApplication::clipboard()->setText("xyz");
+  form->clipboardButton->click();
+  EXPECT_FALSE(form->clipboardButton->isEnabled());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->clipboardButton->isEnabled(); }, 5000));
+  EXPECT_EQ(QApplication::clipboard()->text(), "XYZ");
+  setUserInterface(headless);
+
+  // A press mid-run stops the trial: the window is idle at once, and the
+  // stopped job's output goes nowhere.
+  form->trialInput->setBytes("abc");
+  form->trialInput->appendPlainText("d");
+  form->trialRunButtonClick();
+  ASSERT_TRUE(form->trialRunning());
+  form->trialRunButtonClick();
+  EXPECT_FALSE(form->trialRunning());
+  EXPECT_EQ(form->trialJob(), nullptr);
+  QTest::qWait(500);
+  EXPECT_EQ(form->trialOutput->bytes(), "Generating output...");
 }
 
 TEST_F(ChildForm, ClosingMidTrialNeitherCrashesNorStopsTheJob) {
