@@ -315,10 +315,15 @@ void TchildForm::buildMenus() {
     if (auto &show = mainFormHooks().showWizard)
       show(*this);
   });
-  // The assistants of later work stay disabled until they exist.
-  add(toolsMenu_, "Command line wizard", [] {})->setEnabled(false);
-  add(toolsMenu_, "Customize shell extensions", mainAction("Customizeshellextensions1"));
-  add(toolsMenu_, "&Check for Marrowen updates", mainAction("Checkweb1"));
+  auto hook = [](const char *name) {
+    return [name] {
+      if (auto &command = mainFormHooks().commands[name])
+        command();
+    };
+  };
+  add(toolsMenu_, "Command line wizard", hook("CommandLineHelper"));
+  add(toolsMenu_, "Customize shell extensions", hook("Customizeshellextensions1"));
+  add(toolsMenu_, "&Check for Marrowen updates", hook("Checkweb1"));
   add(toolsMenu_, "Show command line", mainAction("Showcommandline1"));
   toolsMenu_->addSeparator();
   for (auto [caption, tag] :

@@ -66,6 +66,8 @@ protected:
   }
   void TearDown() override {
     form.reset();
+    // Every job ends before the next test.
+    EXPECT_TRUE(QTest::qWaitFor([] { return TchildForm::jobHost().activeJobs() == 0; }, 10000));
     QCoreApplication::processEvents();
     registerNodeDialog("TCommentObject", {});
     AppTest::TearDown();
@@ -204,9 +206,22 @@ TEST_F(ChildForm, TrialRunAndCompiledFilter) {
   form->trialRunButtonClick();
   EXPECT_EQ(form->Tabs->currentWidget(), form->filtersTab);
 
+  // A long result is made ready elsewhere and arrives whole.
+  const std::string longText(3 << 20, 'x');
+  form->trialInput->setBytes(longText);
+  form->trialInput->appendPlainText("y");
+  form->trialRunButtonClick();
+  ASSERT_TRUE(
+      QTest::qWaitFor([] { return TchildForm::lastStatus() == "Trial run completed"; }, 20000));
+  EXPECT_FALSE(form->trialRunning());
+  EXPECT_EQ(form->trialOutput->bytes(), std::string(3 << 20, 'X') + "\r\nY");
+  EXPECT_EQ(form->trialOutputStatus->panelText(0), "Line 1, Column 1");
+
   form->trialInput->setBytes("");
+  form->Tabs->setCurrentWidget(form->filtersTab);
   form->trialRunButtonClick();
   EXPECT_FALSE(form->trialRunning());
+  ASSERT_FALSE(boxTexts.empty());
   EXPECT_EQ(boxTexts.back().substr(0, 20), "You need to enter so");
 }
 
