@@ -138,7 +138,8 @@ void trialBenchmark() {
   std::printf("  (%zu bytes in, %zu bytes out)\n", text.size(), result.size());
   report("placing the 10 MB result in the trial output at once",
          timed([&] { form.trialOutput->setBytes(result); }), 600);
-  PreparedMemoText prepared = prepareMemoText(result, "Trial Output", QThread::currentThread());
+  PreparedMemoText prepared =
+      prepareMemoText(result, "Trial Output", QThread::currentThread(), form.trialOutput->font());
   report("the trial output taking a document made elsewhere",
          timed([&] { adoptMemoDocument(form.trialOutput, std::move(prepared)); }), 100);
 }

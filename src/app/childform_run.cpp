@@ -149,8 +149,7 @@ void TchildForm::trialRunButtonClick() {
 }
 
 void TchildForm::doTrialRun() {
-  std::string text = trialInput->bytes();
-  if (text.empty())
+  if (trialInput->document()->isEmpty())
     throw Exception(translate(
         4800,
         "You need to enter some text in the trial run input area\r\n to test your filters on"));
@@ -159,6 +158,8 @@ void TchildForm::doTrialRun() {
     Tabs->setCurrentWidget(filtersTab);
     return;
   }
+  // Building the chain read the trial input into the list.
+  std::string text = filterList_.trialInput;
   setTrialRunning(true);
   trialOutput->setBytes(translate(4810, "Generating output..."));
   statusBarText(translate(4820, "Processing trial input..."));
@@ -211,8 +212,10 @@ void TchildForm::showTrialOutput(int serial, const std::string &text) {
   }
   QPointer<TchildForm> self(this);
   QThread *memoThread = thread();
-  QThreadPool::globalInstance()->start([self, serial, text, areaName, memoThread, finished] {
-    auto prepared = std::make_shared<PreparedMemoText>(prepareMemoText(text, areaName, memoThread));
+  const QFont font = trialOutput->font();
+  QThreadPool::globalInstance()->start([self, serial, text, areaName, memoThread, font, finished] {
+    auto prepared =
+        std::make_shared<PreparedMemoText>(prepareMemoText(text, areaName, memoThread, font));
     QMetaObject::invokeMethod(
         qApp,
         [self, serial, prepared, finished] {

@@ -157,12 +157,14 @@ void bindMemoStatus(QWidget *memo, MemoStatusBar *status) {
 namespace marrowen {
 
 PreparedMemoText prepareMemoText(std::string bytes, std::string_view sourceName,
-                                 QThread *memoThread) {
+                                 QThread *memoThread, const QFont &font) {
   PreparedMemoText prepared;
   const MemoText shown = memoTextWithoutNulls(sourceName, bytes);
   if (shown.nullsRemoved)
     prepared.warning = toQString(shown.warning);
   prepared.document = std::make_unique<QTextDocument>();
+  prepared.document->setDefaultFont(font);
+  prepared.document->setDocumentLayout(new QPlainTextDocumentLayout(prepared.document.get()));
   prepared.document->setPlainText(shownText(shown));
   prepared.document->moveToThread(memoThread);
   prepared.bytes = std::move(bytes);
@@ -172,8 +174,6 @@ PreparedMemoText prepareMemoText(std::string bytes, std::string_view sourceName,
 QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared) {
   QTextDocument *document = prepared.document.release();
   document->setParent(memo);
-  document->setDefaultFont(memo->font());
-  document->setDocumentLayout(new QPlainTextDocumentLayout(document));
   // The memo's own first document goes with setDocument; an adopted one is ours to free.
   QTextDocument *old = memo->document();
   const bool adopted = old && old->parent() == memo;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QStatusBar>
 #include <QString>
 #include <QTextDocument>
@@ -26,7 +27,8 @@ namespace marrowen {
 QString setMemoBytes(QWidget *memo, std::string_view bytes, std::string_view sourceName = {});
 std::string memoBytes(const QWidget *memo);
 // A long text made ready for a plain-text memo on another thread: the
-// document holds what setMemoBytes would show and belongs to `memoThread`.
+// document holds what setMemoBytes would show, laid out in the memo's
+// `font`, and belongs to `memoThread`.
 // The memo takes it on its own thread with adoptMemoDocument, which gives
 // back the warning about NULs (empty when there were none).
 struct PreparedMemoText {
@@ -35,7 +37,7 @@ struct PreparedMemoText {
   QString warning;
 };
 PreparedMemoText prepareMemoText(std::string bytes, std::string_view sourceName,
-                                 QThread *memoThread);
+                                 QThread *memoThread, const QFont &font);
 QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared);
 
 // Whether the memo's text is no longer the bytes it was given.
