@@ -35,7 +35,6 @@ public:
   virtual void readInnerGrid(ComponentReader &reader) = 0;
 };
 
-
 // The grid as its data objects see it: what they ask of it and what they tell
 // it to do. Columns and rows are given by data index unless a name says display.
 class TdgGridHost {
