@@ -595,24 +595,28 @@ template <typename Fn> void onActive(Fn fn) {
 void TchildForm::install() {
   MainFormHooks &hooks = mainFormHooks();
   hooks.createChild = [](QMdiArea &area) -> FilterListWindow * {
-    auto *child = new TchildForm(static_cast<int>(area.subWindowList().size()) + 1);
+    // Numbered among the list windows, the new one included.
+    int number = 1;
+    for (QMdiSubWindow *sub : area.subWindowList())
+      if (qobject_cast<TchildForm *>(sub->widget()))
+        ++number;
+    auto *child = new TchildForm(number);
     child->setAttribute(Qt::WA_DeleteOnClose);
     QMdiSubWindow *sub = area.addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
-    static QMetaObject::Connection connection;
-    if (!connection)
-      connection = QObject::connect(
-          &area, &QMdiArea::subWindowActivated, &area, [&area](QMdiSubWindow *window) {
-            TmainForm *main = TmainForm::instance();
-            if (!main)
-              return;
-            auto *form = window ? qobject_cast<TchildForm *>(window->widget()) : nullptr;
-            if (!window && !area.subWindowList().isEmpty())
-              return;
-            if (form)
-              form->activateWindow_();
-            mergeMenus(*main, form);
-          });
+    if (!area.property("childFormMenus").toBool()) {
+      area.setProperty("childFormMenus", true);
+      QObject::connect(&area, &QMdiArea::subWindowActivated, &area, [&area](QMdiSubWindow *window) {
+        TmainForm *main = TmainForm::instance();
+        // Focus leaving the workspace keeps the bar as it is.
+        if (!main || (!window && !area.subWindowList().isEmpty()))
+          return;
+        auto *form = window ? qobject_cast<TchildForm *>(window->widget()) : nullptr;
+        if (form)
+          form->activateWindow_();
+        mergeMenus(*main, form);
+      });
+    }
     return child;
   };
   auto &commands = hooks.commands;

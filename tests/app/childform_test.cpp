@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -395,6 +396,35 @@ TEST_F(ChildForm, MapsFromTheFolderAndFromTheList) {
   auto *map = static_cast<TUserObject *>(form->selectedNode());
   EXPECT_EQ(map->entries['a'], "A");
   EXPECT_EQ(map->entries['7'], "7");
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+class ChildFormInMainForm : public testing::AppTest {};
+
+TEST_F(ChildFormInMainForm, NewWindowsAreNumberedAndBringTheirMenusInGroupOrder) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *first = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(first, nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(first->windowTitle(), "Untitled1");
+    QStringList bar;
+    for (QAction *action : main.menuBar()->actions())
+      bar << action->text();
+    EXPECT_EQ(bar, QStringList({"&File", "&Edit", "&Convert", "&Add", "&Remove", "Ema&il",
+                                "&Special", "Se&lect", "&Maps", "&Tools", "&Window", "&Help"}));
+    EXPECT_EQ(main.menuBar()->actions()[1]->menu(), first->editMenu());
+    auto *second = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    EXPECT_EQ(second->windowTitle(), "Untitled2");
+  }
+  mainFormHooks() = MainFormHooks();
 }
 
 } // namespace
