@@ -165,13 +165,17 @@ void TdgBaseGrid::PaintGrid(QPainter &p, const TRect &clip) {
     if (h >= 1)
       paintRow(r, h);
   }
+  // The visible rows may already hold the insert row; it is painted once.
+  bool insertRowPainted = false;
   for (int pos = FVisibleRows.Search(TopRow(), found);
        pos <= FVisibleRows.VisibleCount() && y < clip.Bottom; ++pos) {
     const int r = FVisibleRows.Get(pos);
-    if (r >= FixedRows())
+    if (r >= FixedRows()) {
       paintRow(r, RowHeights(r));
+      insertRowPainted = insertRowPainted || r == RowCount() - 1;
+    }
   }
-  if (FInsertRowFlag && y < clip.Bottom && TopRow() <= RowCount() - 1)
+  if (FInsertRowFlag && !insertRowPainted && y < clip.Bottom && TopRow() <= RowCount() - 1)
     paintRow(RowCount() - 1, RowHeights(RowCount() - 1));
   const QColor background = colorToQColor(Color(), palette());
   if (reachX < cw)
