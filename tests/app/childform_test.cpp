@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -66,6 +67,8 @@ protected:
   }
   void TearDown() override {
     form.reset();
+    // Every job ends before the next test.
+    EXPECT_TRUE(QTest::qWaitFor([] { return TchildForm::jobHost().activeJobs() == 0; }, 10000));
     QCoreApplication::processEvents();
     registerNodeDialog("TCommentObject", {});
     AppTest::TearDown();
@@ -204,9 +207,22 @@ TEST_F(ChildForm, TrialRunAndCompiledFilter) {
   form->trialRunButtonClick();
   EXPECT_EQ(form->Tabs->currentWidget(), form->filtersTab);
 
+  // A long result is made ready elsewhere and arrives whole.
+  const std::string longText(3 << 20, 'x');
+  form->trialInput->setBytes(longText);
+  form->trialInput->appendPlainText("y");
+  form->trialRunButtonClick();
+  ASSERT_TRUE(
+      QTest::qWaitFor([] { return TchildForm::lastStatus() == "Trial run completed"; }, 20000));
+  EXPECT_FALSE(form->trialRunning());
+  EXPECT_EQ(form->trialOutput->bytes(), std::string(3 << 20, 'X') + "\r\nY");
+  EXPECT_EQ(form->trialOutputStatus->panelText(0), "Line 1, Column 1");
+
   form->trialInput->setBytes("");
+  form->Tabs->setCurrentWidget(form->filtersTab);
   form->trialRunButtonClick();
   EXPECT_FALSE(form->trialRunning());
+  ASSERT_FALSE(boxTexts.empty());
   EXPECT_EQ(boxTexts.back().substr(0, 20), "You need to enter so");
 }
 
@@ -380,6 +396,35 @@ TEST_F(ChildForm, MapsFromTheFolderAndFromTheList) {
   auto *map = static_cast<TUserObject *>(form->selectedNode());
   EXPECT_EQ(map->entries['a'], "A");
   EXPECT_EQ(map->entries['7'], "7");
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+class ChildFormInMainForm : public testing::AppTest {};
+
+TEST_F(ChildFormInMainForm, NewWindowsAreNumberedAndBringTheirMenusInGroupOrder) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *first = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(first, nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(first->windowTitle(), "Untitled1");
+    QStringList bar;
+    for (QAction *action : main.menuBar()->actions())
+      bar << action->text();
+    EXPECT_EQ(bar, QStringList({"&File", "&Edit", "&Convert", "&Add", "&Remove", "Ema&il",
+                                "&Special", "Se&lect", "&Maps", "&Tools", "&Window", "&Help"}));
+    EXPECT_EQ(main.menuBar()->actions()[1]->menu(), first->editMenu());
+    auto *second = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    EXPECT_EQ(second->windowTitle(), "Untitled2");
+  }
+  mainFormHooks() = MainFormHooks();
 }
 
 } // namespace
