@@ -41,6 +41,14 @@ enum TdgSelectType : std::uint8_t { stRows = 0, stCols = 1, stCells = 2 };
 
 class TdgBaseGrid;
 class PainterTextMetrics;
+class TdgGridStreamComponent;
+class TStream;
+
+// The parts of a grid a copy or a layout takes.
+using TdgPropKinds = std::uint8_t;
+enum TdgPropKind : std::uint8_t { pkGrid = 1, pkCols = 2, pkRows = 4, pkCells = 8 };
+inline constexpr TdgPropKinds allPropKinds = pkGrid | pkCols | pkRows | pkCells;
+inline constexpr std::uint32_t allLayoutProperties = 0x7FFFFFFF;
 
 // The grid's current cell as one object: where it is, the value being edited
 // there (held until it is written), and the moves and checks that concern it.
@@ -173,6 +181,15 @@ public:
   std::span<const PublishedProperty> publishedProperties() const override;
   void writeDefinedProperties(ComponentWriter &writer, std::string_view prefix) const override;
   bool readDefinedProperty(std::string_view name, ComponentReader &reader) override;
+  // The collections and "Data" one by one, each as a value; the Has tests
+  // say whether the form stream writes them.
+  bool HasColItems() const;
+  bool HasRowItems() const;
+  bool HasCellItems() const;
+  void WriteColProperties(ComponentWriter &writer) const;
+  void WriteRowProperties(ComponentWriter &writer) const;
+  void WriteCellProperties(ComponentWriter &writer) const;
+  void WriteData(ComponentWriter &writer) const;
   // Suspends writing the collections and "Data" (False) or resumes it (True).
   void SuspendDataWriting(bool resume);
   // Whether a value suits a cell of the control type; a refusal is reported.
@@ -377,6 +394,66 @@ public:
   // events, and the conversion of what the handler left.
   virtual void CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) = 0;
 
+  // ---- Copying another grid and saving or loading the layout.
+  // Takes over everything of another grid; anything that is not a grid is
+  // refused with "Cannot assign %s to %s" and nothing is copied.
+  void Assign(const QObject &source);
+  // Copies the chosen parts; with values the cell values come too, without
+  // them values that no longer suit their cells are dropped.
+  virtual void CopyGrid(const TdgBaseGrid &source, TdgPropKinds kinds, bool withValues);
+  // The cell values alone; storage beyond this grid's counts is trimmed.
+  void CopyCellValuesFrom(const TdgBaseGrid &source);
+  bool BeingCopied() const { return FCopying > 0; }
+  // The class name error texts give this grid.
+  virtual std::string ClassName() const { return "TdgGrid"; }
+
+  virtual void LoadFromStream(TStream &stream, bool fieldState);
+  virtual void LoadFromFile(const std::string &fileName, bool fieldState);
+  // Answers whether a layout was found and read.
+  virtual bool LoadFromRegistry(const std::string &key, const std::string &valueName,
+                                bool fieldState);
+  virtual void SaveToStream(TStream &stream, TdgPropKinds kinds, std::uint32_t properties,
+                            bool saveData);
+  void SaveToStream(TStream &stream, bool saveData) {
+    SaveToStream(stream, allPropKinds, allLayoutProperties, saveData);
+  }
+  virtual void SaveToFile(const std::string &fileName, TdgPropKinds kinds, std::uint32_t properties,
+                          bool saveData);
+  // With a file name the layout goes to that file and the value holds its
+  // full path; without, the value holds the layout itself.
+  virtual void SaveToRegistry(const std::string &key, const std::string &valueName,
+                              const std::string &fileName, TdgPropKinds kinds,
+                              std::uint32_t properties, bool saveData);
+  void SaveToRegistry(const std::string &key, const std::string &valueName,
+                      const std::string &fileName, bool saveData) {
+    SaveToRegistry(key, valueName, fileName, allPropKinds, allLayoutProperties, saveData);
+  }
+  // True while a layout is read or written, and while a form stream is.
+  virtual bool IsLoadingLayout() const { return FLayoutLoading || !NotLoading(); }
+  virtual bool IsSavingLayout() const { return FLayoutSaving || Saving(); }
+  bool FieldState() const { return FFieldState; }
+  virtual std::unique_ptr<TdgGridStreamComponent> CreateStreamComponent();
+  // The layout as bytes, and read back; a damaged layout raises an error
+  // naming sourceName, and the grid is left painting and firing events.
+  std::string SaveLayout(TdgPropKinds kinds, std::uint32_t properties, bool saveData);
+  void LoadLayout(std::string_view bytes, const std::string &sourceName, bool fieldState);
+  // A hidden grid of this class holding everything of this one.
+  std::unique_ptr<TdgBaseGrid> CreateLayoutCopy(bool withData) const;
+  // Puts the chosen parts back to those of a fresh grid.
+  virtual void ResetToNewGrid(TdgPropKinds kinds);
+
+protected:
+  virtual void CopyCols(const TdgBaseGrid &source);
+  virtual void CopyRows(const TdgBaseGrid &source);
+  virtual void CopyRowChangedMarks(const TdgBaseGrid &source);
+  virtual void CopyCellProperties(const TdgBaseGrid &source);
+  virtual void CopyProperties(const TdgBaseGrid &source, const std::string &exclude);
+  virtual void CopyCellValues(const TdgBaseGrid &source);
+  virtual void CopySelection(const TdgBaseGrid &source, TdgPropKinds kinds);
+  // A fresh hidden grid of this grid's class, for resets and partial saves.
+  virtual std::unique_ptr<TdgBaseGrid> NewGridOfSameClass() const;
+
+public:
   // ---- Look, geometry and layout (painting, hit tests, scrolling, setters).
   TColor LineColor() const { return FLineColor; }
   void SetLineColor(TColor value);
@@ -906,6 +983,7 @@ private:
   int FLastReportedRow = -1;
   std::vector<bool> FRowChangedMarks;
   std::vector<std::pair<int, int>> FPendingRowOrder;
+  std::vector<int> RowItems() const;
   void ApplyPendingRowOrder();
   class SelectionRedraw;
   void SelectLines(bool rows, int fromDisplay, int toDisplay);
@@ -1013,6 +1091,10 @@ private:
   QTimer FSpinTimer;
   bool FHeadingOn = true;
   int FScaling = 0;
+  int FCopying = 0;
+  bool FLayoutLoading = false;
+  bool FLayoutSaving = false;
+  bool FFieldState = true;
   void PaintGrid(QPainter &p, const TRect &clip);
   void PaintDataCell(QPainter &p, int col, int row, TRect rect, bool selected);
   void PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect);
