@@ -42,6 +42,7 @@ enum TdgSelectType : std::uint8_t { stRows = 0, stCols = 1, stCells = 2 };
 class TdgBaseGrid;
 class PainterTextMetrics;
 class TdgGridStreamComponent;
+class TdgDropDownForm;
 class TStream;
 
 // The parts of a grid a copy or a layout takes.
@@ -385,7 +386,7 @@ public:
   virtual void TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) = 0;
   // The drop-down factories of the event layer; the base has none.
   virtual std::unique_ptr<TdgCombo> CreateCombo();
-  virtual QWidget *CreateComboGrid();
+  virtual std::unique_ptr<TdgComboGrid> CreateComboGrid();
   virtual void DoSelectChanged(TdgSelectType type, bool byUser);
   virtual void DoGridStatusChanged(TdgGridStatus oldStatus, TdgGridStatus newStatus);
   virtual void RowInserted(int dataRow, bool byUser) = 0;
@@ -441,6 +442,59 @@ public:
   std::unique_ptr<TdgBaseGrid> CreateLayoutCopy(bool withData) const;
   // Puts the chosen parts back to those of a fresh grid.
   virtual void ResetToNewGrid(TdgPropKinds kinds);
+
+  // ---- Combo drop-downs. The drop-down always shows the grid's own combo;
+  // a cell's own combo is copied into it when the list opens.
+  TdgCombo *GetCombo();
+  TdgDropDownForm *DropDownForm();
+  TdgDropDownForm *ExistingDropDownForm() const { return FDropDownForm; }
+  // Gives a list grid this grid's look, and a combo its starting settings.
+  virtual void InitComboGrid(TdgComboGrid &comboGrid);
+  virtual void InitCombo(TdgCombo *combo);
+  // The cell's own combo, or its row's or column's; null when the grid's
+  // own combo serves it.
+  virtual TdgCombo *ComboOfCell(int dataCol, int dataRow);
+  virtual TdgDropDownStyle CellDropDownStyle(int dataCol, int dataRow);
+  // Whether a list is open, and for which cell (-1, -1: none).
+  bool ComboOpen() const;
+  int ComboCol() const { return FComboCol; }
+  int ComboRow() const { return FComboRow; }
+  bool ComboPrepared() const { return FComboPrepared; }
+  TdgCombo *LastCopiedCombo() const { return FLastCopiedCombo; }
+  void ForgetCopiedCombo(const TdgCombo *combo);
+  // Closes the list when it is open for that cell, else opens it there.
+  void ToggleComboDropDown(int dataCol, int dataRow);
+  void OpenComboDropDown(int dataCol, int dataRow);
+  // Rolls the list up without taking its value.
+  void CloseComboDropDown(bool refocus = true);
+  void PrepareCombo(int dataCol, int dataRow);
+  // The size a list grid asks for, showing cols columns and rows rows.
+  virtual int DropDownWidth(int cols);
+  virtual int DropDownHeight(int rows);
+  // Sizes the open list to its settings; places it again while it is open.
+  void SizeDropDown(TdgComboGrid &comboGrid, bool force);
+  void PlaceDropDown(TdgComboGrid &comboGrid, int width, int height);
+  // The available area of the screen that shows a global point.
+  static QRect ScreenAreaAt(const QPoint &global);
+  // Takes a value picked in the list into the current cell.
+  void TakeComboValue(const Variant &value);
+  // The list's value for the current cell: its current row's value column.
+  Variant ComboValue(int valueCol);
+  void TakeListValueAndClose();
+  // Keys for drop-downs: F4 and Alt+Down open one, and while a list is open
+  // its table decides. Answers whether the key was consumed.
+  bool DropDownKeyDown(std::uint16_t &key, TShiftState shift);
+  // A press on this grid while its list is open.
+  void DropDownPress(QMouseEvent &e);
+  // The editor's text changed while the list is open: search, and complete.
+  void ComboEditorChanged(bool complete);
+  // A character typed into a list without an editor.
+  void ComboTypeAhead(char ch);
+  bool ClearComboTypeAhead();
+  // Milliseconds for the type-ahead; tests set their own.
+  std::function<std::int64_t()> TickCount;
+  // The list grid's column width hook: its DefaultColWidth is width + 10.
+  void SetComboColumnWidth(int width);
 
 protected:
   virtual void CopyCols(const TdgBaseGrid &source);
@@ -840,7 +894,7 @@ public:
   void setColSelected(int, bool) override {}
   void setRowSelected(int dataRow, bool selected) override;
   void dropUnfitValues(int, int) override {}
-  void ensureSharedCombo() override {}
+  void ensureSharedCombo() override { GetCombo(); }
   std::unique_ptr<TdgCombo> makeCombo() override { return CreateCombo(); }
   std::unique_ptr<TdgCustomButton> makeButton(const TdgCustomButton &like) override {
     return like.Clone();
@@ -860,8 +914,8 @@ public:
   void setCellFont(int dataCol, int dataRow, const TFont *font) override {
     SetCellFont(dataCol, dataRow, font);
   }
-  TdgCombo *cellCombo(int, int) override { return nullptr; }
-  TdgCombo &ensureCellCombo(int, int) override;
+  TdgCombo *cellCombo(int dataCol, int dataRow) override;
+  TdgCombo &ensureCellCombo(int dataCol, int dataRow) override;
   TdgDateTimeDefComponent *cellDateTimeDef(int, int) override { return nullptr; }
   void setCellDateTimeDef(int, int, TdgDateTimeDefComponent *) override {}
 
@@ -1092,6 +1146,13 @@ private:
   bool FHeadingOn = true;
   int FScaling = 0;
   int FCopying = 0;
+  TdgDropDownForm *FDropDownForm = nullptr;
+  std::unique_ptr<TdgCombo> FCombo;
+  int FComboCol = -1;
+  int FComboRow = -1;
+  TdgCombo *FLastCopiedCombo = nullptr;
+  bool FComboPrepared = false;
+  std::int64_t FTypeAheadTick = 0;
   bool FLayoutLoading = false;
   bool FLayoutSaving = false;
   bool FFieldState = true;
@@ -1123,6 +1184,7 @@ public:
   void CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) override;
   void TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) override;
   std::unique_ptr<TdgCombo> CreateCombo() override;
+  std::unique_ptr<TdgComboGrid> CreateComboGrid() override;
   virtual void DoTopLeftChanged(int oldCol, int oldRow, int newCol, int newRow, bool byUser);
   bool DoStartCellEdit(int dataCol, int dataRow) override;
   bool DoStartRowEdit(int dataRow) override;

@@ -254,10 +254,4 @@ std::unique_ptr<TdgBaseGrid> TdgBaseGrid::NewGridOfSameClass() const {
   return grid;
 }
 
-void TdgBaseGrid::ResetToNewGrid(TdgPropKinds kinds) {
-  const std::unique_ptr<TdgBaseGrid> fresh = NewGridOfSameClass();
-  CopyGrid(*fresh, kinds, false);
-  UpdateScrollBars();
-}
-
 } // namespace marrowen

@@ -156,6 +156,8 @@ bool TdgBaseGrid::WantsKey(const QKeyEvent &e) const {
 }
 
 void TdgBaseGrid::KeyDown(std::uint16_t &key, TShiftState shift) {
+  if (DropDownKeyDown(key, shift))
+    return;
   TCustomGrid_dg::KeyDown(key, shift);
   if (key == VK_ESCAPE && shift == TShiftState() && EscapeKey())
     key = 0;
