@@ -1,8 +1,8 @@
 #include "grid/combo.h"
 
 #include "classlib/componentstream.h"
+#include "grid/editorwrappers.h"
 #include "grid/gridstream.h"
-#include "grid/inplaceedit.h"
 #include "grid/keys.h"
 
 #include <QApplication>
@@ -72,8 +72,8 @@ void TdgDropDownForm::mousePressEvent(QMouseEvent *e) {
 
 void TdgDropDownForm::keyPressEvent(QKeyEvent *e) {
   e->accept();
-  TInplaceEdit *editor = grid_.InplaceEditor();
-  const bool editorShown = editor && editor->isVisible();
+  TdgGridEditBox *editor = ShownTextEditor(grid_);
+  const bool editorShown = editor != nullptr;
   if (typesText(*e)) {
     if (editorShown) {
       QApplication::sendEvent(editor, e);

@@ -146,6 +146,10 @@ private:
   int FPressedRow = -1;
 };
 
+class TdgGridEditBox;
+// The text editor when it shows over the grid's current cell, else null.
+TdgGridEditBox *ShownTextEditor(const TdgBaseGrid &grid);
+
 // Where a drop-down of w x h goes when proposed at (x, y), y being the bottom
 // of its cell: pulled back inside the available area of the screen, and
 // above the cell (cellHeight high, less the grid line) when it would leave

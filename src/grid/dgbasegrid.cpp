@@ -85,6 +85,7 @@ TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
   Initialize();
   FLastReportedCol = GetCurrentDataCol();
   FLastReportedRow = GetCurrentDataRow();
+  CreateControls();
   FSettingDefaults = false;
 }
 
@@ -1523,7 +1524,11 @@ void TdgBaseGrid::RowHeightsChanged() {
 }
 
 void TdgBaseGrid::TopLeftMoved(TGridCoord oldTopLeft) {
+  // The in-place control does not scroll with the cells: it goes and comes.
+  if (FEditorShown)
+    HideCellEditor(true);
   TCustomGrid_dg::TopLeftMoved(oldTopLeft);
+  PlaceEditor();
   TopLeftChangedBy(oldTopLeft.X, oldTopLeft.Y, FTopLeftByUser, LeftCol(), TopRow());
 }
 

@@ -5,6 +5,7 @@
 #include "grid/cells.h"
 #include "grid/colrow.h"
 #include "grid/component.h"
+#include "grid/editorwrappers.h"
 #include "grid/font.h"
 #include "grid/gridevents.h"
 #include "grid/gridhost.h"
@@ -796,7 +797,6 @@ public:
   // read-only columns and rows pass unless skipReadOnly (never in list-box
   // mode). Cell finders walk row by row and answer the data column and the
   // display row.
-  bool SkipReadOnly() const { return FGridMode != gmListBox; }
   int NextCol(int displayCol, bool skipReadOnly) const;
   int PrevCol(int displayCol, bool skipReadOnly) const;
   int FirstCol(bool skipReadOnly) const { return NextCol(0, skipReadOnly); }
@@ -919,7 +919,69 @@ public:
   TdgDateTimeDefComponent *cellDateTimeDef(int, int) override { return nullptr; }
   void setCellDateTimeDef(int, int, TdgDateTimeDefComponent *) override {}
 
+  // ---- In-place controls and keyboard navigation.
+  enum TdgRowChangedIndicator : std::uint8_t { riOn, riOff, riAutoReset };
+  bool AlwaysShowEditor() const { return FAlwaysShowEditor; }
+  void SetAlwaysShowEditor(bool value);
+  bool GetSkipReadOnly() const { return FSkipReadOnly; }
+  void SetSkipReadOnly(bool value);
+  bool SelectFixed() const { return FSelectFixed; }
+  void SetSelectFixed(bool value);
+  TdgRowChangedIndicator RowChangedIndicator() const { return FRowChangedIndicator; }
+  void SetRowChangedIndicator(TdgRowChangedIndicator value);
+  bool WantTabs() const { return FWantTabs; }
+  void SetWantTabs(bool value) { FWantTabs = value; }
+  bool TabRowWrap() const { return FTabRowWrap; }
+  void SetTabRowWrap(bool value) { FTabRowWrap = value; }
+  bool CheckMouseFocus() const { return FCheckMouseFocus; }
+  void SetCheckMouseFocus(bool value) { FCheckMouseFocus = value; }
+  std::string CheckBoxValues() const { return FCheckBoxValues; }
+  void SetCheckBoxValues(const std::string &value);
+
+  // The control standing over the current cell, and the three kinds.
+  TdgCustomGridControl &ActiveControl() const { return *FActiveControl; }
+  TdgEditGridControl &EditControl() const { return *FEditControl; }
+  TdgCheckGridControl &CheckControl() const { return *FCheckControl; }
+  TdgCustomGridControl &ControlForType(TdgControlType type) const;
+  bool EditorShown() const { return FEditorShown; }
+  // Whether the current cell is in edit state: the control shows over it.
+  bool Editing() const { return FEditing; }
+  // Whether arrow keys walk cells rather than rows and columns.
+  bool CellNavigation() const;
+  // The moves skip read-only places except at design time and in a list box.
+  bool MovesSkipReadOnly() const { return FSkipReadOnly && FGridMode != gmListBox; }
+  // Moves the current cell (display position), scrolling it into view and
+  // placing the editor; answers whether it moved.
+  virtual bool MoveToCell(int displayCol, int displayRow, int scrollKind = 3);
+  virtual void PlaceEditor();
+  virtual void HideCellEditor(bool forScrolling = false);
+  // Puts the current cell in edit state as a key asks: mode 0 selects the
+  // whole text, 2 puts the caret at the end.
+  virtual bool StartEditing(int mode);
+  virtual void EndEditInCell();
+  virtual void EditorSetup(TdgCustomGridControl &control);
+  virtual void MoveUp();
+  virtual void MoveDown();
+  virtual void MovePageUp();
+  virtual void MovePageDown();
+  virtual void MoveFirstRow();
+  virtual void MoveLastRow();
+  virtual void MoveFirstCell();
+  virtual void MoveLastCell();
+  virtual void MoveNextCell(bool byEnter);
+  virtual void MovePrevCell();
+  virtual void EndEditOrAppend();
+  void KeyUp(std::uint16_t &key, TShiftState shift) override;
+  void KeyPress(char &key) override;
+  void WMChar(char ch) override;
+  // Keys are ignored while this is above 0; raised and lowered in pairs.
+  void SuspendKeys() { ++FKeySuspend; }
+  void ResumeKeys() { FKeySuspend = std::max(0, FKeySuspend - 1); }
+
+
 protected:
+  void keyPressEvent(QKeyEvent *e) override;
+  bool focusNextPrevChild(bool next) override;
   void paintEvent(QPaintEvent *e) override;
   void InvalidateScreenRect(const TRect &rect) override;
   void focusInEvent(QFocusEvent *e) override;
@@ -1156,6 +1218,40 @@ private:
   bool FLayoutLoading = false;
   bool FLayoutSaving = false;
   bool FFieldState = true;
+  // ---- In-place controls and keyboard state.
+  std::unique_ptr<TdgEditGridControl> FEditControl;
+  std::unique_ptr<TdgCheckGridControl> FCheckControl;
+  std::unique_ptr<TdgDefaultGridControl> FDefaultControl;
+  TdgCustomGridControl *FActiveControl = nullptr;
+  int FEditorCol = -1, FEditorRow = -1;
+  bool FEditorShown = false;
+  bool FHiddenForScrolling = false;
+  bool FEditing = true;
+  int FEditingMode = 0;
+  bool FPendingShow = false;
+  int FKeySuspend = 0;
+  bool FFocusEditorOnKeyUp = false;
+  bool FKeyFromEditor = false;
+  bool FEditorPassedKey = false;
+  bool FFocusFromControl = false;
+  bool FAlwaysShowEditor = true;
+  bool FSkipReadOnly = true;
+  bool FSelectFixed = true;
+  TdgRowChangedIndicator FRowChangedIndicator = riOn;
+  bool FWantTabs = true;
+  bool FTabRowWrap = true;
+  bool FCheckMouseFocus = true;
+  std::string FCheckBoxValues;
+  void CreateControls();
+  void WireControl(TdgCustomGridControl &control);
+  bool EditorMayShow();
+  void ScrollCurrentIntoView();
+  int FullyVisibleRows() const;
+  // The editor's notifications.
+  void EditorKeyDown(std::uint16_t &key, TShiftState shift);
+  void EditorKeyPress(char &key);
+  void EditorChanged(bool notify, bool byUser);
+  void EditorExit();
   void PaintGrid(QPainter &p, const TRect &clip);
   void PaintDataCell(QPainter &p, int col, int row, TRect rect, bool selected);
   void PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect);

@@ -2,8 +2,8 @@
 #include "grid/colrow.h"
 #include "grid/combo.h"
 #include "grid/dgbasegrid.h"
+#include "grid/editorwrappers.h"
 #include "grid/gridutils.h"
-#include "grid/inplaceedit.h"
 #include "grid/keys.h"
 
 #include <QApplication>
@@ -39,6 +39,16 @@ std::int64_t monotonicMilliseconds() {
 constexpr std::int64_t typeAheadPause = 2000;
 
 } // namespace
+
+// The text editor when it shows over the current cell.
+TdgGridEditBox *ShownTextEditor(const TdgBaseGrid &grid) {
+  if (!grid.EditorShown() || &grid.ActiveControl() != &grid.EditControl() ||
+      !grid.EditControl().GetVisible())
+    return nullptr;
+  return &grid.EditControl().Editor();
+}
+
+namespace {} // namespace
 
 TdgDropDownForm *TdgBaseGrid::DropDownForm() {
   if (!FDropDownForm)
@@ -173,7 +183,7 @@ void TdgBaseGrid::OpenComboDropDown(int dataCol, int dataRow) {
     list.SelectCurrentRow();
   PlaceDropDown(list, list.width(), list.height());
   if (list.AutoSearch() != asNone)
-    if (TInplaceEdit *editor = InplaceEditor(); editor && editor->isVisible()) {
+    if (TdgGridEditBox *editor = ShownTextEditor(*this)) {
       bool found = false;
       list.Position(list.Search(editor->Text(), false, found));
     }
@@ -199,7 +209,7 @@ void TdgBaseGrid::CloseComboDropDown(bool refocus) {
   if (shown)
     FDropDownForm->hide();
   if (refocus && window()->isActiveWindow()) {
-    if (TInplaceEdit *editor = InplaceEditor(); editor && editor->isVisible())
+    if (TdgGridEditBox *editor = ShownTextEditor(*this))
       editor->setFocus();
     else
       setFocus();
@@ -367,8 +377,7 @@ bool TdgBaseGrid::DropDownKeyDown(std::uint16_t &key, TShiftState shift) {
     return true;
   }
   TdgComboGrid &list = *FCombo->ComboGrid();
-  TInplaceEdit *editor = InplaceEditor();
-  const bool editorShown = editor && editor->isVisible();
+  const bool editorShown = ShownTextEditor(*this) != nullptr;
   const auto toList = [&](std::uint16_t listKey, TShiftState listShift) {
     list.KeyDown(listKey, listShift);
     key = 0;
@@ -431,8 +440,8 @@ void TdgBaseGrid::DropDownPress(QMouseEvent &e) {
                         e.buttons() & ~e.button(), e.modifiers());
     QApplication::sendEvent(target, &release);
   };
-  TInplaceEdit *editor = InplaceEditor();
-  if (editor && editor->isVisible() && editor->rect().contains(editor->mapFromGlobal(global))) {
+  TdgGridEditBox *editor = ShownTextEditor(*this);
+  if (editor && editor->rect().contains(editor->mapFromGlobal(global))) {
     deliver(editor);
     return;
   }
@@ -451,7 +460,7 @@ void TdgBaseGrid::DropDownPress(QMouseEvent &e) {
 
 void TdgBaseGrid::ComboEditorChanged(bool complete) {
   TdgComboGrid *list = FCombo ? FCombo->ComboGrid() : nullptr;
-  TInplaceEdit *editor = InplaceEditor();
+  TdgGridEditBox *editor = ShownTextEditor(*this);
   if (!list || !editor || !ComboOpen() || list->AutoSearch() == asNone)
     return;
   const std::string text = editor->Text();
@@ -466,9 +475,10 @@ void TdgBaseGrid::ComboEditorChanged(bool complete) {
   const std::string value = list->ValueText(match);
   if (value == text || value.size() <= text.size())
     return;
-  editor->SetText(value);
-  editor->setSelection(static_cast<int>(text.size()), static_cast<int>(value.size() - text.size()));
-  SetEditText(Col(), Row(), value);
+  // The caret stays after what was typed; the completed rest is selected.
+  editor->SetTextNotify(value, true);
+  editor->SetSelStart(static_cast<int>(text.size()));
+  editor->SetSelLength(static_cast<int>(value.size() - text.size()));
 }
 
 bool TdgBaseGrid::ClearComboTypeAhead() {

@@ -1,6 +1,7 @@
 #include "grid/dgbasegrid.h"
 #include "grid/inplaceedit.h"
 
+#include <QApplication>
 #include <QMetaObject>
 
 namespace marrowen {
@@ -73,15 +74,24 @@ void TdgBaseGrid::SetMouseStatus(TdgMouseStatus value) {
   DoMouseStatusChanged(old, value);
 }
 
+// Focus moving between the grid and its in-place control is no entering or
+// leaving of the grid.
 void TdgBaseGrid::FocusEntered() {
   if (FExiting > 0)
     return;
-  if (TInplaceEdit *editor = InplaceEditor(); editor && editor->isVisible())
-    editor->setFocus();
-  DoEnter();
+  const bool fromControl = FFocusFromControl;
+  FFocusFromControl = false;
+  if (FEditorShown && FActiveControl && FActiveControl->GetVisible())
+    FActiveControl->SetFocus();
+  else
+    PlaceEditor();
+  if (!fromControl)
+    DoEnter();
 }
 
 void TdgBaseGrid::FocusLeft() {
+  if (const QWidget *to = QApplication::focusWidget(); to && to != this && isAncestorOf(to))
+    return;
   ++FExiting;
   struct Done {
     int &exiting;

@@ -211,7 +211,8 @@ const PainterTextMetrics &TdgBaseGrid::MetricsFor(const QFont &font) {
 }
 
 bool TdgBaseGrid::HasFocusNow() const {
-  return hasFocus() || (InplaceEditor() && InplaceEditor()->hasFocus());
+  return hasFocus() || (FActiveControl && FActiveControl->Focused()) ||
+         (InplaceEditor() && InplaceEditor()->hasFocus());
 }
 
 bool TdgBaseGrid::IsCellSelected(int displayCol, int displayRow) const {
