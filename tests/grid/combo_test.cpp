@@ -2,7 +2,7 @@
 
 #include "grid/cells.h"
 #include "grid/colrow.h"
-#include "grid/inplaceedit.h"
+#include "grid/gridstream.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -10,6 +10,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace marrowen {
 namespace {
@@ -187,6 +189,216 @@ TEST(ComboDropDown, EachColumnShowsItsOwnList) {
   d.key(Qt::Key_F4);
   EXPECT_EQ(d.list().Rows(), 3);
   EXPECT_EQ(d.list().ValueText(2), "beta");
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// A list grid of the given values in its first column.
+struct List {
+  TdgGrid owner;
+  TdgGridCombo combo{owner};
+  TdgComboGrid &grid = *combo.ComboGrid();
+  explicit List(const std::vector<std::string> &values, bool sorted = false) {
+    grid.SetStoreData(true);
+    grid.SetRows(static_cast<int>(values.size()));
+    for (std::size_t i = 0; i < values.size(); ++i)
+      grid.SetCell(1, static_cast<int>(i) + 1, Variant(values[i]));
+    combo.SetValueColSorted(sorted);
+  }
+  int search(const std::string &text, bool whole, bool *found = nullptr) {
+    bool f = false;
+    const int row = grid.Search(text, whole, f);
+    if (found)
+      *found = f;
+    return row;
+  }
+};
+
+TEST(ComboSearch, CompareAndSearchRules) {
+  List list({"Apple", "banana", "Cherry"});
+  EXPECT_EQ(list.search("che", false), 3);
+  EXPECT_EQ(list.grid.Compare("", "", 0), 0);
+  EXPECT_EQ(list.grid.Compare("a", "", 0), 1);
+  EXPECT_EQ(list.grid.Compare("", "a", 0), -1);
+  list.combo.SetCompareType(ctCaseSensitive);
+  bool found = true;
+  list.grid.SetCurrentDataRow(2);
+  EXPECT_EQ(list.search("che", false, &found), 2);
+  EXPECT_FALSE(found);
+  // Own comparison without handlers: everything agrees.
+  list.combo.SetCompareType(ctOwn);
+  EXPECT_EQ(list.search("zzz", false, &found), 1);
+  EXPECT_TRUE(found);
+  List sorted({"a", "ab", "abc"}, true);
+  EXPECT_EQ(sorted.search("abcd", false), 3);
+  EXPECT_EQ(sorted.search("ab", true), 2);
+}
+
+TEST(ComboSearch, PositionScrollsTheRowWhereAutoSearchSays) {
+  std::vector<std::string> values;
+  for (int i = 1; i <= 40; ++i)
+    values.push_back("item" + std::to_string(100 + i));
+  List list(values, true);
+  list.grid.resize(120, 8 * list.grid.DefaultRowHeight());
+  list.grid.show();
+  list.owner.DropDownForm()->show();
+  list.combo.SetDropDownRows(8);
+  const std::pair<TdgComboAutoSearchType, int> cases[] = {
+      {asBottom, 13}, {asTop, 20}, {asCenter, 17}};
+  for (const auto &[mode, top] : cases) {
+    list.combo.SetAutoSearch(mode);
+    list.grid.SetCurrentDataRow(1);
+    list.grid.SetTopRow(1);
+    list.grid.Position(20);
+    EXPECT_EQ(list.grid.GetCurrentDataRow(), 20);
+    EXPECT_EQ(list.grid.TopRow(), top) << int(mode);
+  }
+}
+
+TEST(ComboSearch, TypeAheadKeepsTypingWithinTwoSeconds) {
+  ComboDialog d({"apple", "apricot", "banana", "blueberry"});
+  std::int64_t now = 10000;
+  d.grid->TickCount = [&] { return now; };
+  d.grid->GetCol(Variant(2))->SetDropDownStyle(ddDropDownList);
+  d.goTo(2, 1);
+  d.grid->OpenComboDropDown(2, 1);
+  d.grid->ComboTypeAhead('b');
+  EXPECT_EQ(d.list().GetCurrentDataRow(), 3);
+  now += 1900;
+  d.grid->ComboTypeAhead('l');
+  EXPECT_EQ(d.list().GetCurrentDataRow(), 4);
+  EXPECT_EQ(d.grid->TypeAhead(), "bl");
+  now += 2000;
+  d.grid->ComboTypeAhead('a');
+  EXPECT_EQ(d.grid->TypeAhead(), "a");
+  EXPECT_EQ(d.list().GetCurrentDataRow(), 1);
+  // The same letter again steps to the next row starting with it.
+  now += 2000;
+  d.grid->ComboTypeAhead('a');
+  EXPECT_EQ(d.list().GetCurrentDataRow(), 2);
+}
+
+TEST(ComboSettings, NewListsAndTheirDefaults) {
+  TdgGrid grid;
+  TdgGridCombo combo(grid);
+  TdgComboGrid &list = *combo.ComboGrid();
+  EXPECT_EQ(combo.DropDownRows(), 4);
+  EXPECT_EQ(combo.DropDownCols(), 1);
+  EXPECT_EQ(combo.ValueCol(), 1);
+  EXPECT_EQ(combo.CompareType(), ctCaseInsensitive);
+  EXPECT_EQ(combo.AutoSearch(), asNone);
+  EXPECT_EQ(list.Rows(), 0);
+  EXPECT_EQ(list.Cols(), 1);
+  EXPECT_FALSE(list.StoreData());
+  EXPECT_FALSE(list.HeadingOn());
+  EXPECT_FALSE(list.RowBarOn());
+  EXPECT_EQ(list.RowSelectMode(), rsSingle);
+  EXPECT_EQ(list.ScrollBars(), ssVertical);
+  combo.SetAutoFill(true);
+  EXPECT_EQ(combo.AutoSearch(), asTop);
+  TdgGridCombo loaded(grid);
+  loaded.ComboGrid()->beginLoad();
+  loaded.SetAutoFill(true);
+  loaded.ComboGrid()->endLoad();
+  EXPECT_EQ(loaded.AutoSearch(), asNone);
+}
+
+TEST(ComboSettings, TheComboThatServesACell) {
+  TdgGrid grid;
+  grid.SetCols(2);
+  grid.SetRows(2);
+  TdgCol &col = *grid.GetCol(Variant(1));
+  col.SetButtonType(btCombo);
+  TdgCombo &colCombo = col.EnsureCombo();
+  TdgRow &row = grid.RowStore().EnsureRowObject(1);
+  row.SetButtonType(btCombo);
+  TdgCombo &rowCombo = row.EnsureCombo();
+  EXPECT_EQ(grid.ComboOfCell(1, 1), &colCombo);
+  grid.SetDrawOverlap(doDrawRowOnTop);
+  EXPECT_EQ(grid.ComboOfCell(1, 1), &rowCombo);
+  row.SetParentCombo(true);
+  EXPECT_EQ(grid.ComboOfCell(1, 1), &colCombo);
+  TdgCombo &cellCombo = grid.ensureCellCombo(1, 1);
+  grid.SetCellProperty(1, 1, pnButtonType, Variant(int(btCombo)));
+  grid.SetCellProperty(1, 1, pnParentCombo, Variant(false));
+  EXPECT_EQ(grid.ComboOfCell(1, 1), &cellCombo);
+  EXPECT_EQ(grid.ComboOfCell(2, 2), nullptr);
+  EXPECT_EQ(grid.ComboOfCell(3, 1), nullptr);
+}
+
+TEST(ComboSettings, PreparedOncePerDropDownAndRebuiltAfterACellsOwnList) {
+  ComboDialog d;
+  d.grid->GetCol(Variant(1))->SetButtonType(btCombo);
+  d.goTo(2, 1);
+  d.grid->OpenComboDropDown(2, 1);
+  d.grid->PrepareCombo(2, 1);
+  EXPECT_EQ(std::count(d.events.begin(), d.events.end(), "init 2,1"), 1);
+  EXPECT_EQ(d.list().Rows(), 3);
+  d.grid->CloseComboDropDown();
+  EXPECT_FALSE(d.grid->ComboPrepared());
+  // Column 1 has no list of its own: the grid's list is rebuilt empty.
+  d.goTo(1, 1);
+  d.grid->OpenComboDropDown(1, 1);
+  EXPECT_EQ(d.list().Rows(), 0);
+  EXPECT_EQ(d.grid->LastCopiedCombo(), nullptr);
+  EXPECT_EQ(d.events.back(), "dropdown 1,1");
+}
+
+TEST(ComboSettings, AComboEntryTravelsWithItsColumn) {
+  ComboDialog d;
+  TdgComboGrid &own = *d.grid->GetCol(Variant(2))->Combo()->ComboGrid();
+  own.SetDropDownRows(6);
+  TdgGrid copy;
+  readGrid(copy, writeGrid(*d.grid));
+  TdgCombo *combo = copy.GetCol(Variant(2))->Combo();
+  ASSERT_NE(combo, nullptr);
+  EXPECT_EQ(combo->DropDownRows(), 6);
+  EXPECT_EQ(combo->ComboGrid()->Rows(), 3);
+  EXPECT_EQ(combo->ComboGrid()->ValueText(3), "gamma");
+}
+
+TEST(ComboPlacement, SizesFollowTheSettings) {
+  ComboDialog d;
+  d.goTo(2, 1);
+  d.grid->OpenComboDropDown(2, 1);
+  TdgComboGrid &list = d.list();
+  const int frame = list.BorderStyle() == bsSingle ? 2 * list.frameWidth() : 0;
+  EXPECT_EQ(list.DropDownHeight(8), frame + 3 * list.DefaultRowHeight());
+  EXPECT_EQ(list.DropDownWidth(0), list.width());
+  // A list narrower than its column ends under the column's right edge.
+  const int col = d.grid->DisplayColOf(2);
+  d.grid->SetColWidths(col, 150);
+  d.grid->PlaceDropDown(list, 100, 40);
+  const TRect cell = d.grid->GetPaintCellRect(col, 1);
+  const int left = d.grid->viewport()->mapToGlobal(QPoint(cell.Left, 0)).x();
+  EXPECT_EQ(d.popup()->x(), left + 50);
+  d.grid->SetColWidths(col, 80);
+  d.grid->PlaceDropDown(list, 100, 40);
+  EXPECT_EQ(d.popup()->x(), left);
+}
+
+TEST(ComboPlacement, KeptOnTheScreenThatHoldsTheCell) {
+  struct Case {
+    QRect screen;
+    int x, y, w, h;
+    QPoint expected;
+  };
+  const Case cases[] = {
+      {{0, 0, 800, 600}, 100, 100, 50, 50, {100, 100}},
+      {{0, 0, 800, 600}, 780, 100, 50, 50, {750, 100}},
+      {{0, 0, 800, 600}, 100, 580, 50, 50, {100, 580 - 20 + 1 - 50}},
+      {{-1280, -200, 1280, 1024}, -40, 100, 100, 50, {-100, 100}},
+      {{-1280, -200, 1280, 1024}, -1270, 800, 100, 90, {-1270, 800 - 20 + 1 - 90}},
+      {{0, 0, 800, 600}, 100, 590, 50, 700, {100, 0}},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(KeepDropDownOnScreen(c.screen, c.x, c.y, c.w, c.h, 20, 1), c.expected)
+        << c.x << "," << c.y;
+  EXPECT_EQ(CenterOnScreen({-1280, 0, 1280, 1024}, 101, 51), QPoint(-1280 + 589, 486));
 }
 
 } // namespace
