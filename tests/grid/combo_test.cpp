@@ -3,10 +3,13 @@
 #include "grid/cells.h"
 #include "grid/colrow.h"
 #include "grid/gridstream.h"
+#include "gridsupport/dropdownscenes.h"
+#include "gridsupport/screenshots.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -399,6 +402,13 @@ TEST(ComboPlacement, KeptOnTheScreenThatHoldsTheCell) {
     EXPECT_EQ(KeepDropDownOnScreen(c.screen, c.x, c.y, c.w, c.h, 20, 1), c.expected)
         << c.x << "," << c.y;
   EXPECT_EQ(CenterOnScreen({-1280, 0, 1280, 1024}, 101, 51), QPoint(-1280 + 589, 486));
+}
+
+TEST(ComboScreenshots, OpenListsShowSomething) {
+  QTemporaryDir folder;
+  const std::vector<std::string> files = renderDropDownScreenshots(folder.path().toStdString());
+  EXPECT_EQ(files.size(), 2u);
+  EXPECT_EQ(blankPictures(files), std::vector<std::string>{});
 }
 
 } // namespace
