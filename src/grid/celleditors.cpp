@@ -775,8 +775,7 @@ void TdgGridEditBox::KeyDown(std::uint16_t &key, TShiftState shift) {
   const bool shiftDown = shift.has(ssShift);
   const bool ctrl = shift.has(ssCtrl);
   const bool alt = shift.has(ssAlt);
-  const bool wholeSelected =
-      FSelLength == static_cast<int>(FText.size()) && !shiftDown;
+  const bool wholeSelected = FSelLength == static_cast<int>(FText.size()) && !shiftDown;
   bool inserted = false;
   bool consume = false;
   bool clipboardChange = false;
@@ -846,8 +845,8 @@ void TdgGridEditBox::KeyDown(std::uint16_t &key, TShiftState shift) {
       if (FMultiLine) {
         const int page = std::max(1, height() / std::max(1, Metrics().LineSpacing()));
         const QPoint at = FCaretPoint;
-        FTopLine = std::clamp(FTopLine + (key == VK_NEXT ? page : -page), 0,
-                              std::max(0, LineCount() - 1));
+        FTopLine =
+            std::clamp(FTopLine + (key == VK_NEXT ? page : -page), 0, std::max(0, LineCount() - 1));
         const int line = std::clamp(FTopLine + at.y() / std::max(1, Metrics().LineSpacing()), 0,
                                     LineCount() - 1);
         move(OffsetAt(line, at.x()), 0);
@@ -962,11 +961,14 @@ void TdgGridEditBox::KeyDown(std::uint16_t &key, TShiftState shift) {
   if (consume)
     key = 0;
   FKeyRepeat = true;
+  // The change is judged before the grid hears of the key: the grid may move
+  // the editor to another cell with another text.
+  const bool textChanged = FText != oldText;
+  const bool moved =
+      textChanged || FCaret != oldCaret || FSelStart != oldSelStart || FSelLength != oldSelLength;
   if (key != 0 && OnEditKeyDown)
     OnEditKeyDown(this, key, shift);
-  const bool textChanged = FText != oldText;
-  if (textChanged || FCaret != oldCaret || FSelStart != oldSelStart ||
-      FSelLength != oldSelLength)
+  if (moved)
     FireSelChange(false);
   // Cut and paste reported their change themselves.
   if (textChanged && !clipboardChange)
@@ -1016,8 +1018,7 @@ void TdgGridEditBox::MouseDown(TMouseButton button, TShiftState shift, int x, in
     if (!hasFocus())
       setFocus(Qt::MouseFocusReason);
     const int lineHeight = std::max(1, Metrics().LineSpacing());
-    const int line =
-        FMultiLine ? std::clamp(FTopLine + y / lineHeight, 0, LineCount() - 1) : 0;
+    const int line = FMultiLine ? std::clamp(FTopLine + y / lineHeight, 0, LineCount() - 1) : 0;
     SetCaret(OffsetAt(line, x), shift.has(ssShift));
     FMouseSelecting = true;
     FMouseX = x;
@@ -1043,8 +1044,7 @@ void TdgGridEditBox::MouseMove(TShiftState shift, int x, int y) {
       FMouseScrollTimer.stop();
       const int lineHeight = std::max(1, Metrics().LineSpacing());
       const int line =
-          FMultiLine ? std::clamp(FTopLine + std::max(y, 0) / lineHeight, 0, LineCount() - 1)
-                     : 0;
+          FMultiLine ? std::clamp(FTopLine + std::max(y, 0) / lineHeight, 0, LineCount() - 1) : 0;
       SetCaret(OffsetAt(line, x), true);
     }
     ScrollCaretIntoView(0);
@@ -1086,8 +1086,8 @@ void TdgGridEditBox::PaintInto(QPainter &p, const QRect &rect) {
   }
   const TRect r{-FTextMargin, 0, rect.width(), rect.height()};
   DrawEditText(canvas, FText, rect.height(), FMultiLine, FVertAlignment, FHorzAlignment, sel,
-               &FLineStarts, FTopLine,
-               FHorzAlignment == htaRight ? FScrollEnd : FScrollStart, 0, 0, r);
+               &FLineStarts, FTopLine, FHorzAlignment == htaRight ? FScrollEnd : FScrollStart, 0, 0,
+               r);
   p.restore();
 }
 
@@ -1220,7 +1220,8 @@ void TdgGridCheckBox::EndTracking() {
 
 void TdgGridCheckBox::KeyDown(std::uint16_t &key, TShiftState shift) {
   TdgGridControl::KeyDown(key, shift);
-  if ((key == VK_ESCAPE && shift == TShiftState()) || (key == 'Z' && shift == TShiftState(ssCtrl))) {
+  if ((key == VK_ESCAPE && shift == TShiftState()) ||
+      (key == 'Z' && shift == TShiftState(ssCtrl))) {
     if (FModified) {
       Undo();
       key = 0;
@@ -1305,7 +1306,8 @@ void TdgGridCheckBox::PaintInto(QPainter &p, const QRect &rect, bool focused) {
     QPen pen(palette().color(QPalette::Text), 1, Qt::DotLine);
     p.setPen(pen);
     p.setBrush(Qt::NoBrush);
-    p.drawRect(QRect(x - 5, y - 2, g.Width() + 10, g.Height() + 4).intersected(rect.adjusted(0, 0, -1, -1)));
+    p.drawRect(QRect(x - 5, y - 2, g.Width() + 10, g.Height() + 4)
+                   .intersected(rect.adjusted(0, 0, -1, -1)));
   }
 }
 

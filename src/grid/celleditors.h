@@ -177,6 +177,7 @@ public:
   int CaretPos() const { return FCaret; }
   void Undo();
   bool Modified() const { return FModified; }
+  const std::string &SavedText() const { return FSavedText; }
   void CutToClipboard(bool byUser);
   void CopyToClipboard();
   void PasteFromClipboard(bool byUser);
@@ -278,6 +279,7 @@ public:
   int State() const { return FState; }
   bool Pressed() const { return FSpaceDown || (FTracking && FInside); }
   bool Modified() const { return FModified; }
+  const Variant &SavedValue() const { return FSavedValue; }
   // The part of the glyph strip that shows a state.
   TRect GetGlyphRect(int state, bool pressed) const;
   void PaintInto(QPainter &painter, const QRect &rect, bool focused);

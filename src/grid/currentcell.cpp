@@ -30,8 +30,7 @@ void TdgCurrentCell::Apply() {
 }
 
 void TdgCurrentCell::SelectAll() {
-  if (!Grid.HandleAllocated() || DisplayCol() < 0 || DisplayRow() < 0 ||
-      ControlType() != ctText)
+  if (!Grid.HandleAllocated() || DisplayCol() < 0 || DisplayRow() < 0 || ControlType() != ctText)
     return;
   Apply();
   Grid.EditControl().SelectAll();

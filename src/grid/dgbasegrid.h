@@ -11,6 +11,7 @@
 #include "grid/gridhost.h"
 #include "grid/gridlook.h"
 #include "grid/gridtypes.h"
+#include "grid/links.h"
 #include "grid/published.h"
 #include "grid/selection.h"
 #include "grid/storage.h"
@@ -280,9 +281,9 @@ public:
   void SetDrawOverlap(TdgDrawOverlap value);
   TColor HeadingColor() const { return FHeadingColor; }
   void SetHeadingColor(TColor value);
-  int RowBarWidth() const { return FRowBarWidth; }
+  int RowBarWidth() const;
   void SetRowBarWidth(int value);
-  int HeadingHeight() const { return FHeadingHeight; }
+  int HeadingHeight() const;
   void SetHeadingHeight(int value);
   bool Heading3D() const { return FHeading3D; }
   void SetHeading3D(bool value);
@@ -294,6 +295,10 @@ public:
   const TFont &EffectiveFont(int dataCol, int dataRow);
   TdgWordWrap EffectiveWordWrap(int dataCol, int dataRow);
   TdgHorzAlignment EffectiveHorzAlignment(int dataCol, int dataRow);
+  TdgVertAlignment EffectiveVertAlignment(int dataCol, int dataRow);
+  // A picture option of the cell (1 stretch, 2 shrink, 3 centre, 4 keep
+  // aspect), dopDefault where the grid's own setting applies.
+  int PictureOption(int dataCol, int dataRow, int sub);
   bool EffectiveIs3D(int dataCol, int dataRow);
   // The control type as painting and editing see it: rows up to the last
   // display row, the insert row included.
@@ -599,6 +604,12 @@ public:
   bool HeadingActsAsCell(int displayCol) const;
   bool MouseOnHeading(int x, int y, int displayCol) const;
   int HeldHeading() const { return FHeldHeading; }
+  // The mouse holds a heading down, as a whole or by its button part, from
+  // the press until HoldHeading(-1); it looks pressed only with the mouse
+  // inside.
+  void HoldHeading(int displayCol, bool whole);
+  void SetHeldHeadingInside(bool inside);
+  bool HeadingHeldWhole(int displayCol) const;
 
   // Cell buttons under the mouse: hovered and pressed cells (-1: none), the
   // pressed spin half (0 none, 1 first, 2 second) and the repeat count.
@@ -621,6 +632,22 @@ public:
   const QTimer &SpinTimer() const { return FSpinTimer; }
   void SpinRepeatTick();
 
+  // Pictures named in cells come from the image list; a stored reference
+  // that carries the picture's identity follows a renamed picture.
+  TdgImageListComponent *ImageList() const;
+  void SetImageList(TdgImageListComponent *value);
+  TdgMaskDefsComponent *MaskDefs() const;
+  void SetMaskDefs(TdgMaskDefsComponent *value);
+  // The mask of that name, or an empty Variant.
+  Variant FindMask(std::string_view name) const;
+  // The image list's picture of that name; none without a list or a string.
+  Picture FindPicture(const Variant &name) const;
+
+  // The heading font follows the parent's font until it is set itself.
+  void SetHeadingFont(const TFont &font);
+  bool HeadingParentFont() const { return FHeadingParentFont; }
+  void SetHeadingParentFont(bool value);
+
   // Visible ranges from a start column or row; 0 without a window.
   int LastColShownFrom(int start) const;
   int LastRowShownFrom(int start) const;
@@ -628,6 +655,23 @@ public:
   int RowsFittingFrom(int start) const;
   int LastVisibleCol() const;
   int LastVisibleRow() const;
+
+  // The main window's Edit menu reaches the current cell's text here.
+  void cut();
+  void copy();
+  void paste();
+  // Alt and a heading's accelerator character, anywhere in the window, run
+  // that column's heading accelerator: a click on the heading.
+  bool HeadingAccelerator(char ch);
+  virtual void HeadingAcceleratorFor(int dataCol) { DoHeadingClick(dataCol); }
+  // Automatic scrolling while the mouse drags outside the cells: one step
+  // every 50 milliseconds. Starting restarts a running timer; stopping
+  // answers whether it ran.
+  void StartAutoScrollTimer();
+  bool StopAutoScrollTimer();
+  const QTimer &AutoScrollTimer() const { return FAutoScrollTimer; }
+  // One step of automatic scrolling; the mouse handling supplies it.
+  virtual void AutoScrollStep() {}
 
   // Text measuring for automatic sizes.
   int GridTextHeight();
@@ -740,6 +784,7 @@ public:
   TdgInvalidCellValueEvent OnInvalidMaskValue;
   TdgMouseStatusChangedEvent OnMouseStatusChanged;
   TdgPaintCellEvent OnPaintCell;
+  TdgGetDrawInfoEvent OnGetDrawInfo;
   TdgShowEditorEvent OnShowEditor;
   TdgSpinButtonEvent OnSpinButtonClick;
   TdgSpinButtonEvent OnSpinButtonDown;
@@ -788,6 +833,10 @@ public:
   virtual bool DoSpinIncrement(int dataCol, int dataRow, TdgSpinButton button, Variant &value,
                                int &pos, int &len) = 0;
   virtual void DoSpinRepeat(int dataCol, int dataRow, int count, TdgSpinButton button) = 0;
+  // Whether a draw-info handler is assigned; the painter builds the record
+  // for it only then.
+  virtual bool HasDrawInfoHandler() const { return false; }
+  virtual void GetDrawInfo(int, int, TdgDrawInfo &) {}
   // Whether the user's cell painting replaced the cell's content.
   virtual bool PaintCellByUser(int displayCol, int displayRow, const TRect &rect,
                                TdgPaintCellState state) = 0;
@@ -879,7 +928,10 @@ public:
   void setEditorMaxLength(int, int) override {}
   void refreshCheckBoxValues() override { InvalidateGrid(); }
   void repaintColumn(int dataCol) override;
-  void repaintHeading(int dataCol) override { InvalidateCell(DisplayColOf(dataCol), 0); }
+  void repaintHeading(int dataCol) override {
+    InvalidateCell(DisplayColOf(dataCol), 0);
+    HeadingsChanged();
+  }
   void repaintRow(int dataRow) override;
   void repaintCell(int dataCol, int dataRow) override {
     InvalidateCell(DisplayColOf(dataCol), displayRowOf(dataRow));
@@ -930,7 +982,7 @@ public:
   TdgRowChangedIndicator RowChangedIndicator() const { return FRowChangedIndicator; }
   void SetRowChangedIndicator(TdgRowChangedIndicator value);
   bool WantTabs() const { return FWantTabs; }
-  void SetWantTabs(bool value) { FWantTabs = value; }
+  void SetWantTabs(bool value);
   bool TabRowWrap() const { return FTabRowWrap; }
   void SetTabRowWrap(bool value) { FTabRowWrap = value; }
   bool CheckMouseFocus() const { return FCheckMouseFocus; }
@@ -1000,9 +1052,17 @@ protected:
   void ResetEditState();
   void ColWidthsChanged() override;
   void RowHeightsChanged() override;
+  // One column or row changed size through its object: cheaper than the
+  // all-sizes handlers, and fires no resize event.
+  virtual void ColWidthChanged(int displayCol);
+  virtual void RowHeightChanged(int displayRow);
   void TopLeftMoved(TGridCoord oldTopLeft) override;
+  // Reports the top-left cell when it differs from the one reported last.
+  void ReportTopLeft(bool byUser);
   void Paint() override;
   void resizeEvent(QResizeEvent *e) override;
+  void changeEvent(QEvent *e) override;
+  bool event(QEvent *e) override;
 
   void ApplyColCount(int n);
   void ApplyRowCount(int n);
@@ -1126,8 +1186,6 @@ private:
   TdgGridMode FGridMode = gmEdit;
   TdgRowSelectMode FRowSelectMode = rsMulti;
   bool FRowMoving = true;
-  int FRowBarWidth = 14;
-  int FHeadingHeight = 15;
   // Display position to data number, and data row to display position.
   std::vector<int> FColMap;
   std::vector<int> FRowMap;
@@ -1187,7 +1245,15 @@ private:
   bool FBarShown[2] = {false, false};
   bool FBarEnabled[2] = {true, true};
   bool FTopLeftByUser = false;
-  bool FRowBarOn = true;
+  std::unique_ptr<TdgImageLink> FImageLink;
+  std::unique_ptr<TdgMaskLink> FMaskLink;
+  bool FHeadingParentFont = true;
+  // The name part of a stored picture reference, renamed as the image list
+  // now names the picture it identifies.
+  std::string ResolvePictureName(int dataCol, int dataRow, const std::string &text);
+  void TakeParentFont();
+  int FTopLeftDepth = 0;
+  TGridCoord FReportedTopLeft{1, 1};
   bool FStretchPicture = true;
   bool FShrinkPicture = true;
   bool FCenterPicture = true;
@@ -1196,6 +1262,17 @@ private:
   TdgCheckBoxStyle FCheckBoxStyle = stCheck;
   bool FReadOnlyButton = true;
   int FHeldHeading = -1;
+  bool FHeldWhole = false;
+  bool FHeldInside = false;
+  std::unique_ptr<TFont> FDrawInfoFont;
+  QTimer FAutoScrollTimer;
+  // Window shortcuts for the heading accelerators, rebuilt once after any
+  // heading change.
+  std::vector<std::pair<int, char>> FHeadingShortcuts;
+  QTimer FShortcutRebuild;
+  void HeadingsChanged();
+  void RebuildHeadingShortcuts();
+  void ConnectMessageTimers();
   int FHoverCol = -1, FHoverRow = -1;
   int FPressedCol = -1, FPressedRow = -1;
   int FPressedSpin = 0;
@@ -1205,7 +1282,6 @@ private:
   bool FSpinFirstStep = false;
   bool FSpinConnected = false;
   QTimer FSpinTimer;
-  bool FHeadingOn = true;
   int FScaling = 0;
   int FCopying = 0;
   TdgDropDownForm *FDropDownForm = nullptr;
@@ -1252,6 +1328,9 @@ private:
   void EditorKeyPress(char &key);
   void EditorChanged(bool notify, bool byUser);
   void EditorExit();
+  // The control's own undo takes the cell's edit back; the row edit stays.
+  bool UndoCellFromControl();
+  void HideControl(TdgCustomGridControl &control);
   void PaintGrid(QPainter &p, const TRect &clip);
   void PaintDataCell(QPainter &p, int col, int row, TRect rect, bool selected);
   void PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect);
@@ -1325,6 +1404,14 @@ public:
   void DoSpinRepeat(int dataCol, int dataRow, int count, TdgSpinButton button) override;
   bool PaintCellByUser(int displayCol, int displayRow, const TRect &rect,
                        TdgPaintCellState state) override;
+  bool HasDrawInfoHandler() const override { return bool(OnGetDrawInfo); }
+  void GetDrawInfo(int dataCol, int dataRow, TdgDrawInfo &info) override {
+    DoGetDrawInfo(dataCol, dataRow, info);
+  }
+  virtual void DoGetDrawInfo(int dataCol, int dataRow, TdgDrawInfo &info) {
+    if (OnGetDrawInfo)
+      OnGetDrawInfo(this, dataCol, dataRow, info);
+  }
 
   // The data row for which the row-loaded event fired last; a paint starts
   // it afresh.

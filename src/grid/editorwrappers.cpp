@@ -99,9 +99,7 @@ void TdgCustomGridControl::SetBounds(const QRect &rect) {
 TdgEditGridControl::TdgEditGridControl(QWidget *parent)
     : TdgCustomGridControl(std::make_unique<TdgGridEditBox>(parent)) {}
 
-void TdgEditGridControl::SetSelStart(int charIndex) {
-  Editor().SetSelStart(charIndex);
-}
+void TdgEditGridControl::SetSelStart(int charIndex) { Editor().SetSelStart(charIndex); }
 
 void TdgEditGridControl::SetValue(const Variant &value) { Editor().SetText(value.toString()); }
 

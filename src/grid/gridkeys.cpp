@@ -69,10 +69,7 @@ void TdgBaseGrid::WireControl(TdgCustomGridControl &wrapper) {
     if (FActiveControl)
       CurrentCell().TakeSelection(FActiveControl->GetSelStart(), FActiveControl->GetSelLength());
   };
-  c.OnUndoEdit = [this](TdgGridControl *, bool, bool &cancel) {
-    if (FCellEditing || FRowEditing)
-      cancel = !UndoEdit(false, false);
-  };
+  c.OnUndoEdit = [this](TdgGridControl *, bool, bool &cancel) { cancel = !UndoCellFromControl(); };
   c.OnWantKey = [this](TdgGridControl *, std::uint16_t, bool &want) {
     const QKeyEvent escape(QEvent::ShortcutOverride, Qt::Key_Escape, Qt::NoModifier);
     want = WantsKey(escape);
@@ -154,6 +151,25 @@ void TdgBaseGrid::EditorChanged(bool notify, bool) {
   EditorValueChanged(FActiveControl->GetValue());
 }
 
+bool TdgBaseGrid::UndoCellFromControl() {
+  if (!FCellEditing)
+    return true;
+  const int dataCol = GetCurrentDataCol();
+  const int dataRow = GetCurrentDataRow();
+  if (DoUndoCellEdit(dataCol, dataRow, false))
+    return false;
+  FCellEditing = false;
+  DropPending();
+  if (FStorage) {
+    if (FActiveControl == FEditControl.get())
+      SetCell(dataCol, dataRow, Variant(FEditControl->Editor().SavedText()));
+    else if (FActiveControl == FCheckControl.get())
+      SetCell(dataCol, dataRow, FCheckControl->CheckBox().SavedValue());
+  }
+  InvalidateCell(Col(), Row());
+  return true;
+}
+
 void TdgBaseGrid::EditorExit() {
   const QWidget *to = QApplication::focusWidget();
   if (!to)
@@ -179,6 +195,12 @@ void TdgBaseGrid::SetAlwaysShowEditor(bool value) {
 }
 
 void TdgBaseGrid::SetSkipReadOnly(bool value) { FSkipReadOnly = value; }
+
+void TdgBaseGrid::SetWantTabs(bool value) {
+  FWantTabs = value;
+  if (FActiveControl)
+    FActiveControl->SetWantTabs(value);
+}
 
 void TdgBaseGrid::SetSelectFixed(bool value) {
   if (FSelectFixed == value)
@@ -280,16 +302,13 @@ void TdgBaseGrid::PlaceEditor() {
       mayShow ? CellControlType(GetCurrentDataCol(), GetCurrentDataRow()) : ctNone;
   TdgCustomGridControl &control = ControlForType(type);
   if (FActiveControl != &control) {
-    const bool hadFocus = FActiveControl->Focused();
-    FActiveControl->Hide();
+    HideControl(*FActiveControl);
     FActiveControl = &control;
-    if (hadFocus)
-      setFocus();
   }
   if (!mayShow || &control == FDefaultControl.get()) {
+    HideControl(control);
     control.SetBounds(
         QRect(-control.Width(), -control.Height(), control.Width(), control.Height()));
-    control.Hide();
     FEditorShown = false;
     FEditorCol = FEditorRow = -1;
     return;
@@ -316,19 +335,23 @@ void TdgBaseGrid::PlaceEditor() {
     if (hasFocus() && !control.Focused())
       control.SetFocus();
   } else {
-    control.Hide();
+    HideControl(control);
     FEditorShown = false;
   }
+}
+
+// The grid takes the focus first, so that it never wanders off the grid.
+void TdgBaseGrid::HideControl(TdgCustomGridControl &control) {
+  if (QApplication::focusWidget() == &control.Control() && isVisible())
+    setFocus();
+  control.Hide();
 }
 
 void TdgBaseGrid::HideCellEditor(bool forScrolling) {
   if (!FActiveControl)
     return;
-  const bool hadFocus = FActiveControl->Focused();
-  FActiveControl->Hide();
+  HideControl(*FActiveControl);
   FEditorShown = false;
-  if (hadFocus && isVisible() && !hasFocus())
-    setFocus();
   // The window shows what lay under the control once it is hidden.
   if (forScrolling)
     FHiddenForScrolling = true;

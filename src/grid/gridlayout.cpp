@@ -290,7 +290,7 @@ bool TdgBaseGrid::MouseOnHeading(int x, int y, int displayCol) const {
     return false;
   if (HeadingActsAsButton(displayCol))
     return y < 14;
-  return HeadingActsAsCell(displayCol) && FHeadingOn && y < FHeadingHeight;
+  return HeadingActsAsCell(displayCol) && HeadingOn() && y < HeadingHeight();
 }
 
 // ------------------------------------------------------------- button state
@@ -891,7 +891,7 @@ bool TdgBaseGrid::SyncSizes(bool rows) {
     if (DefaultRowHeight() < 1)
       SetDefaultRowHeight(1);
     if (RowCount() > 0)
-      SetRowHeights(0, FHeadingOn ? FHeadingHeight : 0);
+      SetRowHeights(0, HeadingOn() ? HeadingHeight() : 0);
     if (FVisibleRows.Active()) {
       for (int r = 1; r < RowCount(); ++r) {
         const TdgRow *row = RowObject(DataRowAt(r));
@@ -903,7 +903,7 @@ bool TdgBaseGrid::SyncSizes(bool rows) {
     if (DefaultColWidth() < 1)
       SetDefaultColWidth(1);
     if (ColCount() > 0)
-      SetColWidths(0, FRowBarOn ? FRowBarWidth : 0);
+      SetColWidths(0, RowBarOn() ? RowBarWidth() : 0);
     if (FVisibleCols.Active()) {
       for (int c = 1; c < ColCount(); ++c) {
         const TdgCol *col = ColObject(DataColAt(c));

@@ -28,11 +28,20 @@ public:
   virtual Variant FindMask(const Variant &name) = 0;
 };
 
+// A list of named pictures. Each picture has an identity number that
+// survives saving and loading the list, so a cell can find its picture again
+// after the picture was renamed.
 class TdgImageListComponent : public TComponent {
 public:
   using TComponent::TComponent;
   virtual void RegisterLink(TdgImageLink *link) = 0;
   virtual void UnregisterLink(TdgImageLink *link) = 0;
+  // The picture of that name, or none.
+  virtual Picture FindPicture(std::string_view name) = 0;
+  // The picture with that identity number, or none.
+  virtual Picture PictureById(int id) = 0;
+  // The name under which the list gives the picture.
+  virtual std::string PictureName(const Picture &picture) = 0;
 };
 
 // Keeps its links with a use count each, and tells every link when it goes.

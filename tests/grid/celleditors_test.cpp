@@ -114,7 +114,9 @@ TEST(GridEditBox, PastedLineBreaksAndCtrlEnter) {
 TEST(GridEditBox, RefusalsChangeNothingAndEscapeUndoes) {
   Editor e("abc");
   bool refuse = true;
-  e.box->OnCanEdit = [&](TdgGridControl *, bool byUser, bool &cancel) { cancel = refuse && byUser; };
+  e.box->OnCanEdit = [&](TdgGridControl *, bool byUser, bool &cancel) {
+    cancel = refuse && byUser;
+  };
   QTest::keyClicks(e.box, "z");
   EXPECT_EQ(e.box->Text(), "abc");
   EXPECT_TRUE(e.changes.empty());

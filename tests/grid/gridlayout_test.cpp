@@ -239,6 +239,26 @@ TEST(GridLayout, FixedCountsAndLines) {
   EXPECT_EQ(l.grid.VertLineWidth(), 1);
 }
 
+TEST(GridLayout, RowBarAndHeadingAreObjectZero) {
+  Laid l(4, 10);
+  TdgCol &bar = *l.grid.ColStore().Item(0);
+  TdgRow &heading = *l.grid.RowStore().Item(0);
+  bar.SetWidth(20);
+  heading.SetHeight(25);
+  EXPECT_EQ(l.grid.RowBarWidth(), 20);
+  EXPECT_EQ(l.grid.HeadingHeight(), 25);
+  EXPECT_EQ(l.grid.FixedWidth(), 20);
+  EXPECT_EQ(l.grid.GetCellRect(1, 1), (TRect{20, 25, 84, 39}));
+  l.grid.SetRowBarOn(false);
+  l.grid.SetHeadingOn(false);
+  EXPECT_FALSE(bar.Visible());
+  EXPECT_EQ(l.grid.GetCellRect(1, 1), (TRect{0, 0, 64, 14}));
+  l.grid.SetRowBarWidth(30); // kept while hidden, shown again with it
+  l.grid.SetRowBarOn(true);
+  EXPECT_EQ(l.grid.ColWidths(0), 30);
+  EXPECT_EQ(l.grid.visibleCols().VisibleCount(), 4);
+}
+
 TEST(GridLayout, HeadingButtonsAndVisibleRanges) {
   Laid l(20, 10);
   l.grid.SetHeadingHeight(30);

@@ -162,6 +162,44 @@ TEST(GridPaint, PaintCellHandlerTakesOverOnlyItsCell) {
   EXPECT_EQ(s.at(other.Left + 30, other.Top + 2), white);
 }
 
+TEST(GridPaint, DrawInfoHandlerChangesOnlyItsCell) {
+  Shown s;
+  s.grid.OnGetDrawInfo = [](TdgBaseGrid *, int dataCol, int dataRow, TdgDrawInfo &info) {
+    if (dataCol == 2 && dataRow == 3) {
+      info.Color = 0x00FF00;
+      info.Font->SetColor(0x0000FF);
+      info.Font->SetSize(30);
+    }
+  };
+  s.grid.InvalidateGrid();
+  const TRect mine = s.grid.GetPaintCellRect(2, 3);
+  const TRect other = s.grid.GetPaintCellRect(3, 3);
+  EXPECT_EQ(s.at(mine.Right - 2, mine.Top + 1), 0x00FF00u);
+  EXPECT_EQ(s.at(other.Right - 2, other.Top + 1), white);
+  EXPECT_EQ(s.grid.EffectiveFont(2, 3).Size(), 8); // the handler changed a copy
+  bool red = false, elsewhere = false;
+  const QImage image = s.shot();
+  for (int x = mine.Left; x < mine.Right; ++x)
+    for (int y = mine.Top; y < mine.Bottom; ++y)
+      red |= (image.pixel(x, y) & 0xFFFFFF) == 0xFF0000u;
+  for (int x = other.Left; x < other.Right; ++x)
+    for (int y = other.Top; y < other.Bottom; ++y)
+      elsewhere |= (image.pixel(x, y) & 0xFFFFFF) == 0xFF0000u;
+  EXPECT_TRUE(red);
+  EXPECT_FALSE(elsewhere);
+}
+
+TEST(GridPaint, HeldHeadingLooksSunkenWhileTheMouseStaysInside) {
+  Shown s;
+  const TRect h = s.grid.GetCellRect(2, 0);
+  s.grid.HoldHeading(2, true);
+  EXPECT_EQ(s.at(h.Left + 20, h.Top), grey);
+  s.grid.SetHeldHeadingInside(false);
+  EXPECT_EQ(s.at(h.Left + 20, h.Top), white);
+  s.grid.HoldHeading(-1, false);
+  EXPECT_EQ(s.at(h.Left + 20, h.Top), white);
+}
+
 TEST(GridPaint, FirstPaintDirectLaterBuffered) {
   TdgGrid grid;
   fillTextGrid(grid, 3, 5);
