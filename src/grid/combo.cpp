@@ -1,6 +1,7 @@
 #include "grid/combo.h"
 
 #include "classlib/componentstream.h"
+#include "grid/datetime.h"
 #include "grid/editorwrappers.h"
 #include "grid/gridstream.h"
 #include "grid/keys.h"
@@ -54,6 +55,7 @@ void TdgDropDownForm::mousePressEvent(QMouseEvent *e) {
     return;
   }
   grid_.CloseComboDropDown(false);
+  grid_.CloseDateTimeDropDown(false);
   // The toolkit drops the release of a press that closed a pop-up, so the
   // widget is given the whole click here.
   if (under && !under->window()->isHidden()) {
@@ -104,6 +106,8 @@ void TdgDropDownForm::hideEvent(QHideEvent *e) {
   // Closed from outside (the application lost the focus): nothing is taken.
   if (grid_.ComboCol() != -1)
     grid_.CloseComboDropDown(false);
+  if (grid_.DateTimeOpen() && grid_.Picker() && grid_.Picker()->parentWidget() == this)
+    grid_.CloseDateTimeDropDown(false);
 }
 
 // ---------------------------------------------------------------------------

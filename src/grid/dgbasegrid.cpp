@@ -1,6 +1,7 @@
 #include "grid/dgbasegrid.h"
 
 #include "grid/combo.h"
+#include "grid/datetime.h"
 
 #include "classlib/format.h"
 #include "grid/celltext.h"
@@ -102,6 +103,9 @@ TdgBaseGrid::~TdgBaseGrid() {
   FColStore.reset();
   FRowStore.reset();
   FCombo.reset();
+  FDateTimeCol = FDateTimeRow = -1;
+  if (FDateTimeDef && FDateTimeLink)
+    FDateTimeDef->UnregisterLink(FDateTimeLink.get(), true);
   delete FDropDownForm;
   FDropDownForm = nullptr;
 }

@@ -19,6 +19,7 @@
 #include "grid/variant.h"
 
 #include <QFont>
+#include <QPointer>
 #include <QTimer>
 
 #include <cstdint>
@@ -45,6 +46,8 @@ class TdgBaseGrid;
 class PainterTextMetrics;
 class TdgGridStreamComponent;
 class TdgDropDownForm;
+class TdgDateTimePicker;
+class TdgGridDateTimeLink;
 class TStream;
 
 // The parts of a grid a copy or a layout takes.
@@ -52,6 +55,18 @@ using TdgPropKinds = std::uint8_t;
 enum TdgPropKind : std::uint8_t { pkGrid = 1, pkCols = 2, pkRows = 4, pkCells = 8 };
 inline constexpr TdgPropKinds allPropKinds = pkGrid | pkCols | pkRows | pkCells;
 inline constexpr std::uint32_t allLayoutProperties = 0x7FFFFFFF;
+
+// The grid as a component: it hears when a component it points to goes.
+class TdgGridComponent : public TComponent {
+public:
+  explicit TdgGridComponent(TdgBaseGrid &grid) : grid_(grid) {}
+
+protected:
+  void Notification(TComponent *component, TOperation operation) override;
+
+private:
+  TdgBaseGrid &grid_;
+};
 
 // The grid's current cell as one object: where it is, the value being edited
 // there (held until it is written), and the moves and checks that concern it.
@@ -502,6 +517,27 @@ public:
   // The list grid's column width hook: its DefaultColWidth is width + 10.
   void SetComboColumnWidth(int width);
 
+  // ---- Date-time drop-downs.
+  TdgDateTimeDefComponent *DateTimeDef() const { return FDateTimeDef; }
+  void SetDateTimeDef(TdgDateTimeDefComponent *def);
+  // The definition that serves a cell: its own, its row's or column's by
+  // DrawOverlap when their button is a date-time one, else the grid's.
+  virtual TdgDateTimeDefComponent *DateTimeDefOfCell(int dataCol, int dataRow);
+  // The editor's value as a date-time.
+  virtual double EditorDateValue();
+  // Opens the picker of the cell; the popup kind opens a window-modal tool
+  // window and returns at once, its choice taken when the picker closes.
+  void DateTimeDropDown(int dataCol, int dataRow);
+  // Closes the picker when it is open for that cell, else opens it there.
+  bool ToggleDateTimeDropDown(int dataCol, int dataRow);
+  void CloseDateTimeDropDown(bool refocus = true);
+  bool DateTimeOpen() const;
+  int DateTimeCol() const { return FDateTimeCol; }
+  TdgDateTimePicker *Picker() const;
+  QWidget *DateTimeWindow() const;
+  // A definition went away: the grid and its columns, rows and cells drop it.
+  virtual void DateTimeDefRemoved(const TComponent *def);
+
 protected:
   virtual void CopyCols(const TdgBaseGrid &source);
   virtual void CopyRows(const TdgBaseGrid &source);
@@ -951,8 +987,8 @@ public:
   std::unique_ptr<TdgCustomButton> makeButton(const TdgCustomButton &like) override {
     return like.Clone();
   }
-  void closeDateTimePopup() override {}
-  void dropDateTimePopupOf(TdgDateTimeDefComponent *) override {}
+  void closeDateTimePopup() override { CloseDateTimeDropDown(false); }
+  void dropDateTimePopupOf(TdgDateTimeDefComponent *def) override;
   void cellElementAdded(TdgCellElement &element) override;
   void cellElementRemoved(TdgCellElement &element) override;
   Variant cellProperty(int dataCol, int dataRow, int number, int subIndex) override {
@@ -968,8 +1004,8 @@ public:
   }
   TdgCombo *cellCombo(int dataCol, int dataRow) override;
   TdgCombo &ensureCellCombo(int dataCol, int dataRow) override;
-  TdgDateTimeDefComponent *cellDateTimeDef(int, int) override { return nullptr; }
-  void setCellDateTimeDef(int, int, TdgDateTimeDefComponent *) override {}
+  TdgDateTimeDefComponent *cellDateTimeDef(int dataCol, int dataRow) override;
+  void setCellDateTimeDef(int dataCol, int dataRow, TdgDateTimeDefComponent *def) override;
 
   // ---- In-place controls and keyboard navigation.
   enum TdgRowChangedIndicator : std::uint8_t { riOn, riOff, riAutoReset };
@@ -1029,7 +1065,6 @@ public:
   // Keys are ignored while this is above 0; raised and lowered in pairs.
   void SuspendKeys() { ++FKeySuspend; }
   void ResumeKeys() { FKeySuspend = std::max(0, FKeySuspend - 1); }
-
 
 protected:
   void keyPressEvent(QKeyEvent *e) override;
@@ -1109,7 +1144,7 @@ private:
   bool FRaiseErrors = true;
   bool FDestroying = false;
   int FRequestedDefaultRowHeight = 14;
-  TComponent FComponent;
+  TdgGridComponent FComponent{*this};
   TFont FFont;
   TFont FHeadingFont;
   TdgCoordList FKeptFontCells;
@@ -1291,6 +1326,18 @@ private:
   TdgCombo *FLastCopiedCombo = nullptr;
   bool FComboPrepared = false;
   std::int64_t FTypeAheadTick = 0;
+  TdgDateTimeDefComponent *FDateTimeDef = nullptr;
+  std::unique_ptr<TdgGridDateTimeLink> FDateTimeLink;
+  QPointer<TdgDateTimePicker> FPicker;
+  std::string FPickerClass;
+  TdgDateTimeDefComponent *FPickerDef = nullptr;
+  QPointer<QWidget> FDateTimeWindow;
+  int FDateTimeCol = -1;
+  int FDateTimeRow = -1;
+  bool FDateTimeModal = false;
+  void PickerClosed(bool accepted);
+  void TakeDateTimeChoice();
+  bool DateTimeKeyDown(std::uint16_t &key, TShiftState shift);
   bool FLayoutLoading = false;
   bool FLayoutSaving = false;
   bool FFieldState = true;

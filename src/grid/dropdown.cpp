@@ -1,6 +1,7 @@
 #include "grid/cells.h"
 #include "grid/colrow.h"
 #include "grid/combo.h"
+#include "grid/datetime.h"
 #include "grid/dgbasegrid.h"
 #include "grid/editorwrappers.h"
 #include "grid/gridutils.h"
@@ -187,6 +188,8 @@ void TdgBaseGrid::OpenComboDropDown(int dataCol, int dataRow) {
       bool found = false;
       list.Position(list.Search(editor->Text(), false, found));
     }
+  if (FPicker && FPicker->parentWidget() == form)
+    FPicker->hide();
   list.show();
   form->show();
   form->raise();
@@ -363,6 +366,8 @@ void TdgBaseGrid::TakeListValueAndClose() {
 }
 
 bool TdgBaseGrid::DropDownKeyDown(std::uint16_t &key, TShiftState shift) {
+  if (DateTimeOpen())
+    return DateTimeKeyDown(key, shift);
   const bool none = shift == TShiftState();
   const bool opener =
       (none && key == VK_F4) || (shift == TShiftState(ssAlt) && (key == VK_UP || key == VK_DOWN));
@@ -370,9 +375,15 @@ bool TdgBaseGrid::DropDownKeyDown(std::uint16_t &key, TShiftState shift) {
     if (!opener)
       return false;
     const int col = GetCurrentDataCol(), row = GetCurrentDataRow();
-    if (col < 1 || row < 1 || EffectiveButtonType(col, row) != btCombo)
+    if (col < 1 || row < 1)
       return false;
-    OpenComboDropDown(col, row);
+    const TdgButtonType type = EffectiveButtonType(col, row);
+    if (type == btCombo)
+      OpenComboDropDown(col, row);
+    else if (type == btDateTimeDropDown || type == btDateTimePopup)
+      ToggleDateTimeDropDown(col, row);
+    else
+      return false;
     key = 0;
     return true;
   }
@@ -447,6 +458,15 @@ void TdgBaseGrid::DropDownPress(QMouseEvent &e) {
   }
   const QPoint p = viewport()->mapFromGlobal(global);
   const int col = ColumnAt(p.x()), row = RowAt(p.y());
+  if (DateTimeOpen()) {
+    const bool onButton = col == DisplayColOf(FDateTimeCol) &&
+                          row == GetDisplayRowOf(FDateTimeRow) &&
+                          PointOnCellButton(p.x(), p.y(), row, col);
+    CloseDateTimeDropDown(onButton);
+    if (!onButton)
+      deliver(viewport());
+    return;
+  }
   const bool openCell = col == DisplayColOf(FComboCol) && row == GetDisplayRowOf(FComboRow);
   if (openCell && e.button() == Qt::LeftButton) {
     // The open cell's button closes the list; anywhere else in it keeps it.

@@ -3,6 +3,7 @@
 #include "grid/colrow.h"
 #include "grid/combo.h"
 #include "gridsupport/datagridscenes.h"
+#include "gridsupport/testdatetime.h"
 
 #include <QApplication>
 #include <QDir>
@@ -72,6 +73,23 @@ std::vector<std::string> renderDropDownScreenshots(const std::string &folder) {
     grid.ComboTypeAhead('b');
     grid.ComboTypeAhead('l');
   });
+  {
+    TdgGrid grid;
+    grid.SetName("Grid1");
+    fillTextGrid(grid, 4, 12);
+    TestDateTimeDef def;
+    grid.SetDateTimeDef(&def);
+    grid.GetCol(Variant(3))->SetButtonType(btDateTimeDropDown);
+    grid.SetCell(3, 2, Variant(std::string("14/03/2026")));
+    showDataGrid(grid, 360, 220);
+    grid.FocusCell(grid.DisplayColOf(3), 2, true);
+    grid.ToggleDateTimeDropDown(3, 2);
+    QApplication::processEvents();
+    const std::string path = folder + "/dropdown-datetime-open.png";
+    grabWithPopups(grid).save(QString::fromStdString(path));
+    files.push_back(path);
+    grid.CloseDateTimeDropDown(false);
+  }
   return files;
 }
 
