@@ -710,6 +710,13 @@ bool TdgGridEditBox::InsertTyped(std::string text, bool byUser, bool checkLength
     if (total > FMaxLength)
       return false;
   }
+  if (MaskCheck && !MaskCheck(FText, text, FSelStart + 1)) {
+    bool accept = false;
+    if (OnInvalidEditKey)
+      OnInvalidEditKey(this, text, accept);
+    if (!accept)
+      return false;
+  }
   return ChangeText(text, byUser, true, 0.25);
 }
 
@@ -1216,6 +1223,19 @@ void TdgGridCheckBox::EndTracking() {
   FTracking = false;
   FInside = false;
   update();
+}
+
+bool TdgGridCheckBox::Complete() {
+  const bool pending = FSpaceDown || (FTracking && FInside && !FCancelled);
+  FSpaceDown = false;
+  FTracking = false;
+  FInside = false;
+  if (!pending)
+    return false;
+  Toggle();
+  FireSelChange(true);
+  FireChange(true, true, false);
+  return true;
 }
 
 void TdgGridCheckBox::KeyDown(std::uint16_t &key, TShiftState shift) {

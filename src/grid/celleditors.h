@@ -88,6 +88,8 @@ public:
   void LeftPress(TShiftState shift, int x, int y, qint64 time);
   // The grid sets this while it hands a press over from itself.
   void ForgetLastClick() { FLastClickTime = 0; }
+  // A release the grid hands over ends a click, as the control's own would.
+  void FireClickOnRelease() { FClickOnRelease = true; }
   // Escape is wanted while the grid says so; Return always while it is down.
   bool WantsKey(const QKeyEvent &e);
 
@@ -186,6 +188,9 @@ public:
   void Reset();
   int MaxLength() const { return FMaxLength; }
   void SetMaxLength(int value) { FMaxLength = value < 0 ? 0 : value; }
+  // The cell's mask: judges text about to go in at a 1-based position and
+  // may change it; none for a cell without one.
+  std::function<bool(const std::string &text, std::string &insert, int pos)> MaskCheck;
   int LineCount() const { return FLineStarts.Count(); }
   bool MultiLine() const { return FMultiLine; }
   int ScrollStart() const { return FScrollStart; }
@@ -285,6 +290,9 @@ public:
   void PaintInto(QPainter &painter, const QRect &rect, bool focused);
   // Ends a mouse press without toggling.
   void EndTracking();
+  // Finishes a toggle under way (the space bar or the mouse still down) as
+  // its release would; answers whether one was.
+  bool Complete();
   void Toggle();
 
   void KeyDown(std::uint16_t &key, TShiftState shift) override;

@@ -72,6 +72,19 @@ void TdgDropDownForm::mousePressEvent(QMouseEvent *e) {
   }
 }
 
+void TdgDropDownForm::mouseReleaseEvent(QMouseEvent *e) {
+  // The press that opened the list held the grid's cell button: its release
+  // belongs to the grid.
+  if (rect().contains(e->position().toPoint()) || grid_.PressedCol() < 0) {
+    e->accept();
+    return;
+  }
+  const QPointF global = e->globalPosition();
+  QMouseEvent release(QEvent::MouseButtonRelease, grid_.viewport()->mapFromGlobal(global), global,
+                      e->button(), e->buttons(), e->modifiers());
+  QApplication::sendEvent(grid_.viewport(), &release);
+}
+
 void TdgDropDownForm::keyPressEvent(QKeyEvent *e) {
   e->accept();
   TdgGridEditBox *editor = ShownTextEditor(grid_);

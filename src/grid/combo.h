@@ -27,6 +27,7 @@ public:
 
 protected:
   void mousePressEvent(QMouseEvent *e) override;
+  void mouseReleaseEvent(QMouseEvent *e) override;
   void keyPressEvent(QKeyEvent *e) override;
   void keyReleaseEvent(QKeyEvent *e) override;
   void hideEvent(QHideEvent *e) override;

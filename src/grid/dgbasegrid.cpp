@@ -1699,6 +1699,12 @@ void TdgBaseGrid::SetCell(int dataCol, int dataRow, const Variant &value) {
     return;
   }
   InvalidateCell(DisplayColOf(dataCol), GetDisplayRowOf(dataRow));
+  // A write to the current cell outside an edit shows in its editor.
+  if (!FCellEditing && FEditorCol >= 0 && dataCol == GetCurrentDataCol() &&
+      dataRow == GetCurrentDataRow()) {
+    FEditorCol = FEditorRow = -1;
+    PlaceEditor();
+  }
 }
 
 // -------------------------------------------------------------- selection

@@ -32,6 +32,10 @@ namespace marrowen {
 
 enum TdgGridMode : std::uint8_t { gmListBox, gmEdit, gmEditInsert, gmBrowse };
 enum TdgRowSelectMode : std::uint8_t { rsNone, rsSingle, rsMulti };
+enum TdgCellSelectMode : std::uint8_t { cmNone, cmRange };
+enum TdgColSelectMode : std::uint8_t { csNone, csMulti };
+enum TdgResizeCols : std::uint8_t { rcNone, rcSingle, rcAll };
+enum TdgResizeRows : std::uint8_t { rrNone, rrSingle, rrAll };
 enum TdgDrawOverlap : std::uint8_t { doDrawColOnTop, doDrawRowOnTop };
 // What is selected: nothing, columns, rows, or a range of cells.
 enum TdgGridStatus : std::uint8_t {
@@ -488,6 +492,11 @@ public:
   void OpenComboDropDown(int dataCol, int dataRow);
   // Rolls the list up without taking its value.
   void CloseComboDropDown(bool refocus = true);
+  // Closes the open list or picker, taking nothing.
+  void CloseDropDowns() {
+    CloseComboDropDown(false);
+    CloseDateTimeDropDown(false);
+  }
   void PrepareCombo(int dataCol, int dataRow);
   // The size a list grid asks for, showing cols columns and rows rows.
   virtual int DropDownWidth(int cols);
@@ -707,7 +716,7 @@ public:
   bool StopAutoScrollTimer();
   const QTimer &AutoScrollTimer() const { return FAutoScrollTimer; }
   // One step of automatic scrolling; the mouse handling supplies it.
-  virtual void AutoScrollStep() {}
+  virtual void AutoScrollStep();
 
   // Text measuring for automatic sizes.
   int GridTextHeight();
@@ -1047,6 +1056,10 @@ public:
   // whole text, 2 puts the caret at the end.
   virtual bool StartEditing(int mode);
   virtual void EndEditInCell();
+  // A text cell whose mask asks for it is checked as a whole when its edit
+  // ends: a refused text keeps the edit open unless the invalid-value
+  // handler accepts it.
+  virtual bool CheckMaskOnEnd();
   virtual void EditorSetup(TdgCustomGridControl &control);
   virtual void MoveUp();
   virtual void MoveDown();
@@ -1062,6 +1075,58 @@ public:
   void KeyUp(std::uint16_t &key, TShiftState shift) override;
   void KeyPress(char &key) override;
   void WMChar(char ch) override;
+  // ---- The mouse: presses, drags, releases and the cursor.
+  TdgCellSelectMode CellSelectMode() const { return FCellSelectMode; }
+  void SetCellSelectMode(TdgCellSelectMode value) { FCellSelectMode = value; }
+  TdgColSelectMode ColSelectMode() const { return FColSelectMode; }
+  void SetColSelectMode(TdgColSelectMode value) { FColSelectMode = value; }
+  bool ColMoving() const { return FColMoving; }
+  void SetColMoving(bool value) { FColMoving = value; }
+  TdgResizeCols ResizeCols() const { return FResizeCols; }
+  void SetResizeCols(TdgResizeCols value) { FResizeCols = value; }
+  TdgResizeRows ResizeRows() const { return FResizeRows; }
+  void SetResizeRows(TdgResizeRows value) { FResizeRows = value; }
+  bool ResizeColsInGrid() const { return FResizeColsInGrid; }
+  void SetResizeColsInGrid(bool value) { FResizeColsInGrid = value; }
+  bool ResizeRowsInGrid() const { return FResizeRowsInGrid; }
+  void SetResizeRowsInGrid(bool value) { FResizeRowsInGrid = value; }
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  // The cursor a point shows: the grid's own kinds; crGrid is the grid's
+  // Cursor, crNone leaves the choice to the window.
+  enum TdgCursorKind : std::uint8_t {
+    crNone,
+    crGrid,
+    crHSplit,
+    crVSplit,
+    crIBeam,
+    crRowSelect,
+    crColSelect,
+    crCellSelect,
+    crDrag
+  };
+  virtual TdgCursorKind GetCursor(int x, int y);
+  void UpdateCursor(int x, int y) override;
+  // Which border lies under a point: the sizing status it starts, 0 for none.
+  TdgMouseStatus BorderAt(int x, int y, int &index, int &linePos) const;
+  // Display cells of the last press and release.
+  QPoint MouseDownCell() const { return FDownCell; }
+  QPoint MouseUpCell() const { return FUpCell; }
+  // Ends a mouse operation without applying it, as Escape does.
+  void CancelMouseOperation();
+  // The drop marker of a moving drag and the sizing line, where shown.
+  bool DropMarkerShown() const { return FMarkerShown; }
+  int MoveTarget() const { return FMoveTarget; }
+  bool SizingLineShown() const { return FSizingLine >= 0; }
+  // A selected cell range in display positions; empty unless the grid status
+  // says a range.
+  TGridRect CellRange() const;
+  // One step of a spin button on the current cell.
+  virtual void SpinCurrentCell(int dataCol, int dataRow, TdgSpinButton button);
+  void SelectAllRows(bool byMouse);
+  virtual void ResetRowProperties(std::uint32_t flags);
+
   // Keys are ignored while this is above 0; raised and lowered in pairs.
   void SuspendKeys() { ++FKeySuspend; }
   void ResumeKeys() { FKeySuspend = std::max(0, FKeySuspend - 1); }
@@ -1378,6 +1443,51 @@ private:
   // The control's own undo takes the cell's edit back; the row edit stays.
   bool UndoCellFromControl();
   void HideControl(TdgCustomGridControl &control);
+  TdgMaskDefinition *MaskDefinitionFor(int dataCol, int dataRow);
+  // ---- Mouse state.
+  TdgCellSelectMode FCellSelectMode = cmRange;
+  TdgColSelectMode FColSelectMode = csMulti;
+  bool FColMoving = true;
+  TdgResizeCols FResizeCols = rcSingle;
+  TdgResizeRows FResizeRows = rrAll;
+  bool FResizeColsInGrid = false;
+  bool FResizeRowsInGrid = false;
+  QPoint FDownCell{-1, -1}, FUpCell{-1, -1};
+  QPoint FPressPoint;
+  bool FDblClickPress = false;
+  bool FShowEditorAfterPress = false;
+  bool FPressToControl = false;
+  bool FSuppressClick = false;
+  int FSizeIndex = -1;
+  int FSizingLine = -1;
+  int FGrabOffset = 0;
+  bool FSizeNoMove = false;
+  int FRowAnchor = -1;
+  int FColAnchor = -1;
+  int FMoveOrigin = -1;
+  int FMoveTarget = -1;
+  bool FMarkerShown = false;
+  bool FHeadingPressedLook = false;
+  int FHeldPart = 0;
+  bool FHeldLook = false;
+  QPoint FLastMouse;
+  class MouseOverlay;
+  MouseOverlay *FOverlay = nullptr;
+  void UpdateOverlay();
+  void StartSizing(TdgMouseStatus status, int index, int linePos, int x, int y);
+  void FinishSizing(int x, int y, bool apply);
+  void DataCellPress(TMouseButton button, TShiftState shift, int col, int row, int x, int y);
+  void CellButtonPress(TShiftState shift, int col, int row, int x, int y);
+  void RowBarPress(TShiftState shift, int row);
+  void HeadingPress(TShiftState shift, int col, int x, int y);
+  void RangePress(TShiftState shift, int col, int row);
+  void ExtendRange(int col, int row);
+  void ClearRange();
+  bool SelectableByMouse(int col, int row) const;
+  bool MoveChangesSomething(bool rows, int origin, int target) const;
+  void FollowDrag(int x, int y);
+  int SpinPartAt(int col, int row, int x, int y);
+  void ButtonRelease(int col, int row, int x, int y);
   void PaintGrid(QPainter &p, const TRect &clip);
   void PaintDataCell(QPainter &p, int col, int row, TRect rect, bool selected);
   void PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect);

@@ -137,8 +137,13 @@ bool TdgBaseGrid::StartEdit() {
 }
 
 bool TdgBaseGrid::EndEdit() {
+  // A check box still held down is toggled before its cell's edit ends.
+  if (FActiveControl == FCheckControl.get())
+    FCheckControl->CheckBox().Complete();
   if (!FCellEditing)
     return true;
+  if (!CheckMaskOnEnd())
+    return false;
   if (DoEndCellEdit(GetCurrentDataCol(), GetCurrentDataRow()))
     return false;
   FCellEditing = false;

@@ -224,7 +224,8 @@ void TdgCustomGrid::DoSpinButtonUp(int dataCol, int dataRow, TdgSpinButton butto
 
 bool TdgCustomGrid::DoSpinIncrement(int dataCol, int dataRow, TdgSpinButton button, Variant &value,
                                     int &pos, int &len) {
-  bool accept = false;
+  // The grid's own step goes ahead unless a handler stops it.
+  bool accept = true;
   if (OnSpinIncrement)
     OnSpinIncrement(this, dataCol, dataRow, button, value, pos, len, accept);
   return accept;

@@ -279,6 +279,16 @@ void TdgBaseGrid::EditorSetup(TdgCustomGridControl &control) {
   const TdgCol *col = ColObject(dataCol);
   control.SetMaxLength(col ? col->MaxLength() : 0);
   control.SetWantTabs(FWantTabs);
+  if (&control == FEditControl.get()) {
+    TdgMaskDefinition *mask = MaskDefinitionFor(dataCol, dataRow);
+    if (mask)
+      FEditControl->Editor().MaskCheck = [mask](const std::string &text, std::string &insert,
+                                                int pos) {
+        return mask->Check(text, insert, pos, 0, mask->Mode());
+      };
+    else
+      FEditControl->Editor().MaskCheck = nullptr;
+  }
   control.SetKeepSelection(FAlwaysShowFocus);
   if (&control == FCheckControl.get()) {
     FCheckControl->SetAllowGrayed(col && col->AllowGrayed());
@@ -367,6 +377,39 @@ bool TdgBaseGrid::StartEditing(int mode) {
   FEditorCol = FEditorRow = -1;
   PlaceEditor();
   return FEditorShown;
+}
+
+TdgMaskDefinition *TdgBaseGrid::MaskDefinitionFor(int dataCol, int dataRow) {
+  TdgMaskDefsComponent *defs = MaskDefs();
+  if (!defs || CellControlType(dataCol, dataRow) != ctText)
+    return nullptr;
+  std::string name = GetCellProperty(dataCol, dataRow, pnMaskName).toString();
+  if (name.empty())
+    if (const TdgCol *col = ColObject(dataCol))
+      name = col->MaskName();
+  TdgMaskDefinition *mask = name.empty() ? nullptr : defs->FindDefinition(name);
+  return mask && mask->Active() ? mask : nullptr;
+}
+
+bool TdgBaseGrid::CheckMaskOnEnd() {
+  const int dataCol = GetCurrentDataCol(), dataRow = GetCurrentDataRow();
+  TdgMaskDefinition *mask = MaskDefinitionFor(dataCol, dataRow);
+  if (!mask || !mask->CheckOnEnd())
+    return true;
+  std::string text = CurrentCell().GetValue().toString();
+  std::string append;
+  if (!mask->CheckWhole(text, append))
+    return DoInvalidMaskValue(dataCol, dataRow);
+  if (!append.empty()) {
+    text += append;
+    if (FActiveControl == FEditControl.get() && FEditorCol == Col() && FEditorRow == Row()) {
+      FEditControl->SetValueNotify(Variant(text), true);
+      FEditControl->SetSelStart(static_cast<int>(text.size()));
+    } else {
+      EditorValueChanged(Variant(text));
+    }
+  }
+  return true;
 }
 
 void TdgBaseGrid::EndEditInCell() {
@@ -545,6 +588,11 @@ void TdgBaseGrid::KeyDown(std::uint16_t &key, TShiftState shift) {
   DoKeyDownEvent(key, shift);
   if (key == 0 || FKeySuspend > 0)
     return;
+  if (key == VK_ESCAPE && MouseStatus() != msNothing && MouseStatus() != msButtonHeld) {
+    CancelMouseOperation();
+    key = 0;
+    return;
+  }
   if (DropDownKeyDown(key, shift))
     return;
   const bool ctrl = shift.has(ssCtrl);

@@ -375,6 +375,7 @@ void TdgBaseGrid::SpinRepeatTick() {
   const TdgSpinButton button =
       horizontal ? (FPressedSpin == 1 ? sbLeft : sbRight) : (FPressedSpin == 1 ? sbUp : sbDown);
   DoSpinRepeat(GetCurrentDataCol(), GetCurrentDataRow(), FRepeatCount, button);
+  SpinCurrentCell(GetCurrentDataCol(), GetCurrentDataRow(), button);
 }
 
 // ------------------------------------------------------------ visible ranges

@@ -15,6 +15,20 @@ namespace marrowen {
 
 class TdgMaskLink;
 class TdgImageLink;
+
+// A mask as the editor and the grid use it: it judges text about to be
+// inserted (and may change it), and a whole text when an edit ends, handing
+// back literal text still to be added.
+class TdgMaskDefinition {
+public:
+  virtual ~TdgMaskDefinition() = default;
+  virtual bool Active() const = 0;
+  virtual bool CheckOnEnd() const = 0;
+  virtual int Mode() const { return 0; }
+  // `insert` goes in at the 1-based position `pos` of `text`.
+  virtual bool Check(const std::string &text, std::string &insert, int pos, int flag, int mode) = 0;
+  virtual bool CheckWhole(const std::string &text, std::string &append) = 0;
+};
 class TdgDateTimeLink;
 class TdgDateTimePicker;
 
@@ -28,6 +42,8 @@ public:
   virtual void RegisterLink(TdgMaskLink *link) = 0;
   // The mask of that name, or an empty Variant.
   virtual Variant FindMask(const Variant &name) = 0;
+  // The definition of that name, owned by the component; none by default.
+  virtual TdgMaskDefinition *FindDefinition(std::string_view) { return nullptr; }
 };
 
 // A list of named pictures. Each picture has an identity number that

@@ -1,5 +1,6 @@
 #include "grid/combo.h"
 
+#include "grid/celleditors.h"
 #include "grid/cells.h"
 #include "grid/colrow.h"
 #include "grid/gridstream.h"
@@ -112,6 +113,27 @@ TEST(ComboDropDown, OpensUnderTheCellAsAPopupAndClosesOnItsOwnCell) {
   EXPECT_EQ(d.events.size(), 5u);
 }
 
+TEST(ComboDropDown, ItsButtonOpensAndClosesTheList) {
+  ComboDialog d;
+  d.goTo(2, 3);
+  const int col = d.grid->DisplayColOf(2);
+  const TRect cell = d.grid->GetCellRect(col, 3);
+  const QPoint button(cell.Right - 5, (cell.Top + cell.Bottom) / 2);
+  ASSERT_TRUE(d.grid->PointOnCellButton(button.x(), button.y(), 3, col));
+  d.clickAt(d.grid->viewport(), button);
+  ASSERT_TRUE(d.open());
+  EXPECT_EQ(QApplication::activePopupWidget(), d.popup());
+  const TRect paint = d.grid->GetPaintCellRect(col, 3);
+  EXPECT_EQ(d.popup()->geometry().topLeft(),
+            d.grid->viewport()->mapToGlobal(QPoint(paint.Left, paint.Bottom)));
+  EXPECT_EQ(d.grid->PressedCol(), -1);
+  d.clickAt(d.grid->viewport(), button);
+  EXPECT_FALSE(d.open());
+  QApplication::processEvents();
+  EXPECT_FALSE(d.open());
+  EXPECT_EQ(d.events, (std::vector<std::string>{"init 2,3", "dropdown 2,3", "rollup 2,3"}));
+}
+
 TEST(ComboDropDown, AClickOnARowTakesItsValue) {
   ComboDialog d;
   d.goTo(2, 1);
@@ -120,6 +142,11 @@ TEST(ComboDropDown, AClickOnARowTakesItsValue) {
   QTest::mouseClick(d.list().viewport(), Qt::LeftButton, {}, d.listRowCentre(2));
   EXPECT_FALSE(d.open());
   EXPECT_EQ(d.cell(2, 1), "beta");
+  // The text editor shows the value selected whole.
+  TdgGridEditBox *editor = ShownTextEditor(*d.grid);
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->Text(), "beta");
+  EXPECT_EQ(editor->GetSelText(), "beta");
 }
 
 TEST(ComboDropDown, KeysOfTheOpenList) {

@@ -170,3 +170,73 @@ TEST(GridKeys, ARefusedRowEndKeepsTheFocusInTheGrid) {
 
 } // namespace
 } // namespace marrowen
+
+#include "grid/colrow.h"
+#include "grid/links.h"
+
+namespace marrowen {
+namespace {
+
+// Digits only; a whole text needs two of them, and two get a literal "0".
+struct DigitsMask : TdgMaskDefinition {
+  bool Active() const override { return true; }
+  bool CheckOnEnd() const override { return true; }
+  bool Check(const std::string &, std::string &insert, int, int, int) override {
+    return insert.find_first_not_of("0123456789") == std::string::npos;
+  }
+  bool CheckWhole(const std::string &text, std::string &append) override {
+    if (text.size() == 2)
+      append = "0";
+    return text.size() >= 2;
+  }
+};
+
+struct MaskDefs : TdgMaskDefsComponent {
+  DigitsMask digits;
+  void RegisterLink(TdgMaskLink *link) override { link->component_ = this; }
+  void UnregisterLink(TdgMaskLink *link) override { link->component_ = nullptr; }
+  Variant FindMask(const Variant &) override { return {}; }
+  TdgMaskDefinition *FindDefinition(std::string_view name) override {
+    return name == "digits" ? &digits : nullptr;
+  }
+};
+
+TEST(GridKeys, MasksJudgeTypingAndTheEndOfAnEdit) {
+  MaskDefs defs;
+  InDialog d;
+  int invalidKeys = 0;
+  d.grid->OnInvalidMaskEdit = [&](TdgBaseGrid *, const std::string &, int, int, bool &) {
+    ++invalidKeys;
+  };
+  d.grid->SetMaskDefs(&defs);
+  d.grid->GetCol(Variant(std::int32_t(1)))->SetMaskName("digits");
+  d.grid->PlaceEditor();
+  d.type("1a2");
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "12");
+  EXPECT_EQ(invalidKeys, 1);
+  d.key(Qt::Key_Down);
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "120") << "the mask's literal is added";
+  EXPECT_EQ(d.at(), QPoint(1, 2));
+  d.type("5");
+  d.key(Qt::Key_Down);
+  EXPECT_EQ(d.at(), QPoint(1, 2)) << "a refused text keeps the edit open";
+  d.grid->OnInvalidMaskValue = [](TdgBaseGrid *, int, int, bool &accept) { accept = true; };
+  d.key(Qt::Key_Down);
+  EXPECT_EQ(d.at(), QPoint(1, 3));
+  d.grid->SetMaskDefs(nullptr);
+}
+
+TEST(GridKeys, AHeldCheckBoxIsToggledBeforeItsEditEnds) {
+  InDialog d;
+  d.grid->GetCol(Variant(std::int32_t(2)))->SetControlType(ctCheck);
+  d.grid->SetCell(2, 1, Variant(std::int32_t(0)));
+  d.key(Qt::Key_Tab);
+  ASSERT_EQ(&d.grid->ActiveControl(), &d.grid->CheckControl());
+  char space = ' ';
+  d.grid->CheckControl().CheckBox().KeyPress(space);
+  EXPECT_TRUE(d.grid->EndEdit());
+  EXPECT_EQ(d.grid->GetCell(2, 1).toInteger(), 1);
+}
+
+} // namespace
+} // namespace marrowen
