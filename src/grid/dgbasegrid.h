@@ -520,6 +520,9 @@ public:
   void ComboEditorChanged(bool complete);
   // A character typed into a list without an editor.
   void ComboTypeAhead(char ch);
+  // A character typed on a combo cell that has no text editor picks the
+  // value it leads to; answers whether the cell was such a cell.
+  bool ComboKeyToValue(char ch);
   bool ClearComboTypeAhead();
   // Milliseconds for the type-ahead; tests set their own.
   std::function<std::int64_t()> TickCount;

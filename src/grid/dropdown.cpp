@@ -527,6 +527,30 @@ void TdgBaseGrid::ComboTypeAhead(char ch) {
   FTypeAheadTick = now;
 }
 
+bool TdgBaseGrid::ComboKeyToValue(char ch) {
+  const int col = GetCurrentDataCol(), row = GetCurrentDataRow();
+  if (col < 1 || row < 1 || static_cast<unsigned char>(ch) < 32 ||
+      EffectiveButtonType(col, row) != btCombo || !CellEditable(col, row) ||
+      &ControlForType(CellControlType(col, row)) != FDefaultControl.get())
+    return false;
+  const bool open = ComboOpen();
+  if (!open) {
+    // Prepared for this key only: the next drop-down prepares afresh.
+    PrepareCombo(col, row);
+    FComboPrepared = false;
+  }
+  TdgComboGrid *list = FCombo ? FCombo->ComboGrid() : nullptr;
+  if (!list)
+    return true;
+  ComboTypeAhead(ch);
+  const Variant value = ComboValue(list->ValueCol());
+  if (!value.isEmpty() && !VarSameValue(value, CurrentCell().GetValue()))
+    CurrentCell().SetValue(value, true, true);
+  if (open)
+    list->update();
+  return true;
+}
+
 void TdgBaseGrid::SetComboColumnWidth(int width) { SetDefaultColWidth(width + 10); }
 
 void TdgBaseGrid::ResetToNewGrid(TdgPropKinds kinds) {

@@ -755,6 +755,10 @@ void TdgBaseGrid::KeyPress(char &key) {
     return;
   if (key == 13 || key == 27 || key == 9)
     return;
+  if (ComboKeyToValue(key)) {
+    key = 0;
+    return;
+  }
   TdgCustomGridControl &control =
       ControlForType(CellControlType(GetCurrentDataCol(), GetCurrentDataRow()));
   if (!control.IsInputChar(key) || FEditorShown)

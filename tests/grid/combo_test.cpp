@@ -312,6 +312,30 @@ TEST(ComboSearch, TypeAheadKeepsTypingWithinTwoSeconds) {
   EXPECT_EQ(d.list().GetCurrentDataRow(), 2);
 }
 
+TEST(ComboSearch, TypingCompletesFromTheListAndPicksWithoutAnEditor) {
+  ComboDialog d({"apple", "banana", "cherry"});
+  TdgCombo &combo = *d.grid->GetCol(Variant(2))->Combo();
+  combo.SetAutoFill(true);
+  d.goTo(2, 1);
+  d.key(Qt::Key_F4);
+  ASSERT_TRUE(d.open());
+  d.key(Qt::Key_B);
+  TdgGridEditBox *editor = ShownTextEditor(*d.grid);
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->Text(), "banana");
+  EXPECT_EQ(editor->GetSelText(), "anana");
+  EXPECT_EQ(d.list().GetCurrentDataRow(), 2);
+  d.key(Qt::Key_Escape);
+  // A cell without a text editor takes the value its typed key leads to.
+  d.grid->GetCol(Variant(2))->SetControlType(ctPicture);
+  d.goTo(2, 3);
+  d.key(Qt::Key_C);
+  EXPECT_EQ(d.list().GetCurrentDataRow(), 3);
+  EXPECT_EQ(d.grid->Storage()->GetValue(2, 3).toString(), "cherry");
+  EXPECT_FALSE(d.open());
+  EXPECT_FALSE(d.grid->ComboPrepared());
+}
+
 TEST(ComboSettings, NewListsAndTheirDefaults) {
   TdgGrid grid;
   TdgGridCombo combo(grid);
