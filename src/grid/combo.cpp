@@ -209,15 +209,18 @@ void TdgComboGrid::SetDropDownRows(int value) {
   if (value == FDropDownRows)
     return;
   FDropDownRows = value;
-  if (FOwnerGrid && FOwnerGrid->ComboOpen() && FCombo && FOwnerGrid->GetCombo() == FCombo)
-    FOwnerGrid->SizeDropDown(*this, false);
+  DropDownResize();
 }
 
 void TdgComboGrid::SetDropDownCols(int value) {
   if (value == FDropDownCols)
     return;
   FDropDownCols = value;
-  if (FOwnerGrid && FOwnerGrid->ComboOpen() && FCombo && FOwnerGrid->GetCombo() == FCombo)
+  DropDownResize();
+}
+
+void TdgComboGrid::DropDownResize() {
+  if (FOwnerGrid && FCombo && FOwnerGrid->ComboOpen() && FOwnerGrid->GetCombo() == FCombo)
     FOwnerGrid->SizeDropDown(*this, false);
 }
 

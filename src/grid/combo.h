@@ -106,6 +106,7 @@ public:
   void SetReserved(int) {}
 
   bool isComboGrid() const override { return true; }
+  void DropDownResize() override;
   std::string ClassName() const override { return "TdgComboGrid"; }
   bool NotLoading() const override;
   bool IsLoadingLayout() const override;

@@ -528,6 +528,9 @@ public:
   std::function<std::int64_t()> TickCount;
   // The list grid's column width hook: its DefaultColWidth is width + 10.
   void SetComboColumnWidth(int width);
+  // The list of an open drop-down is sized again after its layout changed;
+  // any other grid does nothing.
+  virtual void DropDownResize() {}
 
   // ---- Date-time drop-downs.
   TdgDateTimeDefComponent *DateTimeDef() const { return FDateTimeDef; }

@@ -423,6 +423,12 @@ TEST(ComboPlacement, SizesFollowTheSettings) {
   const int frame = list.BorderStyle() == bsSingle ? 2 * list.frameWidth() : 0;
   EXPECT_EQ(list.DropDownHeight(8), frame + 3 * list.DefaultRowHeight());
   EXPECT_EQ(list.DropDownWidth(0), list.width());
+  // The open list follows its own settings and layout.
+  const int height = d.popup()->height();
+  list.SetHeadingOn(true);
+  EXPECT_EQ(d.popup()->height(), height + list.HeadingHeight());
+  d.grid->GetCombo()->SetDropDownRows(2);
+  EXPECT_EQ(d.popup()->height(), height + list.HeadingHeight() - list.DefaultRowHeight());
   // A list narrower than its column ends under the column's right edge.
   const int col = d.grid->DisplayColOf(2);
   d.grid->SetColWidths(col, 150);

@@ -3,6 +3,7 @@
 #include "classlib/registry.h"
 #include "classlib/streams.h"
 #include "grid/colrow.h"
+#include "grid/combo.h"
 #include "grid/dgbasegrid.h"
 #include "support/temp_folder.h"
 
@@ -262,6 +263,37 @@ TEST(LayoutStream, SettingsValuesHoldTheLayoutOrItsFile) {
   EXPECT_THROW(untouched.LoadFromRegistry("\\\\HKEY_NOWHERE\\x", "Binary", false),
                ERegistryException);
   store.setFile(previous);
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// The layout fuzzer's seed is a layout this grid writes: moved columns, own
+// settings, a column's list and values. MARROWEN_WRITE_FUZZ_SEEDS=1 writes
+// it again after a change of the layout.
+TEST(LayoutStream, FuzzSeedIsALayoutTheGridWrites) {
+  TdgGrid grid;
+  fill(grid);
+  grid.MoveCols(3, 1);
+  TdgCol &col = *grid.GetCol(Variant(2));
+  col.SetFieldName("Size");
+  col.SetWidth(90);
+  col.SetButtonType(btCombo);
+  TdgComboGrid &list = *col.EnsureCombo().ComboGrid();
+  list.SetStoreData(true);
+  list.SetRows(2);
+  list.SetCell(1, 1, Variant(std::string("small")));
+  list.SetCell(1, 2, Variant(std::string("large")));
+  grid.RowStore().EnsureRowObject(2).SetColor(0x0000FF);
+  grid.SetCellProperty(1, 3, pnColor, Variant(0x00FF00));
+  const std::string bytes = save(grid);
+  const std::string seed = std::string(MARROWEN_SOURCE_DIR) + "/fuzz/corpus/gridlayout/seed.dgl";
+  if (const char *write = std::getenv("MARROWEN_WRITE_FUZZ_SEEDS"); write && *write == '1')
+    testing::writeFile(seed, bytes);
+  EXPECT_EQ(testing::readFile(seed), bytes);
 }
 
 } // namespace
