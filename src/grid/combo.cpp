@@ -87,6 +87,13 @@ void TdgDropDownForm::mouseReleaseEvent(QMouseEvent *e) {
 
 void TdgDropDownForm::keyPressEvent(QKeyEvent *e) {
   e->accept();
+  if (grid_.DateTimeOpen()) {
+    // The picker's table decides; what it lets go reaches the grid.
+    std::uint16_t key = virtualKeyOf(*e);
+    if (key == 0 || !grid_.DropDownKeyDown(key, shiftStateOf(*e)))
+      QApplication::sendEvent(&grid_, e);
+    return;
+  }
   TdgGridEditBox *editor = ShownTextEditor(grid_);
   const bool editorShown = editor != nullptr;
   if (typesText(*e)) {
@@ -99,7 +106,12 @@ void TdgDropDownForm::keyPressEvent(QKeyEvent *e) {
     return;
   }
   std::uint16_t key = virtualKeyOf(*e);
-  const bool handled = key != 0 && grid_.DropDownKeyDown(key, shiftStateOf(*e));
+  // Caret and deleting keys are the editor's first; it hands on what it
+  // does not keep.
+  const bool editorFirst = editorShown && e->modifiers() == Qt::NoModifier &&
+                           (key == VK_LEFT || key == VK_RIGHT || key == VK_HOME || key == VK_END ||
+                            key == VK_BACK || key == VK_DELETE);
+  const bool handled = !editorFirst && key != 0 && grid_.DropDownKeyDown(key, shiftStateOf(*e));
   if (handled)
     return;
   if (editorShown) {

@@ -428,8 +428,10 @@ bool TdgBaseGrid::DropDownKeyDown(std::uint16_t &key, TShiftState shift) {
     return toList(key == VK_END ? VK_DOWN : VK_UP, TShiftState(ssCtrl));
   case VK_LEFT:
   case VK_RIGHT:
-    if (editorShown && !HasValue())
-      return false;
+    if (editorShown && !HasValue()) {
+      key = 0;
+      return true;
+    }
     return toList(key, shift);
   default:
     return false;

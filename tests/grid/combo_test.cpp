@@ -172,6 +172,39 @@ TEST(ComboDropDown, KeysOfTheOpenList) {
   EXPECT_EQ(d.cell(2, 2), "beta");
 }
 
+TEST(ComboDropDown, TheOpenListsKeyTable) {
+  struct Row {
+    Qt::Key key;
+    Qt::KeyboardModifiers mods;
+    bool open;   // still open afterwards
+    int listRow; // the list's current row
+    int gridCol; // the grid's current data column
+  };
+  const Row rows[] = {
+      {Qt::Key_Down, {}, true, 2, 2},
+      {Qt::Key_PageDown, {}, true, 5, 2},
+      {Qt::Key_End, Qt::ControlModifier, true, 6, 2},
+      {Qt::Key_End, {}, true, 1, 2},
+      {Qt::Key_Left, {}, true, 1, 2},
+      {Qt::Key_Escape, {}, false, 1, 2},
+      {Qt::Key_Tab, {}, false, 1, 3},
+      {Qt::Key_Backtab, Qt::ShiftModifier, false, 1, 1},
+      {Qt::Key_F4, {}, false, 1, 2},
+      {Qt::Key_Up, Qt::AltModifier, false, 1, 2},
+  };
+  for (const Row &row : rows) {
+    ComboDialog d({"a", "b", "c", "d", "e", "f"});
+    d.goTo(2, 2);
+    d.key(Qt::Key_F4);
+    ASSERT_TRUE(d.open());
+    d.key(row.key, row.mods);
+    EXPECT_EQ(d.open(), row.open) << row.key;
+    EXPECT_EQ(d.list().GetCurrentDataRow(), row.listRow) << row.key;
+    EXPECT_EQ(d.grid->GetCurrentDataCol(), row.gridCol) << row.key;
+    EXPECT_EQ(d.cell(2, 2), "") << row.key;
+  }
+}
+
 TEST(ComboDropDown, AClickElsewhereClosesUnchangedAndReachesItsWidget) {
   ComboDialog d;
   d.goTo(2, 1);

@@ -73,6 +73,26 @@ TEST(DateTimeDropDown, AChoiceIsWrittenAsTextAndReportedAsAnEdit) {
   EXPECT_EQ(d.events.back(), "rollup 2,2");
 }
 
+TEST(DateTimeDropDown, KeysWhileThePickerIsOpen) {
+  DateDialog d;
+  d.goTo(2, 2);
+  const auto key = [](Qt::Key k, Qt::KeyboardModifiers mods = {}) {
+    QTest::keyClick(QApplication::activePopupWidget(), k, mods);
+  };
+  QTest::keyClick(d.grid, Qt::Key_F4);
+  key(Qt::Key_X);
+  EXPECT_TRUE(d.grid->DateTimeOpen());
+  EXPECT_EQ(d.grid->GetCell(2, 2).toString(), "");
+  key(Qt::Key_F4);
+  EXPECT_FALSE(d.grid->DateTimeOpen());
+  QTest::keyClick(d.grid, Qt::Key_Down, Qt::AltModifier);
+  ASSERT_TRUE(d.grid->DateTimeOpen());
+  key(Qt::Key_Tab);
+  EXPECT_FALSE(d.grid->DateTimeOpen());
+  EXPECT_EQ(d.grid->GetCurrentDataCol(), 3);
+  EXPECT_EQ(d.grid->GetCell(2, 2).toString(), "");
+}
+
 TEST(DateTimeDropDown, ThePopupKindIsWindowModalAndAnsweredLater) {
   DateDialog d;
   d.goTo(3, 1);
