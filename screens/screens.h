@@ -26,6 +26,10 @@ std::vector<Screen> trayScreens();
 // states, and the small windows of the main window.
 std::vector<Screen> appScreens();
 
+// The node dialogs (each kind where it changes by kind), the Unicode map
+// editor and the pattern menu.
+std::vector<Screen> dialogScreens();
+
 // Every screen of the program.
 std::vector<Screen> allScreens();
 

@@ -1,6 +1,16 @@
 #include "app/commandline.h"
+#include "app/commandlinehelper.h"
+#include "app/ddeserver.h"
+#include "app/descriptiondialogs.h"
 #include "app/exports.h"
+#include "app/iodialogs.h"
+#include "app/linedialogs.h"
 #include "app/mainform.h"
+#include "app/patternmenu.h"
+#include "app/shellextensions.h"
+#include "app/taskmenu.h"
+#include "app/unicodemapform.h"
+#include "app/updateform.h"
 #include "app/windowjobhost.h"
 #include "app/wizard.h"
 #include "classlib/safefile.h"
@@ -39,10 +49,20 @@ int main(int argc, char **argv) {
   // The parameters as bytes, after Qt took its own options out.
   marrowen::installExportCommands();
   marrowen::installWizard();
+  marrowen::installPatternMenu();
+  marrowen::registerUnicodeMapDialog();
+  marrowen::registerInputOutputDialogs();
+  marrowen::registerDescriptionDialogs();
+  marrowen::registerLineDialogs();
+  marrowen::installTaskMenu();
+  marrowen::installUpdateCheck();
+  marrowen::installShellExtensions();
+  marrowen::installCommandLineHelper();
   marrowen::installCommandLine(std::vector<std::string>(argv + 1, argv + argc));
 
   QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(QApplication::arguments());
   mainForm->setAttribute(Qt::WA_DeleteOnClose);
+  marrowen::installDdeServer();
 
   // SIGINT, SIGTERM and SIGHUP quit as the close box does: running jobs stop
   // first (removing their temporaries, leaving their targets alone).

@@ -1139,6 +1139,7 @@ public:
 
 protected:
   void keyPressEvent(QKeyEvent *e) override;
+  void mousePressEvent(QMouseEvent *e) override;
   bool focusNextPrevChild(bool next) override;
   void paintEvent(QPaintEvent *e) override;
   void InvalidateScreenRect(const TRect &rect) override;
@@ -1460,6 +1461,7 @@ private:
   bool FResizeRowsInGrid = false;
   QPoint FDownCell{-1, -1}, FUpCell{-1, -1};
   QPoint FPressPoint;
+  qint64 FPressTime = 0;
   bool FDblClickPress = false;
   bool FShowEditorAfterPress = false;
   bool FPressToControl = false;

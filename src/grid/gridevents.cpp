@@ -97,7 +97,8 @@ void TdgBaseGrid::FocusLeft() {
     int &exiting;
     ~Done() { --exiting; }
   } done{FExiting};
-  if (!EndEdit()) {
+  // Leaving the grid ends the row's edit too.
+  if (!EndCellAndRowEdit(true)) {
     // The edit must be finished here first. Qt completes the focus change
     // after this returns, so the focus comes back once it has.
     QMetaObject::invokeMethod(

@@ -434,7 +434,10 @@ bool TdgBaseGrid::MoveToCell(int displayCol, int displayRow, int) {
   }
   if (!CanLeaveCell(DataColAt(displayCol), DataRowAt(displayRow), true))
     return false;
-  HideCellEditor();
+  // The control stays where it is, with the focus, until it is placed over
+  // the new cell or hidden there: passing the focus to the grid and back for
+  // every move would cost a repaint of each.
+  FEditorShown = false;
   const int oldRow = Row();
   MoveCurrent(displayCol, displayRow, true, true);
   if (oldRow != Row())

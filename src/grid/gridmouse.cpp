@@ -241,6 +241,11 @@ void TdgBaseGrid::UpdateCursor(int x, int y) {
 
 // -------------------------------------------------------------- the press
 
+void TdgBaseGrid::mousePressEvent(QMouseEvent *e) {
+  FPressTime = static_cast<qint64>(e->timestamp());
+  TCustomGrid_dg::mousePressEvent(e);
+}
+
 void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   FDblClickPress = false;
   FShowEditorAfterPress = false;
@@ -330,9 +335,11 @@ void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
   }
   if (FShowEditorAfterPress && FEditorShown && FActiveControl) {
     // The press that opened the editor is its first press too.
+    // Judged as the control's own, so that a second press on the control
+    // makes a double click of the two.
     const QPoint p = FActiveControl->Control().mapFrom(viewport(), FPressPoint);
     FActiveControl->Control().ForgetLastClick();
-    FActiveControl->Control().MouseDown(mbLeft, shift, p.x(), p.y());
+    FActiveControl->Control().LeftPress(shift, p.x(), p.y(), FPressTime);
     FPressToControl = true;
   } else if (OnMouseDown) {
     OnMouseDown(this, button, shift, x, y);
@@ -700,8 +707,7 @@ void TdgBaseGrid::FinishSizing(int x, int y, bool apply) {
     } else if (FResizeCols == rcAll) {
       if (width != DefaultColWidth()) {
         HideCellEditor();
-        for (int c = 1; c < ColCount(); ++c)
-          SetColWidths(c, width);
+        SetDefaultColWidth(width);
       }
     } else if (width != ColWidths(index)) {
       if (index == Col())
@@ -719,8 +725,7 @@ void TdgBaseGrid::FinishSizing(int x, int y, bool apply) {
       SetHeadingHeight(height);
     } else if (FResizeRows == rrAll) {
       HideCellEditor();
-      for (int r = 1; r < RowCount(); ++r)
-        SetRowHeights(r, height);
+      SetDefaultRowHeight(height);
     } else if (height != RowHeights(index)) {
       if (index == Row())
         HideCellEditor();
@@ -748,6 +753,24 @@ void TdgBaseGrid::CancelMouseOperation() {
   case msColMoving:
     FMarkerShown = false;
     UpdateOverlay();
+    break;
+  case msRowSelecting:
+    // The drag's rows go again; the pressed one stays selected.
+    if (FRowAnchor >= 1 && !(FGridMode == gmListBox && FRowSelectMode == rsSingle)) {
+      ClearRowSelection();
+      SelectRows(FRowAnchor, FRowAnchor);
+      FireSelectChanged(true);
+    }
+    break;
+  case msColSelecting:
+    if (FColAnchor >= 1) {
+      SelectOnlyCols(FColAnchor, FColAnchor);
+      FireSelectChanged(true);
+    }
+    break;
+  case msRangeSelecting:
+    ExtendRange(Col(), Row());
+    FireSelectChanged(true);
     break;
   default:
     break;
@@ -1073,8 +1096,7 @@ void TdgBaseGrid::ResetRowProperties(std::uint32_t flags) {
     std::fill(FRowChangedMarks.begin(), FRowChangedMarks.end(), false);
   if ((flags & 16) && FResizeRows == rrAll) {
     HideCellEditor();
-    for (int r = 1; r < RowCount(); ++r)
-      SetRowHeights(r, 14);
+    SetDefaultRowHeight(14);
   }
   InvalidateGrid();
 }

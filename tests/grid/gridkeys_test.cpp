@@ -166,6 +166,11 @@ TEST(GridKeys, ARefusedRowEndKeepsTheFocusInTheGrid) {
   EXPECT_EQ(d.at(), QPoint(1, 1));
   d.key(Qt::Key_Tab);
   EXPECT_EQ(d.at(), QPoint(2, 1)) << "within the row the move is free";
+  d.after->setFocus();
+  QApplication::processEvents();
+  EXPECT_TRUE(d.focus() == d.grid || d.grid->isAncestorOf(d.focus()))
+      << "the focus stays in the grid";
+  EXPECT_EQ(exits, 0);
 }
 
 } // namespace

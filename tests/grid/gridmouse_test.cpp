@@ -71,6 +71,27 @@ TEST(GridMouse, AClickFiresClickThenClickCellAndMovesTheCell) {
   EXPECT_EQ(m.grid.Row(), 4) << "on an unselected one it does";
 }
 
+TEST(GridMouse, TheSecondClickOfADoubleClickReachesTheEditorThatTheFirstOpened) {
+  Mouse m;
+  const QPoint p = m.in(1, 4);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(p), QPointF(p), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  press.setTimestamp(1000);
+  QApplication::sendEvent(m.port(), &press);
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, p);
+  ASSERT_TRUE(m.grid.EditorShown());
+  TdgGridEditBox &editor = m.grid.EditControl().Editor();
+  EXPECT_EQ(editor.SelLengthByte(), 0) << "the first click placed the caret";
+  const QPoint q = editor.mapFrom(m.port(), p);
+  QMouseEvent second(QEvent::MouseButtonPress, QPointF(q), QPointF(q), Qt::LeftButton,
+                     Qt::LeftButton, Qt::NoModifier);
+  second.setTimestamp(1000 + QApplication::doubleClickInterval() / 2);
+  m.events.clear();
+  QApplication::sendEvent(&editor, &second);
+  EXPECT_EQ(m.events, (std::vector<std::string>{"dblclick", "dblclickcell"}));
+  EXPECT_EQ(editor.SelLengthByte(), 2) << "the double click selects the whole text";
+}
+
 TEST(GridMouse, BordersSizeAndDoubleClicksThereAreNoCellDoubleClicks) {
   Mouse m;
   const int edge = m.grid.ColumnLeft(1) + m.grid.ColWidths(1) - 1;
@@ -160,6 +181,28 @@ TEST(GridMouse, SelectedRowsDragToANewPlace) {
   EXPECT_EQ(m.grid.GridStatus(), gsRowsSelected);
 }
 
+TEST(GridMouse, DraggingBelowTheLastRowScrollsUntilBackInside) {
+  Mouse m(60);
+  const QPoint start(5, m.grid.RowTop(2) + 5);
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, start);
+  auto moveTo = [&](QPoint p) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(m.port(), &move);
+  };
+  moveTo(QPoint(5, m.grid.ClientHeight() + 10));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return m.grid.TopRow() > 2; }, 5000));
+  const int top = m.grid.TopRow();
+  EXPECT_TRUE(m.rowSelected(m.grid.LastVisibleRow())) << "the selection follows to the edge";
+  moveTo(QPoint(5, m.grid.RowTop(top + 1) + 5));
+  QTest::qWait(150);
+  EXPECT_EQ(m.grid.TopRow(), top) << "back inside, the scrolling stops";
+  std::uint16_t escape = VK_ESCAPE;
+  m.grid.KeyDown(escape, TShiftState());
+  EXPECT_EQ(m.grid.RowSelection().Count, 1) << "Escape takes the drag's rows back";
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, start);
+}
+
 TEST(GridMouse, CellButtonsClickOnlyWhenReleasedOnThem) {
   Mouse m;
   m.grid.GetCol(Variant(std::int32_t(2)))->SetButtonType(btNormal);
@@ -178,7 +221,7 @@ TEST(GridMouse, HeldSpinButtonsRepeatAndStopOffTheButton) {
   Mouse m;
   TdgCol *col = m.grid.GetCol(Variant(std::int32_t(2)));
   col->SetButtonType(btVertSpin);
-  m.grid.SetSpinStartDelay(120);
+  m.grid.SetSpinStartDelay(500);
   m.grid.SetSpinRepeatDelay(40);
   std::vector<int> counts;
   m.grid.OnSpinRepeat = [&](TdgBaseGrid *, int, int, int count, TdgSpinButton) {
@@ -191,8 +234,7 @@ TEST(GridMouse, HeldSpinButtonsRepeatAndStopOffTheButton) {
   EXPECT_EQ(m.grid.GetCell(2, 2).toString(), "1") << "an empty cell steps from 0";
   QTest::qWait(100);
   EXPECT_EQ(counts.size(), 1u) << "before the start delay";
-  QTest::qWait(100);
-  EXPECT_GE(counts.size(), 2u);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return counts.size() >= 2; }, 5000));
   QMouseEvent off(QEvent::MouseMove, QPointF(m.in(1, 5)), QPointF(m.in(1, 5)), Qt::NoButton,
                   Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(m.port(), &off);
@@ -202,8 +244,8 @@ TEST(GridMouse, HeldSpinButtonsRepeatAndStopOffTheButton) {
   QMouseEvent on(QEvent::MouseMove, QPointF(up), QPointF(up), Qt::NoButton, Qt::LeftButton,
                  Qt::NoModifier);
   QApplication::sendEvent(m.port(), &on);
-  QTest::qWait(250);
-  EXPECT_GT(counts.size(), stopped) << "back on it, it repeats again";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return counts.size() > stopped; }, 5000))
+      << "back on it, it repeats again";
   QTest::mouseRelease(m.port(), Qt::LeftButton, {}, up);
   for (std::size_t i = 0; i < counts.size(); ++i)
     EXPECT_EQ(counts[i], static_cast<int>(i) + 1);
@@ -225,6 +267,29 @@ TEST(GridMouse, SpinStepsTheNumberAroundTheCaret) {
   EXPECT_TRUE(m.grid.GetCell(2, 1).isEmpty()) << "no spin button, no step";
 }
 
+TEST(GridMouse, HeadingButtonsPressTrackAndClick) {
+  Mouse m;
+  m.grid.SetHeadingButton(hbButton);
+  std::vector<std::string> heading;
+  m.grid.OnHeadingDown = [&](TdgBaseGrid *, int c) {
+    heading.push_back("down " + std::to_string(c));
+  };
+  m.grid.OnHeadingUp = [&](TdgBaseGrid *, int c) { heading.push_back("up " + std::to_string(c)); };
+  m.grid.OnHeadingClick = [&](TdgBaseGrid *, int c) {
+    heading.push_back("click " + std::to_string(c));
+  };
+  const QPoint on(m.grid.ColumnLeft(2) + 20, 5);
+  m.click(on);
+  EXPECT_EQ(heading, (std::vector<std::string>{"down 2", "up 2", "click 2"}));
+  heading.clear();
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, on);
+  QMouseEvent away(QEvent::MouseMove, QPointF(m.in(3, 3)), QPointF(m.in(3, 3)), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(m.port(), &away);
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, m.in(3, 3));
+  EXPECT_EQ(heading, (std::vector<std::string>{"down 2", "up 2"})) << "released away: no click";
+}
+
 TEST(GridMouse, ResettingRowOrderBringsDataOrderBack) {
   Mouse m;
   m.grid.MoveRows(1, 5);
@@ -239,6 +304,26 @@ TEST(GridMouse, EditingScreenshotsShowSomething) {
   const auto files = renderEditingScreenshots(folder.path().toStdString());
   EXPECT_EQ(files.size(), 6u);
   EXPECT_EQ(blankPictures(files), std::vector<std::string>{});
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+TEST(GridMouse, SizingOneRowSizesEveryRowWhenAllAreSized) {
+  Mouse m;
+  const int bottom = m.grid.RowTop(2) + m.grid.RowHeights(2) - 1;
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, QPoint(5, bottom));
+  EXPECT_EQ(m.grid.MouseStatus(), msRowSizing);
+  QMouseEvent move(QEvent::MouseMove, QPointF(5, bottom + 6), QPointF(5, bottom + 6), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(m.port(), &move);
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, QPoint(5, bottom + 6));
+  EXPECT_EQ(m.grid.RowHeights(2), 20);
+  EXPECT_EQ(m.grid.RowHeights(5), 20);
+  EXPECT_EQ(m.grid.RowHeights(0), 15) << "the heading keeps its height";
 }
 
 } // namespace
