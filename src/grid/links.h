@@ -72,7 +72,7 @@ public:
   using TComponent::TComponent;
   ~TdgDateTimeDefComponent() override;
   // A new picker owned by `owner`; null when the definition has none.
-  virtual TdgDateTimePicker *CreatePicker(QWidget *owner) const { return nullptr; }
+  virtual TdgDateTimePicker *CreatePicker(QWidget *) const { return nullptr; }
   // Pickers of one class are reused from cell to cell.
   virtual std::string_view PickerClass() const { return {}; }
   virtual TdgDateTimeKind Kind() const { return TdgDateTimeKind::Date; }
