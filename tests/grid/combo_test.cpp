@@ -156,6 +156,7 @@ TEST(ComboDropDown, TheOpenListsKeyTable) {
     bool open;   // still open afterwards
     int listRow; // the list's current row
     int gridCol; // the grid's current data column
+    const char *value = "";
   };
   const Row rows[] = {
       {Qt::Key_Down, {}, true, 2, 2},
@@ -168,6 +169,7 @@ TEST(ComboDropDown, TheOpenListsKeyTable) {
       {Qt::Key_Backtab, Qt::ShiftModifier, false, 1, 1},
       {Qt::Key_F4, {}, false, 1, 2},
       {Qt::Key_Up, Qt::AltModifier, false, 1, 2},
+      {Qt::Key_Return, {}, false, 1, 2, "a"},
   };
   for (const Row &row : rows) {
     ComboDialog d({"a", "b", "c", "d", "e", "f"});
