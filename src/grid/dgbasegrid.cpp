@@ -1231,6 +1231,9 @@ void TdgBaseGrid::SetDrawOverlap(TdgDrawOverlap value) {
     return;
   FDrawOverlap = value;
   InvalidateGrid();
+  UpdateEdit();
+  // Which of column and row decides may change a cell's control type.
+  dropUnfitValues(-1, -1);
 }
 
 TColor TdgBaseGrid::EffectiveColor(int dataCol, int dataRow, bool drawn3D) {
@@ -1539,6 +1542,33 @@ void TdgBaseGrid::ColWidthsChanged() {
   TCustomGrid_dg::ColWidthsChanged();
   if (!FSettingDefaults)
     DoColResized(-1);
+}
+
+void TdgBaseGrid::ExtentStored(bool rows, std::int32_t index) {
+  if (FSyncingSizes || FScaling > 0 || index < 0 || !FColStore || !FRowStore)
+    return;
+  if (rows) {
+    const int height = std::max(0, RowHeights(index));
+    if (index == 0) {
+      if (HeadingOn() && FRowStore->Count() > 0)
+        FRowStore->EnsureRowObject(0).setHeightFields(height, height);
+      return;
+    }
+    const int dataRow = DataRowAt(index);
+    if (dataRow < 1 || dataRow > Rows())
+      return;
+    const TdgRow *row = RowObject(dataRow);
+    if ((row && !row->Visible()) || height == (row ? row->Height() : DefaultRowHeight()))
+      return;
+    FRowStore->EnsureRowObject(dataRow).setHeightFields(height, height);
+    FRowStore->ReleaseIfDefault(dataRow);
+    return;
+  }
+  const int width = std::max(0, ColWidths(index));
+  TdgCol *col = index == 0 ? (FColStore->Count() > 0 ? FColStore->Item(0) : nullptr)
+                           : FColStore->Item(std::max(0, DataColAt(index)));
+  if (col && col->Visible() && (index == 0 || DataColAt(index) >= 1))
+    col->setWidthFields(width, width);
 }
 
 void TdgBaseGrid::ColWidthChanged(int displayCol) {

@@ -307,9 +307,9 @@ public:
   bool Heading3D() const { return FHeading3D; }
   void SetHeading3D(bool value);
   bool Is3D() const { return FIs3D; }
-  void SetIs3D(bool value) { FIs3D = value; }
+  void SetIs3D(bool value) { SetIs3DLook(value); }
   TdgWordWrap WordWrap() const { return FWordWrap; }
-  void SetWordWrap(TdgWordWrap value) { FWordWrap = value; }
+  void SetWordWrap(TdgWordWrap value) { SetWordWrapLook(value); }
   TColor EffectiveColor(int dataCol, int dataRow, bool drawn3D);
   const TFont &EffectiveFont(int dataCol, int dataRow);
   TdgWordWrap EffectiveWordWrap(int dataCol, int dataRow);
@@ -655,12 +655,11 @@ public:
   bool HeadingActsAsCell(int displayCol) const;
   bool MouseOnHeading(int x, int y, int displayCol) const;
   int HeldHeading() const { return FHeldHeading; }
-  // The mouse holds a heading down, as a whole or by its button part, from
-  // the press until HoldHeading(-1); it looks pressed only with the mouse
-  // inside.
-  void HoldHeading(int displayCol, bool whole);
+  // The mouse holds a column's heading down (by data column) from the press
+  // until HoldHeading(-1); it looks pressed only while the mouse stays inside.
+  void HoldHeading(int dataCol);
   void SetHeldHeadingInside(bool inside);
-  bool HeadingHeldWhole(int displayCol) const;
+  bool HeadingHeldDown(int displayCol) const;
 
   // Cell buttons under the mouse: hovered and pressed cells (-1: none), the
   // pressed spin half (0 none, 1 first, 2 second) and the repeat count.
@@ -753,6 +752,11 @@ public:
   int PageSizeUp() const;
   int PageSizeRight() const;
   int PageSizeLeft() const;
+  // Moves the top-left cell with a pixel-moving mode for the move: 0 moves
+  // the scrollable area, 1 keeps the current cell's pixels where they are, 2
+  // moves only the rows above or below the current row.
+  void MoveTopLeftInMode(int left, int top, int mode);
+  int ScrollMode() const { return FScrollMode; }
   // The bar record for a bar (0 horizontal, 1 vertical), and whether it scales.
   TScrollInfo CalcScrollInfo(int bar, bool &scaled) const;
   void UpdateScrollBars();
@@ -996,7 +1000,7 @@ public:
   void dropRowSelection(int dataRow) override;
   void setColSelected(int, bool) override {}
   void setRowSelected(int dataRow, bool selected) override;
-  void dropUnfitValues(int, int) override {}
+  void dropUnfitValues(int dataCol, int dataRow) override;
   void ensureSharedCombo() override { GetCombo(); }
   std::unique_ptr<TdgCombo> makeCombo() override { return CreateCombo(); }
   std::unique_ptr<TdgCustomButton> makeButton(const TdgCustomButton &like) override {
@@ -1161,6 +1165,9 @@ protected:
   void RowHeightsChanged() override;
   // One column or row changed size through its object: cheaper than the
   // all-sizes handlers, and fires no resize event.
+  // A size set on the base grid becomes the column's or row's own, so it
+  // survives hiding, showing and the form stream.
+  void ExtentStored(bool rows, std::int32_t index) override;
   virtual void ColWidthChanged(int displayCol);
   virtual void RowHeightChanged(int displayRow);
   void TopLeftMoved(TGridCoord oldTopLeft) override;
@@ -1352,6 +1359,11 @@ private:
   bool FBarShown[2] = {false, false};
   bool FBarEnabled[2] = {true, true};
   bool FTopLeftByUser = false;
+  int FScrollMode = 0;
+  TRect FModeCellRect{};
+  TRect FModeRowRect{};
+  int RowsBottom() const;
+  void ScrollArea(int dx, int dy, const TRect &area);
   std::unique_ptr<TdgImageLink> FImageLink;
   std::unique_ptr<TdgMaskLink> FMaskLink;
   bool FHeadingParentFont = true;
@@ -1369,8 +1381,7 @@ private:
   TdgCheckBoxStyle FCheckBoxStyle = stCheck;
   bool FReadOnlyButton = true;
   int FHeldHeading = -1;
-  bool FHeldWhole = false;
-  bool FHeldInside = false;
+  bool FHeadingPressedLook = false;
   std::unique_ptr<TFont> FDrawInfoFont;
   QTimer FAutoScrollTimer;
   // Window shortcuts for the heading accelerators, rebuilt once after any
@@ -1475,7 +1486,6 @@ private:
   int FMoveOrigin = -1;
   int FMoveTarget = -1;
   bool FMarkerShown = false;
-  bool FHeadingPressedLook = false;
   int FHeldPart = 0;
   bool FHeldLook = false;
   QPoint FLastMouse;

@@ -165,13 +165,17 @@ void TdgBaseGrid::PaintGrid(QPainter &p, const TRect &clip) {
     if (h >= 1)
       paintRow(r, h);
   }
+  // The visible rows may already hold the insert row; it is painted once.
+  bool insertRowPainted = false;
   for (int pos = FVisibleRows.Search(TopRow(), found);
        pos <= FVisibleRows.VisibleCount() && y < clip.Bottom; ++pos) {
     const int r = FVisibleRows.Get(pos);
-    if (r >= FixedRows())
+    if (r >= FixedRows()) {
       paintRow(r, RowHeights(r));
+      insertRowPainted = insertRowPainted || r == RowCount() - 1;
+    }
   }
-  if (FInsertRowFlag && y < clip.Bottom && TopRow() <= RowCount() - 1)
+  if (FInsertRowFlag && !insertRowPainted && y < clip.Bottom && TopRow() <= RowCount() - 1)
     paintRow(RowCount() - 1, RowHeights(RowCount() - 1));
   const QColor background = colorToQColor(Color(), palette());
   if (reachX < cw)
@@ -251,25 +255,24 @@ int TdgBaseGrid::PictureOption(int dataCol, int dataRow, int sub) {
   return OnTop(of(col), of(row), dopDefault);
 }
 
-bool TdgBaseGrid::HeadingHeldWhole(int displayCol) const {
-  return FHeldHeading == displayCol && FHeldWhole && FHeldInside;
+bool TdgBaseGrid::HeadingHeldDown(int displayCol) const {
+  return FHeldHeading >= 0 && FHeadingPressedLook && DisplayColOf(FHeldHeading) == displayCol;
 }
 
-void TdgBaseGrid::HoldHeading(int displayCol, bool whole) {
+void TdgBaseGrid::HoldHeading(int dataCol) {
   if (FHeldHeading >= 0)
-    InvalidateCell(FHeldHeading, 0);
-  FHeldHeading = displayCol;
-  FHeldWhole = whole;
-  FHeldInside = true;
-  if (displayCol >= 0)
-    InvalidateCell(displayCol, 0);
+    InvalidateCell(DisplayColOf(FHeldHeading), 0);
+  FHeldHeading = dataCol;
+  FHeadingPressedLook = dataCol >= 0;
+  if (dataCol >= 0)
+    InvalidateCell(DisplayColOf(dataCol), 0);
 }
 
 void TdgBaseGrid::SetHeldHeadingInside(bool inside) {
-  if (FHeldHeading < 0 || inside == FHeldInside)
+  if (FHeldHeading < 0 || inside == FHeadingPressedLook)
     return;
-  FHeldInside = inside;
-  InvalidateCell(FHeldHeading, 0);
+  FHeadingPressedLook = inside;
+  InvalidateCell(DisplayColOf(FHeldHeading), 0);
 }
 
 bool TdgBaseGrid::HasFocusNow() const {
@@ -351,7 +354,10 @@ void TdgBaseGrid::PaintHeadingCell(QPainter &p, int col, int row, const TRect &r
   const TColor fill = row == 0 && col >= 1 ? EffectiveColor(dataCol, 0, true) : FHeadingColor;
   const TRect inner{rect.Left, rect.Top, rect.Right - 1, rect.Bottom - 1};
   p.fillRect(qrect(inner), colorToQColor(fill, pal));
-  const bool heldWhole = row == 0 && HeadingHeldWhole(col);
+  // A plain-cell heading is held down as a whole; a button heading by its
+  // button part.
+  const bool heldDown = row == 0 && col >= 1 && HeadingHeldDown(col);
+  const bool heldWhole = heldDown && HeadingActsAsCell(col);
   if (heldWhole)
     sunkenLeftTop(p, inner);
   else if (FHeading3D)
@@ -378,7 +384,7 @@ void TdgBaseGrid::PaintHeadingCell(QPainter &p, int col, int row, const TRect &r
   text.Right -= 1;
   if (heldWhole)
     text = {text.Left + 1, text.Top + 1, text.Right + 1, text.Bottom + 1};
-  const bool buttonHeld = FHeldHeading == col && !FHeldWhole && FHeldInside;
+  const bool buttonHeld = heldDown && !heldWhole;
   const TdgHorzAlignment horz =
       column->HeadingHorzAlignment() == htaDefault ? htaLeft : column->HeadingHorzAlignment();
   const bool area = asButton || (asCell && column->SortPicture() != spNone);
@@ -410,7 +416,7 @@ void TdgBaseGrid::PaintHeadingCell(QPainter &p, int col, int row, const TRect &r
     const int shift = buttonHeld ? 1 : 0;
     DrawCellText(canvas, heading, HeadingHeight(), underline, column->HeadingWordWrap() == wwOn,
                  vert, horz, text.Top + shift, text.Left + 3 + shift, text);
-    if (FHeading3D && !heldWhole && (FHeldHeading < 0 || FHeldHeading == col))
+    if (FHeading3D && !heldWhole && (FHeldHeading < 0 || FHeldHeading == dataCol))
       raisedLeftTop(p, inner);
   }
   if (area && !IsRectEmpty(button)) {
@@ -447,6 +453,9 @@ void TdgBaseGrid::DrawRowIndicator(QPainter &p, int row, const TRect &cell) {
   const bool insertRow = FInsertRowFlag && row == RowCount() - 1;
   const bool current = row == Row();
   if (!current && !insertRow)
+    return;
+  // With only the insert row below the heading, the current row is that row.
+  if (!insertRow && FGridMode == gmEditInsert && RowCount() < 3)
     return;
   GridGlyph glyph = GridGlyph::DotArrowRight;
   if (insertRow && !current)

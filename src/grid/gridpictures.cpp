@@ -90,6 +90,48 @@ std::string TdgBaseGrid::ResolvePictureName(int dataCol, int dataRow, const std:
   return current;
 }
 
+// A cell keeps only a value of a kind its control type can show: text
+// cells text, check boxes text, states and Null, pictures pictures and names.
+void TdgBaseGrid::dropUnfitValues(int dataCol, int dataRow) {
+  if (!FStorage || !NotLoading())
+    return;
+  auto drop = [this](int c, int r) {
+    const std::uint8_t kind = FStorage->GetKind(c, r);
+    if (kind == ckEmpty)
+      return;
+    bool fits = true;
+    switch (EffectiveControlType(c, r)) {
+    case ctText:
+      fits = kind == ckText;
+      break;
+    case ctCheck:
+      fits = kind == ckText || kind == ckInteger || kind == ckNull;
+      break;
+    case ctPicture:
+      fits = kind == ckPicture || kind == ckPictureName;
+      break;
+    default:
+      break;
+    }
+    if (!fits)
+      FStorage->SetValue(c, r, Variant(), ckEmpty);
+  };
+  auto lastCol = [this](int r) { return std::min(FStorage->UsedCols(r), Cols()); };
+  if (dataCol >= 1 && dataRow >= 1) {
+    drop(dataCol, dataRow);
+  } else if (dataCol >= 1) {
+    for (int r = 1; r <= Rows(); ++r)
+      drop(dataCol, r);
+  } else if (dataRow >= 1) {
+    for (int c = 1; c <= lastCol(dataRow); ++c)
+      drop(c, dataRow);
+  } else {
+    for (int r = 1; r <= std::min(Rows(), FStorage->LastRow()); ++r)
+      for (int c = 1; c <= lastCol(r); ++c)
+        drop(c, r);
+  }
+}
+
 // ------------------------------------------------------------ heading font
 
 void TdgBaseGrid::SetHeadingFont(const TFont &font) {

@@ -244,7 +244,10 @@ void TdgBaseGrid::SetHeadingButton(TdgHeadingButton value) {
     InvalidateDisplayRow(0);
 }
 
-void TdgBaseGrid::SetThumbTracking(bool value) { FThumbTracking = value; }
+void TdgBaseGrid::SetThumbTracking(bool value) {
+  if (change(FThumbTracking, value))
+    SetOptions(value ? Options().with(goThumbTracking) : Options().without(goThumbTracking));
+}
 
 void TdgBaseGrid::SetAlwaysShowScrollBar(TScrollStyle value) {
   if (change(FAlwaysShowScrollBar, value))

@@ -128,6 +128,17 @@ TEST(GridPaint, ZeroHeightRowDrawsNothingAndIndicatorMarksCurrentRow) {
   EXPECT_LT(s.grid.RowTop(4), below);
 }
 
+TEST(GridPaint, InsertRowIsPaintedOnceBelowTheRows) {
+  Shown s(3);
+  s.grid.SetGridMode(gmEditInsert);
+  const int below = s.grid.RowTop(s.grid.RowCount() - 1) + s.grid.RowHeights(s.grid.RowCount() - 1);
+  const QImage image = s.shot();
+  const TRect bar = s.grid.GetCellRect(0, 1);
+  for (int y = below + 2; y < below + 14; ++y)
+    for (int x = bar.Left + 1; x < bar.Right - 1; ++x)
+      ASSERT_NE(image.pixel(x, y) & 0xFFFFFF, black) << x << "," << y;
+}
+
 TEST(GridPaint, SelectedPictureIsTinted) {
   Shown s;
   s.grid.GetCol(Variant(2))->SetControlType(ctPicture);
@@ -192,11 +203,12 @@ TEST(GridPaint, DrawInfoHandlerChangesOnlyItsCell) {
 TEST(GridPaint, HeldHeadingLooksSunkenWhileTheMouseStaysInside) {
   Shown s;
   const TRect h = s.grid.GetCellRect(2, 0);
-  s.grid.HoldHeading(2, true);
+  s.grid.SetHeadingButton(hbCell); // held down as a whole
+  s.grid.HoldHeading(2);
   EXPECT_EQ(s.at(h.Left + 20, h.Top), grey);
   s.grid.SetHeldHeadingInside(false);
   EXPECT_EQ(s.at(h.Left + 20, h.Top), white);
-  s.grid.HoldHeading(-1, false);
+  s.grid.HoldHeading(-1);
   EXPECT_EQ(s.at(h.Left + 20, h.Top), white);
 }
 

@@ -111,6 +111,26 @@ TEST(GridPictures, ANamedPictureIsPaintedFromTheList) {
   EXPECT_NE(shot.pixel(mid.x(), (missing.Top + missing.Bottom) / 2) & 0xFFFFFF, 0xFF0000u);
 }
 
+TEST(GridPictures, ACellKeepsOnlyValuesItsTypeCanShow) {
+  TdgGrid grid;
+  grid.SetStoreData(true);
+  grid.GetCol(Variant(2))->SetControlType(ctCheck);
+  grid.SetCell(1, 1, Variant("text"));
+  grid.SetCell(2, 1, Variant(std::int32_t(1)));
+  grid.SetCell(2, 2, Variant("Yes"));
+  grid.SetCell(2, 3, Variant::Null());
+  grid.SetCell(1, 3, Variant("gone"));
+  grid.SetRowControlType(3, ctPicture);
+  EXPECT_EQ(grid.Storage()->GetKind(1, 3), ckEmpty);
+  grid.SetDrawOverlap(doDrawRowOnTop); // row 3's pictures now win over the check boxes
+  EXPECT_EQ(grid.Storage()->GetKind(2, 3), ckEmpty);
+  EXPECT_EQ(grid.Storage()->GetKind(2, 1), ckInteger);
+  grid.GetCol(Variant(2))->SetControlType(ctText);
+  EXPECT_EQ(grid.Storage()->GetKind(2, 1), ckEmpty);
+  EXPECT_EQ(grid.GetCell(2, 2).toString(), "Yes");
+  EXPECT_EQ(grid.GetCell(1, 1).toString(), "text");
+}
+
 TEST(GridPictures, HeadingFontFollowsTheParentUntilSet) {
   QWidget form;
   QFont big = form.font();
