@@ -30,6 +30,9 @@ std::vector<Screen> appScreens();
 // editor and the pattern menu.
 std::vector<Screen> dialogScreens();
 
+// The filter-list window, page by page, over a nested list.
+std::vector<Screen> childFormScreens();
+
 // Every screen of the program.
 std::vector<Screen> allScreens();
 

@@ -1,3 +1,5 @@
+#include "app/automationobjects.h"
+#include "app/childform.h"
 #include "app/commandline.h"
 #include "app/commandlinehelper.h"
 #include "app/ddeserver.h"
@@ -47,6 +49,7 @@ int main(int argc, char **argv) {
   // messages written to standard error.
   marrowen::DialogRunner::setHeadless(marrowen::platformHasNoScreen());
   // The parameters as bytes, after Qt took its own options out.
+  marrowen::TchildForm::install();
   marrowen::installExportCommands();
   marrowen::installWizard();
   marrowen::installPatternMenu();
@@ -62,6 +65,9 @@ int main(int argc, char **argv) {
 
   QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(QApplication::arguments());
   mainForm->setAttribute(Qt::WA_DeleteOnClose);
+  // Other programs reach the windows over the session bus, unless another
+  // instance serves them already.
+  marrowen::startAutomationServer(*mainForm);
   marrowen::installDdeServer();
 
   // SIGINT, SIGTERM and SIGHUP quit as the close box does: running jobs stop
