@@ -683,6 +683,7 @@ public:
   int HoverCol() const { return FHoverCol; }
   int HoverRow() const { return FHoverRow; }
   int PressedCol() const { return FPressedCol; }
+  bool HeldButtonDrawn() const { return FHeldDrawn; }
   int RepeatCount() const { return FRepeatCount; }
   // Spin repeat: waits SpinStartDelay, then repeats every SpinRepeatDelay
   // while the press lasts; each tick counts and fires the spin-repeat event.
@@ -1475,6 +1476,7 @@ private:
   bool FPendingShowQueued = false;
   int FSelectedAreaCursor = 0;
   bool FDragging = false;
+  bool FHeldDrawn = false; // the held cell button is drawn pushed in
   int FKeySuspend = 0;
   bool FFocusEditorOnKeyUp = false;
   bool FKeyFromEditor = false;

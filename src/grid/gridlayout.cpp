@@ -355,6 +355,7 @@ void TdgBaseGrid::PressCellButton(int displayCol, int displayRow, int spinHalf) 
   FPressedCol = displayCol;
   FPressedRow = displayRow;
   FPressedSpin = spinHalf;
+  FHeldDrawn = true;
   InvalidateCell(displayCol, displayRow);
 }
 
@@ -365,6 +366,7 @@ void TdgBaseGrid::LeaveCellButtons() {
     InvalidateCell(FPressedCol, FPressedRow);
   FHoverCol = FHoverRow = FPressedCol = FPressedRow = -1;
   FPressedSpin = 0;
+  FHeldDrawn = false;
   FRepeatCount = 0;
   StopSpinTimer();
 }

@@ -968,14 +968,19 @@ void TdgBaseGrid::MouseMove(TShiftState shift, int x, int y) {
       const int col = ColumnAt(x), row = RowAt(y);
       const bool on = col == PressedCol() && row == Row() && PointOnCellButton(x, y, row, col) &&
                       SpinPartAt(col, row, x, y) == FHeldPart;
-      if (!on && FPressedSpin != 0) {
-        // Off the held part the repeat stops; back on it, it presses again.
+      if (!on && FHeldDrawn) {
+        // Off the held part the button looks released and the repeat stops;
+        // back on it, it presses again.
         StopSpinTimer();
         FPressedSpin = 0;
+        FHeldDrawn = false;
         InvalidateCell(FPressedCol, FPressedRow);
-      } else if (on && FPressedSpin == 0 && FHeldLook && FHeldPart != 0) {
+      } else if (on && !FHeldDrawn && FHeldLook) {
         FPressedSpin = FHeldPart;
+        FHeldDrawn = true;
         InvalidateCell(FPressedCol, FPressedRow);
+        if (FHeldPart == 0)
+          break;
         const int options =
             GetCellProperty(GetCurrentDataCol(), GetCurrentDataRow(), pnSpinOptions).toInteger();
         if (options & (1 << spoAutoRepeat))

@@ -646,7 +646,7 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
     const TRect b{std::max(text.Right, text.Left + 3), r.Top, r.Right,
                   std::min(r.Bottom, r.Top + button->GetTotalHeight())};
     const bool active = ButtonIsActive(col, row);
-    const bool pressed = col == FPressedCol && row == FPressedRow;
+    const bool pressed = col == FPressedCol && row == FPressedRow && FHeldDrawn;
     const bool hot = !pressed && col == FHoverCol && row == FHoverRow;
     p.fillRect(qrect(b), colorToQColor(FInactiveButtonState == ibsBackGround || active || pressed
                                            ? clBtnFace

@@ -264,6 +264,17 @@ TEST(GridMouse, CellButtonsClickOnlyWhenReleasedOnThem) {
   EXPECT_EQ(m.events, (std::vector<std::string>{"buttondown", "buttonclick", "buttonup"}));
   m.events.clear();
   QTest::mousePress(m.port(), Qt::LeftButton, {}, button);
+  EXPECT_TRUE(m.grid.HeldButtonDrawn());
+  auto moveTo = [&](QPoint p) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(m.port(), &move);
+  };
+  moveTo(m.in(1, 5));
+  EXPECT_FALSE(m.grid.HeldButtonDrawn()) << "off the button it looks released";
+  moveTo(button);
+  EXPECT_TRUE(m.grid.HeldButtonDrawn()) << "back on it, pressed again";
+  moveTo(m.in(1, 5));
   QTest::mouseRelease(m.port(), Qt::LeftButton, {}, m.in(1, 5));
   EXPECT_EQ(m.events, (std::vector<std::string>{"buttondown", "buttonup"}));
 }
