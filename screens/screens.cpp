@@ -7,7 +7,7 @@ namespace marrowen {
 
 std::vector<Screen> allScreens() {
   std::vector<Screen> screens;
-  for (auto &&part : {componentScreens(), trayScreens(), appScreens()})
+  for (auto &&part : {componentScreens(), trayScreens(), appScreens(), dialogScreens()})
     screens.insert(screens.end(), part.begin(), part.end());
   return screens;
 }

@@ -26,6 +26,10 @@ std::vector<Screen> trayScreens();
 // states, and the small windows of the main window.
 std::vector<Screen> appScreens();
 
+// The node dialogs, each kind where its dialog changes by kind, and the
+// query-replace dialog.
+std::vector<Screen> dialogScreens();
+
 // Every screen of the program.
 std::vector<Screen> allScreens();
 
