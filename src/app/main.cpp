@@ -1,6 +1,7 @@
 #include "app/commandline.h"
 #include "app/exports.h"
 #include "app/mainform.h"
+#include "app/patternmenu.h"
 #include "app/windowjobhost.h"
 #include "app/wizard.h"
 #include "classlib/safefile.h"
@@ -39,6 +40,7 @@ int main(int argc, char **argv) {
   // The parameters as bytes, after Qt took its own options out.
   marrowen::installExportCommands();
   marrowen::installWizard();
+  marrowen::installPatternMenu();
   marrowen::installCommandLine(std::vector<std::string>(argv + 1, argv + argc));
 
   QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(QApplication::arguments());

@@ -1,0 +1,149 @@
+#include "app/dialogbase.h"
+
+#include "app/mainform.h"
+#include "app/patternmenu.h"
+#include "app/translateform.h"
+#include "classlib/exceptions.h"
+#include "engine/escapes.h"
+#include "engine/messages.h"
+#include "filters/regex.h"
+#include "qtext/qtext.h"
+
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+
+namespace marrowen {
+
+// ------------------------------------------------------------- FilterDialogSite
+
+void FilterDialogSite::statusBarText(const QString &text) {
+  if (TmainForm *main = TmainForm::instance())
+    main->statusBarText(text);
+}
+
+void FilterDialogSite::statusBarError(const QString &text) {
+  if (TmainForm *main = TmainForm::instance())
+    main->statusBarError(text);
+}
+
+void FilterDialogSite::stringFieldChange(const std::string &text) {
+  try {
+    decodeEscapes(text);
+  } catch (const Exception &e) {
+    statusBarError(toQString(e.message()));
+    return;
+  }
+  statusBarText(QString());
+  fieldChanged();
+}
+
+std::string FilterDialogSite::fromDisplayHandleError(std::string_view text) {
+  try {
+    return decodeEscapes(text);
+  } catch (const Exception &e) {
+    statusBarError(toQString(e.message()));
+    return std::string(text);
+  }
+}
+
+void FilterDialogSite::testRegExp(std::string_view pattern) {
+  if (pattern.empty()) {
+    statusBarError(
+        toQString(translate(5080, "Warning: Pattern is blank - all lines will be matched")));
+    return;
+  }
+  try {
+    TRegex regex;
+    regex.CompileRegex(std::string(pattern));
+  } catch (const Exception &e) {
+    statusBarError(toQString(e.message()));
+    return;
+  }
+  statusBarText(QString());
+}
+
+// ------------------------------------------------------------- TdefaultForm1
+
+TdefaultForm1::TdefaultForm1(QWidget *owner, FilterDialogSite *window)
+    : QWidget(owner), window_(window) {}
+
+TdefaultForm1::~TdefaultForm1() = default;
+
+void TdefaultForm1::putToScreen(TListObject &) {}
+void TdefaultForm1::getFromScreen(TListObject &) {}
+bool TdefaultForm1::isDifferent(const TListObject &) const { return false; }
+
+void TdefaultForm1::translate() { translateForm(this); }
+
+void TdefaultForm1::fieldChanged() {
+  if (!filling_ && window_)
+    window_->fieldChanged();
+}
+
+void TdefaultForm1::whileFilling(const std::function<void()> &fill) {
+  const bool was = filling_;
+  filling_ = true;
+  try {
+    fill();
+  } catch (...) {
+    filling_ = was;
+    throw;
+  }
+  filling_ = was;
+}
+
+namespace {
+
+// The control that shows the context menu: a spin or combo box's own line
+// edit does.
+QWidget *menuHolder(QWidget *field) {
+  if (auto *combo = qobject_cast<QComboBox *>(field); combo && combo->lineEdit())
+    return combo->lineEdit();
+  if (auto *spin = qobject_cast<QAbstractSpinBox *>(field))
+    if (auto *edit = spin->findChild<QLineEdit *>())
+      return edit;
+  return field;
+}
+
+bool isMemo(const QWidget *field) {
+  return qobject_cast<const QPlainTextEdit *>(field) || qobject_cast<const QTextEdit *>(field);
+}
+
+void bindPopup(QWidget *field, bool noFrills, std::function<void(TmenuForm &)> customize) {
+  QWidget *holder = menuHolder(field);
+  holder->setContextMenuPolicy(Qt::CustomContextMenu);
+  QWidget *shown = isMemo(field) ? static_cast<QAbstractScrollArea *>(field)->viewport() : holder;
+  if (isMemo(field))
+    field->setContextMenuPolicy(Qt::CustomContextMenu);
+  QObject::connect(holder, &QWidget::customContextMenuRequested, holder,
+                   [field, holder, shown, noFrills, customize](const QPoint &at) {
+                     TmenuForm &menu = TmenuForm::instance();
+                     const bool memo = isMemo(field);
+                     if (holder == field || memo)
+                       menu.preparePopup(field, !memo);
+                     else
+                       menu.preparePopupHWND(holder, true);
+                     if (noFrills)
+                       menu.specialSubmenu()->menuAction()->setVisible(false);
+                     if (customize)
+                       customize(menu);
+                     menu.popup((memo ? shown : holder)->mapToGlobal(at));
+                   });
+}
+
+} // namespace
+
+void TdefaultForm1::preparePopup(QWidget *field, std::function<void(TmenuForm &)> customize) {
+  bindPopup(field, false, std::move(customize));
+}
+
+void TdefaultForm1::prepareNoFrillsPopup(QWidget *field,
+                                         std::function<void(TmenuForm &)> customize) {
+  bindPopup(field, true, std::move(customize));
+}
+
+} // namespace marrowen

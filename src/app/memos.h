@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QStatusBar>
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+class QLabel;
+class QTextDocument;
+class QWidget;
+
+namespace marrowen {
+
+// A multi-line control (QPlainTextEdit, or QTextEdit kept to plain text)
+// bound to bytes: it shows them with CR LF, LF and CR all as line breaks
+// and hands the very bytes back until the user edits it; after an edit it
+// hands back its text with CR LF breaks. A memo stops at a NUL, so NULs are
+// left out of what is shown; the warning saying so is returned (empty when
+// there were none). `sourceName` names the text in that warning.
+QString setMemoBytes(QWidget *memo, std::string_view bytes, std::string_view sourceName = {});
+std::string memoBytes(const QWidget *memo);
+// Whether the memo's text is no longer the bytes it was given.
+bool memoEdited(const QWidget *memo);
+// The memo's document; null for a control that is not a memo.
+QTextDocument *memoDocument(const QWidget *memo);
+
+// The caret's line and column, both from 1.
+struct MemoPosition {
+  int line = 1;
+  int column = 1;
+};
+MemoPosition memoCursorPosition(const QWidget *memo);
+// The text's length with every line break counted as CR LF, as it is stored,
+// and its number of lines (a break at the very end starts none). Both come
+// from the document's own counts, so a key typed in a long text costs nothing.
+struct MemoSize {
+  long long length = 0;
+  int lines = 0;
+};
+MemoSize memoSize(const QWidget *memo);
+
+// The two panels under a memo: the caret's position, and the text's length
+// and lines.
+class MemoStatusBar : public QStatusBar {
+  Q_OBJECT
+public:
+  explicit MemoStatusBar(QWidget *parent = nullptr);
+  QString panelText(int panel) const;
+  void setPanelText(int panel, const QString &text);
+
+private:
+  QLabel *panels_[2];
+};
+
+// Panel 0 := "Line %d, Column %d" (4760).
+void UpdateMemoCursorPos(const QWidget *memo, MemoStatusBar *status);
+// Panel 1 := "Length: %d  Lines: %d" (message `messageId`, 4770 unless a
+// caller has its own).
+void UpdateMemoSize(const QWidget *memo, MemoStatusBar *status, int messageId = 4770);
+void UpdateMemoPosAndSize(const QWidget *memo, MemoStatusBar *status);
+
+// Keeps a memo's panels current: every change of the text updates both,
+// every move of the caret (keys, mouse) the position.
+void bindMemoStatus(QWidget *memo, MemoStatusBar *status);
+
+} // namespace marrowen

@@ -1,0 +1,607 @@
+#include "app/patternmenu.h"
+
+#include "app/mainform.h"
+#include "app/translateform.h"
+#include "classlib/safefile.h"
+#include "components/dialogrunner.h"
+#include "engine/escapes.h"
+#include "qtext/qtext.h"
+
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+#include <array>
+
+namespace marrowen {
+
+// ------------------------------------------------------------- TextTarget
+
+namespace {
+
+QLineEdit *lineEditOf(QWidget *control) {
+  if (auto *edit = qobject_cast<QLineEdit *>(control))
+    return edit;
+  if (auto *combo = qobject_cast<QComboBox *>(control))
+    return combo->lineEdit();
+  if (auto *spin = qobject_cast<QAbstractSpinBox *>(control))
+    return spin->findChild<QLineEdit *>();
+  return nullptr;
+}
+
+} // namespace
+
+TextTarget::TextTarget(QWidget *control) : control_(control) {
+  if (!isMemo())
+    if (QLineEdit *edit = lineEditOf(control))
+      control_ = edit;
+}
+
+bool TextTarget::isRich() const { return qobject_cast<QTextEdit *>(control_.data()) != nullptr; }
+
+bool TextTarget::isMemo() const {
+  return isRich() || qobject_cast<QPlainTextEdit *>(control_.data()) != nullptr;
+}
+
+// Every operation dispatches on the control's class; the three are handled
+// alike except where Qt names things apart.
+#define MARROWEN_ON_TARGET(lineCall, plainCall, richCall)                                          \
+  if (auto *line = qobject_cast<QLineEdit *>(control_.data())) {                                   \
+    lineCall;                                                                                      \
+  } else if (auto *plain = qobject_cast<QPlainTextEdit *>(control_.data())) {                      \
+    plainCall;                                                                                     \
+  } else if (auto *rich = qobject_cast<QTextEdit *>(control_.data())) {                            \
+    richCall;                                                                                      \
+  }
+
+QString TextTarget::text() const {
+  MARROWEN_ON_TARGET(return line->text(), return plain->toPlainText(), return rich->toPlainText())
+  return {};
+}
+
+void TextTarget::setText(const QString &text) {
+  MARROWEN_ON_TARGET(line->setText(text), plain->setPlainText(text), rich->setPlainText(text))
+}
+
+void TextTarget::replaceSelection(const QString &text) {
+  MARROWEN_ON_TARGET(line->insert(text), plain->insertPlainText(text), rich->insertPlainText(text))
+}
+
+bool TextTarget::hasSelection() const {
+  MARROWEN_ON_TARGET(return line->hasSelectedText(), return plain->textCursor().hasSelection(),
+                            return rich->textCursor().hasSelection())
+  return false;
+}
+
+bool TextTarget::canUndo() const {
+  MARROWEN_ON_TARGET(return line->isUndoAvailable(), return plain->document()->isUndoAvailable(),
+                            return rich->document()->isUndoAvailable())
+  return false;
+}
+
+void TextTarget::undo() { MARROWEN_ON_TARGET(line->undo(), plain->undo(), rich->undo()) }
+void TextTarget::cut() { MARROWEN_ON_TARGET(line->cut(), plain->cut(), rich->cut()) }
+void TextTarget::copy() { MARROWEN_ON_TARGET(line->copy(), plain->copy(), rich->copy()) }
+void TextTarget::paste() { MARROWEN_ON_TARGET(line->paste(), plain->paste(), rich->paste()) }
+
+void TextTarget::deleteSelection() {
+  MARROWEN_ON_TARGET(line->del(), plain->textCursor().removeSelectedText(),
+                     rich->textCursor().removeSelectedText())
+}
+
+void TextTarget::selectAll() {
+  MARROWEN_ON_TARGET(line->selectAll(), plain->selectAll(), rich->selectAll())
+}
+
+int TextTarget::selectionStart() const {
+  MARROWEN_ON_TARGET(return line->hasSelectedText() ? line->selectionStart()
+                                                    : line->cursorPosition(),
+                            return plain->textCursor().selectionStart(),
+                            return rich->textCursor().selectionStart())
+  return 0;
+}
+
+int TextTarget::caret() const {
+  MARROWEN_ON_TARGET(return line->cursorPosition(), return plain->textCursor().position(),
+                            return rich->textCursor().position())
+  return 0;
+}
+
+void TextTarget::select(int start, int length) {
+  auto selectIn = [&](auto *edit) {
+    QTextCursor cursor = edit->textCursor();
+    cursor.setPosition(start);
+    cursor.setPosition(start + length, QTextCursor::KeepAnchor);
+    edit->setTextCursor(cursor);
+  };
+  MARROWEN_ON_TARGET(line->setSelection(start, length), selectIn(plain), selectIn(rich))
+}
+
+#undef MARROWEN_ON_TARGET
+
+QFont TextTarget::font() const { return control_ ? control_->font() : QFont(); }
+
+void TextTarget::setFont(const QFont &font) {
+  if (control_)
+    control_->setFont(font);
+}
+
+// ------------------------------------------------------------- TFindDialog
+
+TFindDialog::TFindDialog(QWidget *parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("FindDialog"));
+  setWindowTitle(QStringLiteral("Find"));
+  // Stays above the memo without taking the focus from it.
+  setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint | Qt::Tool);
+  setAttribute(Qt::WA_ShowWithoutActivating);
+  findEdit_ = new QLineEdit(this);
+  findEdit_->setObjectName(QStringLiteral("findText"));
+  matchCase_ = new QCheckBox(QStringLiteral("Match &case"), this);
+  matchCase_->setObjectName(QStringLiteral("matchCase"));
+  wholeWord_ = new QCheckBox(QStringLiteral("Match &whole word only"), this);
+  wholeWord_->setObjectName(QStringLiteral("wholeWord"));
+  auto *findButton = new QPushButton(QStringLiteral("&Find Next"), this);
+  findButton->setObjectName(QStringLiteral("findNextButton"));
+  findButton->setDefault(true);
+  auto *cancel = new QPushButton(QStringLiteral("Cancel"), this);
+  cancel->setObjectName(QStringLiteral("cancelButton"));
+  auto *label = new QLabel(QStringLiteral("Fi&nd what:"), this);
+  label->setBuddy(findEdit_);
+
+  auto *row = new QHBoxLayout;
+  row->addWidget(label);
+  row->addWidget(findEdit_);
+  auto *buttons = new QVBoxLayout;
+  buttons->addWidget(findButton);
+  buttons->addWidget(cancel);
+  buttons->addStretch();
+  auto *left = new QVBoxLayout;
+  left->addLayout(row);
+  left->addWidget(wholeWord_);
+  left->addWidget(matchCase_);
+  left->addStretch();
+  auto *layout = new QHBoxLayout(this);
+  layout->addLayout(left);
+  layout->addLayout(buttons);
+  connect(findButton, &QPushButton::clicked, this, &TFindDialog::find);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::hide);
+}
+
+QString TFindDialog::findText() const { return findEdit_->text(); }
+void TFindDialog::setFindText(const QString &text) { findEdit_->setText(text); }
+bool TFindDialog::matchCase() const { return matchCase_->isChecked(); }
+bool TFindDialog::wholeWord() const { return wholeWord_->isChecked(); }
+
+// ------------------------------------------------------------- TmenuForm
+
+namespace {
+
+struct Item {
+  const char *caption;
+  int tag;
+};
+
+constexpr std::array<Item, 7> controlItems{{{"Carriage return (\\r)", 3},
+                                            {"Line feed (\\n)", 4},
+                                            {"Form feed (\\f)", 5},
+                                            {"Tab (\\t)", 6},
+                                            {"Vertical tab (\\v)", 7},
+                                            {"Bell (\\a)", 8},
+                                            {"Escape (\\e)", 9}}};
+constexpr std::array<Item, 3> codeItems{
+    {{"ASCII char (\\000)", 10}, {"Hex char (\\x00)", 11}, {"Control character (\\cC)", 12}}};
+
+TmenuForm *theMenuForm = nullptr;
+
+} // namespace
+
+TmenuForm &TmenuForm::instance() {
+  if (!theMenuForm)
+    theMenuForm = new TmenuForm;
+  return *theMenuForm;
+}
+
+TmenuForm::TmenuForm(QWidget *parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("menuForm"));
+  build();
+  translateForm(this);
+  reset();
+}
+
+TmenuForm::~TmenuForm() {
+  if (theMenuForm == this)
+    theMenuForm = nullptr;
+  delete findDialog_.data();
+}
+
+QString TmenuForm::insertText(int tag) {
+  static const char *const controls = "rnftvae";
+  static const char *const metacharacters = "|.[]()^$*+?";
+  static const char *const classes = "dDwWsS";
+  static const std::array<const char *, 10> patterns{
+      "a1|a2", "(a1)", "[z1-z2]", "[z1z2z3...]", "[^z1z2z3...]", "^a1", "a1$", "a1*", "a1+", "a1?"};
+  const QString backslash(QLatin1Char('\\'));
+  if (tag == 1)
+    return QStringLiteral("\\\\");
+  if (tag == 2)
+    return QStringLiteral("@@");
+  if (tag >= 3 && tag <= 9)
+    return backslash + QLatin1Char(controls[tag - 3]);
+  if (tag == 10)
+    return QStringLiteral("\\000");
+  if (tag == 11)
+    return QStringLiteral("\\x00");
+  if (tag == 12)
+    return QStringLiteral("\\cC");
+  if (tag == 20)
+    return QStringLiteral("@inputFilename");
+  if (tag == 21)
+    return QStringLiteral("@fullInputFilename");
+  if (tag == 22)
+    return QStringLiteral("@clipboard");
+  if (tag >= 30 && tag <= 40)
+    return backslash + QLatin1Char(metacharacters[tag - 30]);
+  if (tag == 50)
+    return QStringLiteral(".");
+  if (tag >= 51 && tag <= 56)
+    return backslash + QLatin1Char(classes[tag - 51]);
+  if (tag >= 60 && tag <= 69)
+    return QString::fromLatin1(patterns[static_cast<std::size_t>(tag - 60)]);
+  if (tag >= 100 && tag <= 109)
+    return QLatin1Char('$') + QString::number(tag - 100);
+  if (tag >= 110 && tag <= 135)
+    return QLatin1Char('$') + QChar(tag - 13);
+  return {};
+}
+
+QAction *TmenuForm::addInsertItem(QMenu *menu, const QString &name, const QString &caption,
+                                  int tag) {
+  QAction *action = menu->addAction(caption);
+  action->setObjectName(name);
+  action->setData(tag);
+  connect(action, &QAction::triggered, this, [this, tag] { menuItemClick(tag); });
+  itemsByTag_.emplace(tag, action);
+  return action;
+}
+
+QAction *TmenuForm::addCommand(QMenu *menu, const char *name, const QString &caption,
+                               const QString &hint, void (TmenuForm::*handler)(),
+                               const QKeySequence &shortcut) {
+  QAction *action = menu->addAction(caption);
+  action->setObjectName(QString::fromLatin1(name));
+  action->setStatusTip(hint);
+  action->setToolTip(hint);
+  action->setShortcut(shortcut);
+  connect(action, &QAction::triggered, this, handler);
+  commands_[action->objectName()] = action;
+  return action;
+}
+
+void TmenuForm::build() {
+  memoMenu_ = new QMenu(this);
+  memoMenu_->setObjectName(QStringLiteral("memoMenu"));
+  connect(memoMenu_, &QMenu::aboutToShow, this, &TmenuForm::memoMenuPopup);
+  auto submenu = [this](QMenu *parent, const char *name, const QString &caption) {
+    QMenu *menu = parent->addMenu(caption);
+    menu->setObjectName(QString::fromLatin1(name));
+    menu->menuAction()->setObjectName(QString::fromLatin1(name) + QStringLiteral("Item"));
+    return menu;
+  };
+  auto addItems = [this](QMenu *menu, const QString &prefix, const auto &items) {
+    for (const Item &item : items)
+      addInsertItem(menu, prefix + QString::number(item.tag), QString::fromLatin1(item.caption),
+                    item.tag);
+  };
+
+  addCommand(memoMenu_, "Undo1", QStringLiteral("&Undo"), {}, &TmenuForm::Undo1Click,
+             QKeySequence(Qt::CTRL | Qt::Key_Z));
+
+  specialSubmenu_ =
+      submenu(memoMenu_, "specialSubmenu", QStringLiteral("Insert special character"));
+  const QString special = QStringLiteral("special");
+  addInsertItem(specialSubmenu_, special + "1", QStringLiteral("\\"), 1);
+  specialDollar_ = addInsertItem(specialSubmenu_, special + "37", QStringLiteral("$"), 37);
+  specialAt_ = addInsertItem(specialSubmenu_, special + "2", QStringLiteral("@"), 2);
+  addItems(specialSubmenu_, special, controlItems);
+  specialSubmenu_->addSeparator();
+  addItems(specialSubmenu_, special, codeItems);
+
+  regexpSubmenu_ = submenu(memoMenu_, "regexpSubmenu", QStringLiteral("Insert special character"));
+  const QString regexp = QStringLiteral("regexp");
+  static const char *const metacharacters = "|.[]()^$*+?";
+  for (int tag = 30; tag <= 40; ++tag)
+    addInsertItem(regexpSubmenu_, regexp + QString::number(tag),
+                  QString(QLatin1Char(metacharacters[tag - 30])), tag);
+  addInsertItem(regexpSubmenu_, regexp + "1", QStringLiteral("\\"), 1);
+  addItems(regexpSubmenu_, regexp, controlItems);
+  regexpSubmenu_->addSeparator();
+  addItems(regexpSubmenu_, regexp, codeItems);
+
+  fieldSubmenu_ = submenu(memoMenu_, "fieldSubmenu", QStringLiteral("Insert special field"));
+  addInsertItem(fieldSubmenu_, QStringLiteral("field20"), QStringLiteral("@inputFilename"), 20);
+  addInsertItem(fieldSubmenu_, QStringLiteral("field21"), QStringLiteral("@fullInputFilename"), 21);
+  addInsertItem(fieldSubmenu_, QStringLiteral("field22"), QStringLiteral("@clipboard"), 22);
+
+  matchedSubmenu_ =
+      submenu(memoMenu_, "matchedSubmenu", QStringLiteral("Insert matched subexpression"));
+  const QString matched = QStringLiteral("matched");
+  addInsertItem(matchedSubmenu_, matched + "100", QStringLiteral("Entire match"), 100);
+  for (int n = 1; n <= 9; ++n)
+    addInsertItem(matchedSubmenu_, matched + QString::number(100 + n),
+                  QStringLiteral("Expression %1").arg(n), 100 + n);
+  QMenu *to23 = submenu(matchedSubmenu_, "expressions10", QStringLiteral("Expressions 10..23"));
+  for (int n = 10; n <= 23; ++n)
+    addInsertItem(to23, matched + QString::number(100 + n), QStringLiteral("Expression %1").arg(n),
+                  100 + n);
+  QMenu *to35 = submenu(matchedSubmenu_, "expressions24", QStringLiteral("Expressions 24..35"));
+  for (int n = 24; n <= 35; ++n)
+    addInsertItem(to35, matched + QString::number(100 + n), QStringLiteral("Expression %1").arg(n),
+                  100 + n);
+
+  patternSubmenu_ = submenu(memoMenu_, "patternSubmenu", QStringLiteral("Insert pattern"));
+  static constexpr std::array<Item, 7> classes{{{"Any character (.)", 50},
+                                                {"Any digit (\\d)", 51},
+                                                {"Any non-digit (\\D)", 52},
+                                                {"Any word character (\\w)", 53},
+                                                {"Any non-word character (\\W)", 54},
+                                                {"Any space character (\\s)", 55},
+                                                {"Any non-space character (\\S)", 56}}};
+  static constexpr std::array<Item, 10> operators{{{"Or (a1|a2)", 60},
+                                                   {"Subexpression (a1)", 61},
+                                                   {"Character range [z1-z2]", 62},
+                                                   {"Character list [z1z2z3...]", 63},
+                                                   {"Character not in list [^z1z2z3...]", 64},
+                                                   {"Line start ^a1", 65},
+                                                   {"Line end a1$", 66},
+                                                   {"0 or more matches a1*", 67},
+                                                   {"1 or more matches a1+", 68},
+                                                   {"0 or 1 match a1?", 69}}};
+  const QString pattern = QStringLiteral("pattern");
+  addItems(patternSubmenu_, pattern, classes);
+  patternSubmenu_->addSeparator();
+  addItems(patternSubmenu_, pattern, operators);
+
+  memoMenu_->addSeparator();
+  addCommand(memoMenu_, "Cut1", QStringLiteral("Cu&t"),
+             QStringLiteral("Remove the selection and place it on the clipboard"),
+             &TmenuForm::Cut1Click, QKeySequence(Qt::CTRL | Qt::Key_X));
+  addCommand(memoMenu_, "Copy1", QStringLiteral("&Copy"),
+             QStringLiteral("Copy the current selection to the clipboard"), &TmenuForm::Copy1Click,
+             QKeySequence(Qt::CTRL | Qt::Key_C));
+  addCommand(memoMenu_, "Paste1", QStringLiteral("&Paste"),
+             QStringLiteral("Paste the clipboard contents"), &TmenuForm::Paste1Click,
+             QKeySequence(Qt::CTRL | Qt::Key_V));
+  addCommand(memoMenu_, "Pastespecial1", QStringLiteral("Paste special"),
+             QStringLiteral("Paste the clipboard text without converting it to Marrowen's "
+                            "internal format"),
+             &TmenuForm::Pastespecial1Click);
+  addCommand(memoMenu_, "Delete1", QStringLiteral("&Delete"),
+             QStringLiteral("Delete the selection"), &TmenuForm::Delete1Click);
+  addCommand(memoMenu_, "Clearentirefield1", QStringLiteral("C&lear entire field"),
+             QStringLiteral("Remove the field contents"), &TmenuForm::Clearentirefield1Click);
+  memoMenu_->addSeparator();
+  addCommand(memoMenu_, "Selectall1", QStringLiteral("Select &all"),
+             QStringLiteral("Select the entire field contents"), &TmenuForm::Selectall1Click,
+             QKeySequence(Qt::CTRL | Qt::Key_A));
+  addCommand(memoMenu_, "Selectallandcopy1", QStringLiteral("Select all and cop&y"),
+             QStringLiteral("Select the entire field and copy it to the clipboard"),
+             &TmenuForm::Selectallandcopy1Click);
+  addCommand(memoMenu_, "Loadfromfile1", QStringLiteral("L&oad from file..."),
+             QStringLiteral("Load a file into this field (overwriting previous contents)"),
+             &TmenuForm::Loadfromfile1Click);
+  addCommand(memoMenu_, "Savetofile1", QStringLiteral("&Save to file..."),
+             QStringLiteral("Save this field to a file"), &TmenuForm::Savetofile1Click);
+  memoMenu_->addSeparator();
+  addCommand(memoMenu_, "Find1", QStringLiteral("&Find..."),
+             QStringLiteral("Search for text in this memo control"), &TmenuForm::Find1Click,
+             QKeySequence(Qt::CTRL | Qt::Key_F));
+  addCommand(memoMenu_, "Findnext1", QStringLiteral("Find next"),
+             QStringLiteral("Search for the next occurrence of text in this memo control"),
+             &TmenuForm::Findnext1Click, QKeySequence(Qt::CTRL | Qt::Key_G));
+  memoMenu_->addSeparator();
+  addCommand(memoMenu_, "Font1", QStringLiteral("Font..."), {}, &TmenuForm::Font1Click);
+}
+
+QAction *TmenuForm::itemWithTag(int tag) const {
+  const auto found = itemsByTag_.find(tag);
+  return found == itemsByTag_.end() ? nullptr : found->second;
+}
+
+QAction *TmenuForm::command(const QString &name) const {
+  const auto found = commands_.find(name);
+  return found == commands_.end() ? nullptr : found->second;
+}
+
+void TmenuForm::reset() {
+  specialSubmenu_->menuAction()->setVisible(true);
+  specialDollar_->setVisible(false);
+  specialAt_->setVisible(false);
+  for (QMenu *menu : {regexpSubmenu_, fieldSubmenu_, matchedSubmenu_, patternSubmenu_})
+    menu->menuAction()->setVisible(false);
+}
+
+void TmenuForm::preparePopup(QWidget *control, bool singleLine) {
+  reset();
+  target_ = TextTarget(control);
+  singleLine_ = singleLine;
+  const bool memo = !singleLine;
+  command(QStringLiteral("Loadfromfile1"))->setVisible(memo);
+  command(QStringLiteral("Savetofile1"))->setVisible(memo);
+  const bool rich = target_.isRich();
+  for (const char *name : {"Find1", "Findnext1", "Font1"})
+    command(QString::fromLatin1(name))->setVisible(rich);
+}
+
+void TmenuForm::preparePopupHWND(QWidget *lineEdit, bool singleLine) {
+  reset();
+  target_ = TextTarget(lineEdit);
+  singleLine_ = singleLine;
+  for (const char *name : {"Loadfromfile1", "Savetofile1", "Find1", "Findnext1", "Font1"})
+    command(QString::fromLatin1(name))->setVisible(false);
+}
+
+void TmenuForm::popup(const QPoint &globalPos) { memoMenu_->popup(globalPos); }
+
+void TmenuForm::menuItemClick(int tag) { target_.replaceSelection(insertText(tag)); }
+
+void TmenuForm::memoMenuPopup() {
+  const bool selection = target_.hasSelection();
+  for (const char *name : {"Cut1", "Copy1", "Delete1"})
+    command(QString::fromLatin1(name))->setEnabled(selection);
+  const bool clipboardText = !QApplication::clipboard()->text().isEmpty();
+  command(QStringLiteral("Paste1"))->setEnabled(clipboardText);
+  command(QStringLiteral("Pastespecial1"))->setEnabled(clipboardText);
+  command(QStringLiteral("Undo1"))->setEnabled(target_.canUndo());
+}
+
+void TmenuForm::Undo1Click() { target_.undo(); }
+void TmenuForm::Cut1Click() { target_.cut(); }
+void TmenuForm::Copy1Click() { target_.copy(); }
+void TmenuForm::Delete1Click() { target_.deleteSelection(); }
+void TmenuForm::Pastespecial1Click() { target_.paste(); }
+void TmenuForm::Selectall1Click() { target_.selectAll(); }
+
+void TmenuForm::Paste1Click() {
+  // The field holds escaped text: what the clipboard brings is escaped on
+  // the way in, a memo keeping its line breaks and tabs.
+  QClipboard *clipboard = QApplication::clipboard();
+  const std::string bytes = fromQString(clipboard->text());
+  clipboard->setText(toQString(singleLine_ ? escapeControlChars(bytes) : escapeBinaryChars(bytes)));
+  target_.paste();
+}
+
+void TmenuForm::Clearentirefield1Click() {
+  target_.selectAll();
+  target_.deleteSelection();
+}
+
+void TmenuForm::Selectallandcopy1Click() {
+  target_.selectAll();
+  target_.copy();
+}
+
+void TmenuForm::Loadfromfile1Click() {
+  if (!target_.isValid())
+    return;
+  QFileDialog dialog(target_.widget());
+  dialog.setObjectName(QStringLiteral("loadFromFile"));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return;
+  QFile file(dialog.selectedFiles().front());
+  if (!file.open(QIODevice::ReadOnly)) {
+    showMessageBox(target_.widget(), QMessageBox::Critical, QString(),
+                   QStringLiteral("Cannot open %1").arg(file.fileName()));
+    return;
+  }
+  const QByteArray bytes = file.readAll();
+  QString text =
+      toQString(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  target_.selectAll();
+  target_.replaceSelection(text);
+}
+
+void TmenuForm::Savetofile1Click() {
+  if (!target_.isValid())
+    return;
+  QFileDialog dialog(target_.widget());
+  dialog.setObjectName(QStringLiteral("saveToFile"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+  if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return;
+  // Every line ends with CR LF, the last one too, as a list of lines is saved.
+  std::string bytes = fromQString(target_.text());
+  std::string lines;
+  lines.reserve(bytes.size() + bytes.size() / 16 + 2);
+  for (std::string &line : stringListFromText(bytes))
+    lines += line + "\r\n";
+  const QString name = dialog.selectedFiles().front();
+  if (!replaceFileContents(fileNameFromQString(name), lines))
+    showMessageBox(target_.widget(), QMessageBox::Critical, QString(),
+                   QStringLiteral("Cannot write %1").arg(name));
+}
+
+TFindDialog &TmenuForm::findDialog() {
+  if (!findDialog_) {
+    findDialog_ = new TFindDialog;
+    connect(findDialog_, &TFindDialog::find, this, &TmenuForm::FindDialogFind);
+  }
+  return *findDialog_;
+}
+
+void TmenuForm::Find1Click() {
+  TFindDialog &dialog = findDialog();
+  if (QWidget *control = target_.widget()) {
+    const QPoint corner = control->mapToGlobal(QPoint(control->width(), 0));
+    dialog.move(corner);
+  }
+  dialog.show();
+  dialog.raise();
+}
+
+void TmenuForm::Findnext1Click() { FindDialogFind(); }
+
+void TmenuForm::FindDialogFind() {
+  if (!target_.isValid())
+    return;
+  const QString text = target_.text();
+  const QString wanted = findDialog().findText();
+  // From one past the selection's start, or from the caret; a caret at the
+  // end starts again from the top.
+  int from = target_.hasSelection() ? target_.selectionStart() + 1 : target_.caret();
+  if (!target_.hasSelection() && from >= text.size())
+    from = 0;
+  int found = -1;
+  if (!wanted.isEmpty()) {
+    QString pattern = QRegularExpression::escape(wanted);
+    if (findDialog().wholeWord())
+      pattern = QStringLiteral("\\b") + pattern + QStringLiteral("\\b");
+    QRegularExpression expression(pattern, findDialog().matchCase()
+                                               ? QRegularExpression::NoPatternOption
+                                               : QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = expression.match(text, from);
+    if (match.hasMatch())
+      found = static_cast<int>(match.capturedStart());
+  }
+  if (found >= 0) {
+    target_.widget()->setFocus();
+    target_.select(found, static_cast<int>(wanted.size()));
+  } else {
+    QApplication::beep();
+    target_.select(static_cast<int>(text.size()), 0);
+  }
+}
+
+void TmenuForm::Font1Click() {
+  if (!target_.isValid())
+    return;
+  QFontDialog dialog(target_.font(), target_.widget());
+  dialog.setObjectName(QStringLiteral("FontDialog"));
+  if (DialogRunner::exec(dialog) == QDialog::Accepted)
+    target_.setFont(dialog.selectedFont());
+}
+
+void installPatternMenu() {
+  mainFormHooks().createPatternMenu = [] { TmenuForm::instance(); };
+}
+
+} // namespace marrowen
