@@ -10,6 +10,10 @@
 #include "qtext/qtext.h"
 
 #include <QAbstractSpinBox>
+#include <QButtonGroup>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -145,5 +149,96 @@ void TdefaultForm1::prepareNoFrillsPopup(QWidget *field,
                                          std::function<void(TmenuForm &)> customize) {
   bindPopup(field, true, std::move(customize));
 }
+
+// ------------------------------------------------------------- TRadioGroup
+
+TRadioGroup::TRadioGroup(const QString &caption, const QStringList &items, QWidget *parent)
+    : QGroupBox(caption, parent), buttons_(new QButtonGroup(this)) {
+  markRadioGroup(this);
+  auto *layout = new QVBoxLayout(this);
+  int id = 0;
+  for (const QString &item : items) {
+    auto *button = new QRadioButton(item, this);
+    buttons_->addButton(button, id++);
+    layout->addWidget(button);
+  }
+  connect(buttons_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+    if (checked)
+      emit changed();
+  });
+}
+
+int TRadioGroup::itemIndex() const { return buttons_->checkedId(); }
+
+void TRadioGroup::setItemIndex(int index) {
+  if (QAbstractButton *button = buttons_->button(index)) {
+    button->setChecked(true);
+    return;
+  }
+  if (QAbstractButton *checked = buttons_->checkedButton()) {
+    buttons_->setExclusive(false);
+    checked->setChecked(false);
+    buttons_->setExclusive(true);
+    emit changed();
+  }
+}
+
+int TRadioGroup::count() const { return static_cast<int>(buttons_->buttons().size()); }
+
+void TRadioGroup::setItemText(int index, const QString &text) {
+  if (QAbstractButton *button = buttons_->button(index))
+    button->setText(text);
+}
+
+QString TRadioGroup::itemText(int index) const {
+  const QAbstractButton *button = buttons_->button(index);
+  return button ? button->text() : QString();
+}
+
+// ------------------------------------------------------------- held values
+
+namespace {
+
+constexpr const char *heldProperty = "marrowenHeldValue";
+constexpr const char *shownProperty = "marrowenShownValue";
+
+void hold(QObject *control, int stored, int shown) {
+  if (stored == shown) {
+    control->setProperty(heldProperty, QVariant());
+    return;
+  }
+  control->setProperty(heldProperty, stored);
+  control->setProperty(shownProperty, shown);
+}
+
+int handBack(const QObject *control, int shown) {
+  const QVariant held = control->property(heldProperty);
+  if (held.isValid() && control->property(shownProperty).toInt() == shown)
+    return held.toInt();
+  return shown;
+}
+
+} // namespace
+
+void showNumber(QSpinBox *spin, int stored) {
+  spin->setValue(stored);
+  hold(spin, stored, spin->value());
+}
+
+int numberShown(const QSpinBox *spin) { return handBack(spin, spin->value()); }
+
+void showIndex(QComboBox *combo, int stored) {
+  combo->setCurrentIndex(stored >= 0 && stored < combo->count() ? stored : -1);
+  hold(combo, stored, combo->currentIndex());
+}
+
+int indexShown(const QComboBox *combo) { return handBack(combo, combo->currentIndex()); }
+
+void showIndex(TRadioGroup *group, int stored, int nearest) {
+  group->setItemIndex(stored >= 0 && stored < group->count() ? stored : nearest);
+  hold(group, stored, group->itemIndex());
+}
+
+int indexShown(const TRadioGroup *group) { return handBack(group, group->itemIndex()); }
 
 } // namespace marrowen

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QGroupBox>
 #include <QString>
 #include <QWidget>
 
@@ -7,6 +8,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+
+class QButtonGroup;
+class QComboBox;
+class QSpinBox;
 
 namespace marrowen {
 
@@ -106,5 +111,38 @@ template <class Control, class Signal>
 void reportChanges(TdefaultForm1 *form, Control *control, Signal signal) {
   QObject::connect(control, signal, form, &TdefaultForm1::fieldChanged);
 }
+
+// A group box of radio buttons chosen by index, as the class library's
+// radio group: -1 when none is checked. Its items translate as one key.
+class TRadioGroup : public QGroupBox {
+  Q_OBJECT
+public:
+  TRadioGroup(const QString &caption, const QStringList &items, QWidget *parent = nullptr);
+  int itemIndex() const;
+  // -1 (or any index outside the items) checks none.
+  void setItemIndex(int index);
+  int count() const;
+  void setItemText(int index, const QString &text);
+  QString itemText(int index) const;
+
+signals:
+  // Any change of the checked item, by the user or the program.
+  void changed();
+
+private:
+  QButtonGroup *buttons_;
+};
+
+// A stored value its control cannot show (outside a spin box's range, past
+// a list's items) is shown as near as the control allows and handed back
+// unchanged until the user changes the control; the value shown at filling
+// is remembered on the control for that.
+void showNumber(QSpinBox *spin, int stored);
+int numberShown(const QSpinBox *spin);
+void showIndex(QComboBox *combo, int stored);
+int indexShown(const QComboBox *combo);
+// `nearest` is the item to show for a value the group has no item for.
+void showIndex(TRadioGroup *group, int stored, int nearest = -1);
+int indexShown(const TRadioGroup *group);
 
 } // namespace marrowen

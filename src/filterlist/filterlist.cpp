@@ -83,14 +83,14 @@ TListObject *TFilterList::firstObject() const {
   return nodes.empty() ? nullptr : nodes.front().node.get();
 }
 
-void TFilterList::insertNode(int index, std::unique_ptr<TListObject> node, int level, bool expanded,
+void TFilterList::insertNode(int index, std::shared_ptr<TListObject> node, int level, bool expanded,
                              std::string text) {
   if (level < 0 || level > maxLevel || index < 0 || index > count() || !node)
     throw ERangeError();
   nodes.insert(nodes.begin() + index, Entry{std::move(node), std::move(text), level, expanded});
 }
 
-void TFilterList::addNode(std::unique_ptr<TListObject> node, int level, bool expanded) {
+void TFilterList::addNode(std::shared_ptr<TListObject> node, int level, bool expanded) {
   insertNode(count(), std::move(node), level, expanded);
 }
 

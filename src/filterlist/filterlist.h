@@ -34,14 +34,14 @@ struct FilterFileLoadOptions {
 // options. It validates a tree, builds it into a runtime chain, and reads
 // and writes itself as a filter file.
 //
-// Invariants: the list owns its nodes; index 0 is the top node (level 0)
-// once the list has been loaded or reset; levels lie in 0..maxLevel. A
-// well-formed list has exactly one enabled input node first and one enabled
-// output node last, both at level 1.
+// Invariants: the list holds its nodes (a window's tree may share them); index 0 is the top node
+// (level 0) once the list has been loaded or reset; levels lie in 0..maxLevel. A well-formed list
+// has exactly one enabled input node first and one enabled output node last, both at level 1.
 class TFilterList : public StreamableComponent {
 public:
+  // The window's tree shares the nodes with the list it is copied to and from.
   struct Entry {
-    std::unique_ptr<TListObject> node;
+    std::shared_ptr<TListObject> node;
     // The node's short title when it came from a file; empty from a window.
     std::string text;
     int level = 1;
@@ -72,10 +72,10 @@ public:
   TListObject *firstObject() const;
 
   // Inserts a node at `index` (0..count); a level outside 0..32767 raises ERangeError.
-  void insertNode(int index, std::unique_ptr<TListObject> node, int level, bool expanded,
+  void insertNode(int index, std::shared_ptr<TListObject> node, int level, bool expanded,
                   std::string text = {});
   // Appends a node.
-  void addNode(std::unique_ptr<TListObject> node, int level, bool expanded = true);
+  void addNode(std::shared_ptr<TListObject> node, int level, bool expanded = true);
 
   // [top node, input node, output node], as a new window shows them.
   void resetToDefault();

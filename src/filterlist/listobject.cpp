@@ -4,6 +4,7 @@
 #include "engine/escapes.h"
 #include "engine/filter.h"
 #include "engine/messages.h"
+#include "filterlist/nodeeditor.h"
 
 #include <algorithm>
 
@@ -35,6 +36,79 @@ std::string TListObject::headingText() const {
       heading[i] = ' ';
   }
   return heading;
+}
+
+void TListObject::showOnScreen(TNodeEditorSite &window) {
+  if (shown)
+    return;
+  shown = true;
+  window.setFilterHeading(headingText());
+  childForm = &window;
+  struct FillingGuard {
+    bool &flag;
+    ~FillingGuard() { flag = false; }
+  } guard{filling};
+  filling = true;
+  putToScreen();
+  if (editorForm)
+    window.placeEditor(*editorForm);
+}
+
+void TListObject::removeFromScreen() {
+  if (!shown)
+    return;
+  shown = false;
+  if (!editorForm)
+    return;
+  TNodeEditor *editor = editorForm;
+  TNodeEditorSite *window = childForm;
+  // The dialog goes whatever the copy does, so no node is left pointing at it.
+  struct ReleaseGuard {
+    TListObject &node;
+    TNodeEditor *editor;
+    TNodeEditorSite *window;
+    ~ReleaseGuard() {
+      node.editorForm = nullptr;
+      node.childForm = nullptr;
+      if (window)
+        window->releaseEditor(editor);
+    }
+  } release{*this, editor, window};
+  getFromScreen();
+}
+
+bool TListObject::hasChanged() const { return !filling && isDifferent(); }
+
+void TListObject::putToScreen() {
+  if (!childForm)
+    return;
+  editorForm = childForm->editorFor(*this, editorForm);
+  if (!editorForm)
+    return;
+  const bool wasFilling = filling;
+  filling = true;
+  struct FillingGuard {
+    bool &flag;
+    bool value;
+    ~FillingGuard() { flag = value; }
+  } guard{filling, wasFilling};
+  editorForm->putToScreen(*this);
+}
+
+void TListObject::getFromScreen() {
+  if (!editorForm)
+    return;
+  editorForm->getFromScreen(*this);
+  rememberDefaults();
+}
+
+bool TListObject::isDifferent() const { return editorForm && editorForm->isDifferent(*this); }
+
+void TListObject::clearEditorLink() {
+  editorForm = nullptr;
+  childForm = nullptr;
+  shown = false;
+  filling = false;
 }
 
 // The published property is read through getEnabled, as the class library

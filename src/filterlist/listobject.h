@@ -14,6 +14,8 @@ namespace marrowen {
 
 class TFilter;
 class TFilterList;
+class TNodeEditor;
+class TNodeEditorSite;
 
 // Asks the user a question with Yes, No and Cancel.
 // The windows supply a message box; nodes never show one themselves.
@@ -75,6 +77,34 @@ public:
   // The editor heading: a blank, then the short title with control bytes
   // and DEL (after the first position) shown as blanks.
   std::string headingText() const;
+
+  // --- The node on the window's editor panel ---
+  // While shown, the dialog's controls hold the user's edits; the fields
+  // catch up only through getFromScreen (on removal, before a job or a save).
+
+  // The dialog while the node is on screen, and the window showing it.
+  TNodeEditor *editorForm = nullptr;
+  TNodeEditorSite *childForm = nullptr;
+  bool shown = false;
+  // The dialog is being filled from the node: changes are not edits.
+  bool filling = false;
+
+  // Shows the node on the window's editor panel; nothing when it is shown.
+  void showOnScreen(TNodeEditorSite &window);
+  // Copies the dialog into the node and releases the dialog; nothing when
+  // the node is not shown.
+  void removeFromScreen();
+  // Whether the user's edits differ from the node's fields; false while the
+  // dialog is being filled.
+  bool hasChanged() const;
+  // Makes the node's dialog (reusing one of its class) and fills it.
+  void putToScreen();
+  // With a dialog: copies it into the fields and remembers them as defaults.
+  void getFromScreen();
+  bool isDifferent() const;
+  // Forgets the dialog without touching it, as when the node is moved to
+  // another place in the tree.
+  void clearEditorLink();
 
   // --- Streaming ---
   std::string_view className() const override { return "TListObject"; }

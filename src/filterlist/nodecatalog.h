@@ -12,6 +12,8 @@
 namespace marrowen {
 
 class TListObject;
+class TNodeEditor;
+class TNodeEditorSite;
 
 // A message text of the catalog: its number and English default.
 struct CatalogMessage {
@@ -66,14 +68,12 @@ const NodeCatalogEntry *catalogEntryOf(const TListObject &node);
 // loader reads with. Idempotent.
 void registerNodeClasses();
 
-// What the windows open to edit a node. The catalog keeps one factory a
-// node class; the windows register theirs at start-up, the catalog itself
-// knows nothing of windows.
-class NodeDialog {
-public:
-  virtual ~NodeDialog() = default;
-};
-using NodeDialogFactory = std::function<std::unique_ptr<NodeDialog>(TListObject &node)>;
+// What the windows open to edit a node: a dialog made for the window that
+// shows it, which owns it. The catalog keeps one factory a node class; the
+// windows register theirs at start-up, the catalog itself knows nothing of
+// windows.
+using NodeDialogFactory =
+    std::function<std::unique_ptr<TNodeEditor>(TListObject &node, TNodeEditorSite &window)>;
 // Replaces the factory of `className`; an empty one removes it.
 void registerNodeDialog(std::string_view className, NodeDialogFactory factory);
 // The factory of `className`; empty when none is registered.

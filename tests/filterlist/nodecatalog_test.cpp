@@ -2,6 +2,7 @@
 
 #include "filterlist/filterlist.h"
 #include "filterlist/listobject.h"
+#include "filterlist/nodeeditor.h"
 #include "filterlist_testing.h"
 
 #include <gtest/gtest.h>
@@ -67,15 +68,25 @@ TEST(NodeCatalog, EachEntryMakesANodeThatLoadsBackAsItself) {
 }
 
 TEST(NodeCatalog, KeepsOneDialogFactoryAClass) {
-  struct Dialog : NodeDialog {};
+  struct Dialog : TNodeEditor {
+    void putToScreen(TListObject &) override {}
+    void getFromScreen(TListObject &) override {}
+    bool isDifferent(const TListObject &) const override { return false; }
+  };
+  struct Site : TNodeEditorSite {
+    void setFilterHeading(const std::string &) override {}
+    TNodeEditor *editorFor(TListObject &, TNodeEditor *) override { return nullptr; }
+    void placeEditor(TNodeEditor &) override {}
+    void releaseEditor(TNodeEditor *) override {}
+  } site;
   int made = 0;
-  registerNodeDialog("TSortObject", [&](TListObject &) {
+  registerNodeDialog("TSortObject", [&](TListObject &, TNodeEditorSite &) {
     ++made;
     return std::make_unique<Dialog>();
   });
   TListObject node;
   ASSERT_TRUE(nodeDialogFactory("TSortObject"));
-  EXPECT_NE(nodeDialogFactory("TSortObject")(node), nullptr);
+  EXPECT_NE(nodeDialogFactory("TSortObject")(node, site), nullptr);
   EXPECT_EQ(made, 1);
   EXPECT_FALSE(nodeDialogFactory("TGrepObject"));
   registerNodeDialog("TSortObject", {});
