@@ -1,5 +1,6 @@
 #include "app/dialogcontrols.h"
 
+#include "app/dialogbase.h"
 #include "app/memos.h"
 #include "engine/messages.h"
 #include "qtext/qtext.h"
@@ -75,16 +76,18 @@ BoundFlag checkBoxValue(QCheckBox *box, bool inverted) {
 }
 
 BoundNumber spinValue(QSpinBox *spin) {
-  return BoundNumber([spin](const std::int32_t &value) { spin->setValue(value); },
-                     [spin] { return static_cast<std::int32_t>(spin->value()); });
+  return BoundNumber([spin](const std::int32_t &value) { showNumber(spin, value); },
+                     [spin] { return static_cast<std::int32_t>(numberShown(spin)); });
 }
 
 BoundNumber comboIndexValue(QComboBox *combo) {
-  return BoundNumber(
-      [combo](const std::int32_t &value) {
-        combo->setCurrentIndex(value >= 0 && value < combo->count() ? value : -1);
-      },
-      [combo] { return static_cast<std::int32_t>(combo->currentIndex()); });
+  return BoundNumber([combo](const std::int32_t &value) { showIndex(combo, value); },
+                     [combo] { return static_cast<std::int32_t>(indexShown(combo)); });
+}
+
+BoundNumber radioGroupValue(TRadioGroup *group) {
+  return BoundNumber([group](const std::int32_t &value) { showIndex(group, value); },
+                     [group] { return static_cast<std::int32_t>(indexShown(group)); });
 }
 
 BoundText comboTextValue(QComboBox *combo) {

@@ -22,6 +22,8 @@ class QWidget;
 
 namespace marrowen {
 
+class TRadioGroup;
+
 // Message `id` (English `text`) as a dialog shows it. The dialogs' own
 // `translate` hides the message lookup of the same name.
 QString messageText(int id, std::string_view text);
@@ -82,7 +84,9 @@ BoundText comboTextValue(QComboBox *combo);
 BoundText lineEditValue(QLineEdit *edit);
 // A memo bound to bytes (line breaks as stored until the user edits it).
 BoundText memoValue(QWidget *memo);
-// Radio buttons as the index of the checked one; -1 shows none checked.
+// A radio group's item index.
+BoundNumber radioGroupValue(TRadioGroup *group);
+// Loose radio buttons as the index of the checked one; -1 shows none checked.
 BoundNumber radioIndexValue(std::vector<QRadioButton *> buttons);
 // A value kept on the form, for option boxes that edit it later.
 template <class T> BoundValue<T> keptValue(T &onForm) {
