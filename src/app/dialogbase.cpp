@@ -11,68 +11,57 @@
 
 #include <QAbstractSpinBox>
 #include <QButtonGroup>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QVBoxLayout>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTextEdit>
+#include <QVBoxLayout>
 
 namespace marrowen {
 
-// ------------------------------------------------------------- FilterDialogSite
+// ------------------------------------------------------------- shared checks
 
-void FilterDialogSite::statusBarText(const QString &text) {
-  if (TmainForm *main = TmainForm::instance())
-    main->statusBarText(text);
-}
-
-void FilterDialogSite::statusBarError(const QString &text) {
-  if (TmainForm *main = TmainForm::instance())
-    main->statusBarError(text);
-}
-
-void FilterDialogSite::stringFieldChange(const std::string &text) {
+void stringFieldChange(TNodeEditorSite &window, std::string_view text) {
   try {
     decodeEscapes(text);
   } catch (const Exception &e) {
-    statusBarError(toQString(e.message()));
+    window.statusBarError(e.message());
     return;
   }
-  statusBarText(QString());
-  fieldChanged();
+  window.statusBarText(std::string());
+  window.fieldChanged();
 }
 
-std::string FilterDialogSite::fromDisplayHandleError(std::string_view text) {
+std::string fromDisplayHandleError(TNodeEditorSite &window, std::string_view text) {
   try {
     return decodeEscapes(text);
   } catch (const Exception &e) {
-    statusBarError(toQString(e.message()));
+    window.statusBarError(e.message());
     return std::string(text);
   }
 }
 
-void FilterDialogSite::testRegExp(std::string_view pattern) {
+void testRegExp(TNodeEditorSite &window, std::string_view pattern) {
   if (pattern.empty()) {
-    statusBarError(
-        toQString(translate(5080, "Warning: Pattern is blank - all lines will be matched")));
+    window.statusBarError(translate(5080, "Warning: Pattern is blank - all lines will be matched"));
     return;
   }
   try {
     TRegex regex;
     regex.CompileRegex(std::string(pattern));
   } catch (const Exception &e) {
-    statusBarError(toQString(e.message()));
+    window.statusBarError(e.message());
     return;
   }
-  statusBarText(QString());
+  window.statusBarText(std::string());
 }
 
 // ------------------------------------------------------------- TdefaultForm1
 
-TdefaultForm1::TdefaultForm1(QWidget *owner, FilterDialogSite *window)
+TdefaultForm1::TdefaultForm1(QWidget *owner, TNodeEditorSite *window)
     : QWidget(owner), window_(window) {}
 
 TdefaultForm1::~TdefaultForm1() = default;
@@ -82,6 +71,25 @@ void TdefaultForm1::getFromScreen(TListObject &) {}
 bool TdefaultForm1::isDifferent(const TListObject &) const { return false; }
 
 void TdefaultForm1::translate() { translateForm(this); }
+
+void TdefaultForm1::statusBarText(const QString &text) const {
+  if (window_)
+    window_->statusBarText(fromQString(text));
+}
+
+void TdefaultForm1::statusBarError(const QString &text) const {
+  if (window_)
+    window_->statusBarError(fromQString(text));
+}
+
+void TdefaultForm1::stringFieldChange(std::string_view text) const {
+  if (window_)
+    marrowen::stringFieldChange(*window_, text);
+}
+
+std::string TdefaultForm1::fromDisplayHandleError(std::string_view text) const {
+  return window_ ? marrowen::fromDisplayHandleError(*window_, text) : decodeEscapes(text);
+}
 
 void TdefaultForm1::fieldChanged() {
   if (!filling_ && window_)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "filterlist/nodeeditor.h"
+
 #include <QGroupBox>
 #include <QString>
 #include <QWidget>
@@ -18,34 +20,17 @@ namespace marrowen {
 class TListObject;
 class TmenuForm;
 
-// What a node's dialog asks of the filter-list window it is shown in. The
-// window implements the few calls that reach its own state; the escape and
-// pattern checks every dialog shares are built on them here.
-class FilterDialogSite {
-public:
-  virtual ~FilterDialogSite() = default;
-
-  // An option control changed: the window marks the list changed when the
-  // shown node now differs from its dialog.
-  virtual void fieldChanged() = 0;
-  // The input dialog's choice: whether the input reads the files grid.
-  virtual void setInputFromFiles(bool fromFiles) = 0;
-  // The output dialog's choice: whether test copies are written.
-  virtual void setTestMode(bool on) = 0;
-  // The main window's status bar (a plain text, or an error).
-  virtual void statusBarText(const QString &text);
-  virtual void statusBarError(const QString &text);
-
-  // A dialog memo changed: its escapes are checked; sound ones clear the
-  // status bar and report the change, a malformed one shows its message.
-  void stringFieldChange(const std::string &text);
-  // The text's escapes decoded; a malformed escape shows its message as a
-  // status error and the text itself is handed back.
-  std::string fromDisplayHandleError(std::string_view text);
-  // Compiles `pattern` as a check: blank gives 5080, an engine error its
-  // message (both as status errors), a sound pattern clears the status bar.
-  void testRegExp(std::string_view pattern);
-};
+// The checks every dialog shares, made through the window's status bar.
+// A dialog memo changed: its escapes are checked; sound ones clear the
+// status bar and report the change, a malformed one shows its message.
+void stringFieldChange(TNodeEditorSite &window, std::string_view text);
+// The text's escapes decoded; a malformed escape shows its message as a
+// status error and the text itself is handed back.
+std::string fromDisplayHandleError(TNodeEditorSite &window, std::string_view text);
+// Compiles `pattern` as a check: blank gives 5080, an engine error its
+// message (both as status errors), a sound pattern clears the status bar.
+// The window's testRegExp calls it.
+void testRegExp(TNodeEditorSite &window, std::string_view pattern);
 
 // The base of every node's dialog: shown inside the filter-list window
 // beside the tree, it reports each change of an option control to the
@@ -55,27 +40,33 @@ public:
 // A dialog copies a node's fields into its controls (putToScreen), back
 // into the node (getFromScreen) and tells whether they differ (isDifferent).
 // While it is being filled, `filling()` is set and no change is reported.
-class TdefaultForm1 : public QWidget {
+class TdefaultForm1 : public QWidget, public TNodeEditor {
   Q_OBJECT
 public:
   // Makes a dialog of class `Form` inside `owner` for `window`, its texts
   // from the language file.
   template <class Form, class... Args>
-  static std::unique_ptr<Form> Create(QWidget *owner, FilterDialogSite *window, Args &&...args) {
+  static std::unique_ptr<Form> Create(QWidget *owner, TNodeEditorSite *window, Args &&...args) {
     auto form = std::make_unique<Form>(owner, window, std::forward<Args>(args)...);
     form->translate();
     return form;
   }
 
-  TdefaultForm1(QWidget *owner, FilterDialogSite *window);
+  TdefaultForm1(QWidget *owner, TNodeEditorSite *window);
   ~TdefaultForm1() override;
 
-  FilterDialogSite *window() const { return window_; }
+  TNodeEditorSite *window() const { return window_; }
 
   // The node exchange; the base has nothing to exchange.
-  virtual void putToScreen(TListObject &node);
-  virtual void getFromScreen(TListObject &node);
-  virtual bool isDifferent(const TListObject &node) const;
+  void putToScreen(TListObject &node) override;
+  void getFromScreen(TListObject &node) override;
+  bool isDifferent(const TListObject &node) const override;
+
+  // The window's status bar, and its escape checks of a memo's text.
+  void statusBarText(const QString &text) const;
+  void statusBarError(const QString &text) const;
+  void stringFieldChange(std::string_view text) const;
+  std::string fromDisplayHandleError(std::string_view text) const;
 
   // Every option control's change or click: reported to the window unless
   // the dialog is being filled.
@@ -101,7 +92,7 @@ protected:
   void whileFilling(const std::function<void()> &fill);
 
 private:
-  FilterDialogSite *window_;
+  TNodeEditorSite *window_;
   bool filling_ = false;
   int helpContext_ = 0;
 };

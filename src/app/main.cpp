@@ -2,6 +2,7 @@
 #include "app/exports.h"
 #include "app/mainform.h"
 #include "app/patternmenu.h"
+#include "app/unicodemapform.h"
 #include "app/windowjobhost.h"
 #include "app/wizard.h"
 #include "classlib/safefile.h"
@@ -41,6 +42,7 @@ int main(int argc, char **argv) {
   marrowen::installExportCommands();
   marrowen::installWizard();
   marrowen::installPatternMenu();
+  marrowen::registerUnicodeMapDialog();
   marrowen::installCommandLine(std::vector<std::string>(argv + 1, argv + argc));
 
   QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(QApplication::arguments());

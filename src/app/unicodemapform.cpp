@@ -3,6 +3,7 @@
 #include "classlib/convert.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "filterlist/nodecatalog.h"
 #include "filterlist/unicodenodes.h"
 #include "grid/colrow.h"
 #include "grid/dgbasegrid.h"
@@ -68,7 +69,7 @@ std::string unicodeDefaultText(int code) {
   return Format("\\x%2.2x\\x%2.2x", {(code >> 8) & 0xFF, code & 0xFF});
 }
 
-TunicodeMapForm::TunicodeMapForm(QWidget *owner, FilterDialogSite *window)
+TunicodeMapForm::TunicodeMapForm(QWidget *owner, TNodeEditorSite *window)
     : TdefaultForm1(owner, window) {
   setObjectName(QStringLiteral("unicodeMapForm"));
   setHelpContext(1480);
@@ -121,11 +122,10 @@ TunicodeMapForm::TunicodeMapForm(QWidget *owner, FilterDialogSite *window)
     pushButton->setToolTip(hint);
     return pushButton;
   };
-  deleteButton_ = button("deleteButton", QStringLiteral("Delete"),
-                         QStringLiteral("Delete all matching rows"));
-  defaultButton_ =
-      button("defaultButton", QStringLiteral("Default"),
-             QStringLiteral("Set output strings to the default (ie no translation)"));
+  deleteButton_ =
+      button("deleteButton", QStringLiteral("Delete"), QStringLiteral("Delete all matching rows"));
+  defaultButton_ = button("defaultButton", QStringLiteral("Default"),
+                          QStringLiteral("Set output strings to the default (ie no translation)"));
   clearButton_ = button("clearButton", QStringLiteral("Clear"),
                         QStringLiteral("Clear all output strings for the specified "
                                        "values\r\nie prevent them from being output"));
@@ -133,8 +133,8 @@ TunicodeMapForm::TunicodeMapForm(QWidget *owner, FilterDialogSite *window)
   groupLayout->addWidget(label("startLabel", QStringLiteral("Start value (decimal)"), startValue_),
                          0, 0);
   groupLayout->addWidget(startValue_, 0, 1);
-  groupLayout->addWidget(
-      label("endLabel", QStringLiteral("&Ending value (decimal)"), endValue_), 1, 0);
+  groupLayout->addWidget(label("endLabel", QStringLiteral("&Ending value (decimal)"), endValue_), 1,
+                         0);
   groupLayout->addWidget(endValue_, 1, 1);
   auto *buttons = new QHBoxLayout;
   buttons->addWidget(deleteButton_);
@@ -218,8 +218,8 @@ void TunicodeMapForm::gridSpinButtonClick(int dataRow, int button) {
     return;
   const std::optional<int> code = unicodeCodeFromDecimal(cell(1, dataRow));
   if (!code) {
-    window()->statusBarError(toQString(Format("'%s' is not a character code from 0 to 65535",
-                                              {cell(1, dataRow)})));
+    statusBarError(
+        toQString(Format("'%s' is not a character code from 0 to 65535", {cell(1, dataRow)})));
     return;
   }
   int value = *code;
@@ -241,11 +241,10 @@ void TunicodeMapForm::gridCellEdit(int dataCol, int dataRow) {
   const std::optional<int> code =
       dataCol == 1 ? unicodeCodeFromDecimal(text) : unicodeCodeFromHex(text);
   if (!code) {
-    window()->statusBarError(
-        toQString(Format("'%s' is not a character code from 0 to 65535", {text})));
+    statusBarError(toQString(Format("'%s' is not a character code from 0 to 65535", {text})));
     return;
   }
-  window()->statusBarText(QString());
+  statusBarText(QString());
   if (dataCol == 1)
     grid_->SetCell(2, dataRow, Variant(unicodeCodeHex(*code)));
   else
@@ -299,5 +298,11 @@ void TunicodeMapForm::applyToRange(RangeAction action) {
 void TunicodeMapForm::clearButtonClick() { applyToRange(RangeAction::clear); }
 void TunicodeMapForm::defaultButtonClick() { applyToRange(RangeAction::setDefault); }
 void TunicodeMapForm::deleteButtonClick() { applyToRange(RangeAction::remove); }
+
+void registerUnicodeMapDialog() {
+  registerNodeDialog("TUnicodeMapObject", [](TListObject &, TNodeEditorSite &window) {
+    return std::unique_ptr<TNodeEditor>(TdefaultForm1::Create<TunicodeMapForm>(nullptr, &window));
+  });
+}
 
 } // namespace marrowen

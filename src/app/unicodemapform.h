@@ -30,7 +30,7 @@ std::string unicodeDefaultText(int code);
 class TunicodeMapForm : public TdefaultForm1 {
   Q_OBJECT
 public:
-  TunicodeMapForm(QWidget *owner, FilterDialogSite *window);
+  TunicodeMapForm(QWidget *owner, TNodeEditorSite *window);
 
   TdgGrid *grid() const { return grid_; }
   QSpinBox *startValue() const { return startValue_; }
@@ -41,6 +41,7 @@ public:
     std::string code;
     std::string hex;
     std::string text;
+    bool operator==(const Row &) const = default;
   };
   std::vector<Row> rows() const;
 
@@ -71,5 +72,8 @@ private:
   QPushButton *defaultButton_;
   QPushButton *clearButton_;
 };
+
+// Registers the editor as the Unicode map node's dialog.
+void registerUnicodeMapDialog();
 
 } // namespace marrowen

@@ -3,6 +3,7 @@
 #include "app/dialogbase.h"
 #include "app/memos.h"
 #include "app_testing.h"
+#include "dialog_testing.h"
 
 #include <QAction>
 #include <QApplication>
@@ -104,12 +105,7 @@ TEST_F(PatternMenu, FindNextPastTheLastMatchWrapsToTheTop) {
 }
 
 TEST_F(PatternMenu, DialogFieldsOfferTheMenuOnRightClick) {
-  struct Site : FilterDialogSite {
-    void fieldChanged() override {}
-    void setInputFromFiles(bool) override {}
-    void setTestMode(bool) override {}
-  } site;
-  TdefaultForm1 form(nullptr, &site);
+  TdefaultForm1 form(nullptr, nullptr);
   auto *field = new QLineEdit(&form);
   form.prepareNoFrillsPopup(
       field, [](TmenuForm &m) { m.patternSubmenu()->menuAction()->setVisible(true); });
@@ -119,6 +115,27 @@ TEST_F(PatternMenu, DialogFieldsOfferTheMenuOnRightClick) {
   EXPECT_FALSE(shared.specialSubmenu()->menuAction()->isVisible());
   EXPECT_TRUE(shared.patternSubmenu()->menuAction()->isVisible());
   shared.memoMenu()->hide();
+}
+
+TEST_F(PatternMenu, SharedChecksReportThroughTheStatusBar) {
+  testing::RecordingSite site;
+  testRegExp(site, "");
+  EXPECT_EQ(site.status, "Warning: Pattern is blank - all lines will be matched");
+  testRegExp(site, "a(b");
+  EXPECT_TRUE(site.statusIsError);
+  EXPECT_NE(site.status, "");
+  testRegExp(site, "a(b)");
+  EXPECT_EQ(site.status, "");
+  EXPECT_FALSE(site.statusIsError);
+
+  EXPECT_EQ(fromDisplayHandleError(site, "a\\tb"), "a\tb");
+  EXPECT_EQ(fromDisplayHandleError(site, "a\\xZ1"), "a\\xZ1") << "the text itself comes back";
+  EXPECT_TRUE(site.statusIsError);
+  stringFieldChange(site, "a\\xZ1");
+  EXPECT_EQ(site.changes, 0);
+  stringFieldChange(site, "a\t");
+  EXPECT_EQ(site.changes, 1);
+  EXPECT_EQ(site.status, "");
 }
 
 } // namespace

@@ -2,9 +2,9 @@
 
 #include "app/statusform.h"
 #include "app_testing.h"
-#include "engine/userinterface.h"
 #include "engine/inputs.h"
 #include "engine/outputs.h"
+#include "engine/userinterface.h"
 #include "grid/dgbasegrid.h"
 
 #include <QElapsedTimer>
