@@ -12,8 +12,8 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
-#include <QGroupBox>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -26,8 +26,7 @@ namespace marrowen {
 
 // --- TcommentForm ---
 
-TcommentForm::TcommentForm(QWidget *owner, FilterDialogSite *window)
-    : TdefaultForm1(owner, window) {
+TcommentForm::TcommentForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(owner, window) {
   setObjectName(QStringLiteral("commentForm"));
   auto *memo = namedMemo(this, "commentFilterComments", true);
   memo->setProperty("helpContext", 800);
@@ -53,7 +52,7 @@ bool TcommentForm::isDifferent(const TListObject &node) const {
 
 // --- TfilterOptions ---
 
-TfilterOptions::TfilterOptions(QWidget *owner, FilterDialogSite *window)
+TfilterOptions::TfilterOptions(QWidget *owner, TNodeEditorSite *window)
     : TdefaultForm1(owner, window) {
   setObjectName(QStringLiteral("filterOptions"));
   setHelpContext(1450);
@@ -67,9 +66,9 @@ TfilterOptions::TfilterOptions(QWidget *owner, FilterDialogSite *window)
   appendFile_ = namedRadio(group, "appendFile", QStringLiteral("Append to file"));
   overwriteFile_ = namedRadio(group, "overwriteFile", QStringLiteral("Overwrite file"));
   threshold_ = namedSpin(group, "threshold", 0, 20000);
-  thresholdLabel_ = namedLabel(group, "thresholdLabel",
-                               QStringLiteral("Don't log to file if line count is less than"),
-                               threshold_);
+  thresholdLabel_ =
+      namedLabel(group, "thresholdLabel",
+                 QStringLiteral("Don't log to file if line count is less than"), threshold_);
   auto *show = namedButton(group, "showLog", QStringLiteral("Show"));
   auto *remove = namedButton(group, "deleteLog", QStringLiteral("Delete"));
   auto *grid = new QGridLayout(group);
@@ -93,9 +92,7 @@ TfilterOptions::TfilterOptions(QWidget *owner, FilterDialogSite *window)
   fileName_ = lineEditValue(logFilename_);
   // Append checked, or overwrite checked; neither shows nothing chosen.
   append_ = BoundFlag(
-      [this](const bool &append) {
-        (append ? appendFile_ : overwriteFile_)->setChecked(true);
-      },
+      [this](const bool &append) { (append ? appendFile_ : overwriteFile_)->setChecked(true); },
       [this] { return appendFile_->isChecked(); });
   lineThreshold_ = spinValue(threshold_);
 
@@ -160,6 +157,11 @@ void TfilterOptions::deleteLogClick() {
       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No);
   if (answer == QMessageBox::Yes)
     QFile::remove(fileNameToQString(name));
+}
+
+void registerCommentDialogs() {
+  registerDialog<TcommentForm>("TCommentObject");
+  registerDialog<TfilterOptions>("TFilterCommentObject");
 }
 
 } // namespace marrowen

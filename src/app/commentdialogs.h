@@ -18,7 +18,7 @@ class TFilenameEdit;
 class TcommentForm : public TdefaultForm1 {
   Q_OBJECT
 public:
-  TcommentForm(QWidget *owner, FilterDialogSite *window);
+  TcommentForm(QWidget *owner, TNodeEditorSite *window);
   void putToScreen(TListObject &node) override;
   void getFromScreen(TListObject &node) override;
   bool isDifferent(const TListObject &node) const override;
@@ -32,7 +32,7 @@ private:
 class TfilterOptions : public TdefaultForm1 {
   Q_OBJECT
 public:
-  TfilterOptions(QWidget *owner, FilterDialogSite *window);
+  TfilterOptions(QWidget *owner, TNodeEditorSite *window);
   void putToScreen(TListObject &node) override;
   void getFromScreen(TListObject &node) override;
   bool isDifferent(const TListObject &node) const override;
@@ -55,5 +55,8 @@ private:
   BoundText fileName_;
   BoundNumber lineThreshold_;
 };
+
+// Registers the dialogs under their nodes' class names.
+void registerCommentDialogs();
 
 } // namespace marrowen

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/dialogbase.h"
+#include "filterlist/nodecatalog.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -98,11 +101,10 @@ template <class T> BoundValue<T> keptValue(T &onForm) {
 template <class Node> class FieldBindings {
 public:
   template <class T> void bind(T Node::*member, BoundValue<T> &control) {
-    entries_.push_back({[member, &control](const Node &node) { control.put(node.*member); },
-                        [member, &control](Node &node) { node.*member = control.value(); },
-                        [member, &control](const Node &node) {
-                          return !(control.value() == node.*member);
-                        }});
+    entries_.push_back(
+        {[member, &control](const Node &node) { control.put(node.*member); },
+         [member, &control](Node &node) { node.*member = control.value(); },
+         [member, &control](const Node &node) { return !(control.value() == node.*member); }});
   }
   void put(const Node &node) const {
     for (const Entry &entry : entries_)
@@ -127,5 +129,12 @@ private:
   };
   std::vector<Entry> entries_;
 };
+
+// Registers dialog `Form` for the nodes of `className`.
+template <class Form> void registerDialog(std::string_view className) {
+  registerNodeDialog(className, [](TListObject &, TNodeEditorSite &window) {
+    return std::unique_ptr<TNodeEditor>(TdefaultForm1::Create<Form>(nullptr, &window));
+  });
+}
 
 } // namespace marrowen

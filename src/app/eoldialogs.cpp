@@ -64,22 +64,20 @@ private:
   TdefaultForm1 *form_;
 };
 
-QString mapFilter() {
-  return QStringLiteral("Maps (*.map);;User defined translations (*.udt)");
-}
+QString mapFilter() { return QStringLiteral("Maps (*.map);;User defined translations (*.udt)"); }
 
 } // namespace
 
 // --- TEOLForm ---
 
-TEOLForm::TEOLForm(QWidget *owner, FilterDialogSite *window) : TdefaultForm1(owner, window) {
+TEOLForm::TEOLForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(owner, window) {
   setObjectName(QStringLiteral("EOLForm"));
-  convertFrom_ = new TRadioGroup(QStringLiteral(" &Input line feeds "),
-                                 {QStringLiteral("Unix/Amiga (#10)"),
-                                  QStringLiteral("Macintosh (#13)"),
-                                  QStringLiteral("DOS (PC) (#13#10)"),
-                                  QStringLiteral("Auto detect"), QStringLiteral("Fixed length:")},
-                                 this);
+  convertFrom_ =
+      new TRadioGroup(QStringLiteral(" &Input line feeds "),
+                      {QStringLiteral("Unix/Amiga (#10)"), QStringLiteral("Macintosh (#13)"),
+                       QStringLiteral("DOS (PC) (#13#10)"), QStringLiteral("Auto detect"),
+                       QStringLiteral("Fixed length:")},
+                      this);
   convertFrom_->setObjectName(QStringLiteral("convertFrom"));
   fixedLineLength_ = namedSpin(convertFrom_, "fixedLineLength", 1, 99999);
   besideLastItem(convertFrom_, fixedLineLength_);
@@ -90,8 +88,7 @@ TEOLForm::TEOLForm(QWidget *owner, FilterDialogSite *window) : TdefaultForm1(own
   convertTo_->setObjectName(QStringLiteral("convertTo"));
   EOLoutputText_ = namedEdit(convertTo_, "EOLoutputText");
   besideLastItem(convertTo_, EOLoutputText_);
-  removeExtraneous_ =
-      namedCheckBox(this, "removeExtraneous", QStringLiteral("&Remove bad EOLs"));
+  removeExtraneous_ = namedCheckBox(this, "removeExtraneous", QStringLiteral("&Remove bad EOLs"));
   auto *groups = new QHBoxLayout;
   groups->addWidget(convertFrom_, 1);
   groups->addWidget(convertTo_, 1);
@@ -146,7 +143,7 @@ void TEOLForm::convertClick() {
 
 // --- TmapForm ---
 
-TmapForm::TmapForm(QWidget *owner, FilterDialogSite *window) : TdefaultForm1(owner, window) {
+TmapForm::TmapForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(owner, window) {
   setObjectName(QStringLiteral("mapForm"));
   grid_ = new QTableWidget(256, 4, this);
   grid_->setObjectName(QStringLiteral("userReplacement"));
@@ -297,9 +294,7 @@ void TmapForm::loadMapClick() {
   if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
     return;
   const std::string name = fileNameFromQString(dialog.selectedFiles().front());
-  FilterDialogSite *site = window();
-  if (site)
-    site->statusBarText(toQString(translateFormat(1160, "Opening %s", {name})));
+  statusBarText(toQString(translateFormat(1160, "Opening %s", {name})));
   try {
     node_->loadFromTextFile(name);
   } catch (const Exception &error) {
@@ -327,30 +322,24 @@ void TmapForm::saveMapClick() {
   if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
     return;
   const std::string name = fileNameFromQString(dialog.selectedFiles().front());
-  FilterDialogSite *site = window();
-  if (site)
-    site->statusBarText(toQString(translateFormat(1180, "Saving to %s", {name})));
+  statusBarText(toQString(translateFormat(1180, "Saving to %s", {name})));
   // The file gets what the grid shows, edits not yet taken included.
   getFromScreen(*node_);
-  node_->saveToTextFile(name, [site](const std::string &message) {
-    if (site)
-      site->statusBarError(toQString(message));
-  });
+  node_->saveToTextFile(name,
+                        [this](const std::string &message) { statusBarError(toQString(message)); });
 }
 
 void TmapForm::reverseMapButtonClick() {
   if (!node_)
     return;
-  FilterDialogSite *site = window();
   std::array<std::string, 256> reversed;
   try {
     std::array<unsigned char, 256> target{};
     for (int byte = 0; byte < 256; ++byte) {
       const std::string decoded = decodeEscapes(cell(byte));
       if (decoded.size() != 1) {
-        if (site)
-          site->statusBarError(toQString(translateFormat(
-              1190, "Replacement for cell %d must be a single character", {byte})));
+        statusBarError(toQString(
+            translateFormat(1190, "Replacement for cell %d must be a single character", {byte})));
         return;
       }
       target[byte] = static_cast<unsigned char>(decoded[0]);
@@ -358,14 +347,18 @@ void TmapForm::reverseMapButtonClick() {
     for (int byte = 0; byte < 256; ++byte)
       reversed[target[byte]] = encodeEscapes(std::string(1, static_cast<char>(byte)));
   } catch (const Exception &error) {
-    if (site)
-      site->statusBarError(toQString(error.message()));
+    statusBarError(toQString(error.message()));
     return;
   }
   node_->entries = reversed;
   fieldChanged();
   // Shown again at once, so that leaving the editor keeps the reversed map.
   whileFilling([&] { showEntries(node_->entries); });
+}
+
+void registerEOLDialogs() {
+  registerDialog<TEOLForm>("TEOLObject");
+  registerDialog<TmapForm>("TUserObject");
 }
 
 } // namespace marrowen

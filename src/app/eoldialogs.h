@@ -23,7 +23,7 @@ class TUserObject;
 class TEOLForm : public TdefaultForm1 {
   Q_OBJECT
 public:
-  TEOLForm(QWidget *owner, FilterDialogSite *window);
+  TEOLForm(QWidget *owner, TNodeEditorSite *window);
 
   void putToScreen(TListObject &node) override;
   void getFromScreen(TListObject &node) override;
@@ -53,7 +53,7 @@ private:
 class TmapForm : public TdefaultForm1 {
   Q_OBJECT
 public:
-  TmapForm(QWidget *owner, FilterDialogSite *window);
+  TmapForm(QWidget *owner, TNodeEditorSite *window);
 
   void putToScreen(TListObject &node) override;
   void getFromScreen(TListObject &node) override;

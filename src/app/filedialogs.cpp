@@ -54,7 +54,7 @@ constexpr int commonSizes[] = {362496, 730112, 1213952, 1457664, 2915328};
 
 // --- TmergeForm ---
 
-TmergeForm::TmergeForm(QWidget *owner, FilterDialogSite *window) : TdefaultForm1(owner, window) {
+TmergeForm::TmergeForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(owner, window) {
   setObjectName(QStringLiteral("mergeForm"));
   setHelpContext(850);
   mergeFilename_ = new TFilenameEdit(this);
@@ -116,11 +116,10 @@ void TmergeForm::openButtonClick() {
 
 // --- TsplitForm ---
 
-TsplitForm::TsplitForm(QWidget *owner, FilterDialogSite *window) : TdefaultForm1(owner, window) {
+TsplitForm::TsplitForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(owner, window) {
   setObjectName(QStringLiteral("splitForm"));
   setHelpContext(950);
-  splitSizeRadio_ =
-      namedRadio(this, "splitSizeRadio", QStringLiteral("&Split at size of (bytes)"));
+  splitSizeRadio_ = namedRadio(this, "splitSizeRadio", QStringLiteral("&Split at size of (bytes)"));
   splitSize_ = namedSpin(this, "splitSize", 1, 100000000);
   splitSize_->setSingleStep(1024);
   splitSize_->setValue(1457664);
@@ -207,8 +206,8 @@ bool TsplitForm::isDifferent(const TListObject &node) const {
 
 void TsplitForm::dimGroups() {
   const bool bySize = splitSizeRadio_->isChecked();
-  for (QWidget *control : std::initializer_list<QWidget *>{splitSize_, commonSplitSizes_,
-                                                          commonSizesLabel_})
+  for (QWidget *control :
+       std::initializer_list<QWidget *>{splitSize_, commonSplitSizes_, commonSizesLabel_})
     control->setEnabled(bySize);
   for (QWidget *control : std::initializer_list<QWidget *>{
            splitChar_, splitCharCount_, splitCharPos_, countLabel_, positionLabel_})
@@ -225,6 +224,11 @@ void TsplitForm::commonSplitSizesChange(int index) {
     splitSize_->setValue(commonSizes[index - 1]);
   commonSplitSizes_->setCurrentIndex(0);
   fieldChanged();
+}
+
+void registerFileDialogs() {
+  registerDialog<TmergeForm>("TMergeObject");
+  registerDialog<TsplitForm>("TSplitObject");
 }
 
 } // namespace marrowen

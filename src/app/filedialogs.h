@@ -21,7 +21,7 @@ class TSplitObject;
 class TmergeForm : public TdefaultForm1 {
   Q_OBJECT
 public:
-  TmergeForm(QWidget *owner, FilterDialogSite *window);
+  TmergeForm(QWidget *owner, TNodeEditorSite *window);
 
   void putToScreen(TListObject &node) override;
   void getFromScreen(TListObject &node) override;
@@ -41,7 +41,7 @@ private:
 class TsplitForm : public TdefaultForm1 {
   Q_OBJECT
 public:
-  TsplitForm(QWidget *owner, FilterDialogSite *window);
+  TsplitForm(QWidget *owner, TNodeEditorSite *window);
 
   void putToScreen(TListObject &node) override;
   void getFromScreen(TListObject &node) override;
@@ -67,5 +67,8 @@ private:
   BoundNumber size_, type_, character_, count_, position_;
   FieldBindings<TSplitObject> fields_;
 };
+
+// Registers the dialogs under their nodes' class names.
+void registerFileDialogs();
 
 } // namespace marrowen

@@ -1,8 +1,14 @@
 #include "app/commandline.h"
+#include "app/commentdialogs.h"
+#include "app/eoldialogs.h"
 #include "app/exports.h"
+#include "app/filedialogs.h"
 #include "app/mainform.h"
 #include "app/patternmenu.h"
+#include "app/scriptdialogs.h"
+#include "app/searchdialogs.h"
 #include "app/unicodemapform.h"
+#include "app/utilitydialogs.h"
 #include "app/windowjobhost.h"
 #include "app/wizard.h"
 #include "classlib/safefile.h"
@@ -43,6 +49,12 @@ int main(int argc, char **argv) {
   marrowen::installWizard();
   marrowen::installPatternMenu();
   marrowen::registerUnicodeMapDialog();
+  marrowen::registerSearchDialogs();
+  marrowen::registerEOLDialogs();
+  marrowen::registerFileDialogs();
+  marrowen::registerUtilityDialogs();
+  marrowen::registerCommentDialogs();
+  marrowen::registerScriptDialogs();
   marrowen::installCommandLine(std::vector<std::string>(argv + 1, argv + argc));
 
   QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(QApplication::arguments());

@@ -1,6 +1,7 @@
 #include "app/queryreplace.h"
 
 #include "app/forminfo.h"
+#include "app/patternmenu.h"
 #include "app/translateform.h"
 #include "components/dialogrunner.h"
 #include "components/filelabel.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
@@ -170,6 +172,9 @@ TTQueryReplace::TTQueryReplace(QWidget *parent) : QDialog(parent) {
   replaceLayout->setSpacing(1);
   replaceLayout->addWidget(replaceLabel);
   replaceLayout->addWidget(replaceText_, 1);
+  replaceText_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(replaceText_, &QWidget::customContextMenuRequested, this,
+          &TTQueryReplace::replaceTextContextPopup);
   splitter_->addWidget(foundPanel);
   splitter_->addWidget(replacePanel);
   auto *pageLayout = new QVBoxLayout(foundPage);
@@ -275,6 +280,13 @@ Answer TTQueryReplace::confirmReplace(QueryReplaceRequest &request) {
   filter_ = nullptr;
   hide();
   return answer;
+}
+
+void TTQueryReplace::replaceTextContextPopup(const QPoint &at) {
+  TmenuForm &menu = TmenuForm::instance();
+  menu.preparePopup(replaceText_, false);
+  menu.specialSubmenu()->menuAction()->setVisible(false);
+  menu.popup(replaceText_->mapToGlobal(at));
 }
 
 void TTQueryReplace::reject() { done(static_cast<int>(Answer::Cancel)); }

@@ -43,6 +43,7 @@ public:
   TFileLabel &foundFilename() const { return *foundFilename_; }
 
   void changeButtonClick();
+  void replaceTextContextPopup(const QPoint &at);
 
 public slots:
   void reject() override;

@@ -27,8 +27,7 @@ namespace marrowen {
 
 // --- TscriptForm ---
 
-TscriptForm::TscriptForm(QWidget *owner, FilterDialogSite *window)
-    : TdefaultForm1(owner, window) {
+TscriptForm::TscriptForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(owner, window) {
   setObjectName(QStringLiteral("scriptForm"));
   setHelpContext(1310);
   scriptMemo_ = namedMemo(this, "scriptMemo", true);
@@ -101,7 +100,7 @@ void TscriptForm::BitBtn4Click() {
 
 // --- TdataForm ---
 
-TdataForm::TdataForm(QWidget *owner, FilterDialogSite *window) : TdefaultForm1(owner, window) {
+TdataForm::TdataForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(owner, window) {
   setObjectName(QStringLiteral("dataForm"));
   setHelpContext(1440);
   dbConnection_ = namedEdit(this, "dbConnection");
@@ -114,8 +113,8 @@ TdataForm::TdataForm(QWidget *owner, FilterDialogSite *window) : TdefaultForm1(o
   dbFieldDelimiter_ = new QComboBox(this);
   dbFieldDelimiter_->setObjectName(QStringLiteral("dbFieldDelimiter"));
   dbFieldDelimiter_->setEditable(true);
-  for (const char *item : {",", ";", "-", "|", "!", "@", "#", "$", "%", "^", "&", "*", "~", "-",
-                           "\\009"})
+  for (const char *item :
+       {",", ";", "-", "|", "!", "@", "#", "$", "%", "^", "&", "*", "~", "-", "\\009"})
     dbFieldDelimiter_->addItem(QString::fromLatin1(item));
   dbFieldDelimiter_->setEditText(QStringLiteral(","));
   dbTextQualifier_ = new QComboBox(this);
@@ -208,7 +207,7 @@ void TdataForm::dbDelimitedClick() {
   fieldChanged();
   const bool delimited = formats_[0]->isChecked();
   for (QWidget *control : std::initializer_list<QWidget *>{dbFieldDelimiter_, dbTextQualifier_,
-                                                          delimiterLabel_, qualifierLabel_})
+                                                           delimiterLabel_, qualifierLabel_})
     control->setEnabled(delimited);
   dbInsertTable_->setEnabled(formats_[3]->isChecked());
 }
@@ -256,6 +255,11 @@ QString TconnectionBuilder::connectionString() const {
   default:
     return text;
   }
+}
+
+void registerScriptDialogs() {
+  registerDialog<TscriptForm>("TScriptObject");
+  registerDialog<TdataForm>("TDatabaseObject");
 }
 
 } // namespace marrowen

@@ -22,7 +22,7 @@ class TScriptObject;
 class TscriptForm : public TdefaultForm1 {
   Q_OBJECT
 public:
-  TscriptForm(QWidget *owner, FilterDialogSite *window);
+  TscriptForm(QWidget *owner, TNodeEditorSite *window);
   void putToScreen(TListObject &node) override;
   void getFromScreen(TListObject &node) override;
   bool isDifferent(const TListObject &node) const override;
@@ -45,7 +45,7 @@ private:
 class TdataForm : public TdefaultForm1 {
   Q_OBJECT
 public:
-  TdataForm(QWidget *owner, FilterDialogSite *window);
+  TdataForm(QWidget *owner, TNodeEditorSite *window);
   void putToScreen(TListObject &node) override;
   void getFromScreen(TListObject &node) override;
   bool isDifferent(const TListObject &node) const override;
@@ -79,5 +79,8 @@ public:
   QComboBox *kind;
   QLineEdit *source;
 };
+
+// Registers the dialogs under their nodes' class names.
+void registerScriptDialogs();
 
 } // namespace marrowen

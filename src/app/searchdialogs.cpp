@@ -50,14 +50,13 @@ QDialogButtonBox *okCancel(QDialog *dialog) {
 
 // --- TsearchForm ---
 
-TsearchForm::TsearchForm(QWidget *owner, FilterDialogSite *window)
-    : TdefaultForm1(owner, window) {
+TsearchForm::TsearchForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(owner, window) {
   setObjectName(QStringLiteral("searchForm"));
   auto *topPanel = new QWidget(this);
   topPanel->setObjectName(QStringLiteral("topPanel"));
   searchString_ = namedMemo(topPanel, "searchString");
-  searchStringLabel_ = namedLabel(topPanel, "searchStringLabel", QStringLiteral("&Find"),
-                                  searchString_);
+  searchStringLabel_ =
+      namedLabel(topPanel, "searchStringLabel", QStringLiteral("&Find"), searchString_);
   searchStringLength_ = namedLabel(topPanel, "searchStringLength", QStringLiteral("Length:"));
   patternTypeBox_ = new QComboBox(topPanel);
   patternTypeBox_->setObjectName(QStringLiteral("patternType"));
@@ -92,8 +91,8 @@ TsearchForm::TsearchForm(QWidget *owner, FilterDialogSite *window)
   auto *replaceLabel = namedLabel(bottomPanel, "replaceStringLabel",
                                   QStringLiteral("&Replace with"), replaceString_);
   replaceStringLength_ = namedLabel(bottomPanel, "replaceStringLength", QStringLiteral("Length:"));
-  caseSensitiveReplace_ = namedCheckBox(bottomPanel, "caseSensitiveReplace",
-                                        QStringLiteral("Case sensitive re&place"));
+  caseSensitiveReplace_ =
+      namedCheckBox(bottomPanel, "caseSensitiveReplace", QStringLiteral("Case sensitive re&place"));
   promptOnReplace_ =
       namedCheckBox(bottomPanel, "promptOnReplace", QStringLiteral("&Prompt on replace"));
   skipPromptIdentical_ =
@@ -150,8 +149,7 @@ TsearchForm::TsearchForm(QWidget *owner, FilterDialogSite *window)
   connect(searchString_, &QPlainTextEdit::textChanged, this, &TsearchForm::searchStringChange);
   connect(replaceString_, &QPlainTextEdit::textChanged, this, &TsearchForm::searchStringChange);
   connect(patternTypeBox_, &QComboBox::activated, this, &TsearchForm::patternTypeClick);
-  connect(patternTypeBox_, &QComboBox::currentIndexChanged, this,
-          &TsearchForm::patternTypeChange);
+  connect(patternTypeBox_, &QComboBox::currentIndexChanged, this, &TsearchForm::patternTypeChange);
   connect(patternOptionsButton_, &QPushButton::clicked, this,
           &TsearchForm::patternOptionsButtonClick);
   for (QCheckBox *box : {caseSensitiveReplace_, promptOnReplace_, skipPromptIdentical_, firstOnly_,
@@ -195,7 +193,6 @@ bool TsearchForm::isDifferent(const TListObject &node) const {
 }
 
 void TsearchForm::searchStringChange() {
-  FilterDialogSite *site = window();
   try {
     const std::string replacement = decodeEscapes(memoBytes(replaceString_));
     replaceStringLength_->setText(lengthAndLines(replacement, memoSize(replaceString_).lines));
@@ -203,22 +200,21 @@ void TsearchForm::searchStringChange() {
     const std::string search = decodeEscapes(raw);
     searchStringLength_->setText(lengthAndLines(search, memoSize(searchString_).lines));
     const std::int32_t type = patternType();
-    if (site && isPatternDialect(type)) {
+    if (isPatternDialect(type)) {
       // The dialects reach the engine converted, as the filter converts them.
-      site->testRegExp(type == 5   ? convertBriefPattern(raw)
-                       : type == 6 ? convertWordPattern(raw)
-                                   : raw);
-    } else if (site && search.empty()) {
-      site->statusBarError(messageText(1050, "Error: Find string is blank"));
-    } else if (site && searchStringLength_->text() != replaceStringLength_->text()) {
-      site->statusBarError(
-          messageText(1060, "Warning: Find and Replace string lengths don't match"));
-    } else if (site) {
-      site->statusBarText(QString());
+      if (window())
+        window()->testRegExp(type == 5   ? convertBriefPattern(raw)
+                             : type == 6 ? convertWordPattern(raw)
+                                         : raw);
+    } else if (search.empty()) {
+      statusBarError(messageText(1050, "Error: Find string is blank"));
+    } else if (searchStringLength_->text() != replaceStringLength_->text()) {
+      statusBarError(messageText(1060, "Warning: Find and Replace string lengths don't match"));
+    } else {
+      statusBarText(QString());
     }
   } catch (const Exception &error) {
-    if (site)
-      site->statusBarError(toQString(error.message()));
+    statusBarError(toQString(error.message()));
   }
   fieldChanged();
 }
@@ -231,14 +227,13 @@ void TsearchForm::patternTypeClick() {
 }
 
 void TsearchForm::patternTypeChange() {
-  static constexpr std::pair<int, const char *> labels[] = {
-      {1070, "&Find"},
-      {1080, "&Find pattern"},
-      {1090, "&Find a word that sounds like"},
-      {1100, "&Find a word similar to"},
-      {1110, "&Find Perl pattern"},
-      {1120, "&Find Brief-style pattern"},
-      {1130, "&Find MS Word-style pattern"}};
+  static constexpr std::pair<int, const char *> labels[] = {{1070, "&Find"},
+                                                            {1080, "&Find pattern"},
+                                                            {1090, "&Find a word that sounds like"},
+                                                            {1100, "&Find a word similar to"},
+                                                            {1110, "&Find Perl pattern"},
+                                                            {1120, "&Find Brief-style pattern"},
+                                                            {1130, "&Find MS Word-style pattern"}};
   const std::int32_t type = patternType();
   if (type >= 0 && type < 7)
     searchStringLabel_->setText(messageText(labels[type].first, labels[type].second));
@@ -298,8 +293,8 @@ TpatternOptions::TpatternOptions(QWidget *parent, bool perlPattern) : QDialog(pa
   allowComments = namedCheckBox(this, "allowComments", QStringLiteral("Allow comments in pattern"));
   dotMatchesNewLines =
       namedCheckBox(this, "DotMatchesNewLines", QStringLiteral("'.' matches newline"));
-  for (QWidget *perlOnly : std::initializer_list<QWidget *>{group, allowComments,
-                                                           dotMatchesNewLines})
+  for (QWidget *perlOnly :
+       std::initializer_list<QWidget *>{group, allowComments, dotMatchesNewLines})
     perlOnly->setVisible(perlPattern);
   auto *layout = new QVBoxLayout(this);
   auto *size = new QHBoxLayout;
@@ -329,7 +324,7 @@ TeditDistanceOptions::TeditDistanceOptions(QWidget *parent) : QDialog(parent) {
 
 // --- TgrepForm ---
 
-TgrepForm::TgrepForm(QWidget *owner, FilterDialogSite *window) : TdefaultForm1(owner, window) {
+TgrepForm::TgrepForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(owner, window) {
   setObjectName(QStringLiteral("grepForm"));
   setHelpContext(1160);
   grepPattern_ = namedEdit(this, "grepPattern");
@@ -347,8 +342,8 @@ TgrepForm::TgrepForm(QWidget *owner, FilterDialogSite *window) : TdefaultForm1(o
   contextBefore_ = namedSpin(contextBox_, "contextBefore", 0, 100);
   contextAfter_ = namedSpin(contextBox_, "contextAfter", 0, 100);
   auto *context = new QHBoxLayout(contextBox_);
-  context->addWidget(namedLabel(contextBox_, "contextBeforeLabel", QStringLiteral("Before"),
-                                contextBefore_));
+  context->addWidget(
+      namedLabel(contextBox_, "contextBeforeLabel", QStringLiteral("Before"), contextBefore_));
   context->addWidget(contextBefore_);
   context->addWidget(
       namedLabel(contextBox_, "contextAfterLabel", QStringLiteral("After"), contextAfter_));
@@ -397,15 +392,13 @@ TgrepForm::TgrepForm(QWidget *owner, FilterDialogSite *window) : TdefaultForm1(o
 
 void TgrepForm::putToScreen(TListObject &node) {
   auto &grep = dynamic_cast<TGrepObject &>(node);
-  static constexpr std::pair<int, const char *> labels[] = {
-      {5790, "&Select lines matching"},
-      {5800, "&Select lines NOT matching"},
-      {5810, "&Extract matches"}};
+  static constexpr std::pair<int, const char *> labels[] = {{5790, "&Select lines matching"},
+                                                            {5800, "&Select lines NOT matching"},
+                                                            {5810, "&Extract matches"}};
   static constexpr int helpContexts[] = {1160, 1260, 1250};
   whileFilling([&] {
     if (grep.kind >= 0 && grep.kind <= 2) {
-      grepTypeLabel_->setText(
-          messageText(labels[grep.kind].first, labels[grep.kind].second));
+      grepTypeLabel_->setText(messageText(labels[grep.kind].first, labels[grep.kind].second));
       setHelpContext(helpContexts[grep.kind]);
     }
     const bool extract = grep.kind == TGrepObject::Extract;
@@ -425,13 +418,17 @@ bool TgrepForm::isDifferent(const TListObject &node) const {
 
 void TgrepForm::grepPatternChange() {
   const std::string pattern = fromQString(grepPattern_->text());
-  FilterDialogSite *site = window();
-  const std::string decoded = site ? site->fromDisplayHandleError(pattern) : pattern;
-  grepPatternLength_->setText(toQString(
-      translateFormat(1020, "Length: %d", {static_cast<std::int64_t>(decoded.size())})));
+  std::string decoded = pattern;
+  try {
+    decoded = fromDisplayHandleError(pattern);
+  } catch (const Exception &) {
+    // Without a window there is no status bar to show the fault in.
+  }
+  grepPatternLength_->setText(
+      toQString(translateFormat(1020, "Length: %d", {static_cast<std::int64_t>(decoded.size())})));
   fieldChanged();
-  if (site)
-    site->testRegExp(pattern);
+  if (window())
+    window()->testRegExp(pattern);
 }
 
 void TgrepForm::grepTypeClick() {
@@ -444,6 +441,11 @@ void TgrepForm::dimCounts() {
   grepIncludeLineNumbers_->setEnabled(!counting);
   // The group's labels and fields follow it.
   contextBox_->setEnabled(!counting);
+}
+
+void registerSearchDialogs() {
+  registerDialog<TsearchForm>("TSearchObject");
+  registerDialog<TgrepForm>("TGrepObject");
 }
 
 } // namespace marrowen

@@ -28,7 +28,7 @@ class TGrepObject;
 class TsearchForm : public TdefaultForm1 {
   Q_OBJECT
 public:
-  TsearchForm(QWidget *owner, FilterDialogSite *window);
+  TsearchForm(QWidget *owner, TNodeEditorSite *window);
 
   void putToScreen(TListObject &node) override;
   void getFromScreen(TListObject &node) override;
@@ -99,7 +99,7 @@ public:
 class TgrepForm : public TdefaultForm1 {
   Q_OBJECT
 public:
-  TgrepForm(QWidget *owner, FilterDialogSite *window);
+  TgrepForm(QWidget *owner, TNodeEditorSite *window);
 
   void putToScreen(TListObject &node) override;
   void getFromScreen(TListObject &node) override;

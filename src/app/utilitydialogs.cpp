@@ -23,7 +23,7 @@ namespace marrowen {
 
 // --- TduplicatesForm ---
 
-TduplicatesForm::TduplicatesForm(QWidget *owner, FilterDialogSite *window)
+TduplicatesForm::TduplicatesForm(QWidget *owner, TNodeEditorSite *window)
     : TdefaultForm1(owner, window) {
   setObjectName(QStringLiteral("duplicatesForm"));
   setHelpContext(730);
@@ -61,8 +61,7 @@ bool TduplicatesForm::isDifferent(const TListObject &node) const {
 
 // --- TexecuteForm ---
 
-TexecuteForm::TexecuteForm(QWidget *owner, FilterDialogSite *window)
-    : TdefaultForm1(owner, window) {
+TexecuteForm::TexecuteForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(owner, window) {
   setObjectName(QStringLiteral("executeForm"));
   setHelpContext(830);
   static constexpr std::pair<const char *, const char *> controls[] = {
@@ -74,8 +73,8 @@ TexecuteForm::TexecuteForm(QWidget *owner, FilterDialogSite *window)
   for (const auto &[name, caption] : controls) {
     auto *edit = new TFilenameEdit(this);
     edit->setObjectName(QString::fromLatin1(name));
-    layout->addWidget(
-        namedLabel(this, (std::string(name) + "Label").c_str(), QString::fromLatin1(caption), edit));
+    layout->addWidget(namedLabel(this, (std::string(name) + "Label").c_str(),
+                                 QString::fromLatin1(caption), edit));
     layout->addWidget(edit);
     connect(edit, &QLineEdit::textChanged, this, &TexecuteForm::fieldChanged);
     prepareNoFrillsPopup(edit);
@@ -101,7 +100,7 @@ bool TexecuteForm::isDifferent(const TListObject &node) const {
 
 // --- TinsertColForm ---
 
-TinsertColForm::TinsertColForm(QWidget *owner, FilterDialogSite *window)
+TinsertColForm::TinsertColForm(QWidget *owner, TNodeEditorSite *window)
     : TdefaultForm1(owner, window) {
   setObjectName(QStringLiteral("insertColForm"));
   setHelpContext(10);
@@ -110,8 +109,7 @@ TinsertColForm::TinsertColForm(QWidget *owner, FilterDialogSite *window)
   insertStatus_ = new MemoStatusBar(this);
   insertStatus_->setObjectName(QStringLiteral("insertStatus"));
   auto *row = new QHBoxLayout;
-  row->addWidget(
-      namedLabel(this, "Label1", QStringLiteral("&Column to insert text at"), position));
+  row->addWidget(namedLabel(this, "Label1", QStringLiteral("&Column to insert text at"), position));
   row->addWidget(position);
   row->addWidget(
       namedLabel(this, "Label2", QStringLiteral("(For end of line use 0 or negative numbers)")));
@@ -150,13 +148,13 @@ bool TinsertColForm::isDifferent(const TListObject &node) const {
 
 void TinsertColForm::insertStrChange() {
   UpdateMemoPosAndSize(insertStr_, insertStatus_);
-  if (!filling() && window())
-    window()->stringFieldChange(memoBytes(insertStr_));
+  if (!filling())
+    stringFieldChange(memoBytes(insertStr_));
 }
 
 // --- TconcordanceForm ---
 
-TconcordanceForm::TconcordanceForm(QWidget *owner, FilterDialogSite *window)
+TconcordanceForm::TconcordanceForm(QWidget *owner, TNodeEditorSite *window)
     : TdefaultForm1(owner, window) {
   setObjectName(QStringLiteral("concordanceForm"));
   auto *before = namedSpin(this, "concordanceBefore", 0, 1000);
@@ -206,6 +204,13 @@ void TconcordanceForm::getFromScreen(TListObject &node) {
 
 bool TconcordanceForm::isDifferent(const TListObject &node) const {
   return fields_.differs(dynamic_cast<const TConcordanceObject &>(node));
+}
+
+void registerUtilityDialogs() {
+  registerDialog<TduplicatesForm>("TDuplicateObject");
+  registerDialog<TexecuteForm>("TExecuteObject");
+  registerDialog<TinsertColForm>("TInsertColumnObject");
+  registerDialog<TconcordanceForm>("TConcordanceObject");
 }
 
 } // namespace marrowen

@@ -24,7 +24,7 @@ class TInsertColumnObject;
 class TduplicatesForm : public TdefaultForm1 {
   Q_OBJECT
 public:
-  TduplicatesForm(QWidget *owner, FilterDialogSite *window);
+  TduplicatesForm(QWidget *owner, TNodeEditorSite *window);
   void putToScreen(TListObject &node) override;
   void getFromScreen(TListObject &node) override;
   bool isDifferent(const TListObject &node) const override;
@@ -40,7 +40,7 @@ private:
 class TexecuteForm : public TdefaultForm1 {
   Q_OBJECT
 public:
-  TexecuteForm(QWidget *owner, FilterDialogSite *window);
+  TexecuteForm(QWidget *owner, TNodeEditorSite *window);
   void putToScreen(TListObject &node) override;
   void getFromScreen(TListObject &node) override;
   bool isDifferent(const TListObject &node) const override;
@@ -54,7 +54,7 @@ private:
 class TinsertColForm : public TdefaultForm1 {
   Q_OBJECT
 public:
-  TinsertColForm(QWidget *owner, FilterDialogSite *window);
+  TinsertColForm(QWidget *owner, TNodeEditorSite *window);
   void putToScreen(TListObject &node) override;
   void getFromScreen(TListObject &node) override;
   bool isDifferent(const TListObject &node) const override;
@@ -76,7 +76,7 @@ private:
 class TconcordanceForm : public TdefaultForm1 {
   Q_OBJECT
 public:
-  TconcordanceForm(QWidget *owner, FilterDialogSite *window);
+  TconcordanceForm(QWidget *owner, TNodeEditorSite *window);
   void putToScreen(TListObject &node) override;
   void getFromScreen(TListObject &node) override;
   bool isDifferent(const TListObject &node) const override;
@@ -87,5 +87,8 @@ private:
   BoundValue<std::vector<std::string>> dictionary_;
   FieldBindings<TConcordanceObject> fields_;
 };
+
+// Registers the dialogs under their nodes' class names.
+void registerUtilityDialogs();
 
 } // namespace marrowen
