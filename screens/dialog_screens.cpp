@@ -1,73 +1,25 @@
 #include "screens.h"
 
-#include "app/commentdialogs.h"
-#include "app/eoldialogs.h"
-#include "app/filedialogs.h"
-#include "app/forminfo.h"
-#include "app/queryreplace.h"
-#include "app/scriptdialogs.h"
-#include "app/searchdialogs.h"
-#include "app/utilitydialogs.h"
-#include "classlib/registry.h"
-#include "components/dialogrunner.h"
-#include "filterlist/commentnodes.h"
-#include "filterlist/eolnodes.h"
-#include "filterlist/filenodes.h"
-#include "filterlist/nodeeditor.h"
-#include "filterlist/scriptnodes.h"
-#include "filterlist/searchnodes.h"
-#include "filterlist/settings.h"
-#include "filterlist/utilitynodes.h"
+#include "app/descriptiondialogs.h"
+#include "app/iodialogs.h"
+#include "app/linedialogs.h"
+#include "app/patternmenu.h"
+#include "app/unicodemapform.h"
+#include "filterlist/descriptionnodes.h"
+#include "filterlist/ionodes.h"
+#include "filterlist/linenodes.h"
+#include "filterlist/unicodenodes.h"
 
-#include <QTemporaryDir>
-
-#include <memory>
+#include <QAction>
+#include <QMenu>
+#include <QPlainTextEdit>
 
 namespace marrowen {
 
 namespace {
 
-// The dialogs remember their places and the nodes their defaults: both go
-// to a store of the screenshot's own.
-class SettingsSandbox {
-public:
-  SettingsSandbox()
-      : store_(std::make_unique<SettingsStore>(dir_.filePath("settings.ini").toStdString())) {
-    useSettingsStore(store_.get());
-    TFormInfo::useStore(store_.get());
-  }
-  ~SettingsSandbox() {
-    TFormInfo::useStore(nullptr);
-    useSettingsStore(nullptr);
-  }
-
-private:
-  QTemporaryDir dir_;
-  std::unique_ptr<SettingsStore> store_;
-};
-
-QImage queryReplace(bool inSelection) {
-  SettingsSandbox sandbox;
-  TTQueryReplace dialog;
-  QueryReplaceRequest request;
-  request.textBefore = "The quick brown fox\r\njumps over the ";
-  request.found = "lazy";
-  request.textAfter = " dog.\r\nThe end.";
-  request.replacement = "sleepy";
-  request.fileName = "/home/user/documents/letters/fox.txt";
-  request.searchInformation = "Replace [lazy] with [sleepy]";
-  request.inSelection = inSelection;
-  QImage image;
-  ScopedDialogRunner runner([&](QDialog &shown) {
-    image = renderWidget(shown);
-    return static_cast<int>(Answer::Cancel);
-  });
-  dialog.confirmReplace(request);
-  return image;
-}
-
-// A filter-list window that only holds the dialog.
-class PanelSite : public TNodeEditorSite {
+// The window the dialogs are shown in, reduced to what they tell it.
+class ScreenSite : public TNodeEditorSite {
 public:
   void setFilterHeading(const std::string &) override {}
   TNodeEditor *editorFor(TListObject &, TNodeEditor *current) override { return current; }
@@ -75,74 +27,91 @@ public:
   void releaseEditor(TNodeEditor *) override {}
 };
 
-// The dialog of a node made by `make` (a class's new node of `kind`), as the
-// editor panel shows it.
+// A dialog of class Form showing `node`, at the size of the editor panel.
+template <class Form> QImage dialogShowing(TListObject &node) {
+  ScreenSite site;
+  auto form = TdefaultForm1::Create<Form>(nullptr, &site);
+  form->putToScreen(node);
+  form->resize(520, 380);
+  return renderWidget(*form);
+}
+
 template <class Form, class Node>
-Screen nodeDialog(QString name, std::function<std::unique_ptr<Node>()> make) {
-  return {std::move(name), [make] {
-            SettingsSandbox sandbox;
-            PanelSite site;
-            auto node = make();
-            auto form = TdefaultForm1::Create<Form>(nullptr, &site);
-            form->putToScreen(*node);
-            form->resize(560, 320);
-            return renderWidget(*form);
+Screen screenOf(const char *name, std::function<void(Node &)> set) {
+  return {QString::fromLatin1(name), [set] {
+            Node node;
+            set(node);
+            return dialogShowing<Form>(node);
           }};
+}
+
+QImage patternMenu() {
+  QPlainTextEdit field;
+  TmenuForm &menus = TmenuForm::instance();
+  menus.preparePopup(&field, false);
+  for (QMenu *menu : {menus.regexpSubmenu(), menus.fieldSubmenu(), menus.matchedSubmenu(),
+                      menus.patternSubmenu()})
+    menu->menuAction()->setVisible(true);
+  menus.memoMenuPopup();
+  QImage image = renderWidget(*menus.memoMenu());
+  menus.memoMenu()->hide();
+  return image;
+}
+
+QImage unicodeMap() {
+  ScreenSite site;
+  TunicodeMapForm form(nullptr, &site);
+  TUnicodeMapObject node;
+  node.startValue = 65;
+  node.endValue = 70;
+  for (int code = 65; code <= 70; ++code)
+    node.entries.push_back({std::to_string(code), unicodeDefaultText(code)});
+  node.entries.push_back({"8364", "\\x80"});
+  form.putToScreen(node);
+  form.resize(560, 360);
+  return renderWidget(form);
 }
 
 } // namespace
 
 std::vector<Screen> dialogScreens() {
-  std::vector<Screen> screens = {
-      {"query_replace", [] { return queryReplace(false); }},
-      {"query_replace_selection", [] { return queryReplace(true); }},
-      nodeDialog<TsearchForm, TSearchObject>("dialog_search",
-                                             [] {
-                                               auto node = TSearchObject::CreateDefault();
-                                               node->searchString = "colour";
-                                               node->replaceString = "color";
-                                               return node;
-                                             }),
-      nodeDialog<TsearchForm, TSearchObject>("dialog_search_perl",
-                                             [] {
-                                               auto node = TSearchObject::CreateWithPrompt(4);
-                                               node->promptOnReplace = true;
-                                               return node;
-                                             }),
-      nodeDialog<TEOLForm, TEOLObject>("dialog_end_of_line",
-                                       [] { return TEOLObject::CreateDefault(); }),
-      nodeDialog<TmapForm, TUserObject>("dialog_character_map",
-                                        [] { return TUserObject::CreateDefault(); }),
-      nodeDialog<TsplitForm, TSplitObject>("dialog_split",
-                                           [] { return TSplitObject::CreateDefault(); }),
-      nodeDialog<TduplicatesForm, TDuplicateObject>(
-          "dialog_duplicates", [] { return TDuplicateObject::CreateDefault(0); }),
-      nodeDialog<TexecuteForm, TExecuteObject>("dialog_external_program",
-                                               [] { return TExecuteObject::CreateDefault(); }),
-      nodeDialog<TinsertColForm, TInsertColumnObject>(
-          "dialog_insert_column", [] { return TInsertColumnObject::CreateWithPrompt(); }),
-      nodeDialog<TconcordanceForm, TConcordanceObject>(
-          "dialog_concordance", [] { return TConcordanceObject::CreateDefault(0); }),
-      nodeDialog<TcommentForm, TCommentObject>(
-          "dialog_comment",
-          [] { return TCommentObject::CreateWith("Tidy the letters\r\nbefore they are sent."); }),
-      nodeDialog<TfilterOptions, TFilterCommentObject>(
-          "dialog_filter_options", [] { return TFilterCommentObject::CreateDefault(); }),
-      nodeDialog<TscriptForm, TScriptObject>("dialog_script",
-                                             [] { return TScriptObject::CreateDefault(); }),
-      nodeDialog<TdataForm, TDatabaseObject>("dialog_database",
-                                             [] { return TDatabaseObject::CreateDefault(); }),
-  };
-  static const char *grepKinds[] = {"dialog_select_matching", "dialog_select_not_matching",
-                                    "dialog_extract"};
-  for (int kind = 0; kind < 3; ++kind)
-    screens.push_back(nodeDialog<TgrepForm, TGrepObject>(
-        grepKinds[kind], [kind] { return TGrepObject::CreateDefault(kind); }));
-  static const char *mergeKinds[] = {"dialog_merge", "dialog_only_lines_found_in",
-                                     "dialog_remove_lines_found_in", "dialog_link_filter"};
-  for (int kind = 0; kind < 4; ++kind)
-    screens.push_back(nodeDialog<TmergeForm, TMergeObject>(
-        mergeKinds[kind], [kind] { return TMergeObject::CreateDefault(kind); }));
+  std::vector<Screen> screens{{QStringLiteral("patternMenu"), patternMenu},
+                              {QStringLiteral("unicodeMapForm"), unicodeMap}};
+  screens.push_back(screenOf<TinputForm, TInputObject>("inputForm", [](TInputObject &n) {
+    n.inputFromFile = true, n.skipBinary = 1, n.binarySampleSize = 100, n.promptOnReadOnly = true;
+  }));
+  screens.push_back(screenOf<TinputForm, TInputObject>("inputForm-clipboard",
+                                                       [](TInputObject &n) { n.skipBinary = 0; }));
+  screens.push_back(screenOf<ToutputForm, TOutputObject>("outputForm", [](TOutputObject &n) {
+    n.outputToFile = 1, n.testMode = true, n.changeExtension = true, n.newExtension = ".txt";
+    n.newBaseDir = "/tmp/out";
+  }));
+  screens.push_back(screenOf<ToutputForm, TOutputObject>("outputForm-merged", [](TOutputObject &n) {
+    n.outputToFile = 2, n.singleFilename = "merged.txt";
+  }));
+  screens.push_back(screenOf<TdescriptionForm, TDescriptionObject>(
+      "descriptionForm", [](TDescriptionObject &n) { n.kind = 5; }));
+  screens.push_back(screenOf<TnumberForm, TNumberObject>(
+      "numberForm", [](TNumberObject &n) { n.kind = 2, n.number = 72; }));
+  screens.push_back(screenOf<TstringForm, TStringObject>("stringForm", [](TStringObject &n) {
+    n.kind = 1, n.text = "Report\\t2026\r\n=====", n.useString = true;
+  }));
+  screens.push_back(screenOf<TstringForm, TStringObject>("stringForm-file", [](TStringObject &n) {
+    n.kind = 4, n.fileName = "/home/user/stopwords.txt", n.useString = false;
+  }));
+  screens.push_back(screenOf<TlineNumberForm, TLineNumberObject>(
+      "lineNumberForm", [](TLineNumberObject &n) { n.dontNumberBlank = true; }));
+  screens.push_back(screenOf<TexcludeLinesForm, THeadTailObject>(
+      "excludeLinesForm", [](THeadTailObject &n) { n.include = 1, n.fromEnd = 1; }));
+  screens.push_back(screenOf<TsortForm, TSortObject>(
+      "sortForm", [](TSortObject &n) { n.sortType = 4, n.removeDuplicates = true; }));
+  screens.push_back(screenOf<TmathForm, TMathsObject>(
+      "mathForm", [](TMathsObject &n) { n.operation = 5, n.operand = 200; }));
+  for (int kind = 0; kind <= 5; ++kind)
+    screens.push_back(screenOf<TdeleteColForm, TDeleteColumnsObject>(
+        ("deleteColForm-" + std::to_string(kind)).c_str(), [kind](TDeleteColumnsObject &n) {
+          n.kind = kind, n.method = kind % 5, n.param1 = 2, n.param2 = 8;
+        }));
   return screens;
 }
 

@@ -7,7 +7,8 @@ namespace marrowen {
 
 std::vector<Screen> allScreens() {
   std::vector<Screen> screens;
-  for (auto &&part : {componentScreens(), trayScreens(), appScreens(), dialogScreens()})
+  for (auto &&part :
+       {componentScreens(), trayScreens(), appScreens(), dialogScreens(), nodeDialogScreens()})
     screens.insert(screens.end(), part.begin(), part.end());
   return screens;
 }

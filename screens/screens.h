@@ -26,9 +26,12 @@ std::vector<Screen> trayScreens();
 // states, and the small windows of the main window.
 std::vector<Screen> appScreens();
 
-// The node dialogs, each kind where its dialog changes by kind, and the
-// query-replace dialog.
+// The node dialogs (each kind where it changes by kind), the Unicode map
+// editor and the pattern menu.
 std::vector<Screen> dialogScreens();
+// The dialogs of the search, end-of-line, file, utility, comment and script
+// nodes (each kind where it changes by kind) and the query-replace dialog.
+std::vector<Screen> nodeDialogScreens();
 
 // Every screen of the program.
 std::vector<Screen> allScreens();

@@ -89,7 +89,7 @@ TfilterOptions::TfilterOptions(QWidget *owner, TNodeEditorSite *window)
   layout->addStretch();
 
   enabled_ = checkBoxValue(logToFile_);
-  fileName_ = lineEditValue(logFilename_);
+  fileName_ = fileNameValue(logFilename_);
   // Append checked, or overwrite checked; neither shows nothing chosen.
   append_ = BoundFlag(
       [this](const bool &append) { (append ? appendFile_ : overwriteFile_)->setChecked(true); },
@@ -140,7 +140,7 @@ void TfilterOptions::logToFileClick() {
 }
 
 void TfilterOptions::showLogClick() {
-  const std::string name = fromQString(logFilename_->text());
+  const std::string name = fileNameShown(logFilename_);
   if (!QFileInfo(fileNameToQString(name)).isFile()) {
     showMessageBox(this, QMessageBox::Information, QApplication::applicationName(),
                    toQString(translateFormat(710, "The log file %s does not exist", {name})));
@@ -150,7 +150,7 @@ void TfilterOptions::showLogClick() {
 }
 
 void TfilterOptions::deleteLogClick() {
-  const std::string name = fromQString(logFilename_->text());
+  const std::string name = fileNameShown(logFilename_);
   const auto answer = showMessageBox(
       this, QMessageBox::Question, QApplication::applicationName(),
       toQString(translateFormat(720, "Delete log file [%s] - are you sure?", {name})),

@@ -20,6 +20,8 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+#include <optional>
+
 namespace marrowen {
 
 // ------------------------------------------------------------- shared checks
@@ -70,7 +72,7 @@ void TdefaultForm1::putToScreen(TListObject &) {}
 void TdefaultForm1::getFromScreen(TListObject &) {}
 bool TdefaultForm1::isDifferent(const TListObject &) const { return false; }
 
-void TdefaultForm1::translate() { translateForm(this); }
+void TdefaultForm1::applyLanguage() { translateForm(this); }
 
 void TdefaultForm1::statusBarText(const QString &text) const {
   if (window_)
@@ -248,5 +250,44 @@ void showIndex(TRadioGroup *group, int stored, int nearest) {
 }
 
 int indexShown(const TRadioGroup *group) { return handBack(group, group->itemIndex()); }
+
+namespace {
+
+constexpr const char *bytesProperty = "marrowenFieldBytes";
+constexpr const char *textProperty = "marrowenFieldText";
+
+void bindBytes(QLineEdit *edit, std::string_view bytes, const QString &text) {
+  edit->setProperty(bytesProperty, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  edit->setProperty(textProperty, text);
+  edit->setText(text);
+}
+
+std::optional<std::string> boundBytes(const QLineEdit *edit) {
+  const QVariant bytes = edit->property(bytesProperty);
+  if (!bytes.isValid() || edit->property(textProperty).toString() != edit->text())
+    return std::nullopt;
+  const QByteArray array = bytes.toByteArray();
+  return std::string(array.constData(), static_cast<std::size_t>(array.size()));
+}
+
+} // namespace
+
+void showText(QLineEdit *edit, std::string_view bytes) { bindBytes(edit, bytes, toQString(bytes)); }
+
+std::string textShown(const QLineEdit *edit) {
+  if (std::optional<std::string> bytes = boundBytes(edit))
+    return *bytes;
+  return fromQString(edit->text());
+}
+
+void showFileName(QLineEdit *edit, std::string_view fileName) {
+  bindBytes(edit, fileName, fileNameToQString(fileName));
+}
+
+std::string fileNameShown(const QLineEdit *edit) {
+  if (std::optional<std::string> bytes = boundBytes(edit))
+    return *bytes;
+  return fileNameFromQString(edit->text());
+}
 
 } // namespace marrowen

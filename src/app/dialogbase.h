@@ -13,6 +13,7 @@
 
 class QButtonGroup;
 class QComboBox;
+class QLineEdit;
 class QSpinBox;
 
 namespace marrowen {
@@ -48,7 +49,7 @@ public:
   template <class Form, class... Args>
   static std::unique_ptr<Form> Create(QWidget *owner, TNodeEditorSite *window, Args &&...args) {
     auto form = std::make_unique<Form>(owner, window, std::forward<Args>(args)...);
-    form->translate();
+    form->applyLanguage();
     return form;
   }
 
@@ -85,7 +86,7 @@ public:
   void setHelpContext(int context) { helpContext_ = context; }
 
   // Applies the language file to the dialog; Create does it once.
-  void translate();
+  void applyLanguage();
 
 protected:
   // Runs `fill` with change reports off.
@@ -135,5 +136,13 @@ int indexShown(const QComboBox *combo);
 // `nearest` is the item to show for a value the group has no item for.
 void showIndex(TRadioGroup *group, int stored, int nearest = -1);
 int indexShown(const TRadioGroup *group);
+
+// A one-line field bound to bytes as the memos are: it hands back the very
+// bytes it was given until its text changes. Texts cross through the code
+// page, file names through the file-name conversion.
+void showText(QLineEdit *edit, std::string_view bytes);
+std::string textShown(const QLineEdit *edit);
+void showFileName(QLineEdit *edit, std::string_view fileName);
+std::string fileNameShown(const QLineEdit *edit);
 
 } // namespace marrowen

@@ -96,8 +96,13 @@ BoundText comboTextValue(QComboBox *combo) {
 }
 
 BoundText lineEditValue(QLineEdit *edit) {
-  return BoundText([edit](const std::string &value) { edit->setText(toQString(value)); },
-                   [edit] { return fromQString(edit->text()); });
+  return BoundText([edit](const std::string &value) { showText(edit, value); },
+                   [edit] { return textShown(edit); });
+}
+
+BoundText fileNameValue(QLineEdit *edit) {
+  return BoundText([edit](const std::string &value) { showFileName(edit, value); },
+                   [edit] { return fileNameShown(edit); });
 }
 
 BoundText memoValue(QWidget *memo) {

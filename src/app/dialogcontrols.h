@@ -85,6 +85,8 @@ BoundNumber comboIndexValue(QComboBox *combo);
 // An editable combo box's text.
 BoundText comboTextValue(QComboBox *combo);
 BoundText lineEditValue(QLineEdit *edit);
+// A file name field: names cross through the file-name conversion.
+BoundText fileNameValue(QLineEdit *edit);
 // A memo bound to bytes (line breaks as stored until the user edits it).
 BoundText memoValue(QWidget *memo);
 // A radio group's item index.

@@ -71,7 +71,7 @@ TmergeForm::TmergeForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(
   layout->addLayout(row);
   layout->addStretch();
 
-  fileName_ = lineEditValue(mergeFilename_);
+  fileName_ = fileNameValue(mergeFilename_);
   fields_.bind(&TMergeObject::fileName, fileName_);
   connect(mergeFilename_, &QLineEdit::textChanged, this, &TmergeForm::fieldChanged);
   connect(open, &QPushButton::clicked, this, &TmergeForm::openButtonClick);
@@ -109,7 +109,7 @@ bool TmergeForm::isDifferent(const TListObject &node) const {
 }
 
 void TmergeForm::openButtonClick() {
-  const std::string name = unquote(fromQString(mergeFilename_->text()));
+  const std::string name = unquote(fileNameShown(mergeFilename_));
   if (!name.empty())
     launcher().openUrl(fileNameToQString(localPath(name)));
 }

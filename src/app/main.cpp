@@ -1,8 +1,11 @@
 #include "app/commandline.h"
 #include "app/commentdialogs.h"
+#include "app/descriptiondialogs.h"
 #include "app/eoldialogs.h"
 #include "app/exports.h"
 #include "app/filedialogs.h"
+#include "app/iodialogs.h"
+#include "app/linedialogs.h"
 #include "app/mainform.h"
 #include "app/patternmenu.h"
 #include "app/scriptdialogs.h"
@@ -55,6 +58,9 @@ int main(int argc, char **argv) {
   marrowen::registerUtilityDialogs();
   marrowen::registerCommentDialogs();
   marrowen::registerScriptDialogs();
+  marrowen::registerInputOutputDialogs();
+  marrowen::registerDescriptionDialogs();
+  marrowen::registerLineDialogs();
   marrowen::installCommandLine(std::vector<std::string>(argv + 1, argv + argc));
 
   QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(QApplication::arguments());

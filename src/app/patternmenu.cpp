@@ -19,7 +19,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
+#include <QPen>
+#include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPolygon>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -208,6 +212,74 @@ constexpr std::array<Item, 3> codeItems{
 
 TmenuForm *theMenuForm = nullptr;
 
+// Our own small images: a page for a filter, with a mark of what it does.
+std::vector<QIcon> makeTreeIcons() {
+  struct Mark {
+    int index;
+    QColor colour;
+    const char *text;
+  };
+  static const Mark marks[] = {
+      {1, QColor(90, 110, 160), ""},        {3, QColor(150, 90, 40), "+"},
+      {6, QColor(40, 120, 120), "\u21b5"},  {7, QColor(160, 60, 60), "@"},
+      {8, QColor(60, 110, 60), "#"},        {9, QColor(90, 110, 160), "\u2192"},
+      {10, QColor(170, 120, 0), "?"},       {11, QColor(100, 60, 140), "\u2193"},
+      {12, QColor(90, 110, 160), "\u2194"}, {13, QColor(120, 120, 120), "C"},
+      {14, QColor(70, 100, 170), "F"},      {15, QColor(40, 120, 60), "A"},
+      {16, QColor(90, 110, 160), "\u2191"}, {17, QColor(90, 110, 160), "\u2193"},
+      {18, QColor(90, 110, 160), "["},      {19, QColor(90, 110, 160), "]"},
+      {20, QColor(180, 40, 40), "!"},       {37, QColor(60, 60, 60), ">"},
+  };
+  std::vector<QIcon> icons(41);
+  auto draw = [](const QColor &colour, const QString &text) {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setPen(colour.darker(140));
+    painter.setBrush(Qt::white);
+    painter.drawRect(2, 1, 11, 13);
+    painter.setPen(colour);
+    QFont font = painter.font();
+    font.setPixelSize(10);
+    font.setBold(true);
+    painter.setFont(font);
+    if (text.isEmpty())
+      for (int y = 4; y <= 11; y += 3)
+        painter.drawLine(4, y, 11, y);
+    else
+      painter.drawText(QRect(2, 1, 12, 14), Qt::AlignCenter, text);
+    return QIcon(pixmap);
+  };
+  for (std::size_t i = 0; i < icons.size(); ++i)
+    icons[i] = draw(QColor(90, 110, 160), QString());
+  for (const Mark &mark : marks)
+    icons[static_cast<std::size_t>(mark.index)] = draw(mark.colour, QString::fromUtf8(mark.text));
+  auto symbol = [](auto paint) {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    paint(painter);
+    return QIcon(pixmap);
+  };
+  icons[21] = symbol([](QPainter &p) {
+    p.setPen(QPen(QColor(200, 0, 0), 2.5));
+    p.drawLine(3, 3, 13, 13);
+    p.drawLine(13, 3, 3, 13);
+  });
+  icons[39] = symbol([](QPainter &p) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(30, 140, 50));
+    p.drawPolygon(QPolygon({QPoint(4, 2), QPoint(13, 8), QPoint(4, 14)}));
+  });
+  icons[40] = symbol([](QPainter &p) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(190, 30, 30));
+    p.drawRect(4, 4, 9, 9);
+  });
+  return icons;
+}
+
 } // namespace
 
 TmenuForm &TmenuForm::instance() {
@@ -218,6 +290,7 @@ TmenuForm &TmenuForm::instance() {
 
 TmenuForm::TmenuForm(QWidget *parent) : QWidget(parent) {
   setObjectName(QStringLiteral("menuForm"));
+  treeIcons_ = makeTreeIcons();
   build();
   translateForm(this);
   reset();

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QIcon>
 #include <QPointer>
 #include <QWidget>
 
 #include <map>
 #include <string>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -112,6 +114,9 @@ public:
   const TextTarget &target() const { return target_; }
   bool singleLine() const { return singleLine_; }
   TFindDialog &findDialog();
+  // The images of the filter tree and the trial button, at the indexes the
+  // nodes' iconIndex gives (21 the disabled overlay, 39 idle, 40 running).
+  const std::vector<QIcon> &treeIconList() const { return treeIcons_; }
 
   // The text an insert item puts in.
   static QString insertText(int tag);
@@ -155,6 +160,7 @@ private:
   std::multimap<int, QAction *> itemsByTag_;
   std::map<QString, QAction *> commands_;
   QPointer<TFindDialog> findDialog_;
+  std::vector<QIcon> treeIcons_;
 };
 
 // Makes the pattern menu when the main window starts.

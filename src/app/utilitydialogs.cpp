@@ -80,7 +80,7 @@ TexecuteForm::TexecuteForm(QWidget *owner, TNodeEditorSite *window) : TdefaultFo
     prepareNoFrillsPopup(edit);
     // Bound through the field of the same name.
     const NodeField<TExecuteObject> *field = findField(TExecuteObject::fields(), name);
-    files_.push_back(lineEditValue(edit));
+    files_.push_back(fileNameValue(edit));
     fields_.bind(std::get<std::string TExecuteObject::*>(field->member), files_.back());
   }
   layout->addStretch();

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "filterlist/listobject.h"
+#include "filterlist/nodecatalog.h"
 #include "filterlist/nodeeditor.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,9 +15,21 @@ namespace marrowen::testing {
 class RecordingSite : public TNodeEditorSite {
 public:
   void setFilterHeading(const std::string &text) override { heading = text; }
-  TNodeEditor *editorFor(TListObject &, TNodeEditor *current) override { return current; }
+  // Makes the registered dialog of the node's class, kept until the site goes.
+  TNodeEditor *editorFor(TListObject &node, TNodeEditor *current) override {
+    if (current)
+      return current;
+    const NodeDialogFactory factory = nodeDialogFactory(node.className());
+    if (!factory)
+      return nullptr;
+    editors.push_back(factory(node, *this));
+    return editors.back().get();
+  }
   void placeEditor(TNodeEditor &) override {}
-  void releaseEditor(TNodeEditor *) override {}
+  void releaseEditor(TNodeEditor *editor) override { released.push_back(editor); }
+
+  std::vector<std::unique_ptr<TNodeEditor>> editors;
+  std::vector<TNodeEditor *> released;
   void fieldChanged() override { ++changes; }
   void statusBarText(const std::string &text) override {
     status = text;

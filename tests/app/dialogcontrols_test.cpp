@@ -132,9 +132,9 @@ const std::vector<Case> &cases() {
   return all;
 }
 
-using NodeDialogs = AppTest;
+using NodeDialogExchange = AppTest;
 
-TEST_F(NodeDialogs, ViewingANodeLeavesItsRecordAsItWas) {
+TEST_F(NodeDialogExchange, ViewingANodeLeavesItsRecordAsItWas) {
   RecordingSite site;
   for (const Case &c : cases()) {
     SCOPED_TRACE(c.name);
@@ -157,7 +157,7 @@ TEST_F(NodeDialogs, ViewingANodeLeavesItsRecordAsItWas) {
   EXPECT_EQ(options.log, (LogOptions{true, std::string("c:\\logs\\\xE9.log"), false, 99999}));
 }
 
-TEST_F(NodeDialogs, AChangedControlIsTakenAndBecomesTheNextNodesDefault) {
+TEST_F(NodeDialogExchange, AChangedControlIsTakenAndBecomesTheNextNodesDefault) {
   RecordingSite site;
   TsearchForm form(nullptr, &site);
   auto node = TSearchObject::CreateDefault();

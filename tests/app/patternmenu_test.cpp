@@ -77,6 +77,9 @@ TEST_F(PatternMenu, EachKindOfTargetShowsItsOwnCommands) {
   EXPECT_TRUE(menu.specialSubmenu()->menuAction()->isVisible());
   EXPECT_FALSE(menu.regexpSubmenu()->menuAction()->isVisible());
   EXPECT_FALSE(menu.specialDollarItem()->isVisible());
+  ASSERT_EQ(menu.treeIconList().size(), 41u) << "every image index of the tree, 39 and 40";
+  for (int index : {1, 13, 14, 21, 37, 39, 40})
+    EXPECT_FALSE(menu.treeIconList()[static_cast<std::size_t>(index)].isNull()) << index;
 
   // Spin and combo boxes are reached through their own line edits.
   menu.preparePopupHWND(&spin, true);
