@@ -1,9 +1,9 @@
 #include "app/listdocument.h"
 
 #include "classlib/stringlist.h"
-#include "engine/userinterface.h"
 #include "engine/inputs.h"
 #include "engine/messages.h"
+#include "engine/userinterface.h"
 #include "filterlist/ionodes.h"
 
 #include <sys/stat.h>
@@ -126,7 +126,7 @@ void TListDocument::resetFilterList() {
   selected_ = std::min(1, list_.count() - 1);
 }
 
-void TListDocument::testThenAdd(const std::string &name) {
+bool TListDocument::testThenAdd(const std::string &name) {
   std::string entry = name;
   struct stat info {};
   if (entry.find_first_of("*?") == std::string::npos && ::stat(entry.c_str(), &info) == 0 &&
@@ -143,6 +143,7 @@ void TListDocument::testThenAdd(const std::string &name) {
   }
   list_.files.push_back(std::move(row));
   changed_ = true;
+  return true;
 }
 
 void TListDocument::setLastSubfolders(const std::string &value) {

@@ -54,8 +54,8 @@ public:
                               bool takeOptions) = 0;
   // A fresh list: top, a default input and a default output node.
   virtual void resetFilterList() = 0;
-  // Adds a file, folder or mask to the files to process.
-  virtual void testThenAdd(const std::string &name) = 0;
+  // Adds a file, folder or mask to the files to process; false when refused.
+  virtual bool testThenAdd(const std::string &name) = 0;
   // The Subfolders cell of the files' last row.
   virtual void setLastSubfolders(const std::string &value) = 0;
   // Adds the files named in a list file, one a line.
@@ -88,7 +88,7 @@ public:
   void loadFilterList(const std::string &fileName, bool inserting, bool askQuestions,
                       bool takeOptions) override;
   void resetFilterList() override;
-  void testThenAdd(const std::string &name) override;
+  bool testThenAdd(const std::string &name) override;
   void setLastSubfolders(const std::string &value) override;
   void processFile(const std::string &listFile) override;
   std::unique_ptr<TGenericInput> createFilters() override;

@@ -1,3 +1,4 @@
+#include "app/childform.h"
 #include "app/commandline.h"
 #include "app/commentdialogs.h"
 #include "app/descriptiondialogs.h"
@@ -48,6 +49,7 @@ int main(int argc, char **argv) {
   // messages written to standard error.
   marrowen::DialogRunner::setHeadless(marrowen::platformHasNoScreen());
   // The parameters as bytes, after Qt took its own options out.
+  marrowen::TchildForm::install();
   marrowen::installExportCommands();
   marrowen::installWizard();
   marrowen::installPatternMenu();

@@ -10,6 +10,7 @@
 #include "engine/userinterface.h"
 #include "filterlist/classregistry.h"
 #include "filterlist/commentnodes.h"
+#include "filterlist/filtertree.h"
 #include "filterlist/ionodes.h"
 
 #include <algorithm>
@@ -117,6 +118,40 @@ void TFilterList::logOptionsToTopNode() {
   if (auto *top = dynamic_cast<TFilterCommentObject *>(firstObject())) {
     top->log = log;
   }
+}
+
+// ---------------------------------------------------------------------------
+// The window
+
+void TFilterList::getFromChildForm(FilterListForm &window) {
+  using Memo = FilterListForm::Memo;
+  comments = window.memoText(Memo::Comments);
+  trialInput = window.memoText(Memo::TrialInput);
+  scratchPad = window.memoText(Memo::ScratchPad);
+  const FilterTree &tree = window.filterTree();
+  nodes.clear();
+  nodes.reserve(tree.items.size());
+  for (const FilterTreeItem &item : tree.items) {
+    if (item.level < 0 || item.level > maxLevel || !item.node)
+      throw ERangeError();
+    nodes.push_back(Entry{item.node, {}, item.level, item.expanded});
+  }
+  logOptionsFromTopNode();
+  files = window.fileRows();
+}
+
+void TFilterList::putToChildForm(FilterListForm &window) {
+  using Memo = FilterListForm::Memo;
+  window.setMemoText(Memo::Comments, comments, translate(6760, "Comments"));
+  window.setMemoText(Memo::TrialInput, trialInput, translate(6770, "Trial Input"));
+  window.setMemoText(Memo::ScratchPad, scratchPad, translate(6780, "Scratch Pad"));
+  struct Rebuilt {
+    FilterListForm &window;
+    ~Rebuilt() { window.treeRebuilt(); }
+  } rebuilt{window};
+  window.filterTree().buildTree(*this);
+  logOptionsToTopNode();
+  window.setFileRows(files);
 }
 
 // ---------------------------------------------------------------------------

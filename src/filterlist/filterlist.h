@@ -12,6 +12,7 @@
 
 namespace marrowen {
 
+class FilterListForm;
 class TFilter;
 class TFilterCommentObject;
 
@@ -105,6 +106,12 @@ public:
   // Fills the files grid from filter-file strings, after the existing rows
   // when `keep`, else in place of them.
   void putFileList(const std::vector<std::string> &strings, bool keep);
+
+  // --- The window ---
+  // The window's texts, tree (sharing its nodes) and files grid into the list.
+  void getFromChildForm(FilterListForm &window);
+  // The list into the window; raises 6750 when a level jumps by more than one.
+  void putToChildForm(FilterListForm &window);
 
   // The list's log options from the top node, and back.
   void logOptionsFromTopNode();

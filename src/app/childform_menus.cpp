@@ -1,0 +1,660 @@
+// The window's menus (merged into the main window's bar while it is
+// active), filter files, maps, and the hooks that make the window part of
+// the program.
+#include "app/childform.h"
+
+#include "app/dialogbase.h"
+#include "app/filtertreemodel.h"
+#include "app/recentfiles.h"
+#include "classlib/exceptions.h"
+#include "classlib/format.h"
+#include "components/dialogrunner.h"
+#include "components/trayicon.h"
+#include "engine/escapes.h"
+#include "engine/inputs.h"
+#include "engine/messages.h"
+#include "engine/outputs.h"
+#include "engine/userinterface.h"
+#include "engine/utilities.h"
+#include "filterlist/descriptionnodes.h"
+#include "filterlist/eolnodes.h"
+#include "filterlist/nodecatalog.h"
+#include "qtext/qtext.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTabWidget>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+namespace marrowen {
+
+namespace {
+
+// A menu command that adds a node: its class and the kind its tag gives.
+struct AddItem {
+  const char *submenu; // nullptr for the menu itself
+  const char *caption;
+  const char *className;
+  int kind;
+  QKeySequence shortcut = {};
+  bool hidden = false;
+};
+
+struct MenuGroup {
+  const char *caption;
+  const char *name;
+  int group;
+  std::vector<AddItem> items;
+};
+
+const char *const describe = "TDescriptionObject";
+
+const std::vector<MenuGroup> &addingMenus() {
+  static const std::vector<MenuGroup> menus = {
+      {"&Convert",
+       "Convert1",
+       30,
+       {{nullptr, "&IBM drawing characters", describe, 15},
+        {"&Character cAsE", "&UPPERCASE", describe, 5},
+        {"&Character cAsE", "&lowercase", describe, 6},
+        {"&Character cAsE", "&Title Case", describe, 7},
+        {"&Character cAsE", "&Sentence case", describe, 8},
+        {"&Character cAsE", "tOGGLE &cASE", describe, 9},
+        {"&Character cAsE", "&raNDoM cASe", describe, 42},
+        {"Collating s&equence (ABCabc)", "&ASCII to EBCDIC", describe, 1},
+        {"Collating s&equence (ABCabc)", "&EBCDIC to ASCII", describe, 2},
+        {"&OEM <=> ANSI", "&OEM to ANSI", describe, 4},
+        {"&OEM <=> ANSI", "&ANSI to OEM", describe, 3},
+        {"&Unicode <=> ANSI", "&ANSI to Unicode", describe, 44},
+        {"&Unicode <=> ANSI", "&Unicode to ANSI", describe, 45},
+        {nullptr, "&Text to word list", describe, 40},
+        {nullptr, "End of &line characters", "TEOLObject", 0, QKeySequence(Qt::CTRL | Qt::Key_E)},
+        {"&Tabs", "&Tabs to spaces", "TNumberObject", 0},
+        {"&Tabs", "&Spaces to tabs", "TNumberObject", 1},
+        {"Concordance", "Word context", "TConcordanceObject", 0, {}, true},
+        {"Concordance", "Sentence context", "TConcordanceObject", 1, {}, true}}},
+      {"&Add",
+       "Add1",
+       40,
+       {{nullptr, "&Word wrap", "TNumberObject", 2, QKeySequence(Qt::CTRL | Qt::Key_W)},
+        {nullptr, "&Pad to width", "TNumberObject", 3},
+        {nullptr, "&Centre in width", "TNumberObject", 4},
+        {nullptr, "&Right justify in width", "TNumberObject", 5},
+        {nullptr, "&Truncate to width", "TNumberObject", 8},
+        {nullptr, "Force to width", "TNumberObject", 9},
+        {nullptr, "&Line numbers", "TLineNumberObject", 0, QKeySequence(Qt::CTRL | Qt::Key_L)},
+        {nullptr, "Left &margin", "TStringObject", 0},
+        {nullptr, "&Header", "TStringObject", 1},
+        {nullptr, "&Footer", "TStringObject", 2},
+        {nullptr, "Right m&argin", "TStringObject", 3},
+        {nullptr, "Colu&mn of text", "TInsertColumnObject", 0}}},
+      {"&Remove",
+       "Remove1",
+       50,
+       {{nullptr, "Blanks from &start of line", describe, 12},
+        {nullptr, "Blanks from &end of line", describe, 11},
+        {nullptr, "Blank &lines", describe, 10},
+        {nullptr, "Multiple &whitespace", describe, 19},
+        {nullptr, "&HTML and XML", describe, 16},
+        {"Bac&kspaces", "&Remove entirely", describe, 17},
+        {"Bac&kspaces", "Re&solve", describe, 18},
+        {nullptr, "&Binary characters", describe, 13},
+        {nullptr, "&ANSI codes", describe, 14},
+        {nullptr, "All", describe, 48},
+        {nullptr, "Remove lines found in file", "TStringObject", 4},
+        {nullptr, "&Duplicate lines", "TDuplicateObject", 0},
+        {nullptr, "&Start or end of file", "THeadTailObject", 0},
+        {nullptr, "&Columns", "TDeleteColumnsObject", 0}}},
+      {"Ema&il",
+       "Email1",
+       60,
+       {{nullptr, "&Extract email addresses", describe, 28},
+        {nullptr, "Ex&tract URLs", describe, 43},
+        {nullptr, "Remove email &headers", describe, 35},
+        {nullptr, "Unscramble (&ROT13)", describe, 29},
+        {"&Hex encoding", "&encode as Hex", describe, 21},
+        {"&Hex encoding", "&decode from Hex", describe, 22},
+        {"&MIME", "&encode as Base 64", describe, 23},
+        {"&MIME", "&decode from Base 64", describe, 24},
+        {"&MIME", "encode as &Quoted printable", describe, 25},
+        {"&MIME", "decode from quoted &printable", describe, 26},
+        {"&UUEncode", "UU&Encode", describe, 20},
+        {"&UUEncode", "UU&Decode", describe, 27},
+        {"&XXEncode", "XX&Encode", describe, 32},
+        {"&XXEncode", "XX&Decode", describe, 33},
+        {"HTT&P", "HTTP &Encode", describe, 37},
+        {"HTT&P", "HTTP &Decode", describe, 38}}},
+      {"&Special",
+       "Special1",
+       70,
+       {{nullptr, "&Find and Replace", "TSearchObject", 0, QKeySequence(Qt::CTRL | Qt::Key_H)},
+        {nullptr, "&Extract matches", "TGrepObject", 2},
+        {nullptr, "Database connection", "TDatabaseObject", 0},
+        {nullptr, "Sor&t", "TSortObject", 0},
+        {nullptr, "&Run external program", "TExecuteObject", 0},
+        {nullptr, "Active&X Script", "TScriptObject", 0},
+        {nullptr, "Comment", "TCommentObject", 0},
+        {nullptr, "Split &files", "TSplitObject", 0},
+        {nullptr, "Merge (&join) files", "TMergeObject", 0},
+        {nullptr, "Count duplicate lines", "TDuplicateObject", 1},
+        {nullptr, "Only show lines found in file", "TStringObject", 5},
+        {nullptr, "&Character maths", "TMathsObject", 0},
+        {nullptr, "&Debug filter", describe, 46},
+        {nullptr, "&Hex dump", describe, 30},
+        {nullptr, "&Decimal dump", describe, 36},
+        {nullptr, "Randomi&ze lines", describe, 39},
+        {nullptr, "Re&verse each line", describe, 41},
+        {nullptr, "Reverse line &order", describe, 34}}},
+      {"Se&lect",
+       "Select1",
+       80,
+       {{nullptr, "&Matching lines (grep)", "TGrepObject", 0},
+        {nullptr, "Non-matching lines (inverse grep)", "TGrepObject", 1},
+        {nullptr, "&Line range", "TDeleteColumnsObject", 1},
+        {nullptr, "&Column range", "TDeleteColumnsObject", 2},
+        {nullptr, "&Byte range", "TDeleteColumnsObject", 3, {}, true},
+        {nullptr, "CS&V fields", "TDeleteColumnsObject", 4},
+        {nullptr, "&Tab-delimited fields", "TDeleteColumnsObject", 5}}},
+      {"&Maps",
+       "Maps1",
+       90,
+       {{nullptr, "&New map", "TUserObject", 0, QKeySequence(Qt::CTRL | Qt::Key_U)},
+        {nullptr, "&Unicode map", "TUnicodeMapObject", 0}}},
+  };
+  return menus;
+}
+
+// A component name from a caption: its letters and digits, then "1".
+QString componentName(const char *caption) {
+  QString name;
+  for (const char *c = caption; *c; ++c)
+    if (std::isalnum(static_cast<unsigned char>(*c)))
+      name += QLatin1Char(*c);
+  return name + QLatin1Char('1');
+}
+
+// Runs a file dialog through the dialog runner; the chosen files, none on cancel.
+QStringList runFileDialog(QWidget *parent, const QString &title, const QString &filter, bool save,
+                          const QString &start = {}, const QString &suffix = {}) {
+  QFileDialog dialog(parent, title, QString(), filter);
+  dialog.setObjectName(save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFiles);
+  if (!suffix.isEmpty())
+    dialog.setDefaultSuffix(suffix);
+  if (!start.isEmpty())
+    dialog.selectFile(start);
+  if (DialogRunner::exec(dialog) != QDialog::Accepted)
+    return {};
+  return dialog.selectedFiles();
+}
+
+TchildForm *activeChild() {
+  TmainForm *main = TmainForm::instance();
+  return main ? dynamic_cast<TchildForm *>(main->activeChildForm()) : nullptr;
+}
+
+} // namespace
+
+QAction *TchildForm::findAction(const QString &objectName) const {
+  for (QMenu *menu : menus_)
+    for (QAction *action : menu->findChildren<QAction *>(objectName))
+      return action;
+  return nullptr;
+}
+
+void TchildForm::buildMenus() {
+  auto add = [this](QMenu *menu, const char *caption, auto handler,
+                    QKeySequence shortcut = {}) -> QAction * {
+    QAction *action = menu->addAction(QString::fromLatin1(caption));
+    action->setObjectName(componentName(caption));
+    if (!shortcut.isEmpty()) {
+      action->setShortcut(shortcut);
+      action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+      addAction(action);
+    }
+    connect(action, &QAction::triggered, this, handler);
+    return action;
+  };
+  auto mainAction = [](const char *name) {
+    return [name] {
+      if (TmainForm *main = TmainForm::instance())
+        if (QAction *action = main->action(QString::fromLatin1(name)))
+          action->trigger();
+    };
+  };
+
+  editMenu_ = new QMenu(QStringLiteral("&Edit"), this);
+  editMenu_->setObjectName(QStringLiteral("Edit2"));
+  editMenu_->setProperty("groupIndex", 20);
+  add(editMenu_, "&Undo changes to this line", [this] { Undochangestothisline1Click(); });
+  add(editMenu_, "Cu&t", mainAction("Cut1"));
+  add(editMenu_, "&Copy", mainAction("Copy1"));
+  add(editMenu_, "&Paste", mainAction("Paste1"));
+  add(editMenu_, "Paste special", mainAction("Pastespecial1"));
+  add(editMenu_, "&Delete", mainAction("Delete1"));
+  add(editMenu_, "Duplicate current filter", [this] { Duplicatecurrentfilter1Click(); });
+  editMenu_->addSeparator();
+  add(editMenu_, "Clear cli&pboard", mainAction("Clearclipboard1"));
+  add(editMenu_, "Select All", [] {
+    if (QWidget *focus = QApplication::focusWidget())
+      QMetaObject::invokeMethod(focus, "selectAll");
+  });
+  add(
+      editMenu_, "&Toggle filter enable/disable", [this] { editMenuEnableDisableFilterClick(); },
+      QKeySequence(Qt::CTRL | Qt::Key_T))
+      ->setObjectName(QStringLiteral("EnableDisablefilter1"));
+  add(editMenu_, "&Preferences...", mainAction("Preferences1"));
+  menus_.push_back(editMenu_);
+
+  for (const MenuGroup &group : addingMenus()) {
+    auto *menu = new QMenu(QString::fromLatin1(group.caption), this);
+    menu->setObjectName(QString::fromLatin1(group.name));
+    menu->setProperty("groupIndex", group.group);
+    std::map<std::string, QMenu *> submenus;
+    for (const AddItem &item : group.items) {
+      QMenu *into = menu;
+      if (item.submenu) {
+        QMenu *&sub = submenus[item.submenu];
+        if (!sub) {
+          sub = menu->addMenu(QString::fromLatin1(item.submenu));
+          sub->setObjectName(componentName(item.submenu));
+          if (std::string_view(item.submenu) == "Concordance")
+            sub->menuAction()->setVisible(false);
+        }
+        into = sub;
+      }
+      const std::string className = item.className;
+      const int kind = item.kind;
+      QAction *action = add(
+          into, item.caption,
+          [this, className, kind] {
+            const NodeCatalogEntry *entry = findCatalogEntry(className, kind);
+            if (entry && entry->createDefault)
+              addFilter(entry->createDefault(kind));
+          },
+          item.shortcut);
+      action->setData(kind);
+      action->setProperty("nodeClass", QString::fromLatin1(item.className));
+      action->setVisible(!item.hidden);
+      action->setEnabled(findCatalogEntry(className, kind) != nullptr);
+    }
+    if (group.group == 90) {
+      mapsMenu_ = menu;
+      menu->addSeparator();
+      add(
+          menu, "&Refresh map list", [this] { refreshMapList(); }, QKeySequence(Qt::Key_F5));
+      add(menu, "&Base map on filter list", [this] { createMapBasedOnFilters(); });
+      mapsDivider_ = menu->addSeparator();
+    }
+    menus_.push_back(menu);
+  }
+
+  toolsMenu_ = new QMenu(QStringLiteral("&Tools"), this);
+  toolsMenu_->setObjectName(QStringLiteral("Tools2"));
+  toolsMenu_->setProperty("groupIndex", 180);
+  add(toolsMenu_, "Prepare filter for distribution",
+      [this] { Preparefilterfordistribution1Click(); });
+  add(toolsMenu_, "Disable prompting...", [this] {
+    Preparefilterforautomation1Click();
+  })->setObjectName(QStringLiteral("Preparefilterforautomation1"));
+  add(toolsMenu_, "Put sample in Trial Input area", [this] { PutsampleinTrialInputArea1Click(); });
+  add(toolsMenu_, "Move Trial Output to Trial Input",
+      [this] { MoveTrialOutputtoTrialInput1Click(); });
+  add(toolsMenu_, "&Verify filter list", [this] { verifyFilterList(); });
+  toolsMenu_->addSeparator();
+  add(toolsMenu_, "Filter wizard...", [this] {
+    if (auto &show = mainFormHooks().showWizard)
+      show(*this);
+  });
+  // The assistants of later work stay disabled until they exist.
+  add(toolsMenu_, "Command line wizard", [] {})->setEnabled(false);
+  add(toolsMenu_, "Customize shell extensions", mainAction("Customizeshellextensions1"));
+  add(toolsMenu_, "&Check for Marrowen updates", mainAction("Checkweb1"));
+  add(toolsMenu_, "Show command line", mainAction("Showcommandline1"));
+  toolsMenu_->addSeparator();
+  for (auto [caption, tag] :
+       {std::pair{"&Clipboard viewer", 10}, std::pair{"&NotePad", 11}, std::pair{"&WordPad", 12},
+        std::pair{"C&haracter map", 13}, std::pair{"Calculator", 17}})
+    add(toolsMenu_, caption, [tag = tag] {
+      if (TmainForm *main = TmainForm::instance())
+        main->Usermanual1Click(tag);
+    })->setData(tag);
+  menus_.push_back(toolsMenu_);
+}
+
+void TchildForm::addDescriptionFilter(int kind) {
+  if (const NodeCatalogEntry *entry = findCatalogEntry("TDescriptionObject", kind))
+    addFilter(entry->createDefault(kind));
+}
+
+void TchildForm::addNumberFilter(int kind) {
+  if (const NodeCatalogEntry *entry = findCatalogEntry("TNumberObject", kind))
+    addFilter(entry->createDefault(kind));
+}
+
+void TchildForm::activateWindow_() {
+  if (!activatedOnce_) {
+    activatedOnce_ = true;
+    resetFilterList();
+  }
+  if (TmainForm *main = TmainForm::instance())
+    if (TKitTrayIcon *tray = main->trayIcon())
+      tray->SetHint(toQString(getFilterName()));
+  refreshMapList();
+}
+
+// ---------------------------------------------------------------------------
+// Filter files
+
+bool TchildForm::loadInto(const std::string &fileName, bool inserting, bool keepFileList,
+                          bool takeOptions) {
+  // Read into a fresh list and tree: a file that fails leaves the window as
+  // it was, so a later Save cannot write a half-loaded list over the file.
+  TFilterList fresh;
+  fresh.getFromChildForm(*this);
+  FilterFileLoadOptions options;
+  options.inserting = inserting;
+  options.wantOptions = takeOptions;
+  options.keepFileList = keepFileList;
+  options.insertionIndex = inserting ? std::max(tree_.selected, 0) : 0;
+  fresh.loadFromFile(fileName, options);
+  FilterTree check;
+  check.buildTree(fresh);
+  hideCurrentEditor();
+  fresh.putToChildForm(*this);
+  filterList_.getFromChildForm(*this);
+  return true;
+}
+
+void TchildForm::loadFilterList(const std::string &fileName, bool inserting, bool askToSave,
+                                bool replace) {
+  hideCurrentEditor();
+  bool keepFileList = false;
+  bool proceed = true;
+  auto ask = [this](const std::string &text) {
+    return showMessageBox(this, QMessageBox::Question, QApplication::applicationName(),
+                          toQString(text),
+                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+  };
+  if (!inserting && replace && filterHasChanged_ && askToSave) {
+    const auto save =
+        ask(translateFormat(4610, "Filter '%s' has changed. Save it first?", {getFilterName()}));
+    if (save == QMessageBox::Cancel) {
+      proceed = false;
+    } else if (save == QMessageBox::Yes) {
+      Save();
+      proceed = !filterHasChanged_;
+    }
+    if (proceed && filterHasChanged_ && !filterList().files.empty()) {
+      const auto keep = ask(translate(4620, "Retain current file list?"));
+      if (keep == QMessageBox::Cancel)
+        proceed = false;
+      keepFileList = keep == QMessageBox::Yes;
+    }
+  }
+  if (proceed) {
+    try {
+      loadInto(fileName, inserting, keepFileList, replace);
+      checkButtonsEnableStatus();
+      if (!inserting) {
+        setLoadedFilterName(fileName);
+        if (TmainForm *main = TmainForm::instance())
+          main->recentFiles().Strings().Add(fileName);
+        setFilterHasChanged(false);
+      }
+    } catch (const std::exception &error) {
+      // The command line reports the failure itself, and must learn of it.
+      TmainForm *main = TmainForm::instance();
+      if (main && !main->interactive()) {
+        if (tree_.selected < 0)
+          selectItem(std::min(1, tree_.count() - 1));
+        throw;
+      }
+      messageBox(QMessageBox::Critical, error.what());
+    }
+  }
+  if (tree_.selected < 0)
+    selectItem(std::min(1, tree_.count() - 1));
+  showCurrentEditor();
+}
+
+void TchildForm::InsertfilterList(const std::string &fileName) {
+  if (tree_.selected < 3) {
+    hideCurrentEditor();
+    selectItem(std::min(2, tree_.count() - 1));
+  }
+  loadFilterList(fileName, true, true, false);
+  setFilterHasChanged(true);
+}
+
+void TchildForm::Save() {
+  if (!loadedFilterName_.empty())
+    saveFilterListAs(loadedFilterName_);
+  else
+    SaveAs();
+}
+
+bool TchildForm::SaveAs() {
+  const QStringList chosen =
+      runFileDialog(this, QStringLiteral("Save Filter List"), QStringLiteral("Filter list (*.fll)"),
+                    true, fileNameToQString(loadedFilterName_), QStringLiteral("fll"));
+  if (chosen.isEmpty())
+    return false;
+  saveFilterListAs(fileNameFromQString(chosen.front()));
+  return true;
+}
+
+void TchildForm::saveFilterListAs(const std::string &fileName) {
+  storeEditor();
+  try {
+    filterList_.getFromChildForm(*this);
+    filterList_.saveToFile(fileName);
+  } catch (const std::exception &error) {
+    messageBox(QMessageBox::Critical, error.what());
+    return;
+  }
+  setLoadedFilterName(fileName);
+  setFilterHasChanged(false);
+  if (TmainForm *main = TmainForm::instance())
+    main->recentFiles().Strings().Add(fileName);
+}
+
+// ---------------------------------------------------------------------------
+// Maps
+
+void TchildForm::refreshMapList() {
+  if (!mapsMenu_ || !mapsDivider_)
+    return;
+  const QList<QAction *> actions = mapsMenu_->actions();
+  const qsizetype divider = actions.indexOf(mapsDivider_);
+  if (divider < 0)
+    return;
+  for (qsizetype i = divider + 1; i < actions.size(); ++i)
+    delete actions[i];
+  std::string folder;
+  getProgramFolder(folder);
+  folder += "maps/";
+  DIR *dir = ::opendir(folder.c_str());
+  if (!dir)
+    return;
+  std::vector<std::string> names;
+  while (dirent *entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    std::string upper = name;
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    struct stat info {};
+    if (upper.find(".MAP") != std::string::npos && ::stat((folder + name).c_str(), &info) == 0 &&
+        S_ISREG(info.st_mode))
+      names.push_back(name);
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end());
+  for (const std::string &name : names) {
+    std::string upper = name;
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    QAction *item = mapsMenu_->addAction(fileNameToQString(name.substr(0, upper.find(".MAP"))));
+    item->setStatusTip(
+        toQString(translate(5020, "Click here to insert this map in the filter list")));
+    item->setData(fileNameToQString(name));
+    connect(item, &QAction::triggered, this, [this, name] { MapFileClick(name); });
+  }
+}
+
+void TchildForm::MapFileClick(const std::string &mapName) {
+  std::string folder;
+  getProgramFolder(folder);
+  try {
+    auto node = TUserObject::CreateDefault();
+    node->loadFromTextFile(folder + "maps/" + mapName);
+    addFilter(std::move(node));
+  } catch (const std::exception &error) {
+    messageBox(QMessageBox::Critical, error.what());
+  }
+}
+
+void TchildForm::createMapBasedOnFilters() {
+  std::unique_ptr<TFilter> chain = create_filters(false, true);
+  if (!chain)
+    return;
+  auto map = TUserObject::CreateDefault();
+  map->mapFileName = translate(4750, "Based on filter list");
+  std::string result;
+  TStringInput input("testChar");
+  input.setNext(std::move(chain));
+  input.lastFilter()->setNext(std::make_unique<TStringOutput>(result));
+  input.attachJob(nullptr);
+  for (int byte = 0; byte < 256; ++byte) {
+    input.setText(std::string(1, static_cast<char>(byte)));
+    input.runInput();
+    std::string entry = encodeEscapes(result);
+    if (entry.size() > TUserObject::maxEntryLength)
+      entry.resize(TUserObject::maxEntryLength);
+    map->entries[static_cast<std::size_t>(byte)] = std::move(entry);
+  }
+  addFilter(std::move(map));
+}
+
+std::string TchildForm::fromDisplayHandleError(const std::string &text) {
+  return marrowen::fromDisplayHandleError(*this, text);
+}
+
+// ---------------------------------------------------------------------------
+// The program's hooks
+
+namespace {
+
+// The bar shows the main window's File, the active list window's menus in
+// group order (its Edit and Tools in place of the main window's), then
+// Window and Help.
+void mergeMenus(TmainForm &main, TchildForm *child) {
+  QMenuBar *bar = main.menuBar();
+  bar->clear();
+  auto addMain = [&](const char *name) {
+    if (QMenu *menu = main.menu(QString::fromLatin1(name)))
+      bar->addMenu(menu);
+  };
+  addMain("File1");
+  if (child) {
+    std::vector<QMenu *> menus = child->menus();
+    std::stable_sort(menus.begin(), menus.end(), [](QMenu *a, QMenu *b) {
+      return a->property("groupIndex").toInt() < b->property("groupIndex").toInt();
+    });
+    for (QMenu *menu : menus)
+      bar->addMenu(menu);
+  } else {
+    addMain("Edit1");
+    addMain("Tools1");
+  }
+  addMain("Window1");
+  addMain("Help1");
+}
+
+template <typename Fn> void onActive(Fn fn) {
+  if (TchildForm *child = activeChild())
+    fn(*child);
+}
+
+} // namespace
+
+void TchildForm::install() {
+  MainFormHooks &hooks = mainFormHooks();
+  hooks.createChild = [](QMdiArea &area) -> FilterListWindow * {
+    auto *child = new TchildForm(static_cast<int>(area.subWindowList().size()) + 1);
+    child->setAttribute(Qt::WA_DeleteOnClose);
+    QMdiSubWindow *sub = area.addSubWindow(child);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    static QMetaObject::Connection connection;
+    if (!connection)
+      connection = QObject::connect(
+          &area, &QMdiArea::subWindowActivated, &area, [&area](QMdiSubWindow *window) {
+            TmainForm *main = TmainForm::instance();
+            if (!main)
+              return;
+            auto *form = window ? qobject_cast<TchildForm *>(window->widget()) : nullptr;
+            if (!window && !area.subWindowList().isEmpty())
+              return;
+            if (form)
+              form->activateWindow_();
+            mergeMenus(*main, form);
+          });
+    return child;
+  };
+  auto &commands = hooks.commands;
+  auto openDialog = [](const QString &title) {
+    QWidget *parent = TmainForm::instance();
+    const QStringList names =
+        runFileDialog(parent, title, QStringLiteral("Filter list (*.fll);;All files (*.*)"), false);
+    return names.isEmpty() ? std::string() : fileNameFromQString(names.front());
+  };
+  commands["Open1"] = [openDialog] {
+    const std::string name = openDialog(QStringLiteral("Open Filter List"));
+    if (name.empty())
+      return;
+    if (TmainForm *main = TmainForm::instance())
+      if (FilterListWindow *window = main->decideWindow())
+        window->loadFilterList(name, false, true, true);
+  };
+  commands["Openinsamewindow1"] = [openDialog] {
+    onActive([&](TchildForm &child) {
+      const std::string name = openDialog(QStringLiteral("Open Filter List"));
+      if (!name.empty())
+        child.loadFilterList(name, false, true, true);
+    });
+  };
+  commands["Insert1"] = [openDialog] {
+    onActive([&](TchildForm &child) {
+      const std::string name = openDialog(toQString(translate(5030, "Insert Filter List")));
+      if (name.empty())
+        return;
+      child.statusBarText(translateFormat(5040, "Inserting filter list %s", {name}));
+      child.InsertfilterList(name);
+    });
+  };
+  commands["Saveas1"] = [] { onActive([](TchildForm &child) { child.SaveAs(); }); };
+  commands["Duplicatecurrentfilter1"] = [] {
+    onActive([](TchildForm &child) { child.Duplicatecurrentfilter1Click(); });
+  };
+  for (auto [command, className] :
+       {std::pair{"Searchandreplace1", "TSearchObject"}, std::pair{"EndofLine1", "TEOLObject"},
+        std::pair{"Sort1", "TSortObject"}, std::pair{"AddLinenumbers1", "TLineNumberObject"},
+        std::pair{"Comment1", "TCommentObject"}})
+    commands[command] = [className = className] {
+      onActive([&](TchildForm &child) {
+        if (const NodeCatalogEntry *entry = findCatalogEntry(className, 0))
+          child.addFilter(entry->createDefault(0));
+      });
+    };
+}
+
+} // namespace marrowen

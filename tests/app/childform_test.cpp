@@ -1,0 +1,346 @@
+#include "app/childform.h"
+
+#include "app/filtertreemodel.h"
+#include "app/memos.h"
+#include "app_testing.h"
+#include "engine/processingthread.h"
+#include "filterlist/commentnodes.h"
+#include "filterlist/descriptionnodes.h"
+#include "filterlist/eolnodes.h"
+#include "filterlist/ionodes.h"
+#include "filterlist/nodecatalog.h"
+#include "grid/dgbasegrid.h"
+#include "grid/font.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <filesystem>
+
+namespace marrowen {
+namespace {
+
+using testing::AppTest;
+using testing::readFile;
+using testing::writeFile;
+
+std::unique_ptr<TListObject> upperCaseNode() {
+  return findCatalogEntry("TDescriptionObject", 5)->createDefault(5);
+}
+
+// A dialog of the test's own for comment nodes: one line edit.
+class CommentDialog : public QLineEdit, public TNodeEditor {
+public:
+  explicit CommentDialog(TNodeEditorSite &site) {
+    ++made;
+    connect(this, &QLineEdit::textChanged, this, [&site] { site.fieldChanged(); });
+  }
+  ~CommentDialog() override { ++released; }
+  void putToScreen(TListObject &node) override {
+    setText(QString::fromStdString(static_cast<TCommentObject &>(node).text));
+  }
+  void getFromScreen(TListObject &node) override {
+    static_cast<TCommentObject &>(node).text = text().toStdString();
+  }
+  bool isDifferent(const TListObject &node) const override {
+    return text().toStdString() != static_cast<const TCommentObject &>(node).text;
+  }
+  static inline int made = 0;
+  static inline int released = 0;
+};
+
+class ChildForm : public AppTest {
+protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    form = std::make_unique<TchildForm>(1);
+    form->resize(700, 500);
+  }
+  void TearDown() override {
+    form.reset();
+    QCoreApplication::processEvents();
+    registerNodeDialog("TCommentObject", {});
+    AppTest::TearDown();
+  }
+  QString caption() const { return form->windowTitle(); }
+  std::unique_ptr<TchildForm> form;
+};
+
+TEST_F(ChildForm, TitleFollowsNameAndChangesAndCloseAsksToSave) {
+  EXPECT_EQ(caption(), "Untitled1");
+  EXPECT_EQ(form->filterTree().count(), 3); // no normal.fll here: top, input, output
+  form->addFilter(upperCaseNode());
+  EXPECT_EQ(caption(), "Untitled1 (modified)");
+  form->setLoadedFilterName("/lists/My.List.FLL");
+  EXPECT_EQ(caption(), "My.List (modified)");
+
+  QCloseEvent cancelled;
+  boxAnswer = QMessageBox::Cancel;
+  QCoreApplication::sendEvent(form.get(), &cancelled);
+  EXPECT_FALSE(cancelled.isAccepted());
+  EXPECT_EQ(boxTexts.back(), "Filter 'My.List' has changed. Save it first?");
+
+  // Yes, then a cancelled save dialog: the window stays.
+  form->setLoadedFilterName("");
+  boxAnswer = QMessageBox::Yes;
+  QCloseEvent saveCancelled;
+  QCoreApplication::sendEvent(form.get(), &saveCancelled);
+  EXPECT_FALSE(saveCancelled.isAccepted());
+  EXPECT_TRUE(form->filterHasChanged());
+
+  boxAnswer = QMessageBox::No;
+  QCloseEvent closed;
+  QCoreApplication::sendEvent(form.get(), &closed);
+  EXPECT_TRUE(closed.isAccepted());
+}
+
+TEST_F(ChildForm, MemoPanelsCountTheTextAsStored) {
+  form->trialInput->setBytes("ab\r\nc");
+  form->trialInput->moveCursor(QTextCursor::End);
+  EXPECT_EQ(form->trialInputStatus->panelText(0), "Line 2, Column 2");
+  EXPECT_EQ(form->trialInputStatus->panelText(1), "Length: 5  Lines: 2");
+  // Unedited, the bytes come back as given; lone LF and CR show as breaks.
+  form->comments->setBytes("a\nb\rc\r\nd");
+  EXPECT_EQ(form->comments->blockCount(), 4);
+  EXPECT_EQ(form->comments->bytes(), "a\nb\rc\r\nd");
+  form->comments->moveCursor(QTextCursor::End);
+  form->comments->insertPlainText("\ne");
+  EXPECT_EQ(form->comments->bytes(), "a\r\nb\r\nc\r\nd\r\ne");
+}
+
+TEST_F(ChildForm, DialogShowsTheNodeAndCopiesItBackWhenLeft) {
+  registerNodeDialog("TCommentObject", [](TListObject &, TNodeEditorSite &site) {
+    return std::make_unique<CommentDialog>(site);
+  });
+  CommentDialog::made = CommentDialog::released = 0;
+  form->addFilter(TCommentObject::CreateWith("a\tb"));
+  form->setFilterHasChanged(false);
+  auto *dialog = form->blankPanel->findChild<CommentDialog *>();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->text(), "a\tb");
+  EXPECT_EQ(form->filterHeading->text(), " a b");
+  EXPECT_FALSE(form->filterHasChanged()); // filling is no edit
+
+  dialog->setText("edited");
+  EXPECT_TRUE(form->filterHasChanged());
+  form->Undochangestothisline1Click();
+  EXPECT_EQ(dialog->text(), "a\tb");
+  dialog->setText("kept");
+
+  TListObject &node = *form->selectedNode();
+  form->selectItem(1); // leaving copies back and releases the dialog
+  EXPECT_EQ(static_cast<TCommentObject &>(node).text, "kept");
+  EXPECT_EQ(node.editorForm, nullptr);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(CommentDialog::released, 1);
+  EXPECT_EQ(form->filterTree().caption(2), "kept");
+
+  // Moving a shown node under another forgets its dialog.
+  form->addFilter(TCommentObject::CreateWith("parent"));
+  form->selectItem(2);
+  form->MoveTreeNode(2, 3);
+  EXPECT_EQ(form->filterTree().items[3].level, 2);
+  EXPECT_TRUE(form->selectedNode()->shown);
+}
+
+TEST_F(ChildForm, FilesGridRowRules) {
+  TdgGrid &grid = form->fileGrid();
+  form->addFile("/a/*.txt");
+  EXPECT_EQ(grid.GetCell(2, 1).toString(), "None");
+  EXPECT_EQ(grid.GetCell(3, 1).toString(), "Add");
+  grid.SetCell(2, 1, Variant("3 levels"));
+  grid.SetCell(3, 1, Variant("Ignore"));
+  grid.SetCurrentDataRow(1);
+  form->addFile("/b/*.txt");
+  EXPECT_EQ(grid.GetCell(2, 2).toString(), "3 levels");
+  EXPECT_EQ(grid.GetCell(3, 2).toString(), "Ignore");
+  grid.SetCell(2, 2, Variant("10 levels"));
+  form->applyRowRules(2);
+  EXPECT_EQ(grid.GetCell(2, 2).toString(), "None");
+
+  form->addFileFromActiveX("/c", 255, 10);
+  EXPECT_EQ(grid.GetCell(2, 3).toString(), "All");
+  form->addFileFromActiveX("/d", 10, 2);
+  EXPECT_EQ(grid.GetCell(2, 4).toString(), "All"); // 10 keeps what the rules gave
+  EXPECT_EQ(grid.GetCell(3, 4).toString(), "Subtract");
+
+  form->newFileGroupButtonClick();
+  const int group = grid.GetCurrentDataRow();
+  EXPECT_EQ(grid.GetCell(1, group).toString(), ":New file processing group");
+  EXPECT_EQ(grid.GetRowColor(group), 16776960);
+
+  const std::string list = dir.file("files.txt");
+  form->saveFileList(list);
+  form->clearAllFiles();
+  form->processFile(list);
+  EXPECT_EQ(grid.Rows(), 5);
+  EXPECT_EQ(grid.GetCell(1, 2).toString(), "/b/*.txt");
+  EXPECT_EQ(grid.GetCell(2, 1).toString(), "None"); // names only: the rules fill the rest
+}
+
+TEST_F(ChildForm, TrialRunAndCompiledFilter) {
+  form->addFilter(upperCaseNode());
+  EXPECT_EQ(form->processTextWithCompiledFilter("abc"), ""); // nothing compiled yet
+  EXPECT_EQ(form->processText("abc"), "ABC");
+  EXPECT_EQ(form->processTextWithCompiledFilter("xyz"), "XYZ");
+
+  form->trialInput->setBytes("abc");
+  form->trialInput->appendPlainText("d");
+  form->trialRunButtonClick();
+  EXPECT_TRUE(form->trialRunning());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->trialRunning(); }, 5000));
+  EXPECT_EQ(form->trialOutput->bytes(), "ABC\r\nD");
+  EXPECT_EQ(TchildForm::lastStatus(), "Trial run completed");
+  EXPECT_EQ(form->trialJob(), nullptr);
+  // Unedited, a second press only shows the filters.
+  form->trialRunButtonClick();
+  EXPECT_EQ(form->Tabs->currentWidget(), form->filtersTab);
+
+  form->trialInput->setBytes("");
+  form->trialRunButtonClick();
+  EXPECT_FALSE(form->trialRunning());
+  EXPECT_EQ(boxTexts.back().substr(0, 20), "You need to enter so");
+}
+
+TEST_F(ChildForm, ClosingMidTrialNeitherCrashesNorStopsTheJob) {
+  form->addFilter(upperCaseNode());
+  form->trialInput->setBytes(std::string(4 << 20, 'a'));
+  form->trialInput->appendPlainText("b");
+  form->trialRunButtonClick();
+  ProcessingThread *job = form->trialJob();
+  ASSERT_NE(job, nullptr);
+  form.reset();
+  // The job runs to its end; its output and end go nowhere.
+  QTest::qWait(1500);
+  EXPECT_NE(TchildForm::lastStatus(), "Trial run completed");
+}
+
+TEST_F(ChildForm, BuildErrorsSelectTheNodeAndPatternsAreChecked) {
+  auto search = findCatalogEntry("TSearchObject", 0)->createDefault(0);
+  form->addFilter(std::move(search)); // a blank search text cannot be built
+  form->selectItem(0);
+  EXPECT_EQ(form->create_filters(false, true), nullptr);
+  EXPECT_EQ(form->selectedIndex(), 2);
+  EXPECT_FALSE(boxTexts.empty());
+
+  form->testRegExp("");
+  EXPECT_EQ(TchildForm::lastStatus(), "Warning: Pattern is blank - all lines will be matched");
+  form->testRegExp("a(b");
+  EXPECT_FALSE(TchildForm::lastStatus().isEmpty());
+  form->testRegExp("a(b)");
+  EXPECT_TRUE(TchildForm::lastStatus().isEmpty());
+}
+
+TEST_F(ChildForm, MenusAddTheirClassAndKind) {
+  struct Case {
+    const char *action;
+    const char *className;
+    int kind;
+  };
+  for (const Case &c :
+       {Case{"UPPERCASE1", "TDescriptionObject", 5}, Case{"Wordwrap1", "TNumberObject", 2},
+        Case{"Header1", "TStringObject", 1}, Case{"FindandReplace1", "TSearchObject", 0},
+        Case{"CSVfields1", "TDeleteColumnsObject", 4}, Case{"Newmap1", "TUserObject", 0}}) {
+    QAction *action = form->findAction(QString::fromLatin1(c.action));
+    ASSERT_NE(action, nullptr) << c.action;
+    action->trigger();
+    TListObject *node = form->selectedNode();
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->className(), c.className) << c.action;
+    EXPECT_EQ(node->catalogKind(), c.kind) << c.action;
+  }
+  const int enabled = form->selectedNode()->getEnabled();
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  form->treeView().setFocus();
+  QCoreApplication::processEvents();
+  QTest::keyClick(&form->treeView(), Qt::Key_T, Qt::ControlModifier);
+  EXPECT_NE(form->selectedNode()->getEnabled(), enabled);
+  std::vector<int> groups;
+  for (QMenu *menu : form->menus())
+    groups.push_back(menu->property("groupIndex").toInt());
+  EXPECT_TRUE(std::is_sorted(groups.begin(), groups.end()));
+}
+
+TEST_F(ChildForm, LoadingAskingAndDamagedFilesChangeNothing) {
+  form->addFilter(upperCaseNode());
+  const std::string good = dir.file("Good.fll");
+  form->saveFilterListAs(good);
+  EXPECT_EQ(caption(), "Good");
+  form->addFilter(TCommentObject::CreateWith("extra"));
+  form->addFile("/data/*.txt");
+  form->filterList();
+
+  boxAnswer = QMessageBox::Cancel; // 4610
+  form->loadFilterList(good, false, true, true);
+  EXPECT_EQ(form->filterTree().count(), 5);
+
+  const std::string damaged = dir.file("damaged.fll");
+  writeFile(damaged, readFile(good).substr(0, 60));
+  boxAnswer = QMessageBox::No;
+  form->loadFilterList(damaged, false, true, true);
+  EXPECT_EQ(form->filterTree().count(), 5);
+  EXPECT_EQ(form->fileGrid().Rows(), 1);
+  EXPECT_EQ(caption(), "Good (modified)");
+
+  form->loadFilterList(good, false, false, true);
+  EXPECT_EQ(form->filterTree().count(), 4);
+  EXPECT_EQ(caption(), "Good");
+
+  // Inserting with the input selected lands after it, the name unchanged.
+  form->selectItem(1);
+  form->InsertfilterList(good);
+  EXPECT_EQ(form->filterTree().count(), 5);
+  EXPECT_EQ(form->filterTree().node(2).className(), "TDescriptionObject");
+  EXPECT_EQ(form->fileName(), good);
+}
+
+TEST_F(ChildForm, SavedListsComeBackByteForByte) {
+  const std::filesystem::path lists = std::filesystem::path(MARROWEN_SOURCE_DIR) / "bench/lists";
+  std::vector<std::filesystem::path> files = {std::filesystem::path(MARROWEN_SOURCE_DIR) /
+                                              "tests/filterlist/data/every-node-class.fll"};
+  for (const auto &entry : std::filesystem::directory_iterator(lists))
+    if (entry.path().extension() == ".fll")
+      files.push_back(entry.path());
+  for (const auto &file : files) {
+    form->loadFilterList(file.string(), false, false, true);
+    const std::string copy = dir.file("copy.fll");
+    form->saveFilterListAs(copy);
+    EXPECT_EQ(readFile(copy), readFile(file.string())) << file;
+  }
+}
+
+TEST_F(ChildForm, MapsFromTheFolderAndFromTheList) {
+  std::filesystem::create_directories(dir.file("maps"));
+  writeFile(dir.file("maps/X.MAP"), "65 b\r\n");
+  writeFile(dir.file("maps/y.map"), "66 c\r\n");
+  form->refreshMapList();
+  QMenu *maps = nullptr;
+  for (QMenu *menu : form->menus())
+    if (menu->objectName() == "Maps1")
+      maps = menu;
+  ASSERT_NE(maps, nullptr);
+  QStringList captions;
+  for (QAction *action : maps->actions())
+    if (action->data().toString().endsWith("ap", Qt::CaseInsensitive))
+      captions << action->text();
+  EXPECT_EQ(captions, QStringList({"X", "y"}));
+  form->MapFileClick("y.map");
+  EXPECT_EQ(static_cast<TUserObject *>(form->selectedNode())->entries[66], "c");
+
+  form->selectItem(2);
+  form->DeleteNodeClick();
+  form->addFilter(upperCaseNode());
+  form->createMapBasedOnFilters();
+  auto *map = static_cast<TUserObject *>(form->selectedNode());
+  EXPECT_EQ(map->entries['a'], "A");
+  EXPECT_EQ(map->entries['7'], "7");
+}
+
+} // namespace
+} // namespace marrowen

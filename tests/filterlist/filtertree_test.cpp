@@ -1,0 +1,219 @@
+#include "filterlist/filtertree.h"
+
+#include "classlib/exceptions.h"
+#include "filterlist/commentnodes.h"
+#include "filterlist/descriptionnodes.h"
+#include "filterlist/filterlist.h"
+#include "filterlist/ionodes.h"
+#include "filterlist/nodeeditor.h"
+#include "filterlist_testing.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+namespace marrowen::testing {
+namespace {
+
+// A tree written as "name:level" words; names in upper case can hold
+// subfilters (comment nodes), lower case cannot (upper-case filters). "T",
+// "I" and "O" are the top, input and output nodes.
+struct Shape {
+  FilterTree tree;
+  std::map<const TListObject *, std::string> names;
+
+  explicit Shape(const std::string &outline) {
+    std::size_t at = 0;
+    while (at < outline.size()) {
+      const std::size_t end = std::min(outline.find(' ', at), outline.size());
+      const std::string word = outline.substr(at, end - at);
+      at = end + 1;
+      const std::string name = word.substr(0, word.find(':'));
+      const int level = std::stoi(word.substr(word.find(':') + 1));
+      tree.items.push_back({make(name), level, true});
+      names[tree.items.back().node.get()] = name;
+    }
+  }
+  static std::shared_ptr<TListObject> make(const std::string &name) {
+    if (name == "T")
+      return TFilterCommentObject::CreateDefault();
+    if (name == "I")
+      return std::make_shared<TInputObject>();
+    if (name == "O")
+      return std::make_shared<TOutputObject>();
+    if (std::isupper(static_cast<unsigned char>(name[0])))
+      return TCommentObject::CreateWith(name);
+    return TDescriptionObject::CreateWith(5);
+  }
+  int find(const std::string &name) const {
+    for (int i = 0; i < tree.count(); ++i)
+      if (auto it = names.find(tree.items[i].node.get()); it != names.end() && it->second == name)
+        return i;
+    return -1;
+  }
+  // The outline again; also checks that every node is present exactly once.
+  std::string outline() const {
+    std::string text;
+    std::set<const TListObject *> seen;
+    for (const FilterTreeItem &item : tree.items) {
+      EXPECT_TRUE(seen.insert(item.node.get()).second) << "a node is present twice";
+      if (!text.empty())
+        text += ' ';
+      auto name = names.find(item.node.get());
+      text += (name == names.end() ? "+" : name->second) + ":" + std::to_string(item.level);
+    }
+    for (const auto &[node, name] : names)
+      EXPECT_TRUE(seen.count(node)) << name << " was lost";
+    return text;
+  }
+};
+
+const std::string nested = "T:0 I:1 a:1 P:1 b:2 Q:2 c:3 d:2 e:1 O:1";
+
+TEST(FilterTree, AddFilterLandsAfterTheSelectionNeverAfterTheOutput) {
+  struct Case {
+    std::string select; // "" for nothing
+    std::string expected;
+  };
+  for (const Case &c : std::vector<Case>{
+           {"O", "T:0 I:1 a:1 P:1 b:2 Q:2 c:3 d:2 e:1 +:1 O:1"},
+           {"T", "T:0 I:1 +:1 a:1 P:1 b:2 Q:2 c:3 d:2 e:1 O:1"},
+           {"", "T:0 I:1 +:1 a:1 P:1 b:2 Q:2 c:3 d:2 e:1 O:1"},
+           {"b", "T:0 I:1 a:1 P:1 b:2 +:2 Q:2 c:3 d:2 e:1 O:1"},
+           {"Q", "T:0 I:1 a:1 P:1 b:2 Q:2 c:3 +:2 d:2 e:1 O:1"},
+       }) {
+    Shape shape(nested);
+    shape.tree.selected = c.select.empty() ? -1 : shape.find(c.select);
+    const int at = shape.tree.addFilter(TCommentObject::CreateWith("new"));
+    EXPECT_EQ(shape.outline(), c.expected) << "selected " << c.select;
+    EXPECT_EQ(shape.tree.selected, at);
+  }
+  FilterTree empty;
+  empty.addFilter(TCommentObject::CreateWith("only"));
+  ASSERT_EQ(empty.count(), 2);
+  EXPECT_EQ(empty.items[0].level, 0);
+  EXPECT_EQ(empty.items[1].level, 1);
+}
+
+TEST(FilterTree, TopInputAndOutputAreRefusedForDeleteDragAndDuplicate) {
+  Shape shape(nested);
+  for (const char *name : {"T", "I", "O"}) {
+    shape.tree.selected = shape.find(name);
+    EXPECT_FALSE(shape.tree.DeleteNodeClick()) << name;
+    EXPECT_FALSE(shape.tree.duplicateNode()) << name;
+  }
+  EXPECT_EQ(shape.tree.ValidateDrag(true, shape.find("T"), 3, false), 4910);
+  EXPECT_EQ(shape.tree.ValidateDrag(true, shape.find("I"), 3, false), 4910);
+  EXPECT_EQ(shape.tree.ValidateDrag(true, shape.find("O"), 3, false), 4920);
+  EXPECT_EQ(shape.tree.ValidateDrag(true, 3, 1, false), 4940);
+  EXPECT_EQ(shape.outline(), nested);
+}
+
+TEST(FilterTree, EveryDragMessage) {
+  Shape shape(nested);
+  const FilterTree &t = shape.tree;
+  auto at = [&](const char *name) { return shape.find(name); };
+  EXPECT_EQ(t.ValidateDrag(false, at("a"), at("e"), false), 4900);
+  EXPECT_EQ(t.ValidateDrag(true, -1, at("e"), false), 4910);
+  EXPECT_EQ(t.ValidateDrag(true, at("a"), -1, false), 4930);
+  EXPECT_EQ(t.ValidateDrag(true, at("a"), at("a"), false), 4950);
+  EXPECT_EQ(t.ValidateDrag(true, at("b"), at("P"), true), 4950);
+  EXPECT_EQ(t.ValidateDrag(true, at("P"), at("c"), false), 4960);
+  EXPECT_EQ(t.ValidateDrag(true, at("a"), at("e"), true), 4970);
+  EXPECT_EQ(t.ValidateDrag(true, at("a"), at("Q"), true), 4980);
+  EXPECT_EQ(t.ValidateDrag(true, at("b"), at("P"), false), 4990);
+}
+
+TEST(FilterTree, MovesKeepEveryNodeOnce) {
+  struct Case {
+    std::string select;
+    bool up;
+    std::string expected;
+  };
+  for (const Case &c : std::vector<Case>{
+           // into the subtree before, and out of a parent
+           {"e", true, "T:0 I:1 a:1 P:1 b:2 Q:2 c:3 e:2 d:2 O:1"},
+           {"b", true, "T:0 I:1 a:1 b:1 P:1 Q:2 c:3 d:2 e:1 O:1"},
+           {"Q", true, "T:0 I:1 a:1 P:1 Q:2 c:3 b:2 d:2 e:1 O:1"},
+           // a childless item down, a last child out, an item with subfilters
+           {"a", false, "T:0 I:1 P:1 b:2 Q:2 c:3 d:2 a:1 e:1 O:1"},
+           {"d", false, "T:0 I:1 a:1 P:1 b:2 Q:2 c:3 e:1 d:1 O:1"},
+           {"Q", false, "T:0 I:1 a:1 P:1 b:2 d:2 Q:2 c:3 e:1 O:1"},
+           // a last child whose parent is a last child stays
+           {"c", false, nested},
+       }) {
+    Shape shape(nested);
+    shape.tree.selected = shape.find(c.select);
+    EXPECT_TRUE(c.up ? shape.tree.moveItemUp() : shape.tree.moveItemDown()) << c.select;
+    EXPECT_EQ(shape.outline(), c.expected) << (c.up ? "up " : "down ") << c.select;
+  }
+  // The item before the output stays there, with or without subfilters.
+  Shape last("T:0 I:1 P:1 b:2 O:1");
+  last.tree.selected = last.find("P");
+  EXPECT_FALSE(last.tree.moveItemDown());
+  last.tree.selected = last.find("b");
+  EXPECT_FALSE(last.tree.moveItemDown());
+  EXPECT_EQ(last.outline(), "T:0 I:1 P:1 b:2 O:1");
+}
+
+TEST(FilterTree, DropsNestOrPlaceAboveAndForgetTheDialog) {
+  Shape shape(nested);
+  struct Site : TNodeEditorSite {
+    void setFilterHeading(const std::string &) override {}
+    TNodeEditor *editorFor(TListObject &, TNodeEditor *current) override { return current; }
+    void placeEditor(TNodeEditor &) override {}
+    void releaseEditor(TNodeEditor *) override {}
+  } site;
+  TListObject &moved = shape.tree.node(shape.find("a"));
+  moved.showOnScreen(site);
+  shape.tree.dropNode(shape.find("a"), shape.find("Q"), true);
+  EXPECT_EQ(shape.outline(), "T:0 I:1 P:1 b:2 Q:2 c:3 a:3 d:2 e:1 O:1");
+  EXPECT_FALSE(moved.shown);
+  EXPECT_EQ(moved.childForm, nullptr);
+  shape.tree.dropNode(shape.find("Q"), shape.find("e"), false);
+  EXPECT_EQ(shape.outline(), "T:0 I:1 P:1 b:2 d:2 Q:1 c:2 a:2 e:1 O:1");
+  shape.tree.dropNode(shape.find("d"), shape.find("e"), true); // e cannot parent: above it
+  EXPECT_EQ(shape.outline(), "T:0 I:1 P:1 b:2 Q:1 c:2 a:2 d:1 e:1 O:1");
+}
+
+TEST(FilterTree, DuplicateCopiesEveryDepthBeforeTheOriginal) {
+  Shape shape(nested);
+  shape.tree.items[static_cast<std::size_t>(shape.find("Q"))].expanded = false;
+  shape.tree.selected = shape.find("P");
+  ASSERT_TRUE(shape.tree.duplicateNode());
+  EXPECT_EQ(shape.outline(), "T:0 I:1 a:1 +:1 +:2 +:2 +:3 +:2 P:1 b:2 Q:2 c:3 d:2 e:1 O:1");
+  EXPECT_EQ(shape.tree.selected, shape.find("P"));
+  EXPECT_FALSE(shape.tree.items[5].expanded);
+  EXPECT_EQ(shape.tree.caption(3), shape.tree.caption(shape.find("P")));
+  shape.tree.selected = shape.find("c");
+  ASSERT_TRUE(shape.tree.duplicateNode());
+  EXPECT_EQ(shape.tree.items[static_cast<std::size_t>(shape.find("c") - 1)].level, 3);
+}
+
+TEST(FilterTree, BuildTreeFollowsLevelsAndRefusesAJump) {
+  TFilterList list;
+  list.resetToDefault();
+  list.insertNode(2, TCommentObject::CreateWith("p"), 1, false);
+  list.insertNode(3, TDescriptionObject::CreateWith(5), 2, true);
+  list.node(3).setEnabled(false);
+  FilterTree tree;
+  tree.buildTree(list);
+  ASSERT_EQ(tree.count(), 5);
+  EXPECT_FALSE(tree.items[2].expanded);
+  EXPECT_EQ(tree.items[3].level, 2);
+  EXPECT_EQ(tree.overlay(3), 21);
+  EXPECT_EQ(tree.overlay(2), -1);
+  EXPECT_EQ(tree.parentOf(3), 2);
+
+  list.nodes[3].level = 3; // levels 1, 3
+  try {
+    tree.buildTree(list);
+    FAIL() << "a jump of two levels was accepted";
+  } catch (const Exception &error) {
+    EXPECT_STREQ(error.what(), "Invalid tree being loaded");
+  }
+}
+
+} // namespace
+} // namespace marrowen::testing
