@@ -31,6 +31,7 @@
 #include <QVBoxLayout>
 
 #include <array>
+#include <type_traits>
 
 namespace marrowen {
 
@@ -62,81 +63,146 @@ bool TextTarget::isMemo() const {
   return isRich() || qobject_cast<QPlainTextEdit *>(control_.data()) != nullptr;
 }
 
-// Every operation dispatches on the control's class; the three are handled
-// alike except where Qt names things apart.
-#define MARROWEN_ON_TARGET(lineCall, plainCall, richCall)                                          \
-  if (auto *line = qobject_cast<QLineEdit *>(control_.data())) {                                   \
-    lineCall;                                                                                      \
-  } else if (auto *plain = qobject_cast<QPlainTextEdit *>(control_.data())) {                      \
-    plainCall;                                                                                     \
-  } else if (auto *rich = qobject_cast<QTextEdit *>(control_.data())) {                            \
-    richCall;                                                                                      \
-  }
+namespace {
+
+template <class Edit> constexpr bool isLineEdit = std::is_same_v<Edit, QLineEdit *>;
+
+// Runs `operation` on the control as the class it is; the two memo classes
+// share their names, a one-line edit has its own. `fallback` answers for a
+// control that is gone.
+template <class Operation, class Result>
+Result onControl(QWidget *control, Operation operation, Result fallback) {
+  if (auto *line = qobject_cast<QLineEdit *>(control))
+    return operation(line);
+  if (auto *plain = qobject_cast<QPlainTextEdit *>(control))
+    return operation(plain);
+  if (auto *rich = qobject_cast<QTextEdit *>(control))
+    return operation(rich);
+  return fallback;
+}
+
+template <class Operation> void onControl(QWidget *control, Operation operation) {
+  onControl(
+      control, [&](auto *edit) { return (operation(edit), true); }, false);
+}
+
+} // namespace
 
 QString TextTarget::text() const {
-  MARROWEN_ON_TARGET(return line->text(), return plain->toPlainText(), return rich->toPlainText())
-  return {};
+  return onControl(
+      control_,
+      [](auto *edit) {
+        if constexpr (isLineEdit<decltype(edit)>)
+          return edit->text();
+        else
+          return edit->toPlainText();
+      },
+      QString());
 }
 
 void TextTarget::setText(const QString &text) {
-  MARROWEN_ON_TARGET(line->setText(text), plain->setPlainText(text), rich->setPlainText(text))
+  onControl(control_, [&](auto *edit) {
+    if constexpr (isLineEdit<decltype(edit)>)
+      edit->setText(text);
+    else
+      edit->setPlainText(text);
+  });
 }
 
 void TextTarget::replaceSelection(const QString &text) {
-  MARROWEN_ON_TARGET(line->insert(text), plain->insertPlainText(text), rich->insertPlainText(text))
+  onControl(control_, [&](auto *edit) {
+    if constexpr (isLineEdit<decltype(edit)>)
+      edit->insert(text);
+    else
+      edit->insertPlainText(text);
+  });
 }
 
 bool TextTarget::hasSelection() const {
-  MARROWEN_ON_TARGET(return line->hasSelectedText(), return plain->textCursor().hasSelection(),
-                            return rich->textCursor().hasSelection())
-  return false;
+  return onControl(
+      control_,
+      [](auto *edit) {
+        if constexpr (isLineEdit<decltype(edit)>)
+          return edit->hasSelectedText();
+        else
+          return edit->textCursor().hasSelection();
+      },
+      false);
 }
 
 bool TextTarget::canUndo() const {
-  MARROWEN_ON_TARGET(return line->isUndoAvailable(), return plain->document()->isUndoAvailable(),
-                            return rich->document()->isUndoAvailable())
-  return false;
+  return onControl(
+      control_,
+      [](auto *edit) {
+        if constexpr (isLineEdit<decltype(edit)>)
+          return edit->isUndoAvailable();
+        else
+          return edit->document()->isUndoAvailable();
+      },
+      false);
 }
 
-void TextTarget::undo() { MARROWEN_ON_TARGET(line->undo(), plain->undo(), rich->undo()) }
-void TextTarget::cut() { MARROWEN_ON_TARGET(line->cut(), plain->cut(), rich->cut()) }
-void TextTarget::copy() { MARROWEN_ON_TARGET(line->copy(), plain->copy(), rich->copy()) }
-void TextTarget::paste() { MARROWEN_ON_TARGET(line->paste(), plain->paste(), rich->paste()) }
+void TextTarget::undo() {
+  onControl(control_, [](auto *edit) { edit->undo(); });
+}
+void TextTarget::cut() {
+  onControl(control_, [](auto *edit) { edit->cut(); });
+}
+void TextTarget::copy() {
+  onControl(control_, [](auto *edit) { edit->copy(); });
+}
+void TextTarget::paste() {
+  onControl(control_, [](auto *edit) { edit->paste(); });
+}
+void TextTarget::selectAll() {
+  onControl(control_, [](auto *edit) { edit->selectAll(); });
+}
 
 void TextTarget::deleteSelection() {
-  MARROWEN_ON_TARGET(line->del(), plain->textCursor().removeSelectedText(),
-                     rich->textCursor().removeSelectedText())
-}
-
-void TextTarget::selectAll() {
-  MARROWEN_ON_TARGET(line->selectAll(), plain->selectAll(), rich->selectAll())
+  onControl(control_, [](auto *edit) {
+    if constexpr (isLineEdit<decltype(edit)>)
+      edit->del();
+    else
+      edit->textCursor().removeSelectedText();
+  });
 }
 
 int TextTarget::selectionStart() const {
-  MARROWEN_ON_TARGET(return line->hasSelectedText() ? line->selectionStart()
-                                                    : line->cursorPosition(),
-                            return plain->textCursor().selectionStart(),
-                            return rich->textCursor().selectionStart())
-  return 0;
+  return onControl(
+      control_,
+      [](auto *edit) {
+        if constexpr (isLineEdit<decltype(edit)>)
+          return edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
+        else
+          return edit->textCursor().selectionStart();
+      },
+      0);
 }
 
 int TextTarget::caret() const {
-  MARROWEN_ON_TARGET(return line->cursorPosition(), return plain->textCursor().position(),
-                            return rich->textCursor().position())
-  return 0;
+  return onControl(
+      control_,
+      [](auto *edit) {
+        if constexpr (isLineEdit<decltype(edit)>)
+          return edit->cursorPosition();
+        else
+          return edit->textCursor().position();
+      },
+      0);
 }
 
 void TextTarget::select(int start, int length) {
-  auto selectIn = [&](auto *edit) {
-    QTextCursor cursor = edit->textCursor();
-    cursor.setPosition(start);
-    cursor.setPosition(start + length, QTextCursor::KeepAnchor);
-    edit->setTextCursor(cursor);
-  };
-  MARROWEN_ON_TARGET(line->setSelection(start, length), selectIn(plain), selectIn(rich))
+  onControl(control_, [&](auto *edit) {
+    if constexpr (isLineEdit<decltype(edit)>) {
+      edit->setSelection(start, length);
+    } else {
+      QTextCursor cursor = edit->textCursor();
+      cursor.setPosition(start);
+      cursor.setPosition(start + length, QTextCursor::KeepAnchor);
+      edit->setTextCursor(cursor);
+    }
+  });
 }
-
-#undef MARROWEN_ON_TARGET
 
 QFont TextTarget::font() const { return control_ ? control_->font() : QFont(); }
 

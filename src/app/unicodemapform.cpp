@@ -98,6 +98,9 @@ TunicodeMapForm::TunicodeMapForm(QWidget *owner, TNodeEditorSite *window)
   grid_->OnCellEdit = [this](TdgBaseGrid *, int dataCol, int dataRow, bool) {
     gridCellEdit(dataCol, dataRow);
   };
+  grid_->OnEndCellEdit = [this](TdgBaseGrid *, int dataCol, int dataRow, bool &cancel) {
+    cancel = !gridEndCellEdit(dataCol, dataRow);
+  };
 
   auto *group = new QGroupBox(QStringLiteral(" Populate values "), this);
   group->setObjectName(QStringLiteral("populateGroup"));
@@ -232,18 +235,27 @@ void TunicodeMapForm::gridSpinButtonClick(int dataRow, int button) {
   fieldChanged();
 }
 
+std::optional<int> TunicodeMapForm::codeIn(int dataCol, int dataRow) const {
+  const std::string text = cell(dataCol, dataRow);
+  const std::optional<int> code =
+      dataCol == 1 ? unicodeCodeFromDecimal(text) : unicodeCodeFromHex(text);
+  if (!code)
+    statusBarError(toQString(Format("'%s' is not a character code from 0 to 65535", {text})));
+  return code;
+}
+
+bool TunicodeMapForm::gridEndCellEdit(int dataCol, int dataRow) {
+  return (dataCol != 1 && dataCol != 2) || codeIn(dataCol, dataRow).has_value();
+}
+
 void TunicodeMapForm::gridCellEdit(int dataCol, int dataRow) {
   if (dataCol != 1 && dataCol != 2) {
     fieldChanged();
     return;
   }
-  const std::string text = cell(dataCol, dataRow);
-  const std::optional<int> code =
-      dataCol == 1 ? unicodeCodeFromDecimal(text) : unicodeCodeFromHex(text);
-  if (!code) {
-    statusBarError(toQString(Format("'%s' is not a character code from 0 to 65535", {text})));
+  const std::optional<int> code = codeIn(dataCol, dataRow);
+  if (!code)
     return;
-  }
   statusBarText(QString());
   if (dataCol == 1)
     grid_->SetCell(2, dataRow, Variant(unicodeCodeHex(*code)));

@@ -55,11 +55,15 @@ public:
   // Refuses a code that is not a number of 0..65535 (a status error, the
   // row left as it was); otherwise the other code column follows.
   void gridCellEdit(int dataCol, int dataRow);
+  // Whether the edited cell may be left: a bad code keeps the editor on it
+  // (Esc gives the row back as it was).
+  bool gridEndCellEdit(int dataCol, int dataRow);
   void clearButtonClick();
   void defaultButtonClick();
   void deleteButtonClick();
 
 private:
+  std::optional<int> codeIn(int dataCol, int dataRow) const;
   enum class RangeAction { clear, setDefault, remove };
   void applyToRange(RangeAction action);
   void setRows(const std::vector<Row> &rows);

@@ -70,6 +70,19 @@ TEST_F(UnicodeMapForm, CodeCellsStepFollowAndRefuseBadCodes) {
   type(2, 1, "1G");
   EXPECT_TRUE(site.statusIsError);
   EXPECT_EQ(form.rows()[0].code, std::string(400, '9'));
+
+  // Typed by the user: the cell cannot be left holding a bad code, and Esc
+  // gives the row back.
+  TdgGrid &grid = *form.grid();
+  type(1, 1, "7");
+  grid.SetCurrentDataRow(1);
+  ASSERT_TRUE(grid.StartEdit());
+  grid.EditorValueChanged(Variant(std::string("70000")));
+  EXPECT_FALSE(grid.EndEdit());
+  EXPECT_EQ(form.rows()[0].hex, "0007");
+  grid.EscapeKey();
+  grid.EscapeKey();
+  EXPECT_EQ(form.rows()[0], (Row{"7", "0007", ""}));
 }
 
 TEST_F(UnicodeMapForm, ViewingANodeKeepsWhatTheEditorCannotShow) {
