@@ -3,17 +3,23 @@
 #include "app/aboutbox.h"
 #include "app/clipboardviewer.h"
 #include "app/commandlineform.h"
+#include "app/commandlinehelper.h"
 #include "app/debugwindow.h"
 #include "app/forminfo.h"
+#include "app/httpget.h"
 #include "app/listdocument.h"
 #include "app/mainform.h"
 #include "app/optionsdialog.h"
+#include "app/shellextensions.h"
 #include "app/statusform.h"
+#include "app/taskmenu.h"
 #include "app/tipoftheday.h"
+#include "app/updateform.h"
 #include "app/wizard.h"
 #include "classlib/paths.h"
 #include "classlib/registry.h"
 #include "filterlist/settings.h"
+#include "grid/dgbasegrid.h"
 #include "qtext/qtext.h"
 
 #include <QApplication>
@@ -21,6 +27,8 @@
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QMdiArea>
+#include <QMenu>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -163,6 +171,82 @@ QImage clipboardViewer() {
   return image;
 }
 
+QImage updateWindow(bool checking) {
+  Sandbox sandbox;
+  MainSettings settings;
+  TupdateForm form(settings);
+  form.setAttribute(Qt::WA_DeleteOnClose, false);
+  if (checking) {
+    // Nothing is sent: the picture shows the window waiting.
+    updateBaseAddress() = "http://127.0.0.1:9/";
+    form.okButtonClick();
+    form.httpGet().Abort();
+  }
+  return renderWidget(form);
+}
+
+QImage shellExtensions() {
+  Sandbox sandbox;
+  // The desktop entries a save writes stay in the sandbox too.
+  const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+  qputenv("XDG_DATA_HOME", sandbox.path("data").toLocal8Bit());
+  std::vector<ShellFilter> filters{
+      {"Upper case", "Loud text", "/home/user/filters/upper.fll", shellCommandPresets()[0]},
+      {"Tidy logs", "Strip the noise", "/home/user/filters/tidy logs.fll",
+       shellCommandPresets()[1]}};
+  saveShellFilters(settingsStore(), filters);
+  if (dataHome.isNull())
+    qunsetenv("XDG_DATA_HOME");
+  else
+    qputenv("XDG_DATA_HOME", dataHome);
+  TshellExtensions window;
+  window.resize(660, 260);
+  return renderWidget(window);
+}
+
+// A saved filter list in a window of its own, for the helper to read.
+class SavedList : public QWidget, public FilterListWindow {
+public:
+  QWidget *widget() override { return this; }
+  std::string fileName() const override { return "/home/user/filters/tidy logs.fll"; }
+  bool filterHasChanged() const override { return false; }
+  void loadFilterList(const std::string &, bool, bool, bool) override {}
+  bool testThenAdd(const std::string &) override { return false; }
+  void showFilesPage() override {}
+  void checkButtonsEnableStatus() override {}
+  void Save() override {}
+  void addDescriptionFilter(int) override {}
+  void addNumberFilter(int) override {}
+  void updateTrialFont(const QFont &) override {}
+};
+
+QImage commandLineHelper(bool withList) {
+  Sandbox sandbox;
+  TmainForm main(QStringList{"marrowen"});
+  main.settings().showTips = false;
+  if (withList)
+    main.adoptChild(new SavedList, nullptr);
+  TcommandLineHelperForm helper;
+  helper.setAttribute(Qt::WA_DeleteOnClose, false);
+  helper.regenerateButtonClick();
+  for (int row : {1, 3, 9})
+    helper.tsGrid1DblClickCell(1, row);
+  return renderWidget(helper);
+}
+
+QImage taskMenu() {
+  Sandbox sandbox;
+  QDir(sandbox.path("")).mkpath(QStringLiteral("TaskMenu"));
+  for (const char *name : {"TaskMenu/Tidy logs.fll", "TaskMenu/Upper case.fll"}) {
+    QFile file(sandbox.path(name));
+    file.open(QIODevice::WriteOnly);
+  }
+  TmainForm main(QStringList{"marrowen"});
+  main.settings().showTips = false;
+  refreshTaskBarList();
+  return renderWidget(*main.taskMenu());
+}
+
 } // namespace
 
 QImage wizardPage(int page, bool clipboard) {
@@ -197,17 +281,24 @@ std::vector<Screen> wizardScreens() {
 
 std::vector<Screen> appScreens() {
   std::vector<Screen> wizard = wizardScreens();
-  std::vector<Screen> screens = {{"main_window", mainWindow},
-                                 {"status_running", statusRunning},
-                                 {"status_results", statusResults},
-                                 {"status_errors", statusErrors},
-                                 {"tip_of_the_day", tipOfTheDay},
-                                 {"preferences", preferences},
-                                 {"about_application", [] { return aboutBox(0); }},
-                                 {"about_release_notes", [] { return aboutBox(1); }},
-                                 {"debug_window", debugWindow},
-                                 {"command_line_parameters", commandLine},
-                                 {"clipboard_viewer", clipboardViewer}};
+  std::vector<Screen> screens = {
+      {"main_window", mainWindow},
+      {"status_running", statusRunning},
+      {"status_results", statusResults},
+      {"status_errors", statusErrors},
+      {"tip_of_the_day", tipOfTheDay},
+      {"preferences", preferences},
+      {"about_application", [] { return aboutBox(0); }},
+      {"about_release_notes", [] { return aboutBox(1); }},
+      {"debug_window", debugWindow},
+      {"command_line_parameters", commandLine},
+      {"clipboard_viewer", clipboardViewer},
+      {"update_check", [] { return updateWindow(false); }},
+      {"update_checking", [] { return updateWindow(true); }},
+      {"shell_extensions", shellExtensions},
+      {"command_line_helper_message", [] { return commandLineHelper(false); }},
+      {"command_line_helper", [] { return commandLineHelper(true); }},
+      {"task_menu", taskMenu}};
   screens.insert(screens.end(), wizard.begin(), wizard.end());
   return screens;
 }

@@ -20,7 +20,8 @@ struct MainSettings {
   std::string adhocFontName = "Courier New";
   std::int32_t adhocFontSize = 8;
   std::string language = "English";
-  // Kept for the update check, which comes later; read and written unchanged.
+  // The update check's next date (a whole day serial; 0: never checked) and
+  // the address sent with it.
   std::int32_t updateDate = 0;
   std::string emailAddress;
 };

@@ -1,6 +1,8 @@
 #include "app/childform.h"
 #include "app/commandline.h"
+#include "app/commandlinehelper.h"
 #include "app/commentdialogs.h"
+#include "app/ddeserver.h"
 #include "app/descriptiondialogs.h"
 #include "app/eoldialogs.h"
 #include "app/exports.h"
@@ -11,7 +13,10 @@
 #include "app/patternmenu.h"
 #include "app/scriptdialogs.h"
 #include "app/searchdialogs.h"
+#include "app/shellextensions.h"
+#include "app/taskmenu.h"
 #include "app/unicodemapform.h"
+#include "app/updateform.h"
 #include "app/utilitydialogs.h"
 #include "app/windowjobhost.h"
 #include "app/wizard.h"
@@ -63,10 +68,15 @@ int main(int argc, char **argv) {
   marrowen::registerInputOutputDialogs();
   marrowen::registerDescriptionDialogs();
   marrowen::registerLineDialogs();
+  marrowen::installTaskMenu();
+  marrowen::installUpdateCheck();
+  marrowen::installShellExtensions();
+  marrowen::installCommandLineHelper();
   marrowen::installCommandLine(std::vector<std::string>(argv + 1, argv + argc));
 
   QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(QApplication::arguments());
   mainForm->setAttribute(Qt::WA_DeleteOnClose);
+  marrowen::installDdeServer();
 
   // SIGINT, SIGTERM and SIGHUP quit as the close box does: running jobs stop
   // first (removing their temporaries, leaving their targets alone).

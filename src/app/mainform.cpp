@@ -17,9 +17,9 @@
 #include "components/dialogrunner.h"
 #include "components/trayicon.h"
 #include "engine/escapes.h"
-#include "engine/userinterface.h"
 #include "engine/log.h"
 #include "engine/messages.h"
+#include "engine/userinterface.h"
 #include "filterlist/settings.h"
 #include "qtext/qtext.h"
 
@@ -97,11 +97,7 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
   buildMenus();
   buildToolBars();
 
-  taskMenu_ = new QMenu(this);
-  taskMenu_->setObjectName(QStringLiteral("taskMenu"));
-  QAction *clear = taskMenu_->addAction(QStringLiteral("C&lear clipboard"));
-  clear->setObjectName(QStringLiteral("Clearclipboard2"));
-  connect(clear, &QAction::triggered, this, &TmainForm::ClearClipboardClick);
+  buildTaskMenu();
   tray_ = new TKitTrayIcon(this);
   tray_->setObjectName(QStringLiteral("RxTrayIcon1"));
   tray_->SetHint(QStringLiteral("Marrowen"));
@@ -320,6 +316,50 @@ void TmainForm::buildMenus() {
     auto *f1 = new QShortcut(Qt::Key_F1, this);
     connect(f1, &QShortcut::activated, this, [this] { showHelpContext(activeHelpContext()); });
   }
+}
+
+void TmainForm::buildTaskMenu() {
+  taskMenu_ = new QMenu(this);
+  taskMenu_->setObjectName(QStringLiteral("taskMenu"));
+  taskMenu_->setToolTipsVisible(true);
+  auto item = [this](const char *name, const QString &text, const QString &hint = {}) {
+    QAction *a = taskMenu_->addAction(text);
+    a->setObjectName(QString::fromLatin1(name));
+    a->setStatusTip(hint);
+    a->setProperty("helpContext", 1470);
+    return a;
+  };
+  // The main window goes behind the others once a task has been started.
+  auto sendBack = [this] { lower(); };
+  QAction *go = item("taskMenuGo", QStringLiteral("&Go"), QStringLiteral("Run the current filter"));
+  taskMenu_->setDefaultAction(go);
+  connect(go, &QAction::triggered, this, [this, sendBack] {
+    if (auto *child = activeChildForm())
+      child->beginButtonClick(false);
+    sendBack();
+  });
+  connect(item("Clipboard1", QStringLiteral("&Clipboard"),
+               QStringLiteral("Run the current filter with input/output forced to the clipboard")),
+          &QAction::triggered, this, [this, sendBack] {
+            if (auto *child = activeChildForm())
+              child->beginButtonClick(true);
+            sendBack();
+          });
+  QAction *force = item("Forceclipboard1", QStringLiteral("&Force clipboard"),
+                        QStringLiteral("Force filters run to input/output to the clipboard"));
+  force->setCheckable(true);
+  connect(force, &QAction::triggered, this, sendBack);
+  connect(item("Clearclipboard2", QStringLiteral("C&lear clipboard")), &QAction::triggered, this,
+          &TmainForm::ClearClipboardClick);
+  connect(item("Refreshlist2", QStringLiteral("&Refresh filter list"),
+               QStringLiteral("Refresh this list based on files in the TaskMenu folder")),
+          &QAction::triggered, this, [] {
+            if (auto &refresh = mainFormHooks().refreshTaskBarList)
+              refresh();
+          });
+  connect(item("HelpontheTaskBarMenu1", QStringLiteral("Help on the Task Bar Menu")),
+          &QAction::triggered, this, [] { showHelpContext(1470); });
+  taskMenu_->addSeparator()->setObjectName(QStringLiteral("taskBarDivider"));
 }
 
 void TmainForm::buildToolBars() {

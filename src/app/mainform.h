@@ -44,6 +44,8 @@ public:
   virtual void addDescriptionFilter(int kind) = 0;
   virtual void addNumberFilter(int kind) = 0;
   virtual void updateTrialFont(const QFont &font) = 0;
+  // Go; with `clipboard` the input and output are the clipboard's.
+  virtual void beginButtonClick(bool clipboard) { (void)clipboard; }
 };
 
 // Where later parts of the program plug into the main window; each is
@@ -123,6 +125,7 @@ public:
   MainSettings &settings() { return settings_; }
   TMRUManager &recentFiles() const { return *recentFiles_; }
   TKitTrayIcon *trayIcon() const { return tray_; }
+  QMenu *taskMenu() const { return taskMenu_; }
   TcommandLineForm *commandLineForm() const { return commandLineForm_; }
   // The help context of the active form or tab, for F1.
   int activeHelpContext() const;
@@ -141,6 +144,7 @@ protected:
 private:
   void buildMenus();
   void buildToolBars();
+  void buildTaskMenu();
   void afterCreate();
   QAction *addAction(QMenu *menu, const char *name, const QString &text, int tag = -1);
 

@@ -853,7 +853,7 @@ TEST(DescriptionNodes, FileOfType20LoadsEveryNodeWithItsDefaults) {
 // The filter file that bench/README.md runs through chainbench
 
 std::string benchListFolder() {
-  return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "bench" /
+  return (std::filesystem::path(MARROWEN_SOURCE_DIR) / "bench" /
           "lists")
       .string();
 }

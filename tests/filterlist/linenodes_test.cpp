@@ -651,7 +651,7 @@ TEST(LineNodesInAList, SaveLoadSaveIsByteIdentical) {
 namespace {
 
 std::string benchListFolder() {
-  return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "bench" /
+  return (std::filesystem::path(MARROWEN_SOURCE_DIR) / "bench" /
           "lists")
       .string();
 }

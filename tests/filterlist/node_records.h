@@ -197,7 +197,7 @@ inline std::string windowsForm(std::string path) {
 
 // The path of the filter-list fuzz seed `file` in the source tree.
 inline std::string fuzzSeedPath(std::string_view file) {
-  return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz" /
+  return (std::filesystem::path(MARROWEN_SOURCE_DIR) / "fuzz" /
           "corpus" / "filterlist" / file)
       .string();
 }

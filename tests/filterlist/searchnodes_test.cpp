@@ -723,7 +723,7 @@ TEST(SearchNodesInAList, OldFilesLoadAndSaveInTheCurrentLayoutForGood) {
 namespace bench {
 
 std::string listFolder() {
-  return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "bench" /
+  return (std::filesystem::path(MARROWEN_SOURCE_DIR) / "bench" /
           "lists")
       .string();
 }

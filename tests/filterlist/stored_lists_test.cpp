@@ -26,7 +26,7 @@ namespace marrowen::testing {
 namespace {
 
 std::filesystem::path sourceRoot() {
-  return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+  return std::filesystem::path(MARROWEN_SOURCE_DIR);
 }
 
 std::string dataPath(std::string_view file) {

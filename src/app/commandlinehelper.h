@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+class QLabel;
+
+namespace marrowen {
+
+class TFormInfo;
+class TdgGrid;
+
+// `text` with a backslash before each '"', '$', '`' and '\', so that it
+// stays one word between double quotes in a shell.
+std::string shellQuoted(const std::string &text);
+// The program and the filter file, each in double quotes: what every
+// command line of the helper starts with.
+std::string baseCommand(const std::string &program, const std::string &filterFile);
+// The ten rows of the helper's grid for a base command.
+std::vector<std::string> commandLineRows(const std::string &base);
+
+// Ready-made command lines that load and run the active filter-list
+// window's filter file, each copied to the clipboard by its button.
+class TcommandLineHelperForm : public QWidget {
+  Q_OBJECT
+public:
+  explicit TcommandLineHelperForm(QWidget *parent = nullptr);
+  ~TcommandLineHelperForm() override;
+
+  static TcommandLineHelperForm *instance();
+
+  TdgGrid &grid() const { return *tsGrid1_; }
+  QString errorText() const;
+
+  void regenerateButtonClick();
+  void tsGrid1ButtonClick(int dataCol, int dataRow);
+  void tsGrid1DblClickCell(int dataCol, int dataRow);
+
+private:
+  QLabel *error_;
+  TdgGrid *tsGrid1_;
+  std::unique_ptr<TFormInfo> formInfo_;
+};
+
+// Shows the helper, made on first use.
+void showCommandLineHelper();
+// Offers the helper to the filter-list windows' menus as the command
+// "CommandLineHelper".
+void installCommandLineHelper();
+
+} // namespace marrowen
