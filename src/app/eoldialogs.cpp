@@ -156,9 +156,11 @@ TmapForm::TmapForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(owne
   grid_->setSelectionMode(QAbstractItemView::ContiguousSelection);
   grid_->setItemDelegateForColumn(replacementColumn, new MapCellDelegate(this));
   for (int byte = 0; byte < 256; ++byte) {
-    const std::string value(1, static_cast<char>(byte));
-    const QString fixed[] = {QString::number(byte), toQString(Format("%2.2x", {byte})),
-                             toQString(value)};
+    // Control characters have no glyph: their cell stays blank.
+    QString character = toQString(std::string(1, static_cast<char>(byte)));
+    if (!character.at(0).isPrint())
+      character.clear();
+    const QString fixed[] = {QString::number(byte), toQString(Format("%2.2x", {byte})), character};
     for (int column = 0; column < 3; ++column) {
       auto *item = new QTableWidgetItem(fixed[column]);
       item->setFlags(item->flags() & ~Qt::ItemIsEditable);

@@ -133,9 +133,13 @@ TsplitForm::TsplitForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(
   splitCharRadio_ = namedRadio(this, "splitCharRadio", QStringLiteral("&Character"));
   splitChar_ = new QComboBox(this);
   splitChar_->setObjectName(QStringLiteral("splitChar"));
-  for (int n = 0; n < 256; ++n)
-    splitChar_->addItem(toQString(
-        Format("%3d  %s", {n, escapeControlChars(std::string(1, static_cast<char>(n)))})));
+  for (int n = 0; n < 256; ++n) {
+    QString character = toQString(escapeControlChars(std::string(1, static_cast<char>(n))));
+    // A character without a glyph (DEL, bytes the code page leaves out) shows blank.
+    if (character.size() == 1 && !character.at(0).isPrint())
+      character.clear();
+    splitChar_->addItem(toQString(Format("%3d  %s", {n, fromQString(character)})));
+  }
   splitCharCount_ = namedSpin(this, "splitCharCount", 1, 100000);
   countLabel_ = namedLabel(this, "countLabel", QStringLiteral("Co&unt"), splitCharCount_);
   splitCharPos_ = new QComboBox(this);
