@@ -1,5 +1,6 @@
 #include "app/eoldialogs.h"
 
+#include "app/childform.h"
 #include "app/patternmenu.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
@@ -329,6 +330,9 @@ void TmapForm::saveMapClick() {
   getFromScreen(*node_);
   node_->saveToTextFile(name,
                         [this](const std::string &message) { statusBarError(toQString(message)); });
+  // The window's map menu lists the map files.
+  if (auto *childForm = dynamic_cast<TchildForm *>(window()))
+    childForm->refreshMapList();
 }
 
 void TmapForm::reverseMapButtonClick() {
