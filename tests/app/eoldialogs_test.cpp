@@ -54,7 +54,9 @@ protected:
   TUserObject node;
 
   QString cell(int byte) { return form.userReplacement().item(byte, 3)->text(); }
-  void setCell(int byte, const QString &text) { form.userReplacement().item(byte, 3)->setText(text); }
+  void setCell(int byte, const QString &text) {
+    form.userReplacement().item(byte, 3)->setText(text);
+  }
   void selectRows(int first, int last) {
     form.userReplacement().clearSelection();
     form.userReplacement().setRangeSelected(QTableWidgetSelectionRange(first, 0, last, 3), true);

@@ -78,8 +78,7 @@ TEST_F(SearchForm, TheDialectDimsItsOptions) {
   EXPECT_FALSE(matchCase->isEnabled());
   EXPECT_FALSE(wholeWord->isEnabled());
   EXPECT_TRUE(options->isHidden());
-  EXPECT_EQ(form.findChild<QLabel *>("searchStringLabel")->text(),
-            "&Find a word that sounds like");
+  EXPECT_EQ(form.findChild<QLabel *>("searchStringLabel")->text(), "&Find a word that sounds like");
   type->setCurrentIndex(3);
   emit type->activated(3);
   EXPECT_TRUE(matchCase->isEnabled());
