@@ -33,6 +33,9 @@ std::vector<Screen> dialogScreens();
 // nodes (each kind where it changes by kind) and the query-replace dialog.
 std::vector<Screen> nodeDialogScreens();
 
+// The filter-list window, page by page, over a nested list.
+std::vector<Screen> childFormScreens();
+
 // Every screen of the program.
 std::vector<Screen> allScreens();
 

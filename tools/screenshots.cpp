@@ -3,6 +3,8 @@
 // look at them: tools/screenshots FOLDER.
 #include "gridsupport/screenshots.h"
 #include "gridsupport/datagridscenes.h"
+#include "gridsupport/dropdownscenes.h"
+#include "gridsupport/editingscenes.h"
 #include "screens.h"
 
 #include <QApplication>
@@ -27,6 +29,10 @@ int main(int argc, char **argv) {
   for (const std::string &file : marrowen::renderGridScreenshots(argv[1]))
     std::printf("%s\n", file.c_str());
   for (const std::string &file : marrowen::renderDataGridScreenshots(argv[1]))
+    std::printf("%s\n", file.c_str());
+  for (const std::string &file : marrowen::renderDropDownScreenshots(argv[1]))
+    std::printf("%s\n", file.c_str());
+  for (const std::string &file : marrowen::renderEditingScreenshots(argv[1]))
     std::printf("%s\n", file.c_str());
   int failures = 0;
   for (const marrowen::Screen &screen : marrowen::allScreens()) {

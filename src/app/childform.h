@@ -31,6 +31,7 @@ class TdgGrid;
 class TFilter;
 class TGenericInput;
 class TStringInput;
+class WindowJobHost;
 
 // A plain-text memo bound to bytes (memos.h): the bytes it was given come
 // back until the user edits it.
@@ -136,6 +137,10 @@ public:
   void addNumberFilter(int kind) override;
   void updateTrialFont(const QFont &font) override;
 
+  // The input node (item 1) and the output node (the last item).
+  TInputObject *InputFilter() { return inputNode(); }
+  TOutputObject *OutputFilter() { return outputNode(); }
+
   // --- Files grid ---
   TdgGrid &fileGrid() const { return *fileGrid_; }
   void addFile(const std::string &name);
@@ -152,6 +157,8 @@ public:
   void saveFileList(const std::string &fileName);
 
   // --- Running ---
+  // The host of the window's jobs: the main window's.
+  static WindowJobHost &jobHost();
   // The chain built from the tree; none (the error shown, the failing node
   // selected) when it cannot be built.
   std::unique_ptr<TFilter> create_filters(bool clipboard, bool innerOnly);
@@ -219,6 +226,8 @@ private:
   void buildMenus();
   void buildTrialPage();
   void rebuildTreeView();
+  // Puts a trial run's result in the trial output, unless a newer run began.
+  void showTrialOutput(int serial, const std::string &text);
   void refreshItem(int index);
   void treeSelectionChanging(int oldItem, int newItem);
   void removeButtonClick();

@@ -315,10 +315,15 @@ void TchildForm::buildMenus() {
     if (auto &show = mainFormHooks().showWizard)
       show(*this);
   });
-  // The assistants of later work stay disabled until they exist.
-  add(toolsMenu_, "Command line wizard", [] {})->setEnabled(false);
-  add(toolsMenu_, "Customize shell extensions", mainAction("Customizeshellextensions1"));
-  add(toolsMenu_, "&Check for Marrowen updates", mainAction("Checkweb1"));
+  auto hook = [](const char *name) {
+    return [name] {
+      if (auto &command = mainFormHooks().commands[name])
+        command();
+    };
+  };
+  add(toolsMenu_, "Command line wizard", hook("CommandLineHelper"));
+  add(toolsMenu_, "Customize shell extensions", hook("Customizeshellextensions1"));
+  add(toolsMenu_, "&Check for Marrowen updates", hook("Checkweb1"));
   add(toolsMenu_, "Show command line", mainAction("Showcommandline1"));
   toolsMenu_->addSeparator();
   for (auto [caption, tag] :
@@ -590,24 +595,28 @@ template <typename Fn> void onActive(Fn fn) {
 void TchildForm::install() {
   MainFormHooks &hooks = mainFormHooks();
   hooks.createChild = [](QMdiArea &area) -> FilterListWindow * {
-    auto *child = new TchildForm(static_cast<int>(area.subWindowList().size()) + 1);
+    // Numbered among the list windows, the new one included.
+    int number = 1;
+    for (QMdiSubWindow *sub : area.subWindowList())
+      if (qobject_cast<TchildForm *>(sub->widget()))
+        ++number;
+    auto *child = new TchildForm(number);
     child->setAttribute(Qt::WA_DeleteOnClose);
     QMdiSubWindow *sub = area.addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
-    static QMetaObject::Connection connection;
-    if (!connection)
-      connection = QObject::connect(
-          &area, &QMdiArea::subWindowActivated, &area, [&area](QMdiSubWindow *window) {
-            TmainForm *main = TmainForm::instance();
-            if (!main)
-              return;
-            auto *form = window ? qobject_cast<TchildForm *>(window->widget()) : nullptr;
-            if (!window && !area.subWindowList().isEmpty())
-              return;
-            if (form)
-              form->activateWindow_();
-            mergeMenus(*main, form);
-          });
+    if (!area.property("childFormMenus").toBool()) {
+      area.setProperty("childFormMenus", true);
+      QObject::connect(&area, &QMdiArea::subWindowActivated, &area, [&area](QMdiSubWindow *window) {
+        TmainForm *main = TmainForm::instance();
+        // Focus leaving the workspace keeps the bar as it is.
+        if (!main || (!window && !area.subWindowList().isEmpty()))
+          return;
+        auto *form = window ? qobject_cast<TchildForm *>(window->widget()) : nullptr;
+        if (form)
+          form->activateWindow_();
+        mergeMenus(*main, form);
+      });
+    }
     return child;
   };
   auto &commands = hooks.commands;

@@ -4,6 +4,7 @@
 
 #include "app/dialogbase.h"
 #include "app/filtertreemodel.h"
+#include "app/memos.h"
 #include "app/windowjobhost.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
@@ -27,6 +28,8 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextBlock>
+#include <QThread>
+#include <QThreadPool>
 
 #include <dirent.h>
 #include <fnmatch.h>
@@ -36,15 +39,19 @@
 
 namespace marrowen {
 
-namespace {
+namespace {} // namespace
 
-WindowJobHost &jobHost() {
+WindowJobHost &TchildForm::jobHost() {
   if (TmainForm *main = TmainForm::instance())
     return main->jobHost();
-  // Windows made without a main window (tests, tools) share one host.
-  static WindowJobHost *host = new WindowJobHost(qApp);
+  // Windows made without a main window (tests, tools) share one host. It
+  // stays to the very end: its jobs may still be ending when the
+  // application object goes, and waiting for them then would need it.
+  static WindowJobHost *host = new WindowJobHost;
   return *host;
 }
+
+namespace {
 
 // The trial run the window is waiting for; a newer one or a stop makes an
 // older job's reports go nowhere.
@@ -142,8 +149,7 @@ void TchildForm::trialRunButtonClick() {
 }
 
 void TchildForm::doTrialRun() {
-  std::string text = trialInput->bytes();
-  if (text.empty())
+  if (trialInput->document()->isEmpty())
     throw Exception(translate(
         4800,
         "You need to enter some text in the trial run input area\r\n to test your filters on"));
@@ -152,22 +158,26 @@ void TchildForm::doTrialRun() {
     Tabs->setCurrentWidget(filtersTab);
     return;
   }
+  // Building the chain read the trial input into the list.
+  std::string text = filterList_.trialInput;
   setTrialRunning(true);
   trialOutput->setBytes(translate(4810, "Generating output..."));
   statusBarText(translate(4820, "Processing trial input..."));
 
   const int serial = ++trialSerial;
   QPointer<TchildForm> self(this);
+  // Whether the output reached the window; a job that ends without it
+  // (stopped, failed) still leaves the window idle.
+  auto delivered = std::make_shared<bool>(false);
   auto input = std::make_unique<TStringInput>("trialInput");
   input->setNext(std::move(chain));
   input->lastFilter()->setNext(
-      std::make_unique<TAdhocOutput>([self, serial](const std::string &out) {
+      std::make_unique<TAdhocOutput>([self, serial, delivered](const std::string &out) {
         if (!self || serial != trialSerial)
           return;
-        self->trialOutput->setBytes(out, translate(4080, "Trial Output"));
+        *delivered = true;
         self->trialJob_ = nullptr;
-        self->setTrialRunning(false);
-        self->statusBarText(translate(4090, "Trial run completed"));
+        self->showTrialOutput(serial, out);
       }));
   input->setText(std::move(text));
 
@@ -176,14 +186,48 @@ void TchildForm::doTrialRun() {
   options.closeStatusWhenDone = true;
   options.deferLogging = false;
   options.lineLimit = 50;
-  options.onEnded = [self, serial](bool) {
-    // Any end (stopped, failed, no output) leaves the window idle.
+  options.onEnded = [self, serial, delivered](bool) {
     if (!self || serial != trialSerial)
       return;
     self->trialJob_ = nullptr;
-    self->setTrialRunning(false);
+    if (!*delivered)
+      self->setTrialRunning(false);
   };
   trialJob_ = jobHost().startJob(std::move(input), std::move(options));
+}
+
+void TchildForm::showTrialOutput(int serial, const std::string &text) {
+  const std::string areaName = translate(4080, "Trial Output");
+  auto finished = [this] {
+    setTrialRunning(false);
+    statusBarText(translate(4090, "Trial run completed"));
+  };
+  // A long result is made ready off the user-interface thread, which only
+  // takes the finished document.
+  constexpr std::size_t placedAtOnce = 1 << 20;
+  if (text.size() < placedAtOnce) {
+    trialOutput->setBytes(text, areaName);
+    finished();
+    return;
+  }
+  QPointer<TchildForm> self(this);
+  QThread *memoThread = thread();
+  const QFont font = trialOutput->font();
+  QThreadPool::globalInstance()->start([self, serial, text, areaName, memoThread, font, finished] {
+    auto prepared =
+        std::make_shared<PreparedMemoText>(prepareMemoText(text, areaName, memoThread, font));
+    QMetaObject::invokeMethod(
+        qApp,
+        [self, serial, prepared, finished] {
+          if (!self || serial != trialSerial)
+            return;
+          const QString warning = adoptMemoDocument(self->trialOutput, std::move(*prepared));
+          if (!warning.isEmpty())
+            messageBox(QMessageBox::Warning, fromQString(warning));
+          finished();
+        },
+        Qt::QueuedConnection);
+  });
 }
 
 void TchildForm::setTrialRunning(bool running) {

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QThread>
 
 namespace marrowen {
 
@@ -17,6 +18,14 @@ namespace {
 // The bytes a memo was given, kept on the memo itself so that any code
 // holding the control can hand them back.
 constexpr const char *bytesProperty = "marrowenMemoBytes";
+
+// The text a memo shows for `bytes`: NULs left out, every break a paragraph.
+QString shownText(const MemoText &shown) {
+  QString text = toQString(shown.text);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return text;
+}
 
 } // namespace
 
@@ -33,9 +42,7 @@ QString setMemoBytes(QWidget *memo, std::string_view bytes, std::string_view sou
   if (!document)
     return {};
   const MemoText shown = memoTextWithoutNulls(sourceName, bytes);
-  QString text = toQString(shown.text);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  const QString text = shownText(shown);
   memo->setProperty(bytesProperty, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
   if (auto *plain = qobject_cast<QPlainTextEdit *>(memo))
     plain->setPlainText(text);
@@ -143,6 +150,42 @@ void bindMemoStatus(QWidget *memo, MemoStatusBar *status) {
     QObject::connect(rich, &QTextEdit::cursorPositionChanged, status, position);
   }
   update();
+}
+
+} // namespace marrowen
+
+namespace marrowen {
+
+PreparedMemoText prepareMemoText(std::string bytes, std::string_view sourceName,
+                                 QThread *memoThread, const QFont &font) {
+  PreparedMemoText prepared;
+  const MemoText shown = memoTextWithoutNulls(sourceName, bytes);
+  if (shown.nullsRemoved)
+    prepared.warning = toQString(shown.warning);
+  prepared.document = std::make_unique<QTextDocument>();
+  prepared.document->setDefaultFont(font);
+  prepared.document->setDocumentLayout(new QPlainTextDocumentLayout(prepared.document.get()));
+  prepared.document->setPlainText(shownText(shown));
+  prepared.document->moveToThread(memoThread);
+  prepared.bytes = std::move(bytes);
+  return prepared;
+}
+
+QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared) {
+  QTextDocument *document = prepared.document.release();
+  document->setParent(memo);
+  // The memo's own first document goes with setDocument; an adopted one is ours to free.
+  QTextDocument *old = memo->document();
+  const bool adopted = old && old->parent() == memo;
+  memo->setProperty(bytesProperty, QByteArray(prepared.bytes.data(),
+                                              static_cast<qsizetype>(prepared.bytes.size())));
+  memo->setDocument(document);
+  document->setModified(false);
+  if (adopted)
+    old->deleteLater();
+  // A new document sends no change of its own.
+  emit memo->textChanged();
+  return prepared.warning;
 }
 
 } // namespace marrowen

@@ -1,12 +1,18 @@
 #pragma once
 
+#include <QFont>
 #include <QStatusBar>
 #include <QString>
+#include <QTextDocument>
+
+#include <memory>
 
 #include <string>
 #include <string_view>
 
 class QLabel;
+class QPlainTextEdit;
+class QThread;
 class QTextDocument;
 class QWidget;
 
@@ -20,6 +26,20 @@ namespace marrowen {
 // there were none). `sourceName` names the text in that warning.
 QString setMemoBytes(QWidget *memo, std::string_view bytes, std::string_view sourceName = {});
 std::string memoBytes(const QWidget *memo);
+// A long text made ready for a plain-text memo on another thread: the
+// document holds what setMemoBytes would show, laid out in the memo's
+// `font`, and belongs to `memoThread`.
+// The memo takes it on its own thread with adoptMemoDocument, which gives
+// back the warning about NULs (empty when there were none).
+struct PreparedMemoText {
+  std::unique_ptr<QTextDocument> document;
+  std::string bytes;
+  QString warning;
+};
+PreparedMemoText prepareMemoText(std::string bytes, std::string_view sourceName,
+                                 QThread *memoThread, const QFont &font);
+QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared);
+
 // Whether the memo's text is no longer the bytes it was given.
 bool memoEdited(const QWidget *memo);
 // The memo's document; null for a control that is not a memo.

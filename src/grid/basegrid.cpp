@@ -163,6 +163,7 @@ void TCustomGrid_dg::SetColWidths(std::int32_t index, int value) {
   if (value != FColWidths[index]) {
     InvalidateGrid();
     FColWidths[index] = value;
+    ExtentStored(false, index);
     ColWidthsChanged();
   }
 }
@@ -175,6 +176,7 @@ void TCustomGrid_dg::SetRowHeights(std::int32_t index, int value) {
   if (value != FRowHeights[index]) {
     InvalidateGrid();
     FRowHeights[index] = value;
+    ExtentStored(true, index);
     RowHeightsChanged();
   }
 }

@@ -214,6 +214,9 @@ public:
   virtual void TimedScroll(unsigned directions);
   virtual void ColWidthsChanged();
   virtual void RowHeightsChanged();
+  // One width (rows: height) was set through ColWidths or RowHeights, just
+  // before the all-sizes notification.
+  virtual void ExtentStored(bool, std::int32_t) {}
   virtual bool BeginColumnDrag(std::int32_t &origin, std::int32_t &destination, QPoint mousePt);
   virtual bool BeginRowDrag(std::int32_t &origin, std::int32_t &destination, QPoint mousePt);
   virtual bool CheckColumnDrag(std::int32_t &origin, std::int32_t &destination, QPoint mousePt);

@@ -502,6 +502,14 @@ void TdgCol::SetVisible(bool v) {
   if (current && !grid_->canLeaveCell())
     return;
   visible_ = v;
+  // Column 0 is the row bar: shown or not, never in the visible list.
+  if (displayCol_ == 0) {
+    grid_->setColWidth(0, v ? width_ : 0);
+    grid_->restoreFixedSizes();
+    grid_->relayout();
+    grid_->refreshEditor();
+    return;
+  }
   if (v) {
     grid_->visibleCols().Add(displayCol_);
     grid_->setColWidth(displayCol_, width_);
@@ -719,6 +727,15 @@ void TdgRow::SetHeight(int v) {
 void TdgRow::SetVisible(bool v) {
   if (visible_ == v || grid_->isInsertRow(dataRow_))
     return;
+  // Row 0 is the heading: shown or not, never in the visible list.
+  if (dataRow_ == 0) {
+    visible_ = v;
+    grid_->setRowHeight(0, v ? height_ : 0);
+    grid_->restoreFixedSizes();
+    grid_->relayout();
+    grid_->refreshEditor();
+    return;
+  }
   const bool current = grid_->currentDataRow() == dataRow_;
   if (current && !grid_->canLeaveCell())
     return;

@@ -1,73 +1,70 @@
 #include "grid/dgbasegrid.h"
-#include "grid/inplaceedit.h"
 #include "grid/qtbytes.h"
 
 namespace marrowen {
 
+// The selection is the text editor's while it stands over the current cell.
 void TdgCurrentCell::SetSelStart(int value) {
   FSelStart = value;
-  if (TInplaceEdit *editor = Grid.InplaceEditor())
-    editor->setSelection(value, FSelLength);
+  if (&Grid.ActiveControl() == &Grid.EditControl())
+    Grid.EditControl().SetSelStart(value);
 }
 
 void TdgCurrentCell::SetSelLength(int value) {
   FSelLength = value;
-  if (TInplaceEdit *editor = Grid.InplaceEditor())
-    editor->setSelection(FSelStart, value);
+  if (&Grid.ActiveControl() == &Grid.EditControl())
+    Grid.EditControl().SetSelLength(value);
 }
 
 void TdgCurrentCell::Apply() {
-  TInplaceEdit *editor = Grid.InplaceEditor();
-  if (HasValue() || DisplayCol() < 0 || DisplayRow() < 0 || !editor)
+  if (HasValue() || DisplayCol() < 0 || DisplayRow() < 0 || ControlType() != ctText)
     return;
-  // Loading the shown text is no edit of the cell.
-  const QSignalBlocker quiet(editor);
+  Grid.PlaceEditor();
+  TdgEditGridControl &editor = Grid.EditControl();
   const Variant value = Grid.GetCell(Grid.GetCurrentDataCol(), Grid.GetCurrentDataRow());
   // The text shown stays, with its selection, while it is the cell's.
-  if (editor->Text() != value.toString())
-    editor->SetText(value.toString());
-  FSelStart = editor->hasSelectedText() ? editor->selectionStart() : editor->cursorPosition();
-  FSelLength = static_cast<int>(editor->selectedText().size());
+  if (editor.GetValue().toString() != value.toString())
+    editor.SetValue(value);
+  FSelStart = editor.GetSelStart();
+  FSelLength = editor.GetSelLength();
 }
 
 void TdgCurrentCell::SelectAll() {
-  TInplaceEdit *editor = Grid.InplaceEditor();
-  if (!Grid.HandleAllocated() || DisplayCol() < 0 || DisplayRow() < 0 || !editor)
+  if (!Grid.HandleAllocated() || DisplayCol() < 0 || DisplayRow() < 0 || ControlType() != ctText)
     return;
   Apply();
-  editor->selectAll();
+  Grid.EditControl().SelectAll();
   FSelStart = 0;
-  FSelLength = static_cast<int>(editor->text().size());
+  FSelLength = static_cast<int>(Grid.EditControl().GetValue().toString().size());
 }
 
 bool TdgCurrentCell::CopyToClipboard() {
-  TInplaceEdit *editor = Grid.InplaceEditor();
-  if (!Grid.HandleAllocated() || ControlType() != ctText || !editor)
+  if (!Grid.HandleAllocated() || ControlType() != ctText)
     return false;
   Apply();
-  editor->copy();
+  Grid.EditControl().CopyToClipboard();
   return true;
 }
 
 bool TdgCurrentCell::CanChangeText() const {
-  return Grid.HandleAllocated() && ControlType() == ctText && Grid.InplaceEditor() &&
+  return Grid.HandleAllocated() && ControlType() == ctText &&
          Grid.CellEditable(Grid.GetCurrentDataCol(), Grid.GetCurrentDataRow());
 }
 
-bool TdgCurrentCell::CutToClipboard(bool) {
+bool TdgCurrentCell::CutToClipboard(bool byUser) {
   if (!CanChangeText())
     return false;
   Apply();
-  Grid.InplaceEditor()->cut();
+  Grid.EditControl().CutToClipboard(byUser);
   Refresh();
   return true;
 }
 
-bool TdgCurrentCell::PasteFromClipboard(bool) {
+bool TdgCurrentCell::PasteFromClipboard(bool byUser) {
   if (!CanChangeText())
     return false;
   Apply();
-  Grid.InplaceEditor()->paste();
+  Grid.EditControl().PasteFromClipboard(byUser);
   Refresh();
   return true;
 }
@@ -89,10 +86,6 @@ std::string TdgBaseGrid::GetEditText(std::int32_t col, std::int32_t row) {
 void TdgBaseGrid::SetEditText(std::int32_t col, std::int32_t row, const std::string &value) {
   if (col != Col() || row != Row())
     return;
-  if (TInplaceEdit *editor = InplaceEditor())
-    CurrentCell().TakeSelection(editor->hasSelectedText() ? editor->selectionStart()
-                                                          : editor->cursorPosition(),
-                                static_cast<int>(editor->selectedText().size()));
   EditorValueChanged(Variant(value));
 }
 

@@ -1,5 +1,8 @@
 #include "grid/dgbasegrid.h"
 
+#include "grid/combo.h"
+#include "grid/datetime.h"
+
 #include "classlib/format.h"
 #include "grid/celltext.h"
 #include "grid/colrow.h"
@@ -61,6 +64,7 @@ Removal planRemoval(const std::vector<int> &lines, int count) {
 
 TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
   FSettingDefaults = true;
+  ConnectMessageTimers();
   // The data grid declares the two size lists itself and writes neither.
   FSaveCellExtents = false;
   SetOptions(TGridOptions());
@@ -71,26 +75,39 @@ TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
   SetColCount(5);
   SetRowCount(5);
   FHeadingFont.Assign(FFont);
+  FHeadingFont.OnChange = [this] { InvalidateDisplayRow(0); };
   FColStore = std::make_unique<TdgGridCols>(this, 0);
   FRowStore = std::make_unique<TdgGridRows>(this, 0);
   // The row store answers a row's display position to its row objects; it
   // follows every change of the grid's row order.
   FRowStore->EnsureDisplayMap();
   SizeChanged(ColCount(), RowCount());
-  SetColWidths(0, FRowBarWidth);
-  SetRowHeights(0, FHeadingHeight);
+  FColStore->Item(0)->setWidthFields(14, 14);
+  FRowStore->Item(0)->setHeightFields(15, 15);
+  SetColWidths(0, 14);
+  SetRowHeights(0, 15);
   SetGridLineWidth(0);
   Initialize();
   FLastReportedCol = GetCurrentDataCol();
   FLastReportedRow = GetCurrentDataRow();
+  TakeParentFont();
+  CreateControls();
   FSettingDefaults = false;
 }
 
 TdgBaseGrid::~TdgBaseGrid() {
   FDestroying = true;
+  // The lists sit on the drop-down window: they go first, with no roll-up.
+  FComboCol = FComboRow = -1;
   FCellProps.Clear();
   FColStore.reset();
   FRowStore.reset();
+  FCombo.reset();
+  FDateTimeCol = FDateTimeRow = -1;
+  if (FDateTimeDef && FDateTimeLink)
+    FDateTimeDef->UnregisterLink(FDateTimeLink.get(), true);
+  delete FDropDownForm;
+  FDropDownForm = nullptr;
 }
 
 // ---------------------------------------------------- identity and errors
@@ -165,11 +182,11 @@ void TdgBaseGrid::SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount
 void TdgBaseGrid::MakeFixed() {
   if (FixedCols() == 0 && ColCount() >= 2) {
     SetFixedCols(1);
-    SetColWidths(0, FRowBarWidth);
+    SetColWidths(0, RowBarOn() ? RowBarWidth() : 0);
   }
   if (FixedRows() == 0 && RowCount() >= 2) {
     SetFixedRows(1);
-    SetRowHeights(0, FHeadingHeight);
+    SetRowHeights(0, HeadingOn() ? HeadingHeight() : 0);
   }
 }
 
@@ -935,10 +952,13 @@ void TdgBaseGrid::ToggleCols(int fromDisplay, int toDisplay) {
 void TdgBaseGrid::SetStoreData(bool value) {
   if (value == StoreData())
     return;
-  if (value)
+  if (value) {
     FStorage = std::make_unique<Tdg2DStorage>(ColCount(), RowCount());
-  else
+  } else {
     FStorage.reset();
+    FImageListIds.clear();
+  }
+  Repaint();
 }
 
 const TdgCol *TdgBaseGrid::ColObject(int dataCol) const {
@@ -1211,6 +1231,9 @@ void TdgBaseGrid::SetDrawOverlap(TdgDrawOverlap value) {
     return;
   FDrawOverlap = value;
   InvalidateGrid();
+  UpdateEdit();
+  // Which of column and row decides may change a cell's control type.
+  dropUnfitValues(-1, -1);
 }
 
 TColor TdgBaseGrid::EffectiveColor(int dataCol, int dataRow, bool drawn3D) {
@@ -1334,20 +1357,34 @@ void TdgBaseGrid::SetRowVisible(int dataRow, bool visible) {
 }
 
 void TdgBaseGrid::setColWidth(int displayCol, int width) {
-  if (displayCol >= 0 && displayCol < ColCount())
-    SetColWidths(displayCol, width);
+  if (displayCol < 0 || displayCol >= ColCount())
+    return;
+  if (FColWidths.empty())
+    FColWidths.Update(FColCount, FDefaultColWidth);
+  if (FColWidths[displayCol] == width)
+    return;
+  InvalidateGrid();
+  FColWidths[displayCol] = width;
+  ColWidthChanged(displayCol);
 }
 
 void TdgBaseGrid::setRowHeight(int displayRow, int height) {
-  if (displayRow >= 0 && displayRow < RowCount())
-    SetRowHeights(displayRow, height);
+  if (displayRow < 0 || displayRow >= RowCount())
+    return;
+  if (FRowHeights.empty())
+    FRowHeights.Update(FRowCount, FDefaultRowHeight);
+  if (FRowHeights[displayRow] == height)
+    return;
+  InvalidateGrid();
+  FRowHeights[displayRow] = height;
+  RowHeightChanged(displayRow);
 }
 
 void TdgBaseGrid::restoreFixedSizes() {
   if (ColCount() > 0 && FixedCols() > 0)
-    SetColWidths(0, FRowBarOn ? FRowBarWidth : 0);
+    SetColWidths(0, RowBarOn() ? RowBarWidth() : 0);
   if (RowCount() > 0 && FixedRows() > 0)
-    SetRowHeights(0, FHeadingOn ? FHeadingHeight : 0);
+    SetRowHeights(0, HeadingOn() ? HeadingHeight() : 0);
 }
 
 int TdgBaseGrid::displayRowOf(int dataRow) const {
@@ -1418,17 +1455,24 @@ std::unique_ptr<TdgCombo> TdgBaseGrid::CreateCombo() {
   return nullptr;
 }
 
-QWidget *TdgBaseGrid::CreateComboGrid() {
+std::unique_ptr<TdgComboGrid> TdgBaseGrid::CreateComboGrid() {
   ReportError("Cannot create combo box. Method CreateComboGrid has not been not implemented in "
               "derived class");
   return nullptr;
 }
 
-TdgCombo &TdgBaseGrid::ensureCellCombo(int, int) {
-  // No drop-down exists until the combo grid does; the factory reports it.
-  CreateCombo();
-  throw EInvalidGridOperation(Name() + ": Cannot create combo box. Method CreateCombo has not "
-                                       "been not implemented in derived class");
+TdgCombo *TdgBaseGrid::cellCombo(int dataCol, int dataRow) {
+  const TdgCellElement *element = CellElement(dataCol, dataRow, false);
+  return element ? element->Combo() : nullptr;
+}
+
+TdgCombo &TdgBaseGrid::ensureCellCombo(int dataCol, int dataRow) {
+  TdgCellElement *element = CellElement(dataCol, dataRow, false);
+  if (!element)
+    element = static_cast<TdgCellElement *>(
+        FCellProps.AddElement(FCellProps.MakeElement(CellKeys{dataCol, dataRow})));
+  DropCellCache();
+  return element->EnsureCombo();
 }
 
 void TdgBaseGrid::MoveCols(int fromDisplay, int toDisplay) {
@@ -1500,6 +1544,73 @@ void TdgBaseGrid::ColWidthsChanged() {
     DoColResized(-1);
 }
 
+void TdgBaseGrid::ExtentStored(bool rows, std::int32_t index) {
+  if (FSyncingSizes || FScaling > 0 || index < 0 || !FColStore || !FRowStore)
+    return;
+  if (rows) {
+    const int height = std::max(0, RowHeights(index));
+    if (index == 0) {
+      if (HeadingOn() && FRowStore->Count() > 0)
+        FRowStore->EnsureRowObject(0).setHeightFields(height, height);
+      return;
+    }
+    const int dataRow = DataRowAt(index);
+    if (dataRow < 1 || dataRow > Rows())
+      return;
+    const TdgRow *row = RowObject(dataRow);
+    if ((row && !row->Visible()) || height == (row ? row->Height() : DefaultRowHeight()))
+      return;
+    FRowStore->EnsureRowObject(dataRow).setHeightFields(height, height);
+    FRowStore->ReleaseIfDefault(dataRow);
+    return;
+  }
+  const int width = std::max(0, ColWidths(index));
+  TdgCol *col = index == 0 ? (FColStore->Count() > 0 ? FColStore->Item(0) : nullptr)
+                           : FColStore->Item(std::max(0, DataColAt(index)));
+  if (col && col->Visible() && (index == 0 || DataColAt(index) >= 1))
+    col->setWidthFields(width, width);
+}
+
+void TdgBaseGrid::ColWidthChanged(int displayCol) {
+  if (FSyncingSizes)
+    return;
+  FSyncingSizes = true;
+  ScopeExit done{[this] { FSyncingSizes = false; }};
+  if (displayCol >= 1) {
+    const TdgCol *col = ColObject(DataColAt(displayCol));
+    if (col && !col->Visible() && ColWidths(displayCol) != 0)
+      FColWidths[displayCol] = 0;
+  }
+  if (displayCol < FixedCols()) {
+    FFixedWidth = 0;
+    for (int c = 0; c < FixedCols(); ++c)
+      FFixedWidth += ColWidths(c);
+  }
+  FSyncingSizes = false;
+  UpdateScrollRange();
+  UpdateEdit();
+}
+
+void TdgBaseGrid::RowHeightChanged(int displayRow) {
+  if (FSyncingSizes)
+    return;
+  FSyncingSizes = true;
+  ScopeExit done{[this] { FSyncingSizes = false; }};
+  if (displayRow >= 1 && displayRow <= Rows()) {
+    const TdgRow *row = RowObject(DataRowAt(displayRow));
+    if (row && !row->Visible() && RowHeights(displayRow) != 0)
+      FRowHeights[displayRow] = 0;
+  }
+  if (displayRow < FixedRows()) {
+    FFixedHeight = 0;
+    for (int r = 0; r < FixedRows(); ++r)
+      FFixedHeight += RowHeights(r);
+  }
+  FSyncingSizes = false;
+  UpdateScrollRange();
+  UpdateEdit();
+}
+
 void TdgBaseGrid::RowHeightsChanged() {
   if (!SyncSizes(true))
     return;
@@ -1509,8 +1620,37 @@ void TdgBaseGrid::RowHeightsChanged() {
 }
 
 void TdgBaseGrid::TopLeftMoved(TGridCoord oldTopLeft) {
+  ++FTopLeftDepth;
+  ScopeExit done{[this] { --FTopLeftDepth; }};
+  // The in-place control does not scroll with the cells: it goes and comes.
+  if (FEditorShown)
+    HideCellEditor(true);
   TCustomGrid_dg::TopLeftMoved(oldTopLeft);
-  TopLeftChangedBy(oldTopLeft.X, oldTopLeft.Y, FTopLeftByUser, LeftCol(), TopRow());
+  // A window grown or rows removed may leave the top-left past the last
+  // place that still fills the window.
+  if (HandleAllocated() && !Updating()) {
+    const int left = std::min<int>(LeftCol(), std::max<int>(MaxLeftCol(), FixedCols()));
+    const int top = std::min<int>(TopRow(), std::max<int>(MaxTopRow(), FixedRows()));
+    if (left != LeftCol() || top != TopRow()) {
+      BeginUpdate();
+      ScopeExit unlock{[this] { EndUpdate(); }};
+      TCustomGrid_dg::MoveTopLeft(left, top);
+    }
+  }
+  if (FTopLeftDepth == 1) {
+    PlaceEditor();
+    ReportTopLeft(FTopLeftByUser);
+  }
+}
+
+void TdgBaseGrid::ReportTopLeft(bool byUser) {
+  const TGridCoord now{LeftCol(), TopRow()};
+  if (now == FReportedTopLeft)
+    return;
+  const TGridCoord old = FReportedTopLeft;
+  FReportedTopLeft = now;
+  UpdateScrollPos();
+  TopLeftChangedBy(old.X, old.Y, byUser, now.X, now.Y);
 }
 
 void TdgBaseGrid::resizeEvent(QResizeEvent *e) {
@@ -1543,6 +1683,11 @@ Variant TdgBaseGrid::GetCell(int dataCol, int dataRow) {
     FLoadingRow = -1;
   }};
   FLoadingValue = FStorage ? FStorage->GetValue(dataCol, dataRow) : Variant();
+  if (type == ctPicture && FLoadingValue.isString()) {
+    const std::uint8_t kind = FStorage->GetKind(dataCol, dataRow);
+    if (kind == ckPictureName || kind == ckText)
+      FLoadingValue = Variant(ResolvePictureName(dataCol, dataRow, FLoadingValue.toString()));
+  }
   CellLoaded(dataCol, dataRow, FLoadingValue, type);
   Variant result = std::move(FLoadingValue);
   FLoadingValue = Variant();
@@ -1584,6 +1729,12 @@ void TdgBaseGrid::SetCell(int dataCol, int dataRow, const Variant &value) {
     return;
   }
   InvalidateCell(DisplayColOf(dataCol), GetDisplayRowOf(dataRow));
+  // A write to the current cell outside an edit shows in its editor.
+  if (!FCellEditing && FEditorCol >= 0 && dataCol == GetCurrentDataCol() &&
+      dataRow == GetCurrentDataRow()) {
+    FEditorCol = FEditorRow = -1;
+    PlaceEditor();
+  }
 }
 
 // -------------------------------------------------------------- selection
@@ -1748,8 +1899,11 @@ void TdgCustomGrid::DoTopLeftChanged(int oldCol, int oldRow, int newCol, int new
 }
 
 std::unique_ptr<TdgCombo> TdgCustomGrid::CreateCombo() {
-  // The combo grid and its drop-down window come with the drop-down cells.
-  return TdgBaseGrid::CreateCombo();
+  return std::make_unique<TdgGridCombo>(*this);
+}
+
+std::unique_ptr<TdgComboGrid> TdgCustomGrid::CreateComboGrid() {
+  return std::make_unique<TdgComboGrid>(DropDownForm(), this);
 }
 
 void TdgCustomGrid::RowInserted(int dataRow, bool byUser) { DoInsertRow(dataRow, byUser); }

@@ -5,11 +5,13 @@
 #include "grid/cells.h"
 #include "grid/colrow.h"
 #include "grid/component.h"
+#include "grid/editorwrappers.h"
 #include "grid/font.h"
 #include "grid/gridevents.h"
 #include "grid/gridhost.h"
 #include "grid/gridlook.h"
 #include "grid/gridtypes.h"
+#include "grid/links.h"
 #include "grid/published.h"
 #include "grid/selection.h"
 #include "grid/storage.h"
@@ -17,6 +19,7 @@
 #include "grid/variant.h"
 
 #include <QFont>
+#include <QPointer>
 #include <QTimer>
 
 #include <cstdint>
@@ -29,6 +32,10 @@ namespace marrowen {
 
 enum TdgGridMode : std::uint8_t { gmListBox, gmEdit, gmEditInsert, gmBrowse };
 enum TdgRowSelectMode : std::uint8_t { rsNone, rsSingle, rsMulti };
+enum TdgCellSelectMode : std::uint8_t { cmNone, cmRange };
+enum TdgColSelectMode : std::uint8_t { csNone, csMulti };
+enum TdgResizeCols : std::uint8_t { rcNone, rcSingle, rcAll };
+enum TdgResizeRows : std::uint8_t { rrNone, rrSingle, rrAll };
 enum TdgDrawOverlap : std::uint8_t { doDrawColOnTop, doDrawRowOnTop };
 // What is selected: nothing, columns, rows, or a range of cells.
 enum TdgGridStatus : std::uint8_t {
@@ -41,6 +48,29 @@ enum TdgSelectType : std::uint8_t { stRows = 0, stCols = 1, stCells = 2 };
 
 class TdgBaseGrid;
 class PainterTextMetrics;
+class TdgGridStreamComponent;
+class TdgDropDownForm;
+class TdgDateTimePicker;
+class TdgGridDateTimeLink;
+class TStream;
+
+// The parts of a grid a copy or a layout takes.
+using TdgPropKinds = std::uint8_t;
+enum TdgPropKind : std::uint8_t { pkGrid = 1, pkCols = 2, pkRows = 4, pkCells = 8 };
+inline constexpr TdgPropKinds allPropKinds = pkGrid | pkCols | pkRows | pkCells;
+inline constexpr std::uint32_t allLayoutProperties = 0x7FFFFFFF;
+
+// The grid as a component: it hears when a component it points to goes.
+class TdgGridComponent : public TComponent {
+public:
+  explicit TdgGridComponent(TdgBaseGrid &grid) : grid_(grid) {}
+
+protected:
+  void Notification(TComponent *component, TOperation operation) override;
+
+private:
+  TdgBaseGrid &grid_;
+};
 
 // The grid's current cell as one object: where it is, the value being edited
 // there (held until it is written), and the moves and checks that concern it.
@@ -173,6 +203,15 @@ public:
   std::span<const PublishedProperty> publishedProperties() const override;
   void writeDefinedProperties(ComponentWriter &writer, std::string_view prefix) const override;
   bool readDefinedProperty(std::string_view name, ComponentReader &reader) override;
+  // The collections and "Data" one by one, each as a value; the Has tests
+  // say whether the form stream writes them.
+  bool HasColItems() const;
+  bool HasRowItems() const;
+  bool HasCellItems() const;
+  void WriteColProperties(ComponentWriter &writer) const;
+  void WriteRowProperties(ComponentWriter &writer) const;
+  void WriteCellProperties(ComponentWriter &writer) const;
+  void WriteData(ComponentWriter &writer) const;
   // Suspends writing the collections and "Data" (False) or resumes it (True).
   void SuspendDataWriting(bool resume);
   // Whether a value suits a cell of the control type; a refusal is reported.
@@ -261,20 +300,24 @@ public:
   void SetDrawOverlap(TdgDrawOverlap value);
   TColor HeadingColor() const { return FHeadingColor; }
   void SetHeadingColor(TColor value);
-  int RowBarWidth() const { return FRowBarWidth; }
+  int RowBarWidth() const;
   void SetRowBarWidth(int value);
-  int HeadingHeight() const { return FHeadingHeight; }
+  int HeadingHeight() const;
   void SetHeadingHeight(int value);
   bool Heading3D() const { return FHeading3D; }
   void SetHeading3D(bool value);
   bool Is3D() const { return FIs3D; }
-  void SetIs3D(bool value) { FIs3D = value; }
+  void SetIs3D(bool value) { SetIs3DLook(value); }
   TdgWordWrap WordWrap() const { return FWordWrap; }
-  void SetWordWrap(TdgWordWrap value) { FWordWrap = value; }
+  void SetWordWrap(TdgWordWrap value) { SetWordWrapLook(value); }
   TColor EffectiveColor(int dataCol, int dataRow, bool drawn3D);
   const TFont &EffectiveFont(int dataCol, int dataRow);
   TdgWordWrap EffectiveWordWrap(int dataCol, int dataRow);
   TdgHorzAlignment EffectiveHorzAlignment(int dataCol, int dataRow);
+  TdgVertAlignment EffectiveVertAlignment(int dataCol, int dataRow);
+  // A picture option of the cell (1 stretch, 2 shrink, 3 centre, 4 keep
+  // aspect), dopDefault where the grid's own setting applies.
+  int PictureOption(int dataCol, int dataRow, int sub);
   bool EffectiveIs3D(int dataCol, int dataRow);
   // The control type as painting and editing see it: rows up to the last
   // display row, the insert row included.
@@ -368,7 +411,7 @@ public:
   virtual void TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) = 0;
   // The drop-down factories of the event layer; the base has none.
   virtual std::unique_ptr<TdgCombo> CreateCombo();
-  virtual QWidget *CreateComboGrid();
+  virtual std::unique_ptr<TdgComboGrid> CreateComboGrid();
   virtual void DoSelectChanged(TdgSelectType type, bool byUser);
   virtual void DoGridStatusChanged(TdgGridStatus oldStatus, TdgGridStatus newStatus);
   virtual void RowInserted(int dataRow, bool byUser) = 0;
@@ -377,6 +420,151 @@ public:
   // events, and the conversion of what the handler left.
   virtual void CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) = 0;
 
+  // ---- Copying another grid and saving or loading the layout.
+  // Takes over everything of another grid; anything that is not a grid is
+  // refused with "Cannot assign %s to %s" and nothing is copied.
+  void Assign(const QObject &source);
+  // Copies the chosen parts; with values the cell values come too, without
+  // them values that no longer suit their cells are dropped.
+  virtual void CopyGrid(const TdgBaseGrid &source, TdgPropKinds kinds, bool withValues);
+  // The cell values alone; storage beyond this grid's counts is trimmed.
+  void CopyCellValuesFrom(const TdgBaseGrid &source);
+  bool BeingCopied() const { return FCopying > 0; }
+  // The class name error texts give this grid.
+  virtual std::string ClassName() const { return "TdgGrid"; }
+
+  virtual void LoadFromStream(TStream &stream, bool fieldState);
+  virtual void LoadFromFile(const std::string &fileName, bool fieldState);
+  // Answers whether a layout was found and read.
+  virtual bool LoadFromRegistry(const std::string &key, const std::string &valueName,
+                                bool fieldState);
+  virtual void SaveToStream(TStream &stream, TdgPropKinds kinds, std::uint32_t properties,
+                            bool saveData);
+  void SaveToStream(TStream &stream, bool saveData) {
+    SaveToStream(stream, allPropKinds, allLayoutProperties, saveData);
+  }
+  virtual void SaveToFile(const std::string &fileName, TdgPropKinds kinds, std::uint32_t properties,
+                          bool saveData);
+  // With a file name the layout goes to that file and the value holds its
+  // full path; without, the value holds the layout itself.
+  virtual void SaveToRegistry(const std::string &key, const std::string &valueName,
+                              const std::string &fileName, TdgPropKinds kinds,
+                              std::uint32_t properties, bool saveData);
+  void SaveToRegistry(const std::string &key, const std::string &valueName,
+                      const std::string &fileName, bool saveData) {
+    SaveToRegistry(key, valueName, fileName, allPropKinds, allLayoutProperties, saveData);
+  }
+  // True while a layout is read or written, and while a form stream is.
+  virtual bool IsLoadingLayout() const { return FLayoutLoading || !NotLoading(); }
+  virtual bool IsSavingLayout() const { return FLayoutSaving || Saving(); }
+  bool FieldState() const { return FFieldState; }
+  virtual std::unique_ptr<TdgGridStreamComponent> CreateStreamComponent();
+  // The layout as bytes, and read back; a damaged layout raises an error
+  // naming sourceName, and the grid is left painting and firing events.
+  std::string SaveLayout(TdgPropKinds kinds, std::uint32_t properties, bool saveData);
+  void LoadLayout(std::string_view bytes, const std::string &sourceName, bool fieldState);
+  // A hidden grid of this class holding everything of this one.
+  std::unique_ptr<TdgBaseGrid> CreateLayoutCopy(bool withData) const;
+  // Puts the chosen parts back to those of a fresh grid.
+  virtual void ResetToNewGrid(TdgPropKinds kinds);
+
+  // ---- Combo drop-downs. The drop-down always shows the grid's own combo;
+  // a cell's own combo is copied into it when the list opens.
+  TdgCombo *GetCombo();
+  TdgDropDownForm *DropDownForm();
+  TdgDropDownForm *ExistingDropDownForm() const { return FDropDownForm; }
+  // Gives a list grid this grid's look, and a combo its starting settings.
+  virtual void InitComboGrid(TdgComboGrid &comboGrid);
+  virtual void InitCombo(TdgCombo *combo);
+  // The cell's own combo, or its row's or column's; null when the grid's
+  // own combo serves it.
+  virtual TdgCombo *ComboOfCell(int dataCol, int dataRow);
+  virtual TdgDropDownStyle CellDropDownStyle(int dataCol, int dataRow);
+  // Whether a list is open, and for which cell (-1, -1: none).
+  bool ComboOpen() const;
+  int ComboCol() const { return FComboCol; }
+  int ComboRow() const { return FComboRow; }
+  bool ComboPrepared() const { return FComboPrepared; }
+  TdgCombo *LastCopiedCombo() const { return FLastCopiedCombo; }
+  void ForgetCopiedCombo(const TdgCombo *combo);
+  // Closes the list when it is open for that cell, else opens it there.
+  void ToggleComboDropDown(int dataCol, int dataRow);
+  void OpenComboDropDown(int dataCol, int dataRow);
+  // Rolls the list up without taking its value.
+  void CloseComboDropDown(bool refocus = true);
+  // Closes the open list or picker, taking nothing.
+  void CloseDropDowns() {
+    CloseComboDropDown(false);
+    CloseDateTimeDropDown(false);
+  }
+  void PrepareCombo(int dataCol, int dataRow);
+  // The size a list grid asks for, showing cols columns and rows rows.
+  virtual int DropDownWidth(int cols);
+  virtual int DropDownHeight(int rows);
+  // Sizes the open list to its settings; places it again while it is open.
+  void SizeDropDown(TdgComboGrid &comboGrid, bool force);
+  void PlaceDropDown(TdgComboGrid &comboGrid, int width, int height);
+  // The available area of the screen that shows a global point.
+  static QRect ScreenAreaAt(const QPoint &global);
+  // Takes a value picked in the list into the current cell.
+  void TakeComboValue(const Variant &value);
+  // The list's value for the current cell: its current row's value column.
+  Variant ComboValue(int valueCol);
+  void TakeListValueAndClose();
+  // Keys for drop-downs: F4 and Alt+Down open one, and while a list is open
+  // its table decides. Answers whether the key was consumed.
+  bool DropDownKeyDown(std::uint16_t &key, TShiftState shift);
+  // A press on this grid while its list is open.
+  void DropDownPress(QMouseEvent &e);
+  // The editor's text changed while the list is open: search, and complete.
+  void ComboEditorChanged(bool complete);
+  // A character typed into a list without an editor.
+  void ComboTypeAhead(char ch);
+  // A character typed on a combo cell that has no text editor picks the
+  // value it leads to; answers whether the cell was such a cell.
+  bool ComboKeyToValue(char ch);
+  bool ClearComboTypeAhead();
+  // Milliseconds for the type-ahead; tests set their own.
+  std::function<std::int64_t()> TickCount;
+  // The list grid's column width hook: its DefaultColWidth is width + 10.
+  void SetComboColumnWidth(int width);
+  // The list of an open drop-down is sized again after its layout changed;
+  // any other grid does nothing.
+  virtual void DropDownResize() {}
+
+  // ---- Date-time drop-downs.
+  TdgDateTimeDefComponent *DateTimeDef() const { return FDateTimeDef; }
+  void SetDateTimeDef(TdgDateTimeDefComponent *def);
+  // The definition that serves a cell: its own, its row's or column's by
+  // DrawOverlap when their button is a date-time one, else the grid's.
+  virtual TdgDateTimeDefComponent *DateTimeDefOfCell(int dataCol, int dataRow);
+  // The editor's value as a date-time.
+  virtual double EditorDateValue();
+  // Opens the picker of the cell; the popup kind opens a window-modal tool
+  // window and returns at once, its choice taken when the picker closes.
+  void DateTimeDropDown(int dataCol, int dataRow);
+  // Closes the picker when it is open for that cell, else opens it there.
+  bool ToggleDateTimeDropDown(int dataCol, int dataRow);
+  void CloseDateTimeDropDown(bool refocus = true);
+  bool DateTimeOpen() const;
+  int DateTimeCol() const { return FDateTimeCol; }
+  TdgDateTimePicker *Picker() const;
+  QWidget *DateTimeWindow() const;
+  // A definition went away: the grid and its columns, rows and cells drop it.
+  virtual void DateTimeDefRemoved(const TComponent *def);
+
+protected:
+  virtual void CopyCols(const TdgBaseGrid &source);
+  virtual void CopyRows(const TdgBaseGrid &source);
+  virtual void CopyRowChangedMarks(const TdgBaseGrid &source);
+  virtual void CopyCellProperties(const TdgBaseGrid &source);
+  virtual void CopyProperties(const TdgBaseGrid &source, const std::string &exclude);
+  virtual void CopyCellValues(const TdgBaseGrid &source);
+  virtual void CopySelection(const TdgBaseGrid &source, TdgPropKinds kinds);
+  // A fresh hidden grid of this grid's class, for resets and partial saves.
+  virtual std::unique_ptr<TdgBaseGrid> NewGridOfSameClass() const;
+
+public:
   // ---- Look, geometry and layout (painting, hit tests, scrolling, setters).
   TColor LineColor() const { return FLineColor; }
   void SetLineColor(TColor value);
@@ -467,6 +655,11 @@ public:
   bool HeadingActsAsCell(int displayCol) const;
   bool MouseOnHeading(int x, int y, int displayCol) const;
   int HeldHeading() const { return FHeldHeading; }
+  // The mouse holds a column's heading down (by data column) from the press
+  // until HoldHeading(-1); it looks pressed only while the mouse stays inside.
+  void HoldHeading(int dataCol);
+  void SetHeldHeadingInside(bool inside);
+  bool HeadingHeldDown(int displayCol) const;
 
   // Cell buttons under the mouse: hovered and pressed cells (-1: none), the
   // pressed spin half (0 none, 1 first, 2 second) and the repeat count.
@@ -489,6 +682,22 @@ public:
   const QTimer &SpinTimer() const { return FSpinTimer; }
   void SpinRepeatTick();
 
+  // Pictures named in cells come from the image list; a stored reference
+  // that carries the picture's identity follows a renamed picture.
+  TdgImageListComponent *ImageList() const;
+  void SetImageList(TdgImageListComponent *value);
+  TdgMaskDefsComponent *MaskDefs() const;
+  void SetMaskDefs(TdgMaskDefsComponent *value);
+  // The mask of that name, or an empty Variant.
+  Variant FindMask(std::string_view name) const;
+  // The image list's picture of that name; none without a list or a string.
+  Picture FindPicture(const Variant &name) const;
+
+  // The heading font follows the parent's font until it is set itself.
+  void SetHeadingFont(const TFont &font);
+  bool HeadingParentFont() const { return FHeadingParentFont; }
+  void SetHeadingParentFont(bool value);
+
   // Visible ranges from a start column or row; 0 without a window.
   int LastColShownFrom(int start) const;
   int LastRowShownFrom(int start) const;
@@ -496,6 +705,23 @@ public:
   int RowsFittingFrom(int start) const;
   int LastVisibleCol() const;
   int LastVisibleRow() const;
+
+  // The main window's Edit menu reaches the current cell's text here.
+  void cut();
+  void copy();
+  void paste();
+  // Alt and a heading's accelerator character, anywhere in the window, run
+  // that column's heading accelerator: a click on the heading.
+  bool HeadingAccelerator(char ch);
+  virtual void HeadingAcceleratorFor(int dataCol) { DoHeadingClick(dataCol); }
+  // Automatic scrolling while the mouse drags outside the cells: one step
+  // every 50 milliseconds. Starting restarts a running timer; stopping
+  // answers whether it ran.
+  void StartAutoScrollTimer();
+  bool StopAutoScrollTimer();
+  const QTimer &AutoScrollTimer() const { return FAutoScrollTimer; }
+  // One step of automatic scrolling; the mouse handling supplies it.
+  virtual void AutoScrollStep();
 
   // Text measuring for automatic sizes.
   int GridTextHeight();
@@ -526,6 +752,11 @@ public:
   int PageSizeUp() const;
   int PageSizeRight() const;
   int PageSizeLeft() const;
+  // Moves the top-left cell with a pixel-moving mode for the move: 0 moves
+  // the scrollable area, 1 keeps the current cell's pixels where they are, 2
+  // moves only the rows above or below the current row.
+  void MoveTopLeftInMode(int left, int top, int mode);
+  int ScrollMode() const { return FScrollMode; }
   // The bar record for a bar (0 horizontal, 1 vertical), and whether it scales.
   TScrollInfo CalcScrollInfo(int bar, bool &scaled) const;
   void UpdateScrollBars();
@@ -608,6 +839,7 @@ public:
   TdgInvalidCellValueEvent OnInvalidMaskValue;
   TdgMouseStatusChangedEvent OnMouseStatusChanged;
   TdgPaintCellEvent OnPaintCell;
+  TdgGetDrawInfoEvent OnGetDrawInfo;
   TdgShowEditorEvent OnShowEditor;
   TdgSpinButtonEvent OnSpinButtonClick;
   TdgSpinButtonEvent OnSpinButtonDown;
@@ -656,6 +888,10 @@ public:
   virtual bool DoSpinIncrement(int dataCol, int dataRow, TdgSpinButton button, Variant &value,
                                int &pos, int &len) = 0;
   virtual void DoSpinRepeat(int dataCol, int dataRow, int count, TdgSpinButton button) = 0;
+  // Whether a draw-info handler is assigned; the painter builds the record
+  // for it only then.
+  virtual bool HasDrawInfoHandler() const { return false; }
+  virtual void GetDrawInfo(int, int, TdgDrawInfo &) {}
   // Whether the user's cell painting replaced the cell's content.
   virtual bool PaintCellByUser(int displayCol, int displayRow, const TRect &rect,
                                TdgPaintCellState state) = 0;
@@ -665,7 +901,6 @@ public:
   // read-only columns and rows pass unless skipReadOnly (never in list-box
   // mode). Cell finders walk row by row and answer the data column and the
   // display row.
-  bool SkipReadOnly() const { return FGridMode != gmListBox; }
   int NextCol(int displayCol, bool skipReadOnly) const;
   int PrevCol(int displayCol, bool skipReadOnly) const;
   int FirstCol(bool skipReadOnly) const { return NextCol(0, skipReadOnly); }
@@ -748,7 +983,10 @@ public:
   void setEditorMaxLength(int, int) override {}
   void refreshCheckBoxValues() override { InvalidateGrid(); }
   void repaintColumn(int dataCol) override;
-  void repaintHeading(int dataCol) override { InvalidateCell(DisplayColOf(dataCol), 0); }
+  void repaintHeading(int dataCol) override {
+    InvalidateCell(DisplayColOf(dataCol), 0);
+    HeadingsChanged();
+  }
   void repaintRow(int dataRow) override;
   void repaintCell(int dataCol, int dataRow) override {
     InvalidateCell(DisplayColOf(dataCol), displayRowOf(dataRow));
@@ -762,14 +1000,14 @@ public:
   void dropRowSelection(int dataRow) override;
   void setColSelected(int, bool) override {}
   void setRowSelected(int dataRow, bool selected) override;
-  void dropUnfitValues(int, int) override {}
-  void ensureSharedCombo() override {}
+  void dropUnfitValues(int dataCol, int dataRow) override;
+  void ensureSharedCombo() override { GetCombo(); }
   std::unique_ptr<TdgCombo> makeCombo() override { return CreateCombo(); }
   std::unique_ptr<TdgCustomButton> makeButton(const TdgCustomButton &like) override {
     return like.Clone();
   }
-  void closeDateTimePopup() override {}
-  void dropDateTimePopupOf(TdgDateTimeDefComponent *) override {}
+  void closeDateTimePopup() override { CloseDateTimeDropDown(false); }
+  void dropDateTimePopupOf(TdgDateTimeDefComponent *def) override;
   void cellElementAdded(TdgCellElement &element) override;
   void cellElementRemoved(TdgCellElement &element) override;
   Variant cellProperty(int dataCol, int dataRow, int number, int subIndex) override {
@@ -783,12 +1021,130 @@ public:
   void setCellFont(int dataCol, int dataRow, const TFont *font) override {
     SetCellFont(dataCol, dataRow, font);
   }
-  TdgCombo *cellCombo(int, int) override { return nullptr; }
-  TdgCombo &ensureCellCombo(int, int) override;
-  TdgDateTimeDefComponent *cellDateTimeDef(int, int) override { return nullptr; }
-  void setCellDateTimeDef(int, int, TdgDateTimeDefComponent *) override {}
+  TdgCombo *cellCombo(int dataCol, int dataRow) override;
+  TdgCombo &ensureCellCombo(int dataCol, int dataRow) override;
+  TdgDateTimeDefComponent *cellDateTimeDef(int dataCol, int dataRow) override;
+  void setCellDateTimeDef(int dataCol, int dataRow, TdgDateTimeDefComponent *def) override;
+
+  // ---- In-place controls and keyboard navigation.
+  enum TdgRowChangedIndicator : std::uint8_t { riOn, riOff, riAutoReset };
+  bool AlwaysShowEditor() const { return FAlwaysShowEditor; }
+  void SetAlwaysShowEditor(bool value);
+  bool GetSkipReadOnly() const { return FSkipReadOnly; }
+  void SetSkipReadOnly(bool value);
+  bool SelectFixed() const { return FSelectFixed; }
+  void SetSelectFixed(bool value);
+  TdgRowChangedIndicator RowChangedIndicator() const { return FRowChangedIndicator; }
+  void SetRowChangedIndicator(TdgRowChangedIndicator value);
+  bool WantTabs() const { return FWantTabs; }
+  void SetWantTabs(bool value);
+  bool TabRowWrap() const { return FTabRowWrap; }
+  void SetTabRowWrap(bool value) { FTabRowWrap = value; }
+  bool CheckMouseFocus() const { return FCheckMouseFocus; }
+  void SetCheckMouseFocus(bool value) { FCheckMouseFocus = value; }
+  std::string CheckBoxValues() const { return FCheckBoxValues; }
+  void SetCheckBoxValues(const std::string &value);
+
+  // The control standing over the current cell, and the three kinds.
+  TdgCustomGridControl &ActiveControl() const { return *FActiveControl; }
+  TdgEditGridControl &EditControl() const { return *FEditControl; }
+  TdgCheckGridControl &CheckControl() const { return *FCheckControl; }
+  TdgCustomGridControl &ControlForType(TdgControlType type) const;
+  bool EditorShown() const { return FEditorShown; }
+  // Whether the current cell is in edit state: the control shows over it.
+  bool Editing() const { return FEditing; }
+  // Whether arrow keys walk cells rather than rows and columns.
+  bool CellNavigation() const;
+  // The moves skip read-only places except at design time and in a list box.
+  bool MovesSkipReadOnly() const { return FSkipReadOnly && FGridMode != gmListBox; }
+  // Moves the current cell (display position), scrolling it into view and
+  // placing the editor; answers whether it moved.
+  virtual bool MoveToCell(int displayCol, int displayRow, int scrollKind = 3);
+  virtual void PlaceEditor();
+  virtual void HideCellEditor(bool forScrolling = false);
+  // Puts the current cell in edit state as a key asks: mode 0 selects the
+  // whole text, 2 puts the caret at the end.
+  virtual bool StartEditing(int mode);
+  virtual void EndEditInCell();
+  // A text cell whose mask asks for it is checked as a whole when its edit
+  // ends: a refused text keeps the edit open unless the invalid-value
+  // handler accepts it.
+  virtual bool CheckMaskOnEnd();
+  virtual void EditorSetup(TdgCustomGridControl &control);
+  virtual void MoveUp();
+  virtual void MoveDown();
+  virtual void MovePageUp();
+  virtual void MovePageDown();
+  virtual void MoveFirstRow();
+  virtual void MoveLastRow();
+  virtual void MoveFirstCell();
+  virtual void MoveLastCell();
+  virtual void MoveNextCell(bool byEnter);
+  virtual void MovePrevCell();
+  virtual void EndEditOrAppend();
+  void KeyUp(std::uint16_t &key, TShiftState shift) override;
+  void KeyPress(char &key) override;
+  void WMChar(char ch) override;
+  // ---- The mouse: presses, drags, releases and the cursor.
+  TdgCellSelectMode CellSelectMode() const { return FCellSelectMode; }
+  void SetCellSelectMode(TdgCellSelectMode value) { FCellSelectMode = value; }
+  TdgColSelectMode ColSelectMode() const { return FColSelectMode; }
+  void SetColSelectMode(TdgColSelectMode value) { FColSelectMode = value; }
+  bool ColMoving() const { return FColMoving; }
+  void SetColMoving(bool value) { FColMoving = value; }
+  TdgResizeCols ResizeCols() const { return FResizeCols; }
+  void SetResizeCols(TdgResizeCols value) { FResizeCols = value; }
+  TdgResizeRows ResizeRows() const { return FResizeRows; }
+  void SetResizeRows(TdgResizeRows value) { FResizeRows = value; }
+  bool ResizeColsInGrid() const { return FResizeColsInGrid; }
+  void SetResizeColsInGrid(bool value) { FResizeColsInGrid = value; }
+  bool ResizeRowsInGrid() const { return FResizeRowsInGrid; }
+  void SetResizeRowsInGrid(bool value) { FResizeRowsInGrid = value; }
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  // The cursor a point shows: the grid's own kinds; crGrid is the grid's
+  // Cursor, crNone leaves the choice to the window.
+  enum TdgCursorKind : std::uint8_t {
+    crNone,
+    crGrid,
+    crHSplit,
+    crVSplit,
+    crIBeam,
+    crRowSelect,
+    crColSelect,
+    crCellSelect,
+    crDrag
+  };
+  virtual TdgCursorKind GetCursor(int x, int y);
+  void UpdateCursor(int x, int y) override;
+  // Which border lies under a point: the sizing status it starts, 0 for none.
+  TdgMouseStatus BorderAt(int x, int y, int &index, int &linePos) const;
+  // Display cells of the last press and release.
+  QPoint MouseDownCell() const { return FDownCell; }
+  QPoint MouseUpCell() const { return FUpCell; }
+  // Ends a mouse operation without applying it, as Escape does.
+  void CancelMouseOperation();
+  // The drop marker of a moving drag and the sizing line, where shown.
+  bool DropMarkerShown() const { return FMarkerShown; }
+  int MoveTarget() const { return FMoveTarget; }
+  bool SizingLineShown() const { return FSizingLine >= 0; }
+  // A selected cell range in display positions; empty unless the grid status
+  // says a range.
+  TGridRect CellRange() const;
+  // One step of a spin button on the current cell.
+  virtual void SpinCurrentCell(int dataCol, int dataRow, TdgSpinButton button);
+  void SelectAllRows(bool byMouse);
+  virtual void ResetRowProperties(std::uint32_t flags);
+
+  // Keys are ignored while this is above 0; raised and lowered in pairs.
+  void SuspendKeys() { ++FKeySuspend; }
+  void ResumeKeys() { FKeySuspend = std::max(0, FKeySuspend - 1); }
 
 protected:
+  void keyPressEvent(QKeyEvent *e) override;
+  void mousePressEvent(QMouseEvent *e) override;
+  bool focusNextPrevChild(bool next) override;
   void paintEvent(QPaintEvent *e) override;
   void InvalidateScreenRect(const TRect &rect) override;
   void focusInEvent(QFocusEvent *e) override;
@@ -807,9 +1163,20 @@ protected:
   void ResetEditState();
   void ColWidthsChanged() override;
   void RowHeightsChanged() override;
+  // One column or row changed size through its object: cheaper than the
+  // all-sizes handlers, and fires no resize event.
+  // A size set on the base grid becomes the column's or row's own, so it
+  // survives hiding, showing and the form stream.
+  void ExtentStored(bool rows, std::int32_t index) override;
+  virtual void ColWidthChanged(int displayCol);
+  virtual void RowHeightChanged(int displayRow);
   void TopLeftMoved(TGridCoord oldTopLeft) override;
+  // Reports the top-left cell when it differs from the one reported last.
+  void ReportTopLeft(bool byUser);
   void Paint() override;
   void resizeEvent(QResizeEvent *e) override;
+  void changeEvent(QEvent *e) override;
+  bool event(QEvent *e) override;
 
   void ApplyColCount(int n);
   void ApplyRowCount(int n);
@@ -856,7 +1223,7 @@ private:
   bool FRaiseErrors = true;
   bool FDestroying = false;
   int FRequestedDefaultRowHeight = 14;
-  TComponent FComponent;
+  TdgGridComponent FComponent{*this};
   TFont FFont;
   TFont FHeadingFont;
   TdgCoordList FKeptFontCells;
@@ -906,6 +1273,7 @@ private:
   int FLastReportedRow = -1;
   std::vector<bool> FRowChangedMarks;
   std::vector<std::pair<int, int>> FPendingRowOrder;
+  std::vector<int> RowItems() const;
   void ApplyPendingRowOrder();
   class SelectionRedraw;
   void SelectLines(bool rows, int fromDisplay, int toDisplay);
@@ -932,8 +1300,6 @@ private:
   TdgGridMode FGridMode = gmEdit;
   TdgRowSelectMode FRowSelectMode = rsMulti;
   bool FRowMoving = true;
-  int FRowBarWidth = 14;
-  int FHeadingHeight = 15;
   // Display position to data number, and data row to display position.
   std::vector<int> FColMap;
   std::vector<int> FRowMap;
@@ -993,7 +1359,20 @@ private:
   bool FBarShown[2] = {false, false};
   bool FBarEnabled[2] = {true, true};
   bool FTopLeftByUser = false;
-  bool FRowBarOn = true;
+  int FScrollMode = 0;
+  TRect FModeCellRect{};
+  TRect FModeRowRect{};
+  int RowsBottom() const;
+  void ScrollArea(int dx, int dy, const TRect &area);
+  std::unique_ptr<TdgImageLink> FImageLink;
+  std::unique_ptr<TdgMaskLink> FMaskLink;
+  bool FHeadingParentFont = true;
+  // The name part of a stored picture reference, renamed as the image list
+  // now names the picture it identifies.
+  std::string ResolvePictureName(int dataCol, int dataRow, const std::string &text);
+  void TakeParentFont();
+  int FTopLeftDepth = 0;
+  TGridCoord FReportedTopLeft{1, 1};
   bool FStretchPicture = true;
   bool FShrinkPicture = true;
   bool FCenterPicture = true;
@@ -1002,6 +1381,16 @@ private:
   TdgCheckBoxStyle FCheckBoxStyle = stCheck;
   bool FReadOnlyButton = true;
   int FHeldHeading = -1;
+  bool FHeadingPressedLook = false;
+  std::unique_ptr<TFont> FDrawInfoFont;
+  QTimer FAutoScrollTimer;
+  // Window shortcuts for the heading accelerators, rebuilt once after any
+  // heading change.
+  std::vector<std::pair<int, char>> FHeadingShortcuts;
+  QTimer FShortcutRebuild;
+  void HeadingsChanged();
+  void RebuildHeadingShortcuts();
+  void ConnectMessageTimers();
   int FHoverCol = -1, FHoverRow = -1;
   int FPressedCol = -1, FPressedRow = -1;
   int FPressedSpin = 0;
@@ -1011,8 +1400,112 @@ private:
   bool FSpinFirstStep = false;
   bool FSpinConnected = false;
   QTimer FSpinTimer;
-  bool FHeadingOn = true;
   int FScaling = 0;
+  int FCopying = 0;
+  TdgDropDownForm *FDropDownForm = nullptr;
+  std::unique_ptr<TdgCombo> FCombo;
+  int FComboCol = -1;
+  int FComboRow = -1;
+  TdgCombo *FLastCopiedCombo = nullptr;
+  bool FComboPrepared = false;
+  std::int64_t FTypeAheadTick = 0;
+  TdgDateTimeDefComponent *FDateTimeDef = nullptr;
+  std::unique_ptr<TdgGridDateTimeLink> FDateTimeLink;
+  QPointer<TdgDateTimePicker> FPicker;
+  std::string FPickerClass;
+  TdgDateTimeDefComponent *FPickerDef = nullptr;
+  QPointer<QWidget> FDateTimeWindow;
+  int FDateTimeCol = -1;
+  int FDateTimeRow = -1;
+  bool FDateTimeModal = false;
+  void PickerClosed(bool accepted);
+  void TakeDateTimeChoice();
+  bool DateTimeKeyDown(std::uint16_t &key, TShiftState shift);
+  bool FLayoutLoading = false;
+  bool FLayoutSaving = false;
+  bool FFieldState = true;
+  // ---- In-place controls and keyboard state.
+  std::unique_ptr<TdgEditGridControl> FEditControl;
+  std::unique_ptr<TdgCheckGridControl> FCheckControl;
+  std::unique_ptr<TdgDefaultGridControl> FDefaultControl;
+  TdgCustomGridControl *FActiveControl = nullptr;
+  int FEditorCol = -1, FEditorRow = -1;
+  bool FEditorShown = false;
+  bool FHiddenForScrolling = false;
+  bool FEditing = true;
+  int FEditingMode = 0;
+  bool FPendingShow = false;
+  int FKeySuspend = 0;
+  bool FFocusEditorOnKeyUp = false;
+  bool FKeyFromEditor = false;
+  bool FEditorPassedKey = false;
+  bool FFocusFromControl = false;
+  bool FAlwaysShowEditor = true;
+  bool FSkipReadOnly = true;
+  bool FSelectFixed = true;
+  TdgRowChangedIndicator FRowChangedIndicator = riOn;
+  bool FWantTabs = true;
+  bool FTabRowWrap = true;
+  bool FCheckMouseFocus = true;
+  std::string FCheckBoxValues;
+  void CreateControls();
+  void WireControl(TdgCustomGridControl &control);
+  bool EditorMayShow();
+  void ScrollCurrentIntoView();
+  int FullyVisibleRows() const;
+  // The editor's notifications.
+  void EditorKeyDown(std::uint16_t &key, TShiftState shift);
+  void EditorKeyPress(char &key);
+  void EditorChanged(bool notify, bool byUser);
+  void EditorExit();
+  // The control's own undo takes the cell's edit back; the row edit stays.
+  bool UndoCellFromControl();
+  void HideControl(TdgCustomGridControl &control);
+  TdgMaskDefinition *MaskDefinitionFor(int dataCol, int dataRow);
+  // ---- Mouse state.
+  TdgCellSelectMode FCellSelectMode = cmRange;
+  TdgColSelectMode FColSelectMode = csMulti;
+  bool FColMoving = true;
+  TdgResizeCols FResizeCols = rcSingle;
+  TdgResizeRows FResizeRows = rrAll;
+  bool FResizeColsInGrid = false;
+  bool FResizeRowsInGrid = false;
+  QPoint FDownCell{-1, -1}, FUpCell{-1, -1};
+  QPoint FPressPoint;
+  qint64 FPressTime = 0;
+  bool FDblClickPress = false;
+  bool FShowEditorAfterPress = false;
+  bool FPressToControl = false;
+  bool FSuppressClick = false;
+  int FSizeIndex = -1;
+  int FSizingLine = -1;
+  int FGrabOffset = 0;
+  bool FSizeNoMove = false;
+  int FRowAnchor = -1;
+  int FColAnchor = -1;
+  int FMoveOrigin = -1;
+  int FMoveTarget = -1;
+  bool FMarkerShown = false;
+  int FHeldPart = 0;
+  bool FHeldLook = false;
+  QPoint FLastMouse;
+  class MouseOverlay;
+  MouseOverlay *FOverlay = nullptr;
+  void UpdateOverlay();
+  void StartSizing(TdgMouseStatus status, int index, int linePos, int x, int y);
+  void FinishSizing(int x, int y, bool apply);
+  void DataCellPress(TMouseButton button, TShiftState shift, int col, int row, int x, int y);
+  void CellButtonPress(TShiftState shift, int col, int row, int x, int y);
+  void RowBarPress(TShiftState shift, int row);
+  void HeadingPress(TShiftState shift, int col, int x, int y);
+  void RangePress(TShiftState shift, int col, int row);
+  void ExtendRange(int col, int row);
+  void ClearRange();
+  bool SelectableByMouse(int col, int row) const;
+  bool MoveChangesSomething(bool rows, int origin, int target) const;
+  void FollowDrag(int x, int y);
+  int SpinPartAt(int col, int row, int x, int y);
+  void ButtonRelease(int col, int row, int x, int y);
   void PaintGrid(QPainter &p, const TRect &clip);
   void PaintDataCell(QPainter &p, int col, int row, TRect rect, bool selected);
   void PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect);
@@ -1041,6 +1534,7 @@ public:
   void CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) override;
   void TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) override;
   std::unique_ptr<TdgCombo> CreateCombo() override;
+  std::unique_ptr<TdgComboGrid> CreateComboGrid() override;
   virtual void DoTopLeftChanged(int oldCol, int oldRow, int newCol, int newRow, bool byUser);
   bool DoStartCellEdit(int dataCol, int dataRow) override;
   bool DoStartRowEdit(int dataRow) override;
@@ -1085,6 +1579,14 @@ public:
   void DoSpinRepeat(int dataCol, int dataRow, int count, TdgSpinButton button) override;
   bool PaintCellByUser(int displayCol, int displayRow, const TRect &rect,
                        TdgPaintCellState state) override;
+  bool HasDrawInfoHandler() const override { return bool(OnGetDrawInfo); }
+  void GetDrawInfo(int dataCol, int dataRow, TdgDrawInfo &info) override {
+    DoGetDrawInfo(dataCol, dataRow, info);
+  }
+  virtual void DoGetDrawInfo(int dataCol, int dataRow, TdgDrawInfo &info) {
+    if (OnGetDrawInfo)
+      OnGetDrawInfo(this, dataCol, dataRow, info);
+  }
 
   // The data row for which the row-loaded event fired last; a paint starts
   // it afresh.

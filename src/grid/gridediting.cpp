@@ -137,8 +137,13 @@ bool TdgBaseGrid::StartEdit() {
 }
 
 bool TdgBaseGrid::EndEdit() {
+  // A check box still held down is toggled before its cell's edit ends.
+  if (FActiveControl == FCheckControl.get())
+    FCheckControl->CheckBox().Complete();
   if (!FCellEditing)
     return true;
+  if (!CheckMaskOnEnd())
+    return false;
   if (DoEndCellEdit(GetCurrentDataCol(), GetCurrentDataRow()))
     return false;
   FCellEditing = false;
@@ -154,7 +159,8 @@ bool TdgBaseGrid::EndRowEdit() {
     return false;
   if (FStorage)
     FStorage->ClearSavedRow();
-  if (FRowChangedMarkOn && dataRow >= 1 && dataRow < static_cast<int>(FRowChangedMarks.size()))
+  if (FRowChangedIndicator == riOn && FRowChangedMarkOn && dataRow >= 1 &&
+      dataRow < static_cast<int>(FRowChangedMarks.size()))
     FRowChangedMarks[static_cast<std::size_t>(dataRow)] = true;
   ResetEditState();
   InvalidateCell(0, Row());
@@ -254,6 +260,9 @@ bool TdgBaseGrid::SelectCell(std::int32_t col, std::int32_t row) {
 void TdgBaseGrid::CurrentCellMoved() {
   if (HasValue() && !ValueFor(Col(), Row()))
     DropPending();
+  // A new cell starts out of edit state, its control shown as the grid says.
+  FEditing = FAlwaysShowEditor;
+  FEditingMode = 0;
   if (FGridMode == gmEditInsert) {
     const int last = RowCount() - 1;
     if (FInsertRowFlag && Row() == last && last >= 1) {
@@ -311,6 +320,7 @@ void TdgBaseGrid::CurrentCellMoved() {
     FireSelectChanged(false);
     ReportGridStatus();
   }
+  PlaceEditor();
 }
 
 bool TdgBaseGrid::DoMouseWheel(TShiftState shift, int wheelDelta, QPoint mousePos) {

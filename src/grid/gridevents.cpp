@@ -1,6 +1,7 @@
 #include "grid/dgbasegrid.h"
 #include "grid/inplaceedit.h"
 
+#include <QApplication>
 #include <QMetaObject>
 
 namespace marrowen {
@@ -73,21 +74,31 @@ void TdgBaseGrid::SetMouseStatus(TdgMouseStatus value) {
   DoMouseStatusChanged(old, value);
 }
 
+// Focus moving between the grid and its in-place control is no entering or
+// leaving of the grid.
 void TdgBaseGrid::FocusEntered() {
   if (FExiting > 0)
     return;
-  if (TInplaceEdit *editor = InplaceEditor(); editor && editor->isVisible())
-    editor->setFocus();
-  DoEnter();
+  const bool fromControl = FFocusFromControl;
+  FFocusFromControl = false;
+  if (FEditorShown && FActiveControl && FActiveControl->GetVisible())
+    FActiveControl->SetFocus();
+  else
+    PlaceEditor();
+  if (!fromControl)
+    DoEnter();
 }
 
 void TdgBaseGrid::FocusLeft() {
+  if (const QWidget *to = QApplication::focusWidget(); to && to != this && isAncestorOf(to))
+    return;
   ++FExiting;
   struct Done {
     int &exiting;
     ~Done() { --exiting; }
   } done{FExiting};
-  if (!EndEdit()) {
+  // Leaving the grid ends the row's edit too.
+  if (!EndCellAndRowEdit(true)) {
     // The edit must be finished here first. Qt completes the focus change
     // after this returns, so the focus comes back once it has.
     QMetaObject::invokeMethod(
@@ -214,7 +225,8 @@ void TdgCustomGrid::DoSpinButtonUp(int dataCol, int dataRow, TdgSpinButton butto
 
 bool TdgCustomGrid::DoSpinIncrement(int dataCol, int dataRow, TdgSpinButton button, Variant &value,
                                     int &pos, int &len) {
-  bool accept = false;
+  // The grid's own step goes ahead unless a handler stops it.
+  bool accept = true;
   if (OnSpinIncrement)
     OnSpinIncrement(this, dataCol, dataRow, button, value, pos, len, accept);
   return accept;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "grid/basegridtypes.h"
+#include "grid/font.h"
+#include "grid/gridtypes.h"
 #include "grid/gridutils.h"
 #include "grid/variant.h"
 
@@ -96,5 +98,18 @@ using TdgSpinIncrementEvent =
 using TdgSpinRepeatEvent =
     std::function<void(TdgBaseGrid *, int dataCol, int dataRow, int count, TdgSpinButton button)>;
 using TdgFocusEvent = std::function<void(TdgBaseGrid *)>;
+
+// What a draw-info handler may change for one cell: its own copy of the
+// cell's font, and the colour, word wrap, picture transparency and alignments.
+struct TdgDrawInfo {
+  TFont *Font;
+  TColor Color;
+  TdgWordWrap WordWrap;
+  TColor TransparentColor;
+  TdgVertAlignment VertAlignment;
+  TAlignment HorzAlignment;
+};
+using TdgGetDrawInfoEvent =
+    std::function<void(TdgBaseGrid *, int dataCol, int dataRow, TdgDrawInfo &info)>;
 
 } // namespace marrowen

@@ -152,13 +152,11 @@ bool TdgBaseGrid::WantsKey(const QKeyEvent &e) const {
     const bool onInsertRow = FGridMode == gmEditInsert && FInsertRowFlag && Row() == RowCount() - 1;
     return FCellEditing || FRowEditing || !FTypeAhead.empty() || onInsertRow;
   }
+  // Tab walks the cells of a grid that edits, unless Ctrl is down.
+  if (e.key() == Qt::Key_Tab || e.key() == Qt::Key_Backtab)
+    return FWantTabs && (FGridMode == gmEdit || FGridMode == gmEditInsert) &&
+           !(e.modifiers() & Qt::ControlModifier);
   return TCustomGrid_dg::WantsKey(e);
-}
-
-void TdgBaseGrid::KeyDown(std::uint16_t &key, TShiftState shift) {
-  TCustomGrid_dg::KeyDown(key, shift);
-  if (key == VK_ESCAPE && shift == TShiftState() && EscapeKey())
-    key = 0;
 }
 
 } // namespace marrowen

@@ -3,6 +3,7 @@
 // in the visible lists are found by search, so nothing here walks all rows.
 #include "grid/colrow.h"
 #include "grid/dgbasegrid.h"
+#include "grid/inplaceedit.h"
 
 #include <QDateTime>
 #include <QScrollBar>
@@ -290,7 +291,7 @@ bool TdgBaseGrid::MouseOnHeading(int x, int y, int displayCol) const {
     return false;
   if (HeadingActsAsButton(displayCol))
     return y < 14;
-  return HeadingActsAsCell(displayCol) && FHeadingOn && y < FHeadingHeight;
+  return HeadingActsAsCell(displayCol) && HeadingOn() && y < HeadingHeight();
 }
 
 // ------------------------------------------------------------- button state
@@ -375,6 +376,7 @@ void TdgBaseGrid::SpinRepeatTick() {
   const TdgSpinButton button =
       horizontal ? (FPressedSpin == 1 ? sbLeft : sbRight) : (FPressedSpin == 1 ? sbUp : sbDown);
   DoSpinRepeat(GetCurrentDataCol(), GetCurrentDataRow(), FRepeatCount, button);
+  SpinCurrentCell(GetCurrentDataCol(), GetCurrentDataRow(), button);
 }
 
 // ------------------------------------------------------------ visible ranges
@@ -790,33 +792,141 @@ void TdgBaseGrid::MoveTopLeft(std::int32_t aLeft, std::int32_t aTop) {
   aTop = nearest(FVisibleRows, aTop, TopRow(), FirstScrollableRow(), FixedRows());
   if (aLeft == LeftCol() && aTop == TopRow())
     return;
+  // Buttons and the editor belong to the cells as they were shown.
+  if (FHoverCol >= 0 || FPressedCol >= 0)
+    LeaveCellButtons();
+  const bool editorShown = InplaceEditor() && InplaceEditor()->isVisible();
+  if (editorShown)
+    HideEdit();
   TCustomGrid_dg::MoveTopLeft(aLeft, aTop);
+  if (editorShown)
+    UpdateEdit();
 }
 
-void TdgBaseGrid::ScrollDataInfo(int dx, int dy, const TGridDrawInfo &) {
-  if (!HandleAllocated())
+void TdgBaseGrid::MoveTopLeftInMode(int left, int top, int mode) {
+  FScrollMode = mode;
+  struct Reset {
+    int &mode;
+    ~Reset() { mode = 0; }
+  } reset{FScrollMode};
+  if (mode != 0) {
+    const TRect area{FFixedWidth, FFixedHeight, ClientWidth(), ClientHeight()};
+    TRect cell = GetCellRect(Col(), Row());
+    if (IsRectEmpty(cell))
+      cell = area;
+    if (cell != area) {
+      cell.Left += 3;
+      if (FocusCellTest(Col(), Row(), true) &&
+          (FFocusBorder == fbSingle || FFocusBorder == fbDouble)) {
+        --cell.Left;
+        --cell.Top;
+      }
+    }
+    FModeCellRect = cell;
+    FModeRowRect = {0, cell.Top, ClientWidth(), cell.Bottom};
+  }
+  if (left != LeftCol() && top != TopRow())
+    MoveTopLeft(left, top);
+  else if (left != LeftCol())
+    SetLeftCol(left);
+  else if (top != TopRow())
+    SetTopRow(top);
+}
+
+// The bottom of the last row shown and its line, within the client area.
+int TdgBaseGrid::RowsBottom() const {
+  const int last = LastVisibleRow();
+  const int top = RowTop(last);
+  if (top < 0)
+    return ClientHeight();
+  return std::min(ClientHeight(), top + RowHeights(last) + FHorzLineWidth);
+}
+
+void TdgBaseGrid::ScrollArea(int dx, int dy, const TRect &area) {
+  if (IsRectEmpty(area))
     return;
-  const int cw = ClientWidth();
-  const int ch = ClientHeight();
-  if (dx != 0 && dy != 0) {
+  const TRect r{std::max(area.Left, 0), std::max(area.Top, 0), std::min(area.Right, ClientWidth()),
+                std::min(area.Bottom, ClientHeight())};
+  if (IsRectEmpty(r))
+    return;
+  viewport()->scroll(dx, dy, QRect(r.Left, r.Top, r.Width(), r.Height()));
+}
+
+void TdgBaseGrid::ScrollDataInfo(int dx, int dy, const TGridDrawInfo &info) {
+  if (!HandleAllocated() || (dx == 0 && dy == 0))
+    return;
+  if (PaintSuppressed()) {
     InvalidateGrid();
     return;
   }
-  if (dy != 0) {
+  const int cw = ClientWidth();
+  const int ch = ClientHeight();
+  if (dx != 0 && dy != 0) {
+    if (FScrollMode == 2)
+      InvalidateGrid();
+    else
+      TCustomGrid_dg::ScrollDataInfo(dx, dy, info);
+    return;
+  }
+  auto vertical = [&] {
     const int area = ch - FFixedHeight;
     if (area - std::abs(dy) < area / 5) {
       InvalidateScreenRect(TRect{0, FFixedHeight, cw, ch});
       return;
     }
-    viewport()->scroll(0, dy, QRect(0, FFixedHeight, cw, area));
-  } else if (dx != 0) {
-    const int area = cw - FFixedWidth;
-    if (area - std::abs(dx) < area / 5) {
-      InvalidateScreenRect(TRect{FFixedWidth, 0, cw, ch});
+    ScrollArea(0, dy, TRect{0, FFixedHeight, cw, dy > 0 ? RowsBottom() : ch});
+  };
+  auto rowsOnly = [&] {
+    if (dy < 0) {
+      ScrollArea(0, dy, TRect{0, FFixedHeight, cw, FModeRowRect.Top});
+    } else {
+      const int from = std::max(FModeRowRect.Bottom + FHorzLineWidth, FFixedHeight);
+      ScrollArea(0, dy, TRect{0, from, cw, RowsBottom()});
+    }
+  };
+  switch (FScrollMode) {
+  case 1:
+    if (dy != 0) {
+      const TRect area{FFixedWidth, FFixedHeight, cw, ch};
+      if (FModeCellRect == area)
+        rowsOnly();
+      else
+        vertical();
       return;
     }
-    viewport()->scroll(dx, 0, QRect(FFixedWidth, 0, area, ch));
+    // Only the columns beside the kept cell move; the rest is drawn afresh.
+    if (dx < 0) {
+      const int right = std::max(FFixedWidth, FModeCellRect.Left - 3);
+      ScrollArea(dx, 0, TRect{FFixedWidth, 0, right, ch});
+      InvalidateScreenRect(TRect{right, 0, cw, ch});
+    } else {
+      const int left = std::max(FFixedWidth, FModeCellRect.Right);
+      ScrollArea(dx, 0, TRect{left, 0, cw, ch});
+      InvalidateScreenRect(TRect{FFixedWidth, 0, left, ch});
+    }
+    return;
+  case 2:
+    // Only rows move in this mode; anything else is drawn afresh.
+    if (dy != 0)
+      rowsOnly();
+    else
+      InvalidateScreenRect(TRect{FFixedWidth, 0, cw, ch});
+    return;
+  default:
+    break;
   }
+  if (dy != 0) {
+    vertical();
+    return;
+  }
+  const int area = cw - FFixedWidth;
+  if (area - std::abs(dx) < area / 5) {
+    InvalidateScreenRect(TRect{FFixedWidth, 0, cw, ch});
+    return;
+  }
+  if (dx < 0 && FFixedWidth > 0 && FVertLineWidth > 0)
+    InvalidateScreenRect(TRect{FFixedWidth - 1, 0, FFixedWidth, ch});
+  ScrollArea(dx, 0, TRect{FFixedWidth, 0, cw, ch});
 }
 
 // ----------------------------------------------------------- auto-scrolling
@@ -891,7 +1001,7 @@ bool TdgBaseGrid::SyncSizes(bool rows) {
     if (DefaultRowHeight() < 1)
       SetDefaultRowHeight(1);
     if (RowCount() > 0)
-      SetRowHeights(0, FHeadingOn ? FHeadingHeight : 0);
+      SetRowHeights(0, HeadingOn() ? HeadingHeight() : 0);
     if (FVisibleRows.Active()) {
       for (int r = 1; r < RowCount(); ++r) {
         const TdgRow *row = RowObject(DataRowAt(r));
@@ -903,7 +1013,7 @@ bool TdgBaseGrid::SyncSizes(bool rows) {
     if (DefaultColWidth() < 1)
       SetDefaultColWidth(1);
     if (ColCount() > 0)
-      SetColWidths(0, FRowBarOn ? FRowBarWidth : 0);
+      SetColWidths(0, RowBarOn() ? RowBarWidth() : 0);
     if (FVisibleCols.Active()) {
       for (int c = 1; c < ColCount(); ++c) {
         const TdgCol *col = ColObject(DataColAt(c));

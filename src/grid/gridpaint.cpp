@@ -19,6 +19,9 @@ namespace {
 
 QRect qrect(const TRect &r) { return QRect(r.Left, r.Top, r.Width(), r.Height()); }
 
+// The record's transparent colour that leaves the picture its own.
+constexpr TColor clPictureOwn = 0x20000000;
+
 QFont toQFont(const TFont &font) {
   QFont result(bytesToQString(font.Name()));
   result.setPointSize(font.Size() > 0 ? font.Size() : 8);
@@ -162,13 +165,17 @@ void TdgBaseGrid::PaintGrid(QPainter &p, const TRect &clip) {
     if (h >= 1)
       paintRow(r, h);
   }
+  // The visible rows may already hold the insert row; it is painted once.
+  bool insertRowPainted = false;
   for (int pos = FVisibleRows.Search(TopRow(), found);
        pos <= FVisibleRows.VisibleCount() && y < clip.Bottom; ++pos) {
     const int r = FVisibleRows.Get(pos);
-    if (r >= FixedRows())
+    if (r >= FixedRows()) {
       paintRow(r, RowHeights(r));
+      insertRowPainted = insertRowPainted || r == RowCount() - 1;
+    }
   }
-  if (FInsertRowFlag && y < clip.Bottom && TopRow() <= RowCount() - 1)
+  if (FInsertRowFlag && !insertRowPainted && y < clip.Bottom && TopRow() <= RowCount() - 1)
     paintRow(RowCount() - 1, RowHeights(RowCount() - 1));
   const QColor background = colorToQColor(Color(), palette());
   if (reachX < cw)
@@ -210,8 +217,67 @@ const PainterTextMetrics &TdgBaseGrid::MetricsFor(const QFont &font) {
   return *FMetrics;
 }
 
+TdgVertAlignment TdgBaseGrid::EffectiveVertAlignment(int dataCol, int dataRow) {
+  const TdgCol *col = ColObject(dataCol);
+  auto result =
+      static_cast<TdgVertAlignment>(GetCellProperty(dataCol, dataRow, pnVertAlignment).toInteger());
+  if (result == vtaDefault) {
+    const TdgRow *row = RowObject(dataRow);
+    result = OnTop(col ? col->VertAlignment() : vtaDefault, row ? row->VertAlignment() : vtaDefault,
+                   vtaDefault);
+  }
+  if (result == vtaDefault)
+    result = FVertAlignment;
+  return result == vtaDefault ? vtaTop : result;
+}
+
+int TdgBaseGrid::PictureOption(int dataCol, int dataRow, int sub) {
+  auto own = static_cast<TdgDrawOption>(
+      GetCellProperty(dataCol, dataRow, pnPictureOptions, sub).toInteger());
+  if (own != dopDefault)
+    return own;
+  const TdgCol *col = ColObject(dataCol);
+  const TdgRow *row = RowObject(dataRow);
+  auto of = [sub](const ColRowProperties *o) {
+    if (!o)
+      return dopDefault;
+    switch (sub) {
+    case 1:
+      return o->StretchPicture();
+    case 2:
+      return o->ShrinkPicture();
+    case 3:
+      return o->CenterPicture();
+    default:
+      return o->KeepAspectRatio();
+    }
+  };
+  return OnTop(of(col), of(row), dopDefault);
+}
+
+bool TdgBaseGrid::HeadingHeldDown(int displayCol) const {
+  return FHeldHeading >= 0 && FHeadingPressedLook && DisplayColOf(FHeldHeading) == displayCol;
+}
+
+void TdgBaseGrid::HoldHeading(int dataCol) {
+  if (FHeldHeading >= 0)
+    InvalidateCell(DisplayColOf(FHeldHeading), 0);
+  FHeldHeading = dataCol;
+  FHeadingPressedLook = dataCol >= 0;
+  if (dataCol >= 0)
+    InvalidateCell(DisplayColOf(dataCol), 0);
+}
+
+void TdgBaseGrid::SetHeldHeadingInside(bool inside) {
+  if (FHeldHeading < 0 || inside == FHeadingPressedLook)
+    return;
+  FHeadingPressedLook = inside;
+  InvalidateCell(DisplayColOf(FHeldHeading), 0);
+}
+
 bool TdgBaseGrid::HasFocusNow() const {
-  return hasFocus() || (InplaceEditor() && InplaceEditor()->hasFocus());
+  return hasFocus() || (FActiveControl && FActiveControl->Focused()) ||
+         (InplaceEditor() && InplaceEditor()->hasFocus());
 }
 
 bool TdgBaseGrid::IsCellSelected(int displayCol, int displayRow) const {
@@ -288,7 +354,13 @@ void TdgBaseGrid::PaintHeadingCell(QPainter &p, int col, int row, const TRect &r
   const TColor fill = row == 0 && col >= 1 ? EffectiveColor(dataCol, 0, true) : FHeadingColor;
   const TRect inner{rect.Left, rect.Top, rect.Right - 1, rect.Bottom - 1};
   p.fillRect(qrect(inner), colorToQColor(fill, pal));
-  if (FHeading3D)
+  // A plain-cell heading is held down as a whole; a button heading by its
+  // button part.
+  const bool heldDown = row == 0 && col >= 1 && HeadingHeldDown(col);
+  const bool heldWhole = heldDown && HeadingActsAsCell(col);
+  if (heldWhole)
+    sunkenLeftTop(p, inner);
+  else if (FHeading3D)
     raisedLeftTop(p, inner);
   const QColor edge = FHeading3D ? QColor(0x80, 0x80, 0x80) : QColor(Qt::black);
   vline(p, rect.Right - 1, rect.Top, rect.Bottom, edge);
@@ -310,6 +382,9 @@ void TdgBaseGrid::PaintHeadingCell(QPainter &p, int col, int row, const TRect &r
     return;
   TRect text = inner;
   text.Right -= 1;
+  if (heldWhole)
+    text = {text.Left + 1, text.Top + 1, text.Right + 1, text.Bottom + 1};
+  const bool buttonHeld = heldDown && !heldWhole;
   const TdgHorzAlignment horz =
       column->HeadingHorzAlignment() == htaDefault ? htaLeft : column->HeadingHorzAlignment();
   const bool area = asButton || (asCell && column->SortPicture() != spNone);
@@ -333,22 +408,31 @@ void TdgBaseGrid::PaintHeadingCell(QPainter &p, int col, int row, const TRect &r
     p.setPen(colorToQColor(headingFont.Color(), pal));
     p.setBrush(colorToQColor(fill, pal));
     PainterTextCanvas canvas(p, MetricsFor(font));
-    int underline = 0;
-    std::string plain;
-    StripAccelerator(heading, underline, plain);
+    // The heading is kept without its accelerator mark; the column knows
+    // which character to underline.
+    const int underline = column->IsHeadingStored() ? column->AcceleratorPosition() : 0;
     const TdgVertAlignment vert =
         column->HeadingVertAlignment() == vtaDefault ? vtaCenter : column->HeadingVertAlignment();
-    DrawCellText(canvas, plain, HeadingHeight(), underline, false, vert, horz, text.Top,
-                 text.Left + 3, text);
-    if (FHeading3D)
+    const int shift = buttonHeld ? 1 : 0;
+    DrawCellText(canvas, heading, HeadingHeight(), underline, column->HeadingWordWrap() == wwOn,
+                 vert, horz, text.Top + shift, text.Left + 3 + shift, text);
+    if (FHeading3D && !heldWhole && (FHeldHeading < 0 || FHeldHeading == dataCol))
       raisedLeftTop(p, inner);
   }
   if (area && !IsRectEmpty(button)) {
+    if (buttonHeld) {
+      button.Right += 1;
+      button.Bottom += 1;
+    }
     if (asButton) {
       p.fillRect(qrect(button), colorToQColor(clBtnFace, pal));
-      raisedLeftTop(p, button);
-      hline(p, button.Left, button.Right, button.Bottom - 1, QColor(0x80, 0x80, 0x80));
-      vline(p, button.Right - 1, button.Top, button.Bottom, QColor(0x80, 0x80, 0x80));
+      if (buttonHeld) {
+        sunkenLeftTop(p, button);
+      } else {
+        raisedLeftTop(p, button);
+        hline(p, button.Left, button.Right, button.Bottom - 1, QColor(0x80, 0x80, 0x80));
+        vline(p, button.Right - 1, button.Top, button.Bottom, QColor(0x80, 0x80, 0x80));
+      }
     }
     static constexpr GridGlyph sortGlyph[3] = {GridGlyph::SortUp, GridGlyph::SortDown,
                                                GridGlyph::SortBullet};
@@ -369,6 +453,9 @@ void TdgBaseGrid::DrawRowIndicator(QPainter &p, int row, const TRect &cell) {
   const bool insertRow = FInsertRowFlag && row == RowCount() - 1;
   const bool current = row == Row();
   if (!current && !insertRow)
+    return;
+  // With only the insert row below the heading, the current row is that row.
+  if (!insertRow && FGridMode == gmEditInsert && RowCount() < 3)
     return;
   GridGlyph glyph = GridGlyph::DotArrowRight;
   if (insertRow && !current)
@@ -404,9 +491,37 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
     r.Right -= FVertLineWidth == 0 ? 1 : 0;
     r.Bottom -= FHorzLineWidth == 0 ? 1 : 0;
   }
+  // The cell's draw record; a draw-info handler may change it for this cell.
   TColor background = insertRow ? Color() : EffectiveColor(dataCol, dataRow, is3D);
-  const TFont &font = insertRow ? Font() : EffectiveFont(dataCol, dataRow);
-  TColor fontColor = font.Color();
+  const TFont *font = insertRow ? &Font() : &EffectiveFont(dataCol, dataRow);
+  TdgWordWrap wrap = insertRow ? wwOff : EffectiveWordWrap(dataCol, dataRow);
+  TdgHorzAlignment horz = insertRow ? htaLeft : EffectiveHorzAlignment(dataCol, dataRow);
+  TdgVertAlignment vert = insertRow ? vtaTop : EffectiveVertAlignment(dataCol, dataRow);
+  TColor transparent = clPictureOwn;
+  if (!insertRow && HasDrawInfoHandler()) {
+    if (!FDrawInfoFont)
+      FDrawInfoFont = std::make_unique<TFont>();
+    FDrawInfoFont->Assign(*font);
+    TdgDrawInfo info{FDrawInfoFont.get(),
+                     background,
+                     wrap,
+                     transparent,
+                     vert,
+                     horz == htaRight    ? taRightJustify
+                     : horz == htaCenter ? taCenter
+                                         : taLeftJustify};
+    GetDrawInfo(dataCol, dataRow, info);
+    font = FDrawInfoFont.get();
+    background = info.Color;
+    wrap = info.WordWrap;
+    transparent = info.TransparentColor;
+    vert = info.VertAlignment;
+    horz = info.HorzAlignment == taRightJustify ? htaRight
+           : info.HorzAlignment == taCenter     ? htaCenter
+                                                : htaLeft;
+  }
+  const TColor cellColour = background;
+  TColor fontColor = font->Color();
   const bool focus = FocusCellTest(col, row, true);
   const bool inColour = selected && FSelectionType == sltColor && FSelectionColor != clNone;
   if (focus && FFocusColor != clNone)
@@ -419,8 +534,15 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
       fontColor = FSelectionFontColor;
   }
   const TdgControlType controlType = insertRow ? ctText : CellControlType(dataCol, dataRow);
+  if (!insertRow && controlType == ctText && col == Col() && row == Row() && InplaceEditor() &&
+      InplaceEditor()->isVisible()) {
+    if (FEditColor != clNone)
+      background = FEditColor;
+    if (FEditFontColor != clNone)
+      fontColor = FEditFontColor;
+  }
   if (controlType == ctPicture)
-    background = insertRow ? Color() : EffectiveColor(dataCol, dataRow, is3D);
+    background = cellColour;
   const QColor bg = colorToQColor(background, pal);
   TRect text = r;
   TdgCustomButton *button = nullptr;
@@ -448,12 +570,18 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
                   g.Width(), g.Height());
       p.restore();
     } else if (type == ctPicture) {
-      const Picture picture = value.type() == varPicture ? value.pictureValue() : nullptr;
+      const Picture picture =
+          value.type() == varPicture ? value.pictureValue() : FindPicture(value);
       if (picture) {
         p.fillRect(qrect(text), colorToQColor(is3D ? clBtnFace : background, pal));
         p.setBrush(colorToQColor(is3D ? clBtnFace : background, pal));
-        DrawPicture(p, text, picture.get(), FKeepAspectRatio, FShrinkPicture, FStretchPicture,
-                    FCenterPicture, FTransparentColor);
+        auto option = [&](int sub, bool gridValue) {
+          const auto own = static_cast<TdgDrawOption>(PictureOption(dataCol, dataRow, sub));
+          return own == dopDefault ? gridValue : own == dopOn;
+        };
+        DrawPicture(p, text, picture.get(), option(4, FKeepAspectRatio), option(2, FShrinkPicture),
+                    option(1, FStretchPicture), option(3, FCenterPicture),
+                    transparent == clPictureOwn ? FTransparentColor : transparent);
         if (inColour || (focus && FFocusColor != clNone)) {
           // A checkerboard keeps half the picture's pixels; the tint colours them.
           const TColor tint = inColour ? FSelectionColor : FFocusColor;
@@ -469,16 +597,13 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
     } else if (!value.isEmpty() && text.Width() > 3) {
       std::string s;
       VarToText(value, s);
-      const QFont qfont = toQFont(font);
+      const QFont qfont = toQFont(*font);
       p.setFont(qfont);
       p.setPen(colorToQColor(fontColor, pal));
       p.setBrush(bg);
       PainterTextCanvas canvas(p, MetricsFor(qfont));
-      const TdgHorzAlignment horz = EffectiveHorzAlignment(dataCol, dataRow);
-      const TdgVertAlignment vert = FVertAlignment;
-      DrawCellText(canvas, s, RowHeights(row) - FHorzLineWidth, 0,
-                   EffectiveWordWrap(dataCol, dataRow) == wwOn, vert,
-                   horz == htaDefault ? htaLeft : horz, text.Top, text.Left + 3, text);
+      DrawCellText(canvas, s, RowHeights(row) - FHorzLineWidth, 0, wrap == wwOn, vert, horz,
+                   text.Top, text.Left + 3, text);
     }
   }
   if (is3D)

@@ -119,35 +119,43 @@ void TdgBaseGrid::SetRowBarIndicator(bool value) {
     InvalidateCell(0, Row());
 }
 
-bool TdgBaseGrid::RowBarOn() const { return FRowBarOn; }
-bool TdgBaseGrid::HeadingOn() const { return FHeadingOn; }
+// The row bar is column object 0 and the heading row object 0: their
+// Visible and size are these four properties.
+bool TdgBaseGrid::RowBarOn() const {
+  return !FColStore || FColStore->Count() == 0 || FColStore->Item(0)->Visible();
+}
+int TdgBaseGrid::RowBarWidth() const {
+  return !FColStore || FColStore->Count() == 0 ? 14 : FColStore->Item(0)->Width();
+}
+bool TdgBaseGrid::HeadingOn() const {
+  return !FRowStore || FRowStore->Count() == 0 || !FRowStore->Item(0) ||
+         FRowStore->Item(0)->Visible();
+}
+int TdgBaseGrid::HeadingHeight() const {
+  return !FRowStore || FRowStore->Count() == 0 || !FRowStore->Item(0)
+             ? 15
+             : FRowStore->Item(0)->Height();
+}
 
 void TdgBaseGrid::SetRowBarOn(bool value) {
-  if (!change(FRowBarOn, value))
-    return;
-  restoreFixedSizes();
-  RecomputeFixedSizes();
+  if (FColStore->Count() > 0)
+    FColStore->Item(0)->SetVisible(value);
+  DropDownResize();
 }
-
 void TdgBaseGrid::SetRowBarWidth(int value) {
-  if (!change(FRowBarWidth, value))
-    return;
-  restoreFixedSizes();
-  RecomputeFixedSizes();
+  if (FColStore->Count() > 0)
+    FColStore->Item(0)->SetWidth(value);
+  DropDownResize();
 }
-
 void TdgBaseGrid::SetHeadingOn(bool value) {
-  if (!change(FHeadingOn, value))
-    return;
-  restoreFixedSizes();
-  RecomputeFixedSizes();
+  if (FRowStore->Count() > 0)
+    FRowStore->EnsureRowObject(0).SetVisible(value);
+  DropDownResize();
 }
-
 void TdgBaseGrid::SetHeadingHeight(int value) {
-  if (!change(FHeadingHeight, value))
-    return;
-  restoreFixedSizes();
-  RecomputeFixedSizes();
+  if (FRowStore->Count() > 0)
+    FRowStore->EnsureRowObject(0).SetHeight(value);
+  DropDownResize();
 }
 
 void TdgBaseGrid::RecomputeFixedSizes() {
@@ -236,7 +244,10 @@ void TdgBaseGrid::SetHeadingButton(TdgHeadingButton value) {
     InvalidateDisplayRow(0);
 }
 
-void TdgBaseGrid::SetThumbTracking(bool value) { FThumbTracking = value; }
+void TdgBaseGrid::SetThumbTracking(bool value) {
+  if (change(FThumbTracking, value))
+    SetOptions(value ? Options().with(goThumbTracking) : Options().without(goThumbTracking));
+}
 
 void TdgBaseGrid::SetAlwaysShowScrollBar(TScrollStyle value) {
   if (change(FAlwaysShowScrollBar, value))
@@ -265,10 +276,16 @@ void TdgBaseGrid::SetFixedColCount(int value) {
   const int base = ColCount() > 0 ? std::min(ColCount() - 1, value + 1) : 0;
   if (base == FixedCols())
     return;
+  const bool shown = EditorMode();
+  if (shown)
+    HideEditor();
   SetFixedCols(std::max(base, 1));
   MoveTopLeft(LeftCol(), TopRow());
   RecomputeFixedSizes();
+  if (shown)
+    ShowEditor();
   Repaint();
+  ReportTopLeft(false);
 }
 
 void TdgBaseGrid::SetFixedRowCount(int value) {
@@ -278,10 +295,13 @@ void TdgBaseGrid::SetFixedRowCount(int value) {
   const int base = RowCount() > 0 ? std::min(RowCount() - 1, value + 1) : 0;
   if (base == FixedRows())
     return;
+  HideEditor();
   SetFixedRows(std::max(base, 1));
   MoveTopLeft(LeftCol(), TopRow());
   RecomputeFixedSizes();
+  UpdateEdit();
   Repaint();
+  ReportTopLeft(false);
 }
 
 } // namespace marrowen

@@ -9,12 +9,28 @@
 #include <vector>
 
 class QPainter;
+class QWidget;
 
 namespace marrowen {
 
 class TdgMaskLink;
 class TdgImageLink;
+
+// A mask as the editor and the grid use it: it judges text about to be
+// inserted (and may change it), and a whole text when an edit ends, handing
+// back literal text still to be added.
+class TdgMaskDefinition {
+public:
+  virtual ~TdgMaskDefinition() = default;
+  virtual bool Active() const = 0;
+  virtual bool CheckOnEnd() const = 0;
+  virtual int Mode() const { return 0; }
+  // `insert` goes in at the 1-based position `pos` of `text`.
+  virtual bool Check(const std::string &text, std::string &insert, int pos, int flag, int mode) = 0;
+  virtual bool CheckWhole(const std::string &text, std::string &append) = 0;
+};
 class TdgDateTimeLink;
+class TdgDateTimePicker;
 
 // Definition components that grids, columns, rows and cells may point to. The
 // concrete ones belong to forms that use them; the bases only declare what a
@@ -26,20 +42,40 @@ public:
   virtual void RegisterLink(TdgMaskLink *link) = 0;
   // The mask of that name, or an empty Variant.
   virtual Variant FindMask(const Variant &name) = 0;
+  // The definition of that name, owned by the component; none by default.
+  virtual TdgMaskDefinition *FindDefinition(std::string_view) { return nullptr; }
 };
 
+// A list of named pictures. Each picture has an identity number that
+// survives saving and loading the list, so a cell can find its picture again
+// after the picture was renamed.
 class TdgImageListComponent : public TComponent {
 public:
   using TComponent::TComponent;
   virtual void RegisterLink(TdgImageLink *link) = 0;
   virtual void UnregisterLink(TdgImageLink *link) = 0;
+  // The picture of that name, or none.
+  virtual Picture FindPicture(std::string_view name) = 0;
+  // The picture with that identity number, or none.
+  virtual Picture PictureById(int id) = 0;
+  // The name under which the list gives the picture.
+  virtual std::string PictureName(const Picture &picture) = 0;
 };
 
+// What a date-time definition's chosen value is written as.
+enum class TdgDateTimeKind { Date, Time, DateTime };
+
 // Keeps its links with a use count each, and tells every link when it goes.
+// A concrete definition supplies the picker its cells drop down.
 class TdgDateTimeDefComponent : public TComponent {
 public:
   using TComponent::TComponent;
   ~TdgDateTimeDefComponent() override;
+  // A new picker owned by `owner`; null when the definition has none.
+  virtual TdgDateTimePicker *CreatePicker(QWidget *) const { return nullptr; }
+  // Pickers of one class are reused from cell to cell.
+  virtual std::string_view PickerClass() const { return {}; }
+  virtual TdgDateTimeKind Kind() const { return TdgDateTimeKind::Date; }
   void RegisterLink(TdgDateTimeLink *link);
   // Drops one use of the link, or every use with `all`.
   void UnregisterLink(TdgDateTimeLink *link, bool all);

@@ -2,8 +2,10 @@
 
 #include "app/filtertreemodel.h"
 #include "app/memos.h"
+#include "app/windowjobhost.h"
 #include "app_testing.h"
 #include "engine/processingthread.h"
+#include "engine/userinterface.h"
 #include "filterlist/commentnodes.h"
 #include "filterlist/descriptionnodes.h"
 #include "filterlist/eolnodes.h"
@@ -12,10 +14,12 @@
 #include "grid/dgbasegrid.h"
 #include "grid/font.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -63,6 +67,8 @@ protected:
   }
   void TearDown() override {
     form.reset();
+    // Every job ends before the next test.
+    EXPECT_TRUE(QTest::qWaitFor([] { return TchildForm::jobHost().activeJobs() == 0; }, 10000));
     QCoreApplication::processEvents();
     registerNodeDialog("TCommentObject", {});
     AppTest::TearDown();
@@ -201,10 +207,60 @@ TEST_F(ChildForm, TrialRunAndCompiledFilter) {
   form->trialRunButtonClick();
   EXPECT_EQ(form->Tabs->currentWidget(), form->filtersTab);
 
+  // A long result is made ready elsewhere and arrives whole.
+  const std::string longText(3 << 20, 'x');
+  form->trialInput->setBytes(longText);
+  form->trialInput->appendPlainText("y");
+  form->trialRunButtonClick();
+  ASSERT_TRUE(
+      QTest::qWaitFor([] { return TchildForm::lastStatus() == "Trial run completed"; }, 20000));
+  EXPECT_FALSE(form->trialRunning());
+  EXPECT_EQ(form->trialOutput->bytes(), std::string(3 << 20, 'X') + "\r\nY");
+  EXPECT_EQ(form->trialOutputStatus->panelText(0), "Line 1, Column 1");
+
   form->trialInput->setBytes("");
+  form->Tabs->setCurrentWidget(form->filtersTab);
   form->trialRunButtonClick();
   EXPECT_FALSE(form->trialRunning());
+  ASSERT_FALSE(boxTexts.empty());
   EXPECT_EQ(boxTexts.back().substr(0, 20), "You need to enter so");
+}
+
+TEST_F(ChildForm, JobsFromTheButtonsAndAStoppedTrial) {
+  form->addFilter(upperCaseNode());
+  // Go in test mode writes copies beside the input.
+  const std::string input = dir.file("in.txt");
+  writeFile(input, "abc\r\n");
+  form->InputFilter()->inputFromFile = true;
+  form->OutputFilter()->outputToFile = TOutputObject::files;
+  form->OutputFilter()->testMode = true;
+  form->testThenAdd(input);
+  form->beginButtonClick(false);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(input + ".dCv"); }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return readFile(input + ".dCv") == "ABC\r\n"; }, 5000));
+  EXPECT_EQ(readFile(input), "abc\r\n");
+
+  // The clipboard button is enabled again when its job ends.
+  const auto headless = userInterface();
+  installWindowHandlers();
+  QApplication::clipboard()->setText("xyz");
+  form->clipboardButton->click();
+  EXPECT_FALSE(form->clipboardButton->isEnabled());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->clipboardButton->isEnabled(); }, 5000));
+  EXPECT_EQ(QApplication::clipboard()->text(), "XYZ");
+  setUserInterface(headless);
+
+  // A press mid-run stops the trial: the window is idle at once, and the
+  // stopped job's output goes nowhere.
+  form->trialInput->setBytes("abc");
+  form->trialInput->appendPlainText("d");
+  form->trialRunButtonClick();
+  ASSERT_TRUE(form->trialRunning());
+  form->trialRunButtonClick();
+  EXPECT_FALSE(form->trialRunning());
+  EXPECT_EQ(form->trialJob(), nullptr);
+  QTest::qWait(500);
+  EXPECT_EQ(form->trialOutput->bytes(), "Generating output...");
 }
 
 TEST_F(ChildForm, ClosingMidTrialNeitherCrashesNorStopsTheJob) {
@@ -340,6 +396,35 @@ TEST_F(ChildForm, MapsFromTheFolderAndFromTheList) {
   auto *map = static_cast<TUserObject *>(form->selectedNode());
   EXPECT_EQ(map->entries['a'], "A");
   EXPECT_EQ(map->entries['7'], "7");
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+class ChildFormInMainForm : public testing::AppTest {};
+
+TEST_F(ChildFormInMainForm, NewWindowsAreNumberedAndBringTheirMenusInGroupOrder) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *first = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(first, nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(first->windowTitle(), "Untitled1");
+    QStringList bar;
+    for (QAction *action : main.menuBar()->actions())
+      bar << action->text();
+    EXPECT_EQ(bar, QStringList({"&File", "&Edit", "&Convert", "&Add", "&Remove", "Ema&il",
+                                "&Special", "Se&lect", "&Maps", "&Tools", "&Window", "&Help"}));
+    EXPECT_EQ(main.menuBar()->actions()[1]->menu(), first->editMenu());
+    auto *second = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    EXPECT_EQ(second->windowTitle(), "Untitled2");
+  }
+  mainFormHooks() = MainFormHooks();
 }
 
 } // namespace

@@ -248,15 +248,13 @@ TEST(GridEditing, TheCurrentCellTradesTextWithTheClipboard) {
   TdgGrid grid;
   fill(grid, 2);
   grid.SetCell(1, 1, Variant("hello world"));
-  grid.SetOptions(grid.Options().with(goEditing));
   EXPECT_FALSE(grid.CurrentCell().CopyToClipboard()) << "no window yet";
   grid.resize(300, 200);
   grid.show();
   QApplication::setActiveWindow(&grid);
   grid.setFocus();
   QApplication::processEvents();
-  grid.ShowEditor();
-  ASSERT_NE(grid.InplaceEditor(), nullptr);
+  ASSERT_TRUE(grid.EditorShown());
 
   grid.CurrentCell().SelectAll();
   EXPECT_TRUE(grid.CurrentCell().IsWholeTextSelected());

@@ -181,6 +181,23 @@ TEST(GridLayout, LongMovesRepaintShortMovesScroll) {
   EXPECT_EQ(invalidated.back(), (TRect{0, 15, l.grid.ClientWidth(), l.grid.ClientHeight()}));
 }
 
+TEST(GridLayout, MoveInModeKeepsTheCurrentCellsPixels) {
+  Laid l(20, 10);
+  l.grid.FocusCell(3, 2, true);
+  const TRect cell = l.grid.GetCellRect(3, 2);
+  std::vector<TRect> invalidated;
+  l.grid.OnInvalidate = [&](const TRect &r) { invalidated.push_back(r); };
+  l.grid.MoveTopLeftInMode(2, 1, 1); // columns left of the cell move, the rest is redrawn
+  EXPECT_EQ(l.grid.LeftCol(), 2);
+  EXPECT_EQ(l.grid.ScrollMode(), 0);
+  ASSERT_FALSE(invalidated.empty());
+  EXPECT_EQ(invalidated.back(), (TRect{cell.Left, 0, 400, l.grid.ClientHeight()}));
+  invalidated.clear();
+  l.grid.MoveTopLeftInMode(3, 1, 2); // rows only: a sideways move is drawn afresh
+  ASSERT_FALSE(invalidated.empty());
+  EXPECT_EQ(invalidated.back(), (TRect{14, 0, 400, l.grid.ClientHeight()}));
+}
+
 TEST(GridLayout, TopLeftReports) {
   Laid l(4, 100);
   std::vector<std::tuple<int, int, bool>> reports;
@@ -237,6 +254,40 @@ TEST(GridLayout, FixedCountsAndLines) {
   l.grid.SetGridLines(glVertLines);
   EXPECT_EQ(l.grid.HorzLineWidth(), 0);
   EXPECT_EQ(l.grid.VertLineWidth(), 1);
+}
+
+TEST(GridLayout, SizesSetOnTheBaseGridBecomeTheirOwn) {
+  Laid l(4, 10);
+  l.grid.SetRowHeights(3, 40); // as a user's sizing sets it
+  l.grid.SetColWidths(2, 90);
+  l.grid.SetRowVisible(3, false);
+  EXPECT_EQ(l.grid.RowHeights(3), 0);
+  l.grid.SetRowVisible(3, true);
+  EXPECT_EQ(l.grid.RowHeights(3), 40);
+  EXPECT_EQ(l.grid.GetRowHeight(3), 40);
+  EXPECT_EQ(l.grid.GetCol(Variant(2))->Width(), 90);
+  l.grid.SetRowHeights(3, 14); // back to the default: no row object kept
+  EXPECT_EQ(l.grid.RowStore().Item(3), nullptr);
+}
+
+TEST(GridLayout, RowBarAndHeadingAreObjectZero) {
+  Laid l(4, 10);
+  TdgCol &bar = *l.grid.ColStore().Item(0);
+  TdgRow &heading = *l.grid.RowStore().Item(0);
+  bar.SetWidth(20);
+  heading.SetHeight(25);
+  EXPECT_EQ(l.grid.RowBarWidth(), 20);
+  EXPECT_EQ(l.grid.HeadingHeight(), 25);
+  EXPECT_EQ(l.grid.FixedWidth(), 20);
+  EXPECT_EQ(l.grid.GetCellRect(1, 1), (TRect{20, 25, 84, 39}));
+  l.grid.SetRowBarOn(false);
+  l.grid.SetHeadingOn(false);
+  EXPECT_FALSE(bar.Visible());
+  EXPECT_EQ(l.grid.GetCellRect(1, 1), (TRect{0, 0, 64, 14}));
+  l.grid.SetRowBarWidth(30); // kept while hidden, shown again with it
+  l.grid.SetRowBarOn(true);
+  EXPECT_EQ(l.grid.ColWidths(0), 30);
+  EXPECT_EQ(l.grid.visibleCols().VisibleCount(), 4);
 }
 
 TEST(GridLayout, HeadingButtonsAndVisibleRanges) {

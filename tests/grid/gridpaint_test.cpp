@@ -128,6 +128,17 @@ TEST(GridPaint, ZeroHeightRowDrawsNothingAndIndicatorMarksCurrentRow) {
   EXPECT_LT(s.grid.RowTop(4), below);
 }
 
+TEST(GridPaint, InsertRowIsPaintedOnceBelowTheRows) {
+  Shown s(3);
+  s.grid.SetGridMode(gmEditInsert);
+  const int below = s.grid.RowTop(s.grid.RowCount() - 1) + s.grid.RowHeights(s.grid.RowCount() - 1);
+  const QImage image = s.shot();
+  const TRect bar = s.grid.GetCellRect(0, 1);
+  for (int y = below + 2; y < below + 14; ++y)
+    for (int x = bar.Left + 1; x < bar.Right - 1; ++x)
+      ASSERT_NE(image.pixel(x, y) & 0xFFFFFF, black) << x << "," << y;
+}
+
 TEST(GridPaint, SelectedPictureIsTinted) {
   Shown s;
   s.grid.GetCol(Variant(2))->SetControlType(ctPicture);
@@ -160,6 +171,45 @@ TEST(GridPaint, PaintCellHandlerTakesOverOnlyItsCell) {
   const TRect other = s.grid.GetPaintCellRect(3, 3);
   EXPECT_EQ(s.at(mine.Left + 30, mine.Top + 2), 0x0000FFu);
   EXPECT_EQ(s.at(other.Left + 30, other.Top + 2), white);
+}
+
+TEST(GridPaint, DrawInfoHandlerChangesOnlyItsCell) {
+  Shown s;
+  s.grid.OnGetDrawInfo = [](TdgBaseGrid *, int dataCol, int dataRow, TdgDrawInfo &info) {
+    if (dataCol == 2 && dataRow == 3) {
+      info.Color = 0x00FF00;
+      info.Font->SetColor(0x0000FF);
+      info.Font->SetSize(30);
+    }
+  };
+  s.grid.InvalidateGrid();
+  const TRect mine = s.grid.GetPaintCellRect(2, 3);
+  const TRect other = s.grid.GetPaintCellRect(3, 3);
+  EXPECT_EQ(s.at(mine.Right - 2, mine.Top + 1), 0x00FF00u);
+  EXPECT_EQ(s.at(other.Right - 2, other.Top + 1), white);
+  EXPECT_EQ(s.grid.EffectiveFont(2, 3).Size(), 8); // the handler changed a copy
+  bool red = false, elsewhere = false;
+  const QImage image = s.shot();
+  for (int x = mine.Left; x < mine.Right; ++x)
+    for (int y = mine.Top; y < mine.Bottom; ++y)
+      red |= (image.pixel(x, y) & 0xFFFFFF) == 0xFF0000u;
+  for (int x = other.Left; x < other.Right; ++x)
+    for (int y = other.Top; y < other.Bottom; ++y)
+      elsewhere |= (image.pixel(x, y) & 0xFFFFFF) == 0xFF0000u;
+  EXPECT_TRUE(red);
+  EXPECT_FALSE(elsewhere);
+}
+
+TEST(GridPaint, HeldHeadingLooksSunkenWhileTheMouseStaysInside) {
+  Shown s;
+  const TRect h = s.grid.GetCellRect(2, 0);
+  s.grid.SetHeadingButton(hbCell); // held down as a whole
+  s.grid.HoldHeading(2);
+  EXPECT_EQ(s.at(h.Left + 20, h.Top), grey);
+  s.grid.SetHeldHeadingInside(false);
+  EXPECT_EQ(s.at(h.Left + 20, h.Top), white);
+  s.grid.HoldHeading(-1);
+  EXPECT_EQ(s.at(h.Left + 20, h.Top), white);
 }
 
 TEST(GridPaint, FirstPaintDirectLaterBuffered) {
