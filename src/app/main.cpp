@@ -1,3 +1,4 @@
+#include "app/automationobjects.h"
 #include "app/childform.h"
 #include "app/commandline.h"
 #include "app/commandlinehelper.h"
@@ -76,6 +77,9 @@ int main(int argc, char **argv) {
 
   QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(QApplication::arguments());
   mainForm->setAttribute(Qt::WA_DeleteOnClose);
+  // Other programs reach the windows over the session bus, unless another
+  // instance serves them already.
+  marrowen::startAutomationServer(*mainForm);
   marrowen::installDdeServer();
 
   // SIGINT, SIGTERM and SIGHUP quit as the close box does: running jobs stop
