@@ -23,7 +23,9 @@
 #include "app/wizard.h"
 #include "classlib/safefile.h"
 #include "components/dialogrunner.h"
+#include "dbfilter/databasemaker.h"
 #include "engine/userinterface.h"
+#include "scriptfilter/scriptmakers.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -51,6 +53,9 @@ int main(int argc, char **argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Marrowen"));
   marrowen::installWindowHandlers();
+  // Script and database nodes build their filters through these.
+  marrowen::registerScriptFilterMakers();
+  marrowen::registerDatabaseFilterMaker();
   // With no screen nobody can answer a window: questions are answered, and
   // messages written to standard error.
   marrowen::DialogRunner::setHeadless(marrowen::platformHasNoScreen());
