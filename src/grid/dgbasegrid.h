@@ -1470,6 +1470,9 @@ private:
   int FEditorCol = -1, FEditorRow = -1;
   bool FEditorShown = false;
   bool FHiddenForScrolling = false;
+  // Above 0 while the editor is placed or hidden: the focus that moves
+  // meanwhile between it and the grid must not place it again.
+  int FEditorBusy = 0;
   bool FEditing = true;
   int FEditingMode = 0;
   bool FPendingShow = false;

@@ -81,10 +81,13 @@ void TdgBaseGrid::FocusEntered() {
     return;
   const bool fromControl = FFocusFromControl;
   FFocusFromControl = false;
-  if (FEditorShown && FActiveControl && FActiveControl->GetVisible())
+  if (FDestroying || FEditorBusy > 0) {
+    // Being torn down, or the editor is on its way in or out.
+  } else if (FEditorShown && FActiveControl && FActiveControl->GetVisible()) {
     FActiveControl->SetFocus();
-  else
+  } else {
     PlaceEditor();
+  }
   if (!fromControl)
     DoEnter();
 }

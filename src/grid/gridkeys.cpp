@@ -308,6 +308,11 @@ void TdgBaseGrid::EditorSetup(TdgCustomGridControl &control) {
 void TdgBaseGrid::PlaceEditor() {
   if (!FEditControl || !HandleAllocated())
     return;
+  ++FEditorBusy;
+  struct Done {
+    int &busy;
+    ~Done() { --busy; }
+  } done{FEditorBusy};
   if (Updating()) {
     FPendingShow = true;
     return;
@@ -359,6 +364,11 @@ void TdgBaseGrid::PlaceEditor() {
 
 // The grid takes the focus first, so that it never wanders off the grid.
 void TdgBaseGrid::HideControl(TdgCustomGridControl &control) {
+  ++FEditorBusy;
+  struct Done {
+    int &busy;
+    ~Done() { --busy; }
+  } done{FEditorBusy};
   if (QApplication::focusWidget() == &control.Control() && isVisible())
     setFocus();
   control.Hide();

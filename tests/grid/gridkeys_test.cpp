@@ -104,6 +104,17 @@ TEST(GridKeys, TypingStartsTheEditAndEscapeUndoesStepByStep) {
   EXPECT_FALSE(d.dialog.isVisible()) << "nothing left to undo: the dialog closes";
 }
 
+TEST(GridKeys, HidingTheFocusedEditorLeavesTheFocusOnTheGrid) {
+  InDialog d;
+  d.key(Qt::Key_F2);
+  ASSERT_TRUE(d.grid->EditorShown());
+  ASSERT_NE(d.focus(), d.grid);
+  d.grid->HideCellEditor();
+  QApplication::processEvents();
+  EXPECT_FALSE(d.grid->EditorShown());
+  EXPECT_EQ(d.focus(), d.grid);
+}
+
 TEST(GridKeys, WithoutAlwaysShowEditorKeysOpenTheEditor) {
   InDialog d(gmEdit, false);
   EXPECT_FALSE(d.grid->EditorShown());
