@@ -4,6 +4,7 @@
 #include "grid/datetime.h"
 
 #include "classlib/format.h"
+#include "classlib/scopeexit.h"
 #include "grid/celltext.h"
 #include "grid/colrow.h"
 #include "grid/qtbytes.h"
@@ -34,12 +35,6 @@ public:
 private:
   std::vector<int> tree_;
 };
-
-template <class F> struct ScopeExit {
-  F f;
-  ~ScopeExit() { f(); }
-};
-template <class F> ScopeExit(F) -> ScopeExit<F>;
 
 // Which of count data lines go, and the number each line has once they have.
 struct Removal {

@@ -1,5 +1,6 @@
 #include "classlib/asciitext.h"
 #include "classlib/format.h"
+#include "classlib/scopeexit.h"
 #include "grid/dgbasegrid.h"
 
 #include <algorithm>
@@ -7,12 +8,6 @@
 namespace marrowen {
 
 namespace {
-
-template <class F> struct ScopeExit {
-  F f;
-  ~ScopeExit() { f(); }
-};
-template <class F> ScopeExit(F) -> ScopeExit<F>;
 
 // The identity of the target, and what the caller's parts copy themselves.
 constexpr std::string_view fixedExclusions =

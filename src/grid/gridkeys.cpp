@@ -3,6 +3,7 @@
 // move, hidden while the grid scrolls), and the notifications of the controls
 // wired to the grid's own handling.
 
+#include "classlib/scopeexit.h"
 #include "grid/dgbasegrid.h"
 #include "grid/keys.h"
 #include "grid/qtbytes.h"
@@ -309,10 +310,7 @@ void TdgBaseGrid::PlaceEditor() {
   if (!FEditControl || !HandleAllocated())
     return;
   ++FEditorBusy;
-  struct Done {
-    int &busy;
-    ~Done() { --busy; }
-  } done{FEditorBusy};
+  ScopeExit done{[this] { --FEditorBusy; }};
   if (Updating()) {
     FPendingShow = true;
     return;
@@ -365,10 +363,7 @@ void TdgBaseGrid::PlaceEditor() {
 // The grid takes the focus first, so that it never wanders off the grid.
 void TdgBaseGrid::HideControl(TdgCustomGridControl &control) {
   ++FEditorBusy;
-  struct Done {
-    int &busy;
-    ~Done() { --busy; }
-  } done{FEditorBusy};
+  ScopeExit done{[this] { --FEditorBusy; }};
   if (QApplication::focusWidget() == &control.Control() && isVisible())
     setFocus();
   control.Hide();

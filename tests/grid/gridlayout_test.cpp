@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <tuple>
 #include <vector>
 
@@ -208,12 +210,14 @@ TEST(GridLayout, MoveInModeKeepsTheCurrentCellsPixels) {
   l.grid.MoveTopLeftInMode(2, 1, 1); // columns left of the cell move, the rest is redrawn
   EXPECT_EQ(l.grid.LeftCol(), 2);
   EXPECT_EQ(l.grid.ScrollMode(), 0);
-  ASSERT_FALSE(invalidated.empty());
-  EXPECT_EQ(invalidated.back(), (TRect{cell.Left, 0, 400, l.grid.ClientHeight()}));
+  // The editor going and coming may repaint the current cell too.
+  auto invalidatedOnce = [&](const TRect &r) {
+    return std::count(invalidated.begin(), invalidated.end(), r) == 1;
+  };
+  EXPECT_TRUE(invalidatedOnce(TRect{cell.Left, 0, 400, l.grid.ClientHeight()}));
   invalidated.clear();
   l.grid.MoveTopLeftInMode(3, 1, 2); // rows only: a sideways move is drawn afresh
-  ASSERT_FALSE(invalidated.empty());
-  EXPECT_EQ(invalidated.back(), (TRect{14, 0, 400, l.grid.ClientHeight()}));
+  EXPECT_TRUE(invalidatedOnce(TRect{14, 0, 400, l.grid.ClientHeight()}));
 }
 
 TEST(GridLayout, TopLeftReports) {
