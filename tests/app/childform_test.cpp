@@ -429,3 +429,83 @@ TEST_F(ChildFormInMainForm, NewWindowsAreNumberedAndBringTheirMenusInGroupOrder)
 
 } // namespace
 } // namespace marrowen
+
+#include "app/commandline.h"
+#include "app/exports.h"
+#include "app/iodialogs.h"
+#include "app/wizard.h"
+#include "filterlist/ionodes.h"
+
+#include <QListWidget>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace marrowen {
+namespace {
+
+// The main window's commands and the command line fill the active window,
+// not a list of their own.
+TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
+  registerInputOutputDialogs();
+  TchildForm::install();
+  installExportCommands();
+  installWizard();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    QCoreApplication::processEvents();
+
+    // The input node's dialog is shown; the command line's settings survive it.
+    TCommandLine line(*child, {});
+    line.processCommandLine({"/CU"});
+    ASSERT_NE(child->InputFilter(), nullptr);
+    EXPECT_TRUE(child->InputFilter()->inputFromFile);
+    EXPECT_EQ(child->InputFilter()->skipBinary, 1);
+    EXPECT_EQ(child->InputFilter()->binarySampleSize, 100);
+    ASSERT_EQ(child->filterTree().count(), 4);
+    const std::string report = getTextRepresentation(*child);
+
+    mainFormHooks().commands["Exportfilter1"]();
+    EXPECT_EQ(getClipboardText(), report);
+
+    const std::string pdf = dir.file("list.pdf");
+    std::vector<std::string> ran;
+    dialogAnswer = [&](QDialog &dialog) {
+      ran.push_back(dialog.metaObject()->className());
+      if (auto *print = qobject_cast<QPrintDialog *>(&dialog)) {
+        print->printer()->setOutputFormat(QPrinter::PdfFormat);
+        print->printer()->setOutputFileName(QString::fromStdString(pdf));
+        return static_cast<int>(QDialog::Accepted);
+      }
+      if (dialog.objectName() == "WizardForm") {
+        dialog.findChild<QListWidget *>("tasks")->setCurrentRow(3);
+        dialog.findChild<QPushButton *>("addButton")->click();
+      }
+      return static_cast<int>(QDialog::Rejected);
+    };
+    mainFormHooks().commands["Print1"]();
+    mainFormHooks().commands["Printersetup1"]();
+    EXPECT_EQ(readFile(pdf).substr(0, 5), "%PDF-");
+
+    QAction *wizard = nullptr;
+    for (QAction *action : child->toolsMenu()->actions())
+      if (action->text() == "Filter wizard...")
+        wizard = action;
+    ASSERT_NE(wizard, nullptr);
+    EXPECT_TRUE(wizard->isEnabled());
+    wizard->trigger();
+    EXPECT_EQ(ran, (std::vector<std::string>{"QPrintDialog", "QPageSetupDialog",
+                                             "marrowen::TWizardForm"}));
+    EXPECT_EQ(child->filterTree().count(), 5);
+    EXPECT_TRUE(child->filterHasChanged());
+  }
+  mainFormHooks() = MainFormHooks();
+  registerNodeDialog("TInputObject", {});
+  registerNodeDialog("TOutputObject", {});
+}
+
+} // namespace
+} // namespace marrowen
