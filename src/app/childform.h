@@ -29,6 +29,7 @@ class FilterTreeView;
 class ProcessingThread;
 class TdgGrid;
 class TFilter;
+class TFormInfo;
 class TGenericInput;
 class TStringInput;
 class WindowJobHost;
@@ -196,6 +197,11 @@ public:
   QAction *findAction(const QString &objectName) const;
   // Runs the first activation (the default list) when it has not run.
   void activateWindow_();
+  // Keeps the size of `frame` (the window's own frame in a workspace, or the
+  // window) between runs; loads it now.
+  void rememberPlacement(QWidget *frame);
+  // Aims the pattern menu at `control` as a key pressed there would.
+  static void preparePatternMenuFor(QWidget *control);
 
   // Controls, by their component names.
   QTabWidget *Tabs;
@@ -214,6 +220,11 @@ public:
 
   // Called with every main-window status text the window shows; for tests.
   static QString lastStatus();
+
+  // A file dialog through the dialog runner; the chosen files, none on cancel.
+  static QStringList runFileDialog(QWidget *parent, const QString &title, const QString &filter,
+                                   bool save, const QString &start = {},
+                                   const QString &suffix = {});
 
 protected:
   void closeEvent(QCloseEvent *event) override;
@@ -259,6 +270,7 @@ private:
   QMenu *toolsMenu_ = nullptr;
   QMenu *mapsMenu_ = nullptr;
   QAction *mapsDivider_ = nullptr;
+  std::unique_ptr<TFormInfo> formInfo_;
   // Shared with the jobs' end handlers: cleared when the window goes.
   std::shared_ptr<QPointer<TchildForm>> self_;
 };

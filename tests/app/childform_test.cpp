@@ -2,6 +2,7 @@
 
 #include "app/filtertreemodel.h"
 #include "app/memos.h"
+#include "app/patternmenu.h"
 #include "app/windowjobhost.h"
 #include "app_testing.h"
 #include "engine/processingthread.h"
@@ -16,6 +17,7 @@
 
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -187,6 +189,48 @@ TEST_F(ChildForm, FilesGridRowRules) {
   EXPECT_EQ(grid.Rows(), 5);
   EXPECT_EQ(grid.GetCell(1, 2).toString(), "/b/*.txt");
   EXPECT_EQ(grid.GetCell(2, 1).toString(), "None"); // names only: the rules fill the rest
+}
+
+// The files page's dialogs answer through the runner, the window keeps its
+// size, and a key pressed in a field aims the pattern menu at that field.
+TEST_F(ChildForm, FilesDialogsPlacementAndPatternMenuKeys) {
+  std::string chosen;
+  dialogAnswer = [&](QDialog &dialog) {
+    static_cast<QFileDialog &>(dialog).selectFile(QString::fromStdString(chosen));
+    return static_cast<int>(QDialog::Accepted);
+  };
+  form->addFile("/a/*.txt");
+  chosen = dir.file("saved.txt");
+  form->saveToFileButton->click();
+  form->clearAllFiles();
+  EXPECT_EQ(form->fileGrid().Rows(), 0);
+  form->loadFromFileButton->click();
+  ASSERT_EQ(form->fileGrid().Rows(), 1);
+  EXPECT_EQ(form->fileGrid().GetCell(1, 1).toString(), "/a/*.txt");
+
+  registerNodeDialog("TCommentObject", [](TListObject &, TNodeEditorSite &site) {
+    return std::make_unique<CommentDialog>(site);
+  });
+  form->addFilter(TCommentObject::CreateWith("x"));
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  auto *field = form->blankPanel->findChild<CommentDialog *>();
+  ASSERT_NE(field, nullptr);
+  field->setFocus();
+  QTest::keyClick(field, Qt::Key_B);
+  EXPECT_EQ(TmenuForm::instance().target().widget(), field);
+  EXPECT_TRUE(TmenuForm::instance().singleLine());
+  form->Tabs->setCurrentWidget(form->scratchPadSheet);
+  form->scratchPad->setFocus();
+  QTest::keyClick(form->scratchPad, Qt::Key_B);
+  EXPECT_EQ(TmenuForm::instance().target().widget(), form->scratchPad);
+  EXPECT_FALSE(TmenuForm::instance().singleLine());
+
+  form->resize(640, 430);
+  form->setFilterHasChanged(false);
+  EXPECT_TRUE(form->close());
+  TchildForm next(2);
+  EXPECT_EQ(next.size(), QSize(640, 430));
 }
 
 TEST_F(ChildForm, TrialRunAndCompiledFilter) {
