@@ -35,6 +35,7 @@
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QThreadPool>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -68,7 +69,50 @@ void TByteMemo::setBytes(const std::string &bytes, const std::string &areaName) 
     TchildForm::messageBox(QMessageBox::Warning, fromQString(warning));
 }
 
-std::string TByteMemo::bytes() const { return memoBytes(this); }
+TByteMemo::TByteMemo(QWidget *parent) : QPlainTextEdit(parent) {
+  connect(this, &QPlainTextEdit::textChanged, this, [this] {
+    cacheValid_ = false;
+    cache_.clear();
+    ++revision_;
+  });
+}
+
+std::string TByteMemo::bytes() const {
+  if (!edited())
+    return memoBytes(this);
+  if (!cacheValid_) {
+    cache_ = memoBytes(this);
+    cacheValid_ = true;
+  }
+  return cache_;
+}
+
+bool TByteMemo::bytesPending() const {
+  // A short text converts faster than a thread starts.
+  constexpr int longText = 1 << 18;
+  return edited() && !cacheValid_ && document()->characterCount() > longText;
+}
+
+void TByteMemo::prepareBytes(std::function<void()> ready) {
+  QPointer<TByteMemo> self(this);
+  const quint64 revision = revision_;
+  QThreadPool::globalInstance()->start(
+      [self, revision, text = document()->toPlainText(), ready = std::move(ready)] {
+        auto bytes = std::make_shared<std::string>(memoTextBytes(text));
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, revision, bytes, ready] {
+              if (!self)
+                return;
+              if (self->revision_ == revision && self->edited()) {
+                self->cache_ = std::move(*bytes);
+                self->cacheValid_ = true;
+              }
+              ready();
+            },
+            Qt::QueuedConnection);
+      });
+}
 
 bool TByteMemo::edited() const { return memoEdited(this); }
 

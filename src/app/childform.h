@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@ class QTabWidget;
 namespace marrowen {
 
 class FilterTreeModel;
+class MemoDocumentBuilder;
 class MemoStatusBar;
 class FilterTreeView;
 class ProcessingThread;
@@ -35,15 +37,26 @@ class TStringInput;
 class WindowJobHost;
 
 // A plain-text memo bound to bytes (memos.h): the bytes it was given come
-// back until the user edits it.
+// back until the user edits it. An edited text's bytes are kept until the
+// next change, so a long trial text is converted once, not at every read.
 class TByteMemo : public QPlainTextEdit {
   Q_OBJECT
 public:
-  explicit TByteMemo(QWidget *parent = nullptr) : QPlainTextEdit(parent) {}
+  explicit TByteMemo(QWidget *parent = nullptr);
   // Shows the bytes; a warning naming `areaName` tells of NULs left out.
   void setBytes(const std::string &bytes, const std::string &areaName = {});
   std::string bytes() const;
   bool edited() const;
+  // Whether bytes() would have to convert a long text.
+  bool bytesPending() const;
+  // Converts the text off this thread, then keeps the bytes (unless the text
+  // changed meanwhile) and calls `ready` here; nothing when the memo is gone.
+  void prepareBytes(std::function<void()> ready);
+
+private:
+  mutable std::string cache_;
+  mutable bool cacheValid_ = false;
+  quint64 revision_ = 0;
 };
 
 // The filter-list window: one filter list shown as a tree beside the
@@ -238,7 +251,7 @@ private:
   void buildTrialPage();
   void rebuildTreeView();
   // Puts a trial run's result in the trial output, unless a newer run began.
-  void showTrialOutput(int serial, const std::string &text);
+  void showTrialOutput(int serial, const std::string &text, MemoDocumentBuilder &builder);
   void refreshItem(int index);
   void treeSelectionChanging(int oldItem, int newItem);
   void removeButtonClick();
