@@ -103,7 +103,7 @@ QString setMemoBytes(QWidget *memo, std::string_view bytes, std::string_view sou
   if (!document)
     return {};
   const QString text = shownText(bytes);
-  memo->setProperty(bytesProperty, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  const QByteArray stored(bytes.data(), static_cast<qsizetype>(bytes.size()));
   auto *plain = qobject_cast<QPlainTextEdit *>(memo);
   // Emptying a long document block by block costs more than making a new
   // one, and a document no control shows is filled without laying it out.
@@ -118,10 +118,11 @@ QString setMemoBytes(QWidget *memo, std::string_view bytes, std::string_view sou
     fresh->setPlainText(text);
     PreparedMemoText prepared;
     prepared.document = std::move(fresh);
-    prepared.bytes.assign(bytes.data(), bytes.size());
+    prepared.bytes = stored;
     adoptMemoDocument(plain, std::move(prepared));
     return nullWarning(sourceName, bytes);
   }
+  memo->setProperty(bytesProperty, stored);
   if (plain)
     plain->setPlainText(text);
   else if (auto *rich = qobject_cast<QTextEdit *>(memo))
@@ -245,7 +246,7 @@ PreparedMemoText prepareMemoText(std::string bytes, std::string_view sourceName,
   for (QTextBlock block = prepared.document->begin(); block.isValid(); block = block.next())
     block.layout();
   prepared.document->moveToThread(memoThread);
-  prepared.bytes = std::move(bytes);
+  prepared.bytes = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
   return prepared;
 }
 
@@ -255,8 +256,7 @@ QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared) {
   // The memo's own first document goes with setDocument; an adopted one is ours to free.
   QTextDocument *old = memo->document();
   const bool adopted = old && old->parent() == memo;
-  memo->setProperty(bytesProperty, QByteArray(prepared.bytes.data(),
-                                              static_cast<qsizetype>(prepared.bytes.size())));
+  memo->setProperty(bytesProperty, prepared.bytes);
   memo->setDocument(document);
   document->setModified(false);
   if (adopted)
@@ -316,9 +316,10 @@ MemoDocumentBuilder::MemoDocumentBuilder(QThread *memoThread, const QFont &font)
         from.layout();
     }
     PreparedMemoText prepared;
-    prepared.bytes = std::move(state->whole);
+    prepared.bytes = QByteArray(state->whole.data(), static_cast<qsizetype>(state->whole.size()));
     if (sawNul)
-      prepared.warning = nullWarning(state->sourceName, prepared.bytes);
+      prepared.warning = nullWarning(state->sourceName, state->whole);
+    std::string().swap(state->whole);
     document->setUndoRedoEnabled(true);
     document->moveToThread(memoThread);
     prepared.document = std::move(document);

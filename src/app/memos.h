@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QFont>
 #include <QStatusBar>
 #include <QString>
@@ -37,7 +38,7 @@ std::string memoTextBytes(const QString &text);
 // back the warning about NULs (empty when there were none).
 struct PreparedMemoText {
   std::unique_ptr<QTextDocument> document;
-  std::string bytes;
+  QByteArray bytes;
   QString warning;
 };
 PreparedMemoText prepareMemoText(std::string bytes, std::string_view sourceName,
