@@ -4,15 +4,27 @@
 // each node dialog made, translated and filled, and left, within 30 ms. FACTOR scales every limit
 // (for sanitizer builds). Prints each time; fails when one is over.
 
+#include "app/commentdialogs.h"
 #include "app/descriptiondialogs.h"
 #include "app/dialogbase.h"
+#include "app/eoldialogs.h"
+#include "app/filedialogs.h"
 #include "app/iodialogs.h"
 #include "app/linedialogs.h"
+#include "app/scriptdialogs.h"
+#include "app/searchdialogs.h"
 #include "app/unicodemapform.h"
+#include "app/utilitydialogs.h"
+#include "filterlist/commentnodes.h"
 #include "filterlist/descriptionnodes.h"
+#include "filterlist/eolnodes.h"
+#include "filterlist/filenodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/linenodes.h"
+#include "filterlist/scriptnodes.h"
+#include "filterlist/searchnodes.h"
 #include "filterlist/unicodenodes.h"
+#include "filterlist/utilitynodes.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -120,5 +132,38 @@ int main(int argc, char **argv) {
   select("Select a sort node", sort, make(static_cast<TsortForm *>(nullptr)));
   select("Select a maths node", maths, make(static_cast<TmathForm *>(nullptr)));
   select("Select a column node", columns, make(static_cast<TdeleteColForm *>(nullptr)));
+
+  TSearchObject search;
+  search.searchString = "colou?r";
+  search.patternType = 4;
+  TGrepObject grep;
+  grep.pattern = "^[a-z]+$";
+  TEOLObject eol;
+  TUserObject map;
+  TMergeObject merge;
+  TSplitObject split;
+  TDuplicateObject duplicates;
+  TExecuteObject execute;
+  TInsertColumnObject insert;
+  TConcordanceObject concordance;
+  TCommentObject comment;
+  TFilterCommentObject options;
+  TScriptObject script;
+  script.script = TScriptObject::defaultScript();
+  TDatabaseObject database;
+  select("Select a search node", search, make(static_cast<TsearchForm *>(nullptr)));
+  select("Select a line-selection node", grep, make(static_cast<TgrepForm *>(nullptr)));
+  select("Select an end-of-line node", eol, make(static_cast<TEOLForm *>(nullptr)));
+  select("Select a character-map node", map, make(static_cast<TmapForm *>(nullptr)));
+  select("Select a merge node", merge, make(static_cast<TmergeForm *>(nullptr)));
+  select("Select a split node", split, make(static_cast<TsplitForm *>(nullptr)));
+  select("Select a duplicates node", duplicates, make(static_cast<TduplicatesForm *>(nullptr)));
+  select("Select an external-program node", execute, make(static_cast<TexecuteForm *>(nullptr)));
+  select("Select an insert-column node", insert, make(static_cast<TinsertColForm *>(nullptr)));
+  select("Select a concordance node", concordance, make(static_cast<TconcordanceForm *>(nullptr)));
+  select("Select a comment node", comment, make(static_cast<TcommentForm *>(nullptr)));
+  select("Select the filter options", options, make(static_cast<TfilterOptions *>(nullptr)));
+  select("Select a script node", script, make(static_cast<TscriptForm *>(nullptr)));
+  select("Select a database node", database, make(static_cast<TdataForm *>(nullptr)));
   return failures == 0 ? 0 : 1;
 }

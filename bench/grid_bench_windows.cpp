@@ -23,7 +23,7 @@ constexpr int gridRows = 100000, gridCols = 10;
 
 void ensureApplication() {
   static std::unique_ptr<QApplication> app;
-  if (app)
+  if (app || QApplication::instance())
     return;
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   static int argc = 1;

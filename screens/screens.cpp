@@ -7,8 +7,8 @@ namespace marrowen {
 
 std::vector<Screen> allScreens() {
   std::vector<Screen> screens;
-  for (auto &&part :
-       {componentScreens(), trayScreens(), appScreens(), dialogScreens(), childFormScreens()})
+  for (auto &&part : {componentScreens(), trayScreens(), appScreens(), dialogScreens(),
+                      childFormScreens(), nodeDialogScreens()})
     screens.insert(screens.end(), part.begin(), part.end());
   return screens;
 }

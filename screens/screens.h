@@ -29,6 +29,9 @@ std::vector<Screen> appScreens();
 // The node dialogs (each kind where it changes by kind), the Unicode map
 // editor and the pattern menu.
 std::vector<Screen> dialogScreens();
+// The dialogs of the search, end-of-line, file, utility, comment and script
+// nodes (each kind where it changes by kind) and the query-replace dialog.
+std::vector<Screen> nodeDialogScreens();
 
 // The filter-list window, page by page, over a nested list.
 std::vector<Screen> childFormScreens();

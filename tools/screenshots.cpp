@@ -3,6 +3,7 @@
 // look at them: tools/screenshots FOLDER.
 #include "gridsupport/screenshots.h"
 #include "gridsupport/datagridscenes.h"
+#include "gridsupport/dropdownscenes.h"
 #include "gridsupport/editingscenes.h"
 #include "screens.h"
 
@@ -28,6 +29,8 @@ int main(int argc, char **argv) {
   for (const std::string &file : marrowen::renderGridScreenshots(argv[1]))
     std::printf("%s\n", file.c_str());
   for (const std::string &file : marrowen::renderDataGridScreenshots(argv[1]))
+    std::printf("%s\n", file.c_str());
+  for (const std::string &file : marrowen::renderDropDownScreenshots(argv[1]))
     std::printf("%s\n", file.c_str());
   for (const std::string &file : marrowen::renderEditingScreenshots(argv[1]))
     std::printf("%s\n", file.c_str());

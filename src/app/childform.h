@@ -175,7 +175,8 @@ public:
   static WindowJobHost &jobHost();
   // The chain built from the tree; none (the error shown, the failing node
   // selected) when it cannot be built.
-  std::unique_ptr<TFilter> create_filters(bool clipboard, bool innerOnly);
+  std::unique_ptr<TFilter> create_filters(bool clipboard, bool innerOnly,
+                                          std::string *error = nullptr);
   void beginButtonClick(bool clipboard);
   void trialRunButtonClick();
   void doTrialRun();
@@ -183,9 +184,9 @@ public:
   bool trialRunning() const { return trialRunning_; }
   ProcessingThread *trialJob() const { return trialJob_; }
   void verifyFilterList();
-  void compileFilter();
-  std::string processTextWithCompiledFilter(const std::string &text);
-  std::string processText(const std::string &text);
+  // The build error's text, empty when the list compiled.
+  std::string compileFilter() override;
+  std::string processTextWithCompiledFilter(std::string text) override;
   void Preparefilterforautomation1Click();
   void Preparefilterfordistribution1Click();
   void PutsampleinTrialInputArea1Click();

@@ -13,6 +13,7 @@
 #include "engine/userinterface.h"
 #include "engine/utilities.h"
 #include "filterlist/filterfile.h"
+#include "grid/combo.h"
 #include "grid/colrow.h"
 #include "grid/dgbasegrid.h"
 #include "grid/font.h"
@@ -46,6 +47,20 @@ bool validAction(const std::string &value) {
 
 std::string cellText(TdgGrid &grid, int col, int row) { return grid.GetCell(col, row).toString(); }
 
+// A column whose cells pick one of the choices from a list under the cell.
+void giveDropDownList(TdgGrid &grid, int col, const std::vector<std::string> &choices) {
+  TdgCol &column = *grid.GetCol(Variant(col));
+  column.SetButtonType(btCombo);
+  TdgCombo &combo = column.EnsureCombo();
+  TdgComboGrid &list = *combo.ComboGrid();
+  list.SetStoreData(true);
+  list.SetRows(static_cast<int>(choices.size()));
+  for (std::size_t i = 0; i < choices.size(); ++i)
+    list.SetCell(1, static_cast<int>(i) + 1, Variant(choices[i]));
+  combo.SetDropDownRows(static_cast<int>(choices.size()));
+  combo.SetDropDownStyle(ddDropDownList);
+}
+
 } // namespace
 
 void TchildForm::buildFilesPage() {
@@ -66,6 +81,11 @@ void TchildForm::buildFilesPage() {
   fileGrid_->GetCol(Variant(1))->SetButtonType(btNormal);
   fileGrid_->GetCol(Variant(2))->SetWidth(90);
   fileGrid_->GetCol(Variant(3))->SetWidth(80);
+  std::vector<std::string> subfolderChoices = {"None", "All", "1 level"};
+  for (int levels = 2; levels <= 9; ++levels)
+    subfolderChoices.push_back(Format("%d levels", {levels}));
+  giveDropDownList(*fileGrid_, 2, subfolderChoices);
+  giveDropDownList(*fileGrid_, 3, {"Add", "Subtract", "Ignore"});
   layout->addWidget(fileGrid_, 1);
 
   fileGrid_->OnInsertRow = [this](TdgBaseGrid *, int row, bool) { applyRowRules(row); };

@@ -78,7 +78,8 @@ constexpr std::size_t placedAtOnce = 1 << 20;
 
 } // namespace
 
-std::unique_ptr<TFilter> TchildForm::create_filters(bool clipboard, bool innerOnly) {
+std::unique_ptr<TFilter> TchildForm::create_filters(bool clipboard, bool innerOnly,
+                                                    std::string *errorText) {
   storeEditor();
   int errorIndex = -1;
   try {
@@ -89,6 +90,8 @@ std::unique_ptr<TFilter> TchildForm::create_filters(bool clipboard, bool innerOn
       Tabs->setCurrentWidget(filtersTab);
       selectItem(errorIndex);
     }
+    if (errorText)
+      *errorText = error.what();
     if (TmainForm *main = TmainForm::instance())
       main->logError(error.what());
     else
@@ -274,30 +277,27 @@ void TchildForm::verifyFilterList() {
     messageBox(QMessageBox::Information, translate(4830, "Filter checks out Ok"));
 }
 
-void TchildForm::compileFilter() {
+std::string TchildForm::compileFilter() {
   compiledFilter_.reset();
-  std::unique_ptr<TFilter> chain = create_filters(false, true);
+  std::string error;
+  std::unique_ptr<TFilter> chain = create_filters(false, true, &error);
   if (!chain)
-    return;
+    return error;
   auto input = std::make_unique<TStringInput>("text");
   input->setNext(std::move(chain));
   input->lastFilter()->setNext(std::make_unique<TStringOutput>(compiledResult_));
   input->attachJob(nullptr);
   compiledFilter_ = std::move(input);
+  return {};
 }
 
-std::string TchildForm::processTextWithCompiledFilter(const std::string &text) {
+std::string TchildForm::processTextWithCompiledFilter(std::string text) {
   if (!compiledFilter_)
     return {};
   compiledResult_.clear();
-  compiledFilter_->setText(text);
+  compiledFilter_->setText(std::move(text));
   compiledFilter_->runInput();
-  return compiledResult_;
-}
-
-std::string TchildForm::processText(const std::string &text) {
-  compileFilter();
-  return processTextWithCompiledFilter(text);
+  return std::move(compiledResult_);
 }
 
 void TchildForm::setTestMode(bool testMode) {

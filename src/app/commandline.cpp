@@ -413,7 +413,7 @@ void installCommandLine(std::vector<std::string> parameters) {
     Installed &state = installed();
     FilterListTarget *target = nullptr;
     if (FilterListWindow *child = main->CreateMDIChild())
-      target = dynamic_cast<FilterListTarget *>(child);
+      target = child->listTarget();
     if (!target) {
       state.document = std::make_unique<TListDocument>();
       state.document->onError = [main](const std::string &text) { main->logError(text); };

@@ -155,7 +155,7 @@ namespace {
 FilterListTarget *activeTarget() {
   TmainForm *main = TmainForm::instance();
   FilterListWindow *child = main ? main->activeChildForm() : nullptr;
-  return child ? dynamic_cast<FilterListTarget *>(child) : nullptr;
+  return child ? child->listTarget() : nullptr;
 }
 
 QPrinter &sharedPrinter() {

@@ -1,9 +1,14 @@
 #include "app/listdocument.h"
 
+#include "app/mainform.h"
+#include "app/windowjobhost.h"
+#include "classlib/format.h"
 #include "classlib/stringlist.h"
 #include "engine/inputs.h"
 #include "engine/messages.h"
+#include "engine/outputs.h"
 #include "engine/userinterface.h"
+#include "filterlist/commentnodes.h"
 #include "filterlist/ionodes.h"
 
 #include <sys/stat.h>
@@ -67,6 +72,140 @@ TInputObject *FilterListTarget::inputNode() {
 TOutputObject *FilterListTarget::outputNode() {
   TFilterList &list = filterList();
   return list.count() > 2 ? dynamic_cast<TOutputObject *>(&list.node(list.count() - 1)) : nullptr;
+}
+
+TCompiledFilter::TCompiledFilter(std::unique_ptr<TFilter> inner)
+    : input_(std::make_unique<TStringInput>("text")) {
+  input_->setNext(std::move(inner));
+  input_->lastFilter()->setNext(std::make_unique<TStringOutput>(result_));
+  input_->attachJob(nullptr);
+}
+
+TCompiledFilter::~TCompiledFilter() = default;
+
+std::string TCompiledFilter::process(std::string text) {
+  result_.clear();
+  input_->setText(std::move(text));
+  input_->runInput();
+  return std::move(result_);
+}
+
+void FilterListTarget::resetFiltersOnly() {
+  beginBulkUpdate();
+  TFilterList &list = filterList();
+  list.resetToTopNode();
+  list.addNode(TInputObject::CreateDefault(), 1);
+  list.addNode(TOutputObject::CreateDefault(), 1);
+  select(1);
+  endBulkUpdate();
+}
+
+void FilterListTarget::saveFilterListAs(const std::string &fileName) {
+  storeEditor();
+  filterList().saveToFile(fileName);
+  setFilterHasChanged(false);
+}
+
+void FilterListTarget::clearAllFiles() {
+  if (!filterList().files.empty())
+    setFilterHasChanged(true);
+  filterList().files.clear();
+}
+
+void FilterListTarget::addFileFromActiveX(const std::string &name, int subfolders, int action) {
+  auto &files = filterList().files;
+  // A new row takes the choices of the row above it, as a typed one does.
+  FileGridRow row{name, "None", "Add"};
+  if (!files.empty() && !files.back().pathMask.empty()) {
+    row.subfolders = files.back().subfolders;
+    row.action = files.back().action;
+    files.push_back(std::move(row));
+  } else if (files.empty()) {
+    files.push_back(std::move(row));
+  } else {
+    files.back().pathMask = name;
+  }
+  FileGridRow &last = files.back();
+  if (subfolders == 0)
+    last.subfolders = "None";
+  else if (subfolders == 1)
+    last.subfolders = "1 level";
+  else if (subfolders >= 2 && subfolders <= 9)
+    last.subfolders = Format("%d levels", {subfolders});
+  else if (subfolders == 255)
+    last.subfolders = "All";
+  if (action >= 1 && action <= 3)
+    last.action = action == 1 ? "Add" : action == 2 ? "Subtract" : "Ignore";
+  setFilterHasChanged(true);
+}
+
+std::unique_ptr<TFilter> FilterListTarget::buildChain(bool clipboard, bool innerOnly,
+                                                      std::string *error) {
+  storeEditor();
+  TFilterList &list = filterList();
+  int errorIndex = -1;
+  try {
+    list.logOptionsFromTopNode();
+    return list.createFilters(clipboard, innerOnly, errorIndex);
+  } catch (const std::exception &failure) {
+    if (errorIndex >= 0)
+      select(errorIndex);
+    if (error)
+      *error = failure.what();
+    showBuildError(failure.what());
+    return nullptr;
+  }
+}
+
+void FilterListTarget::showBuildError(const std::string &text) {
+  if (TmainForm *main = TmainForm::instance())
+    main->logError(text);
+  else
+    showMessageBox(MessageBoxKind::Error, text);
+}
+
+std::string FilterListTarget::compileFilter() {
+  compiled_.reset();
+  std::string error;
+  if (std::unique_ptr<TFilter> inner = buildChain(false, true, &error))
+    compiled_ = std::make_unique<TCompiledFilter>(std::move(inner));
+  return error;
+}
+
+std::string FilterListTarget::processTextWithCompiledFilter(std::string text) {
+  return compiled_ ? compiled_->process(std::move(text)) : std::string();
+}
+
+std::string FilterListTarget::processText(std::string text) {
+  compileFilter();
+  return processTextWithCompiledFilter(std::move(text));
+}
+
+void FilterListTarget::beginButtonClick(bool clipboard) {
+  std::unique_ptr<TFilter> chain = buildChain(clipboard, false);
+  auto *input = dynamic_cast<TGenericInput *>(chain.get());
+  if (!input)
+    return;
+  chain.release();
+  const LogOptions &log = filterList().log;
+  JobOptions options;
+  options.filterName = getFilterName();
+  options.closeStatusWhenDone = false;
+  options.deferLogging = true;
+  options.loggingOn = log.enabled;
+  options.logFileName = log.fileName;
+  options.appendToLog = log.append;
+  options.lineLimit = log.lineThreshold;
+  if (TmainForm *main = TmainForm::instance()) {
+    options.playSound = main->settings().playSound;
+    options.soundFile = main->settings().soundFile;
+  }
+  startJob(std::unique_ptr<TGenericInput>(input), std::move(options));
+}
+
+void FilterListTarget::startJob(std::unique_ptr<TGenericInput> chain, JobOptions options) {
+  if (TmainForm *main = TmainForm::instance())
+    main->jobHost().startJob(std::move(chain), std::move(options));
 }
 
 TListDocument::TListDocument() { resetFilterList(); }
@@ -159,24 +298,31 @@ void TListDocument::processFile(const std::string &listFile) {
 }
 
 std::unique_ptr<TGenericInput> TListDocument::createFilters() {
-  int errorIndex = -1;
-  try {
-    list_.logOptionsFromTopNode();
-    std::unique_ptr<TFilter> chain = list_.createFilters(false, false, errorIndex);
-    if (auto *input = dynamic_cast<TGenericInput *>(chain.get())) {
-      chain.release();
-      return std::unique_ptr<TGenericInput>(input);
-    }
-    return nullptr;
-  } catch (const std::exception &error) {
-    if (errorIndex >= 0)
-      selected_ = errorIndex;
-    if (onError)
-      onError(error.what());
-    else
-      showMessageBox(MessageBoxKind::Error, error.what());
-    return nullptr;
+  std::unique_ptr<TFilter> chain = buildChain(false, false);
+  if (auto *input = dynamic_cast<TGenericInput *>(chain.get())) {
+    chain.release();
+    return std::unique_ptr<TGenericInput>(input);
   }
+  return nullptr;
+}
+
+void TListDocument::saveFilterListAs(const std::string &fileName) {
+  FilterListTarget::saveFilterListAs(fileName);
+  fileName_ = fileName;
+}
+
+void TListDocument::showBuildError(const std::string &text) {
+  if (onError)
+    onError(text);
+  else
+    showMessageBox(MessageBoxKind::Error, text);
+}
+
+void TListDocument::startJob(std::unique_ptr<TGenericInput> chain, JobOptions options) {
+  if (onStartJob)
+    onStartJob(std::move(chain), std::move(options));
+  else
+    FilterListTarget::startJob(std::move(chain), std::move(options));
 }
 
 } // namespace marrowen

@@ -1,15 +1,33 @@
 #pragma once
 
+#include "engine/processingthread.h"
 #include "filterlist/filterlist.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
 namespace marrowen {
 
+class TFilter;
 class TGenericInput;
 class TInputObject;
 class TOutputObject;
+class TStringInput;
+
+// A list's inner filters built once and run over texts on the caller's
+// thread, with no job: a text input named "text", the filters, a text
+// output. Errors and information of the filters go to message boxes.
+class TCompiledFilter {
+public:
+  explicit TCompiledFilter(std::unique_ptr<TFilter> inner);
+  ~TCompiledFilter();
+  std::string process(std::string text);
+
+private:
+  std::unique_ptr<TStringInput> input_;
+  std::string result_;
+};
 
 // Where new nodes go in a filter tree held as a list of nodes with levels,
 // the way the filter-list window places them; shared by the window and by
@@ -67,6 +85,35 @@ public:
   virtual void endBulkUpdate() {}
   // The editor's values are copied into the selected node.
   virtual void storeEditor() {}
+
+  // --- What other programs ask of a list (each may be refined by a window) ---
+  // The top node and new default input and output nodes; the files stay.
+  virtual void resetFiltersOnly();
+  virtual void saveFilterListAs(const std::string &fileName);
+  virtual void clearAllFiles();
+  // Adds `name` as given; then the row's Subfolders by number (0 "None",
+  // 1 "1 level", 2..9 "%d levels", 255 "All") and its Action (1 "Add",
+  // 2 "Subtract", 3 "Ignore"). Other numbers leave the row's own choice.
+  virtual void addFileFromActiveX(const std::string &name, int subfolders, int action);
+  // Builds and keeps the inner filters for texts; the build error's text
+  // (also shown as a build error is), empty when the list compiled.
+  virtual std::string compileFilter();
+  // A text through the kept filters; empty when none are kept.
+  virtual std::string processTextWithCompiledFilter(std::string text);
+  std::string processText(std::string text);
+  // Go: a job over the files, or over the clipboard into the clipboard.
+  virtual void beginButtonClick(bool clipboard);
+
+protected:
+  // Validates and builds the chain; on an error selects the failing node,
+  // shows the error (`showBuildError`) and gives none with its text.
+  std::unique_ptr<TFilter> buildChain(bool clipboard, bool innerOnly, std::string *error = nullptr);
+  virtual void showBuildError(const std::string &text);
+  // Starts a job; by default in the main window's job host.
+  virtual void startJob(std::unique_ptr<TGenericInput> chain, JobOptions options);
+
+private:
+  std::unique_ptr<TCompiledFilter> compiled_;
 };
 
 // A filter list with a cursor and no window: the command line fills it when
@@ -92,9 +139,16 @@ public:
   void setLastSubfolders(const std::string &value) override;
   void processFile(const std::string &listFile) override;
   std::unique_ptr<TGenericInput> createFilters() override;
+  void saveFilterListAs(const std::string &fileName) override;
 
   // Where build errors are shown; a message box by default.
   std::function<void(const std::string &)> onError;
+  // Where Go's jobs go; the main window's job host by default.
+  std::function<void(std::unique_ptr<TGenericInput>, JobOptions)> onStartJob;
+
+protected:
+  void showBuildError(const std::string &text) override;
+  void startJob(std::unique_ptr<TGenericInput> chain, JobOptions options) override;
 
 private:
   TFilterList list_;

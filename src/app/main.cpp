@@ -1,22 +1,31 @@
+#include "app/automationobjects.h"
 #include "app/childform.h"
 #include "app/commandline.h"
 #include "app/commandlinehelper.h"
+#include "app/commentdialogs.h"
 #include "app/ddeserver.h"
 #include "app/descriptiondialogs.h"
+#include "app/eoldialogs.h"
 #include "app/exports.h"
+#include "app/filedialogs.h"
 #include "app/iodialogs.h"
 #include "app/linedialogs.h"
 #include "app/mainform.h"
 #include "app/patternmenu.h"
+#include "app/scriptdialogs.h"
+#include "app/searchdialogs.h"
 #include "app/shellextensions.h"
 #include "app/taskmenu.h"
 #include "app/unicodemapform.h"
 #include "app/updateform.h"
+#include "app/utilitydialogs.h"
 #include "app/windowjobhost.h"
 #include "app/wizard.h"
 #include "classlib/safefile.h"
 #include "components/dialogrunner.h"
+#include "dbfilter/databasemaker.h"
 #include "engine/userinterface.h"
+#include "scriptfilter/scriptmakers.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -44,6 +53,9 @@ int main(int argc, char **argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Marrowen"));
   marrowen::installWindowHandlers();
+  // Script and database nodes build their filters through these.
+  marrowen::registerScriptFilterMakers();
+  marrowen::registerDatabaseFilterMaker();
   // With no screen nobody can answer a window: questions are answered, and
   // messages written to standard error.
   marrowen::DialogRunner::setHeadless(marrowen::platformHasNoScreen());
@@ -53,6 +65,12 @@ int main(int argc, char **argv) {
   marrowen::installWizard();
   marrowen::installPatternMenu();
   marrowen::registerUnicodeMapDialog();
+  marrowen::registerSearchDialogs();
+  marrowen::registerEOLDialogs();
+  marrowen::registerFileDialogs();
+  marrowen::registerUtilityDialogs();
+  marrowen::registerCommentDialogs();
+  marrowen::registerScriptDialogs();
   marrowen::registerInputOutputDialogs();
   marrowen::registerDescriptionDialogs();
   marrowen::registerLineDialogs();
@@ -64,6 +82,9 @@ int main(int argc, char **argv) {
 
   QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(QApplication::arguments());
   mainForm->setAttribute(Qt::WA_DeleteOnClose);
+  // Other programs reach the windows over the session bus, unless another
+  // instance serves them already.
+  marrowen::startAutomationServer(*mainForm);
   marrowen::installDdeServer();
 
   // SIGINT, SIGTERM and SIGHUP quit as the close box does: running jobs stop

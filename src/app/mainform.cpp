@@ -6,6 +6,7 @@
 #include "app/forminfo.h"
 #include "app/helpaccess.h"
 #include "app/launcher.h"
+#include "app/listdocument.h"
 #include "app/optionsdialog.h"
 #include "app/recentfiles.h"
 #include "app/statusform.h"
@@ -61,6 +62,8 @@ QString programFile(const char *name) {
 }
 
 } // namespace
+
+FilterListTarget *FilterListWindow::listTarget() { return dynamic_cast<FilterListTarget *>(this); }
 
 MainFormHooks &mainFormHooks() {
   static MainFormHooks hooks;
@@ -616,7 +619,8 @@ void TmainForm::setCalledFrom(const std::string &application) {
 }
 
 void TmainForm::closeEvent(QCloseEvent *event) {
-  if (!calledFrom_.empty()) {
+  // The client keeps its server, but a signal to end the program still ends it.
+  if (!calledFrom_.empty() && !applicationTerminating()) {
     event->ignore();
     hide();
     return;

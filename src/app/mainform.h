@@ -20,6 +20,7 @@ class QToolBar;
 
 namespace marrowen {
 
+class FilterListTarget;
 class TFormInfo;
 class TKitTrayIcon;
 class TMRUManager;
@@ -46,6 +47,9 @@ public:
   virtual void updateTrialFont(const QFont &font) = 0;
   // Go; with `clipboard` the input and output are the clipboard's.
   virtual void beginButtonClick(bool clipboard) { (void)clipboard; }
+  // The list the window edits, as the command line and other programs
+  // drive it; none when the window offers no such access.
+  virtual FilterListTarget *listTarget();
 };
 
 // Where later parts of the program plug into the main window; each is

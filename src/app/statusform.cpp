@@ -400,6 +400,10 @@ void TTstatusForm::resTextDblClickCell(int dataRow) {
   }
   if (launcher().openUrl(fileNameToQString(name)))
     return;
+  openInEditor(name);
+}
+
+void TTstatusForm::openInEditor(const std::string &name) {
   QString editor = toQString(editorSetting()());
   if (editor.isEmpty() || editor.compare(QStringLiteral("notepad.exe"), Qt::CaseInsensitive) == 0)
     editor = launcher().findProgram(textEditors());

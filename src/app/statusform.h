@@ -65,6 +65,8 @@ public:
   // What the editor setting names, for result files the desktop cannot open;
   // none returns to the default.
   static void setEditor(std::function<std::string()> editor);
+  // Opens a text file in the editor the setting names.
+  static void openInEditor(const std::string &name);
 
   TdgGrid &resText() const { return *resText_; }
   TdgGrid &errors() const { return *errors_; }

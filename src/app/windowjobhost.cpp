@@ -1,6 +1,7 @@
 #include "app/windowjobhost.h"
 
 #include "app/debugwindow.h"
+#include "app/queryreplace.h"
 #include "app/statusform.h"
 #include "components/dialogrunner.h"
 #include "engine/inputs.h"
@@ -163,15 +164,7 @@ void WindowJobHost::releaseStatusWindow(const std::shared_ptr<JobStatusWindow> &
 }
 
 std::unique_ptr<QueryReplaceDialog> WindowJobHost::createQueryReplaceDialog() {
-  // The windowed query-replace dialog comes later; until then the question is
-  // answered as the headless host answers it.
-  class Headless : public QueryReplaceDialog {
-  public:
-    Answer confirmReplace(QueryReplaceRequest &request) override {
-      return askQueryReplace(request);
-    }
-  };
-  return std::make_unique<Headless>();
+  return std::make_unique<TTQueryReplace>();
 }
 
 Answer WindowJobHost::askQuestion(const std::string &text) {
@@ -221,11 +214,14 @@ namespace {
 
 void runOnUi(const std::function<void()> &call) { callOnThreadOf(qApp, call); }
 
-// The windows' side of what the engine asks outside a job's own calls. The
-// query-replace question without a job stays headless until its dialog
-// exists.
+// The windows' side of what the engine asks outside a job's own calls.
 class QtUserInterface : public HeadlessUserInterface {
 public:
+  Answer askQueryReplace(QueryReplaceRequest &request) override {
+    Answer answer = Answer::Cancel;
+    runOnUi([&] { answer = askQueryReplaceInDialog(request); });
+    return answer;
+  }
   void showMessageBox(MessageBoxKind kind, const std::string &text) override {
     const QMessageBox::Icon icon = kind == MessageBoxKind::Error     ? QMessageBox::Critical
                                    : kind == MessageBoxKind::Warning ? QMessageBox::Warning

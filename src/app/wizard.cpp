@@ -372,7 +372,7 @@ void TWizardForm::showWizardAtStartupClick(bool checked) {
 
 void installWizard() {
   mainFormHooks().showWizard = [](FilterListWindow &window) {
-    if (auto *target = dynamic_cast<FilterListTarget *>(&window)) {
+    if (auto *target = window.listTarget()) {
       TWizardForm wizard(*target, TmainForm::instance());
       DialogRunner::exec(wizard);
     }

@@ -7,6 +7,7 @@
 #include "filterlist/nodeeditor.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace marrowen {
 
@@ -36,6 +37,19 @@ std::string TListObject::headingText() const {
       heading[i] = ' ';
   }
   return heading;
+}
+
+std::uint32_t TListObject::handle() const {
+  static std::atomic<std::uint32_t> last{0};
+  if (handle_.value == 0) {
+    // Four thousand million nodes in one run are out of reach; were they
+    // not, a handle must still never name two nodes.
+    const std::uint32_t next = last.fetch_add(1) + 1;
+    if (next == 0)
+      throw ERangeError("No node handles left");
+    handle_.value = next;
+  }
+  return handle_.value;
 }
 
 void TListObject::showOnScreen(TNodeEditorSite &window) {

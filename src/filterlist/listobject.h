@@ -78,6 +78,11 @@ public:
   // and DEL (after the first position) shown as blanks.
   std::string headingText() const;
 
+  // A number naming this node object for the rest of the run, given at the
+  // first request and never given to another node; a copy gets its own.
+  // Other programs hold nodes by it while the tree moves them around.
+  std::uint32_t handle() const;
+
   // --- The node on the window's editor panel ---
   // While shown, the dialog's controls hold the user's edits; the fields
   // catch up only through getFromScreen (on removal, before a job or a save).
@@ -116,7 +121,15 @@ public:
   void readData(ComponentReader &reader) override;
 
 private:
+  // Not copied with the node: a copy is another node.
+  struct Handle {
+    std::uint32_t value = 0;
+    Handle() = default;
+    Handle(const Handle &) {}
+    Handle &operator=(const Handle &) { return *this; }
+  };
   bool enabled_ = true;
+  mutable Handle handle_;
 };
 
 // "  [X] " for a set flag, "  [ ] " for a clear one: the option lines of reports.

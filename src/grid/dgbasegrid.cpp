@@ -1,5 +1,8 @@
 #include "grid/dgbasegrid.h"
 
+#include "grid/combo.h"
+#include "grid/datetime.h"
+
 #include "classlib/format.h"
 #include "grid/celltext.h"
 #include "grid/colrow.h"
@@ -94,9 +97,17 @@ TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
 
 TdgBaseGrid::~TdgBaseGrid() {
   FDestroying = true;
+  // The lists sit on the drop-down window: they go first, with no roll-up.
+  FComboCol = FComboRow = -1;
   FCellProps.Clear();
   FColStore.reset();
   FRowStore.reset();
+  FCombo.reset();
+  FDateTimeCol = FDateTimeRow = -1;
+  if (FDateTimeDef && FDateTimeLink)
+    FDateTimeDef->UnregisterLink(FDateTimeLink.get(), true);
+  delete FDropDownForm;
+  FDropDownForm = nullptr;
 }
 
 // ---------------------------------------------------- identity and errors
@@ -1444,17 +1455,24 @@ std::unique_ptr<TdgCombo> TdgBaseGrid::CreateCombo() {
   return nullptr;
 }
 
-QWidget *TdgBaseGrid::CreateComboGrid() {
+std::unique_ptr<TdgComboGrid> TdgBaseGrid::CreateComboGrid() {
   ReportError("Cannot create combo box. Method CreateComboGrid has not been not implemented in "
               "derived class");
   return nullptr;
 }
 
-TdgCombo &TdgBaseGrid::ensureCellCombo(int, int) {
-  // No drop-down exists until the combo grid does; the factory reports it.
-  CreateCombo();
-  throw EInvalidGridOperation(Name() + ": Cannot create combo box. Method CreateCombo has not "
-                                       "been not implemented in derived class");
+TdgCombo *TdgBaseGrid::cellCombo(int dataCol, int dataRow) {
+  const TdgCellElement *element = CellElement(dataCol, dataRow, false);
+  return element ? element->Combo() : nullptr;
+}
+
+TdgCombo &TdgBaseGrid::ensureCellCombo(int dataCol, int dataRow) {
+  TdgCellElement *element = CellElement(dataCol, dataRow, false);
+  if (!element)
+    element = static_cast<TdgCellElement *>(
+        FCellProps.AddElement(FCellProps.MakeElement(CellKeys{dataCol, dataRow})));
+  DropCellCache();
+  return element->EnsureCombo();
 }
 
 void TdgBaseGrid::MoveCols(int fromDisplay, int toDisplay) {
@@ -1881,8 +1899,11 @@ void TdgCustomGrid::DoTopLeftChanged(int oldCol, int oldRow, int newCol, int new
 }
 
 std::unique_ptr<TdgCombo> TdgCustomGrid::CreateCombo() {
-  // The combo grid and its drop-down window come with the drop-down cells.
-  return TdgBaseGrid::CreateCombo();
+  return std::make_unique<TdgGridCombo>(*this);
+}
+
+std::unique_ptr<TdgComboGrid> TdgCustomGrid::CreateComboGrid() {
+  return std::make_unique<TdgComboGrid>(DropDownForm(), this);
 }
 
 void TdgCustomGrid::RowInserted(int dataRow, bool byUser) { DoInsertRow(dataRow, byUser); }

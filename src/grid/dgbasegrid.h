@@ -19,6 +19,7 @@
 #include "grid/variant.h"
 
 #include <QFont>
+#include <QPointer>
 #include <QTimer>
 
 #include <cstdint>
@@ -47,6 +48,29 @@ enum TdgSelectType : std::uint8_t { stRows = 0, stCols = 1, stCells = 2 };
 
 class TdgBaseGrid;
 class PainterTextMetrics;
+class TdgGridStreamComponent;
+class TdgDropDownForm;
+class TdgDateTimePicker;
+class TdgGridDateTimeLink;
+class TStream;
+
+// The parts of a grid a copy or a layout takes.
+using TdgPropKinds = std::uint8_t;
+enum TdgPropKind : std::uint8_t { pkGrid = 1, pkCols = 2, pkRows = 4, pkCells = 8 };
+inline constexpr TdgPropKinds allPropKinds = pkGrid | pkCols | pkRows | pkCells;
+inline constexpr std::uint32_t allLayoutProperties = 0x7FFFFFFF;
+
+// The grid as a component: it hears when a component it points to goes.
+class TdgGridComponent : public TComponent {
+public:
+  explicit TdgGridComponent(TdgBaseGrid &grid) : grid_(grid) {}
+
+protected:
+  void Notification(TComponent *component, TOperation operation) override;
+
+private:
+  TdgBaseGrid &grid_;
+};
 
 // The grid's current cell as one object: where it is, the value being edited
 // there (held until it is written), and the moves and checks that concern it.
@@ -179,6 +203,15 @@ public:
   std::span<const PublishedProperty> publishedProperties() const override;
   void writeDefinedProperties(ComponentWriter &writer, std::string_view prefix) const override;
   bool readDefinedProperty(std::string_view name, ComponentReader &reader) override;
+  // The collections and "Data" one by one, each as a value; the Has tests
+  // say whether the form stream writes them.
+  bool HasColItems() const;
+  bool HasRowItems() const;
+  bool HasCellItems() const;
+  void WriteColProperties(ComponentWriter &writer) const;
+  void WriteRowProperties(ComponentWriter &writer) const;
+  void WriteCellProperties(ComponentWriter &writer) const;
+  void WriteData(ComponentWriter &writer) const;
   // Suspends writing the collections and "Data" (False) or resumes it (True).
   void SuspendDataWriting(bool resume);
   // Whether a value suits a cell of the control type; a refusal is reported.
@@ -378,7 +411,7 @@ public:
   virtual void TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) = 0;
   // The drop-down factories of the event layer; the base has none.
   virtual std::unique_ptr<TdgCombo> CreateCombo();
-  virtual QWidget *CreateComboGrid();
+  virtual std::unique_ptr<TdgComboGrid> CreateComboGrid();
   virtual void DoSelectChanged(TdgSelectType type, bool byUser);
   virtual void DoGridStatusChanged(TdgGridStatus oldStatus, TdgGridStatus newStatus);
   virtual void RowInserted(int dataRow, bool byUser) = 0;
@@ -387,6 +420,151 @@ public:
   // events, and the conversion of what the handler left.
   virtual void CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) = 0;
 
+  // ---- Copying another grid and saving or loading the layout.
+  // Takes over everything of another grid; anything that is not a grid is
+  // refused with "Cannot assign %s to %s" and nothing is copied.
+  void Assign(const QObject &source);
+  // Copies the chosen parts; with values the cell values come too, without
+  // them values that no longer suit their cells are dropped.
+  virtual void CopyGrid(const TdgBaseGrid &source, TdgPropKinds kinds, bool withValues);
+  // The cell values alone; storage beyond this grid's counts is trimmed.
+  void CopyCellValuesFrom(const TdgBaseGrid &source);
+  bool BeingCopied() const { return FCopying > 0; }
+  // The class name error texts give this grid.
+  virtual std::string ClassName() const { return "TdgGrid"; }
+
+  virtual void LoadFromStream(TStream &stream, bool fieldState);
+  virtual void LoadFromFile(const std::string &fileName, bool fieldState);
+  // Answers whether a layout was found and read.
+  virtual bool LoadFromRegistry(const std::string &key, const std::string &valueName,
+                                bool fieldState);
+  virtual void SaveToStream(TStream &stream, TdgPropKinds kinds, std::uint32_t properties,
+                            bool saveData);
+  void SaveToStream(TStream &stream, bool saveData) {
+    SaveToStream(stream, allPropKinds, allLayoutProperties, saveData);
+  }
+  virtual void SaveToFile(const std::string &fileName, TdgPropKinds kinds, std::uint32_t properties,
+                          bool saveData);
+  // With a file name the layout goes to that file and the value holds its
+  // full path; without, the value holds the layout itself.
+  virtual void SaveToRegistry(const std::string &key, const std::string &valueName,
+                              const std::string &fileName, TdgPropKinds kinds,
+                              std::uint32_t properties, bool saveData);
+  void SaveToRegistry(const std::string &key, const std::string &valueName,
+                      const std::string &fileName, bool saveData) {
+    SaveToRegistry(key, valueName, fileName, allPropKinds, allLayoutProperties, saveData);
+  }
+  // True while a layout is read or written, and while a form stream is.
+  virtual bool IsLoadingLayout() const { return FLayoutLoading || !NotLoading(); }
+  virtual bool IsSavingLayout() const { return FLayoutSaving || Saving(); }
+  bool FieldState() const { return FFieldState; }
+  virtual std::unique_ptr<TdgGridStreamComponent> CreateStreamComponent();
+  // The layout as bytes, and read back; a damaged layout raises an error
+  // naming sourceName, and the grid is left painting and firing events.
+  std::string SaveLayout(TdgPropKinds kinds, std::uint32_t properties, bool saveData);
+  void LoadLayout(std::string_view bytes, const std::string &sourceName, bool fieldState);
+  // A hidden grid of this class holding everything of this one.
+  std::unique_ptr<TdgBaseGrid> CreateLayoutCopy(bool withData) const;
+  // Puts the chosen parts back to those of a fresh grid.
+  virtual void ResetToNewGrid(TdgPropKinds kinds);
+
+  // ---- Combo drop-downs. The drop-down always shows the grid's own combo;
+  // a cell's own combo is copied into it when the list opens.
+  TdgCombo *GetCombo();
+  TdgDropDownForm *DropDownForm();
+  TdgDropDownForm *ExistingDropDownForm() const { return FDropDownForm; }
+  // Gives a list grid this grid's look, and a combo its starting settings.
+  virtual void InitComboGrid(TdgComboGrid &comboGrid);
+  virtual void InitCombo(TdgCombo *combo);
+  // The cell's own combo, or its row's or column's; null when the grid's
+  // own combo serves it.
+  virtual TdgCombo *ComboOfCell(int dataCol, int dataRow);
+  virtual TdgDropDownStyle CellDropDownStyle(int dataCol, int dataRow);
+  // Whether a list is open, and for which cell (-1, -1: none).
+  bool ComboOpen() const;
+  int ComboCol() const { return FComboCol; }
+  int ComboRow() const { return FComboRow; }
+  bool ComboPrepared() const { return FComboPrepared; }
+  TdgCombo *LastCopiedCombo() const { return FLastCopiedCombo; }
+  void ForgetCopiedCombo(const TdgCombo *combo);
+  // Closes the list when it is open for that cell, else opens it there.
+  void ToggleComboDropDown(int dataCol, int dataRow);
+  void OpenComboDropDown(int dataCol, int dataRow);
+  // Rolls the list up without taking its value.
+  void CloseComboDropDown(bool refocus = true);
+  // Closes the open list or picker, taking nothing.
+  void CloseDropDowns() {
+    CloseComboDropDown(false);
+    CloseDateTimeDropDown(false);
+  }
+  void PrepareCombo(int dataCol, int dataRow);
+  // The size a list grid asks for, showing cols columns and rows rows.
+  virtual int DropDownWidth(int cols);
+  virtual int DropDownHeight(int rows);
+  // Sizes the open list to its settings; places it again while it is open.
+  void SizeDropDown(TdgComboGrid &comboGrid, bool force);
+  void PlaceDropDown(TdgComboGrid &comboGrid, int width, int height);
+  // The available area of the screen that shows a global point.
+  static QRect ScreenAreaAt(const QPoint &global);
+  // Takes a value picked in the list into the current cell.
+  void TakeComboValue(const Variant &value);
+  // The list's value for the current cell: its current row's value column.
+  Variant ComboValue(int valueCol);
+  void TakeListValueAndClose();
+  // Keys for drop-downs: F4 and Alt+Down open one, and while a list is open
+  // its table decides. Answers whether the key was consumed.
+  bool DropDownKeyDown(std::uint16_t &key, TShiftState shift);
+  // A press on this grid while its list is open.
+  void DropDownPress(QMouseEvent &e);
+  // The editor's text changed while the list is open: search, and complete.
+  void ComboEditorChanged(bool complete);
+  // A character typed into a list without an editor.
+  void ComboTypeAhead(char ch);
+  // A character typed on a combo cell that has no text editor picks the
+  // value it leads to; answers whether the cell was such a cell.
+  bool ComboKeyToValue(char ch);
+  bool ClearComboTypeAhead();
+  // Milliseconds for the type-ahead; tests set their own.
+  std::function<std::int64_t()> TickCount;
+  // The list grid's column width hook: its DefaultColWidth is width + 10.
+  void SetComboColumnWidth(int width);
+  // The list of an open drop-down is sized again after its layout changed;
+  // any other grid does nothing.
+  virtual void DropDownResize() {}
+
+  // ---- Date-time drop-downs.
+  TdgDateTimeDefComponent *DateTimeDef() const { return FDateTimeDef; }
+  void SetDateTimeDef(TdgDateTimeDefComponent *def);
+  // The definition that serves a cell: its own, its row's or column's by
+  // DrawOverlap when their button is a date-time one, else the grid's.
+  virtual TdgDateTimeDefComponent *DateTimeDefOfCell(int dataCol, int dataRow);
+  // The editor's value as a date-time.
+  virtual double EditorDateValue();
+  // Opens the picker of the cell; the popup kind opens a window-modal tool
+  // window and returns at once, its choice taken when the picker closes.
+  void DateTimeDropDown(int dataCol, int dataRow);
+  // Closes the picker when it is open for that cell, else opens it there.
+  bool ToggleDateTimeDropDown(int dataCol, int dataRow);
+  void CloseDateTimeDropDown(bool refocus = true);
+  bool DateTimeOpen() const;
+  int DateTimeCol() const { return FDateTimeCol; }
+  TdgDateTimePicker *Picker() const;
+  QWidget *DateTimeWindow() const;
+  // A definition went away: the grid and its columns, rows and cells drop it.
+  virtual void DateTimeDefRemoved(const TComponent *def);
+
+protected:
+  virtual void CopyCols(const TdgBaseGrid &source);
+  virtual void CopyRows(const TdgBaseGrid &source);
+  virtual void CopyRowChangedMarks(const TdgBaseGrid &source);
+  virtual void CopyCellProperties(const TdgBaseGrid &source);
+  virtual void CopyProperties(const TdgBaseGrid &source, const std::string &exclude);
+  virtual void CopyCellValues(const TdgBaseGrid &source);
+  virtual void CopySelection(const TdgBaseGrid &source, TdgPropKinds kinds);
+  // A fresh hidden grid of this grid's class, for resets and partial saves.
+  virtual std::unique_ptr<TdgBaseGrid> NewGridOfSameClass() const;
+
+public:
   // ---- Look, geometry and layout (painting, hit tests, scrolling, setters).
   TColor LineColor() const { return FLineColor; }
   void SetLineColor(TColor value);
@@ -823,13 +1001,13 @@ public:
   void setColSelected(int, bool) override {}
   void setRowSelected(int dataRow, bool selected) override;
   void dropUnfitValues(int dataCol, int dataRow) override;
-  void ensureSharedCombo() override {}
+  void ensureSharedCombo() override { GetCombo(); }
   std::unique_ptr<TdgCombo> makeCombo() override { return CreateCombo(); }
   std::unique_ptr<TdgCustomButton> makeButton(const TdgCustomButton &like) override {
     return like.Clone();
   }
-  void closeDateTimePopup() override {}
-  void dropDateTimePopupOf(TdgDateTimeDefComponent *) override {}
+  void closeDateTimePopup() override { CloseDateTimeDropDown(false); }
+  void dropDateTimePopupOf(TdgDateTimeDefComponent *def) override;
   void cellElementAdded(TdgCellElement &element) override;
   void cellElementRemoved(TdgCellElement &element) override;
   Variant cellProperty(int dataCol, int dataRow, int number, int subIndex) override {
@@ -843,10 +1021,10 @@ public:
   void setCellFont(int dataCol, int dataRow, const TFont *font) override {
     SetCellFont(dataCol, dataRow, font);
   }
-  TdgCombo *cellCombo(int, int) override { return nullptr; }
-  TdgCombo &ensureCellCombo(int, int) override;
-  TdgDateTimeDefComponent *cellDateTimeDef(int, int) override { return nullptr; }
-  void setCellDateTimeDef(int, int, TdgDateTimeDefComponent *) override {}
+  TdgCombo *cellCombo(int dataCol, int dataRow) override;
+  TdgCombo &ensureCellCombo(int dataCol, int dataRow) override;
+  TdgDateTimeDefComponent *cellDateTimeDef(int dataCol, int dataRow) override;
+  void setCellDateTimeDef(int dataCol, int dataRow, TdgDateTimeDefComponent *def) override;
 
   // ---- In-place controls and keyboard navigation.
   enum TdgRowChangedIndicator : std::uint8_t { riOn, riOff, riAutoReset };
@@ -1045,7 +1223,7 @@ private:
   bool FRaiseErrors = true;
   bool FDestroying = false;
   int FRequestedDefaultRowHeight = 14;
-  TComponent FComponent;
+  TdgGridComponent FComponent{*this};
   TFont FFont;
   TFont FHeadingFont;
   TdgCoordList FKeptFontCells;
@@ -1095,6 +1273,7 @@ private:
   int FLastReportedRow = -1;
   std::vector<bool> FRowChangedMarks;
   std::vector<std::pair<int, int>> FPendingRowOrder;
+  std::vector<int> RowItems() const;
   void ApplyPendingRowOrder();
   class SelectionRedraw;
   void SelectLines(bool rows, int fromDisplay, int toDisplay);
@@ -1222,6 +1401,29 @@ private:
   bool FSpinConnected = false;
   QTimer FSpinTimer;
   int FScaling = 0;
+  int FCopying = 0;
+  TdgDropDownForm *FDropDownForm = nullptr;
+  std::unique_ptr<TdgCombo> FCombo;
+  int FComboCol = -1;
+  int FComboRow = -1;
+  TdgCombo *FLastCopiedCombo = nullptr;
+  bool FComboPrepared = false;
+  std::int64_t FTypeAheadTick = 0;
+  TdgDateTimeDefComponent *FDateTimeDef = nullptr;
+  std::unique_ptr<TdgGridDateTimeLink> FDateTimeLink;
+  QPointer<TdgDateTimePicker> FPicker;
+  std::string FPickerClass;
+  TdgDateTimeDefComponent *FPickerDef = nullptr;
+  QPointer<QWidget> FDateTimeWindow;
+  int FDateTimeCol = -1;
+  int FDateTimeRow = -1;
+  bool FDateTimeModal = false;
+  void PickerClosed(bool accepted);
+  void TakeDateTimeChoice();
+  bool DateTimeKeyDown(std::uint16_t &key, TShiftState shift);
+  bool FLayoutLoading = false;
+  bool FLayoutSaving = false;
+  bool FFieldState = true;
   // ---- In-place controls and keyboard state.
   std::unique_ptr<TdgEditGridControl> FEditControl;
   std::unique_ptr<TdgCheckGridControl> FCheckControl;
@@ -1332,6 +1534,7 @@ public:
   void CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) override;
   void TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) override;
   std::unique_ptr<TdgCombo> CreateCombo() override;
+  std::unique_ptr<TdgComboGrid> CreateComboGrid() override;
   virtual void DoTopLeftChanged(int oldCol, int oldRow, int newCol, int newRow, bool byUser);
   bool DoStartCellEdit(int dataCol, int dataRow) override;
   bool DoStartRowEdit(int dataRow) override;

@@ -15,6 +15,7 @@ class ComponentReader;
 class ComponentWriter;
 class TComponent;
 class TdgCol;
+class TdgComboGrid;
 class TdgCoordList;
 class TdgCellElement;
 class TdgDateTimeDefComponent;
@@ -22,12 +23,33 @@ class TdgRow;
 class TdgVisibleItems;
 
 // A combo drop-down's settings, owned by a column, row or cell that has its
-// own; the grid makes them. Streams as its inner grid, a component.
+// own, and by the grid; the grid makes them. Each setting lives on the
+// combo's list grid, and a setter given the current value leaves the list
+// alone. Streams as its list grid, a component.
 class TdgCombo {
 public:
   virtual ~TdgCombo() = default;
+  virtual int DropDownRows() const = 0;
+  virtual void SetDropDownRows(int value) = 0;
+  virtual int DropDownCols() const = 0;
+  virtual void SetDropDownCols(int value) = 0;
+  virtual int ValueCol() const = 0;
+  virtual void SetValueCol(int value) = 0;
+  virtual bool ValueColSorted() const = 0;
+  virtual void SetValueColSorted(bool value) = 0;
+  virtual TdgComboCompareType CompareType() const = 0;
+  virtual void SetCompareType(TdgComboCompareType value) = 0;
+  virtual TdgComboAutoSearchType AutoSearch() const = 0;
+  virtual void SetAutoSearch(TdgComboAutoSearchType value) = 0;
+  virtual bool AutoFill() const = 0;
+  virtual void SetAutoFill(bool value) = 0;
+  virtual TdgConvertCase AutoFillConvertCase() const = 0;
+  virtual void SetAutoFillConvertCase(TdgConvertCase value) = 0;
   virtual TdgDropDownStyle DropDownStyle() const = 0;
   virtual void SetDropDownStyle(TdgDropDownStyle style) = 0;
+  // Back to the settings and look of a new combo.
+  virtual void Reinitialise() = 0;
+  virtual TdgComboGrid *ComboGrid() const = 0;
   virtual void SetWidth(int width) = 0;
   virtual void Assign(const TdgCombo &source) = 0;
   virtual void writeInnerGrid(ComponentWriter &writer) const = 0;

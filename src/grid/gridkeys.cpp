@@ -596,6 +596,8 @@ void TdgBaseGrid::KeyDown(std::uint16_t &key, TShiftState shift) {
     key = 0;
     return;
   }
+  if (DropDownKeyDown(key, shift))
+    return;
   const bool ctrl = shift.has(ssCtrl);
   const bool alt = shift.has(ssAlt);
   const bool shiftOnly = shift.has(ssShift) && !ctrl && !alt;
@@ -756,6 +758,10 @@ void TdgBaseGrid::KeyPress(char &key) {
     return;
   if (key == 13 || key == 27 || key == 9)
     return;
+  if (ComboKeyToValue(key)) {
+    key = 0;
+    return;
+  }
   TdgCustomGridControl &control =
       ControlForType(CellControlType(GetCurrentDataCol(), GetCurrentDataRow()));
   if (!control.IsInputChar(key) || FEditorShown)

@@ -610,15 +610,21 @@ void TdgBaseGrid::CellButtonPress(TShiftState shift, int col, int row, int x, in
   try {
     switch (type) {
     case btCombo:
+      ToggleComboDropDown(dataCol, dataRow);
+      break;
     case btDateTimeDropDown:
-      // The drop-downs open here once they exist.
+      ToggleDateTimeDropDown(dataCol, dataRow);
+      break;
+    case btDateTimePopup:
+      DoButtonDown(dataCol, dataRow);
       break;
     case btNormal:
-    case btDateTimePopup:
+      CloseDropDowns();
       DoButtonDown(dataCol, dataRow);
       break;
     case btVertSpin:
     case btHorzSpin: {
+      CloseDropDowns();
       const TdgSpinButton spin = type == btHorzSpin ? (FHeldPart == 1 ? sbLeft : sbRight)
                                                     : (FHeldPart == 1 ? sbUp : sbDown);
       DoSpinButtonDown(dataCol, dataRow, spin);
@@ -659,6 +665,8 @@ void TdgBaseGrid::ButtonRelease(int col, int row, int x, int y) {
       DoSpinButtonClick(dataCol, dataRow, spinButton);
     else
       DoButtonClick(dataCol, dataRow);
+    if (type == btDateTimePopup && onButton)
+      ToggleDateTimeDropDown(dataCol, dataRow);
   }
   if (spin)
     DoSpinButtonUp(GetCurrentDataCol(), GetCurrentDataRow(), spinButton);

@@ -140,18 +140,22 @@ int TdgBaseGrid::HeadingHeight() const {
 void TdgBaseGrid::SetRowBarOn(bool value) {
   if (FColStore->Count() > 0)
     FColStore->Item(0)->SetVisible(value);
+  DropDownResize();
 }
 void TdgBaseGrid::SetRowBarWidth(int value) {
   if (FColStore->Count() > 0)
     FColStore->Item(0)->SetWidth(value);
+  DropDownResize();
 }
 void TdgBaseGrid::SetHeadingOn(bool value) {
   if (FRowStore->Count() > 0)
     FRowStore->EnsureRowObject(0).SetVisible(value);
+  DropDownResize();
 }
 void TdgBaseGrid::SetHeadingHeight(int value) {
   if (FRowStore->Count() > 0)
     FRowStore->EnsureRowObject(0).SetHeight(value);
+  DropDownResize();
 }
 
 void TdgBaseGrid::RecomputeFixedSizes() {

@@ -120,29 +120,59 @@ void TdgBaseGrid::writeDefinedProperties(ComponentWriter &w, std::string_view) c
   }
   if (FDataWritingSuspended > 0)
     return;
-  // Columns that differ from their defaults, in display order.
+  if (HasColItems()) {
+    w.writeName("ColProperties");
+    WriteColProperties(w);
+  }
+  if (HasRowItems()) {
+    w.writeName("RowProperties");
+    WriteRowProperties(w);
+  }
+  if (HasCellItems()) {
+    w.writeName("CellProperties");
+    WriteCellProperties(w);
+  }
+  if (FStorage) {
+    w.writeName("Data");
+    WriteData(w);
+  }
+}
+
+namespace {
+
+// Columns that differ from their defaults, in display order.
+std::vector<int> colItems(const TdgBaseGrid &grid) {
   std::vector<int> cols;
-  for (int p = 1; p <= Cols(); ++p) {
-    const int d = DataColAt(p);
-    if (const TdgCol *col = ColObject(d); col && !col->IsDefault())
+  for (int p = 1; p <= grid.Cols(); ++p) {
+    const int d = grid.DataColAt(p);
+    if (const TdgCol *col = const_cast<TdgBaseGrid &>(grid).ColStore().Item(d);
+        col && !col->IsDefault())
       cols.push_back(d);
   }
-  if (!cols.empty()) {
-    w.writeName("ColProperties");
-    w.writeCollectionBegin();
-    for (int d : cols) {
-      const TdgCol &col = *ColObject(d);
-      w.writeListBegin();
-      w.writeName("DataCol");
-      w.writeInteger(d);
-      w.writeName("FieldName");
-      w.writeString(col.FieldName());
-      writePublished(w, col, "Col.");
-      w.writeListEnd();
-    }
+  return cols;
+}
+
+} // namespace
+
+bool TdgBaseGrid::HasColItems() const { return !colItems(*this).empty(); }
+
+void TdgBaseGrid::WriteColProperties(ComponentWriter &w) const {
+  w.writeCollectionBegin();
+  for (int d : colItems(*this)) {
+    const TdgCol &col = *ColObject(d);
+    w.writeListBegin();
+    w.writeName("DataCol");
+    w.writeInteger(d);
+    w.writeName("FieldName");
+    w.writeString(col.FieldName());
+    writePublished(w, col, "Col.");
     w.writeListEnd();
   }
-  // Rows shown out of their data order, or with settings of their own.
+  w.writeListEnd();
+}
+
+// Rows shown out of their data order, or with settings of their own.
+std::vector<int> TdgBaseGrid::RowItems() const {
   std::vector<int> rows;
   for (int p = 1; p <= Rows(); ++p) {
     const int d = GetDataRow(p);
@@ -150,52 +180,63 @@ void TdgBaseGrid::writeDefinedProperties(ComponentWriter &w, std::string_view) c
     if (d != p || (row && !row->IsDefault()))
       rows.push_back(p);
   }
-  if (!rows.empty()) {
-    w.writeName("RowProperties");
-    w.writeCollectionBegin();
-    for (int p : rows) {
-      const int d = GetDataRow(p);
-      w.writeListBegin();
-      w.writeName("DataRow");
-      w.writeInteger(d);
-      w.writeName("DisplayRow");
-      w.writeInteger(p);
-      if (RowSelected(d)) {
-        w.writeName("Selected");
-        w.writeBoolean(true);
-      }
-      if (const TdgRow *row = RowObject(d))
-        writePublished(w, *row, "Row.");
-      w.writeListEnd();
+  return rows;
+}
+
+bool TdgBaseGrid::HasRowItems() const { return !RowItems().empty(); }
+
+void TdgBaseGrid::WriteRowProperties(ComponentWriter &w) const {
+  w.writeCollectionBegin();
+  for (int p : RowItems()) {
+    const int d = GetDataRow(p);
+    w.writeListBegin();
+    w.writeName("DataRow");
+    w.writeInteger(d);
+    w.writeName("DisplayRow");
+    w.writeInteger(p);
+    if (RowSelected(d)) {
+      w.writeName("Selected");
+      w.writeBoolean(true);
     }
+    if (const TdgRow *row = RowObject(d))
+      writePublished(w, *row, "Row.");
     w.writeListEnd();
   }
+  w.writeListEnd();
+}
+
+bool TdgBaseGrid::HasCellItems() const {
+  bool any = false;
+  preorder(FCellProps.Root(),
+           [&](const TdgCellElement &element) { any = any || !element.IsDefault(); });
+  return any;
+}
+
+void TdgBaseGrid::WriteCellProperties(ComponentWriter &w) const {
   std::vector<const TdgCellElement *> cells;
   preorder(FCellProps.Root(), [&](const TdgCellElement &element) {
     if (!element.IsDefault())
       cells.push_back(&element);
   });
-  if (!cells.empty()) {
-    w.writeName("CellProperties");
-    w.writeCollectionBegin();
-    for (const TdgCellElement *element : cells) {
-      w.writeListBegin();
-      w.writeName("DataCol");
-      w.writeInteger(element->DataCol);
-      w.writeName("DataRow");
-      w.writeInteger(element->DataRow);
-      const TdgCell cell(const_cast<TdgBaseGrid *>(this), element->DataCol, element->DataRow);
-      writePublished(w, cell, "Cell.");
-      w.writeListEnd();
-    }
+  w.writeCollectionBegin();
+  for (const TdgCellElement *element : cells) {
+    w.writeListBegin();
+    w.writeName("DataCol");
+    w.writeInteger(element->DataCol);
+    w.writeName("DataRow");
+    w.writeInteger(element->DataRow);
+    const TdgCell cell(const_cast<TdgBaseGrid *>(this), element->DataCol, element->DataRow);
+    writePublished(w, cell, "Cell.");
     w.writeListEnd();
   }
-  if (FStorage) {
-    std::string data;
+  w.writeListEnd();
+}
+
+void TdgBaseGrid::WriteData(ComponentWriter &w) const {
+  std::string data;
+  if (FStorage)
     FStorage->WriteValues(data);
-    w.writeName("Data");
-    w.writeBinary(data);
-  }
+  w.writeBinary(data);
 }
 
 bool TdgBaseGrid::readDefinedProperty(std::string_view name, ComponentReader &r) {

@@ -22,6 +22,11 @@ enum TdgButtonType : std::uint8_t {
   btDateTimePopup
 };
 enum TdgDropDownStyle : std::uint8_t { ddDropDown, ddDropDownList };
+// How a combo list compares typed text with its values, where it scrolls
+// the row found, and when a completed text takes the list's case.
+enum TdgComboCompareType : std::uint8_t { ctCaseSensitive, ctCaseInsensitive, ctOwn };
+enum TdgComboAutoSearchType : std::uint8_t { asNone, asTop, asBottom, asCenter };
+enum TdgConvertCase : std::uint8_t { afcOnEdit, afcOnExit, afcNone };
 enum TdgColHeadingButton : std::uint8_t { cbCell, cbButton, cbGrid, cbNone };
 enum TdgSortPicture : std::uint8_t { spUp, spDown, spBullet, spNone };
 enum TdgReadOnly : std::uint8_t { roOn, roOff, roDefault };

@@ -241,6 +241,9 @@ void TInplaceEdit::KeyDown(std::uint16_t &key, TShiftState shift) {
     if (!shift.has(ssAlt))
       SendToGrid(key, shift);
     break;
+  case VK_F4:
+    SendToGrid(key, shift);
+    break;
   case VK_DELETE:
     if (!FGrid->CanEditModify())
       key = 0;

@@ -30,6 +30,7 @@ enum : std::uint16_t {
   VK_DELETE = 0x2E,
   VK_F1 = 0x70,
   VK_F2 = 0x71,
+  VK_F4 = 0x73,
   VK_F12 = 0x7B,
 };
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 class QPainter;
+class QWidget;
 
 namespace marrowen {
 
@@ -29,6 +30,7 @@ public:
   virtual bool CheckWhole(const std::string &text, std::string &append) = 0;
 };
 class TdgDateTimeLink;
+class TdgDateTimePicker;
 
 // Definition components that grids, columns, rows and cells may point to. The
 // concrete ones belong to forms that use them; the bases only declare what a
@@ -60,11 +62,20 @@ public:
   virtual std::string PictureName(const Picture &picture) = 0;
 };
 
+// What a date-time definition's chosen value is written as.
+enum class TdgDateTimeKind { Date, Time, DateTime };
+
 // Keeps its links with a use count each, and tells every link when it goes.
+// A concrete definition supplies the picker its cells drop down.
 class TdgDateTimeDefComponent : public TComponent {
 public:
   using TComponent::TComponent;
   ~TdgDateTimeDefComponent() override;
+  // A new picker owned by `owner`; null when the definition has none.
+  virtual TdgDateTimePicker *CreatePicker(QWidget *) const { return nullptr; }
+  // Pickers of one class are reused from cell to cell.
+  virtual std::string_view PickerClass() const { return {}; }
+  virtual TdgDateTimeKind Kind() const { return TdgDateTimeKind::Date; }
   void RegisterLink(TdgDateTimeLink *link);
   // Drops one use of the link, or every use with `all`.
   void UnregisterLink(TdgDateTimeLink *link, bool all);

@@ -357,5 +357,21 @@ TEST_F(ProgramRun, ExitStatusTellsHowTheJobsWent) {
   EXPECT_NE(start({"/XYZ", "/Q"}).errors.find("Invalid command line parameter"), std::string::npos);
 }
 
+TEST_F(ProgramRun, ScriptAndDatabaseNodesRunInTheProgram) {
+  const std::string lists = MARROWEN_SOURCE_DIR "/bench/lists/";
+  // The stored list reads the clipboard; here it reads the words file.
+  TFilterList list;
+  list.loadFromFile(lists + "script-database.fll");
+  for (int i = 0; i < list.count(); ++i)
+    if (auto *input = dynamic_cast<TInputObject *>(&list.node(i)))
+      input->inputFromFile = true;
+  list.saveToFile(dir.file("list.fll"));
+  Result result = start({"/F=" + file("list.fll"),
+                         "/MERGETOFILE=" + file("out.txt"), "/I-",
+                         QString::fromStdString(lists + "words.txt"), "/G", "/Q"});
+  EXPECT_EQ(result.status, 0) << result.errors;
+  EXPECT_EQ(readFile(dir.file("out.txt")), readFile(lists + "script-database.expected"));
+}
+
 } // namespace
 } // namespace marrowen::testing

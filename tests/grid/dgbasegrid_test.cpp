@@ -1,4 +1,5 @@
 #include "grid/dgbasegrid.h"
+#include "grid/combo.h"
 
 #include <QApplication>
 #include <QPaintEvent>
@@ -556,10 +557,10 @@ TEST(DataGridEvents, FireOnlyWhenAssignedAndQuietOnesNotWhileLoading) {
   grid.SetTopRow(5);
   grid.SetTopRow(7);
   EXPECT_EQ(topLeft, (std::vector<std::vector<int>>{{1, 5, 1, 7}}));
-  EXPECT_EQ(errorOf([&] { grid.makeCombo(); }),
+  EXPECT_EQ(errorOf([&] { grid.TdgBaseGrid::CreateCombo(); }),
             "Grid1: Cannot create combo box. Method CreateCombo has not been not implemented in "
             "derived class");
-  EXPECT_EQ(errorOf([&] { grid.CreateComboGrid(); }),
+  EXPECT_EQ(errorOf([&] { grid.TdgBaseGrid::CreateComboGrid(); }),
             "Grid1: Cannot create combo box. Method CreateComboGrid has not been not implemented "
             "in derived class");
 }

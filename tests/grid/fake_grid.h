@@ -25,6 +25,24 @@ public:
   TdgDropDownStyle DropDownStyle() const override { return style; }
   void SetDropDownStyle(TdgDropDownStyle s) override { style = s; }
   void SetWidth(int w) override { width = w; }
+  int DropDownRows() const override { return 4; }
+  void SetDropDownRows(int) override {}
+  int DropDownCols() const override { return 1; }
+  void SetDropDownCols(int) override {}
+  int ValueCol() const override { return 1; }
+  void SetValueCol(int) override {}
+  bool ValueColSorted() const override { return false; }
+  void SetValueColSorted(bool) override {}
+  TdgComboCompareType CompareType() const override { return ctCaseInsensitive; }
+  void SetCompareType(TdgComboCompareType) override {}
+  TdgComboAutoSearchType AutoSearch() const override { return asNone; }
+  void SetAutoSearch(TdgComboAutoSearchType) override {}
+  bool AutoFill() const override { return false; }
+  void SetAutoFill(bool) override {}
+  TdgConvertCase AutoFillConvertCase() const override { return afcOnEdit; }
+  void SetAutoFillConvertCase(TdgConvertCase) override {}
+  void Reinitialise() override {}
+  TdgComboGrid *ComboGrid() const override { return nullptr; }
   void Assign(const TdgCombo &source) override {
     style = source.DropDownStyle();
     items = static_cast<const FakeCombo &>(source).items;
