@@ -1,8 +1,10 @@
 #include "app/childform.h"
 
 #include "app/filtertreemodel.h"
+#include "app/forminfo.h"
 #include "app/memos.h"
 #include "app/patternmenu.h"
+#include "app/translateform.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "components/dialogrunner.h"
@@ -18,17 +20,22 @@
 #include "grid/dgbasegrid.h"
 #include "qtext/qtext.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextBlock>
+#include <QTextEdit>
+#include <QThreadPool>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -62,7 +69,50 @@ void TByteMemo::setBytes(const std::string &bytes, const std::string &areaName) 
     TchildForm::messageBox(QMessageBox::Warning, fromQString(warning));
 }
 
-std::string TByteMemo::bytes() const { return memoBytes(this); }
+TByteMemo::TByteMemo(QWidget *parent) : QPlainTextEdit(parent) {
+  connect(this, &QPlainTextEdit::textChanged, this, [this] {
+    cacheValid_ = false;
+    cache_.clear();
+    ++revision_;
+  });
+}
+
+std::string TByteMemo::bytes() const {
+  if (!edited())
+    return memoBytes(this);
+  if (!cacheValid_) {
+    cache_ = memoBytes(this);
+    cacheValid_ = true;
+  }
+  return cache_;
+}
+
+bool TByteMemo::bytesPending() const {
+  // A short text converts faster than a thread starts.
+  constexpr int longText = 1 << 18;
+  return edited() && !cacheValid_ && document()->characterCount() > longText;
+}
+
+void TByteMemo::prepareBytes(std::function<void()> ready) {
+  QPointer<TByteMemo> self(this);
+  const quint64 revision = revision_;
+  QThreadPool::globalInstance()->start(
+      [self, revision, text = document()->toPlainText(), ready = std::move(ready)] {
+        auto bytes = std::make_shared<std::string>(memoTextBytes(text));
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, revision, bytes, ready] {
+              if (!self)
+                return;
+              if (self->revision_ == revision && self->edited()) {
+                self->cache_ = std::move(*bytes);
+                self->cacheValid_ = true;
+              }
+              ready();
+            },
+            Qt::QueuedConnection);
+      });
+}
 
 bool TByteMemo::edited() const { return memoEdited(this); }
 
@@ -80,7 +130,33 @@ TchildForm::TchildForm(int windowNumber, QWidget *parent)
   setTestMode(false);
   setWindowTitle();
   Tabs->setCurrentWidget(filtersTab);
+  translateForm(this);
+  rememberPlacement(this);
+  // The pattern menu's keys act on whichever control of the window has focus.
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+    if (now && now != treeView_ && isAncestorOf(now))
+      now->installEventFilter(this);
+  });
   activateWindow_();
+}
+
+void TchildForm::rememberPlacement(QWidget *frame) {
+  formInfo_ = std::make_unique<TFormInfo>(frame, QStringLiteral("childForm"));
+  formInfo_->recordPosition = false;
+  formInfo_->Load();
+}
+
+void TchildForm::preparePatternMenuFor(QWidget *control) {
+  TmenuForm &menu = TmenuForm::instance();
+  if (qobject_cast<QPlainTextEdit *>(control) || qobject_cast<QTextEdit *>(control))
+    menu.preparePopup(control, false);
+  else if (qobject_cast<QLineEdit *>(control))
+    menu.preparePopup(control, true);
+  else if (auto *combo = qobject_cast<QComboBox *>(control); combo && combo->lineEdit())
+    menu.preparePopupHWND(combo->lineEdit(), true);
+  else if (auto *spin = qobject_cast<QAbstractSpinBox *>(control))
+    if (auto *edit = spin->findChild<QLineEdit *>())
+      menu.preparePopupHWND(edit, true);
 }
 
 TchildForm::~TchildForm() {
@@ -774,6 +850,8 @@ void TchildForm::closeEvent(QCloseEvent *event) {
       }
     }
   }
+  if (formInfo_)
+    formInfo_->Save();
   event->accept();
 }
 
@@ -802,6 +880,9 @@ bool TchildForm::eventFilter(QObject *watched, QEvent *event) {
       return true;
     }
   }
+  if ((event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+      watched != treeView_ && watched == QApplication::focusWidget())
+    preparePatternMenuFor(static_cast<QWidget *>(watched));
   if (watched == blankPanel && event->type() == QEvent::Resize) {
     if (auto *dialog = dynamic_cast<QWidget *>(editor_.get()))
       dialog->setGeometry(blankPanel->contentsRect());

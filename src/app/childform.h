@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,25 +25,38 @@ class QTabWidget;
 namespace marrowen {
 
 class FilterTreeModel;
+class MemoDocumentBuilder;
 class MemoStatusBar;
 class FilterTreeView;
 class ProcessingThread;
 class TdgGrid;
 class TFilter;
+class TFormInfo;
 class TGenericInput;
 class TStringInput;
 class WindowJobHost;
 
 // A plain-text memo bound to bytes (memos.h): the bytes it was given come
-// back until the user edits it.
+// back until the user edits it. An edited text's bytes are kept until the
+// next change, so a long trial text is converted once, not at every read.
 class TByteMemo : public QPlainTextEdit {
   Q_OBJECT
 public:
-  explicit TByteMemo(QWidget *parent = nullptr) : QPlainTextEdit(parent) {}
+  explicit TByteMemo(QWidget *parent = nullptr);
   // Shows the bytes; a warning naming `areaName` tells of NULs left out.
   void setBytes(const std::string &bytes, const std::string &areaName = {});
   std::string bytes() const;
   bool edited() const;
+  // Whether bytes() would have to convert a long text.
+  bool bytesPending() const;
+  // Converts the text off this thread, then keeps the bytes (unless the text
+  // changed meanwhile) and calls `ready` here; nothing when the memo is gone.
+  void prepareBytes(std::function<void()> ready);
+
+private:
+  mutable std::string cache_;
+  mutable bool cacheValid_ = false;
+  quint64 revision_ = 0;
 };
 
 // The filter-list window: one filter list shown as a tree beside the
@@ -197,6 +211,11 @@ public:
   QAction *findAction(const QString &objectName) const;
   // Runs the first activation (the default list) when it has not run.
   void activateWindow_();
+  // Keeps the size of `frame` (the window's own frame in a workspace, or the
+  // window) between runs; loads it now.
+  void rememberPlacement(QWidget *frame);
+  // Aims the pattern menu at `control` as a key pressed there would.
+  static void preparePatternMenuFor(QWidget *control);
 
   // Controls, by their component names.
   QTabWidget *Tabs;
@@ -216,6 +235,11 @@ public:
   // Called with every main-window status text the window shows; for tests.
   static QString lastStatus();
 
+  // A file dialog through the dialog runner; the chosen files, none on cancel.
+  static QStringList runFileDialog(QWidget *parent, const QString &title, const QString &filter,
+                                   bool save, const QString &start = {},
+                                   const QString &suffix = {});
+
 protected:
   void closeEvent(QCloseEvent *event) override;
   void resizeEvent(QResizeEvent *event) override;
@@ -228,7 +252,7 @@ private:
   void buildTrialPage();
   void rebuildTreeView();
   // Puts a trial run's result in the trial output, unless a newer run began.
-  void showTrialOutput(int serial, const std::string &text);
+  void showTrialOutput(int serial, const std::string &text, MemoDocumentBuilder &builder);
   void refreshItem(int index);
   void treeSelectionChanging(int oldItem, int newItem);
   void removeButtonClick();
@@ -260,6 +284,7 @@ private:
   QMenu *toolsMenu_ = nullptr;
   QMenu *mapsMenu_ = nullptr;
   QAction *mapsDivider_ = nullptr;
+  std::unique_ptr<TFormInfo> formInfo_;
   // Shared with the jobs' end handlers: cleared when the window goes.
   std::shared_ptr<QPointer<TchildForm>> self_;
 };

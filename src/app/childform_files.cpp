@@ -19,7 +19,6 @@
 #include "grid/font.h"
 #include "qtext/qtext.h"
 
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QPushButton>
@@ -106,8 +105,8 @@ void TchildForm::buildFilesPage() {
   fileGrid_->OnButtonClick = [this](TdgBaseGrid *, int col, int) {
     if (col != 1)
       return;
-    const QStringList names =
-        QFileDialog::getOpenFileNames(this, toQString(translate(4550, "File(s) to Process")));
+    const QStringList names = runFileDialog(this, toQString(translate(4550, "File(s) to Process")),
+                                            QStringLiteral("All files (*)"), false);
     for (const QString &name : names)
       testThenAdd(fileNameFromQString(name));
   };
@@ -146,8 +145,8 @@ void TchildForm::buildFilesPage() {
   connect(viewButton, &QPushButton::clicked, this, &TchildForm::viewButtonClick);
   connect(loadFromFileButton, &QPushButton::clicked, this, [this] {
     const QStringList names =
-        QFileDialog::getOpenFileNames(this, toQString(translate(4570, "List File(s) to Open")), {},
-                                      QStringLiteral("Text files (*.txt);;All files (*.*)"));
+        runFileDialog(this, toQString(translate(4570, "List File(s) to Open")),
+                      QStringLiteral("Text files (*.txt);;All files (*.*)"), false);
     for (const QString &name : names) {
       try {
         processFile(fileNameFromQString(name));
@@ -157,11 +156,11 @@ void TchildForm::buildFilesPage() {
     }
   });
   connect(saveToFileButton, &QPushButton::clicked, this, [this] {
-    const QString name =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Save File List"), {},
-                                     QStringLiteral("Text files (*.txt);;All files (*.*)"));
-    if (!name.isEmpty())
-      saveFileList(fileNameFromQString(name));
+    const QStringList names =
+        runFileDialog(this, QStringLiteral("Save File List"),
+                      QStringLiteral("Text files (*.txt);;All files (*.*)"), true);
+    if (!names.isEmpty())
+      saveFileList(fileNameFromQString(names.front()));
   });
   auto *gridMenu = new QMenu(fileGrid_);
   gridMenu->setObjectName(QStringLiteral("gridMenu"));

@@ -181,9 +181,15 @@ QString componentName(const char *caption) {
   return name + QLatin1Char('1');
 }
 
-// Runs a file dialog through the dialog runner; the chosen files, none on cancel.
-QStringList runFileDialog(QWidget *parent, const QString &title, const QString &filter, bool save,
-                          const QString &start = {}, const QString &suffix = {}) {
+TchildForm *activeChild() {
+  TmainForm *main = TmainForm::instance();
+  return main ? dynamic_cast<TchildForm *>(main->activeChildForm()) : nullptr;
+}
+
+} // namespace
+
+QStringList TchildForm::runFileDialog(QWidget *parent, const QString &title, const QString &filter,
+                                      bool save, const QString &start, const QString &suffix) {
   QFileDialog dialog(parent, title, QString(), filter);
   dialog.setObjectName(save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -196,13 +202,6 @@ QStringList runFileDialog(QWidget *parent, const QString &title, const QString &
     return {};
   return dialog.selectedFiles();
 }
-
-TchildForm *activeChild() {
-  TmainForm *main = TmainForm::instance();
-  return main ? dynamic_cast<TchildForm *>(main->activeChildForm()) : nullptr;
-}
-
-} // namespace
 
 QAction *TchildForm::findAction(const QString &objectName) const {
   for (QMenu *menu : menus_)
@@ -604,6 +603,7 @@ void TchildForm::install() {
     child->setAttribute(Qt::WA_DeleteOnClose);
     QMdiSubWindow *sub = area.addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    child->rememberPlacement(sub);
     if (!area.property("childFormMenus").toBool()) {
       area.setProperty("childFormMenus", true);
       QObject::connect(&area, &QMdiArea::subWindowActivated, &area, [&area](QMdiSubWindow *window) {
@@ -622,8 +622,8 @@ void TchildForm::install() {
   auto &commands = hooks.commands;
   auto openDialog = [](const QString &title) {
     QWidget *parent = TmainForm::instance();
-    const QStringList names =
-        runFileDialog(parent, title, QStringLiteral("Filter list (*.fll);;All files (*.*)"), false);
+    const QStringList names = TchildForm::runFileDialog(
+        parent, title, QStringLiteral("Filter list (*.fll);;All files (*.*)"), false);
     return names.isEmpty() ? std::string() : fileNameFromQString(names.front());
   };
   commands["Open1"] = [openDialog] {

@@ -57,6 +57,25 @@ namespace {
 // older job's reports go nowhere.
 int trialSerial = 0;
 
+// A trial output that also hands each piece to a document builder, so the
+// output memo's document grows while the job runs.
+class TTrialOutput : public TAdhocOutput {
+public:
+  TTrialOutput(std::function<void(const std::string &)> show,
+               std::shared_ptr<MemoDocumentBuilder> builder)
+      : TAdhocOutput(std::move(show)), builder_(std::move(builder)) {}
+  bool processChunk(std::string &chunk) override {
+    builder_->append(chunk);
+    return TAdhocOutput::processChunk(chunk);
+  }
+
+private:
+  std::shared_ptr<MemoDocumentBuilder> builder_;
+};
+
+// Below this a result is placed at once; above, the builder's document is taken.
+constexpr std::size_t placedAtOnce = 1 << 20;
+
 } // namespace
 
 std::unique_ptr<TFilter> TchildForm::create_filters(bool clipboard, bool innerOnly,
@@ -156,6 +175,23 @@ void TchildForm::doTrialRun() {
     throw Exception(translate(
         4800,
         "You need to enter some text in the trial run input area\r\n to test your filters on"));
+  if (trialInput->bytesPending()) {
+    // A long edited text is converted off the user-interface thread first.
+    setTrialRunning(true);
+    statusBarText(translate(4820, "Processing trial input..."));
+    QPointer<TchildForm> self(this);
+    trialInput->prepareBytes([self, serial = ++trialSerial] {
+      if (!self || serial != trialSerial)
+        return;
+      self->setTrialRunning(false);
+      try {
+        self->doTrialRun();
+      } catch (const std::exception &error) {
+        messageBox(QMessageBox::Critical, error.what());
+      }
+    });
+    return;
+  }
   std::unique_ptr<TFilter> chain = create_filters(false, true);
   if (!chain) {
     Tabs->setCurrentWidget(filtersTab);
@@ -172,16 +208,20 @@ void TchildForm::doTrialRun() {
   // Whether the output reached the window; a job that ends without it
   // (stopped, failed) still leaves the window idle.
   auto delivered = std::make_shared<bool>(false);
+  auto builder = std::make_shared<MemoDocumentBuilder>(thread(), trialOutput->font());
   auto input = std::make_unique<TStringInput>("trialInput");
   input->setNext(std::move(chain));
-  input->lastFilter()->setNext(
-      std::make_unique<TAdhocOutput>([self, serial, delivered](const std::string &out) {
-        if (!self || serial != trialSerial)
+  input->lastFilter()->setNext(std::make_unique<TTrialOutput>(
+      [self, serial, delivered, builder](const std::string &out) {
+        if (!self || serial != trialSerial) {
+          builder->cancel();
           return;
+        }
         *delivered = true;
         self->trialJob_ = nullptr;
-        self->showTrialOutput(serial, out);
-      }));
+        self->showTrialOutput(serial, out, *builder);
+      },
+      builder));
   input->setText(std::move(text));
 
   JobOptions options;
@@ -189,7 +229,9 @@ void TchildForm::doTrialRun() {
   options.closeStatusWhenDone = true;
   options.deferLogging = false;
   options.lineLimit = 50;
-  options.onEnded = [self, serial, delivered](bool) {
+  options.onEnded = [self, serial, delivered, builder](bool) {
+    if (!*delivered)
+      builder->cancel();
     if (!self || serial != trialSerial)
       return;
     self->trialJob_ = nullptr;
@@ -199,37 +241,27 @@ void TchildForm::doTrialRun() {
   trialJob_ = jobHost().startJob(std::move(input), std::move(options));
 }
 
-void TchildForm::showTrialOutput(int serial, const std::string &text) {
+void TchildForm::showTrialOutput(int serial, const std::string &text,
+                                 MemoDocumentBuilder &builder) {
   const std::string areaName = translate(4080, "Trial Output");
   auto finished = [this] {
     setTrialRunning(false);
     statusBarText(translate(4090, "Trial run completed"));
   };
-  // A long result is made ready off the user-interface thread, which only
-  // takes the finished document.
-  constexpr std::size_t placedAtOnce = 1 << 20;
   if (text.size() < placedAtOnce) {
+    builder.cancel();
     trialOutput->setBytes(text, areaName);
     finished();
     return;
   }
-  QPointer<TchildForm> self(this);
-  QThread *memoThread = thread();
-  const QFont font = trialOutput->font();
-  QThreadPool::globalInstance()->start([self, serial, text, areaName, memoThread, font, finished] {
-    auto prepared =
-        std::make_shared<PreparedMemoText>(prepareMemoText(text, areaName, memoThread, font));
-    QMetaObject::invokeMethod(
-        qApp,
-        [self, serial, prepared, finished] {
-          if (!self || serial != trialSerial)
-            return;
-          const QString warning = adoptMemoDocument(self->trialOutput, std::move(*prepared));
-          if (!warning.isEmpty())
-            messageBox(QMessageBox::Warning, fromQString(warning));
-          finished();
-        },
-        Qt::QueuedConnection);
+  // The builder has the document nearly done; the window only takes it.
+  builder.finish(text, areaName, this, [this, serial, finished](PreparedMemoText prepared) {
+    if (serial != trialSerial)
+      return;
+    const QString warning = adoptMemoDocument(trialOutput, std::move(prepared));
+    if (!warning.isEmpty())
+      messageBox(QMessageBox::Warning, fromQString(warning));
+    finished();
   });
 }
 

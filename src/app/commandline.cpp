@@ -7,9 +7,9 @@
 #include "classlib/exceptions.h"
 #include "classlib/program.h"
 #include "classlib/stringlist.h"
-#include "engine/userinterface.h"
 #include "engine/inputs.h"
 #include "engine/messages.h"
+#include "engine/userinterface.h"
 #include "engine/utilities.h"
 #include "filterlist/commentnodes.h"
 #include "filterlist/descriptionnodes.h"
@@ -82,6 +82,8 @@ void TCommandLine::resetCommandLineWindow() {
   pending_ = Pending();
   listFile_.clear();
   window_.resetFilterList();
+  // A shown dialog would copy its own values back over these when it goes.
+  window_.beginBulkUpdate();
   if (TInputObject *input = window_.inputNode()) {
     input->inputFromFile = true;
     input->promptEachFile = false;
@@ -95,6 +97,7 @@ void TCommandLine::resetCommandLineWindow() {
     output->changeExtension = false;
     output->changeBaseDir = false;
   }
+  window_.endBulkUpdate();
   window_.setFilterHasChanged(false);
 }
 

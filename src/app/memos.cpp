@@ -1,15 +1,25 @@
 #include "app/memos.h"
 
+#include "classlib/codepage.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
 #include "qtext/qtext.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QThread>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
 
 namespace marrowen {
 
@@ -19,15 +29,66 @@ namespace {
 // holding the control can hand them back.
 constexpr const char *bytesProperty = "marrowenMemoBytes";
 
-// The text a memo shows for `bytes`: NULs left out, every break a paragraph.
-QString shownText(const MemoText &shown) {
-  QString text = toQString(shown.text);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+// The text a memo shows for `bytes`: NULs left out, each of CR LF, LF and
+// CR one break. One pass, as a long trial text is shown whole.
+QString shownText(std::string_view bytes) {
+  const CodePage &page = *systemCodePage();
+  QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+  char16_t *const start = reinterpret_cast<char16_t *>(text.data());
+  char16_t *out = start;
+  const std::size_t size = bytes.size();
+  for (std::size_t i = 0; i < size; ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (c == '\r') {
+      *out++ = u'\n';
+      if (i + 1 < size && bytes[i + 1] == '\n')
+        ++i;
+    } else if (c != 0) {
+      *out++ = page.toUnicode(c);
+    }
+  }
+  text.truncate(out - start);
   return text;
 }
 
+// The warning about NULs left out of `bytes`; empty when there were none.
+QString nullWarning(std::string_view sourceName, std::string_view bytes) {
+  if (std::memchr(bytes.data(), 0, bytes.size()) == nullptr)
+    return {};
+  const MemoText shown = memoTextWithoutNulls(sourceName, bytes);
+  return shown.nullsRemoved ? toQString(shown.warning) : QString();
+}
+
 } // namespace
+
+std::string memoTextBytes(const QString &text) {
+  const CodePage &page = *systemCodePage();
+  const auto *units = reinterpret_cast<const char16_t *>(text.utf16());
+  const std::size_t size = static_cast<std::size_t>(text.size());
+  bool asciiIsAscii = true;
+  for (unsigned c = 0; c < 0x80 && asciiIsAscii; ++c)
+    asciiIsAscii = page.toUnicode(static_cast<unsigned char>(c)) == c;
+  std::string bytes(size + static_cast<std::size_t>(std::count(units, units + size, u'\n')), '\0');
+  char *out = bytes.data();
+  for (std::size_t i = 0; i < size; ++i) {
+    const char16_t u = units[i];
+    unsigned char c = '?';
+    if (u == u'\n') {
+      *out++ = '\r';
+      c = '\n';
+    } else if (u < 0x80 && asciiIsAscii) {
+      c = static_cast<unsigned char>(u);
+    } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < size && units[i + 1] >= 0xDC00 &&
+               units[i + 1] <= 0xDFFF) {
+      ++i; // a surrogate pair is one character, never in an 8-bit page
+    } else if (!page.fromUnicode(u, c)) {
+      c = '?';
+    }
+    *out++ = static_cast<char>(c);
+  }
+  bytes.resize(static_cast<std::size_t>(out - bytes.data()));
+  return bytes;
+}
 
 QTextDocument *memoDocument(const QWidget *memo) {
   if (auto *plain = qobject_cast<const QPlainTextEdit *>(memo))
@@ -41,17 +102,35 @@ QString setMemoBytes(QWidget *memo, std::string_view bytes, std::string_view sou
   QTextDocument *document = memoDocument(memo);
   if (!document)
     return {};
-  const MemoText shown = memoTextWithoutNulls(sourceName, bytes);
-  const QString text = shownText(shown);
-  memo->setProperty(bytesProperty, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-  if (auto *plain = qobject_cast<QPlainTextEdit *>(memo))
+  const QString text = shownText(bytes);
+  const QByteArray stored(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  auto *plain = qobject_cast<QPlainTextEdit *>(memo);
+  // Emptying a long document block by block costs more than making a new
+  // one, and a document no control shows is filled without laying it out.
+  constexpr int longDocument = 1000;
+  if (plain &&
+      (document->blockCount() > longDocument || text.size() > qsizetype(longDocument) * 64)) {
+    auto fresh = std::make_unique<QTextDocument>();
+    fresh->setDefaultFont(document->defaultFont());
+    fresh->setDefaultTextOption(document->defaultTextOption());
+    fresh->setDocumentMargin(document->documentMargin());
+    fresh->setDocumentLayout(new QPlainTextDocumentLayout(fresh.get()));
+    fresh->setPlainText(text);
+    PreparedMemoText prepared;
+    prepared.document = std::move(fresh);
+    prepared.bytes = stored;
+    adoptMemoDocument(plain, std::move(prepared));
+    return nullWarning(sourceName, bytes);
+  }
+  memo->setProperty(bytesProperty, stored);
+  if (plain)
     plain->setPlainText(text);
   else if (auto *rich = qobject_cast<QTextEdit *>(memo))
     rich->setPlainText(text);
   // The NULs left out are a change the user has not made: the bytes given
   // stay what is handed back.
   document->setModified(false);
-  return shown.nullsRemoved ? toQString(shown.warning) : QString();
+  return nullWarning(sourceName, bytes);
 }
 
 bool memoEdited(const QWidget *memo) {
@@ -67,9 +146,7 @@ std::string memoBytes(const QWidget *memo) {
     const QByteArray bytes = memo->property(bytesProperty).toByteArray();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
   }
-  QString text = document->toPlainText();
-  text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-  return fromQString(text);
+  return memoTextBytes(document->toPlainText());
 }
 
 MemoPosition memoCursorPosition(const QWidget *memo) {
@@ -159,15 +236,17 @@ namespace marrowen {
 PreparedMemoText prepareMemoText(std::string bytes, std::string_view sourceName,
                                  QThread *memoThread, const QFont &font) {
   PreparedMemoText prepared;
-  const MemoText shown = memoTextWithoutNulls(sourceName, bytes);
-  if (shown.nullsRemoved)
-    prepared.warning = toQString(shown.warning);
+  prepared.warning = nullWarning(sourceName, bytes);
   prepared.document = std::make_unique<QTextDocument>();
   prepared.document->setDefaultFont(font);
   prepared.document->setDocumentLayout(new QPlainTextDocumentLayout(prepared.document.get()));
-  prepared.document->setPlainText(shownText(shown));
+  prepared.document->setPlainText(shownText(bytes));
+  // Each block's layout object made here is one the memo need not make when
+  // it takes the document.
+  for (QTextBlock block = prepared.document->begin(); block.isValid(); block = block.next())
+    block.layout();
   prepared.document->moveToThread(memoThread);
-  prepared.bytes = std::move(bytes);
+  prepared.bytes = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
   return prepared;
 }
 
@@ -177,8 +256,7 @@ QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared) {
   // The memo's own first document goes with setDocument; an adopted one is ours to free.
   QTextDocument *old = memo->document();
   const bool adopted = old && old->parent() == memo;
-  memo->setProperty(bytesProperty, QByteArray(prepared.bytes.data(),
-                                              static_cast<qsizetype>(prepared.bytes.size())));
+  memo->setProperty(bytesProperty, prepared.bytes);
   memo->setDocument(document);
   document->setModified(false);
   if (adopted)
@@ -186,6 +264,107 @@ QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared) {
   // A new document sends no change of its own.
   emit memo->textChanged();
   return prepared.warning;
+}
+
+struct MemoDocumentBuilder::State {
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::deque<std::string> pieces;
+  bool finished = false;
+  bool cancelled = false;
+  std::string whole;
+  std::string sourceName;
+  QPointer<QObject> context;
+  std::function<void(PreparedMemoText)> ready;
+};
+
+MemoDocumentBuilder::MemoDocumentBuilder(QThread *memoThread, const QFont &font)
+    : state_(std::make_shared<State>()) {
+  QThreadPool::globalInstance()->start([state = state_, memoThread, font] {
+    auto document = std::make_unique<QTextDocument>();
+    document->setDefaultFont(font);
+    document->setDocumentLayout(new QPlainTextDocumentLayout(document.get()));
+    document->setUndoRedoEnabled(false);
+    QTextCursor cursor(document.get());
+    bool afterCr = false, sawNul = false;
+    for (;;) {
+      std::string piece;
+      {
+        std::unique_lock lock(state->mutex);
+        state->wake.wait(
+            lock, [&] { return state->cancelled || state->finished || !state->pieces.empty(); });
+        if (state->cancelled)
+          return;
+        if (state->pieces.empty())
+          break;
+        // All that waits goes in at once: each insertion has a cost of its own.
+        piece = std::move(state->pieces.front());
+        state->pieces.pop_front();
+        for (; !state->pieces.empty(); state->pieces.pop_front())
+          piece += state->pieces.front();
+      }
+      // A CR LF cut between two pieces is still one break.
+      std::string_view bytes = piece;
+      if (afterCr && !bytes.empty() && bytes.front() == '\n')
+        bytes.remove_prefix(1);
+      afterCr = !bytes.empty() && bytes.back() == '\r';
+      sawNul = sawNul || std::memchr(bytes.data(), 0, bytes.size()) != nullptr;
+      QTextBlock from = document->lastBlock();
+      cursor.insertText(shownText(bytes));
+      // Layout objects made here are ones the memo need not make.
+      for (; from.isValid(); from = from.next())
+        from.layout();
+    }
+    PreparedMemoText prepared;
+    prepared.bytes = QByteArray(state->whole.data(), static_cast<qsizetype>(state->whole.size()));
+    if (sawNul)
+      prepared.warning = nullWarning(state->sourceName, state->whole);
+    std::string().swap(state->whole);
+    document->setUndoRedoEnabled(true);
+    document->moveToThread(memoThread);
+    prepared.document = std::move(document);
+    auto shared = std::make_shared<PreparedMemoText>(std::move(prepared));
+    QMetaObject::invokeMethod(
+        qApp,
+        [state, shared] {
+          if (state->context)
+            state->ready(std::move(*shared));
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+MemoDocumentBuilder::~MemoDocumentBuilder() {
+  std::lock_guard lock(state_->mutex);
+  if (!state_->finished) {
+    state_->cancelled = true;
+    state_->wake.notify_all();
+  }
+}
+
+void MemoDocumentBuilder::append(std::string_view bytes) {
+  if (bytes.empty())
+    return;
+  std::lock_guard lock(state_->mutex);
+  state_->pieces.emplace_back(bytes);
+  state_->wake.notify_all();
+}
+
+void MemoDocumentBuilder::finish(std::string bytes, std::string_view sourceName, QObject *context,
+                                 std::function<void(PreparedMemoText)> ready) {
+  std::lock_guard lock(state_->mutex);
+  state_->whole = std::move(bytes);
+  state_->sourceName = sourceName;
+  state_->context = context;
+  state_->ready = std::move(ready);
+  state_->finished = true;
+  state_->wake.notify_all();
+}
+
+void MemoDocumentBuilder::cancel() {
+  std::lock_guard lock(state_->mutex);
+  state_->cancelled = true;
+  state_->wake.notify_all();
 }
 
 } // namespace marrowen

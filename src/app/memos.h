@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QFont>
 #include <QStatusBar>
 #include <QString>
 #include <QTextDocument>
 
+#include <functional>
 #include <memory>
 
 #include <string>
@@ -26,6 +28,9 @@ namespace marrowen {
 // there were none). `sourceName` names the text in that warning.
 QString setMemoBytes(QWidget *memo, std::string_view bytes, std::string_view sourceName = {});
 std::string memoBytes(const QWidget *memo);
+// A memo's text (as QTextDocument::toPlainText gives it) as stored: every
+// break CR LF, through the code page. Safe on any thread.
+std::string memoTextBytes(const QString &text);
 // A long text made ready for a plain-text memo on another thread: the
 // document holds what setMemoBytes would show, laid out in the memo's
 // `font`, and belongs to `memoThread`.
@@ -33,12 +38,35 @@ std::string memoBytes(const QWidget *memo);
 // back the warning about NULs (empty when there were none).
 struct PreparedMemoText {
   std::unique_ptr<QTextDocument> document;
-  std::string bytes;
+  QByteArray bytes;
   QString warning;
 };
 PreparedMemoText prepareMemoText(std::string bytes, std::string_view sourceName,
                                  QThread *memoThread, const QFont &font);
 QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared);
+
+// Builds a plain-text memo's document on a thread of its own from bytes that
+// arrive in pieces (a job's output), so a long text is ready soon after its
+// last piece. Pieces come from any one thread; a builder dropped unfinished
+// stops and frees what it made.
+class MemoDocumentBuilder {
+public:
+  MemoDocumentBuilder(QThread *memoThread, const QFont &font);
+  ~MemoDocumentBuilder();
+  MemoDocumentBuilder(const MemoDocumentBuilder &) = delete;
+  MemoDocumentBuilder &operator=(const MemoDocumentBuilder &) = delete;
+
+  void append(std::string_view bytes);
+  // No more pieces: `bytes` is their whole. `ready` gets the finished text on
+  // the memo's thread, unless `context` is gone by then.
+  void finish(std::string bytes, std::string_view sourceName, QObject *context,
+              std::function<void(PreparedMemoText)> ready);
+  void cancel();
+
+private:
+  struct State;
+  std::shared_ptr<State> state_;
+};
 
 // Whether the memo's text is no longer the bytes it was given.
 bool memoEdited(const QWidget *memo);

@@ -2,6 +2,7 @@
 
 #include "app/filtertreemodel.h"
 #include "app/memos.h"
+#include "app/patternmenu.h"
 #include "app/windowjobhost.h"
 #include "app_testing.h"
 #include "engine/processingthread.h"
@@ -16,6 +17,7 @@
 
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -189,6 +191,48 @@ TEST_F(ChildForm, FilesGridRowRules) {
   EXPECT_EQ(grid.GetCell(2, 1).toString(), "None"); // names only: the rules fill the rest
 }
 
+// The files page's dialogs answer through the runner, the window keeps its
+// size, and a key pressed in a field aims the pattern menu at that field.
+TEST_F(ChildForm, FilesDialogsPlacementAndPatternMenuKeys) {
+  std::string chosen;
+  dialogAnswer = [&](QDialog &dialog) {
+    static_cast<QFileDialog &>(dialog).selectFile(QString::fromStdString(chosen));
+    return static_cast<int>(QDialog::Accepted);
+  };
+  form->addFile("/a/*.txt");
+  chosen = dir.file("saved.txt");
+  form->saveToFileButton->click();
+  form->clearAllFiles();
+  EXPECT_EQ(form->fileGrid().Rows(), 0);
+  form->loadFromFileButton->click();
+  ASSERT_EQ(form->fileGrid().Rows(), 1);
+  EXPECT_EQ(form->fileGrid().GetCell(1, 1).toString(), "/a/*.txt");
+
+  registerNodeDialog("TCommentObject", [](TListObject &, TNodeEditorSite &site) {
+    return std::make_unique<CommentDialog>(site);
+  });
+  form->addFilter(TCommentObject::CreateWith("x"));
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  auto *field = form->blankPanel->findChild<CommentDialog *>();
+  ASSERT_NE(field, nullptr);
+  field->setFocus();
+  QTest::keyClick(field, Qt::Key_B);
+  EXPECT_EQ(TmenuForm::instance().target().widget(), field);
+  EXPECT_TRUE(TmenuForm::instance().singleLine());
+  form->Tabs->setCurrentWidget(form->scratchPadSheet);
+  form->scratchPad->setFocus();
+  QTest::keyClick(form->scratchPad, Qt::Key_B);
+  EXPECT_EQ(TmenuForm::instance().target().widget(), form->scratchPad);
+  EXPECT_FALSE(TmenuForm::instance().singleLine());
+
+  form->resize(640, 430);
+  form->setFilterHasChanged(false);
+  EXPECT_TRUE(form->close());
+  TchildForm next(2);
+  EXPECT_EQ(next.size(), QSize(640, 430));
+}
+
 TEST_F(ChildForm, TrialRunAndCompiledFilter) {
   form->addFilter(upperCaseNode());
   EXPECT_EQ(form->processTextWithCompiledFilter("abc"), ""); // nothing compiled yet
@@ -207,15 +251,20 @@ TEST_F(ChildForm, TrialRunAndCompiledFilter) {
   form->trialRunButtonClick();
   EXPECT_EQ(form->Tabs->currentWidget(), form->filtersTab);
 
-  // A long result is made ready elsewhere and arrives whole.
-  const std::string longText(3 << 20, 'x');
+  // A long result is made ready elsewhere and arrives whole, its CR LF
+  // pairs whole wherever the pieces were cut.
+  std::string longText;
+  for (int i = 0; longText.size() < (3 << 20); ++i)
+    longText += i % 1000 == 0 ? "abc\n" : i % 1001 == 0 ? "abc\r" : "abc\r\n";
   form->trialInput->setBytes(longText);
   form->trialInput->appendPlainText("y");
   form->trialRunButtonClick();
   ASSERT_TRUE(
       QTest::qWaitFor([] { return TchildForm::lastStatus() == "Trial run completed"; }, 20000));
   EXPECT_FALSE(form->trialRunning());
-  EXPECT_EQ(form->trialOutput->bytes(), std::string(3 << 20, 'X') + "\r\nY");
+  const std::string shown = memoTextBytes(form->trialOutput->document()->toPlainText());
+  EXPECT_TRUE(shown == form->trialOutput->bytes());
+  EXPECT_EQ(shown.substr(shown.size() - 3), "\r\nY");
   EXPECT_EQ(form->trialOutputStatus->panelText(0), "Line 1, Column 1");
 
   form->trialInput->setBytes("");
@@ -268,8 +317,8 @@ TEST_F(ChildForm, ClosingMidTrialNeitherCrashesNorStopsTheJob) {
   form->trialInput->setBytes(std::string(4 << 20, 'a'));
   form->trialInput->appendPlainText("b");
   form->trialRunButtonClick();
-  ProcessingThread *job = form->trialJob();
-  ASSERT_NE(job, nullptr);
+  // A long edited text is converted before the job starts.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->trialJob() != nullptr; }, 5000));
   form.reset();
   // The job runs to its end; its output and end go nowhere.
   QTest::qWait(1500);
@@ -425,6 +474,86 @@ TEST_F(ChildFormInMainForm, NewWindowsAreNumberedAndBringTheirMenusInGroupOrder)
     EXPECT_EQ(second->windowTitle(), "Untitled2");
   }
   mainFormHooks() = MainFormHooks();
+}
+
+} // namespace
+} // namespace marrowen
+
+#include "app/commandline.h"
+#include "app/exports.h"
+#include "app/iodialogs.h"
+#include "app/wizard.h"
+#include "filterlist/ionodes.h"
+
+#include <QListWidget>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace marrowen {
+namespace {
+
+// The main window's commands and the command line fill the active window,
+// not a list of their own.
+TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
+  registerInputOutputDialogs();
+  TchildForm::install();
+  installExportCommands();
+  installWizard();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    QCoreApplication::processEvents();
+
+    // The input node's dialog is shown; the command line's settings survive it.
+    TCommandLine line(*child, {});
+    line.processCommandLine({"/CU"});
+    ASSERT_NE(child->InputFilter(), nullptr);
+    EXPECT_TRUE(child->InputFilter()->inputFromFile);
+    EXPECT_EQ(child->InputFilter()->skipBinary, 1);
+    EXPECT_EQ(child->InputFilter()->binarySampleSize, 100);
+    ASSERT_EQ(child->filterTree().count(), 4);
+    const std::string report = getTextRepresentation(*child);
+
+    mainFormHooks().commands["Exportfilter1"]();
+    EXPECT_EQ(getClipboardText(), report);
+
+    const std::string pdf = dir.file("list.pdf");
+    std::vector<std::string> ran;
+    dialogAnswer = [&](QDialog &dialog) {
+      ran.push_back(dialog.metaObject()->className());
+      if (auto *print = qobject_cast<QPrintDialog *>(&dialog)) {
+        print->printer()->setOutputFormat(QPrinter::PdfFormat);
+        print->printer()->setOutputFileName(QString::fromStdString(pdf));
+        return static_cast<int>(QDialog::Accepted);
+      }
+      if (dialog.objectName() == "WizardForm") {
+        dialog.findChild<QListWidget *>("tasks")->setCurrentRow(3);
+        dialog.findChild<QPushButton *>("addButton")->click();
+      }
+      return static_cast<int>(QDialog::Rejected);
+    };
+    mainFormHooks().commands["Print1"]();
+    mainFormHooks().commands["Printersetup1"]();
+    EXPECT_EQ(readFile(pdf).substr(0, 5), "%PDF-");
+
+    QAction *wizard = nullptr;
+    for (QAction *action : child->toolsMenu()->actions())
+      if (action->text() == "Filter wizard...")
+        wizard = action;
+    ASSERT_NE(wizard, nullptr);
+    EXPECT_TRUE(wizard->isEnabled());
+    wizard->trigger();
+    EXPECT_EQ(ran, (std::vector<std::string>{"QPrintDialog", "QPageSetupDialog",
+                                             "marrowen::TWizardForm"}));
+    EXPECT_EQ(child->filterTree().count(), 5);
+    EXPECT_TRUE(child->filterHasChanged());
+  }
+  mainFormHooks() = MainFormHooks();
+  registerNodeDialog("TInputObject", {});
+  registerNodeDialog("TOutputObject", {});
 }
 
 } // namespace

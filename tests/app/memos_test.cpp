@@ -3,6 +3,7 @@
 #include "app_testing.h"
 
 #include <QPlainTextEdit>
+#include <QTest>
 #include <QTextEdit>
 
 namespace marrowen {
@@ -37,6 +38,35 @@ TEST_F(Memos, BytesComeBackUntilEdited) {
   memo.moveCursor(QTextCursor::End);
   memo.insertPlainText("d");
   EXPECT_EQ(memoBytes(&memo), "a\r\nb\r\ncd");
+}
+
+// A document built from pieces shows what the whole would: a CR LF cut
+// between pieces is one break, NULs are left out with a warning.
+TEST_F(Memos, BuilderJoinsPiecesAsTheWholeText) {
+  QPlainTextEdit memo;
+  const std::string whole = std::string("a\r") + "\nb\r" + "c" + std::string(1, '\0') + "\n\r\n";
+  bool done = false;
+  {
+    MemoDocumentBuilder builder(memo.thread(), memo.font());
+    using namespace std::string_view_literals;
+    for (std::string_view piece : {"a\r"sv, "\nb\r"sv, "c"sv, "\0\n"sv, "\r\n"sv})
+      builder.append(piece);
+    builder.finish(whole, "Trial Output", &memo, [&](PreparedMemoText prepared) {
+      EXPECT_FALSE(prepared.warning.isEmpty());
+      adoptMemoDocument(&memo, std::move(prepared));
+      done = true;
+    });
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+  EXPECT_EQ(memo.document()->toPlainText(), "a\nb\nc\n\n");
+  EXPECT_EQ(memoBytes(&memo), whole);
+  EXPECT_EQ(memoTextBytes(memo.document()->toPlainText()), "a\r\nb\r\nc\r\n\r\n");
+
+  // Dropped unfinished, a builder delivers nothing.
+  auto dropped = std::make_unique<MemoDocumentBuilder>(memo.thread(), memo.font());
+  dropped->append("x");
+  dropped.reset();
+  QTest::qWait(50);
 }
 
 } // namespace
