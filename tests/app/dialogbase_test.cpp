@@ -96,8 +96,9 @@ TEST_F(NodeDialogs, ViewingANodeNeverChangesIt) {
     ASSERT_TRUE(factory) << node->className();
     std::unique_ptr<TNodeEditor> editor = factory(*node, site);
     editor->putToScreen(*node);
-    if (node->className() != "TUnicodeMapObject")
+    if (node->className() != "TUnicodeMapObject") {
       EXPECT_FALSE(editor->isDifferent(*node)) << node->getTitle();
+    }
     editor->getFromScreen(*node);
     EXPECT_EQ(record(*node), before) << node->getTitle();
   }

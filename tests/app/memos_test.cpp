@@ -25,7 +25,7 @@ TEST_F(Memos, PanelsCountTheTextAsStored) {
 }
 
 TEST_F(Memos, BytesComeBackUntilEdited) {
-  for (const std::string bytes :
+  for (const std::string &bytes :
        {std::string("a\nb\rc"), std::string("x\0y", 3), std::string("\x80\xff\n")}) {
     QTextEdit memo;
     const QString warning = setMemoBytes(&memo, bytes, "Trial Input");

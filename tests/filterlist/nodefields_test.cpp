@@ -37,8 +37,9 @@ template <class Node> void expectDistinctNames() {
   std::set<std::string_view> names, settings;
   for (const NodeField<Node> &field : Node::fields()) {
     EXPECT_TRUE(names.insert(field.name).second) << field.name;
-    if (!field.settingName.empty())
+    if (!field.settingName.empty()) {
       EXPECT_TRUE(settings.insert(field.settingName).second) << field.settingName;
+    }
   }
 }
 
