@@ -2,6 +2,7 @@
 #include "filterlist/nodecatalog.h"
 
 #include "classlib/format.h"
+#include "classlib/scopeexit.h"
 #include "engine/filter.h"
 #include "engine/inputs.h"
 #include "engine/messages.h"
@@ -145,10 +146,7 @@ void TFilterList::putToChildForm(FilterListForm &window) {
   window.setMemoText(Memo::Comments, comments, translate(6760, "Comments"));
   window.setMemoText(Memo::TrialInput, trialInput, translate(6770, "Trial Input"));
   window.setMemoText(Memo::ScratchPad, scratchPad, translate(6780, "Scratch Pad"));
-  struct Rebuilt {
-    FilterListForm &window;
-    ~Rebuilt() { window.treeRebuilt(); }
-  } rebuilt{window};
+  ScopeExit rebuilt{[&window] { window.treeRebuilt(); }};
   window.filterTree().buildTree(*this);
   logOptionsToTopNode();
   window.setFileRows(files);

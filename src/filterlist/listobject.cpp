@@ -1,6 +1,7 @@
 #include "filterlist/listobject.h"
 
 #include "classlib/format.h"
+#include "classlib/scopeexit.h"
 #include "engine/escapes.h"
 #include "engine/filter.h"
 #include "engine/messages.h"
@@ -58,10 +59,7 @@ void TListObject::showOnScreen(TNodeEditorSite &window) {
   shown = true;
   window.setFilterHeading(headingText());
   childForm = &window;
-  struct FillingGuard {
-    bool &flag;
-    ~FillingGuard() { flag = false; }
-  } guard{filling};
+  ScopeExit guard{[this] { filling = false; }};
   filling = true;
   putToScreen();
   if (editorForm)
@@ -101,11 +99,7 @@ void TListObject::putToScreen() {
     return;
   const bool wasFilling = filling;
   filling = true;
-  struct FillingGuard {
-    bool &flag;
-    bool value;
-    ~FillingGuard() { flag = value; }
-  } guard{filling, wasFilling};
+  ScopeExit guard{[this, wasFilling] { filling = wasFilling; }};
   editorForm->putToScreen(*this);
 }
 

@@ -1,3 +1,4 @@
+#include "classlib/scopeexit.h"
 #include "grid/dgbasegrid.h"
 #include "grid/inplaceedit.h"
 
@@ -96,10 +97,7 @@ void TdgBaseGrid::FocusLeft() {
   if (const QWidget *to = QApplication::focusWidget(); to && to != this && isAncestorOf(to))
     return;
   ++FExiting;
-  struct Done {
-    int &exiting;
-    ~Done() { --exiting; }
-  } done{FExiting};
+  ScopeExit done{[this] { --FExiting; }};
   // Leaving the grid ends the row's edit too.
   if (!EndCellAndRowEdit(true)) {
     // The edit must be finished here first. Qt completes the focus change

@@ -126,10 +126,7 @@ TdgCustomGridControl &TdgBaseGrid::ControlForType(TdgControlType type) const {
 
 void TdgBaseGrid::EditorKeyDown(std::uint16_t &key, TShiftState shift) {
   FKeyFromEditor = true;
-  struct Done {
-    bool &flag;
-    ~Done() { flag = false; }
-  } done{FKeyFromEditor};
+  ScopeExit done{[this] { FKeyFromEditor = false; }};
   KeyDown(key, shift);
   // An Escape left over goes on to the form holding the grid.
   FEditorPassedKey = key == VK_ESCAPE;
@@ -137,10 +134,7 @@ void TdgBaseGrid::EditorKeyDown(std::uint16_t &key, TShiftState shift) {
 
 void TdgBaseGrid::EditorKeyPress(char &key) {
   FKeyFromEditor = true;
-  struct Done {
-    bool &flag;
-    ~Done() { flag = false; }
-  } done{FKeyFromEditor};
+  ScopeExit done{[this] { FKeyFromEditor = false; }};
   KeyPress(key);
 }
 

@@ -1,6 +1,7 @@
 // Where the data grid's cells lie, what the mouse is over, how far it may
 // scroll, its scroll bars and the moves they ask for, and scaling. Positions
 // in the visible lists are found by search, so nothing here walks all rows.
+#include "classlib/scopeexit.h"
 #include "grid/colrow.h"
 #include "grid/dgbasegrid.h"
 #include "grid/inplaceedit.h"
@@ -783,10 +784,7 @@ void TdgBaseGrid::ScrollMessage(int bar, int code, int thumb) {
   const int current = vertical ? TopRow() : LeftCol();
   if (target != current) {
     FTopLeftByUser = true;
-    struct Reset {
-      bool &flag;
-      ~Reset() { flag = false; }
-    } reset{FTopLeftByUser};
+    ScopeExit reset{[this] { FTopLeftByUser = false; }};
     if (vertical)
       MoveTopLeft(LeftCol(), target);
     else
@@ -838,10 +836,7 @@ void TdgBaseGrid::MoveTopLeft(std::int32_t aLeft, std::int32_t aTop) {
 
 void TdgBaseGrid::MoveTopLeftInMode(int left, int top, int mode) {
   FScrollMode = mode;
-  struct Reset {
-    int &mode;
-    ~Reset() { mode = 0; }
-  } reset{FScrollMode};
+  ScopeExit reset{[this] { FScrollMode = 0; }};
   if (mode != 0) {
     const TRect area{FFixedWidth, FFixedHeight, ClientWidth(), ClientHeight()};
     TRect cell = GetCellRect(Col(), Row());
@@ -1029,10 +1024,7 @@ bool TdgBaseGrid::SyncSizes(bool rows) {
   if (FSyncingSizes)
     return false;
   FSyncingSizes = true;
-  struct Done {
-    bool &flag;
-    ~Done() { flag = false; }
-  } done{FSyncingSizes};
+  ScopeExit done{[this] { FSyncingSizes = false; }};
   if (rows) {
     if (DefaultRowHeight() < 1)
       SetDefaultRowHeight(1);
@@ -1101,10 +1093,7 @@ void TdgBaseGrid::ChangeScale(int multiplier, int divisor) {
   if (!FAutoScale || multiplier == divisor || divisor == 0)
     return;
   ++FScaling;
-  struct Done {
-    int &n;
-    ~Done() { --n; }
-  } done{FScaling};
+  ScopeExit done{[this] { --FScaling; }};
   BeginUpdate();
   SetHeadingHeight(mulDiv(HeadingHeight(), multiplier, divisor));
   SetRowBarWidth(mulDiv(RowBarWidth(), multiplier, divisor));

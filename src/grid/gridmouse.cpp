@@ -3,6 +3,7 @@
 // selecting, moving rows and columns, holding a cell button), what the
 // release completes, and the cursor each place shows.
 
+#include "classlib/scopeexit.h"
 #include "grid/dgbasegrid.h"
 #include "grid/gridutils.h"
 #include "grid/links.h"
@@ -1179,10 +1180,7 @@ void TdgBaseGrid::SpinPictureCell(int dataCol, int dataRow, TdgSpinButton button
 
 void TdgBaseGrid::ResetRowProperties(std::uint32_t flags) {
   BeginUpdate();
-  struct Unlock {
-    TdgBaseGrid &grid;
-    ~Unlock() { grid.EndUpdate(); }
-  } unlock{*this};
+  ScopeExit unlock{[this] { EndUpdate(); }};
   if (flags & 512)
     ClearRowSelection();
   if (flags & 4) {

@@ -1,6 +1,7 @@
 // The data grid's painting: the frame through the shared off-screen surface,
 // grid lines, heading and row-bar cells, cell contents, focus marks and
 // selections, and the invalidation and update lock around them.
+#include "classlib/scopeexit.h"
 #include "grid/celltext.h"
 #include "grid/colrow.h"
 #include "grid/dgbasegrid.h"
@@ -108,10 +109,7 @@ void TdgBaseGrid::Paint() {
                    std::min(ClientWidth(), FPaintRect.Right),
                    std::min(ClientHeight(), FPaintRect.Bottom)};
   FPaintingNow = true;
-  struct Done {
-    TdgBaseGrid *g;
-    ~Done() { g->FPaintingNow = false; }
-  } done{this};
+  ScopeExit done{[this] { FPaintingNow = false; }};
   if (!FFirstPaintDone) {
     PaintGrid(screen, clip);
     DoPaint();

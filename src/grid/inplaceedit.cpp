@@ -1,5 +1,6 @@
 #include "grid/inplaceedit.h"
 
+#include "classlib/scopeexit.h"
 #include "grid/basegrid.h"
 #include "grid/qtbytes.h"
 
@@ -134,10 +135,7 @@ void TInplaceEdit::SetMaxLength(int value) {
 
 void TInplaceEdit::UpdateContents() {
   FLoading = true;
-  struct Done {
-    bool &flag;
-    ~Done() { flag = false; }
-  } done{FLoading};
+  ScopeExit done{[this] { FLoading = false; }};
   clear();
   FEditMask = FGrid->GetEditMask(FGrid->Col(), FGrid->Row());
   setInputMask(bytesToQString(QtInputMask(FEditMask)));
