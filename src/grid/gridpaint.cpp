@@ -586,7 +586,8 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
       text.Right -= button->GetTotalWidth();
   }
   const TdgControlType type = controlType;
-  p.fillRect(qrect(text), bg);
+  // The whole cell: a button shorter than its row leaves the rest below it.
+  p.fillRect(qrect(r), bg);
   if (!insertRow && type != ctNone) {
     const Variant value = GetCell(dataCol, dataRow);
     if (type == ctCheck) {

@@ -139,6 +139,17 @@ TEST(GridPaint, InsertRowIsPaintedOnceBelowTheRows) {
       ASSERT_NE(image.pixel(x, y) & 0xFFFFFF, black) << x << "," << y;
 }
 
+TEST(GridPaint, CellBelowAShortButtonIsBackground) {
+  Shown s;
+  s.grid.GetCol(Variant(2))->SetButtonType(btNormal);
+  s.grid.SetRowHeight(2, 40);
+  const TRect cell = s.grid.GetCellRect(2, 2);
+  const QImage image = s.shot();
+  for (int y = cell.Bottom - 8; y < cell.Bottom - 2; ++y)
+    for (int x = cell.Right - 8; x < cell.Right - 2; ++x)
+      ASSERT_NE(image.pixel(x, y) & 0xFFFFFF, black) << x << "," << y;
+}
+
 TEST(GridPaint, SelectedPictureIsTinted) {
   Shown s;
   s.grid.GetCol(Variant(2))->SetControlType(ctPicture);
