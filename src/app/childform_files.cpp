@@ -13,8 +13,8 @@
 #include "engine/userinterface.h"
 #include "engine/utilities.h"
 #include "filterlist/filterfile.h"
-#include "grid/combo.h"
 #include "grid/colrow.h"
+#include "grid/combo.h"
 #include "grid/dgbasegrid.h"
 #include "grid/font.h"
 #include "qtext/qtext.h"
@@ -47,20 +47,6 @@ bool validAction(const std::string &value) {
 
 std::string cellText(TdgGrid &grid, int col, int row) { return grid.GetCell(col, row).toString(); }
 
-// A column whose cells pick one of the choices from a list under the cell.
-void giveDropDownList(TdgGrid &grid, int col, const std::vector<std::string> &choices) {
-  TdgCol &column = *grid.GetCol(Variant(col));
-  column.SetButtonType(btCombo);
-  TdgCombo &combo = column.EnsureCombo();
-  TdgComboGrid &list = *combo.ComboGrid();
-  list.SetStoreData(true);
-  list.SetRows(static_cast<int>(choices.size()));
-  for (std::size_t i = 0; i < choices.size(); ++i)
-    list.SetCell(1, static_cast<int>(i) + 1, Variant(choices[i]));
-  combo.SetDropDownRows(static_cast<int>(choices.size()));
-  combo.SetDropDownStyle(ddDropDownList);
-}
-
 } // namespace
 
 void TchildForm::buildFilesPage() {
@@ -84,8 +70,11 @@ void TchildForm::buildFilesPage() {
   std::vector<std::string> subfolderChoices = {"None", "All", "1 level"};
   for (int levels = 2; levels <= 9; ++levels)
     subfolderChoices.push_back(Format("%d levels", {levels}));
-  giveDropDownList(*fileGrid_, 2, subfolderChoices);
-  giveDropDownList(*fileGrid_, 3, {"Add", "Subtract", "Ignore"});
+  const std::vector<std::string> actionChoices = {"Add", "Subtract", "Ignore"};
+  GiveDropDownList(*fileGrid_->GetCol(Variant(2)), subfolderChoices)
+      .SetDropDownRows(static_cast<int>(subfolderChoices.size()));
+  GiveDropDownList(*fileGrid_->GetCol(Variant(3)), actionChoices)
+      .SetDropDownRows(static_cast<int>(actionChoices.size()));
   layout->addWidget(fileGrid_, 1);
 
   fileGrid_->OnInsertRow = [this](TdgBaseGrid *, int row, bool) { applyRowRules(row); };

@@ -493,4 +493,16 @@ QPoint CenterOnScreen(const QRect &available, int w, int h) {
           available.y() + (available.height() - h) / 2};
 }
 
+TdgCombo &GiveDropDownList(TdgCol &column, const std::vector<std::string> &choices) {
+  column.SetButtonType(btCombo);
+  TdgCombo &combo = column.EnsureCombo();
+  TdgComboGrid &list = *combo.ComboGrid();
+  list.SetStoreData(true);
+  list.SetRows(static_cast<int>(choices.size()));
+  for (std::size_t i = 0; i < choices.size(); ++i)
+    list.SetCell(1, static_cast<int>(i) + 1, Variant(choices[i]));
+  combo.SetDropDownStyle(ddDropDownList);
+  return combo;
+}
+
 } // namespace marrowen

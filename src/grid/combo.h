@@ -8,6 +8,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace marrowen {
 
@@ -160,5 +161,9 @@ QPoint KeepDropDownOnScreen(const QRect &available, int x, int y, int w, int h, 
                             int lineWidth);
 // A pop-up window centred on the available area.
 QPoint CenterOnScreen(const QRect &available, int w, int h);
+
+// Makes the column's cells pick one of `choices` from a list under the cell;
+// the list's other settings are left to the caller.
+TdgCombo &GiveDropDownList(TdgCol &column, const std::vector<std::string> &choices);
 
 } // namespace marrowen

@@ -33,17 +33,9 @@ QImage grabWithPopups(TdgGrid &grid) {
 }
 
 void giveList(TdgGrid &grid, int col, const std::vector<std::string> &items) {
-  TdgCol &column = *grid.GetCol(Variant(col));
-  column.SetButtonType(btCombo);
-  TdgCombo &combo = column.EnsureCombo();
-  TdgComboGrid &list = *combo.ComboGrid();
-  list.SetStoreData(true);
-  list.SetRows(static_cast<int>(items.size()));
-  for (std::size_t i = 0; i < items.size(); ++i)
-    list.SetCell(1, static_cast<int>(i) + 1, Variant(items[i]));
+  TdgCombo &combo = GiveDropDownList(*grid.GetCol(Variant(col)), items);
   combo.SetDropDownRows(6);
   combo.SetAutoSearch(asTop);
-  combo.SetDropDownStyle(ddDropDownList);
 }
 
 } // namespace
