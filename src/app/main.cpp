@@ -2,23 +2,14 @@
 #include "app/childform.h"
 #include "app/commandline.h"
 #include "app/commandlinehelper.h"
-#include "app/commentdialogs.h"
 #include "app/ddeserver.h"
-#include "app/descriptiondialogs.h"
-#include "app/eoldialogs.h"
 #include "app/exports.h"
-#include "app/filedialogs.h"
-#include "app/iodialogs.h"
-#include "app/linedialogs.h"
 #include "app/mainform.h"
+#include "app/nodedialogs.h"
 #include "app/patternmenu.h"
-#include "app/scriptdialogs.h"
-#include "app/searchdialogs.h"
 #include "app/shellextensions.h"
 #include "app/taskmenu.h"
-#include "app/unicodemapform.h"
 #include "app/updateform.h"
-#include "app/utilitydialogs.h"
 #include "app/windowjobhost.h"
 #include "app/wizard.h"
 #include "classlib/safefile.h"
@@ -59,25 +50,16 @@ int main(int argc, char **argv) {
   // With no screen nobody can answer a window: questions are answered, and
   // messages written to standard error.
   marrowen::DialogRunner::setHeadless(marrowen::platformHasNoScreen());
-  // The parameters as bytes, after Qt took its own options out.
   marrowen::TchildForm::install();
   marrowen::installExportCommands();
   marrowen::installWizard();
   marrowen::installPatternMenu();
-  marrowen::registerUnicodeMapDialog();
-  marrowen::registerSearchDialogs();
-  marrowen::registerEOLDialogs();
-  marrowen::registerFileDialogs();
-  marrowen::registerUtilityDialogs();
-  marrowen::registerCommentDialogs();
-  marrowen::registerScriptDialogs();
-  marrowen::registerInputOutputDialogs();
-  marrowen::registerDescriptionDialogs();
-  marrowen::registerLineDialogs();
+  marrowen::registerNodeDialogs();
   marrowen::installTaskMenu();
   marrowen::installUpdateCheck();
   marrowen::installShellExtensions();
   marrowen::installCommandLineHelper();
+  // The parameters as bytes, after Qt took its own options out.
   marrowen::installCommandLine(std::vector<std::string>(argv + 1, argv + argc));
 
   QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(QApplication::arguments());

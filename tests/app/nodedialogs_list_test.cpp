@@ -1,14 +1,5 @@
 #include "app/childform.h"
-#include "app/commentdialogs.h"
-#include "app/descriptiondialogs.h"
-#include "app/eoldialogs.h"
-#include "app/filedialogs.h"
-#include "app/iodialogs.h"
-#include "app/linedialogs.h"
-#include "app/scriptdialogs.h"
-#include "app/searchdialogs.h"
-#include "app/unicodemapform.h"
-#include "app/utilitydialogs.h"
+#include "app/nodedialogs.h"
 #include "app_testing.h"
 
 #include <QCoreApplication>
@@ -20,16 +11,7 @@ class EveryDialog : public AppTest {
 protected:
   void SetUp() override {
     AppTest::SetUp();
-    registerCommentDialogs();
-    registerDescriptionDialogs();
-    registerEOLDialogs();
-    registerFileDialogs();
-    registerInputOutputDialogs();
-    registerLineDialogs();
-    registerScriptDialogs();
-    registerSearchDialogs();
-    registerUnicodeMapDialog();
-    registerUtilityDialogs();
+    registerNodeDialogs();
   }
 };
 
