@@ -254,14 +254,21 @@ void TchildForm::showTrialOutput(int serial, const std::string &text,
     finished();
     return;
   }
-  // The builder has the document nearly done; the window only takes it.
+  // The output shows as far as the builder got; the rest follows between
+  // events, and a press of the button meanwhile stops it there.
   builder.finish(text, areaName, this, [this, serial, finished](PreparedMemoText prepared) {
     if (serial != trialSerial)
       return;
-    const QString warning = adoptMemoDocument(trialOutput, std::move(prepared));
+    QPointer<TchildForm> self(this);
+    const QString warning = adoptMemoDocument(
+        trialOutput, std::move(prepared),
+        [self, serial, finished] {
+          if (self && serial == trialSerial)
+            finished();
+        },
+        [self, serial] { return self && serial == trialSerial; });
     if (!warning.isEmpty())
       messageBox(QMessageBox::Warning, fromQString(warning));
-    finished();
   });
 }
 

@@ -6,6 +6,7 @@
 #include "qtext/qtext.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -14,6 +15,7 @@
 #include <QTextEdit>
 #include <QThread>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <algorithm>
 #include <condition_variable>
@@ -28,6 +30,29 @@ namespace {
 // The bytes a memo was given, kept on the memo itself so that any code
 // holding the control can hand them back.
 constexpr const char *bytesProperty = "marrowenMemoBytes";
+// Counts the texts a memo is given, so that the filling of an older one stops.
+constexpr const char *textProperty = "marrowenMemoText";
+// While a memo takes the rest of a text: whether it was read-only before.
+constexpr const char *fillingProperty = "marrowenMemoFilling";
+
+void endFilling(QWidget *memo) {
+  const QVariant wasReadOnly = memo->property(fillingProperty);
+  if (!wasReadOnly.isValid())
+    return;
+  memo->setProperty(fillingProperty, QVariant());
+  if (auto *plain = qobject_cast<QPlainTextEdit *>(memo)) {
+    plain->setReadOnly(wasReadOnly.toBool());
+    plain->document()->setUndoRedoEnabled(true);
+  }
+}
+
+// A memo is given a new text: any filling of the old one stops.
+int newMemoText(QWidget *memo) {
+  endFilling(memo);
+  const int text = memo->property(textProperty).toInt() + 1;
+  memo->setProperty(textProperty, text);
+  return text;
+}
 
 // The text a memo shows for `bytes`: NULs left out, each of CR LF, LF and
 // CR one break. One pass, as a long trial text is shown whole.
@@ -122,6 +147,7 @@ QString setMemoBytes(QWidget *memo, std::string_view bytes, std::string_view sou
     adoptMemoDocument(plain, std::move(prepared));
     return nullWarning(sourceName, bytes);
   }
+  newMemoText(memo);
   memo->setProperty(bytesProperty, stored);
   if (plain)
     plain->setPlainText(text);
@@ -250,19 +276,93 @@ PreparedMemoText prepareMemoText(std::string bytes, std::string_view sourceName,
   return prepared;
 }
 
-QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared) {
+namespace {
+
+// The rest of a text a memo shows the start of, placed a slice at a time.
+struct MemoFilling {
+  QPointer<QPlainTextEdit> memo;
+  QPointer<QTextDocument> document;
+  QByteArray bytes;
+  qsizetype shown = 0;
+  bool endsInCr = false;
+  int text = 0;
+  qsizetype slice = 64 << 10;
+  std::function<void()> complete;
+  std::function<bool()> keepGoing;
+};
+
+void fillMemo(const std::shared_ptr<MemoFilling> &filling) {
+  QPlainTextEdit *memo = filling->memo;
+  if (!memo || !filling->document || memo->property(textProperty).toInt() != filling->text)
+    return;
+  if (filling->keepGoing && !filling->keepGoing()) {
+    memo->setProperty(bytesProperty, filling->bytes.left(filling->shown));
+    endFilling(memo);
+    emit memo->textChanged();
+    return;
+  }
+  QElapsedTimer timer;
+  timer.start();
+  const qsizetype end = std::min(filling->bytes.size(), filling->shown + filling->slice);
+  std::string_view piece(filling->bytes.constData() + filling->shown,
+                         static_cast<std::size_t>(end - filling->shown));
+  if (filling->endsInCr && !piece.empty() && piece.front() == '\n')
+    piece.remove_prefix(1);
+  filling->endsInCr = !piece.empty() && piece.back() == '\r';
+  QTextCursor cursor(filling->document);
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(shownText(piece));
+  filling->document->setModified(false);
+  filling->shown = end;
+  // Slices of about 15 ms keep the window answering.
+  const qint64 spent = std::max<qint64>(timer.nsecsElapsed(), 1);
+  filling->slice = std::clamp<qsizetype>(filling->slice * 15'000'000 / spent, 16 << 10, 1 << 20);
+  if (filling->shown < filling->bytes.size()) {
+    QTimer::singleShot(0, memo, [filling] { fillMemo(filling); });
+    return;
+  }
+  endFilling(memo);
+  if (filling->complete)
+    filling->complete();
+}
+
+} // namespace
+
+QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared,
+                          std::function<void()> complete, std::function<bool()> keepGoing) {
   QTextDocument *document = prepared.document.release();
   document->setParent(memo);
   // The memo's own first document goes with setDocument; an adopted one is ours to free.
   QTextDocument *old = memo->document();
   const bool adopted = old && old->parent() == memo;
+  const int text = newMemoText(memo);
   memo->setProperty(bytesProperty, prepared.bytes);
   memo->setDocument(document);
   document->setModified(false);
   if (adopted)
     old->deleteLater();
+  const bool whole = prepared.shown < 0 || prepared.shown >= prepared.bytes.size();
+  if (whole) {
+    document->setUndoRedoEnabled(true);
+  } else {
+    auto filling = std::make_shared<MemoFilling>();
+    filling->memo = memo;
+    filling->document = document;
+    filling->bytes = prepared.bytes;
+    filling->shown = prepared.shown;
+    filling->endsInCr = prepared.endsInCr;
+    filling->text = text;
+    filling->complete = std::move(complete);
+    filling->keepGoing = std::move(keepGoing);
+    memo->setProperty(fillingProperty, memo->isReadOnly());
+    memo->setReadOnly(true);
+    document->setUndoRedoEnabled(false);
+    QTimer::singleShot(0, memo, [filling] { fillMemo(filling); });
+  }
   // A new document sends no change of its own.
   emit memo->textChanged();
+  if (whole && complete)
+    complete();
   return prepared.warning;
 }
 
@@ -286,29 +386,39 @@ MemoDocumentBuilder::MemoDocumentBuilder(QThread *memoThread, const QFont &font)
     document->setDocumentLayout(new QPlainTextDocumentLayout(document.get()));
     document->setUndoRedoEnabled(false);
     QTextCursor cursor(document.get());
-    bool afterCr = false, sawNul = false;
+    // Slices short enough that `finish` finds the document soon.
+    constexpr std::size_t slice = 256 << 10;
+    std::string piece;
+    std::size_t pieceAt = 0, shown = 0;
+    bool endsInCr = false;
     for (;;) {
-      std::string piece;
       {
         std::unique_lock lock(state->mutex);
-        state->wake.wait(
-            lock, [&] { return state->cancelled || state->finished || !state->pieces.empty(); });
+        if (pieceAt == piece.size()) {
+          state->wake.wait(lock, [&] {
+            return state->cancelled || state->finished || !state->pieces.empty();
+          });
+          if (!state->cancelled && !state->finished) {
+            // All that waits is taken at once: each insertion has a cost of its own.
+            piece = std::move(state->pieces.front());
+            state->pieces.pop_front();
+            for (; !state->pieces.empty(); state->pieces.pop_front())
+              piece += state->pieces.front();
+            pieceAt = 0;
+          }
+        }
         if (state->cancelled)
           return;
-        if (state->pieces.empty())
+        if (state->finished)
           break;
-        // All that waits goes in at once: each insertion has a cost of its own.
-        piece = std::move(state->pieces.front());
-        state->pieces.pop_front();
-        for (; !state->pieces.empty(); state->pieces.pop_front())
-          piece += state->pieces.front();
       }
-      // A CR LF cut between two pieces is still one break.
-      std::string_view bytes = piece;
-      if (afterCr && !bytes.empty() && bytes.front() == '\n')
+      std::string_view bytes = std::string_view(piece).substr(pieceAt, slice);
+      pieceAt += bytes.size();
+      shown += bytes.size();
+      // A CR LF cut between two slices is still one break.
+      if (endsInCr && !bytes.empty() && bytes.front() == '\n')
         bytes.remove_prefix(1);
-      afterCr = !bytes.empty() && bytes.back() == '\r';
-      sawNul = sawNul || std::memchr(bytes.data(), 0, bytes.size()) != nullptr;
+      endsInCr = !bytes.empty() && bytes.back() == '\r';
       QTextBlock from = document->lastBlock();
       cursor.insertText(shownText(bytes));
       // Layout objects made here are ones the memo need not make.
@@ -317,10 +427,10 @@ MemoDocumentBuilder::MemoDocumentBuilder(QThread *memoThread, const QFont &font)
     }
     PreparedMemoText prepared;
     prepared.bytes = QByteArray(state->whole.data(), static_cast<qsizetype>(state->whole.size()));
-    if (sawNul)
-      prepared.warning = nullWarning(state->sourceName, state->whole);
+    prepared.warning = nullWarning(state->sourceName, state->whole);
+    prepared.shown = static_cast<qsizetype>(std::min(shown, state->whole.size()));
+    prepared.endsInCr = endsInCr;
     std::string().swap(state->whole);
-    document->setUndoRedoEnabled(true);
     document->moveToThread(memoThread);
     prepared.document = std::move(document);
     auto shared = std::make_shared<PreparedMemoText>(std::move(prepared));

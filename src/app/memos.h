@@ -40,15 +40,30 @@ struct PreparedMemoText {
   std::unique_ptr<QTextDocument> document;
   QByteArray bytes;
   QString warning;
+  // How many of `bytes` the document shows (-1: all). The rest is placed by
+  // adoptMemoDocument; `endsInCr` says the shown part ends in a CR, so an LF
+  // starting the rest belongs to that break.
+  qsizetype shown = -1;
+  bool endsInCr = false;
 };
 PreparedMemoText prepareMemoText(std::string bytes, std::string_view sourceName,
                                  QThread *memoThread, const QFont &font);
-QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared);
+// When the document shows only the start of its text, the memo shows it at
+// once and takes the rest a slice at a time between events, read-only
+// meanwhile. `complete` runs once the whole text is in (at once when nothing
+// was left), never when the memo is given another text first. When
+// `keepGoing` says no, the memo keeps the part it shows, and that part
+// becomes its bytes.
+QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared,
+                          std::function<void()> complete = {},
+                          std::function<bool()> keepGoing = {});
 
 // Builds a plain-text memo's document on a thread of its own from bytes that
-// arrive in pieces (a job's output), so a long text is ready soon after its
-// last piece. Pieces come from any one thread; a builder dropped unfinished
-// stops and frees what it made.
+// arrive in pieces (a job's output). A document takes a long text more slowly
+// than a job makes it, so at `finish` the builder stops where it is and hands
+// over what it has made: the memo shows that at once and places the rest
+// itself (adoptMemoDocument). Pieces come from any one thread; a builder
+// dropped unfinished stops and frees what it made.
 class MemoDocumentBuilder {
 public:
   MemoDocumentBuilder(QThread *memoThread, const QFont &font);
@@ -57,8 +72,8 @@ public:
   MemoDocumentBuilder &operator=(const MemoDocumentBuilder &) = delete;
 
   void append(std::string_view bytes);
-  // No more pieces: `bytes` is their whole. `ready` gets the finished text on
-  // the memo's thread, unless `context` is gone by then.
+  // No more pieces: `bytes` is their whole. `ready` gets the text made so far
+  // on the memo's thread, unless `context` is gone by then.
   void finish(std::string bytes, std::string_view sourceName, QObject *context,
               std::function<void(PreparedMemoText)> ready);
   void cancel();

@@ -251,8 +251,8 @@ TEST_F(ChildForm, TrialRunAndCompiledFilter) {
   form->trialRunButtonClick();
   EXPECT_EQ(form->Tabs->currentWidget(), form->filtersTab);
 
-  // A long result is made ready elsewhere and arrives whole, its CR LF
-  // pairs whole wherever the pieces were cut.
+  // A long result is built elsewhere while the job runs and completed in the
+  // memo, its CR LF pairs whole wherever the pieces were cut.
   std::string longText;
   for (int i = 0; longText.size() < (3 << 20); ++i)
     longText += i % 1000 == 0 ? "abc\n" : i % 1001 == 0 ? "abc\r" : "abc\r\n";

@@ -2,6 +2,7 @@
 
 #include "app_testing.h"
 
+#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTextEdit>
@@ -53,8 +54,7 @@ TEST_F(Memos, BuilderJoinsPiecesAsTheWholeText) {
       builder.append(piece);
     builder.finish(whole, "Trial Output", &memo, [&](PreparedMemoText prepared) {
       EXPECT_FALSE(prepared.warning.isEmpty());
-      adoptMemoDocument(&memo, std::move(prepared));
-      done = true;
+      adoptMemoDocument(&memo, std::move(prepared), [&] { done = true; });
     });
   }
   ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
@@ -67,6 +67,52 @@ TEST_F(Memos, BuilderJoinsPiecesAsTheWholeText) {
   dropped->append("x");
   dropped.reset();
   QTest::qWait(50);
+}
+
+// A memo given the start of a text shows it at once and takes the rest in
+// slices, read-only meanwhile; stopped, it keeps what it shows as its bytes.
+TEST_F(Memos, MemoTakesTheRestOfATextItShowsTheStartOf) {
+  std::string whole;
+  for (int i = 0; whole.size() < (300 << 10); ++i)
+    whole += "line " + std::to_string(i) + "\r\n";
+  whole += std::string("x\0y\r", 4);
+  const qsizetype cut = whole.find("\r\n", 1000) + 1; // between CR and LF
+  auto prepared = [&] {
+    PreparedMemoText text;
+    text.document = std::make_unique<QTextDocument>();
+    text.document->setDocumentLayout(new QPlainTextDocumentLayout(text.document.get()));
+    text.document->setPlainText(QString::fromLatin1(whole.substr(0, cut - 1)) + "\n");
+    text.bytes = QByteArray(whole.data(), static_cast<qsizetype>(whole.size()));
+    text.shown = cut;
+    text.endsInCr = true;
+    return text;
+  };
+
+  QPlainTextEdit memo;
+  int completed = 0;
+  adoptMemoDocument(&memo, prepared(), [&] { ++completed; });
+  EXPECT_TRUE(memo.isReadOnly());
+  EXPECT_EQ(memoBytes(&memo), whole) << "the bytes are whole while the rest goes in";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return completed == 1; }, 5000));
+  EXPECT_FALSE(memo.isReadOnly());
+  EXPECT_FALSE(memoEdited(&memo));
+  EXPECT_EQ(memoTextBytes(memo.document()->toPlainText()), std::string(whole).erase(whole.size() - 3, 1) + "\n")
+      << "the CR LF cut at the start of the rest is one break, the NUL is left out";
+
+  bool goOn = true;
+  adoptMemoDocument(&memo, prepared(), [&] { ++completed; }, [&] { return goOn; });
+  goOn = false;
+  QTest::qWait(50);
+  EXPECT_FALSE(memo.isReadOnly());
+  EXPECT_EQ(completed, 1);
+  EXPECT_EQ(memoBytes(&memo), whole.substr(0, cut));
+
+  adoptMemoDocument(&memo, prepared(), [&] { ++completed; });
+  setMemoBytes(&memo, "new");
+  QTest::qWait(50);
+  EXPECT_EQ(completed, 1) << "a memo given another text drops the rest of the old one";
+  EXPECT_EQ(memo.toPlainText(), "new");
+  EXPECT_FALSE(memo.isReadOnly());
 }
 
 } // namespace
