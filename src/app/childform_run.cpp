@@ -262,9 +262,13 @@ void TchildForm::showTrialOutput(int serial, const std::string &text,
     QPointer<TchildForm> self(this);
     const QString warning = adoptMemoDocument(
         trialOutput, std::move(prepared),
-        [self, serial, finished] {
-          if (self && serial == trialSerial)
+        [self, serial, finished](bool whole) {
+          if (!self || serial != trialSerial)
+            return;
+          if (whole)
             finished();
+          else
+            self->setTrialRunning(false);
         },
         [self, serial] { return self && serial == trialSerial; });
     if (!warning.isEmpty())

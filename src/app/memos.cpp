@@ -1,6 +1,7 @@
 #include "app/memos.h"
 
 #include "classlib/codepage.h"
+#include "classlib/scopeexit.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
 #include "qtext/qtext.h"
@@ -35,6 +36,12 @@ constexpr const char *textProperty = "marrowenMemoText";
 // While a memo takes the rest of a text: whether it was read-only before.
 constexpr const char *fillingProperty = "marrowenMemoFilling";
 
+// Raised while this file changes a memo's text: any other change (typing,
+// clear(), an insertion from code) lets go of the bytes given, so they are
+// never handed back for a text they no longer match.
+constexpr const char *writingProperty = "marrowenMemoWriting";
+constexpr const char *watchedProperty = "marrowenMemoWatched";
+
 void endFilling(QWidget *memo) {
   const QVariant wasReadOnly = memo->property(fillingProperty);
   if (!wasReadOnly.isValid())
@@ -52,6 +59,29 @@ int newMemoText(QWidget *memo) {
   const int text = memo->property(textProperty).toInt() + 1;
   memo->setProperty(textProperty, text);
   return text;
+}
+
+void watchMemo(QWidget *memo) {
+  if (memo->property(watchedProperty).toBool())
+    return;
+  memo->setProperty(watchedProperty, true);
+  auto changed = [memo] {
+    if (memo->property(writingProperty).toInt() == 0) {
+      memo->setProperty(bytesProperty, QVariant());
+      newMemoText(memo);
+    }
+  };
+  if (auto *plain = qobject_cast<QPlainTextEdit *>(memo))
+    QObject::connect(plain, &QPlainTextEdit::textChanged, memo, changed);
+  else if (auto *rich = qobject_cast<QTextEdit *>(memo))
+    QObject::connect(rich, &QTextEdit::textChanged, memo, changed);
+}
+
+[[nodiscard]] auto writingMemo(QWidget *memo) {
+  watchMemo(memo);
+  memo->setProperty(writingProperty, memo->property(writingProperty).toInt() + 1);
+  return ScopeExit{
+      [memo] { memo->setProperty(writingProperty, memo->property(writingProperty).toInt() - 1); }};
 }
 
 // The text a memo shows for `bytes`: NULs left out, each of CR LF, LF and
@@ -148,6 +178,7 @@ QString setMemoBytes(QWidget *memo, std::string_view bytes, std::string_view sou
     return nullWarning(sourceName, bytes);
   }
   newMemoText(memo);
+  const auto writing = writingMemo(memo);
   memo->setProperty(bytesProperty, stored);
   if (plain)
     plain->setPlainText(text);
@@ -243,6 +274,8 @@ void UpdateMemoPosAndSize(const QWidget *memo, MemoStatusBar *status) {
 }
 
 void bindMemoStatus(QWidget *memo, MemoStatusBar *status) {
+  // An edit must let go of the bytes given before the panels count them.
+  watchMemo(memo);
   auto update = [memo, status] { UpdateMemoPosAndSize(memo, status); };
   auto position = [memo, status] { UpdateMemoCursorPos(memo, status); };
   if (auto *plain = qobject_cast<QPlainTextEdit *>(memo)) {
@@ -287,18 +320,24 @@ struct MemoFilling {
   bool endsInCr = false;
   int text = 0;
   qsizetype slice = 64 << 10;
-  std::function<void()> complete;
+  std::function<void(bool whole)> ended;
   std::function<bool()> keepGoing;
 };
 
 void fillMemo(const std::shared_ptr<MemoFilling> &filling) {
   QPlainTextEdit *memo = filling->memo;
-  if (!memo || !filling->document || memo->property(textProperty).toInt() != filling->text)
+  if (!memo || !filling->document || memo->property(textProperty).toInt() != filling->text) {
+    if (filling->ended)
+      filling->ended(false);
     return;
+  }
+  const auto writing = writingMemo(memo);
   if (filling->keepGoing && !filling->keepGoing()) {
     memo->setProperty(bytesProperty, filling->bytes.left(filling->shown));
     endFilling(memo);
     emit memo->textChanged();
+    if (filling->ended)
+      filling->ended(false);
     return;
   }
   QElapsedTimer timer;
@@ -322,20 +361,22 @@ void fillMemo(const std::shared_ptr<MemoFilling> &filling) {
     return;
   }
   endFilling(memo);
-  if (filling->complete)
-    filling->complete();
+  if (filling->ended)
+    filling->ended(true);
 }
 
 } // namespace
 
 QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared,
-                          std::function<void()> complete, std::function<bool()> keepGoing) {
+                          std::function<void(bool whole)> ended,
+                          std::function<bool()> keepGoing) {
   QTextDocument *document = prepared.document.release();
   document->setParent(memo);
   // The memo's own first document goes with setDocument; an adopted one is ours to free.
   QTextDocument *old = memo->document();
   const bool adopted = old && old->parent() == memo;
   const int text = newMemoText(memo);
+  const auto writing = writingMemo(memo);
   memo->setProperty(bytesProperty, prepared.bytes);
   memo->setDocument(document);
   document->setModified(false);
@@ -352,7 +393,7 @@ QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared,
     filling->shown = prepared.shown;
     filling->endsInCr = prepared.endsInCr;
     filling->text = text;
-    filling->complete = std::move(complete);
+    filling->ended = std::move(ended);
     filling->keepGoing = std::move(keepGoing);
     memo->setProperty(fillingProperty, memo->isReadOnly());
     memo->setReadOnly(true);
@@ -361,8 +402,8 @@ QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared,
   }
   // A new document sends no change of its own.
   emit memo->textChanged();
-  if (whole && complete)
-    complete();
+  if (whole && ended)
+    ended(true);
   return prepared.warning;
 }
 

@@ -50,12 +50,12 @@ PreparedMemoText prepareMemoText(std::string bytes, std::string_view sourceName,
                                  QThread *memoThread, const QFont &font);
 // When the document shows only the start of its text, the memo shows it at
 // once and takes the rest a slice at a time between events, read-only
-// meanwhile. `complete` runs once the whole text is in (at once when nothing
-// was left), never when the memo is given another text first. When
-// `keepGoing` says no, the memo keeps the part it shows, and that part
-// becomes its bytes.
+// meanwhile. `ended` runs when the memo stops taking the text: with true
+// once the whole text is in (at once when nothing was left), with false when
+// the memo was given another text first or `keepGoing` said no; then the
+// memo keeps the part it shows, and that part becomes its bytes.
 QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared,
-                          std::function<void()> complete = {},
+                          std::function<void(bool whole)> ended = {},
                           std::function<bool()> keepGoing = {});
 
 // Builds a plain-text memo's document on a thread of its own from bytes that

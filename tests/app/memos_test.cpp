@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QTextEdit>
 
+#include <vector>
+
 namespace marrowen {
 namespace {
 
@@ -39,6 +41,9 @@ TEST_F(Memos, BytesComeBackUntilEdited) {
   memo.moveCursor(QTextCursor::End);
   memo.insertPlainText("d");
   EXPECT_EQ(memoBytes(&memo), "a\r\nb\r\ncd");
+  setMemoBytes(&memo, "xy");
+  memo.clear();
+  EXPECT_EQ(memoBytes(&memo), "") << "a memo cleared from code hands back nothing";
 }
 
 // A document built from pieces shows what the whole would: a CR LF cut
@@ -54,7 +59,7 @@ TEST_F(Memos, BuilderJoinsPiecesAsTheWholeText) {
       builder.append(piece);
     builder.finish(whole, "Trial Output", &memo, [&](PreparedMemoText prepared) {
       EXPECT_FALSE(prepared.warning.isEmpty());
-      adoptMemoDocument(&memo, std::move(prepared), [&] { done = true; });
+      adoptMemoDocument(&memo, std::move(prepared), [&](bool) { done = true; });
     });
   }
   ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
@@ -89,29 +94,32 @@ TEST_F(Memos, MemoTakesTheRestOfATextItShowsTheStartOf) {
   };
 
   QPlainTextEdit memo;
-  int completed = 0;
-  adoptMemoDocument(&memo, prepared(), [&] { ++completed; });
+  std::vector<bool> ends;
+  auto ended = [&](bool whole) { ends.push_back(whole); };
+  adoptMemoDocument(&memo, prepared(), ended);
   EXPECT_TRUE(memo.isReadOnly());
   EXPECT_EQ(memoBytes(&memo), whole) << "the bytes are whole while the rest goes in";
-  ASSERT_TRUE(QTest::qWaitFor([&] { return completed == 1; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !ends.empty(); }, 5000));
+  EXPECT_EQ(ends, std::vector<bool>{true});
   EXPECT_FALSE(memo.isReadOnly());
   EXPECT_FALSE(memoEdited(&memo));
-  EXPECT_EQ(memoTextBytes(memo.document()->toPlainText()), std::string(whole).erase(whole.size() - 3, 1) + "\n")
+  EXPECT_EQ(memoTextBytes(memo.document()->toPlainText()),
+            std::string(whole).erase(whole.size() - 3, 1) + "\n")
       << "the CR LF cut at the start of the rest is one break, the NUL is left out";
 
   bool goOn = true;
-  adoptMemoDocument(&memo, prepared(), [&] { ++completed; }, [&] { return goOn; });
+  adoptMemoDocument(&memo, prepared(), ended, [&] { return goOn; });
   goOn = false;
-  QTest::qWait(50);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ends.size() == 2; }, 5000));
+  EXPECT_FALSE(ends.back());
   EXPECT_FALSE(memo.isReadOnly());
-  EXPECT_EQ(completed, 1);
-  EXPECT_EQ(memoBytes(&memo), whole.substr(0, cut));
+  EXPECT_EQ(memoBytes(&memo), whole.substr(0, cut)) << "stopped, it hands back what it shows";
 
-  adoptMemoDocument(&memo, prepared(), [&] { ++completed; });
-  setMemoBytes(&memo, "new");
-  QTest::qWait(50);
-  EXPECT_EQ(completed, 1) << "a memo given another text drops the rest of the old one";
-  EXPECT_EQ(memo.toPlainText(), "new");
+  adoptMemoDocument(&memo, prepared(), ended);
+  memo.clear();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ends.size() == 3; }, 5000));
+  EXPECT_FALSE(ends.back()) << "a memo given another text drops the rest of the old one";
+  EXPECT_EQ(memoBytes(&memo), "");
   EXPECT_FALSE(memo.isReadOnly());
 }
 
