@@ -368,8 +368,7 @@ void fillMemo(const std::shared_ptr<MemoFilling> &filling) {
 } // namespace
 
 QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared,
-                          std::function<void(bool whole)> ended,
-                          std::function<bool()> keepGoing) {
+                          std::function<void(bool whole)> ended, std::function<bool()> keepGoing) {
   QTextDocument *document = prepared.document.release();
   document->setParent(memo);
   // The memo's own first document goes with setDocument; an adopted one is ours to free.
@@ -436,9 +435,8 @@ MemoDocumentBuilder::MemoDocumentBuilder(QThread *memoThread, const QFont &font)
       {
         std::unique_lock lock(state->mutex);
         if (pieceAt == piece.size()) {
-          state->wake.wait(lock, [&] {
-            return state->cancelled || state->finished || !state->pieces.empty();
-          });
+          state->wake.wait(
+              lock, [&] { return state->cancelled || state->finished || !state->pieces.empty(); });
           if (!state->cancelled && !state->finished) {
             // All that waits is taken at once: each insertion has a cost of its own.
             piece = std::move(state->pieces.front());
