@@ -8,6 +8,7 @@
 #include "grid/combo.h"
 #include "grid/dgbasegrid.h"
 #include "grid/layout.h"
+#include "grid_bench.h"
 
 #include <QApplication>
 
@@ -22,16 +23,6 @@ using namespace marrowen;
 namespace {
 
 constexpr int listItems = 10000;
-
-void ensureApplication() {
-  if (QApplication::instance())
-    return;
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static int argc = 1;
-  static char name[] = "grid_bench";
-  static char *argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-}
 
 // A grid whose column 1 has a sorted list of its own.
 std::unique_ptr<TdgGrid> gridWithList() {

@@ -5,6 +5,7 @@
 
 #include "grid/celleditors.h"
 #include "grid/dgbasegrid.h"
+#include "grid_bench.h"
 
 #include <QApplication>
 #include <QImage>
@@ -20,16 +21,6 @@
 using namespace marrowen;
 
 namespace {
-
-void ensureApplication() {
-  if (QApplication::instance())
-    return;
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static int argc = 1;
-  static char name[] = "grid_bench";
-  static char *argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-}
 
 // One shown grid per row count; only the first and last screens get values.
 TdgGrid &inputGrid(int rows) {

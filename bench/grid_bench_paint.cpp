@@ -4,6 +4,7 @@
 // both sizes.
 
 #include "grid/dgbasegrid.h"
+#include "grid_bench.h"
 
 #include <QApplication>
 #include <QImage>
@@ -19,16 +20,6 @@
 using namespace marrowen;
 
 namespace {
-
-void ensureApplication() {
-  if (QApplication::instance())
-    return;
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static int argc = 1;
-  static char name[] = "grid_bench";
-  static char *argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-}
 
 // One shown grid per row count, filled once.
 TdgGrid &shownGrid(int rows) {

@@ -6,6 +6,7 @@
 #include "grid/colrow.h"
 #include "grid/dgbasegrid.h"
 #include "grid/gridstream.h"
+#include "grid_bench.h"
 
 #include <QApplication>
 
@@ -20,17 +21,6 @@ using namespace marrowen;
 namespace {
 
 constexpr int gridRows = 100000, gridCols = 10;
-
-void ensureApplication() {
-  static std::unique_ptr<QApplication> app;
-  if (app || QApplication::instance())
-    return;
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static int argc = 1;
-  static char name[] = "grid_bench";
-  static char *argv[] = {name, nullptr};
-  app = std::make_unique<QApplication>(argc, argv);
-}
 
 const Variant &text12() {
   static const Variant text(std::string("abcdefghijkl"));

@@ -25,8 +25,6 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 
 namespace marrowen {
@@ -236,13 +234,7 @@ bool TchildForm::testThenAdd(const std::string &name) {
   expandLongPathName(name, entry);
   if (entry.empty())
     entry = name;
-  struct stat info {};
-  if (entry.find_first_of("*?") == std::string::npos && ::stat(entry.c_str(), &info) == 0 &&
-      S_ISDIR(info.st_mode)) {
-    while (entry.size() > 1 && entry.back() == '/')
-      entry.pop_back();
-    entry += entry == "/" ? "*.*" : "/*.*";
-  }
+  entry = fileGridEntry(std::move(entry));
   addFile(entry);
   checkButtonsEnableStatus();
   return true;

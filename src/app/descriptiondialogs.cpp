@@ -21,11 +21,6 @@ namespace marrowen {
 
 namespace {
 
-template <class Control> Control *named(Control *control, const char *name) {
-  control->setObjectName(QString::fromLatin1(name));
-  return control;
-}
-
 QTextEdit *readOnlyText(QWidget *parent, const char *name) {
   auto *text = named(new QTextEdit(parent), name);
   text->setReadOnly(true);

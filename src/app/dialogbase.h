@@ -18,6 +18,13 @@ class QSpinBox;
 
 namespace marrowen {
 
+// A control given the name of the component it stands for: the language
+// file keys on it.
+template <class Control> Control *named(Control *control, const char *name) {
+  control->setObjectName(QString::fromLatin1(name));
+  return control;
+}
+
 class TListObject;
 class TmenuForm;
 

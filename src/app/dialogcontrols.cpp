@@ -17,15 +17,6 @@
 
 namespace marrowen {
 
-namespace {
-
-template <class Control> Control *named(Control *control, const char *name) {
-  control->setObjectName(QString::fromLatin1(name));
-  return control;
-}
-
-} // namespace
-
 QString messageText(int id, std::string_view text) { return toQString(translate(id, text)); }
 
 QLabel *namedLabel(QWidget *parent, const char *name, const QString &caption, QWidget *buddy) {

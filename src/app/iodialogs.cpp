@@ -16,15 +16,6 @@
 
 namespace marrowen {
 
-namespace {
-
-template <class Control> Control *named(Control *control, const char *name) {
-  control->setObjectName(QString::fromLatin1(name));
-  return control;
-}
-
-} // namespace
-
 // ------------------------------------------------------------- TinputForm
 
 TinputForm::TinputForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(owner, window) {

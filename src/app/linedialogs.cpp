@@ -22,11 +22,6 @@ namespace marrowen {
 
 namespace {
 
-template <class Control> Control *named(Control *control, const char *name) {
-  control->setObjectName(QString::fromLatin1(name));
-  return control;
-}
-
 QSpinBox *spinEdit(QWidget *parent, const char *name, int low, int high) {
   auto *spin = named(new QSpinBox(parent), name);
   spin->setRange(low, high);

@@ -265,15 +265,19 @@ void TListDocument::resetFilterList() {
   selected_ = std::min(1, list_.count() - 1);
 }
 
-bool TListDocument::testThenAdd(const std::string &name) {
-  std::string entry = name;
+std::string fileGridEntry(std::string name) {
   struct stat info {};
-  if (entry.find_first_of("*?") == std::string::npos && ::stat(entry.c_str(), &info) == 0 &&
+  if (name.find_first_of("*?") == std::string::npos && ::stat(name.c_str(), &info) == 0 &&
       S_ISDIR(info.st_mode)) {
-    while (entry.size() > 1 && entry.back() == '/')
-      entry.pop_back();
-    entry += entry == "/" ? "*.*" : "/*.*";
+    while (name.size() > 1 && name.back() == '/')
+      name.pop_back();
+    name += name == "/" ? "*.*" : "/*.*";
   }
+  return name;
+}
+
+bool TListDocument::testThenAdd(const std::string &name) {
+  const std::string entry = fileGridEntry(name);
   // A new row takes the choices of the row above it.
   FileGridRow row{entry, "None", "Add"};
   if (!list_.files.empty()) {

@@ -29,6 +29,10 @@ private:
   std::string result_;
 };
 
+// What the files grid lists for `name`: a folder stands for every file in
+// it ("folder/*.*"); a file or a mask stays as given.
+std::string fileGridEntry(std::string name);
+
 // Where new nodes go in a filter tree held as a list of nodes with levels,
 // the way the filter-list window places them; shared by the window and by
 // the lists that run without one.

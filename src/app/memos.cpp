@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <QThread>
 #include <QThreadPool>
@@ -104,6 +105,16 @@ QString shownText(std::string_view bytes) {
   }
   text.truncate(out - start);
   return text;
+}
+
+// Appends `bytes` where `cursor` stands as a memo shows them. `endsInCr`
+// carries a CR that ended the bytes before, so that a CR LF cut between two
+// pieces is still one break.
+void appendShownText(QTextCursor &cursor, std::string_view bytes, bool &endsInCr) {
+  if (endsInCr && !bytes.empty() && bytes.front() == '\n')
+    bytes.remove_prefix(1);
+  endsInCr = !bytes.empty() && bytes.back() == '\r';
+  cursor.insertText(shownText(bytes));
 }
 
 // The warning about NULs left out of `bytes`; empty when there were none.
@@ -343,14 +354,12 @@ void fillMemo(const std::shared_ptr<MemoFilling> &filling) {
   QElapsedTimer timer;
   timer.start();
   const qsizetype end = std::min(filling->bytes.size(), filling->shown + filling->slice);
-  std::string_view piece(filling->bytes.constData() + filling->shown,
-                         static_cast<std::size_t>(end - filling->shown));
-  if (filling->endsInCr && !piece.empty() && piece.front() == '\n')
-    piece.remove_prefix(1);
-  filling->endsInCr = !piece.empty() && piece.back() == '\r';
   QTextCursor cursor(filling->document);
   cursor.movePosition(QTextCursor::End);
-  cursor.insertText(shownText(piece));
+  appendShownText(cursor,
+                  std::string_view(filling->bytes.constData() + filling->shown,
+                                   static_cast<std::size_t>(end - filling->shown)),
+                  filling->endsInCr);
   filling->document->setModified(false);
   filling->shown = end;
   // Slices of about 15 ms keep the window answering.
@@ -451,15 +460,11 @@ MemoDocumentBuilder::MemoDocumentBuilder(QThread *memoThread, const QFont &font)
         if (state->finished)
           break;
       }
-      std::string_view bytes = std::string_view(piece).substr(pieceAt, slice);
+      const std::string_view bytes = std::string_view(piece).substr(pieceAt, slice);
       pieceAt += bytes.size();
       shown += bytes.size();
-      // A CR LF cut between two slices is still one break.
-      if (endsInCr && !bytes.empty() && bytes.front() == '\n')
-        bytes.remove_prefix(1);
-      endsInCr = !bytes.empty() && bytes.back() == '\r';
       QTextBlock from = document->lastBlock();
-      cursor.insertText(shownText(bytes));
+      appendShownText(cursor, bytes, endsInCr);
       // Layout objects made here are ones the memo need not make.
       for (; from.isValid(); from = from.next())
         from.layout();

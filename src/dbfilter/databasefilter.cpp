@@ -1,12 +1,12 @@
 #include "dbfilter/databasefilter.h"
 
 #include "classlib/asciitext.h"
-#include "classlib/codepage.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "classlib/program.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
+#include "qtext/qtext.h"
 
 #include <QByteArray>
 #include <QSqlDatabase>
@@ -184,16 +184,6 @@ int defaultSqliteWidth(int type) {
   if (type == adDouble)
     return 24;
   return -1;
-}
-
-QString toQString(std::string_view bytes) {
-  std::u16string text = systemCodePage()->toUtf16(bytes);
-  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string fromQString(const QString &text) {
-  return systemCodePage()->fromUtf16(std::u16string_view(
-      reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())));
 }
 
 std::string errorText(const QSqlError &error) {

@@ -80,6 +80,15 @@ bool TdgGridControl::StartEdit(bool byUser) {
   return !cancel && CanEdit(true);
 }
 
+bool TdgGridControl::UndoAllowed(bool modified) {
+  if (!modified)
+    return false;
+  bool cancel = false;
+  if (OnUndoEdit)
+    OnUndoEdit(this, true, cancel);
+  return !cancel;
+}
+
 void TdgGridControl::FireSelChange(bool textChanged) {
   if (OnSelChange)
     OnSelChange(this, textChanged);
@@ -730,12 +739,7 @@ void TdgGridEditBox::ReplaceSel(const std::string &text) {
 }
 
 void TdgGridEditBox::Undo() {
-  if (!FModified)
-    return;
-  bool cancel = false;
-  if (OnUndoEdit)
-    OnUndoEdit(this, true, cancel);
-  if (cancel)
+  if (!UndoAllowed(FModified))
     return;
   FText = FSavedText;
   FModified = false;
@@ -1212,12 +1216,7 @@ void TdgGridCheckBox::Toggle() {
 }
 
 void TdgGridCheckBox::Undo() {
-  if (!FModified)
-    return;
-  bool cancel = false;
-  if (OnUndoEdit)
-    OnUndoEdit(this, true, cancel);
-  if (cancel)
+  if (!UndoAllowed(FModified))
     return;
   FState = FSavedState;
   FValue = FSavedValue;

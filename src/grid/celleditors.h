@@ -112,6 +112,9 @@ public:
   TdgEditMouseMoveEvent OnMouseMove;
 
 protected:
+  // Whether an undo may go ahead: the control holds a change and
+  // OnUndoEdit does not cancel it.
+  bool UndoAllowed(bool modified);
   void FireSelChange(bool textChanged);
   void FireChange(bool notify, bool byUser, bool inserted);
   void keyPressEvent(QKeyEvent *e) override;

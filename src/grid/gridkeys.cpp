@@ -15,20 +15,6 @@
 
 namespace marrowen {
 
-namespace {
-
-QFont cellQFont(const TFont &font) {
-  QFont result(bytesToQString(font.Name()));
-  result.setPointSize(font.Size() > 0 ? font.Size() : 8);
-  result.setBold(font.Style() & fsBold);
-  result.setItalic(font.Style() & fsItalic);
-  result.setUnderline(font.Style() & fsUnderline);
-  result.setStrikeOut(font.Style() & fsStrikeOut);
-  return result;
-}
-
-} // namespace
-
 // ------------------------------------------------------------ the controls
 
 void TdgBaseGrid::CreateControls() {
@@ -261,7 +247,7 @@ void TdgBaseGrid::EditorSetup(TdgCustomGridControl &control) {
   if (editable && FEditColor != clNone)
     color = FEditColor;
   control.SetColor(color);
-  QFont font = cellQFont(EffectiveFont(dataCol, dataRow));
+  QFont font = toQFont(EffectiveFont(dataCol, dataRow));
   control.SetFont(font);
   // The text colour is set every time: a cell without an edit colour shows
   // its own font's, not the one the previous cell was edited in.

@@ -16,13 +16,6 @@
 
 namespace marrowen {
 
-namespace {
-
-QRect qrect(const TRect &r) { return QRect(r.Left, r.Top, r.Width(), r.Height()); }
-
-// The record's transparent colour that leaves the picture its own.
-constexpr TColor clPictureOwn = 0x20000000;
-
 QFont toQFont(const TFont &font) {
   QFont result(bytesToQString(font.Name()));
   result.setPointSize(font.Size() > 0 ? font.Size() : 8);
@@ -32,6 +25,13 @@ QFont toQFont(const TFont &font) {
   result.setStrikeOut(font.Style() & fsStrikeOut);
   return result;
 }
+
+namespace {
+
+QRect qrect(const TRect &r) { return QRect(r.Left, r.Top, r.Width(), r.Height()); }
+
+// The record's transparent colour that leaves the picture its own.
+constexpr TColor clPictureOwn = 0x20000000;
 
 void hline(QPainter &p, int x0, int x1, int y, const QColor &c) {
   if (x1 > x0)

@@ -1,7 +1,9 @@
 #pragma once
 
-#include "classlib/codepage.h"
+#include "grid/font.h"
+#include "qtext/qtext.h"
 
+#include <QFont>
 #include <QString>
 
 #include <string>
@@ -11,14 +13,10 @@ namespace marrowen {
 
 // Grid texts are code-page bytes; Qt shows and types UTF-16. Characters the
 // code page cannot hold become "?".
-inline QString bytesToQString(std::string_view bytes) {
-  const std::u16string text = systemCodePage()->toUtf16(bytes);
-  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
+inline QString bytesToQString(std::string_view bytes) { return toQString(bytes); }
+inline std::string qStringToBytes(const QString &text) { return fromQString(text); }
 
-inline std::string qStringToBytes(const QString &text) {
-  return systemCodePage()->fromUtf16(std::u16string_view(
-      reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())));
-}
+// A grid font as Qt draws it (8 points when it has no size).
+QFont toQFont(const TFont &font);
 
 } // namespace marrowen
