@@ -31,6 +31,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextBlock>
@@ -269,8 +270,15 @@ void TchildForm::buildPages() {
   editorLayout->addWidget(filterHeading);
   blankPanel = new QWidget(editorSide);
   blankPanel->setObjectName(QStringLiteral("blankPanel"));
-  blankPanel->installEventFilter(this);
   editorLayout->addWidget(blankPanel, 1);
+  // A dialog fills the panel; one that cannot fit whole scrolls, never squashed.
+  editorScroll_ = new QScrollArea(blankPanel);
+  editorScroll_->setObjectName(QStringLiteral("editorScroll"));
+  editorScroll_->setFrameShape(QFrame::NoFrame);
+  editorScroll_->setWidgetResizable(true);
+  auto *panelLayout = new QVBoxLayout(blankPanel);
+  panelLayout->setContentsMargins(0, 0, 0, 0);
+  panelLayout->addWidget(editorScroll_);
   splitter->setStretchFactor(1, 1);
 
   commentsSheet = new QWidget;
@@ -467,9 +475,12 @@ TNodeEditor *TchildForm::editorFor(TListObject &node, TNodeEditor *current) {
 
 void TchildForm::placeEditor(TNodeEditor &editor) {
   if (auto *dialog = dynamic_cast<QWidget *>(&editor)) {
-    dialog->setParent(blankPanel);
-    dialog->setWindowFlags(Qt::Widget);
-    dialog->setGeometry(blankPanel->contentsRect());
+    if (editorScroll_->widget() != dialog) {
+      // The panel never owns a dialog: the window does.
+      editorScroll_->takeWidget();
+      dialog->setWindowFlags(Qt::Widget);
+      editorScroll_->setWidget(dialog);
+    }
     dialog->show();
   }
 }
@@ -481,6 +492,8 @@ void TchildForm::releaseEditor(TNodeEditor *editor) {
   editorClass_.clear();
   if (auto *dialog = dynamic_cast<QWidget *>(released)) {
     dialog->hide();
+    if (editorScroll_->widget() == dialog)
+      editorScroll_->takeWidget();
     // Events already on their way to the dialog still find it.
     dialog->deleteLater();
   } else {
@@ -489,8 +502,35 @@ void TchildForm::releaseEditor(TNodeEditor *editor) {
 }
 
 void TchildForm::fieldChanged() {
-  if (TListObject *node = tree_.selectedNode(); node && node->hasChanged())
+  TListObject *node = tree_.selectedNode();
+  if (!node)
+    return;
+  if (node->hasChanged())
     setFilterHasChanged(true);
+  followDialog(*node);
+}
+
+void TchildForm::followDialog(TListObject &node) {
+  // The heading (and for the output node the Go button) follows the dialog
+  // as it is edited, through a copy: the node itself takes the dialog's
+  // values only when it is left, so "Undo changes to this line" still has them.
+  if (!node.shown || !node.editorForm || node.filling)
+    return;
+  try {
+    std::unique_ptr<TListObject> edited = TFilterList::cloneListObject(node);
+    node.editorForm->getFromScreen(*edited);
+    setFilterHeading(edited->headingText());
+  } catch (const std::exception &) {
+    // A value the node cannot take yet (a half-typed escape) keeps the heading.
+  }
+}
+
+void TchildForm::refreshGoCaption() {
+  TOutputObject *output = OutputFilter();
+  if (!output)
+    return;
+  setTestMode(output->showsTestMode());
+  followDialog(*output);
 }
 
 void TchildForm::statusBarText(const std::string &text) {
@@ -670,8 +710,10 @@ void TchildForm::Duplicatecurrentfilter1Click() {
 }
 
 void TchildForm::Undochangestothisline1Click() {
-  if (TListObject *node = tree_.selectedNode(); node && node->shown)
+  if (TListObject *node = tree_.selectedNode(); node && node->shown) {
     node->putToScreen();
+    followDialog(*node);
+  }
 }
 
 void TchildForm::checkButtonsEnableStatus() {
@@ -697,6 +739,7 @@ void TchildForm::checkButtonsEnableStatus() {
       toggle->setEnabled(false);
   }
   beginButton->setEnabled(rows > 0 || !inputFromFiles_);
+  refreshGoCaption();
   viewButton->setEnabled(rows > 0);
   if (TmainForm *main = TmainForm::instance())
     if (QAction *go = main->action(QStringLiteral("taskMenuGo")))
@@ -883,10 +926,6 @@ bool TchildForm::eventFilter(QObject *watched, QEvent *event) {
   if ((event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
       watched != treeView_ && watched == QApplication::focusWidget())
     preparePatternMenuFor(static_cast<QWidget *>(watched));
-  if (watched == blankPanel && event->type() == QEvent::Resize) {
-    if (auto *dialog = dynamic_cast<QWidget *>(editor_.get()))
-      dialog->setGeometry(blankPanel->contentsRect());
-  }
   return QWidget::eventFilter(watched, event);
 }
 

@@ -19,6 +19,7 @@
 class QLabel;
 class QMenu;
 class QPushButton;
+class QScrollArea;
 class QSplitter;
 class QTabWidget;
 
@@ -118,6 +119,9 @@ public:
   void statusBarText(const std::string &text) override;
   void statusBarError(const std::string &text) override;
   void setTestMode(bool testMode) override;
+  // The Go button's caption from the output node (its dialog's values while
+  // it is shown).
+  void refreshGoCaption();
   void setInputFromFiles(bool fromFiles) override;
   void testRegExp(const std::string &pattern) override;
 
@@ -254,6 +258,8 @@ private:
   // Puts a trial run's result in the trial output, unless a newer run began.
   void showTrialOutput(int serial, const std::string &text, MemoDocumentBuilder &builder);
   void refreshItem(int index);
+  // Shows the heading of the node's values as its dialog holds them.
+  void followDialog(TListObject &node);
   void treeSelectionChanging(int oldItem, int newItem);
   void removeButtonClick();
   void removeAllButtonClick();
@@ -265,6 +271,7 @@ private:
   FilterTreeModel *model_;
   FilterTreeView *treeView_;
   TdgGrid *fileGrid_;
+  QScrollArea *editorScroll_;
   std::unique_ptr<TNodeEditor> editor_;
   std::string editorClass_;
   std::string loadedFilterName_;

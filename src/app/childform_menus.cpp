@@ -18,6 +18,7 @@
 #include "engine/utilities.h"
 #include "filterlist/descriptionnodes.h"
 #include "filterlist/eolnodes.h"
+#include "filterlist/filenodes.h"
 #include "filterlist/nodecatalog.h"
 #include "qtext/qtext.h"
 
@@ -223,35 +224,51 @@ void TchildForm::buildMenus() {
     connect(action, &QAction::triggered, this, handler);
     return action;
   };
-  auto mainAction = [](const char *name) {
-    return [name] {
+  // The main window's own commands, called directly: its menu items of the
+  // same names are not in the bar while this window's are.
+  auto onMain = [](void (TmainForm::*command)()) {
+    return [command] {
       if (TmainForm *main = TmainForm::instance())
-        if (QAction *action = main->action(QString::fromLatin1(name)))
-          action->trigger();
+        (main->*command)();
     };
+  };
+  auto withKey = [](QAction *action, QKeySequence::StandardKey key) {
+    action->setShortcuts(key);
+    return action;
   };
 
   editMenu_ = new QMenu(QStringLiteral("&Edit"), this);
   editMenu_->setObjectName(QStringLiteral("Edit2"));
   editMenu_->setProperty("groupIndex", 20);
   add(editMenu_, "&Undo changes to this line", [this] { Undochangestothisline1Click(); });
-  add(editMenu_, "Cu&t", mainAction("Cut1"));
-  add(editMenu_, "&Copy", mainAction("Copy1"));
-  add(editMenu_, "&Paste", mainAction("Paste1"));
-  add(editMenu_, "Paste special", mainAction("Pastespecial1"));
-  add(editMenu_, "&Delete", mainAction("Delete1"));
+  withKey(add(editMenu_, "Cu&t", onMain(&TmainForm::EditCutClick)), QKeySequence::Cut);
+  withKey(add(editMenu_, "&Copy", onMain(&TmainForm::EditCopyClick)), QKeySequence::Copy);
+  withKey(add(editMenu_, "&Paste",
+              [] {
+                if (TmainForm *main = TmainForm::instance())
+                  main->EditPasteClick(false);
+              }),
+          QKeySequence::Paste);
+  add(editMenu_, "Paste special", [] {
+    if (TmainForm *main = TmainForm::instance())
+      main->EditPasteClick(true);
+  });
+  add(editMenu_, "&Delete", onMain(&TmainForm::EditDeleteClick));
   add(editMenu_, "Duplicate current filter", [this] { Duplicatecurrentfilter1Click(); });
   editMenu_->addSeparator();
-  add(editMenu_, "Clear cli&pboard", mainAction("Clearclipboard1"));
-  add(editMenu_, "Select All", [] {
-    if (QWidget *focus = QApplication::focusWidget())
-      QMetaObject::invokeMethod(focus, "selectAll");
-  });
+  add(editMenu_, "Clear cli&pboard", onMain(&TmainForm::ClearClipboardClick));
+  withKey(add(editMenu_, "Select All",
+              [] {
+                QWidget *focus = QApplication::focusWidget();
+                if (focus && focus->metaObject()->indexOfMethod("selectAll()") >= 0)
+                  QMetaObject::invokeMethod(focus, "selectAll");
+              }),
+          QKeySequence::SelectAll);
   add(
       editMenu_, "&Toggle filter enable/disable", [this] { editMenuEnableDisableFilterClick(); },
       QKeySequence(Qt::CTRL | Qt::Key_T))
       ->setObjectName(QStringLiteral("EnableDisablefilter1"));
-  add(editMenu_, "&Preferences...", mainAction("Preferences1"));
+  add(editMenu_, "&Preferences...", onMain(&TmainForm::PreferencesClick));
   menus_.push_back(editMenu_);
 
   for (const MenuGroup &group : addingMenus()) {
@@ -314,16 +331,12 @@ void TchildForm::buildMenus() {
     if (auto &show = mainFormHooks().showWizard)
       show(*this);
   });
-  auto hook = [](const char *name) {
-    return [name] {
-      if (auto &command = mainFormHooks().commands[name])
-        command();
-    };
-  };
-  add(toolsMenu_, "Command line wizard", hook("CommandLineHelper"));
-  add(toolsMenu_, "Customize shell extensions", hook("Customizeshellextensions1"));
-  add(toolsMenu_, "&Check for Marrowen updates", hook("Checkweb1"));
-  add(toolsMenu_, "Show command line", mainAction("Showcommandline1"));
+  auto command = [](MainFormCommand member) { return [member] { runCommand(member); }; };
+  using Commands = MainFormHooks::Commands;
+  add(toolsMenu_, "Command line wizard", command(&Commands::CommandLineHelper));
+  add(toolsMenu_, "Customize shell extensions", command(&Commands::Customizeshellextensions1));
+  add(toolsMenu_, "&Check for Marrowen updates", command(&Commands::Checkweb1));
+  add(toolsMenu_, "Show command line", onMain(&TmainForm::ShowCommandLineClick));
   toolsMenu_->addSeparator();
   for (auto [caption, tag] :
        {std::pair{"&Clipboard viewer", 10}, std::pair{"&NotePad", 11}, std::pair{"&WordPad", 12},
@@ -626,7 +639,7 @@ void TchildForm::install() {
         parent, title, QStringLiteral("Filter list (*.fll);;All files (*.*)"), false);
     return names.isEmpty() ? std::string() : fileNameFromQString(names.front());
   };
-  commands["Open1"] = [openDialog] {
+  commands.Open1 = [openDialog] {
     const std::string name = openDialog(QStringLiteral("Open Filter List"));
     if (name.empty())
       return;
@@ -634,14 +647,14 @@ void TchildForm::install() {
       if (FilterListWindow *window = main->decideWindow())
         window->loadFilterList(name, false, true, true);
   };
-  commands["Openinsamewindow1"] = [openDialog] {
+  commands.Openinsamewindow1 = [openDialog] {
     onActive([&](TchildForm &child) {
       const std::string name = openDialog(QStringLiteral("Open Filter List"));
       if (!name.empty())
         child.loadFilterList(name, false, true, true);
     });
   };
-  commands["Insert1"] = [openDialog] {
+  commands.Insert1 = [openDialog] {
     onActive([&](TchildForm &child) {
       const std::string name = openDialog(toQString(translate(5030, "Insert Filter List")));
       if (name.empty())
@@ -650,15 +663,24 @@ void TchildForm::install() {
       child.InsertfilterList(name);
     });
   };
-  commands["Saveas1"] = [] { onActive([](TchildForm &child) { child.SaveAs(); }); };
-  commands["Duplicatecurrentfilter1"] = [] {
+  commands.Saveas1 = [] { onActive([](TchildForm &child) { child.SaveAs(); }); };
+  commands.Linktofilter1 = [openDialog] {
+    onActive([&](TchildForm &child) {
+      const std::string name = openDialog(toQString(translate(4430, "Link Filter List")));
+      if (!name.empty())
+        child.addFilter(TMergeObject::CreateWith(TMergeObject::LinkFilterFile, name));
+    });
+  };
+  commands.Duplicatecurrentfilter1 = [] {
     onActive([](TchildForm &child) { child.Duplicatecurrentfilter1Click(); });
   };
+  using Commands = MainFormHooks::Commands;
   for (auto [command, className] :
-       {std::pair{"Searchandreplace1", "TSearchObject"}, std::pair{"EndofLine1", "TEOLObject"},
-        std::pair{"Sort1", "TSortObject"}, std::pair{"AddLinenumbers1", "TLineNumberObject"},
-        std::pair{"Comment1", "TCommentObject"}})
-    commands[command] = [className = className] {
+       {std::pair{&Commands::Searchandreplace1, "TSearchObject"},
+        std::pair{&Commands::EndofLine1, "TEOLObject"}, std::pair{&Commands::Sort1, "TSortObject"},
+        std::pair{&Commands::AddLinenumbers1, "TLineNumberObject"},
+        std::pair{&Commands::Comment1, "TCommentObject"}})
+    commands.*command = [className = className] {
       onActive([&](TchildForm &child) {
         if (const NodeCatalogEntry *entry = findCatalogEntry(className, 0))
           child.addFilter(entry->createDefault(0));

@@ -185,7 +185,7 @@ void showCommandLineHelper() {
 }
 
 void installCommandLineHelper() {
-  mainFormHooks().commands["CommandLineHelper"] = showCommandLineHelper;
+  mainFormHooks().commands.CommandLineHelper = showCommandLineHelper;
 }
 
 } // namespace marrowen

@@ -4,8 +4,8 @@
 #include "app/mainform.h"
 #include "classlib/program.h"
 #include "components/dialogrunner.h"
-#include "engine/userinterface.h"
 #include "engine/messages.h"
+#include "engine/userinterface.h"
 #include "filterlist/filterlist.h"
 
 #include <QFontDatabase>
@@ -169,19 +169,19 @@ void toClipboard(const std::string &text) { setClipboardText(text); }
 
 void installExportCommands() {
   auto &commands = mainFormHooks().commands;
-  commands["Exportfilter1"] = [] {
+  commands.Exportfilter1 = [] {
     if (FilterListTarget *window = activeTarget())
       toClipboard(getTextRepresentation(*window));
   };
-  commands["Exportcommandline1"] = [] {
+  commands.Exportcommandline1 = [] {
     if (FilterListTarget *window = activeTarget())
       toClipboard(getCmdLineRepresentation(*window));
   };
-  commands["ExportPerl1"] = [] {
+  commands.ExportPerl1 = [] {
     if (FilterListTarget *window = activeTarget())
       toClipboard(getPerlRepresentation(*window));
   };
-  commands["Print1"] = [] {
+  commands.Print1 = [] {
     FilterListTarget *window = activeTarget();
     if (!window)
       return;
@@ -195,7 +195,7 @@ void installExportCommands() {
                                        static_cast<qsizetype>(program::displayName.size())),
                      QString::fromStdString(error));
   };
-  commands["Printersetup1"] = [] {
+  commands.Printersetup1 = [] {
     if (!activeTarget())
       return;
     QPageSetupDialog dialog(&sharedPrinter(), TmainForm::instance());

@@ -1,17 +1,9 @@
 #include "app/automationobjects.h"
-#include "app/childform.h"
 #include "app/commandline.h"
-#include "app/commandlinehelper.h"
 #include "app/ddeserver.h"
-#include "app/exports.h"
 #include "app/mainform.h"
-#include "app/nodedialogs.h"
-#include "app/patternmenu.h"
-#include "app/shellextensions.h"
-#include "app/taskmenu.h"
-#include "app/updateform.h"
+#include "app/programparts.h"
 #include "app/windowjobhost.h"
-#include "app/wizard.h"
 #include "classlib/safefile.h"
 #include "components/dialogrunner.h"
 #include "dbfilter/databasemaker.h"
@@ -50,15 +42,7 @@ int main(int argc, char **argv) {
   // With no screen nobody can answer a window: questions are answered, and
   // messages written to standard error.
   marrowen::DialogRunner::setHeadless(marrowen::platformHasNoScreen());
-  marrowen::TchildForm::install();
-  marrowen::installExportCommands();
-  marrowen::installWizard();
-  marrowen::installPatternMenu();
-  marrowen::registerNodeDialogs();
-  marrowen::installTaskMenu();
-  marrowen::installUpdateCheck();
-  marrowen::installShellExtensions();
-  marrowen::installCommandLineHelper();
+  marrowen::installProgramParts();
   // The parameters as bytes, after Qt took its own options out.
   marrowen::installCommandLine(std::vector<std::string>(argv + 1, argv + argc));
 

@@ -70,6 +70,11 @@ MainFormHooks &mainFormHooks() {
   return hooks;
 }
 
+void runCommand(MainFormCommand command) {
+  if (const auto &run = mainFormHooks().commands.*command)
+    run();
+}
+
 TmainForm *TmainForm::instance() { return mainWindow; }
 
 TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
@@ -118,8 +123,9 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
   loader_ = std::shared_ptr<TStringLoader>(createLanguageLoader(settings_.language));
   installStringLoader(loader_);
   translateForm(this);
+  // The product's name, once: a display name given to the application would
+  // be appended by the window system to every title, this one included.
   setWindowTitle(toQString(program::displayName));
-  QApplication::setApplicationDisplayName(windowTitle());
   qApp->installEventFilter(this);
 
   formInfo_ = std::make_unique<TFormInfo>(this, QStringLiteral("mainForm"));
@@ -169,41 +175,40 @@ QAction *TmainForm::action(const QString &objectName) const {
 QMenu *TmainForm::menu(const QString &objectName) const { return findChild<QMenu *>(objectName); }
 
 void TmainForm::buildMenus() {
-  auto command = [this](QAction *a, const char *name) {
-    connect(a, &QAction::triggered, this, [name] {
-      auto &commands = mainFormHooks().commands;
-      if (auto it = commands.find(name); it != commands.end() && it->second)
-        it->second();
-    });
+  using Commands = MainFormHooks::Commands;
+  auto command = [this](QAction *a, MainFormCommand member) {
+    connect(a, &QAction::triggered, this, [member] { runCommand(member); });
   };
   QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
   file->setObjectName(QStringLiteral("File1"));
   connect(addAction(file, "New1", QStringLiteral("&New")), &QAction::triggered, this,
           [this] { CreateMDIChild(); });
-  command(addAction(file, "Open1", QStringLiteral("&Open...")), "Open1");
+  command(addAction(file, "Open1", QStringLiteral("&Open...")), &Commands::Open1);
   command(addAction(file, "Openinsamewindow1", QStringLiteral("Open in same window")),
-          "Openinsamewindow1");
-  command(addAction(file, "Insert1", QStringLiteral("Insert...")), "Insert1");
+          &Commands::Openinsamewindow1);
+  command(addAction(file, "Insert1", QStringLiteral("Insert...")), &Commands::Insert1);
   connect(addAction(file, "Save1", QStringLiteral("Save")), &QAction::triggered, this, [this] {
     if (auto *child = activeChildForm())
       child->Save();
   });
-  command(addAction(file, "Saveas1", QStringLiteral("Save as...")), "Saveas1");
+  command(addAction(file, "Saveas1", QStringLiteral("Save as...")), &Commands::Saveas1);
   connect(addAction(file, "Close1", QStringLiteral("&Close")), &QAction::triggered, area_,
           &QMdiArea::closeActiveSubWindow);
   connect(addAction(file, "Closeall1", QStringLiteral("Close all")), &QAction::triggered, this,
           &TmainForm::CloseAll);
   file->addSeparator();
-  command(addAction(file, "Linktofilter1", QStringLiteral("&Link to filter...")), "Linktofilter1");
+  command(addAction(file, "Linktofilter1", QStringLiteral("&Link to filter...")),
+          &Commands::Linktofilter1);
   command(addAction(file, "Exportfilter1", QStringLiteral("Export filter to clipboard")),
-          "Exportfilter1");
+          &Commands::Exportfilter1);
   command(addAction(file, "Exportcommandline1", QStringLiteral("Export command line to clipboard")),
-          "Exportcommandline1");
+          &Commands::Exportcommandline1);
   QAction *perl = addAction(file, "ExportPerl1", QStringLiteral("Export Perl script to clipboard"));
   perl->setVisible(false);
-  command(perl, "ExportPerl1");
-  command(addAction(file, "Print1", QStringLiteral("&Print...")), "Print1");
-  command(addAction(file, "Printersetup1", QStringLiteral("Printer setup...")), "Printersetup1");
+  command(perl, &Commands::ExportPerl1);
+  command(addAction(file, "Print1", QStringLiteral("&Print...")), &Commands::Print1);
+  command(addAction(file, "Printersetup1", QStringLiteral("Printer setup...")),
+          &Commands::Printersetup1);
   file->addSeparator();
   QMenu *recent = file->addMenu(QStringLiteral("&Recent files"));
   recent->setObjectName(QStringLiteral("Recentfiles1"));
@@ -215,27 +220,20 @@ void TmainForm::buildMenus() {
 
   QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
   edit->setObjectName(QStringLiteral("Edit1"));
-  auto post = [this](QAction *a, const char *method) {
-    connect(a, &QAction::triggered, this, [method] {
-      if (QWidget *focus = QApplication::focusWidget())
-        QMetaObject::invokeMethod(focus, method, Qt::QueuedConnection);
-    });
+  auto shortcut = [](QAction *a, QKeySequence key) {
+    a->setShortcut(key);
+    return a;
   };
-  post(addAction(edit, "Cut1", QStringLiteral("Cu&t")), "cut");
-  post(addAction(edit, "Copy1", QStringLiteral("&Copy")), "copy");
-  connect(addAction(edit, "Paste1", QStringLiteral("&Paste")), &QAction::triggered, this,
-          [this] { EditPasteClick(false); });
+  connect(shortcut(addAction(edit, "Cut1", QStringLiteral("Cu&t")), QKeySequence::Cut),
+          &QAction::triggered, this, &TmainForm::EditCutClick);
+  connect(shortcut(addAction(edit, "Copy1", QStringLiteral("&Copy")), QKeySequence::Copy),
+          &QAction::triggered, this, &TmainForm::EditCopyClick);
+  connect(shortcut(addAction(edit, "Paste1", QStringLiteral("&Paste")), QKeySequence::Paste),
+          &QAction::triggered, this, [this] { EditPasteClick(false); });
   connect(addAction(edit, "Pastespecial1", QStringLiteral("Paste special")), &QAction::triggered,
           this, [this] { EditPasteClick(true); });
-  connect(addAction(edit, "Delete1", QStringLiteral("&Delete")), &QAction::triggered, this, [] {
-    QWidget *focus = QApplication::focusWidget();
-    if (auto *line = qobject_cast<QLineEdit *>(focus))
-      line->del();
-    else if (auto *plain = qobject_cast<QPlainTextEdit *>(focus))
-      plain->textCursor().removeSelectedText();
-    else if (auto *text = qobject_cast<QTextEdit *>(focus))
-      text->textCursor().removeSelectedText();
-  });
+  connect(addAction(edit, "Delete1", QStringLiteral("&Delete")), &QAction::triggered, this,
+          &TmainForm::EditDeleteClick);
   edit->addSeparator();
   connect(addAction(edit, "Clearclipboard1", QStringLiteral("Clear cli&pboard")),
           &QAction::triggered, this, &TmainForm::ClearClipboardClick);
@@ -246,7 +244,7 @@ void TmainForm::buildMenus() {
   tools->setObjectName(QStringLiteral("Tools1"));
   command(
       addAction(tools, "Customizeshellextensions1", QStringLiteral("&Customize shell extensions")),
-      "Customizeshellextensions1");
+      &Commands::Customizeshellextensions1);
   connect(addAction(tools, "Showcommandline1", QStringLiteral("Show command line")),
           &QAction::triggered, this, &TmainForm::ShowCommandLineClick);
   tools->addSeparator();
@@ -308,7 +306,7 @@ void TmainForm::buildMenus() {
   addAction(help, "Suggestionbox1", QStringLiteral("Suggestion box"), 18);
   help->addSeparator();
   command(addAction(help, "Checkweb1", QStringLiteral("&Check web for Marrowen updates")),
-          "Checkweb1");
+          &Commands::Checkweb1);
   connect(addAction(help, "ShowTipoftheDay1", QStringLiteral("&Show Tip of the Day")),
           &QAction::triggered, this, [this] { showTipOfTheDay(true); });
   connect(addAction(help, "AboutMarrowen1", QStringLiteral("&About Marrowen...")),
@@ -397,10 +395,8 @@ void TmainForm::buildToolBars() {
          action(QStringLiteral("Paste1")));
   QAction *duplicate = button(fileBar, "duplicateButton", QStyle::SP_BrowserReload,
                               QStringLiteral("Duplicate current filter"));
-  connect(duplicate, &QAction::triggered, this, [] {
-    if (auto &c = mainFormHooks().commands["Duplicatecurrentfilter1"])
-      c();
-  });
+  connect(duplicate, &QAction::triggered, this,
+          [] { runCommand(&MainFormHooks::Commands::Duplicatecurrentfilter1); });
 
   QToolBar *apps = addToolBar(QStringLiteral("Applications toolbar"));
   apps->setObjectName(QStringLiteral("ToolBar3"));
@@ -423,19 +419,17 @@ void TmainForm::buildToolBars() {
 
   QToolBar *filters = addToolBar(QStringLiteral("Filters toolbar"));
   filters->setObjectName(QStringLiteral("ToolBar4"));
-  auto filterButton = [&](const char *name, const QString &hint, const char *commandName) {
+  using Commands = MainFormHooks::Commands;
+  auto filterButton = [&](const char *name, const QString &hint, MainFormCommand command) {
     QAction *a = button(filters, name, QStyle::SP_ArrowRight, hint);
-    connect(a, &QAction::triggered, this, [commandName] {
-      if (auto &c = mainFormHooks().commands[commandName])
-        c();
-    });
+    connect(a, &QAction::triggered, this, [command] { runCommand(command); });
     return a;
   };
-  filterButton("replaceButton", QStringLiteral("Search and replace"), "Searchandreplace1");
-  filterButton("eolButton", QStringLiteral("End of line"), "EndofLine1");
-  filterButton("sortButton", QStringLiteral("Sort"), "Sort1");
-  filterButton("numberButton", QStringLiteral("Add line numbers"), "AddLinenumbers1");
-  filterButton("commentButton", QStringLiteral("Comment"), "Comment1");
+  filterButton("replaceButton", QStringLiteral("Search and replace"), &Commands::Searchandreplace1);
+  filterButton("eolButton", QStringLiteral("End of line"), &Commands::EndofLine1);
+  filterButton("sortButton", QStringLiteral("Sort"), &Commands::Sort1);
+  filterButton("numberButton", QStringLiteral("Add line numbers"), &Commands::AddLinenumbers1);
+  filterButton("commentButton", QStringLiteral("Comment"), &Commands::Comment1);
   QAction *email = button(filters, "emailButton", QStyle::SP_ArrowRight,
                           QStringLiteral("Extract e-mail addresses"));
   email->setData(28);
@@ -501,7 +495,7 @@ QString TmainForm::statusText() const { return status_->text(); }
 bool TmainForm::statusIsError() const { return statusError_; }
 
 void TmainForm::logError(const std::string &message) {
-  showMessageBox(this, QMessageBox::Critical, windowTitle(), toQString(message));
+  showMessageBox(this, QMessageBox::Critical, toQString(program::displayName), toQString(message));
   if (!interactive_) {
     statusBarError(toQString(message));
     writeDefaultLog(TLogLevel::Error, message);
@@ -645,28 +639,72 @@ void TmainForm::UpdateMenuItems() {
     if (QAction *a = action(QString::fromLatin1(name)))
       a->setVisible(child);
   const bool any = !area_->subWindowList().isEmpty();
-  for (const char *name :
-       {"CutButton", "CopyButton", "PasteButton", "Cut1", "Copy1", "Paste1", "Delete1"})
+  for (const char *name : {"CutButton", "CopyButton", "PasteButton", "Cut1", "Copy1", "Paste1",
+                           "Pastespecial1", "Delete1"})
     if (QAction *a = action(QString::fromLatin1(name)))
       a->setEnabled(any);
   for (const char *name : {"Close1", "Closeall1"})
     if (QAction *a = action(QString::fromLatin1(name)))
       a->setVisible(any);
+  // The Window menu arranges windows: with none (or one to go to) it has nothing to do.
+  const auto windows = area_->subWindowList().size();
+  for (const char *name :
+       {"Cascade1", "Maximize1", "Minimize1", "Restore1", "Minimizeall1", "Arrangeicons1"})
+    if (QAction *a = action(QString::fromLatin1(name)))
+      a->setEnabled(windows > 0);
+  for (const char *name : {"Next1", "Previous1"})
+    if (QAction *a = action(QString::fromLatin1(name)))
+      a->setEnabled(windows > 1);
+}
+
+namespace {
+
+// The control an edit command acts on: the focused one, or the edit part of
+// a focused spin box or combo box.
+QWidget *editTarget() {
+  QWidget *focus = QApplication::focusWidget();
+  if (qobject_cast<QAbstractSpinBox *>(focus))
+    return focus->findChild<QLineEdit *>();
+  if (auto *combo = qobject_cast<QComboBox *>(focus); combo && combo->lineEdit())
+    return combo->lineEdit();
+  return focus;
+}
+
+// Posts `method` (cut, copy, paste) to the control, when it has one: a tree
+// or a button has nothing to cut.
+void postEdit(QWidget *target, const char *method) {
+  if (target && target->metaObject()->indexOfMethod(
+                    QMetaObject::normalizedSignature((std::string(method) + "()").c_str())) >= 0)
+    QMetaObject::invokeMethod(target, method, Qt::QueuedConnection);
+}
+
+} // namespace
+
+void TmainForm::EditCutClick() { postEdit(editTarget(), "cut"); }
+
+void TmainForm::EditCopyClick() { postEdit(editTarget(), "copy"); }
+
+void TmainForm::EditDeleteClick() {
+  QWidget *target = editTarget();
+  if (auto *line = qobject_cast<QLineEdit *>(target))
+    line->del();
+  else if (auto *plain = qobject_cast<QPlainTextEdit *>(target))
+    plain->textCursor().removeSelectedText();
+  else if (auto *text = qobject_cast<QTextEdit *>(target))
+    text->textCursor().removeSelectedText();
 }
 
 void TmainForm::EditPasteClick(bool special) {
-  QWidget *focus = QApplication::focusWidget();
+  QWidget *target = editTarget();
   QClipboard *clipboard = QApplication::clipboard();
   if (!special) {
     const std::string text = fromQString(clipboard->text());
-    if (qobject_cast<QPlainTextEdit *>(focus) || qobject_cast<QTextEdit *>(focus))
+    if (qobject_cast<QPlainTextEdit *>(target) || qobject_cast<QTextEdit *>(target))
       clipboard->setText(toQString(escapeBinaryChars(text)));
-    else if (qobject_cast<QLineEdit *>(focus) || qobject_cast<QAbstractSpinBox *>(focus) ||
-             (focus && qobject_cast<QAbstractSpinBox *>(focus->parentWidget())))
+    else if (qobject_cast<QLineEdit *>(target))
       clipboard->setText(toQString(escapeControlChars(text)));
   }
-  if (focus)
-    QMetaObject::invokeMethod(focus, "paste", Qt::QueuedConnection);
+  postEdit(target, "paste");
 }
 
 void TmainForm::ClearClipboardClick() {
@@ -682,7 +720,7 @@ void TmainForm::PreferencesClick() {
   const std::string chosen = fromQString(dialog.languages().currentText());
   if (chosen != oldLanguage)
     showMessageBox(
-        this, QMessageBox::Information, windowTitle(),
+        this, QMessageBox::Information, toQString(program::displayName),
         toQString(translateFormat(4440, "You must exit %s before the new language will take effect",
                                   {program::displayName})));
   dialog.apply(settings_);
@@ -698,7 +736,7 @@ void TmainForm::showTipOfTheDay(bool userAsked) {
   if (!tips.noTips())
     DialogRunner::exec(tips);
   else if (userAsked)
-    showMessageBox(this, QMessageBox::Information, windowTitle(),
+    showMessageBox(this, QMessageBox::Information, toQString(program::displayName),
                    toQString(translate(4360, "Couldn't find Tip Of The Day file")));
   settings_.currentTip = tips.index() + 1;
   settings_.showTips = tips.showTips();

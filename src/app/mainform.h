@@ -64,10 +64,20 @@ struct MainFormHooks {
   std::function<void()> processCommandLine;
   std::function<void()> updateCheck;
   std::function<void(FilterListWindow &)> showWizard;
-  // Commands of the menus that other windows bring.
-  std::map<std::string, std::function<void()>> commands;
+  // Commands of the menus that other windows bring, each menu item bound to
+  // its member, so a misspelt command cannot compile.
+  struct Commands {
+    std::function<void()> Open1, Openinsamewindow1, Insert1, Saveas1, Linktofilter1;
+    std::function<void()> Exportfilter1, Exportcommandline1, ExportPerl1, Print1, Printersetup1;
+    std::function<void()> Customizeshellextensions1, Checkweb1, CommandLineHelper;
+    std::function<void()> Duplicatecurrentfilter1, Searchandreplace1, EndofLine1, Sort1,
+        AddLinenumbers1, Comment1;
+  } commands;
 };
 MainFormHooks &mainFormHooks();
+using MainFormCommand = std::function<void()> MainFormHooks::Commands::*;
+// Runs one of those commands; nothing when no part of the program gave it.
+void runCommand(MainFormCommand command);
 
 // The program's frame: menus, tool bars, status bar, tray icon and the
 // workspace holding the filter-list windows, the status windows and the
@@ -114,7 +124,11 @@ public:
 
   // --- menus ---
   void Usermanual1Click(int tag);
+  // The Edit menu's commands, on the control that has the focus.
+  void EditCutClick();
+  void EditCopyClick();
   void EditPasteClick(bool special);
+  void EditDeleteClick();
   void ClearClipboardClick();
   void PreferencesClick();
   void showTipOfTheDay(bool userAsked);

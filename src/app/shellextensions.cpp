@@ -363,7 +363,7 @@ void showShellExtensions() {
 }
 
 void installShellExtensions() {
-  mainFormHooks().commands["Customizeshellextensions1"] = showShellExtensions;
+  mainFormHooks().commands.Customizeshellextensions1 = showShellExtensions;
 }
 
 } // namespace marrowen

@@ -283,7 +283,7 @@ void showUpdateForm() {
 
 void installUpdateCheck() {
   mainFormHooks().updateCheck = autoCheckForUpdate;
-  mainFormHooks().commands["Checkweb1"] = showUpdateForm;
+  mainFormHooks().commands.Checkweb1 = showUpdateForm;
 }
 
 } // namespace marrowen

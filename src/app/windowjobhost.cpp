@@ -26,6 +26,49 @@
 
 namespace marrowen {
 
+namespace {
+
+// When a status window goes, the window that was active before it comes
+// back to the front, whatever the order of the others.
+class ReactivateOnHide : public QObject {
+public:
+  ReactivateOnHide(QMdiArea &area, QMdiSubWindow &status)
+      : QObject(&status), area_(&area), previous_(area.currentSubWindow()) {
+    // The job hides the window's content; the user closes the frame.
+    status.installEventFilter(this);
+    if (status.widget())
+      status.widget()->installEventFilter(this);
+  }
+  bool eventFilter(QObject *, QEvent *event) override {
+    // Left to itself the workspace would go to the next window in creation order.
+    const bool going = event->type() == QEvent::Hide || event->type() == QEvent::DeferredDelete;
+    if (going && area_ && previous_ && previous_->isVisible() &&
+        area_->currentSubWindow() == parent())
+      area_->setActiveSubWindow(previous_);
+    return false;
+  }
+
+private:
+  QPointer<QMdiArea> area_;
+  QPointer<QMdiSubWindow> previous_;
+};
+
+// Shows a status window over the window that started its job without
+// changing that window: a maximised one stays maximised under it.
+void showOver(QMdiArea &area, QMdiSubWindow &status) {
+  new ReactivateOnHide(area, status);
+  QMdiSubWindow *active = area.currentSubWindow();
+  const bool hold = active && active->isMaximized() &&
+                    !area.testOption(QMdiArea::DontMaximizeSubWindowOnActivation);
+  if (hold)
+    area.setOption(QMdiArea::DontMaximizeSubWindowOnActivation, true);
+  status.show();
+  if (hold)
+    area.setOption(QMdiArea::DontMaximizeSubWindowOnActivation, false);
+}
+
+} // namespace
+
 WindowJobHost::WindowJobHost(QObject *parent) : QObject(parent) {
   onQuit = [] { QCoreApplication::quit(); };
 }
@@ -142,7 +185,10 @@ std::weak_ptr<JobStatusWindow> WindowJobHost::createStatusWindow() {
   connect(form, &QObject::destroyed, this, [this, form] { forget(form, true); });
   connect(form, &TTstatusForm::closeRequested, this, [this, form] { forget(form); });
   windows_.push_back(window);
-  container->show();
+  if (auto *sub = qobject_cast<QMdiSubWindow *>(container); sub && area_)
+    showOver(*area_, *sub);
+  else
+    container->show();
   return window;
 }
 

@@ -517,7 +517,7 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
     ASSERT_EQ(child->filterTree().count(), 4);
     const std::string report = getTextRepresentation(*child);
 
-    mainFormHooks().commands["Exportfilter1"]();
+    mainFormHooks().commands.Exportfilter1();
     EXPECT_EQ(getClipboardText(), report);
 
     const std::string pdf = dir.file("list.pdf");
@@ -535,8 +535,8 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
       }
       return static_cast<int>(QDialog::Rejected);
     };
-    mainFormHooks().commands["Print1"]();
-    mainFormHooks().commands["Printersetup1"]();
+    mainFormHooks().commands.Print1();
+    mainFormHooks().commands.Printersetup1();
     EXPECT_EQ(readFile(pdf).substr(0, 5), "%PDF-");
 
     QAction *wizard = nullptr;

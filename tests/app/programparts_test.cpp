@@ -1,0 +1,283 @@
+#include "app/programparts.h"
+
+#include "app/childform.h"
+#include "app/mainform.h"
+#include "app/windowjobhost.h"
+#include "app_testing.h"
+#include "classlib/program.h"
+#include "engine/userinterface.h"
+#include "filterlist/filenodes.h"
+#include "filterlist/ionodes.h"
+#include "filterlist/nodecatalog.h"
+#include "qtext/qtext.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <filesystem>
+#include <set>
+
+namespace marrowen {
+namespace {
+
+using testing::AppTest;
+using testing::writeFile;
+
+// The whole program as a user meets it: the real main window with every
+// part plugged in, boxes and dialogs answered through the dialog runner.
+class WholeProgram : public AppTest {
+protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    installProgramParts();
+    // The program's clipboard and questions, as it runs.
+    headless = userInterface();
+    installWindowHandlers();
+    main = std::make_unique<TmainForm>(QStringList{"marrowen"});
+    main->resize(900, 700);
+    main->show();
+    QApplication::setActiveWindow(main.get());
+    QCoreApplication::processEvents();
+  }
+  void TearDown() override {
+    for (QWidget *window : QApplication::topLevelWidgets())
+      if (window != main.get() && window->isVisible())
+        window->close();
+    main.reset();
+    EXPECT_TRUE(QTest::qWaitFor([] { return TchildForm::jobHost().activeJobs() == 0; }, 10000));
+    QCoreApplication::processEvents();
+    mainFormHooks() = MainFormHooks();
+    setUserInterface(headless);
+    AppTest::TearDown();
+  }
+  TchildForm *activeList() const { return dynamic_cast<TchildForm *>(main->activeChildForm()); }
+  TchildForm *newList() {
+    auto *list = dynamic_cast<TchildForm *>(main->CreateMDIChild());
+    QCoreApplication::processEvents();
+    return list;
+  }
+
+  std::unique_ptr<TmainForm> main;
+  std::shared_ptr<UserInterface> headless;
+};
+
+// Everything a menu command may change that a user would see.
+struct Seen {
+  QString status;
+  qsizetype launched = 0;
+  std::size_t dialogs = 0, boxes = 0;
+  QString clipboard;
+  std::vector<std::tuple<QWidget *, QRect, int>> windows;
+  QMdiSubWindow *active = nullptr;
+  std::set<QWidget *> topLevels;
+  bool mainVisible = false;
+  int nodes = 0, selected = -1, page = -1, mapItems = 0;
+  bool enabled = false, changed = false;
+  QString memo, memoSelection, trialInput, go, heading;
+
+  bool operator==(const Seen &) const = default;
+};
+
+TEST_F(WholeProgram, EveryMenuItemActsWithNoListAndWithListsOpen) {
+  std::filesystem::create_directories(dir.file("maps"));
+  std::vector<std::string> failures;
+  auto seen = [&] {
+    Seen s;
+    s.status = main->statusText() + (main->statusIsError() ? "!" : "");
+    s.launched = launcher->opened.size() + launcher->started.size();
+    s.dialogs = shownDialogs.size();
+    s.boxes = boxTexts.size();
+    s.clipboard = QApplication::clipboard()->text();
+    for (QMdiSubWindow *sub : main->mdiArea().subWindowList())
+      if (sub->isVisible())
+        s.windows.emplace_back(sub, sub->geometry(), int(sub->windowState()));
+    s.active = main->mdiArea().activeSubWindow();
+    for (QWidget *window : QApplication::topLevelWidgets())
+      if (window->isVisible())
+        s.topLevels.insert(window);
+    s.mainVisible = main->isVisible();
+    if (TchildForm *list = activeList()) {
+      s.nodes = list->filterTree().count();
+      s.selected = list->selectedIndex();
+      s.enabled = list->selectedNode() && list->selectedNode()->getEnabled();
+      s.changed = list->filterHasChanged();
+      s.page = list->Tabs->currentIndex();
+      s.memo = list->scratchPad->toPlainText();
+      s.memoSelection = list->scratchPad->textCursor().selectedText();
+      s.trialInput = list->trialInput->toPlainText();
+      s.go = list->beginButton->text();
+      s.heading = list->filterHeading->text();
+      for (QMenu *menu : list->menus())
+        if (menu->objectName() == "Maps1")
+          s.mapItems = int(menu->actions().size());
+    }
+    return s;
+  };
+  // The state each command starts from, so that it has something to act on.
+  auto prepare = [&](QAction *action, QMenu *menu) {
+    QApplication::clipboard()->setText("clip");
+    const QString name = action->objectName();
+    if (menu->objectName() == "Window1")
+      for (QMdiSubWindow *sub : main->mdiArea().subWindowList())
+        sub->showNormal();
+    TchildForm *list = activeList();
+    if (!list)
+      return;
+    list->trialOutput->setPlainText("out");
+    if (name == "Undochangestothisline1") {
+      list->selectItem(list->filterTree().count() - 1);
+      if (auto *testMode = list->blankPanel->findChild<QCheckBox *>("testMode"))
+        testMode->click();
+    }
+    if (name == "Refreshmaplist1")
+      writeFile(dir.file("maps/m" + std::to_string(seen().mapItems) + ".map"), "65 b\r\n");
+    if (menu->objectName() == "Edit2" || menu->objectName() == "Edit1") {
+      QApplication::setActiveWindow(main.get());
+      list->Tabs->setCurrentWidget(list->scratchPadSheet);
+      list->scratchPad->setPlainText("some text");
+      list->scratchPad->moveCursor(QTextCursor::NextWord, QTextCursor::KeepAnchor);
+      list->scratchPad->setFocus();
+    }
+  };
+  // Every item of the bar's menus as it stands, found again by its menu and
+  // name: a command may close the window whose menus were shown.
+  using Item = std::pair<QString, QString>;
+  auto walkBar = [&](const std::function<void(QMenu *, QAction *)> &visit) {
+    std::function<void(QMenu *)> walk = [&](QMenu *menu) {
+      for (QAction *action : menu->actions()) {
+        if (action->isSeparator() || !action->isVisible())
+          continue;
+        if (action->menu())
+          walk(action->menu());
+        else
+          visit(menu, action);
+      }
+    };
+    for (QAction *bar : main->menuBar()->actions())
+      walk(bar->menu());
+  };
+  auto triggerAll = [&](const char *state) {
+    std::vector<Item> items;
+    walkBar([&](QMenu *menu, QAction *action) {
+      items.emplace_back(menu->objectName(), action->objectName() + action->text());
+    });
+    for (const Item &item : items) {
+      QMenu *menu = nullptr;
+      QAction *action = nullptr;
+      walkBar([&](QMenu *m, QAction *a) {
+        if (m->objectName() == item.first && a->objectName() + a->text() == item.second) {
+          menu = m;
+          action = a;
+        }
+      });
+      // Exit is the last command of all.
+      if (!action || !action->isEnabled() || action->objectName() == "Exit1")
+        continue;
+      prepare(action, menu);
+      QCoreApplication::processEvents();
+      const Seen before = seen();
+      // A window that waits for a person would hang the run: it is closed.
+      bool modal = false;
+      QTimer watchdog;
+      watchdog.setSingleShot(true);
+      QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        if (QWidget *waiting = QApplication::activeModalWidget()) {
+          modal = true;
+          waiting->close();
+        }
+      });
+      watchdog.start(3000);
+      const QString what = QString("%1: %2 > %3").arg(state, menu->title(), action->text());
+      action->trigger();
+      QCoreApplication::processEvents();
+      if (modal)
+        failures.push_back(what.toStdString() + " waits for a person");
+      if (seen() == before)
+        failures.push_back(what.toStdString() + " does nothing");
+      // Windows it opened go again, so the next command starts as this one did.
+      for (QWidget *window : QApplication::topLevelWidgets())
+        if (window->isVisible() && !before.topLevels.count(window))
+          window->close();
+      const int lists = std::string(state) == "lists" ? 2 : 0;
+      int kept = 0;
+      for (QMdiSubWindow *sub : main->mdiArea().subWindowList()) {
+        auto *list = qobject_cast<TchildForm *>(sub->widget());
+        if (list && ++kept <= lists)
+          continue;
+        if (list)
+          list->setFilterHasChanged(false);
+        sub->close();
+      }
+      QCoreApplication::processEvents();
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+      while (int(main->mdiArea().subWindowList().size()) < lists)
+        newList();
+      QCoreApplication::processEvents();
+    }
+  };
+
+  triggerAll("no list");
+  ASSERT_EQ(main->mdiArea().subWindowList().size(), 0);
+  newList();
+  newList();
+  triggerAll("lists");
+  main->action("Exit1")->trigger();
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(main->isVisible());
+  EXPECT_EQ(failures, std::vector<std::string>());
+}
+
+// Link to filter asks for a filter file and adds a node that links it.
+TEST_F(WholeProgram, LinkToFilterAddsALinkToTheChosenFile) {
+  TchildForm *list = newList();
+  const std::string linked = dir.file("other.fll");
+  list->saveFilterListAs(linked);
+  dialogAnswer = [&](QDialog &dialog) {
+    EXPECT_EQ(dialog.windowTitle(), "Link Filter List");
+    static_cast<QFileDialog &>(dialog).selectFile(QString::fromStdString(linked));
+    return static_cast<int>(QDialog::Accepted);
+  };
+  main->action("Linktofilter1")->trigger();
+  auto *link = dynamic_cast<TMergeObject *>(list->selectedNode());
+  ASSERT_NE(link, nullptr);
+  EXPECT_EQ(link->kind, TMergeObject::LinkFilterFile);
+  EXPECT_EQ(link->fileName, linked);
+}
+
+// A trial run's status window comes and goes over a maximised list without
+// restoring it, and the list that ran stays in front of the other.
+TEST_F(WholeProgram, ARunKeepsTheMaximisedListMaximisedAndInFront) {
+  newList();
+  TchildForm *list = newList();
+  list->addDescriptionFilter(5);
+  QMdiSubWindow *frame = main->mdiArea().activeSubWindow();
+  ASSERT_EQ(frame->widget(), list);
+  frame->showMaximized();
+  list->trialInput->setPlainText("abc");
+  list->trialRunButton->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return list->trialOutput->toPlainText() == "ABC"; }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([] { return TchildForm::jobHost().activeJobs() == 0; }, 10000));
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(frame->isMaximized());
+  EXPECT_EQ(main->mdiArea().activeSubWindow(), frame);
+}
+
+// The product's name shows once in a title: the window system appends an
+// application's display name to each title, so none is given.
+TEST_F(WholeProgram, TitlesNameTheProductOnce) {
+  EXPECT_EQ(main->windowTitle(), toQString(program::displayName));
+  EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+}
+
+} // namespace
+} // namespace marrowen
