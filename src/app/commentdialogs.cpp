@@ -74,15 +74,17 @@ TfilterOptions::TfilterOptions(QWidget *owner, TNodeEditorSite *window)
   auto *grid = new QGridLayout(group);
   grid->addWidget(logToFile_, 0, 0, 1, 3);
   grid->addWidget(fileLabel_, 1, 0);
-  grid->addWidget(logFilename_, 1, 1);
+  grid->addWidget(logFilename_, 1, 1, 1, 2);
+  // The buttons under the file name, so the group fits a narrow panel.
   auto *buttons = new QHBoxLayout;
   buttons->addWidget(show);
   buttons->addWidget(remove);
-  grid->addLayout(buttons, 1, 2);
-  grid->addWidget(appendFile_, 2, 1);
-  grid->addWidget(overwriteFile_, 3, 1);
-  grid->addWidget(thresholdLabel_, 4, 0, 1, 2);
-  grid->addWidget(threshold_, 4, 2);
+  buttons->addStretch();
+  grid->addLayout(buttons, 2, 1, 1, 2);
+  grid->addWidget(appendFile_, 3, 1);
+  grid->addWidget(overwriteFile_, 4, 1);
+  grid->addWidget(thresholdLabel_, 5, 0, 1, 2);
+  grid->addWidget(threshold_, 5, 2);
   grid->setColumnStretch(1, 1);
   auto *layout = new QVBoxLayout(this);
   layout->addWidget(group);

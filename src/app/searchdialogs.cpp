@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -72,18 +73,22 @@ TsearchForm::TsearchForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm
   heading->addWidget(searchStringLabel_);
   heading->addStretch();
   heading->addWidget(searchStringLength_);
+  // Two short rows rather than one long one, so the dialog fits a narrow panel.
   auto *options = new QHBoxLayout;
   options->addWidget(typeLabel);
   options->addWidget(patternTypeBox_);
   options->addWidget(patternOptionsButton_);
-  options->addWidget(searchIgnoreCase_);
-  options->addWidget(wholeWord_);
   options->addStretch();
+  auto *matching = new QHBoxLayout;
+  matching->addWidget(searchIgnoreCase_);
+  matching->addWidget(wholeWord_);
+  matching->addStretch();
   auto *top = new QVBoxLayout(topPanel);
   top->setContentsMargins(0, 0, 0, 0);
   top->addLayout(heading);
   top->addWidget(searchString_, 1);
   top->addLayout(options);
+  top->addLayout(matching);
 
   auto *bottomPanel = new QWidget(this);
   bottomPanel->setObjectName(QStringLiteral("bottomPanel"));
@@ -102,10 +107,12 @@ TsearchForm::TsearchForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm
   replaceHeading->addWidget(replaceLabel);
   replaceHeading->addStretch();
   replaceHeading->addWidget(replaceStringLength_);
-  auto *replies = new QHBoxLayout;
-  for (QCheckBox *box : {caseSensitiveReplace_, promptOnReplace_, skipPromptIdentical_, firstOnly_})
-    replies->addWidget(box);
-  replies->addStretch();
+  auto *replies = new QGridLayout;
+  replies->addWidget(caseSensitiveReplace_, 0, 0);
+  replies->addWidget(promptOnReplace_, 0, 1);
+  replies->addWidget(firstOnly_, 1, 0);
+  replies->addWidget(skipPromptIdentical_, 1, 1);
+  replies->setColumnStretch(2, 1);
   auto *bottom = new QVBoxLayout(bottomPanel);
   bottom->setContentsMargins(0, 0, 0, 0);
   bottom->addLayout(replaceHeading);
