@@ -1,7 +1,9 @@
 #include "app/aboutbox.h"
 
+#include "app/appicons.h"
 #include "app/tipoftheday.h"
 #include "app/translateform.h"
+#include "classlib/paths.h"
 #include "classlib/program.h"
 #include "components/dialogrunner.h"
 #include "engine/messages.h"
@@ -40,10 +42,7 @@ TABox::TABox(QWidget *parent) : QDialog(parent) {
   application->setObjectName(QStringLiteral("applicationSheet"));
   auto *icon = new QLabel(application);
   icon->setObjectName(QStringLiteral("ProgramIcon"));
-  const QIcon appIcon = QApplication::windowIcon().isNull()
-                            ? style()->standardIcon(QStyle::SP_ComputerIcon)
-                            : QApplication::windowIcon();
-  icon->setPixmap(appIcon.pixmap(32, 32));
+  icon->setPixmap(programIcon().pixmap(32, 32));
   productName_ = new QLabel(application);
   productName_->setObjectName(QStringLiteral("ProductName"));
   auto *comments = new QLabel(QStringLiteral("A text-transformation workbench"), application);
@@ -108,7 +107,10 @@ QString TABox::releaseNotes() const { return whatsnew_->toPlainText(); }
 void TABox::PageControlChange(int index) {
   if (index != 1)
     return;
-  QFile file(findFileIgnoringCase(QDir::currentPath(), QStringLiteral("whatsnew.txt")));
+  // The notes are installed beside the program; the folder it was started
+  // from may be any.
+  QFile file(
+      findFileIgnoringCase(fileNameToQString(programFolder()), QStringLiteral("whatsnew.txt")));
   if (!file.open(QIODevice::ReadOnly)) {
     showMessageBox(
         this, QMessageBox::Critical, QApplication::applicationName(),
