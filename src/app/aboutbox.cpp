@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -24,7 +25,7 @@ namespace marrowen {
 
 TABox::TABox(QWidget *parent) : QDialog(parent) {
   setObjectName(QStringLiteral("ABox"));
-  resize(440, 320);
+  resize(640, 440);
   auto *banner = new QLabel(this);
   banner->setObjectName(QStringLiteral("banner"));
   banner->setText(QStringLiteral("<h2>%1</h2>").arg(toQString(program::displayName)));
@@ -71,6 +72,9 @@ TABox::TABox(QWidget *parent) : QDialog(parent) {
   whatsnew_ = new QTextEdit(notes);
   whatsnew_->setObjectName(QStringLiteral("whatsnew"));
   whatsnew_->setReadOnly(true);
+  // The notes are laid out as plain text, line by line.
+  whatsnew_->setLineWrapMode(QTextEdit::NoWrap);
+  whatsnew_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   (new QVBoxLayout(notes))->addWidget(whatsnew_);
   pages_->addTab(notes, QStringLiteral("Release Notes"));
   auto *ok = new QPushButton(QStringLiteral("OK"), this);
