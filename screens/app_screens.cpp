@@ -6,6 +6,7 @@
 #include "app/commandlinehelper.h"
 #include "app/debugwindow.h"
 #include "app/forminfo.h"
+#include "app/helpaccess.h"
 #include "app/httpget.h"
 #include "app/listdocument.h"
 #include "app/mainform.h"
@@ -33,6 +34,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 
+#include <filesystem>
 #include <memory>
 
 namespace marrowen {
@@ -47,13 +49,10 @@ public:
     useSettingsStore(store_.get());
     TFormInfo::useStore(store_.get());
     overrideProgramFolder(dir_.path().toStdString() + "/");
-    QFile tips(path("TIPS.TXT"));
-    if (tips.open(QIODevice::WriteOnly))
-      tips.write("?you can drop files on the main window to add them to the list.%sFilter "
-                 "files open in a window of their own.\n");
-    QFile notes(path("whatsnew.txt"));
-    if (notes.open(QIODevice::WriteOnly))
-      notes.write("5.6.3\n- Runs on Linux desktops.\n- Status windows keep their size.\n");
+    // The help pages, tips and release notes the program ships.
+    std::error_code ignored;
+    std::filesystem::copy(MARROWEN_SHARE_DIR, dir_.path().toStdString(),
+                          std::filesystem::copy_options::recursive, ignored);
     previousFolder_ = QDir::currentPath();
     QDir::setCurrent(dir_.path());
   }
@@ -130,6 +129,19 @@ QImage tipOfTheDay() {
   tips.setTip(0);
   tips.setShowTips(true);
   return renderWidget(tips);
+}
+
+QImage helpPage(int context) {
+  Sandbox sandbox;
+  showHelpContext(context);
+  THelpViewer *viewer = THelpViewer::instance();
+  if (!viewer)
+    return {};
+  viewer->resize(620, 520);
+  QApplication::processEvents();
+  QImage image = renderWidget(*viewer);
+  delete viewer;
+  return image;
 }
 
 QImage preferences() {
@@ -287,6 +299,8 @@ std::vector<Screen> appScreens() {
       {"status_results", statusResults},
       {"status_errors", statusErrors},
       {"tip_of_the_day", tipOfTheDay},
+      {"help_tutorial", [] { return helpPage(1300); }},
+      {"help_search_dialog", [] { return helpPage(1160); }},
       {"preferences", preferences},
       {"about_application", [] { return aboutBox(0); }},
       {"about_release_notes", [] { return aboutBox(1); }},

@@ -1,7 +1,9 @@
 #include "app/aboutbox.h"
 
+#include "app/appicons.h"
 #include "app/tipoftheday.h"
 #include "app/translateform.h"
+#include "classlib/paths.h"
 #include "classlib/program.h"
 #include "components/dialogrunner.h"
 #include "engine/messages.h"
@@ -10,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -22,7 +25,7 @@ namespace marrowen {
 
 TABox::TABox(QWidget *parent) : QDialog(parent) {
   setObjectName(QStringLiteral("ABox"));
-  resize(440, 320);
+  resize(640, 440);
   auto *banner = new QLabel(this);
   banner->setObjectName(QStringLiteral("banner"));
   banner->setText(QStringLiteral("<h2>%1</h2>").arg(toQString(program::displayName)));
@@ -40,10 +43,7 @@ TABox::TABox(QWidget *parent) : QDialog(parent) {
   application->setObjectName(QStringLiteral("applicationSheet"));
   auto *icon = new QLabel(application);
   icon->setObjectName(QStringLiteral("ProgramIcon"));
-  const QIcon appIcon = QApplication::windowIcon().isNull()
-                            ? style()->standardIcon(QStyle::SP_ComputerIcon)
-                            : QApplication::windowIcon();
-  icon->setPixmap(appIcon.pixmap(32, 32));
+  icon->setPixmap(programIcon().pixmap(32, 32));
   productName_ = new QLabel(application);
   productName_->setObjectName(QStringLiteral("ProductName"));
   auto *comments = new QLabel(QStringLiteral("A text-transformation workbench"), application);
@@ -72,6 +72,9 @@ TABox::TABox(QWidget *parent) : QDialog(parent) {
   whatsnew_ = new QTextEdit(notes);
   whatsnew_->setObjectName(QStringLiteral("whatsnew"));
   whatsnew_->setReadOnly(true);
+  // The notes are laid out as plain text, line by line.
+  whatsnew_->setLineWrapMode(QTextEdit::NoWrap);
+  whatsnew_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   (new QVBoxLayout(notes))->addWidget(whatsnew_);
   pages_->addTab(notes, QStringLiteral("Release Notes"));
   auto *ok = new QPushButton(QStringLiteral("OK"), this);
@@ -108,7 +111,10 @@ QString TABox::releaseNotes() const { return whatsnew_->toPlainText(); }
 void TABox::PageControlChange(int index) {
   if (index != 1)
     return;
-  QFile file(findFileIgnoringCase(QDir::currentPath(), QStringLiteral("whatsnew.txt")));
+  // The notes are installed beside the program; the folder it was started
+  // from may be any.
+  QFile file(
+      findFileIgnoringCase(fileNameToQString(programFolder()), QStringLiteral("whatsnew.txt")));
   if (!file.open(QIODevice::ReadOnly)) {
     showMessageBox(
         this, QMessageBox::Critical, QApplication::applicationName(),

@@ -5,18 +5,35 @@
 #include "classlib/registry.h"
 #include "engine/registryhelpers.h"
 
+#include <cctype>
+
 namespace marrowen {
 
 namespace {
 
 const std::string key(program::registryKey);
 
+bool equalsIgnoringCase(const std::string &a, const char *b) {
+  std::size_t i = 0;
+  for (; i < a.size() && b[i]; ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return i == a.size() && !b[i];
+}
+
 } // namespace
 
 void loadSettings(SettingsStore &store, MainSettings &s, TMRUManager &recentFiles) {
   s.playSound = store.readBool(key, "playSound", true);
-  s.soundFile = store.readString(key, "soundFile", "sound.wav");
-  s.editor = store.readString(key, "editor", "notepad.exe");
+  // Settings written by older versions name the Windows defaults; they are
+  // read as this desktop's own.
+  s.soundFile = store.readString(key, "soundFile", "");
+  if (equalsIgnoringCase(s.soundFile, "sound.wav"))
+    s.soundFile.clear();
+  s.editor = store.readString(key, "editor", "");
+  if (equalsIgnoringCase(s.editor, "notepad.exe"))
+    s.editor.clear();
   s.showWizard = store.readBool(key, "showWizard", true);
   s.showTips = store.readBool(key, "showTips", true);
   s.currentTip = store.readInteger(key, "currentTip", 0);

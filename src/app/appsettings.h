@@ -11,8 +11,10 @@ class TMRUManager;
 // The main window's settings, read once at start-up and written back at exit.
 struct MainSettings {
   bool playSound = true;
-  std::string soundFile = "sound.wav";
-  std::string editor = "notepad.exe";
+  // Empty: the desktop's sound for a finished task.
+  std::string soundFile;
+  // Empty: the default editor (see openInEditor).
+  std::string editor;
   bool showWizard = true;
   bool showTips = true;
   std::int32_t currentTip = 0;

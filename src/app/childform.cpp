@@ -369,14 +369,24 @@ void TchildForm::buildTrialPage() {
       trialInputChanged_ = true;
       setFilterHasChanged(true);
     }
+    // Remove and Remove All act on this text, however it came.
+    checkButtonsEnableStatus();
   });
-  // The output's length panel has a message of its own.
+  // The output's length panel has a message of its own; an output not made
+  // yet has nothing to count.
   connect(trialOutput, &QPlainTextEdit::textChanged, this, [this] {
+    if (trialOutput->document()->isEmpty()) {
+      trialOutputStatus->setPanelText(0, {});
+      trialOutputStatus->setPanelText(1, {});
+      return;
+    }
     UpdateMemoCursorPos(trialOutput, trialOutputStatus);
     UpdateMemoSize(trialOutput, trialOutputStatus, 4840);
   });
-  connect(trialOutput, &QPlainTextEdit::cursorPositionChanged, this,
-          [this] { UpdateMemoCursorPos(trialOutput, trialOutputStatus); });
+  connect(trialOutput, &QPlainTextEdit::cursorPositionChanged, this, [this] {
+    if (!trialOutput->document()->isEmpty())
+      UpdateMemoCursorPos(trialOutput, trialOutputStatus);
+  });
 }
 
 QString TchildForm::lastStatus() { return lastStatusText; }

@@ -241,8 +241,8 @@ public:
 
   // A file dialog through the dialog runner; the chosen files, none on cancel.
   static QStringList runFileDialog(QWidget *parent, const QString &title, const QString &filter,
-                                   bool save, const QString &start = {},
-                                   const QString &suffix = {});
+                                   bool save, const QString &start = {}, const QString &suffix = {},
+                                   const QString &selectedFilter = {});
 
 protected:
   void closeEvent(QCloseEvent *event) override;

@@ -133,7 +133,8 @@ void TchildForm::buildFilesPage() {
   connect(loadFromFileButton, &QPushButton::clicked, this, [this] {
     const QStringList names =
         runFileDialog(this, toQString(translate(4570, "List File(s) to Open")),
-                      QStringLiteral("Text files (*.txt);;All files (*.*)"), false);
+                      QStringLiteral("Text files (*.txt);;All files (*.*)"), false, {}, {},
+                      QStringLiteral("All files (*.*)"));
     for (const QString &name : names) {
       try {
         processFile(fileNameFromQString(name));
@@ -143,9 +144,9 @@ void TchildForm::buildFilesPage() {
     }
   });
   connect(saveToFileButton, &QPushButton::clicked, this, [this] {
-    const QStringList names =
-        runFileDialog(this, QStringLiteral("Save File List"),
-                      QStringLiteral("Text files (*.txt);;All files (*.*)"), true);
+    const QStringList names = runFileDialog(this, QStringLiteral("Save File List"),
+                                            QStringLiteral("Text files (*.txt);;All files (*.*)"),
+                                            true, {}, QStringLiteral("txt"));
     if (!names.isEmpty())
       saveFileList(fileNameFromQString(names.front()));
   });
@@ -341,10 +342,10 @@ void TchildForm::viewButtonClick() {
   }
   statusBarError(
       translateFormat(4520, "No association for %s - opening in default editor", {name}));
-  std::string editor = "notepad.exe";
+  std::string editor;
   if (TmainForm *main = TmainForm::instance())
     editor = main->settings().editor;
-  launcher().startProgram(fileNameToQString(editor), {fileNameToQString(name)});
+  openInEditor(fileNameToQString(editor), fileNameToQString(name));
 }
 
 void TchildForm::fileGridDblClick(int col, int row) {
@@ -377,6 +378,8 @@ void TchildForm::saveFileList(const std::string &fileName) {
     text += row.pathMask + "\r\n";
   try {
     writeFileBytesSafely(fileName, text);
+    // Saved: the message was about the saving, which is over.
+    statusBarText({});
   } catch (const std::exception &error) {
     if (TmainForm *main = TmainForm::instance())
       main->logError(error.what());

@@ -6,6 +6,7 @@
 #include "app/dialogbase.h"
 #include "app/filtertreemodel.h"
 #include "app/recentfiles.h"
+#include "app/taskmenu.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "components/dialogrunner.h"
@@ -24,14 +25,12 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabWidget>
-
-#include <dirent.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -190,14 +189,19 @@ TchildForm *activeChild() {
 } // namespace
 
 QStringList TchildForm::runFileDialog(QWidget *parent, const QString &title, const QString &filter,
-                                      bool save, const QString &start, const QString &suffix) {
+                                      bool save, const QString &start, const QString &suffix,
+                                      const QString &selectedFilter) {
   QFileDialog dialog(parent, title, QString(), filter);
   dialog.setObjectName(save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFiles);
   if (!suffix.isEmpty())
     dialog.setDefaultSuffix(suffix);
-  if (!start.isEmpty())
+  if (!selectedFilter.isEmpty())
+    dialog.selectNameFilter(selectedFilter);
+  if (!start.isEmpty() && QFileInfo(start).isDir())
+    dialog.setDirectory(start);
+  else if (!start.isEmpty())
     dialog.selectFile(start);
   if (DialogRunner::exec(dialog) != QDialog::Accepted)
     return {};
@@ -489,43 +493,15 @@ void TchildForm::saveFilterListAs(const std::string &fileName) {
 // Maps
 
 void TchildForm::refreshMapList() {
-  if (!mapsMenu_ || !mapsDivider_)
-    return;
-  const QList<QAction *> actions = mapsMenu_->actions();
-  const qsizetype divider = actions.indexOf(mapsDivider_);
-  if (divider < 0)
-    return;
-  for (qsizetype i = divider + 1; i < actions.size(); ++i)
-    delete actions[i];
   std::string folder;
   getProgramFolder(folder);
-  folder += "maps/";
-  DIR *dir = ::opendir(folder.c_str());
-  if (!dir)
-    return;
-  std::vector<std::string> names;
-  while (dirent *entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    std::string upper = name;
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    struct stat info {};
-    if (upper.find(".MAP") != std::string::npos && ::stat((folder + name).c_str(), &info) == 0 &&
-        S_ISREG(info.st_mode))
-      names.push_back(name);
-  }
-  ::closedir(dir);
-  std::sort(names.begin(), names.end());
-  for (const std::string &name : names) {
-    std::string upper = name;
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    QAction *item = mapsMenu_->addAction(fileNameToQString(name.substr(0, upper.find(".MAP"))));
-    item->setStatusTip(
-        toQString(translate(5020, "Click here to insert this map in the filter list")));
-    item->setData(fileNameToQString(name));
-    connect(item, &QAction::triggered, this, [this, name] { MapFileClick(name); });
-  }
+  refreshMenu(
+      mapsMenu_, mapsDivider_,
+      toQString(translate(5020, "Click here to insert this map in the filter list")), 600,
+      [this](QAction *item) {
+        MapFileClick(fileNameFromQString(QFileInfo(item->data().toString()).fileName()));
+      },
+      folder + "maps/", ".map");
 }
 
 void TchildForm::MapFileClick(const std::string &mapName) {
@@ -634,24 +610,38 @@ void TchildForm::install() {
   };
   auto &commands = hooks.commands;
   auto openDialog = [](const QString &title) {
-    QWidget *parent = TmainForm::instance();
+    TmainForm *parent = TmainForm::instance();
+    // It starts where the last list came from.
+    QString folder;
+    if (parent && parent->recentFiles().Strings().Count() > 0)
+      folder = QFileInfo(fileNameToQString(parent->recentFiles().Strings().at(0).text)).path();
     const QStringList names = TchildForm::runFileDialog(
-        parent, title, QStringLiteral("Filter list (*.fll);;All files (*.*)"), false);
+        parent, title, QStringLiteral("Filter list (*.fll);;All files (*.*)"), false, folder);
     return names.isEmpty() ? std::string() : fileNameFromQString(names.front());
   };
-  commands.Open1 = [openDialog] {
-    const std::string name = openDialog(QStringLiteral("Open Filter List"));
+  auto opening = [](const std::string &name) {
+    if (TmainForm *main = TmainForm::instance())
+      main->statusBarText(toQString(translateFormat(4380, "Opening filter list %s", {name})));
+  };
+  commands.Open1 = [openDialog, opening] {
+    const std::string name = openDialog(toQString(translate(4370, "Open Filter List")));
     if (name.empty())
       return;
+    opening(name);
     if (TmainForm *main = TmainForm::instance())
       if (FilterListWindow *window = main->decideWindow())
         window->loadFilterList(name, false, true, true);
+    // Loading the trial input cleared it; the list shown is the one named.
+    opening(name);
   };
-  commands.Openinsamewindow1 = [openDialog] {
+  commands.Openinsamewindow1 = [openDialog, opening] {
     onActive([&](TchildForm &child) {
-      const std::string name = openDialog(QStringLiteral("Open Filter List"));
-      if (!name.empty())
-        child.loadFilterList(name, false, true, true);
+      const std::string name = openDialog(toQString(translate(4370, "Open Filter List")));
+      if (name.empty())
+        return;
+      opening(name);
+      child.loadFilterList(name, false, true, true);
+      opening(name);
     });
   };
   commands.Insert1 = [openDialog] {
@@ -663,7 +653,12 @@ void TchildForm::install() {
       child.InsertfilterList(name);
     });
   };
-  commands.Saveas1 = [] { onActive([](TchildForm &child) { child.SaveAs(); }); };
+  commands.Saveas1 = [] {
+    onActive([](TchildForm &child) {
+      if (child.SaveAs())
+        child.statusBarText(translateFormat(4420, "Filter list saved as %s", {child.fileName()}));
+    });
+  };
   commands.Linktofilter1 = [openDialog] {
     onActive([&](TchildForm &child) {
       const std::string name = openDialog(toQString(translate(4430, "Link Filter List")));

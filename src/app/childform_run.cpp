@@ -347,6 +347,9 @@ void TchildForm::Preparefilterfordistribution1Click() {
   trialInput->setBytes({});
   trialOutput->setBytes({});
   scratchPad->setBytes({});
+  // Both memos are saved with the list, so the file must be written again.
+  setFilterHasChanged(true);
+  checkButtonsEnableStatus();
   messageBox(QMessageBox::Information,
              translate(5060, "Filter is now ready for distribution\r\n(trial input, trial "
                              "output and scratch pad have been cleared)"));

@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 
+#include "app/helpaccess.h"
 #include "app/listdocument.h"
 #include "app/mainform.h"
 #include "app/windowjobhost.h"
@@ -329,7 +330,7 @@ void TCommandLine::processParameter(const std::string &p) {
     pending_ = Pending();
     window_.addFilter(std::move(node));
   } else if (startsWith(u, "/S") && equals >= 2 && equals <= 5) {
-    pending_ = Pending();
+    // The flags gather until "/R" or "/G" uses them up.
     for (std::size_t i = 2; i < equals; ++i) {
       if (p[i] == 'X' || p[i] == 'x')
         pending_.pattern = true;
@@ -431,7 +432,7 @@ void installCommandLine(std::vector<std::string> parameters) {
     host.logError = [main](const std::string &text) { main->logError(text); };
     host.setInteractive = [main](bool on) { main->setInteractive(on); };
     host.minimize = [main] { main->showMinimized(); };
-    host.showHelpTopic = [](int) {};
+    host.showHelpTopic = [](int topic) { showHelpContext(topic); };
     host.startJob = [main](std::unique_ptr<TGenericInput> chain, JobOptions options) {
       main->jobHost().startJob(std::move(chain), std::move(options));
     };

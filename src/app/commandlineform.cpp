@@ -1,6 +1,7 @@
 #include "app/commandlineform.h"
 
 #include "app/forminfo.h"
+#include "app/patternmenu.h"
 #include "app/translateform.h"
 #include "grid/dgbasegrid.h"
 #include "qtext/qtext.h"
@@ -38,6 +39,7 @@ TcommandLineForm::TcommandLineForm(const QStringList &arguments, QWidget *parent
   memoPage->setObjectName(QStringLiteral("stringSheet"));
   memo_ = new QPlainTextEdit(memoPage);
   memo_->setObjectName(QStringLiteral("memo"));
+  usePatternMenuForMemo(memo_);
   (new QVBoxLayout(memoPage))->addWidget(memo_);
   pages->addTab(memoPage, QStringLiteral("&As a string"));
   (new QVBoxLayout(this))->addWidget(pages);

@@ -124,6 +124,7 @@ TcommandLineHelperForm::TcommandLineHelperForm(QWidget *parent)
 
   translateForm(this);
   formInfo_ = std::make_unique<TFormInfo>(this, QStringLiteral("commandLineHelperForm"));
+  formInfo_->recordPosition = false;
   formInfo_->Load();
   regenerateButtonClick();
 }
@@ -143,7 +144,7 @@ void TcommandLineHelperForm::regenerateButtonClick() {
     error_->setText(toQString(translate(number, text)));
     error_->show();
   };
-  if (!main || main->mdiArea().subWindowList().isEmpty()) {
+  if (!main || !main->hasFilterListWindow()) {
     refuse(1700, "You must load a filter before you can use the command line assistant. Use the "
                  "File Menu\\Open command to load a filter, then click the Refresh button.");
     return;

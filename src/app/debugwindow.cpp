@@ -1,6 +1,8 @@
 #include "app/debugwindow.h"
 
 #include "app/forminfo.h"
+#include "app/memos.h"
+#include "app/patternmenu.h"
 #include "app/translateform.h"
 #include "engine/messages.h"
 #include "qtext/qtext.h"
@@ -11,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QVBoxLayout>
@@ -23,18 +26,6 @@ int windowCount = 1;
 
 } // namespace
 
-QString memoCursorPosText(const QPlainTextEdit &memo) {
-  const QTextCursor cursor = memo.textCursor();
-  return toQString(translateFormat(4760, "Line %d, Column %d",
-                                   {cursor.blockNumber() + 1, cursor.positionInBlock() + 1}));
-}
-
-QString memoSizeText(const QPlainTextEdit &memo) {
-  return toQString(
-      translateFormat(4770, "Length: %d  Lines: %d",
-                      {memo.document()->characterCount() - 1, memo.document()->blockCount()}));
-}
-
 TdebugWindowForm::TdebugWindowForm(QWidget *parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("debugWindowForm"));
   setWindowFlag(Qt::WindowStaysOnTopHint);
@@ -43,15 +34,8 @@ TdebugWindowForm::TdebugWindowForm(QWidget *parent) : QWidget(parent, Qt::Window
   buffer_ = new QPlainTextEdit(this);
   buffer_->setObjectName(QStringLiteral("buffer"));
   buffer_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  auto *status = new QStatusBar(this);
-  status->setObjectName(QStringLiteral("bufferStatus"));
-  status->setSizeGripEnabled(false);
-  position_ = new QLabel(status);
-  position_->setMinimumWidth(150);
-  size_ = new QLabel(status);
-  size_->setMinimumWidth(50);
-  status->addWidget(position_);
-  status->addWidget(size_, 1);
+  bufferStatus_ = new MemoStatusBar(this);
+  bufferStatus_->setObjectName(QStringLiteral("bufferStatus"));
   auto *clear = new QPushButton(QStringLiteral("C&lear"), this);
   clear->setObjectName(QStringLiteral("clearButton"));
   auto *close = new QPushButton(QStringLiteral("&Close"), this);
@@ -63,11 +47,12 @@ TdebugWindowForm::TdebugWindowForm(QWidget *parent) : QWidget(parent, Qt::Window
   auto *layout = new QVBoxLayout(this);
   layout->addWidget(buffer_, 1);
   layout->addLayout(buttons);
-  layout->addWidget(status);
+  layout->addWidget(bufferStatus_);
   connect(clear, &QPushButton::clicked, this, &TdebugWindowForm::clearBuffer);
   connect(close, &QPushButton::clicked, this, &QWidget::close);
-  connect(buffer_, &QPlainTextEdit::textChanged, this, &TdebugWindowForm::updateStatus);
-  connect(buffer_, &QPlainTextEdit::cursorPositionChanged, this, &TdebugWindowForm::updateStatus);
+  // The same counts as the trial areas, and the same menu as the list's memos.
+  bindMemoStatus(buffer_, bufferStatus_);
+  usePatternMenuForMemo(buffer_);
 
   translateForm(this);
   setWindowTitle(toQString(Format(fromQString(windowTitle()), {windowCount})));
@@ -76,7 +61,6 @@ TdebugWindowForm::TdebugWindowForm(QWidget *parent) : QWidget(parent, Qt::Window
   formInfo_ = std::make_unique<TFormInfo>(this, QStringLiteral("debugWindowForm"));
   formInfo_->recordPosition = false;
   formInfo_->Load();
-  updateStatus();
 }
 
 TdebugWindowForm::~TdebugWindowForm() {
@@ -104,17 +88,24 @@ void TdebugWindowForm::closeEvent(QCloseEvent *event) {
   QWidget::closeEvent(event);
 }
 
-void TdebugWindowForm::clearBuffer() { buffer_->clear(); }
+void TdebugWindowForm::clearBuffer() {
+  buffer_->clear();
+  hasLines_ = false;
+}
 
-void TdebugWindowForm::addLine(const std::string &text) {
-  buffer_->appendPlainText(toQString(text));
+int TdebugWindowForm::addLine(const std::string &text) {
+  // Appending to an empty document fills its one block, so an empty first
+  // line would be lost under the next: the break is ours to add.
+  QTextCursor cursor(buffer_->document());
+  cursor.movePosition(QTextCursor::End);
+  if (hasLines_)
+    cursor.insertBlock();
+  cursor.insertText(toQString(text));
+  hasLines_ = true;
+  buffer_->verticalScrollBar()->setValue(buffer_->verticalScrollBar()->maximum());
+  return buffer_->blockCount() - 1;
 }
 
 void TdebugWindowForm::show() { QWidget::show(); }
-
-void TdebugWindowForm::updateStatus() {
-  position_->setText(memoCursorPosText(*buffer_));
-  size_->setText(memoSizeText(*buffer_));
-}
 
 } // namespace marrowen

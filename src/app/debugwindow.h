@@ -6,11 +6,11 @@
 
 #include <memory>
 
-class QLabel;
 class QPlainTextEdit;
 
 namespace marrowen {
 
+class MemoStatusBar;
 class TFormInfo;
 
 // Shows what a debug filter passes on. Closing only hides the window: its
@@ -27,27 +27,21 @@ public:
   static int openCount();
 
   void clearBuffer() override;
-  void addLine(const std::string &text) override;
+  int addLine(const std::string &text) override;
   void show() override;
 
   QPlainTextEdit &buffer() const { return *buffer_; }
+  MemoStatusBar &bufferStatus() const { return *bufferStatus_; }
 
 protected:
   void closeEvent(QCloseEvent *event) override;
 
 private:
-  void updateStatus();
-
   QPlainTextEdit *buffer_;
-  QLabel *position_;
-  QLabel *size_;
+  MemoStatusBar *bufferStatus_;
+  bool hasLines_ = false;
   bool counted_ = false;
   std::unique_ptr<TFormInfo> formInfo_;
 };
-
-// The caret's line and column, "Line %d, Column %d", and the size,
-// "Length: %d  Lines: %d", of a memo, as the trial areas show them.
-QString memoCursorPosText(const QPlainTextEdit &memo);
-QString memoSizeText(const QPlainTextEdit &memo);
 
 } // namespace marrowen

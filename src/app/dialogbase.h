@@ -88,9 +88,12 @@ public:
   // The same without the special-character submenu.
   void prepareNoFrillsPopup(QWidget *field, std::function<void(TmenuForm &)> customize = {});
 
-  // The dialog's help topic (0: none).
+  // The dialog's help topic (0: none, and F1 asks the window's).
   int helpContext() const { return helpContext_; }
-  void setHelpContext(int context) { helpContext_ = context; }
+  void setHelpContext(int context) {
+    helpContext_ = context;
+    setProperty("helpContext", context ? QVariant(context) : QVariant());
+  }
 
   // Applies the language file to the dialog; Create does it once.
   void applyLanguage();

@@ -1,6 +1,7 @@
 #include "app/launcher.h"
 
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
@@ -69,6 +70,66 @@ QStringList accessoryPrograms(int tag) {
   default:
     return {};
   }
+}
+
+namespace {
+
+// Terminals and the option after which each takes the command to run.
+struct Terminal {
+  const char *program;
+  const char *option;
+};
+constexpr Terminal terminals[] = {{"x-terminal-emulator", "-e"},
+                                  {"xterm", "-e"},
+                                  {"konsole", "-e"},
+                                  {"xfce4-terminal", "-x"},
+                                  {"gnome-terminal", "--"}};
+
+QStringList terminalEditor() {
+  for (const char *variable : {"VISUAL", "EDITOR"}) {
+    const QString value = qEnvironmentVariable(variable).trimmed();
+    if (!value.isEmpty())
+      return QProcess::splitCommand(value);
+  }
+  return {};
+}
+
+} // namespace
+
+bool openInEditor(const QString &editor, const QString &file) {
+  if (!editor.isEmpty())
+    return launcher().startProgram(editor, {file});
+  const QStringList command = terminalEditor();
+  if (!command.isEmpty()) {
+    for (const Terminal &terminal : terminals) {
+      const QString program = launcher().findProgram({QString::fromLatin1(terminal.program)});
+      if (!program.isEmpty())
+        return launcher().startProgram(program, QStringList{QString::fromLatin1(terminal.option)} +
+                                                    command + QStringList{file});
+    }
+  }
+  return launcher().startProgram(QStringLiteral("xdg-open"), {file});
+}
+
+bool playCompletionSound() {
+  // The sound theme's own player knows the theme; the others play its file.
+  const QString canberra = launcher().findProgram({QStringLiteral("canberra-gtk-play")});
+  if (!canberra.isEmpty())
+    return launcher().startProgram(canberra, {QStringLiteral("-i"), QStringLiteral("complete")});
+  QStringList folders = QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
+  QString sound;
+  for (const QString &folder : folders) {
+    const QString candidate = folder + QStringLiteral("/sounds/freedesktop/stereo/complete.oga");
+    if (QFileInfo(candidate).isFile()) {
+      sound = candidate;
+      break;
+    }
+  }
+  if (sound.isEmpty())
+    return false;
+  const QString player = launcher().findProgram(
+      {QStringLiteral("pw-play"), QStringLiteral("paplay"), QStringLiteral("ogg123")});
+  return !player.isEmpty() && launcher().startProgram(player, {sound});
 }
 
 } // namespace marrowen

@@ -1,6 +1,7 @@
 #include "app/mainform.h"
 
 #include "app/aboutbox.h"
+#include "app/appicons.h"
 #include "app/clipboardviewer.h"
 #include "app/commandlineform.h"
 #include "app/forminfo.h"
@@ -86,6 +87,9 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
   setAcceptDrops(true);
   setMinimumSize(590, 480);
   resize(760, 560);
+  // Every window of the program, the workspace's included, carries it.
+  QApplication::setWindowIcon(programIcon());
+  setWindowIcon(programIcon());
 
   area_ = new QMdiArea(this);
   area_->setObjectName(QStringLiteral("workspace"));
@@ -109,9 +113,7 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
   tray_ = new TKitTrayIcon(this);
   tray_->setObjectName(QStringLiteral("RxTrayIcon1"));
   tray_->SetHint(QStringLiteral("Marrowen"));
-  tray_->SetIcon(QApplication::windowIcon().isNull()
-                     ? style()->standardIcon(QStyle::SP_FileDialogDetailedView)
-                     : QApplication::windowIcon());
+  tray_->SetIcon(programIcon());
   tray_->SetPopupMenu(taskMenu_);
   tray_->SetActive(true);
 
@@ -364,11 +366,13 @@ void TmainForm::buildTaskMenu() {
 }
 
 void TmainForm::buildToolBars() {
-  auto button = [this](QToolBar *bar, const char *name, QStyle::StandardPixmap icon,
-                       const QString &hint, QAction *target = nullptr, int tag = -1) {
-    QAction *a = bar->addAction(style()->standardIcon(icon), hint);
+  auto button = [this](QToolBar *bar, const char *name, const QIcon &icon, const QString &hint,
+                       QAction *target = nullptr, int tag = -1) {
+    QAction *a = bar->addAction(icon, hint);
     a->setObjectName(QString::fromLatin1(name));
     a->setToolTip(hint);
+    // The hint shows in the status bar while the mouse is over the button.
+    a->setStatusTip(hint);
     if (target)
       connect(a, &QAction::triggered, target, &QAction::trigger);
     if (tag >= 0) {
@@ -379,74 +383,74 @@ void TmainForm::buildToolBars() {
   };
   QToolBar *fileBar = addToolBar(QStringLiteral("File and clipboard toolbar"));
   fileBar->setObjectName(QStringLiteral("ToolBar2"));
-  button(fileBar, "NewButton", QStyle::SP_FileIcon, QStringLiteral("New filter list"),
+  button(fileBar, "NewButton", themedIcon("document-new", "new"), QStringLiteral("New filter list"),
          action(QStringLiteral("New1")));
-  button(fileBar, "OpenButton", QStyle::SP_DialogOpenButton, QStringLiteral("Open filter list"),
-         action(QStringLiteral("Open1")));
-  button(fileBar, "saveToolButton", QStyle::SP_DialogSaveButton, QStringLiteral("Save filter list"),
-         action(QStringLiteral("Save1")));
-  button(fileBar, "PrintSpeedButton", QStyle::SP_FileDialogContentsView, QStringLiteral("Print"),
-         action(QStringLiteral("Print1")));
-  button(fileBar, "CutButton", QStyle::SP_DialogDiscardButton, QStringLiteral("Cut"),
+  button(fileBar, "OpenButton", themedIcon("document-open", "open"),
+         QStringLiteral("Open filter list"), action(QStringLiteral("Open1")));
+  button(fileBar, "saveToolButton", themedIcon("document-save", "save"),
+         QStringLiteral("Save filter list"), action(QStringLiteral("Save1")));
+  button(fileBar, "PrintSpeedButton", themedIcon("document-print", "print"),
+         QStringLiteral("Print"), action(QStringLiteral("Print1")));
+  button(fileBar, "CutButton", themedIcon("edit-cut", "cut"), QStringLiteral("Cut"),
          action(QStringLiteral("Cut1")));
-  button(fileBar, "CopyButton", QStyle::SP_FileDialogNewFolder, QStringLiteral("Copy"),
+  button(fileBar, "CopyButton", themedIcon("edit-copy", "copy"), QStringLiteral("Copy"),
          action(QStringLiteral("Copy1")));
-  button(fileBar, "PasteButton", QStyle::SP_DialogApplyButton, QStringLiteral("Paste"),
+  button(fileBar, "PasteButton", themedIcon("edit-paste", "paste"), QStringLiteral("Paste"),
          action(QStringLiteral("Paste1")));
-  QAction *duplicate = button(fileBar, "duplicateButton", QStyle::SP_BrowserReload,
+  QAction *duplicate = button(fileBar, "duplicateButton", themedIcon(nullptr, "duplicate"),
                               QStringLiteral("Duplicate current filter"));
   connect(duplicate, &QAction::triggered, this,
           [] { runCommand(&MainFormHooks::Commands::Duplicatecurrentfilter1); });
 
   QToolBar *apps = addToolBar(QStringLiteral("Applications toolbar"));
   apps->setObjectName(QStringLiteral("ToolBar3"));
-  button(apps, "clipboardViewerButton", QStyle::SP_FileDialogInfoView,
+  button(apps, "clipboardViewerButton", themedIcon(nullptr, "clipboard"),
          QStringLiteral("Clipboard viewer"), nullptr, 10);
-  for (auto [name, hint, tag] :
-       {std::tuple{"charmapButton", "Character map", 13},
-        std::tuple{"notepadButton", "Notepad", 11}, std::tuple{"wordpadButton", "WordPad", 12},
-        std::tuple{"calculatorButton", "Calculator", 17}}) {
-    QAction *a =
-        button(apps, name, QStyle::SP_ComputerIcon, QString::fromLatin1(hint), nullptr, tag);
-    // An accessory that this desktop lacks is not offered.
-    // The text editor falls back to the desktop's opener, so it is always there.
-    const bool present = tag == 11 || !launcher().findProgram(accessoryPrograms(tag)).isEmpty();
-    a->setVisible(present);
-    for (QAction *item : findChildren<QAction *>())
-      if (item->data().toInt() == tag && item != a && qobject_cast<QMenu *>(item->parent()))
-        item->setVisible(present);
-  }
+  for (auto [name, hint, tag, theme, picture] :
+       {std::tuple{"charmapButton", "Character map", 13, "accessories-character-map", "charmap"},
+        std::tuple{"notepadButton", "Notepad", 11, "accessories-text-editor", "notepad"},
+        std::tuple{"wordpadButton", "WordPad", 12, "x-office-document", "wordpad"},
+        std::tuple{"calculatorButton", "Calculator", 17, "accessories-calculator", "calculator"}})
+    button(apps, name, themedIcon(theme, picture), QString::fromLatin1(hint), nullptr, tag);
 
   QToolBar *filters = addToolBar(QStringLiteral("Filters toolbar"));
   filters->setObjectName(QStringLiteral("ToolBar4"));
   using Commands = MainFormHooks::Commands;
-  auto filterButton = [&](const char *name, const QString &hint, MainFormCommand command) {
-    QAction *a = button(filters, name, QStyle::SP_ArrowRight, hint);
+  auto filterButton = [&](const char *name, const QIcon &icon, const QString &hint,
+                          MainFormCommand command) {
+    QAction *a = button(filters, name, icon, hint);
     connect(a, &QAction::triggered, this, [command] { runCommand(command); });
     return a;
   };
-  filterButton("replaceButton", QStringLiteral("Search and replace"), &Commands::Searchandreplace1);
-  filterButton("eolButton", QStringLiteral("End of line"), &Commands::EndofLine1);
-  filterButton("sortButton", QStringLiteral("Sort"), &Commands::Sort1);
-  filterButton("numberButton", QStringLiteral("Add line numbers"), &Commands::AddLinenumbers1);
-  filterButton("commentButton", QStringLiteral("Comment"), &Commands::Comment1);
-  QAction *email = button(filters, "emailButton", QStyle::SP_ArrowRight,
+  filterButton("replaceButton", themedIcon("edit-find-replace", "replace"),
+               QStringLiteral("Search and replace"), &Commands::Searchandreplace1);
+  filterButton("eolButton", themedIcon(nullptr, "eol"), QStringLiteral("End of line"),
+               &Commands::EndofLine1);
+  filterButton("sortButton", themedIcon("view-sort-ascending", "sort"), QStringLiteral("Sort"),
+               &Commands::Sort1);
+  filterButton("numberButton", themedIcon(nullptr, "numbers"), QStringLiteral("Add line numbers"),
+               &Commands::AddLinenumbers1);
+  filterButton("commentButton", themedIcon(nullptr, "comment"), QStringLiteral("Comment"),
+               &Commands::Comment1);
+  QAction *email = button(filters, "emailButton", themedIcon(nullptr, "email"),
                           QStringLiteral("Extract e-mail addresses"));
   email->setData(28);
   connect(email, &QAction::triggered, this, [this] {
     if (auto *child = activeChildForm())
       child->addDescriptionFilter(28);
   });
-  for (auto [name, hint, kind] : {std::tuple{"centreButton", "Centre text", 4},
-                                  std::tuple{"justifyButton", "Justify text", 5}}) {
-    QAction *a = button(filters, name, QStyle::SP_ArrowRight, QString::fromLatin1(hint));
+  for (auto [name, hint, kind, theme, picture] :
+       {std::tuple{"centreButton", "Centre text", 4, "format-justify-center", "centre"},
+        std::tuple{"justifyButton", "Justify text", 5, "format-justify-right", "justify"}}) {
+    QAction *a = button(filters, name, themedIcon(theme, picture), QString::fromLatin1(hint));
     a->setData(kind);
     connect(a, &QAction::triggered, this, [this, kind] {
       if (auto *child = activeChildForm())
         child->addNumberFilter(kind);
     });
   }
-  button(filters, "helpButton", QStyle::SP_DialogHelpButton, QStringLiteral("Help"), nullptr, 0);
+  button(filters, "helpButton", themedIcon("help-contents", "help"), QStringLiteral("Help"),
+         nullptr, 0);
   UpdateMenuItems();
 }
 
@@ -462,6 +466,10 @@ void TmainForm::afterCreate() {
     hooks.refreshTaskBarList();
   if (hooks.processCommandLine)
     hooks.processCommandLine();
+  // The window the command line fills clears the bar as it is set up; what
+  // the command line itself reported stays.
+  if (statusText().isEmpty())
+    statusBarStandardText();
   if (hooks.updateCheck)
     hooks.updateCheck();
   if (settings_.showTips)
@@ -730,15 +738,16 @@ void TmainForm::PreferencesClick() {
 }
 
 void TmainForm::showTipOfTheDay(bool userAsked) {
-  TfTipOfTheDay tips(QStringLiteral("TIPS.TXT"), this);
+  TfTipOfTheDay tips(tipsFile(), this);
   tips.setTip(settings_.currentTip);
   tips.setShowTips(settings_.showTips);
-  if (!tips.noTips())
+  if (!tips.noTips()) {
     DialogRunner::exec(tips);
-  else if (userAsked)
+    settings_.currentTip = tips.index() + 1;
+  } else if (userAsked) {
     showMessageBox(this, QMessageBox::Information, toQString(program::displayName),
                    toQString(translate(4360, "Couldn't find Tip Of The Day file")));
-  settings_.currentTip = tips.index() + 1;
+  }
   settings_.showTips = tips.showTips();
 }
 
@@ -786,11 +795,22 @@ void TmainForm::Usermanual1Click(int tag) {
     SpawnApp(translate(message, text), address);
   };
   auto accessory = [this](int message, const char *text, int t) {
-    QString program = launcher().findProgram(accessoryPrograms(t));
-    if (program.isEmpty() && t == 11)
-      program = QStringLiteral("xdg-open");
-    if (!program.isEmpty())
+    const QString program = launcher().findProgram(accessoryPrograms(t));
+    if (!program.isEmpty()) {
       SpawnApp(translate(message, text), program, true);
+      return;
+    }
+    // This desktop has none of the programs that stand in for it.
+    const char *kind = t == 11   ? "text editor"
+                       : t == 12 ? "word processor"
+                       : t == 13 ? "character map"
+                                 : "calculator";
+    const std::string error = translateFormat(
+        4160, "Error: %s - %s",
+        {kind, "none is installed (any of " +
+                   fromQString(accessoryPrograms(t).join(QStringLiteral(", "))) + " would do)"});
+    statusBarError(toQString(error));
+    showMessageBox(this, QMessageBox::Information, windowTitle(), toQString(error));
   };
   const QString email = toQString(settings_.emailAddress);
   switch (tag) {

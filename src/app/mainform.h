@@ -115,6 +115,8 @@ public:
   FilterListWindow *activeChildForm() const;
   FilterListWindow *decideWindow();
   FilterListWindow *findWindow(const std::string &fileName) const;
+  // Whether any filter-list window is open, active or not.
+  bool hasFilterListWindow() const { return !children_.empty(); }
   void CloseAll();
   // Registers a window made outside CreateMDIChild (tests, automation).
   void adoptChild(FilterListWindow *window, QMdiSubWindow *sub);

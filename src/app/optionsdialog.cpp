@@ -45,12 +45,13 @@ ToptionsDialog::ToptionsDialog(const MainSettings &settings, QWidget *parent) : 
   soundFile_->setObjectName(QStringLiteral("soundFile"));
   soundFile_->SetDefaultExt(QStringLiteral(".wav"));
   soundFile_->SetFilter(QStringLiteral("Sound files (*.wav)|*.wav|All files (*.*)|*.*"));
+  soundFile_->setPlaceholderText(QStringLiteral("(the desktop's sound for a finished task)"));
   soundToPlayLabel_ = new QLabel(QStringLiteral("&Sound to play"), this);
   soundToPlayLabel_->setObjectName(QStringLiteral("soundToPlayLabel"));
   soundToPlayLabel_->setBuddy(soundFile_);
   editor_ = new TFilenameEdit(this);
   editor_->setObjectName(QStringLiteral("editor"));
-  editor_->SetDefaultExt(QStringLiteral(".exe"));
+  editor_->setPlaceholderText(QStringLiteral("(the default editor: $VISUAL, $EDITOR or xdg-open)"));
   auto *editorLabel = new QLabel(QStringLiteral("&Default editor (if no association found)"), this);
   editorLabel->setObjectName(QStringLiteral("editorLabel"));
   editorLabel->setBuddy(editor_);

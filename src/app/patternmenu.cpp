@@ -348,6 +348,16 @@ std::vector<QIcon> makeTreeIcons() {
 
 } // namespace
 
+void usePatternMenuForMemo(QPlainTextEdit *memo) {
+  memo->setContextMenuPolicy(Qt::CustomContextMenu);
+  QObject::connect(memo, &QWidget::customContextMenuRequested, memo, [memo](const QPoint &at) {
+    TmenuForm &menu = TmenuForm::instance();
+    menu.preparePopup(memo, false);
+    menu.specialSubmenu()->menuAction()->setVisible(false);
+    menu.popup(memo->viewport()->mapToGlobal(at));
+  });
+}
+
 TmenuForm &TmenuForm::instance() {
   if (!theMenuForm)
     theMenuForm = new TmenuForm;

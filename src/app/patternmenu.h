@@ -163,6 +163,10 @@ private:
   std::vector<QIcon> treeIcons_;
 };
 
+// Gives a memo of a window (not of a dialog) the pattern menu on a right
+// click, without its special characters.
+void usePatternMenuForMemo(QPlainTextEdit *memo);
+
 // Makes the pattern menu when the main window starts.
 void installPatternMenu();
 

@@ -200,7 +200,7 @@ TshellExtensions *TshellExtensions::instance() { return theWindow; }
 TshellExtensions::TshellExtensions(QWidget *parent) : QWidget(parent) {
   theWindow = this;
   setObjectName(QStringLiteral("shellExtensions"));
-  setWindowTitle(QStringLiteral("Windows Explorer menu filters"));
+  setWindowTitle(QStringLiteral("File manager \"Open With\" filters"));
   resize(640, 320);
   auto *pages = new QTabWidget(this);
   pages->setObjectName(QStringLiteral("PageControl1"));
@@ -270,6 +270,7 @@ TshellExtensions::TshellExtensions(QWidget *parent) : QWidget(parent) {
     fileGrid_->SetCell(4, row, Variant(filters[i].command));
   }
   formInfo_ = std::make_unique<TFormInfo>(this, QStringLiteral("shellExtensions"));
+  formInfo_->recordPosition = false;
   formInfo_->Load();
 }
 

@@ -28,7 +28,7 @@ namespace marrowen {
 namespace {
 
 std::function<std::string()> &editorSetting() {
-  static std::function<std::string()> editor = [] { return std::string("notepad.exe"); };
+  static std::function<std::string()> editor = [] { return std::string(); };
   return editor;
 }
 
@@ -59,7 +59,7 @@ QLabel *label(const QString &text, const char *name, QWidget *parent) {
 
 void TTstatusForm::setEditor(std::function<std::string()> editor) {
   if (!editor)
-    editor = [] { return std::string("notepad.exe"); };
+    editor = [] { return std::string(); };
   editorSetting() = std::move(editor);
 }
 
@@ -404,12 +404,7 @@ void TTstatusForm::resTextDblClickCell(int dataRow) {
 }
 
 void TTstatusForm::openInEditor(const std::string &name) {
-  QString editor = toQString(editorSetting()());
-  if (editor.isEmpty() || editor.compare(QStringLiteral("notepad.exe"), Qt::CaseInsensitive) == 0)
-    editor = launcher().findProgram(textEditors());
-  if (editor.isEmpty())
-    editor = QStringLiteral("xdg-open");
-  launcher().startProgram(editor, {fileNameToQString(name)});
+  marrowen::openInEditor(fileNameToQString(editorSetting()()), fileNameToQString(name));
 }
 
 void TTstatusForm::PagesChange(int index) {

@@ -43,6 +43,10 @@ void refreshMenu(QMenu *menu, QAction *divider, const QString &hint, int helpCon
   const QStringList names =
       dir.entryList({QStringLiteral("*")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
   for (const QString &name : names) {
+    // Only names in the extension: "a.map~" or "a.map.bak" are another
+    // program's copies, not ours to load.
+    if (!name.endsWith(upperExtension, Qt::CaseInsensitive))
+      continue;
     const qsizetype p = name.toUpper().indexOf(upperExtension);
     if (p <= 0)
       continue;

@@ -10,8 +10,9 @@ class QMenu;
 
 namespace marrowen {
 
-// Lists the files of a folder as menu items after `divider`, in place of the
-// items listed before (those tagged 1003). An item's caption is the file's
+// Lists the files of a folder whose names end in `extension` (letter case
+// ignored) as menu items after `divider`, in place of the items listed
+// before (those tagged 1003). An item's caption is the file's
 // name up to the first occurrence of `extension` (letter case ignored); the
 // item keeps the file's full name, in its data, for the handler. Nothing
 // happens without the menu or the divider, when the divider is not among the

@@ -1,6 +1,8 @@
 #include "app/tipoftheday.h"
 
 #include "app/translateform.h"
+#include "classlib/paths.h"
+#include "qtext/qtext.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -86,13 +88,21 @@ QStringList loadTips(const QString &fileName) {
   return tips;
 }
 
+QString tipsFile() {
+  const QString name = QStringLiteral("TIPS.TXT");
+  const QString here = findFileIgnoringCase(QDir::currentPath(), name);
+  if (QFileInfo(here).isFile())
+    return here;
+  return findFileIgnoringCase(fileNameToQString(programFolder()), name);
+}
+
 int tipIndex(std::int64_t index, int count) {
   if (count <= 0)
     return 0;
   return static_cast<int>(std::llabs(index) % count);
 }
 
-TfTipOfTheDay::TfTipOfTheDay(const QString &tipsFile, QWidget *parent) : QDialog(parent) {
+TfTipOfTheDay::TfTipOfTheDay(const QString &tipsFileName, QWidget *parent) : QDialog(parent) {
   setObjectName(QStringLiteral("fTipOfTheDay"));
   setWindowTitle(QStringLiteral("Tip of the day"));
   resize(420, 220);
@@ -139,13 +149,14 @@ TfTipOfTheDay::TfTipOfTheDay(const QString &tipsFile, QWidget *parent) : QDialog
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
   translateForm(this);
-  tips_ = loadTips(tipsFile);
+  tips_ = loadTips(tipsFileName);
   bNext_->setEnabled(!tips_.isEmpty());
   bPrevious_->setEnabled(!tips_.isEmpty());
 }
 
 void TfTipOfTheDay::setTip(int index) {
-  index_ = tipIndex(index, static_cast<int>(tips_.size()));
+  // Without tips there is nothing to count, and the stored number stays.
+  index_ = tips_.isEmpty() ? index : tipIndex(index, static_cast<int>(tips_.size()));
   const Tip tip =
       parseTip(tips_.isEmpty() ? QStringLiteral("^Couldn't locate TIPS.TXT") : tips_[index_]);
   lTitle_->setText(tip.heading);

@@ -22,14 +22,16 @@ Tip parseTip(const QString &line);
 // The tips of a file: every non-empty line; none when it cannot be read.
 // The file's name is matched ignoring letter case in its folder.
 QStringList loadTips(const QString &fileName);
+// The tips file: "TIPS.TXT" of the current folder, else the one shipped in
+// the program folder.
+QString tipsFile();
 // |index| modulo count, computed so that no 32-bit index overflows.
 int tipIndex(std::int64_t index, int count);
 
 class TfTipOfTheDay : public QDialog {
   Q_OBJECT
 public:
-  explicit TfTipOfTheDay(const QString &tipsFile = QStringLiteral("TIPS.TXT"),
-                         QWidget *parent = nullptr);
+  explicit TfTipOfTheDay(const QString &tipsFileName = tipsFile(), QWidget *parent = nullptr);
 
   void setTip(int index);
   int index() const { return index_; }

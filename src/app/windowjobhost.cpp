@@ -1,6 +1,7 @@
 #include "app/windowjobhost.h"
 
 #include "app/debugwindow.h"
+#include "app/launcher.h"
 #include "app/queryreplace.h"
 #include "app/statusform.h"
 #include "components/dialogrunner.h"
@@ -244,6 +245,10 @@ void WindowJobHost::playSound(const std::string &fileName) {
   std::string name = fileName;
   if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
     name = name.substr(1, name.size() - 2);
+  if (name.empty()) {
+    playCompletionSound();
+    return;
+  }
   // A missing sound file stays silent, as the system's own player does,
   // instead of filling standard error at every job's end.
   const QString path = fileNameToQString(name);

@@ -231,7 +231,7 @@ TWizardForm::TWizardForm(FilterListTarget &target, QWidget *parent)
   inputSource_ = new QButtonGroup(this);
   inputSource_->setObjectName(QStringLiteral("inputSource"));
   const QString items[] = {QStringLiteral("In a folder, file or group of files"),
-                           QStringLiteral("On the Windows clipboard (copied there from another "
+                           QStringLiteral("On the clipboard (copied there from another "
                                           "program)")};
   for (int i = 0; i < 2; ++i) {
     auto *radio = new QRadioButton(items[i], pages_->widget(1));

@@ -25,8 +25,9 @@ public:
 
   // Empties the buffer.
   virtual void clearBuffer() = 0;
-  // Appends `text` (any bytes) as a new line of the buffer.
-  virtual void addLine(const std::string &text) = 0;
+  // Appends `text` (any bytes) as a new line of the buffer; gives that
+  // line's index, from 0.
+  virtual int addLine(const std::string &text) = 0;
   virtual void show() = 0;
   // The status window of the job the filter joined; the window may take the
   // font of its text from it.

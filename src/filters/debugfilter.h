@@ -14,7 +14,10 @@ namespace marrowen {
 class HeadlessDebugWindow : public DebugWindow {
 public:
   void clearBuffer() override { lines_.clear(); }
-  void addLine(const std::string &text) override { lines_.push_back(text); }
+  int addLine(const std::string &text) override {
+    lines_.push_back(text);
+    return static_cast<int>(lines_.size()) - 1;
+  }
   void show() override { shown_ = true; }
 
   const std::vector<std::string> &lines() const { return lines_; }

@@ -32,11 +32,14 @@ public:
     return true;
   }
   QString findProgram(const QStringList &programs) override {
-    return programs.isEmpty() ? QString() : QStringLiteral("/usr/bin/") + programs.front();
+    return programs.isEmpty() || !programsInstalled
+               ? QString()
+               : QStringLiteral("/usr/bin/") + programs.front();
   }
   QStringList opened;
   QStringList started;
   bool openSucceeds = true;
+  bool programsInstalled = true;
 };
 
 // A program folder, a settings store and a launcher of the test's own, no

@@ -121,6 +121,32 @@ TEST_F(ChildForm, MemoPanelsCountTheTextAsStored) {
   EXPECT_EQ(form->comments->bytes(), "a\r\nb\r\nc\r\nd\r\ne");
 }
 
+TEST_F(ChildForm, TrialAreaButtonsPanelsAndDistribution) {
+  // An output not made yet shows no counts.
+  EXPECT_EQ(form->trialOutputStatus->panelText(1), "");
+  form->trialOutput->setBytes("ab");
+  EXPECT_EQ(form->trialOutputStatus->panelText(1), "Length: 2  Lines: 1");
+  form->trialOutput->setBytes({});
+  EXPECT_EQ(form->trialOutputStatus->panelText(1), "");
+
+  form->setInputFromFiles(false);
+  form->Tabs->setCurrentWidget(form->trialSheet);
+  EXPECT_FALSE(form->removeAllButton->isEnabled());
+  QApplication::clipboard()->setText("sample");
+  form->PutsampleinTrialInputArea1Click();
+  EXPECT_EQ(form->trialInput->bytes(), "sample");
+  EXPECT_TRUE(form->removeButton->isEnabled());
+  EXPECT_TRUE(form->removeAllButton->isEnabled());
+
+  // The memos cleared for distribution are saved with the list: closing asks.
+  form->scratchPad->setBytes("notes");
+  form->setFilterHasChanged(false);
+  form->Preparefilterfordistribution1Click();
+  EXPECT_TRUE(form->filterHasChanged());
+  EXPECT_EQ(form->scratchPad->bytes(), "");
+  EXPECT_FALSE(form->removeAllButton->isEnabled());
+}
+
 TEST_F(ChildForm, DialogShowsTheNodeAndCopiesItBackWhenLeft) {
   registerNodeDialog("TCommentObject", [](TListObject &, TNodeEditorSite &site) {
     return std::make_unique<CommentDialog>(site);
@@ -195,16 +221,23 @@ TEST_F(ChildForm, FilesGridRowRules) {
 // size, and a key pressed in a field aims the pattern menu at that field.
 TEST_F(ChildForm, FilesDialogsPlacementAndPatternMenuKeys) {
   std::string chosen;
+  QString suffix, filter;
   dialogAnswer = [&](QDialog &dialog) {
-    static_cast<QFileDialog &>(dialog).selectFile(QString::fromStdString(chosen));
+    auto &files = static_cast<QFileDialog &>(dialog);
+    suffix = files.defaultSuffix();
+    filter = files.selectedNameFilter();
+    files.selectFile(QString::fromStdString(chosen));
     return static_cast<int>(QDialog::Accepted);
   };
   form->addFile("/a/*.txt");
   chosen = dir.file("saved.txt");
   form->saveToFileButton->click();
+  EXPECT_EQ(suffix, "txt");
+  EXPECT_EQ(TchildForm::lastStatus(), "") << "the save is over";
   form->clearAllFiles();
   EXPECT_EQ(form->fileGrid().Rows(), 0);
   form->loadFromFileButton->click();
+  EXPECT_EQ(filter, "All files (*.*)");
   ASSERT_EQ(form->fileGrid().Rows(), 1);
   EXPECT_EQ(form->fileGrid().GetCell(1, 1).toString(), "/a/*.txt");
 
@@ -421,9 +454,13 @@ TEST_F(ChildForm, SavedListsComeBackByteForByte) {
 }
 
 TEST_F(ChildForm, MapsFromTheFolderAndFromTheList) {
-  std::filesystem::create_directories(dir.file("maps"));
+  std::filesystem::create_directories(dir.file("maps/sub.map"));
   writeFile(dir.file("maps/X.MAP"), "65 b\r\n");
   writeFile(dir.file("maps/y.map"), "66 c\r\n");
+  // An editor's backup and a renamed old map are not maps.
+  writeFile(dir.file("maps/foo.map~"), "67 d\r\n");
+  writeFile(dir.file("maps/old.map.bak"), "68 e\r\n");
+  form->refreshMapList();
   form->refreshMapList();
   QMenu *maps = nullptr;
   for (QMenu *menu : form->menus())
@@ -432,7 +469,7 @@ TEST_F(ChildForm, MapsFromTheFolderAndFromTheList) {
   ASSERT_NE(maps, nullptr);
   QStringList captions;
   for (QAction *action : maps->actions())
-    if (action->data().toString().endsWith("ap", Qt::CaseInsensitive))
+    if (action->data().toString().startsWith(QString::fromStdString(dir.path())))
       captions << action->text();
   EXPECT_EQ(captions, QStringList({"X", "y"}));
   form->MapFileClick("y.map");
@@ -495,6 +532,32 @@ namespace {
 
 // The main window's commands and the command line fill the active window,
 // not a list of their own.
+TEST_F(ChildFormInMainForm, OpenAndSaveAsTellTheStatusBarAndOpenStartsAtTheLastList) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    std::filesystem::create_directories(dir.file("lists"));
+    const std::string saved = dir.file("lists/a.fll");
+    QString title, folder;
+    dialogAnswer = [&](QDialog &dialog) {
+      auto &files = static_cast<QFileDialog &>(dialog);
+      title = files.windowTitle();
+      folder = files.directory().absolutePath();
+      files.selectFile(QString::fromStdString(saved));
+      return static_cast<int>(QDialog::Accepted);
+    };
+    mainFormHooks().commands.Saveas1();
+    EXPECT_EQ(main.statusText().toStdString(), "Filter list saved as " + saved);
+    mainFormHooks().commands.Open1();
+    EXPECT_EQ(title, "Open Filter List");
+    EXPECT_EQ(folder.toStdString(), dir.file("lists"));
+    EXPECT_EQ(main.statusText().toStdString(), "Opening filter list " + saved);
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
 TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
   registerInputOutputDialogs();
   TchildForm::install();

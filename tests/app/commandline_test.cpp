@@ -28,6 +28,7 @@ protected:
     host.showInvalidParameter = [this](const std::string &text) { invalid.push_back(text); };
     host.statusBarError = [this](const std::string &text) { status.push_back(text); };
     host.logError = [this](const std::string &text) { errors.push_back(text); };
+    host.showHelpTopic = [this](int topic) { helpTopics.push_back(topic); };
     host.startJob = [this](std::unique_ptr<TGenericInput> chain, JobOptions options) {
       jobs.push_back(std::move(options));
       chains.push_back(std::move(chain));
@@ -55,6 +56,7 @@ protected:
   std::unique_ptr<TListDocument> doc;
   std::unique_ptr<TCommandLine> line;
   std::vector<std::string> invalid, status, errors;
+  std::vector<int> helpTopics;
   std::vector<JobOptions> jobs;
   std::vector<std::unique_ptr<TGenericInput>> chains;
 };
@@ -187,6 +189,24 @@ TEST_F(CommandLineTest, StateAcrossParametersAndRuns) {
   EXPECT_EQ(jobs[0].logFileName, dir.path() + "marrowen.log");
   // The pending search, the list file and the list went with the run.
   EXPECT_TRUE(filters().empty());
+  // A later "/S" adds to the pending flags; only "/R" and "/G" use them up.
+  run({"/SX=abc", "/SW=def", "/R=x", "/S=ghi", "/R=y", "/SC=a", "/G", "/S=b", "/R=z", "/TUTORIAL"});
+  EXPECT_EQ(helpTopics, std::vector<int>{1300});
+  ASSERT_EQ(jobs.size(), 2u);
+  ASSERT_EQ(chains.size(), 2u);
+  ASSERT_EQ(filters().size(), 1u);
+  EXPECT_TRUE(dynamic_cast<TSearchObject &>(*filters()[0]).ignoreCase);
+  line->resetCommandLineWindow();
+  run({"/SX=abc", "/SW=def", "/R=x", "/S=ghi", "/R=y"});
+  ASSERT_EQ(filters().size(), 2u);
+  auto &first = dynamic_cast<TSearchObject &>(*filters()[0]);
+  EXPECT_EQ(first.searchString, "def");
+  EXPECT_EQ(first.patternType, 1);
+  EXPECT_TRUE(first.wholeWord);
+  auto &second = dynamic_cast<TSearchObject &>(*filters()[1]);
+  EXPECT_EQ(second.patternType, 0);
+  EXPECT_FALSE(second.wholeWord);
+  line->resetCommandLineWindow();
   EXPECT_TRUE(doc->filterList().files.empty());
   run({"/R=def", "/DELETELISTFILE"});
   EXPECT_EQ(invalid.size(), 1u);
@@ -197,7 +217,7 @@ TEST_F(CommandLineTest, StateAcrossParametersAndRuns) {
   // A list that does not validate reports and starts nothing.
   doc->filterList().nodes.pop_back();
   run({"/G"});
-  EXPECT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs.size(), 2u);
   EXPECT_EQ(errors.size(), 1u);
   EXPECT_EQ(status, std::vector<std::string>{"Error - no filters have been specified"});
 }
@@ -366,8 +386,7 @@ TEST_F(ProgramRun, ScriptAndDatabaseNodesRunInTheProgram) {
     if (auto *input = dynamic_cast<TInputObject *>(&list.node(i)))
       input->inputFromFile = true;
   list.saveToFile(dir.file("list.fll"));
-  Result result = start({"/F=" + file("list.fll"),
-                         "/MERGETOFILE=" + file("out.txt"), "/I-",
+  Result result = start({"/F=" + file("list.fll"), "/MERGETOFILE=" + file("out.txt"), "/I-",
                          QString::fromStdString(lists + "words.txt"), "/G", "/Q"});
   EXPECT_EQ(result.status, 0) << result.errors;
   EXPECT_EQ(readFile(dir.file("out.txt")), readFile(lists + "script-database.expected"));

@@ -3,8 +3,9 @@
 #include "app/aboutbox.h"
 #include "app/commandlineform.h"
 #include "app/debugwindow.h"
-#include "app/helpaccess.h"
+#include "app/memos.h"
 #include "app/optionsdialog.h"
+#include "app/patternmenu.h"
 #include "app/tipoftheday.h"
 #include "app/windowjobhost.h"
 #include "app_testing.h"
@@ -19,8 +20,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSpinBox>
+#include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <thread>
@@ -89,6 +92,22 @@ TEST_F(MainForm, StartsWithItsCaptionWelcomeAndMinimumSizeWithoutATray) {
   EXPECT_EQ(form->minimumSize(), QSize(590, 480));
   EXPECT_TRUE(boxTexts.empty());
   EXPECT_EQ(form->trayIcon()->Hint(), "Marrowen");
+}
+
+TEST_F(MainForm, TheWelcomeOutlivesTheCommandLineWindowButNotItsErrors) {
+  form.reset();
+  // The window the command line fills clears the bar as it is set up.
+  mainFormHooks().processCommandLine = [] { TmainForm::instance()->statusBarText({}); };
+  form = std::make_unique<TmainForm>(QStringList{"marrowen"});
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form->statusText(), "Welcome to Marrowen! Try the Tutorial under the Help Menu");
+  form.reset();
+  mainFormHooks().processCommandLine = [] {
+    TmainForm::instance()->statusBarError("Error - no filters have been specified");
+  };
+  form = std::make_unique<TmainForm>(QStringList{"marrowen"});
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form->statusText(), "Error - no filters have been specified");
 }
 
 TEST_F(MainForm, DroppedFilterFilesOpenNewWindowsAndOtherFilesJoinTheActiveOne) {
@@ -162,18 +181,30 @@ TEST_F(MainForm, HelpTagsOpenDocumentsAndPages) {
   form->Usermanual1Click(6);
   EXPECT_TRUE(form->statusIsError());
   EXPECT_TRUE(form->statusText().startsWith("Error: "));
+
+  // The accessories are offered whatever is installed, and say so when none is.
+  for (const char *name : {"Charactermap1", "WordPad1", "Calculator1", "charmapButton",
+                           "wordpadButton", "calculatorButton"})
+    EXPECT_TRUE(form->action(QString::fromLatin1(name))->isVisible()) << name;
+  form->Usermanual1Click(12);
+  EXPECT_EQ(launcher->started.back(), "/usr/bin/abiword ");
+  launcher->programsInstalled = false;
+  form->Usermanual1Click(17);
+  ASSERT_FALSE(boxTexts.empty());
+  EXPECT_TRUE(boxTexts.back().starts_with("Error: calculator - none is installed"))
+      << boxTexts.back();
+  EXPECT_EQ(launcher->started.size(), 1);
 }
 
-TEST_F(MainForm, HelpPagesOpenByContextAndAreMissedWithABox) {
-  EXPECT_EQ(showHelpContext(1300), 0);
-  ASSERT_EQ(boxTexts.size(), 1u);
-  std::filesystem::create_directories(dir.file("help"));
-  writeFile(dir.file("help/1300.html"), "<p>tutorial</p>");
-  writeFile(dir.file("help/index.html"), "<p>contents</p>");
-  EXPECT_EQ(showHelpContext(1300), 1);
-  EXPECT_EQ(launcher->opened.back().toStdString(), dir.file("help/1300.html"));
-  showHelpContext(77);
-  EXPECT_EQ(launcher->opened.back().toStdString(), dir.file("help/index.html"));
+TEST_F(MainForm, ToolButtonsAndMenuItemsHintInTheStatusBar) {
+  QAction *sort = form->action(QStringLiteral("sortButton"));
+  ASSERT_NE(sort, nullptr);
+  EXPECT_FALSE(sort->icon().isNull());
+  EXPECT_NE(sort->icon().cacheKey(), form->action(QStringLiteral("eolButton"))->icon().cacheKey());
+  QStatusTipEvent hint(sort->statusTip());
+  QCoreApplication::sendEvent(form->menuBar(), &hint);
+  EXPECT_EQ(form->statusText(), "Sort");
+  EXPECT_FALSE(form->windowIcon().isNull());
 }
 
 TEST_F(MainForm, QuitWhenDoneAndTheJobCountGoThroughTheHost) {
@@ -219,6 +250,13 @@ TEST_F(MainForm, TipsStepAndStoreTheNextNumber) {
   EXPECT_TRUE(boxTexts.empty());
   form->showTipOfTheDay(true);
   EXPECT_EQ(boxTexts, std::vector<std::string>{"Couldn't find Tip Of The Day file"});
+  EXPECT_EQ(form->settings().currentTip, 2) << "no tips, nothing counted";
+
+  // Started from elsewhere, the program finds the tips it ships.
+  writeFile(dir.file("tips.txt"), "?shipped\n");
+  QDir::setCurrent(QDir::rootPath());
+  TfTipOfTheDay shipped;
+  EXPECT_FALSE(shipped.noTips());
 }
 
 TEST_F(MainForm, PreferencesOkTakesTheControlsAndCancelChangesNothing) {
@@ -255,7 +293,8 @@ TEST_F(MainForm, PreferencesOkTakesTheControlsAndCancelChangesNothing) {
 }
 
 TEST_F(MainForm, AboutBoxShowsTheVersionAndKeepsOpenWithoutReleaseNotes) {
-  QDir::setCurrent(QString::fromStdString(dir.path()));
+  // The notes are the program's, wherever it was started from.
+  QDir::setCurrent(QDir::rootPath());
   TABox about;
   EXPECT_EQ(about.productName(), "Marrowen Pro v5.6.3");
   EXPECT_EQ(about.windowTitle(), "About Marrowen Pro");
@@ -291,6 +330,32 @@ TEST_F(MainForm, DebugWindowsNumberThemselvesAndShowTheLinesOfAJob) {
   ASSERT_EQ(lines.size(), 100);
   for (int i = 0; i < 100; ++i)
     EXPECT_EQ(lines[i], QString::number(i));
+
+  // The panels count as the trial memos do; an empty first line is a line.
+  MemoStatusBar &status = third->bufferStatus();
+  EXPECT_EQ(status.panelText(1), "Length: 0  Lines: 0");
+  EXPECT_EQ(third->addLine(""), 0);
+  EXPECT_EQ(third->addLine("ab"), 1);
+  EXPECT_EQ(third->addLine("cd"), 2);
+  EXPECT_EQ(status.panelText(1), "Length: 8  Lines: 3");
+  third->clearBuffer();
+  EXPECT_EQ(third->addLine("ab"), 0);
+  EXPECT_EQ(third->addLine("cd"), 1);
+  EXPECT_EQ(status.panelText(1), "Length: 6  Lines: 2");
+}
+
+TEST_F(MainForm, DebugBufferAndCommandLineMemoOfferThePatternMenu) {
+  auto debug = TdebugWindowForm::createShared();
+  TcommandLineForm commandLine({"marrowen"});
+  QWidget *memos[] = {&debug->buffer(), commandLine.findChild<QPlainTextEdit *>("memo")};
+  for (QWidget *memo : memos) {
+    ASSERT_NE(memo, nullptr);
+    emit memo->customContextMenuRequested(QPoint(1, 1));
+    TmenuForm &menu = TmenuForm::instance();
+    EXPECT_EQ(menu.target().widget(), memo);
+    EXPECT_FALSE(menu.specialSubmenu()->menuAction()->isVisible());
+    menu.memoMenu()->hide();
+  }
 }
 
 TEST_F(MainForm, TheCommandLineFormShowsEachParameterAndTheQuotedString) {

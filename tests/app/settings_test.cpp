@@ -1,5 +1,6 @@
 #include "app/appsettings.h"
 
+#include "app/launcher.h"
 #include "app/recentfiles.h"
 #include "app_testing.h"
 #include "classlib/program.h"
@@ -71,8 +72,9 @@ TEST_F(Settings, AnEmptyStoreGivesTheDefaults) {
   TMRUManager recent;
   loadSettings(*store, settings, recent);
   EXPECT_TRUE(settings.playSound);
-  EXPECT_EQ(settings.soundFile, "sound.wav");
-  EXPECT_EQ(settings.editor, "notepad.exe");
+  // The desktop's completion sound and default editor.
+  EXPECT_EQ(settings.soundFile, "");
+  EXPECT_EQ(settings.editor, "");
   EXPECT_TRUE(settings.showWizard && settings.showTips);
   EXPECT_EQ(settings.currentTip, 0);
   EXPECT_EQ(recent.Strings().Capacity(), 9);
@@ -81,6 +83,37 @@ TEST_F(Settings, AnEmptyStoreGivesTheDefaults) {
   EXPECT_EQ(settings.language, "English");
   EXPECT_EQ(settings.updateDate, 0);
   EXPECT_EQ(recent.Strings().Count(), 0);
+}
+
+TEST_F(Settings, StoredWindowsDefaultsReadAsTheDesktopsOwn) {
+  const std::string key(program::registryKey);
+  store->writeString(key, "soundFile", "SOUND.WAV");
+  store->writeString(key, "editor", "Notepad.exe");
+  MainSettings settings;
+  TMRUManager recent;
+  loadSettings(*store, settings, recent);
+  EXPECT_EQ(settings.soundFile, "");
+  EXPECT_EQ(settings.editor, "");
+  store->writeString(key, "editor", "/usr/bin/notepad.exe.sh");
+  loadSettings(*store, settings, recent);
+  EXPECT_EQ(settings.editor, "/usr/bin/notepad.exe.sh");
+
+  // The default editor: $VISUAL or $EDITOR in a terminal, else the desktop's.
+  const QByteArray visual = qgetenv("VISUAL"), editor = qgetenv("EDITOR");
+  qunsetenv("VISUAL");
+  qputenv("EDITOR", "vim -n");
+  EXPECT_TRUE(openInEditor({}, QStringLiteral("/t/a b.txt")));
+  qunsetenv("EDITOR");
+  EXPECT_TRUE(openInEditor({}, QStringLiteral("/t/a b.txt")));
+  EXPECT_TRUE(openInEditor(QStringLiteral("kate"), QStringLiteral("/t/c.txt")));
+  EXPECT_EQ(launcher->started, QStringList({"/usr/bin/x-terminal-emulator -e vim -n /t/a b.txt",
+                                            "xdg-open /t/a b.txt", "kate /t/c.txt"}));
+  qputenv("VISUAL", visual);
+  qputenv("EDITOR", editor);
+  if (visual.isNull())
+    qunsetenv("VISUAL");
+  if (editor.isNull())
+    qunsetenv("EDITOR");
 }
 
 TEST_F(Settings, ARoundTripKeepsTheOrderAndDropsStaleEntries) {

@@ -79,15 +79,38 @@ TEST_F(ShellTest, DesktopEntriesQuoteEveryArgument) {
             (std::vector<std::string>{"a \"b\" c", "d e", ""}));
 }
 
+TEST_F(ShellTest, BothWindowsTakeTheirStoredSizeButNotTheirPosition) {
+  for (const char *form : {"commandLineHelperForm", "shellExtensions"}) {
+    SCOPED_TRACE(form);
+    const std::string key = std::string("Software\\Ostrevan\\Marrowen\\") + form;
+    store->writeInteger(key, "Width", 333);
+    store->writeInteger(key, "Height", 222);
+    store->writeInteger(key, "Left", 77);
+    store->writeInteger(key, "Top", 55);
+  }
+  std::unique_ptr<QWidget> windows[] = {std::make_unique<TcommandLineHelperForm>(),
+                                        std::make_unique<TshellExtensions>()};
+  for (const auto &window : windows) {
+    SCOPED_TRACE(window->objectName().toStdString());
+    EXPECT_EQ(window->size(), QSize(333, 222));
+    EXPECT_NE(window->pos(), QPoint(77, 55));
+  }
+}
+
 TEST_F(ShellTest, TheHelperNeedsASavedFilterListWindow) {
   auto *helper = new TcommandLineHelperForm;
   EXPECT_TRUE(helper->errorText().startsWith("You must load a filter"));
   EXPECT_TRUE(helper->grid().isHidden());
+  // Other windows open, such as the command-line window, are not a filter.
   main->mdiArea().addSubWindow(new QWidget)->show();
   main->mdiArea().setActiveSubWindow(main->mdiArea().subWindowList().front());
   helper->regenerateButtonClick();
-  EXPECT_TRUE(helper->errorText().startsWith("The current window is not a filter list window"));
+  EXPECT_TRUE(helper->errorText().startsWith("You must load a filter"));
   main->CreateMDIChild();
+  main->mdiArea().setActiveSubWindow(main->mdiArea().subWindowList().front());
+  helper->regenerateButtonClick();
+  EXPECT_TRUE(helper->errorText().startsWith("The current window is not a filter list window"));
+  main->mdiArea().setActiveSubWindow(main->mdiArea().subWindowList().back());
   helper->regenerateButtonClick();
   EXPECT_EQ(helper->errorText(),
             "Please save your filter first - then click on the Refresh button");

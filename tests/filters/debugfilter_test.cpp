@@ -95,8 +95,10 @@ TEST(DebugFilter, InARealJobTheWindowFollowsTheJobsStatusWindow) {
   auto chain = std::make_unique<TFileInput>(
       std::vector<FileGridRow>{{in.file("a.txt"), "None", "Add"}}, true, false, 0, 4096, false);
   chain->setNext(std::make_unique<TDebugFilter>());
-  chain->lastFilter()->setNext(std::make_unique<TFileOutput>(
-      TFileOutput::Options{.useOutputFolder = true, .outputFolder = out.path()}));
+  TFileOutput::Options outputOptions;
+  outputOptions.useOutputFolder = true;
+  outputOptions.outputFolder = out.path();
+  chain->lastFilter()->setNext(std::make_unique<TFileOutput>(outputOptions));
   testing::RecordingJobHost host;
   JobOptions options;
   options.filterName = "Debug";
