@@ -210,6 +210,9 @@ void TdgBaseGrid::SetCols(int value) {
     return;
   const int oldCols = FDataCols;
   const int currentDataCol = GetCurrentDataCol();
+  // A count that drops the current cell must be allowed to end its edit.
+  if (value < currentDataCol && !CanLeaveCell(0, GetCurrentDataRow(), false))
+    return;
   HideEditor();
   if (value < oldCols && !FSettingDefaults) {
     // Columns beyond the new count go as a deletion takes them, objects,
@@ -239,6 +242,8 @@ void TdgBaseGrid::SetRows(int value) {
     return;
   const int oldRows = FDataRows;
   const int currentDataRow = GetCurrentDataRow();
+  if (value < currentDataRow && !CanLeaveCell(GetCurrentDataCol(), -1, false))
+    return;
   const bool onInsertRow = FInsertRowFlag && Row() == RowCount() - 1;
   HideEditor();
   if (FGridMode == gmEditInsert)
@@ -265,12 +270,42 @@ void TdgBaseGrid::SetRows(int value) {
 void TdgBaseGrid::SetGridMode(TdgGridMode value) {
   if (value == FGridMode)
     return;
-  FGridMode = value;
+  // A list box has no edit to end later: the current one must end now.
+  if (value == gmListBox && !CanLeaveCell(-1, -1, false))
+    return;
   const int flag = value == gmEditInsert ? 1 : 0;
   if (flag != FInsertRowFlag) {
     FInsertRowFlag = flag;
     ApplyRowCount(FDataRows);
   }
+  FGridMode = value;
+  if (value == gmListBox || value == gmBrowse) {
+    EndEdit();
+    DropPending();
+    HideCellEditor();
+    FEditorCol = FEditorRow = -1;
+  }
+  if (!FSettingDefaults)
+    RevalidateCurrentCol();
+  if (value == gmEdit || value == gmEditInsert) {
+    FEditorCol = FEditorRow = -1;
+    PlaceEditor();
+  }
+  if (value == gmListBox && FRowSelectMode == rsSingle && Rows() >= 1 && Row() >= 1)
+    SelectCurrentRow();
+  FireSelectChanged(false);
+  ReportGridStatus();
+}
+
+void TdgBaseGrid::RevalidateCurrentCol() {
+  if (Col() < 1 || Row() < 1)
+    return;
+  const bool skip = MovesSkipReadOnly();
+  int col = NextCol(Col() - 1, skip);
+  if (col < 1)
+    col = PrevCol(Col(), skip);
+  if (col >= 1 && col != Col())
+    MoveCurrent(col, Row(), true, true);
 }
 
 void TdgBaseGrid::InsertRow(int displayRow) {
@@ -366,14 +401,7 @@ void TdgBaseGrid::MoveRowDisplay(int fromDisplay, int toDisplay) {
       for (int p = fromDisplay; p > toDisplay; --p)
         bits[static_cast<std::size_t>(p)] = bits[static_cast<std::size_t>(p - 1)];
     bits[static_cast<std::size_t>(toDisplay)] = moved;
-    FRowSelection.First = -1;
-    FRowSelection.Last = -1;
-    for (int p = 1; p < static_cast<int>(bits.size()); ++p)
-      if (bits[static_cast<std::size_t>(p)]) {
-        if (FRowSelection.First < 0)
-          FRowSelection.First = p;
-        FRowSelection.Last = p;
-      }
+    FRowSelection.Recount();
   }
   if (!FVisibleRowsDeferred)
     FVisibleRows.MoveItem(fromDisplay, toDisplay);
@@ -530,20 +558,11 @@ void TdgBaseGrid::RemoveDataRows(const std::vector<int> &dataRows) {
         bits.push_back(FRowSelection.IsSelected(p));
     bits.resize(static_cast<std::size_t>(rowCount), false);
     FRowSelection.Bits = std::move(bits);
-    FRowSelection.Count = 0;
-    FRowSelection.First = -1;
-    FRowSelection.Last = -1;
-    for (int p = 1; p < static_cast<int>(FRowSelection.Bits.size()); ++p)
-      if (FRowSelection.Bits[static_cast<std::size_t>(p)]) {
-        ++FRowSelection.Count;
-        if (FRowSelection.First < 0)
-          FRowSelection.First = p;
-        FRowSelection.Last = p;
-      }
+    FRowSelection.Recount();
     if (selectionChanged)
       FSelectChanged[stRows] = true;
     if (FRowSelection.Count == 0 && FGridStatus == gsRowsSelected)
-      FGridStatus = gsNothing;
+      ChangeGridStatus(gsNothing);
   }
   if (FStorage)
     FStorage->RemoveRowSet(deleted);
@@ -720,20 +739,11 @@ void TdgBaseGrid::RemoveDataCols(const std::vector<int> &dataCols) {
       col->setDisplayColField(p);
   bits.resize(static_cast<std::size_t>(colCount), false);
   FColSelection.Bits = std::move(bits);
-  FColSelection.Count = 0;
-  FColSelection.First = -1;
-  FColSelection.Last = -1;
-  for (int p = 1; p < colCount; ++p)
-    if (FColSelection.Bits[static_cast<std::size_t>(p)]) {
-      ++FColSelection.Count;
-      if (FColSelection.First < 0)
-        FColSelection.First = p;
-      FColSelection.Last = p;
-    }
+  FColSelection.Recount();
   if (selectionChanged)
     FSelectChanged[stCols] = true;
   if (FColSelection.Count == 0 && FGridStatus == gsColsSelected)
-    FGridStatus = gsNothing;
+    ChangeGridStatus(gsNothing);
   if (FStorage)
     for (std::size_t i = dataCols.size(); i > 0; --i)
       FStorage->RemoveCols(dataCols[i - 1], dataCols[i - 1]);
@@ -750,6 +760,8 @@ void TdgBaseGrid::DeleteCols(int fromCol, int toCol) {
   const int currentDataCol = GetCurrentDataCol();
   const int currentDisplayCol = Col();
   const bool inRange = currentDataCol >= fromCol && currentDataCol <= toCol;
+  if (inRange && !CanLeaveCell(0, GetCurrentDataRow(), false))
+    return;
   int displayBefore = 0;
   for (int c = fromCol; c <= toCol; ++c)
     if (DisplayColOf(c) < currentDisplayCol)
@@ -876,7 +888,7 @@ void TdgBaseGrid::SelectLines(bool rows, int fromDisplay, int toDisplay) {
     redraw.changed(i);
   }
   if (sel.Count >= 1 && FGridStatus == gsNothing)
-    FGridStatus = rows ? gsRowsSelected : gsColsSelected;
+    ChangeGridStatus(rows ? gsRowsSelected : gsColsSelected);
 }
 
 void TdgBaseGrid::DeselectCols(int fromDisplay, int toDisplay) {
@@ -895,18 +907,11 @@ void TdgBaseGrid::DeselectCols(int fromDisplay, int toDisplay) {
       continue;
     FSelectChanged[stCols] = true;
     sel.Bits[static_cast<std::size_t>(c)] = false;
-    --sel.Count;
     redraw.changed(c);
   }
-  sel.First = sel.Last = -1;
-  for (int c = 1; c < sel.Size(); ++c)
-    if (sel.Bits[static_cast<std::size_t>(c)]) {
-      if (sel.First < 0)
-        sel.First = c;
-      sel.Last = c;
-    }
+  sel.Recount();
   if (sel.Count == 0 && FGridStatus == gsColsSelected)
-    FGridStatus = gsNothing;
+    ChangeGridStatus(gsNothing);
 }
 
 void TdgBaseGrid::ToggleCols(int fromDisplay, int toDisplay) {
@@ -926,21 +931,14 @@ void TdgBaseGrid::ToggleCols(int fromDisplay, int toDisplay) {
       continue;
     const bool selected = !sel.Bits[static_cast<std::size_t>(c)];
     sel.Bits[static_cast<std::size_t>(c)] = selected;
-    sel.Count += selected ? 1 : -1;
     FSelectChanged[stCols] = true;
     redraw.changed(c);
   }
-  sel.First = sel.Last = -1;
-  for (int c = 1; c < sel.Size(); ++c)
-    if (sel.Bits[static_cast<std::size_t>(c)]) {
-      if (sel.First < 0)
-        sel.First = c;
-      sel.Last = c;
-    }
+  sel.Recount();
   if (sel.Count == 0 && FGridStatus == gsColsSelected)
-    FGridStatus = gsNothing;
+    ChangeGridStatus(gsNothing);
   else if (sel.Count > 0 && FGridStatus == gsNothing)
-    FGridStatus = gsColsSelected;
+    ChangeGridStatus(gsColsSelected);
 }
 
 // ----------------------------------------------------------------- values
@@ -1526,13 +1524,7 @@ void TdgBaseGrid::MoveCols(int fromDisplay, int toDisplay) {
       for (int i = above - 1, k = 0; i >= 0; --i, ++k)
         place(i, toDisplay - k);
     }
-    FColSelection.First = FColSelection.Last = -1;
-    for (int p = 1; p < FColSelection.Size(); ++p)
-      if (FColSelection.Bits[static_cast<std::size_t>(p)]) {
-        if (FColSelection.First < 0)
-          FColSelection.First = p;
-        FColSelection.Last = p;
-      }
+    FColSelection.Recount();
     DoColMoved(FColSelection.First, FColSelection.Count, true);
   }
   InvalidateGrid();
@@ -1732,12 +1724,20 @@ void TdgBaseGrid::SetCell(int dataCol, int dataRow, const Variant &value) {
     return;
   }
   InvalidateCell(DisplayColOf(dataCol), GetDisplayRowOf(dataRow));
-  // A write to the current cell outside an edit shows in its editor.
-  if (!FCellEditing && FEditorCol >= 0 && dataCol == GetCurrentDataCol() &&
-      dataRow == GetCurrentDataRow()) {
-    FEditorCol = FEditorRow = -1;
-    PlaceEditor();
+  if (dataCol == GetCurrentDataCol() && dataRow == GetCurrentDataRow())
+    CurrentCellWritten(converted);
+}
+
+// The value being edited and the editor's text are one: a write to the
+// current cell replaces both, so neither can be left behind to overwrite it.
+void TdgBaseGrid::CurrentCellWritten(const Variant &value) {
+  if (HasValue() && ValueFor(Col(), Row())) {
+    if (VarSameValue(FPendingValue, value) && FPendingValue.type() == value.type())
+      return;
+    FPendingValue = value;
   }
+  if (FActiveControl && FEditorCol == Col() && FEditorRow == Row() && FEditorCol >= 0)
+    FActiveControl->SetValue(value);
 }
 
 // -------------------------------------------------------------- selection
@@ -1801,7 +1801,7 @@ void TdgBaseGrid::DeselectRows(int fromDisplay, int toDisplay) {
     }
   }
   if (sel.Count == 0 && FGridStatus == gsRowsSelected)
-    FGridStatus = gsNothing;
+    ChangeGridStatus(gsNothing);
 }
 
 void TdgBaseGrid::ClearRowSelection() { DeselectRows(1, RowCount() - 1); }
@@ -1821,6 +1821,17 @@ void TdgBaseGrid::FireSelectChanged(bool byUser) {
     FSelectChanged[type] = false;
     DoSelectChanged(static_cast<TdgSelectType>(type), byUser);
   }
+}
+
+void TdgBaseGrid::ChangeGridStatus(TdgGridStatus value) {
+  if (value == FGridStatus)
+    return;
+  if (value != gsNothing && FGridStatus == gsNothing) {
+    DropPending();
+    HideCellEditor();
+    FEditorCol = FEditorRow = -1;
+  }
+  FGridStatus = value;
 }
 
 void TdgBaseGrid::ReportGridStatus() {

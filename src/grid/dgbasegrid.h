@@ -342,6 +342,13 @@ public:
   TdgGridStatus GridStatus() const { return FGridStatus; }
   void FireSelectChanged(bool byUser);
   void ReportGridStatus();
+  // Every change of the grid status goes through here; a status that stops
+  // editing drops the value being typed and hides the editor first.
+  void ChangeGridStatus(TdgGridStatus value);
+  // Moves the current cell within its row to the nearest column the moves
+  // may stop on, when its own may no longer hold it.
+  void RevalidateCurrentCol();
+  void CurrentCellWritten(const Variant &value);
 
   // Column selection.
   virtual void SelectCols(int fromDisplay, int toDisplay);
