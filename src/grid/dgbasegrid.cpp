@@ -964,18 +964,93 @@ const TdgRow *TdgBaseGrid::RowObject(int dataRow) const {
 }
 
 TdgControlType TdgBaseGrid::ControlTypeCascade(int dataCol, int dataRow) const {
-  const TdgCellElement *cell =
-      const_cast<TdgBaseGrid *>(this)->CellElement(dataCol, dataRow, false);
-  TdgControlType type =
-      cell ? static_cast<TdgControlType>(cell->GetProp(pnControlType, 0).toInteger()) : ctDefault;
-  if (type == ctDefault) {
-    const TdgCol *col = ColObject(dataCol);
-    const TdgRow *row = RowObject(dataRow);
-    const TdgControlType colType = col ? col->ControlType() : ctDefault;
-    const TdgControlType rowType = row ? row->ControlType() : ctDefault;
-    type = OnTop(colType, rowType, ctDefault);
-  }
+  const TdgControlType type = const_cast<TdgBaseGrid *>(this)->Cascade(
+      dataCol, dataRow, [](const CellLevel &l) { return l.ControlType(); }, ctDefault);
   return type == ctDefault ? ctText : type;
+}
+
+// ------------------------------------------------------------ the cascade
+
+namespace {
+
+template <class T> T cellProp(const TdgCellElement *cell, int number, int sub = 0) {
+  return static_cast<T>(cell->GetProp(number, sub).toInteger());
+}
+
+} // namespace
+
+TColor TdgBaseGrid::CellLevel::Color() const {
+  return cell ? cellProp<TColor>(cell, pnColor) : line->Color();
+}
+
+TdgControlType TdgBaseGrid::CellLevel::ControlType() const {
+  return cell ? cellProp<TdgControlType>(cell, pnControlType) : line->ControlType();
+}
+
+TdgButtonType TdgBaseGrid::CellLevel::ButtonType() const {
+  return cell ? cellProp<TdgButtonType>(cell, pnButtonType) : line->ButtonType();
+}
+
+TdgDropDownStyle TdgBaseGrid::CellLevel::DropDownStyle() const {
+  return cell ? cellProp<TdgDropDownStyle>(cell, pnDropDownStyle) : line->DropDownStyle();
+}
+
+TdgWordWrap TdgBaseGrid::CellLevel::WordWrap() const {
+  return cell ? cellProp<TdgWordWrap>(cell, pnWordWrap) : line->WordWrap();
+}
+
+TdgHorzAlignment TdgBaseGrid::CellLevel::HorzAlignment() const {
+  return cell ? cellProp<TdgHorzAlignment>(cell, pnHorzAlignment) : line->HorzAlignment();
+}
+
+TdgVertAlignment TdgBaseGrid::CellLevel::VertAlignment() const {
+  return cell ? cellProp<TdgVertAlignment>(cell, pnVertAlignment) : line->VertAlignment();
+}
+
+TdgDrawOption TdgBaseGrid::CellLevel::PictureOption(int sub) const {
+  if (cell)
+    return cellProp<TdgDrawOption>(cell, pnPictureOptions, sub);
+  switch (sub) {
+  case 1:
+    return line->StretchPicture();
+  case 2:
+    return line->ShrinkPicture();
+  case 3:
+    return line->CenterPicture();
+  default:
+    return line->KeepAspectRatio();
+  }
+}
+
+std::string TdgBaseGrid::CellLevel::MaskName() const {
+  return cell ? cell->GetProp(pnMaskName, 0).toString() : line->MaskName();
+}
+
+TdgSpinOptions TdgBaseGrid::CellLevel::SpinOptions() const {
+  return cell ? cellProp<TdgSpinOptions>(cell, pnSpinOptions) : line->SpinOptions();
+}
+
+double TdgBaseGrid::CellLevel::SpinIncrement() const {
+  return cell ? cell->GetProp(pnSpinIncrement, 0).toDouble() : line->SpinIncrement();
+}
+
+TdgCombo *TdgBaseGrid::CellLevel::Combo() const { return cell ? cell->Combo() : line->Combo(); }
+
+bool TdgBaseGrid::CellLevel::ParentCombo() const {
+  return cell ? cell->GetProp(pnParentCombo, 0).toBoolean() : line->ParentCombo();
+}
+
+TdgDateTimeDefComponent *TdgBaseGrid::CellLevel::DateTimeDef() const {
+  return cell ? cell->DateTimeDef() : line->DateTimeDef();
+}
+
+std::array<TdgBaseGrid::CellLevel, 3> TdgBaseGrid::CellLevels(int dataCol, int dataRow) {
+  const CellLevel col{nullptr, dataCol >= 1 ? ColObject(dataCol) : nullptr};
+  const CellLevel row{nullptr, dataRow >= 1 ? RowObject(dataRow) : nullptr};
+  const CellLevel cell{CellElement(dataCol, dataRow, false), nullptr};
+  if (FDrawOverlap == doDrawRowOnTop)
+    return {cell, row, col};
+  return {cell, col, row};
 }
 
 TdgControlType TdgBaseGrid::EffectiveControlType(int dataCol, int dataRow) const {
@@ -1030,51 +1105,9 @@ TdgCellElement *TdgBaseGrid::CellElement(int dataCol, int dataRow, bool testInde
   return element;
 }
 
-namespace {
-
-Variant cellFallback(int number) {
-  switch (number) {
-  case pnColor:
-    return Variant(std::int32_t(clNone));
-  case pnAlign:
-  case pnIs3D:
-    return Variant(false);
-  case pnParentFont:
-  case pnParentCombo:
-    return Variant(true);
-  case pnAlignment:
-  case pnDropDownStyle:
-    return Variant(std::int32_t(0));
-  case pnWordWrap:
-    return Variant(std::int32_t(wwDefault));
-  case pnButtonType:
-    return Variant(std::int32_t(btDefault));
-  case pnReadOnly:
-    return Variant(std::int32_t(roDefault));
-  case pnMaskName:
-    return Variant(std::string());
-  case pnPictureOptions:
-    return Variant(std::int32_t(dopDefault));
-  case pnControlType:
-    return Variant(std::int32_t(ctDefault));
-  case pnSpinOptions:
-    return Variant(std::int32_t(allSpinOptions));
-  case pnSpinIncrement:
-    return Variant(1.0);
-  case pnHorzAlignment:
-    return Variant(std::int32_t(htaDefault));
-  case pnVertAlignment:
-    return Variant(std::int32_t(vtaDefault));
-  default:
-    return Variant();
-  }
-}
-
-} // namespace
-
 Variant TdgBaseGrid::GetCellProperty(int dataCol, int dataRow, int number, int subIndex) {
   const TdgCellElement *element = CellElement(dataCol, dataRow, false);
-  return element ? element->GetProp(number, subIndex) : cellFallback(number);
+  return element ? element->GetProp(number, subIndex) : CellPropertyDefault(number, subIndex);
 }
 
 void TdgBaseGrid::SetCellProperty(int dataCol, int dataRow, int number, const Variant &value,
@@ -1084,8 +1117,8 @@ void TdgBaseGrid::SetCellProperty(int dataCol, int dataRow, int number, const Va
     return;
   TdgCellElement *cell = CellElement(dataCol, dataRow, false);
   if (number == pnControlType &&
-      (cell ? cell->GetProp(pnControlType, 0) : cellFallback(pnControlType)).toInteger() ==
-          value.toInteger())
+      (cell ? cell->GetProp(pnControlType, 0) : CellPropertyDefault(pnControlType, 0))
+              .toInteger() == value.toInteger())
     return;
   TdgCustomPropElement *element = cell;
   FCellProps.SetProperty(CellKeys{dataCol, dataRow}, number, subIndex, value, number != pnMaskName,
@@ -1237,14 +1270,9 @@ TColor TdgBaseGrid::EffectiveColor(int dataCol, int dataRow, bool drawn3D) {
       return col->HeadingColor();
     return FHeadingColor;
   }
-  const TColor cell = GetCellProperty(dataCol, dataRow, pnColor).toInteger();
-  if (cell != clNone)
-    return cell;
-  const TdgCol *col = ColObject(dataCol);
-  const TdgRow *row = RowObject(dataRow);
-  const TColor colColor = col ? col->Color() : clNone;
-  const TColor rowColor = row ? row->Color() : clNone;
-  if (const TColor own = OnTop(colColor, rowColor, clNone); own != clNone)
+  if (const TColor own = Cascade(
+          dataCol, dataRow, [](const CellLevel &l) { return l.Color(); }, TColor(clNone));
+      own != clNone)
     return own;
   if ((Color() == clNone || Color() == clWindow) && drawn3D)
     return clBtnFace;
@@ -1273,18 +1301,11 @@ TdgWordWrap TdgBaseGrid::EffectiveWordWrap(int dataCol, int dataRow) {
     const TdgWordWrap own = col ? col->HeadingWordWrap() : wwDefault;
     return own != wwDefault ? own : FHeadingWordWrap;
   }
-  if (dataRow > 0) {
-    const auto cell =
-        static_cast<TdgWordWrap>(GetCellProperty(dataCol, dataRow, pnWordWrap).toInteger());
-    if (cell != wwDefault)
-      return cell;
-    const TdgCol *col = ColObject(dataCol);
-    const TdgRow *row = RowObject(dataRow);
-    const TdgWordWrap colWrap = col ? col->WordWrap() : wwDefault;
-    const TdgWordWrap rowWrap = row ? row->WordWrap() : wwDefault;
-    if (const TdgWordWrap own = OnTop(colWrap, rowWrap, wwDefault); own != wwDefault)
+  if (dataRow > 0)
+    if (const TdgWordWrap own = Cascade(
+            dataCol, dataRow, [](const CellLevel &l) { return l.WordWrap(); }, wwDefault);
+        own != wwDefault)
       return own;
-  }
   return FWordWrap;
 }
 
@@ -1296,14 +1317,8 @@ TdgHorzAlignment TdgBaseGrid::EffectiveHorzAlignment(int dataCol, int dataRow) {
     if (result == htaDefault)
       result = FHeadingHorzAlignment;
   } else {
-    result = static_cast<TdgHorzAlignment>(
-        GetCellProperty(dataCol, dataRow, pnHorzAlignment).toInteger());
-    if (result == htaDefault) {
-      const TdgRow *row = RowObject(dataRow);
-      const TdgHorzAlignment colAlign = col ? col->HorzAlignment() : htaDefault;
-      const TdgHorzAlignment rowAlign = row ? row->HorzAlignment() : htaDefault;
-      result = OnTop(colAlign, rowAlign, htaDefault);
-    }
+    result = Cascade(
+        dataCol, dataRow, [](const CellLevel &l) { return l.HorzAlignment(); }, htaDefault);
   }
   if (result == htaDefault)
     result = FHorzAlignment;

@@ -297,8 +297,7 @@ void TdgBaseGrid::EditorSetup(TdgCustomGridControl &control) {
   if (&control == FCheckControl.get()) {
     FCheckControl->SetAllowGrayed(col && col->AllowGrayed());
     FCheckControl->SetCheckBoxStyle(FCheckBoxStyle);
-    FCheckControl->SetCheckBoxValues(col && !col->CheckBoxValues().empty() ? col->CheckBoxValues()
-                                                                           : FCheckBoxValues);
+    FCheckControl->SetCheckBoxValues(CheckBoxValuesOf(dataCol));
   }
 }
 
@@ -391,10 +390,7 @@ TdgMaskDefinition *TdgBaseGrid::MaskDefinitionFor(int dataCol, int dataRow) {
   TdgMaskDefsComponent *defs = MaskDefs();
   if (!defs || CellControlType(dataCol, dataRow) != ctText)
     return nullptr;
-  std::string name = GetCellProperty(dataCol, dataRow, pnMaskName).toString();
-  if (name.empty())
-    if (const TdgCol *col = ColObject(dataCol))
-      name = col->MaskName();
+  const std::string name = CellMaskName(dataCol, dataRow);
   TdgMaskDefinition *mask = name.empty() ? nullptr : defs->FindDefinition(name);
   return mask && mask->Active() ? mask : nullptr;
 }

@@ -684,8 +684,7 @@ void TdgBaseGrid::CellButtonPress(TShiftState shift, int col, int row, int x, in
       ++FRepeatCount;
       DoSpinRepeat(dataCol, dataRow, FRepeatCount, spin);
       SpinCurrentCell(dataCol, dataRow, spin);
-      const int options = GetCellProperty(dataCol, dataRow, pnSpinOptions).toInteger();
-      if (options & (1 << spoAutoRepeat))
+      if (CellSpinOptions(dataCol, dataRow) & (1 << spoAutoRepeat))
         StartSpinTimer();
       break;
     }
@@ -982,9 +981,7 @@ void TdgBaseGrid::MouseMove(TShiftState shift, int x, int y) {
         InvalidateCell(FPressedCol, FPressedRow);
         if (FHeldPart == 0)
           break;
-        const int options =
-            GetCellProperty(GetCurrentDataCol(), GetCurrentDataRow(), pnSpinOptions).toInteger();
-        if (options & (1 << spoAutoRepeat))
+        if (CellSpinOptions(GetCurrentDataCol(), GetCurrentDataRow()) & (1 << spoAutoRepeat))
           StartSpinTimer();
       }
       break;
@@ -1128,7 +1125,7 @@ void TdgBaseGrid::SpinCurrentCell(int dataCol, int dataRow, TdgSpinButton button
     return;
   }
   TdgGridEditBox &editor = FEditControl->Editor();
-  double step = GetCellProperty(dataCol, dataRow, pnSpinIncrement).toDouble();
+  double step = CellSpinIncrement(dataCol, dataRow);
   if (button == sbDown || button == sbLeft)
     step = -step;
   std::string text = editor.Text();
