@@ -28,7 +28,9 @@ bool drawingOnly(int number) {
   }
 }
 
-Variant defaultOf(int number, int subIndex) {
+} // namespace
+
+Variant CellPropertyDefault(int number, int subIndex) {
   switch (number) {
   case pnColor:
     return Variant(clNone);
@@ -70,6 +72,8 @@ Variant defaultOf(int number, int subIndex) {
     return {};
   }
 }
+
+namespace {
 
 constexpr int resetOrder[] = {pnColor,       pnFont,          pnIs3D,          pnAlign,
                               pnAlignment,   pnHorzAlignment, pnVertAlignment, pnLocked,
@@ -261,7 +265,7 @@ bool TdgCustomPropElement::IsDefault() const {
           return false;
       continue;
     }
-    if (!VarSameValue(GetProp(number, 0), defaultOf(number, 0)))
+    if (!VarSameValue(GetProp(number, 0), CellPropertyDefault(number, 0)))
       return false;
   }
   return !keepOwnFonts_;
@@ -394,12 +398,12 @@ bool TdgCustomPropSet::DropIfDefault(TdgCustomPropElement *element) {
 bool TdgCustomPropSet::SetProperty(CellKeys keys, int number, int subIndex, const Variant &value,
                                    bool, TdgCustomPropElement *&element) {
   const Variant current =
-      element ? element->GetProp(number, subIndex) : defaultOf(number, subIndex);
+      element ? element->GetProp(number, subIndex) : CellPropertyDefault(number, subIndex);
   if (VarSameValue(current, value))
     return false;
   if (element) {
     element->SetProp(value, number, subIndex);
-    if (VarSameValue(value, defaultOf(number, subIndex)) && DropIfDefault(element))
+    if (VarSameValue(value, CellPropertyDefault(number, subIndex)) && DropIfDefault(element))
       element = nullptr;
   } else {
     std::unique_ptr<TdgCustomPropElement> made = MakeElement(keys);
@@ -437,10 +441,10 @@ void TdgCustomPropSet::ResetProperties(TdgCustomPropElement *element, std::uint3
     bool changed = false;
     if (number == pnPictureOptions) {
       for (int sub = 1; sub <= 4 && element; ++sub)
-        changed |=
-            SetProperty(keys, number, sub, defaultOf(number, sub), withNotice && !changed, element);
+        changed |= SetProperty(keys, number, sub, CellPropertyDefault(number, sub),
+                               withNotice && !changed, element);
     } else
-      changed = SetProperty(keys, number, 0, defaultOf(number, 0), withNotice, element);
+      changed = SetProperty(keys, number, 0, CellPropertyDefault(number, 0), withNotice, element);
     if (changed && number != pnMaskName && number != pnDateTimeDef)
       first = false;
   }
@@ -542,7 +546,7 @@ PublishedProperty cellProperty(std::string_view name, PropKind kind, int number,
   p.set = [number, subIndex](Published &o, const Variant &v) {
     static_cast<TdgCell &>(o).Set(number, v, subIndex);
   };
-  p.defaultValue = defaultOf(number, subIndex);
+  p.defaultValue = CellPropertyDefault(number, subIndex);
   p.members = members;
   if (number == pnSpinIncrement)
     p.stored = [](const Published &o) {

@@ -13,6 +13,11 @@ namespace marrowen {
 
 class TdgDateTimeDefComponent;
 
+// The value a cell property has while the cell has no element of its own, or
+// its element was never given one: the one table every reader of cell
+// properties falls back on.
+Variant CellPropertyDefault(int number, int subIndex);
+
 // An element of a property set: one value per property number.
 class TdgCustomElement : public TdgSetElement {
 public:

@@ -171,19 +171,8 @@ void TdgBaseGrid::DateTimeDefRemoved(const TComponent *component) {
 TdgDateTimeDefComponent *TdgBaseGrid::DateTimeDefOfCell(int dataCol, int dataRow) {
   if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow > Rows())
     return nullptr;
-  TdgDateTimeDefComponent *def = nullptr;
-  const TdgCellElement *cell = CellElement(dataCol, dataRow, false);
-  if (cell && isDateTimeButton(TdgButtonType(cell->GetProp(pnButtonType, 0).toInteger()))) {
-    def = cell->DateTimeDef();
-  } else {
-    const ColRowProperties *col = ColObject(dataCol);
-    const ColRowProperties *row = RowObject(dataRow);
-    const ColRowProperties *first = FDrawOverlap == doDrawRowOnTop ? row : col;
-    const ColRowProperties *second = FDrawOverlap == doDrawRowOnTop ? col : row;
-    const ColRowProperties *chosen =
-        first && isDateTimeButton(first->ButtonType()) ? first : second;
-    def = chosen ? chosen->DateTimeDef() : nullptr;
-  }
+  const CellLevel level = ButtonLevel(dataCol, dataRow, isDateTimeButton);
+  TdgDateTimeDefComponent *def = level ? level.DateTimeDef() : nullptr;
   return def ? def : FDateTimeDef;
 }
 

@@ -210,6 +210,9 @@ void TdgBaseGrid::SetCols(int value) {
     return;
   const int oldCols = FDataCols;
   const int currentDataCol = GetCurrentDataCol();
+  // A count that drops the current cell must be allowed to end its edit.
+  if (value < currentDataCol && !CanLeaveCell(0, GetCurrentDataRow(), false))
+    return;
   HideEditor();
   if (value < oldCols && !FSettingDefaults) {
     // Columns beyond the new count go as a deletion takes them, objects,
@@ -239,6 +242,8 @@ void TdgBaseGrid::SetRows(int value) {
     return;
   const int oldRows = FDataRows;
   const int currentDataRow = GetCurrentDataRow();
+  if (value < currentDataRow && !CanLeaveCell(GetCurrentDataCol(), -1, false))
+    return;
   const bool onInsertRow = FInsertRowFlag && Row() == RowCount() - 1;
   HideEditor();
   if (FGridMode == gmEditInsert)
@@ -265,12 +270,42 @@ void TdgBaseGrid::SetRows(int value) {
 void TdgBaseGrid::SetGridMode(TdgGridMode value) {
   if (value == FGridMode)
     return;
-  FGridMode = value;
+  // A list box has no edit to end later: the current one must end now.
+  if (value == gmListBox && !CanLeaveCell(-1, -1, false))
+    return;
   const int flag = value == gmEditInsert ? 1 : 0;
   if (flag != FInsertRowFlag) {
     FInsertRowFlag = flag;
     ApplyRowCount(FDataRows);
   }
+  FGridMode = value;
+  if (value == gmListBox || value == gmBrowse) {
+    EndEdit();
+    DropPending();
+    HideCellEditor();
+    FEditorCol = FEditorRow = -1;
+  }
+  if (!FSettingDefaults)
+    RevalidateCurrentCol();
+  if (value == gmEdit || value == gmEditInsert) {
+    FEditorCol = FEditorRow = -1;
+    PlaceEditor();
+  }
+  if (value == gmListBox && FRowSelectMode == rsSingle && Rows() >= 1 && Row() >= 1)
+    SelectCurrentRow();
+  FireSelectChanged(false);
+  ReportGridStatus();
+}
+
+void TdgBaseGrid::RevalidateCurrentCol() {
+  if (Col() < 1 || Row() < 1)
+    return;
+  const bool skip = MovesSkipReadOnly();
+  int col = NextCol(Col() - 1, skip);
+  if (col < 1)
+    col = PrevCol(Col(), skip);
+  if (col >= 1 && col != Col())
+    MoveCurrent(col, Row(), true, true);
 }
 
 void TdgBaseGrid::InsertRow(int displayRow) {
@@ -366,14 +401,7 @@ void TdgBaseGrid::MoveRowDisplay(int fromDisplay, int toDisplay) {
       for (int p = fromDisplay; p > toDisplay; --p)
         bits[static_cast<std::size_t>(p)] = bits[static_cast<std::size_t>(p - 1)];
     bits[static_cast<std::size_t>(toDisplay)] = moved;
-    FRowSelection.First = -1;
-    FRowSelection.Last = -1;
-    for (int p = 1; p < static_cast<int>(bits.size()); ++p)
-      if (bits[static_cast<std::size_t>(p)]) {
-        if (FRowSelection.First < 0)
-          FRowSelection.First = p;
-        FRowSelection.Last = p;
-      }
+    FRowSelection.Recount();
   }
   if (!FVisibleRowsDeferred)
     FVisibleRows.MoveItem(fromDisplay, toDisplay);
@@ -530,20 +558,11 @@ void TdgBaseGrid::RemoveDataRows(const std::vector<int> &dataRows) {
         bits.push_back(FRowSelection.IsSelected(p));
     bits.resize(static_cast<std::size_t>(rowCount), false);
     FRowSelection.Bits = std::move(bits);
-    FRowSelection.Count = 0;
-    FRowSelection.First = -1;
-    FRowSelection.Last = -1;
-    for (int p = 1; p < static_cast<int>(FRowSelection.Bits.size()); ++p)
-      if (FRowSelection.Bits[static_cast<std::size_t>(p)]) {
-        ++FRowSelection.Count;
-        if (FRowSelection.First < 0)
-          FRowSelection.First = p;
-        FRowSelection.Last = p;
-      }
+    FRowSelection.Recount();
     if (selectionChanged)
       FSelectChanged[stRows] = true;
     if (FRowSelection.Count == 0 && FGridStatus == gsRowsSelected)
-      FGridStatus = gsNothing;
+      ChangeGridStatus(gsNothing);
   }
   if (FStorage)
     FStorage->RemoveRowSet(deleted);
@@ -720,20 +739,11 @@ void TdgBaseGrid::RemoveDataCols(const std::vector<int> &dataCols) {
       col->setDisplayColField(p);
   bits.resize(static_cast<std::size_t>(colCount), false);
   FColSelection.Bits = std::move(bits);
-  FColSelection.Count = 0;
-  FColSelection.First = -1;
-  FColSelection.Last = -1;
-  for (int p = 1; p < colCount; ++p)
-    if (FColSelection.Bits[static_cast<std::size_t>(p)]) {
-      ++FColSelection.Count;
-      if (FColSelection.First < 0)
-        FColSelection.First = p;
-      FColSelection.Last = p;
-    }
+  FColSelection.Recount();
   if (selectionChanged)
     FSelectChanged[stCols] = true;
   if (FColSelection.Count == 0 && FGridStatus == gsColsSelected)
-    FGridStatus = gsNothing;
+    ChangeGridStatus(gsNothing);
   if (FStorage)
     for (std::size_t i = dataCols.size(); i > 0; --i)
       FStorage->RemoveCols(dataCols[i - 1], dataCols[i - 1]);
@@ -750,6 +760,8 @@ void TdgBaseGrid::DeleteCols(int fromCol, int toCol) {
   const int currentDataCol = GetCurrentDataCol();
   const int currentDisplayCol = Col();
   const bool inRange = currentDataCol >= fromCol && currentDataCol <= toCol;
+  if (inRange && !CanLeaveCell(0, GetCurrentDataRow(), false))
+    return;
   int displayBefore = 0;
   for (int c = fromCol; c <= toCol; ++c)
     if (DisplayColOf(c) < currentDisplayCol)
@@ -876,7 +888,7 @@ void TdgBaseGrid::SelectLines(bool rows, int fromDisplay, int toDisplay) {
     redraw.changed(i);
   }
   if (sel.Count >= 1 && FGridStatus == gsNothing)
-    FGridStatus = rows ? gsRowsSelected : gsColsSelected;
+    ChangeGridStatus(rows ? gsRowsSelected : gsColsSelected);
 }
 
 void TdgBaseGrid::DeselectCols(int fromDisplay, int toDisplay) {
@@ -895,18 +907,11 @@ void TdgBaseGrid::DeselectCols(int fromDisplay, int toDisplay) {
       continue;
     FSelectChanged[stCols] = true;
     sel.Bits[static_cast<std::size_t>(c)] = false;
-    --sel.Count;
     redraw.changed(c);
   }
-  sel.First = sel.Last = -1;
-  for (int c = 1; c < sel.Size(); ++c)
-    if (sel.Bits[static_cast<std::size_t>(c)]) {
-      if (sel.First < 0)
-        sel.First = c;
-      sel.Last = c;
-    }
+  sel.Recount();
   if (sel.Count == 0 && FGridStatus == gsColsSelected)
-    FGridStatus = gsNothing;
+    ChangeGridStatus(gsNothing);
 }
 
 void TdgBaseGrid::ToggleCols(int fromDisplay, int toDisplay) {
@@ -926,21 +931,14 @@ void TdgBaseGrid::ToggleCols(int fromDisplay, int toDisplay) {
       continue;
     const bool selected = !sel.Bits[static_cast<std::size_t>(c)];
     sel.Bits[static_cast<std::size_t>(c)] = selected;
-    sel.Count += selected ? 1 : -1;
     FSelectChanged[stCols] = true;
     redraw.changed(c);
   }
-  sel.First = sel.Last = -1;
-  for (int c = 1; c < sel.Size(); ++c)
-    if (sel.Bits[static_cast<std::size_t>(c)]) {
-      if (sel.First < 0)
-        sel.First = c;
-      sel.Last = c;
-    }
+  sel.Recount();
   if (sel.Count == 0 && FGridStatus == gsColsSelected)
-    FGridStatus = gsNothing;
+    ChangeGridStatus(gsNothing);
   else if (sel.Count > 0 && FGridStatus == gsNothing)
-    FGridStatus = gsColsSelected;
+    ChangeGridStatus(gsColsSelected);
 }
 
 // ----------------------------------------------------------------- values
@@ -966,18 +964,93 @@ const TdgRow *TdgBaseGrid::RowObject(int dataRow) const {
 }
 
 TdgControlType TdgBaseGrid::ControlTypeCascade(int dataCol, int dataRow) const {
-  const TdgCellElement *cell =
-      const_cast<TdgBaseGrid *>(this)->CellElement(dataCol, dataRow, false);
-  TdgControlType type =
-      cell ? static_cast<TdgControlType>(cell->GetProp(pnControlType, 0).toInteger()) : ctDefault;
-  if (type == ctDefault) {
-    const TdgCol *col = ColObject(dataCol);
-    const TdgRow *row = RowObject(dataRow);
-    const TdgControlType colType = col ? col->ControlType() : ctDefault;
-    const TdgControlType rowType = row ? row->ControlType() : ctDefault;
-    type = OnTop(colType, rowType, ctDefault);
-  }
+  const TdgControlType type = const_cast<TdgBaseGrid *>(this)->Cascade(
+      dataCol, dataRow, [](const CellLevel &l) { return l.ControlType(); }, ctDefault);
   return type == ctDefault ? ctText : type;
+}
+
+// ------------------------------------------------------------ the cascade
+
+namespace {
+
+template <class T> T cellProp(const TdgCellElement *cell, int number, int sub = 0) {
+  return static_cast<T>(cell->GetProp(number, sub).toInteger());
+}
+
+} // namespace
+
+TColor TdgBaseGrid::CellLevel::Color() const {
+  return cell ? cellProp<TColor>(cell, pnColor) : line->Color();
+}
+
+TdgControlType TdgBaseGrid::CellLevel::ControlType() const {
+  return cell ? cellProp<TdgControlType>(cell, pnControlType) : line->ControlType();
+}
+
+TdgButtonType TdgBaseGrid::CellLevel::ButtonType() const {
+  return cell ? cellProp<TdgButtonType>(cell, pnButtonType) : line->ButtonType();
+}
+
+TdgDropDownStyle TdgBaseGrid::CellLevel::DropDownStyle() const {
+  return cell ? cellProp<TdgDropDownStyle>(cell, pnDropDownStyle) : line->DropDownStyle();
+}
+
+TdgWordWrap TdgBaseGrid::CellLevel::WordWrap() const {
+  return cell ? cellProp<TdgWordWrap>(cell, pnWordWrap) : line->WordWrap();
+}
+
+TdgHorzAlignment TdgBaseGrid::CellLevel::HorzAlignment() const {
+  return cell ? cellProp<TdgHorzAlignment>(cell, pnHorzAlignment) : line->HorzAlignment();
+}
+
+TdgVertAlignment TdgBaseGrid::CellLevel::VertAlignment() const {
+  return cell ? cellProp<TdgVertAlignment>(cell, pnVertAlignment) : line->VertAlignment();
+}
+
+TdgDrawOption TdgBaseGrid::CellLevel::PictureOption(int sub) const {
+  if (cell)
+    return cellProp<TdgDrawOption>(cell, pnPictureOptions, sub);
+  switch (sub) {
+  case 1:
+    return line->StretchPicture();
+  case 2:
+    return line->ShrinkPicture();
+  case 3:
+    return line->CenterPicture();
+  default:
+    return line->KeepAspectRatio();
+  }
+}
+
+std::string TdgBaseGrid::CellLevel::MaskName() const {
+  return cell ? cell->GetProp(pnMaskName, 0).toString() : line->MaskName();
+}
+
+TdgSpinOptions TdgBaseGrid::CellLevel::SpinOptions() const {
+  return cell ? cellProp<TdgSpinOptions>(cell, pnSpinOptions) : line->SpinOptions();
+}
+
+double TdgBaseGrid::CellLevel::SpinIncrement() const {
+  return cell ? cell->GetProp(pnSpinIncrement, 0).toDouble() : line->SpinIncrement();
+}
+
+TdgCombo *TdgBaseGrid::CellLevel::Combo() const { return cell ? cell->Combo() : line->Combo(); }
+
+bool TdgBaseGrid::CellLevel::ParentCombo() const {
+  return cell ? cell->GetProp(pnParentCombo, 0).toBoolean() : line->ParentCombo();
+}
+
+TdgDateTimeDefComponent *TdgBaseGrid::CellLevel::DateTimeDef() const {
+  return cell ? cell->DateTimeDef() : line->DateTimeDef();
+}
+
+std::array<TdgBaseGrid::CellLevel, 3> TdgBaseGrid::CellLevels(int dataCol, int dataRow) {
+  const CellLevel col{nullptr, dataCol >= 1 ? ColObject(dataCol) : nullptr};
+  const CellLevel row{nullptr, dataRow >= 1 ? RowObject(dataRow) : nullptr};
+  const CellLevel cell{CellElement(dataCol, dataRow, false), nullptr};
+  if (FDrawOverlap == doDrawRowOnTop)
+    return {cell, row, col};
+  return {cell, col, row};
 }
 
 TdgControlType TdgBaseGrid::EffectiveControlType(int dataCol, int dataRow) const {
@@ -1032,51 +1105,9 @@ TdgCellElement *TdgBaseGrid::CellElement(int dataCol, int dataRow, bool testInde
   return element;
 }
 
-namespace {
-
-Variant cellFallback(int number) {
-  switch (number) {
-  case pnColor:
-    return Variant(std::int32_t(clNone));
-  case pnAlign:
-  case pnIs3D:
-    return Variant(false);
-  case pnParentFont:
-  case pnParentCombo:
-    return Variant(true);
-  case pnAlignment:
-  case pnDropDownStyle:
-    return Variant(std::int32_t(0));
-  case pnWordWrap:
-    return Variant(std::int32_t(wwDefault));
-  case pnButtonType:
-    return Variant(std::int32_t(btDefault));
-  case pnReadOnly:
-    return Variant(std::int32_t(roDefault));
-  case pnMaskName:
-    return Variant(std::string());
-  case pnPictureOptions:
-    return Variant(std::int32_t(dopDefault));
-  case pnControlType:
-    return Variant(std::int32_t(ctDefault));
-  case pnSpinOptions:
-    return Variant(std::int32_t(allSpinOptions));
-  case pnSpinIncrement:
-    return Variant(1.0);
-  case pnHorzAlignment:
-    return Variant(std::int32_t(htaDefault));
-  case pnVertAlignment:
-    return Variant(std::int32_t(vtaDefault));
-  default:
-    return Variant();
-  }
-}
-
-} // namespace
-
 Variant TdgBaseGrid::GetCellProperty(int dataCol, int dataRow, int number, int subIndex) {
   const TdgCellElement *element = CellElement(dataCol, dataRow, false);
-  return element ? element->GetProp(number, subIndex) : cellFallback(number);
+  return element ? element->GetProp(number, subIndex) : CellPropertyDefault(number, subIndex);
 }
 
 void TdgBaseGrid::SetCellProperty(int dataCol, int dataRow, int number, const Variant &value,
@@ -1086,8 +1117,8 @@ void TdgBaseGrid::SetCellProperty(int dataCol, int dataRow, int number, const Va
     return;
   TdgCellElement *cell = CellElement(dataCol, dataRow, false);
   if (number == pnControlType &&
-      (cell ? cell->GetProp(pnControlType, 0) : cellFallback(pnControlType)).toInteger() ==
-          value.toInteger())
+      (cell ? cell->GetProp(pnControlType, 0) : CellPropertyDefault(pnControlType, 0))
+              .toInteger() == value.toInteger())
     return;
   TdgCustomPropElement *element = cell;
   FCellProps.SetProperty(CellKeys{dataCol, dataRow}, number, subIndex, value, number != pnMaskName,
@@ -1239,14 +1270,9 @@ TColor TdgBaseGrid::EffectiveColor(int dataCol, int dataRow, bool drawn3D) {
       return col->HeadingColor();
     return FHeadingColor;
   }
-  const TColor cell = GetCellProperty(dataCol, dataRow, pnColor).toInteger();
-  if (cell != clNone)
-    return cell;
-  const TdgCol *col = ColObject(dataCol);
-  const TdgRow *row = RowObject(dataRow);
-  const TColor colColor = col ? col->Color() : clNone;
-  const TColor rowColor = row ? row->Color() : clNone;
-  if (const TColor own = OnTop(colColor, rowColor, clNone); own != clNone)
+  if (const TColor own = Cascade(
+          dataCol, dataRow, [](const CellLevel &l) { return l.Color(); }, TColor(clNone));
+      own != clNone)
     return own;
   if ((Color() == clNone || Color() == clWindow) && drawn3D)
     return clBtnFace;
@@ -1275,18 +1301,11 @@ TdgWordWrap TdgBaseGrid::EffectiveWordWrap(int dataCol, int dataRow) {
     const TdgWordWrap own = col ? col->HeadingWordWrap() : wwDefault;
     return own != wwDefault ? own : FHeadingWordWrap;
   }
-  if (dataRow > 0) {
-    const auto cell =
-        static_cast<TdgWordWrap>(GetCellProperty(dataCol, dataRow, pnWordWrap).toInteger());
-    if (cell != wwDefault)
-      return cell;
-    const TdgCol *col = ColObject(dataCol);
-    const TdgRow *row = RowObject(dataRow);
-    const TdgWordWrap colWrap = col ? col->WordWrap() : wwDefault;
-    const TdgWordWrap rowWrap = row ? row->WordWrap() : wwDefault;
-    if (const TdgWordWrap own = OnTop(colWrap, rowWrap, wwDefault); own != wwDefault)
+  if (dataRow > 0)
+    if (const TdgWordWrap own = Cascade(
+            dataCol, dataRow, [](const CellLevel &l) { return l.WordWrap(); }, wwDefault);
+        own != wwDefault)
       return own;
-  }
   return FWordWrap;
 }
 
@@ -1298,14 +1317,8 @@ TdgHorzAlignment TdgBaseGrid::EffectiveHorzAlignment(int dataCol, int dataRow) {
     if (result == htaDefault)
       result = FHeadingHorzAlignment;
   } else {
-    result = static_cast<TdgHorzAlignment>(
-        GetCellProperty(dataCol, dataRow, pnHorzAlignment).toInteger());
-    if (result == htaDefault) {
-      const TdgRow *row = RowObject(dataRow);
-      const TdgHorzAlignment colAlign = col ? col->HorzAlignment() : htaDefault;
-      const TdgHorzAlignment rowAlign = row ? row->HorzAlignment() : htaDefault;
-      result = OnTop(colAlign, rowAlign, htaDefault);
-    }
+    result = Cascade(
+        dataCol, dataRow, [](const CellLevel &l) { return l.HorzAlignment(); }, htaDefault);
   }
   if (result == htaDefault)
     result = FHorzAlignment;
@@ -1526,13 +1539,7 @@ void TdgBaseGrid::MoveCols(int fromDisplay, int toDisplay) {
       for (int i = above - 1, k = 0; i >= 0; --i, ++k)
         place(i, toDisplay - k);
     }
-    FColSelection.First = FColSelection.Last = -1;
-    for (int p = 1; p < FColSelection.Size(); ++p)
-      if (FColSelection.Bits[static_cast<std::size_t>(p)]) {
-        if (FColSelection.First < 0)
-          FColSelection.First = p;
-        FColSelection.Last = p;
-      }
+    FColSelection.Recount();
     DoColMoved(FColSelection.First, FColSelection.Count, true);
   }
   InvalidateGrid();
@@ -1732,12 +1739,20 @@ void TdgBaseGrid::SetCell(int dataCol, int dataRow, const Variant &value) {
     return;
   }
   InvalidateCell(DisplayColOf(dataCol), GetDisplayRowOf(dataRow));
-  // A write to the current cell outside an edit shows in its editor.
-  if (!FCellEditing && FEditorCol >= 0 && dataCol == GetCurrentDataCol() &&
-      dataRow == GetCurrentDataRow()) {
-    FEditorCol = FEditorRow = -1;
-    PlaceEditor();
+  if (dataCol == GetCurrentDataCol() && dataRow == GetCurrentDataRow())
+    CurrentCellWritten(converted);
+}
+
+// The value being edited and the editor's text are one: a write to the
+// current cell replaces both, so neither can be left behind to overwrite it.
+void TdgBaseGrid::CurrentCellWritten(const Variant &value) {
+  if (HasValue() && ValueFor(Col(), Row())) {
+    if (VarSameValue(FPendingValue, value) && FPendingValue.type() == value.type())
+      return;
+    FPendingValue = value;
   }
+  if (FActiveControl && FEditorCol == Col() && FEditorRow == Row() && FEditorCol >= 0)
+    FActiveControl->SetValue(value);
 }
 
 // -------------------------------------------------------------- selection
@@ -1801,7 +1816,7 @@ void TdgBaseGrid::DeselectRows(int fromDisplay, int toDisplay) {
     }
   }
   if (sel.Count == 0 && FGridStatus == gsRowsSelected)
-    FGridStatus = gsNothing;
+    ChangeGridStatus(gsNothing);
 }
 
 void TdgBaseGrid::ClearRowSelection() { DeselectRows(1, RowCount() - 1); }
@@ -1821,6 +1836,17 @@ void TdgBaseGrid::FireSelectChanged(bool byUser) {
     FSelectChanged[type] = false;
     DoSelectChanged(static_cast<TdgSelectType>(type), byUser);
   }
+}
+
+void TdgBaseGrid::ChangeGridStatus(TdgGridStatus value) {
+  if (value == FGridStatus)
+    return;
+  if (value != gsNothing && FGridStatus == gsNothing) {
+    DropPending();
+    HideCellEditor();
+    FEditorCol = FEditorRow = -1;
+  }
+  FGridStatus = value;
 }
 
 void TdgBaseGrid::ReportGridStatus() {

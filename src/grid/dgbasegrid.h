@@ -21,7 +21,7 @@
 #include <QFont>
 #include <QPointer>
 #include <QTimer>
-
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -342,6 +342,13 @@ public:
   TdgGridStatus GridStatus() const { return FGridStatus; }
   void FireSelectChanged(bool byUser);
   void ReportGridStatus();
+  // Every change of the grid status goes through here; a status that stops
+  // editing drops the value being typed and hides the editor first.
+  void ChangeGridStatus(TdgGridStatus value);
+  // Moves the current cell within its row to the nearest column the moves
+  // may stop on, when its own may no longer hold it.
+  void RevalidateCurrentCol();
+  void CurrentCellWritten(const Variant &value);
 
   // Column selection.
   virtual void SelectCols(int fromDisplay, int toDisplay);
@@ -932,6 +939,13 @@ public:
   // Whether a cell can be edited: visible, and not read-only at the level that
   // decides.
   bool CellEditable(int dataCol, int dataRow);
+  // The spin settings of the first level whose button is a spin button;
+  // none and 0 when no level has one.
+  TdgSpinOptions CellSpinOptions(int dataCol, int dataRow);
+  double CellSpinIncrement(int dataCol, int dataRow);
+  std::string CellMaskName(int dataCol, int dataRow);
+  // The column's own check-box values when it has some, else the grid's.
+  std::string CheckBoxValuesOf(int dataCol) const;
   // Moves the current cell to the nearest row at or below displayRow that can
   // hold it, else above.
   virtual void MoveToRow(int displayRow, bool skipReadOnly);
@@ -1320,6 +1334,52 @@ private:
     const T second = colOnTop ? rowValue : colValue;
     return first != unset ? first : second;
   }
+
+public:
+  // One level a data cell's properties come from: its own property element,
+  // or its row or column object. A level without an object passes every
+  // question on.
+  struct CellLevel {
+    const TdgCellElement *cell = nullptr;
+    const ColRowProperties *line = nullptr;
+    explicit operator bool() const { return cell || line; }
+    TColor Color() const;
+    TdgControlType ControlType() const;
+    TdgButtonType ButtonType() const;
+    TdgDropDownStyle DropDownStyle() const;
+    TdgWordWrap WordWrap() const;
+    TdgHorzAlignment HorzAlignment() const;
+    TdgVertAlignment VertAlignment() const;
+    // 1 stretch, 2 shrink, 3 centre, 4 keep aspect ratio.
+    TdgDrawOption PictureOption(int sub) const;
+    std::string MaskName() const;
+    TdgSpinOptions SpinOptions() const;
+    double SpinIncrement() const;
+    TdgCombo *Combo() const;
+    bool ParentCombo() const;
+    TdgDateTimeDefComponent *DateTimeDef() const;
+  };
+  // A data cell's levels in the order every effective property asks them:
+  // the cell, then row and column in DrawOverlap order.
+  std::array<CellLevel, 3> CellLevels(int dataCol, int dataRow);
+  // The first level's own value of a property (get), passOn when every level
+  // passes the question on.
+  template <class T, class Get> T Cascade(int dataCol, int dataRow, Get get, T passOn) {
+    for (const CellLevel &level : CellLevels(dataCol, dataRow))
+      if (level)
+        if (T value = get(level); value != passOn)
+          return value;
+    return passOn;
+  }
+  // The first level whose button type passes test; an empty level when none.
+  template <class Test> CellLevel ButtonLevel(int dataCol, int dataRow, Test test) {
+    for (const CellLevel &level : CellLevels(dataCol, dataRow))
+      if (level && test(level.ButtonType()))
+        return level;
+    return {};
+  }
+
+private:
   // Finds the column named fieldName for a stored column and maps the
   // stored column to it (0 when none has the name).
   TdgCol *MatchColumnByFieldName(int storedCol, const std::string &fieldName);

@@ -114,33 +114,19 @@ void TdgBaseGrid::InitCombo(TdgCombo *combo) {
 TdgCombo *TdgBaseGrid::ComboOfCell(int dataCol, int dataRow) {
   if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow >= RowCount())
     return nullptr;
-  if (const TdgCellElement *cell = CellElement(dataCol, dataRow, false))
-    if (TdgButtonType(cell->GetProp(pnButtonType, 0).toInteger()) == btCombo &&
-        !cell->GetProp(pnParentCombo, 0).toBoolean())
-      return cell->Combo();
-  const ColRowProperties *col = ColObject(dataCol);
-  const ColRowProperties *row = RowObject(dataRow);
-  const ColRowProperties *first = FDrawOverlap == doDrawRowOnTop ? row : col;
-  const ColRowProperties *second = FDrawOverlap == doDrawRowOnTop ? col : row;
-  if (first && first->ButtonType() == btCombo && !first->ParentCombo())
-    return first->Combo();
-  if (second && second->ButtonType() == btCombo)
-    return second->Combo();
+  // The last level's combo serves even while it follows the grid's.
+  const std::array<CellLevel, 3> levels = CellLevels(dataCol, dataRow);
+  for (std::size_t i = 0; i < levels.size(); ++i)
+    if (levels[i] && levels[i].ButtonType() == btCombo &&
+        (i + 1 == levels.size() || !levels[i].ParentCombo()))
+      return levels[i].Combo();
   return nullptr;
 }
 
 TdgDropDownStyle TdgBaseGrid::CellDropDownStyle(int dataCol, int dataRow) {
-  if (const TdgCellElement *cell = CellElement(dataCol, dataRow, false))
-    if (TdgButtonType(cell->GetProp(pnButtonType, 0).toInteger()) != btDefault)
-      return TdgDropDownStyle(cell->GetProp(pnDropDownStyle, 0).toInteger());
-  const ColRowProperties *col = ColObject(dataCol);
-  const ColRowProperties *row = RowObject(dataRow);
-  const ColRowProperties *first = FDrawOverlap == doDrawRowOnTop ? row : col;
-  const ColRowProperties *second = FDrawOverlap == doDrawRowOnTop ? col : row;
-  for (const ColRowProperties *item : {first, second})
-    if (item && item->ButtonType() != btDefault)
-      return item->DropDownStyle();
-  return ddDropDown;
+  const CellLevel level =
+      ButtonLevel(dataCol, dataRow, [](TdgButtonType type) { return type != btDefault; });
+  return level ? level.DropDownStyle() : ddDropDown;
 }
 
 bool TdgBaseGrid::ComboOpen() const {

@@ -175,7 +175,12 @@ void TdgBaseGrid::SetAlwaysShowEditor(bool value) {
   PlaceEditor();
 }
 
-void TdgBaseGrid::SetSkipReadOnly(bool value) { FSkipReadOnly = value; }
+void TdgBaseGrid::SetSkipReadOnly(bool value) {
+  if (FSkipReadOnly == value)
+    return;
+  FSkipReadOnly = value;
+  RevalidateCurrentCol();
+}
 
 void TdgBaseGrid::SetWantTabs(bool value) {
   FWantTabs = value;
@@ -187,6 +192,17 @@ void TdgBaseGrid::SetSelectFixed(bool value) {
   if (FSelectFixed == value)
     return;
   FSelectFixed = value;
+  const int fixedRows = std::max(0, FixedRows() - 1);
+  if (!value && fixedRows > 0) {
+    DeselectRows(1, fixedRows);
+    if (FGridMode == gmListBox && Row() >= 1 && Row() <= fixedRows)
+      MoveToRow(fixedRows + 1, false);
+  }
+  if (FGridMode == gmListBox && FRowSelectMode == rsSingle && FRowSelection.Count == 0 &&
+      Rows() >= 1 && Row() >= 1 && (value || Row() > fixedRows))
+    SelectCurrentRow();
+  FireSelectChanged(false);
+  ReportGridStatus();
   InvalidateGrid();
 }
 
@@ -281,8 +297,7 @@ void TdgBaseGrid::EditorSetup(TdgCustomGridControl &control) {
   if (&control == FCheckControl.get()) {
     FCheckControl->SetAllowGrayed(col && col->AllowGrayed());
     FCheckControl->SetCheckBoxStyle(FCheckBoxStyle);
-    FCheckControl->SetCheckBoxValues(col && !col->CheckBoxValues().empty() ? col->CheckBoxValues()
-                                                                           : FCheckBoxValues);
+    FCheckControl->SetCheckBoxValues(CheckBoxValuesOf(dataCol));
   }
 }
 
@@ -375,10 +390,7 @@ TdgMaskDefinition *TdgBaseGrid::MaskDefinitionFor(int dataCol, int dataRow) {
   TdgMaskDefsComponent *defs = MaskDefs();
   if (!defs || CellControlType(dataCol, dataRow) != ctText)
     return nullptr;
-  std::string name = GetCellProperty(dataCol, dataRow, pnMaskName).toString();
-  if (name.empty())
-    if (const TdgCol *col = ColObject(dataCol))
-      name = col->MaskName();
+  const std::string name = CellMaskName(dataCol, dataRow);
   TdgMaskDefinition *mask = name.empty() ? nullptr : defs->FindDefinition(name);
   return mask && mask->Active() ? mask : nullptr;
 }

@@ -26,6 +26,8 @@ int mulDiv(int value, int m, int d) {
   return static_cast<int>(std::lround(static_cast<double>(value) * m / d));
 }
 
+bool isSpinButton(TdgButtonType type) { return type == btVertSpin || type == btHorzSpin; }
+
 } // namespace
 
 // ------------------------------------------------------------------ geometry
@@ -155,16 +157,31 @@ int TdgBaseGrid::RowAt(int y) const {
 TdgButtonType TdgBaseGrid::EffectiveButtonType(int dataCol, int dataRow) {
   if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow > Rows())
     return btNone;
-  const auto cell =
-      static_cast<TdgButtonType>(GetCellProperty(dataCol, dataRow, pnButtonType).toInteger());
-  if (cell != btDefault)
-    return cell;
-  const TdgCol *col = ColObject(dataCol);
-  const TdgRow *row = RowObject(dataRow);
-  const TdgButtonType colType = col ? col->ButtonType() : btDefault;
-  const TdgButtonType rowType = row ? row->ButtonType() : btDefault;
-  const TdgButtonType own = OnTop(colType, rowType, btDefault);
+  if (!FReadOnlyButton && !CellEditable(dataCol, dataRow))
+    return btNone;
+  const TdgButtonType own = Cascade(
+      dataCol, dataRow, [](const CellLevel &l) { return l.ButtonType(); }, btDefault);
   return own != btDefault ? own : btNone;
+}
+
+TdgSpinOptions TdgBaseGrid::CellSpinOptions(int dataCol, int dataRow) {
+  const CellLevel level = ButtonLevel(dataCol, dataRow, isSpinButton);
+  return level ? level.SpinOptions() : TdgSpinOptions(0);
+}
+
+double TdgBaseGrid::CellSpinIncrement(int dataCol, int dataRow) {
+  const CellLevel level = ButtonLevel(dataCol, dataRow, isSpinButton);
+  return level ? level.SpinIncrement() : 0.0;
+}
+
+std::string TdgBaseGrid::CellMaskName(int dataCol, int dataRow) {
+  return Cascade(
+      dataCol, dataRow, [](const CellLevel &l) { return l.MaskName(); }, std::string());
+}
+
+std::string TdgBaseGrid::CheckBoxValuesOf(int dataCol) const {
+  const TdgCol *col = dataCol >= 1 ? ColObject(dataCol) : nullptr;
+  return col && !col->CheckBoxValues().empty() ? col->CheckBoxValues() : FCheckBoxValues;
 }
 
 TdgCustomButton *TdgBaseGrid::GetCellButton(int displayCol, TdgButtonType type) {
@@ -226,9 +243,7 @@ bool TdgBaseGrid::PointOnCellButton(int x, int y, int displayRow, int displayCol
     return false;
   if (x < 0 || y < 0 || x >= ClientWidth() || y >= ClientHeight())
     return false;
-  const TdgCol *col = ColObject(dataCol);
-  const Variant readOnly = GetCellProperty(dataCol, dataRow, pnReadOnly);
-  if (readOnly.toInteger() == roOn || (readOnly.toInteger() != roOff && col && col->ReadOnly()))
+  if (!CellEditable(dataCol, dataRow))
     return false;
   TdgCustomButton *button = GetCellButton(displayCol, type);
   if (!button)
@@ -303,9 +318,8 @@ bool TdgBaseGrid::ButtonIsActive(int displayCol, int displayRow) const {
     return false;
   if (FGridMode == gmListBox || FGridMode == gmBrowse)
     return false;
-  const int dataCol = DataColAt(displayCol);
-  const TdgCol *col = ColObject(dataCol);
-  return !(col && col->ReadOnly());
+  return const_cast<TdgBaseGrid *>(this)->CellEditable(DataColAt(displayCol),
+                                                       DataRowAt(displayRow));
 }
 
 void TdgBaseGrid::ClearButtonHover() {

@@ -501,7 +501,7 @@ void TdgBaseGrid::RowBarPress(TShiftState shift, int row) {
   if (!sh)
     FRowAnchor = row;
   if (FGridStatus == gsRowsSelected && FRowSelection.Count == 0)
-    FGridStatus = gsNothing;
+    ChangeGridStatus(gsNothing);
   // The current cell follows the pressed row, keeping its column.
   if (row != Row() && !insertRow)
     MoveCurrent(Col(), row, true, true);
@@ -548,7 +548,7 @@ void TdgBaseGrid::HeadingPress(TShiftState shift, int col, int x, int y) {
   if (!sh)
     FColAnchor = col;
   if (FGridStatus == gsColsSelected && FColSelection.Count == 0)
-    FGridStatus = gsNothing;
+    ChangeGridStatus(gsNothing);
   if (col != Col())
     MoveCurrent(col, Row(), true, true);
   FireSelectChanged(true);
@@ -560,7 +560,7 @@ void TdgBaseGrid::ClearRange() {
     return;
   const TGridRect old = Selection();
   FAnchor = FCurrent;
-  FGridStatus = gsNothing;
+  ChangeGridStatus(gsNothing);
   InvalidateRect(old);
 }
 
@@ -582,7 +582,7 @@ void TdgBaseGrid::RangePress(TShiftState shift, int col, int row) {
   if (col != Col() || row != Row())
     MoveCurrent(col, row, true, true);
   FAnchor = FCurrent;
-  FGridStatus = gsCellRange;
+  ChangeGridStatus(gsCellRange);
   FSelectChanged[stCells] = true;
   PlaceEditor();
   InvalidateCell(col, row);
@@ -615,7 +615,7 @@ void TdgBaseGrid::SelectAllRows(bool byMouse) {
   if (byMouse && FRowSelection.Count >= Rows()) {
     ClearRowSelection();
     if (FGridStatus == gsRowsSelected)
-      FGridStatus = gsNothing;
+      ChangeGridStatus(gsNothing);
   } else {
     SelectRows(1, Rows());
   }
@@ -684,8 +684,7 @@ void TdgBaseGrid::CellButtonPress(TShiftState shift, int col, int row, int x, in
       ++FRepeatCount;
       DoSpinRepeat(dataCol, dataRow, FRepeatCount, spin);
       SpinCurrentCell(dataCol, dataRow, spin);
-      const int options = GetCellProperty(dataCol, dataRow, pnSpinOptions).toInteger();
-      if (options & (1 << spoAutoRepeat))
+      if (CellSpinOptions(dataCol, dataRow) & (1 << spoAutoRepeat))
         StartSpinTimer();
       break;
     }
@@ -982,9 +981,7 @@ void TdgBaseGrid::MouseMove(TShiftState shift, int x, int y) {
         InvalidateCell(FPressedCol, FPressedRow);
         if (FHeldPart == 0)
           break;
-        const int options =
-            GetCellProperty(GetCurrentDataCol(), GetCurrentDataRow(), pnSpinOptions).toInteger();
-        if (options & (1 << spoAutoRepeat))
+        if (CellSpinOptions(GetCurrentDataCol(), GetCurrentDataRow()) & (1 << spoAutoRepeat))
           StartSpinTimer();
       }
       break;
@@ -1048,9 +1045,9 @@ void TdgBaseGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y) 
           MoveCols(FMoveOrigin, FMoveTarget);
       }
       if (rows && FRowSelection.Count > 0)
-        FGridStatus = gsRowsSelected;
+        ChangeGridStatus(gsRowsSelected);
       if (!rows && FColSelection.Count > 0)
-        FGridStatus = gsColsSelected;
+        ChangeGridStatus(gsColsSelected);
       InvalidateGrid();
       break;
     }
@@ -1128,7 +1125,7 @@ void TdgBaseGrid::SpinCurrentCell(int dataCol, int dataRow, TdgSpinButton button
     return;
   }
   TdgGridEditBox &editor = FEditControl->Editor();
-  double step = GetCellProperty(dataCol, dataRow, pnSpinIncrement).toDouble();
+  double step = CellSpinIncrement(dataCol, dataRow);
   if (button == sbDown || button == sbLeft)
     step = -step;
   std::string text = editor.Text();

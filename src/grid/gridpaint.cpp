@@ -241,40 +241,16 @@ TdgVertAlignment TdgBaseGrid::EffectiveVertAlignment(int dataCol, int dataRow) {
       heading = FHeadingVertAlignment != vtaDefault ? FHeadingVertAlignment : FVertAlignment;
     return heading == vtaDefault ? vtaTop : heading;
   }
-  auto result =
-      static_cast<TdgVertAlignment>(GetCellProperty(dataCol, dataRow, pnVertAlignment).toInteger());
-  if (result == vtaDefault) {
-    const TdgRow *row = RowObject(dataRow);
-    result = OnTop(col ? col->VertAlignment() : vtaDefault, row ? row->VertAlignment() : vtaDefault,
-                   vtaDefault);
-  }
+  auto result = Cascade(
+      dataCol, dataRow, [](const CellLevel &l) { return l.VertAlignment(); }, vtaDefault);
   if (result == vtaDefault)
     result = FVertAlignment;
   return result == vtaDefault ? vtaTop : result;
 }
 
 int TdgBaseGrid::PictureOption(int dataCol, int dataRow, int sub) {
-  auto own = static_cast<TdgDrawOption>(
-      GetCellProperty(dataCol, dataRow, pnPictureOptions, sub).toInteger());
-  if (own != dopDefault)
-    return own;
-  const TdgCol *col = ColObject(dataCol);
-  const TdgRow *row = RowObject(dataRow);
-  auto of = [sub](const ColRowProperties *o) {
-    if (!o)
-      return dopDefault;
-    switch (sub) {
-    case 1:
-      return o->StretchPicture();
-    case 2:
-      return o->ShrinkPicture();
-    case 3:
-      return o->CenterPicture();
-    default:
-      return o->KeepAspectRatio();
-    }
-  };
-  return OnTop(of(col), of(row), dopDefault);
+  return Cascade(
+      dataCol, dataRow, [sub](const CellLevel &l) { return l.PictureOption(sub); }, dopDefault);
 }
 
 bool TdgBaseGrid::HeadingHeldDown(int displayCol) const {
@@ -591,10 +567,7 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
   if (!insertRow && type != ctNone) {
     const Variant value = GetCell(dataCol, dataRow);
     if (type == ctCheck) {
-      TdgCol *column = FColStore->Item(dataCol);
-      const int state = value.isEmpty() ? 2
-                                        : CheckStateOfValue(value, column ? column->CheckBoxValues()
-                                                                          : std::string());
+      const int state = value.isEmpty() ? 2 : CheckStateOfValue(value, CheckBoxValuesOf(dataCol));
       const TRect g = GetGlyphRect(FCheckBoxStyle, state, false);
       p.save();
       p.setClipRect(qrect(text), Qt::IntersectClip);

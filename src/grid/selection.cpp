@@ -26,6 +26,19 @@ void TdgSelection::Clear() {
   Last = -1;
 }
 
+void TdgSelection::Recount() {
+  Count = 0;
+  First = -1;
+  Last = -1;
+  for (int i = 1; i < Size(); ++i)
+    if (Bits[static_cast<std::size_t>(i)]) {
+      ++Count;
+      if (First < 0)
+        First = i;
+      Last = i;
+    }
+}
+
 void TdgSelection::SetSize(int n) {
   n = std::max(n, 0);
   if (n < Size()) {

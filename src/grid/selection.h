@@ -22,6 +22,9 @@ public:
   // Copies the other selection; answers whether any bit changed.
   virtual bool Assign(const TdgSelection &source);
   void Clear();
+  // Works out the lowest and highest selected position and the count again
+  // from the bits, after they were changed wholesale.
+  void Recount();
   int Size() const { return static_cast<int>(Bits.size()); }
   void SetSize(int n);
   bool IsSelected(int i) const { return i >= 1 && i < Size() && Bits[static_cast<std::size_t>(i)]; }

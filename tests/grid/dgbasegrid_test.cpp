@@ -1,5 +1,5 @@
-#include "grid/dgbasegrid.h"
 #include "grid/combo.h"
+#include "grid/dgbasegrid.h"
 
 #include <QApplication>
 #include <QPaintEvent>
@@ -749,6 +749,30 @@ TEST(DataGridMoves, TheVisibleRowListFollowsEveryKindOfMove) {
   EXPECT_EQ(visibleList(grid), shownRows(grid));
   grid.MoveRows(20, 280);
   EXPECT_EQ(visibleList(grid), shownRows(grid));
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// A cell answers the same default for a property whether or not it has an
+// element for its other properties.
+TEST(DataGridProperties, OneDefaultWithOrWithoutAnElement) {
+  TdgGrid grid;
+  grid.SetRows(2);
+  std::vector<Variant> without;
+  for (int number = pnColor; number <= pnVertAlignment; ++number)
+    without.push_back(grid.GetCellProperty(1, 1, number, 1));
+  grid.SetCellProperty(1, 1, pnIs3D, Variant(true));
+  for (int number = pnColor; number <= pnVertAlignment; ++number) {
+    if (number == pnIs3D)
+      continue;
+    const Variant with = grid.GetCellProperty(1, 1, number, 1);
+    EXPECT_EQ(with.type(), without[std::size_t(number)].type()) << number;
+    EXPECT_TRUE(VarSameValue(with, without[std::size_t(number)])) << number;
+  }
 }
 
 } // namespace

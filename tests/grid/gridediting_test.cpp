@@ -314,3 +314,31 @@ TEST(GridEditing, TheCurrentCellTradesTextWithTheClipboard) {
 
 } // namespace
 } // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+TEST(GridEditing, ARefusedEndOfEditKeepsCountsAndColumnsThatHoldTheCurrentCell) {
+  TdgGrid grid;
+  fill(grid, 5);
+  grid.MoveCurrent(4, 4, true, false);
+  grid.EditorValueChanged(Variant("typed"));
+  grid.OnEndRowEdit = [](TdgBaseGrid *, int, bool &cancel) { cancel = true; };
+  grid.SetRows(2);
+  EXPECT_EQ(grid.Rows(), 5);
+  EXPECT_EQ(grid.GetCurrentDataRow(), 4);
+  EXPECT_EQ(grid.GetCell(4, 4).toString(), "typed");
+  grid.OnEndRowEdit = nullptr;
+  grid.OnEndCellEdit = [](TdgBaseGrid *, int, int, bool &cancel) { cancel = true; };
+  grid.EditorValueChanged(Variant("again"));
+  grid.SetCols(2);
+  EXPECT_EQ(grid.Cols(), 4);
+  grid.DeleteCols(4, 4);
+  EXPECT_EQ(grid.Cols(), 4);
+  EXPECT_EQ(grid.GetCell(4, 4).toString(), "again");
+  grid.DeleteCols(1, 1);
+  EXPECT_EQ(grid.Cols(), 3) << "a column the current cell is not in goes";
+}
+
+} // namespace
+} // namespace marrowen

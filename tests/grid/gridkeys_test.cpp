@@ -267,3 +267,52 @@ TEST(GridKeys, AHeldCheckBoxIsToggledBeforeItsEditEnds) {
 
 } // namespace
 } // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+TEST(GridKeys, AWriteToTheCellBeingEditedReplacesTheEdit) {
+  InDialog d;
+  d.key(Qt::Key_Down);
+  d.type("typed2");
+  d.grid->SetCell(1, 2, Variant("fromcode"));
+  EXPECT_EQ(d.grid->GetCell(1, 2).toString(), "fromcode");
+  EXPECT_EQ(d.grid->EditControl().GetValue().toString(), "fromcode");
+  d.key(Qt::Key_Down);
+  EXPECT_EQ(d.grid->GetCell(1, 2).toString(), "fromcode") << "nothing older comes back";
+}
+
+TEST(GridKeys, AStatusThatStopsEditingDropsTheTypedValueAndHidesTheEditor) {
+  for (const bool browse : {false, true}) {
+    InDialog d;
+    d.type("zz");
+    ASSERT_TRUE(d.grid->EditorShown());
+    if (browse)
+      d.grid->SetGridMode(gmBrowse);
+    else
+      d.grid->SelectRows(3, 3);
+    EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "zz") << browse;
+    EXPECT_FALSE(d.grid->EditorShown()) << browse;
+  }
+}
+
+TEST(GridKeys, ModeSkipAndFixedSettingsRecheckTheCurrentCell) {
+  InDialog d;
+  d.grid->SetSkipReadOnly(false);
+  d.grid->GetCol(Variant(1))->SetReadOnly(true);
+  d.grid->SetSkipReadOnly(true);
+  EXPECT_EQ(d.at(), QPoint(2, 1)) << "a read-only current cell is left";
+  d.grid->SetRowSelectMode(rsSingle);
+  d.grid->SetGridMode(gmListBox);
+  EXPECT_TRUE(d.grid->RowSelected(1)) << "a list box shows its current row selected";
+  d.grid->SetGridMode(gmEdit);
+  d.grid->SetRowSelectMode(rsMulti);
+  d.grid->SetFixedRowCount(1);
+  d.grid->SelectRows(1, 2);
+  d.grid->SetSelectFixed(false);
+  EXPECT_FALSE(d.grid->RowSelected(1)) << "fixed rows leave the selection";
+  EXPECT_TRUE(d.grid->RowSelected(2));
+}
+
+} // namespace
+} // namespace marrowen

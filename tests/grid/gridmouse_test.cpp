@@ -390,3 +390,56 @@ TEST(GridMouse, SizingOneRowSizesEveryRowWhenAllAreSized) {
 
 } // namespace
 } // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// Spin settings come from the level that gives the cell its spin button.
+TEST(GridMouse, SpinSettingsComeFromTheLevelWithTheSpinButton) {
+  Mouse m;
+  TdgCol *col = m.grid.GetCol(Variant(std::int32_t(2)));
+  col->SetButtonType(btVertSpin);
+  col->SetSpinIncrement(5);
+  col->SetSpinOptions(0);
+  m.grid.SetSpinStartDelay(10);
+  m.grid.SetSpinRepeatDelay(10);
+  int repeats = 0;
+  m.grid.OnSpinRepeat = [&](TdgBaseGrid *, int, int, int, TdgSpinButton) { ++repeats; };
+  m.grid.SetCell(2, 2, Variant("10"));
+  const TRect cell = m.grid.GetPaintCellRect(2, 2);
+  const QPoint up(cell.Right - 3, cell.Top + 2);
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, up);
+  QTest::qWait(120);
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, up);
+  EXPECT_EQ(m.grid.GetCell(2, 2).toString(), "15");
+  EXPECT_EQ(repeats, 1) << "without spoAutoRepeat a held press steps once";
+  // A spin row wins over a combo column when rows are on top, with its own
+  // settings.
+  col->SetButtonType(btCombo);
+  m.grid.SetRowButtonType(3, btVertSpin);
+  m.grid.SetDrawOverlap(doDrawRowOnTop);
+  EXPECT_EQ(m.grid.EffectiveButtonType(2, 3), btVertSpin);
+  m.grid.SetCell(2, 3, Variant("10"));
+  m.grid.FocusCell(2, 3, true);
+  m.grid.SpinCurrentCell(2, 3, sbUp);
+  EXPECT_EQ(m.grid.GetCell(2, 3).toString(), "11");
+}
+
+// What is read-only shows no button to press, and with ReadOnlyButton off
+// none at all.
+TEST(GridMouse, ReadOnlyCellsHaveNoButtonToPress) {
+  Mouse m;
+  m.grid.GetCol(Variant(std::int32_t(2)))->SetButtonType(btCombo);
+  m.grid.SetRowReadOnly(3, true);
+  const TRect onRow3 = m.grid.GetPaintCellRect(2, 3);
+  EXPECT_FALSE(m.grid.PointOnCellButton(onRow3.Right - 3, onRow3.Top + 2, 3, 2));
+  const TRect onRow2 = m.grid.GetPaintCellRect(2, 2);
+  EXPECT_TRUE(m.grid.PointOnCellButton(onRow2.Right - 3, onRow2.Top + 2, 2, 2));
+  m.grid.GetCol(Variant(std::int32_t(2)))->SetReadOnly(true);
+  EXPECT_EQ(m.grid.EffectiveButtonType(2, 2), btCombo) << "ReadOnlyButton on: shown";
+  m.grid.SetReadOnlyButton(false);
+  EXPECT_EQ(m.grid.EffectiveButtonType(2, 2), btNone);
+}
+
+} // namespace
+} // namespace marrowen

@@ -6,10 +6,12 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -80,11 +82,12 @@ TEST(GridPaint, FocusBorders) {
   EXPECT_NE(s.at(c.Left - 1, c.Top + 7), black);
 }
 
-TEST(GridPaint, FocusMarkOnlyWithFocusUnlessAlwaysShown) {
+TEST(GridPaint, FocusMarkOnlyWithFocus) {
   Shown s;
   s.grid.FocusCell(2, 3, true);
   s.grid.SetFocusBorder(fbNone);
   s.grid.SetFocusColor(0x0000FF);
+  s.grid.SetAlwaysShowEditor(false);
   const TRect c = s.grid.GetPaintCellRect(2, 3);
   s.grid.setFocus();
   if (!s.grid.hasFocus())
@@ -93,9 +96,27 @@ TEST(GridPaint, FocusMarkOnlyWithFocusUnlessAlwaysShown) {
   s.grid.clearFocus();
   s.grid.InvalidateGrid();
   EXPECT_EQ(s.at(c.Left + 1, c.Top + 1), white);
+}
+
+TEST(GridPaint, AlwaysShownFocusMarkTakesTheFocusColour) {
+  Shown s;
+  s.grid.FocusCell(2, 3, true);
+  s.grid.SetFocusBorder(fbNone);
+  s.grid.SetFocusColor(0x0000FF);
+  QLineEdit elsewhere;
+  elsewhere.show();
+  QApplication::setActiveWindow(&elsewhere);
+  elsewhere.setFocus();
+  QApplication::processEvents();
+  const TRect c = s.grid.GetPaintCellRect(2, 3);
+  s.grid.InvalidateGrid();
+  EXPECT_EQ(s.at(c.Left + 1, c.Top + 1), white) << "no focus, no mark";
   s.grid.SetAlwaysShowFocus(true);
   s.grid.InvalidateGrid();
   EXPECT_EQ(s.at(c.Left + 1, c.Top + 1), 0xFF0000u);
+  s.grid.SetFocusColor(0x00FF00);
+  s.grid.InvalidateGrid();
+  EXPECT_EQ(s.at(c.Left + 1, c.Top + 1), 0x00FF00u);
 }
 
 TEST(GridPaint, SelectionInvertedOrInColour) {
@@ -309,6 +330,52 @@ TEST(GridPaint, SampleGridsAreNotBlank) {
   const auto files = renderDataGridScreenshots(folder.path().toStdString());
   EXPECT_EQ(files.size(), 11u);
   EXPECT_EQ(blankPictures(files), std::vector<std::string>{});
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// A check box looks the same whether its values are the column's or, the
+// column having none, the grid's.
+TEST(GridPaint, CheckBoxesReadTheGridsValuesWhereTheColumnHasNone) {
+  auto cellImage = [](bool onColumn, const char *value) {
+    Shown s(5);
+    TdgCol *col = s.grid.GetCol(Variant(std::int32_t(2)));
+    col->SetControlType(ctCheck);
+    if (onColumn)
+      col->SetCheckBoxValues("Yes|No|Maybe");
+    else
+      s.grid.SetCheckBoxValues("Yes|No|Maybe");
+    s.grid.SetCell(2, 3, Variant(value));
+    const TRect c = s.grid.GetPaintCellRect(2, 3);
+    return s.shot().copy(c.Left, c.Top, c.Right - c.Left, c.Bottom - c.Top);
+  };
+  const QImage onColumn = cellImage(true, "Yes");
+  EXPECT_EQ(cellImage(false, "Yes"), onColumn);
+  EXPECT_NE(cellImage(false, "No"), onColumn) << "the values decide the state";
+}
+
+// A page back shows the rows that fit completely above the old top row, and
+// a page forward comes back to where the page back started.
+TEST(GridPaint, PageUpThenPageDownComesBack) {
+  Shown s;
+  s.grid.setFocus();
+  s.grid.FocusCell(1, 50, true);
+  s.grid.MoveTopLeft(1, 45);
+  const int top = s.grid.TopRow(), row = s.grid.Row();
+  QTest::keyClick(&s.grid, Qt::Key_PageUp);
+  const int page = top - s.grid.TopRow();
+  EXPECT_EQ(row - s.grid.Row(), page);
+  EXPECT_LE(s.grid.RowTop(top - 1) + s.grid.RowHeights(top - 1), s.grid.ClientHeight())
+      << "the row above the old top fits completely";
+  EXPECT_GT(s.grid.RowTop(top) + s.grid.RowHeights(top), s.grid.ClientHeight())
+      << "the old top row does not";
+  QTest::keyClick(&s.grid, Qt::Key_PageDown);
+  EXPECT_EQ(s.grid.TopRow(), top);
+  EXPECT_EQ(s.grid.Row(), row);
 }
 
 } // namespace
