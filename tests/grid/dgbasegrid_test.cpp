@@ -438,6 +438,39 @@ TEST(DataGridProperties, EachLevelPassesOnItsDefault) {
   EXPECT_EQ(grid.CellProps().Count(), 1);
 }
 
+// A text that names no check states is refused by the grid as by a column,
+// and never replaces the values in force, whether errors are raised or not.
+TEST(DataGridProperties, BadCheckBoxValuesLeaveTheValuesInForce) {
+  TdgGrid grid;
+  grid.SetName("Grid1");
+  TdgCol &col = *grid.GetCol(Variant(std::int32_t(1)));
+  struct Level {
+    const char *name;
+    std::function<void(const std::string &)> set;
+    std::function<std::string()> get;
+  };
+  const Level levels[] = {
+      {"grid", [&](const std::string &v) { grid.SetCheckBoxValues(v); },
+       [&] { return grid.CheckBoxValues(); }},
+      {"column", [&](const std::string &v) { col.SetCheckBoxValues(v); },
+       [&] { return col.CheckBoxValues(); }},
+  };
+  for (const Level &level : levels) {
+    grid.SetRaiseErrors(true);
+    level.set("Yes|No");
+    EXPECT_EQ(errorOf([&] { level.set("Yes"); }),
+              "Grid1: Invalid CheckBoxValues. CheckBoxValues have the format "
+              "'Checked|Unchecked|Grayed'. The Grayed value is optional")
+        << level.name;
+    EXPECT_EQ(level.get(), "Yes|No") << level.name;
+    grid.SetRaiseErrors(false);
+    level.set("On|Off|Both|More");
+    EXPECT_EQ(level.get(), "Yes|No") << level.name;
+    level.set("");
+    EXPECT_EQ(level.get(), "") << level.name;
+  }
+}
+
 // The one-element cache must never answer a freed element or hide a new one.
 TEST(DataGridProperties, CacheFollowsElementsThroughChanges) {
   TdgGrid grid;
@@ -667,6 +700,7 @@ TEST(DataGridDefaults, ANewGridHoldsEveryPublishedDefault) {
   };
   for (const Case &c : cases)
     EXPECT_EQ(c.value, c.expected) << c.what;
+  EXPECT_EQ(&grid.ActiveControl(), static_cast<TdgCustomGridControl *>(&grid.EditControl()));
 }
 
 } // namespace
