@@ -638,6 +638,7 @@ public:
   int FixedHeight() const { return FFixedHeight; }
   TdgVertAlignment VertAlignment() const { return FVertAlignment; }
   void SetVertAlignment(TdgVertAlignment value);
+  TdgHorzAlignment HorzAlignment() const { return FHorzAlignment; }
   void SetHorzAlignment(TdgHorzAlignment value);
   TdgVertAlignment RowBarAlignment() const { return FRowBarAlignment; }
   void SetRowBarAlignment(TdgVertAlignment value);
