@@ -139,7 +139,8 @@ void TCustomComboEdit::SetButtonWidth(int width) {
   if (width == ButtonWidth() && container_->isVisibleTo(this) == (width >= 2))
     return;
   container_->setVisible(width >= 2);
-  if (!isVisible() || width < this->width()) {
+  // Shown or not, a button as wide as the edit would leave no text area.
+  if (width < this->width()) {
     container_->resize(width, container_->height());
     button_->resize(width, button_->height());
     placeButton();

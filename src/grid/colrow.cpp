@@ -45,10 +45,6 @@ constexpr std::string_view headingButtonNames[] = {"cbCell", "cbButton", "cbGrid
 constexpr std::string_view sortPictureNames[] = {"spUp", "spDown", "spBullet", "spNone"};
 constexpr std::string_view spinOptionNames[] = {"spoAutoRepeat", "spoAutoIncrement", "spoKeyEdit"};
 
-constexpr std::string_view invalidCheckBoxValuesText =
-    "Invalid CheckBoxValues. CheckBoxValues have the format 'Checked|Unchecked|Grayed'. The "
-    "Grayed value is optional";
-
 template <class C> PublishedProperty fontProperty(std::string_view name, bool heading) {
   PublishedProperty p;
   p.name = name;
@@ -373,8 +369,10 @@ void TdgCol::SetAllowGrayed(bool v) {
 }
 
 void TdgCol::SetCheckBoxValues(std::string v) {
-  if (!IsValidCheckBoxValues(v))
+  if (!IsValidCheckBoxValues(v)) {
     grid_->reportError(std::string(invalidCheckBoxValuesText));
+    return;
+  }
   checkBoxValues_ = std::move(v);
   if (isCurrent()) {
     grid_->refreshCheckBoxValues();

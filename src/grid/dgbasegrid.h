@@ -299,6 +299,47 @@ public:
   void SetRowWordWrap(int dataRow, TdgWordWrap value);
   TdgButtonType GetRowButtonType(int dataRow);
   void SetRowButtonType(int dataRow, TdgButtonType value);
+  // The row's own font, or none while it follows the grid's.
+  TFont *GetRowFont(int dataRow);
+  void SetRowFont(int dataRow, const TFont *value);
+  bool GetRowParentFont(int dataRow);
+  void SetRowParentFont(int dataRow, bool value);
+  bool GetRowKeepOwnFonts(int dataRow);
+  void SetRowKeepOwnFonts(int dataRow, bool value);
+  bool GetRowAlign(int dataRow);
+  void SetRowAlign(int dataRow, bool value);
+  int GetRowAlignment(int dataRow);
+  void SetRowAlignment(int dataRow, int value);
+  TdgHorzAlignment GetRowHorzAlignment(int dataRow);
+  void SetRowHorzAlignment(int dataRow, TdgHorzAlignment value);
+  TdgVertAlignment GetRowVertAlignment(int dataRow);
+  void SetRowVertAlignment(int dataRow, TdgVertAlignment value);
+  std::string GetRowMaskName(int dataRow);
+  void SetRowMaskName(int dataRow, const std::string &value);
+  TdgCombo *GetRowCombo(int dataRow);
+  bool GetRowParentCombo(int dataRow);
+  void SetRowParentCombo(int dataRow, bool value);
+  TdgDrawOption GetRowStretchPicture(int dataRow);
+  void SetRowStretchPicture(int dataRow, TdgDrawOption value);
+  TdgDrawOption GetRowShrinkPicture(int dataRow);
+  void SetRowShrinkPicture(int dataRow, TdgDrawOption value);
+  TdgDrawOption GetRowCenterPicture(int dataRow);
+  void SetRowCenterPicture(int dataRow, TdgDrawOption value);
+  TdgDrawOption GetRowKeepAspectRatio(int dataRow);
+  void SetRowKeepAspectRatio(int dataRow, TdgDrawOption value);
+  TdgSpinOptions GetRowSpinOptions(int dataRow);
+  void SetRowSpinOptions(int dataRow, TdgSpinOptions value);
+  double GetRowSpinIncrement(int dataRow);
+  void SetRowSpinIncrement(int dataRow, double value);
+  TdgDateTimeDefComponent *GetRowDateTimeDef(int dataRow);
+  void SetRowDateTimeDef(int dataRow, TdgDateTimeDefComponent *value);
+  TdgDropDownStyle GetRowDropDownStyle(int dataRow);
+  void SetRowDropDownStyle(int dataRow, TdgDropDownStyle value);
+  // A row's order position: the serial number it got when it came into
+  // being, ascending with the data row; -1 for a bad row. The data row that
+  // holds a position, -1 when none does.
+  int GetRowOrderPosition(int dataRow);
+  int DataRowOfOrderPosition(int position) const;
 
   // The value that applies to one cell: cell, then row and column in
   // DrawOverlap order, then the grid.
@@ -645,6 +686,7 @@ public:
   int FixedHeight() const { return FFixedHeight; }
   TdgVertAlignment VertAlignment() const { return FVertAlignment; }
   void SetVertAlignment(TdgVertAlignment value);
+  TdgHorzAlignment HorzAlignment() const { return FHorzAlignment; }
   void SetHorzAlignment(TdgHorzAlignment value);
   TdgVertAlignment RowBarAlignment() const { return FRowBarAlignment; }
   void SetRowBarAlignment(TdgVertAlignment value);

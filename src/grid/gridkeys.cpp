@@ -5,6 +5,7 @@
 
 #include "classlib/scopeexit.h"
 #include "grid/dgbasegrid.h"
+#include "grid/gridutils.h"
 #include "grid/keys.h"
 #include "grid/qtbytes.h"
 
@@ -32,7 +33,7 @@ void TdgBaseGrid::CreateControls() {
   }
   FCheckControl->SetAllowGrayed(false);
   FCheckControl->SetCheckBoxStyle(FCheckBoxStyle);
-  FActiveControl = FDefaultControl.get();
+  FActiveControl = FEditControl.get();
 }
 
 void TdgBaseGrid::WireControl(TdgCustomGridControl &wrapper) {
@@ -220,6 +221,10 @@ void TdgBaseGrid::SetRowChangedIndicator(TdgRowChangedIndicator value) {
 void TdgBaseGrid::SetCheckBoxValues(const std::string &value) {
   if (FCheckBoxValues == value)
     return;
+  if (!IsValidCheckBoxValues(value)) {
+    ReportError(std::string(invalidCheckBoxValuesText));
+    return;
+  }
   FCheckBoxValues = value;
   if (FCheckControl)
     FCheckControl->SetCheckBoxValues(value);

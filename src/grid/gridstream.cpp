@@ -22,6 +22,65 @@ constexpr std::array<std::string_view, 3> rowSelectModeNames{"rsNone", "rsSingle
 constexpr std::array<std::string_view, 3> wordWrapNames{"wwOn", "wwOff", "wwDefault"};
 constexpr std::array<std::string_view, 4> vertAlignmentNames{"vtaTop", "vtaBottom", "vtaCenter",
                                                              "vtaDefault"};
+constexpr std::array<std::string_view, 4> scrollStyleNames{"ssNone", "ssHorizontal", "ssVertical",
+                                                           "ssBoth"};
+constexpr std::array<std::string_view, 2> borderStyleNames{"bsNone", "bsSingle"};
+constexpr std::array<std::string_view, 2> cellSelectModeNames{"cmNone", "cmRange"};
+constexpr std::array<std::string_view, 3> checkBoxStyleNames{"stFlat", "stCheck", "stCross"};
+constexpr std::array<std::string_view, 2> colSelectModeNames{"csNone", "csMulti"};
+constexpr std::array<std::string_view, 4> focusBorderNames{"fbNone", "fbDot", "fbSingle",
+                                                           "fbDouble"};
+constexpr std::array<std::string_view, 4> gridLinesNames{"glNone", "glVertLines", "glHorzLines",
+                                                         "glBoth"};
+constexpr std::array<std::string_view, 3> headingButtonNames{"hbCell", "hbButton", "hbNone"};
+constexpr std::array<std::string_view, 3> inactiveButtonStateNames{"ibsBackGround", "ibsPicture",
+                                                                   "ibsNone"};
+constexpr std::array<std::string_view, 3> resizeColsNames{"rcNone", "rcSingle", "rcAll"};
+constexpr std::array<std::string_view, 3> resizeRowsNames{"rrNone", "rrSingle", "rrAll"};
+constexpr std::array<std::string_view, 3> rowChangedIndicatorNames{"riOn", "riOff", "riAutoReset"};
+constexpr std::array<std::string_view, 3> scrollSpeedNames{"spHigh", "spLow", "spVariable"};
+constexpr std::array<std::string_view, 3> selectionTypeNames{"sltDefault", "sltInvert", "sltColor"};
+
+// The grid's own font and its heading font. The heading font is written only
+// while it does not follow the parent's; the grid's font only when it is not
+// a new font's.
+PublishedProperty gridFontProperty(std::string_view name, bool heading) {
+  PublishedProperty p;
+  p.name = name;
+  p.kind = PropKind::Font;
+  p.getFont = [heading](const Published &o) -> const TFont * {
+    const auto &grid = static_cast<const TdgBaseGrid &>(o);
+    if (heading)
+      return grid.HeadingParentFont() ? nullptr : &grid.HeadingFont();
+    return grid.Font() == TFont() ? nullptr : &grid.Font();
+  };
+  p.setFont = [heading](Published &o, const TFont *font) {
+    auto &grid = static_cast<TdgBaseGrid &>(o);
+    if (heading && font)
+      grid.SetHeadingFont(*font);
+    else if (heading)
+      grid.SetHeadingParentFont(true);
+    else
+      grid.SetFont(font ? *font : TFont());
+  };
+  return p;
+}
+
+// A reference to a definition component; a stream names it.
+template <class T>
+PublishedProperty componentProperty(std::string_view name, T *(TdgBaseGrid::*getter)() const,
+                                    void (TdgBaseGrid::*setter)(T *)) {
+  PublishedProperty p;
+  p.name = name;
+  p.kind = PropKind::Component;
+  p.getComponent = [getter](const Published &o) -> TComponent * {
+    return (static_cast<const TdgBaseGrid &>(o).*getter)();
+  };
+  p.setComponent = [setter](Published &o, TComponent *c) {
+    (static_cast<TdgBaseGrid &>(o).*setter)(dynamic_cast<T *>(c));
+  };
+  return p;
+}
 
 bool startsWithName(std::string_view name, std::string_view prefix) {
   return name.size() > prefix.size() && sameName(name.substr(0, prefix.size()), prefix);
@@ -47,8 +106,46 @@ void preorder(const TdgSetNode *node, const std::function<void(const TdgCellElem
 std::span<const PublishedProperty> TdgBaseGrid::publishedProperties() const {
   using C = TdgBaseGrid;
   using K = PropKind;
+  // Cols and Rows come first: a reader applies the fixed counts and the
+  // insert row against the counts already read.
   static const PublishedProperty table[] = {
       publishedValue<C, int>("Cols", K::Integer, &C::Cols, &C::SetCols, Variant(4)),
+      publishedValue<C, int>("Rows", K::Integer, &C::Rows, &C::SetRows, Variant(4)),
+      publishedValue<C, bool>("AlwaysShowEditor", K::Boolean, &C::AlwaysShowEditor,
+                              &C::SetAlwaysShowEditor, true),
+      publishedValue<C, bool>("AlwaysShowFocus", K::Boolean, &C::AlwaysShowFocus,
+                              &C::SetAlwaysShowFocus, false),
+      publishedValue<C, TScrollStyle>("AlwaysShowScrollBar", K::Enumeration,
+                                      &C::AlwaysShowScrollBar, &C::SetAlwaysShowScrollBar,
+                                      Variant(int(ssNone)), nullptr, scrollStyleNames),
+      publishedValue<C, bool>("AutoScale", K::Boolean, &C::AutoScale, &C::SetAutoScale, false),
+      publishedValue<C, TBorderStyle>("BorderStyle", K::Enumeration, &C::BorderStyle,
+                                      &C::SetBorderStyle, Variant(int(bsSingle)), nullptr,
+                                      borderStyleNames),
+      publishedValue<C, int>("ButtonEdgeWidth", K::Integer, &C::ButtonEdgeWidth,
+                             &C::SetButtonEdgeWidth, Variant(2)),
+      publishedValue<C, TdgCellSelectMode>("CellSelectMode", K::Enumeration, &C::CellSelectMode,
+                                           &C::SetCellSelectMode, Variant(int(cmRange)), nullptr,
+                                           cellSelectModeNames),
+      publishedValue<C, bool>("CenterPicture", K::Boolean, &C::CenterPicture, &C::SetCenterPicture,
+                              true),
+      // Written always, as a form stream has no default for it.
+      publishedValue<C, TdgCheckBoxStyle>("CheckBoxStyle", K::Enumeration, &C::CheckBoxStyle,
+                                          &C::SetCheckBoxStyle, {}, nullptr, checkBoxStyleNames),
+      publishedValue<C, std::string, const std::string &>(
+          "CheckBoxValues", K::String, &C::CheckBoxValues, &C::SetCheckBoxValues, Variant("")),
+      publishedValue<C, bool>("CheckMouseFocus", K::Boolean, &C::CheckMouseFocus,
+                              &C::SetCheckMouseFocus, true),
+      publishedValue<C, TColor>("Color", K::Integer, &C::Color, &C::SetColor, Variant(clWindow)),
+      publishedValue<C, bool>("ColMoving", K::Boolean, &C::ColMoving, &C::SetColMoving, true),
+      publishedValue<C, TdgColSelectMode>("ColSelectMode", K::Enumeration, &C::ColSelectMode,
+                                          &C::SetColSelectMode, Variant(int(csMulti)), nullptr,
+                                          colSelectModeNames),
+      dateTimeDefProperty<C>(),
+      publishedValue<C, int>("DefaultButtonHeight", K::Integer, &C::DefaultButtonHeight,
+                             &C::SetDefaultButtonHeight, Variant(9)),
+      publishedValue<C, int>("DefaultButtonWidth", K::Integer, &C::DefaultButtonWidth,
+                             &C::SetDefaultButtonWidth, Variant(11)),
       publishedValue<C, int>("DefaultColWidth", K::Integer, &C::DefaultColWidth,
                              &C::SetDefaultColWidth, Variant(64)),
       publishedValue<C, int>("DefaultRowHeight", K::Integer, &C::DefaultRowHeight,
@@ -56,32 +153,132 @@ std::span<const PublishedProperty> TdgBaseGrid::publishedProperties() const {
       publishedValue<C, TdgDrawOverlap>("DrawOverlap", K::Enumeration, &C::DrawOverlap,
                                         &C::SetDrawOverlap, Variant(int(doDrawColOnTop)), nullptr,
                                         drawOverlapNames),
+      publishedValue<C, TColor>("EditColor", K::Integer, &C::EditColor, &C::SetEditColor,
+                                Variant(clNone)),
+      publishedValue<C, TColor>("EditFontColor", K::Integer, &C::EditFontColor,
+                                &C::SetEditFontColor, Variant(clNone)),
+      publishedValue<C, int>("FixedColCount", K::Integer, &C::FixedColCount, &C::SetFixedColCount,
+                             Variant(0)),
+      publishedValue<C, TColor>("FixedLineColor", K::Integer, &C::FixedLineColor,
+                                &C::SetFixedLineColor, Variant(clBlack)),
+      publishedValue<C, int>("FixedRowCount", K::Integer, &C::FixedRowCount, &C::SetFixedRowCount,
+                             Variant(0)),
+      publishedValue<C, bool>("FlatButtons", K::Boolean, &C::FlatButtons, &C::SetFlatButtons, true),
+      publishedValue<C, TdgFocusBorder>("FocusBorder", K::Enumeration, &C::FocusBorder,
+                                        &C::SetFocusBorder, Variant(int(fbDot)), nullptr,
+                                        focusBorderNames),
+      publishedValue<C, TColor>("FocusColor", K::Integer, &C::FocusColor, &C::SetFocusColor,
+                                Variant(clNone)),
+      publishedValue<C, TColor>("FocusFontColor", K::Integer, &C::FocusFontColor,
+                                &C::SetFocusFontColor, Variant(clNone)),
+      gridFontProperty("Font", false),
+      publishedValue<C, TdgGridLines>("GridLines", K::Enumeration, &C::GridLines, &C::SetGridLines,
+                                      Variant(int(glBoth)), nullptr, gridLinesNames),
       publishedValue<C, TdgGridMode>("GridMode", K::Enumeration, &C::GridMode, &C::SetGridMode,
                                      Variant(int(gmEdit)), nullptr, gridModeNames),
       publishedValue<C, bool>("Heading3D", K::Boolean, &C::Heading3D, &C::SetHeading3D, true),
+      publishedValue<C, TdgHeadingButton>("HeadingButton", K::Enumeration, &C::HeadingButton,
+                                          &C::SetHeadingButton, Variant(int(hbNone)), nullptr,
+                                          headingButtonNames),
       publishedValue<C, TColor>("HeadingColor", K::Integer, &C::HeadingColor, &C::SetHeadingColor,
                                 Variant(clBtnFace)),
+      gridFontProperty("HeadingFont", true),
       publishedValue<C, int>("HeadingHeight", K::Integer, &C::HeadingHeight, &C::SetHeadingHeight,
                              Variant(15)),
       publishedValue<C, TdgHorzAlignment>("HeadingHorzAlignment", K::Enumeration,
                                           &C::HeadingHorzAlignment, &C::SetHeadingHorzAlignment,
                                           Variant(int(htaDefault)), nullptr, horzAlignmentNames),
+      publishedValue<C, bool>("HeadingOn", K::Boolean, &C::HeadingOn, &C::SetHeadingOn, true),
+      publishedValue<C, bool>("HeadingParentFont", K::Boolean, &C::HeadingParentFont,
+                              &C::SetHeadingParentFont, true),
       publishedValue<C, TdgVertAlignment>("HeadingVertAlignment", K::Enumeration,
                                           &C::HeadingVertAlignment, &C::SetHeadingVertAlignment,
                                           Variant(int(vtaDefault)), nullptr, vertAlignmentNames),
       publishedValue<C, TdgWordWrap>("HeadingWordWrap", K::Enumeration, &C::HeadingWordWrap,
                                      &C::SetHeadingWordWrap, Variant(int(wwDefault)), nullptr,
                                      wordWrapNames),
+      publishedValue<C, TdgHorzAlignment>("HorzAlignment", K::Enumeration, &C::HorzAlignment,
+                                          &C::SetHorzAlignment, Variant(int(htaDefault)), nullptr,
+                                          horzAlignmentNames),
+      componentProperty<TdgImageListComponent>("ImageList", &C::ImageList, &C::SetImageList),
+      publishedValue<C, TdgInactiveButtonState>("InactiveButtonState", K::Enumeration,
+                                                &C::InactiveButtonState, &C::SetInactiveButtonState,
+                                                Variant(int(ibsBackGround)), nullptr,
+                                                inactiveButtonStateNames),
       publishedValue<C, bool>("Is3D", K::Boolean, &C::Is3D, &C::SetIs3D, false),
+      publishedValue<C, bool>("KeepAspectRatio", K::Boolean, &C::KeepAspectRatio,
+                              &C::SetKeepAspectRatio, false),
+      publishedValue<C, TColor>("LineColor", K::Integer, &C::LineColor, &C::SetLineColor,
+                                Variant(clSilver)),
+      componentProperty<TdgMaskDefsComponent>("MaskDefs", &C::MaskDefs, &C::SetMaskDefs),
+      publishedValue<C, bool>("ReadOnlyButton", K::Boolean, &C::ReadOnlyButton,
+                              &C::SetReadOnlyButton, true),
+      publishedValue<C, TdgResizeCols>("ResizeCols", K::Enumeration, &C::ResizeCols,
+                                       &C::SetResizeCols, Variant(int(rcSingle)), nullptr,
+                                       resizeColsNames),
+      publishedValue<C, bool>("ResizeColsInGrid", K::Boolean, &C::ResizeColsInGrid,
+                              &C::SetResizeColsInGrid, false),
+      publishedValue<C, TdgResizeRows>("ResizeRows", K::Enumeration, &C::ResizeRows,
+                                       &C::SetResizeRows, Variant(int(rrAll)), nullptr,
+                                       resizeRowsNames),
+      publishedValue<C, bool>("ResizeRowsInGrid", K::Boolean, &C::ResizeRowsInGrid,
+                              &C::SetResizeRowsInGrid, false),
+      publishedValue<C, TdgVertAlignment>("RowBarAlignment", K::Enumeration, &C::RowBarAlignment,
+                                          &C::SetRowBarAlignment, Variant(int(vtaDefault)), nullptr,
+                                          vertAlignmentNames),
+      publishedValue<C, bool>("RowBarIndicator", K::Boolean, &C::RowBarIndicator,
+                              &C::SetRowBarIndicator, true),
+      publishedValue<C, bool>("RowBarOn", K::Boolean, &C::RowBarOn, &C::SetRowBarOn, true),
       publishedValue<C, int>("RowBarWidth", K::Integer, &C::RowBarWidth, &C::SetRowBarWidth,
                              Variant(14)),
+      publishedValue<C, C::TdgRowChangedIndicator>(
+          "RowChangedIndicator", K::Enumeration, &C::RowChangedIndicator,
+          &C::SetRowChangedIndicator, Variant(int(C::riOn)), nullptr, rowChangedIndicatorNames),
       publishedValue<C, bool>("RowMoving", K::Boolean, &C::GetRowMoving, &C::SetRowMoving, true),
-      publishedValue<C, int>("Rows", K::Integer, &C::Rows, &C::SetRows, Variant(4)),
       publishedValue<C, TdgRowSelectMode>("RowSelectMode", K::Enumeration, &C::RowSelectMode,
                                           &C::SetRowSelectMode, Variant(int(rsMulti)), nullptr,
                                           rowSelectModeNames),
+      publishedValue<C, TScrollStyle>("ScrollBars", K::Enumeration, &C::ScrollBars,
+                                      &C::SetScrollBars, Variant(int(ssBoth)), nullptr,
+                                      scrollStyleNames),
+      publishedValue<C, TdgScrollSpeed>("ScrollSpeed", K::Enumeration, &C::ScrollSpeed,
+                                        &C::SetScrollSpeed, Variant(int(spVariable)), nullptr,
+                                        scrollSpeedNames),
+      publishedValue<C, int>("SelectedAreaCursor", K::Integer, &C::SelectedAreaCursor,
+                             &C::SetSelectedAreaCursor, Variant(0)),
+      publishedValue<C, bool>("SelectFixed", K::Boolean, &C::SelectFixed, &C::SetSelectFixed, true),
+      publishedValue<C, TColor>("SelectionColor", K::Integer, &C::SelectionColor,
+                                &C::SetSelectionColor, Variant(clHighlight)),
+      publishedValue<C, TColor>("SelectionFontColor", K::Integer, &C::SelectionFontColor,
+                                &C::SetSelectionFontColor, Variant(clHighlightText)),
+      publishedValue<C, TdgSelectionType>("SelectionType", K::Enumeration, &C::SelectionType,
+                                          &C::SetSelectionType, Variant(int(sltDefault)), nullptr,
+                                          selectionTypeNames),
+      publishedValue<C, bool>("ShrinkPicture", K::Boolean, &C::ShrinkPicture, &C::SetShrinkPicture,
+                              true),
+      publishedValue<C, bool>("SkipReadOnly", K::Boolean, &C::GetSkipReadOnly, &C::SetSkipReadOnly,
+                              true),
+      publishedValue<C, int>("SpinButtonHeight", K::Integer, &C::SpinButtonHeight,
+                             &C::SetSpinButtonHeight, Variant(9)),
+      publishedValue<C, int>("SpinButtonWidth", K::Integer, &C::SpinButtonWidth,
+                             &C::SetSpinButtonWidth, Variant(11)),
+      publishedValue<C, int>("SpinRepeatDelay", K::Integer, &C::SpinRepeatDelay,
+                             &C::SetSpinRepeatDelay, Variant(80)),
+      publishedValue<C, int>("SpinStartDelay", K::Integer, &C::SpinStartDelay,
+                             &C::SetSpinStartDelay, Variant(500)),
       publishedValue<C, bool>("StoreData", K::Boolean, &C::StoreData, &C::SetStoreData, false),
+      publishedValue<C, bool>("StretchPicture", K::Boolean, &C::StretchPicture,
+                              &C::SetStretchPicture, true),
+      publishedValue<C, bool>("TabRowWrap", K::Boolean, &C::TabRowWrap, &C::SetTabRowWrap, true),
+      publishedValue<C, bool>("ThumbTracking", K::Boolean, &C::ThumbTracking, &C::SetThumbTracking,
+                              false),
+      publishedValue<C, TColor>("TransparentColor", K::Integer, &C::PictureTransparentColor,
+                                &C::SetPictureTransparentColor, Variant(clNone)),
       publishedValue<C, std::string>("Version", K::String, &C::GetVersion, &C::SetVersion),
+      publishedValue<C, TdgVertAlignment>("VertAlignment", K::Enumeration, &C::VertAlignment,
+                                          &C::SetVertAlignment, Variant(int(vtaDefault)), nullptr,
+                                          vertAlignmentNames),
+      publishedValue<C, bool>("WantTabs", K::Boolean, &C::WantTabs, &C::SetWantTabs, true),
       publishedValue<C, TdgWordWrap>("WordWrap", K::Enumeration, &C::WordWrap, &C::SetWordWrap,
                                      Variant(int(wwOff)), nullptr, wordWrapNames),
   };

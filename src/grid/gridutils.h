@@ -60,6 +60,9 @@ void VarToText(const Variant &value, std::string &text);
 bool ParseCheckBoxValues(std::string_view values, std::string &checked, std::string &unchecked,
                          std::string &grayed);
 bool IsValidCheckBoxValues(std::string_view values);
+inline constexpr std::string_view invalidCheckBoxValuesText =
+    "Invalid CheckBoxValues. CheckBoxValues have the format 'Checked|Unchecked|Grayed'. The "
+    "Grayed value is optional";
 int CheckStateOfText(std::string_view text, std::string_view values);
 void ValueOfCheckState(int state, std::string_view values, Variant &value);
 int CheckStateOfValue(const Variant &value, std::string_view values);

@@ -102,9 +102,14 @@ TEST(ComboEdit, ButtonStaysInsideTheFrameAndTheTextClearOfIt) {
   EXPECT_LE(button.right(), f.edit->width() - 1);
   EXPECT_GE(button.top(), 0);
   EXPECT_GE(f.edit->textMargins().right(), button.width());
-  // A width the edit cannot hold is ignored once the edit is shown.
+  // A width the edit cannot hold is ignored, whether or not the edit is shown yet.
   f.edit->SetButtonWidth(200);
   EXPECT_EQ(f.edit->ButtonWidth(), 21);
+  TCustomComboEdit unshown;
+  unshown.SetButtonWidth(unshown.width());
+  EXPECT_EQ(unshown.ButtonWidth(), 21);
+  unshown.SetButtonWidth(30);
+  EXPECT_EQ(unshown.ButtonWidth(), 30);
   f.edit->resize(200, 2);
   EXPECT_GE(f.edit->height(), f.edit->minimumTextHeight() + 5);
 }

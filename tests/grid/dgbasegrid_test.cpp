@@ -333,6 +333,24 @@ TEST(DataGridObjects, ControlTypesChooseTheStoredKind) {
   EXPECT_TRUE(grid.GetCell(2, 1).isNull());
 }
 
+// A cell given a control type of its own keeps only the values it can show:
+// a picture cell drops a text, a text cell a check state.
+TEST(DataGridObjects, ACellsNewControlTypeDropsWhatItCannotShow) {
+  TdgGrid grid;
+  grid.SetStoreData(true);
+  grid.SetCell(2, 2, Variant(std::string("abc")));
+  grid.SetCell(2, 3, Variant(std::string("abc")));
+  grid.SetCellProperty(2, 2, pnControlType, Variant(std::int32_t(ctText)));
+  EXPECT_EQ(grid.Storage()->GetKind(2, 2), ckText) << "a value that fits stays";
+  grid.SetCellProperty(2, 2, pnControlType, Variant(std::int32_t(ctPicture)));
+  EXPECT_EQ(grid.Storage()->GetKind(2, 2), ckEmpty);
+  EXPECT_EQ(grid.Storage()->GetKind(2, 3), ckText) << "the cell below is not touched";
+  grid.SetCellProperty(3, 1, pnControlType, Variant(std::int32_t(ctCheck)));
+  grid.SetCell(3, 1, Variant(std::int32_t(1)));
+  grid.SetCellProperty(3, 1, pnControlType, Variant(std::int32_t(ctText)));
+  EXPECT_EQ(grid.Storage()->GetKind(3, 1), ckEmpty);
+}
+
 } // namespace
 } // namespace marrowen
 
@@ -436,6 +454,124 @@ TEST(DataGridProperties, EachLevelPassesOnItsDefault) {
   EXPECT_EQ(&grid.EffectiveFont(1, 1), &grid.Font());
   EXPECT_EQ(grid.GetCellProperty(1, 1, pnSpinIncrement).toDouble(), 1.0);
   EXPECT_EQ(grid.CellProps().Count(), 1);
+}
+
+// A text that names no check states is refused by the grid as by a column,
+// and never replaces the values in force, whether errors are raised or not.
+TEST(DataGridProperties, BadCheckBoxValuesLeaveTheValuesInForce) {
+  TdgGrid grid;
+  grid.SetName("Grid1");
+  TdgCol &col = *grid.GetCol(Variant(std::int32_t(1)));
+  struct Level {
+    const char *name;
+    std::function<void(const std::string &)> set;
+    std::function<std::string()> get;
+  };
+  const Level levels[] = {
+      {"grid", [&](const std::string &v) { grid.SetCheckBoxValues(v); },
+       [&] { return grid.CheckBoxValues(); }},
+      {"column", [&](const std::string &v) { col.SetCheckBoxValues(v); },
+       [&] { return col.CheckBoxValues(); }},
+  };
+  for (const Level &level : levels) {
+    grid.SetRaiseErrors(true);
+    level.set("Yes|No");
+    EXPECT_EQ(errorOf([&] { level.set("Yes"); }),
+              "Grid1: Invalid CheckBoxValues. CheckBoxValues have the format "
+              "'Checked|Unchecked|Grayed'. The Grayed value is optional")
+        << level.name;
+    EXPECT_EQ(level.get(), "Yes|No") << level.name;
+    grid.SetRaiseErrors(false);
+    level.set("On|Off|Both|More");
+    EXPECT_EQ(level.get(), "Yes|No") << level.name;
+    level.set("");
+    EXPECT_EQ(level.get(), "") << level.name;
+  }
+}
+
+// Each row accessor answers its default for a row without settings, makes a
+// row object only for a value of its own, and reports a bad row.
+TEST(DataGridProperties, RowAccessorsAnswerDefaultsAndMakeObjectsOnlyForOwnValues) {
+  TdgGrid grid;
+  grid.SetName("Grid1");
+  grid.SetRows(3);
+  TFont courier;
+  courier.SetName("Courier New");
+  TdgDateTimeDefComponent dates;
+  struct Case {
+    const char *name;
+    std::function<void(int row, bool own)> set;
+    std::function<bool(int row)> hasOwn;
+  };
+  const Case cases[] = {
+      {"Font", [&](int r, bool own) { grid.SetRowFont(r, own ? &courier : nullptr); },
+       [&](int r) { return grid.GetRowFont(r) && grid.GetRowFont(r)->Name() == "Courier New"; }},
+      {"ParentFont", [&](int r, bool own) { grid.SetRowParentFont(r, !own); },
+       [&](int r) { return !grid.GetRowParentFont(r); }},
+      {"KeepOwnFonts", [&](int r, bool own) { grid.SetRowKeepOwnFonts(r, own); },
+       [&](int r) { return grid.GetRowKeepOwnFonts(r); }},
+      {"Align", [&](int r, bool own) { grid.SetRowAlign(r, own); },
+       [&](int r) { return grid.GetRowAlign(r); }},
+      {"Alignment", [&](int r, bool own) { grid.SetRowAlignment(r, own ? 2 : 0); },
+       [&](int r) { return grid.GetRowAlignment(r) == 2; }},
+      {"HorzAlignment",
+       [&](int r, bool own) { grid.SetRowHorzAlignment(r, own ? htaRight : htaDefault); },
+       [&](int r) { return grid.GetRowHorzAlignment(r) == htaRight; }},
+      {"VertAlignment",
+       [&](int r, bool own) { grid.SetRowVertAlignment(r, own ? vtaCenter : vtaDefault); },
+       [&](int r) { return grid.GetRowVertAlignment(r) == vtaCenter; }},
+      {"MaskName", [&](int r, bool own) { grid.SetRowMaskName(r, own ? "Date" : ""); },
+       [&](int r) { return grid.GetRowMaskName(r) == "Date"; }},
+      {"ParentCombo", [&](int r, bool own) { grid.SetRowParentCombo(r, !own); },
+       [&](int r) { return !grid.GetRowParentCombo(r); }},
+      {"StretchPicture",
+       [&](int r, bool own) { grid.SetRowStretchPicture(r, own ? dopOff : dopDefault); },
+       [&](int r) { return grid.GetRowStretchPicture(r) == dopOff; }},
+      {"ShrinkPicture",
+       [&](int r, bool own) { grid.SetRowShrinkPicture(r, own ? dopOff : dopDefault); },
+       [&](int r) { return grid.GetRowShrinkPicture(r) == dopOff; }},
+      {"CenterPicture",
+       [&](int r, bool own) { grid.SetRowCenterPicture(r, own ? dopOff : dopDefault); },
+       [&](int r) { return grid.GetRowCenterPicture(r) == dopOff; }},
+      {"KeepAspectRatio",
+       [&](int r, bool own) { grid.SetRowKeepAspectRatio(r, own ? dopOn : dopDefault); },
+       [&](int r) { return grid.GetRowKeepAspectRatio(r) == dopOn; }},
+      {"SpinOptions", [&](int r, bool own) { grid.SetRowSpinOptions(r, own ? 0 : allSpinOptions); },
+       [&](int r) { return grid.GetRowSpinOptions(r) == 0; }},
+      {"SpinIncrement", [&](int r, bool own) { grid.SetRowSpinIncrement(r, own ? 2.5 : 1.0); },
+       [&](int r) { return grid.GetRowSpinIncrement(r) == 2.5; }},
+      {"DateTimeDef", [&](int r, bool own) { grid.SetRowDateTimeDef(r, own ? &dates : nullptr); },
+       [&](int r) { return grid.GetRowDateTimeDef(r) == &dates; }},
+      {"DropDownStyle",
+       [&](int r, bool own) { grid.SetRowDropDownStyle(r, own ? ddDropDownList : ddDropDown); },
+       [&](int r) { return grid.GetRowDropDownStyle(r) == ddDropDownList; }},
+  };
+  for (const Case &c : cases) {
+    EXPECT_FALSE(c.hasOwn(1)) << c.name;
+    c.set(1, false);
+    EXPECT_EQ(grid.RowStore().Item(1), nullptr) << c.name << ": a default made a row object";
+    c.set(2, true);
+    EXPECT_TRUE(c.hasOwn(2)) << c.name;
+    EXPECT_NE(grid.RowStore().Item(2), nullptr) << c.name;
+    EXPECT_EQ(errorOf([&] { c.hasOwn(0); }), "Grid1: Row index 0 out of range") << c.name;
+    EXPECT_EQ(errorOf([&] { c.set(4, true); }), "Grid1: Row index 4 out of range") << c.name;
+  }
+  EXPECT_EQ(grid.GetRowCombo(3), nullptr);
+  TdgCombo &combo = grid.RowStore().EnsureRowObject(3).EnsureCombo();
+  EXPECT_EQ(grid.GetRowCombo(3), &combo);
+
+  // Order positions ascend with the data rows and stay with a row whose
+  // number changes.
+  const int second = grid.GetRowOrderPosition(2), third = grid.GetRowOrderPosition(3);
+  EXPECT_LT(grid.GetRowOrderPosition(1), second);
+  EXPECT_LT(second, third);
+  grid.DeleteRows(1, 1);
+  EXPECT_EQ(grid.DataRowOfOrderPosition(second), 1);
+  EXPECT_EQ(grid.DataRowOfOrderPosition(third), 2);
+  EXPECT_EQ(grid.DataRowOfOrderPosition(second - 1), -1);
+  EXPECT_EQ(errorOf([&] { grid.GetRowOrderPosition(0); }), "Grid1: Row index 0 out of range");
+  grid.SetRaiseErrors(false);
+  EXPECT_EQ(grid.GetRowOrderPosition(0), -1);
 }
 
 // The one-element cache must never answer a freed element or hide a new one.
@@ -667,6 +803,7 @@ TEST(DataGridDefaults, ANewGridHoldsEveryPublishedDefault) {
   };
   for (const Case &c : cases)
     EXPECT_EQ(c.value, c.expected) << c.what;
+  EXPECT_EQ(&grid.ActiveControl(), static_cast<TdgCustomGridControl *>(&grid.EditControl()));
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include "grid/colrow.h"
 #include "grid/combo.h"
 #include "grid/dgbasegrid.h"
+#include "grid/gridstream.h"
+#include "gridsupport/testdatetime.h"
 #include "support/temp_folder.h"
 
 #include <QWidget>
@@ -109,6 +111,128 @@ std::string save(TdgGrid &grid, TdgPropKinds kinds = allPropKinds,
 // Whether an entry of that name is written (a name carries its length).
 bool has(const std::string &bytes, std::string_view name) {
   return bytes.find(char(name.size()) + std::string(name)) != std::string::npos;
+}
+
+struct Masks : TdgMaskDefsComponent {
+  void RegisterLink(TdgMaskLink *link) override { link->component_ = this; }
+  void UnregisterLink(TdgMaskLink *link) override { link->component_ = nullptr; }
+  Variant FindMask(const Variant &) override { return {}; }
+};
+
+struct Pictures : TdgImageListComponent {
+  void RegisterLink(TdgImageLink *link) override { link->component_ = this; }
+  void UnregisterLink(TdgImageLink *link) override { link->component_ = nullptr; }
+  Picture FindPicture(std::string_view) override { return nullptr; }
+  Picture PictureById(int) override { return nullptr; }
+  std::string PictureName(const Picture &) override { return {}; }
+};
+
+// Every published property of the grid, each away from its default, comes
+// back through a copy, a layout and the form stream. A stream names the
+// definition components; a copy points at the same ones.
+TEST(GridCopy, EveryPublishedPropertyComesBackThroughCopyLayoutAndFormStream) {
+  Masks masks;
+  masks.SetName("Masks1");
+  Pictures pictures;
+  pictures.SetName("Pictures1");
+  TestDateTimeDef dates;
+  dates.SetName("Dates1");
+  TFont courier;
+  courier.SetName("Courier New");
+  courier.SetSize(11);
+
+  const TdgGrid fresh;
+  TdgGrid source;
+  // The properties a form sets on a grid, each carried by all three.
+  const std::string_view names =
+      "AlwaysShowEditor;AlwaysShowFocus;AlwaysShowScrollBar;AutoScale;BorderStyle;"
+      "ButtonEdgeWidth;CellSelectMode;CenterPicture;CheckBoxStyle;CheckBoxValues;"
+      "CheckMouseFocus;Color;ColMoving;Cols;ColSelectMode;DateTimeDef;DefaultButtonHeight;"
+      "DefaultButtonWidth;DefaultColWidth;DefaultRowHeight;DrawOverlap;EditColor;EditFontColor;"
+      "FixedColCount;FixedLineColor;FixedRowCount;FlatButtons;FocusBorder;FocusColor;"
+      "FocusFontColor;Font;GridLines;GridMode;Heading3D;HeadingButton;HeadingColor;HeadingFont;"
+      "HeadingHeight;HeadingHorzAlignment;HeadingOn;HeadingParentFont;HeadingVertAlignment;"
+      "HeadingWordWrap;HorzAlignment;ImageList;InactiveButtonState;Is3D;KeepAspectRatio;"
+      "LineColor;MaskDefs;ReadOnlyButton;ResizeCols;ResizeColsInGrid;ResizeRows;"
+      "ResizeRowsInGrid;RowBarAlignment;RowBarIndicator;RowBarOn;RowBarWidth;"
+      "RowChangedIndicator;RowMoving;Rows;RowSelectMode;ScrollBars;ScrollSpeed;"
+      "SelectedAreaCursor;SelectFixed;SelectionColor;SelectionFontColor;SelectionType;"
+      "ShrinkPicture;SkipReadOnly;SpinButtonHeight;SpinButtonWidth;SpinRepeatDelay;"
+      "SpinStartDelay;StoreData;StretchPicture;TabRowWrap;ThumbTracking;TransparentColor;"
+      "Version;VertAlignment;WantTabs;WordWrap;";
+  for (std::size_t at = 0, end; at < names.size(); at = end + 1) {
+    end = names.find(';', at);
+    EXPECT_NE(source.findProperty(names.substr(at, end - at)), nullptr)
+        << names.substr(at, end - at) << " is not published";
+  }
+  for (const PublishedProperty &p : source.publishedProperties()) {
+    const Variant base = p.defaultValue.isEmpty() && p.get ? p.get(fresh) : p.defaultValue;
+    switch (p.kind) {
+    case PropKind::Boolean:
+      p.set(source, Variant(!base.toBoolean()));
+      break;
+    case PropKind::Enumeration:
+      p.set(source, Variant(std::int32_t((base.toInteger() + 1) % p.members.size())));
+      break;
+    case PropKind::Integer:
+      p.set(source, Variant(std::string_view(p.name).find("Color") != std::string_view::npos
+                                ? std::int32_t(0x123456)
+                                : base.toInteger() + 3));
+      break;
+    case PropKind::String:
+      p.set(source, Variant(std::string("Yes|No")));
+      break;
+    case PropKind::Font:
+      p.setFont(source, &courier);
+      break;
+    case PropKind::Component:
+      p.setComponent(source, p.name == "MaskDefs"    ? static_cast<TComponent *>(&masks)
+                             : p.name == "ImageList" ? static_cast<TComponent *>(&pictures)
+                                                     : &dates);
+      break;
+    default:
+      FAIL() << p.name << " has a kind this test does not set";
+    }
+  }
+  for (const PublishedProperty &p : source.publishedProperties()) {
+    if (p.kind == PropKind::Font) {
+      EXPECT_TRUE(p.getFont(source) && *p.getFont(source) == courier) << p.name;
+    } else if (p.kind == PropKind::Component) {
+      EXPECT_NE(p.getComponent(source), nullptr) << p.name;
+    } else if (p.name != "Version") {
+      EXPECT_FALSE(VarSameValue(p.get(source), p.get(fresh))) << p.name << " kept its default";
+    }
+  }
+
+  auto check = [&](const TdgGrid &target, const std::string &bytes, const char *how) {
+    for (const PublishedProperty &p : source.publishedProperties()) {
+      if (p.kind == PropKind::Font) {
+        EXPECT_TRUE(p.getFont(target) && *p.getFont(target) == courier) << how << " " << p.name;
+      } else if (p.kind == PropKind::Component) {
+        if (bytes.empty())
+          EXPECT_EQ(p.getComponent(target), p.getComponent(source)) << how << " " << p.name;
+        else
+          EXPECT_NE(bytes.find(p.getComponent(source)->Name()), std::string::npos)
+              << how << " " << p.name;
+      } else {
+        EXPECT_TRUE(VarSameValue(p.get(target), p.get(source)))
+            << how << " " << p.name << ": " << p.get(target).toString() << " for "
+            << p.get(source).toString();
+      }
+    }
+  };
+  TdgGrid copied;
+  copied.Assign(source);
+  check(copied, {}, "Assign");
+  const std::string layout = save(source);
+  TdgGrid laidOut;
+  TMemoryStream in(layout);
+  laidOut.LoadFromStream(in, false);
+  check(laidOut, layout, "layout");
+  const std::string form = writeGrid(source);
+  TdgGrid streamed;
+  readGrid(streamed, form);
+  check(streamed, form, "form stream");
 }
 
 TEST(LayoutStream, SaveLoadAndSaveAgainGiveTheSameBytes) {
