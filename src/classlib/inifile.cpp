@@ -47,7 +47,8 @@ TMemIniFile::TMemIniFile(std::string fileName) : fileName_(std::move(fileName)) 
     throw EFOpenError(fileName_);
   if (!std::filesystem::exists(status))
     return;
-  if (std::filesystem::is_directory(status))
+  // A pipe or a device would block the reader or never end.
+  if (!std::filesystem::is_regular_file(status))
     throw EFOpenError(fileName_);
   std::ifstream in(fileName_, std::ios::binary);
   if (!in)

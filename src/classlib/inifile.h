@@ -18,7 +18,8 @@ namespace marrowen {
 class TMemIniFile {
 public:
   // Reads `fileName` whole when it exists; a missing file gives an empty
-  // ini. Raises EFOpenError when the file exists but cannot be read.
+  // ini. Raises EFOpenError when the file exists but cannot be read or is
+  // not a regular file (a pipe would block, a device never end).
   explicit TMemIniFile(std::string fileName);
 
   const std::string &FileName() const { return fileName_; }

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <iostream>
 #include <system_error>
+#include <unordered_map>
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -32,11 +33,19 @@ struct Value {
   std::int32_t integer = 0;
 };
 
+// The indexes are keyed by the folded name, so that reading a file of many
+// values or keys takes time in proportion to its size.
 struct Key {
   std::string name;
   std::vector<std::unique_ptr<Key>> subkeys;
   std::vector<Value> values;
+  std::unordered_map<std::string, Key *> subkeyIndex;
+  std::unordered_map<std::string, std::size_t> valueIndex; // into values
 };
+
+// Deeper paths are refused (the registry's own limit): walking or freeing a
+// tree of any depth would need a stack of that depth.
+constexpr std::size_t maxKeyDepth = 512;
 
 // What identifies one version of the store file: a rename over it, or a
 // rewrite in place, changes at least one of these.
@@ -95,8 +104,11 @@ std::optional<Path> splitPath(std::string_view key) {
     for (char c : part)
       if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
         return std::nullopt;
-    if (!part.empty())
+    if (!part.empty()) {
+      if (parts.size() == maxKeyDepth)
+        return std::nullopt;
       parts.push_back(part);
+    }
     start = end + 1;
   }
   return parts;
@@ -208,6 +220,13 @@ struct SettingsStore::Impl {
       fold[c] = static_cast<unsigned char>(c + ('a' - 'A'));
   }
 
+  std::string folded(std::string_view name) const {
+    std::string out(name);
+    for (char &c : out)
+      c = static_cast<char>(fold[static_cast<unsigned char>(c)]);
+    return out;
+  }
+
   bool same(std::string_view a, std::string_view b) const {
     if (a.size() != b.size())
       return false;
@@ -218,10 +237,8 @@ struct SettingsStore::Impl {
   }
 
   Key *child(Key &key, std::string_view name) const {
-    for (auto &k : key.subkeys)
-      if (same(k->name, name))
-        return k.get();
-    return nullptr;
+    const auto it = key.subkeyIndex.find(folded(name));
+    return it == key.subkeyIndex.end() ? nullptr : it->second;
   }
 
   Key *findKey(const Path &path) {
@@ -245,6 +262,7 @@ struct SettingsStore::Impl {
         k->subkeys.push_back(std::make_unique<Key>());
         next = k->subkeys.back().get();
         next->name = part;
+        k->subkeyIndex.emplace(folded(part), next);
       }
       k = next;
     }
@@ -252,10 +270,21 @@ struct SettingsStore::Impl {
   }
 
   Value *findValue(Key &key, std::string_view name) {
-    for (Value &v : key.values)
-      if (same(v.name, name))
-        return &v;
-    return nullptr;
+    const auto it = key.valueIndex.find(folded(name));
+    return it == key.valueIndex.end() ? nullptr : &key.values[it->second];
+  }
+
+  Value &addValue(Key &key, Value value) {
+    key.valueIndex.emplace(folded(value.name), key.values.size());
+    key.values.push_back(std::move(value));
+    return key.values.back();
+  }
+
+  void removeValue(Key &key, std::size_t index) {
+    key.values.erase(key.values.begin() + static_cast<std::ptrdiff_t>(index));
+    key.valueIndex.clear();
+    for (std::size_t i = 0; i < key.values.size(); ++i)
+      key.valueIndex.emplace(folded(key.values[i].name), i);
   }
 
   Value *findValue(std::string_view key, std::string_view name) {
@@ -271,8 +300,7 @@ struct SettingsStore::Impl {
     Key *k = ensureKey(*path);
     if (Value *v = findValue(*k, name))
       return v;
-    k->values.push_back(Value{std::string(name), TRegDataType::rdUnknown, {}, 0});
-    return &k->values.back();
+    return &addValue(*k, Value{std::string(name), TRegDataType::rdUnknown, {}, 0});
   }
 
   // ---- reading the file
@@ -300,18 +328,23 @@ struct SettingsStore::Impl {
     struct stat st;
     if (::stat(file.c_str(), &st) == 0)
       seen = FileSignature::of(st);
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: a pipe or a device in the store's place must not
+    // hold up the start, and is refused below.
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0 && (errno == ENOENT || errno == ENOTDIR))
       return; // no store yet: every value is absent
     int error = fd < 0 ? errno : 0;
+    bool special = false;
     std::string text;
     if (fd >= 0) {
       if (::fstat(fd, &st) != 0)
         error = errno;
-      else if (!S_ISREG(st.st_mode))
+      else if (!S_ISREG(st.st_mode)) {
         error = EISDIR;
-      else
+        special = !S_ISDIR(st.st_mode);
+      } else {
         seen = FileSignature::of(st);
+      }
       char buffer[1 << 14];
       while (error == 0) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -332,9 +365,11 @@ struct SettingsStore::Impl {
       root = Key();
       if (!unreadableReported) {
         unreadableReported = true;
+        const std::string why =
+            special ? std::string("not a regular file") : std::generic_category().message(error);
         reports.push_back(Format("The settings file %s cannot be read: %s. Settings are not "
                                  "saved to it.",
-                                 {file.string(), std::generic_category().message(error)}));
+                                 {file.string(), why}));
       }
       return;
     }
@@ -420,7 +455,7 @@ struct SettingsStore::Impl {
         v.name = existing->name;
         *existing = std::move(v);
       } else {
-        current->values.push_back(std::move(v));
+        addValue(*current, std::move(v));
       }
     }
     return 0;
@@ -556,6 +591,10 @@ struct SettingsStore::Impl {
       Value *v = valueForWrite(key, name);
       if (!v)
         return false;
+      // Writing back what is stored costs no save: a window that writes all
+      // its settings at each change rewrites the file only for real changes.
+      if (v->type == type && v->bytes == bytes && v->integer == integer && !dirty)
+        return true;
       v->type = type;
       v->bytes = bytes;
       v->integer = integer;
@@ -643,6 +682,7 @@ bool SettingsStore::deleteKey(std::string_view key) {
                            [&](const auto &k) { return impl_->same(k->name, path->back()); });
     if (it == parent->subkeys.end())
       return false;
+    parent->subkeyIndex.erase(impl_->folded((*it)->name));
     parent->subkeys.erase(it);
     impl_->changed();
     return true;
@@ -751,7 +791,7 @@ bool SettingsStore::deleteValue(std::string_view key, std::string_view name) {
                            [&](const Value &v) { return impl_->same(v.name, name); });
     if (it == k->values.end())
       return false;
-    k->values.erase(it);
+    impl_->removeValue(*k, static_cast<std::size_t>(it - k->values.begin()));
     impl_->changed();
     return true;
   });

@@ -33,11 +33,13 @@ enum class TRegDataType { rdUnknown, rdString, rdInteger, rdBinary };
 // Key paths and value names compare ignoring case; a key or value keeps the
 // spelling it was first written with. Booleans are integers 0 and 1.
 //
-// Every change is saved at once: the whole store goes to a temporary file
-// beside the store, which is then renamed over it, so the file on disk is
-// always either the old or the new store. A change made by another process
-// since the file was last read is read in before a change is saved, under an
-// advisory lock on the store's folder, so two running copies lose nothing.
+// Every change is saved at once (writing a value the store already holds is
+// no change, and BatchedWrites saves a run of changes once): the whole store
+// goes to a temporary file beside the store, which is then renamed over it, so
+// the file on disk is always either the old or the new store. A change made by
+// another process since the file was last read is read in before a change is
+// saved, under an advisory lock on the store's folder, so two running copies
+// lose nothing.
 //
 // A damaged file is read as far as it is valid; the damage is reported once
 // through the reporter, and a copy of the damaged file is kept beside it with
@@ -65,7 +67,8 @@ public:
   using Reporter = std::function<void(const std::string &message)>;
   static void setReporter(Reporter reporter);
 
-  // A key path is valid when none of its keys holds a control character.
+  // A key path is valid when none of its keys holds a control character and
+  // it is at most 512 keys deep; a deeper one in the file is damage.
   bool keyExists(std::string_view key);
   // Creates the key and the keys above it; false for an invalid path.
   bool createKey(std::string_view key);

@@ -198,8 +198,27 @@ std::shared_ptr<TStringLoader> installStringLoader(std::shared_ptr<TStringLoader
 
 std::shared_ptr<TStringLoader> installedStringLoader() { return currentLoader().load(); }
 
+std::string languageOrDefault(std::string_view language) {
+  const std::string english = "English";
+  // A name, never a path: the file it names is read and written.
+  if (language.empty() || language.front() == '.' || language.size() > 255)
+    return english;
+  for (char c : language)
+    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+      return english;
+  if (language == english)
+    return english;
+  const std::string relative = "Languages/" + std::string(language) + ".ini";
+  for (const std::string &folder : {programFolder(), writableDataFolder()}) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(joinPath(folder, relative), ec))
+      return std::string(language);
+  }
+  return english;
+}
+
 std::unique_ptr<TStringLoader> createLanguageLoader(std::string_view language) {
-  std::string relative = "Languages/" + std::string(language) + ".ini";
+  std::string relative = "Languages/" + languageOrDefault(language) + ".ini";
   std::string besideProgram = joinPath(programFolder(), relative);
   if (isFolderWritable(programFolder()))
     return TStringLoader::Create(besideProgram);

@@ -90,9 +90,14 @@ private:
 std::shared_ptr<TStringLoader> installStringLoader(std::shared_ptr<TStringLoader> loader);
 std::shared_ptr<TStringLoader> installedStringLoader();
 
-// The language file of a language: "Languages/<language>.ini" in the program
-// folder when it is writable, otherwise in the data folder, started from the
-// program folder's copy when there is one.
+// `language` when it is a plain name (no folder, not hidden) of a language
+// file in the program's or the data folder's "Languages", or "English"
+// (whose file the first run makes); otherwise "English".
+std::string languageOrDefault(std::string_view language);
+
+// The language file of a language (languageOrDefault): "Languages/<language>.ini"
+// in the program folder when it is writable, otherwise in the data folder,
+// started from the program folder's copy when there is one.
 std::unique_ptr<TStringLoader> createLanguageLoader(std::string_view language);
 
 } // namespace marrowen

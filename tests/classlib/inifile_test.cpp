@@ -8,6 +8,8 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
 using namespace marrowen;
 using marrowen::testing::readFile;
 using marrowen::testing::TempFolder;
@@ -92,10 +94,13 @@ TEST(MemIniFile, FailedWriteLeavesFileIntact) {
             1); // no temporary file left behind
 }
 
-TEST(MemIniFile, FolderInPlaceOfFileCannotBeOpened) {
+TEST(MemIniFile, OnlyARegularFileIsOpened) {
   TempFolder dir;
   std::filesystem::create_directory(dir.file("a.ini"));
   EXPECT_THROW(TMemIniFile(dir.file("a.ini")), EFOpenError);
+  // Opening a pipe nobody writes to would wait for a writer for ever.
+  ASSERT_EQ(::mkfifo(dir.file("b.ini").c_str(), 0600), 0);
+  EXPECT_THROW(TMemIniFile(dir.file("b.ini")), EFOpenError);
 }
 
 TEST(MemIniFile, EraseSectionAndDeleteKeyTouchOnlyTheirLines) {

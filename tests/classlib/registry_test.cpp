@@ -186,6 +186,43 @@ TEST(SettingsStore, ADamagedFileIsReadAsFarAsItIsValid) {
   }
 }
 
+TEST(SettingsStore, ADeeplyNestedKeyIsDamageNotACrash) {
+  Reports reports;
+  TempFolder folder;
+  const std::string file = folder.file("settings.ini");
+  std::string deep = "[a";
+  for (int i = 0; i < 60000; ++i)
+    deep += "\\k";
+  writeFile(file, "[Software\\Ostrevan\\Marrowen]\n\"a\"=dword:00000001\n" + deep + "]\n");
+  SettingsStore store(file);
+  EXPECT_EQ(store.readInteger(key, "a", 0), 1);
+  ASSERT_EQ(reports.messages.size(), 1u);
+  EXPECT_NE(reports.messages[0].find("line 3"), std::string::npos) << reports.messages[0];
+  EXPECT_TRUE(std::filesystem::exists(file + ".damaged"));
+  // Writing one is refused as any other invalid path; 512 keys still work.
+  std::string path = "a";
+  for (int i = 1; i < 512; ++i)
+    path += "\\k";
+  EXPECT_TRUE(store.writeInteger(path, "v", 7));
+  EXPECT_FALSE(store.writeInteger(path + "\\k", "v", 7));
+  EXPECT_EQ(SettingsStore(file).readInteger(path, "v", 0), 7);
+}
+
+TEST(SettingsStore, APipeInPlaceOfTheFileIsRefusedWithoutWaiting) {
+  Reports reports;
+  TempFolder folder;
+  const std::string file = folder.file("settings.ini");
+  ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+  SettingsStore store(file);
+  EXPECT_EQ(store.readString(key, "editor", "vi"), "vi");
+  EXPECT_FALSE(store.writeString(key, "editor", "ed"));
+  ASSERT_EQ(reports.messages.size(), 1u);
+  EXPECT_NE(reports.messages[0].find("not a regular file"), std::string::npos);
+  struct stat st;
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "never replaced";
+}
+
 TEST(SettingsStore, AFailedSaveKeepsTheValueAndIsReportedOnce) {
   Reports reports;
   TempFolder folder;

@@ -240,6 +240,24 @@ TEST(LanguageLoader, GoesToDataFolderWhenProgramFolderIsNotWritable) {
   unsetenv("XDG_DATA_HOME");
 }
 
+TEST(LanguageLoader, TheSettingNamesAnExistingLanguageNeverAPath) {
+  TempFolder dir;
+  setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+  overrideProgramFolder(dir.file("program"));
+  std::filesystem::create_directories(dir.file("program/Languages"));
+  writeFile(dir.file("program/Languages/Deutsch.ini"), "[global]\r\n");
+  writeFile(dir.file("program/other.ini"), "[global]\r\n10=x\r\n");
+  const std::string english = dir.file("program/Languages/English.ini");
+  for (const char *setting : {"../other", "/tmp/x", "..\\other", "", ".hidden", "Missing"}) {
+    SCOPED_TRACE(setting);
+    EXPECT_EQ(createLanguageLoader(setting)->fileName(), english);
+  }
+  EXPECT_EQ(createLanguageLoader("Deutsch")->fileName(), dir.file("program/Languages/Deutsch.ini"));
+  EXPECT_EQ(readFile(dir.file("program/other.ini")), "[global]\r\n10=x\r\n");
+  overrideProgramFolder("");
+  unsetenv("XDG_DATA_HOME");
+}
+
 TEST(LanguageLoader, ShippedCopyStartsTheWritableOne) {
   TempFolder dir;
   writeFile(dir.file("shipped.ini"), "[global]\r\n10=dix\r\n");
