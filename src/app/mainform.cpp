@@ -171,7 +171,16 @@ QAction *TmainForm::addAction(QMenu *menu, const char *name, const QString &text
 }
 
 QAction *TmainForm::action(const QString &objectName) const {
-  return findChild<QAction *>(objectName);
+  // The list windows' menus hold items of the same names: only this
+  // window's own count.
+  for (QAction *found : findChildren<QAction *>(objectName)) {
+    QObject *owner = found->parent();
+    while (owner && owner != area_)
+      owner = owner->parent();
+    if (!owner)
+      return found;
+  }
+  return nullptr;
 }
 
 QMenu *TmainForm::menu(const QString &objectName) const { return findChild<QMenu *>(objectName); }

@@ -1,4 +1,5 @@
 #include "app/childform.h"
+#include "app/dialogbase.h"
 #include "app/nodedialogs.h"
 #include "app_testing.h"
 #include "filterlist/ionodes.h"
@@ -13,7 +14,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QTextEdit>
 
 namespace marrowen::testing {
@@ -87,9 +87,10 @@ TEST_F(EveryDialog, EachDialogLaysOutWholeAtTheDefaultWindowSize) {
       continue;
     form.addFilter(entry.createDefault(entry.kind));
     QCoreApplication::processEvents();
-    auto *scroll = form.blankPanel->findChild<QScrollArea *>();
-    ASSERT_NE(scroll, nullptr);
-    QWidget *dialog = scroll->widget();
+    QWidget *dialog = nullptr;
+    for (auto *shown : form.blankPanel->findChildren<TdefaultForm1 *>())
+      if (shown->isVisible())
+        dialog = shown;
     ASSERT_NE(dialog, nullptr) << entry.names.className;
     const std::string name = std::string(entry.names.className) + " " + std::to_string(entry.kind);
     const auto controls = controlsOf(*dialog);

@@ -284,6 +284,21 @@ TEST_F(WholeProgram, ARunKeepsTheMaximisedListMaximisedAndInFront) {
   EXPECT_EQ(main->mdiArea().activeSubWindow(), frame);
 }
 
+// The Edit menus carry the usual keys, and the main window's items are its
+// own, not the list window's of the same names.
+TEST_F(WholeProgram, EditMenusCarryTheirKeysAndPasteSpecialWantsAWindow) {
+  EXPECT_FALSE(main->action("Pastespecial1")->isEnabled());
+  TchildForm *list = newList();
+  EXPECT_TRUE(main->action("Pastespecial1")->isEnabled());
+  EXPECT_EQ(main->action("Cut1")->parent(), main->menu("Edit1"));
+  for (auto [name, key] :
+       {std::pair{"Cut1", "Ctrl+X"}, std::pair{"Copy1", "Ctrl+C"}, std::pair{"Paste1", "Ctrl+V"}}) {
+    EXPECT_EQ(main->action(name)->shortcut(), QKeySequence(key)) << name;
+    EXPECT_EQ(list->findAction(name)->shortcut(), QKeySequence(key)) << name;
+  }
+  EXPECT_EQ(list->findAction("SelectAll1")->shortcut(), QKeySequence("Ctrl+A"));
+}
+
 // The product's name shows once in a title: the window system appends an
 // application's display name to each title, so none is given.
 TEST_F(WholeProgram, TitlesNameTheProductOnce) {
