@@ -149,6 +149,7 @@ protected:
 
 private:
   void buildMenus();
+  void hintMenuItems();
   void buildToolBars();
   void buildTaskMenu();
   void afterCreate();
