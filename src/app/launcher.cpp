@@ -61,12 +61,13 @@ QStringList accessoryPrograms(int tag) {
   case 11:
     return textEditors();
   case 12:
-    return {QStringLiteral("abiword"), QStringLiteral("lowriter")};
+    return {QStringLiteral("abiword"), QStringLiteral("lowriter"), QStringLiteral("calligrawords")};
   case 13:
-    return {QStringLiteral("gucharmap"), QStringLiteral("kcharselect")};
+    return {QStringLiteral("gucharmap"), QStringLiteral("kcharselect"),
+            QStringLiteral("gnome-characters")};
   case 17:
     return {QStringLiteral("gnome-calculator"), QStringLiteral("kcalc"),
-            QStringLiteral("galculator"), QStringLiteral("xcalc")};
+            QStringLiteral("galculator"), QStringLiteral("qalculate-gtk"), QStringLiteral("xcalc")};
   default:
     return {};
   }

@@ -107,6 +107,7 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
   recentFiles_ = new TMRUManager(this);
   recentFiles_->setObjectName(QStringLiteral("recentFiles"));
   buildMenus();
+  hintMenuItems();
   buildToolBars();
 
   buildTaskMenu();
@@ -328,6 +329,48 @@ void TmainForm::buildMenus() {
     auto *f1 = new QShortcut(Qt::Key_F1, this);
     connect(f1, &QShortcut::activated, this, [this] { showHelpContext(activeHelpContext()); });
   }
+}
+
+void TmainForm::hintMenuItems() {
+  // What each item does, shown in the status bar while the mouse is over it.
+  static const std::pair<const char *, const char *> hints[] = {
+      {"New1", "Start a new filter list"},
+      {"Open1", "Open a filter list in a window of its own"},
+      {"Openinsamewindow1", "Open a filter list in place of the active one"},
+      {"Insert1", "Insert the filters of a filter list into the active one"},
+      {"Save1", "Save the active filter list"},
+      {"Saveas1", "Save the active filter list under another name"},
+      {"Close1", "Close the active window"},
+      {"Closeall1", "Close every window"},
+      {"Linktofilter1", "Run the filters of another filter list from the active one"},
+      {"Exportfilter1", "Put a description of the active filter list on the clipboard"},
+      {"Exportcommandline1", "Put the command line of the active filter list on the clipboard"},
+      {"Print1", "Print a description of the active filter list"},
+      {"Printersetup1", "Choose the printer and its settings"},
+      {"Exit1", "Quit Marrowen"},
+      {"Cut1", "Cut the selected text to the clipboard"},
+      {"Copy1", "Copy the selected text to the clipboard"},
+      {"Paste1", "Paste the clipboard, control characters written as escapes"},
+      {"Pastespecial1", "Paste the clipboard as it is"},
+      {"Delete1", "Delete the selected text"},
+      {"Clearclipboard1", "Empty the clipboard"},
+      {"Preferences1", "Sound, editor, tips, recent files, trial font and language"},
+      {"Customizeshellextensions1", "Filter lists the file manager offers for files"},
+      {"Showcommandline1", "Show the parameters Marrowen was started with"},
+      {"Clipboardviewer1", "Show what the clipboard holds"},
+      {"NotePad1", "Start the desktop's text editor"},
+      {"WordPad1", "Start the desktop's word processor"},
+      {"Charactermap1", "Start the desktop's character map"},
+      {"Calculator1", "Start the desktop's calculator"},
+      {"Contents1", "The contents of the help pages"},
+      {"Index1", "The index of the help pages"},
+      {"Tutorial1", "Build, try, save and run a filter list, step by step"},
+      {"Checkweb1", "Ask the web site whether a newer version exists"},
+      {"ShowTipoftheDay1", "Show a tip about Marrowen"},
+      {"AboutMarrowen1", "The version and the release notes"}};
+  for (const auto &[name, hint] : hints)
+    if (QAction *a = action(QString::fromLatin1(name)))
+      a->setStatusTip(QString::fromLatin1(hint));
 }
 
 void TmainForm::buildTaskMenu() {

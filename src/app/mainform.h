@@ -163,6 +163,7 @@ protected:
 
 private:
   void buildMenus();
+  void hintMenuItems();
   void buildToolBars();
   void buildTaskMenu();
   void afterCreate();

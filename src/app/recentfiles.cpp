@@ -148,6 +148,9 @@ void TMRUManager::updateMenu() {
       added_.emplace_back(menu_->addSeparator());
     QAction *action = menu_->addAction(itemCaption(i));
     action->setData(i);
+    // The long hint: the whole entry, after a "|" when it has one.
+    const QString text = fileNameToQString(strings_.at(i).text);
+    action->setStatusTip(text.mid(text.indexOf('|') + 1));
     connect(action, &QAction::triggered, this, [this, i] { click(i); });
     added_.emplace_back(action);
   }

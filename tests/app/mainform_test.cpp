@@ -204,6 +204,11 @@ TEST_F(MainForm, ToolButtonsAndMenuItemsHintInTheStatusBar) {
   QStatusTipEvent hint(sort->statusTip());
   QCoreApplication::sendEvent(form->menuBar(), &hint);
   EXPECT_EQ(form->statusText(), "Sort");
+  QAction *tutorial = form->action(QStringLiteral("Tutorial1"));
+  ASSERT_FALSE(tutorial->statusTip().isEmpty());
+  QStatusTipEvent menuHint(tutorial->statusTip());
+  QCoreApplication::sendEvent(form->menu(QStringLiteral("Help1")), &menuHint);
+  EXPECT_EQ(form->statusText(), tutorial->statusTip());
   EXPECT_FALSE(form->windowIcon().isNull());
 }
 

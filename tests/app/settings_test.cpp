@@ -58,6 +58,7 @@ TEST(RecentStrings, MenuCaptionsCarryAcceleratorsAndShowAmpersands) {
   ASSERT_EQ(menu.actions().size(), 2 + 12);
   EXPECT_TRUE(menu.actions()[1]->isSeparator());
   EXPECT_EQ(menu.actions()[2]->text().remove('&'), "1\t/RD/x.fll");
+  EXPECT_EQ(menu.actions()[2]->statusTip(), "/R&D/x.fll") << "the hint names the whole file";
   std::string chosen;
   manager.OnClick = [&](const std::string &text, int) { chosen = text; };
   menu.actions()[3]->trigger();
