@@ -760,6 +760,11 @@ public:
   int ColumnAt(int x) const;
   int RowAt(int y) const;
   bool PointOnCellButton(int x, int y, int displayRow, int displayCol);
+  // As PointOnCellButton, but a drop-down-list cell is a button all over.
+  bool PointOnClickButton(int x, int y, int displayRow, int displayCol);
+  // A cell that takes only what its drop-down list offers: no free text,
+  // typing searches the list.
+  bool ListOnlyCell(int dataCol, int dataRow);
   TdgButtonType EffectiveButtonType(int dataCol, int dataRow);
   TdgCustomButton *GetCellButton(int displayCol, TdgButtonType type);
   TdgSelectionPattern &SelectionPattern() { return FSelectionPattern; }

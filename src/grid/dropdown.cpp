@@ -458,7 +458,7 @@ void TdgBaseGrid::DropDownPress(QMouseEvent &e) {
   const bool openCell = col == DisplayColOf(FComboCol) && row == GetDisplayRowOf(FComboRow);
   if (openCell && e.button() == Qt::LeftButton) {
     // The open cell's button closes the list; anywhere else in it keeps it.
-    if (PointOnCellButton(p.x(), p.y(), row, col))
+    if (PointOnClickButton(p.x(), p.y(), row, col))
       CloseComboDropDown();
     return;
   }
@@ -519,7 +519,8 @@ bool TdgBaseGrid::ComboKeyToValue(char ch) {
   const int col = GetCurrentDataCol(), row = GetCurrentDataRow();
   if (col < 1 || row < 1 || static_cast<unsigned char>(ch) < 32 ||
       EffectiveButtonType(col, row) != btCombo || !CellEditable(col, row) ||
-      &ControlForType(CellControlType(col, row)) != FDefaultControl.get())
+      (&ControlForType(CellControlType(col, row)) != FDefaultControl.get() &&
+       !ListOnlyCell(col, row)))
     return false;
   const bool open = ComboOpen();
   if (!open) {

@@ -242,6 +242,8 @@ TdgBaseGrid::TdgCursorKind TdgBaseGrid::GetCursor(int x, int y) {
     return SelectableByMouse(col, row) && !insertRow ? crCellSelect : crGrid;
   const int dataCol = DataColAt(col), dataRow = DataRowAt(row);
   if ((FGridMode == gmEdit || FGridMode == gmEditInsert) && CellEditable(dataCol, dataRow)) {
+    if (ListOnlyCell(dataCol, dataRow))
+      return crGrid;
     switch (CellControlType(dataCol, dataRow)) {
     case ctText:
       return FAlwaysShowEditor && !PointOnCellButton(x, y, row, col) ? crIBeam : crGrid;
@@ -333,7 +335,7 @@ void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
   int index = 0, line = 0;
   const TdgMouseStatus border = BorderAt(x, y, index, line);
   FDownCell = QPoint(col, row);
-  const bool onButton = col >= 1 && row >= 1 && PointOnCellButton(x, y, row, col);
+  const bool onButton = col >= 1 && row >= 1 && PointOnClickButton(x, y, row, col);
   const bool onHeadingButton = row == 0 && col >= 1 && MouseOnHeading(x, y, col);
   if (shift.has(ssDouble) && !onButton && (!onHeadingButton || border != msNothing)) {
     if (border != msNothing) {
@@ -705,7 +707,7 @@ void TdgBaseGrid::ButtonRelease(int col, int row, int x, int y) {
   const int dataCol = DataColAt(pressedCol), dataRow = DataRowAt(heldRow);
   const TdgButtonType type = EffectiveButtonType(dataCol, dataRow);
   const bool onButton =
-      col == pressedCol && row == heldRow && PointOnCellButton(x, y, row, col) &&
+      col == pressedCol && row == heldRow && PointOnClickButton(x, y, row, col) &&
       (type != btVertSpin && type != btHorzSpin ? true : SpinPartAt(col, row, x, y) == FHeldPart);
   const bool dropDown = type == btCombo || type == btDateTimeDropDown || type == btDateTimePopup;
   const bool spin = type == btVertSpin || type == btHorzSpin;
