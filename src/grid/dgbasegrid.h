@@ -1187,7 +1187,11 @@ public:
   // One step of a spin button on the current cell.
   virtual void SpinCurrentCell(int dataCol, int dataRow, TdgSpinButton button);
   void SelectAllRows(bool byMouse);
+  // Reset the flagged properties (bits of resetBit) of every column, row or
+  // cell property object.
+  virtual void ResetColProperties(std::uint32_t flags);
   virtual void ResetRowProperties(std::uint32_t flags);
+  virtual void ResetCellProperties(std::uint32_t flags);
 
   // Keys are ignored while this is above 0; raised and lowered in pairs.
   void SuspendKeys() { ++FKeySuspend; }

@@ -614,7 +614,12 @@ void TdgBaseGrid::SelectAllRows(bool byMouse) {
     SetMouseStatus(msSelectAll);
   ClearRange();
   ClearColSelection();
-  if (byMouse && FRowSelection.Count >= Rows()) {
+  // Hidden rows are never selected: every row shown selected counts as all.
+  int shown = 0;
+  if (byMouse)
+    for (int r = 1; r <= Rows(); ++r)
+      shown += RowHeights(r) > 0 ? 1 : 0;
+  if (byMouse && FRowSelection.Count >= shown) {
     ClearRowSelection();
     if (FGridStatus == gsRowsSelected)
       ChangeGridStatus(gsNothing);
@@ -1139,8 +1144,24 @@ void TdgBaseGrid::SpinCurrentCell(int dataCol, int dataRow, TdgSpinButton button
       std::min<std::size_t>(static_cast<std::size_t>(editor.CaretPos()), text.size());
   if (!IncrementNumberText(text, caret, start, length, number, step))
     return;
-  // The text keeps what lies around the number.
-  const std::string result = text.substr(0, start) + number + text.substr(start + length);
+  // The text keeps what lies around the number, as far as the cell's mask
+  // allows: then only what lies before it, then the number alone.
+  std::string result = text.substr(0, start) + number + text.substr(start + length);
+  if (TdgMaskDefinition *mask = MaskDefinitionFor(dataCol, dataRow)) {
+    const auto fits = [mask](const std::string &candidate) {
+      std::string append;
+      return mask->CheckWhole(candidate, append);
+    };
+    if (!fits(result)) {
+      result = text.substr(0, start) + number;
+      if (!fits(result)) {
+        result = number;
+        start = 0;
+        if (!fits(result))
+          return;
+      }
+    }
+  }
   if (result.empty() || result == editor.Text())
     return;
   Variant value(result);
@@ -1177,23 +1198,62 @@ void TdgBaseGrid::SpinPictureCell(int dataCol, int dataRow, TdgSpinButton button
 
 // ------------------------------------------------------- resetting rows
 
+void TdgBaseGrid::ResetColProperties(std::uint32_t flags) {
+  BeginUpdate();
+  ScopeExit unlock{[this] { EndUpdate(); }};
+  if (flags & resetBit(pnColSelected))
+    ClearColSelection();
+  const bool allSized = FResizeCols == rcAll;
+  const std::uint32_t own = allSized ? flags & ~resetBit(pnWidth) : flags;
+  for (int dataCol = 1; dataCol <= Cols(); ++dataCol)
+    if (TdgCol *col = FColStore->Item(dataCol))
+      col->ResetProperties(own);
+  if ((flags & resetBit(pnWidth)) && allSized) {
+    HideCellEditor();
+    for (int dataCol = 1; dataCol <= Cols(); ++dataCol)
+      if (TdgCol *col = FColStore->Item(dataCol))
+        col->SetWidth(DefaultColWidth());
+    PlaceEditor();
+  }
+  InvalidateGrid();
+}
+
 void TdgBaseGrid::ResetRowProperties(std::uint32_t flags) {
   BeginUpdate();
   ScopeExit unlock{[this] { EndUpdate(); }};
-  if (flags & 512)
+  if (flags & resetBit(pnColSelected))
     ClearRowSelection();
-  if (flags & 4) {
-    // Every row without an object of its own goes back to its data place.
-    for (int dataRow = 1; dataRow <= Rows(); ++dataRow)
-      if (!RowObject(dataRow) && GetDisplayRowOf(dataRow) != dataRow)
-        SetDisplayRowOf(dataRow, dataRow);
+  const std::uint32_t own = FResizeRows == rrAll ? flags & ~resetBit(pnHeight) : flags;
+  for (int dataRow = 1; dataRow <= Rows(); ++dataRow) {
+    if (TdgRow *row = FRowStore->Item(dataRow)) {
+      row->ResetProperties(own);
+      FRowStore->ReleaseIfDefault(dataRow);
+    } else if ((flags & resetBit(pnDisplayIndex)) && GetDisplayRowOf(dataRow) != dataRow) {
+      // A row without an object of its own goes back to its data place.
+      SetDisplayRowOf(dataRow, dataRow);
+    }
   }
-  if (flags & 2048)
+  if (flags & resetBit(pnRowSelected))
     std::fill(FRowChangedMarks.begin(), FRowChangedMarks.end(), false);
-  if ((flags & 16) && FResizeRows == rrAll) {
+  if ((flags & resetBit(pnHeight)) && FResizeRows == rrAll) {
     HideCellEditor();
     SetDefaultRowHeight(14);
   }
+  InvalidateGrid();
+}
+
+void TdgBaseGrid::ResetCellProperties(std::uint32_t flags) {
+  BeginUpdate();
+  ScopeExit unlock{[this] { EndUpdate(); }};
+  if ((flags & resetBit(pnColSelected)) && FGridStatus == gsCellRange) {
+    ClearRange();
+    FireSelectChanged(false);
+    ReportGridStatus();
+    FEditorCol = FEditorRow = -1;
+    PlaceEditor();
+  }
+  FCellProps.ResetAll(flags, true);
+  DropCellCache();
   InvalidateGrid();
 }
 
