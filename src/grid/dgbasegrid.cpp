@@ -113,8 +113,14 @@ std::string TdgBaseGrid::Name() const { return qStringToBytes(objectName()); }
 void TdgBaseGrid::SetName(const std::string &name) { setObjectName(bytesToQString(name)); }
 
 void TdgBaseGrid::ReportError(const std::string &text) const {
-  if (FRaiseErrors)
-    throw EInvalidGridOperation(Name() + ": " + text);
+  if (!FRaiseErrors)
+    return;
+  // A combo's list speaks for the grid that owns it, under that grid's
+  // present name.
+  const auto *list = dynamic_cast<const TdgComboGrid *>(this);
+  const std::string name =
+      list && list->OwnerGrid() ? list->OwnerGrid()->Name() + ".Combo" : Name();
+  throw EInvalidGridOperation(name + ": " + text);
 }
 
 bool TdgBaseGrid::CheckIndex(TdgIndexKind kind, int value, int low, int high) const {

@@ -396,6 +396,25 @@ TEST(ComboSettings, NewListsAndTheirDefaults) {
   EXPECT_FALSE(list.RowBarOn());
   EXPECT_EQ(list.RowSelectMode(), rsSingle);
   EXPECT_EQ(list.ScrollBars(), ssVertical);
+  EXPECT_EQ(list.ColSelectMode(), csNone);
+  EXPECT_FALSE(list.ColMoving());
+  EXPECT_EQ(list.ResizeCols(), rcNone);
+  EXPECT_EQ(list.ResizeRows(), rrNone);
+  EXPECT_EQ(list.RowChangedIndicator(), TdgGrid::riAutoReset);
+  // The list's height counts the rows it shows.
+  list.SetRows(3);
+  const int three = list.DropDownHeight(4);
+  list.SetRowVisible(2, false);
+  EXPECT_EQ(list.DropDownHeight(4), three - list.DefaultRowHeight());
+  // Its errors name the owner by the name it has now.
+  grid.SetName("Renamed");
+  list.SetRaiseErrors(true);
+  try {
+    list.GetRowColor(99);
+    ADD_FAILURE() << "no error";
+  } catch (const EInvalidGridOperation &e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Renamed.Combo: ", 0), 0u) << e.what();
+  }
   combo.SetAutoFill(true);
   EXPECT_EQ(combo.AutoSearch(), asTop);
   TdgGridCombo loaded(grid);
