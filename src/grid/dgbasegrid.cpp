@@ -228,6 +228,8 @@ void TdgBaseGrid::SetCols(int value) {
     RemoveDataCols(gone);
   }
   ApplyColCount(value);
+  for (int c = oldCols + 1; c <= value; ++c)
+    DoInsertCol(c, false);
   if (value < oldCols) {
     if (currentDataCol > value)
       PlaceCurrentCol(Col());
@@ -1880,6 +1882,11 @@ void TdgBaseGrid::DoRowMoved(int toDisplayRow, int count, bool byUser) {
     OnRowMoved(this, toDisplayRow, count, byUser);
 }
 
+void TdgBaseGrid::DoInsertCol(int dataCol, bool byUser) {
+  if (OnInsertCol && NotLoading())
+    OnInsertCol(this, dataCol, byUser);
+}
+
 void TdgBaseGrid::DoDeleteCol(int dataCol, bool byUser) {
   if (OnDeleteCol && NotLoading())
     OnDeleteCol(this, dataCol, byUser);
@@ -1974,6 +1981,9 @@ void TdgCustomGrid::CellLoaded(int dataCol, int dataRow, Variant &value, TdgCont
     DoRowLoaded(dataRow);
   }
   DoCellLoaded(dataCol, dataRow, value);
+  if (const auto *list = dynamic_cast<const TdgComboGrid *>(this))
+    if (auto *owner = dynamic_cast<TdgCustomGrid *>(list->OwnerGrid()))
+      owner->DoComboCellLoaded(const_cast<TdgComboGrid *>(list), dataCol, dataRow, value);
   if (value.isEmpty())
     return;
   if (!CheckCellValue(type, value) && type == ctPicture)

@@ -408,6 +408,9 @@ public:
   virtual void DoRowCountChanged(int oldCount, int newCount);
   virtual void DoRowMoved(int toDisplayRow, int count, bool byUser);
   virtual void DoDeleteCol(int dataCol, bool byUser);
+  virtual void DoInsertCol(int dataCol, bool byUser);
+  // Called as each paint begins.
+  virtual void PaintStarting() {}
   virtual void DoColMoved(int toDisplayCol, int count, bool byUser);
   virtual void DoColChanged(int oldCol, int newCol);
   virtual bool DoStartCellEdit(int dataCol, int dataRow) = 0;
@@ -821,6 +824,7 @@ public:
   TdgRowEvent OnInsertRow;
   TdgRowEvent OnDeleteRow;
   TdgRowEvent OnDeleteCol;
+  TdgRowEvent OnInsertCol;
   TdgMovedEvent OnColMoved;
   TdgResizedEvent OnColResized;
   TdgResizedEvent OnRowResized;
@@ -1703,6 +1707,8 @@ public:
     if (OnGetDrawInfo)
       OnGetDrawInfo(this, dataCol, dataRow, info);
   }
+
+  void PaintStarting() override { LastLoadedRow = -1; }
 
   // The data row for which the row-loaded event fired last; a paint starts
   // it afresh.
