@@ -365,7 +365,7 @@ TEST(GridMouse, ResettingRowOrderBringsDataOrderBack) {
 TEST(GridMouse, EditingScreenshotsShowSomething) {
   QTemporaryDir folder;
   const auto files = renderEditingScreenshots(folder.path().toStdString());
-  EXPECT_EQ(files.size(), 6u);
+  EXPECT_EQ(files.size(), 7u);
   EXPECT_EQ(blankPictures(files), std::vector<std::string>{});
 }
 
