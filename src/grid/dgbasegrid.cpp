@@ -281,12 +281,12 @@ void TdgBaseGrid::SetGridMode(TdgGridMode value) {
   // A list box has no edit to end later: the current one must end now.
   if (value == gmListBox && !CanLeaveCell(-1, -1, false))
     return;
+  FGridMode = value;
   const int flag = value == gmEditInsert ? 1 : 0;
   if (flag != FInsertRowFlag) {
     FInsertRowFlag = flag;
     ApplyRowCount(FDataRows);
   }
-  FGridMode = value;
   if (value == gmListBox || value == gmBrowse) {
     EndEdit();
     DropPending();
