@@ -615,10 +615,12 @@ void TdgBaseGrid::SelectAllRows(bool byMouse) {
   ClearRange();
   ClearColSelection();
   // Hidden rows are never selected: every row shown selected counts as all.
-  int shown = 0;
-  if (byMouse)
+  int shown = Rows();
+  if (byMouse && FRowSelection.Count < shown && (FVisibleRows.Active() || FVisibleRowsDeferred)) {
+    shown = 0;
     for (int r = 1; r <= Rows(); ++r)
       shown += RowHeights(r) > 0 ? 1 : 0;
+  }
   if (byMouse && FRowSelection.Count >= shown) {
     ClearRowSelection();
     if (FGridStatus == gsRowsSelected)
@@ -1137,7 +1139,7 @@ void TdgBaseGrid::SpinCurrentCell(int dataCol, int dataRow, TdgSpinButton button
     step = -step;
   std::string text = editor.Text();
   if (text.empty())
-    text = "0";
+    text.assign(1, '0');
   std::size_t start = 0, length = 0;
   std::string number;
   const std::size_t caret =
