@@ -48,7 +48,8 @@ bool TdgCurrentCell::CopyToClipboard() {
 
 bool TdgCurrentCell::CanChangeText() const {
   return Grid.HandleAllocated() && ControlType() == ctText &&
-         Grid.CellEditable(Grid.GetCurrentDataCol(), Grid.GetCurrentDataRow());
+         Grid.CellEditable(Grid.GetCurrentDataCol(), Grid.GetCurrentDataRow()) &&
+         !Grid.ListOnlyCell(Grid.GetCurrentDataCol(), Grid.GetCurrentDataRow());
 }
 
 bool TdgCurrentCell::CutToClipboard(bool byUser) {

@@ -113,8 +113,14 @@ std::string TdgBaseGrid::Name() const { return qStringToBytes(objectName()); }
 void TdgBaseGrid::SetName(const std::string &name) { setObjectName(bytesToQString(name)); }
 
 void TdgBaseGrid::ReportError(const std::string &text) const {
-  if (FRaiseErrors)
-    throw EInvalidGridOperation(Name() + ": " + text);
+  if (!FRaiseErrors)
+    return;
+  // A combo's list speaks for the grid that owns it, under that grid's
+  // present name.
+  const auto *list = dynamic_cast<const TdgComboGrid *>(this);
+  const std::string name =
+      list && list->OwnerGrid() ? list->OwnerGrid()->Name() + ".Combo" : Name();
+  throw EInvalidGridOperation(name + ": " + text);
 }
 
 bool TdgBaseGrid::CheckIndex(TdgIndexKind kind, int value, int low, int high) const {
@@ -222,6 +228,8 @@ void TdgBaseGrid::SetCols(int value) {
     RemoveDataCols(gone);
   }
   ApplyColCount(value);
+  for (int c = oldCols + 1; c <= value; ++c)
+    DoInsertCol(c, false);
   if (value < oldCols) {
     if (currentDataCol > value)
       PlaceCurrentCol(Col());
@@ -273,12 +281,12 @@ void TdgBaseGrid::SetGridMode(TdgGridMode value) {
   // A list box has no edit to end later: the current one must end now.
   if (value == gmListBox && !CanLeaveCell(-1, -1, false))
     return;
+  FGridMode = value;
   const int flag = value == gmEditInsert ? 1 : 0;
   if (flag != FInsertRowFlag) {
     FInsertRowFlag = flag;
     ApplyRowCount(FDataRows);
   }
-  FGridMode = value;
   if (value == gmListBox || value == gmBrowse) {
     EndEdit();
     DropPending();
@@ -2035,6 +2043,11 @@ void TdgBaseGrid::DoRowMoved(int toDisplayRow, int count, bool byUser) {
     OnRowMoved(this, toDisplayRow, count, byUser);
 }
 
+void TdgBaseGrid::DoInsertCol(int dataCol, bool byUser) {
+  if (OnInsertCol && NotLoading())
+    OnInsertCol(this, dataCol, byUser);
+}
+
 void TdgBaseGrid::DoDeleteCol(int dataCol, bool byUser) {
   if (OnDeleteCol && NotLoading())
     OnDeleteCol(this, dataCol, byUser);
@@ -2129,6 +2142,9 @@ void TdgCustomGrid::CellLoaded(int dataCol, int dataRow, Variant &value, TdgCont
     DoRowLoaded(dataRow);
   }
   DoCellLoaded(dataCol, dataRow, value);
+  if (const auto *list = dynamic_cast<const TdgComboGrid *>(this))
+    if (auto *owner = dynamic_cast<TdgCustomGrid *>(list->OwnerGrid()))
+      owner->DoComboCellLoaded(const_cast<TdgComboGrid *>(list), dataCol, dataRow, value);
   if (value.isEmpty())
     return;
   if (!CheckCellValue(type, value) && type == ctPicture)

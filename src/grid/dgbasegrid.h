@@ -449,6 +449,9 @@ public:
   virtual void DoRowCountChanged(int oldCount, int newCount);
   virtual void DoRowMoved(int toDisplayRow, int count, bool byUser);
   virtual void DoDeleteCol(int dataCol, bool byUser);
+  virtual void DoInsertCol(int dataCol, bool byUser);
+  // Called as each paint begins.
+  virtual void PaintStarting() {}
   virtual void DoColMoved(int toDisplayCol, int count, bool byUser);
   virtual void DoColChanged(int oldCol, int newCol);
   virtual bool DoStartCellEdit(int dataCol, int dataRow) = 0;
@@ -802,6 +805,11 @@ public:
   int ColumnAt(int x) const;
   int RowAt(int y) const;
   bool PointOnCellButton(int x, int y, int displayRow, int displayCol);
+  // As PointOnCellButton, but a drop-down-list cell is a button all over.
+  bool PointOnClickButton(int x, int y, int displayRow, int displayCol);
+  // A cell that takes only what its drop-down list offers: no free text,
+  // typing searches the list.
+  bool ListOnlyCell(int dataCol, int dataRow);
   TdgButtonType EffectiveButtonType(int dataCol, int dataRow);
   TdgCustomButton *GetCellButton(int displayCol, TdgButtonType type);
   TdgSelectionPattern &SelectionPattern() { return FSelectionPattern; }
@@ -858,6 +866,7 @@ public:
   TdgRowEvent OnInsertRow;
   TdgRowEvent OnDeleteRow;
   TdgRowEvent OnDeleteCol;
+  TdgRowEvent OnInsertCol;
   TdgMovedEvent OnColMoved;
   TdgResizedEvent OnColResized;
   TdgResizedEvent OnRowResized;
@@ -1224,7 +1233,11 @@ public:
   // One step of a spin button on the current cell.
   virtual void SpinCurrentCell(int dataCol, int dataRow, TdgSpinButton button);
   void SelectAllRows(bool byMouse);
+  // Reset the flagged properties (bits of resetBit) of every column, row or
+  // cell property object.
+  virtual void ResetColProperties(std::uint32_t flags);
   virtual void ResetRowProperties(std::uint32_t flags);
+  virtual void ResetCellProperties(std::uint32_t flags);
 
   // Keys are ignored while this is above 0; raised and lowered in pairs.
   void SuspendKeys() { ++FKeySuspend; }
@@ -1736,6 +1749,8 @@ public:
     if (OnGetDrawInfo)
       OnGetDrawInfo(this, dataCol, dataRow, info);
   }
+
+  void PaintStarting() override { LastLoadedRow = -1; }
 
   // The data row for which the row-loaded event fired last; a paint starts
   // it afresh.

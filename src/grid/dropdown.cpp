@@ -87,8 +87,14 @@ void TdgBaseGrid::InitComboGrid(TdgComboGrid &list) {
   list.SetCols(1);
   list.SetRowSelectMode(rsSingle);
   list.SetGridMode(gmListBox);
+  list.SetRowChangedIndicator(riAutoReset);
+  list.SetColSelectMode(csNone);
   list.SetRowMoving(false);
+  list.SetColMoving(false);
+  list.SetAlwaysShowEditor(true);
   list.SetAlwaysShowFocus(false);
+  list.SetResizeCols(rcNone);
+  list.SetResizeRows(rrNone);
   list.SetFocusBorder(fbDot);
   list.SetHeadingOn(false);
   list.SetRowBarOn(false);
@@ -256,7 +262,10 @@ int TdgBaseGrid::DropDownHeight(int rows) {
   int h = BorderStyle() == bsSingle ? 2 * frameWidth() : 0;
   if (HeadingOn())
     h += HeadingHeight();
-  return h + DefaultRowHeight() * std::max(1, std::min(rows, Rows()));
+  int shown = 0;
+  for (int r = 1; r <= Rows() && shown < rows; ++r)
+    shown += RowHeights(GetDisplayRowOf(r)) > 0 ? 1 : 0;
+  return h + DefaultRowHeight() * std::max(1, shown);
 }
 
 void TdgBaseGrid::SizeDropDown(TdgComboGrid &list, bool force) {
@@ -330,14 +339,22 @@ Variant TdgBaseGrid::ComboValue(int valueCol) {
   const int listRow = list->GetCurrentDataRow();
   if (listRow < 1)
     return {};
+  if (!list->SelectFixed() && list->Row() < list->FixedRows())
+    return {};
   const int col = GetCurrentDataCol(), row = GetCurrentDataRow();
   Variant value;
   DoComboGetValue(list, col, row, listRow, value);
   if (value.isEmpty() && valueCol > 0)
     value = list->GetCell(valueCol, listRow);
   const TdgControlType type = CellControlType(col, row);
-  if (value.isEmpty() && list->StoreData() && type == ctText)
-    value = Variant(std::string());
+  if (value.isEmpty() && list->StoreData()) {
+    if (type == ctText)
+      value = Variant(std::string());
+    else if (type == ctCheck)
+      value = Variant(std::int32_t(2));
+    else if (type == ctPicture)
+      value = Variant(std::int32_t(0));
+  }
   if (type == ctText && !value.isEmpty() && !value.isNull() && value.type() != varString)
     value = Variant(value.toString());
   return value;
@@ -458,7 +475,7 @@ void TdgBaseGrid::DropDownPress(QMouseEvent &e) {
   const bool openCell = col == DisplayColOf(FComboCol) && row == GetDisplayRowOf(FComboRow);
   if (openCell && e.button() == Qt::LeftButton) {
     // The open cell's button closes the list; anywhere else in it keeps it.
-    if (PointOnCellButton(p.x(), p.y(), row, col))
+    if (PointOnClickButton(p.x(), p.y(), row, col))
       CloseComboDropDown();
     return;
   }
@@ -519,7 +536,8 @@ bool TdgBaseGrid::ComboKeyToValue(char ch) {
   const int col = GetCurrentDataCol(), row = GetCurrentDataRow();
   if (col < 1 || row < 1 || static_cast<unsigned char>(ch) < 32 ||
       EffectiveButtonType(col, row) != btCombo || !CellEditable(col, row) ||
-      &ControlForType(CellControlType(col, row)) != FDefaultControl.get())
+      (&ControlForType(CellControlType(col, row)) != FDefaultControl.get() &&
+       !ListOnlyCell(col, row)))
     return false;
   const bool open = ComboOpen();
   if (!open) {

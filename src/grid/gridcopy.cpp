@@ -217,6 +217,31 @@ void TdgBaseGrid::CopySelection(const TdgBaseGrid &source, TdgPropKinds kinds) {
     FSelectChanged[stRows] = true;
   FColSelection.SetSize(ColCount());
   FRowSelection.SetSize(RowCount());
+  const bool sourceRange = source.FGridStatus == gsCellRange;
+  if ((kinds & pkCells) && (sourceRange || FGridStatus == gsCellRange)) {
+    const auto fits = [this](TGridCoord c) {
+      return c.X >= 1 && c.X < ColCount() && c.Y >= 1 && c.Y < RowCount();
+    };
+    const TGridRect old = Selection();
+    if (sourceRange && fits(source.FAnchor) && fits(source.FCurrent)) {
+      FCurrent = source.FCurrent;
+      FAnchor = source.FAnchor;
+    } else {
+      FAnchor = FCurrent;
+    }
+    if (Selection() != old)
+      FSelectChanged[stCells] = true;
+    InvalidateGrid();
+  }
+  // What is selected now decides the selection kind, whatever it was.
+  TdgGridStatus kind = gsNothing;
+  if (FColSelection.Count > 0)
+    kind = gsColsSelected;
+  else if (FRowSelection.Count > 0)
+    kind = gsRowsSelected;
+  else if ((kinds & pkCells) ? sourceRange : FGridStatus == gsCellRange)
+    kind = gsCellRange;
+  ChangeGridStatus(kind);
   ReportGridStatus();
   FireSelectChanged(false);
 }

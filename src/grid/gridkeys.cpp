@@ -318,8 +318,10 @@ void TdgBaseGrid::PlaceEditor() {
   FPendingShow = false;
   FHiddenForScrolling = false;
   const bool mayShow = EditorMayShow();
-  const TdgControlType type =
-      mayShow ? CellControlType(GetCurrentDataCol(), GetCurrentDataRow()) : ctNone;
+  // A drop-down-list cell has no editor: its text only ever comes from the list.
+  const TdgControlType type = mayShow && !ListOnlyCell(GetCurrentDataCol(), GetCurrentDataRow())
+                                  ? CellControlType(GetCurrentDataCol(), GetCurrentDataRow())
+                                  : ctNone;
   TdgCustomGridControl &control = ControlForType(type);
   if (FActiveControl != &control) {
     HideControl(*FActiveControl);

@@ -256,6 +256,30 @@ bool TdgBaseGrid::PointOnCellButton(int x, int y, int displayRow, int displayCol
   return x > left && x <= cell.Right && y >= cell.Top && y <= bottom;
 }
 
+bool TdgBaseGrid::ListOnlyCell(int dataCol, int dataRow) {
+  const TdgButtonType type = EffectiveButtonType(dataCol, dataRow);
+  return (type == btCombo || type == btDateTimeDropDown || type == btDateTimePopup) &&
+         CellDropDownStyle(dataCol, dataRow) == ddDropDownList;
+}
+
+bool TdgBaseGrid::PointOnClickButton(int x, int y, int displayRow, int displayCol) {
+  if (PointOnCellButton(x, y, displayRow, displayCol))
+    return true;
+  if (displayRow < 1 || displayCol < 1 || FGridMode == gmListBox || FGridMode == gmBrowse)
+    return false;
+  const int dataCol = DataColAt(displayCol);
+  const int dataRow = DataRowAt(displayRow);
+  const TdgButtonType type = EffectiveButtonType(dataCol, dataRow);
+  if ((type != btCombo && type != btDateTimeDropDown) ||
+      CellDropDownStyle(dataCol, dataRow) != ddDropDownList || !CellEditable(dataCol, dataRow))
+    return false;
+  if (x < 0 || y < 0 || x >= ClientWidth() || y >= ClientHeight())
+    return false;
+  const TRect cell = GetPaintCellRect(displayCol, displayRow);
+  return !IsRectEmpty(cell) && x >= cell.Left && x <= cell.Right && y >= cell.Top &&
+         y <= cell.Bottom;
+}
+
 bool TdgBaseGrid::ScrollBarNeeded(bool vertical, int extent) const {
   const TScrollStyle bars = ScrollBars();
   if (bars == ssNone || (vertical ? bars == ssHorizontal : bars == ssVertical))

@@ -242,6 +242,8 @@ TdgBaseGrid::TdgCursorKind TdgBaseGrid::GetCursor(int x, int y) {
     return SelectableByMouse(col, row) && !insertRow ? crCellSelect : crGrid;
   const int dataCol = DataColAt(col), dataRow = DataRowAt(row);
   if ((FGridMode == gmEdit || FGridMode == gmEditInsert) && CellEditable(dataCol, dataRow)) {
+    if (ListOnlyCell(dataCol, dataRow))
+      return crGrid;
     switch (CellControlType(dataCol, dataRow)) {
     case ctText:
       return FAlwaysShowEditor && !PointOnCellButton(x, y, row, col) ? crIBeam : crGrid;
@@ -333,7 +335,7 @@ void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
   int index = 0, line = 0;
   const TdgMouseStatus border = BorderAt(x, y, index, line);
   FDownCell = QPoint(col, row);
-  const bool onButton = col >= 1 && row >= 1 && PointOnCellButton(x, y, row, col);
+  const bool onButton = col >= 1 && row >= 1 && PointOnClickButton(x, y, row, col);
   const bool onHeadingButton = row == 0 && col >= 1 && MouseOnHeading(x, y, col);
   if (shift.has(ssDouble) && !onButton && (!onHeadingButton || border != msNothing)) {
     if (border != msNothing) {
@@ -612,7 +614,14 @@ void TdgBaseGrid::SelectAllRows(bool byMouse) {
     SetMouseStatus(msSelectAll);
   ClearRange();
   ClearColSelection();
-  if (byMouse && FRowSelection.Count >= Rows()) {
+  // Hidden rows are never selected: every row shown selected counts as all.
+  int shown = Rows();
+  if (byMouse && FRowSelection.Count < shown && (FVisibleRows.Active() || FVisibleRowsDeferred)) {
+    shown = 0;
+    for (int r = 1; r <= Rows(); ++r)
+      shown += RowHeights(r) > 0 ? 1 : 0;
+  }
+  if (byMouse && FRowSelection.Count >= shown) {
     ClearRowSelection();
     if (FGridStatus == gsRowsSelected)
       ChangeGridStatus(gsNothing);
@@ -705,7 +714,7 @@ void TdgBaseGrid::ButtonRelease(int col, int row, int x, int y) {
   const int dataCol = DataColAt(pressedCol), dataRow = DataRowAt(heldRow);
   const TdgButtonType type = EffectiveButtonType(dataCol, dataRow);
   const bool onButton =
-      col == pressedCol && row == heldRow && PointOnCellButton(x, y, row, col) &&
+      col == pressedCol && row == heldRow && PointOnClickButton(x, y, row, col) &&
       (type != btVertSpin && type != btHorzSpin ? true : SpinPartAt(col, row, x, y) == FHeldPart);
   const bool dropDown = type == btCombo || type == btDateTimeDropDown || type == btDateTimePopup;
   const bool spin = type == btVertSpin || type == btHorzSpin;
@@ -1130,15 +1139,31 @@ void TdgBaseGrid::SpinCurrentCell(int dataCol, int dataRow, TdgSpinButton button
     step = -step;
   std::string text = editor.Text();
   if (text.empty())
-    text = "0";
+    text.assign(1, '0');
   std::size_t start = 0, length = 0;
   std::string number;
   const std::size_t caret =
       std::min<std::size_t>(static_cast<std::size_t>(editor.CaretPos()), text.size());
   if (!IncrementNumberText(text, caret, start, length, number, step))
     return;
-  // The text keeps what lies around the number.
-  const std::string result = text.substr(0, start) + number + text.substr(start + length);
+  // The text keeps what lies around the number, as far as the cell's mask
+  // allows: then only what lies before it, then the number alone.
+  std::string result = text.substr(0, start) + number + text.substr(start + length);
+  if (TdgMaskDefinition *mask = MaskDefinitionFor(dataCol, dataRow)) {
+    const auto fits = [mask](const std::string &candidate) {
+      std::string append;
+      return mask->CheckWhole(candidate, append);
+    };
+    if (!fits(result)) {
+      result = text.substr(0, start) + number;
+      if (!fits(result)) {
+        result = number;
+        start = 0;
+        if (!fits(result))
+          return;
+      }
+    }
+  }
   if (result.empty() || result == editor.Text())
     return;
   Variant value(result);
@@ -1175,23 +1200,62 @@ void TdgBaseGrid::SpinPictureCell(int dataCol, int dataRow, TdgSpinButton button
 
 // ------------------------------------------------------- resetting rows
 
+void TdgBaseGrid::ResetColProperties(std::uint32_t flags) {
+  BeginUpdate();
+  ScopeExit unlock{[this] { EndUpdate(); }};
+  if (flags & resetBit(pnColSelected))
+    ClearColSelection();
+  const bool allSized = FResizeCols == rcAll;
+  const std::uint32_t own = allSized ? flags & ~resetBit(pnWidth) : flags;
+  for (int dataCol = 1; dataCol <= Cols(); ++dataCol)
+    if (TdgCol *col = FColStore->Item(dataCol))
+      col->ResetProperties(own);
+  if ((flags & resetBit(pnWidth)) && allSized) {
+    HideCellEditor();
+    for (int dataCol = 1; dataCol <= Cols(); ++dataCol)
+      if (TdgCol *col = FColStore->Item(dataCol))
+        col->SetWidth(DefaultColWidth());
+    PlaceEditor();
+  }
+  InvalidateGrid();
+}
+
 void TdgBaseGrid::ResetRowProperties(std::uint32_t flags) {
   BeginUpdate();
   ScopeExit unlock{[this] { EndUpdate(); }};
-  if (flags & 512)
+  if (flags & resetBit(pnColSelected))
     ClearRowSelection();
-  if (flags & 4) {
-    // Every row without an object of its own goes back to its data place.
-    for (int dataRow = 1; dataRow <= Rows(); ++dataRow)
-      if (!RowObject(dataRow) && GetDisplayRowOf(dataRow) != dataRow)
-        SetDisplayRowOf(dataRow, dataRow);
+  const std::uint32_t own = FResizeRows == rrAll ? flags & ~resetBit(pnHeight) : flags;
+  for (int dataRow = 1; dataRow <= Rows(); ++dataRow) {
+    if (TdgRow *row = FRowStore->Item(dataRow)) {
+      row->ResetProperties(own);
+      FRowStore->ReleaseIfDefault(dataRow);
+    } else if ((flags & resetBit(pnDisplayIndex)) && GetDisplayRowOf(dataRow) != dataRow) {
+      // A row without an object of its own goes back to its data place.
+      SetDisplayRowOf(dataRow, dataRow);
+    }
   }
-  if (flags & 2048)
+  if (flags & resetBit(pnRowSelected))
     std::fill(FRowChangedMarks.begin(), FRowChangedMarks.end(), false);
-  if ((flags & 16) && FResizeRows == rrAll) {
+  if ((flags & resetBit(pnHeight)) && FResizeRows == rrAll) {
     HideCellEditor();
     SetDefaultRowHeight(14);
   }
+  InvalidateGrid();
+}
+
+void TdgBaseGrid::ResetCellProperties(std::uint32_t flags) {
+  BeginUpdate();
+  ScopeExit unlock{[this] { EndUpdate(); }};
+  if ((flags & resetBit(pnColSelected)) && FGridStatus == gsCellRange) {
+    ClearRange();
+    FireSelectChanged(false);
+    ReportGridStatus();
+    FEditorCol = FEditorRow = -1;
+    PlaceEditor();
+  }
+  FCellProps.ResetAll(flags, true);
+  DropCellCache();
   InvalidateGrid();
 }
 

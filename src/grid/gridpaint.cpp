@@ -82,6 +82,7 @@ void TdgBaseGrid::paintEvent(QPaintEvent *e) {
   }
   FPaintRect =
       TRect{e->rect().left(), e->rect().top(), e->rect().right() + 1, e->rect().bottom() + 1};
+  PaintStarting();
   TCustomGrid_dg::paintEvent(e);
   // An editor placed while painting was locked shows once the cells it
   // covers are drawn; widgets are not shown from inside a paint.

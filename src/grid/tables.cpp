@@ -30,14 +30,24 @@ void TdgGridCols::Resize(int oldCount, int newCount) {
   }
 }
 
+namespace {
+
+// Moves the n items at from so that they start at to, the others closing
+// up behind them; the callers have checked both blocks lie inside.
+template <class Array> void rotateBlock(Array &array, int from, int to, int n) {
+  if (from < to)
+    std::rotate(array.begin() + from, array.begin() + from + n, array.begin() + to + n);
+  else
+    std::rotate(array.begin() + to, array.begin() + from, array.begin() + from + n);
+}
+
+} // namespace
+
 void TdgGridCols::MoveItems(int from, int to, int n) {
   const int count = Count();
   if (n <= 0 || from == to || from < 0 || to < 0 || from + n > count || to + n > count)
     return;
-  if (from < to)
-    std::rotate(items_.begin() + from, items_.begin() + from + n, items_.begin() + to + n);
-  else
-    std::rotate(items_.begin() + to, items_.begin() + from, items_.begin() + from + n);
+  rotateBlock(items_, from, to, n);
 }
 
 TdgCol *TdgGridCols::ColByIndexOrName(const Variant &index) {
@@ -111,16 +121,10 @@ void TdgGridRows::MoveItems(int from, int to, int n) {
   const int count = Count();
   if (n <= 0 || from == to || from < 0 || to < 0 || from + n > count || to + n > count)
     return;
-  const auto moveBlock = [&](auto &array) {
-    if (from < to)
-      std::rotate(array.begin() + from, array.begin() + from + n, array.begin() + to + n);
-    else
-      std::rotate(array.begin() + to, array.begin() + from, array.begin() + from + n);
-  };
-  moveBlock(items_);
-  moveBlock(rowIds_);
+  rotateBlock(items_, from, to, n);
+  rotateBlock(rowIds_, from, to, n);
   if (displayRows_)
-    moveBlock(*displayRows_);
+    rotateBlock(*displayRows_, from, to, n);
   for (int i = std::min(from, to); i < std::max(from, to) + n; ++i)
     if (items_[i])
       items_[i]->setDataRow(i);

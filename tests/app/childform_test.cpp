@@ -217,6 +217,29 @@ TEST_F(ChildForm, FilesGridRowRules) {
   EXPECT_EQ(grid.GetCell(2, 1).toString(), "None"); // names only: the rules fill the rest
 }
 
+// Subfolders and Action take only their list's values, typed or pasted.
+TEST_F(ChildForm, FilesGridChoicesComeOnlyFromTheirLists) {
+  TdgGrid &grid = form->fileGrid();
+  form->show();
+  form->addFile("/a/*.txt");
+  std::int64_t now = 10000;
+  grid.TickCount = [&] { return now; };
+  grid.SetCurrentDataRow(1);
+  grid.FocusCell(grid.DisplayColOf(2), grid.GetDisplayRowOf(1), true);
+  QTest::keyClicks(&grid, "zzz");
+  EXPECT_EQ(grid.GetCell(2, 1).toString(), "None");
+  now += 2000;
+  QTest::keyClick(&grid, Qt::Key_A);
+  EXPECT_EQ(grid.GetCell(2, 1).toString(), "All");
+  grid.FocusCell(grid.DisplayColOf(3), grid.GetDisplayRowOf(1), true);
+  now += 2000;
+  QTest::keyClick(&grid, Qt::Key_S);
+  EXPECT_EQ(grid.GetCell(3, 1).toString(), "Subtract");
+  QApplication::clipboard()->setText(QStringLiteral("Multiply"));
+  EXPECT_FALSE(grid.CurrentCell().PasteFromClipboard(true));
+  EXPECT_EQ(grid.GetCell(3, 1).toString(), "Subtract");
+}
+
 // The files page's dialogs answer through the runner, the window keeps its
 // size, and a key pressed in a field aims the pattern menu at that field.
 TEST_F(ChildForm, FilesDialogsPlacementAndPatternMenuKeys) {

@@ -308,21 +308,52 @@ TEST(ComboSearch, TypeAheadKeepsTypingWithinTwoSeconds) {
   d.grid->TickCount = [&] { return now; };
   d.grid->GetCol(Variant(2))->SetDropDownStyle(ddDropDownList);
   d.goTo(2, 1);
-  d.grid->OpenComboDropDown(2, 1);
-  d.grid->ComboTypeAhead('b');
+  d.key(Qt::Key_F4);
+  ASSERT_TRUE(d.open());
+  d.key(Qt::Key_B);
   EXPECT_EQ(d.list().GetCurrentDataRow(), 3);
   now += 1900;
-  d.grid->ComboTypeAhead('l');
+  d.key(Qt::Key_L);
   EXPECT_EQ(d.list().GetCurrentDataRow(), 4);
   EXPECT_EQ(d.grid->TypeAhead(), "bl");
   now += 2000;
-  d.grid->ComboTypeAhead('a');
+  d.key(Qt::Key_A);
   EXPECT_EQ(d.grid->TypeAhead(), "a");
   EXPECT_EQ(d.list().GetCurrentDataRow(), 1);
   // The same letter again steps to the next row starting with it.
   now += 2000;
-  d.grid->ComboTypeAhead('a');
+  d.key(Qt::Key_A);
   EXPECT_EQ(d.list().GetCurrentDataRow(), 2);
+}
+
+// A drop-down-list cell takes only its list's values, typed or picked, and
+// a press anywhere in it is a press on its button.
+TEST(ComboSearch, ADropDownListCellTakesOnlyItsListValues) {
+  ComboDialog d({"Add", "Subtract", "Ignore"});
+  std::int64_t now = 10000;
+  d.grid->TickCount = [&] { return now; };
+  GiveDropDownList(*d.grid->GetCol(Variant(2)), {"Add", "Subtract", "Ignore"});
+  d.grid->SetCell(2, 1, Variant("Add"));
+  d.goTo(2, 1);
+  EXPECT_EQ(ShownTextEditor(*d.grid), nullptr) << "no free text";
+  d.key(Qt::Key_Z);
+  d.key(Qt::Key_Z);
+  d.key(Qt::Key_Z);
+  EXPECT_EQ(d.cell(2, 1), "Add") << "nothing in the list starts with zzz";
+  now += 2000;
+  d.key(Qt::Key_S);
+  EXPECT_EQ(d.cell(2, 1), "Subtract");
+  const TRect cell = d.grid->GetPaintCellRect(d.grid->DisplayColOf(2), 2);
+  const QPoint textPart(cell.Left + 5, cell.Top + 3);
+  EXPECT_EQ(d.grid->GetCursor(textPart.x(), textPart.y()), TdgBaseGrid::crGrid);
+  d.clickAt(d.grid->viewport(), textPart);
+  ASSERT_TRUE(d.open()) << "the text part opens the list";
+  now += 2000;
+  d.key(Qt::Key_I);
+  EXPECT_EQ(d.list().GetCurrentDataRow(), 3) << "keys position the open list";
+  d.key(Qt::Key_Return);
+  EXPECT_FALSE(d.open());
+  EXPECT_EQ(d.cell(2, 2), "Ignore");
 }
 
 TEST(ComboSearch, TypingCompletesFromTheListAndPicksWithoutAnEditor) {
@@ -365,6 +396,25 @@ TEST(ComboSettings, NewListsAndTheirDefaults) {
   EXPECT_FALSE(list.RowBarOn());
   EXPECT_EQ(list.RowSelectMode(), rsSingle);
   EXPECT_EQ(list.ScrollBars(), ssVertical);
+  EXPECT_EQ(list.ColSelectMode(), csNone);
+  EXPECT_FALSE(list.ColMoving());
+  EXPECT_EQ(list.ResizeCols(), rcNone);
+  EXPECT_EQ(list.ResizeRows(), rrNone);
+  EXPECT_EQ(list.RowChangedIndicator(), TdgGrid::riAutoReset);
+  // The list's height counts the rows it shows.
+  list.SetRows(3);
+  const int three = list.DropDownHeight(4);
+  list.SetRowVisible(2, false);
+  EXPECT_EQ(list.DropDownHeight(4), three - list.DefaultRowHeight());
+  // Its errors name the owner by the name it has now.
+  grid.SetName("Renamed");
+  list.SetRaiseErrors(true);
+  try {
+    list.GetRowColor(99);
+    ADD_FAILURE() << "no error";
+  } catch (const EInvalidGridOperation &e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Renamed.Combo: ", 0), 0u) << e.what();
+  }
   combo.SetAutoFill(true);
   EXPECT_EQ(combo.AutoSearch(), asTop);
   TdgGridCombo loaded(grid);
@@ -477,7 +527,7 @@ TEST(ComboPlacement, KeptOnTheScreenThatHoldsTheCell) {
 TEST(ComboScreenshots, OpenListsShowSomething) {
   QTemporaryDir folder;
   const std::vector<std::string> files = renderDropDownScreenshots(folder.path().toStdString());
-  EXPECT_EQ(files.size(), 3u);
+  EXPECT_EQ(files.size(), 4u);
   EXPECT_EQ(blankPictures(files), std::vector<std::string>{});
 }
 

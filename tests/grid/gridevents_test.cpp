@@ -1,5 +1,7 @@
+#include "grid/combo.h"
 #include "grid/dgbasegrid.h"
 #include "grid/inplaceedit.h"
+#include "gridsupport/testgrid.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -105,6 +107,39 @@ TEST(GridEvents, LeavingTheGridEndsTheEditOrStays) {
   QApplication::processEvents();
   EXPECT_EQ(exits, 1);
   EXPECT_FALSE(grid->CellEditing());
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+TEST(GridEvents, RowsLoadOncePerPaintCombosReportTheirCellsAndColumnsTheirInsertion) {
+  TdgGrid grid;
+  grid.SetStoreData(true);
+  grid.SetRows(1);
+  int rowsLoaded = 0;
+  grid.OnRowLoaded = [&](TdgBaseGrid *, int) { ++rowsLoaded; };
+  showGrid(grid, 300, 100);
+  const int firstPaint = rowsLoaded;
+  EXPECT_GE(firstPaint, 1);
+  grid.viewport()->repaint();
+  EXPECT_GT(rowsLoaded, firstPaint) << "the next paint loads the row again";
+
+  std::vector<int> combos;
+  grid.OnComboCellLoaded = [&](TdgBaseGrid *, TdgComboGrid *, int, int row, Variant &value) {
+    combos.push_back(row);
+    value = Variant("from owner");
+  };
+  TdgComboGrid &list = *GiveDropDownList(*grid.GetCol(Variant(1)), {"a", "b"}).ComboGrid();
+  EXPECT_EQ(list.GetCell(1, 2).toString(), "from owner");
+  EXPECT_EQ(combos, std::vector<int>{2});
+
+  std::vector<int> inserted;
+  grid.OnInsertCol = [&](TdgBaseGrid *, int col, bool) { inserted.push_back(col); };
+  grid.SetCols(6);
+  EXPECT_EQ(inserted, (std::vector<int>{5, 6}));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "grid/dgbasegrid.h"
+#include "grid/links.h"
 #include "gridsupport/editingscenes.h"
 #include "gridsupport/screenshots.h"
 
@@ -364,7 +365,7 @@ TEST(GridMouse, ResettingRowOrderBringsDataOrderBack) {
 TEST(GridMouse, EditingScreenshotsShowSomething) {
   QTemporaryDir folder;
   const auto files = renderEditingScreenshots(folder.path().toStdString());
-  EXPECT_EQ(files.size(), 6u);
+  EXPECT_EQ(files.size(), 7u);
   EXPECT_EQ(blankPictures(files), std::vector<std::string>{});
 }
 
@@ -439,6 +440,70 @@ TEST(GridMouse, ReadOnlyCellsHaveNoButtonToPress) {
   EXPECT_EQ(m.grid.EffectiveButtonType(2, 2), btCombo) << "ReadOnlyButton on: shown";
   m.grid.SetReadOnlyButton(false);
   EXPECT_EQ(m.grid.EffectiveButtonType(2, 2), btNone);
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// At most two digits.
+struct TwoDigits : TdgMaskDefinition {
+  bool Active() const override { return true; }
+  bool CheckOnEnd() const override { return false; }
+  bool Check(const std::string &, std::string &, int, int, int) override { return true; }
+  bool CheckWhole(const std::string &text, std::string &) override {
+    return text.size() <= 2 && text.find_first_not_of("0123456789") == std::string::npos;
+  }
+};
+
+struct TwoDigitDefs : TdgMaskDefsComponent {
+  TwoDigits mask;
+  void RegisterLink(TdgMaskLink *link) override { link->component_ = this; }
+  void UnregisterLink(TdgMaskLink *link) override { link->component_ = nullptr; }
+  Variant FindMask(const Variant &) override { return {}; }
+  TdgMaskDefinition *FindDefinition(std::string_view) override { return &mask; }
+};
+
+TEST(GridMouse, ASpinStepThatTheMaskRefusesChangesNothing) {
+  Mouse m;
+  TwoDigitDefs defs;
+  m.grid.SetMaskDefs(&defs);
+  TdgCol *col = m.grid.GetCol(Variant(std::int32_t(1)));
+  col->SetButtonType(btVertSpin);
+  col->SetMaskName("two");
+  m.grid.SetCell(1, 1, Variant("98"));
+  m.grid.PlaceEditor();
+  m.grid.SpinCurrentCell(1, 1, sbUp);
+  EXPECT_EQ(m.grid.GetCell(1, 1).toString(), "99");
+  m.grid.SpinCurrentCell(1, 1, sbUp);
+  EXPECT_EQ(m.grid.GetCell(1, 1).toString(), "99") << "100 fits nowhere";
+  m.grid.SetMaskDefs(nullptr);
+}
+
+// Every row shown selected is every row, whatever is hidden.
+TEST(GridMouse, TheCornerDeselectsWhenEveryShownRowIsSelected) {
+  Mouse m;
+  m.grid.SetRowVisible(3, false);
+  m.click(QPoint(5, 5));
+  EXPECT_EQ(m.grid.RowSelection().Count, 5);
+  m.click(QPoint(5, 5));
+  EXPECT_EQ(m.grid.RowSelection().Count, 0);
+}
+
+TEST(GridMouse, ResetsReachColumnRowAndCellObjects) {
+  Mouse m;
+  m.grid.GetCol(Variant(std::int32_t(1)))->SetColor(0x0000FF);
+  m.grid.SetRowColor(2, 0x00FF00);
+  m.grid.SetCellProperty(3, 3, pnColor, Variant(std::int32_t(0xFF0000)));
+  m.grid.ResetRowProperties(0xFFFFFFFF);
+  EXPECT_EQ(m.grid.GetRowColor(2), clNone);
+  EXPECT_EQ(m.grid.RowStore().Item(2), nullptr) << "a row back at its defaults is freed";
+  m.grid.ResetColProperties(resetBit(pnColor));
+  EXPECT_EQ(m.grid.GetCol(Variant(std::int32_t(1)))->Color(), clNone);
+  m.grid.ResetCellProperties(resetBit(pnColor));
+  EXPECT_EQ(m.grid.GetCellProperty(3, 3, pnColor).toInteger(), clNone);
 }
 
 } // namespace

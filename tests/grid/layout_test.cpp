@@ -49,6 +49,23 @@ TEST(GridCopy, ColumnsOnlyTakeColumnsAndKeepTheRest) {
   EXPECT_EQ(target.Name(), "Target");
 }
 
+// After a copy the grid status says what is selected now, so editing is
+// refused only while something is.
+TEST(GridCopy, TheCopiedSelectionDecidesTheStatus) {
+  TdgGrid source, target;
+  fill(source);
+  fill(target);
+  target.SelectRows(2, 3);
+  ASSERT_EQ(target.GridStatus(), gsRowsSelected);
+  target.Assign(source);
+  EXPECT_EQ(target.GridStatus(), gsNothing);
+  EXPECT_TRUE(target.EditingAllowed());
+  source.SelectCols(1, 1);
+  target.Assign(source);
+  EXPECT_EQ(target.GridStatus(), gsColsSelected);
+  EXPECT_FALSE(target.EditingAllowed());
+}
+
 TEST(GridCopy, AssignTakesValuesAndOrderButNoHandlers) {
   TdgGrid source, target;
   fill(source);

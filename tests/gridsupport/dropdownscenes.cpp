@@ -65,6 +65,12 @@ std::vector<std::string> renderDropDownScreenshots(const std::string &folder) {
     grid.ComboTypeAhead('b');
     grid.ComboTypeAhead('l');
   });
+  // A drop-down-list cell takes what its typed key finds, with no editor.
+  shoot("dropdown-list-cell-typed", [](TdgGrid &grid) {
+    grid.CloseComboDropDown(false);
+    char key = 'e';
+    grid.KeyPress(key);
+  });
   {
     TdgGrid grid;
     grid.SetName("Grid1");

@@ -59,6 +59,15 @@ std::vector<std::string> renderEditingScreenshots(const std::string &folder) {
     const TRect cell = grid.GetPaintCellRect(3, 2);
     QTest::mousePress(grid.viewport(), Qt::LeftButton, {}, QPoint(cell.Right - 3, cell.Top + 2));
   });
+  shoot("editing-spin-column", [](TdgGrid &grid) {
+    TdgCol *col = grid.GetCol(Variant(std::int32_t(3)));
+    col->SetButtonType(btVertSpin);
+    col->SetSpinIncrement(5);
+    for (int r = 1; r <= 12; ++r)
+      grid.SetCell(3, r, Variant(std::to_string(r * 10)));
+    grid.FocusCell(3, 2, true);
+    grid.SpinCurrentCell(3, 2, sbUp);
+  });
   shoot("editing-sizing-line", [](TdgGrid &grid) {
     const int edge = grid.ColumnLeft(2) + grid.ColWidths(2) - 1;
     QTest::mousePress(grid.viewport(), Qt::LeftButton, {}, QPoint(edge, 5));
