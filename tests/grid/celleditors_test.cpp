@@ -85,7 +85,7 @@ TEST(GridEditBox, TypingKeepsToMaxLengthAndTheCodePage) {
   EXPECT_TRUE(e.lastInserted);
 
   Editor u("");
-  for (const QString text : {QString("a"), QString(QChar(0x03A9)), QString("b")}) {
+  for (const QString &text : {QString("a"), QString(QChar(0x03A9)), QString("b")}) {
     QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
     QApplication::sendEvent(u.box, &key);
   }
