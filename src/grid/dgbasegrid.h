@@ -840,7 +840,17 @@ public:
                       int screenHeight = 1 << 20);
   // The delay an automatic scroll step waits at this distance.
   int AutoScrollDelay(int distance, int zone) const;
-  void ChangeScale(int multiplier, int divisor);
+  // Scales by multiplier / divisor while AutoScale is on: with sfHeight the
+  // heading, the default and own row heights, with sfWidth the row bar, the
+  // default and own column widths, with sfFont the grid's font and the own
+  // fonts of columns, rows and cells; the lists of combo drop-downs follow.
+  enum TdgScalingFlag : std::uint8_t { sfWidth = 1, sfHeight = 2, sfFont = 4 };
+  void ChangeScale(int multiplier, int divisor, std::uint8_t flags = sfWidth | sfHeight | sfFont);
+  // The logical dots per inch of the screen the grid is on. Qt draws fonts
+  // in points at that density but keeps sizes in pixels, so a move to a
+  // screen of another density scales the sizes, not the fonts.
+  virtual int ScreenDpi() const { return logicalDpiY(); }
+  void FollowScreenScale();
   bool AutoScale() const { return FAutoScale; }
   void SetAutoScale(bool value) { FAutoScale = value; }
 
@@ -1554,6 +1564,8 @@ private:
   bool FSpinConnected = false;
   QTimer FSpinTimer;
   int FScaling = 0;
+  int FScreenDpi = 0; // of the screen the grid was last shown on; 0 before
+  void ScaleBy(int multiplier, int divisor, std::uint8_t flags);
   int FCopying = 0;
   TdgDropDownForm *FDropDownForm = nullptr;
   std::unique_ptr<TdgCombo> FCombo;

@@ -3,6 +3,7 @@
 // in the visible lists are found by search, so nothing here walks all rows.
 #include "classlib/scopeexit.h"
 #include "grid/colrow.h"
+#include "grid/combo.h"
 #include "grid/dgbasegrid.h"
 #include "grid/inplaceedit.h"
 
@@ -1127,24 +1128,82 @@ bool TdgBaseGrid::SyncSizes(bool rows) {
 
 // ------------------------------------------------------------------ scaling
 
-void TdgBaseGrid::ChangeScale(int multiplier, int divisor) {
+void TdgBaseGrid::ChangeScale(int multiplier, int divisor, std::uint8_t flags) {
   if (!FAutoScale || multiplier == divisor || divisor == 0)
     return;
+  ScaleBy(multiplier, divisor, flags);
+}
+
+void TdgBaseGrid::ScaleBy(int multiplier, int divisor, std::uint8_t flags) {
   ++FScaling;
   ScopeExit done{[this] { --FScaling; }};
   BeginUpdate();
-  SetHeadingHeight(mulDiv(HeadingHeight(), multiplier, divisor));
-  SetRowBarWidth(mulDiv(RowBarWidth(), multiplier, divisor));
-  FRequestedDefaultRowHeight = mulDiv(FRequestedDefaultRowHeight, multiplier, divisor);
-  SetDefaultRowHeight(mulDiv(DefaultRowHeight(), multiplier, divisor));
-  SetDefaultColWidth(mulDiv(DefaultColWidth(), multiplier, divisor));
-  for (int c = 1; c <= Cols(); ++c)
-    if (TdgCol *col = FColStore->Item(c))
-      col->SetWidth(mulDiv(col->Width(), multiplier, divisor));
-  for (int r = 1; r <= Rows(); ++r)
-    if (TdgRow *row = FRowStore->RowObject(r))
-      row->SetHeight(mulDiv(row->Height(), multiplier, divisor));
-  EndUpdate();
+  ScopeExit update{[this] { EndUpdate(); }};
+  auto scaled = [&](int value) { return mulDiv(value, multiplier, divisor); };
+  auto scaleFont = [&](TFont *font) {
+    if (font)
+      font->SetSize(scaled(font->Size()));
+  };
+  auto scaleCombo = [&](TdgCombo *combo) {
+    if (combo && combo->ComboGrid())
+      static_cast<TdgBaseGrid &>(*combo->ComboGrid()).ScaleBy(multiplier, divisor, flags);
+  };
+  if (flags & sfFont) {
+    scaleFont(&FFont);
+    if (!FHeadingParentFont)
+      scaleFont(&FHeadingFont);
+  }
+  if (flags & sfHeight) {
+    SetHeadingHeight(scaled(HeadingHeight()));
+    FRequestedDefaultRowHeight = scaled(FRequestedDefaultRowHeight);
+    SetDefaultRowHeight(scaled(DefaultRowHeight()));
+  }
+  if (flags & sfWidth) {
+    SetRowBarWidth(scaled(RowBarWidth()));
+    SetDefaultColWidth(scaled(DefaultColWidth()));
+  }
+  for (int c = 1; c <= Cols(); ++c) {
+    TdgCol *col = FColStore->Item(c);
+    if (!col)
+      continue;
+    if (flags & sfWidth)
+      col->SetWidth(scaled(col->Width()));
+    if ((flags & sfFont) && !col->ParentFont() && col->OwnFont())
+      scaleFont(col->Font());
+    if ((flags & sfFont) && !col->HeadingParentFont() && col->OwnHeadingFont())
+      scaleFont(col->HeadingFont());
+    scaleCombo(col->Combo());
+  }
+  for (int r = 1; r <= Rows(); ++r) {
+    TdgRow *row = FRowStore->RowObject(r);
+    if (!row)
+      continue;
+    if (flags & sfHeight)
+      row->SetHeight(scaled(row->Height()));
+    if ((flags & sfFont) && !row->ParentFont() && row->OwnFont())
+      scaleFont(row->Font());
+    scaleCombo(row->Combo());
+  }
+  const std::function<void(const TdgSetNode *)> scaleCells = [&](const TdgSetNode *node) {
+    if (!node)
+      return;
+    auto *element = static_cast<TdgCellElement *>(const_cast<TdgSetNode *>(node)->GetData());
+    if ((flags & sfFont) && !element->GetProp(pnParentFont, 0).toBoolean())
+      scaleFont(element->Font());
+    scaleCombo(element->Combo());
+    scaleCells(node->Left);
+    scaleCells(node->Right);
+  };
+  scaleCells(FCellProps.Root());
+  scaleCombo(FCombo.get());
+}
+
+void TdgBaseGrid::FollowScreenScale() {
+  const int dpi = ScreenDpi();
+  if (FScreenDpi > 0 && dpi > 0 && dpi != FScreenDpi)
+    ChangeScale(dpi, FScreenDpi, sfWidth | sfHeight);
+  if (dpi > 0)
+    FScreenDpi = dpi;
 }
 
 } // namespace marrowen

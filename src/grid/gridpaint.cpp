@@ -711,7 +711,8 @@ int TdgBaseGrid::GridTextHeight() {
 }
 
 TPoint TdgBaseGrid::CellTextExtent(int dataCol, int dataRow) {
-  if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow > Rows() ||
+  if (!CheckIndex(TdgIndexKind::Column, dataCol, 1, Cols()) ||
+      !CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1) ||
       CellControlType(dataCol, dataRow) != ctText)
     return {};
   std::string text;

@@ -158,6 +158,14 @@ void TdgBaseGrid::changeEvent(QEvent *e) {
 }
 
 bool TdgBaseGrid::event(QEvent *e) {
+  if (e->type() == QEvent::Show && FScreenDpi == 0)
+    FScreenDpi = ScreenDpi();
+  if (e->type() == QEvent::ScreenChangeInternal
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+      || e->type() == QEvent::DevicePixelRatioChange
+#endif
+  )
+    FollowScreenScale();
   // The editors show the grid's own cursor over the cell they cover.
   if (e->type() == QEvent::CursorChange) {
     if (FEditControl)

@@ -1,4 +1,5 @@
 #include "grid/colrow.h"
+#include "grid/combo.h"
 #include "grid/dgbasegrid.h"
 #include "gridsupport/datagridscenes.h"
 
@@ -273,6 +274,46 @@ TEST(GridLayout, SizesThroughDefaultsAndScaling) {
   EXPECT_EQ(s.grid.ColWidths(2), 100);
 }
 
+// A grid told which screen density it stands on.
+struct DensityGrid : TdgGrid {
+  int dpi = 96;
+  int ScreenDpi() const override { return dpi; }
+};
+
+// Scaling takes own fonts and the lists of drop-downs along; a move to a
+// screen of another density scales the sizes once, and leaves the fonts,
+// which follow the density themselves.
+TEST(GridLayout, ScalingTakesOwnFontsAndListsAlongAndFollowsTheScreen) {
+  DensityGrid grid;
+  grid.SetRows(3);
+  TFont big;
+  big.SetSize(10);
+  grid.GetCol(Variant(1))->SetFont(&big);
+  grid.SetRowFont(2, &big);
+  grid.SetCellFont(3, 3, &big);
+  TdgComboGrid &list = *grid.GetCol(Variant(2))->EnsureCombo().ComboGrid();
+  list.SetDefaultRowHeight(14);
+  grid.SetAutoScale(true);
+  grid.ChangeScale(3, 2);
+  EXPECT_EQ(grid.Font().Size(), 12);
+  EXPECT_EQ(grid.GetCol(Variant(1))->Font()->Size(), 15);
+  EXPECT_EQ(grid.GetRowFont(2)->Size(), 15);
+  EXPECT_EQ(grid.GetCellFont(3, 3)->Size(), 15);
+  EXPECT_EQ(list.DefaultRowHeight(), 21);
+
+  showDataGrid(grid, 400, 300);
+  const int rowHeight = grid.DefaultRowHeight(), colWidth = grid.GetCol(Variant(1))->Width();
+  grid.dpi = 192;
+  QEvent moved(QEvent::ScreenChangeInternal);
+  QApplication::sendEvent(&grid, &moved);
+  EXPECT_EQ(grid.DefaultRowHeight(), 2 * rowHeight);
+  EXPECT_EQ(grid.GetCol(Variant(1))->Width(), 2 * colWidth);
+  EXPECT_EQ(list.DefaultRowHeight(), 42);
+  EXPECT_EQ(grid.GetRowFont(2)->Size(), 15);
+  QApplication::sendEvent(&grid, &moved);
+  EXPECT_EQ(grid.DefaultRowHeight(), 2 * rowHeight) << "the same screen again changes nothing";
+}
+
 TEST(GridLayout, FixedCountsAndLines) {
   Laid l(4, 10);
   l.grid.SetFixedColCount(-1);
@@ -353,7 +394,17 @@ TEST(GridLayout, CellTextExtent) {
   EXPECT_GT(plain.X, wrapped.X);
   EXPECT_GT(wrapped.Y, plain.Y);
   EXPECT_EQ(plain.Y, l.grid.GridTextHeight());
-  EXPECT_EQ(l.grid.CellTextExtent(9, 1).X, 0); // out of range
+  for (const auto &[col, row, error] : {std::tuple{9, 1, "Grid1: Column index 9 out of range"},
+                                        std::tuple{1, 0, "Grid1: Row index 0 out of range"}}) {
+    try {
+      l.grid.CellTextExtent(col, row);
+      ADD_FAILURE() << error;
+    } catch (const EInvalidGridOperation &e) {
+      EXPECT_STREQ(e.what(), error);
+    }
+  }
+  l.grid.SetRaiseErrors(false);
+  EXPECT_EQ(l.grid.CellTextExtent(9, 1).X, 0);
 }
 
 } // namespace
