@@ -109,12 +109,17 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
                      : QApplication::windowIcon());
   tray_->SetPopupMenu(taskMenu_);
   tray_->SetActive(true);
+  indexNamedItems();
+  UpdateMenuItems();
 
   // FormCreate
   interactive_ = true;
   settings_ = MainSettings();
   loadSettings(settingsStore(), settings_, *recentFiles_);
   recentFiles_->OnClick = [this](const std::string &text, int) { openRecentFile(text); };
+  // Saved as it changes, so that a crash loses no file opened or saved.
+  recentFiles_->OnListChange = [this] { saveRecentFiles(settingsStore(), *recentFiles_); };
+  settings_.language = languageOrDefault(settings_.language);
   loader_ = std::shared_ptr<TStringLoader>(createLanguageLoader(settings_.language));
   installStringLoader(loader_);
   translateForm(this);
@@ -163,10 +168,26 @@ QAction *TmainForm::addAction(QMenu *menu, const char *name, const QString &text
 }
 
 QAction *TmainForm::action(const QString &objectName) const {
-  return findChild<QAction *>(objectName);
+  const auto it = actions_.find(objectName);
+  return it == actions_.end() ? nullptr : it->data();
 }
 
-QMenu *TmainForm::menu(const QString &objectName) const { return findChild<QMenu *>(objectName); }
+QMenu *TmainForm::menu(const QString &objectName) const {
+  const auto it = menus_.find(objectName);
+  return it == menus_.end() ? nullptr : it->data();
+}
+
+void TmainForm::indexNamedItems() {
+  // Looked up once, while the workspace is empty: a search at each change of
+  // focus would walk every open window, and would reach into a window that
+  // is being torn down when its destruction moves the focus.
+  for (QAction *a : findChildren<QAction *>())
+    if (!a->objectName().isEmpty() && !actions_.contains(a->objectName()))
+      actions_.insert(a->objectName(), findChild<QAction *>(a->objectName()));
+  for (QMenu *m : findChildren<QMenu *>())
+    if (!m->objectName().isEmpty() && !menus_.contains(m->objectName()))
+      menus_.insert(m->objectName(), findChild<QMenu *>(m->objectName()));
+}
 
 void TmainForm::buildMenus() {
   auto command = [this](QAction *a, const char *name) {
@@ -453,7 +474,6 @@ void TmainForm::buildToolBars() {
     });
   }
   button(filters, "helpButton", QStyle::SP_DialogHelpButton, QStringLiteral("Help"), nullptr, 0);
-  UpdateMenuItems();
 }
 
 void TmainForm::afterCreate() {
@@ -689,6 +709,7 @@ void TmainForm::PreferencesClick() {
   recentFiles_->Strings().SetCapacity(settings_.fileHistoryEntries);
   for (const auto &[widget, child] : children_)
     child->updateTrialFont(dialog.trialFont());
+  saveAllSettings();
 }
 
 void TmainForm::showTipOfTheDay(bool userAsked) {
@@ -702,6 +723,7 @@ void TmainForm::showTipOfTheDay(bool userAsked) {
                    toQString(translate(4360, "Couldn't find Tip Of The Day file")));
   settings_.currentTip = tips.index() + 1;
   settings_.showTips = tips.showTips();
+  saveAllSettings();
 }
 
 void TmainForm::AboutClick() {

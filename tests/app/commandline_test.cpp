@@ -366,8 +366,7 @@ TEST_F(ProgramRun, ScriptAndDatabaseNodesRunInTheProgram) {
     if (auto *input = dynamic_cast<TInputObject *>(&list.node(i)))
       input->inputFromFile = true;
   list.saveToFile(dir.file("list.fll"));
-  Result result = start({"/F=" + file("list.fll"),
-                         "/MERGETOFILE=" + file("out.txt"), "/I-",
+  Result result = start({"/F=" + file("list.fll"), "/MERGETOFILE=" + file("out.txt"), "/I-",
                          QString::fromStdString(lists + "words.txt"), "/G", "/Q"});
   EXPECT_EQ(result.status, 0) << result.errors;
   EXPECT_EQ(readFile(dir.file("out.txt")), readFile(lists + "script-database.expected"));
