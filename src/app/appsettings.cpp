@@ -5,6 +5,7 @@
 #include "classlib/registry.h"
 #include "engine/registryhelpers.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace marrowen {
@@ -37,7 +38,10 @@ void loadSettings(SettingsStore &store, MainSettings &s, TMRUManager &recentFile
   s.showWizard = store.readBool(key, "showWizard", true);
   s.showTips = store.readBool(key, "showTips", true);
   s.currentTip = store.readInteger(key, "currentTip", 0);
-  s.fileHistoryEntries = store.readInteger(key, "FileHistoryEntries", 9);
+  // The options dialog offers 1 to 9; a larger stored count would make every
+  // start read and show that many entries.
+  s.fileHistoryEntries = std::clamp(store.readInteger(key, "FileHistoryEntries", 9),
+                                    minFileHistoryEntries, maxFileHistoryEntries);
   s.adhocFontName = store.readString(key, "AdhocFontName", "Courier New");
   s.adhocFontSize = store.readInteger(key, "AdhocFontSize", 8);
   recentFiles.Strings().SetCapacity(s.fileHistoryEntries);
@@ -49,6 +53,7 @@ void loadSettings(SettingsStore &store, MainSettings &s, TMRUManager &recentFile
 }
 
 void saveSettings(SettingsStore &store, const MainSettings &s, TMRUManager &recentFiles) {
+  SettingsStore::BatchedWrites once(store);
   store.writeBool(key, "playSound", s.playSound);
   store.writeString(key, "soundFile", s.soundFile);
   store.writeString(key, "editor", s.editor);
@@ -58,12 +63,17 @@ void saveSettings(SettingsStore &store, const MainSettings &s, TMRUManager &rece
   store.writeInteger(key, "FileHistoryEntries", s.fileHistoryEntries);
   store.writeString(key, "AdhocFontName", s.adhocFontName);
   store.writeInteger(key, "AdhocFontSize", s.adhocFontSize);
-  TRegIniFile hive(store, "");
-  recentFiles.SaveToIni(hive, fileHistorySection);
+  saveRecentFiles(store, recentFiles);
   store.writeString(key, "Language", s.language);
   store.writeString(key, "rootDir", getApplicationFolder());
   store.writeInteger(key, "updateDate", s.updateDate);
   store.writeString(key, "emailAddress", s.emailAddress);
+}
+
+void saveRecentFiles(SettingsStore &store, TMRUManager &recentFiles) {
+  SettingsStore::BatchedWrites once(store);
+  TRegIniFile hive(store, "");
+  recentFiles.SaveToIni(hive, fileHistorySection);
 }
 
 } // namespace marrowen

@@ -32,11 +32,17 @@ struct MainSettings {
 // under) the program's key.
 inline constexpr const char *fileHistorySection = "fileHistory";
 
+// The range of "FileHistoryEntries"; a stored value beyond it is clamped.
+inline constexpr std::int32_t minFileHistoryEntries = 1;
+inline constexpr std::int32_t maxFileHistoryEntries = 9;
+
 // Reads the settings from the program's key and the recent files from
 // "fileHistory", the capacity first so that it applies while loading.
 void loadSettings(SettingsStore &store, MainSettings &settings, TMRUManager &recentFiles);
 // Writes them back in the same order, then "rootDir" (the program folder),
-// "updateDate" and "emailAddress".
+// "updateDate" and "emailAddress", saving the store once.
 void saveSettings(SettingsStore &store, const MainSettings &settings, TMRUManager &recentFiles);
+// Writes the recent files alone, saving the store once.
+void saveRecentFiles(SettingsStore &store, TMRUManager &recentFiles);
 
 } // namespace marrowen

@@ -467,7 +467,11 @@ void TchildForm::storeEditor() {
 }
 
 void TchildForm::setFilterHeading(const std::string &heading) {
-  filterHeading->setText(toQString(heading));
+  // One line of the panel's width shows: laying out a text filter's whole
+  // text (megabytes, maybe) would hold up the window for seconds or more.
+  constexpr std::size_t shown = 1000;
+  filterHeading->setText(
+      toQString(heading.size() <= shown ? heading : heading.substr(0, shown) + " ..."));
 }
 
 TNodeEditor *TchildForm::editorFor(TListObject &node, TNodeEditor *current) {

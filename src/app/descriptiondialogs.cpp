@@ -149,7 +149,10 @@ void TstringForm::putToScreen(TListObject &node) {
     const QString hint = toQString(text.fieldHint());
     stringField->setToolTip(hint);
     stringFilename->setToolTip(hint);
-    setMemoBytes(stringField, text.text);
+    textCut_ = text.text.size() > editableTextLimit;
+    stringField->setReadOnly(textCut_);
+    setMemoBytes(stringField,
+                 textCut_ ? text.text.substr(0, editableTextLimit) + " ..." : text.text);
     showFileName(stringFilename, text.fileName);
     stringUseString->setChecked(text.useString);
     stringUseFile->setChecked(!text.useString);
@@ -160,14 +163,16 @@ void TstringForm::putToScreen(TListObject &node) {
 
 void TstringForm::getFromScreen(TListObject &node) {
   auto &text = static_cast<TStringObject &>(node);
-  text.text = memoBytes(stringField);
+  if (!textCut_)
+    text.text = memoBytes(stringField);
   text.fileName = fileNameShown(stringFilename);
   text.useString = stringUseString->isChecked();
 }
 
 bool TstringForm::isDifferent(const TListObject &node) const {
   const auto &text = static_cast<const TStringObject &>(node);
-  return text.text != memoBytes(stringField) || text.fileName != fileNameShown(stringFilename) ||
+  return (!textCut_ && text.text != memoBytes(stringField)) ||
+         text.fileName != fileNameShown(stringFilename) ||
          text.useString != stringUseString->isChecked();
 }
 

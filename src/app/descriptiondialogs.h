@@ -60,6 +60,15 @@ public:
   QTextEdit *stringField;
   MemoStatusBar *stringStatus;
   TFilenameEdit *stringFilename;
+
+  // A longer text is shown only in part, read-only, and stays the node's as
+  // it is: laying out megabytes in an editing control would hold up the
+  // window for minutes.
+  static constexpr std::size_t editableTextLimit = 32767;
+  bool textCut() const { return textCut_; }
+
+private:
+  bool textCut_ = false;
 };
 
 // Registers the built-in, number and text nodes' dialogs.

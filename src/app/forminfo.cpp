@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <cstdint>
+
 namespace marrowen {
 
 namespace {
@@ -40,26 +42,30 @@ void TFormInfo::Load() {
   const std::string k = key();
   if (!settings.keyExists(k))
     return;
-  QRect r = form_->geometry();
-  auto read = [&](const char *name, int current) {
-    return settings.readInteger(k, name).value_or(current);
+  // Stored numbers may be anything: the arithmetic is done wide and the
+  // rectangle checked against the screen before any of it reaches the form.
+  const QRect current = form_->geometry();
+  auto read = [&](const char *name, int value) -> std::int64_t {
+    return settings.readInteger(k, name).value_or(value);
   };
-  if (recordSize) {
-    r.setWidth(read("Width", r.width()));
-    r.setHeight(read("Height", r.height()));
-  }
-  if (recordPosition) {
-    r.moveLeft(read("Left", r.left()));
-    r.moveTop(read("Top", r.top()));
-  }
+  const std::int64_t width = recordSize ? read("Width", current.width()) : current.width();
+  const std::int64_t height = recordSize ? read("Height", current.height()) : current.height();
+  const std::int64_t left = recordPosition ? read("Left", current.left()) : current.left();
+  const std::int64_t top = recordPosition ? read("Top", current.top()) : current.top();
   const QScreen *screen = QGuiApplication::primaryScreen();
-  const QSize screenSize = screen ? screen->size() : QSize(r.right() + 1, r.bottom() + 1);
-  if (r.top() + r.height() > screenSize.height() || r.left() + r.width() > screenSize.width())
+  const QSize screenSize =
+      screen ? screen->size() : QSize(current.right() + 1, current.bottom() + 1);
+  const std::int64_t screenWidth = screenSize.width(), screenHeight = screenSize.height();
+  if (width <= 0 || height <= 0 || top + height > screenHeight || left + width > screenWidth)
+    return;
+  // Beyond the left or top edge by more than a screen, it could not be
+  // reached to move it back.
+  if (left < -screenWidth || top < -screenHeight)
     return;
   if (recordPosition)
-    form_->move(r.topLeft());
+    form_->move(static_cast<int>(left), static_cast<int>(top));
   if (recordSize)
-    form_->resize(r.size());
+    form_->resize(static_cast<int>(width), static_cast<int>(height));
   const bool normal = settings.readBool(k, "WindowState", true);
   form_->setWindowState(normal ? Qt::WindowNoState : Qt::WindowMaximized);
 }
@@ -68,6 +74,7 @@ void TFormInfo::Save() {
   if (!form_)
     return;
   SettingsStore &settings = store();
+  SettingsStore::BatchedWrites once(settings);
   const std::string k = key();
   if (!settings.createKey(k))
     return;

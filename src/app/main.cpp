@@ -2,7 +2,13 @@
 #include "app/commandline.h"
 #include "app/ddeserver.h"
 #include "app/mainform.h"
+#include "app/nodedialogs.h"
+#include "app/patternmenu.h"
 #include "app/programparts.h"
+#include "app/quitsignals.h"
+#include "app/shellextensions.h"
+#include "app/taskmenu.h"
+#include "app/updateform.h"
 #include "app/windowjobhost.h"
 #include "classlib/safefile.h"
 #include "components/dialogrunner.h"
@@ -12,22 +18,6 @@
 
 #include <QApplication>
 #include <QPointer>
-#include <QSocketNotifier>
-
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
-
-} // namespace
 
 int main(int argc, char **argv) {
   // Writing past the file-size limit is then a write error that removes the
@@ -55,20 +45,11 @@ int main(int argc, char **argv) {
 
   // SIGINT, SIGTERM and SIGHUP quit as the close box does: running jobs stop
   // first (removing their temporaries, leaving their targets alone).
-  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
-    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &application);
-    QObject::connect(notifier, &QSocketNotifier::activated, &application, [mainForm] {
-      char byte;
-      [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
-      marrowen::setApplicationTerminating(true);
+  marrowen::installQuitSignals([mainForm] {
+    marrowen::setApplicationTerminating(true);
+    if (mainForm)
       mainForm->close();
-    });
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-      sigaction(signal, &action, nullptr);
-  }
+  });
   mainForm->show();
   const int status = QApplication::exec();
   // Quitting from the command line leaves the window open: it goes now,

@@ -117,12 +117,17 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
   tray_->SetIcon(programIcon());
   tray_->SetPopupMenu(taskMenu_);
   tray_->SetActive(true);
+  indexNamedItems();
+  UpdateMenuItems();
 
   // FormCreate
   interactive_ = true;
   settings_ = MainSettings();
   loadSettings(settingsStore(), settings_, *recentFiles_);
   recentFiles_->OnClick = [this](const std::string &text, int) { openRecentFile(text); };
+  // Saved as it changes, so that a crash loses no file opened or saved.
+  recentFiles_->OnListChange = [this] { saveRecentFiles(settingsStore(), *recentFiles_); };
+  settings_.language = languageOrDefault(settings_.language);
   loader_ = std::shared_ptr<TStringLoader>(createLanguageLoader(settings_.language));
   installStringLoader(loader_);
   translateForm(this);
@@ -172,19 +177,26 @@ QAction *TmainForm::addAction(QMenu *menu, const char *name, const QString &text
 }
 
 QAction *TmainForm::action(const QString &objectName) const {
-  // The list windows' menus hold items of the same names: only this
-  // window's own count.
-  for (QAction *found : findChildren<QAction *>(objectName)) {
-    QObject *owner = found->parent();
-    while (owner && owner != area_)
-      owner = owner->parent();
-    if (!owner)
-      return found;
-  }
-  return nullptr;
+  const auto it = actions_.find(objectName);
+  return it == actions_.end() ? nullptr : it->data();
 }
 
-QMenu *TmainForm::menu(const QString &objectName) const { return findChild<QMenu *>(objectName); }
+QMenu *TmainForm::menu(const QString &objectName) const {
+  const auto it = menus_.find(objectName);
+  return it == menus_.end() ? nullptr : it->data();
+}
+
+void TmainForm::indexNamedItems() {
+  // Looked up once, while the workspace is empty: a search at each change of
+  // focus would walk every open window, and would reach into a window that
+  // is being torn down when its destruction moves the focus.
+  for (QAction *a : findChildren<QAction *>())
+    if (!a->objectName().isEmpty() && !actions_.contains(a->objectName()))
+      actions_.insert(a->objectName(), findChild<QAction *>(a->objectName()));
+  for (QMenu *m : findChildren<QMenu *>())
+    if (!m->objectName().isEmpty() && !menus_.contains(m->objectName()))
+      menus_.insert(m->objectName(), findChild<QMenu *>(m->objectName()));
+}
 
 void TmainForm::buildMenus() {
   using Commands = MainFormHooks::Commands;
@@ -503,7 +515,6 @@ void TmainForm::buildToolBars() {
   }
   button(filters, "helpButton", themedIcon("help-contents", "help"), QStringLiteral("Help"),
          nullptr, 0);
-  UpdateMenuItems();
 }
 
 void TmainForm::afterCreate() {
@@ -787,6 +798,7 @@ void TmainForm::PreferencesClick() {
   recentFiles_->Strings().SetCapacity(settings_.fileHistoryEntries);
   for (const auto &[widget, child] : children_)
     child->updateTrialFont(dialog.trialFont());
+  saveAllSettings();
 }
 
 void TmainForm::showTipOfTheDay(bool userAsked) {
@@ -801,6 +813,7 @@ void TmainForm::showTipOfTheDay(bool userAsked) {
                    toQString(translate(4360, "Couldn't find Tip Of The Day file")));
   }
   settings_.showTips = tips.showTips();
+  saveAllSettings();
 }
 
 void TmainForm::AboutClick() {

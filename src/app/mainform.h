@@ -3,6 +3,7 @@
 #include "app/appsettings.h"
 #include "app/commandlineform.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -168,6 +169,7 @@ private:
   void buildTaskMenu();
   void afterCreate();
   QAction *addAction(QMenu *menu, const char *name, const QString &text, int tag = -1);
+  void indexNamedItems();
 
   QStringList arguments_;
   int windowCount_ = 0;
@@ -187,6 +189,9 @@ private:
   std::map<QWidget *, FilterListWindow *> children_;
   QPointer<TcommandLineForm> commandLineForm_;
   QPointer<QMdiSubWindow> commandLineSub_;
+  // The window's own named actions and menus (action, menu).
+  QHash<QString, QPointer<QAction>> actions_;
+  QHash<QString, QPointer<QMenu>> menus_;
 };
 
 } // namespace marrowen

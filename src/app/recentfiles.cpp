@@ -105,8 +105,12 @@ void TRecentStrings::changed() {
 
 TMRUManager::TMRUManager(QObject *parent) : QObject(parent) {
   strings_.OnChange = [this] {
+    if (loading_)
+      return;
     if (AutoUpdate)
       updateMenu();
+    if (OnListChange)
+      OnListChange();
   };
 }
 
@@ -170,6 +174,9 @@ void TMRUManager::click(int index) {
 
 void TMRUManager::LoadFromIni(TCustomIniFile &ini, const std::string &section) {
   const int mode = strings_.Mode();
+  // The menu is built once, for the whole list, and what was just read is
+  // not reported as a change.
+  loading_ = true;
   strings_.SetMode(0);
   strings_.Clear();
   for (int i = strings_.Capacity() - 1; i >= 0; --i) {
@@ -178,6 +185,9 @@ void TMRUManager::LoadFromIni(TCustomIniFile &ini, const std::string &section) {
       strings_.Add(text, IniReadInteger(&ini, section, Format("User_%d", {i}), 0));
   }
   strings_.SetMode(mode);
+  loading_ = false;
+  if (AutoUpdate)
+    updateMenu();
 }
 
 void TMRUManager::SaveToIni(TCustomIniFile &ini, const std::string &section) {

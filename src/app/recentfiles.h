@@ -70,6 +70,8 @@ public:
   bool RemoveOnSelect = false;
   // The chosen entry's text and its integer.
   std::function<void(const std::string &text, int user)> OnClick;
+  // After every change of the list but the loading of it.
+  std::function<void()> OnListChange;
 
   // The caption of the entry at `index`, accelerator included.
   QString itemCaption(int index) const;
@@ -84,6 +86,7 @@ public:
 
 private:
   TRecentStrings strings_;
+  bool loading_ = false;
   QPointer<QMenu> menu_;
   std::vector<QPointer<QAction>> added_;
 };

@@ -213,6 +213,8 @@ void TupdateForm::HTTPGet1DoneString(const std::string &text) {
   }
   // Any answer moves the next check on, whatever it says.
   settings_.updateDate = todaySerial() + 3;
+  settingsStore().writeInteger(std::string(program::registryKey), "updateDate",
+                               settings_.updateDate);
   if (found)
     checkVersionLine(rest);
   else if (isVisible())

@@ -21,7 +21,8 @@ SettingsStore &settingsStore() {
 void useSettingsStore(SettingsStore *store) { chosenStore.store(store); }
 
 std::string readStringSetting(std::string_view name, std::string_view def) {
-  return settingsStore().readString(program::registryKey, name, def);
+  std::string value = settingsStore().readString(program::registryKey, name, def);
+  return value.size() <= rememberedTextLimit ? value : std::string(def);
 }
 
 std::int32_t readIntegerSetting(std::string_view name, std::int32_t def) {
@@ -33,8 +34,11 @@ bool readBoolSetting(std::string_view name, bool def) {
 }
 
 // A failed save is the store's to report; the node keeps its value either way.
+// Every start reads the store whole, so a text too long for any one-line edit
+// is not remembered: the value remembered before it stays.
 std::string writeStringSetting(std::string_view name, std::string_view value) {
-  settingsStore().writeString(program::registryKey, name, value);
+  if (value.size() <= rememberedTextLimit)
+    settingsStore().writeString(program::registryKey, name, value);
   return std::string(value);
 }
 

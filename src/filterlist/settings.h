@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -13,6 +14,9 @@ class SettingsStore;
 // A value that is absent, or stored with another type, reads as the default.
 // The writes hand their value back, so a node can assign and remember in one
 // step. Safe from any thread.
+// Texts longer than rememberedTextLimit (a one-line edit's own limit) are
+// neither remembered nor read back.
+inline constexpr std::size_t rememberedTextLimit = 32767;
 std::string readStringSetting(std::string_view name, std::string_view def);
 std::int32_t readIntegerSetting(std::string_view name, std::int32_t def);
 bool readBoolSetting(std::string_view name, bool def);

@@ -1,10 +1,13 @@
 #include "app/childform.h"
-
+#include "app/descriptiondialogs.h"
 #include "app/filtertreemodel.h"
 #include "app/memos.h"
+#include "app/nodedialogs.h"
 #include "app/patternmenu.h"
 #include "app/windowjobhost.h"
 #include "app_testing.h"
+#include "components/dialogrunner.h"
+#include "components/fileedits.h"
 #include "engine/processingthread.h"
 #include "engine/userinterface.h"
 #include "filterlist/commentnodes.h"
@@ -15,8 +18,10 @@
 #include "grid/dgbasegrid.h"
 #include "grid/font.h"
 
+#include <QAbstractItemView>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +30,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -180,6 +186,25 @@ TEST_F(ChildForm, DialogShowsTheNodeAndCopiesItBackWhenLeft) {
   form->MoveTreeNode(2, 3);
   EXPECT_EQ(form->filterTree().items[3].level, 2);
   EXPECT_TRUE(form->selectedNode()->shown);
+}
+
+TEST_F(ChildForm, AHugeTextFilterIsShownCutAndKeptWhole) {
+  registerNodeDialogs();
+  std::string text;
+  while (text.size() < 200'000)
+    text += "abc def ";
+  form->addFilter(TStringObject::CreateWith(0, text));
+  form->setFilterHasChanged(false);
+  auto *dialog = form->blankPanel->findChild<TstringForm *>();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_TRUE(dialog->textCut());
+  EXPECT_TRUE(dialog->stringField->isReadOnly());
+  EXPECT_LT(dialog->stringField->toPlainText().size(), 40'000);
+  EXPECT_LT(form->filterHeading->text().size(), 1100);
+  TListObject &node = *form->selectedNode();
+  form->selectItem(1);
+  EXPECT_EQ(static_cast<TStringObject &>(node).text, text);
+  EXPECT_FALSE(form->filterHasChanged()) << "looking is no edit";
 }
 
 TEST_F(ChildForm, FilesGridRowRules) {
@@ -640,6 +665,77 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
   mainFormHooks() = MainFormHooks();
   registerNodeDialog("TInputObject", {});
   registerNodeDialog("TOutputObject", {});
+}
+
+// Runs a picker as a person would: types a name into its file name box, and
+// presses Return there while the completer offers the name.
+int typeWithCompleterAndReturn(QDialog &dialog, const QString &typed, bool &completerShown) {
+  dialog.show();
+  QApplication::setActiveWindow(&dialog);
+  auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+  if (!edit)
+    return QDialog::Rejected;
+  edit->setFocus();
+  QTest::keyClicks(edit, typed);
+  completerShown = QTest::qWaitFor(
+      [edit] { return edit->completer() && edit->completer()->popup()->isVisible(); }, 5000);
+  // A box the dialog might raise itself must not wait for a person.
+  QTimer::singleShot(3000, &dialog, [&dialog] {
+    if (QWidget *modal = QApplication::activeModalWidget(); modal && modal != &dialog)
+      modal->close();
+  });
+  QWidget *target = edit;
+  if (completerShown)
+    target = edit->completer()->popup();
+  QTest::keyClick(target, Qt::Key_Return);
+  if (dialog.isVisible())
+    QTest::keyClick(edit, Qt::Key_Return);
+  return dialog.result();
+}
+
+TEST_F(ChildFormInMainForm, ReturnInEachPickerWithItsCompleterShowingIsSafe) {
+  TchildForm::install();
+  registerNodeDialogs();
+  std::filesystem::create_directories(dir.file("pick/alphaFolder"));
+  std::filesystem::create_directories(dir.file("pick/alphaOther"));
+  writeFile(dir.file("pick/alpha1.txt"), "one\n");
+  writeFile(dir.file("pick/alpha2.txt"), "two\n");
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    QCoreApplication::processEvents();
+    int pickers = 0, completions = 0;
+    ScopedDialogRunner runner([&](QDialog &dialog) {
+      auto *files = qobject_cast<QFileDialog *>(&dialog);
+      if (!files)
+        return int(QDialog::Rejected);
+      ++pickers;
+      const bool folder = files->fileMode() == QFileDialog::Directory;
+      bool shown = false;
+      const int result = typeWithCompleterAndReturn(
+          dialog, QString::fromStdString(dir.file(folder ? "pick/alphaFolder" : "pick/alpha1.txt")),
+          shown);
+      completions += shown;
+      return result;
+    });
+    // The files page's "Load...", the grid's "..." cell button and the output
+    // node's folder button; each dialog goes as its caller returns.
+    child->findChild<QPushButton *>(QStringLiteral("loadFromFileButton"))->click();
+    QCoreApplication::processEvents();
+    child->fileGrid().OnButtonClick(&child->fileGrid(), 1, 0);
+    QCoreApplication::processEvents();
+    child->selectItem(2);
+    auto *folder = child->findChild<TDirectoryEdit *>(QStringLiteral("newBaseDir"));
+    ASSERT_NE(folder, nullptr);
+    folder->ButtonClick();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(pickers, 3);
+    EXPECT_GE(completions, 1) << "the completer never showed: the test proves little";
+    main.UpdateMenuItems();
+  }
+  mainFormHooks() = MainFormHooks();
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "app/tipoftheday.h"
 #include "app/windowjobhost.h"
 #include "app_testing.h"
+#include "classlib/program.h"
 #include "components/fileedits.h"
 #include "grid/dgbasegrid.h"
 
@@ -262,6 +263,21 @@ TEST_F(MainForm, TipsStepAndStoreTheNextNumber) {
   QDir::setCurrent(QDir::rootPath());
   TfTipOfTheDay shipped;
   EXPECT_FALSE(shipped.noTips());
+}
+
+TEST_F(MainForm, SettingsReachTheDiskAsTheyChangeNotOnlyAtExit) {
+  // What a crash would leave: the file as it is now, read afresh.
+  auto onDisk = [this] { return std::make_unique<SettingsStore>(store->file()); };
+  form->recentFiles().Strings().Add("/lists/one.fll");
+  EXPECT_EQ(onDisk()->readString("fileHistory", "Item_0", ""), "/lists/one.fll");
+  form->recentFiles().Strings().Add("/lists/two.fll");
+  EXPECT_EQ(onDisk()->readString("fileHistory", "Item_1", ""), "/lists/one.fll");
+
+  writeFile(dir.file("tips.txt"), "one\ntwo\nthree\n");
+  QDir::setCurrent(QString::fromStdString(dir.path()));
+  form->showTipOfTheDay(true);
+  EXPECT_EQ(onDisk()->readInteger(std::string(program::registryKey), "currentTip", -1),
+            form->settings().currentTip);
 }
 
 TEST_F(MainForm, PreferencesOkTakesTheControlsAndCancelChangesNothing) {

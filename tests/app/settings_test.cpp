@@ -165,5 +165,26 @@ TEST_F(Settings, UserValuesAndEntriesBeyondTheCapacity) {
   EXPECT_EQ(recent.Strings().at(0).user, 4);
 }
 
+TEST_F(Settings, TheHistoryCountIsClampedToTheOptionsRange) {
+  const std::string key(program::registryKey);
+  {
+    SettingsStore::BatchedWrites once(*store);
+    for (int i = 0; i < 2000; ++i)
+      store->writeString("fileHistory", "Item_" + std::to_string(i), "/f" + std::to_string(i));
+  }
+  for (auto [stored, capacity] : {std::pair{1'000'000, 9}, {INT32_MAX, 9}, {0, 1}, {-5, 1}}) {
+    SCOPED_TRACE(stored);
+    store->writeInteger(key, "FileHistoryEntries", stored);
+    MainSettings settings;
+    QMenu menu;
+    TMRUManager recent;
+    recent.SetRecentMenu(&menu);
+    loadSettings(*store, settings, recent);
+    EXPECT_EQ(settings.fileHistoryEntries, capacity);
+    EXPECT_EQ(recent.Strings().Count(), capacity);
+    EXPECT_EQ(menu.actions().size(), capacity);
+  }
+}
+
 } // namespace
 } // namespace marrowen

@@ -171,6 +171,24 @@ TEST_F(FormInfo, AnOffScreenRectangleIsIgnoredAndTheStatusWindowTakesOnlyItsSize
   EXPECT_EQ(form.pos(), QPoint(7, 8));
 }
 
+TEST_F(FormInfo, ExtremeStoredNumbersLeaveThePlacementAlone) {
+  const std::string key = "Software\\Ostrevan\\Marrowen\\someForm";
+  for (const char *name : {"Width", "Height", "Left", "Top"})
+    for (std::int32_t extreme : {INT32_MAX, INT32_MIN, 0}) {
+      if (extreme == 0 && name[0] != 'W' && name[0] != 'H')
+        continue; // a position of 0 is as good as any
+      SCOPED_TRACE(std::string(name) + " " + std::to_string(extreme));
+      for (const char *other : {"Width", "Height", "Left", "Top"})
+        store->writeInteger(key, other, 100);
+      store->writeInteger(key, name, extreme);
+      QWidget form;
+      form.setObjectName("someForm");
+      form.setGeometry(7, 8, 123, 45);
+      TFormInfo(&form).Load();
+      EXPECT_EQ(form.geometry(), QRect(7, 8, 123, 45));
+    }
+}
+
 } // namespace
 } // namespace marrowen
 

@@ -83,6 +83,20 @@ TEST(Settings, AValueOfAnotherTypeReadsAsTheDefault) {
   EXPECT_EQ(readStringSetting("newExtension", ".txt"), ".txt");
 }
 
+TEST(Settings, ATextBeyondAnEditsLimitIsNotRemembered) {
+  writeStringSetting("singleFilename", "merged.txt");
+  const std::string huge(10'000'000, 'x');
+  EXPECT_EQ(writeStringSetting("singleFilename", huge).size(), huge.size());
+  EXPECT_EQ(readStringSetting("singleFilename", ""), "merged.txt");
+  EXPECT_LT(std::filesystem::file_size(testSettings().file()), 4096u);
+  // One already stored (by an older version) reads as the default.
+  testSettings().writeString(program::registryKey, "newBaseDir", huge);
+  EXPECT_EQ(readStringSetting("newBaseDir", "c:\\"), "c:\\");
+  const std::string longest(rememberedTextLimit, 'y');
+  writeStringSetting("newBaseDir", longest);
+  EXPECT_EQ(readStringSetting("newBaseDir", ""), longest);
+}
+
 TEST(Settings, ValuesSurviveAReopenedStore) {
   writeStringSetting("singleFilename", "merged.txt");
   SettingsStore again(testSettings().file());
