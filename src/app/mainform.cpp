@@ -48,6 +48,8 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include <cstdio>
+
 namespace marrowen {
 
 namespace {
@@ -117,6 +119,9 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
   recentFiles_->OnClick = [this](const std::string &text, int) { openRecentFile(text); };
   loader_ = std::shared_ptr<TStringLoader>(createLanguageLoader(settings_.language));
   installStringLoader(loader_);
+  // The program still runs, in English; the user learns why.
+  if (!loader_->loadError().empty())
+    std::fprintf(stderr, "%s\n", loader_->loadError().c_str());
   translateForm(this);
   setWindowTitle(toQString(program::displayName));
   QApplication::setApplicationDisplayName(windowTitle());
@@ -470,9 +475,12 @@ void TmainForm::afterCreate() {
     hooks.processCommandLine();
   if (hooks.updateCheck)
     hooks.updateCheck();
-  if (settings_.showTips)
+  // Nobody would see them without a screen; their titles would only clutter
+  // an unattended run's standard error.
+  const bool canAsk = DialogRunner::canAsk();
+  if (settings_.showTips && canAsk)
     showTipOfTheDay(false);
-  if (settings_.showWizard && hooks.showWizard)
+  if (settings_.showWizard && hooks.showWizard && canAsk)
     if (auto *child = activeChildForm())
       hooks.showWizard(*child);
   emit afterCreateDone();
@@ -499,6 +507,18 @@ void TmainForm::statusBarStandardText() {
 
 QString TmainForm::statusText() const { return status_->text(); }
 bool TmainForm::statusIsError() const { return statusError_; }
+
+namespace {
+int callerReportsDepth = 0;
+} // namespace
+
+CallerReportsFailures::CallerReportsFailures() { ++callerReportsDepth; }
+CallerReportsFailures::~CallerReportsFailures() { --callerReportsDepth; }
+
+bool failuresGoToCaller() {
+  const TmainForm *main = TmainForm::instance();
+  return callerReportsDepth > 0 || (main && !main->interactive());
+}
 
 void TmainForm::logError(const std::string &message) {
   showMessageBox(this, QMessageBox::Critical, windowTitle(), toQString(message));
