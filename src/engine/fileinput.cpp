@@ -154,7 +154,7 @@ void TFileInput::startJob() {
 
 void TFileInput::buildFileList() {
   std::vector<std::string> unmatched; // rows that added no file
-  foldersNotFound_ = 0;
+  listErrors_ = 0;
   for (const FileGridRow &row : grid_) {
     if (isAborted())
       break;
@@ -180,12 +180,12 @@ void TFileInput::buildFileList() {
     currentDepth_ = 0;
     scanPath_.clear();
     const std::size_t found = currentGroup_.size();
-    const int missing = foldersNotFound_;
+    const int missing = listErrors_;
     scanFolder(expandPathMask(pathMask));
     if (!addMode_)
       subtractFromGroup();
-    else if (currentGroup_.size() == found && foldersNotFound_ == missing)
-      unmatched.push_back(pathMask); // a missing folder has said so already
+    else if (currentGroup_.size() == found && listErrors_ == missing)
+      unmatched.push_back(pathMask); // unless a missing folder or a pipe said why
   }
   // The grid was only needed to build the list.
   std::vector<FileGridRow>().swap(grid_);
@@ -193,7 +193,7 @@ void TFileInput::buildFileList() {
   std::vector<std::string>().swap(currentGroup_);
   // A misspelt name must not pass for a job that had nothing to do.
   if (fileList_.empty() && !isAborted()) {
-    if (unmatched.empty() && foldersNotFound_ == 0)
+    if (unmatched.empty() && listErrors_ == 0)
       logError("There is no file to process");
     for (const std::string &mask : unmatched)
       logError(Format("no file matches %s", {mask}));
@@ -237,7 +237,7 @@ void TFileInput::scanFolder(const std::string &pathMask) {
   if (currentDepth_ < depthLimit_) {
     std::vector<std::string> names;
     if (!folderFound || !folderEntries(folder, names)) {
-      ++foldersNotFound_;
+      ++listErrors_;
       logError(translateFormat(3940, "Path not found: %s", {folder}));
       return;
     }
@@ -263,7 +263,7 @@ void TFileInput::scanFolder(const std::string &pathMask) {
 
   std::vector<std::string> names;
   if (!folderFound || !folderEntries(folder, names)) {
-    ++foldersNotFound_;
+    ++listErrors_;
     logError(translateFormat(3960, "Path not found: %s", {pathMask}));
     return;
   }
@@ -280,12 +280,14 @@ void TFileInput::scanFolder(const std::string &pathMask) {
     if (::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
       continue;
     if (!S_ISREG(info.st_mode)) {
-      if (addMode_)
+      if (addMode_) {
+        ++listErrors_;
         logError(Format("Skipping [%s]: it is a %s, not a regular file",
                         {path, std::string_view(S_ISFIFO(info.st_mode)   ? "pipe"
                                                 : S_ISSOCK(info.st_mode) ? "socket"
                                                 : S_ISBLK(info.st_mode)  ? "block device"
                                                                          : "character device")}));
+      }
       continue;
     }
     if (addMode_)
