@@ -58,18 +58,53 @@ void checkRange(int value, int low, int high, const char *what) {
 
 std::string fileName(const QString &name) { return fileNameFromQString(name); }
 
+bool validUtf8(std::string_view bytes) {
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const std::size_t length = lead < 0x80           ? 1
+                               : (lead >> 5) == 0x06 ? 2
+                               : (lead >> 4) == 0x0E ? 3
+                               : (lead >> 3) == 0x1E ? 4
+                                                     : 0;
+    if (length == 0 || i + length > bytes.size())
+      return false;
+    for (std::size_t k = 1; k < length; ++k)
+      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80)
+        return false;
+    i += length;
+  }
+  return true;
+}
+
+// An error's text mixes the program's texts (in the code page) with the file
+// names it names (bytes as the file system has them, UTF-8 here). A text
+// that reads as UTF-8 is taken as file names would be, so a name such as
+// "Übersicht.fll" reaches the caller as it was sent.
+QString errorTextForClient(const std::string &bytes) {
+  return validUtf8(bytes) ? fileNameToQString(bytes) : toQString(bytes);
+}
+
 } // namespace
 
 std::string bytesFromClient(const QString &text) {
   const auto page = systemCodePage();
-  std::string bytes(static_cast<std::size_t>(text.size()), '\0');
+  std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(text.size()));
   const char16_t *units = reinterpret_cast<const char16_t *>(text.utf16());
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
+  const auto count = static_cast<std::size_t>(text.size());
+  for (std::size_t i = 0; i < count; ++i) {
     unsigned char byte = 0;
-    if (!page->fromUnicode(units[i], byte))
-      throw Exception(Format("The character U+%.4x has no byte in the code page %s",
-                             {static_cast<unsigned>(units[i]), page->name()}));
-    bytes[i] = static_cast<char>(byte);
+    if (page->fromUnicode(units[i], byte)) {
+      bytes += static_cast<char>(byte);
+      continue;
+    }
+    // A character beyond the first plane comes as two units; the user knows
+    // it by its code point, never by half of it.
+    char32_t point = units[i];
+    if (QChar::isHighSurrogate(units[i]) && i + 1 < count && QChar::isLowSurrogate(units[i + 1]))
+      point = QChar::surrogateToUcs4(units[i], units[i + 1]);
+    throw Exception(Format("The character U+%.4X has no byte in the code page %s",
+                           {static_cast<unsigned>(point), page->name()}));
   }
   return bytes;
 }
@@ -97,11 +132,17 @@ template <class T, class F> T AutomationObject::serve(F body, T fallback) {
   if (!admitted())
     return fallback;
   try {
+    CallerReportsFailures failuresToCaller;
     return body();
+  } catch (const std::bad_alloc &) {
+    if (!calledFromDBus())
+      throw;
+    sendErrorReply(QString::fromLatin1(automationErrorName),
+                   QStringLiteral("Out of memory while answering %1").arg(message().member()));
   } catch (const std::exception &error) {
     if (!calledFromDBus())
       throw;
-    sendErrorReply(QString::fromLatin1(automationErrorName), toQString(error.what()));
+    sendErrorReply(QString::fromLatin1(automationErrorName), errorTextForClient(error.what()));
   }
   return fallback;
 }
@@ -173,6 +214,9 @@ QDBusObjectPath Application::findWindow(const QString &filename) {
       window->widget()->raise();
       return QDBusObjectPath(server_.objectFor(*window).path());
     }
+    // A file that cannot be loaded gets no window.
+    TFilterList probe;
+    probe.loadFromFile(name, {.wantOptions = false});
     FilterWindow &object = makeWindow();
     object.openFilter(filename);
     return QDBusObjectPath(object.path());
@@ -305,6 +349,7 @@ int FilterWindow::addReplaceFilter(const QString &searchStr, const QString &repl
 int FilterWindow::addNumberFilter(int type, int Value) {
   return serve<int>([&] {
     checkRange(type, 0, 9, "Number filter type");
+    checkRange(Value, 0, TNumberObject::maxNumber, "Number");
     return add(TNumberObject::CreateWith(type, Value));
   });
 }
@@ -516,8 +561,9 @@ void FilterWindow::close() {
     QWidget *widget = window->widget();
     auto *sub = qobject_cast<QMdiSubWindow *>(widget->parentWidget());
     QWidget *closing = sub ? static_cast<QWidget *>(sub) : widget;
-    if (closing->close())
-      server_.forgetWindow(widget);
+    if (!closing->close())
+      throw Exception("The filter-list window is still open: its changes were not saved");
+    server_.forgetWindow(widget);
   });
 }
 

@@ -6,6 +6,7 @@
 #include "app/launcher.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/streams.h"
 #include "classlib/stringlist.h"
 #include "components/browsedir.h"
 #include "components/dialogrunner.h"
@@ -249,7 +250,7 @@ void TchildForm::setLastSubfolders(const std::string &value) {
 void TchildForm::processFile(const std::string &listFile) {
   statusBarText(translateFormat(4500, "Processing %s", {listFile}));
   TStringList lines;
-  lines.LoadFromFile(listFile);
+  lines.SetText(readRegularFile(listFile, listFileLimit));
   for (int i = 0; i < lines.Count(); ++i)
     testThenAdd(lines.Strings(i));
 }

@@ -433,9 +433,9 @@ void TchildForm::loadFilterList(const std::string &fileName, bool inserting, boo
         setFilterHasChanged(false);
       }
     } catch (const std::exception &error) {
-      // The command line reports the failure itself, and must learn of it.
-      TmainForm *main = TmainForm::instance();
-      if (main && !main->interactive()) {
+      // The command line or another program reports the failure itself,
+      // and must learn of it.
+      if (failuresGoToCaller()) {
         if (tree_.selected < 0)
           selectItem(std::min(1, tree_.count() - 1));
         throw;
@@ -480,6 +480,8 @@ void TchildForm::saveFilterListAs(const std::string &fileName) {
     filterList_.getFromChildForm(*this);
     filterList_.saveToFile(fileName);
   } catch (const std::exception &error) {
+    if (failuresGoToCaller())
+      throw;
     messageBox(QMessageBox::Critical, error.what());
     return;
   }

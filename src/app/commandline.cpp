@@ -7,6 +7,7 @@
 #include "classlib/convert.h"
 #include "classlib/exceptions.h"
 #include "classlib/program.h"
+#include "classlib/streams.h"
 #include "classlib/stringlist.h"
 #include "engine/inputs.h"
 #include "engine/messages.h"
@@ -27,6 +28,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <new>
 
 namespace marrowen {
 
@@ -122,7 +125,9 @@ void TCommandLine::processCommandLine(const std::vector<std::string> &parameters
       if (upperCase(parameter) == "/Q")
         quit_ = true;
     if (host_.logError)
-      host_.logError(error.what());
+      host_.logError(dynamic_cast<const std::bad_alloc *>(&error)
+                         ? std::string("Out of memory while reading the command line")
+                         : std::string(error.what()));
   }
   window_.endBulkUpdate();
   window_.setFilterHasChanged(false);
@@ -132,7 +137,7 @@ void TCommandLine::processCommandLine(const std::vector<std::string> &parameters
 
 void TCommandLine::processCommandFile(const std::string &parameter) {
   TStringList lines;
-  lines.LoadFromFile(copy(parameter, 4));
+  lines.SetText(readRegularFile(copy(parameter, 4), listFileLimit));
   int first = 0;
   // A command file as the list exports it begins with the program's name and
   // a note on how to use it.
@@ -274,7 +279,16 @@ void TCommandLine::processParameter(const std::string &p) {
   } else if (startsWith(u, "/E") && length >= 4) {
     addEndOfLine(p, u);
   } else if (startsWith(u, "/F=")) {
-    window_.loadFilterList(copy(p, 4), !window_.fileName().empty(), false, true);
+    // Absolute, so the recent files and a later search for the open file
+    // name it wherever the program is started from.
+    std::string name = copy(p, 4);
+    if (!name.empty() && name.front() != '/') {
+      std::error_code error;
+      const std::filesystem::path absolute = std::filesystem::absolute(name, error);
+      if (!error)
+        name = absolute.lexically_normal().string();
+    }
+    window_.loadFilterList(name, !window_.fileName().empty(), false, true);
   } else if (u == "/G") {
     run();
   } else if (startsWith(u, "/H")) {
@@ -363,9 +377,9 @@ void TCommandLine::run() {
   } else {
     JobOptions options = host_.baseOptions;
     options.loggingOn = true;
-    std::string folder;
-    getProgramFolder(folder);
-    options.logFileName = folder + "marrowen.log";
+    // A bare name: the log lands beside the program, or in the user's data
+    // folder when the program's folder may not be written.
+    options.logFileName = std::string(program::defaultLogName);
     options.appendToLog = true;
     options.lineLimit = 500;
     options.filterName = translate(4110, "Command line - ") + window_.getFilterName();

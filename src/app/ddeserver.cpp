@@ -10,6 +10,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QMdiSubWindow>
 #include <QTimer>
 
 #include <cerrno>
@@ -208,10 +209,23 @@ std::string MarrowenDDEExecuteMacro(const std::string &macro) {
   if (!main)
     return "No window to open the file in";
   try {
+    // The window answers its failure here, for the client.
+    CallerReportsFailures failuresToCaller;
+    FilterListWindow *free = main->activeChildForm();
     FilterListWindow *window = main->decideWindow();
     if (!window)
       return "No window to open the file in";
-    window->loadFilterList(fileName, false, true, true);
+    try {
+      window->loadFilterList(fileName, false, true, true);
+    } catch (...) {
+      // A window made for this file alone goes with it.
+      if (window != free)
+        if (auto *sub = qobject_cast<QMdiSubWindow *>(window->widget()->parentWidget()))
+          sub->close();
+      throw;
+    }
+  } catch (const std::bad_alloc &) {
+    return "Out of memory while opening " + fileName;
   } catch (const std::exception &error) {
     return error.what();
   }

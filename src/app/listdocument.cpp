@@ -3,6 +3,7 @@
 #include "app/mainform.h"
 #include "app/windowjobhost.h"
 #include "classlib/format.h"
+#include "classlib/streams.h"
 #include "classlib/stringlist.h"
 #include "engine/inputs.h"
 #include "engine/messages.h"
@@ -296,7 +297,7 @@ void TListDocument::setLastSubfolders(const std::string &value) {
 
 void TListDocument::processFile(const std::string &listFile) {
   TStringList lines;
-  lines.LoadFromFile(listFile);
+  lines.SetText(readRegularFile(listFile, listFileLimit));
   for (int i = 0; i < lines.Count(); ++i)
     testThenAdd(lines.Strings(i));
 }

@@ -49,6 +49,8 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include <cstdio>
+
 namespace marrowen {
 
 namespace {
@@ -130,6 +132,9 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
   settings_.language = languageOrDefault(settings_.language);
   loader_ = std::shared_ptr<TStringLoader>(createLanguageLoader(settings_.language));
   installStringLoader(loader_);
+  // The program still runs, in English; the user learns why.
+  if (!loader_->loadError().empty())
+    std::fprintf(stderr, "%s\n", loader_->loadError().c_str());
   translateForm(this);
   // The product's name, once: a display name given to the application would
   // be appended by the window system to every title, this one included.
@@ -535,9 +540,12 @@ void TmainForm::afterCreate() {
     statusBarStandardText();
   if (hooks.updateCheck)
     hooks.updateCheck();
-  if (settings_.showTips)
+  // Nobody would see them without a screen; their titles would only clutter
+  // an unattended run's standard error.
+  const bool canAsk = DialogRunner::canAsk();
+  if (settings_.showTips && canAsk)
     showTipOfTheDay(false);
-  if (settings_.showWizard && hooks.showWizard)
+  if (settings_.showWizard && hooks.showWizard && canAsk)
     if (auto *child = activeChildForm())
       hooks.showWizard(*child);
   emit afterCreateDone();
@@ -564,6 +572,18 @@ void TmainForm::statusBarStandardText() {
 
 QString TmainForm::statusText() const { return status_->text(); }
 bool TmainForm::statusIsError() const { return statusError_; }
+
+namespace {
+int callerReportsDepth = 0;
+} // namespace
+
+CallerReportsFailures::CallerReportsFailures() { ++callerReportsDepth; }
+CallerReportsFailures::~CallerReportsFailures() { --callerReportsDepth; }
+
+bool failuresGoToCaller() {
+  const TmainForm *main = TmainForm::instance();
+  return callerReportsDepth > 0 || (main && !main->interactive());
+}
 
 void TmainForm::logError(const std::string &message) {
   showMessageBox(this, QMessageBox::Critical, toQString(program::displayName), toQString(message));

@@ -80,6 +80,21 @@ using MainFormCommand = std::function<void()> MainFormHooks::Commands::*;
 // Runs one of those commands; nothing when no part of the program gave it.
 void runCommand(MainFormCommand command);
 
+// While one lives, the failures of the windows' operations (loading and
+// saving filter files) go back to the one who asked, another program over
+// the bus or the macro socket, instead of into a message box nobody may
+// see; the caller then answers with them.
+class CallerReportsFailures {
+public:
+  CallerReportsFailures();
+  ~CallerReportsFailures();
+  CallerReportsFailures(const CallerReportsFailures &) = delete;
+  CallerReportsFailures &operator=(const CallerReportsFailures &) = delete;
+};
+// Whether a failure goes back to the caller: inside a `CallerReportsFailures`
+// or while the command line runs.
+bool failuresGoToCaller();
+
 // The program's frame: menus, tool bars, status bar, tray icon and the
 // workspace holding the filter-list windows, the status windows and the
 // command-line window. It starts the program, keeps the settings and the

@@ -3,6 +3,8 @@
 #include "app/forminfo.h"
 #include "app/patternmenu.h"
 #include "app/translateform.h"
+#include "classlib/exceptions.h"
+#include "classlib/format.h"
 #include "components/dialogrunner.h"
 #include "components/filelabel.h"
 #include "engine/escapes.h"
@@ -236,6 +238,12 @@ void TTQueryReplace::focusLastAnswer(Answer answer) {
 }
 
 Answer TTQueryReplace::confirmReplace(QueryReplaceRequest &request) {
+  // Without a screen nobody can answer: the file stops with the reason and
+  // is left as it was, and the job goes on with the next one.
+  if (!DialogRunner::canAsk())
+    throw EStreamError(Format("Cannot ask whether to replace without a window: [%s] is left as it "
+                              "was",
+                              {request.fileName}));
   found_ = request.found;
   const std::string before = escapeBinaryChars(request.textBefore);
   const std::string found = escapeBinaryChars(request.found);

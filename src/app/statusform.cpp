@@ -4,6 +4,7 @@
 #include "app/forminfo.h"
 #include "app/launcher.h"
 #include "app/translateform.h"
+#include "components/dialogrunner.h"
 #include "components/filelabel.h"
 #include "engine/messages.h"
 #include "engine/processingthread.h"
@@ -22,6 +23,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 namespace marrowen {
 
@@ -275,6 +277,10 @@ void TTstatusForm::addStatusLine(const std::string &text) {
 }
 
 void TTstatusForm::addError(const std::string &text) {
+  // With no screen the error list is seen by nobody, and the log may be
+  // anywhere: standard error is where an unattended run's caller looks.
+  if (DialogRunner::headless())
+    std::fprintf(stderr, "%s\n", text.c_str());
   if (errorCount_ == 0)
     pages_->setTabVisible(2, true);
   addLine(errorCount_, *errors_, text, TLogLevel::Error);

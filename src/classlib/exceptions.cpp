@@ -7,6 +7,9 @@ namespace marrowen {
 EFOpenError::EFOpenError(const std::string &fileName)
     : EStreamError(Format("Cannot open file %s", {fileName})) {}
 
+EFOpenError::EFOpenError(const std::string &fileName, const std::string &reason)
+    : EStreamError(Format("Cannot open file %s. %s", {fileName, reason})) {}
+
 EFCreateError::EFCreateError(const std::string &fileName)
     : EStreamError(Format("Cannot create file %s", {fileName})) {}
 

@@ -33,6 +33,8 @@ public:
 class EFOpenError : public EStreamError {
 public:
   explicit EFOpenError(const std::string &fileName);
+  // "Cannot open file %s. %s" with the reason.
+  EFOpenError(const std::string &fileName, const std::string &reason);
 };
 
 // "Cannot create file %s", and the system's reason when one is given.

@@ -60,12 +60,22 @@ FileReplaceResult replaceFileContents(const std::string &fileName, std::string_v
   }
   struct stat old {};
   const bool hadFile = ::stat(target.c_str(), &old) == 0;
+  // Only a file is replaced: a rename would turn a pipe or a device into one.
+  if (hadFile && !S_ISREG(old.st_mode))
+    return {S_ISDIR(old.st_mode) ? EISDIR : EINVAL, false};
 
   std::string temp = target + ".~XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0)
     return {errno, false};
   int error = writeAll(fd, bytes);
+  // The new file keeps the old one's owner and group where the user may give
+  // them (root may give both; others the group when they belong to it).
+  if (error == 0 && hadFile && ::fchown(fd, old.st_uid, old.st_gid) != 0 &&
+      ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+    // Neither may be given: the file is the user's own, as any new file is.
+  }
+  // After the owner: a change of owner clears the set-id bits.
   if (error == 0 && ::fchmod(fd, hadFile ? (old.st_mode & 07777) : newMode) != 0)
     error = errno;
   if (error == 0 && ::fsync(fd) != 0)

@@ -18,9 +18,11 @@ void ignoreFileSizeSignal();
 // a reader (or a crash) sees either the old file or the new one, never half
 // of it: the bytes go into a temporary file beside the target, which takes the
 // old file's permission bits (or `newMode` for a new file), is flushed to
-// disk and renamed over the target. A symbolic link is written through to the
-// file it names and survives. On failure the target is as it was and no
-// temporary file is left.
+// disk and renamed over the target. The new file keeps the old one's group
+// (and owner) where the user may give them. A symbolic link is written
+// through to the file it names and survives; a target that is not a regular
+// file (a folder, a pipe, a device) is refused. On failure the target is as
+// it was and no temporary file is left.
 struct FileReplaceResult {
   int error = 0;        // 0, or the errno of the step that failed
   bool created = false; // whether the temporary file could be made at all

@@ -1,6 +1,7 @@
 #include "classlib/streams.h"
 
 #include "classlib/exceptions.h"
+#include "classlib/format.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -250,6 +251,73 @@ void TMemoryStream::SaveToFile(const std::string &fileName) {
 std::string readFileBytes(const std::string &fileName) {
   TFileStream file(fileName, TFileMode::fmOpenRead);
   return file.ReadAll();
+}
+
+namespace {
+
+EStreamError tooLarge(const std::string &fileName, std::size_t limit) {
+  return EStreamError(Format("Cannot read file %s: it is larger than %d bytes",
+                             {fileName, static_cast<std::int64_t>(limit)}));
+}
+
+// Opens without blocking (a pipe with no writer would wait for ever) and
+// checks that `fileName` is a regular file within `limit`. The caller closes
+// the descriptor.
+int openRegularFile(const std::string &fileName, std::size_t limit) {
+  int fd;
+  do
+    fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  while (fd < 0 && errno == EINTR);
+  if (fd < 0)
+    throw EFOpenError(fileName, std::error_code(errno, std::system_category()).message());
+  struct stat info {};
+  const char *refusal = nullptr;
+  if (::fstat(fd, &info) != 0)
+    refusal = "Its kind cannot be told";
+  else if (S_ISDIR(info.st_mode))
+    refusal = "It is a folder";
+  else if (!S_ISREG(info.st_mode))
+    refusal = "It is not a regular file";
+  if (refusal) {
+    ::close(fd);
+    throw EFOpenError(fileName, refusal);
+  }
+  if (static_cast<std::uint64_t>(info.st_size) > limit) {
+    ::close(fd);
+    throw tooLarge(fileName, limit);
+  }
+  return fd;
+}
+
+} // namespace
+
+void checkRegularFile(const std::string &fileName, std::size_t limit) {
+  ::close(openRegularFile(fileName, limit));
+}
+
+std::string readRegularFile(const std::string &fileName, std::size_t limit) {
+  const int fd = openRegularFile(fileName, limit);
+  std::string bytes;
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0) {
+      ::close(fd);
+      throw EStreamError(readErrorText);
+    }
+    if (n == 0)
+      break;
+    // A file that grows while it is read is held to the same limit.
+    if (bytes.size() + static_cast<std::size_t>(n) > limit) {
+      ::close(fd);
+      throw tooLarge(fileName, limit);
+    }
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return bytes;
 }
 
 } // namespace marrowen

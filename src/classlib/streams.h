@@ -107,4 +107,15 @@ private:
 // The whole content of a file (EFOpenError when it cannot be opened).
 std::string readFileBytes(const std::string &fileName);
 
+// The whole content of a regular file of at most `limit` bytes, for files
+// that are read whole before anything else happens (command files, file
+// lists, reference lists). A pipe, a device or a folder is refused at once,
+// without waiting for a writer or reading without end (EFOpenError with the
+// reason); a longer file raises EStreamError naming the limit.
+std::string readRegularFile(const std::string &fileName, std::size_t limit);
+// The same checks without the reading.
+void checkRegularFile(const std::string &fileName, std::size_t limit);
+// What a list or a command file may hold.
+inline constexpr std::size_t listFileLimit = 8 * 1024 * 1024;
+
 } // namespace marrowen

@@ -48,6 +48,7 @@ int DialogRunner::exec(QDialog &dialog) {
 
 void DialogRunner::setHeadless(bool headless) { headlessFlag() = headless; }
 bool DialogRunner::headless() { return headlessFlag(); }
+bool DialogRunner::canAsk() { return !headlessFlag() || static_cast<bool>(currentRunner()); }
 
 bool platformHasNoScreen() {
   const QString name = QGuiApplication::platformName();

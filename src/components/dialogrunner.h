@@ -30,6 +30,9 @@ public:
   // cancelled.
   static void setHeadless(bool headless);
   static bool headless();
+  // Whether a dialog run now reaches someone who may answer it: there is a
+  // screen, or a runner answers for the user.
+  static bool canAsk();
 };
 
 // Whether the platform has no screen a person could see ("offscreen",

@@ -153,6 +153,8 @@ void TFileInput::startJob() {
 }
 
 void TFileInput::buildFileList() {
+  std::vector<std::string> unmatched; // rows that added no file
+  listErrors_ = 0;
   for (const FileGridRow &row : grid_) {
     if (isAborted())
       break;
@@ -177,14 +179,25 @@ void TFileInput::buildFileList() {
     }
     currentDepth_ = 0;
     scanPath_.clear();
+    const std::size_t found = currentGroup_.size();
+    const int missing = listErrors_;
     scanFolder(expandPathMask(pathMask));
     if (!addMode_)
       subtractFromGroup();
+    else if (currentGroup_.size() == found && listErrors_ == missing)
+      unmatched.push_back(pathMask); // unless a missing folder or a pipe said why
   }
   // The grid was only needed to build the list.
   std::vector<FileGridRow>().swap(grid_);
   closeGroup();
   std::vector<std::string>().swap(currentGroup_);
+  // A misspelt name must not pass for a job that had nothing to do.
+  if (fileList_.empty() && !isAborted()) {
+    if (unmatched.empty() && listErrors_ == 0)
+      logError("There is no file to process");
+    for (const std::string &mask : unmatched)
+      logError(Format("no file matches %s", {mask}));
+  }
 }
 
 // Each name found by a "Subtract" row removes its first occurrence from the
@@ -224,6 +237,7 @@ void TFileInput::scanFolder(const std::string &pathMask) {
   if (currentDepth_ < depthLimit_) {
     std::vector<std::string> names;
     if (!folderFound || !folderEntries(folder, names)) {
+      ++listErrors_;
       logError(translateFormat(3940, "Path not found: %s", {folder}));
       return;
     }
@@ -249,6 +263,7 @@ void TFileInput::scanFolder(const std::string &pathMask) {
 
   std::vector<std::string> names;
   if (!folderFound || !folderEntries(folder, names)) {
+    ++listErrors_;
     logError(translateFormat(3960, "Path not found: %s", {pathMask}));
     return;
   }
@@ -259,10 +274,22 @@ void TFileInput::scanFolder(const std::string &pathMask) {
       continue;
     std::string path = folder + name;
     // Regular files only (through links): opening a pipe would wait for a
-    // writer for ever, and a device may never end.
+    // writer for ever, and a device may never end. Folders are no inputs;
+    // anything else named is, and the user learns why it was left out.
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
       continue;
+    if (!S_ISREG(info.st_mode)) {
+      if (addMode_) {
+        ++listErrors_;
+        logError(Format("Skipping [%s]: it is a %s, not a regular file",
+                        {path, std::string_view(S_ISFIFO(info.st_mode)   ? "pipe"
+                                                : S_ISSOCK(info.st_mode) ? "socket"
+                                                : S_ISBLK(info.st_mode)  ? "block device"
+                                                                         : "character device")}));
+      }
+      continue;
+    }
     if (addMode_)
       currentGroup_.push_back(std::move(path));
     else

@@ -123,7 +123,8 @@ void TGenericInput::updateProgress() {
 
 FileResult TGenericInput::closeFile() {
   FileResult result = TFilter::closeFile();
-  if (job())
+  // A file whose output failed was not processed, whatever the count says.
+  if (job() && !result.failed)
     job()->incProcessedFiles();
   return result;
 }

@@ -15,11 +15,8 @@ bool TMergeFiles::hasChanged() { return true; }
 
 void TMergeFiles::startJob() {
   mergedResult_.reset();
+  opened_ = false;
   TFilter::startJob();
-  setInputFilename(mergeFileName_);
-  if (next())
-    next()->openFile(mergeFileName_);
-  TFilter::reset();
 }
 
 void TMergeFiles::setInputFilename(const std::string &name) {
@@ -27,7 +24,16 @@ void TMergeFiles::setInputFilename(const std::string &name) {
   inputFileName_ = name;
 }
 
-void TMergeFiles::openFile(const std::string &) {}
+// The merged file is opened with the first input that opens, so a job
+// whose inputs all failed or that found none leaves the target alone.
+void TMergeFiles::openFile(const std::string &) {
+  if (opened_)
+    return;
+  if (next())
+    next()->openFile(mergeFileName_);
+  opened_ = true;
+  TFilter::reset();
+}
 
 void TMergeFiles::reset() {}
 
@@ -45,8 +51,11 @@ OutputTarget TMergeFiles::outputTarget(const std::string &) {
 void TMergeFiles::abandonFile() {}
 
 void TMergeFiles::endJob() {
-  TFilter::flush();
-  mergedResult_ = next() ? next()->closeFile() : FileResult{};
+  if (opened_) {
+    TFilter::flush();
+    mergedResult_ = next() ? next()->closeFile() : FileResult{};
+    opened_ = false;
+  }
   TFilter::endJob();
 }
 

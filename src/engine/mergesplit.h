@@ -5,8 +5,9 @@
 namespace marrowen {
 
 // Turns every input of a job into one output file: placed before a
-// `TFileOutput`, it opens the merged file once at `startJob`, stops the
-// per-file calls, and closes the merged file at `endJob`. Filters before it
+// `TFileOutput`, it opens the merged file once, with the first input, stops
+// the per-file calls, and closes the merged file at `endJob`; a job that
+// opened no input leaves the merged file untouched. Filters before it
 // see each input's own name, the output after it the merged file's.
 class TMergeFiles : public TGenericOutput {
 public:
@@ -28,6 +29,7 @@ public:
 private:
   std::string mergeFileName_;
   std::optional<FileResult> mergedResult_;
+  bool opened_ = false;
 };
 
 // Cuts one input into numbered part files (name.000, name.001, ...): each

@@ -2,6 +2,7 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/paths.h"
+#include "classlib/streams.h"
 #include "engine/escapes.h"
 
 #include <atomic>
@@ -106,11 +107,21 @@ TStringLoader::TStringLoader(std::string fileName, std::string seedFileName)
     if (fileName_.empty())
       throw EFOpenError(fileName_);
     forceFolders(extractFilePath(fileName_));
-    file_ = std::make_unique<TMemIniFile>(fileName_);
+    // A language file is a few hundred kilobytes; a device or an endless
+    // file in its place must not be read.
     std::error_code ec;
+    if (std::filesystem::exists(fileName_, ec))
+      checkRegularFile(fileName_, languageFileLimit);
+    file_ = std::make_unique<TMemIniFile>(fileName_);
     if (!seedFileName.empty() && !std::filesystem::exists(fileName_, ec) &&
-        std::filesystem::exists(seedFileName, ec))
+        std::filesystem::exists(seedFileName, ec)) {
+      checkRegularFile(seedFileName, languageFileLimit);
       file_->setText(TMemIniFile(seedFileName).text());
+    }
+  } catch (const std::exception &error) {
+    disabled_ = true;
+    file_.reset();
+    loadError_ = error.what();
   } catch (...) {
     disabled_ = true;
     file_.reset();

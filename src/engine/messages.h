@@ -53,6 +53,9 @@ public:
                                                std::string seedFileName = std::string());
 
   bool disabled() const { return disabled_; }
+  // Why the file could not be used; empty when it was read or is new.
+  const std::string &loadError() const { return loadError_; }
+  static constexpr std::size_t languageFileLimit = 8 * 1024 * 1024;
   const std::string &fileName() const { return fileName_; }
   // Whether a write-back failed, and its text.
   bool writesStopped() const;
@@ -78,6 +81,7 @@ private:
 
   std::string fileName_;
   bool disabled_ = false;
+  std::string loadError_;
   std::unique_ptr<TMemIniFile> file_;
   mutable std::mutex mutex_;
   bool writesStopped_ = false;

@@ -274,8 +274,6 @@ FileResult TFileOutput::closeFile() {
              targetExists && S_ISREG(target.st_mode) ? (target.st_mode & 07777) : newFileMode());
   closeStream();
 
-  if (job())
-    job()->logOutputFile(targetName_, size);
   bool written = false;
   if (isAborted()) {
     if (!append_)
@@ -294,8 +292,11 @@ FileResult TFileOutput::closeFile() {
       logError(Format(translate(3900, "Couldn't move file [%s] to [%s]:%s"),
                       {writtenFileName_, targetName_, reason}));
     } else if (::rename(writtenFileName_.c_str(), writeTarget_.c_str()) != 0) {
+      // Nobody would look for the text under a random name: it goes, and
+      // the file counts as failed.
       logError(Format(translate(3900, "Couldn't move file [%s] to [%s]:%s"),
                       {writtenFileName_, targetName_, systemErrorText(errno)}));
+      removeFile(writtenFileName_);
     } else {
       written = true;
     }
@@ -303,6 +304,9 @@ FileResult TFileOutput::closeFile() {
     written = true;
   }
   writtenFileName_.clear();
+  // Only a target that now holds the text is reported as written.
+  if (written && job())
+    job()->logOutputFile(targetName_, size);
   FileResult result = TFilter::closeFile();
   result.target = {targetName_, false, testMode_};
   result.failed = result.failed || !written;

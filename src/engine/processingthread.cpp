@@ -235,7 +235,8 @@ void ProcessingThread::Execute() {
     failed_ = true;
     handleException({}, true);
   } catch (const std::bad_alloc &) {
-    handleException("Out of memory", false);
+    handleException(
+        Format("Out of memory while running the filter list [%s]", {options_.filterName}), false);
   } catch (const std::exception &error) {
     handleException(error.what(), false);
   } catch (...) {

@@ -188,11 +188,16 @@ void writeFileBytesSafely(const std::string &fileName, std::string_view bytes) {
   }
 
   // Renaming over a file needs no write permission on it; the user who
-  // marked the file read-only still means it to stay as it is.
-  if (const fs::file_status current = fs::status(target, ec);
-      !ec && fs::is_regular_file(current) &&
-      (current.permissions() & fs::perms::owner_write) == fs::perms::none)
-    throw EFCreateError(fileName, std::error_code(EACCES, std::system_category()).message());
+  // marked the file read-only still means it to stay as it is. A folder, a
+  // pipe or a device in the target's place is no filter file to replace.
+  if (const fs::file_status current = fs::status(target, ec); !ec && fs::exists(current)) {
+    if (fs::is_directory(current))
+      throw EFCreateError(fileName, "It is a folder");
+    if (!fs::is_regular_file(current))
+      throw EFCreateError(fileName, "It is not a regular file");
+    if ((current.permissions() & fs::perms::owner_write) == fs::perms::none)
+      throw EFCreateError(fileName, std::error_code(EACCES, std::system_category()).message());
+  }
 
   const FileReplaceResult written = replaceFileContents(target.string(), bytes);
   if (!written.created)

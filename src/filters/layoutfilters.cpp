@@ -2,6 +2,7 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "filters/widthfilters.h"
 
 #include <algorithm>
 
@@ -26,10 +27,12 @@ bool isBreakByte(char c) {
   }
 }
 
-// Widths below 1 are refused when a filter is made.
+// Widths below 1 or above the widest line are refused when a filter is made.
 int checkedWidth(int width, const char *message) {
   if (width < 1)
     throw ERangeError(Format(message, {width}));
+  if (width > maxLineWidth)
+    throw ERangeError(Format("Width must be at most %d (is %d)", {maxLineWidth, width}));
   return width;
 }
 

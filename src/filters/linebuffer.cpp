@@ -3,6 +3,7 @@
 #include "classlib/codepage.h"
 #include "classlib/collation.h"
 #include "classlib/exceptions.h"
+#include "classlib/streams.h"
 #include "classlib/stringlist.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
@@ -704,7 +705,8 @@ TGenericLoadSpecialFile::TGenericLoadSpecialFile(const std::string &fileName)
   if (fileName.empty())
     return;
   TStringList list;
-  list.LoadFromFile(fileName);
+  // A regular file only: a device named here would be read without end.
+  list.SetText(readRegularFile(fileName, std::numeric_limits<std::size_t>::max()));
   std::vector<std::string> lines;
   lines.reserve(static_cast<std::size_t>(list.Count()));
   for (int i = 0; i < list.Count(); ++i)

@@ -14,6 +14,8 @@ int checkedWidth(int width) {
   // A negative width would cut lines to a negative length.
   if (width < 0)
     throw ERangeError(Format("Line width must be at least 0 (is %d)", {width}));
+  if (width > maxLineWidth)
+    throw ERangeError(Format("Line width must be at most %d (is %d)", {maxLineWidth, width}));
   return width;
 }
 

@@ -10,8 +10,13 @@ namespace marrowen {
 // Line filters that change each line on its own and keep its line end.
 // Padding uses spaces.
 
-// The width filters. A negative width is refused when the filter is made.
-// Counts the lines it changes in each file.
+// The widest line a width, tab or wrap filter is given: a line of that many
+// bytes is far beyond any text a person reads, and a larger width would only
+// serve to fill memory.
+inline constexpr int maxLineWidth = 100000;
+
+// The width filters. A negative width, or one above `maxLineWidth`, is
+// refused when the filter is made. Counts the lines it changes in each file.
 class TGenericWidthFilter : public TBatchedLineFilter {
 public:
   explicit TGenericWidthFilter(int width);

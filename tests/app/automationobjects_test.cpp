@@ -17,11 +17,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocalSocket>
 #include <QMdiSubWindow>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace marrowen {
@@ -414,6 +416,56 @@ TEST_F(Program, ServesItsWindowsOnTheSessionBus) {
   second.start(QStringLiteral(MARROWEN_BINARY), {"/Q"});
   EXPECT_TRUE(second.waitForFinished(60000));
   EXPECT_EQ(value(v, "processString", {"q"}).toString(), "Q");
+}
+
+// One hostile call for each way a caller could be told a failure was a
+// success: each answers its error and changes nothing.
+TEST_F(Program, HostileCallsAnswerTheirErrorsAndChangeNothing) {
+  const QString error = QStringLiteral("com.ostrevan.Marrowen.Error");
+  const QString w = value("/Application", "newWindow").value<QDBusObjectPath>().path();
+  EXPECT_EQ(w, "/FilterWindow/1");
+  // Loads and saves that fail.
+  QFile text(QString::fromStdString(dir.file("notes.txt")));
+  ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+  text.write("not a filter list\n");
+  text.close();
+  const QString missing = QString::fromStdString(dir.file("\u00dcbersicht.fll"));
+  const QDBusMessage open = call(w, "openFilter", {missing});
+  EXPECT_EQ(open.errorName(), error);
+  EXPECT_TRUE(open.errorMessage().contains(QStringLiteral("\u00dcbersicht.fll")))
+      << open.errorMessage().toStdString();
+  EXPECT_EQ(call(w, "openFilter", {text.fileName()}).errorName(), error);
+  value(w, "addSimpleFilter", {5});
+  for (const QString &target : {QString::fromStdString(dir.file("none/x.fll")), QString("/")})
+    EXPECT_EQ(call(w, "saveFilter", {target}).errorName(), error) << target.toStdString();
+  ASSERT_EQ(::mkfifo(dir.file("pipe.fll").c_str(), 0600), 0);
+  EXPECT_EQ(call(w, "saveFilter", {QString::fromStdString(dir.file("pipe.fll"))}).errorName(),
+            error);
+  struct stat info {};
+  ::stat(dir.file("pipe.fll").c_str(), &info);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+  EXPECT_EQ(call("/Application", "findWindow", {missing}).errorName(), error);
+  // The macro socket answers the same failure.
+  QLocalSocket macro;
+  macro.connectToServer(QString::fromStdString(dir.file("XDG_RUNTIME_DIR/marrowen/MarrowenDDE")));
+  ASSERT_TRUE(macro.waitForConnected(5000));
+  macro.write("[FileOpen(\"missing.fll\")]\n");
+  macro.waitForBytesWritten(5000);
+  QByteArray answer;
+  while (!answer.endsWith('\n') && macro.waitForReadyRead(10000))
+    answer += macro.readAll();
+  EXPECT_TRUE(answer.startsWith("ERROR Cannot open file missing.fll")) << answer.toStdString();
+  // Closing a window with unsaved changes that nobody may save.
+  EXPECT_EQ(call(w, "close").errorName(), error);
+  EXPECT_EQ(value(w, "processString", {"a"}).toString(), "A");
+  // Values that would fill memory or cannot be told apart.
+  EXPECT_EQ(call(w, "addFileList", {"/dev/zero"}).errorName(), error);
+  EXPECT_EQ(call(w, "addNumberFilter", {3, 2147483647}).errorName(), error);
+  const QDBusMessage emoji = call(w, "addCommentFilter", {QStringLiteral("\U0001F600")});
+  EXPECT_TRUE(emoji.errorMessage().contains("U+1F600")) << emoji.errorMessage().toStdString();
+  EXPECT_EQ(value(w, "processString", {"a"}).toString(), "A");
+  // None of the failures made a window or an object of its own.
+  EXPECT_EQ(value("/Application", "newWindow").value<QDBusObjectPath>().path(), "/FilterWindow/2");
 }
 
 } // namespace

@@ -13,6 +13,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include <filesystem>
+
 #include <sys/stat.h>
 
 namespace marrowen::testing {
@@ -186,7 +188,9 @@ TEST_F(CommandLineTest, StateAcrossParametersAndRuns) {
   ASSERT_EQ(jobs.size(), 1u);
   EXPECT_EQ(jobs[0].filterName, "Command line - Untitled1");
   EXPECT_TRUE(jobs[0].loggingOn);
-  EXPECT_EQ(jobs[0].logFileName, dir.path() + "marrowen.log");
+  // A bare name: the log goes beside the program, or into the data folder
+  // when the program's folder may not be written.
+  EXPECT_EQ(jobs[0].logFileName, "marrowen.log");
   // The pending search, the list file and the list went with the run.
   EXPECT_TRUE(filters().empty());
   // A later "/S" adds to the pending flags; only "/R" and "/G" use them up.
@@ -239,6 +243,15 @@ TEST_F(CommandLineTest, FilterFilesLoadThenInsert) {
   EXPECT_EQ(dynamic_cast<TDescriptionObject &>(*nodes[1]).kind, 6);
   EXPECT_EQ(doc->filterList().files.size(), 2u);
   EXPECT_THROW(line->processParameter("/F=" + dir.file("missing.fll")), std::exception);
+
+  // A name relative to where the program started is kept whole, for the
+  // recent files and for finding the window again.
+  line->resetCommandLineWindow();
+  const std::filesystem::path started = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  run({"/F=b.fll"});
+  std::filesystem::current_path(started);
+  EXPECT_EQ(doc->fileName(), dir.file("b.fll"));
 }
 
 TEST_F(CommandLineTest, SlashRuleTellsFilesFromOptions) {
@@ -375,6 +388,48 @@ TEST_F(ProgramRun, ExitStatusTellsHowTheJobsWent) {
     EXPECT_FALSE(result.errors.empty());
   }
   EXPECT_NE(start({"/XYZ", "/Q"}).errors.find("Invalid command line parameter"), std::string::npos);
+}
+
+// One hostile case for each way an unattended run could fail quietly: each
+// ends with a failure status and its reason on standard error, and leaves
+// the files as they were.
+TEST_F(ProgramRun, HostileRunsFailClearlyAndTouchNothing) {
+  constexpr auto npos = std::string::npos;
+  writeFile(dir.file("merged.txt"), "kept");
+  writeFile(dir.file("in.txt"), "abc\n");
+  // A misspelt input: the merged target is not emptied.
+  Result typo =
+      start({"/CU", file("mispelt.txt"), "/MERGETOFILE=" + file("merged.txt"), "/G", "/Q"});
+  EXPECT_EQ(typo.status, 1);
+  EXPECT_NE(typo.errors.find("no file matches " + dir.file("mispelt.txt")), npos) << typo.errors;
+  EXPECT_EQ(readFile(dir.file("merged.txt")), "kept");
+  // A pipe named as input is left out, and said so.
+  ASSERT_EQ(::mkfifo(dir.file("pipe.txt").c_str(), 0600), 0);
+  Result pipe = start({"/CU", file("pipe.txt"), "/G", "/Q"});
+  EXPECT_EQ(pipe.status, 1);
+  EXPECT_NE(pipe.errors.find("it is a pipe, not a regular file"), npos) << pipe.errors;
+  // A target name too long to rename to: nothing stays under a random name.
+  Result tooLong = start({"/CU", file("in.txt"), "/EXTENSION=" + QString(255, 'x'), "/G", "/Q"});
+  EXPECT_EQ(tooLong.status, 1);
+  EXPECT_NE(tooLong.errors.find("Couldn't move file"), npos) << tooLong.errors;
+  EXPECT_EQ(dir.listing().find("KVB"), npos) << dir.listing();
+  // Endless command and list files are refused, not read.
+  for (const char *parameter : {"/Z=/dev/zero", "/L=/dev/zero"}) {
+    Result endless = start({parameter, "/G", "/Q"});
+    EXPECT_EQ(endless.status, 2) << parameter;
+    EXPECT_NE(endless.errors.find("It is not a regular file"), npos) << endless.errors;
+  }
+  // Nobody can answer a prompt to replace: the file stops and stays.
+  Result prompt = start({"/S=abc", "/RP=x", file("in.txt"), "/G", "/Q"});
+  EXPECT_EQ(prompt.status, 1);
+  EXPECT_NE(prompt.errors.find("Cannot ask whether to replace without a window"), npos)
+      << prompt.errors;
+  EXPECT_EQ(readFile(dir.file("in.txt")), "abc\n");
+  // A start that asks for nothing shows no wizard or tip on standard error.
+  Result plain = start({"/Q"});
+  EXPECT_EQ(plain.status, 0);
+  EXPECT_EQ(plain.errors.find("Wizard"), npos) << plain.errors;
+  EXPECT_EQ(plain.errors.find("Tip of the day"), npos) << plain.errors;
 }
 
 TEST_F(ProgramRun, ScriptAndDatabaseNodesRunInTheProgram) {

@@ -39,11 +39,28 @@ TEST(ReplaceFileContents, AFailureLeavesTheTargetAndNoTemporaryFile) {
   EXPECT_FALSE(missing.created);
   EXPECT_NE(missing.error, 0);
 
-  // A folder in the target's place: the temporary is written, the rename fails.
+  // A folder in the target's place is refused before anything is written.
   fs::create_directory(folder.file("dir"));
   const FileReplaceResult blocked = replaceFileContents(folder.file("dir"), "x");
-  EXPECT_TRUE(blocked.created);
-  EXPECT_NE(blocked.error, 0);
+  EXPECT_EQ(blocked.error, EISDIR);
   EXPECT_TRUE(fs::is_directory(folder.file("dir")));
   EXPECT_EQ(folder.listing(), "dir");
+}
+
+// A rename would turn a pipe into a plain file; a file of another group
+// would silently become the user's own.
+TEST(ReplaceFileContents, RefusesSpecialFilesAndKeepsTheGroup) {
+  TempFolder folder;
+  ASSERT_EQ(::mkfifo(folder.file("pipe").c_str(), 0600), 0);
+  EXPECT_FALSE(replaceFileContents(folder.file("pipe"), "text"));
+  EXPECT_TRUE(fs::is_fifo(folder.file("pipe")));
+  EXPECT_EQ(folder.listing(), "pipe");
+
+  writeFile(folder.file("shared.txt"), "old");
+  const gid_t other = ::getuid() == 0 ? 65534 : ::getgid();
+  ASSERT_EQ(::chown(folder.file("shared.txt").c_str(), static_cast<uid_t>(-1), other), 0);
+  ASSERT_TRUE(replaceFileContents(folder.file("shared.txt"), "new"));
+  struct stat info {};
+  ::stat(folder.file("shared.txt").c_str(), &info);
+  EXPECT_EQ(info.st_gid, other);
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 using namespace marrowen;
 using marrowen::testing::errorOf;
@@ -90,6 +91,21 @@ TEST(FileStream, SizesAndPositionsBeyondFourGigabytes) {
   EXPECT_EQ(c, 'z');
   s.SetSize(10);
   EXPECT_EQ(s.Position(), 10);
+}
+
+// Files read whole before anything else happens: a device or a pipe is
+// refused at once instead of filling memory or waiting for a writer.
+TEST(ReadRegularFile, RefusesDevicesPipesFoldersAndFilesBeyondTheLimit) {
+  TempFolder folder;
+  writeFile(folder.file("list.txt"), "a\nb\n");
+  EXPECT_EQ(readRegularFile(folder.file("list.txt"), 4), "a\nb\n");
+  EXPECT_EQ(errorOf([&] { readRegularFile(folder.file("list.txt"), 3); }),
+            "Cannot read file " + folder.file("list.txt") + ": it is larger than 3 bytes");
+  ASSERT_EQ(::mkfifo(folder.file("pipe").c_str(), 0600), 0);
+  EXPECT_EQ(errorOf([&] { readRegularFile(folder.file("pipe"), listFileLimit); }),
+            "Cannot open file " + folder.file("pipe") + ". It is not a regular file");
+  EXPECT_THROW(readRegularFile("/dev/zero", listFileLimit), EFOpenError);
+  EXPECT_THROW(checkRegularFile(folder.path(), listFileLimit), EFOpenError);
 }
 
 TEST(MemoryStream, ReadsWritesAndSeeks) {

@@ -100,14 +100,16 @@ TEST_F(FileListTest, OddNamesAreListedAndOnlyRegularFiles) {
     std::filesystem::create_directories(std::filesystem::path(dir.file(name)).parent_path());
     writeFile(dir.file(name), "x");
   }
-  // A pipe would block the job at its opening; a dangling link names nothing.
+  // A pipe would block the job at its opening, and is reported as left out;
+  // a dangling link names nothing.
   ASSERT_EQ(::mkfifo(dir.file("fifo.txt").c_str(), 0644), 0);
   std::filesystem::create_symlink(dir.file("gone.txt"), dir.file("dangling.txt"));
   std::filesystem::create_symlink(dir.file("a.txt"), dir.file("link.txt"));
   EXPECT_EQ(listOf({{"*.txt", "1 level", "Add"}}),
             Names({"back\\slash/z.txt", "pipe|dir/x|y.txt", "s1/c.txt", "with space/a b.txt",
                    "a.txt", "link.txt"}));
-  EXPECT_TRUE(job.errors.empty());
+  EXPECT_EQ(job.errors,
+            Names({"Skipping [" + dir.file("fifo.txt") + "]: it is a pipe, not a regular file"}));
 }
 
 TEST_F(FileListTest, EverySpellingOfAFolderGivesTheSameNames) {
@@ -396,6 +398,23 @@ TEST(FileInputRun, InputsOfAMergedFileAreDeletedOnlyOnceItIsWritten) {
     EXPECT_EQ(std::filesystem::exists(dir.file("b.txt")), abort);
     EXPECT_EQ(std::filesystem::exists(dir.file("all.out")), !abort);
   }
+}
+
+// A misspelt name must neither empty the merged target nor pass for a job
+// that had nothing to do.
+TEST(FileInputRun, AJobThatMatchesNoFileTouchesNoTargetAndSaysSo) {
+  TempFolder dir;
+  writeFile(dir.file("all.out"), "kept");
+  RecordingJob job;
+  auto chain = fileChain({{dir.file("mispelt.txt"), "None", "Add"}},
+                         std::make_unique<TMergeFiles>(dir.file("all.out")));
+  chain->lastFilter()->setNext(inPlaceOutput());
+  chain->attachJob(&job);
+  chain->runInput();
+  EXPECT_EQ(readFile(dir.file("all.out")), "kept");
+  EXPECT_EQ(dir.listing(), "all.out");
+  EXPECT_EQ(job.errors, std::vector<std::string>{"no file matches " + dir.file("mispelt.txt")});
+  EXPECT_TRUE(job.argumentsOf("logOutputFile").empty());
 }
 
 // The merged file's own failure, reported at the job's end, keeps its inputs.

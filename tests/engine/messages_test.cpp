@@ -127,6 +127,19 @@ TEST(StringLoader, UnusableFileGivesDefaultsAndNothingThrown) {
   EXPECT_TRUE(std::filesystem::is_empty(dir.file("folder.ini")));
 }
 
+// A language file far beyond any real one is not read into memory: the
+// program runs on in English and says why.
+TEST(StringLoader, AnOversizedFileIsNotReadAndSaysWhy) {
+  TempFolder dir;
+  writeFile(dir.file("English.ini"),
+            "[global]\n10=x\n" + std::string(TStringLoader::languageFileLimit, ';'));
+  auto loader = std::make_shared<TStringLoader>(dir.file("English.ini"));
+  EXPECT_TRUE(loader->disabled());
+  EXPECT_NE(loader->loadError().find("is larger than"), std::string::npos) << loader->loadError();
+  InstalledLoader installed(loader);
+  EXPECT_EQ(translate(10, "ten"), "ten");
+}
+
 TEST(StringLoader, FailedWriteBackKeepsKeyAndStopsWriting) {
   TempFolder dir;
   std::string folder = dir.file("Languages");

@@ -244,6 +244,19 @@ TEST(FileOutput, AShortWriteLeavesTheTargetByteIdentical) {
   EXPECT_EQ(job->errors[0].rfind("Couldn't write file [", 0), 0u) << job->errors[0];
 }
 
+// A target the rename cannot reach (a name too long for the file system):
+// nothing is left under a random name and the file is neither reported as
+// written nor counted as processed.
+TEST(FileOutput, AFailedRenameRemovesTheTemporaryAndCountsTheFileAsFailed) {
+  TempFolder folder;
+  auto job = writeThrough({{folder.file(std::string(300, 'n')), "text"}});
+  EXPECT_EQ(folder.listing(), "");
+  ASSERT_EQ(job->errors.size(), 1u);
+  EXPECT_EQ(job->errors[0].rfind("Couldn't move file [", 0), 0u) << job->errors[0];
+  EXPECT_TRUE(job->argumentsOf("logOutputFile").empty());
+  EXPECT_EQ(job->processedFiles, 0);
+}
+
 TEST(FileOutput, AnUncreatableTargetIsAStreamErrorOfItsInputOnly) {
   TempFolder folder;
   auto job =

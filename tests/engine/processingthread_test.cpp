@@ -129,7 +129,8 @@ TEST(ProcessingThread, AbortInALargeFileLeavesTheTargetAsItWas) {
   auto window = windowOf(host);
   ASSERT_TRUE(window);
   EXPECT_EQ(window->last("setStatusText"), "Interrupted.");
-  EXPECT_EQ(window->lines.back(), "Job aborted by user. 1 of 1 files processed, " + cleanSummary);
+  // The file left as it was is not counted as processed.
+  EXPECT_EQ(window->lines.back(), "Job aborted by user. 0 of 1 files processed, " + cleanSummary);
   EXPECT_EQ(window->last("setFileProgress"), "100");
   EXPECT_EQ(window->last("setStatusFileName"), "(Finished)");
 }
@@ -386,7 +387,7 @@ TEST(ProcessingThread, CancelFromTheWindowWhileAnotherJobStarts) {
     left.push_back(entry.path().filename());
   EXPECT_EQ(left, std::vector<std::string>({"big.txt"})) << "no temporary file is left";
   std::string log = readFile(dir.file("a.log"));
-  EXPECT_NE(log.find("Job aborted by user. 1 of 1 files processed, " + cleanSummary),
+  EXPECT_NE(log.find("Job aborted by user. 0 of 1 files processed, " + cleanSummary),
             std::string::npos);
   EXPECT_EQ(readFile(dir.file("out/b.txt")), "B");
   EXPECT_EQ(readFile(dir.file("out2/b.txt")), "b");

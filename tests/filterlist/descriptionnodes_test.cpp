@@ -536,6 +536,16 @@ TEST(NumberObject, WidthsTheFiltersRefuseStopTheBuild) {
   EXPECT_NE(buildError(*TNumberObject::CreateWith(1, -3)), "(built)");
   EXPECT_NE(buildError(*TNumberObject::CreateWith(2, 0)), "(built)");
   EXPECT_EQ(buildError(*TNumberObject::CreateWith(3, -1)), "Line width must be at least 0 (is -1)");
+  // No line is that wide: refused when built, and when a file holds it.
+  EXPECT_EQ(buildError(*TNumberObject::CreateWith(3, 2147483647)),
+            "Line width must be at most 100000 (is 2147483647)");
+  EXPECT_EQ(errorOf([] {
+              readNodeRecord<TNumberObject>(
+                  nodeRecord("TNumberObject", "NumberObject", true,
+                             commonPart(47) + int8(3) + int32(2147483647)),
+                  47);
+            }),
+            "'Pad to width of 2147483647': the number must be at most 100000");
   auto disabled = TNumberObject::CreateWith(0, 0);
   disabled->setEnabled(false);
   TFilterList list;

@@ -2,6 +2,7 @@
 
 #include "filterlist/filterlist_testing.h"
 #include "filterlist/streamtest_components.h"
+#include "support/error_message.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -351,11 +352,12 @@ TEST(FilterFileStorage, FailedWriteLeavesTheTargetAndNoTemporaryFile) {
               "Cannot create file " + folder.file("missing/x.fll") + ". No such file or directory");
   }
 
-  // A folder in the target's place cannot be replaced by the written file.
+  // A folder or a pipe in the target's place is no file to replace.
   const std::string target = folder.file("taken.fll");
   std::filesystem::create_directory(target);
   writeFile(folder.file("taken.fll/inside"), "keep");
-  EXPECT_THROW(writeFileBytesSafely(target, "data"), EWriteError);
+  EXPECT_EQ(errorOf<EFCreateError>([&] { writeFileBytesSafely(target, "data"); }),
+            "Cannot create file " + target + ". It is a folder");
   EXPECT_EQ(readFile(folder.file("taken.fll/inside")), "keep");
   EXPECT_EQ(entries(folder), 1u);
 }

@@ -1,6 +1,7 @@
 #include "filters/widthfilters.h"
 
 #include "classlib/exceptions.h"
+#include "filters/layoutfilters.h"
 #include "support/chunk_harness.h"
 #include "support/filter_fixtures.h"
 #include "support/recording_job.h"
@@ -28,10 +29,16 @@ TEST(WidthFilters, ChangeEachLineAndKeepItsLineEnd) {
   expectCases(factory<TRightJustifyLines>(4), {{"ab\nabcde", "  ab\nabcde"}});
 }
 
-TEST(WidthFilters, NegativeWidthIsRefused) {
+TEST(WidthFilters, NegativeAndHugeWidthsAreRefused) {
   // It would cut lines to a negative length.
   EXPECT_THROW(TForceLineWidth(-1), ERangeError);
   EXPECT_THROW(TTruncateWidth(-5), ERangeError);
+  // A width no line reaches would only fill memory, a line at a time.
+  EXPECT_THROW(TPadLines(2147483647), ERangeError);
+  EXPECT_THROW(TCentreLines(maxLineWidth + 1), ERangeError);
+  EXPECT_THROW(TRightJustifyLines(2147483647), ERangeError);
+  EXPECT_THROW(TTabsToSpaces(2147483647), ERangeError);
+  EXPECT_NO_THROW(TPadLines{maxLineWidth});
 }
 
 TEST(WidthFilters, StatisticsCountTheChangedLinesOfEachFile) {
