@@ -142,7 +142,17 @@ std::weak_ptr<JobStatusWindow> WindowJobHost::createStatusWindow() {
   connect(form, &QObject::destroyed, this, [this, form] { forget(form, true); });
   connect(form, &TTstatusForm::closeRequested, this, [this, form] { forget(form); });
   windows_.push_back(window);
-  container->show();
+  if (area_) {
+    // Beside a maximised filter-list window the workspace would show the
+    // new window maximised too, its few controls stretched over the whole
+    // area: a status window opens at its own size.
+    const bool keep = area_->testOption(QMdiArea::DontMaximizeSubWindowOnActivation);
+    area_->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, true);
+    container->show();
+    area_->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, keep);
+  } else {
+    container->show();
+  }
   return window;
 }
 

@@ -177,7 +177,17 @@ void TFileInput::buildFileList() {
     }
     currentDepth_ = 0;
     scanPath_.clear();
-    scanFolder(expandPathMask(pathMask));
+    foundInRow_ = 0;
+    const std::string spec = expandPathMask(pathMask);
+    scanFolder(spec);
+    // A file named without wildcards that is not there is as much a failure
+    // as a missing folder (which the scan reports itself): the job would
+    // otherwise run over nothing and say nothing.
+    const std::string name = spec.substr(spec.rfind('/') + 1);
+    FileId folderId{};
+    if (foundInRow_ == 0 && name.find_first_of("*?") == std::string::npos &&
+        fileIdOf(spec.substr(0, spec.size() - name.size()), folderId))
+      logError(translateFormat(3960, "Path not found: %s", {spec}));
     if (!addMode_)
       subtractFromGroup();
   }
@@ -263,6 +273,7 @@ void TFileInput::scanFolder(const std::string &pathMask) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
       continue;
+    ++foundInRow_;
     if (addMode_)
       currentGroup_.push_back(std::move(path));
     else

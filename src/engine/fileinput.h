@@ -98,6 +98,7 @@ private:
   std::vector<std::string> currentGroup_;
   std::unordered_map<std::string, int> toSubtract_; // found by the current Subtract row
   int currentDepth_ = 0;
+  int foundInRow_ = 0; // files the current grid row's scan found
   // Folders on the path of the current scan, so that a link back to an
   // ancestor is not followed round for ever.
   std::vector<FileId> scanPath_;
