@@ -4,6 +4,7 @@
 #include "app/statusform.h"
 #include "app/windowjobhost.h"
 #include "app_testing.h"
+#include "filterlist/commentnodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/nodecatalog.h"
 #include "grid/dgbasegrid.h"
@@ -12,6 +13,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+
+#include <filesystem>
 
 namespace marrowen {
 namespace {
@@ -25,6 +28,10 @@ class UserPaths : public testing::AppTest {
 protected:
   void SetUp() override {
     AppTest::SetUp();
+    // New windows start from the list the program ships.
+    const std::filesystem::path shipped =
+        std::filesystem::path(MARROWEN_BINARY).parent_path() / "normal.fll";
+    std::filesystem::copy_file(shipped, dir.file("normal.fll"));
     TchildForm::install();
     main = std::make_unique<TmainForm>(QStringList{"marrowen"});
     main->show();
@@ -106,6 +113,13 @@ TEST_F(UserPaths, FileNamesTypedIntoTheFilesGridAreKept) {
 // Go over two files: the status window lists what the job did, and a file
 // that is not there is named in its Errors tab.
 TEST_F(UserPaths, GoListsTheJobsLinesInItsStatusWindow) {
+  // A new list logs, and shows every line up to its threshold...
+  auto &top = dynamic_cast<TFilterCommentObject &>(child->filterTree().node(0));
+  EXPECT_TRUE(top.log.enabled);
+  EXPECT_EQ(top.log.lineThreshold, 500);
+  // ...and one whose threshold is 0 still shows its lines.
+  top.log.enabled = false;
+  top.log.lineThreshold = 0;
   child->addFilter(findCatalogEntry("TDescriptionObject", 5)->createDefault(5)); // upper case
   child->InputFilter()->inputFromFile = true;
   child->OutputFilter()->outputToFile = TOutputObject::files;
