@@ -10,6 +10,7 @@
 #include "grid/dgbasegrid.h"
 
 #include <QFileDialog>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -136,6 +137,8 @@ TEST_F(UserPaths, GoListsTheJobsLinesInItsStatusWindow) {
   child->testThenAdd(a);
   child->testThenAdd(b);
   child->testThenAdd(dir.file("missing.txt"));
+  // Beside a maximised list window the status window still opens at its own size.
+  child->parentWidget()->showMaximized();
   QTest::mouseClick(child->beginButton, Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([this] { return main->jobHost().activeJobs() == 0; }, 10000));
   EXPECT_EQ(readFile(a), "ALPHA\r\n");
@@ -155,6 +158,18 @@ TEST_F(UserPaths, GoListsTheJobsLinesInItsStatusWindow) {
             lines.end());
   EXPECT_EQ(lines.back().substr(0, 29), "Job finished. 2 of 2 files pr");
   EXPECT_EQ(status.statusBarText().toStdString(), lines.back());
+  EXPECT_FALSE(status.parentWidget()->isMaximized());
+  // Maximised by hand, it keeps its count and mode labels at their own size.
+  status.parentWidget()->showMaximized();
+  QCoreApplication::processEvents();
+  for (const char *name : {"binarySkipped", "modeLabel"}) {
+    const auto *label = status.findChild<QLabel *>(name);
+    EXPECT_LE(label->width(), label->sizeHint().width()) << name;
+    EXPECT_LE(label->height(), label->sizeHint().height()) << name;
+  }
+  // The message column is as wide as its widest line.
+  EXPECT_GE(status.resText().GetCol(3)->Width(),
+            status.resText().fontMetrics().horizontalAdvance(QString::fromStdString(lines.back())));
   auto *pages = status.findChild<QTabWidget *>("Pages");
   EXPECT_EQ(pages->tabText(2), "Errors (1)");
   ASSERT_EQ(status.errors().Rows(), 1);
