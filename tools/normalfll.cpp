@@ -27,6 +27,8 @@ int main(int argc, char **argv) {
       list.addNode(marrowen::TFilterCommentObject::CreateDefault(), 0);
       list.addNode(marrowen::TInputObject::CreateDefault(), 1);
       list.addNode(marrowen::TOutputObject::CreateDefault(), 1);
+      // The file stores the list's own log options, not the top node's.
+      list.logOptionsFromTopNode();
       list.saveToFile(argv[1]);
       marrowen::useSettingsStore(nullptr);
     }

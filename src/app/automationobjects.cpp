@@ -294,7 +294,7 @@ void FilterWindow::makeSubfilterOf(int parent, int child) {
     for (int index : {target, source})
       if (index < 2 || index >= nodes.count() - 1)
         throw Exception("The top, input and output filters cannot take or become subfilters");
-    if (target >= source && target < TreePlacement::subtreeEnd(nodes, source))
+    if (target >= source && target < subtreeEnd(nodes, source))
       throw Exception("A filter cannot become a subfilter of itself or of its own subfilters");
     list.MoveTreeNode(source, target);
   });

@@ -34,17 +34,26 @@ namespace {
 
 constexpr TColor aqua = 16776960;
 
-bool validSubfolders(const std::string &value) {
-  if (value == "All" || value == "None" || value == "1 level")
-    return true;
-  return value.size() == 8 && value[0] >= '2' && value[0] <= '9' && value.substr(1) == " levels";
-}
-
-bool validAction(const std::string &value) {
-  return value == "Add" || value == "Subtract" || value == "Ignore";
-}
-
 std::string cellText(TdgGrid &grid, int col, int row) { return grid.GetCell(col, row).toString(); }
+
+// The adding rules over the window's grid: a group heading's name paints
+// its row aqua, and the row a rule adds to becomes the current one.
+class GridRows : public FileRowStore {
+public:
+  explicit GridRows(TdgGrid &grid) : grid_(grid) {}
+  int rowCount() const override { return grid_.Rows(); }
+  std::string cell(int col, int row) const override { return cellText(grid_, col, row); }
+  void setCell(int col, int row, const std::string &value) override {
+    grid_.SetCell(col, row, Variant(value));
+    if (col == 1)
+      grid_.SetRowColor(row, value.starts_with(':') ? aqua : clNone);
+  }
+  void appendRow() override { grid_.SetRows(grid_.Rows() + 1); }
+  void makeCurrent(int row) override { grid_.SetCurrentDataRow(row); }
+
+private:
+  TdgGrid &grid_;
+};
 
 } // namespace
 
@@ -194,50 +203,18 @@ void TchildForm::setFileRows(const std::vector<FileGridRow> &rows) {
 }
 
 void TchildForm::applyRowRules(int row) {
-  if (row < 1 || row > fileGrid_->Rows())
-    return;
-  auto rule = [&](int col, const char *first, bool (*valid)(const std::string &)) {
-    std::string value = cellText(*fileGrid_, col, row);
-    if (value.empty())
-      value = row == 1 ? std::string(first) : cellText(*fileGrid_, col, row - 1);
-    if (!valid(value))
-      value = first;
-    fileGrid_->SetCell(col, row, Variant(value));
-  };
-  rule(2, "None", validSubfolders);
-  rule(3, "Add", validAction);
+  GridRows rows(*fileGrid_);
+  marrowen::applyRowRules(rows, row);
 }
 
 void TchildForm::addFile(const std::string &name) {
   setFilterHasChanged(true);
-  int rows = fileGrid_->Rows();
-  int target;
-  if (rows == 0) {
-    fileGrid_->SetRows(1);
-    target = 1;
-  } else if (cellText(*fileGrid_, 1, rows).empty()) {
-    target = rows;
-  } else {
-    // The new row takes the choices of the last row above it.
-    applyRowRules(rows);
-    fileGrid_->SetRows(rows + 1);
-    target = rows + 1;
-    fileGrid_->SetCell(2, target, Variant(cellText(*fileGrid_, 2, rows)));
-    fileGrid_->SetCell(3, target, Variant(cellText(*fileGrid_, 3, rows)));
-  }
-  fileGrid_->SetCell(1, target, Variant(name));
-  fileGrid_->SetRowColor(target, name.starts_with(':') ? aqua : clNone);
-  applyRowRules(target);
-  fileGrid_->SetCurrentDataRow(target);
+  GridRows rows(*fileGrid_);
+  addFileRow(rows, name);
 }
 
 bool TchildForm::testThenAdd(const std::string &name) {
-  std::string entry;
-  expandLongPathName(name, entry);
-  if (entry.empty())
-    entry = name;
-  entry = fileGridEntry(std::move(entry));
-  addFile(entry);
+  addFile(fileGridEntryOf(name));
   checkButtonsEnableStatus();
   return true;
 }
@@ -256,19 +233,9 @@ void TchildForm::processFile(const std::string &listFile) {
 }
 
 void TchildForm::addFileFromActiveX(const std::string &fileSpec, int subfolders, int action) {
-  addFile(fileSpec);
-  const int row = fileGrid_->Rows();
-  if (subfolders == 0)
-    fileGrid_->SetCell(2, row, Variant("None"));
-  else if (subfolders == 1)
-    fileGrid_->SetCell(2, row, Variant("1 level"));
-  else if (subfolders >= 2 && subfolders <= 9)
-    fileGrid_->SetCell(2, row, Variant(Format("%d levels", {subfolders})));
-  else if (subfolders == 255)
-    fileGrid_->SetCell(2, row, Variant("All"));
-  static const char *actions[] = {"Add", "Subtract", "Ignore"};
-  if (action >= 1 && action <= 3)
-    fileGrid_->SetCell(3, row, Variant(actions[action - 1]));
+  setFilterHasChanged(true);
+  GridRows rows(*fileGrid_);
+  addFileRowFromActiveX(rows, fileSpec, subfolders, action);
   checkButtonsEnableStatus();
 }
 

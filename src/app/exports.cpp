@@ -23,13 +23,13 @@ namespace {
 
 std::string treeText(const TFilterList &list, int index, const std::string &prefix) {
   const TFilterList::Entry &entry = list.nodes[static_cast<std::size_t>(index)];
-  const int end = TreePlacement::subtreeEnd(list, index);
+  const int end = subtreeEnd(list, index);
   std::string text = entry.node->getEnabled() ? std::string() : translate(4630, "** DISABLED ** ");
   const std::string mark = end > index + 1 ? "|" : " ";
   text += entry.node->printText(prefix + mark);
   text += prefix + mark + "\r\n";
-  for (int child = index + 1; child < end; child = TreePlacement::subtreeEnd(list, child)) {
-    const bool last = TreePlacement::subtreeEnd(list, child) >= end;
+  for (int child = index + 1; child < end; child = subtreeEnd(list, child)) {
+    const bool last = subtreeEnd(list, child) >= end;
     text += prefix + (last ? "+--" : "|--");
     text += treeText(list, child, prefix + (last ? "   " : "|  "));
   }
@@ -43,8 +43,8 @@ std::string commandLines(const TFilterList &list, int index) {
   std::string text = entry.node->generateCmdLine();
   if (!text.empty())
     text += "\r\n";
-  const int end = TreePlacement::subtreeEnd(list, index);
-  for (int child = index + 1; child < end; child = TreePlacement::subtreeEnd(list, child))
+  const int end = subtreeEnd(list, index);
+  for (int child = index + 1; child < end; child = subtreeEnd(list, child))
     text += commandLines(list, child);
   return text;
 }

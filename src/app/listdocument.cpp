@@ -9,7 +9,9 @@
 #include "engine/messages.h"
 #include "engine/outputs.h"
 #include "engine/userinterface.h"
+#include "engine/utilities.h"
 #include "filterlist/commentnodes.h"
+#include "filterlist/filtertree.h"
 #include "filterlist/ionodes.h"
 
 #include <sys/stat.h>
@@ -18,7 +20,7 @@
 
 namespace marrowen {
 
-int TreePlacement::subtreeEnd(const TFilterList &list, int index) {
+int subtreeEnd(const TFilterList &list, int index) {
   const int level = list.nodes[static_cast<std::size_t>(index)].level;
   int end = index + 1;
   while (end < list.count() && list.nodes[static_cast<std::size_t>(end)].level > level)
@@ -26,43 +28,117 @@ int TreePlacement::subtreeEnd(const TFilterList &list, int index) {
   return end;
 }
 
-std::pair<int, int> TreePlacement::insertionPoint(const TFilterList &list, int selected) {
-  const int count = list.count();
-  if (selected > 0 && selected < count) {
-    if (count > 2 && selected == count - 1)
-      --selected;
-    return {subtreeEnd(list, selected), list.nodes[static_cast<std::size_t>(selected)].level};
+namespace {
+
+// A list's nodes as the window's tree, so that a list without a window is
+// edited by the window's own rules; the tree goes back into the list.
+class ListAsTree {
+public:
+  ListAsTree(TFilterList &list, int selected) : list_(list) {
+    tree.buildTree(list);
+    tree.selected = selected;
   }
-  if (count < 3)
-    return {1, 1};
-  return {2, list.nodes[2].level};
+  void writeBack() {
+    list_.nodes.clear();
+    for (FilterTreeItem &item : tree.items)
+      list_.nodes.push_back({std::move(item.node), {}, item.level, item.expanded});
+  }
+  FilterTree tree;
+
+private:
+  TFilterList &list_;
+};
+
+// The grid rules over a list's own rows.
+class ListRows : public FileRowStore {
+public:
+  explicit ListRows(std::vector<FileGridRow> &rows) : rows_(rows) {}
+  int rowCount() const override { return static_cast<int>(rows_.size()); }
+  std::string cell(int col, int row) const override {
+    const FileGridRow &r = rows_[static_cast<std::size_t>(row - 1)];
+    return col == 1 ? r.pathMask : col == 2 ? r.subfolders : r.action;
+  }
+  void setCell(int col, int row, const std::string &value) override {
+    FileGridRow &r = rows_[static_cast<std::size_t>(row - 1)];
+    (col == 1 ? r.pathMask : col == 2 ? r.subfolders : r.action) = value;
+  }
+  void appendRow() override { rows_.emplace_back(); }
+
+private:
+  std::vector<FileGridRow> &rows_;
+};
+
+bool validSubfolders(const std::string &value) {
+  if (value == "All" || value == "None" || value == "1 level")
+    return true;
+  return value.size() == 8 && value[0] >= '2' && value[0] <= '9' && value.substr(1) == " levels";
 }
 
-int TreePlacement::addFilter(TFilterList &list, int selected, std::unique_ptr<TListObject> node) {
-  if (list.count() == 0)
-    list.resetToTopNode();
-  const auto [index, level] = insertionPoint(list, selected);
-  list.insertNode(index, std::move(node), level, true);
-  return index;
+bool validAction(const std::string &value) {
+  return value == "Add" || value == "Subtract" || value == "Ignore";
 }
 
-int TreePlacement::moveTreeNode(TFilterList &list, int source, int target) {
-  const int end = subtreeEnd(list, source);
-  if (target >= source && target < end)
-    return source; // a node cannot go under itself
-  std::vector<TFilterList::Entry> moved;
-  for (int i = source; i < end; ++i)
-    moved.push_back(std::move(list.nodes[static_cast<std::size_t>(i)]));
-  list.nodes.erase(list.nodes.begin() + source, list.nodes.begin() + end);
-  if (target > source)
-    target -= end - source;
-  const int shift = list.nodes[static_cast<std::size_t>(target)].level + 1 - moved.front().level;
-  const int at = subtreeEnd(list, target);
-  for (auto &entry : moved)
-    entry.level += shift;
-  list.nodes.insert(list.nodes.begin() + at, std::make_move_iterator(moved.begin()),
-                    std::make_move_iterator(moved.end()));
-  return at;
+} // namespace
+
+void applyRowRules(FileRowStore &rows, int row) {
+  if (row < 1 || row > rows.rowCount())
+    return;
+  auto rule = [&](int col, const char *first, bool (*valid)(const std::string &)) {
+    std::string value = rows.cell(col, row);
+    if (value.empty())
+      value = row == 1 ? std::string(first) : rows.cell(col, row - 1);
+    if (!valid(value))
+      value = first;
+    rows.setCell(col, row, value);
+  };
+  rule(2, "None", validSubfolders);
+  rule(3, "Add", validAction);
+}
+
+int addFileRow(FileRowStore &rows, const std::string &name) {
+  const int count = rows.rowCount();
+  int target;
+  if (count == 0) {
+    rows.appendRow();
+    target = 1;
+  } else if (rows.cell(1, count).empty()) {
+    target = count;
+  } else {
+    // The new row takes the choices of the last row above it.
+    applyRowRules(rows, count);
+    rows.appendRow();
+    target = count + 1;
+    rows.setCell(2, target, rows.cell(2, count));
+    rows.setCell(3, target, rows.cell(3, count));
+  }
+  rows.setCell(1, target, name);
+  applyRowRules(rows, target);
+  rows.makeCurrent(target);
+  return target;
+}
+
+int addFileRowFromActiveX(FileRowStore &rows, const std::string &name, int subfolders, int action) {
+  const int row = addFileRow(rows, name);
+  if (subfolders == 0)
+    rows.setCell(2, row, "None");
+  else if (subfolders == 1)
+    rows.setCell(2, row, "1 level");
+  else if (subfolders >= 2 && subfolders <= 9)
+    rows.setCell(2, row, Format("%d levels", {subfolders}));
+  else if (subfolders == 255)
+    rows.setCell(2, row, "All");
+  static const char *actions[] = {"Add", "Subtract", "Ignore"};
+  if (action >= 1 && action <= 3)
+    rows.setCell(3, row, actions[action - 1]);
+  return row;
+}
+
+std::string fileGridEntryOf(const std::string &name) {
+  std::string entry;
+  expandLongPathName(name, entry);
+  if (entry.empty())
+    entry = name;
+  return fileGridEntry(std::move(entry));
 }
 
 TInputObject *FilterListTarget::inputNode() {
@@ -114,29 +190,8 @@ void FilterListTarget::clearAllFiles() {
 }
 
 void FilterListTarget::addFileFromActiveX(const std::string &name, int subfolders, int action) {
-  auto &files = filterList().files;
-  // A new row takes the choices of the row above it, as a typed one does.
-  FileGridRow row{name, "None", "Add"};
-  if (!files.empty() && !files.back().pathMask.empty()) {
-    row.subfolders = files.back().subfolders;
-    row.action = files.back().action;
-    files.push_back(std::move(row));
-  } else if (files.empty()) {
-    files.push_back(std::move(row));
-  } else {
-    files.back().pathMask = name;
-  }
-  FileGridRow &last = files.back();
-  if (subfolders == 0)
-    last.subfolders = "None";
-  else if (subfolders == 1)
-    last.subfolders = "1 level";
-  else if (subfolders >= 2 && subfolders <= 9)
-    last.subfolders = Format("%d levels", {subfolders});
-  else if (subfolders == 255)
-    last.subfolders = "All";
-  if (action >= 1 && action <= 3)
-    last.action = action == 1 ? "Add" : action == 2 ? "Subtract" : "Ignore";
+  ListRows rows(filterList().files);
+  addFileRowFromActiveX(rows, name, subfolders, action);
   setFilterHasChanged(true);
 }
 
@@ -213,13 +268,17 @@ TListDocument::TListDocument() { resetFilterList(); }
 TListDocument::~TListDocument() = default;
 
 int TListDocument::addFilter(std::unique_ptr<TListObject> node) {
-  selected_ = TreePlacement::addFilter(list_, selected_, std::move(node));
+  ListAsTree edit(list_, selected_);
+  selected_ = edit.tree.addFilter(std::move(node));
+  edit.writeBack();
   changed_ = true;
   return selected_;
 }
 
 void TListDocument::MoveTreeNode(int source, int target) {
-  selected_ = TreePlacement::moveTreeNode(list_, source, target);
+  ListAsTree edit(list_, selected_);
+  selected_ = edit.tree.MoveTreeNode(source, target);
+  edit.writeBack();
   changed_ = true;
 }
 
@@ -242,7 +301,7 @@ void TListDocument::loadFilterList(const std::string &fileName, bool inserting, 
   // Inserted filters go after the selected one; with the top or the input
   // selected, after the filters already there.
   const int cursor = selected_ < 2 ? list_.count() - 1 : selected_;
-  const int at = inserting ? TreePlacement::insertionPoint(list_, cursor).first : 0;
+  const int at = inserting ? ListAsTree(list_, cursor).tree.insertionPoint().first : 0;
   FilterFileLoadOptions options;
   options.inserting = inserting;
   options.wantOptions = takeOptions;
@@ -278,14 +337,8 @@ std::string fileGridEntry(std::string name) {
 }
 
 bool TListDocument::testThenAdd(const std::string &name) {
-  const std::string entry = fileGridEntry(name);
-  // A new row takes the choices of the row above it.
-  FileGridRow row{entry, "None", "Add"};
-  if (!list_.files.empty()) {
-    row.subfolders = list_.files.back().subfolders;
-    row.action = list_.files.back().action;
-  }
-  list_.files.push_back(std::move(row));
+  ListRows rows(list_.files);
+  addFileRow(rows, fileGridEntryOf(name));
   changed_ = true;
   return true;
 }

@@ -33,23 +33,36 @@ private:
 // it ("folder/*.*"); a file or a mask stays as given.
 std::string fileGridEntry(std::string name);
 
-// Where new nodes go in a filter tree held as a list of nodes with levels,
-// the way the filter-list window places them; shared by the window and by
-// the lists that run without one.
-class TreePlacement {
+// One past the last descendant of the node at `index` of a list.
+int subtreeEnd(const TFilterList &list, int index);
+
+// The files grid's rows as the adding rules see them. The window's grid and
+// a list run without a window both offer them, so both add names by one set
+// of rules. Rows and columns count from 1: the name, Subfolders, Action.
+class FileRowStore {
 public:
-  // Inserts `node` at the cursor: after the selected node as its next
-  // sibling (never after the output node, never before the input node),
-  // else right after the input node. Returns the new node's index.
-  static int addFilter(TFilterList &list, int selected, std::unique_ptr<TListObject> node);
-  // The index and level `addFilter` would give a new node.
-  static std::pair<int, int> insertionPoint(const TFilterList &list, int selected);
-  // Moves `source` with its descendants to be the last child of `target`;
-  // checks nothing. Returns the moved node's new index.
-  static int moveTreeNode(TFilterList &list, int source, int target);
-  // One past the last descendant of the node at `index`.
-  static int subtreeEnd(const TFilterList &list, int index);
+  virtual ~FileRowStore() = default;
+  virtual int rowCount() const = 0;
+  virtual std::string cell(int col, int row) const = 0;
+  virtual void setCell(int col, int row, const std::string &value) = 0;
+  virtual void appendRow() = 0;
+  // The row becomes the current one; a store without a cursor ignores it.
+  virtual void makeCurrent(int) {}
 };
+
+// Makes a row's Subfolders and Action valid: an empty cell takes the row
+// above's (row 1: "None", "Add"), anything unknown the first choice.
+void applyRowRules(FileRowStore &rows, int row);
+// Adds a name: into an empty last row, else into a new row that takes the
+// last row's choices. Returns the row, which becomes current.
+int addFileRow(FileRowStore &rows, const std::string &name);
+// Adds a name as given, then sets the row's Subfolders by number (0
+// "None", 1 "1 level", 2..9 "%d levels", 255 "All") and its Action (1
+// "Add", 2 "Subtract", 3 "Ignore"); other numbers leave the row's own.
+int addFileRowFromActiveX(FileRowStore &rows, const std::string &name, int subfolders, int action);
+// What adding a name from outside the grid adds: its long form, a folder
+// standing for every file in it.
+std::string fileGridEntryOf(const std::string &name);
 
 // What the command line, a command file and the wizard ask of the list they
 // fill; the filter-list window offers it, and `TListDocument` offers it with

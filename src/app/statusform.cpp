@@ -90,10 +90,11 @@ TTstatusForm::TTstatusForm(QWidget *parent) : QWidget(parent) {
   grid->addWidget(binaryLabel, 1, 0);
   binarySkipped_ = label(QStringLiteral("0"), "binarySkipped", status);
   binarySkipped_->setAutoFillBackground(true);
-  grid->addWidget(binarySkipped_, 1, 1);
+  // The count and the mode keep their own size however large the window.
+  grid->addWidget(binarySkipped_, 1, 1, Qt::AlignLeft);
   grid->addWidget(label(QStringLiteral("Non-binary files skipped: "), "Label3", status), 1, 2);
   nonBinarySkipped_ = label(QStringLiteral("0"), "nonBinarySkipped", status);
-  grid->addWidget(nonBinarySkipped_, 1, 3);
+  grid->addWidget(nonBinarySkipped_, 1, 3, Qt::AlignLeft);
   grid->addWidget(label(QStringLiteral("Time elapsed:"), "Label4", status), 2, 0);
   elapsed_ = label(QStringLiteral("0:00:00.0 seconds"), "elapsedTime", status);
   grid->addWidget(elapsed_, 2, 1);
@@ -105,7 +106,7 @@ TTstatusForm::TTstatusForm(QWidget *parent) : QWidget(parent) {
   QFont bold = mode_->font();
   bold.setBold(true);
   mode_->setFont(bold);
-  grid->addWidget(mode_, 2, 2, 1, 2);
+  grid->addWidget(mode_, 2, 2, 1, 2, Qt::AlignLeft);
   grid->addWidget(label(QStringLiteral("File:"), "Label5", status), 3, 0);
   fileProgress_ = new QProgressBar(status);
   fileProgress_->setObjectName(QStringLiteral("fileProgress"));
@@ -117,6 +118,7 @@ TTstatusForm::TTstatusForm(QWidget *parent) : QWidget(parent) {
   grid->addWidget(taskProgress_, 4, 1, 1, 3);
   for (auto *bar : {fileProgress_, taskProgress_})
     bar->setRange(0, 100), bar->setValue(0);
+  grid->setRowStretch(5, 1);
   pages_->addTab(status, QStringLiteral("&1 Status"));
 
   auto *results = new QWidget;
@@ -254,6 +256,11 @@ void TTstatusForm::addRow(TdgGrid &grid, const std::string &text) {
   grid.SetCell(2, row, Variant(formatLogTime(now)));
   grid.SetCell(3, row, Variant(text));
   grid.SetCurrentDataRow(row);
+  // The message column grows to the widest line, so every line can be read
+  // whole (scrolling sideways when it is wider than the window).
+  const int width = grid.fontMetrics().horizontalAdvance(toQString(text)) + 12;
+  if (width > grid.GetCol(3)->Width())
+    grid.GetCol(3)->SetWidth(width);
 }
 
 void TTstatusForm::transferToLog(TdgGrid &grid, TLogLevel level) {

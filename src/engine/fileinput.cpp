@@ -181,7 +181,19 @@ void TFileInput::buildFileList() {
     scanPath_.clear();
     const std::size_t found = currentGroup_.size();
     const int missing = listErrors_;
-    scanFolder(expandPathMask(pathMask));
+    foundInRow_ = 0;
+    const std::string spec = expandPathMask(pathMask);
+    scanFolder(spec);
+    // A file named without wildcards that is not there is as much a failure
+    // as a missing folder (which the scan reports itself): the job would
+    // otherwise run over nothing and say nothing.
+    const std::string name = spec.substr(spec.rfind('/') + 1);
+    FileId folderId{};
+    if (foundInRow_ == 0 && name.find_first_of("*?") == std::string::npos &&
+        listErrors_ == missing && fileIdOf(spec.substr(0, spec.size() - name.size()), folderId)) {
+      ++listErrors_;
+      logError(Format("no file matches %s", {spec}));
+    }
     if (!addMode_)
       subtractFromGroup();
     else if (currentGroup_.size() == found && listErrors_ == missing)
@@ -290,6 +302,7 @@ void TFileInput::scanFolder(const std::string &pathMask) {
       }
       continue;
     }
+    ++foundInRow_;
     if (addMode_)
       currentGroup_.push_back(std::move(path));
     else

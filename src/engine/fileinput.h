@@ -99,6 +99,7 @@ private:
   std::unordered_map<std::string, int> toSubtract_; // found by the current Subtract row
   int currentDepth_ = 0;
   int listErrors_ = 0; // missing folders and refused files reported while the list is built
+  int foundInRow_ = 0; // files the current grid row's scan found
   // Folders on the path of the current scan, so that a link back to an
   // ancestor is not followed round for ever.
   std::vector<FileId> scanPath_;

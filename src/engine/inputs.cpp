@@ -113,11 +113,12 @@ void TGenericInput::updateProgress() {
   if (!job())
     return;
   job()->showElapsedTime();
+  // The bytes read, not what has passed the chain: a filter that holds the
+  // whole file (a sort) would keep the bar at 0 until the very end.
   std::int64_t percent = 0;
-  if (inputSize_ > 0) {
-    std::int64_t done = checkedSub(bytesRead_, totalBufferedLength());
-    percent = std::clamp<std::int64_t>(checkedMul<std::int64_t>(done, 100) / inputSize_, 0, 100);
-  }
+  if (inputSize_ > 0)
+    percent =
+        std::clamp<std::int64_t>(checkedMul<std::int64_t>(bytesRead_, 100) / inputSize_, 0, 100);
   job()->setFileProgress(static_cast<int>(percent));
 }
 

@@ -229,7 +229,11 @@ void ProcessingThread::Execute() {
       setStatusText(translate(3650, "Interrupted."));
       addLogLine(translate(3660, "Job aborted by user. ") + summary());
     } else {
-      addLogLine(translate(3670, "Job finished. ") + summary());
+      // The status bar said what the input was doing; it must not go on
+      // saying so once the job is over.
+      const std::string finished = translate(3670, "Job finished. ") + summary();
+      setStatusText(finished);
+      addLogLine(finished);
     }
   } catch (const EAbort &) {
     failed_ = true;

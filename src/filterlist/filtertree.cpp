@@ -62,24 +62,22 @@ int FilterTree::moveSubtree(int source, int before, int level) {
   return before;
 }
 
-int FilterTree::addFilter(std::shared_ptr<TListObject> node) {
-  if (items.empty())
-    clearTree();
-  int at;
-  int level;
+std::pair<int, int> FilterTree::insertionPoint() const {
   int s = selected;
   if (s > 0 && s < count()) {
     if (count() > 2 && s == count() - 1)
       --s;
-    at = subtreeEnd(s);
-    level = items[static_cast<std::size_t>(s)].level;
-  } else if (count() < 3) {
-    at = 1;
-    level = 1;
-  } else {
-    at = 2;
-    level = items[2].level;
+    return {subtreeEnd(s), items[static_cast<std::size_t>(s)].level};
   }
+  if (count() < 3)
+    return {1, 1};
+  return {2, items[2].level};
+}
+
+int FilterTree::addFilter(std::shared_ptr<TListObject> node) {
+  if (items.empty())
+    clearTree();
+  const auto [at, level] = insertionPoint();
   items.insert(items.begin() + at, FilterTreeItem{std::move(node), level, true});
   selected = at;
   return at;

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace marrowen {
@@ -51,6 +52,8 @@ public:
   // output node), else right after the input node; selects it and returns
   // its index.
   int addFilter(std::shared_ptr<TListObject> node);
+  // The index and level `addFilter` gives a new item.
+  std::pair<int, int> insertionPoint() const;
   bool canDelete() const;
   bool DeleteNodeClick();
   bool canMoveUp() const;

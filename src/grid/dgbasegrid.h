@@ -1012,6 +1012,8 @@ public:
   virtual void MoveToRow(int displayRow, bool skipReadOnly);
   // The key that undoes the edit; answers whether it was used.
   bool EscapeKey();
+  // Escape's undo: the cell being edited first, the row at a further Escape.
+  bool EscapeUndo();
   bool WantsKey(const QKeyEvent &e) const override;
   void KeyDown(std::uint16_t &key, TShiftState shift) override;
   // The in-place editor shows the current cell's value, and its changes
@@ -1272,6 +1274,10 @@ protected:
   void SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount) override;
   bool SelectCell(std::int32_t col, std::int32_t row) override;
   void CurrentCellMoved() override;
+  // The current cell stands on the insert row: it becomes a data row, as a
+  // move onto it makes it. Also for a current cell that stood there from the
+  // start (an empty grid), so that what is typed there lands in a row.
+  void EnterInsertRow();
   void ResetEditState();
   void ColWidthsChanged() override;
   void RowHeightsChanged() override;
@@ -1382,6 +1388,9 @@ private:
   bool FRowChangedMarkOn = false;
   bool FAppended = false;
   bool FUndoing = false;
+  // An Escape in the current cell undid its cell edit or found none: the
+  // next Escape there undoes the row. Cleared when the current cell moves.
+  bool FEscapeUndidCell = false;
   bool FLeaving = false;
   int FLastReportedCol = -1;
   int FLastReportedRow = -1;

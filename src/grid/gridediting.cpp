@@ -231,6 +231,9 @@ bool TdgBaseGrid::UndoEdit(bool byUser, bool wholeRow) {
 void TdgBaseGrid::EditorValueChanged(const Variant &value) {
   if (!EditingAllowed())
     return;
+  // An editor shown on an insert row that the current cell never moved onto
+  // (an empty grid's only row) enters it at the first change.
+  EnterInsertRow();
   if (!FCellEditing) {
     if (!StartCellEdit() || !StartRowEdit())
       return;
@@ -250,6 +253,18 @@ void TdgBaseGrid::EditorValueChanged(const Variant &value) {
   if (FStorage)
     SetCell(dataCol, dataRow, value);
   DoCellEdit(dataCol, dataRow, true);
+}
+
+void TdgBaseGrid::EnterInsertRow() {
+  const int last = RowCount() - 1;
+  if (FGridMode != gmEditInsert || !FInsertRowFlag || Row() != last || last < 1)
+    return;
+  FInsertRowFlag = 0;
+  FPreviousInsertRowFlag = 0;
+  ++FDataRows;
+  DoRowCountChanged(Rows() - 1, Rows());
+  RowInserted(Rows(), true);
+  InvalidateCell(0, last);
 }
 
 void TdgBaseGrid::MoveToCol(int dataCol) {
@@ -272,19 +287,14 @@ bool TdgBaseGrid::SelectCell(std::int32_t col, std::int32_t row) {
 void TdgBaseGrid::CurrentCellMoved() {
   if (HasValue() && !ValueFor(Col(), Row()))
     DropPending();
+  FEscapeUndidCell = false;
   // A new cell starts out of edit state, its control shown as the grid says.
   FEditing = FAlwaysShowEditor;
   FEditingMode = 0;
   if (FGridMode == gmEditInsert) {
     const int last = RowCount() - 1;
     if (FInsertRowFlag && Row() == last && last >= 1) {
-      // Entering the insert row makes it a data row.
-      FInsertRowFlag = 0;
-      FPreviousInsertRowFlag = 0;
-      ++FDataRows;
-      DoRowCountChanged(Rows() - 1, Rows());
-      RowInserted(Rows(), true);
-      InvalidateCell(0, last);
+      EnterInsertRow();
     } else if (!FInsertRowFlag && !FAppended && Row() != last &&
                FLastReportedRow == DataRowAt(last) && FLastReportedRow == Rows()) {
       // Left without a change: the row goes and the insert row is back.

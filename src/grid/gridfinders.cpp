@@ -138,11 +138,27 @@ void TdgBaseGrid::MoveToRow(int displayRow, bool skipReadOnly) {
 
 // ------------------------------------------------------------------ Escape
 
-bool TdgBaseGrid::EscapeKey() {
-  const bool rowUndo = FRowEditing && (!FCellEditing || FCellEditEnded);
-  if (!FCellEditing && !rowUndo)
+bool TdgBaseGrid::EscapeKey() { return EscapeUndo(); }
+
+bool TdgBaseGrid::EscapeUndo() {
+  if (FCellEditing && !FEscapeUndidCell) {
+    // Only the cell, even when an earlier cell of the row was edited.
+    const bool ended = FCellEditEnded;
+    FCellEditEnded = false;
+    const bool undone = UndoEdit(false, false);
+    FCellEditEnded = FRowEditing && ended;
+    FEscapeUndidCell = undone;
+    return undone;
+  }
+  if (!FRowEditing)
     return false;
-  return UndoEdit(false, false);
+  // A cell left with Tab or Return and an Escape in the next one: that
+  // Escape is the next cell's, and the row typed so far stays.
+  if (!FEscapeUndidCell) {
+    FEscapeUndidCell = true;
+    return true;
+  }
+  return UndoEdit(false, true);
 }
 
 bool TdgBaseGrid::WantsKey(const QKeyEvent &e) const {

@@ -141,6 +141,7 @@ bool TdgBaseGrid::UndoCellFromControl() {
   if (DoUndoCellEdit(dataCol, dataRow, false))
     return false;
   FCellEditing = false;
+  FEscapeUndidCell = true;
   DropPending();
   if (FStorage) {
     if (FActiveControl == FEditControl.get())
@@ -384,6 +385,7 @@ void TdgBaseGrid::HideCellEditor(bool forScrolling) {
 bool TdgBaseGrid::StartEditing(int mode) {
   if (!EditingAllowed() || FEditing)
     return false;
+  EnterInsertRow();
   if (!CellEditable(GetCurrentDataCol(), GetCurrentDataRow()))
     return false;
   FEditing = true;
@@ -668,7 +670,7 @@ void TdgBaseGrid::KeyDown(std::uint16_t &key, TShiftState shift) {
       break;
     case VK_ESCAPE: {
       const bool hadEdit = FCellEditing || FRowEditing;
-      if (hadEdit && UndoEdit(false, false)) {
+      if (hadEdit && EscapeUndo()) {
         EndEditOrAppend();
       } else if (!hadEdit && FGridMode == gmEditInsert && FInsertRowFlag &&
                  Row() == RowCount() - 1) {

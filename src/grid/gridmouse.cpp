@@ -427,6 +427,8 @@ void TdgBaseGrid::DataCellPress(TMouseButton button, TShiftState, int col, int r
   }
   if (!sameCell && !MoveToCell(col, row))
     return;
+  if (sameCell)
+    EnterInsertRow(); // a press on it enters it as a move there would
   const bool editorMay = FGridStatus == gsNothing &&
                          (FGridMode == gmEdit || FGridMode == gmEditInsert) &&
                          CellEditable(dataCol, dataRow);

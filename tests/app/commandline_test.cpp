@@ -294,25 +294,43 @@ TEST_F(CommandLineTest, CommandFiles) {
   EXPECT_THROW(line->processCommandFile("/Z=" + dir.file("none.txt")), std::exception);
 }
 
-TEST(TreePlacement, AddsAtTheCursorAndMovesUnderATarget) {
-  TFilterList list;
-  list.resetToDefault(); // top, input, output
-  EXPECT_EQ(TreePlacement::addFilter(list, -1, TCommentObject::CreateWith("a")), 2);
+// A list without a window places and moves nodes by the window's rules,
+// and adds files by the files grid's.
+TEST(ListDocument, PlacesNodesAndFilesAsTheWindowDoes) {
+  TListDocument doc; // top, input, output
+  doc.select(-1);
+  EXPECT_EQ(doc.addFilter(TCommentObject::CreateWith("a")), 2);
   // The output selected: before it.
-  EXPECT_EQ(TreePlacement::addFilter(list, 3, TCommentObject::CreateWith("b")), 3);
+  doc.select(3);
+  EXPECT_EQ(doc.addFilter(TCommentObject::CreateWith("b")), 3);
   // The top selected: after the input.
-  EXPECT_EQ(TreePlacement::addFilter(list, 0, TCommentObject::CreateWith("c")), 2);
+  doc.select(0);
+  EXPECT_EQ(doc.addFilter(TCommentObject::CreateWith("c")), 2);
   // c a b: move b under c, then a under b; a new node after a child is its sibling.
-  EXPECT_EQ(TreePlacement::moveTreeNode(list, 4, 2), 3);
-  EXPECT_EQ(TreePlacement::moveTreeNode(list, 4, 3), 4);
-  EXPECT_EQ(TreePlacement::addFilter(list, 4, TCommentObject::CreateWith("d")), 5);
+  doc.MoveTreeNode(4, 2);
+  EXPECT_EQ(doc.selectedIndex(), 3);
+  doc.MoveTreeNode(4, 3);
+  EXPECT_EQ(doc.selectedIndex(), 4);
+  EXPECT_EQ(doc.addFilter(TCommentObject::CreateWith("d")), 5);
+  TFilterList &list = doc.filterList();
   std::string shape;
   for (const auto &entry : list.nodes)
     shape += std::to_string(entry.level);
   EXPECT_EQ(shape, "0112331");
   EXPECT_EQ(dynamic_cast<TCommentObject &>(list.node(5)).text, "d");
   // Under itself: nothing moves.
-  EXPECT_EQ(TreePlacement::moveTreeNode(list, 2, 4), 2);
+  doc.MoveTreeNode(2, 4);
+  EXPECT_EQ(doc.selectedIndex(), 2);
+  EXPECT_EQ(list.count(), 7);
+
+  doc.testThenAdd("/a/*.txt");
+  doc.setLastSubfolders("3 levels");
+  doc.testThenAdd("/b/*.txt");
+  doc.addFileFromActiveX("/c", 255, 2);
+  ASSERT_EQ(list.files.size(), 3u);
+  EXPECT_EQ(list.files[1].subfolders, "3 levels") << "a new row takes the last row's choices";
+  EXPECT_EQ(list.files[2].subfolders, "All");
+  EXPECT_EQ(list.files[2].action, "Subtract");
 }
 
 // The program itself, started as a user would start it with no screen.

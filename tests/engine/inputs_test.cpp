@@ -170,17 +170,15 @@ TEST(ReadLoop, ARunningChainRefusesToRunAgain) {
   EXPECT_EQ(testing::readFile(folder.file("a.txt")), "text");
 }
 
-TEST(ReadLoop, ProgressStaysWithinZeroAndHundred) {
+// A filter that holds the whole file back (a sort) does not stop the bar:
+// it moves with the bytes read.
+TEST(ReadLoop, ProgressMovesWithTheBytesReadWhateverTheChainHolds) {
   TempFolder folder;
   FileChain chain({{folder.file("a.txt"), std::string(10000, 'n')}});
   chain.probe->held = 1 << 20; // holds back more than was read
   chain.input->runInput();
   chain.probe->held = 0;
-  ASSERT_FALSE(chain.job.fileProgress.empty());
-  for (int percent : chain.job.fileProgress) {
-    EXPECT_GE(percent, 0);
-    EXPECT_LE(percent, 100);
-  }
+  EXPECT_EQ(chain.job.fileProgress, (std::vector<int>{0, 40, 81, 100}));
   EXPECT_EQ(chain.job.processedFiles, 1);
 }
 

@@ -107,6 +107,7 @@ TEST(ProcessingThread, TwoFilesFinishWithTheSummary) {
   EXPECT_EQ(window->last("setFileProgress"), "100");
   EXPECT_EQ(window->last("setTaskProgress"), "100");
   EXPECT_EQ(window->last("setStatusFileName"), "(Finished)");
+  EXPECT_EQ(window->last("setStatusText"), window->lines.back()) << "not 'Processing files...'";
   EXPECT_EQ(window->last("setProcessedFiles"), "2");
   EXPECT_TRUE(window->ended);
   EXPECT_EQ(window->calls.back(), "jobEnded");
