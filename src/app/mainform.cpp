@@ -32,6 +32,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QIconEngine>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -56,6 +57,42 @@ QPointer<TmainForm> mainWindow;
 
 const QString siteAddress = QStringLiteral("https://www.ostrevan.com");
 const QString listAddress = QStringLiteral("https://lists.ostrevan.com/subscribe/");
+
+// A standard icon of the window's style, read when it is first drawn: the
+// style reads every size of each image, which a run without a screen, or a
+// window never shown, would pay for nothing.
+class StyleIconEngine : public QIconEngine {
+public:
+  StyleIconEngine(QPointer<QWidget> widget, QStyle::StandardPixmap which)
+      : widget_(std::move(widget)), which_(which) {}
+  void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override {
+    icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+  }
+  QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override {
+    return icon().pixmap(size, mode, state);
+  }
+  QSize actualSize(const QSize &size, QIcon::Mode mode, QIcon::State state) override {
+    return icon().actualSize(size, mode, state);
+  }
+  QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+    return icon().availableSizes(mode, state);
+  }
+  QIconEngine *clone() const override { return new StyleIconEngine(widget_, which_); }
+
+private:
+  const QIcon &icon() {
+    if (!loaded_) {
+      loaded_ = true;
+      icon_ = (widget_ ? widget_->style() : QApplication::style())->standardIcon(which_);
+    }
+    return icon_;
+  }
+
+  QPointer<QWidget> widget_;
+  QStyle::StandardPixmap which_;
+  bool loaded_ = false;
+  QIcon icon_;
+};
 
 QString programFile(const char *name) {
   return findFileIgnoringCase(fileNameToQString(programFolder()), QString::fromLatin1(name));
@@ -368,7 +405,7 @@ void TmainForm::buildTaskMenu() {
 void TmainForm::buildToolBars() {
   auto button = [this](QToolBar *bar, const char *name, QStyle::StandardPixmap icon,
                        const QString &hint, QAction *target = nullptr, int tag = -1) {
-    QAction *a = bar->addAction(style()->standardIcon(icon), hint);
+    QAction *a = bar->addAction(QIcon(new StyleIconEngine(this, icon)), hint);
     a->setObjectName(QString::fromLatin1(name));
     a->setToolTip(hint);
     if (target)

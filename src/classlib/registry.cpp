@@ -556,6 +556,12 @@ struct SettingsStore::Impl {
       Value *v = valueForWrite(key, name);
       if (!v)
         return false;
+      // The program writes its settings back at every exit; a value that
+      // stays as it was costs no save.
+      const bool same = v->type == type && (type == TRegDataType::rdInteger ? v->integer == integer
+                                                                            : v->bytes == bytes);
+      if (same && !dirty)
+        return true;
       v->type = type;
       v->bytes = bytes;
       v->integer = integer;
