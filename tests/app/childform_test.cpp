@@ -110,6 +110,7 @@ TEST_F(ChildForm, TitleFollowsNameAndChangesAndCloseAsksToSave) {
 
 TEST_F(ChildForm, TheTopInputAndOutputCanBeNeitherRemovedNorDisabled) {
   form->addFilter(upperCaseNode());
+  form->setFilterHasChanged(false);
   QAction *toggle = form->findAction(QStringLiteral("EnableDisablefilter1"));
   ASSERT_NE(toggle, nullptr);
   for (int item : {0, 1, 3}) {
@@ -117,8 +118,9 @@ TEST_F(ChildForm, TheTopInputAndOutputCanBeNeitherRemovedNorDisabled) {
     EXPECT_FALSE(form->removeButton->isEnabled()) << item;
     EXPECT_FALSE(toggle->isEnabled()) << item;
     form->editMenuEnableDisableFilterClick(); // as a double click in the tree does
-    EXPECT_TRUE(form->filterTree().node(item).getEnabled()) << item;
+    EXPECT_TRUE(form->filterTree().node(item).enabledField()) << item;
   }
+  EXPECT_FALSE(form->filterHasChanged());
   form->selectItem(2);
   EXPECT_TRUE(form->removeButton->isEnabled());
   EXPECT_TRUE(toggle->isEnabled());

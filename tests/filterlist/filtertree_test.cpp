@@ -103,7 +103,7 @@ TEST(FilterTree, TopInputAndOutputAreRefusedForDeleteDragDuplicateAndDisabling) 
     EXPECT_FALSE(shape.tree.DeleteNodeClick()) << name;
     EXPECT_FALSE(shape.tree.duplicateNode()) << name;
     EXPECT_FALSE(shape.tree.toggleEnabled()) << name;
-    EXPECT_TRUE(shape.tree.selectedNode()->getEnabled()) << name;
+    EXPECT_TRUE(shape.tree.selectedNode()->enabledField()) << name;
   }
   shape.tree.selected = shape.find("a");
   EXPECT_TRUE(shape.tree.toggleEnabled());
