@@ -248,11 +248,8 @@ void TchildForm::buildPages() {
             enabledItem->setChecked(false);
             if (item >= 0) {
               selectItem(item);
-              TListObject &node = tree_.node(item);
-              enabledItem->setChecked(node.getEnabled());
-              editable = !dynamic_cast<TInputObject *>(&node) &&
-                         !dynamic_cast<TOutputObject *>(&node) &&
-                         !dynamic_cast<TFilterCommentObject *>(&node);
+              enabledItem->setChecked(tree_.node(item).getEnabled());
+              editable = tree_.canToggleEnabled(item);
             }
             enabledItem->setEnabled(editable);
             deleteItem->setEnabled(editable);

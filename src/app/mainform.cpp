@@ -33,6 +33,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QIconEngine>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>

@@ -19,6 +19,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -28,6 +29,9 @@
 namespace marrowen {
 
 namespace {
+
+// The least time between two paints of the window while its job reports.
+constexpr int paintInterval = 250; // ms
 
 std::function<std::string()> &editorSetting() {
   static std::function<std::string()> editor = [] { return std::string(); };
@@ -177,6 +181,24 @@ TTstatusForm::TTstatusForm(QWidget *parent) : QWidget(parent) {
   formInfo_ = std::make_unique<TFormInfo>(this, QStringLiteral("TstatusForm"));
   formInfo_->recordPosition = false;
   formInfo_->Load();
+
+  paintTimer_ = new QTimer(this);
+  paintTimer_->setSingleShot(true);
+  connect(paintTimer_, &QTimer::timeout, this, [this] {
+    lastPaint_.start();
+    setUpdatesEnabled(true); // paints everything held back
+  });
+}
+
+void TTstatusForm::limitPaintRate() {
+  if (paintTimer_->isActive() || !updatesEnabled())
+    return; // held back already, or nothing of the window is painted at all
+  if (!lastPaint_.isValid() || lastPaint_.hasExpired(paintInterval)) {
+    lastPaint_.start();
+    return;
+  }
+  setUpdatesEnabled(false);
+  paintTimer_->start(static_cast<int>(std::max<qint64>(paintInterval - lastPaint_.elapsed(), 0)));
 }
 
 TTstatusForm::~TTstatusForm() { formInfo_->Save(); }
@@ -280,10 +302,12 @@ void TTstatusForm::transferToLog(TdgGrid &grid, TLogLevel level) {
 }
 
 void TTstatusForm::addStatusLine(const std::string &text) {
+  limitPaintRate();
   addLine(statusLineCount_, *resText_, text, TLogLevel::Info);
 }
 
 void TTstatusForm::addError(const std::string &text) {
+  limitPaintRate();
   // With no screen the error list is seen by nobody, and the log may be
   // anywhere: standard error is where an unattended run's caller looks.
   if (DialogRunner::headless())
@@ -298,6 +322,7 @@ void TTstatusForm::addError(const std::string &text) {
 }
 
 void TTstatusForm::setProcessedFiles(int files) {
+  limitPaintRate();
   taskLabel_->setText(toQString(translateFormat(1440, "File %d of %d:", {files, totalFiles_})));
   taskLabel_->repaint();
   setTaskProgress(
@@ -305,16 +330,19 @@ void TTstatusForm::setProcessedFiles(int files) {
 }
 
 void TTstatusForm::setTaskProgress(int percent) {
+  limitPaintRate();
   taskProgress_->setValue(std::clamp(percent, 0, 100));
   taskProgress_->repaint();
 }
 
 void TTstatusForm::setFileProgress(int percent) {
+  limitPaintRate();
   fileProgress_->setValue(std::clamp(percent, 0, 100));
   fileProgress_->repaint();
 }
 
 void TTstatusForm::setStatusFileName(const std::string &name) {
+  limitPaintRate();
   fileLabel_->SetFileName(fileNameToQString(name));
   fileLabel_->repaint();
 }
@@ -326,19 +354,25 @@ void TTstatusForm::showStatus(const QString &text) {
 
 QString TTstatusForm::statusBarText() const { return statusBar_->text(); }
 
-void TTstatusForm::setStatusText(const std::string &text) { showStatus(toQString(text)); }
+void TTstatusForm::setStatusText(const std::string &text) {
+  limitPaintRate();
+  showStatus(toQString(text));
+}
 
 void TTstatusForm::setElapsedText(const std::string &text) {
+  limitPaintRate();
   elapsed_->setText(toQString(text));
   elapsed_->repaint();
 }
 
 void TTstatusForm::setNonBinarySkipped(int files) {
+  limitPaintRate();
   nonBinarySkipped_->setText(QString::number(files));
   nonBinarySkipped_->repaint();
 }
 
 void TTstatusForm::setBinarySkipped(int files) {
+  limitPaintRate();
   binarySkipped_->setText(QString::number(files));
   if (files > 0) {
     QPalette palette = binarySkipped_->palette();

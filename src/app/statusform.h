@@ -3,6 +3,7 @@
 #include "engine/log.h"
 #include "engine/statuswindow.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <functional>
@@ -14,6 +15,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
+class QTimer;
 
 namespace marrowen {
 
@@ -88,6 +90,11 @@ private:
   void transferToLog(TdgGrid &grid, TLogLevel level);
   void writeLog(TLogLevel level, const std::string &text);
   void showStatus(const QString &text);
+  // Called before a report of the job changes a control. A job reports many
+  // times a second and waits for each report, so painting each would hold it
+  // up: the window paints at once when it has not painted for a while, and
+  // otherwise holds its painting back until the interval is up.
+  void limitPaintRate();
 
   ProcessingThread *job_ = nullptr;
   int statusLineCount_ = 0;
@@ -105,6 +112,8 @@ private:
   int lineLimit_ = 500;
   bool ended_ = false;
   QString captionFormat_;
+  QElapsedTimer lastPaint_;
+  QTimer *paintTimer_;
 
   QTabWidget *pages_;
   QWidget *errorsPage_;

@@ -593,7 +593,9 @@ struct SettingsStore::Impl {
         return false;
       // Writing back what is stored costs no save: a window that writes all
       // its settings at each change rewrites the file only for real changes.
-      if (v->type == type && v->bytes == bytes && v->integer == integer && !dirty)
+      const bool same = v->type == type && (type == TRegDataType::rdInteger ? v->integer == integer
+                                                                            : v->bytes == bytes);
+      if (same && !dirty)
         return true;
       v->type = type;
       v->bytes = bytes;

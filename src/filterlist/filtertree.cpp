@@ -4,6 +4,7 @@
 #include "engine/messages.h"
 #include "filterlist/commentnodes.h"
 #include "filterlist/filterlist.h"
+#include "filterlist/ionodes.h"
 #include "filterlist/listobject.h"
 
 #include <algorithm>
@@ -203,9 +204,18 @@ bool FilterTree::duplicateNode() {
   return true;
 }
 
+bool FilterTree::canToggleEnabled(int index) const {
+  if (index < 0 || index >= count())
+    return false;
+  const TListObject &item = node(index);
+  return !dynamic_cast<const TInputObject *>(&item) &&
+         !dynamic_cast<const TOutputObject *>(&item) &&
+         !dynamic_cast<const TFilterCommentObject *>(&item);
+}
+
 bool FilterTree::toggleEnabled() {
   TListObject *current = selectedNode();
-  if (!current)
+  if (!current || !canToggleEnabled(selected))
     return false;
   current->setEnabled(!current->getEnabled());
   return true;

@@ -77,7 +77,10 @@ public:
   // Inserts a copy of the selected item and its descendants right before
   // it, expanded states kept; the selection stays on the original.
   bool duplicateNode();
-  // Flips the selected node's enabled flag.
+  // Whether the item's node may be enabled and disabled: not the top, the
+  // input or the output node, which every list needs as they are.
+  bool canToggleEnabled(int index) const;
+  // Flips the selected node's enabled flag, when it may be.
   bool toggleEnabled();
   // Only a new top node.
   void clearTree();

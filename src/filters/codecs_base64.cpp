@@ -5,6 +5,7 @@
 #include "filters/hexdigits.h"
 
 #include <array>
+#include <cstring>
 
 namespace marrowen {
 
@@ -30,12 +31,25 @@ constexpr std::array<unsigned char, 256> sextetValues = [] {
   return values;
 }();
 
+// The two characters of every 12-bit value, so that three bytes take two
+// look-ups.
+struct CharacterPairs {
+  char pair[4096][2];
+};
+constexpr CharacterPairs characterPairs = [] {
+  CharacterPairs pairs{};
+  for (int v = 0; v < 4096; ++v) {
+    pairs.pair[v][0] = base64Alphabet[v >> 6];
+    pairs.pair[v][1] = base64Alphabet[v & 63];
+  }
+  return pairs;
+}();
+
 // Writes the four characters of three bytes.
 inline char *encodeGroup(char *o, unsigned b0, unsigned b1, unsigned b2) {
-  o[0] = base64Alphabet[b0 >> 2];
-  o[1] = base64Alphabet[((b0 & 3) << 4) | (b1 >> 4)];
-  o[2] = base64Alphabet[((b1 & 15) << 2) | (b2 >> 6)];
-  o[3] = base64Alphabet[b2 & 63];
+  const unsigned group = (b0 << 16) | (b1 << 8) | b2;
+  std::memcpy(o, characterPairs.pair[group >> 12], 2);
+  std::memcpy(o + 2, characterPairs.pair[group & 4095], 2);
   return o + 4;
 }
 

@@ -61,11 +61,13 @@ void TGrep::passOnCount() {
   sendToNext(text);
 }
 
-bool TGrep::selects(std::string_view line, std::size_t from) {
+bool TGrep::selects(std::string_view line, std::size_t from, bool holdsMatch) {
   int limit = 0;
   // `^` still means the start of the line when the search begins later.
-  bool matches = from == 0 ? engine_->Exec(line, limit, 1)
-                           : engine_->ExecInText(line, limit, checkedCast<int>(from + 1), 1, false);
+  bool matches =
+      holdsMatch ||
+      (from == 0 ? engine_->Exec(line, limit, 1)
+                 : engine_->ExecInText(line, limit, checkedCast<int>(from + 1), 1, false));
   bool selected = matches != invert_;
   if (selected) {
     ++selected_;
@@ -206,7 +208,8 @@ void TGrep::searchLines(std::string_view text) {
   std::size_t pos = 0;
   while (pos < text.size()) {
     bool hitStartsMatch = false;
-    const std::size_t hit = engine_->nextPossibleMatch(text, pos, &hitStartsMatch);
+    std::size_t matchLength = 0;
+    const std::size_t hit = engine_->nextPossibleMatch(text, pos, &hitStartsMatch, &matchLength);
     if (hit >= text.size()) {
       if (!tally)
         passOverLines(text.substr(pos));
@@ -241,7 +244,9 @@ void TGrep::searchLines(std::string_view text) {
     }
     const std::size_t length = lineEndLength(text, end);
     const std::string_view line = text.substr(start, end - start);
-    if (selects(line, hitStartsMatch ? hit - start : 0) && !countOnly_)
+    // A match the scan found whole within the line needs no search.
+    const bool holdsMatch = matchLength > 0 && hit + matchLength <= end;
+    if (selects(line, hitStartsMatch ? hit - start : 0, holdsMatch) && !countOnly_)
       passOnSelected(line, text.substr(end, length));
     if (!tally)
       ++lineCounter_;

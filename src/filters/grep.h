@@ -39,8 +39,9 @@ protected:
   // whole chunk for what every match holds; the lines between are passed
   // over (counted, or passed on whole when inverted) without a search each.
   void cutLines(std::string &chunk) override;
-  // Whether `line` is selected; counts it. No match begins before `from`.
-  bool selects(std::string_view line, std::size_t from = 0);
+  // Whether `line` is selected; counts it. No match begins before `from`;
+  // with `holdsMatch` the line is known to hold one.
+  bool selects(std::string_view line, std::size_t from = 0, bool holdsMatch = false);
   bool selectCurrentLine() { return selects(currentLine_); }
   // Passes on a selected line: the file-name header first, its number.
   void passOnSelected(std::string_view line, std::string_view lineEnd);

@@ -187,10 +187,12 @@ void TRegex::Substitute(const std::string &templateText, std::string &result) co
   }
 }
 
-std::size_t TRegex::nextPossibleMatch(std::string_view text, std::size_t from,
-                                      bool *startsMatch) const {
+std::size_t TRegex::nextPossibleMatch(std::string_view text, std::size_t from, bool *startsMatch,
+                                      std::size_t *matchLength) const {
   if (startsMatch)
     *startsMatch = false;
+  if (matchLength)
+    *matchLength = 0;
   if (from >= text.size())
     return text.size();
   if (!program_ || program_->bytes.empty() || program_->bytes[0] != regexMagic)
@@ -205,16 +207,41 @@ std::size_t TRegex::nextPossibleMatch(std::string_view text, std::size_t from,
       literal = p.required.bytes;
     else if (p.hasMust)
       literal = {reinterpret_cast<const char *>(&p.bytes[p.mustOffset]), p.mustLength};
-    if (!literal.empty())
-      return findLiteral(text, from, literal);
+    if (!literal.empty()) {
+      const std::size_t hit = findLiteral(text, from, literal);
+      if (fast && p.hasRequired && p.literalIsMatch && hit < text.size()) {
+        if (startsMatch)
+          *startsMatch = true;
+        if (matchLength)
+          *matchLength = literal.size();
+      }
+      return hit;
+    }
   }
   const int mode = caseSensitive_ ? 0 : 1;
   if (fast && p.firstSetUseful[mode]) {
     const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+    const unsigned char *end = bytes + text.size();
     if (startsMatch)
       *startsMatch = true;
-    return static_cast<std::size_t>(p.firstScan[mode].find(bytes + from, bytes + text.size()) -
-                                    bytes);
+    const ByteScan &scan = p.firstScan[mode];
+    const std::size_t row = p.prefix.size();
+    // A byte that begins no row of the bytes every match begins with begins
+    // no match: the scan goes on past it.
+    auto rowAt = [&](const unsigned char *q) {
+      if (static_cast<std::size_t>(end - q) < row)
+        return false;
+      for (std::size_t i = 0; i < row; ++i)
+        if (!p.prefix[i][mode].test(q[i]))
+          return false;
+      return true;
+    };
+    const unsigned char *q = scan.find(bytes + from, end);
+    while (q < end && row > 1 && !rowAt(q))
+      q = scan.find(q + 1, end);
+    if (matchLength && q < end && p.prefixIsMatch && rowAt(q))
+      *matchLength = row;
+    return static_cast<std::size_t>(q - bytes);
   }
   return from;
 }

@@ -73,8 +73,12 @@ public:
   // without searching it. Runs at the speed of memchr or memmem.
   // `startsMatch`, when given, tells whether no match begins before the
   // place found (the first-byte scan found it), so a search may begin there.
+  // `matchLength`, when given, is the length of a match that begins at the
+  // place found for certain (the pattern is a fixed row of bytes and the text
+  // holds it there), 0 when the place is only possible.
   std::size_t nextPossibleMatch(std::string_view text, std::size_t from,
-                                bool *startsMatch = nullptr) const;
+                                bool *startsMatch = nullptr,
+                                std::size_t *matchLength = nullptr) const;
 
   // The Word-style converter writes its four tokens as a backslash and one
   // of these bytes; an expression compiled with word tokens on reads them as

@@ -79,6 +79,9 @@ public:
     p_.requiredIsAnchor = p_.hasAnchor && p_.required.bytes == p_.anchor.bytes;
     findLeadingRepeat();
     findRepeatStop();
+    findPrefix();
+    p_.literalIsMatch = p_.prefixIsMatch && p_.hasRequired && p_.required.fixedDistance &&
+                        p_.required.distance == 0 && p_.required.bytes.size() == p_.prefix.size();
     p_.shortcutsValid = true;
   }
 
@@ -330,6 +333,52 @@ private:
       p_.hasRepeatStop[mode] = true;
       p_.repeatStop[mode].build(stops);
       p_.repeatMembers[mode].build(*members);
+    }
+  }
+
+  // The sets of the bytes that begin every match, in a row, as far as the
+  // nodes every match passes through consume one byte each; the row is the
+  // whole match when the program ends right after it.
+  void findPrefix() {
+    constexpr std::size_t longest = 8;
+    auto add = [this](const ByteSet &sensitive, const ByteSet &ignoring) {
+      if (p_.prefix.size() == longest)
+        return false;
+      p_.prefix.push_back({sensitive, ignoring});
+      return true;
+    };
+    std::size_t node = 1;
+    for (std::size_t steps = 0; valid(node) && steps < p_.bytes.size(); ++steps) {
+      std::uint8_t op = p_.op(node);
+      if (op == END) {
+        p_.prefixIsMatch = !p_.prefix.empty();
+        return;
+      }
+      if (op == BRANCH && !hasChoice(node)) {
+        node = p_.operand(node);
+      } else if (isGroupOp(op) || op == NOTHING) {
+        node = p_.next(node);
+      } else if (op == EXACTLY && p_.nodes[node].operandLength > 0) {
+        const std::size_t operand = p_.operand(node);
+        for (std::size_t i = 0; i < p_.nodes[node].operandLength; ++i) {
+          const unsigned char c = p_.bytes[operand + i];
+          ByteSet sensitive, ignoring;
+          sensitive.set(c);
+          for (int b = 1; b < 256; ++b)
+            if (p_.upper[b] == p_.upper[c])
+              ignoring.set(static_cast<unsigned char>(b));
+          if (!add(sensitive, ignoring))
+            return;
+        }
+        node = p_.next(node);
+      } else if (isOneByte(op)) {
+        auto sensitive = simpleSet(node, 0), ignoring = simpleSet(node, 1);
+        if (!sensitive || !ignoring || !add(*sensitive, *ignoring))
+          return;
+        node = p_.next(node);
+      } else {
+        return; // an anchor, a repeat or a choice ends the row
+      }
     }
   }
 

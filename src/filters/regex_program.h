@@ -142,6 +142,13 @@ struct RegexProgram {
   bool hasRepeatStop[2] = {false, false};
   ByteScan repeatStop[2];    // the literal's first byte (and its case partners)
   ByteScan repeatMembers[2]; // what the leading repeat takes
+  // The bytes every match begins with, one set a position (per case mode),
+  // as far as every match has them one after another, up to eight. With
+  // `prefixIsMatch` a match is exactly such a row of bytes, so a row found
+  // is a match found; `literalIsMatch` when that row is `required`.
+  std::vector<std::array<ByteSet, 2>> prefix;
+  bool prefixIsMatch = false;
+  bool literalIsMatch = false;
 
   std::uint8_t op(std::size_t node) const { return bytes[node]; }
   std::size_t operand(std::size_t node) const { return node + regexNodeSize; }

@@ -97,6 +97,7 @@ TEST_F(ChildForm, TitleFollowsNameAndChangesAndCloseAsksToSave) {
   boxAnswer = QMessageBox::Cancel;
   QCoreApplication::sendEvent(form.get(), &cancelled);
   EXPECT_FALSE(cancelled.isAccepted());
+  ASSERT_EQ(boxTexts.size(), 1u);
   EXPECT_EQ(boxTexts.back(), "Filter 'My.List' has changed. Save it first?");
 
   // Yes, then a cancelled save dialog: the window stays.
@@ -111,6 +112,26 @@ TEST_F(ChildForm, TitleFollowsNameAndChangesAndCloseAsksToSave) {
   QCloseEvent closed;
   QCoreApplication::sendEvent(form.get(), &closed);
   EXPECT_TRUE(closed.isAccepted());
+}
+
+TEST_F(ChildForm, TheTopInputAndOutputCanBeNeitherRemovedNorDisabled) {
+  form->addFilter(upperCaseNode());
+  form->setFilterHasChanged(false);
+  QAction *toggle = form->findAction(QStringLiteral("EnableDisablefilter1"));
+  ASSERT_NE(toggle, nullptr);
+  for (int item : {0, 1, 3}) {
+    form->selectItem(item);
+    EXPECT_FALSE(form->removeButton->isEnabled()) << item;
+    EXPECT_FALSE(toggle->isEnabled()) << item;
+    form->editMenuEnableDisableFilterClick(); // as a double click in the tree does
+    EXPECT_TRUE(form->filterTree().node(item).enabledField()) << item;
+  }
+  EXPECT_FALSE(form->filterHasChanged());
+  form->selectItem(2);
+  EXPECT_TRUE(form->removeButton->isEnabled());
+  EXPECT_TRUE(toggle->isEnabled());
+  form->editMenuEnableDisableFilterClick();
+  EXPECT_FALSE(form->filterTree().node(2).getEnabled());
 }
 
 TEST_F(ChildForm, MemoPanelsCountTheTextAsStored) {

@@ -163,6 +163,11 @@ TEST_F(CommandLineTest, InvalidAndFailingParameters) {
   EXPECT_TRUE(filters().empty());
   EXPECT_FALSE(doc->outputNode()->changeExtension);
   EXPECT_EQ(line->exitStatus(), 2);
+  // The longest values an output node keeps are taken whole.
+  run({"/EXTENSION=" + std::string(255, 'e'), "/OUTPUTFOLDER=/" + std::string(254, 'f')});
+  EXPECT_EQ(invalid.size(), 6u);
+  EXPECT_EQ(doc->outputNode()->newExtension, std::string(255, 'e'));
+  EXPECT_EQ(doc->outputNode()->newBaseDir.size(), 255u);
   // Numbers that are not numbers end the processing.
   for (const char *bad : {"/AL5", "/EFD", "/TSx"})
     EXPECT_THROW(line->processParameter(bad), EConvertError) << bad;

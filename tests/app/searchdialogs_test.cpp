@@ -123,6 +123,19 @@ TEST_F(SearchForm, OptionBoxesEditTheValuesKeptOnTheForm) {
 
 using GrepForm = AppTest;
 
+TEST_F(GrepForm, MatchCaseShowsTheNodeIgnoringCaseTheOtherWayRound) {
+  testing::RecordingSite site;
+  TgrepForm form(nullptr, &site);
+  auto *matchCase = form.findChild<QCheckBox *>("grepMatchCase");
+  TGrepObject node;
+  node.ignoreCase = true;
+  form.putToScreen(node);
+  EXPECT_FALSE(matchCase->isChecked());
+  matchCase->click();
+  form.getFromScreen(node);
+  EXPECT_FALSE(node.ignoreCase);
+}
+
 TEST_F(GrepForm, CountingAndExtractingSetAsideTheContext) {
   CheckingSite site;
   TgrepForm form(nullptr, &site);

@@ -8,8 +8,10 @@
 #include "support/temp_folder.h"
 
 #include <QElapsedTimer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 
 #include <thread>
 
@@ -150,6 +152,28 @@ TEST_F(StatusForm, ResultLinesOpenTheirFileTheClipboardLineItsViewerAndAFailureT
   EXPECT_TRUE(launcher->started.front().endsWith("out.txt"));
   form->resTextDblClickCell(7); // no file: nothing
   EXPECT_EQ(launcher->started.size(), 1);
+}
+
+TEST_F(StatusForm, ReportsInQuickSuccessionPaintAFewTimesNotEachTime) {
+  struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override {
+      paints += event->type() == QEvent::Paint;
+      return false;
+    }
+  } counter;
+  form->show();
+  auto *bar = form->findChild<QProgressBar *>("fileProgress");
+  bar->installEventFilter(&counter);
+  for (int percent = 0; percent <= 100; ++percent) {
+    form->setFileProgress(percent);
+    QCoreApplication::processEvents();
+  }
+  EXPECT_LE(counter.paints, 10);
+  // What was held back is painted soon after.
+  const int held = counter.paints;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > held; }, 2000));
+  EXPECT_EQ(bar->value(), 100);
 }
 
 TEST_F(StatusForm, CancelWithLoggingOffWritesNoLog) {

@@ -145,6 +145,12 @@ TEST(SettingsStore, AWriteReplacesTheFileThroughARename) {
   EXPECT_EQ(names, std::vector<std::string>{"settings.ini"}) << "no temporary file is left";
   EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::others_read,
             std::filesystem::perms::none);
+  // Writing back what the store holds saves nothing.
+  const ino_t second = inodeOf(file);
+  EXPECT_TRUE(store.writeInteger(key, "currentTip", 2));
+  EXPECT_EQ(inodeOf(file), second);
+  EXPECT_TRUE(store.writeString(key, "currentTip", "2")) << "another type is a change";
+  EXPECT_NE(inodeOf(file), second);
 }
 
 TEST(SettingsStore, ADamagedFileIsReadAsFarAsItIsValid) {

@@ -149,6 +149,22 @@ TEST(FilenameEdit, TheDialogStartsInTheTextsFolderAndItsChoiceBecomesTheText) {
   EXPECT_EQ(edit.text(), '"' + chosen + '"');
 }
 
+TEST(FilenameEdit, APresetFilterIndexSelectsItsFilterWhenTheDialogOpens) {
+  TFilenameEdit edit;
+  edit.SetFilter("Text (*.txt)|*.txt|Logs (*.log)|*.log|All files (*.*)|*.*");
+  Answering dialogs;
+  QString selected;
+  dialogs.answer = [&](QDialog &dialog) {
+    selected = static_cast<QFileDialog &>(dialog).selectedNameFilter();
+    return int(QDialog::Rejected);
+  };
+  for (auto [index, shown] : {std::pair{1, "Text (*.txt)"}, std::pair{3, "All files (*.*)"}}) {
+    edit.SetFilterIndex(index);
+    edit.ButtonClick();
+    EXPECT_EQ(selected, shown) << index;
+  }
+}
+
 TEST(FilenameEdit, FiltersKeepTheirDescriptionAndListEveryFileForStarDotStar) {
   EXPECT_EQ(fileDialogNameFilters("All files (*.*)|*.*"), QStringList{"All files (*.*) (*)"});
   EXPECT_EQ(fileDialogNameFilters("Filters (*.fll)|*.fll|Text|*.txt;*.log|dangling"),

@@ -96,13 +96,18 @@ TEST(FilterTree, AddFilterLandsAfterTheSelectionNeverAfterTheOutput) {
   EXPECT_EQ(empty.items[1].level, 1);
 }
 
-TEST(FilterTree, TopInputAndOutputAreRefusedForDeleteDragAndDuplicate) {
+TEST(FilterTree, TopInputAndOutputAreRefusedForDeleteDragDuplicateAndDisabling) {
   Shape shape(nested);
   for (const char *name : {"T", "I", "O"}) {
     shape.tree.selected = shape.find(name);
     EXPECT_FALSE(shape.tree.DeleteNodeClick()) << name;
     EXPECT_FALSE(shape.tree.duplicateNode()) << name;
+    EXPECT_FALSE(shape.tree.toggleEnabled()) << name;
+    EXPECT_TRUE(shape.tree.selectedNode()->enabledField()) << name;
   }
+  shape.tree.selected = shape.find("a");
+  EXPECT_TRUE(shape.tree.toggleEnabled());
+  EXPECT_FALSE(shape.tree.selectedNode()->getEnabled());
   EXPECT_EQ(shape.tree.ValidateDrag(true, shape.find("T"), 3, false), 4910);
   EXPECT_EQ(shape.tree.ValidateDrag(true, shape.find("I"), 3, false), 4910);
   EXPECT_EQ(shape.tree.ValidateDrag(true, shape.find("O"), 3, false), 4920);
@@ -155,6 +160,11 @@ TEST(FilterTree, MovesKeepEveryNodeOnce) {
   last.tree.selected = last.find("b");
   EXPECT_FALSE(last.tree.moveItemDown());
   EXPECT_EQ(last.outline(), "T:0 I:1 P:1 b:2 O:1");
+  // And the first filter stays after the input.
+  Shape first("T:0 I:1 a:1 b:1 O:1");
+  first.tree.selected = first.find("a");
+  EXPECT_FALSE(first.tree.moveItemUp());
+  EXPECT_EQ(first.outline(), "T:0 I:1 a:1 b:1 O:1");
 }
 
 TEST(FilterTree, DropsNestOrPlaceAboveAndForgetTheDialog) {
