@@ -288,7 +288,7 @@ void TCommandLine::processParameter(const std::string &p) {
       if (!error)
         name = absolute.lexically_normal().string();
     }
-    window_.loadFilterList(name, !window_.fileName().empty(), false, true);
+    window_.loadFilterList(name, {.inserting = !window_.fileName().empty()});
   } else if (u == "/G") {
     run();
   } else if (startsWith(u, "/H")) {

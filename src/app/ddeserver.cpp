@@ -216,7 +216,7 @@ std::string MarrowenDDEExecuteMacro(const std::string &macro) {
     if (!window)
       return "No window to open the file in";
     try {
-      window->loadFilterList(fileName, false, true, true);
+      window->loadFilterList(fileName, {.askQuestions = true});
     } catch (...) {
       // A window made for this file alone goes with it.
       if (window != free)

@@ -209,22 +209,43 @@ QString TRadioGroup::itemText(int index) const {
 
 namespace {
 
-constexpr const char *heldProperty = "marrowenHeldValue";
-constexpr const char *shownProperty = "marrowenShownValue";
+// State a control's dialog keeps beside it, as the control's child so that
+// it goes with the control.
+template <class State> State *stateOf(const QObject *control) {
+  for (QObject *child : control->children())
+    if (auto *state = dynamic_cast<State *>(child))
+      return state;
+  return nullptr;
+}
+
+// A stored value its control cannot show, and what the control showed for it.
+class HeldValue : public QObject {
+public:
+  HeldValue(QObject *control, int stored, int shown)
+      : QObject(control), stored(stored), shown(shown) {}
+
+  int stored;
+  int shown;
+};
 
 void hold(QObject *control, int stored, int shown) {
+  HeldValue *held = stateOf<HeldValue>(control);
   if (stored == shown) {
-    control->setProperty(heldProperty, QVariant());
+    delete held;
     return;
   }
-  control->setProperty(heldProperty, stored);
-  control->setProperty(shownProperty, shown);
+  if (!held) {
+    new HeldValue(control, stored, shown);
+    return;
+  }
+  held->stored = stored;
+  held->shown = shown;
 }
 
 int handBack(const QObject *control, int shown) {
-  const QVariant held = control->property(heldProperty);
-  if (held.isValid() && control->property(shownProperty).toInt() == shown)
-    return held.toInt();
+  const HeldValue *held = stateOf<HeldValue>(control);
+  if (held && held->shown == shown)
+    return held->stored;
   return shown;
 }
 
@@ -253,21 +274,29 @@ int indexShown(const TRadioGroup *group) { return handBack(group, group->itemInd
 
 namespace {
 
-constexpr const char *bytesProperty = "marrowenFieldBytes";
-constexpr const char *textProperty = "marrowenFieldText";
+// The bytes a one-line field was given and the text it showed for them.
+class BoundBytes : public QObject {
+public:
+  explicit BoundBytes(QObject *edit) : QObject(edit) {}
+
+  std::string bytes;
+  QString text;
+};
 
 void bindBytes(QLineEdit *edit, std::string_view bytes, const QString &text) {
-  edit->setProperty(bytesProperty, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-  edit->setProperty(textProperty, text);
+  BoundBytes *bound = stateOf<BoundBytes>(edit);
+  if (!bound)
+    bound = new BoundBytes(edit);
+  bound->bytes.assign(bytes);
+  bound->text = text;
   edit->setText(text);
 }
 
 std::optional<std::string> boundBytes(const QLineEdit *edit) {
-  const QVariant bytes = edit->property(bytesProperty);
-  if (!bytes.isValid() || edit->property(textProperty).toString() != edit->text())
+  const BoundBytes *bound = stateOf<BoundBytes>(edit);
+  if (!bound || bound->text != edit->text())
     return std::nullopt;
-  const QByteArray array = bytes.toByteArray();
-  return std::string(array.constData(), static_cast<std::size_t>(array.size()));
+  return bound->bytes;
 }
 
 } // namespace

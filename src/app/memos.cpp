@@ -24,32 +24,52 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <optional>
 
 namespace marrowen {
 
 namespace {
 
-// The bytes a memo was given, kept on the memo itself so that any code
-// holding the control can hand them back.
-constexpr const char *bytesProperty = "marrowenMemoBytes";
-// Counts the texts a memo is given, so that the filling of an older one stops.
-constexpr const char *textProperty = "marrowenMemoText";
-// While a memo takes the rest of a text: whether it was read-only before.
-constexpr const char *fillingProperty = "marrowenMemoFilling";
+// What this file keeps beside a memo (as the memo's child, so that any code
+// holding the control can hand back the bytes it was given).
+class MemoBinding : public QObject {
+public:
+  // The memo's binding, made on first need; making it watches the memo's
+  // changes.
+  static MemoBinding &of(QWidget *memo);
+  // Null when the memo was never given bytes nor watched.
+  static MemoBinding *find(const QWidget *memo);
 
-// Raised while this file changes a memo's text: any other change (typing,
-// clear(), an insertion from code) lets go of the bytes given, so they are
-// never handed back for a text they no longer match.
-constexpr const char *writingProperty = "marrowenMemoWriting";
-constexpr const char *watchedProperty = "marrowenMemoWatched";
+  // The bytes the memo was given; none once its text changed otherwise.
+  std::optional<QByteArray> bytes;
+  // Counts the texts the memo is given, so that the filling of an older one stops.
+  int text = 0;
+  // While the memo takes the rest of a text: whether it was read-only before.
+  std::optional<bool> fillingWasReadOnly;
+  // Raised while this file changes the memo's text: any other change
+  // (typing, clear(), an insertion from code) lets go of the bytes given, so
+  // they are never handed back for a text they no longer match.
+  int writing = 0;
+
+private:
+  explicit MemoBinding(QWidget *memo);
+};
+
+MemoBinding *MemoBinding::find(const QWidget *memo) {
+  for (QObject *child : memo->children())
+    if (auto *binding = dynamic_cast<MemoBinding *>(child))
+      return binding;
+  return nullptr;
+}
 
 void endFilling(QWidget *memo) {
-  const QVariant wasReadOnly = memo->property(fillingProperty);
-  if (!wasReadOnly.isValid())
+  MemoBinding *binding = MemoBinding::find(memo);
+  if (!binding || !binding->fillingWasReadOnly)
     return;
-  memo->setProperty(fillingProperty, QVariant());
+  const bool wasReadOnly = *binding->fillingWasReadOnly;
+  binding->fillingWasReadOnly.reset();
   if (auto *plain = qobject_cast<QPlainTextEdit *>(memo)) {
-    plain->setReadOnly(wasReadOnly.toBool());
+    plain->setReadOnly(wasReadOnly);
     plain->document()->setUndoRedoEnabled(true);
   }
 }
@@ -57,32 +77,34 @@ void endFilling(QWidget *memo) {
 // A memo is given a new text: any filling of the old one stops.
 int newMemoText(QWidget *memo) {
   endFilling(memo);
-  const int text = memo->property(textProperty).toInt() + 1;
-  memo->setProperty(textProperty, text);
-  return text;
+  return ++MemoBinding::of(memo).text;
 }
 
-void watchMemo(QWidget *memo) {
-  if (memo->property(watchedProperty).toBool())
-    return;
-  memo->setProperty(watchedProperty, true);
-  auto changed = [memo] {
-    if (memo->property(writingProperty).toInt() == 0) {
-      memo->setProperty(bytesProperty, QVariant());
+MemoBinding::MemoBinding(QWidget *memo) : QObject(memo) {
+  auto changed = [this, memo] {
+    if (writing == 0) {
+      bytes.reset();
       newMemoText(memo);
     }
   };
   if (auto *plain = qobject_cast<QPlainTextEdit *>(memo))
-    QObject::connect(plain, &QPlainTextEdit::textChanged, memo, changed);
+    QObject::connect(plain, &QPlainTextEdit::textChanged, this, changed);
   else if (auto *rich = qobject_cast<QTextEdit *>(memo))
-    QObject::connect(rich, &QTextEdit::textChanged, memo, changed);
+    QObject::connect(rich, &QTextEdit::textChanged, this, changed);
 }
 
+MemoBinding &MemoBinding::of(QWidget *memo) {
+  if (MemoBinding *binding = find(memo))
+    return *binding;
+  return *new MemoBinding(memo);
+}
+
+void watchMemo(QWidget *memo) { MemoBinding::of(memo); }
+
 [[nodiscard]] auto writingMemo(QWidget *memo) {
-  watchMemo(memo);
-  memo->setProperty(writingProperty, memo->property(writingProperty).toInt() + 1);
-  return ScopeExit{
-      [memo] { memo->setProperty(writingProperty, memo->property(writingProperty).toInt() - 1); }};
+  MemoBinding &binding = MemoBinding::of(memo);
+  ++binding.writing;
+  return ScopeExit{[&binding] { --binding.writing; }};
 }
 
 // The text a memo shows for `bytes`: NULs left out, each of CR LF, LF and
@@ -190,7 +212,7 @@ QString setMemoBytes(QWidget *memo, std::string_view bytes, std::string_view sou
   }
   newMemoText(memo);
   const auto writing = writingMemo(memo);
-  memo->setProperty(bytesProperty, stored);
+  MemoBinding::of(memo).bytes = stored;
   if (plain)
     plain->setPlainText(text);
   else if (auto *rich = qobject_cast<QTextEdit *>(memo))
@@ -203,7 +225,10 @@ QString setMemoBytes(QWidget *memo, std::string_view bytes, std::string_view sou
 
 bool memoEdited(const QWidget *memo) {
   const QTextDocument *document = memoDocument(memo);
-  return document && (document->isModified() || !memo->property(bytesProperty).isValid());
+  if (!document)
+    return false;
+  const MemoBinding *binding = MemoBinding::find(memo);
+  return document->isModified() || !binding || !binding->bytes;
 }
 
 std::string memoBytes(const QWidget *memo) {
@@ -211,7 +236,7 @@ std::string memoBytes(const QWidget *memo) {
   if (!document)
     return {};
   if (!memoEdited(memo)) {
-    const QByteArray bytes = memo->property(bytesProperty).toByteArray();
+    const QByteArray &bytes = *MemoBinding::find(memo)->bytes;
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
   }
   return memoTextBytes(document->toPlainText());
@@ -235,7 +260,7 @@ MemoSize memoSize(const QWidget *memo) {
   MemoSize size;
   const int blocks = document->blockCount();
   if (!memoEdited(memo))
-    size.length = memo->property(bytesProperty).toByteArray().size();
+    size.length = MemoBinding::find(memo)->bytes->size();
   else
     size.length = document->characterCount() - 1 + (blocks - 1);
   size.lines = blocks;
@@ -337,14 +362,14 @@ struct MemoFilling {
 
 void fillMemo(const std::shared_ptr<MemoFilling> &filling) {
   QPlainTextEdit *memo = filling->memo;
-  if (!memo || !filling->document || memo->property(textProperty).toInt() != filling->text) {
+  if (!memo || !filling->document || MemoBinding::of(memo).text != filling->text) {
     if (filling->ended)
       filling->ended(false);
     return;
   }
   const auto writing = writingMemo(memo);
   if (filling->keepGoing && !filling->keepGoing()) {
-    memo->setProperty(bytesProperty, filling->bytes.left(filling->shown));
+    MemoBinding::of(memo).bytes = filling->bytes.left(filling->shown);
     endFilling(memo);
     emit memo->textChanged();
     if (filling->ended)
@@ -385,7 +410,7 @@ QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared,
   const bool adopted = old && old->parent() == memo;
   const int text = newMemoText(memo);
   const auto writing = writingMemo(memo);
-  memo->setProperty(bytesProperty, prepared.bytes);
+  MemoBinding::of(memo).bytes = prepared.bytes;
   memo->setDocument(document);
   document->setModified(false);
   if (adopted)
@@ -403,7 +428,7 @@ QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared,
     filling->text = text;
     filling->ended = std::move(ended);
     filling->keepGoing = std::move(keepGoing);
-    memo->setProperty(fillingProperty, memo->isReadOnly());
+    MemoBinding::of(memo).fillingWasReadOnly = memo->isReadOnly();
     memo->setReadOnly(true);
     document->setUndoRedoEnabled(false);
     QTimer::singleShot(0, memo, [filling] { fillMemo(filling); });

@@ -37,8 +37,6 @@ bool IsTextEnd(std::string_view text, std::size_t i);
 int CharLength(std::string_view text, std::size_t i);
 int PrevCharLength(std::string_view text, std::size_t i);
 
-inline int Max(int a, int b) { return a > b ? a : b; }
-inline int Min(int a, int b) { return a < b ? a : b; }
 inline void Swap(int &a, int &b) { std::swap(a, b); }
 bool PointInRect(TPoint p, const TRect &r);
 
