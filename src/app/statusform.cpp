@@ -244,8 +244,23 @@ void TTstatusForm::writeLog(TLogLevel level, const std::string &text) {
     log->log(level, text);
 }
 
+namespace {
+
+// Lines shown when the job sets no limit of its own.
+constexpr int defaultLineLimit = 500;
+
+} // namespace
+
 void TTstatusForm::addLine(int &counter, TdgGrid &grid, const std::string &text, TLogLevel level) {
   ++counter;
+  if (lineLimit_ < 1) {
+    // A list whose log threshold is 0 logs every line at once, and the
+    // window still shows them, up to its own limit.
+    if (counter < defaultLineLimit)
+      addRow(grid, text);
+    writeLog(level, text);
+    return;
+  }
   if (counter < lineLimit_) {
     addRow(grid, text);
     if (!deferLogging_)
@@ -315,7 +330,7 @@ void TTstatusForm::addError(const std::string &text) {
   if (errorCount_ == 0)
     pages_->setTabVisible(2, true);
   addLine(errorCount_, *errors_, text, TLogLevel::Error);
-  if (errorCount_ < lineLimit_)
+  if (errorCount_ < lineLimit_ || lineLimit_ < 1)
     pages_->setTabText(2, toQString(translateFormat(1410, "Errors (%d)", {errorCount_})));
   else if (errorCount_ == lineLimit_)
     pages_->setTabText(2, toQString(translateFormat(1420, "Errors (%d+)", {lineLimit_})));

@@ -40,9 +40,7 @@ public:
   void setDeferLogging(bool defer) override { deferLogging_ = defer; }
   void setLogFileName(const std::string &name) override { logFileName_ = name; }
   void setLoggingOn(bool on) override { loggingOn_ = on; }
-  // A limit below 1 (a list whose log threshold is 0) would show no line at
-  // all: the window then keeps its own limit.
-  void setLineLimit(int limit) override { lineLimit_ = limit > 0 ? limit : 500; }
+  void setLineLimit(int limit) override { lineLimit_ = limit; }
   void setTestMode(bool on) override;
   void addStatusLine(const std::string &text) override;
   void addError(const std::string &text) override;
