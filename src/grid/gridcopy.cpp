@@ -223,11 +223,11 @@ void TdgBaseGrid::CopySelection(const TdgBaseGrid &source, TdgPropKinds kinds) {
       return c.X >= 1 && c.X < ColCount() && c.Y >= 1 && c.Y < RowCount();
     };
     const TGridRect old = Selection();
-    if (sourceRange && fits(source.FAnchor) && fits(source.FCurrent)) {
+    if (sourceRange && fits(source.FRangeEnd) && fits(source.FCurrent)) {
       FCurrent = source.FCurrent;
-      FAnchor = source.FAnchor;
+      FRangeEnd = source.FRangeEnd;
     } else {
-      FAnchor = FCurrent;
+      FRangeEnd = FCurrent;
     }
     if (Selection() != old)
       FSelectChanged[stCells] = true;
