@@ -142,7 +142,8 @@ std::weak_ptr<JobStatusWindow> WindowJobHost::createStatusWindow() {
   connect(form, &QObject::destroyed, this, [this, form] { forget(form, true); });
   connect(form, &TTstatusForm::closeRequested, this, [this, form] { forget(form); });
   windows_.push_back(window);
-  container->show();
+  if (showStatusWindows_)
+    container->show();
   return window;
 }
 
