@@ -39,9 +39,11 @@ int main(int argc, char **argv) {
   QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(QApplication::arguments());
   mainForm->setAttribute(Qt::WA_DeleteOnClose);
   // With no screen nobody sees the windows: they paint nothing (their
-  // children, the job status windows among them, inherit this).
-  if (marrowen::platformHasNoScreen())
+  // children inherit this), and the status windows of jobs stay hidden.
+  if (marrowen::platformHasNoScreen()) {
     mainForm->setUpdatesEnabled(false);
+    mainForm->jobHost().setShowStatusWindows(false);
+  }
   // Other programs reach the windows over the session bus, unless another
   // instance serves them already.
   marrowen::startAutomationServer(*mainForm);

@@ -193,6 +193,8 @@ std::weak_ptr<JobStatusWindow> WindowJobHost::createStatusWindow() {
   connect(form, &QObject::destroyed, this, [this, form] { forget(form, true); });
   connect(form, &TTstatusForm::closeRequested, this, [this, form] { forget(form); });
   windows_.push_back(window);
+  if (!showStatusWindows_)
+    return window;
   if (auto *sub = qobject_cast<QMdiSubWindow *>(container); sub && area_)
     showOver(*area_, *sub);
   else

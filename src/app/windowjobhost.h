@@ -29,6 +29,9 @@ public:
   ~WindowJobHost() override;
 
   void setMdiArea(QMdiArea *area) { area_ = area; }
+  // Whether status windows are shown; a program without a screen keeps them
+  // hidden, so that nothing lays them out or paints them.
+  void setShowStatusWindows(bool show) { showStatusWindows_ = show; }
 
   // Starts a job over `chain`; the host keeps both until the job has ended.
   ProcessingThread *startJob(std::unique_ptr<TGenericInput> chain, JobOptions options);
@@ -76,6 +79,7 @@ private:
   std::vector<std::shared_ptr<TTstatusForm>> windows_;
   int runningJobs_ = 0;
   bool quitWhenDone_ = false;
+  bool showStatusWindows_ = true;
   QObject *sound_ = nullptr;
 };
 

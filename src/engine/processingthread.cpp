@@ -54,7 +54,9 @@ void removeRunningJob(JobSink *job) {
 // The regular-expression engine recurses deeply on some patterns.
 constexpr std::size_t jobStackSize = 64 * 1024 * 1024;
 
-constexpr auto elapsedTimeInterval = std::chrono::milliseconds(100);
+// The least time between two reports of the elapsed time, or of a file's
+// progress: the job waits for each report to be shown.
+constexpr auto reportInterval = std::chrono::milliseconds(250);
 
 // The login name of the user the process runs as.
 std::string networkUserName() {
@@ -319,7 +321,7 @@ void ProcessingThread::setStatusFileName(const std::string &name) {
 
 void ProcessingThread::showElapsedTime() {
   auto now = std::chrono::steady_clock::now();
-  if (now - lastElapsedShown_ < elapsedTimeInterval)
+  if (now - lastElapsedShown_ < reportInterval)
     return;
   showElapsedTimeNow();
 }
@@ -334,6 +336,10 @@ void ProcessingThread::showElapsedTimeNow() {
 void ProcessingThread::setFileProgress(int percent) {
   if (percent == fileProgressShown_)
     return;
+  const auto now = std::chrono::steady_clock::now();
+  if (percent != 0 && percent != 100 && now - lastProgressShown_ < reportInterval)
+    return;
+  lastProgressShown_ = now;
   fileProgressShown_ = percent;
   withWindow([&](JobStatusWindow &window) { window.setFileProgress(percent); });
 }

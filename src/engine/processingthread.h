@@ -112,9 +112,10 @@ public:
   void addErrorLine(const std::string &text) override;
   void setStatusText(const std::string &text) override;
   void setStatusFileName(const std::string &name) override;
-  // Sent to the window at most every 100 ms.
+  // Sent to the window at most four times a second.
   void showElapsedTime() override;
-  // Sent only when the percentage shown changes.
+  // Sent only when the percentage shown changes, and between a file's 0 and
+  // 100 at most four times a second.
   void setFileProgress(int percent) override;
   void setTaskProgress(int percent) override;
   void setNonBinarySkipped(int count) override;
@@ -179,6 +180,7 @@ private:
   bool failed_ = false;
   std::chrono::steady_clock::time_point startTime_;
   std::chrono::steady_clock::time_point lastElapsedShown_;
+  std::chrono::steady_clock::time_point lastProgressShown_;
   int fileProgressShown_ = -1;
 
   pthread_t thread_{};
