@@ -1,10 +1,10 @@
 // mainform_bench [FACTOR]: the program at size. A start with 10,000 values in
 // the settings (the recent-files list among them) within 0.5 s; the 500th
-// filter-list window opened within 50 ms; a text filter of 10 MB added and
-// shown within 1 s; SIGTERM ending a program whose user-interface thread is
-// stuck within 1 s. Also times reading 200,000 values of one section (1 s).
-// FACTOR scales every limit (for sanitizer builds). Prints each time; fails
-// when one is over.
+// filter-list window opened within 50 ms (the median of windows 491-500, next
+// to that of windows 1-10); a text filter of 10 MB added and shown within 1 s;
+// SIGTERM ending a program whose user-interface thread is stuck within 1 s;
+// 200,000 values of one section read within 1 s. FACTOR scales every limit
+// (for sanitizer builds). Prints each time; fails when one is over.
 
 #include "app/childform.h"
 #include "app/mainform.h"
@@ -22,6 +22,8 @@
 #include <QMdiArea>
 #include <QTimer>
 
+#include <algorithm>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +31,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -134,14 +137,24 @@ int main(int argc, char **argv) {
     QCoreApplication::processEvents();
   });
 
-  for (int i = 1; i < 500; ++i) {
+  // Each window timed as it opens; a figure is the median of ten in a row,
+  // so that one slice the machine gave elsewhere does not make it.
+  std::vector<double> opened;
+  for (int i = 1; i <= 500; ++i) {
+    QElapsedTimer timer;
+    timer.start();
     main->CreateMDIChild();
     QCoreApplication::processEvents();
+    opened.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
   }
-  timed("the 500th window opened", 50 * factor, [&] {
-    main->CreateMDIChild();
-    QCoreApplication::processEvents();
-  });
+  auto median = [&](std::size_t from) {
+    std::vector<double> ten(opened.begin() + static_cast<std::ptrdiff_t>(from),
+                            opened.begin() + static_cast<std::ptrdiff_t>(from) + 10);
+    std::nth_element(ten.begin(), ten.begin() + 5, ten.end());
+    return ten[5];
+  };
+  report("windows 1-10 opened, median", median(0), 50 * factor);
+  report("windows 491-500 opened, median", median(490), 50 * factor);
 
   auto *child = dynamic_cast<TchildForm *>(main->activeChildForm());
   std::string words;

@@ -451,11 +451,15 @@ struct SettingsStore::Impl {
       } else {
         return lineNumber;
       }
-      if (Value *existing = findValue(*current, v.name)) {
-        v.name = existing->name;
-        *existing = std::move(v);
+      // One lookup: the name's place, or a new one at the end.
+      const auto [at, added] =
+          current->valueIndex.try_emplace(folded(v.name), current->values.size());
+      if (added) {
+        current->values.push_back(std::move(v));
       } else {
-        addValue(*current, std::move(v));
+        Value &existing = current->values[at->second];
+        v.name = existing.name;
+        existing = std::move(v);
       }
     }
     return 0;
