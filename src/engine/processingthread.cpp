@@ -210,12 +210,19 @@ void ProcessingThread::Execute() {
     addLogLine(translateFormat(3620, "Filter name [%s]", {options_.filterName}));
     addLogLine(translateFormat(3630, "Job started by [%s]", {networkUserName()}));
     startTime_ = std::chrono::steady_clock::now();
-    setNonBinarySkipped(0);
-    setBinarySkipped(0);
-    setStatusFileName("");
-    setFileProgress(0);
-    setTotalFiles(1);
-    setTaskProgress(0);
+    // The window's starting state in one call: the job waits for each.
+    nonBinarySkipped_ = binarySkipped_ = processedFiles_ = 0;
+    totalFiles_ = 1;
+    fileProgressShown_ = 0;
+    withWindow([](JobStatusWindow &window) {
+      window.setNonBinarySkipped(0);
+      window.setBinarySkipped(0);
+      window.setStatusFileName("");
+      window.setFileProgress(0);
+      window.setTotal(1);
+      window.setProcessedFiles(0);
+      window.setTaskProgress(0);
+    });
 
     chain_.attachJob(this);
     chain_.runInput();
@@ -224,9 +231,16 @@ void ProcessingThread::Execute() {
       std::string sound = unquote(options_.soundFile);
       host_.runOnUserInterfaceAndWait([&] { host_.playSound(sound); });
     }
-    setFileProgress(100);
-    setTaskProgress(100);
-    setStatusFileName(translate(3640, "(Finished)"));
+    progressPending_ = -1;
+    const bool progressShown = fileProgressShown_ == 100;
+    fileProgressShown_ = 100;
+    const std::string finished = translate(3640, "(Finished)");
+    withWindow([&](JobStatusWindow &window) {
+      if (!progressShown)
+        window.setFileProgress(100);
+      window.setTaskProgress(100);
+      window.setStatusFileName(finished);
+    });
     if (isAborted()) {
       setStatusText(translate(3650, "Interrupted."));
       addLogLine(translate(3660, "Job aborted by user. ") + summary());
@@ -330,16 +344,29 @@ void ProcessingThread::showElapsedTimeNow() {
   lastElapsedShown_ = std::chrono::steady_clock::now();
   std::string text = elapsedTimeText(
       std::chrono::duration_cast<std::chrono::milliseconds>(lastElapsedShown_ - startTime_));
-  withWindow([&](JobStatusWindow &window) { window.setElapsedText(text); });
+  const int progress = progressPending_;
+  progressPending_ = -1;
+  if (progress >= 0)
+    fileProgressShown_ = progress;
+  withWindow([&](JobStatusWindow &window) {
+    window.setElapsedText(text);
+    if (progress >= 0)
+      window.setFileProgress(progress);
+  });
 }
 
 void ProcessingThread::setFileProgress(int percent) {
-  if (percent == fileProgressShown_)
+  if (percent == fileProgressShown_) {
+    progressPending_ = -1;
     return;
-  const auto now = std::chrono::steady_clock::now();
-  if (percent != 0 && percent != 100 && now - lastProgressShown_ < reportInterval)
+  }
+  // Between a file's start and end the progress goes with the next report
+  // of the elapsed time.
+  if (percent != 0 && percent != 100) {
+    progressPending_ = percent;
     return;
-  lastProgressShown_ = now;
+  }
+  progressPending_ = -1;
   fileProgressShown_ = percent;
   withWindow([&](JobStatusWindow &window) { window.setFileProgress(percent); });
 }

@@ -114,8 +114,8 @@ public:
   void setStatusFileName(const std::string &name) override;
   // Sent to the window at most four times a second.
   void showElapsedTime() override;
-  // Sent only when the percentage shown changes, and between a file's 0 and
-  // 100 at most four times a second.
+  // Sent only when the percentage shown changes; between a file's 0 and 100
+  // it goes with the next report of the elapsed time.
   void setFileProgress(int percent) override;
   void setTaskProgress(int percent) override;
   void setNonBinarySkipped(int count) override;
@@ -180,7 +180,7 @@ private:
   bool failed_ = false;
   std::chrono::steady_clock::time_point startTime_;
   std::chrono::steady_clock::time_point lastElapsedShown_;
-  std::chrono::steady_clock::time_point lastProgressShown_;
+  int progressPending_ = -1; // the progress the next elapsed-time report carries
   int fileProgressShown_ = -1;
 
   pthread_t thread_{};
