@@ -103,6 +103,7 @@ QImage statusRunning() {
   TTstatusForm form;
   form.setLogFileName("");
   fillStatus(form, false);
+  form.paintHeldBack();
   return renderWidget(form);
 }
 
@@ -112,6 +113,7 @@ QImage statusResults() {
   form.setLogFileName(sandbox.path("job.log").toStdString());
   fillStatus(form, true);
   form.findChild<QTabWidget *>("Pages")->setCurrentIndex(1);
+  form.paintHeldBack();
   return renderWidget(form);
 }
 
@@ -120,6 +122,7 @@ QImage statusErrors() {
   TTstatusForm form;
   form.setLogFileName(sandbox.path("job.log").toStdString());
   fillStatus(form, true);
+  form.paintHeldBack();
   return renderWidget(form);
 }
 

@@ -110,7 +110,6 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
   recentFiles_ = new TMRUManager(this);
   recentFiles_->setObjectName(QStringLiteral("recentFiles"));
   buildMenus();
-  hintMenuItems();
   buildToolBars();
 
   buildTaskMenu();
@@ -121,6 +120,7 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
   tray_->SetPopupMenu(taskMenu_);
   tray_->SetActive(true);
   indexNamedItems();
+  hintMenuItems();
   UpdateMenuItems();
 
   // FormCreate

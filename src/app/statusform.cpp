@@ -201,6 +201,14 @@ void TTstatusForm::limitPaintRate() {
   paintTimer_->start(static_cast<int>(std::max<qint64>(paintInterval - lastPaint_.elapsed(), 0)));
 }
 
+void TTstatusForm::paintHeldBack() {
+  if (!paintTimer_->isActive())
+    return;
+  paintTimer_->stop();
+  lastPaint_.start();
+  setUpdatesEnabled(true);
+}
+
 TTstatusForm::~TTstatusForm() { formInfo_->Save(); }
 
 void TTstatusForm::closeEvent(QCloseEvent *event) {

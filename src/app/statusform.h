@@ -74,6 +74,8 @@ public:
   TdgGrid &errors() const { return *errors_; }
   QString statusBarText() const;
   const std::vector<std::string> &testFiles() const { return testFiles_; }
+  // Paints at once what the paint rate still holds back, for a picture of the window.
+  void paintHeldBack();
 
 signals:
   // The user asked to close the window (OK, or the close box).
