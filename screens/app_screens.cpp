@@ -222,7 +222,7 @@ public:
   QWidget *widget() override { return this; }
   std::string fileName() const override { return "/home/user/filters/tidy logs.fll"; }
   bool filterHasChanged() const override { return false; }
-  void loadFilterList(const std::string &, bool, bool, bool) override {}
+  void loadFilterList(const std::string &, const LoadListOptions &) override {}
   bool testThenAdd(const std::string &) override { return false; }
   void showFilesPage() override {}
   void checkButtonsEnableStatus() override {}

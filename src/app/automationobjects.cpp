@@ -228,7 +228,7 @@ template <class F> void FilterWindow::changeInput(F change) {
 
 bool FilterWindow::openFilter(const QString &filename) {
   return serve<bool>([&] {
-    target().loadFilterList(fileName(filename), false, false, true);
+    target().loadFilterList(fileName(filename), {});
     return true;
   });
 }

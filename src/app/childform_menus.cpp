@@ -396,8 +396,8 @@ bool TchildForm::loadInto(const std::string &fileName, bool inserting, bool keep
   return true;
 }
 
-void TchildForm::loadFilterList(const std::string &fileName, bool inserting, bool askToSave,
-                                bool replace) {
+void TchildForm::loadFilterList(const std::string &fileName, const LoadListOptions &options) {
+  const bool inserting = options.inserting;
   hideCurrentEditor();
   bool keepFileList = false;
   bool proceed = true;
@@ -406,7 +406,7 @@ void TchildForm::loadFilterList(const std::string &fileName, bool inserting, boo
                           toQString(text),
                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
   };
-  if (!inserting && replace && filterHasChanged_ && askToSave) {
+  if (!inserting && options.takeOptions && filterHasChanged_ && options.askQuestions) {
     const auto save =
         ask(translateFormat(4610, "Filter '%s' has changed. Save it first?", {getFilterName()}));
     if (save == QMessageBox::Cancel) {
@@ -424,7 +424,7 @@ void TchildForm::loadFilterList(const std::string &fileName, bool inserting, boo
   }
   if (proceed) {
     try {
-      loadInto(fileName, inserting, keepFileList, replace);
+      loadInto(fileName, inserting, keepFileList, options.takeOptions);
       checkButtonsEnableStatus();
       if (!inserting) {
         setLoadedFilterName(fileName);
@@ -453,7 +453,7 @@ void TchildForm::InsertfilterList(const std::string &fileName) {
     hideCurrentEditor();
     selectItem(std::min(2, tree_.count() - 1));
   }
-  loadFilterList(fileName, true, true, false);
+  loadFilterList(fileName, {.inserting = true, .askQuestions = true, .takeOptions = false});
   setFilterHasChanged(true);
 }
 
@@ -630,7 +630,7 @@ void TchildForm::install() {
     opening(name);
     if (TmainForm *main = TmainForm::instance())
       if (FilterListWindow *window = main->decideWindow())
-        window->loadFilterList(name, false, true, true);
+        window->loadFilterList(name, {.askQuestions = true});
     // Loading the trial input cleared it; the list shown is the one named.
     opening(name);
   };
@@ -640,7 +640,7 @@ void TchildForm::install() {
       if (name.empty())
         return;
       opening(name);
-      child.loadFilterList(name, false, true, true);
+      child.loadFilterList(name, {.askQuestions = true});
       opening(name);
     });
   };

@@ -274,7 +274,7 @@ void TCommandLine::processParameter(const std::string &p) {
   } else if (startsWith(u, "/E") && length >= 4) {
     addEndOfLine(p, u);
   } else if (startsWith(u, "/F=")) {
-    window_.loadFilterList(copy(p, 4), !window_.fileName().empty(), false, true);
+    window_.loadFilterList(copy(p, 4), {.inserting = !window_.fileName().empty()});
   } else if (u == "/G") {
     run();
   } else if (startsWith(u, "/H")) {

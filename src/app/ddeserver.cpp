@@ -211,7 +211,7 @@ std::string MarrowenDDEExecuteMacro(const std::string &macro) {
     FilterListWindow *window = main->decideWindow();
     if (!window)
       return "No window to open the file in";
-    window->loadFilterList(fileName, false, true, true);
+    window->loadFilterList(fileName, {.askQuestions = true});
   } catch (const std::exception &error) {
     return error.what();
   }

@@ -234,8 +234,8 @@ std::string TListDocument::getFilterName() const {
   return name;
 }
 
-void TListDocument::loadFilterList(const std::string &fileName, bool inserting, bool,
-                                   bool takeOptions) {
+void TListDocument::loadFilterList(const std::string &fileName, const LoadListOptions &load) {
+  const bool inserting = load.inserting;
   if (!inserting)
     list_.resetToDefault();
   // Inserted filters go after the selected one; with the top or the input
@@ -244,7 +244,7 @@ void TListDocument::loadFilterList(const std::string &fileName, bool inserting, 
   const int at = inserting ? TreePlacement::insertionPoint(list_, cursor).first : 0;
   FilterFileLoadOptions options;
   options.inserting = inserting;
-  options.wantOptions = takeOptions;
+  options.wantOptions = load.takeOptions;
   options.insertionIndex = at;
   list_.loadFromFile(fileName, options);
   if (!inserting) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/loadlistoptions.h"
 #include "engine/processingthread.h"
 #include "filterlist/filterlist.h"
 
@@ -72,8 +73,7 @@ public:
   virtual std::string getFilterName() const = 0;
   virtual bool filterHasChanged() const = 0;
   virtual void setFilterHasChanged(bool changed) = 0;
-  virtual void loadFilterList(const std::string &fileName, bool inserting, bool askQuestions,
-                              bool takeOptions) = 0;
+  virtual void loadFilterList(const std::string &fileName, const LoadListOptions &options) = 0;
   // A fresh list: top, a default input and a default output node.
   virtual void resetFilterList() = 0;
   // Adds a file, folder or mask to the files to process; false when refused.
@@ -136,8 +136,7 @@ public:
   std::string getFilterName() const override;
   bool filterHasChanged() const override { return changed_; }
   void setFilterHasChanged(bool changed) override { changed_ = changed; }
-  void loadFilterList(const std::string &fileName, bool inserting, bool askQuestions,
-                      bool takeOptions) override;
+  void loadFilterList(const std::string &fileName, const LoadListOptions &options) override;
   void resetFilterList() override;
   bool testThenAdd(const std::string &name) override;
   void setLastSubfolders(const std::string &value) override;

@@ -594,7 +594,7 @@ void TmainForm::handleDroppedFiles(const QStringList &names) {
     const QString full = QFileInfo(name).absoluteFilePath();
     if (full.right(4).toUpper() == QStringLiteral(".FLL")) {
       if (FilterListWindow *window = CreateMDIChild())
-        window->loadFilterList(fileNameFromQString(full), false, false, true);
+        window->loadFilterList(fileNameFromQString(full), {});
     } else if (active) {
       added = active->testThenAdd(fileNameFromQString(full)) || added;
     }
@@ -782,7 +782,7 @@ void TmainForm::ShowCommandLineClick() {
 
 void TmainForm::openRecentFile(const std::string &fileName) {
   if (FilterListWindow *window = decideWindow())
-    window->loadFilterList(fileName, false, true, true);
+    window->loadFilterList(fileName, {.askQuestions = true});
 }
 
 int TmainForm::activeHelpContext() const {

@@ -2,6 +2,7 @@
 
 #include "app/appsettings.h"
 #include "app/commandlineform.h"
+#include "app/loadlistoptions.h"
 
 #include <QMainWindow>
 #include <QMdiArea>
@@ -35,8 +36,7 @@ public:
   // The full path of the filter file shown; empty for a new list.
   virtual std::string fileName() const = 0;
   virtual bool filterHasChanged() const = 0;
-  virtual void loadFilterList(const std::string &fileName, bool inserting, bool askQuestions,
-                              bool takeOptions) = 0;
+  virtual void loadFilterList(const std::string &fileName, const LoadListOptions &options) = 0;
   // Adds a file or mask to the files to process; false when refused.
   virtual bool testThenAdd(const std::string &name) = 0;
   virtual void showFilesPage() = 0;

@@ -415,18 +415,18 @@ TEST_F(ChildForm, LoadingAskingAndDamagedFilesChangeNothing) {
   form->filterList();
 
   boxAnswer = QMessageBox::Cancel; // 4610
-  form->loadFilterList(good, false, true, true);
+  form->loadFilterList(good, {.askQuestions = true});
   EXPECT_EQ(form->filterTree().count(), 5);
 
   const std::string damaged = dir.file("damaged.fll");
   writeFile(damaged, readFile(good).substr(0, 60));
   boxAnswer = QMessageBox::No;
-  form->loadFilterList(damaged, false, true, true);
+  form->loadFilterList(damaged, {.askQuestions = true});
   EXPECT_EQ(form->filterTree().count(), 5);
   EXPECT_EQ(form->fileGrid().Rows(), 1);
   EXPECT_EQ(caption(), "Good (modified)");
 
-  form->loadFilterList(good, false, false, true);
+  form->loadFilterList(good, {});
   EXPECT_EQ(form->filterTree().count(), 4);
   EXPECT_EQ(caption(), "Good");
 
@@ -446,7 +446,7 @@ TEST_F(ChildForm, SavedListsComeBackByteForByte) {
     if (entry.path().extension() == ".fll")
       files.push_back(entry.path());
   for (const auto &file : files) {
-    form->loadFilterList(file.string(), false, false, true);
+    form->loadFilterList(file.string(), {});
     const std::string copy = dir.file("copy.fll");
     form->saveFilterListAs(copy);
     EXPECT_EQ(readFile(copy), readFile(file.string())) << file;

@@ -19,7 +19,7 @@ public:
   QWidget *widget() override { return this; }
   std::string fileName() const override { return name; }
   bool filterHasChanged() const override { return false; }
-  void loadFilterList(const std::string &file, bool, bool, bool) override {
+  void loadFilterList(const std::string &file, const LoadListOptions &) override {
     name = file;
     loaded.push_back(file);
   }

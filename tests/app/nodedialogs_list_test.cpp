@@ -33,7 +33,7 @@ TEST_F(EveryDialog, SelectingEachNodeLeavesTheSavedListUnchanged) {
   TchildForm form(1);
   form.resize(800, 600);
   form.show();
-  form.loadFilterList(stored, false, false, true);
+  form.loadFilterList(stored, {});
   form.saveFilterListAs(dir.file("before.fll"));
   const int count = form.filterTree().count();
   ASSERT_GT(count, 25);
@@ -135,7 +135,7 @@ TEST_F(EveryDialog, HeadingAndGoCaptionFollowTheDialogs) {
   form.saveFilterListAs(stored);
 
   TchildForm opened(2);
-  opened.loadFilterList(stored, false, false, true);
+  opened.loadFilterList(stored, {});
   EXPECT_EQ(opened.beginButton->text(), "&Go (Test)");
   opened.selectItem(opened.filterTree().count() - 1);
   opened.blankPanel->findChild<QCheckBox *>("testMode")->click();
