@@ -122,7 +122,7 @@ void TCustomGrid_dg::SetColCount(std::int32_t value) {
     SetFixedCols(value - 1);
   ChangeSize(value, FRowCount);
   if (FOptions.has(goRowSelect)) {
-    FAnchor.X = FColCount - 1;
+    FRangeEnd.X = FColCount - 1;
     InvalidateGrid();
   }
 }
@@ -293,8 +293,8 @@ void TCustomGrid_dg::SetTopRow(std::int32_t value) {
 }
 
 TGridRect TCustomGrid_dg::Selection() const {
-  return TGridRect{std::min(FCurrent.X, FAnchor.X), std::min(FCurrent.Y, FAnchor.Y),
-                   std::max(FCurrent.X, FAnchor.X), std::max(FCurrent.Y, FAnchor.Y)};
+  return TGridRect{std::min(FCurrent.X, FRangeEnd.X), std::min(FCurrent.Y, FRangeEnd.Y),
+                   std::max(FCurrent.X, FRangeEnd.X), std::max(FCurrent.Y, FRangeEnd.Y)};
 }
 
 std::int32_t TCustomGrid_dg::VisibleColCount() const {
@@ -331,9 +331,9 @@ int TCustomGrid_dg::ClientHeight() const { return viewport()->height(); }
 void TCustomGrid_dg::Initialize() {
   FTopLeft = TGridCoord{FFixedCols, FFixedRows};
   FCurrent = FTopLeft;
-  FAnchor = FCurrent;
+  FRangeEnd = FCurrent;
   if (FOptions.has(goRowSelect))
-    FAnchor.X = FColCount - 1;
+    FRangeEnd.X = FColCount - 1;
 }
 
 void TCustomGrid_dg::CalcFixedInfo(TGridDrawInfo &info) const {
@@ -519,13 +519,13 @@ TRect TCustomGrid_dg::CellRect(std::int32_t col, std::int32_t row) const {
 
 // ----------------------------------------------- current cell and selection
 
-void TCustomGrid_dg::FocusCell(std::int32_t col, std::int32_t row, bool moveAnchor) {
-  MoveCurrent(col, row, moveAnchor, true);
+void TCustomGrid_dg::FocusCell(std::int32_t col, std::int32_t row, bool moveRangeEnd) {
+  MoveCurrent(col, row, moveRangeEnd, true);
   UpdateEdit();
   Click();
 }
 
-void TCustomGrid_dg::MoveCurrent(std::int32_t col, std::int32_t row, bool moveAnchor, bool show) {
+void TCustomGrid_dg::MoveCurrent(std::int32_t col, std::int32_t row, bool moveRangeEnd, bool show) {
   if (col < 0 || row < 0 || col >= FColCount || row >= FRowCount)
     throw EInvalidGridOperation(SIndexOutOfRange);
   if (!SelectCell(col, row))
@@ -535,10 +535,10 @@ void TCustomGrid_dg::MoveCurrent(std::int32_t col, std::int32_t row, bool moveAn
   FCurrent = TGridCoord{col, row};
   if (!FOptions.has(goAlwaysShowEditor))
     HideEditor();
-  if (moveAnchor || !FOptions.has(goRangeSelect)) {
-    FAnchor = FCurrent;
+  if (moveRangeEnd || !FOptions.has(goRangeSelect)) {
+    FRangeEnd = FCurrent;
     if (FOptions.has(goRowSelect))
-      FAnchor.X = FColCount - 1;
+      FRangeEnd.X = FColCount - 1;
   }
   if (FOptions.has(goRowSelect))
     FCurrent.X = FFixedCols;
@@ -551,16 +551,16 @@ void TCustomGrid_dg::MoveCurrent(std::int32_t col, std::int32_t row, bool moveAn
     CurrentCellMoved();
 }
 
-void TCustomGrid_dg::MoveAnchor(TGridCoord newAnchor) {
+void TCustomGrid_dg::MoveRangeEnd(TGridCoord newRangeEnd) {
   if (FOptions.has(goRangeSelect) && !FOptions.has(goEditing)) {
     const TGridRect oldSel = Selection();
-    FAnchor = newAnchor;
+    FRangeEnd = newRangeEnd;
     if (FOptions.has(goRowSelect))
-      FAnchor.X = FColCount - 1;
-    ClampInView(newAnchor);
+      FRangeEnd.X = FColCount - 1;
+    ClampInView(newRangeEnd);
     SelectionMoved(oldSel);
   } else {
-    MoveCurrent(newAnchor.X, newAnchor.Y, true, true);
+    MoveCurrent(newRangeEnd.X, newRangeEnd.Y, true, true);
   }
 }
 
@@ -705,9 +705,9 @@ void TCustomGrid_dg::ChangeSize(std::int32_t newColCount, std::int32_t newRowCou
     if (FCurrent.X >= FColCount || FCurrent.Y >= FRowCount)
       MoveCurrent(std::min(FCurrent.X, FColCount - 1), std::min(FCurrent.Y, FRowCount - 1), true,
                   true);
-    if (FAnchor.X >= FColCount || FAnchor.Y >= FRowCount)
-      MoveAnchor(
-          TGridCoord{std::min(FAnchor.X, FColCount - 1), std::min(FAnchor.Y, FRowCount - 1)});
+    if (FRangeEnd.X >= FColCount || FRangeEnd.Y >= FRowCount)
+      MoveRangeEnd(
+          TGridCoord{std::min(FRangeEnd.X, FColCount - 1), std::min(FRangeEnd.Y, FRowCount - 1)});
     if (FHandleAllocated) {
       if (FVirtualView || FTopLeft != oldTopLeft) {
         InvalidateGrid();
@@ -771,7 +771,7 @@ void TCustomGrid_dg::MoveColumn(std::int32_t fromIndex, std::int32_t toIndex) {
       ++pos;
   };
   movePos(FCurrent.X);
-  movePos(FAnchor.X);
+  movePos(FRangeEnd.X);
   movePos(FInplaceCol);
   InvalidateRect(TGridRect{std::min(fromIndex, toIndex), 0, std::max(fromIndex, toIndex),
                            VisibleRowCount() + 1});
@@ -793,7 +793,7 @@ void TCustomGrid_dg::MoveRow(std::int32_t fromIndex, std::int32_t toIndex) {
       ++pos;
   };
   movePos(FCurrent.Y);
-  movePos(FAnchor.Y);
+  movePos(FRangeEnd.Y);
   movePos(FInplaceRow);
   RowMoved(fromIndex, toIndex);
   if (!FRowHeights.empty())
@@ -1632,7 +1632,7 @@ void TCustomGrid_dg::MouseDown(TMouseButton button, TShiftState shift, int x, in
         FGridState = gsSelecting;
         StartTimer();
         if (shift.has(ssShift))
-          MoveAnchor(cell);
+          MoveRangeEnd(cell);
         else
           MoveCurrent(cell.X, cell.Y, true, true);
       }
@@ -1679,8 +1679,8 @@ void TCustomGrid_dg::MouseMove(TShiftState shift, int x, int y) {
     const TGridCoord cell = CalcCoordFromPoint(x, y, info);
     if (cell.X >= FFixedCols && cell.Y >= FFixedRows && cell.X < FColCount && cell.Y < FRowCount) {
       if (FGridState == gsSelecting) {
-        if (cell != FAnchor)
-          MoveAnchor(cell);
+        if (cell != FRangeEnd)
+          MoveRangeEnd(cell);
       } else if (FGridState == gsColMoving) {
         MoveAndScroll(x, cell.X, info, info.Horz, SB_HORZ, QPoint(x, y));
       } else {
@@ -1801,17 +1801,17 @@ void TCustomGrid_dg::WMTimer() {
 void TCustomGrid_dg::TimedScroll(unsigned directions) {
   if (FGridState != gsSelecting)
     return;
-  TGridCoord newAnchor = FAnchor;
-  if ((directions & sdLeft) && newAnchor.X > FFixedCols)
-    --newAnchor.X;
-  if ((directions & sdRight) && newAnchor.X < FColCount - 1)
-    ++newAnchor.X;
-  if ((directions & sdUp) && newAnchor.Y > FFixedRows)
-    --newAnchor.Y;
-  if ((directions & sdDown) && newAnchor.Y < FRowCount - 1)
-    ++newAnchor.Y;
-  if (newAnchor != FAnchor)
-    MoveAnchor(newAnchor);
+  TGridCoord newRangeEnd = FRangeEnd;
+  if ((directions & sdLeft) && newRangeEnd.X > FFixedCols)
+    --newRangeEnd.X;
+  if ((directions & sdRight) && newRangeEnd.X < FColCount - 1)
+    ++newRangeEnd.X;
+  if ((directions & sdUp) && newRangeEnd.Y > FFixedRows)
+    --newRangeEnd.Y;
+  if ((directions & sdDown) && newRangeEnd.Y < FRowCount - 1)
+    ++newRangeEnd.Y;
+  if (newRangeEnd != FRangeEnd)
+    MoveRangeEnd(newRangeEnd);
 }
 
 void TCustomGrid_dg::CancelMode() {

@@ -65,7 +65,7 @@ void reportGridException(std::exception_ptr failure);
 // The base grid: a rectangle of columns and rows, the leading FixedCols and
 // FixedRows of which never scroll. It owns the geometry (sizes, top-left
 // cell, what lies where on screen, scroll bars), the current cell and the
-// selection anchor, mouse sizing and moving of columns and rows, and a plain
+// selected range's moving end, mouse sizing and moving of columns and rows, and a plain
 // in-place editor. The viewport is the client area; nothing is painted
 // outside paintEvent, every other change invalidates.
 class TCustomGrid_dg : public QAbstractScrollArea {
@@ -116,7 +116,7 @@ public:
   void SetTopRow(std::int32_t value);
   std::int32_t Col() const { return FCurrent.X; }
   std::int32_t Row() const { return FCurrent.Y; }
-  TGridCoord Anchor() const { return FAnchor; }
+  TGridCoord RangeEnd() const { return FRangeEnd; }
   TGridRect Selection() const;
   std::int32_t VisibleColCount() const;
   std::int32_t VisibleRowCount() const;
@@ -150,10 +150,11 @@ public:
   int ClientWidth() const;
   int ClientHeight() const;
 
-  // The current cell, the anchor and the visible part.
-  void FocusCell(std::int32_t col, std::int32_t row, bool moveAnchor);
-  void MoveCurrent(std::int32_t col, std::int32_t row, bool moveAnchor, bool show);
-  void MoveAnchor(TGridCoord newAnchor);
+  // The current cell, the selected range's end and the visible part. A range
+  // spans from the current cell, its fixed corner, to the end that moves.
+  void FocusCell(std::int32_t col, std::int32_t row, bool moveRangeEnd);
+  void MoveCurrent(std::int32_t col, std::int32_t row, bool moveRangeEnd, bool show);
+  void MoveRangeEnd(TGridCoord newRangeEnd);
   void ClampInView(TGridCoord coord);
   void InvalidateCell(std::int32_t col, std::int32_t row);
   virtual void InvalidateGrid();
@@ -301,7 +302,8 @@ protected:
   void ScrollBarReleased(int bar);
 
   // Fields, as the derived grid reaches them.
-  TGridCoord FAnchor{};
+  // The corner of the selected range that moves; FCurrent is the fixed one.
+  TGridCoord FRangeEnd{};
   TBorderStyle FBorderStyle = bsSingle;
   bool FCanEditModify = true;
   std::int32_t FColCount = 5;

@@ -559,7 +559,7 @@ void TdgBaseGrid::ClearRange() {
   if (FGridStatus != gsCellRange)
     return;
   const TGridRect old = Selection();
-  FAnchor = FCurrent;
+  FRangeEnd = FCurrent;
   ChangeGridStatus(gsNothing);
   InvalidateRect(old);
 }
@@ -581,7 +581,7 @@ void TdgBaseGrid::RangePress(TShiftState shift, int col, int row) {
   HideCellEditor();
   if (col != Col() || row != Row())
     MoveCurrent(col, row, true, true);
-  FAnchor = FCurrent;
+  FRangeEnd = FCurrent;
   ChangeGridStatus(gsCellRange);
   FSelectChanged[stCells] = true;
   PlaceEditor();
@@ -593,10 +593,10 @@ void TdgBaseGrid::ExtendRange(int col, int row) {
   col = std::clamp(col, 1, ColCount() - 1);
   const int lastRow = FGridMode == gmEditInsert && FInsertRowFlag ? RowCount() - 2 : RowCount() - 1;
   row = std::clamp(row, 1, std::max(1, lastRow));
-  if (FAnchor.X == col && FAnchor.Y == row)
+  if (FRangeEnd.X == col && FRangeEnd.Y == row)
     return;
   const TGridRect old = Selection();
-  FAnchor = TGridCoord{col, row};
+  FRangeEnd = TGridCoord{col, row};
   InvalidateRect(old);
   InvalidateRect(Selection());
   FSelectChanged[stCells] = true;

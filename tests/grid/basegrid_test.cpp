@@ -254,7 +254,7 @@ TEST(BaseGridKeys, TabWalksToTabStopsAndWraps) {
   grid.KeyDown(key, TShiftState(ssShift));
   EXPECT_EQ((TGridCoord{grid.Col(), grid.Row()}), (TGridCoord{4, 4}))
       << "Shift+Tab on the first cell goes to the last";
-  EXPECT_EQ(grid.Anchor(), (TGridCoord{4, 4}));
+  EXPECT_EQ(grid.RangeEnd(), (TGridCoord{4, 4}));
 
   grid.FocusCell(2, 2, true);
   for (int c = 0; c < grid.ColCount(); ++c)
@@ -414,7 +414,7 @@ TEST(BaseGridMouse, TimerExtendsASelectionPastTheEdge) {
   grid.cursor = QPoint(cell.Left + 3, 260);
   for (int i = 0; i < 10; ++i)
     grid.WMTimer();
-  EXPECT_EQ(grid.Anchor(), (TGridCoord{2, 12}));
+  EXPECT_EQ(grid.RangeEnd(), (TGridCoord{2, 12}));
   EXPECT_GT(grid.TopRow(), 1) << "the anchor is kept in view";
   // The release point's cell, in the scrolled grid, ends the selection.
   const TGridCoord released = grid.MouseCoord(cell.Left + 3, cell.Top + 3);

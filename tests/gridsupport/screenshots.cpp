@@ -34,7 +34,7 @@ std::vector<std::string> renderGridScreenshots(const std::string &folder) {
   });
   shoot("basegrid-selection", [](TestGrid &grid) {
     grid.MoveCurrent(2, 2, true, true);
-    grid.MoveAnchor(TGridCoord{4, 5});
+    grid.MoveRangeEnd(TGridCoord{4, 5});
   });
   shoot("basegrid-editor", [](TestGrid &grid) {
     grid.SetOptions(grid.Options().with(goEditing));
