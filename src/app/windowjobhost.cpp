@@ -68,6 +68,19 @@ void showOver(QMdiArea &area, QMdiSubWindow &status) {
     area.setOption(QMdiArea::DontMaximizeSubWindowOnActivation, false);
 }
 
+// Deletes a status window (its workspace frame with it) once the host and
+// every caller that locked a job's handle to it have let go: a filter on the
+// job's thread may hold it while the host forgets it. A window that went with
+// its parent at exit is left alone.
+struct DeleteStatusWindow {
+  QPointer<TTstatusForm> form;
+  QPointer<QWidget> container;
+  void operator()(TTstatusForm *) const {
+    if (form && container)
+      container->deleteLater();
+  }
+};
+
 } // namespace
 
 WindowJobHost::WindowJobHost(QObject *parent) : QObject(parent) {
@@ -176,13 +189,7 @@ std::weak_ptr<JobStatusWindow> WindowJobHost::createStatusWindow() {
     sub->setAttribute(Qt::WA_DeleteOnClose, false);
     container = sub;
   }
-  QPointer<TTstatusForm> guard(form);
-  QPointer<QWidget> containerGuard(container);
-  // The window may go with its parent at exit: then it only leaves the list.
-  std::shared_ptr<TTstatusForm> window(form, [guard, containerGuard](TTstatusForm *) {
-    if (guard && containerGuard)
-      containerGuard->deleteLater();
-  });
+  std::shared_ptr<TTstatusForm> window(form, DeleteStatusWindow{form, container});
   connect(form, &QObject::destroyed, this, [this, form] { forget(form, true); });
   connect(form, &TTstatusForm::closeRequested, this, [this, form] { forget(form); });
   windows_.push_back(window);
@@ -198,9 +205,10 @@ void WindowJobHost::forget(TTstatusForm *form, bool destroying) {
                                [form](const auto &window) { return window.get() == form; });
   if (it == windows_.end())
     return;
-  std::shared_ptr<TTstatusForm> window = std::move(*it);
+  // The window disappears at once; it is deleted when the last handle goes.
+  const std::shared_ptr<TTstatusForm> window = std::move(*it);
   windows_.erase(it);
-  if (!destroying && window.use_count() == 1)
+  if (!destroying)
     window->hide();
 }
 

@@ -71,6 +71,8 @@ private:
 
   QPointer<QMdiArea> area_;
   std::vector<RunningJob> jobs_;
+  // The status windows shown. Each is the host's until forget() takes it
+  // from the list; the jobs hold only weak handles to it.
   std::vector<std::shared_ptr<TTstatusForm>> windows_;
   int runningJobs_ = 0;
   bool quitWhenDone_ = false;
