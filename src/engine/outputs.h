@@ -41,10 +41,10 @@ struct FileOutputOptions {
   bool retainDate = false;
   bool changeExtension = false;
   // An extension without a "." gets one in front.
-  std::string newExtension;
+  std::string newExtension{};
   // An empty folder raises an error.
   bool useOutputFolder = false;
-  std::string outputFolder;
+  std::string outputFolder{};
   bool keepFolderStructure = false;
   bool append = false;
 };
