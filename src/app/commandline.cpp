@@ -7,6 +7,7 @@
 #include "classlib/convert.h"
 #include "classlib/exceptions.h"
 #include "classlib/program.h"
+#include "classlib/registry.h"
 #include "classlib/streams.h"
 #include "classlib/stringlist.h"
 #include "engine/inputs.h"
@@ -19,6 +20,7 @@
 #include "filterlist/ionodes.h"
 #include "filterlist/linenodes.h"
 #include "filterlist/searchnodes.h"
+#include "filterlist/settings.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -453,7 +455,12 @@ void installCommandLine(std::vector<std::string> parameters) {
     host.baseOptions.playSound = main->settings().playSound;
     host.baseOptions.soundFile = main->settings().soundFile;
     state.commandLine = std::make_unique<TCommandLine>(*target, std::move(host));
-    state.commandLine->processCommandLine(state.parameters);
+    {
+      // Loading the list into the window and back stores node defaults that
+      // often end as they began: one save at the end, none when unchanged.
+      SettingsStore::BatchedWrites once(settingsStore());
+      state.commandLine->processCommandLine(state.parameters);
+    }
 
     WindowJobHost &jobs = main->jobHost();
     jobs.onQuit = [] { QCoreApplication::exit(commandLineExitStatus()); };

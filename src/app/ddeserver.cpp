@@ -1,21 +1,24 @@
 #include "app/ddeserver.h"
 
 #include "app/mainform.h"
+#include "classlib/scopeexit.h"
 #include "components/dialogrunner.h"
 #include "engine/messages.h"
 #include "qtext/qtext.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 #include <QMdiSubWindow>
 #include <QTimer>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,6 +51,25 @@ bool privateFolder(const QString &folder, QString &error) {
     return false;
   }
   return true;
+}
+
+// The descriptor of `path` (made when missing) locked by this process, or -1
+// when another held it for `timeoutMs`.
+int lockFolderEntry(const QString &path, int timeoutMs) {
+  const int descriptor =
+      ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (descriptor < 0)
+    return -1;
+  QElapsedTimer waited;
+  waited.start();
+  while (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+    if ((errno != EWOULDBLOCK && errno != EINTR) || waited.elapsed() >= timeoutMs) {
+      ::close(descriptor);
+      return -1;
+    }
+    ::usleep(10'000);
+  }
+  return descriptor;
 }
 
 bool answers(const QString &path) {
@@ -98,11 +120,14 @@ bool TMarrowenDDE::start(const QString &path) {
     error_ = QStringLiteral("Another instance serves %1").arg(path);
     return false;
   }
-  QLockFile lock(path + QStringLiteral(".lock"));
-  if (!lock.tryLock(2000)) {
+  // An advisory lock, not a lock file: it goes with the process however that
+  // ends, and taking it writes nothing, so nothing waits for the disk.
+  const int lock = lockFolderEntry(path + QStringLiteral(".flock"), 2000);
+  if (lock < 0) {
     error_ = QStringLiteral("Cannot lock %1").arg(path);
     return false;
   }
+  const ScopeExit unlock{[lock] { ::close(lock); }};
   // Checked again under the lock: only a socket nobody answers is removed.
   if (answers(path)) {
     error_ = QStringLiteral("Another instance serves %1").arg(path);

@@ -208,6 +208,7 @@ struct SettingsStore::Impl {
   bool dirty = false; // changes not yet on disk
   int batchDepth = 0;
   FileSignature seen;
+  std::string onDisk; // the file's text when it was last read or saved, if ours
   std::optional<FileSignature> damageReported;
   bool saveFailureReported = false;
   bool unreadable = false; // the file exists but could not be read
@@ -325,6 +326,7 @@ struct SettingsStore::Impl {
     unreadable = false;
     root = Key();
     seen = FileSignature();
+    onDisk.clear();
     struct stat st;
     if (::stat(file.c_str(), &st) == 0)
       seen = FileSignature::of(st);
@@ -375,6 +377,8 @@ struct SettingsStore::Impl {
     }
     if (int badLine = parse(text))
       reportDamage(badLine);
+    else
+      onDisk = std::move(text);
   }
 
   // Reads the lines into the tree up to the first one that is not valid;
@@ -548,15 +552,25 @@ struct SettingsStore::Impl {
     if (unreadable)
       return false;
     std::string text = serialize();
+    // Changes that were undone before they were saved leave the file as it is.
+    if (!onDisk.empty() && text == onDisk) {
+      struct stat st;
+      if (::stat(file.c_str(), &st) == 0 && FileSignature::of(st) == seen) {
+        dirty = false;
+        return true;
+      }
+    }
     std::error_code ec;
     if (file.has_parent_path())
       std::filesystem::create_directories(file.parent_path(), ec);
     // The store may hold what users would not show others: private to its owner.
     const int error = replaceFileContents(file.string(), text, 0600).error;
+    onDisk.clear();
     if (error == 0) {
       struct stat st;
       if (::stat(file.c_str(), &st) == 0)
         seen = FileSignature::of(st);
+      onDisk = std::move(text);
     }
     if (error != 0) {
       if (!saveFailureReported) {

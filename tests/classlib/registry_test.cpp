@@ -309,6 +309,34 @@ TEST(SettingsStore, BatchedWritesSaveOnce) {
   EXPECT_EQ(again.readInteger(key, "b", 0), 2);
 }
 
+TEST(SettingsStore, ABatchThatEndsAsItBeganLeavesTheFileAlone) {
+  TempFolder folder;
+  std::string file = folder.file("settings.ini");
+  SettingsStore store(file);
+  store.writeInteger(key, "a", 1);
+  const auto written = std::filesystem::last_write_time(file);
+  const auto inode = [&] {
+    struct stat st {};
+    ::stat(file.c_str(), &st);
+    return st.st_ino;
+  };
+  const auto before = inode();
+  {
+    SettingsStore::BatchedWrites batch(store);
+    store.writeInteger(key, "a", 2);
+    store.writeInteger(key, "a", 1);
+  }
+  EXPECT_EQ(inode(), before);
+  EXPECT_EQ(std::filesystem::last_write_time(file), written);
+  // A real change after it is still saved.
+  {
+    SettingsStore::BatchedWrites batch(store);
+    store.writeInteger(key, "a", 3);
+  }
+  EXPECT_NE(inode(), before);
+  EXPECT_EQ(SettingsStore(file).readInteger(key, "a", 0), 3);
+}
+
 TEST(SettingsStore, ThreadsWriteAndReadTogether) {
   TempFolder folder;
   std::string file = folder.file("settings.ini");
