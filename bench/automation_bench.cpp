@@ -5,9 +5,9 @@
 // each limit multiplied by SCALE (default 1; more for a sanitizer build).
 // Prints the times taken; exits with 0, saying so, when there is no bus.
 
-#include "app/automationobjects.h"
-#include "app/childform.h"
-#include "app/mainform.h"
+#include "app/automation/automationobjects.h"
+#include "app/listwindow/childform.h"
+#include "app/main/mainform.h"
 
 #include <QApplication>
 #include <QDBusConnection>

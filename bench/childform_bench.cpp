@@ -9,8 +9,8 @@
 // FACTOR scales every limit (for sanitizer builds). Prints each time; fails
 // when one is over.
 
-#include "app/childform.h"
-#include "app/memos.h"
+#include "app/common/memos.h"
+#include "app/listwindow/childform.h"
 #include "filterlist/commentnodes.h"
 #include "filterlist/descriptionnodes.h"
 #include "filterlist/eolnodes.h"

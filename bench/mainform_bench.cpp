@@ -6,11 +6,10 @@
 // 200,000 values of one section read within 1 s. FACTOR scales every limit
 // (for sanitizer builds). Prints each time; fails when one is over.
 
-#include "app/childform.h"
-#include "app/mainform.h"
-#include "app/nodedialogs.h"
-#include "app/patternmenu.h"
-#include "app/quitsignals.h"
+#include "app/common/quitsignals.h"
+#include "app/listwindow/childform.h"
+#include "app/main/mainform.h"
+#include "app/nodedialogs/nodedialogs.h"
 #include "classlib/paths.h"
 #include "classlib/program.h"
 #include "classlib/registry.h"

@@ -2,8 +2,8 @@
 // windowed job host to its open status window (line limit 500, logging on)
 // and must end within SECONDS (default 3). Prints the time taken.
 
-#include "app/statusform.h"
-#include "app/windowjobhost.h"
+#include "app/jobs/statusform.h"
+#include "app/jobs/windowjobhost.h"
 #include "engine/inputs.h"
 #include "engine/outputs.h"
 

@@ -1,14 +1,14 @@
 #include "app/programparts.h"
 
-#include "app/childform.h"
-#include "app/commandlinehelper.h"
-#include "app/exports.h"
-#include "app/nodedialogs.h"
-#include "app/patternmenu.h"
-#include "app/shellextensions.h"
-#include "app/taskmenu.h"
-#include "app/updateform.h"
-#include "app/wizard.h"
+#include "app/automation/commandlinehelper.h"
+#include "app/automation/exports.h"
+#include "app/automation/shellextensions.h"
+#include "app/automation/updateform.h"
+#include "app/listwindow/childform.h"
+#include "app/listwindow/wizard.h"
+#include "app/main/mainform.h"
+#include "app/main/taskmenu.h"
+#include "app/nodedialogs/nodedialogs.h"
 
 namespace marrowen {
 

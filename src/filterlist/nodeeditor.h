@@ -51,6 +51,8 @@ public:
   virtual void setInputFromFiles(bool) {}
   // Compiles a pattern as a check, the result shown in the status bar.
   virtual void testRegExp(const std::string &) {}
+  // A map file was saved: the window's list of map files takes it in.
+  virtual void mapFilesChanged() {}
 };
 
 } // namespace marrowen

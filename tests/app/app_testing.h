@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/forminfo.h"
-#include "app/launcher.h"
+#include "app/common/forminfo.h"
+#include "app/common/launcher.h"
 #include "classlib/paths.h"
 #include "classlib/registry.h"
 #include "components/dialogrunner.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/mainform.h"
+#include "app/main/mainform.h"
 #include "app_testing.h"
 
 #include <QElapsedTimer>

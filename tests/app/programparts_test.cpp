@@ -1,8 +1,8 @@
 #include "app/programparts.h"
 
-#include "app/childform.h"
-#include "app/mainform.h"
-#include "app/windowjobhost.h"
+#include "app/jobs/windowjobhost.h"
+#include "app/listwindow/childform.h"
+#include "app/main/mainform.h"
 #include "app_testing.h"
 #include "classlib/program.h"
 #include "engine/userinterface.h"

@@ -1,0 +1,477 @@
+#include "app/automation/commandline.h"
+
+#include "app/jobs/windowjobhost.h"
+#include "app/listwindow/listdocument.h"
+#include "app/main/helpaccess.h"
+#include "app/main/mainform.h"
+#include "classlib/convert.h"
+#include "classlib/exceptions.h"
+#include "classlib/program.h"
+#include "classlib/registry.h"
+#include "classlib/streams.h"
+#include "classlib/stringlist.h"
+#include "engine/inputs.h"
+#include "engine/messages.h"
+#include "engine/userinterface.h"
+#include "engine/utilities.h"
+#include "filterlist/commentnodes.h"
+#include "filterlist/descriptionnodes.h"
+#include "filterlist/eolnodes.h"
+#include "filterlist/ionodes.h"
+#include "filterlist/linenodes.h"
+#include "filterlist/searchnodes.h"
+#include "filterlist/settings.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <new>
+
+namespace marrowen {
+
+namespace {
+
+// What an output node keeps of an extension or a folder.
+constexpr std::size_t storedLength = 255;
+
+std::string upperCase(std::string text) {
+  for (char &c : text)
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+bool startsWith(const std::string &text, const char *prefix) {
+  return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+// Characters from 1-based `from`, at most `count`.
+std::string copy(const std::string &text, std::size_t from, std::size_t count = std::string::npos) {
+  return from - 1 < text.size() ? text.substr(from - 1, count) : std::string();
+}
+
+struct Code {
+  char letter;
+  int kind;
+};
+constexpr Code cCodes[] = {{'-', 48}, {'0', 28}, {'1', 20}, {'2', 27}, {'3', 32}, {'4', 33},
+                           {'5', 23}, {'6', 24}, {'7', 25}, {'8', 26}, {'9', 43}, {'D', 46},
+                           {'H', 30}, {'I', 9},  {'L', 6},  {'M', 15}, {'R', 42}, {'S', 8},
+                           {'T', 7},  {'U', 5},  {'V', 41}, {'W', 40}, {'Z', 39}};
+constexpr Code dCodes[] = {{'L', 10}, {'E', 11}, {'S', 12}, {'B', 13}, {'A', 14}, {'D', 15},
+                           {'H', 16}, {'K', 17}, {'R', 18}, {'W', 19}, {'M', 35}, {'-', 48}};
+constexpr Code hCodes[] = {{'A', 3}, {'O', 4}, {'N', 44}, {'C', 45}};
+constexpr Code pCodes[] = {{'A', 1},  {'E', 2},  {'0', 21}, {'1', 22}, {'2', 37},
+                           {'3', 38}, {'4', 34}, {'D', 36}, {'H', 30}, {'U', 29}};
+
+template <std::size_t N> int findCode(const Code (&codes)[N], char letter) {
+  for (const Code &code : codes)
+    if (code.letter == letter)
+      return code.kind;
+  return 0;
+}
+
+} // namespace
+
+TCommandLine::TCommandLine(FilterListTarget &window, CommandLineHost host)
+    : window_(window), host_(std::move(host)) {}
+
+int TCommandLine::exitStatus() const { return errorReported_ ? 2 : jobFailed_ ? 1 : 0; }
+
+void TCommandLine::resetCommandLineWindow() {
+  pending_ = Pending();
+  listFile_.clear();
+  window_.resetFilterList();
+  // A shown dialog would copy its own values back over these when it goes.
+  window_.beginBulkUpdate();
+  if (TInputObject *input = window_.inputNode()) {
+    input->inputFromFile = true;
+    input->promptEachFile = false;
+    input->skipBinary = 1;
+    input->binarySampleSize = 100;
+  }
+  if (TOutputObject *output = window_.outputNode()) {
+    output->outputToFile = TOutputObject::files;
+    output->testMode = false;
+    output->retainDate = false;
+    output->changeExtension = false;
+    output->changeBaseDir = false;
+  }
+  window_.endBulkUpdate();
+  window_.setFilterHasChanged(false);
+}
+
+void TCommandLine::processCommandLine(const std::vector<std::string> &parameters) {
+  includeSubfolders_ = true;
+  if (host_.setInteractive)
+    host_.setInteractive(false);
+  resetCommandLineWindow();
+  window_.beginBulkUpdate();
+  try {
+    for (const std::string &parameter : parameters) {
+      if (startsWith(upperCase(parameter.substr(0, 3)), "/Z="))
+        processCommandFile(parameter);
+      else
+        processParameter(parameter);
+    }
+  } catch (const std::exception &error) {
+    errorReported_ = true;
+    // An unattended run must still end.
+    for (const std::string &parameter : parameters)
+      if (upperCase(parameter) == "/Q")
+        quit_ = true;
+    if (host_.logError)
+      host_.logError(dynamic_cast<const std::bad_alloc *>(&error)
+                         ? std::string("Out of memory while reading the command line")
+                         : std::string(error.what()));
+  }
+  window_.endBulkUpdate();
+  window_.setFilterHasChanged(false);
+  if (host_.setInteractive)
+    host_.setInteractive(true);
+}
+
+void TCommandLine::processCommandFile(const std::string &parameter) {
+  TStringList lines;
+  lines.SetText(readRegularFile(copy(parameter, 4), listFileLimit));
+  int first = 0;
+  // A command file as the list exports it begins with the program's name and
+  // a note on how to use it.
+  if (lines.Count() > 0 && lines.Strings(0) == program::displayName) {
+    TStringList note;
+    note.SetText(translate(4700, "Copy this information into a text file,\r\nand load it into "
+                                 "Marrowen via the command\r\nline using the /Z=commandfile "
+                                 "parameter.\r\n\r\n"));
+    first = 1;
+    for (int i = 0;
+         i < note.Count() && first < lines.Count() && lines.Strings(first) == note.Strings(i); ++i)
+      ++first;
+  }
+  for (int i = first; i < lines.Count(); ++i) {
+    if (!lines.Strings(i).empty())
+      processParameter(lines.Strings(i));
+    processMessages();
+  }
+}
+
+bool TCommandLine::isFileName(const std::string &parameter) const {
+  if (parameter.empty() || parameter[0] != '/')
+    return true;
+  struct stat info {};
+  if (::stat(parameter.c_str(), &info) == 0)
+    return true;
+  const std::string head = parameter.substr(0, parameter.find('='));
+  return head.find('/', 1) != std::string::npos;
+}
+
+void TCommandLine::invalid(const std::string &parameter) {
+  errorReported_ = true;
+  if (host_.showInvalidParameter)
+    host_.showInvalidParameter(
+        translateFormat(4130, "Invalid command line parameter\r\n%s", {parameter}));
+}
+
+bool TCommandLine::addBuiltIn(char code, char letter) {
+  int kind = 0;
+  switch (code) {
+  case 'C':
+    kind = findCode(cCodes, letter);
+    break;
+  case 'D':
+    kind = findCode(dCodes, letter);
+    break;
+  case 'H':
+    kind = findCode(hCodes, letter);
+    break;
+  case 'P':
+    kind = findCode(pCodes, letter);
+    break;
+  }
+  if (kind != 0)
+    window_.addFilter(TDescriptionObject::CreateWith(kind));
+  return kind != 0;
+}
+
+void TCommandLine::addEndOfLine(const std::string &parameter, const std::string &upper) {
+  auto node = TEOLObject::CreateDefault();
+  std::size_t at = 2;
+  node->removeBad = at < upper.size() && upper[at] == 'R';
+  if (node->removeBad)
+    ++at;
+  static const std::string from = "UMDAF", to = "UMDN";
+  const std::size_t fromIndex = at < upper.size() ? from.find(upper[at]) : std::string::npos;
+  if (fromIndex == std::string::npos)
+    return invalid(parameter);
+  node->convertFrom = static_cast<std::int32_t>(fromIndex);
+  ++at;
+  if (fromIndex == 4) {
+    std::string digits;
+    while (at < upper.size() && upper[at] >= '0' && upper[at] <= '9') {
+      if (digits.size() < 10)
+        digits += upper[at];
+      ++at;
+    }
+    node->fixedLength = StrToInt(digits);
+  }
+  if (at < upper.size()) {
+    const std::size_t toIndex = to.find(upper[at]);
+    if (toIndex == std::string::npos)
+      return invalid(parameter);
+    node->convertTo = static_cast<std::int32_t>(toIndex);
+  }
+  window_.addFilter(std::move(node));
+}
+
+void TCommandLine::processParameter(const std::string &p) {
+  if (isFileName(p)) {
+    window_.testThenAdd(p);
+    window_.setLastSubfolders(includeSubfolders_ ? "All" : "None");
+    return;
+  }
+  const std::string u = upperCase(p);
+  const std::size_t length = u.size();
+  TOutputObject *output = window_.outputNode();
+  TInputObject *input = window_.inputNode();
+  const std::size_t equals = u.find('=');
+
+  if (startsWith(u, "/{=")) {
+    window_.addFilter(TCommentObject::CreateWith(copy(p, 4)));
+  } else if (startsWith(u, "/AL") && length > 3) {
+    std::string text = copy(p, 4);
+    if (!text.empty() && text[0] == '=')
+      text.erase(0, 1);
+    const std::size_t comma = text.find(',');
+    const std::int32_t start =
+        StrToInt(comma == std::string::npos ? std::string() : text.substr(0, comma));
+    const std::int32_t increment =
+        StrToInt(comma == std::string::npos ? text.substr(0, 255) : text.substr(comma + 1, 255));
+    window_.addFilter(TLineNumberObject::CreateWith(start, increment));
+  } else if (startsWith(u, "/A")) {
+    static const std::string kinds = "STEF";
+    if (length >= 4 && u[3] == '=' && kinds.find(u[2]) != std::string::npos)
+      window_.addFilter(
+          TStringObject::CreateWith(static_cast<std::int32_t>(kinds.find(u[2])), copy(p, 5, 255)));
+  } else if (startsWith(u, "/B")) {
+    static const std::string kinds = "PSC";
+    if (length == 3 && kinds.find(u[2]) != std::string::npos && input)
+      input->skipBinary = static_cast<std::int32_t>(kinds.find(u[2]));
+  } else if (startsWith(u, "/C")) {
+    if (length == 3)
+      addBuiltIn('C', u[2]);
+  } else if (u == "/DELETELISTFILE") {
+    if (!listFile_.empty())
+      ::unlink(listFile_.c_str());
+  } else if (startsWith(u, "/D")) {
+    if (length == 3)
+      addBuiltIn('D', u[2]);
+  } else if (startsWith(u, "/EXTENSION=")) {
+    // A cut value would name another extension.
+    if (length - 11 > storedLength)
+      return invalid(p);
+    if (output) {
+      output->changeExtension = true;
+      output->newExtension = copy(p, 12);
+    }
+  } else if (startsWith(u, "/E") && length >= 4) {
+    addEndOfLine(p, u);
+  } else if (startsWith(u, "/F=")) {
+    // Absolute, so the recent files and a later search for the open file
+    // name it wherever the program is started from.
+    std::string name = copy(p, 4);
+    if (!name.empty() && name.front() != '/') {
+      std::error_code error;
+      const std::filesystem::path absolute = std::filesystem::absolute(name, error);
+      if (!error)
+        name = absolute.lexically_normal().string();
+    }
+    window_.loadFilterList(name, {.inserting = !window_.fileName().empty()});
+  } else if (u == "/G") {
+    run();
+  } else if (startsWith(u, "/H")) {
+    if (length == 3)
+      addBuiltIn('H', u[2]);
+  } else if (startsWith(u, "/I")) {
+    if (length == 2)
+      includeSubfolders_ = !includeSubfolders_;
+    else if (length == 3)
+      includeSubfolders_ = u[2] == '+';
+  } else if (startsWith(u, "/L=")) {
+    listFile_ = copy(p, 4);
+    window_.processFile(listFile_);
+  } else if (startsWith(u, "/LOG=")) {
+  } else if (startsWith(u, "/M=")) {
+    window_.addFilter(TUserObject::CreateWith(copy(p, 4)));
+  } else if (startsWith(u, "/MERGETOFILE=")) {
+    if (output) {
+      output->singleFilename = copy(p, 14);
+      output->outputToFile = TOutputObject::mergedFile;
+    }
+  } else if (startsWith(u, "/MINIMIZED")) {
+    if (host_.minimize)
+      host_.minimize();
+  } else if (startsWith(u, "/N")) {
+    if (output)
+      output->retainDate = length == 2 ? !output->retainDate : u[2] == '+';
+  } else if (startsWith(u, "/OUTPUTFOLDER=")) {
+    if (length - 14 > storedLength)
+      return invalid(p);
+    if (output) {
+      output->changeBaseDir = true;
+      output->newBaseDir = copy(p, 15);
+    }
+  } else if (startsWith(u, "/P")) {
+    if (length == 3)
+      addBuiltIn('P', u[2]);
+  } else if (u == "/Q") {
+    quit_ = true;
+  } else if (startsWith(u, "/R") && equals >= 2 && equals <= 4 && !pending_.searchText.empty()) {
+    auto node = TSearchObject::CreateDefault();
+    for (std::size_t i = 2; i < equals; ++i) {
+      if (p[i] == 'C' || p[i] == 'c')
+        node->caseSensitiveReplace = true;
+      else if (p[i] == 'P' || p[i] == 'p')
+        node->promptOnReplace = true;
+    }
+    node->searchString = pending_.searchText;
+    node->replaceString = p.substr(equals + 1);
+    node->ignoreCase = !pending_.caseSensitive;
+    node->patternType = pending_.pattern ? 1 : 0;
+    node->wholeWord = pending_.wholeWord;
+    pending_ = Pending();
+    window_.addFilter(std::move(node));
+  } else if (startsWith(u, "/S") && equals >= 2 && equals <= 5) {
+    // The flags gather until "/R" or "/G" uses them up.
+    for (std::size_t i = 2; i < equals; ++i) {
+      if (p[i] == 'X' || p[i] == 'x')
+        pending_.pattern = true;
+      else if (p[i] == 'C' || p[i] == 'c')
+        pending_.caseSensitive = true;
+      else if (p[i] == 'W' || p[i] == 'w')
+        pending_.wholeWord = true;
+    }
+    pending_.searchText = p.substr(equals + 1);
+  } else if (startsWith(u, "/ST") || startsWith(u, "/TS") || startsWith(u, "/WW")) {
+    const int kind = startsWith(u, "/TS") ? 0 : startsWith(u, "/ST") ? 1 : 2;
+    window_.addFilter(TNumberObject::CreateWith(kind, StrToInt(copy(p, 4, 3))));
+  } else if (startsWith(u, "/TUTORIAL")) {
+    if (host_.showHelpTopic)
+      host_.showHelpTopic(1300);
+  } else if (startsWith(u, "/T")) {
+    if (output)
+      output->testMode = length == 2 ? !output->testMode : u[2] == '+';
+  } else {
+    invalid(p);
+  }
+}
+
+void TCommandLine::run() {
+  std::unique_ptr<TGenericInput> chain = window_.createFilters();
+  if (!chain) {
+    errorReported_ = true;
+    if (host_.statusBarError)
+      host_.statusBarError(translate(4100, "Error - no filters have been specified"));
+  } else {
+    JobOptions options = host_.baseOptions;
+    options.loggingOn = true;
+    // A bare name: the log lands beside the program, or in the user's data
+    // folder when the program's folder may not be written.
+    options.logFileName = std::string(program::defaultLogName);
+    options.appendToLog = true;
+    options.lineLimit = 500;
+    options.filterName = translate(4110, "Command line - ") + window_.getFilterName();
+    options.closeStatusWhenDone = false;
+    options.deferLogging = false;
+    std::weak_ptr<bool> alive = alive_;
+    options.onEnded = [this, alive](bool failed) {
+      if (!alive.expired() && failed)
+        jobFailed_ = true;
+    };
+    ++jobsStarted_;
+    if (host_.startJob)
+      host_.startJob(std::move(chain), std::move(options));
+  }
+  resetCommandLineWindow();
+}
+
+// --- The program's start-up ---
+
+namespace {
+
+struct Installed {
+  std::vector<std::string> parameters;
+  std::unique_ptr<TListDocument> document;
+  std::unique_ptr<TCommandLine> commandLine;
+};
+
+Installed &installed() {
+  static Installed state;
+  return state;
+}
+
+} // namespace
+
+int commandLineExitStatus() {
+  const Installed &state = installed();
+  return state.commandLine ? state.commandLine->exitStatus() : 0;
+}
+
+void installCommandLine(std::vector<std::string> parameters) {
+  installed().parameters = std::move(parameters);
+  mainFormHooks().processCommandLine = [] {
+    TmainForm *main = TmainForm::instance();
+    if (!main)
+      return;
+    Installed &state = installed();
+    FilterListTarget *target = nullptr;
+    if (FilterListWindow *child = main->CreateMDIChild())
+      target = child->listTarget();
+    if (!target) {
+      state.document = std::make_unique<TListDocument>();
+      state.document->onError = [main](const std::string &text) { main->logError(text); };
+      target = state.document.get();
+    }
+    CommandLineHost host;
+    host.showInvalidParameter = [main](const std::string &text) {
+      showMessageBox(MessageBoxKind::Error, text);
+      (void)main;
+    };
+    host.statusBarError = [main](const std::string &text) {
+      main->statusBarError(QString::fromLocal8Bit(text.data(), static_cast<int>(text.size())));
+      std::fprintf(stderr, "%s\n", text.c_str());
+    };
+    host.logError = [main](const std::string &text) { main->logError(text); };
+    host.setInteractive = [main](bool on) { main->setInteractive(on); };
+    host.minimize = [main] { main->showMinimized(); };
+    host.showHelpTopic = [](int topic) { showHelpContext(topic); };
+    host.startJob = [main](std::unique_ptr<TGenericInput> chain, JobOptions options) {
+      main->jobHost().startJob(std::move(chain), std::move(options));
+    };
+    host.baseOptions.playSound = main->settings().playSound;
+    host.baseOptions.soundFile = main->settings().soundFile;
+    state.commandLine = std::make_unique<TCommandLine>(*target, std::move(host));
+    {
+      // Loading the list into the window and back stores node defaults that
+      // often end as they began: one save at the end, none when unchanged.
+      SettingsStore::BatchedWrites once(settingsStore());
+      state.commandLine->processCommandLine(state.parameters);
+    }
+
+    WindowJobHost &jobs = main->jobHost();
+    jobs.onQuit = [] { QCoreApplication::exit(commandLineExitStatus()); };
+    if (state.commandLine->quitRequested()) {
+      // Decided only now: a command file lets jobs end while it is read.
+      if (jobs.runningJobs() == 0)
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(commandLineExitStatus()); });
+      else
+        jobs.setQuitWhenDone(true);
+    }
+  };
+}
+
+} // namespace marrowen

@@ -1,0 +1,206 @@
+#include "app/automation/exports.h"
+
+#include "app/listwindow/listdocument.h"
+#include "app/main/mainform.h"
+#include "classlib/program.h"
+#include "components/dialogrunner.h"
+#include "engine/messages.h"
+#include "engine/userinterface.h"
+#include "filterlist/filterlist.h"
+
+#include <QFontDatabase>
+#include <QPageSetupDialog>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QTextLayout>
+
+#include <memory>
+
+namespace marrowen {
+
+namespace {
+
+std::string treeText(const TFilterList &list, int index, const std::string &prefix) {
+  const TFilterList::Entry &entry = list.nodes[static_cast<std::size_t>(index)];
+  const int end = subtreeEnd(list, index);
+  std::string text = entry.node->getEnabled() ? std::string() : translate(4630, "** DISABLED ** ");
+  const std::string mark = end > index + 1 ? "|" : " ";
+  text += entry.node->printText(prefix + mark);
+  text += prefix + mark + "\r\n";
+  for (int child = index + 1; child < end; child = subtreeEnd(list, child)) {
+    const bool last = subtreeEnd(list, child) >= end;
+    text += prefix + (last ? "+--" : "|--");
+    text += treeText(list, child, prefix + (last ? "   " : "|  "));
+  }
+  return text;
+}
+
+std::string commandLines(const TFilterList &list, int index) {
+  const TFilterList::Entry &entry = list.nodes[static_cast<std::size_t>(index)];
+  if (!entry.node->getEnabled())
+    return {};
+  std::string text = entry.node->generateCmdLine();
+  if (!text.empty())
+    text += "\r\n";
+  const int end = subtreeEnd(list, index);
+  for (int child = index + 1; child < end; child = subtreeEnd(list, child))
+    text += commandLines(list, child);
+  return text;
+}
+
+std::string fileNames(const TFilterList &list) {
+  std::string text;
+  for (const FileGridRow &row : list.files)
+    text += row.pathMask + "\r\n";
+  return text;
+}
+
+std::string displayNameLine() { return std::string(program::displayName) + "\r\n"; }
+
+} // namespace
+
+std::string getTextRepresentation(const TFilterList &list, const std::string &loadedName) {
+  std::string text = displayNameLine();
+  text += translateFormat(4650, "\r\nFilter Title: %s\r\n\r\nFilter List\r\n-----------\r\n",
+                          {loadedName});
+  if (list.count() > 0)
+    text += treeText(list, 0, "");
+  text += translate(4660, "\r\nFiles List\r\n----------\r\n");
+  text += fileNames(list);
+  text += translateFormat(4670, "\r\nComments\r\n--------\r\n%s", {list.comments});
+  return text;
+}
+
+std::string getCmdLineRepresentation(const TFilterList &list) {
+  std::string text = displayNameLine();
+  text += translate(4700, "Copy this information into a text file,\r\nand load it into Marrowen "
+                          "via the command\r\nline using the /Z=commandfile parameter.\r\n\r\n");
+  if (list.count() > 0)
+    text += commandLines(list, 0);
+  return text + fileNames(list);
+}
+
+std::string getPerlRepresentation(const TFilterList &list) {
+  std::string text = "#!/usr/bin/perl\r\n\r\n";
+  if (list.count() > 0)
+    text += commandLines(list, 0);
+  return text;
+}
+
+std::string getTextRepresentation(FilterListTarget &window) {
+  window.storeEditor();
+  return getTextRepresentation(window.filterList(), window.fileName());
+}
+
+std::string getCmdLineRepresentation(FilterListTarget &window) {
+  window.storeEditor();
+  return getCmdLineRepresentation(window.filterList());
+}
+
+std::string getPerlRepresentation(FilterListTarget &window) {
+  window.storeEditor();
+  return getPerlRepresentation(window.filterList());
+}
+
+bool printText(const std::string &text, QPrinter &printer, std::string &error) {
+  QPainter painter;
+  if (!painter.begin(&printer)) {
+    error = "The printer cannot be opened";
+    return false;
+  }
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setPointSize(10);
+  painter.setFont(font);
+  const QFontMetricsF metrics(font, &printer);
+  const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
+  const qreal width = page.width();
+  const qreal lineHeight = metrics.lineSpacing();
+  qreal y = 0;
+  const QString all = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+  QStringList lines = all.split(QStringLiteral("\r\n"));
+  if (!lines.isEmpty() && lines.back().isEmpty())
+    lines.removeLast();
+  for (const QString &line : lines) {
+    // A long line wraps; nothing is cut at the page's edge.
+    QTextLayout layout(line, font, &printer);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    std::vector<QTextLine> parts;
+    for (QTextLine part = layout.createLine(); part.isValid(); part = layout.createLine()) {
+      part.setLineWidth(width);
+      parts.push_back(part);
+    }
+    layout.endLayout();
+    const int rows = std::max<int>(1, static_cast<int>(parts.size()));
+    for (int row = 0; row < rows; ++row) {
+      if (y + lineHeight > page.height()) {
+        printer.newPage();
+        y = 0;
+      }
+      if (row < static_cast<int>(parts.size()))
+        parts[static_cast<std::size_t>(row)].draw(
+            &painter, QPointF(0, y - parts[static_cast<std::size_t>(row)].y()));
+      y += lineHeight;
+    }
+  }
+  painter.end();
+  return true;
+}
+
+namespace {
+
+FilterListTarget *activeTarget() {
+  TmainForm *main = TmainForm::instance();
+  FilterListWindow *child = main ? main->activeChildForm() : nullptr;
+  return child ? child->listTarget() : nullptr;
+}
+
+QPrinter &sharedPrinter() {
+  static QPrinter printer;
+  return printer;
+}
+
+void toClipboard(const std::string &text) { setClipboardText(text); }
+
+} // namespace
+
+void installExportCommands() {
+  auto &commands = mainFormHooks().commands;
+  commands.Exportfilter1 = [] {
+    if (FilterListTarget *window = activeTarget())
+      toClipboard(getTextRepresentation(*window));
+  };
+  commands.Exportcommandline1 = [] {
+    if (FilterListTarget *window = activeTarget())
+      toClipboard(getCmdLineRepresentation(*window));
+  };
+  commands.ExportPerl1 = [] {
+    if (FilterListTarget *window = activeTarget())
+      toClipboard(getPerlRepresentation(*window));
+  };
+  commands.Print1 = [] {
+    FilterListTarget *window = activeTarget();
+    if (!window)
+      return;
+    QPrintDialog dialog(&sharedPrinter(), TmainForm::instance());
+    if (DialogRunner::exec(dialog) != QDialog::Accepted)
+      return;
+    std::string error;
+    if (!printText(getTextRepresentation(*window), sharedPrinter(), error))
+      showMessageBox(TmainForm::instance(), QMessageBox::Critical,
+                     QString::fromUtf8(program::displayName.data(),
+                                       static_cast<qsizetype>(program::displayName.size())),
+                     QString::fromStdString(error));
+  };
+  commands.Printersetup1 = [] {
+    if (!activeTarget())
+      return;
+    QPageSetupDialog dialog(&sharedPrinter(), TmainForm::instance());
+    DialogRunner::exec(dialog);
+  };
+}
+
+} // namespace marrowen

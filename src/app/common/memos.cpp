@@ -1,0 +1,549 @@
+#include "app/common/memos.h"
+
+#include "classlib/codepage.h"
+#include "classlib/scopeexit.h"
+#include "engine/escapes.h"
+#include "engine/messages.h"
+#include "qtext/qtext.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QThread>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <optional>
+
+namespace marrowen {
+
+namespace {
+
+// What this file keeps beside a memo (as the memo's child, so that any code
+// holding the control can hand back the bytes it was given).
+class MemoBinding : public QObject {
+public:
+  // The memo's binding, made on first need; making it watches the memo's
+  // changes.
+  static MemoBinding &of(QWidget *memo);
+  // Null when the memo was never given bytes nor watched.
+  static MemoBinding *find(const QWidget *memo);
+
+  // The bytes the memo was given; none once its text changed otherwise.
+  std::optional<QByteArray> bytes;
+  // Counts the texts the memo is given, so that the filling of an older one stops.
+  int text = 0;
+  // While the memo takes the rest of a text: whether it was read-only before.
+  std::optional<bool> fillingWasReadOnly;
+  // Raised while this file changes the memo's text: any other change
+  // (typing, clear(), an insertion from code) lets go of the bytes given, so
+  // they are never handed back for a text they no longer match.
+  int writing = 0;
+
+private:
+  explicit MemoBinding(QWidget *memo);
+};
+
+MemoBinding *MemoBinding::find(const QWidget *memo) {
+  for (QObject *child : memo->children())
+    if (auto *binding = dynamic_cast<MemoBinding *>(child))
+      return binding;
+  return nullptr;
+}
+
+void endFilling(QWidget *memo) {
+  MemoBinding *binding = MemoBinding::find(memo);
+  if (!binding || !binding->fillingWasReadOnly)
+    return;
+  const bool wasReadOnly = *binding->fillingWasReadOnly;
+  binding->fillingWasReadOnly.reset();
+  if (auto *plain = qobject_cast<QPlainTextEdit *>(memo)) {
+    plain->setReadOnly(wasReadOnly);
+    plain->document()->setUndoRedoEnabled(true);
+  }
+}
+
+// A memo is given a new text: any filling of the old one stops.
+int newMemoText(QWidget *memo) {
+  endFilling(memo);
+  return ++MemoBinding::of(memo).text;
+}
+
+MemoBinding::MemoBinding(QWidget *memo) : QObject(memo) {
+  auto changed = [this, memo] {
+    if (writing == 0) {
+      bytes.reset();
+      newMemoText(memo);
+    }
+  };
+  if (auto *plain = qobject_cast<QPlainTextEdit *>(memo))
+    QObject::connect(plain, &QPlainTextEdit::textChanged, this, changed);
+  else if (auto *rich = qobject_cast<QTextEdit *>(memo))
+    QObject::connect(rich, &QTextEdit::textChanged, this, changed);
+}
+
+MemoBinding &MemoBinding::of(QWidget *memo) {
+  if (MemoBinding *binding = find(memo))
+    return *binding;
+  return *new MemoBinding(memo);
+}
+
+void watchMemo(QWidget *memo) { MemoBinding::of(memo); }
+
+[[nodiscard]] auto writingMemo(QWidget *memo) {
+  MemoBinding &binding = MemoBinding::of(memo);
+  ++binding.writing;
+  return ScopeExit{[&binding] { --binding.writing; }};
+}
+
+// The text a memo shows for `bytes`: NULs left out, each of CR LF, LF and
+// CR one break. One pass, as a long trial text is shown whole.
+QString shownText(std::string_view bytes) {
+  const CodePage &page = *systemCodePage();
+  QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+  char16_t *const start = reinterpret_cast<char16_t *>(text.data());
+  char16_t *out = start;
+  const std::size_t size = bytes.size();
+  for (std::size_t i = 0; i < size; ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (c == '\r') {
+      *out++ = u'\n';
+      if (i + 1 < size && bytes[i + 1] == '\n')
+        ++i;
+    } else if (c != 0) {
+      *out++ = page.toUnicode(c);
+    }
+  }
+  text.truncate(out - start);
+  return text;
+}
+
+// Appends `bytes` where `cursor` stands as a memo shows them. `endsInCr`
+// carries a CR that ended the bytes before, so that a CR LF cut between two
+// pieces is still one break.
+void appendShownText(QTextCursor &cursor, std::string_view bytes, bool &endsInCr) {
+  if (endsInCr && !bytes.empty() && bytes.front() == '\n')
+    bytes.remove_prefix(1);
+  endsInCr = !bytes.empty() && bytes.back() == '\r';
+  cursor.insertText(shownText(bytes));
+}
+
+// The warning about NULs left out of `bytes`; empty when there were none.
+QString nullWarning(std::string_view sourceName, std::string_view bytes) {
+  if (std::memchr(bytes.data(), 0, bytes.size()) == nullptr)
+    return {};
+  const MemoText shown = memoTextWithoutNulls(sourceName, bytes);
+  return shown.nullsRemoved ? toQString(shown.warning) : QString();
+}
+
+} // namespace
+
+std::string memoTextBytes(const QString &text) {
+  const CodePage &page = *systemCodePage();
+  const auto *units = reinterpret_cast<const char16_t *>(text.utf16());
+  const std::size_t size = static_cast<std::size_t>(text.size());
+  bool asciiIsAscii = true;
+  for (unsigned c = 0; c < 0x80 && asciiIsAscii; ++c)
+    asciiIsAscii = page.toUnicode(static_cast<unsigned char>(c)) == c;
+  std::string bytes(size + static_cast<std::size_t>(std::count(units, units + size, u'\n')), '\0');
+  char *out = bytes.data();
+  for (std::size_t i = 0; i < size; ++i) {
+    const char16_t u = units[i];
+    unsigned char c = '?';
+    if (u == u'\n') {
+      *out++ = '\r';
+      c = '\n';
+    } else if (u < 0x80 && asciiIsAscii) {
+      c = static_cast<unsigned char>(u);
+    } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < size && units[i + 1] >= 0xDC00 &&
+               units[i + 1] <= 0xDFFF) {
+      ++i; // a surrogate pair is one character, never in an 8-bit page
+    } else if (!page.fromUnicode(u, c)) {
+      c = '?';
+    }
+    *out++ = static_cast<char>(c);
+  }
+  bytes.resize(static_cast<std::size_t>(out - bytes.data()));
+  return bytes;
+}
+
+QTextDocument *memoDocument(const QWidget *memo) {
+  if (auto *plain = qobject_cast<const QPlainTextEdit *>(memo))
+    return plain->document();
+  if (auto *rich = qobject_cast<const QTextEdit *>(memo))
+    return rich->document();
+  return nullptr;
+}
+
+QString setMemoBytes(QWidget *memo, std::string_view bytes, std::string_view sourceName) {
+  QTextDocument *document = memoDocument(memo);
+  if (!document)
+    return {};
+  const QString text = shownText(bytes);
+  const QByteArray stored(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  auto *plain = qobject_cast<QPlainTextEdit *>(memo);
+  // Emptying a long document block by block costs more than making a new
+  // one, and a document no control shows is filled without laying it out.
+  constexpr int longDocument = 1000;
+  if (plain &&
+      (document->blockCount() > longDocument || text.size() > qsizetype(longDocument) * 64)) {
+    auto fresh = std::make_unique<QTextDocument>();
+    fresh->setDefaultFont(document->defaultFont());
+    fresh->setDefaultTextOption(document->defaultTextOption());
+    fresh->setDocumentMargin(document->documentMargin());
+    fresh->setDocumentLayout(new QPlainTextDocumentLayout(fresh.get()));
+    fresh->setPlainText(text);
+    PreparedMemoText prepared;
+    prepared.document = std::move(fresh);
+    prepared.bytes = stored;
+    adoptMemoDocument(plain, std::move(prepared));
+    return nullWarning(sourceName, bytes);
+  }
+  newMemoText(memo);
+  const auto writing = writingMemo(memo);
+  MemoBinding::of(memo).bytes = stored;
+  if (plain)
+    plain->setPlainText(text);
+  else if (auto *rich = qobject_cast<QTextEdit *>(memo))
+    rich->setPlainText(text);
+  // The NULs left out are a change the user has not made: the bytes given
+  // stay what is handed back.
+  document->setModified(false);
+  return nullWarning(sourceName, bytes);
+}
+
+bool memoEdited(const QWidget *memo) {
+  const QTextDocument *document = memoDocument(memo);
+  if (!document)
+    return false;
+  const MemoBinding *binding = MemoBinding::find(memo);
+  return document->isModified() || !binding || !binding->bytes;
+}
+
+std::string memoBytes(const QWidget *memo) {
+  const QTextDocument *document = memoDocument(memo);
+  if (!document)
+    return {};
+  if (!memoEdited(memo)) {
+    const QByteArray &bytes = *MemoBinding::find(memo)->bytes;
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  }
+  return memoTextBytes(document->toPlainText());
+}
+
+MemoPosition memoCursorPosition(const QWidget *memo) {
+  QTextCursor cursor;
+  if (auto *plain = qobject_cast<const QPlainTextEdit *>(memo))
+    cursor = plain->textCursor();
+  else if (auto *rich = qobject_cast<const QTextEdit *>(memo))
+    cursor = rich->textCursor();
+  else
+    return {};
+  return {cursor.blockNumber() + 1, cursor.positionInBlock() + 1};
+}
+
+MemoSize memoSize(const QWidget *memo) {
+  const QTextDocument *document = memoDocument(memo);
+  if (!document)
+    return {};
+  MemoSize size;
+  const int blocks = document->blockCount();
+  if (!memoEdited(memo))
+    size.length = MemoBinding::find(memo)->bytes->size();
+  else
+    size.length = document->characterCount() - 1 + (blocks - 1);
+  size.lines = blocks;
+  if (document->lastBlock().length() <= 1)
+    --size.lines;
+  return size;
+}
+
+MemoStatusBar::MemoStatusBar(QWidget *parent) : QStatusBar(parent) {
+  setSizeGripEnabled(false);
+  for (int i = 0; i < 2; ++i) {
+    panels_[i] = new QLabel(this);
+    panels_[i]->setObjectName(QStringLiteral("panel%1").arg(i));
+    panels_[i]->setMinimumWidth(i == 0 ? 140 : 180);
+    addWidget(panels_[i], i == 0 ? 0 : 1);
+  }
+}
+
+QString MemoStatusBar::panelText(int panel) const {
+  return panel >= 0 && panel < 2 ? panels_[panel]->text() : QString();
+}
+
+void MemoStatusBar::setPanelText(int panel, const QString &text) {
+  if (panel >= 0 && panel < 2)
+    panels_[panel]->setText(text);
+}
+
+void UpdateMemoCursorPos(const QWidget *memo, MemoStatusBar *status) {
+  if (!status)
+    return;
+  const MemoPosition position = memoCursorPosition(memo);
+  status->setPanelText(
+      0, toQString(translateFormat(4760, "Line %d, Column %d", {position.line, position.column})));
+}
+
+void UpdateMemoSize(const QWidget *memo, MemoStatusBar *status, int messageId) {
+  if (!status)
+    return;
+  const MemoSize size = memoSize(memo);
+  status->setPanelText(
+      1, toQString(translateFormat(messageId, "Length: %d  Lines: %d", {size.length, size.lines})));
+}
+
+void UpdateMemoPosAndSize(const QWidget *memo, MemoStatusBar *status) {
+  UpdateMemoCursorPos(memo, status);
+  UpdateMemoSize(memo, status);
+}
+
+void bindMemoStatus(QWidget *memo, MemoStatusBar *status) {
+  // An edit must let go of the bytes given before the panels count them.
+  watchMemo(memo);
+  auto update = [memo, status] { UpdateMemoPosAndSize(memo, status); };
+  auto position = [memo, status] { UpdateMemoCursorPos(memo, status); };
+  if (auto *plain = qobject_cast<QPlainTextEdit *>(memo)) {
+    QObject::connect(plain, &QPlainTextEdit::textChanged, status, update);
+    QObject::connect(plain, &QPlainTextEdit::cursorPositionChanged, status, position);
+  } else if (auto *rich = qobject_cast<QTextEdit *>(memo)) {
+    QObject::connect(rich, &QTextEdit::textChanged, status, update);
+    QObject::connect(rich, &QTextEdit::cursorPositionChanged, status, position);
+  }
+  update();
+}
+
+} // namespace marrowen
+
+namespace marrowen {
+
+PreparedMemoText prepareMemoText(std::string bytes, std::string_view sourceName,
+                                 QThread *memoThread, const QFont &font) {
+  PreparedMemoText prepared;
+  prepared.warning = nullWarning(sourceName, bytes);
+  prepared.document = std::make_unique<QTextDocument>();
+  prepared.document->setDefaultFont(font);
+  prepared.document->setDocumentLayout(new QPlainTextDocumentLayout(prepared.document.get()));
+  prepared.document->setPlainText(shownText(bytes));
+  // Each block's layout object made here is one the memo need not make when
+  // it takes the document.
+  for (QTextBlock block = prepared.document->begin(); block.isValid(); block = block.next())
+    block.layout();
+  prepared.document->moveToThread(memoThread);
+  prepared.bytes = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  return prepared;
+}
+
+namespace {
+
+// The rest of a text a memo shows the start of, placed a slice at a time.
+struct MemoFilling {
+  QPointer<QPlainTextEdit> memo;
+  QPointer<QTextDocument> document;
+  QByteArray bytes;
+  qsizetype shown = 0;
+  bool endsInCr = false;
+  int text = 0;
+  qsizetype slice = 64 << 10;
+  std::function<void(bool whole)> ended;
+  std::function<bool()> keepGoing;
+};
+
+void fillMemo(const std::shared_ptr<MemoFilling> &filling) {
+  QPlainTextEdit *memo = filling->memo;
+  if (!memo || !filling->document || MemoBinding::of(memo).text != filling->text) {
+    if (filling->ended)
+      filling->ended(false);
+    return;
+  }
+  const auto writing = writingMemo(memo);
+  if (filling->keepGoing && !filling->keepGoing()) {
+    MemoBinding::of(memo).bytes = filling->bytes.left(filling->shown);
+    endFilling(memo);
+    emit memo->textChanged();
+    if (filling->ended)
+      filling->ended(false);
+    return;
+  }
+  QElapsedTimer timer;
+  timer.start();
+  const qsizetype end = std::min(filling->bytes.size(), filling->shown + filling->slice);
+  QTextCursor cursor(filling->document);
+  cursor.movePosition(QTextCursor::End);
+  appendShownText(cursor,
+                  std::string_view(filling->bytes.constData() + filling->shown,
+                                   static_cast<std::size_t>(end - filling->shown)),
+                  filling->endsInCr);
+  filling->document->setModified(false);
+  filling->shown = end;
+  // Slices of about 15 ms keep the window answering.
+  const qint64 spent = std::max<qint64>(timer.nsecsElapsed(), 1);
+  filling->slice = std::clamp<qsizetype>(filling->slice * 15'000'000 / spent, 16 << 10, 1 << 20);
+  if (filling->shown < filling->bytes.size()) {
+    QTimer::singleShot(0, memo, [filling] { fillMemo(filling); });
+    return;
+  }
+  endFilling(memo);
+  if (filling->ended)
+    filling->ended(true);
+}
+
+} // namespace
+
+QString adoptMemoDocument(QPlainTextEdit *memo, PreparedMemoText prepared,
+                          std::function<void(bool whole)> ended, std::function<bool()> keepGoing) {
+  QTextDocument *document = prepared.document.release();
+  document->setParent(memo);
+  // The memo's own first document goes with setDocument; an adopted one is ours to free.
+  QTextDocument *old = memo->document();
+  const bool adopted = old && old->parent() == memo;
+  const int text = newMemoText(memo);
+  const auto writing = writingMemo(memo);
+  MemoBinding::of(memo).bytes = prepared.bytes;
+  memo->setDocument(document);
+  document->setModified(false);
+  if (adopted)
+    old->deleteLater();
+  const bool whole = prepared.shown < 0 || prepared.shown >= prepared.bytes.size();
+  if (whole) {
+    document->setUndoRedoEnabled(true);
+  } else {
+    auto filling = std::make_shared<MemoFilling>();
+    filling->memo = memo;
+    filling->document = document;
+    filling->bytes = prepared.bytes;
+    filling->shown = prepared.shown;
+    filling->endsInCr = prepared.endsInCr;
+    filling->text = text;
+    filling->ended = std::move(ended);
+    filling->keepGoing = std::move(keepGoing);
+    MemoBinding::of(memo).fillingWasReadOnly = memo->isReadOnly();
+    memo->setReadOnly(true);
+    document->setUndoRedoEnabled(false);
+    QTimer::singleShot(0, memo, [filling] { fillMemo(filling); });
+  }
+  // A new document sends no change of its own.
+  emit memo->textChanged();
+  if (whole && ended)
+    ended(true);
+  return prepared.warning;
+}
+
+struct MemoDocumentBuilder::State {
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::deque<std::string> pieces;
+  bool finished = false;
+  bool cancelled = false;
+  std::string whole;
+  std::string sourceName;
+  QPointer<QObject> context;
+  std::function<void(PreparedMemoText)> ready;
+};
+
+MemoDocumentBuilder::MemoDocumentBuilder(QThread *memoThread, const QFont &font)
+    : state_(std::make_shared<State>()) {
+  QThreadPool::globalInstance()->start([state = state_, memoThread, font] {
+    auto document = std::make_unique<QTextDocument>();
+    document->setDefaultFont(font);
+    document->setDocumentLayout(new QPlainTextDocumentLayout(document.get()));
+    document->setUndoRedoEnabled(false);
+    QTextCursor cursor(document.get());
+    // Slices short enough that `finish` finds the document soon.
+    constexpr std::size_t slice = 256 << 10;
+    std::string piece;
+    std::size_t pieceAt = 0, shown = 0;
+    bool endsInCr = false;
+    for (;;) {
+      {
+        std::unique_lock lock(state->mutex);
+        if (pieceAt == piece.size()) {
+          state->wake.wait(
+              lock, [&] { return state->cancelled || state->finished || !state->pieces.empty(); });
+          if (!state->cancelled && !state->finished) {
+            // All that waits is taken at once: each insertion has a cost of its own.
+            piece = std::move(state->pieces.front());
+            state->pieces.pop_front();
+            for (; !state->pieces.empty(); state->pieces.pop_front())
+              piece += state->pieces.front();
+            pieceAt = 0;
+          }
+        }
+        if (state->cancelled)
+          return;
+        if (state->finished)
+          break;
+      }
+      const std::string_view bytes = std::string_view(piece).substr(pieceAt, slice);
+      pieceAt += bytes.size();
+      shown += bytes.size();
+      QTextBlock from = document->lastBlock();
+      appendShownText(cursor, bytes, endsInCr);
+      // Layout objects made here are ones the memo need not make.
+      for (; from.isValid(); from = from.next())
+        from.layout();
+    }
+    PreparedMemoText prepared;
+    prepared.bytes = QByteArray(state->whole.data(), static_cast<qsizetype>(state->whole.size()));
+    prepared.warning = nullWarning(state->sourceName, state->whole);
+    prepared.shown = static_cast<qsizetype>(std::min(shown, state->whole.size()));
+    prepared.endsInCr = endsInCr;
+    std::string().swap(state->whole);
+    document->moveToThread(memoThread);
+    prepared.document = std::move(document);
+    auto shared = std::make_shared<PreparedMemoText>(std::move(prepared));
+    QMetaObject::invokeMethod(
+        qApp,
+        [state, shared] {
+          if (state->context)
+            state->ready(std::move(*shared));
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+MemoDocumentBuilder::~MemoDocumentBuilder() {
+  std::lock_guard lock(state_->mutex);
+  if (!state_->finished) {
+    state_->cancelled = true;
+    state_->wake.notify_all();
+  }
+}
+
+void MemoDocumentBuilder::append(std::string_view bytes) {
+  if (bytes.empty())
+    return;
+  std::lock_guard lock(state_->mutex);
+  state_->pieces.emplace_back(bytes);
+  state_->wake.notify_all();
+}
+
+void MemoDocumentBuilder::finish(std::string bytes, std::string_view sourceName, QObject *context,
+                                 std::function<void(PreparedMemoText)> ready) {
+  std::lock_guard lock(state_->mutex);
+  state_->whole = std::move(bytes);
+  state_->sourceName = sourceName;
+  state_->context = context;
+  state_->ready = std::move(ready);
+  state_->finished = true;
+  state_->wake.notify_all();
+}
+
+void MemoDocumentBuilder::cancel() {
+  std::lock_guard lock(state_->mutex);
+  state_->cancelled = true;
+  state_->wake.notify_all();
+}
+
+} // namespace marrowen

@@ -1,0 +1,64 @@
+#include "app/common/quitsignals.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <thread>
+
+#include <semaphore.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace marrowen {
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+sem_t watchdogStart;
+volatile std::sig_atomic_t lastSignal = 0;
+
+// Only async-signal-safe calls: a write and a semaphore post.
+void onSignal(int signal) {
+  lastSignal = signal;
+  const char byte = 1;
+  [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+  ::sem_post(&watchdogStart);
+}
+
+// Waits on its own thread, so that a blocked user-interface thread cannot
+// keep the program alive after a signal.
+void watchdog() {
+  while (::sem_wait(&watchdogStart) != 0 && errno == EINTR) {
+  }
+  timespec rest{0, 900'000'000};
+  while (::nanosleep(&rest, &rest) != 0 && errno == EINTR) {
+  }
+  ::_exit(128 + static_cast<int>(lastSignal));
+}
+
+} // namespace
+
+void installQuitSignals(std::function<void()> orderlyQuit) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0 ||
+      ::sem_init(&watchdogStart, 0, 0) != 0)
+    return;
+  auto *notifier =
+      new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+  QObject::connect(notifier, &QSocketNotifier::activated, QCoreApplication::instance(),
+                   [quit = std::move(orderlyQuit)] {
+                     char byte;
+                     [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
+                     quit();
+                   });
+  std::thread(watchdog).detach();
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP})
+    sigaction(signal, &action, nullptr);
+}
+
+} // namespace marrowen

@@ -1,0 +1,947 @@
+#include "app/listwindow/childform.h"
+
+#include "app/common/forminfo.h"
+#include "app/common/memos.h"
+#include "app/common/patternmenu.h"
+#include "app/common/translateform.h"
+#include "app/listwindow/filtertreemodel.h"
+#include "classlib/exceptions.h"
+#include "classlib/format.h"
+#include "components/dialogrunner.h"
+#include "components/trayicon.h"
+#include "engine/escapes.h"
+#include "engine/messages.h"
+#include "engine/userinterface.h"
+#include "engine/utilities.h"
+#include "filterlist/commentnodes.h"
+#include "filterlist/descriptionnodes.h"
+#include "filterlist/ionodes.h"
+#include "filterlist/nodecatalog.h"
+#include "grid/dgbasegrid.h"
+#include "qtext/qtext.h"
+
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QThreadPool>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace marrowen {
+
+namespace {
+
+QString lastStatusText;
+
+std::string upperCase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return text;
+}
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption) {
+  auto *button = new QPushButton(caption, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  return button;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// TByteMemo
+
+void TByteMemo::setBytes(const std::string &bytes, const std::string &areaName) {
+  const QString warning = setMemoBytes(this, bytes, areaName);
+  if (!warning.isEmpty())
+    TchildForm::messageBox(QMessageBox::Warning, fromQString(warning));
+}
+
+TByteMemo::TByteMemo(QWidget *parent) : QPlainTextEdit(parent) {
+  connect(this, &QPlainTextEdit::textChanged, this, [this] {
+    cacheValid_ = false;
+    cache_.clear();
+    ++revision_;
+  });
+}
+
+std::string TByteMemo::bytes() const {
+  if (!edited())
+    return memoBytes(this);
+  if (!cacheValid_) {
+    cache_ = memoBytes(this);
+    cacheValid_ = true;
+  }
+  return cache_;
+}
+
+bool TByteMemo::bytesPending() const {
+  // A short text converts faster than a thread starts.
+  constexpr int longText = 1 << 18;
+  return edited() && !cacheValid_ && document()->characterCount() > longText;
+}
+
+void TByteMemo::prepareBytes(std::function<void()> ready) {
+  QPointer<TByteMemo> self(this);
+  const quint64 revision = revision_;
+  QThreadPool::globalInstance()->start(
+      [self, revision, text = document()->toPlainText(), ready = std::move(ready)] {
+        auto bytes = std::make_shared<std::string>(memoTextBytes(text));
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, revision, bytes, ready] {
+              if (!self)
+                return;
+              if (self->revision_ == revision && self->edited()) {
+                self->cache_ = std::move(*bytes);
+                self->cacheValid_ = true;
+              }
+              ready();
+            },
+            Qt::QueuedConnection);
+      });
+}
+
+bool TByteMemo::edited() const { return memoEdited(this); }
+
+// ---------------------------------------------------------------------------
+// Construction
+
+TchildForm::TchildForm(int windowNumber, QWidget *parent)
+    : QWidget(parent), windowNumber_(windowNumber) {
+  setObjectName(QStringLiteral("childForm"));
+  setMinimumSize(530, 320);
+  buildPages();
+  buildMenus();
+  setTrialRunning(false);
+  trialRunButton->setIcon(treeIcon(39));
+  setTestMode(false);
+  setWindowTitle();
+  Tabs->setCurrentWidget(filtersTab);
+  translateForm(this);
+  rememberPlacement(this);
+  // The pattern menu's keys act on whichever control of the window has focus.
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+    if (now && now != treeView_ && isAncestorOf(now))
+      now->installEventFilter(this);
+  });
+  activateWindow_();
+}
+
+void TchildForm::rememberPlacement(QWidget *frame) {
+  formInfo_ = std::make_unique<TFormInfo>(frame, QStringLiteral("childForm"));
+  formInfo_->recordPosition = false;
+  formInfo_->Load();
+}
+
+void TchildForm::preparePatternMenuFor(QWidget *control) {
+  TmenuForm &menu = TmenuForm::instance();
+  if (qobject_cast<QPlainTextEdit *>(control) || qobject_cast<QTextEdit *>(control))
+    menu.preparePopup(control, false);
+  else if (qobject_cast<QLineEdit *>(control))
+    menu.preparePopup(control, true);
+  else if (auto *combo = qobject_cast<QComboBox *>(control); combo && combo->lineEdit())
+    menu.preparePopupHWND(combo->lineEdit(), true);
+  else if (auto *spin = qobject_cast<QAbstractSpinBox *>(control))
+    if (auto *edit = spin->findChild<QLineEdit *>())
+      menu.preparePopupHWND(edit, true);
+}
+
+TchildForm::~TchildForm() {
+  // The dialog goes with the window; the node must not reach for it.
+  if (TListObject *shown = tree_.selectedNode(); shown && shown->childForm == this)
+    shown->clearEditorLink();
+  for (const FilterTreeItem &item : tree_.items)
+    if (item.node->childForm == this)
+      item.node->clearEditorLink();
+  editor_.reset();
+}
+
+void TchildForm::buildPages() {
+  auto *layout = new QVBoxLayout(this);
+  Tabs = new QTabWidget(this);
+  Tabs->setObjectName(QStringLiteral("Tabs"));
+  layout->addWidget(Tabs, 1);
+
+  filesTab = new QWidget;
+  filesTab->setObjectName(QStringLiteral("filesTab"));
+  Tabs->addTab(filesTab, QStringLiteral("&1 Files to Process"));
+  buildFilesPage();
+
+  filtersTab = new QWidget;
+  filtersTab->setObjectName(QStringLiteral("filtersTab"));
+  Tabs->addTab(filtersTab, QStringLiteral("&2 Filters to Apply"));
+  auto *filtersLayout = new QHBoxLayout(filtersTab);
+  auto *splitter = new QSplitter(Qt::Horizontal, filtersTab);
+  splitter->setObjectName(QStringLiteral("Splitter1"));
+  filtersLayout->addWidget(splitter);
+  model_ = new FilterTreeModel(tree_, this);
+  treeView_ = new FilterTreeView(splitter);
+  treeView_->setObjectName(QStringLiteral("TreeView"));
+  treeView_->setModel(model_);
+  treeView_->setHeaderHidden(true);
+  treeView_->setRootIsDecorated(false);
+  treeView_->setIndentation(19);
+  treeView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  treeView_->setDragEnabled(true);
+  treeView_->setAcceptDrops(true);
+  treeView_->setDropIndicatorShown(true);
+  treeView_->setDragDropMode(QAbstractItemView::DragDrop);
+  treeView_->setContextMenuPolicy(Qt::CustomContextMenu);
+  treeView_->setToolTip(QStringLiteral("Click an item in the list to show its properties"));
+  treeView_->itemOf = [this](const QModelIndex &index) { return model_->itemOf(index); };
+  treeView_->onDragOver = [this](int source, int target, bool child) {
+    return FilterTree::dragAccepted(ValidateDrag(true, source, target, child));
+  };
+  treeView_->onDrop = [this](int source, int target, bool child) {
+    TreeViewDragDrop(source, target, child);
+  };
+  treeView_->installEventFilter(this);
+  connect(treeView_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex &current) {
+            if (!changingSelection_)
+              selectItem(model_->itemOf(current));
+          });
+  connect(treeView_, &QTreeView::expanded, this, [this](const QModelIndex &index) {
+    const int item = model_->itemOf(index);
+    if (!changingSelection_ && item >= 0 && item < tree_.count())
+      tree_.items[static_cast<std::size_t>(item)].expanded = true;
+  });
+  connect(treeView_, &QTreeView::collapsed, this, [this](const QModelIndex &index) {
+    const int item = model_->itemOf(index);
+    if (changingSelection_ || item < 0 || item >= tree_.count())
+      return;
+    if (item == 0) { // the top node stays open
+      treeView_->expand(index);
+      return;
+    }
+    tree_.items[static_cast<std::size_t>(item)].expanded = false;
+  });
+  connect(treeView_, &QTreeView::doubleClicked, this,
+          [this] { editMenuEnableDisableFilterClick(); });
+  auto *treeMenu = new QMenu(this);
+  treeMenu->setObjectName(QStringLiteral("treeMenu"));
+  QAction *enabledItem = treeMenu->addAction(QStringLiteral("Enabled"));
+  enabledItem->setObjectName(QStringLiteral("Enabled1"));
+  enabledItem->setCheckable(true);
+  QAction *deleteItem = treeMenu->addAction(QStringLiteral("Delete"));
+  deleteItem->setObjectName(QStringLiteral("Delete2"));
+  connect(enabledItem, &QAction::triggered, this, [this] { editMenuEnableDisableFilterClick(); });
+  connect(deleteItem, &QAction::triggered, this, [this] { DeleteNodeClick(); });
+  connect(treeView_, &QWidget::customContextMenuRequested, this,
+          [this, treeMenu, enabledItem, deleteItem](const QPoint &at) {
+            const int item = model_->itemOf(treeView_->indexAt(at));
+            bool editable = false;
+            enabledItem->setChecked(false);
+            if (item >= 0) {
+              selectItem(item);
+              enabledItem->setChecked(tree_.node(item).getEnabled());
+              editable = tree_.canToggleEnabled(item);
+            }
+            enabledItem->setEnabled(editable);
+            deleteItem->setEnabled(editable);
+            treeMenu->popup(treeView_->viewport()->mapToGlobal(at));
+          });
+
+  auto *editorSide = new QWidget(splitter);
+  auto *editorLayout = new QVBoxLayout(editorSide);
+  editorLayout->setContentsMargins(0, 0, 0, 0);
+  editorLayout->setSpacing(0);
+  filterHeading = new QLabel(editorSide);
+  filterHeading->setObjectName(QStringLiteral("filterHeading"));
+  filterHeading->setStyleSheet(
+      QStringLiteral("QLabel { background: grey; color: white; font-weight: bold; }"));
+  editorLayout->addWidget(filterHeading);
+  blankPanel = new QWidget(editorSide);
+  blankPanel->setObjectName(QStringLiteral("blankPanel"));
+  editorLayout->addWidget(blankPanel, 1);
+  // A dialog fills the panel; one that cannot fit whole scrolls, never squashed.
+  editorScroll_ = new QScrollArea(blankPanel);
+  editorScroll_->setObjectName(QStringLiteral("editorScroll"));
+  editorScroll_->setFrameShape(QFrame::NoFrame);
+  editorScroll_->setWidgetResizable(true);
+  auto *panelLayout = new QVBoxLayout(blankPanel);
+  panelLayout->setContentsMargins(0, 0, 0, 0);
+  panelLayout->addWidget(editorScroll_);
+  splitter->setStretchFactor(1, 1);
+
+  commentsSheet = new QWidget;
+  commentsSheet->setObjectName(QStringLiteral("commentsSheet"));
+  Tabs->addTab(commentsSheet, QStringLiteral("&3 Comments"));
+  comments = new TByteMemo(commentsSheet);
+  comments->setObjectName(QStringLiteral("comments"));
+  (new QVBoxLayout(commentsSheet))->addWidget(comments);
+
+  scratchPadSheet = new QWidget;
+  scratchPadSheet->setObjectName(QStringLiteral("scratchPadSheet"));
+  Tabs->addTab(scratchPadSheet, QStringLiteral("&4 Scratch Pad"));
+  scratchPad = new TByteMemo(scratchPadSheet);
+  scratchPad->setObjectName(QStringLiteral("scratchPad"));
+  (new QVBoxLayout(scratchPadSheet))->addWidget(scratchPad);
+  for (TByteMemo *memo : {comments, scratchPad}) {
+    connect(memo, &QPlainTextEdit::textChanged, this, [this, memo] {
+      if (memo->edited()) {
+        setFilterHasChanged(true);
+        checkButtonsEnableStatus();
+      }
+    });
+    // The pattern menu, without its special characters.
+    memo->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(memo, &QWidget::customContextMenuRequested, this, [memo](const QPoint &at) {
+      TmenuForm &menu = TmenuForm::instance();
+      menu.preparePopup(memo, false);
+      menu.specialSubmenu()->menuAction()->setVisible(false);
+      menu.popup(memo->viewport()->mapToGlobal(at));
+    });
+  }
+
+  trialSheet = new QWidget;
+  trialSheet->setObjectName(QStringLiteral("trialSheet"));
+  Tabs->addTab(trialSheet, QStringLiteral("&5 Trial Run Area"));
+  buildTrialPage();
+
+  auto *buttons = new QHBoxLayout;
+  layout->addLayout(buttons);
+  clipboardButton = makeButton(this, "clipboardButton", QStringLiteral("Cli&pboard"));
+  beginButton = makeButton(this, "beginButton", QStringLiteral("&Go"));
+  removeButton = makeButton(this, "removeButton", QStringLiteral("Remove"));
+  removeAllButton = makeButton(this, "removeAllButton", QStringLiteral("Remove All"));
+  trialRunButton = makeButton(this, "trialRunButton", QStringLiteral("Trial r&un"));
+  buttons->addStretch(1);
+  for (QPushButton *button :
+       {clipboardButton, beginButton, removeButton, removeAllButton, trialRunButton})
+    buttons->addWidget(button);
+  connect(clipboardButton, &QPushButton::clicked, this, [this] { beginButtonClick(true); });
+  connect(beginButton, &QPushButton::clicked, this, [this] { beginButtonClick(false); });
+  connect(removeButton, &QPushButton::clicked, this, &TchildForm::removeButtonClick);
+  connect(removeAllButton, &QPushButton::clicked, this, &TchildForm::removeAllButtonClick);
+  connect(trialRunButton, &QPushButton::clicked, this, &TchildForm::trialRunButtonClick);
+  connect(Tabs, &QTabWidget::currentChanged, this, [this] {
+    if (Tabs->currentWidget() == trialSheet)
+      layoutTrialArea();
+    checkButtonsEnableStatus();
+  });
+}
+
+void TchildForm::buildTrialPage() {
+  auto *layout = new QHBoxLayout(trialSheet);
+  trialSplitter = new QSplitter(Qt::Horizontal, trialSheet);
+  trialSplitter->setObjectName(QStringLiteral("trialSplitter"));
+  layout->addWidget(trialSplitter);
+  auto side = [this](const char *memoName, const char *statusName, TByteMemo *&memo,
+                     MemoStatusBar *&status) {
+    auto *box = new QWidget(trialSplitter);
+    auto *column = new QVBoxLayout(box);
+    column->setContentsMargins(0, 0, 0, 0);
+    memo = new TByteMemo(box);
+    memo->setObjectName(QString::fromLatin1(memoName));
+    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::Monospace);
+    memo->setFont(font);
+    status = new MemoStatusBar(box);
+    status->setObjectName(QString::fromLatin1(statusName));
+    column->addWidget(memo, 1);
+    column->addWidget(status);
+  };
+  side("trialInput", "trialInputStatus", trialInput, trialInputStatus);
+  side("trialOutput", "trialOutputStatus", trialOutput, trialOutputStatus);
+  bindMemoStatus(trialInput, trialInputStatus);
+  connect(trialInput, &QPlainTextEdit::textChanged, this, [this] {
+    statusBarText({});
+    if (trialInput->edited()) {
+      trialInputChanged_ = true;
+      setFilterHasChanged(true);
+    }
+    // Remove and Remove All act on this text, however it came.
+    checkButtonsEnableStatus();
+  });
+  // The output's length panel has a message of its own; an output not made
+  // yet has nothing to count.
+  connect(trialOutput, &QPlainTextEdit::textChanged, this, [this] {
+    if (trialOutput->document()->isEmpty()) {
+      trialOutputStatus->setPanelText(0, {});
+      trialOutputStatus->setPanelText(1, {});
+      return;
+    }
+    UpdateMemoCursorPos(trialOutput, trialOutputStatus);
+    UpdateMemoSize(trialOutput, trialOutputStatus, 4840);
+  });
+  connect(trialOutput, &QPlainTextEdit::cursorPositionChanged, this, [this] {
+    if (!trialOutput->document()->isEmpty())
+      UpdateMemoCursorPos(trialOutput, trialOutputStatus);
+  });
+}
+
+QString TchildForm::lastStatus() { return lastStatusText; }
+
+void TchildForm::messageBox(QMessageBox::Icon icon, const std::string &text) {
+  showMessageBox(nullptr, icon, QApplication::applicationName(), toQString(text));
+}
+
+// ---------------------------------------------------------------------------
+// Tree and editor
+
+void TchildForm::rebuildTreeView() {
+  if (bulkDepth_ > 0)
+    return;
+  changingSelection_ = true;
+  treeView_->setUpdatesEnabled(false);
+  model_->reset();
+  for (int i = 0; i < tree_.count(); ++i)
+    if (tree_.items[static_cast<std::size_t>(i)].expanded || i == 0)
+      if (tree_.hasChildren(i))
+        treeView_->setExpanded(model_->indexOf(i), true);
+  if (tree_.selected >= 0)
+    treeView_->setCurrentIndex(model_->indexOf(tree_.selected));
+  treeView_->setUpdatesEnabled(true);
+  changingSelection_ = false;
+}
+
+void TchildForm::refreshItem(int index) {
+  if (bulkDepth_ == 0 && index >= 0 && index < tree_.count())
+    model_->refresh(index);
+}
+
+void TchildForm::treeRebuilt() { rebuildTreeView(); }
+
+void TchildForm::selectItem(int index) {
+  if (index < 0 || index >= tree_.count())
+    index = -1;
+  if (index == tree_.selected && (index < 0 || tree_.node(index).shown || bulkDepth_ > 0))
+    return;
+  if (TListObject *old = tree_.selectedNode()) {
+    old->removeFromScreen();
+    refreshItem(tree_.selected);
+  }
+  tree_.selected = index;
+  if (bulkDepth_ == 0) {
+    changingSelection_ = true;
+    treeView_->setCurrentIndex(model_->indexOf(index));
+    changingSelection_ = false;
+    showCurrentEditor();
+    refreshItem(index);
+    checkButtonsEnableStatus();
+  }
+}
+
+void TchildForm::hideCurrentEditor() {
+  for (int i = 0; i < tree_.count(); ++i) {
+    TListObject &node = tree_.node(i);
+    if (node.shown) {
+      node.removeFromScreen();
+      refreshItem(i);
+      return;
+    }
+  }
+}
+
+void TchildForm::showCurrentEditor() {
+  if (bulkDepth_ > 0)
+    return;
+  if (TListObject *node = tree_.selectedNode())
+    node->showOnScreen(*this);
+  else
+    setFilterHeading({});
+}
+
+void TchildForm::storeEditor() {
+  if (TListObject *node = tree_.selectedNode())
+    node->getFromScreen();
+}
+
+void TchildForm::setFilterHeading(const std::string &heading) {
+  // One line of the panel's width shows: laying out a text filter's whole
+  // text (megabytes, maybe) would hold up the window for seconds or more.
+  constexpr std::size_t shown = 1000;
+  filterHeading->setText(
+      toQString(heading.size() <= shown ? heading : heading.substr(0, shown) + " ..."));
+}
+
+TNodeEditor *TchildForm::editorFor(TListObject &node, TNodeEditor *current) {
+  if (current && current == editor_.get() && editorClass_ == node.className())
+    return current;
+  if (current)
+    releaseEditor(current);
+  NodeDialogFactory factory = nodeDialogFactory(node.className());
+  if (!factory)
+    return nullptr;
+  editor_ = factory(node, *this);
+  editorClass_ = std::string(node.className());
+  return editor_.get();
+}
+
+void TchildForm::placeEditor(TNodeEditor &editor) {
+  if (auto *dialog = dynamic_cast<QWidget *>(&editor)) {
+    if (editorScroll_->widget() != dialog) {
+      // The panel never owns a dialog: the window does.
+      editorScroll_->takeWidget();
+      dialog->setWindowFlags(Qt::Widget);
+      editorScroll_->setWidget(dialog);
+    }
+    dialog->show();
+  }
+}
+
+void TchildForm::releaseEditor(TNodeEditor *editor) {
+  if (!editor || editor != editor_.get())
+    return;
+  TNodeEditor *released = editor_.release();
+  editorClass_.clear();
+  if (auto *dialog = dynamic_cast<QWidget *>(released)) {
+    dialog->hide();
+    if (editorScroll_->widget() == dialog)
+      editorScroll_->takeWidget();
+    // Events already on their way to the dialog still find it.
+    dialog->deleteLater();
+  } else {
+    delete released;
+  }
+}
+
+void TchildForm::fieldChanged() {
+  TListObject *node = tree_.selectedNode();
+  if (!node)
+    return;
+  if (node->hasChanged())
+    setFilterHasChanged(true);
+  followDialog(*node);
+}
+
+void TchildForm::followDialog(TListObject &node) {
+  // The heading (and for the output node the Go button) follows the dialog
+  // as it is edited, through a copy: the node itself takes the dialog's
+  // values only when it is left, so "Undo changes to this line" still has them.
+  if (!node.shown || !node.editorForm || node.filling)
+    return;
+  try {
+    std::unique_ptr<TListObject> edited = TFilterList::cloneListObject(node);
+    node.editorForm->getFromScreen(*edited);
+    setFilterHeading(edited->headingText());
+  } catch (const std::exception &) {
+    // A value the node cannot take yet (a half-typed escape) keeps the heading.
+  }
+}
+
+void TchildForm::refreshGoCaption() {
+  TOutputObject *output = OutputFilter();
+  if (!output)
+    return;
+  setTestMode(output->showsTestMode());
+  followDialog(*output);
+}
+
+void TchildForm::statusBarText(const std::string &text) {
+  lastStatusText = toQString(text);
+  if (TmainForm *main = TmainForm::instance())
+    main->statusBarText(lastStatusText);
+}
+
+void TchildForm::statusBarError(const std::string &text) {
+  lastStatusText = toQString(text);
+  if (TmainForm *main = TmainForm::instance())
+    main->statusBarError(lastStatusText);
+}
+
+void TchildForm::setInputFromFiles(bool fromFiles) {
+  inputFromFiles_ = fromFiles;
+  checkButtonsEnableStatus();
+}
+
+int TchildForm::addFilter(std::unique_ptr<TListObject> node) {
+  if (TListObject *old = tree_.selectedNode()) {
+    old->removeFromScreen();
+    refreshItem(tree_.selected);
+  }
+  const int at = tree_.addFilter(std::move(node));
+  rebuildTreeView();
+  Tabs->setCurrentWidget(filtersTab);
+  showCurrentEditor();
+  checkButtonsEnableStatus();
+  setFilterHasChanged(true);
+  return at;
+}
+
+void TchildForm::clearTree() {
+  hideCurrentEditor();
+  tree_.clearTree();
+  rebuildTreeView();
+}
+
+void TchildForm::resetFiltersOnly() {
+  hideCurrentEditor();
+  tree_.items.clear();
+  tree_.items.push_back({TFilterCommentObject::CreateDefault(), 0, true});
+  tree_.items.push_back({TInputObject::CreateDefault(), 1, true});
+  tree_.items.push_back({TOutputObject::CreateDefault(), 1, true});
+  tree_.selected = -1;
+  rebuildTreeView();
+}
+
+void TchildForm::resetFilterList() {
+  std::string folder;
+  getProgramFolder(folder);
+  const std::string normal = folder + "normal.fll";
+  try {
+    if (!loadInto(normal, false, false, true))
+      throw Exception(Format("Cannot open file %s", {normal}));
+  } catch (const std::exception &error) {
+    // A window is still usable without the default list.
+    resetFiltersOnly();
+    filterList_.files.clear();
+    setFileRows({});
+    statusBarError(Format("%s: a new list was started instead", {std::string(error.what())}));
+  }
+  checkButtonsEnableStatus();
+  loadedFilterName_.clear();
+  filterHasChanged_ = true;
+  setFilterHasChanged(false);
+  if (tree_.selected < 0)
+    selectItem(std::min(1, tree_.count() - 1));
+  showCurrentEditor();
+}
+
+void TchildForm::DeleteNodeClick() {
+  if (!tree_.canDelete())
+    return;
+  hideCurrentEditor();
+  tree_.DeleteNodeClick();
+  rebuildTreeView();
+  showCurrentEditor();
+  checkButtonsEnableStatus();
+  setFilterHasChanged(true);
+}
+
+void TchildForm::moveItemUp() {
+  if (!tree_.canMoveUp())
+    return;
+  hideCurrentEditor();
+  tree_.moveItemUp();
+  rebuildTreeView();
+  showCurrentEditor();
+  setFilterHasChanged(true);
+}
+
+void TchildForm::moveItemDown() {
+  if (!tree_.canMoveDown())
+    return;
+  hideCurrentEditor();
+  tree_.moveItemDown();
+  rebuildTreeView();
+  showCurrentEditor();
+  setFilterHasChanged(true);
+}
+
+void TchildForm::MoveTreeNode(int source, int target) {
+  if (source < 0 || target < 0 || source >= tree_.count() || target >= tree_.count())
+    return;
+  hideCurrentEditor();
+  tree_.MoveTreeNode(source, target);
+  rebuildTreeView();
+  showCurrentEditor();
+  setFilterHasChanged(true);
+}
+
+int TchildForm::ValidateDrag(bool senderIsTree, int source, int target, bool childDrop) {
+  const int message = tree_.ValidateDrag(senderIsTree, source, target, childDrop);
+  static const std::map<int, const char *> texts = {
+      {4900, "Invalid Action:Sender is not a TTreeView"},
+      {4910, "Invalid Action:You cannot drag the Top Filter or Input Filter"},
+      {4920, "Invalid Action:You cannot drag the Output Filter"},
+      {4930, "Invalid Action:No Target filter is selected"},
+      {4940, "Invalid Action:You cannot drop a filter before the Input Filter"},
+      {4950, "Invalid Action:You cannot drop a filter onto itself or its parent filter"},
+      {4960, "Invalid Action:You cannot drop a parent filter onto one of its child filters"},
+      {4970, "Invalid Action:Target Filter cannot have subfilters - dropping Source Filter above "
+             "it"},
+      {4980, "Valid Action:Dropping Source Filter as subfilter of Target Filter"},
+      {4990, "Valid Action:Dropping Source Filter above the Target Filter"}};
+  const std::string text = translate(message, texts.at(message));
+  if (message == 4980 || message == 4990)
+    statusBarText(text);
+  else
+    statusBarError(text);
+  return message;
+}
+
+void TchildForm::TreeViewDragDrop(int source, int target, bool childDrop) {
+  const int message = ValidateDrag(true, source, target, childDrop);
+  if (!FilterTree::dragAccepted(message)) {
+    QApplication::beep();
+    return;
+  }
+  const bool asChild = childDrop && tree_.node(target).canParent();
+  if (!asChild)
+    statusBarText(translate(5000, "Adding Source filter below Target filter"));
+  hideCurrentEditor();
+  TListObject *targetNode = &tree_.node(target);
+  tree_.dropNode(source, target, childDrop);
+  // Expand the target with all its descendants.
+  for (int i = 0; i < tree_.count(); ++i)
+    if (&tree_.node(i) == targetNode) {
+      for (int j = i; j < tree_.subtreeEnd(i); ++j)
+        tree_.items[static_cast<std::size_t>(j)].expanded = true;
+      break;
+    }
+  rebuildTreeView();
+  showCurrentEditor();
+  setFilterHasChanged(true);
+}
+
+void TchildForm::editMenuEnableDisableFilterClick() {
+  if (!tree_.toggleEnabled())
+    return;
+  refreshItem(tree_.selected);
+  setFilterHasChanged(true);
+}
+
+void TchildForm::Duplicatecurrentfilter1Click() {
+  if (!tree_.canDuplicate()) {
+    statusBarError(translate(5050, "Can't duplicate the input or output filters"));
+    return;
+  }
+  storeEditor();
+  tree_.duplicateNode();
+  rebuildTreeView();
+  checkButtonsEnableStatus();
+  setFilterHasChanged(true);
+}
+
+void TchildForm::Undochangestothisline1Click() {
+  if (TListObject *node = tree_.selectedNode(); node && node->shown) {
+    node->putToScreen();
+    followDialog(*node);
+  }
+}
+
+void TchildForm::checkButtonsEnableStatus() {
+  const int rows = fileGrid_->Rows();
+  QWidget *page = Tabs->currentWidget();
+  QAction *toggle = findAction(QStringLiteral("EnableDisablefilter1"));
+  if (page == filtersTab) {
+    const int s = tree_.selected;
+    const bool removable = tree_.count() > 2 && s >= 2 && s < tree_.count() - 1;
+    removeButton->setEnabled(removable);
+    removeAllButton->setEnabled(tree_.count() > 2);
+    if (toggle)
+      toggle->setEnabled(removable);
+  } else if (page != commentsSheet) {
+    bool any = rows > 0;
+    if (page == scratchPadSheet)
+      any = !scratchPad->document()->isEmpty();
+    else if (page == trialSheet)
+      any = !trialInput->document()->isEmpty();
+    removeButton->setEnabled(any);
+    removeAllButton->setEnabled(any);
+    if (toggle)
+      toggle->setEnabled(false);
+  }
+  beginButton->setEnabled(rows > 0 || !inputFromFiles_);
+  refreshGoCaption();
+  viewButton->setEnabled(rows > 0);
+  if (TmainForm *main = TmainForm::instance())
+    if (QAction *go = main->action(QStringLiteral("taskMenuGo")))
+      go->setEnabled(beginButton->isEnabled());
+}
+
+void TchildForm::removeButtonClick() {
+  QWidget *page = Tabs->currentWidget();
+  if (page == filtersTab) {
+    DeleteNodeClick();
+  } else if (page == filesTab) {
+    removeFile();
+  } else if (page == trialSheet || page == scratchPadSheet) {
+    if (auto *memo = qobject_cast<QPlainTextEdit *>(QApplication::focusWidget()))
+      memo->textCursor().removeSelectedText();
+  }
+}
+
+void TchildForm::removeAllButtonClick() {
+  QWidget *page = Tabs->currentWidget();
+  auto ask = [this](int id, const char *text) {
+    return showMessageBox(this, QMessageBox::Warning, QApplication::applicationName(),
+                          toQString(translate(id, text)),
+                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel) ==
+           QMessageBox::Yes;
+  };
+  if (page == filtersTab) {
+    if (!ask(4590, "Remove all filters - are you sure?"))
+      return;
+    hideCurrentEditor();
+    resetFiltersOnly();
+    setFilterHasChanged(true);
+  } else if (page == filesTab) {
+    if (ask(4580, "Clear all files - Are you sure?"))
+      clearAllFiles();
+  } else if (page == scratchPadSheet) {
+    scratchPad->clear();
+  } else if (page == trialSheet) {
+    trialInput->clear();
+    trialOutput->clear();
+    setFilterHasChanged(true);
+  }
+  checkButtonsEnableStatus();
+}
+
+// ---------------------------------------------------------------------------
+// Changed flag and title
+
+void TchildForm::setFilterHasChanged(bool changed) {
+  if (changed == filterHasChanged_)
+    return;
+  filterHasChanged_ = changed;
+  setWindowTitle();
+}
+
+void TchildForm::setWindowTitle() {
+  std::string title = getFilterName();
+  if (filterHasChanged_)
+    title += translate(5010, " (modified)");
+  QWidget::setWindowTitle(toQString(title));
+}
+
+std::string TchildForm::getFilterName() const {
+  if (loadedFilterName_.empty())
+    return translateFormat(4510, "Untitled%d", {windowNumber_});
+  std::string name = loadedFilterName_.substr(loadedFilterName_.find_last_of('/') + 1);
+  if (const auto cut = upperCase(name).find(".FLL"); cut != std::string::npos)
+    name.resize(cut);
+  return name;
+}
+
+void TchildForm::setLoadedFilterName(const std::string &name) {
+  if (name == loadedFilterName_)
+    return;
+  loadedFilterName_ = name;
+  setWindowTitle();
+  if (TmainForm *main = TmainForm::instance())
+    if (TKitTrayIcon *tray = main->trayIcon())
+      tray->SetHint(toQString(getFilterName()));
+}
+
+// ---------------------------------------------------------------------------
+// The list's texts
+
+std::string TchildForm::memoText(Memo memo) const {
+  switch (memo) {
+  case Memo::Comments:
+    return comments->bytes();
+  case Memo::TrialInput:
+    return trialInput->bytes();
+  case Memo::ScratchPad:
+    return scratchPad->bytes();
+  }
+  return {};
+}
+
+void TchildForm::setMemoText(Memo memo, const std::string &text, const std::string &areaName) {
+  switch (memo) {
+  case Memo::Comments:
+    comments->setBytes(text, areaName);
+    break;
+  case Memo::TrialInput:
+    trialInput->setBytes(text, areaName);
+    break;
+  case Memo::ScratchPad:
+    scratchPad->setBytes(text, areaName);
+    break;
+  }
+}
+
+TFilterList &TchildForm::filterList() {
+  filterList_.getFromChildForm(*this);
+  return filterList_;
+}
+
+void TchildForm::beginBulkUpdate() {
+  if (bulkDepth_++ == 0)
+    hideCurrentEditor();
+}
+
+void TchildForm::endBulkUpdate() {
+  if (bulkDepth_ == 0 || --bulkDepth_ > 0)
+    return;
+  rebuildTreeView();
+  showCurrentEditor();
+  checkButtonsEnableStatus();
+}
+
+// ---------------------------------------------------------------------------
+// Events
+
+void TchildForm::closeEvent(QCloseEvent *event) {
+  storeEditor();
+  TmainForm *main = TmainForm::instance();
+  const bool quitting = main && !main->interactive();
+  if (filterHasChanged_ && !quitting) {
+    const auto answer =
+        showMessageBox(this, QMessageBox::Question, QApplication::applicationName(),
+                       toQString(translateFormat(4780, "Filter '%s' has changed. Save it first?",
+                                                 {getFilterName()})),
+                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer == QMessageBox::Cancel) {
+      event->ignore();
+      return;
+    }
+    if (answer == QMessageBox::Yes) {
+      Save();
+      if (filterHasChanged_) {
+        event->ignore();
+        return;
+      }
+    }
+  }
+  if (formInfo_)
+    formInfo_->Save();
+  event->accept();
+}
+
+void TchildForm::resizeEvent(QResizeEvent *event) {
+  QWidget::resizeEvent(event);
+  layoutTrialArea();
+  if (fileGrid_->Cols() >= 1) {
+    fileGrid_->GetCol(Variant(1))->SetWidth(std::max(40, width() - 259));
+    // The cell editor follows its cell: left where the column used to end,
+    // the current row's Subfolders and Action would show blank.
+    fileGrid_->PlaceEditor();
+  }
+}
+
+bool TchildForm::eventFilter(QObject *watched, QEvent *event) {
+  if (watched == treeView_ && event->type() == QEvent::KeyPress) {
+    auto *key = static_cast<QKeyEvent *>(event);
+    if (key->modifiers() & Qt::AltModifier) {
+      if (key->key() == Qt::Key_Up) {
+        moveItemUp();
+        return true;
+      }
+      if (key->key() == Qt::Key_Down) {
+        moveItemDown();
+        return true;
+      }
+    }
+    if (key->key() == Qt::Key_Delete) {
+      removeButtonClick();
+      return true;
+    }
+  }
+  if ((event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+      watched != treeView_ && watched == QApplication::focusWidget())
+    preparePatternMenuFor(static_cast<QWidget *>(watched));
+  return QWidget::eventFilter(watched, event);
+}
+
+} // namespace marrowen

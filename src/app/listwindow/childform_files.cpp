@@ -1,0 +1,361 @@
+// The files to process: the grid of file masks with their subfolder and
+// action choices, and the buttons beside it.
+#include "app/listwindow/childform.h"
+
+#include "app/common/launcher.h"
+#include "app/main/appsettings.h"
+#include "classlib/exceptions.h"
+#include "classlib/format.h"
+#include "classlib/streams.h"
+#include "classlib/stringlist.h"
+#include "components/browsedir.h"
+#include "components/dialogrunner.h"
+#include "engine/messages.h"
+#include "engine/userinterface.h"
+#include "engine/utilities.h"
+#include "filterlist/filterfile.h"
+#include "grid/colrow.h"
+#include "grid/combo.h"
+#include "grid/dgbasegrid.h"
+#include "grid/font.h"
+#include "qtext/qtext.h"
+
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace marrowen {
+
+namespace {
+
+constexpr TColor aqua = 16776960;
+
+std::string cellText(TdgGrid &grid, int col, int row) { return grid.GetCell(col, row).toString(); }
+
+// The adding rules over the window's grid: a group heading's name paints
+// its row aqua, and the row a rule adds to becomes the current one.
+class GridRows : public FileRowStore {
+public:
+  explicit GridRows(TdgGrid &grid) : grid_(grid) {}
+  int rowCount() const override { return grid_.Rows(); }
+  std::string cell(int col, int row) const override { return cellText(grid_, col, row); }
+  void setCell(int col, int row, const std::string &value) override {
+    grid_.SetCell(col, row, Variant(value));
+    if (col == 1)
+      grid_.SetRowColor(row, value.starts_with(':') ? aqua : clNone);
+  }
+  void appendRow() override { grid_.SetRows(grid_.Rows() + 1); }
+  void makeCurrent(int row) override { grid_.SetCurrentDataRow(row); }
+
+private:
+  TdgGrid &grid_;
+};
+
+} // namespace
+
+void TchildForm::buildFilesPage() {
+  auto *layout = new QVBoxLayout(filesTab);
+  fileGrid_ = new TdgGrid(filesTab);
+  fileGrid_->setObjectName(QStringLiteral("fileGrid"));
+  fileGrid_->SetName("fileGrid");
+  fileGrid_->SetStoreData(true);
+  fileGrid_->SetCols(3);
+  fileGrid_->SetRows(0);
+  fileGrid_->SetGridMode(gmEditInsert);
+  fileGrid_->SetRowSelectMode(rsMulti);
+  fileGrid_->SetScrollBars(ssVertical);
+  fileGrid_->SetHeadingButton(hbButton);
+  const char *headings[] = {"Filename or folder name (with wildcards)", "Subfolders", "Action"};
+  for (int c = 1; c <= 3; ++c)
+    fileGrid_->GetCol(Variant(c))->SetHeading(headings[c - 1]);
+  fileGrid_->GetCol(Variant(1))->SetButtonType(btNormal);
+  fileGrid_->GetCol(Variant(2))->SetWidth(90);
+  fileGrid_->GetCol(Variant(3))->SetWidth(80);
+  std::vector<std::string> subfolderChoices = {"None", "All", "1 level"};
+  for (int levels = 2; levels <= 9; ++levels)
+    subfolderChoices.push_back(Format("%d levels", {levels}));
+  const std::vector<std::string> actionChoices = {"Add", "Subtract", "Ignore"};
+  GiveDropDownList(*fileGrid_->GetCol(Variant(2)), subfolderChoices)
+      .SetDropDownRows(static_cast<int>(subfolderChoices.size()));
+  GiveDropDownList(*fileGrid_->GetCol(Variant(3)), actionChoices)
+      .SetDropDownRows(static_cast<int>(actionChoices.size()));
+  layout->addWidget(fileGrid_, 1);
+
+  fileGrid_->OnInsertRow = [this](TdgBaseGrid *, int row, bool) { applyRowRules(row); };
+  fileGrid_->OnRowCountChanged = [this](TdgBaseGrid *, int, int) {
+    setFilterHasChanged(true);
+    checkButtonsEnableStatus();
+  };
+  fileGrid_->OnCellEdit = [this](TdgBaseGrid *, int col, int row, bool) {
+    if (col == 1 && row >= 1 && row <= fileGrid_->Rows())
+      fileGrid_->SetRowColor(row, cellText(*fileGrid_, 1, row).starts_with(':') ? aqua : clNone);
+    setFilterHasChanged(true);
+  };
+  fileGrid_->OnDblClickCell = [this](TdgBaseGrid *, int col, int row, TdgClickPosition) {
+    fileGridDblClick(col, row);
+  };
+  fileGrid_->OnHeadingClick = [this](TdgBaseGrid *, int) { sortFileGrid(); };
+  fileGrid_->OnButtonClick = [this](TdgBaseGrid *, int col, int) {
+    if (col != 1)
+      return;
+    const QStringList names = runFileDialog(this, toQString(translate(4550, "File(s) to Process")),
+                                            QStringLiteral("All files (*)"), false);
+    for (const QString &name : names)
+      testThenAdd(fileNameFromQString(name));
+  };
+  fileGrid_->OnKeyDown = [this](TCustomGrid_dg *, std::uint16_t &key, TShiftState) {
+    if (key == Qt::Key_Delete) {
+      removeFile();
+      key = 0;
+    }
+  };
+
+  auto *buttons = new QHBoxLayout;
+  layout->addLayout(buttons);
+  auto button = [this, buttons](const char *name, const QString &caption) {
+    auto *b = new QPushButton(caption, filesTab);
+    b->setObjectName(QString::fromLatin1(name));
+    buttons->addWidget(b);
+    return b;
+  };
+  addDirectoryButton = button("addDirectoryButton", QStringLiteral("Add &folder"));
+  insertNewRowButton = button("insertNewRowButton", QStringLiteral("Insert &row"));
+  copyFileRow = button("copyFileRow", QStringLiteral("&Copy row"));
+  viewButton = button("viewButton", QStringLiteral("&View"));
+  newFileGroupButton = button("newFileGroupButton", QStringLiteral("&New group"));
+  loadFromFileButton = button("loadFromFileButton", QStringLiteral("Load..."));
+  saveToFileButton = button("saveToFileButton", QStringLiteral("Save..."));
+  buttons->addStretch(1);
+  connect(addDirectoryButton, &QPushButton::clicked, this, [this] {
+    TBrowseDirectoryDlg picker;
+    picker.SetTitle(QStringLiteral("Select a folder to process"));
+    if (picker.Execute())
+      testThenAdd(fileNameFromQString(picker.Selection()));
+  });
+  connect(insertNewRowButton, &QPushButton::clicked, this, &TchildForm::insertNewRowButtonClick);
+  connect(newFileGroupButton, &QPushButton::clicked, this, &TchildForm::newFileGroupButtonClick);
+  connect(copyFileRow, &QPushButton::clicked, this, &TchildForm::copyFileRowClick);
+  connect(viewButton, &QPushButton::clicked, this, &TchildForm::viewButtonClick);
+  connect(loadFromFileButton, &QPushButton::clicked, this, [this] {
+    const QStringList names =
+        runFileDialog(this, toQString(translate(4570, "List File(s) to Open")),
+                      QStringLiteral("Text files (*.txt);;All files (*.*)"), false, {}, {},
+                      QStringLiteral("All files (*.*)"));
+    for (const QString &name : names) {
+      try {
+        processFile(fileNameFromQString(name));
+      } catch (const std::exception &error) {
+        messageBox(QMessageBox::Critical, error.what());
+      }
+    }
+  });
+  connect(saveToFileButton, &QPushButton::clicked, this, [this] {
+    const QStringList names = runFileDialog(this, QStringLiteral("Save File List"),
+                                            QStringLiteral("Text files (*.txt);;All files (*.*)"),
+                                            true, {}, QStringLiteral("txt"));
+    if (!names.isEmpty())
+      saveFileList(fileNameFromQString(names.front()));
+  });
+  auto *gridMenu = new QMenu(fileGrid_);
+  gridMenu->setObjectName(QStringLiteral("gridMenu"));
+  QAction *copy = gridMenu->addAction(QStringLiteral("Copy to Trial Input"));
+  copy->setObjectName(QStringLiteral("CopytoAdhocInput1"));
+  connect(copy, &QAction::triggered, this, [this] {
+    const int row = fileGrid_->GetCurrentDataRow();
+    if (row >= 1 && row <= fileGrid_->Rows())
+      loadIntoAdhocInput(getFirstFileMatching(cellText(*fileGrid_, 1, row)));
+    else
+      loadIntoAdhocInput({});
+  });
+  fileGrid_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(fileGrid_, &QWidget::customContextMenuRequested, this,
+          [this, gridMenu](const QPoint &at) { gridMenu->popup(fileGrid_->mapToGlobal(at)); });
+}
+
+std::vector<FileGridRow> TchildForm::fileRows() const {
+  std::vector<FileGridRow> rows;
+  const int count = fileGrid_->Rows();
+  rows.reserve(static_cast<std::size_t>(count));
+  for (int r = 1; r <= count; ++r) {
+    const int data = fileGrid_->GetDataRow(r);
+    rows.push_back({cellText(*fileGrid_, 1, data), cellText(*fileGrid_, 2, data),
+                    cellText(*fileGrid_, 3, data)});
+  }
+  return rows;
+}
+
+void TchildForm::setFileRows(const std::vector<FileGridRow> &rows) {
+  fileGrid_->BeginUpdate();
+  fileGrid_->SetRows(static_cast<int>(rows.size()));
+  for (int r = 1; r <= static_cast<int>(rows.size()); ++r) {
+    const FileGridRow &row = rows[static_cast<std::size_t>(r - 1)];
+    fileGrid_->SetCell(1, r, Variant(row.pathMask));
+    fileGrid_->SetCell(2, r, Variant(row.subfolders));
+    fileGrid_->SetCell(3, r, Variant(row.action));
+    fileGrid_->SetRowColor(r, row.pathMask.starts_with(':') ? aqua : clNone);
+  }
+  fileGrid_->EndUpdate();
+  checkButtonsEnableStatus();
+}
+
+void TchildForm::applyRowRules(int row) {
+  GridRows rows(*fileGrid_);
+  marrowen::applyRowRules(rows, row);
+}
+
+void TchildForm::addFile(const std::string &name) {
+  setFilterHasChanged(true);
+  GridRows rows(*fileGrid_);
+  addFileRow(rows, name);
+}
+
+bool TchildForm::testThenAdd(const std::string &name) {
+  addFile(fileGridEntryOf(name));
+  checkButtonsEnableStatus();
+  return true;
+}
+
+void TchildForm::setLastSubfolders(const std::string &value) {
+  if (const int rows = fileGrid_->Rows(); rows > 0)
+    fileGrid_->SetCell(2, rows, Variant(value));
+}
+
+void TchildForm::processFile(const std::string &listFile) {
+  statusBarText(translateFormat(4500, "Processing %s", {listFile}));
+  TStringList lines;
+  lines.SetText(readRegularFile(listFile, listFileLimit));
+  for (int i = 0; i < lines.Count(); ++i)
+    testThenAdd(lines.Strings(i));
+}
+
+void TchildForm::addFileFromActiveX(const std::string &fileSpec, int subfolders, int action) {
+  setFilterHasChanged(true);
+  GridRows rows(*fileGrid_);
+  addFileRowFromActiveX(rows, fileSpec, subfolders, action);
+  checkButtonsEnableStatus();
+}
+
+void TchildForm::removeFile() {
+  if (fileGrid_->Rows() == 0)
+    return;
+  if (fileGrid_->RowSelection().Count == 0 && fileGrid_->GetCurrentDataRow() >= 1)
+    fileGrid_->SelectCurrentRow();
+  fileGrid_->DeleteSelectedRows();
+  checkButtonsEnableStatus();
+}
+
+void TchildForm::clearAllFiles() {
+  fileGrid_->SetRows(0);
+  checkButtonsEnableStatus();
+  if (TmainForm *main = TmainForm::instance())
+    main->statusBarStandardText();
+}
+
+void TchildForm::insertNewRowButtonClick() {
+  const int current = fileGrid_->GetCurrentDataRow();
+  const int rows = fileGrid_->Rows();
+  int inserted;
+  if (current < 1 || current > rows) {
+    fileGrid_->SetRows(rows + 1);
+    inserted = rows + 1;
+  } else {
+    applyRowRules(current);
+    fileGrid_->InsertRow(fileGrid_->GetDisplayRowOf(current) + 1);
+    inserted = fileGrid_->GetDataRow(fileGrid_->GetDisplayRowOf(current) + 1);
+  }
+  applyRowRules(inserted);
+  fileGrid_->SetCurrentDataRow(inserted);
+  checkButtonsEnableStatus();
+}
+
+void TchildForm::newFileGroupButtonClick() {
+  insertNewRowButtonClick();
+  const int row = fileGrid_->GetCurrentDataRow();
+  fileGrid_->SetCell(1, row, Variant(translate(4790, ":New file processing group")));
+  fileGrid_->SetRowColor(row, aqua);
+}
+
+void TchildForm::copyFileRowClick() {
+  const int current = fileGrid_->GetCurrentDataRow();
+  if (current < 1 || current > fileGrid_->Rows())
+    return;
+  const std::string cells[] = {cellText(*fileGrid_, 1, current), cellText(*fileGrid_, 2, current),
+                               cellText(*fileGrid_, 3, current)};
+  fileGrid_->InsertRow(fileGrid_->GetDisplayRowOf(current) + 1);
+  const int copy = fileGrid_->GetDataRow(fileGrid_->GetDisplayRowOf(current) + 1);
+  for (int c = 1; c <= 3; ++c)
+    fileGrid_->SetCell(c, copy, Variant(cells[c - 1]));
+  fileGrid_->SetRowColor(copy, cells[0].starts_with(':') ? aqua : clNone);
+  checkButtonsEnableStatus();
+}
+
+void TchildForm::viewButtonClick() {
+  if (fileGrid_->Rows() == 0) {
+    statusBarError(translate(4540, "No items selected for viewing"));
+    return;
+  }
+  int row = fileGrid_->GetCurrentDataRow();
+  if (row < 1 || row > fileGrid_->Rows())
+    row = 1;
+  const std::string name = cellText(*fileGrid_, 1, row);
+  if (name.find_first_of("*?") != std::string::npos)
+    return;
+  if (launcher().openUrl(fileNameToQString(name))) {
+    statusBarText(translateFormat(4530, "Opening %s", {name}));
+    return;
+  }
+  statusBarError(
+      translateFormat(4520, "No association for %s - opening in default editor", {name}));
+  std::string editor;
+  if (TmainForm *main = TmainForm::instance())
+    editor = main->settings().editor;
+  openInEditor(fileNameToQString(editor), fileNameToQString(name));
+}
+
+void TchildForm::fileGridDblClick(int col, int row) {
+  if (row < 1 || row > fileGrid_->Rows())
+    return;
+  if (col == 1) {
+    viewButtonClick();
+  } else if (col == 2) {
+    fileGrid_->SetCell(2, row, Variant(cellText(*fileGrid_, 2, row) == "All" ? "None" : "All"));
+    setFilterHasChanged(true);
+  } else if (col == 3) {
+    fileGrid_->SetCell(3, row, Variant(cellText(*fileGrid_, 3, row) == "Add" ? "Subtract" : "Add"));
+    setFilterHasChanged(true);
+  }
+}
+
+void TchildForm::sortFileGrid() {
+  // Bytewise and stable: rows with equal names keep their order.
+  std::vector<FileGridRow> rows = fileRows();
+  std::stable_sort(rows.begin(), rows.end(), [](const FileGridRow &a, const FileGridRow &b) {
+    return a.pathMask < b.pathMask;
+  });
+  setFileRows(rows);
+}
+
+void TchildForm::saveFileList(const std::string &fileName) {
+  statusBarText(translateFormat(4560, "Saving file list to %s", {fileName}));
+  std::string text;
+  for (const FileGridRow &row : fileRows())
+    text += row.pathMask + "\r\n";
+  try {
+    writeFileBytesSafely(fileName, text);
+    // Saved: the message was about the saving, which is over.
+    statusBarText({});
+  } catch (const std::exception &error) {
+    if (TmainForm *main = TmainForm::instance())
+      main->logError(error.what());
+    else
+      messageBox(QMessageBox::Critical, error.what());
+  }
+}
+
+void TchildForm::showFilesPage() { Tabs->setCurrentWidget(filesTab); }
+
+} // namespace marrowen

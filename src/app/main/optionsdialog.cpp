@@ -1,0 +1,150 @@
+#include "app/main/optionsdialog.h"
+
+#include "app/common/forminfo.h"
+#include "app/common/translateform.h"
+#include "classlib/paths.h"
+#include "components/dialogrunner.h"
+#include "components/fileedits.h"
+#include "qtext/qtext.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFontDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace marrowen {
+
+QStringList availableLanguages() {
+  QStringList names;
+  for (const std::string &folder : {programFolder(), writableDataFolder()}) {
+    const QDir dir(fileNameToQString(joinPath(folder, "Languages")));
+    for (const QString &file : dir.entryList(QDir::Files)) {
+      if (!file.endsWith(QStringLiteral(".ini"), Qt::CaseInsensitive))
+        continue;
+      const QString name = file.left(file.size() - 4);
+      if (!names.contains(name, Qt::CaseInsensitive))
+        names << name;
+    }
+  }
+  return names;
+}
+
+ToptionsDialog::ToptionsDialog(const MainSettings &settings, QWidget *parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("OptionsDialog"));
+  setWindowTitle(QStringLiteral("Marrowen preferences"));
+  soundOnCompletion_ = new QCheckBox(QStringLiteral("&Play sound on completion"), this);
+  soundOnCompletion_->setObjectName(QStringLiteral("soundOnCompletion"));
+  soundFile_ = new TFilenameEdit(this);
+  soundFile_->setObjectName(QStringLiteral("soundFile"));
+  soundFile_->SetDefaultExt(QStringLiteral(".wav"));
+  soundFile_->SetFilter(QStringLiteral("Sound files (*.wav)|*.wav|All files (*.*)|*.*"));
+  soundFile_->setPlaceholderText(QStringLiteral("(the desktop's sound for a finished task)"));
+  soundToPlayLabel_ = new QLabel(QStringLiteral("&Sound to play"), this);
+  soundToPlayLabel_->setObjectName(QStringLiteral("soundToPlayLabel"));
+  soundToPlayLabel_->setBuddy(soundFile_);
+  editor_ = new TFilenameEdit(this);
+  editor_->setObjectName(QStringLiteral("editor"));
+  editor_->setPlaceholderText(QStringLiteral("(the default editor: $VISUAL, $EDITOR or xdg-open)"));
+  auto *editorLabel = new QLabel(QStringLiteral("&Default editor (if no association found)"), this);
+  editorLabel->setObjectName(QStringLiteral("editorLabel"));
+  editorLabel->setBuddy(editor_);
+  showTips_ = new QCheckBox(QStringLiteral("Show Tips of the Day"), this);
+  showTips_->setObjectName(QStringLiteral("showTips"));
+  fileHistoryEntries_ = new QSpinBox(this);
+  fileHistoryEntries_->setObjectName(QStringLiteral("fileHistoryEntries"));
+  fileHistoryEntries_->setRange(1, 9);
+  auto *historyLabel = new QLabel(QStringLiteral("&File history entries"), this);
+  historyLabel->setObjectName(QStringLiteral("fileHistoryLabel"));
+  historyLabel->setBuddy(fileHistoryEntries_);
+  sampleFont_ = new QLabel(QStringLiteral("Font for trial run areas"), this);
+  sampleFont_->setObjectName(QStringLiteral("sampleFont"));
+  sampleFont_->setFrameShape(QFrame::StyledPanel);
+  auto *fontButton = new QPushButton(QStringLiteral("Font..."), this);
+  fontButton->setObjectName(QStringLiteral("Button1"));
+  languages_ = new QComboBox(this);
+  languages_->setObjectName(QStringLiteral("languages"));
+  languages_->setEditable(true);
+  auto *languageLabel = new QLabel(QStringLiteral("&Language"), this);
+  languageLabel->setObjectName(QStringLiteral("languageLabel"));
+  languageLabel->setBuddy(languages_);
+  auto *buttons = new QDialogButtonBox(this);
+  auto *ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+  ok->setObjectName(QStringLiteral("OKBtn"));
+  ok->setDefault(true);
+  auto *cancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+  cancel->setObjectName(QStringLiteral("CancelBtn"));
+
+  auto *form = new QFormLayout;
+  form->addRow(soundOnCompletion_);
+  form->addRow(soundToPlayLabel_, soundFile_);
+  form->addRow(editorLabel, editor_);
+  form->addRow(showTips_);
+  form->addRow(historyLabel, fileHistoryEntries_);
+  auto *fontRow = new QHBoxLayout;
+  fontRow->addWidget(sampleFont_, 1);
+  fontRow->addWidget(fontButton);
+  form->addRow(fontRow);
+  form->addRow(languageLabel, languages_);
+  auto *layout = new QVBoxLayout(this);
+  layout->addLayout(form);
+  layout->addWidget(buttons);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(soundOnCompletion_, &QCheckBox::clicked, this, &ToptionsDialog::soundOnCompletionClick);
+  connect(fontButton, &QPushButton::clicked, this, &ToptionsDialog::Button1Click);
+
+  translateForm(this);
+  soundOnCompletion_->setChecked(settings.playSound);
+  soundFile_->setText(fileNameToQString(settings.soundFile));
+  editor_->setText(fileNameToQString(settings.editor));
+  showTips_->setChecked(settings.showTips);
+  fileHistoryEntries_->setValue(settings.fileHistoryEntries);
+  setTrialFont(QFont(toQString(settings.adhocFontName), settings.adhocFontSize));
+  languages_->addItems(availableLanguages());
+  languages_->setCurrentText(toQString(settings.language));
+  soundOnCompletionClick();
+  formInfo_ = std::make_unique<TFormInfo>(this, QStringLiteral("OptionsDialog"));
+  formInfo_->Load();
+}
+
+ToptionsDialog::~ToptionsDialog() { formInfo_->Save(); }
+
+void ToptionsDialog::soundOnCompletionClick() {
+  soundFile_->setEnabled(soundOnCompletion_->isChecked());
+  soundToPlayLabel_->setEnabled(soundOnCompletion_->isChecked());
+}
+
+void ToptionsDialog::setTrialFont(const QFont &font) {
+  font_ = font;
+  sampleFont_->setFont(font);
+}
+
+void ToptionsDialog::Button1Click() {
+  QFontDialog dialog(font_, this);
+  dialog.setObjectName(QStringLiteral("FontDialog1"));
+  if (DialogRunner::exec(dialog) == QDialog::Accepted)
+    setTrialFont(dialog.selectedFont());
+}
+
+bool ToptionsDialog::apply(MainSettings &settings) const {
+  settings.playSound = soundOnCompletion_->isChecked();
+  settings.soundFile = fileNameFromQString(soundFile_->text());
+  settings.editor = fileNameFromQString(editor_->text());
+  settings.showTips = showTips_->isChecked();
+  settings.fileHistoryEntries = fileHistoryEntries_->value();
+  settings.adhocFontName = fromQString(font_.family());
+  settings.adhocFontSize = font_.pointSize();
+  const std::string language = fromQString(languages_->currentText());
+  const bool changed = language != settings.language;
+  settings.language = language;
+  return changed;
+}
+
+} // namespace marrowen

@@ -1,0 +1,211 @@
+#include "app/main/recentfiles.h"
+
+#include "classlib/format.h"
+#include "classlib/inifile.h"
+#include "components/inistorage.h"
+#include "qtext/qtext.h"
+
+#include <QAction>
+#include <QMenu>
+
+#include <algorithm>
+#include <cctype>
+
+namespace marrowen {
+
+namespace {
+
+bool sameText(const std::string &a, const std::string &b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+} // namespace
+
+void TRecentStrings::SetCapacity(int value) {
+  capacity_ = std::max(1, value);
+  trim();
+  changed();
+}
+
+int TRecentStrings::IndexOf(const std::string &text) const {
+  for (int i = 0; i < Count(); ++i)
+    if (sameText(entries_[static_cast<std::size_t>(i)].text, text))
+      return i;
+  return -1;
+}
+
+int TRecentStrings::Add(const std::string &text, int user) {
+  int index = IndexOf(text);
+  if (index < 0) {
+    if (mode_ == 0) {
+      entries_.insert(entries_.begin(), Entry{text, user});
+      index = 0;
+    } else {
+      entries_.push_back(Entry{text, user});
+      index = Count() - 1;
+    }
+    const int before = Count();
+    trim();
+    if (mode_ == 1)
+      index -= before - Count();
+  } else {
+    Entry entry = entries_[static_cast<std::size_t>(index)];
+    entries_.erase(entries_.begin() + index);
+    if (mode_ == 0) {
+      entries_.insert(entries_.begin(), entry);
+      index = 0;
+    } else {
+      entries_.push_back(entry);
+      index = Count() - 1;
+    }
+  }
+  changed();
+  return index;
+}
+
+void TRecentStrings::AddStrings(const std::vector<std::string> &texts) {
+  const int n = std::min<int>(capacity_, static_cast<int>(texts.size()));
+  if (mode_ == 0)
+    for (int i = n - 1; i >= 0; --i)
+      Add(texts[static_cast<std::size_t>(i)]);
+  else
+    for (int i = 0; i < n; ++i)
+      Add(texts[static_cast<std::size_t>(i)]);
+}
+
+void TRecentStrings::Remove(const std::string &text) {
+  const int index = IndexOf(text);
+  if (index >= 0) {
+    entries_.erase(entries_.begin() + index);
+    changed();
+  }
+}
+
+void TRecentStrings::Clear() {
+  entries_.clear();
+  changed();
+}
+
+void TRecentStrings::trim() {
+  while (Count() > capacity_) {
+    if (mode_ == 0)
+      entries_.pop_back();
+    else
+      entries_.erase(entries_.begin());
+  }
+}
+
+void TRecentStrings::changed() {
+  if (OnChange)
+    OnChange();
+}
+
+TMRUManager::TMRUManager(QObject *parent) : QObject(parent) {
+  strings_.OnChange = [this] {
+    if (loading_)
+      return;
+    if (AutoUpdate)
+      updateMenu();
+    if (OnListChange)
+      OnListChange();
+  };
+}
+
+void TMRUManager::SetRecentMenu(QMenu *menu) {
+  for (auto &action : added_)
+    delete action.data();
+  added_.clear();
+  menu_ = menu;
+  updateMenu();
+}
+
+QString TMRUManager::itemCaption(int index) const {
+  // File names, not engine text: "&" in a path must show as it is.
+  QString text = fileNameToQString(strings_.at(index).text);
+  text.replace('&', "&&");
+  if (!ShowAccelChar)
+    return text;
+  const int n = index + StartAccel;
+  QString accel;
+  if (n < 10)
+    accel = QStringLiteral("&") + QChar('0' + n);
+  else if (n <= 100)
+    accel = QStringLiteral("&") + QChar(n + 55);
+  else
+    accel = QStringLiteral(" ");
+  return accel + (AccelDelimiter == 0 ? QStringLiteral("\t") : QStringLiteral(" ")) + text;
+}
+
+void TMRUManager::updateMenu() {
+  for (auto &action : added_)
+    delete action.data();
+  added_.clear();
+  if (!menu_)
+    return;
+  if (strings_.Count() > 0 && !menu_->actions().isEmpty())
+    added_.emplace_back(menu_->addSeparator());
+  for (int i = 0; i < strings_.Count(); ++i) {
+    if (SeparateSize > 0 && i > 0 && i % SeparateSize == 0)
+      added_.emplace_back(menu_->addSeparator());
+    QAction *action = menu_->addAction(itemCaption(i));
+    action->setData(i);
+    // The long hint: the whole entry, after a "|" when it has one.
+    const QString text = fileNameToQString(strings_.at(i).text);
+    action->setStatusTip(text.mid(text.indexOf('|') + 1));
+    connect(action, &QAction::triggered, this, [this, i] { click(i); });
+    added_.emplace_back(action);
+  }
+  if (AutoEnable)
+    menu_->setEnabled(!menu_->actions().isEmpty());
+}
+
+void TMRUManager::click(int index) {
+  if (index < 0 || index >= strings_.Count())
+    return;
+  const TRecentStrings::Entry entry = strings_.at(index);
+  if (OnClick)
+    OnClick(entry.text, entry.user);
+  if (RemoveOnSelect)
+    strings_.Remove(entry.text);
+}
+
+void TMRUManager::LoadFromIni(TCustomIniFile &ini, const std::string &section) {
+  const int mode = strings_.Mode();
+  // The menu is built once, for the whole list, and what was just read is
+  // not reported as a change.
+  loading_ = true;
+  strings_.SetMode(0);
+  strings_.Clear();
+  for (int i = strings_.Capacity() - 1; i >= 0; --i) {
+    const std::string text = IniReadString(&ini, section, Format("Item_%d", {i}), "");
+    if (!text.empty())
+      strings_.Add(text, IniReadInteger(&ini, section, Format("User_%d", {i}), 0));
+  }
+  strings_.SetMode(mode);
+  loading_ = false;
+  if (AutoUpdate)
+    updateMenu();
+}
+
+void TMRUManager::SaveToIni(TCustomIniFile &ini, const std::string &section) {
+  for (int i = 0; i < strings_.Count(); ++i) {
+    const auto &entry = strings_.at(i);
+    IniWriteString(&ini, section, Format("Item_%d", {i}), entry.text);
+    if (entry.user != 0)
+      IniWriteInteger(&ini, section, Format("User_%d", {i}), entry.user);
+    else
+      IniDeleteKey(&ini, section, Format("User_%d", {i}));
+  }
+  // Entries dropped since the last save would otherwise come back at the next
+  // start, since loading reads every index up to the capacity.
+  const int last = std::max(strings_.Capacity(), 100);
+  for (int i = strings_.Count(); i < last; ++i)
+    for (const char *name : {"Item_%d", "User_%d"})
+      if (ini.ValueExists(section, Format(name, {i})))
+        IniDeleteKey(&ini, section, Format(name, {i}));
+}
+
+} // namespace marrowen

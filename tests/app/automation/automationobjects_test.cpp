@@ -1,0 +1,472 @@
+#include "app/automation/automationobjects.h"
+
+#include "app/listwindow/listdocument.h"
+#include "app/main/mainform.h"
+#include "app_testing.h"
+#include "engine/inputs.h"
+#include "filterlist/ionodes.h"
+#include "filterlist/searchnodes.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusReply>
+#include <QDBusVariant>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalSocket>
+#include <QMdiSubWindow>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace marrowen {
+namespace {
+
+using testing::AppTest;
+using testing::TempFolder;
+
+// A window whose list is the windowless document.
+class DocumentChild : public QWidget, public FilterListWindow {
+public:
+  TListDocument doc;
+  FilterListTarget *listTarget() override { return &doc; }
+  QWidget *widget() override { return this; }
+  std::string fileName() const override { return doc.fileName(); }
+  bool filterHasChanged() const override { return doc.filterHasChanged(); }
+  void loadFilterList(const std::string &name, const LoadListOptions &options) override {
+    doc.loadFilterList(name, options);
+  }
+  bool testThenAdd(const std::string &name) override {
+    doc.testThenAdd(name);
+    return true;
+  }
+  void showFilesPage() override {}
+  void checkButtonsEnableStatus() override {}
+  void Save() override {}
+  void addDescriptionFilter(int) override {}
+  void addNumberFilter(int) override {}
+  void updateTrialFont(const QFont &) override {}
+};
+
+const QString windowInterface = QStringLiteral("com.ostrevan.Marrowen.FilterWindow");
+const QString appInterface = QStringLiteral("com.ostrevan.Marrowen.Application");
+
+// The server answers on the test's own connection; the calls come from a
+// second one, as another program's would, while the test pumps events.
+class Automation : public AppTest {
+protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    if (!QDBusConnection::sessionBus().isConnected())
+      GTEST_SKIP() << "no session bus";
+    mainFormHooks().createChild = [this](QMdiArea &area) -> FilterListWindow * {
+      auto *child = new DocumentChild;
+      child->doc.onError = [this](const std::string &text) { errors.push_back(text); };
+      child->doc.onStartJob = [this](std::unique_ptr<TGenericInput> chain, JobOptions options) {
+        jobs.push_back({std::move(chain), std::move(options)});
+      };
+      area.addSubWindow(child);
+      return child;
+    };
+    form = std::make_unique<TmainForm>(QStringList{"marrowen"});
+    QCoreApplication::processEvents();
+    server = std::make_unique<AutomationServer>(*form, QDBusConnection::sessionBus());
+    server->registerObjects();
+    client = std::make_unique<QDBusConnection>(
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("client")));
+  }
+  void TearDown() override {
+    server.reset();
+    form.reset();
+    if (client)
+      QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+    mainFormHooks() = MainFormHooks();
+    AppTest::TearDown();
+  }
+
+  QDBusMessage call(const QString &path, const QString &method, const QVariantList &args = {}) {
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QDBusConnection::sessionBus().baseService(), path,
+        path == "/Application" ? appInterface : windowInterface, method);
+    message.setArguments(args);
+    QDBusPendingCall pending = client->asyncCall(message, 20000);
+    while (!pending.isFinished())
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return pending.reply();
+  }
+  QVariant value(const QString &path, const QString &method, const QVariantList &args = {}) {
+    const QDBusMessage reply = call(path, method, args);
+    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    return reply.arguments().value(0);
+  }
+  QString newWindow() { return value("/Application", "newWindow").value<QDBusObjectPath>().path(); }
+  DocumentChild &childAt(int index) {
+    return *static_cast<DocumentChild *>(form->mdiArea().subWindowList().at(index)->widget());
+  }
+  static std::vector<std::string> titles(TFilterList &list) {
+    std::vector<std::string> result;
+    for (const auto &entry : list.nodes)
+      result.push_back(std::to_string(entry.level) + entry.node->getTitle());
+    return result;
+  }
+
+  std::unique_ptr<TmainForm> form;
+  std::unique_ptr<AutomationServer> server;
+  std::unique_ptr<QDBusConnection> client;
+  std::vector<std::string> errors;
+  std::vector<std::pair<std::unique_ptr<TGenericInput>, JobOptions>> jobs;
+};
+
+TEST_F(Automation, ClientBuildsAListAndRunsTextsThroughIt) {
+  const QString w = newWindow();
+  EXPECT_EQ(value("/Application", "version").toString(), "5.6.3");
+  EXPECT_EQ(value(w, "processStringWithCompiledFilter", {"abc"}).toString(), "");
+  value(w, "addSimpleFilter", {5});
+  EXPECT_EQ(value(w, "processString", {"abc"}).toString(), "ABC");
+  EXPECT_EQ(value(w, "compileFilter").toString(), "");
+  value(w, "addSimpleFilter", {41}); // reverse each line: not compiled yet
+  EXPECT_EQ(value(w, "processStringWithCompiledFilter", {"xyz"}).toString(), "XYZ");
+
+  // Go runs the list as a job, over the clipboard when asked.
+  value(w, "execute");
+  value(w, "executeClipboard");
+  ASSERT_EQ(jobs.size(), 2u);
+  EXPECT_EQ(jobs[0].second.filterName, "Untitled1");
+  EXPECT_NE(dynamic_cast<TClipboardInput *>(jobs[1].first.get()), nullptr);
+
+  // The Application property names the object that made the window.
+  QDBusMessage get = QDBusMessage::createMethodCall(QDBusConnection::sessionBus().baseService(), w,
+                                                    "org.freedesktop.DBus.Properties", "Get");
+  get.setArguments({windowInterface, "Application"});
+  QDBusPendingCall pending = client->asyncCall(get);
+  while (!pending.isFinished())
+    QCoreApplication::processEvents();
+  EXPECT_EQ(pending.reply()
+                .arguments()
+                .value(0)
+                .value<QDBusVariant>()
+                .variant()
+                .value<QDBusObjectPath>()
+                .path(),
+            "/Application");
+}
+
+TEST_F(Automation, FindWindowGivesOneObjectPerWindowAndOpensUnopenedFiles) {
+  const QString w = newWindow();
+  value(w, "addSimpleFilter", {6});
+  const QString file = QString::fromStdString(dir.file("lower.fll"));
+  value(w, "saveFilter", {file});
+  EXPECT_EQ(value("/Application", "findWindow", {file}).value<QDBusObjectPath>().path(), w);
+  EXPECT_EQ(value("/Application", "findWindow", {file}).value<QDBusObjectPath>().path(), w);
+
+  const QString copy = QString::fromStdString(dir.file("copy.fll"));
+  QFile::copy(file, copy);
+  const QString other = value("/Application", "findWindow", {copy}).value<QDBusObjectPath>().path();
+  EXPECT_NE(other, w);
+  EXPECT_EQ(childAt(1).fileName(), copy.toStdString());
+  EXPECT_EQ(value(other, "processString", {"ABC"}).toString(), "abc");
+  EXPECT_EQ(value(other, "openFilter", {file}).toBool(), true);
+
+  // A window another object drives is not free for newWindow.
+  EXPECT_NE(newWindow(), newWindow());
+}
+
+TEST_F(Automation, SubfiltersFollowTheirHandlesAndBadMovesLeaveTheTreeAlone) {
+  const QString w = newWindow();
+  const int comment = value(w, "addCommentFilter", {"group"}).toInt();
+  const int upper = value(w, "addSimpleFilter", {5}).toInt();
+  const int lower = value(w, "addSimpleFilter", {6}).toInt();
+  TFilterList &list = childAt(0).doc.filterList();
+  const int input = static_cast<int>(list.node(1).handle());
+  const int output = static_cast<int>(list.node(list.count() - 1).handle());
+
+  value(w, "makeSubfilterOf", {comment, lower});
+  // canParent stays unchecked: a built-in filter takes a subfilter too.
+  value(w, "makeSubfilterOf", {lower, upper});
+  const auto moved = titles(list);
+  EXPECT_EQ(list.nodes[2].level, 1);
+  EXPECT_EQ(list.nodes[3].level, 2);
+  EXPECT_EQ(list.nodes[4].level, 3);
+
+  for (auto [parent, child] :
+       {std::pair{comment, 999999}, std::pair{input, upper}, std::pair{output, upper},
+        std::pair{comment, output}, std::pair{upper, comment}, std::pair{comment, comment}}) {
+    const QDBusMessage reply = call(w, "makeSubfilterOf", {parent, child});
+    EXPECT_EQ(reply.errorName(), "com.ostrevan.Marrowen.Error") << parent << " " << child;
+    EXPECT_EQ(titles(list), moved);
+  }
+}
+
+TEST_F(Automation, RefusesOutOfRangeValuesUnwritableTextsAndLongNames) {
+  const QString w = newWindow();
+  TListDocument &doc = childAt(0).doc;
+  const int count = doc.filterList().count();
+  for (auto [method, args] : {std::pair{"addSimpleFilter", QVariantList{99}},
+                              std::pair{"addSortFilter", QVariantList{6, false, false}},
+                              std::pair{"addSelectionFilter", QVariantList{1, 5, 1, 2}},
+                              std::pair{"addCommentFilter", QVariantList{QString(QChar(0x3A9))}}})
+    EXPECT_EQ(call(w, method, args).errorName(), "com.ostrevan.Marrowen.Error") << method;
+  EXPECT_EQ(doc.filterList().count(), count);
+
+  value(w, "setOutputFolder", {"/out"});
+  const QDBusMessage folder = call(w, "setOutputFolder", {QString(300, 'f')});
+  EXPECT_EQ(folder.errorName(), "com.ostrevan.Marrowen.Error");
+  EXPECT_EQ(doc.outputNode()->newBaseDir, "/out");
+  EXPECT_EQ(call(w, "setOutputExtension", {QString(256, 'e')}).errorName(),
+            "com.ostrevan.Marrowen.Error");
+  EXPECT_EQ(call(w, "setInputBinaryFiles", {3}).errorName(), "com.ostrevan.Marrowen.Error");
+
+  // A result holding a NUL byte cannot cross the bus.
+  value(w, "addSimpleFilter", {22}); // hex decode
+  EXPECT_EQ(call(w, "processString", {"00"}).errorName(), "com.ostrevan.Marrowen.Error");
+  EXPECT_EQ(value(w, "processString", {"41"}).toString(), "A");
+}
+
+TEST_F(Automation, OutputAndReplaceSettingsAndCompileErrors) {
+  const QString w = newWindow();
+  TListDocument &doc = childAt(0).doc;
+  value(w, "setOutputFolder", {"/out"});
+  value(w, "setOutputFolder", {""});
+  EXPECT_FALSE(doc.outputNode()->changeBaseDir);
+  EXPECT_EQ(doc.outputNode()->newBaseDir, "");
+  value(w, "setOutputClipboard");
+  value(w, "setOutputFiles");
+  EXPECT_EQ(doc.outputNode()->outputToFile, TOutputObject::files);
+  value(w, "setInputFiles");
+  EXPECT_TRUE(doc.inputNode()->inputFromFile);
+
+  value(w, "addReplaceFilter", {"", "x", 0, true, false, false, true, 2});
+  auto *search = dynamic_cast<TSearchObject *>(&doc.filterList().node(doc.selectedIndex()));
+  ASSERT_NE(search, nullptr);
+  EXPECT_TRUE(search->ignoreCase && search->promptOnReplace);
+  const QString error = value(w, "compileFilter").toString();
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_EQ(errors.back(), error.toStdString());
+  EXPECT_EQ(value(w, "processStringWithCompiledFilter", {"abc"}).toString(), "");
+
+  value(w, "addFile", {"/data/*.txt", 255, 2});
+  EXPECT_EQ(doc.filterList().files.back().subfolders, "All");
+  EXPECT_EQ(doc.filterList().files.back().action, "Subtract");
+  value(w, "addFile", {"/data/*.log", 10, 7});
+  EXPECT_EQ(doc.filterList().files.back().subfolders, "All");
+  EXPECT_EQ(doc.filterList().files.back().action, "Subtract");
+}
+
+TEST_F(Automation, ObjectsLeaveTheBusWithTheirWindows) {
+  const QString w = newWindow();
+  value(w, "addSimpleFilter", {5});
+  value(w, "close");
+  // The list had changed: the main window is shown for the question.
+  EXPECT_TRUE(form->isVisible());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(call(w, "processString", {"a"}).errorName(),
+            "org.freedesktop.DBus.Error.UnknownObject");
+
+  const QString v = newWindow();
+  EXPECT_NE(v, w);
+  delete form->mdiArea().subWindowList().front();
+  EXPECT_EQ(call(v, "addSimpleFilter", {5}).errorName(),
+            "org.freedesktop.DBus.Error.UnknownObject");
+}
+
+TEST_F(Automation, CallersOfAnotherUserAreRefused) {
+  const QString w = newWindow();
+  server->setCallerUser([](const QString &) { return ::getuid() + 1; });
+  // The answer for a caller is kept: a new caller is asked about.
+  QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+  client = std::make_unique<QDBusConnection>(
+      QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("client")));
+  EXPECT_EQ(call("/Application", "newWindow").errorName(),
+            "org.freedesktop.DBus.Error.AccessDenied");
+  EXPECT_EQ(call(w, "addSimpleFilter", {5}).errorName(), "org.freedesktop.DBus.Error.AccessDenied");
+  EXPECT_EQ(form->mdiArea().subWindowList().size(), 1);
+  EXPECT_EQ(childAt(0).doc.filterList().count(), 3);
+}
+
+TEST_F(Automation, ASecondInstanceOffersNothing) {
+  const QString name = QStringLiteral("com.ostrevan.Marrowen.Test%1").arg(::getpid());
+  QDBusConnection other =
+      QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("second"));
+  {
+    AutomationServer first(*form, QDBusConnection::sessionBus());
+    AutomationServer second(*form, other);
+    EXPECT_TRUE(first.start(name));
+    EXPECT_FALSE(second.start(name));
+    EXPECT_FALSE(other.objectRegisteredAt("/Application"));
+  }
+  QDBusConnection::disconnectFromBus(QStringLiteral("second"));
+}
+
+// The program itself, offscreen, on a bus of the test's own.
+class Program : public ::testing::Test {
+protected:
+  void SetUp() override {
+    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    if (daemon.isEmpty())
+      GTEST_SKIP() << "no bus daemon";
+    bus.start(daemon, {"--session", "--nofork", "--print-address=1"});
+    ASSERT_TRUE(bus.waitForReadyRead(10000));
+    const QString address = QString::fromUtf8(bus.readLine().trimmed());
+    connection = std::make_unique<QDBusConnection>(
+        QDBusConnection::connectToBus(address, QStringLiteral("program")));
+    ASSERT_TRUE(connection->isConnected());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DBUS_SESSION_BUS_ADDRESS", address);
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR", "HOME"}) {
+      const QString folder = QString::fromStdString(dir.file(name));
+      QDir().mkpath(folder);
+      QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+      environment.insert(name, folder);
+    }
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(QString::fromStdString(dir.path()));
+    program.start(QStringLiteral(MARROWEN_BINARY), {});
+    for (int i = 0; i < 600 && !serving(); ++i)
+      QThread::msleep(50);
+    ASSERT_TRUE(serving()) << program.readAllStandardError().toStdString();
+  }
+  void TearDown() override {
+    if (program.state() != QProcess::NotRunning) {
+      program.terminate();
+      if (!program.waitForFinished(20000))
+        program.kill();
+      program.waitForFinished();
+    }
+    connection.reset();
+    QDBusConnection::disconnectFromBus(QStringLiteral("program"));
+    if (bus.state() != QProcess::NotRunning) {
+      bus.kill();
+      bus.waitForFinished();
+    }
+  }
+  bool serving() {
+    return connection->interface()->isServiceRegistered(automationServiceName).value();
+  }
+  QDBusMessage call(const QString &path, const QString &method, const QVariantList &args = {}) {
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        automationServiceName, path, path == "/Application" ? appInterface : windowInterface,
+        method);
+    message.setArguments(args);
+    return connection->call(message, QDBus::Block, 30000);
+  }
+  QVariant value(const QString &path, const QString &method, const QVariantList &args = {}) {
+    const QDBusMessage reply = call(path, method, args);
+    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    return reply.arguments().value(0);
+  }
+
+  TempFolder dir;
+  QProcess bus;
+  QProcess program;
+  std::unique_ptr<QDBusConnection> connection;
+};
+
+TEST_F(Program, ServesItsWindowsOnTheSessionBus) {
+  const QString error = QStringLiteral("com.ostrevan.Marrowen.Error");
+  EXPECT_EQ(value("/Application", "version").toString(), "5.6.3");
+  const QString w = value("/Application", "newWindow").value<QDBusObjectPath>().path();
+  EXPECT_EQ(value(w, "processStringWithCompiledFilter", {"abc"}).toString(), "");
+  const int upper = value(w, "addSimpleFilter", {5}).toInt();
+  EXPECT_EQ(value(w, "processString", {"abc"}).toString(), "ABC");
+  EXPECT_EQ(call(w, "addSimpleFilter", {99}).errorName(), error);
+  EXPECT_EQ(call(w, "setOutputFolder", {QString(300, 'f')}).errorName(), error);
+  EXPECT_EQ(call(w, "makeSubfilterOf", {upper, upper}).errorName(), error);
+  EXPECT_EQ(value(w, "processString", {"abc"}).toString(), "ABC");
+  // Nested under a search, the upper-case filter sees only the found text.
+  const int search =
+      value(w, "addReplaceFilter", {"b", "b", 0, true, false, false, false, 2}).toInt();
+  value(w, "makeSubfilterOf", {search, upper});
+  EXPECT_EQ(value(w, "processString", {"abc"}).toString(), "aBc");
+  value(w, "makeSubfilterOf", {search, upper}); // already there: stays the last child
+  EXPECT_EQ(value(w, "processString", {"abc"}).toString(), "aBc");
+
+  const QString file = QString::fromStdString(dir.file("upper.fll"));
+  value(w, "clearAllFilters");
+  value(w, "addSimpleFilter", {5});
+  value(w, "saveFilter", {file});
+  for (int i = 0; i < 2; ++i)
+    EXPECT_EQ(value("/Application", "findWindow", {file}).value<QDBusObjectPath>().path(), w);
+  const QString copy = QString::fromStdString(dir.file("copy.fll"));
+  ASSERT_TRUE(QFile::copy(file, copy));
+  const QString v = value("/Application", "findWindow", {copy}).value<QDBusObjectPath>().path();
+  EXPECT_NE(v, w);
+  EXPECT_EQ(value(v, "processString", {"xyz"}).toString(), "XYZ");
+  value(v, "clearAllFilters");
+  value(v, "addReplaceFilter", {"", "x", 0, true, false, false, false, 2});
+  EXPECT_FALSE(value(v, "compileFilter").toString().isEmpty());
+  EXPECT_EQ(value(v, "openFilter", {file}).toBool(), true);
+  EXPECT_EQ(value(v, "processString", {"q"}).toString(), "Q");
+
+  value(w, "close");
+  EXPECT_EQ(call(w, "processString", {"a"}).errorName(),
+            "org.freedesktop.DBus.Error.UnknownObject");
+  // A second instance finds the name taken and offers nothing.
+  QProcess second;
+  second.setProcessEnvironment(program.processEnvironment());
+  second.start(QStringLiteral(MARROWEN_BINARY), {"/Q"});
+  EXPECT_TRUE(second.waitForFinished(60000));
+  EXPECT_EQ(value(v, "processString", {"q"}).toString(), "Q");
+}
+
+// One hostile call for each way a caller could be told a failure was a
+// success: each answers its error and changes nothing.
+TEST_F(Program, HostileCallsAnswerTheirErrorsAndChangeNothing) {
+  const QString error = QStringLiteral("com.ostrevan.Marrowen.Error");
+  const QString w = value("/Application", "newWindow").value<QDBusObjectPath>().path();
+  EXPECT_EQ(w, "/FilterWindow/1");
+  // Loads and saves that fail.
+  QFile text(QString::fromStdString(dir.file("notes.txt")));
+  ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+  text.write("not a filter list\n");
+  text.close();
+  const QString missing = QString::fromStdString(dir.file("\u00dcbersicht.fll"));
+  const QDBusMessage open = call(w, "openFilter", {missing});
+  EXPECT_EQ(open.errorName(), error);
+  EXPECT_TRUE(open.errorMessage().contains(QStringLiteral("\u00dcbersicht.fll")))
+      << open.errorMessage().toStdString();
+  EXPECT_EQ(call(w, "openFilter", {text.fileName()}).errorName(), error);
+  value(w, "addSimpleFilter", {5});
+  for (const QString &target : {QString::fromStdString(dir.file("none/x.fll")), QString("/")})
+    EXPECT_EQ(call(w, "saveFilter", {target}).errorName(), error) << target.toStdString();
+  ASSERT_EQ(::mkfifo(dir.file("pipe.fll").c_str(), 0600), 0);
+  EXPECT_EQ(call(w, "saveFilter", {QString::fromStdString(dir.file("pipe.fll"))}).errorName(),
+            error);
+  struct stat info {};
+  ::stat(dir.file("pipe.fll").c_str(), &info);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+  EXPECT_EQ(call("/Application", "findWindow", {missing}).errorName(), error);
+  // The macro socket answers the same failure.
+  QLocalSocket macro;
+  macro.connectToServer(QString::fromStdString(dir.file("XDG_RUNTIME_DIR/marrowen/MarrowenDDE")));
+  ASSERT_TRUE(macro.waitForConnected(5000));
+  macro.write("[FileOpen(\"missing.fll\")]\n");
+  macro.waitForBytesWritten(5000);
+  QByteArray answer;
+  while (!answer.endsWith('\n') && macro.waitForReadyRead(10000))
+    answer += macro.readAll();
+  EXPECT_TRUE(answer.startsWith("ERROR Cannot open file missing.fll")) << answer.toStdString();
+  // Closing a window with unsaved changes that nobody may save.
+  EXPECT_EQ(call(w, "close").errorName(), error);
+  EXPECT_EQ(value(w, "processString", {"a"}).toString(), "A");
+  // Values that would fill memory or cannot be told apart.
+  EXPECT_EQ(call(w, "addFileList", {"/dev/zero"}).errorName(), error);
+  EXPECT_EQ(call(w, "addNumberFilter", {3, 2147483647}).errorName(), error);
+  const QDBusMessage emoji = call(w, "addCommentFilter", {QStringLiteral("\U0001F600")});
+  EXPECT_TRUE(emoji.errorMessage().contains("U+1F600")) << emoji.errorMessage().toStdString();
+  EXPECT_EQ(value(w, "processString", {"a"}).toString(), "A");
+  // None of the failures made a window or an object of its own.
+  EXPECT_EQ(value("/Application", "newWindow").value<QDBusObjectPath>().path(), "/FilterWindow/2");
+}
+
+} // namespace
+} // namespace marrowen

@@ -1,0 +1,474 @@
+#include "app/automation/commandline.h"
+#include "app/listwindow/listdocument.h"
+#include "app_testing.h"
+#include "classlib/exceptions.h"
+#include "engine/inputs.h"
+#include "filterlist/commentnodes.h"
+#include "filterlist/descriptionnodes.h"
+#include "filterlist/eolnodes.h"
+#include "filterlist/ionodes.h"
+#include "filterlist/linenodes.h"
+#include "filterlist/searchnodes.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <filesystem>
+
+#include <sys/stat.h>
+
+namespace marrowen::testing {
+namespace {
+
+class CommandLineTest : public AppTest {
+protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    doc = std::make_unique<TListDocument>();
+    doc->onError = [this](const std::string &text) { errors.push_back(text); };
+    CommandLineHost host;
+    host.showInvalidParameter = [this](const std::string &text) { invalid.push_back(text); };
+    host.statusBarError = [this](const std::string &text) { status.push_back(text); };
+    host.logError = [this](const std::string &text) { errors.push_back(text); };
+    host.showHelpTopic = [this](int topic) { helpTopics.push_back(topic); };
+    host.startJob = [this](std::unique_ptr<TGenericInput> chain, JobOptions options) {
+      jobs.push_back(std::move(options));
+      chains.push_back(std::move(chain));
+    };
+    line = std::make_unique<TCommandLine>(*doc, std::move(host));
+    line->resetCommandLineWindow();
+  }
+  // The filters between the input and the output node.
+  std::vector<TListObject *> filters() const {
+    std::vector<TListObject *> result;
+    for (int i = 2; i < doc->filterList().count() - 1; ++i)
+      result.push_back(&doc->filterList().node(i));
+    return result;
+  }
+  template <class T> T *only() {
+    const auto nodes = filters();
+    EXPECT_EQ(nodes.size(), 1u);
+    return nodes.size() == 1 ? dynamic_cast<T *>(nodes[0]) : nullptr;
+  }
+  void run(std::initializer_list<std::string> parameters) {
+    for (const std::string &p : parameters)
+      line->processParameter(p);
+  }
+
+  std::unique_ptr<TListDocument> doc;
+  std::unique_ptr<TCommandLine> line;
+  std::vector<std::string> invalid, status, errors;
+  std::vector<int> helpTopics;
+  std::vector<JobOptions> jobs;
+  std::vector<std::unique_ptr<TGenericInput>> chains;
+};
+
+TEST_F(CommandLineTest, BuiltInCodesAddTheirKinds) {
+  const std::vector<std::pair<std::string, int>> codes = {
+      {"/C-", 48}, {"/C0", 28}, {"/C1", 20}, {"/C2", 27}, {"/C3", 32}, {"/C4", 33}, {"/C5", 23},
+      {"/C6", 24}, {"/C7", 25}, {"/C8", 26}, {"/C9", 43}, {"/CD", 46}, {"/CH", 30}, {"/CI", 9},
+      {"/CL", 6},  {"/CM", 15}, {"/CR", 42}, {"/CS", 8},  {"/CT", 7},  {"/CU", 5},  {"/CV", 41},
+      {"/CW", 40}, {"/CZ", 39}, {"/DL", 10}, {"/DE", 11}, {"/DS", 12}, {"/DB", 13}, {"/DA", 14},
+      {"/DD", 15}, {"/DH", 16}, {"/DK", 17}, {"/DR", 18}, {"/DW", 19}, {"/DM", 35}, {"/D-", 48},
+      {"/HA", 3},  {"/HO", 4},  {"/HN", 44}, {"/HC", 45}, {"/PA", 1},  {"/PE", 2},  {"/P0", 21},
+      {"/P1", 22}, {"/P2", 37}, {"/P3", 38}, {"/P4", 34}, {"/PD", 36}, {"/PH", 30}, {"/pu", 29}};
+  for (const auto &[code, kind] : codes) {
+    SCOPED_TRACE(code);
+    line->resetCommandLineWindow();
+    line->processParameter(code);
+    auto *node = only<TDescriptionObject>();
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->kind, kind);
+  }
+  // Unknown letters and other lengths add nothing and say nothing.
+  line->resetCommandLineWindow();
+  run({"/CX", "/DZ", "/HZ", "/PZ", "/C", "/CUU", "/BX", "/AX=1", "/AS"});
+  EXPECT_TRUE(filters().empty());
+  EXPECT_TRUE(invalid.empty());
+  EXPECT_EQ(doc->inputNode()->skipBinary, 1);
+}
+
+TEST_F(CommandLineTest, OptionsSetNodesAndFields) {
+  run({"/{=note here", "/AL=5,2", "/AL7,3", "/AS=left", "/AT=Top", "/AE=end", "/AF=right",
+       "/TS1234", "/ST8", "/WW72", "/EUD", "/ERF12N", "/sxc=abc", "/rp=def"});
+  const auto nodes = filters();
+  ASSERT_EQ(nodes.size(), 13u);
+  EXPECT_EQ(dynamic_cast<TCommentObject &>(*nodes[0]).text, "note here");
+  for (int i : {1, 2}) {
+    auto &numbers = dynamic_cast<TLineNumberObject &>(*nodes[i]);
+    EXPECT_EQ(numbers.start, i == 1 ? 5 : 7);
+    EXPECT_EQ(numbers.increment, i == 1 ? 2 : 3);
+  }
+  const char *texts[] = {"left", "Top", "end", "right"};
+  for (int k = 0; k < 4; ++k) {
+    auto &text = dynamic_cast<TStringObject &>(*nodes[3 + k]);
+    EXPECT_EQ(text.kind, k);
+    EXPECT_EQ(text.text, texts[k]);
+  }
+  const std::pair<int, int> numbers[] = {{0, 123}, {1, 8}, {2, 72}};
+  for (int i = 0; i < 3; ++i) {
+    auto &number = dynamic_cast<TNumberObject &>(*nodes[7 + i]);
+    EXPECT_EQ(number.kind, numbers[i].first);
+    EXPECT_EQ(number.number, numbers[i].second);
+  }
+  auto &eol = dynamic_cast<TEOLObject &>(*nodes[10]);
+  EXPECT_FALSE(eol.removeBad);
+  EXPECT_EQ(eol.convertFrom, 0);
+  EXPECT_EQ(eol.convertTo, 2);
+  // Not added yet: the search waits for its replace.
+  auto &search = dynamic_cast<TSearchObject &>(*nodes[12]);
+  EXPECT_EQ(search.searchString, "abc");
+  EXPECT_EQ(search.replaceString, "def");
+  EXPECT_EQ(search.patternType, 1);
+  EXPECT_FALSE(search.ignoreCase);
+  EXPECT_TRUE(search.promptOnReplace);
+  EXPECT_FALSE(search.wholeWord);
+  EXPECT_FALSE(search.caseSensitiveReplace);
+  EXPECT_TRUE(invalid.empty());
+
+  line->resetCommandLineWindow();
+  run({"/ERF12N"});
+  auto *fixed = only<TEOLObject>();
+  ASSERT_NE(fixed, nullptr);
+  EXPECT_TRUE(fixed->removeBad);
+  EXPECT_EQ(fixed->convertFrom, 4);
+  EXPECT_EQ(fixed->fixedLength, 12);
+  EXPECT_EQ(fixed->convertTo, 3);
+
+  line->resetCommandLineWindow();
+  run({"/EXTENSION=Bak", "/OUTPUTFOLDER=/tmp/Out", "/MERGETOFILE=/tmp/All.txt", "/N", "/T+", "/BC",
+       "/LOG=x", "/Q"});
+  TOutputObject &output = *doc->outputNode();
+  EXPECT_TRUE(output.changeExtension);
+  EXPECT_EQ(output.newExtension, "Bak");
+  EXPECT_TRUE(output.changeBaseDir);
+  EXPECT_EQ(output.newBaseDir, "/tmp/Out");
+  EXPECT_EQ(output.singleFilename, "/tmp/All.txt");
+  EXPECT_EQ(output.outputToFile, TOutputObject::mergedFile);
+  EXPECT_TRUE(output.retainDate);
+  EXPECT_TRUE(output.testMode);
+  EXPECT_EQ(doc->inputNode()->skipBinary, 2);
+  EXPECT_TRUE(line->quitRequested());
+  run({"/N", "/T", "/N+", "/T-"});
+  EXPECT_TRUE(output.retainDate);
+  EXPECT_FALSE(output.testMode);
+}
+
+TEST_F(CommandLineTest, InvalidAndFailingParameters) {
+  // 4130 names the parameter and adds nothing.
+  run({"/R=x", "/XYZ", "/EUX", "/EQ", "/EXTENSION=" + std::string(256, 'e'),
+       "/OUTPUTFOLDER=/" + std::string(255, 'f')});
+  ASSERT_EQ(invalid.size(), 6u);
+  EXPECT_EQ(invalid[0], "Invalid command line parameter\r\n/R=x");
+  EXPECT_TRUE(filters().empty());
+  EXPECT_FALSE(doc->outputNode()->changeExtension);
+  EXPECT_EQ(line->exitStatus(), 2);
+  // The longest values an output node keeps are taken whole.
+  run({"/EXTENSION=" + std::string(255, 'e'), "/OUTPUTFOLDER=/" + std::string(254, 'f')});
+  EXPECT_EQ(invalid.size(), 6u);
+  EXPECT_EQ(doc->outputNode()->newExtension, std::string(255, 'e'));
+  EXPECT_EQ(doc->outputNode()->newBaseDir.size(), 255u);
+  // Numbers that are not numbers end the processing.
+  for (const char *bad : {"/AL5", "/EFD", "/TSx"})
+    EXPECT_THROW(line->processParameter(bad), EConvertError) << bad;
+  // Plain names that look like codes are files.
+  line->resetCommandLineWindow();
+  run({"s", "TS", "W", "/AS"});
+  EXPECT_TRUE(filters().empty());
+  ASSERT_EQ(doc->filterList().files.size(), 3u);
+  EXPECT_EQ(doc->filterList().files[1].pathMask, "TS");
+}
+
+TEST_F(CommandLineTest, StateAcrossParametersAndRuns) {
+  run({"/I", "/I", "a.txt", "/I-", "b.txt", "/I+", "c.txt", "/I", "d.txt"});
+  const auto &files = doc->filterList().files;
+  ASSERT_EQ(files.size(), 4u);
+  EXPECT_EQ(files[0].subfolders, "All");
+  EXPECT_EQ(files[1].subfolders, "None");
+  EXPECT_EQ(files[2].subfolders, "All");
+  EXPECT_EQ(files[3].subfolders, "None");
+
+  writeFile(dir.file("list.txt"), "x.txt\ny.txt\n");
+  run({"/CU", "/L=" + dir.file("list.txt"), "/S=abc", "/G"});
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].filterName, "Command line - Untitled1");
+  EXPECT_TRUE(jobs[0].loggingOn);
+  // A bare name: the log goes beside the program, or into the data folder
+  // when the program's folder may not be written.
+  EXPECT_EQ(jobs[0].logFileName, "marrowen.log");
+  // The pending search, the list file and the list went with the run.
+  EXPECT_TRUE(filters().empty());
+  // A later "/S" adds to the pending flags; only "/R" and "/G" use them up.
+  run({"/SX=abc", "/SW=def", "/R=x", "/S=ghi", "/R=y", "/SC=a", "/G", "/S=b", "/R=z", "/TUTORIAL"});
+  EXPECT_EQ(helpTopics, std::vector<int>{1300});
+  ASSERT_EQ(jobs.size(), 2u);
+  ASSERT_EQ(chains.size(), 2u);
+  ASSERT_EQ(filters().size(), 1u);
+  EXPECT_TRUE(dynamic_cast<TSearchObject &>(*filters()[0]).ignoreCase);
+  line->resetCommandLineWindow();
+  run({"/SX=abc", "/SW=def", "/R=x", "/S=ghi", "/R=y"});
+  ASSERT_EQ(filters().size(), 2u);
+  auto &first = dynamic_cast<TSearchObject &>(*filters()[0]);
+  EXPECT_EQ(first.searchString, "def");
+  EXPECT_EQ(first.patternType, 1);
+  EXPECT_TRUE(first.wholeWord);
+  auto &second = dynamic_cast<TSearchObject &>(*filters()[1]);
+  EXPECT_EQ(second.patternType, 0);
+  EXPECT_FALSE(second.wholeWord);
+  line->resetCommandLineWindow();
+  EXPECT_TRUE(doc->filterList().files.empty());
+  run({"/R=def", "/DELETELISTFILE"});
+  EXPECT_EQ(invalid.size(), 1u);
+  EXPECT_TRUE(fileExists(dir.file("list.txt")));
+  run({"/L=" + dir.file("list.txt"), "/DELETELISTFILE"});
+  EXPECT_FALSE(fileExists(dir.file("list.txt")));
+
+  // A list that does not validate reports and starts nothing.
+  doc->filterList().nodes.pop_back();
+  run({"/G"});
+  EXPECT_EQ(jobs.size(), 2u);
+  EXPECT_EQ(errors.size(), 1u);
+  EXPECT_EQ(status, std::vector<std::string>{"Error - no filters have been specified"});
+}
+
+TEST_F(CommandLineTest, FilterFilesLoadThenInsert) {
+  TFilterList a;
+  a.resetToDefault();
+  a.insertNode(2, TDescriptionObject::CreateWith(5), 1, true);
+  a.files.push_back({"/data/*.txt", "All", "Add"});
+  a.saveToFile(dir.file("a.fll"));
+  TFilterList b;
+  b.resetToDefault();
+  b.insertNode(2, TDescriptionObject::CreateWith(6), 1, true);
+  b.saveToFile(dir.file("b.fll"));
+  run({"/F=" + dir.file("a.fll"), "/F=" + dir.file("b.fll"), "more.txt"});
+  const auto nodes = filters();
+  ASSERT_EQ(nodes.size(), 2u);
+  EXPECT_EQ(dynamic_cast<TDescriptionObject &>(*nodes[0]).kind, 5);
+  EXPECT_EQ(dynamic_cast<TDescriptionObject &>(*nodes[1]).kind, 6);
+  EXPECT_EQ(doc->filterList().files.size(), 2u);
+  EXPECT_THROW(line->processParameter("/F=" + dir.file("missing.fll")), std::exception);
+
+  // A name relative to where the program started is kept whole, for the
+  // recent files and for finding the window again.
+  line->resetCommandLineWindow();
+  const std::filesystem::path started = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  run({"/F=b.fll"});
+  std::filesystem::current_path(started);
+  EXPECT_EQ(doc->fileName(), dir.file("b.fll"));
+}
+
+TEST_F(CommandLineTest, SlashRuleTellsFilesFromOptions) {
+  ::mkdir(dir.file("sub").c_str(), 0700);
+  writeFile(dir.file("G"), "x");
+  run({dir.file("G"), dir.file("sub"), dir.path() + "*.txt", "/a/b.txt", "/G=x/y", "./G", "/T+"});
+  const auto &files = doc->filterList().files;
+  ASSERT_EQ(files.size(), 5u);
+  EXPECT_EQ(files[0].pathMask, dir.file("G"));
+  EXPECT_EQ(files[1].pathMask, dir.file("sub") + "/*.*");
+  EXPECT_EQ(files[2].pathMask, dir.path() + "*.txt");
+  EXPECT_EQ(files[3].pathMask, "/a/b.txt");
+  EXPECT_EQ(files[4].pathMask, "./G");
+  EXPECT_EQ(invalid.size(), 1u); // "/G=x/y": the "/" after "=" makes no file
+  EXPECT_TRUE(doc->outputNode()->testMode);
+}
+
+TEST_F(CommandLineTest, CommandFiles) {
+  for (const char *end : {"\r\n", "\n", "\r"}) {
+    SCOPED_TRACE(::testing::PrintToString(std::string(end)));
+    line->resetCommandLineWindow();
+    invalid.clear();
+    const std::string e = end;
+    writeFile(dir.file("cmd.txt"),
+              "/CU" + e + e + " /G" + e + "/Z=" + dir.file("cmd.txt") + e + "/DL" + e);
+    line->processCommandFile("/z=" + dir.file("cmd.txt"));
+    ASSERT_EQ(filters().size(), 2u);
+    ASSERT_EQ(doc->filterList().files.size(), 1u);
+    EXPECT_EQ(doc->filterList().files[0].pathMask, " /G");
+    EXPECT_EQ(invalid.size(), 1u);
+  }
+  // Read back as the export writes it: its heading adds no files.
+  writeFile(dir.file("export.txt"),
+            "Marrowen Pro\r\nCopy this information into a text file,\r\nand load it into "
+            "Marrowen via the command\r\nline using the /Z=commandfile parameter.\r\n\r\n/CU\r\n");
+  line->resetCommandLineWindow();
+  line->processCommandFile("/Z=" + dir.file("export.txt"));
+  EXPECT_EQ(filters().size(), 1u);
+  EXPECT_TRUE(doc->filterList().files.empty());
+  EXPECT_THROW(line->processCommandFile("/Z=" + dir.file("none.txt")), std::exception);
+}
+
+// A list without a window places and moves nodes by the window's rules,
+// and adds files by the files grid's.
+TEST(ListDocument, PlacesNodesAndFilesAsTheWindowDoes) {
+  TListDocument doc; // top, input, output
+  doc.select(-1);
+  EXPECT_EQ(doc.addFilter(TCommentObject::CreateWith("a")), 2);
+  // The output selected: before it.
+  doc.select(3);
+  EXPECT_EQ(doc.addFilter(TCommentObject::CreateWith("b")), 3);
+  // The top selected: after the input.
+  doc.select(0);
+  EXPECT_EQ(doc.addFilter(TCommentObject::CreateWith("c")), 2);
+  // c a b: move b under c, then a under b; a new node after a child is its sibling.
+  doc.MoveTreeNode(4, 2);
+  EXPECT_EQ(doc.selectedIndex(), 3);
+  doc.MoveTreeNode(4, 3);
+  EXPECT_EQ(doc.selectedIndex(), 4);
+  EXPECT_EQ(doc.addFilter(TCommentObject::CreateWith("d")), 5);
+  TFilterList &list = doc.filterList();
+  std::string shape;
+  for (const auto &entry : list.nodes)
+    shape += std::to_string(entry.level);
+  EXPECT_EQ(shape, "0112331");
+  EXPECT_EQ(dynamic_cast<TCommentObject &>(list.node(5)).text, "d");
+  // Under itself: nothing moves.
+  doc.MoveTreeNode(2, 4);
+  EXPECT_EQ(doc.selectedIndex(), 2);
+  EXPECT_EQ(list.count(), 7);
+
+  doc.testThenAdd("/a/*.txt");
+  doc.setLastSubfolders("3 levels");
+  doc.testThenAdd("/b/*.txt");
+  doc.addFileFromActiveX("/c", 255, 2);
+  ASSERT_EQ(list.files.size(), 3u);
+  EXPECT_EQ(list.files[1].subfolders, "3 levels") << "a new row takes the last row's choices";
+  EXPECT_EQ(list.files[2].subfolders, "All");
+  EXPECT_EQ(list.files[2].action, "Subtract");
+}
+
+// The program itself, started as a user would start it with no screen.
+class ProgramRun : public ::testing::Test {
+protected:
+  struct Result {
+    int status = -1;
+    std::string errors;
+  };
+  Result start(const QStringList &arguments) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.file("config")));
+    environment.insert("HOME", QString::fromStdString(dir.path()));
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(QString::fromStdString(dir.path()));
+    process.start(QStringLiteral(MARROWEN_BINARY), arguments);
+    if (!process.waitForFinished(60000)) {
+      process.kill();
+      process.waitForFinished();
+      ADD_FAILURE() << "the program did not end";
+      return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardError().toStdString()};
+  }
+  QString file(const char *name) { return QString::fromStdString(dir.file(name)); }
+  TempFolder dir;
+};
+
+TEST_F(ProgramRun, ExitStatusTellsHowTheJobsWent) {
+  const std::string example = MARROWEN_SOURCE_DIR "/examples/";
+  writeFile(dir.file("in.txt"), "abc 12\n");
+  // The example, as the README runs it.
+  Result ok = start({"/F=" + QString::fromStdString(example + "example.fll"),
+                     "/MERGETOFILE=" + file("out.txt"), "/I-",
+                     QString::fromStdString(example + "sample.txt"), "/G", "/Q"});
+  EXPECT_EQ(ok.status, 0) << ok.errors;
+  EXPECT_EQ(readFile(dir.file("out.txt")), readFile(example + "expected-output.txt"));
+  // Two jobs from a command file run before the quit, "/Q" given before them
+  // on the command line or in the file.
+  const std::string jobs = "/CU\n" + dir.file("in.txt") + "\n/MERGETOFILE=" + dir.file("one.txt") +
+                           "\n/G\n/CL\n" + dir.file("in.txt") +
+                           "\n/MERGETOFILE=" + dir.file("two.txt") + "\n/G\n";
+  for (bool inFile : {false, true}) {
+    writeFile(dir.file("two.cmd"), (inFile ? "/Q\n" : "") + jobs);
+    writeFile(dir.file("one.txt"), "");
+    writeFile(dir.file("two.txt"), "");
+    Result both =
+        inFile ? start({"/Z=" + file("two.cmd")}) : start({"/Q", "/Z=" + file("two.cmd")});
+    EXPECT_EQ(both.status, 0) << both.errors;
+    EXPECT_EQ(readFile(dir.file("one.txt")), "ABC 12\n");
+    EXPECT_EQ(readFile(dir.file("two.txt")), "abc 12\n");
+  }
+  // A job that reports an error.
+  Result failed =
+      start({"/CU", file("missing-dir/") + "x.txt", "/MERGETOFILE=" + file("o.txt"), "/G", "/Q"});
+  EXPECT_EQ(failed.status, 1) << failed.errors;
+  // What the command line reports itself.
+  TFilterList broken;
+  broken.resetToDefault();
+  broken.insertNode(2, std::make_unique<TSearchObject>(), 1, true); // nothing to find
+  broken.saveToFile(dir.file("broken.fll"));
+  for (const QStringList &arguments :
+       {QStringList{"/F=" + file("none.fll"), "/G", "/Q"},
+        QStringList{"/F=" + file("broken.fll"), "/G", "/Q"}, QStringList{"/AL5", "/G", "/Q"},
+        QStringList{"/XYZ", "/Q"}}) {
+    Result result = start(arguments);
+    EXPECT_EQ(result.status, 2) << arguments.join(' ').toStdString();
+    EXPECT_FALSE(result.errors.empty());
+  }
+  EXPECT_NE(start({"/XYZ", "/Q"}).errors.find("Invalid command line parameter"), std::string::npos);
+}
+
+// One hostile case for each way an unattended run could fail quietly: each
+// ends with a failure status and its reason on standard error, and leaves
+// the files as they were.
+TEST_F(ProgramRun, HostileRunsFailClearlyAndTouchNothing) {
+  constexpr auto npos = std::string::npos;
+  writeFile(dir.file("merged.txt"), "kept");
+  writeFile(dir.file("in.txt"), "abc\n");
+  // A misspelt input: the merged target is not emptied.
+  Result typo =
+      start({"/CU", file("mispelt.txt"), "/MERGETOFILE=" + file("merged.txt"), "/G", "/Q"});
+  EXPECT_EQ(typo.status, 1);
+  EXPECT_NE(typo.errors.find("no file matches " + dir.file("mispelt.txt")), npos) << typo.errors;
+  EXPECT_EQ(readFile(dir.file("merged.txt")), "kept");
+  // A pipe named as input is left out, and said so.
+  ASSERT_EQ(::mkfifo(dir.file("pipe.txt").c_str(), 0600), 0);
+  Result pipe = start({"/CU", file("pipe.txt"), "/G", "/Q"});
+  EXPECT_EQ(pipe.status, 1);
+  EXPECT_NE(pipe.errors.find("it is a pipe, not a regular file"), npos) << pipe.errors;
+  // A target name too long to rename to: nothing stays under a random name.
+  Result tooLong = start({"/CU", file("in.txt"), "/EXTENSION=" + QString(255, 'x'), "/G", "/Q"});
+  EXPECT_EQ(tooLong.status, 1);
+  EXPECT_NE(tooLong.errors.find("Couldn't move file"), npos) << tooLong.errors;
+  EXPECT_EQ(dir.listing().find("KVB"), npos) << dir.listing();
+  // Endless command and list files are refused, not read.
+  for (const char *parameter : {"/Z=/dev/zero", "/L=/dev/zero"}) {
+    Result endless = start({parameter, "/G", "/Q"});
+    EXPECT_EQ(endless.status, 2) << parameter;
+    EXPECT_NE(endless.errors.find("It is not a regular file"), npos) << endless.errors;
+  }
+  // Nobody can answer a prompt to replace: the file stops and stays.
+  Result prompt = start({"/S=abc", "/RP=x", file("in.txt"), "/G", "/Q"});
+  EXPECT_EQ(prompt.status, 1);
+  EXPECT_NE(prompt.errors.find("Cannot ask whether to replace without a window"), npos)
+      << prompt.errors;
+  EXPECT_EQ(readFile(dir.file("in.txt")), "abc\n");
+  // A start that asks for nothing shows no wizard or tip on standard error.
+  Result plain = start({"/Q"});
+  EXPECT_EQ(plain.status, 0);
+  EXPECT_EQ(plain.errors.find("Wizard"), npos) << plain.errors;
+  EXPECT_EQ(plain.errors.find("Tip of the day"), npos) << plain.errors;
+}
+
+TEST_F(ProgramRun, ScriptAndDatabaseNodesRunInTheProgram) {
+  const std::string lists = MARROWEN_SOURCE_DIR "/bench/lists/";
+  // The stored list reads the clipboard; here it reads the words file.
+  TFilterList list;
+  list.loadFromFile(lists + "script-database.fll");
+  for (int i = 0; i < list.count(); ++i)
+    if (auto *input = dynamic_cast<TInputObject *>(&list.node(i)))
+      input->inputFromFile = true;
+  list.saveToFile(dir.file("list.fll"));
+  Result result = start({"/F=" + file("list.fll"), "/MERGETOFILE=" + file("out.txt"), "/I-",
+                         QString::fromStdString(lists + "words.txt"), "/G", "/Q"});
+  EXPECT_EQ(result.status, 0) << result.errors;
+  EXPECT_EQ(readFile(dir.file("out.txt")), readFile(lists + "script-database.expected"));
+}
+
+} // namespace
+} // namespace marrowen::testing

@@ -1,0 +1,120 @@
+#include "app/automation/ddeserver.h"
+
+#include "fakewindow.h"
+
+#include <QLocalSocket>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace marrowen {
+namespace {
+
+using testing::waitFor;
+
+// Sends `bytes` and gives what came back until the server answered a line
+// or closed.
+QByteArray ask(const QString &path, const QByteArray &bytes, bool *closed = nullptr) {
+  QLocalSocket client;
+  client.connectToServer(path);
+  if (!waitFor([&] { return client.state() == QLocalSocket::ConnectedState; }, 3000))
+    return "unconnected";
+  client.write(bytes);
+  client.flush();
+  QByteArray answer;
+  waitFor([&] {
+    answer += client.readAll();
+    return answer.endsWith('\n') || client.state() == QLocalSocket::UnconnectedState;
+  });
+  if (closed) {
+    waitFor([&] { return client.state() == QLocalSocket::UnconnectedState; }, 1000);
+    *closed = client.state() == QLocalSocket::UnconnectedState;
+  }
+  return answer;
+}
+
+class DdeTest : public testing::MainWindowTest {
+protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    socket = QString::fromStdString(dir.file("run/MarrowenDDE"));
+    dde = std::make_unique<TMarrowenDDE>(MarrowenDDEExecuteMacro);
+    ASSERT_TRUE(dde->start(socket)) << dde->errorText().toStdString();
+  }
+  void TearDown() override {
+    dde.reset();
+    TMarrowenDDE::peerUser() = [](int fd) {
+      ucred c{};
+      socklen_t n = sizeof c;
+      ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &c, &n);
+      return c.uid;
+    };
+    MainWindowTest::TearDown();
+  }
+  QString socket;
+  std::unique_ptr<TMarrowenDDE> dde;
+};
+
+TEST_F(DdeTest, FileOpenMacrosOpenInTheFreeWindowAndOthersAreRefused) {
+  EXPECT_EQ(ask(socket, "[FileOpen(\"/data/my lists/a b.fll\")]\r\n"), "OK\n");
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_EQ(made[0]->loaded, std::vector<std::string>{"/data/my lists/a b.fll"});
+  // That window now has a file: the next goes to a new one. No closing
+  // quote keeps the rest; a long name is taken whole.
+  const std::string longName = "/" + std::string(300, 'n');
+  EXPECT_EQ(ask(socket, "[FileOpen(\"/x/unclosed\n"), "OK\n");
+  EXPECT_EQ(ask(socket, "[FileOpen(\"" + QByteArray::fromStdString(longName) + "\")]\n"), "OK\n");
+  ASSERT_EQ(made.size(), 3u);
+  EXPECT_EQ(made[1]->loaded, std::vector<std::string>{"/x/unclosed"});
+  EXPECT_EQ(made[2]->loaded, std::vector<std::string>{longName});
+
+  // Letter case counts; the box shows the whole macro.
+  EXPECT_EQ(ask(socket, "[fileopen(\"/x.fll\")]\n"),
+            "ERROR Invalid DDE message [fileopen(\"/x.fll\")]\n");
+  waitFor([&] { return !boxTexts.empty(); }, 2000);
+  EXPECT_EQ(boxTexts, std::vector<std::string>{"Invalid DDE message [fileopen(\"/x.fll\")]"});
+  EXPECT_EQ(made.size(), 3u);
+}
+
+TEST_F(DdeTest, OversizedSilentAndForeignClientsAreClosed) {
+  bool closed = false;
+  EXPECT_TRUE(
+      ask(socket, QByteArray(TMarrowenDDE::maxLine + 10, 'x'), &closed).startsWith("ERROR "));
+  EXPECT_TRUE(closed);
+  dde->setIdleTimeout(200);
+  EXPECT_TRUE(ask(socket, "[FileOpen(\"/a", &closed).startsWith("ERROR "));
+  EXPECT_TRUE(closed);
+  TMarrowenDDE::peerUser() = [](int) { return static_cast<uid_t>(::getuid() + 1); };
+  EXPECT_EQ(ask(socket, "[FileOpen(\"/a\")]\n", &closed), "");
+  EXPECT_TRUE(closed);
+  EXPECT_TRUE(made.empty());
+}
+
+TEST_F(DdeTest, OneServerPerSocketAndAStaleSocketIsTakenOver) {
+  TMarrowenDDE second(nullptr);
+  EXPECT_FALSE(second.start(socket));
+  EXPECT_EQ(ask(socket, "[FileOpen(\"/a\")]\n"), "OK\n");
+
+  // A socket file nobody listens at, as a crash leaves it.
+  const std::string stale = dir.file("run/Stale");
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", stale.c_str());
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+  ::close(fd);
+  TMarrowenDDE recovered(MarrowenDDEExecuteMacro);
+  EXPECT_TRUE(recovered.start(QString::fromStdString(stale)));
+  EXPECT_EQ(ask(QString::fromStdString(stale), "[FileOpen(\"/b\")]\n"), "OK\n");
+
+  // A folder others may enter is refused.
+  ::mkdir(dir.file("open").c_str(), 0755);
+  ::chmod(dir.file("open").c_str(), 0755);
+  TMarrowenDDE exposed(nullptr);
+  EXPECT_FALSE(exposed.start(QString::fromStdString(dir.file("open/MarrowenDDE"))));
+}
+
+} // namespace
+} // namespace marrowen

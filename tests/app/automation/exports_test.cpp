@@ -1,0 +1,117 @@
+#include "app/automation/commandline.h"
+#include "app/automation/exports.h"
+#include "app/listwindow/listdocument.h"
+#include "app_testing.h"
+#include "filterlist/commentnodes.h"
+#include "filterlist/descriptionnodes.h"
+#include "filterlist/eolnodes.h"
+#include "filterlist/linenodes.h"
+
+#include <QPrinter>
+
+namespace marrowen::testing {
+namespace {
+
+// A node whose report is one known line.
+class Line : public TListObject {
+public:
+  Line(std::string name, std::string command = {})
+      : name_(std::move(name)), command_(std::move(command)) {}
+  bool canParent() const override { return true; }
+  std::string printText(std::string_view) const override { return name_ + "\r\n"; }
+  std::string generateCmdLine() const override { return command_; }
+
+private:
+  std::string name_, command_;
+};
+
+void fillSample(TFilterList &list) {
+  list.addNode(std::make_unique<Line>("TOP", "/top"), 0);
+  list.addNode(std::make_unique<Line>("IN", "/in"), 1);
+  list.addNode(std::make_unique<Line>("S", "/s"), 1);
+  list.addNode(std::make_unique<Line>("SUB", "/sub"), 2);
+  list.addNode(std::make_unique<Line>("OUT", "/out"), 1);
+}
+
+TEST(Exports, ReportTreeFilesAndComments) {
+  TFilterList list;
+  fillSample(list);
+  const std::string head =
+      "Marrowen Pro\r\n\r\nFilter Title: \r\n\r\nFilter List\r\n-----------\r\n";
+  EXPECT_EQ(getTextRepresentation(list, ""),
+            head + "TOP\r\n|\r\n|--IN\r\n|   \r\n|--S\r\n|  |\r\n|  +--SUB\r\n|      \r\n"
+                   "+--OUT\r\n    \r\n"
+                   "\r\nFiles List\r\n----------\r\n\r\nComments\r\n--------\r\n");
+  list.node(2).setEnabled(false);
+  list.files.push_back({"/data/*.txt", "All", "Add"});
+  list.comments = "100%s sure";
+  const std::string report = getTextRepresentation(list, "/lists/a.fll");
+  EXPECT_NE(report.find("Filter Title: /lists/a.fll\r\n"), std::string::npos);
+  EXPECT_NE(report.find("|--** DISABLED ** S\r\n"), std::string::npos);
+  EXPECT_NE(report.find("----------\r\n/data/*.txt\r\n\r\nComments\r\n--------\r\n100%s sure"),
+            std::string::npos);
+  // The disabled node goes with its subtree; the files follow the filters.
+  EXPECT_EQ(getCmdLineRepresentation(list),
+            "Marrowen Pro\r\nCopy this information into a text file,\r\nand load it into "
+            "Marrowen via the command\r\nline using the /Z=commandfile parameter.\r\n\r\n"
+            "/top\r\n/in\r\n/out\r\n/data/*.txt\r\n");
+  EXPECT_EQ(getPerlRepresentation(list), "#!/usr/bin/perl\r\n\r\n/top\r\n/in\r\n/out\r\n");
+  // A node with no command line still lets its children's through.
+  TFilterList quiet;
+  quiet.addNode(std::make_unique<Line>("TOP"), 0);
+  quiet.addNode(std::make_unique<Line>("A", "/a"), 1);
+  EXPECT_EQ(getPerlRepresentation(quiet), "#!/usr/bin/perl\r\n\r\n/a\r\n");
+}
+
+class ExportRoundTrip : public AppTest {};
+
+TEST_F(ExportRoundTrip, CommandFileReadsBackTheSameFilters) {
+  TListDocument made;
+  made.addFilter(TDescriptionObject::CreateWith(5));
+  made.addFilter(TCommentObject::CreateWith("a note"));
+  made.addFilter(TStringObject::CreateWith(1, "Head"));
+  made.addFilter(TNumberObject::CreateWith(2, 72));
+  auto eol = TEOLObject::CreateDefault();
+  eol->convertFrom = 1;
+  eol->convertTo = 0;
+  made.addFilter(std::move(eol));
+  made.addFilter(TLineNumberObject::CreateWith(5, 2));
+  writeFile(dir.file("cmd.txt"), getCmdLineRepresentation(made));
+
+  TListDocument read;
+  std::vector<std::string> invalid;
+  CommandLineHost host;
+  host.showInvalidParameter = [&](const std::string &text) { invalid.push_back(text); };
+  TCommandLine line(read, host);
+  line.resetCommandLineWindow();
+  line.processCommandFile("/Z=" + dir.file("cmd.txt"));
+  EXPECT_TRUE(invalid.empty()) << invalid.front();
+  EXPECT_TRUE(read.filterList().files.empty());
+  ASSERT_EQ(read.filterList().count(), made.filterList().count());
+  for (int i = 2; i < made.filterList().count() - 1; ++i) {
+    SCOPED_TRACE(i);
+    const TListObject &a = made.filterList().node(i), &b = read.filterList().node(i);
+    EXPECT_EQ(a.className(), b.className());
+    EXPECT_EQ(a.generateCmdLine(), b.generateCmdLine());
+  }
+}
+
+TEST_F(ExportRoundTrip, PrintsToPdfOverSeveralPages) {
+  std::string text;
+  for (int i = 0; i < 200; ++i)
+    text += "line " + std::to_string(i) + " " + std::string(300, 'x') + "\r\n";
+  QPrinter printer;
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QString::fromStdString(dir.file("report.pdf")));
+  std::string error;
+  ASSERT_TRUE(printText(text, printer, error)) << error;
+  const std::string pdf = readFile(dir.file("report.pdf"));
+  std::size_t pages = 0;
+  for (std::size_t at = pdf.find("/Type /Page\n"); at != std::string::npos;
+       at = pdf.find("/Type /Page\n", at + 1))
+    ++pages;
+  EXPECT_GT(pages, 3u);
+}
+
+} // namespace
+} // namespace marrowen::testing

@@ -1,0 +1,143 @@
+#include "app/automation/shellextensions.h"
+
+#include "app/automation/commandlinehelper.h"
+#include "fakewindow.h"
+#include "grid/dgbasegrid.h"
+#include "qtext/qtext.h"
+
+#include <QClipboard>
+#include <QFile>
+#include <QMdiSubWindow>
+
+namespace marrowen {
+namespace {
+
+using testing::fileExists;
+using testing::readFile;
+
+const std::string shellKey = "SOFTWARE\\Ostrevan\\Marrowen\\ShellFilters\\";
+
+class ShellTest : public testing::MainWindowTest {
+protected:
+  void SetUp() override {
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir.file("data")));
+    MainWindowTest::SetUp();
+  }
+  void TearDown() override {
+    delete TshellExtensions::instance();
+    delete TcommandLineHelperForm::instance();
+    MainWindowTest::TearDown();
+    qunsetenv("XDG_DATA_HOME");
+  }
+  void entry(int n, const std::string &name, const std::string &command = "\"/f=%f\" %p") {
+    const std::string key = shellKey + std::to_string(n);
+    store->writeString(key, "Name", name);
+    store->writeString(key, "Comment", "c" + std::to_string(n));
+    store->writeString(key, "Filter", "/f" + std::to_string(n) + ".fll");
+    store->writeString(key, "Command", command);
+  }
+  std::string desktop(int n) { return fileNameFromQString(desktopEntryFile(n)); }
+};
+
+TEST_F(ShellTest, EntriesLoadUpToTheFirstGapAndSavingKeepsWhatLiesBeyond) {
+  entry(1, "One");
+  entry(2, ""); // an empty name is still a row
+  entry(4, "Four");
+  TshellExtensions window;
+  ASSERT_EQ(window.grid().Rows(), 2);
+  EXPECT_EQ(window.rows()[1], (ShellFilter{"", "c2", "/f2.fll", "\"/f=%f\" %p"}));
+  window.applyButtonClick();
+  EXPECT_TRUE(store->keyExists(shellKey + "4"));
+  EXPECT_TRUE(fileExists(desktop(1)));
+  EXPECT_FALSE(fileExists(desktop(2))); // nothing to name it by
+}
+
+TEST_F(ShellTest, DeletingTheLastRowRemovesItsKeyAndDesktopEntry) {
+  entry(1, "One");
+  entry(2, "Two");
+  entry(3, "Three");
+  saveShellFilters(*store, loadShellFilters(*store));
+  ASSERT_TRUE(fileExists(desktop(3)));
+  TshellExtensions window;
+  window.grid().SetCurrentDataRow(3);
+  window.deleteButtonClick();
+  window.applyButtonClick();
+  EXPECT_EQ(loadShellFilters(*store).size(), 2u);
+  EXPECT_FALSE(store->keyExists(shellKey + "3"));
+  EXPECT_FALSE(fileExists(desktop(3)));
+  EXPECT_TRUE(fileExists(desktop(2)));
+}
+
+TEST_F(ShellTest, DesktopEntriesQuoteEveryArgument) {
+  const ShellFilter filter{"Upper case", "Makes it loud", "/my lists/100% $HOME.fll",
+                           shellCommandPresets()[3]};
+  EXPECT_EQ(desktopEntry(filter, QStringLiteral("/opt/marrowen/marrowen")),
+            "[Desktop Entry]\nType=Application\nName=Upper case\nComment=Makes it loud\n"
+            "Exec=\"/opt/marrowen/marrowen\" \"/f=/my lists/100%% \\\\$HOME.fll\" \"/i-\" %F "
+            "\"/g\" \"/q\"\nNoDisplay=true\nMimeType=text/plain;inode/directory;\n");
+  EXPECT_EQ(splitCommand(R"("a \"b\" c" d\ e  "")"),
+            (std::vector<std::string>{"a \"b\" c", "d e", ""}));
+}
+
+TEST_F(ShellTest, BothWindowsTakeTheirStoredSizeButNotTheirPosition) {
+  for (const char *form : {"commandLineHelperForm", "shellExtensions"}) {
+    SCOPED_TRACE(form);
+    const std::string key = std::string("Software\\Ostrevan\\Marrowen\\") + form;
+    store->writeInteger(key, "Width", 333);
+    store->writeInteger(key, "Height", 222);
+    store->writeInteger(key, "Left", 77);
+    store->writeInteger(key, "Top", 55);
+  }
+  std::unique_ptr<QWidget> windows[] = {std::make_unique<TcommandLineHelperForm>(),
+                                        std::make_unique<TshellExtensions>()};
+  for (const auto &window : windows) {
+    SCOPED_TRACE(window->objectName().toStdString());
+    EXPECT_EQ(window->size(), QSize(333, 222));
+    EXPECT_NE(window->pos(), QPoint(77, 55));
+  }
+}
+
+TEST_F(ShellTest, TheHelperNeedsASavedFilterListWindow) {
+  auto *helper = new TcommandLineHelperForm;
+  EXPECT_TRUE(helper->errorText().startsWith("You must load a filter"));
+  EXPECT_TRUE(helper->grid().isHidden());
+  // Other windows open, such as the command-line window, are not a filter.
+  main->mdiArea().addSubWindow(new QWidget)->show();
+  main->mdiArea().setActiveSubWindow(main->mdiArea().subWindowList().front());
+  helper->regenerateButtonClick();
+  EXPECT_TRUE(helper->errorText().startsWith("You must load a filter"));
+  main->CreateMDIChild();
+  main->mdiArea().setActiveSubWindow(main->mdiArea().subWindowList().front());
+  helper->regenerateButtonClick();
+  EXPECT_TRUE(helper->errorText().startsWith("The current window is not a filter list window"));
+  main->mdiArea().setActiveSubWindow(main->mdiArea().subWindowList().back());
+  helper->regenerateButtonClick();
+  EXPECT_EQ(helper->errorText(),
+            "Please save your filter first - then click on the Refresh button");
+  EXPECT_TRUE(helper->grid().isHidden());
+
+  made[0]->name = "/lists/a \"b\" $x.fll";
+  helper->regenerateButtonClick();
+  EXPECT_FALSE(helper->grid().isHidden());
+  const std::string base = "\"" + fileNameFromQString(QCoreApplication::applicationFilePath()) +
+                           "\" \"/f=/lists/a \\\"b\\\" \\$x.fll\"";
+  TdgGrid &grid = helper->grid();
+  const std::vector<std::string> lines{
+      "  " + base, "  " + base + " /g", "  " + base + " /g /q", "  " + base + " [FILES] /g",
+      "  0 4 * * * \"$HOME/mrrun.sh\"\n  Shell script $HOME/mrrun.sh containing:\n"
+      "  QT_QPA_PLATFORM=offscreen " +
+          base + " [FILES] /g /q"};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(grid.GetCell(1, 2 * i + 2).toString(), lines[static_cast<std::size_t>(i)]);
+    EXPECT_FALSE(grid.GetRowVisible(2 * i + 2));
+  }
+  helper->tsGrid1DblClickCell(1, 3);
+  EXPECT_TRUE(grid.GetRowVisible(4));
+  helper->tsGrid1DblClickCell(1, 3);
+  EXPECT_FALSE(grid.GetRowVisible(4));
+  helper->tsGrid1ButtonClick(1, 6);
+  EXPECT_EQ(fromQString(QApplication::clipboard()->text()), lines[2]);
+}
+
+} // namespace
+} // namespace marrowen

@@ -1,0 +1,127 @@
+#include "app/common/memos.h"
+
+#include "app_testing.h"
+
+#include <QPlainTextDocumentLayout>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTextEdit>
+
+#include <vector>
+
+namespace marrowen {
+namespace {
+
+using testing::AppTest;
+using Memos = AppTest;
+
+TEST_F(Memos, PanelsCountTheTextAsStored) {
+  QPlainTextEdit memo;
+  MemoStatusBar status;
+  bindMemoStatus(&memo, &status);
+  setMemoBytes(&memo, "ab\r\nc");
+  memo.moveCursor(QTextCursor::End);
+  EXPECT_EQ(status.panelText(0), "Line 2, Column 2");
+  EXPECT_EQ(status.panelText(1), "Length: 5  Lines: 2");
+  memo.insertPlainText("\nd");
+  EXPECT_EQ(status.panelText(1), "Length: 8  Lines: 3") << "a typed break counts as CR LF";
+}
+
+TEST_F(Memos, BytesComeBackUntilEdited) {
+  for (const std::string &bytes :
+       {std::string("a\nb\rc"), std::string("x\0y", 3), std::string("\x80\xff\n")}) {
+    QTextEdit memo;
+    const QString warning = setMemoBytes(&memo, bytes, "Trial Input");
+    EXPECT_EQ(warning.isEmpty(), bytes.find('\0') == std::string::npos);
+    EXPECT_EQ(memoBytes(&memo), bytes);
+  }
+  QPlainTextEdit memo;
+  setMemoBytes(&memo, "a\nb\rc");
+  EXPECT_EQ(memo.toPlainText(), "a\nb\nc") << "LF, CR and CR LF all show as breaks";
+  memo.moveCursor(QTextCursor::End);
+  memo.insertPlainText("d");
+  EXPECT_EQ(memoBytes(&memo), "a\r\nb\r\ncd");
+  setMemoBytes(&memo, "xy");
+  memo.clear();
+  EXPECT_EQ(memoBytes(&memo), "") << "a memo cleared from code hands back nothing";
+}
+
+// A document built from pieces shows what the whole would: a CR LF cut
+// between pieces is one break, NULs are left out with a warning.
+TEST_F(Memos, BuilderJoinsPiecesAsTheWholeText) {
+  QPlainTextEdit memo;
+  const std::string whole = std::string("a\r") + "\nb\r" + "c" + std::string(1, '\0') + "\n\r\n";
+  bool done = false;
+  {
+    MemoDocumentBuilder builder(memo.thread(), memo.font());
+    using namespace std::string_view_literals;
+    for (std::string_view piece : {"a\r"sv, "\nb\r"sv, "c"sv, "\0\n"sv, "\r\n"sv})
+      builder.append(piece);
+    builder.finish(whole, "Trial Output", &memo, [&](PreparedMemoText prepared) {
+      EXPECT_FALSE(prepared.warning.isEmpty());
+      adoptMemoDocument(&memo, std::move(prepared), [&](bool) { done = true; });
+    });
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+  EXPECT_EQ(memo.document()->toPlainText(), "a\nb\nc\n\n");
+  EXPECT_EQ(memoBytes(&memo), whole);
+  EXPECT_EQ(memoTextBytes(memo.document()->toPlainText()), "a\r\nb\r\nc\r\n\r\n");
+
+  // Dropped unfinished, a builder delivers nothing.
+  auto dropped = std::make_unique<MemoDocumentBuilder>(memo.thread(), memo.font());
+  dropped->append("x");
+  dropped.reset();
+  QTest::qWait(50);
+}
+
+// A memo given the start of a text shows it at once and takes the rest in
+// slices, read-only meanwhile; stopped, it keeps what it shows as its bytes.
+TEST_F(Memos, MemoTakesTheRestOfATextItShowsTheStartOf) {
+  std::string whole;
+  for (int i = 0; whole.size() < (300 << 10); ++i)
+    whole += "line " + std::to_string(i) + "\r\n";
+  whole += std::string("x\0y\r", 4);
+  const qsizetype cut = whole.find("\r\n", 1000) + 1; // between CR and LF
+  auto prepared = [&] {
+    PreparedMemoText text;
+    text.document = std::make_unique<QTextDocument>();
+    text.document->setDocumentLayout(new QPlainTextDocumentLayout(text.document.get()));
+    text.document->setPlainText(QString::fromLatin1(whole.substr(0, cut - 1)) + "\n");
+    text.bytes = QByteArray(whole.data(), static_cast<qsizetype>(whole.size()));
+    text.shown = cut;
+    text.endsInCr = true;
+    return text;
+  };
+
+  QPlainTextEdit memo;
+  std::vector<bool> ends;
+  auto ended = [&](bool whole) { ends.push_back(whole); };
+  adoptMemoDocument(&memo, prepared(), ended);
+  EXPECT_TRUE(memo.isReadOnly());
+  EXPECT_EQ(memoBytes(&memo), whole) << "the bytes are whole while the rest goes in";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !ends.empty(); }, 5000));
+  EXPECT_EQ(ends, std::vector<bool>{true});
+  EXPECT_FALSE(memo.isReadOnly());
+  EXPECT_FALSE(memoEdited(&memo));
+  EXPECT_EQ(memoTextBytes(memo.document()->toPlainText()),
+            std::string(whole).erase(whole.size() - 3, 1) + "\n")
+      << "the CR LF cut at the start of the rest is one break, the NUL is left out";
+
+  bool goOn = true;
+  adoptMemoDocument(&memo, prepared(), ended, [&] { return goOn; });
+  goOn = false;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ends.size() == 2; }, 5000));
+  EXPECT_FALSE(ends.back());
+  EXPECT_FALSE(memo.isReadOnly());
+  EXPECT_EQ(memoBytes(&memo), whole.substr(0, cut)) << "stopped, it hands back what it shows";
+
+  adoptMemoDocument(&memo, prepared(), ended);
+  memo.clear();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ends.size() == 3; }, 5000));
+  EXPECT_FALSE(ends.back()) << "a memo given another text drops the rest of the old one";
+  EXPECT_EQ(memoBytes(&memo), "");
+  EXPECT_FALSE(memo.isReadOnly());
+}
+
+} // namespace
+} // namespace marrowen

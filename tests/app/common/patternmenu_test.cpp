@@ -1,0 +1,145 @@
+#include "app/common/patternmenu.h"
+
+#include "app/common/memos.h"
+#include "app/nodedialogs/dialogbase.h"
+#include "app_testing.h"
+#include "dialog_testing.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTextEdit>
+
+namespace marrowen {
+namespace {
+
+using testing::AppTest;
+
+class PatternMenu : public AppTest {
+protected:
+  TmenuForm menu;
+};
+
+TEST_F(PatternMenu, InsertItemsPutTheirTextAtTheCaret) {
+  const std::pair<int, const char *> cases[] = {
+      {112, "$c"},  {100, "$0"}, {135, "$z"}, {34, "\\("},
+      {61, "(a1)"}, {1, "\\\\"}, {2, "@@"},   {6, "\\t"},
+      {12, "\\cC"}, {51, "\\d"}, {69, "a1?"}, {21, "@fullInputFilename"}};
+  for (const auto &[tag, text] : cases) {
+    QLineEdit field;
+    field.setText("<>");
+    field.setCursorPosition(1);
+    menu.preparePopup(&field, true);
+    ASSERT_NE(menu.itemWithTag(tag), nullptr) << tag;
+    menu.itemWithTag(tag)->trigger();
+    EXPECT_EQ(field.text(), QString("<") + text + ">") << tag;
+    field.undo();
+    EXPECT_EQ(field.text(), "<>") << "an insert is one undoable step: " << tag;
+  }
+}
+
+TEST_F(PatternMenu, PasteEscapesControlsOfOneLineFieldsOnly) {
+  QLineEdit line;
+  menu.preparePopup(&line, true);
+  QApplication::clipboard()->setText("a\tb");
+  menu.Paste1Click();
+  EXPECT_EQ(line.text(), "a\\tb");
+  EXPECT_EQ(QApplication::clipboard()->text(), "a\\tb") << "the clipboard keeps the escaped text";
+
+  QPlainTextEdit memo;
+  menu.preparePopup(&memo, false);
+  QApplication::clipboard()->setText(QString("a\tb\x01"));
+  menu.Paste1Click();
+  EXPECT_EQ(memo.toPlainText(), "a\tb\\001");
+}
+
+TEST_F(PatternMenu, EachKindOfTargetShowsItsOwnCommands) {
+  auto shown = [&](const char *name) { return menu.command(name)->isVisible(); };
+  QLineEdit line;
+  QPlainTextEdit memo;
+  QTextEdit rich;
+  QSpinBox spin;
+  menu.preparePopup(&line, true);
+  EXPECT_FALSE(shown("Loadfromfile1") || shown("Find1") || shown("Font1"));
+  menu.preparePopup(&memo, false);
+  EXPECT_TRUE(shown("Loadfromfile1") && shown("Savetofile1"));
+  EXPECT_FALSE(shown("Find1") || shown("Findnext1") || shown("Font1"));
+  menu.preparePopup(&rich, false);
+  EXPECT_TRUE(shown("Find1") && shown("Findnext1") && shown("Font1"));
+  menu.preparePopupHWND(&rich, false);
+  for (const char *name : {"Loadfromfile1", "Savetofile1", "Find1", "Findnext1", "Font1"})
+    EXPECT_FALSE(shown(name)) << name;
+  EXPECT_TRUE(menu.specialSubmenu()->menuAction()->isVisible());
+  EXPECT_FALSE(menu.regexpSubmenu()->menuAction()->isVisible());
+  EXPECT_FALSE(menu.specialDollarItem()->isVisible());
+  ASSERT_EQ(menu.treeIconList().size(), 41u) << "every image index of the tree, 39 and 40";
+  for (int index : {1, 13, 14, 21, 37, 39, 40})
+    EXPECT_FALSE(menu.treeIconList()[static_cast<std::size_t>(index)].isNull()) << index;
+
+  // Spin and combo boxes are reached through their own line edits.
+  menu.preparePopupHWND(&spin, true);
+  EXPECT_EQ(menu.target().widget(), spin.findChild<QLineEdit *>());
+  QComboBox combo;
+  combo.setEditable(true);
+  menu.preparePopupHWND(&combo, true);
+  menu.menuItemClick(50);
+  EXPECT_EQ(combo.currentText(), ".");
+}
+
+TEST_F(PatternMenu, FindNextPastTheLastMatchWrapsToTheTop) {
+  QTextEdit rich;
+  rich.setPlainText("ab xab ab");
+  menu.preparePopup(&rich, false);
+  menu.findDialog().setFindText("ab");
+  std::vector<int> starts;
+  for (int i = 0; i < 5; ++i) {
+    menu.Findnext1Click();
+    const QTextCursor cursor = rich.textCursor();
+    starts.push_back(cursor.hasSelection() ? cursor.selectionStart() : -cursor.position());
+  }
+  // The fourth search finds nothing: the caret goes to the end (-9), and the
+  // next starts again from the top.
+  EXPECT_EQ(starts, (std::vector<int>{0, 4, 7, -9, 0}));
+}
+
+TEST_F(PatternMenu, DialogFieldsOfferTheMenuOnRightClick) {
+  TdefaultForm1 form(nullptr, nullptr);
+  auto *field = new QLineEdit(&form);
+  form.prepareNoFrillsPopup(
+      field, [](TmenuForm &m) { m.patternSubmenu()->menuAction()->setVisible(true); });
+  emit field->customContextMenuRequested(QPoint(1, 1));
+  TmenuForm &shared = TmenuForm::instance();
+  EXPECT_EQ(shared.target().widget(), field);
+  EXPECT_FALSE(shared.specialSubmenu()->menuAction()->isVisible());
+  EXPECT_TRUE(shared.patternSubmenu()->menuAction()->isVisible());
+  shared.memoMenu()->hide();
+}
+
+TEST_F(PatternMenu, SharedChecksReportThroughTheStatusBar) {
+  testing::RecordingSite site;
+  testRegExp(site, "");
+  EXPECT_EQ(site.status, "Warning: Pattern is blank - all lines will be matched");
+  testRegExp(site, "a(b");
+  EXPECT_TRUE(site.statusIsError);
+  EXPECT_NE(site.status, "");
+  testRegExp(site, "a(b)");
+  EXPECT_EQ(site.status, "");
+  EXPECT_FALSE(site.statusIsError);
+
+  EXPECT_EQ(fromDisplayHandleError(site, "a\\tb"), "a\tb");
+  EXPECT_EQ(fromDisplayHandleError(site, "a\\xZ1"), "a\\xZ1") << "the text itself comes back";
+  EXPECT_TRUE(site.statusIsError);
+  stringFieldChange(site, "a\\xZ1");
+  EXPECT_EQ(site.changes, 0);
+  stringFieldChange(site, "a\t");
+  EXPECT_EQ(site.changes, 1);
+  EXPECT_EQ(site.status, "");
+}
+
+} // namespace
+} // namespace marrowen

@@ -1,0 +1,202 @@
+#include "app/jobs/statusform.h"
+
+#include "app/jobs/windowjobhost.h"
+#include "app_testing.h"
+#include "engine/inputs.h"
+#include "engine/outputs.h"
+#include "grid/dgbasegrid.h"
+#include "support/temp_folder.h"
+
+#include <QElapsedTimer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <thread>
+
+namespace marrowen {
+namespace {
+
+using testing::AppTest;
+using testing::fileExists;
+using testing::readFile;
+using testing::writeFile;
+
+int countOf(const std::string &text, const std::string &what) {
+  int n = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+    ++n;
+  return n;
+}
+
+std::string cell(TdgGrid &grid, int col, int row) { return grid.GetCell(col, row).toString(); }
+
+class StatusForm : public AppTest {
+protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    form = std::make_unique<TTstatusForm>();
+    form->setLogFileName(log);
+  }
+  std::string log = dir.file("job.log");
+  std::unique_ptr<TTstatusForm> form;
+};
+
+TEST_F(StatusForm, AtTheLineLimitTheLimitLineReplacesTheLineAndDeferredLinesReachTheLogFirst) {
+  form->setLineLimit(50);
+  form->setDeferLogging(true);
+  for (int i = 1; i <= 49; ++i)
+    form->addStatusLine("line " + std::to_string(i));
+  EXPECT_FALSE(fileExists(log));
+  EXPECT_EQ(cell(form->resText(), 3, 49), "line 49");
+  form->addStatusLine("line 50");
+  form->addStatusLine("line 51");
+  ASSERT_EQ(form->resText().Rows(), 50);
+  EXPECT_EQ(cell(form->resText(), 3, 50),
+            "50 line limit reached. See log file [" + log + "] for remaining detail");
+  const std::string text = readFile(log);
+  EXPECT_LT(text.find("line 49"), text.find("line 50"));
+  EXPECT_NE(text.find("line 51"), std::string::npos);
+  // Double-clicking the limit line opens the log.
+  form->resTextDblClickCell(50);
+  ASSERT_EQ(launcher->opened.size(), 1);
+  EXPECT_EQ(launcher->opened.front().toStdString(), log);
+}
+
+TEST_F(StatusForm, TheErrorsTabAppearsAtTheFirstErrorAndCountsUpToTheLimit) {
+  form->setLineLimit(3);
+  auto *pages = form->findChild<QTabWidget *>("Pages");
+  EXPECT_FALSE(pages->isTabVisible(2));
+  form->addStatusLine("fine");
+  EXPECT_FALSE(pages->isTabVisible(2));
+  form->addError("bad");
+  EXPECT_TRUE(pages->isTabVisible(2));
+  EXPECT_EQ(pages->tabText(2), "Errors (1)");
+  form->addError("bad");
+  form->addError("bad");
+  EXPECT_EQ(pages->tabText(2), "Errors (3+)");
+  form->addError("bad");
+  EXPECT_EQ(pages->tabText(2), "Errors (3+)");
+  form->jobEnded();
+  EXPECT_EQ(pages->currentIndex(), 2);
+}
+
+TEST_F(StatusForm, ALineArrivesBelowTheClickedRowWhileTheLogKeepsTheOrderOfArrival) {
+  form->setDeferLogging(true);
+  for (const char *line : {"one", "two", "three"})
+    form->addStatusLine(line);
+  form->resText().SetCurrentDataRow(1);
+  form->addStatusLine("four");
+  auto &grid = form->resText();
+  EXPECT_EQ(grid.GetDisplayRowOf(4), 2);
+  form->jobEnded();
+  form->copyToLogClick();
+  const std::string text = readFile(log);
+  EXPECT_LT(text.find("three"), text.find("four"));
+  EXPECT_EQ(form->statusBarText(), "Lines transferred to log file");
+}
+
+TEST_F(StatusForm, CopyingLinesWithoutDeferredLoggingWritesThemASecondTime) {
+  form->addStatusLine("once");
+  form->jobEnded();
+  auto *copy = form->findChild<QPushButton *>("copyToLog");
+  EXPECT_FALSE(copy->isHidden());
+  form->copyToLogClick();
+  EXPECT_EQ(countOf(readFile(log), "once"), 2);
+  EXPECT_FALSE(copy->isEnabled());
+}
+
+TEST_F(StatusForm, WithoutALogFileThereIsNoCopyButton) {
+  form->setLogFileName("");
+  form->jobEnded();
+  EXPECT_TRUE(form->findChild<QPushButton *>("copyToLog")->isHidden());
+}
+
+TEST_F(StatusForm, AfterATestRunEveryTestCopyIsDeletedAndTheButtonDisabled) {
+  writeFile(dir.file("a.txt.dCv"), "a");
+  writeFile(dir.file("b.txt.dCv"), "b");
+  form->setTestMode(true);
+  form->addStatusLine("a");
+  form->addOutputFile(dir.file("a.txt.dCv"));
+  form->addStatusLine("b");
+  form->addOutputFile(dir.file("b.txt.dCv"));
+  form->addOutputFile(dir.file("gone.dCv"));
+  form->jobEnded();
+  auto *remove = form->findChild<QPushButton *>("deleteTestFiles");
+  EXPECT_FALSE(remove->isHidden());
+  form->deleteTestFilesClick();
+  EXPECT_FALSE(fileExists(dir.file("a.txt.dCv")));
+  EXPECT_FALSE(fileExists(dir.file("b.txt.dCv")));
+  EXPECT_FALSE(remove->isEnabled());
+  EXPECT_EQ(form->statusBarText(), "Test files deleted");
+}
+
+TEST_F(StatusForm, ResultLinesOpenTheirFileTheClipboardLineItsViewerAndAFailureTheEditor) {
+  form->addStatusLine("Output to clipboard");
+  form->addResultFile("Clipboard");
+  form->resTextDblClickCell(1);
+  EXPECT_TRUE(launcher->opened.isEmpty());
+  QWidget *viewer = nullptr;
+  for (QWidget *w : QApplication::topLevelWidgets())
+    if (w->objectName() == "clipboardViewer" && w->isVisible())
+      viewer = w;
+  ASSERT_TRUE(viewer);
+  viewer->close();
+
+  form->addStatusLine("written");
+  form->addResultFile(dir.file("out.txt"));
+  launcher->openSucceeds = false;
+  form->resTextDblClickCell(2);
+  ASSERT_EQ(launcher->started.size(), 1);
+  EXPECT_TRUE(launcher->started.front().endsWith("out.txt"));
+  form->resTextDblClickCell(7); // no file: nothing
+  EXPECT_EQ(launcher->started.size(), 1);
+}
+
+TEST_F(StatusForm, ReportsInQuickSuccessionPaintAFewTimesNotEachTime) {
+  struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override {
+      paints += event->type() == QEvent::Paint;
+      return false;
+    }
+  } counter;
+  form->show();
+  auto *bar = form->findChild<QProgressBar *>("fileProgress");
+  bar->installEventFilter(&counter);
+  for (int percent = 0; percent <= 100; ++percent) {
+    form->setFileProgress(percent);
+    QCoreApplication::processEvents();
+  }
+  EXPECT_LE(counter.paints, 10);
+  // What was held back is painted soon after.
+  const int held = counter.paints;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > held; }, 2000));
+  EXPECT_EQ(bar->value(), 100);
+}
+
+TEST_F(StatusForm, CancelWithLoggingOffWritesNoLog) {
+  WindowJobHost host;
+  std::atomic<bool> stop{false};
+  auto input = std::make_unique<TStringInput>("trial");
+  input->setText("x");
+  input->setNext(std::make_unique<TAdhocOutput>());
+  JobOptions options;
+  options.filterName = "Quiet";
+  options.logFileName = log; // named, but logging is off
+  options.loggingOn = false;
+  host.startJob(std::move(input), options);
+  ASSERT_EQ(host.statusWindows().size(), 1u);
+  host.statusWindows().front()->cancelButtonClick();
+  QElapsedTimer timer;
+  timer.start();
+  while (host.activeJobs() > 0 && timer.elapsed() < 10000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_EQ(host.activeJobs(), 0);
+  host.statusWindows().front()->addStatusLine("late");
+  EXPECT_FALSE(fileExists(log));
+}
+
+} // namespace
+} // namespace marrowen

@@ -1,0 +1,763 @@
+#include "app/common/memos.h"
+#include "app/common/patternmenu.h"
+#include "app/jobs/windowjobhost.h"
+#include "app/listwindow/childform.h"
+#include "app/listwindow/filtertreemodel.h"
+#include "app/nodedialogs/descriptiondialogs.h"
+#include "app/nodedialogs/nodedialogs.h"
+#include "app_testing.h"
+#include "components/dialogrunner.h"
+#include "components/fileedits.h"
+#include "engine/processingthread.h"
+#include "engine/userinterface.h"
+#include "filterlist/commentnodes.h"
+#include "filterlist/descriptionnodes.h"
+#include "filterlist/eolnodes.h"
+#include "filterlist/ionodes.h"
+#include "filterlist/nodecatalog.h"
+#include "grid/dgbasegrid.h"
+#include "grid/font.h"
+
+#include <QAbstractItemView>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QCompleter>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <filesystem>
+
+namespace marrowen {
+namespace {
+
+using testing::AppTest;
+using testing::readFile;
+using testing::writeFile;
+
+std::unique_ptr<TListObject> upperCaseNode() {
+  return findCatalogEntry("TDescriptionObject", 5)->createDefault(5);
+}
+
+// A dialog of the test's own for comment nodes: one line edit.
+class CommentDialog : public QLineEdit, public TNodeEditor {
+public:
+  explicit CommentDialog(TNodeEditorSite &site) {
+    ++made;
+    connect(this, &QLineEdit::textChanged, this, [&site] { site.fieldChanged(); });
+  }
+  ~CommentDialog() override { ++released; }
+  void putToScreen(TListObject &node) override {
+    setText(QString::fromStdString(static_cast<TCommentObject &>(node).text));
+  }
+  void getFromScreen(TListObject &node) override {
+    static_cast<TCommentObject &>(node).text = text().toStdString();
+  }
+  bool isDifferent(const TListObject &node) const override {
+    return text().toStdString() != static_cast<const TCommentObject &>(node).text;
+  }
+  static inline int made = 0;
+  static inline int released = 0;
+};
+
+class ChildForm : public AppTest {
+protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    form = std::make_unique<TchildForm>(1);
+    form->resize(700, 500);
+  }
+  void TearDown() override {
+    form.reset();
+    // Every job ends before the next test.
+    EXPECT_TRUE(QTest::qWaitFor([] { return TchildForm::jobHost().activeJobs() == 0; }, 10000));
+    QCoreApplication::processEvents();
+    registerNodeDialog("TCommentObject", {});
+    AppTest::TearDown();
+  }
+  QString caption() const { return form->windowTitle(); }
+  std::unique_ptr<TchildForm> form;
+};
+
+TEST_F(ChildForm, TitleFollowsNameAndChangesAndCloseAsksToSave) {
+  EXPECT_EQ(caption(), "Untitled1");
+  EXPECT_EQ(form->filterTree().count(), 3); // no normal.fll here: top, input, output
+  form->addFilter(upperCaseNode());
+  EXPECT_EQ(caption(), "Untitled1 (modified)");
+  form->setLoadedFilterName("/lists/My.List.FLL");
+  EXPECT_EQ(caption(), "My.List (modified)");
+
+  QCloseEvent cancelled;
+  boxAnswer = QMessageBox::Cancel;
+  QCoreApplication::sendEvent(form.get(), &cancelled);
+  EXPECT_FALSE(cancelled.isAccepted());
+  ASSERT_EQ(boxTexts.size(), 1u);
+  EXPECT_EQ(boxTexts.back(), "Filter 'My.List' has changed. Save it first?");
+
+  // Yes, then a cancelled save dialog: the window stays.
+  form->setLoadedFilterName("");
+  boxAnswer = QMessageBox::Yes;
+  QCloseEvent saveCancelled;
+  QCoreApplication::sendEvent(form.get(), &saveCancelled);
+  EXPECT_FALSE(saveCancelled.isAccepted());
+  EXPECT_TRUE(form->filterHasChanged());
+
+  boxAnswer = QMessageBox::No;
+  QCloseEvent closed;
+  QCoreApplication::sendEvent(form.get(), &closed);
+  EXPECT_TRUE(closed.isAccepted());
+}
+
+TEST_F(ChildForm, TheTopInputAndOutputCanBeNeitherRemovedNorDisabled) {
+  form->addFilter(upperCaseNode());
+  form->setFilterHasChanged(false);
+  QAction *toggle = form->findAction(QStringLiteral("EnableDisablefilter1"));
+  ASSERT_NE(toggle, nullptr);
+  for (int item : {0, 1, 3}) {
+    form->selectItem(item);
+    EXPECT_FALSE(form->removeButton->isEnabled()) << item;
+    EXPECT_FALSE(toggle->isEnabled()) << item;
+    form->editMenuEnableDisableFilterClick(); // as a double click in the tree does
+    EXPECT_TRUE(form->filterTree().node(item).enabledField()) << item;
+  }
+  EXPECT_FALSE(form->filterHasChanged());
+  form->selectItem(2);
+  EXPECT_TRUE(form->removeButton->isEnabled());
+  EXPECT_TRUE(toggle->isEnabled());
+  form->editMenuEnableDisableFilterClick();
+  EXPECT_FALSE(form->filterTree().node(2).getEnabled());
+}
+
+TEST_F(ChildForm, MemoPanelsCountTheTextAsStored) {
+  form->trialInput->setBytes("ab\r\nc");
+  form->trialInput->moveCursor(QTextCursor::End);
+  EXPECT_EQ(form->trialInputStatus->panelText(0), "Line 2, Column 2");
+  EXPECT_EQ(form->trialInputStatus->panelText(1), "Length: 5  Lines: 2");
+  // Unedited, the bytes come back as given; lone LF and CR show as breaks.
+  form->comments->setBytes("a\nb\rc\r\nd");
+  EXPECT_EQ(form->comments->blockCount(), 4);
+  EXPECT_EQ(form->comments->bytes(), "a\nb\rc\r\nd");
+  form->comments->moveCursor(QTextCursor::End);
+  form->comments->insertPlainText("\ne");
+  EXPECT_EQ(form->comments->bytes(), "a\r\nb\r\nc\r\nd\r\ne");
+}
+
+TEST_F(ChildForm, TrialAreaButtonsPanelsAndDistribution) {
+  // An output not made yet shows no counts.
+  EXPECT_EQ(form->trialOutputStatus->panelText(1), "");
+  form->trialOutput->setBytes("ab");
+  EXPECT_EQ(form->trialOutputStatus->panelText(1), "Length: 2  Lines: 1");
+  form->trialOutput->setBytes({});
+  EXPECT_EQ(form->trialOutputStatus->panelText(1), "");
+
+  form->setInputFromFiles(false);
+  form->Tabs->setCurrentWidget(form->trialSheet);
+  EXPECT_FALSE(form->removeAllButton->isEnabled());
+  QApplication::clipboard()->setText("sample");
+  form->PutsampleinTrialInputArea1Click();
+  EXPECT_EQ(form->trialInput->bytes(), "sample");
+  EXPECT_TRUE(form->removeButton->isEnabled());
+  EXPECT_TRUE(form->removeAllButton->isEnabled());
+
+  // The memos cleared for distribution are saved with the list: closing asks.
+  form->scratchPad->setBytes("notes");
+  form->setFilterHasChanged(false);
+  form->Preparefilterfordistribution1Click();
+  EXPECT_TRUE(form->filterHasChanged());
+  EXPECT_EQ(form->scratchPad->bytes(), "");
+  EXPECT_FALSE(form->removeAllButton->isEnabled());
+}
+
+TEST_F(ChildForm, DialogShowsTheNodeAndCopiesItBackWhenLeft) {
+  registerNodeDialog("TCommentObject", [](TListObject &, TNodeEditorSite &site) {
+    return std::make_unique<CommentDialog>(site);
+  });
+  CommentDialog::made = CommentDialog::released = 0;
+  form->addFilter(TCommentObject::CreateWith("a\tb"));
+  form->setFilterHasChanged(false);
+  auto *dialog = form->blankPanel->findChild<CommentDialog *>();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->text(), "a\tb");
+  EXPECT_EQ(form->filterHeading->text(), " a b");
+  EXPECT_FALSE(form->filterHasChanged()); // filling is no edit
+
+  dialog->setText("edited");
+  EXPECT_TRUE(form->filterHasChanged());
+  form->Undochangestothisline1Click();
+  EXPECT_EQ(dialog->text(), "a\tb");
+  dialog->setText("kept");
+
+  TListObject &node = *form->selectedNode();
+  form->selectItem(1); // leaving copies back and releases the dialog
+  EXPECT_EQ(static_cast<TCommentObject &>(node).text, "kept");
+  EXPECT_EQ(node.editorForm, nullptr);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(CommentDialog::released, 1);
+  EXPECT_EQ(form->filterTree().caption(2), "kept");
+
+  // Moving a shown node under another forgets its dialog.
+  form->addFilter(TCommentObject::CreateWith("parent"));
+  form->selectItem(2);
+  form->MoveTreeNode(2, 3);
+  EXPECT_EQ(form->filterTree().items[3].level, 2);
+  EXPECT_TRUE(form->selectedNode()->shown);
+}
+
+TEST_F(ChildForm, AHugeTextFilterIsShownCutAndKeptWhole) {
+  registerNodeDialogs();
+  std::string text;
+  while (text.size() < 200'000)
+    text += "abc def ";
+  form->addFilter(TStringObject::CreateWith(0, text));
+  form->setFilterHasChanged(false);
+  auto *dialog = form->blankPanel->findChild<TstringForm *>();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_TRUE(dialog->textCut());
+  EXPECT_TRUE(dialog->stringField->isReadOnly());
+  EXPECT_LT(dialog->stringField->toPlainText().size(), 40'000);
+  EXPECT_LT(form->filterHeading->text().size(), 1100);
+  TListObject &node = *form->selectedNode();
+  form->selectItem(1);
+  EXPECT_EQ(static_cast<TStringObject &>(node).text, text);
+  EXPECT_FALSE(form->filterHasChanged()) << "looking is no edit";
+}
+
+TEST_F(ChildForm, FilesGridRowRules) {
+  TdgGrid &grid = form->fileGrid();
+  form->addFile("/a/*.txt");
+  EXPECT_EQ(grid.GetCell(2, 1).toString(), "None");
+  EXPECT_EQ(grid.GetCell(3, 1).toString(), "Add");
+  grid.SetCell(2, 1, Variant("3 levels"));
+  grid.SetCell(3, 1, Variant("Ignore"));
+  grid.SetCurrentDataRow(1);
+  form->addFile("/b/*.txt");
+  EXPECT_EQ(grid.GetCell(2, 2).toString(), "3 levels");
+  EXPECT_EQ(grid.GetCell(3, 2).toString(), "Ignore");
+  grid.SetCell(2, 2, Variant("10 levels"));
+  form->applyRowRules(2);
+  EXPECT_EQ(grid.GetCell(2, 2).toString(), "None");
+
+  form->addFileFromActiveX("/c", 255, 10);
+  EXPECT_EQ(grid.GetCell(2, 3).toString(), "All");
+  form->addFileFromActiveX("/d", 10, 2);
+  EXPECT_EQ(grid.GetCell(2, 4).toString(), "All"); // 10 keeps what the rules gave
+  EXPECT_EQ(grid.GetCell(3, 4).toString(), "Subtract");
+
+  form->newFileGroupButtonClick();
+  const int group = grid.GetCurrentDataRow();
+  EXPECT_EQ(grid.GetCell(1, group).toString(), ":New file processing group");
+  EXPECT_EQ(grid.GetRowColor(group), 16776960);
+
+  const std::string list = dir.file("files.txt");
+  form->saveFileList(list);
+  form->clearAllFiles();
+  form->processFile(list);
+  EXPECT_EQ(grid.Rows(), 5);
+  EXPECT_EQ(grid.GetCell(1, 2).toString(), "/b/*.txt");
+  EXPECT_EQ(grid.GetCell(2, 1).toString(), "None"); // names only: the rules fill the rest
+}
+
+// Subfolders and Action take only their list's values, typed or pasted.
+TEST_F(ChildForm, FilesGridChoicesComeOnlyFromTheirLists) {
+  TdgGrid &grid = form->fileGrid();
+  form->show();
+  form->addFile("/a/*.txt");
+  std::int64_t now = 10000;
+  grid.TickCount = [&] { return now; };
+  grid.SetCurrentDataRow(1);
+  grid.FocusCell(grid.DisplayColOf(2), grid.GetDisplayRowOf(1), true);
+  QTest::keyClicks(&grid, "zzz");
+  EXPECT_EQ(grid.GetCell(2, 1).toString(), "None");
+  now += 2000;
+  QTest::keyClick(&grid, Qt::Key_A);
+  EXPECT_EQ(grid.GetCell(2, 1).toString(), "All");
+  grid.FocusCell(grid.DisplayColOf(3), grid.GetDisplayRowOf(1), true);
+  now += 2000;
+  QTest::keyClick(&grid, Qt::Key_S);
+  EXPECT_EQ(grid.GetCell(3, 1).toString(), "Subtract");
+  QApplication::clipboard()->setText(QStringLiteral("Multiply"));
+  EXPECT_FALSE(grid.CurrentCell().PasteFromClipboard(true));
+  EXPECT_EQ(grid.GetCell(3, 1).toString(), "Subtract");
+}
+
+// The files page's dialogs answer through the runner, the window keeps its
+// size, and a key pressed in a field aims the pattern menu at that field.
+TEST_F(ChildForm, FilesDialogsPlacementAndPatternMenuKeys) {
+  std::string chosen;
+  QString suffix, filter;
+  dialogAnswer = [&](QDialog &dialog) {
+    auto &files = static_cast<QFileDialog &>(dialog);
+    suffix = files.defaultSuffix();
+    filter = files.selectedNameFilter();
+    files.selectFile(QString::fromStdString(chosen));
+    return static_cast<int>(QDialog::Accepted);
+  };
+  form->addFile("/a/*.txt");
+  chosen = dir.file("saved.txt");
+  form->saveToFileButton->click();
+  EXPECT_EQ(suffix, "txt");
+  EXPECT_EQ(TchildForm::lastStatus(), "") << "the save is over";
+  form->clearAllFiles();
+  EXPECT_EQ(form->fileGrid().Rows(), 0);
+  form->loadFromFileButton->click();
+  EXPECT_EQ(filter, "All files (*.*)");
+  ASSERT_EQ(form->fileGrid().Rows(), 1);
+  EXPECT_EQ(form->fileGrid().GetCell(1, 1).toString(), "/a/*.txt");
+
+  registerNodeDialog("TCommentObject", [](TListObject &, TNodeEditorSite &site) {
+    return std::make_unique<CommentDialog>(site);
+  });
+  form->addFilter(TCommentObject::CreateWith("x"));
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  auto *field = form->blankPanel->findChild<CommentDialog *>();
+  ASSERT_NE(field, nullptr);
+  field->setFocus();
+  QTest::keyClick(field, Qt::Key_B);
+  EXPECT_EQ(TmenuForm::instance().target().widget(), field);
+  EXPECT_TRUE(TmenuForm::instance().singleLine());
+  form->Tabs->setCurrentWidget(form->scratchPadSheet);
+  form->scratchPad->setFocus();
+  QTest::keyClick(form->scratchPad, Qt::Key_B);
+  EXPECT_EQ(TmenuForm::instance().target().widget(), form->scratchPad);
+  EXPECT_FALSE(TmenuForm::instance().singleLine());
+
+  form->resize(640, 430);
+  form->setFilterHasChanged(false);
+  EXPECT_TRUE(form->close());
+  TchildForm next(2);
+  EXPECT_EQ(next.size(), QSize(640, 430));
+}
+
+TEST_F(ChildForm, TrialRunAndCompiledFilter) {
+  form->addFilter(upperCaseNode());
+  EXPECT_EQ(form->processTextWithCompiledFilter("abc"), ""); // nothing compiled yet
+  EXPECT_EQ(form->processText("abc"), "ABC");
+  EXPECT_EQ(form->processTextWithCompiledFilter("xyz"), "XYZ");
+
+  form->trialInput->setBytes("abc");
+  form->trialInput->appendPlainText("d");
+  form->trialRunButtonClick();
+  EXPECT_TRUE(form->trialRunning());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->trialRunning(); }, 5000));
+  EXPECT_EQ(form->trialOutput->bytes(), "ABC\r\nD");
+  EXPECT_EQ(TchildForm::lastStatus(), "Trial run completed");
+  EXPECT_EQ(form->trialJob(), nullptr);
+  // Unedited, a second press only shows the filters.
+  form->trialRunButtonClick();
+  EXPECT_EQ(form->Tabs->currentWidget(), form->filtersTab);
+
+  // A long result is built elsewhere while the job runs and completed in the
+  // memo, its CR LF pairs whole wherever the pieces were cut.
+  std::string longText;
+  for (int i = 0; longText.size() < (3 << 20); ++i)
+    longText += i % 1000 == 0 ? "abc\n" : i % 1001 == 0 ? "abc\r" : "abc\r\n";
+  form->trialInput->setBytes(longText);
+  form->trialInput->appendPlainText("y");
+  form->trialRunButtonClick();
+  ASSERT_TRUE(
+      QTest::qWaitFor([] { return TchildForm::lastStatus() == "Trial run completed"; }, 20000));
+  EXPECT_FALSE(form->trialRunning());
+  const std::string shown = memoTextBytes(form->trialOutput->document()->toPlainText());
+  EXPECT_TRUE(shown == form->trialOutput->bytes());
+  EXPECT_EQ(shown.substr(shown.size() - 3), "\r\nY");
+  EXPECT_EQ(form->trialOutputStatus->panelText(0), "Line 1, Column 1");
+
+  form->trialInput->setBytes("");
+  form->Tabs->setCurrentWidget(form->filtersTab);
+  form->trialRunButtonClick();
+  EXPECT_FALSE(form->trialRunning());
+  ASSERT_FALSE(boxTexts.empty());
+  EXPECT_EQ(boxTexts.back().substr(0, 20), "You need to enter so");
+}
+
+TEST_F(ChildForm, JobsFromTheButtonsAndAStoppedTrial) {
+  form->addFilter(upperCaseNode());
+  // Go in test mode writes copies beside the input.
+  const std::string input = dir.file("in.txt");
+  writeFile(input, "abc\r\n");
+  form->InputFilter()->inputFromFile = true;
+  form->OutputFilter()->outputToFile = TOutputObject::files;
+  form->OutputFilter()->testMode = true;
+  form->testThenAdd(input);
+  form->beginButtonClick(false);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(input + ".dCv"); }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return readFile(input + ".dCv") == "ABC\r\n"; }, 5000));
+  EXPECT_EQ(readFile(input), "abc\r\n");
+
+  // The clipboard button is enabled again when its job ends.
+  const auto headless = userInterface();
+  installWindowHandlers();
+  QApplication::clipboard()->setText("xyz");
+  form->clipboardButton->click();
+  EXPECT_FALSE(form->clipboardButton->isEnabled());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->clipboardButton->isEnabled(); }, 5000));
+  EXPECT_EQ(QApplication::clipboard()->text(), "XYZ");
+  setUserInterface(headless);
+
+  // A press mid-run stops the trial: the window is idle at once, and the
+  // stopped job's output goes nowhere.
+  form->trialInput->setBytes("abc");
+  form->trialInput->appendPlainText("d");
+  form->trialRunButtonClick();
+  ASSERT_TRUE(form->trialRunning());
+  form->trialRunButtonClick();
+  EXPECT_FALSE(form->trialRunning());
+  EXPECT_EQ(form->trialJob(), nullptr);
+  QTest::qWait(500);
+  EXPECT_EQ(form->trialOutput->bytes(), "Generating output...");
+}
+
+TEST_F(ChildForm, ClosingMidTrialNeitherCrashesNorStopsTheJob) {
+  form->addFilter(upperCaseNode());
+  form->trialInput->setBytes(std::string(4 << 20, 'a'));
+  form->trialInput->appendPlainText("b");
+  form->trialRunButtonClick();
+  // A long edited text is converted before the job starts.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->trialJob() != nullptr; }, 5000));
+  form.reset();
+  // The job runs to its end; its output and end go nowhere.
+  QTest::qWait(1500);
+  EXPECT_NE(TchildForm::lastStatus(), "Trial run completed");
+}
+
+TEST_F(ChildForm, BuildErrorsSelectTheNodeAndPatternsAreChecked) {
+  auto search = findCatalogEntry("TSearchObject", 0)->createDefault(0);
+  form->addFilter(std::move(search)); // a blank search text cannot be built
+  form->selectItem(0);
+  EXPECT_EQ(form->create_filters(false, true), nullptr);
+  EXPECT_EQ(form->selectedIndex(), 2);
+  EXPECT_FALSE(boxTexts.empty());
+
+  form->testRegExp("");
+  EXPECT_EQ(TchildForm::lastStatus(), "Warning: Pattern is blank - all lines will be matched");
+  form->testRegExp("a(b");
+  EXPECT_FALSE(TchildForm::lastStatus().isEmpty());
+  form->testRegExp("a(b)");
+  EXPECT_TRUE(TchildForm::lastStatus().isEmpty());
+}
+
+TEST_F(ChildForm, MenusAddTheirClassAndKind) {
+  struct Case {
+    const char *action;
+    const char *className;
+    int kind;
+  };
+  for (const Case &c :
+       {Case{"UPPERCASE1", "TDescriptionObject", 5}, Case{"Wordwrap1", "TNumberObject", 2},
+        Case{"Header1", "TStringObject", 1}, Case{"FindandReplace1", "TSearchObject", 0},
+        Case{"CSVfields1", "TDeleteColumnsObject", 4}, Case{"Newmap1", "TUserObject", 0}}) {
+    QAction *action = form->findAction(QString::fromLatin1(c.action));
+    ASSERT_NE(action, nullptr) << c.action;
+    action->trigger();
+    TListObject *node = form->selectedNode();
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->className(), c.className) << c.action;
+    EXPECT_EQ(node->catalogKind(), c.kind) << c.action;
+  }
+  const int enabled = form->selectedNode()->getEnabled();
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  form->treeView().setFocus();
+  QCoreApplication::processEvents();
+  QTest::keyClick(&form->treeView(), Qt::Key_T, Qt::ControlModifier);
+  EXPECT_NE(form->selectedNode()->getEnabled(), enabled);
+  std::vector<int> groups;
+  for (QMenu *menu : form->menus())
+    groups.push_back(menu->property("groupIndex").toInt());
+  EXPECT_TRUE(std::is_sorted(groups.begin(), groups.end()));
+}
+
+TEST_F(ChildForm, LoadingAskingAndDamagedFilesChangeNothing) {
+  form->addFilter(upperCaseNode());
+  const std::string good = dir.file("Good.fll");
+  form->saveFilterListAs(good);
+  EXPECT_EQ(caption(), "Good");
+  form->addFilter(TCommentObject::CreateWith("extra"));
+  form->addFile("/data/*.txt");
+  form->filterList();
+
+  boxAnswer = QMessageBox::Cancel; // 4610
+  form->loadFilterList(good, {.askQuestions = true});
+  EXPECT_EQ(form->filterTree().count(), 5);
+
+  const std::string damaged = dir.file("damaged.fll");
+  writeFile(damaged, readFile(good).substr(0, 60));
+  boxAnswer = QMessageBox::No;
+  form->loadFilterList(damaged, {.askQuestions = true});
+  EXPECT_EQ(form->filterTree().count(), 5);
+  EXPECT_EQ(form->fileGrid().Rows(), 1);
+  EXPECT_EQ(caption(), "Good (modified)");
+
+  form->loadFilterList(good, {});
+  EXPECT_EQ(form->filterTree().count(), 4);
+  EXPECT_EQ(caption(), "Good");
+
+  // Inserting with the input selected lands after it, the name unchanged.
+  form->selectItem(1);
+  form->InsertfilterList(good);
+  EXPECT_EQ(form->filterTree().count(), 5);
+  EXPECT_EQ(form->filterTree().node(2).className(), "TDescriptionObject");
+  EXPECT_EQ(form->fileName(), good);
+}
+
+TEST_F(ChildForm, SavedListsComeBackByteForByte) {
+  const std::filesystem::path lists = std::filesystem::path(MARROWEN_SOURCE_DIR) / "bench/lists";
+  std::vector<std::filesystem::path> files = {std::filesystem::path(MARROWEN_SOURCE_DIR) /
+                                              "tests/filterlist/data/every-node-class.fll"};
+  for (const auto &entry : std::filesystem::directory_iterator(lists))
+    if (entry.path().extension() == ".fll")
+      files.push_back(entry.path());
+  for (const auto &file : files) {
+    form->loadFilterList(file.string(), {});
+    const std::string copy = dir.file("copy.fll");
+    form->saveFilterListAs(copy);
+    EXPECT_EQ(readFile(copy), readFile(file.string())) << file;
+  }
+}
+
+TEST_F(ChildForm, MapsFromTheFolderAndFromTheList) {
+  std::filesystem::create_directories(dir.file("maps/sub.map"));
+  writeFile(dir.file("maps/X.MAP"), "65 b\r\n");
+  writeFile(dir.file("maps/y.map"), "66 c\r\n");
+  // An editor's backup and a renamed old map are not maps.
+  writeFile(dir.file("maps/foo.map~"), "67 d\r\n");
+  writeFile(dir.file("maps/old.map.bak"), "68 e\r\n");
+  form->refreshMapList();
+  form->refreshMapList();
+  QMenu *maps = nullptr;
+  for (QMenu *menu : form->menus())
+    if (menu->objectName() == "Maps1")
+      maps = menu;
+  ASSERT_NE(maps, nullptr);
+  QStringList captions;
+  for (QAction *action : maps->actions())
+    if (action->data().toString().startsWith(QString::fromStdString(dir.path())))
+      captions << action->text();
+  EXPECT_EQ(captions, QStringList({"X", "y"}));
+  form->MapFileClick("y.map");
+  EXPECT_EQ(static_cast<TUserObject *>(form->selectedNode())->entries[66], "c");
+
+  form->selectItem(2);
+  form->DeleteNodeClick();
+  form->addFilter(upperCaseNode());
+  form->createMapBasedOnFilters();
+  auto *map = static_cast<TUserObject *>(form->selectedNode());
+  EXPECT_EQ(map->entries['a'], "A");
+  EXPECT_EQ(map->entries['7'], "7");
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+class ChildFormInMainForm : public testing::AppTest {};
+
+TEST_F(ChildFormInMainForm, NewWindowsAreNumberedAndBringTheirMenusInGroupOrder) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *first = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(first, nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(first->windowTitle(), "Untitled1");
+    QStringList bar;
+    for (QAction *action : main.menuBar()->actions())
+      bar << action->text();
+    EXPECT_EQ(bar, QStringList({"&File", "&Edit", "&Convert", "&Add", "&Remove", "Ema&il",
+                                "&Special", "Se&lect", "&Maps", "&Tools", "&Window", "&Help"}));
+    EXPECT_EQ(main.menuBar()->actions()[1]->menu(), first->editMenu());
+    auto *second = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    EXPECT_EQ(second->windowTitle(), "Untitled2");
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+} // namespace
+} // namespace marrowen
+
+#include "app/automation/commandline.h"
+#include "app/automation/exports.h"
+#include "app/listwindow/wizard.h"
+#include "app/nodedialogs/iodialogs.h"
+#include "filterlist/ionodes.h"
+
+#include <QListWidget>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace marrowen {
+namespace {
+
+// The main window's commands and the command line fill the active window,
+// not a list of their own.
+TEST_F(ChildFormInMainForm, OpenAndSaveAsTellTheStatusBarAndOpenStartsAtTheLastList) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    std::filesystem::create_directories(dir.file("lists"));
+    const std::string saved = dir.file("lists/a.fll");
+    QString title, folder;
+    dialogAnswer = [&](QDialog &dialog) {
+      auto &files = static_cast<QFileDialog &>(dialog);
+      title = files.windowTitle();
+      folder = files.directory().absolutePath();
+      files.selectFile(QString::fromStdString(saved));
+      return static_cast<int>(QDialog::Accepted);
+    };
+    mainFormHooks().commands.Saveas1();
+    EXPECT_EQ(main.statusText().toStdString(), "Filter list saved as " + saved);
+    mainFormHooks().commands.Open1();
+    EXPECT_EQ(title, "Open Filter List");
+    EXPECT_EQ(folder.toStdString(), dir.file("lists"));
+    EXPECT_EQ(main.statusText().toStdString(), "Opening filter list " + saved);
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
+  registerInputOutputDialogs();
+  TchildForm::install();
+  installExportCommands();
+  installWizard();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    QCoreApplication::processEvents();
+
+    // The input node's dialog is shown; the command line's settings survive it.
+    TCommandLine line(*child, {});
+    line.processCommandLine({"/CU"});
+    ASSERT_NE(child->InputFilter(), nullptr);
+    EXPECT_TRUE(child->InputFilter()->inputFromFile);
+    EXPECT_EQ(child->InputFilter()->skipBinary, 1);
+    EXPECT_EQ(child->InputFilter()->binarySampleSize, 100);
+    ASSERT_EQ(child->filterTree().count(), 4);
+    const std::string report = getTextRepresentation(*child);
+
+    mainFormHooks().commands.Exportfilter1();
+    EXPECT_EQ(getClipboardText(), report);
+
+    const std::string pdf = dir.file("list.pdf");
+    std::vector<std::string> ran;
+    dialogAnswer = [&](QDialog &dialog) {
+      ran.push_back(dialog.metaObject()->className());
+      if (auto *print = qobject_cast<QPrintDialog *>(&dialog)) {
+        print->printer()->setOutputFormat(QPrinter::PdfFormat);
+        print->printer()->setOutputFileName(QString::fromStdString(pdf));
+        return static_cast<int>(QDialog::Accepted);
+      }
+      if (dialog.objectName() == "WizardForm") {
+        dialog.findChild<QListWidget *>("tasks")->setCurrentRow(3);
+        dialog.findChild<QPushButton *>("addButton")->click();
+      }
+      return static_cast<int>(QDialog::Rejected);
+    };
+    mainFormHooks().commands.Print1();
+    mainFormHooks().commands.Printersetup1();
+    EXPECT_EQ(readFile(pdf).substr(0, 5), "%PDF-");
+
+    QAction *wizard = nullptr;
+    for (QAction *action : child->toolsMenu()->actions())
+      if (action->text() == "Filter wizard...")
+        wizard = action;
+    ASSERT_NE(wizard, nullptr);
+    EXPECT_TRUE(wizard->isEnabled());
+    wizard->trigger();
+    EXPECT_EQ(ran, (std::vector<std::string>{"QPrintDialog", "QPageSetupDialog",
+                                             "marrowen::TWizardForm"}));
+    EXPECT_EQ(child->filterTree().count(), 5);
+    EXPECT_TRUE(child->filterHasChanged());
+  }
+  mainFormHooks() = MainFormHooks();
+  registerNodeDialog("TInputObject", {});
+  registerNodeDialog("TOutputObject", {});
+}
+
+// Runs a picker as a person would: types a name into its file name box, and
+// presses Return there while the completer offers the name.
+int typeWithCompleterAndReturn(QDialog &dialog, const QString &typed, bool &completerShown) {
+  dialog.show();
+  QApplication::setActiveWindow(&dialog);
+  auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+  if (!edit)
+    return QDialog::Rejected;
+  edit->setFocus();
+  QTest::keyClicks(edit, typed);
+  completerShown = QTest::qWaitFor(
+      [edit] { return edit->completer() && edit->completer()->popup()->isVisible(); }, 5000);
+  // A box the dialog might raise itself must not wait for a person.
+  QTimer::singleShot(3000, &dialog, [&dialog] {
+    if (QWidget *modal = QApplication::activeModalWidget(); modal && modal != &dialog)
+      modal->close();
+  });
+  QWidget *target = edit;
+  if (completerShown)
+    target = edit->completer()->popup();
+  QTest::keyClick(target, Qt::Key_Return);
+  if (dialog.isVisible())
+    QTest::keyClick(edit, Qt::Key_Return);
+  return dialog.result();
+}
+
+TEST_F(ChildFormInMainForm, ReturnInEachPickerWithItsCompleterShowingIsSafe) {
+  TchildForm::install();
+  registerNodeDialogs();
+  std::filesystem::create_directories(dir.file("pick/alphaFolder"));
+  std::filesystem::create_directories(dir.file("pick/alphaOther"));
+  writeFile(dir.file("pick/alpha1.txt"), "one\n");
+  writeFile(dir.file("pick/alpha2.txt"), "two\n");
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    QCoreApplication::processEvents();
+    int pickers = 0, completions = 0;
+    ScopedDialogRunner runner([&](QDialog &dialog) {
+      auto *files = qobject_cast<QFileDialog *>(&dialog);
+      if (!files)
+        return int(QDialog::Rejected);
+      ++pickers;
+      const bool folder = files->fileMode() == QFileDialog::Directory;
+      bool shown = false;
+      const int result = typeWithCompleterAndReturn(
+          dialog, QString::fromStdString(dir.file(folder ? "pick/alphaFolder" : "pick/alpha1.txt")),
+          shown);
+      completions += shown;
+      return result;
+    });
+    // The files page's "Load...", the grid's "..." cell button and the output
+    // node's folder button; each dialog goes as its caller returns.
+    child->findChild<QPushButton *>(QStringLiteral("loadFromFileButton"))->click();
+    QCoreApplication::processEvents();
+    child->fileGrid().OnButtonClick(&child->fileGrid(), 1, 0);
+    QCoreApplication::processEvents();
+    child->selectItem(2);
+    auto *folder = child->findChild<TDirectoryEdit *>(QStringLiteral("newBaseDir"));
+    ASSERT_NE(folder, nullptr);
+    folder->ButtonClick();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(pickers, 3);
+    EXPECT_GE(completions, 1) << "the completer never showed: the test proves little";
+    main.UpdateMenuItems();
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+} // namespace
+} // namespace marrowen

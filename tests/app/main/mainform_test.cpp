@@ -1,0 +1,394 @@
+#include "app/main/mainform.h"
+
+#include "app/common/memos.h"
+#include "app/common/patternmenu.h"
+#include "app/jobs/debugwindow.h"
+#include "app/jobs/windowjobhost.h"
+#include "app/main/aboutbox.h"
+#include "app/main/commandlineform.h"
+#include "app/main/optionsdialog.h"
+#include "app/main/tipoftheday.h"
+#include "app_testing.h"
+#include "classlib/program.h"
+#include "components/fileedits.h"
+#include "grid/dgbasegrid.h"
+
+#include "app/main/recentfiles.h"
+#include "components/trayicon.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QStatusTipEvent>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <thread>
+
+#include <filesystem>
+
+namespace marrowen {
+namespace {
+
+using testing::AppTest;
+using testing::writeFile;
+
+class FakeChild : public QWidget, public FilterListWindow {
+public:
+  QWidget *widget() override { return this; }
+  std::string fileName() const override { return name; }
+  bool filterHasChanged() const override { return changed; }
+  void loadFilterList(const std::string &file, const LoadListOptions &) override {
+    name = file;
+    loaded.push_back(file);
+  }
+  bool testThenAdd(const std::string &file) override {
+    added.push_back(file);
+    return true;
+  }
+  void showFilesPage() override { filesShown = true; }
+  void checkButtonsEnableStatus() override {}
+  void Save() override {}
+  void addDescriptionFilter(int kind) override { kinds.push_back(kind); }
+  void addNumberFilter(int kind) override { kinds.push_back(kind); }
+  void updateTrialFont(const QFont &f) override { font = f; }
+
+  std::string name;
+  bool changed = false;
+  bool filesShown = false;
+  std::vector<std::string> loaded, added;
+  std::vector<int> kinds;
+  QFont font;
+};
+
+class MainForm : public AppTest {
+protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    mainFormHooks().createChild = [this](QMdiArea &area) -> FilterListWindow * {
+      auto *child = new FakeChild;
+      area.addSubWindow(child);
+      made.push_back(child);
+      return child;
+    };
+    form = std::make_unique<TmainForm>(QStringList{"marrowen"});
+    QCoreApplication::processEvents();
+  }
+  void TearDown() override {
+    form.reset();
+    mainFormHooks() = MainFormHooks();
+    AppTest::TearDown();
+  }
+  std::vector<FakeChild *> made;
+  std::unique_ptr<TmainForm> form;
+};
+
+TEST_F(MainForm, StartsWithItsCaptionWelcomeAndMinimumSizeWithoutATray) {
+  EXPECT_EQ(form->windowTitle(), "Marrowen Pro");
+  EXPECT_EQ(form->statusText(), "Welcome to Marrowen! Try the Tutorial under the Help Menu");
+  EXPECT_EQ(form->minimumSize(), QSize(590, 480));
+  EXPECT_TRUE(boxTexts.empty());
+  EXPECT_EQ(form->trayIcon()->Hint(), "Marrowen");
+}
+
+TEST_F(MainForm, TheWelcomeOutlivesTheCommandLineWindowButNotItsErrors) {
+  form.reset();
+  // The window the command line fills clears the bar as it is set up.
+  mainFormHooks().processCommandLine = [] { TmainForm::instance()->statusBarText({}); };
+  form = std::make_unique<TmainForm>(QStringList{"marrowen"});
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form->statusText(), "Welcome to Marrowen! Try the Tutorial under the Help Menu");
+  form.reset();
+  mainFormHooks().processCommandLine = [] {
+    TmainForm::instance()->statusBarError("Error - no filters have been specified");
+  };
+  form = std::make_unique<TmainForm>(QStringList{"marrowen"});
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form->statusText(), "Error - no filters have been specified");
+}
+
+TEST_F(MainForm, DroppedFilterFilesOpenNewWindowsAndOtherFilesJoinTheActiveOne) {
+  auto *w = static_cast<FakeChild *>(form->CreateMDIChild());
+  form->handleDroppedFiles({"/x/list.FlL", "/x/data.txt"});
+  ASSERT_EQ(made.size(), 2u);
+  EXPECT_EQ(made[1]->loaded, std::vector<std::string>{"/x/list.FlL"});
+  EXPECT_EQ(w->added, std::vector<std::string>{"/x/data.txt"});
+  EXPECT_TRUE(w->filesShown);
+  EXPECT_TRUE(made[1]->added.empty());
+  // A name longer than 255 characters arrives whole.
+  const std::string longName = "/" + std::string(300, 'n') + ".txt";
+  form->mdiArea().setActiveSubWindow(form->mdiArea().subWindowList().front());
+  form->handleDroppedFiles({QString::fromStdString(longName)});
+  EXPECT_EQ(w->added.back(), longName);
+}
+
+TEST_F(MainForm, DecideWindowTakesOnlyAnUnnamedUnchangedWindowAndFindWindowMatchesCase) {
+  auto *w = static_cast<FakeChild *>(form->CreateMDIChild());
+  EXPECT_EQ(form->decideWindow(), w);
+  w->changed = true;
+  EXPECT_NE(form->decideWindow(), w);
+  form->mdiArea().setActiveSubWindow(form->mdiArea().subWindowList().front());
+  w->changed = false;
+  w->name = "/lists/A.fll";
+  EXPECT_NE(form->decideWindow(), w);
+  EXPECT_EQ(form->findWindow("/lists/A.fll"), w);
+  EXPECT_EQ(form->findWindow("/lists/a.fll"), nullptr);
+}
+
+TEST_F(MainForm, PasteEscapesForMemosAndEditsAndPasteSpecialDoesNot) {
+  form->show();
+  auto *child = static_cast<FakeChild *>(form->CreateMDIChild());
+  auto *memo = new QPlainTextEdit(child);
+  auto *edit = new QLineEdit(child);
+  edit->move(0, 100);
+  memo->show();
+  edit->show();
+  QClipboard *clipboard = QApplication::clipboard();
+
+  QApplication::setActiveWindow(form.get());
+  clipboard->setText(QString("a\tb\x01"));
+  memo->setFocus();
+  QCoreApplication::processEvents();
+  form->EditPasteClick(false);
+  EXPECT_EQ(clipboard->text(), "a\tb\\001");
+
+  clipboard->setText(QString("a\tb"));
+  edit->setFocus();
+  QCoreApplication::processEvents();
+  form->EditPasteClick(false);
+  EXPECT_EQ(clipboard->text(), "a\\tb");
+
+  clipboard->setText(QString("a\tb"));
+  form->EditPasteClick(true);
+  EXPECT_EQ(clipboard->text(), "a\tb");
+}
+
+TEST_F(MainForm, HelpTagsOpenDocumentsAndPages) {
+  writeFile(dir.file("whatsnew.txt"), "notes");
+  form->Usermanual1Click(1);
+  ASSERT_EQ(launcher->opened.size(), 1);
+  EXPECT_EQ(launcher->opened[0].toStdString(), dir.file("whatsnew.txt"));
+  EXPECT_EQ(form->statusText().toStdString(), "Opening document " + dir.file("whatsnew.txt"));
+  form->Usermanual1Click(4);
+  EXPECT_TRUE(launcher->opened[1].endsWith("Products.Txt"));
+  form->settings().emailAddress = "me@example.org";
+  form->Usermanual1Click(20);
+  EXPECT_TRUE(launcher->opened[2].endsWith("/marrowen?user=me@example.org"));
+  launcher->openSucceeds = false;
+  form->Usermanual1Click(6);
+  EXPECT_TRUE(form->statusIsError());
+  EXPECT_TRUE(form->statusText().startsWith("Error: "));
+
+  // The accessories are offered whatever is installed, and say so when none is.
+  for (const char *name : {"Charactermap1", "WordPad1", "Calculator1", "charmapButton",
+                           "wordpadButton", "calculatorButton"})
+    EXPECT_TRUE(form->action(QString::fromLatin1(name))->isVisible()) << name;
+  form->Usermanual1Click(12);
+  EXPECT_EQ(launcher->started.back(), "/usr/bin/abiword ");
+  launcher->programsInstalled = false;
+  form->Usermanual1Click(17);
+  ASSERT_FALSE(boxTexts.empty());
+  EXPECT_TRUE(boxTexts.back().starts_with("Error: calculator - none is installed"))
+      << boxTexts.back();
+  EXPECT_EQ(launcher->started.size(), 1);
+}
+
+TEST_F(MainForm, ToolButtonsAndMenuItemsHintInTheStatusBar) {
+  QAction *sort = form->action(QStringLiteral("sortButton"));
+  ASSERT_NE(sort, nullptr);
+  EXPECT_FALSE(sort->icon().isNull());
+  EXPECT_NE(sort->icon().cacheKey(), form->action(QStringLiteral("eolButton"))->icon().cacheKey());
+  QStatusTipEvent hint(sort->statusTip());
+  QCoreApplication::sendEvent(form->menuBar(), &hint);
+  EXPECT_EQ(form->statusText(), "Sort");
+  QAction *tutorial = form->action(QStringLiteral("Tutorial1"));
+  ASSERT_FALSE(tutorial->statusTip().isEmpty());
+  QStatusTipEvent menuHint(tutorial->statusTip());
+  QCoreApplication::sendEvent(form->menu(QStringLiteral("Help1")), &menuHint);
+  EXPECT_EQ(form->statusText(), tutorial->statusTip());
+  EXPECT_FALSE(form->windowIcon().isNull());
+}
+
+TEST_F(MainForm, QuitWhenDoneAndTheJobCountGoThroughTheHost) {
+  int quits = 0;
+  form->jobHost().onQuit = [&] { ++quits; };
+  form->setQuitWhenDone(true);
+  form->increaseThreadCount();
+  form->increaseThreadCount();
+  form->reduceThreadCount();
+  EXPECT_EQ(quits, 0);
+  form->reduceThreadCount();
+  EXPECT_EQ(quits, 1);
+  form->reduceThreadCount();
+  EXPECT_EQ(form->jobHost().runningJobs(), 0);
+}
+
+TEST_F(MainForm, TipsStepAndStoreTheNextNumber) {
+  writeFile(dir.file("tips.txt"), "?A%sB\n\n^100% sure %d\n'three\n");
+  QDir::setCurrent(QString::fromStdString(dir.path()));
+  TfTipOfTheDay tips;
+  tips.setTip(7);
+  EXPECT_EQ(tips.index(), 1);
+  EXPECT_EQ(tips.heading(), "Today's tip...");
+  EXPECT_EQ(tips.tipText(), "100% sure %d");
+  tips.setTip(-4);
+  EXPECT_EQ(tips.index(), 1);
+  tips.setTip(0);
+  EXPECT_EQ(tips.heading(), "Did you know...");
+  EXPECT_EQ(tips.tipText(), "A\nB");
+  tips.bPreviousClick();
+  EXPECT_EQ(tips.index(), 2);
+  tips.bNextClick();
+  EXPECT_EQ(tips.index(), 0);
+  EXPECT_EQ(tipIndex(std::int64_t(INT32_MIN), 3), 2);
+  EXPECT_EQ(parseTip("#%%s %s%s%s%s%s%s").text, "%s \n\n\n\n\n%s");
+
+  form->settings().currentTip = 7;
+  form->showTipOfTheDay(true);
+  EXPECT_EQ(form->settings().currentTip, 2);
+
+  writeFile(dir.file("tips.txt"), "\n\n");
+  form->showTipOfTheDay(false);
+  EXPECT_TRUE(boxTexts.empty());
+  form->showTipOfTheDay(true);
+  EXPECT_EQ(boxTexts, std::vector<std::string>{"Couldn't find Tip Of The Day file"});
+  EXPECT_EQ(form->settings().currentTip, 2) << "no tips, nothing counted";
+
+  // Started from elsewhere, the program finds the tips it ships.
+  writeFile(dir.file("tips.txt"), "?shipped\n");
+  QDir::setCurrent(QDir::rootPath());
+  TfTipOfTheDay shipped;
+  EXPECT_FALSE(shipped.noTips());
+}
+
+TEST_F(MainForm, SettingsReachTheDiskAsTheyChangeNotOnlyAtExit) {
+  // What a crash would leave: the file as it is now, read afresh.
+  auto onDisk = [this] { return std::make_unique<SettingsStore>(store->file()); };
+  form->recentFiles().Strings().Add("/lists/one.fll");
+  EXPECT_EQ(onDisk()->readString("fileHistory", "Item_0", ""), "/lists/one.fll");
+  form->recentFiles().Strings().Add("/lists/two.fll");
+  EXPECT_EQ(onDisk()->readString("fileHistory", "Item_1", ""), "/lists/one.fll");
+
+  writeFile(dir.file("tips.txt"), "one\ntwo\nthree\n");
+  QDir::setCurrent(QString::fromStdString(dir.path()));
+  form->showTipOfTheDay(true);
+  EXPECT_EQ(onDisk()->readInteger(std::string(program::registryKey), "currentTip", -1),
+            form->settings().currentTip);
+}
+
+TEST_F(MainForm, PreferencesOkTakesTheControlsAndCancelChangesNothing) {
+  auto *child = static_cast<FakeChild *>(form->CreateMDIChild());
+  dialogAnswer = [](QDialog &dialog) {
+    auto &options = static_cast<ToptionsDialog &>(dialog);
+    options.soundOnCompletion().setChecked(false);
+    options.editor().setText("/usr/bin/kate");
+    options.fileHistoryEntries().setValue(4);
+    options.setTrialFont(QFont("Mono", 11));
+    options.languages().setCurrentText("Deutsch");
+    return static_cast<int>(QDialog::Rejected);
+  };
+  form->PreferencesClick();
+  EXPECT_TRUE(form->settings().playSound);
+  EXPECT_EQ(form->settings().language, "English");
+
+  dialogAnswer = [answer = dialogAnswer](QDialog &dialog) {
+    answer(dialog);
+    return static_cast<int>(QDialog::Accepted);
+  };
+  form->PreferencesClick();
+  EXPECT_FALSE(form->settings().playSound);
+  EXPECT_EQ(form->settings().editor, "/usr/bin/kate");
+  EXPECT_EQ(form->recentFiles().Strings().Capacity(), 4);
+  EXPECT_EQ(form->settings().adhocFontSize, 11);
+  EXPECT_EQ(child->font.pointSize(), 11);
+  EXPECT_EQ(form->settings().language, "Deutsch");
+  EXPECT_EQ(boxTexts, std::vector<std::string>{
+                          "You must exit Marrowen Pro before the new language will take effect"});
+  form.reset();
+  EXPECT_EQ(store->readString("SOFTWARE\\Ostrevan\\Marrowen", "Language", ""), "Deutsch");
+  EXPECT_EQ(store->readInteger("SOFTWARE\\Ostrevan\\Marrowen", "FileHistoryEntries", 0), 4);
+}
+
+TEST_F(MainForm, AboutBoxShowsTheVersionAndKeepsOpenWithoutReleaseNotes) {
+  // The notes are the program's, wherever it was started from.
+  QDir::setCurrent(QDir::rootPath());
+  TABox about;
+  EXPECT_EQ(about.productName(), "Marrowen Pro v5.6.3");
+  EXPECT_EQ(about.windowTitle(), "About Marrowen Pro");
+  about.pages().setCurrentIndex(1);
+  ASSERT_EQ(boxTexts.size(), 1u);
+  EXPECT_FALSE(about.isHidden() && about.result() == QDialog::Accepted);
+  writeFile(dir.file("WhatsNew.TXT"), "5.6.3: faster");
+  about.pages().setCurrentIndex(0);
+  about.pages().setCurrentIndex(1);
+  EXPECT_EQ(about.releaseNotes(), "5.6.3: faster");
+}
+
+TEST_F(MainForm, DebugWindowsNumberThemselvesAndShowTheLinesOfAJob) {
+  const int before = TdebugWindowForm::openCount();
+  auto first = TdebugWindowForm::createShared();
+  auto second = TdebugWindowForm::createShared();
+  EXPECT_EQ(first->windowTitle(), QString("Debug Window #%1").arg(before + 1));
+  EXPECT_EQ(second->windowTitle(), QString("Debug Window #%1").arg(before + 2));
+  second->close();
+  auto third = TdebugWindowForm::createShared();
+  EXPECT_EQ(third->windowTitle(), QString("Debug Window #%1").arg(before + 2));
+
+  std::atomic<bool> done{false};
+  std::thread job([&] {
+    for (int i = 0; i < 100; ++i)
+      form->jobHost().runOnUserInterfaceAndWait([&, i] { first->addLine(std::to_string(i)); });
+    done = true;
+  });
+  while (!done)
+    QCoreApplication::processEvents();
+  job.join();
+  const QStringList lines = first->buffer().toPlainText().split('\n');
+  ASSERT_EQ(lines.size(), 100);
+  for (int i = 0; i < 100; ++i)
+    EXPECT_EQ(lines[i], QString::number(i));
+
+  // The panels count as the trial memos do; an empty first line is a line.
+  MemoStatusBar &status = third->bufferStatus();
+  EXPECT_EQ(status.panelText(1), "Length: 0  Lines: 0");
+  EXPECT_EQ(third->addLine(""), 0);
+  EXPECT_EQ(third->addLine("ab"), 1);
+  EXPECT_EQ(third->addLine("cd"), 2);
+  EXPECT_EQ(status.panelText(1), "Length: 8  Lines: 3");
+  third->clearBuffer();
+  EXPECT_EQ(third->addLine("ab"), 0);
+  EXPECT_EQ(third->addLine("cd"), 1);
+  EXPECT_EQ(status.panelText(1), "Length: 6  Lines: 2");
+}
+
+TEST_F(MainForm, DebugBufferAndCommandLineMemoOfferThePatternMenu) {
+  auto debug = TdebugWindowForm::createShared();
+  TcommandLineForm commandLine({"marrowen"});
+  QWidget *memos[] = {&debug->buffer(), commandLine.findChild<QPlainTextEdit *>("memo")};
+  for (QWidget *memo : memos) {
+    ASSERT_NE(memo, nullptr);
+    emit memo->customContextMenuRequested(QPoint(1, 1));
+    TmenuForm &menu = TmenuForm::instance();
+    EXPECT_EQ(menu.target().widget(), memo);
+    EXPECT_FALSE(menu.specialSubmenu()->menuAction()->isVisible());
+    menu.memoMenu()->hide();
+  }
+}
+
+TEST_F(MainForm, TheCommandLineFormShowsEachParameterAndTheQuotedString) {
+  TcommandLineForm commandLine({"/opt/my prog/marrowen", "a", "b c"});
+  auto &grid = commandLine.grid();
+  ASSERT_EQ(grid.Rows(), 3);
+  EXPECT_EQ(grid.GetCell(1, 3).toString(), "2");
+  EXPECT_EQ(grid.GetCell(2, 3).toString(), "b c");
+  EXPECT_EQ(commandLine.memoText(), "\"/opt/my prog/marrowen\" a \"b c\" ");
+  form->ShowCommandLineClick();
+  EXPECT_TRUE(form->commandLineForm());
+}
+
+} // namespace
+} // namespace marrowen

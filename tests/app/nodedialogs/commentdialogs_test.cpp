@@ -1,0 +1,53 @@
+#include "app/nodedialogs/commentdialogs.h"
+
+#include "app_testing.h"
+#include "components/fileedits.h"
+#include "dialog_testing.h"
+#include "filterlist/commentnodes.h"
+
+#include <QCheckBox>
+#include <QSpinBox>
+
+#include <filesystem>
+#include <fstream>
+
+namespace marrowen {
+namespace {
+
+using testing::AppTest;
+using testing::RecordingSite;
+
+using FilterOptionsForm = AppTest;
+
+TEST_F(FilterOptionsForm, LogControlsFollowLoggingAndTheLogIsShownOrDeletedOnRequest) {
+  RecordingSite site;
+  TfilterOptions form(nullptr, &site);
+  TFilterCommentObject node;
+  node.log = {false, dir.file("job.log"), true, 500};
+  form.putToScreen(node);
+  EXPECT_FALSE(form.logFilename().isEnabled());
+  form.findChild<QCheckBox *>("logToFile")->click();
+  EXPECT_TRUE(form.logFilename().isEnabled());
+  EXPECT_TRUE(form.findChild<QSpinBox *>("threshold")->isEnabled());
+  form.getFromScreen(node);
+  EXPECT_TRUE(node.log.enabled);
+
+  form.showLogClick();
+  ASSERT_EQ(boxTexts.size(), 1u);
+  EXPECT_EQ(boxTexts[0], "The log file " + dir.file("job.log") + " does not exist");
+  std::ofstream(dir.file("job.log")) << "log";
+  form.showLogClick();
+  EXPECT_EQ(boxTexts.size(), 1u);
+  EXPECT_EQ(launcher->started.size(), 1);
+
+  boxAnswer = QMessageBox::No;
+  form.deleteLogClick();
+  EXPECT_TRUE(std::filesystem::exists(dir.file("job.log")));
+  boxAnswer = QMessageBox::Yes;
+  form.deleteLogClick();
+  EXPECT_FALSE(std::filesystem::exists(dir.file("job.log")));
+  EXPECT_EQ(boxTexts.back(), "Delete log file [" + dir.file("job.log") + "] - are you sure?");
+}
+
+} // namespace
+} // namespace marrowen
