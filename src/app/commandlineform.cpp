@@ -3,7 +3,7 @@
 #include "app/forminfo.h"
 #include "app/patternmenu.h"
 #include "app/translateform.h"
-#include "grid/dgbasegrid.h"
+#include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
 #include <QPlainTextEdit>

@@ -1,7 +1,7 @@
-#include "grid/basegrid.h"
+#include "grid/basegrid/basegrid.h"
 
 #include "classlib/componentstream.h"
-#include "grid/inplaceedit.h"
+#include "grid/basegrid/inplaceedit.h"
 #include "gridsupport/testgrid.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "grid/buttons.h"
+#include "grid/data/buttons.h"
 
 #include <QImage>
 

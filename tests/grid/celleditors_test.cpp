@@ -1,5 +1,5 @@
-#include "grid/celleditors.h"
-#include "grid/editorwrappers.h"
+#include "grid/editors/celleditors.h"
+#include "grid/editors/editorwrappers.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,4 +1,4 @@
-#include "grid/cells.h"
+#include "grid/data/cells.h"
 
 #include "classlib/componentstream.h"
 #include "grid/fake_grid.h"

@@ -1,4 +1,4 @@
-#include "grid/celltext.h"
+#include "grid/data/celltext.h"
 
 #include <gtest/gtest.h>
 

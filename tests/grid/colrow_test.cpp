@@ -1,8 +1,8 @@
-#include "grid/colrow.h"
+#include "grid/data/colrow.h"
 
 #include "classlib/componentstream.h"
+#include "grid/data/links.h"
 #include "grid/fake_grid.h"
-#include "grid/links.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "grid/combo.h"
+#include "grid/editing/combo.h"
 
-#include "grid/celleditors.h"
-#include "grid/cells.h"
-#include "grid/colrow.h"
-#include "grid/gridstream.h"
+#include "grid/data/cells.h"
+#include "grid/data/colrow.h"
+#include "grid/editors/celleditors.h"
+#include "grid/stream/gridstream.h"
 #include "gridsupport/dropdownscenes.h"
 #include "gridsupport/screenshots.h"
 

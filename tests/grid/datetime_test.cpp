@@ -1,8 +1,8 @@
-#include "grid/datetime.h"
+#include "grid/editing/datetime.h"
 
-#include "grid/cells.h"
-#include "grid/colrow.h"
-#include "grid/combo.h"
+#include "grid/data/cells.h"
+#include "grid/data/colrow.h"
+#include "grid/editing/combo.h"
 #include "gridsupport/testdatetime.h"
 
 #include <QApplication>

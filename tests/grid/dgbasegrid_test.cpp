@@ -1,5 +1,5 @@
-#include "grid/combo.h"
-#include "grid/dgbasegrid.h"
+#include "grid/editing/combo.h"
+#include "grid/widget/dgbasegrid.h"
 
 #include <QApplication>
 #include <QPaintEvent>

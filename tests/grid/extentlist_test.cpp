@@ -1,5 +1,5 @@
-#include "grid/basegridtypes.h"
-#include "grid/extentlist.h"
+#include "grid/data/basegridtypes.h"
+#include "grid/data/extentlist.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "grid/colrow.h"
-#include "grid/dgbasegrid.h"
-#include "grid/keys.h"
+#include "grid/data/colrow.h"
+#include "grid/data/keys.h"
+#include "grid/widget/dgbasegrid.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
-#include "grid/combo.h"
-#include "grid/dgbasegrid.h"
-#include "grid/inplaceedit.h"
+#include "grid/basegrid/inplaceedit.h"
+#include "grid/editing/combo.h"
+#include "grid/widget/dgbasegrid.h"
 #include "gridsupport/testgrid.h"
 
 #include <QApplication>

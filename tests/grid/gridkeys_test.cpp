@@ -1,5 +1,5 @@
-#include "grid/dgbasegrid.h"
-#include "grid/editorwrappers.h"
+#include "grid/editors/editorwrappers.h"
+#include "grid/widget/dgbasegrid.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -198,8 +198,8 @@ TEST(GridKeys, ARefusedRowEndKeepsTheFocusInTheGrid) {
 } // namespace
 } // namespace marrowen
 
-#include "grid/colrow.h"
-#include "grid/links.h"
+#include "grid/data/colrow.h"
+#include "grid/data/links.h"
 
 namespace marrowen {
 namespace {

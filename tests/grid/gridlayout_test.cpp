@@ -1,6 +1,6 @@
-#include "grid/colrow.h"
-#include "grid/combo.h"
-#include "grid/dgbasegrid.h"
+#include "grid/data/colrow.h"
+#include "grid/editing/combo.h"
+#include "grid/widget/dgbasegrid.h"
 #include "gridsupport/datagridscenes.h"
 
 #include <QApplication>

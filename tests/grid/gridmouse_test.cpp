@@ -1,5 +1,5 @@
-#include "grid/dgbasegrid.h"
-#include "grid/links.h"
+#include "grid/data/links.h"
+#include "grid/widget/dgbasegrid.h"
 #include "gridsupport/editingscenes.h"
 #include "gridsupport/screenshots.h"
 

@@ -1,5 +1,5 @@
-#include "grid/colrow.h"
-#include "grid/dgbasegrid.h"
+#include "grid/data/colrow.h"
+#include "grid/widget/dgbasegrid.h"
 #include "gridsupport/datagridscenes.h"
 #include "gridsupport/screenshots.h"
 

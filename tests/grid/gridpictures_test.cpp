@@ -1,8 +1,8 @@
-#include "grid/colrow.h"
-#include "grid/dgbasegrid.h"
-#include "grid/editorwrappers.h"
-#include "grid/gridstream.h"
-#include "grid/gridutils.h"
+#include "grid/data/colrow.h"
+#include "grid/data/gridutils.h"
+#include "grid/editors/editorwrappers.h"
+#include "grid/stream/gridstream.h"
+#include "grid/widget/dgbasegrid.h"
 #include "gridsupport/datagridscenes.h"
 
 #include <QApplication>

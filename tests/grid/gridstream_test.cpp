@@ -1,7 +1,7 @@
-#include "grid/gridstream.h"
+#include "grid/stream/gridstream.h"
 
-#include "grid/colrow.h"
-#include "grid/dgbasegrid.h"
+#include "grid/data/colrow.h"
+#include "grid/widget/dgbasegrid.h"
 
 #include <QImage>
 

@@ -1,4 +1,4 @@
-#include "grid/gridutils.h"
+#include "grid/data/gridutils.h"
 
 #include "classlib/exceptions.h"
 #include "classlib/registry.h"

@@ -1,11 +1,11 @@
-#include "grid/layout.h"
+#include "grid/stream/layout.h"
 
 #include "classlib/registry.h"
 #include "classlib/streams.h"
-#include "grid/colrow.h"
-#include "grid/combo.h"
-#include "grid/dgbasegrid.h"
-#include "grid/gridstream.h"
+#include "grid/data/colrow.h"
+#include "grid/editing/combo.h"
+#include "grid/stream/gridstream.h"
+#include "grid/widget/dgbasegrid.h"
 #include "gridsupport/testdatetime.h"
 #include "support/temp_folder.h"
 

@@ -1,4 +1,4 @@
-#include "grid/links.h"
+#include "grid/data/links.h"
 
 #include <QImage>
 #include <QPainter>

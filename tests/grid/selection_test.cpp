@@ -1,4 +1,4 @@
-#include "grid/selection.h"
+#include "grid/data/selection.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "grid/sets.h"
+#include "grid/data/sets.h"
 
 #include <gtest/gtest.h>
 

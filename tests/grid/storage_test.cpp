@@ -1,4 +1,4 @@
-#include "grid/storage.h"
+#include "grid/data/storage.h"
 
 #include "classlib/componentstream.h"
 #include "classlib/exceptions.h"

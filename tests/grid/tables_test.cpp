@@ -1,4 +1,4 @@
-#include "grid/tables.h"
+#include "grid/data/tables.h"
 
 #include "grid/fake_grid.h"
 
