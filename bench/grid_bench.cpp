@@ -3,8 +3,8 @@
 // integer set under 100,000 random inserts and deletes. A counting global
 // allocator reports allocations per cell.
 
-#include "grid/sets.h"
-#include "grid/storage.h"
+#include "grid/data/sets.h"
+#include "grid/data/storage.h"
 
 #include <benchmark/benchmark.h>
 

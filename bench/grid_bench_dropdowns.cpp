@@ -4,10 +4,10 @@
 // 100,000-row, 4-column grid saved and loaded.
 
 #include "classlib/streams.h"
-#include "grid/colrow.h"
-#include "grid/combo.h"
-#include "grid/dgbasegrid.h"
-#include "grid/layout.h"
+#include "grid/data/colrow.h"
+#include "grid/editing/combo.h"
+#include "grid/stream/layout.h"
+#include "grid/widget/dgbasegrid.h"
 #include "grid_bench.h"
 
 #include <QApplication>

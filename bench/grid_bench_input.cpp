@@ -3,8 +3,8 @@
 // 1,000,000 rows (which must cost the same), a click on the corner selecting
 // every one of 1,000,000 rows, and End in the editor on a 10,000-byte line.
 
-#include "grid/celleditors.h"
-#include "grid/dgbasegrid.h"
+#include "grid/editors/celleditors.h"
+#include "grid/widget/dgbasegrid.h"
 #include "grid_bench.h"
 
 #include <QApplication>

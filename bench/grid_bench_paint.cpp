@@ -3,7 +3,7 @@
 // paint, a scroll to the end and a one-line scroll must cost the same at
 // both sizes.
 
-#include "grid/dgbasegrid.h"
+#include "grid/widget/dgbasegrid.h"
 #include "grid_bench.h"
 
 #include <QApplication>

@@ -2,10 +2,10 @@
 // of 12-byte texts, StoreData on) as the windows use it, and the base grid's
 // scrolling at 1,000 and 1,000,000 rows, which must not depend on the count.
 
-#include "grid/basegrid.h"
-#include "grid/colrow.h"
-#include "grid/dgbasegrid.h"
-#include "grid/gridstream.h"
+#include "grid/basegrid/basegrid.h"
+#include "grid/data/colrow.h"
+#include "grid/stream/gridstream.h"
+#include "grid/widget/dgbasegrid.h"
 #include "grid_bench.h"
 
 #include <QApplication>

@@ -5,7 +5,7 @@
 //   build-fuzz/fuzz/griddata_fuzz -max_total_time=300 fuzz/corpus/griddata
 
 #include "classlib/componentstream.h"
-#include "grid/storage.h"
+#include "grid/data/storage.h"
 
 #include <cstddef>
 #include <cstdint>

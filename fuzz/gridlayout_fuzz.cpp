@@ -5,7 +5,7 @@
 //   build-fuzz/fuzz/gridlayout_fuzz -max_total_time=300 fuzz/corpus/gridlayout
 
 #include "classlib/streams.h"
-#include "grid/dgbasegrid.h"
+#include "grid/widget/dgbasegrid.h"
 
 #include <QApplication>
 

@@ -3,8 +3,8 @@
 // write the same bytes again once read back.
 //   build-fuzz/fuzz/gridstream_fuzz -max_total_time=300 fuzz/corpus/gridstream
 
-#include "grid/dgbasegrid.h"
-#include "grid/gridstream.h"
+#include "grid/stream/gridstream.h"
+#include "grid/widget/dgbasegrid.h"
 
 #include <QApplication>
 

@@ -20,7 +20,7 @@
 #include "classlib/paths.h"
 #include "classlib/registry.h"
 #include "filterlist/settings.h"
-#include "grid/dgbasegrid.h"
+#include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
 #include <QApplication>

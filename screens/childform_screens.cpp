@@ -12,7 +12,7 @@
 #include "filterlist/linenodes.h"
 #include "filterlist/searchnodes.h"
 #include "filterlist/settings.h"
-#include "grid/dgbasegrid.h"
+#include "grid/widget/dgbasegrid.h"
 
 #include <QTabWidget>
 #include <QTemporaryDir>

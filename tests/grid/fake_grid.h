@@ -5,11 +5,11 @@
 #include "classlib/componentstream.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
-#include "grid/cells.h"
-#include "grid/colrow.h"
-#include "grid/component.h"
-#include "grid/gridhost.h"
-#include "grid/tables.h"
+#include "grid/data/cells.h"
+#include "grid/data/colrow.h"
+#include "grid/data/component.h"
+#include "grid/data/gridhost.h"
+#include "grid/data/tables.h"
 
 #include <string>
 #include <utility>

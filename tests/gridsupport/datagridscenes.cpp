@@ -1,7 +1,7 @@
 #include "gridsupport/datagridscenes.h"
 
-#include "grid/colrow.h"
-#include "grid/dgbasegrid.h"
+#include "grid/data/colrow.h"
+#include "grid/widget/dgbasegrid.h"
 #include "gridsupport/testgrid.h"
 
 #include <QApplication>

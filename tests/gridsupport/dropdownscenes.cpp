@@ -1,7 +1,7 @@
 #include "gridsupport/dropdownscenes.h"
 
-#include "grid/colrow.h"
-#include "grid/combo.h"
+#include "grid/data/colrow.h"
+#include "grid/editing/combo.h"
 #include "gridsupport/datagridscenes.h"
 #include "gridsupport/testdatetime.h"
 

@@ -1,6 +1,6 @@
 #include "gridsupport/screenshots.h"
 
-#include "grid/inplaceedit.h"
+#include "grid/basegrid/inplaceedit.h"
 #include "gridsupport/testgrid.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "grid/datetime.h"
+#include "grid/editing/datetime.h"
 
 #include <QCalendarWidget>
 

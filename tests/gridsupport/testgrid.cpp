@@ -1,6 +1,6 @@
 #include "gridsupport/testgrid.h"
 
-#include "grid/qtbytes.h"
+#include "grid/data/qtbytes.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "grid/basegrid.h"
+#include "grid/basegrid/basegrid.h"
 
 #include <QPoint>
 

@@ -4,7 +4,7 @@
 #include "app/common/translateform.h"
 #include "app/main/mainform.h"
 #include "engine/messages.h"
-#include "grid/dgbasegrid.h"
+#include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
 #include <QApplication>

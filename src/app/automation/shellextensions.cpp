@@ -8,7 +8,7 @@
 #include "classlib/safefile.h"
 #include "components/dialogrunner.h"
 #include "filterlist/settings.h"
-#include "grid/dgbasegrid.h"
+#include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
 #include <QCoreApplication>

@@ -8,7 +8,7 @@
 #include "components/filelabel.h"
 #include "engine/messages.h"
 #include "engine/processingthread.h"
-#include "grid/dgbasegrid.h"
+#include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
 #include <QCloseEvent>

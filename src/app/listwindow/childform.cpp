@@ -17,7 +17,7 @@
 #include "filterlist/descriptionnodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/nodecatalog.h"
-#include "grid/dgbasegrid.h"
+#include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
 #include <QAbstractSpinBox>

@@ -14,10 +14,10 @@
 #include "engine/userinterface.h"
 #include "engine/utilities.h"
 #include "filterlist/filterfile.h"
-#include "grid/colrow.h"
-#include "grid/combo.h"
-#include "grid/dgbasegrid.h"
-#include "grid/font.h"
+#include "grid/data/colrow.h"
+#include "grid/data/font.h"
+#include "grid/editing/combo.h"
+#include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
 #include <QHBoxLayout>

@@ -18,7 +18,7 @@
 #include "filterlist/commentnodes.h"
 #include "filterlist/filterfile.h"
 #include "filterlist/listobject.h"
-#include "grid/dgbasegrid.h"
+#include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "app/common/forminfo.h"
 #include "app/common/patternmenu.h"
 #include "app/common/translateform.h"
-#include "grid/dgbasegrid.h"
+#include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
 #include <QPlainTextEdit>

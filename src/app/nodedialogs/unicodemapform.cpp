@@ -5,8 +5,8 @@
 #include "classlib/format.h"
 #include "filterlist/nodecatalog.h"
 #include "filterlist/unicodenodes.h"
-#include "grid/colrow.h"
-#include "grid/dgbasegrid.h"
+#include "grid/data/colrow.h"
+#include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
 #include <QGridLayout>

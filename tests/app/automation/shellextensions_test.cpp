@@ -2,7 +2,7 @@
 
 #include "app/automation/commandlinehelper.h"
 #include "fakewindow.h"
-#include "grid/dgbasegrid.h"
+#include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
 #include <QClipboard>

@@ -4,7 +4,7 @@
 #include "app_testing.h"
 #include "engine/inputs.h"
 #include "engine/outputs.h"
-#include "grid/dgbasegrid.h"
+#include "grid/widget/dgbasegrid.h"
 #include "support/temp_folder.h"
 
 #include <QElapsedTimer>

@@ -5,7 +5,7 @@
 #include "engine/inputs.h"
 #include "engine/outputs.h"
 #include "engine/userinterface.h"
-#include "grid/dgbasegrid.h"
+#include "grid/widget/dgbasegrid.h"
 
 #include <QElapsedTimer>
 #include <QTest>

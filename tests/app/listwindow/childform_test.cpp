@@ -15,8 +15,8 @@
 #include "filterlist/eolnodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/nodecatalog.h"
-#include "grid/dgbasegrid.h"
-#include "grid/font.h"
+#include "grid/data/font.h"
+#include "grid/widget/dgbasegrid.h"
 
 #include <QAbstractItemView>
 #include <QClipboard>

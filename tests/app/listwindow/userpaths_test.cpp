@@ -7,7 +7,7 @@
 #include "filterlist/commentnodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/nodecatalog.h"
-#include "grid/dgbasegrid.h"
+#include "grid/widget/dgbasegrid.h"
 
 #include <QFileDialog>
 #include <QLabel>

@@ -11,7 +11,7 @@
 #include "app_testing.h"
 #include "classlib/program.h"
 #include "components/fileedits.h"
-#include "grid/dgbasegrid.h"
+#include "grid/widget/dgbasegrid.h"
 
 #include "app/main/recentfiles.h"
 #include "components/trayicon.h"

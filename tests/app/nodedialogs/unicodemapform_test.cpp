@@ -3,7 +3,7 @@
 #include "app_testing.h"
 #include "dialog_testing.h"
 #include "filterlist/unicodenodes.h"
-#include "grid/dgbasegrid.h"
+#include "grid/widget/dgbasegrid.h"
 
 #include <QSpinBox>
 

@@ -1,0 +1,39 @@
+#include "grid/data/basegridtypes.h"
+
+#include <QColor>
+#include <QPalette>
+#include <QRect>
+
+namespace marrowen {
+
+QRect toQRect(const TRect &r) { return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top); }
+
+QColor colorToQColor(TColor color, const QPalette &palette) {
+  if (color < 0) {
+    switch (color & 0xFF) {
+    case 5:
+      return palette.color(QPalette::Base);
+    case 8:
+      return palette.color(QPalette::Text);
+    case 13:
+      return palette.color(QPalette::Highlight);
+    case 14:
+      return palette.color(QPalette::HighlightedText);
+    case 15:
+      return palette.color(QPalette::Button);
+    case 16:
+      return palette.color(QPalette::Dark);
+    case 18:
+      return palette.color(QPalette::ButtonText);
+    case 20:
+      return palette.color(QPalette::Light);
+    case 21:
+      return palette.color(QPalette::Shadow);
+    default:
+      return palette.color(QPalette::Window);
+    }
+  }
+  return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+}
+
+} // namespace marrowen

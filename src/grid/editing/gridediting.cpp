@@ -1,0 +1,424 @@
+// The data grid's editing flow: cell and row edits begin, end or are undone
+// through their handshake events; the insert row of gmEditInsert becomes a
+// data row when entered and goes again when left unchanged; every move of the
+// current cell reports the column, row and cell that changed.
+
+#include "grid/widget/dgbasegrid.h"
+
+#include <QApplication>
+
+#include <algorithm>
+
+namespace marrowen {
+
+namespace {
+
+// Sets a flag for as long as it lives.
+class FlagGuard {
+public:
+  explicit FlagGuard(bool &flag) : flag_(flag) { flag_ = true; }
+  ~FlagGuard() { flag_ = false; }
+
+private:
+  bool &flag_;
+};
+
+} // namespace
+
+void TdgBaseGrid::SetPending(const Variant &value) {
+  if (Col() < 0 || Row() < 0)
+    return;
+  DropPending();
+  FPendingCol = Col();
+  FPendingRow = Row();
+  FPendingValue = value;
+}
+
+void TdgBaseGrid::DropPending() {
+  FPendingCol = -1;
+  FPendingRow = -1;
+  FPendingValue = Variant();
+}
+
+int TdgCurrentCell::DisplayCol() const {
+  return Grid.Col() >= 1 && Grid.Col() < Grid.ColCount() ? Grid.Col() : -1;
+}
+
+int TdgCurrentCell::DisplayRow() const {
+  return Grid.Row() >= 1 && Grid.Row() < Grid.RowCount() ? Grid.Row() : -1;
+}
+
+TdgControlType TdgCurrentCell::ControlType() const {
+  if (DisplayCol() < 0 || DisplayRow() < 0)
+    return ctNone;
+  return Grid.CellControlType(Grid.GetCurrentDataCol(), Grid.GetCurrentDataRow());
+}
+
+Variant TdgCurrentCell::GetValue() const {
+  if (DisplayCol() < 0 || DisplayRow() < 0)
+    return Variant();
+  if (HasValue())
+    return Grid.PendingValue();
+  return Grid.GetCell(Grid.GetCurrentDataCol(), Grid.GetCurrentDataRow());
+}
+
+bool TdgCurrentCell::SetValue(const Variant &value, bool startRowEdit, bool repaint) {
+  if (DisplayCol() < 0 || DisplayRow() < 0 || !Grid.EditingAllowed())
+    return false;
+  if (!Grid.CheckCellValue(ControlType(), value) || !Grid.StartCellEdit())
+    return false;
+  if (startRowEdit && !Grid.StartRowEdit())
+    return false;
+  DropPending();
+  Grid.SetCell(Grid.GetCurrentDataCol(), Grid.GetCurrentDataRow(), value);
+  if (repaint)
+    Refresh();
+  return true;
+}
+
+void TdgCurrentCell::MoveToCol(int dataCol) { Grid.MoveToCol(dataCol); }
+
+void TdgCurrentCell::Refresh() {
+  if (DisplayCol() >= 0 && DisplayRow() >= 0)
+    Grid.InvalidateCell(DisplayCol(), DisplayRow());
+}
+
+bool TdgCurrentCell::HasValue() const { return Grid.HasValue(); }
+
+bool TdgCurrentCell::ValueFor(int displayCol, int displayRow) const {
+  return Grid.ValueFor(displayCol, displayRow);
+}
+
+void TdgCurrentCell::SetPending(const Variant &value) { Grid.SetPending(value); }
+
+void TdgCurrentCell::DropPending() { Grid.DropPending(); }
+
+bool TdgBaseGrid::EditingAllowed() const {
+  return (FGridMode == gmEdit || FGridMode == gmEditInsert) && FGridStatus == gsNothing &&
+         Cols() >= 1 && (Rows() >= 1 || FInsertRowFlag);
+}
+
+bool TdgBaseGrid::RowChangedMark(int dataRow) const {
+  return dataRow >= 1 && dataRow < static_cast<int>(FRowChangedMarks.size()) &&
+         FRowChangedMarks[static_cast<std::size_t>(dataRow)];
+}
+
+bool TdgBaseGrid::RowCountsAsChanged(int displayRow) const {
+  switch (FRowChangedIndicator) {
+  case riOn:
+    return RowChangedMark(DataRowAt(displayRow));
+  case riOff:
+    return false;
+  default:
+    // Only the edit in progress marks its row.
+    return displayRow == Row() && FRowEditing && FRowChangedMarkOn;
+  }
+}
+
+void TdgBaseGrid::ResetEditState() {
+  FCellEditing = false;
+  FRowEditing = false;
+  FCellEditEnded = false;
+  FRowChangedMarkOn = false;
+  FAppended = false;
+}
+
+bool TdgBaseGrid::StartCellEdit() {
+  if (FCellEditing)
+    return true;
+  return !DoStartCellEdit(GetCurrentDataCol(), GetCurrentDataRow());
+}
+
+bool TdgBaseGrid::StartRowEdit() {
+  if (FRowEditing)
+    return true;
+  const bool cancel = DoStartRowEdit(GetCurrentDataRow());
+  if (!cancel && FStorage)
+    FStorage->SaveRow(GetCurrentDataRow());
+  return !cancel;
+}
+
+bool TdgBaseGrid::StartEdit() {
+  if (!EditingAllowed() || !StartCellEdit() || !StartRowEdit())
+    return false;
+  FCellEditing = true;
+  FRowEditing = true;
+  FRowChangedMarkOn = true;
+  InvalidateCell(0, Row());
+  return true;
+}
+
+bool TdgBaseGrid::EndEdit() {
+  // A check box still held down is toggled before its cell's edit ends.
+  if (FActiveControl == FCheckControl.get())
+    FCheckControl->CheckBox().Complete();
+  if (!FCellEditing)
+    return true;
+  if (!CheckMaskOnEnd())
+    return false;
+  if (DoEndCellEdit(GetCurrentDataCol(), GetCurrentDataRow()))
+    return false;
+  FCellEditing = false;
+  FCellEditEnded = true;
+  return true;
+}
+
+bool TdgBaseGrid::EndRowEdit() {
+  if (!FRowEditing)
+    return true;
+  const int dataRow = GetCurrentDataRow();
+  if (DoEndRowEdit(dataRow))
+    return false;
+  if (FStorage)
+    FStorage->ClearSavedRow();
+  if (FRowChangedIndicator == riOn && FRowChangedMarkOn && dataRow >= 1 &&
+      dataRow < static_cast<int>(FRowChangedMarks.size()))
+    FRowChangedMarks[static_cast<std::size_t>(dataRow)] = true;
+  ResetEditState();
+  InvalidateCell(0, Row());
+  return true;
+}
+
+bool TdgBaseGrid::EndCellAndRowEdit(bool) { return EndEdit() && EndRowEdit(); }
+
+bool TdgBaseGrid::CanLeaveCell(int newDataCol, int newDataRow, bool byUser) {
+  if (FLeaving)
+    return true;
+  FlagGuard leaving(FLeaving);
+  if (!FCellEditing && !FRowEditing)
+    return true;
+  if (newDataRow != GetCurrentDataRow())
+    return EndCellAndRowEdit(byUser);
+  if (newDataCol != GetCurrentDataCol())
+    return EndEdit();
+  return true;
+}
+
+bool TdgBaseGrid::UndoEdit(bool byUser, bool wholeRow) {
+  FlagGuard undoing(FUndoing);
+  const int dataCol = GetCurrentDataCol();
+  const int dataRow = GetCurrentDataRow();
+  const bool rowUndo = FRowEditing && (wholeRow || !FCellEditing || FCellEditEnded);
+  const bool cellActive = FCellEditing;
+  if (cellActive && DoUndoCellEdit(dataCol, dataRow, byUser))
+    return false;
+  if (rowUndo) {
+    if (DoUndoRowEdit(dataRow, byUser))
+      return false;
+    if (FStorage)
+      FStorage->RestoreRow(dataRow);
+  }
+  if ((cellActive && !(byUser && wholeRow)) || (rowUndo && !cellActive))
+    DropPending();
+  if (rowUndo) {
+    const bool appended = FAppended;
+    ResetEditState();
+    // A typed new row undone is an entered, unchanged row again: the insert
+    // row shown for the next one goes.
+    if (FGridMode == gmEditInsert && appended && FInsertRowFlag && Row() == RowCount() - 2 &&
+        !RowChangedMark(dataRow)) {
+      FInsertRowFlag = 0;
+      SetRowCount(RowCount() - 1);
+    }
+    InvalidateRect(TGridRect{0, Row(), ColCount() - 1, Row()});
+  } else {
+    FCellEditing = false;
+    InvalidateCell(Col(), Row());
+  }
+  return true;
+}
+
+void TdgBaseGrid::EditorValueChanged(const Variant &value) {
+  if (!EditingAllowed())
+    return;
+  // An editor shown on an insert row that the current cell never moved onto
+  // (an empty grid's only row) enters it at the first change.
+  EnterInsertRow();
+  if (!FCellEditing) {
+    if (!StartCellEdit() || !StartRowEdit())
+      return;
+    FCellEditing = true;
+    FRowEditing = true;
+    FRowChangedMarkOn = true;
+  }
+  // The first change of an entered insert row shows the next insert row.
+  if (FGridMode == gmEditInsert && !FInsertRowFlag && !FAppended && Row() == RowCount() - 1) {
+    FAppended = true;
+    FInsertRowFlag = 1;
+    SetRowCount(RowCount() + 1);
+  }
+  SetPending(value);
+  const int dataCol = GetCurrentDataCol();
+  const int dataRow = GetCurrentDataRow();
+  if (FStorage)
+    SetCell(dataCol, dataRow, value);
+  DoCellEdit(dataCol, dataRow, true);
+}
+
+void TdgBaseGrid::EnterInsertRow() {
+  const int last = RowCount() - 1;
+  if (FGridMode != gmEditInsert || !FInsertRowFlag || Row() != last || last < 1)
+    return;
+  FInsertRowFlag = 0;
+  FPreviousInsertRowFlag = 0;
+  ++FDataRows;
+  DoRowCountChanged(Rows() - 1, Rows());
+  RowInserted(Rows(), true);
+  InvalidateCell(0, last);
+}
+
+void TdgBaseGrid::MoveToCol(int dataCol) {
+  if (FGridMode != gmEditInsert || FLeaving)
+    return;
+  if (FInsertRowFlag && Row() == RowCount() - 1)
+    return;
+  if (!CheckIndex(TdgIndexKind::Column, dataCol, 1, Cols()))
+    return;
+  if (!CanLeaveCell(dataCol, GetCurrentDataRow(), false))
+    return;
+  MoveCurrent(DisplayColOf(dataCol), Row(), true, true);
+  UpdateEdit();
+}
+
+bool TdgBaseGrid::SelectCell(std::int32_t col, std::int32_t row) {
+  return CanLeaveCell(DataColAt(col), DataRowAt(row), true);
+}
+
+void TdgBaseGrid::CurrentCellMoved() {
+  if (HasValue() && !ValueFor(Col(), Row()))
+    DropPending();
+  FEscapeUndidCell = false;
+  // A new cell starts out of edit state, its control shown as the grid says.
+  FEditing = FAlwaysShowEditor;
+  FEditingMode = 0;
+  if (FGridMode == gmEditInsert) {
+    const int last = RowCount() - 1;
+    if (FInsertRowFlag && Row() == last && last >= 1) {
+      EnterInsertRow();
+    } else if (!FInsertRowFlag && !FAppended && Row() != last &&
+               FLastReportedRow == DataRowAt(last) && FLastReportedRow == Rows()) {
+      // Left without a change: the row goes and the insert row is back.
+      const int gone = Rows();
+      std::vector<int> newRow(static_cast<std::size_t>(RowCount()));
+      for (int d = 0; d < RowCount(); ++d)
+        newRow[static_cast<std::size_t>(d)] = d == gone ? -1 : d;
+      RenumberCellElements({}, newRow);
+      if (FStorage)
+        FStorage->RemoveRows(gone, gone);
+      FRowStore->FreeRow(gone);
+      FInsertRowFlag = 1;
+      FPreviousInsertRowFlag = 1;
+      --FDataRows;
+      DoRowCountChanged(Rows() + 1, Rows());
+      RowDeleted(Rows() + 1, true);
+      InvalidateCell(0, last);
+    }
+  }
+  const int dataCol = GetCurrentDataCol();
+  const int dataRow = GetCurrentDataRow();
+  const int oldCol = FLastReportedCol;
+  const int oldRow = FLastReportedRow;
+  bool changed = false;
+  if (dataCol != oldCol) {
+    FLastReportedCol = dataCol;
+    if (FGridMode != gmListBox)
+      DoColChanged(oldCol, dataCol);
+    changed = true;
+  }
+  if (dataRow != oldRow) {
+    FLastReportedRow = dataRow;
+    DoRowChanged(oldRow, dataRow);
+    changed = true;
+  }
+  if (changed) {
+    ClearTypeAhead();
+    DoCellChanged(oldCol, dataCol, oldRow, dataRow);
+  }
+  // A list box shows its current row as the one selected row.
+  if (FGridMode == gmListBox && FRowSelectMode == rsSingle && FGridStatus != gsColsSelected &&
+      FGridStatus != gsCellRange && !(FGridStatus == gsRowsSelected && CurrentRowSelected())) {
+    ClearRowSelection();
+    SelectCurrentRow();
+    FireSelectChanged(false);
+    ReportGridStatus();
+  }
+  PlaceEditor();
+}
+
+bool TdgBaseGrid::DoMouseWheel(TShiftState shift, int wheelDelta, QPoint mousePos) {
+  if (TCustomGrid_dg::DoMouseWheel(shift, wheelDelta, mousePos))
+    return true;
+  if (shift.has(ssShift) || wheelDelta == 0)
+    return false;
+  const int lines = std::max(1, std::min(WheelScrollLines(), std::max(1, VisibleRowCount())));
+  for (int i = 0; i < lines; ++i)
+    ModifyScrollBar(SB_VERT, wheelDelta < 0 ? SB_LINEDOWN : SB_LINEUP, 0, true);
+  return true;
+}
+
+int TdgBaseGrid::WheelScrollLines() const { return QApplication::wheelScrollLines(); }
+
+void TdgBaseGrid::DoColChanged(int oldCol, int newCol) {
+  if (OnColChanged && NotLoading())
+    OnColChanged(this, oldCol, newCol);
+}
+
+// Each handshake starts from "go ahead", so a grid without handlers agrees.
+bool TdgCustomGrid::DoStartCellEdit(int dataCol, int dataRow) {
+  bool cancel = false;
+  if (OnStartCellEdit)
+    OnStartCellEdit(this, dataCol, dataRow, cancel);
+  return cancel;
+}
+
+bool TdgCustomGrid::DoStartRowEdit(int dataRow) {
+  bool cancel = false;
+  if (OnStartRowEdit)
+    OnStartRowEdit(this, dataRow, cancel);
+  return cancel;
+}
+
+bool TdgCustomGrid::DoEndCellEdit(int dataCol, int dataRow) {
+  bool cancel = false;
+  if (OnEndCellEdit)
+    OnEndCellEdit(this, dataCol, dataRow, cancel);
+  return cancel;
+}
+
+bool TdgCustomGrid::DoEndRowEdit(int dataRow) {
+  bool cancel = false;
+  if (OnEndRowEdit)
+    OnEndRowEdit(this, dataRow, cancel);
+  return cancel;
+}
+
+bool TdgCustomGrid::DoUndoCellEdit(int dataCol, int dataRow, bool byUser) {
+  bool cancel = false;
+  if (OnUndoCellEdit)
+    OnUndoCellEdit(this, dataCol, dataRow, byUser, cancel);
+  return cancel;
+}
+
+bool TdgCustomGrid::DoUndoRowEdit(int dataRow, bool byUser) {
+  bool cancel = false;
+  if (OnUndoRowEdit)
+    OnUndoRowEdit(this, dataRow, byUser, cancel);
+  return cancel;
+}
+
+void TdgCustomGrid::DoCellEdit(int dataCol, int dataRow, bool byUser) {
+  if (OnCellEdit)
+    OnCellEdit(this, dataCol, dataRow, byUser);
+}
+
+void TdgCustomGrid::DoRowChanged(int oldRow, int newRow) {
+  if (OnRowChanged && NotLoading())
+    OnRowChanged(this, oldRow, newRow);
+}
+
+void TdgCustomGrid::DoCellChanged(int oldCol, int newCol, int oldRow, int newRow) {
+  if (OnCellChanged && NotLoading())
+    OnCellChanged(this, oldCol, newCol, oldRow, newRow);
+}
+
+} // namespace marrowen

@@ -1,0 +1,790 @@
+// The data grid's painting: the frame through the shared off-screen surface,
+// grid lines, heading and row-bar cells, cell contents, focus marks and
+// selections, and the invalidation and update lock around them.
+#include "classlib/scopeexit.h"
+#include "grid/basegrid/inplaceedit.h"
+#include "grid/data/celltext.h"
+#include "grid/data/colrow.h"
+#include "grid/data/links.h"
+#include "grid/data/qtbytes.h"
+#include "grid/widget/dgbasegrid.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace marrowen {
+
+QFont toQFont(const TFont &font) {
+  QFont result(bytesToQString(font.Name()));
+  result.setPointSize(font.Size() > 0 ? font.Size() : 8);
+  result.setBold(font.Style() & fsBold);
+  result.setItalic(font.Style() & fsItalic);
+  result.setUnderline(font.Style() & fsUnderline);
+  result.setStrikeOut(font.Style() & fsStrikeOut);
+  return result;
+}
+
+namespace {
+
+QRect qrect(const TRect &r) { return QRect(r.Left, r.Top, r.Width(), r.Height()); }
+
+// The record's transparent colour that leaves the picture its own.
+constexpr TColor clPictureOwn = 0x20000000;
+
+void hline(QPainter &p, int x0, int x1, int y, const QColor &c) {
+  if (x1 > x0)
+    p.fillRect(x0, y, x1 - x0, 1, c);
+}
+
+void vline(QPainter &p, int x, int y0, int y1, const QColor &c) {
+  if (y1 > y0)
+    p.fillRect(x, y0, 1, y1 - y0, c);
+}
+
+// A raised inner edge along the left and top.
+void raisedLeftTop(QPainter &p, const TRect &r) {
+  hline(p, r.Left, r.Right, r.Top, Qt::white);
+  vline(p, r.Left, r.Top, r.Bottom, Qt::white);
+}
+
+void sunkenLeftTop(QPainter &p, const TRect &r) {
+  hline(p, r.Left, r.Right, r.Top, QColor(0x80, 0x80, 0x80));
+  vline(p, r.Left, r.Top, r.Bottom, QColor(0x80, 0x80, 0x80));
+}
+
+void invert(QPainter &p, const TRect &r) {
+  if (IsRectEmpty(r))
+    return;
+  p.save();
+  p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+  p.fillRect(qrect(r), Qt::white);
+  p.restore();
+}
+
+// A font key cheap enough to compare for every cell.
+struct FontKey {
+  std::string name;
+  int size;
+  std::uint8_t style;
+  bool operator==(const FontKey &) const = default;
+};
+
+} // namespace
+
+// ------------------------------------------------------------------ frame
+
+void TdgBaseGrid::paintEvent(QPaintEvent *e) {
+  if (PaintSuppressed()) {
+    FRepaintPending = true;
+    return;
+  }
+  FPaintRect =
+      TRect{e->rect().left(), e->rect().top(), e->rect().right() + 1, e->rect().bottom() + 1};
+  PaintStarting();
+  TCustomGrid_dg::paintEvent(e);
+  // An editor placed while painting was locked shows once the cells it
+  // covers are drawn; widgets are not shown from inside a paint.
+  if (FPendingShow && !FPendingShowQueued) {
+    FPendingShowQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          FPendingShowQueued = false;
+          if (FPendingShow && !Updating()) {
+            try {
+              PlaceEditor();
+            } catch (...) {
+              reportGridException(std::current_exception());
+            }
+          }
+        },
+        Qt::QueuedConnection);
+  }
+}
+
+void TdgBaseGrid::Paint() {
+  QPainter &screen = *Canvas();
+  const TRect clip{std::max(0, FPaintRect.Left), std::max(0, FPaintRect.Top),
+                   std::min(ClientWidth(), FPaintRect.Right),
+                   std::min(ClientHeight(), FPaintRect.Bottom)};
+  FPaintingNow = true;
+  ScopeExit done{[this] { FPaintingNow = false; }};
+  if (!FFirstPaintDone) {
+    PaintGrid(screen, clip);
+    DoPaint();
+    FFirstPaintDone = true;
+    FLastPaintBuffered = false;
+    return;
+  }
+  TdgMemoryCanvas &memory = TdgMemoryCanvas::shared();
+  QImage *surface = memory.Acquire(ClientWidth(), ClientHeight());
+  {
+    QPainter buffer(surface);
+    buffer.setClipRect(qrect(clip));
+    SetCanvas(&buffer);
+    try {
+      PaintGrid(buffer, clip);
+      DoPaint();
+    } catch (...) {
+      SetCanvas(&screen);
+      memory.Release();
+      throw;
+    }
+    SetCanvas(&screen);
+  }
+  screen.drawImage(qrect(clip), *surface, qrect(clip));
+  memory.Release();
+  FLastPaintBuffered = true;
+}
+
+void TdgBaseGrid::PaintGrid(QPainter &p, const TRect &clip) {
+  const int cw = ClientWidth();
+  const int ch = ClientHeight();
+  // The columns this clip crosses, with their left edges; every row shares them.
+  struct Column {
+    int col, left, width;
+  };
+  std::vector<Column> columns;
+  int x = 0;
+  for (int c = 0; c < FixedCols() && x < cw; ++c) {
+    const int w = ColWidths(c);
+    if (w > 0 && x + w > clip.Left && x < clip.Right)
+      columns.push_back({c, x, w});
+    x += w;
+  }
+  bool found = false;
+  for (int pos = FVisibleCols.Search(LeftCol(), found);
+       pos <= FVisibleCols.VisibleCount() && x < clip.Right; ++pos) {
+    const int c = FVisibleCols.Get(pos);
+    if (c < FixedCols())
+      continue;
+    const int w = ColWidths(c);
+    if (x + w > clip.Left)
+      columns.push_back({c, x, w});
+    x += w;
+  }
+  const int reachX = x;
+  int y = 0;
+  auto paintRow = [&](int row, int h) {
+    if (y + h > clip.Top && y < clip.Bottom)
+      for (const Column &c : columns) {
+        const TRect full{c.left, y, c.left + c.width, y + h};
+        if (c.col >= 1 && row >= 1)
+          DrawLines(p, c.col, row, full);
+        DrawCell(c.col, row, full, 0);
+      }
+    y += h;
+  };
+  for (int r = 0; r < FixedRows() && y < ch; ++r) {
+    const int h = RowHeights(r);
+    if (h >= 1)
+      paintRow(r, h);
+  }
+  // The visible rows may already hold the insert row; it is painted once.
+  bool insertRowPainted = false;
+  for (int pos = FVisibleRows.Search(TopRow(), found);
+       pos <= FVisibleRows.VisibleCount() && y < clip.Bottom; ++pos) {
+    const int r = FVisibleRows.Get(pos);
+    if (r >= FixedRows()) {
+      paintRow(r, RowHeights(r));
+      insertRowPainted = insertRowPainted || r == RowCount() - 1;
+    }
+  }
+  if (FInsertRowFlag && !insertRowPainted && y < clip.Bottom && TopRow() <= RowCount() - 1)
+    paintRow(RowCount() - 1, RowHeights(RowCount() - 1));
+  const QColor background = colorToQColor(Color(), palette());
+  if (reachX < cw)
+    p.fillRect(reachX, 0, cw - reachX, ch, background);
+  if (y < ch)
+    p.fillRect(0, y, cw, ch - y, background);
+}
+
+void TdgBaseGrid::DrawLines(QPainter &p, int col, int row, const TRect &full) {
+  const int dataCol = DataColAt(col);
+  const int dataRow = DataRowAt(row);
+  const bool is3D = dataRow <= Rows() && EffectiveIs3D(dataCol, dataRow);
+  const QColor grey(0x80, 0x80, 0x80);
+  const QColor line = colorToQColor(FLineColor, palette());
+  auto colourOf = [&](bool flag, bool lastFixed, QColor &out) {
+    if (is3D) {
+      out = grey;
+      return true;
+    }
+    if (!flag)
+      return false;
+    out = lastFixed && FFixedLineColor != clNone ? colorToQColor(FFixedLineColor, palette()) : line;
+    return true;
+  };
+  QColor c;
+  if (colourOf(FHorzLineWidth > 0, FixedRows() > 1 && row == FixedRows() - 1, c))
+    hline(p, full.Left, full.Right, full.Bottom - 1, c);
+  if (colourOf(FVertLineWidth > 0, FixedCols() > 1 && col == FixedCols() - 1, c))
+    vline(p, full.Right - 1, full.Top, full.Bottom, c);
+}
+
+// ------------------------------------------------------------------ cells
+
+const PainterTextMetrics &TdgBaseGrid::MetricsFor(const QFont &font) {
+  if (!FMetrics || !FMetricsFont || !(*FMetricsFont == font)) {
+    FMetricsFont = std::make_unique<QFont>(font);
+    FMetrics = std::make_unique<PainterTextMetrics>(font);
+  }
+  return *FMetrics;
+}
+
+TdgVertAlignment TdgBaseGrid::EffectiveVertAlignment(int dataCol, int dataRow) {
+  const TdgCol *col = ColObject(dataCol);
+  if (dataRow == 0) {
+    TdgVertAlignment heading = col ? col->HeadingVertAlignment() : vtaDefault;
+    if (heading == vtaDefault)
+      heading = FHeadingVertAlignment != vtaDefault ? FHeadingVertAlignment : FVertAlignment;
+    return heading == vtaDefault ? vtaTop : heading;
+  }
+  auto result = Cascade(
+      dataCol, dataRow, [](const CellLevel &l) { return l.VertAlignment(); }, vtaDefault);
+  if (result == vtaDefault)
+    result = FVertAlignment;
+  return result == vtaDefault ? vtaTop : result;
+}
+
+int TdgBaseGrid::PictureOption(int dataCol, int dataRow, int sub) {
+  return Cascade(
+      dataCol, dataRow, [sub](const CellLevel &l) { return l.PictureOption(sub); }, dopDefault);
+}
+
+bool TdgBaseGrid::HeadingHeldDown(int displayCol) const {
+  return FHeldHeading >= 0 && FHeadingPressedLook && DisplayColOf(FHeldHeading) == displayCol;
+}
+
+void TdgBaseGrid::HoldHeading(int dataCol) {
+  if (FHeldHeading >= 0)
+    InvalidateCell(DisplayColOf(FHeldHeading), 0);
+  FHeldHeading = dataCol;
+  FHeadingPressedLook = dataCol >= 0;
+  if (dataCol >= 0)
+    InvalidateCell(DisplayColOf(dataCol), 0);
+}
+
+void TdgBaseGrid::SetHeldHeadingInside(bool inside) {
+  if (FHeldHeading < 0 || inside == FHeadingPressedLook)
+    return;
+  FHeadingPressedLook = inside;
+  InvalidateCell(DisplayColOf(FHeldHeading), 0);
+}
+
+bool TdgBaseGrid::HasFocusNow() const {
+  return hasFocus() || (FActiveControl && FActiveControl->Focused()) ||
+         (InplaceEditor() && InplaceEditor()->hasFocus());
+}
+
+bool TdgBaseGrid::IsCellSelected(int displayCol, int displayRow) const {
+  if (displayRow >= 1 && displayRow <= Rows() && RowSelected(DataRowAt(displayRow)))
+    return true;
+  if (displayCol >= 1 && FColSelection.IsSelected(displayCol))
+    return true;
+  if (FGridStatus == gsCellRange) {
+    const TGridRect s = Selection();
+    return displayCol >= s.Left && displayCol <= s.Right && displayRow >= s.Top &&
+           displayRow <= s.Bottom;
+  }
+  return false;
+}
+
+bool TdgBaseGrid::FocusCellTest(int col, int row, bool painting) const {
+  if (col != Col() || row != Row() || col < 1 || row < 1 || col >= ColCount() || row >= RowCount())
+    return false;
+  const bool highlight =
+      FFocusBorder != fbNone || FFocusColor != clNone || FFocusFontColor != clNone;
+  if (!highlight || FGridMode == gmListBox || FGridStatus != gsNothing)
+    return false;
+  if (painting && !HasFocusNow() && !FAlwaysShowFocus)
+    return false;
+  return !(InplaceEditor() && InplaceEditor()->isVisible());
+}
+
+void TdgBaseGrid::DrawCell(std::int32_t col, std::int32_t row, const TRect &rect,
+                           TGridDrawState state) {
+  QPainter &p = *Canvas();
+  if (ColWidths(col) <= 0 || RowHeights(row) <= 0)
+    return;
+  const bool selected = IsCellSelected(col, row);
+  if (col < 1 || row < 1) {
+    if (row == 0 && col >= 1 && OnPaintCell) {
+      // A handler may take over a heading's contents; its frame stays.
+      const TRect inner{rect.Left, rect.Top, rect.Right - 1, rect.Bottom - 1};
+      p.fillRect(qrect(inner), colorToQColor(EffectiveColor(DataColAt(col), 0, true), palette()));
+      if (PaintCellByUser(col, row, inner, state)) {
+        if (selected)
+          invert(p, inner);
+        return;
+      }
+    }
+    PaintHeadingCell(p, col, row, rect);
+    if (selected)
+      invert(p, {rect.Left, rect.Top, rect.Right - 1, rect.Bottom - 1});
+    return;
+  }
+  TRect r = rect;
+  if (r.Right < ClientWidth())
+    r.Right -= FVertLineWidth;
+  if (r.Bottom < ClientHeight())
+    r.Bottom -= FHorzLineWidth;
+  bool painted = false;
+  if (OnPaintCell) {
+    const int dataRow = DataRowAt(row);
+    const TColor fill = dataRow >= 1 && dataRow <= Rows()
+                            ? EffectiveColor(DataColAt(col), dataRow, false)
+                            : Color();
+    p.fillRect(qrect(r), colorToQColor(fill, palette()));
+    painted = PaintCellByUser(col, row, r, state);
+  }
+  if (!painted)
+    PaintDataCell(p, col, row, r, selected);
+  const bool inColour = FSelectionType == sltColor && FSelectionColor != clNone;
+  if (selected && !inColour)
+    invert(p, r);
+}
+
+void TdgBaseGrid::PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect) {
+  const QPalette &pal = palette();
+  const int dataCol = DataColAt(col);
+  const TColor fill = row == 0 && col >= 1 ? EffectiveColor(dataCol, 0, true) : FHeadingColor;
+  const TRect inner{rect.Left, rect.Top, rect.Right - 1, rect.Bottom - 1};
+  p.fillRect(qrect(inner), colorToQColor(fill, pal));
+  // A plain-cell heading is held down as a whole; a button heading by its
+  // button part.
+  const bool heldDown = row == 0 && col >= 1 && HeadingHeldDown(col);
+  const bool heldWhole = heldDown && HeadingActsAsCell(col);
+  if (heldWhole)
+    sunkenLeftTop(p, inner);
+  else if (FHeading3D)
+    raisedLeftTop(p, inner);
+  const QColor edge = FHeading3D ? QColor(0x80, 0x80, 0x80) : QColor(Qt::black);
+  vline(p, rect.Right - 1, rect.Top, rect.Bottom, edge);
+  hline(p, rect.Left, rect.Right, rect.Bottom - 1, edge);
+  if (col == 0 && row >= 1) {
+    DrawRowIndicator(p, row, inner);
+    return;
+  }
+  if (row != 0 || col < 1)
+    return;
+  TdgCol *column = FColStore->Item(dataCol);
+  if (!column)
+    return;
+  const TdgColHeadingButton own = column->HeadingButton();
+  const bool asButton = own == cbButton || (own == cbGrid && FHeadingButton == hbButton);
+  const bool asCell = own == cbCell || (own == cbGrid && FHeadingButton == hbCell);
+  const std::string heading = column->Heading();
+  if (heading.empty() && !asButton && !asCell && column->SortPicture() == spNone)
+    return;
+  TRect text = inner;
+  text.Right -= 1;
+  if (heldWhole)
+    text = {text.Left + 1, text.Top + 1, text.Right + 1, text.Bottom + 1};
+  const bool buttonHeld = heldDown && !heldWhole;
+  // A heading takes the column's look, else the grid's for headings, else
+  // the grid's for cells.
+  TdgHorzAlignment horz = column->HeadingHorzAlignment();
+  if (horz == htaDefault)
+    horz = FHeadingHorzAlignment != htaDefault ? FHeadingHorzAlignment : FHorzAlignment;
+  if (horz == htaDefault)
+    horz = htaLeft;
+  const bool area = asButton || (asCell && column->SortPicture() != spNone);
+  TRect button{};
+  if (area) {
+    if (horz == htaRight) {
+      button = {text.Left, text.Top + 1, text.Left + std::min(text.Width(), 14),
+                std::min(text.Bottom, text.Top + 14)};
+      text.Left += 12;
+    } else {
+      text.Right -= 13;
+      button = {std::max(text.Left + 3, text.Right), rect.Top + 1, inner.Right,
+                std::min(rect.Top + HeadingHeight() - 1, rect.Top + 15)};
+    }
+  }
+  if (!heading.empty() && text.Height() >= 3) {
+    const TFont *own = column->HeadingFont();
+    const TFont &headingFont = own ? *own : HeadingFont();
+    const QFont font = toQFont(headingFont);
+    p.setFont(font);
+    p.setPen(colorToQColor(headingFont.Color(), pal));
+    p.setBrush(colorToQColor(fill, pal));
+    PainterTextCanvas canvas(p, MetricsFor(font));
+    // The heading is kept without its accelerator mark; the column knows
+    // which character to underline.
+    const int underline = column->IsHeadingStored() ? column->AcceleratorPosition() : 0;
+    TdgVertAlignment vert = column->HeadingVertAlignment();
+    if (vert == vtaDefault)
+      vert = FHeadingVertAlignment != vtaDefault ? FHeadingVertAlignment : FVertAlignment;
+    if (vert == vtaDefault)
+      vert = vtaTop;
+    const TdgWordWrap wrap =
+        column->HeadingWordWrap() != wwDefault ? column->HeadingWordWrap() : FHeadingWordWrap;
+    const int shift = buttonHeld ? 1 : 0;
+    DrawCellText(canvas, heading, HeadingHeight(), underline, wrap == wwOn, vert, horz,
+                 text.Top + shift, text.Left + 3 + shift, text);
+    if (FHeading3D && !heldWhole && (FHeldHeading < 0 || FHeldHeading == dataCol))
+      raisedLeftTop(p, inner);
+  }
+  if (area && !IsRectEmpty(button)) {
+    if (buttonHeld) {
+      button.Right += 1;
+      button.Bottom += 1;
+    }
+    if (asButton) {
+      p.fillRect(qrect(button), colorToQColor(clBtnFace, pal));
+      if (buttonHeld) {
+        sunkenLeftTop(p, button);
+      } else {
+        raisedLeftTop(p, button);
+        hline(p, button.Left, button.Right, button.Bottom - 1, QColor(0x80, 0x80, 0x80));
+        vline(p, button.Right - 1, button.Top, button.Bottom, QColor(0x80, 0x80, 0x80));
+      }
+    }
+    static constexpr GridGlyph sortGlyph[3] = {GridGlyph::SortUp, GridGlyph::SortDown,
+                                               GridGlyph::SortBullet};
+    if (column->SortPicture() != spNone) {
+      const QImage &glyph = *GridBitmap(sortGlyph[column->SortPicture()]);
+      p.save();
+      p.setClipRect(qrect(button), Qt::IntersectClip);
+      p.drawImage(button.Left + (button.Width() - glyph.width()) / 2,
+                  button.Top + (button.Height() - glyph.height()) / 2, glyph);
+      p.restore();
+    }
+  }
+}
+
+void TdgBaseGrid::DrawRowIndicator(QPainter &p, int row, const TRect &cell) {
+  if (!RowBarOn() || !FRowBarIndicator || row < 1)
+    return;
+  const bool insertRow = FInsertRowFlag && row == RowCount() - 1;
+  const bool current = row == Row();
+  if (!current && !insertRow)
+    return;
+  // With only the insert row below the heading, the current row is that row.
+  if (!insertRow && FGridMode == gmEditInsert && RowCount() < 3)
+    return;
+  GridGlyph glyph = GridGlyph::DotArrowRight;
+  if (insertRow && !current)
+    glyph = GridGlyph::InsertRow;
+  else if (row <= Rows() && RowCountsAsChanged(row))
+    glyph = GridGlyph::ChangedRow;
+  const QImage &image = *GridBitmap(glyph);
+  const int left = std::max(1, (cell.Width() - 1) / 2 - image.width() / 2 + 1);
+  TdgVertAlignment vert = FRowBarAlignment == vtaDefault ? FVertAlignment : FRowBarAlignment;
+  int top;
+  const int lineHeight = MetricsFor(toQFont(Font())).TextHeight();
+  if (vert == vtaTop)
+    top = cell.Top + lineHeight / 2 - image.height() / 2;
+  else if (vert == vtaBottom)
+    top = cell.Bottom - 1 - lineHeight / 2 - image.height() / 2;
+  else
+    top = cell.Top + (cell.Height() - image.height()) / 2;
+  top = std::max(top, cell.Top + 1);
+  p.save();
+  p.setClipRect(qrect(cell), Qt::IntersectClip);
+  p.drawImage(cell.Left + left, top, image);
+  p.restore();
+}
+
+void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool selected) {
+  const QPalette &pal = palette();
+  const int dataCol = DataColAt(col);
+  const int dataRow = DataRowAt(row);
+  const bool insertRow = dataRow > Rows() || dataRow < 1;
+  const bool is3D = !insertRow && EffectiveIs3D(dataCol, dataRow);
+  if (is3D) {
+    // Without lines a 3D cell leaves its last pixels to the grey outline.
+    r.Right -= FVertLineWidth == 0 ? 1 : 0;
+    r.Bottom -= FHorzLineWidth == 0 ? 1 : 0;
+  }
+  // The cell's draw record; a draw-info handler may change it for this cell.
+  TColor background = insertRow ? Color() : EffectiveColor(dataCol, dataRow, is3D);
+  const TFont *font = insertRow ? &Font() : &EffectiveFont(dataCol, dataRow);
+  TdgWordWrap wrap = insertRow ? wwOff : EffectiveWordWrap(dataCol, dataRow);
+  TdgHorzAlignment horz = insertRow ? htaLeft : EffectiveHorzAlignment(dataCol, dataRow);
+  TdgVertAlignment vert = insertRow ? vtaTop : EffectiveVertAlignment(dataCol, dataRow);
+  TColor transparent = clPictureOwn;
+  if (!insertRow && HasDrawInfoHandler()) {
+    if (!FDrawInfoFont)
+      FDrawInfoFont = std::make_unique<TFont>();
+    FDrawInfoFont->Assign(*font);
+    TdgDrawInfo info{FDrawInfoFont.get(),
+                     background,
+                     wrap,
+                     transparent,
+                     vert,
+                     horz == htaRight    ? taRightJustify
+                     : horz == htaCenter ? taCenter
+                                         : taLeftJustify};
+    GetDrawInfo(dataCol, dataRow, info);
+    font = FDrawInfoFont.get();
+    background = info.Color;
+    wrap = info.WordWrap;
+    transparent = info.TransparentColor;
+    vert = info.VertAlignment;
+    horz = info.HorzAlignment == taRightJustify ? htaRight
+           : info.HorzAlignment == taCenter     ? htaCenter
+                                                : htaLeft;
+  }
+  const TColor cellColour = background;
+  TColor fontColor = font->Color();
+  const bool focus = FocusCellTest(col, row, true);
+  const bool inColour = selected && FSelectionType == sltColor && FSelectionColor != clNone;
+  if (focus && FFocusColor != clNone)
+    background = FFocusColor;
+  if (focus && FFocusFontColor != clNone)
+    fontColor = FFocusFontColor;
+  if (inColour) {
+    background = FSelectionColor;
+    if (FSelectionFontColor != clNone)
+      fontColor = FSelectionFontColor;
+  }
+  const TdgControlType controlType = insertRow ? ctText : CellControlType(dataCol, dataRow);
+  if (!insertRow && controlType == ctText && col == Col() && row == Row() && InplaceEditor() &&
+      InplaceEditor()->isVisible()) {
+    if (FEditColor != clNone)
+      background = FEditColor;
+    if (FEditFontColor != clNone)
+      fontColor = FEditFontColor;
+  }
+  if (controlType == ctPicture)
+    background = cellColour;
+  const QColor bg = colorToQColor(background, pal);
+  TRect text = r;
+  TdgCustomButton *button = nullptr;
+  if (!insertRow) {
+    const TdgButtonType type = EffectiveButtonType(dataCol, dataRow);
+    if (type != btNone && type != btDefault)
+      button = GetCellButton(col, type);
+    if (button)
+      text.Right -= button->GetTotalWidth();
+  }
+  const TdgControlType type = controlType;
+  // The whole cell: a button shorter than its row leaves the rest below it.
+  p.fillRect(qrect(r), bg);
+  if (!insertRow && type != ctNone) {
+    const Variant value = GetCell(dataCol, dataRow);
+    if (type == ctCheck) {
+      const int state = value.isEmpty() ? 2 : CheckStateOfValue(value, CheckBoxValuesOf(dataCol));
+      const TRect g = GetGlyphRect(FCheckBoxStyle, state, false);
+      p.save();
+      p.setClipRect(qrect(text), Qt::IntersectClip);
+      p.drawImage(text.Left + (text.Width() - g.Width()) / 2,
+                  text.Top + (text.Height() - g.Height()) / 2, CheckGlyphStrip(), g.Left, g.Top,
+                  g.Width(), g.Height());
+      p.restore();
+    } else if (type == ctPicture) {
+      const Picture picture =
+          value.type() == varPicture ? value.pictureValue() : FindPicture(value);
+      if (picture) {
+        p.fillRect(qrect(text), colorToQColor(is3D ? clBtnFace : background, pal));
+        p.setBrush(colorToQColor(is3D ? clBtnFace : background, pal));
+        auto option = [&](int sub, bool gridValue) {
+          const auto own = static_cast<TdgDrawOption>(PictureOption(dataCol, dataRow, sub));
+          return own == dopDefault ? gridValue : own == dopOn;
+        };
+        DrawPicture(p, text, picture.get(), option(4, FKeepAspectRatio), option(2, FShrinkPicture),
+                    option(1, FStretchPicture), option(3, FCenterPicture),
+                    transparent == clPictureOwn ? FTransparentColor : transparent);
+        if (inColour || (focus && FFocusColor != clNone)) {
+          // A checkerboard keeps half the picture's pixels; the tint colours them.
+          const TColor tint = inColour ? FSelectionColor : FFocusColor;
+          const QRect area(text.Left, text.Top, text.Width() / 8 * 8, text.Height());
+          p.save();
+          p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+          p.fillRect(area, QBrush(CheckerboardBitmap()));
+          p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+          p.fillRect(area, colorToQColor(tint, pal));
+          p.restore();
+        }
+      }
+    } else if (!value.isEmpty() && text.Width() > 3) {
+      std::string s;
+      VarToText(value, s);
+      const QFont qfont = toQFont(*font);
+      p.setFont(qfont);
+      p.setPen(colorToQColor(fontColor, pal));
+      p.setBrush(bg);
+      PainterTextCanvas canvas(p, MetricsFor(qfont));
+      DrawCellText(canvas, s, RowHeights(row) - FHorzLineWidth, 0, wrap == wwOn, vert, horz,
+                   text.Top, text.Left + 3, text);
+    }
+  }
+  if (is3D)
+    raisedLeftTop(p, text);
+  if (button) {
+    const TRect b{std::max(text.Right, text.Left + 3), r.Top, r.Right,
+                  std::min(r.Bottom, r.Top + button->GetTotalHeight())};
+    const bool active = ButtonIsActive(col, row);
+    const bool pressed = col == FPressedCol && row == FPressedRow && FHeldDrawn;
+    const bool hot = !pressed && col == FHoverCol && row == FHoverRow;
+    p.fillRect(qrect(b), colorToQColor(FInactiveButtonState == ibsBackGround || active || pressed
+                                           ? clBtnFace
+                                           : background,
+                                       pal));
+    vline(p, b.Left, b.Top, b.Bottom, QColor(0xC0, 0xC0, 0xC0));
+    const TRect face{b.Left + 1, b.Top, b.Right, b.Bottom};
+    if (pressed) {
+      sunkenLeftTop(p, face);
+    } else if (hot || (!FFlatButtons && (FInactiveButtonState == ibsBackGround || active))) {
+      raisedLeftTop(p, face);
+      hline(p, face.Left, face.Right, face.Bottom - 1, QColor(0x80, 0x80, 0x80));
+      vline(p, face.Right - 1, face.Top, face.Bottom, QColor(0x80, 0x80, 0x80));
+    }
+    const int shift = pressed ? 1 : 0;
+    if (FInactiveButtonState != ibsNone || active) {
+      if (const Picture picture = button->GetPicture()) {
+        p.save();
+        p.setClipRect(qrect(b), Qt::IntersectClip);
+        p.drawImage(b.Left + (b.Width() - picture->width()) / 2 + 1 + shift,
+                    b.Top + (b.Height() - picture->height()) / 2 + shift, *picture);
+        p.restore();
+      } else if (dynamic_cast<TdgVertSpinButton *>(button) ||
+                 dynamic_cast<TdgHorzSpinButton *>(button)) {
+        const bool vertical = dynamic_cast<TdgVertSpinButton *>(button) != nullptr;
+        const QImage &first = *GridBitmap(vertical ? GridGlyph::SpinUp : GridGlyph::SpinLeft);
+        const QImage &second = *GridBitmap(vertical ? GridGlyph::SpinDown : GridGlyph::SpinRight);
+        TRect h1 = b, h2 = b;
+        if (vertical) {
+          h1.Bottom = h2.Top = b.Top + b.Height() / 2;
+          hline(p, b.Left, b.Right, h1.Bottom, QColor(0xC0, 0xC0, 0xC0));
+        } else {
+          h1.Right = h2.Left = b.Left + b.Width() / 2;
+        }
+        for (auto [half, img] : {std::pair{h1, &first}, std::pair{h2, &second}})
+          p.drawImage(half.Left + (half.Width() - img->width()) / 2,
+                      half.Top + (half.Height() - img->height()) / 2, *img);
+      }
+    }
+  }
+  if (focus)
+    DrawFocusMark(p, col, row, r);
+}
+
+void TdgBaseGrid::DrawFocusMark(QPainter &p, int, int, const TRect &r) {
+  switch (FFocusBorder) {
+  case fbNone:
+    return;
+  case fbDot: {
+    p.save();
+    p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    p.setPen(QPen(Qt::white, 1, Qt::DotLine));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(r.Left, r.Top, r.Width() - 1, r.Height() - 1);
+    p.restore();
+    return;
+  }
+  case fbSingle:
+  case fbDouble:
+    p.save();
+    p.setPen(Qt::black);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(r.Left - 1, r.Top - 1, r.Width(), r.Height());
+    if (FFocusBorder == fbDouble)
+      p.drawRect(r.Left, r.Top, r.Width() - 2, r.Height() - 2);
+    p.restore();
+    return;
+  }
+}
+
+// ------------------------------------------------------------- focus, text
+
+void TdgBaseGrid::focusInEvent(QFocusEvent *e) {
+  TCustomGrid_dg::focusInEvent(e);
+  InvalidateCell(Col(), Row());
+}
+
+void TdgBaseGrid::focusOutEvent(QFocusEvent *e) {
+  // A key released elsewhere must not pull the focus back to the editor.
+  FFocusEditorOnKeyUp = false;
+  TCustomGrid_dg::focusOutEvent(e);
+  InvalidateCell(Col(), Row());
+}
+
+int TdgBaseGrid::GridTextHeight() {
+  if (!HandleAllocated())
+    return 0;
+  return MetricsFor(toQFont(Font())).TextHeight();
+}
+
+TPoint TdgBaseGrid::CellTextExtent(int dataCol, int dataRow) {
+  if (!CheckIndex(TdgIndexKind::Column, dataCol, 1, Cols()) ||
+      !CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1) ||
+      CellControlType(dataCol, dataRow) != ctText)
+    return {};
+  std::string text;
+  VarToText(GetCell(dataCol, dataRow), text);
+  const QFont font = toQFont(EffectiveFont(dataCol, dataRow));
+  const PainterTextMetrics &metrics = MetricsFor(font);
+  int width = ColWidths(DisplayColOf(dataCol)) - 3 - FVertLineWidth;
+  const TdgButtonType type = EffectiveButtonType(dataCol, dataRow);
+  if (type != btNone && type != btDefault)
+    if (TdgCustomButton *button = GetCellButton(DisplayColOf(dataCol), type))
+      width -= button->GetTotalWidth();
+  const bool wrap = EffectiveWordWrap(dataCol, dataRow) == wwOn;
+  const TPoint lines = CalcTextHeight(metrics, text, width, wrap, htaLeft);
+  return {wrap ? width : TextWidthOf(metrics, text, false, false), lines.Y};
+}
+
+// ------------------------------------------------------------ invalidation
+
+bool TdgBaseGrid::CanPaintNow() const { return false; }
+
+void TdgBaseGrid::InvalidateScreenRect(const TRect &rect) {
+  if (PaintSuppressed()) {
+    FRepaintPending = true;
+    return;
+  }
+  if (!HandleAllocated() || IsRectEmpty(rect))
+    return;
+  if (OnInvalidate)
+    OnInvalidate(rect);
+  TCustomGrid_dg::InvalidateScreenRect(rect);
+}
+
+void TdgBaseGrid::InvalidateGrid() {
+  InvalidateScreenRect(TRect{0, 0, ClientWidth(), ClientHeight()});
+}
+
+void TdgBaseGrid::Repaint() { InvalidateGrid(); }
+
+void TdgBaseGrid::InvalidateDisplayRow(int displayRow) {
+  if (!HandleAllocated() || PaintSuppressed())
+    return;
+  const int top = RowTop(displayRow);
+  if (top < 0)
+    return;
+  InvalidateScreenRect(TRect{0, top, ClientWidth(), top + RowHeights(displayRow)});
+}
+
+void TdgBaseGrid::InvalidateDisplayCol(int displayCol) {
+  if (!HandleAllocated() || PaintSuppressed())
+    return;
+  const int left = ColumnLeft(displayCol);
+  if (left < 0)
+    return;
+  InvalidateScreenRect(TRect{left, 0, left + ColWidths(displayCol), ClientHeight()});
+}
+
+void TdgBaseGrid::BeginUpdate() {
+  if (FUpdateLock == 0)
+    FRepaintPending = false;
+  ++FUpdateLock;
+}
+
+void TdgBaseGrid::EndUpdate() {
+  if (FUpdateLock == 0)
+    return;
+  if (--FUpdateLock > 0)
+    return;
+  const bool pending = FRepaintPending;
+  FRepaintPending = false;
+  if (pending)
+    InvalidateGrid();
+  UpdateScrollBars();
+}
+
+} // namespace marrowen

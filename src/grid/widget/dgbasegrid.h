@@ -1,0 +1,1786 @@
+#pragma once
+
+#include "grid/basegrid/basegrid.h"
+#include "grid/data/buttons.h"
+#include "grid/data/cells.h"
+#include "grid/data/colrow.h"
+#include "grid/data/component.h"
+#include "grid/data/font.h"
+#include "grid/data/gridhost.h"
+#include "grid/data/gridlook.h"
+#include "grid/data/gridtypes.h"
+#include "grid/data/links.h"
+#include "grid/data/published.h"
+#include "grid/data/selection.h"
+#include "grid/data/storage.h"
+#include "grid/data/tables.h"
+#include "grid/data/variant.h"
+#include "grid/editors/editorwrappers.h"
+#include "grid/widget/gridevents.h"
+
+#include <QFont>
+#include <QPointer>
+#include <QTimer>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace marrowen {
+
+enum TdgGridMode : std::uint8_t { gmListBox, gmEdit, gmEditInsert, gmBrowse };
+enum TdgRowSelectMode : std::uint8_t { rsNone, rsSingle, rsMulti };
+enum TdgCellSelectMode : std::uint8_t { cmNone, cmRange };
+enum TdgColSelectMode : std::uint8_t { csNone, csMulti };
+enum TdgResizeCols : std::uint8_t { rcNone, rcSingle, rcAll };
+enum TdgResizeRows : std::uint8_t { rrNone, rrSingle, rrAll };
+enum TdgDrawOverlap : std::uint8_t { doDrawColOnTop, doDrawRowOnTop };
+// What is selected: nothing, columns, rows, or a range of cells.
+enum TdgGridStatus : std::uint8_t {
+  gsNothing = 0,
+  gsColsSelected = 1,
+  gsRowsSelected = 2,
+  gsCellRange = 3
+};
+enum TdgSelectType : std::uint8_t { stRows = 0, stCols = 1, stCells = 2 };
+
+class TdgBaseGrid;
+class PainterTextMetrics;
+class TdgGridStreamComponent;
+class TdgDropDownForm;
+class TdgDateTimePicker;
+class TdgGridDateTimeLink;
+class TStream;
+
+// The parts of a grid a copy or a layout takes.
+using TdgPropKinds = std::uint8_t;
+enum TdgPropKind : std::uint8_t { pkGrid = 1, pkCols = 2, pkRows = 4, pkCells = 8 };
+inline constexpr TdgPropKinds allPropKinds = pkGrid | pkCols | pkRows | pkCells;
+inline constexpr std::uint32_t allLayoutProperties = 0x7FFFFFFF;
+
+// The grid as a component: it hears when a component it points to goes.
+class TdgGridComponent : public TComponent {
+public:
+  explicit TdgGridComponent(TdgBaseGrid &grid) : grid_(grid) {}
+
+protected:
+  void Notification(TComponent *component, TOperation operation) override;
+
+private:
+  TdgBaseGrid &grid_;
+};
+
+// The grid's current cell as one object: where it is, the value being edited
+// there (held until it is written), and the moves and checks that concern it.
+class TdgCurrentCell {
+public:
+  explicit TdgCurrentCell(TdgBaseGrid &grid) : Grid(grid) {}
+  virtual ~TdgCurrentCell() = default;
+
+  // Display position; -1 when the grid has no current cell.
+  int DisplayCol() const;
+  int DisplayRow() const;
+  virtual TdgControlType ControlType() const;
+  // Unassigned without a current cell; else the held value, or the stored one.
+  virtual Variant GetValue() const;
+  // Takes a value for the current cell when the grid may change it; answers
+  // whether it was taken.
+  virtual bool SetValue(const Variant &value, bool startRowEdit, bool repaint);
+  virtual void MoveToCol(int dataCol);
+  virtual void Refresh();
+  bool HasValue() const;
+  bool ValueFor(int displayCol, int displayRow) const;
+  void SetPending(const Variant &value);
+  void DropPending();
+
+  // The text selection of the value being edited, handed to and from the
+  // in-place editor.
+  int SelStart() const { return FSelStart; }
+  int SelLength() const { return FSelLength; }
+  void SetSelStart(int value);
+  void SetSelLength(int value);
+  // Shows the cell's stored value in the editor unless one is pending.
+  virtual void Apply();
+  void SelectAll();
+  // Text cells only, while the window exists; Cut and Paste also need a grid
+  // that may change the cell. Each answers whether it was done.
+  bool CopyToClipboard();
+  bool CutToClipboard(bool flag);
+  bool PasteFromClipboard(bool flag);
+  bool CheckedCutToClipboard();
+  bool CheckedPasteFromClipboard();
+  // True for cells that are not text; else whether the whole text is selected.
+  bool IsWholeTextSelected() const;
+  // Takes the editor's selection after its text changed.
+  void TakeSelection(int start, int length) {
+    FSelStart = start;
+    FSelLength = length;
+  }
+
+  TdgBaseGrid &Grid;
+
+private:
+  bool CanChangeText() const;
+  int FSelStart = 0;
+  int FSelLength = 0;
+};
+
+// The grid's events; each fires through its virtual Do<Name> and only when
+// assigned. Count, move and selection events stay silent while loading.
+using TdgCountChangedEvent = std::function<void(TdgBaseGrid *, int oldCount, int newCount)>;
+using TdgMovedEvent = std::function<void(TdgBaseGrid *, int toDisplay, int count, bool byUser)>;
+using TdgRowEvent = std::function<void(TdgBaseGrid *, int dataRow, bool byUser)>;
+using TdgCellLoadedEvent =
+    std::function<void(TdgBaseGrid *, int dataCol, int dataRow, Variant &value)>;
+using TdgRowLoadedEvent = std::function<void(TdgBaseGrid *, int dataRow)>;
+using TdgSelectChangedEvent = std::function<void(TdgBaseGrid *, TdgSelectType, bool byUser)>;
+using TdgGridStatusChangedEvent =
+    std::function<void(TdgBaseGrid *, TdgGridStatus oldStatus, TdgGridStatus newStatus)>;
+using TdgRowChangedEvent = std::function<void(TdgBaseGrid *, int oldRow, int newRow)>;
+using TdgNotifyEvent = std::function<void(TdgBaseGrid *)>;
+using TdgCellEditingEvent =
+    std::function<void(TdgBaseGrid *, int dataCol, int dataRow, bool &cancel)>;
+using TdgRowEditingEvent = std::function<void(TdgBaseGrid *, int dataRow, bool &cancel)>;
+using TdgUndoCellEditEvent =
+    std::function<void(TdgBaseGrid *, int dataCol, int dataRow, bool byUser, bool &cancel)>;
+using TdgUndoRowEditEvent =
+    std::function<void(TdgBaseGrid *, int dataRow, bool byUser, bool &cancel)>;
+using TdgCellEditEvent = std::function<void(TdgBaseGrid *, int dataCol, int dataRow, bool byUser)>;
+using TdgColChangedEvent = std::function<void(TdgBaseGrid *, int oldCol, int newCol)>;
+using TdgCellChangedEvent =
+    std::function<void(TdgBaseGrid *, int oldCol, int newCol, int oldRow, int newRow)>;
+using TdgResizedEvent = std::function<void(TdgBaseGrid *, int rowColNr)>;
+using TdgTopLeftChangedEvent =
+    std::function<void(TdgBaseGrid *, int oldCol, int oldRow, int newCol, int newRow, bool byUser)>;
+
+// The data grid: data columns 1..Cols and data rows 1..Rows shown in display
+// order behind the row bar (display column 0) and the heading (display row
+// 0). Display positions map to data numbers both ways; values live in the
+// grid's storage while StoreData is on. Every index error goes through one
+// routine, which names the grid and raises unless errors are switched off.
+class TdgBaseGrid : public TCustomGrid_dg, public TdgGridHost, public Published {
+public:
+  explicit TdgBaseGrid(QWidget *parent = nullptr);
+  ~TdgBaseGrid() override;
+
+  using TCustomGrid_dg::ColCount;
+  using TCustomGrid_dg::RowCount;
+  int ColCount() const override { return TCustomGrid_dg::ColCount(); }
+  int RowCount() const override { return TCustomGrid_dg::RowCount(); }
+  int DefaultColWidth() const override { return TCustomGrid_dg::DefaultColWidth(); }
+  int DefaultRowHeight() const override { return TCustomGrid_dg::DefaultRowHeight(); }
+
+  // Column and row objects.
+  TdgCol *GetCol(const Variant &index);
+  bool GetRowVisible(int dataRow);
+  virtual void SetRowVisible(int dataRow, bool visible);
+  TdgGridCols &ColStore() { return *FColStore; }
+  TdgGridRows &RowStore() { return *FRowStore; }
+
+  // Identity, errors and loading.
+  std::string Name() const;
+  void SetName(const std::string &name);
+  bool RaiseErrors() const { return FRaiseErrors; }
+  void SetRaiseErrors(bool value) { FRaiseErrors = value; }
+  // Raises EInvalidGridOperation "<Name>: <text>" while errors are on.
+  void ReportError(const std::string &text) const;
+  // Whether value lies in low..high; outside it the range error is reported.
+  bool CheckIndex(TdgIndexKind kind, int value, int low, int high) const;
+  virtual bool NotLoading() const { return FLoadCount == 0; }
+  // Enclose code that configures a grid as its form stream would; endLoad
+  // runs Loaded.
+  void beginLoad();
+  void endLoad();
+  virtual void Loaded();
+  virtual std::string GetVersion() const { return "2.01"; }
+  virtual void SetVersion(const std::string &) {}
+
+  // The form stream: the published table, and "ColWidths", "RowHeights",
+  // the legacy entries, "ImageListIds", the three property collections and
+  // "Data" as defined properties.
+  std::span<const PublishedProperty> publishedProperties() const override;
+  void writeDefinedProperties(ComponentWriter &writer, std::string_view prefix) const override;
+  bool readDefinedProperty(std::string_view name, ComponentReader &reader) override;
+  // The collections and "Data" one by one, each as a value; the Has tests
+  // say whether the form stream writes them.
+  bool HasColItems() const;
+  bool HasRowItems() const;
+  bool HasCellItems() const;
+  void WriteColProperties(ComponentWriter &writer) const;
+  void WriteRowProperties(ComponentWriter &writer) const;
+  void WriteCellProperties(ComponentWriter &writer) const;
+  void WriteData(ComponentWriter &writer) const;
+  // Suspends writing the collections and "Data" (False) or resumes it (True).
+  void SuspendDataWriting(bool resume);
+  // Whether a value suits a cell of the control type; a refusal is reported.
+  bool CheckCellValue(TdgControlType type, const Variant &value) const;
+  // The heading texts' look where a column sets none of its own.
+  TdgHorzAlignment HeadingHorzAlignment() const { return FHeadingHorzAlignment; }
+  void SetHeadingHorzAlignment(TdgHorzAlignment value);
+  TdgVertAlignment HeadingVertAlignment() const { return FHeadingVertAlignment; }
+  void SetHeadingVertAlignment(TdgVertAlignment value);
+  TdgWordWrap HeadingWordWrap() const { return FHeadingWordWrap; }
+  void SetHeadingWordWrap(TdgWordWrap value);
+  const std::vector<std::string> &ImageListIds() const { return FImageListIds; }
+  // How "ColProperties" items find their column: 1 by data column, 0 by
+  // field name (a layout read into a grid whose columns may have moved on).
+  std::uint8_t ColMatchMode() const { return FColMatchMode; }
+  void SetColMatchMode(std::uint8_t mode) { FColMatchMode = mode; }
+  // Handed to each column matched by field name.
+  std::uint32_t PropertyMask() const { return FPropertyMask; }
+  void SetPropertyMask(std::uint32_t mask) { FPropertyMask = mask; }
+  // Stored column (from 0) to current data column (0: dropped), built while
+  // items are matched by field name; "Data" is read through it.
+  const TdgIntegerList *LoadColMap() const { return FLoadColMap.get(); }
+  void ClearLoadColMap() { FLoadColMap.reset(); }
+
+  // Counts and positions.
+  int Cols() const override { return FDataCols - FPendingColRemovals; }
+  virtual void SetCols(int value);
+  int Rows() const override { return FDataRows - FPendingRowRemovals; }
+  virtual void SetRows(int value);
+  TdgGridMode GridMode() const { return FGridMode; }
+  void SetGridMode(TdgGridMode value);
+  int InsertRowFlag() const { return FInsertRowFlag; }
+  void InsertRow(int displayRow);
+  int GetCurrentDataRow() const;
+  void SetCurrentDataRow(int dataRow);
+  int GetCurrentDataCol() const;
+  int GetDataRow(int displayRow) const;
+  int DataRowAt(int displayRow) const;
+  int DataColAt(int displayCol) const;
+  int DisplayColOf(int dataCol) const;
+  virtual int GetDisplayRowOf(int dataRow) const;
+  virtual void SetDisplayRowOf(int dataRow, int displayRow);
+  bool GetRowMoving() const { return FRowMoving; }
+  void SetRowMoving(bool value) { FRowMoving = value; }
+  void MoveRows(int fromDisplay, int toDisplay);
+  void MoveCols(int fromDisplay, int toDisplay);
+
+  // Cell values.
+  bool StoreData() const { return FStorage != nullptr; }
+  void SetStoreData(bool value);
+  Tdg2DStorage *Storage() const { return FStorage.get(); }
+  virtual Variant GetCell(int dataCol, int dataRow);
+  virtual void SetCell(int dataCol, int dataRow, const Variant &value);
+  virtual TdgControlType EffectiveControlType(int dataCol, int dataRow) const;
+
+  // Per-cell properties by the cell property numbers, with their defaults
+  // where a cell has no element; the one-element cache serves a paint's
+  // repeated questions about one cell.
+  TdgCellElement *CellElement(int dataCol, int dataRow, bool testIndexes);
+  TdgCellPropSet &CellProps() { return FCellProps; }
+  Variant GetCellProperty(int dataCol, int dataRow, int number, int subIndex = 0);
+  // A cell's own font: none while it follows its parents and the grid is
+  // being written; while loading, a cell without one is given a copy of the
+  // grid's font for the reader to change.
+  TFont *GetCellFont(int dataCol, int dataRow);
+  void SetCellFont(int dataCol, int dataRow, const TFont *font);
+  // Whether the grid is being written to a stream.
+  bool Saving() const { return FSaveCount > 0; }
+  void beginSave() const { ++FSaveCount; }
+  void endSave() const { --FSaveCount; }
+  void SetCellProperty(int dataCol, int dataRow, int number, const Variant &value,
+                       int subIndex = 0);
+  // Per-row properties through the row objects, made only for non-defaults.
+  TColor GetRowColor(int dataRow);
+  void SetRowColor(int dataRow, TColor value);
+  TdgControlType GetRowControlType(int dataRow);
+  void SetRowControlType(int dataRow, TdgControlType value);
+  int GetRowHeight(int dataRow);
+  void SetRowHeight(int dataRow, int value);
+  bool GetRowReadOnly(int dataRow) const;
+  void SetRowReadOnly(int dataRow, bool value);
+  bool GetRowIs3D(int dataRow);
+  void SetRowIs3D(int dataRow, bool value);
+  TdgWordWrap GetRowWordWrap(int dataRow);
+  void SetRowWordWrap(int dataRow, TdgWordWrap value);
+  TdgButtonType GetRowButtonType(int dataRow);
+  void SetRowButtonType(int dataRow, TdgButtonType value);
+  // The row's own font, or none while it follows the grid's.
+  TFont *GetRowFont(int dataRow);
+  void SetRowFont(int dataRow, const TFont *value);
+  bool GetRowParentFont(int dataRow);
+  void SetRowParentFont(int dataRow, bool value);
+  bool GetRowKeepOwnFonts(int dataRow);
+  void SetRowKeepOwnFonts(int dataRow, bool value);
+  bool GetRowAlign(int dataRow);
+  void SetRowAlign(int dataRow, bool value);
+  int GetRowAlignment(int dataRow);
+  void SetRowAlignment(int dataRow, int value);
+  TdgHorzAlignment GetRowHorzAlignment(int dataRow);
+  void SetRowHorzAlignment(int dataRow, TdgHorzAlignment value);
+  TdgVertAlignment GetRowVertAlignment(int dataRow);
+  void SetRowVertAlignment(int dataRow, TdgVertAlignment value);
+  std::string GetRowMaskName(int dataRow);
+  void SetRowMaskName(int dataRow, const std::string &value);
+  TdgCombo *GetRowCombo(int dataRow);
+  bool GetRowParentCombo(int dataRow);
+  void SetRowParentCombo(int dataRow, bool value);
+  TdgDrawOption GetRowStretchPicture(int dataRow);
+  void SetRowStretchPicture(int dataRow, TdgDrawOption value);
+  TdgDrawOption GetRowShrinkPicture(int dataRow);
+  void SetRowShrinkPicture(int dataRow, TdgDrawOption value);
+  TdgDrawOption GetRowCenterPicture(int dataRow);
+  void SetRowCenterPicture(int dataRow, TdgDrawOption value);
+  TdgDrawOption GetRowKeepAspectRatio(int dataRow);
+  void SetRowKeepAspectRatio(int dataRow, TdgDrawOption value);
+  TdgSpinOptions GetRowSpinOptions(int dataRow);
+  void SetRowSpinOptions(int dataRow, TdgSpinOptions value);
+  double GetRowSpinIncrement(int dataRow);
+  void SetRowSpinIncrement(int dataRow, double value);
+  TdgDateTimeDefComponent *GetRowDateTimeDef(int dataRow);
+  void SetRowDateTimeDef(int dataRow, TdgDateTimeDefComponent *value);
+  TdgDropDownStyle GetRowDropDownStyle(int dataRow);
+  void SetRowDropDownStyle(int dataRow, TdgDropDownStyle value);
+  // A row's order position: the serial number it got when it came into
+  // being, ascending with the data row; -1 for a bad row. The data row that
+  // holds a position, -1 when none does.
+  int GetRowOrderPosition(int dataRow);
+  int DataRowOfOrderPosition(int position) const;
+
+  // The value that applies to one cell: cell, then row and column in
+  // DrawOverlap order, then the grid.
+  TdgDrawOverlap DrawOverlap() const { return FDrawOverlap; }
+  void SetDrawOverlap(TdgDrawOverlap value);
+  TColor HeadingColor() const { return FHeadingColor; }
+  void SetHeadingColor(TColor value);
+  int RowBarWidth() const;
+  void SetRowBarWidth(int value);
+  int HeadingHeight() const;
+  void SetHeadingHeight(int value);
+  bool Heading3D() const { return FHeading3D; }
+  void SetHeading3D(bool value);
+  bool Is3D() const { return FIs3D; }
+  void SetIs3D(bool value) { SetIs3DLook(value); }
+  TdgWordWrap WordWrap() const { return FWordWrap; }
+  void SetWordWrap(TdgWordWrap value) { SetWordWrapLook(value); }
+  TColor EffectiveColor(int dataCol, int dataRow, bool drawn3D);
+  const TFont &EffectiveFont(int dataCol, int dataRow);
+  TdgWordWrap EffectiveWordWrap(int dataCol, int dataRow);
+  TdgHorzAlignment EffectiveHorzAlignment(int dataCol, int dataRow);
+  TdgVertAlignment EffectiveVertAlignment(int dataCol, int dataRow);
+  // A picture option of the cell (1 stretch, 2 shrink, 3 centre, 4 keep
+  // aspect), dopDefault where the grid's own setting applies.
+  int PictureOption(int dataCol, int dataRow, int sub);
+  bool EffectiveIs3D(int dataCol, int dataRow);
+  // The control type as painting and editing see it: rows up to the last
+  // display row, the insert row included.
+  TdgControlType CellControlType(int dataCol, int dataRow);
+
+  // Row selection and the grid status.
+  TdgRowSelectMode RowSelectMode() const { return FRowSelectMode; }
+  void SetRowSelectMode(TdgRowSelectMode value);
+  virtual void SelectRows(int fromDisplay, int toDisplay);
+  virtual void DeselectRows(int fromDisplay, int toDisplay);
+  virtual void ClearRowSelection();
+  virtual bool RowSelected(int dataRow) const;
+  virtual void SelectCurrentRow();
+  bool CurrentRowSelected() const { return RowSelected(GetCurrentDataRow()); }
+  const TdgSelection &RowSelection() const { return FRowSelection; }
+  TdgGridStatus GridStatus() const { return FGridStatus; }
+  void FireSelectChanged(bool byUser);
+  void ReportGridStatus();
+  // Every change of the grid status goes through here; a status that stops
+  // editing drops the value being typed and hides the editor first.
+  void ChangeGridStatus(TdgGridStatus value);
+  // Moves the current cell within its row to the nearest column the moves
+  // may stop on, when its own may no longer hold it.
+  void RevalidateCurrentCol();
+  void CurrentCellWritten(const Variant &value);
+
+  // Column selection.
+  virtual void SelectCols(int fromDisplay, int toDisplay);
+  virtual void DeselectCols(int fromDisplay, int toDisplay);
+  void ClearColSelection() { DeselectCols(1, ColCount() - 1); }
+  void ToggleCols(int fromDisplay, int toDisplay);
+  void SelectOnlyCols(int fromDisplay, int toDisplay) {
+    ClearColSelection();
+    SelectCols(fromDisplay, toDisplay);
+  }
+  const TdgSelection &ColSelection() const { return FColSelection; }
+
+  // The current cell's value while it is edited, by display position.
+  bool HasValue() const { return !FPendingValue.isEmpty(); }
+  bool ValueFor(int displayCol, int displayRow) const {
+    return HasValue() && FPendingCol == displayCol && FPendingRow == displayRow;
+  }
+  void SetPending(const Variant &value);
+  void DropPending();
+  const Variant &PendingValue() const { return FPendingValue; }
+  // Moves the current cell to a data column of the current row while a new
+  // row is typed (gmEditInsert, not on the insert row).
+  virtual void MoveToCol(int dataCol);
+
+  TdgCurrentCell &CurrentCell() { return FCurrentCell; }
+
+  // The editing flow.
+  bool EditingAllowed() const;
+  virtual bool StartEdit();
+  virtual bool StartCellEdit();
+  virtual bool StartRowEdit();
+  virtual bool CanLeaveCell(int newDataCol, int newDataRow, bool byUser);
+  virtual bool EndEdit();
+  virtual bool EndRowEdit();
+  virtual bool EndCellAndRowEdit(bool byUser);
+  virtual bool UndoEdit(bool byUser, bool wholeRow);
+  // The in-place editor's value changed: the current cell holds it and, with
+  // StoreData, the storage too.
+  virtual void EditorValueChanged(const Variant &value);
+  bool CellEditing() const { return FCellEditing; }
+  bool RowEditing() const { return FRowEditing; }
+  bool RowChangedMark(int dataRow) const;
+  // Whether the row bar marks a display row as changed.
+  bool RowCountsAsChanged(int displayRow) const;
+  bool DoMouseWheel(TShiftState shift, int wheelDelta, QPoint mousePos) override;
+  // The system's lines per wheel notch.
+  virtual int WheelScrollLines() const;
+
+  // Deletion.
+  virtual void DeleteRows(int fromRow, int toRow);
+  virtual void DeleteSelectedRows();
+  virtual void DeleteCols(int fromCol, int toCol);
+  virtual void DeleteSelectedCols();
+
+  // Firing operations.
+  virtual void DoColCountChanged(int oldCount, int newCount);
+  virtual void DoRowCountChanged(int oldCount, int newCount);
+  virtual void DoRowMoved(int toDisplayRow, int count, bool byUser);
+  virtual void DoDeleteCol(int dataCol, bool byUser);
+  virtual void DoInsertCol(int dataCol, bool byUser);
+  // Called as each paint begins.
+  virtual void PaintStarting() {}
+  virtual void DoColMoved(int toDisplayCol, int count, bool byUser);
+  virtual void DoColChanged(int oldCol, int newCol);
+  virtual bool DoStartCellEdit(int dataCol, int dataRow) = 0;
+  virtual bool DoStartRowEdit(int dataRow) = 0;
+  virtual bool DoEndCellEdit(int dataCol, int dataRow) = 0;
+  virtual bool DoEndRowEdit(int dataRow) = 0;
+  virtual bool DoUndoCellEdit(int dataCol, int dataRow, bool byUser) = 0;
+  virtual bool DoUndoRowEdit(int dataRow, bool byUser) = 0;
+  virtual void DoCellEdit(int dataCol, int dataRow, bool byUser) = 0;
+  virtual void DoRowChanged(int oldRow, int newRow) = 0;
+  virtual void DoCellChanged(int oldCol, int newCol, int oldRow, int newRow) = 0;
+  virtual void DoColResized(int colNr);
+  virtual void DoRowResized(int rowNr);
+  virtual void DoResize();
+  virtual void DoPaint();
+  virtual void TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) = 0;
+  // The drop-down factories of the event layer; the base has none.
+  virtual std::unique_ptr<TdgCombo> CreateCombo();
+  virtual std::unique_ptr<TdgComboGrid> CreateComboGrid();
+  virtual void DoSelectChanged(TdgSelectType type, bool byUser);
+  virtual void DoGridStatusChanged(TdgGridStatus oldStatus, TdgGridStatus newStatus);
+  virtual void RowInserted(int dataRow, bool byUser) = 0;
+  virtual void RowDeleted(int dataRow, bool byUser) = 0;
+  // Fetches a value for display or reading: the row-loaded and cell-loaded
+  // events, and the conversion of what the handler left.
+  virtual void CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) = 0;
+
+  // ---- Copying another grid and saving or loading the layout.
+  // Takes over everything of another grid; anything that is not a grid is
+  // refused with "Cannot assign %s to %s" and nothing is copied.
+  void Assign(const QObject &source);
+  // Copies the chosen parts; with values the cell values come too, without
+  // them values that no longer suit their cells are dropped.
+  virtual void CopyGrid(const TdgBaseGrid &source, TdgPropKinds kinds, bool withValues);
+  // The cell values alone; storage beyond this grid's counts is trimmed.
+  void CopyCellValuesFrom(const TdgBaseGrid &source);
+  bool BeingCopied() const { return FCopying > 0; }
+  // The class name error texts give this grid.
+  virtual std::string ClassName() const { return "TdgGrid"; }
+
+  virtual void LoadFromStream(TStream &stream, bool fieldState);
+  virtual void LoadFromFile(const std::string &fileName, bool fieldState);
+  // Answers whether a layout was found and read.
+  virtual bool LoadFromRegistry(const std::string &key, const std::string &valueName,
+                                bool fieldState);
+  virtual void SaveToStream(TStream &stream, TdgPropKinds kinds, std::uint32_t properties,
+                            bool saveData);
+  void SaveToStream(TStream &stream, bool saveData) {
+    SaveToStream(stream, allPropKinds, allLayoutProperties, saveData);
+  }
+  virtual void SaveToFile(const std::string &fileName, TdgPropKinds kinds, std::uint32_t properties,
+                          bool saveData);
+  // With a file name the layout goes to that file and the value holds its
+  // full path; without, the value holds the layout itself.
+  virtual void SaveToRegistry(const std::string &key, const std::string &valueName,
+                              const std::string &fileName, TdgPropKinds kinds,
+                              std::uint32_t properties, bool saveData);
+  void SaveToRegistry(const std::string &key, const std::string &valueName,
+                      const std::string &fileName, bool saveData) {
+    SaveToRegistry(key, valueName, fileName, allPropKinds, allLayoutProperties, saveData);
+  }
+  // True while a layout is read or written, and while a form stream is.
+  virtual bool IsLoadingLayout() const { return FLayoutLoading || !NotLoading(); }
+  virtual bool IsSavingLayout() const { return FLayoutSaving || Saving(); }
+  bool FieldState() const { return FFieldState; }
+  virtual std::unique_ptr<TdgGridStreamComponent> CreateStreamComponent();
+  // The layout as bytes, and read back; a damaged layout raises an error
+  // naming sourceName, and the grid is left painting and firing events.
+  std::string SaveLayout(TdgPropKinds kinds, std::uint32_t properties, bool saveData);
+  void LoadLayout(std::string_view bytes, const std::string &sourceName, bool fieldState);
+  // A hidden grid of this class holding everything of this one.
+  std::unique_ptr<TdgBaseGrid> CreateLayoutCopy(bool withData) const;
+  // Puts the chosen parts back to those of a fresh grid.
+  virtual void ResetToNewGrid(TdgPropKinds kinds);
+
+  // ---- Combo drop-downs. The drop-down always shows the grid's own combo;
+  // a cell's own combo is copied into it when the list opens.
+  TdgCombo *GetCombo();
+  TdgDropDownForm *DropDownForm();
+  TdgDropDownForm *ExistingDropDownForm() const { return FDropDownForm; }
+  // Gives a list grid this grid's look, and a combo its starting settings.
+  virtual void InitComboGrid(TdgComboGrid &comboGrid);
+  virtual void InitCombo(TdgCombo *combo);
+  // The cell's own combo, or its row's or column's; null when the grid's
+  // own combo serves it.
+  virtual TdgCombo *ComboOfCell(int dataCol, int dataRow);
+  virtual TdgDropDownStyle CellDropDownStyle(int dataCol, int dataRow);
+  // Whether a list is open, and for which cell (-1, -1: none).
+  bool ComboOpen() const;
+  int ComboCol() const { return FComboCol; }
+  int ComboRow() const { return FComboRow; }
+  bool ComboPrepared() const { return FComboPrepared; }
+  TdgCombo *LastCopiedCombo() const { return FLastCopiedCombo; }
+  void ForgetCopiedCombo(const TdgCombo *combo);
+  // Closes the list when it is open for that cell, else opens it there.
+  void ToggleComboDropDown(int dataCol, int dataRow);
+  void OpenComboDropDown(int dataCol, int dataRow);
+  // Rolls the list up without taking its value.
+  void CloseComboDropDown(bool refocus = true);
+  // Closes the open list or picker, taking nothing.
+  void CloseDropDowns() {
+    CloseComboDropDown(false);
+    CloseDateTimeDropDown(false);
+  }
+  void PrepareCombo(int dataCol, int dataRow);
+  // The size a list grid asks for, showing cols columns and rows rows.
+  virtual int DropDownWidth(int cols);
+  virtual int DropDownHeight(int rows);
+  // Sizes the open list to its settings; places it again while it is open.
+  void SizeDropDown(TdgComboGrid &comboGrid, bool force);
+  void PlaceDropDown(TdgComboGrid &comboGrid, int width, int height);
+  // The available area of the screen that shows a global point.
+  static QRect ScreenAreaAt(const QPoint &global);
+  // Takes a value picked in the list into the current cell.
+  void TakeComboValue(const Variant &value);
+  // The list's value for the current cell: its current row's value column.
+  Variant ComboValue(int valueCol);
+  void TakeListValueAndClose();
+  // Keys for drop-downs: F4 and Alt+Down open one, and while a list is open
+  // its table decides. Answers whether the key was consumed.
+  bool DropDownKeyDown(std::uint16_t &key, TShiftState shift);
+  // A press on this grid while its list is open.
+  void DropDownPress(QMouseEvent &e);
+  // The editor's text changed while the list is open: search, and complete.
+  void ComboEditorChanged(bool complete);
+  // A character typed into a list without an editor.
+  void ComboTypeAhead(char ch);
+  // A character typed on a combo cell that has no text editor picks the
+  // value it leads to; answers whether the cell was such a cell.
+  bool ComboKeyToValue(char ch);
+  bool ClearComboTypeAhead();
+  // Milliseconds for the type-ahead; tests set their own.
+  std::function<std::int64_t()> TickCount;
+  // The list grid's column width hook: its DefaultColWidth is width + 10.
+  void SetComboColumnWidth(int width);
+  // The list of an open drop-down is sized again after its layout changed;
+  // any other grid does nothing.
+  virtual void DropDownResize() {}
+
+  // ---- Date-time drop-downs.
+  TdgDateTimeDefComponent *DateTimeDef() const { return FDateTimeDef; }
+  void SetDateTimeDef(TdgDateTimeDefComponent *def);
+  // The definition that serves a cell: its own, its row's or column's by
+  // DrawOverlap when their button is a date-time one, else the grid's.
+  virtual TdgDateTimeDefComponent *DateTimeDefOfCell(int dataCol, int dataRow);
+  // The editor's value as a date-time.
+  virtual double EditorDateValue();
+  // Opens the picker of the cell; the popup kind opens a window-modal tool
+  // window and returns at once, its choice taken when the picker closes.
+  void DateTimeDropDown(int dataCol, int dataRow);
+  // Closes the picker when it is open for that cell, else opens it there.
+  bool ToggleDateTimeDropDown(int dataCol, int dataRow);
+  void CloseDateTimeDropDown(bool refocus = true);
+  bool DateTimeOpen() const;
+  int DateTimeCol() const { return FDateTimeCol; }
+  TdgDateTimePicker *Picker() const;
+  QWidget *DateTimeWindow() const;
+  // A definition went away: the grid and its columns, rows and cells drop it.
+  virtual void DateTimeDefRemoved(const TComponent *def);
+
+protected:
+  virtual void CopyCols(const TdgBaseGrid &source);
+  virtual void CopyRows(const TdgBaseGrid &source);
+  virtual void CopyRowChangedMarks(const TdgBaseGrid &source);
+  virtual void CopyCellProperties(const TdgBaseGrid &source);
+  virtual void CopyProperties(const TdgBaseGrid &source, const std::string &exclude);
+  virtual void CopyCellValues(const TdgBaseGrid &source);
+  virtual void CopySelection(const TdgBaseGrid &source, TdgPropKinds kinds);
+  // A fresh hidden grid of this grid's class, for resets and partial saves.
+  virtual std::unique_ptr<TdgBaseGrid> NewGridOfSameClass() const;
+
+public:
+  // ---- Look, geometry and layout (painting, hit tests, scrolling, setters).
+  TColor LineColor() const { return FLineColor; }
+  void SetLineColor(TColor value);
+  TColor FixedLineColor() const { return FFixedLineColor; }
+  void SetFixedLineColor(TColor value);
+  TdgGridLines GridLines() const { return FGridLines; }
+  void SetGridLines(TdgGridLines value);
+  int HorzLineWidth() const { return FHorzLineWidth; }
+  int VertLineWidth() const { return FVertLineWidth; }
+  TdgFocusBorder FocusBorder() const { return FFocusBorder; }
+  void SetFocusBorder(TdgFocusBorder value);
+  TColor FocusColor() const { return FFocusColor; }
+  void SetFocusColor(TColor value);
+  TColor FocusFontColor() const { return FFocusFontColor; }
+  void SetFocusFontColor(TColor value);
+  TColor SelectionColor() const { return FSelectionColor; }
+  void SetSelectionColor(TColor value);
+  TColor SelectionFontColor() const { return FSelectionFontColor; }
+  void SetSelectionFontColor(TColor value);
+  TdgSelectionType SelectionType() const { return FSelectionType; }
+  void SetSelectionType(TdgSelectionType value);
+  bool AlwaysShowFocus() const { return FAlwaysShowFocus; }
+  void SetAlwaysShowFocus(bool value);
+  void SetIs3DLook(bool value);
+  void SetWordWrapLook(TdgWordWrap value);
+  bool RowBarIndicator() const { return FRowBarIndicator; }
+  void SetRowBarIndicator(bool value);
+  bool RowBarOn() const;
+  void SetRowBarOn(bool value);
+  bool HeadingOn() const;
+  void SetHeadingOn(bool value);
+  TColor EditColor() const { return FEditColor; }
+  void SetEditColor(TColor value);
+  TColor EditFontColor() const { return FEditFontColor; }
+  void SetEditFontColor(TColor value);
+  bool FlatButtons() const { return FFlatButtons; }
+  void SetFlatButtons(bool value);
+  TdgInactiveButtonState InactiveButtonState() const { return FInactiveButtonState; }
+  void SetInactiveButtonState(TdgInactiveButtonState value);
+  int ButtonEdgeWidth() const { return FButtonEdgeWidth; }
+  void SetButtonEdgeWidth(int value);
+  int DefaultButtonWidth() const { return FDefaultButtonWidth; }
+  void SetDefaultButtonWidth(int value);
+  int DefaultButtonHeight() const { return FDefaultButtonHeight; }
+  void SetDefaultButtonHeight(int value);
+  int SpinButtonWidth() const { return FSpinButtonWidth; }
+  void SetSpinButtonWidth(int value);
+  int SpinButtonHeight() const { return FSpinButtonHeight; }
+  void SetSpinButtonHeight(int value);
+  TdgHeadingButton HeadingButton() const { return FHeadingButton; }
+  void SetHeadingButton(TdgHeadingButton value);
+  bool ThumbTracking() const { return FThumbTracking; }
+  void SetThumbTracking(bool value);
+  TScrollStyle AlwaysShowScrollBar() const { return FAlwaysShowScrollBar; }
+  void SetAlwaysShowScrollBar(TScrollStyle value);
+  TdgScrollSpeed ScrollSpeed() const { return FScrollSpeed; }
+  void SetScrollSpeed(TdgScrollSpeed value) { FScrollSpeed = value; }
+  int FixedColCount() const { return FFixedColCount; }
+  void SetFixedColCount(int value);
+  int FixedRowCount() const { return FFixedRowCount; }
+  void SetFixedRowCount(int value);
+  int FixedWidth() const { return FFixedWidth; }
+  int FixedHeight() const { return FFixedHeight; }
+  TdgVertAlignment VertAlignment() const { return FVertAlignment; }
+  void SetVertAlignment(TdgVertAlignment value);
+  TdgHorzAlignment HorzAlignment() const { return FHorzAlignment; }
+  void SetHorzAlignment(TdgHorzAlignment value);
+  TdgVertAlignment RowBarAlignment() const { return FRowBarAlignment; }
+  void SetRowBarAlignment(TdgVertAlignment value);
+
+  bool StretchPicture() const { return FStretchPicture; }
+  void SetStretchPicture(bool value);
+  bool ShrinkPicture() const { return FShrinkPicture; }
+  void SetShrinkPicture(bool value);
+  bool CenterPicture() const { return FCenterPicture; }
+  void SetCenterPicture(bool value);
+  bool KeepAspectRatio() const { return FKeepAspectRatio; }
+  void SetKeepAspectRatio(bool value);
+  TColor PictureTransparentColor() const { return FTransparentColor; }
+  void SetPictureTransparentColor(TColor value);
+  TdgCheckBoxStyle CheckBoxStyle() const { return FCheckBoxStyle; }
+  void SetCheckBoxStyle(TdgCheckBoxStyle value);
+  bool ReadOnlyButton() const { return FReadOnlyButton; }
+  void SetReadOnlyButton(bool value);
+
+  // Headings as buttons or plain cells, and whether the mouse is on one; the
+  // column whose heading is held down, -1 for none.
+  bool HeadingActsAsButton(int displayCol) const;
+  bool HeadingActsAsCell(int displayCol) const;
+  bool MouseOnHeading(int x, int y, int displayCol) const;
+  int HeldHeading() const { return FHeldHeading; }
+  // The mouse holds a column's heading down (by data column) from the press
+  // until HoldHeading(-1); it looks pressed only while the mouse stays inside.
+  void HoldHeading(int dataCol);
+  void SetHeldHeadingInside(bool inside);
+  bool HeadingHeldDown(int displayCol) const;
+
+  // Cell buttons under the mouse: hovered and pressed cells (-1: none), the
+  // pressed spin half (0 none, 1 first, 2 second) and the repeat count.
+  bool ButtonIsActive(int displayCol, int displayRow) const;
+  // Hover tracking: the button under the mouse is drawn hot, any other hot
+  // one normal again; a point on no button clears the hot cell.
+  void UpdateButtonHover(int x, int y);
+  void ClearButtonHover();
+  // Whether hovering draws buttons hot at all.
+  virtual bool HotTracking() const { return true; }
+  void PressCellButton(int displayCol, int displayRow, int spinHalf);
+  void LeaveCellButtons();
+  int HoverCol() const { return FHoverCol; }
+  int HoverRow() const { return FHoverRow; }
+  int PressedCol() const { return FPressedCol; }
+  bool HeldButtonDrawn() const { return FHeldDrawn; }
+  int RepeatCount() const { return FRepeatCount; }
+  // Spin repeat: waits SpinStartDelay, then repeats every SpinRepeatDelay
+  // while the press lasts; each tick counts and fires the spin-repeat event.
+  int SpinStartDelay() const { return FSpinStartDelay; }
+  void SetSpinStartDelay(int value) { FSpinStartDelay = value; }
+  int SpinRepeatDelay() const { return FSpinRepeatDelay; }
+  void SetSpinRepeatDelay(int value) { FSpinRepeatDelay = value; }
+  void StartSpinTimer();
+  bool StopSpinTimer();
+  const QTimer &SpinTimer() const { return FSpinTimer; }
+  void SpinRepeatTick();
+
+  // Pictures named in cells come from the image list; a stored reference
+  // that carries the picture's identity follows a renamed picture.
+  TdgImageListComponent *ImageList() const;
+  void SetImageList(TdgImageListComponent *value);
+  TdgMaskDefsComponent *MaskDefs() const;
+  void SetMaskDefs(TdgMaskDefsComponent *value);
+  // The mask of that name, or an empty Variant.
+  Variant FindMask(std::string_view name) const;
+  // The image list's picture of that name; none without a list or a string.
+  Picture FindPicture(const Variant &name) const;
+
+  // The heading font follows the parent's font until it is set itself.
+  void SetHeadingFont(const TFont &font);
+  bool HeadingParentFont() const { return FHeadingParentFont; }
+  void SetHeadingParentFont(bool value);
+
+  // Visible ranges from a start column or row; 0 without a window.
+  int LastColShownFrom(int start) const;
+  int LastRowShownFrom(int start) const;
+  int ColsFittingFrom(int start) const;
+  int RowsFittingFrom(int start) const;
+  int LastVisibleCol() const;
+  int LastVisibleRow() const;
+
+  // The main window's Edit menu reaches the current cell's text here.
+  void cut();
+  void copy();
+  void paste();
+  // Alt and a heading's accelerator character, anywhere in the window, run
+  // that column's heading accelerator: a click on the heading.
+  bool HeadingAccelerator(char ch);
+  virtual void HeadingAcceleratorFor(int dataCol) { DoHeadingClick(dataCol); }
+  // Automatic scrolling while the mouse drags outside the cells: the first
+  // step after 50 milliseconds, later ones as ScrollSpeed waits. Starting
+  // restarts a running timer; stopping answers whether it ran.
+  void StartAutoScrollTimer();
+  bool StopAutoScrollTimer();
+  const QTimer &AutoScrollTimer() const { return FAutoScrollTimer; }
+  // One step of automatic scrolling; the mouse handling supplies it.
+  virtual void AutoScrollStep();
+  // The same timer, with no drag running, follows a hot button.
+  void HoverTimerStep();
+  // A spin step on a picture cell: the image list names the next picture.
+  void SpinPictureCell(int dataCol, int dataRow, TdgSpinButton button);
+
+  // Text measuring for automatic sizes.
+  int GridTextHeight();
+  TPoint CellTextExtent(int dataCol, int dataRow);
+
+  // Geometry by display position; -1 where not shown.
+  int ColumnLeft(int displayCol) const;
+  int RowTop(int displayRow) const;
+  TRect GetCellRect(int displayCol, int displayRow) const;
+  TRect GetPaintCellRect(int displayCol, int displayRow) const;
+  int ColumnAt(int x) const;
+  int RowAt(int y) const;
+  bool PointOnCellButton(int x, int y, int displayRow, int displayCol);
+  // As PointOnCellButton, but a drop-down-list cell is a button all over.
+  bool PointOnClickButton(int x, int y, int displayRow, int displayCol);
+  // A cell that takes only what its drop-down list offers: no free text,
+  // typing searches the list.
+  bool ListOnlyCell(int dataCol, int dataRow);
+  TdgButtonType EffectiveButtonType(int dataCol, int dataRow);
+  TdgCustomButton *GetCellButton(int displayCol, TdgButtonType type);
+  TdgSelectionPattern &SelectionPattern() { return FSelectionPattern; }
+  bool ScrollBarNeeded(bool vertical, int extent) const;
+  int FirstScrollableCol() const;
+  int FirstScrollableRow() const;
+
+  // Layout and scrolling.
+  void MoveTopLeft(std::int32_t aLeft, std::int32_t aTop) override;
+  int MaxTopRow() const;
+  int MaxLeftCol() const;
+  int MaxTopPosition() const;
+  int MaxLeftPosition() const;
+  int PageSizeDown() const;
+  int PageSizeUp() const;
+  int PageSizeRight() const;
+  int PageSizeLeft() const;
+  // Moves the top-left cell with a pixel-moving mode for the move: 0 moves
+  // the scrollable area, 1 keeps the current cell's pixels where they are, 2
+  // moves only the rows above or below the current row.
+  void MoveTopLeftInMode(int left, int top, int mode);
+  int ScrollMode() const { return FScrollMode; }
+  // The bar record for a bar (0 horizontal, 1 vertical), and whether it scales.
+  TScrollInfo CalcScrollInfo(int bar, bool &scaled) const;
+  void UpdateScrollBars();
+  void ScrollMessage(int bar, int code, int thumb);
+  bool AutoScrollWait(int x, int y, int direction, int screenWidth = 1 << 20,
+                      int screenHeight = 1 << 20);
+  // The delay an automatic scroll step waits at this distance.
+  int AutoScrollDelay(int distance, int zone) const;
+  // Scales by multiplier / divisor while AutoScale is on: with sfHeight the
+  // heading, the default and own row heights, with sfWidth the row bar, the
+  // default and own column widths, with sfFont the grid's font and the own
+  // fonts of columns, rows and cells; the lists of combo drop-downs follow.
+  enum TdgScalingFlag : std::uint8_t { sfWidth = 1, sfHeight = 2, sfFont = 4 };
+  void ChangeScale(int multiplier, int divisor, std::uint8_t flags = sfWidth | sfHeight | sfFont);
+  // The logical dots per inch of the screen the grid is on. Qt draws fonts
+  // in points at that density but keeps sizes in pixels, so a move to a
+  // screen of another density scales the sizes, not the fonts.
+  virtual int ScreenDpi() const { return logicalDpiY(); }
+  void FollowScreenScale();
+  bool AutoScale() const { return FAutoScale; }
+  void SetAutoScale(bool value) { FAutoScale = value; }
+
+  // Painting locks and invalidation.
+  void BeginUpdate();
+  void EndUpdate();
+  bool Updating() const { return FUpdateLock > 0; }
+  bool PaintSuppressed() const { return FUpdateLock > 0; }
+  bool CanPaintNow() const;
+  void InvalidateGrid() override;
+  void InvalidateDisplayRow(int displayRow);
+  void InvalidateDisplayCol(int displayCol);
+  // Every invalidation of the grid passes here; tests record them.
+  std::function<void(const TRect &)> OnInvalidate;
+  bool FirstPaintDone() const { return FFirstPaintDone; }
+  bool PaintedThroughBuffer() const { return FLastPaintBuffered; }
+  bool HasFocusNow() const;
+  bool IsCellSelected(int displayCol, int displayRow) const;
+
+  TdgCountChangedEvent OnColCountChanged;
+  TdgCountChangedEvent OnRowCountChanged;
+  TdgMovedEvent OnRowMoved;
+  TdgRowEvent OnInsertRow;
+  TdgRowEvent OnDeleteRow;
+  TdgRowEvent OnDeleteCol;
+  TdgRowEvent OnInsertCol;
+  TdgMovedEvent OnColMoved;
+  TdgResizedEvent OnColResized;
+  TdgResizedEvent OnRowResized;
+  TdgNotifyEvent OnResize;
+  TdgNotifyEvent OnPaint;
+  TdgTopLeftChangedEvent OnTopLeftChanged;
+  TdgCellEditingEvent OnStartCellEdit;
+  TdgCellEditingEvent OnEndCellEdit;
+  TdgRowEditingEvent OnStartRowEdit;
+  TdgRowEditingEvent OnEndRowEdit;
+  TdgUndoCellEditEvent OnUndoCellEdit;
+  TdgUndoRowEditEvent OnUndoRowEdit;
+  TdgCellEditEvent OnCellEdit;
+  TdgColChangedEvent OnColChanged;
+  TdgCellChangedEvent OnCellChanged;
+  TdgCellLoadedEvent OnCellLoaded;
+  TdgRowLoadedEvent OnRowLoaded;
+  TdgSelectChangedEvent OnSelectChanged;
+  TdgGridStatusChangedEvent OnGridStatusChanged;
+  TdgRowChangedEvent OnRowChanged;
+
+  // Events of the mouse, buttons, drop-downs, masks and focus. Those naming
+  // a data row fire from the event layer below.
+  TdgButtonEvent OnButtonClick;
+  TdgButtonEvent OnButtonDown;
+  TdgButtonEvent OnButtonUp;
+  TdgCanStartDragEvent OnCanStartDrag;
+  TdgClickCellEvent OnClickCell;
+  TdgDblClickCellEvent OnDblClickCell;
+  TdgComboCellLoadedEvent OnComboCellLoaded;
+  TdgComboCompareValueEvent OnComboCompareValue;
+  TdgComboLCompareValueEvent OnComboLCompareValue;
+  TdgComboCellEvent OnComboDropDown;
+  TdgComboGetValueEvent OnComboGetValue;
+  TdgComboCellEvent OnComboInit;
+  TdgComboCellEvent OnComboRollUp;
+  TdgDateTimeCellEvent OnDateTimeDropDown;
+  TdgDateTimeGetValueEvent OnDateTimeGetValue;
+  TdgDateTimeCellEvent OnDateTimeInit;
+  TdgDateTimeCellEvent OnDateTimeRollUp;
+  TdgEditTextResizedEvent OnEditTextResized;
+  TdgHeadingClickEvent OnHeadingClick;
+  TdgHeadingClickEvent OnHeadingDown;
+  TdgHeadingClickEvent OnHeadingUp;
+  TdgInvalidCellKeysEvent OnInvalidMaskEdit;
+  TdgInvalidCellValueEvent OnInvalidMaskValue;
+  TdgMouseStatusChangedEvent OnMouseStatusChanged;
+  TdgPaintCellEvent OnPaintCell;
+  TdgGetDrawInfoEvent OnGetDrawInfo;
+  TdgShowEditorEvent OnShowEditor;
+  TdgSpinButtonEvent OnSpinButtonClick;
+  TdgSpinButtonEvent OnSpinButtonDown;
+  TdgSpinButtonEvent OnSpinButtonUp;
+  TdgSpinIncrementEvent OnSpinIncrement;
+  TdgSpinRepeatEvent OnSpinRepeat;
+  TdgFocusEvent OnEnter;
+  TdgFocusEvent OnExit;
+
+  virtual bool DoCanStartDrag();
+  virtual void DoComboCompareValue(const std::string &comboString,
+                                   const std::string &currentCellString, int &compareRes);
+  virtual void DoComboLCompareValue(const std::string &comboString,
+                                    const std::string &currentCellString, int len, int &compareRes);
+  virtual void DoEditTextResized(bool byUser);
+  virtual void DoHeadingClick(int dataCol);
+  virtual void DoHeadingDown(int dataCol);
+  virtual void DoHeadingUp(int dataCol);
+  virtual void DoMouseStatusChanged(TdgMouseStatus oldStatus, TdgMouseStatus newStatus);
+  virtual void DoEnter();
+  virtual void DoExit();
+  virtual void DoButtonClick(int dataCol, int dataRow) = 0;
+  virtual void DoButtonDown(int dataCol, int dataRow) = 0;
+  virtual void DoButtonUp(int dataCol, int dataRow) = 0;
+  // Answers whether a handler is assigned.
+  virtual bool DoClickCell(int dataColDown, int dataRowDown, int dataColUp, int dataRowUp,
+                           TdgClickPosition downPos, TdgClickPosition upPos) = 0;
+  virtual void DoDblClickCell(int dataCol, int dataRow, TdgClickPosition pos) = 0;
+  virtual void DoComboDropDown(TdgComboGrid *combo, int dataCol, int dataRow) = 0;
+  virtual void DoComboGetValue(TdgComboGrid *combo, int gridDataCol, int gridDataRow,
+                               int comboDataRow, Variant &value) = 0;
+  virtual void DoComboInit(TdgComboGrid *combo, int dataCol, int dataRow) = 0;
+  virtual void DoComboRollUp(TdgComboGrid *combo, int dataCol, int dataRow) = 0;
+  virtual void DoDateTimeDropDown(TdgDateTimeDefComponent *def, int dataCol, int dataRow) = 0;
+  virtual void DoDateTimeGetValue(TdgDateTimeDefComponent *def, int dataCol, int dataRow,
+                                  Variant &value) = 0;
+  virtual void DoDateTimeInit(TdgDateTimeDefComponent *def, int dataCol, int dataRow) = 0;
+  virtual void DoDateTimeRollUp(TdgDateTimeDefComponent *def, int dataCol, int dataRow) = 0;
+  // Answer the handler's Accept or Cancel, False when none is assigned.
+  virtual bool DoInvalidMaskEdit(const std::string &keys, int dataCol, int dataRow) = 0;
+  virtual bool DoInvalidMaskValue(int dataCol, int dataRow) = 0;
+  virtual bool DoShowEditor(int dataCol, int dataRow) = 0;
+  virtual void DoSpinButtonClick(int dataCol, int dataRow, TdgSpinButton button) = 0;
+  virtual void DoSpinButtonDown(int dataCol, int dataRow, TdgSpinButton button) = 0;
+  virtual void DoSpinButtonUp(int dataCol, int dataRow, TdgSpinButton button) = 0;
+  virtual bool DoSpinIncrement(int dataCol, int dataRow, TdgSpinButton button, Variant &value,
+                               int &pos, int &len) = 0;
+  virtual void DoSpinRepeat(int dataCol, int dataRow, int count, TdgSpinButton button) = 0;
+  // Whether a draw-info handler is assigned; the painter builds the record
+  // for it only then.
+  virtual bool HasDrawInfoHandler() const { return false; }
+  virtual void GetDrawInfo(int, int, TdgDrawInfo &) {}
+  // Whether the user's cell painting replaced the cell's content.
+  virtual bool PaintCellByUser(int displayCol, int displayRow, const TRect &rect,
+                               TdgPaintCellState state) = 0;
+
+  // Where the current cell may stand. Column and row finders search from a
+  // display position, not including it, and answer -1 when nothing passes;
+  // read-only columns and rows pass unless skipReadOnly (never in list-box
+  // mode). Cell finders walk row by row and answer the data column and the
+  // display row.
+  int NextCol(int displayCol, bool skipReadOnly) const;
+  int PrevCol(int displayCol, bool skipReadOnly) const;
+  int FirstCol(bool skipReadOnly) const { return NextCol(0, skipReadOnly); }
+  int LastCol(bool skipReadOnly) const { return PrevCol(ColCount(), skipReadOnly); }
+  int NextRow(int displayRow, bool skipReadOnly) const;
+  int PrevRow(int displayRow, bool skipReadOnly) const;
+  int FirstRow(bool skipReadOnly) const { return NextRow(0, skipReadOnly); }
+  int LastRow(bool skipReadOnly) const;
+  bool NextCell(int displayCol, int displayRow, bool editable, int &dataCol, int &foundRow);
+  bool PrevCell(int displayCol, int displayRow, bool editable, int &dataCol, int &foundRow);
+  // Whether a cell can be edited: visible, and not read-only at the level that
+  // decides.
+  bool CellEditable(int dataCol, int dataRow);
+  // The spin settings of the first level whose button is a spin button;
+  // none and 0 when no level has one.
+  TdgSpinOptions CellSpinOptions(int dataCol, int dataRow);
+  double CellSpinIncrement(int dataCol, int dataRow);
+  std::string CellMaskName(int dataCol, int dataRow);
+  // The column's own check-box values when it has some, else the grid's.
+  std::string CheckBoxValuesOf(int dataCol) const;
+  // Moves the current cell to the nearest row at or below displayRow that can
+  // hold it, else above.
+  virtual void MoveToRow(int displayRow, bool skipReadOnly);
+  // The key that undoes the edit; answers whether it was used.
+  bool EscapeKey();
+  // Escape's undo: the cell being edited first, the row at a further Escape.
+  bool EscapeUndo();
+  bool WantsKey(const QKeyEvent &e) const override;
+  void KeyDown(std::uint16_t &key, TShiftState shift) override;
+  // The in-place editor shows the current cell's value, and its changes
+  // become the value being edited.
+  std::string GetEditText(std::int32_t col, std::int32_t row) override;
+  void SetEditText(std::int32_t col, std::int32_t row, const std::string &value) override;
+
+  // The mouse operation in progress; every change is reported.
+  TdgMouseStatus MouseStatus() const { return FMouseStatus; }
+  void SetMouseStatus(TdgMouseStatus value);
+  // Focus coming into the grid from elsewhere, and leaving it.
+  void FocusEntered() override;
+  void FocusLeft() override;
+  bool Exiting() const { return FExiting > 0; }
+  // The text typed ahead into a drop-down cell.
+  const std::string &TypeAhead() const { return FTypeAhead; }
+  void ClearTypeAhead() { FTypeAhead.clear(); }
+
+  // What the column, row and cell objects ask of their grid.
+  TComponent &gridComponent() override { return FComponent; }
+  void reportError(const std::string &text) override { ReportError(text); }
+  bool checkIndex(TdgIndexKind kind, int value, int low, int high) override {
+    return CheckIndex(kind, value, low, high);
+  }
+  bool isInsertRow(int dataRow) const override {
+    return FInsertRowFlag && dataRow == RowCount() - 1;
+  }
+  int requestedDefaultRowHeight() const override { return FRequestedDefaultRowHeight; }
+  int colWidth(int displayCol) const override { return ColWidths(displayCol); }
+  void setColWidth(int displayCol, int width) override;
+  int rowHeight(int displayRow) const override { return RowHeights(displayRow); }
+  void setRowHeight(int displayRow, int height) override;
+  void restoreFixedSizes() override;
+  int displayColOf(int dataCol) const override { return DisplayColOf(dataCol); }
+  int dataColAt(int displayCol) const override { return DataColAt(displayCol); }
+  int displayRowOf(int dataRow) const override;
+  void setDisplayRowOf(int dataRow, int displayRow) override;
+  void moveColumn(int fromDisplay, int toDisplay) override;
+  TdgVisibleItems &visibleCols() override { return FVisibleCols; }
+  TdgVisibleItems &visibleRows() override { return FVisibleRows; }
+  const TFont &Font() const override { return FFont; }
+  // The font of the cells, and of the columns, rows and cells that follow it.
+  void SetFont(const TFont &value);
+  const TFont &HeadingFont() const override { return FHeadingFont; }
+  bool parentFontCopies() const override { return false; }
+  const TFont &cellFont(int, int) const override { return FFont; }
+  void registerKeepOwnFonts(TdgCol *, bool) override {}
+  void registerKeepOwnFonts(TdgRow *, bool) override {}
+  TdgCoordList &keptFontCells() override { return FKeptFontCells; }
+  bool isLoading() const override { return !NotLoading(); }
+  bool isDestroying() const override { return FDestroying; }
+  bool isComboGrid() const override { return false; }
+  bool paintSuppressed() const override { return false; }
+  bool directCellPaint() const override { return false; }
+  int currentDataCol() const override;
+  int currentDataRow() const override;
+  bool canLeaveCell() override { return true; }
+  void moveOffColumn(int) override {}
+  void moveOffRow(int dataRow) override;
+  void endEdit() override { HideEditor(); }
+  void refreshEditor() override { UpdateEdit(); }
+  void reenterCell() override {}
+  void reapplyMask(int, int) override {}
+  void setEditorMaxLength(int, int) override {}
+  void refreshCheckBoxValues() override { InvalidateGrid(); }
+  void repaintColumn(int dataCol) override;
+  void repaintHeading(int dataCol) override {
+    InvalidateCell(DisplayColOf(dataCol), 0);
+    HeadingsChanged();
+  }
+  void repaintRow(int dataRow) override;
+  void repaintCell(int dataCol, int dataRow) override {
+    InvalidateCell(DisplayColOf(dataCol), displayRowOf(dataRow));
+  }
+  void invalidateCell(int displayCol, int displayRow) override {
+    InvalidateCell(displayCol, displayRow);
+  }
+  void relayout() override { UpdateScrollRange(); }
+  void correctScrolling() override { UpdateScrollRange(); }
+  void dropColSelection(int) override {}
+  void dropRowSelection(int dataRow) override;
+  void setColSelected(int, bool) override {}
+  void setRowSelected(int dataRow, bool selected) override;
+  void dropUnfitValues(int dataCol, int dataRow) override;
+  void ensureSharedCombo() override { GetCombo(); }
+  std::unique_ptr<TdgCombo> makeCombo() override { return CreateCombo(); }
+  std::unique_ptr<TdgCustomButton> makeButton(const TdgCustomButton &like) override {
+    return like.Clone();
+  }
+  void closeDateTimePopup() override { CloseDateTimeDropDown(false); }
+  void dropDateTimePopupOf(TdgDateTimeDefComponent *def) override;
+  void cellElementAdded(TdgCellElement &element) override;
+  void cellElementRemoved(TdgCellElement &element) override;
+  Variant cellProperty(int dataCol, int dataRow, int number, int subIndex) override {
+    return GetCellProperty(dataCol, dataRow, number, subIndex);
+  }
+  void setCellProperty(int dataCol, int dataRow, int number, int subIndex,
+                       const Variant &value) override {
+    SetCellProperty(dataCol, dataRow, number, value, subIndex);
+  }
+  TFont *cellOwnFont(int dataCol, int dataRow) override { return GetCellFont(dataCol, dataRow); }
+  void setCellFont(int dataCol, int dataRow, const TFont *font) override {
+    SetCellFont(dataCol, dataRow, font);
+  }
+  TdgCombo *cellCombo(int dataCol, int dataRow) override;
+  TdgCombo &ensureCellCombo(int dataCol, int dataRow) override;
+  TdgDateTimeDefComponent *cellDateTimeDef(int dataCol, int dataRow) override;
+  void setCellDateTimeDef(int dataCol, int dataRow, TdgDateTimeDefComponent *def) override;
+
+  // ---- In-place controls and keyboard navigation.
+  enum TdgRowChangedIndicator : std::uint8_t { riOn, riOff, riAutoReset };
+  bool AlwaysShowEditor() const { return FAlwaysShowEditor; }
+  void SetAlwaysShowEditor(bool value);
+  bool GetSkipReadOnly() const { return FSkipReadOnly; }
+  void SetSkipReadOnly(bool value);
+  bool SelectFixed() const { return FSelectFixed; }
+  void SetSelectFixed(bool value);
+  TdgRowChangedIndicator RowChangedIndicator() const { return FRowChangedIndicator; }
+  void SetRowChangedIndicator(TdgRowChangedIndicator value);
+  bool WantTabs() const { return FWantTabs; }
+  void SetWantTabs(bool value);
+  bool TabRowWrap() const { return FTabRowWrap; }
+  void SetTabRowWrap(bool value) { FTabRowWrap = value; }
+  bool CheckMouseFocus() const { return FCheckMouseFocus; }
+  void SetCheckMouseFocus(bool value) { FCheckMouseFocus = value; }
+  std::string CheckBoxValues() const { return FCheckBoxValues; }
+  void SetCheckBoxValues(const std::string &value);
+
+  // The control standing over the current cell, and the three kinds.
+  TdgCustomGridControl &ActiveControl() const { return *FActiveControl; }
+  TdgEditGridControl &EditControl() const { return *FEditControl; }
+  TdgCheckGridControl &CheckControl() const { return *FCheckControl; }
+  TdgCustomGridControl &ControlForType(TdgControlType type) const;
+  bool EditorShown() const { return FEditorShown; }
+  // Whether the current cell is in edit state: the control shows over it.
+  bool Editing() const { return FEditing; }
+  // Whether arrow keys walk cells rather than rows and columns.
+  bool CellNavigation() const;
+  // The moves skip read-only places except at design time and in a list box.
+  bool MovesSkipReadOnly() const { return FSkipReadOnly && FGridMode != gmListBox; }
+  // Moves the current cell (display position), scrolling it into view and
+  // placing the editor; answers whether it moved.
+  virtual bool MoveToCell(int displayCol, int displayRow, int scrollKind = 3);
+  virtual void PlaceEditor();
+  virtual void HideCellEditor(bool forScrolling = false);
+  // Puts the current cell in edit state as a key asks: mode 0 selects the
+  // whole text, 2 puts the caret at the end.
+  virtual bool StartEditing(int mode);
+  virtual void EndEditInCell();
+  // A text cell whose mask asks for it is checked as a whole when its edit
+  // ends: a refused text keeps the edit open unless the invalid-value
+  // handler accepts it.
+  virtual bool CheckMaskOnEnd();
+  virtual void EditorSetup(TdgCustomGridControl &control);
+  virtual void MoveUp();
+  virtual void MoveDown();
+  virtual void MovePageUp();
+  virtual void MovePageDown();
+  virtual void MoveFirstRow();
+  virtual void MoveLastRow();
+  virtual void MoveFirstCell();
+  virtual void MoveLastCell();
+  virtual void MoveNextCell(bool byEnter);
+  virtual void MovePrevCell();
+  virtual void EndEditOrAppend();
+  void KeyUp(std::uint16_t &key, TShiftState shift) override;
+  void KeyPress(char &key) override;
+  void WMChar(char ch) override;
+  // ---- The mouse: presses, drags, releases and the cursor.
+  TdgCellSelectMode CellSelectMode() const { return FCellSelectMode; }
+  void SetCellSelectMode(TdgCellSelectMode value) { FCellSelectMode = value; }
+  TdgColSelectMode ColSelectMode() const { return FColSelectMode; }
+  void SetColSelectMode(TdgColSelectMode value) { FColSelectMode = value; }
+  bool ColMoving() const { return FColMoving; }
+  void SetColMoving(bool value) { FColMoving = value; }
+  TdgResizeCols ResizeCols() const { return FResizeCols; }
+  void SetResizeCols(TdgResizeCols value) { FResizeCols = value; }
+  TdgResizeRows ResizeRows() const { return FResizeRows; }
+  void SetResizeRows(TdgResizeRows value) { FResizeRows = value; }
+  bool ResizeColsInGrid() const { return FResizeColsInGrid; }
+  void SetResizeColsInGrid(bool value) { FResizeColsInGrid = value; }
+  bool ResizeRowsInGrid() const { return FResizeRowsInGrid; }
+  void SetResizeRowsInGrid(bool value) { FResizeRowsInGrid = value; }
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  // The cursor a point shows: the grid's own kinds; crGrid is the grid's
+  // Cursor, crNone leaves the choice to the window.
+  enum TdgCursorKind : std::uint8_t {
+    crNone,
+    crGrid,
+    crHSplit,
+    crVSplit,
+    crIBeam,
+    crRowSelect,
+    crColSelect,
+    crCellSelect,
+    crDrag,
+    crSelectedArea
+  };
+  // Whether a press on a display cell may drag its selection elsewhere: a
+  // selected cell whose selection the moving drags do not move.
+  bool DraggableSelected(int displayCol, int displayRow) const;
+  // The cursor over a draggable selection (a class-library cursor number,
+  // 0 for none).
+  int SelectedAreaCursor() const { return FSelectedAreaCursor; }
+  void SetSelectedAreaCursor(int value) { FSelectedAreaCursor = value; }
+  // An OnCanStartDrag handler calls BeginDrag when it takes the press for a
+  // drag of its own; the drag lasts until EndDrag or the release.
+  void BeginDrag() { FDragging = true; }
+  void EndDrag() { FDragging = false; }
+  bool Dragging() const { return FDragging; }
+  virtual TdgCursorKind GetCursor(int x, int y);
+  void UpdateCursor(int x, int y) override;
+  // Which border lies under a point: the sizing status it starts, 0 for none.
+  TdgMouseStatus BorderAt(int x, int y, int &index, int &linePos) const;
+  // Display cells of the last press and release.
+  QPoint MouseDownCell() const { return FDownCell; }
+  QPoint MouseUpCell() const { return FUpCell; }
+  // Ends a mouse operation without applying it, as Escape does.
+  void CancelMouseOperation();
+  // The drop marker of a moving drag and the sizing line, where shown.
+  bool DropMarkerShown() const { return FMarkerShown; }
+  int MoveTarget() const { return FMoveTarget; }
+  bool SizingLineShown() const { return FSizingLine >= 0; }
+  // A selected cell range in display positions; empty unless the grid status
+  // says a range.
+  TGridRect CellRange() const;
+  // One step of a spin button on the current cell.
+  virtual void SpinCurrentCell(int dataCol, int dataRow, TdgSpinButton button);
+  void SelectAllRows(bool byMouse);
+  // Reset the flagged properties (bits of resetBit) of every column, row or
+  // cell property object.
+  virtual void ResetColProperties(std::uint32_t flags);
+  virtual void ResetRowProperties(std::uint32_t flags);
+  virtual void ResetCellProperties(std::uint32_t flags);
+
+  // Keys are ignored while this is above 0; raised and lowered in pairs.
+  void SuspendKeys() { ++FKeySuspend; }
+  void ResumeKeys() { FKeySuspend = std::max(0, FKeySuspend - 1); }
+
+protected:
+  void keyPressEvent(QKeyEvent *e) override;
+  void mousePressEvent(QMouseEvent *e) override;
+  bool focusNextPrevChild(bool next) override;
+  void paintEvent(QPaintEvent *e) override;
+  void InvalidateScreenRect(const TRect &rect) override;
+  void focusInEvent(QFocusEvent *e) override;
+  void focusOutEvent(QFocusEvent *e) override;
+  void ModifyScrollBar(int scrollBar, int scrollCode, int pos, bool useRightToLeft) override;
+  void UpdateScrollPos() override;
+  void UpdateScrollRange() override;
+  void ApplyScrollBarPolicies() override;
+  void ScrollDataInfo(int dx, int dy, const TGridDrawInfo &info) override;
+  int buttonFrameWidth() const override { return 0; }
+  void DrawCell(std::int32_t col, std::int32_t row, const TRect &rect,
+                TGridDrawState state) override;
+  void SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount) override;
+  bool SelectCell(std::int32_t col, std::int32_t row) override;
+  void CurrentCellMoved() override;
+  // The current cell stands on the insert row: it becomes a data row, as a
+  // move onto it makes it. Also for a current cell that stood there from the
+  // start (an empty grid), so that what is typed there lands in a row.
+  void EnterInsertRow();
+  void ResetEditState();
+  void ColWidthsChanged() override;
+  void RowHeightsChanged() override;
+  // One column or row changed size through its object: cheaper than the
+  // all-sizes handlers, and fires no resize event.
+  // A size set on the base grid becomes the column's or row's own, so it
+  // survives hiding, showing and the form stream.
+  void ExtentStored(bool rows, std::int32_t index) override;
+  virtual void ColWidthChanged(int displayCol);
+  virtual void RowHeightChanged(int displayRow);
+  void TopLeftMoved(TGridCoord oldTopLeft) override;
+  // Reports the top-left cell when it differs from the one reported last.
+  void ReportTopLeft(bool byUser);
+  void Paint() override;
+  void resizeEvent(QResizeEvent *e) override;
+  void changeEvent(QEvent *e) override;
+  bool event(QEvent *e) override;
+
+  void ApplyColCount(int n);
+  void ApplyRowCount(int n);
+  void MakeFixed();
+  // Removes the given data rows (ascending, distinct) from the maps, heights,
+  // selection and storage in one pass each; later rows are renumbered.
+  void RemoveDataRows(const std::vector<int> &dataRows);
+  void MoveRowDisplay(int fromDisplay, int toDisplay);
+  // Cell elements of removed rows or columns go; later ones are renumbered.
+  void RenumberCellElements(const std::vector<int> &newCol, const std::vector<int> &newRow);
+  void DropCellCache() { FCacheValid = false; }
+  const TdgCol *ColObject(int dataCol) const;
+  const TdgRow *RowObject(int dataRow) const;
+  TdgControlType ControlTypeCascade(int dataCol, int dataRow) const;
+  // A row property through its row object: the getter answers the fallback
+  // for a bad index or a row without object; the setter makes the object
+  // only for a value other than the default, and frees one back at defaults.
+  template <class T, class G> T RowGet(int dataRow, T fallback, G get) {
+    if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+      return fallback;
+    const TdgRow *row = RowObject(dataRow);
+    return row ? (row->*get)() : fallback;
+  }
+  template <class T, class S> void RowSet(int dataRow, T value, T defaultValue, S set) {
+    if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+      return;
+    if (!RowObject(dataRow) && value == defaultValue)
+      return;
+    (FRowStore->EnsureRowObject(dataRow).*set)(value);
+    FRowStore->ReleaseIfDefault(dataRow);
+  }
+  // The same for data columns.
+  void RemoveDataCols(const std::vector<int> &dataCols);
+  void PlaceCurrentCol(int displayCol);
+  void PlaceCurrentRow(int displayRow);
+
+  bool FInCellLoaded = false;
+  bool FLoadingCell = false;
+  int FLoadingCol = -1;
+  int FLoadingRow = -1;
+  Variant FLoadingValue;
+
+private:
+  bool FRaiseErrors = true;
+  bool FDestroying = false;
+  int FRequestedDefaultRowHeight = 14;
+  TdgGridComponent FComponent{*this};
+  TFont FFont;
+  TFont FHeadingFont;
+  TdgCoordList FKeptFontCells;
+  TdgVisibleItems FVisibleCols;
+  TdgVisibleItems FVisibleRows;
+  bool FVisibleRowsDeferred = false;
+  std::unique_ptr<TdgGridCols> FColStore;
+  TdgCellPropSet FCellProps{this};
+  bool FCacheValid = false;
+  int FCacheCol = -1;
+  int FCacheRow = -1;
+  TdgCellElement *FCacheElement = nullptr;
+  // How many cell elements lie in each data column and data row.
+  std::vector<int> FColElements;
+  std::vector<int> FRowElements;
+  TdgDrawOverlap FDrawOverlap = doDrawColOnTop;
+  TColor FHeadingColor = clBtnFace;
+  bool FIs3D = false;
+  bool FHeading3D = true;
+  TdgWordWrap FWordWrap = wwOff;
+  TdgHorzAlignment FHorzAlignment = htaDefault;
+  TdgHorzAlignment FHeadingHorzAlignment = htaDefault;
+  TdgVertAlignment FHeadingVertAlignment = vtaDefault;
+  TdgWordWrap FHeadingWordWrap = wwDefault;
+  std::vector<std::string> FImageListIds;
+  std::uint8_t FColMatchMode = 1;
+  mutable int FSaveCount = 0;
+  TdgMouseStatus FMouseStatus = msNothing;
+  int FExiting = 0;
+  std::string FTypeAhead;
+  std::uint32_t FPropertyMask = 0;
+  std::unique_ptr<TdgIntegerList> FLoadColMap;
+  int FDataWritingSuspended = 0;
+  // While "RowProperties" is read, display positions are collected and
+  // applied as one order at the end.
+  bool FReadingRows = false;
+  TdgCurrentCell FCurrentCell{*this};
+  Variant FPendingValue;
+  int FPendingCol = -1;
+  int FPendingRow = -1;
+  bool FCellEditing = false;
+  bool FRowEditing = false;
+  bool FCellEditEnded = false;
+  bool FRowChangedMarkOn = false;
+  bool FAppended = false;
+  bool FUndoing = false;
+  // An Escape in the current cell undid its cell edit or found none: the
+  // next Escape there undoes the row. Cleared when the current cell moves.
+  bool FEscapeUndidCell = false;
+  bool FLeaving = false;
+  int FLastReportedCol = -1;
+  int FLastReportedRow = -1;
+  std::vector<bool> FRowChangedMarks;
+  std::vector<std::pair<int, int>> FPendingRowOrder;
+  std::vector<int> RowItems() const;
+  void ApplyPendingRowOrder();
+  class SelectionRedraw;
+  void SelectLines(bool rows, int fromDisplay, int toDisplay);
+  // The column's or the row's own setting, whichever the overlap puts on top
+  // and has one; unset when neither has.
+  template <class T> T OnTop(T colValue, T rowValue, T unset) const {
+    const bool colOnTop = FDrawOverlap == doDrawColOnTop;
+    const T first = colOnTop ? colValue : rowValue;
+    const T second = colOnTop ? rowValue : colValue;
+    return first != unset ? first : second;
+  }
+
+public:
+  // One level a data cell's properties come from: its own property element,
+  // or its row or column object. A level without an object passes every
+  // question on.
+  struct CellLevel {
+    const TdgCellElement *cell = nullptr;
+    const ColRowProperties *line = nullptr;
+    explicit operator bool() const { return cell || line; }
+    TColor Color() const;
+    TdgControlType ControlType() const;
+    TdgButtonType ButtonType() const;
+    TdgDropDownStyle DropDownStyle() const;
+    TdgWordWrap WordWrap() const;
+    TdgHorzAlignment HorzAlignment() const;
+    TdgVertAlignment VertAlignment() const;
+    // 1 stretch, 2 shrink, 3 centre, 4 keep aspect ratio.
+    TdgDrawOption PictureOption(int sub) const;
+    std::string MaskName() const;
+    TdgSpinOptions SpinOptions() const;
+    double SpinIncrement() const;
+    TdgCombo *Combo() const;
+    bool ParentCombo() const;
+    TdgDateTimeDefComponent *DateTimeDef() const;
+  };
+  // A data cell's levels in the order every effective property asks them:
+  // the cell, then row and column in DrawOverlap order.
+  std::array<CellLevel, 3> CellLevels(int dataCol, int dataRow);
+  // The first level's own value of a property (get), passOn when every level
+  // passes the question on.
+  template <class T, class Get> T Cascade(int dataCol, int dataRow, Get get, T passOn) {
+    for (const CellLevel &level : CellLevels(dataCol, dataRow))
+      if (level)
+        if (T value = get(level); value != passOn)
+          return value;
+    return passOn;
+  }
+  // The first level whose button type passes test; an empty level when none.
+  template <class Test> CellLevel ButtonLevel(int dataCol, int dataRow, Test test) {
+    for (const CellLevel &level : CellLevels(dataCol, dataRow))
+      if (level && test(level.ButtonType()))
+        return level;
+    return {};
+  }
+
+private:
+  // Finds the column named fieldName for a stored column and maps the
+  // stored column to it (0 when none has the name).
+  TdgCol *MatchColumnByFieldName(int storedCol, const std::string &fieldName);
+  std::unique_ptr<TdgGridRows> FRowStore;
+  int FLoadCount = 0;
+  bool FSettingDefaults = false;
+  int FDataCols = 0;
+  int FDataRows = 0;
+  int FPendingColRemovals = 0;
+  int FPendingRowRemovals = 0;
+  int FInsertRowFlag = 0;
+  int FPreviousInsertRowFlag = 0;
+  TdgGridMode FGridMode = gmEdit;
+  TdgRowSelectMode FRowSelectMode = rsMulti;
+  bool FRowMoving = true;
+  // Display position to data number, and data row to display position.
+  std::vector<int> FColMap;
+  std::vector<int> FRowMap;
+  std::vector<int> FRowOrder;
+  TdgSelection FRowSelection;
+  TdgSelection FColSelection;
+  TdgGridStatus FGridStatus = gsNothing;
+  TdgGridStatus FReportedStatus = gsNothing;
+  bool FSelectChanged[3] = {false, false, false};
+  std::unique_ptr<Tdg2DStorage> FStorage;
+  // ---- Look, layout and painting state.
+  TColor FLineColor = clSilver;
+  TColor FFixedLineColor = clBlack;
+  TdgGridLines FGridLines = glBoth;
+  int FHorzLineWidth = 1;
+  int FVertLineWidth = 1;
+  TdgFocusBorder FFocusBorder = fbDot;
+  TColor FFocusColor = clNone;
+  TColor FFocusFontColor = clNone;
+  TColor FSelectionColor = clHighlight;
+  TColor FSelectionFontColor = clHighlightText;
+  TdgSelectionType FSelectionType = sltDefault;
+  bool FAlwaysShowFocus = false;
+  bool FRowBarIndicator = true;
+  TColor FEditColor = clNone;
+  TColor FEditFontColor = clNone;
+  bool FFlatButtons = true;
+  TdgInactiveButtonState FInactiveButtonState = ibsBackGround;
+  int FButtonEdgeWidth = 2;
+  int FDefaultButtonWidth = 11;
+  int FDefaultButtonHeight = 9;
+  int FSpinButtonWidth = 11;
+  int FSpinButtonHeight = 9;
+  TdgHeadingButton FHeadingButton = hbNone;
+  bool FThumbTracking = false;
+  TScrollStyle FAlwaysShowScrollBar = ssNone;
+  TdgScrollSpeed FScrollSpeed = spVariable;
+  int FFixedColCount = 0;
+  int FFixedRowCount = 0;
+  int FFixedWidth = 14;
+  int FFixedHeight = 15;
+  TdgVertAlignment FVertAlignment = vtaDefault;
+  TdgVertAlignment FRowBarAlignment = vtaDefault;
+  bool FAutoScale = false;
+  int FUpdateLock = 0;
+  bool FRepaintPending = false;
+  bool FFirstPaintDone = false;
+  bool FLastPaintBuffered = false;
+  bool FPaintingNow = false;
+  std::unique_ptr<TdgCustomButton> FComboButton, FNormalButton, FVertSpin, FHorzSpin,
+      FDateTimeDropDown, FDateTimePopup;
+  TdgSelectionPattern FSelectionPattern;
+  std::int64_t FWaitStart = 0;
+  int FWaitLeft = 0; // milliseconds of the running wait still to go
+  std::unique_ptr<PainterTextMetrics> FMetrics;
+  std::unique_ptr<QFont> FMetricsFont;
+  TRect FPaintRect;
+  bool FBarShown[2] = {false, false};
+  bool FBarEnabled[2] = {true, true};
+  bool FTopLeftByUser = false;
+  int FScrollMode = 0;
+  TRect FModeCellRect{};
+  TRect FModeRowRect{};
+  int RowsBottom() const;
+  void ScrollArea(int dx, int dy, const TRect &area);
+  std::unique_ptr<TdgImageLink> FImageLink;
+  std::unique_ptr<TdgMaskLink> FMaskLink;
+  bool FHeadingParentFont = true;
+  // The name part of a stored picture reference, renamed as the image list
+  // now names the picture it identifies.
+  std::string ResolvePictureName(int dataCol, int dataRow, const std::string &text);
+  void TakeParentFont();
+  void GridFontChanged();
+  bool HandleShortcutEvent(QEvent *e);
+  int FTopLeftDepth = 0;
+  TGridCoord FReportedTopLeft{1, 1};
+  bool FStretchPicture = true;
+  bool FShrinkPicture = true;
+  bool FCenterPicture = true;
+  bool FKeepAspectRatio = false;
+  TColor FTransparentColor = clNone;
+  TdgCheckBoxStyle FCheckBoxStyle = stCheck;
+  bool FReadOnlyButton = true;
+  int FHeldHeading = -1;
+  bool FHeadingPressedLook = false;
+  std::unique_ptr<TFont> FDrawInfoFont;
+  QTimer FAutoScrollTimer;
+  // Window shortcuts for the heading accelerators, rebuilt once after any
+  // heading change.
+  std::vector<std::pair<int, char>> FHeadingShortcuts;
+  QTimer FShortcutRebuild;
+  void HeadingsChanged();
+  void RebuildHeadingShortcuts();
+  void ConnectMessageTimers();
+  int FHoverCol = -1, FHoverRow = -1;
+  int FPressedCol = -1, FPressedRow = -1;
+  int FPressedSpin = 0;
+  int FRepeatCount = 0;
+  int FSpinStartDelay = 500;
+  int FSpinRepeatDelay = 80;
+  bool FSpinFirstStep = false;
+  bool FSpinConnected = false;
+  QTimer FSpinTimer;
+  int FScaling = 0;
+  int FScreenDpi = 0; // of the screen the grid was last shown on; 0 before
+  void ScaleBy(int multiplier, int divisor, std::uint8_t flags);
+  int FCopying = 0;
+  TdgDropDownForm *FDropDownForm = nullptr;
+  std::unique_ptr<TdgCombo> FCombo;
+  int FComboCol = -1;
+  int FComboRow = -1;
+  TdgCombo *FLastCopiedCombo = nullptr;
+  bool FComboPrepared = false;
+  std::int64_t FTypeAheadTick = 0;
+  TdgDateTimeDefComponent *FDateTimeDef = nullptr;
+  std::unique_ptr<TdgGridDateTimeLink> FDateTimeLink;
+  QPointer<TdgDateTimePicker> FPicker;
+  std::string FPickerClass;
+  TdgDateTimeDefComponent *FPickerDef = nullptr;
+  QPointer<QWidget> FDateTimeWindow;
+  int FDateTimeCol = -1;
+  int FDateTimeRow = -1;
+  bool FDateTimeModal = false;
+  void PickerClosed(bool accepted);
+  void TakeDateTimeChoice();
+  bool DateTimeKeyDown(std::uint16_t &key, TShiftState shift);
+  bool FLayoutLoading = false;
+  bool FLayoutSaving = false;
+  bool FFieldState = true;
+  // ---- In-place controls and keyboard state.
+  std::unique_ptr<TdgEditGridControl> FEditControl;
+  std::unique_ptr<TdgCheckGridControl> FCheckControl;
+  std::unique_ptr<TdgDefaultGridControl> FDefaultControl;
+  TdgCustomGridControl *FActiveControl = nullptr;
+  int FEditorCol = -1, FEditorRow = -1;
+  bool FEditorShown = false;
+  bool FHiddenForScrolling = false;
+  // Above 0 while the editor is placed or hidden: the focus that moves
+  // meanwhile between it and the grid must not place it again.
+  int FEditorBusy = 0;
+  bool FEditing = true;
+  int FEditingMode = 0;
+  bool FPendingShow = false;
+  bool FPendingShowQueued = false;
+  int FSelectedAreaCursor = 0;
+  bool FDragging = false;
+  bool FHeldDrawn = false; // the held cell button is drawn pushed in
+  int FKeySuspend = 0;
+  bool FFocusEditorOnKeyUp = false;
+  bool FKeyFromEditor = false;
+  bool FEditorPassedKey = false;
+  bool FFocusFromControl = false;
+  bool FAlwaysShowEditor = true;
+  bool FSkipReadOnly = true;
+  bool FSelectFixed = true;
+  TdgRowChangedIndicator FRowChangedIndicator = riOn;
+  bool FWantTabs = true;
+  bool FTabRowWrap = true;
+  bool FCheckMouseFocus = true;
+  std::string FCheckBoxValues;
+  void CreateControls();
+  void WireControl(TdgCustomGridControl &control);
+  bool EditorMayShow();
+  void ScrollCurrentIntoView();
+  int FullyVisibleRows() const;
+  // The editor's notifications.
+  void EditorKeyDown(std::uint16_t &key, TShiftState shift);
+  void EditorKeyPress(char &key);
+  void EditorChanged(bool notify, bool byUser);
+  void EditorExit();
+  // The control's own undo takes the cell's edit back; the row edit stays.
+  bool UndoCellFromControl();
+  void HideControl(TdgCustomGridControl &control);
+  TdgMaskDefinition *MaskDefinitionFor(int dataCol, int dataRow);
+  // ---- Mouse state.
+  TdgCellSelectMode FCellSelectMode = cmRange;
+  TdgColSelectMode FColSelectMode = csMulti;
+  bool FColMoving = true;
+  TdgResizeCols FResizeCols = rcSingle;
+  TdgResizeRows FResizeRows = rrAll;
+  bool FResizeColsInGrid = false;
+  bool FResizeRowsInGrid = false;
+  QPoint FDownCell{-1, -1}, FUpCell{-1, -1};
+  QPoint FPressPoint;
+  qint64 FPressTime = 0;
+  bool FDblClickPress = false;
+  bool FShowEditorAfterPress = false;
+  bool FPressToControl = false;
+  bool FSuppressClick = false;
+  int FSizeIndex = -1;
+  int FSizingLine = -1;
+  int FGrabOffset = 0;
+  bool FSizeNoMove = false;
+  int FRowAnchor = -1;
+  int FColAnchor = -1;
+  int FMoveOrigin = -1;
+  int FMoveTarget = -1;
+  bool FMarkerShown = false;
+  int FHeldPart = 0;
+  bool FHeldLook = false;
+  QPoint FLastMouse;
+  class MouseOverlay;
+  MouseOverlay *FOverlay = nullptr;
+  void UpdateOverlay();
+  void StartSizing(TdgMouseStatus status, int index, int linePos, int x, int y);
+  void FinishSizing(int x, int y, bool apply);
+  void DataCellPress(TMouseButton button, TShiftState shift, int col, int row, int x, int y);
+  void CellButtonPress(TShiftState shift, int col, int row, int x, int y);
+  void RowBarPress(TShiftState shift, int row);
+  void HeadingPress(TShiftState shift, int col, int x, int y);
+  void RangePress(TShiftState shift, int col, int row);
+  void ExtendRange(int col, int row);
+  void ClearRange();
+  bool SelectableByMouse(int col, int row) const;
+  bool MoveChangesSomething(bool rows, int origin, int target) const;
+  void FollowDrag(int x, int y);
+  int SpinPartAt(int col, int row, int x, int y);
+  void ButtonRelease(int col, int row, int x, int y);
+  void PaintGrid(QPainter &p, const TRect &clip);
+  void PaintDataCell(QPainter &p, int col, int row, TRect rect, bool selected);
+  void PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect);
+  void DrawLines(QPainter &p, int col, int row, const TRect &full);
+  void DrawFocusMark(QPainter &p, int col, int row, const TRect &rect);
+  void DrawRowIndicator(QPainter &p, int row, const TRect &rect);
+  const PainterTextMetrics &MetricsFor(const QFont &font);
+  bool FocusCellTest(int col, int row, bool painting) const;
+  void RecomputeFixedSizes();
+  // Keeps hidden items at 0, the row bar and heading at their sizes and the
+  // default at least 1 after the base sizes changed; False while re-entered.
+  bool SyncSizes(bool rows);
+  bool FSyncingSizes = false;
+  // The defaults the own sizes were last brought in line with.
+  int FSyncedRowHeight = -1, FSyncedColWidth = -1;
+  void FreeCachedButtons(bool cellButtons);
+  void Repaint();
+  void ApplyScrollBar(int bar, bool needed);
+};
+
+// The event layer: the firing operations that name a data row.
+class TdgCustomGrid : public TdgBaseGrid {
+public:
+  using TdgBaseGrid::TdgBaseGrid;
+
+  void RowInserted(int dataRow, bool byUser) override;
+  void RowDeleted(int dataRow, bool byUser) override;
+  void CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) override;
+  void TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) override;
+  std::unique_ptr<TdgCombo> CreateCombo() override;
+  std::unique_ptr<TdgComboGrid> CreateComboGrid() override;
+  virtual void DoTopLeftChanged(int oldCol, int oldRow, int newCol, int newRow, bool byUser);
+  bool DoStartCellEdit(int dataCol, int dataRow) override;
+  bool DoStartRowEdit(int dataRow) override;
+  bool DoEndCellEdit(int dataCol, int dataRow) override;
+  bool DoEndRowEdit(int dataRow) override;
+  bool DoUndoCellEdit(int dataCol, int dataRow, bool byUser) override;
+  bool DoUndoRowEdit(int dataRow, bool byUser) override;
+  void DoCellEdit(int dataCol, int dataRow, bool byUser) override;
+  void DoRowChanged(int oldRow, int newRow) override;
+  void DoCellChanged(int oldCol, int newCol, int oldRow, int newRow) override;
+  virtual void DoInsertRow(int dataRow, bool byUser);
+  virtual void DoDeleteRow(int dataRow, bool byUser);
+  virtual void DoRowLoaded(int dataRow);
+  virtual void DoCellLoaded(int dataCol, int dataRow, Variant &value);
+  virtual void DoComboCellLoaded(TdgComboGrid *combo, int dataCol, int dataRow, Variant &value);
+  virtual void DoPaintCell(int dataCol, int dataRow, const TRect &rect, TdgPaintCellState state,
+                           bool &cancel);
+  void DoButtonClick(int dataCol, int dataRow) override;
+  void DoButtonDown(int dataCol, int dataRow) override;
+  void DoButtonUp(int dataCol, int dataRow) override;
+  bool DoClickCell(int dataColDown, int dataRowDown, int dataColUp, int dataRowUp,
+                   TdgClickPosition downPos, TdgClickPosition upPos) override;
+  void DoDblClickCell(int dataCol, int dataRow, TdgClickPosition pos) override;
+  void DoComboDropDown(TdgComboGrid *combo, int dataCol, int dataRow) override;
+  void DoComboGetValue(TdgComboGrid *combo, int gridDataCol, int gridDataRow, int comboDataRow,
+                       Variant &value) override;
+  void DoComboInit(TdgComboGrid *combo, int dataCol, int dataRow) override;
+  void DoComboRollUp(TdgComboGrid *combo, int dataCol, int dataRow) override;
+  void DoDateTimeDropDown(TdgDateTimeDefComponent *def, int dataCol, int dataRow) override;
+  void DoDateTimeGetValue(TdgDateTimeDefComponent *def, int dataCol, int dataRow,
+                          Variant &value) override;
+  void DoDateTimeInit(TdgDateTimeDefComponent *def, int dataCol, int dataRow) override;
+  void DoDateTimeRollUp(TdgDateTimeDefComponent *def, int dataCol, int dataRow) override;
+  bool DoInvalidMaskEdit(const std::string &keys, int dataCol, int dataRow) override;
+  bool DoInvalidMaskValue(int dataCol, int dataRow) override;
+  bool DoShowEditor(int dataCol, int dataRow) override;
+  void DoSpinButtonClick(int dataCol, int dataRow, TdgSpinButton button) override;
+  void DoSpinButtonDown(int dataCol, int dataRow, TdgSpinButton button) override;
+  void DoSpinButtonUp(int dataCol, int dataRow, TdgSpinButton button) override;
+  bool DoSpinIncrement(int dataCol, int dataRow, TdgSpinButton button, Variant &value, int &pos,
+                       int &len) override;
+  void DoSpinRepeat(int dataCol, int dataRow, int count, TdgSpinButton button) override;
+  bool PaintCellByUser(int displayCol, int displayRow, const TRect &rect,
+                       TdgPaintCellState state) override;
+  bool HasDrawInfoHandler() const override { return bool(OnGetDrawInfo); }
+  void GetDrawInfo(int dataCol, int dataRow, TdgDrawInfo &info) override {
+    DoGetDrawInfo(dataCol, dataRow, info);
+  }
+  virtual void DoGetDrawInfo(int dataCol, int dataRow, TdgDrawInfo &info) {
+    if (OnGetDrawInfo)
+      OnGetDrawInfo(this, dataCol, dataRow, info);
+  }
+
+  void PaintStarting() override { LastLoadedRow = -1; }
+
+  // The data row for which the row-loaded event fired last; a paint starts
+  // it afresh.
+  int LastLoadedRow = -1;
+};
+
+class TdgGrid : public TdgCustomGrid {
+public:
+  using TdgCustomGrid::TdgCustomGrid;
+};
+
+} // namespace marrowen

@@ -1,0 +1,462 @@
+// The data grid's mouse while a button is held and as it comes up: sizing,
+// selecting and moving rows and columns with automatic scrolling, a held
+// cell or heading button, what the release completes, and the overlay that
+// draws the sizing line and the drop marker.
+
+#include "grid/widget/dgbasegrid.h"
+
+#include <QPainter>
+#include <QScreen>
+
+#include <algorithm>
+
+namespace marrowen {
+
+// The sizing line and the drop marker lie over everything the grid paints;
+// a transparent child of the viewport draws them.
+class TdgBaseGrid::MouseOverlay : public QWidget {
+public:
+  explicit MouseOverlay(TdgBaseGrid &grid) : QWidget(grid.viewport()), grid_(grid) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::NoFocus);
+  }
+  QRect line;
+  bool dotted = false;
+
+protected:
+  void paintEvent(QPaintEvent *) override {
+    if (line.isEmpty())
+      return;
+    QPainter p(this);
+    if (dotted) {
+      p.setPen(QPen(Qt::black, 1, Qt::DotLine));
+      if (line.width() == 1)
+        p.drawLine(line.left(), line.top(), line.left(), line.bottom());
+      else
+        p.drawLine(line.left(), line.top(), line.right(), line.top());
+    } else {
+      p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+      p.fillRect(line, Qt::white);
+    }
+  }
+
+private:
+  TdgBaseGrid &grid_;
+};
+
+void TdgBaseGrid::UpdateOverlay() {
+  if (!FOverlay) {
+    FOverlay = new MouseOverlay(*this);
+  }
+  FOverlay->setGeometry(0, 0, ClientWidth(), ClientHeight());
+  QRect line;
+  bool dotted = false;
+  const int right =
+      std::min(ClientWidth(), ColumnLeft(ColCount() - 1) >= 0
+                                  ? ColumnLeft(ColCount() - 1) + ColWidths(ColCount() - 1)
+                                  : ClientWidth());
+  const int bottom =
+      std::min(ClientHeight(), RowTop(RowCount() - 1) >= 0
+                                   ? RowTop(RowCount() - 1) + RowHeights(RowCount() - 1)
+                                   : ClientHeight());
+  if (FSizingLine >= 0) {
+    dotted = true;
+    if (MouseStatus() == msRowSizing || MouseStatus() == msHeadingSizing)
+      line = QRect(0, FSizingLine, right, 1);
+    else
+      line = QRect(FSizingLine, 0, 1, bottom);
+  } else if (FMarkerShown) {
+    if (MouseStatus() == msRowMoving) {
+      const int top = RowTop(FMoveTarget);
+      const int y = FMoveTarget > FMoveOrigin ? top + RowHeights(FMoveTarget) - 2 : top;
+      line = QRect(0, y, right, 2);
+    } else {
+      const int left = ColumnLeft(FMoveTarget);
+      const int x = FMoveTarget > FMoveOrigin ? left + ColWidths(FMoveTarget) - 2 : left;
+      line = QRect(x, 0, 2, bottom);
+    }
+  }
+  if (line != FOverlay->line || dotted != FOverlay->dotted) {
+    FOverlay->update(FOverlay->line.adjusted(-1, -1, 1, 1));
+    FOverlay->line = line;
+    FOverlay->dotted = dotted;
+    FOverlay->update(line.adjusted(-1, -1, 1, 1));
+  }
+  FOverlay->setVisible(!line.isEmpty());
+  FOverlay->raise();
+}
+
+// ------------------------------------------------------------- sizing
+
+void TdgBaseGrid::StartSizing(TdgMouseStatus status, int index, int linePos, int x, int y) {
+  SetMouseStatus(status);
+  FSizeIndex = index;
+  const bool rows = status == msRowSizing || status == msHeadingSizing;
+  FGrabOffset = linePos - (rows ? y : x);
+  FSizingLine = linePos;
+  FSizeNoMove = true;
+  UpdateOverlay();
+}
+
+void TdgBaseGrid::FinishSizing(int x, int y, bool apply) {
+  const TdgMouseStatus status = MouseStatus();
+  const bool rows = status == msRowSizing || status == msHeadingSizing;
+  const int index = FSizeIndex;
+  FSizingLine = -1;
+  UpdateOverlay();
+  if (!apply || index < 0)
+    return;
+  if (FSizeNoMove)
+    return; // nothing moved: the size stays as it was
+  const int edge =
+      rows ? std::min(y + FGrabOffset, ClientHeight()) : std::min(x + FGrabOffset, ClientWidth());
+  const int start = rows ? RowTop(index) : ColumnLeft(index);
+  if (start < 0 || edge <= start)
+    return;
+  const int extent = edge - start + 1;
+  if (index == 0) {
+    if (rows)
+      SetHeadingHeight(extent);
+    else
+      SetRowBarWidth(extent);
+  } else if (rows ? FResizeRows == rrAll : FResizeCols == rcAll) {
+    if (rows || extent != DefaultColWidth()) {
+      HideCellEditor();
+      if (rows)
+        SetDefaultRowHeight(extent);
+      else
+        SetDefaultColWidth(extent);
+    }
+  } else if (extent != (rows ? RowHeights(index) : ColWidths(index))) {
+    if (index == (rows ? Row() : Col()))
+      HideCellEditor();
+    if (rows) {
+      SetRowHeights(index, extent);
+      DoRowResized(DataRowAt(index));
+    } else {
+      SetColWidths(index, extent);
+      DoColResized(DataColAt(index));
+    }
+  }
+  UpdateScrollRange();
+  PlaceEditor();
+}
+
+void TdgBaseGrid::CancelMouseOperation() {
+  const TdgMouseStatus status = MouseStatus();
+  if (status == msNothing || status == msButtonHeld)
+    return;
+  StopAutoScrollTimer();
+  switch (status) {
+  case msRowSizing:
+  case msColSizing:
+  case msHeadingSizing:
+  case msRowBarSizing:
+    FinishSizing(0, 0, false);
+    break;
+  case msRowMoving:
+  case msColMoving:
+    FMarkerShown = false;
+    UpdateOverlay();
+    break;
+  case msRowSelecting:
+    // The drag's rows go again; the pressed one stays selected.
+    if (FRowAnchor >= 1 && !(FGridMode == gmListBox && FRowSelectMode == rsSingle)) {
+      ClearRowSelection();
+      SelectRows(FRowAnchor, FRowAnchor);
+      FireSelectChanged(true);
+    }
+    break;
+  case msColSelecting:
+    if (FColAnchor >= 1) {
+      SelectOnlyCols(FColAnchor, FColAnchor);
+      FireSelectChanged(true);
+    }
+    break;
+  case msRangeSelecting:
+    ExtendRange(Col(), Row());
+    FireSelectChanged(true);
+    break;
+  default:
+    break;
+  }
+  FSuppressClick = true;
+  SetMouseStatus(msNothing);
+  ReportGridStatus();
+  PlaceEditor();
+}
+
+// -------------------------------------------------------------- moves
+
+bool TdgBaseGrid::MoveChangesSomething(bool rows, int origin, int target) const {
+  const int from = std::min(origin, target), to = std::max(origin, target);
+  for (int i = from; i <= to; ++i) {
+    const bool selected = rows ? FRowSelection.IsSelected(i) : FColSelection.IsSelected(i);
+    const bool hidden = rows ? RowHeights(i) <= 0 : ColWidths(i) <= 0;
+    if (!selected && !hidden)
+      return true;
+  }
+  return false;
+}
+
+void TdgBaseGrid::FollowDrag(int x, int y) {
+  const TdgMouseStatus status = MouseStatus();
+  const int col = x < 0 ? 0 : x >= ClientWidth() ? ColCount() - 1 : ColumnAt(x);
+  const int row = y < 0 ? 0 : y >= ClientHeight() ? LastVisibleRow() : RowAt(y);
+  const bool outside =
+      x < 0 || y < 0 || x >= ClientWidth() || y >= ClientHeight() ||
+      (status != msColMoving && status != msColSelecting && y < RowTop(TopRow())) ||
+      (status != msRowMoving && status != msRowSelecting && x < ColumnLeft(std::max(LeftCol(), 1)));
+  if (outside)
+    StartAutoScrollTimer();
+  else
+    StopAutoScrollTimer();
+  switch (status) {
+  case msRowSelecting:
+    if (row >= 1 && FRowSelectMode == rsMulti && FRowAnchor >= 1) {
+      const int last = std::min(row, Rows());
+      ClearRowSelection();
+      SelectRows(std::min(FRowAnchor, last), std::max(FRowAnchor, last));
+      FireSelectChanged(true);
+    }
+    break;
+  case msColSelecting:
+    if (col >= 1 && FColAnchor >= 1) {
+      SelectOnlyCols(FColAnchor, col);
+      FireSelectChanged(true);
+    }
+    break;
+  case msRangeSelecting:
+    ExtendRange(col < 1 ? 1 : col, row < 1 ? 1 : row);
+    FireSelectChanged(true);
+    break;
+  case msRowMoving:
+  case msColMoving: {
+    const bool rows = status == msRowMoving;
+    int target = rows ? std::clamp(row, 1, std::max(1, LastVisibleRow()))
+                      : std::clamp(col, 1, ColCount() - 1);
+    if (rows && FGridMode == gmEditInsert && FInsertRowFlag && target == RowCount() - 1)
+      target = std::max(1, target - 1);
+    if (target >= 1)
+      FMoveTarget = target;
+    FMarkerShown = MoveChangesSomething(rows, FMoveOrigin, FMoveTarget);
+    UpdateOverlay();
+    break;
+  }
+  default:
+    break;
+  }
+}
+
+void TdgBaseGrid::AutoScrollStep() {
+  const QPoint p = FLastMouse;
+  const TdgMouseStatus status = MouseStatus();
+  const bool vertical = status == msRowSelecting || status == msRowMoving ||
+                        status == msRangeSelecting || FGridStatus == gsRowsSelected;
+  const bool horizontal =
+      status == msColSelecting || status == msColMoving || status == msRangeSelecting;
+  // Each step waits as ScrollSpeed says, longer the nearer the mouse is to
+  // the cells; a move of the mouse stops the timer and so ends the wait.
+  const QRect screenArea = screen() ? screen()->geometry() : QRect(0, 0, 1 << 20, 1 << 20);
+  const int direction = vertical && horizontal ? 2 : vertical ? 1 : 0;
+  if (!AutoScrollWait(p.x(), p.y(), direction, screenArea.width(), screenArea.height())) {
+    FAutoScrollTimer.start(std::max(1, FWaitLeft));
+    return;
+  }
+  bool scrolled = false;
+  if (vertical && p.y() >= ClientHeight() && TopRow() < MaxTopRow()) {
+    MoveTopLeft(LeftCol(), TopRow() + 1);
+    scrolled = true;
+  } else if (vertical && p.y() < RowTop(TopRow()) && TopRow() > FirstScrollableRow()) {
+    MoveTopLeft(LeftCol(), TopRow() - 1);
+    scrolled = true;
+  }
+  if (horizontal && p.x() >= ClientWidth() && LeftCol() < MaxLeftCol()) {
+    MoveTopLeft(LeftCol() + 1, TopRow());
+    scrolled = true;
+  } else if (horizontal && p.x() < ColumnLeft(std::max(LeftCol(), 1)) &&
+             LeftCol() > FirstScrollableCol()) {
+    MoveTopLeft(LeftCol() - 1, TopRow());
+    scrolled = true;
+  }
+  if (!scrolled) {
+    StopAutoScrollTimer();
+    return;
+  }
+  const int x = std::clamp(p.x(), 0, ClientWidth() - 1);
+  const int y = std::clamp(p.y(), RowTop(TopRow()), ClientHeight() - 1);
+  const TdgMouseStatus keep = status;
+  FollowDrag(x, y);
+  if (keep == MouseStatus())
+    FAutoScrollTimer.start(0); // the next step's wait starts now
+}
+
+// -------------------------------------------------------------- moves of the mouse
+
+void TdgBaseGrid::MouseMove(TShiftState shift, int x, int y) {
+  FLastMouse = QPoint(x, y);
+  const TdgMouseStatus status = MouseStatus();
+  if (shift.has(ssLeft) && !FDblClickPress) {
+    switch (status) {
+    case msRowSelecting:
+    case msColSelecting:
+    case msRangeSelecting:
+    case msRowMoving:
+    case msColMoving:
+      FollowDrag(x, y);
+      break;
+    case msRowSizing:
+    case msHeadingSizing:
+      FSizingLine = y + FGrabOffset;
+      FSizeNoMove = false;
+      UpdateOverlay();
+      break;
+    case msColSizing:
+    case msRowBarSizing:
+      FSizingLine = std::min(x + FGrabOffset, ClientWidth());
+      FSizeNoMove = false;
+      UpdateOverlay();
+      break;
+    case msButtonHeld: {
+      const int col = ColumnAt(x), row = RowAt(y);
+      const bool on = col == PressedCol() && row == Row() && PointOnCellButton(x, y, row, col) &&
+                      SpinPartAt(col, row, x, y) == FHeldPart;
+      if (!on && FHeldDrawn) {
+        // Off the held part the button looks released and the repeat stops;
+        // back on it, it presses again.
+        StopSpinTimer();
+        FPressedSpin = 0;
+        FHeldDrawn = false;
+        InvalidateCell(FPressedCol, FPressedRow);
+      } else if (on && !FHeldDrawn && FHeldLook) {
+        FPressedSpin = FHeldPart;
+        FHeldDrawn = true;
+        InvalidateCell(FPressedCol, FPressedRow);
+        if (FHeldPart == 0)
+          break;
+        if (CellSpinOptions(GetCurrentDataCol(), GetCurrentDataRow()) & (1 << spoAutoRepeat))
+          StartSpinTimer();
+      }
+      break;
+    }
+    case msHeadingButtonHeld: {
+      const int col = ColumnAt(x);
+      const bool inside = y >= 0 && RowAt(y) == 0 && col >= 1 && DataColAt(col) == FHeldHeading;
+      if (inside != FHeadingPressedLook) {
+        FHeadingPressedLook = inside;
+        InvalidateCell(DisplayColOf(FHeldHeading), 0);
+      }
+      break;
+    }
+    default:
+      break;
+    }
+  } else if (!shift.has(ssMiddle) && !FDblClickPress) {
+    UpdateButtonHover(x, y);
+  }
+  if (FPressToControl && FActiveControl) {
+    const QPoint p = FActiveControl->Control().mapFrom(viewport(), QPoint(x, y));
+    FActiveControl->Control().MouseMove(shift, p.x(), p.y());
+  }
+  if (OnMouseMove)
+    OnMouseMove(this, shift, x, y);
+}
+
+// ------------------------------------------------------------ the release
+
+void TdgBaseGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  if (FDragging) {
+    // The release drops the drag; the grid's own release has nothing to end.
+    FDragging = false;
+    if (OnMouseUp)
+      OnMouseUp(this, button, shift, x, y);
+    return;
+  }
+  StopSpinTimer();
+  StopAutoScrollTimer();
+  if (button == mbLeft) {
+    const int col = ColumnAt(x), row = RowAt(y);
+    FUpCell = QPoint(col, row);
+    const TdgMouseStatus status = MouseStatus();
+    switch (status) {
+    case msRowSizing:
+    case msColSizing:
+    case msHeadingSizing:
+    case msRowBarSizing:
+      FinishSizing(x, y, true);
+      break;
+    case msRowMoving:
+    case msColMoving: {
+      const bool rows = status == msRowMoving;
+      const bool change = FMarkerShown;
+      FMarkerShown = false;
+      UpdateOverlay();
+      if (change && FMoveTarget != FMoveOrigin) {
+        if (rows)
+          MoveRows(FMoveOrigin, FMoveTarget);
+        else
+          MoveCols(FMoveOrigin, FMoveTarget);
+      }
+      if (rows && FRowSelection.Count > 0)
+        ChangeGridStatus(gsRowsSelected);
+      if (!rows && FColSelection.Count > 0)
+        ChangeGridStatus(gsColsSelected);
+      InvalidateGrid();
+      break;
+    }
+    case msRangeSelecting:
+    case msRowSelecting:
+    case msColSelecting:
+      FireSelectChanged(true);
+      break;
+    case msHeadingButtonHeld: {
+      const int held = FHeldHeading;
+      const bool inside = FHeadingPressedLook;
+      FHeldHeading = -1;
+      FHeadingPressedLook = false;
+      if (held >= 0) {
+        InvalidateCell(DisplayColOf(held), 0);
+        DoHeadingUp(held);
+        if (inside)
+          DoHeadingClick(held);
+      }
+      break;
+    }
+    default:
+      break;
+    }
+    SetMouseStatus(msNothing);
+    ReportGridStatus();
+    if (!FEditorShown)
+      PlaceEditor();
+    if (!FSuppressClick) {
+      if (status == msButtonHeld) {
+        ButtonRelease(col, row, x, y);
+      } else if (status < msRowSizing || status > msColMoving) {
+        if (!FPressToControl) {
+          Click();
+          const QPoint d = FDownCell;
+          auto dataCol = [this](int c) { return c >= 1 ? DataColAt(c) : c; };
+          auto dataRow = [this](int r) { return r >= 1 ? DataRowAt(r) : r; };
+          DoClickCell(dataCol(d.x()), dataRow(d.y()), dataCol(col), dataRow(row),
+                      ClickPositionOf(d.x(), d.y()), ClickPositionOf(col, row));
+        }
+      }
+    }
+    FSuppressClick = false;
+  }
+  if (FPressToControl && FActiveControl) {
+    // The press went to the editor: so does its release, and its click.
+    FPressToControl = false;
+    const QPoint p = FActiveControl->Control().mapFrom(viewport(), QPoint(x, y));
+    FActiveControl->Control().FireClickOnRelease();
+    FActiveControl->Control().MouseUp(button, shift, p.x(), p.y());
+  } else if (OnMouseUp) {
+    OnMouseUp(this, button, shift, x, y);
+  }
+  const QPoint now = CursorClientPos();
+  UpdateCursor(now.x(), now.y());
+}
+
+} // namespace marrowen

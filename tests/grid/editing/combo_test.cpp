@@ -1,0 +1,535 @@
+#include "grid/editing/combo.h"
+
+#include "grid/data/cells.h"
+#include "grid/data/colrow.h"
+#include "grid/editors/celleditors.h"
+#include "grid/stream/gridstream.h"
+#include "gridsupport/dropdownscenes.h"
+#include "gridsupport/screenshots.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace marrowen {
+namespace {
+
+// A grid in a dialog beside a button; column 2 drops down its own list.
+struct ComboDialog {
+  QDialog dialog;
+  TdgGrid *grid = new TdgGrid(&dialog);
+  QPushButton *button = new QPushButton("Other", &dialog);
+  std::vector<std::string> events;
+  int buttonClicks = 0;
+
+  explicit ComboDialog(std::vector<std::string> items = {"alpha", "beta", "gamma"}) {
+    dialog.resize(400, 300);
+    grid->setGeometry(10, 10, 300, 200);
+    button->setGeometry(320, 250, 70, 30);
+    QObject::connect(button, &QPushButton::clicked, [this] { ++buttonClicks; });
+    grid->SetCols(3);
+    grid->SetRows(5);
+    grid->SetStoreData(true);
+    grid->SetOptions(grid->Options().with(goTabs));
+    setList(2, items);
+    grid->OnComboInit = [this](TdgBaseGrid *, TdgComboGrid *, int c, int r) {
+      record("init", c, r);
+    };
+    grid->OnComboDropDown = [this](TdgBaseGrid *, TdgComboGrid *, int c, int r) {
+      record("dropdown", c, r);
+    };
+    grid->OnComboRollUp = [this](TdgBaseGrid *, TdgComboGrid *, int c, int r) {
+      record("rollup", c, r);
+    };
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    grid->setFocus();
+    QApplication::processEvents();
+  }
+
+  void setList(int col, const std::vector<std::string> &items) {
+    TdgCol *column = grid->GetCol(Variant(col));
+    column->SetButtonType(btCombo);
+    TdgComboGrid *list = column->EnsureCombo().ComboGrid();
+    list->SetStoreData(true);
+    list->SetRows(static_cast<int>(items.size()));
+    for (std::size_t i = 0; i < items.size(); ++i)
+      list->SetCell(1, static_cast<int>(i) + 1, Variant(items[i]));
+  }
+
+  void record(const char *what, int c, int r) {
+    events.push_back(std::string(what) + " " + std::to_string(c) + "," + std::to_string(r));
+  }
+  void goTo(int col, int row) {
+    grid->SetCurrentDataRow(row);
+    grid->MoveToCol(col);
+    grid->FocusCell(grid->DisplayColOf(col), row, true);
+  }
+  // Keys reach the open pop-up as the window system would deliver them.
+  void key(Qt::Key k, Qt::KeyboardModifiers mods = {}) {
+    QWidget *target = QApplication::activePopupWidget();
+    QTest::keyClick(target ? target : static_cast<QWidget *>(grid), k, mods);
+  }
+  // A press and release where the window system would deliver them.
+  void clickAt(QWidget *widget, QPoint local) {
+    QWindow *window = dialog.windowHandle();
+    const QPoint at = window->mapFromGlobal(widget->mapToGlobal(local));
+    QTest::mousePress(window, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(window, Qt::LeftButton, {}, at);
+  }
+  QWidget *popup() const { return grid->ExistingDropDownForm(); }
+  bool open() const { return popup() && popup()->isVisible(); }
+  TdgComboGrid &list() const { return *grid->GetCombo()->ComboGrid(); }
+  std::string cell(int c, int r) const { return grid->GetCell(c, r).toString(); }
+  QPoint listRowCentre(int row) const {
+    const TRect rect = list().GetCellRect(1, row);
+    return QPoint((rect.Left + rect.Right) / 2, (rect.Top + rect.Bottom) / 2);
+  }
+};
+
+TEST(ComboDropDown, OpensUnderTheCellAsAPopupAndClosesOnItsOwnCell) {
+  ComboDialog d;
+  d.goTo(2, 3);
+  d.key(Qt::Key_F4);
+  ASSERT_TRUE(d.open());
+  EXPECT_TRUE(d.popup()->windowFlags().testFlag(Qt::Popup));
+  const TRect cell = d.grid->GetPaintCellRect(d.grid->DisplayColOf(2), 3);
+  EXPECT_EQ(d.popup()->geometry().topLeft(),
+            d.grid->viewport()->mapToGlobal(QPoint(cell.Left, cell.Bottom)));
+  EXPECT_EQ(d.events, (std::vector<std::string>{"init 2,3", "dropdown 2,3"}));
+  d.grid->ToggleComboDropDown(2, 3);
+  EXPECT_FALSE(d.open());
+  EXPECT_EQ(d.events.back(), "rollup 2,3");
+  EXPECT_EQ(d.events.size(), 3u);
+  // Reopened, the list is prepared afresh.
+  d.key(Qt::Key_Down, Qt::AltModifier);
+  EXPECT_TRUE(d.open());
+  EXPECT_EQ(d.events.size(), 5u);
+}
+
+TEST(ComboDropDown, ItsButtonOpensAndClosesTheList) {
+  ComboDialog d;
+  d.goTo(2, 3);
+  const int col = d.grid->DisplayColOf(2);
+  const TRect cell = d.grid->GetCellRect(col, 3);
+  const QPoint button(cell.Right - 5, (cell.Top + cell.Bottom) / 2);
+  ASSERT_TRUE(d.grid->PointOnCellButton(button.x(), button.y(), 3, col));
+  d.clickAt(d.grid->viewport(), button);
+  ASSERT_TRUE(d.open());
+  EXPECT_EQ(QApplication::activePopupWidget(), d.popup());
+  const TRect paint = d.grid->GetPaintCellRect(col, 3);
+  EXPECT_EQ(d.popup()->geometry().topLeft(),
+            d.grid->viewport()->mapToGlobal(QPoint(paint.Left, paint.Bottom)));
+  EXPECT_EQ(d.grid->PressedCol(), -1);
+  d.clickAt(d.grid->viewport(), button);
+  EXPECT_FALSE(d.open());
+  QApplication::processEvents();
+  EXPECT_FALSE(d.open());
+  EXPECT_EQ(d.events, (std::vector<std::string>{"init 2,3", "dropdown 2,3", "rollup 2,3"}));
+}
+
+TEST(ComboDropDown, AClickOnARowTakesItsValue) {
+  ComboDialog d;
+  d.goTo(2, 1);
+  d.key(Qt::Key_F4);
+  ASSERT_TRUE(d.open());
+  QTest::mouseClick(d.list().viewport(), Qt::LeftButton, {}, d.listRowCentre(2));
+  EXPECT_FALSE(d.open());
+  EXPECT_EQ(d.cell(2, 1), "beta");
+  // The text editor shows the value selected whole.
+  TdgGridEditBox *editor = ShownTextEditor(*d.grid);
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->Text(), "beta");
+  EXPECT_EQ(editor->GetSelText(), "beta");
+}
+
+TEST(ComboDropDown, TheOpenListsKeyTable) {
+  struct Row {
+    Qt::Key key;
+    Qt::KeyboardModifiers mods;
+    bool open;   // still open afterwards
+    int listRow; // the list's current row
+    int gridCol; // the grid's current data column
+    const char *value = "";
+  };
+  const Row rows[] = {
+      {Qt::Key_Down, {}, true, 2, 2},
+      {Qt::Key_PageDown, {}, true, 5, 2},
+      {Qt::Key_End, Qt::ControlModifier, true, 6, 2},
+      {Qt::Key_End, {}, true, 1, 2},
+      {Qt::Key_Left, {}, true, 1, 2},
+      {Qt::Key_Escape, {}, false, 1, 2},
+      {Qt::Key_Tab, {}, false, 1, 3},
+      {Qt::Key_Backtab, Qt::ShiftModifier, false, 1, 1},
+      {Qt::Key_F4, {}, false, 1, 2},
+      {Qt::Key_Up, Qt::AltModifier, false, 1, 2},
+      {Qt::Key_Return, {}, false, 1, 2, "a"},
+  };
+  for (const Row &row : rows) {
+    ComboDialog d({"a", "b", "c", "d", "e", "f"});
+    d.goTo(2, 2);
+    d.key(Qt::Key_F4);
+    ASSERT_TRUE(d.open());
+    d.key(row.key, row.mods);
+    EXPECT_EQ(d.open(), row.open) << row.key;
+    EXPECT_EQ(d.list().GetCurrentDataRow(), row.listRow) << row.key;
+    EXPECT_EQ(d.grid->GetCurrentDataCol(), row.gridCol) << row.key;
+    EXPECT_EQ(d.cell(2, 2), row.value) << row.key;
+    EXPECT_TRUE(d.dialog.isVisible()) << row.key;
+  }
+}
+
+TEST(ComboDropDown, AClickElsewhereClosesUnchangedAndReachesItsWidget) {
+  ComboDialog d;
+  d.goTo(2, 1);
+  d.key(Qt::Key_F4);
+  ASSERT_TRUE(d.open());
+  d.clickAt(d.button, d.button->rect().center());
+  EXPECT_FALSE(d.open());
+  EXPECT_EQ(d.buttonClicks, 1);
+  EXPECT_EQ(d.cell(2, 1), "");
+  EXPECT_EQ(d.events.back(), "rollup 2,1");
+}
+
+TEST(ComboDropDown, PressesOnTheGridKeepOrCloseTheList) {
+  ComboDialog d;
+  d.goTo(2, 2);
+  d.key(Qt::Key_F4);
+  const int col = d.grid->DisplayColOf(2);
+  const TRect open = d.grid->GetCellRect(col, 2);
+  d.clickAt(d.grid->viewport(), QPoint(open.Left + 3, open.Top + 3));
+  EXPECT_TRUE(d.open());
+  struct Presses : QObject {
+    int count = 0;
+    bool eventFilter(QObject *, QEvent *e) override {
+      count += e->type() == QEvent::MouseButtonPress;
+      return false;
+    }
+  } presses;
+  d.grid->viewport()->installEventFilter(&presses);
+  const TRect other = d.grid->GetCellRect(d.grid->DisplayColOf(1), 1);
+  d.clickAt(d.grid->viewport(), QPoint(other.Left + 3, other.Top + 3));
+  EXPECT_FALSE(d.open());
+  EXPECT_EQ(presses.count, 1);
+  EXPECT_EQ(d.cell(2, 2), "");
+}
+
+TEST(ComboDropDown, EachColumnShowsItsOwnList) {
+  ComboDialog d;
+  d.setList(3, {"one", "two"});
+  d.goTo(3, 1);
+  d.key(Qt::Key_F4);
+  EXPECT_EQ(d.list().Rows(), 2);
+  EXPECT_EQ(d.list().ValueText(2), "two");
+  d.key(Qt::Key_Escape);
+  d.goTo(2, 1);
+  d.key(Qt::Key_F4);
+  EXPECT_EQ(d.list().Rows(), 3);
+  EXPECT_EQ(d.list().ValueText(2), "beta");
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// A list grid of the given values in its first column.
+struct List {
+  TdgGrid owner;
+  TdgGridCombo combo{owner};
+  TdgComboGrid &grid = *combo.ComboGrid();
+  explicit List(const std::vector<std::string> &values, bool sorted = false) {
+    grid.SetStoreData(true);
+    grid.SetRows(static_cast<int>(values.size()));
+    for (std::size_t i = 0; i < values.size(); ++i)
+      grid.SetCell(1, static_cast<int>(i) + 1, Variant(values[i]));
+    combo.SetValueColSorted(sorted);
+  }
+  int search(const std::string &text, bool whole, bool *found = nullptr) {
+    bool f = false;
+    const int row = grid.Search(text, whole, f);
+    if (found)
+      *found = f;
+    return row;
+  }
+};
+
+TEST(ComboSearch, CompareAndSearchRules) {
+  List list({"Apple", "banana", "Cherry"});
+  EXPECT_EQ(list.search("che", false), 3);
+  EXPECT_EQ(list.grid.Compare("", "", 0), 0);
+  EXPECT_EQ(list.grid.Compare("a", "", 0), 1);
+  EXPECT_EQ(list.grid.Compare("", "a", 0), -1);
+  list.combo.SetCompareType(ctCaseSensitive);
+  bool found = true;
+  list.grid.SetCurrentDataRow(2);
+  EXPECT_EQ(list.search("che", false, &found), 2);
+  EXPECT_FALSE(found);
+  // Own comparison without handlers: everything agrees.
+  list.combo.SetCompareType(ctOwn);
+  EXPECT_EQ(list.search("zzz", false, &found), 1);
+  EXPECT_TRUE(found);
+  List sorted({"a", "ab", "abc"}, true);
+  EXPECT_EQ(sorted.search("abcd", false), 3);
+  EXPECT_EQ(sorted.search("ab", true), 2);
+}
+
+TEST(ComboSearch, PositionScrollsTheRowWhereAutoSearchSays) {
+  std::vector<std::string> values;
+  for (int i = 1; i <= 40; ++i)
+    values.push_back("item" + std::to_string(100 + i));
+  List list(values, true);
+  list.grid.resize(120, 8 * list.grid.DefaultRowHeight());
+  list.grid.show();
+  list.owner.DropDownForm()->show();
+  list.combo.SetDropDownRows(8);
+  const std::pair<TdgComboAutoSearchType, int> cases[] = {
+      {asBottom, 13}, {asTop, 20}, {asCenter, 17}};
+  for (const auto &[mode, top] : cases) {
+    list.combo.SetAutoSearch(mode);
+    list.grid.SetCurrentDataRow(1);
+    list.grid.SetTopRow(1);
+    list.grid.Position(20);
+    EXPECT_EQ(list.grid.GetCurrentDataRow(), 20);
+    EXPECT_EQ(list.grid.TopRow(), top) << int(mode);
+  }
+}
+
+TEST(ComboSearch, TypeAheadKeepsTypingWithinTwoSeconds) {
+  ComboDialog d({"apple", "apricot", "banana", "blueberry"});
+  std::int64_t now = 10000;
+  d.grid->TickCount = [&] { return now; };
+  d.grid->GetCol(Variant(2))->SetDropDownStyle(ddDropDownList);
+  d.goTo(2, 1);
+  d.key(Qt::Key_F4);
+  ASSERT_TRUE(d.open());
+  d.key(Qt::Key_B);
+  EXPECT_EQ(d.list().GetCurrentDataRow(), 3);
+  now += 1900;
+  d.key(Qt::Key_L);
+  EXPECT_EQ(d.list().GetCurrentDataRow(), 4);
+  EXPECT_EQ(d.grid->TypeAhead(), "bl");
+  now += 2000;
+  d.key(Qt::Key_A);
+  EXPECT_EQ(d.grid->TypeAhead(), "a");
+  EXPECT_EQ(d.list().GetCurrentDataRow(), 1);
+  // The same letter again steps to the next row starting with it.
+  now += 2000;
+  d.key(Qt::Key_A);
+  EXPECT_EQ(d.list().GetCurrentDataRow(), 2);
+}
+
+// A drop-down-list cell takes only its list's values, typed or picked, and
+// a press anywhere in it is a press on its button.
+TEST(ComboSearch, ADropDownListCellTakesOnlyItsListValues) {
+  ComboDialog d({"Add", "Subtract", "Ignore"});
+  std::int64_t now = 10000;
+  d.grid->TickCount = [&] { return now; };
+  GiveDropDownList(*d.grid->GetCol(Variant(2)), {"Add", "Subtract", "Ignore"});
+  d.grid->SetCell(2, 1, Variant("Add"));
+  d.goTo(2, 1);
+  EXPECT_EQ(ShownTextEditor(*d.grid), nullptr) << "no free text";
+  d.key(Qt::Key_Z);
+  d.key(Qt::Key_Z);
+  d.key(Qt::Key_Z);
+  EXPECT_EQ(d.cell(2, 1), "Add") << "nothing in the list starts with zzz";
+  now += 2000;
+  d.key(Qt::Key_S);
+  EXPECT_EQ(d.cell(2, 1), "Subtract");
+  const TRect cell = d.grid->GetPaintCellRect(d.grid->DisplayColOf(2), 2);
+  const QPoint textPart(cell.Left + 5, cell.Top + 3);
+  EXPECT_EQ(d.grid->GetCursor(textPart.x(), textPart.y()), TdgBaseGrid::crGrid);
+  d.clickAt(d.grid->viewport(), textPart);
+  ASSERT_TRUE(d.open()) << "the text part opens the list";
+  now += 2000;
+  d.key(Qt::Key_I);
+  EXPECT_EQ(d.list().GetCurrentDataRow(), 3) << "keys position the open list";
+  d.key(Qt::Key_Return);
+  EXPECT_FALSE(d.open());
+  EXPECT_EQ(d.cell(2, 2), "Ignore");
+}
+
+TEST(ComboSearch, TypingCompletesFromTheListAndPicksWithoutAnEditor) {
+  ComboDialog d({"apple", "banana", "cherry"});
+  TdgCombo &combo = *d.grid->GetCol(Variant(2))->Combo();
+  combo.SetAutoFill(true);
+  d.goTo(2, 1);
+  d.key(Qt::Key_F4);
+  ASSERT_TRUE(d.open());
+  d.key(Qt::Key_B);
+  TdgGridEditBox *editor = ShownTextEditor(*d.grid);
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->Text(), "banana");
+  EXPECT_EQ(editor->GetSelText(), "anana");
+  EXPECT_EQ(d.list().GetCurrentDataRow(), 2);
+  d.key(Qt::Key_Escape);
+  // A cell without a text editor takes the value its typed key leads to.
+  d.grid->GetCol(Variant(2))->SetControlType(ctPicture);
+  d.goTo(2, 3);
+  d.key(Qt::Key_C);
+  EXPECT_EQ(d.list().GetCurrentDataRow(), 3);
+  EXPECT_EQ(d.grid->Storage()->GetValue(2, 3).toString(), "cherry");
+  EXPECT_FALSE(d.open());
+  EXPECT_FALSE(d.grid->ComboPrepared());
+}
+
+TEST(ComboSettings, NewListsAndTheirDefaults) {
+  TdgGrid grid;
+  TdgGridCombo combo(grid);
+  TdgComboGrid &list = *combo.ComboGrid();
+  EXPECT_EQ(combo.DropDownRows(), 4);
+  EXPECT_EQ(combo.DropDownCols(), 1);
+  EXPECT_EQ(combo.ValueCol(), 1);
+  EXPECT_EQ(combo.CompareType(), ctCaseInsensitive);
+  EXPECT_EQ(combo.AutoSearch(), asNone);
+  EXPECT_EQ(list.Rows(), 0);
+  EXPECT_EQ(list.Cols(), 1);
+  EXPECT_FALSE(list.StoreData());
+  EXPECT_FALSE(list.HeadingOn());
+  EXPECT_FALSE(list.RowBarOn());
+  EXPECT_EQ(list.RowSelectMode(), rsSingle);
+  EXPECT_EQ(list.ScrollBars(), ssVertical);
+  EXPECT_EQ(list.ColSelectMode(), csNone);
+  EXPECT_FALSE(list.ColMoving());
+  EXPECT_EQ(list.ResizeCols(), rcNone);
+  EXPECT_EQ(list.ResizeRows(), rrNone);
+  EXPECT_EQ(list.RowChangedIndicator(), TdgGrid::riAutoReset);
+  // The list's height counts the rows it shows.
+  list.SetRows(3);
+  const int three = list.DropDownHeight(4);
+  list.SetRowVisible(2, false);
+  EXPECT_EQ(list.DropDownHeight(4), three - list.DefaultRowHeight());
+  // Its errors name the owner by the name it has now.
+  grid.SetName("Renamed");
+  list.SetRaiseErrors(true);
+  try {
+    list.GetRowColor(99);
+    ADD_FAILURE() << "no error";
+  } catch (const EInvalidGridOperation &e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Renamed.Combo: ", 0), 0u) << e.what();
+  }
+  combo.SetAutoFill(true);
+  EXPECT_EQ(combo.AutoSearch(), asTop);
+  TdgGridCombo loaded(grid);
+  loaded.ComboGrid()->beginLoad();
+  loaded.SetAutoFill(true);
+  loaded.ComboGrid()->endLoad();
+  EXPECT_EQ(loaded.AutoSearch(), asNone);
+}
+
+TEST(ComboSettings, TheComboThatServesACell) {
+  TdgGrid grid;
+  grid.SetCols(2);
+  grid.SetRows(2);
+  TdgCol &col = *grid.GetCol(Variant(1));
+  col.SetButtonType(btCombo);
+  TdgCombo &colCombo = col.EnsureCombo();
+  TdgRow &row = grid.RowStore().EnsureRowObject(1);
+  row.SetButtonType(btCombo);
+  TdgCombo &rowCombo = row.EnsureCombo();
+  EXPECT_EQ(grid.ComboOfCell(1, 1), &colCombo);
+  grid.SetDrawOverlap(doDrawRowOnTop);
+  EXPECT_EQ(grid.ComboOfCell(1, 1), &rowCombo);
+  row.SetParentCombo(true);
+  EXPECT_EQ(grid.ComboOfCell(1, 1), &colCombo);
+  TdgCombo &cellCombo = grid.ensureCellCombo(1, 1);
+  grid.SetCellProperty(1, 1, pnButtonType, Variant(int(btCombo)));
+  grid.SetCellProperty(1, 1, pnParentCombo, Variant(false));
+  EXPECT_EQ(grid.ComboOfCell(1, 1), &cellCombo);
+  EXPECT_EQ(grid.ComboOfCell(2, 2), nullptr);
+  EXPECT_EQ(grid.ComboOfCell(3, 1), nullptr);
+}
+
+TEST(ComboSettings, PreparedOncePerDropDownAndRebuiltAfterACellsOwnList) {
+  ComboDialog d;
+  d.grid->GetCol(Variant(1))->SetButtonType(btCombo);
+  d.goTo(2, 1);
+  d.grid->OpenComboDropDown(2, 1);
+  d.grid->PrepareCombo(2, 1);
+  EXPECT_EQ(std::count(d.events.begin(), d.events.end(), "init 2,1"), 1);
+  EXPECT_EQ(d.list().Rows(), 3);
+  d.grid->CloseComboDropDown();
+  EXPECT_FALSE(d.grid->ComboPrepared());
+  // Column 1 has no list of its own: the grid's list is rebuilt empty.
+  d.goTo(1, 1);
+  d.grid->OpenComboDropDown(1, 1);
+  EXPECT_EQ(d.list().Rows(), 0);
+  EXPECT_EQ(d.grid->LastCopiedCombo(), nullptr);
+  EXPECT_EQ(d.events.back(), "dropdown 1,1");
+}
+
+TEST(ComboSettings, AComboEntryTravelsWithItsColumn) {
+  ComboDialog d;
+  TdgComboGrid &own = *d.grid->GetCol(Variant(2))->Combo()->ComboGrid();
+  own.SetDropDownRows(6);
+  TdgGrid copy;
+  readGrid(copy, writeGrid(*d.grid));
+  TdgCombo *combo = copy.GetCol(Variant(2))->Combo();
+  ASSERT_NE(combo, nullptr);
+  EXPECT_EQ(combo->DropDownRows(), 6);
+  EXPECT_EQ(combo->ComboGrid()->Rows(), 3);
+  EXPECT_EQ(combo->ComboGrid()->ValueText(3), "gamma");
+}
+
+TEST(ComboPlacement, SizesFollowTheSettings) {
+  ComboDialog d;
+  d.goTo(2, 1);
+  d.grid->OpenComboDropDown(2, 1);
+  TdgComboGrid &list = d.list();
+  const int frame = list.BorderStyle() == bsSingle ? 2 * list.frameWidth() : 0;
+  EXPECT_EQ(list.DropDownHeight(8), frame + 3 * list.DefaultRowHeight());
+  EXPECT_EQ(list.DropDownWidth(0), list.width());
+  // The open list follows its own settings and layout.
+  const int height = d.popup()->height();
+  list.SetHeadingOn(true);
+  EXPECT_EQ(d.popup()->height(), height + list.HeadingHeight());
+  d.grid->GetCombo()->SetDropDownRows(2);
+  EXPECT_EQ(d.popup()->height(), height + list.HeadingHeight() - list.DefaultRowHeight());
+  // A list narrower than its column ends under the column's right edge.
+  const int col = d.grid->DisplayColOf(2);
+  d.grid->SetColWidths(col, 150);
+  d.grid->PlaceDropDown(list, 100, 40);
+  const TRect cell = d.grid->GetPaintCellRect(col, 1);
+  const int left = d.grid->viewport()->mapToGlobal(QPoint(cell.Left, 0)).x();
+  EXPECT_EQ(d.popup()->x(), left + 50);
+  d.grid->SetColWidths(col, 80);
+  d.grid->PlaceDropDown(list, 100, 40);
+  EXPECT_EQ(d.popup()->x(), left);
+}
+
+TEST(ComboPlacement, KeptOnTheScreenThatHoldsTheCell) {
+  struct Case {
+    QRect screen;
+    int x, y, w, h;
+    QPoint expected;
+  };
+  const Case cases[] = {
+      {{0, 0, 800, 600}, 100, 100, 50, 50, {100, 100}},
+      {{0, 0, 800, 600}, 780, 100, 50, 50, {750, 100}},
+      {{0, 0, 800, 600}, 100, 580, 50, 50, {100, 580 - 20 + 1 - 50}},
+      {{-1280, -200, 1280, 1024}, -40, 100, 100, 50, {-100, 100}},
+      {{-1280, -200, 1280, 1024}, -1270, 800, 100, 90, {-1270, 800 - 20 + 1 - 90}},
+      {{0, 0, 800, 600}, 100, 590, 50, 700, {100, 0}},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(KeepDropDownOnScreen(c.screen, c.x, c.y, c.w, c.h, 20, 1), c.expected)
+        << c.x << "," << c.y;
+  EXPECT_EQ(CenterOnScreen({-1280, 0, 1280, 1024}, 101, 51), QPoint(-1280 + 589, 486));
+}
+
+TEST(ComboScreenshots, OpenListsShowSomething) {
+  QTemporaryDir folder;
+  const std::vector<std::string> files = renderDropDownScreenshots(folder.path().toStdString());
+  EXPECT_EQ(files.size(), 4u);
+  EXPECT_EQ(blankPictures(files), std::vector<std::string>{});
+}
+
+} // namespace
+} // namespace marrowen

@@ -1,0 +1,163 @@
+#include "grid/editing/datetime.h"
+
+#include "grid/data/cells.h"
+#include "grid/data/colrow.h"
+#include "grid/editing/combo.h"
+#include "gridsupport/testdatetime.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace marrowen {
+namespace {
+
+const QDate dayZero(1899, 12, 30);
+
+// A grid in a dialog; column 2 picks dates below the cell, column 3 in a
+// tool window.
+struct DateDialog {
+  QDialog dialog;
+  TdgGrid *grid = new TdgGrid(&dialog);
+  std::unique_ptr<TestDateTimeDef> def = std::make_unique<TestDateTimeDef>();
+  std::vector<std::string> events;
+
+  DateDialog() {
+    dialog.resize(420, 300);
+    grid->setGeometry(10, 10, 380, 260);
+    grid->SetCols(3);
+    grid->SetRows(5);
+    grid->SetStoreData(true);
+    grid->GetCol(Variant(2))->SetButtonType(btDateTimeDropDown);
+    grid->GetCol(Variant(3))->SetButtonType(btDateTimePopup);
+    grid->SetDateTimeDef(def.get());
+    grid->OnDateTimeDropDown = [this](TdgBaseGrid *, TdgDateTimeDefComponent *, int c, int r) {
+      events.push_back("dropdown " + std::to_string(c) + "," + std::to_string(r));
+    };
+    grid->OnDateTimeRollUp = [this](TdgBaseGrid *, TdgDateTimeDefComponent *, int c, int r) {
+      events.push_back("rollup " + std::to_string(c) + "," + std::to_string(r));
+    };
+    grid->OnCellEdit = [this](TdgBaseGrid *, int c, int r, bool) {
+      events.push_back("edit " + std::to_string(c) + "," + std::to_string(r));
+    };
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    grid->setFocus();
+    QApplication::processEvents();
+  }
+  void goTo(int col, int row) { grid->FocusCell(grid->DisplayColOf(col), row, true); }
+  TestCalendarPicker &picker() { return static_cast<TestCalendarPicker &>(*grid->Picker()); }
+};
+
+TEST(DateTimeDropDown, AChoiceIsWrittenAsTextAndReportedAsAnEdit) {
+  DateDialog d;
+  d.goTo(2, 2);
+  QTest::keyClick(d.grid, Qt::Key_F4);
+  ASSERT_NE(d.grid->Picker(), nullptr);
+  EXPECT_TRUE(d.grid->ExistingDropDownForm()->isVisible());
+  EXPECT_TRUE(d.picker().isVisible());
+  d.picker().calendar->setSelectedDate(QDate(2026, 3, 14));
+  QTest::keyClick(d.picker().calendar, Qt::Key_Return);
+  EXPECT_FALSE(d.grid->DateTimeOpen());
+  EXPECT_EQ(d.grid->GetCell(2, 2).toString(),
+            FormatDateTimeChoice(dayZero.daysTo(QDate(2026, 3, 14)), TdgDateTimeKind::Date));
+  EXPECT_EQ(d.events, (std::vector<std::string>{"dropdown 2,2", "rollup 2,2", "edit 2,2"}));
+  // Escape closes without a choice; the open cell's key closes it too.
+  QTest::keyClick(d.grid, Qt::Key_F4);
+  d.grid->ToggleDateTimeDropDown(2, 2);
+  EXPECT_FALSE(d.grid->DateTimeOpen());
+  EXPECT_EQ(d.events.back(), "rollup 2,2");
+}
+
+TEST(DateTimeDropDown, KeysWhileThePickerIsOpen) {
+  DateDialog d;
+  d.goTo(2, 2);
+  const auto key = [](Qt::Key k, Qt::KeyboardModifiers mods = {}) {
+    QTest::keyClick(QApplication::activePopupWidget(), k, mods);
+  };
+  QTest::keyClick(d.grid, Qt::Key_F4);
+  key(Qt::Key_X);
+  EXPECT_TRUE(d.grid->DateTimeOpen());
+  EXPECT_EQ(d.grid->GetCell(2, 2).toString(), "");
+  key(Qt::Key_F4);
+  EXPECT_FALSE(d.grid->DateTimeOpen());
+  QTest::keyClick(d.grid, Qt::Key_Down, Qt::AltModifier);
+  ASSERT_TRUE(d.grid->DateTimeOpen());
+  key(Qt::Key_Tab);
+  EXPECT_FALSE(d.grid->DateTimeOpen());
+  EXPECT_EQ(d.grid->GetCurrentDataCol(), 3);
+  EXPECT_EQ(d.grid->GetCell(2, 2).toString(), "");
+}
+
+TEST(DateTimeDropDown, ThePopupKindIsWindowModalAndAnsweredLater) {
+  DateDialog d;
+  d.goTo(3, 1);
+  d.grid->ToggleDateTimeDropDown(3, 1);
+  QWidget *window = d.grid->DateTimeWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(window->windowModality(), Qt::WindowModal);
+  EXPECT_EQ(window->windowTitle(), "Pick a date");
+  EXPECT_TRUE(d.grid->DateTimeOpen());
+  d.picker().calendar->setSelectedDate(QDate(2026, 1, 2));
+  d.picker().OnClose(true);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(d.grid->GetCell(3, 1).toString(),
+            FormatDateTimeChoice(dayZero.daysTo(QDate(2026, 1, 2)), TdgDateTimeKind::Date));
+  // Closing the window is a cancel.
+  d.grid->ToggleDateTimeDropDown(3, 1);
+  window->close();
+  EXPECT_FALSE(d.grid->DateTimeOpen());
+  EXPECT_EQ(d.grid->GetCell(3, 1).toString(),
+            FormatDateTimeChoice(dayZero.daysTo(QDate(2026, 1, 2)), TdgDateTimeKind::Date));
+}
+
+TEST(DateTimeDropDown, PickersFollowTheirDefinitions) {
+  DateDialog d;
+  d.grid->SetDateTimeDef(nullptr);
+  d.goTo(2, 1);
+  d.grid->ToggleDateTimeDropDown(2, 1);
+  EXPECT_EQ(d.grid->Picker(), nullptr);
+  EXPECT_FALSE(d.grid->DateTimeOpen());
+  TestDateTimeDef same, other("OtherPicker");
+  d.grid->GetCol(Variant(2))->SetDateTimeDef(d.def.get());
+  d.grid->GetCol(Variant(3))->SetButtonType(btDateTimeDropDown);
+  d.grid->GetCol(Variant(3))->SetDateTimeDef(&same);
+  d.grid->ToggleDateTimeDropDown(2, 1);
+  TdgDateTimePicker *first = d.grid->Picker();
+  d.grid->ToggleDateTimeDropDown(3, 1);
+  EXPECT_EQ(d.grid->Picker(), first);
+  EXPECT_EQ(d.picker().resets, 2);
+  d.grid->CloseDateTimeDropDown();
+  d.grid->setCellDateTimeDef(3, 2, &other);
+  d.grid->SetCellProperty(3, 2, pnButtonType, Variant(int(btDateTimeDropDown)));
+  d.grid->ToggleDateTimeDropDown(3, 2);
+  EXPECT_NE(d.grid->Picker(), nullptr);
+  EXPECT_NE(d.grid->Picker(), first);
+  d.grid->CloseDateTimeDropDown();
+}
+
+TEST(DateTimeDropDown, ADefinitionThatGoesIsDroppedEverywhere) {
+  DateDialog d;
+  auto def = std::make_unique<TestDateTimeDef>();
+  d.grid->SetDateTimeDef(def.get());
+  d.grid->GetCol(Variant(1))->SetDateTimeDef(def.get());
+  d.grid->RowStore().EnsureRowObject(2).SetDateTimeDef(def.get());
+  d.grid->setCellDateTimeDef(1, 3, def.get());
+  d.goTo(2, 1);
+  d.grid->ToggleDateTimeDropDown(2, 1);
+  def.reset();
+  EXPECT_EQ(d.grid->DateTimeDef(), nullptr);
+  EXPECT_EQ(d.grid->GetCol(Variant(1))->DateTimeDef(), nullptr);
+  EXPECT_EQ(d.grid->RowStore().RowObject(2)->DateTimeDef(), nullptr);
+  EXPECT_EQ(d.grid->cellDateTimeDef(1, 3), nullptr);
+  EXPECT_FALSE(d.grid->DateTimeOpen());
+  EXPECT_FALSE(d.grid->ExistingDropDownForm()->isVisible());
+}
+
+} // namespace
+} // namespace marrowen

@@ -1,0 +1,382 @@
+#include "grid/data/colrow.h"
+#include "grid/widget/dgbasegrid.h"
+#include "gridsupport/datagridscenes.h"
+#include "gridsupport/screenshots.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+
+namespace marrowen {
+namespace {
+
+// A shown 6 x 100 text grid; columns 64 wide, rows 14 high, row bar 14 and
+// heading 15.
+struct Shown {
+  Shown(int rows = 100) {
+    grid.SetName("Grid1");
+    fillTextGrid(grid, 6, rows);
+    showDataGrid(grid, 400, 300);
+  }
+  QImage shot() {
+    QApplication::processEvents();
+    return grid.viewport()->grab().toImage();
+  }
+  QRgb at(int x, int y) { return shot().pixel(x, y) & 0xFFFFFF; }
+  TdgGrid grid;
+};
+
+constexpr QRgb black = 0x000000, grey = 0x808080, white = 0xFFFFFF;
+
+TEST(GridPaint, HeadingEdges) {
+  Shown s;
+  const TRect h = s.grid.GetCellRect(2, 0);
+  EXPECT_EQ(s.at(h.Right - 1, 5), grey);
+  EXPECT_EQ(s.at(h.Left + 20, h.Top), white); // raised edge
+  s.grid.SetHeading3D(false);
+  EXPECT_EQ(s.at(h.Right - 1, 5), black);
+  EXPECT_NE(s.at(h.Left + 20, h.Top), white);
+}
+
+TEST(GridPaint, GridLineColours) {
+  Shown s;
+  const TRect c = s.grid.GetCellRect(2, 3);
+  EXPECT_EQ(s.at(c.Right - 1, c.Top + 5), QColor(0xC0, 0xC0, 0xC0).rgb() & 0xFFFFFF);
+  s.grid.SetGridLines(glNone);
+  EXPECT_NE(s.at(c.Right - 1, c.Top + 5), QColor(0xC0, 0xC0, 0xC0).rgb() & 0xFFFFFF);
+  s.grid.SetIs3DLook(true); // grey outlines stay without lines
+  EXPECT_EQ(s.at(c.Right - 1, c.Top + 5), grey);
+  EXPECT_EQ(s.at(c.Left + 20, c.Bottom - 1), grey);
+
+  Shown f;
+  f.grid.SetFixedRowCount(1);
+  f.grid.SetLineColor(0x0000FF); // red
+  const TRect fixed = f.grid.GetCellRect(2, 1);
+  EXPECT_EQ(f.at(fixed.Left + 20, fixed.Bottom - 1), black);
+  f.grid.SetFixedLineColor(clNone);
+  EXPECT_EQ(f.at(fixed.Left + 20, fixed.Bottom - 1), 0xFF0000u);
+}
+
+TEST(GridPaint, FocusBorders) {
+  Shown s;
+  s.grid.FocusCell(2, 3, true);
+  s.grid.SetFocusBorder(fbDouble);
+  const TRect c = s.grid.GetPaintCellRect(2, 3);
+  EXPECT_EQ(s.at(c.Left - 1, c.Top + 7), black);
+  EXPECT_EQ(s.at(c.Left, c.Top + 7), black);
+  EXPECT_NE(s.at(c.Left + 1, c.Top + 7), black);
+  s.grid.SetFocusBorder(fbNone);
+  EXPECT_EQ(s.at(c.Left, c.Top + 7), white);
+  EXPECT_NE(s.at(c.Left - 1, c.Top + 7), black);
+}
+
+TEST(GridPaint, FocusMarkOnlyWithFocus) {
+  Shown s;
+  s.grid.FocusCell(2, 3, true);
+  s.grid.SetFocusBorder(fbNone);
+  s.grid.SetFocusColor(0x0000FF);
+  s.grid.SetAlwaysShowEditor(false);
+  const TRect c = s.grid.GetPaintCellRect(2, 3);
+  s.grid.setFocus();
+  if (!s.grid.hasFocus())
+    GTEST_SKIP() << "no focus offscreen";
+  EXPECT_EQ(s.at(c.Left + 1, c.Top + 1), 0xFF0000u);
+  s.grid.clearFocus();
+  s.grid.InvalidateGrid();
+  EXPECT_EQ(s.at(c.Left + 1, c.Top + 1), white);
+}
+
+TEST(GridPaint, AlwaysShownFocusMarkTakesTheFocusColour) {
+  Shown s;
+  s.grid.FocusCell(2, 3, true);
+  s.grid.SetFocusBorder(fbNone);
+  s.grid.SetFocusColor(0x0000FF);
+  QLineEdit elsewhere;
+  elsewhere.show();
+  QApplication::setActiveWindow(&elsewhere);
+  elsewhere.setFocus();
+  QApplication::processEvents();
+  const TRect c = s.grid.GetPaintCellRect(2, 3);
+  s.grid.InvalidateGrid();
+  EXPECT_EQ(s.at(c.Left + 1, c.Top + 1), white) << "no focus, no mark";
+  s.grid.SetAlwaysShowFocus(true);
+  s.grid.InvalidateGrid();
+  EXPECT_EQ(s.at(c.Left + 1, c.Top + 1), 0xFF0000u);
+  s.grid.SetFocusColor(0x00FF00);
+  s.grid.InvalidateGrid();
+  EXPECT_EQ(s.at(c.Left + 1, c.Top + 1), 0x00FF00u);
+}
+
+TEST(GridPaint, SelectionInvertedOrInColour) {
+  Shown s;
+  const TRect c = s.grid.GetPaintCellRect(3, 4);
+  const QImage before = s.shot().copy(c.Left, c.Top, c.Width(), c.Height());
+  s.grid.SelectRows(4, 4);
+  const QImage after = s.shot().copy(c.Left, c.Top, c.Width(), c.Height());
+  for (int y = 0; y < before.height(); ++y)
+    for (int x = 0; x < before.width(); ++x)
+      ASSERT_EQ(after.pixel(x, y) & 0xFFFFFF, ~before.pixel(x, y) & 0xFFFFFF) << x << ',' << y;
+  s.grid.SetSelectionType(sltColor);
+  s.grid.SetSelectionColor(0x00FF00);
+  EXPECT_EQ(s.at(c.Right - 2, c.Top + 1), 0x00FF00u);
+}
+
+TEST(GridPaint, ZeroHeightRowDrawsNothingAndIndicatorMarksCurrentRow) {
+  Shown s;
+  s.grid.FocusCell(1, 2, true);
+  const TRect bar = s.grid.GetCellRect(0, 2);
+  bool dark = false;
+  const QImage image = s.shot();
+  for (int y = bar.Top; y < bar.Bottom; ++y)
+    for (int x = bar.Left; x < bar.Right - 1; ++x)
+      dark |= (image.pixel(x, y) & 0xFFFFFF) == black;
+  EXPECT_TRUE(dark);
+  const int below = s.grid.RowTop(4);
+  s.grid.SetRowHeights(3, 0);
+  EXPECT_EQ(s.grid.RowTop(4), s.grid.RowTop(3));
+  EXPECT_LT(s.grid.RowTop(4), below);
+}
+
+TEST(GridPaint, InsertRowIsPaintedOnceBelowTheRows) {
+  Shown s(3);
+  s.grid.SetGridMode(gmEditInsert);
+  const int below = s.grid.RowTop(s.grid.RowCount() - 1) + s.grid.RowHeights(s.grid.RowCount() - 1);
+  const QImage image = s.shot();
+  const TRect bar = s.grid.GetCellRect(0, 1);
+  for (int y = below + 2; y < below + 14; ++y)
+    for (int x = bar.Left + 1; x < bar.Right - 1; ++x)
+      ASSERT_NE(image.pixel(x, y) & 0xFFFFFF, black) << x << "," << y;
+}
+
+TEST(GridPaint, CellBelowAShortButtonIsBackground) {
+  Shown s;
+  s.grid.GetCol(Variant(2))->SetButtonType(btNormal);
+  s.grid.SetRowHeight(2, 40);
+  const TRect cell = s.grid.GetCellRect(2, 2);
+  const QImage image = s.shot();
+  for (int y = cell.Bottom - 8; y < cell.Bottom - 2; ++y)
+    for (int x = cell.Right - 8; x < cell.Right - 2; ++x)
+      ASSERT_NE(image.pixel(x, y) & 0xFFFFFF, black) << x << "," << y;
+}
+
+TEST(GridPaint, SelectedPictureIsTinted) {
+  Shown s;
+  s.grid.GetCol(Variant(2))->SetControlType(ctPicture);
+  auto picture = std::make_shared<QImage>(8, 8, QImage::Format_RGB32);
+  picture->fill(Qt::white);
+  s.grid.SetCell(2, 3, Variant(picture));
+  s.grid.SetSelectionType(sltColor);
+  s.grid.SetSelectionColor(0x0000FF);
+  s.grid.SelectRows(3, 3);
+  const TRect c = s.grid.GetPaintCellRect(2, 3);
+  const QImage image = s.shot();
+  // Half the pixels take the tint, the others the picture's inverse through it.
+  std::set<QRgb> seen;
+  for (int x = c.Left + 8; x < c.Left + 10; ++x)
+    seen.insert(image.pixel(x, c.Top + 4) & 0xFFFFFF);
+  EXPECT_EQ(seen, (std::set<QRgb>{0xFF0000u, 0x00FFFFu}));
+}
+
+TEST(GridPaint, PaintCellHandlerTakesOverOnlyItsCell) {
+  Shown s;
+  s.grid.OnPaintCell = [](TdgBaseGrid *grid, int dataCol, int dataRow, const TRect &rect,
+                          TdgPaintCellState, bool &painted) {
+    if (dataCol == 2 && dataRow == 3) {
+      grid->Canvas()->fillRect(rect.Left, rect.Top, rect.Width(), rect.Height(), Qt::blue);
+      painted = true;
+    }
+  };
+  s.grid.InvalidateGrid();
+  const TRect mine = s.grid.GetPaintCellRect(2, 3);
+  const TRect other = s.grid.GetPaintCellRect(3, 3);
+  EXPECT_EQ(s.at(mine.Left + 30, mine.Top + 2), 0x0000FFu);
+  EXPECT_EQ(s.at(other.Left + 30, other.Top + 2), white);
+}
+
+TEST(GridPaint, DrawInfoHandlerChangesOnlyItsCell) {
+  Shown s;
+  s.grid.OnGetDrawInfo = [](TdgBaseGrid *, int dataCol, int dataRow, TdgDrawInfo &info) {
+    if (dataCol == 2 && dataRow == 3) {
+      info.Color = 0x00FF00;
+      info.Font->SetColor(0x0000FF);
+      info.Font->SetSize(30);
+    }
+  };
+  s.grid.InvalidateGrid();
+  const TRect mine = s.grid.GetPaintCellRect(2, 3);
+  const TRect other = s.grid.GetPaintCellRect(3, 3);
+  EXPECT_EQ(s.at(mine.Right - 2, mine.Top + 1), 0x00FF00u);
+  EXPECT_EQ(s.at(other.Right - 2, other.Top + 1), white);
+  EXPECT_EQ(s.grid.EffectiveFont(2, 3).Size(), 8); // the handler changed a copy
+  bool red = false, elsewhere = false;
+  const QImage image = s.shot();
+  for (int x = mine.Left; x < mine.Right; ++x)
+    for (int y = mine.Top; y < mine.Bottom; ++y)
+      red |= (image.pixel(x, y) & 0xFFFFFF) == 0xFF0000u;
+  for (int x = other.Left; x < other.Right; ++x)
+    for (int y = other.Top; y < other.Bottom; ++y)
+      elsewhere |= (image.pixel(x, y) & 0xFFFFFF) == 0xFF0000u;
+  EXPECT_TRUE(red);
+  EXPECT_FALSE(elsewhere);
+}
+
+TEST(GridPaint, HeldHeadingLooksSunkenWhileTheMouseStaysInside) {
+  Shown s;
+  const TRect h = s.grid.GetCellRect(2, 0);
+  s.grid.SetHeadingButton(hbCell); // held down as a whole
+  s.grid.HoldHeading(2);
+  EXPECT_EQ(s.at(h.Left + 20, h.Top), grey);
+  s.grid.SetHeldHeadingInside(false);
+  EXPECT_EQ(s.at(h.Left + 20, h.Top), white);
+  s.grid.HoldHeading(-1);
+  EXPECT_EQ(s.at(h.Left + 20, h.Top), white);
+}
+
+TEST(GridPaint, FirstPaintDirectLaterBuffered) {
+  TdgGrid grid;
+  fillTextGrid(grid, 3, 5);
+  EXPECT_FALSE(grid.FirstPaintDone());
+  showDataGrid(grid, 200, 100);
+  EXPECT_TRUE(grid.FirstPaintDone());
+  grid.InvalidateGrid();
+  grid.viewport()->grab();
+  EXPECT_TRUE(grid.PaintedThroughBuffer());
+}
+
+// What the window shows after pixel moves and partial repaints must equal
+// a fresh paint of the whole grid.
+TEST(GridPaint, ScreenMatchesFreshPaint) {
+  Shown s(1000);
+  QScreen *screen = QGuiApplication::primaryScreen();
+  auto onScreen = [&] {
+    QApplication::processEvents();
+    const QPoint origin = s.grid.viewport()->mapToGlobal(QPoint(0, 0));
+    return screen
+        ->grabWindow(s.grid.window()->winId(),
+                     s.grid.viewport()->mapTo(s.grid.window(), QPoint()).x(),
+                     s.grid.viewport()->mapTo(s.grid.window(), QPoint()).y(),
+                     s.grid.viewport()->width(), s.grid.viewport()->height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+    (void)origin;
+  };
+  auto fresh = [&] {
+    return s.grid.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  };
+  if (onScreen().isNull())
+    GTEST_SKIP() << "the platform cannot grab windows";
+  const std::pair<int, int> steps[] = {{SB_LINEDOWN, 0},        {SB_LINEDOWN, 0}, {SB_PAGEDOWN, 0},
+                                       {SB_THUMBPOSITION, 500}, {SB_LINEUP, 0},   {SB_PAGEUP, 0}};
+  for (auto [code, thumb] : steps) {
+    s.grid.ScrollMessage(SB_VERT, code, thumb);
+    EXPECT_EQ(onScreen(), fresh()) << "after scroll code " << code;
+  }
+  s.grid.SelectRows(s.grid.TopRow() + 1, s.grid.TopRow() + 2);
+  EXPECT_EQ(onScreen(), fresh()) << "after selecting";
+  s.grid.SetLineColor(0x0000FF);
+  s.grid.SetHeadingHeight(20);
+  EXPECT_EQ(onScreen(), fresh()) << "after setters";
+  s.grid.resize(300, 200);
+  EXPECT_EQ(onScreen(), fresh()) << "after resizing";
+}
+
+TEST(GridPaint, UpdateLockPaintsOnceAfterRelease) {
+  Shown s;
+  int paints = 0;
+  s.grid.OnPaint = [&](TdgBaseGrid *) { ++paints; };
+  s.grid.BeginUpdate();
+  s.grid.SetLineColor(0x0000FF);
+  s.grid.InvalidateCell(2, 2);
+  s.grid.InvalidateGrid();
+  QApplication::processEvents();
+  EXPECT_EQ(paints, 0);
+  s.grid.EndUpdate();
+  QApplication::processEvents();
+  EXPECT_EQ(paints, 1);
+}
+
+TEST(GridPaint, SetterWithCurrentValueDoesNothing) {
+  Shown s;
+  int invalidations = 0;
+  s.grid.OnInvalidate = [&](const TRect &) { ++invalidations; };
+  s.grid.SetLineColor(s.grid.LineColor());
+  s.grid.SetFixedLineColor(s.grid.FixedLineColor());
+  s.grid.SetGridLines(s.grid.GridLines());
+  s.grid.SetHeading3D(s.grid.Heading3D());
+  s.grid.SetFocusBorder(s.grid.FocusBorder());
+  s.grid.SetSelectionColor(s.grid.SelectionColor());
+  s.grid.SetHeadingHeight(s.grid.HeadingHeight());
+  s.grid.SetFixedColCount(s.grid.FixedColCount());
+  s.grid.SetDefaultButtonWidth(s.grid.DefaultButtonWidth());
+  EXPECT_EQ(invalidations, 0);
+  s.grid.SetLineColor(0x123456);
+  EXPECT_GT(invalidations, 0);
+}
+
+TEST(GridPaint, SampleGridsAreNotBlank) {
+  QTemporaryDir folder;
+  const auto files = renderDataGridScreenshots(folder.path().toStdString());
+  EXPECT_EQ(files.size(), 11u);
+  EXPECT_EQ(blankPictures(files), std::vector<std::string>{});
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// A check box looks the same whether its values are the column's or, the
+// column having none, the grid's.
+TEST(GridPaint, CheckBoxesReadTheGridsValuesWhereTheColumnHasNone) {
+  auto cellImage = [](bool onColumn, const char *value) {
+    Shown s(5);
+    TdgCol *col = s.grid.GetCol(Variant(std::int32_t(2)));
+    col->SetControlType(ctCheck);
+    if (onColumn)
+      col->SetCheckBoxValues("Yes|No|Maybe");
+    else
+      s.grid.SetCheckBoxValues("Yes|No|Maybe");
+    s.grid.SetCell(2, 3, Variant(value));
+    const TRect c = s.grid.GetPaintCellRect(2, 3);
+    return s.shot().copy(c.Left, c.Top, c.Right - c.Left, c.Bottom - c.Top);
+  };
+  const QImage onColumn = cellImage(true, "Yes");
+  EXPECT_EQ(cellImage(false, "Yes"), onColumn);
+  EXPECT_NE(cellImage(false, "No"), onColumn) << "the values decide the state";
+}
+
+// A page back shows the rows that fit completely above the old top row, and
+// a page forward comes back to where the page back started.
+TEST(GridPaint, PageUpThenPageDownComesBack) {
+  Shown s;
+  s.grid.setFocus();
+  s.grid.FocusCell(1, 50, true);
+  s.grid.MoveTopLeft(1, 45);
+  const int top = s.grid.TopRow(), row = s.grid.Row();
+  QTest::keyClick(&s.grid, Qt::Key_PageUp);
+  const int page = top - s.grid.TopRow();
+  EXPECT_EQ(row - s.grid.Row(), page);
+  EXPECT_LE(s.grid.RowTop(top - 1) + s.grid.RowHeights(top - 1), s.grid.ClientHeight())
+      << "the row above the old top fits completely";
+  EXPECT_GT(s.grid.RowTop(top) + s.grid.RowHeights(top), s.grid.ClientHeight())
+      << "the old top row does not";
+  QTest::keyClick(&s.grid, Qt::Key_PageDown);
+  EXPECT_EQ(s.grid.TopRow(), top);
+  EXPECT_EQ(s.grid.Row(), row);
+}
+
+} // namespace
+} // namespace marrowen

@@ -1,0 +1,146 @@
+#include "grid/basegrid/inplaceedit.h"
+#include "grid/editing/combo.h"
+#include "grid/widget/dgbasegrid.h"
+#include "gridsupport/testgrid.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+namespace marrowen {
+namespace {
+
+TEST(GridEvents, ClickPositionsFollowTheNumbers) {
+  struct Case {
+    int col, row;
+    TdgClickPosition pos;
+  };
+  const Case cases[] = {{2, 0, cpHeading}, {0, 3, cpRowBar},   {0, 0, cpCorner},
+                        {1, 1, cpCell},    {-1, 2, cpOutside}, {2, -1, cpOutside}};
+  for (const Case &c : cases)
+    EXPECT_EQ(ClickPositionOf(c.col, c.row), c.pos) << c.col << "," << c.row;
+}
+
+TEST(GridEvents, HandshakesAnswerFalseWithoutHandlersAndTakeTheHandlersWord) {
+  TdgGrid grid;
+  Variant value(std::int32_t(4));
+  int pos = 1, len = 2;
+  EXPECT_FALSE(grid.DoInvalidMaskEdit("x", 1, 1));
+  EXPECT_FALSE(grid.DoInvalidMaskValue(1, 1));
+  EXPECT_FALSE(grid.DoShowEditor(1, 1));
+  EXPECT_TRUE(grid.DoSpinIncrement(1, 1, sbUp, value, pos, len)) << "the spin step's own word";
+  EXPECT_FALSE(grid.DoClickCell(1, 1, 1, 1, cpCell, cpCell));
+  EXPECT_FALSE(grid.PaintCellByUser(1, 1, TRect{0, 0, 10, 10}, 0));
+
+  grid.OnSpinIncrement = [](TdgBaseGrid *, int, int, TdgSpinButton button, Variant &v, int &p,
+                            int &l, bool &accept) {
+    EXPECT_TRUE(accept);
+    v = Variant(std::int32_t(button == sbDown ? 3 : 5));
+    p = 0;
+    l = 1;
+    accept = true;
+  };
+  EXPECT_TRUE(grid.DoSpinIncrement(1, 1, sbDown, value, pos, len));
+  EXPECT_EQ(value.toInteger(), 3);
+  EXPECT_EQ(pos + len, 1);
+
+  std::vector<int> painted;
+  grid.OnPaintCell = [&](TdgBaseGrid *, int dataCol, int dataRow, const TRect &, TdgPaintCellState,
+                         bool &cancel) {
+    painted.push_back(dataCol * 10 + dataRow);
+    cancel = dataRow == 0;
+  };
+  grid.MoveCols(1, 3);
+  EXPECT_FALSE(grid.PaintCellByUser(0, 1, TRect{0, 0, 10, 10}, 0)) << "the row bar is the grid's";
+  EXPECT_FALSE(grid.PaintCellByUser(1, 1, TRect{5, 0, 5, 10}, 0)) << "nothing to paint in";
+  EXPECT_FALSE(grid.PaintCellByUser(1, 2, TRect{0, 0, 10, 10}, 0));
+  EXPECT_TRUE(grid.PaintCellByUser(3, 0, TRect{0, 0, 10, 10}, 0));
+  EXPECT_EQ(painted, (std::vector<int>{22, 10})) << "data numbers, heading as row 0";
+}
+
+TEST(GridEvents, MouseStatusReportsEachChangeOnce) {
+  TdgGrid grid;
+  std::vector<std::pair<int, int>> changes;
+  grid.SetMouseStatus(msColSizing);
+  grid.OnMouseStatusChanged = [&](TdgBaseGrid *, TdgMouseStatus oldStatus,
+                                  TdgMouseStatus newStatus) {
+    changes.emplace_back(oldStatus, newStatus);
+  };
+  grid.SetMouseStatus(msColSizing);
+  grid.SetMouseStatus(msRowMoving);
+  grid.SetMouseStatus(msNothing);
+  EXPECT_EQ(changes, (std::vector<std::pair<int, int>>{{msColSizing, msRowMoving},
+                                                       {msRowMoving, msNothing}}));
+}
+
+// Focus leaving the grid first ends the edit; a refusal keeps the focus and
+// reports no exit.
+TEST(GridEvents, LeavingTheGridEndsTheEditOrStays) {
+  QWidget window;
+  auto *layout = new QVBoxLayout(&window);
+  auto *grid = new TdgGrid;
+  auto *other = new QLineEdit;
+  layout->addWidget(grid);
+  layout->addWidget(other);
+  int enters = 0, exits = 0;
+  grid->OnEnter = [&](TdgBaseGrid *) { ++enters; };
+  grid->OnExit = [&](TdgBaseGrid *) { ++exits; };
+  bool refuse = true;
+  grid->OnEndCellEdit = [&](TdgBaseGrid *, int, int, bool &cancel) { cancel = refuse; };
+  window.show();
+  QApplication::setActiveWindow(&window);
+  other->setFocus();
+  QApplication::processEvents();
+  enters = exits = 0;
+  grid->setFocus();
+  QApplication::processEvents();
+  EXPECT_EQ(enters, 1);
+  ASSERT_TRUE(grid->StartEdit());
+  other->setFocus();
+  QApplication::processEvents();
+  EXPECT_EQ(exits, 0);
+  EXPECT_TRUE(grid->hasFocus() || grid->ActiveControl().Focused());
+  refuse = false;
+  other->setFocus();
+  QApplication::processEvents();
+  EXPECT_EQ(exits, 1);
+  EXPECT_FALSE(grid->CellEditing());
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+TEST(GridEvents, RowsLoadOncePerPaintCombosReportTheirCellsAndColumnsTheirInsertion) {
+  TdgGrid grid;
+  grid.SetStoreData(true);
+  grid.SetRows(1);
+  int rowsLoaded = 0;
+  grid.OnRowLoaded = [&](TdgBaseGrid *, int) { ++rowsLoaded; };
+  showGrid(grid, 300, 100);
+  const int firstPaint = rowsLoaded;
+  EXPECT_GE(firstPaint, 1);
+  grid.viewport()->repaint();
+  EXPECT_GT(rowsLoaded, firstPaint) << "the next paint loads the row again";
+
+  std::vector<int> combos;
+  grid.OnComboCellLoaded = [&](TdgBaseGrid *, TdgComboGrid *, int, int row, Variant &value) {
+    combos.push_back(row);
+    value = Variant("from owner");
+  };
+  TdgComboGrid &list = *GiveDropDownList(*grid.GetCol(Variant(1)), {"a", "b"}).ComboGrid();
+  EXPECT_EQ(list.GetCell(1, 2).toString(), "from owner");
+  EXPECT_EQ(combos, std::vector<int>{2});
+
+  std::vector<int> inserted;
+  grid.OnInsertCol = [&](TdgBaseGrid *, int col, bool) { inserted.push_back(col); };
+  grid.SetCols(6);
+  EXPECT_EQ(inserted, (std::vector<int>{5, 6}));
+}
+
+} // namespace
+} // namespace marrowen

@@ -1,0 +1,318 @@
+#include "grid/editors/editorwrappers.h"
+#include "grid/widget/dgbasegrid.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+namespace marrowen {
+namespace {
+
+// A grid of 3 text columns and 3 rows in a dialog with a default button and
+// a line edit after it, shown and focused.
+struct InDialog {
+  QDialog dialog;
+  TdgGrid *grid = new TdgGrid;
+  QPushButton *ok = new QPushButton("OK");
+  QLineEdit *after = new QLineEdit;
+  int defaultPressed = 0;
+
+  explicit InDialog(TdgGridMode mode = gmEdit, bool alwaysShowEditor = true) {
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->addWidget(grid);
+    layout->addWidget(after);
+    layout->addWidget(ok);
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, [this] { ++defaultPressed; });
+    grid->SetStoreData(true);
+    grid->SetCols(3);
+    grid->SetRows(3);
+    grid->SetGridMode(mode);
+    grid->SetAlwaysShowEditor(alwaysShowEditor);
+    for (int c = 1; c <= 3; ++c)
+      for (int r = 1; r <= 3; ++r)
+        grid->SetCell(c, r, Variant(std::string(1, char('a' + c - 1)) + std::to_string(r)));
+    dialog.resize(400, 300);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    grid->setFocus();
+    QApplication::processEvents();
+  }
+  QWidget *focus() const { return QApplication::focusWidget(); }
+  void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QTest::keyClick(focus(), k, mods);
+    QApplication::processEvents();
+  }
+  void type(const char *text) {
+    QTest::keyClicks(focus(), text);
+    QApplication::processEvents();
+  }
+  QPoint at() const { return {grid->Col(), grid->Row()}; }
+};
+
+TEST(GridKeys, ArrowsTabAndEnterWalkTheCells) {
+  InDialog d;
+  ASSERT_TRUE(d.grid->EditorShown());
+  EXPECT_EQ(d.focus(), &d.grid->ActiveControl().Control());
+  d.key(Qt::Key_Down);
+  EXPECT_EQ(d.at(), QPoint(1, 2));
+  d.key(Qt::Key_Right);
+  EXPECT_EQ(d.at(), QPoint(2, 2)) << "the whole text is selected: Right leaves the cell";
+  d.key(Qt::Key_Tab);
+  EXPECT_EQ(d.at(), QPoint(3, 2));
+  d.key(Qt::Key_Tab);
+  EXPECT_EQ(d.at(), QPoint(1, 3)) << "Tab wraps to the next row";
+  d.key(Qt::Key_Return);
+  EXPECT_EQ(d.at(), QPoint(2, 3));
+  EXPECT_EQ(d.defaultPressed, 0) << "Enter in the editor is no press of the default button";
+  d.key(Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(d.at(), QPoint(1, 3));
+
+  d.grid->SetTabRowWrap(false);
+  for (int i = 0; i < 3; ++i)
+    d.key(Qt::Key_Tab);
+  EXPECT_EQ(d.at(), QPoint(3, 3)) << "without wrapping Tab stays in the row";
+  d.grid->SetWantTabs(false);
+  d.key(Qt::Key_Tab);
+  EXPECT_TRUE(d.focus() != d.grid && !d.grid->isAncestorOf(d.focus()))
+      << "without WantTabs Tab moves the focus on";
+}
+
+TEST(GridKeys, TypingStartsTheEditAndEscapeUndoesStepByStep) {
+  InDialog d;
+  int cellEdits = 0;
+  d.grid->OnCellEdit = [&](TdgBaseGrid *, int, int, bool) { ++cellEdits; };
+  d.type("x");
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "x") << "the letter replaces the selected text";
+  d.key(Qt::Key_Tab);
+  d.type("yz");
+  EXPECT_EQ(d.grid->GetCell(2, 1).toString(), "yz");
+  EXPECT_GT(cellEdits, 0);
+  d.key(Qt::Key_Escape);
+  EXPECT_EQ(d.grid->GetCell(2, 1).toString(), "b1") << "first the cell";
+  EXPECT_TRUE(d.dialog.isVisible());
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "x");
+  d.key(Qt::Key_Escape);
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "a1") << "then the row";
+  EXPECT_TRUE(d.dialog.isVisible());
+  d.key(Qt::Key_Escape);
+  EXPECT_FALSE(d.dialog.isVisible()) << "nothing left to undo: the dialog closes";
+}
+
+TEST(GridKeys, HidingTheFocusedEditorLeavesTheFocusOnTheGrid) {
+  InDialog d;
+  d.key(Qt::Key_F2);
+  ASSERT_TRUE(d.grid->EditorShown());
+  ASSERT_NE(d.focus(), d.grid);
+  d.grid->HideCellEditor();
+  QApplication::processEvents();
+  EXPECT_FALSE(d.grid->EditorShown());
+  EXPECT_EQ(d.focus(), d.grid);
+}
+
+TEST(GridKeys, WithoutAlwaysShowEditorKeysOpenTheEditor) {
+  InDialog d(gmEdit, false);
+  EXPECT_FALSE(d.grid->EditorShown());
+  EXPECT_EQ(d.focus(), d.grid);
+  d.key(Qt::Key_F2);
+  ASSERT_TRUE(d.grid->EditorShown());
+  EXPECT_EQ(d.grid->EditControl().Editor().CaretPos(), 2) << "F2 puts the caret at the end";
+  d.type("z");
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "a1z");
+  d.key(Qt::Key_Escape);
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "a1");
+  d.key(Qt::Key_Down);
+  EXPECT_FALSE(d.grid->EditorShown());
+  d.type("q");
+  EXPECT_TRUE(d.grid->EditorShown());
+  EXPECT_EQ(d.grid->EditControl().Editor().Text(), "q");
+  EXPECT_EQ(d.grid->GetCell(1, 2).toString(), "q");
+}
+
+TEST(GridKeys, TheEditorsTextColourFollowsEachCell) {
+  InDialog d;
+  d.grid->SetEditFontColor(0x0000FF); // red
+  const QWidget &editor = d.grid->EditControl().Control();
+  EXPECT_EQ(editor.palette().color(QPalette::Text), QColor(255, 0, 0));
+  d.grid->SetEditFontColor(clNone);
+  EXPECT_NE(editor.palette().color(QPalette::Text), QColor(255, 0, 0))
+      << "the cell's own font colour, not the last edit colour";
+}
+
+TEST(GridKeys, BrowsingShowsNoEditorButMoves) {
+  InDialog d(gmBrowse);
+  EXPECT_FALSE(d.grid->EditorShown());
+  d.key(Qt::Key_Down);
+  d.type("w");
+  EXPECT_EQ(d.at(), QPoint(1, 2));
+  d.key(Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(d.at(), QPoint(3, 3));
+  d.key(Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(d.at(), QPoint(1, 1));
+  EXPECT_FALSE(d.grid->EditorShown());
+  EXPECT_EQ(d.grid->GetCell(1, 2).toString(), "a2");
+  EXPECT_FALSE(d.grid->CurrentCell().CheckedCutToClipboard()) << "cut changes nothing";
+}
+
+TEST(GridKeys, TypingInTheInsertRowAddsARow) {
+  InDialog d(gmEditInsert);
+  std::vector<std::string> events;
+  d.grid->OnInsertRow = [&](TdgBaseGrid *, int row, bool) {
+    events.push_back("insert " + std::to_string(row));
+  };
+  d.grid->OnEndRowEdit = [&](TdgBaseGrid *, int row, bool &) {
+    events.push_back("end row " + std::to_string(row));
+  };
+  for (int i = 0; i < 3; ++i)
+    d.key(Qt::Key_Down);
+  EXPECT_EQ(d.grid->Rows(), 4);
+  d.type("new");
+  EXPECT_EQ(d.grid->RowCount(), 6) << "a fresh insert row below the typed one";
+  d.key(Qt::Key_Up);
+  EXPECT_EQ(d.grid->GetCell(d.grid->GetCurrentDataCol(), 4).toString(), "new");
+  EXPECT_EQ(events, (std::vector<std::string>{"insert 4", "end row 4"}));
+}
+
+TEST(GridKeys, ARefusedRowEndKeepsTheFocusInTheGrid) {
+  InDialog d;
+  int exits = 0;
+  d.grid->OnExit = [&](TdgBaseGrid *) { ++exits; };
+  d.grid->OnEndRowEdit = [](TdgBaseGrid *, int, bool &cancel) { cancel = true; };
+  d.type("v");
+  d.key(Qt::Key_Down);
+  EXPECT_EQ(d.at(), QPoint(1, 1));
+  d.key(Qt::Key_Tab);
+  EXPECT_EQ(d.at(), QPoint(2, 1)) << "within the row the move is free";
+  d.after->setFocus();
+  QApplication::processEvents();
+  EXPECT_TRUE(d.focus() == d.grid || d.grid->isAncestorOf(d.focus()))
+      << "the focus stays in the grid";
+  EXPECT_EQ(exits, 0);
+}
+
+} // namespace
+} // namespace marrowen
+
+#include "grid/data/colrow.h"
+#include "grid/data/links.h"
+
+namespace marrowen {
+namespace {
+
+// Digits only; a whole text needs two of them, and two get a literal "0".
+struct DigitsMask : TdgMaskDefinition {
+  bool Active() const override { return true; }
+  bool CheckOnEnd() const override { return true; }
+  bool Check(const std::string &, std::string &insert, int, int, int) override {
+    return insert.find_first_not_of("0123456789") == std::string::npos;
+  }
+  bool CheckWhole(const std::string &text, std::string &append) override {
+    if (text.size() == 2)
+      append = "0";
+    return text.size() >= 2;
+  }
+};
+
+struct MaskDefs : TdgMaskDefsComponent {
+  DigitsMask digits;
+  void RegisterLink(TdgMaskLink *link) override { link->component_ = this; }
+  void UnregisterLink(TdgMaskLink *link) override { link->component_ = nullptr; }
+  Variant FindMask(const Variant &) override { return {}; }
+  TdgMaskDefinition *FindDefinition(std::string_view name) override {
+    return name == "digits" ? &digits : nullptr;
+  }
+};
+
+TEST(GridKeys, MasksJudgeTypingAndTheEndOfAnEdit) {
+  MaskDefs defs;
+  InDialog d;
+  int invalidKeys = 0;
+  d.grid->OnInvalidMaskEdit = [&](TdgBaseGrid *, const std::string &, int, int, bool &) {
+    ++invalidKeys;
+  };
+  d.grid->SetMaskDefs(&defs);
+  d.grid->GetCol(Variant(std::int32_t(1)))->SetMaskName("digits");
+  d.grid->PlaceEditor();
+  d.type("1a2");
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "12");
+  EXPECT_EQ(invalidKeys, 1);
+  d.key(Qt::Key_Down);
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "120") << "the mask's literal is added";
+  EXPECT_EQ(d.at(), QPoint(1, 2));
+  d.type("5");
+  d.key(Qt::Key_Down);
+  EXPECT_EQ(d.at(), QPoint(1, 2)) << "a refused text keeps the edit open";
+  d.grid->OnInvalidMaskValue = [](TdgBaseGrid *, int, int, bool &accept) { accept = true; };
+  d.key(Qt::Key_Down);
+  EXPECT_EQ(d.at(), QPoint(1, 3));
+  d.grid->SetMaskDefs(nullptr);
+}
+
+TEST(GridKeys, AHeldCheckBoxIsToggledBeforeItsEditEnds) {
+  InDialog d;
+  d.grid->GetCol(Variant(std::int32_t(2)))->SetControlType(ctCheck);
+  d.grid->SetCell(2, 1, Variant(std::int32_t(0)));
+  d.key(Qt::Key_Tab);
+  ASSERT_EQ(&d.grid->ActiveControl(), &d.grid->CheckControl());
+  char space = ' ';
+  d.grid->CheckControl().CheckBox().KeyPress(space);
+  EXPECT_TRUE(d.grid->EndEdit());
+  EXPECT_EQ(d.grid->GetCell(2, 1).toInteger(), 1);
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+TEST(GridKeys, AWriteToTheCellBeingEditedReplacesTheEdit) {
+  InDialog d;
+  d.key(Qt::Key_Down);
+  d.type("typed2");
+  d.grid->SetCell(1, 2, Variant("fromcode"));
+  EXPECT_EQ(d.grid->GetCell(1, 2).toString(), "fromcode");
+  EXPECT_EQ(d.grid->EditControl().GetValue().toString(), "fromcode");
+  d.key(Qt::Key_Down);
+  EXPECT_EQ(d.grid->GetCell(1, 2).toString(), "fromcode") << "nothing older comes back";
+}
+
+TEST(GridKeys, AStatusThatStopsEditingDropsTheTypedValueAndHidesTheEditor) {
+  for (const bool browse : {false, true}) {
+    InDialog d;
+    d.type("zz");
+    ASSERT_TRUE(d.grid->EditorShown());
+    if (browse)
+      d.grid->SetGridMode(gmBrowse);
+    else
+      d.grid->SelectRows(3, 3);
+    EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "zz") << browse;
+    EXPECT_FALSE(d.grid->EditorShown()) << browse;
+  }
+}
+
+TEST(GridKeys, ModeSkipAndFixedSettingsRecheckTheCurrentCell) {
+  InDialog d;
+  d.grid->SetSkipReadOnly(false);
+  d.grid->GetCol(Variant(1))->SetReadOnly(true);
+  d.grid->SetSkipReadOnly(true);
+  EXPECT_EQ(d.at(), QPoint(2, 1)) << "a read-only current cell is left";
+  d.grid->SetRowSelectMode(rsSingle);
+  d.grid->SetGridMode(gmListBox);
+  EXPECT_TRUE(d.grid->RowSelected(1)) << "a list box shows its current row selected";
+  d.grid->SetGridMode(gmEdit);
+  d.grid->SetRowSelectMode(rsMulti);
+  d.grid->SetFixedRowCount(1);
+  d.grid->SelectRows(1, 2);
+  d.grid->SetSelectFixed(false);
+  EXPECT_FALSE(d.grid->RowSelected(1)) << "fixed rows leave the selection";
+  EXPECT_TRUE(d.grid->RowSelected(2));
+}
+
+} // namespace
+} // namespace marrowen

@@ -1,0 +1,510 @@
+#include "grid/data/links.h"
+#include "grid/widget/dgbasegrid.h"
+#include "gridsupport/editingscenes.h"
+#include "gridsupport/screenshots.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace marrowen {
+namespace {
+
+// A shown, focused grid of 3 columns and 6 rows whose events are recorded.
+struct Mouse {
+  TdgGrid grid;
+  std::vector<std::string> events;
+
+  explicit Mouse(int rows = 6) {
+    grid.SetStoreData(true);
+    grid.SetCols(3);
+    grid.SetRows(rows);
+    for (int r = 1; r <= rows; ++r)
+      grid.SetCell(1, r, Variant("r" + std::to_string(r)));
+    grid.resize(300, 200);
+    grid.show();
+    QApplication::setActiveWindow(&grid);
+    grid.setFocus();
+    QApplication::processEvents();
+    grid.OnClick = [this](TCustomGrid_dg *) { events.push_back("click"); };
+    grid.OnDblClick = [this](TCustomGrid_dg *) { events.push_back("dblclick"); };
+    grid.OnClickCell = [this](TdgBaseGrid *, int c0, int r0, int c1, int r1, TdgClickPosition,
+                              TdgClickPosition) {
+      events.push_back("clickcell " + std::to_string(c0) + "," + std::to_string(r0) + " " +
+                       std::to_string(c1) + "," + std::to_string(r1));
+    };
+    grid.OnDblClickCell = [this](TdgBaseGrid *, int, int, TdgClickPosition) {
+      events.push_back("dblclickcell");
+    };
+    grid.OnButtonClick = [this](TdgBaseGrid *, int, int) { events.push_back("buttonclick"); };
+    grid.OnButtonDown = [this](TdgBaseGrid *, int, int) { events.push_back("buttondown"); };
+    grid.OnButtonUp = [this](TdgBaseGrid *, int, int) { events.push_back("buttonup"); };
+  }
+  QWidget *port() { return grid.viewport(); }
+  // A point inside a display cell, dx pixels from its left edge.
+  QPoint in(int col, int row, int dx = 20) const {
+    return {grid.ColumnLeft(col) + dx, grid.RowTop(row) + 5};
+  }
+  void click(QPoint p, Qt::KeyboardModifiers mods = {}) {
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, mods, p);
+  }
+  bool rowSelected(int display) { return grid.RowSelection().IsSelected(display); }
+};
+
+TEST(GridMouse, AClickFiresClickThenClickCellAndMovesTheCell) {
+  Mouse m;
+  m.click(m.in(2, 3));
+  EXPECT_EQ(m.grid.Col(), 2);
+  EXPECT_EQ(m.grid.Row(), 3);
+  EXPECT_EQ(m.events, (std::vector<std::string>{"click", "clickcell 2,3 2,3"}));
+  EXPECT_TRUE(m.grid.EditorShown());
+
+  m.grid.SelectRows(5, 5);
+  m.grid.ReportGridStatus();
+  QTest::mouseClick(m.port(), Qt::RightButton, {}, m.in(1, 5));
+  EXPECT_EQ(m.grid.Row(), 3) << "a right click on a selected cell moves nothing";
+  QTest::mouseClick(m.port(), Qt::RightButton, {}, m.in(1, 4));
+  EXPECT_EQ(m.grid.Row(), 4) << "on an unselected one it does";
+}
+
+TEST(GridMouse, TheSecondClickOfADoubleClickReachesTheEditorThatTheFirstOpened) {
+  Mouse m;
+  const QPoint p = m.in(1, 4);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(p), QPointF(p), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  press.setTimestamp(1000);
+  QApplication::sendEvent(m.port(), &press);
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, p);
+  ASSERT_TRUE(m.grid.EditorShown());
+  TdgGridEditBox &editor = m.grid.EditControl().Editor();
+  EXPECT_EQ(editor.SelLengthByte(), 0) << "the first click placed the caret";
+  const QPoint q = editor.mapFrom(m.port(), p);
+  QMouseEvent second(QEvent::MouseButtonPress, QPointF(q), QPointF(q), Qt::LeftButton,
+                     Qt::LeftButton, Qt::NoModifier);
+  second.setTimestamp(1000 + QApplication::doubleClickInterval() / 2);
+  m.events.clear();
+  QApplication::sendEvent(&editor, &second);
+  EXPECT_EQ(m.events, (std::vector<std::string>{"dblclick", "dblclickcell"}));
+  EXPECT_EQ(editor.SelLengthByte(), 2) << "the double click selects the whole text";
+}
+
+TEST(GridMouse, BordersSizeAndDoubleClicksThereAreNoCellDoubleClicks) {
+  Mouse m;
+  const int edge = m.grid.ColumnLeft(1) + m.grid.ColWidths(1) - 1;
+  const QPoint border(edge, 5);
+  EXPECT_EQ(m.grid.GetCursor(border.x(), border.y()), TdgBaseGrid::crHSplit);
+  QTest::mouseDClick(m.port(), Qt::LeftButton, {}, border);
+  EXPECT_EQ(m.events, std::vector<std::string>{}) << "no click events for a sizing press";
+  EXPECT_EQ(m.grid.ColWidths(1), 64);
+
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, border);
+  EXPECT_EQ(m.grid.MouseStatus(), msColSizing);
+  QTest::mouseMove(m.port(), QPoint(edge + 30, 5));
+  EXPECT_EQ(m.grid.GetCursor(edge + 30, 5), TdgBaseGrid::crHSplit);
+  std::uint16_t escape = VK_ESCAPE;
+  m.grid.KeyDown(escape, TShiftState());
+  EXPECT_EQ(escape, 0);
+  EXPECT_EQ(m.grid.MouseStatus(), msNothing);
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, QPoint(edge + 30, 5));
+  EXPECT_EQ(m.grid.ColWidths(1), 64) << "Escape keeps the widths";
+
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, border);
+  QMouseEvent move(QEvent::MouseMove, QPointF(edge + 500, 5), QPointF(edge + 500, 5), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(m.port(), &move);
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, QPoint(edge + 500, 5));
+  EXPECT_EQ(m.grid.ColumnLeft(1) + m.grid.ColWidths(1), m.grid.ClientWidth() + 1)
+      << "a column dragged past the client area ends at its edge";
+}
+
+TEST(GridMouse, PressesAtACellsLeftEdgeStartARange) {
+  for (int dx = 0; dx <= 3; ++dx) {
+    Mouse m;
+    m.click(m.in(2, 2, dx));
+    EXPECT_EQ(m.grid.GridStatus() == gsCellRange, dx <= 2) << dx;
+  }
+  Mouse m;
+  EXPECT_EQ(m.grid.GetCursor(m.in(2, 2, 1).x(), m.in(2, 2).y()), TdgBaseGrid::crCellSelect);
+  EXPECT_EQ(m.grid.GetCursor(m.in(2, 2).x(), m.in(2, 2).y()), TdgBaseGrid::crIBeam);
+  EXPECT_EQ(m.grid.GetCursor(5, m.in(1, 2).y()), TdgBaseGrid::crRowSelect);
+  m.click(m.in(1, 1, 1));
+  m.click(m.in(2, 3, 1), Qt::ShiftModifier);
+  const TGridRect range = m.grid.CellRange();
+  EXPECT_EQ(range, (TGridRect{1, 1, 2, 3}));
+}
+
+TEST(GridMouse, ASelectionIsDraggedOnlyWhenTheHandlerBeginsADrag) {
+  Mouse m;
+  m.click(m.in(1, 1, 1));
+  m.click(m.in(2, 3, 1), Qt::ShiftModifier);
+  int asked = 0, downs = 0;
+  bool begin = true;
+  m.grid.OnCanStartDrag = [&](TdgBaseGrid *g) {
+    ++asked;
+    if (begin)
+      g->BeginDrag();
+  };
+  m.grid.OnMouseDown = [&](TCustomGrid_dg *, TMouseButton, TShiftState, int, int) { ++downs; };
+  m.grid.SetSelectedAreaCursor(-21);
+  EXPECT_EQ(m.grid.GetCursor(m.in(2, 2).x(), m.in(2, 2).y()), TdgBaseGrid::crSelectedArea);
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, m.in(2, 2));
+  EXPECT_TRUE(m.grid.Dragging());
+  EXPECT_EQ(downs, 0) << "the drag took the press";
+  EXPECT_EQ(m.grid.GridStatus(), gsCellRange);
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, m.in(2, 2));
+  EXPECT_FALSE(m.grid.Dragging());
+  begin = false;
+  m.click(m.in(2, 2));
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(m.grid.GridStatus(), gsNothing) << "no drag: an ordinary press";
+  // Rows that can be moved are moved, not dragged.
+  m.click(QPoint(5, m.in(1, 4).y()));
+  EXPECT_FALSE(m.grid.DraggableSelected(0, 4));
+  m.grid.SetRowMoving(false);
+  EXPECT_TRUE(m.grid.DraggableSelected(0, 4));
+}
+
+TEST(GridMouse, TheRowBarAndTheCornerSelectRows) {
+  Mouse m;
+  const int bar = 5;
+  auto rowBar = [&](int row) { return QPoint(bar, m.grid.RowTop(row) + 5); };
+  m.click(rowBar(2));
+  m.click(rowBar(4), Qt::ShiftModifier);
+  EXPECT_TRUE(m.rowSelected(2) && m.rowSelected(3) && m.rowSelected(4));
+  m.click(rowBar(6));
+  m.click(rowBar(5), Qt::ShiftModifier | Qt::ControlModifier);
+  EXPECT_TRUE(m.rowSelected(5) && m.rowSelected(6));
+  EXPECT_FALSE(m.rowSelected(2));
+  m.click(rowBar(2), Qt::ShiftModifier | Qt::ControlModifier);
+  EXPECT_TRUE(m.rowSelected(3) && m.rowSelected(6)) << "Shift+Ctrl adds to what is selected";
+  EXPECT_FALSE(m.grid.EditorShown()) << "no editor over a selection";
+
+  m.click(QPoint(bar, 5));
+  EXPECT_EQ(m.grid.RowSelection().Count, 6) << "the corner selects every row";
+  m.click(QPoint(bar, 5));
+  EXPECT_EQ(m.grid.RowSelection().Count, 0) << "and then none";
+
+  Mouse insert(2);
+  insert.grid.SetGridMode(gmEditInsert);
+  insert.click(QPoint(bar, insert.grid.RowTop(3) + 5));
+  EXPECT_EQ(insert.grid.RowSelection().Count, 0) << "the insert row is never selected";
+}
+
+TEST(GridMouse, SelectedRowsDragToANewPlace) {
+  Mouse m;
+  const int bar = 5;
+  auto rowBar = [&](int row) { return QPoint(bar, m.grid.RowTop(row) + 5); };
+  m.click(rowBar(1));
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, rowBar(1));
+  EXPECT_EQ(m.grid.MouseStatus(), msRowMoving);
+  QTest::mouseMove(m.port(), rowBar(1));
+  EXPECT_FALSE(m.grid.DropMarkerShown()) << "dropping here changes nothing";
+  QMouseEvent move(QEvent::MouseMove, QPointF(rowBar(4)), QPointF(rowBar(4)), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(m.port(), &move);
+  EXPECT_TRUE(m.grid.DropMarkerShown());
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, rowBar(4));
+  EXPECT_EQ(m.grid.GetDisplayRowOf(1), 4);
+  EXPECT_EQ(m.grid.GridStatus(), gsRowsSelected);
+}
+
+TEST(GridMouse, DraggingBelowTheLastRowScrollsUntilBackInside) {
+  Mouse m(60);
+  const QPoint start(5, m.grid.RowTop(2) + 5);
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, start);
+  auto moveTo = [&](QPoint p) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(m.port(), &move);
+  };
+  moveTo(QPoint(5, m.grid.ClientHeight() + 10));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return m.grid.TopRow() > 2; }, 5000));
+  const int top = m.grid.TopRow();
+  EXPECT_TRUE(m.rowSelected(m.grid.LastVisibleRow())) << "the selection follows to the edge";
+  moveTo(QPoint(5, m.grid.RowTop(top + 1) + 5));
+  QTest::qWait(150);
+  EXPECT_EQ(m.grid.TopRow(), top) << "back inside, the scrolling stops";
+  std::uint16_t escape = VK_ESCAPE;
+  m.grid.KeyDown(escape, TShiftState());
+  EXPECT_EQ(m.grid.RowSelection().Count, 1) << "Escape takes the drag's rows back";
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, start);
+}
+
+TEST(GridMouse, DragScrollingWaitsLongerNearTheCells) {
+  Mouse m(200);
+  const QPoint start(5, m.grid.RowTop(2) + 5);
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, start);
+  auto moveTo = [&](QPoint p) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(m.port(), &move);
+  };
+  moveTo(QPoint(5, m.grid.ClientHeight() + 5));
+  QTest::qWait(180);
+  EXPECT_EQ(m.grid.TopRow(), 1) << "5 pixels out: the first step waits 200 ms";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return m.grid.TopRow() > 1; }, 5000));
+  const int near = m.grid.TopRow();
+  moveTo(QPoint(5, m.grid.ClientHeight() + 25));
+  QTest::qWait(300);
+  EXPECT_GT(m.grid.TopRow(), near + 5) << "25 pixels out: no wait";
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, start);
+}
+
+TEST(GridMouse, CellButtonsClickOnlyWhenReleasedOnThem) {
+  Mouse m;
+  m.grid.GetCol(Variant(std::int32_t(2)))->SetButtonType(btNormal);
+  const TRect cell = m.grid.GetPaintCellRect(2, 2);
+  const QPoint button(cell.Right - 3, cell.Top + 3);
+  ASSERT_TRUE(m.grid.PointOnCellButton(button.x(), button.y(), 2, 2));
+  m.click(button);
+  EXPECT_EQ(m.events, (std::vector<std::string>{"buttondown", "buttonclick", "buttonup"}));
+  m.events.clear();
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, button);
+  EXPECT_TRUE(m.grid.HeldButtonDrawn());
+  auto moveTo = [&](QPoint p) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(m.port(), &move);
+  };
+  moveTo(m.in(1, 5));
+  EXPECT_FALSE(m.grid.HeldButtonDrawn()) << "off the button it looks released";
+  moveTo(button);
+  EXPECT_TRUE(m.grid.HeldButtonDrawn()) << "back on it, pressed again";
+  moveTo(m.in(1, 5));
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, m.in(1, 5));
+  EXPECT_EQ(m.events, (std::vector<std::string>{"buttondown", "buttonup"}));
+}
+
+TEST(GridMouse, HeldSpinButtonsRepeatAndStopOffTheButton) {
+  Mouse m;
+  TdgCol *col = m.grid.GetCol(Variant(std::int32_t(2)));
+  col->SetButtonType(btVertSpin);
+  m.grid.SetSpinStartDelay(500);
+  m.grid.SetSpinRepeatDelay(40);
+  std::vector<int> counts;
+  m.grid.OnSpinRepeat = [&](TdgBaseGrid *, int, int, int count, TdgSpinButton) {
+    counts.push_back(count);
+  };
+  const TRect cell = m.grid.GetPaintCellRect(2, 2);
+  const QPoint up(cell.Right - 3, cell.Top + 2);
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, up);
+  EXPECT_EQ(counts, std::vector<int>{1});
+  EXPECT_EQ(m.grid.GetCell(2, 2).toString(), "1") << "an empty cell steps from 0";
+  QTest::qWait(100);
+  EXPECT_EQ(counts.size(), 1u) << "before the start delay";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return counts.size() >= 2; }, 5000));
+  QMouseEvent off(QEvent::MouseMove, QPointF(m.in(1, 5)), QPointF(m.in(1, 5)), Qt::NoButton,
+                  Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(m.port(), &off);
+  const std::size_t stopped = counts.size();
+  QTest::qWait(150);
+  EXPECT_EQ(counts.size(), stopped) << "off the button the repeat stops";
+  QMouseEvent on(QEvent::MouseMove, QPointF(up), QPointF(up), Qt::NoButton, Qt::LeftButton,
+                 Qt::NoModifier);
+  QApplication::sendEvent(m.port(), &on);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return counts.size() > stopped; }, 5000))
+      << "back on it, it repeats again";
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, up);
+  for (std::size_t i = 0; i < counts.size(); ++i)
+    EXPECT_EQ(counts[i], static_cast<int>(i) + 1);
+}
+
+TEST(GridMouse, SpinStepsTheNumberAroundTheCaret) {
+  Mouse m;
+  m.grid.GetCol(Variant(std::int32_t(1)))->SetButtonType(btVertSpin);
+  m.grid.SetCell(1, 1, Variant("abc12def"));
+  m.grid.PlaceEditor();
+  m.grid.EditControl().SetSelStart(4);
+  m.grid.SpinCurrentCell(1, 1, sbUp);
+  EXPECT_EQ(m.grid.GetCell(1, 1).toString(), "abc13def");
+  m.grid.OnSpinIncrement = [](TdgBaseGrid *, int, int, TdgSpinButton, Variant &, int &, int &,
+                              bool &accept) { accept = false; };
+  m.grid.SpinCurrentCell(1, 1, sbUp);
+  EXPECT_EQ(m.grid.GetCell(1, 1).toString(), "abc13def") << "a refusing handler changes nothing";
+  m.grid.SpinCurrentCell(2, 1, sbUp);
+  EXPECT_TRUE(m.grid.GetCell(2, 1).isEmpty()) << "no spin button, no step";
+}
+
+TEST(GridMouse, HeadingButtonsPressTrackAndClick) {
+  Mouse m;
+  m.grid.SetHeadingButton(hbButton);
+  std::vector<std::string> heading;
+  m.grid.OnHeadingDown = [&](TdgBaseGrid *, int c) {
+    heading.push_back("down " + std::to_string(c));
+  };
+  m.grid.OnHeadingUp = [&](TdgBaseGrid *, int c) { heading.push_back("up " + std::to_string(c)); };
+  m.grid.OnHeadingClick = [&](TdgBaseGrid *, int c) {
+    heading.push_back("click " + std::to_string(c));
+  };
+  const QPoint on(m.grid.ColumnLeft(2) + 20, 5);
+  m.click(on);
+  EXPECT_EQ(heading, (std::vector<std::string>{"down 2", "up 2", "click 2"}));
+  heading.clear();
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, on);
+  QMouseEvent away(QEvent::MouseMove, QPointF(m.in(3, 3)), QPointF(m.in(3, 3)), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(m.port(), &away);
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, m.in(3, 3));
+  EXPECT_EQ(heading, (std::vector<std::string>{"down 2", "up 2"})) << "released away: no click";
+}
+
+TEST(GridMouse, ResettingRowOrderBringsDataOrderBack) {
+  Mouse m;
+  m.grid.MoveRows(1, 5);
+  ASSERT_NE(m.grid.GetDisplayRowOf(1), 1);
+  m.grid.ResetRowProperties(4);
+  for (int r = 1; r <= 6; ++r)
+    EXPECT_EQ(m.grid.GetDisplayRowOf(r), r);
+}
+
+TEST(GridMouse, EditingScreenshotsShowSomething) {
+  QTemporaryDir folder;
+  const auto files = renderEditingScreenshots(folder.path().toStdString());
+  EXPECT_EQ(files.size(), 7u);
+  EXPECT_EQ(blankPictures(files), std::vector<std::string>{});
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+TEST(GridMouse, SizingOneRowSizesEveryRowWhenAllAreSized) {
+  Mouse m;
+  const int bottom = m.grid.RowTop(2) + m.grid.RowHeights(2) - 1;
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, QPoint(5, bottom));
+  EXPECT_EQ(m.grid.MouseStatus(), msRowSizing);
+  QMouseEvent move(QEvent::MouseMove, QPointF(5, bottom + 6), QPointF(5, bottom + 6), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(m.port(), &move);
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, QPoint(5, bottom + 6));
+  EXPECT_EQ(m.grid.RowHeights(2), 20);
+  EXPECT_EQ(m.grid.RowHeights(5), 20);
+  EXPECT_EQ(m.grid.RowHeights(0), 15) << "the heading keeps its height";
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// Spin settings come from the level that gives the cell its spin button.
+TEST(GridMouse, SpinSettingsComeFromTheLevelWithTheSpinButton) {
+  Mouse m;
+  TdgCol *col = m.grid.GetCol(Variant(std::int32_t(2)));
+  col->SetButtonType(btVertSpin);
+  col->SetSpinIncrement(5);
+  col->SetSpinOptions(0);
+  m.grid.SetSpinStartDelay(10);
+  m.grid.SetSpinRepeatDelay(10);
+  int repeats = 0;
+  m.grid.OnSpinRepeat = [&](TdgBaseGrid *, int, int, int, TdgSpinButton) { ++repeats; };
+  m.grid.SetCell(2, 2, Variant("10"));
+  const TRect cell = m.grid.GetPaintCellRect(2, 2);
+  const QPoint up(cell.Right - 3, cell.Top + 2);
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, up);
+  QTest::qWait(120);
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, up);
+  EXPECT_EQ(m.grid.GetCell(2, 2).toString(), "15");
+  EXPECT_EQ(repeats, 1) << "without spoAutoRepeat a held press steps once";
+  // A spin row wins over a combo column when rows are on top, with its own
+  // settings.
+  col->SetButtonType(btCombo);
+  m.grid.SetRowButtonType(3, btVertSpin);
+  m.grid.SetDrawOverlap(doDrawRowOnTop);
+  EXPECT_EQ(m.grid.EffectiveButtonType(2, 3), btVertSpin);
+  m.grid.SetCell(2, 3, Variant("10"));
+  m.grid.FocusCell(2, 3, true);
+  m.grid.SpinCurrentCell(2, 3, sbUp);
+  EXPECT_EQ(m.grid.GetCell(2, 3).toString(), "11");
+}
+
+// What is read-only shows no button to press, and with ReadOnlyButton off
+// none at all.
+TEST(GridMouse, ReadOnlyCellsHaveNoButtonToPress) {
+  Mouse m;
+  m.grid.GetCol(Variant(std::int32_t(2)))->SetButtonType(btCombo);
+  m.grid.SetRowReadOnly(3, true);
+  const TRect onRow3 = m.grid.GetPaintCellRect(2, 3);
+  EXPECT_FALSE(m.grid.PointOnCellButton(onRow3.Right - 3, onRow3.Top + 2, 3, 2));
+  const TRect onRow2 = m.grid.GetPaintCellRect(2, 2);
+  EXPECT_TRUE(m.grid.PointOnCellButton(onRow2.Right - 3, onRow2.Top + 2, 2, 2));
+  m.grid.GetCol(Variant(std::int32_t(2)))->SetReadOnly(true);
+  EXPECT_EQ(m.grid.EffectiveButtonType(2, 2), btCombo) << "ReadOnlyButton on: shown";
+  m.grid.SetReadOnlyButton(false);
+  EXPECT_EQ(m.grid.EffectiveButtonType(2, 2), btNone);
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// At most two digits.
+struct TwoDigits : TdgMaskDefinition {
+  bool Active() const override { return true; }
+  bool CheckOnEnd() const override { return false; }
+  bool Check(const std::string &, std::string &, int, int, int) override { return true; }
+  bool CheckWhole(const std::string &text, std::string &) override {
+    return text.size() <= 2 && text.find_first_not_of("0123456789") == std::string::npos;
+  }
+};
+
+struct TwoDigitDefs : TdgMaskDefsComponent {
+  TwoDigits mask;
+  void RegisterLink(TdgMaskLink *link) override { link->component_ = this; }
+  void UnregisterLink(TdgMaskLink *link) override { link->component_ = nullptr; }
+  Variant FindMask(const Variant &) override { return {}; }
+  TdgMaskDefinition *FindDefinition(std::string_view) override { return &mask; }
+};
+
+TEST(GridMouse, ASpinStepThatTheMaskRefusesChangesNothing) {
+  Mouse m;
+  TwoDigitDefs defs;
+  m.grid.SetMaskDefs(&defs);
+  TdgCol *col = m.grid.GetCol(Variant(std::int32_t(1)));
+  col->SetButtonType(btVertSpin);
+  col->SetMaskName("two");
+  m.grid.SetCell(1, 1, Variant("98"));
+  m.grid.PlaceEditor();
+  m.grid.SpinCurrentCell(1, 1, sbUp);
+  EXPECT_EQ(m.grid.GetCell(1, 1).toString(), "99");
+  m.grid.SpinCurrentCell(1, 1, sbUp);
+  EXPECT_EQ(m.grid.GetCell(1, 1).toString(), "99") << "100 fits nowhere";
+  m.grid.SetMaskDefs(nullptr);
+}
+
+// Every row shown selected is every row, whatever is hidden.
+TEST(GridMouse, TheCornerDeselectsWhenEveryShownRowIsSelected) {
+  Mouse m;
+  m.grid.SetRowVisible(3, false);
+  m.click(QPoint(5, 5));
+  EXPECT_EQ(m.grid.RowSelection().Count, 5);
+  m.click(QPoint(5, 5));
+  EXPECT_EQ(m.grid.RowSelection().Count, 0);
+}
+
+TEST(GridMouse, ResetsReachColumnRowAndCellObjects) {
+  Mouse m;
+  m.grid.GetCol(Variant(std::int32_t(1)))->SetColor(0x0000FF);
+  m.grid.SetRowColor(2, 0x00FF00);
+  m.grid.SetCellProperty(3, 3, pnColor, Variant(std::int32_t(0xFF0000)));
+  m.grid.ResetRowProperties(0xFFFFFFFF);
+  EXPECT_EQ(m.grid.GetRowColor(2), clNone);
+  EXPECT_EQ(m.grid.RowStore().Item(2), nullptr) << "a row back at its defaults is freed";
+  m.grid.ResetColProperties(resetBit(pnColor));
+  EXPECT_EQ(m.grid.GetCol(Variant(std::int32_t(1)))->Color(), clNone);
+  m.grid.ResetCellProperties(resetBit(pnColor));
+  EXPECT_EQ(m.grid.GetCellProperty(3, 3, pnColor).toInteger(), clNone);
+}
+
+} // namespace
+} // namespace marrowen
