@@ -50,6 +50,7 @@ template <class C> PublishedProperty fontProperty(std::string_view name, bool he
   p.name = name;
   p.kind = PropKind::Font;
   p.getFont = [heading](const Published &o) -> const TFont * {
+    (void)heading; // rows have no heading
     const auto &c = static_cast<const C &>(o);
     if constexpr (std::is_same_v<C, TdgCol>)
       if (heading)
@@ -57,6 +58,7 @@ template <class C> PublishedProperty fontProperty(std::string_view name, bool he
     return c.ParentFont() ? nullptr : c.OwnFont();
   };
   p.setFont = [heading](Published &o, const TFont *f) {
+    (void)heading; // rows have no heading
     auto &c = static_cast<C &>(o);
     if constexpr (std::is_same_v<C, TdgCol>)
       if (heading) {
