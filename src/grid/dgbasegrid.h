@@ -5,11 +5,15 @@
 #include "grid/cells.h"
 #include "grid/colrow.h"
 #include "grid/component.h"
+#include "grid/currentcell.h"
+#include "grid/datagridevents.h"
 #include "grid/editorwrappers.h"
 #include "grid/font.h"
+#include "grid/gridcomponent.h"
 #include "grid/gridevents.h"
 #include "grid/gridhost.h"
 #include "grid/gridlook.h"
+#include "grid/gridmodes.h"
 #include "grid/gridtypes.h"
 #include "grid/links.h"
 #include "grid/published.h"
@@ -30,23 +34,6 @@
 
 namespace marrowen {
 
-enum TdgGridMode : std::uint8_t { gmListBox, gmEdit, gmEditInsert, gmBrowse };
-enum TdgRowSelectMode : std::uint8_t { rsNone, rsSingle, rsMulti };
-enum TdgCellSelectMode : std::uint8_t { cmNone, cmRange };
-enum TdgColSelectMode : std::uint8_t { csNone, csMulti };
-enum TdgResizeCols : std::uint8_t { rcNone, rcSingle, rcAll };
-enum TdgResizeRows : std::uint8_t { rrNone, rrSingle, rrAll };
-enum TdgDrawOverlap : std::uint8_t { doDrawColOnTop, doDrawRowOnTop };
-// What is selected: nothing, columns, rows, or a range of cells.
-enum TdgGridStatus : std::uint8_t {
-  gsNothing = 0,
-  gsColsSelected = 1,
-  gsRowsSelected = 2,
-  gsCellRange = 3
-};
-enum TdgSelectType : std::uint8_t { stRows = 0, stCols = 1, stCells = 2 };
-
-class TdgBaseGrid;
 class PainterTextMetrics;
 class TdgGridStreamComponent;
 class TdgDropDownForm;
@@ -54,113 +41,15 @@ class TdgDateTimePicker;
 class TdgGridDateTimeLink;
 class TStream;
 
-// The parts of a grid a copy or a layout takes.
-using TdgPropKinds = std::uint8_t;
-enum TdgPropKind : std::uint8_t { pkGrid = 1, pkCols = 2, pkRows = 4, pkCells = 8 };
-inline constexpr TdgPropKinds allPropKinds = pkGrid | pkCols | pkRows | pkCells;
-inline constexpr std::uint32_t allLayoutProperties = 0x7FFFFFFF;
-
-// The grid as a component: it hears when a component it points to goes.
-class TdgGridComponent : public TComponent {
-public:
-  explicit TdgGridComponent(TdgBaseGrid &grid) : grid_(grid) {}
-
-protected:
-  void Notification(TComponent *component, TOperation operation) override;
-
-private:
-  TdgBaseGrid &grid_;
-};
-
-// The grid's current cell as one object: where it is, the value being edited
-// there (held until it is written), and the moves and checks that concern it.
-class TdgCurrentCell {
-public:
-  explicit TdgCurrentCell(TdgBaseGrid &grid) : Grid(grid) {}
-  virtual ~TdgCurrentCell() = default;
-
-  // Display position; -1 when the grid has no current cell.
-  int DisplayCol() const;
-  int DisplayRow() const;
-  virtual TdgControlType ControlType() const;
-  // Unassigned without a current cell; else the held value, or the stored one.
-  virtual Variant GetValue() const;
-  // Takes a value for the current cell when the grid may change it; answers
-  // whether it was taken.
-  virtual bool SetValue(const Variant &value, bool startRowEdit, bool repaint);
-  virtual void MoveToCol(int dataCol);
-  virtual void Refresh();
-  bool HasValue() const;
-  bool ValueFor(int displayCol, int displayRow) const;
-  void SetPending(const Variant &value);
-  void DropPending();
-
-  // The text selection of the value being edited, handed to and from the
-  // in-place editor.
-  int SelStart() const { return FSelStart; }
-  int SelLength() const { return FSelLength; }
-  void SetSelStart(int value);
-  void SetSelLength(int value);
-  // Shows the cell's stored value in the editor unless one is pending.
-  virtual void Apply();
-  void SelectAll();
-  // Text cells only, while the window exists; Cut and Paste also need a grid
-  // that may change the cell. Each answers whether it was done.
-  bool CopyToClipboard();
-  bool CutToClipboard(bool flag);
-  bool PasteFromClipboard(bool flag);
-  bool CheckedCutToClipboard();
-  bool CheckedPasteFromClipboard();
-  // True for cells that are not text; else whether the whole text is selected.
-  bool IsWholeTextSelected() const;
-  // Takes the editor's selection after its text changed.
-  void TakeSelection(int start, int length) {
-    FSelStart = start;
-    FSelLength = length;
-  }
-
-  TdgBaseGrid &Grid;
-
-private:
-  bool CanChangeText() const;
-  int FSelStart = 0;
-  int FSelLength = 0;
-};
-
-// The grid's events; each fires through its virtual Do<Name> and only when
-// assigned. Count, move and selection events stay silent while loading.
-using TdgCountChangedEvent = std::function<void(TdgBaseGrid *, int oldCount, int newCount)>;
-using TdgMovedEvent = std::function<void(TdgBaseGrid *, int toDisplay, int count, bool byUser)>;
-using TdgRowEvent = std::function<void(TdgBaseGrid *, int dataRow, bool byUser)>;
-using TdgCellLoadedEvent =
-    std::function<void(TdgBaseGrid *, int dataCol, int dataRow, Variant &value)>;
-using TdgRowLoadedEvent = std::function<void(TdgBaseGrid *, int dataRow)>;
-using TdgSelectChangedEvent = std::function<void(TdgBaseGrid *, TdgSelectType, bool byUser)>;
-using TdgGridStatusChangedEvent =
-    std::function<void(TdgBaseGrid *, TdgGridStatus oldStatus, TdgGridStatus newStatus)>;
-using TdgRowChangedEvent = std::function<void(TdgBaseGrid *, int oldRow, int newRow)>;
-using TdgNotifyEvent = std::function<void(TdgBaseGrid *)>;
-using TdgCellEditingEvent =
-    std::function<void(TdgBaseGrid *, int dataCol, int dataRow, bool &cancel)>;
-using TdgRowEditingEvent = std::function<void(TdgBaseGrid *, int dataRow, bool &cancel)>;
-using TdgUndoCellEditEvent =
-    std::function<void(TdgBaseGrid *, int dataCol, int dataRow, bool byUser, bool &cancel)>;
-using TdgUndoRowEditEvent =
-    std::function<void(TdgBaseGrid *, int dataRow, bool byUser, bool &cancel)>;
-using TdgCellEditEvent = std::function<void(TdgBaseGrid *, int dataCol, int dataRow, bool byUser)>;
-using TdgColChangedEvent = std::function<void(TdgBaseGrid *, int oldCol, int newCol)>;
-using TdgCellChangedEvent =
-    std::function<void(TdgBaseGrid *, int oldCol, int newCol, int oldRow, int newRow)>;
-using TdgResizedEvent = std::function<void(TdgBaseGrid *, int rowColNr)>;
-using TdgTopLeftChangedEvent =
-    std::function<void(TdgBaseGrid *, int oldCol, int oldRow, int newCol, int newRow, bool byUser)>;
-
 // The data grid: data columns 1..Cols and data rows 1..Rows shown in display
 // order behind the row bar (display column 0) and the heading (display row
 // 0). Display positions map to data numbers both ways; values live in the
 // grid's storage while StoreData is on. Every index error goes through one
 // routine, which names the grid and raises unless errors are switched off.
-class TdgBaseGrid : public TCustomGrid_dg, public TdgGridHost, public Published {
+class TdgBaseGrid : public TCustomGrid_dg,
+                    public TdgGridHost,
+                    public Published,
+                    public DataGridEvents {
 public:
   explicit TdgBaseGrid(QWidget *parent = nullptr);
   ~TdgBaseGrid() override;
@@ -444,40 +333,9 @@ public:
   virtual void DeleteCols(int fromCol, int toCol);
   virtual void DeleteSelectedCols();
 
-  // Firing operations.
-  virtual void DoColCountChanged(int oldCount, int newCount);
-  virtual void DoRowCountChanged(int oldCount, int newCount);
-  virtual void DoRowMoved(int toDisplayRow, int count, bool byUser);
-  virtual void DoDeleteCol(int dataCol, bool byUser);
-  virtual void DoInsertCol(int dataCol, bool byUser);
-  // Called as each paint begins.
-  virtual void PaintStarting() {}
-  virtual void DoColMoved(int toDisplayCol, int count, bool byUser);
-  virtual void DoColChanged(int oldCol, int newCol);
-  virtual bool DoStartCellEdit(int dataCol, int dataRow) = 0;
-  virtual bool DoStartRowEdit(int dataRow) = 0;
-  virtual bool DoEndCellEdit(int dataCol, int dataRow) = 0;
-  virtual bool DoEndRowEdit(int dataRow) = 0;
-  virtual bool DoUndoCellEdit(int dataCol, int dataRow, bool byUser) = 0;
-  virtual bool DoUndoRowEdit(int dataRow, bool byUser) = 0;
-  virtual void DoCellEdit(int dataCol, int dataRow, bool byUser) = 0;
-  virtual void DoRowChanged(int oldRow, int newRow) = 0;
-  virtual void DoCellChanged(int oldCol, int newCol, int oldRow, int newRow) = 0;
-  virtual void DoColResized(int colNr);
-  virtual void DoRowResized(int rowNr);
-  virtual void DoResize();
-  virtual void DoPaint();
-  virtual void TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) = 0;
   // The drop-down factories of the event layer; the base has none.
   virtual std::unique_ptr<TdgCombo> CreateCombo();
   virtual std::unique_ptr<TdgComboGrid> CreateComboGrid();
-  virtual void DoSelectChanged(TdgSelectType type, bool byUser);
-  virtual void DoGridStatusChanged(TdgGridStatus oldStatus, TdgGridStatus newStatus);
-  virtual void RowInserted(int dataRow, bool byUser) = 0;
-  virtual void RowDeleted(int dataRow, bool byUser) = 0;
-  // Fetches a value for display or reading: the row-loaded and cell-loaded
-  // events, and the conversion of what the handler left.
-  virtual void CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) = 0;
 
   // ---- Copying another grid and saving or loading the layout.
   // Takes over everything of another grid; anything that is not a grid is
@@ -869,118 +727,6 @@ public:
   bool PaintedThroughBuffer() const { return FLastPaintBuffered; }
   bool HasFocusNow() const;
   bool IsCellSelected(int displayCol, int displayRow) const;
-
-  TdgCountChangedEvent OnColCountChanged;
-  TdgCountChangedEvent OnRowCountChanged;
-  TdgMovedEvent OnRowMoved;
-  TdgRowEvent OnInsertRow;
-  TdgRowEvent OnDeleteRow;
-  TdgRowEvent OnDeleteCol;
-  TdgRowEvent OnInsertCol;
-  TdgMovedEvent OnColMoved;
-  TdgResizedEvent OnColResized;
-  TdgResizedEvent OnRowResized;
-  TdgNotifyEvent OnResize;
-  TdgNotifyEvent OnPaint;
-  TdgTopLeftChangedEvent OnTopLeftChanged;
-  TdgCellEditingEvent OnStartCellEdit;
-  TdgCellEditingEvent OnEndCellEdit;
-  TdgRowEditingEvent OnStartRowEdit;
-  TdgRowEditingEvent OnEndRowEdit;
-  TdgUndoCellEditEvent OnUndoCellEdit;
-  TdgUndoRowEditEvent OnUndoRowEdit;
-  TdgCellEditEvent OnCellEdit;
-  TdgColChangedEvent OnColChanged;
-  TdgCellChangedEvent OnCellChanged;
-  TdgCellLoadedEvent OnCellLoaded;
-  TdgRowLoadedEvent OnRowLoaded;
-  TdgSelectChangedEvent OnSelectChanged;
-  TdgGridStatusChangedEvent OnGridStatusChanged;
-  TdgRowChangedEvent OnRowChanged;
-
-  // Events of the mouse, buttons, drop-downs, masks and focus. Those naming
-  // a data row fire from the event layer below.
-  TdgButtonEvent OnButtonClick;
-  TdgButtonEvent OnButtonDown;
-  TdgButtonEvent OnButtonUp;
-  TdgCanStartDragEvent OnCanStartDrag;
-  TdgClickCellEvent OnClickCell;
-  TdgDblClickCellEvent OnDblClickCell;
-  TdgComboCellLoadedEvent OnComboCellLoaded;
-  TdgComboCompareValueEvent OnComboCompareValue;
-  TdgComboLCompareValueEvent OnComboLCompareValue;
-  TdgComboCellEvent OnComboDropDown;
-  TdgComboGetValueEvent OnComboGetValue;
-  TdgComboCellEvent OnComboInit;
-  TdgComboCellEvent OnComboRollUp;
-  TdgDateTimeCellEvent OnDateTimeDropDown;
-  TdgDateTimeGetValueEvent OnDateTimeGetValue;
-  TdgDateTimeCellEvent OnDateTimeInit;
-  TdgDateTimeCellEvent OnDateTimeRollUp;
-  TdgEditTextResizedEvent OnEditTextResized;
-  TdgHeadingClickEvent OnHeadingClick;
-  TdgHeadingClickEvent OnHeadingDown;
-  TdgHeadingClickEvent OnHeadingUp;
-  TdgInvalidCellKeysEvent OnInvalidMaskEdit;
-  TdgInvalidCellValueEvent OnInvalidMaskValue;
-  TdgMouseStatusChangedEvent OnMouseStatusChanged;
-  TdgPaintCellEvent OnPaintCell;
-  TdgGetDrawInfoEvent OnGetDrawInfo;
-  TdgShowEditorEvent OnShowEditor;
-  TdgSpinButtonEvent OnSpinButtonClick;
-  TdgSpinButtonEvent OnSpinButtonDown;
-  TdgSpinButtonEvent OnSpinButtonUp;
-  TdgSpinIncrementEvent OnSpinIncrement;
-  TdgSpinRepeatEvent OnSpinRepeat;
-  TdgFocusEvent OnEnter;
-  TdgFocusEvent OnExit;
-
-  virtual bool DoCanStartDrag();
-  virtual void DoComboCompareValue(const std::string &comboString,
-                                   const std::string &currentCellString, int &compareRes);
-  virtual void DoComboLCompareValue(const std::string &comboString,
-                                    const std::string &currentCellString, int len, int &compareRes);
-  virtual void DoEditTextResized(bool byUser);
-  virtual void DoHeadingClick(int dataCol);
-  virtual void DoHeadingDown(int dataCol);
-  virtual void DoHeadingUp(int dataCol);
-  virtual void DoMouseStatusChanged(TdgMouseStatus oldStatus, TdgMouseStatus newStatus);
-  virtual void DoEnter();
-  virtual void DoExit();
-  virtual void DoButtonClick(int dataCol, int dataRow) = 0;
-  virtual void DoButtonDown(int dataCol, int dataRow) = 0;
-  virtual void DoButtonUp(int dataCol, int dataRow) = 0;
-  // Answers whether a handler is assigned.
-  virtual bool DoClickCell(int dataColDown, int dataRowDown, int dataColUp, int dataRowUp,
-                           TdgClickPosition downPos, TdgClickPosition upPos) = 0;
-  virtual void DoDblClickCell(int dataCol, int dataRow, TdgClickPosition pos) = 0;
-  virtual void DoComboDropDown(TdgComboGrid *combo, int dataCol, int dataRow) = 0;
-  virtual void DoComboGetValue(TdgComboGrid *combo, int gridDataCol, int gridDataRow,
-                               int comboDataRow, Variant &value) = 0;
-  virtual void DoComboInit(TdgComboGrid *combo, int dataCol, int dataRow) = 0;
-  virtual void DoComboRollUp(TdgComboGrid *combo, int dataCol, int dataRow) = 0;
-  virtual void DoDateTimeDropDown(TdgDateTimeDefComponent *def, int dataCol, int dataRow) = 0;
-  virtual void DoDateTimeGetValue(TdgDateTimeDefComponent *def, int dataCol, int dataRow,
-                                  Variant &value) = 0;
-  virtual void DoDateTimeInit(TdgDateTimeDefComponent *def, int dataCol, int dataRow) = 0;
-  virtual void DoDateTimeRollUp(TdgDateTimeDefComponent *def, int dataCol, int dataRow) = 0;
-  // Answer the handler's Accept or Cancel, False when none is assigned.
-  virtual bool DoInvalidMaskEdit(const std::string &keys, int dataCol, int dataRow) = 0;
-  virtual bool DoInvalidMaskValue(int dataCol, int dataRow) = 0;
-  virtual bool DoShowEditor(int dataCol, int dataRow) = 0;
-  virtual void DoSpinButtonClick(int dataCol, int dataRow, TdgSpinButton button) = 0;
-  virtual void DoSpinButtonDown(int dataCol, int dataRow, TdgSpinButton button) = 0;
-  virtual void DoSpinButtonUp(int dataCol, int dataRow, TdgSpinButton button) = 0;
-  virtual bool DoSpinIncrement(int dataCol, int dataRow, TdgSpinButton button, Variant &value,
-                               int &pos, int &len) = 0;
-  virtual void DoSpinRepeat(int dataCol, int dataRow, int count, TdgSpinButton button) = 0;
-  // Whether a draw-info handler is assigned; the painter builds the record
-  // for it only then.
-  virtual bool HasDrawInfoHandler() const { return false; }
-  virtual void GetDrawInfo(int, int, TdgDrawInfo &) {}
-  // Whether the user's cell painting replaced the cell's content.
-  virtual bool PaintCellByUser(int displayCol, int displayRow, const TRect &rect,
-                               TdgPaintCellState state) = 0;
 
   // Where the current cell may stand. Column and row finders search from a
   // display position, not including it, and answer -1 when nothing passes;
@@ -1707,80 +1453,6 @@ private:
   void ApplyScrollBar(int bar, bool needed);
 };
 
-// The event layer: the firing operations that name a data row.
-class TdgCustomGrid : public TdgBaseGrid {
-public:
-  using TdgBaseGrid::TdgBaseGrid;
-
-  void RowInserted(int dataRow, bool byUser) override;
-  void RowDeleted(int dataRow, bool byUser) override;
-  void CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) override;
-  void TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) override;
-  std::unique_ptr<TdgCombo> CreateCombo() override;
-  std::unique_ptr<TdgComboGrid> CreateComboGrid() override;
-  virtual void DoTopLeftChanged(int oldCol, int oldRow, int newCol, int newRow, bool byUser);
-  bool DoStartCellEdit(int dataCol, int dataRow) override;
-  bool DoStartRowEdit(int dataRow) override;
-  bool DoEndCellEdit(int dataCol, int dataRow) override;
-  bool DoEndRowEdit(int dataRow) override;
-  bool DoUndoCellEdit(int dataCol, int dataRow, bool byUser) override;
-  bool DoUndoRowEdit(int dataRow, bool byUser) override;
-  void DoCellEdit(int dataCol, int dataRow, bool byUser) override;
-  void DoRowChanged(int oldRow, int newRow) override;
-  void DoCellChanged(int oldCol, int newCol, int oldRow, int newRow) override;
-  virtual void DoInsertRow(int dataRow, bool byUser);
-  virtual void DoDeleteRow(int dataRow, bool byUser);
-  virtual void DoRowLoaded(int dataRow);
-  virtual void DoCellLoaded(int dataCol, int dataRow, Variant &value);
-  virtual void DoComboCellLoaded(TdgComboGrid *combo, int dataCol, int dataRow, Variant &value);
-  virtual void DoPaintCell(int dataCol, int dataRow, const TRect &rect, TdgPaintCellState state,
-                           bool &cancel);
-  void DoButtonClick(int dataCol, int dataRow) override;
-  void DoButtonDown(int dataCol, int dataRow) override;
-  void DoButtonUp(int dataCol, int dataRow) override;
-  bool DoClickCell(int dataColDown, int dataRowDown, int dataColUp, int dataRowUp,
-                   TdgClickPosition downPos, TdgClickPosition upPos) override;
-  void DoDblClickCell(int dataCol, int dataRow, TdgClickPosition pos) override;
-  void DoComboDropDown(TdgComboGrid *combo, int dataCol, int dataRow) override;
-  void DoComboGetValue(TdgComboGrid *combo, int gridDataCol, int gridDataRow, int comboDataRow,
-                       Variant &value) override;
-  void DoComboInit(TdgComboGrid *combo, int dataCol, int dataRow) override;
-  void DoComboRollUp(TdgComboGrid *combo, int dataCol, int dataRow) override;
-  void DoDateTimeDropDown(TdgDateTimeDefComponent *def, int dataCol, int dataRow) override;
-  void DoDateTimeGetValue(TdgDateTimeDefComponent *def, int dataCol, int dataRow,
-                          Variant &value) override;
-  void DoDateTimeInit(TdgDateTimeDefComponent *def, int dataCol, int dataRow) override;
-  void DoDateTimeRollUp(TdgDateTimeDefComponent *def, int dataCol, int dataRow) override;
-  bool DoInvalidMaskEdit(const std::string &keys, int dataCol, int dataRow) override;
-  bool DoInvalidMaskValue(int dataCol, int dataRow) override;
-  bool DoShowEditor(int dataCol, int dataRow) override;
-  void DoSpinButtonClick(int dataCol, int dataRow, TdgSpinButton button) override;
-  void DoSpinButtonDown(int dataCol, int dataRow, TdgSpinButton button) override;
-  void DoSpinButtonUp(int dataCol, int dataRow, TdgSpinButton button) override;
-  bool DoSpinIncrement(int dataCol, int dataRow, TdgSpinButton button, Variant &value, int &pos,
-                       int &len) override;
-  void DoSpinRepeat(int dataCol, int dataRow, int count, TdgSpinButton button) override;
-  bool PaintCellByUser(int displayCol, int displayRow, const TRect &rect,
-                       TdgPaintCellState state) override;
-  bool HasDrawInfoHandler() const override { return bool(OnGetDrawInfo); }
-  void GetDrawInfo(int dataCol, int dataRow, TdgDrawInfo &info) override {
-    DoGetDrawInfo(dataCol, dataRow, info);
-  }
-  virtual void DoGetDrawInfo(int dataCol, int dataRow, TdgDrawInfo &info) {
-    if (OnGetDrawInfo)
-      OnGetDrawInfo(this, dataCol, dataRow, info);
-  }
-
-  void PaintStarting() override { LastLoadedRow = -1; }
-
-  // The data row for which the row-loaded event fired last; a paint starts
-  // it afresh.
-  int LastLoadedRow = -1;
-};
-
-class TdgGrid : public TdgCustomGrid {
-public:
-  using TdgCustomGrid::TdgCustomGrid;
-};
-
 } // namespace marrowen
+
+#include "grid/customgrid.h"

@@ -9,59 +9,59 @@ namespace marrowen {
 
 // ------------------------------------------------------------ general level
 
-bool TdgBaseGrid::DoCanStartDrag() {
+bool DataGridEvents::DoCanStartDrag() {
   if (!OnCanStartDrag)
     return false;
-  OnCanStartDrag(this);
+  OnCanStartDrag(Self());
   return true;
 }
 
-void TdgBaseGrid::DoComboCompareValue(const std::string &comboString,
-                                      const std::string &currentCellString, int &compareRes) {
+void DataGridEvents::DoComboCompareValue(const std::string &comboString,
+                                         const std::string &currentCellString, int &compareRes) {
   if (OnComboCompareValue)
-    OnComboCompareValue(this, comboString, currentCellString, compareRes);
+    OnComboCompareValue(Self(), comboString, currentCellString, compareRes);
 }
 
-void TdgBaseGrid::DoComboLCompareValue(const std::string &comboString,
-                                       const std::string &currentCellString, int len,
-                                       int &compareRes) {
+void DataGridEvents::DoComboLCompareValue(const std::string &comboString,
+                                          const std::string &currentCellString, int len,
+                                          int &compareRes) {
   if (OnComboLCompareValue)
-    OnComboLCompareValue(this, comboString, currentCellString, len, compareRes);
+    OnComboLCompareValue(Self(), comboString, currentCellString, len, compareRes);
 }
 
-void TdgBaseGrid::DoEditTextResized(bool byUser) {
+void DataGridEvents::DoEditTextResized(bool byUser) {
   if (OnEditTextResized)
-    OnEditTextResized(this, byUser);
+    OnEditTextResized(Self(), byUser);
 }
 
-void TdgBaseGrid::DoHeadingClick(int dataCol) {
+void DataGridEvents::DoHeadingClick(int dataCol) {
   if (OnHeadingClick)
-    OnHeadingClick(this, dataCol);
+    OnHeadingClick(Self(), dataCol);
 }
 
-void TdgBaseGrid::DoHeadingDown(int dataCol) {
+void DataGridEvents::DoHeadingDown(int dataCol) {
   if (OnHeadingDown)
-    OnHeadingDown(this, dataCol);
+    OnHeadingDown(Self(), dataCol);
 }
 
-void TdgBaseGrid::DoHeadingUp(int dataCol) {
+void DataGridEvents::DoHeadingUp(int dataCol) {
   if (OnHeadingUp)
-    OnHeadingUp(this, dataCol);
+    OnHeadingUp(Self(), dataCol);
 }
 
-void TdgBaseGrid::DoMouseStatusChanged(TdgMouseStatus oldStatus, TdgMouseStatus newStatus) {
+void DataGridEvents::DoMouseStatusChanged(TdgMouseStatus oldStatus, TdgMouseStatus newStatus) {
   if (OnMouseStatusChanged)
-    OnMouseStatusChanged(this, oldStatus, newStatus);
+    OnMouseStatusChanged(Self(), oldStatus, newStatus);
 }
 
-void TdgBaseGrid::DoEnter() {
+void DataGridEvents::DoEnter() {
   if (OnEnter)
-    OnEnter(this);
+    OnEnter(Self());
 }
 
-void TdgBaseGrid::DoExit() {
+void DataGridEvents::DoExit() {
   if (OnExit)
-    OnExit(this);
+    OnExit(Self());
 }
 
 void TdgBaseGrid::SetMouseStatus(TdgMouseStatus value) {
