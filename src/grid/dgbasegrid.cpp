@@ -375,6 +375,23 @@ void TdgBaseGrid::MoveRowDisplay(int fromDisplay, int toDisplay) {
   MoveRow(fromDisplay, toDisplay);
 }
 
+void TdgBaseGrid::moveColumn(int fromDisplay, int toDisplay) {
+  if (fromDisplay == toDisplay || fromDisplay < 1 || toDisplay < 1 || fromDisplay >= ColCount() ||
+      toDisplay >= ColCount())
+    return;
+  const auto first = FColMap.begin();
+  if (fromDisplay < toDisplay)
+    std::rotate(first + fromDisplay, first + fromDisplay + 1, first + toDisplay + 1);
+  else
+    std::rotate(first + toDisplay, first + fromDisplay, first + fromDisplay + 1);
+  for (int p = std::min(fromDisplay, toDisplay); p <= std::max(fromDisplay, toDisplay); ++p)
+    if (TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(p)]))
+      col->setDisplayColField(p);
+  FVisibleCols.MoveItem(fromDisplay, toDisplay);
+  DropCellCache();
+  MoveColumn(fromDisplay, toDisplay);
+}
+
 void TdgBaseGrid::SetDisplayRowOf(int dataRow, int displayRow) {
   if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, Rows()) ||
       !CheckIndex(TdgIndexKind::Row, displayRow, 1, Rows()))
@@ -446,6 +463,24 @@ void TdgBaseGrid::MoveRows(int fromDisplay, int toDisplay) {
   }
   InvalidateGrid();
   UpdateScrollRange();
+}
+
+void TdgBaseGrid::PlaceCurrentCol(int displayCol) {
+  const int lastCol = ColCount() - 1;
+  if (lastCol < 1)
+    return;
+  int target = std::clamp(displayCol, 1, lastCol);
+  // A column of no width cannot hold the current cell.
+  int found = -1;
+  for (int c = target; c <= lastCol && found < 0; ++c)
+    if (ColWidths(c) > 0)
+      found = c;
+  for (int c = target - 1; c >= 1 && found < 0; --c)
+    if (ColWidths(c) > 0)
+      found = c;
+  if (found < 0 || found == Col())
+    return;
+  MoveCurrent(found, std::clamp(Row(), 0, RowCount() - 1), true, true);
 }
 
 void TdgBaseGrid::PlaceCurrentRow(int displayRow) {

@@ -222,24 +222,6 @@ void TdgBaseGrid::DeleteSelectedRows() {
   ReportGridStatus();
 }
 
-void TdgBaseGrid::PlaceCurrentCol(int displayCol) {
-  const int lastCol = ColCount() - 1;
-  if (lastCol < 1)
-    return;
-  int target = std::clamp(displayCol, 1, lastCol);
-  // A column of no width cannot hold the current cell.
-  int found = -1;
-  for (int c = target; c <= lastCol && found < 0; ++c)
-    if (ColWidths(c) > 0)
-      found = c;
-  for (int c = target - 1; c >= 1 && found < 0; --c)
-    if (ColWidths(c) > 0)
-      found = c;
-  if (found < 0 || found == Col())
-    return;
-  MoveCurrent(found, std::clamp(Row(), 0, RowCount() - 1), true, true);
-}
-
 void TdgBaseGrid::RemoveDataCols(const std::vector<int> &dataCols) {
   if (dataCols.empty())
     return;

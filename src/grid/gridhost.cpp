@@ -7,28 +7,34 @@
 
 namespace marrowen {
 
+namespace {
+
+// One size set through its column or row object: only that line is reported
+// changed, not all sizes.
+template <class Changed>
+void setExtent(TdgBaseGrid &grid, ExtentList &extents, int count, int defaultSize, int index,
+               int size, Changed changed) {
+  if (index < 0 || index >= count)
+    return;
+  if (extents.empty())
+    extents.Update(count, defaultSize);
+  if (extents[index] == size)
+    return;
+  grid.InvalidateGrid();
+  extents[index] = size;
+  changed(index);
+}
+
+} // namespace
+
 void TdgBaseGrid::setColWidth(int displayCol, int width) {
-  if (displayCol < 0 || displayCol >= ColCount())
-    return;
-  if (FColWidths.empty())
-    FColWidths.Update(FColCount, FDefaultColWidth);
-  if (FColWidths[displayCol] == width)
-    return;
-  InvalidateGrid();
-  FColWidths[displayCol] = width;
-  ColWidthChanged(displayCol);
+  setExtent(*this, FColWidths, FColCount, FDefaultColWidth, displayCol, width,
+            [this](int p) { ColWidthChanged(p); });
 }
 
 void TdgBaseGrid::setRowHeight(int displayRow, int height) {
-  if (displayRow < 0 || displayRow >= RowCount())
-    return;
-  if (FRowHeights.empty())
-    FRowHeights.Update(FRowCount, FDefaultRowHeight);
-  if (FRowHeights[displayRow] == height)
-    return;
-  InvalidateGrid();
-  FRowHeights[displayRow] = height;
-  RowHeightChanged(displayRow);
+  setExtent(*this, FRowHeights, FRowCount, FDefaultRowHeight, displayRow, height,
+            [this](int p) { RowHeightChanged(p); });
 }
 
 void TdgBaseGrid::restoreFixedSizes() {
@@ -43,23 +49,6 @@ int TdgBaseGrid::displayRowOf(int dataRow) const {
     return 0;
   const int p = GetDisplayRowOf(dataRow);
   return p < 0 ? 0 : p;
-}
-
-void TdgBaseGrid::moveColumn(int fromDisplay, int toDisplay) {
-  if (fromDisplay == toDisplay || fromDisplay < 1 || toDisplay < 1 || fromDisplay >= ColCount() ||
-      toDisplay >= ColCount())
-    return;
-  const auto first = FColMap.begin();
-  if (fromDisplay < toDisplay)
-    std::rotate(first + fromDisplay, first + fromDisplay + 1, first + toDisplay + 1);
-  else
-    std::rotate(first + toDisplay, first + fromDisplay, first + fromDisplay + 1);
-  for (int p = std::min(fromDisplay, toDisplay); p <= std::max(fromDisplay, toDisplay); ++p)
-    if (TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(p)]))
-      col->setDisplayColField(p);
-  FVisibleCols.MoveItem(fromDisplay, toDisplay);
-  DropCellCache();
-  MoveColumn(fromDisplay, toDisplay);
 }
 
 int TdgBaseGrid::currentDataCol() const {

@@ -6,6 +6,20 @@
 
 namespace marrowen {
 
+namespace {
+
+// Orders a range of display lines and keeps it within 1..count - 1; answers
+// whether any line is left.
+bool clampLines(int &from, int &to, int count) {
+  if (from > to)
+    std::swap(from, to);
+  to = std::min(to, count - 1);
+  from = std::max(from, 1);
+  return from <= to;
+}
+
+} // namespace
+
 // A change of selection repaints only what is on screen, in runs of adjacent
 // rows or columns whose look changed, instead of one repaint per item.
 class TdgBaseGrid::SelectionRedraw {
@@ -51,12 +65,8 @@ void TdgBaseGrid::SelectCols(int fromDisplay, int toDisplay) {
 
 // Hidden lines (an invisible column, a row of no height) are never selected.
 void TdgBaseGrid::SelectLines(bool rows, int fromDisplay, int toDisplay) {
-  if (fromDisplay > toDisplay)
-    std::swap(fromDisplay, toDisplay);
-  toDisplay = std::min(toDisplay, (rows ? RowCount() : ColCount()) - 1);
-  if (toDisplay < 1)
+  if (!clampLines(fromDisplay, toDisplay, rows ? RowCount() : ColCount()))
     return;
-  fromDisplay = std::max(fromDisplay, 1);
   TdgSelection &sel = rows ? FRowSelection : FColSelection;
   const auto hidden = [&](int i) {
     if (rows)
@@ -83,13 +93,7 @@ void TdgBaseGrid::SelectLines(bool rows, int fromDisplay, int toDisplay) {
 
 void TdgBaseGrid::DeselectCols(int fromDisplay, int toDisplay) {
   TdgSelection &sel = FColSelection;
-  if (sel.Count == 0)
-    return;
-  if (fromDisplay > toDisplay)
-    std::swap(fromDisplay, toDisplay);
-  toDisplay = std::min(toDisplay, ColCount() - 1);
-  fromDisplay = std::max(fromDisplay, 1);
-  if (fromDisplay > toDisplay)
+  if (sel.Count == 0 || !clampLines(fromDisplay, toDisplay, ColCount()))
     return;
   SelectionRedraw redraw(*this, false);
   for (int c = fromDisplay; c <= toDisplay; ++c) {
@@ -105,10 +109,7 @@ void TdgBaseGrid::DeselectCols(int fromDisplay, int toDisplay) {
 }
 
 void TdgBaseGrid::ToggleCols(int fromDisplay, int toDisplay) {
-  if (fromDisplay > toDisplay)
-    std::swap(fromDisplay, toDisplay);
-  fromDisplay = std::max(fromDisplay, 1);
-  toDisplay = std::min(toDisplay, ColCount() - 1);
+  clampLines(fromDisplay, toDisplay, ColCount());
   TdgSelection &sel = FColSelection;
   if (sel.Count == 0) {
     SelectCols(fromDisplay, toDisplay);
@@ -157,13 +158,7 @@ void TdgBaseGrid::SelectRows(int fromDisplay, int toDisplay) {
 
 void TdgBaseGrid::DeselectRows(int fromDisplay, int toDisplay) {
   TdgSelection &sel = FRowSelection;
-  if (sel.Count == 0)
-    return;
-  if (fromDisplay > toDisplay)
-    std::swap(fromDisplay, toDisplay);
-  toDisplay = std::min(toDisplay, RowCount() - 1);
-  fromDisplay = std::max(fromDisplay, 1);
-  if (fromDisplay > toDisplay)
+  if (sel.Count == 0 || !clampLines(fromDisplay, toDisplay, RowCount()))
     return;
   SelectionRedraw redraw(*this, true);
   if (fromDisplay <= sel.First && toDisplay >= sel.Last) {

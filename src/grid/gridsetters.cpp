@@ -114,6 +114,15 @@ void TdgBaseGrid::SetWordWrapLook(TdgWordWrap value) {
   UpdateEdit();
 }
 
+void TdgBaseGrid::SetDrawOverlap(TdgDrawOverlap value) {
+  if (!change(FDrawOverlap, value))
+    return;
+  InvalidateGrid();
+  UpdateEdit();
+  // Which of column and row decides may change a cell's control type.
+  dropUnfitValues(-1, -1);
+}
+
 void TdgBaseGrid::SetRowBarIndicator(bool value) {
   if (change(FRowBarIndicator, value) && Row() >= 1)
     InvalidateCell(0, Row());
