@@ -14,7 +14,7 @@
 
 namespace marrowen {
 
-TdgBaseGrid::TdgBaseGrid(QWidget *parent) : TCustomGrid_dg(parent) {
+TdgBaseGrid::TdgBaseGrid(QWidget *parent) : DataGridLook(parent) {
   FSettingDefaults = true;
   ConnectMessageTimers();
   // The data grid declares the two size lists itself and writes neither.

@@ -7,6 +7,7 @@
 #include "grid/component.h"
 #include "grid/currentcell.h"
 #include "grid/datagridevents.h"
+#include "grid/datagridlook.h"
 #include "grid/editorwrappers.h"
 #include "grid/font.h"
 #include "grid/gridcomponent.h"
@@ -46,10 +47,12 @@ class TStream;
 // 0). Display positions map to data numbers both ways; values live in the
 // grid's storage while StoreData is on. Every index error goes through one
 // routine, which names the grid and raises unless errors are switched off.
-class TdgBaseGrid : public TCustomGrid_dg,
+class TdgBaseGrid : public DataGridLook,
                     public TdgGridHost,
                     public Published,
                     public DataGridEvents {
+  friend class DataGridLook;
+
 public:
   explicit TdgBaseGrid(QWidget *parent = nullptr);
   ~TdgBaseGrid() override;
@@ -106,12 +109,6 @@ public:
   // Whether a value suits a cell of the control type; a refusal is reported.
   bool CheckCellValue(TdgControlType type, const Variant &value) const;
   // The heading texts' look where a column sets none of its own.
-  TdgHorzAlignment HeadingHorzAlignment() const { return FHeadingHorzAlignment; }
-  void SetHeadingHorzAlignment(TdgHorzAlignment value);
-  TdgVertAlignment HeadingVertAlignment() const { return FHeadingVertAlignment; }
-  void SetHeadingVertAlignment(TdgVertAlignment value);
-  TdgWordWrap HeadingWordWrap() const { return FHeadingWordWrap; }
-  void SetHeadingWordWrap(TdgWordWrap value);
   const std::vector<std::string> &ImageListIds() const { return FImageListIds; }
   // How "ColProperties" items find their column: 1 by data column, 0 by
   // field name (a layout read into a grid whose columns may have moved on).
@@ -232,20 +229,10 @@ public:
 
   // The value that applies to one cell: cell, then row and column in
   // DrawOverlap order, then the grid.
-  TdgDrawOverlap DrawOverlap() const { return FDrawOverlap; }
-  void SetDrawOverlap(TdgDrawOverlap value);
-  TColor HeadingColor() const { return FHeadingColor; }
-  void SetHeadingColor(TColor value);
   int RowBarWidth() const;
   void SetRowBarWidth(int value);
   int HeadingHeight() const;
   void SetHeadingHeight(int value);
-  bool Heading3D() const { return FHeading3D; }
-  void SetHeading3D(bool value);
-  bool Is3D() const { return FIs3D; }
-  void SetIs3D(bool value) { SetIs3DLook(value); }
-  TdgWordWrap WordWrap() const { return FWordWrap; }
-  void SetWordWrap(TdgWordWrap value) { SetWordWrapLook(value); }
   TColor EffectiveColor(int dataCol, int dataRow, bool drawn3D);
   const TFont &EffectiveFont(int dataCol, int dataRow);
   TdgWordWrap EffectiveWordWrap(int dataCol, int dataRow);
@@ -483,89 +470,10 @@ protected:
 
 public:
   // ---- Look, geometry and layout (painting, hit tests, scrolling, setters).
-  TColor LineColor() const { return FLineColor; }
-  void SetLineColor(TColor value);
-  TColor FixedLineColor() const { return FFixedLineColor; }
-  void SetFixedLineColor(TColor value);
-  TdgGridLines GridLines() const { return FGridLines; }
-  void SetGridLines(TdgGridLines value);
-  int HorzLineWidth() const { return FHorzLineWidth; }
-  int VertLineWidth() const { return FVertLineWidth; }
-  TdgFocusBorder FocusBorder() const { return FFocusBorder; }
-  void SetFocusBorder(TdgFocusBorder value);
-  TColor FocusColor() const { return FFocusColor; }
-  void SetFocusColor(TColor value);
-  TColor FocusFontColor() const { return FFocusFontColor; }
-  void SetFocusFontColor(TColor value);
-  TColor SelectionColor() const { return FSelectionColor; }
-  void SetSelectionColor(TColor value);
-  TColor SelectionFontColor() const { return FSelectionFontColor; }
-  void SetSelectionFontColor(TColor value);
-  TdgSelectionType SelectionType() const { return FSelectionType; }
-  void SetSelectionType(TdgSelectionType value);
-  bool AlwaysShowFocus() const { return FAlwaysShowFocus; }
-  void SetAlwaysShowFocus(bool value);
-  void SetIs3DLook(bool value);
-  void SetWordWrapLook(TdgWordWrap value);
-  bool RowBarIndicator() const { return FRowBarIndicator; }
-  void SetRowBarIndicator(bool value);
   bool RowBarOn() const;
   void SetRowBarOn(bool value);
   bool HeadingOn() const;
   void SetHeadingOn(bool value);
-  TColor EditColor() const { return FEditColor; }
-  void SetEditColor(TColor value);
-  TColor EditFontColor() const { return FEditFontColor; }
-  void SetEditFontColor(TColor value);
-  bool FlatButtons() const { return FFlatButtons; }
-  void SetFlatButtons(bool value);
-  TdgInactiveButtonState InactiveButtonState() const { return FInactiveButtonState; }
-  void SetInactiveButtonState(TdgInactiveButtonState value);
-  int ButtonEdgeWidth() const { return FButtonEdgeWidth; }
-  void SetButtonEdgeWidth(int value);
-  int DefaultButtonWidth() const { return FDefaultButtonWidth; }
-  void SetDefaultButtonWidth(int value);
-  int DefaultButtonHeight() const { return FDefaultButtonHeight; }
-  void SetDefaultButtonHeight(int value);
-  int SpinButtonWidth() const { return FSpinButtonWidth; }
-  void SetSpinButtonWidth(int value);
-  int SpinButtonHeight() const { return FSpinButtonHeight; }
-  void SetSpinButtonHeight(int value);
-  TdgHeadingButton HeadingButton() const { return FHeadingButton; }
-  void SetHeadingButton(TdgHeadingButton value);
-  bool ThumbTracking() const { return FThumbTracking; }
-  void SetThumbTracking(bool value);
-  TScrollStyle AlwaysShowScrollBar() const { return FAlwaysShowScrollBar; }
-  void SetAlwaysShowScrollBar(TScrollStyle value);
-  TdgScrollSpeed ScrollSpeed() const { return FScrollSpeed; }
-  void SetScrollSpeed(TdgScrollSpeed value) { FScrollSpeed = value; }
-  int FixedColCount() const { return FFixedColCount; }
-  void SetFixedColCount(int value);
-  int FixedRowCount() const { return FFixedRowCount; }
-  void SetFixedRowCount(int value);
-  int FixedWidth() const { return FFixedWidth; }
-  int FixedHeight() const { return FFixedHeight; }
-  TdgVertAlignment VertAlignment() const { return FVertAlignment; }
-  void SetVertAlignment(TdgVertAlignment value);
-  TdgHorzAlignment HorzAlignment() const { return FHorzAlignment; }
-  void SetHorzAlignment(TdgHorzAlignment value);
-  TdgVertAlignment RowBarAlignment() const { return FRowBarAlignment; }
-  void SetRowBarAlignment(TdgVertAlignment value);
-
-  bool StretchPicture() const { return FStretchPicture; }
-  void SetStretchPicture(bool value);
-  bool ShrinkPicture() const { return FShrinkPicture; }
-  void SetShrinkPicture(bool value);
-  bool CenterPicture() const { return FCenterPicture; }
-  void SetCenterPicture(bool value);
-  bool KeepAspectRatio() const { return FKeepAspectRatio; }
-  void SetKeepAspectRatio(bool value);
-  TColor PictureTransparentColor() const { return FTransparentColor; }
-  void SetPictureTransparentColor(TColor value);
-  TdgCheckBoxStyle CheckBoxStyle() const { return FCheckBoxStyle; }
-  void SetCheckBoxStyle(TdgCheckBoxStyle value);
-  bool ReadOnlyButton() const { return FReadOnlyButton; }
-  void SetReadOnlyButton(bool value);
 
   // Headings as buttons or plain cells, and whether the mouse is on one; the
   // column whose heading is held down, -1 for none.
@@ -1103,15 +1011,6 @@ private:
   // How many cell elements lie in each data column and data row.
   std::vector<int> FColElements;
   std::vector<int> FRowElements;
-  TdgDrawOverlap FDrawOverlap = doDrawColOnTop;
-  TColor FHeadingColor = clBtnFace;
-  bool FIs3D = false;
-  bool FHeading3D = true;
-  TdgWordWrap FWordWrap = wwOff;
-  TdgHorzAlignment FHorzAlignment = htaDefault;
-  TdgHorzAlignment FHeadingHorzAlignment = htaDefault;
-  TdgVertAlignment FHeadingVertAlignment = vtaDefault;
-  TdgWordWrap FHeadingWordWrap = wwDefault;
   std::vector<std::string> FImageListIds;
   std::uint8_t FColMatchMode = 1;
   mutable int FSaveCount = 0;
@@ -1226,38 +1125,6 @@ private:
   bool FSelectChanged[3] = {false, false, false};
   std::unique_ptr<Tdg2DStorage> FStorage;
   // ---- Look, layout and painting state.
-  TColor FLineColor = clSilver;
-  TColor FFixedLineColor = clBlack;
-  TdgGridLines FGridLines = glBoth;
-  int FHorzLineWidth = 1;
-  int FVertLineWidth = 1;
-  TdgFocusBorder FFocusBorder = fbDot;
-  TColor FFocusColor = clNone;
-  TColor FFocusFontColor = clNone;
-  TColor FSelectionColor = clHighlight;
-  TColor FSelectionFontColor = clHighlightText;
-  TdgSelectionType FSelectionType = sltDefault;
-  bool FAlwaysShowFocus = false;
-  bool FRowBarIndicator = true;
-  TColor FEditColor = clNone;
-  TColor FEditFontColor = clNone;
-  bool FFlatButtons = true;
-  TdgInactiveButtonState FInactiveButtonState = ibsBackGround;
-  int FButtonEdgeWidth = 2;
-  int FDefaultButtonWidth = 11;
-  int FDefaultButtonHeight = 9;
-  int FSpinButtonWidth = 11;
-  int FSpinButtonHeight = 9;
-  TdgHeadingButton FHeadingButton = hbNone;
-  bool FThumbTracking = false;
-  TScrollStyle FAlwaysShowScrollBar = ssNone;
-  TdgScrollSpeed FScrollSpeed = spVariable;
-  int FFixedColCount = 0;
-  int FFixedRowCount = 0;
-  int FFixedWidth = 14;
-  int FFixedHeight = 15;
-  TdgVertAlignment FVertAlignment = vtaDefault;
-  TdgVertAlignment FRowBarAlignment = vtaDefault;
   bool FAutoScale = false;
   int FUpdateLock = 0;
   bool FRepaintPending = false;
@@ -1291,13 +1158,6 @@ private:
   bool HandleShortcutEvent(QEvent *e);
   int FTopLeftDepth = 0;
   TGridCoord FReportedTopLeft{1, 1};
-  bool FStretchPicture = true;
-  bool FShrinkPicture = true;
-  bool FCenterPicture = true;
-  bool FKeepAspectRatio = false;
-  TColor FTransparentColor = clNone;
-  TdgCheckBoxStyle FCheckBoxStyle = stCheck;
-  bool FReadOnlyButton = true;
   int FHeldHeading = -1;
   bool FHeadingPressedLook = false;
   std::unique_ptr<TFont> FDrawInfoFont;
