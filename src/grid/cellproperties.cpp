@@ -245,6 +245,22 @@ void TdgBaseGrid::RenumberCellElements(const std::vector<int> &newCol,
 // Through the row objects, made only for a value other than the default and
 // freed again at defaults.
 
+template <class T, class G> T TdgBaseGrid::RowGet(int dataRow, T fallback, G get) {
+  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+    return fallback;
+  const TdgRow *row = RowObject(dataRow);
+  return row ? (row->*get)() : fallback;
+}
+
+template <class T, class S> void TdgBaseGrid::RowSet(int dataRow, T value, T defaultValue, S set) {
+  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+    return;
+  if (!RowObject(dataRow) && value == defaultValue)
+    return;
+  (FRowStore->EnsureRowObject(dataRow).*set)(value);
+  FRowStore->ReleaseIfDefault(dataRow);
+}
+
 TColor TdgBaseGrid::GetRowColor(int dataRow) { return RowGet(dataRow, clNone, &TdgRow::Color); }
 
 void TdgBaseGrid::SetRowColor(int dataRow, TColor value) {

@@ -2,11 +2,13 @@
 
 #include "grid/basegrid.h"
 #include "grid/buttons.h"
+#include "grid/celllevel.h"
 #include "grid/cells.h"
 #include "grid/colrow.h"
 #include "grid/component.h"
 #include "grid/currentcell.h"
 #include "grid/datagridevents.h"
+#include "grid/datagridhost.h"
 #include "grid/datagridlook.h"
 #include "grid/editorwrappers.h"
 #include "grid/font.h"
@@ -48,12 +50,15 @@ class TStream;
 // grid's storage while StoreData is on. Every index error goes through one
 // routine, which names the grid and raises unless errors are switched off.
 class TdgBaseGrid : public DataGridLook,
-                    public TdgGridHost,
+                    public DataGridHost,
                     public Published,
                     public DataGridEvents {
+  friend class DataGridHost;
   friend class DataGridLook;
 
 public:
+  using CellLevel = marrowen::CellLevel;
+
   explicit TdgBaseGrid(QWidget *parent = nullptr);
   ~TdgBaseGrid() override;
 
@@ -272,10 +277,7 @@ public:
   virtual void DeselectCols(int fromDisplay, int toDisplay);
   void ClearColSelection() { DeselectCols(1, ColCount() - 1); }
   void ToggleCols(int fromDisplay, int toDisplay);
-  void SelectOnlyCols(int fromDisplay, int toDisplay) {
-    ClearColSelection();
-    SelectCols(fromDisplay, toDisplay);
-  }
+  void SelectOnlyCols(int fromDisplay, int toDisplay);
   const TdgSelection &ColSelection() const { return FColSelection; }
 
   // The current cell's value while it is edited, by display position.
@@ -344,9 +346,7 @@ public:
                                 bool fieldState);
   virtual void SaveToStream(TStream &stream, TdgPropKinds kinds, std::uint32_t properties,
                             bool saveData);
-  void SaveToStream(TStream &stream, bool saveData) {
-    SaveToStream(stream, allPropKinds, allLayoutProperties, saveData);
-  }
+  void SaveToStream(TStream &stream, bool saveData);
   virtual void SaveToFile(const std::string &fileName, TdgPropKinds kinds, std::uint32_t properties,
                           bool saveData);
   // With a file name the layout goes to that file and the value holds its
@@ -355,9 +355,7 @@ public:
                               const std::string &fileName, TdgPropKinds kinds,
                               std::uint32_t properties, bool saveData);
   void SaveToRegistry(const std::string &key, const std::string &valueName,
-                      const std::string &fileName, bool saveData) {
-    SaveToRegistry(key, valueName, fileName, allPropKinds, allLayoutProperties, saveData);
-  }
+                      const std::string &fileName, bool saveData);
   // True while a layout is read or written, and while a form stream is.
   virtual bool IsLoadingLayout() const { return FLayoutLoading || !NotLoading(); }
   virtual bool IsSavingLayout() const { return FLayoutSaving || Saving(); }
@@ -397,10 +395,7 @@ public:
   // Rolls the list up without taking its value.
   void CloseComboDropDown(bool refocus = true);
   // Closes the open list or picker, taking nothing.
-  void CloseDropDowns() {
-    CloseComboDropDown(false);
-    CloseDateTimeDropDown(false);
-  }
+  void CloseDropDowns();
   void PrepareCombo(int dataCol, int dataRow);
   // The size a list grid asks for, showing cols columns and rows rows.
   virtual int DropDownWidth(int cols);
@@ -686,94 +681,18 @@ public:
   const std::string &TypeAhead() const { return FTypeAhead; }
   void ClearTypeAhead() { FTypeAhead.clear(); }
 
-  // What the column, row and cell objects ask of their grid.
-  TComponent &gridComponent() override { return FComponent; }
-  void reportError(const std::string &text) override { ReportError(text); }
-  bool checkIndex(TdgIndexKind kind, int value, int low, int high) override {
-    return CheckIndex(kind, value, low, high);
-  }
-  bool isInsertRow(int dataRow) const override {
-    return FInsertRowFlag && dataRow == RowCount() - 1;
-  }
-  int requestedDefaultRowHeight() const override { return FRequestedDefaultRowHeight; }
-  int colWidth(int displayCol) const override { return ColWidths(displayCol); }
-  void setColWidth(int displayCol, int width) override;
-  int rowHeight(int displayRow) const override { return RowHeights(displayRow); }
-  void setRowHeight(int displayRow, int height) override;
-  void restoreFixedSizes() override;
-  int displayColOf(int dataCol) const override { return DisplayColOf(dataCol); }
-  int dataColAt(int displayCol) const override { return DataColAt(displayCol); }
-  int displayRowOf(int dataRow) const override;
-  void setDisplayRowOf(int dataRow, int displayRow) override;
-  void moveColumn(int fromDisplay, int toDisplay) override;
-  TdgVisibleItems &visibleCols() override { return FVisibleCols; }
-  TdgVisibleItems &visibleRows() override { return FVisibleRows; }
+  // What the column, row and cell objects ask of their grid beyond what
+  // DataGridHost answers: the fonts, the display order and the cell elements.
   const TFont &Font() const override { return FFont; }
   // The font of the cells, and of the columns, rows and cells that follow it.
   void SetFont(const TFont &value);
   const TFont &HeadingFont() const override { return FHeadingFont; }
-  bool parentFontCopies() const override { return false; }
-  const TFont &cellFont(int, int) const override { return FFont; }
-  void registerKeepOwnFonts(TdgCol *, bool) override {}
-  void registerKeepOwnFonts(TdgRow *, bool) override {}
-  TdgCoordList &keptFontCells() override { return FKeptFontCells; }
-  bool isLoading() const override { return !NotLoading(); }
-  bool isDestroying() const override { return FDestroying; }
-  bool isComboGrid() const override { return false; }
-  bool paintSuppressed() const override { return false; }
-  bool directCellPaint() const override { return false; }
-  int currentDataCol() const override;
-  int currentDataRow() const override;
-  bool canLeaveCell() override { return true; }
-  void moveOffColumn(int) override {}
-  void moveOffRow(int dataRow) override;
-  void endEdit() override { HideEditor(); }
-  void refreshEditor() override { UpdateEdit(); }
-  void reenterCell() override {}
-  void reapplyMask(int, int) override {}
-  void setEditorMaxLength(int, int) override {}
-  void refreshCheckBoxValues() override { InvalidateGrid(); }
-  void repaintColumn(int dataCol) override;
-  void repaintHeading(int dataCol) override {
-    InvalidateCell(DisplayColOf(dataCol), 0);
-    HeadingsChanged();
-  }
-  void repaintRow(int dataRow) override;
-  void repaintCell(int dataCol, int dataRow) override {
-    InvalidateCell(DisplayColOf(dataCol), displayRowOf(dataRow));
-  }
-  void invalidateCell(int displayCol, int displayRow) override {
-    InvalidateCell(displayCol, displayRow);
-  }
-  void relayout() override { UpdateScrollRange(); }
-  void correctScrolling() override { UpdateScrollRange(); }
-  void dropColSelection(int) override {}
-  void dropRowSelection(int dataRow) override;
-  void setColSelected(int, bool) override {}
-  void setRowSelected(int dataRow, bool selected) override;
+  void setDisplayRowOf(int dataRow, int displayRow) override;
+  void moveColumn(int fromDisplay, int toDisplay) override;
   void dropUnfitValues(int dataCol, int dataRow) override;
-  void ensureSharedCombo() override { GetCombo(); }
-  std::unique_ptr<TdgCombo> makeCombo() override { return CreateCombo(); }
-  std::unique_ptr<TdgCustomButton> makeButton(const TdgCustomButton &like) override {
-    return like.Clone();
-  }
-  void closeDateTimePopup() override { CloseDateTimeDropDown(false); }
-  void dropDateTimePopupOf(TdgDateTimeDefComponent *def) override;
   void cellElementAdded(TdgCellElement &element) override;
   void cellElementRemoved(TdgCellElement &element) override;
-  Variant cellProperty(int dataCol, int dataRow, int number, int subIndex) override {
-    return GetCellProperty(dataCol, dataRow, number, subIndex);
-  }
-  void setCellProperty(int dataCol, int dataRow, int number, int subIndex,
-                       const Variant &value) override {
-    SetCellProperty(dataCol, dataRow, number, value, subIndex);
-  }
-  TFont *cellOwnFont(int dataCol, int dataRow) override { return GetCellFont(dataCol, dataRow); }
-  void setCellFont(int dataCol, int dataRow, const TFont *font) override {
-    SetCellFont(dataCol, dataRow, font);
-  }
-  TdgCombo *cellCombo(int dataCol, int dataRow) override;
-  TdgCombo &ensureCellCombo(int dataCol, int dataRow) override;
+  void dropDateTimePopupOf(TdgDateTimeDefComponent *def) override;
   TdgDateTimeDefComponent *cellDateTimeDef(int dataCol, int dataRow) override;
   void setCellDateTimeDef(int dataCol, int dataRow, TdgDateTimeDefComponent *def) override;
 
@@ -966,20 +885,8 @@ protected:
   // A row property through its row object: the getter answers the fallback
   // for a bad index or a row without object; the setter makes the object
   // only for a value other than the default, and frees one back at defaults.
-  template <class T, class G> T RowGet(int dataRow, T fallback, G get) {
-    if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
-      return fallback;
-    const TdgRow *row = RowObject(dataRow);
-    return row ? (row->*get)() : fallback;
-  }
-  template <class T, class S> void RowSet(int dataRow, T value, T defaultValue, S set) {
-    if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
-      return;
-    if (!RowObject(dataRow) && value == defaultValue)
-      return;
-    (FRowStore->EnsureRowObject(dataRow).*set)(value);
-    FRowStore->ReleaseIfDefault(dataRow);
-  }
+  template <class T, class G> T RowGet(int dataRow, T fallback, G get);
+  template <class T, class S> void RowSet(int dataRow, T value, T defaultValue, S set);
   // The same for data columns.
   void RemoveDataCols(const std::vector<int> &dataCols);
   void PlaceCurrentCol(int displayCol);
@@ -1055,29 +962,7 @@ private:
   }
 
 public:
-  // One level a data cell's properties come from: its own property element,
-  // or its row or column object. A level without an object passes every
-  // question on.
-  struct CellLevel {
-    const TdgCellElement *cell = nullptr;
-    const ColRowProperties *line = nullptr;
-    explicit operator bool() const { return cell || line; }
-    TColor Color() const;
-    TdgControlType ControlType() const;
-    TdgButtonType ButtonType() const;
-    TdgDropDownStyle DropDownStyle() const;
-    TdgWordWrap WordWrap() const;
-    TdgHorzAlignment HorzAlignment() const;
-    TdgVertAlignment VertAlignment() const;
-    // 1 stretch, 2 shrink, 3 centre, 4 keep aspect ratio.
-    TdgDrawOption PictureOption(int sub) const;
-    std::string MaskName() const;
-    TdgSpinOptions SpinOptions() const;
-    double SpinIncrement() const;
-    TdgCombo *Combo() const;
-    bool ParentCombo() const;
-    TdgDateTimeDefComponent *DateTimeDef() const;
-  };
+  // The levels a data cell's properties come from (CellLevel).
   // A data cell's levels in the order every effective property asks them:
   // the cell, then row and column in DrawOverlap order.
   std::array<CellLevel, 3> CellLevels(int dataCol, int dataRow);

@@ -2,6 +2,7 @@
 #include "grid/dgbasegrid.h"
 
 #include "grid/combo.h"
+#include "grid/datetime.h"
 
 #include <algorithm>
 
@@ -27,79 +28,173 @@ void setExtent(TdgBaseGrid &grid, ExtentList &extents, int count, int defaultSiz
 
 } // namespace
 
-void TdgBaseGrid::setColWidth(int displayCol, int width) {
-  setExtent(*this, FColWidths, FColCount, FDefaultColWidth, displayCol, width,
-            [this](int p) { ColWidthChanged(p); });
+TdgBaseGrid &DataGridHost::Grid() { return static_cast<TdgBaseGrid &>(*this); }
+
+const TdgBaseGrid &DataGridHost::Grid() const { return static_cast<const TdgBaseGrid &>(*this); }
+
+TComponent &DataGridHost::gridComponent() { return Grid().FComponent; }
+
+void DataGridHost::reportError(const std::string &text) { Grid().ReportError(text); }
+
+bool DataGridHost::checkIndex(TdgIndexKind kind, int value, int low, int high) {
+  return Grid().CheckIndex(kind, value, low, high);
 }
 
-void TdgBaseGrid::setRowHeight(int displayRow, int height) {
-  setExtent(*this, FRowHeights, FRowCount, FDefaultRowHeight, displayRow, height,
-            [this](int p) { RowHeightChanged(p); });
+bool DataGridHost::isInsertRow(int dataRow) const {
+  return Grid().FInsertRowFlag && dataRow == Grid().RowCount() - 1;
 }
 
-void TdgBaseGrid::restoreFixedSizes() {
-  if (ColCount() > 0 && FixedCols() > 0)
-    SetColWidths(0, RowBarOn() ? RowBarWidth() : 0);
-  if (RowCount() > 0 && FixedRows() > 0)
-    SetRowHeights(0, HeadingOn() ? HeadingHeight() : 0);
+int DataGridHost::requestedDefaultRowHeight() const { return Grid().FRequestedDefaultRowHeight; }
+
+int DataGridHost::colWidth(int displayCol) const { return Grid().ColWidths(displayCol); }
+
+void DataGridHost::setColWidth(int displayCol, int width) {
+  TdgBaseGrid &grid = Grid();
+  setExtent(grid, grid.FColWidths, grid.FColCount, grid.FDefaultColWidth, displayCol, width,
+            [&grid](int p) { grid.ColWidthChanged(p); });
 }
 
-int TdgBaseGrid::displayRowOf(int dataRow) const {
+int DataGridHost::rowHeight(int displayRow) const { return Grid().RowHeights(displayRow); }
+
+void DataGridHost::setRowHeight(int displayRow, int height) {
+  TdgBaseGrid &grid = Grid();
+  setExtent(grid, grid.FRowHeights, grid.FRowCount, grid.FDefaultRowHeight, displayRow, height,
+            [&grid](int p) { grid.RowHeightChanged(p); });
+}
+
+void DataGridHost::restoreFixedSizes() {
+  TdgBaseGrid &grid = Grid();
+  if (grid.ColCount() > 0 && grid.FixedCols() > 0)
+    grid.SetColWidths(0, grid.RowBarOn() ? grid.RowBarWidth() : 0);
+  if (grid.RowCount() > 0 && grid.FixedRows() > 0)
+    grid.SetRowHeights(0, grid.HeadingOn() ? grid.HeadingHeight() : 0);
+}
+
+int DataGridHost::displayColOf(int dataCol) const { return Grid().DisplayColOf(dataCol); }
+
+int DataGridHost::dataColAt(int displayCol) const { return Grid().DataColAt(displayCol); }
+
+int DataGridHost::displayRowOf(int dataRow) const {
   if (dataRow == 0)
     return 0;
-  const int p = GetDisplayRowOf(dataRow);
+  const int p = Grid().GetDisplayRowOf(dataRow);
   return p < 0 ? 0 : p;
 }
 
-int TdgBaseGrid::currentDataCol() const {
-  const int c = GetCurrentDataCol();
+TdgVisibleItems &DataGridHost::visibleCols() { return Grid().FVisibleCols; }
+
+TdgVisibleItems &DataGridHost::visibleRows() { return Grid().FVisibleRows; }
+
+const TFont &DataGridHost::cellFont(int, int) const { return Grid().FFont; }
+
+TdgCoordList &DataGridHost::keptFontCells() { return Grid().FKeptFontCells; }
+
+bool DataGridHost::isLoading() const { return !Grid().NotLoading(); }
+
+bool DataGridHost::isDestroying() const { return Grid().FDestroying; }
+
+int DataGridHost::currentDataCol() const {
+  const int c = Grid().GetCurrentDataCol();
   return c > 0 ? c : -1;
 }
 
-int TdgBaseGrid::currentDataRow() const {
-  const int r = GetCurrentDataRow();
+int DataGridHost::currentDataRow() const {
+  const int r = Grid().GetCurrentDataRow();
   return r > 0 ? r : -1;
 }
 
-void TdgBaseGrid::moveOffRow(int dataRow) { PlaceCurrentRow(displayRowOf(dataRow) + 1); }
+void DataGridHost::moveOffRow(int dataRow) { Grid().PlaceCurrentRow(displayRowOf(dataRow) + 1); }
 
-void TdgBaseGrid::repaintColumn(int dataCol) {
-  const int p = DisplayColOf(dataCol);
-  InvalidateRect(TGridRect{p, 0, p, RowCount() - 1});
+void DataGridHost::endEdit() { Grid().HideEditor(); }
+
+void DataGridHost::refreshEditor() { Grid().UpdateEdit(); }
+
+void DataGridHost::refreshCheckBoxValues() { Grid().InvalidateGrid(); }
+
+void DataGridHost::repaintColumn(int dataCol) {
+  TdgBaseGrid &grid = Grid();
+  const int p = grid.DisplayColOf(dataCol);
+  grid.InvalidateRect(TGridRect{p, 0, p, grid.RowCount() - 1});
 }
 
-void TdgBaseGrid::repaintRow(int dataRow) {
+void DataGridHost::repaintHeading(int dataCol) {
+  Grid().InvalidateCell(Grid().DisplayColOf(dataCol), 0);
+  Grid().HeadingsChanged();
+}
+
+void DataGridHost::repaintRow(int dataRow) {
+  TdgBaseGrid &grid = Grid();
   const int p = displayRowOf(dataRow);
-  InvalidateRect(TGridRect{0, p, ColCount() - 1, p});
+  grid.InvalidateRect(TGridRect{0, p, grid.ColCount() - 1, p});
 }
 
-void TdgBaseGrid::dropRowSelection(int dataRow) {
-  const int p = GetDisplayRowOf(dataRow);
+void DataGridHost::repaintCell(int dataCol, int dataRow) {
+  Grid().InvalidateCell(Grid().DisplayColOf(dataCol), displayRowOf(dataRow));
+}
+
+void DataGridHost::invalidateCell(int displayCol, int displayRow) {
+  Grid().InvalidateCell(displayCol, displayRow);
+}
+
+void DataGridHost::relayout() { Grid().UpdateScrollRange(); }
+
+void DataGridHost::correctScrolling() { Grid().UpdateScrollRange(); }
+
+void DataGridHost::dropRowSelection(int dataRow) {
+  const int p = Grid().GetDisplayRowOf(dataRow);
   if (p > 0)
-    DeselectRows(p, p);
+    Grid().DeselectRows(p, p);
 }
 
-void TdgBaseGrid::setRowSelected(int dataRow, bool selected) {
-  const int p = GetDisplayRowOf(dataRow);
+void DataGridHost::setRowSelected(int dataRow, bool selected) {
+  const int p = Grid().GetDisplayRowOf(dataRow);
   if (p <= 0)
     return;
   if (selected)
-    SelectRows(p, p);
+    Grid().SelectRows(p, p);
   else
-    DeselectRows(p, p);
+    Grid().DeselectRows(p, p);
 }
 
-TdgCombo *TdgBaseGrid::cellCombo(int dataCol, int dataRow) {
-  const TdgCellElement *element = CellElement(dataCol, dataRow, false);
+void DataGridHost::ensureSharedCombo() { Grid().GetCombo(); }
+
+std::unique_ptr<TdgCombo> DataGridHost::makeCombo() { return Grid().CreateCombo(); }
+
+std::unique_ptr<TdgCustomButton> DataGridHost::makeButton(const TdgCustomButton &like) {
+  return like.Clone();
+}
+
+void DataGridHost::closeDateTimePopup() { Grid().CloseDateTimeDropDown(false); }
+
+Variant DataGridHost::cellProperty(int dataCol, int dataRow, int number, int subIndex) {
+  return Grid().GetCellProperty(dataCol, dataRow, number, subIndex);
+}
+
+void DataGridHost::setCellProperty(int dataCol, int dataRow, int number, int subIndex,
+                                   const Variant &value) {
+  Grid().SetCellProperty(dataCol, dataRow, number, value, subIndex);
+}
+
+TFont *DataGridHost::cellOwnFont(int dataCol, int dataRow) {
+  return Grid().GetCellFont(dataCol, dataRow);
+}
+
+void DataGridHost::setCellFont(int dataCol, int dataRow, const TFont *font) {
+  Grid().SetCellFont(dataCol, dataRow, font);
+}
+
+TdgCombo *DataGridHost::cellCombo(int dataCol, int dataRow) {
+  const TdgCellElement *element = Grid().CellElement(dataCol, dataRow, false);
   return element ? element->Combo() : nullptr;
 }
 
-TdgCombo &TdgBaseGrid::ensureCellCombo(int dataCol, int dataRow) {
-  TdgCellElement *element = CellElement(dataCol, dataRow, false);
+TdgCombo &DataGridHost::ensureCellCombo(int dataCol, int dataRow) {
+  TdgBaseGrid &grid = Grid();
+  TdgCellElement *element = grid.CellElement(dataCol, dataRow, false);
   if (!element)
     element = static_cast<TdgCellElement *>(
-        FCellProps.AddElement(FCellProps.MakeElement(CellKeys{dataCol, dataRow})));
-  DropCellCache();
+        grid.FCellProps.AddElement(grid.FCellProps.MakeElement(CellKeys{dataCol, dataRow})));
+  grid.DropCellCache();
   return element->EnsureCombo();
 }
 

@@ -91,6 +91,11 @@ void TdgBaseGrid::SelectLines(bool rows, int fromDisplay, int toDisplay) {
     ChangeGridStatus(rows ? gsRowsSelected : gsColsSelected);
 }
 
+void TdgBaseGrid::SelectOnlyCols(int fromDisplay, int toDisplay) {
+  ClearColSelection();
+  SelectCols(fromDisplay, toDisplay);
+}
+
 void TdgBaseGrid::DeselectCols(int fromDisplay, int toDisplay) {
   TdgSelection &sel = FColSelection;
   if (sel.Count == 0 || !clampLines(fromDisplay, toDisplay, ColCount()))
