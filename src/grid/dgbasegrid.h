@@ -10,6 +10,7 @@
 #include "grid/datagridevents.h"
 #include "grid/datagridhost.h"
 #include "grid/datagridlook.h"
+#include "grid/datagridmouse.h"
 #include "grid/editorwrappers.h"
 #include "grid/font.h"
 #include "grid/gridcomponent.h"
@@ -52,7 +53,8 @@ class TStream;
 class TdgBaseGrid : public DataGridLook,
                     public DataGridHost,
                     public Published,
-                    public DataGridEvents {
+                    public DataGridEvents,
+                    public DataGridMouseSettings {
   friend class DataGridHost;
   friend class DataGridLook;
 
@@ -145,8 +147,6 @@ public:
   int DisplayColOf(int dataCol) const;
   virtual int GetDisplayRowOf(int dataRow) const;
   virtual void SetDisplayRowOf(int dataRow, int displayRow);
-  bool GetRowMoving() const { return FRowMoving; }
-  void SetRowMoving(bool value) { FRowMoving = value; }
   void MoveRows(int fromDisplay, int toDisplay);
   void MoveCols(int fromDisplay, int toDisplay);
 
@@ -464,7 +464,8 @@ protected:
   virtual std::unique_ptr<TdgBaseGrid> NewGridOfSameClass() const;
 
 public:
-  // ---- Look, geometry and layout (painting, hit tests, scrolling, setters).
+  // ---- Look, geometry and layout (painting, hit tests, scrolling). The look
+  // settings themselves are DataGridLook's.
   bool RowBarOn() const;
   void SetRowBarOn(bool value);
   bool HeadingOn() const;
@@ -755,21 +756,8 @@ public:
   void KeyUp(std::uint16_t &key, TShiftState shift) override;
   void KeyPress(char &key) override;
   void WMChar(char ch) override;
-  // ---- The mouse: presses, drags, releases and the cursor.
-  TdgCellSelectMode CellSelectMode() const { return FCellSelectMode; }
-  void SetCellSelectMode(TdgCellSelectMode value) { FCellSelectMode = value; }
-  TdgColSelectMode ColSelectMode() const { return FColSelectMode; }
-  void SetColSelectMode(TdgColSelectMode value) { FColSelectMode = value; }
-  bool ColMoving() const { return FColMoving; }
-  void SetColMoving(bool value) { FColMoving = value; }
-  TdgResizeCols ResizeCols() const { return FResizeCols; }
-  void SetResizeCols(TdgResizeCols value) { FResizeCols = value; }
-  TdgResizeRows ResizeRows() const { return FResizeRows; }
-  void SetResizeRows(TdgResizeRows value) { FResizeRows = value; }
-  bool ResizeColsInGrid() const { return FResizeColsInGrid; }
-  void SetResizeColsInGrid(bool value) { FResizeColsInGrid = value; }
-  bool ResizeRowsInGrid() const { return FResizeRowsInGrid; }
-  void SetResizeRowsInGrid(bool value) { FResizeRowsInGrid = value; }
+  // ---- The mouse: presses, drags, releases and the cursor. What it may do
+  // is set in DataGridMouseSettings.
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseMove(TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
@@ -998,7 +986,6 @@ private:
   int FPreviousInsertRowFlag = 0;
   TdgGridMode FGridMode = gmEdit;
   TdgRowSelectMode FRowSelectMode = rsMulti;
-  bool FRowMoving = true;
   // Display position to data number, and data row to display position.
   std::vector<int> FColMap;
   std::vector<int> FRowMap;
@@ -1135,13 +1122,6 @@ private:
   void HideControl(TdgCustomGridControl &control);
   TdgMaskDefinition *MaskDefinitionFor(int dataCol, int dataRow);
   // ---- Mouse state.
-  TdgCellSelectMode FCellSelectMode = cmRange;
-  TdgColSelectMode FColSelectMode = csMulti;
-  bool FColMoving = true;
-  TdgResizeCols FResizeCols = rcSingle;
-  TdgResizeRows FResizeRows = rrAll;
-  bool FResizeColsInGrid = false;
-  bool FResizeRowsInGrid = false;
   QPoint FDownCell{-1, -1}, FUpCell{-1, -1};
   QPoint FPressPoint;
   qint64 FPressTime = 0;
