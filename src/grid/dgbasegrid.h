@@ -1180,4 +1180,6 @@ private:
 
 } // namespace marrowen
 
+// The event layer and the grid a form places, which includers of this header
+// expect along with it.
 #include "grid/customgrid.h"

@@ -10,6 +10,8 @@ namespace marrowen {
 
 // ------------------------------------------------------------ general level
 
+TdgBaseGrid *DataGridEvents::Self() { return static_cast<TdgBaseGrid *>(this); }
+
 bool DataGridEvents::DoCanStartDrag() {
   if (!OnCanStartDrag)
     return false;
@@ -66,8 +68,6 @@ void DataGridEvents::DoExit() {
 }
 
 // Counts, moves, sizes, paints and selection.
-
-TdgBaseGrid *DataGridEvents::Self() { return static_cast<TdgBaseGrid *>(this); }
 
 void DataGridEvents::DoColCountChanged(int oldCount, int newCount) {
   if (OnColCountChanged && Self()->NotLoading())
