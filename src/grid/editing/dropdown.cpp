@@ -211,6 +211,11 @@ void TdgBaseGrid::CloseComboDropDown(bool refocus) {
   }
 }
 
+void TdgBaseGrid::CloseDropDowns() {
+  CloseComboDropDown(false);
+  CloseDateTimeDropDown(false);
+}
+
 void TdgBaseGrid::PrepareCombo(int dataCol, int dataRow) {
   if (FComboPrepared)
     return;

@@ -358,11 +358,6 @@ bool TdgBaseGrid::DoMouseWheel(TShiftState shift, int wheelDelta, QPoint mousePo
 
 int TdgBaseGrid::WheelScrollLines() const { return QApplication::wheelScrollLines(); }
 
-void TdgBaseGrid::DoColChanged(int oldCol, int newCol) {
-  if (OnColChanged && NotLoading())
-    OnColChanged(this, oldCol, newCol);
-}
-
 // Each handshake starts from "go ahead", so a grid without handlers agrees.
 bool TdgCustomGrid::DoStartCellEdit(int dataCol, int dataRow) {
   bool cancel = false;

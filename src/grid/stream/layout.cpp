@@ -278,6 +278,10 @@ void TdgBaseGrid::SaveToStream(TStream &stream, TdgPropKinds kinds, std::uint32_
   stream.WriteBuffer(SaveLayout(kinds, properties, saveData));
 }
 
+void TdgBaseGrid::SaveToStream(TStream &stream, bool saveData) {
+  SaveToStream(stream, allPropKinds, allLayoutProperties, saveData);
+}
+
 void TdgBaseGrid::SaveToFile(const std::string &fileName, TdgPropKinds kinds,
                              std::uint32_t properties, bool saveData) {
   const std::string bytes = SaveLayout(kinds, properties, saveData);
@@ -332,6 +336,11 @@ void TdgBaseGrid::SaveToRegistry(const std::string &key, const std::string &valu
     registry->WriteBinaryData(valueName, SaveLayout(kinds, properties, saveData));
   }
   registry->CloseKey();
+}
+
+void TdgBaseGrid::SaveToRegistry(const std::string &key, const std::string &valueName,
+                                 const std::string &fileName, bool saveData) {
+  SaveToRegistry(key, valueName, fileName, allPropKinds, allLayoutProperties, saveData);
 }
 
 bool TdgBaseGrid::LoadFromRegistry(const std::string &key, const std::string &valueName,

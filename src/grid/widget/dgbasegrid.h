@@ -16,7 +16,15 @@
 #include "grid/data/tables.h"
 #include "grid/data/variant.h"
 #include "grid/editors/editorwrappers.h"
+#include "grid/widget/celllevel.h"
+#include "grid/widget/currentcell.h"
+#include "grid/widget/datagridevents.h"
+#include "grid/widget/datagridhost.h"
+#include "grid/widget/datagridlook.h"
+#include "grid/widget/datagridmouse.h"
+#include "grid/widget/gridcomponent.h"
 #include "grid/widget/gridevents.h"
+#include "grid/widget/gridmodes.h"
 
 #include <QFont>
 #include <QPointer>
@@ -30,23 +38,6 @@
 
 namespace marrowen {
 
-enum TdgGridMode : std::uint8_t { gmListBox, gmEdit, gmEditInsert, gmBrowse };
-enum TdgRowSelectMode : std::uint8_t { rsNone, rsSingle, rsMulti };
-enum TdgCellSelectMode : std::uint8_t { cmNone, cmRange };
-enum TdgColSelectMode : std::uint8_t { csNone, csMulti };
-enum TdgResizeCols : std::uint8_t { rcNone, rcSingle, rcAll };
-enum TdgResizeRows : std::uint8_t { rrNone, rrSingle, rrAll };
-enum TdgDrawOverlap : std::uint8_t { doDrawColOnTop, doDrawRowOnTop };
-// What is selected: nothing, columns, rows, or a range of cells.
-enum TdgGridStatus : std::uint8_t {
-  gsNothing = 0,
-  gsColsSelected = 1,
-  gsRowsSelected = 2,
-  gsCellRange = 3
-};
-enum TdgSelectType : std::uint8_t { stRows = 0, stCols = 1, stCells = 2 };
-
-class TdgBaseGrid;
 class PainterTextMetrics;
 class TdgGridStreamComponent;
 class TdgDropDownForm;
@@ -54,114 +45,22 @@ class TdgDateTimePicker;
 class TdgGridDateTimeLink;
 class TStream;
 
-// The parts of a grid a copy or a layout takes.
-using TdgPropKinds = std::uint8_t;
-enum TdgPropKind : std::uint8_t { pkGrid = 1, pkCols = 2, pkRows = 4, pkCells = 8 };
-inline constexpr TdgPropKinds allPropKinds = pkGrid | pkCols | pkRows | pkCells;
-inline constexpr std::uint32_t allLayoutProperties = 0x7FFFFFFF;
-
-// The grid as a component: it hears when a component it points to goes.
-class TdgGridComponent : public TComponent {
-public:
-  explicit TdgGridComponent(TdgBaseGrid &grid) : grid_(grid) {}
-
-protected:
-  void Notification(TComponent *component, TOperation operation) override;
-
-private:
-  TdgBaseGrid &grid_;
-};
-
-// The grid's current cell as one object: where it is, the value being edited
-// there (held until it is written), and the moves and checks that concern it.
-class TdgCurrentCell {
-public:
-  explicit TdgCurrentCell(TdgBaseGrid &grid) : Grid(grid) {}
-  virtual ~TdgCurrentCell() = default;
-
-  // Display position; -1 when the grid has no current cell.
-  int DisplayCol() const;
-  int DisplayRow() const;
-  virtual TdgControlType ControlType() const;
-  // Unassigned without a current cell; else the held value, or the stored one.
-  virtual Variant GetValue() const;
-  // Takes a value for the current cell when the grid may change it; answers
-  // whether it was taken.
-  virtual bool SetValue(const Variant &value, bool startRowEdit, bool repaint);
-  virtual void MoveToCol(int dataCol);
-  virtual void Refresh();
-  bool HasValue() const;
-  bool ValueFor(int displayCol, int displayRow) const;
-  void SetPending(const Variant &value);
-  void DropPending();
-
-  // The text selection of the value being edited, handed to and from the
-  // in-place editor.
-  int SelStart() const { return FSelStart; }
-  int SelLength() const { return FSelLength; }
-  void SetSelStart(int value);
-  void SetSelLength(int value);
-  // Shows the cell's stored value in the editor unless one is pending.
-  virtual void Apply();
-  void SelectAll();
-  // Text cells only, while the window exists; Cut and Paste also need a grid
-  // that may change the cell. Each answers whether it was done.
-  bool CopyToClipboard();
-  bool CutToClipboard(bool flag);
-  bool PasteFromClipboard(bool flag);
-  bool CheckedCutToClipboard();
-  bool CheckedPasteFromClipboard();
-  // True for cells that are not text; else whether the whole text is selected.
-  bool IsWholeTextSelected() const;
-  // Takes the editor's selection after its text changed.
-  void TakeSelection(int start, int length) {
-    FSelStart = start;
-    FSelLength = length;
-  }
-
-  TdgBaseGrid &Grid;
-
-private:
-  bool CanChangeText() const;
-  int FSelStart = 0;
-  int FSelLength = 0;
-};
-
-// The grid's events; each fires through its virtual Do<Name> and only when
-// assigned. Count, move and selection events stay silent while loading.
-using TdgCountChangedEvent = std::function<void(TdgBaseGrid *, int oldCount, int newCount)>;
-using TdgMovedEvent = std::function<void(TdgBaseGrid *, int toDisplay, int count, bool byUser)>;
-using TdgRowEvent = std::function<void(TdgBaseGrid *, int dataRow, bool byUser)>;
-using TdgCellLoadedEvent =
-    std::function<void(TdgBaseGrid *, int dataCol, int dataRow, Variant &value)>;
-using TdgRowLoadedEvent = std::function<void(TdgBaseGrid *, int dataRow)>;
-using TdgSelectChangedEvent = std::function<void(TdgBaseGrid *, TdgSelectType, bool byUser)>;
-using TdgGridStatusChangedEvent =
-    std::function<void(TdgBaseGrid *, TdgGridStatus oldStatus, TdgGridStatus newStatus)>;
-using TdgRowChangedEvent = std::function<void(TdgBaseGrid *, int oldRow, int newRow)>;
-using TdgNotifyEvent = std::function<void(TdgBaseGrid *)>;
-using TdgCellEditingEvent =
-    std::function<void(TdgBaseGrid *, int dataCol, int dataRow, bool &cancel)>;
-using TdgRowEditingEvent = std::function<void(TdgBaseGrid *, int dataRow, bool &cancel)>;
-using TdgUndoCellEditEvent =
-    std::function<void(TdgBaseGrid *, int dataCol, int dataRow, bool byUser, bool &cancel)>;
-using TdgUndoRowEditEvent =
-    std::function<void(TdgBaseGrid *, int dataRow, bool byUser, bool &cancel)>;
-using TdgCellEditEvent = std::function<void(TdgBaseGrid *, int dataCol, int dataRow, bool byUser)>;
-using TdgColChangedEvent = std::function<void(TdgBaseGrid *, int oldCol, int newCol)>;
-using TdgCellChangedEvent =
-    std::function<void(TdgBaseGrid *, int oldCol, int newCol, int oldRow, int newRow)>;
-using TdgResizedEvent = std::function<void(TdgBaseGrid *, int rowColNr)>;
-using TdgTopLeftChangedEvent =
-    std::function<void(TdgBaseGrid *, int oldCol, int oldRow, int newCol, int newRow, bool byUser)>;
-
 // The data grid: data columns 1..Cols and data rows 1..Rows shown in display
 // order behind the row bar (display column 0) and the heading (display row
 // 0). Display positions map to data numbers both ways; values live in the
 // grid's storage while StoreData is on. Every index error goes through one
 // routine, which names the grid and raises unless errors are switched off.
-class TdgBaseGrid : public TCustomGrid_dg, public TdgGridHost, public Published {
+class TdgBaseGrid : public DataGridLook,
+                    public DataGridHost,
+                    public Published,
+                    public DataGridEvents,
+                    public DataGridMouseSettings {
+  friend class DataGridHost;
+  friend class DataGridLook;
+
 public:
+  using CellLevel = marrowen::CellLevel;
+
   explicit TdgBaseGrid(QWidget *parent = nullptr);
   ~TdgBaseGrid() override;
 
@@ -217,12 +116,6 @@ public:
   // Whether a value suits a cell of the control type; a refusal is reported.
   bool CheckCellValue(TdgControlType type, const Variant &value) const;
   // The heading texts' look where a column sets none of its own.
-  TdgHorzAlignment HeadingHorzAlignment() const { return FHeadingHorzAlignment; }
-  void SetHeadingHorzAlignment(TdgHorzAlignment value);
-  TdgVertAlignment HeadingVertAlignment() const { return FHeadingVertAlignment; }
-  void SetHeadingVertAlignment(TdgVertAlignment value);
-  TdgWordWrap HeadingWordWrap() const { return FHeadingWordWrap; }
-  void SetHeadingWordWrap(TdgWordWrap value);
   const std::vector<std::string> &ImageListIds() const { return FImageListIds; }
   // How "ColProperties" items find their column: 1 by data column, 0 by
   // field name (a layout read into a grid whose columns may have moved on).
@@ -254,8 +147,6 @@ public:
   int DisplayColOf(int dataCol) const;
   virtual int GetDisplayRowOf(int dataRow) const;
   virtual void SetDisplayRowOf(int dataRow, int displayRow);
-  bool GetRowMoving() const { return FRowMoving; }
-  void SetRowMoving(bool value) { FRowMoving = value; }
   void MoveRows(int fromDisplay, int toDisplay);
   void MoveCols(int fromDisplay, int toDisplay);
 
@@ -343,20 +234,10 @@ public:
 
   // The value that applies to one cell: cell, then row and column in
   // DrawOverlap order, then the grid.
-  TdgDrawOverlap DrawOverlap() const { return FDrawOverlap; }
-  void SetDrawOverlap(TdgDrawOverlap value);
-  TColor HeadingColor() const { return FHeadingColor; }
-  void SetHeadingColor(TColor value);
   int RowBarWidth() const;
   void SetRowBarWidth(int value);
   int HeadingHeight() const;
   void SetHeadingHeight(int value);
-  bool Heading3D() const { return FHeading3D; }
-  void SetHeading3D(bool value);
-  bool Is3D() const { return FIs3D; }
-  void SetIs3D(bool value) { SetIs3DLook(value); }
-  TdgWordWrap WordWrap() const { return FWordWrap; }
-  void SetWordWrap(TdgWordWrap value) { SetWordWrapLook(value); }
   TColor EffectiveColor(int dataCol, int dataRow, bool drawn3D);
   const TFont &EffectiveFont(int dataCol, int dataRow);
   TdgWordWrap EffectiveWordWrap(int dataCol, int dataRow);
@@ -396,10 +277,7 @@ public:
   virtual void DeselectCols(int fromDisplay, int toDisplay);
   void ClearColSelection() { DeselectCols(1, ColCount() - 1); }
   void ToggleCols(int fromDisplay, int toDisplay);
-  void SelectOnlyCols(int fromDisplay, int toDisplay) {
-    ClearColSelection();
-    SelectCols(fromDisplay, toDisplay);
-  }
+  void SelectOnlyCols(int fromDisplay, int toDisplay);
   const TdgSelection &ColSelection() const { return FColSelection; }
 
   // The current cell's value while it is edited, by display position.
@@ -444,40 +322,9 @@ public:
   virtual void DeleteCols(int fromCol, int toCol);
   virtual void DeleteSelectedCols();
 
-  // Firing operations.
-  virtual void DoColCountChanged(int oldCount, int newCount);
-  virtual void DoRowCountChanged(int oldCount, int newCount);
-  virtual void DoRowMoved(int toDisplayRow, int count, bool byUser);
-  virtual void DoDeleteCol(int dataCol, bool byUser);
-  virtual void DoInsertCol(int dataCol, bool byUser);
-  // Called as each paint begins.
-  virtual void PaintStarting() {}
-  virtual void DoColMoved(int toDisplayCol, int count, bool byUser);
-  virtual void DoColChanged(int oldCol, int newCol);
-  virtual bool DoStartCellEdit(int dataCol, int dataRow) = 0;
-  virtual bool DoStartRowEdit(int dataRow) = 0;
-  virtual bool DoEndCellEdit(int dataCol, int dataRow) = 0;
-  virtual bool DoEndRowEdit(int dataRow) = 0;
-  virtual bool DoUndoCellEdit(int dataCol, int dataRow, bool byUser) = 0;
-  virtual bool DoUndoRowEdit(int dataRow, bool byUser) = 0;
-  virtual void DoCellEdit(int dataCol, int dataRow, bool byUser) = 0;
-  virtual void DoRowChanged(int oldRow, int newRow) = 0;
-  virtual void DoCellChanged(int oldCol, int newCol, int oldRow, int newRow) = 0;
-  virtual void DoColResized(int colNr);
-  virtual void DoRowResized(int rowNr);
-  virtual void DoResize();
-  virtual void DoPaint();
-  virtual void TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) = 0;
   // The drop-down factories of the event layer; the base has none.
   virtual std::unique_ptr<TdgCombo> CreateCombo();
   virtual std::unique_ptr<TdgComboGrid> CreateComboGrid();
-  virtual void DoSelectChanged(TdgSelectType type, bool byUser);
-  virtual void DoGridStatusChanged(TdgGridStatus oldStatus, TdgGridStatus newStatus);
-  virtual void RowInserted(int dataRow, bool byUser) = 0;
-  virtual void RowDeleted(int dataRow, bool byUser) = 0;
-  // Fetches a value for display or reading: the row-loaded and cell-loaded
-  // events, and the conversion of what the handler left.
-  virtual void CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) = 0;
 
   // ---- Copying another grid and saving or loading the layout.
   // Takes over everything of another grid; anything that is not a grid is
@@ -499,9 +346,7 @@ public:
                                 bool fieldState);
   virtual void SaveToStream(TStream &stream, TdgPropKinds kinds, std::uint32_t properties,
                             bool saveData);
-  void SaveToStream(TStream &stream, bool saveData) {
-    SaveToStream(stream, allPropKinds, allLayoutProperties, saveData);
-  }
+  void SaveToStream(TStream &stream, bool saveData);
   virtual void SaveToFile(const std::string &fileName, TdgPropKinds kinds, std::uint32_t properties,
                           bool saveData);
   // With a file name the layout goes to that file and the value holds its
@@ -510,9 +355,7 @@ public:
                               const std::string &fileName, TdgPropKinds kinds,
                               std::uint32_t properties, bool saveData);
   void SaveToRegistry(const std::string &key, const std::string &valueName,
-                      const std::string &fileName, bool saveData) {
-    SaveToRegistry(key, valueName, fileName, allPropKinds, allLayoutProperties, saveData);
-  }
+                      const std::string &fileName, bool saveData);
   // True while a layout is read or written, and while a form stream is.
   virtual bool IsLoadingLayout() const { return FLayoutLoading || !NotLoading(); }
   virtual bool IsSavingLayout() const { return FLayoutSaving || Saving(); }
@@ -552,10 +395,7 @@ public:
   // Rolls the list up without taking its value.
   void CloseComboDropDown(bool refocus = true);
   // Closes the open list or picker, taking nothing.
-  void CloseDropDowns() {
-    CloseComboDropDown(false);
-    CloseDateTimeDropDown(false);
-  }
+  void CloseDropDowns();
   void PrepareCombo(int dataCol, int dataRow);
   // The size a list grid asks for, showing cols columns and rows rows.
   virtual int DropDownWidth(int cols);
@@ -624,90 +464,12 @@ protected:
   virtual std::unique_ptr<TdgBaseGrid> NewGridOfSameClass() const;
 
 public:
-  // ---- Look, geometry and layout (painting, hit tests, scrolling, setters).
-  TColor LineColor() const { return FLineColor; }
-  void SetLineColor(TColor value);
-  TColor FixedLineColor() const { return FFixedLineColor; }
-  void SetFixedLineColor(TColor value);
-  TdgGridLines GridLines() const { return FGridLines; }
-  void SetGridLines(TdgGridLines value);
-  int HorzLineWidth() const { return FHorzLineWidth; }
-  int VertLineWidth() const { return FVertLineWidth; }
-  TdgFocusBorder FocusBorder() const { return FFocusBorder; }
-  void SetFocusBorder(TdgFocusBorder value);
-  TColor FocusColor() const { return FFocusColor; }
-  void SetFocusColor(TColor value);
-  TColor FocusFontColor() const { return FFocusFontColor; }
-  void SetFocusFontColor(TColor value);
-  TColor SelectionColor() const { return FSelectionColor; }
-  void SetSelectionColor(TColor value);
-  TColor SelectionFontColor() const { return FSelectionFontColor; }
-  void SetSelectionFontColor(TColor value);
-  TdgSelectionType SelectionType() const { return FSelectionType; }
-  void SetSelectionType(TdgSelectionType value);
-  bool AlwaysShowFocus() const { return FAlwaysShowFocus; }
-  void SetAlwaysShowFocus(bool value);
-  void SetIs3DLook(bool value);
-  void SetWordWrapLook(TdgWordWrap value);
-  bool RowBarIndicator() const { return FRowBarIndicator; }
-  void SetRowBarIndicator(bool value);
+  // ---- Look, geometry and layout (painting, hit tests, scrolling). The look
+  // settings themselves are DataGridLook's.
   bool RowBarOn() const;
   void SetRowBarOn(bool value);
   bool HeadingOn() const;
   void SetHeadingOn(bool value);
-  TColor EditColor() const { return FEditColor; }
-  void SetEditColor(TColor value);
-  TColor EditFontColor() const { return FEditFontColor; }
-  void SetEditFontColor(TColor value);
-  bool FlatButtons() const { return FFlatButtons; }
-  void SetFlatButtons(bool value);
-  TdgInactiveButtonState InactiveButtonState() const { return FInactiveButtonState; }
-  void SetInactiveButtonState(TdgInactiveButtonState value);
-  int ButtonEdgeWidth() const { return FButtonEdgeWidth; }
-  void SetButtonEdgeWidth(int value);
-  int DefaultButtonWidth() const { return FDefaultButtonWidth; }
-  void SetDefaultButtonWidth(int value);
-  int DefaultButtonHeight() const { return FDefaultButtonHeight; }
-  void SetDefaultButtonHeight(int value);
-  int SpinButtonWidth() const { return FSpinButtonWidth; }
-  void SetSpinButtonWidth(int value);
-  int SpinButtonHeight() const { return FSpinButtonHeight; }
-  void SetSpinButtonHeight(int value);
-  TdgHeadingButton HeadingButton() const { return FHeadingButton; }
-  void SetHeadingButton(TdgHeadingButton value);
-  bool ThumbTracking() const { return FThumbTracking; }
-  void SetThumbTracking(bool value);
-  TScrollStyle AlwaysShowScrollBar() const { return FAlwaysShowScrollBar; }
-  void SetAlwaysShowScrollBar(TScrollStyle value);
-  TdgScrollSpeed ScrollSpeed() const { return FScrollSpeed; }
-  void SetScrollSpeed(TdgScrollSpeed value) { FScrollSpeed = value; }
-  int FixedColCount() const { return FFixedColCount; }
-  void SetFixedColCount(int value);
-  int FixedRowCount() const { return FFixedRowCount; }
-  void SetFixedRowCount(int value);
-  int FixedWidth() const { return FFixedWidth; }
-  int FixedHeight() const { return FFixedHeight; }
-  TdgVertAlignment VertAlignment() const { return FVertAlignment; }
-  void SetVertAlignment(TdgVertAlignment value);
-  TdgHorzAlignment HorzAlignment() const { return FHorzAlignment; }
-  void SetHorzAlignment(TdgHorzAlignment value);
-  TdgVertAlignment RowBarAlignment() const { return FRowBarAlignment; }
-  void SetRowBarAlignment(TdgVertAlignment value);
-
-  bool StretchPicture() const { return FStretchPicture; }
-  void SetStretchPicture(bool value);
-  bool ShrinkPicture() const { return FShrinkPicture; }
-  void SetShrinkPicture(bool value);
-  bool CenterPicture() const { return FCenterPicture; }
-  void SetCenterPicture(bool value);
-  bool KeepAspectRatio() const { return FKeepAspectRatio; }
-  void SetKeepAspectRatio(bool value);
-  TColor PictureTransparentColor() const { return FTransparentColor; }
-  void SetPictureTransparentColor(TColor value);
-  TdgCheckBoxStyle CheckBoxStyle() const { return FCheckBoxStyle; }
-  void SetCheckBoxStyle(TdgCheckBoxStyle value);
-  bool ReadOnlyButton() const { return FReadOnlyButton; }
-  void SetReadOnlyButton(bool value);
 
   // Headings as buttons or plain cells, and whether the mouse is on one; the
   // column whose heading is held down, -1 for none.
@@ -870,118 +632,6 @@ public:
   bool HasFocusNow() const;
   bool IsCellSelected(int displayCol, int displayRow) const;
 
-  TdgCountChangedEvent OnColCountChanged;
-  TdgCountChangedEvent OnRowCountChanged;
-  TdgMovedEvent OnRowMoved;
-  TdgRowEvent OnInsertRow;
-  TdgRowEvent OnDeleteRow;
-  TdgRowEvent OnDeleteCol;
-  TdgRowEvent OnInsertCol;
-  TdgMovedEvent OnColMoved;
-  TdgResizedEvent OnColResized;
-  TdgResizedEvent OnRowResized;
-  TdgNotifyEvent OnResize;
-  TdgNotifyEvent OnPaint;
-  TdgTopLeftChangedEvent OnTopLeftChanged;
-  TdgCellEditingEvent OnStartCellEdit;
-  TdgCellEditingEvent OnEndCellEdit;
-  TdgRowEditingEvent OnStartRowEdit;
-  TdgRowEditingEvent OnEndRowEdit;
-  TdgUndoCellEditEvent OnUndoCellEdit;
-  TdgUndoRowEditEvent OnUndoRowEdit;
-  TdgCellEditEvent OnCellEdit;
-  TdgColChangedEvent OnColChanged;
-  TdgCellChangedEvent OnCellChanged;
-  TdgCellLoadedEvent OnCellLoaded;
-  TdgRowLoadedEvent OnRowLoaded;
-  TdgSelectChangedEvent OnSelectChanged;
-  TdgGridStatusChangedEvent OnGridStatusChanged;
-  TdgRowChangedEvent OnRowChanged;
-
-  // Events of the mouse, buttons, drop-downs, masks and focus. Those naming
-  // a data row fire from the event layer below.
-  TdgButtonEvent OnButtonClick;
-  TdgButtonEvent OnButtonDown;
-  TdgButtonEvent OnButtonUp;
-  TdgCanStartDragEvent OnCanStartDrag;
-  TdgClickCellEvent OnClickCell;
-  TdgDblClickCellEvent OnDblClickCell;
-  TdgComboCellLoadedEvent OnComboCellLoaded;
-  TdgComboCompareValueEvent OnComboCompareValue;
-  TdgComboLCompareValueEvent OnComboLCompareValue;
-  TdgComboCellEvent OnComboDropDown;
-  TdgComboGetValueEvent OnComboGetValue;
-  TdgComboCellEvent OnComboInit;
-  TdgComboCellEvent OnComboRollUp;
-  TdgDateTimeCellEvent OnDateTimeDropDown;
-  TdgDateTimeGetValueEvent OnDateTimeGetValue;
-  TdgDateTimeCellEvent OnDateTimeInit;
-  TdgDateTimeCellEvent OnDateTimeRollUp;
-  TdgEditTextResizedEvent OnEditTextResized;
-  TdgHeadingClickEvent OnHeadingClick;
-  TdgHeadingClickEvent OnHeadingDown;
-  TdgHeadingClickEvent OnHeadingUp;
-  TdgInvalidCellKeysEvent OnInvalidMaskEdit;
-  TdgInvalidCellValueEvent OnInvalidMaskValue;
-  TdgMouseStatusChangedEvent OnMouseStatusChanged;
-  TdgPaintCellEvent OnPaintCell;
-  TdgGetDrawInfoEvent OnGetDrawInfo;
-  TdgShowEditorEvent OnShowEditor;
-  TdgSpinButtonEvent OnSpinButtonClick;
-  TdgSpinButtonEvent OnSpinButtonDown;
-  TdgSpinButtonEvent OnSpinButtonUp;
-  TdgSpinIncrementEvent OnSpinIncrement;
-  TdgSpinRepeatEvent OnSpinRepeat;
-  TdgFocusEvent OnEnter;
-  TdgFocusEvent OnExit;
-
-  virtual bool DoCanStartDrag();
-  virtual void DoComboCompareValue(const std::string &comboString,
-                                   const std::string &currentCellString, int &compareRes);
-  virtual void DoComboLCompareValue(const std::string &comboString,
-                                    const std::string &currentCellString, int len, int &compareRes);
-  virtual void DoEditTextResized(bool byUser);
-  virtual void DoHeadingClick(int dataCol);
-  virtual void DoHeadingDown(int dataCol);
-  virtual void DoHeadingUp(int dataCol);
-  virtual void DoMouseStatusChanged(TdgMouseStatus oldStatus, TdgMouseStatus newStatus);
-  virtual void DoEnter();
-  virtual void DoExit();
-  virtual void DoButtonClick(int dataCol, int dataRow) = 0;
-  virtual void DoButtonDown(int dataCol, int dataRow) = 0;
-  virtual void DoButtonUp(int dataCol, int dataRow) = 0;
-  // Answers whether a handler is assigned.
-  virtual bool DoClickCell(int dataColDown, int dataRowDown, int dataColUp, int dataRowUp,
-                           TdgClickPosition downPos, TdgClickPosition upPos) = 0;
-  virtual void DoDblClickCell(int dataCol, int dataRow, TdgClickPosition pos) = 0;
-  virtual void DoComboDropDown(TdgComboGrid *combo, int dataCol, int dataRow) = 0;
-  virtual void DoComboGetValue(TdgComboGrid *combo, int gridDataCol, int gridDataRow,
-                               int comboDataRow, Variant &value) = 0;
-  virtual void DoComboInit(TdgComboGrid *combo, int dataCol, int dataRow) = 0;
-  virtual void DoComboRollUp(TdgComboGrid *combo, int dataCol, int dataRow) = 0;
-  virtual void DoDateTimeDropDown(TdgDateTimeDefComponent *def, int dataCol, int dataRow) = 0;
-  virtual void DoDateTimeGetValue(TdgDateTimeDefComponent *def, int dataCol, int dataRow,
-                                  Variant &value) = 0;
-  virtual void DoDateTimeInit(TdgDateTimeDefComponent *def, int dataCol, int dataRow) = 0;
-  virtual void DoDateTimeRollUp(TdgDateTimeDefComponent *def, int dataCol, int dataRow) = 0;
-  // Answer the handler's Accept or Cancel, False when none is assigned.
-  virtual bool DoInvalidMaskEdit(const std::string &keys, int dataCol, int dataRow) = 0;
-  virtual bool DoInvalidMaskValue(int dataCol, int dataRow) = 0;
-  virtual bool DoShowEditor(int dataCol, int dataRow) = 0;
-  virtual void DoSpinButtonClick(int dataCol, int dataRow, TdgSpinButton button) = 0;
-  virtual void DoSpinButtonDown(int dataCol, int dataRow, TdgSpinButton button) = 0;
-  virtual void DoSpinButtonUp(int dataCol, int dataRow, TdgSpinButton button) = 0;
-  virtual bool DoSpinIncrement(int dataCol, int dataRow, TdgSpinButton button, Variant &value,
-                               int &pos, int &len) = 0;
-  virtual void DoSpinRepeat(int dataCol, int dataRow, int count, TdgSpinButton button) = 0;
-  // Whether a draw-info handler is assigned; the painter builds the record
-  // for it only then.
-  virtual bool HasDrawInfoHandler() const { return false; }
-  virtual void GetDrawInfo(int, int, TdgDrawInfo &) {}
-  // Whether the user's cell painting replaced the cell's content.
-  virtual bool PaintCellByUser(int displayCol, int displayRow, const TRect &rect,
-                               TdgPaintCellState state) = 0;
-
   // Where the current cell may stand. Column and row finders search from a
   // display position, not including it, and answer -1 when nothing passes;
   // read-only columns and rows pass unless skipReadOnly (never in list-box
@@ -1032,94 +682,18 @@ public:
   const std::string &TypeAhead() const { return FTypeAhead; }
   void ClearTypeAhead() { FTypeAhead.clear(); }
 
-  // What the column, row and cell objects ask of their grid.
-  TComponent &gridComponent() override { return FComponent; }
-  void reportError(const std::string &text) override { ReportError(text); }
-  bool checkIndex(TdgIndexKind kind, int value, int low, int high) override {
-    return CheckIndex(kind, value, low, high);
-  }
-  bool isInsertRow(int dataRow) const override {
-    return FInsertRowFlag && dataRow == RowCount() - 1;
-  }
-  int requestedDefaultRowHeight() const override { return FRequestedDefaultRowHeight; }
-  int colWidth(int displayCol) const override { return ColWidths(displayCol); }
-  void setColWidth(int displayCol, int width) override;
-  int rowHeight(int displayRow) const override { return RowHeights(displayRow); }
-  void setRowHeight(int displayRow, int height) override;
-  void restoreFixedSizes() override;
-  int displayColOf(int dataCol) const override { return DisplayColOf(dataCol); }
-  int dataColAt(int displayCol) const override { return DataColAt(displayCol); }
-  int displayRowOf(int dataRow) const override;
-  void setDisplayRowOf(int dataRow, int displayRow) override;
-  void moveColumn(int fromDisplay, int toDisplay) override;
-  TdgVisibleItems &visibleCols() override { return FVisibleCols; }
-  TdgVisibleItems &visibleRows() override { return FVisibleRows; }
+  // What the column, row and cell objects ask of their grid beyond what
+  // DataGridHost answers: the fonts, the display order and the cell elements.
   const TFont &Font() const override { return FFont; }
   // The font of the cells, and of the columns, rows and cells that follow it.
   void SetFont(const TFont &value);
   const TFont &HeadingFont() const override { return FHeadingFont; }
-  bool parentFontCopies() const override { return false; }
-  const TFont &cellFont(int, int) const override { return FFont; }
-  void registerKeepOwnFonts(TdgCol *, bool) override {}
-  void registerKeepOwnFonts(TdgRow *, bool) override {}
-  TdgCoordList &keptFontCells() override { return FKeptFontCells; }
-  bool isLoading() const override { return !NotLoading(); }
-  bool isDestroying() const override { return FDestroying; }
-  bool isComboGrid() const override { return false; }
-  bool paintSuppressed() const override { return false; }
-  bool directCellPaint() const override { return false; }
-  int currentDataCol() const override;
-  int currentDataRow() const override;
-  bool canLeaveCell() override { return true; }
-  void moveOffColumn(int) override {}
-  void moveOffRow(int dataRow) override;
-  void endEdit() override { HideEditor(); }
-  void refreshEditor() override { UpdateEdit(); }
-  void reenterCell() override {}
-  void reapplyMask(int, int) override {}
-  void setEditorMaxLength(int, int) override {}
-  void refreshCheckBoxValues() override { InvalidateGrid(); }
-  void repaintColumn(int dataCol) override;
-  void repaintHeading(int dataCol) override {
-    InvalidateCell(DisplayColOf(dataCol), 0);
-    HeadingsChanged();
-  }
-  void repaintRow(int dataRow) override;
-  void repaintCell(int dataCol, int dataRow) override {
-    InvalidateCell(DisplayColOf(dataCol), displayRowOf(dataRow));
-  }
-  void invalidateCell(int displayCol, int displayRow) override {
-    InvalidateCell(displayCol, displayRow);
-  }
-  void relayout() override { UpdateScrollRange(); }
-  void correctScrolling() override { UpdateScrollRange(); }
-  void dropColSelection(int) override {}
-  void dropRowSelection(int dataRow) override;
-  void setColSelected(int, bool) override {}
-  void setRowSelected(int dataRow, bool selected) override;
+  void setDisplayRowOf(int dataRow, int displayRow) override;
+  void moveColumn(int fromDisplay, int toDisplay) override;
   void dropUnfitValues(int dataCol, int dataRow) override;
-  void ensureSharedCombo() override { GetCombo(); }
-  std::unique_ptr<TdgCombo> makeCombo() override { return CreateCombo(); }
-  std::unique_ptr<TdgCustomButton> makeButton(const TdgCustomButton &like) override {
-    return like.Clone();
-  }
-  void closeDateTimePopup() override { CloseDateTimeDropDown(false); }
-  void dropDateTimePopupOf(TdgDateTimeDefComponent *def) override;
   void cellElementAdded(TdgCellElement &element) override;
   void cellElementRemoved(TdgCellElement &element) override;
-  Variant cellProperty(int dataCol, int dataRow, int number, int subIndex) override {
-    return GetCellProperty(dataCol, dataRow, number, subIndex);
-  }
-  void setCellProperty(int dataCol, int dataRow, int number, int subIndex,
-                       const Variant &value) override {
-    SetCellProperty(dataCol, dataRow, number, value, subIndex);
-  }
-  TFont *cellOwnFont(int dataCol, int dataRow) override { return GetCellFont(dataCol, dataRow); }
-  void setCellFont(int dataCol, int dataRow, const TFont *font) override {
-    SetCellFont(dataCol, dataRow, font);
-  }
-  TdgCombo *cellCombo(int dataCol, int dataRow) override;
-  TdgCombo &ensureCellCombo(int dataCol, int dataRow) override;
+  void dropDateTimePopupOf(TdgDateTimeDefComponent *def) override;
   TdgDateTimeDefComponent *cellDateTimeDef(int dataCol, int dataRow) override;
   void setCellDateTimeDef(int dataCol, int dataRow, TdgDateTimeDefComponent *def) override;
 
@@ -1182,21 +756,8 @@ public:
   void KeyUp(std::uint16_t &key, TShiftState shift) override;
   void KeyPress(char &key) override;
   void WMChar(char ch) override;
-  // ---- The mouse: presses, drags, releases and the cursor.
-  TdgCellSelectMode CellSelectMode() const { return FCellSelectMode; }
-  void SetCellSelectMode(TdgCellSelectMode value) { FCellSelectMode = value; }
-  TdgColSelectMode ColSelectMode() const { return FColSelectMode; }
-  void SetColSelectMode(TdgColSelectMode value) { FColSelectMode = value; }
-  bool ColMoving() const { return FColMoving; }
-  void SetColMoving(bool value) { FColMoving = value; }
-  TdgResizeCols ResizeCols() const { return FResizeCols; }
-  void SetResizeCols(TdgResizeCols value) { FResizeCols = value; }
-  TdgResizeRows ResizeRows() const { return FResizeRows; }
-  void SetResizeRows(TdgResizeRows value) { FResizeRows = value; }
-  bool ResizeColsInGrid() const { return FResizeColsInGrid; }
-  void SetResizeColsInGrid(bool value) { FResizeColsInGrid = value; }
-  bool ResizeRowsInGrid() const { return FResizeRowsInGrid; }
-  void SetResizeRowsInGrid(bool value) { FResizeRowsInGrid = value; }
+  // ---- The mouse: presses, drags, releases and the cursor. What it may do
+  // is set in DataGridMouseSettings.
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseMove(TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
@@ -1312,20 +873,8 @@ protected:
   // A row property through its row object: the getter answers the fallback
   // for a bad index or a row without object; the setter makes the object
   // only for a value other than the default, and frees one back at defaults.
-  template <class T, class G> T RowGet(int dataRow, T fallback, G get) {
-    if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
-      return fallback;
-    const TdgRow *row = RowObject(dataRow);
-    return row ? (row->*get)() : fallback;
-  }
-  template <class T, class S> void RowSet(int dataRow, T value, T defaultValue, S set) {
-    if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
-      return;
-    if (!RowObject(dataRow) && value == defaultValue)
-      return;
-    (FRowStore->EnsureRowObject(dataRow).*set)(value);
-    FRowStore->ReleaseIfDefault(dataRow);
-  }
+  template <class T, class G> T RowGet(int dataRow, T fallback, G get);
+  template <class T, class S> void RowSet(int dataRow, T value, T defaultValue, S set);
   // The same for data columns.
   void RemoveDataCols(const std::vector<int> &dataCols);
   void PlaceCurrentCol(int displayCol);
@@ -1357,15 +906,6 @@ private:
   // How many cell elements lie in each data column and data row.
   std::vector<int> FColElements;
   std::vector<int> FRowElements;
-  TdgDrawOverlap FDrawOverlap = doDrawColOnTop;
-  TColor FHeadingColor = clBtnFace;
-  bool FIs3D = false;
-  bool FHeading3D = true;
-  TdgWordWrap FWordWrap = wwOff;
-  TdgHorzAlignment FHorzAlignment = htaDefault;
-  TdgHorzAlignment FHeadingHorzAlignment = htaDefault;
-  TdgVertAlignment FHeadingVertAlignment = vtaDefault;
-  TdgWordWrap FHeadingWordWrap = wwDefault;
   std::vector<std::string> FImageListIds;
   std::uint8_t FColMatchMode = 1;
   mutable int FSaveCount = 0;
@@ -1410,29 +950,7 @@ private:
   }
 
 public:
-  // One level a data cell's properties come from: its own property element,
-  // or its row or column object. A level without an object passes every
-  // question on.
-  struct CellLevel {
-    const TdgCellElement *cell = nullptr;
-    const ColRowProperties *line = nullptr;
-    explicit operator bool() const { return cell || line; }
-    TColor Color() const;
-    TdgControlType ControlType() const;
-    TdgButtonType ButtonType() const;
-    TdgDropDownStyle DropDownStyle() const;
-    TdgWordWrap WordWrap() const;
-    TdgHorzAlignment HorzAlignment() const;
-    TdgVertAlignment VertAlignment() const;
-    // 1 stretch, 2 shrink, 3 centre, 4 keep aspect ratio.
-    TdgDrawOption PictureOption(int sub) const;
-    std::string MaskName() const;
-    TdgSpinOptions SpinOptions() const;
-    double SpinIncrement() const;
-    TdgCombo *Combo() const;
-    bool ParentCombo() const;
-    TdgDateTimeDefComponent *DateTimeDef() const;
-  };
+  // The levels a data cell's properties come from (CellLevel).
   // A data cell's levels in the order every effective property asks them:
   // the cell, then row and column in DrawOverlap order.
   std::array<CellLevel, 3> CellLevels(int dataCol, int dataRow);
@@ -1468,7 +986,6 @@ private:
   int FPreviousInsertRowFlag = 0;
   TdgGridMode FGridMode = gmEdit;
   TdgRowSelectMode FRowSelectMode = rsMulti;
-  bool FRowMoving = true;
   // Display position to data number, and data row to display position.
   std::vector<int> FColMap;
   std::vector<int> FRowMap;
@@ -1480,38 +997,6 @@ private:
   bool FSelectChanged[3] = {false, false, false};
   std::unique_ptr<Tdg2DStorage> FStorage;
   // ---- Look, layout and painting state.
-  TColor FLineColor = clSilver;
-  TColor FFixedLineColor = clBlack;
-  TdgGridLines FGridLines = glBoth;
-  int FHorzLineWidth = 1;
-  int FVertLineWidth = 1;
-  TdgFocusBorder FFocusBorder = fbDot;
-  TColor FFocusColor = clNone;
-  TColor FFocusFontColor = clNone;
-  TColor FSelectionColor = clHighlight;
-  TColor FSelectionFontColor = clHighlightText;
-  TdgSelectionType FSelectionType = sltDefault;
-  bool FAlwaysShowFocus = false;
-  bool FRowBarIndicator = true;
-  TColor FEditColor = clNone;
-  TColor FEditFontColor = clNone;
-  bool FFlatButtons = true;
-  TdgInactiveButtonState FInactiveButtonState = ibsBackGround;
-  int FButtonEdgeWidth = 2;
-  int FDefaultButtonWidth = 11;
-  int FDefaultButtonHeight = 9;
-  int FSpinButtonWidth = 11;
-  int FSpinButtonHeight = 9;
-  TdgHeadingButton FHeadingButton = hbNone;
-  bool FThumbTracking = false;
-  TScrollStyle FAlwaysShowScrollBar = ssNone;
-  TdgScrollSpeed FScrollSpeed = spVariable;
-  int FFixedColCount = 0;
-  int FFixedRowCount = 0;
-  int FFixedWidth = 14;
-  int FFixedHeight = 15;
-  TdgVertAlignment FVertAlignment = vtaDefault;
-  TdgVertAlignment FRowBarAlignment = vtaDefault;
   bool FAutoScale = false;
   int FUpdateLock = 0;
   bool FRepaintPending = false;
@@ -1545,13 +1030,6 @@ private:
   bool HandleShortcutEvent(QEvent *e);
   int FTopLeftDepth = 0;
   TGridCoord FReportedTopLeft{1, 1};
-  bool FStretchPicture = true;
-  bool FShrinkPicture = true;
-  bool FCenterPicture = true;
-  bool FKeepAspectRatio = false;
-  TColor FTransparentColor = clNone;
-  TdgCheckBoxStyle FCheckBoxStyle = stCheck;
-  bool FReadOnlyButton = true;
   int FHeldHeading = -1;
   bool FHeadingPressedLook = false;
   std::unique_ptr<TFont> FDrawInfoFont;
@@ -1644,13 +1122,6 @@ private:
   void HideControl(TdgCustomGridControl &control);
   TdgMaskDefinition *MaskDefinitionFor(int dataCol, int dataRow);
   // ---- Mouse state.
-  TdgCellSelectMode FCellSelectMode = cmRange;
-  TdgColSelectMode FColSelectMode = csMulti;
-  bool FColMoving = true;
-  TdgResizeCols FResizeCols = rcSingle;
-  TdgResizeRows FResizeRows = rrAll;
-  bool FResizeColsInGrid = false;
-  bool FResizeRowsInGrid = false;
   QPoint FDownCell{-1, -1}, FUpCell{-1, -1};
   QPoint FPressPoint;
   qint64 FPressTime = 0;
@@ -1707,80 +1178,8 @@ private:
   void ApplyScrollBar(int bar, bool needed);
 };
 
-// The event layer: the firing operations that name a data row.
-class TdgCustomGrid : public TdgBaseGrid {
-public:
-  using TdgBaseGrid::TdgBaseGrid;
-
-  void RowInserted(int dataRow, bool byUser) override;
-  void RowDeleted(int dataRow, bool byUser) override;
-  void CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) override;
-  void TopLeftChangedBy(int oldCol, int oldRow, bool byUser, int newCol, int newRow) override;
-  std::unique_ptr<TdgCombo> CreateCombo() override;
-  std::unique_ptr<TdgComboGrid> CreateComboGrid() override;
-  virtual void DoTopLeftChanged(int oldCol, int oldRow, int newCol, int newRow, bool byUser);
-  bool DoStartCellEdit(int dataCol, int dataRow) override;
-  bool DoStartRowEdit(int dataRow) override;
-  bool DoEndCellEdit(int dataCol, int dataRow) override;
-  bool DoEndRowEdit(int dataRow) override;
-  bool DoUndoCellEdit(int dataCol, int dataRow, bool byUser) override;
-  bool DoUndoRowEdit(int dataRow, bool byUser) override;
-  void DoCellEdit(int dataCol, int dataRow, bool byUser) override;
-  void DoRowChanged(int oldRow, int newRow) override;
-  void DoCellChanged(int oldCol, int newCol, int oldRow, int newRow) override;
-  virtual void DoInsertRow(int dataRow, bool byUser);
-  virtual void DoDeleteRow(int dataRow, bool byUser);
-  virtual void DoRowLoaded(int dataRow);
-  virtual void DoCellLoaded(int dataCol, int dataRow, Variant &value);
-  virtual void DoComboCellLoaded(TdgComboGrid *combo, int dataCol, int dataRow, Variant &value);
-  virtual void DoPaintCell(int dataCol, int dataRow, const TRect &rect, TdgPaintCellState state,
-                           bool &cancel);
-  void DoButtonClick(int dataCol, int dataRow) override;
-  void DoButtonDown(int dataCol, int dataRow) override;
-  void DoButtonUp(int dataCol, int dataRow) override;
-  bool DoClickCell(int dataColDown, int dataRowDown, int dataColUp, int dataRowUp,
-                   TdgClickPosition downPos, TdgClickPosition upPos) override;
-  void DoDblClickCell(int dataCol, int dataRow, TdgClickPosition pos) override;
-  void DoComboDropDown(TdgComboGrid *combo, int dataCol, int dataRow) override;
-  void DoComboGetValue(TdgComboGrid *combo, int gridDataCol, int gridDataRow, int comboDataRow,
-                       Variant &value) override;
-  void DoComboInit(TdgComboGrid *combo, int dataCol, int dataRow) override;
-  void DoComboRollUp(TdgComboGrid *combo, int dataCol, int dataRow) override;
-  void DoDateTimeDropDown(TdgDateTimeDefComponent *def, int dataCol, int dataRow) override;
-  void DoDateTimeGetValue(TdgDateTimeDefComponent *def, int dataCol, int dataRow,
-                          Variant &value) override;
-  void DoDateTimeInit(TdgDateTimeDefComponent *def, int dataCol, int dataRow) override;
-  void DoDateTimeRollUp(TdgDateTimeDefComponent *def, int dataCol, int dataRow) override;
-  bool DoInvalidMaskEdit(const std::string &keys, int dataCol, int dataRow) override;
-  bool DoInvalidMaskValue(int dataCol, int dataRow) override;
-  bool DoShowEditor(int dataCol, int dataRow) override;
-  void DoSpinButtonClick(int dataCol, int dataRow, TdgSpinButton button) override;
-  void DoSpinButtonDown(int dataCol, int dataRow, TdgSpinButton button) override;
-  void DoSpinButtonUp(int dataCol, int dataRow, TdgSpinButton button) override;
-  bool DoSpinIncrement(int dataCol, int dataRow, TdgSpinButton button, Variant &value, int &pos,
-                       int &len) override;
-  void DoSpinRepeat(int dataCol, int dataRow, int count, TdgSpinButton button) override;
-  bool PaintCellByUser(int displayCol, int displayRow, const TRect &rect,
-                       TdgPaintCellState state) override;
-  bool HasDrawInfoHandler() const override { return bool(OnGetDrawInfo); }
-  void GetDrawInfo(int dataCol, int dataRow, TdgDrawInfo &info) override {
-    DoGetDrawInfo(dataCol, dataRow, info);
-  }
-  virtual void DoGetDrawInfo(int dataCol, int dataRow, TdgDrawInfo &info) {
-    if (OnGetDrawInfo)
-      OnGetDrawInfo(this, dataCol, dataRow, info);
-  }
-
-  void PaintStarting() override { LastLoadedRow = -1; }
-
-  // The data row for which the row-loaded event fired last; a paint starts
-  // it afresh.
-  int LastLoadedRow = -1;
-};
-
-class TdgGrid : public TdgCustomGrid {
-public:
-  using TdgCustomGrid::TdgCustomGrid;
-};
-
 } // namespace marrowen
+
+// The event layer and the grid a form places, which includers of this header
+// expect along with it.
+#include "grid/widget/customgrid.h"

@@ -17,104 +17,117 @@ template <class T> bool change(T &field, T value) {
 
 } // namespace
 
-void TdgBaseGrid::SetLineColor(TColor value) {
+TdgBaseGrid &DataGridLook::Grid() { return static_cast<TdgBaseGrid &>(*this); }
+
+const TdgBaseGrid &DataGridLook::Grid() const { return static_cast<const TdgBaseGrid &>(*this); }
+
+void DataGridLook::SetLineColor(TColor value) {
   if (change(FLineColor, value))
-    Repaint();
+    Grid().Repaint();
 }
 
-void TdgBaseGrid::SetFixedLineColor(TColor value) {
+void DataGridLook::SetFixedLineColor(TColor value) {
   if (change(FFixedLineColor, value))
-    Repaint();
+    Grid().Repaint();
 }
 
-void TdgBaseGrid::SetHeadingColor(TColor value) {
+void DataGridLook::SetHeadingColor(TColor value) {
   if (change(FHeadingColor, value))
-    Repaint();
+    Grid().Repaint();
 }
 
-void TdgBaseGrid::SetGridLines(TdgGridLines value) {
+void DataGridLook::SetGridLines(TdgGridLines value) {
   if (!change(FGridLines, value))
     return;
   FHorzLineWidth = value == glHorzLines || value == glBoth ? 1 : 0;
   FVertLineWidth = value == glVertLines || value == glBoth ? 1 : 0;
-  Repaint();
+  Grid().Repaint();
   UpdateEdit();
 }
 
-void TdgBaseGrid::SetFocusBorder(TdgFocusBorder value) {
+void DataGridLook::SetFocusBorder(TdgFocusBorder value) {
   const TdgFocusBorder old = FFocusBorder;
   if (!change(FFocusBorder, value))
     return;
   // A frame reaches over the neighbours' lines.
   if (old == fbSingle || old == fbDouble)
-    Repaint();
+    Grid().Repaint();
   else
     InvalidateCell(Col(), Row());
 }
 
-void TdgBaseGrid::SetFocusColor(TColor value) {
+void DataGridLook::SetFocusColor(TColor value) {
   if (!change(FFocusColor, value))
     return;
   if (FFocusColor == clNone && FSelectionColor == clNone)
-    FSelectionPattern.Free();
+    Grid().FSelectionPattern.Free();
   InvalidateCell(Col(), Row());
 }
 
-void TdgBaseGrid::SetFocusFontColor(TColor value) {
+void DataGridLook::SetFocusFontColor(TColor value) {
   if (change(FFocusFontColor, value))
     InvalidateCell(Col(), Row());
 }
 
-void TdgBaseGrid::SetSelectionColor(TColor value) {
+void DataGridLook::SetSelectionColor(TColor value) {
   if (!change(FSelectionColor, value))
     return;
   if (FFocusColor == clNone && FSelectionColor == clNone)
-    FSelectionPattern.Free();
-  if (FGridStatus != gsNothing)
-    Repaint();
+    Grid().FSelectionPattern.Free();
+  if (Grid().FGridStatus != gsNothing)
+    Grid().Repaint();
 }
 
-void TdgBaseGrid::SetSelectionFontColor(TColor value) {
-  if (change(FSelectionFontColor, value) && FGridStatus != gsNothing)
-    Repaint();
+void DataGridLook::SetSelectionFontColor(TColor value) {
+  if (change(FSelectionFontColor, value) && Grid().FGridStatus != gsNothing)
+    Grid().Repaint();
 }
 
-void TdgBaseGrid::SetSelectionType(TdgSelectionType value) {
-  if (change(FSelectionType, value) && FGridStatus != gsNothing)
-    Repaint();
+void DataGridLook::SetSelectionType(TdgSelectionType value) {
+  if (change(FSelectionType, value) && Grid().FGridStatus != gsNothing)
+    Grid().Repaint();
 }
 
-void TdgBaseGrid::SetAlwaysShowFocus(bool value) {
+void DataGridLook::SetAlwaysShowFocus(bool value) {
   if (!change(FAlwaysShowFocus, value))
     return;
-  if (!HasFocusNow()) {
+  if (!Grid().HasFocusNow()) {
     UpdateEdit();
     InvalidateCell(Col(), Row());
   }
 }
 
-void TdgBaseGrid::SetHeading3D(bool value) {
+void DataGridLook::SetHeading3D(bool value) {
   if (!change(FHeading3D, value))
     return;
-  InvalidateDisplayRow(0);
-  InvalidateDisplayCol(0);
+  Grid().InvalidateDisplayRow(0);
+  Grid().InvalidateDisplayCol(0);
 }
 
-void TdgBaseGrid::SetIs3DLook(bool value) {
+void DataGridLook::SetIs3DLook(bool value) {
   if (!change(FIs3D, value))
     return;
-  Repaint();
+  Grid().Repaint();
   UpdateEdit();
 }
 
-void TdgBaseGrid::SetWordWrapLook(TdgWordWrap value) {
+void DataGridLook::SetWordWrapLook(TdgWordWrap value) {
   if (!change(FWordWrap, value))
     return;
-  Repaint();
+  Grid().Repaint();
   UpdateEdit();
 }
 
-void TdgBaseGrid::SetRowBarIndicator(bool value) {
+void DataGridLook::SetDrawOverlap(TdgDrawOverlap value) {
+  if (!change(FDrawOverlap, value))
+    return;
+  InvalidateGrid();
+  UpdateEdit();
+  // Which of column and row decides may change a cell's control type.
+  Grid().dropUnfitValues(-1, -1);
+}
+
+void DataGridLook::SetRowBarIndicator(bool value) {
   if (change(FRowBarIndicator, value) && Row() >= 1)
     InvalidateCell(0, Row());
 }
@@ -169,32 +182,32 @@ void TdgBaseGrid::RecomputeFixedSizes() {
 }
 
 // The shown editor takes the new colours at once, its text and caret kept.
-void TdgBaseGrid::SetEditColor(TColor value) {
-  if (change(FEditColor, value) && FEditorShown && FActiveControl)
-    EditorSetup(*FActiveControl);
+void DataGridLook::SetEditColor(TColor value) {
+  if (change(FEditColor, value) && Grid().FEditorShown && Grid().FActiveControl)
+    Grid().EditorSetup(*Grid().FActiveControl);
 }
 
-void TdgBaseGrid::SetEditFontColor(TColor value) {
-  if (change(FEditFontColor, value) && FEditorShown && FActiveControl)
-    EditorSetup(*FActiveControl);
+void DataGridLook::SetEditFontColor(TColor value) {
+  if (change(FEditFontColor, value) && Grid().FEditorShown && Grid().FActiveControl)
+    Grid().EditorSetup(*Grid().FActiveControl);
 }
 
-void TdgBaseGrid::SetFlatButtons(bool value) {
+void DataGridLook::SetFlatButtons(bool value) {
   if (change(FFlatButtons, value))
-    Repaint();
+    Grid().Repaint();
 }
 
-void TdgBaseGrid::SetInactiveButtonState(TdgInactiveButtonState value) {
+void DataGridLook::SetInactiveButtonState(TdgInactiveButtonState value) {
   if (!change(FInactiveButtonState, value))
     return;
-  Repaint();
+  Grid().Repaint();
   UpdateEdit();
 }
 
-void TdgBaseGrid::SetButtonEdgeWidth(int value) {
+void DataGridLook::SetButtonEdgeWidth(int value) {
   if (!change(FButtonEdgeWidth, value))
     return;
-  Repaint();
+  Grid().Repaint();
   UpdateEdit();
 }
 
@@ -220,72 +233,72 @@ void TdgBaseGrid::FreeCachedButtons(bool cellButtons) {
   UpdateEdit();
 }
 
-void TdgBaseGrid::SetDefaultButtonWidth(int value) {
+void DataGridLook::SetDefaultButtonWidth(int value) {
   if (change(FDefaultButtonWidth, value))
-    FreeCachedButtons(true);
+    Grid().FreeCachedButtons(true);
 }
 
-void TdgBaseGrid::SetDefaultButtonHeight(int value) {
+void DataGridLook::SetDefaultButtonHeight(int value) {
   if (change(FDefaultButtonHeight, value))
-    FreeCachedButtons(true);
+    Grid().FreeCachedButtons(true);
 }
 
-void TdgBaseGrid::SetSpinButtonWidth(int value) {
+void DataGridLook::SetSpinButtonWidth(int value) {
   if (change(FSpinButtonWidth, value))
-    FreeCachedButtons(false);
+    Grid().FreeCachedButtons(false);
 }
 
-void TdgBaseGrid::SetSpinButtonHeight(int value) {
+void DataGridLook::SetSpinButtonHeight(int value) {
   if (change(FSpinButtonHeight, value))
-    FreeCachedButtons(false);
+    Grid().FreeCachedButtons(false);
 }
 
-void TdgBaseGrid::SetHeadingButton(TdgHeadingButton value) {
-  if (change(FHeadingButton, value) && !FPaintingNow)
-    InvalidateDisplayRow(0);
+void DataGridLook::SetHeadingButton(TdgHeadingButton value) {
+  if (change(FHeadingButton, value) && !Grid().FPaintingNow)
+    Grid().InvalidateDisplayRow(0);
 }
 
-void TdgBaseGrid::SetThumbTracking(bool value) {
+void DataGridLook::SetThumbTracking(bool value) {
   if (change(FThumbTracking, value))
     SetOptions(value ? Options().with(goThumbTracking) : Options().without(goThumbTracking));
 }
 
-void TdgBaseGrid::SetAlwaysShowScrollBar(TScrollStyle value) {
+void DataGridLook::SetAlwaysShowScrollBar(TScrollStyle value) {
   if (change(FAlwaysShowScrollBar, value))
-    UpdateScrollBars();
+    Grid().UpdateScrollBars();
 }
 
-void TdgBaseGrid::SetVertAlignment(TdgVertAlignment value) {
+void DataGridLook::SetVertAlignment(TdgVertAlignment value) {
   if (change(FVertAlignment, value))
-    Repaint();
+    Grid().Repaint();
 }
 
-void TdgBaseGrid::SetHorzAlignment(TdgHorzAlignment value) {
+void DataGridLook::SetHorzAlignment(TdgHorzAlignment value) {
   if (change(FHorzAlignment, value))
-    Repaint();
+    Grid().Repaint();
 }
 
-void TdgBaseGrid::SetHeadingHorzAlignment(TdgHorzAlignment value) {
-  if (change(FHeadingHorzAlignment, value) && HeadingOn())
-    InvalidateDisplayRow(0);
+void DataGridLook::SetHeadingHorzAlignment(TdgHorzAlignment value) {
+  if (change(FHeadingHorzAlignment, value) && Grid().HeadingOn())
+    Grid().InvalidateDisplayRow(0);
 }
 
-void TdgBaseGrid::SetHeadingVertAlignment(TdgVertAlignment value) {
-  if (change(FHeadingVertAlignment, value) && HeadingOn())
-    InvalidateDisplayRow(0);
+void DataGridLook::SetHeadingVertAlignment(TdgVertAlignment value) {
+  if (change(FHeadingVertAlignment, value) && Grid().HeadingOn())
+    Grid().InvalidateDisplayRow(0);
 }
 
-void TdgBaseGrid::SetHeadingWordWrap(TdgWordWrap value) {
-  if (change(FHeadingWordWrap, value) && HeadingOn())
-    InvalidateDisplayRow(0);
+void DataGridLook::SetHeadingWordWrap(TdgWordWrap value) {
+  if (change(FHeadingWordWrap, value) && Grid().HeadingOn())
+    Grid().InvalidateDisplayRow(0);
 }
 
-void TdgBaseGrid::SetRowBarAlignment(TdgVertAlignment value) {
+void DataGridLook::SetRowBarAlignment(TdgVertAlignment value) {
   if (change(FRowBarAlignment, value))
-    InvalidateDisplayCol(0);
+    Grid().InvalidateDisplayCol(0);
 }
 
-void TdgBaseGrid::SetFixedColCount(int value) {
+void DataGridLook::SetFixedColCount(int value) {
   if (value < 0)
     return;
   FFixedColCount = value;
@@ -297,14 +310,14 @@ void TdgBaseGrid::SetFixedColCount(int value) {
     HideEditor();
   SetFixedCols(std::max(base, 1));
   MoveTopLeft(LeftCol(), TopRow());
-  RecomputeFixedSizes();
+  Grid().RecomputeFixedSizes();
   if (shown)
     ShowEditor();
-  Repaint();
-  ReportTopLeft(false);
+  Grid().Repaint();
+  Grid().ReportTopLeft(false);
 }
 
-void TdgBaseGrid::SetFixedRowCount(int value) {
+void DataGridLook::SetFixedRowCount(int value) {
   if (value < 0)
     return;
   FFixedRowCount = value;
@@ -314,52 +327,52 @@ void TdgBaseGrid::SetFixedRowCount(int value) {
   HideEditor();
   SetFixedRows(std::max(base, 1));
   MoveTopLeft(LeftCol(), TopRow());
-  RecomputeFixedSizes();
+  Grid().RecomputeFixedSizes();
   UpdateEdit();
-  Repaint();
-  ReportTopLeft(false);
+  Grid().Repaint();
+  Grid().ReportTopLeft(false);
 }
 
 } // namespace marrowen
 
 namespace marrowen {
 
-void TdgBaseGrid::SetStretchPicture(bool value) {
-  if (change(FStretchPicture, value) && !FPaintingNow)
-    Repaint();
+void DataGridLook::SetStretchPicture(bool value) {
+  if (change(FStretchPicture, value) && !Grid().FPaintingNow)
+    Grid().Repaint();
 }
 
-void TdgBaseGrid::SetShrinkPicture(bool value) {
-  if (change(FShrinkPicture, value) && !FPaintingNow)
-    Repaint();
+void DataGridLook::SetShrinkPicture(bool value) {
+  if (change(FShrinkPicture, value) && !Grid().FPaintingNow)
+    Grid().Repaint();
 }
 
-void TdgBaseGrid::SetCenterPicture(bool value) {
-  if (change(FCenterPicture, value) && !FPaintingNow)
-    Repaint();
+void DataGridLook::SetCenterPicture(bool value) {
+  if (change(FCenterPicture, value) && !Grid().FPaintingNow)
+    Grid().Repaint();
 }
 
-void TdgBaseGrid::SetKeepAspectRatio(bool value) {
-  if (change(FKeepAspectRatio, value) && !FPaintingNow)
-    Repaint();
+void DataGridLook::SetKeepAspectRatio(bool value) {
+  if (change(FKeepAspectRatio, value) && !Grid().FPaintingNow)
+    Grid().Repaint();
 }
 
-void TdgBaseGrid::SetPictureTransparentColor(TColor value) {
-  if (change(FTransparentColor, value) && !FPaintingNow)
-    Repaint();
+void DataGridLook::SetPictureTransparentColor(TColor value) {
+  if (change(FTransparentColor, value) && !Grid().FPaintingNow)
+    Grid().Repaint();
 }
 
-void TdgBaseGrid::SetCheckBoxStyle(TdgCheckBoxStyle value) {
+void DataGridLook::SetCheckBoxStyle(TdgCheckBoxStyle value) {
   if (!change(FCheckBoxStyle, value))
     return;
-  Repaint();
+  Grid().Repaint();
   UpdateEdit();
 }
 
-void TdgBaseGrid::SetReadOnlyButton(bool value) {
+void DataGridLook::SetReadOnlyButton(bool value) {
   if (!change(FReadOnlyButton, value))
     return;
-  Repaint();
+  Grid().Repaint();
   UpdateEdit();
 }
 

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "grid/data/gridtypes.h"
+#include "grid/data/variant.h"
+
+namespace marrowen {
+
+class TdgBaseGrid;
+
+// The grid's current cell as one object: where it is, the value being edited
+// there (held until it is written), and the moves and checks that concern it.
+class TdgCurrentCell {
+public:
+  explicit TdgCurrentCell(TdgBaseGrid &grid) : Grid(grid) {}
+  virtual ~TdgCurrentCell() = default;
+
+  // Display position; -1 when the grid has no current cell.
+  int DisplayCol() const;
+  int DisplayRow() const;
+  virtual TdgControlType ControlType() const;
+  // Unassigned without a current cell; else the held value, or the stored one.
+  virtual Variant GetValue() const;
+  // Takes a value for the current cell when the grid may change it; answers
+  // whether it was taken.
+  virtual bool SetValue(const Variant &value, bool startRowEdit, bool repaint);
+  virtual void MoveToCol(int dataCol);
+  virtual void Refresh();
+  bool HasValue() const;
+  bool ValueFor(int displayCol, int displayRow) const;
+  void SetPending(const Variant &value);
+  void DropPending();
+
+  // The text selection of the value being edited, handed to and from the
+  // in-place editor.
+  int SelStart() const { return FSelStart; }
+  int SelLength() const { return FSelLength; }
+  void SetSelStart(int value);
+  void SetSelLength(int value);
+  // Shows the cell's stored value in the editor unless one is pending.
+  virtual void Apply();
+  void SelectAll();
+  // Text cells only, while the window exists; Cut and Paste also need a grid
+  // that may change the cell. Each answers whether it was done.
+  bool CopyToClipboard();
+  bool CutToClipboard(bool flag);
+  bool PasteFromClipboard(bool flag);
+  bool CheckedCutToClipboard();
+  bool CheckedPasteFromClipboard();
+  // True for cells that are not text; else whether the whole text is selected.
+  bool IsWholeTextSelected() const;
+  // Takes the editor's selection after its text changed.
+  void TakeSelection(int start, int length) {
+    FSelStart = start;
+    FSelLength = length;
+  }
+
+  TdgBaseGrid &Grid;
+
+private:
+  bool CanChangeText() const;
+  int FSelStart = 0;
+  int FSelLength = 0;
+};
+
+} // namespace marrowen
