@@ -1,5 +1,6 @@
 // Per-cell and per-row properties, and the cascade every effective property
 // asks: the cell, then row and column in DrawOverlap order, then the grid.
+#include "classlib/scopeexit.h"
 #include "grid/widget/dgbasegrid.h"
 
 #include "grid/editing/combo.h"
@@ -544,6 +545,67 @@ bool TdgBaseGrid::EffectiveIs3D(int dataCol, int dataRow) {
   const TdgRow *row = RowObject(dataRow);
   return FIs3D || (col && col->Is3D()) || (row && row->Is3D()) ||
          GetCellProperty(dataCol, dataRow, pnIs3D).toBoolean();
+}
+
+// ------------------------------------------ resetting columns, rows and cells
+
+void TdgBaseGrid::ResetColProperties(std::uint32_t flags) {
+  BeginUpdate();
+  ScopeExit unlock{[this] { EndUpdate(); }};
+  if (flags & resetBit(pnColSelected))
+    ClearColSelection();
+  const bool allSized = FResizeCols == rcAll;
+  const std::uint32_t own = allSized ? flags & ~resetBit(pnWidth) : flags;
+  for (int dataCol = 1; dataCol <= Cols(); ++dataCol)
+    if (TdgCol *col = FColStore->Item(dataCol))
+      col->ResetProperties(own);
+  if ((flags & resetBit(pnWidth)) && allSized) {
+    HideCellEditor();
+    for (int dataCol = 1; dataCol <= Cols(); ++dataCol)
+      if (TdgCol *col = FColStore->Item(dataCol))
+        col->SetWidth(DefaultColWidth());
+    PlaceEditor();
+  }
+  InvalidateGrid();
+}
+
+void TdgBaseGrid::ResetRowProperties(std::uint32_t flags) {
+  BeginUpdate();
+  ScopeExit unlock{[this] { EndUpdate(); }};
+  if (flags & resetBit(pnColSelected))
+    ClearRowSelection();
+  const std::uint32_t own = FResizeRows == rrAll ? flags & ~resetBit(pnHeight) : flags;
+  for (int dataRow = 1; dataRow <= Rows(); ++dataRow) {
+    if (TdgRow *row = FRowStore->Item(dataRow)) {
+      row->ResetProperties(own);
+      FRowStore->ReleaseIfDefault(dataRow);
+    } else if ((flags & resetBit(pnDisplayIndex)) && GetDisplayRowOf(dataRow) != dataRow) {
+      // A row without an object of its own goes back to its data place.
+      SetDisplayRowOf(dataRow, dataRow);
+    }
+  }
+  if (flags & resetBit(pnRowSelected))
+    std::fill(FRowChangedMarks.begin(), FRowChangedMarks.end(), false);
+  if ((flags & resetBit(pnHeight)) && FResizeRows == rrAll) {
+    HideCellEditor();
+    SetDefaultRowHeight(14);
+  }
+  InvalidateGrid();
+}
+
+void TdgBaseGrid::ResetCellProperties(std::uint32_t flags) {
+  BeginUpdate();
+  ScopeExit unlock{[this] { EndUpdate(); }};
+  if ((flags & resetBit(pnColSelected)) && FGridStatus == gsCellRange) {
+    ClearRange();
+    FireSelectChanged(false);
+    ReportGridStatus();
+    FEditorCol = FEditorRow = -1;
+    PlaceEditor();
+  }
+  FCellProps.ResetAll(flags, true);
+  DropCellCache();
+  InvalidateGrid();
 }
 
 } // namespace marrowen
