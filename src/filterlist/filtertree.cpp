@@ -75,6 +75,12 @@ std::pair<int, int> FilterTree::insertionPoint() const {
   return {2, items[2].level};
 }
 
+int FilterTree::fileInsertionIndex() const {
+  if (selected >= 2 && selected < count())
+    return selected;
+  return std::max(count() - 1, std::min(1, count()));
+}
+
 int FilterTree::addFilter(std::shared_ptr<TListObject> node) {
   if (items.empty())
     clearTree();

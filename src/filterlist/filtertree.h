@@ -54,6 +54,10 @@ public:
   int addFilter(std::shared_ptr<TListObject> node);
   // The index and level `addFilter` gives a new item.
   std::pair<int, int> insertionPoint() const;
+  // Where a filter file's filters go: before the selected item; with the top
+  // or the input selected, or nothing, after the filters already there, since
+  // nothing may come before the input.
+  int fileInsertionIndex() const;
   bool canDelete() const;
   bool DeleteNodeClick();
   bool canMoveUp() const;

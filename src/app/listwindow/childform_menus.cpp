@@ -386,7 +386,7 @@ bool TchildForm::loadInto(const std::string &fileName, bool inserting, bool keep
   options.inserting = inserting;
   options.wantOptions = takeOptions;
   options.keepFileList = keepFileList;
-  options.insertionIndex = inserting ? std::max(tree_.selected, 0) : 0;
+  options.insertionIndex = inserting ? tree_.fileInsertionIndex() : 0;
   fresh.loadFromFile(fileName, options);
   FilterTree check;
   check.buildTree(fresh);

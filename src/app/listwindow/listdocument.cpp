@@ -298,10 +298,7 @@ void TListDocument::loadFilterList(const std::string &fileName, const LoadListOp
   const bool inserting = load.inserting;
   if (!inserting)
     list_.resetToDefault();
-  // Inserted filters go after the selected one; with the top or the input
-  // selected, after the filters already there.
-  const int cursor = selected_ < 2 ? list_.count() - 1 : selected_;
-  const int at = inserting ? ListAsTree(list_, cursor).tree.insertionPoint().first : 0;
+  const int at = inserting ? ListAsTree(list_, selected_).tree.fileInsertionIndex() : 0;
   FilterFileLoadOptions options;
   options.inserting = inserting;
   options.wantOptions = load.takeOptions;

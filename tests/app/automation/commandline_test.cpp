@@ -413,6 +413,24 @@ TEST_F(ProgramRun, ExitStatusTellsHowTheJobsWent) {
   EXPECT_NE(start({"/XYZ", "/Q"}).errors.find("Invalid command line parameter"), std::string::npos);
 }
 
+// A second filter file adds its filters after the first's, in the window the
+// program really uses, not before the input node.
+TEST_F(ProgramRun, SecondFilterFileRunsAfterTheFirst) {
+  for (const auto &[name, kind] : {std::pair{"upper.fll", 5}, std::pair{"lower.fll", 6}}) {
+    TFilterList list;
+    list.resetToDefault();
+    list.insertNode(2, TDescriptionObject::CreateWith(kind), 1, true);
+    dynamic_cast<TInputObject &>(list.node(1)).inputFromFile = true;
+    dynamic_cast<TOutputObject &>(list.node(3)).outputToFile = TOutputObject::files;
+    list.saveToFile(dir.file(name));
+  }
+  writeFile(dir.file("in.txt"), "Mixed Case\n");
+  Result run = start({"/F=" + file("upper.fll"), "/F=" + file("lower.fll"),
+                      "/MERGETOFILE=" + file("out.txt"), "/I-", file("in.txt"), "/G", "/Q"});
+  EXPECT_EQ(run.status, 0) << run.errors;
+  EXPECT_EQ(readFile(dir.file("out.txt")), "mixed case\n") << run.errors;
+}
+
 // One hostile case for each way an unattended run could fail quietly: each
 // ends with a failure status and its reason on standard error, and leaves
 // the files as they were.
