@@ -216,6 +216,11 @@ public:
   QAction *findAction(const QString &objectName) const;
   // Runs the first activation (the default list) when it has not run.
   void activateWindow_();
+  // Whether the window's menu items hold their keys. Only the active window
+  // needs them, and Qt searches every held key whenever any item changes
+  // state, so with hundreds of windows open, held keys make each new one
+  // slower to open.
+  void holdShortcuts(bool hold);
   // Keeps the size of `frame` (the window's own frame in a workspace, or the
   // window) between runs; loads it now.
   void rememberPlacement(QWidget *frame);
@@ -288,6 +293,7 @@ private:
   std::unique_ptr<TStringInput> compiledFilter_;
   std::string compiledResult_;
   std::vector<QMenu *> menus_;
+  std::vector<std::pair<QPointer<QAction>, QList<QKeySequence>>> shortcuts_;
   QMenu *editMenu_ = nullptr;
   QMenu *toolsMenu_ = nullptr;
   QMenu *mapsMenu_ = nullptr;

@@ -350,6 +350,16 @@ void TchildForm::buildMenus() {
         main->Usermanual1Click(tag);
     })->setData(tag);
   menus_.push_back(toolsMenu_);
+  for (QMenu *menu : menus_)
+    for (QAction *action : menu->findChildren<QAction *>())
+      if (!action->shortcuts().isEmpty())
+        shortcuts_.emplace_back(action, action->shortcuts());
+}
+
+void TchildForm::holdShortcuts(bool hold) {
+  for (const auto &[action, keys] : shortcuts_)
+    if (action)
+      action->setShortcuts(hold ? keys : QList<QKeySequence>());
 }
 
 void TchildForm::addDescriptionFilter(int kind) {
@@ -603,6 +613,14 @@ void TchildForm::install() {
         if (!main || (!window && !area.subWindowList().isEmpty()))
           return;
         auto *form = window ? qobject_cast<TchildForm *>(window->widget()) : nullptr;
+        static QPointer<TchildForm> holding;
+        if (form != holding) {
+          if (holding)
+            holding->holdShortcuts(false);
+          if (form)
+            form->holdShortcuts(true);
+          holding = form;
+        }
         if (form)
           form->activateWindow_();
         mergeMenus(*main, form);

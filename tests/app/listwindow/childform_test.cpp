@@ -578,6 +578,15 @@ TEST_F(ChildFormInMainForm, NewWindowsAreNumberedAndBringTheirMenusInGroupOrder)
     EXPECT_EQ(main.menuBar()->actions()[1]->menu(), first->editMenu());
     auto *second = dynamic_cast<TchildForm *>(main.CreateMDIChild());
     EXPECT_EQ(second->windowTitle(), "Untitled2");
+    // Back in the first window, its keys work again (Ctrl+T: enable/disable).
+    first->addFilter(upperCaseNode());
+    main.mdiArea().setActiveSubWindow(qobject_cast<QMdiSubWindow *>(first->parentWidget()));
+    QApplication::setActiveWindow(&main);
+    first->treeView().setFocus();
+    QCoreApplication::processEvents();
+    const bool enabled = first->selectedNode()->getEnabled();
+    QTest::keyClick(&first->treeView(), Qt::Key_T, Qt::ControlModifier);
+    EXPECT_NE(first->selectedNode()->getEnabled(), enabled);
   }
   mainFormHooks() = MainFormHooks();
 }
