@@ -1,7 +1,6 @@
 #include "grid/basegrid/basegrid.h"
 
 #include "classlib/componentstream.h"
-#include "grid/basegrid/basegridguard.h"
 #include "grid/basegrid/inplaceedit.h"
 
 #include <QApplication>

@@ -61,6 +61,14 @@ struct TScrollInfo {
 using GridExceptionReporter = std::function<void(const std::exception &)>;
 void setGridExceptionReporter(GridExceptionReporter reporter);
 void reportGridException(std::exception_ptr failure);
+// Runs an event handler's work, reporting what it throws.
+template <class F> void guarded(F &&handler) {
+  try {
+    handler();
+  } catch (...) {
+    reportGridException(std::current_exception());
+  }
+}
 
 // The base grid: a rectangle of columns and rows, the leading FixedCols and
 // FixedRows of which never scroll. It owns the geometry (sizes, top-left
@@ -346,7 +354,6 @@ private:
                 int &screenRectMin, int &screenRectMax) const;
   void UpdateScrollRangeOf(int bar, const TGridDrawInfo &info);
   int ScrollBarExtent(int bar) const;
-  template <class F> void guarded(F &&handler);
   void SetFixedCount(std::int32_t &fixed, std::int32_t value, std::int32_t count,
                      const char *tooBig);
 

@@ -4,7 +4,6 @@
 
 #include "grid/basegrid/basegrid.h"
 
-#include "grid/basegrid/basegridguard.h"
 #include "grid/basegrid/inplaceedit.h"
 
 #include <QCursor>

@@ -3,8 +3,6 @@
 
 #include "grid/basegrid/basegrid.h"
 
-#include "grid/basegrid/basegridguard.h"
-
 #include <QPainter>
 
 namespace marrowen {

@@ -24,14 +24,6 @@ public:
   char ch;
 };
 
-template <class F> void reported(F &&handler) {
-  try {
-    handler();
-  } catch (...) {
-    reportGridException(std::current_exception());
-  }
-}
-
 } // namespace
 
 TInplaceEdit::TInplaceEdit(TCustomGrid_dg *grid) : QLineEdit(grid->viewport()), FGrid(grid) {
@@ -42,7 +34,7 @@ TInplaceEdit::TInplaceEdit(TCustomGrid_dg *grid) : QLineEdit(grid->viewport()), 
   QLineEdit::hide();
   connect(this, &QLineEdit::textChanged, this, [this] {
     if (!FLoading)
-      reported([this] { FGrid->UpdateText(); });
+      guarded([this] { FGrid->UpdateText(); });
   });
 }
 
@@ -311,7 +303,7 @@ void TInplaceEdit::PostChar(char ch) { QCoreApplication::postEvent(this, new Cha
 bool TInplaceEdit::event(QEvent *e) {
   if (e->type() == charEventType) {
     char ch = static_cast<CharEvent *>(e)->ch;
-    reported([&] {
+    guarded([&] {
       KeyPress(ch);
       if (ch != 0)
         TypeChar(ch);
@@ -333,7 +325,7 @@ bool TInplaceEdit::event(QEvent *e) {
 
 void TInplaceEdit::keyPressEvent(QKeyEvent *e) {
   e->accept();
-  reported([&] {
+  guarded([&] {
     std::uint16_t key = virtualKeyOf(*e);
     const std::uint16_t originalKey = key;
     char ch = typedCharOf(*e);
@@ -353,7 +345,7 @@ void TInplaceEdit::keyPressEvent(QKeyEvent *e) {
 }
 
 void TInplaceEdit::keyReleaseEvent(QKeyEvent *e) {
-  reported([&] {
+  guarded([&] {
     std::uint16_t key = virtualKeyOf(*e);
     if (key != 0)
       FGrid->KeyUp(key, shiftStateOf(*e));
@@ -374,12 +366,12 @@ void TInplaceEdit::mousePressEvent(QMouseEvent *e) {
 
 void TInplaceEdit::mouseDoubleClickEvent(QMouseEvent *e) {
   QLineEdit::mouseDoubleClickEvent(e);
-  reported([this] { FGrid->DblClick(); });
+  guarded([this] { FGrid->DblClick(); });
 }
 
 void TInplaceEdit::wheelEvent(QWheelEvent *e) {
   bool handled = false;
-  reported([&] {
+  guarded([&] {
     handled =
         FGrid->DoMouseWheel(shiftStateOf(*e), e->angleDelta().y(), e->globalPosition().toPoint());
   });
@@ -396,7 +388,7 @@ void TInplaceEdit::focusOutEvent(QFocusEvent *e) {
   }
   if (e->reason() == Qt::ActiveWindowFocusReason || e->reason() == Qt::PopupFocusReason)
     return;
-  reported([this] {
+  guarded([this] {
     if (!FGrid->Options().has(goAlwaysShowEditor))
       FGrid->HideEditor();
     FGrid->FocusLeft();

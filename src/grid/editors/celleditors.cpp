@@ -164,7 +164,7 @@ void TdgGridControl::keyPressEvent(QKeyEvent *e) {
   const TShiftState shift = shiftStateOf(*e);
   if (key == VK_RETURN)
     FReturnDown = true;
-  try {
+  guarded([&] {
     if (key != 0)
       KeyDown(key, shift);
     const char ch = typedCharOf(*e);
@@ -174,9 +174,7 @@ void TdgGridControl::keyPressEvent(QKeyEvent *e) {
     } else if (!(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
       TypeText(e->text());
     }
-  } catch (...) {
-    reportGridException(std::current_exception());
-  }
+  });
   // An Escape nobody used goes on to the dialog.
   if (key == VK_ESCAPE)
     e->ignore();
@@ -189,35 +187,25 @@ void TdgGridControl::keyReleaseEvent(QKeyEvent *e) {
     FReturnDown = false;
   std::uint16_t key = virtualKeyOf(*e);
   if (key != 0 && !e->isAutoRepeat()) {
-    try {
-      KeyUp(key, shiftStateOf(*e));
-    } catch (...) {
-      reportGridException(std::current_exception());
-    }
+    guarded([&] { KeyUp(key, shiftStateOf(*e)); });
   }
   e->accept();
 }
 
 void TdgGridControl::inputMethodEvent(QInputMethodEvent *e) {
-  try {
-    TypeText(e->commitString());
-  } catch (...) {
-    reportGridException(std::current_exception());
-  }
+  guarded([&] { TypeText(e->commitString()); });
   e->accept();
 }
 
 void TdgGridControl::mousePressEvent(QMouseEvent *e) {
   const QPoint p = e->position().toPoint();
-  try {
+  guarded([&] {
     if (e->button() == Qt::LeftButton)
       LeftPress(shiftStateOf(*e), p.x(), p.y(), static_cast<qint64>(e->timestamp()));
     else
       MouseDown(e->button() == Qt::RightButton ? mbRight : mbMiddle, shiftStateOf(*e), p.x(),
                 p.y());
-  } catch (...) {
-    reportGridException(std::current_exception());
-  }
+  });
 }
 
 // The platform's own double click is a press to judge like any other.
@@ -225,25 +213,19 @@ void TdgGridControl::mouseDoubleClickEvent(QMouseEvent *e) { mousePressEvent(e);
 
 void TdgGridControl::mouseMoveEvent(QMouseEvent *e) {
   const QPoint p = e->position().toPoint();
-  try {
-    MouseMove(shiftStateOf(*e), p.x(), p.y());
-  } catch (...) {
-    reportGridException(std::current_exception());
-  }
+  guarded([&] { MouseMove(shiftStateOf(*e), p.x(), p.y()); });
 }
 
 void TdgGridControl::mouseReleaseEvent(QMouseEvent *e) {
   const QPoint p = e->position().toPoint();
   if (e->button() == Qt::LeftButton)
     FClickOnRelease = true;
-  try {
+  guarded([&] {
     MouseUp(e->button() == Qt::LeftButton    ? mbLeft
             : e->button() == Qt::RightButton ? mbRight
                                              : mbMiddle,
             shiftStateOf(*e), p.x(), p.y());
-  } catch (...) {
-    reportGridException(std::current_exception());
-  }
+  });
 }
 
 void TdgGridControl::moveEvent(QMoveEvent *e) {
@@ -260,12 +242,10 @@ void TdgGridControl::focusOutEvent(QFocusEvent *e) {
   QWidget::focusOutEvent(e);
   FReturnDown = false;
   update();
-  try {
+  guarded([&] {
     if (OnExitEdit)
       OnExitEdit(this);
-  } catch (...) {
-    reportGridException(std::current_exception());
-  }
+  });
 }
 
 bool TdgGridControl::event(QEvent *e) {
