@@ -139,6 +139,8 @@ public:
   TInplaceEdit *InplaceEditor() const { return FInplaceEdit; }
   const TScrollInfo &ScrollInfo(int bar) const { return FScrollInfo[bar]; }
   bool MouseCaptured() const { return FMouseCapture; }
+  // Another widget takes over the press before its release comes.
+  void ReleaseMouseCapture() { FMouseCapture = false; }
   // True once the grid has been shown: before that nothing is painted,
   // scrolled or measured against a window.
   bool HandleAllocated() const { return FHandleAllocated; }

@@ -74,15 +74,21 @@ void TdgDropDownForm::mousePressEvent(QMouseEvent *e) {
 
 void TdgDropDownForm::mouseReleaseEvent(QMouseEvent *e) {
   // The press that opened the list held the grid's cell button: its release
-  // belongs to the grid.
-  if (rect().contains(e->position().toPoint()) || grid_.PressedCol() < 0) {
+  // belongs to the grid, or to the list once the list has taken it over.
+  QWidget *target = nullptr;
+  if (grid_.PressedCol() >= 0)
+    target = grid_.viewport();
+  else if (TdgComboGrid *list = grid_.ComboOpen() ? grid_.GetCombo()->ComboGrid() : nullptr;
+           list && list->MouseStatus() != msNothing)
+    target = list->viewport();
+  if (rect().contains(e->position().toPoint()) || !target) {
     e->accept();
     return;
   }
   const QPointF global = e->globalPosition();
-  QMouseEvent release(QEvent::MouseButtonRelease, grid_.viewport()->mapFromGlobal(global), global,
+  QMouseEvent release(QEvent::MouseButtonRelease, target->mapFromGlobal(global), global,
                       e->button(), e->buttons(), e->modifiers());
-  QApplication::sendEvent(grid_.viewport(), &release);
+  QApplication::sendEvent(target, &release);
 }
 
 void TdgDropDownForm::keyPressEvent(QKeyEvent *e) {
@@ -312,13 +318,29 @@ void TdgComboGrid::mousePressEvent(QMouseEvent *e) {
     SetCurrentDataRow(GetDataRow(FPressedRow));
 }
 
+void TdgComboGrid::mouseMoveEvent(QMouseEvent *e) {
+  if ((e->buttons() & Qt::LeftButton) && FOwnerGrid && FOwnerGrid->MouseStatus() == msButtonHeld &&
+      FOwnerGrid->ComboOpen() && FCombo == FOwnerGrid->GetCombo()) {
+    // The cell's button was pressed and the mouse slid into the list: the
+    // list takes the press over, as if it had been made here.
+    FOwnerGrid->HandHeldButtonToList();
+    QMouseEvent press(QEvent::MouseButtonPress, e->position(), e->scenePosition(),
+                      e->globalPosition(), Qt::LeftButton, e->buttons(), e->modifiers());
+    mousePressEvent(&press);
+  }
+  TdgCustomGrid::mouseMoveEvent(e);
+}
+
 void TdgComboGrid::mouseReleaseEvent(QMouseEvent *e) {
   TdgCustomGrid::mouseReleaseEvent(e);
   const int pressed = FPressedRow;
   FPressedRow = -1;
-  // A click on a row that the list does not take itself picks its value.
-  if (pressed >= 1 && RowAt(e->position().toPoint().y()) == pressed && FOwnerGrid &&
-      FOwnerGrid->ComboOpen() && FCombo == FOwnerGrid->GetCombo())
+  // A press on a row that comes up on a row picks the value of the row the
+  // drag made current.
+  const QPoint p = e->position().toPoint();
+  const int row = viewport()->rect().contains(p) ? RowAt(p.y()) : -1;
+  if (pressed >= 1 && row >= 1 && row <= Rows() && FOwnerGrid && FOwnerGrid->ComboOpen() &&
+      FCombo == FOwnerGrid->GetCombo())
     FOwnerGrid->TakeListValueAndClose();
 }
 

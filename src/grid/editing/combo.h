@@ -132,6 +132,7 @@ public:
 protected:
   std::unique_ptr<TdgBaseGrid> NewGridOfSameClass() const override;
   void mousePressEvent(QMouseEvent *e) override;
+  void mouseMoveEvent(QMouseEvent *e) override;
   void mouseReleaseEvent(QMouseEvent *e) override;
 
 private:

@@ -494,6 +494,9 @@ public:
   virtual bool HotTracking() const { return true; }
   void PressCellButton(int displayCol, int displayRow, int spinHalf);
   void LeaveCellButtons();
+  // The held combo button lets go of the mouse once it has slid into the
+  // open list, which takes the press over from there.
+  void HandHeldButtonToList();
   int HoverCol() const { return FHoverCol; }
   int HoverRow() const { return FHoverRow; }
   int PressedCol() const { return FPressedCol; }
@@ -1133,8 +1136,10 @@ private:
   int FSizingLine = -1;
   int FGrabOffset = 0;
   bool FSizeNoMove = false;
-  int FRowAnchor = -1;
-  int FColAnchor = -1;
+  // A selection drag reaches from the pressed line (the anchor) to the
+  // last line it covered.
+  int FRowAnchor = -1, FDragRow = -1;
+  int FColAnchor = -1, FDragCol = -1;
   int FMoveOrigin = -1;
   int FMoveTarget = -1;
   bool FMarkerShown = false;
@@ -1154,6 +1159,10 @@ private:
   void ExtendRange(int col, int row);
   void ClearRange();
   bool SelectableByMouse(int col, int row) const;
+  // The first display row (or column) the mouse may select.
+  int FirstSelectableLine(bool rows) const;
+  void FollowRowDrag(int row);
+  void FollowColDrag(int col);
   bool MoveChangesSomething(bool rows, int origin, int target) const;
   void FollowDrag(int x, int y);
   int SpinPartAt(int col, int row, int x, int y);

@@ -176,8 +176,11 @@ void TdgBaseGrid::FocusEntered() {
 }
 
 void TdgBaseGrid::FocusLeft() {
-  if (const QWidget *to = QApplication::focusWidget(); to && to != this && isAncestorOf(to))
-    return;
+  // Focus that goes into the grid's own windows (a picker that drops down)
+  // stays with the grid.
+  for (const QWidget *to = QApplication::focusWidget(); to; to = to->parentWidget())
+    if (to == this)
+      return;
   ++FExiting;
   ScopeExit done{[this] { --FExiting; }};
   // Leaving the grid ends the row's edit too.
@@ -188,6 +191,7 @@ void TdgBaseGrid::FocusLeft() {
         this, [this] { setFocus(); }, Qt::QueuedConnection);
     return;
   }
+  CloseDropDowns();
   ClearTypeAhead();
   DoExit();
 }

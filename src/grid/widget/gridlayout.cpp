@@ -361,6 +361,7 @@ void TdgBaseGrid::PressCellButton(int displayCol, int displayRow, int spinHalf) 
   FPressedCol = displayCol;
   FPressedRow = displayRow;
   FPressedSpin = spinHalf;
+  FSpinFirstStep = true;
   FHeldDrawn = true;
   InvalidateCell(displayCol, displayRow);
 }
@@ -390,8 +391,9 @@ void TdgBaseGrid::StartSpinTimer() {
     });
     FSpinConnected = true;
   }
-  FSpinFirstStep = true;
-  FSpinTimer.start(FSpinStartDelay);
+  // Back on a button that has repeated already, the repeat goes on at its
+  // own pace.
+  FSpinTimer.start(FSpinFirstStep ? FSpinStartDelay : FSpinRepeatDelay);
 }
 
 bool TdgBaseGrid::StopSpinTimer() {

@@ -93,6 +93,10 @@ bool TdgBaseGrid::SelectableByMouse(int col, int row) const {
   return !(row >= 1 && row <= FFixedRowCount) && !(col >= 1 && col <= FFixedColCount);
 }
 
+int TdgBaseGrid::FirstSelectableLine(bool rows) const {
+  return FSelectFixed ? 1 : (rows ? FFixedRowCount : FFixedColCount) + 1;
+}
+
 TGridRect TdgBaseGrid::CellRange() const {
   if (FGridStatus != gsCellRange)
     return {};
@@ -230,9 +234,12 @@ void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
   }
   FHeldHeading = -1;
   FHeadingPressedLook = false;
-  if (!HasFocusNow())
+  // A grid that never takes the focus (a drop-down's list) is not held
+  // back for lacking it.
+  const bool focusable = focusPolicy() != Qt::NoFocus;
+  if (focusable && !HasFocusNow())
     setFocus(Qt::MouseFocusReason);
-  if (!HasFocusNow() && FCheckMouseFocus && isActiveWindow()) {
+  if (focusable && !HasFocusNow() && FCheckMouseFocus && isActiveWindow()) {
     if (OnMouseDown)
       OnMouseDown(this, button, shift, x, y);
     return;
@@ -323,20 +330,33 @@ void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
   }
 }
 
-void TdgBaseGrid::DataCellPress(TMouseButton button, TShiftState, int col, int row, int x, int y) {
+void TdgBaseGrid::DataCellPress(TMouseButton button, TShiftState shift, int col, int row, int x,
+                                int y) {
   if (col < 1 || row < 1 || col >= ColCount() || row >= RowCount())
     return;
-  const int dataCol = DataColAt(col), dataRow = DataRowAt(row);
   if (FGridMode == gmListBox) {
-    if (MoveToCell(Col(), row) || Row() == row) {
-      if (FRowSelectMode != rsNone) {
-        ClearRowSelection();
-        SelectRows(row, row);
-        FireSelectChanged(true);
-      }
+    if (FRowSelectMode == rsNone) {
+      if (SelectableByMouse(0, row))
+        MoveToCell(Col(), row);
+    } else if (button == mbLeft) {
+      RowBarPress(shift, row);
+    } else if (MoveToCell(Col(), row) || Row() == row) {
+      ClearRowSelection();
+      SelectRows(row, row);
+      FireSelectChanged(true);
     }
     return;
   }
+  if (!CellEditable(DataColAt(col), DataRowAt(row))) {
+    if (!SelectableByMouse(0, row))
+      return;
+    // A read-only column is passed over as the keys pass over it: the
+    // current column stays.
+    const TdgCol *column = ColObject(DataColAt(col));
+    if (MovesSkipReadOnly() && column && column->ReadOnly())
+      col = Col();
+  }
+  const int dataCol = DataColAt(col), dataRow = DataRowAt(row);
   const bool selection = FGridStatus != gsNothing;
   const bool sameCell = col == Col() && row == Row();
   const bool clickToEdit = sameCell && !selection && !FEditing && button == mbLeft;
@@ -394,7 +414,8 @@ void TdgBaseGrid::RowBarPress(TShiftState shift, int row) {
     SetMouseStatus(msRowSelecting);
   ClearRange();
   ClearColSelection();
-  const int anchor = FRowAnchor >= 1 && FRowAnchor < RowCount() ? FRowAnchor : row;
+  // Shift reaches from the current row.
+  const int from = Row() >= 1 && Row() < RowCount() ? Row() : row;
   const int last = std::min(Rows(), RowCount() - 1);
   auto only = [&](int from, int to) {
     ClearRowSelection();
@@ -416,16 +437,15 @@ void TdgBaseGrid::RowBarPress(TShiftState shift, int row) {
     else
       only(row, row);
   } else if (sh && ctrl) {
-    SelectRows(std::min(anchor, row), std::min(std::max(anchor, row), last));
+    SelectRows(std::min(from, row), std::min(std::max(from, row), last));
   } else if (sh) {
-    only(anchor, row);
+    only(from, row);
   } else if (ctrl) {
     toggle();
   } else {
     only(row, row);
   }
-  if (!sh)
-    FRowAnchor = row;
+  FRowAnchor = FDragRow = row;
   if (FGridStatus == gsRowsSelected && FRowSelection.Count == 0)
     ChangeGridStatus(gsNothing);
   // The current cell follows the pressed row, keeping its column.
@@ -458,21 +478,21 @@ void TdgBaseGrid::HeadingPress(TShiftState shift, int col, int x, int y) {
   SetMouseStatus(msColSelecting);
   ClearRange();
   ClearRowSelection();
-  const int anchor = FColAnchor >= 1 && FColAnchor < ColCount() ? FColAnchor : Col();
+  // Shift reaches from the current column.
+  const int from = Col();
   const bool ctrl = shift.has(ssCtrl), sh = shift.has(ssShift);
   if (FColSelection.Count == 0 || (!sh && !ctrl)) {
     SelectOnlyCols(col, col);
   } else if (sh && ctrl) {
-    SelectCols(anchor, col);
+    SelectCols(from, col);
   } else if (sh) {
-    SelectOnlyCols(anchor, col);
+    SelectOnlyCols(from, col);
   } else if (selected) {
     DeselectCols(col, col);
   } else {
     SelectCols(col, col);
   }
-  if (!sh)
-    FColAnchor = col;
+  FColAnchor = FDragCol = col;
   if (FGridStatus == gsColsSelected && FColSelection.Count == 0)
     ChangeGridStatus(gsNothing);
   if (col != Col())
@@ -516,9 +536,10 @@ void TdgBaseGrid::RangePress(TShiftState shift, int col, int row) {
 }
 
 void TdgBaseGrid::ExtendRange(int col, int row) {
-  col = std::clamp(col, 1, ColCount() - 1);
+  const int lastCol = ColCount() - 1;
   const int lastRow = FGridMode == gmEditInsert && FInsertRowFlag ? RowCount() - 2 : RowCount() - 1;
-  row = std::clamp(row, 1, std::max(1, lastRow));
+  col = std::clamp(col, std::min(FirstSelectableLine(false), lastCol), std::max(1, lastCol));
+  row = std::clamp(row, std::min(FirstSelectableLine(true), lastRow), std::max(1, lastRow));
   if (FRangeEnd.X == col && FRangeEnd.Y == row)
     return;
   const TGridRect old = Selection();
@@ -658,6 +679,22 @@ void TdgBaseGrid::ButtonRelease(int col, int row, int x, int y) {
   else
     DoButtonUp(GetCurrentDataCol(), GetCurrentDataRow());
 }
+
+void TdgBaseGrid::HandHeldButtonToList() {
+  if (MouseStatus() != msButtonHeld)
+    return;
+  const int col = FPressedCol, row = FPressedRow;
+  LeaveCellButtons();
+  // The button stays hot under the list's press, no longer pushed in.
+  FHoverCol = col;
+  FHoverRow = row;
+  InvalidateCell(col, row);
+  FHeldPart = 0;
+  FHeldLook = false;
+  ReleaseMouseCapture();
+  SetMouseStatus(msNothing);
+}
+
 // ------------------------------------------------------------- spin steps
 
 void TdgBaseGrid::SpinCurrentCell(int dataCol, int dataRow, TdgSpinButton button) {

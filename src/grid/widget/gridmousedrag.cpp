@@ -12,6 +12,27 @@
 
 namespace marrowen {
 
+namespace {
+
+// Moves a drag's span from anchor..last to anchor..point: the lines it
+// leaves are deselected, the lines it newly covers selected, and what lay
+// selected outside it before the press stays.
+template <class Select, class Deselect>
+void followSpan(int anchor, int last, int point, Select select, Deselect deselect) {
+  const int oldLow = std::min(anchor, last), oldHigh = std::max(anchor, last);
+  const int low = std::min(anchor, point), high = std::max(anchor, point);
+  if (oldLow < low)
+    deselect(oldLow, low - 1);
+  if (oldHigh > high)
+    deselect(high + 1, oldHigh);
+  if (low < oldLow)
+    select(low, oldLow - 1);
+  if (high > oldHigh)
+    select(oldHigh + 1, high);
+}
+
+} // namespace
+
 // The sizing line and the drop marker lie over everything the grid paints;
 // a transparent child of the viewport draws them.
 class TdgBaseGrid::MouseOverlay : public QWidget {
@@ -161,18 +182,13 @@ void TdgBaseGrid::CancelMouseOperation() {
     UpdateOverlay();
     break;
   case msRowSelecting:
-    // The drag's rows go again; the pressed one stays selected.
-    if (FRowAnchor >= 1 && !(FGridMode == gmListBox && FRowSelectMode == rsSingle)) {
-      ClearRowSelection();
-      SelectRows(FRowAnchor, FRowAnchor);
-      FireSelectChanged(true);
-    }
+    // The drag's rows go again; the pressed one keeps what the press made it.
+    if (FRowSelectMode == rsMulti)
+      FollowRowDrag(FRowAnchor);
     break;
   case msColSelecting:
-    if (FColAnchor >= 1) {
-      SelectOnlyCols(FColAnchor, FColAnchor);
-      FireSelectChanged(true);
-    }
+    if (FColAnchor >= 1)
+      FollowColDrag(FColAnchor);
     break;
   case msRangeSelecting:
     ExtendRange(Col(), Row());
@@ -200,6 +216,39 @@ bool TdgBaseGrid::MoveChangesSomething(bool rows, int origin, int target) const 
   return false;
 }
 
+void TdgBaseGrid::FollowRowDrag(int row) {
+  row = std::max(std::min(row, Rows()), FirstSelectableLine(true));
+  if (FRowAnchor < 1 || row == FDragRow || row >= RowCount())
+    return;
+  if (FRowSelectMode == rsSingle) {
+    // The one selected row goes where the mouse is, the current cell with it.
+    if (!CanLeaveCell(GetCurrentDataCol(), DataRowAt(row), true))
+      return;
+    ClearRowSelection();
+    SelectRows(row, row);
+    MoveCurrent(Col(), row, true, false);
+  } else if (FRowSelectMode == rsMulti) {
+    followSpan(
+        FRowAnchor, FDragRow, row, [this](int from, int to) { SelectRows(from, to); },
+        [this](int from, int to) { DeselectRows(from, to); });
+  } else {
+    return;
+  }
+  FDragRow = row;
+  FireSelectChanged(true);
+}
+
+void TdgBaseGrid::FollowColDrag(int col) {
+  col = std::max(std::min(col, ColCount() - 1), FirstSelectableLine(false));
+  if (FColAnchor < 1 || col == FDragCol || col >= ColCount())
+    return;
+  followSpan(
+      FColAnchor, FDragCol, col, [this](int from, int to) { SelectCols(from, to); },
+      [this](int from, int to) { DeselectCols(from, to); });
+  FDragCol = col;
+  FireSelectChanged(true);
+}
+
 void TdgBaseGrid::FollowDrag(int x, int y) {
   const TdgMouseStatus status = MouseStatus();
   const int col = x < 0 ? 0 : x >= ClientWidth() ? ColCount() - 1 : ColumnAt(x);
@@ -214,18 +263,12 @@ void TdgBaseGrid::FollowDrag(int x, int y) {
     StopAutoScrollTimer();
   switch (status) {
   case msRowSelecting:
-    if (row >= 1 && FRowSelectMode == rsMulti && FRowAnchor >= 1) {
-      const int last = std::min(row, Rows());
-      ClearRowSelection();
-      SelectRows(std::min(FRowAnchor, last), std::max(FRowAnchor, last));
-      FireSelectChanged(true);
-    }
+    if (row >= 1)
+      FollowRowDrag(row);
     break;
   case msColSelecting:
-    if (col >= 1 && FColAnchor >= 1) {
-      SelectOnlyCols(FColAnchor, col);
-      FireSelectChanged(true);
-    }
+    if (col >= 1)
+      FollowColDrag(col);
     break;
   case msRangeSelecting:
     ExtendRange(col < 1 ? 1 : col, row < 1 ? 1 : row);
@@ -375,6 +418,11 @@ void TdgBaseGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y) 
   }
   StopSpinTimer();
   StopAutoScrollTimer();
+  // A press that went on to the editor clicks there when it comes up there;
+  // elsewhere the grid reports the click from the press to the release.
+  const bool controlClicks = FPressToControl && FActiveControl &&
+                             FActiveControl->Control().rect().contains(
+                                 FActiveControl->Control().mapFrom(viewport(), QPoint(x, y)));
   if (button == mbLeft) {
     const int col = ColumnAt(x), row = RowAt(y);
     FUpCell = QPoint(col, row);
@@ -434,7 +482,7 @@ void TdgBaseGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y) 
       if (status == msButtonHeld) {
         ButtonRelease(col, row, x, y);
       } else if (status < msRowSizing || status > msColMoving) {
-        if (!FPressToControl) {
+        if (!controlClicks) {
           Click();
           const QPoint d = FDownCell;
           auto dataCol = [this](int c) { return c >= 1 ? DataColAt(c) : c; };
@@ -450,7 +498,8 @@ void TdgBaseGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y) 
     // The press went to the editor: so does its release, and its click.
     FPressToControl = false;
     const QPoint p = FActiveControl->Control().mapFrom(viewport(), QPoint(x, y));
-    FActiveControl->Control().FireClickOnRelease();
+    if (controlClicks)
+      FActiveControl->Control().FireClickOnRelease();
     FActiveControl->Control().MouseUp(button, shift, p.x(), p.y());
   } else if (OnMouseUp) {
     OnMouseUp(this, button, shift, x, y);

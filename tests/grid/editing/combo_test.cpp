@@ -134,6 +134,60 @@ TEST(ComboDropDown, ItsButtonOpensAndClosesTheList) {
   EXPECT_EQ(d.events, (std::vector<std::string>{"init 2,3", "dropdown 2,3", "rollup 2,3"}));
 }
 
+TEST(ComboDropDown, AReleaseInTheListTakesTheRowUnderIt) {
+  ComboDialog d;
+  d.goTo(2, 3);
+  const TRect cell = d.grid->GetCellRect(d.grid->DisplayColOf(2), 3);
+  const QPoint button(cell.Right - 5, (cell.Top + cell.Bottom) / 2);
+  QWindow *window = d.dialog.windowHandle();
+  const auto at = [&](QWidget *widget, QPoint local) {
+    return window->mapFromGlobal(widget->mapToGlobal(local));
+  };
+  QTest::mousePress(window, Qt::LeftButton, {}, at(d.grid->viewport(), button));
+  ASSERT_TRUE(d.open());
+  QWidget *list = d.list().viewport();
+  QTest::mouseMove(window, at(list, d.listRowCentre(1)));
+  QTest::mouseMove(window, at(list, d.listRowCentre(2)));
+  EXPECT_EQ(d.list().GetCurrentDataRow(), 2) << "the list row follows the held button";
+  QTest::mouseRelease(window, Qt::LeftButton, {}, at(list, d.listRowCentre(2)));
+  EXPECT_FALSE(d.open());
+  EXPECT_EQ(d.cell(2, 3), "beta");
+  EXPECT_EQ(d.grid->MouseStatus(), msNothing);
+  EXPECT_FALSE(d.grid->HeldButtonDrawn());
+
+  d.clickAt(d.grid->viewport(), button);
+  ASSERT_TRUE(d.open());
+  QTest::mousePress(window, Qt::LeftButton, {}, at(list, d.listRowCentre(1)));
+  QTest::mouseMove(window, at(list, d.listRowCentre(3)));
+  QTest::mouseRelease(window, Qt::LeftButton, {}, at(list, d.listRowCentre(3)));
+  EXPECT_FALSE(d.open());
+  EXPECT_EQ(d.cell(2, 3), "gamma") << "pressed on one item, released on another";
+
+  QTest::mousePress(window, Qt::LeftButton, {}, at(d.grid->viewport(), button));
+  QTest::mouseMove(window, at(list, d.listRowCentre(1)));
+  QTest::mouseMove(window, at(d.button, d.button->rect().center()));
+  QTest::mouseRelease(window, Qt::LeftButton, {}, at(d.button, d.button->rect().center()));
+  EXPECT_TRUE(d.open()) << "released outside, the list stays open";
+  EXPECT_EQ(d.list().MouseStatus(), msNothing);
+  EXPECT_EQ(d.cell(2, 3), "gamma");
+}
+
+TEST(ComboDropDown, LeavingTheGridClosesTheList) {
+  ComboDialog d;
+  d.goTo(2, 1);
+  bool refuse = true;
+  d.grid->OnEndCellEdit = [&](TdgBaseGrid *, int, int, bool &cancel) { cancel = refuse; };
+  d.grid->StartEdit();
+  d.key(Qt::Key_F4);
+  ASSERT_TRUE(d.open());
+  d.button->setFocus(Qt::TabFocusReason);
+  EXPECT_TRUE(d.open()) << "an edit that may not end keeps the list";
+  QApplication::processEvents();
+  refuse = false;
+  d.button->setFocus(Qt::TabFocusReason);
+  EXPECT_FALSE(d.open());
+}
+
 TEST(ComboDropDown, AClickOnARowTakesItsValue) {
   ComboDialog d;
   d.goTo(2, 1);

@@ -50,10 +50,33 @@ struct Mouse {
   QPoint in(int col, int row, int dx = 20) const {
     return {grid.ColumnLeft(col) + dx, grid.RowTop(row) + 5};
   }
+  QPoint bar(int row) const { return {5, grid.RowTop(row) + 5}; }
+  QPoint heading(int col) const { return {grid.ColumnLeft(col) + 20, 5}; }
   void click(QPoint p, Qt::KeyboardModifiers mods = {}) {
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, mods, p);
   }
+  // A move with the left button held.
+  void hold(QPoint p) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(grid.viewport(), &move);
+  }
+  void drag(QPoint from, QPoint to, Qt::KeyboardModifiers mods = {}) {
+    QTest::mousePress(grid.viewport(), Qt::LeftButton, mods, from);
+    hold(to);
+    QTest::mouseRelease(grid.viewport(), Qt::LeftButton, mods, to);
+  }
   bool rowSelected(int display) { return grid.RowSelection().IsSelected(display); }
+  // The selected display rows or columns, as "1 3 5".
+  std::string selected(const TdgSelection &selection, int count) const {
+    std::string s;
+    for (int i = 1; i < count; ++i)
+      if (selection.IsSelected(i))
+        s += (s.empty() ? "" : " ") + std::to_string(i);
+    return s;
+  }
+  std::string rows() const { return selected(grid.RowSelection(), grid.RowCount()); }
+  std::string cols() const { return selected(grid.ColSelection(), grid.ColCount()); }
 };
 
 TEST(GridMouse, AClickFiresClickThenClickCellAndMovesTheCell) {
@@ -70,6 +93,15 @@ TEST(GridMouse, AClickFiresClickThenClickCellAndMovesTheCell) {
   EXPECT_EQ(m.grid.Row(), 3) << "a right click on a selected cell moves nothing";
   QTest::mouseClick(m.port(), Qt::RightButton, {}, m.in(1, 4));
   EXPECT_EQ(m.grid.Row(), 4) << "on an unselected one it does";
+
+  m.events.clear();
+  m.drag(m.in(2, 5), m.in(3, 6));
+  EXPECT_EQ(m.events, (std::vector<std::string>{"click", "clickcell 2,5 3,6"}))
+      << "the click ends where the button came up, also when the press opened the editor";
+  m.grid.GetCol(Variant(std::int32_t(3)))->SetReadOnly(true);
+  m.click(m.in(3, 2));
+  EXPECT_EQ(m.grid.Col(), 2) << "a read-only column is skipped: the column stays";
+  EXPECT_EQ(m.grid.Row(), 2);
 }
 
 TEST(GridMouse, TheSecondClickOfADoubleClickReachesTheEditorThatTheFirstOpened) {
@@ -195,6 +227,49 @@ TEST(GridMouse, TheRowBarAndTheCornerSelectRows) {
   EXPECT_EQ(insert.grid.RowSelection().Count, 0) << "the insert row is never selected";
 }
 
+TEST(GridMouse, ControlAndShiftPressesBuildOnTheSelection) {
+  Mouse m;
+  m.grid.SetCols(6);
+  m.grid.resize(600, 200);
+  m.click(m.bar(1));
+  m.click(m.bar(3), Qt::ControlModifier);
+  m.drag(m.bar(5), m.bar(5) + QPoint(0, 1), Qt::ControlModifier);
+  EXPECT_EQ(m.rows(), "1 3 5") << "a held Ctrl press that moves a pixel still adds";
+  m.click(m.heading(1));
+  m.drag(m.heading(3), m.heading(4), Qt::ControlModifier);
+  EXPECT_EQ(m.cols(), "1 3 4") << "a Ctrl drag adds what it covers";
+  // A second Shift press reaches from the current line.
+  m.click(m.heading(2));
+  m.click(m.heading(5), Qt::ShiftModifier);
+  m.click(m.heading(3), Qt::ShiftModifier);
+  EXPECT_EQ(m.cols(), "3 4 5");
+  m.click(m.bar(2));
+  m.click(m.bar(5), Qt::ShiftModifier);
+  m.click(m.bar(3), Qt::ShiftModifier);
+  EXPECT_EQ(m.rows(), "3 4 5");
+}
+
+TEST(GridMouse, AListBoxOfManyRowsSelectsWithPressesOnItsCells) {
+  Mouse m;
+  m.grid.SetGridMode(gmListBox);
+  m.drag(m.in(1, 1), m.in(1, 3));
+  EXPECT_EQ(m.rows(), "1 2 3");
+  m.click(m.in(2, 5));
+  m.click(m.in(2, 2), Qt::ShiftModifier);
+  EXPECT_EQ(m.rows(), "2 3 4 5");
+  m.click(m.in(1, 6), Qt::ControlModifier);
+  EXPECT_EQ(m.rows(), "2 3 4 5 6");
+}
+
+TEST(GridMouse, ARangeDraggedIntoFixedLinesStopsAtTheFirstSelectableCell) {
+  Mouse m;
+  m.grid.SetFixedColCount(1);
+  m.grid.SetFixedRowCount(1);
+  m.grid.SetSelectFixed(false);
+  m.drag(m.in(3, 4, 1), m.in(1, 1));
+  EXPECT_EQ(m.grid.CellRange(), (TGridRect{2, 2, 3, 4}));
+}
+
 TEST(GridMouse, SelectedRowsDragToANewPlace) {
   Mouse m;
   const int bar = 5;
@@ -233,6 +308,17 @@ TEST(GridMouse, DraggingBelowTheLastRowScrollsUntilBackInside) {
   m.grid.KeyDown(escape, TShiftState());
   EXPECT_EQ(m.grid.RowSelection().Count, 1) << "Escape takes the drag's rows back";
   QTest::mouseRelease(m.port(), Qt::LeftButton, {}, start);
+}
+
+TEST(GridMouse, ASingleRowDraggedBelowTheGridTakesTheCurrentCellAlong) {
+  Mouse m(60);
+  m.grid.SetRowSelectMode(rsSingle);
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, m.bar(2));
+  m.hold(QPoint(5, m.grid.ClientHeight() + 10));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return m.grid.TopRow() > 3; }, 5000));
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, QPoint(5, m.grid.ClientHeight() + 10));
+  EXPECT_GT(m.grid.Row(), m.grid.TopRow());
+  EXPECT_EQ(m.rows(), std::to_string(m.grid.Row()));
 }
 
 TEST(GridMouse, DragScrollingWaitsLongerNearTheCells) {
@@ -307,8 +393,8 @@ TEST(GridMouse, HeldSpinButtonsRepeatAndStopOffTheButton) {
   QMouseEvent on(QEvent::MouseMove, QPointF(up), QPointF(up), Qt::NoButton, Qt::LeftButton,
                  Qt::NoModifier);
   QApplication::sendEvent(m.port(), &on);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return counts.size() > stopped; }, 5000))
-      << "back on it, it repeats again";
+  QTest::qWait(250);
+  EXPECT_GT(counts.size(), stopped) << "back on it, it repeats at the repeat rate at once";
   QTest::mouseRelease(m.port(), Qt::LeftButton, {}, up);
   for (std::size_t i = 0; i < counts.size(); ++i)
     EXPECT_EQ(counts[i], static_cast<int>(i) + 1);
