@@ -146,9 +146,7 @@ TEST(GridMouse, BordersSizeAndDoubleClicksThereAreNoCellDoubleClicks) {
   EXPECT_EQ(m.grid.ColWidths(1), 64) << "Escape keeps the widths";
 
   QTest::mousePress(m.port(), Qt::LeftButton, {}, border);
-  QMouseEvent move(QEvent::MouseMove, QPointF(edge + 500, 5), QPointF(edge + 500, 5), Qt::NoButton,
-                   Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(m.port(), &move);
+  m.hold(QPoint(edge + 500, 5));
   QTest::mouseRelease(m.port(), Qt::LeftButton, {}, QPoint(edge + 500, 5));
   EXPECT_EQ(m.grid.ColumnLeft(1) + m.grid.ColWidths(1), m.grid.ClientWidth() + 1)
       << "a column dragged past the client area ends at its edge";
@@ -203,27 +201,25 @@ TEST(GridMouse, ASelectionIsDraggedOnlyWhenTheHandlerBeginsADrag) {
 
 TEST(GridMouse, TheRowBarAndTheCornerSelectRows) {
   Mouse m;
-  const int bar = 5;
-  auto rowBar = [&](int row) { return QPoint(bar, m.grid.RowTop(row) + 5); };
-  m.click(rowBar(2));
-  m.click(rowBar(4), Qt::ShiftModifier);
+  m.click(m.bar(2));
+  m.click(m.bar(4), Qt::ShiftModifier);
   EXPECT_TRUE(m.rowSelected(2) && m.rowSelected(3) && m.rowSelected(4));
-  m.click(rowBar(6));
-  m.click(rowBar(5), Qt::ShiftModifier | Qt::ControlModifier);
+  m.click(m.bar(6));
+  m.click(m.bar(5), Qt::ShiftModifier | Qt::ControlModifier);
   EXPECT_TRUE(m.rowSelected(5) && m.rowSelected(6));
   EXPECT_FALSE(m.rowSelected(2));
-  m.click(rowBar(2), Qt::ShiftModifier | Qt::ControlModifier);
+  m.click(m.bar(2), Qt::ShiftModifier | Qt::ControlModifier);
   EXPECT_TRUE(m.rowSelected(3) && m.rowSelected(6)) << "Shift+Ctrl adds to what is selected";
   EXPECT_FALSE(m.grid.EditorShown()) << "no editor over a selection";
 
-  m.click(QPoint(bar, 5));
+  m.click(QPoint(5, 5));
   EXPECT_EQ(m.grid.RowSelection().Count, 6) << "the corner selects every row";
-  m.click(QPoint(bar, 5));
+  m.click(QPoint(5, 5));
   EXPECT_EQ(m.grid.RowSelection().Count, 0) << "and then none";
 
   Mouse insert(2);
   insert.grid.SetGridMode(gmEditInsert);
-  insert.click(QPoint(bar, insert.grid.RowTop(3) + 5));
+  insert.click(insert.bar(3));
   EXPECT_EQ(insert.grid.RowSelection().Count, 0) << "the insert row is never selected";
 }
 
@@ -272,18 +268,14 @@ TEST(GridMouse, ARangeDraggedIntoFixedLinesStopsAtTheFirstSelectableCell) {
 
 TEST(GridMouse, SelectedRowsDragToANewPlace) {
   Mouse m;
-  const int bar = 5;
-  auto rowBar = [&](int row) { return QPoint(bar, m.grid.RowTop(row) + 5); };
-  m.click(rowBar(1));
-  QTest::mousePress(m.port(), Qt::LeftButton, {}, rowBar(1));
+  m.click(m.bar(1));
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, m.bar(1));
   EXPECT_EQ(m.grid.MouseStatus(), msRowMoving);
-  QTest::mouseMove(m.port(), rowBar(1));
+  QTest::mouseMove(m.port(), m.bar(1));
   EXPECT_FALSE(m.grid.DropMarkerShown()) << "dropping here changes nothing";
-  QMouseEvent move(QEvent::MouseMove, QPointF(rowBar(4)), QPointF(rowBar(4)), Qt::NoButton,
-                   Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(m.port(), &move);
+  m.hold(m.bar(4));
   EXPECT_TRUE(m.grid.DropMarkerShown());
-  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, rowBar(4));
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, m.bar(4));
   EXPECT_EQ(m.grid.GetDisplayRowOf(1), 4);
   EXPECT_EQ(m.grid.GridStatus(), gsRowsSelected);
 }
@@ -292,16 +284,11 @@ TEST(GridMouse, DraggingBelowTheLastRowScrollsUntilBackInside) {
   Mouse m(60);
   const QPoint start(5, m.grid.RowTop(2) + 5);
   QTest::mousePress(m.port(), Qt::LeftButton, {}, start);
-  auto moveTo = [&](QPoint p) {
-    QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(m.port(), &move);
-  };
-  moveTo(QPoint(5, m.grid.ClientHeight() + 10));
+  m.hold(QPoint(5, m.grid.ClientHeight() + 10));
   EXPECT_TRUE(QTest::qWaitFor([&] { return m.grid.TopRow() > 2; }, 5000));
   const int top = m.grid.TopRow();
   EXPECT_TRUE(m.rowSelected(m.grid.LastVisibleRow())) << "the selection follows to the edge";
-  moveTo(QPoint(5, m.grid.RowTop(top + 1) + 5));
+  m.hold(QPoint(5, m.grid.RowTop(top + 1) + 5));
   QTest::qWait(150);
   EXPECT_EQ(m.grid.TopRow(), top) << "back inside, the scrolling stops";
   std::uint16_t escape = VK_ESCAPE;
@@ -325,17 +312,12 @@ TEST(GridMouse, DragScrollingWaitsLongerNearTheCells) {
   Mouse m(200);
   const QPoint start(5, m.grid.RowTop(2) + 5);
   QTest::mousePress(m.port(), Qt::LeftButton, {}, start);
-  auto moveTo = [&](QPoint p) {
-    QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(m.port(), &move);
-  };
-  moveTo(QPoint(5, m.grid.ClientHeight() + 5));
+  m.hold(QPoint(5, m.grid.ClientHeight() + 5));
   QTest::qWait(180);
   EXPECT_EQ(m.grid.TopRow(), 1) << "5 pixels out: the first step waits 200 ms";
   EXPECT_TRUE(QTest::qWaitFor([&] { return m.grid.TopRow() > 1; }, 5000));
   const int near = m.grid.TopRow();
-  moveTo(QPoint(5, m.grid.ClientHeight() + 25));
+  m.hold(QPoint(5, m.grid.ClientHeight() + 25));
   QTest::qWait(300);
   EXPECT_GT(m.grid.TopRow(), near + 5) << "25 pixels out: no wait";
   QTest::mouseRelease(m.port(), Qt::LeftButton, {}, start);
@@ -352,16 +334,11 @@ TEST(GridMouse, CellButtonsClickOnlyWhenReleasedOnThem) {
   m.events.clear();
   QTest::mousePress(m.port(), Qt::LeftButton, {}, button);
   EXPECT_TRUE(m.grid.HeldButtonDrawn());
-  auto moveTo = [&](QPoint p) {
-    QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(m.port(), &move);
-  };
-  moveTo(m.in(1, 5));
+  m.hold(m.in(1, 5));
   EXPECT_FALSE(m.grid.HeldButtonDrawn()) << "off the button it looks released";
-  moveTo(button);
+  m.hold(button);
   EXPECT_TRUE(m.grid.HeldButtonDrawn()) << "back on it, pressed again";
-  moveTo(m.in(1, 5));
+  m.hold(m.in(1, 5));
   QTest::mouseRelease(m.port(), Qt::LeftButton, {}, m.in(1, 5));
   EXPECT_EQ(m.events, (std::vector<std::string>{"buttondown", "buttonup"}));
 }
@@ -384,9 +361,7 @@ TEST(GridMouse, HeldSpinButtonsRepeatAndStopOffTheButton) {
   QTest::qWait(100);
   EXPECT_EQ(counts.size(), 1u) << "before the start delay";
   EXPECT_TRUE(QTest::qWaitFor([&] { return counts.size() >= 2; }, 5000));
-  QMouseEvent off(QEvent::MouseMove, QPointF(m.in(1, 5)), QPointF(m.in(1, 5)), Qt::NoButton,
-                  Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(m.port(), &off);
+  m.hold(m.in(1, 5));
   const std::size_t stopped = counts.size();
   QTest::qWait(150);
   EXPECT_EQ(counts.size(), stopped) << "off the button the repeat stops";
@@ -432,9 +407,7 @@ TEST(GridMouse, HeadingButtonsPressTrackAndClick) {
   EXPECT_EQ(heading, (std::vector<std::string>{"down 2", "up 2", "click 2"}));
   heading.clear();
   QTest::mousePress(m.port(), Qt::LeftButton, {}, on);
-  QMouseEvent away(QEvent::MouseMove, QPointF(m.in(3, 3)), QPointF(m.in(3, 3)), Qt::NoButton,
-                   Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(m.port(), &away);
+  m.hold(m.in(3, 3));
   QTest::mouseRelease(m.port(), Qt::LeftButton, {}, m.in(3, 3));
   EXPECT_EQ(heading, (std::vector<std::string>{"down 2", "up 2"})) << "released away: no click";
 }
@@ -466,9 +439,7 @@ TEST(GridMouse, SizingOneRowSizesEveryRowWhenAllAreSized) {
   const int bottom = m.grid.RowTop(2) + m.grid.RowHeights(2) - 1;
   QTest::mousePress(m.port(), Qt::LeftButton, {}, QPoint(5, bottom));
   EXPECT_EQ(m.grid.MouseStatus(), msRowSizing);
-  QMouseEvent move(QEvent::MouseMove, QPointF(5, bottom + 6), QPointF(5, bottom + 6), Qt::NoButton,
-                   Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(m.port(), &move);
+  m.hold(QPoint(5, bottom + 6));
   QTest::mouseRelease(m.port(), Qt::LeftButton, {}, QPoint(5, bottom + 6));
   EXPECT_EQ(m.grid.RowHeights(2), 20);
   EXPECT_EQ(m.grid.RowHeights(5), 20);
