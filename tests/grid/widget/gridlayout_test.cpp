@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QScrollBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -19,11 +20,11 @@ namespace {
 // Columns 64 wide after a 14-pixel row bar, rows 14 high below a 15-pixel
 // heading, in a 400 x 300 client area.
 struct Laid {
-  explicit Laid(int cols = 20, int rows = 100) {
+  explicit Laid(int cols = 20, int rows = 100, int clientHeight = 300) {
     grid.SetName("Grid1");
     grid.SetCols(cols);
     grid.SetRows(rows);
-    showDataGrid(grid, 400, 300);
+    showDataGrid(grid, 400, clientHeight);
   }
   TdgGrid grid;
 };
@@ -168,6 +169,15 @@ TEST(GridLayout, PagingStopsAtMaxTopRow) {
   l.grid.SetThumbTracking(true);
   l.grid.ScrollMessage(SB_VERT, SB_THUMBTRACK, 1);
   EXPECT_EQ(l.grid.TopRow(), 1);
+}
+
+TEST(GridLayout, ARowThatExactlyFillsThePageCountsAsShown) {
+  // The heading's 15 pixels share their last line with the rows: 14 + 20 x 14.
+  Laid l(4, 100, 294);
+  EXPECT_EQ(l.grid.PageSizeDown(), 20);
+  l.grid.setFocus();
+  QTest::keyClick(&l.grid, Qt::Key_PageDown);
+  EXPECT_EQ(l.grid.TopRow(), 21);
 }
 
 TEST(GridLayout, GrowingWindowKeepsTheEndInView) {
