@@ -820,6 +820,8 @@ protected:
   void keyPressEvent(QKeyEvent *e) override;
   void mousePressEvent(QMouseEvent *e) override;
   bool focusNextPrevChild(bool next) override;
+  // Ctrl+Tab: the focus goes to the control before or after the grid.
+  bool LeaveByTab(bool forward);
   void paintEvent(QPaintEvent *e) override;
   void InvalidateScreenRect(const TRect &rect) override;
   void focusInEvent(QFocusEvent *e) override;
