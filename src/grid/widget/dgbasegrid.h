@@ -309,7 +309,9 @@ public:
   virtual void EditorValueChanged(const Variant &value);
   bool CellEditing() const { return FCellEditing; }
   bool RowEditing() const { return FRowEditing; }
-  bool RowChangedMark(int dataRow) const;
+  virtual bool RowChangedMark(int dataRow) const;
+  // Clearing the current row's mark also forgets that its edit changed it.
+  virtual void SetRowChangedMark(int dataRow, bool value);
   // Whether the row bar marks a display row as changed.
   bool RowCountsAsChanged(int displayRow) const;
   bool DoMouseWheel(TShiftState shift, int wheelDelta, QPoint mousePos) override;
@@ -862,6 +864,13 @@ protected:
   void ApplyColCount(int n);
   void ApplyRowCount(int n);
   void MakeFixed();
+  // A drop-down's list keeps the modes its owning grid set it up with: only
+  // that set-up and a stream being read change them.
+  bool ListModesLocked() const;
+  bool FSettingUpList = false;
+  // In a list box of single rows, selects the current row unless it already
+  // is the selection; answers whether it did.
+  bool KeepListBoxRowSelected();
   // Removes the given data rows (ascending, distinct) from the maps, heights,
   // selection and storage in one pass each; later rows are renumbered.
   void RemoveDataRows(const std::vector<int> &dataRows);

@@ -332,6 +332,15 @@ TEST(GridLayout, FixedCountsAndLines) {
   l.grid.SetFixedColCount(10);
   EXPECT_EQ(l.grid.FixedColCount(), 10);
   EXPECT_EQ(l.grid.FixedCols(), 4); // one short of the last display column
+  // What was cut short comes back as the grid grows.
+  l.grid.SetFixedColCount(2);
+  l.grid.SetFixedRowCount(2);
+  l.grid.SetCols(1);
+  l.grid.SetRows(1);
+  l.grid.SetCols(4);
+  l.grid.SetRows(10);
+  EXPECT_EQ(l.grid.FixedCols(), 3);
+  EXPECT_EQ(l.grid.FixedRows(), 3);
   l.grid.SetGridLines(glVertLines);
   EXPECT_EQ(l.grid.HorzLineWidth(), 0);
   EXPECT_EQ(l.grid.VertLineWidth(), 1);
