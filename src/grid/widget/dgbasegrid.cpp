@@ -28,7 +28,11 @@ TdgBaseGrid::TdgBaseGrid(QWidget *parent) : DataGridLook(parent) {
   SetRowCount(5);
   FHeadingFont.Assign(FFont);
   FHeadingFont.OnChange = [this] { InvalidateDisplayRow(0); };
-  FFont.OnChange = [this] { GridFontChanged(); };
+  FFont.OnChange = [this] {
+    if (!FTakingParentFont)
+      FParentFont = false;
+    GridFontChanged();
+  };
   FColStore = std::make_unique<TdgGridCols>(this, 0);
   FRowStore = std::make_unique<TdgGridRows>(this, 0);
   // The row store answers a row's display position to its row objects; it

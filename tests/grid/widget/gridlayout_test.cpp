@@ -303,6 +303,7 @@ TEST(GridLayout, ScalingTakesOwnFontsAndListsAlongAndFollowsTheScreen) {
   grid.SetCellFont(3, 3, &big);
   TdgComboGrid &list = *grid.GetCol(Variant(2))->EnsureCombo().ComboGrid();
   list.SetDefaultRowHeight(14);
+  grid.SetFont(TFont()); // its own font: one that follows the parent's is the parent's
   grid.SetAutoScale(true);
   grid.ChangeScale(3, 2);
   EXPECT_EQ(grid.Font().Size(), 12);
