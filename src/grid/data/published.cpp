@@ -151,8 +151,11 @@ void writePublished(ComponentWriter &w, const Published &object, std::string_vie
 
 bool readPublished(ComponentReader &r, Published &object, std::string_view name,
                    const std::function<TComponent *(std::string_view)> &findComponent) {
-  const std::size_t dot = name.find('.');
+  std::size_t dot = name.find('.');
   const PublishedProperty *p = object.findProperty(name.substr(0, dot));
+  // A nested value published on its own ("Constraints.MaxHeight").
+  if (!p && dot != std::string_view::npos && (p = object.findProperty(name)))
+    dot = std::string_view::npos;
   if (!p)
     return object.readDefinedProperty(name, r);
   if (p->kind == PropKind::Font) {
@@ -237,9 +240,11 @@ void CopyPublishedProperties(Published &dest, const Published &source, std::stri
     if (b != std::string::npos)
       excluded.push_back(item.substr(b, e - b + 1));
   }
+  // A name excludes the values nested in it too.
   for (const PublishedProperty &p : source.publishedProperties())
-    if (std::none_of(excluded.begin(), excluded.end(),
-                     [&](const std::string &x) { return AnsiSameText(x, p.name); }))
+    if (std::none_of(excluded.begin(), excluded.end(), [&](const std::string &x) {
+          return AnsiSameText(x, p.name) || AnsiSameText(x, p.name.substr(0, p.name.find('.')));
+        }))
       CopyPublishedProperty(p.name, dest, source);
 }
 

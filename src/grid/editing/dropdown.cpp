@@ -71,8 +71,13 @@ TdgCombo *TdgBaseGrid::GetCombo() {
 }
 
 void TdgBaseGrid::InitComboGrid(TdgComboGrid &list) {
+  TdgBaseGrid &setUp = list;
+  setUp.FSettingUpList = true;
   list.BeginUpdate();
-  Finally end{[&list] { list.EndUpdate(); }};
+  Finally end{[&list, &setUp] {
+    list.EndUpdate();
+    setUp.FSettingUpList = false;
+  }};
   list.SetColor(Color());
   list.setCursor(cursor());
   list.SetDefaultButtonHeight(DefaultButtonHeight());

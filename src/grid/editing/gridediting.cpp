@@ -29,6 +29,7 @@ void TdgBaseGrid::SetPending(const Variant &value) {
   if (Col() < 0 || Row() < 0)
     return;
   DropPending();
+  FCurrentCell.ResetOptions();
   FPendingCol = Col();
   FPendingRow = Row();
   FPendingValue = value;
@@ -91,6 +92,20 @@ bool TdgCurrentCell::ValueFor(int displayCol, int displayRow) const {
 
 void TdgCurrentCell::SetPending(const Variant &value) { Grid.SetPending(value); }
 
+void TdgCurrentCell::ResetOptions() {
+  OptionStretch = OptionShrink = OptionCenter = true;
+  OptionKeepAspect = false;
+  OptionColor = clNone;
+}
+
+bool TdgCurrentCell::PictureOption(int sub) const {
+  const bool own[] = {OptionStretch, OptionShrink, OptionCenter, OptionKeepAspect};
+  if (DisplayCol() < 0 || DisplayRow() < 0)
+    return own[sub - 1];
+  const int option = Grid.PictureOption(Grid.GetCurrentDataCol(), Grid.GetCurrentDataRow(), sub);
+  return option == dopDefault ? own[sub - 1] : option == dopOn;
+}
+
 void TdgCurrentCell::DropPending() { Grid.DropPending(); }
 
 bool TdgBaseGrid::EditingAllowed() const {
@@ -101,6 +116,18 @@ bool TdgBaseGrid::EditingAllowed() const {
 bool TdgBaseGrid::RowChangedMark(int dataRow) const {
   return dataRow >= 1 && dataRow < static_cast<int>(FRowChangedMarks.size()) &&
          FRowChangedMarks[static_cast<std::size_t>(dataRow)];
+}
+
+void TdgBaseGrid::SetRowChangedMark(int dataRow, bool value) {
+  if (!CheckIndex(TdgIndexKind::Row, dataRow, 1, Rows()))
+    return;
+  const bool forget = !value && FRowChangedMarkOn && dataRow == GetCurrentDataRow();
+  if (RowChangedMark(dataRow) == value && !forget)
+    return;
+  FRowChangedMarks[static_cast<std::size_t>(dataRow)] = value;
+  if (forget)
+    FRowChangedMarkOn = false;
+  InvalidateCell(0, GetDisplayRowOf(dataRow));
 }
 
 bool TdgBaseGrid::RowCountsAsChanged(int displayRow) const {
@@ -334,11 +361,7 @@ void TdgBaseGrid::CurrentCellMoved() {
     ClearTypeAhead();
     DoCellChanged(oldCol, dataCol, oldRow, dataRow);
   }
-  // A list box shows its current row as the one selected row.
-  if (FGridMode == gmListBox && FRowSelectMode == rsSingle && FGridStatus != gsColsSelected &&
-      FGridStatus != gsCellRange && !(FGridStatus == gsRowsSelected && CurrentRowSelected())) {
-    ClearRowSelection();
-    SelectCurrentRow();
+  if (KeepListBoxRowSelected()) {
     FireSelectChanged(false);
     ReportGridStatus();
   }

@@ -6,6 +6,7 @@
 #include "grid/widget/dgbasegrid.h"
 
 #include "classlib/collation.h"
+#include "classlib/scopeexit.h"
 #include "grid/data/qtbytes.h"
 
 #include <QEvent>
@@ -151,9 +152,17 @@ void TdgBaseGrid::SetHeadingParentFont(bool value) {
     TakeParentFont();
 }
 
+void TdgBaseGrid::SetParentFont(bool value) {
+  if (value == FParentFont)
+    return;
+  FParentFont = value;
+  if (value)
+    TakeParentFont();
+}
+
 void TdgBaseGrid::changeEvent(QEvent *e) {
   TCustomGrid_dg::changeEvent(e);
-  if ((e->type() == QEvent::FontChange || e->type() == QEvent::ParentChange) && FHeadingParentFont)
+  if (e->type() == QEvent::FontChange || e->type() == QEvent::ParentChange)
     TakeParentFont();
 }
 
@@ -173,10 +182,15 @@ bool TdgBaseGrid::event(QEvent *e) {
     if (FCheckControl)
       FCheckControl->Control().setCursor(cursor());
   }
+  if (e->type() == QEvent::ToolTip && !FParentShowHint && !FShowHint) {
+    e->ignore();
+    return true;
+  }
   return HandleShortcutEvent(e) || TCustomGrid_dg::event(e);
 }
 
 void TdgBaseGrid::SetFont(const TFont &value) {
+  FParentFont = false;
   if (value == FFont)
     return;
   FFont.Assign(value);
@@ -197,19 +211,38 @@ void TdgBaseGrid::GridFontChanged() {
   UpdateEdit();
 }
 
-void TdgBaseGrid::TakeParentFont() {
+bool TdgBaseGrid::ParentTFont(TFont &font) const {
   const QWidget *parent = parentWidget();
   if (!parent)
-    return;
+    return false;
   const QFont &source = parent->font();
-  TFont font;
   font.SetName(qStringToBytes(source.family()));
   font.SetSize(source.pointSize() > 0 ? source.pointSize() : QFontInfo(source).pointSize());
   font.SetStyle(static_cast<std::uint8_t>(
       (source.bold() ? fsBold : 0) | (source.italic() ? fsItalic : 0) |
       (source.underline() ? fsUnderline : 0) | (source.strikeOut() ? fsStrikeOut : 0)));
-  font.SetColor(FHeadingFont.Color());
-  FHeadingFont.Assign(font);
+  return true;
+}
+
+// A parent's font has no colour: each font keeps its own. Cells without a
+// parent to follow show a new font's.
+void TdgBaseGrid::TakeParentFont() {
+  TFont font;
+  const bool hasParent = ParentTFont(font);
+  if (FHeadingParentFont && hasParent) {
+    font.SetColor(FHeadingFont.Color());
+    FHeadingFont.Assign(font);
+  }
+  if (!FParentFont)
+    return;
+  if (!hasParent)
+    font.Assign(TFont());
+  font.SetColor(FFont.Color());
+  if (font == FFont)
+    return;
+  FTakingParentFont = true;
+  ScopeExit done{[this] { FTakingParentFont = false; }};
+  FFont.Assign(font);
 }
 
 } // namespace marrowen

@@ -101,6 +101,25 @@ void TdgBaseGrid::CopyProperties(const TdgBaseGrid &source, const std::string &e
   if (lower.find("defaultrowheight") == std::string::npos &&
       DefaultRowHeight() != source.DefaultRowHeight())
     SetDefaultRowHeight(source.DefaultRowHeight());
+  if (lower.find("constraints") == std::string::npos) {
+    setMinimumSize(source.minimumSize());
+    setMaximumSize(source.maximumSize());
+  }
+  if (lower.find("popupmenu") == std::string::npos)
+    SetPopupMenu(source.PopupMenu());
+}
+
+void TdgBaseGrid::ResetOwnProperties(TdgPropKinds kinds) {
+  const std::unique_ptr<TdgBaseGrid> fresh = NewGridOfSameClass();
+  // The counts are left to the caller, who knows whether new ones follow;
+  // the values stay where they are kept; links to other components and the
+  // menu stay, as no layout names them back.
+  std::string exclude = "Cols;Rows;StoreData;MaskDefs;ImageList;DateTimeDef;PopupMenu;";
+  if (!(kinds & pkCols))
+    exclude += "DefaultColWidth;";
+  if (!(kinds & pkRows))
+    exclude += "DefaultRowHeight;";
+  CopyProperties(*fresh, exclude);
 }
 
 void TdgBaseGrid::CopyCols(const TdgBaseGrid &source) {

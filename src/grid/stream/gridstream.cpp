@@ -41,9 +41,8 @@ constexpr std::array<std::string_view, 3> rowChangedIndicatorNames{"riOn", "riOf
 constexpr std::array<std::string_view, 3> scrollSpeedNames{"spHigh", "spLow", "spVariable"};
 constexpr std::array<std::string_view, 3> selectionTypeNames{"sltDefault", "sltInvert", "sltColor"};
 
-// The grid's own font and its heading font. The heading font is written only
-// while it does not follow the parent's; the grid's font only when it is not
-// a new font's.
+// The grid's own font and its heading font, each written only while it does
+// not follow the parent's.
 PublishedProperty gridFontProperty(std::string_view name, bool heading) {
   PublishedProperty p;
   p.name = name;
@@ -52,7 +51,7 @@ PublishedProperty gridFontProperty(std::string_view name, bool heading) {
     const auto &grid = static_cast<const TdgBaseGrid &>(o);
     if (heading)
       return grid.HeadingParentFont() ? nullptr : &grid.HeadingFont();
-    return grid.Font() == TFont() ? nullptr : &grid.Font();
+    return grid.ParentFont() ? nullptr : &grid.Font();
   };
   p.setFont = [heading](Published &o, const TFont *font) {
     auto &grid = static_cast<TdgBaseGrid &>(o);
@@ -60,8 +59,10 @@ PublishedProperty gridFontProperty(std::string_view name, bool heading) {
       grid.SetHeadingFont(*font);
     else if (heading)
       grid.SetHeadingParentFont(true);
+    else if (font)
+      grid.SetFont(*font);
     else
-      grid.SetFont(font ? *font : TFont());
+      grid.SetParentFont(true);
   };
   return p;
 }
@@ -138,6 +139,14 @@ std::span<const PublishedProperty> TdgBaseGrid::publishedProperties() const {
                               &C::SetCheckMouseFocus, true),
       publishedValue<C, TColor>("Color", K::Integer, &C::Color, &C::SetColor, Variant(clWindow)),
       publishedValue<C, bool>("ColMoving", K::Boolean, &C::ColMoving, &C::SetColMoving, true),
+      publishedValue<C, int>("Constraints.MaxHeight", K::Integer, &C::MaxHeightConstraint,
+                             &C::SetMaxHeightConstraint, Variant(0)),
+      publishedValue<C, int>("Constraints.MaxWidth", K::Integer, &C::MaxWidthConstraint,
+                             &C::SetMaxWidthConstraint, Variant(0)),
+      publishedValue<C, int>("Constraints.MinHeight", K::Integer, &C::MinHeightConstraint,
+                             &C::SetMinHeightConstraint, Variant(0)),
+      publishedValue<C, int>("Constraints.MinWidth", K::Integer, &C::MinWidthConstraint,
+                             &C::SetMinWidthConstraint, Variant(0)),
       publishedValue<C, TdgColSelectMode>("ColSelectMode", K::Enumeration, &C::ColSelectMode,
                                           &C::SetColSelectMode, Variant(int(csMulti)), nullptr,
                                           colSelectModeNames),
@@ -157,6 +166,7 @@ std::span<const PublishedProperty> TdgBaseGrid::publishedProperties() const {
                                 Variant(clNone)),
       publishedValue<C, TColor>("EditFontColor", K::Integer, &C::EditFontColor,
                                 &C::SetEditFontColor, Variant(clNone)),
+      publishedValue<C, bool>("Enabled", K::Boolean, &C::Enabled, &C::SetEnabled, true),
       publishedValue<C, int>("FixedColCount", K::Integer, &C::FixedColCount, &C::SetFixedColCount,
                              Variant(0)),
       publishedValue<C, TColor>("FixedLineColor", K::Integer, &C::FixedLineColor,
@@ -211,6 +221,7 @@ std::span<const PublishedProperty> TdgBaseGrid::publishedProperties() const {
       publishedValue<C, TColor>("LineColor", K::Integer, &C::LineColor, &C::SetLineColor,
                                 Variant(clSilver)),
       componentProperty<TdgMaskDefsComponent>("MaskDefs", &C::MaskDefs, &C::SetMaskDefs),
+      publishedValue<C, bool>("ParentFont", K::Boolean, &C::ParentFont, &C::SetParentFont, true),
       publishedValue<C, bool>("ReadOnlyButton", K::Boolean, &C::ReadOnlyButton,
                               &C::SetReadOnlyButton, true),
       publishedValue<C, TdgResizeCols>("ResizeCols", K::Enumeration, &C::ResizeCols,
@@ -254,6 +265,10 @@ std::span<const PublishedProperty> TdgBaseGrid::publishedProperties() const {
       publishedValue<C, TdgSelectionType>("SelectionType", K::Enumeration, &C::SelectionType,
                                           &C::SetSelectionType, Variant(int(sltDefault)), nullptr,
                                           selectionTypeNames),
+      publishedValue<C, bool>("ShowHint", K::Boolean, &C::ShowHint, &C::SetShowHint, false),
+      // After ShowHint, whose change ends it.
+      publishedValue<C, bool>("ParentShowHint", K::Boolean, &C::ParentShowHint,
+                              &C::SetParentShowHint, true),
       publishedValue<C, bool>("ShrinkPicture", K::Boolean, &C::ShrinkPicture, &C::SetShrinkPicture,
                               true),
       publishedValue<C, bool>("SkipReadOnly", K::Boolean, &C::GetSkipReadOnly, &C::SetSkipReadOnly,
@@ -270,6 +285,7 @@ std::span<const PublishedProperty> TdgBaseGrid::publishedProperties() const {
       publishedValue<C, bool>("StretchPicture", K::Boolean, &C::StretchPicture,
                               &C::SetStretchPicture, true),
       publishedValue<C, bool>("TabRowWrap", K::Boolean, &C::TabRowWrap, &C::SetTabRowWrap, true),
+      publishedValue<C, bool>("TabStop", K::Boolean, &C::TabStop, &C::SetTabStop, true),
       publishedValue<C, bool>("ThumbTracking", K::Boolean, &C::ThumbTracking, &C::SetThumbTracking,
                               false),
       publishedValue<C, TColor>("TransparentColor", K::Integer, &C::PictureTransparentColor,
@@ -278,6 +294,7 @@ std::span<const PublishedProperty> TdgBaseGrid::publishedProperties() const {
       publishedValue<C, TdgVertAlignment>("VertAlignment", K::Enumeration, &C::VertAlignment,
                                           &C::SetVertAlignment, Variant(int(vtaDefault)), nullptr,
                                           vertAlignmentNames),
+      publishedValue<C, bool>("Visible", K::Boolean, &C::Visible, &C::SetVisible, true),
       publishedValue<C, bool>("WantTabs", K::Boolean, &C::WantTabs, &C::SetWantTabs, true),
       publishedValue<C, TdgWordWrap>("WordWrap", K::Enumeration, &C::WordWrap, &C::SetWordWrap,
                                      Variant(int(wwOff)), nullptr, wordWrapNames),
@@ -680,6 +697,7 @@ void TdgGridStreamer::writePublishedProperties(ComponentWriter &writer) const {
 }
 
 bool TdgGridStreamer::readPublishedProperty(std::string_view name, ComponentReader &reader) {
+  NamesRead.emplace_back(name);
   return readPublished(reader, grid_, name);
 }
 
@@ -704,7 +722,7 @@ std::string writeGrid(const TdgBaseGrid &grid) {
   return out;
 }
 
-void readGrid(TdgBaseGrid &grid, std::string_view bytes) {
+std::vector<std::string> readGrid(TdgBaseGrid &grid, std::string_view bytes) {
   grid.beginLoad();
   struct EndLoad {
     TdgBaseGrid &grid;
@@ -713,6 +731,7 @@ void readGrid(TdgBaseGrid &grid, std::string_view bytes) {
   ComponentReader reader(bytes, "TdgGrid");
   TdgGridStreamer streamer(grid);
   reader.readRootComponent(streamer);
+  return std::move(streamer.NamesRead);
 }
 
 } // namespace marrowen

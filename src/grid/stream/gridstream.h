@@ -2,6 +2,9 @@
 
 #include "classlib/componentstream.h"
 
+#include <string>
+#include <vector>
+
 namespace marrowen {
 
 class TdgBaseGrid;
@@ -21,13 +24,17 @@ public:
   void writeDefinedProperties(ComponentWriter &writer) const override;
   bool readDefinedProperty(std::string_view name, ComponentReader &reader) override;
 
+  // The published properties the record named, in the order read.
+  std::vector<std::string> NamesRead;
+
 private:
   TdgBaseGrid &grid_;
 };
 
 // Writes the grid as a root record; reads one into a grid, which is loading
-// meanwhile and runs Loaded at the end.
+// meanwhile and runs Loaded at the end, and answers the published
+// properties the record named.
 std::string writeGrid(const TdgBaseGrid &grid);
-void readGrid(TdgBaseGrid &grid, std::string_view bytes);
+std::vector<std::string> readGrid(TdgBaseGrid &grid, std::string_view bytes);
 
 } // namespace marrowen

@@ -9,6 +9,7 @@
 #include "grid/data/gridutils.h"
 #include "grid/stream/gridstream.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -159,6 +160,10 @@ void TdgGridStreamComponent::writeDefinedProperties(ComponentWriter &w) const {
 void TdgGridStreamComponent::ResetTarget() {
   TdgBaseGrid &grid = *grid_;
   const std::uint32_t flags = allProperties_ ? 0xFFFFFFFFu : properties_;
+  if (allProperties_ && (SavePropKinds & pkGrid)) {
+    grid.ResetOwnProperties(SavePropKinds);
+    rowsToDefault_ = (SavePropKinds & pkRows) != 0;
+  }
   if ((SavePropKinds & pkCols) && ColMatchMode == 1)
     for (int c = 1; c <= grid.Cols(); ++c)
       if (TdgCol *col = grid.ColStore().Item(c))
@@ -201,7 +206,13 @@ bool TdgGridStreamComponent::readDefinedProperty(std::string_view name, Componen
   }
   if (sameName(name, "Grid")) {
     const std::string bytes = r.readBinary();
-    readNestedValue(r, [&] { readGrid(grid, bytes); });
+    std::vector<std::string> named;
+    readNestedValue(r, [&] { named = readGrid(grid, bytes); });
+    // The record leaves out a row count at its default.
+    if (rowsToDefault_ && std::none_of(named.begin(), named.end(),
+                                       [](const std::string &n) { return sameName(n, "Rows"); }))
+      grid.SetRows(grid.findProperty("Rows")->defaultValue.toInteger());
+    rowsToDefault_ = false;
     return true;
   }
   if (sameName(name, "Cols")) {
@@ -286,8 +297,7 @@ void TdgBaseGrid::SaveToFile(const std::string &fileName, TdgPropKinds kinds,
                              std::uint32_t properties, bool saveData) {
   const std::string bytes = SaveLayout(kinds, properties, saveData);
   if (const FileReplaceResult result = replaceFileContents(fileName, bytes); !result)
-    throw EFCreateError(
-        Format("Cannot create file %s. %s", {fileName, std::string(std::strerror(result.error))}));
+    throw EFCreateError(fileName, std::strerror(result.error));
 }
 
 void TdgBaseGrid::LoadLayout(std::string_view bytes, const std::string &sourceName,

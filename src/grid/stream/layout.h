@@ -44,6 +44,9 @@ private:
   mutable std::unique_ptr<TdgBaseGrid> copy_;
   std::uint32_t properties_ = 0;
   bool allProperties_ = false;
+  // A reset grid takes the default row count unless its record names one;
+  // a reset before reading would drop the rows a record then brings back.
+  bool rowsToDefault_ = false;
 };
 
 // The member names "SavePropKinds" streams.

@@ -588,7 +588,9 @@ void TdgBaseGrid::ResetRowProperties(std::uint32_t flags) {
     std::fill(FRowChangedMarks.begin(), FRowChangedMarks.end(), false);
   if ((flags & resetBit(pnHeight)) && FResizeRows == rrAll) {
     HideCellEditor();
-    SetDefaultRowHeight(14);
+    for (int dataRow = 1; dataRow <= Rows(); ++dataRow)
+      SetRowHeight(dataRow, DefaultRowHeight());
+    PlaceEditor();
   }
   InvalidateGrid();
 }

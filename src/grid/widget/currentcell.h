@@ -1,5 +1,6 @@
 #pragma once
 
+#include "grid/data/font.h"
 #include "grid/data/gridtypes.h"
 #include "grid/data/variant.h"
 
@@ -54,10 +55,26 @@ public:
     FSelLength = length;
   }
 
+  // The picture options of the value held here: the cell's own setting where
+  // it is on or off, else the flag below. A new held value resets the flags.
+  bool StretchPicture() const { return PictureOption(1); }
+  bool ShrinkPicture() const { return PictureOption(2); }
+  bool CenterPicture() const { return PictureOption(3); }
+  bool KeepAspectRatio() const { return PictureOption(4); }
+  void ResetOptions();
+  bool OptionStretch = true;
+  bool OptionShrink = true;
+  bool OptionCenter = true;
+  bool OptionKeepAspect = false;
+  // The held picture's transparent colour; clNone leaves it to the cell.
+  TColor OptionColor = clNone;
+
   TdgBaseGrid &Grid;
 
 private:
   bool CanChangeText() const;
+  // 1 stretch, 2 shrink, 3 centre, 4 keep aspect ratio.
+  bool PictureOption(int sub) const;
   int FSelStart = 0;
   int FSelLength = 0;
 };

@@ -28,7 +28,11 @@ TdgBaseGrid::TdgBaseGrid(QWidget *parent) : DataGridLook(parent) {
   SetRowCount(5);
   FHeadingFont.Assign(FFont);
   FHeadingFont.OnChange = [this] { InvalidateDisplayRow(0); };
-  FFont.OnChange = [this] { GridFontChanged(); };
+  FFont.OnChange = [this] {
+    if (!FTakingParentFont)
+      FParentFont = false;
+    GridFontChanged();
+  };
   FColStore = std::make_unique<TdgGridCols>(this, 0);
   FRowStore = std::make_unique<TdgGridRows>(this, 0);
   // The row store answers a row's display position to its row objects; it
@@ -138,15 +142,21 @@ void TdgBaseGrid::SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount
     DoRowCountChanged(oldRows, newRows);
 }
 
+// The fixed data columns and rows asked for come back as far as the new
+// counts allow: a grid that grows gets the fixed area it was cut short of.
 void TdgBaseGrid::MakeFixed() {
   if (FixedCols() == 0 && ColCount() >= 2) {
     SetFixedCols(1);
     SetColWidths(0, RowBarOn() ? RowBarWidth() : 0);
   }
+  if (FixedCols() - 1 != FixedColCount())
+    SetFixedColCount(FixedColCount());
   if (FixedRows() == 0 && RowCount() >= 2) {
     SetFixedRows(1);
     SetRowHeights(0, HeadingOn() ? HeadingHeight() : 0);
   }
+  if (FixedRows() - 1 != FixedRowCount())
+    SetFixedRowCount(FixedRowCount());
 }
 
 void TdgBaseGrid::ApplyColCount(int n) {
@@ -233,7 +243,7 @@ void TdgBaseGrid::SetRows(int value) {
 }
 
 void TdgBaseGrid::SetGridMode(TdgGridMode value) {
-  if (value == FGridMode)
+  if (value == FGridMode || ListModesLocked())
     return;
   // A list box has no edit to end later: the current one must end now.
   if (value == gmListBox && !CanLeaveCell(-1, -1, false))

@@ -36,6 +36,8 @@
 #include <string>
 #include <vector>
 
+class QMenu;
+
 namespace marrowen {
 
 class PainterTextMetrics;
@@ -309,7 +311,9 @@ public:
   virtual void EditorValueChanged(const Variant &value);
   bool CellEditing() const { return FCellEditing; }
   bool RowEditing() const { return FRowEditing; }
-  bool RowChangedMark(int dataRow) const;
+  virtual bool RowChangedMark(int dataRow) const;
+  // Clearing the current row's mark also forgets that its edit changed it.
+  virtual void SetRowChangedMark(int dataRow, bool value);
   // Whether the row bar marks a display row as changed.
   bool RowCountsAsChanged(int displayRow) const;
   bool DoMouseWheel(TShiftState shift, int wheelDelta, QPoint mousePos) override;
@@ -335,6 +339,9 @@ public:
   virtual void CopyGrid(const TdgBaseGrid &source, TdgPropKinds kinds, bool withValues);
   // The cell values alone; storage beyond this grid's counts is trimmed.
   void CopyCellValuesFrom(const TdgBaseGrid &source);
+  // The grid's own properties back at a new grid's, as a full layout is read:
+  // the default sizes only with their kinds, never the counts.
+  void ResetOwnProperties(TdgPropKinds kinds);
   bool BeingCopied() const { return FCopying > 0; }
   // The class name error texts give this grid.
   virtual std::string ClassName() const { return "TdgGrid"; }
@@ -528,6 +535,37 @@ public:
   void SetHeadingFont(const TFont &font);
   bool HeadingParentFont() const { return FHeadingParentFont; }
   void SetHeadingParentFont(bool value);
+  // So does the cells' font: setting or changing Font ends that.
+  bool ParentFont() const { return FParentFont; }
+  void SetParentFont(bool value);
+
+  // The control properties a form gives every control, kept by the widget:
+  // Visible is false only when the grid was hidden, TabStop is the Tab part
+  // of the focus policy, and the constraints are the minimum and maximum
+  // size, 0 meaning none.
+  bool Enabled() const;
+  void SetEnabled(bool value);
+  bool TabStop() const;
+  void SetTabStop(bool value);
+  bool Visible() const;
+  void SetVisible(bool value);
+  int MinWidthConstraint() const { return minimumWidth(); }
+  void SetMinWidthConstraint(int value) { setMinimumWidth(std::max(value, 0)); }
+  int MinHeightConstraint() const { return minimumHeight(); }
+  void SetMinHeightConstraint(int value) { setMinimumHeight(std::max(value, 0)); }
+  int MaxWidthConstraint() const;
+  void SetMaxWidthConstraint(int value);
+  int MaxHeightConstraint() const;
+  void SetMaxHeightConstraint(int value);
+  // Tooltips show as anywhere while ParentShowHint holds; setting ShowHint
+  // ends it, and then ShowHint decides.
+  bool ShowHint() const { return FShowHint; }
+  void SetShowHint(bool value);
+  bool ParentShowHint() const { return FParentShowHint; }
+  void SetParentShowHint(bool value) { FParentShowHint = value; }
+  // Shown by a right click, unless the window asks for the click itself.
+  QMenu *PopupMenu() const;
+  void SetPopupMenu(QMenu *menu);
 
   // Visible ranges from a start column or row; 0 without a window.
   int LastColShownFrom(int start) const;
@@ -823,6 +861,8 @@ protected:
   void keyPressEvent(QKeyEvent *e) override;
   void mousePressEvent(QMouseEvent *e) override;
   bool focusNextPrevChild(bool next) override;
+  // Ctrl+Tab: the focus goes to the control before or after the grid.
+  bool LeaveByTab(bool forward);
   void paintEvent(QPaintEvent *e) override;
   void InvalidateScreenRect(const TRect &rect) override;
   void focusInEvent(QFocusEvent *e) override;
@@ -863,6 +903,13 @@ protected:
   void ApplyColCount(int n);
   void ApplyRowCount(int n);
   void MakeFixed();
+  // A drop-down's list keeps the modes its owning grid set it up with: only
+  // that set-up and a stream being read change them.
+  bool ListModesLocked() const;
+  bool FSettingUpList = false;
+  // In a list box of single rows, selects the current row unless it already
+  // is the selection; answers whether it did.
+  bool KeepListBoxRowSelected();
   // Removes the given data rows (ascending, distinct) from the maps, heights,
   // selection and storage in one pass each; later rows are renumbered.
   void RemoveDataRows(const std::vector<int> &dataRows);
@@ -1025,9 +1072,18 @@ private:
   std::unique_ptr<TdgImageLink> FImageLink;
   std::unique_ptr<TdgMaskLink> FMaskLink;
   bool FHeadingParentFont = true;
+  bool FParentFont = true;
+  bool FTakingParentFont = false;
+  bool FShowHint = false;
+  bool FParentShowHint = true;
+  QPointer<QMenu> FPopupMenu;
+  void contextMenuEvent(QContextMenuEvent *e) override;
+  // The parent's font, in the grid's terms; false without a parent.
+  bool ParentTFont(TFont &font) const;
   // The name part of a stored picture reference, renamed as the image list
   // now names the picture it identifies.
   std::string ResolvePictureName(int dataCol, int dataRow, const std::string &text);
+  // The heading and the cells that follow the parent take its font.
   void TakeParentFont();
   void GridFontChanged();
   bool HandleShortcutEvent(QEvent *e);

@@ -613,6 +613,11 @@ void TdgBaseGrid::KeyDown(std::uint16_t &key, TShiftState shift) {
     return;
   const bool ctrl = shift.has(ssCtrl);
   const bool alt = shift.has(ssAlt);
+  if (key == VK_TAB && ctrl && !alt) {
+    if (LeaveByTab(!shift.has(ssShift)))
+      key = 0;
+    return;
+  }
   const bool shiftOnly = shift.has(ssShift) && !ctrl && !alt;
   const bool none = !shift.has(ssShift) && !ctrl && !alt;
   if (key == VK_ESCAPE && !FTypeAhead.empty()) {
@@ -818,6 +823,21 @@ void TdgBaseGrid::keyPressEvent(QKeyEvent *e) {
     e->ignore();
   else
     e->accept();
+}
+
+// As a dialog moves on from a control that keeps plain Tab: the next control
+// outside the grid that Tab reaches, whether the grid or its editor has the
+// focus.
+bool TdgBaseGrid::LeaveByTab(bool forward) {
+  for (QWidget *w = forward ? nextInFocusChain() : previousInFocusChain(); w && w != this;
+       w = forward ? w->nextInFocusChain() : w->previousInFocusChain()) {
+    if (isAncestorOf(w) || w->window() != window() || w->focusProxy() ||
+        !(w->focusPolicy() & Qt::TabFocus) || !w->isEnabled() || !w->isVisibleTo(window()))
+      continue;
+    w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
+  }
+  return false;
 }
 
 bool TdgBaseGrid::focusNextPrevChild(bool next) {

@@ -618,7 +618,8 @@ void TdgBaseGrid::ScaleBy(int multiplier, int divisor, std::uint8_t flags) {
       static_cast<TdgBaseGrid &>(*combo->ComboGrid()).ScaleBy(multiplier, divisor, flags);
   };
   if (flags & sfFont) {
-    scaleFont(&FFont);
+    if (!FParentFont)
+      scaleFont(&FFont);
     if (!FHeadingParentFont)
       scaleFont(&FHeadingFont);
   }

@@ -1,10 +1,13 @@
 // What the data grid takes from its window beyond painting and the mouse:
-// the Edit menu's clipboard commands, heading accelerators as window
-// shortcuts, and the automatic-scrolling timer.
+// the control properties every control has, the Edit menu's clipboard
+// commands, heading accelerators as window shortcuts, and the
+// automatic-scrolling timer.
 #include "grid/data/colrow.h"
 #include "grid/widget/dgbasegrid.h"
 
+#include <QContextMenuEvent>
 #include <QKeySequence>
+#include <QMenu>
 #include <QShortcutEvent>
 
 #include <cctype>
@@ -26,6 +29,62 @@ void TdgBaseGrid::ConnectMessageTimers() {
       reportGridException(std::current_exception());
     }
   });
+}
+
+// ------------------------------------------------------ control properties
+
+bool TdgBaseGrid::Enabled() const { return !testAttribute(Qt::WA_ForceDisabled); }
+
+void TdgBaseGrid::SetEnabled(bool value) { setEnabled(value); }
+
+bool TdgBaseGrid::TabStop() const { return focusPolicy() & Qt::TabFocus; }
+
+void TdgBaseGrid::SetTabStop(bool value) {
+  const int policy = focusPolicy();
+  setFocusPolicy(
+      static_cast<Qt::FocusPolicy>(value ? policy | Qt::TabFocus : policy & ~Qt::TabFocus));
+}
+
+bool TdgBaseGrid::Visible() const {
+  return !(testAttribute(Qt::WA_WState_ExplicitShowHide) && testAttribute(Qt::WA_WState_Hidden));
+}
+
+void TdgBaseGrid::SetVisible(bool value) { setVisible(value); }
+
+int TdgBaseGrid::MaxWidthConstraint() const {
+  return maximumWidth() == QWIDGETSIZE_MAX ? 0 : maximumWidth();
+}
+
+void TdgBaseGrid::SetMaxWidthConstraint(int value) {
+  setMaximumWidth(value > 0 ? value : QWIDGETSIZE_MAX);
+}
+
+int TdgBaseGrid::MaxHeightConstraint() const {
+  return maximumHeight() == QWIDGETSIZE_MAX ? 0 : maximumHeight();
+}
+
+void TdgBaseGrid::SetMaxHeightConstraint(int value) {
+  setMaximumHeight(value > 0 ? value : QWIDGETSIZE_MAX);
+}
+
+void TdgBaseGrid::SetShowHint(bool value) {
+  if (value == FShowHint)
+    return;
+  FShowHint = value;
+  FParentShowHint = false;
+}
+
+QMenu *TdgBaseGrid::PopupMenu() const { return FPopupMenu; }
+
+void TdgBaseGrid::SetPopupMenu(QMenu *menu) { FPopupMenu = menu; }
+
+void TdgBaseGrid::contextMenuEvent(QContextMenuEvent *e) {
+  if (!FPopupMenu) {
+    e->ignore();
+    return;
+  }
+  FPopupMenu->popup(e->globalPos());
+  e->accept();
 }
 
 void TdgBaseGrid::cut() { FCurrentCell.CheckedCutToClipboard(); }

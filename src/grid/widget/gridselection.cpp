@@ -140,7 +140,7 @@ void TdgBaseGrid::ToggleCols(int fromDisplay, int toDisplay) {
 // -------------------------------------------------------------- selection
 
 void TdgBaseGrid::SetRowSelectMode(TdgRowSelectMode value) {
-  if (value == FRowSelectMode)
+  if (value == FRowSelectMode || ListModesLocked())
     return;
   HideEditor();
   FRowSelectMode = value;
@@ -153,8 +153,23 @@ void TdgBaseGrid::SetRowSelectMode(TdgRowSelectMode value) {
       SelectRows(current, current);
     }
   }
+  KeepListBoxRowSelected();
   FireSelectChanged(false);
   ReportGridStatus();
+}
+
+bool TdgBaseGrid::ListModesLocked() const {
+  return isComboGrid() && !FSettingUpList && !FSettingDefaults && NotLoading();
+}
+
+// A list box shows its current row as the one selected row.
+bool TdgBaseGrid::KeepListBoxRowSelected() {
+  if (FGridMode != gmListBox || FRowSelectMode != rsSingle || FGridStatus == gsColsSelected ||
+      FGridStatus == gsCellRange || (FGridStatus == gsRowsSelected && CurrentRowSelected()))
+    return false;
+  ClearRowSelection();
+  SelectCurrentRow();
+  return true;
 }
 
 void TdgBaseGrid::SelectRows(int fromDisplay, int toDisplay) {

@@ -9,12 +9,15 @@ using namespace marrowen;
 
 namespace {
 
-// Every byte 10 pixels wide, lines 12 high.
+// Every byte 10 pixels wide, lines 12 high; the average a font claims may
+// be more.
 class FixedMetrics : public TextMetrics {
 public:
+  explicit FixedMetrics(int claimed = 10) : average(claimed) {}
   int TextHeight() const override { return 12; }
-  int AverageCharWidth() const override { return 10; }
+  int AverageCharWidth() const override { return average; }
   int Width(std::string_view text) const override { return 10 * static_cast<int>(text.size()); }
+  int average;
 };
 
 struct Out {
@@ -41,8 +44,9 @@ public:
   std::vector<Out> out;
 };
 
-std::vector<std::string> lines(std::string_view text, int width, TdgHorzAlignment align) {
-  FixedMetrics m;
+std::vector<std::string> lines(std::string_view text, int width, TdgHorzAlignment align,
+                               int average = 10) {
+  FixedMetrics m(average);
   TdgIntegerList starts;
   BuildLineStarts(m, text, 100, 0, starts, true, align, width);
   std::vector<std::string> result;
@@ -64,6 +68,7 @@ TEST(CellText, WrapsAtBlanksAndBreaks) {
     const char *text;
     TdgHorzAlignment align;
     Lines expected;
+    int average = 10;
   } cases[] = {
       {"abc def ghi", htaLeft, {"abc ", "def ", "ghi"}},
       {"abcdefghij", htaLeft, {"abcdef", "ghij"}},
@@ -74,9 +79,11 @@ TEST(CellText, WrapsAtBlanksAndBreaks) {
       // Right alignment: blanks before a line belong to it, none end a line.
       {"abc   def", htaRight, {"abc", "   def"}},
       {"", htaLeft, {""}},
+      // Measured up from a guess short of the width: exactly as wide stays whole.
+      {"abcdef", htaLeft, {"abcdef"}, 12},
   };
   for (const auto &c : cases)
-    EXPECT_EQ(lines(c.text, 61, c.align), c.expected) << c.text;
+    EXPECT_EQ(lines(c.text, 61, c.align, c.average), c.expected) << c.text;
 }
 
 TEST(CellText, NarrowLineStillTakesOneCharacter) {

@@ -97,6 +97,7 @@ TEST(GridNumbers, IncrementedNumbersKeepTheirShape) {
   const Case cases[] = {{"007", 1, 1, "008"},
                         {"1,999.50", 3, 1, "2,000.50"},
                         {"x 9 y", 2, 1, "10"},
+                        {"99,999", 0, 1, "100,000"}, // digits a multiple of three
                         {"1.25", 0, -1, "0.25"}};
   for (const Case &c : cases) {
     SCOPED_TRACE(c.text);
@@ -115,6 +116,8 @@ TEST(GridDates, OrderAndFormatFollowTheLocale) {
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   EXPECT_EQ(DateOrder(), 1);
   EXPECT_DOUBLE_EQ(ParseDateTimeText(" 3/4/2021 "), 44259); // 4 March 2021
+  EXPECT_DOUBLE_EQ(ParseDateTimeText("12:30 PM"), 12.5 / 24);
+  EXPECT_DOUBLE_EQ(ParseDateTimeText("12:30 AM"), 0.5 / 24);
   QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
   EXPECT_EQ(DateOrder(), 2);
   std::string format;

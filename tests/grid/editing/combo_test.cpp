@@ -441,6 +441,11 @@ TEST(ComboSettings, NewListsAndTheirDefaults) {
   EXPECT_FALSE(list.HeadingOn());
   EXPECT_FALSE(list.RowBarOn());
   EXPECT_EQ(list.RowSelectMode(), rsSingle);
+  // Its modes are the owner's: at run time the list keeps them.
+  list.SetRowSelectMode(rsMulti);
+  list.SetGridMode(gmEdit);
+  EXPECT_EQ(list.RowSelectMode(), rsSingle);
+  EXPECT_EQ(list.GridMode(), gmListBox);
   EXPECT_EQ(list.ScrollBars(), ssVertical);
   EXPECT_EQ(list.ColSelectMode(), csNone);
   EXPECT_FALSE(list.ColMoving());
@@ -520,6 +525,7 @@ TEST(ComboSettings, AComboEntryTravelsWithItsColumn) {
   TdgCombo *combo = copy.GetCol(Variant(2))->Combo();
   ASSERT_NE(combo, nullptr);
   EXPECT_EQ(combo->DropDownRows(), 6);
+  EXPECT_EQ(combo->ComboGrid()->GridMode(), gmListBox) << "a stream read sets the modes";
   EXPECT_EQ(combo->ComboGrid()->Rows(), 3);
   EXPECT_EQ(combo->ComboGrid()->ValueText(3), "gamma");
 }

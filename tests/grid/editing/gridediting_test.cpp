@@ -41,11 +41,15 @@ TEST(GridEditing, TheRowBarMarksChangedRowsAsTheIndicatorSays) {
   grid.EndEdit();
   grid.EndRowEdit();
   EXPECT_TRUE(grid.RowCountsAsChanged(1));
+  grid.SetRowChangedMark(3, true);
+  EXPECT_TRUE(grid.RowCountsAsChanged(3));
   grid.SetRowChangedIndicator(TdgGrid::riAutoReset);
   EXPECT_FALSE(grid.RowCountsAsChanged(1)) << "the marks are cleared";
   ASSERT_TRUE(grid.StartEdit());
   EXPECT_TRUE(grid.RowCountsAsChanged(1)) << "the edit in progress marks its row";
   EXPECT_FALSE(grid.RowCountsAsChanged(2));
+  grid.SetRowChangedMark(1, false);
+  EXPECT_FALSE(grid.RowCountsAsChanged(1)) << "clearing the current row's mark forgets its edit";
   grid.SetRowChangedIndicator(TdgGrid::riOff);
   EXPECT_FALSE(grid.RowCountsAsChanged(1));
 }
@@ -182,6 +186,18 @@ TEST(GridEditing, TheCurrentCellAnswersForItsValue) {
   EXPECT_EQ(grid.CurrentCell().GetValue().toString(), "r1");
   EXPECT_TRUE(grid.CurrentCell().SetValue(Variant("set"), true, true));
   EXPECT_EQ(grid.GetCell(1, 1).toString(), "set");
+  // Its picture options: the cell's own setting, else its flag, which each
+  // held value resets.
+  TdgCurrentCell &current = grid.CurrentCell();
+  grid.SetCellProperty(1, 1, pnPictureOptions, Variant(std::int32_t(dopOff)), 1);
+  current.OptionShrink = false;
+  current.OptionColor = clRed;
+  EXPECT_EQ((std::vector<bool>{current.StretchPicture(), current.ShrinkPicture(),
+                               current.CenterPicture(), current.KeepAspectRatio()}),
+            (std::vector<bool>{false, false, true, false}));
+  current.SetPending(Variant("held"));
+  EXPECT_TRUE(current.ShrinkPicture());
+  EXPECT_EQ(current.OptionColor, clNone);
   grid.SetRows(0);
   EXPECT_TRUE(grid.CurrentCell().GetValue().isEmpty());
   EXPECT_EQ(grid.CurrentCell().ControlType(), ctNone);

@@ -161,7 +161,7 @@ TEST(GridPictures, ColumnsFollowingTheGridsFontTakeItsChanges) {
   EXPECT_EQ(grid.EditControl().Control().cursor().shape(), Qt::CrossCursor);
 }
 
-TEST(GridPictures, HeadingFontFollowsTheParentUntilSet) {
+TEST(GridPictures, HeadingAndCellFontsFollowTheParentUntilSet) {
   QWidget form;
   QFont big = form.font();
   big.setPointSize(17);
@@ -169,6 +169,7 @@ TEST(GridPictures, HeadingFontFollowsTheParentUntilSet) {
   TdgGrid grid(&form);
   EXPECT_TRUE(grid.HeadingParentFont());
   EXPECT_EQ(grid.HeadingFont().Size(), 17);
+  EXPECT_EQ(grid.Font().Size(), 17);
   TFont own;
   own.SetSize(11);
   grid.SetHeadingFont(own);
@@ -177,8 +178,16 @@ TEST(GridPictures, HeadingFontFollowsTheParentUntilSet) {
   big.setPointSize(20);
   form.setFont(big); // no longer followed
   EXPECT_EQ(grid.HeadingFont().Size(), 11);
+  EXPECT_EQ(grid.Font().Size(), 20);
   grid.SetHeadingParentFont(true);
   EXPECT_EQ(grid.HeadingFont().Size(), 20);
+  grid.SetFont(own);
+  EXPECT_FALSE(grid.ParentFont());
+  big.setPointSize(22);
+  form.setFont(big);
+  EXPECT_EQ(grid.Font().Size(), 11);
+  grid.SetParentFont(true);
+  EXPECT_EQ(grid.Font().Size(), 22);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "gridsupport/testdatetime.h"
 #include "support/temp_folder.h"
 
+#include <QMenu>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -165,19 +166,22 @@ TEST(GridCopy, EveryPublishedPropertyComesBackThroughCopyLayoutAndFormStream) {
   const std::string_view names =
       "AlwaysShowEditor;AlwaysShowFocus;AlwaysShowScrollBar;AutoScale;BorderStyle;"
       "ButtonEdgeWidth;CellSelectMode;CenterPicture;CheckBoxStyle;CheckBoxValues;"
-      "CheckMouseFocus;Color;ColMoving;Cols;ColSelectMode;DateTimeDef;DefaultButtonHeight;"
-      "DefaultButtonWidth;DefaultColWidth;DefaultRowHeight;DrawOverlap;EditColor;EditFontColor;"
+      "CheckMouseFocus;Color;ColMoving;Cols;ColSelectMode;Constraints.MaxHeight;"
+      "Constraints.MaxWidth;Constraints.MinHeight;Constraints.MinWidth;DateTimeDef;"
+      "DefaultButtonHeight;DefaultButtonWidth;DefaultColWidth;DefaultRowHeight;DrawOverlap;"
+      "EditColor;EditFontColor;Enabled;"
       "FixedColCount;FixedLineColor;FixedRowCount;FlatButtons;FocusBorder;FocusColor;"
       "FocusFontColor;Font;GridLines;GridMode;Heading3D;HeadingButton;HeadingColor;HeadingFont;"
       "HeadingHeight;HeadingHorzAlignment;HeadingOn;HeadingParentFont;HeadingVertAlignment;"
       "HeadingWordWrap;HorzAlignment;ImageList;InactiveButtonState;Is3D;KeepAspectRatio;"
-      "LineColor;MaskDefs;ReadOnlyButton;ResizeCols;ResizeColsInGrid;ResizeRows;"
+      "LineColor;MaskDefs;ParentFont;ParentShowHint;ReadOnlyButton;ResizeCols;ResizeColsInGrid;"
+      "ResizeRows;"
       "ResizeRowsInGrid;RowBarAlignment;RowBarIndicator;RowBarOn;RowBarWidth;"
       "RowChangedIndicator;RowMoving;Rows;RowSelectMode;ScrollBars;ScrollSpeed;"
-      "SelectedAreaCursor;SelectFixed;SelectionColor;SelectionFontColor;SelectionType;"
+      "SelectedAreaCursor;SelectFixed;SelectionColor;SelectionFontColor;SelectionType;ShowHint;"
       "ShrinkPicture;SkipReadOnly;SpinButtonHeight;SpinButtonWidth;SpinRepeatDelay;"
-      "SpinStartDelay;StoreData;StretchPicture;TabRowWrap;ThumbTracking;TransparentColor;"
-      "Version;VertAlignment;WantTabs;WordWrap;";
+      "SpinStartDelay;StoreData;StretchPicture;TabRowWrap;TabStop;ThumbTracking;"
+      "TransparentColor;Version;VertAlignment;Visible;WantTabs;WordWrap;";
   for (std::size_t at = 0, end; at < names.size(); at = end + 1) {
     end = names.find(';', at);
     EXPECT_NE(source.findProperty(names.substr(at, end - at)), nullptr)
@@ -222,9 +226,11 @@ TEST(GridCopy, EveryPublishedPropertyComesBackThroughCopyLayoutAndFormStream) {
     }
   }
 
-  auto check = [&](const TdgGrid &target, const char *how) {
+  auto check = [&](const TdgGrid &target, std::string_view how) {
     for (const PublishedProperty &p : source.publishedProperties()) {
-      if (p.kind == PropKind::Font) {
+      if (how == "Assign" && p.name == "Visible") {
+        EXPECT_TRUE(target.Visible()) << "a copy keeps its own";
+      } else if (p.kind == PropKind::Font) {
         EXPECT_TRUE(p.getFont(target) && *p.getFont(target) == courier) << how << " " << p.name;
       } else if (p.kind == PropKind::Component) {
         EXPECT_EQ(p.getComponent(target), p.getComponent(source)) << how << " " << p.name;
@@ -235,9 +241,12 @@ TEST(GridCopy, EveryPublishedPropertyComesBackThroughCopyLayoutAndFormStream) {
       }
     }
   };
+  QMenu menu;
+  source.SetPopupMenu(&menu);
   TdgGrid copied;
   copied.Assign(source);
   check(copied, "Assign");
+  EXPECT_EQ(copied.PopupMenu(), &menu);
   TdgGrid laidOut, streamed;
   for (TdgGrid *target : {&laidOut, &streamed}) {
     target->SetMaskDefs(&masks);
@@ -249,6 +258,31 @@ TEST(GridCopy, EveryPublishedPropertyComesBackThroughCopyLayoutAndFormStream) {
   check(laidOut, "layout");
   readGrid(streamed, writeGrid(source));
   check(streamed, "form stream");
+
+  // A full layout of a new grid puts every property back, but the links and
+  // values it cannot name and the grid's own Visible.
+  TdgGrid blankGrid;
+  TMemoryStream blank(save(blankGrid));
+  laidOut.LoadFromStream(blank, false);
+  for (const PublishedProperty &p : fresh.publishedProperties()) {
+    if (p.kind == PropKind::Font) {
+      EXPECT_EQ(p.getFont(laidOut), nullptr) << p.name;
+    } else if (p.kind != PropKind::Component && p.name != "Visible" && p.name != "StoreData") {
+      EXPECT_TRUE(VarSameValue(p.get(laidOut), p.get(fresh)))
+          << p.name << ": " << p.get(laidOut).toString() << " for " << p.get(fresh).toString();
+    }
+  }
+  EXPECT_TRUE(laidOut.Font() == fresh.Font());
+  EXPECT_EQ(laidOut.MaskDefs(), &masks);
+}
+
+TEST(LayoutStream, ACountTheLayoutNamesAgainDropsNoValueOnTheWay) {
+  TdgGrid grid;
+  fill(grid, 3, 7);
+  TMemoryStream in(save(grid, allPropKinds, allLayoutProperties, false));
+  grid.LoadFromStream(in, false);
+  EXPECT_EQ(grid.Rows(), 7);
+  EXPECT_EQ(text(grid, 3, 7), "3,7");
 }
 
 TEST(LayoutStream, SaveLoadAndSaveAgainGiveTheSameBytes) {
@@ -365,6 +399,13 @@ TEST(LayoutStream, AFailedSaveLeavesThePreviousFile) {
   fill(grid);
   EXPECT_THROW(grid.SaveToFile(name, allPropKinds, allLayoutProperties, true), EFCreateError);
   EXPECT_EQ(testing::readFile(name), "previous");
+  const std::string nowhere = dir.file("no/such/layout.dgl");
+  try {
+    grid.SaveToFile(nowhere, allPropKinds, allLayoutProperties, true);
+    ADD_FAILURE() << "no error";
+  } catch (const EFCreateError &e) {
+    EXPECT_EQ(e.message(), "Cannot create file " + nowhere + ". No such file or directory");
+  }
   if (geteuid() != 0) {
     const std::string kept = dir.file("kept.dgl");
     testing::writeFile(kept, "previous");

@@ -728,6 +728,10 @@ TEST(DataGridSelection, RangesAreOrderedClampedAndModesTrimThem) {
   grid.SetRowSelectMode(rsSingle);
   EXPECT_EQ(grid.RowSelection().Count, 0) << "without the current row nothing stays selected";
   EXPECT_EQ(grid.GridStatus(), gsNothing);
+  grid.SetRowSelectMode(rsMulti);
+  grid.SetGridMode(gmListBox);
+  grid.SetRowSelectMode(rsSingle);
+  EXPECT_TRUE(grid.RowSelected(7)) << "a list box of single rows shows its current row selected";
 }
 
 // The files grid's own operations, built on cells alone: add a row, insert

@@ -83,6 +83,20 @@ TEST(GridKeys, ArrowsTabAndEnterWalkTheCells) {
       << "without WantTabs Tab moves the focus on";
 }
 
+TEST(GridKeys, CtrlTabLeavesAGridThatKeepsTab) {
+  for (bool editorShown : {true, false}) {
+    InDialog d(gmEdit, editorShown);
+    ASSERT_EQ(d.focus() != d.grid, editorShown);
+    d.key(Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(d.focus(), d.after) << editorShown;
+    d.grid->setFocus();
+    QApplication::processEvents();
+    d.key(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(d.focus(), d.ok) << "backwards from the grid wraps to the last control";
+    EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "a1");
+  }
+}
+
 TEST(GridKeys, TypingStartsTheEditAndEscapeUndoesStepByStep) {
   InDialog d;
   int cellEdits = 0;

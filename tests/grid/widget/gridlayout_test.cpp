@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QScrollBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -19,11 +20,11 @@ namespace {
 // Columns 64 wide after a 14-pixel row bar, rows 14 high below a 15-pixel
 // heading, in a 400 x 300 client area.
 struct Laid {
-  explicit Laid(int cols = 20, int rows = 100) {
+  explicit Laid(int cols = 20, int rows = 100, int clientHeight = 300) {
     grid.SetName("Grid1");
     grid.SetCols(cols);
     grid.SetRows(rows);
-    showDataGrid(grid, 400, 300);
+    showDataGrid(grid, 400, clientHeight);
   }
   TdgGrid grid;
 };
@@ -170,6 +171,15 @@ TEST(GridLayout, PagingStopsAtMaxTopRow) {
   EXPECT_EQ(l.grid.TopRow(), 1);
 }
 
+TEST(GridLayout, ARowThatExactlyFillsThePageCountsAsShown) {
+  // The heading's 15 pixels share their last line with the rows: 14 + 20 x 14.
+  Laid l(4, 100, 294);
+  EXPECT_EQ(l.grid.PageSizeDown(), 20);
+  l.grid.setFocus();
+  QTest::keyClick(&l.grid, Qt::Key_PageDown);
+  EXPECT_EQ(l.grid.TopRow(), 21);
+}
+
 TEST(GridLayout, GrowingWindowKeepsTheEndInView) {
   Laid l(4, 100);
   l.grid.ScrollMessage(SB_VERT, SB_BOTTOM, 0);
@@ -293,6 +303,7 @@ TEST(GridLayout, ScalingTakesOwnFontsAndListsAlongAndFollowsTheScreen) {
   grid.SetCellFont(3, 3, &big);
   TdgComboGrid &list = *grid.GetCol(Variant(2))->EnsureCombo().ComboGrid();
   list.SetDefaultRowHeight(14);
+  grid.SetFont(TFont()); // its own font: one that follows the parent's is the parent's
   grid.SetAutoScale(true);
   grid.ChangeScale(3, 2);
   EXPECT_EQ(grid.Font().Size(), 12);
@@ -322,6 +333,15 @@ TEST(GridLayout, FixedCountsAndLines) {
   l.grid.SetFixedColCount(10);
   EXPECT_EQ(l.grid.FixedColCount(), 10);
   EXPECT_EQ(l.grid.FixedCols(), 4); // one short of the last display column
+  // What was cut short comes back as the grid grows.
+  l.grid.SetFixedColCount(2);
+  l.grid.SetFixedRowCount(2);
+  l.grid.SetCols(1);
+  l.grid.SetRows(1);
+  l.grid.SetCols(4);
+  l.grid.SetRows(10);
+  EXPECT_EQ(l.grid.FixedCols(), 3);
+  EXPECT_EQ(l.grid.FixedRows(), 3);
   l.grid.SetGridLines(glVertLines);
   EXPECT_EQ(l.grid.HorzLineWidth(), 0);
   EXPECT_EQ(l.grid.VertLineWidth(), 1);

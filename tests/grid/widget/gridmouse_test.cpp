@@ -561,6 +561,13 @@ TEST(GridMouse, ResetsReachColumnRowAndCellObjects) {
   EXPECT_EQ(m.grid.GetCol(Variant(std::int32_t(1)))->Color(), clNone);
   m.grid.ResetCellProperties(resetBit(pnColor));
   EXPECT_EQ(m.grid.GetCellProperty(3, 3, pnColor).toInteger(), clNone);
+  // Heights go back to the grid's default, which stays, as widths do.
+  m.grid.SetDefaultRowHeight(20);
+  m.grid.SetRowHeight(2, 30);
+  m.grid.ResetRowProperties(resetBit(pnHeight));
+  EXPECT_EQ(m.grid.DefaultRowHeight(), 20);
+  EXPECT_EQ(m.grid.GetRowHeight(2), 20);
+  EXPECT_EQ(m.grid.RowHeights(m.grid.GetDisplayRowOf(2)), 20);
 }
 
 } // namespace
