@@ -22,10 +22,12 @@
 #include "filters/linebuffer.h"
 #include "filters/lineends.h"
 #include "filters/patternfilters.h"
+#include "scriptfilter/scriptfilter.h"
 #include "scriptfilter/scriptmakers.h"
 
 #include <QCoreApplication>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -66,6 +68,22 @@ const ChainEntry chains[] = {
        return std::unique_ptr<TFilter>(
            std::make_unique<TRegExpFilter>("[0-9]+", "N", true, false, false, false, false, false,
                                            false, false, false, 4096, TPatternType::Pattern));
+     }},
+    // (.*a)+b replaced by "N": a pattern whose matching backtracks on long lines.
+    {"replace-nested",
+     [] {
+       return std::unique_ptr<TFilter>(
+           std::make_unique<TRegExpFilter>("(.*a)+b", "N", true, false, false, false, false, false,
+                                           false, false, false, 4096, TPatternType::Pattern));
+     }},
+    // A script whose "processLine" never returns: for stopping a job.
+    {"script-endless",
+     [] {
+       return std::unique_ptr<TFilter>(std::make_unique<TScriptFilter>(
+           "function startJob() {}\nfunction endJob() {}\n"
+           "function startFile() { return ''; }\nfunction endFile() { return ''; }\n"
+           "function processLine(line, EOL) { for (;;) {} }",
+           "JScript"));
      }},
     // The lines matching [0-9][0-9][0-9], with their line ends.
     {"grep",
@@ -177,7 +195,9 @@ int run(std::string_view chainName, const std::string &input, const std::string 
 }
 
 // SIGINT, SIGTERM and SIGHUP end the run as a cancelled job ends: the job
-// stops and removes its temporary file, and the process exits with 1.
+// stops and removes its temporary file, and the process exits with 1. A job
+// that does not stop within a second (a step that cannot be interrupted)
+// loses its temporaries all the same.
 // Blocked here, before any other thread starts, so that only the waiting
 // thread receives them.
 void stopJobsOnSignals() {
@@ -190,7 +210,7 @@ void stopJobsOnSignals() {
     int received = 0;
     if (sigwait(&stopSignals, &received) != 0)
       return;
-    ProcessingThread::abortAllAndWait();
+    ProcessingThread::abortAllForExit(std::chrono::seconds(1));
     std::_Exit(1);
   }).detach();
 }

@@ -1,6 +1,7 @@
 #!/bin/sh
 # chainbench CHAINBENCH FOLDER: a write past the file-size limit and a
-# SIGTERM during a job each end the run with exit 1, the target as it was
+# SIGTERM during a job (sorting, in a script that never returns, in a long
+# match) each end the run with exit 1 within seconds, the target as it was
 # and no temporary file left beside it.
 set -u
 chainbench=$1
@@ -18,15 +19,28 @@ check() {
 (ulimit -f 1000; exec "$chainbench" copy big.txt out.txt) 2> /dev/null
 check $? "file-size limit"
 
-"$chainbench" sort big.txt out.txt &
-job=$!
-# The temporary file shows that the job is writing.
-tries=0
-until ls KVB* > /dev/null 2>&1; do
-  tries=$((tries + 1))
-  if [ $tries -gt 3000 ]; then echo "no temporary file appeared"; kill $job; exit 1; fi
-  sleep 0.01
+# Lines of 100,000 letters a, on which (.*a)+b backtracks.
+head -c 100000 /dev/zero | tr '\0' a > line.txt
+echo >> line.txt
+for i in $(seq 300); do cat line.txt; done > long.txt
+
+for chain in "sort big.txt" "script-endless big.txt" "replace-nested long.txt"; do
+  # shellcheck disable=SC2086 # the chain and its input, two words
+  "$chainbench" $chain out.txt &
+  job=$!
+  # The temporary file shows that the job is writing.
+  tries=0
+  until ls KVB* > /dev/null 2>&1; do
+    tries=$((tries + 1))
+    if [ $tries -gt 3000 ]; then echo "$chain: no temporary file appeared"; kill $job; exit 1; fi
+    sleep 0.01
+  done
+  kill -TERM $job
+  # Whatever the job is doing, the run ends within seconds.
+  (sleep 10; kill -KILL $job 2> /dev/null) &
+  guard=$!
+  wait $job
+  status=$?
+  kill $guard 2> /dev/null
+  check $status "SIGTERM during $chain"
 done
-kill -TERM $job
-wait $job
-check $? "SIGTERM"

@@ -23,6 +23,8 @@ int main(int argc, char **argv) {
   // Writing past the file-size limit is then a write error that removes the
   // temporary file, not a kill that leaves it behind.
   marrowen::ignoreFileSizeSignal();
+  // Many macro clients, jobs and files side by side.
+  marrowen::raiseDescriptorLimit();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Marrowen"));
   marrowen::installWindowHandlers();

@@ -285,7 +285,7 @@ bool TFilter::removeFile(const std::string &name) {
   if (::unlink(name.c_str()) == 0)
     return true;
   std::string reason = std::error_code(errno, std::system_category()).message();
-  logError(Format(translate(5110, "Couldn't delete file [%s]:%s"), {name, reason}));
+  logError(translateFormat(5110, "Couldn't delete file [%s]:%s", {name, reason}));
   return false;
 }
 

@@ -213,6 +213,7 @@ void TLog::writeEntry(TLogLevel level, std::string_view date, std::string_view t
                       std::string_view message) {
   std::string failure;
   try {
+    MessageMisfitsDeferred deferred;
     std::lock_guard lock(mutex_);
     if (disabled_)
       return;
@@ -230,6 +231,7 @@ void TLog::writeEntry(TLogLevel level, std::string_view date, std::string_view t
     disabled_ = true;
     failure = e.what();
   }
+  reportMessageMisfits();
   if (!failure.empty())
     showMessageBox(MessageBoxKind::Error, failure);
 }
@@ -258,6 +260,7 @@ TNullLog *TLogManager::getLog(std::string_view fileName, bool append) {
   TLog *created = nullptr;
   TNullLog *result = nullptr;
   {
+    MessageMisfitsDeferred deferred;
     std::lock_guard lock(mutex_);
     for (auto &log : logs_) {
       if (log->fileName() == fullName) {
@@ -278,6 +281,7 @@ TNullLog *TLogManager::getLog(std::string_view fileName, bool append) {
   }
   if (created)
     created->reportCreateError();
+  reportMessageMisfits();
   return result;
 }
 

@@ -4,9 +4,13 @@
 #include "classlib/paths.h"
 #include "classlib/streams.h"
 #include "engine/escapes.h"
+#include "engine/log.h"
 
 #include <atomic>
 #include <filesystem>
+#include <set>
+#include <utility>
+#include <vector>
 
 namespace marrowen {
 
@@ -19,7 +23,58 @@ std::atomic<std::shared_ptr<TStringLoader>> &currentLoader() {
 
 constexpr std::string_view globalSection = "global";
 
+// The messages whose translation did not fit, each named once a run.
+struct MisfitReports {
+  std::mutex mutex;
+  std::set<int> named;
+  std::vector<std::pair<int, std::string>> waiting;
+};
+
+MisfitReports &misfitReports() {
+  static MisfitReports reports;
+  return reports;
+}
+
+thread_local int misfitsDeferred = 0;
+
+void noteMisfit(int id, const std::string &translation) {
+  MisfitReports &reports = misfitReports();
+  {
+    std::lock_guard lock(reports.mutex);
+    if (!reports.named.insert(id).second)
+      return;
+    reports.waiting.emplace_back(id, translation);
+  }
+  if (misfitsDeferred == 0)
+    reportMessageMisfits();
+}
+
 } // namespace
+
+MessageMisfitsDeferred::MessageMisfitsDeferred() { ++misfitsDeferred; }
+
+MessageMisfitsDeferred::~MessageMisfitsDeferred() { --misfitsDeferred; }
+
+void reportMessageMisfits() {
+  if (misfitsDeferred > 0)
+    return;
+  std::vector<std::pair<int, std::string>> waiting;
+  {
+    MisfitReports &reports = misfitReports();
+    std::lock_guard lock(reports.mutex);
+    waiting.swap(reports.waiting);
+  }
+  for (const auto &[id, translation] : waiting) {
+    try {
+      writeDefaultLog(TLogLevel::Warning,
+                      Format("Message %d of the language file does not fit its values and is "
+                             "shown in English: %s",
+                             {id, encodeLanguageText(translation)}));
+    } catch (...) {
+      // The message itself was shown in English; only its note is lost.
+    }
+  }
+}
 
 std::string octalCode(unsigned char c) {
   return std::string{static_cast<char>('0' + (c >> 6)), static_cast<char>('0' + ((c >> 3) & 7)),
@@ -253,6 +308,7 @@ std::string translateFormat(int id, std::string_view defaultText,
       return Format(text, args);
     } catch (const EConvertError &) {
       // A translation that does not fit its arguments: the English text.
+      noteMisfit(id, text);
     }
   }
   return Format(defaultText, args);

@@ -20,10 +20,23 @@ std::string translate(int id, std::string_view defaultText);
 
 // Format of the translated text of message `id`. A translation whose format
 // does not fit the arguments falls back to the English default, so a slip in
-// a language file never hides a message; a default that does not fit raises
-// EConvertError.
+// a language file never hides a message; the default log names such a
+// message once a run. A default that does not fit raises EConvertError.
+// Every translated format goes through here, never through Format directly.
 std::string translateFormat(int id, std::string_view defaultText,
                             std::initializer_list<FormatArg> args);
+
+// While one lives on a thread, the default-log entries about translations
+// that did not fit wait, so that code holding a log's lock can format its
+// own texts; `reportMessageMisfits` writes them once the lock is let go.
+class MessageMisfitsDeferred {
+public:
+  MessageMisfitsDeferred();
+  MessageMisfitsDeferred(const MessageMisfitsDeferred &) = delete;
+  MessageMisfitsDeferred &operator=(const MessageMisfitsDeferred &) = delete;
+  ~MessageMisfitsDeferred();
+};
+void reportMessageMisfits();
 
 // The language file's own escapes: \a \b \t \n \v \f \r \e, "\\" and three
 // octal digits for the other control bytes; every other byte stands for

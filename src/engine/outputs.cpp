@@ -191,6 +191,8 @@ void TFileOutput::openFile(const std::string &name) {
     std::string pattern = folderPart(writeTarget_) + "/KVBXXXXXX";
     fd_ = ::mkstemp(pattern.data());
     writtenFileName_ = fd_ >= 0 ? pattern : std::string();
+    if (fd_ >= 0)
+      temporary_ = TemporaryEntry(pattern);
   }
   if (fd_ < 0)
     throw EFCreateError(targetName_, systemErrorText(errno));
@@ -244,6 +246,7 @@ void TFileOutput::discardFile() {
   if (!append_)
     removeFile(writtenFileName_);
   writtenFileName_.clear();
+  temporary_ = TemporaryEntry();
 }
 
 OutputTarget TFileOutput::outputTarget(const std::string &inputName) {
@@ -288,14 +291,14 @@ FileResult TFileOutput::closeFile() {
       // A read-only target is kept; the new text stays in the
       // temporary file for the user.
       std::string reason = systemErrorText(EACCES);
-      logError(Format(translate(5110, "Couldn't delete file [%s]:%s"), {targetName_, reason}));
-      logError(Format(translate(3900, "Couldn't move file [%s] to [%s]:%s"),
-                      {writtenFileName_, targetName_, reason}));
+      logError(translateFormat(5110, "Couldn't delete file [%s]:%s", {targetName_, reason}));
+      logError(translateFormat(3900, "Couldn't move file [%s] to [%s]:%s",
+                               {writtenFileName_, targetName_, reason}));
     } else if (::rename(writtenFileName_.c_str(), writeTarget_.c_str()) != 0) {
       // Nobody would look for the text under a random name: it goes, and
       // the file counts as failed.
-      logError(Format(translate(3900, "Couldn't move file [%s] to [%s]:%s"),
-                      {writtenFileName_, targetName_, systemErrorText(errno)}));
+      logError(translateFormat(3900, "Couldn't move file [%s] to [%s]:%s",
+                               {writtenFileName_, targetName_, systemErrorText(errno)}));
       removeFile(writtenFileName_);
     } else {
       written = true;
@@ -304,6 +307,7 @@ FileResult TFileOutput::closeFile() {
     written = true;
   }
   writtenFileName_.clear();
+  temporary_ = TemporaryEntry();
   // Only a target that now holds the text is reported as written.
   if (written && job())
     job()->logOutputFile(targetName_, size);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/filter.h"
+#include "engine/temporaries.h"
 
 #include <ctime>
 #include <functional>
@@ -86,6 +87,7 @@ private:
   int fd_ = -1;
   std::string writeBuffer_;
   std::string writtenFileName_;
+  TemporaryEntry temporary_; // the temporary file, while it is one
   std::string targetName_;
   std::string writeTarget_; // the file renamed over: the target, or the file its link names
   bool retainDate_;

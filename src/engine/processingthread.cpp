@@ -8,6 +8,7 @@
 #include "engine/log.h"
 #include "engine/messages.h"
 #include "engine/statuswindow.h"
+#include "engine/temporaries.h"
 
 #include <condition_variable>
 #include <cstdlib>
@@ -154,13 +155,25 @@ void *ProcessingThread::threadMain(void *self) {
 }
 
 void ProcessingThread::abortAllAndWait() {
+  while (!abortAllAndWaitFor(std::chrono::minutes(1))) {
+  }
+  RunningJobs &running = runningJobs();
+  std::lock_guard lock(running.mutex);
+  running.closing = false;
+}
+
+bool ProcessingThread::abortAllAndWaitFor(std::chrono::milliseconds limit) {
   RunningJobs &running = runningJobs();
   std::unique_lock lock(running.mutex);
   running.closing = true;
   for (JobSink *job : running.jobs)
     job->terminate();
-  running.ended.wait(lock, [&] { return running.jobs.empty(); });
-  running.closing = false;
+  return running.ended.wait_for(lock, limit, [&] { return running.jobs.empty(); });
+}
+
+void ProcessingThread::abortAllForExit(std::chrono::milliseconds grace) {
+  abortAllAndWaitFor(grace);
+  removeAllTemporaries();
 }
 
 ProcessingThread::~ProcessingThread() {

@@ -90,6 +90,13 @@ public:
   // waits stops at once. For a program that is being ended by a signal;
   // never from the user-interface thread, which a stopping job may wait for.
   static void abortAllAndWait();
+  // The same, waiting at most `limit`: whether every run is over. A job
+  // still running afterwards stays asked to stop.
+  static bool abortAllAndWaitFor(std::chrono::milliseconds limit);
+  // For a program about to end whatever its jobs do: asks every job to stop,
+  // waits at most `grace` for them, then removes every temporary file and
+  // folder a job still holds (the targets stay as they were).
+  static void abortAllForExit(std::chrono::milliseconds grace);
 
   // Headless: waits until the run is over, then ends the job on this thread.
   // Returns at once when the job has ended already.

@@ -80,9 +80,9 @@ bool TGenericSearchReplace::hasChanged() { return replacements_ > 0; }
 
 std::string TGenericSearchReplace::getStatistics() {
   if (matches_ == replacements_)
-    return Format(translate(5140, "%d replace(s) performed"), {replacements_});
-  return Format(translate(5150, "%d replace(s) performed, %d skipped"),
-                {replacements_, matches_ - replacements_});
+    return translateFormat(5140, "%d replace(s) performed", {replacements_});
+  return translateFormat(5150, "%d replace(s) performed, %d skipped",
+                         {replacements_, matches_ - replacements_});
 }
 
 void TGenericSearchReplace::resetStatistics() {

@@ -511,16 +511,9 @@ void TNumberObject::readData(ComponentReader &reader) {
     reader.readString();
   }
   readFields(*this, reader, fields());
-  checkNumber();
 }
 
 static_assert(TNumberObject::maxNumber == maxLineWidth);
-
-void TNumberObject::checkNumber() const {
-  if (number > maxNumber)
-    throw ERangeError(Format("'%s': the number must be at most %d",
-                             {shortTitle(*this), static_cast<int>(maxNumber)}));
-}
 
 // ---------------------------------------------------------------------------
 // Text node

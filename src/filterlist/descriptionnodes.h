@@ -130,11 +130,10 @@ public:
   static std::unique_ptr<TNumberObject> CreateDefault(std::int32_t kind);
   static std::unique_ptr<TNumberObject> CreateWith(std::int32_t kind, std::int32_t number);
   void rememberDefaults() const override;
-  // The largest number a node takes, the dialog's as the widest line's: a
-  // width beyond it would only fill memory.
+  // The largest number the dialog and automation take, the widest line's: a
+  // width beyond it would only fill memory. A file holding a larger one loads
+  // as stored; the width filters refuse it when the chain is built.
   static constexpr std::int32_t maxNumber = 100000;
-  // Raises ERangeError, naming the node, for a number above `maxNumber`.
-  void checkNumber() const;
 
   int iconIndex() const override;
   bool canParent() const override;

@@ -57,10 +57,11 @@ void TVersion::readData(ComponentReader &reader) {
     reader.failAt(at, invalidPropertyValueText);
   reader.setFileTypeRead(type);
   if (type > currentFileType)
-    reader.warn(Format(translate(6790, "Warning: The filter being read is from a later version of "
-                                       "%s. It may not load successfully (expecting file type <= "
-                                       "%d, reading type: %d)"),
-                       {program::displayName, currentFileType, type}));
+    reader.warn(translateFormat(6790,
+                                "Warning: The filter being read is from a later version of "
+                                "%s. It may not load successfully (expecting file type <= "
+                                "%d, reading type: %d)",
+                                {program::displayName, currentFileType, type}));
 
   comments = type >= 4 ? reader.readString() : std::string();
   if (type >= 19) {

@@ -55,8 +55,9 @@ public:
 using ScriptErrorHandler = std::function<void(const ScriptErrorDetails &)>;
 
 struct ScriptFilterMakers {
-  // The script filter of a job.
-  std::function<std::unique_ptr<TFilter>(const std::string &script, const std::string &language)>
+  // The script filter of a job; `nodeTitle` names it in its errors.
+  std::function<std::unique_ptr<TFilter>(const std::string &script, const std::string &language,
+                                         const std::string &nodeTitle)>
       makeFilter;
   // The script loaded for its check: the language is set first, then the
   // code is added (its top-level statements run), and a syntax error goes to

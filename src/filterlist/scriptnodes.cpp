@@ -93,7 +93,7 @@ std::unique_ptr<TFilter> TScriptObject::add_this_filter(TFilterList &) {
                            "engine",
                            {shortTitle(*this)}));
   validate(language, script);
-  return makers.makeFilter(script, language);
+  return makers.makeFilter(script, language, shortTitle(*this));
 }
 
 bool TScriptObject::validate(const std::string &language, const std::string &script) {

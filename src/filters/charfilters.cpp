@@ -1,9 +1,9 @@
 #include "filters/charfilters.h"
 
 #include "classlib/format.h"
-#include "filters/bytetable.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
+#include "filters/bytetable.h"
 
 #include <algorithm>
 #include <cstring>
@@ -87,7 +87,7 @@ bool TRemoveBinary::processChunk(std::string &chunk) {
 }
 
 std::string TRemoveBinary::getStatistics() {
-  return Format(translate(5120, "%d binary character(s) removed"), {removed_});
+  return translateFormat(5120, "%d binary character(s) removed", {removed_});
 }
 
 void TRemoveBinary::resetStatistics() {

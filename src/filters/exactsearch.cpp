@@ -90,7 +90,7 @@ TSearchFilter::TSearchFilter(const std::string &searchText, const std::string &r
   replacement_ = replacement;
   dialogReplacement_ = replacement;
   decodeEscapes(replacement_); // a malformed escape is reported now
-  information_ = Format(translate(870, "Search string: %s\r\n"), {searchText});
+  information_ = translateFormat(870, "Search string: %s\r\n", {searchText});
   statisticsSuffix_ = Format(" for [%s]", {escapeControlChars(searchText)});
   if (!searchText_.empty())
     firstByteFits_ = firstByteTable(static_cast<unsigned char>(searchText_[0]), *tables_);

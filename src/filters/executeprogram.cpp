@@ -6,6 +6,7 @@
 #include "engine/job.h"
 #include "engine/messages.h"
 #include "engine/shell.h"
+#include "engine/temporaries.h"
 #include "engine/userinterface.h"
 
 #include <algorithm>
@@ -78,17 +79,9 @@ struct SpawnSetup {
   SpawnSetup &operator=(const SpawnSetup &) = delete;
 };
 
-// Starts `words` in `folder`; 0 and the process id, or the errno of the
-// failure (a failed exec included).
-int spawnProgram(std::vector<std::string> words, const fs::path &folder, pid_t &pid) {
-  // The program starts in the run's folder, so a relative path to it is
-  // taken from ours first.
-  if (words[0].find('/') != std::string::npos && words[0].front() != '/') {
-    std::error_code error;
-    fs::path absolute = fs::absolute(words[0], error);
-    if (!error)
-      words[0] = absolute.string();
-  }
+// Starts `words` in our current folder; 0 and the process id, or the errno
+// of the failure (a failed exec included).
+int spawnProgram(std::vector<std::string> words, pid_t &pid) {
   std::vector<char *> argv;
   argv.reserve(words.size() + 1);
   for (std::string &word : words)
@@ -96,7 +89,6 @@ int spawnProgram(std::vector<std::string> words, const fs::path &folder, pid_t &
   argv.push_back(nullptr);
 
   SpawnSetup setup;
-  posix_spawn_file_actions_addchdir_np(&setup.actions, folder.c_str());
   // The data comes through the data file; a program that reads its input
   // anyway must not wait for a terminal.
   posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
@@ -145,6 +137,7 @@ void endProgram(pid_t pid) {
 
 struct TExecuteProgram::Run {
   fs::path folder;
+  TemporaryEntry temporary; // the folder, for a program that ends under us
   fs::path dataPath;
   fs::path resultPath;
   std::unique_ptr<TFileStream> data;
@@ -178,6 +171,7 @@ void TExecuteProgram::startFile() {
   if (!::mkdtemp(folderTemplate.data()))
     throw EFCreateError(folderTemplate, std::error_code(errno, std::system_category()).message());
   run->folder = folderTemplate;
+  run->temporary = TemporaryEntry(folderTemplate);
   run->dataPath = placeIn(run->folder, dataFileName_, "input.txt");
   run->resultPath = placeIn(run->folder, resultFileName_, "output.txt");
   if (run->resultPath == run->dataPath && resultFileName_ != dataFileName_)
@@ -231,7 +225,7 @@ void TExecuteProgram::endFile() {
   }
 
   pid_t pid = 0;
-  if (words.empty() || spawnProgram(std::move(words), run->folder, pid) != 0) {
+  if (words.empty() || spawnProgram(std::move(words), pid) != 0) {
     if (job())
       job()->terminate();
     logError(translateFormat(5220, "Couldn't run program %s", {commandLine_}));

@@ -16,12 +16,15 @@ namespace marrowen {
 // The two files live in a folder of their own, made afresh for every input
 // in the system's temporary folder and removed with all it holds when the
 // input ends, on every path: jobs side by side never share them, and nobody
-// else can place or read anything there. The program runs in that folder,
-// so it finds the files under their configured names (a folder part of a
-// relative name is kept, an absolute name gives its last part); a word of
-// the command line that is one of the configured names, or ends in "=" and
-// the name, is replaced by the file's full path. The command line is split
-// into words as a shell would split it, and no shell runs it.
+// else can place or read anything there. Their configured names are placed
+// in that folder (a folder part of a relative name is kept, an absolute name
+// gives its last part), and a word of the command line that is one of the
+// configured names, or ends in "=" and the name, is replaced by the file's
+// full path: that is how the program finds them. The program itself starts
+// in the application's current folder, so a relative name of the program or
+// of its own files means what it means to the user who started us. The
+// command line is split into words as a shell would split it, and no shell
+// runs it.
 //
 // The wait for the program looks at the job's cancel request between short
 // steps; a cancelled job ends the program (its whole process group) and

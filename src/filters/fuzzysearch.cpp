@@ -121,10 +121,10 @@ TEditDistance::TEditDistance(const std::string &word, const std::string &replace
   replacement_ = replacement;
   dialogReplacement_ = replacement;
   decodeEscapes(replacement_); // a malformed escape is reported now
-  information_ = Format(
-      translate(830, "Edit distance from word: %s\r\nReplace when edit distance is <= %d\r\n\r\n"),
+  information_ = translateFormat(
+      830, "Edit distance from word: %s\r\nReplace when edit distance is <= %d\r\n\r\n",
       {word, threshold});
-  statisticsSuffix_ = Format(translate(840, " for edit distance [%s]"), {word});
+  statisticsSuffix_ = translateFormat(840, " for edit distance [%s]", {word});
 }
 
 bool TEditDistance::processChunk(std::string &chunk) {
@@ -210,9 +210,8 @@ void TEditDistance::processWord(std::string &output, std::string_view followingT
     foundWord_ = caseSensitive_ ? word_ : tables_->upperCase(word_);
     int distance = editDistanceWithRows(searchWord_, foundWord_, row_, nextRow_);
     if (distance <= threshold_) {
-      std::string information =
-          Format(translate(860, "%sFound word: %s\r\nActual edit distance: %d"),
-                 {information_, word_, distance});
+      std::string information = translateFormat(860, "%sFound word: %s\r\nActual edit distance: %d",
+                                                {information_, word_, distance});
       offerWord(output, information, followingText);
     } else {
       output += word_;
@@ -230,16 +229,16 @@ TSoundexSearchReplace::TSoundexSearchReplace(const std::string &word,
     : TEditDistance(word, replacement, false, caseSensitiveReplace, prompt, noPromptWhenUnchanged,
                     firstOnly, 0) {
   searchCode_ = soundexCode(searchWord_, *tables_);
-  information_ = Format(translate(800, "Sounds like: %s\r\nSoundex('%s')=%s\r\n\r\n"),
-                        {word, word, searchCode_});
-  statisticsSuffix_ = Format(translate(810, " for sounds-like [%s]"), {word});
+  information_ = translateFormat(800, "Sounds like: %s\r\nSoundex('%s')=%s\r\n\r\n",
+                                 {word, word, searchCode_});
+  statisticsSuffix_ = translateFormat(810, " for sounds-like [%s]", {word});
 }
 
 void TSoundexSearchReplace::processWord(std::string &output, std::string_view followingText) {
   if (wordsPassUnchanged() || soundexCode(word_, *tables_) != searchCode_) {
     output += word_;
   } else {
-    std::string information = Format(translate(820, "%sFound word: %s"), {information_, word_});
+    std::string information = translateFormat(820, "%sFound word: %s", {information_, word_});
     offerWord(output, information, followingText);
   }
   word_.clear();

@@ -23,10 +23,10 @@ TGrep::TGrep(const std::string &pattern, bool lineNumbers, bool invert, bool fil
 std::string TGrep::getStatistics() {
   std::string pattern = escapeControlChars(engine_->getExpression());
   if (invert_)
-    return Format(translate(2300, "%d matching line(s), %d non-matching line(s) for pattern [%s]"),
-                  {notSelected_, selected_, pattern});
-  return Format(translate(2310, "%d matching line(s), %d non-matching line(s) for pattern [%s]"),
-                {selected_, notSelected_, pattern});
+    return translateFormat(2300, "%d matching line(s), %d non-matching line(s) for pattern [%s]",
+                           {notSelected_, selected_, pattern});
+  return translateFormat(2310, "%d matching line(s), %d non-matching line(s) for pattern [%s]",
+                         {selected_, notSelected_, pattern});
 }
 
 bool TGrep::processChunk(std::string &chunk) {
@@ -372,7 +372,7 @@ void TContextGrep::handleCurrentEntry() {
   if (headerPending_) {
     headerPending_ = false;
     if (fileNameHeader_) {
-      std::string header = Format(translate(2320, "File %s:\r\n"), {getFullInputFilename()});
+      std::string header = translateFormat(2320, "File %s:\r\n", {getFullInputFilename()});
       passOnText(header);
     }
   }

@@ -48,7 +48,7 @@ TAddLineNumbers::TAddLineNumbers(std::int32_t start, std::int32_t increment,
       doNotCountBlankLines_(doNotCountBlankLines), doNotNumberBlankLines_(doNotNumberBlankLines),
       format_(std::move(format)) {
   if (!formatAccepts(format_, {std::int32_t{110}}))
-    throw Exception(Format(translate(8610, "Line number format %s is invalid"), {format_}));
+    throw Exception(translateFormat(8610, "Line number format %s is invalid", {format_}));
 }
 
 void TAddLineNumbers::startFile() {
@@ -100,7 +100,7 @@ void TRemoveBlankLines::processLine(std::string_view lineEnd) {
 }
 
 std::string TRemoveBlankLines::getStatistics() {
-  return Format(translate(5130, "%d blank line(s) removed"), {removed_});
+  return translateFormat(5130, "%d blank line(s) removed", {removed_});
 }
 
 void TRemoveBlankLines::resetStatistics() {

@@ -107,7 +107,7 @@ TRegExpFilter::TRegExpFilter(const std::string &pattern, const std::string &repl
               bufferSize),
       engine_(std::make_unique<TRegex>()), patternType_(patternType) {
   statisticsSuffix_ =
-      Format(translate(3100, " for pattern match [%s]"), {escapeControlChars(pattern)});
+      translateFormat(3100, " for pattern match [%s]", {escapeControlChars(pattern)});
   engine_->setCaseSensitive(caseSensitive);
   std::string expression;
   switch (patternType) {
@@ -232,7 +232,7 @@ bool TRegExpFilter::searchHeld(bool obeyAnswers) {
 
 std::string TRegExpFilter::promptInformation() const {
   std::string text =
-      Format(translate(3110, "Search pattern:\r\n%s\r\n\r\nOther data:\r\n\r\n"), {searchText_});
+      translateFormat(3110, "Search pattern:\r\n%s\r\n\r\nOther data:\r\n\r\n", {searchText_});
   const int groups = std::min(engine_->groupCount(), TRegex::subexpressionCount - 1);
   for (int i = 0; i <= groups; ++i) {
     text += '$';
@@ -280,8 +280,8 @@ TExtract::TExtract(const std::string &pattern, bool fileNameHeader, bool ignoreC
 bool TExtract::hasChanged() { return true; }
 
 std::string TExtract::getStatistics() {
-  return Format(translate(3000, "%d extract(s) of [%s] performed"),
-                {extractCount_, escapeControlChars(engine_->getExpression())});
+  return translateFormat(3000, "%d extract(s) of [%s] performed",
+                         {extractCount_, escapeControlChars(engine_->getExpression())});
 }
 
 void TExtract::startFile() {

@@ -174,8 +174,8 @@ void TRegex::Substitute(const std::string &templateText, std::string &result) co
     const char *found = std::strchr(identifierChars, codePage.toLower(c));
     int n = found && *found ? static_cast<int>(found - identifierChars) : -1;
     if (n >= groups + 1) {
-      raiseError(Format(regexMessage(2740), {std::string(1, static_cast<char>(c)),
-                                             std::string(1, identifierChars[groups])}));
+      raiseError(regexMessage(
+          2740, {std::string(1, static_cast<char>(c)), std::string(1, identifierChars[groups])}));
     }
     int pos = GetMatchPos(n);
     int len = GetMatchLen(n);

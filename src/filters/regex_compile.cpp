@@ -32,7 +32,7 @@ std::string oneByte(unsigned char c) { return std::string(1, static_cast<char>(c
 
 [[noreturn]] void fail(int id) { throw Exception(regexMessage(id)); }
 [[noreturn]] void fail(int id, std::initializer_list<FormatArg> args) {
-  throw Exception(Format(regexMessage(id), args));
+  throw Exception(regexMessage(id, args));
 }
 
 // Where an escape stands decides which message a bad decimal escape gives.

@@ -709,7 +709,7 @@ bool TRegex::execute(std::string_view subject, int &limit, int startPosition, in
   }
   if (matcher_)
     matcher_->finish();
-  raiseError(Format(regexMessage(2730), {failure}));
+  raiseError(regexMessage(2730, {failure}));
   return false;
 }
 

@@ -486,6 +486,13 @@ std::string regexMessage(int id) {
   return translate(id, "");
 }
 
+std::string regexMessage(int id, std::initializer_list<FormatArg> args) {
+  for (const auto &m : messageTexts)
+    if (m.id == id)
+      return translateFormat(id, m.text, args);
+  return translateFormat(id, "", args);
+}
+
 void analyseRegexProgram(RegexProgram &p) {
   const CodePage &cp = *p.codePage;
   p.upper = cp.upperMap();

@@ -4,10 +4,12 @@
 // matcher; not part of the engine's public face.
 
 #include "classlib/codepage.h"
+#include "classlib/format.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -171,7 +173,9 @@ std::unique_ptr<RegexProgram> compileRegexProgram(const std::string &expression,
 void analyseRegexProgram(RegexProgram &program);
 std::string dumpRegexProgram(const RegexProgram &program);
 
-// The numbered messages of the engine.
+// The numbered messages of the engine; the second fills the message's format
+// (an English fallback when a translation does not fit).
 std::string regexMessage(int id);
+std::string regexMessage(int id, std::initializer_list<FormatArg> args);
 
 } // namespace marrowen

@@ -15,10 +15,20 @@
 #include <QMetaProperty>
 #include <QString>
 
+// The engine's own count of what it holds; no public call gives it.
+#include <private/qv4engine_p.h>
+#include <private/qv4mm_p.h>
+
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <map>
 #include <mutex>
 #include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace marrowen {
 
@@ -48,6 +58,37 @@ constexpr const char *membersSource = R"((function (object, global, methods, pro
   });
 }))";
 
+// Between two readings of the engine's heap: a reading walks the heap's
+// blocks, too slow for every call of a routine.
+constexpr auto heapLookInterval = std::chrono::milliseconds(10);
+
+// Where an endless recursion went round: the routine and line that fill the
+// engine's call stack most ("name@file:line" a frame, innermost first). The
+// innermost frame stands at the routine's entry and names no useful line.
+bool recursionSite(const QJSValue &error, QString &routine, int &line) {
+  if (!error.isError() || !error.toString().contains(QStringLiteral("Maximum call stack size")))
+    return false;
+  std::map<std::pair<QString, int>, int> counts;
+  for (const QString &frame : error.property(QStringLiteral("stack")).toString().split('\n')) {
+    const qsizetype at = frame.indexOf('@');
+    const qsizetype colon = frame.lastIndexOf(':');
+    if (at <= 0 || colon <= at)
+      continue;
+    bool number = false;
+    const int frameLine = frame.mid(colon + 1).toInt(&number);
+    if (number && frameLine > 0)
+      ++counts[{frame.left(at), frameLine}];
+  }
+  const auto most =
+      std::max_element(counts.begin(), counts.end(),
+                       [](const auto &a, const auto &b) { return a.second < b.second; });
+  if (most == counts.end())
+    return false;
+  routine = most->first.first;
+  line = most->first.second;
+  return true;
+}
+
 } // namespace
 
 bool isRunnableScriptLanguage(const std::string &language) {
@@ -62,11 +103,15 @@ struct TawScriptControl::Engine {
   QJSValue caller;
 };
 
-// Interrupts a call that runs past the time-out. It sleeps while no call
-// runs and wakes at most once per time-out while calls follow each other,
-// so a call costs two uncontended locks, not a thread switch.
+// Interrupts a call that runs past the time-out, that its job asks to stop,
+// or during which the process grows past the memory bound. It sleeps while
+// no call runs and, while calls follow each other, wakes only for a call
+// that is still running at its next look, so a short call costs two
+// uncontended locks, not a thread switch.
 class TawScriptControl::Watchdog {
 public:
+  enum class Ending { Finished, TimedOut, Stopped, OverMemory };
+
   Watchdog() : thread_([this] { watch(); }) {}
   ~Watchdog() {
     {
@@ -81,34 +126,48 @@ public:
     std::lock_guard lock(mutex_);
     engine_ = engine;
   }
+  void setStopRequest(std::function<bool()> request) {
+    std::lock_guard lock(mutex_);
+    stopRequest_ = std::move(request);
+  }
+  void setMemoryLimit(std::size_t bytes) {
+    std::lock_guard lock(mutex_);
+    memoryLimit_ = bytes;
+  }
 
-  void begin(int timeoutMs) {
+  // A call begins; the engine held `heap` bytes.
+  void begin(int timeoutMs, std::size_t heap) {
     bool wake;
     {
       std::lock_guard lock(mutex_);
       ++serial_;
       busy_ = true;
-      timedOut_ = false;
+      ending_ = Ending::Finished;
       start_ = std::chrono::steady_clock::now();
       timeout_ = std::chrono::milliseconds(timeoutMs);
+      heapAtStart_ = heap;
+      residentAtStart_ = 0;
       wake = idle_;
     }
     if (wake)
       wake_.notify_one();
   }
 
-  // Ends the call; true when it was interrupted for running too long.
-  bool end() {
+  // Ends the call and says why it ended.
+  Ending end() {
     std::lock_guard lock(mutex_);
     busy_ = false;
-    bool fired = timedOut_;
-    timedOut_ = false;
-    if (fired && engine_)
+    const Ending ending = ending_;
+    ending_ = Ending::Finished;
+    if (ending != Ending::Finished && engine_)
       engine_->setInterrupted(false);
-    return fired;
+    return ending;
   }
 
 private:
+  // How often a running call is looked at when it may be stopped or bounded.
+  static constexpr auto lookInterval = std::chrono::milliseconds(20);
+
   void watch() {
     std::unique_lock lock(mutex_);
     while (!stop_) {
@@ -118,30 +177,71 @@ private:
         idle_ = false;
         continue;
       }
-      std::uint64_t serial = serial_;
-      auto deadline = start_ + timeout_;
-      wake_.wait_until(lock, deadline, [this] { return stop_; });
-      if (!stop_ && busy_ && serial_ == serial && !timedOut_ &&
-          std::chrono::steady_clock::now() >= deadline) {
-        timedOut_ = true;
-        if (engine_)
-          engine_->setInterrupted(true);
-        // Sleep until this call ends.
-        wake_.wait(lock, [this, serial] { return stop_ || serial_ != serial || !busy_; });
-      }
+      const std::uint64_t serial = serial_;
+      const auto deadline = start_ + timeout_;
+      auto look = deadline;
+      if (stopRequest_ || memoryLimit_ > 0)
+        look = std::min(look, std::chrono::steady_clock::now() + lookInterval);
+      const auto callOver = [this, serial] { return stop_ || serial_ != serial || !busy_; };
+      wake_.wait_until(lock, look, [this] { return stop_; });
+      if (callOver())
+        continue;
+      Ending ending = Ending::Finished;
+      if (stopRequest_ && stopRequest_())
+        ending = Ending::Stopped;
+      else if (memoryLimit_ > 0 && grownPastLimit())
+        ending = Ending::OverMemory;
+      else if (std::chrono::steady_clock::now() >= deadline)
+        ending = Ending::TimedOut;
+      if (ending == Ending::Finished)
+        continue;
+      ending_ = ending;
+      if (engine_)
+        engine_->setInterrupted(true);
+      // Sleep until this call ends.
+      wake_.wait(lock, callOver);
     }
+  }
+
+  // The heap at the call's start and what the process gained since the
+  // first look at it, against the bound.
+  bool grownPastLimit() {
+    const std::size_t resident = residentBytes();
+    if (residentAtStart_ == 0) {
+      residentAtStart_ = resident;
+      return false;
+    }
+    const std::size_t grown = resident > residentAtStart_ ? resident - residentAtStart_ : 0;
+    return heapAtStart_ + grown > memoryLimit_;
+  }
+
+  static std::size_t residentBytes() {
+    const int file = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    if (file < 0)
+      return 0;
+    char text[128] = {};
+    const ssize_t got = ::read(file, text, sizeof text - 1);
+    ::close(file);
+    unsigned long long size = 0, resident = 0;
+    if (got <= 0 || std::sscanf(text, "%llu %llu", &size, &resident) != 2)
+      return 0;
+    return static_cast<std::size_t>(resident) * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
   }
 
   std::mutex mutex_;
   std::condition_variable wake_;
   QJSEngine *engine_ = nullptr;
+  std::function<bool()> stopRequest_;
+  std::size_t memoryLimit_ = 0;
   bool stop_ = false;
   bool busy_ = false;
   bool idle_ = false;
-  bool timedOut_ = false;
+  Ending ending_ = Ending::Finished;
   std::uint64_t serial_ = 0;
   std::chrono::steady_clock::time_point start_;
   std::chrono::milliseconds timeout_{10000};
+  std::size_t heapAtStart_ = 0;
+  std::size_t residentAtStart_ = 0;
   std::thread thread_;
 };
 
@@ -240,10 +340,74 @@ void TawScriptControl::Reset() {
       properties.setProperty(propertyCount++, QString::fromLatin1(meta->property(i).name()));
     exposeMembers.call({object, js.globalObject(), methods, properties});
   }
-  if (!watchdog_)
+  if (!watchdog_) {
     watchdog_ = std::make_unique<Watchdog>();
+    watchdog_->setStopRequest(stopRequested_);
+    watchdog_->setMemoryLimit(memoryLimit_);
+  }
   watchdog_->setEngine(&js);
   addCode();
+}
+
+void TawScriptControl::setMemoryLimit(std::size_t bytes) {
+  memoryLimit_ = bytes;
+  heapMeasured_ = {};
+  if (watchdog_)
+    watchdog_->setMemoryLimit(bytes);
+}
+
+void TawScriptControl::setStopRequest(std::function<bool()> stopRequested) {
+  stopRequested_ = std::move(stopRequested);
+  if (watchdog_)
+    watchdog_->setStopRequest(stopRequested_);
+}
+
+std::size_t TawScriptControl::heapSize() const {
+  const QV4::MemoryManager *memory = engine_->js.handle()->memoryManager;
+  return memory->getUsedMem() + memory->getLargeItemsMem() + memory->unmanagedHeapSize;
+}
+
+bool TawScriptControl::withinMemoryLimit() {
+  if (memoryLimit_ == 0)
+    return true;
+  const auto now = std::chrono::steady_clock::now();
+  if (now - heapMeasured_ >= heapLookInterval) {
+    heapMeasured_ = now;
+    heapSeen_ = heapSize();
+    if (heapSeen_ > memoryLimit_) {
+      // What is garbage already does not count.
+      engine_->js.collectGarbage();
+      heapSeen_ = heapSize();
+    }
+  }
+  if (heapSeen_ <= memoryLimit_)
+    return true;
+  if (OnMemoryLimit)
+    OnMemoryLimit(heapSeen_);
+  return false;
+}
+
+template <class Call> bool TawScriptControl::watched(Call call) {
+  if (stopRequested() || !withinMemoryLimit())
+    return false;
+  watchdog_->begin(timeout_, heapSeen_);
+  call();
+  const Watchdog::Ending ending = watchdog_->end();
+  raisePending();
+  switch (ending) {
+  case Watchdog::Ending::Finished:
+    return true;
+  case Watchdog::Ending::TimedOut:
+    DoTimeout();
+    return false;
+  case Watchdog::Ending::OverMemory:
+    if (OnMemoryLimit)
+      OnMemoryLimit(std::max(heapSize(), memoryLimit_ + 1));
+    return false;
+  case Watchdog::Ending::Stopped:
+    return false;
+  }
+  return false;
 }
 
 void TawScriptControl::addCode() {
@@ -251,14 +415,11 @@ void TawScriptControl::addCode() {
     return;
   std::string code = codeText();
   QStringList trace;
-  watchdog_->begin(timeout_);
-  QJSValue result = engine_->js.evaluate(toQString(code), QStringLiteral("script"), 1, &trace);
-  bool timedOut = watchdog_->end();
-  raisePending();
-  if (timedOut) {
-    DoTimeout();
+  QJSValue result;
+  if (!watched([&] {
+        result = engine_->js.evaluate(toQString(code), QStringLiteral("script"), 1, &trace);
+      }))
     return;
-  }
   if (!trace.isEmpty() || result.isError()) {
     TawScriptError error;
     error.source = result.isError() && result.property("name").toString() == "SyntaxError"
@@ -269,7 +430,10 @@ void TawScriptControl::addCode() {
     if (number.isNumber())
       error.number = number.toInt();
     error.line = result.property("lineNumber").toInt();
-    if (error.line == 0 && !trace.isEmpty()) {
+    QString routine;
+    if (recursionSite(result, routine, error.line))
+      error.description += Format(" (%s calls itself without end)", {fromQString(routine)});
+    else if (error.line == 0 && !trace.isEmpty()) {
       // "function:line:column:file"
       QStringList parts = trace.first().split(':');
       if (parts.size() >= 3) {
@@ -301,14 +465,9 @@ std::string TawScriptControl::Run(const std::string &name,
     DoError(error);
     return {};
   }
-  watchdog_->begin(timeout_);
-  QJSValue outcome = engine_->caller.call({routine, args});
-  bool timedOut = watchdog_->end();
-  raisePending();
-  if (timedOut) {
-    DoTimeout();
+  QJSValue outcome;
+  if (!watched([&] { outcome = engine_->caller.call({routine, args}); }))
     return {};
-  }
   if (outcome.property("ok").toBool()) {
     QJSValue value = outcome.property("value");
     if (value.isUndefined() || value.isNull())
@@ -328,6 +487,9 @@ std::string TawScriptControl::Run(const std::string &name,
     if (number.isNumber())
       error.number = number.toInt();
     error.line = thrown.property("lineNumber").toInt();
+    QString recursing;
+    if (recursionSite(thrown, recursing, error.line))
+      error.description += Format(" (%s calls itself without end)", {fromQString(recursing)});
   }
   if (error.line > 0 && static_cast<std::size_t>(error.line) <= code_.size())
     error.text = code_[static_cast<std::size_t>(error.line) - 1];

@@ -2,6 +2,8 @@
 
 #include "filterlist/filtermakers.h"
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -35,7 +37,12 @@ struct TawAutoObject {
 // the system code page.
 //
 // A host and its engine are used only on the thread that made them. The
-// time-out is watched from a helper thread that only interrupts the engine.
+// time-out, the stop request and the memory bound are watched from a helper
+// thread that only interrupts the engine.
+//
+// The memory bound counts the engine's heap and the texts it holds, measured
+// between calls; while one call runs long, what the process gained since the
+// call began counts too, as the heap cannot be read from another thread.
 class TawScriptControl {
 public:
   // Needs the program's Qt application object; raises when there is none.
@@ -56,6 +63,18 @@ public:
 
   int Timeout() const { return timeout_; }
   void setTimeout(int milliseconds) { timeout_ = milliseconds; }
+
+  // Bytes the engine may hold; 0 for no bound. Past it a call is refused or
+  // interrupted, and `OnMemoryLimit` is told.
+  std::size_t MemoryLimit() const { return memoryLimit_; }
+  void setMemoryLimit(std::size_t bytes);
+  // What the engine holds now: its heap and the texts it keeps.
+  std::size_t heapSize() const;
+
+  // Asked from the helper thread while a call runs (so it must be safe from
+  // any thread): once it answers true, the running call is interrupted and
+  // later calls return at once, with no result and no event.
+  void setStopRequest(std::function<bool()> stopRequested);
 
   const std::vector<TawAutoObject> &AutoObjects() const { return autoObjects_; }
   // Changes of the named objects reset the engine, once per update.
@@ -90,6 +109,8 @@ public:
 
   std::function<void(const TawScriptError &)> OnError;
   std::function<void()> OnTimeout;
+  // The engine held `bytes`, more than the memory bound.
+  std::function<void(std::size_t bytes)> OnMemoryLimit;
   std::function<void(const std::string &name, const std::vector<std::string> &arguments)>
       OnCallFunction;
 
@@ -102,10 +123,20 @@ private:
   void DoError(const TawScriptError &error);
   void DoTimeout();
   void raisePending();
+  bool stopRequested() const { return stopRequested_ && stopRequested_(); }
+  // Whether the engine stays within its bound; tells `OnMemoryLimit` when not.
+  bool withinMemoryLimit();
+  // Runs `call` under the watchdog; false (after the event, if any) when the
+  // call was interrupted.
+  template <class Call> bool watched(Call call);
 
   bool allowUI_ = true;
   std::string language_ = "JScript";
   int timeout_ = 10000;
+  std::size_t memoryLimit_ = 0;
+  std::size_t heapSeen_ = 0;
+  std::chrono::steady_clock::time_point heapMeasured_{};
+  std::function<bool()> stopRequested_;
   std::vector<TawAutoObject> autoObjects_;
   std::vector<std::string> code_;
   int updating_ = 0;

@@ -1,6 +1,7 @@
 #include "scriptfilter/scriptfilter.h"
 
 #include "classlib/exceptions.h"
+#include "classlib/format.h"
 #include "classlib/program.h"
 #include "engine/job.h"
 #include "engine/messages.h"
@@ -25,8 +26,9 @@ struct TScriptFilter::Session {
   }
 };
 
-TScriptFilter::TScriptFilter(std::string script, std::string language)
-    : script_(std::move(script)), language_(std::move(language)) {}
+TScriptFilter::TScriptFilter(std::string script, std::string language, std::string nodeTitle)
+    : script_(std::move(script)), language_(std::move(language)), nodeTitle_(std::move(nodeTitle)) {
+}
 
 TScriptFilter::~TScriptFilter() = default;
 
@@ -40,9 +42,18 @@ void TScriptFilter::startJob() {
         {error.number, error.source, error.description, error.line, error.column, error.text}));
   };
   control.OnTimeout = [] { throw Exception(translate(1650, "Script timed out")); };
+  control.OnMemoryLimit = [this](std::size_t) {
+    throw Exception(Format("The script filter '%s' needed more than %d MB of memory and was "
+                           "stopped",
+                           {nodeTitle_, static_cast<std::int64_t>(memoryLimit_ >> 20)}));
+  };
+  // A stop of the job (or of the program) interrupts a running routine.
+  control.setStopRequest(
+      [job = job()] { return job ? job->isAborted() : applicationTerminating(); });
   control.setUseSafeSubset(false);
   control.setAllowUI(true);
   control.setTimeout(timeout_);
+  control.setMemoryLimit(memoryLimit_);
   control.setLanguage(language_);
   session->object = std::make_unique<TMRscriptInterface>(*this, control);
   // The object is in place before the code is added, so the script's
@@ -107,6 +118,8 @@ void TScriptFilter::subFilterChunkFromScript(std::string chunk) {
 }
 
 void TScriptFilter::terminateFromScript() {
+  // The job ends with the program: its errors say why.
+  logError(Format("The script filter '%s' ended the program (terminateMarrowen)", {nodeTitle_}));
   userInterface()->terminateApplication();
   // Without windows the request marks the application as terminating at
   // once, and the job ends with it.

@@ -3,6 +3,7 @@
 #include "engine/jobthreadresource.h"
 #include "engine/lines.h"
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -22,10 +23,13 @@ namespace marrowen {
 // files of one job and start afresh with the next. It sees one object under
 // the product's name ("Marrowen"), whose members are also visible without
 // the name. A script error raises message 1640 with its line; a routine that
-// runs past the time-out raises message 1650.
+// runs past the time-out raises message 1650; an engine that holds more than
+// its memory bound is stopped with an error naming the node. A stop of the
+// job interrupts a running routine at once, and no routine runs after it.
 class TScriptFilter : public TProcessLines {
 public:
-  TScriptFilter(std::string script, std::string language);
+  // `nodeTitle` names the filter in its errors.
+  TScriptFilter(std::string script, std::string language, std::string nodeTitle = "Script");
   ~TScriptFilter() override;
 
   void startJob() override;
@@ -39,6 +43,8 @@ public:
 
   // Milliseconds a routine may run (10000 unless changed before the job).
   void setTimeout(int milliseconds) { timeout_ = milliseconds; }
+  // Bytes the engine may hold (0: no bound; none unless set before the job).
+  void setMemoryLimit(std::size_t bytes) { memoryLimit_ = bytes; }
 
   // --- What the script object reaches ---
   void flushSubFiltersFromScript();
@@ -54,7 +60,9 @@ private:
 
   std::string script_;
   std::string language_;
+  std::string nodeTitle_;
   int timeout_ = 10000;
+  std::size_t memoryLimit_ = 0;
   JobThreadResource<Session> session_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "classlib/program.h"
 #include "filterlist/filtermakers.h"
+#include "filterlist/settings.h"
 #include "scriptfilter/scriptcontrol.h"
 #include "scriptfilter/scriptfilter.h"
 #include "scriptfilter/scriptobject.h"
@@ -46,8 +47,12 @@ private:
 
 void registerScriptFilterMakers() {
   ScriptFilterMakers makers;
-  makers.makeFilter = [](const std::string &script, const std::string &language) {
-    return std::make_unique<TScriptFilter>(script, language);
+  makers.makeFilter = [](const std::string &script, const std::string &language,
+                         const std::string &nodeTitle) {
+    auto filter = std::make_unique<TScriptFilter>(script, language, nodeTitle);
+    const std::int32_t limit = readIntegerSetting(scriptMemoryLimitSetting, 1024);
+    filter->setMemoryLimit(limit > 0 ? static_cast<std::size_t>(limit) << 20 : 0);
+    return filter;
   };
   makers.loadForCheck = [](const std::string &script, const std::string &language,
                            const ScriptErrorHandler &onError) -> std::unique_ptr<TScriptCheck> {

@@ -175,6 +175,10 @@ TEST(FileOutput, RetainDateTakesEachInputsOwnDate) {
   writeThrough({{folder.file("dated.txt"), "a"}, {folder.file("missing.txt"), "b"}}, options);
   EXPECT_EQ(mtimeOf(folder.file("out/dated.txt")).tv_sec, 981158400);
   EXPECT_GT(mtimeOf(folder.file("out/missing.txt")).tv_sec, 981158400 + 86400);
+  // Without the option the output is new, dated now.
+  options.retainDate = false;
+  writeThrough({{folder.file("dated.txt"), "a"}}, options);
+  EXPECT_GT(mtimeOf(folder.file("out/dated.txt")).tv_sec, 981158400 + 86400);
 }
 
 TEST(FileOutput, AReadOnlyTargetIsKeptAndTheNewTextStaysInTheTemporaryFile) {

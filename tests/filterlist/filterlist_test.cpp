@@ -2,8 +2,10 @@
 #include "filterlist/nodecatalog.h"
 
 #include "classlib/format.h"
+#include "classlib/paths.h"
 #include "engine/escapes.h"
 #include "engine/inputs.h"
+#include "engine/messages.h"
 #include "engine/outputs.h"
 #include "engine/subchain.h"
 #include "filterlist/classregistry.h"
@@ -14,6 +16,7 @@
 #include "filterlist/node_records.h"
 #include "filterlist/searchnodes.h"
 #include "filters/charfilters.h"
+#include "support/chunk_harness.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -548,8 +551,9 @@ TEST(FilterListFile, Type28HasNoLevelsAndType29Has) {
   EXPECT_EQ(list.node(0).className(), "TFilterCommentObject");
 }
 
-TEST(FilterListFile, LaterFileTypeWarnsThroughTheHostAndLoads) {
-  TempFolder dir;
+// Every node saved as a file of type 48, a later program's, and loaded back
+// whole: the warnings the load gave.
+std::vector<std::string> loadLaterTypeFile(const TempFolder &dir) {
   TFilterList list;
   fillEveryNode(list);
   std::string file = filterFileBytes(list);
@@ -560,11 +564,53 @@ TEST(FilterListFile, LaterFileTypeWarnsThroughTheHostAndLoads) {
   std::vector<std::string> warnings;
   loaded.setWarningHandler([&](const std::string &w) { warnings.push_back(w); });
   loaded.loadFromFile(dir.file("new.fll"));
+  EXPECT_EQ(loaded.count(), list.count());
+  return warnings;
+}
+
+TEST(FilterListFile, LaterFileTypeWarnsThroughTheHostAndLoads) {
+  TempFolder dir;
+  const std::vector<std::string> warnings = loadLaterTypeFile(dir);
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_EQ(warnings[0], "Warning: The filter being read is from a later version of Marrowen "
                          "Pro. It may not load successfully (expecting file type <= 47, reading "
                          "type: 48)");
-  EXPECT_EQ(loaded.count(), list.count());
+}
+
+// A translator's slip: message 3100 holds a number where the pattern is due,
+// 6790 one value more than it is given. Pattern searches still build and run,
+// newer files still load, both in English, and the default log names each
+// message once.
+TEST(FilterListFile, TranslatedFormatsThatDoNotFitFallBackToEnglish) {
+  TempFolder dir;
+  overrideProgramFolder(dir.path());
+  writeFile(dir.file("Slip.ini"), "[global]\r\n3100=%d\r\n6790=Newer %s %d %d %s\r\n");
+  auto previous = installStringLoader(TStringLoader::Create(dir.file("Slip.ini")));
+  TFilterList list;
+  for (int run = 0; run < 2; ++run) {
+    TSearchObject search;
+    search.patternType = 1;
+    search.searchString = "[0-9]+";
+    search.replaceString = "<$0>";
+    std::string statistics;
+    ChunkRunOptions options;
+    options.afterRun = [&](TFilter &head) { statistics = head.getStatistics(); };
+    EXPECT_EQ(runInChunks([&] { return search.add_this_filter(list); }, "a1b22\n", 0, options),
+              "a<1>b<22>\n");
+    EXPECT_NE(statistics.find(" for pattern match [[0-9]+]"), std::string::npos) << statistics;
+
+    const std::vector<std::string> warnings = loadLaterTypeFile(dir);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_TRUE(warnings[0].starts_with("Warning: The filter being read is from a later version"));
+  }
+  installStringLoader(previous);
+  const std::string log = readFile(dir.file("marrowen.log"));
+  overrideProgramFolder("");
+  for (const char *message : {"Message 3100 ", "Message 6790 "}) {
+    const auto first = log.find(message);
+    EXPECT_NE(first, std::string::npos) << log;
+    EXPECT_EQ(log.find(message, first + 1), std::string::npos) << log;
+  }
 }
 
 TEST(FilterListFile, DamagedFilesRaiseAReadErrorNamingTheFile) {

@@ -115,6 +115,16 @@ TEST(FilterTree, TopInputAndOutputAreRefusedForDeleteDragDuplicateAndDisabling) 
   EXPECT_EQ(shape.outline(), nested);
 }
 
+TEST(FilterTree, TheFiltersNextToTheInputAndTheOutputCanBeDeleted) {
+  for (const char *name : {"a", "e"}) {
+    Shape shape(nested);
+    shape.tree.selected = shape.find(name);
+    EXPECT_TRUE(shape.tree.DeleteNodeClick()) << name;
+    EXPECT_EQ(shape.find(name), -1) << name;
+    EXPECT_EQ(shape.tree.count(), 9) << name;
+  }
+}
+
 TEST(FilterTree, EveryDragMessage) {
   Shape shape(nested);
   const FilterTree &t = shape.tree;

@@ -47,7 +47,8 @@ struct FakeScriptEngine {
 
   void install() {
     ScriptFilterMakers makers;
-    makers.makeFilter = [this](const std::string &script, const std::string &language) {
+    makers.makeFilter = [this](const std::string &script, const std::string &language,
+                               const std::string &) {
       calls.push_back("make " + language + " " + script);
       return std::make_unique<MadeFilter>(language + " " + script);
     };

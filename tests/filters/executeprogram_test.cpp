@@ -84,17 +84,30 @@ std::string runOnce(const FilterFactory &make, const std::string &input, JobSink
 }
 
 TEST_F(ExecuteProgram, TheProgramFindsItsFilesByTheirNamesAndItsResultIsPassedOn) {
-  std::string sorter = script("sorter", "sort input.txt > output.txt\n");
+  std::string sorter = script("sorter", "sort \"$1\" > \"$2\"\n");
   std::string text;
   for (int i = 2999; i >= 0; --i)
     text += std::to_string(100000 + i) + "\n";
   std::string sorted;
   for (int i = 0; i < 3000; ++i)
     sorted += std::to_string(100000 + i) + "\n";
-  EXPECT_EQ(expectChunkInvariant(program(sorter), text), sorted);
+  EXPECT_EQ(expectChunkInvariant(program(sorter + " input.txt output.txt"), text), sorted);
   // A result of exactly one block.
   std::string block(4096, 'b');
   EXPECT_EQ(expectChunkInvariant(program("cp input.txt output.txt"), block), block);
+  EXPECT_EQ(leftovers(), "");
+}
+
+// A helper beside the files of the user who started us, named relatively,
+// as "sh helper.sh" is; the data files stay in their private folder.
+TEST_F(ExecuteProgram, TheProgramStartsInTheCurrentFolder) {
+  testing::writeFile(files_.file("helper.sh"), "pwd > \"$2\"; cat \"$1\" >> \"$2\"\n");
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(files_.path());
+  std::string out = runOnce(program("sh helper.sh input.txt output.txt"), "data\n");
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(out, std::filesystem::canonical(files_.path()).string() + "\ndata\n");
+  EXPECT_FALSE(testing::fileExists(files_.file("input.txt")));
   EXPECT_EQ(leftovers(), "");
 }
 
@@ -174,7 +187,7 @@ TEST_F(ExecuteProgram, WithoutAJobTheUserInterfaceKeepsHandlingMessages) {
 
 TEST_F(ExecuteProgram, JobsSideBySideNeverShareTheirFiles) {
   // The same names in every job: each run has folders of its own.
-  std::string slow = script("slow", "sleep 0.05; tr a-z A-Z < input.txt > output.txt\n");
+  std::string slow = script("slow", "sleep 0.05; tr a-z A-Z < \"$1\" > \"$2\"\n");
   std::vector<std::string> results(4);
   std::vector<std::thread> jobs;
   for (std::size_t j = 0; j < results.size(); ++j)
@@ -182,7 +195,8 @@ TEST_F(ExecuteProgram, JobsSideBySideNeverShareTheirFiles) {
       std::vector<std::string> inputs;
       for (int f = 0; f < 3; ++f)
         inputs.push_back("job" + std::to_string(j) + "file" + std::to_string(f));
-      for (const std::string &file : testing::runFilesInChunks(program(slow), inputs, 7))
+      for (const std::string &file :
+           testing::runFilesInChunks(program(slow + " input.txt output.txt"), inputs, 7))
         results[j] += file + ";";
     });
   for (std::thread &t : jobs)

@@ -16,6 +16,7 @@
 #include "support/recording_user_interface.h"
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 namespace marrowen {
@@ -158,6 +159,10 @@ TEST(ScriptFilter, TerminateMarrowenAsksTheProgramToQuit) {
     testing::InstalledUserInterface ui;
     runInChunks(make, "a\n", 0);
     EXPECT_EQ(ui->argumentsOf("terminateApplication").size(), 1u);
+    // The run ends with the program; it says why.
+    EXPECT_EQ(ui->argumentsOf("showMessageBox"),
+              std::vector<std::string>{"The script filter 'Script' ended the program "
+                                       "(terminateMarrowen)"});
   }
 
   runInChunks(make, "a\n", 0);
@@ -242,6 +247,11 @@ TEST(ScriptFilter, ScriptErrorsNameTheirLineAndSourceText) {
        "Error('custom'); e.number = 42; throw e;"},
       {"thrown text", quietRoutines + "function processLine(line, EOL) { throw 'plain'; }",
        "[0] JScript runtime error:\r\nplain at line:0, char:0\r\nnear:"},
+      {"endless recursion",
+       quietRoutines + "function deep(n) {\n  return deep(n + 1) + 1;\n}\n"
+                       "function processLine(line, EOL) { return deep(0); }",
+       "[0] JScript runtime error:\r\nRangeError: Maximum call stack size exceeded. (deep calls "
+       "itself without end) at line:6, char:0\r\nnear:  return deep(n + 1) + 1;"},
       {"missing routine", quietRoutines,
        "[0] JScript runtime error:\r\nThe script has no routine named processLine at line:0, "
        "char:0\r\nnear:"},
@@ -270,6 +280,59 @@ TEST(ScriptFilter, ARoutineThatRunsTooLongTimesOut) {
     return filter;
   };
   EXPECT_EQ(errorOf([&] { runInChunks(make, "a\n", 0); }), "Script timed out");
+}
+
+// Whether an engine keeps a little more at every line or grows without end
+// in one routine, it stops at its bound, naming the node.
+TEST(ScriptFilter, AnEngineThatHoldsMoreThanItsBoundIsStopped) {
+  for (const std::string processLine :
+       {"var kept = [];\nfunction processLine(line, EOL) {\n"
+        "  kept.push(line + 'x'.repeat(1 << 20)); return line + EOL;\n}",
+        "function processLine(line, EOL) {\n"
+        "  var all = []; for (;;) all.push('y'.repeat(1 << 16) + all.length);\n}"}) {
+    auto make = [processLine] {
+      auto filter = std::make_unique<TScriptFilter>(quietRoutines + processLine, "JScript",
+                                                    "Script: keeps everything");
+      filter->setTimeout(60000);
+      filter->setMemoryLimit(32 << 20);
+      return filter;
+    };
+    std::string lines;
+    for (int i = 0; i < 200; ++i)
+      lines += "line\n";
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(errorOf([&] { runInChunks(make, lines, 0); }),
+              "The script filter 'Script: keeps everything' needed more than 32 MB of memory and "
+              "was stopped");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+  }
+}
+
+// The job's stop reaches a routine that never returns, at once; no routine
+// runs after it, and the job ends as a stopped job does, without an error.
+TEST(ScriptFilter, AStopInterruptsARunningRoutine) {
+  RecordingJob job;
+  auto make = [] {
+    auto filter = std::make_unique<TScriptFilter>(
+        quietRoutines + "function processLine(line, EOL) {\n"
+                        "  if (line == 'a') for (;;) {}\n"
+                        "  Marrowen.logInfo(line); return line + EOL;\n}",
+        "JScript");
+    filter->setTimeout(60000);
+    return filter;
+  };
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    job.terminate();
+  });
+  const auto started = std::chrono::steady_clock::now();
+  std::string out;
+  EXPECT_NO_THROW(out = runWithJob(make, "a\nb\n", job));
+  stopper.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  EXPECT_EQ(out, "");
+  EXPECT_TRUE(job.logLines.empty());
+  EXPECT_TRUE(job.errors.empty());
 }
 
 TEST(ScriptFilter, LanguagesThatCannotRunHereAreNamed) {

@@ -2,13 +2,17 @@
 // on the Qt JavaScript engine.
 
 #include "classlib/exceptions.h"
+#include "classlib/registry.h"
 #include "engine/userinterface.h"
 #include "filterlist/filterlist.h"
 #include "filterlist/scriptnodes.h"
 #include "filterlist/searchnodes.h"
+#include "filterlist/settings.h"
 #include "scriptfilter/scriptfilter.h"
 #include "scriptfilter/scriptmakers.h"
 #include "support/chunk_harness.h"
+#include "support/error_message.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -154,6 +158,29 @@ TEST_F(ScriptNodeBuild, ReturnValuesAreNotCheckedAndAMissingOneSendsNothing) {
     return node.add_filter(list);
   };
   EXPECT_EQ(expectChunkInvariant(make, "a\nb\n"), "a\nb\nE");
+}
+
+// The engine's bound is the setting's, and its error names the node.
+TEST_F(ScriptNodeBuild, TheMemoryBoundComesFromTheSettings) {
+  testing::TempFolder dir;
+  SettingsStore store(dir.file("settings.ini"));
+  useSettingsStore(&store);
+  writeIntegerSetting(scriptMemoryLimitSetting, 16);
+  TScriptObject node = jscript("var kept = [];\nfunction startJob() {}\nfunction endJob() {}\n"
+                               "function startFile() {}\nfunction endFile() {}\n"
+                               "function processLine(line, EOL) {\n"
+                               "  kept.push('x'.repeat(1 << 20)); return EOL;\n}\n");
+  const std::string error = testing::errorOf([&] {
+    testing::runInChunks(
+        [&node] {
+          TFilterList list;
+          return node.add_filter(list);
+        },
+        std::string(100, '\n'), 0);
+  });
+  useSettingsStore(nullptr);
+  EXPECT_EQ(error, "The script filter '" + shortTitle(node) +
+                       "' needed more than 16 MB of memory and was stopped");
 }
 
 TEST_F(ScriptNodeBuild, AScriptErrorNamesItsLine) {

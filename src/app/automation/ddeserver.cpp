@@ -9,9 +9,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QLocalServer>
 #include <QLocalSocket>
 #include <QMdiSubWindow>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
@@ -19,8 +19,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace marrowen {
@@ -72,6 +74,33 @@ int lockFolderEntry(const QString &path, int timeoutMs) {
   return descriptor;
 }
 
+// A socket listening at `path` (a file left there is replaced), or -1 and
+// the reason in `error`.
+int listenAt(const QString &path, QString &error) {
+  const QByteArray name = QFile::encodeName(path);
+  sockaddr_un address{};
+  if (name.size() >= static_cast<qsizetype>(sizeof address.sun_path)) {
+    error = QStringLiteral("The socket name %1 is too long").arg(path);
+    return -1;
+  }
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, name.constData(), static_cast<std::size_t>(name.size()));
+  const int descriptor = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (descriptor < 0) {
+    error = QStringLiteral("Cannot make a socket: %1").arg(QString::fromLocal8Bit(strerror(errno)));
+    return -1;
+  }
+  ::unlink(name.constData());
+  if (::bind(descriptor, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
+      ::chmod(name.constData(), 0600) != 0 || ::listen(descriptor, SOMAXCONN) != 0) {
+    error = QStringLiteral("Cannot listen at %1: %2")
+                .arg(path, QString::fromLocal8Bit(strerror(errno)));
+    ::close(descriptor);
+    return -1;
+  }
+  return descriptor;
+}
+
 bool answers(const QString &path) {
   QLocalSocket probe;
   probe.connectToServer(path);
@@ -95,8 +124,13 @@ TMarrowenDDE::TMarrowenDDE(Executor executor, QObject *parent)
 TMarrowenDDE::~TMarrowenDDE() {
   for (auto &[socket, client] : clients_)
     socket->disconnect(this);
-  if (server_)
-    server_->close();
+  delete notifier_;
+  if (spare_ >= 0)
+    ::close(spare_);
+  if (listener_ >= 0) {
+    ::close(listener_);
+    ::unlink(QFile::encodeName(path_).constData());
+  }
 }
 
 QString TMarrowenDDE::defaultSocketPath() {
@@ -107,7 +141,7 @@ QString TMarrowenDDE::defaultSocketPath() {
   return folder + QStringLiteral("/MarrowenDDE");
 }
 
-bool TMarrowenDDE::serving() const { return server_ && server_->isListening(); }
+bool TMarrowenDDE::serving() const { return listener_ >= 0; }
 
 bool TMarrowenDDE::start(const QString &path) {
   if (serving())
@@ -133,39 +167,84 @@ bool TMarrowenDDE::start(const QString &path) {
     error_ = QStringLiteral("Another instance serves %1").arg(path);
     return false;
   }
-  QLocalServer::removeServer(path);
-  server_ = new QLocalServer(this);
-  server_->setSocketOptions(QLocalServer::UserAccessOption);
-  if (!server_->listen(path)) {
-    error_ = server_->errorString();
-    delete server_;
-    server_ = nullptr;
+  listener_ = listenAt(path, error_);
+  if (listener_ < 0)
     return false;
-  }
-  connect(server_, &QLocalServer::newConnection, this, &TMarrowenDDE::accept);
+  path_ = path;
+  spare_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  notifier_ = new QSocketNotifier(listener_, QSocketNotifier::Read, this);
+  connect(notifier_, &QSocketNotifier::activated, this, &TMarrowenDDE::accept);
   return true;
 }
 
 void TMarrowenDDE::accept() {
-  while (QLocalSocket *socket = server_->nextPendingConnection()) {
-    if (peerUser()(static_cast<int>(socket->socketDescriptor())) != ::getuid()) {
-      socket->abort();
-      socket->deleteLater();
+  for (;;) {
+    const int descriptor = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (descriptor >= 0) {
+      serve(descriptor);
       continue;
     }
-    Client &client = clients_[socket];
-    client.timer = new QTimer(socket);
-    client.timer->setSingleShot(true);
-    connect(client.timer, &QTimer::timeout, socket,
-            [this, socket] { refuse(socket, "No macro came within the time allowed"); });
-    client.timer->start(idleTimeout_);
-    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
-    connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-      clients_.erase(socket);
-      socket->deleteLater();
-    });
-    readFrom(socket);
+    if (errno == EINTR || errno == ECONNABORTED)
+      continue;
+    if ((errno == EMFILE || errno == ENFILE) && spare_ >= 0) {
+      // Every descriptor is taken: the spare one takes the connection, to
+      // answer it, and is held again.
+      ::close(spare_);
+      const int refused = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+      if (refused >= 0)
+        turnAway(refused);
+      spare_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+      if (refused >= 0)
+        continue;
+    }
+    if (errno != EAGAIN && errno != EWOULDBLOCK) {
+      // Nothing can be accepted now: look again a little later rather than
+      // spin on a connection that stays waiting.
+      notifier_->setEnabled(false);
+      QTimer::singleShot(100, this, [this] { notifier_->setEnabled(true); });
+    }
+    return;
   }
+}
+
+void TMarrowenDDE::turnAway(int descriptor) {
+  // What the client sent is read first: closing a socket with unread input
+  // could cost the client the answer.
+  char ignored[4096];
+  while (::recv(descriptor, ignored, sizeof ignored, MSG_DONTWAIT) > 0) {
+  }
+  static constexpr char busy[] = "ERROR busy\n";
+  [[maybe_unused]] const auto sent = ::send(descriptor, busy, sizeof busy - 1, MSG_NOSIGNAL);
+  ::close(descriptor);
+}
+
+void TMarrowenDDE::serve(int descriptor) {
+  if (peerUser()(descriptor) != ::getuid()) {
+    ::close(descriptor);
+    return;
+  }
+  if (clients_.size() >= maxClients) {
+    turnAway(descriptor);
+    return;
+  }
+  auto *socket = new QLocalSocket(this);
+  if (!socket->setSocketDescriptor(descriptor)) {
+    ::close(descriptor);
+    delete socket;
+    return;
+  }
+  Client &client = clients_[socket];
+  client.timer = new QTimer(socket);
+  client.timer->setSingleShot(true);
+  connect(client.timer, &QTimer::timeout, socket,
+          [this, socket] { refuse(socket, "No macro came within the time allowed"); });
+  client.timer->start(idleTimeout_);
+  connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
+  connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+    clients_.erase(socket);
+    socket->deleteLater();
+  });
+  readFrom(socket);
 }
 
 void TMarrowenDDE::refuse(QLocalSocket *socket, const std::string &message) {
@@ -255,6 +334,16 @@ std::string MarrowenDDEExecuteMacro(const std::string &macro) {
     return error.what();
   }
   return {};
+}
+
+bool raiseDescriptorLimit() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+    return false;
+  if (limit.rlim_cur == limit.rlim_max)
+    return true;
+  limit.rlim_cur = limit.rlim_max;
+  return ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
 }
 
 void installDdeServer() {

@@ -1,9 +1,12 @@
 #include "app/common/quitsignals.h"
 
+#include "engine/processingthread.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <ctime>
 #include <thread>
@@ -33,9 +36,11 @@ void onSignal(int signal) {
 void watchdog() {
   while (::sem_wait(&watchdogStart) != 0 && errno == EINTR) {
   }
-  timespec rest{0, 900'000'000};
+  timespec rest{0, 800'000'000};
   while (::nanosleep(&rest, &rest) != 0 && errno == EINTR) {
   }
+  // The jobs were asked to stop with the quit; what they still hold goes.
+  ProcessingThread::abortAllForExit(std::chrono::milliseconds(100));
   ::_exit(128 + static_cast<int>(lastSignal));
 }
 

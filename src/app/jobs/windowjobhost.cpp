@@ -83,11 +83,23 @@ struct DeleteStatusWindow {
 
 } // namespace
 
+namespace {
+
+// The hosts alive, on the user-interface thread.
+std::vector<WindowJobHost *> &liveHosts() {
+  static std::vector<WindowJobHost *> hosts;
+  return hosts;
+}
+
+} // namespace
+
 WindowJobHost::WindowJobHost(QObject *parent) : QObject(parent) {
+  liveHosts().push_back(this);
   onQuit = [] { QCoreApplication::quit(); };
 }
 
 WindowJobHost::~WindowJobHost() {
+  std::erase(liveHosts(), this);
   stopAllJobs();
   for (auto &window : std::vector(windows_))
     forget(window.get());
@@ -162,6 +174,14 @@ void WindowJobHost::finishJob(ProcessingThread *job) {
   // The job reads its chain to the very end.
   entry.job.reset();
   entry.chain.reset();
+}
+
+void WindowJobHost::quitWhenJobsEnd() {
+  for (auto &entry : jobs_)
+    entry.job->terminate();
+  quitWhenDone_ = true;
+  if (runningJobs_ == 0 && onQuit)
+    onQuit();
 }
 
 void WindowJobHost::reduceThreadCount() {
@@ -303,6 +323,21 @@ public:
     std::shared_ptr<DebugWindow> window;
     runOnUi([&] { window = TdebugWindowForm::createShared(); });
     return window;
+  }
+  // The running jobs stop at once, and the program quits once they have
+  // ended (with the status their ends gave), without asking anything, as a
+  // script that ends it expects.
+  void terminateApplication() override {
+    HeadlessUserInterface::terminateApplication();
+    QMetaObject::invokeMethod(
+        qApp,
+        [] {
+          if (liveHosts().empty())
+            QCoreApplication::quit();
+          for (WindowJobHost *host : std::vector(liveHosts()))
+            host->quitWhenJobsEnd();
+        },
+        Qt::QueuedConnection);
   }
 };
 

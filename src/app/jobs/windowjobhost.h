@@ -47,6 +47,8 @@ public:
   // Marks the application as terminating, asks every job to stop and
   // handles events until all of them have ended.
   void stopAllJobs();
+  // Asks every job to stop and quits once none runs, at once when none does.
+  void quitWhenJobsEnd();
 
   std::vector<TTstatusForm *> statusWindows() const;
   // Closes a status window as its close box would.

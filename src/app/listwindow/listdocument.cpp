@@ -2,6 +2,7 @@
 
 #include "app/jobs/windowjobhost.h"
 #include "app/main/mainform.h"
+#include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "classlib/streams.h"
 #include "classlib/stringlist.h"
@@ -233,7 +234,8 @@ std::string FilterListTarget::processTextWithCompiledFilter(std::string text) {
 }
 
 std::string FilterListTarget::processText(std::string text) {
-  compileFilter();
+  if (std::string error = compileFilter(); !error.empty())
+    throw Exception(error);
   return processTextWithCompiledFilter(std::move(text));
 }
 

@@ -117,6 +117,8 @@ public:
   virtual std::string compileFilter();
   // A text through the kept filters; empty when none are kept.
   virtual std::string processTextWithCompiledFilter(std::string text);
+  // Compiles, then runs the text through; a list that does not build raises
+  // its build error.
   std::string processText(std::string text);
   // Go: a job over the files, or over the clipboard into the clipboard.
   virtual void beginButtonClick(bool clipboard);

@@ -596,9 +596,9 @@ void TmainForm::logError(const std::string &message) {
   }
 }
 
-void TmainForm::SpawnApp(const std::string &statusFormat, const QString &target, bool program,
-                         const QStringList &arguments) {
-  statusBarText(toQString(Format(statusFormat, {fromQString(target)})));
+void TmainForm::SpawnApp(int statusId, const char *statusFormat, const QString &target,
+                         bool program, const QStringList &arguments) {
+  statusBarText(toQString(translateFormat(statusId, statusFormat, {fromQString(target)})));
   const bool started =
       program ? launcher().startProgram(target, arguments) : launcher().openUrl(target);
   if (!started)
@@ -880,12 +880,12 @@ int TmainForm::activeHelpContext() const {
 
 void TmainForm::Usermanual1Click(int tag) {
   auto web = [this](int message, const char *text, const QString &address) {
-    SpawnApp(translate(message, text), address);
+    SpawnApp(message, text, address);
   };
   auto accessory = [this](int message, const char *text, int t) {
     const QString program = launcher().findProgram(accessoryPrograms(t));
     if (!program.isEmpty()) {
-      SpawnApp(translate(message, text), program, true);
+      SpawnApp(message, text, program, true);
       return;
     }
     // This desktop has none of the programs that stand in for it.
@@ -906,10 +906,10 @@ void TmainForm::Usermanual1Click(int tag) {
     showHelpContents();
     break;
   case 1:
-    SpawnApp(translate(4170, "Opening document %s"), programFile("WhatsNew.Txt"));
+    SpawnApp(4170, "Opening document %s", programFile("WhatsNew.Txt"));
     break;
   case 4:
-    SpawnApp(translate(4190, "Opening document %s"), programFile("Products.Txt"));
+    SpawnApp(4190, "Opening document %s", programFile("Products.Txt"));
     break;
   case 6:
     web(4210, "Opening web page %s", siteAddress + QStringLiteral("/marrowen.html?referrer=mrapp"));

@@ -118,7 +118,9 @@ public:
   QString statusText() const;
   bool statusIsError() const;
   void logError(const std::string &message);
-  void SpawnApp(const std::string &statusFormat, const QString &target, bool program = false,
+  // Shows message `statusId` (its English format `statusFormat`) filled with
+  // the target while it opens or starts it.
+  void SpawnApp(int statusId, const char *statusFormat, const QString &target, bool program = false,
                 const QStringList &arguments = {});
 
   // --- jobs ---

@@ -250,6 +250,10 @@ TEST_F(Automation, OutputAndReplaceSettingsAndCompileErrors) {
   EXPECT_FALSE(error.isEmpty());
   EXPECT_EQ(errors.back(), error.toStdString());
   EXPECT_EQ(value(w, "processStringWithCompiledFilter", {"abc"}).toString(), "");
+  // Not an empty text as if the list had run: the build error, as answered above.
+  const QDBusMessage processed = call(w, "processString", {"abc"});
+  EXPECT_EQ(processed.errorName(), "com.ostrevan.Marrowen.Error");
+  EXPECT_EQ(processed.errorMessage(), error);
 
   value(w, "addFile", {"/data/*.txt", 255, 2});
   EXPECT_EQ(doc.filterList().files.back().subfolders, "All");

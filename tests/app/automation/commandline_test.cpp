@@ -3,18 +3,22 @@
 #include "app_testing.h"
 #include "classlib/exceptions.h"
 #include "engine/inputs.h"
+#include "fakewindow.h"
 #include "filterlist/commentnodes.h"
 #include "filterlist/descriptionnodes.h"
 #include "filterlist/eolnodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/linenodes.h"
+#include "filterlist/scriptnodes.h"
 #include "filterlist/searchnodes.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
 
 #include <filesystem>
 
+#include <csignal>
 #include <sys/stat.h>
 
 namespace marrowen::testing {
@@ -345,8 +349,7 @@ protected:
     int status = -1;
     std::string errors;
   };
-  Result start(const QStringList &arguments) {
-    QProcess process;
+  void launch(QProcess &process, const QStringList &arguments) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.file("config")));
@@ -356,6 +359,10 @@ protected:
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(QString::fromStdString(dir.path()));
     process.start(QStringLiteral(MARROWEN_BINARY), arguments);
+  }
+  Result start(const QStringList &arguments) {
+    QProcess process;
+    launch(process, arguments);
     if (!process.waitForFinished(60000)) {
       process.kill();
       process.waitForFinished();
@@ -471,6 +478,45 @@ TEST_F(ProgramRun, HostileRunsFailClearlyAndTouchNothing) {
   EXPECT_EQ(plain.status, 0);
   EXPECT_EQ(plain.errors.find("Wizard"), npos) << plain.errors;
   EXPECT_EQ(plain.errors.find("Tip of the day"), npos) << plain.errors;
+}
+
+// A script that ends the program says so; the program quits. One that never
+// returns is interrupted by SIGTERM at once, and the job's temporary file goes.
+TEST_F(ProgramRun, ScriptsThatEndTheProgramOrNeverReturn) {
+  const auto save = [&](const char *name, const std::string &processLine) {
+    TFilterList list;
+    list.resetToDefault();
+    auto node = TScriptObject::CreateDefault();
+    node->language = "JScript";
+    node->script = "function startJob() {}\nfunction endJob() {}\n"
+                   "function startFile() { return ''; }\nfunction endFile() { return ''; }\n" +
+                   processLine;
+    list.insertNode(2, std::move(node), 1, true);
+    for (int i = 0; i < list.count(); ++i)
+      if (auto *input = dynamic_cast<TInputObject *>(&list.node(i)))
+        input->inputFromFile = true;
+    list.saveToFile(dir.file(name));
+  };
+  writeFile(dir.file("in.txt"), "abc\n");
+  writeFile(dir.file("out.txt"), "old");
+  save("quit.fll", "function processLine(line, EOL) { Marrowen.terminateMarrowen(); return ''; }");
+  const QStringList run = {"/MERGETOFILE=" + file("out.txt"), "/I-", file("in.txt"), "/G"};
+  Result quit = start(QStringList{"/F=" + file("quit.fll")} + run);
+  EXPECT_EQ(quit.status, 1);
+  EXPECT_NE(quit.errors.find("ended the program (terminateMarrowen)"), std::string::npos)
+      << quit.errors;
+
+  save("endless.fll", "function processLine(line, EOL) { for (;;) {} }");
+  QProcess endless;
+  launch(endless, QStringList{"/F=" + file("endless.fll")} + run + QStringList{"/Q"});
+  ASSERT_TRUE(waitFor([&] { return dir.listing().find("KVB") != std::string::npos; }, 30000));
+  QElapsedTimer stopping;
+  stopping.start();
+  ::kill(static_cast<pid_t>(endless.processId()), SIGTERM);
+  ASSERT_TRUE(endless.waitForFinished(30000));
+  EXPECT_LT(stopping.elapsed(), 5000);
+  EXPECT_EQ(dir.listing().find("KVB"), std::string::npos) << dir.listing();
+  EXPECT_EQ(readFile(dir.file("out.txt")), "old");
 }
 
 TEST_F(ProgramRun, ScriptAndDatabaseNodesRunInTheProgram) {

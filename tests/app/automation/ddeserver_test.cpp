@@ -4,6 +4,8 @@
 
 #include <QLocalSocket>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -90,6 +92,45 @@ TEST_F(DdeTest, OversizedSilentAndForeignClientsAreClosed) {
   EXPECT_EQ(ask(socket, "[FileOpen(\"/a\")]\n", &closed), "");
   EXPECT_TRUE(closed);
   EXPECT_TRUE(made.empty());
+}
+
+TEST_F(DdeTest, ClientsBeyondTheLimitOrTheDescriptorsAreTurnedAwayAndServingGoesOn) {
+  std::vector<std::unique_ptr<QLocalSocket>> silent;
+  for (std::size_t i = 0; i < TMarrowenDDE::maxClients; ++i) {
+    silent.push_back(std::make_unique<QLocalSocket>());
+    silent.back()->connectToServer(socket);
+  }
+  bool closed = false;
+  EXPECT_EQ(ask(socket, "[FileOpen(\"/a\")]\n", &closed), "ERROR busy\n");
+  EXPECT_TRUE(closed);
+  silent.clear();
+  EXPECT_TRUE(waitFor([&] { return ask(socket, "[FileOpen(\"/a\")]\n") == "OK\n"; }, 3000));
+
+  // Every descriptor taken but the one the client needs.
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit lowered = saved;
+  lowered.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 4096);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+  std::vector<int> taken;
+  for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+    taken.push_back(fd);
+  ::close(taken.back());
+  taken.pop_back();
+  const QByteArray answer = ask(socket, "[FileOpen(\"/b\")]\n");
+  for (int fd : taken)
+    ::close(fd);
+  EXPECT_EQ(answer, "ERROR busy\n");
+  EXPECT_EQ(ask(socket, "[FileOpen(\"/b\")]\n"), "OK\n");
+
+  // The program starts with as many descriptors as it may have.
+  lowered.rlim_cur = std::min<rlim_t>(saved.rlim_max, 64);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+  EXPECT_TRUE(raiseDescriptorLimit());
+  rlimit raised{};
+  ::getrlimit(RLIMIT_NOFILE, &raised);
+  EXPECT_EQ(raised.rlim_cur, saved.rlim_max);
+  ::setrlimit(RLIMIT_NOFILE, &saved);
 }
 
 TEST_F(DdeTest, OneServerPerSocketAndAStaleSocketIsTakenOver) {
