@@ -208,6 +208,8 @@ std::unique_ptr<TFilter> FilterListTarget::buildChain(bool clipboard, bool inner
       select(errorIndex);
     if (error)
       *error = failure.what();
+    if (callerAwaitsAnswer())
+      throw;
     showBuildError(failure.what());
     return nullptr;
   }

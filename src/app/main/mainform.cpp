@@ -585,8 +585,10 @@ CallerReportsFailures::~CallerReportsFailures() { --callerReportsDepth; }
 
 bool failuresGoToCaller() {
   const TmainForm *main = TmainForm::instance();
-  return callerReportsDepth > 0 || (main && !main->interactive());
+  return callerAwaitsAnswer() || (main && !main->interactive());
 }
+
+bool callerAwaitsAnswer() { return callerReportsDepth > 0; }
 
 void TmainForm::logError(const std::string &message) {
   showMessageBox(this, QMessageBox::Critical, toQString(program::displayName), toQString(message));

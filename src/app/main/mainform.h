@@ -97,6 +97,10 @@ public:
 // Whether a failure goes back to the caller: inside a `CallerReportsFailures`
 // or while the command line runs.
 bool failuresGoToCaller();
+// Whether another program waits for the answer to its call: inside a
+// `CallerReportsFailures`. A list that cannot be built is then its answer,
+// never a message box that would hold the call until someone closes it.
+bool callerAwaitsAnswer();
 
 // The program's frame: menus, tool bars, status bar, tray icon and the
 // workspace holding the filter-list windows, the status windows and the
