@@ -296,7 +296,7 @@ std::string TListDocument::getFilterName() const {
   return name;
 }
 
-void TListDocument::loadFilterList(const std::string &fileName, const LoadListOptions &load) {
+bool TListDocument::loadFilterList(const std::string &fileName, const LoadListOptions &load) {
   const bool inserting = load.inserting;
   if (!inserting)
     list_.resetToDefault();
@@ -314,6 +314,7 @@ void TListDocument::loadFilterList(const std::string &fileName, const LoadListOp
   }
   if (selected_ < 0 || selected_ >= list_.count())
     selected_ = std::min(1, list_.count() - 1);
+  return true;
 }
 
 void TListDocument::resetFilterList() {

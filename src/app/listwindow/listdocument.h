@@ -86,7 +86,9 @@ public:
   virtual std::string getFilterName() const = 0;
   virtual bool filterHasChanged() const = 0;
   virtual void setFilterHasChanged(bool changed) = 0;
-  virtual void loadFilterList(const std::string &fileName, const LoadListOptions &options) = 0;
+  // False when the file was not loaded: the user cancelled, or a failure
+  // was shown (a caller that reports failures itself gets them thrown).
+  virtual bool loadFilterList(const std::string &fileName, const LoadListOptions &options) = 0;
   // A fresh list: top, a default input and a default output node.
   virtual void resetFilterList() = 0;
   // Adds a file, folder or mask to the files to process; false when refused.
@@ -149,7 +151,7 @@ public:
   std::string getFilterName() const override;
   bool filterHasChanged() const override { return changed_; }
   void setFilterHasChanged(bool changed) override { changed_ = changed; }
-  void loadFilterList(const std::string &fileName, const LoadListOptions &options) override;
+  bool loadFilterList(const std::string &fileName, const LoadListOptions &options) override;
   void resetFilterList() override;
   bool testThenAdd(const std::string &name) override;
   void setLastSubfolders(const std::string &value) override;

@@ -40,8 +40,8 @@ public:
   QWidget *widget() override { return this; }
   std::string fileName() const override { return doc.fileName(); }
   bool filterHasChanged() const override { return doc.filterHasChanged(); }
-  void loadFilterList(const std::string &name, const LoadListOptions &options) override {
-    doc.loadFilterList(name, options);
+  bool loadFilterList(const std::string &name, const LoadListOptions &options) override {
+    return doc.loadFilterList(name, options);
   }
   bool testThenAdd(const std::string &name) override {
     doc.testThenAdd(name);

@@ -42,9 +42,10 @@ public:
   QWidget *widget() override { return this; }
   std::string fileName() const override { return name; }
   bool filterHasChanged() const override { return changed; }
-  void loadFilterList(const std::string &file, const LoadListOptions &) override {
+  bool loadFilterList(const std::string &file, const LoadListOptions &) override {
     name = file;
     loaded.push_back(file);
+    return true;
   }
   bool testThenAdd(const std::string &file) override {
     added.push_back(file);
