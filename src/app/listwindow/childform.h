@@ -141,6 +141,7 @@ public:
   bool loadFilterList(const std::string &fileName, const LoadListOptions &options) override;
   bool testThenAdd(const std::string &name) override;
   void setLastSubfolders(const std::string &value) override;
+  void setLastAction(const std::string &value) override;
   void processFile(const std::string &listFile) override;
   std::unique_ptr<TGenericInput> createFilters() override;
   void beginBulkUpdate() override;

@@ -61,6 +61,9 @@ int addFileRow(FileRowStore &rows, const std::string &name);
 // "None", 1 "1 level", 2..9 "%d levels", 255 "All") and its Action (1
 // "Add", 2 "Subtract", 3 "Ignore"); other numbers leave the row's own.
 int addFileRowFromActiveX(FileRowStore &rows, const std::string &name, int subfolders, int action);
+// The Subfolders choice that stands for a number of levels: 0 "None", 1
+// "1 level", 2..9 "%d levels", 255 "All"; empty for any other number.
+std::string subfoldersChoice(int levels);
 // What adding a name from outside the grid adds: its long form, a folder
 // standing for every file in it.
 std::string fileGridEntryOf(const std::string &name);
@@ -93,8 +96,9 @@ public:
   virtual void resetFilterList() = 0;
   // Adds a file, folder or mask to the files to process; false when refused.
   virtual bool testThenAdd(const std::string &name) = 0;
-  // The Subfolders cell of the files' last row.
+  // The Subfolders and the Action cell of the files' last row.
   virtual void setLastSubfolders(const std::string &value) = 0;
+  virtual void setLastAction(const std::string &value) = 0;
   // Adds the files named in a list file, one a line.
   virtual void processFile(const std::string &listFile) = 0;
   // Validates and builds the chain; on an error shows it and gives none.
@@ -155,6 +159,7 @@ public:
   void resetFilterList() override;
   bool testThenAdd(const std::string &name) override;
   void setLastSubfolders(const std::string &value) override;
+  void setLastAction(const std::string &value) override;
   void processFile(const std::string &listFile) override;
   std::unique_ptr<TGenericInput> createFilters() override;
   void saveFilterListAs(const std::string &fileName) override;
