@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QLocale>
+#include <QMdiSubWindow>
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
@@ -56,6 +57,31 @@ void BringWindowForward(QWidget *window, bool restore) {
 
 bool IsActiveWindowOurs() {
   return QThread::currentThread() == qApp->thread() && QApplication::activeWindow() != nullptr;
+}
+
+QWidget *frameOf(QWidget *form) {
+  if (auto *frame = qobject_cast<QMdiSubWindow *>(form ? form->parentWidget() : nullptr))
+    if (frame->widget() == form)
+      return frame;
+  return form;
+}
+
+const QWidget *formOf(const QWidget *widget) {
+  for (const QWidget *w = widget; w; w = w->parentWidget())
+    if (w->isWindow() || frameOf(const_cast<QWidget *>(w)) != w)
+      return w;
+  return nullptr;
+}
+
+QRect placementArea(const QWidget *window) {
+  QScreen *screen = window ? window->screen() : nullptr;
+  if (!screen)
+    screen = QGuiApplication::primaryScreen();
+  return screen ? screen->availableGeometry() : QRect();
+}
+
+bool storedSizeFits(std::int64_t width, std::int64_t height, const QRect &area) {
+  return width > 0 && height > 0 && width <= area.width() && height <= area.height();
 }
 
 namespace {
