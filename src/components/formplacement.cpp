@@ -17,8 +17,6 @@
 #include <QShowEvent>
 #include <QWidget>
 
-#include <algorithm>
-#include <climits>
 #include <cmath>
 
 namespace marrowen {
@@ -284,14 +282,8 @@ void TFormPlacement::readPlacement(const std::string &section, bool readState, b
     }
     // A size that doesn't fit the screen is ignored; the rest is moved onto
     // the screen, or into the workspace for a form in a frame.
-    if (storedSizeFits(right - left, bottom - top, placementArea(window))) {
-      QRect rect(QPoint(), QSize(static_cast<int>(right - left), static_cast<int>(bottom - top)));
-      rect.moveTo(static_cast<int>(std::clamp<std::int64_t>(left, INT_MIN / 2, INT_MAX / 2)),
-                  static_cast<int>(std::clamp<std::int64_t>(top, INT_MIN / 2, INT_MAX / 2)));
-      FitRectToScreen(rect,
-                      window == form_ ? placementArea(window) : window->parentWidget()->rect());
-      window->setGeometry(rect);
-    }
+    if (storedSizeFits(right - left, bottom - top, placementArea(window)))
+      placeStoredRect(window, left, top, right - left, bottom - top);
   }
   if (readState) {
     Qt::WindowStates state = window->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);

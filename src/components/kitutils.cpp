@@ -13,6 +13,9 @@
 #include <QThread>
 #include <QWidget>
 
+#include <algorithm>
+#include <climits>
+
 namespace marrowen {
 
 void FitRectToScreen(QRect &rect, const QRect &screen) {
@@ -82,6 +85,17 @@ QRect placementArea(const QWidget *window) {
 
 bool storedSizeFits(std::int64_t width, std::int64_t height, const QRect &area) {
   return width > 0 && height > 0 && width <= area.width() && height <= area.height();
+}
+
+void placeStoredRect(QWidget *window, std::int64_t left, std::int64_t top, std::int64_t width,
+                     std::int64_t height) {
+  auto wide = [](std::int64_t n) {
+    return static_cast<int>(std::clamp<std::int64_t>(n, INT_MIN / 2, INT_MAX / 2));
+  };
+  QRect rect(wide(left), wide(top), wide(width), wide(height));
+  const QWidget *workspace = window->isWindow() ? nullptr : window->parentWidget();
+  FitRectToScreen(rect, workspace ? workspace->rect() : placementArea(window));
+  window->setGeometry(rect);
 }
 
 namespace {

@@ -46,6 +46,10 @@ QWidget *frameOf(QWidget *form);
 // Where a window's stored placement must fit: the available area (panels
 // left out) of the screen the window is on, else of the primary screen.
 QRect placementArea(const QWidget *window);
+// Gives `window` a stored rectangle whose size fits (storedSizeFits), moved
+// into the workspace that holds a frame, else onto the placement area.
+void placeStoredRect(QWidget *window, std::int64_t left, std::int64_t top, std::int64_t width,
+                     std::int64_t height);
 // Whether a stored size can be given to a window in `area`: positive and no
 // larger. Wide numbers, so that damaged values neither overflow nor pass.
 bool storedSizeFits(std::int64_t width, std::int64_t height, const QRect &area);

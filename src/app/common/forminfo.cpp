@@ -10,8 +10,6 @@
 #include <QScreen>
 #include <QWidget>
 
-#include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <functional>
 
@@ -108,12 +106,8 @@ void TFormInfo::apply(QWidget *window) {
       window->resize(static_cast<int>(width), static_cast<int>(height));
   } else {
     // In a frame the workspace places it: within the workspace where it fits.
-    QRect rect(window->pos(), QSize(static_cast<int>(width), static_cast<int>(height)));
-    if (recordPosition)
-      rect.moveTo(static_cast<int>(std::clamp<std::int64_t>(left, INT_MIN / 2, INT_MAX / 2)),
-                  static_cast<int>(std::clamp<std::int64_t>(top, INT_MIN / 2, INT_MAX / 2)));
-    FitRectToScreen(rect, window->parentWidget()->rect());
-    window->setGeometry(rect);
+    placeStoredRect(window, recordPosition ? left : window->x(), recordPosition ? top : window->y(),
+                    width, height);
   }
   // Set only when it changes: a frame told to be normal again goes back to
   // the size it had before.
