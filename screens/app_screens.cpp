@@ -225,7 +225,7 @@ public:
   QWidget *widget() override { return this; }
   std::string fileName() const override { return "/home/user/filters/tidy logs.fll"; }
   bool filterHasChanged() const override { return false; }
-  void loadFilterList(const std::string &, const LoadListOptions &) override {}
+  bool loadFilterList(const std::string &, const LoadListOptions &) override { return true; }
   bool testThenAdd(const std::string &) override { return false; }
   void showFilesPage() override {}
   void checkButtonsEnableStatus() override {}

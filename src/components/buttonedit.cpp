@@ -266,6 +266,17 @@ void TCustomComboEdit::SetReadOnly(bool readOnly) {
 
 void TCustomComboEdit::applyReadOnly() { setReadOnly(!(directInput_ && !readOnly_)); }
 
+// A one-line edit cuts and pastes from code even while read-only.
+void TCustomComboEdit::cut() {
+  if (!isReadOnly())
+    QLineEdit::cut();
+}
+
+void TCustomComboEdit::paste() {
+  if (!isReadOnly())
+    QLineEdit::paste();
+}
+
 void TCustomComboEdit::pressButton() {
   if (readOnly_)
     return;
@@ -328,12 +339,14 @@ void TCustomComboEdit::mousePressEvent(QMouseEvent *event) {
 }
 
 void TCustomComboEdit::focusInEvent(QFocusEvent *event) {
+  // The line edit selects everything itself on entry by Tab.
+  const bool hadSelection = hasSelectedText();
   QLineEdit::focusInEvent(event);
   if (event->reason() == Qt::MouseFocusReason)
     return;
   if (autoSelect_ && directInput_)
     selectAll();
-  else if (!directInput_)
+  else if (!directInput_ || !hadSelection)
     deselect();
 }
 

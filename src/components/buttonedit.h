@@ -100,6 +100,12 @@ public:
   bool popupVisible() const { return popupVisible_; }
   void closePopup(bool accept);
 
+public slots:
+  // Called from code (the Edit menu, the pattern menu), they too change
+  // nothing while typing is not allowed.
+  void cut();
+  void paste();
+
 protected:
   virtual QImage GetDefaultBitmap(bool &destroyNeeded);
   virtual void PopupDropDown(bool disableEdit);

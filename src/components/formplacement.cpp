@@ -45,6 +45,9 @@ QSize screenSize() {
   return screen ? screen->geometry().size() : QSize();
 }
 
+// Whether the widget is a form: a window, or what a workspace frame holds.
+bool isForm(const QWidget *widget) { return widget && formOf(widget) == widget; }
+
 std::string joinNumbers(std::initializer_list<int> numbers) {
   std::string text;
   for (int n : numbers) {
@@ -210,7 +213,7 @@ void TFormPlacement::RestoreFormPlacement() {
 }
 
 void TFormPlacement::SavePlacement() {
-  if (!form_ || !form_->isWindow())
+  if (!isForm(form_))
     return;
   const std::string section = fromQString(IniSection());
   writePlacement(section);
@@ -223,7 +226,7 @@ void TFormPlacement::SavePlacement() {
 }
 
 void TFormPlacement::RestorePlacement() {
-  if (!form_ || !form_->isWindow())
+  if (!isForm(form_))
     return;
   readPlacement(fromQString(IniSection()), options_.testFlag(fpState),
                 options_.testFlag(fpPosition));
@@ -239,13 +242,14 @@ std::string TFormPlacement::positionKey(std::string_view key) const {
 
 void TFormPlacement::writePlacement(const std::string &section) {
   TCustomIniFile *ini = storage_.get();
-  const Qt::WindowStates state = form_->windowState();
+  const QWidget *window = frameOf(form_);
+  const Qt::WindowStates state = window->windowState();
   int showCmd = state.testFlag(Qt::WindowMinimized)   ? swShowMinimized
                 : state.testFlag(Qt::WindowMaximized) ? swShowMaximized
                                                       : swShowNormal;
-  QRect normal = form_->normalGeometry();
+  QRect normal = window->normalGeometry();
   if (!normal.isValid())
-    normal = form_->geometry();
+    normal = window->geometry();
   const std::string minMax = joinNumbers({0, 0, 0, 0});
   const std::string norm = joinNumbers({normal.left(), normal.top(), normal.left() + normal.width(),
                                         normal.top() + normal.height()});
@@ -264,25 +268,25 @@ void TFormPlacement::readPlacement(const std::string &section, bool readState, b
   std::string norm = IniReadString(ini, section, positionKey(siNormPos), "");
   if (norm.empty())
     norm = IniReadString(ini, section, siNormPos, "");
+  QWidget *window = frameOf(form_);
   if (readPosition && !norm.empty() &&
       IniReadInteger(ini, section, siPixels, screenPixelsPerInch()) == screenPixelsPerInch()) {
-    const QRect current = form_->geometry();
-    int left = nthNumber(norm, 1, current.left());
-    int top = nthNumber(norm, 2, current.top());
-    int right = nthNumber(norm, 3, current.left() + current.width());
-    int bottom = nthNumber(norm, 4, current.top() + current.height());
+    const QRect current = window->geometry();
+    const std::int64_t left = nthNumber(norm, 1, current.left());
+    const std::int64_t top = nthNumber(norm, 2, current.top());
+    std::int64_t right = nthNumber(norm, 3, current.left() + current.width());
+    std::int64_t bottom = nthNumber(norm, 4, current.top() + current.height());
     if (!isSizeable(*form_)) {
       right = left + current.width();
       bottom = top + current.height();
     }
-    if (right > left && bottom > top) {
-      QRect rect(left, top, right - left, bottom - top);
-      FitRectToScreen(rect);
-      form_->setGeometry(rect);
-    }
+    // A size that doesn't fit the screen is ignored; the rest is moved onto
+    // the screen, or into the workspace for a form in a frame.
+    if (storedSizeFits(right - left, bottom - top, placementArea(window)))
+      placeStoredRect(window, left, top, right - left, bottom - top);
   }
   if (readState) {
-    Qt::WindowStates state = form_->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
+    Qt::WindowStates state = window->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     switch (IniReadInteger(ini, section, siShowCmd, 0)) {
     case 2:
     case 6:
@@ -295,9 +299,9 @@ void TFormPlacement::readPlacement(const std::string &section, bool readState, b
     default: // normal, or a hidden window's command, which keeps the default
       break;
     }
-    form_->setWindowState(state);
+    window->setWindowState(state);
   }
-  form_->update();
+  window->update();
 }
 
 void TFormPlacement::SetPreventResize(bool prevent) {
@@ -308,7 +312,7 @@ void TFormPlacement::SetPreventResize(bool prevent) {
 }
 
 void TFormPlacement::applySizeLimits() {
-  if (!form_ || !form_->isWindow())
+  if (!isForm(form_))
     return;
   if (preventResize_) {
     form_->setFixedSize(form_->size());
@@ -351,7 +355,7 @@ void TFormPlacement::beforeFormEvent(QEvent *event, bool &) {
 void TFormPlacement::formEvent(QEvent *event, bool &) {
   // After the form's own close handler, which may have refused.
   if (event->type() != QEvent::Close || !event->isAccepted() || !active_ || !form_ ||
-      !form_->windowHandle())
+      !form_->window()->windowHandle())
     return;
   try {
     SaveFormPlacement();

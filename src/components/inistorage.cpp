@@ -3,6 +3,7 @@
 #include "classlib/inifile.h"
 #include "classlib/registry.h"
 #include "components/formplacement.h"
+#include "components/kitutils.h"
 
 #include <QMetaObject>
 #include <QWidget>
@@ -20,13 +21,16 @@ QString formClassName(const QObject *form) {
 QString GetDefaultSection(const QObject *component) {
   if (!component)
     return QString();
+  // A form in a workspace frame is a form all the same, not a control of
+  // the main window.
   if (auto *widget = qobject_cast<const QWidget *>(component)) {
-    if (widget->isWindow())
+    const QWidget *form = formOf(widget);
+    if (form == widget)
       return formClassName(widget);
-    return formClassName(widget->window()) + widget->objectName();
+    return formClassName(form) + widget->objectName();
   }
   auto *owner = qobject_cast<const QWidget *>(component->parent());
-  if (owner && owner->isWindow())
+  if (owner && formOf(owner) == owner)
     return formClassName(owner) + u'.' + component->objectName();
   return component->objectName();
 }

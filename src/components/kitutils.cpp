@@ -5,12 +5,16 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QLocale>
+#include <QMdiSubWindow>
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
 #include <QScreen>
 #include <QThread>
 #include <QWidget>
+
+#include <algorithm>
+#include <climits>
 
 namespace marrowen {
 
@@ -56,6 +60,42 @@ void BringWindowForward(QWidget *window, bool restore) {
 
 bool IsActiveWindowOurs() {
   return QThread::currentThread() == qApp->thread() && QApplication::activeWindow() != nullptr;
+}
+
+QWidget *frameOf(QWidget *form) {
+  if (auto *frame = qobject_cast<QMdiSubWindow *>(form ? form->parentWidget() : nullptr))
+    if (frame->widget() == form)
+      return frame;
+  return form;
+}
+
+const QWidget *formOf(const QWidget *widget) {
+  for (const QWidget *w = widget; w; w = w->parentWidget())
+    if (w->isWindow() || frameOf(const_cast<QWidget *>(w)) != w)
+      return w;
+  return nullptr;
+}
+
+QRect placementArea(const QWidget *window) {
+  QScreen *screen = window ? window->screen() : nullptr;
+  if (!screen)
+    screen = QGuiApplication::primaryScreen();
+  return screen ? screen->availableGeometry() : QRect();
+}
+
+bool storedSizeFits(std::int64_t width, std::int64_t height, const QRect &area) {
+  return width > 0 && height > 0 && width <= area.width() && height <= area.height();
+}
+
+void placeStoredRect(QWidget *window, std::int64_t left, std::int64_t top, std::int64_t width,
+                     std::int64_t height) {
+  auto wide = [](std::int64_t n) {
+    return static_cast<int>(std::clamp<std::int64_t>(n, INT_MIN / 2, INT_MAX / 2));
+  };
+  QRect rect(wide(left), wide(top), wide(width), wide(height));
+  const QWidget *workspace = window->isWindow() ? nullptr : window->parentWidget();
+  FitRectToScreen(rect, workspace ? workspace->rect() : placementArea(window));
+  window->setGeometry(rect);
 }
 
 namespace {

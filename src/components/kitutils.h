@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstdint>
+
 class QFontMetrics;
 class QPainter;
 class QWidget;
@@ -34,6 +36,23 @@ void BringWindowForward(QWidget *window, bool restore);
 // Whether the active window is one of this program's, asked from the thread
 // that owns the windows.
 bool IsActiveWindowOurs();
+
+// The form a widget lies on: the nearest widget from it upwards that is a
+// window or that a workspace frame holds.
+const QWidget *formOf(const QWidget *widget);
+// The window a form shows in: the workspace frame that holds it, else the
+// form itself. Its size, position and state are the form's placement.
+QWidget *frameOf(QWidget *form);
+// Where a window's stored placement must fit: the available area (panels
+// left out) of the screen the window is on, else of the primary screen.
+QRect placementArea(const QWidget *window);
+// Gives `window` a stored rectangle whose size fits (storedSizeFits), moved
+// into the workspace that holds a frame, else onto the placement area.
+void placeStoredRect(QWidget *window, std::int64_t left, std::int64_t top, std::int64_t width,
+                     std::int64_t height);
+// Whether a stored size can be given to a window in `area`: positive and no
+// larger. Wide numbers, so that damaged values neither overflow nor pass.
+bool storedSizeFits(std::int64_t width, std::int64_t height, const QRect &area);
 
 // The shape of `source` in `shadowColor` on `backColor`, with a copy in
 // `highlightColor` one pixel down and to the right when `drawHighlight`: the

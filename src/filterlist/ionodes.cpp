@@ -142,16 +142,25 @@ std::string TInputObject::printText(std::string_view indent) const {
 }
 
 std::string TInputObject::generateCmdLine() const {
+  std::string text;
   switch (skipBinary) {
   case 0:
-    return "/BP";
+    text = "/BP";
+    break;
   case 1:
-    return "/BS";
+    text = "/BS";
+    break;
   case 2:
-    return "/BC";
+    text = "/BC";
+    break;
   default:
-    return {};
+    break;
   }
+  // The command line reads files unless told otherwise, and would rewrite
+  // the files a clipboard list merely keeps in its grid.
+  if (!inputFromFile)
+    text += text.empty() ? "/INPUTCLIPBOARD" : "\r\n/INPUTCLIPBOARD";
+  return text;
 }
 
 std::unique_ptr<TFilter> TInputObject::add_this_filter(TFilterList &list) {
@@ -268,7 +277,32 @@ std::string TOutputObject::printText(std::string_view indent) const {
 }
 
 std::string TOutputObject::generateCmdLine() const {
-  return std::string(retainDate ? "/N+\r\n" : "/N-\r\n") + (testMode ? "/T+\r\n" : "/T-\r\n");
+  std::string text =
+      std::string(retainDate ? "/N+\r\n" : "/N-\r\n") + (testMode ? "/T+\r\n" : "/T-\r\n");
+  // Everything that decides which files are written, so that the command
+  // line writes where the window does: it starts from a list that writes
+  // the input files in place, and from its own default structure and
+  // append settings.
+  auto flag = [](const char *option, bool on) {
+    return option + std::string(on ? "+\r\n" : "-\r\n");
+  };
+  switch (outputToFile) {
+  case files:
+    if (changeExtension)
+      text += "/EXTENSION=" + newExtension + "\r\n";
+    if (changeBaseDir)
+      text += "/OUTPUTFOLDER=" + newBaseDir + "\r\n" + flag("/KEEPSTRUCTURE", keepStructure);
+    text += flag("/APPEND", appendMode);
+    break;
+  case mergedFile:
+    text += "/MERGETOFILE=" + singleFilename + "\r\n" + flag("/APPEND", appendMode);
+    break;
+  default:
+    // A damaged kind writes no file in the window either.
+    text += "/OUTPUTCLIPBOARD\r\n";
+    break;
+  }
+  return text;
 }
 
 std::unique_ptr<TFilter> TOutputObject::add_this_filter(TFilterList &) {

@@ -19,9 +19,10 @@ public:
   QWidget *widget() override { return this; }
   std::string fileName() const override { return name; }
   bool filterHasChanged() const override { return false; }
-  void loadFilterList(const std::string &file, const LoadListOptions &) override {
+  bool loadFilterList(const std::string &file, const LoadListOptions &) override {
     name = file;
     loaded.push_back(file);
+    return true;
   }
   bool testThenAdd(const std::string &) override { return true; }
   void showFilesPage() override {}

@@ -4,12 +4,15 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDialog>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QTest>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 using namespace marrowen;
 
@@ -58,9 +61,30 @@ TEST(ComboEdit, WithoutDirectInputTypingPasteAndCutAreRefusedButTheButtonWorks) 
   f.edit->setCursorPosition(1);
   QTest::keySequence(f.edit, QKeySequence::Paste);
   EXPECT_EQ(f.edit->text(), "abc");
+  // Nor from code: directly, or by name as the menus ask.
+  f.edit->selectAll();
+  f.edit->cut();
+  f.edit->paste();
+  QLineEdit *asLineEdit = f.edit;
+  for (const char *method : {"cut", "paste"})
+    QMetaObject::invokeMethod(asLineEdit, method, Qt::DirectConnection);
+  EXPECT_EQ(f.edit->text(), "abc");
   f.clickButton();
   f.altDown();
   EXPECT_EQ(f.buttonClicks, 2);
+}
+
+TEST(ComboEdit, EntryByTabSelectsAllOnlyWithAutoSelectAndDirectInput) {
+  EditInDialog f;
+  for (const auto &[autoSelect, direct, selected] :
+       {std::tuple{true, true, true}, {false, true, false}, {true, false, false}}) {
+    f.edit->SetAutoSelect(autoSelect);
+    f.edit->SetDirectInput(direct);
+    f.edit->deselect();
+    QFocusEvent tab(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(f.edit, &tab);
+    EXPECT_EQ(f.edit->hasSelectedText(), selected) << autoSelect << direct;
+  }
 }
 
 TEST(ComboEdit, ReadOnlyRefusesTypingAndTheButton) {

@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QScreen>
 #include <QWidget>
 
@@ -133,6 +135,12 @@ TEST(FormPlacement, StoredValuesThatDoNotApplyLeaveTheFormAsDesigned) {
            "=30,40,130,140\nNormPos=1,1,2,2\n",
        0, QRect(30, 40, 100, 100)},
       {"from a larger screen", "[TPlacedForm]\nNormPos=5000,4000,5400,4300\n", 0, QRect()},
+      // Damaged numbers: nothing wraps, and what cannot fit is ignored.
+      {"extreme numbers", "[TPlacedForm]\nNormPos=-2147483648,0,2147483647,100\n", 0,
+       QRect(50, 60, 300, 200)},
+      {"no width", "[TPlacedForm]\nNormPos=5,5,5,100\n", 0, QRect(50, 60, 300, 200)},
+      {"wider than the screen", "[TPlacedForm]\nNormPos=0,0,16777215,100\n", 0,
+       QRect(50, 60, 300, 200)},
   };
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
   for (const auto &c : cases) {
@@ -147,6 +155,30 @@ TEST(FormPlacement, StoredValuesThatDoNotApplyLeaveTheFormAsDesigned) {
       EXPECT_EQ(placed.form.geometry(), c.expected);
     }
     placed.placement->SetActive(false); // keep the file as the case wrote it
+  }
+}
+
+// A form shown in a workspace frame is placed by its frame.
+TEST(FormPlacement, AFormInAWorkspaceFrameIsSavedAndRestored) {
+  TempFolder dir;
+  QMdiArea area;
+  area.resize(700, 500);
+  area.show();
+  for (const bool again : {false, true}) {
+    PlacedForm placed(dir.file("p.ini"));
+    QMdiSubWindow *frame = area.addSubWindow(&placed.form);
+    frame->setAttribute(Qt::WA_DeleteOnClose, false);
+    frame->show();
+    if (again) {
+      EXPECT_EQ(frame->geometry(), QRect(20, 30, 350, 250));
+      EXPECT_EQ(GetDefaultSection(&placed.form), "TPlacedForm");
+      EXPECT_EQ(GetDefaultSection(placed.form.edit), "TPlacedFormNameEdit");
+    } else {
+      frame->setGeometry(20, 30, 350, 250);
+    }
+    frame->close();
+    frame->setWidget(nullptr);
+    delete frame;
   }
 }
 

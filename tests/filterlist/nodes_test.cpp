@@ -124,6 +124,9 @@ TEST(InputObject, TitlesReportsAndCommandLines) {
   EXPECT_EQ(node.getTitle(), "File input:confirm each,delete,");
   EXPECT_EQ(node.generateCmdLine(), "");
   node.inputFromFile = false;
+  EXPECT_EQ(node.generateCmdLine(), "/INPUTCLIPBOARD");
+  node.skipBinary = 1;
+  EXPECT_EQ(node.generateCmdLine(), "/BS\r\n/INPUTCLIPBOARD");
   EXPECT_EQ(node.getTitle(), "Clipboard input");
   EXPECT_EQ(node.printText("  "), "Input from clipboard\r\n");
   EXPECT_EQ(node.iconIndex(), 13);
@@ -254,15 +257,21 @@ TEST(OutputObject, ReportsAndCommandLines) {
   node.newBaseDir = "/out";
   EXPECT_EQ(node.printText("-").substr(node.printText("-").find("-  Output")),
             "-  Output folder: /out\r\n-  [X] Maintain folder structure\r\n");
-  EXPECT_EQ(node.generateCmdLine(), "/N-\r\n/T+\r\n");
+  // What decides which files are written goes into the command line too.
+  EXPECT_EQ(node.generateCmdLine(),
+            "/N-\r\n/T+\r\n/OUTPUTFOLDER=/out\r\n/KEEPSTRUCTURE+\r\n/APPEND-\r\n");
+  node.changeBaseDir = false;
+  node.changeExtension = node.appendMode = true;
+  EXPECT_EQ(node.generateCmdLine(), "/N-\r\n/T+\r\n/EXTENSION=.txt\r\n/APPEND+\r\n");
   node.outputToFile = 2;
   node.singleFilename = "m.txt";
   node.retainDate = true;
   node.testMode = false;
   EXPECT_EQ(node.printText(""), "Merge output to file m.txt\r\n");
-  EXPECT_EQ(node.generateCmdLine(), "/N+\r\n/T-\r\n");
+  EXPECT_EQ(node.generateCmdLine(), "/N+\r\n/T-\r\n/MERGETOFILE=m.txt\r\n/APPEND+\r\n");
   node.outputToFile = 0;
   EXPECT_EQ(node.printText(""), "Output to clipboard\r\n");
+  EXPECT_EQ(node.generateCmdLine(), "/N+\r\n/T-\r\n/OUTPUTCLIPBOARD\r\n");
 }
 
 TEST(OutputObject, OldFileTypesLoadWithTheirDefaults) {

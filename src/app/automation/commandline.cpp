@@ -108,7 +108,8 @@ void TCommandLine::resetCommandLineWindow() {
 }
 
 void TCommandLine::processCommandLine(const std::vector<std::string> &parameters) {
-  includeSubfolders_ = true;
+  subfolders_ = "All";
+  action_.clear();
   if (host_.setInteractive)
     host_.setInteractive(false);
   resetCommandLineWindow();
@@ -231,7 +232,9 @@ void TCommandLine::addEndOfLine(const std::string &parameter, const std::string 
 void TCommandLine::processParameter(const std::string &p) {
   if (isFileName(p)) {
     window_.testThenAdd(p);
-    window_.setLastSubfolders(includeSubfolders_ ? "All" : "None");
+    window_.setLastSubfolders(subfolders_);
+    if (!action_.empty())
+      window_.setLastAction(action_);
     return;
   }
   const std::string u = upperCase(p);
@@ -242,6 +245,16 @@ void TCommandLine::processParameter(const std::string &p) {
 
   if (startsWith(u, "/{=")) {
     window_.addFilter(TCommentObject::CreateWith(copy(p, 4)));
+  } else if (startsWith(u, "/ACTION=")) {
+    static const char *const actions[] = {"Add", "Subtract", "Ignore"};
+    const auto named = std::find_if(std::begin(actions), std::end(actions),
+                                    [&](const char *a) { return upperCase(a) == copy(u, 9); });
+    if (named == std::end(actions))
+      return invalid(p);
+    action_ = *named;
+  } else if (startsWith(u, "/APPEND")) {
+    if (output)
+      output->appendMode = length == 7 ? !output->appendMode : u[7] == '+';
   } else if (startsWith(u, "/AL") && length > 3) {
     std::string text = copy(p, 4);
     if (!text.empty() && text[0] == '=')
@@ -296,11 +309,19 @@ void TCommandLine::processParameter(const std::string &p) {
   } else if (startsWith(u, "/H")) {
     if (length == 3)
       addBuiltIn('H', u[2]);
+  } else if (u == "/INPUTCLIPBOARD") {
+    if (input)
+      input->inputFromFile = false;
   } else if (startsWith(u, "/I")) {
     if (length == 2)
-      includeSubfolders_ = !includeSubfolders_;
+      subfolders_ = subfolders_ == "None" ? "All" : "None";
     else if (length == 3)
-      includeSubfolders_ = u[2] == '+';
+      subfolders_ = u[2] == '+'                  ? std::string("All")
+                    : u[2] >= '1' && u[2] <= '9' ? subfoldersChoice(u[2] - '0')
+                                                 : std::string("None");
+  } else if (startsWith(u, "/KEEPSTRUCTURE")) {
+    if (output)
+      output->keepStructure = length == 14 ? !output->keepStructure : u[14] == '+';
   } else if (startsWith(u, "/L=")) {
     listFile_ = copy(p, 4);
     window_.processFile(listFile_);
@@ -318,6 +339,9 @@ void TCommandLine::processParameter(const std::string &p) {
   } else if (startsWith(u, "/N")) {
     if (output)
       output->retainDate = length == 2 ? !output->retainDate : u[2] == '+';
+  } else if (u == "/OUTPUTCLIPBOARD") {
+    if (output)
+      output->outputToFile = TOutputObject::clipboard;
   } else if (startsWith(u, "/OUTPUTFOLDER=")) {
     if (length - 14 > storedLength)
       return invalid(p);

@@ -39,7 +39,10 @@ public:
   void processParameter(const std::string &parameter);
   void resetCommandLineWindow();
 
-  bool includeSubfolders() const { return includeSubfolders_; }
+  // The Subfolders and the Action choice a file name gets; an empty Action
+  // lets a new row take the last row's.
+  const std::string &subfolders() const { return subfolders_; }
+  const std::string &action() const { return action_; }
   // "/Q" was among the parameters handled, or among the program's
   // parameters when an error ended the processing early.
   bool quitRequested() const { return quit_; }
@@ -65,7 +68,8 @@ private:
 
   FilterListTarget &window_;
   CommandLineHost host_;
-  bool includeSubfolders_ = true;
+  std::string subfolders_ = "All";
+  std::string action_;
   Pending pending_;
   std::string listFile_;
   bool quit_ = false;

@@ -10,7 +10,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalSocket>
-#include <QMdiSubWindow>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -315,19 +314,8 @@ std::string MarrowenDDEExecuteMacro(const std::string &macro) {
   try {
     // The window answers its failure here, for the client.
     CallerReportsFailures failuresToCaller;
-    FilterListWindow *free = main->activeChildForm();
-    FilterListWindow *window = main->decideWindow();
-    if (!window)
+    if (!main->openFilterFile(fileName, {.askQuestions = true}))
       return "No window to open the file in";
-    try {
-      window->loadFilterList(fileName, {.askQuestions = true});
-    } catch (...) {
-      // A window made for this file alone goes with it.
-      if (window != free)
-        if (auto *sub = qobject_cast<QMdiSubWindow *>(window->widget()->parentWidget()))
-          sub->close();
-      throw;
-    }
   } catch (const std::bad_alloc &) {
     return "Out of memory while opening " + fileName;
   } catch (const std::exception &error) {

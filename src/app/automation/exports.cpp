@@ -56,6 +56,34 @@ std::string fileNames(const TFilterList &list) {
   return text;
 }
 
+// The option that gives the names after it a row's Subfolders choice.
+std::string subfoldersOption(const std::string &choice) {
+  if (choice == "All")
+    return "/I+";
+  if (!choice.empty() && choice[0] >= '1' && choice[0] <= '9')
+    return "/I" + choice.substr(0, 1);
+  return "/I-";
+}
+
+// The rows as the command line adds them again: each name after the options
+// that give it its row's Subfolders and Action choices, so that a row the
+// window leaves out, or reads less deeply, is not processed by the command.
+std::string fileArguments(const TFilterList &list) {
+  std::string text, subfolders, action;
+  for (const FileGridRow &row : list.files) {
+    if (const std::string option = subfoldersOption(row.subfolders); option != subfolders) {
+      subfolders = option;
+      text += option + "\r\n";
+    }
+    if (row.action != action && !row.action.empty()) {
+      action = row.action;
+      text += "/ACTION=" + action + "\r\n";
+    }
+    text += row.pathMask + "\r\n";
+  }
+  return text;
+}
+
 std::string displayNameLine() { return std::string(program::displayName) + "\r\n"; }
 
 } // namespace
@@ -78,7 +106,7 @@ std::string getCmdLineRepresentation(const TFilterList &list) {
                           "via the command\r\nline using the /Z=commandfile parameter.\r\n\r\n");
   if (list.count() > 0)
     text += commandLines(list, 0);
-  return text + fileNames(list);
+  return text + fileArguments(list);
 }
 
 std::string getPerlRepresentation(const TFilterList &list) {

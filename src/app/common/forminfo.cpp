@@ -1,6 +1,7 @@
 #include "app/common/forminfo.h"
 
 #include "classlib/registry.h"
+#include "components/kitutils.h"
 #include "qtext/qtext.h"
 
 #include <QCoreApplication>
@@ -10,12 +11,27 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 
 namespace marrowen {
 
 namespace {
 
 SettingsStore *testStore = nullptr;
+
+// Applies the placement again when the form is first shown in a frame.
+class FrameWatch : public QObject {
+public:
+  explicit FrameWatch(std::function<void()> shown) : shown_(std::move(shown)) {}
+  bool eventFilter(QObject *, QEvent *event) override {
+    if (event->type() == QEvent::Show)
+      shown_();
+    return false;
+  }
+
+private:
+  std::function<void()> shown_;
+};
 
 } // namespace
 
@@ -24,7 +40,22 @@ void TFormInfo::useStore(SettingsStore *store) { testStore = store; }
 SettingsStore &TFormInfo::store() { return testStore ? *testStore : SettingsStore::global(); }
 
 TFormInfo::TFormInfo(QWidget *form, QString formName)
-    : FormName(formName.isEmpty() && form ? form->objectName() : formName), form_(form) {}
+    : FormName(formName.isEmpty() && form ? form->objectName() : formName), form_(form) {
+  watch_ = std::make_unique<FrameWatch>([this] {
+    QWidget *frame = frameOf(form_);
+    if (loaded_ && frame != form_ && frame != frame_)
+      apply(frame);
+  });
+  if (form)
+    form->installEventFilter(watch_.get());
+}
+
+TFormInfo::~TFormInfo() = default;
+
+QWidget *TFormInfo::window() const {
+  QWidget *frame = frameOf(form_);
+  return frame != form_ || !frame_ ? frame : frame_.data();
+}
 
 std::string TFormInfo::key() const {
   const QString company = Company.isEmpty() ? QStringLiteral("Ostrevan") : Company;
@@ -36,15 +67,21 @@ std::string TFormInfo::key() const {
 }
 
 void TFormInfo::Load() {
-  if (!form_)
-    return;
+  loaded_ = true;
+  if (form_)
+    apply(frameOf(form_));
+}
+
+void TFormInfo::apply(QWidget *window) {
+  if (window != form_)
+    frame_ = window;
   SettingsStore &settings = store();
   const std::string k = key();
   if (!settings.keyExists(k))
     return;
   // Stored numbers may be anything: the arithmetic is done wide and the
   // rectangle checked against the screen before any of it reaches the form.
-  const QRect current = form_->geometry();
+  const QRect current = window->geometry();
   auto read = [&](const char *name, int value) -> std::int64_t {
     return settings.readInteger(k, name).value_or(value);
   };
@@ -52,37 +89,49 @@ void TFormInfo::Load() {
   const std::int64_t height = recordSize ? read("Height", current.height()) : current.height();
   const std::int64_t left = recordPosition ? read("Left", current.left()) : current.left();
   const std::int64_t top = recordPosition ? read("Top", current.top()) : current.top();
-  const QScreen *screen = QGuiApplication::primaryScreen();
-  const QSize screenSize =
-      screen ? screen->size() : QSize(current.right() + 1, current.bottom() + 1);
-  const std::int64_t screenWidth = screenSize.width(), screenHeight = screenSize.height();
-  if (width <= 0 || height <= 0 || top + height > screenHeight || left + width > screenWidth)
+  const QRect area = placementArea(window);
+  if (!storedSizeFits(width, height, area))
     return;
-  // Beyond the left or top edge by more than a screen, it could not be
-  // reached to move it back.
-  if (left < -screenWidth || top < -screenHeight)
-    return;
-  if (recordPosition)
-    form_->move(static_cast<int>(left), static_cast<int>(top));
-  if (recordSize)
-    form_->resize(static_cast<int>(width), static_cast<int>(height));
-  const bool normal = settings.readBool(k, "WindowState", true);
-  form_->setWindowState(normal ? Qt::WindowNoState : Qt::WindowMaximized);
+  if (window == form_) {
+    const std::int64_t right = std::int64_t(area.x()) + area.width();
+    const std::int64_t bottom = std::int64_t(area.y()) + area.height();
+    // Beyond the left or top edge by more than a screen, it could not be
+    // reached to move it back.
+    if (top + height > bottom || left + width > right || left < -std::int64_t(area.width()) ||
+        top < -std::int64_t(area.height()))
+      return;
+    if (recordPosition)
+      window->move(static_cast<int>(left), static_cast<int>(top));
+    if (recordSize)
+      window->resize(static_cast<int>(width), static_cast<int>(height));
+  } else {
+    // In a frame the workspace places it: within the workspace where it fits.
+    placeStoredRect(window, recordPosition ? left : window->x(), recordPosition ? top : window->y(),
+                    width, height);
+  }
+  // Set only when it changes: a frame told to be normal again goes back to
+  // the size it had before.
+  const Qt::WindowStates shown = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
+  const Qt::WindowStates state =
+      settings.readBool(k, "WindowState", true) ? Qt::WindowNoState : Qt::WindowMaximized;
+  if ((window->windowState() & shown) != state)
+    window->setWindowState((window->windowState() & ~shown) | state);
 }
 
 void TFormInfo::Save() {
   if (!form_)
     return;
+  const QWidget *form = window();
   SettingsStore &settings = store();
   SettingsStore::BatchedWrites once(settings);
   const std::string k = key();
   if (!settings.createKey(k))
     return;
   const bool normal =
-      !(form_->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
+      !(form->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
   // Maximized or minimized, the normal rectangle is still the last one seen
   // in the normal state.
-  const QRect r = normal ? QRect(form_->pos(), form_->size()) : form_->normalGeometry();
+  const QRect r = normal ? QRect(form->pos(), form->size()) : form->normalGeometry();
   if (normal || r.isValid()) {
     settings.writeInteger(k, "Width", r.width());
     settings.writeInteger(k, "Height", r.height());

@@ -144,14 +144,18 @@ bool TextTarget::canUndo() const {
 void TextTarget::undo() {
   onControl(control_, [](auto *edit) { edit->undo(); });
 }
+// Through the control's own slot, so that an edit which keeps typing out
+// keeps these out too.
 void TextTarget::cut() {
-  onControl(control_, [](auto *edit) { edit->cut(); });
+  if (control_)
+    QMetaObject::invokeMethod(control_, "cut", Qt::DirectConnection);
 }
 void TextTarget::copy() {
   onControl(control_, [](auto *edit) { edit->copy(); });
 }
 void TextTarget::paste() {
-  onControl(control_, [](auto *edit) { edit->paste(); });
+  if (control_)
+    QMetaObject::invokeMethod(control_, "paste", Qt::DirectConnection);
 }
 void TextTarget::selectAll() {
   onControl(control_, [](auto *edit) { edit->selectAll(); });

@@ -138,9 +138,10 @@ public:
   int selectedIndex() const override { return tree_.selected; }
   void select(int index) override { selectItem(index); }
   std::string fileName() const override { return loadedFilterName_; }
-  void loadFilterList(const std::string &fileName, const LoadListOptions &options) override;
+  bool loadFilterList(const std::string &fileName, const LoadListOptions &options) override;
   bool testThenAdd(const std::string &name) override;
   void setLastSubfolders(const std::string &value) override;
+  void setLastAction(const std::string &value) override;
   void processFile(const std::string &listFile) override;
   std::unique_ptr<TGenericInput> createFilters() override;
   void beginBulkUpdate() override;

@@ -224,6 +224,11 @@ void TchildForm::setLastSubfolders(const std::string &value) {
     fileGrid_->SetCell(2, rows, Variant(value));
 }
 
+void TchildForm::setLastAction(const std::string &value) {
+  if (const int rows = fileGrid_->Rows(); rows > 0)
+    fileGrid_->SetCell(3, rows, Variant(value));
+}
+
 void TchildForm::processFile(const std::string &listFile) {
   statusBarText(translateFormat(4500, "Processing %s", {listFile}));
   TStringList lines;

@@ -406,7 +406,7 @@ bool TchildForm::loadInto(const std::string &fileName, bool inserting, bool keep
   return true;
 }
 
-void TchildForm::loadFilterList(const std::string &fileName, const LoadListOptions &options) {
+bool TchildForm::loadFilterList(const std::string &fileName, const LoadListOptions &options) {
   const bool inserting = options.inserting;
   hideCurrentEditor();
   bool keepFileList = false;
@@ -432,9 +432,11 @@ void TchildForm::loadFilterList(const std::string &fileName, const LoadListOptio
       keepFileList = keep == QMessageBox::Yes;
     }
   }
+  bool loaded = false;
   if (proceed) {
     try {
       loadInto(fileName, inserting, keepFileList, options.takeOptions);
+      loaded = true;
       checkButtonsEnableStatus();
       if (!inserting) {
         setLoadedFilterName(fileName);
@@ -456,6 +458,7 @@ void TchildForm::loadFilterList(const std::string &fileName, const LoadListOptio
   if (tree_.selected < 0)
     selectItem(std::min(1, tree_.count() - 1));
   showCurrentEditor();
+  return loaded;
 }
 
 void TchildForm::InsertfilterList(const std::string &fileName) {
@@ -649,8 +652,7 @@ void TchildForm::install() {
       return;
     opening(name);
     if (TmainForm *main = TmainForm::instance())
-      if (FilterListWindow *window = main->decideWindow())
-        window->loadFilterList(name, {.askQuestions = true});
+      main->openFilterFile(name, {.askQuestions = true});
     // Loading the trial input cleared it; the list shown is the one named.
     opening(name);
   };

@@ -92,6 +92,8 @@ std::unique_ptr<TFilter> TchildForm::create_filters(bool clipboard, bool innerOn
     }
     if (errorText)
       *errorText = error.what();
+    if (callerAwaitsAnswer())
+      throw;
     if (TmainForm *main = TmainForm::instance())
       main->logError(error.what());
     else

@@ -118,16 +118,20 @@ int addFileRow(FileRowStore &rows, const std::string &name) {
   return target;
 }
 
+std::string subfoldersChoice(int levels) {
+  if (levels == 0)
+    return "None";
+  if (levels == 1)
+    return "1 level";
+  if (levels >= 2 && levels <= 9)
+    return Format("%d levels", {levels});
+  return levels == 255 ? "All" : std::string();
+}
+
 int addFileRowFromActiveX(FileRowStore &rows, const std::string &name, int subfolders, int action) {
   const int row = addFileRow(rows, name);
-  if (subfolders == 0)
-    rows.setCell(2, row, "None");
-  else if (subfolders == 1)
-    rows.setCell(2, row, "1 level");
-  else if (subfolders >= 2 && subfolders <= 9)
-    rows.setCell(2, row, Format("%d levels", {subfolders}));
-  else if (subfolders == 255)
-    rows.setCell(2, row, "All");
+  if (const std::string choice = subfoldersChoice(subfolders); !choice.empty())
+    rows.setCell(2, row, choice);
   static const char *actions[] = {"Add", "Subtract", "Ignore"};
   if (action >= 1 && action <= 3)
     rows.setCell(3, row, actions[action - 1]);
@@ -209,6 +213,8 @@ std::unique_ptr<TFilter> FilterListTarget::buildChain(bool clipboard, bool inner
       select(errorIndex);
     if (error)
       *error = failure.what();
+    if (callerAwaitsAnswer())
+      throw;
     showBuildError(failure.what());
     return nullptr;
   }
@@ -296,7 +302,7 @@ std::string TListDocument::getFilterName() const {
   return name;
 }
 
-void TListDocument::loadFilterList(const std::string &fileName, const LoadListOptions &load) {
+bool TListDocument::loadFilterList(const std::string &fileName, const LoadListOptions &load) {
   const bool inserting = load.inserting;
   if (!inserting)
     list_.resetToDefault();
@@ -314,6 +320,7 @@ void TListDocument::loadFilterList(const std::string &fileName, const LoadListOp
   }
   if (selected_ < 0 || selected_ >= list_.count())
     selected_ = std::min(1, list_.count() - 1);
+  return true;
 }
 
 void TListDocument::resetFilterList() {
@@ -345,6 +352,11 @@ bool TListDocument::testThenAdd(const std::string &name) {
 void TListDocument::setLastSubfolders(const std::string &value) {
   if (!list_.files.empty())
     list_.files.back().subfolders = value;
+}
+
+void TListDocument::setLastAction(const std::string &value) {
+  if (!list_.files.empty())
+    list_.files.back().action = value;
 }
 
 void TListDocument::processFile(const std::string &listFile) {

@@ -61,6 +61,9 @@ int addFileRow(FileRowStore &rows, const std::string &name);
 // "None", 1 "1 level", 2..9 "%d levels", 255 "All") and its Action (1
 // "Add", 2 "Subtract", 3 "Ignore"); other numbers leave the row's own.
 int addFileRowFromActiveX(FileRowStore &rows, const std::string &name, int subfolders, int action);
+// The Subfolders choice that stands for a number of levels: 0 "None", 1
+// "1 level", 2..9 "%d levels", 255 "All"; empty for any other number.
+std::string subfoldersChoice(int levels);
 // What adding a name from outside the grid adds: its long form, a folder
 // standing for every file in it.
 std::string fileGridEntryOf(const std::string &name);
@@ -86,13 +89,16 @@ public:
   virtual std::string getFilterName() const = 0;
   virtual bool filterHasChanged() const = 0;
   virtual void setFilterHasChanged(bool changed) = 0;
-  virtual void loadFilterList(const std::string &fileName, const LoadListOptions &options) = 0;
+  // False when the file was not loaded: the user cancelled, or a failure
+  // was shown (a caller that reports failures itself gets them thrown).
+  virtual bool loadFilterList(const std::string &fileName, const LoadListOptions &options) = 0;
   // A fresh list: top, a default input and a default output node.
   virtual void resetFilterList() = 0;
   // Adds a file, folder or mask to the files to process; false when refused.
   virtual bool testThenAdd(const std::string &name) = 0;
-  // The Subfolders cell of the files' last row.
+  // The Subfolders and the Action cell of the files' last row.
   virtual void setLastSubfolders(const std::string &value) = 0;
+  virtual void setLastAction(const std::string &value) = 0;
   // Adds the files named in a list file, one a line.
   virtual void processFile(const std::string &listFile) = 0;
   // Validates and builds the chain; on an error shows it and gives none.
@@ -151,10 +157,11 @@ public:
   std::string getFilterName() const override;
   bool filterHasChanged() const override { return changed_; }
   void setFilterHasChanged(bool changed) override { changed_ = changed; }
-  void loadFilterList(const std::string &fileName, const LoadListOptions &options) override;
+  bool loadFilterList(const std::string &fileName, const LoadListOptions &options) override;
   void resetFilterList() override;
   bool testThenAdd(const std::string &name) override;
   void setLastSubfolders(const std::string &value) override;
+  void setLastAction(const std::string &value) override;
   void processFile(const std::string &listFile) override;
   std::unique_ptr<TGenericInput> createFilters() override;
   void saveFilterListAs(const std::string &fileName) override;

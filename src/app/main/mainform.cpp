@@ -585,8 +585,10 @@ CallerReportsFailures::~CallerReportsFailures() { --callerReportsDepth; }
 
 bool failuresGoToCaller() {
   const TmainForm *main = TmainForm::instance();
-  return callerReportsDepth > 0 || (main && !main->interactive());
+  return callerAwaitsAnswer() || (main && !main->interactive());
 }
+
+bool callerAwaitsAnswer() { return callerReportsDepth > 0; }
 
 void TmainForm::logError(const std::string &message) {
   showMessageBox(this, QMessageBox::Critical, toQString(program::displayName), toQString(message));
@@ -649,6 +651,36 @@ FilterListWindow *TmainForm::decideWindow() {
   return CreateMDIChild();
 }
 
+FilterListWindow *TmainForm::openFilterFile(const std::string &fileName,
+                                            const LoadListOptions &options, bool newWindow) {
+  FilterListWindow *active = activeChildForm();
+  FilterListWindow *window = newWindow ? CreateMDIChild() : decideWindow();
+  if (!window)
+    return nullptr;
+  const bool made = newWindow || window != active;
+  auto discard = [window] {
+    QWidget *widget = window->widget();
+    QWidget *frame = qobject_cast<QMdiSubWindow *>(widget->parentWidget());
+    frame = frame ? frame : widget;
+    // Later: the window may still be answering the event that opened it.
+    frame->hide();
+    frame->deleteLater();
+  };
+  bool loaded = false;
+  try {
+    loaded = window->loadFilterList(fileName, options);
+  } catch (...) {
+    if (made)
+      discard();
+    throw;
+  }
+  if (loaded)
+    return window;
+  if (made)
+    discard();
+  return nullptr;
+}
+
 FilterListWindow *TmainForm::findWindow(const std::string &fileName) const {
   for (QMdiSubWindow *sub : area_->subWindowList()) {
     const auto it = children_.find(sub->widget());
@@ -670,8 +702,7 @@ void TmainForm::handleDroppedFiles(const QStringList &names) {
   for (const QString &name : names) {
     const QString full = QFileInfo(name).absoluteFilePath();
     if (full.right(4).toUpper() == QStringLiteral(".FLL")) {
-      if (FilterListWindow *window = CreateMDIChild())
-        window->loadFilterList(fileNameFromQString(full), {});
+      openFilterFile(fileNameFromQString(full), {}, true);
     } else if (active) {
       added = active->testThenAdd(fileNameFromQString(full)) || added;
     }
@@ -860,8 +891,10 @@ void TmainForm::ShowCommandLineClick() {
 }
 
 void TmainForm::openRecentFile(const std::string &fileName) {
-  if (FilterListWindow *window = decideWindow())
-    window->loadFilterList(fileName, {.askQuestions = true});
+  // An entry that cannot be opened (the file was deleted or damaged) would
+  // fail again at every try.
+  if (!openFilterFile(fileName, {.askQuestions = true}))
+    recentFiles_->Strings().Remove(fileName);
 }
 
 int TmainForm::activeHelpContext() const {

@@ -37,7 +37,8 @@ public:
   // The full path of the filter file shown; empty for a new list.
   virtual std::string fileName() const = 0;
   virtual bool filterHasChanged() const = 0;
-  virtual void loadFilterList(const std::string &fileName, const LoadListOptions &options) = 0;
+  // False when the file was not loaded (cancelled, or its failure shown).
+  virtual bool loadFilterList(const std::string &fileName, const LoadListOptions &options) = 0;
   // Adds a file or mask to the files to process; false when refused.
   virtual bool testThenAdd(const std::string &name) = 0;
   virtual void showFilesPage() = 0;
@@ -97,6 +98,10 @@ public:
 // Whether a failure goes back to the caller: inside a `CallerReportsFailures`
 // or while the command line runs.
 bool failuresGoToCaller();
+// Whether another program waits for the answer to its call: inside a
+// `CallerReportsFailures`. A list that cannot be built is then its answer,
+// never a message box that would hold the call until someone closes it.
+bool callerAwaitsAnswer();
 
 // The program's frame: menus, tool bars, status bar, tray icon and the
 // workspace holding the filter-list windows, the status windows and the
@@ -136,6 +141,11 @@ public:
   FilterListWindow *activeChildForm() const;
   FilterListWindow *decideWindow();
   FilterListWindow *findWindow(const std::string &fileName) const;
+  // Loads a filter file into a window of its own (`newWindow`) or into the
+  // one decideWindow gives, and returns that window; none when the file was
+  // not loaded. A window made for a file that fails goes again.
+  FilterListWindow *openFilterFile(const std::string &fileName, const LoadListOptions &options,
+                                   bool newWindow = false);
   // Whether any filter-list window is open, active or not.
   bool hasFilterListWindow() const { return !children_.empty(); }
   void CloseAll();

@@ -40,8 +40,8 @@ public:
   QWidget *widget() override { return this; }
   std::string fileName() const override { return doc.fileName(); }
   bool filterHasChanged() const override { return doc.filterHasChanged(); }
-  void loadFilterList(const std::string &name, const LoadListOptions &options) override {
-    doc.loadFilterList(name, options);
+  bool loadFilterList(const std::string &name, const LoadListOptions &options) override {
+    return doc.loadFilterList(name, options);
   }
   bool testThenAdd(const std::string &name) override {
     doc.testThenAdd(name);
@@ -246,9 +246,10 @@ TEST_F(Automation, OutputAndReplaceSettingsAndCompileErrors) {
   auto *search = dynamic_cast<TSearchObject *>(&doc.filterList().node(doc.selectedIndex()));
   ASSERT_NE(search, nullptr);
   EXPECT_TRUE(search->ignoreCase && search->promptOnReplace);
-  const QString error = value(w, "compileFilter").toString();
-  EXPECT_FALSE(error.isEmpty());
-  EXPECT_EQ(errors.back(), error.toStdString());
+  const QDBusMessage failed = call(w, "compileFilter");
+  EXPECT_EQ(failed.errorName(), "com.ostrevan.Marrowen.Error");
+  EXPECT_FALSE(failed.errorMessage().isEmpty());
+  EXPECT_TRUE(errors.empty()) << "shown besides: " << errors.front();
   EXPECT_EQ(value(w, "processStringWithCompiledFilter", {"abc"}).toString(), "");
   // Not an empty text as if the list had run: the build error, as answered above.
   const QDBusMessage processed = call(w, "processString", {"abc"});
@@ -406,8 +407,17 @@ TEST_F(Program, ServesItsWindowsOnTheSessionBus) {
   EXPECT_NE(v, w);
   EXPECT_EQ(value(v, "processString", {"xyz"}).toString(), "XYZ");
   value(v, "clearAllFilters");
-  value(v, "addReplaceFilter", {"", "x", 0, true, false, false, false, 2});
-  EXPECT_FALSE(value(v, "compileFilter").toString().isEmpty());
+  value(v, "addStringFilter", {0, ""});
+  // A list that cannot be built answers every call that builds it with its
+  // error, at once; no message box waits for a person.
+  program.readAllStandardError();
+  for (const char *building : {"compileFilter", "processString", "execute", "executeClipboard"}) {
+    const QDBusMessage reply = call(
+        v, building, QString(building) == "processString" ? QVariantList{"q"} : QVariantList{});
+    EXPECT_EQ(reply.errorName(), error) << building;
+    EXPECT_EQ(reply.errorMessage(), "String for 'Add left margin []' is blank") << building;
+  }
+  EXPECT_EQ(program.readAllStandardError().indexOf("is blank"), -1);
   EXPECT_EQ(value(v, "openFilter", {file}).toBool(), true);
   EXPECT_EQ(value(v, "processString", {"q"}).toString(), "Q");
 

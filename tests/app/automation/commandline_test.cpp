@@ -184,13 +184,28 @@ TEST_F(CommandLineTest, InvalidAndFailingParameters) {
 }
 
 TEST_F(CommandLineTest, StateAcrossParametersAndRuns) {
-  run({"/I", "/I", "a.txt", "/I-", "b.txt", "/I+", "c.txt", "/I", "d.txt"});
+  run({"/I", "/I", "a.txt", "/I-", "b.txt", "/I+", "c.txt", "/I", "d.txt", "/I1",
+       "/action=subtract", "e.txt", "/I3", "/ACTION=Add", "f.txt", "/I", "/ACTION=x"});
   const auto &files = doc->filterList().files;
-  ASSERT_EQ(files.size(), 4u);
+  ASSERT_EQ(files.size(), 6u);
   EXPECT_EQ(files[0].subfolders, "All");
   EXPECT_EQ(files[1].subfolders, "None");
   EXPECT_EQ(files[2].subfolders, "All");
   EXPECT_EQ(files[3].subfolders, "None");
+  EXPECT_EQ(files[4].subfolders, "1 level");
+  EXPECT_EQ(files[4].action, "Subtract");
+  EXPECT_EQ(files[5].subfolders, "3 levels");
+  EXPECT_EQ(files[5].action, "Add");
+  EXPECT_EQ(line->subfolders(), "None") << "levels toggle to none";
+  EXPECT_EQ(invalid, std::vector<std::string>{"Invalid command line parameter\r\n/ACTION=x"});
+  invalid.clear();
+  // Where the output goes, and whether the input is the clipboard.
+  run({"/INPUTCLIPBOARD", "/OUTPUTCLIPBOARD", "/KEEPSTRUCTURE+", "/APPEND", "/APPEND-"});
+  EXPECT_FALSE(doc->inputNode()->inputFromFile);
+  EXPECT_EQ(doc->outputNode()->outputToFile, TOutputObject::clipboard);
+  EXPECT_TRUE(doc->outputNode()->keepStructure);
+  EXPECT_FALSE(doc->outputNode()->appendMode);
+  EXPECT_TRUE(invalid.empty());
 
   writeFile(dir.file("list.txt"), "x.txt\ny.txt\n");
   run({"/CU", "/L=" + dir.file("list.txt"), "/S=abc", "/G"});

@@ -1,13 +1,22 @@
 #include "app/automation/commandline.h"
 #include "app/automation/exports.h"
+#include "app/jobs/windowjobhost.h"
+#include "app/listwindow/childform.h"
 #include "app/listwindow/listdocument.h"
 #include "app_testing.h"
+#include "engine/userinterface.h"
 #include "filterlist/commentnodes.h"
 #include "filterlist/descriptionnodes.h"
 #include "filterlist/eolnodes.h"
+#include "filterlist/ionodes.h"
 #include "filterlist/linenodes.h"
 
 #include <QPrinter>
+#include <QTest>
+
+#include <filesystem>
+#include <functional>
+#include <map>
 
 namespace marrowen::testing {
 namespace {
@@ -54,7 +63,7 @@ TEST(Exports, ReportTreeFilesAndComments) {
   EXPECT_EQ(getCmdLineRepresentation(list),
             "Marrowen Pro\r\nCopy this information into a text file,\r\nand load it into "
             "Marrowen via the command\r\nline using the /Z=commandfile parameter.\r\n\r\n"
-            "/top\r\n/in\r\n/out\r\n/data/*.txt\r\n");
+            "/top\r\n/in\r\n/out\r\n/I+\r\n/ACTION=Add\r\n/data/*.txt\r\n");
   EXPECT_EQ(getPerlRepresentation(list), "#!/usr/bin/perl\r\n\r\n/top\r\n/in\r\n/out\r\n");
   // A node with no command line still lets its children's through.
   TFilterList quiet;
@@ -93,6 +102,90 @@ TEST_F(ExportRoundTrip, CommandFileReadsBackTheSameFilters) {
     const TListObject &a = made.filterList().node(i), &b = read.filterList().node(i);
     EXPECT_EQ(a.className(), b.className());
     EXPECT_EQ(a.generateCmdLine(), b.generateCmdLine());
+  }
+}
+
+// Every file below `folder` with its bytes, by its path below it.
+std::map<std::string, std::string> filesBelow(const std::string &folder) {
+  std::map<std::string, std::string> files;
+  for (const auto &entry : std::filesystem::recursive_directory_iterator(folder))
+    if (entry.is_regular_file())
+      files[std::filesystem::relative(entry.path(), folder).string()] =
+          readFile(entry.path().string());
+  return files;
+}
+
+// An exported list, run from its command file, writes what Go writes: for
+// each kind of output, with rows that read one level deep or leave a file
+// out, and the command line's own defaults for folder structure and
+// appending the opposite of the list's.
+TEST_F(ExportRoundTrip, CommandFileWritesWhatGoWrites) {
+  const std::string in = dir.file("in/"), out = dir.file("out/");
+  auto makeInputs = [&] {
+    std::filesystem::remove_all(in);
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directories(in + "sub/deep");
+    std::filesystem::create_directories(out);
+    writeFile(in + "a.txt", "top a\n");
+    writeFile(in + "skip.txt", "left out\n");
+    writeFile(in + "sub/a.txt", "sub a\n");
+    writeFile(in + "sub/deep/b.txt", "too deep\n");
+    writeFile(out + "merged.txt", "before\n");
+    setClipboardText("clip\n");
+  };
+  auto waitForJobs = [] {
+    ASSERT_TRUE(QTest::qWaitFor([] { return TchildForm::jobHost().activeJobs() == 0; }, 10000));
+  };
+  const std::function<void(TOutputObject &)> outputs[] = {
+      [](TOutputObject &o) { o.outputToFile = TOutputObject::clipboard; },
+      [](TOutputObject &o) { o.testMode = o.retainDate = true; },
+      [&](TOutputObject &o) {
+        o.changeBaseDir = o.keepStructure = o.changeExtension = true;
+        o.newBaseDir = out;
+        o.newExtension = ".up";
+      },
+      [&](TOutputObject &o) {
+        o.outputToFile = TOutputObject::mergedFile;
+        o.singleFilename = out + "merged.txt";
+        o.appendMode = true;
+      },
+  };
+  for (const auto &setOutput : outputs) {
+    SCOPED_TRACE(&setOutput - outputs);
+    makeInputs();
+    TchildForm window(1);
+    window.addFilter(TDescriptionObject::CreateWith(5));
+    TInputObject &input = *window.InputFilter();
+    input.inputFromFile = true;
+    input.promptEachFile = input.promptOnReadOnly = input.deleteInput = false;
+    TOutputObject &output = *window.OutputFilter();
+    output.outputToFile = TOutputObject::files;
+    output.testMode = output.retainDate = output.changeBaseDir = output.keepStructure =
+        output.changeExtension = output.appendMode = false;
+    setOutput(output);
+    window.addFileFromActiveX(in + "*.txt", 1, 1);
+    window.addFileFromActiveX(in + "skip.txt", 0, 2);
+    window.beginButtonClick(false);
+    waitForJobs();
+    const auto wentIn = filesBelow(in), wentOut = filesBelow(out);
+    const std::string clipboard = getClipboardText();
+    writeFile(dir.file("cmd.txt"), getCmdLineRepresentation(window));
+
+    makeInputs();
+    writeBoolSetting("keepStructure", !output.keepStructure);
+    writeBoolSetting("appendMode", !output.appendMode);
+    TchildForm commandLineWindow(2);
+    CommandLineHost host;
+    host.startJob = [](std::unique_ptr<TGenericInput> chain, JobOptions options) {
+      TchildForm::jobHost().startJob(std::move(chain), std::move(options));
+    };
+    TCommandLine line(commandLineWindow, host);
+    line.processCommandLine({"/Z=" + dir.file("cmd.txt"), "/G"});
+    EXPECT_EQ(line.jobsStarted(), 1);
+    waitForJobs();
+    EXPECT_EQ(filesBelow(in), wentIn) << readFile(dir.file("cmd.txt"));
+    EXPECT_EQ(filesBelow(out), wentOut) << readFile(dir.file("cmd.txt"));
+    EXPECT_EQ(getClipboardText(), clipboard);
   }
 }
 

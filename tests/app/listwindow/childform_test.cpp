@@ -3,6 +3,7 @@
 #include "app/jobs/windowjobhost.h"
 #include "app/listwindow/childform.h"
 #include "app/listwindow/filtertreemodel.h"
+#include "app/main/recentfiles.h"
 #include "app/nodedialogs/descriptiondialogs.h"
 #include "app/nodedialogs/nodedialogs.h"
 #include "app_testing.h"
@@ -632,6 +633,30 @@ TEST_F(ChildFormInMainForm, OpenAndSaveAsTellTheStatusBarAndOpenStartsAtTheLastL
     EXPECT_EQ(title, "Open Filter List");
     EXPECT_EQ(folder.toStdString(), dir.file("lists"));
     EXPECT_EQ(main.statusText().toStdString(), "Opening filter list " + saved);
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+TEST_F(ChildFormInMainForm, ARecentListDeletedFromDiskLeavesNoWindowAndNoEntry) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    const std::string gone = dir.file("gone.fll");
+    child->saveFilterListAs(gone);
+    std::filesystem::remove(gone);
+    QAction *entry = nullptr;
+    for (QAction *action : main.menu("Recentfiles1")->actions())
+      if (action->text().endsWith(QString::fromStdString(gone)))
+        entry = action;
+    ASSERT_NE(entry, nullptr);
+    entry->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(boxTexts.size(), 1u);
+    EXPECT_NE(boxTexts[0].find(gone), std::string::npos) << boxTexts[0];
+    EXPECT_EQ(main.mdiArea().subWindowList().size(), 1);
+    EXPECT_EQ(main.recentFiles().Strings().IndexOf(gone), -1);
   }
   mainFormHooks() = MainFormHooks();
 }

@@ -125,9 +125,11 @@ TEST_F(HelpPages, TheTipsAndReleaseNotesShipBesideTheProgram) {
   const QString folder = QStringLiteral(MARROWEN_SOURCE_DIR "/share/");
   EXPECT_TRUE(QFileInfo(folder + "TIPS.TXT").isFile());
   EXPECT_TRUE(QFileInfo(folder + "whatsnew.txt").isFile());
-  // The build copies them beside the program it makes.
+  // The build copies them beside the program it makes; About > Other
+  // products opens the text about the program's family.
   const QString built = QFileInfo(QStringLiteral(MARROWEN_BINARY)).path();
-  for (const char *file : {"TIPS.TXT", "whatsnew.txt", "help/index.html", "help/contexts.txt"})
+  for (const char *file :
+       {"TIPS.TXT", "whatsnew.txt", "Products.Txt", "help/index.html", "help/contexts.txt"})
     EXPECT_TRUE(QFileInfo(built + '/' + file).isFile()) << file;
 }
 

@@ -1,8 +1,10 @@
 #include "app/main/mainform.h"
 
+#include "app/common/forminfo.h"
 #include "app/common/memos.h"
 #include "app/common/patternmenu.h"
 #include "app/jobs/debugwindow.h"
+#include "app/jobs/statusform.h"
 #include "app/jobs/windowjobhost.h"
 #include "app/main/aboutbox.h"
 #include "app/main/commandlineform.h"
@@ -42,9 +44,10 @@ public:
   QWidget *widget() override { return this; }
   std::string fileName() const override { return name; }
   bool filterHasChanged() const override { return changed; }
-  void loadFilterList(const std::string &file, const LoadListOptions &) override {
+  bool loadFilterList(const std::string &file, const LoadListOptions &) override {
     name = file;
     loaded.push_back(file);
+    return true;
   }
   bool testThenAdd(const std::string &file) override {
     added.push_back(file);
@@ -388,6 +391,35 @@ TEST_F(MainForm, TheCommandLineFormShowsEachParameterAndTheQuotedString) {
   EXPECT_EQ(commandLine.memoText(), "\"/opt/my prog/marrowen\" a \"b c\" ");
   form->ShowCommandLineClick();
   EXPECT_TRUE(form->commandLineForm());
+}
+
+// The status window and the command-line window show in workspace frames;
+// the frame is what the user sizes and what comes back next time.
+TEST_F(MainForm, WorkspaceWindowsReopenAtTheirStoredSize) {
+  form->show();
+  form->jobHost().setShowStatusWindows(true);
+  QWidget probe;
+  TFormInfo commandLineInfo(&probe, QStringLiteral("commandLineForm"));
+  commandLineInfo.AppName.clear();
+  const std::string statusKey = TFormInfo(&probe, QStringLiteral("TstatusForm")).key(),
+                    commandLineKey = commandLineInfo.key();
+  for (const auto &[key, width] : {std::pair{statusKey, 520}, {commandLineKey, 440}}) {
+    store->writeInteger(key, "Width", width);
+    store->writeInteger(key, "Height", 310);
+    store->writeBool(key, "WindowState", true);
+  }
+  const auto status = form->jobHost().createStatusWindow().lock();
+  ASSERT_NE(status, nullptr);
+  EXPECT_EQ(dynamic_cast<QWidget &>(*status).parentWidget()->size(), QSize(520, 310));
+  form->ShowCommandLineClick();
+  QWidget *frame = form->commandLineForm()->parentWidget();
+  EXPECT_EQ(frame->size(), QSize(440, 310));
+  frame->resize(460, 330);
+  frame->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_FALSE(form->commandLineForm());
+  EXPECT_EQ(store->readInteger(commandLineKey, "Width").value_or(0), 460);
+  EXPECT_EQ(store->readInteger(commandLineKey, "Height").value_or(0), 330);
 }
 
 } // namespace
