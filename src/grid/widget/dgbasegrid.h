@@ -307,6 +307,10 @@ public:
   // The in-place editor's value changed: the current cell holds it and, with
   // StoreData, the storage too.
   virtual void EditorValueChanged(const Variant &value);
+  // The current cell takes a value as an edit of the user's: the cell and
+  // row edits start, OnCellEdit fires, and Escape takes it back. Answers
+  // whether the value was taken.
+  bool ChangeCurrentValue(const Variant &value, bool startRowEdit);
   bool CellEditing() const { return FCellEditing; }
   bool RowEditing() const { return FRowEditing; }
   bool RowChangedMark(int dataRow) const;
@@ -840,6 +844,9 @@ protected:
   // start (an empty grid), so that what is typed there lands in a row.
   void EnterInsertRow();
   void ResetEditState();
+  void CellEditStarted();
+  // The editor standing over the current cell shows the cell's value again.
+  void ShowCurrentValueInEditor();
   void ColWidthsChanged() override;
   void RowHeightsChanged() override;
   // One column or row changed size through its object: cheaper than the
@@ -923,6 +930,7 @@ private:
   int FPendingCol = -1;
   int FPendingRow = -1;
   bool FCellEditing = false;
+  Variant FCellOldValue;
   bool FRowEditing = false;
   bool FCellEditEnded = false;
   bool FRowChangedMarkOn = false;

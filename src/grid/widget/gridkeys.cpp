@@ -617,8 +617,11 @@ void TdgBaseGrid::KeyDown(std::uint16_t &key, TShiftState shift) {
   const bool none = !shift.has(ssShift) && !ctrl && !alt;
   if (key == VK_ESCAPE && !FTypeAhead.empty()) {
     ClearTypeAhead();
-    key = 0;
-    return;
+    // What the typed keys picked is taken back by the same Escape.
+    if (!FCellEditing) {
+      key = 0;
+      return;
+    }
   }
   const bool nav = CellNavigation();
   bool handled = true;
