@@ -129,9 +129,13 @@ TdgDropDownStyle ColRowProperties::DropDownStyle() const {
 }
 
 void ColRowProperties::SetDropDownStyle(TdgDropDownStyle v) {
+  const bool changed = DropDownStyle() != v;
   dropDownStyle_ = v;
   if (combo_)
     combo_->SetDropDownStyle(v);
+  // A list-only cell has no text editor.
+  if (changed)
+    refreshIfCurrent();
 }
 
 TdgHorzAlignment ColRowProperties::HorzAlignment() const { return horzOf(align_, alignment_); }

@@ -105,9 +105,32 @@ int DataGridHost::currentDataRow() const {
 
 void DataGridHost::moveOffRow(int dataRow) { Grid().PlaceCurrentRow(displayRowOf(dataRow) + 1); }
 
-void DataGridHost::endEdit() { Grid().HideEditor(); }
+// The value being edited belongs to the control of the cell's old kind.
+void DataGridHost::endEdit() {
+  if (Grid().EndEdit())
+    Grid().DropPending();
+}
 
-void DataGridHost::refreshEditor() { Grid().UpdateEdit(); }
+void DataGridHost::refreshEditor() { Grid().RefreshEditor(); }
+
+// The editor shows the cell's value afresh, unless an edit of it is going on.
+void DataGridHost::reenterCell() {
+  TdgBaseGrid &grid = Grid();
+  if (grid.FCellEditing)
+    return;
+  grid.FEditorCol = grid.FEditorRow = -1;
+  grid.PlaceEditor();
+}
+
+void DataGridHost::reapplyMask(int dataCol, int dataRow) {
+  if (dataCol == currentDataCol() && (dataRow < 0 || dataRow == currentDataRow()))
+    Grid().RefreshEditor();
+}
+
+void DataGridHost::setEditorMaxLength(int dataCol, int) {
+  if (dataCol == currentDataCol())
+    Grid().RefreshEditor();
+}
 
 void DataGridHost::refreshCheckBoxValues() { Grid().InvalidateGrid(); }
 

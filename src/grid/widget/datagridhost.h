@@ -48,9 +48,9 @@ public:
   void moveOffRow(int dataRow) override;
   void endEdit() override;
   void refreshEditor() override;
-  void reenterCell() override {}
-  void reapplyMask(int, int) override {}
-  void setEditorMaxLength(int, int) override {}
+  void reenterCell() override;
+  void reapplyMask(int dataCol, int dataRow) override;
+  void setEditorMaxLength(int dataCol, int maxLength) override;
   void refreshCheckBoxValues() override;
   void repaintColumn(int dataCol) override;
   void repaintHeading(int dataCol) override;

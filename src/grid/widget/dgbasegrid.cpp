@@ -675,7 +675,7 @@ void TdgBaseGrid::ColWidthChanged(int displayCol) {
   }
   FSyncingSizes = false;
   UpdateScrollRange();
-  UpdateEdit();
+  RefreshEditor();
 }
 
 void TdgBaseGrid::RowHeightChanged(int displayRow) {
@@ -695,7 +695,7 @@ void TdgBaseGrid::RowHeightChanged(int displayRow) {
   }
   FSyncingSizes = false;
   UpdateScrollRange();
-  UpdateEdit();
+  RefreshEditor();
 }
 
 void TdgBaseGrid::RowHeightsChanged() {

@@ -736,6 +736,12 @@ public:
   // placing the editor; answers whether it moved.
   virtual bool MoveToCell(int displayCol, int displayRow, int scrollKind = 3);
   virtual void PlaceEditor();
+  // A changed look, kind, limit or mask reaches the editor at once: it is set
+  // up again over the current cell.
+  void RefreshEditor();
+  // The control of a cell takes its changed properties; for the current cell
+  // that is the editor. Both indexes are checked.
+  void RefreshCellControl(int dataCol, int dataRow);
   virtual void HideCellEditor(bool forScrolling = false);
   // Puts the current cell in edit state as a key asks: mode 0 selects the
   // whole text, 2 puts the caret at the end.

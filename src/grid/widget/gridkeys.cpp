@@ -324,9 +324,13 @@ void TdgBaseGrid::PlaceEditor() {
                                   ? CellControlType(GetCurrentDataCol(), GetCurrentDataRow())
                                   : ctNone;
   TdgCustomGridControl &control = ControlForType(type);
+  // A control of another kind over the same cell (its kind changed) takes the
+  // cell's value as over a new cell.
+  bool newControl = false;
   if (FActiveControl != &control) {
     HideControl(*FActiveControl);
     FActiveControl = &control;
+    newControl = true;
   }
   if (!mayShow || &control == FDefaultControl.get()) {
     HideControl(control);
@@ -336,7 +340,7 @@ void TdgBaseGrid::PlaceEditor() {
     FEditorCol = FEditorRow = -1;
     return;
   }
-  const bool newCell = FEditorCol != Col() || FEditorRow != Row();
+  const bool newCell = newControl || FEditorCol != Col() || FEditorRow != Row();
   EditorSetup(control);
   if (newCell) {
     if (FEditorCol >= 0)
@@ -361,6 +365,20 @@ void TdgBaseGrid::PlaceEditor() {
     HideControl(control);
     FEditorShown = false;
   }
+}
+
+void TdgBaseGrid::RefreshEditor() {
+  if (!FDestroying)
+    PlaceEditor();
+}
+
+void TdgBaseGrid::RefreshCellControl(int dataCol, int dataRow) {
+  if (!CheckIndex(TdgIndexKind::Column, dataCol, 1, Cols()) ||
+      !CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+    return;
+  InvalidateCell(DisplayColOf(dataCol), GetDisplayRowOf(dataRow));
+  if (dataCol == GetCurrentDataCol() && dataRow == GetCurrentDataRow())
+    RefreshEditor();
 }
 
 // The grid takes the focus first, so that it never wanders off the grid.

@@ -1,3 +1,4 @@
+#include "grid/editing/combo.h"
 #include "grid/editors/editorwrappers.h"
 #include "grid/widget/dgbasegrid.h"
 
@@ -9,6 +10,8 @@
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace marrowen {
 namespace {
@@ -294,6 +297,73 @@ TEST(GridKeys, AStatusThatStopsEditingDropsTheTypedValueAndHidesTheEditor) {
     EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "zz") << browse;
     EXPECT_FALSE(d.grid->EditorShown()) << browse;
   }
+}
+
+// While (1,1) is being edited, a change of its column, of the grid or of the
+// cell shows in the editor at once.
+TEST(GridKeys, PropertyChangesReachTheShownEditor) {
+  struct Case {
+    const char *what;
+    std::function<void(TdgGrid &)> change;
+    std::function<bool(InDialog &)> shows;
+  };
+  const auto col = [](TdgGrid &g) { return g.GetCol(Variant(1)); };
+  const Case cases[] = {
+      {"width", [&](TdgGrid &g) { col(g)->SetWidth(150); },
+       [](InDialog &d) { return d.grid->EditControl().Width() > 140; }},
+      {"alignment", [&](TdgGrid &g) { col(g)->SetHorzAlignment(htaRight); },
+       [](InDialog &d) { return d.grid->EditControl().Control().HorzAlignment() == htaRight; }},
+      {"read-only",
+       [&](TdgGrid &g) {
+         g.SetSkipReadOnly(false);
+         col(g)->SetReadOnly(true);
+       },
+       [](InDialog &d) {
+         d.type("x");
+         return d.grid->GetCell(1, 1).toString() == "zz";
+       }},
+      {"colour", [&](TdgGrid &g) { col(g)->SetColor(0x0000FF); },
+       [](InDialog &d) { return d.grid->EditControl().GetColor() == 0x0000FF; }},
+      {"overlap",
+       [&](TdgGrid &g) {
+         col(g)->SetColor(0x0000FF);
+         g.SetRowColor(1, 0xFF0000);
+         g.SetDrawOverlap(doDrawRowOnTop);
+       },
+       [](InDialog &d) { return d.grid->EditControl().GetColor() == 0xFF0000; }},
+      {"list only",
+       [&](TdgGrid &g) {
+         col(g)->SetButtonType(btCombo);
+         col(g)->EnsureCombo();
+         col(g)->SetDropDownStyle(ddDropDownList);
+       },
+       [](InDialog &d) {
+         d.type("zq");
+         return !ShownTextEditor(*d.grid) && d.grid->GetCell(1, 1).toString() == "zz";
+       }},
+      {"length", [&](TdgGrid &g) { col(g)->SetMaxLength(3); },
+       [](InDialog &d) { return d.grid->EditControl().GetMaxLength() == 3; }},
+      {"check style",
+       [&](TdgGrid &g) {
+         col(g)->SetControlType(ctCheck);
+         g.SetCheckBoxStyle(stFlat);
+       },
+       [](InDialog &d) {
+         return &d.grid->ActiveControl() == &d.grid->CheckControl() &&
+                d.grid->CheckControl().CheckBox().CheckBoxStyle() == stFlat;
+       }},
+  };
+  for (const Case &c : cases) {
+    InDialog d;
+    d.type("zz");
+    ASSERT_TRUE(d.grid->CellEditing()) << c.what;
+    c.change(*d.grid);
+    EXPECT_TRUE(c.shows(d)) << c.what;
+  }
+  InDialog d;
+  d.grid->SetName("Grid1");
+  EXPECT_THROW(d.grid->RefreshCellControl(4, 1), EInvalidGridOperation);
+  EXPECT_THROW(d.grid->RefreshCellControl(1, 4), EInvalidGridOperation);
 }
 
 TEST(GridKeys, ModeSkipAndFixedSettingsRecheckTheCurrentCell) {
