@@ -103,6 +103,13 @@ int DataGridHost::currentDataRow() const {
   return r > 0 ? r : -1;
 }
 
+bool DataGridHost::canLeaveCell(int newDataCol, int newDataRow) {
+  return Grid().CanLeaveCell(newDataCol, newDataRow, false);
+}
+
+// The nearest column that can hold the current cell, to the right first.
+void DataGridHost::moveOffColumn(int dataCol) { Grid().PlaceCurrentCol(displayColOf(dataCol)); }
+
 void DataGridHost::moveOffRow(int dataRow) { Grid().PlaceCurrentRow(displayRowOf(dataRow) + 1); }
 
 // The value being edited belongs to the control of the cell's old kind.
@@ -162,6 +169,18 @@ void DataGridHost::invalidateCell(int displayCol, int displayRow) {
 void DataGridHost::relayout() { Grid().UpdateScrollRange(); }
 
 void DataGridHost::correctScrolling() { Grid().UpdateScrollRange(); }
+
+void DataGridHost::dropColSelection(int dataCol) { setColSelected(dataCol, false); }
+
+void DataGridHost::setColSelected(int dataCol, bool selected) {
+  const int p = Grid().DisplayColOf(dataCol);
+  if (p <= 0)
+    return;
+  if (selected)
+    Grid().SelectCols(p, p);
+  else
+    Grid().DeselectCols(p, p);
+}
 
 void DataGridHost::dropRowSelection(int dataRow) {
   const int p = Grid().GetDisplayRowOf(dataRow);
