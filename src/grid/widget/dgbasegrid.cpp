@@ -238,6 +238,9 @@ void TdgBaseGrid::SetGridMode(TdgGridMode value) {
   // A list box has no edit to end later: the current one must end now.
   if (value == gmListBox && !CanLeaveCell(-1, -1, false))
     return;
+  // Nor may a grid that only browses keep a cell's edit open.
+  if (value == gmBrowse && !EndEdit())
+    return;
   FGridMode = value;
   const int flag = value == gmEditInsert ? 1 : 0;
   if (flag != FInsertRowFlag) {

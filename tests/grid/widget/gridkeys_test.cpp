@@ -366,6 +366,43 @@ TEST(GridKeys, PropertyChangesReachTheShownEditor) {
   EXPECT_THROW(d.grid->RefreshCellControl(1, 4), EInvalidGridOperation);
 }
 
+// A selection ends the cell's edit, its row's going on for Escape to take
+// back. Browsing ends it too, and a grid whose edit may not end stays editing.
+TEST(GridKeys, ASelectionOrBrowsingEndsTheCellsEdit) {
+  bool refuse = false;
+  int ends = 0;
+  const auto watch = [&](TdgGrid &grid) {
+    grid.OnEndCellEdit = [&](TdgBaseGrid *, int, int, bool &cancel) {
+      ++ends;
+      cancel = refuse;
+    };
+  };
+  InDialog d;
+  watch(*d.grid);
+  d.type("zz");
+  d.grid->SelectRows(3, 3);
+  EXPECT_EQ(ends, 1);
+  EXPECT_FALSE(d.grid->CellEditing());
+  EXPECT_TRUE(d.grid->RowEditing());
+  d.grid->ClearRowSelection();
+  d.key(Qt::Key_Escape);
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "a1");
+  EXPECT_TRUE(d.dialog.isVisible());
+
+  InDialog b;
+  watch(*b.grid);
+  refuse = true;
+  b.type("zz");
+  b.grid->SetGridMode(gmBrowse);
+  EXPECT_EQ(b.grid->GridMode(), gmEdit);
+  EXPECT_TRUE(b.grid->CellEditing());
+  refuse = false;
+  b.grid->SetGridMode(gmBrowse);
+  EXPECT_FALSE(b.grid->CellEditing());
+  b.key(Qt::Key_Down);
+  EXPECT_EQ(b.at(), QPoint(1, 2));
+}
+
 TEST(GridKeys, ModeSkipAndFixedSettingsRecheckTheCurrentCell) {
   InDialog d;
   d.grid->SetSkipReadOnly(false);
