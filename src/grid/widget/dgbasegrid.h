@@ -851,6 +851,12 @@ protected:
   void EnterInsertRow();
   void ResetEditState();
   void CellEditStarted();
+  // The current cell stands on the last display row of gmEditInsert: the
+  // insert row itself, or the row it became when entered and not changed
+  // yet (a changed one has the next insert row below it).
+  bool OnAppendRow() const {
+    return FGridMode == gmEditInsert && Row() >= 1 && Row() == RowCount() - 1;
+  }
   // The editor standing over the current cell shows the cell's value again.
   void ShowCurrentValueInEditor();
   void ColWidthsChanged() override;

@@ -608,7 +608,7 @@ void TdgBaseGrid::MovePrevCell() {
 void TdgBaseGrid::EndEditOrAppend() {
   if ((FGridMode != gmEdit && FGridMode != gmEditInsert) || FGridStatus != gsNothing)
     return;
-  if (FGridMode == gmEditInsert && FInsertRowFlag && Row() == RowCount() - 1 && Row() > 1) {
+  if (OnAppendRow() && Row() > 1) {
     HideCellEditor();
     MoveToCell(Col(), RowCount() - 2);
     return;
@@ -693,8 +693,7 @@ void TdgBaseGrid::KeyDown(std::uint16_t &key, TShiftState shift) {
       const bool hadEdit = FCellEditing || FRowEditing;
       if (hadEdit && EscapeUndo()) {
         EndEditOrAppend();
-      } else if (!hadEdit && FGridMode == gmEditInsert && FInsertRowFlag &&
-                 Row() == RowCount() - 1) {
+      } else if (!hadEdit && OnAppendRow()) {
         EndEditOrAppend();
       } else {
         handled = false;

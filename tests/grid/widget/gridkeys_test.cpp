@@ -181,6 +181,21 @@ TEST(GridKeys, TypingInTheInsertRowAddsARow) {
   EXPECT_EQ(events, (std::vector<std::string>{"insert 4", "end row 4"}));
 }
 
+// Escape on the entered insert row goes back to the last row and leaves the
+// dialog open; the row entered goes again.
+TEST(GridKeys, EscapeOnTheEnteredInsertRowGoesBackUp) {
+  InDialog d(gmEditInsert);
+  for (int i = 0; i < 3; ++i)
+    d.key(Qt::Key_Down);
+  ASSERT_EQ(d.grid->Rows(), 4);
+  const QKeyEvent escape(QEvent::ShortcutOverride, Qt::Key_Escape, Qt::NoModifier);
+  EXPECT_TRUE(d.grid->WantsKey(escape));
+  d.key(Qt::Key_Escape);
+  EXPECT_TRUE(d.dialog.isVisible());
+  EXPECT_EQ(d.at(), QPoint(1, 3));
+  EXPECT_EQ(d.grid->Rows(), 3);
+}
+
 TEST(GridKeys, ARefusedRowEndKeepsTheFocusInTheGrid) {
   InDialog d;
   int exits = 0;
