@@ -566,7 +566,10 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
   // The whole cell: a button shorter than its row leaves the rest below it.
   p.fillRect(qrect(r), bg);
   if (!insertRow && type != ctNone) {
-    const Variant value = GetCell(dataCol, dataRow);
+    const auto drawn = FDrawnValues.find({dataCol, dataRow});
+    const Variant value = drawn != FDrawnValues.end() && !ValueFor(col, row)
+                              ? drawn->second
+                              : GetCell(dataCol, dataRow);
     if (type == ctCheck) {
       const int state = value.isEmpty() ? 2 : CheckStateOfValue(value, CheckBoxValuesOf(dataCol));
       const TRect g = GetGlyphRect(FCheckBoxStyle, state, false);
@@ -742,6 +745,13 @@ void TdgBaseGrid::InvalidateScreenRect(const TRect &rect) {
     return;
   if (OnInvalidate)
     OnInvalidate(rect);
+  // A cell repainted shows its value from its source again.
+  std::erase_if(FDrawnValues, [&](const auto &drawn) {
+    const TRect cell =
+        GetCellRect(DisplayColOf(drawn.first.first), GetDisplayRowOf(drawn.first.second));
+    return IsRectEmpty(cell) || (cell.Left < rect.Right && rect.Left < cell.Right &&
+                                 cell.Top < rect.Bottom && rect.Top < cell.Bottom);
+  });
   TCustomGrid_dg::InvalidateScreenRect(rect);
 }
 

@@ -150,6 +150,7 @@ void TdgBaseGrid::MakeFixed() {
 }
 
 void TdgBaseGrid::ApplyColCount(int n) {
+  FDrawnValues.clear();
   FPendingColRemovals = 0;
   FDataCols = n;
   SetColCount(n + 1);
@@ -158,6 +159,7 @@ void TdgBaseGrid::ApplyColCount(int n) {
 }
 
 void TdgBaseGrid::ApplyRowCount(int n) {
+  FDrawnValues.clear();
   FPendingRowRemovals = 0;
   FDataRows = n;
   SetRowCount(n + 1 + FInsertRowFlag);
@@ -818,7 +820,10 @@ void TdgBaseGrid::SetCell(int dataCol, int dataRow, const Variant &value) {
     FLoadingValue = converted;
     return;
   }
-  InvalidateCell(DisplayColOf(dataCol), GetDisplayRowOf(dataRow));
+  const int displayCol = DisplayColOf(dataCol), displayRow = GetDisplayRowOf(dataRow);
+  InvalidateCell(displayCol, displayRow);
+  if (!FStorage && HandleAllocated() && !IsRectEmpty(GetCellRect(displayCol, displayRow)))
+    FDrawnValues[{dataCol, dataRow}] = converted;
   if (dataCol == GetCurrentDataCol() && dataRow == GetCurrentDataRow())
     CurrentCellWritten(converted);
 }

@@ -32,6 +32,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -943,6 +944,10 @@ private:
   int FPendingRow = -1;
   bool FCellEditing = false;
   Variant FCellOldValue;
+  // Values written to the shown cells of a grid that keeps no data, by data
+  // cell: painted where the cell was, until something repaints that cell and
+  // its value comes from OnCellLoaded again.
+  std::map<std::pair<int, int>, Variant> FDrawnValues;
   bool FRowEditing = false;
   bool FCellEditEnded = false;
   bool FRowChangedMarkOn = false;

@@ -149,6 +149,28 @@ TEST(GridPaint, ZeroHeightRowDrawsNothingAndIndicatorMarksCurrentRow) {
   EXPECT_LT(s.grid.RowTop(4), below);
 }
 
+// A grid that keeps no data paints a written value in its cell, until
+// something repaints the cell from its source again.
+TEST(GridPaint, AWriteToAGridWithoutDataIsPaintedInItsCell) {
+  Shown s;
+  s.grid.SetStoreData(false);
+  const TRect c = s.grid.GetPaintCellRect(3, 4);
+  const auto dark = [&] {
+    const QImage image = s.shot();
+    for (int y = c.Top; y < c.Bottom; ++y)
+      for (int x = c.Left; x < c.Right; ++x)
+        if ((image.pixel(x, y) & 0xFFFFFF) == black)
+          return true;
+    return false;
+  };
+  ASSERT_FALSE(dark());
+  s.grid.SetCell(3, 4, Variant("written"));
+  EXPECT_TRUE(dark());
+  EXPECT_TRUE(s.grid.GetCell(3, 4).isEmpty());
+  s.grid.InvalidateGrid();
+  EXPECT_FALSE(dark());
+}
+
 TEST(GridPaint, InsertRowIsPaintedOnceBelowTheRows) {
   Shown s(3);
   s.grid.SetGridMode(gmEditInsert);
