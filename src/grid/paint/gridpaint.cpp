@@ -316,12 +316,13 @@ void TdgBaseGrid::DrawCell(std::int32_t col, std::int32_t row, const TRect &rect
       const TRect inner{rect.Left, rect.Top, rect.Right - 1, rect.Bottom - 1};
       p.fillRect(qrect(inner), colorToQColor(EffectiveColor(DataColAt(col), 0, true), palette()));
       if (PaintCellByUser(col, row, inner, state)) {
+        PaintHeadingCell(p, col, row, rect, true);
         if (selected)
           invert(p, inner);
         return;
       }
     }
-    PaintHeadingCell(p, col, row, rect);
+    PaintHeadingCell(p, col, row, rect, false);
     if (selected)
       invert(p, {rect.Left, rect.Top, rect.Right - 1, rect.Bottom - 1});
     return;
@@ -340,19 +341,25 @@ void TdgBaseGrid::DrawCell(std::int32_t col, std::int32_t row, const TRect &rect
     p.fillRect(qrect(r), colorToQColor(fill, palette()));
     painted = PaintCellByUser(col, row, r, state);
   }
-  if (!painted)
+  if (painted)
+    PaintCellDecorations(p, col, row, r, selected);
+  else
     PaintDataCell(p, col, row, r, selected);
   const bool inColour = FSelectionType == sltColor && FSelectionColor != clNone;
   if (selected && !inColour)
     invert(p, r);
 }
 
-void TdgBaseGrid::PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect) {
+// With contentPainted an OnPaintCell handler painted the heading's content:
+// only its edges, lines and button are drawn over it.
+void TdgBaseGrid::PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect,
+                                   bool contentPainted) {
   const QPalette &pal = palette();
   const int dataCol = DataColAt(col);
   const TColor fill = row == 0 && col >= 1 ? EffectiveColor(dataCol, 0, true) : FHeadingColor;
   const TRect inner{rect.Left, rect.Top, rect.Right - 1, rect.Bottom - 1};
-  p.fillRect(qrect(inner), colorToQColor(fill, pal));
+  if (!contentPainted)
+    p.fillRect(qrect(inner), colorToQColor(fill, pal));
   // A plain-cell heading is held down as a whole; a button heading by its
   // button part.
   const bool heldDown = row == 0 && col >= 1 && HeadingHeldDown(col);
@@ -404,7 +411,7 @@ void TdgBaseGrid::PaintHeadingCell(QPainter &p, int col, int row, const TRect &r
                 std::min(rect.Top + HeadingHeight() - 1, rect.Top + 15)};
     }
   }
-  if (!heading.empty() && text.Height() >= 3) {
+  if (!heading.empty() && text.Height() >= 3 && !contentPainted) {
     const TFont *own = column->HeadingFont();
     const TFont &headingFont = own ? *own : HeadingFont();
     const QFont font = toQFont(headingFont);
@@ -554,14 +561,9 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
     background = cellColour;
   const QColor bg = colorToQColor(background, pal);
   TRect text = r;
-  TdgCustomButton *button = nullptr;
-  if (!insertRow) {
-    const TdgButtonType type = EffectiveButtonType(dataCol, dataRow);
-    if (type != btNone && type != btDefault)
-      button = GetCellButton(col, type);
-    if (button)
-      text.Right -= button->GetTotalWidth();
-  }
+  TdgCustomButton *button = insertRow ? nullptr : ButtonOfCell(col, dataCol, dataRow);
+  if (button)
+    text.Right -= button->GetTotalWidth();
   const TdgControlType type = controlType;
   // The whole cell: a button shorter than its row leaves the rest below it.
   p.fillRect(qrect(r), bg);
@@ -618,53 +620,87 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
   }
   if (is3D)
     raisedLeftTop(p, text);
-  if (button) {
-    const TRect b{std::max(text.Right, text.Left + 3), r.Top, r.Right,
-                  std::min(r.Bottom, r.Top + button->GetTotalHeight())};
-    const bool active = ButtonIsActive(col, row);
-    const bool pressed = col == FPressedCol && row == FPressedRow && FHeldDrawn;
-    const bool hot = !pressed && col == FHoverCol && row == FHoverRow;
-    p.fillRect(qrect(b), colorToQColor(FInactiveButtonState == ibsBackGround || active || pressed
-                                           ? clBtnFace
-                                           : background,
-                                       pal));
-    vline(p, b.Left, b.Top, b.Bottom, QColor(0xC0, 0xC0, 0xC0));
-    const TRect face{b.Left + 1, b.Top, b.Right, b.Bottom};
-    if (pressed) {
-      sunkenLeftTop(p, face);
-    } else if (hot || (!FFlatButtons && (FInactiveButtonState == ibsBackGround || active))) {
-      raisedLeftTop(p, face);
-      hline(p, face.Left, face.Right, face.Bottom - 1, QColor(0x80, 0x80, 0x80));
-      vline(p, face.Right - 1, face.Top, face.Bottom, QColor(0x80, 0x80, 0x80));
-    }
-    const int shift = pressed ? 1 : 0;
-    if (FInactiveButtonState != ibsNone || active) {
-      if (const Picture picture = button->GetPicture()) {
-        p.save();
-        p.setClipRect(qrect(b), Qt::IntersectClip);
-        p.drawImage(b.Left + (b.Width() - picture->width()) / 2 + 1 + shift,
-                    b.Top + (b.Height() - picture->height()) / 2 + shift, *picture);
-        p.restore();
-      } else if (dynamic_cast<TdgVertSpinButton *>(button) ||
-                 dynamic_cast<TdgHorzSpinButton *>(button)) {
-        const bool vertical = dynamic_cast<TdgVertSpinButton *>(button) != nullptr;
-        const QImage &first = *GridBitmap(vertical ? GridGlyph::SpinUp : GridGlyph::SpinLeft);
-        const QImage &second = *GridBitmap(vertical ? GridGlyph::SpinDown : GridGlyph::SpinRight);
-        TRect h1 = b, h2 = b;
-        if (vertical) {
-          h1.Bottom = h2.Top = b.Top + b.Height() / 2;
-          hline(p, b.Left, b.Right, h1.Bottom, QColor(0xC0, 0xC0, 0xC0));
-        } else {
-          h1.Right = h2.Left = b.Left + b.Width() / 2;
-        }
-        for (auto [half, img] : {std::pair{h1, &first}, std::pair{h2, &second}})
-          p.drawImage(half.Left + (half.Width() - img->width()) / 2,
-                      half.Top + (half.Height() - img->height()) / 2, *img);
-      }
-    }
+  if (button)
+    DrawCellButton(p, col, row, r, text, *button, background);
+  if (focus)
+    DrawFocusMark(p, col, row, r);
+}
+
+// The button a data cell shows, none for the insert row or btNone.
+TdgCustomButton *TdgBaseGrid::ButtonOfCell(int col, int dataCol, int dataRow) {
+  if (dataRow < 1 || dataRow > Rows())
+    return nullptr;
+  const TdgButtonType type = EffectiveButtonType(dataCol, dataRow);
+  return type != btNone && type != btDefault ? GetCellButton(col, type) : nullptr;
+}
+
+// What an OnPaintCell handler leaves to the grid: the cell's button and its
+// focus mark.
+void TdgBaseGrid::PaintCellDecorations(QPainter &p, int col, int row, const TRect &r,
+                                       bool selected) {
+  const int dataCol = DataColAt(col);
+  const int dataRow = DataRowAt(row);
+  const bool focus = FocusCellTest(col, row, true);
+  if (TdgCustomButton *button = ButtonOfCell(col, dataCol, dataRow)) {
+    TColor background = EffectiveColor(dataCol, dataRow, EffectiveIs3D(dataCol, dataRow));
+    if (focus && FFocusColor != clNone)
+      background = FFocusColor;
+    if (selected && FSelectionType == sltColor && FSelectionColor != clNone)
+      background = FSelectionColor;
+    TRect text = r;
+    text.Right -= button->GetTotalWidth();
+    DrawCellButton(p, col, row, r, text, *button, background);
   }
   if (focus)
     DrawFocusMark(p, col, row, r);
+}
+
+void TdgBaseGrid::DrawCellButton(QPainter &p, int col, int row, const TRect &r, const TRect &text,
+                                 TdgCustomButton &button, TColor background) {
+  const QPalette &pal = palette();
+  const TRect b{std::max(text.Right, text.Left + 3), r.Top, r.Right,
+                std::min(r.Bottom, r.Top + button.GetTotalHeight())};
+  const bool active = ButtonIsActive(col, row);
+  const bool pressed = col == FPressedCol && row == FPressedRow && FHeldDrawn;
+  const bool hot = !pressed && col == FHoverCol && row == FHoverRow;
+  p.fillRect(qrect(b),
+             colorToQColor(FInactiveButtonState == ibsBackGround || active || pressed ? clBtnFace
+                                                                                      : background,
+                           pal));
+  vline(p, b.Left, b.Top, b.Bottom, QColor(0xC0, 0xC0, 0xC0));
+  const TRect face{b.Left + 1, b.Top, b.Right, b.Bottom};
+  if (pressed) {
+    sunkenLeftTop(p, face);
+  } else if (hot || (!FFlatButtons && (FInactiveButtonState == ibsBackGround || active))) {
+    raisedLeftTop(p, face);
+    hline(p, face.Left, face.Right, face.Bottom - 1, QColor(0x80, 0x80, 0x80));
+    vline(p, face.Right - 1, face.Top, face.Bottom, QColor(0x80, 0x80, 0x80));
+  }
+  const int shift = pressed ? 1 : 0;
+  if (FInactiveButtonState != ibsNone || active) {
+    if (const Picture picture = button.GetPicture()) {
+      p.save();
+      p.setClipRect(qrect(b), Qt::IntersectClip);
+      p.drawImage(b.Left + (b.Width() - picture->width()) / 2 + 1 + shift,
+                  b.Top + (b.Height() - picture->height()) / 2 + shift, *picture);
+      p.restore();
+    } else if (dynamic_cast<TdgVertSpinButton *>(&button) ||
+               dynamic_cast<TdgHorzSpinButton *>(&button)) {
+      const bool vertical = dynamic_cast<TdgVertSpinButton *>(&button) != nullptr;
+      const QImage &first = *GridBitmap(vertical ? GridGlyph::SpinUp : GridGlyph::SpinLeft);
+      const QImage &second = *GridBitmap(vertical ? GridGlyph::SpinDown : GridGlyph::SpinRight);
+      TRect h1 = b, h2 = b;
+      if (vertical) {
+        h1.Bottom = h2.Top = b.Top + b.Height() / 2;
+        hline(p, b.Left, b.Right, h1.Bottom, QColor(0xC0, 0xC0, 0xC0));
+      } else {
+        h1.Right = h2.Left = b.Left + b.Width() / 2;
+      }
+      for (auto [half, img] : {std::pair{h1, &first}, std::pair{h2, &second}})
+        p.drawImage(half.Left + (half.Width() - img->width()) / 2,
+                    half.Top + (half.Height() - img->height()) / 2, *img);
+    }
+  }
 }
 
 void TdgBaseGrid::DrawFocusMark(QPainter &p, int, int, const TRect &r) {

@@ -1185,7 +1185,11 @@ private:
   void ButtonRelease(int col, int row, int x, int y);
   void PaintGrid(QPainter &p, const TRect &clip);
   void PaintDataCell(QPainter &p, int col, int row, TRect rect, bool selected);
-  void PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect);
+  void PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect, bool contentPainted);
+  TdgCustomButton *ButtonOfCell(int col, int dataCol, int dataRow);
+  void PaintCellDecorations(QPainter &p, int col, int row, const TRect &r, bool selected);
+  void DrawCellButton(QPainter &p, int col, int row, const TRect &r, const TRect &text,
+                      TdgCustomButton &button, TColor background);
   void DrawLines(QPainter &p, int col, int row, const TRect &full);
   void DrawFocusMark(QPainter &p, int col, int row, const TRect &rect);
   void DrawRowIndicator(QPainter &p, int row, const TRect &rect);

@@ -225,6 +225,23 @@ TEST(GridPaint, PaintCellHandlerTakesOverOnlyItsCell) {
   const TRect other = s.grid.GetPaintCellRect(3, 3);
   EXPECT_EQ(s.at(mine.Left + 30, mine.Top + 2), 0x0000FFu);
   EXPECT_EQ(s.at(other.Left + 30, other.Top + 2), white);
+  // The cell keeps its button and its focus mark; a heading its frame.
+  s.grid.GetCol(Variant(2))->SetButtonType(btNormal);
+  s.grid.FocusCell(2, 3, true);
+  s.grid.SetFocusBorder(fbSingle);
+  const int buttonLeft = mine.Right - s.grid.GetCellButton(2, btNormal)->GetTotalWidth();
+  EXPECT_EQ(s.at(buttonLeft, mine.Top + 2), 0xC0C0C0u);
+  EXPECT_EQ(s.at(mine.Left - 1, mine.Top + 7), black);
+  s.grid.OnPaintCell = [](TdgBaseGrid *grid, int, int dataRow, const TRect &rect, TdgPaintCellState,
+                          bool &painted) {
+    if (dataRow == 0) {
+      grid->Canvas()->fillRect(rect.Left, rect.Top, rect.Width(), rect.Height(), Qt::blue);
+      painted = true;
+    }
+  };
+  s.grid.InvalidateGrid();
+  const TRect h = s.grid.GetCellRect(2, 0);
+  EXPECT_EQ(s.at(h.Right - 1, 5), grey);
 }
 
 TEST(GridPaint, DrawInfoHandlerChangesOnlyItsCell) {
