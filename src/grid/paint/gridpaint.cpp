@@ -7,6 +7,7 @@
 #include "grid/data/colrow.h"
 #include "grid/data/links.h"
 #include "grid/data/qtbytes.h"
+#include "grid/editing/combo.h"
 #include "grid/widget/dgbasegrid.h"
 
 #include <QPaintEvent>
@@ -292,6 +293,16 @@ bool TdgBaseGrid::IsCellSelected(int displayCol, int displayRow) const {
   return false;
 }
 
+const DataGridLook &TdgBaseGrid::SelectionLook() const {
+  const auto *list = dynamic_cast<const TdgComboGrid *>(this);
+  return list && list->OwnerGrid() && SelectionType() == sltDefault ? *list->OwnerGrid() : *this;
+}
+
+bool TdgBaseGrid::SelectionInColour() const {
+  const DataGridLook &look = SelectionLook();
+  return look.SelectionType() == sltColor && look.SelectionColor() != clNone;
+}
+
 bool TdgBaseGrid::FocusCellTest(int col, int row, bool painting) const {
   if (col != Col() || row != Row() || col < 1 || row < 1 || col >= ColCount() || row >= RowCount())
     return false;
@@ -345,8 +356,7 @@ void TdgBaseGrid::DrawCell(std::int32_t col, std::int32_t row, const TRect &rect
     PaintCellDecorations(p, col, row, r, selected);
   else
     PaintDataCell(p, col, row, r, selected);
-  const bool inColour = FSelectionType == sltColor && FSelectionColor != clNone;
-  if (selected && !inColour)
+  if (selected && !SelectionInColour())
     invert(p, r);
 }
 
@@ -539,15 +549,16 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
   const TColor cellColour = background;
   TColor fontColor = font->Color();
   const bool focus = FocusCellTest(col, row, true);
-  const bool inColour = selected && FSelectionType == sltColor && FSelectionColor != clNone;
+  const DataGridLook &selection = SelectionLook();
+  const bool inColour = selected && SelectionInColour();
   if (focus && FFocusColor != clNone)
     background = FFocusColor;
   if (focus && FFocusFontColor != clNone)
     fontColor = FFocusFontColor;
   if (inColour) {
-    background = FSelectionColor;
-    if (FSelectionFontColor != clNone)
-      fontColor = FSelectionFontColor;
+    background = selection.SelectionColor();
+    if (selection.SelectionFontColor() != clNone)
+      fontColor = selection.SelectionFontColor();
   }
   const TdgControlType controlType = insertRow ? ctText : CellControlType(dataCol, dataRow);
   if (!insertRow && controlType == ctText && col == Col() && row == Row() && InplaceEditor() &&
@@ -596,7 +607,7 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
                     transparent == clPictureOwn ? FTransparentColor : transparent);
         if (inColour || (focus && FFocusColor != clNone)) {
           // A checkerboard keeps half the picture's pixels; the tint colours them.
-          const TColor tint = inColour ? FSelectionColor : FFocusColor;
+          const TColor tint = inColour ? selection.SelectionColor() : FFocusColor;
           const QRect area(text.Left, text.Top, text.Width() / 8 * 8, text.Height());
           p.save();
           p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
@@ -645,8 +656,8 @@ void TdgBaseGrid::PaintCellDecorations(QPainter &p, int col, int row, const TRec
     TColor background = EffectiveColor(dataCol, dataRow, EffectiveIs3D(dataCol, dataRow));
     if (focus && FFocusColor != clNone)
       background = FFocusColor;
-    if (selected && FSelectionType == sltColor && FSelectionColor != clNone)
-      background = FSelectionColor;
+    if (selected && SelectionInColour())
+      background = SelectionLook().SelectionColor();
     TRect text = r;
     text.Right -= button->GetTotalWidth();
     DrawCellButton(p, col, row, r, text, *button, background);

@@ -636,6 +636,11 @@ public:
   bool PaintedThroughBuffer() const { return FLastPaintBuffered; }
   bool HasFocusNow() const;
   bool IsCellSelected(int displayCol, int displayRow) const;
+  // The settings a selection is drawn with: a drop-down's list whose own
+  // SelectionType is sltDefault takes those of the grid it drops down for.
+  const DataGridLook &SelectionLook() const;
+  // Selected cells take the selection colour rather than being inverted.
+  bool SelectionInColour() const;
 
   // Where the current cell may stand. Column and row finders search from a
   // display position, not including it, and answer -1 when nothing passes;

@@ -216,6 +216,22 @@ TEST(ComboDropDown, AListValueOnTheInsertRowAddsTheRow) {
   EXPECT_EQ(d.cell(2, 2), "Subtract");
 }
 
+// A list whose SelectionType is left at sltDefault draws its selection as
+// its grid does, also after the grid's settings changed.
+TEST(ComboDropDown, AListWithoutASelectionTypeOfItsOwnFollowsItsGrid) {
+  ComboDialog d;
+  d.goTo(2, 1);
+  d.key(Qt::Key_F4);
+  ASSERT_TRUE(d.open());
+  ASSERT_EQ(d.list().SelectionType(), sltDefault);
+  d.grid->SetSelectionType(sltColor);
+  d.grid->SetSelectionColor(0x00FF00);
+  d.list().InvalidateGrid();
+  const TRect row = d.list().GetPaintCellRect(1, d.list().Row());
+  const QImage image = d.list().viewport()->grab().toImage();
+  EXPECT_EQ(image.pixel(row.Right - 2, row.Top + 1) & 0xFFFFFF, 0x00FF00u);
+}
+
 TEST(ComboDropDown, TheOpenListsKeyTable) {
   struct Row {
     Qt::Key key;
