@@ -26,6 +26,21 @@ void setExtent(TdgBaseGrid &grid, ExtentList &extents, int count, int defaultSiz
   changed(index);
 }
 
+// Selects or deselects one shown row or column; the row bar and the heading
+// are never selected.
+void selectLine(TdgBaseGrid &grid, bool rows, int displayIndex, bool selected) {
+  if (displayIndex <= 0)
+    return;
+  if (rows && selected)
+    grid.SelectRows(displayIndex, displayIndex);
+  else if (rows)
+    grid.DeselectRows(displayIndex, displayIndex);
+  else if (selected)
+    grid.SelectCols(displayIndex, displayIndex);
+  else
+    grid.DeselectCols(displayIndex, displayIndex);
+}
+
 } // namespace
 
 TdgBaseGrid &DataGridHost::Grid() { return static_cast<TdgBaseGrid &>(*this); }
@@ -173,29 +188,13 @@ void DataGridHost::correctScrolling() { Grid().UpdateScrollRange(); }
 void DataGridHost::dropColSelection(int dataCol) { setColSelected(dataCol, false); }
 
 void DataGridHost::setColSelected(int dataCol, bool selected) {
-  const int p = Grid().DisplayColOf(dataCol);
-  if (p <= 0)
-    return;
-  if (selected)
-    Grid().SelectCols(p, p);
-  else
-    Grid().DeselectCols(p, p);
+  selectLine(Grid(), false, Grid().DisplayColOf(dataCol), selected);
 }
 
-void DataGridHost::dropRowSelection(int dataRow) {
-  const int p = Grid().GetDisplayRowOf(dataRow);
-  if (p > 0)
-    Grid().DeselectRows(p, p);
-}
+void DataGridHost::dropRowSelection(int dataRow) { setRowSelected(dataRow, false); }
 
 void DataGridHost::setRowSelected(int dataRow, bool selected) {
-  const int p = Grid().GetDisplayRowOf(dataRow);
-  if (p <= 0)
-    return;
-  if (selected)
-    Grid().SelectRows(p, p);
-  else
-    Grid().DeselectRows(p, p);
+  selectLine(Grid(), true, Grid().GetDisplayRowOf(dataRow), selected);
 }
 
 void DataGridHost::ensureSharedCombo() { Grid().GetCombo(); }
