@@ -141,7 +141,7 @@ void DataGridHost::reenterCell() {
   if (grid.FCellEditing)
     return;
   grid.FEditorCol = grid.FEditorRow = -1;
-  grid.PlaceEditor();
+  grid.RefreshEditor();
 }
 
 void DataGridHost::reapplyMask(int dataCol, int dataRow) {

@@ -368,7 +368,13 @@ void TdgBaseGrid::PlaceEditor() {
 }
 
 void TdgBaseGrid::RefreshEditor() {
-  if (!FDestroying)
+  if (FDestroying)
+    return;
+  // A handler changing a property while the grid paints: the end of the
+  // paint places the editor.
+  if (FPaintingNow)
+    FPendingShow = true;
+  else
     PlaceEditor();
 }
 
