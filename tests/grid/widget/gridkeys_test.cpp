@@ -300,17 +300,38 @@ TEST(GridKeys, AWriteToTheCellBeingEditedReplacesTheEdit) {
   EXPECT_EQ(d.grid->GetCell(1, 2).toString(), "fromcode") << "nothing older comes back";
 }
 
-TEST(GridKeys, AStatusThatStopsEditingDropsTheTypedValueAndHidesTheEditor) {
+// A selection or browsing ends the cell's edit and hides the editor; the
+// typed value stays, the row's edit going on for Escape to take back. A grid
+// whose cell edit may not end does not turn to browsing.
+TEST(GridKeys, AStatusThatStopsEditingEndsTheCellsEditAndHidesTheEditor) {
   for (const bool browse : {false, true}) {
     InDialog d;
+    bool refuse = browse;
+    int ends = 0;
+    d.grid->OnEndCellEdit = [&](TdgBaseGrid *, int, int, bool &cancel) {
+      ++ends;
+      cancel = refuse;
+    };
     d.type("zz");
     ASSERT_TRUE(d.grid->EditorShown());
-    if (browse)
+    if (browse) {
       d.grid->SetGridMode(gmBrowse);
-    else
+      EXPECT_EQ(d.grid->GridMode(), gmEdit);
+      refuse = false;
+      d.grid->SetGridMode(gmBrowse);
+    } else {
       d.grid->SelectRows(3, 3);
+    }
     EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "zz") << browse;
     EXPECT_FALSE(d.grid->EditorShown()) << browse;
+    EXPECT_FALSE(d.grid->CellEditing()) << browse;
+    EXPECT_EQ(ends, browse ? 2 : 1);
+    if (!browse)
+      d.grid->ClearRowSelection();
+    d.key(browse ? Qt::Key_Down : Qt::Key_Escape);
+    EXPECT_EQ(d.at(), QPoint(1, browse ? 2 : 1)) << browse;
+    EXPECT_EQ(d.grid->GetCell(1, 1).toString(), browse ? "zz" : "a1");
+    EXPECT_TRUE(d.dialog.isVisible());
   }
 }
 
@@ -379,43 +400,6 @@ TEST(GridKeys, PropertyChangesReachTheShownEditor) {
   d.grid->SetName("Grid1");
   EXPECT_THROW(d.grid->RefreshCellControl(4, 1), EInvalidGridOperation);
   EXPECT_THROW(d.grid->RefreshCellControl(1, 4), EInvalidGridOperation);
-}
-
-// A selection ends the cell's edit, its row's going on for Escape to take
-// back. Browsing ends it too, and a grid whose edit may not end stays editing.
-TEST(GridKeys, ASelectionOrBrowsingEndsTheCellsEdit) {
-  bool refuse = false;
-  int ends = 0;
-  const auto watch = [&](TdgGrid &grid) {
-    grid.OnEndCellEdit = [&](TdgBaseGrid *, int, int, bool &cancel) {
-      ++ends;
-      cancel = refuse;
-    };
-  };
-  InDialog d;
-  watch(*d.grid);
-  d.type("zz");
-  d.grid->SelectRows(3, 3);
-  EXPECT_EQ(ends, 1);
-  EXPECT_FALSE(d.grid->CellEditing());
-  EXPECT_TRUE(d.grid->RowEditing());
-  d.grid->ClearRowSelection();
-  d.key(Qt::Key_Escape);
-  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "a1");
-  EXPECT_TRUE(d.dialog.isVisible());
-
-  InDialog b;
-  watch(*b.grid);
-  refuse = true;
-  b.type("zz");
-  b.grid->SetGridMode(gmBrowse);
-  EXPECT_EQ(b.grid->GridMode(), gmEdit);
-  EXPECT_TRUE(b.grid->CellEditing());
-  refuse = false;
-  b.grid->SetGridMode(gmBrowse);
-  EXPECT_FALSE(b.grid->CellEditing());
-  b.key(Qt::Key_Down);
-  EXPECT_EQ(b.at(), QPoint(1, 2));
 }
 
 TEST(GridKeys, ModeSkipAndFixedSettingsRecheckTheCurrentCell) {
