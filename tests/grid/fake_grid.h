@@ -140,7 +140,7 @@ public:
   bool directCellPaint() const override { return directPaint; }
   int currentDataCol() const override { return currentCol; }
   int currentDataRow() const override { return currentRow; }
-  bool canLeaveCell() override {
+  bool canLeaveCell(int, int) override {
     record("canLeaveCell");
     return leaveAllowed;
   }

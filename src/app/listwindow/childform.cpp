@@ -912,12 +912,8 @@ void TchildForm::closeEvent(QCloseEvent *event) {
 void TchildForm::resizeEvent(QResizeEvent *event) {
   QWidget::resizeEvent(event);
   layoutTrialArea();
-  if (fileGrid_->Cols() >= 1) {
+  if (fileGrid_->Cols() >= 1)
     fileGrid_->GetCol(Variant(1))->SetWidth(std::max(40, width() - 259));
-    // The cell editor follows its cell: left where the column used to end,
-    // the current row's Subfolders and Action would show blank.
-    fileGrid_->PlaceEditor();
-  }
 }
 
 bool TchildForm::eventFilter(QObject *watched, QEvent *event) {

@@ -129,9 +129,13 @@ TdgDropDownStyle ColRowProperties::DropDownStyle() const {
 }
 
 void ColRowProperties::SetDropDownStyle(TdgDropDownStyle v) {
+  const bool changed = DropDownStyle() != v;
   dropDownStyle_ = v;
   if (combo_)
     combo_->SetDropDownStyle(v);
+  // A list-only cell has no text editor.
+  if (changed)
+    refreshIfCurrent();
 }
 
 TdgHorzAlignment ColRowProperties::HorzAlignment() const { return horzOf(align_, alignment_); }
@@ -499,7 +503,7 @@ void TdgCol::SetVisible(bool v) {
     return;
   const int dataCol = DataCol();
   const bool current = grid_->currentDataCol() == dataCol;
-  if (current && !grid_->canLeaveCell())
+  if (current && !grid_->canLeaveCell(0, grid_->currentDataRow()))
     return;
   visible_ = v;
   // Column 0 is the row bar: shown or not, never in the visible list.
@@ -737,7 +741,7 @@ void TdgRow::SetVisible(bool v) {
     return;
   }
   const bool current = grid_->currentDataRow() == dataRow_;
-  if (current && !grid_->canLeaveCell())
+  if (current && !grid_->canLeaveCell(grid_->currentDataCol(), 0))
     return;
   visible_ = v;
   const int displayRow = DisplayRow();

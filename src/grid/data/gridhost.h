@@ -127,7 +127,9 @@ public:
   // The current cell, by data index; -1 when there is none.
   virtual int currentDataCol() const = 0;
   virtual int currentDataRow() const = 0;
-  virtual bool canLeaveCell() = 0;
+  // Whether the current cell may go to another column (newDataCol 0) or
+  // another row (newDataRow 0): the edit there must end first.
+  virtual bool canLeaveCell(int newDataCol, int newDataRow) = 0;
   virtual void moveOffColumn(int dataCol) = 0;
   virtual void moveOffRow(int dataRow) = 0;
   virtual void endEdit() = 0;

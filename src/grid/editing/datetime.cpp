@@ -270,6 +270,9 @@ bool TdgBaseGrid::ToggleDateTimeDropDown(int dataCol, int dataRow) {
     CloseDateTimeDropDown();
     return true;
   }
+  // The cell's edit ends before a picker may change the cell.
+  if (!EndEdit())
+    return false;
   if (ComboOpen())
     CloseComboDropDown(false);
   if (FDateTimeCol != -1)

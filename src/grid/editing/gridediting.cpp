@@ -3,6 +3,7 @@
 // data row when entered and goes again when left unchanged; every move of the
 // current cell reports the column, row and cell that changed.
 
+#include "grid/data/gridutils.h"
 #include "grid/widget/dgbasegrid.h"
 
 #include <QApplication>
@@ -64,14 +65,10 @@ Variant TdgCurrentCell::GetValue() const {
 }
 
 bool TdgCurrentCell::SetValue(const Variant &value, bool startRowEdit, bool repaint) {
-  if (DisplayCol() < 0 || DisplayRow() < 0 || !Grid.EditingAllowed())
+  if (DisplayCol() < 0 || DisplayRow() < 0 || !Grid.CheckCellValue(ControlType(), value))
     return false;
-  if (!Grid.CheckCellValue(ControlType(), value) || !Grid.StartCellEdit())
+  if (!Grid.ChangeCurrentValue(value, startRowEdit))
     return false;
-  if (startRowEdit && !Grid.StartRowEdit())
-    return false;
-  DropPending();
-  Grid.SetCell(Grid.GetCurrentDataCol(), Grid.GetCurrentDataRow(), value);
   if (repaint)
     Refresh();
   return true;
@@ -168,11 +165,19 @@ bool TdgBaseGrid::StartRowEdit() {
 bool TdgBaseGrid::StartEdit() {
   if (!EditingAllowed() || !StartCellEdit() || !StartRowEdit())
     return false;
+  CellEditStarted();
+  InvalidateCell(0, Row());
+  return true;
+}
+
+// The value the cell held before its edit is kept for undoing the cell alone:
+// the storage holds every change at once, and only a row undo restores it.
+void TdgBaseGrid::CellEditStarted() {
   FCellEditing = true;
   FRowEditing = true;
   FRowChangedMarkOn = true;
-  InvalidateCell(0, Row());
-  return true;
+  FCellOldValue =
+      FStorage ? FStorage->GetValue(GetCurrentDataCol(), GetCurrentDataRow()) : Variant();
 }
 
 bool TdgBaseGrid::EndEdit() {
@@ -248,27 +253,37 @@ bool TdgBaseGrid::UndoEdit(bool byUser, bool wholeRow) {
       SetRowCount(RowCount() - 1);
     }
     InvalidateRect(TGridRect{0, Row(), ColCount() - 1, Row()});
+    ShowCurrentValueInEditor();
   } else {
     FCellEditing = false;
+    if (cellActive && FStorage)
+      SetCell(dataCol, dataRow, FCellOldValue);
     InvalidateCell(Col(), Row());
   }
   return true;
 }
 
-void TdgBaseGrid::EditorValueChanged(const Variant &value) {
+void TdgBaseGrid::ShowCurrentValueInEditor() {
+  if (FActiveControl && FEditorCol >= 0 && FEditorCol == Col() && FEditorRow == Row())
+    FActiveControl->SetValue(CurrentCell().GetValue());
+}
+
+void TdgBaseGrid::EditorValueChanged(const Variant &value) { ChangeCurrentValue(value, true); }
+
+// Typing, a value picked from a list or typed into one, and a chosen date all
+// change the current cell through here: the first change starts the cell and
+// row edits, and the first change of an entered insert row shows the next.
+bool TdgBaseGrid::ChangeCurrentValue(const Variant &value, bool startRowEdit) {
   if (!EditingAllowed())
-    return;
+    return false;
   // An editor shown on an insert row that the current cell never moved onto
   // (an empty grid's only row) enters it at the first change.
   EnterInsertRow();
   if (!FCellEditing) {
-    if (!StartCellEdit() || !StartRowEdit())
-      return;
-    FCellEditing = true;
-    FRowEditing = true;
-    FRowChangedMarkOn = true;
+    if (!StartCellEdit() || (startRowEdit && !StartRowEdit()))
+      return false;
+    CellEditStarted();
   }
-  // The first change of an entered insert row shows the next insert row.
   if (FGridMode == gmEditInsert && !FInsertRowFlag && !FAppended && Row() == RowCount() - 1) {
     FAppended = true;
     FInsertRowFlag = 1;
@@ -279,7 +294,13 @@ void TdgBaseGrid::EditorValueChanged(const Variant &value) {
   const int dataRow = GetCurrentDataRow();
   if (FStorage)
     SetCell(dataCol, dataRow, value);
+  // A value that did not come from the editor is shown there too.
+  if (FActiveControl && FEditorCol == Col() && FEditorRow == Row() &&
+      !VarSameValue(FActiveControl->GetValue(), value))
+    FActiveControl->SetValue(value);
+  InvalidateCell(0, Row());
   DoCellEdit(dataCol, dataRow, true);
+  return true;
 }
 
 void TdgBaseGrid::EnterInsertRow() {

@@ -242,6 +242,10 @@ void TdgGridControl::focusOutEvent(QFocusEvent *e) {
   QWidget::focusOutEvent(e);
   FReturnDown = false;
   update();
+  // A pop-up (the cell's own list among them) or another window taking the
+  // focus for a while does not take it from the grid.
+  if (e->reason() == Qt::PopupFocusReason || e->reason() == Qt::ActiveWindowFocusReason)
+    return;
   guarded([&] {
     if (OnExitEdit)
       OnExitEdit(this);

@@ -7,6 +7,7 @@
 #include "grid/data/colrow.h"
 #include "grid/data/links.h"
 #include "grid/data/qtbytes.h"
+#include "grid/editing/combo.h"
 #include "grid/widget/dgbasegrid.h"
 
 #include <QPaintEvent>
@@ -292,6 +293,16 @@ bool TdgBaseGrid::IsCellSelected(int displayCol, int displayRow) const {
   return false;
 }
 
+const DataGridLook &TdgBaseGrid::SelectionLook() const {
+  const auto *list = dynamic_cast<const TdgComboGrid *>(this);
+  return list && list->OwnerGrid() && SelectionType() == sltDefault ? *list->OwnerGrid() : *this;
+}
+
+bool TdgBaseGrid::SelectionInColour() const {
+  const DataGridLook &look = SelectionLook();
+  return look.SelectionType() == sltColor && look.SelectionColor() != clNone;
+}
+
 bool TdgBaseGrid::FocusCellTest(int col, int row, bool painting) const {
   if (col != Col() || row != Row() || col < 1 || row < 1 || col >= ColCount() || row >= RowCount())
     return false;
@@ -316,12 +327,13 @@ void TdgBaseGrid::DrawCell(std::int32_t col, std::int32_t row, const TRect &rect
       const TRect inner{rect.Left, rect.Top, rect.Right - 1, rect.Bottom - 1};
       p.fillRect(qrect(inner), colorToQColor(EffectiveColor(DataColAt(col), 0, true), palette()));
       if (PaintCellByUser(col, row, inner, state)) {
+        PaintHeadingCell(p, col, row, rect, true);
         if (selected)
           invert(p, inner);
         return;
       }
     }
-    PaintHeadingCell(p, col, row, rect);
+    PaintHeadingCell(p, col, row, rect, false);
     if (selected)
       invert(p, {rect.Left, rect.Top, rect.Right - 1, rect.Bottom - 1});
     return;
@@ -340,19 +352,24 @@ void TdgBaseGrid::DrawCell(std::int32_t col, std::int32_t row, const TRect &rect
     p.fillRect(qrect(r), colorToQColor(fill, palette()));
     painted = PaintCellByUser(col, row, r, state);
   }
-  if (!painted)
+  if (painted)
+    PaintCellDecorations(p, col, row, r, selected);
+  else
     PaintDataCell(p, col, row, r, selected);
-  const bool inColour = FSelectionType == sltColor && FSelectionColor != clNone;
-  if (selected && !inColour)
+  if (selected && !SelectionInColour())
     invert(p, r);
 }
 
-void TdgBaseGrid::PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect) {
+// With contentPainted an OnPaintCell handler painted the heading's content:
+// only its edges, lines and button are drawn over it.
+void TdgBaseGrid::PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect,
+                                   bool contentPainted) {
   const QPalette &pal = palette();
   const int dataCol = DataColAt(col);
   const TColor fill = row == 0 && col >= 1 ? EffectiveColor(dataCol, 0, true) : FHeadingColor;
   const TRect inner{rect.Left, rect.Top, rect.Right - 1, rect.Bottom - 1};
-  p.fillRect(qrect(inner), colorToQColor(fill, pal));
+  if (!contentPainted)
+    p.fillRect(qrect(inner), colorToQColor(fill, pal));
   // A plain-cell heading is held down as a whole; a button heading by its
   // button part.
   const bool heldDown = row == 0 && col >= 1 && HeadingHeldDown(col);
@@ -404,7 +421,7 @@ void TdgBaseGrid::PaintHeadingCell(QPainter &p, int col, int row, const TRect &r
                 std::min(rect.Top + HeadingHeight() - 1, rect.Top + 15)};
     }
   }
-  if (!heading.empty() && text.Height() >= 3) {
+  if (!heading.empty() && text.Height() >= 3 && !contentPainted) {
     const TFont *own = column->HeadingFont();
     const TFont &headingFont = own ? *own : HeadingFont();
     const QFont font = toQFont(headingFont);
@@ -532,15 +549,16 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
   const TColor cellColour = background;
   TColor fontColor = font->Color();
   const bool focus = FocusCellTest(col, row, true);
-  const bool inColour = selected && FSelectionType == sltColor && FSelectionColor != clNone;
+  const DataGridLook &selection = SelectionLook();
+  const bool inColour = selected && SelectionInColour();
   if (focus && FFocusColor != clNone)
     background = FFocusColor;
   if (focus && FFocusFontColor != clNone)
     fontColor = FFocusFontColor;
   if (inColour) {
-    background = FSelectionColor;
-    if (FSelectionFontColor != clNone)
-      fontColor = FSelectionFontColor;
+    background = selection.SelectionColor();
+    if (selection.SelectionFontColor() != clNone)
+      fontColor = selection.SelectionFontColor();
   }
   const TdgControlType controlType = insertRow ? ctText : CellControlType(dataCol, dataRow);
   if (!insertRow && controlType == ctText && col == Col() && row == Row() && InplaceEditor() &&
@@ -554,19 +572,17 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
     background = cellColour;
   const QColor bg = colorToQColor(background, pal);
   TRect text = r;
-  TdgCustomButton *button = nullptr;
-  if (!insertRow) {
-    const TdgButtonType type = EffectiveButtonType(dataCol, dataRow);
-    if (type != btNone && type != btDefault)
-      button = GetCellButton(col, type);
-    if (button)
-      text.Right -= button->GetTotalWidth();
-  }
+  TdgCustomButton *button = insertRow ? nullptr : ButtonOfCell(col, dataCol, dataRow);
+  if (button)
+    text.Right -= button->GetTotalWidth();
   const TdgControlType type = controlType;
   // The whole cell: a button shorter than its row leaves the rest below it.
   p.fillRect(qrect(r), bg);
   if (!insertRow && type != ctNone) {
-    const Variant value = GetCell(dataCol, dataRow);
+    const auto drawn = FDrawnValues.find({dataCol, dataRow});
+    const Variant value = drawn != FDrawnValues.end() && !ValueFor(col, row)
+                              ? drawn->second
+                              : GetCell(dataCol, dataRow);
     if (type == ctCheck) {
       const int state = value.isEmpty() ? 2 : CheckStateOfValue(value, CheckBoxValuesOf(dataCol));
       const TRect g = GetGlyphRect(FCheckBoxStyle, state, false);
@@ -591,7 +607,7 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
                     transparent == clPictureOwn ? FTransparentColor : transparent);
         if (inColour || (focus && FFocusColor != clNone)) {
           // A checkerboard keeps half the picture's pixels; the tint colours them.
-          const TColor tint = inColour ? FSelectionColor : FFocusColor;
+          const TColor tint = inColour ? selection.SelectionColor() : FFocusColor;
           const QRect area(text.Left, text.Top, text.Width() / 8 * 8, text.Height());
           p.save();
           p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
@@ -615,53 +631,87 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
   }
   if (is3D)
     raisedLeftTop(p, text);
-  if (button) {
-    const TRect b{std::max(text.Right, text.Left + 3), r.Top, r.Right,
-                  std::min(r.Bottom, r.Top + button->GetTotalHeight())};
-    const bool active = ButtonIsActive(col, row);
-    const bool pressed = col == FPressedCol && row == FPressedRow && FHeldDrawn;
-    const bool hot = !pressed && col == FHoverCol && row == FHoverRow;
-    p.fillRect(qrect(b), colorToQColor(FInactiveButtonState == ibsBackGround || active || pressed
-                                           ? clBtnFace
-                                           : background,
-                                       pal));
-    vline(p, b.Left, b.Top, b.Bottom, QColor(0xC0, 0xC0, 0xC0));
-    const TRect face{b.Left + 1, b.Top, b.Right, b.Bottom};
-    if (pressed) {
-      sunkenLeftTop(p, face);
-    } else if (hot || (!FFlatButtons && (FInactiveButtonState == ibsBackGround || active))) {
-      raisedLeftTop(p, face);
-      hline(p, face.Left, face.Right, face.Bottom - 1, QColor(0x80, 0x80, 0x80));
-      vline(p, face.Right - 1, face.Top, face.Bottom, QColor(0x80, 0x80, 0x80));
-    }
-    const int shift = pressed ? 1 : 0;
-    if (FInactiveButtonState != ibsNone || active) {
-      if (const Picture picture = button->GetPicture()) {
-        p.save();
-        p.setClipRect(qrect(b), Qt::IntersectClip);
-        p.drawImage(b.Left + (b.Width() - picture->width()) / 2 + 1 + shift,
-                    b.Top + (b.Height() - picture->height()) / 2 + shift, *picture);
-        p.restore();
-      } else if (dynamic_cast<TdgVertSpinButton *>(button) ||
-                 dynamic_cast<TdgHorzSpinButton *>(button)) {
-        const bool vertical = dynamic_cast<TdgVertSpinButton *>(button) != nullptr;
-        const QImage &first = *GridBitmap(vertical ? GridGlyph::SpinUp : GridGlyph::SpinLeft);
-        const QImage &second = *GridBitmap(vertical ? GridGlyph::SpinDown : GridGlyph::SpinRight);
-        TRect h1 = b, h2 = b;
-        if (vertical) {
-          h1.Bottom = h2.Top = b.Top + b.Height() / 2;
-          hline(p, b.Left, b.Right, h1.Bottom, QColor(0xC0, 0xC0, 0xC0));
-        } else {
-          h1.Right = h2.Left = b.Left + b.Width() / 2;
-        }
-        for (auto [half, img] : {std::pair{h1, &first}, std::pair{h2, &second}})
-          p.drawImage(half.Left + (half.Width() - img->width()) / 2,
-                      half.Top + (half.Height() - img->height()) / 2, *img);
-      }
-    }
+  if (button)
+    DrawCellButton(p, col, row, r, text, *button, background);
+  if (focus)
+    DrawFocusMark(p, col, row, r);
+}
+
+// The button a data cell shows, none for the insert row or btNone.
+TdgCustomButton *TdgBaseGrid::ButtonOfCell(int col, int dataCol, int dataRow) {
+  if (dataRow < 1 || dataRow > Rows())
+    return nullptr;
+  const TdgButtonType type = EffectiveButtonType(dataCol, dataRow);
+  return type != btNone && type != btDefault ? GetCellButton(col, type) : nullptr;
+}
+
+// What an OnPaintCell handler leaves to the grid: the cell's button and its
+// focus mark.
+void TdgBaseGrid::PaintCellDecorations(QPainter &p, int col, int row, const TRect &r,
+                                       bool selected) {
+  const int dataCol = DataColAt(col);
+  const int dataRow = DataRowAt(row);
+  const bool focus = FocusCellTest(col, row, true);
+  if (TdgCustomButton *button = ButtonOfCell(col, dataCol, dataRow)) {
+    TColor background = EffectiveColor(dataCol, dataRow, EffectiveIs3D(dataCol, dataRow));
+    if (focus && FFocusColor != clNone)
+      background = FFocusColor;
+    if (selected && SelectionInColour())
+      background = SelectionLook().SelectionColor();
+    TRect text = r;
+    text.Right -= button->GetTotalWidth();
+    DrawCellButton(p, col, row, r, text, *button, background);
   }
   if (focus)
     DrawFocusMark(p, col, row, r);
+}
+
+void TdgBaseGrid::DrawCellButton(QPainter &p, int col, int row, const TRect &r, const TRect &text,
+                                 TdgCustomButton &button, TColor background) {
+  const QPalette &pal = palette();
+  const TRect b{std::max(text.Right, text.Left + 3), r.Top, r.Right,
+                std::min(r.Bottom, r.Top + button.GetTotalHeight())};
+  const bool active = ButtonIsActive(col, row);
+  const bool pressed = col == FPressedCol && row == FPressedRow && FHeldDrawn;
+  const bool hot = !pressed && col == FHoverCol && row == FHoverRow;
+  p.fillRect(qrect(b),
+             colorToQColor(FInactiveButtonState == ibsBackGround || active || pressed ? clBtnFace
+                                                                                      : background,
+                           pal));
+  vline(p, b.Left, b.Top, b.Bottom, QColor(0xC0, 0xC0, 0xC0));
+  const TRect face{b.Left + 1, b.Top, b.Right, b.Bottom};
+  if (pressed) {
+    sunkenLeftTop(p, face);
+  } else if (hot || (!FFlatButtons && (FInactiveButtonState == ibsBackGround || active))) {
+    raisedLeftTop(p, face);
+    hline(p, face.Left, face.Right, face.Bottom - 1, QColor(0x80, 0x80, 0x80));
+    vline(p, face.Right - 1, face.Top, face.Bottom, QColor(0x80, 0x80, 0x80));
+  }
+  const int shift = pressed ? 1 : 0;
+  if (FInactiveButtonState != ibsNone || active) {
+    if (const Picture picture = button.GetPicture()) {
+      p.save();
+      p.setClipRect(qrect(b), Qt::IntersectClip);
+      p.drawImage(b.Left + (b.Width() - picture->width()) / 2 + 1 + shift,
+                  b.Top + (b.Height() - picture->height()) / 2 + shift, *picture);
+      p.restore();
+    } else if (dynamic_cast<TdgVertSpinButton *>(&button) ||
+               dynamic_cast<TdgHorzSpinButton *>(&button)) {
+      const bool vertical = dynamic_cast<TdgVertSpinButton *>(&button) != nullptr;
+      const QImage &first = *GridBitmap(vertical ? GridGlyph::SpinUp : GridGlyph::SpinLeft);
+      const QImage &second = *GridBitmap(vertical ? GridGlyph::SpinDown : GridGlyph::SpinRight);
+      TRect h1 = b, h2 = b;
+      if (vertical) {
+        h1.Bottom = h2.Top = b.Top + b.Height() / 2;
+        hline(p, b.Left, b.Right, h1.Bottom, QColor(0xC0, 0xC0, 0xC0));
+      } else {
+        h1.Right = h2.Left = b.Left + b.Width() / 2;
+      }
+      for (auto [half, img] : {std::pair{h1, &first}, std::pair{h2, &second}})
+        p.drawImage(half.Left + (half.Width() - img->width()) / 2,
+                    half.Top + (half.Height() - img->height()) / 2, *img);
+    }
+  }
 }
 
 void TdgBaseGrid::DrawFocusMark(QPainter &p, int, int, const TRect &r) {
@@ -742,6 +792,13 @@ void TdgBaseGrid::InvalidateScreenRect(const TRect &rect) {
     return;
   if (OnInvalidate)
     OnInvalidate(rect);
+  // A cell repainted shows its value from its source again.
+  std::erase_if(FDrawnValues, [&](const auto &drawn) {
+    const TRect cell =
+        GetCellRect(DisplayColOf(drawn.first.first), GetDisplayRowOf(drawn.first.second));
+    return IsRectEmpty(cell) || (cell.Left < rect.Right && rect.Left < cell.Right &&
+                                 cell.Top < rect.Bottom && rect.Top < cell.Bottom);
+  });
   TCustomGrid_dg::InvalidateScreenRect(rect);
 }
 

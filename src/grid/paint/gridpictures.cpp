@@ -31,8 +31,8 @@ private:
 class GridMaskLink : public TdgMaskLink {
 public:
   explicit GridMaskLink(TdgBaseGrid &grid) : grid_(grid) {}
-  void MasksChanged() override { grid_.UpdateEdit(); }
-  void ComponentFreed() override { grid_.UpdateEdit(); }
+  void MasksChanged() override { grid_.RefreshEditor(); }
+  void ComponentFreed() override { grid_.RefreshEditor(); }
 
 private:
   TdgBaseGrid &grid_;
@@ -63,7 +63,7 @@ void TdgBaseGrid::SetMaskDefs(TdgMaskDefsComponent *value) {
   if (!FMaskLink)
     FMaskLink = std::make_unique<GridMaskLink>(*this);
   FMaskLink->SetComponent(value);
-  UpdateEdit();
+  RefreshEditor();
 }
 
 Variant TdgBaseGrid::FindMask(std::string_view name) const {
@@ -208,7 +208,7 @@ void TdgBaseGrid::GridFontChanged() {
   FCellProps.RebaseKeptFonts();
   InvalidateGrid();
   // The editor shows the cell in its new font.
-  UpdateEdit();
+  RefreshEditor();
 }
 
 bool TdgBaseGrid::ParentTFont(TFont &font) const {

@@ -26,6 +26,21 @@ void setExtent(TdgBaseGrid &grid, ExtentList &extents, int count, int defaultSiz
   changed(index);
 }
 
+// Selects or deselects one shown row or column; the row bar and the heading
+// are never selected.
+void selectLine(TdgBaseGrid &grid, bool rows, int displayIndex, bool selected) {
+  if (displayIndex <= 0)
+    return;
+  if (rows && selected)
+    grid.SelectRows(displayIndex, displayIndex);
+  else if (rows)
+    grid.DeselectRows(displayIndex, displayIndex);
+  else if (selected)
+    grid.SelectCols(displayIndex, displayIndex);
+  else
+    grid.DeselectCols(displayIndex, displayIndex);
+}
+
 } // namespace
 
 TdgBaseGrid &DataGridHost::Grid() { return static_cast<TdgBaseGrid &>(*this); }
@@ -103,11 +118,41 @@ int DataGridHost::currentDataRow() const {
   return r > 0 ? r : -1;
 }
 
+bool DataGridHost::canLeaveCell(int newDataCol, int newDataRow) {
+  return Grid().CanLeaveCell(newDataCol, newDataRow, false);
+}
+
+// The nearest column that can hold the current cell, to the right first.
+void DataGridHost::moveOffColumn(int dataCol) { Grid().PlaceCurrentCol(displayColOf(dataCol)); }
+
 void DataGridHost::moveOffRow(int dataRow) { Grid().PlaceCurrentRow(displayRowOf(dataRow) + 1); }
 
-void DataGridHost::endEdit() { Grid().HideEditor(); }
+// The value being edited belongs to the control of the cell's old kind.
+void DataGridHost::endEdit() {
+  if (Grid().EndEdit())
+    Grid().DropPending();
+}
 
-void DataGridHost::refreshEditor() { Grid().UpdateEdit(); }
+void DataGridHost::refreshEditor() { Grid().RefreshEditor(); }
+
+// The editor shows the cell's value afresh, unless an edit of it is going on.
+void DataGridHost::reenterCell() {
+  TdgBaseGrid &grid = Grid();
+  if (grid.FCellEditing)
+    return;
+  grid.FEditorCol = grid.FEditorRow = -1;
+  grid.RefreshEditor();
+}
+
+void DataGridHost::reapplyMask(int dataCol, int dataRow) {
+  if (dataCol == currentDataCol() && (dataRow < 0 || dataRow == currentDataRow()))
+    Grid().RefreshEditor();
+}
+
+void DataGridHost::setEditorMaxLength(int dataCol, int) {
+  if (dataCol == currentDataCol())
+    Grid().RefreshEditor();
+}
 
 void DataGridHost::refreshCheckBoxValues() { Grid().InvalidateGrid(); }
 
@@ -140,20 +185,16 @@ void DataGridHost::relayout() { Grid().UpdateScrollRange(); }
 
 void DataGridHost::correctScrolling() { Grid().UpdateScrollRange(); }
 
-void DataGridHost::dropRowSelection(int dataRow) {
-  const int p = Grid().GetDisplayRowOf(dataRow);
-  if (p > 0)
-    Grid().DeselectRows(p, p);
+void DataGridHost::dropColSelection(int dataCol) { setColSelected(dataCol, false); }
+
+void DataGridHost::setColSelected(int dataCol, bool selected) {
+  selectLine(Grid(), false, Grid().DisplayColOf(dataCol), selected);
 }
 
+void DataGridHost::dropRowSelection(int dataRow) { setRowSelected(dataRow, false); }
+
 void DataGridHost::setRowSelected(int dataRow, bool selected) {
-  const int p = Grid().GetDisplayRowOf(dataRow);
-  if (p <= 0)
-    return;
-  if (selected)
-    Grid().SelectRows(p, p);
-  else
-    Grid().DeselectRows(p, p);
+  selectLine(Grid(), true, Grid().GetDisplayRowOf(dataRow), selected);
 }
 
 void DataGridHost::ensureSharedCombo() { Grid().GetCombo(); }

@@ -43,14 +43,14 @@ public:
   bool directCellPaint() const override { return false; }
   int currentDataCol() const override;
   int currentDataRow() const override;
-  bool canLeaveCell() override { return true; }
-  void moveOffColumn(int) override {}
+  bool canLeaveCell(int newDataCol, int newDataRow) override;
+  void moveOffColumn(int dataCol) override;
   void moveOffRow(int dataRow) override;
   void endEdit() override;
   void refreshEditor() override;
-  void reenterCell() override {}
-  void reapplyMask(int, int) override {}
-  void setEditorMaxLength(int, int) override {}
+  void reenterCell() override;
+  void reapplyMask(int dataCol, int dataRow) override;
+  void setEditorMaxLength(int dataCol, int maxLength) override;
   void refreshCheckBoxValues() override;
   void repaintColumn(int dataCol) override;
   void repaintHeading(int dataCol) override;
@@ -59,9 +59,9 @@ public:
   void invalidateCell(int displayCol, int displayRow) override;
   void relayout() override;
   void correctScrolling() override;
-  void dropColSelection(int) override {}
+  void dropColSelection(int dataCol) override;
   void dropRowSelection(int dataRow) override;
-  void setColSelected(int, bool) override {}
+  void setColSelected(int dataCol, bool selected) override;
   void setRowSelected(int dataRow, bool selected) override;
   void ensureSharedCombo() override;
   std::unique_ptr<TdgCombo> makeCombo() override;

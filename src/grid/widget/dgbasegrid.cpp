@@ -160,6 +160,7 @@ void TdgBaseGrid::MakeFixed() {
 }
 
 void TdgBaseGrid::ApplyColCount(int n) {
+  FDrawnValues.clear();
   FPendingColRemovals = 0;
   FDataCols = n;
   SetColCount(n + 1);
@@ -168,6 +169,7 @@ void TdgBaseGrid::ApplyColCount(int n) {
 }
 
 void TdgBaseGrid::ApplyRowCount(int n) {
+  FDrawnValues.clear();
   FPendingRowRemovals = 0;
   FDataRows = n;
   SetRowCount(n + 1 + FInsertRowFlag);
@@ -247,6 +249,9 @@ void TdgBaseGrid::SetGridMode(TdgGridMode value) {
     return;
   // A list box has no edit to end later: the current one must end now.
   if (value == gmListBox && !CanLeaveCell(-1, -1, false))
+    return;
+  // Nor may a grid that only browses keep a cell's edit open.
+  if (value == gmBrowse && !EndEdit())
     return;
   FGridMode = value;
   const int flag = value == gmEditInsert ? 1 : 0;
@@ -685,7 +690,7 @@ void TdgBaseGrid::ColWidthChanged(int displayCol) {
   }
   FSyncingSizes = false;
   UpdateScrollRange();
-  UpdateEdit();
+  RefreshEditor();
 }
 
 void TdgBaseGrid::RowHeightChanged(int displayRow) {
@@ -705,7 +710,7 @@ void TdgBaseGrid::RowHeightChanged(int displayRow) {
   }
   FSyncingSizes = false;
   UpdateScrollRange();
-  UpdateEdit();
+  RefreshEditor();
 }
 
 void TdgBaseGrid::RowHeightsChanged() {
@@ -825,7 +830,10 @@ void TdgBaseGrid::SetCell(int dataCol, int dataRow, const Variant &value) {
     FLoadingValue = converted;
     return;
   }
-  InvalidateCell(DisplayColOf(dataCol), GetDisplayRowOf(dataRow));
+  const int displayCol = DisplayColOf(dataCol), displayRow = GetDisplayRowOf(dataRow);
+  InvalidateCell(displayCol, displayRow);
+  if (!FStorage && HandleAllocated() && !IsRectEmpty(GetCellRect(displayCol, displayRow)))
+    FDrawnValues[{dataCol, dataRow}] = converted;
   if (dataCol == GetCurrentDataCol() && dataRow == GetCurrentDataRow())
     CurrentCellWritten(converted);
 }

@@ -32,6 +32,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -309,6 +310,10 @@ public:
   // The in-place editor's value changed: the current cell holds it and, with
   // StoreData, the storage too.
   virtual void EditorValueChanged(const Variant &value);
+  // The current cell takes a value as an edit of the user's: the cell and
+  // row edits start, OnCellEdit fires, and Escape takes it back. Answers
+  // whether the value was taken.
+  bool ChangeCurrentValue(const Variant &value, bool startRowEdit);
   bool CellEditing() const { return FCellEditing; }
   bool RowEditing() const { return FRowEditing; }
   virtual bool RowChangedMark(int dataRow) const;
@@ -672,6 +677,11 @@ public:
   bool PaintedThroughBuffer() const { return FLastPaintBuffered; }
   bool HasFocusNow() const;
   bool IsCellSelected(int displayCol, int displayRow) const;
+  // The settings a selection is drawn with: a drop-down's list whose own
+  // SelectionType is sltDefault takes those of the grid it drops down for.
+  const DataGridLook &SelectionLook() const;
+  // Selected cells take the selection colour rather than being inverted.
+  bool SelectionInColour() const;
 
   // Where the current cell may stand. Column and row finders search from a
   // display position, not including it, and answer -1 when nothing passes;
@@ -773,6 +783,12 @@ public:
   // placing the editor; answers whether it moved.
   virtual bool MoveToCell(int displayCol, int displayRow, int scrollKind = 3);
   virtual void PlaceEditor();
+  // A changed look, kind, limit or mask reaches the editor at once: it is set
+  // up again over the current cell.
+  void RefreshEditor();
+  // The control of a cell takes its changed properties; for the current cell
+  // that is the editor. Both indexes are checked.
+  void RefreshCellControl(int dataCol, int dataRow);
   virtual void HideCellEditor(bool forScrolling = false);
   // Puts the current cell in edit state as a key asks: mode 0 selects the
   // whole text, 2 puts the caret at the end.
@@ -883,6 +899,15 @@ protected:
   // start (an empty grid), so that what is typed there lands in a row.
   void EnterInsertRow();
   void ResetEditState();
+  void CellEditStarted();
+  // The current cell stands on the last display row of gmEditInsert: the
+  // insert row itself, or the row it became when entered and not changed
+  // yet (a changed one has the next insert row below it).
+  bool OnAppendRow() const {
+    return FGridMode == gmEditInsert && Row() >= 1 && Row() == RowCount() - 1;
+  }
+  // The editor standing over the current cell shows the cell's value again.
+  void ShowCurrentValueInEditor();
   void ColWidthsChanged() override;
   void RowHeightsChanged() override;
   // One column or row changed size through its object: cheaper than the
@@ -973,6 +998,11 @@ private:
   int FPendingCol = -1;
   int FPendingRow = -1;
   bool FCellEditing = false;
+  Variant FCellOldValue;
+  // Values written to the shown cells of a grid that keeps no data, by data
+  // cell: painted where the cell was, until something repaints that cell and
+  // its value comes from OnCellLoaded again.
+  std::map<std::pair<int, int>, Variant> FDrawnValues;
   bool FRowEditing = false;
   bool FCellEditEnded = false;
   bool FRowChangedMarkOn = false;
@@ -1225,7 +1255,11 @@ private:
   void ButtonRelease(int col, int row, int x, int y);
   void PaintGrid(QPainter &p, const TRect &clip);
   void PaintDataCell(QPainter &p, int col, int row, TRect rect, bool selected);
-  void PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect);
+  void PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect, bool contentPainted);
+  TdgCustomButton *ButtonOfCell(int col, int dataCol, int dataRow);
+  void PaintCellDecorations(QPainter &p, int col, int row, const TRect &r, bool selected);
+  void DrawCellButton(QPainter &p, int col, int row, const TRect &r, const TRect &text,
+                      TdgCustomButton &button, TColor background);
   void DrawLines(QPainter &p, int col, int row, const TRect &full);
   void DrawFocusMark(QPainter &p, int col, int row, const TRect &rect);
   void DrawRowIndicator(QPainter &p, int row, const TRect &rect);

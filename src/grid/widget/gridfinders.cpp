@@ -165,8 +165,7 @@ bool TdgBaseGrid::WantsKey(const QKeyEvent &e) const {
   if (e.key() == Qt::Key_Escape) {
     if (FMouseStatus != msNothing && FMouseStatus != msButtonHeld)
       return false;
-    const bool onInsertRow = FGridMode == gmEditInsert && FInsertRowFlag && Row() == RowCount() - 1;
-    return FCellEditing || FRowEditing || !FTypeAhead.empty() || onInsertRow;
+    return FCellEditing || FRowEditing || !FTypeAhead.empty() || OnAppendRow();
   }
   // Tab walks the cells of a grid that edits, unless Ctrl is down.
   if (e.key() == Qt::Key_Tab || e.key() == Qt::Key_Backtab)

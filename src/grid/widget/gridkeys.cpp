@@ -324,9 +324,13 @@ void TdgBaseGrid::PlaceEditor() {
                                   ? CellControlType(GetCurrentDataCol(), GetCurrentDataRow())
                                   : ctNone;
   TdgCustomGridControl &control = ControlForType(type);
+  // A control of another kind over the same cell (its kind changed) takes the
+  // cell's value as over a new cell.
+  bool newControl = false;
   if (FActiveControl != &control) {
     HideControl(*FActiveControl);
     FActiveControl = &control;
+    newControl = true;
   }
   if (!mayShow || &control == FDefaultControl.get()) {
     HideControl(control);
@@ -336,7 +340,7 @@ void TdgBaseGrid::PlaceEditor() {
     FEditorCol = FEditorRow = -1;
     return;
   }
-  const bool newCell = FEditorCol != Col() || FEditorRow != Row();
+  const bool newCell = newControl || FEditorCol != Col() || FEditorRow != Row();
   EditorSetup(control);
   if (newCell) {
     if (FEditorCol >= 0)
@@ -361,6 +365,26 @@ void TdgBaseGrid::PlaceEditor() {
     HideControl(control);
     FEditorShown = false;
   }
+}
+
+void TdgBaseGrid::RefreshEditor() {
+  if (FDestroying)
+    return;
+  // A handler changing a property while the grid paints: the end of the
+  // paint places the editor.
+  if (FPaintingNow)
+    FPendingShow = true;
+  else
+    PlaceEditor();
+}
+
+void TdgBaseGrid::RefreshCellControl(int dataCol, int dataRow) {
+  if (!CheckIndex(TdgIndexKind::Column, dataCol, 1, Cols()) ||
+      !CheckIndex(TdgIndexKind::Row, dataRow, 1, RowCount() - 1))
+    return;
+  InvalidateCell(DisplayColOf(dataCol), GetDisplayRowOf(dataRow));
+  if (dataCol == GetCurrentDataCol() && dataRow == GetCurrentDataRow())
+    RefreshEditor();
 }
 
 // The grid takes the focus first, so that it never wanders off the grid.
@@ -590,7 +614,7 @@ void TdgBaseGrid::MovePrevCell() {
 void TdgBaseGrid::EndEditOrAppend() {
   if ((FGridMode != gmEdit && FGridMode != gmEditInsert) || FGridStatus != gsNothing)
     return;
-  if (FGridMode == gmEditInsert && FInsertRowFlag && Row() == RowCount() - 1 && Row() > 1) {
+  if (OnAppendRow() && Row() > 1) {
     HideCellEditor();
     MoveToCell(Col(), RowCount() - 2);
     return;
@@ -622,8 +646,11 @@ void TdgBaseGrid::KeyDown(std::uint16_t &key, TShiftState shift) {
   const bool none = !shift.has(ssShift) && !ctrl && !alt;
   if (key == VK_ESCAPE && !FTypeAhead.empty()) {
     ClearTypeAhead();
-    key = 0;
-    return;
+    // What the typed keys picked is taken back by the same Escape.
+    if (!FCellEditing) {
+      key = 0;
+      return;
+    }
   }
   const bool nav = CellNavigation();
   bool handled = true;
@@ -677,8 +704,7 @@ void TdgBaseGrid::KeyDown(std::uint16_t &key, TShiftState shift) {
       const bool hadEdit = FCellEditing || FRowEditing;
       if (hadEdit && EscapeUndo()) {
         EndEditOrAppend();
-      } else if (!hadEdit && FGridMode == gmEditInsert && FInsertRowFlag &&
-                 Row() == RowCount() - 1) {
+      } else if (!hadEdit && OnAppendRow()) {
         EndEditOrAppend();
       } else {
         handled = false;

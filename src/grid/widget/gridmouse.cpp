@@ -671,7 +671,7 @@ void TdgBaseGrid::ButtonRelease(int col, int row, int x, int y) {
       DoSpinButtonClick(dataCol, dataRow, spinButton);
     else
       DoButtonClick(dataCol, dataRow);
-    if (type == btDateTimePopup && onButton)
+    if (type == btDateTimePopup)
       ToggleDateTimeDropDown(dataCol, dataRow);
   }
   if (spin)

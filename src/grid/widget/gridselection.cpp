@@ -233,6 +233,11 @@ void TdgBaseGrid::ChangeGridStatus(TdgGridStatus value) {
   if (value == FGridStatus)
     return;
   if (value != gsNothing && FGridStatus == gsNothing) {
+    // The cell's edit ends here; its row's goes on, and the next Escape takes
+    // the row back.
+    const bool cellEdit = FCellEditing;
+    if (EndEdit() && cellEdit && FRowEditing)
+      FEscapeUndidCell = true;
     DropPending();
     HideCellEditor();
     FEditorCol = FEditorRow = -1;

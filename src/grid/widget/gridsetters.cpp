@@ -42,7 +42,7 @@ void DataGridLook::SetGridLines(TdgGridLines value) {
   FHorzLineWidth = value == glHorzLines || value == glBoth ? 1 : 0;
   FVertLineWidth = value == glVertLines || value == glBoth ? 1 : 0;
   Grid().Repaint();
-  UpdateEdit();
+  Grid().RefreshEditor();
 }
 
 void DataGridLook::SetFocusBorder(TdgFocusBorder value) {
@@ -92,7 +92,7 @@ void DataGridLook::SetAlwaysShowFocus(bool value) {
   if (!change(FAlwaysShowFocus, value))
     return;
   if (!Grid().HasFocusNow()) {
-    UpdateEdit();
+    Grid().RefreshEditor();
     InvalidateCell(Col(), Row());
   }
 }
@@ -108,21 +108,21 @@ void DataGridLook::SetIs3DLook(bool value) {
   if (!change(FIs3D, value))
     return;
   Grid().Repaint();
-  UpdateEdit();
+  Grid().RefreshEditor();
 }
 
 void DataGridLook::SetWordWrapLook(TdgWordWrap value) {
   if (!change(FWordWrap, value))
     return;
   Grid().Repaint();
-  UpdateEdit();
+  Grid().RefreshEditor();
 }
 
 void DataGridLook::SetDrawOverlap(TdgDrawOverlap value) {
   if (!change(FDrawOverlap, value))
     return;
   InvalidateGrid();
-  UpdateEdit();
+  Grid().RefreshEditor();
   // Which of column and row decides may change a cell's control type.
   Grid().dropUnfitValues(-1, -1);
 }
@@ -201,14 +201,14 @@ void DataGridLook::SetInactiveButtonState(TdgInactiveButtonState value) {
   if (!change(FInactiveButtonState, value))
     return;
   Grid().Repaint();
-  UpdateEdit();
+  Grid().RefreshEditor();
 }
 
 void DataGridLook::SetButtonEdgeWidth(int value) {
   if (!change(FButtonEdgeWidth, value))
     return;
   Grid().Repaint();
-  UpdateEdit();
+  Grid().RefreshEditor();
 }
 
 void TdgBaseGrid::FreeCachedButtons(bool cellButtons) {
@@ -230,7 +230,7 @@ void TdgBaseGrid::FreeCachedButtons(bool cellButtons) {
   }
   if (freed)
     Repaint();
-  UpdateEdit();
+  RefreshEditor();
 }
 
 void DataGridLook::SetDefaultButtonWidth(int value) {
@@ -366,14 +366,14 @@ void DataGridLook::SetCheckBoxStyle(TdgCheckBoxStyle value) {
   if (!change(FCheckBoxStyle, value))
     return;
   Grid().Repaint();
-  UpdateEdit();
+  Grid().RefreshEditor();
 }
 
 void DataGridLook::SetReadOnlyButton(bool value) {
   if (!change(FReadOnlyButton, value))
     return;
   Grid().Repaint();
-  UpdateEdit();
+  Grid().RefreshEditor();
 }
 
 } // namespace marrowen

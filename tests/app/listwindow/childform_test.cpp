@@ -17,6 +17,7 @@
 #include "filterlist/ionodes.h"
 #include "filterlist/nodecatalog.h"
 #include "grid/data/font.h"
+#include "grid/editing/combo.h"
 #include "grid/widget/dgbasegrid.h"
 
 #include <QAbstractItemView>
@@ -32,6 +33,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <filesystem>
 
@@ -285,6 +287,45 @@ TEST_F(ChildForm, FilesGridChoicesComeOnlyFromTheirLists) {
   QApplication::clipboard()->setText(QStringLiteral("Multiply"));
   EXPECT_FALSE(grid.CurrentCell().PasteFromClipboard(true));
   EXPECT_EQ(grid.GetCell(3, 1).toString(), "Subtract");
+}
+
+// A file row's Subfolders or Action picked from its list, by keys or by
+// the mouse, changes the list: closing the window asks about saving it.
+TEST_F(ChildForm, AChoiceFromAFileRowsListIsAChangeTheCloseAsksAbout) {
+  TdgGrid &grid = form->fileGrid();
+  form->show();
+  form->showFilesPage();
+  QApplication::setActiveWindow(form.get());
+  form->addFile("/a/*.txt");
+  form->setFilterHasChanged(false);
+  const auto key = [&grid](Qt::Key k) {
+    QWidget *popup = QApplication::activePopupWidget();
+    QTest::keyClick(popup ? popup : static_cast<QWidget *>(&grid), k);
+  };
+  grid.FocusCell(grid.DisplayColOf(3), grid.GetDisplayRowOf(1), true);
+  key(Qt::Key_F4);
+  key(Qt::Key_Down);
+  key(Qt::Key_Return);
+  EXPECT_EQ(grid.GetCell(3, 1).toString(), "Subtract");
+  EXPECT_TRUE(form->filterHasChanged());
+
+  form->setFilterHasChanged(false);
+  const TRect cell = grid.GetCellRect(grid.DisplayColOf(2), grid.GetDisplayRowOf(1));
+  QWindow *window = form->windowHandle();
+  const QPoint at =
+      window->mapFromGlobal(grid.viewport()->mapToGlobal(QPoint(cell.Left + 5, cell.Top + 3)));
+  QTest::mouseClick(window, Qt::LeftButton, {}, at);
+  TdgComboGrid &list = *grid.GetCombo()->ComboGrid();
+  ASSERT_TRUE(list.isVisible());
+  const TRect item = list.GetCellRect(1, 2);
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(item.Left + 5, item.Top + 3));
+  EXPECT_EQ(grid.GetCell(2, 1).toString(), "All");
+  EXPECT_TRUE(form->filterHasChanged());
+
+  boxAnswer = QMessageBox::Cancel;
+  EXPECT_FALSE(form->close());
+  ASSERT_EQ(boxTexts.size(), 1u);
+  EXPECT_EQ(boxTexts.back(), "Filter 'Untitled1' has changed. Save it first?");
 }
 
 // The files page's dialogs answer through the runner, the window keeps its

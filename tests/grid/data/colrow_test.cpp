@@ -3,6 +3,10 @@
 #include "classlib/componentstream.h"
 #include "grid/data/links.h"
 #include "grid/fake_grid.h"
+#include "grid/widget/dgbasegrid.h"
+
+#include <QApplication>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -78,35 +82,67 @@ TEST(GridColumn, CheckBoxValuesAreValidated) {
   EXPECT_EQ(col.MaxLength(), 0);
 }
 
-TEST(GridColumn, DisplayColVisibleAndWidthAskForTheirEffects) {
-  FakeGrid grid;
-  TdgCol col(&grid, 2);
-  col.SetDisplayCol(5); // past Cols: the column count would be one too many
-  col.SetDisplayCol(0);
-  col.SetDisplayCol(2);
-  EXPECT_TRUE(grid.take().empty());
+// Moving, sizing and hiding a column or a row show on the grid: the editor
+// follows its cell, the edit there must end before its column or row hides,
+// and a hidden column takes neither the selection nor the current cell.
+TEST(GridColumn, DisplayColWidthAndVisibleShowOnTheGrid) {
+  TdgGrid grid;
+  grid.SetStoreData(true);
+  grid.SetCols(4);
+  grid.SetRows(3);
+  grid.resize(400, 200);
+  grid.show();
+  QApplication::setActiveWindow(&grid);
+  grid.setFocus();
+  const auto type = [](const char *text) { QTest::keyClicks(QApplication::focusWidget(), text); };
+  TdgCol &col = *grid.GetCol(Variant(2));
+  col.SetDisplayCol(5); // past Cols: nothing moves
   col.SetDisplayCol(4);
-  EXPECT_EQ(grid.take(), (Calls{"moveColumn 2 4", "refreshEditor"}));
-
+  EXPECT_EQ(grid.DisplayColOf(2), 4);
+  EXPECT_EQ(grid.DataColAt(2), 3);
+  col.SetDisplayCol(2);
+  grid.MoveCurrent(2, 1, true, false);
   col.SetWidth(80);
-  EXPECT_EQ(grid.take(),
-            (Calls{"setColWidth 2 80", "relayout", "restoreFixedSizes", "refreshEditor"}));
+  EXPECT_EQ(grid.ColWidths(2), 80);
+  EXPECT_GT(grid.EditControl().Width(), 70) << "the editor follows its column";
 
-  grid.currentCol = 2;
-  grid.leaveAllowed = false;
+  type("zz");
+  bool refuse = true;
+  grid.OnEndCellEdit = [&](TdgBaseGrid *, int, int, bool &cancel) { cancel = refuse; };
   col.SetVisible(false);
-  EXPECT_EQ(grid.take(), Calls{"canLeaveCell"});
-  EXPECT_TRUE(col.Visible());
-  grid.leaveAllowed = true;
+  EXPECT_TRUE(col.Visible()) << "the edit there did not end";
+  EXPECT_EQ(grid.ColWidths(2), 80);
+  refuse = false;
   col.SetVisible(false);
-  EXPECT_EQ(grid.take(),
-            (Calls{"canLeaveCell", "setColWidth 2 0", "dropColSelection 2", "moveOffColumn 2",
-                   "correctScrolling", "relayout", "refreshEditor"}));
-  EXPECT_EQ(grid.visible.Get(2), 3);
-  col.SetWidth(90); // hidden: the grid keeps width 0
-  EXPECT_EQ(grid.take(), (Calls{"relayout", "restoreFixedSizes", "refreshEditor"}));
+  EXPECT_EQ(grid.ColWidths(2), 0);
+  EXPECT_EQ(grid.Col(), 3) << "the current cell moves right";
+  EXPECT_GE(grid.EditControl().Left(), grid.ColumnLeft(3));
+  type("Z");
+  EXPECT_EQ(grid.GetCell(3, 1).toString(), "Z");
+  EXPECT_EQ(grid.GetCell(2, 1).toString(), "zz");
+  col.SetWidth(90);
+  EXPECT_EQ(grid.ColWidths(2), 0) << "a hidden column keeps no width";
   col.SetVisible(true);
-  EXPECT_EQ(grid.take(), (Calls{"canLeaveCell", "setColWidth 2 90", "relayout", "refreshEditor"}));
+  EXPECT_EQ(grid.ColWidths(2), 90);
+
+  grid.SelectCols(2, 3);
+  col.SetVisible(false);
+  EXPECT_EQ(grid.ColSelection().Count, 1);
+  col.SetVisible(true);
+  grid.SelectCols(2, 2);
+  col.ResetProperties(resetBit(pnColSelected));
+  EXPECT_FALSE(grid.ColSelection().IsSelected(2));
+  grid.ClearColSelection();
+
+  grid.MoveCurrent(1, 1, true, false);
+  type("q");
+  refuse = true;
+  grid.SetRowVisible(1, false);
+  EXPECT_TRUE(grid.GetRowVisible(1));
+  refuse = false;
+  grid.SetRowVisible(1, false);
+  EXPECT_FALSE(grid.GetRowVisible(1));
+  EXPECT_EQ(grid.Row(), 2);
 }
 
 TEST(GridColumn, ResetBitsPutPropertiesBack) {

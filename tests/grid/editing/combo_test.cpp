@@ -195,6 +195,89 @@ TEST(ComboDropDown, AClickOnARowTakesItsValue) {
   EXPECT_EQ(editor->GetSelText(), "beta");
 }
 
+// Whichever way a value comes from the list, it is an edit as typing is: it
+// starts the cell and row edits, fires OnCellEdit, marks the row when the row
+// is left, and Escape takes it back.
+TEST(ComboDropDown, APickedValueIsAnEditThatEscapeTakesBack) {
+  enum Way { keys, click, typed };
+  for (Way way : {keys, click, typed}) {
+    ComboDialog d({"alpha", "beta", "gamma"});
+    std::int64_t now = 10000;
+    d.grid->TickCount = [&] { return now; };
+    if (way == typed)
+      GiveDropDownList(*d.grid->GetCol(Variant(2)), {"alpha", "beta", "gamma"});
+    int cellEdits = 0, rowEnds = 0;
+    d.grid->OnCellEdit = [&](TdgBaseGrid *, int, int, bool) { ++cellEdits; };
+    d.grid->OnEndRowEdit = [&](TdgBaseGrid *, int, bool &) { ++rowEnds; };
+    d.grid->SetCell(2, 1, Variant("alpha"));
+    d.goTo(2, 1);
+    const auto pick = [&] {
+      if (way == typed) {
+        now += 2000;
+        d.key(Qt::Key_B);
+        return;
+      }
+      d.key(Qt::Key_F4);
+      if (way == keys) {
+        d.key(Qt::Key_Down);
+        d.key(Qt::Key_Return);
+      } else {
+        QTest::mouseClick(d.list().viewport(), Qt::LeftButton, {}, d.listRowCentre(2));
+      }
+    };
+    pick();
+    EXPECT_EQ(d.cell(2, 1), "beta") << way;
+    EXPECT_EQ(cellEdits, 1) << way;
+    EXPECT_TRUE(d.grid->CellEditing() && d.grid->RowEditing()) << way;
+    d.key(Qt::Key_Escape);
+    EXPECT_EQ(d.cell(2, 1), "alpha") << way;
+    EXPECT_FALSE(d.grid->CellEditing()) << way;
+    if (TdgGridEditBox *editor = ShownTextEditor(*d.grid)) {
+      EXPECT_EQ(editor->Text(), "alpha") << way;
+    }
+    pick();
+    const std::string picked = d.cell(2, 1);
+    EXPECT_NE(picked, "alpha") << way;
+    d.key(Qt::Key_Down);
+    EXPECT_EQ(d.grid->GetCurrentDataRow(), 2) << way;
+    EXPECT_EQ(d.cell(2, 1), picked) << way;
+    EXPECT_EQ(rowEnds, 1) << way;
+    EXPECT_TRUE(d.grid->RowChangedMark(1)) << way;
+  }
+}
+
+// A list value typed on the insert row keeps the row, as typed text does.
+TEST(ComboDropDown, AListValueOnTheInsertRowAddsTheRow) {
+  ComboDialog d({"Add", "Subtract"});
+  GiveDropDownList(*d.grid->GetCol(Variant(2)), {"Add", "Subtract"});
+  d.grid->SetRows(1);
+  d.grid->SetGridMode(gmEditInsert);
+  d.goTo(2, 1);
+  d.key(Qt::Key_Down);
+  ASSERT_EQ(d.grid->Rows(), 2) << "the insert row entered";
+  d.key(Qt::Key_S);
+  EXPECT_EQ(d.grid->RowCount(), 4) << "the next insert row shows";
+  d.key(Qt::Key_Up);
+  EXPECT_EQ(d.grid->Rows(), 2);
+  EXPECT_EQ(d.cell(2, 2), "Subtract");
+}
+
+// A list whose SelectionType is left at sltDefault draws its selection as
+// its grid does, also after the grid's settings changed.
+TEST(ComboDropDown, AListWithoutASelectionTypeOfItsOwnFollowsItsGrid) {
+  ComboDialog d;
+  d.goTo(2, 1);
+  d.key(Qt::Key_F4);
+  ASSERT_TRUE(d.open());
+  ASSERT_EQ(d.list().SelectionType(), sltDefault);
+  d.grid->SetSelectionType(sltColor);
+  d.grid->SetSelectionColor(0x00FF00);
+  d.list().InvalidateGrid();
+  const TRect row = d.list().GetPaintCellRect(1, d.list().Row());
+  const QImage image = d.list().viewport()->grab().toImage();
+  EXPECT_EQ(image.pixel(row.Right - 2, row.Top + 1) & 0xFFFFFF, 0x00FF00u);
+}
+
 TEST(ComboDropDown, TheOpenListsKeyTable) {
   struct Row {
     Qt::Key key;

@@ -116,6 +116,36 @@ TEST(DateTimeDropDown, ThePopupKindIsWindowModalAndAnsweredLater) {
             FormatDateTimeChoice(dayZero.daysTo(QDate(2026, 1, 2)), TdgDateTimeKind::Date));
 }
 
+// A picker opens only once the cell's edit may end; a popup button released
+// off itself still clicks and opens its window.
+TEST(DateTimeDropDown, PickersWaitForTheEditToEndAndPopupsOpenOnAnyRelease) {
+  DateDialog d;
+  bool refuse = true;
+  d.grid->OnEndCellEdit = [&](TdgBaseGrid *, int, int, bool &cancel) { cancel = refuse; };
+  int clicks = 0;
+  d.grid->OnButtonClick = [&](TdgBaseGrid *, int, int) { ++clicks; };
+  d.goTo(2, 1);
+  QTest::keyClicks(QApplication::focusWidget(), "x");
+  ASSERT_TRUE(d.grid->CellEditing());
+  const auto button = [&](int col) {
+    const TRect cell = d.grid->GetCellRect(d.grid->DisplayColOf(col), 1);
+    return QPoint(cell.Right - 4, (cell.Top + cell.Bottom) / 2);
+  };
+  QTest::mouseClick(d.grid->viewport(), Qt::LeftButton, {}, button(2));
+  EXPECT_FALSE(d.grid->DateTimeOpen());
+  QTest::keyClick(d.grid, Qt::Key_F4);
+  EXPECT_FALSE(d.grid->DateTimeOpen());
+  refuse = false;
+  clicks = 0;
+  d.goTo(3, 1);
+  QTest::mousePress(d.grid->viewport(), Qt::LeftButton, {}, button(3));
+  QTest::mouseRelease(d.grid->viewport(), Qt::LeftButton, {}, button(3) - QPoint(40, 0));
+  EXPECT_EQ(clicks, 1);
+  ASSERT_NE(d.grid->DateTimeWindow(), nullptr);
+  EXPECT_TRUE(d.grid->DateTimeWindow()->isVisible());
+  d.grid->CloseDateTimeDropDown();
+}
+
 TEST(DateTimeDropDown, PickersFollowTheirDefinitions) {
   DateDialog d;
   d.grid->SetDateTimeDef(nullptr);

@@ -149,6 +149,28 @@ TEST(GridPaint, ZeroHeightRowDrawsNothingAndIndicatorMarksCurrentRow) {
   EXPECT_LT(s.grid.RowTop(4), below);
 }
 
+// A grid that keeps no data paints a written value in its cell, until
+// something repaints the cell from its source again.
+TEST(GridPaint, AWriteToAGridWithoutDataIsPaintedInItsCell) {
+  Shown s;
+  s.grid.SetStoreData(false);
+  const TRect c = s.grid.GetPaintCellRect(3, 4);
+  const auto dark = [&] {
+    const QImage image = s.shot();
+    for (int y = c.Top; y < c.Bottom; ++y)
+      for (int x = c.Left; x < c.Right; ++x)
+        if ((image.pixel(x, y) & 0xFFFFFF) == black)
+          return true;
+    return false;
+  };
+  ASSERT_FALSE(dark());
+  s.grid.SetCell(3, 4, Variant("written"));
+  EXPECT_TRUE(dark());
+  EXPECT_TRUE(s.grid.GetCell(3, 4).isEmpty());
+  s.grid.InvalidateGrid();
+  EXPECT_FALSE(dark());
+}
+
 TEST(GridPaint, InsertRowIsPaintedOnceBelowTheRows) {
   Shown s(3);
   s.grid.SetGridMode(gmEditInsert);
@@ -203,6 +225,23 @@ TEST(GridPaint, PaintCellHandlerTakesOverOnlyItsCell) {
   const TRect other = s.grid.GetPaintCellRect(3, 3);
   EXPECT_EQ(s.at(mine.Left + 30, mine.Top + 2), 0x0000FFu);
   EXPECT_EQ(s.at(other.Left + 30, other.Top + 2), white);
+  // The cell keeps its button and its focus mark; a heading its frame.
+  s.grid.GetCol(Variant(2))->SetButtonType(btNormal);
+  s.grid.FocusCell(2, 3, true);
+  s.grid.SetFocusBorder(fbSingle);
+  const int buttonLeft = mine.Right - s.grid.GetCellButton(2, btNormal)->GetTotalWidth();
+  EXPECT_EQ(s.at(buttonLeft, mine.Top + 2), 0xC0C0C0u);
+  EXPECT_EQ(s.at(mine.Left - 1, mine.Top + 7), black);
+  s.grid.OnPaintCell = [](TdgBaseGrid *grid, int, int dataRow, const TRect &rect, TdgPaintCellState,
+                          bool &painted) {
+    if (dataRow == 0) {
+      grid->Canvas()->fillRect(rect.Left, rect.Top, rect.Width(), rect.Height(), Qt::blue);
+      painted = true;
+    }
+  };
+  s.grid.InvalidateGrid();
+  const TRect h = s.grid.GetCellRect(2, 0);
+  EXPECT_EQ(s.at(h.Right - 1, 5), grey);
 }
 
 TEST(GridPaint, DrawInfoHandlerChangesOnlyItsCell) {

@@ -1,3 +1,4 @@
+#include "grid/editing/combo.h"
 #include "grid/editors/editorwrappers.h"
 #include "grid/widget/dgbasegrid.h"
 
@@ -9,6 +10,8 @@
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace marrowen {
 namespace {
@@ -192,6 +195,21 @@ TEST(GridKeys, TypingInTheInsertRowAddsARow) {
   EXPECT_EQ(events, (std::vector<std::string>{"insert 4", "end row 4"}));
 }
 
+// Escape on the entered insert row goes back to the last row and leaves the
+// dialog open; the row entered goes again.
+TEST(GridKeys, EscapeOnTheEnteredInsertRowGoesBackUp) {
+  InDialog d(gmEditInsert);
+  for (int i = 0; i < 3; ++i)
+    d.key(Qt::Key_Down);
+  ASSERT_EQ(d.grid->Rows(), 4);
+  const QKeyEvent escape(QEvent::ShortcutOverride, Qt::Key_Escape, Qt::NoModifier);
+  EXPECT_TRUE(d.grid->WantsKey(escape));
+  d.key(Qt::Key_Escape);
+  EXPECT_TRUE(d.dialog.isVisible());
+  EXPECT_EQ(d.at(), QPoint(1, 3));
+  EXPECT_EQ(d.grid->Rows(), 3);
+}
+
 TEST(GridKeys, ARefusedRowEndKeepsTheFocusInTheGrid) {
   InDialog d;
   int exits = 0;
@@ -296,18 +314,106 @@ TEST(GridKeys, AWriteToTheCellBeingEditedReplacesTheEdit) {
   EXPECT_EQ(d.grid->GetCell(1, 2).toString(), "fromcode") << "nothing older comes back";
 }
 
-TEST(GridKeys, AStatusThatStopsEditingDropsTheTypedValueAndHidesTheEditor) {
+// A selection or browsing ends the cell's edit and hides the editor; the
+// typed value stays, the row's edit going on for Escape to take back. A grid
+// whose cell edit may not end does not turn to browsing.
+TEST(GridKeys, AStatusThatStopsEditingEndsTheCellsEditAndHidesTheEditor) {
   for (const bool browse : {false, true}) {
     InDialog d;
+    bool refuse = browse;
+    int ends = 0;
+    d.grid->OnEndCellEdit = [&](TdgBaseGrid *, int, int, bool &cancel) {
+      ++ends;
+      cancel = refuse;
+    };
     d.type("zz");
     ASSERT_TRUE(d.grid->EditorShown());
-    if (browse)
+    if (browse) {
       d.grid->SetGridMode(gmBrowse);
-    else
+      EXPECT_EQ(d.grid->GridMode(), gmEdit);
+      refuse = false;
+      d.grid->SetGridMode(gmBrowse);
+    } else {
       d.grid->SelectRows(3, 3);
+    }
     EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "zz") << browse;
     EXPECT_FALSE(d.grid->EditorShown()) << browse;
+    EXPECT_FALSE(d.grid->CellEditing()) << browse;
+    EXPECT_EQ(ends, browse ? 2 : 1);
+    if (!browse)
+      d.grid->ClearRowSelection();
+    d.key(browse ? Qt::Key_Down : Qt::Key_Escape);
+    EXPECT_EQ(d.at(), QPoint(1, browse ? 2 : 1)) << browse;
+    EXPECT_EQ(d.grid->GetCell(1, 1).toString(), browse ? "zz" : "a1");
+    EXPECT_TRUE(d.dialog.isVisible());
   }
+}
+
+// While (1,1) is being edited, a change of its column, of the grid or of the
+// cell shows in the editor at once.
+TEST(GridKeys, PropertyChangesReachTheShownEditor) {
+  struct Case {
+    const char *what;
+    std::function<void(TdgGrid &)> change;
+    std::function<bool(InDialog &)> shows;
+  };
+  const auto col = [](TdgGrid &g) { return g.GetCol(Variant(1)); };
+  const Case cases[] = {
+      {"width", [&](TdgGrid &g) { col(g)->SetWidth(150); },
+       [](InDialog &d) { return d.grid->EditControl().Width() > 140; }},
+      {"alignment", [&](TdgGrid &g) { col(g)->SetHorzAlignment(htaRight); },
+       [](InDialog &d) { return d.grid->EditControl().Control().HorzAlignment() == htaRight; }},
+      {"read-only",
+       [&](TdgGrid &g) {
+         g.SetSkipReadOnly(false);
+         col(g)->SetReadOnly(true);
+       },
+       [](InDialog &d) {
+         d.type("x");
+         return d.grid->GetCell(1, 1).toString() == "zz";
+       }},
+      {"colour", [&](TdgGrid &g) { col(g)->SetColor(0x0000FF); },
+       [](InDialog &d) { return d.grid->EditControl().GetColor() == 0x0000FF; }},
+      {"overlap",
+       [&](TdgGrid &g) {
+         col(g)->SetColor(0x0000FF);
+         g.SetRowColor(1, 0xFF0000);
+         g.SetDrawOverlap(doDrawRowOnTop);
+       },
+       [](InDialog &d) { return d.grid->EditControl().GetColor() == 0xFF0000; }},
+      {"list only",
+       [&](TdgGrid &g) {
+         col(g)->SetButtonType(btCombo);
+         col(g)->EnsureCombo();
+         col(g)->SetDropDownStyle(ddDropDownList);
+       },
+       [](InDialog &d) {
+         d.type("zq");
+         return !ShownTextEditor(*d.grid) && d.grid->GetCell(1, 1).toString() == "zz";
+       }},
+      {"length", [&](TdgGrid &g) { col(g)->SetMaxLength(3); },
+       [](InDialog &d) { return d.grid->EditControl().GetMaxLength() == 3; }},
+      {"check style",
+       [&](TdgGrid &g) {
+         col(g)->SetControlType(ctCheck);
+         g.SetCheckBoxStyle(stFlat);
+       },
+       [](InDialog &d) {
+         return &d.grid->ActiveControl() == &d.grid->CheckControl() &&
+                d.grid->CheckControl().CheckBox().CheckBoxStyle() == stFlat;
+       }},
+  };
+  for (const Case &c : cases) {
+    InDialog d;
+    d.type("zz");
+    ASSERT_TRUE(d.grid->CellEditing()) << c.what;
+    c.change(*d.grid);
+    EXPECT_TRUE(c.shows(d)) << c.what;
+  }
+  InDialog d;
+  d.grid->SetName("Grid1");
+  EXPECT_THROW(d.grid->RefreshCellControl(4, 1), EInvalidGridOperation);
+  EXPECT_THROW(d.grid->RefreshCellControl(1, 4), EInvalidGridOperation);
 }
 
 TEST(GridKeys, ModeSkipAndFixedSettingsRecheckTheCurrentCell) {
