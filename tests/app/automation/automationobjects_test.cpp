@@ -254,7 +254,7 @@ TEST_F(Automation, OutputAndReplaceSettingsAndCompileErrors) {
   // Not an empty text as if the list had run: the build error, as answered above.
   const QDBusMessage processed = call(w, "processString", {"abc"});
   EXPECT_EQ(processed.errorName(), "com.ostrevan.Marrowen.Error");
-  EXPECT_EQ(processed.errorMessage(), error);
+  EXPECT_EQ(processed.errorMessage(), failed.errorMessage());
 
   value(w, "addFile", {"/data/*.txt", 255, 2});
   EXPECT_EQ(doc.filterList().files.back().subfolders, "All");
