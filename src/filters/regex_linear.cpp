@@ -126,15 +126,6 @@ std::size_t RegexLinearMatcher::walk(List &list, std::size_t node, bool afterByt
       regexCorruption();
     add(list, node, 0);
     return wayEnds;
-  case ANY:
-  case ANYDIGIT:
-  case NOTDIGIT:
-  case ANYLETTER:
-  case NOTLETTER:
-  case ANYSPACE:
-  case NOTSPACE:
-    add(list, node, 0);
-    return wayEnds;
   case BRANCH: {
     const std::size_t first = node + regexNodeSize;
     if (!valid(next) || p_->op(next) != BRANCH)
@@ -171,6 +162,11 @@ std::size_t RegexLinearMatcher::walk(List &list, std::size_t node, bool afterByt
     return next;
   }
   default:
+    // Any byte, or one of a class.
+    if (op == ANY || (op >= ANYDIGIT && op <= NOTSPACE)) {
+      add(list, node, 0);
+      return wayEnds;
+    }
     if (isOpenOp(op) || isCloseOp(op)) {
       const int group = isOpenOp(op) ? op - OPEN : op - CLOSE;
       if (group > p_->groupCount)
