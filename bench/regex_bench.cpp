@@ -131,7 +131,7 @@ void deepLoop(benchmark::State &state) {
 }
 
 // Patterns that fail only after trying every way of splitting the line:
-// without a memo of failed attempts, work doubles with each byte.
+// for a backtracking matcher, work that doubles with each byte.
 void runaway(benchmark::State &state) {
   static const char *const cases[][2] = {
       {"(a+)+$", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa!"},
