@@ -104,6 +104,19 @@ const ChainEntry chains[] = {
        return std::unique_ptr<TFilter>(
            std::make_unique<TGrep>("\\w+@\\w+\\.com", false, false, false, false, false));
      }},
+    // A pattern whose backtracking tries every way of splitting a line:
+    // the lines matching (.*a)+b, and its matches replaced by "X".
+    {"grep-runaway",
+     [] {
+       return std::unique_ptr<TFilter>(
+           std::make_unique<TGrep>("(.*a)+b", false, false, false, false, false));
+     }},
+    {"replace-runaway",
+     [] {
+       return std::unique_ptr<TFilter>(
+           std::make_unique<TRegExpFilter>("(.*a)+b", "X", true, false, false, false, false, false,
+                                           false, false, false, 4096, TPatternType::Pattern));
+     }},
     // The lines in the locale's order, with case (ANSI sort).
     {"sort",
      [] { return std::unique_ptr<TFilter>(std::make_unique<TSortLines>(false, 1, false)); }},

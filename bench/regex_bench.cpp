@@ -114,7 +114,8 @@ void matchingLines(benchmark::State &state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * corpus().size()));
 }
 
-// (a|b)* over 1 MB of "ab" and a final c: the depth guard must answer fast.
+// (a|b)*c over 1 MB of "ab" and a final c: a match deeper than the
+// backtracking stack, which the linear matcher finishes.
 void deepLoop(benchmark::State &state) {
   std::string subject;
   for (int i = 0; i < (1 << 19); ++i)
@@ -124,16 +125,13 @@ void deepLoop(benchmark::State &state) {
   regex.setExpression("(a|b)*c");
   for (auto _ : state) {
     int limit = 0;
-    try {
-      regex.Exec(subject, limit, 1);
-      state.SkipWithError("no depth error");
-    } catch (const std::exception &) {
-    }
+    if (!regex.Exec(subject, limit, 1) || regex.GetMatchLen(0) != static_cast<int>(subject.size()))
+      state.SkipWithError("no match");
   }
 }
 
 // Patterns that fail only after trying every way of splitting the line:
-// without a memo of failed attempts, work doubles with each byte.
+// for a backtracking matcher, work that doubles with each byte.
 void runaway(benchmark::State &state) {
   static const char *const cases[][2] = {
       {"(a+)+$", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa!"},
@@ -151,9 +149,31 @@ void runaway(benchmark::State &state) {
   state.SetLabel(std::string(pattern) + " over " + std::to_string(subject.size()) + " bytes");
 }
 
+// (.*a)+b over one line of a "b" and then "a" up to the given length, as
+// line selection searches it: there is no match, and backtracking tries
+// every way of splitting the line, work that grew with the square of its
+// length until the linear matcher took over.
+void runawayLine(benchmark::State &state) {
+  const std::string subject = "b" + std::string(static_cast<std::size_t>(state.range(0)) - 1, 'a');
+  TRegex regex;
+  regex.setExpression("(.*a)+b");
+  for (auto _ : state) {
+    int limit = 0;
+    if (regex.Exec(subject, limit, 1))
+      state.SkipWithError("matched");
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * subject.size()));
+}
+
 } // namespace
 
 BENCHMARK(runaway)->DenseRange(0, 1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(runawayLine)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Arg(2000000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(allMatches)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(matchingLines)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(deepLoop)->Unit(benchmark::kMillisecond);

@@ -1,6 +1,6 @@
 // Compiles an arbitrary pattern and runs it over an arbitrary subject, with
-// and without the search shortcuts and the memo of failed attempts, and
-// substitutes the subject as a template.
+// and without the search shortcuts and the linear matcher, and substitutes
+// the subject as a template.
 //
 // Input: a flag byte (bit 0: ignore case, bit 1: also overwrite one byte of
 // the compiled program, at the offset and with the value of the next two
@@ -26,10 +26,9 @@ struct Outcome {
   std::vector<int> positions;
 };
 
-// How the matcher runs: plainly, or with the shortcuts and the memo (from
-// the first step with a window small enough for its fallback table to be
-// used, or as it runs in a job).
-enum class Mode { plain, memoAtOnce, usual };
+// How the matcher runs: backtracking plainly, or with the shortcuts and the
+// linear matcher (from the first attempt on, or as it runs in a job).
+enum class Mode { plain, linearAtOnce, usual };
 
 Outcome searchAll(const std::string &pattern, std::string &subject, bool ignoreCase,
                   bool wordTokens, int limit, Mode mode) {
@@ -45,9 +44,9 @@ Outcome searchAll(const std::string &pattern, std::string &subject, bool ignoreC
   regex.setCaseSensitive(!ignoreCase);
   regex.setSearchShortcutsForTest(mode != Mode::plain);
   if (mode == Mode::plain)
-    regex.setMatchMemoForTest(false);
-  else if (mode == Mode::memoAtOnce)
-    regex.setMatchMemoForTest(true, 0, 256);
+    regex.setLinearMatchForTest(false);
+  else if (mode == Mode::linearAtOnce)
+    regex.setLinearMatchForTest(true, 0, 0);
   regex.setStepLimitForTest(100000);
   int start = 1;
   try {
@@ -118,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   }
   Outcome plain = searchAll(pattern, subject, ignoreCase, wordTokens, limit, Mode::plain);
   // The step limit may stop the plain search, which tries more positions.
-  for (Mode mode : {Mode::memoAtOnce, Mode::usual}) {
+  for (Mode mode : {Mode::linearAtOnce, Mode::usual}) {
     Outcome fast = searchAll(pattern, subject, ignoreCase, wordTokens, limit, mode);
     if (!fast.failed && !plain.failed && fast.positions != plain.positions)
       std::abort();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <unicode/ucol.h>
+#include <unicode/uiter.h>
 
 namespace marrowen {
 
@@ -236,6 +237,99 @@ void appendAnsiSortKey(std::string_view text, bool caseSensitive, const CodePage
     }
     room = static_cast<std::size_t>(needed);
   }
+}
+
+namespace {
+
+// A text of bytes seen by the collation as UTF-16, one code unit a byte
+// through a table, without decoding it first.
+struct ByteText {
+  const unsigned char *bytes;
+  const std::array<char16_t, 256> *units;
+
+  static const ByteText &of(UCharIterator *iter) {
+    return *static_cast<const ByteText *>(iter->context);
+  }
+  static int32_t getIndex(UCharIterator *iter, UCharIteratorOrigin origin) {
+    switch (origin) {
+    case UITER_ZERO:
+    case UITER_START:
+      return 0;
+    case UITER_CURRENT:
+      return iter->index;
+    case UITER_LIMIT:
+    case UITER_LENGTH:
+      return iter->length;
+    }
+    return -1;
+  }
+  static int32_t move(UCharIterator *iter, int32_t delta, UCharIteratorOrigin origin) {
+    const std::int64_t base = origin == UITER_CURRENT                           ? iter->index
+                              : origin == UITER_LIMIT || origin == UITER_LENGTH ? iter->length
+                                                                                : 0;
+    iter->index = static_cast<int32_t>(std::clamp<std::int64_t>(base + delta, 0, iter->length));
+    return iter->index;
+  }
+  static UBool hasNext(UCharIterator *iter) { return iter->index < iter->length; }
+  static UBool hasPrevious(UCharIterator *iter) { return iter->index > 0; }
+  static UChar32 current(UCharIterator *iter) {
+    return iter->index < iter->length ? (*of(iter).units)[of(iter).bytes[iter->index]] : U_SENTINEL;
+  }
+  static UChar32 next(UCharIterator *iter) {
+    return iter->index < iter->length ? (*of(iter).units)[of(iter).bytes[iter->index++]]
+                                      : U_SENTINEL;
+  }
+  static UChar32 previous(UCharIterator *iter) {
+    return iter->index > 0 ? (*of(iter).units)[of(iter).bytes[--iter->index]] : U_SENTINEL;
+  }
+  static uint32_t getState(const UCharIterator *iter) { return static_cast<uint32_t>(iter->index); }
+  static void setState(UCharIterator *iter, uint32_t state, UErrorCode *status) {
+    if (state > static_cast<uint32_t>(iter->length))
+      *status = U_INDEX_OUTOFBOUNDS_ERROR;
+    else
+      iter->index = static_cast<int32_t>(state);
+  }
+
+  UCharIterator iterator(std::size_t length) const {
+    UCharIterator iter{};
+    iter.context = this;
+    iter.length = iter.limit = static_cast<int32_t>(length);
+    iter.getIndex = getIndex;
+    iter.move = move;
+    iter.hasNext = hasNext;
+    iter.hasPrevious = hasPrevious;
+    iter.current = current;
+    iter.next = next;
+    iter.previous = previous;
+    iter.getState = getState;
+    iter.setState = setState;
+    return iter;
+  }
+};
+
+} // namespace
+
+int ansiCollate(std::string_view a, std::string_view b, bool caseSensitive,
+                const CodePage &codePage) {
+  ThreadCollators &tc = threadCollators();
+  UCollator *collator = caseSensitive ? tc.withCase.get() : tc.withoutCase.get();
+  constexpr std::size_t limit = std::numeric_limits<int32_t>::max();
+  if (!collator || a.size() > limit || b.size() > limit)
+    return 0;
+  // The keys collate the text folded when case does not count.
+  std::array<char16_t, 256> units;
+  const auto &lower = codePage.lowerMap();
+  for (int c = 0; c < 256; ++c)
+    units[c] = codePage.toUnicode(caseSensitive ? static_cast<unsigned char>(c) : lower[c]);
+  const ByteText textA{reinterpret_cast<const unsigned char *>(a.data()), &units};
+  const ByteText textB{reinterpret_cast<const unsigned char *>(b.data()), &units};
+  UCharIterator iterA = textA.iterator(a.size());
+  UCharIterator iterB = textB.iterator(b.size());
+  UErrorCode status = U_ZERO_ERROR;
+  const UCollationResult r = ucol_strcollIter(collator, &iterA, &iterB, &status);
+  if (U_FAILURE(status))
+    return 0;
+  return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
 }
 
 int CompareStr(std::string_view a, std::string_view b) { return sign(a.compare(b)); }

@@ -35,6 +35,13 @@ void appendAnsiSortKey(std::string_view text, bool caseSensitive, std::string &k
 void appendAnsiSortKey(std::string_view text, bool caseSensitive, const CodePage &codePage,
                        std::string &key);
 
+// The order of the sort keys above, found by collating the two texts
+// directly: read from their bytes through `codePage` one at a time, so a long
+// text needs neither a key nor a decoded copy. 0 when the collation finds
+// them equal (or cannot take them).
+int ansiCollate(std::string_view a, std::string_view b, bool caseSensitive,
+                const CodePage &codePage);
+
 // Byte order, the shorter text first when one begins the other.
 int CompareStr(std::string_view a, std::string_view b);
 // Byte order with only the ASCII letters a-z folded to upper case.

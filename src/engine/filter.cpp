@@ -272,7 +272,9 @@ bool TFilter::putLineToNext(std::string_view line, std::string_view lineEnd) {
   return goOn;
 }
 
-bool TFilter::isAborted() const { return job_ ? job_->isAborted() : applicationTerminating(); }
+bool TFilter::isAborted() const {
+  return (job_ ? job_->isAborted() : applicationTerminating()) || threadDeadlinePassed();
+}
 
 std::int64_t TFilter::totalBufferedLength() {
   std::int64_t total = 0;

@@ -162,7 +162,7 @@ public:
   // filters reset. Nothing without a subfilter chain.
   void restartSubfilters();
   // The job's terminate request; without a job, whether the application is
-  // shutting down.
+  // shutting down. Either way also whether this thread's deadline passed.
   bool isAborted() const;
   // The bytes held back by every filter after this one.
   std::int64_t totalBufferedLength();

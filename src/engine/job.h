@@ -3,6 +3,7 @@
 #include "engine/answers.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -105,8 +106,29 @@ private:
   const JobSink *previous_;
 };
 
-// Whether the job running on this thread was asked to stop, or the program
-// is shutting down.
+// Whether the job running on this thread was asked to stop, the program is
+// shutting down, or this thread's deadline has passed.
 bool currentJobAborted();
+
+// Gives the work on this thread a time limit while the scope lasts: once it
+// has passed, every read loop and pattern match here stops as a cancelled
+// job's would (`threadDeadlinePassed`), and the caller tells why. An outer
+// scope's earlier deadline still holds.
+class DeadlineScope {
+public:
+  explicit DeadlineScope(std::chrono::steady_clock::duration limit);
+  DeadlineScope(const DeadlineScope &) = delete;
+  DeadlineScope &operator=(const DeadlineScope &) = delete;
+  ~DeadlineScope();
+
+  bool passed() const;
+
+private:
+  std::chrono::steady_clock::time_point previous_;
+  std::chrono::steady_clock::time_point deadline_;
+};
+
+// Whether a deadline set on this thread has passed; quick when none is set.
+bool threadDeadlinePassed();
 
 } // namespace marrowen

@@ -378,25 +378,34 @@ struct PrefixRecord {
   std::size_t order() const { return offset(); }
 };
 
-// A line's collation key, found by its offset in the key block of the
-// line's stretch. The compact form serves files of up to 128 MB, whose
-// key blocks stay far below 4 GB; the wide one any file.
+// A line's collation key: its first eight bytes in the record, the rest
+// found by its offset in the key block of the line's stretch. The compact
+// form serves files of fewer than 4 G lines: a stretch holds at most
+// 2^keyedStretchShift lines with keys, 128 MB of text, whose key block
+// stays far below 4 GB; the wide one any file.
 // A key of up to eight bytes with its end lies whole in the prefix and
 // needs no offset: the field holds instead a line of up to three bytes
 // (folded as the comparison folds it) as a number in the same order, or
 // `notInline`, so that a file of many equal short lines is sorted without
 // reaching for the lines.
+//
+// A line longer than `keyedLine` bytes gets no key (`noKey`): its key would
+// take more memory than the line, so it is collated with the other line
+// wherever the two meet.
 template <class Number> struct KeyRecord {
   static constexpr Number notInline = std::numeric_limits<Number>::max();
+  static constexpr Number noKey = notInline - 1;
   std::uint64_t prefix; // of the key
   Number index;
   Number keyOffset;
   std::size_t order() const { return index; }
   bool keyInPrefix() const { return (prefix & 0xFF) == 0; }
 };
+constexpr std::size_t keyedLine = 4096;
+constexpr unsigned keyedStretchShift = 15;
+static_assert((keyedLine << keyedStretchShift) <= std::size_t{1} << 27);
 using CompactKeyRecord = KeyRecord<std::uint32_t>;
 using WideKeyRecord = KeyRecord<std::size_t>;
-constexpr std::size_t compactKeyText = std::size_t{1} << 27;
 
 struct NumberRecord {
   double value;
@@ -423,7 +432,7 @@ void sortByLocaleWith(const LineStore &lines, bool caseSensitive, bool removeDup
   // Up to two stretches a thread; one for a short text.
   const std::size_t most = n >= parallelSortMinimum ? std::size_t{threads} * 2 : 0;
   unsigned shift = 0;
-  while ((n >> shift) > most)
+  while ((n >> shift) > most && shift < keyedStretchShift)
     ++shift;
   const std::size_t stretches = (n >> shift) + 1;
   std::vector<std::string> blocks(stretches);
@@ -441,9 +450,13 @@ void sortByLocaleWith(const LineStore &lines, bool caseSensitive, bool removeDup
     // each, so a block seldom grows (and is never copied) while it fills.
     block.reserve((lines.end(to - 1) - lines.start(from)) * 3 / 2 + (to - from) * 8 + 16);
     for (std::size_t i = from; i < to; ++i) {
+      if (lines[i].size() > keyedLine) {
+        records[i] = {0, static_cast<decltype(Record::index)>(i), Record::noKey};
+        continue;
+      }
       const std::size_t offset = block.size();
       appendAnsiSortKey(lines[i], caseSensitive, *keyPage, block);
-      if (offset > std::numeric_limits<decltype(Record::keyOffset)>::max())
+      if (offset >= Record::noKey)
         throw ERangeError();
       const std::string_view key = std::string_view(block).substr(offset);
       Record &record = records[i];
@@ -462,18 +475,23 @@ void sortByLocaleWith(const LineStore &lines, bool caseSensitive, bool removeDup
           }
           record.keyOffset = (value << 8) | static_cast<std::uint32_t>(line.size());
         }
+      } else {
+        // The prefix holds the key's first eight bytes; the block the rest.
+        block.erase(offset, 8);
       }
     }
   });
   auto keyOf = [&](const Record &r) { return blocks[r.index >> shift].data() + r.keyOffset; };
   auto compare = [&](const Record &a, const Record &b) {
-    if (a.prefix != b.prefix)
+    if (a.keyOffset == Record::noKey || b.keyOffset == Record::noKey) {
+      if (int c = ansiCollate(lines[a.index], lines[b.index], caseSensitive, *keyPage))
+        return c;
+    } else if (a.prefix != b.prefix) {
       return a.prefix < b.prefix ? -1 : 1;
-    // Keys hold no zero byte before their end: equal prefixes that hold
-    // one are equal keys.
-    if (!a.keyInPrefix()) {
-      // Both keys go on past the eight bytes they share.
-      int c = std::strcmp(keyOf(a) + 8, keyOf(b) + 8);
+    } else if (!a.keyInPrefix()) {
+      // Keys hold no zero byte before their end: equal prefixes that hold
+      // one are equal keys; these both go on past the eight bytes they share.
+      int c = std::strcmp(keyOf(a), keyOf(b));
       if (c != 0)
         return c < 0 ? -1 : 1;
     } else if (a.keyOffset != Record::notInline && b.keyOffset != Record::notInline) {
@@ -489,7 +507,7 @@ void sortByLocaleWith(const LineStore &lines, bool caseSensitive, bool removeDup
 
 void sortByLocale(const LineStore &lines, bool caseSensitive, bool removeDuplicates, bool backwards,
                   unsigned threads, const LineSink &emit) {
-  if (static_cast<std::size_t>(lines.byteCount()) <= compactKeyText)
+  if (lines.size() < CompactKeyRecord::noKey)
     sortByLocaleWith<CompactKeyRecord>(lines, caseSensitive, removeDuplicates, backwards, threads,
                                        emit);
   else
@@ -601,7 +619,82 @@ TLinesWithBuffer::TLinesWithBuffer(bool removeDuplicates, int compareType)
 void TLinesWithBuffer::startFile() {
   lines_.clear(true);
   lastLineEnd_.clear();
+  lineOpen_ = false;
   TBatchedLineFilter::startFile();
+}
+
+void TLinesWithBuffer::cutLines(std::string &chunk) {
+  if (!cutsIntoStore_) {
+    TBatchedLineFilter::cutLines(chunk);
+    return;
+  }
+  const char *data = chunk.data();
+  const std::size_t size = chunk.size();
+  const std::size_t base = lines_.byteSize();
+  lines_.appendBytes(chunk);
+  std::size_t i = 0;
+  if (crPending_ && size > 0) {
+    // The CR that ended the last chunk ends its line, with an LF after it.
+    i = data[0] == '\n' ? 1 : 0;
+    lastLineEnd_ = i == 1 ? "\r\n" : "\r";
+    crPending_ = false;
+    lineOpen_ = false;
+  }
+  auto find = [&](std::size_t from, char c) {
+    const void *hit = std::memchr(data + from, c, size - from);
+    return hit ? static_cast<std::size_t>(static_cast<const char *>(hit) - data) : size;
+  };
+  std::size_t nextLf = find(i, '\n');
+  std::size_t nextCr = find(i, '\r');
+  while (i < size) {
+    if (!lineOpen_) {
+      lines_.startLine(base + i);
+      lineOpen_ = true;
+    }
+    if (nextLf < i)
+      nextLf = find(i, '\n');
+    if (nextCr < i)
+      nextCr = find(i, '\r');
+    std::size_t p = std::min(nextLf, nextCr);
+    if (p == size)
+      break;
+    if (data[p] == '\n') {
+      lastLineEnd_ = "\n";
+    } else if (p + 1 == size) {
+      crPending_ = true;
+      break;
+    } else if (data[p + 1] == '\n') {
+      lastLineEnd_ = "\r\n";
+      ++p;
+    } else {
+      lastLineEnd_ = "\r";
+    }
+    i = p + 1;
+    lineOpen_ = false;
+  }
+}
+
+bool TLinesWithBuffer::putLine(std::string_view line, std::string_view lineEnd) {
+  if (!cutsIntoStore_)
+    return TBatchedLineFilter::putLine(line, lineEnd);
+  // A line after part of one is cut like a chunk.
+  if (lineOpen_)
+    return TFilter::putLine(line, lineEnd);
+  if (!lineEnd.empty())
+    lastLineEnd_.assign(lineEnd);
+  lines_.append(line, lastLineEnd_);
+  return !takeStopRequest();
+}
+
+void TLinesWithBuffer::endFile() {
+  if (cutsIntoStore_ && lineOpen_) {
+    // The last line ends in its CR, or takes the line end before it.
+    if (!crPending_)
+      lines_.appendBytes(lastLineEnd_);
+    crPending_ = false;
+    lineOpen_ = false;
+  }
+  TBatchedLineFilter::endFile();
 }
 
 void TLinesWithBuffer::processLine(std::string_view lineEnd) {
@@ -614,22 +707,42 @@ std::int64_t TLinesWithBuffer::bufferedLength() {
   return checkedAdd(lines_.byteCount(), TBatchedLineFilter::bufferedLength());
 }
 
+std::string TLinesWithBuffer::startPiece() const {
+  std::string piece;
+  piece.reserve(
+      std::min<std::size_t>(static_cast<std::size_t>(lines_.byteCount()), sendPieceSize + 4096));
+  return piece;
+}
+
+void TLinesWithBuffer::passOnInPieces(std::string &piece, std::string_view line) {
+  if (line.size() < sendPieceSize) {
+    piece.append(line);
+  } else {
+    if (!piece.empty())
+      sendToNext(piece);
+    for (std::size_t at = 0; at < line.size(); at += sendPieceSize) {
+      piece.assign(line.substr(at, sendPieceSize));
+      if (at + sendPieceSize < line.size()) {
+        sendToNext(piece);
+        piece.clear();
+      }
+    }
+  }
+  if (piece.size() >= sendPieceSize) {
+    sendToNext(piece);
+    piece.clear();
+  }
+}
+
 void TLinesWithBuffer::sendSorted(bool backwards) {
-  if (compareType_ < 1 || compareType_ > 6) {
+  // One line needs no order, nor the keys that would give it one.
+  if (compareType_ < 1 || compareType_ > 6 || lines_.size() < 2) {
     sendLines(fileOrder(lines_.size()), backwards);
     return;
   }
   const unsigned threads = sortThreads_ > 0 ? sortThreads_ : usableProcessors();
-  std::string piece;
-  piece.reserve(
-      std::min<std::size_t>(static_cast<std::size_t>(lines_.byteCount()), sendPieceSize + 4096));
-  const LineSink emit = [&](std::string_view line) {
-    piece.append(line);
-    if (piece.size() >= sendPieceSize) {
-      sendToNext(piece);
-      piece.clear();
-    }
-  };
+  std::string piece = startPiece();
+  const LineSink emit = [&](std::string_view line) { passOnInPieces(piece, line); };
   switch (compareType_) {
   case 1:
   case 2:
@@ -651,16 +764,8 @@ void TLinesWithBuffer::sendSorted(bool backwards) {
 }
 
 void TLinesWithBuffer::sendLines(const std::vector<std::size_t> &order, bool backwards) {
-  std::string piece;
-  piece.reserve(
-      std::min<std::size_t>(static_cast<std::size_t>(lines_.byteCount()), sendPieceSize + 4096));
-  auto add = [&](std::size_t index) {
-    piece.append(lines_[index]);
-    if (piece.size() >= sendPieceSize) {
-      sendToNext(piece);
-      piece.clear();
-    }
-  };
+  std::string piece = startPiece();
+  auto add = [&](std::size_t index) { passOnInPieces(piece, lines_[index]); };
   if (backwards)
     std::for_each(order.rbegin(), order.rend(), add);
   else
@@ -702,6 +807,7 @@ void TReverseLines::endFile() {
 
 TGenericLoadSpecialFile::TGenericLoadSpecialFile(const std::string &fileName)
     : TLinesWithBuffer(true, 0) {
+  cutsIntoStore_ = false;
   if (fileName.empty())
     return;
   TStringList list;
@@ -716,6 +822,7 @@ TGenericLoadSpecialFile::TGenericLoadSpecialFile(const std::string &fileName)
 
 TGenericLoadSpecialFile::TGenericLoadSpecialFile(ReferenceText reference)
     : TLinesWithBuffer(true, 0) {
+  cutsIntoStore_ = false;
   TStringList list;
   list.SetText(reference.text);
   std::vector<std::string> lines;

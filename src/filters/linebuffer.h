@@ -86,6 +86,11 @@ private:
 class LineStore {
 public:
   void append(std::string_view line, std::string_view lineEnd);
+  // Adds bytes to the last line; `startLine` begins a new line at the byte
+  // `offset` bytes into the block (`byteSize` before the bytes are added).
+  void appendBytes(std::string_view bytes) { bytes_.append(bytes.data(), bytes.size()); }
+  void startLine(std::size_t offset) { starts_.push_back(offset); }
+  std::size_t byteSize() const { return bytes_.size(); }
   std::size_t size() const { return starts_.size() - first_; }
   bool empty() const { return size() == 0; }
   std::string_view operator[](std::size_t index) const;
@@ -115,11 +120,12 @@ private:
 
 // Holds every line of a file until its end. Each line is stored with the
 // most recent line end of the file, so a last line without one takes the
-// line end of the line before it. The compare type orders the lines for a
-// sort: 0 keeps them as they came; 1 to 6 are the sort types 0 to 5 (locale
-// order without and with case, ASCII order without and with case, the
-// number each line starts with, the length of the line with its line end).
-// Lines that compare equal come out later ones first; with the duplicates
+// line end of the line before it. The chunks go into the store as they come,
+// cut there into lines, so a file of one long line is held once, not also
+// in the line cutter; and it leaves in pieces of a megabyte. The compare type orders the lines for
+// a sort: 0 keeps them as they came; 1 to 6 are the sort types 0 to 5 (locale order without and
+// with case, ASCII order without and with case, the number each line starts with, the length of the
+// line with its line end). Lines that compare equal come out later ones first; with the duplicates
 // flag only the first of them is kept. Whatever is held is dropped at the
 // start of each file.
 class TLinesWithBuffer : public TBatchedLineFilter {
@@ -128,6 +134,8 @@ public:
   TLinesWithBuffer(bool removeDuplicates, int compareType);
 
   void startFile() override;
+  void endFile() override;
+  bool putLine(std::string_view line, std::string_view lineEnd) override;
   void processLine(std::string_view lineEnd) override;
   std::int64_t bufferedLength() override;
 
@@ -144,12 +152,24 @@ protected:
   // Sends the held lines in `order` (or from its end to its start) on in
   // large chunks, then empties the buffer.
   void sendLines(const std::vector<std::size_t> &order, bool backwards);
+  void cutLines(std::string &chunk) override;
 
   LineStore lines_;
   std::string lastLineEnd_;
+  // False for a filter that looks at each line as the line cutter gives it
+  // rather than holding the file.
+  bool cutsIntoStore_ = true;
   bool removeDuplicates_;
   int compareType_;
   unsigned sortThreads_ = 0;
+
+private:
+  // Adds `line` to the piece on its way out; a full piece goes on. A line
+  // longer than a piece goes on in pieces of its own, never copied whole.
+  void passOnInPieces(std::string &piece, std::string_view line);
+  std::string startPiece() const;
+
+  bool lineOpen_ = false; // the store's last line has not ended yet
 };
 
 // Sorts the lines of each file; `sortType` 0 to 5 (any other value keeps

@@ -10,9 +10,14 @@ namespace marrowen {
 
 struct RegexProgram;
 class RegexMatcher;
+class RegexLinearMatcher;
 
 // The program's own regular-expression engine for 8-bit text: a pattern is
 // compiled into a compact node program that a backtracking matcher walks.
+// A search that proves costly is finished by a matcher that keeps every way
+// of matching side by side and finds the same match, so no search takes
+// longer than the subject's length times the program's size (the syntax has
+// no back-references, which would defeat that).
 // Positions given to and reported by callers are 1-based byte positions;
 // -1 means none. Every failure is an Exception carrying a numbered message.
 //
@@ -24,13 +29,13 @@ public:
   // Subexpression 0 is the whole match, 1..35 the parenthesised groups.
   static constexpr int subexpressionCount = 36;
   // Backtracking frames (one per nested group, alternative or repeat in
-  // progress) allowed before matching gives up with "Stack overflow".
+  // progress) after which the search hands over.
   static constexpr std::size_t maxMatchDepth = 1'000'000;
-  // An attempt that takes this many node steps starts remembering the
-  // (node, position) pairs that failed, so no pattern's work grows faster
-  // than nodes times positions; this many pairs are kept exactly.
-  static constexpr std::size_t memoAfterSteps = 2048;
-  static constexpr std::size_t memoWindowBits = std::size_t(1) << 21;
+  // A search hands over once it has taken this many node steps, and this
+  // many more for each byte of the subject from its start on: enough for
+  // any ordinary pattern, little against the linear matcher's own work.
+  static constexpr std::size_t handOverSteps = 2048;
+  static constexpr std::size_t handOverStepsPerByte = 8;
 
   TRegex();
   TRegex(const TRegex &) = delete;
@@ -121,17 +126,19 @@ public:
   // plain algorithm does (first character, anchored, must-have literal
   // only), so tests and the fuzzer can check the shortcuts change nothing.
   void setSearchShortcutsForTest(bool enabled) { shortcuts_ = enabled; }
-  // Test hook: matching raises "Stack overflow" after this many node steps
-  // (0: no limit), so the fuzzer is not stalled by exponential patterns.
+  // Test hook: the backtracking matcher raises "Stack overflow" after this
+  // many node steps (0: no limit), so the fuzzer is not stalled by
+  // exponential patterns when it runs without the linear matcher.
   void setStepLimitForTest(std::size_t steps) { stepLimit_ = steps; }
-  // Test hook: the memo of failed (node, position) pairs off, or on from an
-  // attempt's given step with a window of the given size, so tests and the
-  // fuzzer can check that it changes no result.
-  void setMatchMemoForTest(bool enabled, std::size_t afterSteps = memoAfterSteps,
-                           std::size_t windowBits = memoWindowBits) {
-    memo_ = enabled;
-    memoAfter_ = afterSteps;
-    memoWindow_ = windowBits;
+  // Test hook: the backtracking matcher alone (then past maxMatchDepth it
+  // raises "Stack overflow"), or handing over after the given steps (0, 0:
+  // the linear matcher from the first attempt on), so tests and the fuzzer
+  // can check that both find the same.
+  void setLinearMatchForTest(bool enabled, std::size_t afterSteps = handOverSteps,
+                             std::size_t stepsPerByte = handOverStepsPerByte) {
+    linear_ = enabled;
+    handOverAfter_ = afterSteps;
+    handOverPerByte_ = stepsPerByte;
   }
 
 protected:
@@ -144,6 +151,11 @@ private:
   bool execute(std::string_view subject, int &limit, int startPosition, int anchorPosition,
                bool textGoesOn);
   bool search(std::size_t from, std::size_t limit, std::size_t anchor);
+  // The linear matcher's search for a match beginning at a 0-based position
+  // in [first, last); `passOver`: it may skip positions as `search` does.
+  bool searchLinearly(std::size_t first, std::size_t last, std::size_t anchor, bool textGoesOn,
+                      bool passOver);
+  std::size_t handOverAt(std::size_t from) const;
   void clearMatches();
 
   std::string expression_;
@@ -151,9 +163,9 @@ private:
   bool caseSensitive_ = true;
   bool shortcuts_ = true;
   std::size_t stepLimit_ = 0;
-  bool memo_ = true;
-  std::size_t memoAfter_ = memoAfterSteps;
-  std::size_t memoWindow_ = memoWindowBits;
+  bool linear_ = true;
+  std::size_t handOverAfter_ = handOverSteps;
+  std::size_t handOverPerByte_ = handOverStepsPerByte;
   bool wordTokens_ = false;
 
   // Match table: 0-based offsets into the subject, -1 when not set.
@@ -165,6 +177,7 @@ private:
   int setSlots_ = 0; // slots below this may hold positions
 
   std::unique_ptr<RegexMatcher> matcher_;
+  std::unique_ptr<RegexLinearMatcher> linearMatcher_;
 };
 
 } // namespace marrowen

@@ -21,11 +21,6 @@ constexpr std::size_t notFound = static_cast<std::size_t>(-1);
 // Above this many frames the backtracking stack is given back after a search.
 constexpr std::size_t keptFrames = 1 << 16;
 
-bool isOpenOp(std::uint8_t op) { return op > OPEN && op <= OPEN + regexMaxGroups; }
-bool isCloseOp(std::uint8_t op) { return op > CLOSE && op <= CLOSE + regexMaxGroups; }
-
-[[noreturn]] void corruption() { throw Exception(regexMessage(2700)); }
-[[noreturn]] void corruptedPointers() { throw Exception("MatchPrim: Corrupted pointers"); }
 [[noreturn]] void stackOverflow() { throw Exception("Stack overflow"); }
 
 // Steps between two looks at the job's abort request: a fraction of a
@@ -33,86 +28,10 @@ bool isCloseOp(std::uint8_t op) { return op > CLOSE && op <= CLOSE + regexMaxGro
 constexpr std::size_t abortPollSteps = 1 << 15;
 constexpr std::size_t never = static_cast<std::size_t>(-1);
 
-// Which (node, position) pairs have been tried and failed during one
-// search. Without back-references, whether the rest of the program matches
-// from a node at a position does not depend on the path that led there, so
-// a pair seen again can only fail again: the walk skips it. Only the nodes
-// where the walk chooses (alternatives and repeats) are remembered; between
-// two of them it goes one way, so its work stays bounded by nodes times
-// positions. A window of positions is kept exactly in a bit set; pairs
-// outside it go to a small table that may forget (a forgotten pair is merely
-// tried again).
-class MatchMemo {
-public:
-  static constexpr std::uint16_t noSlot = 0xFFFF;
-
-  // Numbers the program's nodes; every pair is forgotten.
-  void begin(const RegexProgram &program, std::size_t windowBits) {
-    slots_.assign(program.bytes.size(), noSlot);
-    slotCount_ = 0;
-    for (std::size_t node = 0; node < program.nodes.size() && slotCount_ < noSlot; ++node)
-      if (isChoice(program.nodes[node].opcode) && program.bytes[node] == program.nodes[node].opcode)
-        slots_[node] = static_cast<std::uint16_t>(slotCount_++);
-    windowBits_ = std::max<std::size_t>(windowBits, slotCount_);
-    span_ = 0;
-    if (tableUsed_) {
-      std::fill(table_.begin(), table_.end(), 0);
-      tableUsed_ = false;
-    }
-  }
-
-  // Places the window at `from`; pairs kept in the old window are dropped.
-  void placeWindow(std::size_t from, std::size_t length) {
-    base_ = from;
-    span_ = slotCount_ == 0
-                ? 0
-                : std::min(length + 1 - std::min(from, length), windowBits_ / slotCount_);
-    bits_.assign((span_ * slotCount_ + 63) / 64, 0);
-  }
-  // Whether the window still has room for an attempt at `from`.
-  bool windowServes(std::size_t from) const {
-    return from >= base_ && from - base_ < span_ / 2 + 1 && span_ > 0;
-  }
-
-  // Records the pair; true when it was recorded before.
-  bool seen(std::size_t node, std::size_t pos) {
-    if (node >= slots_.size() || slots_[node] == noSlot)
-      return false;
-    std::size_t slot = slots_[node];
-    if (pos >= base_ && pos - base_ < span_) {
-      std::size_t bit = (pos - base_) * slotCount_ + slot;
-      std::uint64_t mask = std::uint64_t(1) << (bit & 63);
-      std::uint64_t &word = bits_[bit >> 6];
-      bool was = word & mask;
-      word |= mask;
-      return was;
-    }
-    if (table_.empty())
-      table_.assign(tableSize, 0);
-    tableUsed_ = true;
-    std::uint64_t key = ((std::uint64_t(pos) << 16) | slot) + 1;
-    std::uint64_t &entry = table_[(key * 0x9E3779B97F4A7C15ull) >> (64 - tableBits)];
-    if (entry == key)
-      return true;
-    entry = key;
-    return false;
-  }
-
-private:
-  static bool isChoice(std::uint8_t op) {
-    return op == BRANCH || op == STAR || op == PLUS || op == LAZYSTAR || op == LAZYPLUS;
-  }
-
-  static constexpr int tableBits = 14;
-  static constexpr std::size_t tableSize = std::size_t(1) << tableBits;
-  std::vector<std::uint16_t> slots_;
-  std::size_t slotCount_ = 0;
-  std::size_t windowBits_ = 0;
-  std::size_t base_ = 0;
-  std::size_t span_ = 0;
-  std::vector<std::uint64_t> bits_;
-  std::vector<std::uint64_t> table_;
-  bool tableUsed_ = false;
+// Thrown when a search proves costly: the linear matcher takes over at the
+// attempt that was running, every earlier one having failed.
+struct HandOver {
+  std::size_t attemptStart;
 };
 
 } // namespace
@@ -120,16 +39,17 @@ private:
 // The backtracking matcher. It walks the node program as a recursive matcher
 // would, but keeps what the recursion would hold on the stack (group marks,
 // alternatives and repeat counts still to try) in a vector of its own, so
-// deep patterns neither need a large thread stack nor crash; past
-// TRegex::maxMatchDepth frames it gives up with "Stack overflow".
+// deep patterns neither need a large thread stack nor crash.
 //
 // Group positions are only written once a whole attempt succeeds, innermost
 // frame first, which is the order a recursive matcher sets them on its way
 // back; so a group inside a loop reports its last iteration.
 //
-// An attempt that grows costly turns on the memo of failed (node, position)
-// pairs for the rest of the search; it only cuts off walks that would fail,
-// so the match and its groups stay those of the plain walk.
+// A search that grows costly (more steps than its budget, or more than
+// TRegex::maxMatchDepth frames) throws HandOver for the linear matcher to
+// finish; with no budget it goes on, and past the depth gives up with
+// "Stack overflow". Long scans over the subject count as steps too, so the
+// budget bounds the time spent, not only the nodes walked.
 class RegexMatcher {
 public:
   enum Kind : std::uint8_t { OpenMark, CloseMark, BranchChoice, RepeatChoice, LazyChoice };
@@ -147,7 +67,6 @@ public:
   // `endIsFinal` the text goes on after the subject's end.
   void start(const RegexProgram &program, const char *subject, std::size_t length,
              std::size_t boundary, bool ignoreCase, std::size_t stepLimit, bool endIsFinal = true) {
-    memoOn_ = false;
     nextPoll_ = abortPollSteps;
     p_ = &program;
     s_ = reinterpret_cast<const unsigned char *>(subject);
@@ -160,13 +79,8 @@ public:
     stepLimit_ = stepLimit;
   }
 
-  // How the memo is used: not at all, or once an attempt has taken
-  // `afterSteps` steps, with a window of `windowBits` pairs.
-  void setMemo(bool enabled, std::size_t afterSteps, std::size_t windowBits) {
-    memoEnabled_ = enabled;
-    memoAfter_ = afterSteps;
-    memoWindowBits_ = windowBits;
-  }
+  // The steps after which the search hands over (never: it does not).
+  void setHandOver(std::size_t steps) { handOverAt_ = steps; }
 
   void finish() {
     if (stack_.capacity() > keptFrames)
@@ -180,8 +94,7 @@ public:
     leadRunKnown_ = false;
     leadRun_ = 0;
     attemptStart_ = position;
-    memoDue_ = memoEnabled_ ? steps_ + memoAfter_ : never;
-    nextCheck_ = std::min({memoDue_, nextPoll_, stepLimit_ ? stepLimit_ : never});
+    nextCheck_ = std::min({handOverAt_, nextPoll_, stepLimit_ ? stepLimit_ : never});
     std::size_t pos = position;
     if (!MatchPrim(1, pos))
       return false;
@@ -277,8 +190,11 @@ private:
   }
 
   void push(Kind kind, std::size_t node, std::size_t pos, std::size_t count, int group) {
-    if (stack_.size() >= TRegex::maxMatchDepth)
+    if (stack_.size() >= TRegex::maxMatchDepth) {
+      if (handOverAt_ != never)
+        throw HandOver{attemptStart_};
       stackOverflow();
+    }
     stack_.push_back(Frame{static_cast<std::uint32_t>(pos), static_cast<std::uint32_t>(count),
                            static_cast<std::uint16_t>(node), kind,
                            static_cast<std::uint8_t>(group)});
@@ -327,7 +243,7 @@ private:
   // The length of the longest run from `pos` that the simple node matches.
   std::size_t regRepeat(std::size_t node, std::size_t pos) const {
     if (!validNode(node))
-      corruptedPointers();
+      regexCorruptedPointers();
     std::uint8_t op = p_->op(node);
     const unsigned char *from = s_ + pos;
     const unsigned char *stop = s_ + end_;
@@ -340,7 +256,7 @@ private:
     }
     case EXACTLY: {
       if (p_->nodes[node].opcode != EXACTLY)
-        corruption();
+        regexCorruption();
       unsigned char c = p_->bytes[node + regexNodeSize];
       if (c == 0)
         return 0;
@@ -357,7 +273,7 @@ private:
     case ANYOF:
     case ANYBUT:
       if (p_->nodes[node].opcode != op)
-        corruption();
+        regexCorruption();
       table = &p_->sets[p_->nodes[node].setIndex][ci_];
       break;
     default:
@@ -377,17 +293,10 @@ private:
     std::size_t scan = node;
     for (;;) {
       if (!validNode(scan))
-        corruptedPointers();
+        regexCorruptedPointers();
       if (++steps_ > nextCheck_)
         checkpoint();
       std::uint8_t op = prog[scan];
-      // The leading repeat's run is noted for the search even when the pair
-      // was tried before.
-      if (memoOn_ && memo_.seen(scan, pos) && !(scan == p_->leadingRepeat && !leadRunKnown_)) {
-        if (!backtrack(scan, pos))
-          return false;
-        continue;
-      }
       std::size_t next = p_->next(scan);
       bool ok = true;
       switch (op) {
@@ -406,7 +315,7 @@ private:
       case EXACTLY: {
         const RegexNodeInfo &info = p_->nodes[scan];
         if (info.opcode != EXACTLY)
-          corruption();
+          regexCorruption();
         std::size_t length = info.operandLength;
         const std::uint8_t *operand = prog + scan + regexNodeSize;
         if (length == 0) {
@@ -427,7 +336,7 @@ private:
       case ANYBUT: {
         const RegexNodeInfo &info = p_->nodes[scan];
         if (info.opcode != op)
-          corruption();
+          regexCorruption();
         ok = pos < end_ && p_->sets[info.setIndex][ci_].test(s_[pos]);
         pos += ok;
         break;
@@ -454,6 +363,7 @@ private:
       case PLUS: {
         std::size_t min = op == PLUS ? 1 : 0;
         std::size_t n = regRepeat(scan + regexNodeSize, pos);
+        chargeScan(n);
         if (scan == p_->leadingRepeat && !leadRunKnown_) {
           leadRunKnown_ = true;
           leadRun_ = n;
@@ -478,7 +388,7 @@ private:
         else if (isCloseOp(op))
           push(CloseMark, scan, pos, 0, op - CLOSE);
         else
-          corruption();
+          regexCorruption();
         break;
       }
       if (ok) {
@@ -491,7 +401,7 @@ private:
   }
 
   // Runs every so many steps: the test hook's step limit, the job's abort
-  // request, and turning the memo on once an attempt proves costly.
+  // request, and handing over once the search proves costly.
   void checkpoint() {
     if (stepLimit_ && steps_ > stepLimit_)
       stackOverflow();
@@ -500,17 +410,13 @@ private:
       if (currentJobAborted())
         throw EAbort();
     }
-    if (steps_ >= memoDue_) {
-      memoDue_ = never;
-      if (!memoOn_) {
-        memo_.begin(*p_, memoWindowBits_);
-        memoOn_ = true;
-      }
-      if (!memo_.windowServes(attemptStart_))
-        memo_.placeWindow(attemptStart_, end_);
-    }
-    nextCheck_ = std::min({memoDue_, nextPoll_, stepLimit_ ? stepLimit_ : never});
+    if (steps_ >= handOverAt_)
+      throw HandOver{attemptStart_};
+    nextCheck_ = std::min({handOverAt_, nextPoll_, stepLimit_ ? stepLimit_ : never});
   }
+
+  // A scan over `bytes` bytes of the subject costs a step for every 16.
+  void chargeScan(std::size_t bytes) { steps_ += bytes >> 4; }
 
   // Resumes at the latest choice left open; false when none is left.
   bool backtrack(std::size_t &scan, std::size_t &pos) {
@@ -535,6 +441,7 @@ private:
       } else if (f.kind == RepeatChoice && f.count > 0) {
         std::size_t min = p_->op(f.node) == PLUS ? 1 : 0;
         std::size_t k = 0;
+        chargeScan(f.count);
         if (fittingCount(f.pos, f.count - 1, min, lookAhead(f.node), k)) {
           f.count = static_cast<std::uint32_t>(k);
           pos = f.pos + k;
@@ -557,34 +464,14 @@ private:
 
   // Whether the simple node at `node` accepts the byte at `pos`.
   bool acceptsOne(std::size_t node, std::size_t pos) const {
-    if (pos >= end_ || !validNode(node))
-      return false;
-    unsigned char c = s_[pos];
-    std::uint8_t op = p_->op(node);
-    switch (op) {
-    case ANY:
-      return c != 0;
-    case EXACTLY: {
-      unsigned char want = p_->bytes[node + regexNodeSize];
-      return want != 0 && (ci_ ? upper_[c] == upper_[want] : c == want);
-    }
-    case ANYOF:
-    case ANYBUT:
-      if (p_->nodes[node].opcode != op)
-        corruption();
-      return p_->sets[p_->nodes[node].setIndex][ci_].test(c);
-    default:
-      if (op < ANYDIGIT || op > NOTSPACE)
-        throw Exception(regexMessage(2690));
-      return p_->classes[op - ANYDIGIT].test(c);
-    }
+    return pos < end_ && validNode(node) && simpleNodeAccepts(*p_, node, s_[pos], ci_);
   }
 
   // The smallest count k >= `from` of the lazy repeat at `repeat`, starting
   // at `save`, that its operand accepts and after which the look-ahead byte
   // fits; false when there is none. Walks forward one byte at a time, so a
   // search never pays for more of the subject than the match looks at.
-  bool lazyCount(std::size_t repeat, std::size_t save, std::size_t from, std::size_t &k) const {
+  bool lazyCount(std::size_t repeat, std::size_t save, std::size_t from, std::size_t &k) {
     std::size_t operand = repeat + regexNodeSize;
     int la = lookAhead(repeat);
     unsigned char want = la < 0 ? 0 : ci_ ? upper_[la] : static_cast<unsigned char>(la);
@@ -593,7 +480,7 @@ private:
     if (from > 0 && !acceptsOne(operand, save + c))
       return false;
     c = from;
-    for (;;) {
+    for (;; ++c) {
       if (la < 0) {
         k = c;
         return true;
@@ -602,12 +489,14 @@ private:
         unsigned char b = s_[save + c];
         if ((ci_ ? upper_[b] : b) == want) {
           k = c;
+          chargeScan(c - from);
           return true;
         }
       }
-      if (!acceptsOne(operand, save + c))
+      if (!acceptsOne(operand, save + c)) {
+        chargeScan(c - from);
         return false;
-      ++c;
+      }
     }
   }
 
@@ -640,13 +529,8 @@ private:
   std::size_t stepLimit_ = 0;
   std::size_t nextCheck_ = 0;
   std::size_t nextPoll_ = 0;
-  std::size_t memoDue_ = never;
+  std::size_t handOverAt_ = never;
   std::size_t attemptStart_ = 0;
-  bool memoEnabled_ = true;
-  std::size_t memoAfter_ = TRegex::memoAfterSteps;
-  std::size_t memoWindowBits_ = TRegex::memoWindowBits;
-  bool memoOn_ = false;
-  MatchMemo memo_;
   bool leadRunKnown_ = false;
   std::size_t leadRun_ = 0;
   std::vector<Frame> stack_;
@@ -695,8 +579,20 @@ bool TRegex::execute(std::string_view subject, int &limit, int startPosition, in
         anchorPosition >= 1 ? static_cast<std::size_t>(anchorPosition - 1) : notFound;
     matcher_->start(*program_, subjectBase_, subjectLength_, anchor, !caseSensitive_, stepLimit_,
                     !textGoesOn);
-    matcher_->setMemo(memo_, memoAfter_, memoWindow_);
-    bool found = search(from, static_cast<std::size_t>(limit), anchor);
+    matcher_->setHandOver(handOverAt(from));
+    bool found = false;
+    try {
+      found = search(from, static_cast<std::size_t>(limit), anchor);
+    } catch (const HandOver &handOver) {
+      matcher_->finish();
+      // Where the search would have tried its last position.
+      const std::size_t s = handOver.attemptStart;
+      const std::size_t last = program_->anchored ? s + 1
+                               : program_->firstChar
+                                   ? static_cast<std::size_t>(limit)
+                                   : std::max(static_cast<std::size_t>(limit), from + 1);
+      found = searchLinearly(s, last, anchor, textGoesOn, !program_->anchored);
+    }
     matcher_->finish();
     return found;
   } catch (const EAbort &) {
@@ -804,10 +700,51 @@ bool TRegex::MatchAt(int position) {
     matcher_ = std::make_unique<RegexMatcher>(*this);
   std::size_t from = static_cast<std::size_t>(position - 1);
   matcher_->start(*program_, subjectBase_, subjectLength_, from, !caseSensitive_, stepLimit_);
-  matcher_->setMemo(memo_, memoAfter_, memoWindow_);
-  bool found = matcher_->MatchAt(from);
+  matcher_->setHandOver(handOverAt(from));
+  bool found = false;
+  try {
+    found = matcher_->MatchAt(from);
+  } catch (const HandOver &) {
+    found = searchLinearly(from, from + 1, from, false, false);
+  }
   matcher_->finish();
   return found;
+}
+
+std::size_t TRegex::handOverAt(std::size_t from) const {
+  if (!linear_)
+    return never;
+  return handOverAfter_ + handOverPerByte_ * (subjectLength_ - std::min(from, subjectLength_));
+}
+
+bool TRegex::searchLinearly(std::size_t first, std::size_t last, std::size_t anchor,
+                            bool textGoesOn, bool passOver) {
+  const RegexProgram &p = *program_;
+  if (!linearMatcher_)
+    linearMatcher_ = std::make_unique<RegexLinearMatcher>();
+  RegexLinearMatcher::Subject subject;
+  subject.bytes = reinterpret_cast<const unsigned char *>(subjectBase_);
+  subject.length = subjectLength_;
+  subject.boundary = anchor;
+  subject.endIsFinal = !textGoesOn;
+  subject.ignoreCase = !caseSensitive_;
+  const int mode = caseSensitive_ ? 0 : 1;
+  const bool skip = passOver && shortcuts_ && p.shortcutsValid && p.firstSetUseful[mode];
+  RegexLinearMatcher &m = *linearMatcher_;
+  if (!m.search(p, subject, first, last, skip ? &p.firstScan[mode] : nullptr))
+    return false;
+  clearMatches();
+  startp_[0] = m.matchStart();
+  endp_[0] = m.matchEnd();
+  int slots = 1;
+  for (int g = 1; g <= std::min(p.groupCount, subexpressionCount - 1); ++g) {
+    startp_[g] = m.groupStart(g);
+    endp_[g] = m.groupEnd(g);
+    if (startp_[g] >= 0 || endp_[g] >= 0)
+      slots = g + 1;
+  }
+  setSlots_ = slots;
+  return true;
 }
 
 } // namespace marrowen

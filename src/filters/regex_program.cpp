@@ -1,5 +1,6 @@
 #include "filters/regex_program.h"
 
+#include "classlib/exceptions.h"
 #include "engine/messages.h"
 
 #include <cstring>
@@ -58,8 +59,6 @@ constexpr MessageText messageTexts[] = {
            "subexpression identifier is $%s (or escape the $ sign using '$$')"},
 };
 
-bool isOpenOp(std::uint8_t op) { return op > OPEN && op <= OPEN + regexMaxGroups; }
-bool isCloseOp(std::uint8_t op) { return op > CLOSE && op <= CLOSE + regexMaxGroups; }
 bool isGroupOp(std::uint8_t op) { return isOpenOp(op) || isCloseOp(op); }
 
 // Search shortcuts read the program as the matcher would, to learn which
@@ -491,6 +490,32 @@ std::string regexMessage(int id, std::initializer_list<FormatArg> args) {
     if (m.id == id)
       return translateFormat(id, m.text, args);
   return translateFormat(id, "", args);
+}
+
+void regexCorruption() { throw Exception(regexMessage(2700)); }
+
+void regexCorruptedPointers() { throw Exception("MatchPrim: Corrupted pointers"); }
+
+bool simpleNodeAccepts(const RegexProgram &program, std::size_t node, unsigned char c,
+                       bool ignoreCase) {
+  const std::uint8_t op = program.op(node);
+  switch (op) {
+  case ANY:
+    return c != 0;
+  case EXACTLY: {
+    const unsigned char want = program.bytes[program.operand(node)];
+    return want != 0 && (ignoreCase ? program.upper[c] == program.upper[want] : c == want);
+  }
+  case ANYOF:
+  case ANYBUT:
+    if (program.nodes[node].opcode != op)
+      regexCorruption();
+    return program.sets[program.nodes[node].setIndex][ignoreCase].test(c);
+  default:
+    if (op < ANYDIGIT || op > NOTSPACE)
+      throw Exception(regexMessage(2690));
+    return program.classes[op - ANYDIGIT].test(c);
+  }
 }
 
 void analyseRegexProgram(RegexProgram &p) {

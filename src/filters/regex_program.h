@@ -57,6 +57,13 @@ inline constexpr int regexMaxGroups = 35;
 inline constexpr std::size_t regexNodeSize = 3;
 inline constexpr std::size_t regexNone = 0; // byte 0 holds the magic, never a node
 
+inline bool isOpenOp(std::uint8_t op) {
+  return op > regex_op::OPEN && op <= regex_op::OPEN + regexMaxGroups;
+}
+inline bool isCloseOp(std::uint8_t op) {
+  return op > regex_op::CLOSE && op <= regex_op::CLOSE + regexMaxGroups;
+}
+
 // A 256-bit membership table.
 struct ByteSet {
   std::uint64_t words[4] = {0, 0, 0, 0};
@@ -162,6 +169,99 @@ struct RegexProgram {
     return bytes[node] == regex_op::BACK ? node - offset : node + offset;
   }
 };
+
+// Walks a program over a subject the way the backtracking matcher of
+// TRegex would and finds the same match with the same groups, but keeps
+// every way of matching that is still open side by side, in the order the
+// backtracking matcher would try them, one byte of the subject at a time:
+// its work grows with the subject's length times the program's size, never
+// faster. Two ways that reach the same node at the same place have the same
+// future, so only the first of them (the one the backtracking matcher
+// would try first) is kept. Polls the job's abort request as it goes.
+class RegexLinearMatcher {
+public:
+  struct Subject {
+    const unsigned char *bytes = nullptr;
+    std::size_t length = 0;
+    std::size_t boundary = 0; // where `^` matches; an impossible place for nowhere
+    bool endIsFinal = true;   // whether `$` and the end of a word match at the end
+    bool ignoreCase = false;
+  };
+
+  // Finds the match that the first attempt to succeed, among the 0-based
+  // positions `first` .. `last` - 1 tried in order, would find. `starts`,
+  // when given, holds every byte a match can begin with; other positions
+  // are passed over.
+  bool search(const RegexProgram &program, const Subject &subject, std::size_t first,
+              std::size_t last, const ByteScan *starts);
+  // After a successful search: where the match begins and ends, and where
+  // group g (1 .. the program's group count) begins and ends; -1 for a
+  // group that took no part.
+  int matchStart() const { return best_[0]; }
+  int matchEnd() const { return bestEnd_; }
+  int groupStart(int g) const { return best_[2 * g - 1]; }
+  int groupEnd(int g) const { return best_[2 * g]; }
+
+private:
+  struct Thread {
+    std::uint32_t node; // a node that takes a byte: a simple node, a literal, a repeat
+    std::uint32_t sub;  // of a literal, the index of the byte it takes next
+  };
+  // The ways of matching that wait for the byte at one place, first the one
+  // to try first, with their groups.
+  struct List {
+    std::vector<Thread> threads;
+    std::vector<int> groups;
+    void clear() {
+      threads.clear();
+      groups.clear();
+    }
+  };
+  enum class Pending : std::uint8_t { Walk, Restore, TakeMore };
+  struct Frame {
+    std::uint32_t value; // a node, or a group slot
+    int saved;
+    Pending kind;
+  };
+
+  void add(List &list, std::size_t node, std::size_t sub);
+  void follow(List &list, std::size_t node, bool afterByte);
+  std::size_t walk(List &list, std::size_t node, bool afterByte);
+  void take(const Thread &thread, unsigned char c, List &next);
+  bool valid(std::size_t node) const;
+  bool atTextEnd(std::size_t pos) const;
+  bool isWordByte(std::size_t pos) const;
+  void seed(List &list);
+  void poll();
+
+  const RegexProgram *p_ = nullptr;
+  Subject s_;
+  const unsigned char *upper_ = nullptr;
+  std::size_t pos_ = 0;
+  std::size_t slots_ = 1;
+  // stamps_[id] == generation_: the node (or the second state of a repeat
+  // that must take a byte, at id node + 1) was reached at the current place.
+  std::vector<std::uint64_t> stamps_;
+  std::uint64_t generation_ = 0;
+  std::vector<int> groups_; // of the way being followed
+  std::vector<Frame> pending_;
+  List now_, next_;
+  bool matched_ = false;
+  bool cut_ = false;
+  std::vector<int> best_;
+  int bestEnd_ = -1;
+  std::size_t work_ = 0;
+  std::size_t nextPoll_ = 0;
+};
+
+// Whether the simple node at `node` (a valid node) takes the byte `c`. A
+// node that is not simple raises message 2690.
+bool simpleNodeAccepts(const RegexProgram &program, std::size_t node, unsigned char c,
+                       bool ignoreCase);
+
+// The errors of a damaged program, shared by both matchers.
+[[noreturn]] void regexCorruption();
+[[noreturn]] void regexCorruptedPointers();
 
 // Compiles `expression` (non-empty) or raises the compiler's message. With
 // `wordTokens` a backslash before one of the TRegex::WordToken bytes is that

@@ -2,6 +2,7 @@
 
 #include "classlib/collation.h"
 #include "classlib/exceptions.h"
+#include "engine/lines.h"
 #include "support/chunk_harness.h"
 #include "support/error_message.h"
 #include "support/filter_fixtures.h"
@@ -62,11 +63,18 @@ TEST(SortLines, RemoveDuplicatesKeepsTheFirstOfEqualLines) {
 }
 
 TEST(SortLines, LastLineTakesTheLineEndBeforeIt) {
-  expectCases(sortLines(AsciiCase), {{"b\r\nc\r\na", "a\r\nb\r\nc\r\n"},
-                                     {"b", "b"},
-                                     {"", ""},
-                                     {"b\rc\na", "a\nb\rc\n"},
-                                     {"\n\n", "\n\n"}});
+  const Cases cases = {{"b\r\nc\r\na", "a\r\nb\r\nc\r\n"}, {"b", "b"},       {"", ""},
+                       {"b\rc\na", "a\nb\rc\n"},           {"\n\n", "\n\n"}, {"b\r", "b\r"},
+                       {"b\r\r\na", "\r\na\r\nb\r"}};
+  expectCases(sortLines(AsciiCase), cases);
+  // The same lines handed over whole by the line cutter before the sort.
+  expectCases(
+      [] {
+        auto head = std::make_unique<TProcessLines>();
+        head->setNext(std::make_unique<TSortLines>(false, AsciiCase, false));
+        return std::unique_ptr<TFilter>(std::move(head));
+      },
+      cases);
 }
 
 TEST(SortLines, NumbersAsTheLinesBeginWithThem) {
@@ -87,7 +95,11 @@ TEST(SortLines, LocaleOrderIsNotByteOrder) {
 // Many lines with many equal ones, against a plain sort with the same comparison.
 TEST(SortLines, ManyLinesAgreeWithTheComparisons) {
   std::mt19937 random(7);
-  const char *words[] = {"apple", "Apple", "\xe9t\xe9", "Zebra", "zebra", "a-b", "ab", "", "10"};
+  // Lines of over 4 KB are collated without keys.
+  const std::string longWord(4100, 'a');
+  const std::string words[] = {"apple",  "Apple",       "\xe9t\xe9", "Zebra", "zebra",
+                               "a-b",    "ab",          "",          "10",    longWord + "\xe9",
+                               longWord, "A" + longWord};
   std::vector<std::string> lines;
   std::string input;
   for (int i = 0; i < 3000; ++i) {
@@ -114,6 +126,43 @@ TEST(SortLines, ManyLinesAgreeWithTheComparisons) {
     for (const auto &line : expected)
       joined += line;
     EXPECT_EQ(testing::runInChunks(sortLines(c.sortType), input, 4096), joined) << c.sortType;
+  }
+}
+
+// A filter after the sort that notes the largest chunk it is given.
+class LargestChunk : public TFilter {
+public:
+  explicit LargestChunk(std::size_t &largest) : largest_(largest) {}
+  bool processChunk(std::string &chunk) override {
+    largest_ = std::max(largest_, chunk.size());
+    return sendToNext(chunk);
+  }
+
+private:
+  std::size_t &largest_;
+};
+
+// A line of megabytes leaves in pieces, not copied whole into one chunk.
+TEST(SortLines, ALongLineLeavesInPieces) {
+  const std::string longLine(3 << 20, 'x');
+  const std::string input = longLine + "\na\n" + longLine + "y";
+  for (int sortType : {int(AnsiCase), int(AsciiNoCase), int(Length), -1}) {
+    std::size_t largest = 0;
+    auto make = [&] {
+      std::unique_ptr<TFilter> head;
+      if (sortType < 0)
+        head = std::make_unique<TReverseLines>();
+      else
+        head = std::make_unique<TSortLines>(false, sortType, false);
+      head->setNext(std::make_unique<LargestChunk>(largest));
+      return head;
+    };
+    const std::string output = testing::runInChunks(make, input, 4096);
+    EXPECT_LE(largest, std::size_t{1} << 20) << sortType;
+    const std::string expected = sortType < 0         ? longLine + "y\na\n" + longLine + "\n"
+                                 : sortType == Length ? "a\n" + longLine + "\n" + longLine + "y\n"
+                                                      : "a\n" + longLine + "\n" + longLine + "y\n";
+    EXPECT_TRUE(output == expected) << sortType;
   }
 }
 

@@ -23,11 +23,11 @@ namespace {
 
 // "pos:len" of the match and of every group ("-" for a group that took no
 // part), or "none". Runs the search with and without the search shortcuts
-// and fails the test when the two disagree.
+// and with the linear matcher, and fails the test when they disagree.
 std::string run(const std::string &pattern, const std::string &subject, int start = 1,
                 int limit = 0, bool caseSensitive = true) {
-  // Plain; with the shortcuts; with the memo of failed pairs from the first
-  // step and a window so small that its fallback table is used too.
+  // Backtracking, plain and with the shortcuts; the linear matcher from the
+  // first attempt on.
   std::string results[3];
   for (int variant = 0; variant < 3; ++variant) {
     TRegex r;
@@ -35,9 +35,9 @@ std::string run(const std::string &pattern, const std::string &subject, int star
     r.setCaseSensitive(caseSensitive);
     r.setSearchShortcutsForTest(variant > 0);
     if (variant == 2)
-      r.setMatchMemoForTest(true, 0, 64);
+      r.setLinearMatchForTest(true, 0, 0);
     else
-      r.setMatchMemoForTest(false);
+      r.setLinearMatchForTest(false);
     std::string s = subject;
     int l = limit;
     std::string &out = results[variant];
@@ -53,7 +53,7 @@ std::string run(const std::string &pattern, const std::string &subject, int star
     }
   }
   EXPECT_EQ(results[0], results[1]) << "shortcuts changed the result of " << pattern;
-  EXPECT_EQ(results[0], results[2]) << "the memo changed the result of " << pattern;
+  EXPECT_EQ(results[0], results[2]) << "the linear matcher changed the result of " << pattern;
   return results[1];
 }
 
@@ -492,7 +492,9 @@ TEST(RegexMatch, SuccessiveSearchesFindEveryMatch) {
   EXPECT_EQ(found, (std::vector<std::string>{"1", "22", "333", "4444"}));
 }
 
-TEST(RegexMatch, DeepRecursionRaisesInsteadOfCrashing) {
+// A match deeper than the backtracking stack is found by the linear
+// matcher; without it the search raises instead of crashing.
+TEST(RegexMatch, DeepRecursionFindsTheMatchOrRaisesInsteadOfCrashing) {
   std::string subject;
   subject.reserve(2 * 1024 * 1024 + 1);
   for (int i = 0; i < 1024 * 1024; ++i)
@@ -503,6 +505,11 @@ TEST(RegexMatch, DeepRecursionRaisesInsteadOfCrashing) {
   int limit = 0;
   EXPECT_FALSE(r.Exec(subject, limit, 1));
   subject += 'c';
+  limit = 0;
+  ASSERT_TRUE(r.Exec(subject, limit, 1));
+  EXPECT_EQ(r.GetMatchLen(0), static_cast<int>(subject.size()));
+  EXPECT_EQ(r.GetMatchPos(1), static_cast<int>(subject.size()) - 1);
+  r.setLinearMatchForTest(false);
   EXPECT_EQ(execError(r, subject), "Error Stack overflow" + repeatLimit);
   // The object stays usable.
   std::string small = "abc";
@@ -512,7 +519,8 @@ TEST(RegexMatch, DeepRecursionRaisesInsteadOfCrashing) {
 }
 
 // Nested and chained repeats that fail at the end of the line take time
-// doubling per byte unless failed (node, position) pairs are remembered.
+// doubling per byte, and (.*a)+b time growing with the square of the line,
+// unless the linear matcher takes over.
 TEST(RegexMatch, RunawayPatternsTakeBoundedSteps) {
   struct Case {
     const char *pattern;
@@ -522,36 +530,52 @@ TEST(RegexMatch, RunawayPatternsTakeBoundedSteps) {
       {"([a-z]+ ?)+$", "the quick brown fox jumps over the lazy dog and then some!"},
       {"(a|aa)*!$", std::string(40, 'a') + "!!"},
       {"(\\w+\\s?)*;", "one two three four five six seven eight nine ten eleven!;"},
+      {"(.*a)+b", "b" + std::string(4000, 'a')},
   };
   for (auto &c : cases) {
     TRegex r;
     r.setExpression(c.pattern);
     r.setStepLimitForTest(200000);
     EXPECT_EQ(execError(r, c.subject), "") << c.pattern;
-    // Captures and the last-iteration rule hold with the memo on.
+    // Captures and the last-iteration rule hold in the linear matcher.
     std::string matching = c.subject.substr(0, 20);
     run(c.pattern, matching);
   }
 }
 
-// A match that would run for hours stops soon after the job is cancelled,
-// quietly, as a cancelled job does.
+// A match that would run for hours (backtracking alone) or long (the linear
+// matcher over 200 MB) stops soon after the job is cancelled or the thread's
+// deadline passes, quietly, as a cancelled job does.
 TEST(RegexMatch, CancellingTheJobStopsALongMatch) {
-  marrowen::testing::RecordingJob job;
-  CurrentJobScope scope(&job);
-  TRegex r;
-  r.setExpression("(a+)+$");
-  r.setMatchMemoForTest(false);
-  std::string subject = std::string(60, 'a') + "!";
-  std::thread canceller([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    job.terminate();
-  });
-  auto started = std::chrono::steady_clock::now();
-  int limit = 0;
-  EXPECT_THROW(r.Exec(subject, limit, 1), EAbort);
-  canceller.join();
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1000));
+  const std::string huge = "b" + std::string(200 << 20, 'a');
+  const std::string runaway = std::string(60, 'a') + "!";
+  struct Case {
+    const char *pattern;
+    const std::string &subject;
+    bool linear;
+    bool deadline;
+  } cases[] = {{"(a+)+$", runaway, false, false},
+               {"(.*a)+b", huge, true, false},
+               {"(.*a)+b", huge, true, true}};
+  for (const Case &c : cases) {
+    marrowen::testing::RecordingJob job;
+    CurrentJobScope scope(&job);
+    DeadlineScope deadline(c.deadline ? std::chrono::milliseconds(50) : std::chrono::hours(1));
+    TRegex r;
+    r.setExpression(c.pattern);
+    r.setLinearMatchForTest(c.linear, 0, 0);
+    std::thread canceller([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      if (!c.deadline)
+        job.terminate();
+    });
+    auto started = std::chrono::steady_clock::now();
+    int limit = 0;
+    EXPECT_THROW(r.Exec(c.subject, limit, 1), EAbort) << c.pattern;
+    canceller.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1000))
+        << c.pattern;
+  }
 }
 
 TEST(RegexMatch, CorruptedProgramErrors) {
@@ -1020,4 +1044,86 @@ TEST(RegexMatch, AgreesWithAPlainRecursiveMatcher) {
     ++compared;
   }
   EXPECT_GT(compared, 3000);
+}
+
+namespace {
+
+// A random pattern of nested groups, alternatives and repeats, `depth`
+// levels deep at most.
+std::string randomPattern(std::mt19937 &random, int depth) {
+  const char *atoms[] = {"a",   "b", "ab", "ba",  ".",     "[ab]",  "[^b]", "\\w", "\\s",
+                         "\\d", "^", "$",  "aab", "\\000", "(a|b)", "()",   "A"};
+  const char *quantifiers[] = {"", "", "*", "+", "?"};
+  std::string pattern;
+  for (int pieces = 1 + random() % 3; pieces > 0; --pieces) {
+    if (depth > 0 && random() % 3 == 0) {
+      pattern += "(" + randomPattern(random, depth - 1);
+      if (random() % 2)
+        pattern += "|" + randomPattern(random, depth - 1);
+      pattern += ")";
+    } else {
+      pattern += atoms[random() % std::size(atoms)];
+    }
+    pattern += quantifiers[random() % std::size(quantifiers)];
+  }
+  return pattern;
+}
+
+// "pos:len" of the match and every group, "none", or "error".
+std::string searchInText(TRegex &r, const std::string &subject, int start, int limit, int anchor,
+                         bool goesOn) {
+  try {
+    if (!r.ExecInText(subject, limit, start, anchor, goesOn))
+      return "none";
+  } catch (const Exception &) {
+    return "error";
+  }
+  std::string out;
+  for (int n = 0; n <= r.groupCount(); ++n)
+    out += std::to_string(r.GetMatchPos(n)) + ":" + std::to_string(r.GetMatchLen(n)) + " ";
+  return out;
+}
+
+} // namespace
+
+// Nested patterns over texts up to 60 bytes, searched from anywhere with any
+// limit, anchor and text end: the linear matcher, from the first attempt or
+// taking over from a backtracking search part of the way through, finds
+// the backtracking matcher's match and groups.
+TEST(RegexMatch, LinearMatcherFindsWhatBacktrackingFinds) {
+  const std::string alphabet = std::string("aabbA 1\xE9") + '\0';
+  std::mt19937 random(7);
+  int compared = 0;
+  for (int i = 0; i < 5000; ++i) {
+    const std::string pattern = randomPattern(random, 3);
+    if (!compileError(pattern).empty())
+      continue;
+    auto [subject, start, limit] = randomSearch(random, alphabet, 60);
+    const int anchor = random() % 3 == 0 ? 0 : start + random() % 3;
+    const bool goesOn = random() % 4 == 0;
+    const bool caseSensitive = random() % 2;
+    std::string results[3];
+    for (int variant = 0; variant < 3; ++variant) {
+      TRegex r;
+      r.setExpression(pattern);
+      r.setCaseSensitive(caseSensitive);
+      r.setStepLimitForTest(200000);
+      if (variant == 0)
+        r.setLinearMatchForTest(false);
+      else
+        r.setLinearMatchForTest(true, variant == 1 ? 0 : random() % 200, 0);
+      results[variant] = searchInText(r, subject, start, limit, anchor, goesOn);
+    }
+    // Without the linear matcher a loop over the empty NUL literal never
+    // ends, and some patterns take exponential time: those raise.
+    if (results[0] == "error")
+      continue;
+    for (int variant = 1; variant < 3; ++variant)
+      EXPECT_EQ(results[variant], results[0])
+          << "pattern " << pattern << " on \"" << marrowen::testing::printable(subject)
+          << "\" from " << start << " limit " << limit << " anchor " << anchor
+          << (goesOn ? " text goes on" : "") << (caseSensitive ? "" : " ignoring case");
+    ++compared;
+  }
+  EXPECT_GT(compared, 2500);
 }

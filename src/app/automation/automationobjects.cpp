@@ -6,6 +6,7 @@
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "classlib/program.h"
+#include "engine/job.h"
 #include "filterlist/commentnodes.h"
 #include "filterlist/descriptionnodes.h"
 #include "filterlist/eolnodes.h"
@@ -455,9 +456,28 @@ void FilterWindow::execute() {
   serveVoid([&] { target().beginButtonClick(false); });
 }
 
+template <class F> QString FilterWindow::processTimed(F process) {
+  const std::chrono::milliseconds limit = server_.textTimeLimit();
+  std::string result;
+  {
+    DeadlineScope deadline(limit);
+    try {
+      result = process();
+      if (!deadline.passed())
+        return textForClient(result);
+    } catch (const EAbort &) {
+      if (!deadline.passed())
+        throw;
+    }
+  }
+  throw Exception(Format("The text took longer than %d ms through the filter list and was stopped",
+                         {static_cast<std::int64_t>(limit.count())}));
+}
+
 QString FilterWindow::processString(const QString &inputText) {
-  return serve<QString>(
-      [&] { return textForClient(target().processText(bytesFromClient(inputText))); });
+  return serve<QString>([&] {
+    return processTimed([&] { return target().processText(bytesFromClient(inputText)); });
+  });
 }
 
 void FilterWindow::clearAllFiles() {
@@ -546,7 +566,8 @@ QString FilterWindow::compileFilter() {
 
 QString FilterWindow::processStringWithCompiledFilter(const QString &inputText) {
   return serve<QString>([&] {
-    return textForClient(target().processTextWithCompiledFilter(bytesFromClient(inputText)));
+    return processTimed(
+        [&] { return target().processTextWithCompiledFilter(bytesFromClient(inputText)); });
   });
 }
 

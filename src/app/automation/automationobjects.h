@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -136,6 +137,8 @@ private:
   int add(std::unique_ptr<TListObject> node);
   template <class F> void changeOutput(F change);
   template <class F> void changeInput(F change);
+  // A text through the list, within the server's time limit.
+  template <class F> QString processTimed(F process);
 
   QPointer<QWidget> widget_;
   FilterListWindow *window_;
@@ -167,6 +170,11 @@ public:
   FilterWindow &objectFor(FilterListWindow &window);
   // Replaces how callers are told apart (tests stand in for another user).
   void setCallerUser(CallerUser lookup) { callerUser_ = std::move(lookup); }
+  // How long a text may take through a list: the window's thread serves
+  // every caller, so past this the text is stopped and its caller told.
+  static constexpr std::chrono::seconds defaultTextTimeLimit{10};
+  std::chrono::milliseconds textTimeLimit() const { return textTimeLimit_; }
+  void setTextTimeLimit(std::chrono::milliseconds limit) { textTimeLimit_ = limit; }
   // Whether `sender` runs as this program's user; asked once per sender.
   bool sameUser(const QString &sender);
   // The window's object leaves the bus; calls to it then meet the bus's
@@ -183,6 +191,7 @@ private:
   QString service_;
   CallerUser callerUser_;
   QHash<QString, bool> admitted_;
+  std::chrono::milliseconds textTimeLimit_ = defaultTextTimeLimit;
 };
 
 // Bus texts in the program's code page, refused when a character has no

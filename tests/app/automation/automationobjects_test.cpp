@@ -158,6 +158,25 @@ TEST_F(Automation, ClientBuildsAListAndRunsTextsThroughIt) {
             "/Application");
 }
 
+// The window's thread serves every caller, so a text that runs past the time
+// limit is stopped and answered with an error; the list then serves the next.
+TEST_F(Automation, ATextPastTheTimeLimitIsStoppedWithAnError) {
+  const QString w = newWindow();
+  value(w, "addSimpleFilter", {5});
+  value(w, "compileFilter");
+  server->setTextTimeLimit(std::chrono::milliseconds(1));
+  const QString slow(4 << 20, 'a');
+  for (const char *method : {"processString", "processStringWithCompiledFilter"}) {
+    const QDBusMessage reply = call(w, method, {slow});
+    EXPECT_EQ(reply.errorName(), "com.ostrevan.Marrowen.Error") << method;
+    EXPECT_EQ(reply.errorMessage(),
+              "The text took longer than 1 ms through the filter list and was stopped");
+  }
+  server->setTextTimeLimit(AutomationServer::defaultTextTimeLimit);
+  EXPECT_EQ(value(w, "processString", {"abc"}).toString(), "ABC");
+  EXPECT_EQ(value(w, "processStringWithCompiledFilter", {"xyz"}).toString(), "XYZ");
+}
+
 TEST_F(Automation, FindWindowGivesOneObjectPerWindowAndOpensUnopenedFiles) {
   const QString w = newWindow();
   value(w, "addSimpleFilter", {6});
