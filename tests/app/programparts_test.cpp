@@ -23,6 +23,8 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 
 #include <filesystem>
 #include <set>
@@ -134,7 +136,7 @@ TEST_F(WholeProgram, EveryMenuItemActsWithNoListAndWithListsOpen) {
     return s;
   };
   // The state each command starts from, so that it has something to act on.
-  auto prepare = [&](QAction *action, QMenu *menu) {
+  auto prepare = [&](QAction *action, QWidget *menu) {
     QApplication::clipboard()->setText("clip");
     const QString name = action->objectName();
     if (menu->objectName() == "Window1")
@@ -151,7 +153,8 @@ TEST_F(WholeProgram, EveryMenuItemActsWithNoListAndWithListsOpen) {
     }
     if (name == "Refreshmaplist1")
       writeFile(dir.file("maps/m" + std::to_string(seen().mapItems) + ".map"), "65 b\r\n");
-    if (menu->objectName() == "Edit2" || menu->objectName() == "Edit1") {
+    if (menu->objectName() == "Edit2" || menu->objectName() == "Edit1" ||
+        menu->objectName() == "ToolBar2") {
       QApplication::setActiveWindow(main.get());
       list->Tabs->setCurrentWidget(list->scratchPadSheet);
       list->scratchPad->setPlainText("some text");
@@ -159,10 +162,11 @@ TEST_F(WholeProgram, EveryMenuItemActsWithNoListAndWithListsOpen) {
       list->scratchPad->setFocus();
     }
   };
-  // Every item of the bar's menus as it stands, found again by its menu and
-  // name: a command may close the window whose menus were shown.
+  // Every item of the bar's menus as it stands and every tool button, found
+  // again by its menu or tool bar and name: a command may close the window
+  // whose menus were shown.
   using Item = std::pair<QString, QString>;
-  auto walkBar = [&](const std::function<void(QMenu *, QAction *)> &visit) {
+  auto walkBar = [&](const std::function<void(QWidget *, QAction *)> &visit) {
     std::function<void(QMenu *)> walk = [&](QMenu *menu) {
       for (QAction *action : menu->actions()) {
         if (action->isSeparator() || !action->isVisible())
@@ -175,16 +179,20 @@ TEST_F(WholeProgram, EveryMenuItemActsWithNoListAndWithListsOpen) {
     };
     for (QAction *bar : main->menuBar()->actions())
       walk(bar->menu());
+    for (QToolBar *bar : main->findChildren<QToolBar *>())
+      for (QAction *action : bar->actions())
+        if (!action->isSeparator())
+          visit(bar, action);
   };
   auto triggerAll = [&](const char *state) {
     std::vector<Item> items;
-    walkBar([&](QMenu *menu, QAction *action) {
+    walkBar([&](QWidget *menu, QAction *action) {
       items.emplace_back(menu->objectName(), action->objectName() + action->text());
     });
     for (const Item &item : items) {
-      QMenu *menu = nullptr;
+      QWidget *menu = nullptr;
       QAction *action = nullptr;
-      walkBar([&](QMenu *m, QAction *a) {
+      walkBar([&](QWidget *m, QAction *a) {
         if (m->objectName() == item.first && a->objectName() + a->text() == item.second) {
           menu = m;
           action = a;
@@ -207,8 +215,15 @@ TEST_F(WholeProgram, EveryMenuItemActsWithNoListAndWithListsOpen) {
         }
       });
       watchdog.start(3000);
-      const QString what = QString("%1: %2 > %3").arg(state, menu->title(), action->text());
-      action->trigger();
+      auto *toolBar = qobject_cast<QToolBar *>(menu);
+      const QString what =
+          QString("%1: %2 > %3")
+              .arg(state, toolBar ? toolBar->windowTitle() : static_cast<QMenu *>(menu)->title(),
+                   action->text());
+      if (toolBar)
+        static_cast<QToolButton *>(toolBar->widgetForAction(action))->click();
+      else
+        action->trigger();
       QCoreApplication::processEvents();
       if (modal)
         failures.push_back(what.toStdString() + " waits for a person");

@@ -176,12 +176,19 @@ void TmainForm::saveAllSettings() {
 
 QAction *TmainForm::addAction(QMenu *menu, const char *name, const QString &text, int tag) {
   QAction *a = menu->addAction(text);
-  a->setObjectName(QString::fromLatin1(name));
+  nameAction(a, name);
   if (tag >= 0) {
     a->setData(tag);
     connect(a, &QAction::triggered, this, [this, tag] { Usermanual1Click(tag); });
   }
   return a;
+}
+
+void TmainForm::nameAction(QAction *action, const char *name) {
+  // Known by name as soon as it is made: the tool buttons and the keys bound
+  // while the window is built look up the items made before them.
+  action->setObjectName(QString::fromLatin1(name));
+  actions_.insert(action->objectName(), action);
 }
 
 QAction *TmainForm::action(const QString &objectName) const {
@@ -441,7 +448,7 @@ void TmainForm::buildToolBars() {
   auto button = [this](QToolBar *bar, const char *name, const QIcon &icon, const QString &hint,
                        QAction *target = nullptr, int tag = -1) {
     QAction *a = bar->addAction(icon, hint);
-    a->setObjectName(QString::fromLatin1(name));
+    nameAction(a, name);
     a->setToolTip(hint);
     // The hint shows in the status bar while the mouse is over the button.
     a->setStatusTip(hint);

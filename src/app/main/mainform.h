@@ -187,6 +187,7 @@ private:
   void buildTaskMenu();
   void afterCreate();
   QAction *addAction(QMenu *menu, const char *name, const QString &text, int tag = -1);
+  void nameAction(QAction *action, const char *name);
   void indexNamedItems();
 
   QStringList arguments_;
