@@ -321,5 +321,50 @@ TEST_F(WholeProgram, TitlesNameTheProductOnce) {
   EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
 }
 
+// The bar holds the active list's menus however its window stands: left
+// maximized, a list opens maximized at the next start and after File > Open.
+TEST_F(WholeProgram, TheBarFollowsTheActiveListInEveryWindowState) {
+  auto barFollows = [&](TchildForm *list, const char *when) {
+    SCOPED_TRACE(when);
+    std::vector<QMenu *> bar;
+    for (QAction *item : main->menuBar()->actions())
+      bar.push_back(item->menu());
+    for (QMenu *menu : list->menus())
+      EXPECT_NE(std::find(bar.begin(), bar.end(), menu), bar.end())
+          << menu->objectName().toStdString();
+    EXPECT_EQ(bar.size(), list->menus().size() + 3);
+  };
+  TchildForm *list = newList();
+  barFollows(list, "new");
+  main->mdiArea().activeSubWindow()->showMaximized();
+  barFollows(list, "maximized");
+  const std::string saved = dir.file("saved.fll");
+  list->saveFilterListAs(saved);
+  list->parentWidget()->close();
+  QCoreApplication::processEvents();
+
+  main.reset();
+  main = std::make_unique<TmainForm>(QStringList{"marrowen"});
+  main->resize(900, 700);
+  main->show();
+  QApplication::setActiveWindow(main.get());
+  QCoreApplication::processEvents();
+  list = newList();
+  ASSERT_TRUE(main->mdiArea().activeSubWindow()->isMaximized());
+  barFollows(list, "next start");
+
+  list->saveFilterListAs(dir.file("other.fll"));
+  dialogAnswer = [&](QDialog &dialog) {
+    static_cast<QFileDialog &>(dialog).selectFile(QString::fromStdString(saved));
+    return static_cast<int>(QDialog::Accepted);
+  };
+  main->action("Open1")->trigger();
+  QCoreApplication::processEvents();
+  ASSERT_NE(activeList(), list);
+  EXPECT_EQ(activeList()->fileName(), saved);
+  EXPECT_TRUE(main->mdiArea().activeSubWindow()->isMaximized());
+  barFollows(activeList(), "opened");
+}
+
 } // namespace
 } // namespace marrowen
