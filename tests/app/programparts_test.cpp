@@ -1,10 +1,14 @@
 #include "app/programparts.h"
 
+#include "app/jobs/statusform.h"
 #include "app/jobs/windowjobhost.h"
 #include "app/listwindow/childform.h"
+#include "app/main/helpaccess.h"
 #include "app/main/mainform.h"
+#include "app/nodedialogs/dialogbase.h"
 #include "app_testing.h"
 #include "classlib/program.h"
+#include "components/dialogrunner.h"
 #include "engine/userinterface.h"
 #include "filterlist/filenodes.h"
 #include "filterlist/ionodes.h"
@@ -319,6 +323,53 @@ TEST_F(WholeProgram, EditMenusCarryTheirKeysAndPasteSpecialWantsAWindow) {
 TEST_F(WholeProgram, TitlesNameTheProductOnce) {
   EXPECT_EQ(main->windowTitle(), toQString(program::displayName));
   EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+}
+
+// Closing the program asks about each changed list before anything closes
+// or stops: Cancel keeps the program, every window and a running job, and a
+// list that answered No before the Cancel asks again at its next close.
+TEST_F(WholeProgram, CancelOnTheCloseQuestionKeepsTheProgramItsWindowsAndItsJobs) {
+  TchildForm *first = newList();
+  writeFile(dir.file("in.txt"), "abc");
+  first->testThenAdd(dir.file("in.txt"));
+  first->blankPanel->findChild<QCheckBox *>("promptEachfile")->click();
+  TchildForm *second = newList();
+  second->addDescriptionFilter(5);
+  QPointer<TchildForm> firstAlive = first, secondAlive = second;
+  for (const bool fromMenu : {false, true}) {
+    SCOPED_TRACE(fromMenu ? "File > Exit" : "Alt+F4");
+    std::vector<std::string> questions;
+    std::vector<int> jobsAtQuestion;
+    ScopedDialogRunner runner([&](QDialog &dialog) -> int {
+      const std::string text = static_cast<QMessageBox &>(dialog).text().toStdString();
+      questions.push_back(text);
+      if (text.ends_with("Process this file?")) {
+        // The user closes the program while the job waits for an answer.
+        if (fromMenu)
+          main->action("Exit1")->trigger();
+        else
+          QTest::keyClick(main.get(), Qt::Key_F4, Qt::AltModifier);
+        return QMessageBox::No;
+      }
+      jobsAtQuestion.push_back(TchildForm::jobHost().activeJobs());
+      return questions.size() == 2 ? QMessageBox::No : QMessageBox::Cancel;
+    });
+    first->beginButtonClick(false);
+    ASSERT_TRUE(QTest::qWaitFor([] { return TchildForm::jobHost().activeJobs() == 0; }, 10000));
+    EXPECT_EQ(questions,
+              (std::vector<std::string>{dir.file("in.txt") + "\r\n\r\nProcess this file?",
+                                        "Filter 'Untitled2' has changed. Save it first?",
+                                        "Filter 'Untitled1' has changed. Save it first?"}));
+    EXPECT_EQ(jobsAtQuestion, (std::vector<int>{1, 1}));
+    EXPECT_FALSE(applicationTerminating());
+    EXPECT_TRUE(main->isVisible());
+    ASSERT_TRUE(firstAlive && secondAlive);
+    EXPECT_TRUE(first->filterHasChanged() && second->filterHasChanged());
+  }
+  boxAnswer = QMessageBox::Cancel;
+  second->parentWidget()->close();
+  EXPECT_EQ(boxTexts, std::vector<std::string>{"Filter 'Untitled2' has changed. Save it first?"});
+  EXPECT_TRUE(secondAlive);
 }
 
 // The bar holds the active list's menus however its window stands: left

@@ -51,6 +51,7 @@
 #include <QUrl>
 
 #include <cstdio>
+#include <vector>
 
 namespace marrowen {
 
@@ -671,6 +672,24 @@ void TmainForm::CloseAll() {
     (*it)->close();
 }
 
+bool TmainForm::closeQueryAll() {
+  std::vector<QPointer<QWidget>> asked;
+  const auto subs = area_->subWindowList();
+  for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
+    const auto child = children_.find((*it)->widget());
+    if (child == children_.end())
+      continue;
+    if (!child->second->closeQuery()) {
+      for (const QPointer<QWidget> &widget : asked)
+        if (widget && children_.count(widget))
+          children_.at(widget)->closeCancelled();
+      return false;
+    }
+    asked.emplace_back(child->first);
+  }
+  return true;
+}
+
 void TmainForm::handleDroppedFiles(const QStringList &names) {
   FilterListWindow *active = activeChildForm();
   bool added = false;
@@ -718,6 +737,12 @@ void TmainForm::closeEvent(QCloseEvent *event) {
   if (!calledFrom_.empty() && !applicationTerminating()) {
     event->ignore();
     hide();
+    return;
+  }
+  // Every changed list asks before anything closes or stops: one Cancel keeps
+  // the program, its windows and its jobs as they were.
+  if (!applicationTerminating() && !closeQueryAll()) {
+    event->ignore();
     return;
   }
   // Jobs end before any window goes: their windows and chains are still in use.

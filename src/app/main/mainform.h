@@ -51,6 +51,11 @@ public:
   // The list the window edits, as the command line and other programs
   // drive it; none when the window offers no such access.
   virtual FilterListTarget *listTarget() { return nullptr; }
+  // Asks what its close would ask (a changed list: save it first?); false
+  // when the window is to stay. After true its close asks nothing more,
+  // until `closeCancelled` says the close it was asked for did not come.
+  virtual bool closeQuery() { return true; }
+  virtual void closeCancelled() {}
 };
 
 // Where later parts of the program plug into the main window; each is
@@ -137,6 +142,9 @@ public:
   // Whether any filter-list window is open, active or not.
   bool hasFilterListWindow() const { return !children_.empty(); }
   void CloseAll();
+  // Asks every filter-list window, last to first, whether it may close;
+  // false, with none of them closed, as soon as one is to stay.
+  bool closeQueryAll();
   // Registers a window made outside CreateMDIChild (tests, automation).
   void adoptChild(FilterListWindow *window, QMdiSubWindow *sub);
   void handleDroppedFiles(const QStringList &names);
