@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -370,6 +371,78 @@ TEST_F(WholeProgram, CancelOnTheCloseQuestionKeepsTheProgramItsWindowsAndItsJobs
   second->parentWidget()->close();
   EXPECT_EQ(boxTexts, std::vector<std::string>{"Filter 'Untitled2' has changed. Save it first?"});
   EXPECT_TRUE(secondAlive);
+}
+
+// F1 opens the page of the window or dialog it is pressed in: each filter's
+// dialog (the list window's page when the filter has none of its own), the
+// list window, the status window, the preferences and the update window; the
+// contents stay on their menu item.
+TEST_F(WholeProgram, F1OpensThePageOfTheWindowItIsPressedIn) {
+  std::filesystem::copy(MARROWEN_SOURCE_DIR "/share/help", dir.file("help"));
+  std::vector<std::string> wrong;
+  auto pressF1 = [&](QWidget *window, const QString &page, const std::string &what) {
+    QWidget *target = window;
+    for (QWidget *child : window->findChildren<QWidget *>())
+      if (child->isVisible() && child->focusPolicy() != Qt::NoFocus) {
+        target = child;
+        break;
+      }
+    QTest::keyClick(target, Qt::Key_F1);
+    const THelpViewer *viewer = THelpViewer::instance();
+    const QString shown = viewer ? QFileInfo(viewer->page()).fileName() : QString();
+    if (shown != page)
+      wrong.push_back(what + ": " + shown.toStdString());
+    delete viewer;
+  };
+  const std::map<std::string, QString> ownPages = {{"TSearchObject", "search.html"},
+                                                   {"TUserObject", "maps.html"},
+                                                   {"TCommentObject", "comments.html"},
+                                                   {"TSortObject", "filterlist.html"}};
+  TchildForm *list = newList();
+  for (const NodeCatalogEntry &entry : nodeCatalog()) {
+    if (!entry.offered || !entry.createDefault)
+      continue;
+    list->selectItem(list->addFilter(entry.createDefault(entry.kind)));
+    auto *dialog = list->blankPanel->findChild<TdefaultForm1 *>();
+    const std::string className(entry.names.className);
+    QString page = QFileInfo(helpPageFor(dialog->helpContext())).fileName();
+    if (ownPages.count(className))
+      page = ownPages.at(className);
+    else if (!dialog->helpContext())
+      page = "filterlist.html";
+    pressF1(dialog, page, className + " " + std::to_string(entry.kind));
+  }
+  pressF1(list->filesTab, "filterlist.html", "files to process");
+
+  TchildForm *running = newList();
+  running->addDescriptionFilter(5);
+  running->beginButtonClick(true);
+  QMdiSubWindow *status = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    for (QMdiSubWindow *sub : main->mdiArea().subWindowList())
+      if (qobject_cast<TTstatusForm *>(sub->widget()))
+        status = sub;
+    return status != nullptr;
+  }));
+  pressF1(status->widget(), "statuswindow.html", "status window");
+
+  dialogAnswer = [&](QDialog &dialog) {
+    dialog.show();
+    pressF1(&dialog, "mainwindow.html", "preferences");
+    return static_cast<int>(QDialog::Rejected);
+  };
+  main->action("Preferences1")->trigger();
+  main->action("Checkweb1")->trigger();
+  QWidget *update = QApplication::activeWindow();
+  for (QWidget *window : QApplication::topLevelWidgets())
+    if (window->isVisible() && window->property("helpContext").toInt() == 1350)
+      update = window;
+  pressF1(update, "updates.html", "update window");
+  EXPECT_EQ(wrong, std::vector<std::string>());
+
+  EXPECT_TRUE(main->action("Contents1")->shortcut().isEmpty());
+  main->action("Contents1")->trigger();
+  EXPECT_TRUE(THelpViewer::instance()->page().endsWith("/help/index.html"));
 }
 
 // The bar holds the active list's menus however its window stands: left

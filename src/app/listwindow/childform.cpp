@@ -124,6 +124,8 @@ bool TByteMemo::edited() const { return memoEdited(this); }
 TchildForm::TchildForm(int windowNumber, QWidget *parent)
     : QWidget(parent), windowNumber_(windowNumber) {
   setObjectName(QStringLiteral("childForm"));
+  // F1 in its pages, and in a filter's dialog without a page of its own.
+  setProperty("helpContext", 20);
   setMinimumSize(530, 320);
   buildPages();
   buildMenus();

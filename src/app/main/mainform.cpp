@@ -34,6 +34,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIconEngine>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -41,7 +42,6 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
@@ -333,7 +333,9 @@ void TmainForm::buildMenus() {
 
   QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
   help->setObjectName(QStringLiteral("Help1"));
-  addAction(help, "Contents1", QStringLiteral("&Contents"), 0)->setShortcut(Qt::Key_F1);
+  // F1 opens the page of the window that has the focus (eventFilter), so the
+  // contents have no key of their own.
+  addAction(help, "Contents1", QStringLiteral("&Contents"), 0);
   addAction(help, "Index1", QStringLiteral("&Index"), 9);
   addAction(help, "Tutorial1", QStringLiteral("Tutorial"), 14);
   help->addSeparator();
@@ -351,12 +353,6 @@ void TmainForm::buildMenus() {
           &QAction::triggered, this, [this] { showTipOfTheDay(true); });
   connect(addAction(help, "AboutMarrowen1", QStringLiteral("&About Marrowen...")),
           &QAction::triggered, this, &TmainForm::AboutClick);
-  // F1 asks for the active form's own topic, not the contents.
-  if (QAction *contents = action(QStringLiteral("Contents1"))) {
-    contents->setShortcut(QKeySequence());
-    auto *f1 = new QShortcut(Qt::Key_F1, this);
-    connect(f1, &QShortcut::activated, this, [this] { showHelpContext(activeHelpContext()); });
-  }
 }
 
 void TmainForm::hintMenuItems() {
@@ -896,8 +892,8 @@ void TmainForm::openRecentFile(const std::string &fileName) {
     window->loadFilterList(fileName, {.askQuestions = true});
 }
 
-int TmainForm::activeHelpContext() const {
-  for (QWidget *w = QApplication::focusWidget(); w; w = w->parentWidget()) {
+int TmainForm::helpContextAt(QWidget *widget) const {
+  for (QWidget *w = widget; w; w = w->parentWidget()) {
     if (auto *tabs = qobject_cast<QTabWidget *>(w))
       if (QWidget *page = tabs->currentWidget(); page && page->property("helpContext").isValid())
         return page->property("helpContext").toInt();
@@ -998,6 +994,15 @@ void TmainForm::Usermanual1Click(int tag) {
 }
 
 bool TmainForm::eventFilter(QObject *watched, QEvent *event) {
+  // F1 anywhere, a modal dialog or a window of its own included, opens the
+  // page of the window or dialog the key was pressed in.
+  if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier) {
+      showHelpContext(helpContextAt(static_cast<QWidget *>(watched)));
+      return true;
+    }
+  }
   // A non-empty hint of whatever the mouse is over shows in the status bar.
   if (event->type() == QEvent::StatusTip) {
     const QString tip = static_cast<QStatusTipEvent *>(event)->tip();

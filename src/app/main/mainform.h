@@ -174,8 +174,10 @@ public:
   TKitTrayIcon *trayIcon() const { return tray_; }
   QMenu *taskMenu() const { return taskMenu_; }
   TcommandLineForm *commandLineForm() const { return commandLineForm_; }
-  // The help context of the active form or tab, for F1.
-  int activeHelpContext() const;
+  // The help context F1 opens in `widget`: the first one found from it
+  // outward (a tab's page before its tab control), else the active
+  // workspace window's, else the main window's.
+  int helpContextAt(QWidget *widget) const;
   // Writes the settings back (also done when the window goes).
   void saveAllSettings();
 
