@@ -5,6 +5,7 @@
 #include "app/common/forminfo.h"
 #include "app/common/launcher.h"
 #include "app/common/patternmenu.h"
+#include "app/common/screenfit.h"
 #include "app/common/translateform.h"
 #include "app/jobs/statusform.h"
 #include "app/jobs/windowjobhost.h"
@@ -147,6 +148,9 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
 
   formInfo_ = std::make_unique<TFormInfo>(this, QStringLiteral("mainForm"));
   formInfo_->Load();
+  // Without a stored place, the middle of the screen; within it either way.
+  if (!testAttribute(Qt::WA_Moved))
+    centreInAvailableArea(*this);
   if (mainFormHooks().createPatternMenu)
     mainFormHooks().createPatternMenu();
   // Whatever needs the window on screen runs once the event loop has it.
@@ -1002,6 +1006,13 @@ bool TmainForm::eventFilter(QObject *watched, QEvent *event) {
       showHelpContext(helpContextAt(static_cast<QWidget *>(watched)));
       return true;
     }
+  }
+  // Every window of the program, this one included, opens within its screen.
+  if (event->type() == QEvent::Show && watched->isWidgetType()) {
+    auto *window = static_cast<QWidget *>(watched);
+    if (window->isWindow() &&
+        (window->windowType() == Qt::Window || window->windowType() == Qt::Dialog))
+      fitToAvailableArea(*window);
   }
   // A non-empty hint of whatever the mouse is over shows in the status bar.
   if (event->type() == QEvent::StatusTip) {
