@@ -25,8 +25,11 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -426,12 +429,23 @@ TEST_F(WholeProgram, F1OpensThePageOfTheWindowItIsPressedIn) {
   }));
   pressF1(status->widget(), "statuswindow.html", "status window");
 
+  // The page opened over a modal dialog can be read while the dialog is open.
+  bool pageScrolls = false;
   dialogAnswer = [&](QDialog &dialog) {
+    dialog.setWindowModality(Qt::ApplicationModal);
     dialog.show();
+    QTest::keyClick(dialog.findChild<QSpinBox *>(), Qt::Key_F1);
+    THelpViewer *viewer = THelpViewer::instance();
+    viewer->resize(300, 200);
+    QScrollBar *bar = viewer->browser().verticalScrollBar();
+    viewer->browser().setFocus();
+    QTest::keyClick(viewer->windowHandle(), Qt::Key_End);
+    pageScrolls = bar->maximum() > 0 && bar->value() == bar->maximum();
     pressF1(&dialog, "mainwindow.html", "preferences");
     return static_cast<int>(QDialog::Rejected);
   };
   main->action("Preferences1")->trigger();
+  EXPECT_TRUE(pageScrolls);
   main->action("Checkweb1")->trigger();
   QWidget *update = QApplication::activeWindow();
   for (QWidget *window : QApplication::topLevelWidgets())
