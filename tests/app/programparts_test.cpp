@@ -1,10 +1,14 @@
 #include "app/programparts.h"
 
+#include "app/jobs/statusform.h"
 #include "app/jobs/windowjobhost.h"
 #include "app/listwindow/childform.h"
+#include "app/main/helpaccess.h"
 #include "app/main/mainform.h"
+#include "app/nodedialogs/dialogbase.h"
 #include "app_testing.h"
 #include "classlib/program.h"
+#include "components/dialogrunner.h"
 #include "engine/userinterface.h"
 #include "filterlist/filenodes.h"
 #include "filterlist/ionodes.h"
@@ -15,14 +19,20 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 
 #include <filesystem>
 #include <set>
@@ -43,6 +53,9 @@ protected:
     // The program's clipboard and questions, as it runs.
     headless = userInterface();
     installWindowHandlers();
+    startMain();
+  }
+  void startMain() {
     main = std::make_unique<TmainForm>(QStringList{"marrowen"});
     main->resize(900, 700);
     main->show();
@@ -134,7 +147,7 @@ TEST_F(WholeProgram, EveryMenuItemActsWithNoListAndWithListsOpen) {
     return s;
   };
   // The state each command starts from, so that it has something to act on.
-  auto prepare = [&](QAction *action, QMenu *menu) {
+  auto prepare = [&](QAction *action, QWidget *menu) {
     QApplication::clipboard()->setText("clip");
     const QString name = action->objectName();
     if (menu->objectName() == "Window1")
@@ -151,7 +164,8 @@ TEST_F(WholeProgram, EveryMenuItemActsWithNoListAndWithListsOpen) {
     }
     if (name == "Refreshmaplist1")
       writeFile(dir.file("maps/m" + std::to_string(seen().mapItems) + ".map"), "65 b\r\n");
-    if (menu->objectName() == "Edit2" || menu->objectName() == "Edit1") {
+    if (menu->objectName() == "Edit2" || menu->objectName() == "Edit1" ||
+        menu->objectName() == "ToolBar2") {
       QApplication::setActiveWindow(main.get());
       list->Tabs->setCurrentWidget(list->scratchPadSheet);
       list->scratchPad->setPlainText("some text");
@@ -159,10 +173,11 @@ TEST_F(WholeProgram, EveryMenuItemActsWithNoListAndWithListsOpen) {
       list->scratchPad->setFocus();
     }
   };
-  // Every item of the bar's menus as it stands, found again by its menu and
-  // name: a command may close the window whose menus were shown.
+  // Every item of the bar's menus as it stands and every tool button, found
+  // again by its menu or tool bar and name: a command may close the window
+  // whose menus were shown.
   using Item = std::pair<QString, QString>;
-  auto walkBar = [&](const std::function<void(QMenu *, QAction *)> &visit) {
+  auto walkBar = [&](const std::function<void(QWidget *, QAction *)> &visit) {
     std::function<void(QMenu *)> walk = [&](QMenu *menu) {
       for (QAction *action : menu->actions()) {
         if (action->isSeparator() || !action->isVisible())
@@ -175,16 +190,20 @@ TEST_F(WholeProgram, EveryMenuItemActsWithNoListAndWithListsOpen) {
     };
     for (QAction *bar : main->menuBar()->actions())
       walk(bar->menu());
+    for (QToolBar *bar : main->findChildren<QToolBar *>())
+      for (QAction *action : bar->actions())
+        if (!action->isSeparator())
+          visit(bar, action);
   };
   auto triggerAll = [&](const char *state) {
     std::vector<Item> items;
-    walkBar([&](QMenu *menu, QAction *action) {
+    walkBar([&](QWidget *menu, QAction *action) {
       items.emplace_back(menu->objectName(), action->objectName() + action->text());
     });
     for (const Item &item : items) {
-      QMenu *menu = nullptr;
+      QWidget *menu = nullptr;
       QAction *action = nullptr;
-      walkBar([&](QMenu *m, QAction *a) {
+      walkBar([&](QWidget *m, QAction *a) {
         if (m->objectName() == item.first && a->objectName() + a->text() == item.second) {
           menu = m;
           action = a;
@@ -207,8 +226,15 @@ TEST_F(WholeProgram, EveryMenuItemActsWithNoListAndWithListsOpen) {
         }
       });
       watchdog.start(3000);
-      const QString what = QString("%1: %2 > %3").arg(state, menu->title(), action->text());
-      action->trigger();
+      auto *toolBar = qobject_cast<QToolBar *>(menu);
+      const QString what =
+          QString("%1: %2 > %3")
+              .arg(state, toolBar ? toolBar->windowTitle() : static_cast<QMenu *>(menu)->title(),
+                   action->text());
+      if (toolBar)
+        static_cast<QToolButton *>(toolBar->widgetForAction(action))->click();
+      else
+        action->trigger();
       QCoreApplication::processEvents();
       if (modal)
         failures.push_back(what.toStdString() + " waits for a person");
@@ -304,6 +330,158 @@ TEST_F(WholeProgram, EditMenusCarryTheirKeysAndPasteSpecialWantsAWindow) {
 TEST_F(WholeProgram, TitlesNameTheProductOnce) {
   EXPECT_EQ(main->windowTitle(), toQString(program::displayName));
   EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+}
+
+// Closing the program asks about each changed list before anything closes
+// or stops: Cancel keeps the program, every window and a running job, and a
+// list that answered No before the Cancel asks again at its next close.
+TEST_F(WholeProgram, CancelOnTheCloseQuestionKeepsTheProgramItsWindowsAndItsJobs) {
+  TchildForm *first = newList();
+  writeFile(dir.file("in.txt"), "abc");
+  first->testThenAdd(dir.file("in.txt"));
+  first->blankPanel->findChild<QCheckBox *>("promptEachfile")->click();
+  TchildForm *second = newList();
+  second->addDescriptionFilter(5);
+  QPointer<TchildForm> firstAlive = first, secondAlive = second;
+  for (const bool fromMenu : {false, true}) {
+    SCOPED_TRACE(fromMenu ? "File > Exit" : "Alt+F4");
+    std::vector<std::string> questions;
+    std::vector<int> jobsAtQuestion;
+    ScopedDialogRunner runner([&](QDialog &dialog) -> int {
+      const std::string text = static_cast<QMessageBox &>(dialog).text().toStdString();
+      questions.push_back(text);
+      if (text.ends_with("Process this file?")) {
+        // The user closes the program while the job waits for an answer.
+        if (fromMenu)
+          main->action("Exit1")->trigger();
+        else
+          QTest::keyClick(main.get(), Qt::Key_F4, Qt::AltModifier);
+        return QMessageBox::No;
+      }
+      jobsAtQuestion.push_back(TchildForm::jobHost().activeJobs());
+      return questions.size() == 2 ? QMessageBox::No : QMessageBox::Cancel;
+    });
+    first->beginButtonClick(false);
+    ASSERT_TRUE(QTest::qWaitFor([] { return TchildForm::jobHost().activeJobs() == 0; }, 10000));
+    EXPECT_EQ(questions,
+              (std::vector<std::string>{dir.file("in.txt") + "\r\n\r\nProcess this file?",
+                                        "Filter 'Untitled2' has changed. Save it first?",
+                                        "Filter 'Untitled1' has changed. Save it first?"}));
+    EXPECT_EQ(jobsAtQuestion, (std::vector<int>{1, 1}));
+    EXPECT_FALSE(applicationTerminating());
+    EXPECT_TRUE(main->isVisible());
+    ASSERT_TRUE(firstAlive && secondAlive);
+    EXPECT_TRUE(first->filterHasChanged() && second->filterHasChanged());
+  }
+  boxAnswer = QMessageBox::Cancel;
+  second->parentWidget()->close();
+  EXPECT_EQ(boxTexts, std::vector<std::string>{"Filter 'Untitled2' has changed. Save it first?"});
+  EXPECT_TRUE(secondAlive);
+}
+
+// F1 opens the page of the window or dialog it is pressed in: each filter's
+// dialog (the list window's page when the filter has none of its own), the
+// list window, the status window, the preferences and the update window; the
+// contents stay on their menu item.
+TEST_F(WholeProgram, F1OpensThePageOfTheWindowItIsPressedIn) {
+  std::filesystem::copy(MARROWEN_SOURCE_DIR "/share/help", dir.file("help"));
+  std::vector<std::string> wrong;
+  auto pressF1 = [&](QWidget *window, const QString &page, const std::string &what) {
+    QWidget *target = window;
+    for (QWidget *child : window->findChildren<QWidget *>())
+      if (child->isVisible() && child->focusPolicy() != Qt::NoFocus) {
+        target = child;
+        break;
+      }
+    QTest::keyClick(target, Qt::Key_F1);
+    const THelpViewer *viewer = THelpViewer::instance();
+    const QString shown = viewer ? QFileInfo(viewer->page()).fileName() : QString();
+    if (shown != page)
+      wrong.push_back(what + ": " + shown.toStdString());
+    delete viewer;
+  };
+  TchildForm *list = newList();
+  for (const NodeCatalogEntry &entry : nodeCatalog()) {
+    if (!entry.offered || !entry.createDefault)
+      continue;
+    list->selectItem(list->addFilter(entry.createDefault(entry.kind)));
+    auto *dialog = list->blankPanel->findChild<TdefaultForm1 *>();
+    const std::string className(entry.names.className);
+    // The comment's memo has a page of its own.
+    const QString page = className == "TSearchObject"    ? "search.html"
+                         : className == "TCommentObject" ? "comments.html"
+                         : dialog->helpContext()
+                             ? QFileInfo(helpPageFor(dialog->helpContext())).fileName()
+                             : "filterlist.html";
+    pressF1(dialog, page, className + " " + std::to_string(entry.kind));
+  }
+  pressF1(list->filesTab, "filterlist.html", "files to process");
+
+  TchildForm *running = newList();
+  running->addDescriptionFilter(5);
+  running->beginButtonClick(true);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return main->mdiArea().findChild<TTstatusForm *>(); }));
+  pressF1(main->mdiArea().findChild<TTstatusForm *>(), "statuswindow.html", "status window");
+
+  // The page opened over a modal dialog can be read while the dialog is open.
+  bool pageScrolls = false;
+  dialogAnswer = [&](QDialog &dialog) {
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.show();
+    QTest::keyClick(dialog.findChild<QSpinBox *>(), Qt::Key_F1);
+    THelpViewer *viewer = THelpViewer::instance();
+    viewer->resize(300, 200);
+    QScrollBar *bar = viewer->browser().verticalScrollBar();
+    viewer->browser().setFocus();
+    QTest::keyClick(viewer->windowHandle(), Qt::Key_End);
+    pageScrolls = bar->maximum() > 0 && bar->value() == bar->maximum();
+    pressF1(&dialog, "mainwindow.html", "preferences");
+    return static_cast<int>(QDialog::Rejected);
+  };
+  main->action("Preferences1")->trigger();
+  EXPECT_TRUE(pageScrolls);
+  main->action("Checkweb1")->trigger();
+  QWidget *update = nullptr;
+  for (QWidget *window : QApplication::topLevelWidgets())
+    if (window->isVisible() && window->property("helpContext").toInt() == 1350)
+      update = window;
+  pressF1(update, "updates.html", "update window");
+  EXPECT_EQ(wrong, std::vector<std::string>());
+
+  EXPECT_TRUE(main->action("Contents1")->shortcut().isEmpty());
+  main->action("Contents1")->trigger();
+  EXPECT_TRUE(THelpViewer::instance()->page().endsWith("/help/index.html"));
+}
+
+// The bar holds the active list's menus however its window stands: left
+// maximized, a list opens maximized at the next start and after File > Open.
+TEST_F(WholeProgram, TheBarFollowsTheActiveListInEveryWindowState) {
+  auto barFollows = [&](TchildForm *list) {
+    const QList<QAction *> bar = main->menuBar()->actions();
+    return std::ranges::all_of(list->menus(),
+                               [&](QMenu *menu) { return bar.contains(menu->menuAction()); });
+  };
+  TchildForm *list = newList();
+  main->mdiArea().activeSubWindow()->showMaximized();
+  const std::string saved = dir.file("saved.fll");
+  list->saveFilterListAs(saved);
+  list->parentWidget()->close();
+  main.reset();
+  startMain();
+  list = newList();
+  ASSERT_TRUE(main->mdiArea().activeSubWindow()->isMaximized());
+  EXPECT_TRUE(barFollows(list));
+
+  list->saveFilterListAs(dir.file("other.fll"));
+  dialogAnswer = [&](QDialog &dialog) {
+    static_cast<QFileDialog &>(dialog).selectFile(QString::fromStdString(saved));
+    return static_cast<int>(QDialog::Accepted);
+  };
+  main->action("Open1")->trigger();
+  QCoreApplication::processEvents();
+  ASSERT_EQ(activeList()->fileName(), saved);
+  EXPECT_TRUE(main->mdiArea().activeSubWindow()->isMaximized());
+  EXPECT_TRUE(barFollows(activeList()));
 }
 
 } // namespace

@@ -40,6 +40,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace marrowen {
 
@@ -123,6 +124,8 @@ bool TByteMemo::edited() const { return memoEdited(this); }
 TchildForm::TchildForm(int windowNumber, QWidget *parent)
     : QWidget(parent), windowNumber_(windowNumber) {
   setObjectName(QStringLiteral("childForm"));
+  // F1 in its pages, and in a filter's dialog without a page of its own.
+  setProperty("helpContext", 20);
   setMinimumSize(530, 320);
   buildPages();
   buildMenus();
@@ -882,7 +885,7 @@ void TchildForm::endBulkUpdate() {
 // ---------------------------------------------------------------------------
 // Events
 
-void TchildForm::closeEvent(QCloseEvent *event) {
+bool TchildForm::closeQuery() {
   storeEditor();
   TmainForm *main = TmainForm::instance();
   const bool quitting = main && !main->interactive();
@@ -892,18 +895,24 @@ void TchildForm::closeEvent(QCloseEvent *event) {
                        toQString(translateFormat(4780, "Filter '%s' has changed. Save it first?",
                                                  {getFilterName()})),
                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    if (answer == QMessageBox::Cancel) {
-      event->ignore();
-      return;
-    }
+    if (answer == QMessageBox::Cancel)
+      return false;
     if (answer == QMessageBox::Yes) {
       Save();
-      if (filterHasChanged_) {
-        event->ignore();
-        return;
-      }
+      if (filterHasChanged_)
+        return false;
     }
   }
+  closeAnswered_ = true;
+  return true;
+}
+
+void TchildForm::closeEvent(QCloseEvent *event) {
+  if (!std::exchange(closeAnswered_, false) && !closeQuery()) {
+    event->ignore();
+    return;
+  }
+  closeAnswered_ = false;
   if (formInfo_)
     formInfo_->Save();
   event->accept();

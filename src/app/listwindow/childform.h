@@ -156,6 +156,8 @@ public:
   void addDescriptionFilter(int kind) override;
   void addNumberFilter(int kind) override;
   void updateTrialFont(const QFont &font) override;
+  bool closeQuery() override;
+  void closeCancelled() override { closeAnswered_ = false; }
 
   // The input node (item 1) and the output node (the last item).
   TInputObject *InputFilter() { return inputNode(); }
@@ -285,6 +287,8 @@ private:
   bool filterHasChanged_ = false;
   int windowNumber_;
   bool activatedOnce_ = false;
+  // The close question was answered for a close that is under way.
+  bool closeAnswered_ = false;
   bool inputFromFiles_ = false;
   bool trialRunning_ = false;
   bool trialInputChanged_ = false;

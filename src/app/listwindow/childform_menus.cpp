@@ -588,6 +588,33 @@ void mergeMenus(TmainForm &main, TchildForm *child) {
   addMain("Help1");
 }
 
+// From now on the bar and the held keys follow the workspace's active
+// window. Bound before the first list window goes in: one that opens
+// maximized is active before the workspace hands it back.
+void followActiveWindow(QMdiArea &area) {
+  if (area.property("childFormMenus").toBool())
+    return;
+  area.setProperty("childFormMenus", true);
+  QObject::connect(&area, &QMdiArea::subWindowActivated, &area, [&area](QMdiSubWindow *window) {
+    TmainForm *main = TmainForm::instance();
+    // Focus leaving the workspace keeps the bar as it is.
+    if (!main || (!window && !area.subWindowList().isEmpty()))
+      return;
+    auto *form = window ? qobject_cast<TchildForm *>(window->widget()) : nullptr;
+    static QPointer<TchildForm> holding;
+    if (form != holding) {
+      if (holding)
+        holding->holdShortcuts(false);
+      if (form)
+        form->holdShortcuts(true);
+      holding = form;
+    }
+    if (form)
+      form->activateWindow_();
+    mergeMenus(*main, form);
+  });
+}
+
 template <typename Fn> void onActive(Fn fn) {
   if (TchildForm *child = activeChild())
     fn(*child);
@@ -603,32 +630,12 @@ void TchildForm::install() {
     for (QMdiSubWindow *sub : area.subWindowList())
       if (qobject_cast<TchildForm *>(sub->widget()))
         ++number;
+    followActiveWindow(area);
     auto *child = new TchildForm(number);
     child->setAttribute(Qt::WA_DeleteOnClose);
     QMdiSubWindow *sub = area.addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     child->rememberPlacement(sub);
-    if (!area.property("childFormMenus").toBool()) {
-      area.setProperty("childFormMenus", true);
-      QObject::connect(&area, &QMdiArea::subWindowActivated, &area, [&area](QMdiSubWindow *window) {
-        TmainForm *main = TmainForm::instance();
-        // Focus leaving the workspace keeps the bar as it is.
-        if (!main || (!window && !area.subWindowList().isEmpty()))
-          return;
-        auto *form = window ? qobject_cast<TchildForm *>(window->widget()) : nullptr;
-        static QPointer<TchildForm> holding;
-        if (form != holding) {
-          if (holding)
-            holding->holdShortcuts(false);
-          if (form)
-            form->holdShortcuts(true);
-          holding = form;
-        }
-        if (form)
-          form->activateWindow_();
-        mergeMenus(*main, form);
-      });
-    }
     return child;
   };
   auto &commands = hooks.commands;

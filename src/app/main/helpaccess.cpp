@@ -8,6 +8,7 @@
 #include "engine/registryhelpers.h"
 #include "qtext/qtext.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -90,8 +91,15 @@ int showHelpContext(int context) {
 THelpViewer *THelpViewer::instance() { return theViewer; }
 
 THelpViewer &THelpViewer::open() {
+  // Asked for from a modal dialog, the window belongs to that dialog (and
+  // goes with it): any other window would be shut out until the dialog ends.
+  QWidget *owner = QApplication::activeModalWidget();
+  if (!owner)
+    owner = TmainForm::instance();
   if (!theViewer)
-    theViewer = new THelpViewer(TmainForm::instance());
+    theViewer = new THelpViewer(owner);
+  else if (theViewer->parentWidget() != owner)
+    theViewer->setParent(owner, theViewer->windowFlags());
   theViewer->show();
   theViewer->raise();
   theViewer->activateWindow();

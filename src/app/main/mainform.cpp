@@ -5,6 +5,7 @@
 #include "app/common/forminfo.h"
 #include "app/common/launcher.h"
 #include "app/common/patternmenu.h"
+#include "app/common/screenfit.h"
 #include "app/common/translateform.h"
 #include "app/jobs/statusform.h"
 #include "app/jobs/windowjobhost.h"
@@ -34,6 +35,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIconEngine>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -41,7 +43,6 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
@@ -51,6 +52,7 @@
 #include <QUrl>
 
 #include <cstdio>
+#include <vector>
 
 namespace marrowen {
 
@@ -146,6 +148,9 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
 
   formInfo_ = std::make_unique<TFormInfo>(this, QStringLiteral("mainForm"));
   formInfo_->Load();
+  // Without a stored place, the middle of the screen; within it either way.
+  if (!testAttribute(Qt::WA_Moved))
+    centreInAvailableArea(*this);
   if (mainFormHooks().createPatternMenu)
     mainFormHooks().createPatternMenu();
   // Whatever needs the window on screen runs once the event loop has it.
@@ -176,12 +181,19 @@ void TmainForm::saveAllSettings() {
 
 QAction *TmainForm::addAction(QMenu *menu, const char *name, const QString &text, int tag) {
   QAction *a = menu->addAction(text);
-  a->setObjectName(QString::fromLatin1(name));
+  nameAction(a, name);
   if (tag >= 0) {
     a->setData(tag);
     connect(a, &QAction::triggered, this, [this, tag] { Usermanual1Click(tag); });
   }
   return a;
+}
+
+void TmainForm::nameAction(QAction *action, const char *name) {
+  // Known by name as soon as it is made: the tool buttons and the keys bound
+  // while the window is built look up the items made before them.
+  action->setObjectName(QString::fromLatin1(name));
+  actions_.insert(action->objectName(), action);
 }
 
 QAction *TmainForm::action(const QString &objectName) const {
@@ -325,7 +337,9 @@ void TmainForm::buildMenus() {
 
   QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
   help->setObjectName(QStringLiteral("Help1"));
-  addAction(help, "Contents1", QStringLiteral("&Contents"), 0)->setShortcut(Qt::Key_F1);
+  // F1 opens the page of the window that has the focus (eventFilter), so the
+  // contents have no key of their own.
+  addAction(help, "Contents1", QStringLiteral("&Contents"), 0);
   addAction(help, "Index1", QStringLiteral("&Index"), 9);
   addAction(help, "Tutorial1", QStringLiteral("Tutorial"), 14);
   help->addSeparator();
@@ -343,12 +357,6 @@ void TmainForm::buildMenus() {
           &QAction::triggered, this, [this] { showTipOfTheDay(true); });
   connect(addAction(help, "AboutMarrowen1", QStringLiteral("&About Marrowen...")),
           &QAction::triggered, this, &TmainForm::AboutClick);
-  // F1 asks for the active form's own topic, not the contents.
-  if (QAction *contents = action(QStringLiteral("Contents1"))) {
-    contents->setShortcut(QKeySequence());
-    auto *f1 = new QShortcut(Qt::Key_F1, this);
-    connect(f1, &QShortcut::activated, this, [this] { showHelpContext(activeHelpContext()); });
-  }
 }
 
 void TmainForm::hintMenuItems() {
@@ -441,7 +449,7 @@ void TmainForm::buildToolBars() {
   auto button = [this](QToolBar *bar, const char *name, const QIcon &icon, const QString &hint,
                        QAction *target = nullptr, int tag = -1) {
     QAction *a = bar->addAction(icon, hint);
-    a->setObjectName(QString::fromLatin1(name));
+    nameAction(a, name);
     a->setToolTip(hint);
     // The hint shows in the status bar while the mouse is over the button.
     a->setStatusTip(hint);
@@ -696,6 +704,24 @@ void TmainForm::CloseAll() {
     (*it)->close();
 }
 
+bool TmainForm::closeQueryAll() {
+  std::vector<QPointer<QWidget>> asked;
+  const auto subs = area_->subWindowList();
+  for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
+    const auto child = children_.find((*it)->widget());
+    if (child == children_.end())
+      continue;
+    if (!child->second->closeQuery()) {
+      for (const QPointer<QWidget> &widget : asked)
+        if (widget && children_.count(widget))
+          children_.at(widget)->closeCancelled();
+      return false;
+    }
+    asked.emplace_back(child->first);
+  }
+  return true;
+}
+
 void TmainForm::handleDroppedFiles(const QStringList &names) {
   FilterListWindow *active = activeChildForm();
   bool added = false;
@@ -742,6 +768,12 @@ void TmainForm::closeEvent(QCloseEvent *event) {
   if (!calledFrom_.empty() && !applicationTerminating()) {
     event->ignore();
     hide();
+    return;
+  }
+  // Every changed list asks before anything closes or stops: one Cancel keeps
+  // the program, its windows and its jobs as they were.
+  if (!applicationTerminating() && !closeQueryAll()) {
+    event->ignore();
     return;
   }
   // Jobs end before any window goes: their windows and chains are still in use.
@@ -897,8 +929,8 @@ void TmainForm::openRecentFile(const std::string &fileName) {
     recentFiles_->Strings().Remove(fileName);
 }
 
-int TmainForm::activeHelpContext() const {
-  for (QWidget *w = QApplication::focusWidget(); w; w = w->parentWidget()) {
+int TmainForm::helpContextAt(QWidget *widget) const {
+  for (QWidget *w = widget; w; w = w->parentWidget()) {
     if (auto *tabs = qobject_cast<QTabWidget *>(w))
       if (QWidget *page = tabs->currentWidget(); page && page->property("helpContext").isValid())
         return page->property("helpContext").toInt();
@@ -999,6 +1031,22 @@ void TmainForm::Usermanual1Click(int tag) {
 }
 
 bool TmainForm::eventFilter(QObject *watched, QEvent *event) {
+  // F1 anywhere, a modal dialog or a window of its own included, opens the
+  // page of the window or dialog the key was pressed in.
+  if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier) {
+      showHelpContext(helpContextAt(static_cast<QWidget *>(watched)));
+      return true;
+    }
+  }
+  // Every window of the program, this one included, opens within its screen.
+  if (event->type() == QEvent::Show && watched->isWidgetType()) {
+    auto *window = static_cast<QWidget *>(watched);
+    if (window->isWindow() &&
+        (window->windowType() == Qt::Window || window->windowType() == Qt::Dialog))
+      fitToAvailableArea(*window);
+  }
   // A non-empty hint of whatever the mouse is over shows in the status bar.
   if (event->type() == QEvent::StatusTip) {
     const QString tip = static_cast<QStatusTipEvent *>(event)->tip();

@@ -52,6 +52,11 @@ public:
   // The list the window edits, as the command line and other programs
   // drive it; none when the window offers no such access.
   virtual FilterListTarget *listTarget() { return nullptr; }
+  // Asks what its close would ask (a changed list: save it first?); false
+  // when the window is to stay. After true its close asks nothing more,
+  // until `closeCancelled` says the close it was asked for did not come.
+  virtual bool closeQuery() { return true; }
+  virtual void closeCancelled() {}
 };
 
 // Where later parts of the program plug into the main window; each is
@@ -149,6 +154,9 @@ public:
   // Whether any filter-list window is open, active or not.
   bool hasFilterListWindow() const { return !children_.empty(); }
   void CloseAll();
+  // Asks every filter-list window, last to first, whether it may close;
+  // false, with none of them closed, as soon as one is to stay.
+  bool closeQueryAll();
   // Registers a window made outside CreateMDIChild (tests, automation).
   void adoptChild(FilterListWindow *window, QMdiSubWindow *sub);
   void handleDroppedFiles(const QStringList &names);
@@ -178,8 +186,10 @@ public:
   TKitTrayIcon *trayIcon() const { return tray_; }
   QMenu *taskMenu() const { return taskMenu_; }
   TcommandLineForm *commandLineForm() const { return commandLineForm_; }
-  // The help context of the active form or tab, for F1.
-  int activeHelpContext() const;
+  // The help context F1 opens in `widget`: the first one found from it
+  // outward (a tab's page before its tab control), else the active
+  // workspace window's, else the main window's.
+  int helpContextAt(QWidget *widget) const;
   // Writes the settings back (also done when the window goes).
   void saveAllSettings();
 
@@ -199,6 +209,7 @@ private:
   void buildTaskMenu();
   void afterCreate();
   QAction *addAction(QMenu *menu, const char *name, const QString &text, int tag = -1);
+  void nameAction(QAction *action, const char *name);
   void indexNamedItems();
 
   QStringList arguments_;

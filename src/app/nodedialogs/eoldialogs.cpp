@@ -145,6 +145,7 @@ void TEOLForm::convertClick() {
 
 TmapForm::TmapForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(owner, window) {
   setObjectName(QStringLiteral("mapForm"));
+  setHelpContext(600);
   grid_ = new QTableWidget(256, 4, this);
   grid_->setObjectName(QStringLiteral("userReplacement"));
   grid_->setHorizontalHeaderLabels({messageText(1200, "Dec"), messageText(1210, "Hex"),

@@ -53,6 +53,7 @@ QDialogButtonBox *okCancel(QDialog *dialog) {
 
 TsearchForm::TsearchForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(owner, window) {
   setObjectName(QStringLiteral("searchForm"));
+  setHelpContext(1170);
   auto *topPanel = new QWidget(this);
   topPanel->setObjectName(QStringLiteral("topPanel"));
   searchString_ = namedMemo(topPanel, "searchString");

@@ -21,10 +21,13 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QScreen>
 #include <QSpinBox>
 #include <QStatusTipEvent>
 #include <QTabWidget>
@@ -420,6 +423,49 @@ TEST_F(MainForm, WorkspaceWindowsReopenAtTheirStoredSize) {
   EXPECT_FALSE(form->commandLineForm());
   EXPECT_EQ(store->readInteger(commandLineKey, "Width").value_or(0), 460);
   EXPECT_EQ(store->readInteger(commandLineKey, "Height").value_or(0), 330);
+}
+
+// Every window opens within the part of the screen windows may use, the
+// defaults included: at twice the scale on a screen 1000 pixels high the
+// program's own main window (its size written back at exit) fits, and a
+// window the program shows across the edge or larger than the screen moves
+// and shrinks into it.
+TEST_F(MainForm, WindowsFitTheirScreenAtTwiceTheScale) {
+  writeFile(dir.file("screen.json"), R"({"screens": [{"name": "tall", "x": 0, "y": 0,
+    "width": 1280, "height": 1000, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+  writeFile(dir.file("in.txt"), "abc");
+  QProcess program;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM",
+                     QString::fromStdString("offscreen:configfile=" + dir.file("screen.json")));
+  environment.insert("QT_SCALE_FACTOR", "2");
+  environment.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.file("config")));
+  program.setProcessEnvironment(environment);
+  program.start(MARROWEN_BINARY, {QString::fromStdString(dir.file("in.txt")), "/CU", "/G", "/Q"});
+  ASSERT_TRUE(program.waitForFinished(120000));
+  EXPECT_EQ(program.exitCode(), 0);
+  SettingsStore stored(dir.file("config/Ostrevan/Marrowen/settings.ini"));
+  const std::string key = "Software\\Ostrevan\\Marrowen\\mainForm";
+  const auto left = stored.readInteger(key, "Left"), top = stored.readInteger(key, "Top");
+  const auto width = stored.readInteger(key, "Width"), height = stored.readInteger(key, "Height");
+  ASSERT_TRUE(left && top && width && height);
+  EXPECT_GE(*left, 0);
+  EXPECT_GE(*top, 0);
+  EXPECT_LE(*left + *width, 640);
+  EXPECT_LE(*top + *height, 500);
+
+  form->show();
+  const QRect area = form->screen()->availableGeometry();
+  QDialog large(form.get());
+  large.resize(area.width() * 2, area.height() * 2);
+  QDialog across(form.get());
+  across.resize(200, 100);
+  across.move(area.right() - 50, area.bottom() - 20);
+  for (QDialog *dialog : {&large, &across}) {
+    dialog->show();
+    EXPECT_TRUE(area.contains(dialog->frameGeometry()));
+  }
+  EXPECT_EQ(across.size(), QSize(200, 100));
 }
 
 } // namespace
