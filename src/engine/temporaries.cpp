@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include <signal.h>
+
 namespace marrowen {
 
 namespace {
@@ -13,6 +15,7 @@ namespace {
 struct Temporaries {
   std::mutex mutex;
   std::map<std::uint64_t, std::string> paths;
+  std::map<std::uint64_t, int> programs; // process groups
   std::uint64_t lastId = 0;
   bool ending = false;
 };
@@ -27,19 +30,35 @@ void removePath(const std::string &path) {
   std::filesystem::remove_all(path, ignored);
 }
 
+// A program that ignores SIGTERM would outlive us.
+void endProgramGroup(int processGroup) { ::kill(-processGroup, SIGKILL); }
+
+// Registers `value` under a new id in `entries`, or, when the program is
+// ending already, answers 0 and leaves it to the caller to remove.
+template <class Value>
+std::uint64_t registerEntry(std::map<std::uint64_t, Value> &entries, Value value) {
+  Temporaries &all = temporaries();
+  std::lock_guard lock(all.mutex);
+  if (all.ending)
+    return 0;
+  entries.emplace(++all.lastId, std::move(value));
+  return all.lastId;
+}
+
+template <class Value>
+void unregisterEntry(std::map<std::uint64_t, Value> &entries, std::uint64_t id) {
+  if (id == 0)
+    return;
+  std::lock_guard lock(temporaries().mutex);
+  entries.erase(id);
+}
+
 } // namespace
 
 TemporaryEntry::TemporaryEntry(const std::string &path) {
-  Temporaries &all = temporaries();
-  {
-    std::lock_guard lock(all.mutex);
-    if (!all.ending) {
-      id_ = ++all.lastId;
-      all.paths.emplace(id_, path);
-      return;
-    }
-  }
-  removePath(path);
+  id_ = registerEntry(temporaries().paths, path);
+  if (id_ == 0)
+    removePath(path);
 }
 
 TemporaryEntry::TemporaryEntry(TemporaryEntry &&other) noexcept
@@ -53,13 +72,26 @@ TemporaryEntry &TemporaryEntry::operator=(TemporaryEntry &&other) noexcept {
   return *this;
 }
 
-TemporaryEntry::~TemporaryEntry() {
+TemporaryEntry::~TemporaryEntry() { unregisterEntry(temporaries().paths, id_); }
+
+TemporaryProgram::TemporaryProgram(int processGroup) {
+  id_ = registerEntry(temporaries().programs, processGroup);
   if (id_ == 0)
-    return;
-  Temporaries &all = temporaries();
-  std::lock_guard lock(all.mutex);
-  all.paths.erase(id_);
+    endProgramGroup(processGroup);
 }
+
+TemporaryProgram::TemporaryProgram(TemporaryProgram &&other) noexcept
+    : id_(std::exchange(other.id_, 0)) {}
+
+TemporaryProgram &TemporaryProgram::operator=(TemporaryProgram &&other) noexcept {
+  if (this != &other) {
+    TemporaryProgram old(std::move(*this));
+    id_ = std::exchange(other.id_, 0);
+  }
+  return *this;
+}
+
+TemporaryProgram::~TemporaryProgram() { unregisterEntry(temporaries().programs, id_); }
 
 void removeAllTemporaries() {
   std::vector<std::string> paths;
@@ -67,6 +99,11 @@ void removeAllTemporaries() {
     Temporaries &all = temporaries();
     std::lock_guard lock(all.mutex);
     all.ending = true;
+    // A holder drops its group right after it has reaped the program, too
+    // soon for the system to hand the number on.
+    for (auto &[id, group] : all.programs)
+      endProgramGroup(group);
+    all.programs.clear();
     for (auto &[id, path] : all.paths)
       paths.push_back(path);
     all.paths.clear();

@@ -26,8 +26,26 @@ private:
   std::uint64_t id_ = 0;
 };
 
-// Removes every registered path (a folder with all it holds) and, from then
-// on, each path as soon as it is registered: for a program about to end.
+// A program that a job started in a process group of its own, registered
+// for as long as it may run: a program that ends before its jobs could stop
+// it ends the group too. Its holder ends and reaps the program itself.
+class TemporaryProgram {
+public:
+  TemporaryProgram() = default;
+  explicit TemporaryProgram(int processGroup);
+  TemporaryProgram(TemporaryProgram &&other) noexcept;
+  TemporaryProgram &operator=(TemporaryProgram &&other) noexcept;
+  TemporaryProgram(const TemporaryProgram &) = delete;
+  TemporaryProgram &operator=(const TemporaryProgram &) = delete;
+  ~TemporaryProgram();
+
+private:
+  std::uint64_t id_ = 0;
+};
+
+// Kills every registered program group, then removes every registered path
+// (a folder with all it holds); from then on each one as soon as it is
+// registered: for a program about to end.
 void removeAllTemporaries();
 
 } // namespace marrowen
