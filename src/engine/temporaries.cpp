@@ -12,10 +12,15 @@ namespace marrowen {
 
 namespace {
 
+// A path, or a program's process group (then the path is empty).
+struct Registered {
+  std::string path;
+  int processGroup = 0;
+};
+
 struct Temporaries {
   std::mutex mutex;
-  std::map<std::uint64_t, std::string> paths;
-  std::map<std::uint64_t, int> programs; // process groups
+  std::map<std::uint64_t, Registered> entries;
   std::uint64_t lastId = 0;
   bool ending = false;
 };
@@ -25,41 +30,35 @@ Temporaries &temporaries() {
   return all;
 }
 
-void removePath(const std::string &path) {
-  std::error_code ignored;
-  std::filesystem::remove_all(path, ignored);
-}
-
 // A program that ignores SIGTERM would outlive us.
-void endProgramGroup(int processGroup) { ::kill(-processGroup, SIGKILL); }
-
-// Registers `value` under a new id in `entries`, or, when the program is
-// ending already, answers 0 and leaves it to the caller to remove.
-template <class Value>
-std::uint64_t registerEntry(std::map<std::uint64_t, Value> &entries, Value value) {
-  Temporaries &all = temporaries();
-  std::lock_guard lock(all.mutex);
-  if (all.ending)
-    return 0;
-  entries.emplace(++all.lastId, std::move(value));
-  return all.lastId;
-}
-
-template <class Value>
-void unregisterEntry(std::map<std::uint64_t, Value> &entries, std::uint64_t id) {
-  if (id == 0)
+void end(const Registered &entry) {
+  if (entry.processGroup > 0) {
+    ::kill(-entry.processGroup, SIGKILL);
     return;
-  std::lock_guard lock(temporaries().mutex);
-  entries.erase(id);
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(entry.path, ignored);
 }
 
 } // namespace
 
-TemporaryEntry::TemporaryEntry(const std::string &path) {
-  id_ = registerEntry(temporaries().paths, path);
-  if (id_ == 0)
-    removePath(path);
+TemporaryEntry::TemporaryEntry(std::string path, int processGroup) {
+  Registered registered{std::move(path), processGroup};
+  Temporaries &all = temporaries();
+  {
+    std::lock_guard lock(all.mutex);
+    if (!all.ending) {
+      id_ = ++all.lastId;
+      all.entries.emplace(id_, std::move(registered));
+      return;
+    }
+  }
+  end(registered);
 }
+
+TemporaryEntry::TemporaryEntry(const std::string &path) : TemporaryEntry(path, 0) {}
+
+TemporaryEntry TemporaryEntry::program(int processGroup) { return {{}, processGroup}; }
 
 TemporaryEntry::TemporaryEntry(TemporaryEntry &&other) noexcept
     : id_(std::exchange(other.id_, 0)) {}
@@ -72,44 +71,33 @@ TemporaryEntry &TemporaryEntry::operator=(TemporaryEntry &&other) noexcept {
   return *this;
 }
 
-TemporaryEntry::~TemporaryEntry() { unregisterEntry(temporaries().paths, id_); }
-
-TemporaryProgram::TemporaryProgram(int processGroup) {
-  id_ = registerEntry(temporaries().programs, processGroup);
+TemporaryEntry::~TemporaryEntry() {
   if (id_ == 0)
-    endProgramGroup(processGroup);
+    return;
+  Temporaries &all = temporaries();
+  std::lock_guard lock(all.mutex);
+  all.entries.erase(id_);
 }
-
-TemporaryProgram::TemporaryProgram(TemporaryProgram &&other) noexcept
-    : id_(std::exchange(other.id_, 0)) {}
-
-TemporaryProgram &TemporaryProgram::operator=(TemporaryProgram &&other) noexcept {
-  if (this != &other) {
-    TemporaryProgram old(std::move(*this));
-    id_ = std::exchange(other.id_, 0);
-  }
-  return *this;
-}
-
-TemporaryProgram::~TemporaryProgram() { unregisterEntry(temporaries().programs, id_); }
 
 void removeAllTemporaries() {
-  std::vector<std::string> paths;
+  std::vector<Registered> paths;
   {
     Temporaries &all = temporaries();
     std::lock_guard lock(all.mutex);
     all.ending = true;
+    // The programs first, so that none writes into a folder being removed.
     // A holder drops its group right after it has reaped the program, too
     // soon for the system to hand the number on.
-    for (auto &[id, group] : all.programs)
-      endProgramGroup(group);
-    all.programs.clear();
-    for (auto &[id, path] : all.paths)
-      paths.push_back(path);
-    all.paths.clear();
+    for (auto &[id, entry] : all.entries)
+      if (entry.processGroup > 0)
+        end(entry);
+    for (auto &[id, entry] : all.entries)
+      if (entry.processGroup == 0)
+        paths.push_back(std::move(entry));
+    all.entries.clear();
   }
-  for (const std::string &path : paths)
-    removePath(path);
+  for (const Registered &entry : paths)
+    end(entry);
 }
 
 } // namespace marrowen

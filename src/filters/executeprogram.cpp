@@ -232,7 +232,7 @@ void TExecuteProgram::endFile() {
     return;
   }
   {
-    const TemporaryProgram running(pid); // for a program that ends under us
+    const TemporaryEntry running = TemporaryEntry::program(pid); // if we end under it
     auto step = firstWaitStep;
     while (!reaped(pid)) {
       if (isAborted()) {
