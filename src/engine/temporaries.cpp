@@ -30,7 +30,8 @@ Temporaries &temporaries() {
   return all;
 }
 
-// A program that ignores SIGTERM would outlive us.
+// Kills a program's group (one that ignores SIGTERM would outlive us), or
+// removes a path with all it holds.
 void end(const Registered &entry) {
   if (entry.processGroup > 0) {
     ::kill(-entry.processGroup, SIGKILL);
