@@ -94,8 +94,9 @@ public:
   // still running afterwards stays asked to stop.
   static bool abortAllAndWaitFor(std::chrono::milliseconds limit);
   // For a program about to end whatever its jobs do: asks every job to stop,
-  // waits at most `grace` for them, then removes every temporary file and
-  // folder a job still holds (the targets stay as they were).
+  // waits at most `grace` for them, then ends every program a job still
+  // runs and removes every temporary file and folder a job still holds (the
+  // targets stay as they were).
   static void abortAllForExit(std::chrono::milliseconds grace);
 
   // Headless: waits until the run is over, then ends the job on this thread.

@@ -6,13 +6,21 @@
 #include <utility>
 #include <vector>
 
+#include <signal.h>
+
 namespace marrowen {
 
 namespace {
 
+// A path, or a program's process group (then the path is empty).
+struct Registered {
+  std::string path;
+  int processGroup = 0;
+};
+
 struct Temporaries {
   std::mutex mutex;
-  std::map<std::uint64_t, std::string> paths;
+  std::map<std::uint64_t, Registered> entries;
   std::uint64_t lastId = 0;
   bool ending = false;
 };
@@ -22,25 +30,36 @@ Temporaries &temporaries() {
   return all;
 }
 
-void removePath(const std::string &path) {
+// Kills a program's group (one that ignores SIGTERM would outlive us), or
+// removes a path with all it holds.
+void end(const Registered &entry) {
+  if (entry.processGroup > 0) {
+    ::kill(-entry.processGroup, SIGKILL);
+    return;
+  }
   std::error_code ignored;
-  std::filesystem::remove_all(path, ignored);
+  std::filesystem::remove_all(entry.path, ignored);
 }
 
 } // namespace
 
-TemporaryEntry::TemporaryEntry(const std::string &path) {
+TemporaryEntry::TemporaryEntry(std::string path, int processGroup) {
+  Registered registered{std::move(path), processGroup};
   Temporaries &all = temporaries();
   {
     std::lock_guard lock(all.mutex);
     if (!all.ending) {
       id_ = ++all.lastId;
-      all.paths.emplace(id_, path);
+      all.entries.emplace(id_, std::move(registered));
       return;
     }
   }
-  removePath(path);
+  end(registered);
 }
+
+TemporaryEntry::TemporaryEntry(const std::string &path) : TemporaryEntry(path, 0) {}
+
+TemporaryEntry TemporaryEntry::program(int processGroup) { return {{}, processGroup}; }
 
 TemporaryEntry::TemporaryEntry(TemporaryEntry &&other) noexcept
     : id_(std::exchange(other.id_, 0)) {}
@@ -58,21 +77,28 @@ TemporaryEntry::~TemporaryEntry() {
     return;
   Temporaries &all = temporaries();
   std::lock_guard lock(all.mutex);
-  all.paths.erase(id_);
+  all.entries.erase(id_);
 }
 
 void removeAllTemporaries() {
-  std::vector<std::string> paths;
+  std::vector<Registered> paths;
   {
     Temporaries &all = temporaries();
     std::lock_guard lock(all.mutex);
     all.ending = true;
-    for (auto &[id, path] : all.paths)
-      paths.push_back(path);
-    all.paths.clear();
+    // The programs first, so that none writes into a folder being removed.
+    // A holder drops its group right after it has reaped the program, too
+    // soon for the system to hand the number on.
+    for (auto &[id, entry] : all.entries)
+      if (entry.processGroup > 0)
+        end(entry);
+    for (auto &[id, entry] : all.entries)
+      if (entry.processGroup == 0)
+        paths.push_back(std::move(entry));
+    all.entries.clear();
   }
-  for (const std::string &path : paths)
-    removePath(path);
+  for (const Registered &entry : paths)
+    end(entry);
 }
 
 } // namespace marrowen

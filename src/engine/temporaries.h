@@ -5,17 +5,21 @@
 
 namespace marrowen {
 
-// The temporary files and folders that running jobs hold, so that a program
-// ended before its jobs could finish (a signal, the quit watchdog) still
-// removes them. Safe from any thread.
+// The temporary files and folders that running jobs hold, and the programs
+// they run, so that a program ended before its jobs could finish (a signal,
+// the quit watchdog) still removes the files and ends the programs. Safe
+// from any thread.
 //
-// An entry registers one path for as long as it lives; it never removes the
-// path itself: its holder removes it, or renames it over its target, and
-// then lets the entry go.
+// An entry registers one path, or one program's process group, for as long
+// as it lives; it never removes the path or ends the program itself: its
+// holder removes the path, or renames it over its target, or ends and reaps
+// the program, and then lets the entry go.
 class TemporaryEntry {
 public:
   TemporaryEntry() = default;
   explicit TemporaryEntry(const std::string &path);
+  // A program that a job started in a process group of its own.
+  static TemporaryEntry program(int processGroup);
   TemporaryEntry(TemporaryEntry &&other) noexcept;
   TemporaryEntry &operator=(TemporaryEntry &&other) noexcept;
   TemporaryEntry(const TemporaryEntry &) = delete;
@@ -23,11 +27,14 @@ public:
   ~TemporaryEntry();
 
 private:
+  TemporaryEntry(std::string path, int processGroup);
+
   std::uint64_t id_ = 0;
 };
 
-// Removes every registered path (a folder with all it holds) and, from then
-// on, each path as soon as it is registered: for a program about to end.
+// Kills every registered program group, then removes every registered path
+// (a folder with all it holds); from then on each one as soon as it is
+// registered: for a program about to end.
 void removeAllTemporaries();
 
 } // namespace marrowen

@@ -231,16 +231,19 @@ void TExecuteProgram::endFile() {
     logError(translateFormat(5220, "Couldn't run program %s", {commandLine_}));
     return;
   }
-  auto step = firstWaitStep;
-  while (!reaped(pid)) {
-    if (isAborted()) {
-      endProgram(pid);
-      return;
+  {
+    const TemporaryEntry running = TemporaryEntry::program(pid); // if we end under it
+    auto step = firstWaitStep;
+    while (!reaped(pid)) {
+      if (isAborted()) {
+        endProgram(pid);
+        return;
+      }
+      if (!job())
+        processMessages();
+      std::this_thread::sleep_for(step);
+      step = std::min(step * 2, longestWaitStep);
     }
-    if (!job())
-      processMessages();
-    std::this_thread::sleep_for(step);
-    step = std::min(step * 2, longestWaitStep);
   }
 
   std::unique_ptr<TFileStream> result;

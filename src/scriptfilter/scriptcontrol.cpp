@@ -445,7 +445,12 @@ void TawScriptControl::addCode() {
     if (error.line >= 1 && static_cast<std::size_t>(error.line) <= lines.size())
       error.text = lines[static_cast<std::size_t>(error.line) - 1];
     DoError(error);
+    return;
   }
+  // What the top-level statements kept counts at once: a check of the script
+  // calls no routine after them, and a quick statement escapes the watchdog.
+  heapMeasured_ = {};
+  withinMemoryLimit();
 }
 
 std::string TawScriptControl::Run(const std::string &name,

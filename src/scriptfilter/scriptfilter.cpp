@@ -47,9 +47,14 @@ void TScriptFilter::startJob() {
                            "stopped",
                            {nodeTitle_, static_cast<std::int64_t>(memoryLimit_ >> 20)}));
   };
-  // A stop of the job (or of the program) interrupts a running routine.
-  control.setStopRequest(
-      [job = job()] { return job ? job->isAborted() : applicationTerminating(); });
+  // A stop of the job (or of the program) interrupts a running routine;
+  // the script's own stop does not cut short the routine that asked for it.
+  stoppedByScript_ = false;
+  control.setStopRequest([this, job = job()] {
+    if (!job)
+      return applicationTerminating();
+    return applicationTerminating() || (job->isAborted() && !stoppedByScript_);
+  });
   control.setUseSafeSubset(false);
   control.setAllowUI(true);
   control.setTimeout(timeout_);
@@ -115,6 +120,13 @@ void TScriptFilter::initSubFiltersFromScript() { restartSubfilters(); }
 void TScriptFilter::subFilterChunkFromScript(std::string chunk) {
   if (TFilter *head = firstSubfilter(); head && !chunk.empty())
     head->processChunk(chunk);
+}
+
+void TScriptFilter::stopJobFromScript() {
+  if (JobSink *sink = job()) {
+    stoppedByScript_ = true;
+    sink->terminate();
+  }
 }
 
 void TScriptFilter::terminateFromScript() {

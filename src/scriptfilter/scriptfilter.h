@@ -3,6 +3,7 @@
 #include "engine/jobthreadresource.h"
 #include "engine/lines.h"
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -25,7 +26,9 @@ namespace marrowen {
 // the name. A script error raises message 1640 with its line; a routine that
 // runs past the time-out raises message 1650; an engine that holds more than
 // its memory bound is stopped with an error naming the node. A stop of the
-// job interrupts a running routine at once, and no routine runs after it.
+// job interrupts a running routine at once, and no routine runs after it;
+// only a stop the script asks for itself (`terminate`) lets the job end as
+// any stopped job does, after the block, "endFile" and "endJob".
 class TScriptFilter : public TProcessLines {
 public:
   // `nodeTitle` names the filter in its errors.
@@ -50,6 +53,7 @@ public:
   void flushSubFiltersFromScript();
   void initSubFiltersFromScript();
   void subFilterChunkFromScript(std::string chunk);
+  void stopJobFromScript();
   void terminateFromScript();
 
 private:
@@ -63,6 +67,8 @@ private:
   std::string nodeTitle_;
   int timeout_ = 10000;
   std::size_t memoryLimit_ = 0;
+  // Read by the engine's watchdog thread.
+  std::atomic<bool> stoppedByScript_{false};
   JobThreadResource<Session> session_;
 };
 

@@ -49,10 +49,7 @@ void TMRscriptInterface::logInfo(const QString &messageText) {
 }
 
 void TMRscriptInterface::terminate() {
-  guarded([&] {
-    if (JobSink *job = filter_.job())
-      job->terminate();
-  });
+  guarded([&] { filter_.stopJobFromScript(); });
 }
 
 QString TMRscriptInterface::getGlobalVar(const QString &name) {

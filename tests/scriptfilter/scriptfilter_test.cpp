@@ -150,6 +150,37 @@ TEST(ScriptFilter, TerminateAsksTheJobToStop) {
                      "}");
   runWithJob(make, "a\nstop\nb\n", job);
   EXPECT_TRUE(job.isAborted());
+
+  // On a real job the stop the script asked for ends the job after the
+  // block: the routine that asked finishes, as do the block's other lines,
+  // "endFile" and "endJob".
+  testing::RecordingJobHost host;
+  TStringInput input("trial");
+  input.setText("a\nstop\nb\n");
+  std::string result;
+  input.setNext(
+      std::make_unique<TScriptFilter>("function startJob() {}\n"
+                                      "function endJob() { Marrowen.logInfo('endJob ran'); }\n"
+                                      "function startFile() { return ''; }\n"
+                                      "function endFile() { return '>'; }\n"
+                                      "function processLine(line, EOL) {\n"
+                                      "  if (line == 'stop') {\n"
+                                      "    terminate();\n"
+                                      "    for (var t = Date.now(); Date.now() - t < 100;) {}\n"
+                                      "  }\n"
+                                      "  return line + EOL;\n"
+                                      "}",
+                                      "JScript"));
+  input.lastFilter()->setNext(std::make_unique<TStringOutput>(result));
+  auto stopped = ProcessingThread::Create(host, input, {});
+  stopped->waitFor();
+  EXPECT_TRUE(stopped->isAborted());
+  EXPECT_EQ(result, "a\nstop\nb\n>");
+  ASSERT_FALSE(host.windows.empty());
+  const auto window = host.windows[0].lock();
+  ASSERT_TRUE(window);
+  EXPECT_NE(std::find(window->lines.begin(), window->lines.end(), "endJob ran"),
+            window->lines.end());
 }
 
 TEST(ScriptFilter, TerminateMarrowenAsksTheProgramToQuit) {

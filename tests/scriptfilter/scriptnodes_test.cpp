@@ -178,9 +178,18 @@ TEST_F(ScriptNodeBuild, TheMemoryBoundComesFromTheSettings) {
         },
         std::string(100, '\n'), 0);
   });
+  // The check runs the top-level statements on the thread that builds the
+  // chain, before any job: the same bound holds there.
+  const std::string checked = checkError(
+      "var kept = [];\nfor (var i = 0; i < 64; ++i) kept.push('x'.repeat(1 << 20) + i);\n"
+      "function startJob() {}\nfunction endJob() {}\n"
+      "function startFile() {}\nfunction endFile() {}\n"
+      "function processLine(line, EOL) { return EOL; }\n");
   useSettingsStore(nullptr);
   EXPECT_EQ(error, "The script filter '" + shortTitle(node) +
                        "' needed more than 16 MB of memory and was stopped");
+  EXPECT_NE(checked.find("needed more than 16 MB of memory and was stopped"), std::string::npos)
+      << checked;
 }
 
 TEST_F(ScriptNodeBuild, AScriptErrorNamesItsLine) {

@@ -11,6 +11,7 @@
 #include "filterlist/linenodes.h"
 #include "filterlist/scriptnodes.h"
 #include "filterlist/searchnodes.h"
+#include "filterlist/utilitynodes.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -532,6 +533,38 @@ TEST_F(ProgramRun, ScriptsThatEndTheProgramOrNeverReturn) {
   EXPECT_LT(stopping.elapsed(), 5000);
   EXPECT_EQ(dir.listing().find("KVB"), std::string::npos) << dir.listing();
   EXPECT_EQ(readFile(dir.file("out.txt")), "old");
+}
+
+// SIGTERM ends the external program a job runs, even one that ignores the
+// signal and outlasts the program's own grace.
+TEST_F(ProgramRun, ASignalEndsTheExternalProgramOfAJob) {
+  TFilterList list;
+  list.resetToDefault();
+  auto node = std::make_unique<TExecuteObject>();
+  node->commandLine = "sh stubborn.sh input.txt output.txt";
+  list.insertNode(2, std::move(node), 1, true);
+  for (int i = 0; i < list.count(); ++i)
+    if (auto *input = dynamic_cast<TInputObject *>(&list.node(i)))
+      input->inputFromFile = true;
+  list.saveToFile(dir.file("stubborn.fll"));
+  writeFile(dir.file("stubborn.sh"), "trap '' TERM; echo $$ > started.tmp; mv started.tmp started; "
+                                     "exec sleep 60\n");
+  writeFile(dir.file("in.txt"), "abc\n");
+  QProcess program;
+  launch(program, {"/F=" + file("stubborn.fll"), "/MERGETOFILE=" + file("out.txt"), "/I-",
+                   file("in.txt"), "/G", "/Q"});
+  ASSERT_TRUE(waitFor([&] { return fileExists(dir.file("started")); }, 30000));
+  const int helper = std::stoi(readFile(dir.file("started")));
+  // Gone, or a zombie that whoever adopted it has still to reap.
+  const auto running = [helper] {
+    const std::string stat = "/proc/" + std::to_string(helper) + "/stat";
+    return fileExists(stat) && readFile(stat).find(") Z ") == std::string::npos;
+  };
+  ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+  ASSERT_TRUE(program.waitForFinished(30000));
+  EXPECT_TRUE(waitFor([&] { return !running(); }, 5000));
+  if (running())
+    ::kill(helper, SIGKILL);
 }
 
 TEST_F(ProgramRun, ScriptAndDatabaseNodesRunInTheProgram) {
