@@ -46,6 +46,9 @@ TdgGrid *makeLineGrid(const char *name, QWidget *parent) {
   grid->SetStoreData(true);
   grid->SetCols(3);
   grid->SetRows(0);
+  // The lines are the job's record, which "Copy lines to log file" writes
+  // again: they can be read, selected and copied, never changed.
+  grid->SetGridMode(gmBrowse);
   const char *headings[] = {"Date", "Time", "Message"};
   for (int c = 1; c <= 3; ++c)
     grid->GetCol(c)->SetHeading(headings[c - 1]);

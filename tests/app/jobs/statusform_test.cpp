@@ -7,6 +7,7 @@
 #include "grid/widget/dgbasegrid.h"
 #include "support/temp_folder.h"
 
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -105,6 +106,45 @@ TEST_F(StatusForm, CopyingLinesWithoutDeferredLoggingWritesThemASecondTime) {
   form->copyToLogClick();
   EXPECT_EQ(countOf(readFile(log), "once"), 2);
   EXPECT_FALSE(copy->isEnabled());
+}
+
+// The lists are the job's record: typing, pasting, cutting and a double
+// click change no line, and copying writes the lines as the job logged them.
+TEST_F(StatusForm, TheLinesStayAsLoggedWhateverIsTypedAndCopyWritesThem) {
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  form->addStatusLine("one");
+  form->addStatusLine("two");
+  form->addResultFile(dir.file("two.txt"));
+  form->addError("bad");
+  form->jobEnded();
+  auto *pages = form->findChild<QTabWidget *>("Pages");
+  QApplication::clipboard()->setText("pasted");
+  for (TdgGrid *grid : {&form->resText(), &form->errors()}) {
+    pages->setCurrentIndex(grid == &form->errors() ? 2 : 1);
+    grid->setFocus();
+    QCoreApplication::processEvents();
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {},
+                       {grid->ColumnLeft(3) + 5, grid->RowTop(grid->Rows()) + 5});
+    QTest::keyClicks(QApplication::focusWidget(), "Y");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    for (Qt::Key key : {Qt::Key_F2, Qt::Key_Y, Qt::Key_Return})
+      QTest::keyClick(grid, key);
+    QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(grid, Qt::Key_X, Qt::ControlModifier);
+    QTest::keyClick(grid, Qt::Key_Delete);
+  }
+  // The double click still opens the line's file.
+  EXPECT_EQ(launcher->opened, QStringList{QString::fromStdString(dir.file("two.txt"))});
+  EXPECT_EQ(cell(form->resText(), 3, 1), "one");
+  EXPECT_EQ(cell(form->resText(), 3, 2), "two");
+  EXPECT_EQ(cell(form->errors(), 3, 1), "bad");
+  form->copyToLogClick();
+  const std::string text = readFile(log);
+  EXPECT_EQ(countOf(text, "one"), 2);
+  EXPECT_EQ(countOf(text, "bad"), 2);
+  EXPECT_EQ(text.find("pasted"), std::string::npos);
+  EXPECT_EQ(countOf(text, "Y"), 0);
 }
 
 TEST_F(StatusForm, WithoutALogFileThereIsNoCopyButton) {
