@@ -308,3 +308,268 @@ TEST_F(WholeProgram, TitlesNameTheProductOnce) {
 
 } // namespace
 } // namespace marrowen
+
+#include "app/automation/commandlinehelper.h"
+#include "app/automation/shellextensions.h"
+#include "app/automation/updateform.h"
+#include "app/common/patternmenu.h"
+#include "app/jobs/debugwindow.h"
+#include "app/jobs/queryreplace.h"
+#include "app/jobs/statusform.h"
+#include "app/listwindow/wizard.h"
+#include "app/main/aboutbox.h"
+#include "app/main/commandlineform.h"
+#include "app/main/helpaccess.h"
+#include "app/main/optionsdialog.h"
+#include "app/main/tipoftheday.h"
+#include "app/nodedialogs/scriptdialogs.h"
+#include "app/nodedialogs/searchdialogs.h"
+
+#include "app/listwindow/filtertreemodel.h"
+#include "grid/widget/dgbasegrid.h"
+#include <QGroupBox>
+#include <QLabel>
+#include <QMdiArea>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <iostream>
+
+namespace marrowen {
+namespace {
+
+// The Alt key a caption answers to, upper-cased; none without one.
+QChar mnemonicOf(const QString &caption) {
+  const QKeySequence key = QKeySequence::mnemonic(caption);
+  return key.isEmpty() ? QChar() : QChar(int(key[0].key()));
+}
+
+// The captions with which `root` answers Alt keys as it is shown now: its
+// buttons, labels with a field, group boxes, tabs and menu bar, but not
+// those of `leaveOut`, of a window of its own inside it, or of the workspace.
+QStringList altCaptions(QWidget &root, const QWidget *leaveOut = nullptr) {
+  QStringList captions;
+  QList<QWidget *> widgets = root.findChildren<QWidget *>();
+  widgets.prepend(&root);
+  for (QWidget *w : widgets) {
+    bool inside = w == &root || w->isVisibleTo(&root);
+    for (QWidget *up = w; inside && up != &root; up = up->parentWidget())
+      inside = up != leaveOut && !up->isWindow() && !qobject_cast<QMdiArea *>(up->parentWidget());
+    if (!inside)
+      continue;
+    if (auto *button = qobject_cast<QAbstractButton *>(w))
+      captions << button->text();
+    else if (auto *label = qobject_cast<QLabel *>(w); label && label->buddy())
+      captions << label->text();
+    else if (auto *group = qobject_cast<QGroupBox *>(w))
+      captions << group->title();
+    else if (auto *tabs = qobject_cast<QTabBar *>(w)) {
+      for (int i = 0; i < tabs->count(); ++i)
+        if (tabs->isTabVisible(i))
+          captions << tabs->tabText(i);
+    } else if (auto *bar = qobject_cast<QMenuBar *>(w)) {
+      for (QAction *a : bar->actions())
+        if (a->isVisible())
+          captions << a->text();
+    }
+  }
+  return captions;
+}
+
+// "where: X in "&Xa", "&Xb"" for each key that two captions share.
+std::vector<std::string> clashes(const QString &where, const QStringList &captions) {
+  std::map<QChar, QStringList> byKey;
+  for (const QString &caption : captions)
+    if (const QChar key = mnemonicOf(caption); !key.isNull())
+      byKey[key] << caption;
+  std::vector<std::string> found;
+  for (const auto &[key, shared] : byKey)
+    if (shared.size() > 1)
+      found.push_back(
+          QString("%1: %2 in \"%3\"").arg(where, key, shared.join("\", \"")).toStdString());
+  return found;
+}
+
+// A key that two items of a menu, or two controls of one window, share only
+// moves between them. Each menu is compared on its own; a window with all it
+// shows, the main window's bar included; a filter's dialog with the list
+// window around it (its own keys come first while the focus is in it).
+TEST_F(WholeProgram, EveryMenuWindowAndDialogGivesEachAltKeyOnce) {
+  std::vector<std::string> found;
+  auto check = [&](const QString &where, const QStringList &captions) {
+    for (std::string &clash : clashes(where, captions))
+      found.push_back(std::move(clash));
+  };
+  std::function<void(const QString &, QMenu &)> walk = [&](const QString &where, QMenu &menu) {
+    QStringList captions;
+    for (QAction *a : menu.actions())
+      if (a->isVisible() && !a->isSeparator()) {
+        captions << a->text();
+        if (a->menu())
+          walk(where + " > " + a->text(), *a->menu());
+      }
+    check(where, captions);
+  };
+  auto walkBar = [&] {
+    for (QAction *a : main->menuBar()->actions())
+      walk(a->text(), *a->menu());
+  };
+  walkBar();
+  const QStringList bar = altCaptions(*main);
+  MainSettings settings;
+  TTstatusForm status;
+  TcommandLineForm commandLine({"marrowen"});
+  TshellExtensions shell;
+  for (QWidget *inWorkspace : std::initializer_list<QWidget *>{&status, &commandLine, &shell})
+    check(inWorkspace->metaObject()->className(), bar + altCaptions(*inWorkspace));
+
+  TchildForm *list = newList();
+  walkBar();
+  walk("tray menu", *main->taskMenu());
+  walk("pattern menu", *TmenuForm::instance().memoMenu());
+  for (const char *popup : {"treeMenu", "gridMenu"})
+    if (auto *menu = list->findChild<QMenu *>(popup))
+      walk(popup, *menu);
+  for (int page = 0; page < list->Tabs->count(); ++page) {
+    list->Tabs->setCurrentIndex(page);
+    check(list->Tabs->tabText(page), altCaptions(*main) + altCaptions(*list, list->blankPanel));
+  }
+  list->Tabs->setCurrentWidget(list->filtersTab);
+  auto checkDialog = [&] {
+    if (auto *dialog = list->blankPanel->findChild<TdefaultForm1 *>())
+      check(QString("%1 of %2").arg(dialog->objectName(), list->filterHeading->text()),
+            altCaptions(*list));
+  };
+  for (int item : {0, 1, 2}) {
+    list->selectItem(item);
+    checkDialog();
+  }
+  for (const NodeCatalogEntry &entry : nodeCatalog()) {
+    if (!entry.createDefault || entry.names.className == "TInputObject" ||
+        entry.names.className == "TOutputObject" || entry.names.className == "TFilterCommentObject")
+      continue;
+    list->addFilter(entry.createDefault(entry.kind));
+    checkDialog();
+    list->DeleteNodeClick();
+  }
+
+  // The dialogs and windows of their own.
+  TTQueryReplace replace;
+  TchangeReplace change(nullptr, nullptr, {}, {});
+  TWizardForm wizard(*list);
+  TupdateForm update(settings);
+  TcommandLineHelperForm helper;
+  TpatternOptions perl(nullptr, true);
+  TeditDistanceOptions distance(nullptr);
+  TconnectionBuilder connection(nullptr, {});
+  TFindDialog find;
+  TfTipOfTheDay tips;
+  ToptionsDialog options(settings);
+  TABox about;
+  TdebugWindowForm debug;
+  THelpViewer help;
+  for (QWidget *w : std::initializer_list<QWidget *>{&replace, &change, &wizard, &update, &helper,
+                                                     &perl, &distance, &connection, &find, &tips,
+                                                     &options, &about, &debug, &help}) {
+    check(w->metaObject()->className(), altCaptions(*w));
+    for (QStackedWidget *pages : w->findChildren<QStackedWidget *>())
+      for (int page = 0; page < pages->count(); ++page) {
+        pages->setCurrentIndex(page);
+        check(QString("%1 page %2").arg(w->metaObject()->className()).arg(page + 1),
+              altCaptions(*w));
+      }
+  }
+  EXPECT_EQ(found, std::vector<std::string>());
+}
+
+} // namespace
+} // namespace marrowen
+namespace marrowen {
+namespace {
+
+// Alt keys reach the menus from anywhere in a list window and a filter's
+// fields from its dialog; a page shown by a key takes the focus to its first
+// field, and Alt+Up and Alt+Down move the selected filter and keep it selected.
+TEST_F(WholeProgram, KeysReachMenusPagesAndFieldsAndMoveTheSelectedFilter) {
+  TchildForm *list = newList();
+  QApplication::setActiveWindow(main.get());
+  auto press = [](int key, Qt::KeyboardModifiers modifiers = Qt::AltModifier) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+    QCoreApplication::processEvents();
+  };
+  // The menu a key opened, closed again with Escape as a person would.
+  auto menuShown = [] {
+    QWidget *popup = QApplication::activePopupWidget();
+    const QString name = popup ? popup->objectName() : QString();
+    for (QWidget *at = popup; at; at = qobject_cast<QMenuBar *>(QApplication::focusWidget())) {
+      QTest::keyClick(at, Qt::Key_Escape);
+      QCoreApplication::processEvents();
+    }
+    return name;
+  };
+  auto focusIn = [](QWidget *area) {
+    QWidget *focus = QApplication::focusWidget();
+    return focus && (focus == area || area->isAncestorOf(focus));
+  };
+  // The selected filter's row shows whether the tree has the focus.
+  FilterTreeView &tree = list->treeView();
+  auto selectionColour = [&] {
+    const QRect row = tree.visualRect(tree.currentIndex());
+    return tree.viewport()->grab().toImage().pixelColor(row.right() - 4, row.center().y());
+  };
+  tree.setFocus();
+  QCoreApplication::processEvents();
+  const QColor focused = selectionColour();
+  list->trialRunButton->setFocus();
+  QCoreApplication::processEvents();
+  const QColor unfocused = selectionColour();
+  EXPECT_GT(std::abs(unfocused.red() - focused.red()) +
+                std::abs(unfocused.green() - focused.green()) +
+                std::abs(unfocused.blue() - focused.blue()),
+            60);
+
+  // A page chosen with its key takes the focus from the tabs, where a new
+  // window has it, to its first field; the arrows on the tabs leave it there.
+  QTabBar *tabs = list->Tabs->tabBar();
+  tabs->setFocus();
+  press(Qt::Key_Right, {});
+  EXPECT_EQ(list->Tabs->currentWidget(), list->commentsSheet);
+  EXPECT_TRUE(tabs->hasFocus());
+  press(Qt::Key_1);
+  EXPECT_TRUE(focusIn(&list->fileGrid()));
+  QTest::keyClicks(QApplication::focusWidget(), "ab");
+  EXPECT_EQ(list->fileGrid().GetCell(1, 1).toString(), "ab");
+  EXPECT_EQ(list->fileGrid().Rows(), 1);
+  press(Qt::Key_F);
+  EXPECT_EQ(menuShown(), "File1");
+
+  // Ctrl+H adds a find-and-replace filter whose search text takes what is typed.
+  tabs->setFocus();
+  press(Qt::Key_H, Qt::ControlModifier);
+  QTest::keyClicks(QApplication::focusWidget(), "abc");
+  auto *search = list->blankPanel->findChild<QPlainTextEdit *>("searchString");
+  ASSERT_NE(search, nullptr);
+  EXPECT_EQ(search->toPlainText(), "abc");
+  press(Qt::Key_R);
+  EXPECT_EQ(QApplication::focusWidget()->objectName(), "replaceString");
+  EXPECT_EQ(menuShown(), "");
+  list->treeView().setFocus();
+  press(Qt::Key_R);
+  EXPECT_EQ(menuShown(), "Remove1");
+
+  list->addDescriptionFilter(5);
+  list->treeView().setFocus();
+  TListObject *moved = list->selectedNode();
+  press(Qt::Key_Up);
+  EXPECT_EQ(list->selectedIndex(), 2);
+  EXPECT_EQ(list->selectedNode(), moved);
+  press(Qt::Key_Down);
+  EXPECT_EQ(list->selectedIndex(), 3);
+  EXPECT_EQ(list->selectedNode(), moved);
+
+  press(Qt::Key_3);
+  QTest::keyClicks(QApplication::focusWidget(), "note");
+  EXPECT_EQ(list->comments->toPlainText(), "note");
+}
+
+} // namespace
+} // namespace marrowen

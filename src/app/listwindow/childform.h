@@ -268,6 +268,11 @@ private:
   void followDialog(TListObject &node);
   void treeSelectionChanging(int oldItem, int newItem);
   void removeButtonClick();
+  // Puts the focus in the first field of the page shown, when it is in the window.
+  void focusPageField();
+  bool hasFocusInside() const;
+  // The first control of `area` that Tab would reach; none.
+  static QWidget *firstFieldOf(QWidget &area);
   void removeAllButtonClick();
   // Loads into a fresh list and tree, taking them only when all went well.
   bool loadInto(const std::string &fileName, bool inserting, bool keepFileList, bool takeOptions);
@@ -290,6 +295,7 @@ private:
   ProcessingThread *trialJob_ = nullptr;
   int bulkDepth_ = 0;
   bool changingSelection_ = false;
+  bool browsingTabs_ = false;
   std::unique_ptr<TStringInput> compiledFilter_;
   std::string compiledResult_;
   std::vector<QMenu *> menus_;

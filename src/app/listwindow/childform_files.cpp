@@ -122,9 +122,9 @@ void TchildForm::buildFilesPage() {
     buttons->addWidget(b);
     return b;
   };
-  addDirectoryButton = button("addDirectoryButton", QStringLiteral("Add &folder"));
-  insertNewRowButton = button("insertNewRowButton", QStringLiteral("Insert &row"));
-  copyFileRow = button("copyFileRow", QStringLiteral("&Copy row"));
+  addDirectoryButton = button("addDirectoryButton", QStringLiteral("A&dd folder"));
+  insertNewRowButton = button("insertNewRowButton", QStringLiteral("Insert r&ow"));
+  copyFileRow = button("copyFileRow", QStringLiteral("Cop&y row"));
   viewButton = button("viewButton", QStringLiteral("&View"));
   newFileGroupButton = button("newFileGroupButton", QStringLiteral("&New group"));
   loadFromFileButton = button("loadFromFileButton", QStringLiteral("Load..."));

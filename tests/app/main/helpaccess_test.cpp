@@ -13,6 +13,7 @@
 #include "filterlist/nodecatalog.h"
 
 #include <QFileInfo>
+#include <QTest>
 #include <QTextBrowser>
 
 #include <filesystem>
@@ -113,6 +114,10 @@ TEST_F(HelpPages, TheWindowShowsTheContentsIndexAndTopicsAndTheWebGoesToTheBrows
   emit viewer->browser().anchorClicked(QUrl(QStringLiteral("https://www.ostrevan.com/")));
   EXPECT_EQ(launcher->opened, QStringList{"https://www.ostrevan.com/"});
   EXPECT_TRUE(boxTexts.empty());
+  // Escape closes it, as it does a dialog.
+  QApplication::setActiveWindow(viewer);
+  QTest::keyClick(&viewer->browser(), Qt::Key_Escape);
+  EXPECT_FALSE(viewer->isVisible());
 
   // Without the folder a box says so.
   overrideProgramFolder(dir.path());
