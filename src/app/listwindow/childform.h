@@ -262,7 +262,8 @@ private:
   void buildTrialPage();
   void rebuildTreeView();
   // Puts a trial run's result in the trial output, unless a newer run began.
-  void showTrialOutput(int serial, const std::string &text, MemoDocumentBuilder &builder);
+  void showTrialOutput(int serial, const std::string &text, MemoDocumentBuilder &builder,
+                       bool stopped);
   void refreshItem(int index);
   // Shows the heading of the node's values as its dialog holds them.
   void followDialog(TListObject &node);
