@@ -6,6 +6,7 @@
 #include "app_testing.h"
 #include "classlib/program.h"
 #include "engine/userinterface.h"
+#include "filterlist/commentnodes.h"
 #include "filterlist/filenodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/nodecatalog.h"
@@ -326,6 +327,7 @@ TEST_F(WholeProgram, TitlesNameTheProductOnce) {
 #include "app/nodedialogs/searchdialogs.h"
 
 #include "app/listwindow/filtertreemodel.h"
+#include "components/browsedir.h"
 #include "grid/widget/dgbasegrid.h"
 #include <QGroupBox>
 #include <QLabel>
@@ -569,6 +571,249 @@ TEST_F(WholeProgram, KeysReachMenusPagesAndFieldsAndMoveTheSelectedFilter) {
   press(Qt::Key_3);
   QTest::keyClicks(QApplication::focusWidget(), "note");
   EXPECT_EQ(list->comments->toPlainText(), "note");
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// Every command of a list window that changes the list marks it changed, so
+// that closing the window asks to save it. Each starts from the same saved
+// list: top, input, an upper-case filter (selected), a comment, output; two
+// files; texts in every memo.
+TEST_F(WholeProgram, EveryCommandThatChangesAListMarksItAndClosingAsks) {
+  std::filesystem::create_directories(dir.file("maps"));
+  writeFile(dir.file("maps/m.map"), "65 b\r\n");
+  writeFile(dir.file("b.txt"), "b");
+  writeFile(dir.file("a.txt"), "a");
+  writeFile(dir.file("files.txt"), dir.file("c.txt") + "\r\n");
+  TchildForm *list = newList();
+  list->addDescriptionFilter(5);
+  list->addFilter(findCatalogEntry("TCommentObject", 0)->createDefault(0));
+  list->addFile(dir.file("b.txt"));
+  list->addFile(dir.file("a.txt"));
+  for (TByteMemo *memo : {list->comments, list->scratchPad, list->trialInput})
+    memo->setPlainText("text");
+  const std::string saved = dir.file("list.fll");
+  list->saveFilterListAs(saved);
+  TdgGrid &grid = list->fileGrid();
+  FilterTreeView &tree = list->treeView();
+  auto menu = [&](const char *name) { return [=] { list->findAction(name)->trigger(); }; };
+  auto page = [&](QWidget *shown) { list->Tabs->setCurrentWidget(shown); };
+  auto chooseFile = [&](const std::string &name) {
+    dialogAnswer = [name](QDialog &dialog) {
+      static_cast<QFileDialog &>(dialog).selectFile(QString::fromStdString(name));
+      return int(QDialog::Accepted);
+    };
+  };
+  auto treeKey = [&](int item, int key, Qt::KeyboardModifiers modifiers) {
+    list->selectItem(item);
+    tree.setFocus();
+    QTest::keyClick(&tree, Qt::Key(key), modifiers);
+  };
+  auto cellPoint = [&](int col, int row) {
+    return QPoint(grid.ColumnLeft(col) + 5, grid.RowTop(grid.GetDisplayRowOf(row)) + 5);
+  };
+  auto type = [](QWidget *field, const char *text) {
+    field->setFocus();
+    QTest::keyClicks(field, text);
+  };
+
+  struct Command {
+    QString name;
+    std::function<void()> run;
+  };
+  std::vector<Command> commands;
+  for (QMenu *group : list->menus())
+    for (QAction *a : group->findChildren<QAction *>())
+      if (a->property("nodeClass").isValid() && a->isEnabled() && a->isVisible())
+        commands.push_back({group->title() + " > " + a->text(), [a] { a->trigger(); }});
+  commands.insert(
+      commands.end(),
+      {
+          {"Edit > Duplicate current filter", menu("Duplicatecurrentfilter1")},
+          {"Edit > Toggle filter enable/disable", menu("EnableDisablefilter1")},
+          {"Maps > Base map on filter list", menu("Basemaponfilterlist1")},
+          {"Maps > a map file",
+           [&] {
+             for (QMenu *group : list->menus())
+               for (QAction *a : group->actions())
+                 if (group->objectName() == "Maps1" && a->text() == "m")
+                   a->trigger();
+           }},
+          {"Tools > Prepare filter for distribution", menu("Preparefilterfordistribution1")},
+          {"Tools > Put sample in Trial Input area", menu("PutsampleinTrialInputarea1")},
+          {"Tools > Move Trial Output to Trial Input",
+           [&] {
+             list->trialOutput->setPlainText("out");
+             menu("MoveTrialOutputtoTrialInput1")();
+           }},
+          {"File > Insert...",
+           [&] {
+             chooseFile(saved);
+             main->action("Insert1")->trigger();
+           }},
+          {"File > Link to filter...",
+           [&] {
+             chooseFile(saved);
+             main->action("Linktofilter1")->trigger();
+           }},
+          {"Alt+Up", [&] { treeKey(3, Qt::Key_Up, Qt::AltModifier); }},
+          {"Alt+Down", [&] { treeKey(2, Qt::Key_Down, Qt::AltModifier); }},
+          {"Delete in the tree", [&] { treeKey(2, Qt::Key_Delete, {}); }},
+          {"Ctrl+T in the tree", [&] { treeKey(2, Qt::Key_T, Qt::ControlModifier); }},
+          {"Ctrl+H", [&] { treeKey(2, Qt::Key_H, Qt::ControlModifier); }},
+          {"a double click in the tree", [&] { emit tree.doubleClicked(tree.currentIndex()); }},
+          {"the tree's menu > Enabled",
+           [&] { list->findChild<QMenu *>("treeMenu")->actions().front()->trigger(); }},
+          {"the tree's menu > Delete",
+           [&] { list->findChild<QMenu *>("treeMenu")->actions().back()->trigger(); }},
+          {"a drop above a filter", [&] { tree.onDrop(3, 2, false); }},
+          {"a drop onto a filter that takes subfilters", [&] { tree.onDrop(2, 3, true); }},
+          {"Remove", [&] { list->removeButton->click(); }},
+          {"Remove All",
+           [&] {
+             boxAnswer = QMessageBox::Yes;
+             list->removeAllButton->click();
+           }},
+          {"a field of a filter's dialog",
+           [&] {
+             list->addFilter(findCatalogEntry("TSearchObject", 0)->createDefault(0));
+             list->setFilterHasChanged(false);
+             type(list->blankPanel->findChild<QPlainTextEdit *>("searchString"), "x");
+           }},
+          {"the output's Test mode",
+           [&] {
+             list->selectItem(list->filterTree().count() - 1);
+             list->blankPanel->findChild<QCheckBox *>("testMode")->click();
+           }},
+          {"Files: Remove",
+           [&] {
+             page(list->filesTab);
+             list->removeButton->click();
+           }},
+          {"Files: Remove All",
+           [&] {
+             page(list->filesTab);
+             boxAnswer = QMessageBox::Yes;
+             list->removeAllButton->click();
+           }},
+          {"Files: Add folder",
+           [&] {
+             dialogAnswer = [&](QDialog &dialog) {
+               static_cast<FolderBrowserDialog &>(dialog).selectPath(
+                   QString::fromStdString(dir.path()));
+               return int(QDialog::Accepted);
+             };
+             list->addDirectoryButton->click();
+           }},
+          {"Files: Insert row", [&] { list->insertNewRowButton->click(); }},
+          {"Files: Copy row",
+           [&] {
+             grid.SetCurrentDataRow(1);
+             list->copyFileRow->click();
+           }},
+          {"Files: New group", [&] { list->newFileGroupButton->click(); }},
+          {"Files: Load...",
+           [&] {
+             chooseFile(dir.file("files.txt"));
+             list->loadFromFileButton->click();
+           }},
+          {"Files: a name cell's button",
+           [&] {
+             chooseFile(dir.file("c.txt"));
+             grid.OnButtonClick(&grid, 1, 1);
+           }},
+          {"Files: typing in a name",
+           [&] {
+             page(list->filesTab);
+             QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, cellPoint(1, 1));
+             QTest::keyClicks(QApplication::focusWidget(), "z");
+             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+           }},
+          {"Files: Delete",
+           [&] {
+             page(list->filesTab);
+             QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, cellPoint(1, 1));
+             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+           }},
+          {"Files: a heading click",
+           [&] {
+             page(list->filesTab);
+             QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
+                               {grid.ColumnLeft(1) + 5, grid.RowTop(0) + 5});
+           }},
+          {"typing in the comments", [&] { type(list->comments, "x"); }},
+          {"typing in the scratch pad", [&] { type(list->scratchPad, "x"); }},
+          {"typing in the trial input", [&] { type(list->trialInput, "x"); }},
+          {"Trial: Remove All",
+           [&] {
+             page(list->trialSheet);
+             list->removeAllButton->click();
+           }},
+      });
+
+  QApplication::setActiveWindow(main.get());
+  std::vector<std::string> unmarked;
+  for (const Command &command : commands) {
+    list->loadFilterList(saved, {});
+    list->Tabs->setCurrentWidget(list->filtersTab);
+    list->selectItem(2);
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(list->filterHasChanged());
+    boxAnswer = QMessageBox::Ok;
+    dialogAnswer = nullptr;
+    command.run();
+    QCoreApplication::processEvents();
+    // Closing asks to save; Cancel keeps the window.
+    const std::size_t asked = boxTexts.size();
+    boxAnswer = QMessageBox::Cancel;
+    QCloseEvent close;
+    QCoreApplication::sendEvent(list, &close);
+    if (close.isAccepted() || boxTexts.size() == asked ||
+        boxTexts.back() != "Filter 'list' has changed. Save it first?")
+      unmarked.push_back(command.name.toStdString());
+    list->setFilterHasChanged(false);
+  }
+  EXPECT_EQ(unmarked, std::vector<std::string>());
+  EXPECT_GT(commands.size(), 100u);
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// Files dropped together all join the active list; Go's status window keeps
+// to the list's line threshold; a new file row goes below the current one.
+TEST_F(WholeProgram, DroppedFilesTheLineThresholdAndInsertedRowsReachTheList) {
+  TchildForm *list = newList();
+  TdgGrid &grid = list->fileGrid();
+  for (const char *name : {"a.txt", "b.txt", "c.txt"})
+    writeFile(dir.file(name), "text\r\n");
+  main->handleDroppedFiles(
+      {QString::fromStdString(dir.file("a.txt")), QString::fromStdString(dir.file("b.txt"))});
+  ASSERT_EQ(grid.Rows(), 2);
+  EXPECT_EQ(grid.GetCell(1, 2).toString(), dir.file("b.txt"));
+
+  grid.SetCurrentDataRow(1);
+  list->insertNewRowButton->click();
+  EXPECT_EQ(grid.GetCell(1, grid.GetDataRow(1)).toString(), dir.file("a.txt"));
+  EXPECT_EQ(grid.GetCell(1, grid.GetDataRow(2)).toString(), "");
+  EXPECT_EQ(grid.GetCell(1, grid.GetDataRow(3)).toString(), dir.file("b.txt"));
+  list->removeFile();
+
+  // A job of two files logs seven lines; the threshold shows two of them.
+  static_cast<TFilterCommentObject &>(list->filterTree().node(0)).log.lineThreshold = 3;
+  list->OutputFilter()->testMode = true;
+  list->beginButton->click();
+  ASSERT_TRUE(QTest::qWaitFor([] { return TchildForm::jobHost().activeJobs() == 0; }, 10000));
+  TdgGrid &lines = main->jobHost().statusWindows().back()->resText();
+  ASSERT_EQ(lines.Rows(), 3);
+  EXPECT_TRUE(lines.GetCell(3, 3).toString().starts_with("3 line limit reached"));
 }
 
 } // namespace

@@ -333,10 +333,15 @@ void TchildForm::fileGridDblClick(int col, int row) {
 void TchildForm::sortFileGrid() {
   // Bytewise and stable: rows with equal names keep their order.
   std::vector<FileGridRow> rows = fileRows();
-  std::stable_sort(rows.begin(), rows.end(), [](const FileGridRow &a, const FileGridRow &b) {
+  const auto byName = [](const FileGridRow &a, const FileGridRow &b) {
     return a.pathMask < b.pathMask;
-  });
+  };
+  if (std::is_sorted(rows.begin(), rows.end(), byName))
+    return;
+  std::stable_sort(rows.begin(), rows.end(), byName);
   setFileRows(rows);
+  // The files are saved in the new order.
+  setFilterHasChanged(true);
 }
 
 void TchildForm::saveFileList(const std::string &fileName) {
