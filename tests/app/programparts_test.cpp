@@ -1,26 +1,49 @@
 #include "app/programparts.h"
 
+#include "app/automation/commandlinehelper.h"
+#include "app/automation/shellextensions.h"
+#include "app/automation/updateform.h"
+#include "app/common/patternmenu.h"
+#include "app/jobs/debugwindow.h"
+#include "app/jobs/queryreplace.h"
+#include "app/jobs/statusform.h"
 #include "app/jobs/windowjobhost.h"
 #include "app/listwindow/childform.h"
+#include "app/listwindow/filtertreemodel.h"
+#include "app/listwindow/wizard.h"
+#include "app/main/aboutbox.h"
+#include "app/main/commandlineform.h"
+#include "app/main/helpaccess.h"
 #include "app/main/mainform.h"
+#include "app/main/optionsdialog.h"
+#include "app/main/tipoftheday.h"
+#include "app/nodedialogs/scriptdialogs.h"
+#include "app/nodedialogs/searchdialogs.h"
 #include "app_testing.h"
 #include "classlib/program.h"
+#include "components/browsedir.h"
 #include "engine/userinterface.h"
 #include "filterlist/commentnodes.h"
 #include "filterlist/filenodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/nodecatalog.h"
+#include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStackedWidget>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -307,38 +330,6 @@ TEST_F(WholeProgram, TitlesNameTheProductOnce) {
   EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
 }
 
-} // namespace
-} // namespace marrowen
-
-#include "app/automation/commandlinehelper.h"
-#include "app/automation/shellextensions.h"
-#include "app/automation/updateform.h"
-#include "app/common/patternmenu.h"
-#include "app/jobs/debugwindow.h"
-#include "app/jobs/queryreplace.h"
-#include "app/jobs/statusform.h"
-#include "app/listwindow/wizard.h"
-#include "app/main/aboutbox.h"
-#include "app/main/commandlineform.h"
-#include "app/main/helpaccess.h"
-#include "app/main/optionsdialog.h"
-#include "app/main/tipoftheday.h"
-#include "app/nodedialogs/scriptdialogs.h"
-#include "app/nodedialogs/searchdialogs.h"
-
-#include "app/listwindow/filtertreemodel.h"
-#include "components/browsedir.h"
-#include "grid/widget/dgbasegrid.h"
-#include <QGroupBox>
-#include <QLabel>
-#include <QMdiArea>
-#include <QStackedWidget>
-#include <QTabBar>
-#include <iostream>
-
-namespace marrowen {
-namespace {
-
 // The Alt key a caption answers to, upper-cased; none without one.
 QChar mnemonicOf(const QString &caption) {
   const QKeySequence key = QKeySequence::mnemonic(caption);
@@ -483,11 +474,6 @@ TEST_F(WholeProgram, EveryMenuWindowAndDialogGivesEachAltKeyOnce) {
   EXPECT_EQ(found, std::vector<std::string>());
 }
 
-} // namespace
-} // namespace marrowen
-namespace marrowen {
-namespace {
-
 // Alt keys reach the menus from anywhere in a list window and a filter's
 // fields from its dialog; a page shown by a key takes the focus to its first
 // field, and Alt+Up and Alt+Down move the selected filter and keep it selected.
@@ -573,12 +559,6 @@ TEST_F(WholeProgram, KeysReachMenusPagesAndFieldsAndMoveTheSelectedFilter) {
   EXPECT_EQ(list->comments->toPlainText(), "note");
 }
 
-} // namespace
-} // namespace marrowen
-
-namespace marrowen {
-namespace {
-
 // Every command of a list window that changes the list marks it changed, so
 // that closing the window asks to save it. Each starts from the same saved
 // list: top, input, an upper-case filter (selected), a comment, output; two
@@ -600,49 +580,65 @@ TEST_F(WholeProgram, EveryCommandThatChangesAListMarksItAndClosingAsks) {
   list->saveFilterListAs(saved);
   TdgGrid &grid = list->fileGrid();
   FilterTreeView &tree = list->treeView();
-  auto menu = [&](const char *name) { return [=] { list->findAction(name)->trigger(); }; };
-  auto page = [&](QWidget *shown) { list->Tabs->setCurrentWidget(shown); };
   auto chooseFile = [&](const std::string &name) {
     dialogAnswer = [name](QDialog &dialog) {
       static_cast<QFileDialog &>(dialog).selectFile(QString::fromStdString(name));
       return int(QDialog::Accepted);
     };
   };
-  auto treeKey = [&](int item, int key, Qt::KeyboardModifiers modifiers) {
-    list->selectItem(item);
-    tree.setFocus();
-    QTest::keyClick(&tree, Qt::Key(key), modifiers);
+  using Run = std::function<void()>;
+  auto menu = [&](const char *name) -> Run { return [=] { list->findAction(name)->trigger(); }; };
+  auto mainMenu = [&](const char *name) -> Run {
+    return [=, this] {
+      chooseFile(saved);
+      main->action(name)->trigger();
+    };
   };
-  auto cellPoint = [&](int col, int row) {
-    return QPoint(grid.ColumnLeft(col) + 5, grid.RowTop(grid.GetDisplayRowOf(row)) + 5);
+  auto button = [&](QWidget *page, QAbstractButton *pressed, std::string file = {}) -> Run {
+    return [=] {
+      if (!file.empty())
+        chooseFile(file);
+      list->Tabs->setCurrentWidget(page);
+      pressed->click();
+    };
   };
-  auto type = [](QWidget *field, const char *text) {
-    field->setFocus();
-    QTest::keyClicks(field, text);
+  auto treeKey = [&](int item, int key, Qt::KeyboardModifiers modifiers) -> Run {
+    return [=, &tree] {
+      list->selectItem(item);
+      tree.setFocus();
+      QTest::keyClick(&tree, Qt::Key(key), modifiers);
+    };
+  };
+  // A click in the files grid (row 0: the heading), then the keys.
+  auto inGrid = [&](int col, int row, QString typed, int key = 0) -> Run {
+    return [=, &grid] {
+      list->Tabs->setCurrentWidget(list->filesTab);
+      QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
+                        {grid.ColumnLeft(col) + 5, grid.RowTop(row) + 5});
+      QTest::keyClicks(QApplication::focusWidget(), typed);
+      if (key)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+    };
+  };
+  auto typeInto = [](QWidget *field) -> Run {
+    return [=] {
+      field->setFocus();
+      QTest::keyClicks(field, "x");
+    };
   };
 
-  struct Command {
-    QString name;
-    std::function<void()> run;
-  };
-  std::vector<Command> commands;
+  std::vector<std::pair<QString, Run>> commands;
   for (QMenu *group : list->menus())
     for (QAction *a : group->findChildren<QAction *>())
       if (a->property("nodeClass").isValid() && a->isEnabled() && a->isVisible())
-        commands.push_back({group->title() + " > " + a->text(), [a] { a->trigger(); }});
+        commands.emplace_back(group->title() + " > " + a->text(), [a] { a->trigger(); });
   commands.insert(
       commands.end(),
       {
           {"Edit > Duplicate current filter", menu("Duplicatecurrentfilter1")},
           {"Edit > Toggle filter enable/disable", menu("EnableDisablefilter1")},
           {"Maps > Base map on filter list", menu("Basemaponfilterlist1")},
-          {"Maps > a map file",
-           [&] {
-             for (QMenu *group : list->menus())
-               for (QAction *a : group->actions())
-                 if (group->objectName() == "Maps1" && a->text() == "m")
-                   a->trigger();
-           }},
+          {"Maps > a map file", [&] { list->MapFileClick("m.map"); }},
           {"Tools > Prepare filter for distribution", menu("Preparefilterfordistribution1")},
           {"Tools > Put sample in Trial Input area", menu("PutsampleinTrialInputarea1")},
           {"Tools > Move Trial Output to Trial Input",
@@ -650,21 +646,13 @@ TEST_F(WholeProgram, EveryCommandThatChangesAListMarksItAndClosingAsks) {
              list->trialOutput->setPlainText("out");
              menu("MoveTrialOutputtoTrialInput1")();
            }},
-          {"File > Insert...",
-           [&] {
-             chooseFile(saved);
-             main->action("Insert1")->trigger();
-           }},
-          {"File > Link to filter...",
-           [&] {
-             chooseFile(saved);
-             main->action("Linktofilter1")->trigger();
-           }},
-          {"Alt+Up", [&] { treeKey(3, Qt::Key_Up, Qt::AltModifier); }},
-          {"Alt+Down", [&] { treeKey(2, Qt::Key_Down, Qt::AltModifier); }},
-          {"Delete in the tree", [&] { treeKey(2, Qt::Key_Delete, {}); }},
-          {"Ctrl+T in the tree", [&] { treeKey(2, Qt::Key_T, Qt::ControlModifier); }},
-          {"Ctrl+H", [&] { treeKey(2, Qt::Key_H, Qt::ControlModifier); }},
+          {"File > Insert...", mainMenu("Insert1")},
+          {"File > Link to filter...", mainMenu("Linktofilter1")},
+          {"Alt+Up", treeKey(3, Qt::Key_Up, Qt::AltModifier)},
+          {"Alt+Down", treeKey(2, Qt::Key_Down, Qt::AltModifier)},
+          {"Delete in the tree", treeKey(2, Qt::Key_Delete, {})},
+          {"Ctrl+T in the tree", treeKey(2, Qt::Key_T, Qt::ControlModifier)},
+          {"Ctrl+H", treeKey(2, Qt::Key_H, Qt::ControlModifier)},
           {"a double click in the tree", [&] { emit tree.doubleClicked(tree.currentIndex()); }},
           {"the tree's menu > Enabled",
            [&] { list->findChild<QMenu *>("treeMenu")->actions().front()->trigger(); }},
@@ -672,34 +660,21 @@ TEST_F(WholeProgram, EveryCommandThatChangesAListMarksItAndClosingAsks) {
            [&] { list->findChild<QMenu *>("treeMenu")->actions().back()->trigger(); }},
           {"a drop above a filter", [&] { tree.onDrop(3, 2, false); }},
           {"a drop onto a filter that takes subfilters", [&] { tree.onDrop(2, 3, true); }},
-          {"Remove", [&] { list->removeButton->click(); }},
-          {"Remove All",
-           [&] {
-             boxAnswer = QMessageBox::Yes;
-             list->removeAllButton->click();
-           }},
+          {"Remove", button(list->filtersTab, list->removeButton)},
+          {"Remove All", button(list->filtersTab, list->removeAllButton)},
           {"a field of a filter's dialog",
            [&] {
              list->addFilter(findCatalogEntry("TSearchObject", 0)->createDefault(0));
              list->setFilterHasChanged(false);
-             type(list->blankPanel->findChild<QPlainTextEdit *>("searchString"), "x");
+             typeInto(list->blankPanel->findChild<QPlainTextEdit *>("searchString"))();
            }},
           {"the output's Test mode",
            [&] {
              list->selectItem(list->filterTree().count() - 1);
              list->blankPanel->findChild<QCheckBox *>("testMode")->click();
            }},
-          {"Files: Remove",
-           [&] {
-             page(list->filesTab);
-             list->removeButton->click();
-           }},
-          {"Files: Remove All",
-           [&] {
-             page(list->filesTab);
-             boxAnswer = QMessageBox::Yes;
-             list->removeAllButton->click();
-           }},
+          {"Files: Remove", button(list->filesTab, list->removeButton)},
+          {"Files: Remove All", button(list->filesTab, list->removeAllButton)},
           {"Files: Add folder",
            [&] {
              dialogAnswer = [&](QDialog &dialog) {
@@ -709,63 +684,37 @@ TEST_F(WholeProgram, EveryCommandThatChangesAListMarksItAndClosingAsks) {
              };
              list->addDirectoryButton->click();
            }},
-          {"Files: Insert row", [&] { list->insertNewRowButton->click(); }},
-          {"Files: Copy row",
-           [&] {
-             grid.SetCurrentDataRow(1);
-             list->copyFileRow->click();
-           }},
-          {"Files: New group", [&] { list->newFileGroupButton->click(); }},
+          {"Files: Insert row", button(list->filesTab, list->insertNewRowButton)},
+          {"Files: Copy row", button(list->filesTab, list->copyFileRow)},
+          {"Files: New group", button(list->filesTab, list->newFileGroupButton)},
           {"Files: Load...",
-           [&] {
-             chooseFile(dir.file("files.txt"));
-             list->loadFromFileButton->click();
-           }},
+           button(list->filesTab, list->loadFromFileButton, dir.file("files.txt"))},
           {"Files: a name cell's button",
            [&] {
              chooseFile(dir.file("c.txt"));
              grid.OnButtonClick(&grid, 1, 1);
            }},
-          {"Files: typing in a name",
-           [&] {
-             page(list->filesTab);
-             QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, cellPoint(1, 1));
-             QTest::keyClicks(QApplication::focusWidget(), "z");
-             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-           }},
-          {"Files: Delete",
-           [&] {
-             page(list->filesTab);
-             QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, cellPoint(1, 1));
-             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
-           }},
-          {"Files: a heading click",
-           [&] {
-             page(list->filesTab);
-             QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
-                               {grid.ColumnLeft(1) + 5, grid.RowTop(0) + 5});
-           }},
-          {"typing in the comments", [&] { type(list->comments, "x"); }},
-          {"typing in the scratch pad", [&] { type(list->scratchPad, "x"); }},
-          {"typing in the trial input", [&] { type(list->trialInput, "x"); }},
-          {"Trial: Remove All",
-           [&] {
-             page(list->trialSheet);
-             list->removeAllButton->click();
-           }},
+          {"Files: typing in a name", inGrid(1, 1, "z", Qt::Key_Return)},
+          {"Files: Delete", inGrid(1, 1, {}, Qt::Key_Delete)},
+          {"Files: a heading click", inGrid(1, 0, {})},
+          {"typing in the comments", typeInto(list->comments)},
+          {"typing in the scratch pad", typeInto(list->scratchPad)},
+          {"typing in the trial input", typeInto(list->trialInput)},
+          {"Trial: Remove All", button(list->trialSheet, list->removeAllButton)},
       });
 
   QApplication::setActiveWindow(main.get());
   std::vector<std::string> unmarked;
-  for (const Command &command : commands) {
+  for (const auto &[name, run] : commands) {
     list->loadFilterList(saved, {});
     list->Tabs->setCurrentWidget(list->filtersTab);
     list->selectItem(2);
+    grid.SetCurrentDataRow(1);
     QCoreApplication::processEvents();
     ASSERT_FALSE(list->filterHasChanged());
-    boxAnswer = QMessageBox::Ok;
+    boxAnswer = QMessageBox::Yes;
     dialogAnswer = nullptr;
-    command.run();
+    run();
     QCoreApplication::processEvents();
     // Closing asks to save; Cancel keeps the window.
     const std::size_t asked = boxTexts.size();
@@ -774,18 +723,12 @@ TEST_F(WholeProgram, EveryCommandThatChangesAListMarksItAndClosingAsks) {
     QCoreApplication::sendEvent(list, &close);
     if (close.isAccepted() || boxTexts.size() == asked ||
         boxTexts.back() != "Filter 'list' has changed. Save it first?")
-      unmarked.push_back(command.name.toStdString());
+      unmarked.push_back(name.toStdString());
     list->setFilterHasChanged(false);
   }
   EXPECT_EQ(unmarked, std::vector<std::string>());
   EXPECT_GT(commands.size(), 100u);
 }
-
-} // namespace
-} // namespace marrowen
-
-namespace marrowen {
-namespace {
 
 // Files dropped together all join the active list; Go's status window keeps
 // to the list's line threshold; a new file row goes below the current one.
