@@ -94,7 +94,7 @@ void fillStatus(TTstatusForm &form, bool ended) {
     form.addStatusLine(line);
   if (ended) {
     form.addError("Cannot open [locked.log]");
-    form.jobEnded();
+    form.jobEnded(JobEnd::Finished);
   }
 }
 

@@ -199,7 +199,7 @@ void ProcessingThread::jobTerminated() {
   closeLog(log_);
   log_ = nullptr;
   if (auto window = statusWindow_.lock()) {
-    window->jobEnded();
+    window->jobEnded(isAborted() ? JobEnd::Stopped : failed_ ? JobEnd::Failed : JobEnd::Finished);
     if (options_.closeStatusWhenDone && !window->hasErrors())
       host_.releaseStatusWindow(window);
   }

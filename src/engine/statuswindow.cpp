@@ -1,11 +1,21 @@
 #include "engine/statuswindow.h"
 
 #include "engine/log.h"
+#include "engine/messages.h"
 #include "engine/processingthread.h"
 
 #include <cstdio>
 
 namespace marrowen {
+
+std::string jobEndText(JobEnd how) {
+  std::string text = how == JobEnd::Finished  ? translate(3670, "Job finished. ")
+                     : how == JobEnd::Stopped ? translate(3660, "Job aborted by user. ")
+                                              : translate(3650, "Interrupted.");
+  while (!text.empty() && text.back() == ' ')
+    text.pop_back();
+  return text;
+}
 
 void HeadlessStatusWindow::writeToLog(int level, const std::string &text) {
   if (job_ && job_->log()) {

@@ -7,6 +7,13 @@ namespace marrowen {
 
 class ProcessingThread;
 
+// How a job ended: it read all its input, the user stopped it (Cancel, or
+// Cancel at a replace prompt), or it failed.
+enum class JobEnd { Finished, Stopped, Failed };
+// What a caption or a status bar calls that end: "Job finished.", "Job
+// aborted by user." or "Interrupted.".
+std::string jobEndText(JobEnd how);
+
 // What a job asks of its status window. Every operation runs on the
 // user-interface thread: the job reaches the window only through its host's
 // "run on the user-interface thread and wait". The window hands the lines it
@@ -48,7 +55,7 @@ public:
   // A file that the last status line refers to.
   virtual void addResultFile(const std::string &name) = 0;
 
-  virtual void jobEnded() = 0;
+  virtual void jobEnded(JobEnd how) = 0;
   virtual bool hasErrors() const = 0;
 };
 
@@ -78,7 +85,7 @@ public:
   void setBinarySkipped(int) override {}
   void addOutputFile(const std::string &) override {}
   void addResultFile(const std::string &) override {}
-  void jobEnded() override { job_ = nullptr; }
+  void jobEnded(JobEnd) override { job_ = nullptr; }
   bool hasErrors() const override { return !errors_.empty(); }
 
   const std::vector<std::string> &errors() const { return errors_; }

@@ -109,8 +109,9 @@ bool FilterTree::moveItemUp() {
     return false;
   const int previous = selected - 1;
   const int level = items[static_cast<std::size_t>(previous)].level;
-  const int head = moveSubtree(selected, previous, level);
-  selected = subtreeEnd(head);
+  // The selection goes with the moved item, as it does on the way down, so
+  // that pressing the key again moves the same filter further.
+  selected = moveSubtree(selected, previous, level);
   return true;
 }
 

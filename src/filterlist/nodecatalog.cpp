@@ -94,6 +94,11 @@ const NodeClassName &namesOf(std::string_view className) {
   return none;
 }
 
+// The help contexts of the input, output and line-number dialogs, whose
+// pages F1 there opens.
+constexpr int inputOutputHelp = 1500;
+constexpr int lineNumbersHelp = 1490;
+
 std::vector<NodeCatalogEntry> buildCatalog() {
   std::vector<NodeCatalogEntry> catalog;
   auto add = [&](std::string_view className, std::int32_t kind, CatalogMessage title, int help,
@@ -102,8 +107,8 @@ std::vector<NodeCatalogEntry> buildCatalog() {
     catalog.push_back({namesOf(className), kind, title, help, createDefault,
                        createWithPrompt ? createWithPrompt : createDefault, offered});
   };
-  add("TInputObject", 0, {6810, "File input:"}, 0, byDefault<TInputObject>);
-  add("TOutputObject", 0, {6990, "File output:"}, 0, byDefault<TOutputObject>);
+  add("TInputObject", 0, {6810, "File input:"}, inputOutputHelp, byDefault<TInputObject>);
+  add("TOutputObject", 0, {6990, "File output:"}, inputOutputHelp, byDefault<TOutputObject>);
   for (std::int32_t kind = firstDescriptionKind; kind <= lastDescriptionKind; ++kind) {
     const KindListing listing = *descriptionKindListing(kind);
     // Only old files hold the first duplicate and concordance filters.
@@ -117,7 +122,7 @@ std::vector<NodeCatalogEntry> buildCatalog() {
     add("TNumberObject", kind, listing->title, listing->helpTopic, byDefaultOfKind<TNumberObject>);
   for (std::int32_t kind = 0; auto listing = textKindListing(kind); ++kind)
     add("TStringObject", kind, listing->title, listing->helpTopic, byDefaultOfKind<TStringObject>);
-  add("TLineNumberObject", 0, {8590, "Add line numbers (%d,%d) Format: %s"}, 0,
+  add("TLineNumberObject", 0, {8590, "Add line numbers (%d,%d) Format: %s"}, lineNumbersHelp,
       byDefault<TLineNumberObject>);
   add("THeadTailObject", 0, {8620, "Include %d lines from start of file"}, 0,
       byDefault<THeadTailObject>);

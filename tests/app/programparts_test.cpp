@@ -1,18 +1,35 @@
 #include "app/programparts.h"
 
+#include "app/automation/commandlinehelper.h"
+#include "app/automation/shellextensions.h"
+#include "app/automation/updateform.h"
+#include "app/common/patternmenu.h"
+#include "app/jobs/debugwindow.h"
+#include "app/jobs/queryreplace.h"
 #include "app/jobs/statusform.h"
 #include "app/jobs/windowjobhost.h"
 #include "app/listwindow/childform.h"
+#include "app/listwindow/filtertreemodel.h"
+#include "app/listwindow/wizard.h"
+#include "app/main/aboutbox.h"
+#include "app/main/commandlineform.h"
 #include "app/main/helpaccess.h"
 #include "app/main/mainform.h"
+#include "app/main/optionsdialog.h"
+#include "app/main/tipoftheday.h"
 #include "app/nodedialogs/dialogbase.h"
+#include "app/nodedialogs/scriptdialogs.h"
+#include "app/nodedialogs/searchdialogs.h"
 #include "app_testing.h"
 #include "classlib/program.h"
+#include "components/browsedir.h"
 #include "components/dialogrunner.h"
 #include "engine/userinterface.h"
+#include "filterlist/commentnodes.h"
 #include "filterlist/filenodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/nodecatalog.h"
+#include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
 #include <QApplication>
@@ -20,6 +37,9 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -27,6 +47,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStackedWidget>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBrowser>
@@ -482,6 +504,434 @@ TEST_F(WholeProgram, TheBarFollowsTheActiveListInEveryWindowState) {
   ASSERT_EQ(activeList()->fileName(), saved);
   EXPECT_TRUE(main->mdiArea().activeSubWindow()->isMaximized());
   EXPECT_TRUE(barFollows(activeList()));
+
+// The Alt key a caption answers to, upper-cased; none without one.
+QChar mnemonicOf(const QString &caption) {
+  const QKeySequence key = QKeySequence::mnemonic(caption);
+  return key.isEmpty() ? QChar() : QChar(int(key[0].key()));
+}
+
+// The captions with which `root` answers Alt keys as it is shown now: its
+// buttons, labels with a field, group boxes, tabs and menu bar, but not
+// those of `leaveOut`, of a window of its own inside it, or of the workspace.
+QStringList altCaptions(QWidget &root, const QWidget *leaveOut = nullptr) {
+  QStringList captions;
+  QList<QWidget *> widgets = root.findChildren<QWidget *>();
+  widgets.prepend(&root);
+  for (QWidget *w : widgets) {
+    bool inside = w == &root || w->isVisibleTo(&root);
+    for (QWidget *up = w; inside && up != &root; up = up->parentWidget())
+      inside = up != leaveOut && !up->isWindow() && !qobject_cast<QMdiArea *>(up->parentWidget());
+    if (!inside)
+      continue;
+    if (auto *button = qobject_cast<QAbstractButton *>(w))
+      captions << button->text();
+    else if (auto *label = qobject_cast<QLabel *>(w); label && label->buddy())
+      captions << label->text();
+    else if (auto *group = qobject_cast<QGroupBox *>(w))
+      captions << group->title();
+    else if (auto *tabs = qobject_cast<QTabBar *>(w)) {
+      for (int i = 0; i < tabs->count(); ++i)
+        if (tabs->isTabVisible(i))
+          captions << tabs->tabText(i);
+    } else if (auto *bar = qobject_cast<QMenuBar *>(w)) {
+      for (QAction *a : bar->actions())
+        if (a->isVisible())
+          captions << a->text();
+    }
+  }
+  return captions;
+}
+
+// "where: X in "&Xa", "&Xb"" for each key that two captions share.
+std::vector<std::string> clashes(const QString &where, const QStringList &captions) {
+  std::map<QChar, QStringList> byKey;
+  for (const QString &caption : captions)
+    if (const QChar key = mnemonicOf(caption); !key.isNull())
+      byKey[key] << caption;
+  std::vector<std::string> found;
+  for (const auto &[key, shared] : byKey)
+    if (shared.size() > 1)
+      found.push_back(
+          QString("%1: %2 in \"%3\"").arg(where, key, shared.join("\", \"")).toStdString());
+  return found;
+}
+
+// A key that two items of a menu, or two controls of one window, share only
+// moves between them. Each menu is compared on its own; a window with all it
+// shows, the main window's bar included; a filter's dialog with the list
+// window around it (its own keys come first while the focus is in it).
+TEST_F(WholeProgram, EveryMenuWindowAndDialogGivesEachAltKeyOnce) {
+  std::vector<std::string> found;
+  auto check = [&](const QString &where, const QStringList &captions) {
+    for (std::string &clash : clashes(where, captions))
+      found.push_back(std::move(clash));
+  };
+  std::function<void(const QString &, QMenu &)> walk = [&](const QString &where, QMenu &menu) {
+    QStringList captions;
+    for (QAction *a : menu.actions())
+      if (a->isVisible() && !a->isSeparator()) {
+        captions << a->text();
+        if (a->menu())
+          walk(where + " > " + a->text(), *a->menu());
+      }
+    check(where, captions);
+  };
+  auto walkBar = [&] {
+    for (QAction *a : main->menuBar()->actions())
+      walk(a->text(), *a->menu());
+  };
+  walkBar();
+  const QStringList bar = altCaptions(*main);
+  MainSettings settings;
+  TTstatusForm status;
+  TcommandLineForm commandLine({"marrowen"});
+  TshellExtensions shell;
+  for (QWidget *inWorkspace : std::initializer_list<QWidget *>{&status, &commandLine, &shell})
+    check(inWorkspace->metaObject()->className(), bar + altCaptions(*inWorkspace));
+
+  TchildForm *list = newList();
+  walkBar();
+  walk("tray menu", *main->taskMenu());
+  walk("pattern menu", *TmenuForm::instance().memoMenu());
+  for (const char *popup : {"treeMenu", "gridMenu"})
+    if (auto *menu = list->findChild<QMenu *>(popup))
+      walk(popup, *menu);
+  for (int page = 0; page < list->Tabs->count(); ++page) {
+    list->Tabs->setCurrentIndex(page);
+    check(list->Tabs->tabText(page), altCaptions(*main) + altCaptions(*list, list->blankPanel));
+  }
+  list->Tabs->setCurrentWidget(list->filtersTab);
+  auto checkDialog = [&] {
+    if (auto *dialog = list->blankPanel->findChild<TdefaultForm1 *>())
+      check(QString("%1 of %2").arg(dialog->objectName(), list->filterHeading->text()),
+            altCaptions(*list));
+  };
+  for (int item : {0, 1, 2}) {
+    list->selectItem(item);
+    checkDialog();
+  }
+  for (const NodeCatalogEntry &entry : nodeCatalog()) {
+    if (!entry.createDefault || entry.names.className == "TInputObject" ||
+        entry.names.className == "TOutputObject" || entry.names.className == "TFilterCommentObject")
+      continue;
+    list->addFilter(entry.createDefault(entry.kind));
+    checkDialog();
+    list->DeleteNodeClick();
+  }
+
+  // The dialogs and windows of their own.
+  TTQueryReplace replace;
+  TchangeReplace change(nullptr, nullptr, {}, {});
+  TWizardForm wizard(*list);
+  TupdateForm update(settings);
+  TcommandLineHelperForm helper;
+  TpatternOptions perl(nullptr, true);
+  TeditDistanceOptions distance(nullptr);
+  TconnectionBuilder connection(nullptr, {});
+  TFindDialog find;
+  TfTipOfTheDay tips;
+  ToptionsDialog options(settings);
+  TABox about;
+  TdebugWindowForm debug;
+  THelpViewer help;
+  for (QWidget *w : std::initializer_list<QWidget *>{&replace, &change, &wizard, &update, &helper,
+                                                     &perl, &distance, &connection, &find, &tips,
+                                                     &options, &about, &debug, &help}) {
+    check(w->metaObject()->className(), altCaptions(*w));
+    for (QStackedWidget *pages : w->findChildren<QStackedWidget *>())
+      for (int page = 0; page < pages->count(); ++page) {
+        pages->setCurrentIndex(page);
+        check(QString("%1 page %2").arg(w->metaObject()->className()).arg(page + 1),
+              altCaptions(*w));
+      }
+  }
+  EXPECT_EQ(found, std::vector<std::string>());
+}
+
+// Alt keys reach the menus from anywhere in a list window and a filter's
+// fields from its dialog; a page shown by a key takes the focus to its first
+// field, and Alt+Up and Alt+Down move the selected filter and keep it selected.
+TEST_F(WholeProgram, KeysReachMenusPagesAndFieldsAndMoveTheSelectedFilter) {
+  TchildForm *list = newList();
+  QApplication::setActiveWindow(main.get());
+  auto press = [](int key, Qt::KeyboardModifiers modifiers = Qt::AltModifier) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+    QCoreApplication::processEvents();
+  };
+  // The menu a key opened, closed again with Escape as a person would.
+  auto menuShown = [] {
+    QWidget *popup = QApplication::activePopupWidget();
+    const QString name = popup ? popup->objectName() : QString();
+    for (QWidget *at = popup; at; at = qobject_cast<QMenuBar *>(QApplication::focusWidget())) {
+      QTest::keyClick(at, Qt::Key_Escape);
+      QCoreApplication::processEvents();
+    }
+    return name;
+  };
+  auto focusIn = [](QWidget *area) {
+    QWidget *focus = QApplication::focusWidget();
+    return focus && (focus == area || area->isAncestorOf(focus));
+  };
+  // The selected filter's row shows whether the tree has the focus.
+  FilterTreeView &tree = list->treeView();
+  auto selectionColour = [&] {
+    const QRect row = tree.visualRect(tree.currentIndex());
+    return tree.viewport()->grab().toImage().pixelColor(row.right() - 4, row.center().y());
+  };
+  tree.setFocus();
+  QCoreApplication::processEvents();
+  const QColor focused = selectionColour();
+  list->trialRunButton->setFocus();
+  QCoreApplication::processEvents();
+  const QColor unfocused = selectionColour();
+  EXPECT_GT(std::abs(unfocused.red() - focused.red()) +
+                std::abs(unfocused.green() - focused.green()) +
+                std::abs(unfocused.blue() - focused.blue()),
+            60);
+
+  // A page chosen with its key takes the focus from the tabs, where a new
+  // window has it, to its first field; the arrows on the tabs leave it there.
+  QTabBar *tabs = list->Tabs->tabBar();
+  tabs->setFocus();
+  press(Qt::Key_Right, {});
+  EXPECT_EQ(list->Tabs->currentWidget(), list->commentsSheet);
+  EXPECT_TRUE(tabs->hasFocus());
+  press(Qt::Key_1);
+  EXPECT_TRUE(focusIn(&list->fileGrid()));
+  QTest::keyClicks(QApplication::focusWidget(), "ab");
+  EXPECT_EQ(list->fileGrid().GetCell(1, 1).toString(), "ab");
+  EXPECT_EQ(list->fileGrid().Rows(), 1);
+  press(Qt::Key_F);
+  EXPECT_EQ(menuShown(), "File1");
+
+  // Ctrl+H adds a find-and-replace filter whose search text takes what is typed.
+  tabs->setFocus();
+  press(Qt::Key_H, Qt::ControlModifier);
+  QTest::keyClicks(QApplication::focusWidget(), "abc");
+  auto *search = list->blankPanel->findChild<QPlainTextEdit *>("searchString");
+  ASSERT_NE(search, nullptr);
+  EXPECT_EQ(search->toPlainText(), "abc");
+  press(Qt::Key_R);
+  EXPECT_EQ(QApplication::focusWidget()->objectName(), "replaceString");
+  EXPECT_EQ(menuShown(), "");
+  list->treeView().setFocus();
+  press(Qt::Key_R);
+  EXPECT_EQ(menuShown(), "Remove1");
+
+  list->addDescriptionFilter(5);
+  list->treeView().setFocus();
+  TListObject *moved = list->selectedNode();
+  press(Qt::Key_Up);
+  EXPECT_EQ(list->selectedIndex(), 2);
+  EXPECT_EQ(list->selectedNode(), moved);
+  press(Qt::Key_Down);
+  EXPECT_EQ(list->selectedIndex(), 3);
+  EXPECT_EQ(list->selectedNode(), moved);
+
+  press(Qt::Key_3);
+  QTest::keyClicks(QApplication::focusWidget(), "note");
+  EXPECT_EQ(list->comments->toPlainText(), "note");
+}
+
+// Every command of a list window that changes the list marks it changed, so
+// that closing the window asks to save it. Each starts from the same saved
+// list: top, input, an upper-case filter (selected), a comment, output; two
+// files; texts in every memo.
+TEST_F(WholeProgram, EveryCommandThatChangesAListMarksItAndClosingAsks) {
+  std::filesystem::create_directories(dir.file("maps"));
+  writeFile(dir.file("maps/m.map"), "65 b\r\n");
+  writeFile(dir.file("b.txt"), "b");
+  writeFile(dir.file("a.txt"), "a");
+  writeFile(dir.file("files.txt"), dir.file("c.txt") + "\r\n");
+  TchildForm *list = newList();
+  list->addDescriptionFilter(5);
+  list->addFilter(findCatalogEntry("TCommentObject", 0)->createDefault(0));
+  list->addFile(dir.file("b.txt"));
+  list->addFile(dir.file("a.txt"));
+  for (TByteMemo *memo : {list->comments, list->scratchPad, list->trialInput})
+    memo->setPlainText("text");
+  const std::string saved = dir.file("list.fll");
+  list->saveFilterListAs(saved);
+  TdgGrid &grid = list->fileGrid();
+  FilterTreeView &tree = list->treeView();
+  auto chooseFile = [&](const std::string &name) {
+    dialogAnswer = [name](QDialog &dialog) {
+      static_cast<QFileDialog &>(dialog).selectFile(QString::fromStdString(name));
+      return int(QDialog::Accepted);
+    };
+  };
+  using Run = std::function<void()>;
+  auto menu = [&](const char *name) -> Run { return [=] { list->findAction(name)->trigger(); }; };
+  auto mainMenu = [&](const char *name) -> Run {
+    return [=, this] {
+      chooseFile(saved);
+      main->action(name)->trigger();
+    };
+  };
+  auto button = [&](QWidget *page, QAbstractButton *pressed, std::string file = {}) -> Run {
+    return [=] {
+      if (!file.empty())
+        chooseFile(file);
+      list->Tabs->setCurrentWidget(page);
+      pressed->click();
+    };
+  };
+  auto treeKey = [&](int item, int key, Qt::KeyboardModifiers modifiers) -> Run {
+    return [=, &tree] {
+      list->selectItem(item);
+      tree.setFocus();
+      QTest::keyClick(&tree, Qt::Key(key), modifiers);
+    };
+  };
+  // A click in the files grid (row 0: the heading), then the keys.
+  auto inGrid = [&](int col, int row, QString typed, int key = 0) -> Run {
+    return [=, &grid] {
+      list->Tabs->setCurrentWidget(list->filesTab);
+      QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
+                        {grid.ColumnLeft(col) + 5, grid.RowTop(row) + 5});
+      QTest::keyClicks(QApplication::focusWidget(), typed);
+      if (key)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+    };
+  };
+  auto typeInto = [](QWidget *field) -> Run {
+    return [=] {
+      field->setFocus();
+      QTest::keyClicks(field, "x");
+    };
+  };
+
+  std::vector<std::pair<QString, Run>> commands;
+  for (QMenu *group : list->menus())
+    for (QAction *a : group->findChildren<QAction *>())
+      if (a->property("nodeClass").isValid() && a->isEnabled() && a->isVisible())
+        commands.emplace_back(group->title() + " > " + a->text(), [a] { a->trigger(); });
+  commands.insert(
+      commands.end(),
+      {
+          {"Edit > Duplicate current filter", menu("Duplicatecurrentfilter1")},
+          {"Edit > Toggle filter enable/disable", menu("EnableDisablefilter1")},
+          {"Maps > Base map on filter list", menu("Basemaponfilterlist1")},
+          {"Maps > a map file", [&] { list->MapFileClick("m.map"); }},
+          {"Tools > Prepare filter for distribution", menu("Preparefilterfordistribution1")},
+          {"Tools > Put sample in Trial Input area", menu("PutsampleinTrialInputarea1")},
+          {"Tools > Move Trial Output to Trial Input",
+           [&] {
+             list->trialOutput->setPlainText("out");
+             menu("MoveTrialOutputtoTrialInput1")();
+           }},
+          {"File > Insert...", mainMenu("Insert1")},
+          {"File > Link to filter...", mainMenu("Linktofilter1")},
+          {"Alt+Up", treeKey(3, Qt::Key_Up, Qt::AltModifier)},
+          {"Alt+Down", treeKey(2, Qt::Key_Down, Qt::AltModifier)},
+          {"Delete in the tree", treeKey(2, Qt::Key_Delete, {})},
+          {"Ctrl+T in the tree", treeKey(2, Qt::Key_T, Qt::ControlModifier)},
+          {"Ctrl+H", treeKey(2, Qt::Key_H, Qt::ControlModifier)},
+          {"a double click in the tree", [&] { emit tree.doubleClicked(tree.currentIndex()); }},
+          {"the tree's menu > Enabled",
+           [&] { list->findChild<QMenu *>("treeMenu")->actions().front()->trigger(); }},
+          {"the tree's menu > Delete",
+           [&] { list->findChild<QMenu *>("treeMenu")->actions().back()->trigger(); }},
+          {"a drop above a filter", [&] { tree.onDrop(3, 2, false); }},
+          {"a drop onto a filter that takes subfilters", [&] { tree.onDrop(2, 3, true); }},
+          {"Remove", button(list->filtersTab, list->removeButton)},
+          {"Remove All", button(list->filtersTab, list->removeAllButton)},
+          {"a field of a filter's dialog",
+           [&] {
+             list->addFilter(findCatalogEntry("TSearchObject", 0)->createDefault(0));
+             list->setFilterHasChanged(false);
+             typeInto(list->blankPanel->findChild<QPlainTextEdit *>("searchString"))();
+           }},
+          {"the output's Test mode",
+           [&] {
+             list->selectItem(list->filterTree().count() - 1);
+             list->blankPanel->findChild<QCheckBox *>("testMode")->click();
+           }},
+          {"Files: Remove", button(list->filesTab, list->removeButton)},
+          {"Files: Remove All", button(list->filesTab, list->removeAllButton)},
+          {"Files: Add folder",
+           [&] {
+             dialogAnswer = [&](QDialog &dialog) {
+               static_cast<FolderBrowserDialog &>(dialog).selectPath(
+                   QString::fromStdString(dir.path()));
+               return int(QDialog::Accepted);
+             };
+             list->addDirectoryButton->click();
+           }},
+          {"Files: Insert row", button(list->filesTab, list->insertNewRowButton)},
+          {"Files: Copy row", button(list->filesTab, list->copyFileRow)},
+          {"Files: New group", button(list->filesTab, list->newFileGroupButton)},
+          {"Files: Load...",
+           button(list->filesTab, list->loadFromFileButton, dir.file("files.txt"))},
+          {"Files: a name cell's button",
+           [&] {
+             chooseFile(dir.file("c.txt"));
+             grid.OnButtonClick(&grid, 1, 1);
+           }},
+          {"Files: typing in a name", inGrid(1, 1, "z", Qt::Key_Return)},
+          {"Files: Delete", inGrid(1, 1, {}, Qt::Key_Delete)},
+          {"Files: a heading click", inGrid(1, 0, {})},
+          {"typing in the comments", typeInto(list->comments)},
+          {"typing in the scratch pad", typeInto(list->scratchPad)},
+          {"typing in the trial input", typeInto(list->trialInput)},
+          {"Trial: Remove All", button(list->trialSheet, list->removeAllButton)},
+      });
+
+  QApplication::setActiveWindow(main.get());
+  std::vector<std::string> unmarked;
+  for (const auto &[name, run] : commands) {
+    list->loadFilterList(saved, {});
+    list->Tabs->setCurrentWidget(list->filtersTab);
+    list->selectItem(2);
+    grid.SetCurrentDataRow(1);
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(list->filterHasChanged());
+    boxAnswer = QMessageBox::Yes;
+    dialogAnswer = nullptr;
+    run();
+    QCoreApplication::processEvents();
+    // Closing asks to save; Cancel keeps the window.
+    const std::size_t asked = boxTexts.size();
+    boxAnswer = QMessageBox::Cancel;
+    QCloseEvent close;
+    QCoreApplication::sendEvent(list, &close);
+    if (close.isAccepted() || boxTexts.size() == asked ||
+        boxTexts.back() != "Filter 'list' has changed. Save it first?")
+      unmarked.push_back(name.toStdString());
+    list->setFilterHasChanged(false);
+  }
+  EXPECT_EQ(unmarked, std::vector<std::string>());
+  EXPECT_GT(commands.size(), 100u);
+}
+
+// Files dropped together all join the active list; Go's status window keeps
+// to the list's line threshold; a new file row goes below the current one.
+TEST_F(WholeProgram, DroppedFilesTheLineThresholdAndInsertedRowsReachTheList) {
+  TchildForm *list = newList();
+  TdgGrid &grid = list->fileGrid();
+  for (const char *name : {"a.txt", "b.txt", "c.txt"})
+    writeFile(dir.file(name), "text\r\n");
+  main->handleDroppedFiles(
+      {QString::fromStdString(dir.file("a.txt")), QString::fromStdString(dir.file("b.txt"))});
+  ASSERT_EQ(grid.Rows(), 2);
+  EXPECT_EQ(grid.GetCell(1, 2).toString(), dir.file("b.txt"));
+
+  grid.SetCurrentDataRow(1);
+  list->insertNewRowButton->click();
+  EXPECT_EQ(grid.GetCell(1, grid.GetDataRow(1)).toString(), dir.file("a.txt"));
+  EXPECT_EQ(grid.GetCell(1, grid.GetDataRow(2)).toString(), "");
+  EXPECT_EQ(grid.GetCell(1, grid.GetDataRow(3)).toString(), dir.file("b.txt"));
+  list->removeFile();
+
+  // A job of two files logs seven lines; the threshold shows two of them.
+  static_cast<TFilterCommentObject &>(list->filterTree().node(0)).log.lineThreshold = 3;
+  list->OutputFilter()->testMode = true;
+  list->beginButton->click();
+  ASSERT_TRUE(QTest::qWaitFor([] { return TchildForm::jobHost().activeJobs() == 0; }, 10000));
+  TdgGrid &lines = main->jobHost().statusWindows().back()->resText();
+  ASSERT_EQ(lines.Rows(), 3);
+  EXPECT_TRUE(lines.GetCell(3, 3).toString().starts_with("3 line limit reached"));
 }
 
 } // namespace

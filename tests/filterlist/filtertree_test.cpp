@@ -162,6 +162,8 @@ TEST(FilterTree, MovesKeepEveryNodeOnce) {
     shape.tree.selected = shape.find(c.select);
     EXPECT_TRUE(c.up ? shape.tree.moveItemUp() : shape.tree.moveItemDown()) << c.select;
     EXPECT_EQ(shape.outline(), c.expected) << (c.up ? "up " : "down ") << c.select;
+    // The selection goes with the moved filter, so the key moves it on.
+    EXPECT_EQ(shape.tree.selected, shape.find(c.select)) << (c.up ? "up " : "down ") << c.select;
   }
   // The item before the output stays there, with or without subfilters.
   Shape last("T:0 I:1 P:1 b:2 O:1");

@@ -84,7 +84,7 @@ void RecordingStatusWindow::addResultFile(const std::string &name) {
   calls.push_back("addResultFile:" + name);
 }
 
-void RecordingStatusWindow::jobEnded() {
+void RecordingStatusWindow::jobEnded(JobEnd) {
   calls.push_back("jobEnded");
   ended = true;
   job_ = nullptr;

@@ -37,7 +37,7 @@ public:
   void setBinarySkipped(int files) override;
   void addOutputFile(const std::string &name) override;
   void addResultFile(const std::string &name) override;
-  void jobEnded() override;
+  void jobEnded(JobEnd how) override;
   bool hasErrors() const override { return !errors.empty(); }
 
   // The recorded calls whose operation is `operation` (their arguments).

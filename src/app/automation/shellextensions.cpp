@@ -228,7 +228,7 @@ TshellExtensions::TshellExtensions(QWidget *parent) : QWidget(parent) {
   };
   fileGrid_->installEventFilter(this);
   (new QVBoxLayout(page))->addWidget(fileGrid_);
-  pages->addTab(page, QStringLiteral("&Current shell extensions"));
+  pages->addTab(page, QStringLiteral("C&urrent shell extensions"));
 
   auto button = [this](const char *name, const QString &text, const QString &hint) {
     auto *b = new QPushButton(text, this);

@@ -167,7 +167,7 @@ TTQueryReplace::TTQueryReplace(QWidget *parent) : QDialog(parent) {
       "replaceText",
       "Any changes made here are once only. Use the Change button to make permanent changes",
       replacePanel);
-  auto *replaceLabel = captionLabel("Label3", "With this &replacement text?", replacePanel);
+  auto *replaceLabel = captionLabel("Label3", "With this r&eplacement text?", replacePanel);
   replaceLabel->setBuddy(replaceText_);
   auto *replaceLayout = new QVBoxLayout(replacePanel);
   replaceLayout->setContentsMargins(0, 0, 0, 0);

@@ -4,6 +4,7 @@
 #include "app/common/forminfo.h"
 #include "app/common/launcher.h"
 #include "app/common/translateform.h"
+#include "classlib/format.h"
 #include "components/dialogrunner.h"
 #include "components/filelabel.h"
 #include "engine/messages.h"
@@ -46,6 +47,9 @@ TdgGrid *makeLineGrid(const char *name, QWidget *parent) {
   grid->SetStoreData(true);
   grid->SetCols(3);
   grid->SetRows(0);
+  // The lines are the job's record, which "Copy lines to log file" writes
+  // again: they can be read, selected and copied, never changed.
+  grid->SetGridMode(gmBrowse);
   const char *headings[] = {"Date", "Time", "Message"};
   for (int c = 1; c <= 3; ++c)
     grid->GetCol(c)->SetHeading(headings[c - 1]);
@@ -141,10 +145,16 @@ TTstatusForm::TTstatusForm(QWidget *parent) : QWidget(parent) {
 
   auto *bottom = new QWidget(this);
   bottom->setObjectName(QStringLiteral("bottomPanel"));
-  auto *buttons = new QHBoxLayout(bottom);
-  buttons->setContentsMargins(0, 0, 0, 0);
+  auto *bottomLayout = new QVBoxLayout(bottom);
+  bottomLayout->setContentsMargins(0, 0, 0, 0);
+  // A row of its own, wrapped: the summary at the end of a job is longer
+  // than the window is wide.
   statusBar_ = label(QString(), "statusBar", bottom);
-  buttons->addWidget(statusBar_, 1);
+  statusBar_->setWordWrap(true);
+  bottomLayout->addWidget(statusBar_);
+  auto *buttons = new QHBoxLayout;
+  bottomLayout->addLayout(buttons);
+  buttons->addStretch(1);
   deleteButton_ = new QPushButton(QStringLiteral("&Delete all test files"), bottom);
   deleteButton_->setObjectName(QStringLiteral("deleteTestFiles"));
   copyButton_ = new QPushButton(QStringLiteral("Copy lines to log file"), bottom);
@@ -217,6 +227,7 @@ void TTstatusForm::closeEvent(QCloseEvent *event) {
 }
 
 void TTstatusForm::setCaption(const std::string &filterName) {
+  filterName_ = filterName;
   QString caption = captionFormat_;
   caption.replace(QStringLiteral("%s"), toQString(filterName));
   setWindowTitle(caption);
@@ -371,7 +382,17 @@ void TTstatusForm::setStatusFileName(const std::string &name) {
 }
 
 void TTstatusForm::showStatus(const QString &text) {
-  statusBar_->setText(text);
+  statusText_ = text;
+  refreshStatusBar();
+}
+
+void TTstatusForm::refreshStatusBar() {
+  QString shown = statusText_;
+  if (pages_->currentIndex() == 1) {
+    const QString hint = toQString(translate(1430, "Double click a file to open it"));
+    shown = shown.isEmpty() ? hint : shown + QLatin1Char('\n') + hint;
+  }
+  statusBar_->setText(shown);
   statusBar_->repaint();
 }
 
@@ -418,8 +439,10 @@ void TTstatusForm::addResultFile(const std::string &name) {
   resultRows_.push_back(resText_->Rows());
 }
 
-void TTstatusForm::jobEnded() {
+void TTstatusForm::jobEnded(JobEnd how) {
   ended_ = true;
+  // The caption no longer says the files are being processed.
+  setWindowTitle(toQString(Format("%s - %s", {filterName_, jobEndText(how)})));
   cancelButton_->setText(toQString(translate(1340, "&OK")));
   job_ = nullptr;
   // A trial run has no log file: there is nothing to copy the lines to.
@@ -477,9 +500,6 @@ void TTstatusForm::openInEditor(const std::string &name) {
   marrowen::openInEditor(fileNameToQString(editorSetting()()), fileNameToQString(name));
 }
 
-void TTstatusForm::PagesChange(int index) {
-  if (index == 1)
-    showStatus(toQString(translate(1430, "Double click a file to open it")));
-}
+void TTstatusForm::PagesChange(int) { refreshStatusBar(); }
 
 } // namespace marrowen

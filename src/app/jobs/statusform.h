@@ -55,7 +55,7 @@ public:
   void setBinarySkipped(int files) override;
   void addOutputFile(const std::string &name) override;
   void addResultFile(const std::string &name) override;
-  void jobEnded() override;
+  void jobEnded(JobEnd how) override;
   bool hasErrors() const override { return errorCount_ > 0; }
 
   void cancelButtonClick();
@@ -90,6 +90,9 @@ private:
   void transferToLog(TdgGrid &grid, TLogLevel level);
   void writeLog(TLogLevel level, const std::string &text);
   void showStatus(const QString &text);
+  // The status text, and under it on the Results page the hint that a line
+  // opens its file, so that neither hides the other.
+  void refreshStatusBar();
   // Called before a report of the job changes a control. A job reports many
   // times a second and waits for each report, so painting each would hold it
   // up: the window paints at once when it has not painted for a while, and
@@ -112,6 +115,8 @@ private:
   int lineLimit_ = 500;
   bool ended_ = false;
   QString captionFormat_;
+  std::string filterName_;
+  QString statusText_;
   QElapsedTimer lastPaint_;
   QTimer *paintTimer_;
 

@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -31,8 +32,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QScrollArea>
 #include <QSplitter>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -58,6 +62,50 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
   auto *button = new QPushButton(caption, parent);
   button->setObjectName(QString::fromLatin1(name));
   return button;
+}
+
+// The shown control of `dialog` whose caption answers Alt and `key`; none.
+QWidget *altKeyTarget(QWidget &dialog, int key) {
+  for (QWidget *control : dialog.findChildren<QWidget *>()) {
+    if (!control->isVisible() || !control->isEnabled())
+      continue;
+    QString caption;
+    if (auto *button = qobject_cast<QAbstractButton *>(control))
+      caption = button->text();
+    else if (auto *label = qobject_cast<QLabel *>(control); label && label->buddy())
+      caption = label->text();
+    else if (auto *group = qobject_cast<QGroupBox *>(control))
+      caption = group->title();
+    const QKeySequence mnemonic = QKeySequence::mnemonic(caption);
+    if (!mnemonic.isEmpty() && mnemonic[0].key() == key)
+      return control;
+  }
+  return nullptr;
+}
+
+// What Alt and a control's letter do: a label hands the focus to its field,
+// a button is pressed, a group gives the focus to its chosen item.
+void pressAltKey(QWidget &target) {
+  if (auto *label = qobject_cast<QLabel *>(&target)) {
+    label->buddy()->setFocus(Qt::ShortcutFocusReason);
+  } else if (auto *button = qobject_cast<QAbstractButton *>(&target)) {
+    button->setFocus(Qt::ShortcutFocusReason);
+    button->click();
+  } else if (auto *group = qobject_cast<QGroupBox *>(&target)) {
+    QWidget *first = nullptr;
+    for (QWidget *item : group->findChildren<QWidget *>()) {
+      if (!item->isVisible() || !item->isEnabled() || !(item->focusPolicy() & Qt::TabFocus))
+        continue;
+      if (auto *radio = qobject_cast<QRadioButton *>(item); radio && radio->isChecked()) {
+        first = item;
+        break;
+      }
+      if (!first)
+        first = item;
+    }
+    if (first)
+      first->setFocus(Qt::ShortcutFocusReason);
+  }
 }
 
 } // namespace
@@ -336,6 +384,7 @@ void TchildForm::buildPages() {
     if (Tabs->currentWidget() == trialSheet)
       layoutTrialArea();
     checkButtonsEnableStatus();
+    focusPageField();
   });
 }
 
@@ -575,7 +624,40 @@ int TchildForm::addFilter(std::unique_ptr<TListObject> node) {
   showCurrentEditor();
   checkButtonsEnableStatus();
   setFilterHasChanged(true);
+  // What is typed next goes into the new filter's first field.
+  if (QWidget *dialog = editorScroll_->widget(); dialog && hasFocusInside())
+    if (QWidget *field = firstFieldOf(*dialog))
+      field->setFocus(Qt::OtherFocusReason);
   return at;
+}
+
+bool TchildForm::hasFocusInside() const {
+  const QWidget *focus = QApplication::focusWidget();
+  return focus && (focus == this || isAncestorOf(focus));
+}
+
+QWidget *TchildForm::firstFieldOf(QWidget &area) {
+  for (QWidget *w = area.nextInFocusChain(); w && w != &area; w = w->nextInFocusChain()) {
+    if (!area.isAncestorOf(w))
+      break;
+    if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus))
+      return w;
+  }
+  return nullptr;
+}
+
+void TchildForm::focusPageField() {
+  // Only the window the user works in takes the focus: a list that another
+  // program or the command line fills must not come to the front.
+  if (!hasFocusInside() || browsingTabs_)
+    return;
+  QWidget *page = Tabs->currentWidget();
+  QWidget *field = page == filesTab          ? fileGrid_
+                   : page == filtersTab      ? static_cast<QWidget *>(treeView_)
+                   : page == commentsSheet   ? comments
+                   : page == scratchPadSheet ? scratchPad
+                                             : trialInput;
+  field->setFocus(Qt::OtherFocusReason);
 }
 
 void TchildForm::clearTree() {
@@ -926,6 +1008,13 @@ void TchildForm::resizeEvent(QResizeEvent *event) {
 }
 
 bool TchildForm::eventFilter(QObject *watched, QEvent *event) {
+  // Keys that the page tabs handle themselves (the arrows) leave the focus
+  // on the tabs, so the next arrow goes on to the next page.
+  if (watched == Tabs->tabBar() && event->type() == QEvent::KeyPress && !browsingTabs_) {
+    const QScopedValueRollback browsing(browsingTabs_, true);
+    QCoreApplication::sendEvent(watched, event);
+    return true;
+  }
   if (watched == treeView_ && event->type() == QEvent::KeyPress) {
     auto *key = static_cast<QKeyEvent *>(event);
     if (key->modifiers() & Qt::AltModifier) {
@@ -944,8 +1033,22 @@ bool TchildForm::eventFilter(QObject *watched, QEvent *event) {
     }
   }
   if ((event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
-      watched != treeView_ && watched == QApplication::focusWidget())
+      watched != treeView_ && watched == QApplication::focusWidget()) {
+    // In a filter's dialog its own Alt keys come first, as in a dialog of
+    // its own; the menu bar keeps every other letter, and all of them
+    // elsewhere in the window.
+    auto *key = static_cast<QKeyEvent *>(event);
+    QWidget *dialog = editorScroll_->widget();
+    if (key->modifiers() == Qt::AltModifier && dialog &&
+        dialog->isAncestorOf(static_cast<QWidget *>(watched)))
+      if (QWidget *target = altKeyTarget(*dialog, key->key())) {
+        event->accept();
+        if (event->type() == QEvent::KeyPress)
+          pressAltKey(*target);
+        return true;
+      }
     preparePatternMenuFor(static_cast<QWidget *>(watched));
+  }
   return QWidget::eventFilter(watched, event);
 }
 

@@ -265,12 +265,18 @@ private:
   void buildTrialPage();
   void rebuildTreeView();
   // Puts a trial run's result in the trial output, unless a newer run began.
-  void showTrialOutput(int serial, const std::string &text, MemoDocumentBuilder &builder);
+  void showTrialOutput(int serial, const std::string &text, MemoDocumentBuilder &builder,
+                       bool stopped);
   void refreshItem(int index);
   // Shows the heading of the node's values as its dialog holds them.
   void followDialog(TListObject &node);
   void treeSelectionChanging(int oldItem, int newItem);
   void removeButtonClick();
+  // Puts the focus in the first field of the page shown, when it is in the window.
+  void focusPageField();
+  bool hasFocusInside() const;
+  // The first control of `area` that Tab would reach; none.
+  static QWidget *firstFieldOf(QWidget &area);
   void removeAllButtonClick();
   // Loads into a fresh list and tree, taking them only when all went well.
   bool loadInto(const std::string &fileName, bool inserting, bool keepFileList, bool takeOptions);
@@ -295,6 +301,7 @@ private:
   ProcessingThread *trialJob_ = nullptr;
   int bulkDepth_ = 0;
   bool changingSelection_ = false;
+  bool browsingTabs_ = false;
   std::unique_ptr<TStringInput> compiledFilter_;
   std::string compiledResult_;
   std::vector<QMenu *> menus_;

@@ -122,9 +122,9 @@ void TchildForm::buildFilesPage() {
     buttons->addWidget(b);
     return b;
   };
-  addDirectoryButton = button("addDirectoryButton", QStringLiteral("Add &folder"));
-  insertNewRowButton = button("insertNewRowButton", QStringLiteral("Insert &row"));
-  copyFileRow = button("copyFileRow", QStringLiteral("&Copy row"));
+  addDirectoryButton = button("addDirectoryButton", QStringLiteral("A&dd folder"));
+  insertNewRowButton = button("insertNewRowButton", QStringLiteral("Insert r&ow"));
+  copyFileRow = button("copyFileRow", QStringLiteral("Cop&y row"));
   viewButton = button("viewButton", QStringLiteral("&View"));
   newFileGroupButton = button("newFileGroupButton", QStringLiteral("&New group"));
   loadFromFileButton = button("loadFromFileButton", QStringLiteral("Load..."));
@@ -338,10 +338,15 @@ void TchildForm::fileGridDblClick(int col, int row) {
 void TchildForm::sortFileGrid() {
   // Bytewise and stable: rows with equal names keep their order.
   std::vector<FileGridRow> rows = fileRows();
-  std::stable_sort(rows.begin(), rows.end(), [](const FileGridRow &a, const FileGridRow &b) {
+  const auto byName = [](const FileGridRow &a, const FileGridRow &b) {
     return a.pathMask < b.pathMask;
-  });
+  };
+  if (std::is_sorted(rows.begin(), rows.end(), byName))
+    return;
+  std::stable_sort(rows.begin(), rows.end(), byName);
   setFileRows(rows);
+  // The files are saved in the new order.
+  setFilterHasChanged(true);
 }
 
 void TchildForm::saveFileList(const std::string &fileName) {

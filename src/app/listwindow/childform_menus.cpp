@@ -77,8 +77,8 @@ const std::vector<MenuGroup> &addingMenus() {
         {"&Unicode <=> ANSI", "&Unicode to ANSI", describe, 45},
         {nullptr, "&Text to word list", describe, 40},
         {nullptr, "End of &line characters", "TEOLObject", 0, QKeySequence(Qt::CTRL | Qt::Key_E)},
-        {"&Tabs", "&Tabs to spaces", "TNumberObject", 0},
-        {"&Tabs", "&Spaces to tabs", "TNumberObject", 1},
+        {"T&abs", "&Tabs to spaces", "TNumberObject", 0},
+        {"T&abs", "&Spaces to tabs", "TNumberObject", 1},
         {"Concordance", "Word context", "TConcordanceObject", 0, {}, true},
         {"Concordance", "Sentence context", "TConcordanceObject", 1, {}, true}}},
       {"&Add",
@@ -95,7 +95,7 @@ const std::vector<MenuGroup> &addingMenus() {
         {nullptr, "&Header", "TStringObject", 1},
         {nullptr, "&Footer", "TStringObject", 2},
         {nullptr, "Right m&argin", "TStringObject", 3},
-        {nullptr, "Colu&mn of text", "TInsertColumnObject", 0}}},
+        {nullptr, "C&olumn of text", "TInsertColumnObject", 0}}},
       {"&Remove",
        "Remove1",
        50,
@@ -111,7 +111,7 @@ const std::vector<MenuGroup> &addingMenus() {
         {nullptr, "All", describe, 48},
         {nullptr, "Remove lines found in file", "TStringObject", 4},
         {nullptr, "&Duplicate lines", "TDuplicateObject", 0},
-        {nullptr, "&Start or end of file", "THeadTailObject", 0},
+        {nullptr, "Start or end of &file", "THeadTailObject", 0},
         {nullptr, "&Columns", "TDeleteColumnsObject", 0}}},
       {"Ema&il",
        "Email1",
@@ -120,8 +120,8 @@ const std::vector<MenuGroup> &addingMenus() {
         {nullptr, "Ex&tract URLs", describe, 43},
         {nullptr, "Remove email &headers", describe, 35},
         {nullptr, "Unscramble (&ROT13)", describe, 29},
-        {"&Hex encoding", "&encode as Hex", describe, 21},
-        {"&Hex encoding", "&decode from Hex", describe, 22},
+        {"Hex en&coding", "&encode as Hex", describe, 21},
+        {"Hex en&coding", "&decode from Hex", describe, 22},
         {"&MIME", "&encode as Base 64", describe, 23},
         {"&MIME", "&decode from Base 64", describe, 24},
         {"&MIME", "encode as &Quoted printable", describe, 25},
@@ -142,14 +142,14 @@ const std::vector<MenuGroup> &addingMenus() {
         {nullptr, "&Run external program", "TExecuteObject", 0},
         {nullptr, "Active&X Script", "TScriptObject", 0},
         {nullptr, "Comment", "TCommentObject", 0},
-        {nullptr, "Split &files", "TSplitObject", 0},
+        {nullptr, "S&plit files", "TSplitObject", 0},
         {nullptr, "Merge (&join) files", "TMergeObject", 0},
         {nullptr, "Count duplicate lines", "TDuplicateObject", 1},
         {nullptr, "Only show lines found in file", "TStringObject", 5},
         {nullptr, "&Character maths", "TMathsObject", 0},
         {nullptr, "&Debug filter", describe, 46},
         {nullptr, "&Hex dump", describe, 30},
-        {nullptr, "&Decimal dump", describe, 36},
+        {nullptr, "Deci&mal dump", describe, 36},
         {nullptr, "Randomi&ze lines", describe, 39},
         {nullptr, "Re&verse each line", describe, 41},
         {nullptr, "Reverse line &order", describe, 34}}},
@@ -260,7 +260,7 @@ void TchildForm::buildMenus() {
   add(editMenu_, "&Delete", onMain(&TmainForm::EditDeleteClick));
   add(editMenu_, "Duplicate current filter", [this] { Duplicatecurrentfilter1Click(); });
   editMenu_->addSeparator();
-  add(editMenu_, "Clear cli&pboard", onMain(&TmainForm::ClearClipboardClick));
+  add(editMenu_, "Clear clip&board", onMain(&TmainForm::ClearClipboardClick));
   withKey(add(editMenu_, "Select All",
               [] {
                 QWidget *focus = QApplication::focusWidget();
@@ -269,10 +269,10 @@ void TchildForm::buildMenus() {
               }),
           QKeySequence::SelectAll);
   add(
-      editMenu_, "&Toggle filter enable/disable", [this] { editMenuEnableDisableFilterClick(); },
+      editMenu_, "T&oggle filter enable/disable", [this] { editMenuEnableDisableFilterClick(); },
       QKeySequence(Qt::CTRL | Qt::Key_T))
       ->setObjectName(QStringLiteral("EnableDisablefilter1"));
-  add(editMenu_, "&Preferences...", onMain(&TmainForm::PreferencesClick));
+  add(editMenu_, "P&references...", onMain(&TmainForm::PreferencesClick));
   menus_.push_back(editMenu_);
 
   for (const MenuGroup &group : addingMenus()) {
@@ -343,7 +343,7 @@ void TchildForm::buildMenus() {
   add(toolsMenu_, "Show command line", onMain(&TmainForm::ShowCommandLineClick));
   toolsMenu_->addSeparator();
   for (auto [caption, tag] :
-       {std::pair{"&Clipboard viewer", 10}, std::pair{"&NotePad", 11}, std::pair{"&WordPad", 12},
+       {std::pair{"Clip&board viewer", 10}, std::pair{"&NotePad", 11}, std::pair{"&WordPad", 12},
         std::pair{"C&haracter map", 13}, std::pair{"Calculator", 17}})
     add(toolsMenu_, caption, [tag = tag] {
       if (TmainForm *main = TmainForm::instance())

@@ -14,6 +14,7 @@
 #include "engine/messages.h"
 #include "engine/outputs.h"
 #include "engine/processingthread.h"
+#include "engine/statuswindow.h"
 #include "engine/userinterface.h"
 #include "filterlist/commentnodes.h"
 #include "filterlist/filterfile.h"
@@ -58,19 +59,27 @@ namespace {
 int trialSerial = 0;
 
 // A trial output that also hands each piece to a document builder, so the
-// output memo's document grows while the job runs.
+// output memo's document grows while the job runs, and tells whether the
+// run was stopped before its end.
 class TTrialOutput : public TAdhocOutput {
 public:
-  TTrialOutput(std::function<void(const std::string &)> show,
+  TTrialOutput(std::function<void(const std::string &, bool stopped)> show,
                std::shared_ptr<MemoDocumentBuilder> builder)
-      : TAdhocOutput(std::move(show)), builder_(std::move(builder)) {}
+      : TAdhocOutput([this](const std::string &text) { show_(text, stopped_); }),
+        show_(std::move(show)), builder_(std::move(builder)) {}
   bool processChunk(std::string &chunk) override {
     builder_->append(chunk);
     return TAdhocOutput::processChunk(chunk);
   }
+  void endJob() override {
+    stopped_ = isAborted();
+    TAdhocOutput::endJob();
+  }
 
 private:
+  std::function<void(const std::string &, bool)> show_;
   std::shared_ptr<MemoDocumentBuilder> builder_;
+  bool stopped_ = false;
 };
 
 // Below this a result is placed at once; above, the builder's document is taken.
@@ -156,6 +165,9 @@ void TchildForm::trialRunButtonClick() {
     trialJob_ = nullptr;
     ++trialSerial;
     setTrialRunning(false);
+    // Nothing is being generated any more.
+    trialOutput->setBytes({});
+    statusBarText(jobEndText(JobEnd::Stopped));
     return;
   }
   if (Tabs->currentWidget() == trialSheet && !trialInputChanged_) {
@@ -214,14 +226,14 @@ void TchildForm::doTrialRun() {
   auto input = std::make_unique<TStringInput>("trialInput");
   input->setNext(std::move(chain));
   input->lastFilter()->setNext(std::make_unique<TTrialOutput>(
-      [self, serial, delivered, builder](const std::string &out) {
+      [self, serial, delivered, builder](const std::string &out, bool stopped) {
         if (!self || serial != trialSerial) {
           builder->cancel();
           return;
         }
         *delivered = true;
         self->trialJob_ = nullptr;
-        self->showTrialOutput(serial, out, *builder);
+        self->showTrialOutput(serial, out, *builder, stopped);
       },
       builder));
   input->setText(std::move(text));
@@ -243,12 +255,13 @@ void TchildForm::doTrialRun() {
   trialJob_ = jobHost().startJob(std::move(input), std::move(options));
 }
 
-void TchildForm::showTrialOutput(int serial, const std::string &text,
-                                 MemoDocumentBuilder &builder) {
+void TchildForm::showTrialOutput(int serial, const std::string &text, MemoDocumentBuilder &builder,
+                                 bool stopped) {
   const std::string areaName = translate(4080, "Trial Output");
-  auto finished = [this] {
+  // The output shows as far as the run came; a run stopped on the way says so.
+  auto finished = [this, stopped] {
     setTrialRunning(false);
-    statusBarText(translate(4090, "Trial run completed"));
+    statusBarText(stopped ? jobEndText(JobEnd::Stopped) : translate(4090, "Trial run completed"));
   };
   if (text.size() < placedAtOnce) {
     builder.cancel();

@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
+#include <QStyleOptionViewItem>
 
 #include <map>
 
@@ -145,6 +146,28 @@ QMimeData *FilterTreeModel::mimeData(const QModelIndexList &indexes) const {
   auto *data = new QMimeData;
   data->setData(treeMime, QByteArray::number(indexes.isEmpty() ? -1 : itemOf(indexes.front())));
   return data;
+}
+
+FilterTreeView::FilterTreeView(QWidget *parent) : QTreeView(parent) {
+  // The selection stays in sight while the focus is elsewhere, but dimmed,
+  // so that a person sees whether keys go to the tree.
+  QPalette colours = palette();
+  colours.setColor(QPalette::Inactive, QPalette::Highlight,
+                   colours.color(QPalette::Active, QPalette::Button).darker(112));
+  colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                   colours.color(QPalette::Active, QPalette::ButtonText));
+  setPalette(colours);
+}
+
+void FilterTreeView::drawRow(QPainter *painter, const QStyleOptionViewItem &option,
+                             const QModelIndex &index) const {
+  QStyleOptionViewItem shown(option);
+  if (hasFocus())
+    // The current item is framed however the focus came, by key or by mouse.
+    shown.state |= QStyle::State_KeyboardFocusChange;
+  else
+    shown.state &= ~QStyle::State_Active;
+  QTreeView::drawRow(painter, shown, index);
 }
 
 bool FilterTreeView::childDropAt(int x) const {

@@ -55,7 +55,7 @@ private:
 class FilterTreeView : public QTreeView {
   Q_OBJECT
 public:
-  using QTreeView::QTreeView;
+  explicit FilterTreeView(QWidget *parent = nullptr);
   // Answer a drag over `target` (-1 for none); return whether it is accepted.
   std::function<bool(int source, int target, bool childDrop)> onDragOver;
   std::function<void(int source, int target, bool childDrop)> onDrop;
@@ -64,6 +64,8 @@ public:
   bool childDropAt(int x) const;
 
 protected:
+  void drawRow(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override;
   void startDrag(Qt::DropActions actions) override;
   void dragEnterEvent(QDragEnterEvent *event) override;
   void dragMoveEvent(QDragMoveEvent *event) override;

@@ -15,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QPointer>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -142,6 +143,9 @@ THelpViewer::THelpViewer(QWidget *parent) : QWidget(parent, Qt::Window) {
   connect(browser_, &QTextBrowser::backwardAvailable, back, &QWidget::setEnabled);
   connect(browser_, &QTextBrowser::forwardAvailable, forward, &QWidget::setEnabled);
   connect(close, &QPushButton::clicked, this, &QWidget::close);
+  // Closed with Escape, as the dialogs of the program are.
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+          &QWidget::close);
   connect(browser_, &QTextBrowser::anchorClicked, this, &THelpViewer::linkClicked);
   connect(browser_, &QTextBrowser::sourceChanged, this, [this] {
     const QString title = browser_->documentTitle();

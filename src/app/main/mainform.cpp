@@ -279,9 +279,9 @@ void TmainForm::buildMenus() {
   connect(addAction(edit, "Delete1", QStringLiteral("&Delete")), &QAction::triggered, this,
           &TmainForm::EditDeleteClick);
   edit->addSeparator();
-  connect(addAction(edit, "Clearclipboard1", QStringLiteral("Clear cli&pboard")),
+  connect(addAction(edit, "Clearclipboard1", QStringLiteral("Clear clip&board")),
           &QAction::triggered, this, &TmainForm::ClearClipboardClick);
-  connect(addAction(edit, "Preferences1", QStringLiteral("&Preferences...")), &QAction::triggered,
+  connect(addAction(edit, "Preferences1", QStringLiteral("P&references...")), &QAction::triggered,
           this, &TmainForm::PreferencesClick);
 
   QMenu *tools = menuBar()->addMenu(QStringLiteral("&Tools"));
@@ -292,7 +292,7 @@ void TmainForm::buildMenus() {
   connect(addAction(tools, "Showcommandline1", QStringLiteral("Show command line")),
           &QAction::triggered, this, &TmainForm::ShowCommandLineClick);
   tools->addSeparator();
-  addAction(tools, "Clipboardviewer1", QStringLiteral("&Clipboard viewer"), 10);
+  addAction(tools, "Clipboardviewer1", QStringLiteral("Clip&board viewer"), 10);
   addAction(tools, "NotePad1", QStringLiteral("&NotePad"), 11);
   addAction(tools, "WordPad1", QStringLiteral("&WordPad"), 12);
   addAction(tools, "Charactermap1", QStringLiteral("C&haracter map"), 13);
@@ -351,7 +351,7 @@ void TmainForm::buildMenus() {
   addAction(help, "TechnicalSupport1", QStringLiteral("Technical Support"), 8);
   addAction(help, "Suggestionbox1", QStringLiteral("Suggestion box"), 18);
   help->addSeparator();
-  command(addAction(help, "Checkweb1", QStringLiteral("&Check web for Marrowen updates")),
+  command(addAction(help, "Checkweb1", QStringLiteral("Check &web for Marrowen updates")),
           &Commands::Checkweb1);
   connect(addAction(help, "ShowTipoftheDay1", QStringLiteral("&Show Tip of the Day")),
           &QAction::triggered, this, [this] { showTipOfTheDay(true); });

@@ -172,7 +172,7 @@ TmapForm::TmapForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(owne
   for (int column = 0; column < 3; ++column)
     grid_->setColumnWidth(column, 48);
 
-  auto *loadMap = namedButton(this, "loadMap", QStringLiteral("&Load..."));
+  auto *loadMap = namedButton(this, "loadMap", QStringLiteral("L&oad..."));
   auto *saveMap = namedButton(this, "saveMap", QStringLiteral("&Save..."));
   auto *resetLine = namedButton(this, "resetMapLineButton", QStringLiteral("&Reset"));
   auto *resetAll = namedButton(this, "resetEntireMapButton", QStringLiteral("&All"));

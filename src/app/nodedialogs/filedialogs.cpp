@@ -141,12 +141,12 @@ TsplitForm::TsplitForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(
     splitChar_->addItem(toQString(Format("%3d  %s", {n, fromQString(character)})));
   }
   splitCharCount_ = namedSpin(this, "splitCharCount", 1, 100000);
-  countLabel_ = namedLabel(this, "countLabel", QStringLiteral("Co&unt"), splitCharCount_);
+  countLabel_ = namedLabel(this, "countLabel", QStringLiteral("C&ount"), splitCharCount_);
   splitCharPos_ = new QComboBox(this);
   splitCharPos_->setObjectName(QStringLiteral("splitCharPos"));
   splitCharPos_->addItems(
       {QStringLiteral("Before char"), QStringLiteral("After char"), QStringLiteral("At char")});
-  positionLabel_ = namedLabel(this, "positionLabel", QStringLiteral("&Position"), splitCharPos_);
+  positionLabel_ = namedLabel(this, "positionLabel", QStringLiteral("Pos&ition"), splitCharPos_);
 
   auto *grid = new QGridLayout;
   grid->addWidget(splitSizeRadio_, 0, 0);

@@ -367,7 +367,7 @@ TdeleteColForm::TdeleteColForm(QWidget *owner, TNodeEditorSite *window)
       named(new TRadioGroup(QStringLiteral(" &Delete column "), items, this), "locateMethod");
   param1 = spinEdit(this, "param1", 1, 10000);
   param2 = spinEdit(this, "param2", 1, 10000);
-  param1Label = caption(this, "param1Label", QStringLiteral("&Start"), param1);
+  param1Label = caption(this, "param1Label", QStringLiteral("S&tart"), param1);
   param2Label = caption(this, "param2Label", QStringLiteral("&End"), param2);
   auto *form = new QFormLayout;
   form->addRow(param1Label, param1);
@@ -399,11 +399,11 @@ void TdeleteColForm::columnSpecChanged() {
     int least2;
   };
   static constexpr std::array<Spec, 5> specs{{
-      {500, "&Start", 510, "&End", 1, 1},
-      {520, "&Start", 530, "&Length", 1, 1},
-      {540, "&Start (relative to end)", 550, "&Length", 0, 1},
-      {560, "&Start", 570, "&End (relative to end)", 1, 0},
-      {580, "&Start (relative to end)", 590, "&End (relative to end)", 0, 0},
+      {500, "S&tart", 510, "&End", 1, 1},
+      {520, "S&tart", 530, "&Length", 1, 1},
+      {540, "S&tart (relative to end)", 550, "&Length", 0, 1},
+      {560, "S&tart", 570, "&End (relative to end)", 1, 0},
+      {580, "S&tart (relative to end)", 590, "&End (relative to end)", 0, 0},
   }};
   const int method = indexShown(locateMethod);
   const Spec &spec = specs[static_cast<std::size_t>(method >= 0 && method < 5 ? method : 0)];

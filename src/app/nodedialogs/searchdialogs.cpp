@@ -67,7 +67,7 @@ TsearchForm::TsearchForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm
   auto *typeLabel =
       namedLabel(topPanel, "patternTypeLabel", QStringLiteral("Find t&ype"), patternTypeBox_);
   searchIgnoreCase_ = namedCheckBox(topPanel, "searchIgnoreCase", QStringLiteral("Matc&h case"));
-  wholeWord_ = namedCheckBox(topPanel, "wholeWord", QStringLiteral("Find whole words onl&y"));
+  wholeWord_ = namedCheckBox(topPanel, "wholeWord", QStringLiteral("Find &whole words only"));
   patternOptionsButton_ = namedButton(topPanel, "patternOptionsButton", QStringLiteral("..."));
   patternOptionsButton_->setFixedWidth(28);
   auto *heading = new QHBoxLayout;
@@ -98,9 +98,9 @@ TsearchForm::TsearchForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm
                                   QStringLiteral("&Replace with"), replaceString_);
   replaceStringLength_ = namedLabel(bottomPanel, "replaceStringLength", QStringLiteral("Length:"));
   caseSensitiveReplace_ =
-      namedCheckBox(bottomPanel, "caseSensitiveReplace", QStringLiteral("Case sensitive re&place"));
+      namedCheckBox(bottomPanel, "caseSensitiveReplace", QStringLiteral("&Case sensitive replace"));
   promptOnReplace_ =
-      namedCheckBox(bottomPanel, "promptOnReplace", QStringLiteral("&Prompt on replace"));
+      namedCheckBox(bottomPanel, "promptOnReplace", QStringLiteral("Pr&ompt on replace"));
   skipPromptIdentical_ =
       namedCheckBox(bottomPanel, "skipPromptIdentical", QStringLiteral("Skip prompt if identical"));
   firstOnly_ = namedCheckBox(bottomPanel, "firstOnly", QStringLiteral("Replace first only"));

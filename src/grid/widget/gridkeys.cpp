@@ -264,7 +264,15 @@ void TdgBaseGrid::EditorSetup(TdgCustomGridControl &control) {
   }
   control.SetBounds(
       QRect(r.Left + 3, r.Top, std::max(1, right - r.Left - 3), std::max(1, r.Height())));
-  const bool editable = CellEditable(dataCol, dataRow) && EditingAllowed();
+  // An insert row not entered yet (an empty grid's only row, reached by the
+  // keyboard) becomes a row at the first key typed in it, so its cells take
+  // typing as their column allows.
+  const bool newRow = FGridMode == gmEditInsert && FInsertRowFlag && Row() == RowCount() - 1;
+  const TdgCol *column = ColObject(dataCol);
+  const bool editable =
+      (newRow ? dataCol >= 1 && !(column && (column->ReadOnly() || !column->Visible()))
+              : CellEditable(dataCol, dataRow)) &&
+      EditingAllowed();
   TColor color = EffectiveColor(dataCol, dataRow, false);
   if (editable && FEditColor != clNone)
     color = FEditColor;

@@ -7,7 +7,9 @@
 #include "grid/widget/dgbasegrid.h"
 #include "support/temp_folder.h"
 
+#include <QClipboard>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
@@ -78,7 +80,7 @@ TEST_F(StatusForm, TheErrorsTabAppearsAtTheFirstErrorAndCountsUpToTheLimit) {
   EXPECT_EQ(pages->tabText(2), "Errors (3+)");
   form->addError("bad");
   EXPECT_EQ(pages->tabText(2), "Errors (3+)");
-  form->jobEnded();
+  form->jobEnded(JobEnd::Finished);
   EXPECT_EQ(pages->currentIndex(), 2);
 }
 
@@ -90,7 +92,7 @@ TEST_F(StatusForm, ALineArrivesBelowTheClickedRowWhileTheLogKeepsTheOrderOfArriv
   form->addStatusLine("four");
   auto &grid = form->resText();
   EXPECT_EQ(grid.GetDisplayRowOf(4), 2);
-  form->jobEnded();
+  form->jobEnded(JobEnd::Finished);
   form->copyToLogClick();
   const std::string text = readFile(log);
   EXPECT_LT(text.find("three"), text.find("four"));
@@ -99,7 +101,7 @@ TEST_F(StatusForm, ALineArrivesBelowTheClickedRowWhileTheLogKeepsTheOrderOfArriv
 
 TEST_F(StatusForm, CopyingLinesWithoutDeferredLoggingWritesThemASecondTime) {
   form->addStatusLine("once");
-  form->jobEnded();
+  form->jobEnded(JobEnd::Finished);
   auto *copy = form->findChild<QPushButton *>("copyToLog");
   EXPECT_FALSE(copy->isHidden());
   form->copyToLogClick();
@@ -107,9 +109,48 @@ TEST_F(StatusForm, CopyingLinesWithoutDeferredLoggingWritesThemASecondTime) {
   EXPECT_FALSE(copy->isEnabled());
 }
 
+// The lists are the job's record: typing, pasting, cutting and a double
+// click change no line, and copying writes the lines as the job logged them.
+TEST_F(StatusForm, TheLinesStayAsLoggedWhateverIsTypedAndCopyWritesThem) {
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  form->addStatusLine("one");
+  form->addStatusLine("two");
+  form->addResultFile(dir.file("two.txt"));
+  form->addError("bad");
+  form->jobEnded(JobEnd::Finished);
+  auto *pages = form->findChild<QTabWidget *>("Pages");
+  QApplication::clipboard()->setText("pasted");
+  for (TdgGrid *grid : {&form->resText(), &form->errors()}) {
+    pages->setCurrentIndex(grid == &form->errors() ? 2 : 1);
+    grid->setFocus();
+    QCoreApplication::processEvents();
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {},
+                       {grid->ColumnLeft(3) + 5, grid->RowTop(grid->Rows()) + 5});
+    QTest::keyClicks(QApplication::focusWidget(), "Y");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    for (Qt::Key key : {Qt::Key_F2, Qt::Key_Y, Qt::Key_Return})
+      QTest::keyClick(grid, key);
+    QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(grid, Qt::Key_X, Qt::ControlModifier);
+    QTest::keyClick(grid, Qt::Key_Delete);
+  }
+  // The double click still opens the line's file.
+  EXPECT_EQ(launcher->opened, QStringList{QString::fromStdString(dir.file("two.txt"))});
+  EXPECT_EQ(cell(form->resText(), 3, 1), "one");
+  EXPECT_EQ(cell(form->resText(), 3, 2), "two");
+  EXPECT_EQ(cell(form->errors(), 3, 1), "bad");
+  form->copyToLogClick();
+  const std::string text = readFile(log);
+  EXPECT_EQ(countOf(text, "one"), 2);
+  EXPECT_EQ(countOf(text, "bad"), 2);
+  EXPECT_EQ(text.find("pasted"), std::string::npos);
+  EXPECT_EQ(countOf(text, "Y"), 0);
+}
+
 TEST_F(StatusForm, WithoutALogFileThereIsNoCopyButton) {
   form->setLogFileName("");
-  form->jobEnded();
+  form->jobEnded(JobEnd::Finished);
   EXPECT_TRUE(form->findChild<QPushButton *>("copyToLog")->isHidden());
 }
 
@@ -122,7 +163,7 @@ TEST_F(StatusForm, AfterATestRunEveryTestCopyIsDeletedAndTheButtonDisabled) {
   form->addStatusLine("b");
   form->addOutputFile(dir.file("b.txt.dCv"));
   form->addOutputFile(dir.file("gone.dCv"));
-  form->jobEnded();
+  form->jobEnded(JobEnd::Finished);
   auto *remove = form->findChild<QPushButton *>("deleteTestFiles");
   EXPECT_FALSE(remove->isHidden());
   form->deleteTestFilesClick();
@@ -174,6 +215,41 @@ TEST_F(StatusForm, ReportsInQuickSuccessionPaintAFewTimesNotEachTime) {
   const int held = counter.paints;
   EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > held; }, 2000));
   EXPECT_EQ(bar->value(), 100);
+}
+
+// At its end a job's window says so in its caption and shows its summary
+// whole, also on the Results page beside the hint there.
+TEST_F(StatusForm, AnEndedJobSaysSoInTheCaptionAndShowsItsWholeSummary) {
+  for (const bool cancel : {false, true}) {
+    WindowJobHost host;
+    auto input = std::make_unique<TStringInput>("trial");
+    input->setText("x");
+    input->setNext(std::make_unique<TAdhocOutput>());
+    JobOptions options;
+    options.filterName = "Quiet";
+    host.startJob(std::move(input), options);
+    TTstatusForm &window = *host.statusWindows().front();
+    if (cancel)
+      window.cancelButtonClick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host.activeJobs() == 0; }, 10000));
+    window.show();
+    QCoreApplication::processEvents();
+    if (cancel) {
+      EXPECT_EQ(window.windowTitle(), "Quiet - Job aborted by user.");
+      continue;
+    }
+    EXPECT_EQ(window.windowTitle(), "Quiet - Job finished.");
+    auto *bar = window.findChild<QLabel *>("statusBar");
+    const QString summary = "Job finished. 1 of 1 files processed, 0 binary files skipped, "
+                            "0 non-binary files skipped";
+    EXPECT_EQ(bar->text(), summary);
+    window.findChild<QTabWidget *>("Pages")->setCurrentIndex(1);
+    EXPECT_EQ(bar->text(), summary + "\nDouble click a file to open it");
+    QCoreApplication::processEvents();
+    const QRect room = bar->contentsRect();
+    const QRect needed = bar->fontMetrics().boundingRect(room, Qt::TextWordWrap, bar->text());
+    EXPECT_LE(needed.height(), room.height());
+  }
 }
 
 TEST_F(StatusForm, CancelWithLoggingOffWritesNoLog) {

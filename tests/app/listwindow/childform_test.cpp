@@ -16,6 +16,7 @@
 #include "filterlist/eolnodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/nodecatalog.h"
+#include "filterlist/searchnodes.h"
 #include "grid/data/font.h"
 #include "grid/editing/combo.h"
 #include "grid/widget/dgbasegrid.h"
@@ -443,8 +444,8 @@ TEST_F(ChildForm, JobsFromTheButtonsAndAStoppedTrial) {
   EXPECT_EQ(QApplication::clipboard()->text(), "XYZ");
   setUserInterface(headless);
 
-  // A press mid-run stops the trial: the window is idle at once, and the
-  // stopped job's output goes nowhere.
+  // A press mid-run stops the trial: the window is idle at once, says so,
+  // and the stopped job's output goes nowhere.
   form->trialInput->setBytes("abc");
   form->trialInput->appendPlainText("d");
   form->trialRunButtonClick();
@@ -453,7 +454,20 @@ TEST_F(ChildForm, JobsFromTheButtonsAndAStoppedTrial) {
   EXPECT_FALSE(form->trialRunning());
   EXPECT_EQ(form->trialJob(), nullptr);
   QTest::qWait(500);
-  EXPECT_EQ(form->trialOutput->bytes(), "Generating output...");
+  EXPECT_EQ(form->trialOutput->bytes(), "");
+  EXPECT_EQ(TchildForm::lastStatus(), "Job aborted by user.");
+
+  // So does a trial whose replace prompt is cancelled.
+  auto search = TSearchObject::CreateDefault();
+  search->searchString = "b";
+  search->replaceString = "x";
+  search->promptOnReplace = true;
+  form->addFilter(std::move(search));
+  form->trialInput->appendPlainText("e");
+  form->trialRunButtonClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->trialRunning(); }, 10000));
+  EXPECT_EQ(shownDialogs.back(), "TQueryReplace");
+  EXPECT_EQ(TchildForm::lastStatus(), "Job aborted by user.");
 }
 
 TEST_F(ChildForm, ClosingMidTrialNeitherCrashesNorStopsTheJob) {

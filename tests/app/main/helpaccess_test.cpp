@@ -7,12 +7,18 @@
 #include "app/main/mainform.h"
 #include "app/main/taskmenu.h"
 #include "app/nodedialogs/dialogbase.h"
+#include "app/nodedialogs/linedialogs.h"
 #include "app/nodedialogs/nodedialogs.h"
 #include "app_testing.h"
 #include "dialog_testing.h"
 #include "filterlist/nodecatalog.h"
 
+#include <QComboBox>
 #include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QRegularExpression>
+#include <QTest>
 #include <QTextBrowser>
 
 #include <filesystem>
@@ -113,12 +119,74 @@ TEST_F(HelpPages, TheWindowShowsTheContentsIndexAndTopicsAndTheWebGoesToTheBrows
   emit viewer->browser().anchorClicked(QUrl(QStringLiteral("https://www.ostrevan.com/")));
   EXPECT_EQ(launcher->opened, QStringList{"https://www.ostrevan.com/"});
   EXPECT_TRUE(boxTexts.empty());
+  // Escape closes it, as it does a dialog.
+  QApplication::setActiveWindow(viewer);
+  QTest::keyClick(&viewer->browser(), Qt::Key_Escape);
+  EXPECT_FALSE(viewer->isVisible());
 
   // Without the folder a box says so.
   overrideProgramFolder(dir.path());
   EXPECT_EQ(showHelpContents(), 0);
   ASSERT_EQ(boxTexts.size(), 1u);
   EXPECT_TRUE(boxTexts[0].starts_with("The help pages are missing"));
+}
+
+// The pages describe what the windows offer and only that: every menu path
+// they name is an item a person finds, the find types are the dialog's, and
+// the line-number format is given where its error sends the user.
+TEST_F(HelpPages, ThePagesNameOnlyWhatTheWindowsOffer) {
+  QString pages;
+  for (const auto &entry : std::filesystem::directory_iterator(dir.file("program/help")))
+    if (entry.path().extension() == ".html")
+      pages += QString::fromStdString(readFile(entry.path().string()));
+  EXPECT_FALSE(pages.contains("Perl")) << "neither an export nor a find type offers it";
+
+  registerNodeDialogs();
+  RecordingSite site;
+  std::unique_ptr<TListObject> numbers = findCatalogEntry("TLineNumberObject", 0)->createDefault(0);
+  auto *form = dynamic_cast<TlineNumberForm *>(site.editorFor(*numbers, nullptr));
+  ASSERT_NE(form, nullptr);
+  form->putToScreen(*numbers);
+  form->lineNumberFormat->setEditText("%s ");
+  ASSERT_EQ(form->exampleLineNumber->text(), "Invalid format - please check help");
+  const QString page =
+      QString::fromStdString(readFile(helpPageFor(form->helpContext()).toStdString()));
+  EXPECT_TRUE(page.contains("Invalid format - please check help") && page.contains("%5.5d"));
+
+  std::unique_ptr<TListObject> search = findCatalogEntry("TSearchObject", 0)->createDefault(0);
+  QWidget *searchForm = dynamic_cast<QWidget *>(site.editorFor(*search, nullptr));
+  auto *types = searchForm->findChild<QComboBox *>("patternType");
+  const QString searchPage = QString::fromStdString(readFile(dir.file("program/help/search.html")));
+  for (int i = 0; i < types->count(); ++i)
+    EXPECT_TRUE(searchPage.contains("<b>" + types->itemText(i) + "</b>")) << i;
+
+  // "<b>Menu &gt; Item</b>": an item that is shown, its caption starting so.
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.CreateMDIChild();
+    auto caption = [](QString text) { return text.remove('&').remove("..."); };
+    std::function<bool(const QList<QAction *> &, QStringList)> found =
+        [&](const QList<QAction *> &items, QStringList path) {
+          for (QAction *a : items) {
+            if (!a->isVisible() || a->isSeparator())
+              continue;
+            const bool named = caption(a->text()).startsWith(caption(path.front()));
+            if (named && path.size() == 1)
+              return true;
+            if (a->menu() && found(a->menu()->actions(), named ? path.mid(1) : path))
+              return true;
+          }
+          return false;
+        };
+    const QRegularExpression menuPath("<b>([^<]*&gt;[^<]*)</b>");
+    for (auto match = menuPath.globalMatch(pages); match.hasNext();) {
+      const QStringList path =
+          match.next().captured(1).simplified().replace("&gt;", ">").split(" > ");
+      EXPECT_TRUE(found(main.menuBar()->actions(), path)) << path.join(" > ").toStdString();
+    }
+  }
+  mainFormHooks() = MainFormHooks();
 }
 
 TEST_F(HelpPages, TheTipsAndReleaseNotesShipBesideTheProgram) {
