@@ -873,6 +873,15 @@ TEST_F(WholeProgram, EveryCommandThatChangesAListMarksItAndClosingAsks) {
           {"Files: typing in a name", inGrid(1, 1, "z", Qt::Key_Return)},
           {"Files: Delete", inGrid(1, 1, {}, Qt::Key_Delete)},
           {"Files: a heading click", inGrid(1, 0, {})},
+          {"Files: Action picked from its list",
+           [&] {
+             inGrid(3, 1, {})();
+             for (Qt::Key key : {Qt::Key_Down, Qt::Key_Return}) {
+               QWidget *popup = QApplication::activePopupWidget();
+               QTest::keyClick(popup ? popup : QApplication::focusWidget(), key);
+             }
+           }},
+          {"Files: Subfolders typed into its list", inGrid(2, 1, "a", Qt::Key_Return)},
           {"typing in the comments", typeInto(list->comments)},
           {"typing in the scratch pad", typeInto(list->scratchPad)},
           {"typing in the trial input", typeInto(list->trialInput)},
