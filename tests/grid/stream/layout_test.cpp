@@ -91,6 +91,19 @@ TEST(GridCopy, AssignTakesValuesAndOrderButNoHandlers) {
   EXPECT_EQ(sourceMoves, 0);
 }
 
+// What is typed after a copy lands in a cell that can be seen.
+TEST(GridCopy, ACopyThatHidesTheCurrentCellMovesItToAShownOne) {
+  TdgGrid source, target;
+  fill(source);
+  fill(target);
+  source.GetCol(Variant(2))->SetVisible(false);
+  source.SetRowVisible(2, false);
+  target.MoveToCell(2, 2);
+  target.Assign(source);
+  EXPECT_GT(target.ColWidths(target.Col()), 0);
+  EXPECT_GT(target.RowHeights(target.Row()), 0);
+}
+
 TEST(GridCopy, SomethingThatIsNoGridIsRefused) {
   TdgGrid grid;
   fill(grid);
