@@ -450,6 +450,9 @@ TEST(LayoutStream, SettingsValuesHoldTheLayoutOrItsFile) {
     EXPECT_TRUE(target.LoadFromRegistry(key, value, false));
     EXPECT_EQ(text(target, 3, 4), "3,4") << value;
   }
+  source.SaveToRegistry("Software\\GridTest", "NoRoot", "", true);
+  TdgGrid below;
+  EXPECT_TRUE(below.LoadFromRegistry(key, "NoRoot", false)) << "below the default root";
   TdgGrid untouched;
   EXPECT_FALSE(
       untouched.LoadFromRegistry("\\\\HKEY_CURRENT_USER\\Software\\NoSuchKey", "Binary", false));
