@@ -244,6 +244,10 @@ TEST(ComboDropDown, APickedValueIsAnEditThatEscapeTakesBack) {
     EXPECT_EQ(d.cell(2, 1), picked) << way;
     EXPECT_EQ(rowEnds, 1) << way;
     EXPECT_TRUE(d.grid->RowChangedMark(1)) << way;
+    d.grid->SetSkipReadOnly(false);
+    d.grid->GetCol(Variant(2))->SetReadOnly(true);
+    pick();
+    EXPECT_EQ(d.cell(2, 2), "") << way << ": a read-only cell keeps its value";
   }
 }
 
