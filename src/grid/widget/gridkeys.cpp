@@ -283,7 +283,7 @@ void TdgBaseGrid::EditorSetup(TdgCustomGridControl &control) {
   }
   const TdgHorzAlignment horz = EffectiveHorzAlignment(dataCol, dataRow);
   control.SetHorzAlignment(horz == htaDefault ? htaLeft : horz);
-  control.SetVertAlignment(FVertAlignment);
+  control.SetVertAlignment(EffectiveVertAlignment(dataCol, dataRow));
   control.SetWordWrap(EffectiveWordWrap(dataCol, dataRow));
   control.SetEditable(editable);
   const TdgCol *col = ColObject(dataCol);

@@ -358,6 +358,7 @@ TEST(GridKeys, PropertyChangesReachTheShownEditor) {
     std::function<bool(InDialog &)> shows;
   };
   const auto col = [](TdgGrid &g) { return g.GetCol(Variant(1)); };
+  MaskDefs defs;
   const Case cases[] = {
       {"width", [&](TdgGrid &g) { col(g)->SetWidth(150); },
        [](InDialog &d) { return d.grid->EditControl().Width() > 140; }},
@@ -390,6 +391,17 @@ TEST(GridKeys, PropertyChangesReachTheShownEditor) {
        [](InDialog &d) {
          d.type("zq");
          return !ShownTextEditor(*d.grid) && d.grid->GetCell(1, 1).toString() == "zz";
+       }},
+      {"vertical alignment", [&](TdgGrid &g) { col(g)->SetVertAlignment(vtaBottom); },
+       [](InDialog &d) { return d.grid->EditControl().Control().VertAlignment() == vtaBottom; }},
+      {"row mask",
+       [&](TdgGrid &g) {
+         g.SetMaskDefs(&defs);
+         g.SetRowMaskName(1, "digits");
+       },
+       [](InDialog &d) {
+         d.type("a5");
+         return d.grid->GetCell(1, 1).toString() == "zz5";
        }},
       {"length", [&](TdgGrid &g) { col(g)->SetMaxLength(3); },
        [](InDialog &d) { return d.grid->EditControl().GetMaxLength() == 3; }},
