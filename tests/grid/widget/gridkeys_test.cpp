@@ -428,6 +428,19 @@ TEST(GridKeys, PropertyChangesReachTheShownEditor) {
   EXPECT_THROW(d.grid->RefreshCellControl(1, 4), EInvalidGridOperation);
 }
 
+// A grid scrolled away from its current cell brings it back for a key, and
+// the character typed is the first of the cell's edit.
+TEST(GridKeys, AKeyBringsTheCurrentCellBackIntoView) {
+  InDialog d;
+  d.grid->SetRows(60);
+  d.grid->ScrollMessage(SB_VERT, SB_BOTTOM, 0);
+  ASSERT_GT(d.grid->TopRow(), 1);
+  d.type("x");
+  d.key(Qt::Key_Return);
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "x");
+  EXPECT_EQ(d.grid->TopRow(), 1);
+}
+
 TEST(GridKeys, ModeSkipAndFixedSettingsRecheckTheCurrentCell) {
   InDialog d;
   d.grid->SetSkipReadOnly(false);
