@@ -163,7 +163,11 @@ void ColRowProperties::SetIs3D(bool v) {
     repaintAndRefresh();
 }
 
-void ColRowProperties::SetMaskName(std::string v) { maskName_ = std::move(v); }
+void ColRowProperties::SetMaskName(std::string v) {
+  maskName_ = std::move(v);
+  if (isCurrent())
+    grid_->reapplyMask(grid_->currentDataCol(), grid_->currentDataRow());
+}
 
 void ColRowProperties::SetParentCombo(bool v) {
   parentCombo_ = v;
@@ -469,12 +473,6 @@ void TdgCol::SetHeadingVertAlignment(TdgVertAlignment v) {
 void TdgCol::SetHeadingWordWrap(TdgWordWrap v) {
   if (change(headingWordWrap_, v))
     grid_->repaintHeading(DataCol());
-}
-
-void TdgCol::SetMaskName(std::string v) {
-  maskName_ = std::move(v);
-  if (isCurrent())
-    grid_->reapplyMask(DataCol(), grid_->currentDataRow());
 }
 
 void TdgCol::SetMaxLength(int v) {

@@ -185,7 +185,6 @@ public:
   void SetHeadingVertAlignment(TdgVertAlignment v);
   TdgWordWrap HeadingWordWrap() const { return headingWordWrap_; }
   void SetHeadingWordWrap(TdgWordWrap v);
-  void SetMaskName(std::string v) override;
   int MaxLength() const { return maxLength_; }
   void SetMaxLength(int v);
   TdgSortPicture SortPicture() const { return sortPicture_; }

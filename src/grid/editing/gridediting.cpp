@@ -279,6 +279,9 @@ bool TdgBaseGrid::ChangeCurrentValue(const Variant &value, bool startRowEdit) {
   // An editor shown on an insert row that the current cell never moved onto
   // (an empty grid's only row) enters it at the first change.
   EnterInsertRow();
+  // A read-only cell keeps its value, whichever list, picker or spin offers one.
+  if (!CellEditable(GetCurrentDataCol(), GetCurrentDataRow()))
+    return false;
   if (!FCellEditing) {
     if (!StartCellEdit() || (startRowEdit && !StartRowEdit()))
       return false;

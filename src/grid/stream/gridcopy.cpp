@@ -86,6 +86,12 @@ void TdgBaseGrid::CopyGrid(const TdgBaseGrid &source, TdgPropKinds kinds, bool w
   UpdateScrollBars();
   if (Row() >= RowCount() || Col() >= ColCount())
     MoveCurrent(std::min(Col(), ColCount() - 1), std::min(Row(), RowCount() - 1), true, false);
+  // The copy may have hidden the column or row of the current cell, whose
+  // editor would then write into a cell nobody sees.
+  if (Col() >= 1 && Row() >= 1) {
+    PlaceCurrentCol(Col());
+    PlaceCurrentRow(Row());
+  }
   InvalidateGrid();
 }
 

@@ -19,6 +19,17 @@ namespace {
 
 constexpr std::uint32_t linkedGroups = 0x100000C0;
 
+// A key that does not begin with two backslashes and a root's name lies
+// below the default root.
+std::unique_ptr<TRegistry> openLayoutKey(const std::string &key, bool canCreate) {
+  if (key.starts_with("\\\\"))
+    return OpenRegistryPath(key, canCreate);
+  auto registry = std::make_unique<TRegistry>();
+  if (!registry->OpenKey(key, canCreate))
+    return nullptr;
+  return registry;
+}
+
 template <class F> struct Finally {
   F f;
   ~Finally() { f(); }
@@ -335,7 +346,7 @@ void TdgBaseGrid::LoadFromFile(const std::string &fileName, bool fieldState) {
 void TdgBaseGrid::SaveToRegistry(const std::string &key, const std::string &valueName,
                                  const std::string &fileName, TdgPropKinds kinds,
                                  std::uint32_t properties, bool saveData) {
-  const std::unique_ptr<TRegistry> registry = OpenRegistryPath(key, true);
+  const std::unique_ptr<TRegistry> registry = openLayoutKey(key, true);
   if (!registry)
     throw ERegistryException(Format("Failed to create key %s", {key}));
   if (!fileName.empty()) {
@@ -355,7 +366,7 @@ void TdgBaseGrid::SaveToRegistry(const std::string &key, const std::string &valu
 
 bool TdgBaseGrid::LoadFromRegistry(const std::string &key, const std::string &valueName,
                                    bool fieldState) {
-  const std::unique_ptr<TRegistry> registry = OpenRegistryPath(key, false);
+  const std::unique_ptr<TRegistry> registry = openLayoutKey(key, false);
   if (!registry)
     return false;
   switch (registry->GetDataType(valueName)) {

@@ -574,7 +574,11 @@ void TdgBaseGrid::ResetRowProperties(std::uint32_t flags) {
   ScopeExit unlock{[this] { EndUpdate(); }};
   if (flags & resetBit(pnColSelected))
     ClearRowSelection();
-  const std::uint32_t own = FResizeRows == rrAll ? flags & ~resetBit(pnHeight) : flags;
+  // For the grid the row objects' selection bit names the changed marks
+  // (the selection goes with the column bit above), so the rows never see it.
+  std::uint32_t own = flags & ~resetBit(pnRowSelected);
+  if (FResizeRows == rrAll)
+    own &= ~resetBit(pnHeight);
   for (int dataRow = 1; dataRow <= Rows(); ++dataRow) {
     if (TdgRow *row = FRowStore->Item(dataRow)) {
       row->ResetProperties(own);

@@ -659,8 +659,10 @@ public:
   // screen of another density scales the sizes, not the fonts.
   virtual int ScreenDpi() const { return logicalDpiY(); }
   void FollowScreenScale();
-  bool AutoScale() const { return FAutoScale; }
-  void SetAutoScale(bool value) { FAutoScale = value; }
+  // A drop-down's list scales with the grid it drops down for and follows
+  // that grid's setting; its own setter does nothing.
+  bool AutoScale() const;
+  void SetAutoScale(bool value);
 
   // Painting locks and invalidation.
   void BeginUpdate();

@@ -291,7 +291,7 @@ void TdgBaseGrid::EditorSetup(TdgCustomGridControl &control) {
   }
   const TdgHorzAlignment horz = EffectiveHorzAlignment(dataCol, dataRow);
   control.SetHorzAlignment(horz == htaDefault ? htaLeft : horz);
-  control.SetVertAlignment(FVertAlignment);
+  control.SetVertAlignment(EffectiveVertAlignment(dataCol, dataRow));
   control.SetWordWrap(EffectiveWordWrap(dataCol, dataRow));
   control.SetEditable(editable);
   const TdgCol *col = ColObject(dataCol);
@@ -650,6 +650,10 @@ void TdgBaseGrid::KeyDown(std::uint16_t &key, TShiftState shift) {
       key = 0;
     return;
   }
+  // A key meets the current cell where it can be seen, also after the grid
+  // was scrolled away from it.
+  if (key != VK_SHIFT && key != VK_CONTROL && key != VK_MENU && Col() >= 1 && Row() >= 1)
+    ScrollCurrentIntoView();
   const bool shiftOnly = shift.has(ssShift) && !ctrl && !alt;
   const bool none = !shift.has(ssShift) && !ctrl && !alt;
   if (key == VK_ESCAPE && !FTypeAhead.empty()) {
@@ -816,11 +820,17 @@ void TdgBaseGrid::KeyPress(char &key) {
   }
   TdgCustomGridControl &control =
       ControlForType(CellControlType(GetCurrentDataCol(), GetCurrentDataRow()));
-  if (!control.IsInputChar(key) || FEditorShown)
+  if (!control.IsInputChar(key))
     return;
-  FEditing = false;
-  if (!StartEditing(0) || !FActiveControl)
+  // A key can reach the grid while the editor stands over the cell (the cell
+  // was scrolled back into sight for it): the editor takes it then.
+  if (FEditorShown && FActiveControl != &control)
     return;
+  if (!FEditorShown) {
+    FEditing = false;
+    if (!StartEditing(0) || !FActiveControl)
+      return;
+  }
   // The character becomes the first of the edit, typed into the control.
   TdgGridControl &target = FActiveControl->Control();
   if (static_cast<unsigned char>(key) == 8) {

@@ -597,8 +597,19 @@ bool TdgBaseGrid::SyncSizes(bool rows) {
 
 // ------------------------------------------------------------------ scaling
 
+bool TdgBaseGrid::AutoScale() const {
+  if (const auto *list = dynamic_cast<const TdgComboGrid *>(this); list && list->OwnerGrid())
+    return list->OwnerGrid()->AutoScale();
+  return FAutoScale;
+}
+
+void TdgBaseGrid::SetAutoScale(bool value) {
+  if (!isComboGrid())
+    FAutoScale = value;
+}
+
 void TdgBaseGrid::ChangeScale(int multiplier, int divisor, std::uint8_t flags) {
-  if (!FAutoScale || multiplier == divisor || divisor == 0)
+  if (!AutoScale() || multiplier == divisor || divisor == 0)
     return;
   ScaleBy(multiplier, divisor, flags);
 }
@@ -669,6 +680,9 @@ void TdgBaseGrid::ScaleBy(int multiplier, int divisor, std::uint8_t flags) {
 }
 
 void TdgBaseGrid::FollowScreenScale() {
+  // The grid a list drops down for scales it along with itself.
+  if (isComboGrid())
+    return;
   const int dpi = ScreenDpi();
   if (FScreenDpi > 0 && dpi > 0 && dpi != FScreenDpi)
     ChangeScale(dpi, FScreenDpi, sfWidth | sfHeight);

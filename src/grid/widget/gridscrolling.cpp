@@ -239,6 +239,8 @@ void TdgBaseGrid::UpdateScrollPos() {
 }
 
 void TdgBaseGrid::ModifyScrollBar(int scrollBar, int scrollCode, int pos, bool) {
+  // An open list or picker would stay behind while its cell scrolls away.
+  CloseDropDowns();
   ScrollMessage(scrollBar, scrollCode, pos);
 }
 

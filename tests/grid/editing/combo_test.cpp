@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -243,6 +244,10 @@ TEST(ComboDropDown, APickedValueIsAnEditThatEscapeTakesBack) {
     EXPECT_EQ(d.cell(2, 1), picked) << way;
     EXPECT_EQ(rowEnds, 1) << way;
     EXPECT_TRUE(d.grid->RowChangedMark(1)) << way;
+    d.grid->SetSkipReadOnly(false);
+    d.grid->GetCol(Variant(2))->SetReadOnly(true);
+    pick();
+    EXPECT_EQ(d.cell(2, 2), "") << way << ": a read-only cell keeps its value";
   }
 }
 
@@ -347,6 +352,19 @@ TEST(ComboDropDown, PressesOnTheGridKeepOrCloseTheList) {
   EXPECT_FALSE(d.open());
   EXPECT_EQ(presses.count, 1);
   EXPECT_EQ(d.cell(2, 2), "");
+}
+
+// A press outside the list closes it first; a scroll that comes all the same
+// (from the program, or a scroll bar the pop-up lets through) closes it too.
+TEST(ComboDropDown, ScrollingTheGridClosesTheList) {
+  ComboDialog d;
+  d.grid->SetRows(40);
+  d.goTo(2, 1);
+  d.key(Qt::Key_F4);
+  ASSERT_TRUE(d.open());
+  d.grid->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  EXPECT_EQ(d.grid->TopRow(), 2);
+  EXPECT_FALSE(d.open());
 }
 
 TEST(ComboDropDown, EachColumnShowsItsOwnList) {

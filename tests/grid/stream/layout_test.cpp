@@ -91,6 +91,19 @@ TEST(GridCopy, AssignTakesValuesAndOrderButNoHandlers) {
   EXPECT_EQ(sourceMoves, 0);
 }
 
+// What is typed after a copy lands in a cell that can be seen.
+TEST(GridCopy, ACopyThatHidesTheCurrentCellMovesItToAShownOne) {
+  TdgGrid source, target;
+  fill(source);
+  fill(target);
+  source.GetCol(Variant(2))->SetVisible(false);
+  source.SetRowVisible(2, false);
+  target.MoveToCell(2, 2);
+  target.Assign(source);
+  EXPECT_GT(target.ColWidths(target.Col()), 0);
+  EXPECT_GT(target.RowHeights(target.Row()), 0);
+}
+
 TEST(GridCopy, SomethingThatIsNoGridIsRefused) {
   TdgGrid grid;
   fill(grid);
@@ -437,6 +450,9 @@ TEST(LayoutStream, SettingsValuesHoldTheLayoutOrItsFile) {
     EXPECT_TRUE(target.LoadFromRegistry(key, value, false));
     EXPECT_EQ(text(target, 3, 4), "3,4") << value;
   }
+  source.SaveToRegistry("Software\\GridTest", "NoRoot", "", true);
+  TdgGrid below;
+  EXPECT_TRUE(below.LoadFromRegistry(key, "NoRoot", false)) << "below the default root";
   TdgGrid untouched;
   EXPECT_FALSE(
       untouched.LoadFromRegistry("\\\\HKEY_CURRENT_USER\\Software\\NoSuchKey", "Binary", false));

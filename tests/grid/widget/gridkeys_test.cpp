@@ -358,6 +358,7 @@ TEST(GridKeys, PropertyChangesReachTheShownEditor) {
     std::function<bool(InDialog &)> shows;
   };
   const auto col = [](TdgGrid &g) { return g.GetCol(Variant(1)); };
+  MaskDefs defs;
   const Case cases[] = {
       {"width", [&](TdgGrid &g) { col(g)->SetWidth(150); },
        [](InDialog &d) { return d.grid->EditControl().Width() > 140; }},
@@ -391,6 +392,17 @@ TEST(GridKeys, PropertyChangesReachTheShownEditor) {
          d.type("zq");
          return !ShownTextEditor(*d.grid) && d.grid->GetCell(1, 1).toString() == "zz";
        }},
+      {"vertical alignment", [&](TdgGrid &g) { col(g)->SetVertAlignment(vtaBottom); },
+       [](InDialog &d) { return d.grid->EditControl().Control().VertAlignment() == vtaBottom; }},
+      {"row mask",
+       [&](TdgGrid &g) {
+         g.SetMaskDefs(&defs);
+         g.SetRowMaskName(1, "digits");
+       },
+       [](InDialog &d) {
+         d.type("a5");
+         return d.grid->GetCell(1, 1).toString() == "zz5";
+       }},
       {"length", [&](TdgGrid &g) { col(g)->SetMaxLength(3); },
        [](InDialog &d) { return d.grid->EditControl().GetMaxLength() == 3; }},
       {"check style",
@@ -414,6 +426,19 @@ TEST(GridKeys, PropertyChangesReachTheShownEditor) {
   d.grid->SetName("Grid1");
   EXPECT_THROW(d.grid->RefreshCellControl(4, 1), EInvalidGridOperation);
   EXPECT_THROW(d.grid->RefreshCellControl(1, 4), EInvalidGridOperation);
+}
+
+// A grid scrolled away from its current cell brings it back for a key, and
+// the character typed is the first of the cell's edit.
+TEST(GridKeys, AKeyBringsTheCurrentCellBackIntoView) {
+  InDialog d;
+  d.grid->SetRows(60);
+  d.grid->ScrollMessage(SB_VERT, SB_BOTTOM, 0);
+  ASSERT_GT(d.grid->TopRow(), 1);
+  d.type("x");
+  d.key(Qt::Key_Return);
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "x");
+  EXPECT_EQ(d.grid->TopRow(), 1);
 }
 
 TEST(GridKeys, ModeSkipAndFixedSettingsRecheckTheCurrentCell) {

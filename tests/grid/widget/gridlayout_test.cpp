@@ -305,6 +305,8 @@ TEST(GridLayout, ScalingTakesOwnFontsAndListsAlongAndFollowsTheScreen) {
   list.SetDefaultRowHeight(14);
   grid.SetFont(TFont()); // its own font: one that follows the parent's is the parent's
   grid.SetAutoScale(true);
+  list.SetAutoScale(false);
+  EXPECT_TRUE(list.AutoScale()) << "a list follows its grid";
   grid.ChangeScale(3, 2);
   EXPECT_EQ(grid.Font().Size(), 12);
   EXPECT_EQ(grid.GetCol(Variant(1))->Font()->Size(), 15);

@@ -568,6 +568,13 @@ TEST(GridMouse, ResetsReachColumnRowAndCellObjects) {
   EXPECT_EQ(m.grid.DefaultRowHeight(), 20);
   EXPECT_EQ(m.grid.GetRowHeight(2), 20);
   EXPECT_EQ(m.grid.RowHeights(m.grid.GetDisplayRowOf(2)), 20);
+  // Marks switched off go; the selection stays, rows with settings too.
+  m.grid.SetRowColor(2, 0x00FF00);
+  m.grid.SelectRows(2, 3);
+  m.grid.SetRowChangedMark(3, true);
+  m.grid.SetRowChangedIndicator(TdgBaseGrid::riOff);
+  EXPECT_FALSE(m.grid.RowChangedMark(3));
+  EXPECT_TRUE(m.grid.RowSelected(2) && m.grid.RowSelected(3));
 }
 
 } // namespace
