@@ -338,11 +338,25 @@ void TCustomComboEdit::mousePressEvent(QMouseEvent *event) {
   QLineEdit::mousePressEvent(event);
 }
 
+namespace {
+
+// Focus that comes back after a menu, the menu bar or another window was
+// never given up: the box was not entered again, and selecting all then would
+// make the next paste or keystroke replace the whole text.
+bool focusStaysInWindow(Qt::FocusReason reason) {
+  return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason ||
+         reason == Qt::MenuBarFocusReason;
+}
+
+} // namespace
+
 void TCustomComboEdit::focusInEvent(QFocusEvent *event) {
+  const bool returning = focusKept_ && focusStaysInWindow(event->reason());
+  focusKept_ = false;
   // The line edit selects everything itself on entry by Tab.
   const bool hadSelection = hasSelectedText();
   QLineEdit::focusInEvent(event);
-  if (event->reason() == Qt::MouseFocusReason)
+  if (event->reason() == Qt::MouseFocusReason || returning)
     return;
   if (autoSelect_ && directInput_)
     selectAll();
@@ -351,6 +365,7 @@ void TCustomComboEdit::focusInEvent(QFocusEvent *event) {
 }
 
 void TCustomComboEdit::focusOutEvent(QFocusEvent *event) {
+  focusKept_ = focusStaysInWindow(event->reason());
   QLineEdit::focusOutEvent(event);
   if (popupVisible_)
     closePopup(false);

@@ -139,6 +139,7 @@ private:
   bool directInput_ = true;
   bool autoSelect_ = true;
   bool popupVisible_ = false;
+  bool focusKept_ = false; // the focus left only for a menu or another window
   TGlyphKind glyphKind_ = gkCustom;
   QPointer<QWidget> popup_;
   int defNumGlyphs_ = 1;

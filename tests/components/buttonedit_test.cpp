@@ -5,9 +5,11 @@
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QStyle>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -85,6 +87,31 @@ TEST(ComboEdit, EntryByTabSelectsAllOnlyWithAutoSelectAndDirectInput) {
     QApplication::sendEvent(f.edit, &tab);
     EXPECT_EQ(f.edit->hasSelectedText(), selected) << autoSelect << direct;
   }
+}
+
+// Only entering the box selects its text: focus that comes back from a menu
+// or another window keeps the user's selection, which a paste then replaces.
+TEST(ComboEdit, FocusComingBackFromAnotherWindowOrAMenuKeepsTheSelection) {
+  EditInDialog f;
+  QApplication::setActiveWindow(&f.dialog);
+  f.edit->setSelection(1, 1);
+  QApplication::setActiveWindow(nullptr);
+  QApplication::setActiveWindow(&f.dialog);
+  EXPECT_EQ(f.edit->selectedText(), "b");
+  QApplication::clipboard()->setText("XY");
+  QTimer::singleShot(0, [] {
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    for (QAction *action : menu->actions())
+      if (action->text().startsWith("&Paste"))
+        menu->setActiveAction(action);
+    QTest::keyClick(menu, Qt::Key_Return);
+  });
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                          f.edit->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(f.edit, &event);
+  EXPECT_TRUE(QTest::qWaitFor([] { return !QApplication::activePopupWidget(); }));
+  EXPECT_EQ(f.edit->text(), "aXYc");
 }
 
 TEST(ComboEdit, ReadOnlyRefusesTypingAndTheButton) {
