@@ -446,7 +446,9 @@ void TCustomComboEdit::closePopup(bool accept) {
     setFocus();
   applyReadOnly();
   update();
-  if (accept && AcceptPopup(value) && !isReadOnly()) {
+  // Without DirectInput the popup is the one way in, so only ReadOnly keeps
+  // its value out.
+  if (accept && AcceptPopup(value) && !readOnly_) {
     AcceptValue(value);
     if (hasFocus())
       selectAll();

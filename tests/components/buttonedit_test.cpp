@@ -189,3 +189,34 @@ TEST(ComboEdit, EllipsisAndDropDownGlyphsFollowTheButtonWidth) {
   EXPECT_EQ(edit.GlyphKind(), TCustomComboEdit::gkCustom);
   EXPECT_EQ(edit.NumGlyphs(), 3);
 }
+
+namespace {
+
+// A descendant with a drop-down, as the hooks allow: the popup offers "chosen".
+class TPopupEdit : public TCustomComboEdit {
+public:
+  QWidget list{nullptr, Qt::Popup};
+  TPopupEdit() { setPopup(&list); }
+
+protected:
+  void GetPopupValue(QVariant &value) override { value = QStringLiteral("chosen"); }
+};
+
+} // namespace
+
+// Without DirectInput the popup is the one way to change the text; ReadOnly
+// keeps even that out.
+TEST(ComboEdit, APopupSetsTheTextWithoutDirectInputButNotWhenReadOnly) {
+  for (const bool readOnly : {false, true}) {
+    TPopupEdit edit;
+    edit.setText("old");
+    edit.SetDirectInput(false);
+    edit.SetReadOnly(readOnly);
+    edit.show();
+    edit.ButtonClick();
+    EXPECT_EQ(edit.popupVisible(), !readOnly);
+    edit.closePopup(true);
+    EXPECT_EQ(edit.text(), readOnly ? "old" : "chosen");
+    EXPECT_TRUE(edit.isReadOnly());
+  }
+}
