@@ -117,15 +117,15 @@ private:
 };
 
 TFormPlacement::TFormPlacement(QWidget *form)
-    : QObject(form), form_(form), hook_(new TKitWindowHook(this)) {
-  if (form && form->isWindow()) {
+    : QObject(form), form_(form), hook_(new TKitWindowHook(this)),
+      frameHook_(new TKitWindowHook(this)) {
+  if (isForm(form))
     options_ = fpState | fpPosition;
-    designedMinimum_ = form->minimumSize();
-    designedMaximum_ = form->maximumSize();
-  }
   hook_->BeforeMessage = [this](QEvent *event, bool &handled) { beforeFormEvent(event, handled); };
   hook_->AfterMessage = [this](QEvent *event, bool &handled) { formEvent(event, handled); };
   hook_->SetWinControl(form);
+  frameHook_->BeforeMessage = [this](QEvent *event, bool &) { frameEvent(event, true); };
+  frameHook_->AfterMessage = [this](QEvent *event, bool &) { frameEvent(event, false); };
   defaultSection_ = GetDefaultSection(form);
 }
 
@@ -247,8 +247,8 @@ void TFormPlacement::writePlacement(const std::string &section) {
   int showCmd = state.testFlag(Qt::WindowMinimized)   ? swShowMinimized
                 : state.testFlag(Qt::WindowMaximized) ? swShowMaximized
                                                       : swShowNormal;
-  QRect normal = window->normalGeometry();
-  if (!normal.isValid())
+  QRect normal = window->isWindow() ? window->normalGeometry() : frameNormal_;
+  if (!normal.isValid() || showCmd == swShowNormal)
     normal = window->geometry();
   const std::string minMax = joinNumbers({0, 0, 0, 0});
   const std::string norm = joinNumbers({normal.left(), normal.top(), normal.left() + normal.width(),
@@ -314,8 +314,19 @@ void TFormPlacement::SetPreventResize(bool prevent) {
 void TFormPlacement::applySizeLimits() {
   if (!isForm(form_))
     return;
+  // The user sizes the frame of a form in a workspace, not the form.
+  QWidget *window = frameOf(form_);
+  if (window != limited_) {
+    if (limited_) {
+      limited_->setMinimumSize(designedMinimum_);
+      limited_->setMaximumSize(designedMaximum_);
+    }
+    limited_ = window;
+    designedMinimum_ = window->minimumSize();
+    designedMaximum_ = window->maximumSize();
+  }
   if (preventResize_) {
-    form_->setFixedSize(form_->size());
+    window->setFixedSize(window->size());
     return;
   }
   QSize minimum = designedMinimum_, maximum = designedMaximum_;
@@ -327,8 +338,8 @@ void TFormPlacement::applySizeLimits() {
   limit(TWinMinMaxInfo::MinTrackHeight, minimum, false);
   limit(TWinMinMaxInfo::MaxTrackWidth, maximum, true);
   limit(TWinMinMaxInfo::MaxTrackHeight, maximum, false);
-  form_->setMinimumSize(minimum);
-  form_->setMaximumSize(maximum);
+  window->setMinimumSize(minimum);
+  window->setMaximumSize(maximum);
 }
 
 namespace {
@@ -342,14 +353,51 @@ void reportFailure(QWidget *form, const Exception &e) {
 
 void TFormPlacement::beforeFormEvent(QEvent *event, bool &) {
   // Restored before the form's own show handler runs, and before the window
-  // appears, so it never shows at its designed place first.
-  if (event->type() != QEvent::Show || event->spontaneous() || !active_)
+  // appears, so it never shows at its designed place first. A frame that is
+  // maximized, minimized or made normal shows its form again: that is no
+  // showing of the form, and restoring then would undo the user's change.
+  if (event->type() != QEvent::Show || event->spontaneous() || frameStateChanges_ > 0)
+    return;
+  watchFrame();
+  if (!active_)
     return;
   try {
     RestoreFormPlacement();
   } catch (const Exception &e) {
     reportFailure(form_, e);
   }
+}
+
+void TFormPlacement::watchFrame() {
+  QWidget *frame = frameOf(form_);
+  frame = frame != form_ ? frame : nullptr;
+  if (frame == frameHook_->WinControl())
+    return;
+  frameHook_->SetWinControl(frame);
+  frameStateChanges_ = 0;
+  frameNormal_ = QRect();
+  noteFrameNormalRect();
+}
+
+void TFormPlacement::frameEvent(QEvent *event, bool before) {
+  switch (event->type()) {
+  case QEvent::WindowStateChange:
+    frameStateChanges_ += before ? 1 : -1;
+    [[fallthrough]];
+  case QEvent::Move:
+  case QEvent::Resize:
+    if (!before && frameStateChanges_ == 0)
+      noteFrameNormalRect();
+    break;
+  default:
+    break;
+  }
+}
+
+void TFormPlacement::noteFrameNormalRect() {
+  const QWidget *frame = frameHook_->WinControl();
+  if (frame && !(frame->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)))
+    frameNormal_ = frame->geometry();
 }
 
 void TFormPlacement::formEvent(QEvent *event, bool &) {

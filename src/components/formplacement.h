@@ -139,6 +139,9 @@ private:
 
   void formEvent(QEvent *event, bool &handled);
   void beforeFormEvent(QEvent *event, bool &handled);
+  void frameEvent(QEvent *event, bool before);
+  void watchFrame();
+  void noteFrameNormalRect();
   void applySizeLimits();
   void writePlacement(const std::string &section);
   void readPlacement(const std::string &section, bool readState, bool readPosition);
@@ -159,8 +162,17 @@ private:
   bool saved_ = false, restored_ = false, destroying_ = false;
   bool preventResize_ = false;
   TWinMinMaxInfo minMaxInfo_{this};
-  QSize designedMinimum_, designedMaximum_; // the form's own limits
+  // The window the size limits are on (the form, or the workspace frame that
+  // holds it) and that window's own limits.
+  QPointer<QWidget> limited_;
+  QSize designedMinimum_, designedMaximum_;
   TKitWindowHook *hook_;
+  // A workspace frame changes its state by hiding and showing its form again
+  // and does not tell the normal rectangle it goes back to, so both are
+  // watched.
+  TKitWindowHook *frameHook_;
+  int frameStateChanges_ = 0;
+  QRect frameNormal_;
 };
 
 } // namespace marrowen

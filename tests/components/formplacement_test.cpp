@@ -158,27 +158,38 @@ TEST(FormPlacement, StoredValuesThatDoNotApplyLeaveTheFormAsDesigned) {
   }
 }
 
-// A form shown in a workspace frame is placed by its frame.
+// A form shown in a workspace frame is placed by its frame, whatever its
+// state; the placement may be made once the form is in its frame.
 TEST(FormPlacement, AFormInAWorkspaceFrameIsSavedAndRestored) {
   TempFolder dir;
   QMdiArea area;
   area.resize(700, 500);
   area.show();
-  for (const bool again : {false, true}) {
-    PlacedForm placed(dir.file("p.ini"));
-    QMdiSubWindow *frame = area.addSubWindow(&placed.form);
-    frame->setAttribute(Qt::WA_DeleteOnClose, false);
-    frame->show();
-    if (again) {
-      EXPECT_EQ(frame->geometry(), QRect(20, 30, 350, 250));
-      EXPECT_EQ(GetDefaultSection(&placed.form), "TPlacedForm");
-      EXPECT_EQ(GetDefaultSection(placed.form.edit), "TPlacedFormNameEdit");
-    } else {
-      frame->setGeometry(20, 30, 350, 250);
+  const Qt::WindowStates shown = Qt::WindowMinimized | Qt::WindowMaximized;
+  for (const Qt::WindowState state :
+       {Qt::WindowNoState, Qt::WindowMaximized, Qt::WindowMinimized}) {
+    SCOPED_TRACE(state);
+    for (const bool again : {false, true}) {
+      auto *form = new TPlacedForm;
+      QMdiSubWindow *frame = area.addSubWindow(form);
+      auto *placement = new TFormPlacement(form);
+      placement->SetIniFileName(fileNameToQString(dir.file("p.ini")));
+      frame->show();
+      if (again) {
+        EXPECT_EQ(frame->windowState() & shown, state);
+        if (state != Qt::WindowNoState)
+          frame->showNormal();
+        EXPECT_EQ(frame->geometry(), QRect(20, 30, 350, 250));
+        EXPECT_EQ(GetDefaultSection(form), "TPlacedForm");
+        EXPECT_EQ(GetDefaultSection(form->edit), "TPlacedFormNameEdit");
+      } else {
+        frame->setGeometry(20, 30, 350, 250);
+        frame->setWindowState(frame->windowState() | state); // shows the form again
+        EXPECT_EQ(frame->windowState() & shown, state);
+      }
+      frame->close();
+      delete frame;
     }
-    frame->close();
-    frame->setWidget(nullptr);
-    delete frame;
   }
 }
 
@@ -237,6 +248,20 @@ TEST(FormPlacement, PreventResizeAndSizeLimits) {
   placed.placement->SetPreventResize(false);
   placed.form.resize(600, 400);
   EXPECT_EQ(placed.form.size(), QSize(600, 400));
+
+  // In a workspace the user sizes the form's frame.
+  QMdiArea area;
+  area.resize(700, 500);
+  area.show();
+  auto *framed = new TPlacedForm;
+  QMdiSubWindow *frame = area.addSubWindow(framed);
+  auto *placement = new TFormPlacement(framed);
+  placement->SetActive(false);
+  frame->show();
+  placement->SetPreventResize(true);
+  const QSize fixed = frame->size();
+  frame->resize(fixed + QSize(100, 100));
+  EXPECT_EQ(frame->size(), fixed);
 }
 
 #include "formplacement_test.moc"
