@@ -34,6 +34,9 @@ constexpr std::string_view siVisible = "Visible";
 
 // The show commands "ShowCmd" holds.
 constexpr int swShowNormal = 1, swShowMinimized = 2, swShowMaximized = 3;
+// "Flags": a minimized form in a workspace frame, and a minimized form that
+// comes back maximized.
+constexpr int wpfSetMinPosition = 1, wpfRestoreToMaximized = 2;
 
 int screenPixelsPerInch() {
   QScreen *screen = QGuiApplication::primaryScreen();
@@ -253,7 +256,14 @@ void TFormPlacement::writePlacement(const std::string &section) {
   const std::string minMax = joinNumbers({0, 0, 0, 0});
   const std::string norm = joinNumbers({normal.left(), normal.top(), normal.left() + normal.width(),
                                         normal.top() + normal.height()});
-  IniWriteInteger(ini, section, siFlags, 0);
+  int flags = 0;
+  if (showCmd == swShowMinimized) {
+    if (state.testFlag(Qt::WindowMaximized))
+      flags |= wpfRestoreToMaximized;
+    if (!window->isWindow())
+      flags |= wpfSetMinPosition;
+  }
+  IniWriteInteger(ini, section, siFlags, flags);
   IniWriteInteger(ini, section, siShowCmd, showCmd);
   IniWriteInteger(ini, section, siPixels, screenPixelsPerInch());
   IniWriteString(ini, section, positionKey(siMinMaxPos), minMax);
@@ -292,6 +302,8 @@ void TFormPlacement::readPlacement(const std::string &section, bool readState, b
     case 6:
     case 7:
       state |= Qt::WindowMinimized;
+      if (IniReadInteger(ini, section, siFlags, 0) & wpfRestoreToMaximized)
+        state |= Qt::WindowMaximized;
       break;
     case 3:
       state |= Qt::WindowMaximized;

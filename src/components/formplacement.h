@@ -73,11 +73,13 @@ private:
 // (PreventResize) or limit it (MinMaxInfo). Other objects join the saving and
 // restoring through TIniLink.
 //
-// Stored in IniSection: "FormVersion", "Flags" and "MinMaxPos" (kept for the
-// files' sake, written as 0 and ignored), "ShowCmd", "PixelsPerInch",
-// "NormPos" (the normal left, top, right and bottom), each position once
-// under its plain name and once after the screen size ("NormPos(1024x768)"),
-// "ActiveControl" and "Visible". A restored rectangle is moved onto the screen.
+// Stored in IniSection: "FormVersion", "MinMaxPos" (kept for the files' sake,
+// written as 0 and ignored: the window manager places minimized and maximized
+// windows), "Flags" (2: a minimized form comes back maximized), "ShowCmd",
+// "PixelsPerInch", "NormPos" (the normal left, top, right and bottom), each
+// position once under its plain name and once after the screen size
+// ("NormPos(1024x768)"), "ActiveControl" and "Visible". A restored rectangle
+// is moved onto the screen.
 class TFormPlacement : public QObject {
   Q_OBJECT
 public:

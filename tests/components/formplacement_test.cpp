@@ -193,14 +193,31 @@ TEST(FormPlacement, AFormInAWorkspaceFrameIsSavedAndRestored) {
   }
 }
 
-TEST(FormPlacement, ShowCommandSetsTheState) {
+TEST(FormPlacement, ShowCommandAndFlagsSetTheState) {
   TempFolder dir;
-  for (auto [showCmd, maximized] : {std::pair{0, false}, {3, true}, {1, false}, {8, false}}) {
-    writeFile(dir.file("p.ini"), "[TPlacedForm]\nShowCmd=" + std::to_string(showCmd) + "\n");
-    PlacedForm placed(dir.file("p.ini"));
-    placed.form.show();
-    EXPECT_EQ(placed.form.isMaximized(), maximized) << showCmd;
-    placed.placement->SetActive(false);
+  const Qt::WindowStates minMax = Qt::WindowMinimized | Qt::WindowMaximized;
+  const struct {
+    const char *stored;
+    Qt::WindowStates state;
+  } cases[] = {
+      {"ShowCmd=0", Qt::WindowNoState},
+      {"ShowCmd=3", Qt::WindowMaximized},
+      {"ShowCmd=1", Qt::WindowNoState},
+      {"ShowCmd=8", Qt::WindowNoState},
+      {"ShowCmd=2", Qt::WindowMinimized},
+      // Minimized from maximized: it comes back maximized.
+      {"Flags=2\nShowCmd=2", minMax},
+  };
+  for (const auto &c : cases) {
+    writeFile(dir.file("p.ini"), std::string("[TPlacedForm]\n") + c.stored + "\n");
+    {
+      PlacedForm placed(dir.file("p.ini"));
+      placed.form.show();
+      EXPECT_EQ(placed.form.windowState() & minMax, c.state) << c.stored;
+    }
+    // Saved again as it was read.
+    const std::string text = readFile(dir.file("p.ini"));
+    EXPECT_EQ(text.find("Flags=2") != std::string::npos, c.state == minMax) << text;
   }
 }
 
