@@ -386,6 +386,10 @@ void TCustomComboEdit::changeEvent(QEvent *event) {
   case QEvent::EnabledChange:
     button_->setEnabled(isEnabled());
     break;
+  case QEvent::LayoutDirectionChange:
+    if (popup_)
+      popup_->setLayoutDirection(layoutDirection());
+    break;
   case QEvent::StyleChange:
     placeButton();
     break;
@@ -430,18 +434,25 @@ void TCustomComboEdit::PopupDropDown(bool disableEdit) {
     setFocus();
   ShowPopup(QPoint(left, top));
   popupVisible_ = true;
+  // Presses anywhere in the program are watched while the popup is open.
+  qApp->installEventFilter(this);
   if (disableEdit)
     setReadOnly(true);
 }
 
 void TCustomComboEdit::closePopup(bool accept) {
+  if (closingPopup_)
+    return;
+  qApp->removeEventFilter(this);
   if (!popup_ || !popupVisible_) {
     popupVisible_ = false;
     return;
   }
   QVariant value;
   GetPopupValue(value);
+  closingPopup_ = true;
   HidePopup();
+  closingPopup_ = false;
   if (focusPolicy() != Qt::NoFocus)
     setFocus();
   applyReadOnly();
@@ -454,6 +465,20 @@ void TCustomComboEdit::closePopup(bool accept) {
       selectAll();
   }
   popupVisible_ = false;
+}
+
+// A press on any other control cancels the popup, and so does a popup that
+// closes itself (a Qt popup does on a press outside it).
+bool TCustomComboEdit::eventFilter(QObject *watched, QEvent *event) {
+  auto *widget = qobject_cast<QWidget *>(watched);
+  if (popupVisible_ && popup_ && widget) {
+    const bool inside =
+        widget == this || isAncestorOf(widget) || widget == popup_ || popup_->isAncestorOf(widget);
+    if ((event->type() == QEvent::MouseButtonPress && !inside) ||
+        (event->type() == QEvent::Hide && widget == popup_))
+      closePopup(false);
+  }
+  return QLineEdit::eventFilter(watched, event);
 }
 
 void TCustomComboEdit::ShowPopup(QPoint origin) {

@@ -195,8 +195,11 @@ namespace {
 // A descendant with a drop-down, as the hooks allow: the popup offers "chosen".
 class TPopupEdit : public TCustomComboEdit {
 public:
-  QWidget list{nullptr, Qt::Popup};
-  TPopupEdit() { setPopup(&list); }
+  QWidget list;
+  explicit TPopupEdit(QWidget *parent = nullptr, Qt::WindowFlags listFlags = Qt::Popup)
+      : TCustomComboEdit(parent), list(nullptr, listFlags) {
+    setPopup(&list);
+  }
 
 protected:
   void GetPopupValue(QVariant &value) override { value = QStringLiteral("chosen"); }
@@ -218,5 +221,35 @@ TEST(ComboEdit, APopupSetsTheTextWithoutDirectInputButNotWhenReadOnly) {
     edit.closePopup(true);
     EXPECT_EQ(edit.text(), readOnly ? "old" : "chosen");
     EXPECT_TRUE(edit.isReadOnly());
+  }
+}
+
+// A press anywhere but on the box, its button or the popup cancels the popup,
+// as does a popup that closes itself; the text stays.
+TEST(ComboEdit, APressElsewhereClosesThePopupWithoutTakingItsValue) {
+  for (const Qt::WindowFlags listFlags : {Qt::Tool, Qt::Popup}) {
+    QWidget window;
+    auto *edit = new TPopupEdit(&window, listFlags);
+    auto *elsewhere = new QPushButton("elsewhere", &window);
+    auto *layout = new QVBoxLayout(&window);
+    layout->addWidget(edit);
+    layout->addWidget(elsewhere);
+    elsewhere->setFocusPolicy(Qt::NoFocus);
+    auto *inList = new QPushButton("in the list", &edit->list);
+    window.show();
+    edit->setText("old");
+    edit->ButtonClick();
+    ASSERT_TRUE(edit->popupVisible());
+    QTest::mouseClick(inList, Qt::LeftButton);
+    EXPECT_TRUE(edit->popupVisible());
+    window.setLayoutDirection(Qt::RightToLeft);
+    EXPECT_EQ(edit->list.layoutDirection(), Qt::RightToLeft);
+    if (listFlags == Qt::Popup)
+      edit->list.close();
+    else
+      QTest::mouseClick(elsewhere, Qt::LeftButton);
+    EXPECT_FALSE(edit->popupVisible());
+    EXPECT_FALSE(edit->list.isVisible());
+    EXPECT_EQ(edit->text(), "old");
   }
 }
