@@ -18,6 +18,7 @@
 #include <QWidget>
 
 #include <cmath>
+#include <utility>
 
 namespace marrowen {
 
@@ -320,7 +321,33 @@ void TFormPlacement::SetPreventResize(bool prevent) {
   if (prevent == preventResize_)
     return;
   preventResize_ = prevent;
+  updateMaximizeButton();
   applySizeLimits();
+}
+
+// A form whose size is fixed offers no maximize button; a dialog, or a form
+// that had none, is left as it is. New flags hide a shown window, so it is
+// shown again, unnoticed by the placement.
+void TFormPlacement::updateMaximizeButton() {
+  if (!isForm(form_))
+    return;
+  QWidget *window = frameOf(form_);
+  const Qt::WindowFlags flags = window->windowFlags();
+  Qt::WindowFlags wanted = flags;
+  if (preventResize_ && window->windowType() != Qt::Dialog &&
+      flags.testFlag(Qt::WindowMaximizeButtonHint)) {
+    flagsBeforeFixing_ = flags;
+    wanted = (flags | Qt::CustomizeWindowHint) & ~Qt::WindowMaximizeButtonHint;
+  } else if (!preventResize_ && flagsBeforeFixing_) {
+    wanted = *std::exchange(flagsBeforeFixing_, std::nullopt);
+  }
+  if (wanted == flags)
+    return;
+  const bool visible = window->isVisible(), active = std::exchange(active_, false);
+  window->setWindowFlags(wanted);
+  if (visible)
+    window->show();
+  active_ = active;
 }
 
 void TFormPlacement::applySizeLimits() {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -145,6 +146,7 @@ private:
   void watchFrame();
   void noteFrameNormalRect();
   void applySizeLimits();
+  void updateMaximizeButton();
   void writePlacement(const std::string &section);
   void readPlacement(const std::string &section, bool readState, bool readPosition);
   std::string positionKey(std::string_view key) const;
@@ -163,6 +165,7 @@ private:
   int version_ = 0;
   bool saved_ = false, restored_ = false, destroying_ = false;
   bool preventResize_ = false;
+  std::optional<Qt::WindowFlags> flagsBeforeFixing_; // with the maximize button
   TWinMinMaxInfo minMaxInfo_{this};
   // The window the size limits are on (the form, or the workspace frame that
   // holds it) and that window's own limits.

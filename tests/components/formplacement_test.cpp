@@ -6,6 +6,7 @@
 #include "support/temp_folder.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -259,12 +260,26 @@ TEST(FormPlacement, PreventResizeAndSizeLimits) {
   placed.form.resize(100, 900);
   EXPECT_EQ(placed.form.size(), QSize(200, 500));
 
+  // A form that cannot be resized offers no maximize button, and gets its own
+  // back; a dialog keeps what it has.
+  placed.placement->SetActive(false);
+  placed.form.show();
+  const Qt::WindowFlags flags = placed.form.windowFlags();
   placed.placement->SetPreventResize(true);
+  EXPECT_TRUE(placed.form.windowFlags().testFlag(Qt::CustomizeWindowHint));
+  EXPECT_FALSE(placed.form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+  EXPECT_TRUE(placed.form.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+  EXPECT_TRUE(placed.form.isVisible());
   placed.form.resize(600, 400);
   EXPECT_EQ(placed.form.size(), QSize(200, 500));
   placed.placement->SetPreventResize(false);
+  EXPECT_EQ(placed.form.windowFlags(), flags);
   placed.form.resize(600, 400);
   EXPECT_EQ(placed.form.size(), QSize(600, 400));
+  QDialog dialog;
+  const Qt::WindowFlags dialogFlags = dialog.windowFlags();
+  (new TFormPlacement(&dialog))->SetPreventResize(true);
+  EXPECT_EQ(dialog.windowFlags(), dialogFlags);
 
   // In a workspace the user sizes the form's frame.
   QMdiArea area;
