@@ -338,11 +338,25 @@ void TCustomComboEdit::mousePressEvent(QMouseEvent *event) {
   QLineEdit::mousePressEvent(event);
 }
 
+namespace {
+
+// Focus that comes back after a menu, the menu bar or another window was
+// never given up: the box was not entered again, and selecting all then would
+// make the next paste or keystroke replace the whole text.
+bool focusStaysInWindow(Qt::FocusReason reason) {
+  return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason ||
+         reason == Qt::MenuBarFocusReason;
+}
+
+} // namespace
+
 void TCustomComboEdit::focusInEvent(QFocusEvent *event) {
+  const bool returning = focusKept_ && focusStaysInWindow(event->reason());
+  focusKept_ = false;
   // The line edit selects everything itself on entry by Tab.
   const bool hadSelection = hasSelectedText();
   QLineEdit::focusInEvent(event);
-  if (event->reason() == Qt::MouseFocusReason)
+  if (event->reason() == Qt::MouseFocusReason || returning)
     return;
   if (autoSelect_ && directInput_)
     selectAll();
@@ -351,6 +365,7 @@ void TCustomComboEdit::focusInEvent(QFocusEvent *event) {
 }
 
 void TCustomComboEdit::focusOutEvent(QFocusEvent *event) {
+  focusKept_ = focusStaysInWindow(event->reason());
   QLineEdit::focusOutEvent(event);
   if (popupVisible_)
     closePopup(false);
@@ -370,6 +385,10 @@ void TCustomComboEdit::changeEvent(QEvent *event) {
     break;
   case QEvent::EnabledChange:
     button_->setEnabled(isEnabled());
+    break;
+  case QEvent::LayoutDirectionChange:
+    if (popup_)
+      popup_->setLayoutDirection(layoutDirection());
     break;
   case QEvent::StyleChange:
     placeButton();
@@ -415,28 +434,51 @@ void TCustomComboEdit::PopupDropDown(bool disableEdit) {
     setFocus();
   ShowPopup(QPoint(left, top));
   popupVisible_ = true;
+  // Presses anywhere in the program are watched while the popup is open.
+  qApp->installEventFilter(this);
   if (disableEdit)
     setReadOnly(true);
 }
 
 void TCustomComboEdit::closePopup(bool accept) {
+  if (closingPopup_)
+    return;
+  qApp->removeEventFilter(this);
   if (!popup_ || !popupVisible_) {
     popupVisible_ = false;
     return;
   }
   QVariant value;
   GetPopupValue(value);
+  closingPopup_ = true;
   HidePopup();
+  closingPopup_ = false;
   if (focusPolicy() != Qt::NoFocus)
     setFocus();
   applyReadOnly();
   update();
-  if (accept && AcceptPopup(value) && !isReadOnly()) {
+  // Without DirectInput the popup is the one way in, so only ReadOnly keeps
+  // its value out.
+  if (accept && AcceptPopup(value) && !readOnly_) {
     AcceptValue(value);
     if (hasFocus())
       selectAll();
   }
   popupVisible_ = false;
+}
+
+// A press on any other control cancels the popup, and so does a popup that
+// closes itself (a Qt popup does on a press outside it).
+bool TCustomComboEdit::eventFilter(QObject *watched, QEvent *event) {
+  auto *widget = qobject_cast<QWidget *>(watched);
+  if (popupVisible_ && popup_ && widget) {
+    const bool inside =
+        widget == this || isAncestorOf(widget) || widget == popup_ || popup_->isAncestorOf(widget);
+    if ((event->type() == QEvent::MouseButtonPress && !inside) ||
+        (event->type() == QEvent::Hide && widget == popup_))
+      closePopup(false);
+  }
+  return QLineEdit::eventFilter(watched, event);
 }
 
 void TCustomComboEdit::ShowPopup(QPoint origin) {

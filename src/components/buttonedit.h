@@ -118,6 +118,7 @@ protected:
   virtual void PopupChange() {}
 
   bool event(QEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
   void keyPressEvent(QKeyEvent *event) override;
   void mousePressEvent(QMouseEvent *event) override;
   void focusInEvent(QFocusEvent *event) override;
@@ -139,6 +140,8 @@ private:
   bool directInput_ = true;
   bool autoSelect_ = true;
   bool popupVisible_ = false;
+  bool focusKept_ = false; // the focus left only for a menu or another window
+  bool closingPopup_ = false;
   TGlyphKind glyphKind_ = gkCustom;
   QPointer<QWidget> popup_;
   int defNumGlyphs_ = 1;

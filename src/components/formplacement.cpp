@@ -18,6 +18,7 @@
 #include <QWidget>
 
 #include <cmath>
+#include <utility>
 
 namespace marrowen {
 
@@ -34,6 +35,9 @@ constexpr std::string_view siVisible = "Visible";
 
 // The show commands "ShowCmd" holds.
 constexpr int swShowNormal = 1, swShowMinimized = 2, swShowMaximized = 3;
+// "Flags": a minimized form in a workspace frame, and a minimized form that
+// comes back maximized.
+constexpr int wpfSetMinPosition = 1, wpfRestoreToMaximized = 2;
 
 int screenPixelsPerInch() {
   QScreen *screen = QGuiApplication::primaryScreen();
@@ -117,15 +121,15 @@ private:
 };
 
 TFormPlacement::TFormPlacement(QWidget *form)
-    : QObject(form), form_(form), hook_(new TKitWindowHook(this)) {
-  if (form && form->isWindow()) {
+    : QObject(form), form_(form), hook_(new TKitWindowHook(this)),
+      frameHook_(new TKitWindowHook(this)) {
+  if (isForm(form))
     options_ = fpState | fpPosition;
-    designedMinimum_ = form->minimumSize();
-    designedMaximum_ = form->maximumSize();
-  }
   hook_->BeforeMessage = [this](QEvent *event, bool &handled) { beforeFormEvent(event, handled); };
   hook_->AfterMessage = [this](QEvent *event, bool &handled) { formEvent(event, handled); };
   hook_->SetWinControl(form);
+  frameHook_->BeforeMessage = [this](QEvent *event, bool &) { frameEvent(event, true); };
+  frameHook_->AfterMessage = [this](QEvent *event, bool &) { frameEvent(event, false); };
   defaultSection_ = GetDefaultSection(form);
 }
 
@@ -247,13 +251,20 @@ void TFormPlacement::writePlacement(const std::string &section) {
   int showCmd = state.testFlag(Qt::WindowMinimized)   ? swShowMinimized
                 : state.testFlag(Qt::WindowMaximized) ? swShowMaximized
                                                       : swShowNormal;
-  QRect normal = window->normalGeometry();
-  if (!normal.isValid())
+  QRect normal = window->isWindow() ? window->normalGeometry() : frameNormal_;
+  if (!normal.isValid() || showCmd == swShowNormal)
     normal = window->geometry();
   const std::string minMax = joinNumbers({0, 0, 0, 0});
   const std::string norm = joinNumbers({normal.left(), normal.top(), normal.left() + normal.width(),
                                         normal.top() + normal.height()});
-  IniWriteInteger(ini, section, siFlags, 0);
+  int flags = 0;
+  if (showCmd == swShowMinimized) {
+    if (state.testFlag(Qt::WindowMaximized))
+      flags |= wpfRestoreToMaximized;
+    if (!window->isWindow())
+      flags |= wpfSetMinPosition;
+  }
+  IniWriteInteger(ini, section, siFlags, flags);
   IniWriteInteger(ini, section, siShowCmd, showCmd);
   IniWriteInteger(ini, section, siPixels, screenPixelsPerInch());
   IniWriteString(ini, section, positionKey(siMinMaxPos), minMax);
@@ -292,6 +303,8 @@ void TFormPlacement::readPlacement(const std::string &section, bool readState, b
     case 6:
     case 7:
       state |= Qt::WindowMinimized;
+      if (IniReadInteger(ini, section, siFlags, 0) & wpfRestoreToMaximized)
+        state |= Qt::WindowMaximized;
       break;
     case 3:
       state |= Qt::WindowMaximized;
@@ -308,14 +321,51 @@ void TFormPlacement::SetPreventResize(bool prevent) {
   if (prevent == preventResize_)
     return;
   preventResize_ = prevent;
+  updateMaximizeButton();
   applySizeLimits();
+}
+
+// A form whose size is fixed offers no maximize button; a dialog, or a form
+// that had none, is left as it is. New flags hide a shown window, so it is
+// shown again, unnoticed by the placement.
+void TFormPlacement::updateMaximizeButton() {
+  if (!isForm(form_))
+    return;
+  QWidget *window = frameOf(form_);
+  const Qt::WindowFlags flags = window->windowFlags();
+  Qt::WindowFlags wanted = flags;
+  if (preventResize_ && window->windowType() != Qt::Dialog &&
+      flags.testFlag(Qt::WindowMaximizeButtonHint)) {
+    flagsBeforeFixing_ = flags;
+    wanted = (flags | Qt::CustomizeWindowHint) & ~Qt::WindowMaximizeButtonHint;
+  } else if (!preventResize_ && flagsBeforeFixing_) {
+    wanted = *std::exchange(flagsBeforeFixing_, std::nullopt);
+  }
+  if (wanted == flags)
+    return;
+  const bool visible = window->isVisible(), active = std::exchange(active_, false);
+  window->setWindowFlags(wanted);
+  if (visible)
+    window->show();
+  active_ = active;
 }
 
 void TFormPlacement::applySizeLimits() {
   if (!isForm(form_))
     return;
+  // The user sizes the frame of a form in a workspace, not the form.
+  QWidget *window = frameOf(form_);
+  if (window != limited_) {
+    if (limited_) {
+      limited_->setMinimumSize(designedMinimum_);
+      limited_->setMaximumSize(designedMaximum_);
+    }
+    limited_ = window;
+    designedMinimum_ = window->minimumSize();
+    designedMaximum_ = window->maximumSize();
+  }
   if (preventResize_) {
-    form_->setFixedSize(form_->size());
+    window->setFixedSize(window->size());
     return;
   }
   QSize minimum = designedMinimum_, maximum = designedMaximum_;
@@ -327,8 +377,8 @@ void TFormPlacement::applySizeLimits() {
   limit(TWinMinMaxInfo::MinTrackHeight, minimum, false);
   limit(TWinMinMaxInfo::MaxTrackWidth, maximum, true);
   limit(TWinMinMaxInfo::MaxTrackHeight, maximum, false);
-  form_->setMinimumSize(minimum);
-  form_->setMaximumSize(maximum);
+  window->setMinimumSize(minimum);
+  window->setMaximumSize(maximum);
 }
 
 namespace {
@@ -342,14 +392,51 @@ void reportFailure(QWidget *form, const Exception &e) {
 
 void TFormPlacement::beforeFormEvent(QEvent *event, bool &) {
   // Restored before the form's own show handler runs, and before the window
-  // appears, so it never shows at its designed place first.
-  if (event->type() != QEvent::Show || event->spontaneous() || !active_)
+  // appears, so it never shows at its designed place first. A frame that is
+  // maximized, minimized or made normal shows its form again: that is no
+  // showing of the form, and restoring then would undo the user's change.
+  if (event->type() != QEvent::Show || event->spontaneous() || frameStateChanges_ > 0)
+    return;
+  watchFrame();
+  if (!active_)
     return;
   try {
     RestoreFormPlacement();
   } catch (const Exception &e) {
     reportFailure(form_, e);
   }
+}
+
+void TFormPlacement::watchFrame() {
+  QWidget *frame = frameOf(form_);
+  frame = frame != form_ ? frame : nullptr;
+  if (frame == frameHook_->WinControl())
+    return;
+  frameHook_->SetWinControl(frame);
+  frameStateChanges_ = 0;
+  frameNormal_ = QRect();
+  noteFrameNormalRect();
+}
+
+void TFormPlacement::frameEvent(QEvent *event, bool before) {
+  switch (event->type()) {
+  case QEvent::WindowStateChange:
+    frameStateChanges_ += before ? 1 : -1;
+    [[fallthrough]];
+  case QEvent::Move:
+  case QEvent::Resize:
+    if (!before && frameStateChanges_ == 0)
+      noteFrameNormalRect();
+    break;
+  default:
+    break;
+  }
+}
+
+void TFormPlacement::noteFrameNormalRect() {
+  const QWidget *frame = frameHook_->WinControl();
+  if (frame && !(frame->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)))
+    frameNormal_ = frame->geometry();
 }
 
 void TFormPlacement::formEvent(QEvent *event, bool &) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -73,11 +74,13 @@ private:
 // (PreventResize) or limit it (MinMaxInfo). Other objects join the saving and
 // restoring through TIniLink.
 //
-// Stored in IniSection: "FormVersion", "Flags" and "MinMaxPos" (kept for the
-// files' sake, written as 0 and ignored), "ShowCmd", "PixelsPerInch",
-// "NormPos" (the normal left, top, right and bottom), each position once
-// under its plain name and once after the screen size ("NormPos(1024x768)"),
-// "ActiveControl" and "Visible". A restored rectangle is moved onto the screen.
+// Stored in IniSection: "FormVersion", "MinMaxPos" (kept for the files' sake,
+// written as 0 and ignored: the window manager places minimized and maximized
+// windows), "Flags" (2: a minimized form comes back maximized), "ShowCmd",
+// "PixelsPerInch", "NormPos" (the normal left, top, right and bottom), each
+// position once under its plain name and once after the screen size
+// ("NormPos(1024x768)"), "ActiveControl" and "Visible". A restored rectangle
+// is moved onto the screen.
 class TFormPlacement : public QObject {
   Q_OBJECT
 public:
@@ -139,7 +142,11 @@ private:
 
   void formEvent(QEvent *event, bool &handled);
   void beforeFormEvent(QEvent *event, bool &handled);
+  void frameEvent(QEvent *event, bool before);
+  void watchFrame();
+  void noteFrameNormalRect();
   void applySizeLimits();
+  void updateMaximizeButton();
   void writePlacement(const std::string &section);
   void readPlacement(const std::string &section, bool readState, bool readPosition);
   std::string positionKey(std::string_view key) const;
@@ -158,9 +165,19 @@ private:
   int version_ = 0;
   bool saved_ = false, restored_ = false, destroying_ = false;
   bool preventResize_ = false;
+  std::optional<Qt::WindowFlags> flagsBeforeFixing_; // with the maximize button
   TWinMinMaxInfo minMaxInfo_{this};
-  QSize designedMinimum_, designedMaximum_; // the form's own limits
+  // The window the size limits are on (the form, or the workspace frame that
+  // holds it) and that window's own limits.
+  QPointer<QWidget> limited_;
+  QSize designedMinimum_, designedMaximum_;
   TKitWindowHook *hook_;
+  // A workspace frame changes its state by hiding and showing its form again
+  // and does not tell the normal rectangle it goes back to, so both are
+  // watched.
+  TKitWindowHook *frameHook_;
+  int frameStateChanges_ = 0;
+  QRect frameNormal_;
 };
 
 } // namespace marrowen

@@ -5,9 +5,11 @@
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QStyle>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -87,6 +89,31 @@ TEST(ComboEdit, EntryByTabSelectsAllOnlyWithAutoSelectAndDirectInput) {
   }
 }
 
+// Only entering the box selects its text: focus that comes back from a menu
+// or another window keeps the user's selection, which a paste then replaces.
+TEST(ComboEdit, FocusComingBackFromAnotherWindowOrAMenuKeepsTheSelection) {
+  EditInDialog f;
+  QApplication::setActiveWindow(&f.dialog);
+  f.edit->setSelection(1, 1);
+  QApplication::setActiveWindow(nullptr);
+  QApplication::setActiveWindow(&f.dialog);
+  EXPECT_EQ(f.edit->selectedText(), "b");
+  QApplication::clipboard()->setText("XY");
+  QTimer::singleShot(0, [] {
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    for (QAction *action : menu->actions())
+      if (action->text().startsWith("&Paste"))
+        menu->setActiveAction(action);
+    QTest::keyClick(menu, Qt::Key_Return);
+  });
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                          f.edit->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(f.edit, &event);
+  EXPECT_TRUE(QTest::qWaitFor([] { return !QApplication::activePopupWidget(); }));
+  EXPECT_EQ(f.edit->text(), "aXYc");
+}
+
 TEST(ComboEdit, ReadOnlyRefusesTypingAndTheButton) {
   EditInDialog f;
   f.edit->SetReadOnly(true);
@@ -161,4 +188,68 @@ TEST(ComboEdit, EllipsisAndDropDownGlyphsFollowTheButtonWidth) {
   edit.SetGlyph(QImage(30, 10, QImage::Format_ARGB32));
   EXPECT_EQ(edit.GlyphKind(), TCustomComboEdit::gkCustom);
   EXPECT_EQ(edit.NumGlyphs(), 3);
+}
+
+namespace {
+
+// A descendant with a drop-down, as the hooks allow: the popup offers "chosen".
+class TPopupEdit : public TCustomComboEdit {
+public:
+  QWidget list;
+  explicit TPopupEdit(QWidget *parent = nullptr, Qt::WindowFlags listFlags = Qt::Popup)
+      : TCustomComboEdit(parent), list(nullptr, listFlags) {
+    setPopup(&list);
+  }
+
+protected:
+  void GetPopupValue(QVariant &value) override { value = QStringLiteral("chosen"); }
+};
+
+} // namespace
+
+// Without DirectInput the popup is the one way to change the text; ReadOnly
+// keeps even that out.
+TEST(ComboEdit, APopupSetsTheTextWithoutDirectInputButNotWhenReadOnly) {
+  for (const bool readOnly : {false, true}) {
+    TPopupEdit edit;
+    edit.setText("old");
+    edit.SetDirectInput(false);
+    edit.SetReadOnly(readOnly);
+    edit.show();
+    edit.ButtonClick();
+    EXPECT_EQ(edit.popupVisible(), !readOnly);
+    edit.closePopup(true);
+    EXPECT_EQ(edit.text(), readOnly ? "old" : "chosen");
+    EXPECT_TRUE(edit.isReadOnly());
+  }
+}
+
+// A press anywhere but on the box, its button or the popup cancels the popup,
+// as does a popup that closes itself; the text stays.
+TEST(ComboEdit, APressElsewhereClosesThePopupWithoutTakingItsValue) {
+  for (const Qt::WindowFlags listFlags : {Qt::Tool, Qt::Popup}) {
+    QWidget window;
+    auto *edit = new TPopupEdit(&window, listFlags);
+    auto *elsewhere = new QPushButton("elsewhere", &window);
+    auto *layout = new QVBoxLayout(&window);
+    layout->addWidget(edit);
+    layout->addWidget(elsewhere);
+    elsewhere->setFocusPolicy(Qt::NoFocus);
+    auto *inList = new QPushButton("in the list", &edit->list);
+    window.show();
+    edit->setText("old");
+    edit->ButtonClick();
+    ASSERT_TRUE(edit->popupVisible());
+    QTest::mouseClick(inList, Qt::LeftButton);
+    EXPECT_TRUE(edit->popupVisible());
+    window.setLayoutDirection(Qt::RightToLeft);
+    EXPECT_EQ(edit->list.layoutDirection(), Qt::RightToLeft);
+    if (listFlags == Qt::Popup)
+      edit->list.close();
+    else
+      QTest::mouseClick(elsewhere, Qt::LeftButton);
+    EXPECT_FALSE(edit->popupVisible());
+    EXPECT_FALSE(edit->list.isVisible());
+    EXPECT_EQ(edit->text(), "old");
+  }
 }

@@ -6,6 +6,7 @@
 #include "support/temp_folder.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -158,38 +159,66 @@ TEST(FormPlacement, StoredValuesThatDoNotApplyLeaveTheFormAsDesigned) {
   }
 }
 
-// A form shown in a workspace frame is placed by its frame.
+// A form shown in a workspace frame is placed by its frame, whatever its
+// state; the placement may be made once the form is in its frame.
 TEST(FormPlacement, AFormInAWorkspaceFrameIsSavedAndRestored) {
   TempFolder dir;
   QMdiArea area;
   area.resize(700, 500);
   area.show();
-  for (const bool again : {false, true}) {
-    PlacedForm placed(dir.file("p.ini"));
-    QMdiSubWindow *frame = area.addSubWindow(&placed.form);
-    frame->setAttribute(Qt::WA_DeleteOnClose, false);
-    frame->show();
-    if (again) {
-      EXPECT_EQ(frame->geometry(), QRect(20, 30, 350, 250));
-      EXPECT_EQ(GetDefaultSection(&placed.form), "TPlacedForm");
-      EXPECT_EQ(GetDefaultSection(placed.form.edit), "TPlacedFormNameEdit");
-    } else {
-      frame->setGeometry(20, 30, 350, 250);
+  const Qt::WindowStates shown = Qt::WindowMinimized | Qt::WindowMaximized;
+  for (const Qt::WindowState state :
+       {Qt::WindowNoState, Qt::WindowMaximized, Qt::WindowMinimized}) {
+    SCOPED_TRACE(state);
+    for (const bool again : {false, true}) {
+      auto *form = new TPlacedForm;
+      QMdiSubWindow *frame = area.addSubWindow(form);
+      auto *placement = new TFormPlacement(form);
+      placement->SetIniFileName(fileNameToQString(dir.file("p.ini")));
+      frame->show();
+      if (again) {
+        EXPECT_EQ(frame->windowState() & shown, state);
+        if (state != Qt::WindowNoState)
+          frame->showNormal();
+        EXPECT_EQ(frame->geometry(), QRect(20, 30, 350, 250));
+        EXPECT_EQ(GetDefaultSection(form), "TPlacedForm");
+        EXPECT_EQ(GetDefaultSection(form->edit), "TPlacedFormNameEdit");
+      } else {
+        frame->setGeometry(20, 30, 350, 250);
+        frame->setWindowState(frame->windowState() | state); // shows the form again
+        EXPECT_EQ(frame->windowState() & shown, state);
+      }
+      frame->close();
+      delete frame;
     }
-    frame->close();
-    frame->setWidget(nullptr);
-    delete frame;
   }
 }
 
-TEST(FormPlacement, ShowCommandSetsTheState) {
+TEST(FormPlacement, ShowCommandAndFlagsSetTheState) {
   TempFolder dir;
-  for (auto [showCmd, maximized] : {std::pair{0, false}, {3, true}, {1, false}, {8, false}}) {
-    writeFile(dir.file("p.ini"), "[TPlacedForm]\nShowCmd=" + std::to_string(showCmd) + "\n");
-    PlacedForm placed(dir.file("p.ini"));
-    placed.form.show();
-    EXPECT_EQ(placed.form.isMaximized(), maximized) << showCmd;
-    placed.placement->SetActive(false);
+  const Qt::WindowStates minMax = Qt::WindowMinimized | Qt::WindowMaximized;
+  const struct {
+    const char *stored;
+    Qt::WindowStates state;
+  } cases[] = {
+      {"ShowCmd=0", Qt::WindowNoState},
+      {"ShowCmd=3", Qt::WindowMaximized},
+      {"ShowCmd=1", Qt::WindowNoState},
+      {"ShowCmd=8", Qt::WindowNoState},
+      {"ShowCmd=2", Qt::WindowMinimized},
+      // Minimized from maximized: it comes back maximized.
+      {"Flags=2\nShowCmd=2", minMax},
+  };
+  for (const auto &c : cases) {
+    writeFile(dir.file("p.ini"), std::string("[TPlacedForm]\n") + c.stored + "\n");
+    {
+      PlacedForm placed(dir.file("p.ini"));
+      placed.form.show();
+      EXPECT_EQ(placed.form.windowState() & minMax, c.state) << c.stored;
+    }
+    // Saved again as it was read.
+    const std::string text = readFile(dir.file("p.ini"));
+    EXPECT_EQ(text.find("Flags=2") != std::string::npos, c.state == minMax) << text;
   }
 }
 
@@ -231,12 +260,40 @@ TEST(FormPlacement, PreventResizeAndSizeLimits) {
   placed.form.resize(100, 900);
   EXPECT_EQ(placed.form.size(), QSize(200, 500));
 
+  // A form that cannot be resized offers no maximize button, and gets its own
+  // back; a dialog keeps what it has.
+  placed.placement->SetActive(false);
+  placed.form.show();
+  const Qt::WindowFlags flags = placed.form.windowFlags();
   placed.placement->SetPreventResize(true);
+  EXPECT_TRUE(placed.form.windowFlags().testFlag(Qt::CustomizeWindowHint));
+  EXPECT_FALSE(placed.form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+  EXPECT_TRUE(placed.form.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+  EXPECT_TRUE(placed.form.isVisible());
   placed.form.resize(600, 400);
   EXPECT_EQ(placed.form.size(), QSize(200, 500));
   placed.placement->SetPreventResize(false);
+  EXPECT_EQ(placed.form.windowFlags(), flags);
   placed.form.resize(600, 400);
   EXPECT_EQ(placed.form.size(), QSize(600, 400));
+  QDialog dialog;
+  const Qt::WindowFlags dialogFlags = dialog.windowFlags();
+  (new TFormPlacement(&dialog))->SetPreventResize(true);
+  EXPECT_EQ(dialog.windowFlags(), dialogFlags);
+
+  // In a workspace the user sizes the form's frame.
+  QMdiArea area;
+  area.resize(700, 500);
+  area.show();
+  auto *framed = new TPlacedForm;
+  QMdiSubWindow *frame = area.addSubWindow(framed);
+  auto *placement = new TFormPlacement(framed);
+  placement->SetActive(false);
+  frame->show();
+  placement->SetPreventResize(true);
+  const QSize fixed = frame->size();
+  frame->resize(fixed + QSize(100, 100));
+  EXPECT_EQ(frame->size(), fixed);
 }
 
 #include "formplacement_test.moc"
