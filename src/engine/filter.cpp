@@ -159,6 +159,13 @@ void TFilter::endJob() {
     next()->endJob();
 }
 
+void TFilter::abandonJob() {
+  if (firstSubfilter_)
+    firstSubfilter_->abandonJob();
+  else if (next())
+    next()->abandonJob();
+}
+
 void TFilter::openFile(const std::string &inputName) {
   if (next())
     next()->openFile(inputName);

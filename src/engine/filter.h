@@ -125,6 +125,10 @@ public:
   virtual void logInfo(const std::string &text);
   virtual void startJob();
   virtual void endJob();
+  // Gives up the whole job when a stop or a failure ends it before `endJob`:
+  // every output discards what it began, so no temporary file stays behind
+  // and no target changes. Takes the route of `endJob`.
+  virtual void abandonJob();
   virtual void openFile(const std::string &inputName);
   // "INPUTFILENAME", "FULLINPUTFILENAME", "CLIPBOARD" (any case), else a
   // global variable.

@@ -2,6 +2,7 @@
 
 #include "classlib/exceptions.h"
 #include "engine/lines.h"
+#include "engine/mergesplit.h"
 #include "engine/outputs.h"
 #include "engine/userinterface.h"
 #include "support/list_input.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 
 namespace marrowen {
@@ -144,14 +146,57 @@ TEST(ReadLoop, AStreamErrorInAppendModeKeepsWhatWasAppended) {
   EXPECT_EQ(folder.listing(), "log.txt");
 }
 
-TEST(ReadLoop, OtherExceptionsReachTheCallerWithoutLeavingATemporaryFile) {
-  TempFolder folder;
-  testing::writeFile(folder.file("a.txt"), "original");
-  FileChain chain({{folder.file("a.txt"), std::string(3 * 4096, 'n')}});
-  chain.probe->onChunk = [](std::size_t) { throw Exception("filter failed"); };
-  EXPECT_THROW(chain.input->runInput(), Exception);
-  EXPECT_EQ(testing::readFile(folder.file("a.txt")), "original");
-  EXPECT_EQ(folder.listing(), "a.txt");
+// A stop from deep inside a filter (a long match) and a failing filter both
+// end the job before its end: whatever the output, no temporary file stays,
+// and the merged file's target is not written.
+TEST(ReadLoop, AJobEndedByAnExceptionLeavesNoTemporaryFileForAnyOutput) {
+  using Tail = std::function<std::unique_ptr<TFilter>(const std::string &out)>;
+  const auto fileOutput = [](TFileOutput::Options options = {}) {
+    return std::make_unique<TFileOutput>(std::move(options));
+  };
+  const std::pair<const char *, Tail> outputs[] = {
+      {"in place", [&](const std::string &) { return fileOutput(); }},
+      {"output folder",
+       [&](const std::string &out) {
+         return fileOutput({.useOutputFolder = true, .outputFolder = out});
+       }},
+      {"merged",
+       [&](const std::string &out) {
+         auto merge = std::make_unique<TMergeFiles>(out + "all.txt");
+         merge->setNext(fileOutput());
+         return merge;
+       }},
+      {"split",
+       [&](const std::string &out) {
+         auto split = std::make_unique<TSplitAtSize>(5000);
+         split->setNext(fileOutput({.useOutputFolder = true, .outputFolder = out}));
+         return split;
+       }},
+  };
+  for (const bool stop : {true, false}) {
+    for (const auto &[kind, tail] : outputs) {
+      SCOPED_TRACE(std::string(kind) + (stop ? ", stopped" : ", failed"));
+      TempFolder folder;
+      testing::writeFile(folder.file("b.txt"), "original b");
+      std::filesystem::create_directory(folder.file("out"));
+      FileChain chain(
+          {{folder.file("a.txt"), std::string(3 * 4096, 'a')}, {folder.file("b.txt"), "bbbb"}});
+      chain.probe->setNext(tail(folder.file("out/")));
+      chain.probe->onChunk = [&](std::size_t n) {
+        if (n < 4)
+          return;
+        if (!stop)
+          throw Exception("filter failed");
+        chain.job.terminate();
+        throw EAbort();
+      };
+      EXPECT_THROW(chain.input->runInput(), Exception);
+      for (const auto &entry : std::filesystem::recursive_directory_iterator(folder.path()))
+        EXPECT_FALSE(entry.path().filename().string().starts_with("KVB")) << entry.path();
+      EXPECT_EQ(testing::readFile(folder.file("b.txt")), "original b");
+      EXPECT_FALSE(testing::fileExists(folder.file("out/all.txt")));
+    }
+  }
 }
 
 TEST(ReadLoop, ARunningChainRefusesToRunAgain) {
