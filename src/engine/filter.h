@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace marrowen {
 
@@ -191,6 +192,26 @@ private:
   JobSink *job_ = nullptr;
   std::unique_ptr<TFilter> firstSubfilter_;
   TFilter *subfilterEnd_ = nullptr;
+};
+
+// While one lives on this thread, the errors that filters run here without
+// a job report are kept for the one who asked for the run (another program
+// waiting for its answer) instead of going to message boxes, which would hold
+// that answer until someone closes them. Warnings and information, which have
+// no log to go to, are dropped.
+class ReportsForCaller {
+public:
+  ReportsForCaller();
+  ~ReportsForCaller();
+  ReportsForCaller(const ReportsForCaller &) = delete;
+  ReportsForCaller &operator=(const ReportsForCaller &) = delete;
+
+  const std::vector<std::string> &errors() const { return errors_; }
+
+private:
+  friend class TFilter;
+  ReportsForCaller *outer_;
+  std::vector<std::string> errors_;
 };
 
 // `count` copies of `ch`; empty for a count below 1.
