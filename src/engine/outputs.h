@@ -1,7 +1,7 @@
 #pragma once
 
+#include "classlib/temporaries.h"
 #include "engine/filter.h"
-#include "engine/temporaries.h"
 
 #include <ctime>
 #include <functional>
