@@ -95,6 +95,10 @@ void TCommandLine::resetCommandLineWindow() {
     input->promptEachFile = false;
     input->skipBinary = 1;
     input->binarySampleSize = 100;
+    // A user's own default list may delete its inputs; a list built from
+    // options deletes them only when a filter file it loads asks to.
+    input->promptOnReadOnly = true;
+    input->deleteInput = false;
   }
   if (TOutputObject *output = window_.outputNode()) {
     output->outputToFile = TOutputObject::files;
