@@ -165,14 +165,20 @@ void TCommandLine::processCommandFile(const std::string &parameter) {
   }
 }
 
-bool TCommandLine::isFileName(const std::string &parameter) const {
+bool namesAFile(const std::string &parameter) {
   if (parameter.empty() || parameter[0] != '/')
-    return true;
-  struct stat info {};
-  if (::stat(parameter.c_str(), &info) == 0)
     return true;
   const std::string head = parameter.substr(0, parameter.find('='));
   return head.find('/', 1) != std::string::npos;
+}
+
+std::string fileNameParameter(const std::string &name) {
+  return namesAFile(name) ? name : "/." + name;
+}
+
+bool TCommandLine::isFileName(const std::string &parameter) const {
+  struct stat info {};
+  return namesAFile(parameter) || ::stat(parameter.c_str(), &info) == 0;
 }
 
 void TCommandLine::invalid(const std::string &parameter) {
