@@ -1036,7 +1036,10 @@ bool TmainForm::eventFilter(QObject *watched, QEvent *event) {
   if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
     const auto *key = static_cast<QKeyEvent *>(event);
     if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier) {
-      showHelpContext(helpContextAt(static_cast<QWidget *>(watched)));
+      // In the help window the page being read stays.
+      auto *widget = static_cast<QWidget *>(watched);
+      if (!qobject_cast<THelpViewer *>(widget->window()))
+        showHelpContext(helpContextAt(widget));
       return true;
     }
   }
