@@ -150,52 +150,37 @@ TEST(ReadLoop, AStreamErrorInAppendModeKeepsWhatWasAppended) {
 // end the job before its end: whatever the output, no temporary file stays,
 // and the merged file's target is not written.
 TEST(ReadLoop, AJobEndedByAnExceptionLeavesNoTemporaryFileForAnyOutput) {
-  using Tail = std::function<std::unique_ptr<TFilter>(const std::string &out)>;
-  const auto fileOutput = [](TFileOutput::Options options = {}) {
-    return std::make_unique<TFileOutput>(std::move(options));
-  };
-  const std::pair<const char *, Tail> outputs[] = {
-      {"in place", [&](const std::string &) { return fileOutput(); }},
-      {"output folder",
-       [&](const std::string &out) {
-         return fileOutput({.useOutputFolder = true, .outputFolder = out});
-       }},
-      {"merged",
-       [&](const std::string &out) {
-         auto merge = std::make_unique<TMergeFiles>(out + "all.txt");
-         merge->setNext(fileOutput());
-         return merge;
-       }},
-      {"split",
-       [&](const std::string &out) {
-         auto split = std::make_unique<TSplitAtSize>(5000);
-         split->setNext(fileOutput({.useOutputFolder = true, .outputFolder = out}));
-         return split;
-       }},
-  };
-  for (const bool stop : {true, false}) {
-    for (const auto &[kind, tail] : outputs) {
-      SCOPED_TRACE(std::string(kind) + (stop ? ", stopped" : ", failed"));
-      TempFolder folder;
-      testing::writeFile(folder.file("b.txt"), "original b");
-      std::filesystem::create_directory(folder.file("out"));
-      FileChain chain(
-          {{folder.file("a.txt"), std::string(3 * 4096, 'a')}, {folder.file("b.txt"), "bbbb"}});
-      chain.probe->setNext(tail(folder.file("out/")));
-      chain.probe->onChunk = [&](std::size_t n) {
-        if (n < 4)
-          return;
-        if (!stop)
-          throw Exception("filter failed");
-        chain.job.terminate();
-        throw EAbort();
-      };
-      EXPECT_THROW(chain.input->runInput(), Exception);
-      for (const auto &entry : std::filesystem::recursive_directory_iterator(folder.path()))
-        EXPECT_FALSE(entry.path().filename().string().starts_with("KVB")) << entry.path();
-      EXPECT_EQ(testing::readFile(folder.file("b.txt")), "original b");
-      EXPECT_FALSE(testing::fileExists(folder.file("out/all.txt")));
+  for (int kind = 0; kind < 8; ++kind) {
+    const bool stop = kind >= 4; // in place, output folder, merged, split
+    SCOPED_TRACE(kind);
+    TempFolder folder;
+    const std::string out = folder.file("out/");
+    testing::writeFile(folder.file("b.txt"), "original b");
+    std::filesystem::create_directory(out);
+    FileChain chain(
+        {{folder.file("a.txt"), std::string(3 * 4096, 'a')}, {folder.file("b.txt"), "bbbb"}});
+    auto output = std::make_unique<TFileOutput>(
+        TFileOutput::Options{.useOutputFolder = kind % 4 != 0, .outputFolder = out});
+    std::unique_ptr<TFilter> tail = std::move(output);
+    if (kind % 4 >= 2) {
+      tail = kind % 4 == 2 ? std::unique_ptr<TFilter>(std::make_unique<TMergeFiles>(out + "all"))
+                           : std::make_unique<TSplitAtSize>(5000);
+      tail->setNext(std::make_unique<TFileOutput>());
     }
+    chain.probe->setNext(std::move(tail));
+    chain.probe->onChunk = [&](std::size_t n) {
+      if (n < 4)
+        return;
+      if (!stop)
+        throw Exception("filter failed");
+      chain.job.terminate();
+      throw EAbort();
+    };
+    EXPECT_THROW(chain.input->runInput(), Exception);
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(folder.path()))
+      EXPECT_FALSE(entry.path().filename().string().starts_with("KVB")) << entry.path();
+    EXPECT_EQ(testing::readFile(folder.file("b.txt")), "original b");
+    EXPECT_FALSE(testing::fileExists(out + "all"));
   }
 }
 
