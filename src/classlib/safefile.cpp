@@ -1,5 +1,7 @@
 #include "classlib/safefile.h"
 
+#include "classlib/temporaries.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -68,6 +70,7 @@ FileReplaceResult replaceFileContents(const std::string &fileName, std::string_v
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0)
     return {errno, false};
+  const TemporaryEntry registered(temp); // if the program ends before the rename
   int error = writeAll(fd, bytes);
   // The new file keeps the old one's owner and group where the user may give
   // them (root may give both; others the group when they belong to it).

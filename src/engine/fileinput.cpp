@@ -578,9 +578,20 @@ void TFileInput::endJob() {
   // The merged file is complete only now; an abort or a failure to write it
   // keeps every input it was made from.
   const std::optional<FileResult> merged = mergedFileResult();
-  const bool mergeFailed = isAborted() || !merged || merged->failed;
+  settlePendingDeletes(!isAborted() && merged && !merged->failed);
+}
+
+// The merged file was not written: every input it was made from stays.
+void TFileInput::abandonJob() {
+  closeStream();
+  std::vector<std::string>().swap(fileList_);
+  TFilter::abandonJob();
+  settlePendingDeletes(false);
+}
+
+void TFileInput::settlePendingDeletes(bool mergedFileWritten) {
   for (const std::string &name : pendingDeletes_)
-    mergeFailed ? keepInput(name) : deleteInput(name);
+    mergedFileWritten ? deleteInput(name) : keepInput(name);
   pendingDeletes_.clear();
 }
 

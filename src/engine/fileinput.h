@@ -63,6 +63,7 @@ public:
   FileResult closeFile() override;
   void abandonFile() override;
   void endJob() override;
+  void abandonJob() override;
 
   // Whether the first `sampleSize` bytes of the file look binary. A file
   // that cannot be read is logged (message 3990) and counts as text.
@@ -84,6 +85,8 @@ private:
   bool rewritesInPlace(const std::string &name);
   void closeStream();
   void keepInput(const std::string &name);
+  // The inputs of a merged file go once it is written, and stay otherwise.
+  void settlePendingDeletes(bool mergedFileWritten);
   void deleteInput(const std::string &name);
 
   std::vector<std::string> fileList_;

@@ -124,9 +124,19 @@ void TFilter::abandonFile() {
     next()->abandonFile();
 }
 
+namespace {
+thread_local ReportsForCaller *reportsForCaller = nullptr;
+} // namespace
+
+ReportsForCaller::ReportsForCaller() : outer_(std::exchange(reportsForCaller, this)) {}
+
+ReportsForCaller::~ReportsForCaller() { reportsForCaller = outer_; }
+
 void TFilter::logError(const std::string &text) {
   if (job_)
     job_->addErrorLine(text);
+  else if (reportsForCaller)
+    reportsForCaller->errors_.push_back(text);
   else
     showMessageBox(MessageBoxKind::Error, text);
 }
@@ -134,14 +144,14 @@ void TFilter::logError(const std::string &text) {
 void TFilter::logWarning(const std::string &text) {
   if (job_)
     job_->addWarningLine(text);
-  else
+  else if (!reportsForCaller)
     showMessageBox(MessageBoxKind::Error, text);
 }
 
 void TFilter::logInfo(const std::string &text) {
   if (job_)
     job_->addInfoLine(text);
-  else
+  else if (!reportsForCaller)
     showMessageBox(MessageBoxKind::Information, text);
 }
 
@@ -157,6 +167,13 @@ void TFilter::endJob() {
     firstSubfilter_->endJob();
   else if (next())
     next()->endJob();
+}
+
+void TFilter::abandonJob() {
+  if (firstSubfilter_)
+    firstSubfilter_->abandonJob();
+  else if (next())
+    next()->abandonJob();
 }
 
 void TFilter::openFile(const std::string &inputName) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace marrowen {
 
@@ -125,6 +126,10 @@ public:
   virtual void logInfo(const std::string &text);
   virtual void startJob();
   virtual void endJob();
+  // Gives up the whole job when a stop or a failure ends it before `endJob`:
+  // every output discards what it began, so no temporary file stays behind
+  // and no target changes. Takes the route of `endJob`.
+  virtual void abandonJob();
   virtual void openFile(const std::string &inputName);
   // "INPUTFILENAME", "FULLINPUTFILENAME", "CLIPBOARD" (any case), else a
   // global variable.
@@ -187,6 +192,26 @@ private:
   JobSink *job_ = nullptr;
   std::unique_ptr<TFilter> firstSubfilter_;
   TFilter *subfilterEnd_ = nullptr;
+};
+
+// While one lives on this thread, the errors that filters run here without
+// a job report are kept for the one who asked for the run (another program
+// waiting for its answer) instead of going to message boxes, which would hold
+// that answer until someone closes them. Warnings and information, which have
+// no log to go to, are dropped.
+class ReportsForCaller {
+public:
+  ReportsForCaller();
+  ~ReportsForCaller();
+  ReportsForCaller(const ReportsForCaller &) = delete;
+  ReportsForCaller &operator=(const ReportsForCaller &) = delete;
+
+  const std::vector<std::string> &errors() const { return errors_; }
+
+private:
+  friend class TFilter;
+  ReportsForCaller *outer_;
+  std::vector<std::string> errors_;
 };
 
 // `count` copies of `ch`; empty for a count below 1.

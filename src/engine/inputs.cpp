@@ -45,6 +45,15 @@ void TGenericInput::runInput() {
 
   // Links every subfilter chain's end; harmless when the job attached already.
   attachJob(job());
+  // A job ended before `endJob` (a stop inside a long match, a failing
+  // filter) still takes its temporary files with it: a merged file's, too.
+  auto abandon = [this] {
+    try {
+      abandonJob();
+    } catch (...) {
+      // What ended the job is what the caller hears of.
+    }
+  };
   try {
     startJob();
     while (nextInput()) {
@@ -54,7 +63,11 @@ void TGenericInput::runInput() {
     }
     endJob();
   } catch (const EStreamError &error) {
+    abandon();
     logError(error.message());
+  } catch (...) {
+    abandon();
+    throw;
   }
 }
 

@@ -59,6 +59,11 @@ void TMergeFiles::endJob() {
   TFilter::endJob();
 }
 
+void TMergeFiles::abandonJob() {
+  opened_ = false;
+  TFilter::abandonJob();
+}
+
 // --- TGenericSplitFiles ---
 
 std::string TGenericSplitFiles::nextPartSuffix() { return Format(".%3.3d", {partCounter_++}); }

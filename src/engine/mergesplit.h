@@ -24,6 +24,8 @@ public:
   OutputTarget outputTarget(const std::string &inputName) override;
   void abandonFile() override;
   void endJob() override;
+  // The merged file goes unwritten; its target stays as it was.
+  void abandonJob() override;
   std::optional<FileResult> mergedFileResult() override { return mergedResult_; }
 
 private:

@@ -323,6 +323,13 @@ void TFileOutput::abandonFile() {
   TFilter::abandonFile();
 }
 
+// Also the merged file, which stays open from input to input.
+void TFileOutput::abandonJob() {
+  if (fd_ >= 0)
+    discardFile();
+  TFilter::abandonJob();
+}
+
 // --- TAccumulateOutput and descendants ---
 
 void TAccumulateOutput::startJob() {

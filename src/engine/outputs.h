@@ -1,7 +1,7 @@
 #pragma once
 
+#include "classlib/temporaries.h"
 #include "engine/filter.h"
-#include "engine/temporaries.h"
 
 #include <ctime>
 #include <functional>
@@ -72,6 +72,7 @@ public:
   // Reports the target and whether it now holds the text in full.
   FileResult closeFile() override;
   void abandonFile() override;
+  void abandonJob() override;
   OutputTarget outputTarget(const std::string &inputName) override;
   bool testMode() const override { return testMode_; }
 

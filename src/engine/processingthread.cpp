@@ -2,13 +2,13 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/temporaries.h"
 #include "engine/escapes.h"
 #include "engine/inputs.h"
 #include "engine/jobhost.h"
 #include "engine/log.h"
 #include "engine/messages.h"
 #include "engine/statuswindow.h"
-#include "engine/temporaries.h"
 
 #include <condition_variable>
 #include <cstdlib>

@@ -3,10 +3,10 @@
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "classlib/streams.h"
+#include "classlib/temporaries.h"
 #include "engine/job.h"
 #include "engine/messages.h"
 #include "engine/shell.h"
-#include "engine/temporaries.h"
 #include "engine/userinterface.h"
 
 #include <algorithm>

@@ -468,6 +468,10 @@ TEST_F(WholeProgram, F1OpensThePageOfTheWindowItIsPressedIn) {
     if (window->isVisible() && window->property("helpContext").toInt() == 1350)
       update = window;
   pressF1(update, "updates.html", "update window");
+  // In the help window F1 keeps the page being read.
+  showHelpContext(1350);
+  QTest::keyClick(&THelpViewer::instance()->browser(), Qt::Key_F1);
+  EXPECT_EQ(QFileInfo(THelpViewer::instance()->page()).fileName(), "updates.html");
   EXPECT_EQ(wrong, std::vector<std::string>());
 
   EXPECT_TRUE(main->action("Contents1")->shortcut().isEmpty());

@@ -1,8 +1,12 @@
 #include "classlib/safefile.h"
 
+#include "classlib/temporaries.h"
 #include "support/temp_folder.h"
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -45,6 +49,26 @@ TEST(ReplaceFileContents, AFailureLeavesTheTargetAndNoTemporaryFile) {
   EXPECT_EQ(blocked.error, EISDIR);
   EXPECT_TRUE(fs::is_directory(folder.file("dir")));
   EXPECT_EQ(folder.listing(), "dir");
+}
+
+// A program ended while it saves (by a signal: the watchdog removes the
+// temporaries, then exits) leaves the old file and nothing beside it.
+TEST(ReplaceFileContents, AProgramEndedDuringASaveLeavesNoTemporaryFile) {
+  TempFolder folder;
+  writeFile(folder.file("list.fll"), "old");
+  EXPECT_EXIT(
+      {
+        const std::string bytes(32 << 20, 'x');
+        std::thread([&] { replaceFileContents(folder.file("list.fll"), bytes); }).detach();
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (folder.listing() == "list.fll" && std::chrono::steady_clock::now() < giveUp) {
+        }
+        removeAllTemporaries();
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(folder.listing(), "list.fll");
+  EXPECT_EQ(readFile(folder.file("list.fll")), "old");
 }
 
 // A rename would turn a pipe into a plain file; a file of another group

@@ -2,6 +2,7 @@
 
 #include "classlib/exceptions.h"
 #include "engine/lines.h"
+#include "engine/mergesplit.h"
 #include "engine/outputs.h"
 #include "engine/userinterface.h"
 #include "support/list_input.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 
 namespace marrowen {
@@ -144,14 +146,42 @@ TEST(ReadLoop, AStreamErrorInAppendModeKeepsWhatWasAppended) {
   EXPECT_EQ(folder.listing(), "log.txt");
 }
 
-TEST(ReadLoop, OtherExceptionsReachTheCallerWithoutLeavingATemporaryFile) {
-  TempFolder folder;
-  testing::writeFile(folder.file("a.txt"), "original");
-  FileChain chain({{folder.file("a.txt"), std::string(3 * 4096, 'n')}});
-  chain.probe->onChunk = [](std::size_t) { throw Exception("filter failed"); };
-  EXPECT_THROW(chain.input->runInput(), Exception);
-  EXPECT_EQ(testing::readFile(folder.file("a.txt")), "original");
-  EXPECT_EQ(folder.listing(), "a.txt");
+// A stop from deep inside a filter (a long match) and a failing filter both
+// end the job before its end: whatever the output, no temporary file stays,
+// and the merged file's target is not written.
+TEST(ReadLoop, AJobEndedByAnExceptionLeavesNoTemporaryFileForAnyOutput) {
+  for (int kind = 0; kind < 8; ++kind) {
+    const bool stop = kind >= 4; // in place, output folder, merged, split
+    SCOPED_TRACE(kind);
+    TempFolder folder;
+    const std::string out = folder.file("out/");
+    testing::writeFile(folder.file("b.txt"), "original b");
+    std::filesystem::create_directory(out);
+    FileChain chain(
+        {{folder.file("a.txt"), std::string(3 * 4096, 'a')}, {folder.file("b.txt"), "bbbb"}});
+    auto output = std::make_unique<TFileOutput>(
+        TFileOutput::Options{.useOutputFolder = kind % 4 != 0, .outputFolder = out});
+    std::unique_ptr<TFilter> tail = std::move(output);
+    if (kind % 4 >= 2) {
+      tail = kind % 4 == 2 ? std::unique_ptr<TFilter>(std::make_unique<TMergeFiles>(out + "all"))
+                           : std::make_unique<TSplitAtSize>(5000);
+      tail->setNext(std::make_unique<TFileOutput>());
+    }
+    chain.probe->setNext(std::move(tail));
+    chain.probe->onChunk = [&](std::size_t n) {
+      if (n < 4)
+        return;
+      if (!stop)
+        throw Exception("filter failed");
+      chain.job.terminate();
+      throw EAbort();
+    };
+    EXPECT_THROW(chain.input->runInput(), Exception);
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(folder.path()))
+      EXPECT_FALSE(entry.path().filename().string().starts_with("KVB")) << entry.path();
+    EXPECT_EQ(testing::readFile(folder.file("b.txt")), "original b");
+    EXPECT_FALSE(testing::fileExists(out + "all"));
+  }
 }
 
 TEST(ReadLoop, ARunningChainRefusesToRunAgain) {

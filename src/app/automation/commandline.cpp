@@ -95,6 +95,10 @@ void TCommandLine::resetCommandLineWindow() {
     input->promptEachFile = false;
     input->skipBinary = 1;
     input->binarySampleSize = 100;
+    // A user's own default list may delete its inputs; a list built from
+    // options deletes them only when a filter file it loads asks to.
+    input->promptOnReadOnly = true;
+    input->deleteInput = false;
   }
   if (TOutputObject *output = window_.outputNode()) {
     output->outputToFile = TOutputObject::files;
@@ -161,14 +165,20 @@ void TCommandLine::processCommandFile(const std::string &parameter) {
   }
 }
 
-bool TCommandLine::isFileName(const std::string &parameter) const {
+bool namesAFile(const std::string &parameter) {
   if (parameter.empty() || parameter[0] != '/')
-    return true;
-  struct stat info {};
-  if (::stat(parameter.c_str(), &info) == 0)
     return true;
   const std::string head = parameter.substr(0, parameter.find('='));
   return head.find('/', 1) != std::string::npos;
+}
+
+std::string fileNameParameter(const std::string &name) {
+  return namesAFile(name) ? name : "/." + name;
+}
+
+bool TCommandLine::isFileName(const std::string &parameter) const {
+  struct stat info {};
+  return namesAFile(parameter) || ::stat(parameter.c_str(), &info) == 0;
 }
 
 void TCommandLine::invalid(const std::string &parameter) {

@@ -27,6 +27,13 @@ struct CommandLineHost {
   JobOptions baseOptions;
 };
 
+// Whether a parameter names a file or a mask by its form alone: it does not
+// begin with "/", or a "/" follows before any "=" (an option has none).
+bool namesAFile(const std::string &parameter);
+// `name` as a parameter that reads back as that file's name: one that would
+// read as an option (a file at the root, "/x.txt") gets "/." in front.
+std::string fileNameParameter(const std::string &name);
+
 // Turns the program's parameters, and the lines of the command files they
 // name, into filter lists in one target and runs them. Parameters are bytes,
 // never decoded. It remembers whether anything failed, for the exit status.

@@ -1,5 +1,6 @@
 #include "app/automation/exports.h"
 
+#include "app/automation/commandline.h"
 #include "app/listwindow/listdocument.h"
 #include "app/main/mainform.h"
 #include "classlib/program.h"
@@ -79,7 +80,7 @@ std::string fileArguments(const TFilterList &list) {
       action = row.action;
       text += "/ACTION=" + action + "\r\n";
     }
-    text += row.pathMask + "\r\n";
+    text += fileNameParameter(row.pathMask) + "\r\n";
   }
   return text;
 }

@@ -192,9 +192,6 @@ public:
   bool trialRunning() const { return trialRunning_; }
   ProcessingThread *trialJob() const { return trialJob_; }
   void verifyFilterList();
-  // The build error's text, empty when the list compiled.
-  std::string compileFilter() override;
-  std::string processTextWithCompiledFilter(std::string text) override;
   void Preparefilterforautomation1Click();
   void Preparefilterfordistribution1Click();
   void PutsampleinTrialInputArea1Click();
@@ -254,6 +251,11 @@ public:
                                    const QString &selectedFilter = {});
 
 protected:
+  // The window builds from the tree it shows.
+  std::unique_ptr<TFilter> buildChain(bool clipboard, bool innerOnly,
+                                      std::string *error = nullptr) override {
+    return create_filters(clipboard, innerOnly, error);
+  }
   void closeEvent(QCloseEvent *event) override;
   void resizeEvent(QResizeEvent *event) override;
   bool eventFilter(QObject *watched, QEvent *event) override;
@@ -302,8 +304,6 @@ private:
   int bulkDepth_ = 0;
   bool changingSelection_ = false;
   bool browsingTabs_ = false;
-  std::unique_ptr<TStringInput> compiledFilter_;
-  std::string compiledResult_;
   std::vector<QMenu *> menus_;
   std::vector<std::pair<QPointer<QAction>, QList<QKeySequence>>> shortcuts_;
   QMenu *editMenu_ = nullptr;

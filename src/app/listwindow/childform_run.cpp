@@ -303,29 +303,6 @@ void TchildForm::verifyFilterList() {
     messageBox(QMessageBox::Information, translate(4830, "Filter checks out Ok"));
 }
 
-std::string TchildForm::compileFilter() {
-  compiledFilter_.reset();
-  std::string error;
-  std::unique_ptr<TFilter> chain = create_filters(false, true, &error);
-  if (!chain)
-    return error;
-  auto input = std::make_unique<TStringInput>("text");
-  input->setNext(std::move(chain));
-  input->lastFilter()->setNext(std::make_unique<TStringOutput>(compiledResult_));
-  input->attachJob(nullptr);
-  compiledFilter_ = std::move(input);
-  return {};
-}
-
-std::string TchildForm::processTextWithCompiledFilter(std::string text) {
-  if (!compiledFilter_)
-    return {};
-  compiledResult_.clear();
-  compiledFilter_->setText(std::move(text));
-  compiledFilter_->runInput();
-  return std::move(compiledResult_);
-}
-
 void TchildForm::setTestMode(bool testMode) {
   beginButton->setText(
       toQString(testMode ? translate(4850, "&Go (Test)") : translate(4870, "&Go (Real)")));

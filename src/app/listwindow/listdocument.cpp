@@ -168,7 +168,18 @@ TCompiledFilter::~TCompiledFilter() = default;
 std::string TCompiledFilter::process(std::string text) {
   result_.clear();
   input_->setText(std::move(text));
+  if (!callerAwaitsAnswer()) {
+    input_->runInput();
+    return std::move(result_);
+  }
+  ReportsForCaller reports;
   input_->runInput();
+  if (!reports.errors().empty()) {
+    std::string errors;
+    for (const std::string &error : reports.errors())
+      errors += (errors.empty() ? "" : "\n") + error;
+    throw Exception(errors);
+  }
   return std::move(result_);
 }
 

@@ -18,7 +18,8 @@ class TStringInput;
 
 // A list's inner filters built once and run over texts on the caller's
 // thread, with no job: a text input named "text", the filters, a text
-// output. Errors and information of the filters go to message boxes.
+// output. Errors and information of the filters go to message boxes, or,
+// for another program that waits for the text, its errors are its answer.
 class TCompiledFilter {
 public:
   explicit TCompiledFilter(std::unique_ptr<TFilter> inner);
@@ -120,9 +121,9 @@ public:
   virtual void addFileFromActiveX(const std::string &name, int subfolders, int action);
   // Builds and keeps the inner filters for texts; the build error's text
   // (also shown as a build error is), empty when the list compiled.
-  virtual std::string compileFilter();
+  std::string compileFilter();
   // A text through the kept filters; empty when none are kept.
-  virtual std::string processTextWithCompiledFilter(std::string text);
+  std::string processTextWithCompiledFilter(std::string text);
   // Compiles, then runs the text through; a list that does not build raises
   // its build error.
   std::string processText(std::string text);
@@ -132,7 +133,8 @@ public:
 protected:
   // Validates and builds the chain; on an error selects the failing node,
   // shows the error (`showBuildError`) and gives none with its text.
-  std::unique_ptr<TFilter> buildChain(bool clipboard, bool innerOnly, std::string *error = nullptr);
+  virtual std::unique_ptr<TFilter> buildChain(bool clipboard, bool innerOnly,
+                                              std::string *error = nullptr);
   virtual void showBuildError(const std::string &text);
   // Starts a job; by default in the main window's job host.
   virtual void startJob(std::unique_ptr<TGenericInput> chain, JobOptions options);

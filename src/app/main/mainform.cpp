@@ -24,6 +24,7 @@
 #include "engine/messages.h"
 #include "engine/userinterface.h"
 #include "filterlist/settings.h"
+#include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
 #include <QAbstractSpinBox>
@@ -319,10 +320,14 @@ void TmainForm::buildMenus() {
           });
   connect(addAction(window, "Arrangeicons1", QStringLiteral("Arrange &icons")), &QAction::triggered,
           area_, &QMdiArea::tileSubWindows);
-  connect(addAction(window, "Next1", QStringLiteral("&Next")), &QAction::triggered, area_,
-          &QMdiArea::activateNextSubWindow);
-  connect(addAction(window, "Previous1", QStringLiteral("&Previous")), &QAction::triggered, area_,
-          &QMdiArea::activatePreviousSubWindow);
+  // The workspace's keys for its windows: a grid that keeps Tab takes
+  // Ctrl+Tab for itself.
+  QAction *next = addAction(window, "Next1", QStringLiteral("&Next"));
+  next->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F6));
+  connect(next, &QAction::triggered, area_, &QMdiArea::activateNextSubWindow);
+  QAction *previous = addAction(window, "Previous1", QStringLiteral("&Previous"));
+  previous->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F6));
+  connect(previous, &QAction::triggered, area_, &QMdiArea::activatePreviousSubWindow);
   window->addSeparator();
   connect(window, &QMenu::aboutToShow, this, [this, window] {
     for (QAction *a : window->actions())
@@ -1030,13 +1035,48 @@ void TmainForm::Usermanual1Click(int tag) {
   }
 }
 
+namespace {
+
+// The grid holding `widget` (or its cell editor) when that grid keeps Tab
+// for its cells; none otherwise.
+TdgBaseGrid *gridKeepingTab(QWidget *widget) {
+  for (QWidget *w = widget; w; w = w->parentWidget())
+    if (auto *grid = dynamic_cast<TdgBaseGrid *>(w))
+      return grid->KeepsTab() ? grid : nullptr;
+  return nullptr;
+}
+
+} // namespace
+
 bool TmainForm::eventFilter(QObject *watched, QEvent *event) {
+  // The workspace takes Ctrl+Tab for its windows before any of them sees it.
+  // A grid that keeps Tab for its cells is left by Ctrl+Tab, so there the key
+  // goes to the grid as it would outside the workspace, from the widget that
+  // has the focus up; Ctrl+F6 and the Window menu still switch windows.
+  if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+    auto *key = static_cast<QKeyEvent *>(event);
+    auto *widget = static_cast<QWidget *>(watched);
+    if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) &&
+        (key->modifiers() & Qt::ControlModifier))
+      if (TdgBaseGrid *grid = gridKeepingTab(widget); grid && area_->isAncestorOf(grid)) {
+        for (QObject *w = widget; w; w = w->parent()) {
+          key->accept();
+          w->event(key);
+          if (key->isAccepted() || w == grid)
+            break;
+        }
+        return true;
+      }
+  }
   // F1 anywhere, a modal dialog or a window of its own included, opens the
   // page of the window or dialog the key was pressed in.
   if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
     const auto *key = static_cast<QKeyEvent *>(event);
     if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier) {
-      showHelpContext(helpContextAt(static_cast<QWidget *>(watched)));
+      // In the help window the page being read stays.
+      auto *widget = static_cast<QWidget *>(watched);
+      if (!qobject_cast<THelpViewer *>(widget->window()))
+        showHelpContext(helpContextAt(widget));
       return true;
     }
   }

@@ -762,6 +762,8 @@ public:
   void SetRowChangedIndicator(TdgRowChangedIndicator value);
   bool WantTabs() const { return FWantTabs; }
   void SetWantTabs(bool value);
+  // Whether Tab walks the cells: the grid then leaves by Ctrl+Tab.
+  bool KeepsTab() const { return FWantTabs && (FGridMode == gmEdit || FGridMode == gmEditInsert); }
   bool TabRowWrap() const { return FTabRowWrap; }
   void SetTabRowWrap(bool value) { FTabRowWrap = value; }
   bool CheckMouseFocus() const { return FCheckMouseFocus; }

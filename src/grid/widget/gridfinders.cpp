@@ -169,8 +169,7 @@ bool TdgBaseGrid::WantsKey(const QKeyEvent &e) const {
   }
   // Tab walks the cells of a grid that edits, unless Ctrl is down.
   if (e.key() == Qt::Key_Tab || e.key() == Qt::Key_Backtab)
-    return FWantTabs && (FGridMode == gmEdit || FGridMode == gmEditInsert) &&
-           !(e.modifiers() & Qt::ControlModifier);
+    return KeepsTab() && !(e.modifiers() & Qt::ControlModifier);
   return TCustomGrid_dg::WantsKey(e);
 }
 

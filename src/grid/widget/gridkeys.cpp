@@ -885,8 +885,7 @@ bool TdgBaseGrid::LeaveByTab(bool forward) {
 }
 
 bool TdgBaseGrid::focusNextPrevChild(bool next) {
-  if (FWantTabs && (FGridMode == gmEdit || FGridMode == gmEditInsert) &&
-      !(QApplication::keyboardModifiers() & Qt::ControlModifier))
+  if (KeepsTab() && !(QApplication::keyboardModifiers() & Qt::ControlModifier))
     return false;
   return QAbstractScrollArea::focusNextPrevChild(next);
 }

@@ -497,6 +497,22 @@ TEST_F(Program, HostileCallsAnswerTheirErrorsAndChangeNothing) {
   const QDBusMessage emoji = call(w, "addCommentFilter", {QStringLiteral("\U0001F600")});
   EXPECT_TRUE(emoji.errorMessage().contains("U+1F600")) << emoji.errorMessage().toStdString();
   EXPECT_EQ(value(w, "processString", {"a"}).toString(), "A");
+  // A filter's error while the text runs is the answer, at once; its
+  // information shows nowhere: no box waits for a person.
+  value(w, "addScriptFilter",
+        {"JScript", "function startJob() {}\nfunction endJob() {}\n"
+                    "function startFile() { return ''; }\nfunction endFile() { return ''; }\n"
+                    "function processLine(line, EOL) {\n"
+                    "  if (line == 'BAD') Marrowen.logError('bad line');\n"
+                    "  else logInfo('good');\n"
+                    "  return line + EOL;\n}"});
+  EXPECT_EQ(value(w, "compileFilter").toString(), "");
+  for (const char *method : {"processString", "processStringWithCompiledFilter"}) {
+    const QDBusMessage reported = call(w, method, {"bad"});
+    EXPECT_EQ(reported.errorName(), error) << method;
+    EXPECT_EQ(reported.errorMessage(), "bad line") << method;
+    EXPECT_EQ(value(w, method, {"a"}).toString(), "A") << method;
+  }
   // None of the failures made a window or an object of its own.
   EXPECT_EQ(value("/Application", "newWindow").value<QDBusObjectPath>().path(), "/FilterWindow/2");
 }

@@ -1,4 +1,5 @@
 #include "app/automation/commandline.h"
+#include "app/listwindow/childform.h"
 #include "app/listwindow/listdocument.h"
 #include "app_testing.h"
 #include "classlib/exceptions.h"
@@ -277,6 +278,26 @@ TEST_F(CommandLineTest, FilterFilesLoadThenInsert) {
   run({"/F=b.fll"});
   std::filesystem::current_path(started);
   EXPECT_EQ(doc->fileName(), dir.file("b.fll"));
+}
+
+// A user's default list may delete its inputs and skip the read-only
+// question; the list the command line builds in a window does neither
+// unless a filter file it loads asks to.
+TEST_F(CommandLineTest, TheWindowsListDeletesInputsOnlyWhenAFilterFileAsks) {
+  TFilterList normal;
+  normal.resetToDefault();
+  auto &asked = dynamic_cast<TInputObject &>(normal.node(1));
+  asked.deleteInput = true;
+  asked.promptOnReadOnly = false;
+  normal.saveToFile(dir.file("normal.fll"));
+  TchildForm window(1);
+  ASSERT_TRUE(window.InputFilter()->deleteInput) << "a new window starts from the default";
+  TCommandLine commandLine(window, {});
+  commandLine.resetCommandLineWindow();
+  EXPECT_FALSE(window.InputFilter()->deleteInput);
+  EXPECT_TRUE(window.InputFilter()->promptOnReadOnly);
+  commandLine.processParameter("/F=" + dir.file("normal.fll"));
+  EXPECT_TRUE(window.InputFilter()->deleteInput);
 }
 
 TEST_F(CommandLineTest, SlashRuleTellsFilesFromOptions) {

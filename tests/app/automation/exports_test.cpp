@@ -85,6 +85,10 @@ TEST_F(ExportRoundTrip, CommandFileReadsBackTheSameFilters) {
   eol->convertTo = 0;
   made.addFilter(std::move(eol));
   made.addFilter(TLineNumberObject::CreateWith(5, 2));
+  // Absent files whose names would read as options.
+  const std::vector<std::string> names = {"/x.txt", "/a=b/c.txt", "/data/*.txt"};
+  for (const std::string &name : names)
+    made.testThenAdd(name);
   writeFile(dir.file("cmd.txt"), getCmdLineRepresentation(made));
 
   TListDocument read;
@@ -95,7 +99,10 @@ TEST_F(ExportRoundTrip, CommandFileReadsBackTheSameFilters) {
   line.resetCommandLineWindow();
   line.processCommandFile("/Z=" + dir.file("cmd.txt"));
   EXPECT_TRUE(invalid.empty()) << invalid.front();
-  EXPECT_TRUE(read.filterList().files.empty());
+  const auto &files = read.filterList().files;
+  ASSERT_EQ(files.size(), names.size());
+  for (std::size_t i = 0; i < names.size(); ++i)
+    EXPECT_EQ(std::filesystem::path(files[i].pathMask).lexically_normal(), names[i]);
   ASSERT_EQ(read.filterList().count(), made.filterList().count());
   for (int i = 2; i < made.filterList().count() - 1; ++i) {
     SCOPED_TRACE(i);

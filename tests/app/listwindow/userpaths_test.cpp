@@ -11,6 +11,8 @@
 
 #include <QFileDialog>
 #include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -118,6 +120,38 @@ TEST_F(UserPaths, FileNamesTypedIntoTheFilesGridAreKept) {
   };
   child->saveToFileButton->click();
   EXPECT_EQ(readFile(dir.file("list.txt")), "/data/first.txt\r\n/data/second.txt\r\n");
+}
+
+// The files grid keeps Tab for its cells; Ctrl+Tab and Ctrl+Shift+Tab
+// leave it for the list window's next and previous control, whether a cell
+// is being edited or not, and the workspace keeps Ctrl+F6 for the windows.
+TEST_F(UserPaths, CtrlTabLeavesTheFilesGridAndCtrlF6SwitchesWindows) {
+  TchildForm *other = dynamic_cast<TchildForm *>(main->CreateMDIChild());
+  QMdiSubWindow *frame = qobject_cast<QMdiSubWindow *>(child->parentWidget());
+  main->mdiArea().setActiveSubWindow(frame);
+  child->showFilesPage();
+  TdgGrid &grid = child->fileGrid();
+  for (bool editing : {true, false}) {
+    SCOPED_TRACE(editing ? "editing a cell" : "on the grid");
+    grid.setFocus();
+    clickCell(1, 1);
+    if (!editing)
+      key(Qt::Key_Escape);
+    ASSERT_EQ(QApplication::focusWidget() != &grid, grid.EditorShown());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(main->mdiArea().activeSubWindow(), frame);
+    QWidget *after = QApplication::focusWidget();
+    EXPECT_TRUE(after && child->isAncestorOf(after) && after != &grid && !grid.isAncestorOf(after));
+    grid.setFocus();
+    QTest::keyClick(&grid, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(main->mdiArea().activeSubWindow(), frame);
+    QWidget *before = QApplication::focusWidget();
+    EXPECT_TRUE(before && child->isAncestorOf(before) && before != after &&
+                !grid.isAncestorOf(before));
+  }
+  grid.setFocus();
+  QTest::keyClick(&grid, Qt::Key_F6, Qt::ControlModifier);
+  EXPECT_EQ(main->mdiArea().activeSubWindow()->widget(), other);
 }
 
 // Go over two files: the status window lists what the job did, and a file

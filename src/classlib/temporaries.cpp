@@ -1,4 +1,4 @@
-#include "engine/temporaries.h"
+#include "classlib/temporaries.h"
 
 #include <filesystem>
 #include <map>

@@ -5,10 +5,10 @@
 
 namespace marrowen {
 
-// The temporary files and folders that running jobs hold, and the programs
-// they run, so that a program ended before its jobs could finish (a signal,
-// the quit watchdog) still removes the files and ends the programs. Safe
-// from any thread.
+// The temporary files and folders that running jobs and saves hold, and the
+// programs jobs run, so that a program ended before they could finish (a
+// signal, the quit watchdog) still removes the files and ends the programs.
+// Safe from any thread.
 //
 // An entry registers one path, or one program's process group, for as long
 // as it lives; it never removes the path or ends the program itself: its
