@@ -131,6 +131,11 @@ void TdgBaseGrid::SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount
   FRowElements.resize(static_cast<std::size_t>(rows), 0);
   FVisibleCols.SetVisibleCount(cols - 1, 1);
   FVisibleRows.SetVisibleCount(rows - 1, 1);
+  // A hot or held button that went with its line is hot or held no more.
+  if (FHoverCol >= cols || FHoverRow >= rows)
+    FHoverCol = FHoverRow = -1;
+  if (FPressedCol >= cols || FPressedRow >= rows)
+    LeaveCellButtons();
   if (FSettingDefaults)
     return;
   if (cols != oldColCount)
@@ -159,7 +164,12 @@ void TdgBaseGrid::MakeFixed() {
     SetFixedRowCount(FixedRowCount());
 }
 
+// A cell range reaching past the new count would drag the current cell
+// along: its far corner stays with the current cell until the range is set
+// again.
 void TdgBaseGrid::ApplyColCount(int n) {
+  if (FGridStatus == gsCellRange)
+    FRangeEnd = FCurrent;
   FDrawnValues.clear();
   FPendingColRemovals = 0;
   FDataCols = n;
@@ -169,6 +179,8 @@ void TdgBaseGrid::ApplyColCount(int n) {
 }
 
 void TdgBaseGrid::ApplyRowCount(int n) {
+  if (FGridStatus == gsCellRange)
+    FRangeEnd = FCurrent;
   FDrawnValues.clear();
   FPendingRowRemovals = 0;
   FDataRows = n;
@@ -370,24 +382,25 @@ void TdgBaseGrid::MoveRowDisplay(int fromDisplay, int toDisplay) {
     FRowOrder[static_cast<std::size_t>(d)] = p;
     FRowStore->SetDisplayRow(d, p);
   }
-  // The selection marks travel with their rows.
-  std::vector<bool> &bits = FRowSelection.Bits;
-  if (FRowSelection.Count > 0 && high < static_cast<int>(bits.size())) {
-    const bool moved = bits[static_cast<std::size_t>(fromDisplay)];
-    if (fromDisplay < toDisplay)
-      for (int p = fromDisplay; p < toDisplay; ++p)
-        bits[static_cast<std::size_t>(p)] = bits[static_cast<std::size_t>(p + 1)];
-    else
-      for (int p = fromDisplay; p > toDisplay; --p)
-        bits[static_cast<std::size_t>(p)] = bits[static_cast<std::size_t>(p - 1)];
-    bits[static_cast<std::size_t>(toDisplay)] = moved;
-    FRowSelection.Recount();
-  }
+  MoveSelectionMark(FRowSelection, fromDisplay, toDisplay);
   if (!FVisibleRowsDeferred)
     FVisibleRows.MoveItem(fromDisplay, toDisplay);
   DropCellCache();
   // Heights, the current cell and the anchor follow through the base grid.
   MoveRow(fromDisplay, toDisplay);
+}
+
+// The selection marks travel with their lines.
+void TdgBaseGrid::MoveSelectionMark(TdgSelection &selection, int fromDisplay, int toDisplay) {
+  std::vector<bool> &bits = selection.Bits;
+  if (selection.Count == 0 || std::max(fromDisplay, toDisplay) >= static_cast<int>(bits.size()))
+    return;
+  const auto first = bits.begin();
+  if (fromDisplay < toDisplay)
+    std::rotate(first + fromDisplay, first + fromDisplay + 1, first + toDisplay + 1);
+  else
+    std::rotate(first + toDisplay, first + fromDisplay, first + fromDisplay + 1);
+  selection.Recount();
 }
 
 void TdgBaseGrid::moveColumn(int fromDisplay, int toDisplay) {
@@ -402,6 +415,7 @@ void TdgBaseGrid::moveColumn(int fromDisplay, int toDisplay) {
   for (int p = std::min(fromDisplay, toDisplay); p <= std::max(fromDisplay, toDisplay); ++p)
     if (TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(p)]))
       col->setDisplayColField(p);
+  MoveSelectionMark(FColSelection, fromDisplay, toDisplay);
   FVisibleCols.MoveItem(fromDisplay, toDisplay);
   DropCellCache();
   MoveColumn(fromDisplay, toDisplay);
@@ -495,7 +509,10 @@ void TdgBaseGrid::PlaceCurrentCol(int displayCol) {
       found = c;
   if (found < 0 || found == Col())
     return;
+  // A cell range keeps its cells while the current cell moves off a line.
+  const TGridRect range = Selection();
   MoveCurrent(found, std::clamp(Row(), 0, RowCount() - 1), true, true);
+  SetCellRange(range);
 }
 
 void TdgBaseGrid::PlaceCurrentRow(int displayRow) {
@@ -601,18 +618,8 @@ void TdgBaseGrid::MoveCols(int fromDisplay, int toDisplay) {
     // Each placement moves one column; its selection mark goes with it.
     auto place = [&](int index, int target) {
       const int from = DisplayColOf(dataCols[static_cast<std::size_t>(index)]);
-      if (from == target)
-        return;
-      moveColumn(from, target);
-      std::vector<bool> &bits = FColSelection.Bits;
-      const bool mark = bits[static_cast<std::size_t>(from)];
-      if (from < target)
-        for (int p = from; p < target; ++p)
-          bits[static_cast<std::size_t>(p)] = bits[static_cast<std::size_t>(p + 1)];
-      else
-        for (int p = from; p > target; --p)
-          bits[static_cast<std::size_t>(p)] = bits[static_cast<std::size_t>(p - 1)];
-      bits[static_cast<std::size_t>(target)] = mark;
+      if (from != target)
+        moveColumn(from, target);
     };
     if (toDisplay < fromDisplay) {
       int below = 0;
@@ -631,7 +638,6 @@ void TdgBaseGrid::MoveCols(int fromDisplay, int toDisplay) {
       for (int i = above - 1, k = 0; i >= 0; --i, ++k)
         place(i, toDisplay - k);
     }
-    FColSelection.Recount();
     DoColMoved(FColSelection.First, FColSelection.Count, true);
   }
   InvalidateGrid();
@@ -741,7 +747,7 @@ void TdgBaseGrid::TopLeftMoved(TGridCoord oldTopLeft) {
   }
   if (FTopLeftDepth == 1) {
     PlaceEditor();
-    ReportTopLeft(FTopLeftByUser);
+    ReportTopLeft(FUserScrolls > 0);
   }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "classlib/scopeexit.h"
 #include "grid/basegrid/basegrid.h"
 #include "grid/data/buttons.h"
 #include "grid/data/cells.h"
@@ -938,7 +939,10 @@ protected:
   // Removes the given data rows (ascending, distinct) from the maps, heights,
   // selection and storage in one pass each; later rows are renumbered.
   void RemoveDataRows(const std::vector<int> &dataRows);
+  void ShrinkRowCount();
+  bool FCountShrinking = false;
   void MoveRowDisplay(int fromDisplay, int toDisplay);
+  static void MoveSelectionMark(TdgSelection &selection, int fromDisplay, int toDisplay);
   // Cell elements of removed rows or columns go; later ones are renumbered.
   void RenumberCellElements(const std::vector<int> &newCol, const std::vector<int> &newRow);
   void DropCellCache() { FCacheValid = false; }
@@ -1093,7 +1097,12 @@ private:
   TRect FPaintRect;
   bool FBarShown[2] = {false, false};
   bool FBarEnabled[2] = {true, true};
-  bool FTopLeftByUser = false;
+  // Above 0 while the user's keys and mouse act: their scrolls are the user's.
+  int FUserScrolls = 0;
+  [[nodiscard]] auto UserScrolling() {
+    ++FUserScrolls;
+    return ScopeExit{[this] { --FUserScrolls; }};
+  }
   int FScrollMode = 0;
   TRect FModeCellRect{};
   TRect FModeRowRect{};
@@ -1218,6 +1227,8 @@ private:
   bool FShowEditorAfterPress = false;
   bool FPressToControl = false;
   bool FSuppressClick = false;
+  // A handler let go of the mouse during the press: its release is not ours.
+  bool FPressLetGo = false;
   int FSizeIndex = -1;
   int FSizingLine = -1;
   int FGrabOffset = 0;
@@ -1239,11 +1250,18 @@ private:
   void FinishSizing(int x, int y, bool apply);
   void DataCellPress(TMouseButton button, TShiftState shift, int col, int row, int x, int y);
   void CellButtonPress(TShiftState shift, int col, int row, int x, int y);
+  void HeadingLetGo(int col);
   void RowBarPress(TShiftState shift, int row);
   void HeadingPress(TShiftState shift, int col, int x, int y);
   void RangePress(TShiftState shift, int col, int row);
   void ExtendRange(int col, int row);
   void ClearRange();
+  // The cell range after lines went or hid: its bounds given, the current
+  // cell stays the corner it anchors (a range left empty is cleared).
+  void SetCellRange(const TGridRect &range);
+  static TGridRect RangeWithout(TGridRect range, const std::vector<int> &goneDisplay, bool rows);
+  // A line at a bound of the cell range hid: that bound moves inward past it.
+  void RangeLineHidden(bool rows, int display);
   bool SelectableByMouse(int col, int row) const;
   // The first display row (or column) the mouse may select.
   int FirstSelectableLine(bool rows) const;

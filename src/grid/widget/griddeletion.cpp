@@ -299,6 +299,10 @@ void TdgBaseGrid::DeleteCols(int fromCol, int toCol) {
       currentDataCol > fromCol ? std::min(toCol, currentDataCol - 1) - fromCol + 1 : 0;
   std::vector<int> gone(static_cast<std::size_t>(toCol - fromCol + 1));
   std::iota(gone.begin(), gone.end(), fromCol);
+  std::vector<int> goneDisplay;
+  for (const int c : gone)
+    goneDisplay.push_back(DisplayColOf(c));
+  const TGridRect range = Selection();
   RemoveDataCols(gone);
   for (int c = toCol; c >= fromCol; --c)
     DoDeleteCol(c, false);
@@ -307,6 +311,7 @@ void TdgBaseGrid::DeleteCols(int fromCol, int toCol) {
     PlaceCurrentCol(currentDisplayCol - displayBefore);
   else if (currentDataCol >= 1)
     PlaceCurrentCol(DisplayColOf(currentDataCol - dataBefore));
+  SetCellRange(RangeWithout(range, goneDisplay, false));
   InvalidateGrid();
   FireSelectChanged(false);
   ReportGridStatus();

@@ -625,6 +625,7 @@ void TdgBaseGrid::EndEditOrAppend() {
 // -------------------------------------------------------------------- keys
 
 void TdgBaseGrid::KeyDown(std::uint16_t &key, TShiftState shift) {
+  const auto byUser = UserScrolling();
   DoKeyDownEvent(key, shift);
   if (key == 0 || FKeySuspend > 0)
     return;

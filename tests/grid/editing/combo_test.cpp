@@ -144,6 +144,10 @@ TEST(ComboDropDown, AReleaseInTheListTakesTheRowUnderIt) {
   QWindow *window = d.window();
   QTest::mousePress(window, Qt::LeftButton, {}, d.at(d.grid->viewport(), button));
   ASSERT_TRUE(d.open());
+  QTest::mouseMove(window, d.at(d.grid->viewport(), button - QPoint(40, 0)));
+  EXPECT_FALSE(d.grid->HeldButtonDrawn()) << "off the held button over the grid";
+  QTest::mouseMove(window, d.at(d.grid->viewport(), button));
+  EXPECT_TRUE(d.grid->HeldButtonDrawn()) << "and back on it";
   QWidget *list = d.list().viewport();
   QTest::mouseMove(window, d.at(list, d.listRowCentre(1)));
   QTest::mouseMove(window, d.at(list, d.listRowCentre(2)));
