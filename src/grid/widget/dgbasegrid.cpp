@@ -532,7 +532,15 @@ void TdgBaseGrid::PlaceCurrentRow(int displayRow) {
         found = r;
   if (found < 0 || found == Row())
     return;
+  const TGridRect range = Selection();
   MoveCurrent(std::max(Col(), std::min(1, ColCount() - 1)), found, true, true);
+  SetCellRange(range);
+}
+
+void TdgBaseGrid::PlaceCurrentRowAfterDeletion(int target) {
+  if (FInsertRowFlag && target >= RowCount() - 1)
+    target = RowCount() - 2;
+  PlaceCurrentRow(target);
 }
 
 // ----------------------------------------------------------------- values
@@ -853,7 +861,7 @@ void TdgBaseGrid::CurrentCellWritten(const Variant &value) {
     FPendingValue = value;
   }
   if (FActiveControl && FEditorCol == Col() && FEditorRow == Row() && FEditorCol >= 0)
-    FActiveControl->SetValue(value);
+    LoadControl(*FActiveControl, value);
 }
 
 } // namespace marrowen

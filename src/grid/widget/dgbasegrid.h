@@ -297,6 +297,9 @@ public:
   virtual void MoveToCol(int dataCol);
 
   TdgCurrentCell &CurrentCell() { return FCurrentCell; }
+  // What an empty cell of a control type counts as: no text, a grayed check
+  // box, no picture.
+  static Variant EmptyValueOf(TdgControlType type);
 
   // The editing flow.
   bool EditingAllowed() const;
@@ -410,6 +413,7 @@ public:
   // Closes the open list or picker, taking nothing.
   void CloseDropDowns();
   void PrepareCombo(int dataCol, int dataRow);
+  void PositionListOnCell(TdgComboGrid &list, int dataCol, int dataRow);
   // The size a list grid asks for, showing cols columns and rows rows.
   virtual int DropDownWidth(int cols);
   virtual int DropDownHeight(int rows);
@@ -909,6 +913,9 @@ protected:
   }
   // The editor standing over the current cell shows the cell's value again.
   void ShowCurrentValueInEditor();
+  // A control shows an empty cell as the cell is drawn: no text, a grayed
+  // check box.
+  void LoadControl(TdgCustomGridControl &control, const Variant &value);
   void ColWidthsChanged() override;
   void RowHeightsChanged() override;
   // One column or row changed size through its object: cheaper than the
@@ -958,6 +965,9 @@ protected:
   void RemoveDataCols(const std::vector<int> &dataCols);
   void PlaceCurrentCol(int displayCol);
   void PlaceCurrentRow(int displayRow);
+  // The current row went: the row now at its place takes the current cell,
+  // the last one above the insert row rather than the insert row.
+  void PlaceCurrentRowAfterDeletion(int displayRow);
 
   bool FInCellLoaded = false;
   bool FLoadingCell = false;
@@ -990,6 +1000,7 @@ private:
   mutable int FSaveCount = 0;
   TdgMouseStatus FMouseStatus = msNothing;
   int FExiting = 0;
+  bool FRefocusing = false;
   std::string FTypeAhead;
   std::uint32_t FPropertyMask = 0;
   std::unique_ptr<TdgIntegerList> FLoadColMap;
@@ -1002,6 +1013,9 @@ private:
   int FPendingCol = -1;
   int FPendingRow = -1;
   bool FCellEditing = false;
+  // The control's start-of-edit question was answered yes and its change has
+  // not come yet: that change begins the edit without asking again.
+  bool FEditStartGranted = false;
   Variant FCellOldValue;
   // Values written to the shown cells of a grid that keeps no data, by data
   // cell: painted where the cell was, until something repaints that cell and

@@ -487,6 +487,12 @@ TEST(ComboSearch, ADropDownListCellTakesOnlyItsListValues) {
   d.key(Qt::Key_Return);
   EXPECT_FALSE(d.open());
   EXPECT_EQ(d.cell(2, 2), "Ignore");
+  d.goTo(2, 1);
+  d.key(Qt::Key_F4);
+  ASSERT_TRUE(d.open());
+  EXPECT_EQ(d.list().GetCurrentDataRow(), 2) << "the list opens on the cell's value";
+  d.key(Qt::Key_Return);
+  EXPECT_EQ(d.cell(2, 1), "Subtract");
 }
 
 TEST(ComboSearch, TypingCompletesFromTheListAndPicksWithoutAnEditor) {

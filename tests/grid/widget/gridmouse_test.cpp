@@ -169,6 +169,15 @@ TEST(GridMouse, PressesAtACellsLeftEdgeStartARange) {
   m.click(m.in(2, 3, 1), Qt::ShiftModifier);
   const TGridRect range = m.grid.CellRange();
   EXPECT_EQ(range, (TGridRect{1, 1, 2, 3}));
+  // The range keeps its cells as lines go or hide.
+  m.click(m.in(2, 2, 1));
+  m.click(m.in(3, 4, 1), Qt::ShiftModifier);
+  m.grid.DeleteRows(1, 1);
+  EXPECT_EQ(m.grid.CellRange(), (TGridRect{2, 1, 3, 3}));
+  m.grid.DeleteCols(1, 1);
+  EXPECT_EQ(m.grid.CellRange(), (TGridRect{1, 1, 2, 3}));
+  m.grid.SetRowVisible(3, false);
+  EXPECT_EQ(m.grid.CellRange(), (TGridRect{1, 1, 2, 2}));
 }
 
 TEST(GridMouse, ASelectionIsDraggedOnlyWhenTheHandlerBeginsADrag) {
