@@ -14,6 +14,20 @@
 
 namespace marrowen {
 
+namespace {
+
+// Takes the item at display position from out and puts it back at to; the
+// items between close up towards from.
+template <class Items> void moveItem(Items &items, int from, int to) {
+  const auto first = items.begin();
+  if (from < to)
+    std::rotate(first + from, first + from + 1, first + to + 1);
+  else
+    std::rotate(first + to, first + from, first + from + 1);
+}
+
+} // namespace
+
 TdgBaseGrid::TdgBaseGrid(QWidget *parent) : DataGridLook(parent) {
   FSettingDefaults = true;
   ConnectMessageTimers();
@@ -370,11 +384,7 @@ int TdgBaseGrid::GetDisplayRowOf(int dataRow) const {
 void TdgBaseGrid::MoveRowDisplay(int fromDisplay, int toDisplay) {
   if (fromDisplay == toDisplay)
     return;
-  const auto first = FRowMap.begin();
-  if (fromDisplay < toDisplay)
-    std::rotate(first + fromDisplay, first + fromDisplay + 1, first + toDisplay + 1);
-  else
-    std::rotate(first + toDisplay, first + fromDisplay, first + fromDisplay + 1);
+  moveItem(FRowMap, fromDisplay, toDisplay);
   const int low = std::min(fromDisplay, toDisplay);
   const int high = std::max(fromDisplay, toDisplay);
   for (int p = low; p <= high; ++p) {
@@ -395,11 +405,7 @@ void TdgBaseGrid::MoveSelectionMark(TdgSelection &selection, int fromDisplay, in
   std::vector<bool> &bits = selection.Bits;
   if (selection.Count == 0 || std::max(fromDisplay, toDisplay) >= static_cast<int>(bits.size()))
     return;
-  const auto first = bits.begin();
-  if (fromDisplay < toDisplay)
-    std::rotate(first + fromDisplay, first + fromDisplay + 1, first + toDisplay + 1);
-  else
-    std::rotate(first + toDisplay, first + fromDisplay, first + fromDisplay + 1);
+  moveItem(bits, fromDisplay, toDisplay);
   selection.Recount();
 }
 
@@ -407,11 +413,7 @@ void TdgBaseGrid::moveColumn(int fromDisplay, int toDisplay) {
   if (fromDisplay == toDisplay || fromDisplay < 1 || toDisplay < 1 || fromDisplay >= ColCount() ||
       toDisplay >= ColCount())
     return;
-  const auto first = FColMap.begin();
-  if (fromDisplay < toDisplay)
-    std::rotate(first + fromDisplay, first + fromDisplay + 1, first + toDisplay + 1);
-  else
-    std::rotate(first + toDisplay, first + fromDisplay, first + fromDisplay + 1);
+  moveItem(FColMap, fromDisplay, toDisplay);
   for (int p = std::min(fromDisplay, toDisplay); p <= std::max(fromDisplay, toDisplay); ++p)
     if (TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(p)]))
       col->setDisplayColField(p);
