@@ -72,6 +72,18 @@ void TdgDropDownForm::mousePressEvent(QMouseEvent *e) {
   }
 }
 
+// While the cell's button that opened the list is still held, the mouse over
+// the grid is the grid's: the button follows it, released and pressed again.
+void TdgDropDownForm::mouseMoveEvent(QMouseEvent *e) {
+  if (grid_.PressedCol() < 0 || rect().contains(e->position().toPoint()))
+    return;
+  QWidget *port = grid_.viewport();
+  const QPointF global = e->globalPosition();
+  QMouseEvent move(QEvent::MouseMove, port->mapFromGlobal(global), global, e->button(),
+                   e->buttons(), e->modifiers());
+  QApplication::sendEvent(port, &move);
+}
+
 void TdgDropDownForm::mouseReleaseEvent(QMouseEvent *e) {
   // The press that opened the list held the grid's cell button: its release
   // belongs to the grid, or to the list once the list has taken it over.

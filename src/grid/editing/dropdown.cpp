@@ -49,8 +49,6 @@ TdgGridEditBox *ShownTextEditor(const TdgBaseGrid &grid) {
   return &grid.EditControl().Editor();
 }
 
-namespace {} // namespace
-
 TdgDropDownForm *TdgBaseGrid::DropDownForm() {
   if (!FDropDownForm)
     FDropDownForm = new TdgDropDownForm(*this);
@@ -180,17 +178,36 @@ void TdgBaseGrid::OpenComboDropDown(int dataCol, int dataRow) {
   if (list.GridMode() == gmListBox && list.RowSelectMode() == rsSingle && list.Rows() > 0)
     list.SelectCurrentRow();
   PlaceDropDown(list, list.width(), list.height());
-  if (list.AutoSearch() != asNone)
-    if (TdgGridEditBox *editor = ShownTextEditor(*this)) {
-      bool found = false;
-      list.Position(list.Search(editor->Text(), false, found));
-    }
+  PositionListOnCell(list, dataCol, dataRow);
   if (FPicker && FPicker->parentWidget() == form)
     FPicker->hide();
   list.show();
   form->show();
   form->raise();
   list.update();
+}
+
+// The list opens on what the cell holds: searched as the editor's text is
+// when the list searches, else on the row of that very value, so that taking
+// the list's row at once changes nothing.
+void TdgBaseGrid::PositionListOnCell(TdgComboGrid &list, int dataCol, int dataRow) {
+  const TdgGridEditBox *editor = ShownTextEditor(*this);
+  const bool current = dataCol == GetCurrentDataCol() && dataRow == GetCurrentDataRow();
+  const std::string text = editor && current ? editor->Text()
+                           : current         ? CurrentCell().GetValue().toString()
+                                             : GetCell(dataCol, dataRow).toString();
+  if (list.AutoSearch() != asNone) {
+    bool found = false;
+    list.Position(list.Search(text, false, found));
+    return;
+  }
+  if (text.empty())
+    return;
+  for (int row = 1; row <= list.Rows(); ++row)
+    if (list.Equal(list.ValueText(row), text)) {
+      list.Position(row);
+      return;
+    }
 }
 
 void TdgBaseGrid::CloseComboDropDown(bool refocus) {
@@ -357,14 +374,8 @@ Variant TdgBaseGrid::ComboValue(int valueCol) {
   if (value.isEmpty() && valueCol > 0)
     value = list->GetCell(valueCol, listRow);
   const TdgControlType type = CellControlType(col, row);
-  if (value.isEmpty() && list->StoreData()) {
-    if (type == ctText)
-      value = Variant(std::string());
-    else if (type == ctCheck)
-      value = Variant(std::int32_t(2));
-    else if (type == ctPicture)
-      value = Variant(std::int32_t(0));
-  }
+  if (value.isEmpty() && list->StoreData())
+    value = EmptyValueOf(type);
   if (type == ctText && !value.isEmpty() && !value.isNull() && value.type() != varString)
     value = Variant(value.toString());
   return value;

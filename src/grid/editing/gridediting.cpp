@@ -9,6 +9,7 @@
 #include <QApplication>
 
 #include <algorithm>
+#include <utility>
 
 namespace marrowen {
 
@@ -140,6 +141,7 @@ bool TdgBaseGrid::RowCountsAsChanged(int displayRow) const {
 }
 
 void TdgBaseGrid::ResetEditState() {
+  FEditStartGranted = false;
   FCellEditing = false;
   FRowEditing = false;
   FCellEditEnded = false;
@@ -263,9 +265,26 @@ bool TdgBaseGrid::UndoEdit(bool byUser, bool wholeRow) {
   return true;
 }
 
+Variant TdgBaseGrid::EmptyValueOf(TdgControlType type) {
+  switch (type) {
+  case ctText:
+    return Variant(std::string());
+  case ctCheck:
+    return Variant(std::int32_t(2));
+  case ctPicture:
+    return Variant(std::int32_t(0));
+  default:
+    return Variant();
+  }
+}
+
+void TdgBaseGrid::LoadControl(TdgCustomGridControl &control, const Variant &value) {
+  control.SetValue(value.isEmpty() ? EmptyValueOf(CurrentCell().ControlType()) : value);
+}
+
 void TdgBaseGrid::ShowCurrentValueInEditor() {
   if (FActiveControl && FEditorCol >= 0 && FEditorCol == Col() && FEditorRow == Row())
-    FActiveControl->SetValue(CurrentCell().GetValue());
+    LoadControl(*FActiveControl, CurrentCell().GetValue());
 }
 
 void TdgBaseGrid::EditorValueChanged(const Variant &value) { ChangeCurrentValue(value, true); }
@@ -283,7 +302,9 @@ bool TdgBaseGrid::ChangeCurrentValue(const Variant &value, bool startRowEdit) {
   if (!CellEditable(GetCurrentDataCol(), GetCurrentDataRow()))
     return false;
   if (!FCellEditing) {
-    if (!StartCellEdit() || (startRowEdit && !StartRowEdit()))
+    // The control asks before it changes: its answer holds for this change.
+    const bool granted = std::exchange(FEditStartGranted, false);
+    if (!granted && (!StartCellEdit() || (startRowEdit && !StartRowEdit())))
       return false;
     CellEditStarted();
   }
@@ -338,11 +359,12 @@ bool TdgBaseGrid::SelectCell(std::int32_t col, std::int32_t row) {
 void TdgBaseGrid::CurrentCellMoved() {
   if (HasValue() && !ValueFor(Col(), Row()))
     DropPending();
+  FEditStartGranted = false;
   FEscapeUndidCell = false;
   // A new cell starts out of edit state, its control shown as the grid says.
   FEditing = FAlwaysShowEditor;
   FEditingMode = 0;
-  if (FGridMode == gmEditInsert) {
+  if (FGridMode == gmEditInsert && !FCountShrinking) {
     const int last = RowCount() - 1;
     if (FInsertRowFlag && Row() == last && last >= 1) {
       EnterInsertRow();

@@ -281,6 +281,8 @@ bool TdgBaseGrid::HasFocusNow() const {
 }
 
 bool TdgBaseGrid::IsCellSelected(int displayCol, int displayRow) const {
+  if (displayCol < 0 || displayCol >= ColCount() || displayRow < 0 || displayRow >= RowCount())
+    return false;
   if (displayRow >= 1 && displayRow <= Rows() && RowSelected(DataRowAt(displayRow)))
     return true;
   if (displayCol >= 1 && FColSelection.IsSelected(displayCol))

@@ -185,13 +185,20 @@ void DataGridHost::relayout() { Grid().UpdateScrollRange(); }
 
 void DataGridHost::correctScrolling() { Grid().UpdateScrollRange(); }
 
-void DataGridHost::dropColSelection(int dataCol) { setColSelected(dataCol, false); }
+// A hidden line is selected no more, and a cell range ends short of it.
+void DataGridHost::dropColSelection(int dataCol) {
+  setColSelected(dataCol, false);
+  Grid().RangeLineHidden(false, Grid().DisplayColOf(dataCol));
+}
 
 void DataGridHost::setColSelected(int dataCol, bool selected) {
   selectLine(Grid(), false, Grid().DisplayColOf(dataCol), selected);
 }
 
-void DataGridHost::dropRowSelection(int dataRow) { setRowSelected(dataRow, false); }
+void DataGridHost::dropRowSelection(int dataRow) {
+  setRowSelected(dataRow, false);
+  Grid().RangeLineHidden(true, Grid().GetDisplayRowOf(dataRow));
+}
 
 void DataGridHost::setRowSelected(int dataRow, bool selected) {
   selectLine(Grid(), true, Grid().GetDisplayRowOf(dataRow), selected);

@@ -14,6 +14,20 @@
 
 namespace marrowen {
 
+namespace {
+
+// Takes the item at display position from out and puts it back at to; the
+// items between close up towards from.
+template <class Items> void moveItem(Items &items, int from, int to) {
+  const auto first = items.begin();
+  if (from < to)
+    std::rotate(first + from, first + from + 1, first + to + 1);
+  else
+    std::rotate(first + to, first + from, first + from + 1);
+}
+
+} // namespace
+
 TdgBaseGrid::TdgBaseGrid(QWidget *parent) : DataGridLook(parent) {
   FSettingDefaults = true;
   ConnectMessageTimers();
@@ -131,6 +145,11 @@ void TdgBaseGrid::SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount
   FRowElements.resize(static_cast<std::size_t>(rows), 0);
   FVisibleCols.SetVisibleCount(cols - 1, 1);
   FVisibleRows.SetVisibleCount(rows - 1, 1);
+  // A hot or held button that went with its line is hot or held no more.
+  if (FHoverCol >= cols || FHoverRow >= rows)
+    FHoverCol = FHoverRow = -1;
+  if (FPressedCol >= cols || FPressedRow >= rows)
+    LeaveCellButtons();
   if (FSettingDefaults)
     return;
   if (cols != oldColCount)
@@ -159,7 +178,12 @@ void TdgBaseGrid::MakeFixed() {
     SetFixedRowCount(FixedRowCount());
 }
 
+// A cell range reaching past the new count would drag the current cell
+// along: its far corner stays with the current cell until the range is set
+// again.
 void TdgBaseGrid::ApplyColCount(int n) {
+  if (FGridStatus == gsCellRange)
+    FRangeEnd = FCurrent;
   FDrawnValues.clear();
   FPendingColRemovals = 0;
   FDataCols = n;
@@ -169,6 +193,8 @@ void TdgBaseGrid::ApplyColCount(int n) {
 }
 
 void TdgBaseGrid::ApplyRowCount(int n) {
+  if (FGridStatus == gsCellRange)
+    FRangeEnd = FCurrent;
   FDrawnValues.clear();
   FPendingRowRemovals = 0;
   FDataRows = n;
@@ -358,11 +384,7 @@ int TdgBaseGrid::GetDisplayRowOf(int dataRow) const {
 void TdgBaseGrid::MoveRowDisplay(int fromDisplay, int toDisplay) {
   if (fromDisplay == toDisplay)
     return;
-  const auto first = FRowMap.begin();
-  if (fromDisplay < toDisplay)
-    std::rotate(first + fromDisplay, first + fromDisplay + 1, first + toDisplay + 1);
-  else
-    std::rotate(first + toDisplay, first + fromDisplay, first + fromDisplay + 1);
+  moveItem(FRowMap, fromDisplay, toDisplay);
   const int low = std::min(fromDisplay, toDisplay);
   const int high = std::max(fromDisplay, toDisplay);
   for (int p = low; p <= high; ++p) {
@@ -370,19 +392,7 @@ void TdgBaseGrid::MoveRowDisplay(int fromDisplay, int toDisplay) {
     FRowOrder[static_cast<std::size_t>(d)] = p;
     FRowStore->SetDisplayRow(d, p);
   }
-  // The selection marks travel with their rows.
-  std::vector<bool> &bits = FRowSelection.Bits;
-  if (FRowSelection.Count > 0 && high < static_cast<int>(bits.size())) {
-    const bool moved = bits[static_cast<std::size_t>(fromDisplay)];
-    if (fromDisplay < toDisplay)
-      for (int p = fromDisplay; p < toDisplay; ++p)
-        bits[static_cast<std::size_t>(p)] = bits[static_cast<std::size_t>(p + 1)];
-    else
-      for (int p = fromDisplay; p > toDisplay; --p)
-        bits[static_cast<std::size_t>(p)] = bits[static_cast<std::size_t>(p - 1)];
-    bits[static_cast<std::size_t>(toDisplay)] = moved;
-    FRowSelection.Recount();
-  }
+  MoveSelectionMark(FRowSelection, fromDisplay, toDisplay);
   if (!FVisibleRowsDeferred)
     FVisibleRows.MoveItem(fromDisplay, toDisplay);
   DropCellCache();
@@ -390,18 +400,24 @@ void TdgBaseGrid::MoveRowDisplay(int fromDisplay, int toDisplay) {
   MoveRow(fromDisplay, toDisplay);
 }
 
+// The selection marks travel with their lines.
+void TdgBaseGrid::MoveSelectionMark(TdgSelection &selection, int fromDisplay, int toDisplay) {
+  std::vector<bool> &bits = selection.Bits;
+  if (selection.Count == 0 || std::max(fromDisplay, toDisplay) >= static_cast<int>(bits.size()))
+    return;
+  moveItem(bits, fromDisplay, toDisplay);
+  selection.Recount();
+}
+
 void TdgBaseGrid::moveColumn(int fromDisplay, int toDisplay) {
   if (fromDisplay == toDisplay || fromDisplay < 1 || toDisplay < 1 || fromDisplay >= ColCount() ||
       toDisplay >= ColCount())
     return;
-  const auto first = FColMap.begin();
-  if (fromDisplay < toDisplay)
-    std::rotate(first + fromDisplay, first + fromDisplay + 1, first + toDisplay + 1);
-  else
-    std::rotate(first + toDisplay, first + fromDisplay, first + fromDisplay + 1);
+  moveItem(FColMap, fromDisplay, toDisplay);
   for (int p = std::min(fromDisplay, toDisplay); p <= std::max(fromDisplay, toDisplay); ++p)
     if (TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(p)]))
       col->setDisplayColField(p);
+  MoveSelectionMark(FColSelection, fromDisplay, toDisplay);
   FVisibleCols.MoveItem(fromDisplay, toDisplay);
   DropCellCache();
   MoveColumn(fromDisplay, toDisplay);
@@ -495,7 +511,10 @@ void TdgBaseGrid::PlaceCurrentCol(int displayCol) {
       found = c;
   if (found < 0 || found == Col())
     return;
+  // A cell range keeps its cells while the current cell moves off a line.
+  const TGridRect range = Selection();
   MoveCurrent(found, std::clamp(Row(), 0, RowCount() - 1), true, true);
+  SetCellRange(range);
 }
 
 void TdgBaseGrid::PlaceCurrentRow(int displayRow) {
@@ -515,7 +534,15 @@ void TdgBaseGrid::PlaceCurrentRow(int displayRow) {
         found = r;
   if (found < 0 || found == Row())
     return;
+  const TGridRect range = Selection();
   MoveCurrent(std::max(Col(), std::min(1, ColCount() - 1)), found, true, true);
+  SetCellRange(range);
+}
+
+void TdgBaseGrid::PlaceCurrentRowAfterDeletion(int target) {
+  if (FInsertRowFlag && target >= RowCount() - 1)
+    target = RowCount() - 2;
+  PlaceCurrentRow(target);
 }
 
 // ----------------------------------------------------------------- values
@@ -601,18 +628,8 @@ void TdgBaseGrid::MoveCols(int fromDisplay, int toDisplay) {
     // Each placement moves one column; its selection mark goes with it.
     auto place = [&](int index, int target) {
       const int from = DisplayColOf(dataCols[static_cast<std::size_t>(index)]);
-      if (from == target)
-        return;
-      moveColumn(from, target);
-      std::vector<bool> &bits = FColSelection.Bits;
-      const bool mark = bits[static_cast<std::size_t>(from)];
-      if (from < target)
-        for (int p = from; p < target; ++p)
-          bits[static_cast<std::size_t>(p)] = bits[static_cast<std::size_t>(p + 1)];
-      else
-        for (int p = from; p > target; --p)
-          bits[static_cast<std::size_t>(p)] = bits[static_cast<std::size_t>(p - 1)];
-      bits[static_cast<std::size_t>(target)] = mark;
+      if (from != target)
+        moveColumn(from, target);
     };
     if (toDisplay < fromDisplay) {
       int below = 0;
@@ -631,7 +648,6 @@ void TdgBaseGrid::MoveCols(int fromDisplay, int toDisplay) {
       for (int i = above - 1, k = 0; i >= 0; --i, ++k)
         place(i, toDisplay - k);
     }
-    FColSelection.Recount();
     DoColMoved(FColSelection.First, FColSelection.Count, true);
   }
   InvalidateGrid();
@@ -741,7 +757,7 @@ void TdgBaseGrid::TopLeftMoved(TGridCoord oldTopLeft) {
   }
   if (FTopLeftDepth == 1) {
     PlaceEditor();
-    ReportTopLeft(FTopLeftByUser);
+    ReportTopLeft(FUserScrolls > 0);
   }
 }
 
@@ -847,7 +863,7 @@ void TdgBaseGrid::CurrentCellWritten(const Variant &value) {
     FPendingValue = value;
   }
   if (FActiveControl && FEditorCol == Col() && FEditorRow == Row() && FEditorCol >= 0)
-    FActiveControl->SetValue(value);
+    LoadControl(*FActiveControl, value);
 }
 
 } // namespace marrowen

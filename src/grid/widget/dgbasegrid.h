@@ -1,5 +1,6 @@
 #pragma once
 
+#include "classlib/scopeexit.h"
 #include "grid/basegrid/basegrid.h"
 #include "grid/data/buttons.h"
 #include "grid/data/cells.h"
@@ -296,6 +297,9 @@ public:
   virtual void MoveToCol(int dataCol);
 
   TdgCurrentCell &CurrentCell() { return FCurrentCell; }
+  // What an empty cell of a control type counts as: no text, a grayed check
+  // box, no picture.
+  static Variant EmptyValueOf(TdgControlType type);
 
   // The editing flow.
   bool EditingAllowed() const;
@@ -409,6 +413,7 @@ public:
   // Closes the open list or picker, taking nothing.
   void CloseDropDowns();
   void PrepareCombo(int dataCol, int dataRow);
+  void PositionListOnCell(TdgComboGrid &list, int dataCol, int dataRow);
   // The size a list grid asks for, showing cols columns and rows rows.
   virtual int DropDownWidth(int cols);
   virtual int DropDownHeight(int rows);
@@ -912,6 +917,9 @@ protected:
   }
   // The editor standing over the current cell shows the cell's value again.
   void ShowCurrentValueInEditor();
+  // A control shows an empty cell as the cell is drawn: no text, a grayed
+  // check box.
+  void LoadControl(TdgCustomGridControl &control, const Variant &value);
   void ColWidthsChanged() override;
   void RowHeightsChanged() override;
   // One column or row changed size through its object: cheaper than the
@@ -942,7 +950,10 @@ protected:
   // Removes the given data rows (ascending, distinct) from the maps, heights,
   // selection and storage in one pass each; later rows are renumbered.
   void RemoveDataRows(const std::vector<int> &dataRows);
+  void ShrinkRowCount();
+  bool FCountShrinking = false;
   void MoveRowDisplay(int fromDisplay, int toDisplay);
+  static void MoveSelectionMark(TdgSelection &selection, int fromDisplay, int toDisplay);
   // Cell elements of removed rows or columns go; later ones are renumbered.
   void RenumberCellElements(const std::vector<int> &newCol, const std::vector<int> &newRow);
   void DropCellCache() { FCacheValid = false; }
@@ -958,6 +969,9 @@ protected:
   void RemoveDataCols(const std::vector<int> &dataCols);
   void PlaceCurrentCol(int displayCol);
   void PlaceCurrentRow(int displayRow);
+  // The current row went: the row now at its place takes the current cell,
+  // the last one above the insert row rather than the insert row.
+  void PlaceCurrentRowAfterDeletion(int displayRow);
 
   bool FInCellLoaded = false;
   bool FLoadingCell = false;
@@ -990,6 +1004,7 @@ private:
   mutable int FSaveCount = 0;
   TdgMouseStatus FMouseStatus = msNothing;
   int FExiting = 0;
+  bool FRefocusing = false;
   std::string FTypeAhead;
   std::uint32_t FPropertyMask = 0;
   std::unique_ptr<TdgIntegerList> FLoadColMap;
@@ -1002,6 +1017,9 @@ private:
   int FPendingCol = -1;
   int FPendingRow = -1;
   bool FCellEditing = false;
+  // The control's start-of-edit question was answered yes and its change has
+  // not come yet: that change begins the edit without asking again.
+  bool FEditStartGranted = false;
   Variant FCellOldValue;
   // Values written to the shown cells of a grid that keeps no data, by data
   // cell: painted where the cell was, until something repaints that cell and
@@ -1097,7 +1115,12 @@ private:
   TRect FPaintRect;
   bool FBarShown[2] = {false, false};
   bool FBarEnabled[2] = {true, true};
-  bool FTopLeftByUser = false;
+  // Above 0 while the user's keys and mouse act: their scrolls are the user's.
+  int FUserScrolls = 0;
+  [[nodiscard]] auto UserScrolling() {
+    ++FUserScrolls;
+    return ScopeExit{[this] { --FUserScrolls; }};
+  }
   int FScrollMode = 0;
   TRect FModeCellRect{};
   TRect FModeRowRect{};
@@ -1222,6 +1245,8 @@ private:
   bool FShowEditorAfterPress = false;
   bool FPressToControl = false;
   bool FSuppressClick = false;
+  // A handler let go of the mouse during the press: its release is not ours.
+  bool FPressLetGo = false;
   int FSizeIndex = -1;
   int FSizingLine = -1;
   int FGrabOffset = 0;
@@ -1243,11 +1268,18 @@ private:
   void FinishSizing(int x, int y, bool apply);
   void DataCellPress(TMouseButton button, TShiftState shift, int col, int row, int x, int y);
   void CellButtonPress(TShiftState shift, int col, int row, int x, int y);
+  void HeadingLetGo(int col);
   void RowBarPress(TShiftState shift, int row);
   void HeadingPress(TShiftState shift, int col, int x, int y);
   void RangePress(TShiftState shift, int col, int row);
   void ExtendRange(int col, int row);
   void ClearRange();
+  // The cell range after lines went or hid: its bounds given, the current
+  // cell stays the corner it anchors (a range left empty is cleared).
+  void SetCellRange(const TGridRect &range);
+  static TGridRect RangeWithout(TGridRect range, const std::vector<int> &goneDisplay, bool rows);
+  // A line at a bound of the cell range hid: that bound moves inward past it.
+  void RangeLineHidden(bool rows, int display);
   bool SelectableByMouse(int col, int row) const;
   // The first display row (or column) the mouse may select.
   int FirstSelectableLine(bool rows) const;

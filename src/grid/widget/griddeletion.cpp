@@ -116,6 +116,15 @@ void TdgBaseGrid::RemoveDataRows(const std::vector<int> &dataRows) {
   FPendingRowRemovals += static_cast<int>(dataRows.size());
 }
 
+// The count shrinks under the current cell first and its place is chosen
+// after: a current cell the shrinking drops onto the insert row does not
+// enter it on the way.
+void TdgBaseGrid::ShrinkRowCount() {
+  FCountShrinking = true;
+  ScopeExit done{[this] { FCountShrinking = false; }};
+  ApplyRowCount(FDataRows - FPendingRowRemovals);
+}
+
 void TdgBaseGrid::DeleteRows(int fromRow, int toRow) {
   if (fromRow > Rows() || toRow < 1)
     return;
@@ -138,18 +147,23 @@ void TdgBaseGrid::DeleteRows(int fromRow, int toRow) {
       currentDataRow > fromRow ? std::min(toRow, currentDataRow - 1) - fromRow + 1 : 0;
   std::vector<int> gone(static_cast<std::size_t>(toRow - fromRow + 1));
   std::iota(gone.begin(), gone.end(), fromRow);
+  std::vector<int> goneDisplay;
+  for (const int r : gone)
+    goneDisplay.push_back(GetDisplayRowOf(r));
+  const TGridRect range = Selection();
   RemoveDataRows(gone);
   for (int r = toRow; r >= fromRow; --r)
     RowDeleted(r, false);
   if (toRow == oldRows && FGridMode == gmEditInsert)
     FInsertRowFlag = 1;
-  ApplyRowCount(FDataRows - FPendingRowRemovals);
+  ShrinkRowCount();
   if (inRange)
-    PlaceCurrentRow(currentDisplayRow - displayBefore);
+    PlaceCurrentRowAfterDeletion(currentDisplayRow - displayBefore);
   else if (onInsertRow)
     PlaceCurrentRow(RowCount() - 1);
   else if (currentDataRow >= 1)
     PlaceCurrentRow(GetDisplayRowOf(currentDataRow - dataBefore));
+  SetCellRange(RangeWithout(range, goneDisplay, true));
   InvalidateGrid();
   FireSelectChanged(false);
   ReportGridStatus();
@@ -206,17 +220,13 @@ void TdgBaseGrid::DeleteSelectedRows() {
     RowDeleted(d, false);
   if (lastRowDeleted && FGridMode == gmEditInsert)
     FInsertRowFlag = 1;
-  ApplyRowCount(FDataRows - FPendingRowRemovals);
-  if (currentSelected) {
-    int target = currentDisplayRow - displayBefore;
-    if (FInsertRowFlag && target >= RowCount() - 1)
-      target = RowCount() - 2;
-    PlaceCurrentRow(target);
-  } else if (onInsertRow) {
+  ShrinkRowCount();
+  if (currentSelected)
+    PlaceCurrentRowAfterDeletion(currentDisplayRow - displayBefore);
+  else if (onInsertRow)
     PlaceCurrentRow(RowCount() - 1);
-  } else if (currentDataRow >= 1) {
+  else if (currentDataRow >= 1)
     PlaceCurrentRow(GetDisplayRowOf(currentDataRow - dataBefore));
-  }
   InvalidateGrid();
   FireSelectChanged(false);
   ReportGridStatus();
@@ -299,6 +309,10 @@ void TdgBaseGrid::DeleteCols(int fromCol, int toCol) {
       currentDataCol > fromCol ? std::min(toCol, currentDataCol - 1) - fromCol + 1 : 0;
   std::vector<int> gone(static_cast<std::size_t>(toCol - fromCol + 1));
   std::iota(gone.begin(), gone.end(), fromCol);
+  std::vector<int> goneDisplay;
+  for (const int c : gone)
+    goneDisplay.push_back(DisplayColOf(c));
+  const TGridRect range = Selection();
   RemoveDataCols(gone);
   for (int c = toCol; c >= fromCol; --c)
     DoDeleteCol(c, false);
@@ -307,6 +321,7 @@ void TdgBaseGrid::DeleteCols(int fromCol, int toCol) {
     PlaceCurrentCol(currentDisplayCol - displayBefore);
   else if (currentDataCol >= 1)
     PlaceCurrentCol(DisplayColOf(currentDataCol - dataBefore));
+  SetCellRange(RangeWithout(range, goneDisplay, false));
   InvalidateGrid();
   FireSelectChanged(false);
   ReportGridStatus();

@@ -162,7 +162,8 @@ void TdgBaseGrid::SetMouseStatus(TdgMouseStatus value) {
 void TdgBaseGrid::FocusEntered() {
   if (FExiting > 0)
     return;
-  const bool fromControl = FFocusFromControl;
+  // Focus brought back after a refused exit: the grid was never left.
+  const bool fromControl = FFocusFromControl || FRefocusing;
   FFocusFromControl = false;
   if (FDestroying || FEditorBusy > 0) {
     // Being torn down, or the editor is on its way in or out.
@@ -188,7 +189,13 @@ void TdgBaseGrid::FocusLeft() {
     // The edit must be finished here first. Qt completes the focus change
     // after this returns, so the focus comes back once it has.
     QMetaObject::invokeMethod(
-        this, [this] { setFocus(); }, Qt::QueuedConnection);
+        this,
+        [this] {
+          FRefocusing = true;
+          ScopeExit back{[this] { FRefocusing = false; }};
+          setFocus();
+        },
+        Qt::QueuedConnection);
     return;
   }
   CloseDropDowns();

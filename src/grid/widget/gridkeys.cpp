@@ -49,6 +49,8 @@ void TdgBaseGrid::WireControl(TdgCustomGridControl &wrapper) {
     cancel = !EditingAllowed() || !StartCellEdit();
     if (!cancel)
       cancel = !StartRowEdit();
+    // The change the control makes next begins the edit it asked for here.
+    FEditStartGranted = !cancel;
   };
   c.OnChange = [this](TdgGridControl *, bool notify, bool byUser, bool) {
     EditorChanged(notify, byUser);
@@ -355,7 +357,7 @@ void TdgBaseGrid::PlaceEditor() {
       InvalidateCell(FEditorCol, FEditorRow);
     FEditorCol = Col();
     FEditorRow = Row();
-    control.SetValue(CurrentCell().GetValue());
+    LoadControl(control, CurrentCell().GetValue());
     if (&control == FEditControl.get()) {
       FEditControl->Editor().Reset();
       if (FEditingMode == 2)
@@ -633,6 +635,7 @@ void TdgBaseGrid::EndEditOrAppend() {
 // -------------------------------------------------------------------- keys
 
 void TdgBaseGrid::KeyDown(std::uint16_t &key, TShiftState shift) {
+  const auto byUser = UserScrolling();
   DoKeyDownEvent(key, shift);
   if (key == 0 || FKeySuspend > 0)
     return;

@@ -94,7 +94,12 @@ bool TdgBaseGrid::SelectableByMouse(int col, int row) const {
 }
 
 int TdgBaseGrid::FirstSelectableLine(bool rows) const {
-  return FSelectFixed ? 1 : (rows ? FFixedRowCount : FFixedColCount) + 1;
+  int first = FSelectFixed ? 1 : (rows ? FFixedRowCount : FFixedColCount) + 1;
+  // A hidden line takes no selection: the first shown one after it does.
+  const int last = (rows ? RowCount() : ColCount()) - 1;
+  while (first < last && (rows ? RowHeights(first) : ColWidths(first)) <= 0)
+    ++first;
+  return first;
 }
 
 TGridRect TdgBaseGrid::CellRange() const {
@@ -226,7 +231,9 @@ void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
   FDblClickPress = false;
   FShowEditorAfterPress = false;
   FPressToControl = false;
+  FPressLetGo = false;
   FLastMouse = QPoint(x, y);
+  const auto byUser = UserScrolling();
   if (button == mbMiddle) {
     if (OnMouseDown)
       OnMouseDown(this, button, shift, x, y);
@@ -245,7 +252,6 @@ void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
     return;
   }
   const bool autoScrolled = StopAutoScrollTimer();
-  (void)autoScrolled;
   const int col = x < 0 || x >= ClientWidth() ? -1 : ColumnAt(x);
   const int row = y < 0 || y >= ClientHeight() ? -1 : RowAt(y);
   if (button == mbRight) {
@@ -314,9 +320,19 @@ void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
       SetMouseStatus(msHeadingButtonHeld);
       FHeadingPressedLook = true;
       InvalidateCell(col, 0);
-      DoHeadingDown(FHeldHeading);
+      try {
+        DoHeadingDown(FHeldHeading);
+      } catch (...) {
+        HeadingLetGo(col);
+        throw;
+      }
+      HeadingLetGo(col);
     }
   }
+  // A press a handler let go of ends there; what watched the mouse before
+  // it watches again.
+  if (FPressLetGo && autoScrolled)
+    StartAutoScrollTimer();
   if (FShowEditorAfterPress && FEditorShown && FActiveControl) {
     // The press that opened the editor is its first press too.
     // Judged as the control's own, so that a second press on the control
@@ -328,6 +344,16 @@ void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
   } else if (OnMouseDown) {
     OnMouseDown(this, button, shift, x, y);
   }
+}
+
+// The handler of a held heading may have let go of the mouse: the heading is
+// no longer held down, and its release is not the grid's.
+void TdgBaseGrid::HeadingLetGo(int col) {
+  if (MouseCaptured())
+    return;
+  FPressLetGo = true;
+  FHeadingPressedLook = false;
+  InvalidateCell(col, 0);
 }
 
 void TdgBaseGrid::DataCellPress(TMouseButton button, TShiftState shift, int col, int row, int x,
@@ -347,6 +373,7 @@ void TdgBaseGrid::DataCellPress(TMouseButton button, TShiftState shift, int col,
     }
     return;
   }
+  const int pressedCol = col;
   if (!CellEditable(DataColAt(col), DataRowAt(row))) {
     if (!SelectableByMouse(0, row))
       return;
@@ -384,7 +411,9 @@ void TdgBaseGrid::DataCellPress(TMouseButton button, TShiftState shift, int col,
   } else if (sameCell) {
     PlaceEditor();
   }
-  if (button == mbLeft && editorMay && FEditorShown) {
+  // The press places the caret only in the cell it was made in; a cell taken
+  // instead of a skipped read-only one shows its text selected whole.
+  if (button == mbLeft && editorMay && FEditorShown && col == pressedCol) {
     FPressPoint = QPoint(x, y);
     FShowEditorAfterPress = true;
   }
@@ -508,6 +537,53 @@ void TdgBaseGrid::ClearRange() {
   FRangeEnd = FCurrent;
   ChangeGridStatus(gsNothing);
   InvalidateRect(old);
+}
+
+void TdgBaseGrid::SetCellRange(const TGridRect &range) {
+  if (FGridStatus != gsCellRange)
+    return;
+  if (range.Right < range.Left || range.Bottom < range.Top) {
+    ClearRange();
+    return;
+  }
+  // The current cell anchors the range; its far corner reaches the other
+  // bounds.
+  const TGridRect old = Selection();
+  const auto far = [](int anchor, int low, int high) {
+    return std::abs(anchor - low) <= std::abs(anchor - high) ? high : low;
+  };
+  FRangeEnd = TGridCoord{far(Col(), range.Left, range.Right), far(Row(), range.Top, range.Bottom)};
+  InvalidateRect(old);
+  InvalidateRect(Selection());
+}
+
+void TdgBaseGrid::RangeLineHidden(bool rows, int display) {
+  if (FGridStatus != gsCellRange)
+    return;
+  TGridRect range = Selection();
+  int &low = rows ? range.Top : range.Left;
+  int &high = rows ? range.Bottom : range.Right;
+  const auto hidden = [&](int p) { return (rows ? RowHeights(p) : ColWidths(p)) <= 0; };
+  if (display == low)
+    while (low <= high && hidden(low))
+      ++low;
+  if (display == high)
+    while (high >= low && hidden(high))
+      --high;
+  SetCellRange(range);
+}
+
+TGridRect TdgBaseGrid::RangeWithout(TGridRect range, const std::vector<int> &gone, bool rows) {
+  int &low = rows ? range.Top : range.Left;
+  int &high = rows ? range.Bottom : range.Right;
+  int before = 0, upTo = 0;
+  for (const int p : gone) {
+    before += p < low ? 1 : 0;
+    upTo += p <= high ? 1 : 0;
+  }
+  low -= before;
+  high -= upTo;
+  return range;
 }
 
 void TdgBaseGrid::RangePress(TShiftState shift, int col, int row) {
@@ -648,6 +724,13 @@ void TdgBaseGrid::CellButtonPress(TShiftState shift, int col, int row, int x, in
   } catch (...) {
     LeaveCellButtons();
     throw;
+  }
+  // A handler that let go of the mouse ends the press: the button looks
+  // released and its release is not the grid's.
+  if (!MouseCaptured() && !ComboOpen() && !DateTimeOpen()) {
+    FPressLetGo = true;
+    LeaveCellButtons();
+    SetMouseStatus(msNothing);
   }
 }
 

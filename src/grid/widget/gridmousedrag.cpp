@@ -9,6 +9,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <utility>
 
 namespace marrowen {
 
@@ -294,6 +295,7 @@ void TdgBaseGrid::FollowDrag(int x, int y) {
 
 void TdgBaseGrid::AutoScrollStep() {
   const QPoint p = FLastMouse;
+  const auto byUser = UserScrolling();
   const TdgMouseStatus status = MouseStatus();
   const bool vertical = status == msRowSelecting || status == msRowMoving ||
                         status == msRangeSelecting || FGridStatus == gsRowsSelected;
@@ -339,6 +341,9 @@ void TdgBaseGrid::AutoScrollStep() {
 
 void TdgBaseGrid::MouseMove(TShiftState shift, int x, int y) {
   FLastMouse = QPoint(x, y);
+  const auto byUser = UserScrolling();
+  if (FPressLetGo)
+    SetMouseStatus(msNothing);
   const TdgMouseStatus status = MouseStatus();
   if (shift.has(ssLeft) && !FDblClickPress) {
     switch (status) {
@@ -418,6 +423,15 @@ void TdgBaseGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y) 
   }
   StopSpinTimer();
   StopAutoScrollTimer();
+  if (std::exchange(FPressLetGo, false)) {
+    // Its press was let go of by a handler: this release ends nothing more.
+    FHeldHeading = -1;
+    FHeadingPressedLook = false;
+    SetMouseStatus(msNothing);
+    if (OnMouseUp)
+      OnMouseUp(this, button, shift, x, y);
+    return;
+  }
   // A press that went on to the editor clicks there when it comes up there;
   // elsewhere the grid reports the click from the press to the release.
   const bool controlClicks = FPressToControl && FActiveControl &&

@@ -310,8 +310,7 @@ void TdgBaseGrid::ScrollMessage(int bar, int code, int thumb) {
   target = std::min(target, vertical ? MaxTopRow() : MaxLeftCol());
   const int current = vertical ? TopRow() : LeftCol();
   if (target != current) {
-    FTopLeftByUser = true;
-    ScopeExit reset{[this] { FTopLeftByUser = false; }};
+    const auto byUser = UserScrolling();
     if (vertical)
       MoveTopLeft(LeftCol(), target);
     else

@@ -97,9 +97,13 @@ TEST(GridColumn, DisplayColWidthAndVisibleShowOnTheGrid) {
   const auto type = [](const char *text) { QTest::keyClicks(QApplication::focusWidget(), text); };
   TdgCol &col = *grid.GetCol(Variant(2));
   col.SetDisplayCol(5); // past Cols: nothing moves
+  grid.SelectCols(4, 4);
   col.SetDisplayCol(4);
   EXPECT_EQ(grid.DisplayColOf(2), 4);
   EXPECT_EQ(grid.DataColAt(2), 3);
+  EXPECT_TRUE(grid.ColSelection().IsSelected(3)) << "a selection mark goes with its column";
+  EXPECT_FALSE(grid.ColSelection().IsSelected(4));
+  grid.ClearColSelection();
   col.SetDisplayCol(2);
   grid.MoveCurrent(2, 1, true, false);
   col.SetWidth(80);

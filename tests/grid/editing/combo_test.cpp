@@ -145,6 +145,10 @@ TEST(ComboDropDown, AReleaseInTheListTakesTheRowUnderIt) {
   QWindow *window = d.window();
   QTest::mousePress(window, Qt::LeftButton, {}, d.at(d.grid->viewport(), button));
   ASSERT_TRUE(d.open());
+  QTest::mouseMove(window, d.at(d.grid->viewport(), button - QPoint(40, 0)));
+  EXPECT_FALSE(d.grid->HeldButtonDrawn()) << "off the held button over the grid";
+  QTest::mouseMove(window, d.at(d.grid->viewport(), button));
+  EXPECT_TRUE(d.grid->HeldButtonDrawn()) << "and back on it";
   QWidget *list = d.list().viewport();
   QTest::mouseMove(window, d.at(list, d.listRowCentre(1)));
   QTest::mouseMove(window, d.at(list, d.listRowCentre(2)));
@@ -501,6 +505,12 @@ TEST(ComboSearch, ADropDownListCellTakesOnlyItsListValues) {
   d.key(Qt::Key_Return);
   EXPECT_FALSE(d.open());
   EXPECT_EQ(d.cell(2, 2), "Ignore");
+  d.goTo(2, 1);
+  d.key(Qt::Key_F4);
+  ASSERT_TRUE(d.open());
+  EXPECT_EQ(d.list().GetCurrentDataRow(), 2) << "the list opens on the cell's value";
+  d.key(Qt::Key_Return);
+  EXPECT_EQ(d.cell(2, 1), "Subtract");
 }
 
 TEST(ComboSearch, TypingCompletesFromTheListAndPicksWithoutAnEditor) {

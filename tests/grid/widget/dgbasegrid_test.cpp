@@ -144,6 +144,12 @@ TEST(DataGrid, DeleteRowsIgnoresEmptyRangesAndClampsTheRest) {
   grid.DeleteRows(-3, 2);
   EXPECT_EQ(deletions, 2);
   EXPECT_EQ(shown(grid), (std::vector<std::string>{"r3", "r4", "r5", "r6"}));
+  grid.SetGridMode(gmEditInsert);
+  grid.SetCurrentDataRow(4);
+  grid.DeleteRows(3, 4);
+  EXPECT_EQ(shown(grid), (std::vector<std::string>{"r3", "r4"}))
+      << "the current row deleted last enters no new row";
+  EXPECT_EQ(grid.GetCurrentDataRow(), 2);
 }
 
 TEST(DataGrid, DeleteSelectedRowsKeepsTheCurrentRowAndReportsHighestFirst) {

@@ -101,6 +101,7 @@ TEST(GridEvents, LeavingTheGridEndsTheEditOrStays) {
   other->setFocus();
   QApplication::processEvents();
   EXPECT_EQ(exits, 0);
+  EXPECT_EQ(enters, 1) << "kept in the grid, it was never left";
   EXPECT_TRUE(grid->hasFocus() || grid->ActiveControl().Focused());
   refuse = false;
   other->setFocus();

@@ -102,14 +102,20 @@ TEST(GridKeys, CtrlTabLeavesAGridThatKeepsTab) {
 
 TEST(GridKeys, TypingStartsTheEditAndEscapeUndoesStepByStep) {
   InDialog d;
-  int cellEdits = 0;
+  int cellEdits = 0, cellStarts = 0, rowStarts = 0;
   d.grid->OnCellEdit = [&](TdgBaseGrid *, int, int, bool) { ++cellEdits; };
+  d.grid->OnStartCellEdit = [&](TdgBaseGrid *, int, int, bool &) { ++cellStarts; };
+  d.grid->OnStartRowEdit = [&](TdgBaseGrid *, int, bool &) { ++rowStarts; };
   d.type("x");
   EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "x") << "the letter replaces the selected text";
+  EXPECT_EQ(cellStarts, 1) << "one edit is asked for once";
+  EXPECT_EQ(rowStarts, 1);
   d.key(Qt::Key_Tab);
   d.type("yz");
   EXPECT_EQ(d.grid->GetCell(2, 1).toString(), "yz");
-  EXPECT_GT(cellEdits, 0);
+  EXPECT_EQ(cellEdits, 3);
+  EXPECT_EQ(cellStarts, 2);
+  EXPECT_EQ(rowStarts, 1);
   d.key(Qt::Key_Escape);
   EXPECT_EQ(d.grid->GetCell(2, 1).toString(), "b1") << "first the cell";
   EXPECT_TRUE(d.dialog.isVisible());
@@ -295,6 +301,10 @@ TEST(GridKeys, AHeldCheckBoxIsToggledBeforeItsEditEnds) {
   d.grid->CheckControl().CheckBox().KeyPress(space);
   EXPECT_TRUE(d.grid->EndEdit());
   EXPECT_EQ(d.grid->GetCell(2, 1).toInteger(), 1);
+  d.grid->SetCell(2, 2, Variant());
+  d.key(Qt::Key_Down);
+  EXPECT_EQ(d.grid->CheckControl().GetValue().toInteger(), 2)
+      << "an empty check cell looks grayed under the control as it is drawn";
 }
 
 } // namespace

@@ -122,6 +122,9 @@ TEST(GridLayout, ButtonHoverAndSpinRepeat) {
   l.grid.UpdateButtonHover(spin.Right - 2, spin.Top + 2);
   EXPECT_EQ(l.grid.HoverCol(), 2);
 
+  l.grid.SetRows(2);
+  EXPECT_EQ(l.grid.HoverCol(), -1) << "gone with its row, the button is hot no more";
+  l.grid.SetRows(10);
   l.grid.PressCellButton(2, 3, 1);
   l.grid.StartSpinTimer();
   EXPECT_EQ(l.grid.SpinTimer().interval(), 500);
@@ -244,6 +247,11 @@ TEST(GridLayout, TopLeftReports) {
   l.grid.MoveTopLeft(1, 5);
   ASSERT_EQ(reports.size(), 2u);
   EXPECT_FALSE(std::get<2>(reports[1]));
+  l.grid.FocusCell(1, 5, true);
+  std::uint16_t up = VK_UP;
+  l.grid.KeyDown(up, TShiftState());
+  ASSERT_EQ(reports.size(), 3u);
+  EXPECT_EQ(reports[2], std::make_tuple(5, 4, true)) << "a key that scrolls is the user's";
 }
 
 TEST(GridLayout, AutoScrollDelay) {

@@ -99,9 +99,12 @@ TEST(GridMouse, AClickFiresClickThenClickCellAndMovesTheCell) {
   EXPECT_EQ(m.events, (std::vector<std::string>{"click", "clickcell 2,5 3,6"}))
       << "the click ends where the button came up, also when the press opened the editor";
   m.grid.GetCol(Variant(std::int32_t(3)))->SetReadOnly(true);
+  m.grid.SetCell(2, 2, Variant("two"));
   m.click(m.in(3, 2));
   EXPECT_EQ(m.grid.Col(), 2) << "a read-only column is skipped: the column stays";
   EXPECT_EQ(m.grid.Row(), 2);
+  EXPECT_EQ(m.grid.EditControl().Editor().GetSelText(), "two")
+      << "pressed elsewhere, the cell's text is selected whole";
 }
 
 TEST(GridMouse, TheSecondClickOfADoubleClickReachesTheEditorThatTheFirstOpened) {
@@ -166,6 +169,15 @@ TEST(GridMouse, PressesAtACellsLeftEdgeStartARange) {
   m.click(m.in(2, 3, 1), Qt::ShiftModifier);
   const TGridRect range = m.grid.CellRange();
   EXPECT_EQ(range, (TGridRect{1, 1, 2, 3}));
+  // The range keeps its cells as lines go or hide.
+  m.click(m.in(2, 2, 1));
+  m.click(m.in(3, 4, 1), Qt::ShiftModifier);
+  m.grid.DeleteRows(1, 1);
+  EXPECT_EQ(m.grid.CellRange(), (TGridRect{2, 1, 3, 3}));
+  m.grid.DeleteCols(1, 1);
+  EXPECT_EQ(m.grid.CellRange(), (TGridRect{1, 1, 2, 3}));
+  m.grid.SetRowVisible(3, false);
+  EXPECT_EQ(m.grid.CellRange(), (TGridRect{1, 1, 2, 2}));
 }
 
 TEST(GridMouse, ASelectionIsDraggedOnlyWhenTheHandlerBeginsADrag) {
@@ -210,6 +222,9 @@ TEST(GridMouse, TheRowBarAndTheCornerSelectRows) {
   EXPECT_FALSE(m.rowSelected(2));
   m.click(m.bar(2), Qt::ShiftModifier | Qt::ControlModifier);
   EXPECT_TRUE(m.rowSelected(3) && m.rowSelected(6)) << "Shift+Ctrl adds to what is selected";
+  EXPECT_TRUE(m.grid.IsCellSelected(0, 3) && m.grid.IsCellSelected(3, 3));
+  EXPECT_FALSE(m.grid.IsCellSelected(-1, 3) || m.grid.IsCellSelected(4, 3))
+      << "no cell beyond the columns is selected";
   EXPECT_FALSE(m.grid.EditorShown()) << "no editor over a selection";
 
   m.click(QPoint(5, 5));
@@ -264,6 +279,10 @@ TEST(GridMouse, ARangeDraggedIntoFixedLinesStopsAtTheFirstSelectableCell) {
   m.grid.SetSelectFixed(false);
   m.drag(m.in(3, 4, 1), m.in(1, 1));
   EXPECT_EQ(m.grid.CellRange(), (TGridRect{2, 2, 3, 4}));
+  m.grid.GetCol(Variant(2))->SetVisible(false);
+  m.grid.SetRowVisible(2, false);
+  m.drag(m.in(3, 4, 1), m.in(1, 1));
+  EXPECT_EQ(m.grid.CellRange(), (TGridRect{3, 3, 3, 4})) << "nor on hidden lines";
 }
 
 TEST(GridMouse, SelectedRowsDragToANewPlace) {
@@ -341,6 +360,17 @@ TEST(GridMouse, CellButtonsClickOnlyWhenReleasedOnThem) {
   m.hold(m.in(1, 5));
   QTest::mouseRelease(m.port(), Qt::LeftButton, {}, m.in(1, 5));
   EXPECT_EQ(m.events, (std::vector<std::string>{"buttondown", "buttonup"}));
+  // A handler that lets go of the mouse ends the press there.
+  m.events.clear();
+  m.grid.OnButtonDown = [&m](TdgBaseGrid *g, int, int) {
+    m.events.push_back("buttondown");
+    g->ReleaseMouseCapture();
+  };
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, button);
+  EXPECT_FALSE(m.grid.HeldButtonDrawn());
+  EXPECT_EQ(m.grid.MouseStatus(), msNothing);
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, button);
+  EXPECT_EQ(m.events, std::vector<std::string>{"buttondown"});
 }
 
 TEST(GridMouse, HeldSpinButtonsRepeatAndStopOffTheButton) {
@@ -410,6 +440,10 @@ TEST(GridMouse, HeadingButtonsPressTrackAndClick) {
   m.hold(m.in(3, 3));
   QTest::mouseRelease(m.port(), Qt::LeftButton, {}, m.in(3, 3));
   EXPECT_EQ(heading, (std::vector<std::string>{"down 2", "up 2"})) << "released away: no click";
+  m.grid.OnHeadingDown = [](TdgBaseGrid *g, int) { g->ReleaseMouseCapture(); };
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, on);
+  EXPECT_FALSE(m.grid.HeadingHeldDown(2)) << "let go of by its handler, the heading looks flat";
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, on);
 }
 
 TEST(GridMouse, ResettingRowOrderBringsDataOrderBack) {
