@@ -347,6 +347,29 @@ TEST(GridLayout, FixedCountsAndLines) {
   EXPECT_EQ(l.grid.VertLineWidth(), 1);
 }
 
+TEST(GridLayout, FixedCountsLeaveTheCurrentCellAndItsEditWhereTheyAre) {
+  TdgGrid grid;
+  fillTextGrid(grid, 20, 50);
+  showDataGrid(grid, 400, 300);
+  grid.MoveToCell(5, 10);
+  QWidget &editor = grid.ActiveControl().Control();
+  QTest::keyClicks(&editor, "zz");
+  grid.SetFixedRowCount(3);
+  grid.SetFixedColCount(1);
+  ASSERT_EQ(QPoint(grid.Col(), grid.Row()), QPoint(5, 10));
+  EXPECT_EQ(editor.y(), grid.GetCellRect(5, 10).Top) << "the editor stays over its cell";
+  EXPECT_EQ(editor.x(), grid.GetCellRect(5, 10).Left + 3);
+  QTest::keyClick(&editor, Qt::Key_Escape);
+  EXPECT_EQ(grid.GetCell(5, 10).toString(), "r10c5");
+  EXPECT_EQ(grid.GetCell(1, 4).toString(), "r4c1") << "the undo lands on the edited cell only";
+  // A fixed data row holds the current cell without scrolling the rows
+  // below the fixed area into it.
+  grid.ScrollMessage(SB_VERT, SB_THUMBPOSITION, 20);
+  grid.MoveToCell(5, 2);
+  EXPECT_EQ(grid.Row(), 2);
+  EXPECT_GE(grid.TopRow(), grid.FixedRows());
+}
+
 TEST(GridLayout, SizesSetOnTheBaseGridBecomeTheirOwn) {
   Laid l(4, 10);
   l.grid.SetRowHeights(3, 40); // as a user's sizing sets it
