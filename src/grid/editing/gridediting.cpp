@@ -305,7 +305,8 @@ bool TdgBaseGrid::ChangeCurrentValue(const Variant &value, bool startRowEdit) {
 
 void TdgBaseGrid::EnterInsertRow() {
   const int last = RowCount() - 1;
-  if (FGridMode != gmEditInsert || !FInsertRowFlag || Row() != last || last < 1)
+  if (FGridMode != gmEditInsert || !FInsertRowFlag || Row() != last || last < 1 ||
+      FApplyingRowCount)
     return;
   FInsertRowFlag = 0;
   FPreviousInsertRowFlag = 0;

@@ -1058,6 +1058,9 @@ private:
   std::unique_ptr<TdgGridRows> FRowStore;
   int FLoadCount = 0;
   bool FSettingDefaults = false;
+  // While a row count is applied, the current cell placed on the insert row
+  // does not make it a data row.
+  bool FApplyingRowCount = false;
   int FDataCols = 0;
   int FDataRows = 0;
   int FPendingColRemovals = 0;
