@@ -468,6 +468,13 @@ int TdgComboGrid::NextMatch(const std::string &text, bool &found) {
   return current;
 }
 
+int TdgComboGrid::RowOfValue(const std::string &value) {
+  for (int row = 1; row <= Rows(); ++row)
+    if (Equal(ValueText(row), value))
+      return row;
+  return 0;
+}
+
 void TdgComboGrid::Position(int dataRow) {
   if (dataRow < 1 || dataRow > Rows() || dataRow == GetCurrentDataRow())
     return;

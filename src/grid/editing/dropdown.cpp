@@ -180,16 +180,24 @@ void TdgBaseGrid::OpenComboDropDown(int dataCol, int dataRow) {
   if (list.GridMode() == gmListBox && list.RowSelectMode() == rsSingle && list.Rows() > 0)
     list.SelectCurrentRow();
   PlaceDropDown(list, list.width(), list.height());
-  if (list.AutoSearch() != asNone)
-    if (TdgGridEditBox *editor = ShownTextEditor(*this)) {
-      bool found = false;
-      list.Position(list.Search(editor->Text(), false, found));
-    }
+  TdgGridEditBox *editor = ShownTextEditor(*this);
+  if (list.AutoSearch() != asNone && editor) {
+    bool found = false;
+    list.Position(list.Search(editor->Text(), false, found));
+  }
   if (FPicker && FPicker->parentWidget() == form)
     FPicker->hide();
   list.show();
   form->show();
   form->raise();
+  // Otherwise the list opens on the cell's value, in view: taking the list's
+  // row without a move in it leaves the cell as it was.
+  if (list.AutoSearch() == asNone || !editor) {
+    const bool current = dataCol == GetCurrentDataCol() && dataRow == GetCurrentDataRow();
+    const Variant value = current ? CurrentCell().GetValue() : GetCell(dataCol, dataRow);
+    if (const int row = list.RowOfValue(value.toString()); row > 0)
+      list.SetCurrentDataRow(row);
+  }
   list.update();
 }
 

@@ -483,6 +483,14 @@ TEST(ComboSearch, ADropDownListCellTakesOnlyItsListValues) {
   d.key(Qt::Key_Return);
   EXPECT_FALSE(d.open());
   EXPECT_EQ(d.cell(2, 2), "Ignore");
+  // The list opens on the cell's own value: Enter keeps it.
+  d.grid->SetCell(2, 4, Variant("Subtract"));
+  d.goTo(2, 4);
+  d.key(Qt::Key_F4);
+  ASSERT_TRUE(d.open());
+  EXPECT_EQ(d.list().GetCurrentDataRow(), 2);
+  d.key(Qt::Key_Return);
+  EXPECT_EQ(d.cell(2, 4), "Subtract");
 }
 
 TEST(ComboSearch, TypingCompletesFromTheListAndPicksWithoutAnEditor) {
