@@ -79,8 +79,13 @@ TEST(GridLayout, ButtonsSharedPerTypeAndFreedOnSizeChange) {
   EXPECT_EQ(l.grid.GetCellButton(2, btCombo), combo);
   EXPECT_EQ(l.grid.GetCellButton(1, btNormal), l.grid.GetCellButton(2, btNormal));
   auto picture = std::make_shared<QImage>(5, 5, QImage::Format_RGB32);
-  l.grid.GetCol(Variant(3))
-      ->SetButton(std::make_unique<TdgNormalButton>(&l.grid, 9, 11, clNone, picture));
+  TdgCol &own = *l.grid.GetCol(Variant(3));
+  own.SetButtonType(btNormal);
+  l.grid.MoveToCell(3, 1);
+  own.SetButtonPicture(picture, clNone, 9, 30);
+  EXPECT_EQ(l.grid.ActiveControl().Width(), l.grid.GetPaintCellRect(3, 1).Width() - 3 - 30)
+      << "the editor over the column's current cell makes room at once";
+  own.SetButtonPicture(picture, clNone, 9, 11);
   EXPECT_NE(l.grid.GetCellButton(3, btNormal), l.grid.GetCellButton(1, btNormal));
   l.grid.SetSpinButtonHeight(9);
   EXPECT_EQ(l.grid.GetCellButton(1, btVertSpin)->GetTotalHeight(), 19);
