@@ -322,6 +322,7 @@ TEST(ComboDropDown, AClickElsewhereClosesUnchangedAndReachesItsWidget) {
   d.clickAt(d.button, d.button->rect().center());
   EXPECT_FALSE(d.open());
   EXPECT_EQ(d.buttonClicks, 1);
+  EXPECT_EQ(d.dialog.focusWidget(), d.button) << "what is typed next goes there";
   EXPECT_EQ(d.cell(2, 1), "");
   EXPECT_EQ(d.events.back(), "rollup 2,1");
 }
