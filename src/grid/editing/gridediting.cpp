@@ -334,6 +334,13 @@ bool TdgBaseGrid::SelectCell(std::int32_t col, std::int32_t row) {
 }
 
 void TdgBaseGrid::CurrentCellMoved() {
+  // The row bar's mark of the current row goes with it, however it moved.
+  if (FIndicatorRow != Row()) {
+    if (FIndicatorRow < RowCount())
+      InvalidateCell(0, FIndicatorRow);
+    InvalidateCell(0, Row());
+    FIndicatorRow = Row();
+  }
   if (HasValue() && !ValueFor(Col(), Row()))
     DropPending();
   FEscapeUndidCell = false;

@@ -1011,6 +1011,8 @@ private:
   // An Escape in the current cell undid its cell edit or found none: the
   // next Escape there undoes the row. Cleared when the current cell moves.
   bool FEscapeUndidCell = false;
+  // The display row whose row-bar cell shows the current-row mark.
+  int FIndicatorRow = 1;
   bool FLeaving = false;
   int FLastReportedCol = -1;
   int FLastReportedRow = -1;

@@ -322,6 +322,8 @@ TEST(GridPaint, ScreenMatchesFreshPaint) {
     s.grid.ScrollMessage(SB_VERT, code, thumb);
     EXPECT_EQ(onScreen(), fresh()) << "after scroll code " << code;
   }
+  s.grid.SetCurrentDataRow(s.grid.GetDataRow(s.grid.TopRow() + 3));
+  EXPECT_EQ(onScreen(), fresh()) << "after a program moved the current row";
   s.grid.SelectRows(s.grid.TopRow() + 1, s.grid.TopRow() + 2);
   EXPECT_EQ(onScreen(), fresh()) << "after selecting";
   s.grid.SetLineColor(0x0000FF);
