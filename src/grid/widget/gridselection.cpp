@@ -243,6 +243,9 @@ void TdgBaseGrid::ChangeGridStatus(TdgGridStatus value) {
     FEditorCol = FEditorRow = -1;
   }
   FGridStatus = value;
+  // The current cell's focus mark shows only while nothing is selected.
+  if (Col() >= 1 && Row() >= 1)
+    InvalidateCell(Col(), Row());
 }
 
 void TdgBaseGrid::ReportGridStatus() {

@@ -326,6 +326,8 @@ TEST(GridPaint, ScreenMatchesFreshPaint) {
   EXPECT_EQ(onScreen(), fresh()) << "after a program moved the current row";
   s.grid.SelectRows(s.grid.TopRow() + 1, s.grid.TopRow() + 2);
   EXPECT_EQ(onScreen(), fresh()) << "after selecting";
+  s.grid.ClearRowSelection();
+  EXPECT_EQ(onScreen(), fresh()) << "after clearing the selection";
   s.grid.SetLineColor(0x0000FF);
   s.grid.SetHeadingHeight(20);
   EXPECT_EQ(onScreen(), fresh()) << "after setters";
