@@ -91,6 +91,9 @@ void DataGridLook::SetSelectionType(TdgSelectionType value) {
 void DataGridLook::SetAlwaysShowFocus(bool value) {
   if (!change(FAlwaysShowFocus, value))
     return;
+  // The editor shows its selection by it once the focus has gone.
+  if (Grid().FActiveControl)
+    Grid().FActiveControl->SetKeepSelection(value);
   if (!Grid().HasFocusNow()) {
     Grid().RefreshEditor();
     InvalidateCell(Col(), Row());

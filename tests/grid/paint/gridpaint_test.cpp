@@ -119,6 +119,24 @@ TEST(GridPaint, AlwaysShownFocusMarkTakesTheFocusColour) {
   EXPECT_EQ(s.at(c.Left + 1, c.Top + 1), 0x00FF00u);
 }
 
+TEST(GridPaint, AlwaysShownFocusKeepsTheEditorsSelectionInView) {
+  Shown s;
+  s.grid.SetAlwaysShowFocus(true); // set while the grid has the focus
+  QLineEdit elsewhere;
+  elsewhere.show();
+  QApplication::setActiveWindow(&elsewhere);
+  elsewhere.setFocus();
+  QApplication::processEvents();
+  QWidget &editor = s.grid.ActiveControl().Control();
+  const QImage image = editor.grab().toImage();
+  const QRgb highlight = editor.palette().color(QPalette::Highlight).rgb() & 0xFFFFFF;
+  bool selectionShown = false;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      selectionShown |= (image.pixel(x, y) & 0xFFFFFF) == highlight;
+  EXPECT_TRUE(selectionShown);
+}
+
 TEST(GridPaint, SelectionInvertedOrInColour) {
   Shown s;
   const TRect c = s.grid.GetPaintCellRect(3, 4);
