@@ -740,6 +740,7 @@ namespace {
 TEST(DataGridSelection, RangesAreOrderedClampedAndModesTrimThem) {
   TdgGrid grid;
   fill(grid, 8);
+  showDataGrid(grid, 300, 200);
   grid.SelectRows(0, 0);
   EXPECT_EQ(grid.RowSelection().Count, 0);
   grid.SelectRows(5, 2);
@@ -758,6 +759,7 @@ TEST(DataGridSelection, RangesAreOrderedClampedAndModesTrimThem) {
   grid.SetRowSelectMode(rsSingle);
   EXPECT_EQ(grid.RowSelection().Count, 0) << "without the current row nothing stays selected";
   EXPECT_EQ(grid.GridStatus(), gsNothing);
+  EXPECT_TRUE(grid.EditorShown()) << "the editor is back over the current cell";
   grid.SetRowSelectMode(rsMulti);
   grid.SetGridMode(gmListBox);
   grid.SetRowSelectMode(rsSingle);
