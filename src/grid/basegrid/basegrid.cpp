@@ -542,19 +542,21 @@ void TCustomGrid_dg::ClampInView(TGridCoord coord) {
     return;
   TGridDrawInfo info;
   CalcDrawInfo(info);
-  if (coord.X >= FTopLeft.X && coord.X <= info.Horz.LastFullVisibleCell && coord.Y >= FTopLeft.Y &&
-      coord.Y <= info.Vert.LastFullVisibleCell)
+  // A fixed column or row is always in view: the derived grid lets the
+  // current cell stand in its fixed data rows, and scrolling to one would
+  // put the top-left cell inside the fixed area.
+  const bool colShown =
+      coord.X < FFixedCols || (coord.X >= FTopLeft.X && coord.X <= info.Horz.LastFullVisibleCell);
+  const bool rowShown =
+      coord.Y < FFixedRows || (coord.Y >= FTopLeft.Y && coord.Y <= info.Vert.LastFullVisibleCell);
+  if (colShown && rowShown)
     return;
   const TGridCoord oldTopLeft = FTopLeft;
   const TGridCoord maxTopLeft = CalcMaxTopLeft(coord, info);
-  if (coord.X < FTopLeft.X)
-    FTopLeft.X = coord.X;
-  else if (coord.X > info.Horz.LastFullVisibleCell)
-    FTopLeft.X = maxTopLeft.X;
-  if (coord.Y < FTopLeft.Y)
-    FTopLeft.Y = coord.Y;
-  else if (coord.Y > info.Vert.LastFullVisibleCell)
-    FTopLeft.Y = maxTopLeft.Y;
+  if (!colShown)
+    FTopLeft.X = coord.X < FTopLeft.X ? coord.X : maxTopLeft.X;
+  if (!rowShown)
+    FTopLeft.Y = coord.Y < FTopLeft.Y ? coord.Y : maxTopLeft.Y;
   TopLeftMoved(oldTopLeft);
 }
 

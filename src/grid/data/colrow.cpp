@@ -1,6 +1,7 @@
 #include "grid/data/colrow.h"
 
 #include "classlib/componentstream.h"
+#include "grid/data/buttons.h"
 #include "grid/data/component.h"
 #include "grid/data/gridutils.h"
 #include "grid/data/links.h"
@@ -574,6 +575,18 @@ void TdgCol::CopyProperties(const ColRowProperties &source) {
     makeOwnFont(headingFont_, headingParentFont_, *s.headingFont_);
     headingParentFont_ = false;
   }
+}
+
+void TdgCol::SetButton(std::unique_ptr<TdgCustomButton> button) {
+  button_ = std::move(button);
+  repaintAndRefresh();
+}
+
+void TdgCol::SetButtonPicture(const Picture &picture, TColor transparentColor, int height,
+                              int width) {
+  SetButton(picture
+                ? std::make_unique<TdgNormalButton>(grid_, height, width, transparentColor, picture)
+                : nullptr);
 }
 
 void TdgCol::CopyAll(const TdgCol &source) {

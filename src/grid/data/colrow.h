@@ -200,7 +200,11 @@ public:
   void SetKeepOwnFonts(bool v) override;
 
   TdgCustomButton *Button() const { return button_.get(); }
-  void SetButton(std::unique_ptr<TdgCustomButton> button) { button_ = std::move(button); }
+  // The column's own button (null: the grid's shared one); the editor over
+  // the column's current cell takes its size at once.
+  void SetButton(std::unique_ptr<TdgCustomButton> button);
+  // An own button of that picture and face size; no picture gives none.
+  void SetButtonPicture(const Picture &picture, TColor transparentColor, int height, int width);
 
   bool IsDefault() const override;
   bool IsDefaultWithoutButton() const { return IsDefault() && !button_; }

@@ -61,6 +61,12 @@ void TdgDropDownForm::mousePressEvent(QMouseEvent *e) {
   if (under && !under->window()->isHidden()) {
     const QPointF local = under->mapFromGlobal(QPointF(global));
     QPointer<QWidget> target = under;
+    // The focus goes where the click would have put it.
+    for (QWidget *w = under; w; w = w->isWindow() ? nullptr : w->parentWidget())
+      if (w->isEnabled() && (w->focusPolicy() & Qt::ClickFocus)) {
+        w->setFocus(Qt::MouseFocusReason);
+        break;
+      }
     QMouseEvent press(QEvent::MouseButtonPress, local, QPointF(global), e->button(), e->buttons(),
                       e->modifiers());
     QApplication::sendEvent(target, &press);
@@ -478,6 +484,13 @@ int TdgComboGrid::NextMatch(const std::string &text, bool &found) {
       return row;
     }
   return current;
+}
+
+int TdgComboGrid::RowOfValue(const std::string &value) {
+  for (int row = 1; row <= Rows(); ++row)
+    if (Equal(ValueText(row), value))
+      return row;
+  return 0;
 }
 
 void TdgComboGrid::Position(int dataRow) {

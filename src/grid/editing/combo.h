@@ -126,6 +126,8 @@ public:
   int NextMatch(const std::string &text, bool &found);
   // Makes the row current and scrolls it where AutoSearch says.
   void Position(int dataRow);
+  // The first data row whose value equals value; 0 when none does.
+  int RowOfValue(const std::string &value);
 
   // Its drop-down is waiting for its paint lock to end to be sized.
   bool DropDownResizePending = false;

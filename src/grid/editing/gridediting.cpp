@@ -329,7 +329,8 @@ bool TdgBaseGrid::ChangeCurrentValue(const Variant &value, bool startRowEdit) {
 
 void TdgBaseGrid::EnterInsertRow() {
   const int last = RowCount() - 1;
-  if (FGridMode != gmEditInsert || !FInsertRowFlag || Row() != last || last < 1)
+  if (FGridMode != gmEditInsert || !FInsertRowFlag || Row() != last || last < 1 ||
+      FApplyingRowCount)
     return;
   FInsertRowFlag = 0;
   FPreviousInsertRowFlag = 0;
@@ -357,6 +358,13 @@ bool TdgBaseGrid::SelectCell(std::int32_t col, std::int32_t row) {
 }
 
 void TdgBaseGrid::CurrentCellMoved() {
+  // The row bar's mark of the current row goes with it, however it moved.
+  if (FIndicatorRow != Row()) {
+    if (FIndicatorRow < RowCount())
+      InvalidateCell(0, FIndicatorRow);
+    InvalidateCell(0, Row());
+    FIndicatorRow = Row();
+  }
   if (HasValue() && !ValueFor(Col(), Row()))
     DropPending();
   FEditStartGranted = false;

@@ -130,6 +130,8 @@ public:
 protected:
   // The grid these settings belong to.
   TdgBaseGrid &Grid();
+  // Sets the base grid's fixed rows (or columns) to base.
+  void ApplyFixedCount(bool rows, int base);
   const TdgBaseGrid &Grid() const;
 
   // Lines, focus and selection marks.

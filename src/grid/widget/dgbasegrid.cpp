@@ -214,7 +214,7 @@ void TdgBaseGrid::SetCols(int value) {
   // A count that drops the current cell must be allowed to end its edit.
   if (value < currentDataCol && !CanLeaveCell(0, GetCurrentDataRow(), false))
     return;
-  HideEditor();
+  HideCellEditor();
   if (value < oldCols && !FSettingDefaults) {
     // Columns beyond the new count go as a deletion takes them, objects,
     // values and widths with them, wherever they are shown.
@@ -233,6 +233,8 @@ void TdgBaseGrid::SetCols(int value) {
   } else if (Col() < 1 && ColCount() > 1) {
     PlaceCurrentCol(1);
   }
+  // The editor shows the current cell as it is now, or goes with its cell.
+  PlaceEditor();
   FireSelectChanged(false);
   ReportGridStatus();
 }
@@ -248,7 +250,7 @@ void TdgBaseGrid::SetRows(int value) {
   if (value < currentDataRow && !CanLeaveCell(GetCurrentDataCol(), -1, false))
     return;
   const bool onInsertRow = FInsertRowFlag && Row() == RowCount() - 1;
-  HideEditor();
+  HideCellEditor();
   if (FGridMode == gmEditInsert)
     FInsertRowFlag = 1;
   if (value < oldRows && !FSettingDefaults) {
@@ -258,15 +260,23 @@ void TdgBaseGrid::SetRows(int value) {
     std::iota(gone.begin(), gone.end(), value + 1);
     RemoveDataRows(gone);
   }
-  ApplyRowCount(value);
-  if (value < oldRows) {
-    if (onInsertRow)
-      PlaceCurrentRow(RowCount() - 1);
-    else if (currentDataRow > value)
-      PlaceCurrentRow(Row());
-    else if (currentDataRow >= 1)
-      PlaceCurrentRow(GetDisplayRowOf(currentDataRow));
+  {
+    // The count asked for is the count: an insert row the current cell
+    // passes over or lands on stays the insert row.
+    FApplyingRowCount = true;
+    ScopeExit counted{[this] { FApplyingRowCount = false; }};
+    const int displayRow = Row();
+    ApplyRowCount(value);
+    if (value < oldRows) {
+      if (onInsertRow)
+        PlaceCurrentRow(RowCount() - 1);
+      else if (currentDataRow > value)
+        PlaceCurrentRow(displayRow);
+      else if (currentDataRow >= 1)
+        PlaceCurrentRow(GetDisplayRowOf(currentDataRow));
+    }
   }
+  PlaceEditor();
   ReportGridStatus();
 }
 
@@ -528,7 +538,15 @@ void TdgBaseGrid::PlaceCurrentRow(int displayRow) {
   for (int r = target; r <= lastRow && found < 0; ++r)
     if (canHold(r))
       found = r;
-  if (found < 0 || (FInsertRowFlag && found == lastRow && found != target))
+  // The insert row takes the current cell only when asked for by name; a
+  // row beyond it lands on the last row that holds data.
+  if (found == lastRow && FInsertRowFlag && displayRow != lastRow)
+    for (int r = lastRow - 1; r >= 1; --r)
+      if (canHold(r)) {
+        found = r;
+        break;
+      }
+  if (found < 0)
     for (int r = lastRow; r >= 1 && found < 0; --r)
       if (canHold(r))
         found = r;

@@ -1033,6 +1033,8 @@ private:
   // An Escape in the current cell undid its cell edit or found none: the
   // next Escape there undoes the row. Cleared when the current cell moves.
   bool FEscapeUndidCell = false;
+  // The display row whose row-bar cell shows the current-row mark.
+  int FIndicatorRow = 1;
   bool FLeaving = false;
   int FLastReportedCol = -1;
   int FLastReportedRow = -1;
@@ -1080,6 +1082,9 @@ private:
   std::unique_ptr<TdgGridRows> FRowStore;
   int FLoadCount = 0;
   bool FSettingDefaults = false;
+  // While a row count is applied, the current cell placed on the insert row
+  // does not make it a data row.
+  bool FApplyingRowCount = false;
   int FDataCols = 0;
   int FDataRows = 0;
   int FPendingColRemovals = 0;

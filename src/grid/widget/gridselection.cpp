@@ -142,7 +142,7 @@ void TdgBaseGrid::ToggleCols(int fromDisplay, int toDisplay) {
 void TdgBaseGrid::SetRowSelectMode(TdgRowSelectMode value) {
   if (value == FRowSelectMode || ListModesLocked())
     return;
-  HideEditor();
+  HideCellEditor();
   FRowSelectMode = value;
   if (FGridStatus == gsRowsSelected) {
     const int current = Row();
@@ -153,6 +153,8 @@ void TdgBaseGrid::SetRowSelectMode(TdgRowSelectMode value) {
       SelectRows(current, current);
     }
   }
+  // Back over its cell, unless rows stay selected.
+  PlaceEditor();
   KeepListBoxRowSelected();
   FireSelectChanged(false);
   ReportGridStatus();
@@ -243,6 +245,9 @@ void TdgBaseGrid::ChangeGridStatus(TdgGridStatus value) {
     FEditorCol = FEditorRow = -1;
   }
   FGridStatus = value;
+  // The current cell's focus mark shows only while nothing is selected.
+  if (Col() >= 1 && Row() >= 1)
+    InvalidateCell(Col(), Row());
 }
 
 void TdgBaseGrid::ReportGridStatus() {

@@ -91,6 +91,9 @@ void DataGridLook::SetSelectionType(TdgSelectionType value) {
 void DataGridLook::SetAlwaysShowFocus(bool value) {
   if (!change(FAlwaysShowFocus, value))
     return;
+  // The editor shows its selection by it once the focus has gone.
+  if (Grid().FActiveControl)
+    Grid().FActiveControl->SetKeepSelection(value);
   if (!Grid().HasFocusNow()) {
     Grid().RefreshEditor();
     InvalidateCell(Col(), Row());
@@ -303,18 +306,8 @@ void DataGridLook::SetFixedColCount(int value) {
     return;
   FFixedColCount = value;
   const int base = ColCount() > 0 ? std::min(ColCount() - 1, value + 1) : 0;
-  if (base == FixedCols())
-    return;
-  const bool shown = EditorMode();
-  if (shown)
-    HideEditor();
-  SetFixedCols(std::max(base, 1));
-  MoveTopLeft(LeftCol(), TopRow());
-  Grid().RecomputeFixedSizes();
-  if (shown)
-    ShowEditor();
-  Grid().Repaint();
-  Grid().ReportTopLeft(false);
+  if (base != FixedCols())
+    ApplyFixedCount(false, std::max(base, 1));
 }
 
 void DataGridLook::SetFixedRowCount(int value) {
@@ -322,15 +315,29 @@ void DataGridLook::SetFixedRowCount(int value) {
     return;
   FFixedRowCount = value;
   const int base = RowCount() > 0 ? std::min(RowCount() - 1, value + 1) : 0;
-  if (base == FixedRows())
-    return;
-  HideEditor();
-  SetFixedRows(std::max(base, 1));
-  MoveTopLeft(LeftCol(), TopRow());
-  Grid().RecomputeFixedSizes();
-  UpdateEdit();
-  Grid().Repaint();
-  Grid().ReportTopLeft(false);
+  if (base != FixedRows())
+    ApplyFixedCount(true, std::max(base, 1));
+}
+
+// The base grid's count setter puts the current cell and the top-left cell
+// back on the first scrollable cell. The current cell stays where it was (a
+// fixed data cell may hold it, and an edit under way belongs to it), and the
+// top-left cell keeps its place as far as the new fixed area allows.
+void DataGridLook::ApplyFixedCount(bool rows, int base) {
+  TdgBaseGrid &grid = Grid();
+  const TGridCoord current = FCurrent, rangeEnd = FRangeEnd, topLeft = FTopLeft;
+  grid.HideCellEditor();
+  if (rows)
+    SetFixedRows(base);
+  else
+    SetFixedCols(base);
+  FCurrent = current;
+  FRangeEnd = rangeEnd;
+  MoveTopLeft(std::max(topLeft.X, FixedCols()), std::max(topLeft.Y, FixedRows()));
+  grid.RecomputeFixedSizes();
+  grid.PlaceEditor();
+  grid.Repaint();
+  grid.ReportTopLeft(false);
 }
 
 } // namespace marrowen

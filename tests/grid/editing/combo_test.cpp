@@ -331,6 +331,7 @@ TEST(ComboDropDown, AClickElsewhereClosesUnchangedAndReachesItsWidget) {
   d.clickAt(d.button, d.button->rect().center());
   EXPECT_FALSE(d.open());
   EXPECT_EQ(d.buttonClicks, 1);
+  EXPECT_EQ(d.dialog.focusWidget(), d.button) << "what is typed next goes there";
   EXPECT_EQ(d.cell(2, 1), "");
   EXPECT_EQ(d.events.back(), "rollup 2,1");
 }
@@ -511,6 +512,14 @@ TEST(ComboSearch, ADropDownListCellTakesOnlyItsListValues) {
   EXPECT_EQ(d.list().GetCurrentDataRow(), 2) << "the list opens on the cell's value";
   d.key(Qt::Key_Return);
   EXPECT_EQ(d.cell(2, 1), "Subtract");
+  // The list opens on the cell's own value: Enter keeps it.
+  d.grid->SetCell(2, 4, Variant("Subtract"));
+  d.goTo(2, 4);
+  d.key(Qt::Key_F4);
+  ASSERT_TRUE(d.open());
+  EXPECT_EQ(d.list().GetCurrentDataRow(), 2);
+  d.key(Qt::Key_Return);
+  EXPECT_EQ(d.cell(2, 4), "Subtract");
 }
 
 TEST(ComboSearch, TypingCompletesFromTheListAndPicksWithoutAnEditor) {

@@ -119,6 +119,24 @@ TEST(GridPaint, AlwaysShownFocusMarkTakesTheFocusColour) {
   EXPECT_EQ(s.at(c.Left + 1, c.Top + 1), 0x00FF00u);
 }
 
+TEST(GridPaint, AlwaysShownFocusKeepsTheEditorsSelectionInView) {
+  Shown s;
+  s.grid.SetAlwaysShowFocus(true); // set while the grid has the focus
+  QLineEdit elsewhere;
+  elsewhere.show();
+  QApplication::setActiveWindow(&elsewhere);
+  elsewhere.setFocus();
+  QApplication::processEvents();
+  QWidget &editor = s.grid.ActiveControl().Control();
+  const QImage image = editor.grab().toImage();
+  const QRgb highlight = editor.palette().color(QPalette::Highlight).rgb() & 0xFFFFFF;
+  bool selectionShown = false;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      selectionShown |= (image.pixel(x, y) & 0xFFFFFF) == highlight;
+  EXPECT_TRUE(selectionShown);
+}
+
 TEST(GridPaint, SelectionInvertedOrInColour) {
   Shown s;
   const TRect c = s.grid.GetPaintCellRect(3, 4);
@@ -322,8 +340,12 @@ TEST(GridPaint, ScreenMatchesFreshPaint) {
     s.grid.ScrollMessage(SB_VERT, code, thumb);
     EXPECT_EQ(onScreen(), fresh()) << "after scroll code " << code;
   }
+  s.grid.SetCurrentDataRow(s.grid.GetDataRow(s.grid.TopRow() + 3));
+  EXPECT_EQ(onScreen(), fresh()) << "after a program moved the current row";
   s.grid.SelectRows(s.grid.TopRow() + 1, s.grid.TopRow() + 2);
   EXPECT_EQ(onScreen(), fresh()) << "after selecting";
+  s.grid.ClearRowSelection();
+  EXPECT_EQ(onScreen(), fresh()) << "after clearing the selection";
   s.grid.SetLineColor(0x0000FF);
   s.grid.SetHeadingHeight(20);
   EXPECT_EQ(onScreen(), fresh()) << "after setters";

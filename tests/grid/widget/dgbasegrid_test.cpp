@@ -1,5 +1,6 @@
 #include "grid/editing/combo.h"
 #include "grid/widget/dgbasegrid.h"
+#include "gridsupport/datagridscenes.h"
 
 #include <QApplication>
 #include <QPaintEvent>
@@ -130,6 +131,35 @@ TEST(DataGrid, InsertRowShowsTheNewLastRowWhereAsked) {
   EXPECT_EQ(grid.GetCurrentDataRow(), 2);
   grid.SetCurrentDataRow(grid.RowCount());
   EXPECT_EQ(grid.GetCurrentDataRow(), 2);
+}
+
+TEST(DataGrid, CountsAreTheCountsAskedForAndTheEditorFollows) {
+  TdgGrid grid;
+  fillTextGrid(grid, 3, 5);
+  grid.SetGridMode(gmEditInsert);
+  showDataGrid(grid, 400, 300);
+  int inserted = 0;
+  grid.OnInsertRow = [&](TdgBaseGrid *, int, bool) { ++inserted; };
+  for (const int rows : {2, 0}) {
+    grid.MoveToCell(1, grid.Rows());
+    grid.SetRows(rows);
+    EXPECT_EQ(grid.Rows(), rows) << "the current cell lands on the insert row without adding it";
+  }
+  EXPECT_EQ(inserted, 0);
+
+  TdgGrid plain;
+  fillTextGrid(plain, 3, 5);
+  showDataGrid(plain, 400, 300);
+  const TdgCustomGridControl &editor = plain.ActiveControl();
+  plain.MoveToCell(2, 2);
+  plain.SetRows(0);
+  EXPECT_FALSE(editor.GetVisible()) << "no editor over a row that went";
+  plain.SetRows(2);
+  plain.SetCols(0);
+  plain.SetCols(3);
+  ASSERT_TRUE(editor.GetVisible());
+  EXPECT_EQ(editor.GetValue().toString(), "") << "the editor shows the new cell, not the old text";
+  EXPECT_EQ(editor.Control().y(), plain.GetCellRect(plain.Col(), plain.Row()).Top);
 }
 
 TEST(DataGrid, DeleteRowsIgnoresEmptyRangesAndClampsTheRest) {
@@ -716,6 +746,7 @@ namespace {
 TEST(DataGridSelection, RangesAreOrderedClampedAndModesTrimThem) {
   TdgGrid grid;
   fill(grid, 8);
+  showDataGrid(grid, 300, 200);
   grid.SelectRows(0, 0);
   EXPECT_EQ(grid.RowSelection().Count, 0);
   grid.SelectRows(5, 2);
@@ -734,6 +765,7 @@ TEST(DataGridSelection, RangesAreOrderedClampedAndModesTrimThem) {
   grid.SetRowSelectMode(rsSingle);
   EXPECT_EQ(grid.RowSelection().Count, 0) << "without the current row nothing stays selected";
   EXPECT_EQ(grid.GridStatus(), gsNothing);
+  EXPECT_TRUE(grid.EditorShown()) << "the editor is back over the current cell";
   grid.SetRowSelectMode(rsMulti);
   grid.SetGridMode(gmListBox);
   grid.SetRowSelectMode(rsSingle);

@@ -79,8 +79,13 @@ TEST(GridLayout, ButtonsSharedPerTypeAndFreedOnSizeChange) {
   EXPECT_EQ(l.grid.GetCellButton(2, btCombo), combo);
   EXPECT_EQ(l.grid.GetCellButton(1, btNormal), l.grid.GetCellButton(2, btNormal));
   auto picture = std::make_shared<QImage>(5, 5, QImage::Format_RGB32);
-  l.grid.GetCol(Variant(3))
-      ->SetButton(std::make_unique<TdgNormalButton>(&l.grid, 9, 11, clNone, picture));
+  TdgCol &own = *l.grid.GetCol(Variant(3));
+  own.SetButtonType(btNormal);
+  l.grid.MoveToCell(3, 1);
+  own.SetButtonPicture(picture, clNone, 9, 30);
+  EXPECT_EQ(l.grid.ActiveControl().Width(), l.grid.GetPaintCellRect(3, 1).Width() - 3 - 30)
+      << "the editor over the column's current cell makes room at once";
+  own.SetButtonPicture(picture, clNone, 9, 11);
   EXPECT_NE(l.grid.GetCellButton(3, btNormal), l.grid.GetCellButton(1, btNormal));
   l.grid.SetSpinButtonHeight(9);
   EXPECT_EQ(l.grid.GetCellButton(1, btVertSpin)->GetTotalHeight(), 19);
@@ -355,6 +360,29 @@ TEST(GridLayout, FixedCountsAndLines) {
   l.grid.SetGridLines(glVertLines);
   EXPECT_EQ(l.grid.HorzLineWidth(), 0);
   EXPECT_EQ(l.grid.VertLineWidth(), 1);
+}
+
+TEST(GridLayout, FixedCountsLeaveTheCurrentCellAndItsEditWhereTheyAre) {
+  TdgGrid grid;
+  fillTextGrid(grid, 20, 50);
+  showDataGrid(grid, 400, 300);
+  grid.MoveToCell(5, 10);
+  QWidget &editor = grid.ActiveControl().Control();
+  QTest::keyClicks(&editor, "zz");
+  grid.SetFixedRowCount(3);
+  grid.SetFixedColCount(1);
+  ASSERT_EQ(QPoint(grid.Col(), grid.Row()), QPoint(5, 10));
+  EXPECT_EQ(editor.y(), grid.GetCellRect(5, 10).Top) << "the editor stays over its cell";
+  EXPECT_EQ(editor.x(), grid.GetCellRect(5, 10).Left + 3);
+  QTest::keyClick(&editor, Qt::Key_Escape);
+  EXPECT_EQ(grid.GetCell(5, 10).toString(), "r10c5");
+  EXPECT_EQ(grid.GetCell(1, 4).toString(), "r4c1") << "the undo lands on the edited cell only";
+  // A fixed data row holds the current cell without scrolling the rows
+  // below the fixed area into it.
+  grid.ScrollMessage(SB_VERT, SB_THUMBPOSITION, 20);
+  grid.MoveToCell(5, 2);
+  EXPECT_EQ(grid.Row(), 2);
+  EXPECT_GE(grid.TopRow(), grid.FixedRows());
 }
 
 TEST(GridLayout, SizesSetOnTheBaseGridBecomeTheirOwn) {
