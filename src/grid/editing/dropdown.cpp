@@ -184,14 +184,6 @@ void TdgBaseGrid::OpenComboDropDown(int dataCol, int dataRow) {
   list.show();
   form->show();
   form->raise();
-  // Otherwise the list opens on the cell's value, in view: taking the list's
-  // row without a move in it leaves the cell as it was.
-  if (list.AutoSearch() == asNone || !editor) {
-    const bool current = dataCol == GetCurrentDataCol() && dataRow == GetCurrentDataRow();
-    const Variant value = current ? CurrentCell().GetValue() : GetCell(dataCol, dataRow);
-    if (const int row = list.RowOfValue(value.toString()); row > 0)
-      list.SetCurrentDataRow(row);
-  }
   list.update();
 }
 
@@ -211,11 +203,8 @@ void TdgBaseGrid::PositionListOnCell(TdgComboGrid &list, int dataCol, int dataRo
   }
   if (text.empty())
     return;
-  for (int row = 1; row <= list.Rows(); ++row)
-    if (list.Equal(list.ValueText(row), text)) {
-      list.Position(row);
-      return;
-    }
+  if (const int row = list.RowOfValue(text); row > 0)
+    list.Position(row);
 }
 
 void TdgBaseGrid::CloseComboDropDown(bool refocus) {
