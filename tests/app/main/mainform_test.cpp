@@ -397,7 +397,8 @@ TEST_F(MainForm, TheCommandLineFormShowsEachParameterAndTheQuotedString) {
 }
 
 // The status window and the command-line window show in workspace frames;
-// the frame is what the user sizes and what comes back next time.
+// the frame is what the user sizes and what comes back next time. A window
+// closed maximized keeps the rectangle it last had in the normal state.
 TEST_F(MainForm, WorkspaceWindowsReopenAtTheirStoredSize) {
   form->show();
   form->jobHost().setShowStatusWindows(true);
@@ -418,11 +419,30 @@ TEST_F(MainForm, WorkspaceWindowsReopenAtTheirStoredSize) {
   QWidget *frame = form->commandLineForm()->parentWidget();
   EXPECT_EQ(frame->size(), QSize(440, 310));
   frame->resize(460, 330);
+  QCoreApplication::processEvents();
+  frame->showMaximized();
+  // The workspace grows under the maximized frame.
+  form->resize(form->size() + QSize(40, 30));
+  QCoreApplication::processEvents();
   frame->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_FALSE(form->commandLineForm());
   EXPECT_EQ(store->readInteger(commandLineKey, "Width").value_or(0), 460);
   EXPECT_EQ(store->readInteger(commandLineKey, "Height").value_or(0), 330);
+  EXPECT_FALSE(store->readBool(commandLineKey, "WindowState", true));
+
+  form->move(120, 90);
+  QCoreApplication::processEvents();
+  const QRect normal(form->pos(), form->size());
+  form->showMaximized();
+  QCoreApplication::processEvents();
+  form.reset();
+  const std::string mainKey = "Software\\Ostrevan\\Marrowen\\mainForm";
+  EXPECT_EQ(QRect(store->readInteger(mainKey, "Left").value_or(0),
+                  store->readInteger(mainKey, "Top").value_or(0),
+                  store->readInteger(mainKey, "Width").value_or(0),
+                  store->readInteger(mainKey, "Height").value_or(0)),
+            normal);
 }
 
 // Every window opens within the part of the screen windows may use, the
