@@ -145,7 +145,7 @@ TEST_F(MainForm, DecideWindowTakesOnlyAnUnnamedUnchangedWindowAndFindWindowMatch
   EXPECT_EQ(form->findWindow("/lists/a.fll"), nullptr);
 }
 
-TEST_F(MainForm, PasteEscapesForMemosAndEditsAndPasteSpecialDoesNot) {
+TEST_F(MainForm, PasteEscapesForMemosAndEditsAndDeleteTakesOnlyTheSelection) {
   form->show();
   auto *child = static_cast<FakeChild *>(form->CreateMDIChild());
   auto *memo = new QPlainTextEdit(child);
@@ -171,6 +171,15 @@ TEST_F(MainForm, PasteEscapesForMemosAndEditsAndPasteSpecialDoesNot) {
   clipboard->setText(QString("a\tb"));
   form->EditPasteClick(true);
   EXPECT_EQ(clipboard->text(), "a\tb");
+
+  QCoreApplication::processEvents();
+  edit->setText("%5.5d");
+  edit->setCursorPosition(0);
+  form->EditDeleteClick();
+  EXPECT_EQ(edit->text(), "%5.5d");
+  edit->setSelection(0, 1);
+  form->EditDeleteClick();
+  EXPECT_EQ(edit->text(), "5.5d");
 }
 
 TEST_F(MainForm, HelpTagsOpenDocumentsAndPages) {
