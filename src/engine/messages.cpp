@@ -272,15 +272,9 @@ std::string languageOrDefault(std::string_view language) {
   for (char c : language)
     if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
       return english;
-  if (language == english)
-    return english;
-  const std::string relative = "Languages/" + std::string(language) + ".ini";
-  for (const std::string &folder : {programFolder(), writableDataFolder()}) {
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(joinPath(folder, relative), ec))
-      return std::string(language);
-  }
-  return english;
+  // A language without a file yet gets one, filled with the English texts
+  // for a translator, as English itself does at the first start.
+  return std::string(language);
 }
 
 std::unique_ptr<TStringLoader> createLanguageLoader(std::string_view language) {

@@ -107,9 +107,9 @@ private:
 std::shared_ptr<TStringLoader> installStringLoader(std::shared_ptr<TStringLoader> loader);
 std::shared_ptr<TStringLoader> installedStringLoader();
 
-// `language` when it is a plain name (no folder, not hidden) of a language
-// file in the program's or the data folder's "Languages", or "English"
-// (whose file the first run makes); otherwise "English".
+// `language` when it is a plain name (no folder, not hidden): the name of
+// its file in "Languages", which the first start in that language makes;
+// otherwise "English".
 std::string languageOrDefault(std::string_view language);
 
 // The language file of a language (languageOrDefault): "Languages/<language>.ini"

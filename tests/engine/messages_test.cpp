@@ -253,7 +253,9 @@ TEST(LanguageLoader, GoesToDataFolderWhenProgramFolderIsNotWritable) {
   unsetenv("XDG_DATA_HOME");
 }
 
-TEST(LanguageLoader, TheSettingNamesAnExistingLanguageNeverAPath) {
+// A language typed in the preferences has no file yet: its first start
+// makes one for a translator, in place of falling back to English.
+TEST(LanguageLoader, TheSettingNamesALanguageNeverAPath) {
   TempFolder dir;
   setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
   overrideProgramFolder(dir.file("program"));
@@ -261,11 +263,14 @@ TEST(LanguageLoader, TheSettingNamesAnExistingLanguageNeverAPath) {
   writeFile(dir.file("program/Languages/Deutsch.ini"), "[global]\r\n");
   writeFile(dir.file("program/other.ini"), "[global]\r\n10=x\r\n");
   const std::string english = dir.file("program/Languages/English.ini");
-  for (const char *setting : {"../other", "/tmp/x", "..\\other", "", ".hidden", "Missing"}) {
+  for (const char *setting : {"../other", "/tmp/x", "..\\other", "", ".hidden"}) {
     SCOPED_TRACE(setting);
     EXPECT_EQ(createLanguageLoader(setting)->fileName(), english);
   }
   EXPECT_EQ(createLanguageLoader("Deutsch")->fileName(), dir.file("program/Languages/Deutsch.ini"));
+  const std::string klingon = dir.file("program/Languages/Klingon.ini");
+  EXPECT_EQ(createLanguageLoader("Klingon")->getString(10, "ten"), "ten");
+  EXPECT_EQ(readFile(klingon), "[global]\r\n10=ten\r\n");
   EXPECT_EQ(readFile(dir.file("program/other.ini")), "[global]\r\n10=x\r\n");
   overrideProgramFolder("");
   unsetenv("XDG_DATA_HOME");

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
@@ -19,19 +20,21 @@ namespace {
 
 SettingsStore *testStore = nullptr;
 
-// Applies the placement again when the form is first shown in a frame.
+// Hands on the events of the form and of the frame it is shown in.
 class FrameWatch : public QObject {
 public:
-  explicit FrameWatch(std::function<void()> shown) : shown_(std::move(shown)) {}
-  bool eventFilter(QObject *, QEvent *event) override {
-    if (event->type() == QEvent::Show)
-      shown_();
+  explicit FrameWatch(std::function<void(QObject *, QEvent *)> seen) : seen_(std::move(seen)) {}
+  bool eventFilter(QObject *watched, QEvent *event) override {
+    seen_(watched, event);
     return false;
   }
 
 private:
-  std::function<void()> shown_;
+  std::function<void(QObject *, QEvent *)> seen_;
 };
+
+constexpr Qt::WindowStates notNormal =
+    Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
 
 } // namespace
 
@@ -41,16 +44,38 @@ SettingsStore &TFormInfo::store() { return testStore ? *testStore : SettingsStor
 
 TFormInfo::TFormInfo(QWidget *form, QString formName)
     : FormName(formName.isEmpty() && form ? form->objectName() : formName), form_(form) {
-  watch_ = std::make_unique<FrameWatch>([this] {
-    QWidget *frame = frameOf(form_);
-    if (loaded_ && frame != form_ && frame != frame_)
-      apply(frame);
+  watch_ = std::make_unique<FrameWatch>([this](QObject *watched, QEvent *event) {
+    if (watched == form_ && event->type() == QEvent::Show) {
+      QWidget *frame = frameOf(form_);
+      if (frame != form_)
+        frame->installEventFilter(watch_.get());
+      if (loaded_ && frame != form_ && frame != frame_)
+        apply(frame);
+      noteNormal();
+    }
+    // Before it shows, a window's rectangle is not yet the one it shows at.
+    // Looked at once the change is done: a workspace that resizes its
+    // maximized frame makes it normal for that moment.
+    if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && watched == window() &&
+        window()->isVisible() && !notePending_) {
+      notePending_ = true;
+      QTimer::singleShot(0, watch_.get(), [this] {
+        notePending_ = false;
+        noteNormal();
+      });
+    }
   });
   if (form)
     form->installEventFilter(watch_.get());
 }
 
 TFormInfo::~TFormInfo() = default;
+
+void TFormInfo::noteNormal() {
+  const QWidget *w = window();
+  if (w && !(w->windowState() & notNormal))
+    normal_ = QRect(w->pos(), w->size());
+}
 
 QWidget *TFormInfo::window() const {
   QWidget *frame = frameOf(form_);
@@ -109,13 +134,14 @@ void TFormInfo::apply(QWidget *window) {
     placeStoredRect(window, recordPosition ? left : window->x(), recordPosition ? top : window->y(),
                     width, height);
   }
+  // What a form opened maximized goes back to, and keeps, until it is sized.
+  normal_ = QRect(window->pos(), window->size());
   // Set only when it changes: a frame told to be normal again goes back to
   // the size it had before.
-  const Qt::WindowStates shown = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
   const Qt::WindowStates state =
       settings.readBool(k, "WindowState", true) ? Qt::WindowNoState : Qt::WindowMaximized;
-  if ((window->windowState() & shown) != state)
-    window->setWindowState((window->windowState() & ~shown) | state);
+  if ((window->windowState() & notNormal) != state)
+    window->setWindowState((window->windowState() & ~notNormal) | state);
 }
 
 void TFormInfo::Save() {
@@ -127,12 +153,18 @@ void TFormInfo::Save() {
   const std::string k = key();
   if (!settings.createKey(k))
     return;
-  const bool normal =
-      !(form->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
-  // Maximized or minimized, the normal rectangle is still the last one seen
-  // in the normal state.
-  const QRect r = normal ? QRect(form->pos(), form->size()) : form->normalGeometry();
-  if (normal || r.isValid()) {
+  const bool normal = !(form->windowState() & notNormal);
+  // Maximized or minimized, the rectangle is the last one seen in the normal
+  // state, as the position of a normal one is: where its frame begins.
+  QRect r = normal ? QRect(form->pos(), form->size()) : normal_;
+  // Not seen normal since it was watched: the window system's rectangle,
+  // which gives where the window begins inside its frame.
+  if (!r.isValid() && form->isWindow()) {
+    const QRect inside = form->normalGeometry();
+    r = QRect(inside.topLeft() - (form->geometry().topLeft() - form->frameGeometry().topLeft()),
+              inside.size());
+  }
+  if (r.isValid()) {
     settings.writeInteger(k, "Width", r.width());
     settings.writeInteger(k, "Height", r.height());
     settings.writeInteger(k, "Left", r.left());

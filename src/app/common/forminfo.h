@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QRect>
 #include <QString>
 
 #include <memory>
@@ -44,11 +45,16 @@ private:
   // The window whose geometry is the form's: its frame, or the form.
   QWidget *window() const;
   void apply(QWidget *window);
+  // Keeps the window's rectangle while it is in the normal state.
+  void noteNormal();
 
   QPointer<QWidget> form_;
   // The frame the placement was last applied to; kept, as a frame that is
   // going no longer tells it holds the form.
   QPointer<QWidget> frame_;
+  // The window's last rectangle in the normal state, its frame's position.
+  QRect normal_;
+  bool notePending_ = false;
   bool loaded_ = false;
   std::unique_ptr<QObject> watch_;
 };

@@ -848,7 +848,8 @@ void TmainForm::EditCopyClick() { postEdit(editTarget(), "copy"); }
 
 void TmainForm::EditDeleteClick() {
   QWidget *target = editTarget();
-  if (auto *line = qobject_cast<QLineEdit *>(target))
+  // The selection only: with none, nothing goes.
+  if (auto *line = qobject_cast<QLineEdit *>(target); line && line->hasSelectedText())
     line->del();
   else if (auto *plain = qobject_cast<QPlainTextEdit *>(target))
     plain->textCursor().removeSelectedText();

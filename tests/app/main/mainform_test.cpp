@@ -145,7 +145,7 @@ TEST_F(MainForm, DecideWindowTakesOnlyAnUnnamedUnchangedWindowAndFindWindowMatch
   EXPECT_EQ(form->findWindow("/lists/a.fll"), nullptr);
 }
 
-TEST_F(MainForm, PasteEscapesForMemosAndEditsAndPasteSpecialDoesNot) {
+TEST_F(MainForm, PasteEscapesForMemosAndEditsAndDeleteTakesOnlyTheSelection) {
   form->show();
   auto *child = static_cast<FakeChild *>(form->CreateMDIChild());
   auto *memo = new QPlainTextEdit(child);
@@ -171,6 +171,15 @@ TEST_F(MainForm, PasteEscapesForMemosAndEditsAndPasteSpecialDoesNot) {
   clipboard->setText(QString("a\tb"));
   form->EditPasteClick(true);
   EXPECT_EQ(clipboard->text(), "a\tb");
+
+  QCoreApplication::processEvents();
+  edit->setText("%5.5d");
+  edit->setCursorPosition(0);
+  form->EditDeleteClick();
+  EXPECT_EQ(edit->text(), "%5.5d");
+  edit->setSelection(0, 1);
+  form->EditDeleteClick();
+  EXPECT_EQ(edit->text(), "5.5d");
 }
 
 TEST_F(MainForm, HelpTagsOpenDocumentsAndPages) {
@@ -397,7 +406,8 @@ TEST_F(MainForm, TheCommandLineFormShowsEachParameterAndTheQuotedString) {
 }
 
 // The status window and the command-line window show in workspace frames;
-// the frame is what the user sizes and what comes back next time.
+// the frame is what the user sizes and what comes back next time. A window
+// closed maximized keeps the rectangle it last had in the normal state.
 TEST_F(MainForm, WorkspaceWindowsReopenAtTheirStoredSize) {
   form->show();
   form->jobHost().setShowStatusWindows(true);
@@ -418,11 +428,30 @@ TEST_F(MainForm, WorkspaceWindowsReopenAtTheirStoredSize) {
   QWidget *frame = form->commandLineForm()->parentWidget();
   EXPECT_EQ(frame->size(), QSize(440, 310));
   frame->resize(460, 330);
+  QCoreApplication::processEvents();
+  frame->showMaximized();
+  // The workspace grows under the maximized frame.
+  form->resize(form->size() + QSize(40, 30));
+  QCoreApplication::processEvents();
   frame->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_FALSE(form->commandLineForm());
   EXPECT_EQ(store->readInteger(commandLineKey, "Width").value_or(0), 460);
   EXPECT_EQ(store->readInteger(commandLineKey, "Height").value_or(0), 330);
+  EXPECT_FALSE(store->readBool(commandLineKey, "WindowState", true));
+
+  form->move(120, 90);
+  QCoreApplication::processEvents();
+  const QRect normal(form->pos(), form->size());
+  form->showMaximized();
+  QCoreApplication::processEvents();
+  form.reset();
+  const std::string mainKey = "Software\\Ostrevan\\Marrowen\\mainForm";
+  EXPECT_EQ(QRect(store->readInteger(mainKey, "Left").value_or(0),
+                  store->readInteger(mainKey, "Top").value_or(0),
+                  store->readInteger(mainKey, "Width").value_or(0),
+                  store->readInteger(mainKey, "Height").value_or(0)),
+            normal);
 }
 
 // Every window opens within the part of the screen windows may use, the
