@@ -12,7 +12,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSpinBox>
+#include <QTest>
 #include <QTextEdit>
 
 namespace marrowen {
@@ -91,11 +93,24 @@ TEST_F(PatternMenu, EachKindOfTargetShowsItsOwnCommands) {
   EXPECT_EQ(combo.currentText(), ".");
 }
 
-TEST_F(PatternMenu, FindNextPastTheLastMatchWrapsToTheTop) {
+TEST_F(PatternMenu, FindTakesTheTypingOnScreenAndFindNextWrapsToTheTop) {
   QTextEdit rich;
   rich.setPlainText("ab xab ab");
+  // A field that reaches the right edge of the screen.
+  const QRect area = rich.screen()->availableGeometry();
+  rich.setGeometry(area.right() - 300, area.top() + 100, 300, 100);
+  rich.show();
+  QApplication::setActiveWindow(&rich);
   menu.preparePopup(&rich, false);
-  menu.findDialog().setFindText("ab");
+  menu.Find1Click();
+  TFindDialog &find = menu.findDialog();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&find));
+  EXPECT_TRUE(area.contains(find.frameGeometry())) << "on screen, where it can be used";
+  // What is typed next is what to look for; the field is left as it was.
+  QTest::keyClicks(QApplication::focusWidget(), "ab");
+  EXPECT_EQ(find.findText(), "ab");
+  EXPECT_EQ(rich.toPlainText(), "ab xab ab");
+  find.hide();
   std::vector<int> starts;
   for (int i = 0; i < 5; ++i) {
     menu.Findnext1Click();
