@@ -713,6 +713,11 @@ TFindDialog &TmenuForm::findDialog() {
 
 void TmenuForm::Find1Click() {
   QWidget *control = target_.widget();
+  // Asked for from a modal dialog, the box belongs to it: any other window is
+  // shut out until that dialog ends.
+  QWidget *owner = QApplication::activeModalWidget();
+  if (findDialog().parentWidget() != owner)
+    findDialog().setParent(owner, findDialog().windowFlags());
   findDialog().showBeside(control ? control->mapToGlobal(QPoint(control->width(), 0))
                                   : findDialog().pos());
 }

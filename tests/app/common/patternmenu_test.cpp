@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -120,6 +121,17 @@ TEST_F(PatternMenu, FindTakesTheTypingOnScreenAndFindNextWrapsToTheTop) {
   // The fourth search finds nothing: the caret goes to the end (-9), and the
   // next starts again from the top.
   EXPECT_EQ(starts, (std::vector<int>{0, 4, 7, -9, 0}));
+
+  // A field of a modal dialog, such as the replace prompt's, is searched
+  // from a box that the dialog does not shut out.
+  QDialog prompt;
+  auto *replacement = new QTextEdit(&prompt);
+  prompt.setModal(true);
+  prompt.show();
+  menu.preparePopup(replacement, false);
+  menu.Find1Click();
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&find));
+  EXPECT_EQ(find.parentWidget(), &prompt);
 }
 
 TEST_F(PatternMenu, DialogFieldsOfferTheMenuOnRightClick) {
