@@ -234,8 +234,11 @@ void TTQueryReplace::focusLastAnswer(Answer answer) {
   const Answer focused = answer == Answer::None ? Answer::Replace : answer;
   if (focused == Answer::Cancel)
     return;
-  if (QPushButton *button = answerButton(focused))
+  if (QPushButton *button = answerButton(focused)) {
+    // Enter off the buttons gives this answer too.
+    button->setDefault(true);
     button->setFocus();
+  }
 }
 
 Answer TTQueryReplace::confirmReplace(QueryReplaceRequest &request) {
