@@ -75,7 +75,9 @@ TcommandLineHelperForm::TcommandLineHelperForm(QWidget *parent)
   tsGrid1_->setToolTip(QStringLiteral("Click the button to copy the text to the clipboard"));
   tsGrid1_->beginLoad();
   tsGrid1_->SetStoreData(true);
-  tsGrid1_->SetGridMode(gmBrowse);
+  // Cell buttons answer only in a grid that edits: the descriptions are
+  // read-only rows, and a command line may be touched up before it is copied.
+  tsGrid1_->SetGridMode(gmEdit);
   tsGrid1_->SetCols(1);
   tsGrid1_->SetRows(10);
   tsGrid1_->SetWordWrap(wwOn);

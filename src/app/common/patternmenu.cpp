@@ -1,5 +1,6 @@
 #include "app/common/patternmenu.h"
 
+#include "app/common/screenfit.h"
 #include "app/common/translateform.h"
 #include "classlib/safefile.h"
 #include "components/dialogrunner.h"
@@ -219,9 +220,8 @@ void TextTarget::setFont(const QFont &font) {
 TFindDialog::TFindDialog(QWidget *parent) : QDialog(parent) {
   setObjectName(QStringLiteral("FindDialog"));
   setWindowTitle(QStringLiteral("Find"));
-  // Stays above the memo without taking the focus from it.
+  // Stays above the memo while the search goes on in it.
   setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint | Qt::Tool);
-  setAttribute(Qt::WA_ShowWithoutActivating);
   findEdit_ = new QLineEdit(this);
   findEdit_->setObjectName(QStringLiteral("findText"));
   matchCase_ = new QCheckBox(QStringLiteral("Match &case"), this);
@@ -257,6 +257,17 @@ TFindDialog::TFindDialog(QWidget *parent) : QDialog(parent) {
 
 QString TFindDialog::findText() const { return findEdit_->text(); }
 void TFindDialog::setFindText(const QString &text) { findEdit_->setText(text); }
+
+void TFindDialog::showBeside(const QPoint &corner) {
+  move(corner);
+  show();
+  // The memo may reach the screen's edge; beside it the dialog could not be used.
+  fitToAvailableArea(*this);
+  raise();
+  activateWindow();
+  findEdit_->setFocus();
+  findEdit_->selectAll();
+}
 bool TFindDialog::matchCase() const { return matchCase_->isChecked(); }
 bool TFindDialog::wholeWord() const { return wholeWord_->isChecked(); }
 
@@ -701,13 +712,14 @@ TFindDialog &TmenuForm::findDialog() {
 }
 
 void TmenuForm::Find1Click() {
-  TFindDialog &dialog = findDialog();
-  if (QWidget *control = target_.widget()) {
-    const QPoint corner = control->mapToGlobal(QPoint(control->width(), 0));
-    dialog.move(corner);
-  }
-  dialog.show();
-  dialog.raise();
+  QWidget *control = target_.widget();
+  // Asked for from a modal dialog, the box belongs to it: any other window is
+  // shut out until that dialog ends.
+  QWidget *owner = QApplication::activeModalWidget();
+  if (findDialog().parentWidget() != owner)
+    findDialog().setParent(owner, findDialog().windowFlags());
+  findDialog().showBeside(control ? control->mapToGlobal(QPoint(control->width(), 0))
+                                  : findDialog().pos());
 }
 
 void TmenuForm::Findnext1Click() { FindDialogFind(); }
@@ -735,6 +747,7 @@ void TmenuForm::FindDialogFind() {
       found = static_cast<int>(match.capturedStart());
   }
   if (found >= 0) {
+    target_.widget()->activateWindow();
     target_.widget()->setFocus();
     target_.select(found, static_cast<int>(wanted.size()));
   } else {

@@ -64,6 +64,9 @@ public:
 
   QString findText() const;
   void setFindText(const QString &text);
+  // Shows the dialog inside the screen at `corner`, active, its text
+  // selected for what is typed next.
+  void showBeside(const QPoint &corner);
   bool matchCase() const;
   bool wholeWord() const;
 

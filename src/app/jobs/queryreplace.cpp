@@ -120,7 +120,8 @@ TTQueryReplace::TTQueryReplace(QWidget *parent) : QDialog(parent) {
     auto *button = new QPushButton(QString::fromLatin1(spec.caption), buttonPanel_);
     button->setObjectName(QString::fromLatin1(spec.name));
     button->setToolTip(QString::fromLatin1(spec.hint));
-    button->setAutoDefault(false);
+    // Enter gives the answer that has the focus, the last one given at first.
+    button->setAutoDefault(true);
     button->setGeometry(spec.left, spec.top, buttonWidth, buttonHeight);
     const int result = static_cast<int>(spec.answer);
     connect(button, &QPushButton::clicked, this, [this, result] { done(result); });
@@ -131,7 +132,7 @@ TTQueryReplace::TTQueryReplace(QWidget *parent) : QDialog(parent) {
   changeButton_->setObjectName(QStringLiteral("changeButton"));
   changeButton_->setToolTip(
       QStringLiteral("Change the replacement text for this match and all future matches"));
-  changeButton_->setAutoDefault(false);
+  changeButton_->setAutoDefault(true);
   changeButton_->setGeometry(6, 149, buttonWidth, buttonHeight);
   connect(changeButton_, &QPushButton::clicked, this, &TTQueryReplace::changeButtonClick);
 
@@ -233,8 +234,11 @@ void TTQueryReplace::focusLastAnswer(Answer answer) {
   const Answer focused = answer == Answer::None ? Answer::Replace : answer;
   if (focused == Answer::Cancel)
     return;
-  if (QPushButton *button = answerButton(focused))
+  if (QPushButton *button = answerButton(focused)) {
+    // Enter off the buttons gives this answer too.
+    button->setDefault(true);
     button->setFocus();
+  }
 }
 
 Answer TTQueryReplace::confirmReplace(QueryReplaceRequest &request) {

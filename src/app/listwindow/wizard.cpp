@@ -17,6 +17,7 @@
 #include "filterlist/settings.h"
 #include "filterlist/unicodenodes.h"
 #include "filterlist/utilitynodes.h"
+#include "qtext/qtext.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -286,7 +287,7 @@ TWizardForm::TWizardForm(FilterListTarget &target, QWidget *parent)
   // FormCreate
   translateForm(this);
   for (const WizardTask &task : wizardTasks()) {
-    auto *item = new QListWidgetItem(QString::fromStdString(translate(task.message, task.text)));
+    auto *item = new QListWidgetItem(toQString(translate(task.message, task.text)));
     item->setData(Qt::UserRole, task.filter.kind);
     item->setData(Qt::UserRole + 1, task.filter.parameter);
     tasks_->addItem(item);
@@ -366,7 +367,7 @@ void TWizardForm::showWizardAtStartupClick(bool checked) {
     main->settings().showWizard = checked;
   if (!checked)
     showMessageBox(this, QMessageBox::Information, windowTitle(),
-                   QString::fromStdString(translate(
+                   toQString(translate(
                        2250, "If you need it, you can find the Filter Wizard in the Tools Menu")));
 }
 

@@ -1,6 +1,7 @@
 #include "app/main/aboutbox.h"
 
 #include "app/common/appicons.h"
+#include "app/common/screenfit.h"
 #include "app/common/translateform.h"
 #include "app/main/tipoftheday.h"
 #include "classlib/paths.h"
@@ -103,6 +104,8 @@ TABox::TABox(QWidget *parent) : QDialog(parent) {
   productName_->setText(
       toQString(std::string(program::displayName) + " v" + std::string(program::version)));
   setWindowTitle(toQString(translateFormat(190, "About %s", {program::displayName})));
+  // The box stands in the middle of the screen, wherever the main window is.
+  centreInAvailableArea(*this);
 }
 
 QString TABox::productName() const { return productName_->text(); }

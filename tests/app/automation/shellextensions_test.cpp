@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QMdiSubWindow>
+#include <QTest>
 
 namespace marrowen {
 namespace {
@@ -135,7 +136,16 @@ TEST_F(ShellTest, TheHelperNeedsASavedFilterListWindow) {
   EXPECT_TRUE(grid.GetRowVisible(4));
   helper->tsGrid1DblClickCell(1, 3);
   EXPECT_FALSE(grid.GetRowVisible(4));
-  helper->tsGrid1ButtonClick(1, 6);
+
+  // The button of a command line, clicked as a user does, copies it.
+  helper->show();
+  QApplication::processEvents();
+  QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {},
+                     QPoint(grid.ColumnLeft(1) + 20, grid.RowTop(grid.GetDisplayRowOf(5)) + 5));
+  ASSERT_TRUE(grid.GetRowVisible(6));
+  QApplication::clipboard()->clear();
+  const TRect cell = grid.GetPaintCellRect(1, grid.GetDisplayRowOf(6));
+  QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, QPoint(cell.Right - 3, cell.Top + 3));
   EXPECT_EQ(fromQString(QApplication::clipboard()->text()), lines[2]);
 }
 

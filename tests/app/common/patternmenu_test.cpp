@@ -9,10 +9,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSpinBox>
+#include <QTest>
 #include <QTextEdit>
 
 namespace marrowen {
@@ -91,11 +94,24 @@ TEST_F(PatternMenu, EachKindOfTargetShowsItsOwnCommands) {
   EXPECT_EQ(combo.currentText(), ".");
 }
 
-TEST_F(PatternMenu, FindNextPastTheLastMatchWrapsToTheTop) {
+TEST_F(PatternMenu, FindTakesTheTypingOnScreenAndFindNextWrapsToTheTop) {
   QTextEdit rich;
   rich.setPlainText("ab xab ab");
+  // A field that reaches the right edge of the screen.
+  const QRect area = rich.screen()->availableGeometry();
+  rich.setGeometry(area.right() - 300, area.top() + 100, 300, 100);
+  rich.show();
+  QApplication::setActiveWindow(&rich);
   menu.preparePopup(&rich, false);
-  menu.findDialog().setFindText("ab");
+  menu.Find1Click();
+  TFindDialog &find = menu.findDialog();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&find));
+  EXPECT_TRUE(area.contains(find.frameGeometry())) << "on screen, where it can be used";
+  // What is typed next is what to look for; the field is left as it was.
+  QTest::keyClicks(QApplication::focusWidget(), "ab");
+  EXPECT_EQ(find.findText(), "ab");
+  EXPECT_EQ(rich.toPlainText(), "ab xab ab");
+  find.hide();
   std::vector<int> starts;
   for (int i = 0; i < 5; ++i) {
     menu.Findnext1Click();
@@ -105,6 +121,17 @@ TEST_F(PatternMenu, FindNextPastTheLastMatchWrapsToTheTop) {
   // The fourth search finds nothing: the caret goes to the end (-9), and the
   // next starts again from the top.
   EXPECT_EQ(starts, (std::vector<int>{0, 4, 7, -9, 0}));
+
+  // A field of a modal dialog, such as the replace prompt's, is searched
+  // from a box that the dialog does not shut out.
+  QDialog prompt;
+  auto *replacement = new QTextEdit(&prompt);
+  prompt.setModal(true);
+  prompt.show();
+  menu.preparePopup(replacement, false);
+  menu.Find1Click();
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&find));
+  EXPECT_EQ(find.parentWidget(), &prompt);
 }
 
 TEST_F(PatternMenu, DialogFieldsOfferTheMenuOnRightClick) {

@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTest>
 #include <QTextEdit>
 
@@ -65,6 +66,20 @@ std::pair<int, int> buttonsAndRows(const TTQueryReplace &dialog) {
   return {buttons, static_cast<int>(rows.size())};
 }
 
+// The button whose answer Enter gives with the focus off the buttons: the
+// last answer's.
+QPushButton *enterButton(TTQueryReplace &query) {
+  query.show();
+  query.activateWindow();
+  if (!QTest::qWaitForWindowActive(&query))
+    return nullptr;
+  query.findChild<QTabBar *>()->setFocus();
+  for (auto *button : query.findChildren<QPushButton *>())
+    if (button->isDefault())
+      return button;
+  return nullptr;
+}
+
 using QueryReplaceTest = AppTest;
 
 TEST_F(QueryReplaceTest, AJobKeepsOneDialogAndTakesAnEditedReplacementOnlyWithReplace) {
@@ -80,10 +95,15 @@ TEST_F(QueryReplaceTest, AJobKeepsOneDialogAndTakesAnEditedReplacementOnlyWithRe
     case 1:
       EXPECT_EQ(buttonsAndRows(query), std::make_pair(8, 4));
       EXPECT_EQ(query.foundText().textCursor().selectedText(), "a");
+      EXPECT_EQ(enterButton(query), query.answerButton(Answer::Replace));
       edit(query.replaceText(), "dropped");
       skipButton = query.answerButton(Answer::Skip);
-      return click(dialog, query.answerButton(Answer::Skip));
+      // Enter answers with the button that has the focus.
+      skipButton->setFocus();
+      QTest::keyClick(skipButton, Qt::Key_Return);
+      return dialog.result();
     case 2:
+      EXPECT_EQ(enterButton(query), skipButton);
       edit(query.replaceText(), "\\xZ1");
       return click(dialog, query.answerButton(Answer::Replace));
     default: // shown again after the refused escape

@@ -114,13 +114,16 @@ TEST_F(WizardTest, EveryTaskAddsItsNodes) {
 }
 
 TEST_F(WizardTest, PagesSourceAndStartupSetting) {
+  // Texts of a language file cross in the code page, accents and all.
+  writeFile(dir.file("Test.ini"), "[global]\r\n2220=Kommentar hinzuf\\374gen\r\n");
+  installStringLoader(TStringLoader::Create(dir.file("Test.ini")));
   TListDocument doc;
   doc.inputNode()->inputFromFile = true;
   doc.outputNode()->outputToFile = TOutputObject::files;
   TWizardForm wizard(doc);
   QListWidget *tasks = wizard.tasks();
   ASSERT_EQ(tasks->count(), 45);
-  EXPECT_EQ(tasks->item(44)->text(), "Add a comment to document your filter");
+  EXPECT_EQ(tasks->item(44)->text(), QString::fromUtf8("Kommentar hinzufügen"));
   wizard.addButtonClick();
   EXPECT_EQ(doc.filterList().count(), 3);
 

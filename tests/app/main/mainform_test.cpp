@@ -341,6 +341,16 @@ TEST_F(MainForm, AboutBoxShowsTheVersionAndKeepsOpenWithoutReleaseNotes) {
   about.pages().setCurrentIndex(0);
   about.pages().setCurrentIndex(1);
   EXPECT_EQ(about.releaseNotes(), "5.6.3: faster");
+
+  // Centred on the screen, not over a window in its corner.
+  QWidget corner;
+  corner.setGeometry(QRect(corner.screen()->availableGeometry().topLeft(), QSize(200, 150)));
+  corner.show();
+  TABox owned(&corner);
+  owned.show();
+  const QPoint offCentre =
+      owned.frameGeometry().center() - owned.screen()->availableGeometry().center();
+  EXPECT_LE(offCentre.manhattanLength(), 40) << offCentre.x() << "," << offCentre.y();
 }
 
 TEST_F(MainForm, DebugWindowsNumberThemselvesAndShowTheLinesOfAJob) {
