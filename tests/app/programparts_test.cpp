@@ -504,6 +504,7 @@ TEST_F(WholeProgram, TheBarFollowsTheActiveListInEveryWindowState) {
   ASSERT_EQ(activeList()->fileName(), saved);
   EXPECT_TRUE(main->mdiArea().activeSubWindow()->isMaximized());
   EXPECT_TRUE(barFollows(activeList()));
+}
 
 // The Alt key a caption answers to, upper-cased; none without one.
 QChar mnemonicOf(const QString &caption) {
