@@ -643,6 +643,14 @@ TEST_F(ChildFormInMainForm, NewWindowsAreNumberedAndBringTheirMenusInGroupOrder)
     const bool enabled = first->selectedNode()->getEnabled();
     QTest::keyClick(&first->treeView(), Qt::Key_T, Qt::ControlModifier);
     EXPECT_NE(first->selectedNode()->getEnabled(), enabled);
+    // Ctrl+W adds a word wrap, as the menu says; the workspace window closes
+    // with Ctrl+F4.
+    QTest::keyClick(&first->treeView(), Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(first->selectedNode()->className(), "TNumberObject");
+    boxAnswer = QMessageBox::No;
+    QTest::keyClick(&first->treeView(), Qt::Key_F4, Qt::ControlModifier);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(main.mdiArea().subWindowList().size(), 1);
   }
   mainFormHooks() = MainFormHooks();
 }
