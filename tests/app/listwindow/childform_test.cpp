@@ -323,6 +323,16 @@ TEST_F(ChildForm, AChoiceFromAFileRowsListIsAChangeTheCloseAsksAbout) {
   EXPECT_EQ(grid.GetCell(2, 1).toString(), "All");
   EXPECT_TRUE(form->filterHasChanged());
 
+  // A double click flips the choice, though its first click opens the list.
+  for (auto [col, flipped] : {std::pair{2, "None"}, std::pair{3, "Add"}}) {
+    const TRect at = grid.GetCellRect(grid.DisplayColOf(col), grid.GetDisplayRowOf(1));
+    QTest::mouseDClick(
+        window, Qt::LeftButton, {},
+        window->mapFromGlobal(grid.viewport()->mapToGlobal(QPoint(at.Left + 5, at.Top + 3))));
+    EXPECT_EQ(grid.GetCell(col, 1).toString(), flipped);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  }
+
   boxAnswer = QMessageBox::Cancel;
   EXPECT_FALSE(form->close());
   ASSERT_EQ(boxTexts.size(), 1u);
