@@ -188,6 +188,8 @@ TchildForm::TchildForm(int windowNumber, QWidget *parent)
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
     if (now && now != treeView_ && isAncestorOf(now))
       now->installEventFilter(this);
+    if (now == trialInput || now == trialOutput || now == scratchPad)
+      pageMemo_ = static_cast<QPlainTextEdit *>(now);
   });
   activateWindow_();
 }
@@ -212,6 +214,8 @@ void TchildForm::preparePatternMenuFor(QWidget *control) {
 }
 
 TchildForm::~TchildForm() {
+  // Focus moves as the controls go; this window's part is gone by then.
+  disconnect(qApp, nullptr, this, nullptr);
   // The dialog goes with the window; the node must not reach for it.
   if (TListObject *shown = tree_.selectedNode(); shown && shown->childForm == this)
     shown->clearEditorLink();
@@ -849,7 +853,12 @@ void TchildForm::removeButtonClick() {
   } else if (page == filesTab) {
     removeFile();
   } else if (page == trialSheet || page == scratchPadSheet) {
-    if (auto *memo = qobject_cast<QPlainTextEdit *>(QApplication::focusWidget()))
+    // A click on the button has taken the focus from the memo the user
+    // selected in.
+    auto *memo = qobject_cast<QPlainTextEdit *>(QApplication::focusWidget());
+    if (!memo || !page->isAncestorOf(memo))
+      memo = pageMemo_ && page->isAncestorOf(pageMemo_) ? pageMemo_.data() : nullptr;
+    if (memo)
       memo->textCursor().removeSelectedText();
   }
 }

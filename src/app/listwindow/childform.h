@@ -302,6 +302,8 @@ private:
   int bulkDepth_ = 0;
   bool changingSelection_ = false;
   bool browsingTabs_ = false;
+  // The trial or scratch-pad memo that last had the focus.
+  QPointer<QPlainTextEdit> pageMemo_;
   std::unique_ptr<TStringInput> compiledFilter_;
   std::string compiledResult_;
   std::vector<QMenu *> menus_;

@@ -168,6 +168,17 @@ TEST_F(ChildForm, TrialAreaButtonsPanelsAndDistribution) {
   EXPECT_EQ(form->trialInput->bytes(), "sample");
   EXPECT_TRUE(form->removeButton->isEnabled());
   EXPECT_TRUE(form->removeAllButton->isEnabled());
+  // Remove deletes the text selected in the page's memo, though the click
+  // takes the focus to the button.
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  form->trialInput->setFocus();
+  QTextCursor selection = form->trialInput->textCursor();
+  selection.setPosition(0);
+  selection.setPosition(3, QTextCursor::KeepAnchor);
+  form->trialInput->setTextCursor(selection);
+  QTest::mouseClick(form->removeButton, Qt::LeftButton);
+  EXPECT_EQ(form->trialInput->bytes(), "ple");
 
   // The memos cleared for distribution are saved with the list: closing asks.
   form->scratchPad->setBytes("notes");
