@@ -716,9 +716,12 @@ TEST_F(WholeProgram, KeysReachMenusPagesAndFieldsAndMoveTheSelectedFilter) {
   press(Qt::Key_R);
   EXPECT_EQ(QApplication::focusWidget()->objectName(), "replaceString");
   EXPECT_EQ(menuShown(), "");
-  list->treeView().setFocus();
-  press(Qt::Key_R);
-  EXPECT_EQ(menuShown(), "Remove1");
+  // Outside the dialog a letter it shares with a menu opens the menu, every time.
+  for (int time = 0; time < 2; ++time) {
+    list->treeView().setFocus();
+    press(Qt::Key_R);
+    EXPECT_EQ(menuShown(), "Remove1") << time;
+  }
 
   list->addDescriptionFilter(5);
   list->treeView().setFocus();

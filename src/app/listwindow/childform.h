@@ -278,6 +278,10 @@ private:
   // The first control of `area` that Tab would reach; none.
   static QWidget *firstFieldOf(QWidget &area);
   void removeAllButtonClick();
+  // What Alt and `key` do with the focus in the window outside the shown
+  // dialog, whose controls do not count there; nothing when no control,
+  // page or menu takes the key.
+  std::function<void()> altKeyOutsideDialog(QWidget &dialog, int key);
   // Loads into a fresh list and tree, taking them only when all went well.
   bool loadInto(const std::string &fileName, bool inserting, bool keepFileList, bool takeOptions);
 
