@@ -895,7 +895,9 @@ void TchildForm::removeAllButtonClick() {
     if (ask(4580, "Clear all files - Are you sure?"))
       clearAllFiles();
   } else if (page == scratchPadSheet) {
+    // The scratch pad is saved with the list.
     scratchPad->clear();
+    setFilterHasChanged(true);
   } else if (page == trialSheet) {
     trialInput->clear();
     trialOutput->clear();

@@ -187,6 +187,13 @@ TEST_F(ChildForm, TrialAreaButtonsPanelsAndDistribution) {
   EXPECT_TRUE(form->filterHasChanged());
   EXPECT_EQ(form->scratchPad->bytes(), "");
   EXPECT_FALSE(form->removeAllButton->isEnabled());
+  // So is the scratch pad emptied with Remove All.
+  form->scratchPad->setBytes("notes");
+  form->setFilterHasChanged(false);
+  form->Tabs->setCurrentWidget(form->scratchPadSheet);
+  QTest::mouseClick(form->removeAllButton, Qt::LeftButton);
+  EXPECT_EQ(form->scratchPad->bytes(), "");
+  EXPECT_TRUE(form->filterHasChanged());
 }
 
 TEST_F(ChildForm, DialogShowsTheNodeAndCopiesItBackWhenLeft) {
