@@ -240,6 +240,9 @@ void TdgBaseGrid::SetRows(int value) {
       PlaceCurrentRow(Row());
     else if (currentDataRow >= 1)
       PlaceCurrentRow(GetDisplayRowOf(currentDataRow));
+    // An editor left where a removed row stood shows what stands there now
+    // (the empty insert row), not the text of the row that went.
+    ShowCurrentValueInEditor();
   }
   ReportGridStatus();
 }

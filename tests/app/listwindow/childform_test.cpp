@@ -285,6 +285,32 @@ TEST_F(ChildForm, FilesGridRowRules) {
   EXPECT_EQ(grid.GetCell(2, 1).toString(), "None"); // names only: the rules fill the rest
 }
 
+// Clearing the files while a name is open for editing leaves none of it
+// behind for the next row typed.
+TEST_F(ChildForm, ClearingTheFilesMidEditLeavesNoOldName) {
+  TdgGrid &grid = form->fileGrid();
+  form->show();
+  form->showFilesPage();
+  QApplication::setActiveWindow(form.get());
+  form->addFile("/old/*.txt");
+  QWindow *window = form->windowHandle();
+  const auto clickName = [&] {
+    const TRect cell = grid.GetCellRect(grid.DisplayColOf(1), 1);
+    QTest::mouseClick(
+        window, Qt::LeftButton, {},
+        window->mapFromGlobal(grid.viewport()->mapToGlobal(QPoint(cell.Left + 5, cell.Top + 3))));
+  };
+  clickName();
+  boxAnswer = QMessageBox::Yes;
+  QTest::mouseClick(form->removeAllButton, Qt::LeftButton);
+  EXPECT_EQ(grid.Rows(), 0);
+  clickName();
+  QTest::keyClicks(QApplication::focusWidget(), "new");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  ASSERT_EQ(grid.Rows(), 1);
+  EXPECT_EQ(grid.GetCell(1, 1).toString(), "new");
+}
+
 // Subfolders and Action take only their list's values, typed or pasted.
 TEST_F(ChildForm, FilesGridChoicesComeOnlyFromTheirLists) {
   TdgGrid &grid = form->fileGrid();
