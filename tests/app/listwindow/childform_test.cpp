@@ -287,7 +287,7 @@ TEST_F(ChildForm, FilesGridRowRules) {
 
 // Clearing the files while a name is open for editing leaves none of it
 // behind for the next row typed.
-TEST_F(ChildForm, ClearingTheFilesMidEditLeavesNoOldName) {
+TEST_F(ChildForm, ClearingAndDeletingFileRows) {
   TdgGrid &grid = form->fileGrid();
   form->show();
   form->showFilesPage();
@@ -309,6 +309,13 @@ TEST_F(ChildForm, ClearingTheFilesMidEditLeavesNoOldName) {
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
   ASSERT_EQ(grid.Rows(), 1);
   EXPECT_EQ(grid.GetCell(1, 1).toString(), "new");
+
+  // Delete takes the rows selected at their row bar; in a name it edits.
+  form->addFile("/kept/*.txt");
+  QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, {3, grid.RowTop(1) + 3});
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+  ASSERT_EQ(grid.Rows(), 1);
+  EXPECT_EQ(grid.GetCell(1, 1).toString(), "/kept/*.txt");
 }
 
 // Subfolders and Action take only their list's values, typed or pasted.
