@@ -819,6 +819,7 @@ TEST_F(WholeProgram, EveryCommandThatChangesAListMarksItAndClosingAsks) {
           {"Maps > Base map on filter list", menu("Basemaponfilterlist1")},
           {"Maps > a map file", [&] { list->MapFileClick("m.map"); }},
           {"Tools > Prepare filter for distribution", menu("Preparefilterfordistribution1")},
+          {"Tools > Disable prompting..., answered Yes", menu("Preparefilterforautomation1")},
           {"Tools > Put sample in Trial Input area", menu("PutsampleinTrialInputarea1")},
           {"Tools > Move Trial Output to Trial Input",
            [&] {
