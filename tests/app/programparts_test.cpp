@@ -939,5 +939,25 @@ TEST_F(WholeProgram, DroppedFilesTheLineThresholdAndInsertedRowsReachTheList) {
   EXPECT_TRUE(lines.GetCell(3, 3).toString().starts_with("3 line limit reached"));
 }
 
+// A debug filter's window stays with what it showed once its run has ended,
+// until it is closed.
+TEST_F(WholeProgram, ADebugWindowOutlivesItsRun) {
+  TchildForm *list = newList();
+  list->addDescriptionFilter(46);
+  list->trialInput->setPlainText("abc");
+  list->trialRunButtonClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return main->jobHost().activeJobs() == 0; }, 5000));
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QPointer<TdebugWindowForm> shown;
+  for (QWidget *window : QApplication::topLevelWidgets())
+    if (auto *debug = qobject_cast<TdebugWindowForm *>(window); debug && debug->isVisible())
+      shown = debug;
+  ASSERT_TRUE(shown);
+  EXPECT_TRUE(shown->buffer().toPlainText().contains("abc"));
+  shown->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_FALSE(shown);
+}
+
 } // namespace
 } // namespace marrowen
