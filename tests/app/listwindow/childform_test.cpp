@@ -86,6 +86,26 @@ protected:
     AppTest::TearDown();
   }
   QString caption() const { return form->windowTitle(); }
+  // The window on screen at its files page, the grid holding one name.
+  TdgGrid &filesShownWith(const std::string &name) {
+    form->show();
+    form->showFilesPage();
+    QApplication::setActiveWindow(form.get());
+    form->addFile(name);
+    return form->fileGrid();
+  }
+  // The mouse on a cell of the files grid, through the window as a person's.
+  void mouseOnCell(int col, int row, bool twice = false) {
+    TdgGrid &grid = form->fileGrid();
+    const TRect cell = grid.GetCellRect(grid.DisplayColOf(col), grid.GetDisplayRowOf(row));
+    QWindow *window = form->windowHandle();
+    const QPoint at =
+        window->mapFromGlobal(grid.viewport()->mapToGlobal(QPoint(cell.Left + 5, cell.Top + 3)));
+    if (twice)
+      QTest::mouseDClick(window, Qt::LeftButton, {}, at);
+    else
+      QTest::mouseClick(window, Qt::LeftButton, {}, at);
+  }
   std::unique_ptr<TchildForm> form;
 };
 
@@ -288,23 +308,12 @@ TEST_F(ChildForm, FilesGridRowRules) {
 // Clearing the files while a name is open for editing leaves none of it
 // behind for the next row typed.
 TEST_F(ChildForm, ClearingAndDeletingFileRows) {
-  TdgGrid &grid = form->fileGrid();
-  form->show();
-  form->showFilesPage();
-  QApplication::setActiveWindow(form.get());
-  form->addFile("/old/*.txt");
-  QWindow *window = form->windowHandle();
-  const auto clickName = [&] {
-    const TRect cell = grid.GetCellRect(grid.DisplayColOf(1), 1);
-    QTest::mouseClick(
-        window, Qt::LeftButton, {},
-        window->mapFromGlobal(grid.viewport()->mapToGlobal(QPoint(cell.Left + 5, cell.Top + 3))));
-  };
-  clickName();
+  TdgGrid &grid = filesShownWith("/old/*.txt");
+  mouseOnCell(1, 1);
   boxAnswer = QMessageBox::Yes;
   QTest::mouseClick(form->removeAllButton, Qt::LeftButton);
   EXPECT_EQ(grid.Rows(), 0);
-  clickName();
+  mouseOnCell(1, 1);
   QTest::keyClicks(QApplication::focusWidget(), "new");
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
   ASSERT_EQ(grid.Rows(), 1);
@@ -344,11 +353,7 @@ TEST_F(ChildForm, FilesGridChoicesComeOnlyFromTheirLists) {
 // A file row's Subfolders or Action picked from its list, by keys or by
 // the mouse, changes the list: closing the window asks about saving it.
 TEST_F(ChildForm, AChoiceFromAFileRowsListIsAChangeTheCloseAsksAbout) {
-  TdgGrid &grid = form->fileGrid();
-  form->show();
-  form->showFilesPage();
-  QApplication::setActiveWindow(form.get());
-  form->addFile("/a/*.txt");
+  TdgGrid &grid = filesShownWith("/a/*.txt");
   form->setFilterHasChanged(false);
   const auto key = [&grid](Qt::Key k) {
     QWidget *popup = QApplication::activePopupWidget();
@@ -362,11 +367,7 @@ TEST_F(ChildForm, AChoiceFromAFileRowsListIsAChangeTheCloseAsksAbout) {
   EXPECT_TRUE(form->filterHasChanged());
 
   form->setFilterHasChanged(false);
-  const TRect cell = grid.GetCellRect(grid.DisplayColOf(2), grid.GetDisplayRowOf(1));
-  QWindow *window = form->windowHandle();
-  const QPoint at =
-      window->mapFromGlobal(grid.viewport()->mapToGlobal(QPoint(cell.Left + 5, cell.Top + 3)));
-  QTest::mouseClick(window, Qt::LeftButton, {}, at);
+  mouseOnCell(2, 1);
   TdgComboGrid &list = *grid.GetCombo()->ComboGrid();
   ASSERT_TRUE(list.isVisible());
   const TRect item = list.GetCellRect(1, 2);
@@ -376,10 +377,7 @@ TEST_F(ChildForm, AChoiceFromAFileRowsListIsAChangeTheCloseAsksAbout) {
 
   // A double click flips the choice, though its first click opens the list.
   for (auto [col, flipped] : {std::pair{2, "None"}, std::pair{3, "Add"}}) {
-    const TRect at = grid.GetCellRect(grid.DisplayColOf(col), grid.GetDisplayRowOf(1));
-    QTest::mouseDClick(
-        window, Qt::LeftButton, {},
-        window->mapFromGlobal(grid.viewport()->mapToGlobal(QPoint(at.Left + 5, at.Top + 3))));
+    mouseOnCell(col, 1, true);
     EXPECT_EQ(grid.GetCell(col, 1).toString(), flipped);
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
   }
