@@ -8,6 +8,7 @@
 #include "engine/messages.h"
 #include "engine/userinterface.h"
 #include "filterlist/filterlist.h"
+#include "qtext/qtext.h"
 
 #include <QFontDatabase>
 #include <QPageSetupDialog>
@@ -146,7 +147,7 @@ bool printText(const std::string &text, QPrinter &printer, std::string &error) {
   const qreal width = page.width();
   const qreal lineHeight = metrics.lineSpacing();
   qreal y = 0;
-  const QString all = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+  const QString all = toQString(text);
   QStringList lines = all.split(QStringLiteral("\r\n"));
   if (!lines.isEmpty() && lines.back().isEmpty())
     lines.removeLast();

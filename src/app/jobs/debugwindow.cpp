@@ -7,6 +7,7 @@
 #include "engine/messages.h"
 #include "qtext/qtext.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -72,8 +73,15 @@ std::shared_ptr<TdebugWindowForm> TdebugWindowForm::createShared() {
   auto *form = new TdebugWindowForm;
   QPointer<TdebugWindowForm> guard(form);
   return std::shared_ptr<TdebugWindowForm>(form, [guard](TdebugWindowForm *) {
-    if (guard)
-      guard->deleteLater();
+    QMetaObject::invokeMethod(qApp, [guard] {
+      if (!guard)
+        return;
+      // A window on screen stays with what it showed until it is closed.
+      if (guard->isVisible())
+        guard->setAttribute(Qt::WA_DeleteOnClose);
+      else
+        guard->deleteLater();
+    });
   });
 }
 

@@ -22,7 +22,8 @@ class TdebugWindowForm : public QWidget, public DebugWindow {
 public:
   explicit TdebugWindowForm(QWidget *parent = nullptr);
   ~TdebugWindowForm() override;
-  // A window the debug filter holds; freed (later) when the filter lets go.
+  // A window the debug filter holds; freed when the filter lets go, or, when
+  // it is on screen then, once it is closed.
   static std::shared_ptr<TdebugWindowForm> createShared();
   static int openCount();
 

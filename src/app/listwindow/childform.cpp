@@ -31,6 +31,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopedValueRollback>
@@ -64,10 +65,17 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
   return button;
 }
 
-// The shown control of `dialog` whose caption answers Alt and `key`; none.
-QWidget *altKeyTarget(QWidget &dialog, int key) {
-  for (QWidget *control : dialog.findChildren<QWidget *>()) {
-    if (!control->isVisible() || !control->isEnabled())
+bool answersAltKey(const QString &caption, int key) {
+  const QKeySequence mnemonic = QKeySequence::mnemonic(caption);
+  return !mnemonic.isEmpty() && mnemonic[0].key() == key;
+}
+
+// The shown control of `area`, outside `skip`, whose caption answers Alt
+// and `key`; none.
+QWidget *altKeyTarget(QWidget &area, int key, const QWidget *skip = nullptr) {
+  for (QWidget *control : area.findChildren<QWidget *>()) {
+    if (!control->isVisible() || !control->isEnabled() ||
+        (skip && (control == skip || skip->isAncestorOf(control))))
       continue;
     QString caption;
     if (auto *button = qobject_cast<QAbstractButton *>(control))
@@ -76,8 +84,7 @@ QWidget *altKeyTarget(QWidget &dialog, int key) {
       caption = label->text();
     else if (auto *group = qobject_cast<QGroupBox *>(control))
       caption = group->title();
-    const QKeySequence mnemonic = QKeySequence::mnemonic(caption);
-    if (!mnemonic.isEmpty() && mnemonic[0].key() == key)
+    if (answersAltKey(caption, key))
       return control;
   }
   return nullptr;
@@ -106,6 +113,13 @@ void pressAltKey(QWidget &target) {
     if (first)
       first->setFocus(Qt::ShortcutFocusReason);
   }
+}
+
+std::function<void()> pressing(QWidget *target) {
+  return [target = QPointer<QWidget>(target)] {
+    if (target)
+      pressAltKey(*target);
+  };
 }
 
 } // namespace
@@ -188,6 +202,8 @@ TchildForm::TchildForm(int windowNumber, QWidget *parent)
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
     if (now && now != treeView_ && isAncestorOf(now))
       now->installEventFilter(this);
+    if (now == trialInput || now == trialOutput || now == scratchPad)
+      pageMemo_ = static_cast<QPlainTextEdit *>(now);
   });
   activateWindow_();
 }
@@ -212,6 +228,8 @@ void TchildForm::preparePatternMenuFor(QWidget *control) {
 }
 
 TchildForm::~TchildForm() {
+  // Focus moves as the controls go; this window's part is gone by then.
+  disconnect(qApp, nullptr, this, nullptr);
   // The dialog goes with the window; the node must not reach for it.
   if (TListObject *shown = tree_.selectedNode(); shown && shown->childForm == this)
     shown->clearEditorLink();
@@ -849,7 +867,12 @@ void TchildForm::removeButtonClick() {
   } else if (page == filesTab) {
     removeFile();
   } else if (page == trialSheet || page == scratchPadSheet) {
-    if (auto *memo = qobject_cast<QPlainTextEdit *>(QApplication::focusWidget()))
+    // A click on the button has taken the focus from the memo the user
+    // selected in.
+    auto *memo = qobject_cast<QPlainTextEdit *>(QApplication::focusWidget());
+    if (!memo || !page->isAncestorOf(memo))
+      memo = pageMemo_ && page->isAncestorOf(pageMemo_) ? pageMemo_.data() : nullptr;
+    if (memo)
       memo->textCursor().removeSelectedText();
   }
 }
@@ -872,7 +895,9 @@ void TchildForm::removeAllButtonClick() {
     if (ask(4580, "Clear all files - Are you sure?"))
       clearAllFiles();
   } else if (page == scratchPadSheet) {
+    // The scratch pad is saved with the list.
     scratchPad->clear();
+    setFilterHasChanged(true);
   } else if (page == trialSheet) {
     trialInput->clear();
     trialOutput->clear();
@@ -1007,6 +1032,22 @@ void TchildForm::resizeEvent(QResizeEvent *event) {
     fileGrid_->GetCol(Variant(1))->SetWidth(std::max(40, width() - 259));
 }
 
+std::function<void()> TchildForm::altKeyOutsideDialog(QWidget &dialog, int key) {
+  if (QWidget *target = altKeyTarget(*this, key, &dialog))
+    return pressing(target);
+  for (int page = 0; page < Tabs->count(); ++page)
+    if (answersAltKey(Tabs->tabText(page), key))
+      return [this, page] { Tabs->setCurrentIndex(page); };
+  if (TmainForm *main = TmainForm::instance())
+    for (QAction *menu : main->menuBar()->actions())
+      if (menu->isVisible() && menu->isEnabled() && answersAltKey(menu->text(), key))
+        return [main, menu = QPointer<QAction>(menu)] {
+          if (menu)
+            main->menuBar()->setActiveAction(menu);
+        };
+  return {};
+}
+
 bool TchildForm::eventFilter(QObject *watched, QEvent *event) {
   // Keys that the page tabs handle themselves (the arrows) leave the focus
   // on the tabs, so the next arrow goes on to the next page.
@@ -1033,21 +1074,26 @@ bool TchildForm::eventFilter(QObject *watched, QEvent *event) {
     }
   }
   if ((event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
-      watched != treeView_ && watched == QApplication::focusWidget()) {
+      watched == QApplication::focusWidget()) {
     // In a filter's dialog its own Alt keys come first, as in a dialog of
     // its own; the menu bar keeps every other letter, and all of them
-    // elsewhere in the window.
+    // elsewhere in the window. Left to the toolkit, a letter that the
+    // dialog shares with a menu or a control of the window would go to
+    // each of them in turn.
     auto *key = static_cast<QKeyEvent *>(event);
+    auto *focus = static_cast<QWidget *>(watched);
     QWidget *dialog = editorScroll_->widget();
-    if (key->modifiers() == Qt::AltModifier && dialog &&
-        dialog->isAncestorOf(static_cast<QWidget *>(watched)))
-      if (QWidget *target = altKeyTarget(*dialog, key->key())) {
+    if (key->modifiers() == Qt::AltModifier && dialog && altKeyTarget(*dialog, key->key()))
+      if (std::function<void()> act = dialog->isAncestorOf(focus)
+                                          ? pressing(altKeyTarget(*dialog, key->key()))
+                                          : altKeyOutsideDialog(*dialog, key->key())) {
         event->accept();
         if (event->type() == QEvent::KeyPress)
-          pressAltKey(*target);
+          act();
         return true;
       }
-    preparePatternMenuFor(static_cast<QWidget *>(watched));
+    if (watched != treeView_)
+      preparePatternMenuFor(focus);
   }
   return QWidget::eventFilter(watched, event);
 }

@@ -280,6 +280,10 @@ private:
   // The first control of `area` that Tab would reach; none.
   static QWidget *firstFieldOf(QWidget &area);
   void removeAllButtonClick();
+  // What Alt and `key` do with the focus in the window outside the shown
+  // dialog, whose controls do not count there; nothing when no control,
+  // page or menu takes the key.
+  std::function<void()> altKeyOutsideDialog(QWidget &dialog, int key);
   // Loads into a fresh list and tree, taking them only when all went well.
   bool loadInto(const std::string &fileName, bool inserting, bool keepFileList, bool takeOptions);
 
@@ -304,6 +308,8 @@ private:
   int bulkDepth_ = 0;
   bool changingSelection_ = false;
   bool browsingTabs_ = false;
+  // The trial or scratch-pad memo that last had the focus.
+  QPointer<QPlainTextEdit> pageMemo_;
   std::vector<QMenu *> menus_;
   std::vector<std::pair<QPointer<QAction>, QList<QKeySequence>>> shortcuts_;
   QMenu *editMenu_ = nullptr;

@@ -16,6 +16,7 @@
 #include "filterlist/filterfile.h"
 #include "grid/data/colrow.h"
 #include "grid/data/font.h"
+#include "grid/data/keys.h"
 #include "grid/editing/combo.h"
 #include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
@@ -107,8 +108,11 @@ void TchildForm::buildFilesPage() {
     for (const QString &name : names)
       testThenAdd(fileNameFromQString(name));
   };
-  fileGrid_->OnKeyDown = [this](TCustomGrid_dg *, std::uint16_t &key, TShiftState) {
-    if (key == Qt::Key_Delete) {
+  fileGrid_->OnKeyDown = [this](TCustomGrid_dg *, std::uint16_t &key, TShiftState shift) {
+    // Delete takes the rows selected at their row bar; with none selected it
+    // edits the cell's text.
+    if (key == VK_DELETE && !shift.has(ssShift) && !shift.has(ssCtrl) && !shift.has(ssAlt) &&
+        fileGrid_->RowSelection().Count > 0) {
       removeFile();
       key = 0;
     }

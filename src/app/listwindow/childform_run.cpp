@@ -316,11 +316,14 @@ void TchildForm::testRegExp(const std::string &pattern) { marrowen::testRegExp(*
 
 void TchildForm::Preparefilterforautomation1Click() {
   hideCurrentEditor();
-  const ConfirmPrompt ask = [this](const std::string &text) {
+  // A Yes switches something off in a filter: the list is to be saved again.
+  bool switchedOff = false;
+  const ConfirmPrompt ask = [this, &switchedOff](const std::string &text) {
     switch (showMessageBox(this, QMessageBox::Question, QApplication::applicationName(),
                            toQString(text),
                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
     case QMessageBox::Yes:
+      switchedOff = true;
       return Answer::Yes;
     case QMessageBox::No:
       return Answer::No;
@@ -331,6 +334,8 @@ void TchildForm::Preparefilterforautomation1Click() {
   for (const FilterTreeItem &item : tree_.items)
     if (!item.node->automationCheck(ask))
       break;
+  if (switchedOff)
+    setFilterHasChanged(true);
   messageBox(QMessageBox::Information, translate(5070, "Automation check complete"));
   showCurrentEditor();
 }

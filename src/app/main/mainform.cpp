@@ -102,6 +102,16 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
   area_ = new QMdiArea(this);
   area_->setObjectName(QStringLiteral("workspace"));
   setCentralWidget(area_);
+  // A workspace window closes with Ctrl+F4, as on Windows. The toolkit's
+  // Ctrl+W for it would take the list window's Word wrap key, and then
+  // neither acts.
+  connect(area_, &QMdiArea::subWindowActivated, this, [](QMdiSubWindow *sub) {
+    if (QMenu *menu = sub ? sub->systemMenu() : nullptr)
+      for (QAction *item : menu->actions())
+        if (!item->shortcuts().isEmpty() &&
+            item->shortcuts() == QKeySequence::keyBindings(QKeySequence::Close))
+          item->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4));
+  });
   host_ = std::make_unique<WindowJobHost>();
   host_->setMdiArea(area_);
   TTstatusForm::setEditor([this] { return settings_.editor; });

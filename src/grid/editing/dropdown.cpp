@@ -493,8 +493,16 @@ void TdgBaseGrid::DropDownPress(QMouseEvent &e) {
   const bool openCell = col == DisplayColOf(FComboCol) && row == GetDisplayRowOf(FComboRow);
   if (openCell && e.button() == Qt::LeftButton) {
     // The open cell's button closes the list; anywhere else in it keeps it.
+    // A double click whose first press opened the list is the cell's own
+    // double click, as it is on a closed list.
     if (PointOnClickButton(p.x(), p.y(), row, col))
       CloseComboDropDown();
+    if (e.type() == QEvent::MouseButtonDblClick && !PointOnCellButton(p.x(), p.y(), row, col)) {
+      CloseComboDropDown();
+      QMouseEvent twice(QEvent::MouseButtonDblClick, QPointF(p), QPointF(global), e.button(),
+                        e.buttons(), e.modifiers());
+      QApplication::sendEvent(viewport(), &twice);
+    }
     return;
   }
   CloseComboDropDown(false);

@@ -274,6 +274,9 @@ void TdgBaseGrid::SetRows(int value) {
         PlaceCurrentRow(displayRow);
       else if (currentDataRow >= 1)
         PlaceCurrentRow(GetDisplayRowOf(currentDataRow));
+      // An editor left where a removed row stood shows what stands there now
+      // (the empty insert row), not the text of the row that went.
+      ShowCurrentValueInEditor();
     }
   }
   PlaceEditor();

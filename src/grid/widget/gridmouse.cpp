@@ -272,7 +272,10 @@ void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
   FDownCell = QPoint(col, row);
   const bool onButton = col >= 1 && row >= 1 && PointOnClickButton(x, y, row, col);
   const bool onHeadingButton = row == 0 && col >= 1 && MouseOnHeading(x, y, col);
-  if (shift.has(ssDouble) && !onButton && (!onHeadingButton || border != msNothing)) {
+  // A drop-down list's whole cell opens its list, but a double click on it
+  // is the cell's: only a button that is drawn takes the second press.
+  const bool onDrawnButton = onButton && PointOnCellButton(x, y, row, col);
+  if (shift.has(ssDouble) && !onDrawnButton && (!onHeadingButton || border != msNothing)) {
     if (border != msNothing) {
       // A double click on a border sizes; it is no double click of a cell.
       StartSizing(border, index, line, x, y);

@@ -196,8 +196,9 @@ TEST_F(ExportRoundTrip, CommandFileWritesWhatGoWrites) {
   }
 }
 
+// Over several pages, its characters in the program's code page.
 TEST_F(ExportRoundTrip, PrintsToPdfOverSeveralPages) {
-  std::string text;
+  std::string text = "caf\xE9\r\n";
   for (int i = 0; i < 200; ++i)
     text += "line " + std::to_string(i) + " " + std::string(300, 'x') + "\r\n";
   QPrinter printer;
@@ -211,6 +212,10 @@ TEST_F(ExportRoundTrip, PrintsToPdfOverSeveralPages) {
        at = pdf.find("/Type /Page\n", at + 1))
     ++pages;
   EXPECT_GT(pages, 3u);
+  // The text's characters as the PDF maps them back: an e acute, no unknown.
+  const QByteArray map = QByteArray::fromStdString(pdf).toUpper();
+  EXPECT_TRUE(map.contains("00E9"));
+  EXPECT_FALSE(map.contains("FFFD"));
 }
 
 } // namespace

@@ -86,6 +86,26 @@ protected:
     AppTest::TearDown();
   }
   QString caption() const { return form->windowTitle(); }
+  // The window on screen at its files page, the grid holding one name.
+  TdgGrid &filesShownWith(const std::string &name) {
+    form->show();
+    form->showFilesPage();
+    QApplication::setActiveWindow(form.get());
+    form->addFile(name);
+    return form->fileGrid();
+  }
+  // The mouse on a cell of the files grid, through the window as a person's.
+  void mouseOnCell(int col, int row, bool twice = false) {
+    TdgGrid &grid = form->fileGrid();
+    const TRect cell = grid.GetCellRect(grid.DisplayColOf(col), grid.GetDisplayRowOf(row));
+    QWindow *window = form->windowHandle();
+    const QPoint at =
+        window->mapFromGlobal(grid.viewport()->mapToGlobal(QPoint(cell.Left + 5, cell.Top + 3)));
+    if (twice)
+      QTest::mouseDClick(window, Qt::LeftButton, {}, at);
+    else
+      QTest::mouseClick(window, Qt::LeftButton, {}, at);
+  }
   std::unique_ptr<TchildForm> form;
 };
 
@@ -168,6 +188,17 @@ TEST_F(ChildForm, TrialAreaButtonsPanelsAndDistribution) {
   EXPECT_EQ(form->trialInput->bytes(), "sample");
   EXPECT_TRUE(form->removeButton->isEnabled());
   EXPECT_TRUE(form->removeAllButton->isEnabled());
+  // Remove deletes the text selected in the page's memo, though the click
+  // takes the focus to the button.
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  form->trialInput->setFocus();
+  QTextCursor selection = form->trialInput->textCursor();
+  selection.setPosition(0);
+  selection.setPosition(3, QTextCursor::KeepAnchor);
+  form->trialInput->setTextCursor(selection);
+  QTest::mouseClick(form->removeButton, Qt::LeftButton);
+  EXPECT_EQ(form->trialInput->bytes(), "ple");
 
   // The memos cleared for distribution are saved with the list: closing asks.
   form->scratchPad->setBytes("notes");
@@ -176,6 +207,13 @@ TEST_F(ChildForm, TrialAreaButtonsPanelsAndDistribution) {
   EXPECT_TRUE(form->filterHasChanged());
   EXPECT_EQ(form->scratchPad->bytes(), "");
   EXPECT_FALSE(form->removeAllButton->isEnabled());
+  // So is the scratch pad emptied with Remove All.
+  form->scratchPad->setBytes("notes");
+  form->setFilterHasChanged(false);
+  form->Tabs->setCurrentWidget(form->scratchPadSheet);
+  QTest::mouseClick(form->removeAllButton, Qt::LeftButton);
+  EXPECT_EQ(form->scratchPad->bytes(), "");
+  EXPECT_TRUE(form->filterHasChanged());
 }
 
 TEST_F(ChildForm, DialogShowsTheNodeAndCopiesItBackWhenLeft) {
@@ -267,6 +305,28 @@ TEST_F(ChildForm, FilesGridRowRules) {
   EXPECT_EQ(grid.GetCell(2, 1).toString(), "None"); // names only: the rules fill the rest
 }
 
+// Clearing the files while a name is open for editing leaves none of it
+// behind for the next row typed.
+TEST_F(ChildForm, ClearingAndDeletingFileRows) {
+  TdgGrid &grid = filesShownWith("/old/*.txt");
+  mouseOnCell(1, 1);
+  boxAnswer = QMessageBox::Yes;
+  QTest::mouseClick(form->removeAllButton, Qt::LeftButton);
+  EXPECT_EQ(grid.Rows(), 0);
+  mouseOnCell(1, 1);
+  QTest::keyClicks(QApplication::focusWidget(), "new");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  ASSERT_EQ(grid.Rows(), 1);
+  EXPECT_EQ(grid.GetCell(1, 1).toString(), "new");
+
+  // Delete takes the rows selected at their row bar; in a name it edits.
+  form->addFile("/kept/*.txt");
+  QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, {3, grid.RowTop(1) + 3});
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+  ASSERT_EQ(grid.Rows(), 1);
+  EXPECT_EQ(grid.GetCell(1, 1).toString(), "/kept/*.txt");
+}
+
 // Subfolders and Action take only their list's values, typed or pasted.
 TEST_F(ChildForm, FilesGridChoicesComeOnlyFromTheirLists) {
   TdgGrid &grid = form->fileGrid();
@@ -293,11 +353,7 @@ TEST_F(ChildForm, FilesGridChoicesComeOnlyFromTheirLists) {
 // A file row's Subfolders or Action picked from its list, by keys or by
 // the mouse, changes the list: closing the window asks about saving it.
 TEST_F(ChildForm, AChoiceFromAFileRowsListIsAChangeTheCloseAsksAbout) {
-  TdgGrid &grid = form->fileGrid();
-  form->show();
-  form->showFilesPage();
-  QApplication::setActiveWindow(form.get());
-  form->addFile("/a/*.txt");
+  TdgGrid &grid = filesShownWith("/a/*.txt");
   form->setFilterHasChanged(false);
   const auto key = [&grid](Qt::Key k) {
     QWidget *popup = QApplication::activePopupWidget();
@@ -311,17 +367,20 @@ TEST_F(ChildForm, AChoiceFromAFileRowsListIsAChangeTheCloseAsksAbout) {
   EXPECT_TRUE(form->filterHasChanged());
 
   form->setFilterHasChanged(false);
-  const TRect cell = grid.GetCellRect(grid.DisplayColOf(2), grid.GetDisplayRowOf(1));
-  QWindow *window = form->windowHandle();
-  const QPoint at =
-      window->mapFromGlobal(grid.viewport()->mapToGlobal(QPoint(cell.Left + 5, cell.Top + 3)));
-  QTest::mouseClick(window, Qt::LeftButton, {}, at);
+  mouseOnCell(2, 1);
   TdgComboGrid &list = *grid.GetCombo()->ComboGrid();
   ASSERT_TRUE(list.isVisible());
   const TRect item = list.GetCellRect(1, 2);
   QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(item.Left + 5, item.Top + 3));
   EXPECT_EQ(grid.GetCell(2, 1).toString(), "All");
   EXPECT_TRUE(form->filterHasChanged());
+
+  // A double click flips the choice, though its first click opens the list.
+  for (auto [col, flipped] : {std::pair{2, "None"}, std::pair{3, "Add"}}) {
+    mouseOnCell(col, 1, true);
+    EXPECT_EQ(grid.GetCell(col, 1).toString(), flipped);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  }
 
   boxAnswer = QMessageBox::Cancel;
   EXPECT_FALSE(form->close());
@@ -643,6 +702,14 @@ TEST_F(ChildFormInMainForm, NewWindowsAreNumberedAndBringTheirMenusInGroupOrder)
     const bool enabled = first->selectedNode()->getEnabled();
     QTest::keyClick(&first->treeView(), Qt::Key_T, Qt::ControlModifier);
     EXPECT_NE(first->selectedNode()->getEnabled(), enabled);
+    // Ctrl+W adds a word wrap, as the menu says; the workspace window closes
+    // with Ctrl+F4.
+    QTest::keyClick(&first->treeView(), Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(first->selectedNode()->className(), "TNumberObject");
+    boxAnswer = QMessageBox::No;
+    QTest::keyClick(&first->treeView(), Qt::Key_F4, Qt::ControlModifier);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(main.mdiArea().subWindowList().size(), 1);
   }
   mainFormHooks() = MainFormHooks();
 }
