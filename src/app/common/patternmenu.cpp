@@ -87,6 +87,11 @@ template <class Operation> void onControl(QWidget *control, Operation operation)
 
 } // namespace
 
+bool TextTarget::isReadOnly() const {
+  return onControl(
+      control_, [](auto *edit) { return edit->isReadOnly(); }, false);
+}
+
 QString TextTarget::text() const {
   return onControl(
       control_,
@@ -100,6 +105,8 @@ QString TextTarget::text() const {
 }
 
 void TextTarget::setText(const QString &text) {
+  if (isReadOnly())
+    return;
   onControl(control_, [&](auto *edit) {
     if constexpr (isLineEdit<decltype(edit)>)
       edit->setText(text);
@@ -109,6 +116,8 @@ void TextTarget::setText(const QString &text) {
 }
 
 void TextTarget::replaceSelection(const QString &text) {
+  if (isReadOnly())
+    return;
   onControl(control_, [&](auto *edit) {
     if constexpr (isLineEdit<decltype(edit)>)
       edit->insert(text);
@@ -142,19 +151,20 @@ bool TextTarget::canUndo() const {
 }
 
 void TextTarget::undo() {
-  onControl(control_, [](auto *edit) { edit->undo(); });
+  if (!isReadOnly())
+    onControl(control_, [](auto *edit) { edit->undo(); });
 }
 // Through the control's own slot, so that an edit which keeps typing out
 // keeps these out too.
 void TextTarget::cut() {
-  if (control_)
+  if (control_ && !isReadOnly())
     QMetaObject::invokeMethod(control_, "cut", Qt::DirectConnection);
 }
 void TextTarget::copy() {
   onControl(control_, [](auto *edit) { edit->copy(); });
 }
 void TextTarget::paste() {
-  if (control_)
+  if (control_ && !isReadOnly())
     QMetaObject::invokeMethod(control_, "paste", Qt::DirectConnection);
 }
 void TextTarget::selectAll() {
@@ -162,6 +172,8 @@ void TextTarget::selectAll() {
 }
 
 void TextTarget::deleteSelection() {
+  if (isReadOnly())
+    return;
   onControl(control_, [](auto *edit) {
     if constexpr (isLineEdit<decltype(edit)>)
       edit->del();
@@ -613,12 +625,16 @@ void TmenuForm::menuItemClick(int tag) { target_.replaceSelection(insertText(tag
 
 void TmenuForm::memoMenuPopup() {
   const bool selection = target_.hasSelection();
-  for (const char *name : {"Cut1", "Copy1", "Delete1"})
-    command(QString::fromLatin1(name))->setEnabled(selection);
+  const bool editable = !target_.isReadOnly();
+  command(QStringLiteral("Copy1"))->setEnabled(selection);
+  for (const char *name : {"Cut1", "Delete1"})
+    command(QString::fromLatin1(name))->setEnabled(selection && editable);
+  for (const char *name : {"Clearentirefield1", "Loadfromfile1"})
+    command(QString::fromLatin1(name))->setEnabled(editable);
   const bool clipboardText = !QApplication::clipboard()->text().isEmpty();
-  command(QStringLiteral("Paste1"))->setEnabled(clipboardText);
-  command(QStringLiteral("Pastespecial1"))->setEnabled(clipboardText);
-  command(QStringLiteral("Undo1"))->setEnabled(target_.canUndo());
+  command(QStringLiteral("Paste1"))->setEnabled(clipboardText && editable);
+  command(QStringLiteral("Pastespecial1"))->setEnabled(clipboardText && editable);
+  command(QStringLiteral("Undo1"))->setEnabled(target_.canUndo() && editable);
 }
 
 void TmenuForm::Undo1Click() { target_.undo(); }
@@ -629,6 +645,8 @@ void TmenuForm::Pastespecial1Click() { target_.paste(); }
 void TmenuForm::Selectall1Click() { target_.selectAll(); }
 
 void TmenuForm::Paste1Click() {
+  if (target_.isReadOnly())
+    return;
   // The field holds escaped text: what the clipboard brings is escaped on
   // the way in, a memo keeping its line breaks and tabs.
   QClipboard *clipboard = QApplication::clipboard();
@@ -648,7 +666,7 @@ void TmenuForm::Selectallandcopy1Click() {
 }
 
 void TmenuForm::Loadfromfile1Click() {
-  if (!target_.isValid())
+  if (!target_.isValid() || target_.isReadOnly())
     return;
   QFileDialog dialog(target_.widget());
   dialog.setObjectName(QStringLiteral("loadFromFile"));

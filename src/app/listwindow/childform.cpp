@@ -849,8 +849,9 @@ void TchildForm::removeButtonClick() {
   } else if (page == filesTab) {
     removeFile();
   } else if (page == trialSheet || page == scratchPadSheet) {
+    // A memo still being filled is read-only and keeps its text.
     if (auto *memo = qobject_cast<QPlainTextEdit *>(QApplication::focusWidget()))
-      memo->textCursor().removeSelectedText();
+      TextTarget(memo).deleteSelection();
   }
 }
 
