@@ -478,6 +478,8 @@ TEST_F(Program, HostileCallsAnswerTheirErrorsAndChangeNothing) {
   ::stat(dir.file("pipe.fll").c_str(), &info);
   EXPECT_TRUE(S_ISFIFO(info.st_mode));
   EXPECT_EQ(call("/Application", "findWindow", {missing}).errorName(), error);
+  // An empty name names no file: no unsaved window is handed out for it.
+  EXPECT_EQ(call("/Application", "findWindow", {""}).errorName(), error);
   // The macro socket answers the same failure.
   QLocalSocket macro;
   macro.connectToServer(QString::fromStdString(dir.file("XDG_RUNTIME_DIR/marrowen/MarrowenDDE")));
