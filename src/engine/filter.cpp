@@ -132,6 +132,8 @@ ReportsForCaller::ReportsForCaller() : outer_(std::exchange(reportsForCaller, th
 
 ReportsForCaller::~ReportsForCaller() { reportsForCaller = outer_; }
 
+bool ReportsForCaller::active() { return reportsForCaller != nullptr; }
+
 void TFilter::logError(const std::string &text) {
   if (job_)
     job_->addErrorLine(text);

@@ -198,7 +198,8 @@ private:
 // a job report are kept for the one who asked for the run (another program
 // waiting for its answer) instead of going to message boxes, which would hold
 // that answer until someone closes them. Warnings and information, which have
-// no log to go to, are dropped.
+// no log to go to, are dropped. A question (a replace prompt) has no one to
+// answer it: the filter fails instead.
 class ReportsForCaller {
 public:
   ReportsForCaller();
@@ -207,6 +208,8 @@ public:
   ReportsForCaller &operator=(const ReportsForCaller &) = delete;
 
   const std::vector<std::string> &errors() const { return errors_; }
+  // Whether a run for such a caller goes on on this thread.
+  static bool active();
 
 private:
   friend class TFilter;

@@ -220,50 +220,16 @@ void ProcessingThread::Execute() {
   CurrentJobScope jobScope(this);
 
   try {
-    addLogLine(translateFormat(3620, "Filter name [%s]", {options_.filterName}));
-    addLogLine(translateFormat(3630, "Job started by [%s]", {networkUserName()}));
-    startTime_ = std::chrono::steady_clock::now();
-    // The window's starting state in one call: the job waits for each.
-    nonBinarySkipped_ = binarySkipped_ = processedFiles_ = 0;
-    totalFiles_ = 1;
-    fileProgressShown_ = 0;
-    withWindow([](JobStatusWindow &window) {
-      window.setNonBinarySkipped(0);
-      window.setBinarySkipped(0);
-      window.setStatusFileName("");
-      window.setFileProgress(0);
-      window.setTotal(1);
-      window.setProcessedFiles(0);
-      window.setTaskProgress(0);
-    });
-
-    chain_.attachJob(this);
-    chain_.runInput();
-    showElapsedTimeNow();
-    if (options_.playSound) {
-      std::string sound = unquote(options_.soundFile);
-      host_.runOnUserInterfaceAndWait([&] { host_.playSound(sound); });
+    try {
+      beginRun();
+      chain_.attachJob(this);
+      chain_.runInput();
+    } catch (const EAbort &) {
+      // A stop that comes in the middle of a chunk (a long match) ends the
+      // run as one between chunks does, with the same lines and summary.
+      terminate();
     }
-    progressPending_ = -1;
-    const bool progressShown = fileProgressShown_ == 100;
-    fileProgressShown_ = 100;
-    const std::string finished = translate(3640, "(Finished)");
-    withWindow([&](JobStatusWindow &window) {
-      if (!progressShown)
-        window.setFileProgress(100);
-      window.setTaskProgress(100);
-      window.setStatusFileName(finished);
-    });
-    if (isAborted()) {
-      setStatusText(translate(3650, "Interrupted."));
-      addLogLine(translate(3660, "Job aborted by user. ") + summary());
-    } else {
-      // The status bar said what the input was doing; it must not go on
-      // saying so once the job is over.
-      const std::string finished = translate(3670, "Job finished. ") + summary();
-      setStatusText(finished);
-      addLogLine(finished);
-    }
+    endRun();
   } catch (const EAbort &) {
     failed_ = true;
     handleException({}, true);
@@ -277,12 +243,67 @@ void ProcessingThread::Execute() {
   }
 }
 
+void ProcessingThread::beginRun() {
+  addLogLine(translateFormat(3620, "Filter name [%s]", {options_.filterName}));
+  addLogLine(translateFormat(3630, "Job started by [%s]", {networkUserName()}));
+  startTime_ = std::chrono::steady_clock::now();
+  // The window's starting state in one call: the job waits for each.
+  nonBinarySkipped_ = binarySkipped_ = processedFiles_ = 0;
+  totalFiles_ = 1;
+  fileProgressShown_ = 0;
+  fileProgressReached_.store(0, std::memory_order_relaxed);
+  withWindow([&](JobStatusWindow &window) {
+    window.setNonBinarySkipped(0);
+    window.setBinarySkipped(0);
+    window.setStatusFileName("");
+    window.setFileProgress(0);
+    window.setTotal(1);
+    window.setProcessedFiles(0);
+    window.setTaskProgress(0);
+    window.runStarted(startTime_);
+  });
+}
+
+void ProcessingThread::endRun() {
+  showElapsedTimeNow(true);
+  if (options_.playSound) {
+    std::string sound = unquote(options_.soundFile);
+    host_.runOnUserInterfaceAndWait([&] { host_.playSound(sound); });
+  }
+  progressPending_ = -1;
+  const bool progressShown = fileProgressShown_ == 100;
+  fileProgressShown_ = 100;
+  fileProgressReached_.store(100, std::memory_order_relaxed);
+  const std::string finished = translate(3640, "(Finished)");
+  withWindow([&](JobStatusWindow &window) {
+    if (!progressShown)
+      window.setFileProgress(100);
+    window.setTaskProgress(100);
+    window.setStatusFileName(finished);
+  });
+  if (isAborted()) {
+    setStatusText(translate(3650, "Interrupted."));
+    addLogLine(translate(3660, "Job aborted by user. ") + summary());
+  } else {
+    // The status bar said what the input was doing; it must not go on
+    // saying so once the job is over.
+    const std::string finished = translate(3670, "Job finished. ") + summary();
+    setStatusText(finished);
+    addLogLine(finished);
+  }
+}
+
 void ProcessingThread::handleException(const std::string &message, bool silent) {
   if (silent)
     return;
   failed_ = true;
   try {
-    host_.runOnUserInterfaceAndWait([&] { host_.showJobException(message); });
+    host_.runOnUserInterfaceAndWait([&] {
+      // The time the failure stays on screen is not the run's.
+      if (auto window = statusWindow_.lock())
+        window->runOver();
+      host_.showJobException(message);
+    });
   } catch (...) {
     // Nothing is left to tell the user with; the job still ends.
   }
@@ -353,7 +374,7 @@ void ProcessingThread::showElapsedTime() {
   showElapsedTimeNow();
 }
 
-void ProcessingThread::showElapsedTimeNow() {
+void ProcessingThread::showElapsedTimeNow(bool last) {
   lastElapsedShown_ = std::chrono::steady_clock::now();
   std::string text = elapsedTimeText(
       std::chrono::duration_cast<std::chrono::milliseconds>(lastElapsedShown_ - startTime_));
@@ -362,6 +383,8 @@ void ProcessingThread::showElapsedTimeNow() {
   if (progress >= 0)
     fileProgressShown_ = progress;
   withWindow([&](JobStatusWindow &window) {
+    if (last)
+      window.runOver();
     window.setElapsedText(text);
     if (progress >= 0)
       window.setFileProgress(progress);
@@ -369,6 +392,7 @@ void ProcessingThread::showElapsedTimeNow() {
 }
 
 void ProcessingThread::setFileProgress(int percent) {
+  fileProgressReached_.store(percent, std::memory_order_relaxed);
   if (percent == fileProgressShown_) {
     progressPending_ = -1;
     return;

@@ -2,6 +2,7 @@
 
 #include "engine/job.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -142,6 +143,10 @@ public:
   bool deferLogging() const override { return options_.deferLogging; }
   int errorCount() const override { return errorCount_; }
 
+  // The file progress the read loop reached last, which the job may not have
+  // sent to its window yet. Safe from any thread.
+  int fileProgressReached() const { return fileProgressReached_.load(std::memory_order_relaxed); }
+
   int processedFiles() const { return processedFiles_; }
   int totalFiles() const { return totalFiles_; }
   int binarySkipped() const { return binarySkipped_; }
@@ -162,6 +167,11 @@ private:
   static void *threadMain(void *self);
 
   void Execute();
+  // The first lines and the window's starting state.
+  void beginRun();
+  // The elapsed time, the full bars, and the summary of a finished or a
+  // stopped run.
+  void endRun();
   void handleException(const std::string &message, bool silent);
   void jobTerminated();
   // Runs `call` with the status window on the user-interface thread, when
@@ -169,7 +179,8 @@ private:
   void withWindow(const std::function<void(JobStatusWindow &)> &call);
   // A status line: to the window, or straight to the log when it is gone.
   void statusLine(const std::string &text, int level);
-  void showElapsedTimeNow();
+  // The last report of a run (`last`) also stops the window's own clock.
+  void showElapsedTimeNow(bool last = false);
   std::string summary() const;
 
   JobHost &host_;
@@ -190,6 +201,7 @@ private:
   std::chrono::steady_clock::time_point lastElapsedShown_;
   int progressPending_ = -1; // the progress the next elapsed-time report carries
   int fileProgressShown_ = -1;
+  std::atomic<int> fileProgressReached_{0};
 
   pthread_t thread_{};
   bool threadStarted_ = false;

@@ -1,5 +1,6 @@
 #include "engine/searchreplace.h"
 
+#include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "engine/escapes.h"
 #include "engine/job.h"
@@ -196,6 +197,9 @@ bool TGenericSearchReplace::askUser(const std::string &output, std::string &text
   request.filter = this;
   request.lastAnswer = answer_;
   request.inSelection = inSubchain();
+  if (!job() && ReportsForCaller::active())
+    throw Exception("Prompt on replace needs a person to answer it, which a call from another "
+                    "program cannot give");
   answer_ = job() ? job()->queryReplace(request) : askQueryReplace(request);
   text = std::move(request.replacement);
   dialogReplacement_ = std::move(request.templateText);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,13 @@ public:
   virtual void setStatusFileName(const std::string &name) = 0;
   virtual void setStatusText(const std::string &text) = 0;
   virtual void setElapsedText(const std::string &text) = 0;
+  // The run began at `start`. Until `runOver` a window on screen moves its
+  // elapsed time, and its file bar to `ProcessingThread::fileProgressReached`,
+  // on by itself: a chunk that takes long (a costly match, a script) must not
+  // freeze them, and the job reports them only a few times a second.
+  virtual void runStarted(std::chrono::steady_clock::time_point) {}
+  // The run is over (or failed): what the job shows from now on stays.
+  virtual void runOver() {}
   virtual void setNonBinarySkipped(int files) = 0;
   virtual void setBinarySkipped(int files) = 0;
   // A test copy written by the job (also a result file of the last line).

@@ -193,7 +193,9 @@ TEST(ProcessingThread, AFailingFilterIsShownOnceWithoutSummaryAndTheJobStillEnds
   EXPECT_EQ(host.runningJobs(), 0);
 }
 
-TEST(ProcessingThread, TheQuietAbortShowsNothing) {
+// What a long match does when the job is stopped in its middle: no box,
+// but the end of a stopped job, its summary and its full bars.
+TEST(ProcessingThread, TheQuietAbortShowsNothingAndEndsAsAStop) {
   TempFolder dir;
   writeFile(dir.file("a.txt"), "a");
   RecordingJobHost host;
@@ -202,7 +204,14 @@ TEST(ProcessingThread, TheQuietAbortShowsNothing) {
                 inPlace());
   ProcessingThread::Create(host, *chain, named("Quiet"))->waitFor();
   EXPECT_TRUE(host.shownExceptions().empty());
-  EXPECT_TRUE(windowOf(host)->ended);
+  auto window = windowOf(host);
+  EXPECT_TRUE(window->ended);
+  EXPECT_EQ(window->last("setStatusText"), "Interrupted.");
+  EXPECT_EQ(window->lines.back(), "Job aborted by user. 0 of 1 files processed, " + cleanSummary);
+  EXPECT_EQ(window->last("setFileProgress"), "100");
+  EXPECT_EQ(window->last("setStatusFileName"), "(Finished)");
+  EXPECT_EQ(readFile(dir.file("a.txt")), "a");
+  EXPECT_EQ(dir.listing(), "a.txt");
 }
 
 class QueryReplaceStops : public ::testing::TestWithParam<Answer> {};

@@ -209,6 +209,10 @@ void Application::calledFrom(const QString &applicationName) {
 QDBusObjectPath Application::findWindow(const QString &filename) {
   return serve<QDBusObjectPath>([&] {
     const std::string name = fileName(filename);
+    // Every unsaved window has the empty name: which one would be found is
+    // chance, and a window the user works in would pass to the caller.
+    if (name.empty())
+      throw Exception("findWindow needs the name of a filter file");
     if (FilterListWindow *window = main_->findWindow(name)) {
       if (auto *sub = qobject_cast<QMdiSubWindow *>(window->widget()->parentWidget()))
         main_->mdiArea().setActiveSubWindow(sub);

@@ -88,6 +88,11 @@ template <class Operation> void onControl(QWidget *control, Operation operation)
 
 } // namespace
 
+bool TextTarget::isReadOnly() const {
+  return onControl(
+      control_, [](auto *edit) { return edit->isReadOnly(); }, false);
+}
+
 QString TextTarget::text() const {
   return onControl(
       control_,
@@ -101,6 +106,8 @@ QString TextTarget::text() const {
 }
 
 void TextTarget::setText(const QString &text) {
+  if (isReadOnly())
+    return;
   onControl(control_, [&](auto *edit) {
     if constexpr (isLineEdit<decltype(edit)>)
       edit->setText(text);
@@ -110,6 +117,8 @@ void TextTarget::setText(const QString &text) {
 }
 
 void TextTarget::replaceSelection(const QString &text) {
+  if (isReadOnly())
+    return;
   onControl(control_, [&](auto *edit) {
     if constexpr (isLineEdit<decltype(edit)>)
       edit->insert(text);
@@ -143,19 +152,20 @@ bool TextTarget::canUndo() const {
 }
 
 void TextTarget::undo() {
-  onControl(control_, [](auto *edit) { edit->undo(); });
+  if (!isReadOnly())
+    onControl(control_, [](auto *edit) { edit->undo(); });
 }
 // Through the control's own slot, so that an edit which keeps typing out
 // keeps these out too.
 void TextTarget::cut() {
-  if (control_)
+  if (control_ && !isReadOnly())
     QMetaObject::invokeMethod(control_, "cut", Qt::DirectConnection);
 }
 void TextTarget::copy() {
   onControl(control_, [](auto *edit) { edit->copy(); });
 }
 void TextTarget::paste() {
-  if (control_)
+  if (control_ && !isReadOnly())
     QMetaObject::invokeMethod(control_, "paste", Qt::DirectConnection);
 }
 void TextTarget::selectAll() {
@@ -163,10 +173,14 @@ void TextTarget::selectAll() {
 }
 
 void TextTarget::deleteSelection() {
+  if (isReadOnly())
+    return;
+  // The selection only: with none, nothing goes.
   onControl(control_, [](auto *edit) {
-    if constexpr (isLineEdit<decltype(edit)>)
-      edit->del();
-    else
+    if constexpr (isLineEdit<decltype(edit)>) {
+      if (edit->hasSelectedText())
+        edit->del();
+    } else
       edit->textCursor().removeSelectedText();
   });
 }
@@ -624,12 +638,16 @@ void TmenuForm::menuItemClick(int tag) { target_.replaceSelection(insertText(tag
 
 void TmenuForm::memoMenuPopup() {
   const bool selection = target_.hasSelection();
-  for (const char *name : {"Cut1", "Copy1", "Delete1"})
-    command(QString::fromLatin1(name))->setEnabled(selection);
+  const bool editable = !target_.isReadOnly();
+  command(QStringLiteral("Copy1"))->setEnabled(selection);
+  for (const char *name : {"Cut1", "Delete1"})
+    command(QString::fromLatin1(name))->setEnabled(selection && editable);
+  for (const char *name : {"Clearentirefield1", "Loadfromfile1"})
+    command(QString::fromLatin1(name))->setEnabled(editable);
   const bool clipboardText = !QApplication::clipboard()->text().isEmpty();
-  command(QStringLiteral("Paste1"))->setEnabled(clipboardText);
-  command(QStringLiteral("Pastespecial1"))->setEnabled(clipboardText);
-  command(QStringLiteral("Undo1"))->setEnabled(target_.canUndo());
+  command(QStringLiteral("Paste1"))->setEnabled(clipboardText && editable);
+  command(QStringLiteral("Pastespecial1"))->setEnabled(clipboardText && editable);
+  command(QStringLiteral("Undo1"))->setEnabled(target_.canUndo() && editable);
 }
 
 void TmenuForm::Undo1Click() { target_.undo(); }
@@ -640,6 +658,8 @@ void TmenuForm::Pastespecial1Click() { target_.paste(); }
 void TmenuForm::Selectall1Click() { target_.selectAll(); }
 
 void TmenuForm::Paste1Click() {
+  if (target_.isReadOnly())
+    return;
   // The field holds escaped text: what the clipboard brings is escaped on
   // the way in, a memo keeping its line breaks and tabs.
   QClipboard *clipboard = QApplication::clipboard();
@@ -659,7 +679,7 @@ void TmenuForm::Selectallandcopy1Click() {
 }
 
 void TmenuForm::Loadfromfile1Click() {
-  if (!target_.isValid())
+  if (!target_.isValid() || target_.isReadOnly())
     return;
   QFileDialog dialog(target_.widget());
   dialog.setObjectName(QStringLiteral("loadFromFile"));

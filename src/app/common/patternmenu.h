@@ -31,6 +31,10 @@ public:
   bool isValid() const { return !control_.isNull(); }
   bool isRich() const;
   bool isMemo() const;
+  // A read-only text keeps its text whatever command reaches it (Qt's own
+  // cut, paste and delete of a one-line edit would change it); it can still
+  // be selected and copied.
+  bool isReadOnly() const;
 
   QString text() const;
   void setText(const QString &text);

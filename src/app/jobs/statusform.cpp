@@ -198,6 +198,24 @@ TTstatusForm::TTstatusForm(QWidget *parent) : QWidget(parent) {
     lastPaint_.start();
     setUpdatesEnabled(true); // paints everything held back
   });
+  clock_ = new QTimer(this);
+  clock_->setInterval(paintInterval);
+  connect(clock_, &QTimer::timeout, this, &TTstatusForm::showRunSoFar);
+}
+
+void TTstatusForm::runStarted(std::chrono::steady_clock::time_point start) {
+  runStart_ = start;
+  clock_->start();
+}
+
+void TTstatusForm::runOver() { clock_->stop(); }
+
+void TTstatusForm::showRunSoFar() {
+  elapsed_->setText(toQString(
+      ProcessingThread::elapsedTimeText(std::chrono::duration_cast<std::chrono::milliseconds>(
+          std::chrono::steady_clock::now() - runStart_))));
+  if (job_)
+    fileProgress_->setValue(std::clamp(job_->fileProgressReached(), 0, 100));
 }
 
 void TTstatusForm::limitPaintRate() {
@@ -441,6 +459,7 @@ void TTstatusForm::addResultFile(const std::string &name) {
 
 void TTstatusForm::jobEnded(JobEnd how) {
   ended_ = true;
+  runOver();
   // The caption no longer says the files are being processed.
   setWindowTitle(toQString(Format("%s - %s", {filterName_, jobEndText(how)})));
   cancelButton_->setText(toQString(translate(1340, "&OK")));

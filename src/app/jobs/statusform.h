@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -51,6 +52,8 @@ public:
   void setStatusFileName(const std::string &name) override;
   void setStatusText(const std::string &text) override;
   void setElapsedText(const std::string &text) override;
+  void runStarted(std::chrono::steady_clock::time_point start) override;
+  void runOver() override;
   void setNonBinarySkipped(int files) override;
   void setBinarySkipped(int files) override;
   void addOutputFile(const std::string &name) override;
@@ -98,6 +101,8 @@ private:
   // up: the window paints at once when it has not painted for a while, and
   // otherwise holds its painting back until the interval is up.
   void limitPaintRate();
+  // The elapsed time and the file progress reached, while the run goes on.
+  void showRunSoFar();
 
   ProcessingThread *job_ = nullptr;
   int statusLineCount_ = 0;
@@ -119,6 +124,8 @@ private:
   QString statusText_;
   QElapsedTimer lastPaint_;
   QTimer *paintTimer_;
+  QTimer *clock_;
+  std::chrono::steady_clock::time_point runStart_;
 
   QTabWidget *pages_;
   QWidget *errorsPage_;

@@ -868,12 +868,12 @@ void TchildForm::removeButtonClick() {
     removeFile();
   } else if (page == trialSheet || page == scratchPadSheet) {
     // A click on the button has taken the focus from the memo the user
-    // selected in.
+    // selected in. A memo still being filled is read-only and keeps its text.
     auto *memo = qobject_cast<QPlainTextEdit *>(QApplication::focusWidget());
     if (!memo || !page->isAncestorOf(memo))
       memo = pageMemo_ && page->isAncestorOf(pageMemo_) ? pageMemo_.data() : nullptr;
     if (memo)
-      memo->textCursor().removeSelectedText();
+      TextTarget(memo).deleteSelection();
   }
 }
 

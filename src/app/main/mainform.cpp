@@ -852,23 +852,21 @@ void postEdit(QWidget *target, const char *method) {
 
 } // namespace
 
-void TmainForm::EditCutClick() { postEdit(editTarget(), "cut"); }
+void TmainForm::EditCutClick() {
+  QWidget *target = editTarget();
+  if (!TextTarget(target).isReadOnly())
+    postEdit(target, "cut");
+}
 
 void TmainForm::EditCopyClick() { postEdit(editTarget(), "copy"); }
 
-void TmainForm::EditDeleteClick() {
-  QWidget *target = editTarget();
-  // The selection only: with none, nothing goes.
-  if (auto *line = qobject_cast<QLineEdit *>(target); line && line->hasSelectedText())
-    line->del();
-  else if (auto *plain = qobject_cast<QPlainTextEdit *>(target))
-    plain->textCursor().removeSelectedText();
-  else if (auto *text = qobject_cast<QTextEdit *>(target))
-    text->textCursor().removeSelectedText();
-}
+void TmainForm::EditDeleteClick() { TextTarget(editTarget()).deleteSelection(); }
 
 void TmainForm::EditPasteClick(bool special) {
   QWidget *target = editTarget();
+  // Nor is the clipboard escaped for a text that takes nothing.
+  if (TextTarget(target).isReadOnly())
+    return;
   QClipboard *clipboard = QApplication::clipboard();
   if (!special) {
     const std::string text = fromQString(clipboard->text());

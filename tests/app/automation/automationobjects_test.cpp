@@ -478,6 +478,8 @@ TEST_F(Program, HostileCallsAnswerTheirErrorsAndChangeNothing) {
   ::stat(dir.file("pipe.fll").c_str(), &info);
   EXPECT_TRUE(S_ISFIFO(info.st_mode));
   EXPECT_EQ(call("/Application", "findWindow", {missing}).errorName(), error);
+  // An empty name names no file: no unsaved window is handed out for it.
+  EXPECT_EQ(call("/Application", "findWindow", {""}).errorName(), error);
   // The macro socket answers the same failure.
   QLocalSocket macro;
   macro.connectToServer(QString::fromStdString(dir.file("XDG_RUNTIME_DIR/marrowen/MarrowenDDE")));
@@ -513,6 +515,18 @@ TEST_F(Program, HostileCallsAnswerTheirErrorsAndChangeNothing) {
     EXPECT_EQ(reported.errorMessage(), "bad line") << method;
     EXPECT_EQ(value(w, method, {"a"}).toString(), "A") << method;
   }
+  // A replace that would ask a person answers its error where it would ask,
+  // at once, without a dialog; a text it does not change still passes.
+  value(w, "clearAllFilters");
+  value(w, "addReplaceFilter", {"a", "b", 0, false, false, false, true, 0});
+  QElapsedTimer asking;
+  asking.start();
+  const QDBusMessage asked = call(w, "processString", {"xaax"});
+  EXPECT_EQ(asked.errorName(), error);
+  EXPECT_TRUE(asked.errorMessage().contains("Prompt on replace"))
+      << asked.errorMessage().toStdString();
+  EXPECT_LT(asking.elapsed(), 5000);
+  EXPECT_EQ(value(w, "processString", {"xyz"}).toString(), "xyz");
   // None of the failures made a window or an object of its own.
   EXPECT_EQ(value("/Application", "newWindow").value<QDBusObjectPath>().path(), "/FilterWindow/2");
 }

@@ -61,6 +61,28 @@ TEST_F(PatternMenu, PasteEscapesControlsOfOneLineFieldsOnly) {
   EXPECT_EQ(memo.toPlainText(), "a\tb\\001");
 }
 
+// A field cut short for display, or a memo being filled, keeps its text
+// whatever the menu offers; it may still be copied.
+TEST_F(PatternMenu, AReadOnlyFieldKeepsItsTextAndTheClipboardItsText) {
+  QLineEdit line("keep");
+  QPlainTextEdit memo("keep");
+  for (QWidget *field : {static_cast<QWidget *>(&line), static_cast<QWidget *>(&memo)}) {
+    field->setProperty("readOnly", true);
+    menu.preparePopup(field, field == &line);
+    for (const char *name :
+         {"Cut1", "Delete1", "Paste1", "Pastespecial1", "Clearentirefield1", "Undo1"}) {
+      QApplication::clipboard()->setText("a\tb");
+      menu.Selectall1Click();
+      menu.command(name)->trigger();
+      menu.itemWithTag(6)->trigger();
+      EXPECT_EQ(TextTarget(field).text(), "keep") << name;
+      EXPECT_EQ(QApplication::clipboard()->text(), "a\tb") << name;
+    }
+    menu.Selectallandcopy1Click();
+    EXPECT_EQ(QApplication::clipboard()->text(), "keep");
+  }
+}
+
 TEST_F(PatternMenu, EachKindOfTargetShowsItsOwnCommands) {
   auto shown = [&](const char *name) { return menu.command(name)->isVisible(); };
   QLineEdit line;

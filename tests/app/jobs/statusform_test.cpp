@@ -2,6 +2,8 @@
 
 #include "app/jobs/windowjobhost.h"
 #include "app_testing.h"
+#include "classlib/exceptions.h"
+#include "engine/fileinput.h"
 #include "engine/inputs.h"
 #include "engine/outputs.h"
 #include "grid/widget/dgbasegrid.h"
@@ -250,6 +252,55 @@ TEST_F(StatusForm, AnEndedJobSaysSoInTheCaptionAndShowsItsWholeSummary) {
     const QRect needed = bar->fontMetrics().boundingRect(room, Qt::TextWordWrap, bar->text());
     EXPECT_LE(needed.height(), room.height());
   }
+}
+
+// A chunk that takes long (a costly match) leaves the clock and the file bar
+// moving, and a stop in its middle, which the match answers with the quiet
+// abort, ends the job as any stop does.
+TEST_F(StatusForm, ALongChunkKeepsTheClockGoingAndAStopInsideItEndsAsAStop) {
+  const std::string text(10 * 4096, 'a');
+  writeFile(dir.file("a.txt"), text);
+  struct LongMatch : TFilter {
+    std::atomic<bool> started{false};
+    int chunks = 0;
+    bool processChunk(std::string &chunk) override {
+      if (++chunks == 6) {
+        started = true;
+        while (!isAborted())
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        throw EAbort();
+      }
+      return sendToNext(chunk);
+    }
+  };
+  auto filter = std::make_unique<LongMatch>();
+  LongMatch &match = *filter;
+  auto input = std::make_unique<TFileInput>(
+      std::vector<FileGridRow>{{dir.file("a.txt"), "None", "Add"}}, true, false, 0, 4096, false);
+  input->setNext(std::move(filter));
+  input->lastFilter()->setNext(std::make_unique<TFileOutput>());
+  WindowJobHost host;
+  JobOptions options;
+  options.filterName = "Long";
+  host.startJob(std::move(input), options);
+  TTstatusForm &window = *host.statusWindows().front();
+  window.show();
+  auto *elapsed = window.findChild<QLabel *>("elapsedTime");
+  auto *bar = window.findChild<QProgressBar *>("fileProgress");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return match.started.load(); }, 10000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return elapsed->text().startsWith("0:00:01."); }, 5000))
+      << elapsed->text().toStdString();
+  EXPECT_EQ(bar->value(), 50) << "five chunks of ten read";
+
+  QTest::mouseClick(window.findChild<QPushButton *>("cancelButton"), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return host.activeJobs() == 0; }, 10000));
+  EXPECT_EQ(window.windowTitle(), "Long - Job aborted by user.");
+  EXPECT_EQ(window.statusBarText(), "Interrupted.");
+  EXPECT_EQ(cell(window.resText(), 3, window.resText().Rows()),
+            "Job aborted by user. 0 of 1 files processed, 0 binary files skipped, 0 non-binary "
+            "files skipped");
+  EXPECT_EQ(bar->value(), 100);
+  EXPECT_EQ(readFile(dir.file("a.txt")), text);
 }
 
 TEST_F(StatusForm, CancelWithLoggingOffWritesNoLog) {

@@ -32,6 +32,7 @@
 #include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTextBlock>
+#include <QTextEdit>
 #include <thread>
 
 #include <filesystem>
@@ -180,6 +181,40 @@ TEST_F(MainForm, PasteEscapesForMemosAndEditsAndDeleteTakesOnlyTheSelection) {
   edit->setSelection(0, 1);
   form->EditDeleteClick();
   EXPECT_EQ(edit->text(), "5.5d");
+}
+
+// Cut, Delete and Paste leave a read-only control (a description, a memo
+// being filled, a read-only spin box) and the clipboard as they were; Copy
+// still copies.
+TEST_F(MainForm, EditCommandsLeaveReadOnlyControlsUnchanged) {
+  form->show();
+  auto *child = static_cast<FakeChild *>(form->CreateMDIChild());
+  auto *line = new QLineEdit("keep", child);
+  auto *plain = new QPlainTextEdit("keep", child);
+  auto *rich = new QTextEdit("keep", child);
+  auto *spin = new QSpinBox(child);
+  spin->setValue(42);
+  QApplication::setActiveWindow(form.get());
+  QClipboard *clipboard = QApplication::clipboard();
+  for (QWidget *control : std::initializer_list<QWidget *>{line, plain, rich, spin}) {
+    control->setProperty("readOnly", true);
+    control->show();
+    control->setFocus();
+    QCoreApplication::processEvents();
+    const QString before = TextTarget(control).text();
+    for (const char *command : {"Cut1", "Delete1", "Paste1", "Pastespecial1"}) {
+      QMetaObject::invokeMethod(control, "selectAll");
+      clipboard->setText("a\tb\x01");
+      ASSERT_TRUE(form->action(command)->isEnabled()) << command;
+      form->action(command)->trigger();
+      QCoreApplication::processEvents();
+      EXPECT_EQ(TextTarget(control).text(), before) << command;
+      EXPECT_EQ(clipboard->text(), "a\tb\x01") << command;
+    }
+    form->action("Copy1")->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(clipboard->text(), before);
+  }
 }
 
 TEST_F(MainForm, HelpTagsOpenDocumentsAndPages) {
