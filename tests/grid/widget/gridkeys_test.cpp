@@ -2,6 +2,7 @@
 #include "grid/editors/editorwrappers.h"
 #include "grid/widget/dgbasegrid.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
@@ -98,6 +99,30 @@ TEST(GridKeys, CtrlTabLeavesAGridThatKeepsTab) {
     EXPECT_EQ(d.focus(), d.ok) << "backwards from the grid wraps to the last control";
     EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "a1");
   }
+}
+
+TEST(GridKeys, TheEditorKeepsItsCtrlKeysAndTypesNoControlCharacters) {
+  InDialog d;
+  // The window's own keys, as a filter-list window has them.
+  int windowKeys = 0;
+  for (const QKeySequence &key :
+       {QKeySequence(QKeySequence::SelectAll), QKeySequence(Qt::CTRL | Qt::Key_N)}) {
+    auto *action = new QAction(&d.dialog);
+    action->setShortcut(key);
+    QObject::connect(action, &QAction::triggered, [&] { ++windowKeys; });
+    d.dialog.addAction(action);
+  }
+  ASSERT_TRUE(d.grid->EditorShown());
+  d.key(Qt::Key_End);
+  d.key(Qt::Key_A, Qt::ControlModifier);
+  d.type("ff");
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "ff") << "Ctrl+A selected the whole text";
+  EXPECT_EQ(windowKeys, 0);
+  d.key(Qt::Key_N, Qt::ControlModifier);
+  EXPECT_EQ(windowKeys, 1) << "a Ctrl key the editor does not use is the window's";
+  d.key(Qt::Key_Q, Qt::ControlModifier);
+  d.key(Qt::Key_B, Qt::ControlModifier);
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "ff") << "no control character typed";
 }
 
 TEST(GridKeys, TypingStartsTheEditAndEscapeUndoesStepByStep) {
