@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -66,8 +67,16 @@ TEST(DateTimeDropDown, AChoiceIsWrittenAsTextAndReportedAsAnEdit) {
   EXPECT_EQ(d.grid->GetCell(2, 2).toString(),
             FormatDateTimeChoice(dayZero.daysTo(QDate(2026, 3, 14)), TdgDateTimeKind::Date));
   EXPECT_EQ(d.events, (std::vector<std::string>{"dropdown 2,2", "rollup 2,2", "edit 2,2"}));
-  // Escape closes without a choice; the open cell's key closes it too.
+  // Escape closes without a choice; the open cell's key closes it too. A
+  // right press on the open cell leaves the picker open.
   QTest::keyClick(d.grid, Qt::Key_F4);
+  const TRect cell = d.grid->GetCellRect(d.grid->DisplayColOf(2), 2);
+  QWindow *window = d.dialog.windowHandle();
+  const QPoint at =
+      window->mapFromGlobal(d.grid->viewport()->mapToGlobal(QPoint(cell.Left + 1, cell.Top + 3)));
+  QTest::mousePress(window, Qt::RightButton, {}, at);
+  QTest::mouseRelease(window, Qt::RightButton, {}, at);
+  EXPECT_TRUE(d.grid->DateTimeOpen());
   d.grid->ToggleDateTimeDropDown(2, 2);
   EXPECT_FALSE(d.grid->DateTimeOpen());
   EXPECT_EQ(d.events.back(), "rollup 2,2");
