@@ -152,6 +152,21 @@ TEST(GridKeys, TypingStartsTheEditAndEscapeUndoesStepByStep) {
   EXPECT_FALSE(d.dialog.isVisible()) << "nothing left to undo: the dialog closes";
 }
 
+// A move to a column shows the editor again; a move to a row drops the value
+// being typed and the editor with it, and loads the editor afresh.
+TEST(GridKeys, MovesFromCodeHideAndShowTheEditor) {
+  InDialog d(gmEditInsert);
+  d.grid->HideCellEditor();
+  d.grid->MoveToCol(1);
+  EXPECT_TRUE(d.grid->EditorShown());
+  d.grid->SetStoreData(false);
+  d.type("zz");
+  d.grid->MoveToRow(1, false);
+  EXPECT_FALSE(d.grid->CurrentCell().HasValue());
+  EXPECT_EQ(d.grid->EditControl().Editor().Text(), "") << "not the dropped value";
+  EXPECT_TRUE(d.grid->EditorShown());
+}
+
 TEST(GridKeys, HidingTheFocusedEditorLeavesTheFocusOnTheGrid) {
   InDialog d;
   d.key(Qt::Key_F2);
