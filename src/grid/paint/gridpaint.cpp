@@ -276,8 +276,7 @@ void TdgBaseGrid::SetHeldHeadingInside(bool inside) {
 }
 
 bool TdgBaseGrid::HasFocusNow() const {
-  return hasFocus() || (FActiveControl && FActiveControl->Focused()) ||
-         (InplaceEditor() && InplaceEditor()->hasFocus());
+  return hasFocus() || (FActiveControl && FActiveControl->Focused());
 }
 
 bool TdgBaseGrid::IsCellSelected(int displayCol, int displayRow) const {
@@ -314,7 +313,9 @@ bool TdgBaseGrid::FocusCellTest(int col, int row, bool painting) const {
     return false;
   if (painting && !HasFocusNow() && !FAlwaysShowFocus)
     return false;
-  return !(InplaceEditor() && InplaceEditor()->isVisible());
+  // The shown editor of a text or check-box cell stands in for the mark.
+  return !(FEditorShown &&
+           (FActiveControl == FEditControl.get() || FActiveControl == FCheckControl.get()));
 }
 
 void TdgBaseGrid::DrawCell(std::int32_t col, std::int32_t row, const TRect &rect,
@@ -563,8 +564,8 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
       fontColor = selection.SelectionFontColor();
   }
   const TdgControlType controlType = insertRow ? ctText : CellControlType(dataCol, dataRow);
-  if (!insertRow && controlType == ctText && col == Col() && row == Row() && InplaceEditor() &&
-      InplaceEditor()->isVisible()) {
+  if (!insertRow && controlType == ctText && col == Col() && row == Row() && FEditorShown &&
+      FActiveControl == FEditControl.get()) {
     if (FEditColor != clNone)
       background = FEditColor;
     if (FEditFontColor != clNone)
