@@ -1293,14 +1293,18 @@ private:
   bool MoveChangesSomething(bool rows, int origin, int target) const;
   void FollowDrag(int x, int y);
   int SpinPartAt(int col, int row, int x, int y);
+  // Where a cell's button stands in the cell's paint rectangle: at its right
+  // edge, the cell's height for a one-part button, the button's own height
+  // for a spin pair. Drawing, presses and the spin halves share it.
+  static TRect CellButtonRect(const TRect &cell, const TdgCustomButton &button);
   void ButtonRelease(int col, int row, int x, int y);
   void PaintGrid(QPainter &p, const TRect &clip);
   void PaintDataCell(QPainter &p, int col, int row, TRect rect, bool selected);
   void PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect, bool contentPainted);
   TdgCustomButton *ButtonOfCell(int col, int dataCol, int dataRow);
   void PaintCellDecorations(QPainter &p, int col, int row, const TRect &r, bool selected);
-  void DrawCellButton(QPainter &p, int col, int row, const TRect &r, const TRect &text,
-                      TdgCustomButton &button, TColor background);
+  void DrawCellButton(QPainter &p, int col, int row, const TRect &r, TdgCustomButton &button,
+                      TColor background);
   void DrawLines(QPainter &p, int col, int row, const TRect &full);
   void DrawFocusMark(QPainter &p, int col, int row, const TRect &rect);
   void DrawRowIndicator(QPainter &p, int row, const TRect &rect);

@@ -228,6 +228,29 @@ TEST(GridPaint, CellBelowAShortButtonIsBackground) {
       ASSERT_NE(image.pixel(x, y) & 0xFFFFFF, black) << x << "," << y;
 }
 
+// A one-part button stands the cell's height at its right edge with its glyph
+// whole in the middle, and a press anywhere on it is a press of the button.
+TEST(GridPaint, AButtonInATallRowTakesTheRowsHeight) {
+  Shown s;
+  s.grid.GetCol(Variant(2))->SetButtonType(btNormal);
+  s.grid.SetRowHeight(2, 36);
+  const TRect cell = s.grid.GetPaintCellRect(2, 2);
+  const int left = cell.Right - s.grid.GetCellButton(2, btNormal)->GetTotalWidth();
+  const QImage image = s.shot();
+  int dots = 0, top = cell.Bottom, bottom = cell.Top;
+  for (int y = cell.Top; y < cell.Bottom; ++y)
+    for (int x = left; x < cell.Right; ++x)
+      if ((image.pixel(x, y) & 0xFFFFFF) == black) {
+        ++dots;
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+      }
+  EXPECT_EQ(dots, 12) << "three dots of four pixels";
+  EXPECT_NEAR(top + bottom, cell.Top + cell.Bottom, 3);
+  EXPECT_EQ(image.pixel(left + 5, cell.Bottom - 2), image.pixel(left + 5, cell.Top + 1));
+  EXPECT_TRUE(s.grid.PointOnCellButton(left + 5, (cell.Top + cell.Bottom) / 2, 2, 2));
+}
+
 TEST(GridPaint, SelectedPictureIsTinted) {
   Shown s;
   s.grid.GetCol(Variant(2))->SetControlType(ctPicture);
