@@ -282,6 +282,10 @@ public:
   void ClearColSelection() { DeselectCols(1, ColCount() - 1); }
   void ToggleCols(int fromDisplay, int toDisplay);
   void SelectOnlyCols(int fromDisplay, int toDisplay);
+  // Selects or deselects a range of columns from code: the row edit ends
+  // first (nothing happens when it may not), rows and cell ranges selected
+  // before are dropped, and the notices fire at the end.
+  void SelectColRange(int fromDisplay, int toDisplay, bool select);
   const TdgSelection &ColSelection() const { return FColSelection; }
 
   // The current cell's value while it is edited, by display position.

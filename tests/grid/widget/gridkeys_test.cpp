@@ -167,6 +167,34 @@ TEST(GridKeys, MovesFromCodeHideAndShowTheEditor) {
   EXPECT_TRUE(d.grid->EditorShown());
 }
 
+// Columns selected from code end the row's edit first and drop the rows
+// selected before; a refused end selects nothing.
+TEST(GridKeys, AColumnRangeFromCodeEndsTheRowEditFirst) {
+  InDialog d;
+  bool refuse = true;
+  d.grid->OnEndRowEdit = [&](TdgBaseGrid *, int, bool &cancel) { cancel = refuse; };
+  std::vector<int> notices;
+  d.grid->OnSelectChanged = [&](TdgBaseGrid *, TdgSelectType type, bool) {
+    notices.push_back(type);
+  };
+  d.type("x");
+  d.grid->SelectColRange(2, 3, true);
+  EXPECT_EQ(d.grid->ColSelection().Count, 0);
+  EXPECT_TRUE(d.grid->RowEditing());
+  refuse = false;
+  d.grid->SelectRows(2, 2);
+  d.grid->SelectColRange(0, 9, true);
+  EXPECT_FALSE(d.grid->RowEditing());
+  EXPECT_EQ(d.grid->RowSelection().Count, 0);
+  EXPECT_EQ(d.grid->ColSelection().Count, 3);
+  EXPECT_EQ(notices, (std::vector<int>{stRows, stCols}));
+  d.grid->SelectColRange(3, 1, false);
+  EXPECT_EQ(d.grid->ColSelection().Count, 3) << "a range upside down is none";
+  d.grid->SelectColRange(2, 2, false);
+  EXPECT_EQ(d.grid->ColSelection().Count, 2);
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "x");
+}
+
 TEST(GridKeys, HidingTheFocusedEditorLeavesTheFocusOnTheGrid) {
   InDialog d;
   d.key(Qt::Key_F2);
