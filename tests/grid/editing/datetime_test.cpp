@@ -189,7 +189,12 @@ TEST(DateTimeDropDown, ADefinitionThatGoesIsDroppedEverywhere) {
   d.grid->setCellDateTimeDef(1, 3, def.get());
   d.goTo(2, 1);
   d.grid->ToggleDateTimeDropDown(2, 1);
+  bool wholeGrid = false;
+  d.grid->OnInvalidate = [&](const TRect &r) {
+    wholeGrid |= r.Width() >= d.grid->ClientWidth() && r.Height() >= d.grid->ClientHeight();
+  };
   def.reset();
+  EXPECT_TRUE(wholeGrid) << "the grid is repainted as a whole";
   EXPECT_EQ(d.grid->DateTimeDef(), nullptr);
   EXPECT_EQ(d.grid->GetCol(Variant(1))->DateTimeDef(), nullptr);
   EXPECT_EQ(d.grid->RowStore().RowObject(2)->DateTimeDef(), nullptr);
