@@ -630,6 +630,9 @@ public:
   TdgButtonType EffectiveButtonType(int dataCol, int dataRow);
   TdgCustomButton *GetCellButton(int displayCol, TdgButtonType type);
   TdgSelectionPattern &SelectionPattern() { return FSelectionPattern; }
+  // The selection pattern in the selection colour (the focus colour without
+  // one), made when missing with `create`; none while both colours are clNone.
+  const QImage *UpdateSelectionPattern(bool create);
   bool ScrollBarNeeded(bool vertical, int extent) const;
   int FirstScrollableCol() const;
   int FirstScrollableRow() const;

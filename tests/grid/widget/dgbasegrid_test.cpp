@@ -494,6 +494,21 @@ TEST(DataGridProperties, EachLevelPassesOnItsDefault) {
 
 // A text that names no check states is refused by the grid as by a column,
 // and never replaces the values in force, whether errors are raised or not.
+TEST(DataGridProperties, TheSelectionPatternFollowsTheColours) {
+  TdgGrid grid;
+  grid.SetSelectionColor(0x0000FF);
+  const QImage *pattern = grid.UpdateSelectionPattern(true);
+  ASSERT_NE(pattern, nullptr);
+  EXPECT_EQ(pattern->pixel(0, 0), qRgb(255, 0, 0));
+  grid.SetSelectionColor(clNone);
+  EXPECT_EQ(grid.SelectionPattern().Bitmap(), nullptr) << "no colour, no pattern";
+  grid.SetFocusColor(0x00FF00);
+  EXPECT_EQ(grid.UpdateSelectionPattern(false), nullptr);
+  pattern = grid.UpdateSelectionPattern(true);
+  ASSERT_NE(pattern, nullptr) << "made on the next request";
+  EXPECT_EQ(pattern->pixel(0, 0), qRgb(0, 255, 0));
+}
+
 // A bad text raises; with errors off the grid stores it all the same while a
 // column keeps its values.
 TEST(DataGridProperties, BadCheckBoxValuesRaiseAndOnlyTheGridStoresThemQuietly) {
