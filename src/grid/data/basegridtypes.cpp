@@ -36,4 +36,9 @@ QColor colorToQColor(TColor color, const QPalette &palette) {
   return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
 }
 
+TColor colorToRgb(TColor color, const QPalette &palette) {
+  const QColor c = colorToQColor(color, palette);
+  return static_cast<TColor>(c.red() | (c.green() << 8) | (c.blue() << 16));
+}
+
 } // namespace marrowen

@@ -58,6 +58,8 @@ inline constexpr TColor clBtnHighlight = static_cast<TColor>(0x80000014u);
 inline constexpr TColor clHighlight = static_cast<TColor>(0x8000000Du);
 inline constexpr TColor clHighlightText = static_cast<TColor>(0x8000000Eu);
 QColor colorToQColor(TColor color, const QPalette &palette);
+// The colour as $00BBGGRR, a system colour resolved against the palette.
+TColor colorToRgb(TColor color, const QPalette &palette);
 
 enum TGridOption : std::uint8_t {
   goFixedVertLine,

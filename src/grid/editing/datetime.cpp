@@ -166,6 +166,7 @@ void TdgBaseGrid::DateTimeDefRemoved(const TComponent *component) {
     if (same(element.DateTimeDef()))
       element.SetDateTimeDef(nullptr);
   });
+  InvalidateGrid();
 }
 
 TdgDateTimeDefComponent *TdgBaseGrid::DateTimeDefOfCell(int dataCol, int dataRow) {

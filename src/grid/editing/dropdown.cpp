@@ -481,16 +481,21 @@ void TdgBaseGrid::DropDownPress(QMouseEvent &e) {
   }
   const QPoint p = viewport()->mapFromGlobal(global);
   const int col = ColumnAt(p.x()), row = RowAt(p.y());
+  const bool openCell =
+      DateTimeOpen() ? col == DisplayColOf(FDateTimeCol) && row == GetDisplayRowOf(FDateTimeRow)
+                     : col == DisplayColOf(FComboCol) && row == GetDisplayRowOf(FComboRow);
+  // A right press closes only a drop-down of another cell.
+  if (openCell && e.button() == Qt::RightButton) {
+    deliver(viewport());
+    return;
+  }
   if (DateTimeOpen()) {
-    const bool onButton = col == DisplayColOf(FDateTimeCol) &&
-                          row == GetDisplayRowOf(FDateTimeRow) &&
-                          PointOnCellButton(p.x(), p.y(), row, col);
+    const bool onButton = openCell && PointOnCellButton(p.x(), p.y(), row, col);
     CloseDateTimeDropDown(onButton);
     if (!onButton)
       deliver(viewport());
     return;
   }
-  const bool openCell = col == DisplayColOf(FComboCol) && row == GetDisplayRowOf(FComboRow);
   if (openCell && e.button() == Qt::LeftButton) {
     // The open cell's button closes the list; anywhere else in it keeps it.
     // A double click whose first press opened the list is the cell's own

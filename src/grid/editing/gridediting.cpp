@@ -350,7 +350,7 @@ void TdgBaseGrid::MoveToCol(int dataCol) {
   if (!CanLeaveCell(dataCol, GetCurrentDataRow(), false))
     return;
   MoveCurrent(DisplayColOf(dataCol), Row(), true, true);
-  UpdateEdit();
+  PlaceEditor();
 }
 
 bool TdgBaseGrid::SelectCell(std::int32_t col, std::int32_t row) {

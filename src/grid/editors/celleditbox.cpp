@@ -717,6 +717,25 @@ void TdgGridEditBox::KeyDown(std::uint16_t &key, TShiftState shift) {
   update();
 }
 
+bool TdgGridEditBox::WantsKey(const QKeyEvent &e) {
+  if (TdgGridControl::WantsKey(e))
+    return true;
+  const Qt::KeyboardModifiers mods = e.modifiers() & ~Qt::KeypadModifier;
+  if (!(FEditable || FSelectable) || (mods & Qt::AltModifier))
+    return false;
+  const int key = e.key();
+  const bool caretKey =
+      key == Qt::Key_Home || key == Qt::Key_End || key == Qt::Key_Left || key == Qt::Key_Right;
+  if (mods == Qt::ControlModifier)
+    return caretKey || key == Qt::Key_Insert || key == Qt::Key_C || key == Qt::Key_X ||
+           key == Qt::Key_V || key == Qt::Key_Z || key == Qt::Key_A;
+  if (mods == (Qt::ControlModifier | Qt::ShiftModifier))
+    return caretKey;
+  if (mods == Qt::ShiftModifier)
+    return key == Qt::Key_Insert || key == Qt::Key_Delete;
+  return false;
+}
+
 void TdgGridEditBox::KeyUp(std::uint16_t &key, TShiftState shift) {
   FKeyRepeat = false;
   TdgGridControl::KeyUp(key, shift);
@@ -739,7 +758,9 @@ void TdgGridEditBox::KeyPress(char &key) {
   case 27:
     break;
   default:
-    if (FEditable)
+    // Other control characters come from Ctrl keys the editor has no use
+    // for: they would only put an unprintable byte into the cell.
+    if (FEditable && static_cast<unsigned char>(key) >= 32)
       inserted = InsertTyped(std::string(1, key), true, true);
     break;
   }

@@ -91,7 +91,7 @@ public:
   // A release the grid hands over ends a click, as the control's own would.
   void FireClickOnRelease() { FClickOnRelease = true; }
   // Escape is wanted while the grid says so; Return always while it is down.
-  bool WantsKey(const QKeyEvent &e);
+  virtual bool WantsKey(const QKeyEvent &e);
 
   TdgEditKeyEvent OnEditKeyDown, OnEditKeyUp;
   TdgEditKeyPressEvent OnEditKeyPress;
@@ -211,6 +211,9 @@ public:
   void MouseMove(TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
   void DblClick() override;
+  // The Ctrl and Shift keys of the editor's own table are its, before any
+  // window shortcut; other Ctrl keys go on to the window.
+  bool WantsKey(const QKeyEvent &e) override;
 
 protected:
   void paintEvent(QPaintEvent *e) override;

@@ -11,10 +11,7 @@ TdgCustomGridControl::TdgCustomGridControl(std::unique_ptr<TdgGridControl> contr
 
 TdgCustomGridControl::~TdgCustomGridControl() = default;
 
-TColor TdgCustomGridControl::GetColor() const {
-  const QColor c = FControl->palette().color(QPalette::Base);
-  return static_cast<TColor>(c.red() | (c.green() << 8) | (c.blue() << 16));
-}
+TColor TdgCustomGridControl::GetColor() const { return colorToRgb(clWindow, FControl->palette()); }
 
 void TdgCustomGridControl::SetColor(TColor color) {
   QPalette pal = FControl->palette();

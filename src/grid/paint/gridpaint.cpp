@@ -276,8 +276,7 @@ void TdgBaseGrid::SetHeldHeadingInside(bool inside) {
 }
 
 bool TdgBaseGrid::HasFocusNow() const {
-  return hasFocus() || (FActiveControl && FActiveControl->Focused()) ||
-         (InplaceEditor() && InplaceEditor()->hasFocus());
+  return hasFocus() || (FActiveControl && FActiveControl->Focused());
 }
 
 bool TdgBaseGrid::IsCellSelected(int displayCol, int displayRow) const {
@@ -314,7 +313,9 @@ bool TdgBaseGrid::FocusCellTest(int col, int row, bool painting) const {
     return false;
   if (painting && !HasFocusNow() && !FAlwaysShowFocus)
     return false;
-  return !(InplaceEditor() && InplaceEditor()->isVisible());
+  // The shown editor of a text or check-box cell stands in for the mark.
+  return !(FEditorShown &&
+           (FActiveControl == FEditControl.get() || FActiveControl == FCheckControl.get()));
 }
 
 void TdgBaseGrid::DrawCell(std::int32_t col, std::int32_t row, const TRect &rect,
@@ -563,8 +564,8 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
       fontColor = selection.SelectionFontColor();
   }
   const TdgControlType controlType = insertRow ? ctText : CellControlType(dataCol, dataRow);
-  if (!insertRow && controlType == ctText && col == Col() && row == Row() && InplaceEditor() &&
-      InplaceEditor()->isVisible()) {
+  if (!insertRow && controlType == ctText && col == Col() && row == Row() && FEditorShown &&
+      FActiveControl == FEditControl.get()) {
     if (FEditColor != clNone)
       background = FEditColor;
     if (FEditFontColor != clNone)
@@ -634,7 +635,7 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
   if (is3D)
     raisedLeftTop(p, text);
   if (button)
-    DrawCellButton(p, col, row, r, text, *button, background);
+    DrawCellButton(p, col, row, r, *button, background);
   if (focus)
     DrawFocusMark(p, col, row, r);
 }
@@ -660,19 +661,16 @@ void TdgBaseGrid::PaintCellDecorations(QPainter &p, int col, int row, const TRec
       background = FFocusColor;
     if (selected && SelectionInColour())
       background = SelectionLook().SelectionColor();
-    TRect text = r;
-    text.Right -= button->GetTotalWidth();
-    DrawCellButton(p, col, row, r, text, *button, background);
+    DrawCellButton(p, col, row, r, *button, background);
   }
   if (focus)
     DrawFocusMark(p, col, row, r);
 }
 
-void TdgBaseGrid::DrawCellButton(QPainter &p, int col, int row, const TRect &r, const TRect &text,
+void TdgBaseGrid::DrawCellButton(QPainter &p, int col, int row, const TRect &r,
                                  TdgCustomButton &button, TColor background) {
   const QPalette &pal = palette();
-  const TRect b{std::max(text.Right, text.Left + 3), r.Top, r.Right,
-                std::min(r.Bottom, r.Top + button.GetTotalHeight())};
+  const TRect b = CellButtonRect(r, button);
   const bool active = ButtonIsActive(col, row);
   const bool pressed = col == FPressedCol && row == FPressedRow && FHeldDrawn;
   const bool hot = !pressed && col == FHoverCol && row == FHoverRow;
@@ -692,10 +690,14 @@ void TdgBaseGrid::DrawCellButton(QPainter &p, int col, int row, const TRect &r, 
   const int shift = pressed ? 1 : 0;
   if (FInactiveButtonState != ibsNone || active) {
     if (const Picture picture = button.GetPicture()) {
+      // Centred in the face as a flat button insets it; the button's
+      // rectangle clips only a picture wider than the button.
+      const int edge = std::max(0, FButtonEdgeWidth);
+      const TRect area{b.Left + edge, b.Top + edge, b.Right - edge, b.Bottom};
       p.save();
       p.setClipRect(qrect(b), Qt::IntersectClip);
-      p.drawImage(b.Left + (b.Width() - picture->width()) / 2 + 1 + shift,
-                  b.Top + (b.Height() - picture->height()) / 2 + shift, *picture);
+      p.drawImage(area.Left + (area.Width() - picture->width()) / 2 + shift,
+                  area.Top + (area.Height() - picture->height()) / 2 + shift, *picture);
       p.restore();
     } else if (dynamic_cast<TdgVertSpinButton *>(&button) ||
                dynamic_cast<TdgHorzSpinButton *>(&button)) {

@@ -282,6 +282,10 @@ public:
   void ClearColSelection() { DeselectCols(1, ColCount() - 1); }
   void ToggleCols(int fromDisplay, int toDisplay);
   void SelectOnlyCols(int fromDisplay, int toDisplay);
+  // Selects or deselects a range of columns from code: the row edit ends
+  // first (nothing happens when it may not), rows and cell ranges selected
+  // before are dropped, and the notices fire at the end.
+  void SelectColRange(int fromDisplay, int toDisplay, bool select);
   const TdgSelection &ColSelection() const { return FColSelection; }
 
   // The current cell's value while it is edited, by display position.
@@ -626,6 +630,9 @@ public:
   TdgButtonType EffectiveButtonType(int dataCol, int dataRow);
   TdgCustomButton *GetCellButton(int displayCol, TdgButtonType type);
   TdgSelectionPattern &SelectionPattern() { return FSelectionPattern; }
+  // The selection pattern in the selection colour (the focus colour without
+  // one), made when missing with `create`; none while both colours are clNone.
+  const QImage *UpdateSelectionPattern(bool create);
   bool ScrollBarNeeded(bool vertical, int extent) const;
   int FirstScrollableCol() const;
   int FirstScrollableRow() const;
@@ -1293,14 +1300,18 @@ private:
   bool MoveChangesSomething(bool rows, int origin, int target) const;
   void FollowDrag(int x, int y);
   int SpinPartAt(int col, int row, int x, int y);
+  // Where a cell's button stands in the cell's paint rectangle: at its right
+  // edge, the cell's height for a one-part button, the button's own height
+  // for a spin pair. Drawing, presses and the spin halves share it.
+  static TRect CellButtonRect(const TRect &cell, const TdgCustomButton &button);
   void ButtonRelease(int col, int row, int x, int y);
   void PaintGrid(QPainter &p, const TRect &clip);
   void PaintDataCell(QPainter &p, int col, int row, TRect rect, bool selected);
   void PaintHeadingCell(QPainter &p, int col, int row, const TRect &rect, bool contentPainted);
   TdgCustomButton *ButtonOfCell(int col, int dataCol, int dataRow);
   void PaintCellDecorations(QPainter &p, int col, int row, const TRect &r, bool selected);
-  void DrawCellButton(QPainter &p, int col, int row, const TRect &r, const TRect &text,
-                      TdgCustomButton &button, TColor background);
+  void DrawCellButton(QPainter &p, int col, int row, const TRect &r, TdgCustomButton &button,
+                      TColor background);
   void DrawLines(QPainter &p, int col, int row, const TRect &full);
   void DrawFocusMark(QPainter &p, int col, int row, const TRect &rect);
   void DrawRowIndicator(QPainter &p, int row, const TRect &rect);

@@ -131,8 +131,11 @@ void TdgBaseGrid::MoveToRow(int displayRow, bool skipReadOnly) {
     MoveCurrent(Col(), row, true, true);
     InvalidateCell(0, row);
   }
+  // The value typed goes, and the editor with it: the change report places
+  // it again, loaded with what the cell holds.
   DropPending();
-  HideEditor();
+  HideCellEditor();
+  FEditorCol = FEditorRow = -1;
   CurrentCellMoved();
 }
 

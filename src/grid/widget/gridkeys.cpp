@@ -224,10 +224,10 @@ void TdgBaseGrid::SetRowChangedIndicator(TdgRowChangedIndicator value) {
 void TdgBaseGrid::SetCheckBoxValues(const std::string &value) {
   if (FCheckBoxValues == value)
     return;
-  if (!IsValidCheckBoxValues(value)) {
+  // With errors off the text is taken as it is: its parts are read as far as
+  // they go.
+  if (!IsValidCheckBoxValues(value))
     ReportError(std::string(invalidCheckBoxValuesText));
-    return;
-  }
   FCheckBoxValues = value;
   if (FCheckControl)
     FCheckControl->SetCheckBoxValues(value);

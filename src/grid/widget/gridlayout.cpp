@@ -248,9 +248,15 @@ bool TdgBaseGrid::PointOnCellButton(int x, int y, int displayRow, int displayCol
   const TRect cell = GetPaintCellRect(displayCol, displayRow);
   if (IsRectEmpty(cell))
     return false;
-  const int left = std::max(cell.Left + 3, cell.Right - button->GetTotalWidth());
-  const int bottom = std::min(cell.Bottom, cell.Top + button->GetTotalHeight());
-  return x > left && x <= cell.Right && y >= cell.Top && y <= bottom;
+  const TRect b = CellButtonRect(cell, *button);
+  return x > b.Left && x <= b.Right && y >= b.Top && y <= b.Bottom;
+}
+
+TRect TdgBaseGrid::CellButtonRect(const TRect &cell, const TdgCustomButton &button) {
+  const bool spin = dynamic_cast<const TdgVertSpinButton *>(&button) ||
+                    dynamic_cast<const TdgHorzSpinButton *>(&button);
+  return {std::max(cell.Left + 3, cell.Right - button.GetTotalWidth()), cell.Top, cell.Right,
+          spin ? std::min(cell.Bottom, cell.Top + button.GetTotalHeight()) : cell.Bottom};
 }
 
 bool TdgBaseGrid::ListOnlyCell(int dataCol, int dataRow) {

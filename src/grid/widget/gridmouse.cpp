@@ -667,11 +667,10 @@ int TdgBaseGrid::SpinPartAt(int col, int row, int x, int y) {
   const TRect cell = GetPaintCellRect(col, row);
   if (!button)
     return 0;
-  const int left = std::max(cell.Left + 3, cell.Right - button->GetTotalWidth());
-  const int bottom = std::min(cell.Bottom, cell.Top + button->GetTotalHeight());
+  const TRect b = CellButtonRect(cell, *button);
   if (type == btVertSpin)
-    return y < cell.Top + (bottom - cell.Top) / 2 ? 1 : 2;
-  return x < left + (cell.Right - left) / 2 ? 1 : 2;
+    return y < b.Top + b.Height() / 2 ? 1 : 2;
+  return x < b.Left + b.Width() / 2 ? 1 : 2;
 }
 
 void TdgBaseGrid::CellButtonPress(TShiftState shift, int col, int row, int x, int y) {

@@ -349,15 +349,12 @@ void TdgBaseGrid::MoveTopLeft(std::int32_t aLeft, std::int32_t aTop) {
   aTop = nearest(FVisibleRows, aTop, TopRow(), FirstScrollableRow(), FixedRows());
   if (aLeft == LeftCol() && aTop == TopRow())
     return;
-  // Buttons and the editor belong to the cells as they were shown.
+  // Buttons belong to the cells as they were shown. The editor is taken off
+  // before the pixels move and placed again after by TopLeftMoved, which
+  // every top-left move passes.
   if (FHoverCol >= 0 || FPressedCol >= 0)
     LeaveCellButtons();
-  const bool editorShown = InplaceEditor() && InplaceEditor()->isVisible();
-  if (editorShown)
-    HideEdit();
   TCustomGrid_dg::MoveTopLeft(aLeft, aTop);
-  if (editorShown)
-    UpdateEdit();
 }
 
 void TdgBaseGrid::MoveTopLeftInMode(int left, int top, int mode) {

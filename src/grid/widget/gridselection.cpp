@@ -96,6 +96,32 @@ void TdgBaseGrid::SelectOnlyCols(int fromDisplay, int toDisplay) {
   SelectCols(fromDisplay, toDisplay);
 }
 
+void TdgBaseGrid::SelectColRange(int fromDisplay, int toDisplay, bool select) {
+  const int last = ColCount() - 1;
+  if (FColSelectMode == csNone || fromDisplay > last || toDisplay < 1 ||
+      (!select && FGridStatus != gsColsSelected))
+    return;
+  fromDisplay = std::max(fromDisplay, 1);
+  toDisplay = std::min(toDisplay, last);
+  if (fromDisplay > toDisplay || !CanLeaveCell(-1, -1, false))
+    return;
+  if (FEditorShown) {
+    HideCellEditor();
+    InvalidateGrid();
+  }
+  ClearRange();
+  ClearRowSelection();
+  FireSelectChanged(false);
+  if (select)
+    SelectCols(fromDisplay, toDisplay);
+  else
+    DeselectCols(fromDisplay, toDisplay);
+  PlaceEditor();
+  InvalidateGrid();
+  FireSelectChanged(false);
+  ReportGridStatus();
+}
+
 void TdgBaseGrid::DeselectCols(int fromDisplay, int toDisplay) {
   TdgSelection &sel = FColSelection;
   if (sel.Count == 0 || !clampLines(fromDisplay, toDisplay, ColCount()))

@@ -64,6 +64,17 @@ void DataGridLook::SetFocusColor(TColor value) {
   InvalidateCell(Col(), Row());
 }
 
+const QImage *TdgBaseGrid::UpdateSelectionPattern(bool create) {
+  if (SelectionColor() == clNone && FocusColor() == clNone) {
+    FSelectionPattern.Free();
+    return nullptr;
+  }
+  if (create || FSelectionPattern.Bitmap())
+    FSelectionPattern.Update(
+        colorToRgb(SelectionColor() != clNone ? SelectionColor() : FocusColor(), palette()));
+  return FSelectionPattern.Bitmap();
+}
+
 void DataGridLook::SetFocusFontColor(TColor value) {
   if (change(FFocusFontColor, value))
     InvalidateCell(Col(), Row());

@@ -82,9 +82,9 @@ struct ComboDialog {
   QPoint at(QWidget *widget, QPoint local) {
     return window()->mapFromGlobal(widget->mapToGlobal(local));
   }
-  void clickAt(QWidget *widget, QPoint local) {
-    QTest::mousePress(window(), Qt::LeftButton, {}, at(widget, local));
-    QTest::mouseRelease(window(), Qt::LeftButton, {}, at(widget, local));
+  void clickAt(QWidget *widget, QPoint local, Qt::MouseButton button = Qt::LeftButton) {
+    QTest::mousePress(window(), button, {}, at(widget, local));
+    QTest::mouseRelease(window(), button, {}, at(widget, local));
   }
   QWidget *popup() const { return grid->ExistingDropDownForm(); }
   bool open() const { return popup() && popup()->isVisible(); }
@@ -344,6 +344,11 @@ TEST(ComboDropDown, PressesOnTheGridKeepOrCloseTheList) {
   const TRect open = d.grid->GetCellRect(col, 2);
   d.clickAt(d.grid->viewport(), QPoint(open.Left + 3, open.Top + 3));
   EXPECT_TRUE(d.open());
+  // A right press on the list's own cell, its button too, leaves the list open.
+  for (int x : {open.Left + 1, open.Left + 3, open.Right - 3}) {
+    d.clickAt(d.grid->viewport(), QPoint(x, open.Top + 3), Qt::RightButton);
+    EXPECT_TRUE(d.open()) << x - open.Left;
+  }
   struct Presses : QObject {
     int count = 0;
     bool eventFilter(QObject *, QEvent *e) override {

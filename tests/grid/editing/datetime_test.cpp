@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -66,8 +67,16 @@ TEST(DateTimeDropDown, AChoiceIsWrittenAsTextAndReportedAsAnEdit) {
   EXPECT_EQ(d.grid->GetCell(2, 2).toString(),
             FormatDateTimeChoice(dayZero.daysTo(QDate(2026, 3, 14)), TdgDateTimeKind::Date));
   EXPECT_EQ(d.events, (std::vector<std::string>{"dropdown 2,2", "rollup 2,2", "edit 2,2"}));
-  // Escape closes without a choice; the open cell's key closes it too.
+  // Escape closes without a choice; the open cell's key closes it too. A
+  // right press on the open cell leaves the picker open.
   QTest::keyClick(d.grid, Qt::Key_F4);
+  const TRect cell = d.grid->GetCellRect(d.grid->DisplayColOf(2), 2);
+  QWindow *window = d.dialog.windowHandle();
+  const QPoint at =
+      window->mapFromGlobal(d.grid->viewport()->mapToGlobal(QPoint(cell.Left + 1, cell.Top + 3)));
+  QTest::mousePress(window, Qt::RightButton, {}, at);
+  QTest::mouseRelease(window, Qt::RightButton, {}, at);
+  EXPECT_TRUE(d.grid->DateTimeOpen());
   d.grid->ToggleDateTimeDropDown(2, 2);
   EXPECT_FALSE(d.grid->DateTimeOpen());
   EXPECT_EQ(d.events.back(), "rollup 2,2");
@@ -180,7 +189,12 @@ TEST(DateTimeDropDown, ADefinitionThatGoesIsDroppedEverywhere) {
   d.grid->setCellDateTimeDef(1, 3, def.get());
   d.goTo(2, 1);
   d.grid->ToggleDateTimeDropDown(2, 1);
+  bool wholeGrid = false;
+  d.grid->OnInvalidate = [&](const TRect &r) {
+    wholeGrid |= r.Width() >= d.grid->ClientWidth() && r.Height() >= d.grid->ClientHeight();
+  };
   def.reset();
+  EXPECT_TRUE(wholeGrid) << "the grid is repainted as a whole";
   EXPECT_EQ(d.grid->DateTimeDef(), nullptr);
   EXPECT_EQ(d.grid->GetCol(Variant(1))->DateTimeDef(), nullptr);
   EXPECT_EQ(d.grid->RowStore().RowObject(2)->DateTimeDef(), nullptr);

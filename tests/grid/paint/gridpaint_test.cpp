@@ -71,6 +71,7 @@ TEST(GridPaint, GridLineColours) {
 
 TEST(GridPaint, FocusBorders) {
   Shown s;
+  s.grid.SetAlwaysShowEditor(false);
   s.grid.FocusCell(2, 3, true);
   s.grid.SetFocusBorder(fbDouble);
   const TRect c = s.grid.GetPaintCellRect(2, 3);
@@ -80,6 +81,21 @@ TEST(GridPaint, FocusBorders) {
   s.grid.SetFocusBorder(fbNone);
   EXPECT_EQ(s.at(c.Left, c.Top + 7), white);
   EXPECT_NE(s.at(c.Left - 1, c.Top + 7), black);
+}
+
+// The cell under the shown editor has no focus mark; it takes the editing
+// colours around the editor.
+TEST(GridPaint, TheEditedCellShowsTheEditColourAndNoFocusMark) {
+  Shown s;
+  s.grid.FocusCell(2, 3, true);
+  ASSERT_TRUE(s.grid.EditorShown());
+  s.grid.SetFocusBorder(fbDouble);
+  s.grid.SetFocusColor(0x00FF00);
+  s.grid.SetEditColor(0x0000FF);
+  s.grid.InvalidateGrid();
+  const TRect c = s.grid.GetPaintCellRect(2, 3);
+  EXPECT_NE(s.at(c.Left - 1, c.Top + 7), black);
+  EXPECT_EQ(s.at(c.Left + 1, c.Top + 7), 0xFF0000u);
 }
 
 TEST(GridPaint, FocusMarkOnlyWithFocus) {
@@ -100,6 +116,7 @@ TEST(GridPaint, FocusMarkOnlyWithFocus) {
 
 TEST(GridPaint, AlwaysShownFocusMarkTakesTheFocusColour) {
   Shown s;
+  s.grid.SetAlwaysShowEditor(false);
   s.grid.FocusCell(2, 3, true);
   s.grid.SetFocusBorder(fbNone);
   s.grid.SetFocusColor(0x0000FF);
@@ -211,6 +228,29 @@ TEST(GridPaint, CellBelowAShortButtonIsBackground) {
       ASSERT_NE(image.pixel(x, y) & 0xFFFFFF, black) << x << "," << y;
 }
 
+// A one-part button stands the cell's height at its right edge with its glyph
+// whole in the middle, and a press anywhere on it is a press of the button.
+TEST(GridPaint, AButtonInATallRowTakesTheRowsHeight) {
+  Shown s;
+  s.grid.GetCol(Variant(2))->SetButtonType(btNormal);
+  s.grid.SetRowHeight(2, 36);
+  const TRect cell = s.grid.GetPaintCellRect(2, 2);
+  const int left = cell.Right - s.grid.GetCellButton(2, btNormal)->GetTotalWidth();
+  const QImage image = s.shot();
+  int dots = 0, top = cell.Bottom, bottom = cell.Top;
+  for (int y = cell.Top; y < cell.Bottom; ++y)
+    for (int x = left; x < cell.Right; ++x)
+      if ((image.pixel(x, y) & 0xFFFFFF) == black) {
+        ++dots;
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+      }
+  EXPECT_EQ(dots, 12) << "three dots of four pixels";
+  EXPECT_NEAR(top + bottom, cell.Top + cell.Bottom, 3);
+  EXPECT_EQ(image.pixel(left + 5, cell.Bottom - 2), image.pixel(left + 5, cell.Top + 1));
+  EXPECT_TRUE(s.grid.PointOnCellButton(left + 5, (cell.Top + cell.Bottom) / 2, 2, 2));
+}
+
 TEST(GridPaint, SelectedPictureIsTinted) {
   Shown s;
   s.grid.GetCol(Variant(2))->SetControlType(ctPicture);
@@ -245,6 +285,7 @@ TEST(GridPaint, PaintCellHandlerTakesOverOnlyItsCell) {
   EXPECT_EQ(s.at(other.Left + 30, other.Top + 2), white);
   // The cell keeps its button and its focus mark; a heading its frame.
   s.grid.GetCol(Variant(2))->SetButtonType(btNormal);
+  s.grid.SetAlwaysShowEditor(false);
   s.grid.FocusCell(2, 3, true);
   s.grid.SetFocusBorder(fbSingle);
   const int buttonLeft = mine.Right - s.grid.GetCellButton(2, btNormal)->GetTotalWidth();

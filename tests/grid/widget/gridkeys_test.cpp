@@ -2,6 +2,7 @@
 #include "grid/editors/editorwrappers.h"
 #include "grid/widget/dgbasegrid.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
@@ -100,6 +101,30 @@ TEST(GridKeys, CtrlTabLeavesAGridThatKeepsTab) {
   }
 }
 
+TEST(GridKeys, TheEditorKeepsItsCtrlKeysAndTypesNoControlCharacters) {
+  InDialog d;
+  // The window's own keys, as a filter-list window has them.
+  int windowKeys = 0;
+  for (const QKeySequence &key :
+       {QKeySequence(QKeySequence::SelectAll), QKeySequence(Qt::CTRL | Qt::Key_N)}) {
+    auto *action = new QAction(&d.dialog);
+    action->setShortcut(key);
+    QObject::connect(action, &QAction::triggered, [&] { ++windowKeys; });
+    d.dialog.addAction(action);
+  }
+  ASSERT_TRUE(d.grid->EditorShown());
+  d.key(Qt::Key_End);
+  d.key(Qt::Key_A, Qt::ControlModifier);
+  d.type("ff");
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "ff") << "Ctrl+A selected the whole text";
+  EXPECT_EQ(windowKeys, 0);
+  d.key(Qt::Key_N, Qt::ControlModifier);
+  EXPECT_EQ(windowKeys, 1) << "a Ctrl key the editor does not use is the window's";
+  d.key(Qt::Key_Q, Qt::ControlModifier);
+  d.key(Qt::Key_B, Qt::ControlModifier);
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "ff") << "no control character typed";
+}
+
 TEST(GridKeys, TypingStartsTheEditAndEscapeUndoesStepByStep) {
   InDialog d;
   int cellEdits = 0, cellStarts = 0, rowStarts = 0;
@@ -125,6 +150,49 @@ TEST(GridKeys, TypingStartsTheEditAndEscapeUndoesStepByStep) {
   EXPECT_TRUE(d.dialog.isVisible());
   d.key(Qt::Key_Escape);
   EXPECT_FALSE(d.dialog.isVisible()) << "nothing left to undo: the dialog closes";
+}
+
+// A move to a column shows the editor again; a move to a row drops the value
+// being typed and the editor with it, and loads the editor afresh.
+TEST(GridKeys, MovesFromCodeHideAndShowTheEditor) {
+  InDialog d(gmEditInsert);
+  d.grid->HideCellEditor();
+  d.grid->MoveToCol(1);
+  EXPECT_TRUE(d.grid->EditorShown());
+  d.grid->SetStoreData(false);
+  d.type("zz");
+  d.grid->MoveToRow(1, false);
+  EXPECT_FALSE(d.grid->CurrentCell().HasValue());
+  EXPECT_EQ(d.grid->EditControl().Editor().Text(), "") << "not the dropped value";
+  EXPECT_TRUE(d.grid->EditorShown());
+}
+
+// Columns selected from code end the row's edit first and drop the rows
+// selected before; a refused end selects nothing.
+TEST(GridKeys, AColumnRangeFromCodeEndsTheRowEditFirst) {
+  InDialog d;
+  bool refuse = true;
+  d.grid->OnEndRowEdit = [&](TdgBaseGrid *, int, bool &cancel) { cancel = refuse; };
+  std::vector<int> notices;
+  d.grid->OnSelectChanged = [&](TdgBaseGrid *, TdgSelectType type, bool) {
+    notices.push_back(type);
+  };
+  d.type("x");
+  d.grid->SelectColRange(2, 3, true);
+  EXPECT_EQ(d.grid->ColSelection().Count, 0);
+  EXPECT_TRUE(d.grid->RowEditing());
+  refuse = false;
+  d.grid->SelectRows(2, 2);
+  d.grid->SelectColRange(0, 9, true);
+  EXPECT_FALSE(d.grid->RowEditing());
+  EXPECT_EQ(d.grid->RowSelection().Count, 0);
+  EXPECT_EQ(d.grid->ColSelection().Count, 3);
+  EXPECT_EQ(notices, (std::vector<int>{stRows, stCols}));
+  d.grid->SelectColRange(3, 1, false);
+  EXPECT_EQ(d.grid->ColSelection().Count, 3) << "a range upside down is none";
+  d.grid->SelectColRange(2, 2, false);
+  EXPECT_EQ(d.grid->ColSelection().Count, 2);
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "x");
 }
 
 TEST(GridKeys, HidingTheFocusedEditorLeavesTheFocusOnTheGrid) {
