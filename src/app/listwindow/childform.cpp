@@ -985,6 +985,10 @@ void TchildForm::endBulkUpdate() {
   if (bulkDepth_ == 0 || --bulkDepth_ > 0)
     return;
   rebuildTreeView();
+  // The input may have changed with its dialog hidden (the wizard, a load,
+  // automation): Go follows the input node, not only the dialog's clicks.
+  if (TInputObject *input = InputFilter())
+    inputFromFiles_ = input->inputFromFile;
   showCurrentEditor();
   checkButtonsEnableStatus();
 }

@@ -727,6 +727,7 @@ TEST_F(ChildFormInMainForm, NewWindowsAreNumberedAndBringTheirMenusInGroupOrder)
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QRadioButton>
 
 namespace marrowen {
 namespace {
@@ -818,6 +819,8 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
         return static_cast<int>(QDialog::Accepted);
       }
       if (dialog.objectName() == "WizardForm") {
+        // The switch reaches Go with the input's dialog hidden.
+        dialog.findChildren<QRadioButton *>().back()->click();
         dialog.findChild<QListWidget *>("tasks")->setCurrentRow(3);
         dialog.findChild<QPushButton *>("addButton")->click();
       }
@@ -833,7 +836,11 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
         wizard = action;
     ASSERT_NE(wizard, nullptr);
     EXPECT_TRUE(wizard->isEnabled());
+    child->selectItem(child->filterTree().count() - 1);
+    EXPECT_FALSE(child->beginButton->isEnabled());
     wizard->trigger();
+    EXPECT_FALSE(child->InputFilter()->inputFromFile);
+    EXPECT_TRUE(child->beginButton->isEnabled());
     EXPECT_EQ(ran, (std::vector<std::string>{"QPrintDialog", "QPageSetupDialog",
                                              "marrowen::TWizardForm"}));
     EXPECT_EQ(child->filterTree().count(), 5);
