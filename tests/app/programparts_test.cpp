@@ -742,6 +742,28 @@ TEST_F(WholeProgram, KeysReachMenusPagesAndFieldsAndMoveTheSelectedFilter) {
   EXPECT_EQ(list->comments->toPlainText(), "note");
 }
 
+// The bar speaks of the filter shown: moving to another filter in the tree,
+// by the mouse or the keys, takes away what the last one's dialog or a
+// menu's hint left there; the filter moved to shows its own checks.
+TEST_F(WholeProgram, MovingToAnotherFilterTakesTheLastOnesTextsFromTheBar) {
+  TchildForm *list = newList();
+  list->addFilter(findCatalogEntry("TSearchObject", 0)->createDefault(0));
+  const std::string blank = "Error: Find string is blank";
+  auto bar = [&] { return main->statusText().toStdString(); };
+  ASSERT_EQ(bar(), blank);
+  FilterTreeView &tree = list->treeView();
+  QTest::mouseClick(tree.viewport(), Qt::LeftButton, {},
+                    tree.visualRect(list->treeModel().indexOf(3)).center());
+  EXPECT_EQ(bar(), "");
+  main->action("AboutMarrowen1")->showStatusText(main.get());
+  ASSERT_EQ(bar(), "The version and the release notes");
+  QTest::keyClick(&tree, Qt::Key_Up);
+  EXPECT_EQ(list->selectedIndex(), 2);
+  EXPECT_EQ(bar(), blank);
+  QTest::keyClick(&tree, Qt::Key_Up);
+  EXPECT_EQ(bar(), "");
+}
+
 // Every command of a list window that changes the list marks it changed, so
 // that closing the window asks to save it. Each starts from the same saved
 // list: top, input, an upper-case filter (selected), a comment, output; two

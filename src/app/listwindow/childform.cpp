@@ -282,7 +282,7 @@ void TchildForm::buildPages() {
   connect(treeView_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex &current) {
             if (!changingSelection_)
-              selectItem(model_->itemOf(current));
+              userSelectsItem(model_->itemOf(current));
           });
   connect(treeView_, &QTreeView::expanded, this, [this](const QModelIndex &index) {
     const int item = model_->itemOf(index);
@@ -316,7 +316,7 @@ void TchildForm::buildPages() {
             bool editable = false;
             enabledItem->setChecked(false);
             if (item >= 0) {
-              selectItem(item);
+              userSelectsItem(item);
               enabledItem->setChecked(tree_.node(item).getEnabled());
               editable = tree_.canToggleEnabled(item);
             }
@@ -506,6 +506,14 @@ void TchildForm::selectItem(int index) {
     refreshItem(index);
     checkButtonsEnableStatus();
   }
+}
+
+void TchildForm::userSelectsItem(int index) {
+  // What the bar said belonged to the filter left, or to a menu since
+  // closed; the next filter's dialog shows its own checks.
+  if (index != tree_.selected)
+    statusBarText({});
+  selectItem(index);
 }
 
 void TchildForm::hideCurrentEditor() {
