@@ -640,7 +640,7 @@ TEST_F(ChildForm, SavedListsComeBackByteForByte) {
 TEST_F(ChildForm, MapsFromTheFolderAndFromTheList) {
   std::filesystem::create_directories(dir.file("maps/sub.map"));
   writeFile(dir.file("maps/X.MAP"), "65 b\r\n");
-  writeFile(dir.file("maps/y.map"), "66 c\r\n");
+  writeFile(dir.file("maps/x&y.map"), "66 c\r\n");
   // An editor's backup and a renamed old map are not maps.
   writeFile(dir.file("maps/foo.map~"), "67 d\r\n");
   writeFile(dir.file("maps/old.map.bak"), "68 e\r\n");
@@ -655,8 +655,8 @@ TEST_F(ChildForm, MapsFromTheFolderAndFromTheList) {
   for (QAction *action : maps->actions())
     if (action->data().toString().startsWith(QString::fromStdString(dir.path())))
       captions << action->text();
-  EXPECT_EQ(captions, QStringList({"X", "y"}));
-  form->MapFileClick("y.map");
+  EXPECT_EQ(captions, QStringList({"X", "x&&y"}));
+  form->MapFileClick("x&y.map");
   EXPECT_EQ(static_cast<TUserObject *>(form->selectedNode())->entries[66], "c");
 
   form->selectItem(2);

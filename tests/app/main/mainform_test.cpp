@@ -228,6 +228,17 @@ TEST_F(MainForm, ToolButtonsAndMenuItemsHintInTheStatusBar) {
   EXPECT_FALSE(form->windowIcon().isNull());
 }
 
+// A window's or a calling program's name shows in a menu as it is: an "&"
+// in it is no key.
+TEST_F(MainForm, NamesInItsMenusShowTheirAmpersands) {
+  form->CreateMDIChild()->widget()->setWindowTitle("Fish&Chips");
+  QMenu *windows = form->menu(QStringLiteral("Window1"));
+  emit windows->aboutToShow();
+  EXPECT_EQ(windows->actions().back()->text(), "Fish&&Chips");
+  form->setCalledFrom("R&D");
+  EXPECT_EQ(form->action(QStringLiteral("Exit1"))->text(), "Exit and return to R&&D");
+}
+
 TEST_F(MainForm, QuitWhenDoneAndTheJobCountGoThroughTheHost) {
   int quits = 0;
   form->jobHost().onQuit = [&] { ++quits; };
