@@ -254,7 +254,8 @@ TEST_F(MainForm, QuitWhenDoneAndTheJobCountGoThroughTheHost) {
 }
 
 TEST_F(MainForm, TipsStepAndStoreTheNextNumber) {
-  writeFile(dir.file("tips.txt"), "?A%sB\n\n^100% sure %d\n'three\n");
+  // Read in the program's code page, as every text file it is given.
+  writeFile(dir.file("tips.txt"), "?A%sB\n\n^100% sure %d\n'caf\xE9\n");
   QDir::setCurrent(QString::fromStdString(dir.path()));
   TfTipOfTheDay tips;
   tips.setTip(7);
@@ -268,6 +269,7 @@ TEST_F(MainForm, TipsStepAndStoreTheNextNumber) {
   EXPECT_EQ(tips.tipText(), "A\nB");
   tips.bPreviousClick();
   EXPECT_EQ(tips.index(), 2);
+  EXPECT_EQ(tips.tipText(), QString::fromUtf8("café"));
   tips.bNextClick();
   EXPECT_EQ(tips.index(), 0);
   EXPECT_EQ(tipIndex(std::int64_t(INT32_MIN), 3), 2);
@@ -348,10 +350,10 @@ TEST_F(MainForm, AboutBoxShowsTheVersionAndKeepsOpenWithoutReleaseNotes) {
   about.pages().setCurrentIndex(1);
   ASSERT_EQ(boxTexts.size(), 1u);
   EXPECT_FALSE(about.isHidden() && about.result() == QDialog::Accepted);
-  writeFile(dir.file("WhatsNew.TXT"), "5.6.3: faster");
+  writeFile(dir.file("WhatsNew.TXT"), "5.6.3: faster, na\xEFve");
   about.pages().setCurrentIndex(0);
   about.pages().setCurrentIndex(1);
-  EXPECT_EQ(about.releaseNotes(), "5.6.3: faster");
+  EXPECT_EQ(about.releaseNotes(), QString::fromUtf8("5.6.3: faster, naïve"));
 
   // Centred on the screen, not over a window in its corner.
   QWidget corner;
