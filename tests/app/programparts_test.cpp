@@ -1,5 +1,6 @@
 #include "app/programparts.h"
 
+#include "app/automation/commandline.h"
 #include "app/automation/commandlinehelper.h"
 #include "app/automation/shellextensions.h"
 #include "app/automation/updateform.h"
@@ -762,6 +763,18 @@ TEST_F(WholeProgram, MovingToAnotherFilterTakesTheLastOnesTextsFromTheBar) {
   EXPECT_EQ(bar(), blank);
   QTest::keyClick(&tree, Qt::Key_Up);
   EXPECT_EQ(bar(), "");
+}
+
+// What the command line reports stays on the status bar, in the program's
+// code page, after its list window is made anew.
+TEST_F(WholeProgram, TheCommandLinesErrorStaysOnTheBarInTheCodePage) {
+  newList()->saveFilterListAs(dir.file("normal.fll"));
+  installCommandLine({"/AS=", "/G"});
+  main.reset();
+  writeFile(dir.file("Languages/English.ini"), "[global]\r\n4100=Nichts ausgew\\344hlt\r\n");
+  startMain();
+  EXPECT_EQ(main->statusText().toStdString(), "Nichts ausgewählt");
+  EXPECT_TRUE(main->statusIsError());
 }
 
 // Every command of a list window that changes the list marks it changed, so

@@ -431,8 +431,10 @@ void TchildForm::buildTrialPage() {
   side("trialOutput", "trialOutputStatus", trialOutput, trialOutputStatus);
   bindMemoStatus(trialInput, trialInputStatus);
   connect(trialInput, &QPlainTextEdit::textChanged, this, [this] {
-    statusBarText({});
+    // A text the window fills in itself (a list loaded, the command line's
+    // new list) leaves the bar alone: what was said there still stands.
     if (trialInput->edited()) {
+      statusBarText({});
       trialInputChanged_ = true;
       setFilterHasChanged(true);
     }
