@@ -744,8 +744,9 @@ TEST_F(WholeProgram, KeysReachMenusPagesAndFieldsAndMoveTheSelectedFilter) {
 }
 
 // The bar speaks of the filter shown: moving to another filter in the tree,
-// by the mouse or the keys, takes away what the last one's dialog or a
-// menu's hint left there; the filter moved to shows its own checks.
+// by the mouse or the keys, or adding one, takes away what the last one's
+// dialog or a menu's hint left there; the filter moved to shows its own
+// checks.
 TEST_F(WholeProgram, MovingToAnotherFilterTakesTheLastOnesTextsFromTheBar) {
   TchildForm *list = newList();
   list->addFilter(findCatalogEntry("TSearchObject", 0)->createDefault(0));
@@ -762,6 +763,10 @@ TEST_F(WholeProgram, MovingToAnotherFilterTakesTheLastOnesTextsFromTheBar) {
   EXPECT_EQ(list->selectedIndex(), 2);
   EXPECT_EQ(bar(), blank);
   QTest::keyClick(&tree, Qt::Key_Up);
+  EXPECT_EQ(bar(), "");
+  QTest::keyClick(&tree, Qt::Key_Down);
+  ASSERT_EQ(bar(), blank);
+  list->findAction("Sort1")->trigger();
   EXPECT_EQ(bar(), "");
 }
 

@@ -642,6 +642,8 @@ void TchildForm::setInputFromFiles(bool fromFiles) {
 }
 
 int TchildForm::addFilter(std::unique_ptr<TListObject> node) {
+  // The new filter is the one shown now, as when the user moves to it.
+  statusBarText({});
   if (TListObject *old = tree_.selectedNode()) {
     old->removeFromScreen();
     refreshItem(tree_.selected);
