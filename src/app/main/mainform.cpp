@@ -1096,12 +1096,15 @@ bool TmainForm::eventFilter(QObject *watched, QEvent *event) {
       return true;
     }
   }
-  // Every window of the program, this one included, opens within its screen.
+  // Every window of the program, this one included, opens wide enough for
+  // its caption and within its screen.
   if (event->type() == QEvent::Show && watched->isWidgetType()) {
     auto *window = static_cast<QWidget *>(watched);
     if (window->isWindow() &&
-        (window->windowType() == Qt::Window || window->windowType() == Qt::Dialog))
+        (window->windowType() == Qt::Window || window->windowType() == Qt::Dialog)) {
+      widenForCaption(*window);
       fitToAvailableArea(*window);
+    }
   }
   // A non-empty hint of whatever the mouse is over shows in the status bar.
   if (event->type() == QEvent::StatusTip) {
