@@ -164,6 +164,8 @@ void DrawImageEmbossed(QPainter &canvas, const QImage &image, int x, int y, bool
   canvas.drawImage(x, y, stencil(shape, grayColor));
 }
 
+QString menuCaptionOf(QString name) { return name.replace('&', QStringLiteral("&&")); }
+
 QString FitTextWithEllipsis(const QString &text, const QFontMetrics &metrics, int maxWidth) {
   QString result = text;
   const qsizetype length = text.size();

@@ -72,6 +72,10 @@ void DrawImageEmbossed(QPainter &canvas, const QImage &image, int x, int y, bool
 // very narrow width may still get a result that is too wide.
 QString FitTextWithEllipsis(const QString &text, const QFontMetrics &metrics, int maxWidth);
 
+// `name` (a file's, a window's, a program's) as a menu item's caption: each
+// "&" in it shows as itself and gives the item no key.
+QString menuCaptionOf(QString name);
+
 // A program command line split into tokens: blanks and control characters
 // separate them, double quotes take blanks in and are themselves dropped,
 // and an empty pair of quotes is no token. Tokens have no length limit.

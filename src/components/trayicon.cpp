@@ -3,6 +3,7 @@
 #include "classlib/format.h"
 #include "classlib/streams.h"
 #include "components/speedbutton.h"
+#include "qtext/qtext.h"
 
 #include <QBuffer>
 #include <QCursor>
@@ -73,7 +74,7 @@ QIcon iconFromFileBytes(const QByteArray &bytes) {
 QIcon iconFromResource(const QString &resourceName) {
   QIcon icon(resourceName);
   if (icon.availableSizes().isEmpty())
-    throw EStreamError(Format("Resource %s not found", {resourceName.toStdString()}));
+    throw EStreamError(Format("Resource %s not found", {fromQString(resourceName)}));
   return icon;
 }
 

@@ -1,5 +1,6 @@
 #include "app/programparts.h"
 
+#include "app/automation/commandline.h"
 #include "app/automation/commandlinehelper.h"
 #include "app/automation/shellextensions.h"
 #include "app/automation/updateform.h"
@@ -35,8 +36,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMdiArea>
@@ -48,6 +51,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -562,6 +566,27 @@ std::vector<std::string> clashes(const QString &where, const QStringList &captio
   return found;
 }
 
+// The dialogs and windows of their own, those of a list window over `list`.
+std::vector<std::unique_ptr<QWidget>> windowsOfTheirOwn(TchildForm &list, MainSettings &settings) {
+  std::vector<std::unique_ptr<QWidget>> windows;
+  windows.push_back(std::make_unique<TTQueryReplace>());
+  windows.push_back(std::make_unique<TchangeReplace>(nullptr, nullptr, "", ""));
+  windows.push_back(std::make_unique<TWizardForm>(list));
+  windows.push_back(std::make_unique<TupdateForm>(settings));
+  windows.push_back(std::make_unique<TcommandLineHelperForm>());
+  windows.push_back(std::make_unique<TpatternOptions>(nullptr, true));
+  windows.push_back(std::make_unique<TpatternOptions>(nullptr, false));
+  windows.push_back(std::make_unique<TeditDistanceOptions>(nullptr));
+  windows.push_back(std::make_unique<TconnectionBuilder>(nullptr, ""));
+  windows.push_back(std::make_unique<TFindDialog>());
+  windows.push_back(std::make_unique<TfTipOfTheDay>());
+  windows.push_back(std::make_unique<ToptionsDialog>(settings));
+  windows.push_back(std::make_unique<TABox>());
+  windows.push_back(std::make_unique<TdebugWindowForm>());
+  windows.push_back(std::make_unique<THelpViewer>());
+  return windows;
+}
+
 // A key that two items of a menu, or two controls of one window, share only
 // moves between them. Each menu is compared on its own; a window with all it
 // shows, the main window's bar included; a filter's dialog with the list
@@ -625,24 +650,7 @@ TEST_F(WholeProgram, EveryMenuWindowAndDialogGivesEachAltKeyOnce) {
     list->DeleteNodeClick();
   }
 
-  // The dialogs and windows of their own.
-  TTQueryReplace replace;
-  TchangeReplace change(nullptr, nullptr, {}, {});
-  TWizardForm wizard(*list);
-  TupdateForm update(settings);
-  TcommandLineHelperForm helper;
-  TpatternOptions perl(nullptr, true);
-  TeditDistanceOptions distance(nullptr);
-  TconnectionBuilder connection(nullptr, {});
-  TFindDialog find;
-  TfTipOfTheDay tips;
-  ToptionsDialog options(settings);
-  TABox about;
-  TdebugWindowForm debug;
-  THelpViewer help;
-  for (QWidget *w : std::initializer_list<QWidget *>{&replace, &change, &wizard, &update, &helper,
-                                                     &perl, &distance, &connection, &find, &tips,
-                                                     &options, &about, &debug, &help}) {
+  for (const std::unique_ptr<QWidget> &w : windowsOfTheirOwn(*list, settings)) {
     check(w->metaObject()->className(), altCaptions(*w));
     for (QStackedWidget *pages : w->findChildren<QStackedWidget *>())
       for (int page = 0; page < pages->count(); ++page) {
@@ -652,6 +660,38 @@ TEST_F(WholeProgram, EveryMenuWindowAndDialogGivesEachAltKeyOnce) {
       }
   }
   EXPECT_EQ(found, std::vector<std::string>());
+}
+
+// Each dialog and window of its own opens wide enough for its caption beside
+// the title bar's icon and buttons, or the window system cuts the caption
+// ("Pattern m... ng options"); the options box is measured as the search
+// dialog opens it.
+TEST_F(WholeProgram, EveryWindowOfItsOwnOpensWideEnoughForItsCaption) {
+  std::vector<std::string> narrow;
+  auto measure = [&](QWidget &w) {
+    w.show();
+    QCoreApplication::processEvents();
+    QFont bold = w.font();
+    bold.setBold(true);
+    const int room = QFontMetrics(bold).horizontalAdvance(w.windowTitle()) +
+                     4 * w.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    if (w.width() < room)
+      narrow.push_back(w.windowTitle().toStdString() + ": " + std::to_string(w.width()) + " < " +
+                       std::to_string(room));
+  };
+  TchildForm *list = newList();
+  list->addFilter(findCatalogEntry("TSearchObject", 0)->createDefault(0));
+  list->blankPanel->findChild<QComboBox *>("patternType")->setCurrentIndex(1);
+  dialogAnswer = [&](QDialog &dialog) {
+    measure(dialog);
+    return int(QDialog::Rejected);
+  };
+  list->blankPanel->findChild<QPushButton *>("patternOptionsButton")->click();
+  EXPECT_EQ(shownDialogs, std::vector<QString>{"patternOptions"});
+  MainSettings settings;
+  for (const std::unique_ptr<QWidget> &w : windowsOfTheirOwn(*list, settings))
+    measure(*w);
+  EXPECT_EQ(narrow, std::vector<std::string>());
 }
 
 // Alt keys reach the menus from anywhere in a list window and a filter's
@@ -740,6 +780,45 @@ TEST_F(WholeProgram, KeysReachMenusPagesAndFieldsAndMoveTheSelectedFilter) {
   press(Qt::Key_3);
   QTest::keyClicks(QApplication::focusWidget(), "note");
   EXPECT_EQ(list->comments->toPlainText(), "note");
+}
+
+// The bar speaks of the filter shown: moving to another filter in the tree,
+// by the mouse or the keys, or adding one, takes away what the last one's
+// dialog or a menu's hint left there; the filter moved to shows its own
+// checks.
+TEST_F(WholeProgram, MovingToAnotherFilterTakesTheLastOnesTextsFromTheBar) {
+  TchildForm *list = newList();
+  list->addFilter(findCatalogEntry("TSearchObject", 0)->createDefault(0));
+  const std::string blank = "Error: Find string is blank";
+  auto bar = [&] { return main->statusText().toStdString(); };
+  ASSERT_EQ(bar(), blank);
+  FilterTreeView &tree = list->treeView();
+  QTest::mouseClick(tree.viewport(), Qt::LeftButton, {},
+                    tree.visualRect(list->treeModel().indexOf(3)).center());
+  EXPECT_EQ(bar(), "");
+  main->action("AboutMarrowen1")->showStatusText(main.get());
+  ASSERT_EQ(bar(), "The version and the release notes");
+  QTest::keyClick(&tree, Qt::Key_Up);
+  EXPECT_EQ(list->selectedIndex(), 2);
+  EXPECT_EQ(bar(), blank);
+  QTest::keyClick(&tree, Qt::Key_Up);
+  EXPECT_EQ(bar(), "");
+  QTest::keyClick(&tree, Qt::Key_Down);
+  ASSERT_EQ(bar(), blank);
+  list->findAction("Sort1")->trigger();
+  EXPECT_EQ(bar(), "");
+}
+
+// What the command line reports stays on the status bar, in the program's
+// code page, after its list window is made anew.
+TEST_F(WholeProgram, TheCommandLinesErrorStaysOnTheBarInTheCodePage) {
+  newList()->saveFilterListAs(dir.file("normal.fll"));
+  installCommandLine({"/AS=", "/G"});
+  main.reset();
+  writeFile(dir.file("Languages/English.ini"), "[global]\r\n4100=Nichts ausgew\\344hlt\r\n");
+  startMain();
+  EXPECT_EQ(main->statusText().toStdString(), "Nichts ausgewählt");
+  EXPECT_TRUE(main->statusIsError());
 }
 
 // Every command of a list window that changes the list marks it changed, so

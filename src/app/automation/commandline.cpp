@@ -21,6 +21,7 @@
 #include "filterlist/linenodes.h"
 #include "filterlist/searchnodes.h"
 #include "filterlist/settings.h"
+#include "qtext/qtext.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -476,7 +477,7 @@ void installCommandLine(std::vector<std::string> parameters) {
       (void)main;
     };
     host.statusBarError = [main](const std::string &text) {
-      main->statusBarError(QString::fromLocal8Bit(text.data(), static_cast<int>(text.size())));
+      main->statusBarError(toQString(text));
       std::fprintf(stderr, "%s\n", text.c_str());
     };
     host.logError = [main](const std::string &text) { main->logError(text); };

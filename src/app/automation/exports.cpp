@@ -220,10 +220,8 @@ void installExportCommands() {
       return;
     std::string error;
     if (!printText(getTextRepresentation(*window), sharedPrinter(), error))
-      showMessageBox(TmainForm::instance(), QMessageBox::Critical,
-                     QString::fromUtf8(program::displayName.data(),
-                                       static_cast<qsizetype>(program::displayName.size())),
-                     QString::fromStdString(error));
+      showMessageBox(TmainForm::instance(), QMessageBox::Critical, toQString(program::displayName),
+                     toQString(error));
   };
   commands.Printersetup1 = [] {
     if (!activeTarget())

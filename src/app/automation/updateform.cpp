@@ -95,7 +95,7 @@ const QString &makerSiteAddress() {
 TupdateForm *TupdateForm::instance() { return theForm; }
 
 TupdateForm::TupdateForm(MainSettings &settings, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), settings_(settings) {
+    : QDialog(parent, Qt::Window | Qt::WindowStaysOnTopHint), settings_(settings) {
   theForm = this;
   setObjectName(QStringLiteral("updateForm"));
   setAttribute(Qt::WA_DeleteOnClose);
@@ -159,6 +159,8 @@ QString TupdateForm::statusText() const { return status_->text(); }
 void TupdateForm::setOkKind(bool ok) {
   okKind_ = ok;
   okButton_->setText(ok ? QStringLiteral("OK") : QStringLiteral("Close"));
+  // Only OK is the default: Enter in a field never stops a check under way.
+  okButton_->setDefault(ok);
 }
 
 void TupdateForm::fetchPage() {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include <QDialog>
 
 #include <cstdint>
 #include <string>
@@ -38,8 +38,9 @@ std::string &updateBaseAddress();
 const QString &makerSiteAddress();
 
 // Asks the maker's server whether a newer version exists and sets the date
-// of the next automatic check.
-class TupdateForm : public QWidget {
+// of the next automatic check. A dialog shown without holding up the
+// program: Enter presses OK, which is the default button while it is OK.
+class TupdateForm : public QDialog {
   Q_OBJECT
 public:
   explicit TupdateForm(MainSettings &settings, QWidget *parent = nullptr);

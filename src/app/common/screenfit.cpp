@@ -1,5 +1,6 @@
 #include "app/common/screenfit.h"
 
+#include <QFontMetrics>
 #include <QMargins>
 #include <QScreen>
 #include <QStyle>
@@ -53,6 +54,16 @@ QSize shrinkInto(QWidget &window, const Room &room) {
   return size.grownBy(room.frame);
 }
 
+int captionWidth(const QWidget &window) {
+  // Window systems draw captions bold more often than not, in about the
+  // program's own size; the icon and the buttons are about as wide as the
+  // bar is high, with a margin each.
+  QFont font = window.font();
+  font.setBold(true);
+  const int bar = window.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+  return QFontMetrics(font).horizontalAdvance(window.windowTitle()) + 6 * bar;
+}
+
 } // namespace
 
 void fitToAvailableArea(QWidget &window) {
@@ -73,6 +84,15 @@ void fitToAvailableArea(QWidget &window) {
                   std::clamp(from.y(), area.top(), area.top() + area.height() - framed.height()));
   if (at != from)
     window.move(at);
+}
+
+void widenForCaption(QWidget &window) {
+  if (!window.isWindow() ||
+      (window.windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)))
+    return;
+  const int needed = std::min(captionWidth(window), window.maximumWidth());
+  if (window.width() < needed)
+    window.resize(needed, window.height());
 }
 
 void centreInAvailableArea(QWidget &window) {

@@ -14,4 +14,9 @@ void fitToAvailableArea(QWidget &window);
 // Fits the window as above and puts it in the middle of that area.
 void centreInAvailableArea(QWidget &window);
 
+// Widens a window whose caption the window system would cut: the title bar
+// holds the caption beside an icon and three buttons. Windows, not their
+// controls, are widened; their layouts make room for the controls.
+void widenForCaption(QWidget &window);
+
 } // namespace marrowen

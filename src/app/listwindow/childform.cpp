@@ -282,7 +282,7 @@ void TchildForm::buildPages() {
   connect(treeView_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex &current) {
             if (!changingSelection_)
-              selectItem(model_->itemOf(current));
+              userSelectsItem(model_->itemOf(current));
           });
   connect(treeView_, &QTreeView::expanded, this, [this](const QModelIndex &index) {
     const int item = model_->itemOf(index);
@@ -316,7 +316,7 @@ void TchildForm::buildPages() {
             bool editable = false;
             enabledItem->setChecked(false);
             if (item >= 0) {
-              selectItem(item);
+              userSelectsItem(item);
               enabledItem->setChecked(tree_.node(item).getEnabled());
               editable = tree_.canToggleEnabled(item);
             }
@@ -431,8 +431,10 @@ void TchildForm::buildTrialPage() {
   side("trialOutput", "trialOutputStatus", trialOutput, trialOutputStatus);
   bindMemoStatus(trialInput, trialInputStatus);
   connect(trialInput, &QPlainTextEdit::textChanged, this, [this] {
-    statusBarText({});
+    // A text the window fills in itself (a list loaded, the command line's
+    // new list) leaves the bar alone: what was said there still stands.
     if (trialInput->edited()) {
+      statusBarText({});
       trialInputChanged_ = true;
       setFilterHasChanged(true);
     }
@@ -506,6 +508,14 @@ void TchildForm::selectItem(int index) {
     refreshItem(index);
     checkButtonsEnableStatus();
   }
+}
+
+void TchildForm::userSelectsItem(int index) {
+  // What the bar said belonged to the filter left, or to a menu since
+  // closed; the next filter's dialog shows its own checks.
+  if (index != tree_.selected)
+    statusBarText({});
+  selectItem(index);
 }
 
 void TchildForm::hideCurrentEditor() {
@@ -632,6 +642,8 @@ void TchildForm::setInputFromFiles(bool fromFiles) {
 }
 
 int TchildForm::addFilter(std::unique_ptr<TListObject> node) {
+  // The new filter is the one shown now, as when the user moves to it.
+  statusBarText({});
   if (TListObject *old = tree_.selectedNode()) {
     old->removeFromScreen();
     refreshItem(tree_.selected);
@@ -985,6 +997,10 @@ void TchildForm::endBulkUpdate() {
   if (bulkDepth_ == 0 || --bulkDepth_ > 0)
     return;
   rebuildTreeView();
+  // The input may have changed with its dialog hidden (the wizard, a load,
+  // automation): Go follows the input node, not only the dialog's clicks.
+  if (TInputObject *input = InputFilter())
+    inputFromFiles_ = input->inputFromFile;
   showCurrentEditor();
   checkButtonsEnableStatus();
 }

@@ -272,7 +272,8 @@ private:
   void refreshItem(int index);
   // Shows the heading of the node's values as its dialog holds them.
   void followDialog(TListObject &node);
-  void treeSelectionChanging(int oldItem, int newItem);
+  // The user moves to another node in the tree (click, keys, right click).
+  void userSelectsItem(int index);
   void removeButtonClick();
   // Puts the focus in the first field of the page shown, when it is in the window.
   void focusPageField();

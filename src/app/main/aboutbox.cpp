@@ -125,7 +125,9 @@ void TABox::PageControlChange(int index) {
                          {fromQString(file.fileName()), fromQString(file.errorString())})));
     return;
   }
-  whatsnew_->setPlainText(QString::fromLocal8Bit(file.readAll()));
+  const QByteArray notes = file.readAll();
+  whatsnew_->setPlainText(
+      toQString(std::string_view(notes.constData(), static_cast<std::size_t>(notes.size()))));
 }
 
 } // namespace marrowen

@@ -18,6 +18,7 @@
 #include "classlib/paths.h"
 #include "classlib/program.h"
 #include "components/dialogrunner.h"
+#include "components/kitutils.h"
 #include "components/trayicon.h"
 #include "engine/escapes.h"
 #include "engine/log.h"
@@ -344,7 +345,7 @@ void TmainForm::buildMenus() {
       if (a->property("windowListItem").toBool())
         delete a;
     for (QMdiSubWindow *sub : area_->subWindowList()) {
-      QAction *a = window->addAction(sub->windowTitle());
+      QAction *a = window->addAction(menuCaptionOf(sub->windowTitle()));
       a->setProperty("windowListItem", true);
       connect(a, &QAction::triggered, area_, [this, sub] { area_->setActiveSubWindow(sub); });
     }
@@ -774,8 +775,12 @@ void TmainForm::dropEvent(QDropEvent *event) {
 
 void TmainForm::setCalledFrom(const std::string &application) {
   calledFrom_ = application;
+  // The caller's name is no key of the item's, whatever "&" it holds.
+  std::string shown;
+  for (const char c : application)
+    shown.append(c == '&' ? 2 : 1, c);
   action(QStringLiteral("Exit1"))
-      ->setText(toQString(translateFormat(4450, "Exit and return to %s", {application})));
+      ->setText(toQString(translateFormat(4450, "Exit and return to %s", {shown})));
 }
 
 void TmainForm::closeEvent(QCloseEvent *event) {
@@ -1089,12 +1094,15 @@ bool TmainForm::eventFilter(QObject *watched, QEvent *event) {
       return true;
     }
   }
-  // Every window of the program, this one included, opens within its screen.
+  // Every window of the program, this one included, opens wide enough for
+  // its caption and within its screen.
   if (event->type() == QEvent::Show && watched->isWidgetType()) {
     auto *window = static_cast<QWidget *>(watched);
     if (window->isWindow() &&
-        (window->windowType() == Qt::Window || window->windowType() == Qt::Dialog))
+        (window->windowType() == Qt::Window || window->windowType() == Qt::Dialog)) {
+      widenForCaption(*window);
       fitToAvailableArea(*window);
+    }
   }
   // A non-empty hint of whatever the mouse is over shows in the status bar.
   if (event->type() == QEvent::StatusTip) {

@@ -3,6 +3,7 @@
 #include "classlib/format.h"
 #include "classlib/inifile.h"
 #include "components/inistorage.h"
+#include "components/kitutils.h"
 #include "qtext/qtext.h"
 
 #include <QAction>
@@ -123,9 +124,8 @@ void TMRUManager::SetRecentMenu(QMenu *menu) {
 }
 
 QString TMRUManager::itemCaption(int index) const {
-  // File names, not engine text: "&" in a path must show as it is.
-  QString text = fileNameToQString(strings_.at(index).text);
-  text.replace('&', "&&");
+  // File names, not engine text.
+  const QString text = menuCaptionOf(fileNameToQString(strings_.at(index).text));
   if (!ShowAccelChar)
     return text;
   const int n = index + StartAccel;

@@ -4,6 +4,7 @@
 #include "app/main/mainform.h"
 #include "classlib/paths.h"
 #include "components/dialogrunner.h"
+#include "components/kitutils.h"
 #include "engine/escapes.h"
 #include "engine/inputs.h"
 #include "engine/messages.h"
@@ -53,7 +54,8 @@ void refreshMenu(QMenu *menu, QAction *divider, const QString &hint, int helpCon
     const QString full = dir.filePath(name);
     if (!QFileInfo(full).isFile())
       continue;
-    QAction *item = menu->addAction(name.left(p));
+    QAction *item = menu->addAction(menuCaptionOf(name.left(p)));
+    item->setProperty("caption", name.left(p));
     item->setProperty("tag", taskItemTag);
     item->setProperty("helpContext", helpContext);
     item->setStatusTip(hint);
@@ -81,7 +83,7 @@ void TaskMenuClick(QAction *item) {
   // The item's own file: rebuilding the name from the caption would load
   // another file, or none where letter case matters.
   const std::string fileName = fileNameFromQString(item->data().toString());
-  const std::string caption = fromQString(item->text());
+  const std::string caption = fromQString(item->property("caption").toString());
   QAction *force = main->findChild<QAction *>(QStringLiteral("Forceclipboard1"));
   TFilterList list;
   std::unique_ptr<TFilter> chain;

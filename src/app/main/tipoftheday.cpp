@@ -79,7 +79,8 @@ QStringList loadTips(const QString &fileName) {
   if (!file.open(QIODevice::ReadOnly))
     return tips;
   for (const QByteArray &line : file.readAll().split('\n')) {
-    QString text = QString::fromLocal8Bit(line);
+    QString text =
+        toQString(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
     if (text.endsWith('\r'))
       text.chop(1);
     if (!text.isEmpty())

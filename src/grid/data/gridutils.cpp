@@ -6,6 +6,7 @@
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "classlib/registry.h"
+#include "qtext/qtext.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -27,11 +28,6 @@ char byteAt(std::string_view text, std::size_t i) { return i < text.size() ? tex
 bool isBreak(char c) { return c == '\r' || c == '\n'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::string localeText(const QString &text) {
-  return systemCodePage()->fromUtf16(std::u16string_view(
-      reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())));
-}
-
 std::string trimmed(std::string_view text) {
   std::size_t b = 0, e = text.size();
   while (b < e && static_cast<unsigned char>(text[b]) <= ' ')
@@ -51,7 +47,7 @@ std::size_t findText(std::string_view text, std::string_view what, std::size_t f
   return std::string_view::npos;
 }
 
-std::string shortDateFormat() { return localeText(QLocale().dateFormat(QLocale::ShortFormat)); }
+std::string shortDateFormat() { return fromQString(QLocale().dateFormat(QLocale::ShortFormat)); }
 
 char dateSeparator() {
   for (char c : shortDateFormat())
@@ -479,7 +475,7 @@ std::string MonthNamesToNumbers(std::string_view text) {
   const QLocale locale;
   for (int month = 1; month <= 12; ++month)
     for (QLocale::FormatType form : {QLocale::LongFormat, QLocale::ShortFormat}) {
-      const std::string name = localeText(locale.monthName(month, form));
+      const std::string name = fromQString(locale.monthName(month, form));
       std::size_t at = 0;
       while ((at = findText(out, name, at)) != std::string::npos) {
         if (!IsWholeWord(out, at, name.size())) {
@@ -498,7 +494,7 @@ std::string NormaliseAmPm(std::string_view text) {
   std::string out(text);
   const QLocale locale;
   for (auto [designator, form] : {std::pair{locale.amText(), "AM"}, {locale.pmText(), "PM"}}) {
-    const std::string mark = localeText(designator);
+    const std::string mark = fromQString(designator);
     if (const std::size_t at = findText(out, mark);
         at != std::string::npos && IsWholeWord(out, at, mark.size()))
       out.replace(at, mark.size(), form);
@@ -516,12 +512,12 @@ std::size_t SkipToDigit(std::string_view text, std::size_t start) {
 // Numbers at the caret
 
 char LocaleDecimalSeparator() {
-  const std::string s = localeText(QLocale().decimalPoint());
+  const std::string s = fromQString(QLocale().decimalPoint());
   return s.size() == 1 ? s[0] : '.';
 }
 
 char LocaleThousandSeparator() {
-  const std::string s = localeText(QLocale().groupSeparator());
+  const std::string s = fromQString(QLocale().groupSeparator());
   return s.size() == 1 ? s[0] : ',';
 }
 

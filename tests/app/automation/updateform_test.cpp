@@ -197,6 +197,20 @@ TEST_F(UpdateTest, TheWindowsKeepRunningWhileTheServerHoldsItsAnswer) {
   QTest::qWait(2200);
 }
 
+// Enter presses OK as in any dialog; while the check runs the button is
+// Close, and Enter in a field leaves the check alone.
+TEST_F(UpdateTest, EnterPressesOkButNeverStopsTheCheck) {
+  server.delay = 1000;
+  showUpdateForm();
+  TupdateForm *form = TupdateForm::instance();
+  QTest::keyClick(form->checkWeb(), Qt::Key_Return);
+  EXPECT_EQ(form->statusText(), "Checking for update...please wait");
+  ASSERT_TRUE(waitFor([&] { return server.requests.size() == 1; }));
+  QTest::keyClick(form->checkWeb(), Qt::Key_Return);
+  EXPECT_TRUE(form->httpGet().running());
+  EXPECT_TRUE(waitFor([&] { return !form->httpGet().running(); }));
+}
+
 TEST_F(UpdateTest, DontAskStoresTheDateAtOnce) {
   showUpdateForm();
   TupdateForm *form = TupdateForm::instance();

@@ -640,7 +640,7 @@ TEST_F(ChildForm, SavedListsComeBackByteForByte) {
 TEST_F(ChildForm, MapsFromTheFolderAndFromTheList) {
   std::filesystem::create_directories(dir.file("maps/sub.map"));
   writeFile(dir.file("maps/X.MAP"), "65 b\r\n");
-  writeFile(dir.file("maps/y.map"), "66 c\r\n");
+  writeFile(dir.file("maps/x&y.map"), "66 c\r\n");
   // An editor's backup and a renamed old map are not maps.
   writeFile(dir.file("maps/foo.map~"), "67 d\r\n");
   writeFile(dir.file("maps/old.map.bak"), "68 e\r\n");
@@ -655,8 +655,8 @@ TEST_F(ChildForm, MapsFromTheFolderAndFromTheList) {
   for (QAction *action : maps->actions())
     if (action->data().toString().startsWith(QString::fromStdString(dir.path())))
       captions << action->text();
-  EXPECT_EQ(captions, QStringList({"X", "y"}));
-  form->MapFileClick("y.map");
+  EXPECT_EQ(captions, QStringList({"X", "x&&y"}));
+  form->MapFileClick("x&y.map");
   EXPECT_EQ(static_cast<TUserObject *>(form->selectedNode())->entries[66], "c");
 
   form->selectItem(2);
@@ -727,6 +727,7 @@ TEST_F(ChildFormInMainForm, NewWindowsAreNumberedAndBringTheirMenusInGroupOrder)
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QRadioButton>
 
 namespace marrowen {
 namespace {
@@ -818,6 +819,8 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
         return static_cast<int>(QDialog::Accepted);
       }
       if (dialog.objectName() == "WizardForm") {
+        // The switch reaches Go with the input's dialog hidden.
+        dialog.findChildren<QRadioButton *>().back()->click();
         dialog.findChild<QListWidget *>("tasks")->setCurrentRow(3);
         dialog.findChild<QPushButton *>("addButton")->click();
       }
@@ -833,7 +836,11 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
         wizard = action;
     ASSERT_NE(wizard, nullptr);
     EXPECT_TRUE(wizard->isEnabled());
+    child->selectItem(child->filterTree().count() - 1);
+    EXPECT_FALSE(child->beginButton->isEnabled());
     wizard->trigger();
+    EXPECT_FALSE(child->InputFilter()->inputFromFile);
+    EXPECT_TRUE(child->beginButton->isEnabled());
     EXPECT_EQ(ran, (std::vector<std::string>{"QPrintDialog", "QPageSetupDialog",
                                              "marrowen::TWizardForm"}));
     EXPECT_EQ(child->filterTree().count(), 5);

@@ -263,6 +263,17 @@ TEST_F(MainForm, ToolButtonsAndMenuItemsHintInTheStatusBar) {
   EXPECT_FALSE(form->windowIcon().isNull());
 }
 
+// A window's or a calling program's name shows in a menu as it is: an "&"
+// in it is no key.
+TEST_F(MainForm, NamesInItsMenusShowTheirAmpersands) {
+  form->CreateMDIChild()->widget()->setWindowTitle("Fish&Chips");
+  QMenu *windows = form->menu(QStringLiteral("Window1"));
+  emit windows->aboutToShow();
+  EXPECT_EQ(windows->actions().back()->text(), "Fish&&Chips");
+  form->setCalledFrom("R&D");
+  EXPECT_EQ(form->action(QStringLiteral("Exit1"))->text(), "Exit and return to R&&D");
+}
+
 TEST_F(MainForm, QuitWhenDoneAndTheJobCountGoThroughTheHost) {
   int quits = 0;
   form->jobHost().onQuit = [&] { ++quits; };
@@ -278,7 +289,8 @@ TEST_F(MainForm, QuitWhenDoneAndTheJobCountGoThroughTheHost) {
 }
 
 TEST_F(MainForm, TipsStepAndStoreTheNextNumber) {
-  writeFile(dir.file("tips.txt"), "?A%sB\n\n^100% sure %d\n'three\n");
+  // Read in the program's code page, as every text file it is given.
+  writeFile(dir.file("tips.txt"), "?A%sB\n\n^100% sure %d\n'caf\xE9\n");
   QDir::setCurrent(QString::fromStdString(dir.path()));
   TfTipOfTheDay tips;
   tips.setTip(7);
@@ -292,6 +304,7 @@ TEST_F(MainForm, TipsStepAndStoreTheNextNumber) {
   EXPECT_EQ(tips.tipText(), "A\nB");
   tips.bPreviousClick();
   EXPECT_EQ(tips.index(), 2);
+  EXPECT_EQ(tips.tipText(), QString::fromUtf8("café"));
   tips.bNextClick();
   EXPECT_EQ(tips.index(), 0);
   EXPECT_EQ(tipIndex(std::int64_t(INT32_MIN), 3), 2);
@@ -372,10 +385,10 @@ TEST_F(MainForm, AboutBoxShowsTheVersionAndKeepsOpenWithoutReleaseNotes) {
   about.pages().setCurrentIndex(1);
   ASSERT_EQ(boxTexts.size(), 1u);
   EXPECT_FALSE(about.isHidden() && about.result() == QDialog::Accepted);
-  writeFile(dir.file("WhatsNew.TXT"), "5.6.3: faster");
+  writeFile(dir.file("WhatsNew.TXT"), "5.6.3: faster, na\xEFve");
   about.pages().setCurrentIndex(0);
   about.pages().setCurrentIndex(1);
-  EXPECT_EQ(about.releaseNotes(), "5.6.3: faster");
+  EXPECT_EQ(about.releaseNotes(), QString::fromUtf8("5.6.3: faster, naïve"));
 
   // Centred on the screen, not over a window in its corner.
   QWidget corner;

@@ -63,7 +63,7 @@ protected:
 
 TEST_F(TaskMenuTest, OneItemPerFilterFileAndEachRunsItsOwnFile) {
   ::mkdir(dir.file("TaskMenu").c_str(), 0700);
-  saveList("Upper.fll", false, dir.file("task.log"));
+  saveList("Up&per.fll", false, dir.file("task.log"));
   saveList("Report.FLL.fll", true);
   writeFile(dir.file("TaskMenu/notes.txt"), "not a list");
   writeFile(dir.file("in.txt"), "abc\n");
@@ -78,12 +78,12 @@ TEST_F(TaskMenuTest, OneItemPerFilterFileAndEachRunsItsOwnFile) {
   runAndWait(item(QStringLiteral("Report")));
   EXPECT_EQ(readFile(dir.file("in.txt")), "ABC\n");
 
+  // An "&" in a name shows as itself, and the job takes the name as it is.
   setClipboardText("clip");
-  runAndWait(item(QStringLiteral("Upper")));
+  runAndWait(item(QStringLiteral("Up&&per")));
   EXPECT_EQ(getClipboardText(), "CLIP");
-  // The log names the job after the item.
   ASSERT_TRUE(fileExists(dir.file("task.log")));
-  EXPECT_NE(readFile(dir.file("task.log")).find("Upper"), std::string::npos);
+  EXPECT_NE(readFile(dir.file("task.log")).find("Up&per"), std::string::npos);
 
   // Forced to the clipboard, a file list reads and writes the clipboard.
   main->findChild<QAction *>(QStringLiteral("Forceclipboard1"))->trigger();
