@@ -1031,6 +1031,59 @@ TEST_F(WholeProgram, DroppedFilesTheLineThresholdAndInsertedRowsReachTheList) {
   EXPECT_TRUE(lines.GetCell(3, 3).toString().starts_with("3 line limit reached"));
 }
 
+// The Edit menu and its tool buttons reach a files-grid cell being edited:
+// a name cell takes the clipboard as typing does and marks the list, a
+// list-only cell and the clipboard stay as they were.
+TEST_F(WholeProgram, EditCommandsActOnTheFilesGridsCell) {
+  TchildForm *list = newList();
+  writeFile(dir.file("a.txt"), "a");
+  list->addFile(dir.file("a.txt"));
+  list->setFilterHasChanged(false);
+  TdgGrid &grid = list->fileGrid();
+  QClipboard *clipboard = QApplication::clipboard();
+  auto click = [&](int col) {
+    list->Tabs->setCurrentWidget(list->filesTab);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
+                      {grid.ColumnLeft(col) + 5, grid.RowTop(1) + 5});
+    QCoreApplication::processEvents();
+  };
+  auto command = [&](const char *name) {
+    main->action(name)->trigger();
+    QCoreApplication::processEvents();
+  };
+
+  const std::string action = grid.GetCell(3, 1).toString();
+  click(3);
+  // The click opens the cell's list; a user closes it before the menu.
+  if (QWidget *list = QApplication::activePopupWidget())
+    QTest::keyClick(list, Qt::Key_Escape);
+  for (const char *name : {"Paste1", "Pastespecial1", "Cut1", "Delete1"}) {
+    clipboard->setText("zz");
+    command(name);
+    EXPECT_EQ(grid.GetCell(3, 1).toString(), action) << name;
+    EXPECT_EQ(clipboard->text(), "zz") << name;
+  }
+  EXPECT_FALSE(list->filterHasChanged());
+
+  click(1);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+  command("Copy1");
+  EXPECT_EQ(clipboard->text().toStdString(), dir.file("a.txt"));
+  command("Delete1");
+  EXPECT_EQ(clipboard->text().toStdString(), dir.file("a.txt"));
+  clipboard->setText("b.txt");
+  QWidget *paste = nullptr;
+  for (auto *bar : main->findChildren<QToolBar *>())
+    if (QWidget *button = bar->widgetForAction(main->action("PasteButton")))
+      paste = button;
+  ASSERT_TRUE(paste);
+  static_cast<QToolButton *>(paste)->click();
+  QCoreApplication::processEvents();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_EQ(grid.GetCell(1, 1).toString(), "b.txt");
+  EXPECT_TRUE(list->filterHasChanged());
+}
+
 // A debug filter's window stays with what it showed once its run has ended,
 // until it is closed.
 TEST_F(WholeProgram, ADebugWindowOutlivesItsRun) {

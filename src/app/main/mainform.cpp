@@ -855,19 +855,54 @@ void postEdit(QWidget *target, const char *method) {
     QMetaObject::invokeMethod(target, method, Qt::QueuedConnection);
 }
 
+// The data grid holding `widget` or its cell editor, if any.
+TdgBaseGrid *gridHolding(QWidget *widget) {
+  for (QWidget *w = widget; w; w = w->parentWidget())
+    if (auto *grid = dynamic_cast<TdgBaseGrid *>(w))
+      return grid;
+  return nullptr;
+}
+
+// A grid's cell editor is no text control of the toolkit's: the commands go
+// to the grid's current cell, which changes only a cell that takes typing
+// and makes the change an edit of the list, as the editor's own keys do.
+TdgBaseGrid *focusedGrid() { return gridHolding(QApplication::focusWidget()); }
+
 } // namespace
 
 void TmainForm::EditCutClick() {
+  if (TdgBaseGrid *grid = focusedGrid()) {
+    if (grid->EditingAllowed())
+      grid->CurrentCell().CutToClipboard(true);
+    return;
+  }
   QWidget *target = editTarget();
   if (!TextTarget(target).isReadOnly())
     postEdit(target, "cut");
 }
 
-void TmainForm::EditCopyClick() { postEdit(editTarget(), "copy"); }
+void TmainForm::EditCopyClick() {
+  if (TdgBaseGrid *grid = focusedGrid())
+    grid->CurrentCell().CopyToClipboard();
+  else
+    postEdit(editTarget(), "copy");
+}
 
-void TmainForm::EditDeleteClick() { TextTarget(editTarget()).deleteSelection(); }
+void TmainForm::EditDeleteClick() {
+  if (TdgBaseGrid *grid = focusedGrid()) {
+    if (grid->EditingAllowed())
+      grid->CurrentCell().DeleteSelection(true);
+    return;
+  }
+  TextTarget(editTarget()).deleteSelection();
+}
 
 void TmainForm::EditPasteClick(bool special) {
+  if (TdgBaseGrid *grid = focusedGrid()) {
+    if (grid->EditingAllowed())
+      grid->CurrentCell().PasteFromClipboard(true);
+    return;
+  }
   QWidget *target = editTarget();
   // Nor is the clipboard escaped for a text that takes nothing.
   if (TextTarget(target).isReadOnly())
@@ -1054,10 +1089,8 @@ namespace {
 // The grid holding `widget` (or its cell editor) when that grid keeps Tab
 // for its cells; none otherwise.
 TdgBaseGrid *gridKeepingTab(QWidget *widget) {
-  for (QWidget *w = widget; w; w = w->parentWidget())
-    if (auto *grid = dynamic_cast<TdgBaseGrid *>(w))
-      return grid->KeepsTab() ? grid : nullptr;
-  return nullptr;
+  TdgBaseGrid *grid = gridHolding(widget);
+  return grid && grid->KeepsTab() ? grid : nullptr;
 }
 
 } // namespace
