@@ -984,7 +984,10 @@ void TmainForm::Usermanual1Click(int tag) {
     statusBarError(toQString(error));
     showMessageBox(this, QMessageBox::Information, windowTitle(), toQString(error));
   };
-  const QString email = toQString(settings_.emailAddress);
+  // Encoded: a "+" or "&" in the address would reach the list service as a
+  // blank or as another key.
+  const QString email = QString::fromLatin1(
+      QUrl::toPercentEncoding(toQString(settings_.emailAddress), QByteArrayLiteral("@")));
   switch (tag) {
   case 0:
     showHelpContents();

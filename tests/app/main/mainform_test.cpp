@@ -228,6 +228,10 @@ TEST_F(MainForm, HelpTagsOpenDocumentsAndPages) {
   form->settings().emailAddress = "me@example.org";
   form->Usermanual1Click(20);
   EXPECT_TRUE(launcher->opened[2].endsWith("/marrowen?user=me@example.org"));
+  form->settings().emailAddress = "me+list&x@example.org";
+  form->Usermanual1Click(21);
+  EXPECT_TRUE(launcher->opened.back().endsWith("-discuss?user=me%2Blist%26x@example.org"));
+  launcher->opened.removeLast();
   launcher->openSucceeds = false;
   form->Usermanual1Click(6);
   EXPECT_TRUE(form->statusIsError());
