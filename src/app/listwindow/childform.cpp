@@ -704,6 +704,10 @@ void TchildForm::resetFiltersOnly() {
   tree_.items.push_back({TOutputObject::CreateDefault(), 1, true});
   tree_.selected = -1;
   rebuildTreeView();
+  // Go follows the new input, whose dialog is not shown to tell it.
+  if (TInputObject *input = InputFilter())
+    inputFromFiles_ = input->inputFromFile;
+  checkButtonsEnableStatus();
 }
 
 void TchildForm::resetFilterList() {

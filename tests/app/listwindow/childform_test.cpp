@@ -156,6 +156,14 @@ TEST_F(ChildForm, TheTopInputAndOutputCanBeNeitherRemovedNorDisabled) {
   EXPECT_TRUE(toggle->isEnabled());
   form->editMenuEnableDisableFilterClick();
   EXPECT_FALSE(form->filterTree().node(2).getEnabled());
+  // Removing every filter brings a new input reading files: Go waits for some.
+  form->setInputFromFiles(false);
+  EXPECT_TRUE(form->beginButton->isEnabled());
+  boxAnswer = QMessageBox::Yes;
+  form->Tabs->setCurrentWidget(form->filtersTab);
+  form->removeAllButton->click();
+  ASSERT_EQ(form->filterTree().count(), 3);
+  EXPECT_FALSE(form->beginButton->isEnabled());
 }
 
 TEST_F(ChildForm, MemoPanelsCountTheTextAsStored) {
