@@ -193,6 +193,16 @@ TchildForm::TchildForm(int windowNumber, QWidget *parent)
   buildMenus();
   setTrialRunning(false);
   trialRunButton->setIcon(treeIcon(39));
+  // The trial areas show in the font the preferences chose, in every window
+  // and after a restart, not only in the windows open when it was chosen.
+  if (TmainForm *main = TmainForm::instance()) {
+    const MainSettings &settings = main->settings();
+    if (!settings.adhocFontName.empty() && settings.adhocFontSize > 0) {
+      QFont font(toQString(settings.adhocFontName), settings.adhocFontSize);
+      font.setStyleHint(QFont::Monospace);
+      updateTrialFont(font);
+    }
+  }
   setTestMode(false);
   setWindowTitle();
   Tabs->setCurrentWidget(filtersTab);
