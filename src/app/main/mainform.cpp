@@ -53,6 +53,7 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -330,7 +331,7 @@ void TmainForm::buildMenus() {
               (*it)->showMinimized();
           });
   connect(addAction(window, "Arrangeicons1", QStringLiteral("Arrange &icons")), &QAction::triggered,
-          area_, &QMdiArea::tileSubWindows);
+          this, &TmainForm::ArrangeIcons);
   // The workspace's keys for its windows: a grid that keeps Tab takes
   // Ctrl+Tab for itself.
   QAction *next = addAction(window, "Next1", QStringLiteral("&Next"));
@@ -720,6 +721,25 @@ void TmainForm::CloseAll() {
     (*it)->close();
 }
 
+void TmainForm::ArrangeIcons() {
+  // Left to right from the bottom left corner, a row higher when one is full.
+  const QSize space = area_->viewport()->size();
+  int x = 0, bottom = space.height(), rowHeight = 0;
+  for (QMdiSubWindow *sub : area_->subWindowList()) {
+    if (!sub->isVisible() || !sub->isMinimized())
+      continue;
+    const QSize icon = sub->size();
+    if (x > 0 && x + icon.width() > space.width()) {
+      x = 0;
+      bottom -= rowHeight;
+      rowHeight = 0;
+    }
+    sub->move(x, bottom - icon.height());
+    x += icon.width();
+    rowHeight = std::max(rowHeight, icon.height());
+  }
+}
+
 bool TmainForm::closeQueryAll() {
   std::vector<QPointer<QWidget>> asked;
   const auto subs = area_->subWindowList();
@@ -1019,7 +1039,10 @@ void TmainForm::Usermanual1Click(int tag) {
     statusBarError(toQString(error));
     showMessageBox(this, QMessageBox::Information, windowTitle(), toQString(error));
   };
-  const QString email = toQString(settings_.emailAddress);
+  // Encoded: a "+" or "&" in the address would reach the list service as a
+  // blank or as another key.
+  const QString email = QString::fromLatin1(
+      QUrl::toPercentEncoding(toQString(settings_.emailAddress), QByteArrayLiteral("@")));
   switch (tag) {
   case 0:
     showHelpContents();
