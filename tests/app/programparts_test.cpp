@@ -1009,7 +1009,8 @@ TEST_F(WholeProgram, EveryCommandThatChangesAListMarksItAndClosingAsks) {
 }
 
 // Files dropped together all join the active list; Go's status window keeps
-// to the list's line threshold; a new file row goes below the current one.
+// to the list's line threshold; a new file row goes below the current one and
+// becomes current.
 TEST_F(WholeProgram, DroppedFilesTheLineThresholdAndInsertedRowsReachTheList) {
   TchildForm *list = newList();
   TdgGrid &grid = list->fileGrid();
@@ -1025,6 +1026,7 @@ TEST_F(WholeProgram, DroppedFilesTheLineThresholdAndInsertedRowsReachTheList) {
   EXPECT_EQ(grid.GetCell(1, grid.GetDataRow(1)).toString(), dir.file("a.txt"));
   EXPECT_EQ(grid.GetCell(1, grid.GetDataRow(2)).toString(), "");
   EXPECT_EQ(grid.GetCell(1, grid.GetDataRow(3)).toString(), dir.file("b.txt"));
+  EXPECT_EQ(grid.GetCurrentDataRow(), grid.GetDataRow(2));
   list->removeFile();
 
   // A job of two files logs seven lines; the threshold shows two of them.
