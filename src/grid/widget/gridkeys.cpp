@@ -525,7 +525,9 @@ void TdgBaseGrid::MoveDown() {
 void TdgBaseGrid::MovePageUp() {
   const int page = FullyVisibleRows();
   const int first = FirstScrollableRow();
-  const int target = std::max(first, Row() - page);
+  // From a fixed data row there is nothing further up to page to: Page Up
+  // must not carry the current cell down into the scrolling rows.
+  const int target = std::min(Row(), std::max(first, Row() - page));
   const int top = std::max(first, TopRow() - page);
   if (top != TopRow())
     MoveTopLeft(LeftCol(), top);
