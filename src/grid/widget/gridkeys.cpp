@@ -721,7 +721,7 @@ void TdgBaseGrid::KeyDown(std::uint16_t &key, TShiftState shift) {
       const bool hadEdit = FCellEditing || FRowEditing;
       if (hadEdit && EscapeUndo()) {
         EndEditOrAppend();
-      } else if (!hadEdit && OnAppendRow()) {
+      } else if (!hadEdit && (OnAppendRow() || EditorOpenedForEdit())) {
         EndEditOrAppend();
       } else {
         handled = false;
