@@ -2,6 +2,7 @@
 // it on a form, the pictures its cells name, and its heading font.
 #include "grid/data/colrow.h"
 #include "grid/data/tables.h"
+#include "grid/editing/combo.h"
 #include "grid/editors/editorwrappers.h"
 #include "grid/widget/dgbasegrid.h"
 
@@ -206,6 +207,10 @@ void TdgBaseGrid::GridFontChanged() {
     if (TdgRow *row = FRowStore->Item(r))
       row->ParentFontChanged();
   FCellProps.RebaseKeptFonts();
+  // The shared drop-down list shows its items in the grid's font; it was
+  // given that font when it was made and follows every change since.
+  if (FCombo && FCombo->ComboGrid())
+    static_cast<TdgBaseGrid &>(*FCombo->ComboGrid()).FFont.Assign(FFont);
   InvalidateGrid();
   // The editor shows the cell in its new font.
   RefreshEditor();

@@ -377,6 +377,32 @@ std::vector<int> colItems(const TdgBaseGrid &grid) {
   return cols;
 }
 
+// The data line shown at each place 1..count: a stream names the lines shown
+// away from their own number (a later name for a place wins); the others
+// fill the remaining places in data order.
+std::vector<int> displayOrder(int count, const std::vector<std::pair<int, int>> &named) {
+  std::vector<int> target(static_cast<std::size_t>(count) + 1, 0);
+  std::vector<bool> placed(static_cast<std::size_t>(count) + 1, false);
+  for (const auto &[d, p] : named) {
+    if (d < 1 || d > count || p < 1 || p > count || placed[static_cast<std::size_t>(d)])
+      continue;
+    if (const int old = target[static_cast<std::size_t>(p)]; old != 0)
+      placed[static_cast<std::size_t>(old)] = false;
+    target[static_cast<std::size_t>(p)] = d;
+    placed[static_cast<std::size_t>(d)] = true;
+  }
+  int next = 1;
+  for (int p = 1; p <= count; ++p) {
+    if (target[static_cast<std::size_t>(p)] != 0)
+      continue;
+    while (placed[static_cast<std::size_t>(next)])
+      ++next;
+    target[static_cast<std::size_t>(p)] = next;
+    placed[static_cast<std::size_t>(next)] = true;
+  }
+  return target;
+}
+
 } // namespace
 
 bool TdgBaseGrid::HasColItems() const { return !colItems(*this).empty(); }
@@ -516,11 +542,16 @@ bool TdgBaseGrid::readDefinedProperty(std::string_view name, ComponentReader &r)
     return true;
   }
   if (sameName(name, "ColProperties")) {
+    // A column shown at its own number carries no DisplayCol, so the moves of
+    // the others while they are read can leave it elsewhere: the order is
+    // settled once every item is in.
+    std::vector<std::pair<int, int>> order;
     r.readCollectionBegin();
     while (!r.endOfList()) {
       r.readListBegin();
       TdgCol *target = nullptr;
       int dataCol = 0;
+      int shownAt = 0;
       while (!r.endOfList()) {
         const std::string item = r.readName();
         if (sameName(item, "DataCol")) {
@@ -535,13 +566,21 @@ bool TdgBaseGrid::readDefinedProperty(std::string_view name, ComponentReader &r)
         } else if (startsWithName(item, "Col.")) {
           TdgCol *col = target ? target : scratchGrid().GetCol(Variant(std::int32_t(1)));
           readNested(r, *col, std::string_view(item).substr(4));
+          if (target && sameName(item, "Col.DisplayCol"))
+            shownAt = target->DisplayCol();
         } else {
           r.readRawValue();
         }
       }
+      if (target)
+        order.emplace_back(target->DataCol(), shownAt > 0 ? shownAt : dataCol);
       r.readListEnd();
     }
     r.readListEnd();
+    const std::vector<int> shown = displayOrder(Cols(), order);
+    for (int p = 1; p <= Cols(); ++p)
+      if (DataColAt(p) != shown[static_cast<std::size_t>(p)])
+        moveColumn(DisplayColOf(shown[static_cast<std::size_t>(p)]), p);
     return true;
   }
   if (sameName(name, "RowProperties")) {
@@ -656,28 +695,8 @@ void TdgBaseGrid::setDisplayRowOf(int dataRow, int displayRow) {
 void TdgBaseGrid::ApplyPendingRowOrder() {
   FReadingRows = false;
   const int rows = Rows();
-  // The stream names the rows shown away from their own number; the others
-  // fill the remaining places in data order.
-  std::vector<int> target(static_cast<std::size_t>(rows) + 1, 0);
-  std::vector<bool> placed(static_cast<std::size_t>(rows) + 1, false);
-  for (const auto &[d, p] : FPendingRowOrder) {
-    if (d < 1 || d > rows || p < 1 || p > rows || placed[static_cast<std::size_t>(d)])
-      continue;
-    if (const int old = target[static_cast<std::size_t>(p)]; old != 0)
-      placed[static_cast<std::size_t>(old)] = false;
-    target[static_cast<std::size_t>(p)] = d;
-    placed[static_cast<std::size_t>(d)] = true;
-  }
+  const std::vector<int> target = displayOrder(rows, FPendingRowOrder);
   FPendingRowOrder.clear();
-  int next = 1;
-  for (int p = 1; p <= rows; ++p) {
-    if (target[static_cast<std::size_t>(p)] != 0)
-      continue;
-    while (placed[static_cast<std::size_t>(next)])
-      ++next;
-    target[static_cast<std::size_t>(p)] = next;
-    placed[static_cast<std::size_t>(next)] = true;
-  }
   for (int p = 1; p <= rows; ++p) {
     const int d = target[static_cast<std::size_t>(p)];
     if (GetDataRow(p) != d)

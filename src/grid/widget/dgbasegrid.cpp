@@ -450,7 +450,8 @@ void TdgBaseGrid::SetDisplayRowOf(int dataRow, int displayRow) {
 }
 
 void TdgBaseGrid::MoveRows(int fromDisplay, int toDisplay) {
-  if (fromDisplay == toDisplay)
+  if (fromDisplay == toDisplay || fromDisplay < 1 || toDisplay < 1 || fromDisplay >= RowCount() ||
+      toDisplay >= RowCount())
     return;
   if (FGridMode == gmEditInsert && FInsertRowFlag)
     DeselectRows(RowCount() - 1, RowCount() - 1);
@@ -632,7 +633,8 @@ void TdgBaseGrid::SetRowVisible(int dataRow, bool visible) {
 }
 
 void TdgBaseGrid::MoveCols(int fromDisplay, int toDisplay) {
-  if (fromDisplay == toDisplay)
+  if (fromDisplay == toDisplay || fromDisplay < 1 || toDisplay < 1 || fromDisplay >= ColCount() ||
+      toDisplay >= ColCount())
     return;
   const TdgSelection &sel = FColSelection;
   if (sel.Count == 0) {

@@ -730,6 +730,7 @@ public:
   // Escape's undo: the cell being edited first, the row at a further Escape.
   bool EscapeUndo();
   bool WantsKey(const QKeyEvent &e) const override;
+  bool EditorOpenedForEdit() const;
   void KeyDown(std::uint16_t &key, TShiftState shift) override;
   // The in-place editor shows the current cell's value, and its changes
   // become the value being edited.

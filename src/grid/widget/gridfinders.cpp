@@ -164,11 +164,18 @@ bool TdgBaseGrid::EscapeUndo() {
   return UndoEdit(false, true);
 }
 
+// An editor opened on a grid that does not always show one closes with
+// Escape, also before anything was typed into it.
+bool TdgBaseGrid::EditorOpenedForEdit() const {
+  return FEditing && FEditorShown && !FAlwaysShowEditor;
+}
+
 bool TdgBaseGrid::WantsKey(const QKeyEvent &e) const {
   if (e.key() == Qt::Key_Escape) {
     if (FMouseStatus != msNothing && FMouseStatus != msButtonHeld)
       return false;
-    return FCellEditing || FRowEditing || !FTypeAhead.empty() || OnAppendRow();
+    return FCellEditing || FRowEditing || !FTypeAhead.empty() || OnAppendRow() ||
+           EditorOpenedForEdit();
   }
   // Tab walks the cells of a grid that edits, unless Ctrl is down.
   if (e.key() == Qt::Key_Tab || e.key() == Qt::Key_Backtab)

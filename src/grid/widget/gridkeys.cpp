@@ -525,7 +525,9 @@ void TdgBaseGrid::MoveDown() {
 void TdgBaseGrid::MovePageUp() {
   const int page = FullyVisibleRows();
   const int first = FirstScrollableRow();
-  const int target = std::max(first, Row() - page);
+  // From a fixed data row there is nothing further up to page to: Page Up
+  // must not carry the current cell down into the scrolling rows.
+  const int target = std::min(Row(), std::max(first, Row() - page));
   const int top = std::max(first, TopRow() - page);
   if (top != TopRow())
     MoveTopLeft(LeftCol(), top);
@@ -719,7 +721,7 @@ void TdgBaseGrid::KeyDown(std::uint16_t &key, TShiftState shift) {
       const bool hadEdit = FCellEditing || FRowEditing;
       if (hadEdit && EscapeUndo()) {
         EndEditOrAppend();
-      } else if (!hadEdit && OnAppendRow()) {
+      } else if (!hadEdit && (OnAppendRow() || EditorOpenedForEdit())) {
         EndEditOrAppend();
       } else {
         handled = false;

@@ -287,6 +287,21 @@ TEST(ComboDropDown, AListWithoutASelectionTypeOfItsOwnFollowsItsGrid) {
   EXPECT_EQ(image.pixel(row.Right - 2, row.Top + 1) & 0xFFFFFF, 0x00FF00u);
 }
 
+TEST(ComboDropDown, TheGridsListTakesTheGridsNewFont) {
+  ComboDialog d;
+  d.grid->GetCol(Variant(1))->SetButtonType(btCombo);
+  d.goTo(1, 1);
+  d.key(Qt::Key_F4);
+  ASSERT_TRUE(d.open());
+  d.key(Qt::Key_Escape);
+  TFont font = d.grid->Font();
+  font.SetSize(font.Size() + 6);
+  d.grid->SetFont(font);
+  d.key(Qt::Key_F4);
+  ASSERT_TRUE(d.open());
+  EXPECT_EQ(d.list().Font().Size(), font.Size());
+}
+
 TEST(ComboDropDown, TheOpenListsKeyTable) {
   struct Row {
     Qt::Key key;

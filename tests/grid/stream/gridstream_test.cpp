@@ -1,5 +1,6 @@
 #include "grid/stream/gridstream.h"
 
+#include "classlib/streams.h"
 #include "grid/data/colrow.h"
 #include "grid/widget/dgbasegrid.h"
 
@@ -92,6 +93,32 @@ TEST(GridStream, AGridWrittenReadAndWrittenAgainGivesTheSameBytes) {
   EXPECT_EQ(copy.EffectiveFont(1, 11).Name(), "Courier New");
   EXPECT_TRUE(copy.RowSelected(grid.GetDataRow(3)));
   EXPECT_EQ(copy.GetCol(Variant("mode")), copy.GetCol(Variant(std::int32_t(2))));
+}
+
+// Column 3 is shown at its own place and so carries no position of its own,
+// while the columns read before it move it away from there.
+TEST(GridStream, ColumnsComeBackInTheOrderTheyWereShown) {
+  TdgGrid grid;
+  grid.SetCols(6);
+  for (auto [from, to] : {std::pair{4, 1}, {5, 2}, {5, 3}, {6, 5}})
+    grid.MoveCols(from, to);
+  const std::vector<int> shown{4, 5, 3, 1, 6, 2};
+  auto order = [](const TdgGrid &g) {
+    std::vector<int> cols;
+    for (int p = 1; p <= g.Cols(); ++p)
+      cols.push_back(g.DataColAt(p));
+    return cols;
+  };
+  ASSERT_EQ(order(grid), shown);
+  TdgGrid copy;
+  readGrid(copy, writeGrid(grid));
+  EXPECT_EQ(order(copy), shown);
+  TdgGrid laidOut;
+  TMemoryStream out;
+  grid.SaveToStream(out, false);
+  TMemoryStream in(out.Data());
+  laidOut.LoadFromStream(in, false);
+  EXPECT_EQ(order(laidOut), shown);
 }
 
 TEST(GridStream, OnlyWhatDiffersFromTheDefaultsIsWritten) {

@@ -213,6 +213,9 @@ TEST(DataGrid, MovedRowsGatherAroundTheTarget) {
   EXPECT_EQ(shown(grid),
             (std::vector<std::string>{"r1", "r7", "r2", "r3", "r4", "r5", "r6", "r8"}));
   EXPECT_EQ(grid.RowHeights(2), 30) << "a moved row takes its height along";
+  grid.MoveRows(9, 1);
+  grid.MoveRows(1, 100);
+  EXPECT_EQ(shown(grid)[1], "r7") << "places outside the grid move nothing";
   std::vector<std::pair<int, int>> moves;
   grid.OnRowMoved = [&](TdgBaseGrid *, int to, int count, bool) { moves.emplace_back(to, count); };
   grid.SelectRows(6, 6);

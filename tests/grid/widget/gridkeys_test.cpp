@@ -212,6 +212,10 @@ TEST(GridKeys, WithoutAlwaysShowEditorKeysOpenTheEditor) {
   EXPECT_EQ(d.focus(), d.grid);
   d.key(Qt::Key_F2);
   ASSERT_TRUE(d.grid->EditorShown());
+  d.key(Qt::Key_Escape);
+  EXPECT_FALSE(d.grid->EditorShown());
+  EXPECT_TRUE(d.dialog.isVisible()) << "Escape closes the editor, not the dialog";
+  d.key(Qt::Key_F2);
   EXPECT_EQ(d.grid->EditControl().Editor().CaretPos(), 2) << "F2 puts the caret at the end";
   d.type("z");
   EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "a1z");

@@ -383,6 +383,8 @@ TEST(GridLayout, FixedCountsLeaveTheCurrentCellAndItsEditWhereTheyAre) {
   grid.MoveToCell(5, 2);
   EXPECT_EQ(grid.Row(), 2);
   EXPECT_GE(grid.TopRow(), grid.FixedRows());
+  QTest::keyClick(&grid.ActiveControl().Control(), Qt::Key_PageUp);
+  EXPECT_EQ(grid.Row(), 2) << "Page Up never moves down into the scrolling rows";
 }
 
 TEST(GridLayout, SizesSetOnTheBaseGridBecomeTheirOwn) {
