@@ -303,6 +303,31 @@ TEST_F(ChildForm, FilesGridRowRules) {
   EXPECT_EQ(grid.Rows(), 5);
   EXPECT_EQ(grid.GetCell(1, 2).toString(), "/b/*.txt");
   EXPECT_EQ(grid.GetCell(2, 1).toString(), "None"); // names only: the rules fill the rest
+
+  // A row inserted between others takes the choices of the row shown above
+  // it, a name added later those of the row shown last, and a heading sort
+  // shows every row in order.
+  form->clearAllFiles();
+  form->addFile("/m");
+  grid.SetCell(2, 1, Variant("All"));
+  grid.SetCell(3, 1, Variant("Subtract"));
+  form->addFile("/k");
+  grid.SetCell(2, 2, Variant("None"));
+  grid.SetCell(3, 2, Variant("Add"));
+  grid.SetCurrentDataRow(1);
+  form->insertNewRowButtonClick();
+  const int inserted = grid.GetDataRow(2);
+  EXPECT_EQ(grid.GetCell(2, inserted).toString(), "All");
+  EXPECT_EQ(grid.GetCell(3, inserted).toString(), "Subtract");
+  grid.SetCell(1, inserted, Variant("/l"));
+  grid.SetCell(2, inserted, Variant("2 levels"));
+  form->addFile("/n");
+  EXPECT_EQ(form->fileRows().back().subfolders, "None");
+  form->sortFileGrid();
+  std::vector<std::string> shown;
+  for (const FileGridRow &row : form->fileRows())
+    shown.push_back(row.pathMask);
+  EXPECT_EQ(shown, (std::vector<std::string>{"/k", "/l", "/m", "/n"}));
 }
 
 // Clearing the files while a name is open for editing leaves none of it
