@@ -17,6 +17,7 @@
 #include "filterlist/ionodes.h"
 #include "filterlist/nodecatalog.h"
 #include "filterlist/searchnodes.h"
+#include "filterlist/utilitynodes.h"
 #include "grid/data/font.h"
 #include "grid/editing/combo.h"
 #include "grid/widget/dgbasegrid.h"
@@ -249,6 +250,15 @@ TEST_F(ChildForm, DialogShowsTheNodeAndCopiesItBackWhenLeft) {
   form->MoveTreeNode(2, 3);
   EXPECT_EQ(form->filterTree().items[3].level, 2);
   EXPECT_TRUE(form->selectedNode()->shown);
+
+  // A pasted text whose escape does not decode yet is an edit all the same.
+  registerNodeDialogs();
+  form->selectItem(form->addFilter(TInsertColumnObject::CreateDefault()));
+  form->setFilterHasChanged(false);
+  auto *column = form->blankPanel->findChild<QPlainTextEdit *>("insertStr");
+  ASSERT_NE(column, nullptr);
+  column->insertPlainText("col\\xZZ");
+  EXPECT_TRUE(form->filterHasChanged());
 }
 
 TEST_F(ChildForm, AHugeTextFilterIsShownCutAndKeptWhole) {
