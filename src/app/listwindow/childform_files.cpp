@@ -97,6 +97,8 @@ void TchildForm::buildFilesPage() {
     setFilterHasChanged(true);
     checkButtonsEnableStatus();
   };
+  // The files are processed and saved in the order shown.
+  fileGrid_->OnRowMoved = [this](TdgBaseGrid *, int, int, bool) { setFilterHasChanged(true); };
   fileGrid_->OnCellEdit = [this](TdgBaseGrid *, int col, int row, bool) {
     if (col == 1 && row >= 1 && row <= fileGrid_->Rows())
       fileGrid_->SetRowColor(row, cellText(*fileGrid_, 1, row).starts_with(':') ? aqua : clNone);

@@ -417,6 +417,22 @@ TEST_F(ChildForm, AChoiceFromAFileRowsListIsAChangeTheCloseAsksAbout) {
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
   }
 
+  // So is a row dragged by its row bar to another place: the order is saved.
+  form->addFile("/b/*.txt");
+  form->setFilterHasChanged(false);
+  QWidget *rows = grid.viewport();
+  const QPoint second(3, grid.RowTop(2) + 3);
+  QTest::mouseClick(rows, Qt::LeftButton, {}, second);
+  QTest::mousePress(rows, Qt::LeftButton, {}, second);
+  for (int y = second.y(); y >= grid.RowTop(1); y -= 2) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(3, y), rows->mapToGlobal(QPointF(3, y)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(rows, &move);
+  }
+  QTest::mouseRelease(rows, Qt::LeftButton, {}, QPoint(3, grid.RowTop(1)));
+  EXPECT_EQ(form->fileRows().front().pathMask, "/b/*.txt");
+  EXPECT_TRUE(form->filterHasChanged());
+
   boxAnswer = QMessageBox::Cancel;
   EXPECT_FALSE(form->close());
   ASSERT_EQ(boxTexts.size(), 1u);
