@@ -98,6 +98,8 @@ TunicodeMapForm::TunicodeMapForm(QWidget *owner, TNodeEditorSite *window)
   grid_->OnCellEdit = [this](TdgBaseGrid *, int dataCol, int dataRow, bool) {
     gridCellEdit(dataCol, dataRow);
   };
+  // The map keeps the order shown.
+  grid_->OnRowMoved = [this](TdgBaseGrid *, int, int, bool) { fieldChanged(); };
   grid_->OnEndCellEdit = [this](TdgBaseGrid *, int dataCol, int dataRow, bool &cancel) {
     cancel = !gridEndCellEdit(dataCol, dataRow);
   };

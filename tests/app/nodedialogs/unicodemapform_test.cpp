@@ -52,7 +52,9 @@ TEST_F(UnicodeMapForm, RangeButtonsFillClearAndDeleteByFirstRow) {
   range(68, 69);
   form.clearButtonClick();
   type(1, 3, "67");
+  const int changes = site.changes;
   form.grid()->MoveRows(3, 1);
+  EXPECT_EQ(site.changes, changes + 1) << "a move is a change";
   range(67, 67);
   form.defaultButtonClick();
   auto node = TUnicodeMapObject::CreateDefault();
