@@ -16,11 +16,13 @@
 #include "filterlist/eolnodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/nodecatalog.h"
+#include "filterlist/scriptnodes.h"
 #include "filterlist/searchnodes.h"
 #include "filterlist/utilitynodes.h"
 #include "grid/data/font.h"
 #include "grid/editing/combo.h"
 #include "grid/widget/dgbasegrid.h"
+#include "scriptfilter/scriptmakers.h"
 
 #include <QAbstractItemView>
 #include <QClipboard>
@@ -717,6 +719,21 @@ TEST_F(ChildForm, MapsFromTheFolderAndFromTheList) {
   auto *map = static_cast<TUserObject *>(form->selectedNode());
   EXPECT_EQ(map->entries['a'], "A");
   EXPECT_EQ(map->entries['7'], "7");
+
+  // A filter failing on a character shows its error and makes no map.
+  registerScriptFilterMakers();
+  auto script = TScriptObject::CreateDefault();
+  script->language = "JScript";
+  script->script = "function startJob() {}\r\nfunction endJob() {}\r\n"
+                   "function startFile() { return ''; }\r\nfunction endFile() { return ''; }\r\n"
+                   "function processLine(line, EOL) { throw new Error('no'); }\r\n";
+  form->addFilter(std::move(script));
+  const int count = form->filterTree().count();
+  boxTexts.clear();
+  form->createMapBasedOnFilters();
+  EXPECT_EQ(form->filterTree().count(), count);
+  ASSERT_EQ(boxTexts.size(), 1u);
+  EXPECT_NE(boxTexts[0].find("runtime error"), std::string::npos) << boxTexts[0];
 }
 
 } // namespace
