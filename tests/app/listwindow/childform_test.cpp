@@ -189,6 +189,12 @@ TEST_F(ChildForm, TrialAreaButtonsPanelsAndDistribution) {
   QApplication::clipboard()->setText("sample");
   form->PutsampleinTrialInputArea1Click();
   EXPECT_EQ(form->trialInput->bytes(), "sample");
+  // A file that fails while read is reported, and the trial input kept.
+  form->addFile("/proc/self/mem");
+  form->findChild<QAction *>("CopytoAdhocInput1")->trigger();
+  ASSERT_EQ(boxTexts.size(), 1u);
+  EXPECT_NE(boxTexts[0].find("/proc/self/mem"), std::string::npos);
+  EXPECT_EQ(form->trialInput->bytes(), "sample");
   EXPECT_TRUE(form->removeButton->isEnabled());
   EXPECT_TRUE(form->removeAllButton->isEnabled());
   // Remove deletes the text selected in the page's memo, though the click
