@@ -179,6 +179,12 @@ TEST_F(WholeProgram, EveryMenuItemActsWithNoListAndWithListsOpen) {
     if (menu->objectName() == "Window1")
       for (QMdiSubWindow *sub : main->mdiArea().subWindowList())
         sub->showNormal();
+    // An icon moved away from the others, for Arrange icons to line up again.
+    if (name == "Arrangeicons1")
+      if (QMdiSubWindow *sub = main->mdiArea().activeSubWindow()) {
+        sub->showMinimized();
+        sub->move(0, 0);
+      }
     TchildForm *list = activeList();
     if (!list)
       return;
@@ -1003,7 +1009,8 @@ TEST_F(WholeProgram, EveryCommandThatChangesAListMarksItAndClosingAsks) {
 }
 
 // Files dropped together all join the active list; Go's status window keeps
-// to the list's line threshold; a new file row goes below the current one.
+// to the list's line threshold; a new file row goes below the current one and
+// becomes current.
 TEST_F(WholeProgram, DroppedFilesTheLineThresholdAndInsertedRowsReachTheList) {
   TchildForm *list = newList();
   TdgGrid &grid = list->fileGrid();
@@ -1019,6 +1026,7 @@ TEST_F(WholeProgram, DroppedFilesTheLineThresholdAndInsertedRowsReachTheList) {
   EXPECT_EQ(grid.GetCell(1, grid.GetDataRow(1)).toString(), dir.file("a.txt"));
   EXPECT_EQ(grid.GetCell(1, grid.GetDataRow(2)).toString(), "");
   EXPECT_EQ(grid.GetCell(1, grid.GetDataRow(3)).toString(), dir.file("b.txt"));
+  EXPECT_EQ(grid.GetCurrentDataRow(), grid.GetDataRow(2));
   list->removeFile();
 
   // A job of two files logs seven lines; the threshold shows two of them.
@@ -1029,6 +1037,59 @@ TEST_F(WholeProgram, DroppedFilesTheLineThresholdAndInsertedRowsReachTheList) {
   TdgGrid &lines = main->jobHost().statusWindows().back()->resText();
   ASSERT_EQ(lines.Rows(), 3);
   EXPECT_TRUE(lines.GetCell(3, 3).toString().starts_with("3 line limit reached"));
+}
+
+// The Edit menu and its tool buttons reach a files-grid cell being edited:
+// a name cell takes the clipboard as typing does and marks the list, a
+// list-only cell and the clipboard stay as they were.
+TEST_F(WholeProgram, EditCommandsActOnTheFilesGridsCell) {
+  TchildForm *list = newList();
+  writeFile(dir.file("a.txt"), "a");
+  list->addFile(dir.file("a.txt"));
+  list->setFilterHasChanged(false);
+  TdgGrid &grid = list->fileGrid();
+  QClipboard *clipboard = QApplication::clipboard();
+  auto click = [&](int col) {
+    list->Tabs->setCurrentWidget(list->filesTab);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
+                      {grid.ColumnLeft(col) + 5, grid.RowTop(1) + 5});
+    QCoreApplication::processEvents();
+  };
+  auto command = [&](const char *name) {
+    main->action(name)->trigger();
+    QCoreApplication::processEvents();
+  };
+
+  const std::string action = grid.GetCell(3, 1).toString();
+  click(3);
+  // The click opens the cell's list; a user closes it before the menu.
+  if (QWidget *list = QApplication::activePopupWidget())
+    QTest::keyClick(list, Qt::Key_Escape);
+  for (const char *name : {"Paste1", "Pastespecial1", "Cut1", "Delete1"}) {
+    clipboard->setText("zz");
+    command(name);
+    EXPECT_EQ(grid.GetCell(3, 1).toString(), action) << name;
+    EXPECT_EQ(clipboard->text(), "zz") << name;
+  }
+  EXPECT_FALSE(list->filterHasChanged());
+
+  click(1);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+  command("Copy1");
+  EXPECT_EQ(clipboard->text().toStdString(), dir.file("a.txt"));
+  command("Delete1");
+  EXPECT_EQ(clipboard->text().toStdString(), dir.file("a.txt"));
+  clipboard->setText("b.txt");
+  QWidget *paste = nullptr;
+  for (auto *bar : main->findChildren<QToolBar *>())
+    if (QWidget *button = bar->widgetForAction(main->action("PasteButton")))
+      paste = button;
+  ASSERT_TRUE(paste);
+  static_cast<QToolButton *>(paste)->click();
+  QCoreApplication::processEvents();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_EQ(grid.GetCell(1, 1).toString(), "b.txt");
+  EXPECT_TRUE(list->filterHasChanged());
 }
 
 // A debug filter's window stays with what it showed once its run has ended,

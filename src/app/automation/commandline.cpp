@@ -367,6 +367,10 @@ void TCommandLine::processParameter(const std::string &p) {
     quit_ = true;
   } else if (startsWith(u, "/R") && equals >= 2 && equals <= 4 && !pending_.searchText.empty()) {
     auto node = TSearchObject::CreateDefault();
+    // Only the letters given decide: a prompt remembered from the dialog
+    // would stop an unattended run at its first match.
+    node->caseSensitiveReplace = false;
+    node->promptOnReplace = false;
     for (std::size_t i = 2; i < equals; ++i) {
       if (p[i] == 'C' || p[i] == 'c')
         node->caseSensitiveReplace = true;

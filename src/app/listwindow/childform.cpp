@@ -193,6 +193,16 @@ TchildForm::TchildForm(int windowNumber, QWidget *parent)
   buildMenus();
   setTrialRunning(false);
   trialRunButton->setIcon(treeIcon(39));
+  // The trial areas show in the font the preferences chose, in every window
+  // and after a restart, not only in the windows open when it was chosen.
+  if (TmainForm *main = TmainForm::instance()) {
+    const MainSettings &settings = main->settings();
+    if (!settings.adhocFontName.empty() && settings.adhocFontSize > 0) {
+      QFont font(toQString(settings.adhocFontName), settings.adhocFontSize);
+      font.setStyleHint(QFont::Monospace);
+      updateTrialFont(font);
+    }
+  }
   setTestMode(false);
   setWindowTitle();
   Tabs->setCurrentWidget(filtersTab);
@@ -704,6 +714,10 @@ void TchildForm::resetFiltersOnly() {
   tree_.items.push_back({TOutputObject::CreateDefault(), 1, true});
   tree_.selected = -1;
   rebuildTreeView();
+  // Go follows the new input, whose dialog is not shown to tell it.
+  if (TInputObject *input = InputFilter())
+    inputFromFiles_ = input->inputFromFile;
+  checkButtonsEnableStatus();
 }
 
 void TchildForm::resetFilterList() {

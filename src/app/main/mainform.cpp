@@ -53,6 +53,7 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -330,7 +331,7 @@ void TmainForm::buildMenus() {
               (*it)->showMinimized();
           });
   connect(addAction(window, "Arrangeicons1", QStringLiteral("Arrange &icons")), &QAction::triggered,
-          area_, &QMdiArea::tileSubWindows);
+          this, &TmainForm::ArrangeIcons);
   // The workspace's keys for its windows: a grid that keeps Tab takes
   // Ctrl+Tab for itself.
   QAction *next = addAction(window, "Next1", QStringLiteral("&Next"));
@@ -720,6 +721,25 @@ void TmainForm::CloseAll() {
     (*it)->close();
 }
 
+void TmainForm::ArrangeIcons() {
+  // Left to right from the bottom left corner, a row higher when one is full.
+  const QSize space = area_->viewport()->size();
+  int x = 0, bottom = space.height(), rowHeight = 0;
+  for (QMdiSubWindow *sub : area_->subWindowList()) {
+    if (!sub->isVisible() || !sub->isMinimized())
+      continue;
+    const QSize icon = sub->size();
+    if (x > 0 && x + icon.width() > space.width()) {
+      x = 0;
+      bottom -= rowHeight;
+      rowHeight = 0;
+    }
+    sub->move(x, bottom - icon.height());
+    x += icon.width();
+    rowHeight = std::max(rowHeight, icon.height());
+  }
+}
+
 bool TmainForm::closeQueryAll() {
   std::vector<QPointer<QWidget>> asked;
   const auto subs = area_->subWindowList();
@@ -855,19 +875,54 @@ void postEdit(QWidget *target, const char *method) {
     QMetaObject::invokeMethod(target, method, Qt::QueuedConnection);
 }
 
+// The data grid holding `widget` or its cell editor, if any.
+TdgBaseGrid *gridHolding(QWidget *widget) {
+  for (QWidget *w = widget; w; w = w->parentWidget())
+    if (auto *grid = dynamic_cast<TdgBaseGrid *>(w))
+      return grid;
+  return nullptr;
+}
+
+// A grid's cell editor is no text control of the toolkit's: the commands go
+// to the grid's current cell, which changes only a cell that takes typing
+// and makes the change an edit of the list, as the editor's own keys do.
+TdgBaseGrid *focusedGrid() { return gridHolding(QApplication::focusWidget()); }
+
 } // namespace
 
 void TmainForm::EditCutClick() {
+  if (TdgBaseGrid *grid = focusedGrid()) {
+    if (grid->EditingAllowed())
+      grid->CurrentCell().CutToClipboard(true);
+    return;
+  }
   QWidget *target = editTarget();
   if (!TextTarget(target).isReadOnly())
     postEdit(target, "cut");
 }
 
-void TmainForm::EditCopyClick() { postEdit(editTarget(), "copy"); }
+void TmainForm::EditCopyClick() {
+  if (TdgBaseGrid *grid = focusedGrid())
+    grid->CurrentCell().CopyToClipboard();
+  else
+    postEdit(editTarget(), "copy");
+}
 
-void TmainForm::EditDeleteClick() { TextTarget(editTarget()).deleteSelection(); }
+void TmainForm::EditDeleteClick() {
+  if (TdgBaseGrid *grid = focusedGrid()) {
+    if (grid->EditingAllowed())
+      grid->CurrentCell().DeleteSelection(true);
+    return;
+  }
+  TextTarget(editTarget()).deleteSelection();
+}
 
 void TmainForm::EditPasteClick(bool special) {
+  if (TdgBaseGrid *grid = focusedGrid()) {
+    if (grid->EditingAllowed())
+      grid->CurrentCell().PasteFromClipboard(true);
+    return;
+  }
   QWidget *target = editTarget();
   // Nor is the clipboard escaped for a text that takes nothing.
   if (TextTarget(target).isReadOnly())
@@ -984,7 +1039,10 @@ void TmainForm::Usermanual1Click(int tag) {
     statusBarError(toQString(error));
     showMessageBox(this, QMessageBox::Information, windowTitle(), toQString(error));
   };
-  const QString email = toQString(settings_.emailAddress);
+  // Encoded: a "+" or "&" in the address would reach the list service as a
+  // blank or as another key.
+  const QString email = QString::fromLatin1(
+      QUrl::toPercentEncoding(toQString(settings_.emailAddress), QByteArrayLiteral("@")));
   switch (tag) {
   case 0:
     showHelpContents();
@@ -1054,10 +1112,8 @@ namespace {
 // The grid holding `widget` (or its cell editor) when that grid keeps Tab
 // for its cells; none otherwise.
 TdgBaseGrid *gridKeepingTab(QWidget *widget) {
-  for (QWidget *w = widget; w; w = w->parentWidget())
-    if (auto *grid = dynamic_cast<TdgBaseGrid *>(w))
-      return grid->KeepsTab() ? grid : nullptr;
-  return nullptr;
+  TdgBaseGrid *grid = gridHolding(widget);
+  return grid && grid->KeepsTab() ? grid : nullptr;
 }
 
 } // namespace

@@ -154,6 +154,8 @@ public:
   // Whether any filter-list window is open, active or not.
   bool hasFilterListWindow() const { return !children_.empty(); }
   void CloseAll();
+  // Lines the minimized windows up along the workspace's foot; the others stay.
+  void ArrangeIcons();
   // Asks every filter-list window, last to first, whether it may close;
   // false, with none of them closed, as soon as one is to stay.
   bool closeQueryAll();

@@ -489,7 +489,11 @@ void TdgGridEditBox::CutToClipboard(bool byUser) {
   if (FSelLength == 0)
     return;
   CopyToClipboard();
-  if (!ChangeText({}, byUser, true, 0.25))
+  DeleteSelection(byUser);
+}
+
+void TdgGridEditBox::DeleteSelection(bool byUser) {
+  if (FSelLength == 0 || !ChangeText({}, byUser, true, 0.25))
     return;
   FireSelChange(true);
   FireChange(true, byUser, false);

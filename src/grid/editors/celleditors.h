@@ -186,6 +186,8 @@ public:
   void CutToClipboard(bool byUser);
   void CopyToClipboard();
   void PasteFromClipboard(bool byUser);
+  // Removes the selected text, if any, as a change; the clipboard stays.
+  void DeleteSelection(bool byUser);
   // Lays the text out again for the present size and scrolls the caret into
   // view: the editor stands over a new cell.
   void Reset();

@@ -44,6 +44,7 @@ public:
   virtual void CutToClipboard(bool) {}
   virtual void CopyToClipboard() {}
   virtual void PasteFromClipboard(bool) {}
+  virtual void DeleteSelection(bool) {}
   virtual void SelectAll() {}
   virtual void ReapplySelection() {}
   virtual bool Modified() const { return false; }
@@ -105,6 +106,7 @@ public:
   void CutToClipboard(bool byUser) override { Editor().CutToClipboard(byUser); }
   void CopyToClipboard() override { Editor().CopyToClipboard(); }
   void PasteFromClipboard(bool byUser) override { Editor().PasteFromClipboard(byUser); }
+  void DeleteSelection(bool byUser) override { Editor().DeleteSelection(byUser); }
   void SelectAll() override { Editor().SelectAll(); }
   void ReapplySelection() override;
   bool Modified() const override { return Editor().Modified(); }

@@ -52,22 +52,25 @@ bool TdgCurrentCell::CanChangeText() const {
          !Grid.ListOnlyCell(Grid.GetCurrentDataCol(), Grid.GetCurrentDataRow());
 }
 
-bool TdgCurrentCell::CutToClipboard(bool byUser) {
+bool TdgCurrentCell::ChangeText(void (TdgCustomGridControl::*change)(bool), bool byUser) {
   if (!CanChangeText())
     return false;
   Apply();
-  Grid.EditControl().CutToClipboard(byUser);
+  (Grid.EditControl().*change)(byUser);
   Refresh();
   return true;
 }
 
+bool TdgCurrentCell::CutToClipboard(bool byUser) {
+  return ChangeText(&TdgCustomGridControl::CutToClipboard, byUser);
+}
+
 bool TdgCurrentCell::PasteFromClipboard(bool byUser) {
-  if (!CanChangeText())
-    return false;
-  Apply();
-  Grid.EditControl().PasteFromClipboard(byUser);
-  Refresh();
-  return true;
+  return ChangeText(&TdgCustomGridControl::PasteFromClipboard, byUser);
+}
+
+bool TdgCurrentCell::DeleteSelection(bool byUser) {
+  return ChangeText(&TdgCustomGridControl::DeleteSelection, byUser);
 }
 
 bool TdgCurrentCell::CheckedCutToClipboard() {

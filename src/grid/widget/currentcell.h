@@ -7,6 +7,7 @@
 namespace marrowen {
 
 class TdgBaseGrid;
+class TdgCustomGridControl;
 
 // The grid's current cell as one object: where it is, the value being edited
 // there (held until it is written), and the moves and checks that concern it.
@@ -45,6 +46,7 @@ public:
   bool CopyToClipboard();
   bool CutToClipboard(bool flag);
   bool PasteFromClipboard(bool flag);
+  bool DeleteSelection(bool flag);
   bool CheckedCutToClipboard();
   bool CheckedPasteFromClipboard();
   // True for cells that are not text; else whether the whole text is selected.
@@ -73,6 +75,8 @@ public:
 
 private:
   bool CanChangeText() const;
+  // Makes one change of the editor's text when the cell may change.
+  bool ChangeText(void (TdgCustomGridControl::*change)(bool), bool byUser);
   // 1 stretch, 2 shrink, 3 centre, 4 keep aspect ratio.
   bool PictureOption(int sub) const;
   int FSelStart = 0;

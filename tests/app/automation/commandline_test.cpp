@@ -236,6 +236,16 @@ TEST_F(CommandLineTest, StateAcrossParametersAndRuns) {
   auto &second = dynamic_cast<TSearchObject &>(*filters()[1]);
   EXPECT_EQ(second.patternType, 0);
   EXPECT_FALSE(second.wholeWord);
+  // What the dialog last remembered does not make a replace prompt.
+  auto remembered = TSearchObject::CreateDefault();
+  remembered->promptOnReplace = remembered->caseSensitiveReplace = true;
+  remembered->rememberDefaults();
+  run({"/S=a", "/R=b", "/S=c", "/RpC=d"});
+  ASSERT_EQ(filters().size(), 4u);
+  EXPECT_FALSE(dynamic_cast<TSearchObject &>(*filters()[2]).promptOnReplace);
+  EXPECT_FALSE(dynamic_cast<TSearchObject &>(*filters()[2]).caseSensitiveReplace);
+  EXPECT_TRUE(dynamic_cast<TSearchObject &>(*filters()[3]).promptOnReplace);
+  EXPECT_TRUE(dynamic_cast<TSearchObject &>(*filters()[3]).caseSensitiveReplace);
   line->resetCommandLineWindow();
   EXPECT_TRUE(doc->filterList().files.empty());
   run({"/R=def", "/DELETELISTFILE"});

@@ -159,6 +159,14 @@ TEST_F(ChildForm, TheTopInputAndOutputCanBeNeitherRemovedNorDisabled) {
   EXPECT_TRUE(toggle->isEnabled());
   form->editMenuEnableDisableFilterClick();
   EXPECT_FALSE(form->filterTree().node(2).getEnabled());
+  // Removing every filter brings a new input reading files: Go waits for some.
+  form->setInputFromFiles(false);
+  EXPECT_TRUE(form->beginButton->isEnabled());
+  boxAnswer = QMessageBox::Yes;
+  form->Tabs->setCurrentWidget(form->filtersTab);
+  form->removeAllButton->click();
+  ASSERT_EQ(form->filterTree().count(), 3);
+  EXPECT_FALSE(form->beginButton->isEnabled());
 }
 
 TEST_F(ChildForm, MemoPanelsCountTheTextAsStored) {
@@ -765,8 +773,13 @@ TEST_F(ChildFormInMainForm, NewWindowsAreNumberedAndBringTheirMenusInGroupOrder)
     EXPECT_EQ(bar, QStringList({"&File", "&Edit", "&Convert", "&Add", "&Remove", "Ema&il",
                                 "&Special", "Se&lect", "&Maps", "&Tools", "&Window", "&Help"}));
     EXPECT_EQ(main.menuBar()->actions()[1]->menu(), first->editMenu());
+    // A new window's trial areas take the font of the preferences.
+    main.settings().adhocFontName = "Monospace";
+    main.settings().adhocFontSize = 13;
     auto *second = dynamic_cast<TchildForm *>(main.CreateMDIChild());
     EXPECT_EQ(second->windowTitle(), "Untitled2");
+    EXPECT_EQ(second->trialOutput->font().family(), "Monospace");
+    EXPECT_EQ(second->trialInput->font().pointSize(), 13);
     // Back in the first window, its keys work again (Ctrl+T: enable/disable).
     first->addFilter(upperCaseNode());
     main.mdiArea().setActiveSubWindow(qobject_cast<QMdiSubWindow *>(first->parentWidget()));

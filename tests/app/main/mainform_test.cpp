@@ -146,6 +146,25 @@ TEST_F(MainForm, DecideWindowTakesOnlyAnUnnamedUnchangedWindowAndFindWindowMatch
   EXPECT_EQ(form->findWindow("/lists/a.fll"), nullptr);
 }
 
+TEST_F(MainForm, ArrangeIconsLinesUpTheMinimizedWindowsOnly) {
+  form->show();
+  for (int i = 0; i < 3; ++i)
+    form->CreateMDIChild();
+  const auto subs = form->mdiArea().subWindowList();
+  subs[0]->setGeometry(10, 10, 300, 200);
+  subs[1]->showMinimized();
+  subs[2]->showMinimized();
+  subs[2]->move(150, 40);
+  QCoreApplication::processEvents();
+  form->action("Arrangeicons1")->trigger();
+  EXPECT_EQ(subs[0]->geometry(), QRect(10, 10, 300, 200));
+  const int foot = form->mdiArea().viewport()->height();
+  EXPECT_EQ(subs[1]->geometry().bottom() + 1, foot);
+  EXPECT_EQ(subs[2]->geometry().bottom() + 1, foot);
+  EXPECT_EQ(subs[1]->x(), 0);
+  EXPECT_EQ(subs[2]->x(), subs[1]->width());
+}
+
 TEST_F(MainForm, PasteEscapesForMemosAndEditsAndDeleteTakesOnlyTheSelection) {
   form->show();
   auto *child = static_cast<FakeChild *>(form->CreateMDIChild());
@@ -228,6 +247,10 @@ TEST_F(MainForm, HelpTagsOpenDocumentsAndPages) {
   form->settings().emailAddress = "me@example.org";
   form->Usermanual1Click(20);
   EXPECT_TRUE(launcher->opened[2].endsWith("/marrowen?user=me@example.org"));
+  form->settings().emailAddress = "me+list&x@example.org";
+  form->Usermanual1Click(21);
+  EXPECT_TRUE(launcher->opened.back().endsWith("-discuss?user=me%2Blist%26x@example.org"));
+  launcher->opened.removeLast();
   launcher->openSucceeds = false;
   form->Usermanual1Click(6);
   EXPECT_TRUE(form->statusIsError());
