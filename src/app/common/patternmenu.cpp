@@ -57,7 +57,17 @@ TextTarget::TextTarget(QWidget *control) : control_(control) {
       control_ = edit;
 }
 
-bool TextTarget::isRich() const { return qobject_cast<QTextEdit *>(control_.data()) != nullptr; }
+namespace {
+
+// Marks a plain memo that stands for a rich edit.
+constexpr char richMemoProperty[] = "marrowenRichMemo";
+
+} // namespace
+
+bool TextTarget::isRich() const {
+  return qobject_cast<QTextEdit *>(control_.data()) != nullptr ||
+         (control_ && control_->property(richMemoProperty).toBool());
+}
 
 bool TextTarget::isMemo() const {
   return isRich() || qobject_cast<QPlainTextEdit *>(control_.data()) != nullptr;
@@ -377,6 +387,7 @@ std::vector<QIcon> makeTreeIcons() {
 } // namespace
 
 void usePatternMenuForMemo(QPlainTextEdit *memo) {
+  memo->setProperty(richMemoProperty, true);
   memo->setContextMenuPolicy(Qt::CustomContextMenu);
   QObject::connect(memo, &QWidget::customContextMenuRequested, memo, [memo](const QPoint &at) {
     TmenuForm &menu = TmenuForm::instance();

@@ -171,7 +171,8 @@ private:
 };
 
 // Gives a memo of a window (not of a dialog) the pattern menu on a right
-// click, without its special characters.
+// click, without its special characters. Such a memo is the window's rich
+// text, so the menu offers it find and font as it does a rich edit.
 void usePatternMenuForMemo(QPlainTextEdit *memo);
 
 } // namespace marrowen

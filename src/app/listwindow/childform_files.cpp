@@ -37,20 +37,26 @@ constexpr TColor aqua = 16776960;
 
 std::string cellText(TdgGrid &grid, int col, int row) { return grid.GetCell(col, row).toString(); }
 
-// The adding rules over the window's grid: a group heading's name paints
-// its row aqua, and the row a rule adds to becomes the current one.
+// The adding rules over the window's grid, row by row as the user sees
+// them: a row inserted between others is a data row of the end, so "the row
+// above" and "the last row" are found through the display order. A group
+// heading's name paints its row aqua, and the row a rule adds to becomes the
+// current one.
 class GridRows : public FileRowStore {
 public:
   explicit GridRows(TdgGrid &grid) : grid_(grid) {}
   int rowCount() const override { return grid_.Rows(); }
-  std::string cell(int col, int row) const override { return cellText(grid_, col, row); }
+  std::string cell(int col, int row) const override {
+    return cellText(grid_, col, grid_.GetDataRow(row));
+  }
   void setCell(int col, int row, const std::string &value) override {
-    grid_.SetCell(col, row, Variant(value));
+    const int data = grid_.GetDataRow(row);
+    grid_.SetCell(col, data, Variant(value));
     if (col == 1)
-      grid_.SetRowColor(row, value.starts_with(':') ? aqua : clNone);
+      grid_.SetRowColor(data, value.starts_with(':') ? aqua : clNone);
   }
   void appendRow() override { grid_.SetRows(grid_.Rows() + 1); }
-  void makeCurrent(int row) override { grid_.SetCurrentDataRow(row); }
+  void makeCurrent(int row) override { grid_.SetCurrentDataRow(grid_.GetDataRow(row)); }
 
 private:
   TdgGrid &grid_;
@@ -91,6 +97,8 @@ void TchildForm::buildFilesPage() {
     setFilterHasChanged(true);
     checkButtonsEnableStatus();
   };
+  // The files are processed and saved in the order shown.
+  fileGrid_->OnRowMoved = [this](TdgBaseGrid *, int, int, bool) { setFilterHasChanged(true); };
   fileGrid_->OnCellEdit = [this](TdgBaseGrid *, int col, int row, bool) {
     if (col == 1 && row >= 1 && row <= fileGrid_->Rows())
       fileGrid_->SetRowColor(row, cellText(*fileGrid_, 1, row).starts_with(':') ? aqua : clNone);
@@ -194,6 +202,13 @@ std::vector<FileGridRow> TchildForm::fileRows() const {
 
 void TchildForm::setFileRows(const std::vector<FileGridRow> &rows) {
   fileGrid_->BeginUpdate();
+  // Rows inserted between others show out of their data order; the rows
+  // given are shown in their own order.
+  for (int r = 1; r <= fileGrid_->Rows(); ++r)
+    if (fileGrid_->GetDataRow(r) != r) {
+      fileGrid_->SetRows(0);
+      break;
+    }
   fileGrid_->SetRows(static_cast<int>(rows.size()));
   for (int r = 1; r <= static_cast<int>(rows.size()); ++r) {
     const FileGridRow &row = rows[static_cast<std::size_t>(r - 1)];
@@ -208,7 +223,7 @@ void TchildForm::setFileRows(const std::vector<FileGridRow> &rows) {
 
 void TchildForm::applyRowRules(int row) {
   GridRows rows(*fileGrid_);
-  marrowen::applyRowRules(rows, row);
+  marrowen::applyRowRules(rows, fileGrid_->GetDisplayRowOf(row));
 }
 
 void TchildForm::addFile(const std::string &name) {
@@ -225,12 +240,12 @@ bool TchildForm::testThenAdd(const std::string &name) {
 
 void TchildForm::setLastSubfolders(const std::string &value) {
   if (const int rows = fileGrid_->Rows(); rows > 0)
-    fileGrid_->SetCell(2, rows, Variant(value));
+    fileGrid_->SetCell(2, fileGrid_->GetDataRow(rows), Variant(value));
 }
 
 void TchildForm::setLastAction(const std::string &value) {
   if (const int rows = fileGrid_->Rows(); rows > 0)
-    fileGrid_->SetCell(3, rows, Variant(value));
+    fileGrid_->SetCell(3, fileGrid_->GetDataRow(rows), Variant(value));
 }
 
 void TchildForm::processFile(const std::string &listFile) {

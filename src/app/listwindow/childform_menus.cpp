@@ -542,13 +542,19 @@ void TchildForm::createMapBasedOnFilters() {
   input.setNext(std::move(chain));
   input.lastFilter()->setNext(std::make_unique<TStringOutput>(result));
   input.attachJob(nullptr);
-  for (int byte = 0; byte < 256; ++byte) {
-    input.setText(std::string(1, static_cast<char>(byte)));
-    input.runInput();
-    std::string entry = encodeEscapes(result);
-    if (entry.size() > TUserObject::maxEntryLength)
-      entry.resize(TUserObject::maxEntryLength);
-    map->entries[static_cast<std::size_t>(byte)] = std::move(entry);
+  try {
+    for (int byte = 0; byte < 256; ++byte) {
+      input.setText(std::string(1, static_cast<char>(byte)));
+      input.runInput();
+      std::string entry = encodeEscapes(result);
+      if (entry.size() > TUserObject::maxEntryLength)
+        entry.resize(TUserObject::maxEntryLength);
+      map->entries[static_cast<std::size_t>(byte)] = std::move(entry);
+    }
+  } catch (const std::exception &error) {
+    // A filter that fails on a character (a script's error, say) makes no map.
+    messageBox(QMessageBox::Critical, error.what());
+    return;
   }
   addFilter(std::move(map));
 }

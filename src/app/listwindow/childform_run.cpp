@@ -383,8 +383,16 @@ void TchildForm::loadIntoAdhocInput(const std::string &file) {
                translate(5090, "Files grid is empty or no matching files were found"));
     return;
   }
+  std::string bytes;
+  try {
+    bytes = loadFileBytes(file);
+  } catch (const std::exception &error) {
+    // A file the user may not read, or one that fails while read.
+    messageBox(QMessageBox::Critical, error.what());
+    return;
+  }
   Tabs->setCurrentWidget(trialSheet);
-  trialInput->setBytes(loadFileBytes(file), translate(6770, "Trial Input"));
+  trialInput->setBytes(bytes, translate(6770, "Trial Input"));
   trialInputChanged_ = true;
 }
 

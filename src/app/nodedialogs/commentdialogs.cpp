@@ -4,6 +4,7 @@
 #include "classlib/paths.h"
 #include "components/dialogrunner.h"
 #include "components/fileedits.h"
+#include "engine/log.h"
 #include "engine/messages.h"
 #include "filterlist/commentnodes.h"
 #include "qtext/qtext.h"
@@ -142,7 +143,9 @@ void TfilterOptions::logToFileClick() {
 }
 
 void TfilterOptions::showLogClick() {
-  const std::string name = fileNameShown(logFilename_);
+  // Where a job writes the log: a bare name lies in the program's folder for
+  // files it writes, not in whatever folder is current.
+  const std::string name = TLogManager::resolveName(fileNameShown(logFilename_));
   if (!QFileInfo(fileNameToQString(name)).isFile()) {
     showMessageBox(this, QMessageBox::Information, QApplication::applicationName(),
                    toQString(translateFormat(710, "The log file %s does not exist", {name})));
@@ -152,7 +155,7 @@ void TfilterOptions::showLogClick() {
 }
 
 void TfilterOptions::deleteLogClick() {
-  const std::string name = fileNameShown(logFilename_);
+  const std::string name = TLogManager::resolveName(fileNameShown(logFilename_));
   const auto answer = showMessageBox(
       this, QMessageBox::Question, QApplication::applicationName(),
       toQString(translateFormat(720, "Delete log file [%s] - are you sure?", {name})),

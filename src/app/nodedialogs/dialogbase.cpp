@@ -26,6 +26,9 @@ namespace marrowen {
 // ------------------------------------------------------------- shared checks
 
 void stringFieldChange(TNodeEditorSite &window, std::string_view text) {
+  // A text that does not decode yet is still an edit: the list must know it
+  // changed, or closing would lose it without asking.
+  window.fieldChanged();
   try {
     decodeEscapes(text);
   } catch (const Exception &e) {
@@ -33,7 +36,6 @@ void stringFieldChange(TNodeEditorSite &window, std::string_view text) {
     return;
   }
   window.statusBarText(std::string());
-  window.fieldChanged();
 }
 
 std::string fromDisplayHandleError(TNodeEditorSite &window, std::string_view text) {

@@ -98,6 +98,8 @@ TunicodeMapForm::TunicodeMapForm(QWidget *owner, TNodeEditorSite *window)
   grid_->OnCellEdit = [this](TdgBaseGrid *, int dataCol, int dataRow, bool) {
     gridCellEdit(dataCol, dataRow);
   };
+  // The map keeps the order shown.
+  grid_->OnRowMoved = [this](TdgBaseGrid *, int, int, bool) { fieldChanged(); };
   grid_->OnEndCellEdit = [this](TdgBaseGrid *, int dataCol, int dataRow, bool &cancel) {
     cancel = !gridEndCellEdit(dataCol, dataRow);
   };
@@ -164,11 +166,15 @@ std::string TunicodeMapForm::cell(int col, int row) const {
 }
 
 std::vector<TunicodeMapForm::Row> TunicodeMapForm::rows() const {
+  // In the order shown: rows the user dragged keep their new place, and the
+  // first row of a code is the first one the user sees.
   std::vector<Row> result;
   const int count = grid_->Rows();
   result.reserve(static_cast<std::size_t>(count));
-  for (int row = 1; row <= count; ++row)
+  for (int shown = 1; shown <= count; ++shown) {
+    const int row = grid_->GetDataRow(shown);
     result.push_back({cell(1, row), cell(2, row), cell(3, row)});
+  }
   return result;
 }
 
@@ -208,10 +214,8 @@ void TunicodeMapForm::getFromScreen(TListObject &node) {
   map.startValue = numberShown(startValue_);
   map.endValue = numberShown(endValue_);
   map.entries.clear();
-  const int count = grid_->Rows();
-  map.entries.reserve(static_cast<std::size_t>(count));
-  for (int row = 1; row <= count; ++row)
-    map.entries.push_back({cell(1, row), cell(3, row)});
+  for (Row &row : rows())
+    map.entries.push_back({std::move(row.code), std::move(row.text)});
 }
 
 bool TunicodeMapForm::isDifferent(const TListObject &) const { return true; }

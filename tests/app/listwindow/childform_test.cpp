@@ -16,10 +16,13 @@
 #include "filterlist/eolnodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/nodecatalog.h"
+#include "filterlist/scriptnodes.h"
 #include "filterlist/searchnodes.h"
+#include "filterlist/utilitynodes.h"
 #include "grid/data/font.h"
 #include "grid/editing/combo.h"
 #include "grid/widget/dgbasegrid.h"
+#include "scriptfilter/scriptmakers.h"
 
 #include <QAbstractItemView>
 #include <QClipboard>
@@ -194,6 +197,12 @@ TEST_F(ChildForm, TrialAreaButtonsPanelsAndDistribution) {
   QApplication::clipboard()->setText("sample");
   form->PutsampleinTrialInputArea1Click();
   EXPECT_EQ(form->trialInput->bytes(), "sample");
+  // A file that fails while read is reported, and the trial input kept.
+  form->addFile("/proc/self/mem");
+  form->findChild<QAction *>("CopytoAdhocInput1")->trigger();
+  ASSERT_EQ(boxTexts.size(), 1u);
+  EXPECT_NE(boxTexts[0].find("/proc/self/mem"), std::string::npos);
+  EXPECT_EQ(form->trialInput->bytes(), "sample");
   EXPECT_TRUE(form->removeButton->isEnabled());
   EXPECT_TRUE(form->removeAllButton->isEnabled());
   // Remove deletes the text selected in the page's memo, though the click
@@ -257,6 +266,15 @@ TEST_F(ChildForm, DialogShowsTheNodeAndCopiesItBackWhenLeft) {
   form->MoveTreeNode(2, 3);
   EXPECT_EQ(form->filterTree().items[3].level, 2);
   EXPECT_TRUE(form->selectedNode()->shown);
+
+  // A pasted text whose escape does not decode yet is an edit all the same.
+  registerNodeDialogs();
+  form->selectItem(form->addFilter(TInsertColumnObject::CreateDefault()));
+  form->setFilterHasChanged(false);
+  auto *column = form->blankPanel->findChild<QPlainTextEdit *>("insertStr");
+  ASSERT_NE(column, nullptr);
+  column->insertPlainText("col\\xZZ");
+  EXPECT_TRUE(form->filterHasChanged());
 }
 
 TEST_F(ChildForm, AHugeTextFilterIsShownCutAndKeptWhole) {
@@ -311,6 +329,31 @@ TEST_F(ChildForm, FilesGridRowRules) {
   EXPECT_EQ(grid.Rows(), 5);
   EXPECT_EQ(grid.GetCell(1, 2).toString(), "/b/*.txt");
   EXPECT_EQ(grid.GetCell(2, 1).toString(), "None"); // names only: the rules fill the rest
+
+  // A row inserted between others takes the choices of the row shown above
+  // it, a name added later those of the row shown last, and a heading sort
+  // shows every row in order.
+  form->clearAllFiles();
+  form->addFile("/m");
+  grid.SetCell(2, 1, Variant("All"));
+  grid.SetCell(3, 1, Variant("Subtract"));
+  form->addFile("/k");
+  grid.SetCell(2, 2, Variant("None"));
+  grid.SetCell(3, 2, Variant("Add"));
+  grid.SetCurrentDataRow(1);
+  form->insertNewRowButtonClick();
+  const int inserted = grid.GetDataRow(2);
+  EXPECT_EQ(grid.GetCell(2, inserted).toString(), "All");
+  EXPECT_EQ(grid.GetCell(3, inserted).toString(), "Subtract");
+  grid.SetCell(1, inserted, Variant("/l"));
+  grid.SetCell(2, inserted, Variant("2 levels"));
+  form->addFile("/n");
+  EXPECT_EQ(form->fileRows().back().subfolders, "None");
+  form->sortFileGrid();
+  std::vector<std::string> shown;
+  for (const FileGridRow &row : form->fileRows())
+    shown.push_back(row.pathMask);
+  EXPECT_EQ(shown, (std::vector<std::string>{"/k", "/l", "/m", "/n"}));
 }
 
 // Clearing the files while a name is open for editing leaves none of it
@@ -389,6 +432,22 @@ TEST_F(ChildForm, AChoiceFromAFileRowsListIsAChangeTheCloseAsksAbout) {
     EXPECT_EQ(grid.GetCell(col, 1).toString(), flipped);
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
   }
+
+  // So is a row dragged by its row bar to another place: the order is saved.
+  form->addFile("/b/*.txt");
+  form->setFilterHasChanged(false);
+  QWidget *rows = grid.viewport();
+  const QPoint second(3, grid.RowTop(2) + 3);
+  QTest::mouseClick(rows, Qt::LeftButton, {}, second);
+  QTest::mousePress(rows, Qt::LeftButton, {}, second);
+  for (int y = second.y(); y >= grid.RowTop(1); y -= 2) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(3, y), rows->mapToGlobal(QPointF(3, y)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(rows, &move);
+  }
+  QTest::mouseRelease(rows, Qt::LeftButton, {}, QPoint(3, grid.RowTop(1)));
+  EXPECT_EQ(form->fileRows().front().pathMask, "/b/*.txt");
+  EXPECT_TRUE(form->filterHasChanged());
 
   boxAnswer = QMessageBox::Cancel;
   EXPECT_FALSE(form->close());
@@ -674,6 +733,21 @@ TEST_F(ChildForm, MapsFromTheFolderAndFromTheList) {
   auto *map = static_cast<TUserObject *>(form->selectedNode());
   EXPECT_EQ(map->entries['a'], "A");
   EXPECT_EQ(map->entries['7'], "7");
+
+  // A filter failing on a character shows its error and makes no map.
+  registerScriptFilterMakers();
+  auto script = TScriptObject::CreateDefault();
+  script->language = "JScript";
+  script->script = "function startJob() {}\r\nfunction endJob() {}\r\n"
+                   "function startFile() { return ''; }\r\nfunction endFile() { return ''; }\r\n"
+                   "function processLine(line, EOL) { throw new Error('no'); }\r\n";
+  form->addFilter(std::move(script));
+  const int count = form->filterTree().count();
+  boxTexts.clear();
+  form->createMapBasedOnFilters();
+  EXPECT_EQ(form->filterTree().count(), count);
+  ASSERT_EQ(boxTexts.size(), 1u);
+  EXPECT_NE(boxTexts[0].find("runtime error"), std::string::npos) << boxTexts[0];
 }
 
 } // namespace

@@ -471,6 +471,9 @@ TEST_F(MainForm, DebugBufferAndCommandLineMemoOfferThePatternMenu) {
     TmenuForm &menu = TmenuForm::instance();
     EXPECT_EQ(menu.target().widget(), memo);
     EXPECT_FALSE(menu.specialSubmenu()->menuAction()->isVisible());
+    // Both stand for rich edits: find and font are offered.
+    EXPECT_TRUE(menu.command("Find1")->isVisible());
+    EXPECT_TRUE(menu.command("Font1")->isVisible());
     menu.memoMenu()->hide();
   }
 }

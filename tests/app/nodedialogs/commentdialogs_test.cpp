@@ -47,6 +47,15 @@ TEST_F(FilterOptionsForm, LogControlsFollowLoggingAndTheLogIsShownOrDeletedOnReq
   form.deleteLogClick();
   EXPECT_FALSE(std::filesystem::exists(dir.file("job.log")));
   EXPECT_EQ(boxTexts.back(), "Delete log file [" + dir.file("job.log") + "] - are you sure?");
+
+  // A bare name is the log a job writes: in the program's folder.
+  node.log.fileName = "bare.log";
+  form.putToScreen(node);
+  std::ofstream(dir.file("bare.log")) << "log";
+  form.showLogClick();
+  EXPECT_EQ(launcher->started.size(), 2);
+  form.deleteLogClick();
+  EXPECT_FALSE(std::filesystem::exists(dir.file("bare.log")));
 }
 
 } // namespace

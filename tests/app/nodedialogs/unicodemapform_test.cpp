@@ -46,6 +46,24 @@ TEST_F(UnicodeMapForm, RangeButtonsFillClearAndDeleteByFirstRow) {
   range(70, 60);
   form.defaultButtonClick();
   EXPECT_EQ(form.rows().size(), 1u) << "an end below the start does nothing";
+
+  // Rows dragged into another order keep it, and the first row shown is a
+  // code's first row.
+  range(68, 69);
+  form.clearButtonClick();
+  type(1, 3, "67");
+  const int changes = site.changes;
+  form.grid()->MoveRows(3, 1);
+  EXPECT_EQ(site.changes, changes + 1) << "a move is a change";
+  range(67, 67);
+  form.defaultButtonClick();
+  auto node = TUnicodeMapObject::CreateDefault();
+  form.getFromScreen(*node);
+  std::vector<std::string> codes, texts;
+  for (const UnicodeMapEntry &entry : node->entries)
+    codes.push_back(entry.from), texts.push_back(entry.to);
+  EXPECT_EQ(codes, (std::vector<std::string>{"67", "67", "68"}));
+  EXPECT_EQ(texts, (std::vector<std::string>{"\\x00\\x43", "", ""}));
 }
 
 TEST_F(UnicodeMapForm, CodeCellsStepFollowAndRefuseBadCodes) {
