@@ -7,6 +7,7 @@
 #include "classlib/format.h"
 #include "components/dialogrunner.h"
 #include "components/filelabel.h"
+#include "engine/log.h"
 #include "engine/messages.h"
 #include "engine/processingthread.h"
 #include "grid/widget/dgbasegrid.h"
@@ -308,8 +309,10 @@ void TTstatusForm::addLine(int &counter, TdgGrid &grid, const std::string &text,
     addRow(grid,
            translateFormat(1400, "%d line limit reached. See log file [%s] for remaining detail",
                            {counter, logFileName_}));
+    // The log is opened where the job writes it: a bare name lies in the
+    // program's folder for written files, not in the current one.
     if (&grid == resText_)
-      addResultFile(logFileName_);
+      addResultFile(TLogManager::resolveName(logFileName_));
     writeLog(level, text);
   } else {
     writeLog(level, text);

@@ -66,6 +66,15 @@ TEST_F(StatusForm, AtTheLineLimitTheLimitLineReplacesTheLineAndDeferredLinesReac
   form->resTextDblClickCell(50);
   ASSERT_EQ(launcher->opened.size(), 1);
   EXPECT_EQ(launcher->opened.front().toStdString(), log);
+
+  // A bare log name is opened where the job writes it.
+  TTstatusForm bare;
+  bare.setLogFileName("bare.log");
+  bare.setLineLimit(1);
+  bare.addStatusLine("line 1");
+  bare.resTextDblClickCell(1);
+  ASSERT_EQ(launcher->opened.size(), 2);
+  EXPECT_EQ(launcher->opened.back().toStdString(), dir.file("bare.log"));
 }
 
 TEST_F(StatusForm, TheErrorsTabAppearsAtTheFirstErrorAndCountsUpToTheLimit) {
