@@ -198,6 +198,14 @@ TEST(GridCheckBox, ClicksCycleTheStates) {
     }
     EXPECT_EQ(states, grayed ? std::vector<int>({1, 2, 0}) : std::vector<int>({1, 0, 1}));
   }
+  // A Null cell is read through the value texts like a text one.
+  Check c(true);
+  c.box->SetCheckBoxValues("Yes|No|Null");
+  c.box->SetValue(Variant::Null());
+  EXPECT_EQ(c.box->State(), 2);
+  c.click();
+  EXPECT_EQ(c.box->State(), 0);
+  EXPECT_EQ(c.box->GetValue().toString(), "No");
 }
 
 TEST(GridCheckBox, NoToggleOutsideOrWhenRefused) {
