@@ -214,6 +214,17 @@ int TdgGridEditBox::OffsetAt(int line, int x) const {
   return lo;
 }
 
+// The line shown at a client y: the lines stand where the vertical alignment
+// puts the top line; a y above or below them names a line out of view.
+int TdgGridEditBox::LineAtY(int y) const {
+  const TextMetrics &m = Metrics();
+  const int lineHeight = std::max(1, m.LineSpacing());
+  const TRect r{-FTextMargin, 0, width(), height()};
+  const int d = y - FirstLineTop(m, m.ExtraSpacing(), r, &FLineStarts, FVertAlignment);
+  const int rows = d >= 0 ? d / lineHeight : -((-d + lineHeight - 1) / lineHeight);
+  return std::clamp(FTopLine + rows, 0, std::max(0, LineCount() - 1));
+}
+
 void TdgGridEditBox::PlaceCaret() {
   const TextMetrics &m = Metrics();
   const int line = FMultiLine ? LineOf(FCaret) : 0;
@@ -600,8 +611,7 @@ void TdgGridEditBox::KeyDown(std::uint16_t &key, TShiftState shift) {
         const QPoint at = FCaretPoint;
         FTopLine =
             std::clamp(FTopLine + (key == VK_NEXT ? page : -page), 0, std::max(0, LineCount() - 1));
-        const int line = std::clamp(FTopLine + at.y() / std::max(1, Metrics().LineSpacing()), 0,
-                                    LineCount() - 1);
+        const int line = LineAtY(at.y());
         move(OffsetAt(line, at.x()), 0, line);
       } else {
         move(FCaret, 0);
@@ -791,8 +801,7 @@ void TdgGridEditBox::MouseDown(TMouseButton button, TShiftState shift, int x, in
   if (button == mbLeft && !shift.has(ssDouble) && (FEditable || FSelectable)) {
     if (!hasFocus())
       setFocus(Qt::MouseFocusReason);
-    const int lineHeight = std::max(1, Metrics().LineSpacing());
-    const int line = FMultiLine ? std::clamp(FTopLine + y / lineHeight, 0, LineCount() - 1) : 0;
+    const int line = FMultiLine ? LineAtY(y) : 0;
     SetCaretOnLine(line, OffsetAt(line, x), shift.has(ssShift));
     FMouseSelecting = true;
     FMouseX = x;
@@ -823,9 +832,7 @@ void TdgGridEditBox::MouseMove(TShiftState shift, int x, int y) {
         FMouseScrollTimer.start();
       else if (!outside)
         FMouseScrollTimer.stop();
-      const int lineHeight = std::max(1, Metrics().LineSpacing());
-      const int rows = y >= 0 ? y / lineHeight : -((-y + lineHeight - 1) / lineHeight);
-      const int line = FMultiLine ? std::clamp(FTopLine + rows, 0, LineCount() - 1) : 0;
+      const int line = FMultiLine ? LineAtY(y) : 0;
       SetCaretOnLine(line, OffsetAt(line, x), true);
     }
     ScrollCaretIntoView(0);

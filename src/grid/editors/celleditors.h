@@ -232,6 +232,7 @@ private:
   int XOf(int offset) const;
   int XOnLine(int line, int offset) const;
   int OffsetAt(int line, int x) const;
+  int LineAtY(int y) const;
   void PlaceCaret();
   void ScrollCaretIntoView(double fraction);
   void SetCaret(int offset, bool extend);

@@ -161,6 +161,9 @@ TEST(GridEditBox, UpAndDownGoOneWrappedLineAtATime) {
   EXPECT_EQ(e.box->CaretPoint().y(), line);
   e.box->MouseDown(mbLeft, TShiftState(ssLeft), 58, down + 2);
   EXPECT_EQ(e.box->CaretPoint().y(), down) << "a click right of a line's end";
+  e.box->SetVertAlignment(vtaCenter);
+  e.box->MouseDown(mbLeft, TShiftState(ssLeft), 1, e.box->CaretPoint().y() + 2);
+  EXPECT_EQ(e.box->CaretPos(), 5) << "centred lines are clicked where they show";
 }
 
 TEST(GridEditBox, EndOnALongLineScrollsAsFarAsNeeded) {
