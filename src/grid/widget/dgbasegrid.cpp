@@ -10,7 +10,9 @@
 #include "grid/data/qtbytes.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <numeric>
+#include <utility>
 
 namespace marrowen {
 
@@ -178,6 +180,16 @@ void TdgBaseGrid::MakeFixed() {
     SetFixedRowCount(FixedRowCount());
 }
 
+namespace {
+
+// The base grid's count for a data count, kept within Int32: the base grid
+// refuses a count too large for it, and the data count then stays as it was.
+int baseCount(int dataCount, int extra) {
+  return static_cast<int>(std::min<std::int64_t>(std::int64_t(dataCount) + extra, INT32_MAX));
+}
+
+} // namespace
+
 // A cell range reaching past the new count would drag the current cell
 // along: its far corner stays with the current cell until the range is set
 // again.
@@ -186,8 +198,13 @@ void TdgBaseGrid::ApplyColCount(int n) {
     FRangeEnd = FCurrent;
   FDrawnValues.clear();
   FPendingColRemovals = 0;
-  FDataCols = n;
-  SetColCount(n + 1);
+  const int oldCols = std::exchange(FDataCols, n);
+  try {
+    SetColCount(baseCount(n, 1));
+  } catch (...) {
+    FDataCols = oldCols;
+    throw;
+  }
   MakeFixed();
   UpdateScrollRange();
 }
@@ -197,8 +214,13 @@ void TdgBaseGrid::ApplyRowCount(int n) {
     FRangeEnd = FCurrent;
   FDrawnValues.clear();
   FPendingRowRemovals = 0;
-  FDataRows = n;
-  SetRowCount(n + 1 + FInsertRowFlag);
+  const int oldRows = std::exchange(FDataRows, n);
+  try {
+    SetRowCount(baseCount(n, 1 + FInsertRowFlag));
+  } catch (...) {
+    FDataRows = oldRows;
+    throw;
+  }
   MakeFixed();
   UpdateScrollRange();
 }

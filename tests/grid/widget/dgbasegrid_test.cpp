@@ -146,6 +146,12 @@ TEST(DataGrid, CountsAreTheCountsAskedForAndTheEditorFollows) {
     EXPECT_EQ(grid.Rows(), rows) << "the current cell lands on the insert row without adding it";
   }
   EXPECT_EQ(inserted, 0);
+  for (const int rows : {134217726, INT32_MAX}) {
+    EXPECT_THROW(grid.SetRows(rows), EInvalidGridOperation);
+    EXPECT_EQ(grid.Rows(), 0) << "a count too large changes nothing";
+    EXPECT_THROW(grid.SetCols(rows), EInvalidGridOperation);
+    EXPECT_EQ(grid.Cols(), 3);
+  }
 
   TdgGrid plain;
   fillTextGrid(plain, 3, 5);
