@@ -345,9 +345,13 @@ TEST(GridLayout, FixedCountsAndLines) {
   l.grid.SetFixedColCount(-1);
   EXPECT_EQ(l.grid.FixedColCount(), 0);
   EXPECT_EQ(l.grid.FixedCols(), 1);
-  l.grid.SetFixedColCount(10);
-  EXPECT_EQ(l.grid.FixedColCount(), 10);
-  EXPECT_EQ(l.grid.FixedCols(), 4); // one short of the last display column
+  for (const int count : {10, INT32_MAX}) {
+    l.grid.SetFixedColCount(count);
+    l.grid.SetFixedRowCount(count);
+    EXPECT_EQ(l.grid.FixedColCount(), count);
+    EXPECT_EQ(l.grid.FixedCols(), 4); // one short of the last display column
+    EXPECT_EQ(l.grid.FixedRows(), 10);
+  }
   // What was cut short comes back as the grid grows.
   l.grid.SetFixedColCount(2);
   l.grid.SetFixedRowCount(2);
