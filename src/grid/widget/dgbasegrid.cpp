@@ -472,7 +472,10 @@ void TdgBaseGrid::SetDisplayRowOf(int dataRow, int displayRow) {
 }
 
 void TdgBaseGrid::MoveRows(int fromDisplay, int toDisplay) {
-  if (fromDisplay == toDisplay)
+  // Only data rows move, and only among themselves: the insert row stays last.
+  const int lastRow = RowCount() - 1 - FInsertRowFlag;
+  if (fromDisplay == toDisplay || std::min(fromDisplay, toDisplay) < 1 ||
+      std::max(fromDisplay, toDisplay) > lastRow)
     return;
   if (FGridMode == gmEditInsert && FInsertRowFlag)
     DeselectRows(RowCount() - 1, RowCount() - 1);
@@ -654,7 +657,8 @@ void TdgBaseGrid::SetRowVisible(int dataRow, bool visible) {
 }
 
 void TdgBaseGrid::MoveCols(int fromDisplay, int toDisplay) {
-  if (fromDisplay == toDisplay)
+  if (fromDisplay == toDisplay || std::min(fromDisplay, toDisplay) < 1 ||
+      std::max(fromDisplay, toDisplay) > ColCount() - 1)
     return;
   const TdgSelection &sel = FColSelection;
   if (sel.Count == 0) {

@@ -229,6 +229,11 @@ TEST(DataGrid, MovedRowsGatherAroundTheTarget) {
   EXPECT_EQ(moves, (std::vector<std::pair<int, int>>{{3, 2}}));
   EXPECT_TRUE(grid.RowSelected(5));
   EXPECT_TRUE(grid.RowSelected(8));
+  for (const auto &[from, to] : {std::pair{9, 1}, {1, 9}, {0, 2}, {2, -1}}) {
+    grid.MoveRows(from, to);
+    grid.MoveCols(from, to);
+  }
+  EXPECT_EQ(moves.size(), 1u) << "positions outside the grid move nothing";
 }
 
 // Random moves, insertions and deletions against a model of what the user
