@@ -221,6 +221,10 @@ void TdgBaseGrid::ApplyRowCount(int n) {
     FDataRows = oldRows;
     throw;
   }
+  // Deleting the entered insert row gives the insert row back: the display
+  // count stays, but the lines must still follow the rows that went.
+  if (static_cast<int>(FRowMap.size()) != RowCount())
+    ChangeSize(ColCount(), RowCount());
   MakeFixed();
   UpdateScrollRange();
 }

@@ -284,6 +284,27 @@ TEST(GridKeys, EscapeOnTheEnteredInsertRowGoesBackUp) {
   EXPECT_EQ(d.grid->Rows(), 3);
 }
 
+// Deleting the entered insert row gives the insert row back, its line and
+// all: the grid goes on as with an insert row never entered.
+TEST(GridKeys, DeletingTheEnteredInsertRowGivesTheInsertRowBack) {
+  InDialog d(gmEditInsert);
+  for (int i = 0; i < 3; ++i)
+    d.key(Qt::Key_Down);
+  ASSERT_EQ(d.grid->Rows(), 4);
+  std::vector<std::pair<int, int>> counts;
+  d.grid->OnRowCountChanged = [&](TdgBaseGrid *, int o, int n) { counts.emplace_back(o, n); };
+  d.grid->SelectRows(4, 4);
+  d.grid->DeleteSelectedRows();
+  EXPECT_EQ(d.grid->Rows(), 3);
+  EXPECT_EQ(d.grid->RowCount(), 5);
+  EXPECT_EQ(d.grid->DataRowAt(4), 4);
+  EXPECT_EQ(counts, (std::vector<std::pair<int, int>>{{4, 3}}));
+  d.grid->SetRows(1);
+  d.key(Qt::Key_Down);
+  d.type("x");
+  EXPECT_EQ(d.grid->Rows(), 2);
+}
+
 TEST(GridKeys, ARefusedRowEndKeepsTheFocusInTheGrid) {
   InDialog d;
   int exits = 0;
