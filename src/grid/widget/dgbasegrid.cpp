@@ -145,8 +145,32 @@ void TdgBaseGrid::SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount
   FRowChangedMarks.resize(static_cast<std::size_t>(rows), false);
   FColElements.resize(static_cast<std::size_t>(cols), 0);
   FRowElements.resize(static_cast<std::size_t>(rows), 0);
-  FVisibleCols.SetVisibleCount(cols - 1, 1);
-  FVisibleRows.SetVisibleCount(rows - 1, 1);
+  // Once a line is hidden the lists name the shown positions: after lines
+  // went, came or were renumbered they are read again from the lines' own
+  // Visible flags, which travel with the lines.
+  if (FVisibleCols.Active()) {
+    std::vector<int> shown;
+    for (int p = 1; p < cols; ++p) {
+      const int d = FColMap[static_cast<std::size_t>(p)];
+      const TdgCol *col = FColStore && d < FColStore->Count() ? FColStore->Item(d) : nullptr;
+      if (!col || col->Visible())
+        shown.push_back(p);
+    }
+    FVisibleCols.Rebuild(shown);
+  } else {
+    FVisibleCols.SetVisibleCount(cols - 1, 1);
+  }
+  if (FVisibleRows.Active() && !FVisibleRowsDeferred) {
+    std::vector<int> shown;
+    for (int p = 1; p < rows; ++p) {
+      const TdgRow *row = RowObject(FRowMap[static_cast<std::size_t>(p)]);
+      if (!row || row->Visible())
+        shown.push_back(p);
+    }
+    FVisibleRows.Rebuild(shown);
+  } else {
+    FVisibleRows.SetVisibleCount(rows - 1, 1);
+  }
   // A hot or held button that went with its line is hot or held no more.
   if (FHoverCol >= cols || FHoverRow >= rows)
     FHoverCol = FHoverRow = -1;

@@ -333,6 +333,27 @@ TEST(DataGridObjects, ColumnsByNumberOrFieldName) {
   EXPECT_EQ(grid.GetCol(Variant("nothing")), nullptr);
 }
 
+// The lines shown are the shown lines that are left, wherever the others
+// went: no position beyond the grid is painted or scrolled to.
+TEST(DataGridObjects, HiddenLinesStayHiddenWhenOthersGo) {
+  TdgGrid grid;
+  fill(grid, 5);
+  grid.SetCols(5);
+  showDataGrid(grid, 400, 300);
+  std::vector<std::string> failures;
+  setGridExceptionReporter([&](const std::exception &e) { failures.emplace_back(e.what()); });
+  grid.SetRowVisible(4, false);
+  grid.DeleteRows(1, 1);
+  EXPECT_EQ(grid.LastVisibleRow(), 4);
+  EXPECT_EQ(grid.RowAt(grid.RowTop(2) + 14 + 2), 4) << "the hidden row 3 is passed over";
+  grid.GetCol(Variant(std::int32_t(1)))->SetVisible(false);
+  grid.SetCols(2);
+  EXPECT_EQ(grid.ColumnAt(grid.ColumnLeft(2) + 70), -1) << "nothing right of the last column";
+  grid.viewport()->grab();
+  setGridExceptionReporter(nullptr);
+  EXPECT_TRUE(failures.empty()) << failures.front();
+}
+
 TEST(DataGridObjects, HiddenRowsAreSkippedAndNeverSelected) {
   TdgGrid grid;
   fill(grid, 5);
