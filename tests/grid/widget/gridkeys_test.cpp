@@ -305,6 +305,24 @@ TEST(GridKeys, DeletingTheEnteredInsertRowGivesTheInsertRowBack) {
   EXPECT_EQ(d.grid->Rows(), 2);
 }
 
+// The value being typed belongs to its row, wherever rows inserted, moved or
+// deleted around it put that row.
+TEST(GridKeys, AnEditStaysWithItsRowWhenOthersMove) {
+  InDialog d;
+  d.key(Qt::Key_Down);
+  d.key(Qt::Key_Down);
+  d.type("x");
+  ASSERT_TRUE(d.grid->CellEditing());
+  d.grid->InsertRow(1);
+  EXPECT_EQ(d.grid->GetCell(1, 2).toString(), "a2") << "shown where the edited row was";
+  EXPECT_EQ(d.grid->GetCell(1, 3).toString(), "x");
+  d.grid->DeleteRows(1, 1);
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "a2");
+  EXPECT_EQ(d.grid->GetCell(1, 2).toString(), "x") << "the edited row, numbered again";
+  d.key(Qt::Key_Up);
+  EXPECT_EQ(d.grid->GetCell(1, 2).toString(), "x");
+}
+
 TEST(GridKeys, ARefusedRowEndKeepsTheFocusInTheGrid) {
   InDialog d;
   int exits = 0;
