@@ -344,6 +344,8 @@ void DataGridLook::ApplyFixedCount(bool rows, int base) {
     SetFixedCols(base);
   FCurrent = current;
   FRangeEnd = rangeEnd;
+  // The largest top-left cell depends on the new fixed area's size.
+  grid.RecomputeFixedSizes();
   MoveTopLeft(std::max(topLeft.X, FixedCols()), std::max(topLeft.Y, FixedRows()));
   grid.RecomputeFixedSizes();
   grid.PlaceEditor();

@@ -364,6 +364,12 @@ TEST(GridLayout, FixedCountsAndLines) {
   l.grid.SetGridLines(glVertLines);
   EXPECT_EQ(l.grid.HorzLineWidth(), 0);
   EXPECT_EQ(l.grid.VertLineWidth(), 1);
+  // Scrolled to the end, a smaller fixed area leaves no blank space at the end.
+  Laid wide(20, 10);
+  wide.grid.SetFixedColCount(3);
+  wide.grid.SetLeftCol(wide.grid.MaxLeftCol());
+  wide.grid.SetFixedColCount(0);
+  EXPECT_EQ(wide.grid.LeftCol(), wide.grid.MaxLeftCol());
 }
 
 TEST(GridLayout, FixedCountsLeaveTheCurrentCellAndItsEditWhereTheyAre) {
