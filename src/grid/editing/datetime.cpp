@@ -1,5 +1,6 @@
 #include "grid/editing/datetime.h"
 
+#include "classlib/scopeexit.h"
 #include "grid/data/cells.h"
 #include "grid/data/colrow.h"
 #include "grid/data/gridutils.h"
@@ -227,8 +228,16 @@ void TdgBaseGrid::DateTimeDropDown(int dataCol, int dataRow) {
     FDateTimeCol = dataCol;
     FDateTimeRow = dataRow;
   }
-  if (picker.HasValueControl())
-    picker.SetDateTime(EditorDateValue());
+  if (picker.HasValueControl()) {
+    double date = 0;
+    try {
+      date = EditorDateValue();
+    } catch (const EConvertError &) {
+      // A text that is no date opens the picker where an empty cell does.
+      date = VarToDateTime(Variant());
+    }
+    picker.SetDateTime(date);
+  }
   const QSize panel = picker.PanelSize();
   const int w = panel.width(), h = panel.height();
   const int displayCol = DisplayColOf(dataCol), displayRow = GetDisplayRowOf(dataRow);
@@ -333,8 +342,13 @@ void TdgBaseGrid::TakeDateTimeChoice() {
 bool TdgBaseGrid::DateTimeKeyDown(std::uint16_t &key, TShiftState shift) {
   TdgDateTimePicker *picker = FPicker;
   const auto send = [picker](Qt::Key qtKey) {
-    if (!picker)
+    // A key the picker does not take comes back here through its window:
+    // it goes no further.
+    static bool sending = false;
+    if (!picker || !picker->isVisible() || sending)
       return;
+    sending = true;
+    ScopeExit sent{[] { sending = false; }};
     QWidget *target = picker->focusWidget() ? picker->focusWidget() : picker;
     QKeyEvent press(QEvent::KeyPress, qtKey, Qt::NoModifier);
     QApplication::sendEvent(target, &press);

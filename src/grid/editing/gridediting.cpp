@@ -32,8 +32,8 @@ void TdgBaseGrid::SetPending(const Variant &value) {
     return;
   DropPending();
   FCurrentCell.ResetOptions();
-  FPendingCol = Col();
-  FPendingRow = Row();
+  FPendingCol = DataColAt(Col());
+  FPendingRow = DataRowAt(Row());
   FPendingValue = value;
 }
 

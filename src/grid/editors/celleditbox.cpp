@@ -166,9 +166,12 @@ int TdgGridEditBox::LineOriginX(int line) const {
 }
 
 int TdgGridEditBox::XOf(int offset) const {
+  return XOnLine(FMultiLine ? LineOf(offset) : 0, offset);
+}
+
+int TdgGridEditBox::XOnLine(int line, int offset) const {
   const TextMetrics &m = Metrics();
   const std::string_view all(FText);
-  const int line = FMultiLine ? LineOf(offset) : 0;
   const int start = FLineStarts.Get(line);
   if (!FMultiLine && FHorzAlignment == htaRight)
     return width() - 1 -
@@ -197,18 +200,29 @@ int TdgGridEditBox::OffsetAt(int line, int x) const {
   // The last offset whose x lies at or left of the point.
   while (lo < hi) {
     const int mid = (lo + hi + 1) / 2;
-    if (XOf(mid) <= x)
+    if (XOnLine(line, mid) <= x)
       lo = mid;
     else
       hi = mid - 1;
   }
   if (lo < end) {
     const int next = StepRight(lo);
-    const int left = XOf(lo), right = XOf(next);
+    const int left = XOnLine(line, lo), right = XOnLine(line, next);
     if (x >= left + (right - left) / 2 && right > left)
       return std::min(next, end);
   }
   return lo;
+}
+
+// The line shown at a client y: the lines stand where the vertical alignment
+// puts the top line; a y above or below them names a line out of view.
+int TdgGridEditBox::LineAtY(int y) const {
+  const TextMetrics &m = Metrics();
+  const int lineHeight = std::max(1, m.LineSpacing());
+  const TRect r{-FTextMargin, 0, width(), height()};
+  const int d = y - FirstLineTop(m, m.ExtraSpacing(), r, &FLineStarts, FVertAlignment);
+  const int rows = d >= 0 ? d / lineHeight : -((-d + lineHeight - 1) / lineHeight);
+  return std::clamp(FTopLine + rows, 0, std::max(0, LineCount() - 1));
 }
 
 void TdgGridEditBox::PlaceCaret() {
@@ -338,8 +352,16 @@ void TdgGridEditBox::SetCaret(int offset, bool extend) {
   if (!extend)
     FAnchor = offset;
   FCaret = offset;
+  FCaretPrefersNext = true;
   FSelStart = std::min(FAnchor, FCaret);
   FSelLength = std::abs(FCaret - FAnchor);
+}
+
+// A caret placed on a given line stays on it at the line's end rather than
+// showing at the start of the next wrapped line.
+void TdgGridEditBox::SetCaretOnLine(int line, int offset, bool extend) {
+  SetCaret(offset, extend);
+  FCaretPrefersNext = !(FMultiLine && line + 1 < LineCount() && FCaret == LineEnd(line));
 }
 
 std::string TdgGridEditBox::GetSelText() const { return FText.substr(FSelStart, FSelLength); }
@@ -526,10 +548,13 @@ void TdgGridEditBox::KeyDown(std::uint16_t &key, TShiftState shift) {
   bool clipboardChange = false;
   // A move: consumed when the caret moved or the key repeats, and left for
   // the grid at an edge or with the whole text selected.
-  auto move = [&](int target, double fraction) {
+  auto move = [&](int target, double fraction, int line = -1) {
     if (wholeSelected && !FKeyRepeat)
       return;
-    SetCaret(target, shiftDown);
+    if (line >= 0)
+      SetCaretOnLine(line, target, shiftDown);
+    else
+      SetCaret(target, shiftDown);
     ScrollCaretIntoView(fraction);
     consume = FCaret != oldCaret || FSelLength != oldSelLength || FKeyRepeat;
   };
@@ -539,7 +564,7 @@ void TdgGridEditBox::KeyDown(std::uint16_t &key, TShiftState shift) {
       return;
     }
     const int line = std::clamp(LineOf(FCaret) + lines, 0, LineCount() - 1);
-    move(OffsetAt(line, XOf(FCaret)), 0);
+    move(OffsetAt(line, XOf(FCaret)), 0, line);
   };
   auto lineStartEnd = [&](bool end) {
     const int line = FMultiLine ? LineOf(FCaret) : 0;
@@ -548,11 +573,9 @@ void TdgGridEditBox::KeyDown(std::uint16_t &key, TShiftState shift) {
       target = FMultiLine ? LineEnd(line) : static_cast<int>(FText.size());
       while (FMultiLine && target > FLineStarts.Get(line) && isBreakByte(FText[target - 1]))
         --target;
-      FCaretPrefersNext = false;
     }
-    SetCaret(target, shiftDown);
+    SetCaretOnLine(line, target, shiftDown);
     ScrollCaretIntoView(0);
-    FCaretPrefersNext = true;
     consume = true;
   };
   auto deleteOne = [&](bool forward) {
@@ -592,9 +615,8 @@ void TdgGridEditBox::KeyDown(std::uint16_t &key, TShiftState shift) {
         const QPoint at = FCaretPoint;
         FTopLine =
             std::clamp(FTopLine + (key == VK_NEXT ? page : -page), 0, std::max(0, LineCount() - 1));
-        const int line = std::clamp(FTopLine + at.y() / std::max(1, Metrics().LineSpacing()), 0,
-                                    LineCount() - 1);
-        move(OffsetAt(line, at.x()), 0);
+        const int line = LineAtY(at.y());
+        move(OffsetAt(line, at.x()), 0, line);
       } else {
         move(FCaret, 0);
       }
@@ -783,9 +805,8 @@ void TdgGridEditBox::MouseDown(TMouseButton button, TShiftState shift, int x, in
   if (button == mbLeft && !shift.has(ssDouble) && (FEditable || FSelectable)) {
     if (!hasFocus())
       setFocus(Qt::MouseFocusReason);
-    const int lineHeight = std::max(1, Metrics().LineSpacing());
-    const int line = FMultiLine ? std::clamp(FTopLine + y / lineHeight, 0, LineCount() - 1) : 0;
-    SetCaret(OffsetAt(line, x), shift.has(ssShift));
+    const int line = FMultiLine ? LineAtY(y) : 0;
+    SetCaretOnLine(line, OffsetAt(line, x), shift.has(ssShift));
     FMouseSelecting = true;
     FMouseX = x;
     FMouseY = y;
@@ -815,10 +836,8 @@ void TdgGridEditBox::MouseMove(TShiftState shift, int x, int y) {
         FMouseScrollTimer.start();
       else if (!outside)
         FMouseScrollTimer.stop();
-      const int lineHeight = std::max(1, Metrics().LineSpacing());
-      const int rows = y >= 0 ? y / lineHeight : -((-y + lineHeight - 1) / lineHeight);
-      const int line = FMultiLine ? std::clamp(FTopLine + rows, 0, LineCount() - 1) : 0;
-      SetCaret(OffsetAt(line, x), true);
+      const int line = FMultiLine ? LineAtY(y) : 0;
+      SetCaretOnLine(line, OffsetAt(line, x), true);
     }
     ScrollCaretIntoView(0);
     if (FCaret != before || FSelLength != beforeLength)

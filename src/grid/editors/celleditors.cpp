@@ -281,7 +281,7 @@ TRect TdgGridCheckBox::GetGlyphRect(int state, bool pressed) const {
 }
 
 void TdgGridCheckBox::TakeValue(const Variant &value) {
-  if (value.isEmpty() || value.type() == varString || value.type() == varOleStr) {
+  if (value.isEmpty() || value.isNull() || value.isString()) {
     FState = CheckStateOfValue(value, FCheckBoxValues);
     FValue = value;
   } else {

@@ -232,10 +232,13 @@ private:
   // x of the text's first byte on a line, as the drawing places it.
   int LineOriginX(int line) const;
   int XOf(int offset) const;
+  int XOnLine(int line, int offset) const;
   int OffsetAt(int line, int x) const;
+  int LineAtY(int y) const;
   void PlaceCaret();
   void ScrollCaretIntoView(double fraction);
   void SetCaret(int offset, bool extend);
+  void SetCaretOnLine(int line, int offset, bool extend);
   int StepRight(int offset) const;
   int StepLeft(int offset) const;
   int CharCount(int fromByte, int toByte) const;

@@ -14,6 +14,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <exception>
 
 namespace marrowen {
 
@@ -121,6 +122,8 @@ void TdgBaseGrid::Paint() {
   }
   TdgMemoryCanvas &memory = TdgMemoryCanvas::shared();
   QImage *surface = memory.Acquire(ClientWidth(), ClientHeight());
+  // A failure is passed on only once the painter has let go of the buffer.
+  std::exception_ptr failure;
   {
     QPainter buffer(surface);
     buffer.setClipRect(qrect(clip));
@@ -129,11 +132,13 @@ void TdgBaseGrid::Paint() {
       PaintGrid(buffer, clip);
       DoPaint();
     } catch (...) {
-      SetCanvas(&screen);
-      memory.Release();
-      throw;
+      failure = std::current_exception();
     }
     SetCanvas(&screen);
+  }
+  if (failure) {
+    memory.Release();
+    std::rethrow_exception(failure);
   }
   screen.drawImage(qrect(clip), *surface, qrect(clip));
   memory.Release();

@@ -10,7 +10,9 @@
 #include "grid/data/qtbytes.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <numeric>
+#include <utility>
 
 namespace marrowen {
 
@@ -143,8 +145,32 @@ void TdgBaseGrid::SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount
   FRowChangedMarks.resize(static_cast<std::size_t>(rows), false);
   FColElements.resize(static_cast<std::size_t>(cols), 0);
   FRowElements.resize(static_cast<std::size_t>(rows), 0);
-  FVisibleCols.SetVisibleCount(cols - 1, 1);
-  FVisibleRows.SetVisibleCount(rows - 1, 1);
+  // Once a line is hidden the lists name the shown positions: after lines
+  // went, came or were renumbered they are read again from the lines' own
+  // Visible flags, which travel with the lines.
+  if (FVisibleCols.Active()) {
+    std::vector<int> shown;
+    for (int p = 1; p < cols; ++p) {
+      const int d = FColMap[static_cast<std::size_t>(p)];
+      const TdgCol *col = FColStore && d < FColStore->Count() ? FColStore->Item(d) : nullptr;
+      if (!col || col->Visible())
+        shown.push_back(p);
+    }
+    FVisibleCols.Rebuild(shown);
+  } else {
+    FVisibleCols.SetVisibleCount(cols - 1, 1);
+  }
+  if (FVisibleRows.Active() && !FVisibleRowsDeferred) {
+    std::vector<int> shown;
+    for (int p = 1; p < rows; ++p) {
+      const TdgRow *row = RowObject(FRowMap[static_cast<std::size_t>(p)]);
+      if (!row || row->Visible())
+        shown.push_back(p);
+    }
+    FVisibleRows.Rebuild(shown);
+  } else {
+    FVisibleRows.SetVisibleCount(rows - 1, 1);
+  }
   // A hot or held button that went with its line is hot or held no more.
   if (FHoverCol >= cols || FHoverRow >= rows)
     FHoverCol = FHoverRow = -1;
@@ -178,6 +204,16 @@ void TdgBaseGrid::MakeFixed() {
     SetFixedRowCount(FixedRowCount());
 }
 
+namespace {
+
+// The base grid's count for a data count, kept within Int32: the base grid
+// refuses a count too large for it, and the data count then stays as it was.
+int baseCount(int dataCount, int extra) {
+  return static_cast<int>(std::min<std::int64_t>(std::int64_t(dataCount) + extra, INT32_MAX));
+}
+
+} // namespace
+
 // A cell range reaching past the new count would drag the current cell
 // along: its far corner stays with the current cell until the range is set
 // again.
@@ -186,8 +222,13 @@ void TdgBaseGrid::ApplyColCount(int n) {
     FRangeEnd = FCurrent;
   FDrawnValues.clear();
   FPendingColRemovals = 0;
-  FDataCols = n;
-  SetColCount(n + 1);
+  const int oldCols = std::exchange(FDataCols, n);
+  try {
+    SetColCount(baseCount(n, 1));
+  } catch (...) {
+    FDataCols = oldCols;
+    throw;
+  }
   MakeFixed();
   UpdateScrollRange();
 }
@@ -197,8 +238,17 @@ void TdgBaseGrid::ApplyRowCount(int n) {
     FRangeEnd = FCurrent;
   FDrawnValues.clear();
   FPendingRowRemovals = 0;
-  FDataRows = n;
-  SetRowCount(n + 1 + FInsertRowFlag);
+  const int oldRows = std::exchange(FDataRows, n);
+  try {
+    SetRowCount(baseCount(n, 1 + FInsertRowFlag));
+  } catch (...) {
+    FDataRows = oldRows;
+    throw;
+  }
+  // Deleting the entered insert row gives the insert row back: the display
+  // count stays, but the lines must still follow the rows that went.
+  if (static_cast<int>(FRowMap.size()) != RowCount())
+    ChangeSize(ColCount(), RowCount());
   MakeFixed();
   UpdateScrollRange();
 }
@@ -450,8 +500,10 @@ void TdgBaseGrid::SetDisplayRowOf(int dataRow, int displayRow) {
 }
 
 void TdgBaseGrid::MoveRows(int fromDisplay, int toDisplay) {
-  if (fromDisplay == toDisplay || fromDisplay < 1 || toDisplay < 1 || fromDisplay >= RowCount() ||
-      toDisplay >= RowCount())
+  // Only data rows move, and only among themselves: the insert row stays last.
+  const int lastRow = RowCount() - 1 - FInsertRowFlag;
+  if (fromDisplay == toDisplay || std::min(fromDisplay, toDisplay) < 1 ||
+      std::max(fromDisplay, toDisplay) > lastRow)
     return;
   if (FGridMode == gmEditInsert && FInsertRowFlag)
     DeselectRows(RowCount() - 1, RowCount() - 1);
@@ -633,8 +685,8 @@ void TdgBaseGrid::SetRowVisible(int dataRow, bool visible) {
 }
 
 void TdgBaseGrid::MoveCols(int fromDisplay, int toDisplay) {
-  if (fromDisplay == toDisplay || fromDisplay < 1 || toDisplay < 1 || fromDisplay >= ColCount() ||
-      toDisplay >= ColCount())
+  if (fromDisplay == toDisplay || std::min(fromDisplay, toDisplay) < 1 ||
+      std::max(fromDisplay, toDisplay) > ColCount() - 1)
     return;
   const TdgSelection &sel = FColSelection;
   if (sel.Count == 0) {

@@ -288,10 +288,13 @@ public:
   void SelectColRange(int fromDisplay, int toDisplay, bool select);
   const TdgSelection &ColSelection() const { return FColSelection; }
 
-  // The current cell's value while it is edited, by display position.
+  // The current cell's value while it is edited. It belongs to the data
+  // cell: rows and columns moved, inserted or deleted around it leave it
+  // with its cell.
   bool HasValue() const { return !FPendingValue.isEmpty(); }
   bool ValueFor(int displayCol, int displayRow) const {
-    return HasValue() && FPendingCol == displayCol && FPendingRow == displayRow;
+    return HasValue() && FPendingCol == DataColAt(displayCol) &&
+           FPendingRow == DataRowAt(displayRow);
   }
   void SetPending(const Variant &value);
   void DropPending();

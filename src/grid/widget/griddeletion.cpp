@@ -113,6 +113,12 @@ void TdgBaseGrid::RemoveDataRows(const std::vector<int> &dataRows) {
   }
   if (FStorage)
     FStorage->RemoveRowSet(deleted);
+  if (HasValue() && FPendingRow >= 0 && FPendingRow < rowCount) {
+    if (deleted[static_cast<std::size_t>(FPendingRow)])
+      DropPending();
+    else
+      FPendingRow = renumbered[static_cast<std::size_t>(FPendingRow)];
+  }
   FPendingRowRemovals += static_cast<int>(dataRows.size());
 }
 
@@ -286,6 +292,12 @@ void TdgBaseGrid::RemoveDataCols(const std::vector<int> &dataCols) {
   if (FStorage)
     for (std::size_t i = dataCols.size(); i > 0; --i)
       FStorage->RemoveCols(dataCols[i - 1], dataCols[i - 1]);
+  if (HasValue() && FPendingCol >= 0 && FPendingCol < colCount) {
+    if (deleted[static_cast<std::size_t>(FPendingCol)])
+      DropPending();
+    else
+      FPendingCol = renumbered[static_cast<std::size_t>(FPendingCol)];
+  }
   FPendingColRemovals += static_cast<int>(dataCols.size());
 }
 

@@ -316,7 +316,7 @@ void DataGridLook::SetFixedColCount(int value) {
   if (value < 0)
     return;
   FFixedColCount = value;
-  const int base = ColCount() > 0 ? std::min(ColCount() - 1, value + 1) : 0;
+  const int base = ColCount() > 0 ? (value >= ColCount() - 1 ? ColCount() - 1 : value + 1) : 0;
   if (base != FixedCols())
     ApplyFixedCount(false, std::max(base, 1));
 }
@@ -325,7 +325,7 @@ void DataGridLook::SetFixedRowCount(int value) {
   if (value < 0)
     return;
   FFixedRowCount = value;
-  const int base = RowCount() > 0 ? std::min(RowCount() - 1, value + 1) : 0;
+  const int base = RowCount() > 0 ? (value >= RowCount() - 1 ? RowCount() - 1 : value + 1) : 0;
   if (base != FixedRows())
     ApplyFixedCount(true, std::max(base, 1));
 }
@@ -344,6 +344,8 @@ void DataGridLook::ApplyFixedCount(bool rows, int base) {
     SetFixedCols(base);
   FCurrent = current;
   FRangeEnd = rangeEnd;
+  // The largest top-left cell depends on the new fixed area's size.
+  grid.RecomputeFixedSizes();
   MoveTopLeft(std::max(topLeft.X, FixedCols()), std::max(topLeft.Y, FixedRows()));
   grid.RecomputeFixedSizes();
   grid.PlaceEditor();

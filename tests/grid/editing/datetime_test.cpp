@@ -82,6 +82,22 @@ TEST(DateTimeDropDown, AChoiceIsWrittenAsTextAndReportedAsAnEdit) {
   EXPECT_EQ(d.events.back(), "rollup 2,2");
 }
 
+TEST(DateTimeDropDown, ATextThatIsNoDateOpensThePickerOnToday) {
+  DateDialog d;
+  d.grid->SetCell(2, 2, Variant("no date 99999"));
+  d.goTo(2, 2);
+  QTest::keyClick(d.grid, Qt::Key_F4);
+  ASSERT_TRUE(d.grid->DateTimeOpen());
+  EXPECT_TRUE(d.picker().isVisible());
+  EXPECT_EQ(d.picker().calendar->selectedDate(), QDate::currentDate());
+  // Keys reach the picker where its focus is; one it leaves comes back to
+  // its window and stops there.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  EXPECT_FALSE(d.grid->DateTimeOpen());
+  EXPECT_EQ(d.grid->GetCell(2, 2).toString(), "no date 99999");
+}
+
 TEST(DateTimeDropDown, KeysWhileThePickerIsOpen) {
   DateDialog d;
   d.goTo(2, 2);

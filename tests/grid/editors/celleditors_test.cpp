@@ -141,6 +141,31 @@ TEST(GridEditBox, ARightAlignedCaretStandsAtTheRightEdge) {
   EXPECT_EQ(e.box->CaretPoint().x(), before) << "typing keeps the text at the right edge";
 }
 
+// The end of a wrapped line is also the start of the next: a caret put
+// there by End, Up, Down or a click shows on the line it was put on.
+TEST(GridEditBox, UpAndDownGoOneWrappedLineAtATime) {
+  Editor e("aaaa bbbb cccc dddd", 60, 80);
+  e.box->SetWordWrap(wwOn);
+  ASSERT_GE(e.box->LineCount(), 3);
+  e.press(VK_END);
+  const int line = e.box->CaretPoint().y();
+  EXPECT_EQ(line, 0);
+  e.press(VK_DOWN);
+  const int down = e.box->CaretPoint().y();
+  EXPECT_GT(down, line);
+  EXPECT_EQ(e.box->CaretPos(), 10) << "the end of the second line";
+  e.press(VK_DOWN);
+  EXPECT_EQ(e.box->CaretPoint().y(), 2 * down);
+  e.press(VK_UP);
+  e.press(VK_UP);
+  EXPECT_EQ(e.box->CaretPoint().y(), line);
+  e.box->MouseDown(mbLeft, TShiftState(ssLeft), 58, down + 2);
+  EXPECT_EQ(e.box->CaretPoint().y(), down) << "a click right of a line's end";
+  e.box->SetVertAlignment(vtaCenter);
+  e.box->MouseDown(mbLeft, TShiftState(ssLeft), 1, e.box->CaretPoint().y() + 2);
+  EXPECT_EQ(e.box->CaretPos(), 5) << "centred lines are clicked where they show";
+}
+
 TEST(GridEditBox, EndOnALongLineScrollsAsFarAsNeeded) {
   Editor e(std::string(2000, 'w'));
   e.press(VK_END);
@@ -198,6 +223,14 @@ TEST(GridCheckBox, ClicksCycleTheStates) {
     }
     EXPECT_EQ(states, grayed ? std::vector<int>({1, 2, 0}) : std::vector<int>({1, 0, 1}));
   }
+  // A Null cell is read through the value texts like a text one.
+  Check c(true);
+  c.box->SetCheckBoxValues("Yes|No|Null");
+  c.box->SetValue(Variant::Null());
+  EXPECT_EQ(c.box->State(), 2);
+  c.click();
+  EXPECT_EQ(c.box->State(), 0);
+  EXPECT_EQ(c.box->GetValue().toString(), "No");
 }
 
 TEST(GridCheckBox, NoToggleOutsideOrWhenRefused) {

@@ -351,6 +351,15 @@ TEST(GridPaint, FirstPaintDirectLaterBuffered) {
   grid.InvalidateGrid();
   grid.viewport()->grab();
   EXPECT_TRUE(grid.PaintedThroughBuffer());
+  // A failing paint handler is reported, and the grid paints on.
+  std::vector<std::string> failures;
+  setGridExceptionReporter([&](const std::exception &e) { failures.emplace_back(e.what()); });
+  grid.OnPaint = [](TdgBaseGrid *) { throw EInvalidGridOperation("paint failed"); };
+  grid.viewport()->grab();
+  grid.OnPaint = nullptr;
+  grid.viewport()->grab();
+  setGridExceptionReporter(nullptr);
+  EXPECT_EQ(failures, std::vector<std::string>{"paint failed"});
 }
 
 // What the window shows after pixel moves and partial repaints must equal

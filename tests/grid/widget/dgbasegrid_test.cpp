@@ -146,6 +146,12 @@ TEST(DataGrid, CountsAreTheCountsAskedForAndTheEditorFollows) {
     EXPECT_EQ(grid.Rows(), rows) << "the current cell lands on the insert row without adding it";
   }
   EXPECT_EQ(inserted, 0);
+  for (const int rows : {134217726, INT32_MAX}) {
+    EXPECT_THROW(grid.SetRows(rows), EInvalidGridOperation);
+    EXPECT_EQ(grid.Rows(), 0) << "a count too large changes nothing";
+    EXPECT_THROW(grid.SetCols(rows), EInvalidGridOperation);
+    EXPECT_EQ(grid.Cols(), 3);
+  }
 
   TdgGrid plain;
   fillTextGrid(plain, 3, 5);
@@ -226,6 +232,11 @@ TEST(DataGrid, MovedRowsGatherAroundTheTarget) {
   EXPECT_EQ(moves, (std::vector<std::pair<int, int>>{{3, 2}}));
   EXPECT_TRUE(grid.RowSelected(5));
   EXPECT_TRUE(grid.RowSelected(8));
+  for (const auto &[from, to] : {std::pair{9, 1}, {1, 9}, {0, 2}, {2, -1}}) {
+    grid.MoveRows(from, to);
+    grid.MoveCols(from, to);
+  }
+  EXPECT_EQ(moves.size(), 1u) << "positions outside the grid move nothing";
 }
 
 // Random moves, insertions and deletions against a model of what the user
@@ -323,6 +334,27 @@ TEST(DataGridObjects, ColumnsByNumberOrFieldName) {
   grid.SetRaiseErrors(false);
   EXPECT_EQ(grid.GetCol(Variant(std::int32_t(0))), nullptr);
   EXPECT_EQ(grid.GetCol(Variant("nothing")), nullptr);
+}
+
+// The lines shown are the shown lines that are left, wherever the others
+// went: no position beyond the grid is painted or scrolled to.
+TEST(DataGridObjects, HiddenLinesStayHiddenWhenOthersGo) {
+  TdgGrid grid;
+  fill(grid, 5);
+  grid.SetCols(5);
+  showDataGrid(grid, 400, 300);
+  std::vector<std::string> failures;
+  setGridExceptionReporter([&](const std::exception &e) { failures.emplace_back(e.what()); });
+  grid.SetRowVisible(4, false);
+  grid.DeleteRows(1, 1);
+  EXPECT_EQ(grid.LastVisibleRow(), 4);
+  EXPECT_EQ(grid.RowAt(grid.RowTop(2) + 14 + 2), 4) << "the hidden row 3 is passed over";
+  grid.GetCol(Variant(std::int32_t(1)))->SetVisible(false);
+  grid.SetCols(2);
+  EXPECT_EQ(grid.ColumnAt(grid.ColumnLeft(2) + 70), -1) << "nothing right of the last column";
+  grid.viewport()->grab();
+  setGridExceptionReporter(nullptr);
+  EXPECT_TRUE(failures.empty()) << failures.front();
 }
 
 TEST(DataGridObjects, HiddenRowsAreSkippedAndNeverSelected) {

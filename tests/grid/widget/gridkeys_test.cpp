@@ -288,6 +288,45 @@ TEST(GridKeys, EscapeOnTheEnteredInsertRowGoesBackUp) {
   EXPECT_EQ(d.grid->Rows(), 3);
 }
 
+// Deleting the entered insert row gives the insert row back, its line and
+// all: the grid goes on as with an insert row never entered.
+TEST(GridKeys, DeletingTheEnteredInsertRowGivesTheInsertRowBack) {
+  InDialog d(gmEditInsert);
+  for (int i = 0; i < 3; ++i)
+    d.key(Qt::Key_Down);
+  ASSERT_EQ(d.grid->Rows(), 4);
+  std::vector<std::pair<int, int>> counts;
+  d.grid->OnRowCountChanged = [&](TdgBaseGrid *, int o, int n) { counts.emplace_back(o, n); };
+  d.grid->SelectRows(4, 4);
+  d.grid->DeleteSelectedRows();
+  EXPECT_EQ(d.grid->Rows(), 3);
+  EXPECT_EQ(d.grid->RowCount(), 5);
+  EXPECT_EQ(d.grid->DataRowAt(4), 4);
+  EXPECT_EQ(counts, (std::vector<std::pair<int, int>>{{4, 3}}));
+  d.grid->SetRows(1);
+  d.key(Qt::Key_Down);
+  d.type("x");
+  EXPECT_EQ(d.grid->Rows(), 2);
+}
+
+// The value being typed belongs to its row, wherever rows inserted, moved or
+// deleted around it put that row.
+TEST(GridKeys, AnEditStaysWithItsRowWhenOthersMove) {
+  InDialog d;
+  d.key(Qt::Key_Down);
+  d.key(Qt::Key_Down);
+  d.type("x");
+  ASSERT_TRUE(d.grid->CellEditing());
+  d.grid->InsertRow(1);
+  EXPECT_EQ(d.grid->GetCell(1, 2).toString(), "a2") << "shown where the edited row was";
+  EXPECT_EQ(d.grid->GetCell(1, 3).toString(), "x");
+  d.grid->DeleteRows(1, 1);
+  EXPECT_EQ(d.grid->GetCell(1, 1).toString(), "a2");
+  EXPECT_EQ(d.grid->GetCell(1, 2).toString(), "x") << "the edited row, numbered again";
+  d.key(Qt::Key_Up);
+  EXPECT_EQ(d.grid->GetCell(1, 2).toString(), "x");
+}
+
 TEST(GridKeys, ARefusedRowEndKeepsTheFocusInTheGrid) {
   InDialog d;
   int exits = 0;

@@ -345,9 +345,13 @@ TEST(GridLayout, FixedCountsAndLines) {
   l.grid.SetFixedColCount(-1);
   EXPECT_EQ(l.grid.FixedColCount(), 0);
   EXPECT_EQ(l.grid.FixedCols(), 1);
-  l.grid.SetFixedColCount(10);
-  EXPECT_EQ(l.grid.FixedColCount(), 10);
-  EXPECT_EQ(l.grid.FixedCols(), 4); // one short of the last display column
+  for (const int count : {10, INT32_MAX}) {
+    l.grid.SetFixedColCount(count);
+    l.grid.SetFixedRowCount(count);
+    EXPECT_EQ(l.grid.FixedColCount(), count);
+    EXPECT_EQ(l.grid.FixedCols(), 4); // one short of the last display column
+    EXPECT_EQ(l.grid.FixedRows(), 10);
+  }
   // What was cut short comes back as the grid grows.
   l.grid.SetFixedColCount(2);
   l.grid.SetFixedRowCount(2);
@@ -360,6 +364,12 @@ TEST(GridLayout, FixedCountsAndLines) {
   l.grid.SetGridLines(glVertLines);
   EXPECT_EQ(l.grid.HorzLineWidth(), 0);
   EXPECT_EQ(l.grid.VertLineWidth(), 1);
+  // Scrolled to the end, a smaller fixed area leaves no blank space at the end.
+  Laid wide(20, 10);
+  wide.grid.SetFixedColCount(3);
+  wide.grid.SetLeftCol(wide.grid.MaxLeftCol());
+  wide.grid.SetFixedColCount(0);
+  EXPECT_EQ(wide.grid.LeftCol(), wide.grid.MaxLeftCol());
 }
 
 TEST(GridLayout, FixedCountsLeaveTheCurrentCellAndItsEditWhereTheyAre) {
