@@ -470,6 +470,9 @@ namespace {
 
 TEST(GridMouse, SizingOneRowSizesEveryRowWhenAllAreSized) {
   Mouse m;
+  std::vector<int> rows, cols;
+  m.grid.OnRowResized = [&](TdgBaseGrid *, int row) { rows.push_back(row); };
+  m.grid.OnColResized = [&](TdgBaseGrid *, int col) { cols.push_back(col); };
   const int bottom = m.grid.RowTop(2) + m.grid.RowHeights(2) - 1;
   QTest::mousePress(m.port(), Qt::LeftButton, {}, QPoint(5, bottom));
   EXPECT_EQ(m.grid.MouseStatus(), msRowSizing);
@@ -478,6 +481,16 @@ TEST(GridMouse, SizingOneRowSizesEveryRowWhenAllAreSized) {
   EXPECT_EQ(m.grid.RowHeights(2), 20);
   EXPECT_EQ(m.grid.RowHeights(5), 20);
   EXPECT_EQ(m.grid.RowHeights(0), 15) << "the heading keeps its height";
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows.back(), 2) << "the row sized is reported, also when all rows took its height";
+
+  // The row bar is sized on its border in the heading, and reported as line 0.
+  const int bar = m.grid.RowBarWidth();
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, QPoint(bar - 1, 5));
+  m.hold(QPoint(bar + 9, 5));
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, QPoint(bar + 9, 5));
+  EXPECT_EQ(m.grid.RowBarWidth(), bar + 10);
+  EXPECT_EQ(cols, std::vector<int>{0});
 }
 
 } // namespace
