@@ -190,6 +190,7 @@ void TdgBaseGrid::ApplyColCount(int n) {
   SetColCount(n + 1);
   MakeFixed();
   UpdateScrollRange();
+  DropDownResize();
 }
 
 void TdgBaseGrid::ApplyRowCount(int n) {
@@ -201,6 +202,8 @@ void TdgBaseGrid::ApplyRowCount(int n) {
   SetRowCount(n + 1 + FInsertRowFlag);
   MakeFixed();
   UpdateScrollRange();
+  // An open list fits its rows and columns again.
+  DropDownResize();
 }
 
 void TdgBaseGrid::SetCols(int value) {
@@ -681,6 +684,7 @@ void TdgBaseGrid::ColWidthsChanged() {
   TCustomGrid_dg::ColWidthsChanged();
   if (!FSettingDefaults)
     DoColResized(-1);
+  DropDownResize();
 }
 
 void TdgBaseGrid::ExtentStored(bool rows, std::int32_t index) {
@@ -728,6 +732,7 @@ void TdgBaseGrid::ColWidthChanged(int displayCol) {
   FSyncingSizes = false;
   UpdateScrollRange();
   RefreshEditor();
+  DropDownResize();
 }
 
 void TdgBaseGrid::RowHeightChanged(int displayRow) {

@@ -669,6 +669,12 @@ TEST(ComboPlacement, SizesFollowTheSettings) {
   EXPECT_EQ(d.popup()->height(), height + list.HeadingHeight());
   d.grid->GetCombo()->SetDropDownRows(2);
   EXPECT_EQ(d.popup()->height(), height + list.HeadingHeight() - list.DefaultRowHeight());
+  list.DeleteRows(1, 2);
+  EXPECT_EQ(d.popup()->height(), height + list.HeadingHeight() - 2 * list.DefaultRowHeight())
+      << "a list that loses rows while open shrinks to them";
+  const int width = d.popup()->width();
+  list.SetColWidths(1, list.ColWidths(1) + 30);
+  EXPECT_EQ(d.popup()->width(), width + 30);
   // A list narrower than its column ends under the column's right edge.
   const int col = d.grid->DisplayColOf(2);
   d.grid->SetColWidths(col, 150);
