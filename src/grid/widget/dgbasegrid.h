@@ -497,6 +497,8 @@ public:
   bool HeadingActsAsButton(int displayCol) const;
   bool HeadingActsAsCell(int displayCol) const;
   bool MouseOnHeading(int x, int y, int displayCol) const;
+  // A heading that acts as a button takes presses on its top part only.
+  static constexpr int HeadingButtonHeight = 14;
   int HeldHeading() const { return FHeldHeading; }
   // The mouse holds a column's heading down (by data column) from the press
   // until HoldHeading(-1); it looks pressed only while the mouse stays inside.

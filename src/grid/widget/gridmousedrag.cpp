@@ -396,7 +396,8 @@ void TdgBaseGrid::MouseMove(TShiftState shift, int x, int y) {
     }
     case msHeadingButtonHeld: {
       const int col = ColumnAt(x);
-      const bool inside = y >= 0 && RowAt(y) == 0 && col >= 1 && DataColAt(col) == FHeldHeading;
+      const bool inside = y >= 0 && RowAt(y) == 0 && col >= 1 && DataColAt(col) == FHeldHeading &&
+                          (!HeadingActsAsButton(col) || y < HeadingButtonHeight);
       if (inside != FHeadingPressedLook) {
         FHeadingPressedLook = inside;
         InvalidateCell(DisplayColOf(FHeldHeading), 0);

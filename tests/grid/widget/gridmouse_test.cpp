@@ -440,6 +440,14 @@ TEST(GridMouse, HeadingButtonsPressTrackAndClick) {
   m.hold(m.in(3, 3));
   QTest::mouseRelease(m.port(), Qt::LeftButton, {}, m.in(3, 3));
   EXPECT_EQ(heading, (std::vector<std::string>{"down 2", "up 2"})) << "released away: no click";
+  // In a tall heading the button is its top part only.
+  m.grid.SetHeadingHeight(30);
+  heading.clear();
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, on);
+  m.hold(QPoint(on.x(), 25));
+  EXPECT_FALSE(m.grid.HeadingHeldDown(2));
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, QPoint(on.x(), 25));
+  EXPECT_EQ(heading, (std::vector<std::string>{"down 2", "up 2"})) << "released below the button";
   m.grid.OnHeadingDown = [](TdgBaseGrid *g, int) { g->ReleaseMouseCapture(); };
   QTest::mousePress(m.port(), Qt::LeftButton, {}, on);
   EXPECT_FALSE(m.grid.HeadingHeldDown(2)) << "let go of by its handler, the heading looks flat";
