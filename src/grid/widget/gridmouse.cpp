@@ -600,6 +600,9 @@ void TdgBaseGrid::RangePress(TShiftState shift, int col, int row) {
     ExtendRange(col, row);
     return;
   }
+  // A range of just this cell stays as it is; a drag from here grows it.
+  if (FGridStatus == gsCellRange && Selection() == TGridRect{col, row, col, row})
+    return;
   ClearRowSelection();
   ClearColSelection();
   ClearRange();

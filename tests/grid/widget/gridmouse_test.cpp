@@ -178,6 +178,13 @@ TEST(GridMouse, PressesAtACellsLeftEdgeStartARange) {
   EXPECT_EQ(m.grid.CellRange(), (TGridRect{1, 1, 2, 3}));
   m.grid.SetRowVisible(3, false);
   EXPECT_EQ(m.grid.CellRange(), (TGridRect{1, 1, 2, 2}));
+  // A press on a range of that one cell changes no selection.
+  m.click(m.in(2, 2, 1));
+  int changes = 0;
+  m.grid.OnSelectChanged = [&](TdgBaseGrid *, TdgSelectType, bool) { ++changes; };
+  m.click(m.in(2, 2, 1));
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(m.grid.CellRange(), (TGridRect{2, 2, 2, 2}));
 }
 
 TEST(GridMouse, ASelectionIsDraggedOnlyWhenTheHandlerBeginsADrag) {
