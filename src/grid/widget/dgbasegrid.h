@@ -853,6 +853,9 @@ public:
   // Whether a press on a display cell may drag its selection elsewhere: a
   // selected cell whose selection the moving drags do not move.
   bool DraggableSelected(int displayCol, int displayRow) const;
+  // Whether the row (or column) selection may be moved by the moving drags:
+  // fixed lines stay, so a selection that takes one in is never moved.
+  bool SelectionClearOfFixed(bool rows) const;
   // The cursor over a draggable selection (a class-library cursor number,
   // 0 for none).
   int SelectedAreaCursor() const { return FSelectedAreaCursor; }

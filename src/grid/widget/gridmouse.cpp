@@ -108,16 +108,19 @@ TGridRect TdgBaseGrid::CellRange() const {
   return Selection();
 }
 
+bool TdgBaseGrid::SelectionClearOfFixed(bool rows) const {
+  const TdgSelection &selection = rows ? FRowSelection : FColSelection;
+  return selection.Count == 0 ||
+         selection.First > std::max(0, (rows ? FixedRows() : FixedCols()) - 1);
+}
+
 bool TdgBaseGrid::DraggableSelected(int col, int row) const {
   if (col < 0 || row < 0 || (col == 0 && row == 0) || !IsCellSelected(col, row))
     return false;
-  if (row == 0) {
-    const bool movable = FColSelectMode == csMulti && FColMoving &&
-                         FColSelection.First > std::max(0, FixedCols() - 1);
-    return !movable;
-  }
+  if (row == 0)
+    return !(FColSelectMode == csMulti && FColMoving && SelectionClearOfFixed(false));
   if (col == 0)
-    return !(FRowMoving && FRowSelection.First > std::max(0, FixedRows() - 1));
+    return !(FRowMoving && SelectionClearOfFixed(true));
   return true;
 }
 
@@ -153,13 +156,15 @@ TdgBaseGrid::TdgCursorKind TdgBaseGrid::GetCursor(int x, int y) {
     return crSelectedArea;
   const bool insertRow = FGridMode == gmEditInsert && FInsertRowFlag && row == RowCount() - 1;
   if (col == 0 && row >= 1) {
-    const bool movable = RowSelected(DataRowAt(row)) && FGridStatus == gsRowsSelected && FRowMoving;
+    const bool movable = RowSelected(DataRowAt(row)) && FGridStatus == gsRowsSelected &&
+                         FRowMoving && SelectionClearOfFixed(true);
     return (FRowSelectMode != rsNone && !movable && SelectableByMouse(col, row) && !insertRow)
                ? crRowSelect
                : crGrid;
   }
   if (row == 0 && col >= 1) {
-    const bool movable = FColSelection.IsSelected(col) && FColMoving;
+    const bool movable =
+        FColSelection.IsSelected(col) && FColMoving && SelectionClearOfFixed(false);
     return (FColSelectMode == csMulti && !movable && SelectableByMouse(col, row) &&
             !MouseOnHeading(x, y, col) && !HeadingActsAsButton(col))
                ? crColSelect
@@ -429,7 +434,8 @@ void TdgBaseGrid::RowBarPress(TShiftState shift, int row) {
   if (!SelectableByMouse(0, row))
     return;
   const bool selected = RowSelected(DataRowAt(row));
-  if (FRowMoving && !insertRow && ((leftAlone(shift) && selected) || FRowSelectMode == rsNone)) {
+  if (FRowMoving && !insertRow && SelectionClearOfFixed(true) &&
+      ((leftAlone(shift) && selected) || FRowSelectMode == rsNone)) {
     HideCellEditor();
     SetMouseStatus(msRowMoving);
     FMoveOrigin = FMoveTarget = row;
@@ -492,7 +498,8 @@ void TdgBaseGrid::HeadingPress(TShiftState shift, int col, int x, int y) {
   if (!SelectableByMouse(col, 0))
     return;
   const bool selected = FColSelection.IsSelected(col);
-  if (FColMoving && ((leftAlone(shift) && selected) || FColSelectMode == csNone)) {
+  if (FColMoving && SelectionClearOfFixed(false) &&
+      ((leftAlone(shift) && selected) || FColSelectMode == csNone)) {
     HideCellEditor();
     SetMouseStatus(msColMoving);
     FMoveOrigin = FMoveTarget = col;

@@ -304,6 +304,17 @@ TEST(GridMouse, SelectedRowsDragToANewPlace) {
   QTest::mouseRelease(m.port(), Qt::LeftButton, {}, m.bar(4));
   EXPECT_EQ(m.grid.GetDisplayRowOf(1), 4);
   EXPECT_EQ(m.grid.GridStatus(), gsRowsSelected);
+  // Fixed rows stay where they are: a selection that takes one in is
+  // selected again, not moved.
+  m.grid.SetFixedRowCount(1);
+  m.click(m.bar(1));
+  m.click(m.bar(2), Qt::ShiftModifier);
+  ASSERT_EQ(m.rows(), "1 2");
+  EXPECT_EQ(m.grid.GetCursor(5, m.bar(2).y()), TdgBaseGrid::crRowSelect);
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, m.bar(2));
+  EXPECT_EQ(m.grid.MouseStatus(), msRowSelecting);
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, m.bar(2));
+  EXPECT_EQ(m.rows(), "2");
 }
 
 TEST(GridMouse, DraggingBelowTheLastRowScrollsUntilBackInside) {
