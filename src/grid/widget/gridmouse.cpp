@@ -286,11 +286,12 @@ void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
       StartSizing(border, index, line, x, y);
     } else if (FEditorShown && col == Col() && row == Row()) {
       FActiveControl->DblClick();
-    } else if (col >= 0 && row >= 0) {
+    } else {
+      // Outside the cells too, as a click there is a click (position 4).
       DblClick();
-      DoDblClickCell(col >= 1 ? DataColAt(col) : 0, row >= 1 ? DataRowAt(row) : 0,
+      DoDblClickCell(col >= 1 ? DataColAt(col) : col, row >= 1 ? DataRowAt(row) : row,
                      ClickPositionOf(col, row));
-      if (col == Col() && row == Row() && !FEditing)
+      if (col >= 1 && row >= 1 && col == Col() && row == Row() && !FEditing)
         DataCellPress(button, shift, col, row, x, y);
     }
     FDblClickPress = true;

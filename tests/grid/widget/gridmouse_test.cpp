@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,19 @@ TEST(GridMouse, AClickFiresClickThenClickCellAndMovesTheCell) {
   EXPECT_EQ(m.grid.Row(), 2);
   EXPECT_EQ(m.grid.EditControl().Editor().GetSelText(), "two")
       << "pressed elsewhere, the cell's text is selected whole";
+
+  m.events.clear();
+  TdgClickPosition position = cpHeading;
+  m.grid.OnDblClickCell = [&](TdgBaseGrid *, int, int, TdgClickPosition pos) {
+    m.events.push_back("dblclickcell");
+    position = pos;
+  };
+  QTest::mouseDClick(m.port(), Qt::LeftButton, {}, QPoint(20, m.grid.ClientHeight() - 3));
+  const auto dbl = std::find(m.events.begin(), m.events.end(), "dblclick");
+  ASSERT_NE(dbl, m.events.end()) << "a double click below the rows is one too";
+  ASSERT_NE(dbl + 1, m.events.end());
+  EXPECT_EQ(dbl[1], "dblclickcell");
+  EXPECT_EQ(position, cpOutside);
 }
 
 TEST(GridMouse, TheSecondClickOfADoubleClickReachesTheEditorThatTheFirstOpened) {
