@@ -453,7 +453,9 @@ void TdgBaseGrid::SetDisplayRowOf(int dataRow, int displayRow) {
 }
 
 void TdgBaseGrid::MoveRows(int fromDisplay, int toDisplay) {
-  if (fromDisplay == toDisplay)
+  // Only data rows move: never the heading, nor the insert row below them.
+  if (!CheckIndex(TdgIndexKind::Row, fromDisplay, 1, Rows()) ||
+      !CheckIndex(TdgIndexKind::Row, toDisplay, 1, Rows()) || fromDisplay == toDisplay)
     return;
   if (FGridMode == gmEditInsert && FInsertRowFlag)
     DeselectRows(RowCount() - 1, RowCount() - 1);
@@ -635,7 +637,8 @@ void TdgBaseGrid::SetRowVisible(int dataRow, bool visible) {
 }
 
 void TdgBaseGrid::MoveCols(int fromDisplay, int toDisplay) {
-  if (fromDisplay == toDisplay)
+  if (!CheckIndex(TdgIndexKind::Column, fromDisplay, 1, Cols()) ||
+      !CheckIndex(TdgIndexKind::Column, toDisplay, 1, Cols()) || fromDisplay == toDisplay)
     return;
   const TdgSelection &sel = FColSelection;
   if (sel.Count == 0) {

@@ -61,9 +61,17 @@ TEST(DataGrid, IndexErrorsNameTheGridUnlessSwitchedOff) {
   grid.SetName("Grid1");
   EXPECT_EQ(errorOf([&] { grid.InsertRow(0); }), "Grid1: Row index 0 out of range");
   EXPECT_EQ(errorOf([&] { grid.SetDisplayRowOf(1, 9); }), "Grid1: Row index 9 out of range");
+  EXPECT_EQ(errorOf([&] { grid.MoveRows(0, 100); }), "Grid1: Row index 0 out of range");
+  EXPECT_EQ(errorOf([&] { grid.MoveCols(2, 5); }), "Grid1: Column index 5 out of range");
+  grid.SetGridMode(gmEditInsert);
+  EXPECT_EQ(errorOf([&] { grid.MoveRows(2, 5); }), "Grid1: Row index 5 out of range")
+      << "the insert row stays last";
   grid.SetRaiseErrors(false);
   EXPECT_EQ(errorOf([&] { grid.InsertRow(0); }), "(no error)");
+  grid.SelectRows(1, 2);
+  grid.MoveRows(1, 100);
   EXPECT_EQ(grid.Rows(), 4);
+  EXPECT_EQ(grid.GetDisplayRowOf(1), 1);
 }
 
 TEST(DataGrid, CountEventsStayQuietWhileLoading) {
