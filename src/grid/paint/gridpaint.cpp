@@ -14,6 +14,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <exception>
 
 namespace marrowen {
 
@@ -121,6 +122,9 @@ void TdgBaseGrid::Paint() {
   }
   TdgMemoryCanvas &memory = TdgMemoryCanvas::shared();
   QImage *surface = memory.Acquire(ClientWidth(), ClientHeight());
+  // A failure mid-paint still shows what was drawn; the buffer's painter ends
+  // before the shared surface is given back, which may free it.
+  std::exception_ptr failure;
   {
     QPainter buffer(surface);
     buffer.setClipRect(qrect(clip));
@@ -129,15 +133,15 @@ void TdgBaseGrid::Paint() {
       PaintGrid(buffer, clip);
       DoPaint();
     } catch (...) {
-      SetCanvas(&screen);
-      memory.Release();
-      throw;
+      failure = std::current_exception();
     }
     SetCanvas(&screen);
   }
   screen.drawImage(qrect(clip), *surface, qrect(clip));
   memory.Release();
   FLastPaintBuffered = true;
+  if (failure)
+    std::rethrow_exception(failure);
 }
 
 void TdgBaseGrid::PaintGrid(QPainter &p, const TRect &clip) {

@@ -351,6 +351,15 @@ TEST(GridPaint, FirstPaintDirectLaterBuffered) {
   grid.InvalidateGrid();
   grid.viewport()->grab();
   EXPECT_TRUE(grid.PaintedThroughBuffer());
+  // A handler that fails mid-paint is reported; what was drawn still shows.
+  std::string reported;
+  setGridExceptionReporter([&](const std::exception &e) { reported = e.what(); });
+  grid.OnPaint = [](TCustomGrid_dg *) { throw std::runtime_error("paint failed"); };
+  const QImage shown = grid.viewport()->grab().toImage();
+  grid.OnPaint = nullptr;
+  setGridExceptionReporter(nullptr);
+  EXPECT_EQ(reported, "paint failed");
+  EXPECT_EQ(shown, grid.viewport()->grab().toImage());
 }
 
 // What the window shows after pixel moves and partial repaints must equal
