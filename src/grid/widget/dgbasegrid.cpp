@@ -143,8 +143,16 @@ void TdgBaseGrid::SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount
   FRowChangedMarks.resize(static_cast<std::size_t>(rows), false);
   FColElements.resize(static_cast<std::size_t>(cols), 0);
   FRowElements.resize(static_cast<std::size_t>(rows), 0);
-  FVisibleCols.SetVisibleCount(cols - 1, 1);
-  FVisibleRows.SetVisibleCount(rows - 1, 1);
+  // With a line hidden the lists hold positions, which a deletion renumbers
+  // and new lines add to: they are taken again from the lines' own flags.
+  if (FVisibleCols.Active())
+    RebuildVisibleList(false);
+  else
+    FVisibleCols.SetVisibleCount(cols - 1, 1);
+  if (FVisibleRows.Active())
+    RebuildVisibleList(true);
+  else
+    FVisibleRows.SetVisibleCount(rows - 1, 1);
   // A hot or held button that went with its line is hot or held no more.
   if (FHoverCol >= cols || FHoverRow >= rows)
     FHoverCol = FHoverRow = -1;
@@ -159,6 +167,25 @@ void TdgBaseGrid::SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount
   FPreviousInsertRowFlag = FInsertRowFlag;
   if (oldRows != newRows)
     DoRowCountChanged(oldRows, newRows);
+}
+
+void TdgBaseGrid::RebuildVisibleList(bool rows) {
+  const int count = rows ? RowCount() : ColCount();
+  std::vector<int> shown;
+  shown.reserve(static_cast<std::size_t>(std::max(0, count - 1)));
+  for (int p = 1; p < count; ++p) {
+    bool visible = true;
+    if (rows) {
+      const TdgRow *row = RowObject(FRowMap[static_cast<std::size_t>(p)]);
+      visible = !row || row->Visible();
+    } else {
+      const TdgCol *col = FColStore->Item(FColMap[static_cast<std::size_t>(p)]);
+      visible = !col || col->Visible();
+    }
+    if (visible)
+      shown.push_back(p);
+  }
+  (rows ? FVisibleRows : FVisibleCols).Rebuild(shown);
 }
 
 // The fixed data columns and rows asked for come back as far as the new

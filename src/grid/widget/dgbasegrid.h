@@ -913,6 +913,8 @@ protected:
   void DrawCell(std::int32_t col, std::int32_t row, const TRect &rect,
                 TGridDrawState state) override;
   void SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount) override;
+  // The visible-column (or row) list again from each line's Visible flag.
+  void RebuildVisibleList(bool rows);
   bool SelectCell(std::int32_t col, std::int32_t row) override;
   void CurrentCellMoved() override;
   // The current cell stands on the insert row: it becomes a data row, as a

@@ -409,6 +409,41 @@ std::vector<std::string> columnTexts(TdgGrid &grid) {
   return texts;
 }
 
+// The lines met walking across (or down) the shown grid, each once.
+std::vector<int> linesShown(TdgGrid &grid, bool rows) {
+  std::vector<int> lines;
+  const int extent = rows ? grid.ClientHeight() : grid.ClientWidth();
+  for (int at = 0; at < extent; ++at) {
+    const int line = rows ? grid.RowAt(at) : grid.ColumnAt(at);
+    if (line >= 0 && (lines.empty() || lines.back() != line))
+      lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST(DataGridColumns, HiddenLinesStayHiddenAndNewOnesShowAsCountsChange) {
+  TdgGrid grid;
+  grid.SetCols(4);
+  grid.SetRows(4);
+  showDataGrid(grid, 600, 300);
+  grid.GetCol(Variant(std::int32_t(1)))->SetVisible(false);
+  grid.SetRowVisible(1, false);
+  grid.SetCols(6);
+  grid.SetRows(6);
+  EXPECT_EQ(linesShown(grid, false), (std::vector<int>{0, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(linesShown(grid, true), (std::vector<int>{0, 2, 3, 4, 5, 6}));
+  grid.DeleteCols(3, 4);
+  grid.DeleteRows(3, 4);
+  EXPECT_EQ(linesShown(grid, false), (std::vector<int>{0, 2, 3, 4}));
+  EXPECT_EQ(linesShown(grid, true), (std::vector<int>{0, 2, 3, 4}));
+  // Only the hidden lines left: nothing but the heading and the row bar shows.
+  grid.DeleteCols(2, 4);
+  grid.DeleteRows(2, 4);
+  grid.repaint();
+  EXPECT_EQ(linesShown(grid, false), std::vector<int>{0});
+  EXPECT_EQ(linesShown(grid, true), std::vector<int>{0});
+}
+
 TEST(DataGridColumns, ShrinkingAfterMovesTakesTheColumnsAway) {
   TdgGrid grid;
   grid.SetStoreData(true);
