@@ -152,11 +152,13 @@ void TdgBaseGrid::DeleteRows(int fromRow, int toRow) {
     goneDisplay.push_back(GetDisplayRowOf(r));
   const TGridRect range = Selection();
   RemoveDataRows(gone);
-  for (int r = toRow; r >= fromRow; --r)
-    RowDeleted(r, false);
   if (toRow == oldRows && FGridMode == gmEditInsert)
     FInsertRowFlag = 1;
   ShrinkRowCount();
+  // Reported once the counts and maps agree again: a handler may read the
+  // grid or paint it.
+  for (int r = toRow; r >= fromRow; --r)
+    RowDeleted(r, false);
   if (inRange)
     PlaceCurrentRowAfterDeletion(currentDisplayRow - displayBefore);
   else if (onInsertRow)
@@ -216,11 +218,11 @@ void TdgBaseGrid::DeleteSelectedRows() {
   }
   std::sort(dataRows.begin(), dataRows.end());
   RemoveDataRows(dataRows);
-  for (int d : reported)
-    RowDeleted(d, false);
   if (lastRowDeleted && FGridMode == gmEditInsert)
     FInsertRowFlag = 1;
   ShrinkRowCount();
+  for (int d : reported)
+    RowDeleted(d, false);
   if (currentSelected)
     PlaceCurrentRowAfterDeletion(currentDisplayRow - displayBefore);
   else if (onInsertRow)
@@ -314,9 +316,9 @@ void TdgBaseGrid::DeleteCols(int fromCol, int toCol) {
     goneDisplay.push_back(DisplayColOf(c));
   const TGridRect range = Selection();
   RemoveDataCols(gone);
+  ApplyColCount(FDataCols - FPendingColRemovals);
   for (int c = toCol; c >= fromCol; --c)
     DoDeleteCol(c, false);
-  ApplyColCount(FDataCols - FPendingColRemovals);
   if (inRange)
     PlaceCurrentCol(currentDisplayCol - displayBefore);
   else if (currentDataCol >= 1)
@@ -348,9 +350,9 @@ void TdgBaseGrid::DeleteSelectedCols() {
   }
   std::sort(dataCols.begin(), dataCols.end());
   RemoveDataCols(dataCols);
+  ApplyColCount(FDataCols - FPendingColRemovals);
   for (int d : reported)
     DoDeleteCol(d, false);
-  ApplyColCount(FDataCols - FPendingColRemovals);
   if (currentSelected)
     PlaceCurrentCol(currentDisplayCol - displayBefore);
   else if (currentDataCol >= 1)

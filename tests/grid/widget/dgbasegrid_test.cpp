@@ -202,7 +202,12 @@ TEST(DataGrid, DeleteSelectedRowsKeepsTheCurrentRowAndReportsHighestFirst) {
   grid.ReportGridStatus();
   grid.SetCurrentDataRow(6);
   std::vector<int> deleted;
-  grid.OnDeleteRow = [&](TdgBaseGrid *, int row, bool) { deleted.push_back(row); };
+  grid.OnDeleteRow = [&](TdgBaseGrid *, int row, bool) {
+    deleted.push_back(row);
+    EXPECT_EQ(grid.RowCount(), grid.Rows() + 1);
+    for (int p = 1; p < grid.RowCount(); ++p)
+      EXPECT_GE(grid.GetDataRow(p), 1);
+  };
   grid.DeleteSelectedRows();
   EXPECT_EQ(deleted, (std::vector<int>{7, 5, 2}));
   EXPECT_EQ(grid.Rows(), 5);
@@ -475,7 +480,13 @@ TEST(DataGridColumns, DeletingSelectedColumnsRenumbersTheRest) {
   for (int c = 1; c <= 5; ++c)
     grid.SetCell(c, 2, Variant("c" + std::to_string(c)));
   std::vector<int> deleted;
-  grid.OnDeleteCol = [&](TdgBaseGrid *, int col, bool) { deleted.push_back(col); };
+  grid.OnDeleteCol = [&](TdgBaseGrid *, int col, bool) {
+    deleted.push_back(col);
+    // A handler finds the grid whole: every shown column has its data column.
+    EXPECT_EQ(grid.ColCount(), grid.Cols() + 1);
+    for (int p = 1; p < grid.ColCount(); ++p)
+      EXPECT_GE(grid.DataColAt(p), 1);
+  };
   grid.ToggleCols(2, 4);
   grid.ToggleCols(3, 3);
   EXPECT_EQ(grid.ColSelection().Count, 2);
