@@ -226,7 +226,12 @@ void TdgBaseGrid::ApplyRowCount(int n) {
   FDrawnValues.clear();
   FPendingRowRemovals = 0;
   FDataRows = n;
-  SetRowCount(n + 1 + FInsertRowFlag);
+  // A row taken where the insert row comes back leaves the display count as
+  // it was; the maps and the count event must follow all the same.
+  if (const int count = n + 1 + FInsertRowFlag; count == RowCount())
+    ChangeSize(ColCount(), count);
+  else
+    SetRowCount(count);
   MakeFixed();
   UpdateScrollRange();
   // An open list fits its rows and columns again.
