@@ -149,6 +149,14 @@ TEST(GridEditing, TheInsertRowIsEnteredChangedAndLeftOnce) {
   grid.DeleteRows(1, 1);
   EXPECT_EQ(grid.Rows(), 2);
   EXPECT_EQ(grid.GetCell(1, 2).toString(), "new file");
+  // Hiding the entered, unchanged row moves the current cell off it, which
+  // takes the row away.
+  grid.MoveCurrent(1, 1, true, false);
+  grid.MoveCurrent(1, grid.RowCount() - 1, true, false);
+  ASSERT_EQ(grid.Rows(), 3);
+  grid.SetRowVisible(3, false);
+  EXPECT_EQ(grid.Rows(), 2);
+  EXPECT_EQ(grid.GetCurrentDataRow(), 2);
 }
 
 // Deleting the row being edited takes its edit along: a later undo finds
