@@ -55,6 +55,8 @@ Removal planRemoval(const std::vector<int> &lines, int count) {
 void TdgBaseGrid::RemoveDataRows(const std::vector<int> &dataRows) {
   if (dataRows.empty())
     return;
+  // A list or picker open on the grid loses its cell, or its cell's number.
+  CloseDropDowns();
   const int rowCount = RowCount();
   const Removal removal = planRemoval(dataRows, rowCount);
   const std::vector<bool> &deleted = removal.deleted;
@@ -237,6 +239,8 @@ void TdgBaseGrid::DeleteSelectedRows() {
 void TdgBaseGrid::RemoveDataCols(const std::vector<int> &dataCols) {
   if (dataCols.empty())
     return;
+  // A list or picker open on the grid loses its cell, or its cell's number.
+  CloseDropDowns();
   const int colCount = ColCount();
   const Removal removal = planRemoval(dataCols, colCount);
   const std::vector<bool> &deleted = removal.deleted;
