@@ -756,19 +756,22 @@ void TdgRow::SetVisible(bool v) {
     return;
   visible_ = v;
   const int displayRow = DisplayRow();
+  // Moving the current cell off an entered, unchanged insert row takes that
+  // row away, this object with it: only the grid is used from there on.
+  TdgGridHost *const grid = grid_;
   if (v) {
-    grid_->visibleRows().Add(displayRow);
-    grid_->setRowHeight(displayRow, height_);
+    grid->visibleRows().Add(displayRow);
+    grid->setRowHeight(displayRow, height_);
   } else {
-    grid_->visibleRows().Remove(displayRow);
-    grid_->setRowHeight(displayRow, 0);
-    grid_->dropRowSelection(dataRow_);
+    grid->visibleRows().Remove(displayRow);
+    grid->setRowHeight(displayRow, 0);
+    grid->dropRowSelection(dataRow_);
     if (current)
-      grid_->moveOffRow(dataRow_);
-    grid_->correctScrolling();
+      grid->moveOffRow(dataRow_);
+    grid->correctScrolling();
   }
-  grid_->relayout();
-  grid_->refreshEditor();
+  grid->relayout();
+  grid->refreshEditor();
 }
 
 void TdgRow::SetKeepOwnFonts(bool v) {

@@ -358,6 +358,12 @@ bool TdgBaseGrid::SelectCell(std::int32_t col, std::int32_t row) {
 }
 
 void TdgBaseGrid::CurrentCellMoved() {
+  // An open list or picker belongs to its cell: moved off it (by code, or as
+  // lines went), it closes and gives its value to no other cell.
+  if ((FComboCol != -1 && (FComboCol != GetCurrentDataCol() || FComboRow != GetCurrentDataRow())) ||
+      (FDateTimeCol != -1 &&
+       (FDateTimeCol != GetCurrentDataCol() || FDateTimeRow != GetCurrentDataRow())))
+    CloseDropDowns();
   // The row bar's mark of the current row goes with it, however it moved.
   if (FIndicatorRow != Row()) {
     if (FIndicatorRow < RowCount())

@@ -122,7 +122,8 @@ void TdgBaseGrid::Paint() {
   }
   TdgMemoryCanvas &memory = TdgMemoryCanvas::shared();
   QImage *surface = memory.Acquire(ClientWidth(), ClientHeight());
-  // A failure is passed on only once the painter has let go of the buffer.
+  // A failure mid-paint still shows what was drawn; the buffer's painter ends
+  // before the shared surface is given back, which may free it.
   std::exception_ptr failure;
   {
     QPainter buffer(surface);
@@ -136,13 +137,11 @@ void TdgBaseGrid::Paint() {
     }
     SetCanvas(&screen);
   }
-  if (failure) {
-    memory.Release();
-    std::rethrow_exception(failure);
-  }
   screen.drawImage(qrect(clip), *surface, qrect(clip));
   memory.Release();
   FLastPaintBuffered = true;
+  if (failure)
+    std::rethrow_exception(failure);
 }
 
 void TdgBaseGrid::PaintGrid(QPainter &p, const TRect &clip) {

@@ -148,29 +148,14 @@ void TdgBaseGrid::SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount
   // Once a line is hidden the lists name the shown positions: after lines
   // went, came or were renumbered they are read again from the lines' own
   // Visible flags, which travel with the lines.
-  if (FVisibleCols.Active()) {
-    std::vector<int> shown;
-    for (int p = 1; p < cols; ++p) {
-      const int d = FColMap[static_cast<std::size_t>(p)];
-      const TdgCol *col = FColStore && d < FColStore->Count() ? FColStore->Item(d) : nullptr;
-      if (!col || col->Visible())
-        shown.push_back(p);
-    }
-    FVisibleCols.Rebuild(shown);
-  } else {
+  if (FVisibleCols.Active())
+    RebuildVisibleList(false);
+  else
     FVisibleCols.SetVisibleCount(cols - 1, 1);
-  }
-  if (FVisibleRows.Active() && !FVisibleRowsDeferred) {
-    std::vector<int> shown;
-    for (int p = 1; p < rows; ++p) {
-      const TdgRow *row = RowObject(FRowMap[static_cast<std::size_t>(p)]);
-      if (!row || row->Visible())
-        shown.push_back(p);
-    }
-    FVisibleRows.Rebuild(shown);
-  } else {
+  if (FVisibleRows.Active() && !FVisibleRowsDeferred)
+    RebuildVisibleList(true);
+  else
     FVisibleRows.SetVisibleCount(rows - 1, 1);
-  }
   // A hot or held button that went with its line is hot or held no more.
   if (FHoverCol >= cols || FHoverRow >= rows)
     FHoverCol = FHoverRow = -1;
@@ -185,6 +170,26 @@ void TdgBaseGrid::SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount
   FPreviousInsertRowFlag = FInsertRowFlag;
   if (oldRows != newRows)
     DoRowCountChanged(oldRows, newRows);
+}
+
+void TdgBaseGrid::RebuildVisibleList(bool rows) {
+  const int count = rows ? RowCount() : ColCount();
+  std::vector<int> shown;
+  shown.reserve(static_cast<std::size_t>(std::max(0, count - 1)));
+  for (int p = 1; p < count; ++p) {
+    bool visible = true;
+    if (rows) {
+      const TdgRow *row = RowObject(FRowMap[static_cast<std::size_t>(p)]);
+      visible = !row || row->Visible();
+    } else {
+      const int d = FColMap[static_cast<std::size_t>(p)];
+      const TdgCol *col = FColStore && d < FColStore->Count() ? FColStore->Item(d) : nullptr;
+      visible = !col || col->Visible();
+    }
+    if (visible)
+      shown.push_back(p);
+  }
+  (rows ? FVisibleRows : FVisibleCols).Rebuild(shown);
 }
 
 // The fixed data columns and rows asked for come back as far as the new
@@ -231,6 +236,7 @@ void TdgBaseGrid::ApplyColCount(int n) {
   }
   MakeFixed();
   UpdateScrollRange();
+  DropDownResize();
 }
 
 void TdgBaseGrid::ApplyRowCount(int n) {
@@ -251,6 +257,8 @@ void TdgBaseGrid::ApplyRowCount(int n) {
     ChangeSize(ColCount(), RowCount());
   MakeFixed();
   UpdateScrollRange();
+  // An open list fits its rows and columns again.
+  DropDownResize();
 }
 
 void TdgBaseGrid::SetCols(int value) {
@@ -500,10 +508,9 @@ void TdgBaseGrid::SetDisplayRowOf(int dataRow, int displayRow) {
 }
 
 void TdgBaseGrid::MoveRows(int fromDisplay, int toDisplay) {
-  // Only data rows move, and only among themselves: the insert row stays last.
-  const int lastRow = RowCount() - 1 - FInsertRowFlag;
-  if (fromDisplay == toDisplay || std::min(fromDisplay, toDisplay) < 1 ||
-      std::max(fromDisplay, toDisplay) > lastRow)
+  // Only data rows move: never the heading, nor the insert row below them.
+  if (!CheckIndex(TdgIndexKind::Row, fromDisplay, 1, Rows()) ||
+      !CheckIndex(TdgIndexKind::Row, toDisplay, 1, Rows()) || fromDisplay == toDisplay)
     return;
   if (FGridMode == gmEditInsert && FInsertRowFlag)
     DeselectRows(RowCount() - 1, RowCount() - 1);
@@ -685,8 +692,8 @@ void TdgBaseGrid::SetRowVisible(int dataRow, bool visible) {
 }
 
 void TdgBaseGrid::MoveCols(int fromDisplay, int toDisplay) {
-  if (fromDisplay == toDisplay || std::min(fromDisplay, toDisplay) < 1 ||
-      std::max(fromDisplay, toDisplay) > ColCount() - 1)
+  if (!CheckIndex(TdgIndexKind::Column, fromDisplay, 1, Cols()) ||
+      !CheckIndex(TdgIndexKind::Column, toDisplay, 1, Cols()) || fromDisplay == toDisplay)
     return;
   const TdgSelection &sel = FColSelection;
   if (sel.Count == 0) {
@@ -735,6 +742,7 @@ void TdgBaseGrid::ColWidthsChanged() {
   TCustomGrid_dg::ColWidthsChanged();
   if (!FSettingDefaults)
     DoColResized(-1);
+  DropDownResize();
 }
 
 void TdgBaseGrid::ExtentStored(bool rows, std::int32_t index) {
@@ -782,6 +790,7 @@ void TdgBaseGrid::ColWidthChanged(int displayCol) {
   FSyncingSizes = false;
   UpdateScrollRange();
   RefreshEditor();
+  DropDownResize();
 }
 
 void TdgBaseGrid::RowHeightChanged(int displayRow) {

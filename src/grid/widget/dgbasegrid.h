@@ -500,6 +500,8 @@ public:
   bool HeadingActsAsButton(int displayCol) const;
   bool HeadingActsAsCell(int displayCol) const;
   bool MouseOnHeading(int x, int y, int displayCol) const;
+  // A heading that acts as a button takes presses on its top part only.
+  static constexpr int HeadingButtonHeight = 14;
   int HeldHeading() const { return FHeldHeading; }
   // The mouse holds a column's heading down (by data column) from the press
   // until HoldHeading(-1); it looks pressed only while the mouse stays inside.
@@ -855,6 +857,9 @@ public:
   // Whether a press on a display cell may drag its selection elsewhere: a
   // selected cell whose selection the moving drags do not move.
   bool DraggableSelected(int displayCol, int displayRow) const;
+  // Whether the row (or column) selection may be moved by the moving drags:
+  // fixed lines stay, so a selection that takes one in is never moved.
+  bool SelectionClearOfFixed(bool rows) const;
   // The cursor over a draggable selection (a class-library cursor number,
   // 0 for none).
   int SelectedAreaCursor() const { return FSelectedAreaCursor; }
@@ -912,6 +917,8 @@ protected:
   void DrawCell(std::int32_t col, std::int32_t row, const TRect &rect,
                 TGridDrawState state) override;
   void SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount) override;
+  // The visible-column (or row) list again from each line's Visible flag.
+  void RebuildVisibleList(bool rows);
   bool SelectCell(std::int32_t col, std::int32_t row) override;
   void CurrentCellMoved() override;
   // The current cell stands on the insert row: it becomes a data row, as a

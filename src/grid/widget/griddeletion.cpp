@@ -55,6 +55,8 @@ Removal planRemoval(const std::vector<int> &lines, int count) {
 void TdgBaseGrid::RemoveDataRows(const std::vector<int> &dataRows) {
   if (dataRows.empty())
     return;
+  // A list or picker open on the grid loses its cell, or its cell's number.
+  CloseDropDowns();
   const int rowCount = RowCount();
   const Removal removal = planRemoval(dataRows, rowCount);
   const std::vector<bool> &deleted = removal.deleted;
@@ -158,11 +160,13 @@ void TdgBaseGrid::DeleteRows(int fromRow, int toRow) {
     goneDisplay.push_back(GetDisplayRowOf(r));
   const TGridRect range = Selection();
   RemoveDataRows(gone);
-  for (int r = toRow; r >= fromRow; --r)
-    RowDeleted(r, false);
   if (toRow == oldRows && FGridMode == gmEditInsert)
     FInsertRowFlag = 1;
   ShrinkRowCount();
+  // Reported once the counts and maps agree again: a handler may read the
+  // grid or paint it.
+  for (int r = toRow; r >= fromRow; --r)
+    RowDeleted(r, false);
   if (inRange)
     PlaceCurrentRowAfterDeletion(currentDisplayRow - displayBefore);
   else if (onInsertRow)
@@ -222,11 +226,11 @@ void TdgBaseGrid::DeleteSelectedRows() {
   }
   std::sort(dataRows.begin(), dataRows.end());
   RemoveDataRows(dataRows);
-  for (int d : reported)
-    RowDeleted(d, false);
   if (lastRowDeleted && FGridMode == gmEditInsert)
     FInsertRowFlag = 1;
   ShrinkRowCount();
+  for (int d : reported)
+    RowDeleted(d, false);
   if (currentSelected)
     PlaceCurrentRowAfterDeletion(currentDisplayRow - displayBefore);
   else if (onInsertRow)
@@ -241,6 +245,8 @@ void TdgBaseGrid::DeleteSelectedRows() {
 void TdgBaseGrid::RemoveDataCols(const std::vector<int> &dataCols) {
   if (dataCols.empty())
     return;
+  // A list or picker open on the grid loses its cell, or its cell's number.
+  CloseDropDowns();
   const int colCount = ColCount();
   const Removal removal = planRemoval(dataCols, colCount);
   const std::vector<bool> &deleted = removal.deleted;
@@ -326,9 +332,9 @@ void TdgBaseGrid::DeleteCols(int fromCol, int toCol) {
     goneDisplay.push_back(DisplayColOf(c));
   const TGridRect range = Selection();
   RemoveDataCols(gone);
+  ApplyColCount(FDataCols - FPendingColRemovals);
   for (int c = toCol; c >= fromCol; --c)
     DoDeleteCol(c, false);
-  ApplyColCount(FDataCols - FPendingColRemovals);
   if (inRange)
     PlaceCurrentCol(currentDisplayCol - displayBefore);
   else if (currentDataCol >= 1)
@@ -360,9 +366,9 @@ void TdgBaseGrid::DeleteSelectedCols() {
   }
   std::sort(dataCols.begin(), dataCols.end());
   RemoveDataCols(dataCols);
+  ApplyColCount(FDataCols - FPendingColRemovals);
   for (int d : reported)
     DoDeleteCol(d, false);
-  ApplyColCount(FDataCols - FPendingColRemovals);
   if (currentSelected)
     PlaceCurrentCol(currentDisplayCol - displayBefore);
   else if (currentDataCol >= 1)

@@ -389,11 +389,8 @@ void TdgCustomGrid::DoRowLoaded(int dataRow) {
 }
 
 void TdgCustomGrid::DoCellLoaded(int dataCol, int dataRow, Variant &value) {
-  if (!OnCellLoaded)
-    return;
-  FInCellLoaded = true;
-  ScopeExit done{[this] { FInCellLoaded = false; }};
-  OnCellLoaded(this, dataCol, dataRow, value);
+  if (OnCellLoaded)
+    OnCellLoaded(this, dataCol, dataRow, value);
 }
 
 void TdgCustomGrid::CellLoaded(int dataCol, int dataRow, Variant &value, TdgControlType type) {
@@ -401,10 +398,16 @@ void TdgCustomGrid::CellLoaded(int dataCol, int dataRow, Variant &value, TdgCont
     LastLoadedRow = dataRow;
     DoRowLoaded(dataRow);
   }
-  DoCellLoaded(dataCol, dataRow, value);
-  if (const auto *list = dynamic_cast<const TdgComboGrid *>(this))
-    if (auto *owner = dynamic_cast<TdgCustomGrid *>(list->OwnerGrid()))
-      owner->DoComboCellLoaded(const_cast<TdgComboGrid *>(list), dataCol, dataRow, value);
+  {
+    // The grid fetches through both handlers: a read of its cells from
+    // either is refused rather than fetched again, over and over.
+    FInCellLoaded = true;
+    ScopeExit done{[this] { FInCellLoaded = false; }};
+    DoCellLoaded(dataCol, dataRow, value);
+    if (const auto *list = dynamic_cast<const TdgComboGrid *>(this))
+      if (auto *owner = dynamic_cast<TdgCustomGrid *>(list->OwnerGrid()))
+        owner->DoComboCellLoaded(const_cast<TdgComboGrid *>(list), dataCol, dataRow, value);
+  }
   if (value.isEmpty())
     return;
   if (!CheckCellValue(type, value) && type == ctPicture)

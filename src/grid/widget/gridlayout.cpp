@@ -304,7 +304,7 @@ bool TdgBaseGrid::MouseOnHeading(int x, int y, int displayCol) const {
   if (left < 0 || x < left || x >= left + ColWidths(displayCol) || y < 0)
     return false;
   if (HeadingActsAsButton(displayCol))
-    return y < 14;
+    return y < HeadingButtonHeight;
   return HeadingActsAsCell(displayCol) && HeadingOn() && y < HeadingHeight();
 }
 

@@ -108,16 +108,19 @@ TGridRect TdgBaseGrid::CellRange() const {
   return Selection();
 }
 
+bool TdgBaseGrid::SelectionClearOfFixed(bool rows) const {
+  const TdgSelection &selection = rows ? FRowSelection : FColSelection;
+  return selection.Count == 0 ||
+         selection.First > std::max(0, (rows ? FixedRows() : FixedCols()) - 1);
+}
+
 bool TdgBaseGrid::DraggableSelected(int col, int row) const {
   if (col < 0 || row < 0 || (col == 0 && row == 0) || !IsCellSelected(col, row))
     return false;
-  if (row == 0) {
-    const bool movable = FColSelectMode == csMulti && FColMoving &&
-                         FColSelection.First > std::max(0, FixedCols() - 1);
-    return !movable;
-  }
+  if (row == 0)
+    return !(FColSelectMode == csMulti && FColMoving && SelectionClearOfFixed(false));
   if (col == 0)
-    return !(FRowMoving && FRowSelection.First > std::max(0, FixedRows() - 1));
+    return !(FRowMoving && SelectionClearOfFixed(true));
   return true;
 }
 
@@ -153,13 +156,15 @@ TdgBaseGrid::TdgCursorKind TdgBaseGrid::GetCursor(int x, int y) {
     return crSelectedArea;
   const bool insertRow = FGridMode == gmEditInsert && FInsertRowFlag && row == RowCount() - 1;
   if (col == 0 && row >= 1) {
-    const bool movable = RowSelected(DataRowAt(row)) && FGridStatus == gsRowsSelected && FRowMoving;
+    const bool movable = RowSelected(DataRowAt(row)) && FGridStatus == gsRowsSelected &&
+                         FRowMoving && SelectionClearOfFixed(true);
     return (FRowSelectMode != rsNone && !movable && SelectableByMouse(col, row) && !insertRow)
                ? crRowSelect
                : crGrid;
   }
   if (row == 0 && col >= 1) {
-    const bool movable = FColSelection.IsSelected(col) && FColMoving;
+    const bool movable =
+        FColSelection.IsSelected(col) && FColMoving && SelectionClearOfFixed(false);
     return (FColSelectMode == csMulti && !movable && SelectableByMouse(col, row) &&
             !MouseOnHeading(x, y, col) && !HeadingActsAsButton(col))
                ? crColSelect
@@ -281,11 +286,12 @@ void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
       StartSizing(border, index, line, x, y);
     } else if (FEditorShown && col == Col() && row == Row()) {
       FActiveControl->DblClick();
-    } else if (col >= 0 && row >= 0) {
+    } else {
+      // Outside the cells too, as a click there is a click (position 4).
       DblClick();
-      DoDblClickCell(col >= 1 ? DataColAt(col) : 0, row >= 1 ? DataRowAt(row) : 0,
+      DoDblClickCell(col >= 1 ? DataColAt(col) : col, row >= 1 ? DataRowAt(row) : row,
                      ClickPositionOf(col, row));
-      if (col == Col() && row == Row() && !FEditing)
+      if (col >= 1 && row >= 1 && col == Col() && row == Row() && !FEditing)
         DataCellPress(button, shift, col, row, x, y);
     }
     FDblClickPress = true;
@@ -429,7 +435,8 @@ void TdgBaseGrid::RowBarPress(TShiftState shift, int row) {
   if (!SelectableByMouse(0, row))
     return;
   const bool selected = RowSelected(DataRowAt(row));
-  if (FRowMoving && !insertRow && ((leftAlone(shift) && selected) || FRowSelectMode == rsNone)) {
+  if (FRowMoving && !insertRow && SelectionClearOfFixed(true) &&
+      ((leftAlone(shift) && selected) || FRowSelectMode == rsNone)) {
     HideCellEditor();
     SetMouseStatus(msRowMoving);
     FMoveOrigin = FMoveTarget = row;
@@ -492,7 +499,8 @@ void TdgBaseGrid::HeadingPress(TShiftState shift, int col, int x, int y) {
   if (!SelectableByMouse(col, 0))
     return;
   const bool selected = FColSelection.IsSelected(col);
-  if (FColMoving && ((leftAlone(shift) && selected) || FColSelectMode == csNone)) {
+  if (FColMoving && SelectionClearOfFixed(false) &&
+      ((leftAlone(shift) && selected) || FColSelectMode == csNone)) {
     HideCellEditor();
     SetMouseStatus(msColMoving);
     FMoveOrigin = FMoveTarget = col;
@@ -600,6 +608,9 @@ void TdgBaseGrid::RangePress(TShiftState shift, int col, int row) {
     ExtendRange(col, row);
     return;
   }
+  // A range of just this cell stays as it is; a drag from here grows it.
+  if (FGridStatus == gsCellRange && Selection() == TGridRect{col, row, col, row})
+    return;
   ClearRowSelection();
   ClearColSelection();
   ClearRange();

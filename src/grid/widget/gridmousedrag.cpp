@@ -137,6 +137,7 @@ void TdgBaseGrid::FinishSizing(int x, int y, bool apply) {
   if (start < 0 || edge <= start)
     return;
   const int extent = edge - start + 1;
+  const int before = rows ? RowHeights(index) : ColWidths(index);
   if (index == 0) {
     if (rows)
       SetHeadingHeight(extent);
@@ -150,16 +151,21 @@ void TdgBaseGrid::FinishSizing(int x, int y, bool apply) {
       else
         SetDefaultColWidth(extent);
     }
-  } else if (extent != (rows ? RowHeights(index) : ColWidths(index))) {
+  } else if (extent != before) {
     if (index == (rows ? Row() : Col()))
       HideCellEditor();
-    if (rows) {
+    if (rows)
       SetRowHeights(index, extent);
-      DoRowResized(DataRowAt(index));
-    } else {
+    else
       SetColWidths(index, extent);
-      DoColResized(DataColAt(index));
-    }
+  }
+  // Every sizing the user made is reported with the line sized, the row bar
+  // and the heading (0) and a size given to all lines included.
+  if (extent != before) {
+    if (rows)
+      DoRowResized(index == 0 ? 0 : DataRowAt(index));
+    else
+      DoColResized(index == 0 ? 0 : DataColAt(index));
   }
   UpdateScrollRange();
   PlaceEditor();
@@ -390,7 +396,8 @@ void TdgBaseGrid::MouseMove(TShiftState shift, int x, int y) {
     }
     case msHeadingButtonHeld: {
       const int col = ColumnAt(x);
-      const bool inside = y >= 0 && RowAt(y) == 0 && col >= 1 && DataColAt(col) == FHeldHeading;
+      const bool inside = y >= 0 && RowAt(y) == 0 && col >= 1 && DataColAt(col) == FHeldHeading &&
+                          (!HeadingActsAsButton(col) || y < HeadingButtonHeight);
       if (inside != FHeadingPressedLook) {
         FHeadingPressedLook = inside;
         InvalidateCell(DisplayColOf(FHeldHeading), 0);

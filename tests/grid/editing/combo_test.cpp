@@ -185,6 +185,33 @@ TEST(ComboDropDown, LeavingTheGridClosesTheList) {
   EXPECT_FALSE(d.open());
 }
 
+// A list belongs to its cell: when code moves the current cell away, or the
+// cell's line goes, the list closes and its value reaches no other cell.
+TEST(ComboDropDown, AListWhoseCellGoesClosesTakingNothing) {
+  for (int variant = 0; variant < 3; ++variant) {
+    ComboDialog d;
+    d.grid->SetCell(1, 3, Variant("kept"));
+    d.grid->SetCell(2, 4, Variant("kept"));
+    d.goTo(2, 3);
+    d.key(Qt::Key_F4);
+    ASSERT_TRUE(d.open());
+    if (variant == 0)
+      d.grid->SetCols(1);
+    else if (variant == 1)
+      d.grid->DeleteRows(3, 3);
+    else
+      d.grid->SetCurrentDataRow(4);
+    EXPECT_FALSE(d.open()) << variant;
+    EXPECT_EQ(d.events.back(), "rollup 2,3") << variant;
+    d.key(Qt::Key_Down);
+    d.key(Qt::Key_Return);
+    if (variant == 0)
+      EXPECT_EQ(d.cell(1, 3), "kept");
+    else
+      EXPECT_EQ(d.cell(2, variant == 1 ? 3 : 4), "kept") << variant;
+  }
+}
+
 TEST(ComboDropDown, AClickOnARowTakesItsValue) {
   ComboDialog d;
   d.goTo(2, 1);
@@ -684,6 +711,12 @@ TEST(ComboPlacement, SizesFollowTheSettings) {
   EXPECT_EQ(d.popup()->height(), height + list.HeadingHeight());
   d.grid->GetCombo()->SetDropDownRows(2);
   EXPECT_EQ(d.popup()->height(), height + list.HeadingHeight() - list.DefaultRowHeight());
+  list.DeleteRows(1, 2);
+  EXPECT_EQ(d.popup()->height(), height + list.HeadingHeight() - 2 * list.DefaultRowHeight())
+      << "a list that loses rows while open shrinks to them";
+  const int width = d.popup()->width();
+  list.SetColWidths(1, list.ColWidths(1) + 30);
+  EXPECT_EQ(d.popup()->width(), width + 30);
   // A list narrower than its column ends under the column's right edge.
   const int col = d.grid->DisplayColOf(2);
   d.grid->SetColWidths(col, 150);

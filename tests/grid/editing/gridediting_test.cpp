@@ -133,6 +133,30 @@ TEST(GridEditing, TheInsertRowIsEnteredChangedAndLeftOnce) {
   EXPECT_EQ(grid.Rows(), 3);
   EXPECT_EQ(grid.GetCell(1, 3).toString(), "new file");
   EXPECT_EQ(events, (std::vector<std::string>{"count 2>3", "insert 3 user"}));
+
+  // Entered again, the insert row is a data row; a smaller count from code
+  // shows it once more in the place of the row taken, with the same count
+  // of display rows.
+  grid.MoveCurrent(1, 4, true, false);
+  ASSERT_EQ(grid.Rows(), 4);
+  ASSERT_EQ(grid.RowCount(), 5);
+  events.clear();
+  grid.SetRows(3);
+  EXPECT_EQ(grid.RowCount(), 5);
+  EXPECT_EQ(events, std::vector<std::string>{"count 4>3"});
+  for (int p = 1; p < grid.RowCount(); ++p)
+    EXPECT_EQ(grid.GetDataRow(p), p) << "every display row has its data row";
+  grid.DeleteRows(1, 1);
+  EXPECT_EQ(grid.Rows(), 2);
+  EXPECT_EQ(grid.GetCell(1, 2).toString(), "new file");
+  // Hiding the entered, unchanged row moves the current cell off it, which
+  // takes the row away.
+  grid.MoveCurrent(1, 1, true, false);
+  grid.MoveCurrent(1, grid.RowCount() - 1, true, false);
+  ASSERT_EQ(grid.Rows(), 3);
+  grid.SetRowVisible(3, false);
+  EXPECT_EQ(grid.Rows(), 2);
+  EXPECT_EQ(grid.GetCurrentDataRow(), 2);
 }
 
 // Deleting the row being edited takes its edit along: a later undo finds

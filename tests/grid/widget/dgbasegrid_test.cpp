@@ -61,9 +61,17 @@ TEST(DataGrid, IndexErrorsNameTheGridUnlessSwitchedOff) {
   grid.SetName("Grid1");
   EXPECT_EQ(errorOf([&] { grid.InsertRow(0); }), "Grid1: Row index 0 out of range");
   EXPECT_EQ(errorOf([&] { grid.SetDisplayRowOf(1, 9); }), "Grid1: Row index 9 out of range");
+  EXPECT_EQ(errorOf([&] { grid.MoveRows(0, 100); }), "Grid1: Row index 0 out of range");
+  EXPECT_EQ(errorOf([&] { grid.MoveCols(2, 5); }), "Grid1: Column index 5 out of range");
+  grid.SetGridMode(gmEditInsert);
+  EXPECT_EQ(errorOf([&] { grid.MoveRows(2, 5); }), "Grid1: Row index 5 out of range")
+      << "the insert row stays last";
   grid.SetRaiseErrors(false);
   EXPECT_EQ(errorOf([&] { grid.InsertRow(0); }), "(no error)");
+  grid.SelectRows(1, 2);
+  grid.MoveRows(1, 100);
   EXPECT_EQ(grid.Rows(), 4);
+  EXPECT_EQ(grid.GetDisplayRowOf(1), 1);
 }
 
 TEST(DataGrid, CountEventsStayQuietWhileLoading) {
@@ -200,7 +208,12 @@ TEST(DataGrid, DeleteSelectedRowsKeepsTheCurrentRowAndReportsHighestFirst) {
   grid.ReportGridStatus();
   grid.SetCurrentDataRow(6);
   std::vector<int> deleted;
-  grid.OnDeleteRow = [&](TdgBaseGrid *, int row, bool) { deleted.push_back(row); };
+  grid.OnDeleteRow = [&](TdgBaseGrid *, int row, bool) {
+    deleted.push_back(row);
+    EXPECT_EQ(grid.RowCount(), grid.Rows() + 1);
+    for (int p = 1; p < grid.RowCount(); ++p)
+      EXPECT_GE(grid.GetDataRow(p), 1);
+  };
   grid.DeleteSelectedRows();
   EXPECT_EQ(deleted, (std::vector<int>{7, 5, 2}));
   EXPECT_EQ(grid.Rows(), 5);
@@ -219,9 +232,6 @@ TEST(DataGrid, MovedRowsGatherAroundTheTarget) {
   EXPECT_EQ(shown(grid),
             (std::vector<std::string>{"r1", "r7", "r2", "r3", "r4", "r5", "r6", "r8"}));
   EXPECT_EQ(grid.RowHeights(2), 30) << "a moved row takes its height along";
-  grid.MoveRows(9, 1);
-  grid.MoveRows(1, 100);
-  EXPECT_EQ(shown(grid)[1], "r7") << "places outside the grid move nothing";
   std::vector<std::pair<int, int>> moves;
   grid.OnRowMoved = [&](TdgBaseGrid *, int to, int count, bool) { moves.emplace_back(to, count); };
   grid.SelectRows(6, 6);
@@ -232,11 +242,13 @@ TEST(DataGrid, MovedRowsGatherAroundTheTarget) {
   EXPECT_EQ(moves, (std::vector<std::pair<int, int>>{{3, 2}}));
   EXPECT_TRUE(grid.RowSelected(5));
   EXPECT_TRUE(grid.RowSelected(8));
-  for (const auto &[from, to] : {std::pair{9, 1}, {1, 9}, {0, 2}, {2, -1}}) {
+  grid.SetRaiseErrors(false);
+  for (const auto &[from, to] : {std::pair{9, 1}, {1, 9}, {1, 100}, {0, 2}, {2, -1}}) {
     grid.MoveRows(from, to);
     grid.MoveCols(from, to);
   }
   EXPECT_EQ(moves.size(), 1u) << "positions outside the grid move nothing";
+  EXPECT_EQ(shown(grid)[1], "r7");
 }
 
 // Random moves, insertions and deletions against a model of what the user
@@ -436,6 +448,41 @@ std::vector<std::string> columnTexts(TdgGrid &grid) {
   return texts;
 }
 
+// The lines met walking across (or down) the shown grid, each once.
+std::vector<int> linesShown(TdgGrid &grid, bool rows) {
+  std::vector<int> lines;
+  const int extent = rows ? grid.ClientHeight() : grid.ClientWidth();
+  for (int at = 0; at < extent; ++at) {
+    const int line = rows ? grid.RowAt(at) : grid.ColumnAt(at);
+    if (line >= 0 && (lines.empty() || lines.back() != line))
+      lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST(DataGridColumns, HiddenLinesStayHiddenAndNewOnesShowAsCountsChange) {
+  TdgGrid grid;
+  grid.SetCols(4);
+  grid.SetRows(4);
+  showDataGrid(grid, 600, 300);
+  grid.GetCol(Variant(std::int32_t(1)))->SetVisible(false);
+  grid.SetRowVisible(1, false);
+  grid.SetCols(6);
+  grid.SetRows(6);
+  EXPECT_EQ(linesShown(grid, false), (std::vector<int>{0, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(linesShown(grid, true), (std::vector<int>{0, 2, 3, 4, 5, 6}));
+  grid.DeleteCols(3, 4);
+  grid.DeleteRows(3, 4);
+  EXPECT_EQ(linesShown(grid, false), (std::vector<int>{0, 2, 3, 4}));
+  EXPECT_EQ(linesShown(grid, true), (std::vector<int>{0, 2, 3, 4}));
+  // Only the hidden lines left: nothing but the heading and the row bar shows.
+  grid.DeleteCols(2, 4);
+  grid.DeleteRows(2, 4);
+  grid.repaint();
+  EXPECT_EQ(linesShown(grid, false), std::vector<int>{0});
+  EXPECT_EQ(linesShown(grid, true), std::vector<int>{0});
+}
+
 TEST(DataGridColumns, ShrinkingAfterMovesTakesTheColumnsAway) {
   TdgGrid grid;
   grid.SetStoreData(true);
@@ -467,7 +514,13 @@ TEST(DataGridColumns, DeletingSelectedColumnsRenumbersTheRest) {
   for (int c = 1; c <= 5; ++c)
     grid.SetCell(c, 2, Variant("c" + std::to_string(c)));
   std::vector<int> deleted;
-  grid.OnDeleteCol = [&](TdgBaseGrid *, int col, bool) { deleted.push_back(col); };
+  grid.OnDeleteCol = [&](TdgBaseGrid *, int col, bool) {
+    deleted.push_back(col);
+    // A handler finds the grid whole: every shown column has its data column.
+    EXPECT_EQ(grid.ColCount(), grid.Cols() + 1);
+    for (int p = 1; p < grid.ColCount(); ++p)
+      EXPECT_GE(grid.DataColAt(p), 1);
+  };
   grid.ToggleCols(2, 4);
   grid.ToggleCols(3, 3);
   EXPECT_EQ(grid.ColSelection().Count, 2);

@@ -136,6 +136,20 @@ TEST(GridEvents, RowsLoadOncePerPaintCombosReportTheirCellsAndColumnsTheirInsert
   TdgComboGrid &list = *GiveDropDownList(*grid.GetCol(Variant(1)), {"a", "b"}).ComboGrid();
   EXPECT_EQ(list.GetCell(1, 2).toString(), "from owner");
   EXPECT_EQ(combos, std::vector<int>{2});
+  // The owner's handler runs while the list fetches: a read of the list's
+  // cells from there is refused, as from OnCellLoaded, and never recurses.
+  grid.OnComboCellLoaded = [](TdgBaseGrid *, TdgComboGrid *list, int, int, Variant &) {
+    list->GetCell(1, 1);
+  };
+  std::string error;
+  try {
+    list.GetCell(1, 1);
+  } catch (const EInvalidGridOperation &e) {
+    error = e.what();
+  }
+  EXPECT_TRUE(error.ends_with(": Cannot get Cell property value while in OnCellLoaded event"))
+      << error;
+  grid.OnComboCellLoaded = nullptr;
 
   std::vector<int> inserted;
   grid.OnInsertCol = [&](TdgBaseGrid *, int col, bool) { inserted.push_back(col); };

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,19 @@ TEST(GridMouse, AClickFiresClickThenClickCellAndMovesTheCell) {
   EXPECT_EQ(m.grid.Row(), 2);
   EXPECT_EQ(m.grid.EditControl().Editor().GetSelText(), "two")
       << "pressed elsewhere, the cell's text is selected whole";
+
+  m.events.clear();
+  TdgClickPosition position = cpHeading;
+  m.grid.OnDblClickCell = [&](TdgBaseGrid *, int, int, TdgClickPosition pos) {
+    m.events.push_back("dblclickcell");
+    position = pos;
+  };
+  QTest::mouseDClick(m.port(), Qt::LeftButton, {}, QPoint(20, m.grid.ClientHeight() - 3));
+  const auto dbl = std::find(m.events.begin(), m.events.end(), "dblclick");
+  ASSERT_NE(dbl, m.events.end()) << "a double click below the rows is one too";
+  ASSERT_NE(dbl + 1, m.events.end());
+  EXPECT_EQ(dbl[1], "dblclickcell");
+  EXPECT_EQ(position, cpOutside);
 }
 
 TEST(GridMouse, TheSecondClickOfADoubleClickReachesTheEditorThatTheFirstOpened) {
@@ -178,6 +192,13 @@ TEST(GridMouse, PressesAtACellsLeftEdgeStartARange) {
   EXPECT_EQ(m.grid.CellRange(), (TGridRect{1, 1, 2, 3}));
   m.grid.SetRowVisible(3, false);
   EXPECT_EQ(m.grid.CellRange(), (TGridRect{1, 1, 2, 2}));
+  // A press on a range of that one cell changes no selection.
+  m.click(m.in(2, 2, 1));
+  int changes = 0;
+  m.grid.OnSelectChanged = [&](TdgBaseGrid *, TdgSelectType, bool) { ++changes; };
+  m.click(m.in(2, 2, 1));
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(m.grid.CellRange(), (TGridRect{2, 2, 2, 2}));
 }
 
 TEST(GridMouse, ASelectionIsDraggedOnlyWhenTheHandlerBeginsADrag) {
@@ -297,6 +318,17 @@ TEST(GridMouse, SelectedRowsDragToANewPlace) {
   QTest::mouseRelease(m.port(), Qt::LeftButton, {}, m.bar(4));
   EXPECT_EQ(m.grid.GetDisplayRowOf(1), 4);
   EXPECT_EQ(m.grid.GridStatus(), gsRowsSelected);
+  // Fixed rows stay where they are: a selection that takes one in is
+  // selected again, not moved.
+  m.grid.SetFixedRowCount(1);
+  m.click(m.bar(1));
+  m.click(m.bar(2), Qt::ShiftModifier);
+  ASSERT_EQ(m.rows(), "1 2");
+  EXPECT_EQ(m.grid.GetCursor(5, m.bar(2).y()), TdgBaseGrid::crRowSelect);
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, m.bar(2));
+  EXPECT_EQ(m.grid.MouseStatus(), msRowSelecting);
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, m.bar(2));
+  EXPECT_EQ(m.rows(), "2");
 }
 
 TEST(GridMouse, DraggingBelowTheLastRowScrollsUntilBackInside) {
@@ -440,6 +472,14 @@ TEST(GridMouse, HeadingButtonsPressTrackAndClick) {
   m.hold(m.in(3, 3));
   QTest::mouseRelease(m.port(), Qt::LeftButton, {}, m.in(3, 3));
   EXPECT_EQ(heading, (std::vector<std::string>{"down 2", "up 2"})) << "released away: no click";
+  // In a tall heading the button is its top part only.
+  m.grid.SetHeadingHeight(30);
+  heading.clear();
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, on);
+  m.hold(QPoint(on.x(), 25));
+  EXPECT_FALSE(m.grid.HeadingHeldDown(2));
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, QPoint(on.x(), 25));
+  EXPECT_EQ(heading, (std::vector<std::string>{"down 2", "up 2"})) << "released below the button";
   m.grid.OnHeadingDown = [](TdgBaseGrid *g, int) { g->ReleaseMouseCapture(); };
   QTest::mousePress(m.port(), Qt::LeftButton, {}, on);
   EXPECT_FALSE(m.grid.HeadingHeldDown(2)) << "let go of by its handler, the heading looks flat";
@@ -470,6 +510,9 @@ namespace {
 
 TEST(GridMouse, SizingOneRowSizesEveryRowWhenAllAreSized) {
   Mouse m;
+  std::vector<int> rows, cols;
+  m.grid.OnRowResized = [&](TdgBaseGrid *, int row) { rows.push_back(row); };
+  m.grid.OnColResized = [&](TdgBaseGrid *, int col) { cols.push_back(col); };
   const int bottom = m.grid.RowTop(2) + m.grid.RowHeights(2) - 1;
   QTest::mousePress(m.port(), Qt::LeftButton, {}, QPoint(5, bottom));
   EXPECT_EQ(m.grid.MouseStatus(), msRowSizing);
@@ -478,6 +521,16 @@ TEST(GridMouse, SizingOneRowSizesEveryRowWhenAllAreSized) {
   EXPECT_EQ(m.grid.RowHeights(2), 20);
   EXPECT_EQ(m.grid.RowHeights(5), 20);
   EXPECT_EQ(m.grid.RowHeights(0), 15) << "the heading keeps its height";
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows.back(), 2) << "the row sized is reported, also when all rows took its height";
+
+  // The row bar is sized on its border in the heading, and reported as line 0.
+  const int bar = m.grid.RowBarWidth();
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, QPoint(bar - 1, 5));
+  m.hold(QPoint(bar + 9, 5));
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, QPoint(bar + 9, 5));
+  EXPECT_EQ(m.grid.RowBarWidth(), bar + 10);
+  EXPECT_EQ(cols, std::vector<int>{0});
 }
 
 } // namespace
