@@ -1338,6 +1338,9 @@ private:
   void FreeCachedButtons(bool cellButtons);
   void Repaint();
   void ApplyScrollBar(int bar, bool needed);
+  // Set while the bars are decided and applied: the resizes their showing
+  // causes come back here and must not decide again on a half-applied state.
+  bool FUpdatingScrollBars = false;
 };
 
 } // namespace marrowen

@@ -165,41 +165,63 @@ TScrollInfo TdgBaseGrid::CalcScrollInfo(int bar, bool &scaled) const {
   return info;
 }
 
+// Both bars are decided together from the area they share with the cells,
+// not from the viewport the bars standing now leave: near the edge each bar's
+// room makes the other needed, and one bar at a time they kept hiding and
+// showing each other through the resizes. A bar shown only takes room, so
+// starting from the always-shown bars the rounds settle on the fewest that
+// serve.
 void TdgBaseGrid::UpdateScrollBars() {
-  if (!HandleAllocated())
+  if (!HandleAllocated() || FUpdatingScrollBars)
     return;
   if (PaintSuppressed()) {
     FRepaintPending = true;
     return;
   }
+  FUpdatingScrollBars = true;
+  ScopeExit done{[this] { FUpdatingScrollBars = false; }};
   const TScrollStyle bars = ScrollBars();
+  bool allowed[2], always[2], needed[2], shown[2];
   for (int bar : {SB_HORZ, SB_VERT}) {
-    const bool vertical = bar == SB_VERT;
-    const bool allowed = bars == ssBoth || (vertical ? bars == ssVertical : bars == ssHorizontal);
-    const bool always = allowed && (FAlwaysShowScrollBar == ssBoth ||
-                                    FAlwaysShowScrollBar == (vertical ? ssVertical : ssHorizontal));
-    // The other bar's room counts when it is to be shown.
-    const QScrollBar *other = vertical ? horizontalScrollBar() : verticalScrollBar();
-    const bool otherShown = FBarShown[vertical ? SB_HORZ : SB_VERT];
-    const int otherThickness =
-        otherShown ? 0 : (vertical ? other->sizeHint().height() : other->sizeHint().width());
-    const int room = (vertical ? ClientHeight() : ClientWidth()) -
-                     (FAlwaysShowScrollBar == ssBoth && !otherShown ? otherThickness : 0);
-    const bool needed = allowed && ScrollBarNeeded(vertical, room);
-    if (needed) {
+    const TScrollStyle own = bar == SB_VERT ? ssVertical : ssHorizontal;
+    allowed[bar] = bars == ssBoth || bars == own;
+    always[bar] = allowed[bar] && (FAlwaysShowScrollBar == ssBoth || FAlwaysShowScrollBar == own);
+    needed[bar] = false;
+    shown[bar] = always[bar];
+  }
+  const int thickness[2] = {horizontalScrollBar()->sizeHint().height(),
+                            verticalScrollBar()->sizeHint().width()};
+  const int width =
+      ClientWidth() + (verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn ? thickness[SB_VERT] : 0);
+  const int height =
+      ClientHeight() +
+      (horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOn ? thickness[SB_HORZ] : 0);
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (int bar : {SB_HORZ, SB_VERT}) {
+      const bool vertical = bar == SB_VERT;
+      const int other = vertical ? SB_HORZ : SB_VERT;
+      const int room = (vertical ? height : width) - (shown[other] ? thickness[other] : 0);
+      needed[bar] = allowed[bar] && ScrollBarNeeded(vertical, room);
+      if (needed[bar] && !shown[bar])
+        changed = shown[bar] = true;
+    }
+  }
+  // The viewport takes its final size before the bars' ranges are measured
+  // on it.
+  for (int bar : {SB_HORZ, SB_VERT}) {
+    FBarShown[bar] = shown[bar];
+    FBarEnabled[bar] = needed[bar] || !always[bar];
+  }
+  ApplyScrollBarPolicies();
+  for (int bar : {SB_HORZ, SB_VERT})
+    if (needed[bar]) {
       bool scaled = false;
       const TScrollInfo info = CalcScrollInfo(bar, scaled);
       SetScrollPage(bar, info.Page);
       SetScrollRange(bar, info.Min, info.Max);
       SetScrollPos(bar, info.Pos);
-      FBarShown[bar] = true;
-      FBarEnabled[bar] = true;
-    } else {
-      FBarShown[bar] = always;
-      FBarEnabled[bar] = !always;
     }
-  }
-  ApplyScrollBarPolicies();
 }
 
 void TdgBaseGrid::ApplyScrollBarPolicies() {

@@ -209,6 +209,24 @@ TEST(GridLayout, AlwaysShownBarIsDisabled) {
   EXPECT_EQ(l.grid.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
 }
 
+TEST(GridLayout, BarsSettleWhereEachMakesTheOtherNeeded) {
+  // Six columns and 16 rows fit, but each bar takes enough room to make the
+  // other needed; the horizontal bar the update left standing must not start
+  // them toggling each other.
+  Laid l(7, 15, 240);
+  ASSERT_EQ(l.grid.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  l.grid.BeginUpdate();
+  l.grid.SetCols(6);
+  l.grid.InsertRow(1);
+  l.grid.EndUpdate();
+  EXPECT_EQ(l.grid.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  EXPECT_EQ(l.grid.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  l.grid.resize(l.grid.width(), l.grid.height() - 3);
+  QApplication::processEvents();
+  EXPECT_EQ(l.grid.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_EQ(l.grid.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+}
+
 TEST(GridLayout, LongMovesRepaintShortMovesScroll) {
   Laid l(4, 1000);
   std::vector<TRect> invalidated;
