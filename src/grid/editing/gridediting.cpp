@@ -245,23 +245,41 @@ bool TdgBaseGrid::UndoEdit(bool byUser, bool wholeRow) {
   if ((cellActive && !(byUser && wholeRow)) || (rowUndo && !cellActive))
     DropPending();
   if (rowUndo) {
-    const bool appended = FAppended;
-    ResetEditState();
-    // A typed new row undone is an entered, unchanged row again: the insert
-    // row shown for the next one goes.
-    if (FGridMode == gmEditInsert && appended && FInsertRowFlag && Row() == RowCount() - 2 &&
-        !RowChangedMark(dataRow)) {
-      FInsertRowFlag = 0;
-      SetRowCount(RowCount() - 1);
-    }
-    InvalidateRect(TGridRect{0, Row(), ColCount() - 1, Row()});
-    ShowCurrentValueInEditor();
+    RowEditUndone(dataRow);
   } else {
     FCellEditing = false;
     if (cellActive && FStorage)
       SetCell(dataCol, dataRow, FCellOldValue);
     InvalidateCell(Col(), Row());
   }
+  return true;
+}
+
+void TdgBaseGrid::RowEditUndone(int dataRow) {
+  const bool appended = FAppended;
+  ResetEditState();
+  // A typed new row undone is an entered, unchanged row again: the insert
+  // row shown for the next one goes.
+  if (FGridMode == gmEditInsert && appended && FInsertRowFlag && Row() == RowCount() - 2 &&
+      !RowChangedMark(dataRow)) {
+    FInsertRowFlag = 0;
+    SetRowCount(RowCount() - 1);
+  }
+  InvalidateRect(TGridRect{0, Row(), ColCount() - 1, Row()});
+  ShowCurrentValueInEditor();
+}
+
+// What the window wrote into the row when it was entered is no change of
+// the user's: with the only typed cell taken back, the row keeps nothing.
+bool TdgBaseGrid::UndoUnchangedNewRow() {
+  if (FGridMode != gmEditInsert || !FAppended || !FRowEditing || FCellEditing || FCellEditEnded)
+    return false;
+  const int dataRow = GetCurrentDataRow();
+  if (DoUndoRowEdit(dataRow, false))
+    return false;
+  if (FStorage)
+    FStorage->RestoreRow(dataRow);
+  RowEditUndone(dataRow);
   return true;
 }
 

@@ -926,6 +926,12 @@ protected:
   // start (an empty grid), so that what is typed there lands in a row.
   void EnterInsertRow();
   void ResetEditState();
+  // The row's edit is over without a change kept: a typed new row becomes
+  // an entered, unchanged row again.
+  void RowEditUndone(int dataRow);
+  // After a cell's undo: a typed new row with no other change goes back to
+  // an entered, unchanged one, so that leaving it removes it.
+  bool UndoUnchangedNewRow();
   void CellEditStarted();
   // The current cell stands on the last display row of gmEditInsert: the
   // insert row itself, or the row it became when entered and not changed
@@ -1256,7 +1262,8 @@ private:
   void EditorKeyPress(char &key);
   void EditorChanged(bool notify, bool byUser);
   void EditorExit();
-  // The control's own undo takes the cell's edit back; the row edit stays.
+  // The control's own undo takes the cell's edit back; the row edit stays
+  // unless it holds nothing else.
   bool UndoCellFromControl();
   void HideControl(TdgCustomGridControl &control);
   TdgMaskDefinition *MaskDefinitionFor(int dataCol, int dataRow);

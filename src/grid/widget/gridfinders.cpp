@@ -151,6 +151,8 @@ bool TdgBaseGrid::EscapeUndo() {
     const bool undone = UndoEdit(false, false);
     FCellEditEnded = FRowEditing && ended;
     FEscapeUndidCell = undone;
+    if (undone)
+      UndoUnchangedNewRow();
     return undone;
   }
   if (!FRowEditing)

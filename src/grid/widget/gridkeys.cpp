@@ -132,7 +132,18 @@ void TdgBaseGrid::EditorChanged(bool notify, bool) {
     return;
   CurrentCell().TakeSelection(FActiveControl->GetSelStart(), FActiveControl->GetSelLength());
   FEditing = true;
-  EditorValueChanged(FActiveControl->GetValue());
+  const Variant value = FActiveControl->GetValue();
+  // The control's own undo reports going back to what the cell holds (an
+  // empty cell as the control shows it): that is no change, and no edit
+  // starts over it.
+  Variant held = CurrentCell().GetValue();
+  if (held.isEmpty())
+    held = EmptyValueOf(CurrentCell().ControlType());
+  if (!FCellEditing && VarSameValue(value, held)) {
+    FEditStartGranted = false;
+    return;
+  }
+  EditorValueChanged(value);
 }
 
 bool TdgBaseGrid::UndoCellFromControl() {
@@ -152,6 +163,7 @@ bool TdgBaseGrid::UndoCellFromControl() {
       SetCell(dataCol, dataRow, FCheckControl->CheckBox().SavedValue());
   }
   InvalidateCell(Col(), Row());
+  UndoUnchangedNewRow();
   return true;
 }
 
@@ -766,7 +778,9 @@ void TdgBaseGrid::KeyDown(std::uint16_t &key, TShiftState shift) {
       CurrentCell().CheckedCutToClipboard();
       break;
     case 'Z':
-      if (!UndoEdit(false, false))
+      if (UndoEdit(false, false))
+        UndoUnchangedNewRow();
+      else
         handled = false;
       break;
     case VK_HOME:

@@ -113,6 +113,17 @@ TEST_F(UserPaths, FileNamesTypedIntoTheFilesGridAreKept) {
   key(Qt::Key_Escape);
   clickCell(1, 1);
   EXPECT_EQ(grid.Rows(), 2);
+  // One Escape is enough when the name was all that was typed: the choices
+  // the row was given on entering are no reason to keep it.
+  clickCell(1, 2);
+  key(Qt::Key_Down);
+  keys("/data/fourth.txt");
+  key(Qt::Key_Escape);
+  EXPECT_EQ(grid.RowCount(), grid.Rows() + 1) << "no next new row below the escaped one";
+  clickCell(3, 1);
+  EXPECT_EQ(grid.Rows(), 2);
+  EXPECT_EQ(grid.RowCount(), 4) << "the two rows and one insert row below them";
+  EXPECT_EQ(grid.GetCurrentDataRow(), 1);
 
   dialogAnswer = [this](QDialog &dialog) {
     static_cast<QFileDialog &>(dialog).selectFile(QString::fromStdString(dir.file("list.txt")));
