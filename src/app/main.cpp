@@ -55,8 +55,7 @@ int main(int argc, char **argv) {
   // first (removing their temporaries, leaving their targets alone).
   marrowen::installQuitSignals([mainForm] {
     marrowen::setApplicationTerminating(true);
-    if (mainForm)
-      mainForm->close();
+    marrowen::closeAfterModalLoops(mainForm);
   });
   mainForm->show();
   const int status = QApplication::exec();

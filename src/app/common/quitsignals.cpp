@@ -2,8 +2,13 @@
 
 #include "engine/processingthread.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDialog>
+#include <QPointer>
 #include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
 
 #include <cerrno>
 #include <chrono>
@@ -64,6 +69,29 @@ void installQuitSignals(std::function<void()> orderlyQuit) {
   sigemptyset(&action.sa_mask);
   for (int signal : {SIGINT, SIGTERM, SIGHUP})
     sigaction(signal, &action, nullptr);
+}
+
+void closeAfterModalLoops(QWidget *window) {
+  QPointer<QWidget> target(window);
+  QWidget *open = QApplication::activePopupWidget();
+  if (!open)
+    open = QApplication::activeModalWidget();
+  if (open) {
+    if (auto *dialog = qobject_cast<QDialog *>(open))
+      dialog->reject();
+    else
+      open->close();
+  }
+  // A loop told to end still runs until control gets back to it.
+  if (open || QThread::currentThread()->loopLevel() > 1) {
+    QTimer::singleShot(10, QCoreApplication::instance(), [target] {
+      if (target)
+        closeAfterModalLoops(target);
+    });
+    return;
+  }
+  if (target)
+    target->close();
 }
 
 } // namespace marrowen

@@ -2,6 +2,8 @@
 
 #include <functional>
 
+class QWidget;
+
 namespace marrowen {
 
 // SIGINT, SIGTERM and SIGHUP end the program: `orderlyQuit` runs on the
@@ -13,5 +15,10 @@ namespace marrowen {
 // nothing done before the signal is lost. Call once, after the application
 // exists.
 void installQuitSignals(std::function<void()> orderlyQuit);
+
+// Closes `window` once no modal dialog or pop-up is open, ending those
+// first: each runs its own event loop on the stack, and a window closed (and
+// deleted) from inside one would take that dialog's memory with it.
+void closeAfterModalLoops(QWidget *window);
 
 } // namespace marrowen
