@@ -411,12 +411,15 @@ void TdgBaseGrid::CurrentCellMoved() {
       if (FStorage)
         FStorage->RemoveRows(gone, gone);
       FRowStore->FreeRow(gone);
+      // What the row was given on entering goes with it: the insert row
+      // painted there, and the row entered next, start blank.
+      std::erase_if(FDrawnValues, [gone](const auto &drawn) { return drawn.first.second == gone; });
       FInsertRowFlag = 1;
       FPreviousInsertRowFlag = 1;
       --FDataRows;
       DoRowCountChanged(Rows() + 1, Rows());
       RowDeleted(Rows() + 1, true);
-      InvalidateCell(0, last);
+      InvalidateRect(TGridRect{0, last, ColCount() - 1, last});
     }
   }
   const int dataCol = GetCurrentDataCol();

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -286,6 +287,50 @@ TEST(GridKeys, EscapeOnTheEnteredInsertRowGoesBackUp) {
   EXPECT_TRUE(d.dialog.isVisible());
   EXPECT_EQ(d.at(), QPoint(1, 3));
   EXPECT_EQ(d.grid->Rows(), 3);
+}
+
+// What the handler wrote into an entered insert row goes with the row when it
+// is left unchanged: neither the insert row shown there nor the row entered
+// next shows it, with the values stored or only drawn.
+TEST(GridKeys, AnEnteredRowLeftUnchangedLeavesNothingBehind) {
+  for (bool store : {true, false}) {
+    SCOPED_TRACE(store ? "stored" : "drawn only");
+    InDialog d(gmEditInsert);
+    d.grid->SetRows(1);
+    d.grid->SetStoreData(store);
+    int inserted = 0;
+    d.grid->OnInsertRow = [&](TdgBaseGrid *g, int row, bool) {
+      EXPECT_TRUE(g->GetCell(2, row).isEmpty());
+      if (inserted++ == 0)
+        g->SetCell(2, row, Variant(std::string("None")));
+    };
+    // The cell as the window shows it, its lines left out.
+    auto blank = [&] {
+      QApplication::processEvents();
+      QWidget *view = d.grid->viewport();
+      const QPoint at = view->mapTo(view->window(), QPoint());
+      const QImage shown =
+          QGuiApplication::primaryScreen()
+              ->grabWindow(view->window()->winId(), at.x(), at.y(), view->width(), view->height())
+              .toImage();
+      if (shown.isNull())
+        return false;
+      const TRect r = d.grid->GetCellRect(2, 2);
+      for (int y = r.Top + 1; y < r.Bottom - 2; ++y)
+        for (int x = r.Left + 1; x < r.Right - 2; ++x)
+          if (shown.pixel(x, y) != shown.pixel(r.Left + 1, r.Top + 1))
+            return false;
+      return true;
+    };
+    d.key(Qt::Key_Down);
+    ASSERT_EQ(inserted, 1);
+    ASSERT_FALSE(blank());
+    d.key(Qt::Key_Up);
+    EXPECT_EQ(d.grid->Rows(), 1);
+    EXPECT_TRUE(blank()) << "the insert row";
+    d.key(Qt::Key_Down);
+    EXPECT_TRUE(blank()) << "the row entered again";
+  }
 }
 
 // Deleting the entered insert row gives the insert row back, its line and
