@@ -684,9 +684,7 @@ FilterListWindow *TmainForm::openFilterFile(const std::string &fileName,
     return nullptr;
   const bool made = newWindow || window != active;
   auto discard = [window] {
-    QWidget *widget = window->widget();
-    QWidget *frame = qobject_cast<QMdiSubWindow *>(widget->parentWidget());
-    frame = frame ? frame : widget;
+    QWidget *frame = frameOf(window->widget());
     // Later: the window may still be answering the event that opened it.
     frame->hide();
     frame->deleteLater();
