@@ -1113,9 +1113,11 @@ bool TchildForm::eventFilter(QObject *watched, QEvent *event) {
     auto *key = static_cast<QKeyEvent *>(event);
     auto *focus = static_cast<QWidget *>(watched);
     QWidget *dialog = editorScroll_->widget();
-    if (key->modifiers() == Qt::AltModifier && dialog && altKeyTarget(*dialog, key->key()))
+    QWidget *own =
+        key->modifiers() == Qt::AltModifier && dialog ? altKeyTarget(*dialog, key->key()) : nullptr;
+    if (own)
       if (std::function<void()> act = dialog->isAncestorOf(focus)
-                                          ? pressing(altKeyTarget(*dialog, key->key()))
+                                          ? pressing(own)
                                           : altKeyOutsideDialog(*dialog, key->key())) {
         event->accept();
         if (event->type() == QEvent::KeyPress)
