@@ -135,13 +135,16 @@ void TdgBaseGrid::EditorChanged(bool notify, bool) {
   const Variant value = FActiveControl->GetValue();
   // The control's own undo reports going back to what the cell holds (an
   // empty cell as the control shows it): that is no change, and no edit
-  // starts over it.
-  Variant held = CurrentCell().GetValue();
-  if (held.isEmpty())
-    held = EmptyValueOf(CurrentCell().ControlType());
-  if (!FCellEditing && VarSameValue(value, held)) {
-    FEditStartGranted = false;
-    return;
+  // starts over it. Under way, an edit takes every change without the cell
+  // fetched again for each key.
+  if (!FCellEditing) {
+    Variant held = CurrentCell().GetValue();
+    if (held.isEmpty())
+      held = EmptyValueOf(CurrentCell().ControlType());
+    if (VarSameValue(value, held)) {
+      FEditStartGranted = false;
+      return;
+    }
   }
   EditorValueChanged(value);
 }
