@@ -7,7 +7,6 @@
 #include "grid/data/colrow.h"
 #include "grid/data/links.h"
 #include "grid/data/qtbytes.h"
-#include "grid/editing/combo.h"
 #include "grid/widget/dgbasegrid.h"
 
 #include <QPaintEvent>
@@ -299,8 +298,8 @@ bool TdgBaseGrid::IsCellSelected(int displayCol, int displayRow) const {
 }
 
 const DataGridLook &TdgBaseGrid::SelectionLook() const {
-  const auto *list = dynamic_cast<const TdgComboGrid *>(this);
-  return list && list->OwnerGrid() && SelectionType() == sltDefault ? *list->OwnerGrid() : *this;
+  const TdgBaseGrid *owner = ListOwner();
+  return owner && SelectionType() == sltDefault ? *owner : *this;
 }
 
 bool TdgBaseGrid::SelectionInColour() const {

@@ -94,10 +94,14 @@ void TdgBaseGrid::ReportError(const std::string &text) const {
     return;
   // A combo's list speaks for the grid that owns it, under that grid's
   // present name.
-  const auto *list = dynamic_cast<const TdgComboGrid *>(this);
-  const std::string name =
-      list && list->OwnerGrid() ? list->OwnerGrid()->Name() + ".Combo" : Name();
+  const TdgBaseGrid *owner = ListOwner();
+  const std::string name = owner ? owner->Name() + ".Combo" : Name();
   throw EInvalidGridOperation(name + ": " + text);
+}
+
+// Asked for each painted and loaded cell: no cast through the class tree.
+TdgBaseGrid *TdgBaseGrid::ListOwner() const {
+  return isComboGrid() ? static_cast<const TdgComboGrid *>(this)->OwnerGrid() : nullptr;
 }
 
 bool TdgBaseGrid::CheckIndex(TdgIndexKind kind, int value, int low, int high) const {

@@ -89,6 +89,8 @@ public:
   void SetRaiseErrors(bool value) { FRaiseErrors = value; }
   // Raises EInvalidGridOperation "<Name>: <text>" while errors are on.
   void ReportError(const std::string &text) const;
+  // The grid a drop-down's list drops down for; null for any other grid.
+  TdgBaseGrid *ListOwner() const;
   // Whether value lies in low..high; outside it the range error is reported.
   bool CheckIndex(TdgIndexKind kind, int value, int low, int high) const;
   virtual bool NotLoading() const { return FLoadCount == 0; }

@@ -404,9 +404,8 @@ void TdgCustomGrid::CellLoaded(int dataCol, int dataRow, Variant &value, TdgCont
     FInCellLoaded = true;
     ScopeExit done{[this] { FInCellLoaded = false; }};
     DoCellLoaded(dataCol, dataRow, value);
-    if (const auto *list = dynamic_cast<const TdgComboGrid *>(this))
-      if (auto *owner = dynamic_cast<TdgCustomGrid *>(list->OwnerGrid()))
-        owner->DoComboCellLoaded(const_cast<TdgComboGrid *>(list), dataCol, dataRow, value);
+    if (auto *owner = dynamic_cast<TdgCustomGrid *>(ListOwner()))
+      owner->DoComboCellLoaded(static_cast<TdgComboGrid *>(this), dataCol, dataRow, value);
   }
   if (value.isEmpty())
     return;

@@ -135,13 +135,16 @@ void TdgBaseGrid::EditorChanged(bool notify, bool) {
   const Variant value = FActiveControl->GetValue();
   // The control's own undo reports going back to what the cell holds (an
   // empty cell as the control shows it): that is no change, and no edit
-  // starts over it.
-  Variant held = CurrentCell().GetValue();
-  if (held.isEmpty())
-    held = EmptyValueOf(CurrentCell().ControlType());
-  if (!FCellEditing && VarSameValue(value, held)) {
-    FEditStartGranted = false;
-    return;
+  // starts over it. Under way, an edit takes every change without the cell
+  // fetched again for each key.
+  if (!FCellEditing) {
+    Variant held = CurrentCell().GetValue();
+    if (held.isEmpty())
+      held = EmptyValueOf(CurrentCell().ControlType());
+    if (VarSameValue(value, held)) {
+      FEditStartGranted = false;
+      return;
+    }
   }
   EditorValueChanged(value);
 }
@@ -282,11 +285,10 @@ void TdgBaseGrid::EditorSetup(TdgCustomGridControl &control) {
   // keyboard) becomes a row at the first key typed in it, so its cells take
   // typing as their column allows.
   const bool newRow = FGridMode == gmEditInsert && FInsertRowFlag && Row() == RowCount() - 1;
-  const TdgCol *column = ColObject(dataCol);
-  const bool editable =
-      (newRow ? dataCol >= 1 && !(column && (column->ReadOnly() || !column->Visible()))
-              : CellEditable(dataCol, dataRow)) &&
-      EditingAllowed();
+  const TdgCol *col = ColObject(dataCol);
+  const bool editable = (newRow ? dataCol >= 1 && !(col && (col->ReadOnly() || !col->Visible()))
+                                : CellEditable(dataCol, dataRow)) &&
+                        EditingAllowed();
   TColor color = EffectiveColor(dataCol, dataRow, false);
   if (editable && FEditColor != clNone)
     color = FEditColor;
@@ -308,7 +310,6 @@ void TdgBaseGrid::EditorSetup(TdgCustomGridControl &control) {
   control.SetVertAlignment(EffectiveVertAlignment(dataCol, dataRow));
   control.SetWordWrap(EffectiveWordWrap(dataCol, dataRow));
   control.SetEditable(editable);
-  const TdgCol *col = ColObject(dataCol);
   control.SetMaxLength(col ? col->MaxLength() : 0);
   control.SetWantTabs(FWantTabs);
   if (&control == FEditControl.get()) {

@@ -604,8 +604,8 @@ bool TdgBaseGrid::SyncSizes(bool rows) {
 // ------------------------------------------------------------------ scaling
 
 bool TdgBaseGrid::AutoScale() const {
-  if (const auto *list = dynamic_cast<const TdgComboGrid *>(this); list && list->OwnerGrid())
-    return list->OwnerGrid()->AutoScale();
+  if (const TdgBaseGrid *owner = ListOwner())
+    return owner->AutoScale();
   return FAutoScale;
 }
 
