@@ -49,6 +49,43 @@ int writeAll(int fd, std::string_view data) {
   return 0;
 }
 
+// Rewrites a file where it stands, for a folder in which no temporary file
+// can be made (one the user may not write, holding a file the user may).
+// What the file held is kept in memory and put back should the writing
+// fail, so a full disk does not leave half of the new text behind.
+FileReplaceResult rewriteInPlace(const std::string &target, std::string_view bytes) {
+  const int fd = ::open(target.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0)
+    return {errno, false};
+  std::string old;
+  char block[65536];
+  int error = 0;
+  for (;;) {
+    const ssize_t n = ::read(fd, block, sizeof block);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0) {
+      error = n < 0 ? errno : 0;
+      break;
+    }
+    old.append(block, static_cast<std::size_t>(n));
+  }
+  const auto rewrite = [fd](std::string_view text) {
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+      return errno;
+    if (const int failed = writeAll(fd, text))
+      return failed;
+    if (::ftruncate(fd, static_cast<off_t>(text.size())) != 0 || ::fsync(fd) != 0)
+      return errno;
+    return 0;
+  };
+  // A file that cannot be read back is not overwritten.
+  if (error == 0 && (error = rewrite(bytes)) != 0)
+    rewrite(old);
+  ::close(fd);
+  return {error, true};
+}
+
 } // namespace
 
 FileReplaceResult replaceFileContents(const std::string &fileName, std::string_view bytes,
@@ -90,6 +127,15 @@ FileReplaceResult replaceFileContents(const std::string &fileName, std::string_v
   if (error != 0)
     ::unlink(temp.c_str());
   return {error, true};
+}
+
+FileReplaceResult replaceOrRewriteFileContents(const std::string &fileName,
+                                               std::string_view bytes) {
+  const FileReplaceResult replaced = replaceFileContents(fileName, bytes);
+  struct stat current {};
+  if (replaced.created || ::stat(fileName.c_str(), &current) != 0 || !S_ISREG(current.st_mode))
+    return replaced;
+  return rewriteInPlace(fileName, bytes);
 }
 
 } // namespace marrowen

@@ -31,4 +31,10 @@ struct FileReplaceResult {
 FileReplaceResult replaceFileContents(const std::string &fileName, std::string_view bytes,
                                       mode_t newMode = newFileMode());
 
+// The same, except that where no temporary file can be made beside an
+// existing file (a folder the user may not write), the file is rewritten
+// where it stands, as a file that is "created or truncated" would be; should
+// that fail, its old bytes are put back.
+FileReplaceResult replaceOrRewriteFileContents(const std::string &fileName, std::string_view bytes);
+
 } // namespace marrowen

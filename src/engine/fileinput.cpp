@@ -144,6 +144,7 @@ void TFileInput::startJob() {
     job()->setStatusText(translate(3910, "Building file list"));
   fileList_.clear();
   rewritten_.clear();
+  listedIds_.reset();
   buildFileList();
   if (job())
     job()->setStatusText(translate(3920, "Processing files..."));
@@ -465,9 +466,37 @@ bool TFileInput::isBinaryFile(const std::string &name) {
 
 // --- Reading a file ---
 
+void TFileInput::refuseInputAsTarget(const std::string &name) {
+  const OutputTarget target = outputTarget(name);
+  FileId targetId{}, inputId{};
+  // A file that does not exist yet is nobody's input.
+  if (!target.toFile() || !fileIdOf(target.fileName, targetId))
+    return;
+  const char *refusal = target.append ? "Not appending the output of [%s] to [%s]: that file is an "
+                                        "input of this job"
+                                      : "Not writing the output of [%s] over [%s]: that file is an "
+                                        "input of this job";
+  if (target.fileName == name || (fileIdOf(name, inputId) && inputId == targetId)) {
+    if (target.append)
+      throw EStreamError(Format(refusal, {name, target.fileName}));
+    return;
+  }
+  if (target.merged)
+    return;
+  if (!listedIds_) {
+    listedIds_.emplace();
+    for (const std::string &listed : fileList_)
+      if (FileId id{}; fileIdOf(listed, id))
+        listedIds_->insert(id);
+  }
+  if (listedIds_->count(targetId) || rewritten_.count(targetId))
+    throw EStreamError(Format(refusal, {name, target.fileName}));
+}
+
 void TFileInput::openFile(const std::string &name) {
   closeStream();
   currentFileName_ = name;
+  refuseInputAsTarget(name);
   stream_ = std::make_unique<TSequentiallyScannedStream>(name);
   struct stat info {};
   if (::fstat(stream_->Handle(), &info) != 0 || S_ISDIR(info.st_mode)) {
@@ -574,6 +603,7 @@ void TFileInput::deleteInput(const std::string &name) {
 
 void TFileInput::endJob() {
   std::vector<std::string>().swap(fileList_);
+  listedIds_.reset();
   TFilter::endJob();
   // The merged file is complete only now; an abort or a failure to write it
   // keeps every input it was made from.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -46,6 +47,12 @@ std::string expandPathMask(std::string_view pathMask);
 // since the last ":" row, never those of groups already closed. A name may
 // appear twice (a merged output may rely on it), except that a file already
 // rewritten in place by this job is not rewritten again.
+//
+// An input whose output would go into another input of the job (a changed
+// extension naming a file that is listed too) is refused: that input would be
+// read changed, or its result replaced. So is an input appended to itself,
+// which would read its own output for ever. A merged file may be an input,
+// except when it is appended to.
 class TFileInput : public TGenericInput {
 public:
   // Binary modes: 0 process every file, 1 skip binary files, 2 ask about
@@ -83,6 +90,8 @@ private:
   bool checkReadOnly();
   // Whether the chain's output replaces the input `name` with its result.
   bool rewritesInPlace(const std::string &name);
+  // Raises a stream error when the output for `name` would go into an input.
+  void refuseInputAsTarget(const std::string &name);
   void closeStream();
   void keepInput(const std::string &name);
   // The inputs of a merged file go once it is written, and stay otherwise.
@@ -117,6 +126,8 @@ private:
   // Files this job has already rewritten in place, as they are after the
   // rewrite.
   std::set<FileId> rewritten_;
+  // The files of the list, made when first needed.
+  std::optional<std::set<FileId>> listedIds_;
   // Inputs of a merged file, deleted once it has been written.
   std::vector<std::string> pendingDeletes_;
 

@@ -18,6 +18,7 @@ struct OutputTarget {
   std::string fileName;  // the file written; empty when no file keeps the text
   bool merged = false;   // a merged file, written whole only at the job's end
   bool testMode = false; // a test copy beside the target
+  bool append = false;   // the text is added to the end of the file
   bool toFile() const { return !fileName.empty(); }
 };
 

@@ -54,6 +54,7 @@ void TGenericInput::runInput() {
       // What ended the job is what the caller hears of.
     }
   };
+  mergedCounted_ = 0;
   try {
     startJob();
     while (nextInput()) {
@@ -67,8 +68,19 @@ void TGenericInput::runInput() {
     logError(error.message());
   } catch (...) {
     abandon();
+    settleMergedCount();
     throw;
   }
+  settleMergedCount();
+}
+
+void TGenericInput::settleMergedCount() {
+  if (mergedCounted_ > 0 && job()) {
+    const std::optional<FileResult> merged = mergedFileResult();
+    if (!merged || merged->failed)
+      job()->takeBackProcessedFiles(mergedCounted_);
+  }
+  mergedCounted_ = 0;
 }
 
 void TGenericInput::runOneInput() {
@@ -138,8 +150,13 @@ void TGenericInput::updateProgress() {
 FileResult TGenericInput::closeFile() {
   FileResult result = TFilter::closeFile();
   // A file whose output failed was not processed, whatever the count says.
-  if (job() && !result.failed)
+  // An input of a merged file counts at once, for the progress, and is
+  // taken back should the merged file not be written.
+  if (job() && !result.failed) {
     job()->incProcessedFiles();
+    if (result.target.merged)
+      ++mergedCounted_;
+  }
   return result;
 }
 

@@ -52,7 +52,10 @@ protected:
 
 private:
   void runOneInput();
+  // Takes back the inputs of a merged file that was not written.
+  void settleMergedCount();
   bool running_ = false;
+  int mergedCounted_ = 0; // inputs counted as they joined the merged file
 };
 
 // Reads the clipboard's text, taken once at the start of the job.

@@ -59,6 +59,9 @@ public:
   virtual void incBinarySkipped() = 0;
   virtual void setProcessedFiles(int count) = 0;
   virtual void incProcessedFiles() = 0;
+  // Files counted as processed whose output was not written after all (the
+  // inputs of a merged file that was not written).
+  virtual void takeBackProcessedFiles(int count) = 0;
   virtual void setTotalFiles(int count) = 0;
 
   virtual void logInputFile(const std::string &name, std::int64_t size) = 0;

@@ -87,6 +87,10 @@ FileResult TGenericSplitFiles::closeFile() {
   return result;
 }
 
+OutputTarget TGenericSplitFiles::outputTarget(const std::string &inputName) {
+  return TFilter::outputTarget(inputName + ".000");
+}
+
 void TGenericSplitFiles::startNextPart() {
   if (next())
     next()->openFile(baseName_ + nextPartSuffix());

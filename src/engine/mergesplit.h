@@ -42,6 +42,8 @@ public:
   void openFile(const std::string &name) override;
   // The last part's result, failed when any part of the input failed.
   FileResult closeFile() override;
+  // The first part's: the input itself is never written.
+  OutputTarget outputTarget(const std::string &inputName) override;
 
 protected:
   // Ends the current part and opens the next one.

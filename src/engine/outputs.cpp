@@ -72,6 +72,14 @@ std::string folderPart(const std::string &name) {
   return slash == 0 ? std::string("/") : name.substr(0, slash);
 }
 
+// Whether a file differs from what `before` recorded: another inode in its
+// place, or a size or modification time that moved.
+bool changedSince(const struct stat &now, const struct stat &before) {
+  return now.st_dev != before.st_dev || now.st_ino != before.st_ino ||
+         now.st_size != before.st_size || now.st_mtim.tv_sec != before.st_mtim.tv_sec ||
+         now.st_mtim.tv_nsec != before.st_mtim.tv_nsec;
+}
+
 } // namespace
 
 // --- TGenericOutput ---
@@ -135,6 +143,8 @@ TFileOutput::TFileOutput(Options options)
 
 TFileOutput::~TFileOutput() {
   if (fd_ >= 0) {
+    if (append_)
+      cutBackAppend();
     ::close(fd_);
     if (!append_)
       ::unlink(writtenFileName_.c_str());
@@ -171,10 +181,11 @@ void TFileOutput::openFile(const std::string &name) {
   writeBuffer_.clear();
 
   // The input's date; none when it cannot be read (never the previous file's).
-  inputDate_.reset();
+  inputInfo_.reset();
+  replacesInput_ = false;
   struct stat info {};
   if (::stat(name.c_str(), &info) == 0)
-    inputDate_ = info.st_mtim;
+    inputInfo_ = info;
 
   targetName_ = outputName(name);
   if (useOutputFolder_) {
@@ -186,8 +197,13 @@ void TFileOutput::openFile(const std::string &name) {
   if (append_) {
     writtenFileName_ = targetName_;
     fd_ = ::open(targetName_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    struct stat held {};
+    appendStart_ = fd_ >= 0 && ::fstat(fd_, &held) == 0 ? held.st_size : 0;
   } else {
     writeTarget_ = resolvedTarget(targetName_);
+    struct stat target {};
+    replacesInput_ = inputInfo_ && ::stat(writeTarget_.c_str(), &target) == 0 &&
+                     target.st_dev == inputInfo_->st_dev && target.st_ino == inputInfo_->st_ino;
     std::string pattern = folderPart(writeTarget_) + "/KVBXXXXXX";
     fd_ = ::mkstemp(pattern.data());
     writtenFileName_ = fd_ >= 0 ? pattern : std::string();
@@ -241,7 +257,24 @@ void TFileOutput::closeStream() {
   fd_ = -1;
 }
 
+int TFileOutput::cutBackAppend() {
+  while (::ftruncate(fd_, appendStart_) != 0)
+    if (errno != EINTR)
+      return errno;
+  return 0;
+}
+
 void TFileOutput::discardFile() {
+  if (append_) {
+    struct stat held {};
+    const bool grown = ::fstat(fd_, &held) == 0 && held.st_size > appendStart_;
+    if (int error = cutBackAppend())
+      logError(Format("Couldn't cut file [%s] back to its former %d bytes:%s",
+                      {targetName_, appendStart_, systemErrorText(error)}));
+    else if (grown)
+      logInfo(Format("File [%s] was cut back to the %d bytes it held before",
+                     {targetName_, appendStart_}));
+  }
   closeStream();
   if (!append_)
     removeFile(writtenFileName_);
@@ -250,7 +283,7 @@ void TFileOutput::discardFile() {
 }
 
 OutputTarget TFileOutput::outputTarget(const std::string &inputName) {
-  return {outputName(inputName), false, testMode_};
+  return {outputName(inputName), false, testMode_, append_};
 }
 
 FileResult TFileOutput::closeFile() {
@@ -261,12 +294,14 @@ FileResult TFileOutput::closeFile() {
     return result;
   }
   writeBuffer();
+  const bool complete = writeError_.empty() && !isAborted();
+  const int cutError = append_ && !complete ? cutBackAppend() : 0;
   std::int64_t size = 0;
   struct stat info {};
   if (::fstat(fd_, &info) == 0)
     size = info.st_size;
-  if (retainDate_ && inputDate_) {
-    timespec times[2] = {*inputDate_, *inputDate_};
+  if (retainDate_ && inputInfo_ && complete) {
+    timespec times[2] = {inputInfo_->st_mtim, inputInfo_->st_mtim};
     ::futimens(fd_, times);
   }
   struct stat target {};
@@ -278,31 +313,40 @@ FileResult TFileOutput::closeFile() {
   closeStream();
 
   bool written = false;
-  if (isAborted()) {
-    if (!append_)
-      removeFile(writtenFileName_);
+  if (append_) {
+    written = complete;
+    if (cutError != 0)
+      logError(Format("Couldn't cut file [%s] back to its former %d bytes:%s",
+                      {targetName_, appendStart_, systemErrorText(cutError)}));
+    else if (!writeError_.empty())
+      logError(Format("Couldn't write file [%s]:%s; it was cut back to the %d bytes it held before",
+                      {targetName_, writeError_, appendStart_}));
+  } else if (isAborted()) {
+    removeFile(writtenFileName_);
   } else if (!writeError_.empty()) {
     // A short write never reaches the target: what was there stays.
     logError(Format("Couldn't write file [%s]:%s", {targetName_, writeError_}));
-    if (!append_)
-      removeFile(writtenFileName_);
-  } else if (!append_) {
-    if (targetExists && !(target.st_mode & S_IWUSR)) {
-      // A read-only target is kept; the new text stays in the
-      // temporary file for the user.
-      std::string reason = systemErrorText(EACCES);
-      logError(translateFormat(5110, "Couldn't delete file [%s]:%s", {targetName_, reason}));
-      logError(translateFormat(3900, "Couldn't move file [%s] to [%s]:%s",
-                               {writtenFileName_, targetName_, reason}));
-    } else if (::rename(writtenFileName_.c_str(), writeTarget_.c_str()) != 0) {
-      // Nobody would look for the text under a random name: it goes, and
-      // the file counts as failed.
-      logError(translateFormat(3900, "Couldn't move file [%s] to [%s]:%s",
-                               {writtenFileName_, targetName_, systemErrorText(errno)}));
-      removeFile(writtenFileName_);
-    } else {
-      written = true;
-    }
+    removeFile(writtenFileName_);
+  } else if (replacesInput_ && (!targetExists || changedSince(target, *inputInfo_))) {
+    // Another program wrote to the input while the job read it: the new
+    // text lacks what it wrote.
+    logError(Format("File [%s] was changed during the job: it was left as it is and its new "
+                    "text discarded",
+                    {targetName_}));
+    removeFile(writtenFileName_);
+  } else if (targetExists && !(target.st_mode & S_IWUSR)) {
+    // A read-only target is kept; the new text stays in the
+    // temporary file for the user.
+    std::string reason = systemErrorText(EACCES);
+    logError(translateFormat(5110, "Couldn't delete file [%s]:%s", {targetName_, reason}));
+    logError(translateFormat(3900, "Couldn't move file [%s] to [%s]:%s",
+                             {writtenFileName_, targetName_, reason}));
+  } else if (::rename(writtenFileName_.c_str(), writeTarget_.c_str()) != 0) {
+    // Nobody would look for the text under a random name: it goes, and
+    // the file counts as failed.
+    logError(translateFormat(3900, "Couldn't move file [%s] to [%s]:%s",
+                             {writtenFileName_, targetName_, systemErrorText(errno)}));
+    removeFile(writtenFileName_);
   } else {
     written = true;
   }
@@ -312,7 +356,7 @@ FileResult TFileOutput::closeFile() {
   if (written && job())
     job()->logOutputFile(targetName_, size);
   FileResult result = TFilter::closeFile();
-  result.target = {targetName_, false, testMode_};
+  result.target = {targetName_, false, testMode_, append_};
   result.failed = result.failed || !written;
   return result;
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <utility>
 #include <vector>
 
@@ -56,8 +57,11 @@ struct FileOutputOptions {
 // replaced whole or left as it was. The new file takes the replaced target's
 // permission bits. A target that is a symbolic link is written through: the
 // file it names is replaced and the link stays; a dangling link or a folder
-// in the target's place is refused. In append mode the output goes straight
-// into the target.
+// in the target's place is refused. An input rewritten in place that another
+// program changed while the job read it is left as it is: its new text would
+// drop that change. In append mode the output goes straight into the target;
+// an append that fails or is stopped cuts the target back to the length it
+// had before, so it never keeps part of a text.
 class TFileOutput : public TGenericOutput {
 public:
   using Options = FileOutputOptions;
@@ -84,6 +88,8 @@ private:
   bool writeBuffer();
   void closeStream();
   void discardFile();
+  // Takes back what this append added; the errno of a failure, else 0.
+  int cutBackAppend();
 
   int fd_ = -1;
   std::string writeBuffer_;
@@ -98,7 +104,10 @@ private:
   std::string outputFolder_;
   bool keepFolderStructure_;
   bool append_;
-  std::optional<timespec> inputDate_;
+  std::int64_t appendStart_ = 0; // the target's length before this append
+  // The input as it was when opened; none when it could not be read.
+  std::optional<struct stat> inputInfo_;
+  bool replacesInput_ = false; // the target is the input file itself
   bool testMode_;
   std::string targetBaseName_;
   std::string writeError_; // why the last write failed; empty while all is well

@@ -9,8 +9,10 @@
 #include "engine/log.h"
 #include "engine/messages.h"
 #include "engine/statuswindow.h"
+#include "engine/userinterface.h"
 
 #include <condition_variable>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -58,6 +60,19 @@ constexpr std::size_t jobStackSize = 64 * 1024 * 1024;
 // The least time between two reports of the elapsed time, or of a file's
 // progress: the job waits for each report to be shown.
 constexpr auto reportInterval = std::chrono::milliseconds(250);
+
+std::string signalName(int signal) {
+  switch (signal) {
+  case SIGINT:
+    return "SIGINT";
+  case SIGTERM:
+    return "SIGTERM";
+  case SIGHUP:
+    return "SIGHUP";
+  default:
+    return std::to_string(signal);
+  }
+}
 
 // The login name of the user the process runs as.
 std::string networkUserName() {
@@ -198,13 +213,14 @@ void ProcessingThread::jobTerminated() {
   queryReplaceDialog_.reset();
   closeLog(log_);
   log_ = nullptr;
+  const bool stopped = stopped_.value_or(isAborted());
   if (auto window = statusWindow_.lock()) {
-    window->jobEnded(isAborted() ? JobEnd::Stopped : failed_ ? JobEnd::Failed : JobEnd::Finished);
+    window->jobEnded(stopped ? JobEnd::Stopped : failed_ ? JobEnd::Failed : JobEnd::Finished);
     if (options_.closeStatusWhenDone && !window->hasErrors())
       host_.releaseStatusWindow(window);
   }
   if (options_.onEnded)
-    options_.onEnded(failed_ || errorCount_ > 0 || isAborted());
+    options_.onEnded(failed_ || errorCount_ > 0 || stopped);
   host_.reduceThreadCount();
 }
 
@@ -229,6 +245,7 @@ void ProcessingThread::Execute() {
       // run as one between chunks does, with the same lines and summary.
       terminate();
     }
+    stopped_ = isAborted();
     endRun();
   } catch (const EAbort &) {
     failed_ = true;
@@ -281,9 +298,14 @@ void ProcessingThread::endRun() {
     window.setTaskProgress(100);
     window.setStatusFileName(finished);
   });
-  if (isAborted()) {
+  if (*stopped_) {
     setStatusText(translate(3650, "Interrupted."));
-    addLogLine(translate(3660, "Job aborted by user. ") + summary());
+    if (const int signal = quitSignal())
+      // Nobody chose to stop: the program is being ended. An error line is
+      // also what a run without a screen shows on standard error.
+      addErrorLine(Format("Job stopped by signal %s. ", {signalName(signal)}) + summary());
+    else
+      addLogLine(translate(3660, "Job aborted by user. ") + summary());
   } else {
     // The status bar said what the input was doing; it must not go on
     // saying so once the job is over.
@@ -434,6 +456,10 @@ void ProcessingThread::setProcessedFiles(int count) {
 }
 
 void ProcessingThread::incProcessedFiles() { setProcessedFiles(checkedAdd(processedFiles_, 1)); }
+
+void ProcessingThread::takeBackProcessedFiles(int count) {
+  setProcessedFiles(std::max(processedFiles_ - count, 0));
+}
 
 void ProcessingThread::setTotalFiles(int count) {
   totalFiles_ = count;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <pthread.h>
 #include <string>
 #include <vector>
@@ -133,6 +134,7 @@ public:
   void incBinarySkipped() override;
   void setProcessedFiles(int count) override;
   void incProcessedFiles() override;
+  void takeBackProcessedFiles(int count) override;
   void setTotalFiles(int count) override;
   void logInputFile(const std::string &name, std::int64_t size) override;
   void logOutputFile(const std::string &name, std::int64_t size) override;
@@ -197,6 +199,9 @@ private:
   int totalFiles_ = 0;
   int errorCount_ = 0;
   bool failed_ = false;
+  // Whether the run was stopped, fixed when its last line is written: a
+  // Cancel that comes after it changes nothing.
+  std::optional<bool> stopped_;
   std::chrono::steady_clock::time_point startTime_;
   std::chrono::steady_clock::time_point lastElapsedShown_;
   int progressPending_ = -1; // the progress the next elapsed-time report carries

@@ -11,6 +11,7 @@ namespace marrowen {
 namespace {
 
 std::atomic<bool> terminating{false};
+std::atomic<int> endingSignal{0};
 
 std::atomic<std::shared_ptr<UserInterface>> &installed() {
   static std::atomic<std::shared_ptr<UserInterface>> ui{std::make_shared<HeadlessUserInterface>()};
@@ -87,5 +88,9 @@ void setClipboardText(std::string_view text) { userInterface()->setClipboardText
 void setApplicationTerminating(bool value) { terminating.store(value); }
 
 bool applicationTerminating() { return terminating.load(); }
+
+void setQuitSignal(int signal) { endingSignal.store(signal); }
+
+int quitSignal() { return endingSignal.load(); }
 
 } // namespace marrowen

@@ -109,5 +109,9 @@ void setClipboardText(std::string_view text);
 // chain without a job. Safe from any thread.
 void setApplicationTerminating(bool terminating);
 bool applicationTerminating();
+// The signal that is ending the program (SIGTERM, SIGINT...), 0 while none
+// is: a job it stops says so rather than blame the user. Safe from any thread.
+void setQuitSignal(int signal);
+int quitSignal();
 
 } // namespace marrowen

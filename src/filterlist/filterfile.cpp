@@ -200,7 +200,7 @@ void writeFileBytesSafely(const std::string &fileName, std::string_view bytes) {
       throw EFCreateError(fileName, std::error_code(EACCES, std::system_category()).message());
   }
 
-  const FileReplaceResult written = replaceFileContents(target.string(), bytes);
+  const FileReplaceResult written = replaceOrRewriteFileContents(target.string(), bytes);
   if (!written.created)
     throw EFCreateError(fileName, std::error_code(written.error, std::system_category()).message());
   if (!written)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sys/stat.h>
 
 namespace marrowen {
@@ -440,6 +441,120 @@ TEST(FileInputRun, InputsOfAMergedFileThatCouldNotBeWrittenAreKept) {
   EXPECT_FALSE(job.errors.empty());
   EXPECT_EQ(readFile(dir.file("all.out")), "old");
   EXPECT_EQ(readFile(dir.file("a.txt")), "a");
+}
+
+// An output into an input of the same job: appended to itself the input
+// would read its own output for ever (bounded here by a stop after 200
+// chunks); a changed extension would replace a file that is read later,
+// or the result of one read before.
+TEST(FileInputRun, AnOutputIntoAnInputOfTheJobIsRefused) {
+  TempFolder dir;
+  const std::string big(100000, 'b');
+  writeFile(dir.file("big.txt"), big);
+  writeFile(dir.file("small.txt"), "s");
+  auto bounded = [](std::unique_ptr<TFilter> output) {
+    struct StopAfter : TFilter {
+      int chunks = 0;
+      bool processChunk(std::string &chunk) override {
+        if (++chunks > 200)
+          job()->terminate();
+        return sendToNext(chunk);
+      }
+    };
+    auto guard = std::make_unique<StopAfter>();
+    guard->setNext(std::move(output));
+    return guard;
+  };
+  {
+    RecordingJob job;
+    auto chain =
+        fileChain({{dir.file("*.txt"), "None", "Add"}},
+                  bounded(std::make_unique<TFileOutput>(TFileOutput::Options{.append = true})));
+    chain->attachJob(&job);
+    chain->runInput();
+    EXPECT_EQ(readFile(dir.file("big.txt")), big);
+    EXPECT_EQ(readFile(dir.file("small.txt")), "s");
+    EXPECT_EQ(job.errors,
+              std::vector<std::string>(
+                  {"Not appending the output of [" + dir.file("big.txt") + "] to [" +
+                       dir.file("big.txt") + "]: that file is an input of this job",
+                   "Not appending the output of [" + dir.file("small.txt") + "] to [" +
+                       dir.file("small.txt") + "]: that file is an input of this job"}));
+    EXPECT_EQ(job.processedFiles, 0);
+  }
+  {
+    // A split appends to its parts, never to its input.
+    RecordingJob job;
+    auto split = std::make_unique<TSplitAtSize>(1000);
+    split->setNext(std::make_unique<TFileOutput>(TFileOutput::Options{.append = true}));
+    auto chain = fileChain({{dir.file("small.txt"), "None", "Add"}}, std::move(split));
+    chain->attachJob(&job);
+    chain->runInput();
+    EXPECT_TRUE(job.errors.empty());
+    EXPECT_EQ(readFile(dir.file("small.txt.000")), "s!");
+  }
+  writeFile(dir.file("a.txt"), "t");
+  writeFile(dir.file("a.csv"), "c");
+  for (const char *first : {"a.txt", "a.csv"}) {
+    RecordingJob job;
+    const std::string second = first == std::string("a.txt") ? "a.csv" : "a.txt";
+    auto chain = fileChain({{dir.file(first), "None", "Add"}, {dir.file(second), "None", "Add"}},
+                           std::make_unique<TFileOutput>(TFileOutput::Options{
+                               .changeExtension = true, .newExtension = "csv"}));
+    chain->attachJob(&job);
+    chain->runInput();
+    EXPECT_EQ(readFile(dir.file("a.csv")), "c!") << first;
+    EXPECT_EQ(readFile(dir.file("a.txt")), "t");
+    EXPECT_EQ(job.errors, std::vector<std::string>{
+                              "Not writing the output of [" + dir.file("a.txt") + "] over [" +
+                              dir.file("a.csv") + "]: that file is an input of this job"});
+    writeFile(dir.file("a.csv"), "c");
+  }
+  {
+    // Appended to, a merged file that is an input takes the others' text but
+    // is not read itself.
+    writeFile(dir.file("all.out"), "old");
+    RecordingJob job;
+    auto chain =
+        fileChain({{dir.file("a.txt"), "None", "Add"}, {dir.file("all.out"), "None", "Add"}},
+                  std::make_unique<TMergeFiles>(dir.file("all.out")));
+    chain->lastFilter()->setNext(
+        bounded(std::make_unique<TFileOutput>(TFileOutput::Options{.append = true})));
+    chain->attachJob(&job);
+    chain->runInput();
+    EXPECT_EQ(readFile(dir.file("all.out")), "oldt!");
+    EXPECT_EQ(job.errors.size(), 1u);
+  }
+}
+
+// Lines another program appends while the job reads the file would be lost
+// with the rename: the file stays as it is, and the user is told.
+TEST(FileInputRun, AnInputChangedWhileItIsReadIsNotReplaced) {
+  TempFolder dir;
+  writeFile(dir.file("a.txt"), std::string(10000, 'a'));
+  writeFile(dir.file("b.txt"), "b");
+  struct AppendToInput : TFilter {
+    bool processChunk(std::string &chunk) override {
+      if (getFullInputFilename().ends_with("a.txt") && !done) {
+        std::ofstream(getFullInputFilename(), std::ios::app) << "appended\n";
+        done = true;
+      }
+      return sendToNext(chunk);
+    }
+    bool done = false;
+  };
+  RecordingJob job;
+  auto chain = fileChain({{dir.file("?.txt"), "None", "Add"}}, std::make_unique<AppendToInput>());
+  chain->lastFilter()->setNext(inPlaceOutput());
+  chain->attachJob(&job);
+  chain->runInput();
+  EXPECT_EQ(readFile(dir.file("a.txt")), std::string(10000, 'a') + "appended\n");
+  EXPECT_EQ(readFile(dir.file("b.txt")), "b!");
+  EXPECT_EQ(dir.listing(), "a.txt b.txt");
+  EXPECT_EQ(job.errors, std::vector<std::string>{"File [" + dir.file("a.txt") +
+                                                 "] was changed during the job: it was left as "
+                                                 "it is and its new text discarded"});
+  EXPECT_EQ(job.processedFiles, 1);
 }
 
 // --- Questions ---

@@ -248,6 +248,47 @@ TEST(FileOutput, AShortWriteLeavesTheTargetByteIdentical) {
   EXPECT_EQ(job->errors[0].rfind("Couldn't write file [", 0), 0u) << job->errors[0];
 }
 
+// A full disk, or a stop, in the middle of an append: the target goes back
+// to the length it had, and a failure says so.
+TEST(FileOutput, AnAppendThatFailsOrIsStoppedLeavesTheTargetAsItWas) {
+  TempFolder folder;
+  const std::string original(1000, 'o');
+  writeFile(folder.file("log.txt"), original);
+  OutputOptions options;
+  options.append = true;
+  auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit limited = saved;
+  limited.rlim_cur = 65536;
+  ::setrlimit(RLIMIT_FSIZE, &limited);
+  auto job = writeThrough({{folder.file("log.txt"), std::string(300000, 'w')}}, options);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(readFile(folder.file("log.txt")), original);
+  EXPECT_EQ(job->errors,
+            std::vector<std::string>{"Couldn't write file [" + folder.file("log.txt") +
+                                     "]:File too large; it was cut back to the 1000 bytes it "
+                                     "held before"});
+  EXPECT_EQ(job->processedFiles, 0);
+
+  RecordingJob stopped;
+  ListInput input({{folder.file("log.txt"), std::string(100000, 'w')}});
+  struct StopAtChunk : TFilter {
+    int chunks = 0;
+    bool processChunk(std::string &chunk) override {
+      if (++chunks == 20)
+        job()->terminate();
+      return sendToNext(chunk);
+    }
+  };
+  input.setNext(std::make_unique<StopAtChunk>());
+  input.lastFilter()->setNext(makeOutput(options));
+  input.attachJob(&stopped);
+  input.runInput();
+  EXPECT_EQ(readFile(folder.file("log.txt")), original);
+}
+
 // A target the rename cannot reach (a name too long for the file system):
 // nothing is left under a random name and the file is neither reported as
 // written nor counted as processed.

@@ -2,7 +2,9 @@
 
 #include "classlib/exceptions.h"
 #include "engine/fileinput.h"
+#include "engine/mergesplit.h"
 #include "engine/outputs.h"
+#include "engine/userinterface.h"
 #include "support/filter_fixtures.h"
 #include "support/recording_status_window.h"
 #include "support/temp_folder.h"
@@ -11,6 +13,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <filesystem>
 #include <future>
 #include <pwd.h>
@@ -212,6 +215,65 @@ TEST(ProcessingThread, TheQuietAbortShowsNothingAndEndsAsAStop) {
   EXPECT_EQ(window->last("setStatusFileName"), "(Finished)");
   EXPECT_EQ(readFile(dir.file("a.txt")), "a");
   EXPECT_EQ(dir.listing(), "a.txt");
+}
+
+// The summary counts files written, and says why a job stopped; a Cancel
+// that comes once the job has said it finished changes nothing.
+TEST(ProcessingThread, TheLastLineSaysWhatWasWrittenAndWhatStoppedTheJob) {
+  TempFolder dir;
+  writeFile(dir.file("a.txt"), std::string(3 * 4096, 'a'));
+  auto stop = [](TFilter &filter) { filter.job()->terminate(); };
+  {
+    // A merged file that was never written holds no input.
+    RecordingJobHost host;
+    auto merge = std::make_unique<TMergeFiles>(dir.file("all.txt"));
+    merge->setNext(inPlace());
+    auto chain = fileChain(dir.file("a.txt"), std::make_unique<AtChunk>(2, stop), std::move(merge));
+    ProcessingThread::Create(host, *chain, named("Merge"))->waitFor();
+    EXPECT_EQ(windowOf(host)->lines.back(),
+              "Job aborted by user. 0 of 1 files processed, " + cleanSummary);
+    EXPECT_EQ(dir.listing(), "a.txt");
+  }
+  {
+    struct CancelAfterTheEnd : RecordingJobHost {
+      std::shared_ptr<JobStatusWindow> newStatusWindow() override {
+        struct Window : RecordingStatusWindow {
+          void addStatusLine(const std::string &text) override {
+            RecordingStatusWindow::addStatusLine(text);
+            if (startsWith(text, "Job finished.") && job())
+              job()->terminate();
+          }
+        };
+        auto window = std::make_shared<Window>();
+        windows.push_back(window);
+        return window;
+      }
+    } host;
+    JobOptions options = named("Late");
+    bool failed = true;
+    options.onEnded = [&](bool reported) { failed = reported; };
+    auto chain = fileChain(dir.file("a.txt"), nullptr, inPlace());
+    ProcessingThread::Create(host, *chain, options)->waitFor();
+    EXPECT_EQ(windowOf(host)->lines.back(),
+              "Job finished. 1 of 1 files processed, " + cleanSummary);
+    EXPECT_EQ(windowOf(host)->endedAs, JobEnd::Finished);
+    EXPECT_FALSE(failed);
+  }
+  {
+    // A program being ended by a signal says so, as an error that a run
+    // without a screen shows on standard error.
+    RecordingJobHost host;
+    auto chain = fileChain(dir.file("a.txt"), std::make_unique<AtChunk>(2, stop), inPlace());
+    setQuitSignal(SIGTERM);
+    ProcessingThread::Create(host, *chain, named("Signal"))->waitFor();
+    setQuitSignal(0);
+    auto window = windowOf(host);
+    EXPECT_EQ(window->errors,
+              std::vector<std::string>{"Job stopped by signal SIGTERM. 0 of 1 files processed, " +
+                                       cleanSummary});
+    EXPECT_FALSE(startsWith(window->lines.back(), "Job aborted by user."));
+    EXPECT_EQ(readFile(dir.file("a.txt")), std::string(3 * 4096, 'a'));
+  }
 }
 
 class QueryReplaceStops : public ::testing::TestWithParam<Answer> {};

@@ -7,7 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace marrowen;
 using namespace marrowen::testing;
@@ -340,6 +346,45 @@ TEST(FilterFileStorage, SafeWriteReplacesTheFileWhole) {
   EXPECT_EQ(std::filesystem::status(target).permissions() & std::filesystem::perms::all,
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   EXPECT_EQ(entries(folder), 1u); // no temporary file left behind
+}
+
+// A list the user may write in a folder the user may not: no temporary file
+// can be made beside it, so it is rewritten where it stands, and a write that
+// fails there (a full disk) puts back what it held.
+TEST(FilterFileStorage, AListInAFolderTheUserMayNotWriteIsRewrittenInPlace) {
+  TempFolder folder;
+  const std::string target = folder.file("list.fll");
+  writeFile(target, "old list");
+  ::chmod(target.c_str(), 0666);
+  ::chmod(folder.path().c_str(), 0555);
+  const std::string list = filterFileBytes(sampleList());
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Root may write into any folder: the rule is an ordinary user's.
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+      std::_Exit(10);
+    try {
+      writeFileBytesSafely(target, list);
+    } catch (...) {
+      std::_Exit(11);
+    }
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited{4096, 4096};
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+    try {
+      writeFileBytesSafely(target, std::string(100000, 'x'));
+    } catch (const EWriteError &) {
+      std::_Exit(0);
+    }
+    std::_Exit(12);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(readFile(target), list);
+  EXPECT_EQ(entries(folder), 1u);
 }
 
 TEST(FilterFileStorage, FailedWriteLeavesTheTargetAndNoTemporaryFile) {

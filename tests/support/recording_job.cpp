@@ -60,6 +60,11 @@ void RecordingJob::setProcessedFiles(int count) {
   processedFiles = count;
 }
 
+void RecordingJob::takeBackProcessedFiles(int count) {
+  calls.push_back("takeBackProcessedFiles:" + std::to_string(count));
+  processedFiles -= count;
+}
+
 void RecordingJob::incProcessedFiles() {
   calls.push_back("incProcessedFiles");
   ++processedFiles;

@@ -34,6 +34,7 @@ public:
   void incBinarySkipped() override;
   void setProcessedFiles(int count) override;
   void incProcessedFiles() override;
+  void takeBackProcessedFiles(int count) override;
   void setTotalFiles(int count) override;
   void logInputFile(const std::string &name, std::int64_t size) override;
   void logOutputFile(const std::string &name, std::int64_t size) override;

@@ -84,9 +84,10 @@ void RecordingStatusWindow::addResultFile(const std::string &name) {
   calls.push_back("addResultFile:" + name);
 }
 
-void RecordingStatusWindow::jobEnded(JobEnd) {
+void RecordingStatusWindow::jobEnded(JobEnd how) {
   calls.push_back("jobEnded");
   ended = true;
+  endedAs = how;
   job_ = nullptr;
 }
 

@@ -49,6 +49,7 @@ public:
   std::vector<std::string> lines;
   std::vector<std::string> errors;
   bool ended = false;
+  JobEnd endedAs = JobEnd::Finished;
 
 private:
   ProcessingThread *job_ = nullptr;

@@ -1,6 +1,7 @@
 #include "app/common/quitsignals.h"
 
 #include "engine/processingthread.h"
+#include "engine/userinterface.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -61,6 +62,7 @@ void installQuitSignals(std::function<void()> orderlyQuit) {
                    [quit = std::move(orderlyQuit)] {
                      char byte;
                      [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
+                     setQuitSignal(lastSignal);
                      quit();
                    });
   std::thread(watchdog).detach();

@@ -528,7 +528,8 @@ TEST_F(ProgramRun, HostileRunsFailClearlyAndTouchNothing) {
 }
 
 // A script that ends the program says so; the program quits. One that never
-// returns is interrupted by SIGTERM at once, and the job's temporary file goes.
+// returns is interrupted by SIGTERM at once, the job's temporary file goes, and
+// standard error tells the job was stopped by the signal.
 TEST_F(ProgramRun, ScriptsThatEndTheProgramOrNeverReturn) {
   const auto save = [&](const char *name, const std::string &processLine) {
     TFilterList list;
@@ -564,6 +565,10 @@ TEST_F(ProgramRun, ScriptsThatEndTheProgramOrNeverReturn) {
   EXPECT_LT(stopping.elapsed(), 5000);
   EXPECT_EQ(dir.listing().find("KVB"), std::string::npos) << dir.listing();
   EXPECT_EQ(readFile(dir.file("out.txt")), "old");
+  // Nobody aborted it: the program was ended, and says so.
+  const std::string errors = endless.readAllStandardError().toStdString();
+  EXPECT_NE(errors.find("Job stopped by signal SIGTERM. 0 of 1 files processed"), std::string::npos)
+      << errors;
 }
 
 // SIGTERM ends the external program a job runs, even one that ignores the
