@@ -823,6 +823,8 @@ public:
   // handler accepts it.
   virtual bool CheckMaskOnEnd();
   virtual void EditorSetup(TdgCustomGridControl &control);
+  // The shown editor and the cell around it take the edit colours again.
+  void RefreshEditedCell();
   virtual void MoveUp();
   virtual void MoveDown();
   virtual void MovePageUp();
@@ -1334,6 +1336,11 @@ private:
                       TColor background);
   void DrawLines(QPainter &p, int col, int row, const TRect &full);
   void DrawFocusMark(QPainter &p, int col, int row, const TRect &rect);
+  // A single or double focus frame reaches one pixel over its cell's left
+  // and top neighbours.
+  bool FocusFrameOutside() const;
+  void RedrawFocusFrame(QPainter &p);
+  void InvalidateFocusFrame();
   void DrawRowIndicator(QPainter &p, int row, const TRect &rect);
   const PainterTextMetrics &MetricsFor(const QFont &font);
   bool FocusCellTest(int col, int row, bool painting) const;
