@@ -29,16 +29,22 @@ std::string pictureDifference(const QImage &shown, const QImage &expected) {
     return "sizes differ";
   int count = 0;
   QPoint first;
+  QRect area;
   for (int y = 0; y < shown.height(); ++y)
     for (int x = 0; x < shown.width(); ++x)
-      if (shown.pixel(x, y) != expected.pixel(x, y) && count++ == 0)
-        first = QPoint(x, y);
+      if (shown.pixel(x, y) != expected.pixel(x, y)) {
+        if (count++ == 0)
+          first = QPoint(x, y);
+        area |= QRect(x, y, 1, 1);
+      }
   if (count == 0)
     return {};
-  return std::to_string(count) + " pixels differ, the first at (" + std::to_string(first.x()) +
-         "," + std::to_string(first.y()) + "): shown " +
-         QString::number(shown.pixel(first) & 0xFFFFFF, 16).toStdString() + ", expected " +
-         QString::number(expected.pixel(first) & 0xFFFFFF, 16).toStdString();
+  auto colour = [](QRgb c) { return QString::number(c & 0xFFFFFF, 16).toStdString(); };
+  return std::to_string(count) + " pixels differ within (" + std::to_string(area.left()) + "," +
+         std::to_string(area.top()) + ")-(" + std::to_string(area.right()) + "," +
+         std::to_string(area.bottom()) + "), the first at (" + std::to_string(first.x()) + "," +
+         std::to_string(first.y()) + "): shown " + colour(shown.pixel(first)) + ", expected " +
+         colour(expected.pixel(first));
 }
 
 std::string screenDiffersFromFullPaint(QWidget &widget) {

@@ -11,6 +11,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPolygon>
 
 #include <algorithm>
 #include <exception>
@@ -752,11 +753,30 @@ void TdgBaseGrid::DrawFocusMark(QPainter &p, int, int, const TRect &r) {
   case fbNone:
     return;
   case fbDot: {
+    // Every other pixel of the outline, counted from its corner, each once:
+    // a mark carried by a scroll then matches one drawn afresh, however the
+    // window's edge cuts it (a dashed pen starts its dashes where clipping
+    // lets it).
+    if (r.Width() <= 0 || r.Height() <= 0)
+      return;
+    const int right = r.Right - 1, bottom = r.Bottom - 1;
+    QPolygon dots;
+    auto dot = [&](int x, int y) {
+      if ((x - r.Left + y - r.Top) % 2 == 0)
+        dots << QPoint(x, y);
+    };
+    for (int x = r.Left; x <= right; ++x)
+      dot(x, r.Top);
+    for (int y = r.Top + 1; y <= bottom; ++y)
+      dot(right, y);
+    for (int x = right - 1; x >= r.Left && bottom > r.Top; --x)
+      dot(x, bottom);
+    for (int y = bottom - 1; y > r.Top && right > r.Left; --y)
+      dot(r.Left, y);
     p.save();
     p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-    p.setPen(QPen(Qt::white, 1, Qt::DotLine));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(r.Left, r.Top, r.Width() - 1, r.Height() - 1);
+    p.setPen(QPen(Qt::white, 1));
+    p.drawPoints(dots);
     p.restore();
     return;
   }

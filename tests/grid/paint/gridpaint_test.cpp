@@ -481,23 +481,35 @@ namespace {
 // what a change leaves out of its repaint stays on the screen.
 std::string stale(TdgGrid &grid) { return screenDiffersFromFullPaint(grid); }
 
-TEST(GridScreen, FocusFramesFollowTheCurrentCell) {
-  for (TdgFocusBorder border : {fbSingle, fbDouble}) {
+TEST(GridScreen, FocusMarksFollowTheCurrentCell) {
+  for (TdgFocusBorder border : {fbDot, fbSingle, fbDouble}) {
     SCOPED_TRACE(border);
-    Shown s;
-    s.grid.SetAlwaysShowEditor(false);
-    s.grid.SetAlwaysShowFocus(true);
-    s.grid.SetFocusBorder(border);
-    s.grid.FocusCell(2, 3, true);
-    ASSERT_EQ(stale(s.grid), "");
+    auto shown = [border](TdgGrid &grid) {
+      fillTextGrid(grid, 12, 60);
+      showDataGrid(grid, 400, 200);
+      grid.SetAlwaysShowEditor(false);
+      grid.SetAlwaysShowFocus(true);
+      grid.SetFocusBorder(border);
+    };
+    TdgGrid grid;
+    shown(grid);
+    grid.FocusCell(2, 3, true);
+    ASSERT_EQ(stale(grid), "");
     for (Qt::Key key : {Qt::Key_Right, Qt::Key_Down, Qt::Key_Left, Qt::Key_Up, Qt::Key_Up,
                         Qt::Key_Up, Qt::Key_PageDown, Qt::Key_Down, Qt::Key_PageUp}) {
-      QTest::keyClick(&s.grid, key);
-      EXPECT_EQ(stale(s.grid), "") << "after key " << key;
+      QTest::keyClick(&grid, key);
+      EXPECT_EQ(stale(grid), "") << "after key " << key;
     }
     // The frame of the first row lies over the heading's line.
-    s.grid.SetHeading3D(false);
-    EXPECT_EQ(stale(s.grid), "") << "after a repaint of the heading";
+    grid.SetHeading3D(false);
+    EXPECT_EQ(stale(grid), "") << "after a repaint of the heading";
+    // Scrolled by moving pixels, the mark goes under the window's edges.
+    TdgGrid scrolled;
+    shown(scrolled);
+    scrolled.FocusCell(10, 23, true);
+    ASSERT_EQ(stale(scrolled), "");
+    scrolled.ScrollMessage(SB_HORZ, SB_LINEUP, 0);
+    EXPECT_EQ(stale(scrolled), "") << "after a scroll";
   }
 }
 
