@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -717,6 +718,22 @@ TEST(ComboPlacement, SizesFollowTheSettings) {
   const int width = d.popup()->width();
   list.SetColWidths(1, list.ColWidths(1) + 30);
   EXPECT_EQ(d.popup()->width(), width + 30);
+  // Hidden rows ask for no scroll bar beside those shown; a width kept as it
+  // stands leaves room below for the bar its columns need.
+  const int extent = list.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &list);
+  list.SetHeadingOn(false);
+  list.SetRows(5);
+  list.SetRowVisible(2, false);
+  list.SetRowVisible(4, false);
+  d.grid->GetCombo()->SetDropDownRows(3);
+  EXPECT_EQ(d.popup()->height(), frame + 3 * list.DefaultRowHeight());
+  EXPECT_EQ(d.popup()->width(), list.DropDownWidth(1)) << "no vertical bar";
+  d.grid->GetCombo()->SetDropDownRows(2);
+  EXPECT_EQ(d.popup()->width(), list.DropDownWidth(1) + extent);
+  list.SetCols(3);
+  d.grid->GetCombo()->SetDropDownCols(0);
+  EXPECT_EQ(d.popup()->height(), frame + 2 * list.DefaultRowHeight() + extent)
+      << "room for the horizontal bar";
   // A list narrower than its column ends under the column's right edge.
   const int col = d.grid->DisplayColOf(2);
   d.grid->SetColWidths(col, 150);
