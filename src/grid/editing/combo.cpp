@@ -112,9 +112,15 @@ void TdgDropDownForm::mouseReleaseEvent(QMouseEvent *e) {
 void TdgDropDownForm::keyPressEvent(QKeyEvent *e) {
   e->accept();
   if (grid_.DateTimeOpen()) {
-    // The picker's table decides; what it lets go reaches the grid.
+    // The picker's table decides; what it lets go reaches the grid. Holding
+    // the focus, the picker heard the key first: what comes up here from it
+    // is not its to hear again.
+    const QWidget *focus = QApplication::focusWidget();
+    const bool heard = focus && focus != this && isAncestorOf(focus);
     std::uint16_t key = virtualKeyOf(*e);
-    if (key == 0 || !grid_.DropDownKeyDown(key, shiftStateOf(*e)))
+    const TShiftState shift = shiftStateOf(*e);
+    if (key == 0 ||
+        !(heard ? grid_.PickerKeyLetGo(key, shift, e->key()) : grid_.DropDownKeyDown(key, shift)))
       QApplication::sendEvent(&grid_, e);
     return;
   }

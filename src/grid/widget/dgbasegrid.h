@@ -439,6 +439,9 @@ public:
   // Keys for drop-downs: F4 and Alt+Down open one, and while a list is open
   // its table decides. Answers whether the key was consumed.
   bool DropDownKeyDown(std::uint16_t &key, TShiftState shift);
+  // The same for a key that the open picker had first and let go
+  // (`qtKey`): the picker is not given it again.
+  bool PickerKeyLetGo(std::uint16_t &key, TShiftState shift, int qtKey);
   // A press on this grid while its list is open.
   void DropDownPress(QMouseEvent &e);
   // The editor's text changed while the list is open: search, and complete.
@@ -1222,6 +1225,7 @@ private:
   void PickerClosed(bool accepted);
   void TakeDateTimeChoice();
   bool DateTimeKeyDown(std::uint16_t &key, TShiftState shift);
+  int FPickerHadKey = 0;
   bool FLayoutLoading = false;
   bool FLayoutSaving = false;
   bool FFieldState = true;
