@@ -476,6 +476,10 @@ TEST(ComboSearch, CompareAndSearchRules) {
   list.combo.SetCompareType(ctOwn);
   EXPECT_EQ(list.search("zzz", false, &found), 1);
   EXPECT_TRUE(found);
+  // Letters beyond ASCII fold as the code page has them.
+  List accented({"Apple", "\xC9tat", "\xE4rger"});
+  EXPECT_EQ(accented.search("\xE9t", false), 2);
+  EXPECT_EQ(accented.search("\xC4R", false), 3);
   List sorted({"a", "ab", "abc"}, true);
   EXPECT_EQ(sorted.search("abcd", false), 3);
   EXPECT_EQ(sorted.search("ab", true), 2);
