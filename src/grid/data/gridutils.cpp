@@ -595,9 +595,21 @@ bool AddToNumberText(std::string_view text, std::string &result, double incremen
     return false;
   std::string copy = trimmed(text);
   const bool separated = StripThousandSeparators(copy);
-  char buffer[64];
-  const auto out = std::to_chars(buffer, buffer + sizeof buffer, value + increment,
-                                 std::chars_format::general, 15);
+  // Fifteen significant digits drop the binary fraction's noise (0.1 + 0.2
+  // is 0.3); the digits are then written out in full, never as an exponent,
+  // so that the number keeps the shape of the one typed.
+  char buffer[400];
+  auto out = std::to_chars(buffer, buffer + sizeof buffer, value + increment,
+                           std::chars_format::general, 15);
+  double rounded = 0;
+  std::from_chars(buffer, out.ptr, rounded);
+  if (!std::isfinite(rounded))
+    return false;
+  if (rounded == 0)
+    rounded = 0; // no "-0"
+  out = std::to_chars(buffer, buffer + sizeof buffer, rounded, std::chars_format::fixed);
+  if (out.ec != std::errc())
+    return false;
   result.assign(buffer, out.ptr);
   std::replace(result.begin(), result.end(), '.', LocaleDecimalSeparator());
   if (separated)

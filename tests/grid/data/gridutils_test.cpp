@@ -98,7 +98,12 @@ TEST(GridNumbers, IncrementedNumbersKeepTheirShape) {
                         {"1,999.50", 3, 1, "2,000.50"},
                         {"x 9 y", 2, 1, "10"},
                         {"99,999", 0, 1, "100,000"}, // digits a multiple of three
-                        {"1.25", 0, -1, "0.25"}};
+                        {"1.25", 0, -1, "0.25"},
+                        // never written with an exponent, nor with the sum's noise
+                        {"0.00001", 0, 0.00001, "0.00002"},
+                        {"0.00001", 0, -0.00001, "0.00000"},
+                        {"99999999999999999999", 0, 1, "100000000000000000000"},
+                        {"0.1", 0, 0.2, "0.3"}};
   for (const Case &c : cases) {
     SCOPED_TRACE(c.text);
     std::size_t start, length;
