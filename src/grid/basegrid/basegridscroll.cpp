@@ -21,16 +21,6 @@ std::int32_t mulDiv(std::int64_t a, std::int64_t b, std::int64_t c) {
   return static_cast<std::int32_t>(a * b / c);
 }
 
-// Keeps pos on the same line while the line at fromIndex moves to toIndex.
-void followMove(std::int32_t &pos, std::int32_t fromIndex, std::int32_t toIndex) {
-  if (pos == fromIndex)
-    pos = toIndex;
-  else if (fromIndex < toIndex && pos > fromIndex && pos <= toIndex)
-    --pos;
-  else if (toIndex < fromIndex && pos >= toIndex && pos < fromIndex)
-    ++pos;
-}
-
 } // namespace
 
 // ---------------------------------------------------- counts, moves, scrolls

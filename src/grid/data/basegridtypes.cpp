@@ -6,6 +6,15 @@
 
 namespace marrowen {
 
+void followMove(std::int32_t &pos, std::int32_t fromIndex, std::int32_t toIndex) {
+  if (pos == fromIndex)
+    pos = toIndex;
+  else if (fromIndex < toIndex && pos > fromIndex && pos <= toIndex)
+    --pos;
+  else if (toIndex < fromIndex && pos >= toIndex && pos < fromIndex)
+    ++pos;
+}
+
 QRect toQRect(const TRect &r) { return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top); }
 
 QColor colorToQColor(TColor color, const QPalette &palette) {

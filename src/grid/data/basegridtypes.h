@@ -42,6 +42,9 @@ struct TGridRect {
   constexpr bool operator==(const TGridRect &) const = default;
 };
 
+// Keeps pos on the same line while the line at fromIndex moves to toIndex.
+void followMove(std::int32_t &pos, std::int32_t fromIndex, std::int32_t toIndex);
+
 // Pixel rectangles (right and bottom exclusive) are empty when either side
 // is not positive.
 inline bool IsRectEmpty(const TRect &r) { return r.Right <= r.Left || r.Bottom <= r.Top; }

@@ -56,6 +56,28 @@ char dateSeparator() {
   return '/';
 }
 
+// The character between hours and minutes in the locale's times ("." in
+// Finnish and Danish ones).
+char timeSeparator() {
+  for (char c : fromQString(QLocale().timeFormat(QLocale::ShortFormat)))
+    if (!std::isalpha(static_cast<unsigned char>(c)) && c != ' ' && c != '\'')
+      return c;
+  return ':';
+}
+
+// An AM or PM mark of a time: its own word, though digits may touch it
+// ("1:30pm"), in any case.
+std::size_t findDayHalf(std::string_view text, std::string_view mark) {
+  const auto page = systemCodePage();
+  for (std::size_t at = 0; (at = findText(text, mark, at)) != std::string_view::npos; ++at) {
+    const std::size_t after = at + mark.size();
+    if ((at == 0 || !page->isLetter(static_cast<unsigned char>(text[at - 1]))) &&
+        (after >= text.size() || !page->isLetter(static_cast<unsigned char>(text[after]))))
+      return at;
+  }
+  return std::string_view::npos;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -354,31 +376,10 @@ double timeValue(const std::vector<std::string> &parts, bool pm, bool am, std::s
   return (h * 3600 + m * 60 + s) / 86400.0;
 }
 
-} // namespace
-
-void YearTextOf(std::string_view text, std::string &year) {
-  const std::vector<std::string> groups = digitGroups(text);
-  const std::size_t index = DateOrder() == 0 ? 0 : 2;
-  year = index < groups.size() ? groups[index] : std::string();
-}
-
-double ParseDateTimeText(std::string_view input) {
-  const std::string text = trimmed(input);
-  std::size_t digits = 0;
-  while (digits < text.size() && isDigit(text[digits]))
-    ++digits;
-  if (digits > 0 && digits == text.size()) {
-    double days = 0;
-    std::from_chars(text.data(), text.data() + text.size(), days);
-    return days;
-  }
-  const std::string normal = NormaliseAmPm(MonthNamesToNumbers(text));
-  const bool pm = normal.find("PM") != std::string::npos;
-  const bool am = normal.find("AM") != std::string::npos;
-  if (digits > 0 && digits < text.size() && text[digits] == ':')
-    return timeValue(digitGroups(normal), pm, am, text);
+// The date of a text whose time, if any, starts at timeAt.
+double parseDateText(std::string_view text, const std::string &normal, std::size_t timeAt, bool pm,
+                     bool am) {
   // The date is the first three numbers in the locale's order; a time may follow.
-  const std::size_t timeAt = normal.find(':');
   std::string datePart = normal, timePart;
   if (timeAt != std::string::npos) {
     const std::size_t space = normal.rfind(' ', timeAt);
@@ -417,6 +418,51 @@ double ParseDateTimeText(std::string_view input) {
   if (!timePart.empty())
     value += timeValue(digitGroups(timePart), pm, am, text);
   return value;
+}
+
+} // namespace
+
+void YearTextOf(std::string_view text, std::string &year) {
+  const std::vector<std::string> groups = digitGroups(text);
+  const std::size_t index = DateOrder() == 0 ? 0 : 2;
+  year = index < groups.size() ? groups[index] : std::string();
+}
+
+double ParseDateTimeText(std::string_view input) {
+  const std::string text = trimmed(input);
+  std::size_t digits = 0;
+  while (digits < text.size() && isDigit(text[digits]))
+    ++digits;
+  if (digits > 0 && digits == text.size()) {
+    double days = 0;
+    std::from_chars(text.data(), text.data() + text.size(), days);
+    return days;
+  }
+  const std::string normal = NormaliseAmPm(MonthNamesToNumbers(text));
+  const bool pm = findDayHalf(normal, "PM") != std::string::npos;
+  const bool am = findDayHalf(normal, "AM") != std::string::npos;
+  // Times are written with the locale's separator, or with ":". A time after
+  // a date stands after a blank; a separator the date shares counts only
+  // there, and a text that starts as a time with it is a date when it reads
+  // as one.
+  const char timeSep = timeSeparator();
+  const bool shared = timeSep == dateSeparator();
+  const std::size_t blank = normal.find(' ');
+  std::size_t timeAt = std::string::npos;
+  for (std::size_t i = 0; i < normal.size() && timeAt == std::string::npos; ++i)
+    if (normal[i] == ':' ||
+        (normal[i] == timeSep && (!shared || (blank != std::string::npos && i > blank))))
+      timeAt = i;
+  if (digits > 0 && digits < text.size() && (text[digits] == ':' || text[digits] == timeSep)) {
+    if (!shared || text[digits] != timeSep)
+      return timeValue(digitGroups(normal), pm, am, text);
+    try {
+      return parseDateText(text, normal, timeAt, pm, am);
+    } catch (const EConvertError &) {
+      return timeValue(digitGroups(normal), pm, am, text);
+    }
+  }
+  return parseDateText(text, normal, timeAt, pm, am);
 }
 
 double VarToDateTime(const Variant &value) {
@@ -595,9 +641,21 @@ bool AddToNumberText(std::string_view text, std::string &result, double incremen
     return false;
   std::string copy = trimmed(text);
   const bool separated = StripThousandSeparators(copy);
-  char buffer[64];
-  const auto out = std::to_chars(buffer, buffer + sizeof buffer, value + increment,
-                                 std::chars_format::general, 15);
+  // Fifteen significant digits drop the binary fraction's noise (0.1 + 0.2
+  // is 0.3); the digits are then written out in full, never as an exponent,
+  // so that the number keeps the shape of the one typed.
+  char buffer[400];
+  auto out = std::to_chars(buffer, buffer + sizeof buffer, value + increment,
+                           std::chars_format::general, 15);
+  double rounded = 0;
+  std::from_chars(buffer, out.ptr, rounded);
+  if (!std::isfinite(rounded))
+    return false;
+  if (rounded == 0)
+    rounded = 0; // no "-0"
+  out = std::to_chars(buffer, buffer + sizeof buffer, rounded, std::chars_format::fixed);
+  if (out.ec != std::errc())
+    return false;
   result.assign(buffer, out.ptr);
   std::replace(result.begin(), result.end(), '.', LocaleDecimalSeparator());
   if (separated)

@@ -466,6 +466,9 @@ void TdgSortIntList::Assign(const TdgSortIntList &source) {
   if (&source == this)
     return;
   if (source.count_ > 0) {
+    // The old entries go: a list much longer than the source gives back its
+    // room instead of keeping it for entries it no longer holds.
+    count_ = 0;
     Reserve(source.count_);
     std::copy(source.items_.begin() + 1, source.items_.begin() + 1 + source.count_,
               items_.begin() + 1);

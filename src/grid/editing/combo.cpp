@@ -1,5 +1,6 @@
 #include "grid/editing/combo.h"
 
+#include "classlib/codepage.h"
 #include "classlib/componentstream.h"
 #include "grid/data/keys.h"
 #include "grid/editing/datetime.h"
@@ -12,7 +13,6 @@
 #include <QPointer>
 
 #include <algorithm>
-#include <cctype>
 #include <vector>
 
 namespace marrowen {
@@ -112,9 +112,15 @@ void TdgDropDownForm::mouseReleaseEvent(QMouseEvent *e) {
 void TdgDropDownForm::keyPressEvent(QKeyEvent *e) {
   e->accept();
   if (grid_.DateTimeOpen()) {
-    // The picker's table decides; what it lets go reaches the grid.
+    // The picker's table decides; what it lets go reaches the grid. Holding
+    // the focus, the picker heard the key first: what comes up here from it
+    // is not its to hear again.
+    const QWidget *focus = QApplication::focusWidget();
+    const bool heard = focus && focus != this && isAncestorOf(focus);
     std::uint16_t key = virtualKeyOf(*e);
-    if (key == 0 || !grid_.DropDownKeyDown(key, shiftStateOf(*e)))
+    const TShiftState shift = shiftStateOf(*e);
+    if (key == 0 ||
+        !(heard ? grid_.PickerKeyLetGo(key, shift, e->key()) : grid_.DropDownKeyDown(key, shift)))
       QApplication::sendEvent(&grid_, e);
     return;
   }
@@ -381,7 +387,9 @@ int TdgComboGrid::Compare(const std::string &listText, const std::string &search
       return 0;
     return listText.empty() ? -1 : 1;
   }
-  const bool fold = FCompareType == ctCaseInsensitive;
+  // Letters fold as the program's code page has them: "é" finds "État".
+  const std::shared_ptr<const CodePage> page =
+      FCompareType == ctCaseInsensitive ? systemCodePage() : nullptr;
   const std::size_t n = static_cast<std::size_t>(length);
   for (std::size_t i = 0; i < n; ++i) {
     const bool endA = i >= listText.size(), endB = i >= searchText.size();
@@ -389,9 +397,9 @@ int TdgComboGrid::Compare(const std::string &listText, const std::string &search
       return endA && endB ? 0 : (endA ? -1 : 1);
     unsigned char a = static_cast<unsigned char>(listText[i]);
     unsigned char b = static_cast<unsigned char>(searchText[i]);
-    if (fold) {
-      a = static_cast<unsigned char>(std::tolower(a));
-      b = static_cast<unsigned char>(std::tolower(b));
+    if (page) {
+      a = page->toLower(a);
+      b = page->toLower(b);
     }
     if (a != b)
       return a < b ? -1 : 1;

@@ -338,14 +338,21 @@ void TdgBaseGrid::TakeDateTimeChoice() {
   InvalidateCell(DisplayColOf(col), GetDisplayRowOf(row));
 }
 
+bool TdgBaseGrid::PickerKeyLetGo(std::uint16_t &key, TShiftState shift, int qtKey) {
+  FPickerHadKey = qtKey;
+  ScopeExit done{[this] { FPickerHadKey = 0; }};
+  return DropDownKeyDown(key, shift);
+}
+
 // Keys while the picker is open go to it, as its table says.
 bool TdgBaseGrid::DateTimeKeyDown(std::uint16_t &key, TShiftState shift) {
   TdgDateTimePicker *picker = FPicker;
-  const auto send = [picker](Qt::Key qtKey) {
+  const int hadKey = FPickerHadKey;
+  const auto send = [picker, hadKey](Qt::Key qtKey) {
     // A key the picker does not take comes back here through its window:
-    // it goes no further.
+    // it goes no further. One it had already is not given twice.
     static bool sending = false;
-    if (!picker || !picker->isVisible() || sending)
+    if (!picker || !picker->isVisible() || sending || qtKey == hadKey)
       return;
     sending = true;
     ScopeExit sent{[] { sending = false; }};

@@ -297,9 +297,14 @@ void TdgBaseGrid::SizeDropDown(TdgComboGrid &list, bool force) {
   int w = list.DropDownWidth(cols);
   int h = list.DropDownHeight(rows);
   const int extent = list.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &list);
-  if (rows > 0 && cols > 0 && list.DropDownWidth(list.Cols()) > w)
+  // A bar shows where the size leaves out columns or rows that are shown:
+  // hidden ones take no room. A width or height kept as it stands is asked
+  // the same.
+  const bool horzBar = list.Cols() > 0 && list.DropDownWidth(list.Cols()) > w;
+  const bool vertBar = list.Rows() > 0 && list.DropDownHeight(list.Rows()) > h;
+  if (rows > 0 && horzBar)
     h += extent;
-  if (cols > 0 && rows < list.Rows())
+  if (cols > 0 && vertBar)
     w += extent;
   if (!force && w == list.width() && h == list.height())
     return;

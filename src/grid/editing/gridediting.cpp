@@ -353,9 +353,11 @@ void TdgBaseGrid::EnterInsertRow() {
   FInsertRowFlag = 0;
   FPreviousInsertRowFlag = 0;
   ++FDataRows;
+  // Its cells are drawn as the data row's now: buttons, 3D edges, values.
+  // Before the events, which may draw values into the row.
+  InvalidateDisplayRow(last);
   DoRowCountChanged(Rows() - 1, Rows());
   RowInserted(Rows(), true);
-  InvalidateCell(0, last);
 }
 
 void TdgBaseGrid::MoveToCol(int dataCol) {

@@ -11,6 +11,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPolygon>
 
 #include <algorithm>
 #include <exception>
@@ -165,14 +166,15 @@ void TdgBaseGrid::PaintGrid(QPainter &p, const TRect &clip) {
     if (c < FixedCols())
       continue;
     const int w = ColWidths(c);
-    if (x + w > clip.Left)
+    if (w > 0 && x + w > clip.Left)
       columns.push_back({c, x, w});
     x += w;
   }
   const int reachX = x;
   int y = 0;
+  // A line of no width or height has no line either: its neighbour's stays.
   auto paintRow = [&](int row, int h) {
-    if (y + h > clip.Top && y < clip.Bottom)
+    if (h > 0 && y + h > clip.Top && y < clip.Bottom)
       for (const Column &c : columns) {
         const TRect full{c.left, y, c.left + c.width, y + h};
         if (c.col >= 1 && row >= 1)
@@ -198,6 +200,7 @@ void TdgBaseGrid::PaintGrid(QPainter &p, const TRect &clip) {
   }
   if (FInsertRowFlag && !insertRowPainted && y < clip.Bottom && TopRow() <= RowCount() - 1)
     paintRow(RowCount() - 1, RowHeights(RowCount() - 1));
+  RedrawFocusFrame(p);
   const QColor background = colorToQColor(Color(), palette());
   if (reachX < cw)
     p.fillRect(reachX, 0, cw - reachX, ch, background);
@@ -344,11 +347,11 @@ void TdgBaseGrid::DrawCell(std::int32_t col, std::int32_t row, const TRect &rect
       invert(p, {rect.Left, rect.Top, rect.Right - 1, rect.Bottom - 1});
     return;
   }
+  // A cell the window's edge cuts is drawn as it is drawn whole: scrolled
+  // into view by moving pixels, its cut part stays as it was painted.
   TRect r = rect;
-  if (r.Right < ClientWidth())
-    r.Right -= FVertLineWidth;
-  if (r.Bottom < ClientHeight())
-    r.Bottom -= FHorzLineWidth;
+  r.Right -= FVertLineWidth;
+  r.Bottom -= FHorzLineWidth;
   bool painted = false;
   if (OnPaintCell) {
     const int dataRow = DataRowAt(row);
@@ -721,16 +724,59 @@ void TdgBaseGrid::DrawCellButton(QPainter &p, int col, int row, const TRect &r,
   }
 }
 
+bool TdgBaseGrid::FocusFrameOutside() const {
+  return FFocusBorder == fbSingle || FFocusBorder == fbDouble;
+}
+
+// The frame lies over the lines of the cells left of and above its cell; a
+// paint of those cells alone draws their lines over it, so it is drawn again
+// over whatever this paint drew. Over itself it changes nothing.
+void TdgBaseGrid::RedrawFocusFrame(QPainter &p) {
+  if (!FocusFrameOutside() || !FocusCellTest(Col(), Row(), true))
+    return;
+  const int left = ColumnLeft(Col());
+  const int top = RowTop(Row());
+  if (left < 0 || top < 0 || ColWidths(Col()) <= 0 || RowHeights(Row()) <= 0)
+    return;
+  DrawFocusMark(p, Col(), Row(),
+                TRect{left, top, left + ColWidths(Col()) - FVertLineWidth,
+                      top + RowHeights(Row()) - FHorzLineWidth});
+}
+
+void TdgBaseGrid::InvalidateFocusFrame() {
+  if (FocusFrameOutside() && HandleAllocated())
+    InvalidateScreenRect(GetCellRect(Col(), Row()));
+}
+
 void TdgBaseGrid::DrawFocusMark(QPainter &p, int, int, const TRect &r) {
   switch (FFocusBorder) {
   case fbNone:
     return;
   case fbDot: {
+    // Every other pixel of the outline, counted from its corner, each once:
+    // a mark carried by a scroll then matches one drawn afresh, however the
+    // window's edge cuts it (a dashed pen starts its dashes where clipping
+    // lets it).
+    if (r.Width() <= 0 || r.Height() <= 0)
+      return;
+    const int right = r.Right - 1, bottom = r.Bottom - 1;
+    QPolygon dots;
+    auto dot = [&](int x, int y) {
+      if ((x - r.Left + y - r.Top) % 2 == 0)
+        dots << QPoint(x, y);
+    };
+    for (int x = r.Left; x <= right; ++x)
+      dot(x, r.Top);
+    for (int y = r.Top + 1; y <= bottom; ++y)
+      dot(right, y);
+    for (int x = right - 1; x >= r.Left && bottom > r.Top; --x)
+      dot(x, bottom);
+    for (int y = bottom - 1; y > r.Top && right > r.Left; --y)
+      dot(r.Left, y);
     p.save();
     p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-    p.setPen(QPen(Qt::white, 1, Qt::DotLine));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(r.Left, r.Top, r.Width() - 1, r.Height() - 1);
+    p.setPen(QPen(Qt::white, 1));
+    p.drawPoints(dots);
     p.restore();
     return;
   }
@@ -790,13 +836,20 @@ TPoint TdgBaseGrid::CellTextExtent(int dataCol, int dataRow) {
 
 bool TdgBaseGrid::CanPaintNow() const { return false; }
 
-void TdgBaseGrid::InvalidateScreenRect(const TRect &rect) {
+void TdgBaseGrid::InvalidateScreenRect(const TRect &area) {
   if (PaintSuppressed()) {
     FRepaintPending = true;
     return;
   }
-  if (!HandleAllocated() || IsRectEmpty(rect))
+  if (!HandleAllocated() || IsRectEmpty(area))
     return;
+  // What is repainted takes the focus frame of a cell right of or below it
+  // along; a cell repainted loses or gains its frame over its neighbours.
+  TRect rect = area;
+  if (FocusFrameOutside()) {
+    rect.Left = std::max(0, rect.Left - 1);
+    rect.Top = std::max(0, rect.Top - 1);
+  }
   if (OnInvalidate)
     OnInvalidate(rect);
   // A cell repainted shows its value from its source again.
@@ -809,6 +862,14 @@ void TdgBaseGrid::InvalidateScreenRect(const TRect &rect) {
   TCustomGrid_dg::InvalidateScreenRect(rect);
 }
 
+// The editor leaves a margin of its cell to the grid's painting.
+void TdgBaseGrid::RefreshEditedCell() {
+  if (!FEditorShown || !FActiveControl)
+    return;
+  EditorSetup(*FActiveControl);
+  InvalidateCell(Col(), Row());
+}
+
 void TdgBaseGrid::InvalidateGrid() {
   InvalidateScreenRect(TRect{0, 0, ClientWidth(), ClientHeight()});
 }
@@ -816,8 +877,12 @@ void TdgBaseGrid::InvalidateGrid() {
 void TdgBaseGrid::Repaint() { InvalidateGrid(); }
 
 void TdgBaseGrid::InvalidateDisplayRow(int displayRow) {
-  if (!HandleAllocated() || PaintSuppressed())
+  if (!HandleAllocated())
     return;
+  if (PaintSuppressed()) {
+    FRepaintPending = true;
+    return;
+  }
   const int top = RowTop(displayRow);
   if (top < 0)
     return;
@@ -825,8 +890,12 @@ void TdgBaseGrid::InvalidateDisplayRow(int displayRow) {
 }
 
 void TdgBaseGrid::InvalidateDisplayCol(int displayCol) {
-  if (!HandleAllocated() || PaintSuppressed())
+  if (!HandleAllocated())
     return;
+  if (PaintSuppressed()) {
+    FRepaintPending = true;
+    return;
+  }
   const int left = ColumnLeft(displayCol);
   if (left < 0)
     return;

@@ -468,6 +468,9 @@ void TdgBaseGrid::MoveRowDisplay(int fromDisplay, int toDisplay) {
     FRowStore->SetDisplayRow(d, p);
   }
   MoveSelectionMark(FRowSelection, fromDisplay, toDisplay);
+  // The row bar's mark moves with the row it was drawn on, so that the next
+  // move of the current row takes it away from there.
+  followMove(FIndicatorRow, fromDisplay, toDisplay);
   if (!FVisibleRowsDeferred)
     FVisibleRows.MoveItem(fromDisplay, toDisplay);
   DropCellCache();

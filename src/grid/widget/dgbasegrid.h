@@ -439,6 +439,9 @@ public:
   // Keys for drop-downs: F4 and Alt+Down open one, and while a list is open
   // its table decides. Answers whether the key was consumed.
   bool DropDownKeyDown(std::uint16_t &key, TShiftState shift);
+  // The same for a key that the open picker had first and let go
+  // (`qtKey`): the picker is not given it again.
+  bool PickerKeyLetGo(std::uint16_t &key, TShiftState shift, int qtKey);
   // A press on this grid while its list is open.
   void DropDownPress(QMouseEvent &e);
   // The editor's text changed while the list is open: search, and complete.
@@ -823,6 +826,8 @@ public:
   // handler accepts it.
   virtual bool CheckMaskOnEnd();
   virtual void EditorSetup(TdgCustomGridControl &control);
+  // The shown editor and the cell around it take the edit colours again.
+  void RefreshEditedCell();
   virtual void MoveUp();
   virtual void MoveDown();
   virtual void MovePageUp();
@@ -1220,6 +1225,7 @@ private:
   void PickerClosed(bool accepted);
   void TakeDateTimeChoice();
   bool DateTimeKeyDown(std::uint16_t &key, TShiftState shift);
+  int FPickerHadKey = 0;
   bool FLayoutLoading = false;
   bool FLayoutSaving = false;
   bool FFieldState = true;
@@ -1334,6 +1340,11 @@ private:
                       TColor background);
   void DrawLines(QPainter &p, int col, int row, const TRect &full);
   void DrawFocusMark(QPainter &p, int col, int row, const TRect &rect);
+  // A single or double focus frame reaches one pixel over its cell's left
+  // and top neighbours.
+  bool FocusFrameOutside() const;
+  void RedrawFocusFrame(QPainter &p);
+  void InvalidateFocusFrame();
   void DrawRowIndicator(QPainter &p, int row, const TRect &rect);
   const PainterTextMetrics &MetricsFor(const QFont &font);
   bool FocusCellTest(int col, int row, bool painting) const;

@@ -2,6 +2,7 @@
 // the control properties every control has, the Edit menu's clipboard
 // commands, heading accelerators as window shortcuts, and the
 // automatic-scrolling timer.
+#include "classlib/codepage.h"
 #include "grid/data/colrow.h"
 #include "grid/widget/dgbasegrid.h"
 
@@ -9,8 +10,6 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QShortcutEvent>
-
-#include <cctype>
 
 namespace marrowen {
 
@@ -102,7 +101,11 @@ char acceleratorOf(const TdgCol &col) {
   return pos >= 1 && pos <= static_cast<int>(heading.size()) ? heading[pos - 1] : '\0';
 }
 
-char upper(char ch) { return static_cast<char>(std::toupper(static_cast<unsigned char>(ch))); }
+// Accelerators match without case as the program's code page has it: Alt+Ä
+// for "&Älter".
+char upper(char ch) {
+  return static_cast<char>(systemCodePage()->toUpper(static_cast<unsigned char>(ch)));
+}
 
 } // namespace
 
@@ -133,14 +136,16 @@ void TdgBaseGrid::RebuildHeadingShortcuts() {
   for (int dataCol = 1; dataCol <= Cols(); ++dataCol) {
     const TdgCol *col = ColObject(dataCol);
     const char ch = col ? upper(acceleratorOf(*col)) : '\0';
-    if (ch <= ' ' || static_cast<unsigned char>(ch) >= 0x80)
+    if (static_cast<unsigned char>(ch) <= ' ')
       continue;
+    // A letter's key is its capital's character.
+    const int key = systemCodePage()->toUnicode(static_cast<unsigned char>(ch));
     bool known = false;
     for (const auto &entry : FHeadingShortcuts)
       known |= entry.second == ch;
     if (!known)
       FHeadingShortcuts.emplace_back(
-          grabShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, Qt::Key(ch))),
+          grabShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, Qt::Key(key))),
                        Qt::WindowShortcut),
           ch);
   }

@@ -374,22 +374,27 @@ void TdgBaseGrid::MouseMove(TShiftState shift, int x, int y) {
       break;
     case msButtonHeld: {
       const int col = ColumnAt(x), row = RowAt(y);
-      const bool on = col == PressedCol() && row == Row() && PointOnCellButton(x, y, row, col) &&
-                      SpinPartAt(col, row, x, y) == FHeldPart;
-      if (!on && FHeldDrawn) {
-        // Off the held part the button looks released and the repeat stops;
-        // back on it, it presses again.
+      const bool onButton =
+          col == PressedCol() && row == Row() && PointOnCellButton(x, y, row, col);
+      const int part = onButton ? SpinPartAt(col, row, x, y) : 0;
+      if (FHeldDrawn && (!onButton || part != FPressedSpin)) {
+        // Off the held part the button looks released, the repeat stops and
+        // its count starts again.
         StopSpinTimer();
         FPressedSpin = 0;
+        FRepeatCount = 0;
         FHeldDrawn = false;
         InvalidateCell(FPressedCol, FPressedRow);
-      } else if (on && !FHeldDrawn && FHeldLook) {
-        FPressedSpin = FHeldPart;
+      }
+      if (onButton && !FHeldDrawn && FHeldLook) {
+        // Back on the button, the part under the mouse is pressed, the
+        // other half of a spin pair as well as the one first held.
+        FHeldPart = part;
+        FPressedSpin = part;
         FHeldDrawn = true;
         InvalidateCell(FPressedCol, FPressedRow);
-        if (FHeldPart == 0)
-          break;
-        if (CellSpinOptions(GetCurrentDataCol(), GetCurrentDataRow()) & (1 << spoAutoRepeat))
+        if (part != 0 &&
+            CellSpinOptions(GetCurrentDataCol(), GetCurrentDataRow()) & (1 << spoAutoRepeat))
           StartSpinTimer();
       }
       break;

@@ -434,6 +434,15 @@ void TdgBaseGrid::ScrollDataInfo(int dx, int dy, const TGridDrawInfo &info) {
   }
   const int cw = ClientWidth();
   const int ch = ClientHeight();
+  // A focus frame over the line beside the fixed area stays there while its
+  // cell moves away with the pixels.
+  ScopeExit frame{[&] {
+    if (!FocusFrameOutside())
+      return;
+    InvalidateScreenRect(TRect{0, FFixedHeight - 1, cw, FFixedHeight});
+    InvalidateScreenRect(TRect{FFixedWidth - 1, 0, FFixedWidth, ch});
+    InvalidateFocusFrame();
+  }};
   if (dx != 0 && dy != 0) {
     if (FScrollMode == 2)
       InvalidateGrid();

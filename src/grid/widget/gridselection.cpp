@@ -20,17 +20,19 @@ bool clampLines(int &from, int &to, int count) {
 
 } // namespace
 
-// A change of selection repaints only what is on screen, in runs of adjacent
-// rows or columns whose look changed, instead of one repaint per item.
+// A change of selection repaints only what is on screen (the fixed lines and
+// the scrolled stretch), in runs of adjacent rows or columns whose look
+// changed, instead of one repaint per item.
 class TdgBaseGrid::SelectionRedraw {
 public:
   SelectionRedraw(TdgBaseGrid &grid, bool rows) : grid_(grid), rows_(rows) {
+    fixed_ = rows ? grid.FixedRows() : grid.FixedCols();
     first_ = rows ? grid.TopRow() : grid.LeftCol();
     last_ = first_ + (rows ? grid.VisibleRowCount() : grid.VisibleColCount());
   }
   ~SelectionRedraw() { flush(); }
   void changed(int index) {
-    if (index < first_ || index > last_)
+    if (index >= fixed_ && (index < first_ || index > last_))
       return;
     if (runFrom_ >= 0 && index == runTo_ + 1) {
       runTo_ = index;
@@ -39,9 +41,13 @@ public:
     flush();
     runFrom_ = runTo_ = index;
   }
-  // The visible part of from..to.
-  int from(int from) const { return std::max(from, first_); }
-  int to(int to) const { return std::min(to, last_); }
+  // Calls `visit` for each line of from..to that is on screen.
+  template <class Visit> void forShown(int from, int to, Visit visit) const {
+    for (int i = from; i <= std::min(to, fixed_ - 1); ++i)
+      visit(i);
+    for (int i = std::max(from, first_); i <= std::min(to, last_); ++i)
+      visit(i);
+  }
 
 private:
   void flush() {
@@ -55,7 +61,7 @@ private:
   }
   TdgBaseGrid &grid_;
   bool rows_;
-  int first_, last_;
+  int fixed_, first_, last_;
   int runFrom_ = -1, runTo_ = -1;
 };
 
@@ -211,9 +217,10 @@ void TdgBaseGrid::DeselectRows(int fromDisplay, int toDisplay) {
   SelectionRedraw redraw(*this, true);
   if (fromDisplay <= sel.First && toDisplay >= sel.Last) {
     FSelectChanged[stRows] = true;
-    for (int r = redraw.from(sel.First); r <= redraw.to(sel.Last); ++r)
+    redraw.forShown(sel.First, sel.Last, [&](int r) {
       if (sel.Bits[static_cast<std::size_t>(r)])
         redraw.changed(r);
+    });
     sel.Clear();
   } else {
     int r = sel.IsSelected(fromDisplay) ? fromDisplay : sel.NextSelected(fromDisplay);

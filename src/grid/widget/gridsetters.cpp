@@ -197,13 +197,13 @@ void TdgBaseGrid::RecomputeFixedSizes() {
 
 // The shown editor takes the new colours at once, its text and caret kept.
 void DataGridLook::SetEditColor(TColor value) {
-  if (change(FEditColor, value) && Grid().FEditorShown && Grid().FActiveControl)
-    Grid().EditorSetup(*Grid().FActiveControl);
+  if (change(FEditColor, value))
+    Grid().RefreshEditedCell();
 }
 
 void DataGridLook::SetEditFontColor(TColor value) {
-  if (change(FEditFontColor, value) && Grid().FEditorShown && Grid().FActiveControl)
-    Grid().EditorSetup(*Grid().FActiveControl);
+  if (change(FEditFontColor, value))
+    Grid().RefreshEditedCell();
 }
 
 void DataGridLook::SetFlatButtons(bool value) {

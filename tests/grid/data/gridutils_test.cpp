@@ -98,7 +98,12 @@ TEST(GridNumbers, IncrementedNumbersKeepTheirShape) {
                         {"1,999.50", 3, 1, "2,000.50"},
                         {"x 9 y", 2, 1, "10"},
                         {"99,999", 0, 1, "100,000"}, // digits a multiple of three
-                        {"1.25", 0, -1, "0.25"}};
+                        {"1.25", 0, -1, "0.25"},
+                        // never written with an exponent, nor with the sum's noise
+                        {"0.00001", 0, 0.00001, "0.00002"},
+                        {"0.00001", 0, -0.00001, "0.00000"},
+                        {"99999999999999999999", 0, 1, "100000000000000000000"},
+                        {"0.1", 0, 0.2, "0.3"}};
   for (const Case &c : cases) {
     SCOPED_TRACE(c.text);
     std::size_t start, length;
@@ -118,6 +123,19 @@ TEST(GridDates, OrderAndFormatFollowTheLocale) {
   EXPECT_DOUBLE_EQ(ParseDateTimeText(" 3/4/2021 "), 44259); // 4 March 2021
   EXPECT_DOUBLE_EQ(ParseDateTimeText("12:30 PM"), 12.5 / 24);
   EXPECT_DOUBLE_EQ(ParseDateTimeText("12:30 AM"), 0.5 / 24);
+  for (const char *pm : {"1:30PM", "1:30pm", "1:30 pm"})
+    EXPECT_DOUBLE_EQ(ParseDateTimeText(pm), 13.5 / 24) << pm;
+  // Where times and dates share their separator, a text is a date when it
+  // reads as one.
+  for (QLocale::Language language : {QLocale::Finnish, QLocale::Danish}) {
+    QLocale::setDefault(QLocale(language));
+    SCOPED_TRACE(QLocale().name().toStdString());
+    EXPECT_DOUBLE_EQ(ParseDateTimeText("13.30"), 13.5 / 24);
+    EXPECT_DOUBLE_EQ(ParseDateTimeText("13:30"), 13.5 / 24);
+    EXPECT_DOUBLE_EQ(ParseDateTimeText("4.3.2021"), 44259);
+    EXPECT_DOUBLE_EQ(ParseDateTimeText("4.3.2021 13.30"), 44259 + 13.5 / 24);
+  }
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
   EXPECT_EQ(DateOrder(), 2);
   std::string format;

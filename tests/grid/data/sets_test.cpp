@@ -149,6 +149,14 @@ TEST(SortIntList, KeepsOrderAndAnswersInsertionPoints) {
   list.Remove(3);
   EXPECT_EQ(list.Count(), 2);
   EXPECT_EQ(list.Get(2), 5);
+  // A copy of a short list into a long one takes the short one's room.
+  TdgSortIntList longer;
+  for (int v = 1; v <= 1000; ++v)
+    longer.Add(v);
+  longer.Assign(list);
+  EXPECT_EQ(longer.Count(), 2);
+  EXPECT_EQ(longer.Capacity(), 2);
+  EXPECT_EQ(longer.Get(2), 5);
 }
 
 TEST(IntegerSetList, AssignCopiesOnlyTheTargetsEntries) {

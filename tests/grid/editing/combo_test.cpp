@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -475,6 +476,10 @@ TEST(ComboSearch, CompareAndSearchRules) {
   list.combo.SetCompareType(ctOwn);
   EXPECT_EQ(list.search("zzz", false, &found), 1);
   EXPECT_TRUE(found);
+  // Letters beyond ASCII fold as the code page has them.
+  List accented({"Apple", "\xC9tat", "\xE4rger"});
+  EXPECT_EQ(accented.search("\xE9t", false), 2);
+  EXPECT_EQ(accented.search("\xC4R", false), 3);
   List sorted({"a", "ab", "abc"}, true);
   EXPECT_EQ(sorted.search("abcd", false), 3);
   EXPECT_EQ(sorted.search("ab", true), 2);
@@ -717,6 +722,22 @@ TEST(ComboPlacement, SizesFollowTheSettings) {
   const int width = d.popup()->width();
   list.SetColWidths(1, list.ColWidths(1) + 30);
   EXPECT_EQ(d.popup()->width(), width + 30);
+  // Hidden rows ask for no scroll bar beside those shown; a width kept as it
+  // stands leaves room below for the bar its columns need.
+  const int extent = list.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &list);
+  list.SetHeadingOn(false);
+  list.SetRows(5);
+  list.SetRowVisible(2, false);
+  list.SetRowVisible(4, false);
+  d.grid->GetCombo()->SetDropDownRows(3);
+  EXPECT_EQ(d.popup()->height(), frame + 3 * list.DefaultRowHeight());
+  EXPECT_EQ(d.popup()->width(), list.DropDownWidth(1)) << "no vertical bar";
+  d.grid->GetCombo()->SetDropDownRows(2);
+  EXPECT_EQ(d.popup()->width(), list.DropDownWidth(1) + extent);
+  list.SetCols(3);
+  d.grid->GetCombo()->SetDropDownCols(0);
+  EXPECT_EQ(d.popup()->height(), frame + 2 * list.DefaultRowHeight() + extent)
+      << "room for the horizontal bar";
   // A list narrower than its column ends under the column's right edge.
   const int col = d.grid->DisplayColOf(2);
   d.grid->SetColWidths(col, 150);

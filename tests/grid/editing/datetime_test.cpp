@@ -118,6 +118,28 @@ TEST(DateTimeDropDown, KeysWhileThePickerIsOpen) {
   EXPECT_EQ(d.grid->GetCell(2, 2).toString(), "");
 }
 
+// Each key moves the picker once, and F4 still closes it.
+TEST(DateTimeDropDown, APickerTakesEachKeyOnce) {
+  DateDialog d;
+  d.goTo(2, 2);
+  QTest::keyClick(d.grid, Qt::Key_F4);
+  ASSERT_TRUE(d.grid->DateTimeOpen());
+  QWindow *popup = QApplication::activePopupWidget()->windowHandle();
+  const QDate start(2026, 3, 14);
+  const std::pair<Qt::Key, QDate> moves[] = {{Qt::Key_Right, start.addDays(1)},
+                                             {Qt::Key_Down, start.addDays(7)},
+                                             {Qt::Key_PageDown, start.addMonths(1)}};
+  for (const auto &[key, date] : moves) {
+    d.picker().calendar->setSelectedDate(start);
+    QTest::keyClick(popup, key);
+    EXPECT_EQ(d.picker().calendar->selectedDate().toString(Qt::ISODate), date.toString(Qt::ISODate))
+        << key;
+  }
+  QTest::keyClick(popup, Qt::Key_F4);
+  EXPECT_FALSE(d.grid->DateTimeOpen());
+  EXPECT_EQ(d.grid->GetCell(2, 2).toString(), "");
+}
+
 TEST(DateTimeDropDown, ThePopupKindIsWindowModalAndAnsweredLater) {
   DateDialog d;
   d.goTo(3, 1);

@@ -1,18 +1,16 @@
 #include "grid/data/colrow.h"
 #include "grid/widget/dgbasegrid.h"
 #include "gridsupport/datagridscenes.h"
+#include "gridsupport/screencheck.h"
 #include "gridsupport/screenshots.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -366,41 +364,25 @@ TEST(GridPaint, FirstPaintDirectLaterBuffered) {
 // a fresh paint of the whole grid.
 TEST(GridPaint, ScreenMatchesFreshPaint) {
   Shown s(1000);
-  QScreen *screen = QGuiApplication::primaryScreen();
-  auto onScreen = [&] {
-    QApplication::processEvents();
-    const QPoint origin = s.grid.viewport()->mapToGlobal(QPoint(0, 0));
-    return screen
-        ->grabWindow(s.grid.window()->winId(),
-                     s.grid.viewport()->mapTo(s.grid.window(), QPoint()).x(),
-                     s.grid.viewport()->mapTo(s.grid.window(), QPoint()).y(),
-                     s.grid.viewport()->width(), s.grid.viewport()->height())
-        .toImage()
-        .convertToFormat(QImage::Format_RGB32);
-    (void)origin;
-  };
-  auto fresh = [&] {
-    return s.grid.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-  };
-  if (onScreen().isNull())
+  if (shownOnScreen(s.grid).isNull())
     GTEST_SKIP() << "the platform cannot grab windows";
   const std::pair<int, int> steps[] = {{SB_LINEDOWN, 0},        {SB_LINEDOWN, 0}, {SB_PAGEDOWN, 0},
                                        {SB_THUMBPOSITION, 500}, {SB_LINEUP, 0},   {SB_PAGEUP, 0}};
   for (auto [code, thumb] : steps) {
     s.grid.ScrollMessage(SB_VERT, code, thumb);
-    EXPECT_EQ(onScreen(), fresh()) << "after scroll code " << code;
+    EXPECT_EQ(screenDiffersFromFullPaint(s.grid), "") << "after scroll code " << code;
   }
   s.grid.SetCurrentDataRow(s.grid.GetDataRow(s.grid.TopRow() + 3));
-  EXPECT_EQ(onScreen(), fresh()) << "after a program moved the current row";
+  EXPECT_EQ(screenDiffersFromFullPaint(s.grid), "") << "after a program moved the current row";
   s.grid.SelectRows(s.grid.TopRow() + 1, s.grid.TopRow() + 2);
-  EXPECT_EQ(onScreen(), fresh()) << "after selecting";
+  EXPECT_EQ(screenDiffersFromFullPaint(s.grid), "") << "after selecting";
   s.grid.ClearRowSelection();
-  EXPECT_EQ(onScreen(), fresh()) << "after clearing the selection";
+  EXPECT_EQ(screenDiffersFromFullPaint(s.grid), "") << "after clearing the selection";
   s.grid.SetLineColor(0x0000FF);
   s.grid.SetHeadingHeight(20);
-  EXPECT_EQ(onScreen(), fresh()) << "after setters";
+  EXPECT_EQ(screenDiffersFromFullPaint(s.grid), "") << "after setters";
   s.grid.resize(300, 200);
-  EXPECT_EQ(onScreen(), fresh()) << "after resizing";
+  EXPECT_EQ(screenDiffersFromFullPaint(s.grid), "") << "after resizing";
 }
 
 TEST(GridPaint, UpdateLockPaintsOnceAfterRelease) {
@@ -487,6 +469,142 @@ TEST(GridPaint, PageUpThenPageDownComesBack) {
   QTest::keyClick(&s.grid, Qt::Key_PageDown);
   EXPECT_EQ(s.grid.TopRow(), top);
   EXPECT_EQ(s.grid.Row(), row);
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// After each change the window shows what a paint of the whole grid draws:
+// what a change leaves out of its repaint stays on the screen.
+std::string stale(TdgGrid &grid) { return screenDiffersFromFullPaint(grid); }
+
+TEST(GridScreen, FocusMarksFollowTheCurrentCell) {
+  for (TdgFocusBorder border : {fbDot, fbSingle, fbDouble}) {
+    SCOPED_TRACE(border);
+    auto shown = [border](TdgGrid &grid) {
+      fillTextGrid(grid, 12, 60);
+      showDataGrid(grid, 400, 200);
+      grid.SetAlwaysShowEditor(false);
+      grid.SetAlwaysShowFocus(true);
+      grid.SetFocusBorder(border);
+    };
+    TdgGrid grid;
+    shown(grid);
+    grid.FocusCell(2, 3, true);
+    ASSERT_EQ(stale(grid), "");
+    for (Qt::Key key : {Qt::Key_Right, Qt::Key_Down, Qt::Key_Left, Qt::Key_Up, Qt::Key_Up,
+                        Qt::Key_Up, Qt::Key_PageDown, Qt::Key_Down, Qt::Key_PageUp}) {
+      QTest::keyClick(&grid, key);
+      EXPECT_EQ(stale(grid), "") << "after key " << key;
+    }
+    // The frame of the first row lies over the heading's line.
+    grid.SetHeading3D(false);
+    EXPECT_EQ(stale(grid), "") << "after a repaint of the heading";
+    // Scrolled by moving pixels, the mark goes under the window's edges.
+    TdgGrid scrolled;
+    shown(scrolled);
+    scrolled.FocusCell(10, 23, true);
+    ASSERT_EQ(stale(scrolled), "");
+    scrolled.ScrollMessage(SB_HORZ, SB_LINEUP, 0);
+    EXPECT_EQ(stale(scrolled), "") << "after a scroll";
+  }
+}
+
+TEST(GridScreen, ChangesWhileLockedShowAfterTheLock) {
+  Shown s;
+  s.grid.BeginUpdate();
+  s.grid.SetHeading3D(false);
+  s.grid.EndUpdate();
+  EXPECT_EQ(stale(s.grid), "");
+}
+
+TEST(GridScreen, ANewEditColourFillsTheCellAroundTheEditor) {
+  Shown s;
+  s.grid.FocusCell(2, 3, true);
+  ASSERT_TRUE(s.grid.EditorShown());
+  ASSERT_EQ(stale(s.grid), "");
+  s.grid.SetEditColor(0x0000FF);
+  EXPECT_EQ(stale(s.grid), "");
+  s.grid.SetEditFontColor(0x00FF00);
+  EXPECT_EQ(stale(s.grid), "");
+}
+
+TEST(GridScreen, SelectingFixedLinesRepaintsThem) {
+  Shown s;
+  s.grid.SetFixedRowCount(2);
+  s.grid.SetFixedColCount(1);
+  s.grid.MoveTopLeft(2, 20);
+  QApplication::processEvents();
+  s.grid.SelectRows(1, 2);
+  EXPECT_EQ(stale(s.grid), "") << "rows selected";
+  s.grid.ClearRowSelection();
+  EXPECT_EQ(stale(s.grid), "") << "rows cleared";
+  s.grid.SelectCols(1, 1);
+  EXPECT_EQ(stale(s.grid), "") << "column selected";
+  s.grid.ClearColSelection();
+  EXPECT_EQ(stale(s.grid), "") << "column cleared";
+}
+
+// The window's edge cuts the last row through its buttons at every height.
+TEST(GridScreen, ARowCutByTheEdgeShowsItsButtonsWholeOnceScrolledIn) {
+  for (int height = 118; height <= 129; ++height) {
+    SCOPED_TRACE(height);
+    TdgGrid grid;
+    fillTextGrid(grid, 4, 40);
+    grid.GetCol(Variant(1))->SetButtonType(btCombo);
+    grid.GetCol(Variant(2))->SetButtonType(btVertSpin);
+    grid.GetCol(Variant(3))->SetButtonType(btHorzSpin);
+    grid.SetFlatButtons(false);
+    showDataGrid(grid, 300, height);
+    grid.ScrollMessage(SB_VERT, SB_LINEDOWN, 0);
+    EXPECT_EQ(stale(grid), "");
+  }
+}
+
+// A row of no height looks like a hidden one: the fixed line above it, and
+// the one left of a column of no width, keep their colour.
+TEST(GridScreen, ALineOfNoSizeDrawsNothing) {
+  auto picture = [](bool hidden) {
+    Shown s(10);
+    s.grid.SetLineColor(0x0000FF);
+    s.grid.SetFixedRowCount(2);
+    s.grid.SetFixedColCount(1);
+    s.grid.SetAlwaysShowEditor(false);
+    s.grid.FocusCell(3, 7, true);
+    if (hidden) {
+      s.grid.SetRowVisible(3, false);
+      s.grid.GetCol(Variant(2))->SetVisible(false);
+    } else {
+      s.grid.SetRowHeight(3, 0);
+      s.grid.SetColWidths(2, 0);
+    }
+    return s.shot();
+  };
+  EXPECT_EQ(pictureDifference(picture(false), picture(true)), "");
+}
+
+TEST(GridScreen, TheRowBarMarksTheCurrentRowAfterAMove) {
+  Shown s(10);
+  s.grid.FocusCell(1, 1, true);
+  s.grid.MoveRows(1, 3);
+  EXPECT_EQ(stale(s.grid), "") << "after the move";
+  s.grid.SetCurrentDataRow(5);
+  EXPECT_EQ(stale(s.grid), "") << "after a new current row";
+}
+
+TEST(GridScreen, AnEnteredInsertRowIsPaintedAsADataRow) {
+  Shown s(3);
+  s.grid.SetGridMode(gmEditInsert);
+  s.grid.GetCol(Variant(2))->SetButtonType(btCombo);
+  s.grid.SetFlatButtons(false);
+  s.grid.FocusCell(1, 3, true);
+  QApplication::processEvents();
+  QTest::keyClick(&s.grid, Qt::Key_Down);
+  ASSERT_EQ(s.grid.Rows(), 4);
+  EXPECT_EQ(stale(s.grid), "");
 }
 
 } // namespace

@@ -1,13 +1,14 @@
 #include "grid/editing/combo.h"
 #include "grid/editors/editorwrappers.h"
 #include "grid/widget/dgbasegrid.h"
+#include "gridsupport/screencheck.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -306,13 +307,7 @@ TEST(GridKeys, AnEnteredRowLeftUnchangedLeavesNothingBehind) {
     };
     // The cell as the window shows it, its lines left out.
     auto blank = [&] {
-      QApplication::processEvents();
-      QWidget *view = d.grid->viewport();
-      const QPoint at = view->mapTo(view->window(), QPoint());
-      const QImage shown =
-          QGuiApplication::primaryScreen()
-              ->grabWindow(view->window()->winId(), at.x(), at.y(), view->width(), view->height())
-              .toImage();
+      const QImage shown = shownOnScreen(*d.grid->viewport());
       if (shown.isNull())
         return false;
       const TRect r = d.grid->GetCellRect(2, 2);

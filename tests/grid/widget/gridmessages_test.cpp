@@ -25,6 +25,7 @@ TEST(GridMessages, HeadingAcceleratorsAreWindowShortcuts) {
   grid->GetCol(Variant(2))->SetHeading("&Mode");
   grid->GetCol(Variant(3))->SetHeading("Size && &mass"); // the first column wins
   grid->GetCol(Variant(4))->SetHeading("&&Plain");
+  grid->GetCol(Variant(1))->SetHeading("&\xC4lter"); // beyond ASCII, in the code page
   std::vector<int> clicked;
   grid->OnHeadingClick = [&](TdgBaseGrid *, int dataCol) { clicked.push_back(dataCol); };
   form.show();
@@ -32,7 +33,9 @@ TEST(GridMessages, HeadingAcceleratorsAreWindowShortcuts) {
   QApplication::processEvents();
   QTest::keyClick(other, Qt::Key_M, Qt::AltModifier);
   QTest::keyClick(other, Qt::Key_P, Qt::AltModifier); // "&&" is no accelerator
-  EXPECT_EQ(clicked, std::vector<int>{2});
+  QTest::keyClick(other, Qt::Key_Adiaeresis, Qt::AltModifier);
+  EXPECT_EQ(clicked, (std::vector<int>{2, 1}));
+  EXPECT_TRUE(grid->HeadingAccelerator('\xE4'));
   grid->MoveCols(2, 4); // display order decides
   EXPECT_TRUE(grid->HeadingAccelerator('m'));
   EXPECT_EQ(clicked.back(), 3);
