@@ -207,7 +207,8 @@ TEST_F(HelpPages, TheExamplesOnThePagesAreWhatTheFiltersWrite) {
       QRegularExpression::DotMatchesEverythingOption);
   const QRegularExpression attribute("(data-[a-z]+)(?:=\"([^\"]*)\")?");
   auto text = [](QString html) {
-    html.replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", "\"").replace("&amp;", "&");
+    html.replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", "\"").replace("&#13;", "\r");
+    html.replace("&amp;", "&");
     return fromQString(html);
   };
   int examples = 0;
