@@ -297,7 +297,8 @@ TEST_F(StatusForm, ALongChunkKeepsTheClockGoingAndAStopInsideItEndsAsAStop) {
   auto *elapsed = window.findChild<QLabel *>("elapsedTime");
   auto *bar = window.findChild<QProgressBar *>("fileProgress");
   ASSERT_TRUE(QTest::qWaitFor([&] { return match.started.load(); }, 10000));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return elapsed->text().startsWith("0:00:01."); }, 5000))
+  // A busy machine may show a later second first.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return elapsed->text() >= QStringLiteral("0:00:01."); }, 5000))
       << elapsed->text().toStdString();
   EXPECT_EQ(bar->value(), 50) << "five chunks of ten read";
 
