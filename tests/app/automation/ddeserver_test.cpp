@@ -23,7 +23,7 @@ using testing::waitFor;
 QByteArray ask(const QString &path, const QByteArray &bytes, bool *closed = nullptr) {
   QLocalSocket client;
   client.connectToServer(path);
-  if (!waitFor([&] { return client.state() == QLocalSocket::ConnectedState; }, 3000))
+  if (!waitFor([&] { return client.state() == QLocalSocket::ConnectedState; }, 10000))
     return "unconnected";
   client.write(bytes);
   client.flush();
@@ -33,7 +33,7 @@ QByteArray ask(const QString &path, const QByteArray &bytes, bool *closed = null
     return answer.endsWith('\n') || client.state() == QLocalSocket::UnconnectedState;
   });
   if (closed) {
-    waitFor([&] { return client.state() == QLocalSocket::UnconnectedState; }, 1000);
+    waitFor([&] { return client.state() == QLocalSocket::UnconnectedState; }, 10000);
     *closed = client.state() == QLocalSocket::UnconnectedState;
   }
   return answer;
@@ -89,7 +89,7 @@ TEST_F(DdeTest, FileOpenMacrosOpenInTheFreeWindowAndOthersAreRefused) {
   // Letter case counts; the box shows the whole macro.
   EXPECT_EQ(ask(socket, "[fileopen(\"/x.fll\")]\n"),
             "ERROR Invalid DDE message [fileopen(\"/x.fll\")]\n");
-  waitFor([&] { return !boxTexts.empty(); }, 2000);
+  waitFor([&] { return !boxTexts.empty(); }, 10000);
   EXPECT_EQ(boxTexts, std::vector<std::string>{"Invalid DDE message [fileopen(\"/x.fll\")]"});
   EXPECT_EQ(made.size(), 3u);
 }

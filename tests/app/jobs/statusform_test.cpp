@@ -224,7 +224,7 @@ TEST_F(StatusForm, ReportsInQuickSuccessionPaintAFewTimesNotEachTime) {
   EXPECT_LE(counter.paints, 10);
   // What was held back is painted soon after.
   const int held = counter.paints;
-  EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > held; }, 2000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > held; }, 10000));
   EXPECT_EQ(bar->value(), 100);
 }
 
