@@ -4,7 +4,8 @@
 // to that of windows 1-10); a text filter of 10 MB added and shown within 1 s;
 // SIGTERM ending a program whose user-interface thread is stuck within 1 s;
 // 200,000 values of one section read within 1 s. FACTOR scales every limit
-// (for sanitizer builds). Prints each time; fails when one is over.
+// (ctest passes ten times what a quiet machine needs). Prints each time;
+// fails when one is over.
 
 #include "app/common/quitsignals.h"
 #include "app/listwindow/childform.h"

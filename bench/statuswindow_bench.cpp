@@ -1,6 +1,7 @@
 // statuswindow_bench [SECONDS]: one job sends 20,000 status lines through the
 // windowed job host to its open status window (line limit 500, logging on)
-// and must end within SECONDS (default 3). Prints the time taken.
+// and must end within SECONDS (default 3; ctest passes ten times what a quiet
+// machine needs). Prints the time taken.
 
 #include "app/jobs/statusform.h"
 #include "app/jobs/windowjobhost.h"

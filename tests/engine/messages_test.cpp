@@ -239,6 +239,30 @@ TEST(Translate, BadTranslationFormatFallsBackToDefault) {
   EXPECT_EQ(translateFormat(30, "%s %s", {"a", "b"}), "b a");
 }
 
+// The default log names a misfit translation once a run: at its first
+// misfit, never again.
+TEST(Translate, AMisfitIsNamedInTheLogAtItsFirstUseOnly) {
+  TempFolder dir;
+  overrideProgramFolder(dir.path());
+  writeFile(dir.file("x.ini"), "[global]\r\n99910=%d once\r\n99920=%d thrice\r\n");
+  {
+    InstalledLoader installed(std::make_shared<TStringLoader>(dir.file("x.ini")));
+    EXPECT_EQ(translateFormat(99910, "%s", {"a"}), "a");
+    for (int i = 0; i < 3; ++i)
+      EXPECT_EQ(translateFormat(99920, "%s", {"b"}), "b");
+  }
+  const std::string log = readFile(dir.file("marrowen.log"));
+  overrideProgramFolder("");
+  for (const std::string note : {"Message 99910 of the language file does not fit its values and "
+                                 "is shown in English: %d once",
+                                 "Message 99920 of the language file does not fit its values and "
+                                 "is shown in English: %d thrice"}) {
+    const auto first = log.find(note);
+    EXPECT_NE(first, std::string::npos) << log;
+    EXPECT_EQ(log.find(note, first + 1), std::string::npos) << log;
+  }
+}
+
 TEST(LanguageLoader, GoesToDataFolderWhenProgramFolderIsNotWritable) {
   TempFolder dir;
   setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);

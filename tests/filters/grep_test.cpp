@@ -1,9 +1,12 @@
 #include "filters/grep.h"
 
 #include "classlib/exceptions.h"
+#include "classlib/paths.h"
+#include "engine/messages.h"
 #include "engine/subchain.h"
 #include "support/chunk_harness.h"
 #include "support/filter_fixtures.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -185,6 +188,15 @@ TEST(ContextGrep, HeaderAndChildChain) {
   // Each context is one text for the child filters; other lines pass on.
   EXPECT_EQ(expectChunkInvariant(grep("x", {.after = 1, .childChain = true}), "a\nx\nb\n"),
             "a\n<x\nb\n>b\n");
+  // A translated header that does not fit its value: the English one.
+  testing::TempFolder dir;
+  overrideProgramFolder(dir.path());
+  testing::writeFile(dir.file("x.ini"), "[global]\r\n2320=Datei %d %d:\r\n\r\n");
+  auto previous = installStringLoader(std::make_shared<TStringLoader>(dir.file("x.ini")));
+  EXPECT_EQ(expectChunkInvariant(grep("x", {.header = true, .after = 1}), "a\nx\nb\n"),
+            "File /tmp/input.txt:\r\nx\nb\n");
+  installStringLoader(previous);
+  overrideProgramFolder("");
 }
 
 TEST(ContextGrep, CountOnlyGivesOneCount) {

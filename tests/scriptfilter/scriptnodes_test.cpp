@@ -185,11 +185,21 @@ TEST_F(ScriptNodeBuild, TheMemoryBoundComesFromTheSettings) {
       "function startJob() {}\nfunction endJob() {}\n"
       "function startFile() {}\nfunction endFile() {}\n"
       "function processLine(line, EOL) { return EOL; }\n");
+  // One statement too quick for the watchdog to look while it runs (a
+  // millisecond for 2 MB): what it keeps counts when the top-level statements
+  // end.
+  writeIntegerSetting(scriptMemoryLimitSetting, 1);
+  const std::string quick = checkError("var kept = 'x'.repeat(1 << 20);\n"
+                                       "function startJob() {}\nfunction endJob() {}\n"
+                                       "function startFile() {}\nfunction endFile() {}\n"
+                                       "function processLine(line, EOL) { return EOL; }\n");
   useSettingsStore(nullptr);
   EXPECT_EQ(error, "The script filter '" + shortTitle(node) +
                        "' needed more than 16 MB of memory and was stopped");
   EXPECT_NE(checked.find("needed more than 16 MB of memory and was stopped"), std::string::npos)
       << checked;
+  EXPECT_NE(quick.find("needed more than 1 MB of memory and was stopped"), std::string::npos)
+      << quick;
 }
 
 TEST_F(ScriptNodeBuild, AScriptErrorNamesItsLine) {

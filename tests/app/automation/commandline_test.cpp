@@ -562,7 +562,8 @@ TEST_F(ProgramRun, ScriptsThatEndTheProgramOrNeverReturn) {
   stopping.start();
   ::kill(static_cast<pid_t>(endless.processId()), SIGTERM);
   ASSERT_TRUE(endless.waitForFinished(30000));
-  EXPECT_LT(stopping.elapsed(), 5000);
+  // Within seconds (the program's own grace is under one), not at the wait's end.
+  EXPECT_LT(stopping.elapsed(), 15000);
   EXPECT_EQ(dir.listing().find("KVB"), std::string::npos) << dir.listing();
   EXPECT_EQ(readFile(dir.file("out.txt")), "old");
   // Nobody aborted it: the program was ended, and says so.

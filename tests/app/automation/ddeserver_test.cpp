@@ -4,6 +4,8 @@
 
 #include <QLocalSocket>
 
+#include <filesystem>
+
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -21,7 +23,7 @@ using testing::waitFor;
 QByteArray ask(const QString &path, const QByteArray &bytes, bool *closed = nullptr) {
   QLocalSocket client;
   client.connectToServer(path);
-  if (!waitFor([&] { return client.state() == QLocalSocket::ConnectedState; }, 3000))
+  if (!waitFor([&] { return client.state() == QLocalSocket::ConnectedState; }, 10000))
     return "unconnected";
   client.write(bytes);
   client.flush();
@@ -31,10 +33,22 @@ QByteArray ask(const QString &path, const QByteArray &bytes, bool *closed = null
     return answer.endsWith('\n') || client.state() == QLocalSocket::UnconnectedState;
   });
   if (closed) {
-    waitFor([&] { return client.state() == QLocalSocket::UnconnectedState; }, 1000);
+    waitFor([&] { return client.state() == QLocalSocket::UnconnectedState; }, 10000);
     *closed = client.state() == QLocalSocket::UnconnectedState;
   }
   return answer;
+}
+
+// The process's descriptors open on /dev/null: the server's spare one
+// among them.
+int devNullDescriptors() {
+  int count = 0;
+  for (const auto &entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    if (std::filesystem::read_symlink(entry.path(), error) == "/dev/null")
+      ++count;
+  }
+  return count;
 }
 
 class DdeTest : public testing::MainWindowTest {
@@ -75,7 +89,7 @@ TEST_F(DdeTest, FileOpenMacrosOpenInTheFreeWindowAndOthersAreRefused) {
   // Letter case counts; the box shows the whole macro.
   EXPECT_EQ(ask(socket, "[fileopen(\"/x.fll\")]\n"),
             "ERROR Invalid DDE message [fileopen(\"/x.fll\")]\n");
-  waitFor([&] { return !boxTexts.empty(); }, 2000);
+  waitFor([&] { return !boxTexts.empty(); }, 10000);
   EXPECT_EQ(boxTexts, std::vector<std::string>{"Invalid DDE message [fileopen(\"/x.fll\")]"});
   EXPECT_EQ(made.size(), 3u);
 }
@@ -106,22 +120,31 @@ TEST_F(DdeTest, ClientsBeyondTheLimitOrTheDescriptorsAreTurnedAwayAndServingGoes
   silent.clear();
   EXPECT_TRUE(waitFor([&] { return ask(socket, "[FileOpen(\"/a\")]\n") == "OK\n"; }, 3000));
 
-  // Every descriptor taken but the one the client needs.
+  // Every descriptor taken but the one the client needs, twice: the spare
+  // descriptor that answers is held again after each time, and the server
+  // closes no descriptor of another's.
+  const int held = devNullDescriptors();
   rlimit saved{};
   ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
   rlimit lowered = saved;
   lowered.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 4096);
   ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
-  std::vector<int> taken;
-  for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
-    taken.push_back(fd);
-  ::close(taken.back());
-  taken.pop_back();
-  const QByteArray answer = ask(socket, "[FileOpen(\"/b\")]\n");
-  for (int fd : taken)
-    ::close(fd);
-  EXPECT_EQ(answer, "ERROR busy\n");
-  EXPECT_EQ(ask(socket, "[FileOpen(\"/b\")]\n"), "OK\n");
+  for (int time = 1; time <= 2; ++time) {
+    std::vector<int> taken;
+    for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+      taken.push_back(fd);
+    ::close(taken.back());
+    taken.pop_back();
+    const QByteArray answer = ask(socket, "[FileOpen(\"/b\")]\n");
+    int lost = 0;
+    for (int fd : taken)
+      if (::close(fd) != 0)
+        ++lost;
+    EXPECT_EQ(answer, "ERROR busy\n") << time;
+    EXPECT_EQ(lost, 0) << time;
+    EXPECT_EQ(ask(socket, "[FileOpen(\"/b\")]\n"), "OK\n") << time;
+    EXPECT_EQ(devNullDescriptors(), held) << time;
+  }
 
   // The program starts with as many descriptors as it may have.
   lowered.rlim_cur = std::min<rlim_t>(saved.rlim_max, 64);

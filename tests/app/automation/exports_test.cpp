@@ -53,17 +53,20 @@ TEST(Exports, ReportTreeFilesAndComments) {
                    "\r\nFiles List\r\n----------\r\n\r\nComments\r\n--------\r\n");
   list.node(2).setEnabled(false);
   list.files.push_back({"/data/*.txt", "All", "Add"});
+  // A row without an Action keeps the one before: no empty "/ACTION=".
+  list.files.push_back({"/data/*.log", "All", ""});
   list.comments = "100%s sure";
   const std::string report = getTextRepresentation(list, "/lists/a.fll");
   EXPECT_NE(report.find("Filter Title: /lists/a.fll\r\n"), std::string::npos);
   EXPECT_NE(report.find("|--** DISABLED ** S\r\n"), std::string::npos);
-  EXPECT_NE(report.find("----------\r\n/data/*.txt\r\n\r\nComments\r\n--------\r\n100%s sure"),
+  EXPECT_NE(report.find("----------\r\n/data/*.txt\r\n/data/*.log\r\n\r\nComments\r\n--------\r\n"
+                        "100%s sure"),
             std::string::npos);
   // The disabled node goes with its subtree; the files follow the filters.
   EXPECT_EQ(getCmdLineRepresentation(list),
             "Marrowen Pro\r\nCopy this information into a text file,\r\nand load it into "
             "Marrowen via the command\r\nline using the /Z=commandfile parameter.\r\n\r\n"
-            "/top\r\n/in\r\n/out\r\n/I+\r\n/ACTION=Add\r\n/data/*.txt\r\n");
+            "/top\r\n/in\r\n/out\r\n/I+\r\n/ACTION=Add\r\n/data/*.txt\r\n/data/*.log\r\n");
   EXPECT_EQ(getPerlRepresentation(list), "#!/usr/bin/perl\r\n\r\n/top\r\n/in\r\n/out\r\n");
   // A node with no command line still lets its children's through.
   TFilterList quiet;

@@ -224,7 +224,7 @@ TEST_F(StatusForm, ReportsInQuickSuccessionPaintAFewTimesNotEachTime) {
   EXPECT_LE(counter.paints, 10);
   // What was held back is painted soon after.
   const int held = counter.paints;
-  EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > held; }, 2000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > held; }, 10000));
   EXPECT_EQ(bar->value(), 100);
 }
 
@@ -297,7 +297,8 @@ TEST_F(StatusForm, ALongChunkKeepsTheClockGoingAndAStopInsideItEndsAsAStop) {
   auto *elapsed = window.findChild<QLabel *>("elapsedTime");
   auto *bar = window.findChild<QProgressBar *>("fileProgress");
   ASSERT_TRUE(QTest::qWaitFor([&] { return match.started.load(); }, 10000));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return elapsed->text().startsWith("0:00:01."); }, 5000))
+  // A busy machine may show a later second first.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return elapsed->text() >= QStringLiteral("0:00:01."); }, 5000))
       << elapsed->text().toStdString();
   EXPECT_EQ(bar->value(), 50) << "five chunks of ten read";
 

@@ -687,6 +687,15 @@ TEST_F(ChildForm, LoadingAskingAndDamagedFilesChangeNothing) {
   EXPECT_EQ(form->filterTree().count(), 5);
   EXPECT_EQ(form->filterTree().node(2).className(), "TDescriptionObject");
   EXPECT_EQ(form->fileName(), good);
+  // The inserted filters are a change of this list: closing asks to save it.
+  EXPECT_TRUE(form->filterHasChanged());
+  EXPECT_EQ(caption(), "Good (modified)");
+  boxTexts.clear();
+  boxAnswer = QMessageBox::Cancel;
+  QCloseEvent close;
+  QCoreApplication::sendEvent(form.get(), &close);
+  EXPECT_FALSE(close.isAccepted());
+  EXPECT_EQ(boxTexts, std::vector<std::string>{"Filter 'Good' has changed. Save it first?"});
 }
 
 TEST_F(ChildForm, SavedListsComeBackByteForByte) {

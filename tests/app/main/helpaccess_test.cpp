@@ -11,7 +11,11 @@
 #include "app/nodedialogs/nodedialogs.h"
 #include "app_testing.h"
 #include "dialog_testing.h"
+#include "filterlist/filterlist.h"
+#include "filterlist/ionodes.h"
 #include "filterlist/nodecatalog.h"
+#include "qtext/qtext.h"
+#include "support/chunk_harness.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -22,6 +26,7 @@
 #include <QTextBrowser>
 
 #include <filesystem>
+#include <map>
 #include <set>
 
 namespace marrowen::testing {
@@ -187,6 +192,78 @@ TEST_F(HelpPages, ThePagesNameOnlyWhatTheWindowsOffer) {
     }
   }
   mainFormHooks() = MainFormHooks();
+}
+
+// Each example on a filter's page is what the filters write. An example is
+//   <table class="example" data-filters="CLASS:KIND[:LEVEL] ..." data-settings="NAME=VALUE; ...">
+//   ... <pre class="in">...</pre> ... <pre class="out">...</pre> ... </table>
+// whose filters are made as the menus make them, from those remembered
+// settings, and run between an input and an output; `data-crlf` says that
+// each line the filters write ends in CR LF.
+TEST_F(HelpPages, TheExamplesOnThePagesAreWhatTheFiltersWrite) {
+  const QRegularExpression exampleBlock(
+      "<table class=\"example\"((?:[^>\"]|\"[^\"]*\")*)>.*?<pre class=\"in\">(.*?)</pre>.*?"
+      "<pre class=\"out\">(.*?)</pre>.*?</table>",
+      QRegularExpression::DotMatchesEverythingOption);
+  const QRegularExpression attribute("(data-[a-z]+)(?:=\"([^\"]*)\")?");
+  auto text = [](QString html) {
+    html.replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", "\"").replace("&#13;", "\r");
+    html.replace("&amp;", "&");
+    return fromQString(html);
+  };
+  int examples = 0;
+  for (const auto &entry : std::filesystem::directory_iterator(dir.file("program/help"))) {
+    const QString page = QString::fromStdString(readFile(entry.path().string()));
+    for (auto match = exampleBlock.globalMatch(page); match.hasNext(); ++examples) {
+      const QRegularExpressionMatch example = match.next();
+      std::map<QString, QString> attributes;
+      for (auto a = attribute.globalMatch(example.captured(1)); a.hasNext();) {
+        const QRegularExpressionMatch m = a.next();
+        attributes[m.captured(1)] = m.captured(2);
+      }
+      // Each example from settings of its own.
+      SettingsStore settings(dir.file("example" + std::to_string(examples) + ".ini"));
+      useSettingsStore(&settings);
+      for (const QString &setting : attributes["data-settings"].split("; ", Qt::SkipEmptyParts)) {
+        const QString name = setting.section('=', 0, 0), value = setting.section('=', 1);
+        bool number = false;
+        const int integer = value.toInt(&number);
+        if (value == "true" || value == "false")
+          writeBoolSetting(fromQString(name), value == "true");
+        else if (number)
+          writeIntegerSetting(fromQString(name), integer);
+        else
+          writeStringSetting(fromQString(name), text(value));
+      }
+      TFilterList list;
+      list.resetToTopNode();
+      list.addNode(std::make_shared<TInputObject>(), 1);
+      for (const QString &filter : attributes["data-filters"].split(' ', Qt::SkipEmptyParts)) {
+        const QStringList part = filter.split(':');
+        const NodeCatalogEntry *made =
+            findCatalogEntry(fromQString(part[0]), part.value(1).toInt());
+        EXPECT_NE(made, nullptr) << filter.toStdString();
+        if (made)
+          list.addNode(made->createDefault(part.value(1).toInt()), part.value(2, "1").toInt());
+      }
+      list.addNode(std::make_shared<TOutputObject>(), 1);
+      QString expected = example.captured(3);
+      if (attributes.contains("data-crlf"))
+        expected.replace("\n", "\r\n");
+      std::string written;
+      try {
+        int errorIndex = -1;
+        written = runInChunks([&] { return list.createFilters(false, true, errorIndex); },
+                              text(example.captured(2)), 0);
+      } catch (const std::exception &error) {
+        written = error.what();
+      }
+      EXPECT_EQ(printable(written), printable(text(expected)))
+          << entry.path().filename() << ": " << attributes["data-filters"].toStdString();
+      useSettingsStore(store.get());
+    }
+  }
+  EXPECT_GE(examples, 40);
 }
 
 TEST_F(HelpPages, TheTipsAndReleaseNotesShipBesideTheProgram) {

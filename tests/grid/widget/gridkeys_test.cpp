@@ -349,9 +349,9 @@ TEST(GridKeys, DeletingTheEnteredInsertRowGivesTheInsertRowBack) {
   EXPECT_EQ(d.grid->Rows(), 2);
 }
 
-// The value being typed belongs to its row, wherever rows inserted, moved or
-// deleted around it put that row.
-TEST(GridKeys, AnEditStaysWithItsRowWhenOthersMove) {
+// The value being typed belongs to its cell, wherever rows or columns
+// inserted, moved or deleted around it put that cell.
+TEST(GridKeys, AnEditStaysWithItsCellWhenOthersMove) {
   InDialog d;
   d.key(Qt::Key_Down);
   d.key(Qt::Key_Down);
@@ -365,6 +365,24 @@ TEST(GridKeys, AnEditStaysWithItsRowWhenOthersMove) {
   EXPECT_EQ(d.grid->GetCell(1, 2).toString(), "x") << "the edited row, numbered again";
   d.key(Qt::Key_Up);
   EXPECT_EQ(d.grid->GetCell(1, 2).toString(), "x");
+
+  // Without storage only the typed value tells a handler what the cell holds.
+  InDialog e;
+  e.grid->SetStoreData(false);
+  e.grid->SetCols(4);
+  e.key(Qt::Key_Tab);
+  e.key(Qt::Key_Tab);
+  e.type("y");
+  ASSERT_EQ(e.grid->GetCurrentDataCol(), 3);
+  ASSERT_TRUE(e.grid->HasValue());
+  std::string seen;
+  e.grid->OnDeleteCol = [&](TdgBaseGrid *grid, int, bool) {
+    seen = grid->GetCell(2, 1).toString();
+  };
+  e.grid->DeleteCols(1, 1);
+  EXPECT_EQ(seen, "y") << "the delete event finds the typed text in its column's new place";
+  EXPECT_EQ(e.grid->GetCell(2, 1).toString(), "y");
+  EXPECT_EQ(e.grid->GetCell(3, 1).toString(), "");
 }
 
 TEST(GridKeys, ARefusedRowEndKeepsTheFocusInTheGrid) {

@@ -198,11 +198,18 @@ TEST(GridLayout, GrowingWindowKeepsTheEndInView) {
   EXPECT_EQ(l.grid.TopRow(), l.grid.MaxTopRow());
 }
 
-TEST(GridLayout, AlwaysShownBarIsDisabled) {
+// A bar shown always is disabled while nothing needs scrolling, and works
+// when the rows need it.
+TEST(GridLayout, AlwaysShownBarIsEnabledOnlyWhenNeeded) {
   Laid l(2, 3);
   EXPECT_EQ(l.grid.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
   l.grid.SetAlwaysShowScrollBar(ssVertical);
   EXPECT_EQ(l.grid.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_FALSE(l.grid.verticalScrollBar()->isEnabled());
+  l.grid.SetRows(100);
+  EXPECT_EQ(l.grid.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_TRUE(l.grid.verticalScrollBar()->isEnabled());
+  l.grid.SetRows(3);
   EXPECT_FALSE(l.grid.verticalScrollBar()->isEnabled());
   l.grid.SetScrollBars(ssNone);
   l.grid.UpdateScrollBars();

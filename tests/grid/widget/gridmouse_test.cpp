@@ -109,9 +109,11 @@ TEST(GridMouse, AClickFiresClickThenClickCellAndMovesTheCell) {
 
   m.events.clear();
   TdgClickPosition position = cpHeading;
-  m.grid.OnDblClickCell = [&](TdgBaseGrid *, int, int, TdgClickPosition pos) {
+  int dataRow = 0;
+  m.grid.OnDblClickCell = [&](TdgBaseGrid *, int, int row, TdgClickPosition pos) {
     m.events.push_back("dblclickcell");
     position = pos;
+    dataRow = row;
   };
   QTest::mouseDClick(m.port(), Qt::LeftButton, {}, QPoint(20, m.grid.ClientHeight() - 3));
   const auto dbl = std::find(m.events.begin(), m.events.end(), "dblclick");
@@ -119,6 +121,7 @@ TEST(GridMouse, AClickFiresClickThenClickCellAndMovesTheCell) {
   ASSERT_NE(dbl + 1, m.events.end());
   EXPECT_EQ(dbl[1], "dblclickcell");
   EXPECT_EQ(position, cpOutside);
+  EXPECT_EQ(dataRow, -1) << "no row, not the heading";
 }
 
 TEST(GridMouse, TheSecondClickOfADoubleClickReachesTheEditorThatTheFirstOpened) {
