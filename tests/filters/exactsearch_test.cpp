@@ -1,10 +1,13 @@
 #include "filters/exactsearch.h"
+#include "filters/fuzzysearch.h"
+#include "filters/patternfilters.h"
 
 #include "classlib/codepage.h"
 #include "classlib/exceptions.h"
 #include "engine/escapes.h"
 #include "engine/userinterface.h"
 #include "support/chunk_harness.h"
+#include "support/filter_fixtures.h"
 #include "support/recording_job.h"
 
 #include "support/recording_user_interface.h"
@@ -74,7 +77,7 @@ TEST(SearchFilter, WholeWordAtTheEndOfTheFileAndOfABuffer) {
     EXPECT_EQ(runInChunks(exact("cat", "dog", false, true), text, chunk), expected) << chunk;
 }
 
-TEST(SearchFilter, FirstOnlyCountsTheRestAsNothing) {
+TEST(SearchFilter, FirstOnlyReplacesTheFirstOccurrenceOfEachFile) {
   auto files = testing::runFilesInChunks(exact("a", "X", false, false, true), {"banana", "ab"}, 0);
   EXPECT_EQ(files, (std::vector<std::string>{"bXnana", "Xb"}));
 }
@@ -131,6 +134,115 @@ TEST(SearchFilter, StatisticsCountReplacementsAndSkips) {
   };
   runInChunks(make, "aa", 0, options);
   EXPECT_EQ(statistics, "1 replace(s) performed, 1 skipped for [a]");
+}
+
+// Runs each piece between ";" through its subfilter chain, as a selecting
+// filter does.
+class PieceSelector : public TFilter {
+public:
+  bool processChunk(std::string &chunk) override {
+    std::string out;
+    for (std::size_t start = 0;;) {
+      std::size_t end = chunk.find(';', start);
+      out += subFilterText(chunk.substr(start, end - start));
+      if (end == std::string::npos)
+        break;
+      out += ';';
+      start = end + 1;
+    }
+    return sendToNext(out);
+  }
+};
+
+// A match that is kept, whether by first-only or by a standing answer, is
+// still counted, so the log says how many were skipped: in every search
+// filter, in the main chain and in a subfilter chain, and for the rest of a
+// file or job after the answer that keeps them.
+TEST(SearchFilters, KeptMatchesAreCountedAsSkipped) {
+  struct Kind {
+    const char *name;
+    std::function<std::unique_ptr<TFilter>(bool prompt, bool firstOnly)> make;
+    const char *suffix;
+  };
+  const Kind kinds[] = {
+      {"exact",
+       [](bool prompt, bool firstOnly) {
+         return std::make_unique<TSearchFilter>("cat", "X", false, false, false, prompt, false,
+                                                firstOnly);
+       },
+       " for [cat]"},
+      {"pattern",
+       [](bool prompt, bool firstOnly) {
+         return std::make_unique<TRegExpFilter>("c.t", "X", true, false, false, prompt, false,
+                                                firstOnly, false, false, false, 4096,
+                                                TPatternType::Pattern);
+       },
+       " for pattern match [c.t]"},
+      {"edit distance",
+       [](bool prompt, bool firstOnly) {
+         return std::make_unique<TEditDistance>("cat", "X", true, false, prompt, false, firstOnly,
+                                                0);
+       },
+       " for edit distance [cat]"},
+  };
+  struct Case {
+    const char *name;
+    bool prompt;
+    bool firstOnly;
+    bool inSubchain;
+    std::vector<Answer> answers;
+    std::vector<std::string> inputs;
+    std::vector<std::string> logged; // each "replaced skipped"
+  };
+  const Case cases[] = {
+      {"first only", false, true, false, {}, {"cat a cat b cat", "cat"}, {"1 2", "1 0"}},
+      {"replace, then skip the file",
+       true,
+       false,
+       false,
+       {Answer::Replace, Answer::SkipFile, Answer::Skip},
+       {"cat a cat b cat", "cat"},
+       {"1 2", "0 1"}},
+      {"always skip, then a new file",
+       true,
+       false,
+       false,
+       {Answer::SkipJob},
+       {"cat a cat b cat", "cat x cat"},
+       {"0 3", "0 2"}},
+      {"first only in each piece", false, true, true, {}, {"cat cat;cat"}, {"2 1"}},
+      {"skip the file in a subfilter chain",
+       true,
+       false,
+       true,
+       {Answer::Replace, Answer::SkipFile},
+       {"cat a;cat b;cat"},
+       {"1 2"}},
+  };
+  for (const Kind &kind : kinds) {
+    for (const Case &c : cases) {
+      SCOPED_TRACE(std::string(kind.name) + ", " + c.name);
+      testing::RecordingJob job;
+      job.replaceAnswers.assign(c.answers.begin(), c.answers.end());
+      testing::ChunkRunOptions options{.job = &job, .logStatisticsOfEachFile = true};
+      auto make = [&]() -> std::unique_ptr<TFilter> {
+        if (!c.inSubchain)
+          return kind.make(c.prompt, c.firstOnly);
+        auto selector = std::make_unique<PieceSelector>();
+        testing::giveSubfilters(*selector, kind.make(c.prompt, c.firstOnly));
+        return selector;
+      };
+      testing::runFilesInChunks(make, c.inputs, 0, options);
+      std::vector<std::string> expected;
+      for (const std::string &counts : c.logged) {
+        std::string replaced = counts.substr(0, counts.find(' '));
+        std::string skipped = counts.substr(counts.find(' ') + 1);
+        expected.push_back((c.inSubchain ? "  " : "") + replaced + " replace(s) performed" +
+                           (skipped == "0" ? "" : ", " + skipped + " skipped") + kind.suffix);
+      }
+      EXPECT_EQ(job.logLines, expected);
+    }
+  }
 }
 
 } // namespace

@@ -57,6 +57,8 @@ std::vector<std::string> runFilesInChunks(const FilterFactory &make,
         break;
     }
     head->flush();
+    if (options.logStatisticsOfEachFile)
+      head->logStatistics("");
     head->closeFile();
   }
   head->endJob();

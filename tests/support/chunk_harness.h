@@ -26,6 +26,9 @@ struct ChunkRunOptions {
   // Called with the chain's head after the job ended, before it is freed:
   // the place to look at statistics or counters.
   std::function<void(TFilter &head)> afterRun = {};
+  // Logs the chain's statistics to the job after each file, as the input
+  // does when it closes a file.
+  bool logStatisticsOfEachFile = false;
 };
 
 // The ways every filter is fed the same text: whole (0), byte by byte, in
