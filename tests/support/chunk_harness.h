@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/filter.h"
+#include "support/printable.h"
 
 #include <gtest/gtest.h>
 
@@ -59,8 +60,5 @@ std::vector<std::string> runFilesInChunks(const FilterFactory &make,
 //   EXPECT_EQ(expectChunkInvariant(make, "a\r\nb"), "A\r\nB");
 std::string expectChunkInvariant(const FilterFactory &make, std::string_view input,
                                  const ChunkRunOptions &options = {});
-
-// Bytes shown readably in failure messages ("\r", "\x00").
-std::string printable(std::string_view bytes);
 
 } // namespace marrowen::testing
