@@ -31,11 +31,6 @@ using testing::TempFolder;
 // folder, where the filter's files and the program's own files are.
 class ExecuteProgram : public ::testing::Test {
 protected:
-  ExecuteProgram() : previous_(std::filesystem::current_path()) {
-    std::filesystem::current_path(files_.path());
-  }
-  ~ExecuteProgram() override { std::filesystem::current_path(previous_); }
-
   // An executable script in the test's folder.
   std::string script(const std::string &name, const std::string &body) {
     std::string path = files_.file(name);
@@ -52,7 +47,7 @@ protected:
   TempFolder files_;
 
 private:
-  std::filesystem::path previous_;
+  testing::WorkingFolder inFiles_{files_.path()};
 };
 
 // Runs one file through `make` with the control calls of a job and returns
