@@ -154,91 +154,61 @@ public:
   }
 };
 
+// The exact, pattern and edit-distance searches of "cat"; below, the ends
+// of their statistics lines.
+std::unique_ptr<TFilter> catSearch(int kind, bool prompt, bool firstOnly) {
+  if (kind == 0)
+    return std::make_unique<TSearchFilter>("cat", "X", false, false, false, prompt, false,
+                                           firstOnly);
+  if (kind == 1)
+    return std::make_unique<TRegExpFilter>("c.t", "X", true, false, false, prompt, false, firstOnly,
+                                           false, false, false, 4096, TPatternType::Pattern);
+  return std::make_unique<TEditDistance>("cat", "X", true, false, prompt, false, firstOnly, 0);
+}
+const char *const catSuffixes[] = {" for [cat]", " for pattern match [c.t]",
+                                   " for edit distance [cat]"};
+
 // A match that is kept, whether by first-only or by a standing answer, is
 // still counted, so the log says how many were skipped: in every search
 // filter, in the main chain and in a subfilter chain, and for the rest of a
 // file or job after the answer that keeps them.
 TEST(SearchFilters, KeptMatchesAreCountedAsSkipped) {
-  struct Kind {
-    const char *name;
-    std::function<std::unique_ptr<TFilter>(bool prompt, bool firstOnly)> make;
-    const char *suffix;
-  };
-  const Kind kinds[] = {
-      {"exact",
-       [](bool prompt, bool firstOnly) {
-         return std::make_unique<TSearchFilter>("cat", "X", false, false, false, prompt, false,
-                                                firstOnly);
-       },
-       " for [cat]"},
-      {"pattern",
-       [](bool prompt, bool firstOnly) {
-         return std::make_unique<TRegExpFilter>("c.t", "X", true, false, false, prompt, false,
-                                                firstOnly, false, false, false, 4096,
-                                                TPatternType::Pattern);
-       },
-       " for pattern match [c.t]"},
-      {"edit distance",
-       [](bool prompt, bool firstOnly) {
-         return std::make_unique<TEditDistance>("cat", "X", true, false, prompt, false, firstOnly,
-                                                0);
-       },
-       " for edit distance [cat]"},
-  };
-  struct Case {
-    const char *name;
-    bool prompt;
-    bool firstOnly;
-    bool inSubchain;
-    std::vector<Answer> answers;
-    std::vector<std::string> inputs;
-    std::vector<std::string> logged; // each "replaced skipped"
-  };
-  const Case cases[] = {
-      {"first only", false, true, false, {}, {"cat a cat b cat", "cat"}, {"1 2", "1 0"}},
-      {"replace, then skip the file",
-       true,
-       false,
-       false,
+  // Options: "f" first only, "p" prompting (the answers given in turn), "s"
+  // in a subfilter chain given the pieces between ";"; then the inputs and,
+  // for each, the replacements and skips logged.
+  using Strings = std::vector<std::string>;
+  const std::tuple<std::string, std::vector<Answer>, Strings, Strings> cases[] = {
+      {"f", {}, {"cat a cat b cat", "cat"}, {"1 2", "1 0"}},
+      {"p",
        {Answer::Replace, Answer::SkipFile, Answer::Skip},
        {"cat a cat b cat", "cat"},
        {"1 2", "0 1"}},
-      {"always skip, then a new file",
-       true,
-       false,
-       false,
-       {Answer::SkipJob},
-       {"cat a cat b cat", "cat x cat"},
-       {"0 3", "0 2"}},
-      {"first only in each piece", false, true, true, {}, {"cat cat;cat"}, {"2 1"}},
-      {"skip the file in a subfilter chain",
-       true,
-       false,
-       true,
-       {Answer::Replace, Answer::SkipFile},
-       {"cat a;cat b;cat"},
-       {"1 2"}},
+      {"p", {Answer::SkipJob}, {"cat a cat b cat", "cat x cat"}, {"0 3", "0 2"}},
+      {"fs", {}, {"cat cat;cat"}, {"2 1"}},
+      {"ps", {Answer::Replace, Answer::SkipFile}, {"cat a;cat b;cat"}, {"1 2"}},
   };
-  for (const Kind &kind : kinds) {
-    for (const Case &c : cases) {
-      SCOPED_TRACE(std::string(kind.name) + ", " + c.name);
+  for (int kind = 0; kind < 3; ++kind) {
+    for (const auto &[options, answers, inputs, logged] : cases) {
+      SCOPED_TRACE(catSuffixes[kind] + (" with " + options));
+      const bool prompt = options.find('p') != std::string::npos;
+      const bool firstOnly = options.find('f') != std::string::npos;
+      const bool inSubchain = options.find('s') != std::string::npos;
       testing::RecordingJob job;
-      job.replaceAnswers.assign(c.answers.begin(), c.answers.end());
-      testing::ChunkRunOptions options{.job = &job, .logStatisticsOfEachFile = true};
+      job.replaceAnswers.assign(answers.begin(), answers.end());
       auto make = [&]() -> std::unique_ptr<TFilter> {
-        if (!c.inSubchain)
-          return kind.make(c.prompt, c.firstOnly);
+        if (!inSubchain)
+          return catSearch(kind, prompt, firstOnly);
         auto selector = std::make_unique<PieceSelector>();
-        testing::giveSubfilters(*selector, kind.make(c.prompt, c.firstOnly));
+        testing::giveSubfilters(*selector, catSearch(kind, prompt, firstOnly));
         return selector;
       };
-      testing::runFilesInChunks(make, c.inputs, 0, options);
-      std::vector<std::string> expected;
-      for (const std::string &counts : c.logged) {
-        std::string replaced = counts.substr(0, counts.find(' '));
-        std::string skipped = counts.substr(counts.find(' ') + 1);
-        expected.push_back((c.inSubchain ? "  " : "") + replaced + " replace(s) performed" +
-                           (skipped == "0" ? "" : ", " + skipped + " skipped") + kind.suffix);
+      testing::runFilesInChunks(make, inputs, 0, {.job = &job, .logStatisticsOfEachFile = true});
+      Strings expected;
+      for (const std::string &counts : logged) {
+        const std::string skipped = counts.substr(2);
+        expected.push_back((inSubchain ? "  " : "") + counts.substr(0, 1) +
+                           " replace(s) performed" +
+                           (skipped == "0" ? "" : ", " + skipped + " skipped") + catSuffixes[kind]);
       }
       EXPECT_EQ(job.logLines, expected);
     }
