@@ -19,7 +19,11 @@ struct ConverterCloser {
 
 } // namespace
 
-std::shared_ptr<const CodePage> CodePage::create(std::string_view name) {
+std::shared_ptr<const CodePage> CodePage::create(std::string_view name) { return create(name, {}); }
+
+std::shared_ptr<const CodePage>
+CodePage::create(std::string_view name,
+                 std::initializer_list<std::pair<unsigned char, char16_t>> changes) {
   UErrorCode status = U_ZERO_ERROR;
   std::string cname(name);
   std::unique_ptr<UConverter, ConverterCloser> conv(ucnv_open(cname.c_str(), &status));
@@ -47,6 +51,8 @@ std::shared_ptr<const CodePage> CodePage::create(std::string_view name) {
       u = static_cast<char16_t>(b);
     cp->unicode_[b] = u;
   }
+  for (const auto &[byte, unit] : changes)
+    cp->unicode_[byte] = unit;
   for (int b = 0; b < 256; ++b)
     cp->reverse_[b] = {cp->unicode_[b], static_cast<unsigned char>(b)};
   std::stable_sort(cp->reverse_.begin(), cp->reverse_.end(),
@@ -224,7 +230,11 @@ void setSystemCodePage(std::string_view name) {
 }
 
 std::shared_ptr<const CodePage> oemCodePage() {
-  static const std::shared_ptr<const CodePage> cp = CodePage::create("ibm-437");
+  // ICU reads 0xE6 as the Greek small mu; the system's table has the micro
+  // sign there, which Windows-1252 holds at 0xB5, and the conversions map
+  // the two to each other.
+  static const std::shared_ptr<const CodePage> cp =
+      CodePage::create("ibm-437", {{0xE6, u'\u00B5'}});
   return cp;
 }
 

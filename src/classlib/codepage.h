@@ -2,9 +2,11 @@
 
 #include <array>
 #include <bitset>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace marrowen {
 
@@ -17,6 +19,10 @@ public:
   // Makes the table set of a named code page ("windows-1252", "ibm-437", any
   // name ICU knows). Raises EConvertError for an unknown name.
   static std::shared_ptr<const CodePage> create(std::string_view name);
+  // The same with some bytes read as other characters than ICU reads them,
+  // where the system's own table of the code page differs from ICU's.
+  static std::shared_ptr<const CodePage>
+  create(std::string_view name, std::initializer_list<std::pair<unsigned char, char16_t>> changes);
 
   const std::string &name() const { return name_; }
 

@@ -217,6 +217,10 @@ void ComponentWriter::writeSignature() { out_.append(streamSignature); }
 void ComponentWriter::writeComponent(const StreamableComponent &component) {
   writeName(component.className());
   writeName({}); // components in these streams carry no name
+  if (component.tag() != 0) {
+    writeName(tagPropertyName);
+    writeInteger(component.tag());
+  }
   component.writePublishedProperties(*this);
   if (const std::string_view property = component.definedPropertyName(); !property.empty()) {
     writeName(property);
@@ -445,6 +449,10 @@ void ComponentReader::readProperties(StreamableComponent &component) {
     const std::string name = readName();
     if (component.readPublishedProperty(name, *this))
       continue;
+    if (sameName(name, tagPropertyName)) {
+      component.setTag(readInteger());
+      continue;
+    }
     const std::string_view defined = component.definedPropertyName();
     if (!defined.empty() && sameName(name, defined)) {
       component.readData(*this);

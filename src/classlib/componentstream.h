@@ -76,6 +76,9 @@ inline constexpr std::string_view classNotFoundText = "Class %s not found";
 inline constexpr std::string_view unknownPropertyText = "Property %s does not exist";
 inline constexpr std::string_view nestingTooDeepText = "Components or lists nested too deeply";
 
+// The name of the class library's published property StreamableComponent::tag.
+inline constexpr std::string_view tagPropertyName = "Tag";
+
 // A component that can be written to and read from a component stream: a
 // filter list, its version header and every node. A record holds the class
 // name, an empty component name, the published properties, then the one
@@ -105,6 +108,16 @@ public:
   // Reads the value of the published property `name` and answers true, or
   // answers false (reading nothing) when the class publishes no such property.
   virtual bool readPublishedProperty(std::string_view name, ComponentReader &reader);
+
+  // The class library's own published property of every component, a number
+  // for the user's own use. The writer stores it first, while it is not 0,
+  // and the reader takes it from any record, so a file another program
+  // wrote with it loads and saves without losing it.
+  std::int32_t tag() const { return tag_; }
+  void setTag(std::int32_t tag) { tag_ = tag; }
+
+private:
+  std::int32_t tag_ = 0;
 };
 
 // The classes a stream may name: makes a blank component of a class for the

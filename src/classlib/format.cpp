@@ -99,10 +99,21 @@ std::string general(double v, int precision) {
   return s;
 }
 
+// The most a format may add beyond its own text and its texts' bytes: one
+// field of the widest width or precision.
+constexpr std::size_t widestField = 1 << 20;
+
 class Formatter {
 public:
   Formatter(std::string_view format, std::initializer_list<FormatArg> args)
-      : format_(format), args_(args) {}
+      : format_(format), args_(args), limit_(format.size() + widestField) {
+    // A format that uses each text once always fits; one that repeats wide
+    // fields (a language file's "%0:.1000000d" five thousand times) would
+    // take gigabytes, and is refused as a misfit instead.
+    for (const FormatArg &arg : args)
+      if (arg.kind() == FormatArg::Kind::Text)
+        limit_ += arg.asText().size();
+  }
 
   std::string run() {
     std::string out;
@@ -116,6 +127,8 @@ public:
       }
       out.append(format_.substr(i, pct - i));
       i = formatOne(pct + 1, out);
+      if (out.size() > limit_)
+        invalidFormat(format_);
     }
     return out;
   }
@@ -198,7 +211,7 @@ private:
       invalidFormat(format_);
     }
     if (width > 0 && static_cast<std::size_t>(width) > text.size()) {
-      if (width > 1 << 20)
+      if (width > static_cast<long long>(widestField))
         invalidFormat(format_);
       std::size_t pad = static_cast<std::size_t>(width) - text.size();
       if (left)
@@ -224,7 +237,7 @@ private:
         number = static_cast<long long>(a.asUnsigned());
       else
         invalidFormat(format_);
-      if (number > (1 << 20))
+      if (number > static_cast<long long>(widestField))
         invalidFormat(format_);
       return i + 1;
     }
@@ -232,7 +245,7 @@ private:
       number = 0;
       while (i < n && format_[i] >= '0' && format_[i] <= '9') {
         number = number * 10 + (format_[i] - '0');
-        if (number > (1 << 20))
+        if (number > static_cast<long long>(widestField))
           invalidFormat(format_);
         ++i;
       }
@@ -287,6 +300,7 @@ private:
 
   std::string_view format_;
   std::initializer_list<FormatArg> args_;
+  std::size_t limit_;
   std::size_t next_ = 0;
 };
 

@@ -50,7 +50,9 @@ private:
 // left alignment ("-"), width and precision (either may be "*"). Precision is
 // the minimum number of digits for integers and the maximum length for texts;
 // %x gives upper-case digits. A format that does not fit its arguments raises
-// EConvertError; nothing is ever handed to printf.
+// EConvertError, as does one that would write more than its own text, its
+// texts and one field of the widest width (1 MiB); nothing is ever handed to
+// printf.
 std::string Format(std::string_view format, std::initializer_list<FormatArg> args);
 
 // Whether `format` formats without error with the given arguments.

@@ -203,6 +203,7 @@ TVersion TFilterList::makeVersion() const {
   version.scratchPad = scratchPad;
   version.trialInput = trialInput;
   version.log = log;
+  version.setTag(versionTag_);
   return version;
 }
 
@@ -212,6 +213,7 @@ void TFilterList::takeOptions(const TVersion &version) {
   scratchPad = version.scratchPad;
   trialInput = version.trialInput;
   log = version.log;
+  versionTag_ = version.tag();
 }
 
 void TFilterList::writeData(ComponentWriter &writer) const {
@@ -286,9 +288,16 @@ void TFilterList::readItem(ComponentReader &reader, std::unique_ptr<StreamableCo
   const bool isInput = dynamic_cast<TInputObject *>(node.get()) != nullptr;
   if (!inserting_) {
     // The input node starts the list proper: the default nodes and whatever
-    // came before it in the file (its own top node) give way.
-    if (isInput)
+    // came before it in the file (its own top node) give way, the file's top
+    // node leaving its tag to the new one.
+    if (isInput) {
+      std::int32_t topTag = 0;
+      for (std::size_t i = 1; i < nodes.size(); ++i)
+        if (dynamic_cast<TFilterCommentObject *>(nodes[i].node.get()))
+          topTag = nodes[i].node->tag();
       resetToTopNode();
+      nodes.front().node->setTag(topTag);
+    }
     insertObject(std::move(node), level, expanded);
     return;
   }

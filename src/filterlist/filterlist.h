@@ -163,6 +163,8 @@ private:
   bool keepFileList_ = false;
   bool listRead_ = false;
   std::function<void(const std::string &)> warningHandler_;
+  // The version record's tag, kept with the options it was read with.
+  std::int32_t versionTag_ = 0;
 };
 
 } // namespace marrowen

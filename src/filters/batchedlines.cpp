@@ -1,9 +1,20 @@
 #include "filters/batchedlines.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace marrowen {
+
+namespace {
+
+// Spaces sent in one piece at most.
+constexpr std::size_t spacePiece = 1 << 16;
+
+} // namespace
 
 bool TBatchedLineFilter::processChunk(std::string &chunk) {
   batch_.clear();
+  refused_ = false;
   {
     struct BatchScope {
       bool &batching;
@@ -12,7 +23,8 @@ bool TBatchedLineFilter::processChunk(std::string &chunk) {
     } scope(batching_);
     cutLines(chunk);
   }
-  return sendToNext(batch_);
+  const bool goOn = sendToNext(batch_);
+  return goOn && !std::exchange(refused_, false);
 }
 
 void TBatchedLineFilter::cutLines(std::string &chunk) { TProcessLines::processChunk(chunk); }
@@ -24,6 +36,35 @@ void TBatchedLineFilter::passOnLine(std::string_view line, std::string_view line
   }
   batch_ += line;
   batch_ += lineEnd;
+}
+
+void TBatchedLineFilter::passOnSpaces(std::uint64_t count) {
+  if (count <= spacePiece) {
+    if (batching_) {
+      batch_.append(static_cast<std::size_t>(count), ' ');
+    } else {
+      single_.assign(static_cast<std::size_t>(count), ' ');
+      sendToNext(single_);
+    }
+    return;
+  }
+  // Outside a batch a "stop" is remembered by sendToNext for the line
+  // cutter; within one it is kept here for the chunk's answer.
+  auto send = [this](std::string &piece) {
+    if (!sendToNext(piece) && batching_)
+      refused_ = true;
+  };
+  if (batching_) {
+    send(batch_);
+    batch_.clear();
+  }
+  while (count > 0 && !isAborted()) {
+    const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(count, spacePiece));
+    // The next filter may have changed the last piece in place.
+    single_.assign(piece, ' ');
+    send(single_);
+    count -= piece;
+  }
 }
 
 void TBatchedLineFilter::passOnText(std::string_view text) {

@@ -2,6 +2,7 @@
 
 #include "engine/lines.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,9 +23,14 @@ protected:
   void passOnLine(std::string_view line, std::string_view lineEnd);
   // `text` to the next filter as it is.
   void passOnText(std::string_view text);
+  // `count` spaces to the next filter. Many go on in pieces, after what the
+  // batch holds so far, so a line may be padded far wider than the memory
+  // it would take at once.
+  void passOnSpaces(std::uint64_t count);
 
 private:
   bool batching_ = false;
+  bool refused_ = false; // a piece sent during the batch was answered "stop"
   std::string batch_;
   std::string single_; // the piece sent outside a batch, reused
 };

@@ -129,7 +129,9 @@ bool TSearchFilter::searchBuffer() {
       stopped = true;
       break;
     }
-    if (firstMatchDone_ || answerEndsSearch())
+    // Matches kept by first-only or by a standing answer are still found,
+    // so that they are counted as skipped.
+    if (answerStopsRun())
       break;
     std::size_t found = findNext(scan_, limit);
     if (found == std::string_view::npos) {

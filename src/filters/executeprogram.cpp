@@ -13,9 +13,6 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
-#include <filesystem>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -28,8 +25,6 @@ extern char **environ;
 
 namespace marrowen {
 
-namespace fs = std::filesystem;
-
 namespace {
 
 constexpr std::size_t resultBlockSize = 4096;
@@ -39,30 +34,6 @@ constexpr auto firstWaitStep = std::chrono::milliseconds(1);
 constexpr auto longestWaitStep = std::chrono::milliseconds(50);
 // How long a cancelled program may take to end after it was asked to.
 constexpr auto terminationGrace = std::chrono::seconds(1);
-
-// Where a configured file name goes in the run's folder: a relative name as
-// it is, unless it climbs out; otherwise its last part; `fallback` when
-// there is none.
-fs::path placeIn(const fs::path &folder, const std::string &name, const char *fallback) {
-  fs::path path(name);
-  if (path.is_relative() && path.has_filename()) {
-    fs::path normal = path.lexically_normal();
-    bool climbs = std::any_of(normal.begin(), normal.end(),
-                              [](const fs::path &part) { return part == ".."; });
-    if (!climbs)
-      return folder / normal;
-  }
-  fs::path last = path.filename();
-  if (last.empty() || last == "." || last == "..")
-    last = fallback;
-  return folder / last;
-}
-
-fs::path temporaryFolder() {
-  std::error_code error;
-  fs::path folder = fs::temp_directory_path(error);
-  return error ? fs::path("/tmp") : folder;
-}
 
 struct SpawnSetup {
   posix_spawn_file_actions_t actions;
@@ -135,24 +106,6 @@ void endProgram(pid_t pid) {
 
 } // namespace
 
-struct TExecuteProgram::Run {
-  fs::path folder;
-  TemporaryEntry temporary; // the folder, for a program that ends under us
-  fs::path dataPath;
-  fs::path resultPath;
-  std::unique_ptr<TFileStream> data;
-
-  Run() = default;
-  Run(const Run &) = delete;
-  Run &operator=(const Run &) = delete;
-  ~Run() {
-    data.reset();
-    std::error_code ignored;
-    if (!folder.empty())
-      fs::remove_all(folder, ignored);
-  }
-};
-
 TExecuteProgram::TExecuteProgram(std::string resultFileName, std::string dataFileName,
                                  std::string commandLine)
     : resultFileName_(std::move(resultFileName)), dataFileName_(std::move(dataFileName)),
@@ -161,69 +114,36 @@ TExecuteProgram::TExecuteProgram(std::string resultFileName, std::string dataFil
 TExecuteProgram::~TExecuteProgram() = default;
 
 void TExecuteProgram::startFile() {
-  run_.reset();
+  data_.reset();
   if (dataFileName_.empty())
     throw EFCreateError(dataFileName_);
   if (resultFileName_.empty())
     throw EFOpenError(resultFileName_);
-  auto run = std::make_unique<Run>();
-  std::string folderTemplate = (temporaryFolder() / "marrowen-XXXXXX").string();
-  if (!::mkdtemp(folderTemplate.data()))
-    throw EFCreateError(folderTemplate, std::error_code(errno, std::system_category()).message());
-  run->folder = folderTemplate;
-  run->temporary = TemporaryEntry(folderTemplate);
-  run->dataPath = placeIn(run->folder, dataFileName_, "input.txt");
-  run->resultPath = placeIn(run->folder, resultFileName_, "output.txt");
-  if (run->resultPath == run->dataPath && resultFileName_ != dataFileName_)
-    run->resultPath.replace_filename("result-" + run->resultPath.filename().string());
-  for (const fs::path &path : {run->dataPath, run->resultPath}) {
-    std::error_code error;
-    fs::create_directories(path.parent_path(), error);
-    if (error)
-      throw EFCreateError(path.string(), error.message());
-  }
-  run->data = std::make_unique<TFileStream>(run->dataPath.string(), TFileMode::fmCreate);
-  run_ = std::move(run);
+  data_ = std::make_unique<TFileStream>(dataFileName_, TFileMode::fmCreate);
   TFilter::startFile();
 }
 
 bool TExecuteProgram::processChunk(std::string &chunk) {
-  if (!run_ || !run_->data)
+  if (!data_)
     throw EStreamError("Stream write error");
-  run_->data->WriteBuffer(chunk);
+  data_->WriteBuffer(chunk);
   return true;
 }
 
 void TExecuteProgram::abandonFile() {
-  run_.reset();
+  data_.reset();
   TFilter::abandonFile();
 }
 
 void TExecuteProgram::endFile() {
-  std::unique_ptr<Run> run = std::move(run_); // the folder goes when this returns
   TFilter::endFile();
-  if (!run)
+  if (!data_)
     return;
-  run->data.reset();
+  data_.reset();
   if (isAborted())
     return;
 
   std::vector<std::string> words = splitShellWords(commandLine_);
-  const std::string dataPath = run->dataPath.string();
-  const std::string resultPath = run->resultPath.string();
-  for (std::size_t i = 1; i < words.size(); ++i) {
-    for (const auto &[name, path] :
-         {std::pair(&dataFileName_, &dataPath), std::pair(&resultFileName_, &resultPath)}) {
-      std::string &word = words[i];
-      if (word == *name) {
-        word = *path;
-      } else if (word.size() > name->size() && word.ends_with(*name) &&
-                 word[word.size() - name->size() - 1] == '=') {
-        word.replace(word.size() - name->size(), name->size(), *path);
-      }
-    }
-  }
-
   pid_t pid = 0;
   if (words.empty() || spawnProgram(std::move(words), pid) != 0) {
     if (job())
@@ -246,18 +166,13 @@ void TExecuteProgram::endFile() {
     }
   }
 
-  std::unique_ptr<TFileStream> result;
-  try {
-    result = std::make_unique<TFileStream>(resultPath, TFileMode::fmOpenRead);
-  } catch (const EFOpenError &) {
-    throw EFOpenError(resultFileName_);
-  }
+  TFileStream result(resultFileName_, TFileMode::fmOpenRead);
   std::string block;
   while (true) {
     if (!job())
       processMessages();
     block.resize(resultBlockSize);
-    std::size_t count = result->Read(block.data(), block.size());
+    std::size_t count = result.Read(block.data(), block.size());
     if (count == 0)
       break;
     block.resize(count);

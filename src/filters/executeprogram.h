@@ -1,5 +1,6 @@
 #pragma once
 
+#include "classlib/streams.h"
 #include "engine/filter.h"
 
 #include <memory>
@@ -13,18 +14,11 @@ namespace marrowen {
 // passed on as the filter's output. The program's standard output is not
 // captured.
 //
-// The two files live in a folder of their own, made afresh for every input
-// in the system's temporary folder and removed with all it holds when the
-// input ends, on every path: jobs side by side never share them, and nobody
-// else can place or read anything there. Their configured names are placed
-// in that folder (a folder part of a relative name is kept, an absolute name
-// gives its last part), and a word of the command line that is one of the
-// configured names, or ends in "=" and the name, is replaced by the file's
-// full path: that is how the program finds them. The program itself starts
-// in the application's current folder, so a relative name of the program or
-// of its own files means what it means to the user who started us. The
-// command line is split into words as a shell would split it, and no shell
-// runs it.
+// The two files are used by the names the user gave them: a relative name
+// means the application's current folder, where the program starts too, so
+// a program that reads and writes fixed names finds its files there. They
+// are left in place and reused for every input. The command line is split
+// into words as a shell would split it, and no shell runs it.
 //
 // The wait for the program looks at the job's cancel request between short
 // steps; a cancelled job ends the program (its whole process group) and
@@ -35,8 +29,8 @@ public:
   TExecuteProgram(std::string resultFileName, std::string dataFileName, std::string commandLine);
   ~TExecuteProgram() override;
 
-  // Makes the folder and creates the data file; raises EFCreateError when
-  // it cannot.
+  // Creates (or empties) the data file; raises EFCreateError when it
+  // cannot.
   void startFile() override;
   // Writes the chunk to the data file; a failed write raises EStreamError.
   bool processChunk(std::string &chunk) override;
@@ -44,16 +38,14 @@ public:
   // started logs message 5220 and, in a job, asks the job to end; a missing
   // result file raises EFOpenError.
   void endFile() override;
-  // Removes the input's folder at once.
+  // Closes the data file.
   void abandonFile() override;
 
 private:
-  struct Run;
-
   std::string resultFileName_;
   std::string dataFileName_;
   std::string commandLine_;
-  std::unique_ptr<Run> run_; // from the start to the end of an input
+  std::unique_ptr<TFileStream> data_; // from the start to the end of an input
 };
 
 } // namespace marrowen

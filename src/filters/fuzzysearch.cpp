@@ -190,7 +190,11 @@ bool TEditDistance::passOn(std::string &output) {
   return goOn;
 }
 
-bool TEditDistance::wordsPassUnchanged() const { return firstMatchDone_ || answerKeepsMatches(); }
+bool TEditDistance::searchStopped() const {
+  return answer_ == Answer::Cancel || answer_ == Answer::Stop;
+}
+
+bool TEditDistance::matchesKept() const { return firstMatchDone_ || answerKeepsMatches(); }
 
 void TEditDistance::offerWord(std::string &output, std::string_view information,
                               std::string_view followingText) {
@@ -204,14 +208,16 @@ void TEditDistance::processWord(std::string &output, std::string_view followingT
   // however long it is.
   std::size_t gap = word_.size() > searchWord_.size() ? word_.size() - searchWord_.size()
                                                       : searchWord_.size() - word_.size();
-  if (wordsPassUnchanged() || gap > static_cast<std::size_t>(threshold_)) {
+  if (searchStopped() || gap > static_cast<std::size_t>(threshold_)) {
     output += word_;
   } else {
     foundWord_ = caseSensitive_ ? word_ : tables_->upperCase(word_);
     int distance = editDistanceWithRows(searchWord_, foundWord_, row_, nextRow_);
     if (distance <= threshold_) {
-      std::string information = translateFormat(860, "%sFound word: %s\r\nActual edit distance: %d",
-                                                {information_, word_, distance});
+      std::string information =
+          matchesKept() ? std::string()
+                        : translateFormat(860, "%sFound word: %s\r\nActual edit distance: %d",
+                                          {information_, word_, distance});
       offerWord(output, information, followingText);
     } else {
       output += word_;
@@ -235,10 +241,12 @@ TSoundexSearchReplace::TSoundexSearchReplace(const std::string &word,
 }
 
 void TSoundexSearchReplace::processWord(std::string &output, std::string_view followingText) {
-  if (wordsPassUnchanged() || soundexCode(word_, *tables_) != searchCode_) {
+  if (searchStopped() || soundexCode(word_, *tables_) != searchCode_) {
     output += word_;
   } else {
-    std::string information = translateFormat(820, "%sFound word: %s", {information_, word_});
+    std::string information = matchesKept()
+                                  ? std::string()
+                                  : translateFormat(820, "%sFound word: %s", {information_, word_});
     offerWord(output, information, followingText);
   }
   word_.clear();

@@ -43,9 +43,12 @@ public:
 protected:
   // Decides about the word in `word_` and appends what stands for it.
   virtual void processWord(std::string &output, std::string_view followingText);
-  // Whether the search is over for this file (first match done, or an
-  // answer that keeps every match).
-  bool wordsPassUnchanged() const;
+  // Whether the user cancelled or stopped: words then pass unchanged and
+  // are no longer counted.
+  bool searchStopped() const;
+  // Whether the next match will be kept without a question (first match
+  // done, or an answer that keeps every match); it is still counted.
+  bool matchesKept() const;
   // Hands the match in `word_` to the replace step; when it is kept, the
   // rest of the word follows the first byte the base appended.
   void offerWord(std::string &output, std::string_view information, std::string_view followingText);

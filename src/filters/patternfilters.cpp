@@ -80,8 +80,6 @@ bool TBuffer::isWholeWord() const {
   return !tables.isAlphaNumeric(static_cast<unsigned char>(buffer_[end]));
 }
 
-bool TBuffer::answerEndsSearch() const { return answerKeepsMatches(); }
-
 bool TBuffer::answerStopsRun() const {
   return answer_ == Answer::Cancel || answer_ == Answer::Stop;
 }
@@ -168,8 +166,10 @@ bool TRegExpFilter::searchBuffer() { return searchHeld(true); }
 bool TRegExpFilter::searchHeld(bool obeyAnswers) {
   std::string output;
   bool stopped = false;
-  while (!firstMatchDone_) {
-    if (obeyAnswers && answerEndsSearch())
+  // Matches kept by first-only or by a standing answer are still found, so
+  // that they are counted as skipped.
+  for (;;) {
+    if (obeyAnswers && answerStopsRun())
       break;
     std::size_t limit = buffer_.size();
     if (!endOfFile_) {

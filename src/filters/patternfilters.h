@@ -62,8 +62,6 @@ protected:
   // code page touches it; a match that ends where the held text ends passes
   // only at the end of the file.
   bool isWholeWord() const;
-  // The answers after which nothing more of this file is searched.
-  bool answerEndsSearch() const;
   // Whether the user cancelled or stopped. Without a job there is no one to
   // stop the run, so a truncated text must not look like a success: the
   // quiet abort is raised instead.

@@ -485,8 +485,10 @@ private:
         k = c;
         return true;
       }
-      if (save + c < end_) {
-        unsigned char b = s_[save + c];
+      // Past the subject's end the byte is NUL, as for the greedy repeats:
+      // the empty literal after a run fits where the text ends.
+      if (save + c <= end_) {
+        unsigned char b = byteAt(save + c);
         if ((ci_ ? upper_[b] : b) == want) {
           k = c;
           chargeScan(c - from);

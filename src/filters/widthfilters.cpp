@@ -10,12 +10,13 @@ namespace marrowen {
 
 namespace {
 
+// Padding up to this many spaces is added to the line itself.
+constexpr std::int64_t paddingInLine = 1 << 16;
+
 int checkedWidth(int width) {
   // A negative width would cut lines to a negative length.
   if (width < 0)
     throw ERangeError(Format("Line width must be at least 0 (is %d)", {width}));
-  if (width > maxLineWidth)
-    throw ERangeError(Format("Line width must be at most %d (is %d)", {maxLineWidth, width}));
   return width;
 }
 
@@ -28,10 +29,25 @@ void TGenericWidthFilter::resetStatistics() {
   TBatchedLineFilter::resetStatistics();
 }
 
+void TGenericWidthFilter::passOnPadded(std::int64_t leading, std::int64_t trailing,
+                                       std::string_view lineEnd) {
+  if (leading + trailing <= paddingInLine) {
+    currentLine_.insert(0, static_cast<std::size_t>(leading), ' ');
+    currentLine_.append(static_cast<std::size_t>(trailing), ' ');
+    passOnLine(currentLine_, lineEnd);
+    return;
+  }
+  passOnSpaces(static_cast<std::uint64_t>(leading));
+  passOnText(currentLine_);
+  passOnSpaces(static_cast<std::uint64_t>(trailing));
+  passOnText(lineEnd);
+}
+
 void TPadLines::processLine(std::string_view lineEnd) {
   if (lineLength() < width_) {
-    currentLine_.append(static_cast<std::size_t>(width_ - lineLength()), ' ');
     ++changed_;
+    passOnPadded(0, width_ - lineLength(), lineEnd);
+    return;
   }
   passOnLine(currentLine_, lineEnd);
 }
@@ -41,8 +57,13 @@ std::string TPadLines::getStatistics() {
 }
 
 void TForceLineWidth::processLine(std::string_view lineEnd) {
-  if (lineLength() != width_) {
-    currentLine_.resize(static_cast<std::size_t>(width_), ' ');
+  if (lineLength() < width_) {
+    ++changed_;
+    passOnPadded(0, width_ - lineLength(), lineEnd);
+    return;
+  }
+  if (lineLength() > width_) {
+    currentLine_.resize(static_cast<std::size_t>(width_));
     ++changed_;
   }
   passOnLine(currentLine_, lineEnd);
@@ -66,16 +87,18 @@ std::string TTruncateWidth::getStatistics() {
 
 void TCentreLines::processLine(std::string_view lineEnd) {
   if (lineLength() < width_) {
-    currentLine_.insert(0, static_cast<std::size_t>((width_ - lineLength()) / 2), ' ');
     ++changed_;
+    passOnPadded((width_ - lineLength()) / 2, 0, lineEnd);
+    return;
   }
   passOnLine(currentLine_, lineEnd);
 }
 
 void TRightJustifyLines::processLine(std::string_view lineEnd) {
   if (lineLength() < width_) {
-    currentLine_.insert(0, static_cast<std::size_t>(width_ - lineLength()), ' ');
     ++changed_;
+    passOnPadded(width_ - lineLength(), 0, lineEnd);
+    return;
   }
   passOnLine(currentLine_, lineEnd);
 }

@@ -10,13 +10,14 @@ namespace marrowen {
 // Line filters that change each line on its own and keep its line end.
 // Padding uses spaces.
 
-// The widest line a width, tab or wrap filter is given: a line of that many
-// bytes is far beyond any text a person reads, and a larger width would only
-// serve to fill memory.
+// The widest tab or wrap width, and the widest number the number dialog
+// offers: a line of that many bytes is far beyond any text a person reads.
 inline constexpr int maxLineWidth = 100000;
 
-// The width filters. A negative width, or one above `maxLineWidth`, is
-// refused when the filter is made. Counts the lines it changes in each file.
+// The width filters. A negative width is refused when the filter is made;
+// any other width works, whatever a list written elsewhere holds: padding
+// goes on in pieces, never held whole. Counts the lines it changes in each
+// file.
 class TGenericWidthFilter : public TBatchedLineFilter {
 public:
   explicit TGenericWidthFilter(int width);
@@ -26,6 +27,9 @@ public:
 protected:
   // The length of the current line.
   std::int64_t lineLength() const { return static_cast<std::int64_t>(currentLine_.size()); }
+  // The current line between `leading` and `trailing` spaces, then its line
+  // end.
+  void passOnPadded(std::int64_t leading, std::int64_t trailing, std::string_view lineEnd);
 
   std::int32_t width_;
   std::int64_t changed_ = 0;

@@ -44,6 +44,13 @@ TEST(Format, MismatchRaisesInsteadOfCrashing) {
   EXPECT_THROW(Format("%q", {1}), EConvertError);
   EXPECT_THROW(Format("%5:d", {1}), EConvertError);
   EXPECT_THROW(Format("%999999999d", {1}), EConvertError);
+  // Wide fields repeated: gigabytes of output, refused before they are made.
+  std::string repeated;
+  for (int i = 0; i < 5000; ++i)
+    repeated += "%0:.1000000d";
+  EXPECT_THROW(Format(repeated, {1}), EConvertError);
+  EXPECT_EQ(Format("%1048576d", {1}).size(), 1048576u);
+  EXPECT_EQ(Format("%s", {std::string(3 << 20, 'x')}).size(), 3u << 20);
   EXPECT_TRUE(formatAccepts("%5.3d.", {1}));
   EXPECT_FALSE(formatAccepts("%s%s", {1}));
 }

@@ -233,10 +233,15 @@ TEST(Translate, WithoutLoaderGivesDefaults) {
 
 TEST(Translate, BadTranslationFormatFallsBackToDefault) {
   TempFolder dir;
-  writeFile(dir.file("x.ini"), "[global]\r\n20=%d %d %d\r\n30=%1:s %0:s\r\n");
+  std::string exhausting;
+  for (int i = 0; i < 5000; ++i)
+    exhausting += "%0:.1000000d";
+  writeFile(dir.file("x.ini"),
+            "[global]\r\n20=%d %d %d\r\n30=%1:s %0:s\r\n40=" + exhausting + "\r\n");
   InstalledLoader installed(std::make_shared<TStringLoader>(dir.file("x.ini")));
   EXPECT_EQ(translateFormat(20, "%s and %d", {"a", 2}), "a and 2");
   EXPECT_EQ(translateFormat(30, "%s %s", {"a", "b"}), "b a");
+  EXPECT_EQ(translateFormat(40, "%d file(s)", {7}), "7 file(s)");
 }
 
 // The default log names a misfit translation once a run: at its first

@@ -536,17 +536,15 @@ TEST(NumberObject, WidthsTheFiltersRefuseStopTheBuild) {
   EXPECT_NE(buildError(*TNumberObject::CreateWith(1, -3)), "(built)");
   EXPECT_NE(buildError(*TNumberObject::CreateWith(2, 0)), "(built)");
   EXPECT_EQ(buildError(*TNumberObject::CreateWith(3, -1)), "Line width must be at least 0 (is -1)");
-  // No line is that wide: refused when built. A file holding it (it saves
-  // without complaint) loads as stored, so the nodes after it are kept.
-  EXPECT_EQ(buildError(*TNumberObject::CreateWith(3, 2147483647)),
-            "Line width must be at most 100000 (is 2147483647)");
-  auto stored =
-      readNodeRecord<TNumberObject>(nodeRecord("TNumberObject", "NumberObject", true,
-                                               commonPart(47) + int8(3) + int32(2147483647)),
-                                    47);
+  // A line width beyond the dialog's range, as a list written by another
+  // program holds it, builds and runs.
+  EXPECT_EQ(buildError(*TNumberObject::CreateWith(9, 2147483647)), "(built)");
+  auto stored = readNodeRecord<TNumberObject>(
+      nodeRecord("TNumberObject", "NumberObject", true, commonPart(47) + int8(3) + int32(150000)),
+      47);
   ASSERT_NE(stored, nullptr);
-  EXPECT_EQ(stored->number, 2147483647);
-  EXPECT_EQ(buildError(*stored), "Line width must be at most 100000 (is 2147483647)");
+  EXPECT_EQ(stored->number, 150000);
+  EXPECT_TRUE(runNodes({stored.get()}, "ab\r\n") == "ab" + std::string(149998, ' ') + "\r\n");
   auto disabled = TNumberObject::CreateWith(0, 0);
   disabled->setEnabled(false);
   TFilterList list;

@@ -468,6 +468,33 @@ TEST(FilterListFile, TheBytesOfASmallList) {
   EXPECT_EQ(filterFileBytes(list), expected);
 }
 
+// Another program may store the class library's Tag in any record, the
+// list's, its version's and a node's: the file loads and is saved again
+// with the same bytes.
+TEST(FilterListFile, TagsAreReadAndSavedAgain) {
+  const std::string file =
+      "TPF0" + name("TFilterList") + bytes({0x00}) + name("Tag") + int8(7) + name("FilterList") +
+      bytes({0x01}) + name("TVersion") + bytes({0x00}) + name("Tag") + bytes({0x03, 0x2C, 0x01}) +
+      name("Version") + int8(47) + str("") + str("") + str("") + bytes({0x01, 0x00}) +
+      boolean(false) + str("l") + boolean(false) + int8(0) + bytes({0x00, 0x00}) + int8(0) +
+      boolean(true) + name("TFilterCommentObject") + bytes({0x00}) + name("Tag") +
+      bytes({0x04, 0x90, 0xEE, 0xFE, 0xFF}) + name("enabled") + boolean(true) + name("ListObject") +
+      boolean(true) + bytes({0x00, 0x00}) + int8(1) + boolean(true) +
+      nodeRecord("TInputObject", "InputObject", true,
+                 boolean(true) + boolean(false) + int8(0) + boolean(false) + int8(0) +
+                     boolean(false) + boolean(false)) +
+      int8(1) + boolean(true) +
+      nodeRecord("TOutputObject", "OutputObject", true,
+                 boolean(true) + boolean(false) + boolean(false) + int8(0) + boolean(false) +
+                     str("") + boolean(false) + str("") + boolean(false) + str("") +
+                     boolean(false)) +
+      fileEnd();
+  TFilterList list;
+  list.loadFromBytes(file, "tagged.fll");
+  EXPECT_EQ(list.firstObject()->tag(), -70000);
+  EXPECT_EQ(filterFileBytes(list), file);
+}
+
 // A type-20 file: no levels, a comment in two texts, an input node with the
 // dropped Boolean, an end-of-line node without output text.
 std::string type20File() {

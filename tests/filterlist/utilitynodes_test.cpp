@@ -158,6 +158,9 @@ TEST(ExecuteObject, RecordsOfEveryFileType) {
 }
 
 TEST(ExecuteObject, TheProgramWritesTheFileTheFilterReadsBack) {
+  // Relative names are in the current folder.
+  TempFolder folder;
+  WorkingFolder inFolder(folder.path());
   TExecuteObject node;
   // The program reads the file the filter writes ("input.txt" by default)
   // and writes the one the filter reads back ("output.txt").

@@ -73,6 +73,9 @@ TEST(OemConversion, ThroughCodePage437) {
   // drawing line 0xC4 of 437 has no place in the system code page.
   EXPECT_EQ(runInChunks(factory<TANSItoOEM>(), "caf\xe9 ok\r\n", 0), "caf\x82 ok\r\n");
   EXPECT_EQ(runInChunks(factory<TOEMtoANSI>(), "caf\x82\xc4", 0), "caf\xe9?");
+  // The micro sign: 0xB5 in the system code page, 0xE6 in 437.
+  EXPECT_EQ(runInChunks(factory<TANSItoOEM>(), "5\xb5m", 0), "5\xe6m");
+  EXPECT_EQ(runInChunks(factory<TOEMtoANSI>(), "5\xe6m", 0), "5\xb5m");
 }
 
 TEST(UnicodeConversion, AnsiToUtf16LittleEndianWithoutMark) {

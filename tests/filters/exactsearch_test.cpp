@@ -1,10 +1,13 @@
 #include "filters/exactsearch.h"
+#include "filters/fuzzysearch.h"
+#include "filters/patternfilters.h"
 
 #include "classlib/codepage.h"
 #include "classlib/exceptions.h"
 #include "engine/escapes.h"
 #include "engine/userinterface.h"
 #include "support/chunk_harness.h"
+#include "support/filter_fixtures.h"
 #include "support/recording_job.h"
 
 #include "support/recording_user_interface.h"
@@ -74,7 +77,7 @@ TEST(SearchFilter, WholeWordAtTheEndOfTheFileAndOfABuffer) {
     EXPECT_EQ(runInChunks(exact("cat", "dog", false, true), text, chunk), expected) << chunk;
 }
 
-TEST(SearchFilter, FirstOnlyCountsTheRestAsNothing) {
+TEST(SearchFilter, FirstOnlyReplacesTheFirstOccurrenceOfEachFile) {
   auto files = testing::runFilesInChunks(exact("a", "X", false, false, true), {"banana", "ab"}, 0);
   EXPECT_EQ(files, (std::vector<std::string>{"bXnana", "Xb"}));
 }
@@ -131,6 +134,85 @@ TEST(SearchFilter, StatisticsCountReplacementsAndSkips) {
   };
   runInChunks(make, "aa", 0, options);
   EXPECT_EQ(statistics, "1 replace(s) performed, 1 skipped for [a]");
+}
+
+// Runs each piece between ";" through its subfilter chain, as a selecting
+// filter does.
+class PieceSelector : public TFilter {
+public:
+  bool processChunk(std::string &chunk) override {
+    std::string out;
+    for (std::size_t start = 0;;) {
+      std::size_t end = chunk.find(';', start);
+      out += subFilterText(chunk.substr(start, end - start));
+      if (end == std::string::npos)
+        break;
+      out += ';';
+      start = end + 1;
+    }
+    return sendToNext(out);
+  }
+};
+
+// The exact, pattern and edit-distance searches of "cat"; below, the ends
+// of their statistics lines.
+std::unique_ptr<TFilter> catSearch(int kind, bool prompt, bool firstOnly) {
+  if (kind == 0)
+    return std::make_unique<TSearchFilter>("cat", "X", false, false, false, prompt, false,
+                                           firstOnly);
+  if (kind == 1)
+    return std::make_unique<TRegExpFilter>("c.t", "X", true, false, false, prompt, false, firstOnly,
+                                           false, false, false, 4096, TPatternType::Pattern);
+  return std::make_unique<TEditDistance>("cat", "X", true, false, prompt, false, firstOnly, 0);
+}
+const char *const catSuffixes[] = {" for [cat]", " for pattern match [c.t]",
+                                   " for edit distance [cat]"};
+
+// A match that is kept, whether by first-only or by a standing answer, is
+// still counted, so the log says how many were skipped: in every search
+// filter, in the main chain and in a subfilter chain, and for the rest of a
+// file or job after the answer that keeps them.
+TEST(SearchFilters, KeptMatchesAreCountedAsSkipped) {
+  // Options: "f" first only, "p" prompting (the answers given in turn), "s"
+  // in a subfilter chain given the pieces between ";"; then the inputs and,
+  // for each, the replacements and skips logged.
+  using Strings = std::vector<std::string>;
+  const std::tuple<std::string, std::vector<Answer>, Strings, Strings> cases[] = {
+      {"f", {}, {"cat a cat b cat", "cat"}, {"1 2", "1 0"}},
+      {"p",
+       {Answer::Replace, Answer::SkipFile, Answer::Skip},
+       {"cat a cat b cat", "cat"},
+       {"1 2", "0 1"}},
+      {"p", {Answer::SkipJob}, {"cat a cat b cat", "cat x cat"}, {"0 3", "0 2"}},
+      {"fs", {}, {"cat cat;cat"}, {"2 1"}},
+      {"ps", {Answer::Replace, Answer::SkipFile}, {"cat a;cat b;cat"}, {"1 2"}},
+  };
+  for (int kind = 0; kind < 3; ++kind) {
+    for (const auto &[options, answers, inputs, logged] : cases) {
+      SCOPED_TRACE(catSuffixes[kind] + (" with " + options));
+      const bool prompt = options.find('p') != std::string::npos;
+      const bool firstOnly = options.find('f') != std::string::npos;
+      const bool inSubchain = options.find('s') != std::string::npos;
+      testing::RecordingJob job;
+      job.replaceAnswers.assign(answers.begin(), answers.end());
+      auto make = [&]() -> std::unique_ptr<TFilter> {
+        if (!inSubchain)
+          return catSearch(kind, prompt, firstOnly);
+        auto selector = std::make_unique<PieceSelector>();
+        testing::giveSubfilters(*selector, catSearch(kind, prompt, firstOnly));
+        return selector;
+      };
+      testing::runFilesInChunks(make, inputs, 0, {.job = &job, .logStatisticsOfEachFile = true});
+      Strings expected;
+      for (const std::string &counts : logged) {
+        const std::string skipped = counts.substr(2);
+        expected.push_back((inSubchain ? "  " : "") + counts.substr(0, 1) +
+                           " replace(s) performed" +
+                           (skipped == "0" ? "" : ", " + skipped + " skipped") + catSuffixes[kind]);
+      }
+      EXPECT_EQ(job.logLines, expected);
+    }
+  }
 }
 
 } // namespace

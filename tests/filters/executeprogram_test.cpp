@@ -16,7 +16,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <thread>
 
 #include <sys/stat.h>
@@ -28,26 +27,11 @@ using testing::expectChunkInvariant;
 using testing::FilterFactory;
 using testing::TempFolder;
 
-// Points the system's temporary folder at a folder of the test's own, so
-// that the test sees every file the filter leaves behind.
+// Runs each test in a folder of its own, as the application's current
+// folder, where the filter's files and the program's own files are.
 class ExecuteProgram : public ::testing::Test {
 protected:
-  ExecuteProgram() {
-    if (const char *old = std::getenv("TMPDIR"))
-      oldTmpdir_ = old;
-    ::setenv("TMPDIR", temp_.path().c_str(), 1);
-  }
-  ~ExecuteProgram() override {
-    if (oldTmpdir_)
-      ::setenv("TMPDIR", oldTmpdir_->c_str(), 1);
-    else
-      ::unsetenv("TMPDIR");
-  }
-
-  // What the filter left in the temporary folder.
-  std::string leftovers() const { return temp_.listing(); }
-
-  // An executable script in the test's own folder.
+  // An executable script in the test's folder.
   std::string script(const std::string &name, const std::string &body) {
     std::string path = files_.file(name);
     testing::writeFile(path, "#!/bin/sh\n" + body);
@@ -63,8 +47,7 @@ protected:
   TempFolder files_;
 
 private:
-  TempFolder temp_;
-  std::optional<std::string> oldTmpdir_;
+  testing::WorkingFolder inFiles_{files_.path()};
 };
 
 // Runs one file through `make` with the control calls of a job and returns
@@ -95,58 +78,53 @@ TEST_F(ExecuteProgram, TheProgramFindsItsFilesByTheirNamesAndItsResultIsPassedOn
   // A result of exactly one block.
   std::string block(4096, 'b');
   EXPECT_EQ(expectChunkInvariant(program("cp input.txt output.txt"), block), block);
-  EXPECT_EQ(leftovers(), "");
 }
 
-// A helper beside the files of the user who started us, named relatively,
-// as "sh helper.sh" is; the data files stay in their private folder.
-TEST_F(ExecuteProgram, TheProgramStartsInTheCurrentFolder) {
-  testing::writeFile(files_.file("helper.sh"), "pwd > \"$2\"; cat \"$1\" >> \"$2\"\n");
-  const std::filesystem::path previous = std::filesystem::current_path();
-  std::filesystem::current_path(files_.path());
-  std::string out = runOnce(program("sh helper.sh input.txt output.txt"), "data\n");
-  std::filesystem::current_path(previous);
-  EXPECT_EQ(out, std::filesystem::canonical(files_.path()).string() + "\ndata\n");
-  EXPECT_FALSE(testing::fileExists(files_.file("input.txt")));
-  EXPECT_EQ(leftovers(), "");
-}
-
-TEST_F(ExecuteProgram, NamesOnTheCommandLineBecomeTheFilesPaths) {
-  // Absolute names: the files are kept in the run's folder all the same, and
-  // the program is told where.
-  EXPECT_EQ(expectChunkInvariant(program("dd if=/nonexistent/in.dat of=/nonexistent/out.dat "
-                                         "status=none",
-                                         "/nonexistent/out.dat", "/nonexistent/in.dat"),
-                                 "data\n"),
-            "data\n");
-  EXPECT_FALSE(std::filesystem::exists("/nonexistent"));
+// A program that knows the names of its files, the node's defaults, reads
+// and writes them in the current folder, where it starts; they stay there.
+TEST_F(ExecuteProgram, RelativeNamesAreInTheCurrentFolderAndStayThere) {
+  testing::writeFile(files_.file("helper.sh"), "pwd > output.txt; tr a-z A-Z < input.txt >> "
+                                               "output.txt\n");
+  std::string out = runOnce(program("sh helper.sh"), "data\n");
+  EXPECT_EQ(out, std::filesystem::canonical(files_.path()).string() + "\nDATA\n");
+  EXPECT_EQ(testing::readFile(files_.file("input.txt")), "data\n");
+  EXPECT_TRUE(testing::fileExists(files_.file("output.txt")));
+  // Absolute names are used as they are.
+  TempFolder elsewhere;
+  const std::string in = elsewhere.file("in.dat");
+  const std::string result = elsewhere.file("out.dat");
+  EXPECT_EQ(runOnce(program("cp " + in + " " + result, result, in), "abc"), "abc");
+  EXPECT_EQ(elsewhere.listing(), "in.dat out.dat");
 }
 
 TEST_F(ExecuteProgram, FileNamesAreNeverInterpretedByAShell) {
-  std::string marker1 = files_.file("injected1");
-  std::string marker2 = files_.file("injected2");
-  std::string data = "in; touch " + marker1 + " #.txt";
-  std::string result = "$(touch " + marker2 + ").txt";
+  std::string data = "in; touch injected1 #.txt";
+  std::string result = "$(touch injected2).txt";
   EXPECT_EQ(runOnce(program("cp '" + data + "' '" + result + "'", result, data), "safe"), "safe");
-  EXPECT_FALSE(testing::fileExists(marker1));
-  EXPECT_FALSE(testing::fileExists(marker2));
-  EXPECT_EQ(leftovers(), "");
+  EXPECT_FALSE(testing::fileExists(files_.file("injected1")));
+  EXPECT_FALSE(testing::fileExists(files_.file("injected2")));
 }
 
-TEST_F(ExecuteProgram, AMissingResultFileIsAnErrorAndLeavesNothingBehind) {
+TEST_F(ExecuteProgram, AMissingResultFileIsAnError) {
   EXPECT_EQ(testing::errorOf<EFOpenError>([&] { runOnce(program("true"), "x"); }),
             "Cannot open file output.txt");
-  EXPECT_EQ(leftovers(), "");
 }
 
-TEST_F(ExecuteProgram, AnAbandonedInputLeavesNothingBehind) {
+// Each input starts the data file afresh: an input abandoned half-way
+// leaves nothing in it for the next one.
+TEST_F(ExecuteProgram, EachInputStartsAnEmptyDataFile) {
   TExecuteProgram filter("output.txt", "input.txt", "cp input.txt output.txt");
+  std::string out;
+  filter.setNext(std::make_unique<testing::StringSink>(out));
   filter.reset();
   std::string chunk = "half";
   filter.processChunk(chunk);
-  EXPECT_NE(leftovers(), "");
   filter.abandonFile();
-  EXPECT_EQ(leftovers(), "");
+  filter.reset();
+  chunk = "whole";
+  filter.processChunk(chunk);
+  filter.flush();
+  EXPECT_EQ(out, "whole");
 }
 
 TEST_F(ExecuteProgram, AProgramThatCannotStartEndsTheJob) {
@@ -156,7 +134,6 @@ TEST_F(ExecuteProgram, AProgramThatCannotStartEndsTheJob) {
     EXPECT_EQ(job.errors, std::vector<std::string>{"Couldn't run program " + command});
     EXPECT_TRUE(job.isAborted());
   }
-  EXPECT_EQ(leftovers(), "");
 }
 
 TEST_F(ExecuteProgram, CancellingTheJobEndsTheProgram) {
@@ -176,7 +153,6 @@ TEST_F(ExecuteProgram, CancellingTheJobEndsTheProgram) {
   // Ended and reaped: no zombie is left either.
   EXPECT_EQ(::kill(pid, 0), -1);
   EXPECT_EQ(errno, ESRCH);
-  EXPECT_EQ(leftovers(), "");
 }
 
 TEST_F(ExecuteProgram, WithoutAJobTheUserInterfaceKeepsHandlingMessages) {
@@ -185,18 +161,21 @@ TEST_F(ExecuteProgram, WithoutAJobTheUserInterfaceKeepsHandlingMessages) {
   EXPECT_GT(ui->argumentsOf("processMessages").size(), 0u);
 }
 
-TEST_F(ExecuteProgram, JobsSideBySideNeverShareTheirFiles) {
-  // The same names in every job: each run has folders of its own.
+// Jobs side by side, each with files of its own names, never mix their
+// data.
+TEST_F(ExecuteProgram, JobsSideBySideWithTheirOwnFilesKeepThemApart) {
   std::string slow = script("slow", "sleep 0.05; tr a-z A-Z < \"$1\" > \"$2\"\n");
   std::vector<std::string> results(4);
   std::vector<std::thread> jobs;
   for (std::size_t j = 0; j < results.size(); ++j)
     jobs.emplace_back([&, j] {
+      const std::string in = "in" + std::to_string(j) + ".txt";
+      const std::string result = "out" + std::to_string(j) + ".txt";
       std::vector<std::string> inputs;
       for (int f = 0; f < 3; ++f)
         inputs.push_back("job" + std::to_string(j) + "file" + std::to_string(f));
-      for (const std::string &file :
-           testing::runFilesInChunks(program(slow + " input.txt output.txt"), inputs, 7))
+      for (const std::string &file : testing::runFilesInChunks(
+               program(slow + " " + in + " " + result, result, in), inputs, 7))
         results[j] += file + ";";
     });
   for (std::thread &t : jobs)
@@ -205,7 +184,6 @@ TEST_F(ExecuteProgram, JobsSideBySideNeverShareTheirFiles) {
     std::string n = std::to_string(j);
     EXPECT_EQ(results[j], "JOB" + n + "FILE0;JOB" + n + "FILE1;JOB" + n + "FILE2;");
   }
-  EXPECT_EQ(leftovers(), "");
 }
 
 } // namespace

@@ -200,6 +200,31 @@ TEST(RegExpFilter, NulBytesInTheTextEndTheSubjectOnlyForTheMatcher) {
   EXPECT_EQ(expectChunkInvariant(regExp("c\\r\\n\\000", "C"), text), before);
 }
 
+// The engine's matchers find the same matches, so what the filter writes
+// does not depend on which of them finishes a search: here a Word-style run
+// of any bytes that only the end of the text may close.
+TEST(RegExpFilter, OutputDoesNotDependOnWhichMatcherFinishesASearch) {
+  auto wordRun = [](bool linear, std::size_t handOverSteps) -> testing::FilterFactory {
+    return [=] {
+      auto filter =
+          std::make_unique<TRegExpFilter>("a*\\000", "X", true, false, false, false, false, false,
+                                          false, false, false, 4096, TPatternType::WordPattern);
+      filter->engine().setLinearMatchForTest(linear, handOverSteps, 0);
+      return filter;
+    };
+  };
+  const std::string run(20000, 'a');
+  const std::string usual = runInChunks(wordRun(true, TRegex::handOverSteps), run, 4096);
+  EXPECT_EQ(usual.back(), 'X');
+  for (auto [linear, steps] : {std::pair<bool, std::size_t>{false, 0}, {true, 0}, {true, 7}}) {
+    SCOPED_TRACE(linear ? "handing over after " + std::to_string(steps) : "backtracking");
+    EXPECT_EQ(expectChunkInvariant(wordRun(linear, steps), "xa bc"), "xX");
+    if (linear) {
+      EXPECT_EQ(runInChunks(wordRun(linear, steps), run, 4096), usual);
+    }
+  }
+}
+
 TEST(Extract, PassesOnOnlyTheMatchesOnePerLine) {
   auto make = [] { return std::make_unique<TExtract>("[0-9]+", true, false, false); };
   EXPECT_EQ(expectChunkInvariant(make, "a12b3\r\nc456"), "/tmp/input.txt:\r\n12\r\n3\r\n456\r\n");

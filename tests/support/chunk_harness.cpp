@@ -2,8 +2,6 @@
 
 #include "engine/outputs.h"
 
-#include <cstdio>
-
 namespace marrowen::testing {
 
 namespace {
@@ -57,6 +55,8 @@ std::vector<std::string> runFilesInChunks(const FilterFactory &make,
         break;
     }
     head->flush();
+    if (options.logStatisticsOfEachFile)
+      head->logStatistics("");
     head->closeFile();
   }
   head->endJob();
@@ -71,25 +71,6 @@ std::string runInChunks(const FilterFactory &make, std::string_view input, std::
   for (const auto &file : runFilesInChunks(make, {std::string(input)}, chunkSize, options))
     all += file;
   return all;
-}
-
-std::string printable(std::string_view bytes) {
-  std::string out;
-  for (unsigned char c : bytes) {
-    if (c == '\r')
-      out += "\\r";
-    else if (c == '\n')
-      out += "\\n";
-    else if (c == '\\')
-      out += "\\\\";
-    else if (c < 32 || c >= 127) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02x", c);
-      out += hex;
-    } else
-      out += static_cast<char>(c);
-  }
-  return out;
 }
 
 ::testing::AssertionResult isChunkInvariant(const FilterFactory &make, std::string_view input,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/filter.h"
+#include "support/printable.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,9 @@ struct ChunkRunOptions {
   // Called with the chain's head after the job ended, before it is freed:
   // the place to look at statistics or counters.
   std::function<void(TFilter &head)> afterRun = {};
+  // Logs the chain's statistics to the job after each file, as the input
+  // does when it closes a file.
+  bool logStatisticsOfEachFile = false;
 };
 
 // The ways every filter is fed the same text: whole (0), byte by byte, in
@@ -56,8 +60,5 @@ std::vector<std::string> runFilesInChunks(const FilterFactory &make,
 //   EXPECT_EQ(expectChunkInvariant(make, "a\r\nb"), "A\r\nB");
 std::string expectChunkInvariant(const FilterFactory &make, std::string_view input,
                                  const ChunkRunOptions &options = {});
-
-// Bytes shown readably in failure messages ("\r", "\x00").
-std::string printable(std::string_view bytes);
 
 } // namespace marrowen::testing

@@ -42,6 +42,16 @@ std::string TempFolder::listing() const {
 
 bool fileExists(const std::string &name) { return std::filesystem::exists(name); }
 
+WorkingFolder::WorkingFolder(const std::string &folder)
+    : previous_(std::filesystem::current_path().string()) {
+  std::filesystem::current_path(folder);
+}
+
+WorkingFolder::~WorkingFolder() {
+  std::error_code ignored;
+  std::filesystem::current_path(previous_, ignored);
+}
+
 std::string readFile(const std::string &name) {
   std::ifstream in(name, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

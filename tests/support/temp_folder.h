@@ -23,6 +23,19 @@ private:
   std::string path_;
 };
 
+// Makes a folder the process's current folder for as long as it lives, as
+// when the program is started there.
+class WorkingFolder {
+public:
+  explicit WorkingFolder(const std::string &folder);
+  ~WorkingFolder();
+  WorkingFolder(const WorkingFolder &) = delete;
+  WorkingFolder &operator=(const WorkingFolder &) = delete;
+
+private:
+  std::string previous_;
+};
+
 std::string readFile(const std::string &name);
 void writeFile(const std::string &name, std::string_view content);
 bool fileExists(const std::string &name);
