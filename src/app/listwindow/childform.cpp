@@ -197,11 +197,8 @@ TchildForm::TchildForm(int windowNumber, QWidget *parent)
   // and after a restart, not only in the windows open when it was chosen.
   if (TmainForm *main = TmainForm::instance()) {
     const MainSettings &settings = main->settings();
-    if (!settings.adhocFontName.empty() && settings.adhocFontSize > 0) {
-      QFont font(toQString(settings.adhocFontName), settings.adhocFontSize);
-      font.setStyleHint(QFont::Monospace);
-      updateTrialFont(font);
-    }
+    if (!settings.adhocFontName.empty() && settings.adhocFontSize > 0)
+      updateTrialFont(trialFontOf(settings));
   }
   setTestMode(false);
   setWindowTitle();

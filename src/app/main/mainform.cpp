@@ -955,7 +955,7 @@ void TmainForm::PreferencesClick() {
   dialog.apply(settings_);
   recentFiles_->Strings().SetCapacity(settings_.fileHistoryEntries);
   for (const auto &[widget, child] : children_)
-    child->updateTrialFont(dialog.trialFont());
+    child->updateTrialFont(trialFontOf(settings_));
   saveAllSettings();
 }
 

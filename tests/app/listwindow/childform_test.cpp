@@ -807,6 +807,7 @@ TEST_F(ChildFormInMainForm, NewWindowsAreNumberedAndBringTheirMenusInGroupOrder)
 #include "app/automation/commandline.h"
 #include "app/automation/exports.h"
 #include "app/listwindow/wizard.h"
+#include "app/main/optionsdialog.h"
 #include "app/nodedialogs/iodialogs.h"
 #include "filterlist/ionodes.h"
 
@@ -844,6 +845,34 @@ TEST_F(ChildFormInMainForm, OpenAndSaveAsTellTheStatusBarAndOpenStartsAtTheLastL
     EXPECT_EQ(folder.toStdString(), dir.file("lists"));
     EXPECT_EQ(main.statusText().toStdString(), "Opening filter list " + saved);
   }
+  mainFormHooks() = MainFormHooks();
+}
+
+// The preferred trial font is kept whole, bold, italic and half points
+// too, for the windows that come and after a restart.
+TEST_F(ChildFormInMainForm, TheTrialFontIsKeptWholeForNewWindowsAndAfterARestart) {
+  TchildForm::install();
+  QFont chosen("Monospace");
+  chosen.setPointSizeF(10.5);
+  chosen.setBold(true);
+  chosen.setItalic(true);
+  auto takesIt = [&](const TchildForm *list) {
+    const QFont font = list->trialInput->font();
+    return font.family() == chosen.family() && font.pointSizeF() == 10.5 && font.bold() &&
+           font.italic() && list->trialOutput->font() == font;
+  };
+  {
+    TmainForm main(QStringList{"marrowen"});
+    dialogAnswer = [&](QDialog &dialog) {
+      static_cast<ToptionsDialog &>(dialog).setTrialFont(chosen);
+      return static_cast<int>(QDialog::Accepted);
+    };
+    main.PreferencesClick();
+    EXPECT_TRUE(takesIt(dynamic_cast<TchildForm *>(main.CreateMDIChild())));
+  }
+  TmainForm main(QStringList{"marrowen"});
+  EXPECT_TRUE(takesIt(dynamic_cast<TchildForm *>(main.CreateMDIChild())));
+  EXPECT_EQ(main.settings().adhocFontSize, 11);
   mainFormHooks() = MainFormHooks();
 }
 
