@@ -53,12 +53,6 @@ namespace {
 
 QString lastStatusText;
 
-std::string upperCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
-
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption) {
   auto *button = new QPushButton(caption, parent);
   button->setObjectName(QString::fromLatin1(name));
@@ -940,19 +934,14 @@ void TchildForm::setFilterHasChanged(bool changed) {
 }
 
 void TchildForm::setWindowTitle() {
-  std::string title = getFilterName();
+  QString title = filterTitleOf(loadedFilterName_, windowNumber_);
   if (filterHasChanged_)
-    title += translate(5010, " (modified)");
-  QWidget::setWindowTitle(toQString(title));
+    title += toQString(translate(5010, " (modified)"));
+  QWidget::setWindowTitle(title);
 }
 
 std::string TchildForm::getFilterName() const {
-  if (loadedFilterName_.empty())
-    return translateFormat(4510, "Untitled%d", {windowNumber_});
-  std::string name = loadedFilterName_.substr(loadedFilterName_.find_last_of('/') + 1);
-  if (const auto cut = upperCase(name).find(".FLL"); cut != std::string::npos)
-    name.resize(cut);
-  return name;
+  return fromQString(filterTitleOf(loadedFilterName_, windowNumber_));
 }
 
 void TchildForm::setLoadedFilterName(const std::string &name) {
@@ -962,7 +951,7 @@ void TchildForm::setLoadedFilterName(const std::string &name) {
   setWindowTitle();
   if (TmainForm *main = TmainForm::instance())
     if (TKitTrayIcon *tray = main->trayIcon())
-      tray->SetHint(toQString(getFilterName()));
+      tray->SetHint(filterTitleOf(loadedFilterName_, windowNumber_));
 }
 
 // ---------------------------------------------------------------------------

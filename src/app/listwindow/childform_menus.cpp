@@ -379,7 +379,7 @@ void TchildForm::activateWindow_() {
   }
   if (TmainForm *main = TmainForm::instance())
     if (TKitTrayIcon *tray = main->trayIcon())
-      tray->SetHint(toQString(getFilterName()));
+      tray->SetHint(filterTitleOf(loadedFilterName_, windowNumber_));
   refreshMapList();
 }
 

@@ -9,6 +9,7 @@
 #include "app_testing.h"
 #include "components/dialogrunner.h"
 #include "components/fileedits.h"
+#include "components/trayicon.h"
 #include "engine/processingthread.h"
 #include "engine/userinterface.h"
 #include "filterlist/commentnodes.h"
@@ -22,6 +23,7 @@
 #include "grid/data/font.h"
 #include "grid/editing/combo.h"
 #include "grid/widget/dgbasegrid.h"
+#include "qtext/qtext.h"
 #include "scriptfilter/scriptmakers.h"
 
 #include <QAbstractItemView>
@@ -873,6 +875,28 @@ TEST_F(ChildFormInMainForm, TheTrialFontIsKeptWholeForNewWindowsAndAfterARestart
   TmainForm main(QStringList{"marrowen"});
   EXPECT_TRUE(takesIt(dynamic_cast<TchildForm *>(main.CreateMDIChild())));
   EXPECT_EQ(main.settings().adhocFontSize, 11);
+  mainFormHooks() = MainFormHooks();
+}
+
+// A name beyond ASCII shows as the file system spells it: in the title, the
+// tray's hint and the questions that name the list.
+TEST_F(ChildFormInMainForm, AListNamedBeyondAsciiShowsItsNameAsSpelt) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    auto *list = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    const QString name = QString::fromUtf8("\xC3\x9Cn\xC3\xAF list");
+    list->saveFilterListAs(dir.file(fileNameFromQString(name + ".fll")));
+    EXPECT_EQ(list->windowTitle(), name);
+    EXPECT_EQ(main.trayIcon()->Hint(), name);
+    list->setFilterHasChanged(true);
+    EXPECT_EQ(list->windowTitle(), name + " (modified)");
+    boxAnswer = QMessageBox::No;
+    list->parentWidget()->close();
+    ASSERT_EQ(boxTexts.size(), 1u);
+    EXPECT_EQ(QString::fromStdString(boxTexts[0]),
+              "Filter '" + name + "' has changed. Save it first?");
+  }
   mainFormHooks() = MainFormHooks();
 }
 
