@@ -878,6 +878,24 @@ TEST_F(ChildFormInMainForm, TheTrialFontIsKeptWholeForNewWindowsAndAfterARestart
   mainFormHooks() = MainFormHooks();
 }
 
+// At the list window's first size the panels under the trial areas show
+// their counts whole.
+TEST_F(ChildFormInMainForm, TheTrialPanelsShowTheirCountsWholeAtTheFirstSize) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *list = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    list->trialInput->setPlainText(QString("a line of the sample text\n").repeated(47234));
+    list->Tabs->setCurrentWidget(list->trialSheet);
+    QCoreApplication::processEvents();
+    const QLabel *panel = list->trialInputStatus->findChild<QLabel *>("panel1");
+    EXPECT_EQ(panel->text(), "Length: 1275318  Lines: 47234");
+    EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(panel->text()));
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
 // A name beyond ASCII shows as the file system spells it: in the title, the
 // tray's hint and the questions that name the list.
 TEST_F(ChildFormInMainForm, AListNamedBeyondAsciiShowsItsNameAsSpelt) {
