@@ -495,7 +495,7 @@ void TTstatusForm::deleteTestFilesClick() {
   for (const std::string &name : testFiles_) {
     if (name.empty())
       continue;
-    showStatus(toQString(translateFormat(1350, "Deleting %s", {name})));
+    showStatus(toQString(translateFormat(1350, "Deleting %s", {fileNameToText(name)})));
     QFile::remove(fileNameToQString(name));
   }
   deleteButton_->setEnabled(false);

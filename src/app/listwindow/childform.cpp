@@ -717,7 +717,7 @@ void TchildForm::resetFilterList() {
   const std::string normal = folder + "normal.fll";
   try {
     if (!loadInto(normal, false, false, true))
-      throw Exception(Format("Cannot open file %s", {normal}));
+      throw Exception(Format("Cannot open file %s", {fileNameToText(normal)}));
   } catch (const std::exception &error) {
     // A window is still usable without the default list.
     resetFiltersOnly();

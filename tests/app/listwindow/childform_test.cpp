@@ -897,14 +897,20 @@ TEST_F(ChildFormInMainForm, TheTrialPanelsShowTheirCountsWholeAtTheFirstSize) {
 }
 
 // A name beyond ASCII shows as the file system spells it: in the title, the
-// tray's hint and the questions that name the list.
+// tray's hint, the status bar and the questions that name the list.
 TEST_F(ChildFormInMainForm, AListNamedBeyondAsciiShowsItsNameAsSpelt) {
   TchildForm::install();
   {
     TmainForm main(QStringList{"marrowen"});
     auto *list = dynamic_cast<TchildForm *>(main.CreateMDIChild());
     const QString name = QString::fromUtf8("\xC3\x9Cn\xC3\xAF list");
-    list->saveFilterListAs(dir.file(fileNameFromQString(name + ".fll")));
+    const QString path = fileNameToQString(dir.file(fileNameFromQString(name + ".fll")));
+    dialogAnswer = [&](QDialog &dialog) {
+      static_cast<QFileDialog &>(dialog).selectFile(path);
+      return static_cast<int>(QDialog::Accepted);
+    };
+    mainFormHooks().commands.Saveas1();
+    EXPECT_EQ(main.statusText(), "Filter list saved as " + path);
     EXPECT_EQ(list->windowTitle(), name);
     EXPECT_EQ(main.trayIcon()->Hint(), name);
     list->setFilterHasChanged(true);
