@@ -12,6 +12,8 @@
 #include <QStyle>
 #include <QStyleOption>
 
+#include <utility>
+
 namespace marrowen {
 
 namespace {
@@ -94,14 +96,26 @@ void TEditButton::Click() {
 }
 
 void TEditButton::mousePressEvent(QMouseEvent *event) {
+  // A press on the button is no press on the text.
+  if (std::exchange(edit_.enteredByPress_, false))
+    edit_.selectOnEntry();
   if (event->button() == Qt::LeftButton) {
     noAction_ = edit_.popupVisible();
     if (edit_.popupVisible())
       edit_.closePopup(true);
     else if ((edit_.focusPolicy() & Qt::TabFocus) && edit_.isEnabled() && !edit_.hasFocus())
-      edit_.setFocus(Qt::MouseFocusReason);
+      edit_.setFocus(Qt::OtherFocusReason);
   }
   TKitSpeedButton::mousePressEvent(event);
+}
+
+// The click that a popup's closing swallows is this press's own; released
+// elsewhere it never comes, and a later click or ClickKey must not be lost.
+void TEditButton::mouseReleaseEvent(QMouseEvent *event) {
+  const QPointer<TEditButton> self(this); // the click may close the dialog
+  TKitSpeedButton::mouseReleaseEvent(event);
+  if (self && event->button() == Qt::LeftButton)
+    noAction_ = false;
 }
 
 // Two lines down the left edge blend the raised button into the edit's frame.
@@ -126,6 +140,7 @@ TCustomComboEdit::TCustomComboEdit(QWidget *parent) : QLineEdit(parent) {
   button_->OnClick = [this] { pressButton(); };
   button_->setFocusPolicy(Qt::NoFocus);
   container_->setCursor(Qt::ArrowCursor);
+  connect(this, &QLineEdit::textChanged, this, [this] { Change(); });
   resize(121, 21);
   updateMinimumHeight();
   placeButton();
@@ -327,6 +342,8 @@ void TCustomComboEdit::keyPressEvent(QKeyEvent *event) {
 }
 
 void TCustomComboEdit::mousePressEvent(QMouseEvent *event) {
+  if (std::exchange(enteredByPress_, false) && event->button() != Qt::LeftButton)
+    selectOnEntry();
   if (event->button() == Qt::LeftButton && popup_) {
     if (focusPolicy() != Qt::NoFocus)
       setFocus(Qt::MouseFocusReason);
@@ -356,15 +373,26 @@ void TCustomComboEdit::focusInEvent(QFocusEvent *event) {
   // The line edit selects everything itself on entry by Tab.
   const bool hadSelection = hasSelectedText();
   QLineEdit::focusInEvent(event);
-  if (event->reason() == Qt::MouseFocusReason || returning)
+  if (returning)
     return;
+  // The focus comes before the press, which may be a right one, or on the button.
+  if (event->reason() == Qt::MouseFocusReason) {
+    enteredByPress_ = true;
+    return;
+  }
   if (autoSelect_ && directInput_)
     selectAll();
   else if (!directInput_ || !hadSelection)
     deselect();
 }
 
+void TCustomComboEdit::selectOnEntry() {
+  if (autoSelect_ && directInput_)
+    selectAll();
+}
+
 void TCustomComboEdit::focusOutEvent(QFocusEvent *event) {
+  enteredByPress_ = false;
   focusKept_ = focusStaysInWindow(event->reason());
   QLineEdit::focusOutEvent(event);
   if (popupVisible_)
@@ -496,6 +524,14 @@ void TCustomComboEdit::AcceptValue(const QVariant &value) {
   setText(newText);
   setModified(true);
   popupVisible_ = popup_ && popup_->isVisible();
+  emit changed();
+}
+
+void TCustomComboEdit::Change() {
+  if (popupVisible_)
+    PopupChange();
+  else
+    emit changed();
 }
 
 void TCustomComboEdit::SetPopupValue(const QVariant &) {}

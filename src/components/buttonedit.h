@@ -29,11 +29,12 @@ public:
 
 protected:
   void mousePressEvent(QMouseEvent *event) override;
+  void mouseReleaseEvent(QMouseEvent *event) override;
   void paintEvent(QPaintEvent *event) override;
 
 private:
   TCustomComboEdit &edit_;
-  bool noAction_ = false;
+  bool noAction_ = false; // only until the press that set it is released
 };
 
 // Shortcut values as the forms keep them: a virtual-key code in the low
@@ -45,7 +46,9 @@ bool shortCutMatches(TShortCut shortCut, const QKeyEvent &event);
 // A one-line edit with a button inside its right edge that the mouse or
 // ClickKey presses. DirectInput off keeps typing, paste and cut out while
 // the button still works; ReadOnly keeps both out. Enter never enters the
-// text: it reaches the dialog, whose default button fires.
+// text: it reaches the dialog, whose default button fires. Entering the box
+// by any way but a left press on its text selects the whole text, with
+// AutoSelect and DirectInput on.
 class TCustomComboEdit : public QLineEdit {
   Q_OBJECT
   Q_PROPERTY(QString Text READ text WRITE setText)
@@ -106,6 +109,11 @@ public slots:
   void cut();
   void paste();
 
+signals:
+  // The change event: the text changed. While a popup is open PopupChange
+  // runs instead, and the popup's value, once taken, fires it.
+  void changed();
+
 protected:
   virtual QImage GetDefaultBitmap(bool &destroyNeeded);
   virtual void PopupDropDown(bool disableEdit);
@@ -116,6 +124,7 @@ protected:
   virtual void SetPopupValue(const QVariant &value);
   virtual void GetPopupValue(QVariant &value);
   virtual void PopupChange() {}
+  virtual void Change();
 
   bool event(QEvent *event) override;
   bool eventFilter(QObject *watched, QEvent *event) override;
@@ -128,6 +137,8 @@ protected:
   void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+  friend class TEditButton;
+  void selectOnEntry();
   void placeButton();
   void applyReadOnly();
   void rebuildGlyph();
@@ -140,7 +151,8 @@ private:
   bool directInput_ = true;
   bool autoSelect_ = true;
   bool popupVisible_ = false;
-  bool focusKept_ = false; // the focus left only for a menu or another window
+  bool focusKept_ = false;      // the focus left only for a menu or another window
+  bool enteredByPress_ = false; // which press, and where, is told by the press
   bool closingPopup_ = false;
   TGlyphKind glyphKind_ = gkCustom;
   QPointer<QWidget> popup_;

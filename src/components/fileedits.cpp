@@ -113,6 +113,29 @@ void TFileDirEdit::dropEvent(QDropEvent *event) {
 
 // ---- file edit
 
+namespace {
+
+// The file edit's dialog. With ofPathMustExist a name in a folder that does
+// not exist is refused, and the dialog stays open for another.
+class FileNameDialog : public QFileDialog {
+public:
+  explicit FileNameDialog(QWidget *parent) : QFileDialog(parent) {}
+  bool pathMustExist = false;
+
+  void accept() override {
+    if (pathMustExist)
+      for (const QString &name : selectedFiles())
+        if (!FolderExists(QFileInfo(name).absolutePath())) {
+          showMessageBox(this, QMessageBox::Warning, windowTitle(),
+                         name + tr("\nPath does not exist.\nCheck the path and try again."));
+          return;
+        }
+    QFileDialog::accept();
+  }
+};
+
+} // namespace
+
 QStringList fileDialogNameFilters(const QString &filter) {
   const QStringList pieces = filter.split(u'|');
   QStringList filters;
@@ -165,7 +188,7 @@ void TFilenameEdit::ReceiveName(const QString &name) {
 
 QFileDialog &TFilenameEdit::dialog() {
   if (!dialog_) {
-    dialog_ = new QFileDialog(this);
+    dialog_ = new FileNameDialog(this);
     dialog_->setObjectName(QStringLiteral("FileDialog"));
     dialog_->setOption(QFileDialog::DontUseNativeDialog);
     // The description is shown as written; the patterns after it are ours.
@@ -187,6 +210,7 @@ void TFilenameEdit::prepareDialog(const QString &name) {
   else
     d.setFileMode(QFileDialog::AnyFile);
   d.setOption(QFileDialog::DontConfirmOverwrite, !(options_ & ofOverwritePrompt));
+  static_cast<FileNameDialog &>(d).pathMustExist = (options_ & ofPathMustExist) != 0;
   d.setWindowTitle(dialogTitle_);
   d.setDefaultSuffix(defaultExt_);
   d.setHistory(history_);
@@ -207,6 +231,9 @@ void TFilenameEdit::ButtonClick() {
   DoBeforeDialog(name, action);
   if (!action)
     return;
+  // A text that names no file leaves the dialog at its last file, and Name
+  // as it was: a cancelled dialog must not hand that file on.
+  QString seed = dialogFileName_;
   if (IsValidFileName(name)) {
     const QString folder = folderPartOf(name);
     if (FolderExists(folder))
@@ -214,10 +241,9 @@ void TFilenameEdit::ButtonClick() {
     const QString bare = name.mid(folder.size());
     if (bare.isEmpty() || !IsValidFileName(bare))
       name.clear();
-  } else {
-    name = dialogFileName_;
+    seed = name;
   }
-  prepareDialog(name);
+  prepareDialog(seed);
   const bool confirmed = DialogRunner::exec(dialog()) == QDialog::Accepted;
   if (confirmed) {
     const QStringList chosen = dialog().selectedFiles();

@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QMargins>
 #include <QScreen>
 #include <QShowEvent>
 #include <QWidget>
@@ -71,6 +72,21 @@ int nthNumber(const std::string &text, int n, int defaultValue) {
 
 // A form whose size the user cannot change keeps it whatever was stored.
 bool isSizeable(const QWidget &form) { return form.minimumSize() != form.maximumSize(); }
+
+// What the window system's frame adds around a window; nothing until the
+// window has been framed.
+QMargins frameMarginsOf(const QWidget &window) {
+  const QRect frame = window.frameGeometry(), inside = window.geometry();
+  return {inside.left() - frame.left(), inside.top() - frame.top(), frame.right() - inside.right(),
+          frame.bottom() - inside.bottom()};
+}
+
+// The rectangle a placement stores: the window's frame, title bar included,
+// so that a rectangle fitted to the screen keeps the title bar on it. A
+// workspace frame's own geometry is its whole frame.
+QRect frameRectOf(const QWidget &window) {
+  return window.isWindow() ? window.frameGeometry() : window.geometry();
+}
 
 } // namespace
 
@@ -251,9 +267,12 @@ void TFormPlacement::writePlacement(const std::string &section) {
   int showCmd = state.testFlag(Qt::WindowMinimized)   ? swShowMinimized
                 : state.testFlag(Qt::WindowMaximized) ? swShowMaximized
                                                       : swShowNormal;
-  QRect normal = window->isWindow() ? window->normalGeometry() : frameNormal_;
-  if (!normal.isValid() || showCmd == swShowNormal)
+  QRect normal =
+      window->isWindow() ? window->normalGeometry() + frameMarginsOf(*window) : frameNormal_;
+  if (!window->isWindow() && !normal.isValid())
     normal = window->geometry();
+  if (showCmd == swShowNormal || !normal.isValid())
+    normal = frameRectOf(*window);
   const std::string minMax = joinNumbers({0, 0, 0, 0});
   const std::string norm = joinNumbers({normal.left(), normal.top(), normal.left() + normal.width(),
                                         normal.top() + normal.height()});
@@ -282,7 +301,7 @@ void TFormPlacement::readPlacement(const std::string &section, bool readState, b
   QWidget *window = frameOf(form_);
   if (readPosition && !norm.empty() &&
       IniReadInteger(ini, section, siPixels, screenPixelsPerInch()) == screenPixelsPerInch()) {
-    const QRect current = window->geometry();
+    const QRect current = frameRectOf(*window);
     const std::int64_t left = nthNumber(norm, 1, current.left());
     const std::int64_t top = nthNumber(norm, 2, current.top());
     std::int64_t right = nthNumber(norm, 3, current.left() + current.width());
@@ -294,7 +313,7 @@ void TFormPlacement::readPlacement(const std::string &section, bool readState, b
     // A size that doesn't fit the screen is ignored; the rest is moved onto
     // the screen, or into the workspace for a form in a frame.
     if (storedSizeFits(right - left, bottom - top, placementArea(window)))
-      placeStoredRect(window, left, top, right - left, bottom - top);
+      placeFrame(window, left, top, right - left, bottom - top);
   }
   if (readState) {
     Qt::WindowStates state = window->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
@@ -315,6 +334,37 @@ void TFormPlacement::readPlacement(const std::string &section, bool readState, b
     window->setWindowState(state);
   }
   window->update();
+}
+
+// A window's frame is placed by its top-left corner and sized by the size of
+// the window inside it. Until the window system has framed the window, which
+// on some desktops is only once it shows, neither is known, and the frame is
+// placed again then.
+void TFormPlacement::placeFrame(QWidget *window, std::int64_t left, std::int64_t top,
+                                std::int64_t width, std::int64_t height) {
+  const QRect frame = fitStoredRect(window, left, top, width, height);
+  if (!window->isWindow()) {
+    window->setGeometry(frame);
+    return;
+  }
+  const QMargins margins = frameMarginsOf(*window);
+  window->move(frame.topLeft());
+  window->resize(frame.size().shrunkBy(margins));
+  pendingFrame_ = margins.isNull() ? frame : QRect();
+}
+
+void TFormPlacement::placeFramedWindow() {
+  QWidget *window = form_ ? frameOf(form_) : nullptr;
+  if (pendingFrame_.isNull() || !window || !window->isVisible())
+    return;
+  const QMargins margins = frameMarginsOf(*window);
+  if (margins.isNull())
+    return;
+  const QRect frame = std::exchange(pendingFrame_, QRect());
+  if (window->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))
+    return;
+  window->move(frame.topLeft());
+  window->resize(frame.size().shrunkBy(margins));
 }
 
 void TFormPlacement::SetPreventResize(bool prevent) {
@@ -440,6 +490,17 @@ void TFormPlacement::noteFrameNormalRect() {
 }
 
 void TFormPlacement::formEvent(QEvent *event, bool &) {
+  switch (event->type()) {
+  case QEvent::Show:
+  case QEvent::Paint:
+    placeFramedWindow();
+    break;
+  case QEvent::Hide:
+    pendingFrame_ = QRect();
+    break;
+  default:
+    break;
+  }
   // After the form's own close handler, which may have refused.
   if (event->type() != QEvent::Close || !event->isAccepted() || !active_ || !form_ ||
       !form_->window()->windowHandle())

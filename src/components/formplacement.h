@@ -79,8 +79,9 @@ private:
 // windows), "Flags" (2: a minimized form comes back maximized), "ShowCmd",
 // "PixelsPerInch", "NormPos" (the normal left, top, right and bottom), each
 // position once under its plain name and once after the screen size
-// ("NormPos(1024x768)"), "ActiveControl" and "Visible". A restored rectangle
-// is moved onto the screen.
+// ("NormPos(1024x768)"), "ActiveControl" and "Visible". The rectangle is the
+// window's frame, title bar and borders included; restored, it is moved onto
+// the screen whole.
 class TFormPlacement : public QObject {
   Q_OBJECT
 public:
@@ -147,6 +148,9 @@ private:
   void noteFrameNormalRect();
   void applySizeLimits();
   void updateMaximizeButton();
+  void placeFrame(QWidget *window, std::int64_t left, std::int64_t top, std::int64_t width,
+                  std::int64_t height);
+  void placeFramedWindow();
   void writePlacement(const std::string &section);
   void readPlacement(const std::string &section, bool readState, bool readPosition);
   std::string positionKey(std::string_view key) const;
@@ -178,6 +182,8 @@ private:
   TKitWindowHook *frameHook_;
   int frameStateChanges_ = 0;
   QRect frameNormal_;
+  // The frame a window placed before it was framed is still to get.
+  QRect pendingFrame_;
 };
 
 } // namespace marrowen

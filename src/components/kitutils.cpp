@@ -87,15 +87,20 @@ bool storedSizeFits(std::int64_t width, std::int64_t height, const QRect &area) 
   return width > 0 && height > 0 && width <= area.width() && height <= area.height();
 }
 
-void placeStoredRect(QWidget *window, std::int64_t left, std::int64_t top, std::int64_t width,
-                     std::int64_t height) {
+QRect fitStoredRect(const QWidget *window, std::int64_t left, std::int64_t top, std::int64_t width,
+                    std::int64_t height) {
   auto wide = [](std::int64_t n) {
     return static_cast<int>(std::clamp<std::int64_t>(n, INT_MIN / 2, INT_MAX / 2));
   };
   QRect rect(wide(left), wide(top), wide(width), wide(height));
   const QWidget *workspace = window->isWindow() ? nullptr : window->parentWidget();
   FitRectToScreen(rect, workspace ? workspace->rect() : placementArea(window));
-  window->setGeometry(rect);
+  return rect;
+}
+
+void placeStoredRect(QWidget *window, std::int64_t left, std::int64_t top, std::int64_t width,
+                     std::int64_t height) {
+  window->setGeometry(fitStoredRect(window, left, top, width, height));
 }
 
 namespace {

@@ -46,8 +46,12 @@ QWidget *frameOf(QWidget *form);
 // Where a window's stored placement must fit: the available area (panels
 // left out) of the screen the window is on, else of the primary screen.
 QRect placementArea(const QWidget *window);
-// Gives `window` a stored rectangle whose size fits (storedSizeFits), moved
-// into the workspace that holds a frame, else onto the placement area.
+// A stored rectangle whose size fits (storedSizeFits) as `window` may take
+// it: moved into the workspace that holds a frame, else onto the placement
+// area.
+QRect fitStoredRect(const QWidget *window, std::int64_t left, std::int64_t top, std::int64_t width,
+                    std::int64_t height);
+// Gives `window` that rectangle.
 void placeStoredRect(QWidget *window, std::int64_t left, std::int64_t top, std::int64_t width,
                      std::int64_t height);
 // Whether a stored size can be given to a window in `area`: positive and no

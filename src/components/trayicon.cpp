@@ -382,34 +382,44 @@ void TKitTrayIcon::animationFrame() {
   iconChanged();
 }
 
+// The area reports a click once it is over, so each stands for its press and
+// its release. A double click's first click was reported before it.
 void TKitTrayIcon::activated(TrayBackend::Activation reason) {
   if (!enabled_)
     return;
   const QPoint position = QCursor::pos();
-  const Qt::KeyboardModifiers shift = QGuiApplication::queryKeyboardModifiers();
+  const Qt::KeyboardModifiers keys = QGuiApplication::queryKeyboardModifiers();
+  auto click = [&](Qt::MouseButton button, bool clicks) {
+    const TShiftState shift{keys, button};
+    MouseDown(button, shift, position);
+    if (clicks)
+      Click(button, shift, position);
+    MouseUp(button, shift, position);
+  };
   switch (reason) {
   case TrayBackend::Activation::Click:
-    Click(Qt::LeftButton, shift, position);
+    click(Qt::LeftButton, true);
     break;
   case TrayBackend::Activation::DoubleClick:
     DblClick();
+    MouseDown(Qt::LeftButton, {keys, Qt::LeftButton, true}, position);
+    MouseUp(Qt::LeftButton, {keys, Qt::LeftButton}, position);
     break;
   case TrayBackend::Activation::Context:
-    Click(Qt::RightButton, shift, position);
+    click(Qt::RightButton, true);
     break;
   case TrayBackend::Activation::Middle:
-    MouseDown(Qt::MiddleButton, shift, position);
-    MouseUp(Qt::MiddleButton, shift, position);
+    click(Qt::MiddleButton, false);
     break;
   }
 }
 
-void TKitTrayIcon::MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint position) {
+void TKitTrayIcon::MouseDown(Qt::MouseButton button, TShiftState shift, QPoint position) {
   if (OnMouseDown)
     OnMouseDown(button, shift, position);
 }
 
-void TKitTrayIcon::MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint position) {
+void TKitTrayIcon::MouseUp(Qt::MouseButton button, TShiftState shift, QPoint position) {
   if (OnMouseUp)
     OnMouseUp(button, shift, position);
 }
@@ -423,7 +433,7 @@ bool TKitTrayIcon::popUpMenu() {
   return true;
 }
 
-void TKitTrayIcon::Click(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint position) {
+void TKitTrayIcon::Click(Qt::MouseButton button, TShiftState shift, QPoint position) {
   if (button == Qt::RightButton && popUpMenu())
     return;
   if (OnClick)

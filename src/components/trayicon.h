@@ -126,11 +126,13 @@ private:
   std::unique_ptr<QSystemTrayIcon> tray_;
 };
 
-// An icon with a tooltip in the notification area. A click is OnClick (left);
-// a double click runs the popup menu's default item when it has an enabled
-// one, else OnDblClick; a right click pops the menu up at the cursor, or is
-// OnClick (right) when there is no menu or its "AutoPopup" property is false;
-// the middle button gives OnMouseDown and OnMouseUp. The icon can step through
+// An icon with a tooltip in the notification area. Each click the area
+// reports is a press and a release: OnMouseDown, then the click, then
+// OnMouseUp. A left click is OnClick; a right click pops the menu up at the
+// cursor, or is OnClick when there is no menu or its "AutoPopup" property is
+// false; the middle button has no click. A double click runs the popup
+// menu's default item when it has an enabled one, else OnDblClick, and then
+// its second press follows, marked as one. The icon can step through
 // Icons every Interval milliseconds, on the user-interface thread. It is shown
 // while Active and it has an icon; a desktop without a notification area
 // simply never shows it.
@@ -165,8 +167,15 @@ public:
   QIcon currentIcon() const;
   int iconIndex() const { return iconIndex_; }
 
+  // The keys held, the button the event is about, and whether it is the
+  // second press of a double click.
+  struct TShiftState {
+    Qt::KeyboardModifiers keys;
+    Qt::MouseButtons buttons;
+    bool doubleClick = false;
+  };
   using TMouseEvent =
-      std::function<void(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint position)>;
+      std::function<void(Qt::MouseButton button, TShiftState shift, QPoint position)>;
   TMouseEvent OnClick;
   std::function<void()> OnDblClick;
   TMouseEvent OnMouseDown;
@@ -174,9 +183,9 @@ public:
 
 protected:
   virtual void UpdateNotifyData();
-  virtual void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint position);
-  virtual void MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint position);
-  virtual void Click(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint position);
+  virtual void MouseDown(Qt::MouseButton button, TShiftState shift, QPoint position);
+  virtual void MouseUp(Qt::MouseButton button, TShiftState shift, QPoint position);
+  virtual void Click(Qt::MouseButton button, TShiftState shift, QPoint position);
   virtual void DblClick();
 
   TrayNotifyData notifyData_;

@@ -1,36 +1,31 @@
 #include "components/windowhook.h"
 
-#include <QCoreApplication>
 #include <QEvent>
+
+#include <private/qobject_p.h>
 
 namespace marrowen {
 
 namespace {
 
-// Events that QApplication hands on to the parent widget when the receiver
-// leaves them unaccepted.
-bool propagatesToParent(QEvent::Type type) {
-  switch (type) {
-  case QEvent::KeyPress:
-  case QEvent::KeyRelease:
-  case QEvent::MouseButtonPress:
-  case QEvent::MouseButtonRelease:
-  case QEvent::MouseButtonDblClick:
-  case QEvent::MouseMove:
-  case QEvent::Wheel:
-  case QEvent::ContextMenu:
-  case QEvent::TabletPress:
-  case QEvent::TabletRelease:
-  case QEvent::TabletMove:
-  case QEvent::StatusTip:
-  case QEvent::WhatsThis:
-  case QEvent::DragEnter:
-  case QEvent::DragMove:
-  case QEvent::Drop:
-    return true;
-  default:
-    return false;
+// Hands `event` on to what lies beneath `filter` on `receiver`: the filters
+// the receiver had before it, then the receiver itself. What came before the
+// filter (the program's own filters, filters added later) has seen the event
+// already and must not see it again, which a fresh delivery would do.
+void deliverBeneath(QObject *receiver, QObject *filter, QEvent *event) {
+  QList<QPointer<QObject>> beneath;
+  if (const auto *extra = QObjectPrivate::get(receiver)->extraData) {
+    const qsizetype at = extra->eventFilters.indexOf(filter);
+    if (at >= 0)
+      beneath = extra->eventFilters.mid(at + 1);
   }
+  const QPointer<QObject> alive(receiver);
+  for (const QPointer<QObject> &other : std::as_const(beneath))
+    if (!alive || (other && other->eventFilter(receiver, event)))
+      return;
+  // QObject::event is public, the widget's override is not.
+  if (alive)
+    static_cast<QObject *>(receiver)->event(event);
 }
 
 } // namespace
@@ -112,10 +107,6 @@ TControlHook *TControlHook::of(QWidget *control) {
 void TControlHook::addUser(TKitWindowHook *hook) {
   if (!users_.contains(hook))
     users_.append(hook);
-  // Installing again puts this filter before any the widget gained since,
-  // so that handing an event on to the widget reaches each of them once.
-  if (dispatching_ == 0)
-    control_->installEventFilter(this);
 }
 
 void TControlHook::removeUser(TKitWindowHook *hook) {
@@ -132,7 +123,7 @@ void TControlHook::releaseWhenUnused() {
 }
 
 bool TControlHook::eventFilter(QObject *watched, QEvent *event) {
-  if (watched != control_ || event == redelivering_)
+  if (watched != control_)
     return false;
   // A handler, or the widget itself, may delete the widget and with it this
   // filter; nothing of the filter is touched once it has gone.
@@ -153,24 +144,16 @@ bool TControlHook::eventFilter(QObject *watched, QEvent *event) {
   for (const QPointer<TKitWindowHook> &user : users)
     anyAfter = anyAfter || (user && user->AfterMessage);
   if (!handled && !deleting && anyAfter) {
-    // The widget and its other filters have the event first; notify()
-    // rather than sendEvent() keeps the event's spontaneous mark.
-    QEvent *outer = redelivering_;
-    redelivering_ = event;
-    QCoreApplication::instance()->notify(control_, event);
+    // The widget has the event first, and whether it takes it decides, as
+    // without the hook, whether a key or a press goes on to its parent.
+    deliverBeneath(control_, this, event);
     if (!self)
       return true;
-    redelivering_ = outer;
     for (qsizetype i = users.size() - 1; i >= 0 && !handled && self; --i)
       if (users[i] && users[i]->AfterMessage)
         users[i]->AfterMessage(event, handled);
     if (!self)
       return true;
-    // The nested delivery already offered an unaccepted event to the
-    // parents; accepting it keeps them from seeing it twice. A window has
-    // no parent to offer it to, so its events keep their own answer.
-    if (propagatesToParent(event->type()) && !control_->isWindow())
-      event->accept();
     stop = true;
   }
   if (--dispatching_ == 0)

@@ -21,9 +21,9 @@ class TControlHook;
 // hook is asked first. The widget is watched through a guarded pointer: when
 // it goes, WinControl becomes empty.
 //
-// To come after the widget, the shared filter hands the event on itself and
-// then stops it; a filter installed on the widget after the last hook was
-// made runs before the shared one and so sees such an event twice.
+// Filters the widget gains after its first hook, and the program's own
+// filters, come before the hooks; the widget's earlier filters come between
+// BeforeMessage and the widget. Each sees an event once.
 class TKitWindowHook : public QObject {
   Q_OBJECT
 public:
@@ -76,8 +76,7 @@ private:
 
   QWidget *control_;
   QList<QPointer<TKitWindowHook>> users_;
-  int dispatching_ = 0;            // deliveries under way
-  QEvent *redelivering_ = nullptr; // the event handed on to the widget
+  int dispatching_ = 0; // deliveries under way
 };
 
 } // namespace marrowen

@@ -101,4 +101,8 @@ std::string fileNameFromQString(const QString &fileName) {
   return result;
 }
 
+std::string fileNameToText(std::string_view fileName) {
+  return fromQString(fileNameToQString(fileName));
+}
+
 } // namespace marrowen

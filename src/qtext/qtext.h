@@ -19,4 +19,9 @@ std::string fromQString(const QString &text);
 QString fileNameToQString(std::string_view fileName);
 std::string fileNameFromQString(const QString &fileName);
 
+// A file name put into text of the code page (a message, a report, an
+// export), as the file system spells it; a letter the code page lacks
+// becomes "?".
+std::string fileNameToText(std::string_view fileName);
+
 } // namespace marrowen

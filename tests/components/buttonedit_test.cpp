@@ -89,6 +89,27 @@ TEST(ComboEdit, EntryByTabSelectsAllOnlyWithAutoSelectAndDirectInput) {
   }
 }
 
+// Only a left press on the text puts the caret where it was pressed; entry by
+// the button or by a right press selects the text, which the button's dialog
+// or the context menu's Paste then replaces.
+TEST(ComboEdit, EntryByAPressSelectsAllUnlessItIsALeftPressOnTheText) {
+  EditInDialog f;
+  QApplication::setActiveWindow(&f.dialog);
+  f.edit->OnContextPopup = [](QPoint, bool &handled) { handled = true; };
+  for (const auto &[button, onTheButton, selected] : {std::tuple{Qt::LeftButton, false, false},
+                                                      {Qt::RightButton, false, true},
+                                                      {Qt::LeftButton, true, true},
+                                                      {Qt::RightButton, true, true}}) {
+    f.ok->setFocus();
+    f.edit->deselect();
+    QWidget *target = onTheButton ? static_cast<QWidget *>(&f.edit->button()) : f.edit;
+    QTest::mouseClick(target, button, {}, QPoint(3, 3));
+    EXPECT_TRUE(f.edit->hasFocus());
+    EXPECT_EQ(f.edit->hasSelectedText(), selected) << button << onTheButton;
+  }
+  EXPECT_EQ(f.buttonClicks, 1);
+}
+
 // Only entering the box selects its text: focus that comes back from a menu
 // or another window keeps the user's selection, which a paste then replaces.
 TEST(ComboEdit, FocusComingBackFromAnotherWindowOrAMenuKeepsTheSelection) {
@@ -196,6 +217,7 @@ namespace {
 class TPopupEdit : public TCustomComboEdit {
 public:
   QWidget list;
+  int popupChanges = 0;
   explicit TPopupEdit(QWidget *parent = nullptr, Qt::WindowFlags listFlags = Qt::Popup)
       : TCustomComboEdit(parent), list(nullptr, listFlags) {
     setPopup(&list);
@@ -203,9 +225,51 @@ public:
 
 protected:
   void GetPopupValue(QVariant &value) override { value = QStringLiteral("chosen"); }
+  void PopupChange() override { ++popupChanges; }
 };
 
 } // namespace
+
+// While the popup is open a change of the text is the popup's affair; the
+// change event comes once, with the value the popup gives.
+TEST(ComboEdit, WhileAPopupIsOpenChangesGoToItAndItsValueFiresTheChangeEventOnce) {
+  TPopupEdit edit;
+  edit.show();
+  int changes = 0;
+  QObject::connect(&edit, &TCustomComboEdit::changed, [&] { ++changes; });
+  edit.setText("typed");
+  EXPECT_EQ(changes, 1);
+  edit.ButtonClick();
+  ASSERT_TRUE(edit.popupVisible());
+  edit.setText("while open");
+  EXPECT_EQ(edit.popupChanges, 1);
+  EXPECT_EQ(changes, 1);
+  edit.closePopup(true);
+  EXPECT_EQ(edit.text(), "chosen");
+  EXPECT_EQ(changes, 2);
+}
+
+// The press that closes the popup is not also a click; released off the
+// button it makes no click, and the next press of the button still counts.
+TEST(ComboEdit, OnlyTheClickOfThePressThatClosedThePopupIsSwallowed) {
+  QWidget window;
+  auto *edit = new TPopupEdit(&window, Qt::Tool);
+  (new QVBoxLayout(&window))->addWidget(edit);
+  int presses = 0;
+  edit->OnButtonClick = [&] { ++presses; };
+  window.show();
+  edit->ButtonClick();
+  ASSERT_TRUE(edit->popupVisible());
+  QTest::mousePress(&edit->button(), Qt::LeftButton);
+  EXPECT_FALSE(edit->popupVisible());
+  QTest::mouseRelease(&edit->button(), Qt::LeftButton, {}, QPoint(-40, -40));
+  QTest::keyClick(edit, Qt::Key_Down, Qt::AltModifier);
+  EXPECT_EQ(presses, 2);
+  EXPECT_TRUE(edit->popupVisible());
+  QTest::mouseClick(&edit->button(), Qt::LeftButton);
+  EXPECT_EQ(presses, 2); // closing it
+  EXPECT_FALSE(edit->popupVisible());
+}
 
 // Without DirectInput the popup is the one way to change the text; ReadOnly
 // keeps even that out.

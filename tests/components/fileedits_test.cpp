@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QSignalSpy>
@@ -18,6 +19,7 @@
 #include <QTest>
 #include <QTreeView>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
@@ -147,6 +149,45 @@ TEST(FilenameEdit, TheDialogStartsInTheTextsFolderAndItsChoiceBecomesTheText) {
   EXPECT_TRUE(listed);
   EXPECT_EQ(edit.FileName(), chosen);
   EXPECT_EQ(edit.text(), '"' + chosen + '"');
+
+  // An empty text cancelled hands on no name, not the one chosen before.
+  edit.setText("");
+  dialogs.answer = nullptr;
+  QString handed = "-";
+  edit.OnAfterDialog = [&](QString &name, bool &action) {
+    handed = name;
+    action = true;
+  };
+  edit.ButtonClick();
+  EXPECT_EQ(handed, "");
+  EXPECT_EQ(edit.text(), "");
+}
+
+// A name in a folder that does not exist is refused by the dialog, which
+// stays open, when the edit asks for an existing path.
+TEST(FilenameEdit, WithPathMustExistANameInAMissingFolderIsNotTaken) {
+  QTemporaryDir dir;
+  const QString missing = dir.filePath("missing/new.txt");
+  TFilenameEdit edit;
+  edit.SetDialogKind(TFilenameEdit::dkSave);
+  edit.SetInitialDir(dir.path());
+  Answering dialogs;
+  int refusals = 0;
+  dialogs.answer = [&](QDialog &dialog) {
+    if (qobject_cast<QMessageBox *>(&dialog))
+      return ++refusals, int(QMessageBox::Ok);
+    static_cast<QFileDialog &>(dialog).selectFile(missing);
+    dialog.accept(); // as OK does
+    return dialog.result();
+  };
+  edit.SetDialogOptions(TFilenameEdit::ofHideReadOnly | TFilenameEdit::ofPathMustExist);
+  edit.ButtonClick();
+  EXPECT_EQ(refusals, 1);
+  EXPECT_EQ(edit.text(), "");
+  edit.SetDialogOptions(TFilenameEdit::ofHideReadOnly);
+  edit.ButtonClick();
+  EXPECT_EQ(refusals, 1);
+  EXPECT_EQ(edit.FileName(), missing);
 }
 
 TEST(FilenameEdit, APresetFilterIndexSelectsItsFilterWhenTheDialogOpens) {
@@ -236,6 +277,25 @@ TEST(DirectoryEdit, BothDialogKindsGiveTheChosenFolder) {
   edit.ButtonClick();
   EXPECT_EQ(edit.text(), sub + ";" + dir.path());
   EXPECT_EQ(edit.GetLongForm(), edit.text());
+
+  // Entered by its button, the box selects its text, and the folder picked
+  // takes the place of what it held.
+  QWidget window;
+  auto *other = new QLineEdit(&window);
+  edit.setParent(&window);
+  auto *layout = new QVBoxLayout(&window);
+  layout->addWidget(other);
+  layout->addWidget(&edit);
+  window.show();
+  QApplication::setActiveWindow(&window);
+  other->setFocus();
+  dialogs.answer = [&](QDialog &dialog) {
+    EXPECT_TRUE(dynamic_cast<FolderBrowserDialog &>(dialog).selectPath(dir.path()));
+    return int(QDialog::Accepted);
+  };
+  QTest::mouseClick(&edit.button(), Qt::LeftButton);
+  EXPECT_EQ(edit.text(), dir.path());
+  edit.setParent(nullptr);
 }
 
 TEST(DirectoryEdit, ANewFolderIsTakenOnlyWhenCreatingIsAllowedAndAgreedTo) {

@@ -53,21 +53,30 @@ struct PlacedForm {
 
 } // namespace
 
+// The rectangle stored is the window's frame, title bar included.
 TEST(FormPlacement, ClosingSavesAndShowingRestores) {
   TempFolder dir;
   const std::string ini = dir.file("placed.ini");
+  QRect frame;
   {
     PlacedForm placed(ini);
     placed.placement->SetOptions(fpState | fpPosition | fpActiveControl);
     placed.form.show();
     placed.form.setGeometry(120, 90, 320, 240);
+    frame = placed.form.frameGeometry();
     placed.form.edit->setFocus();
     placed.form.close();
   }
   const QString text = QString::fromStdString(readFile(ini));
+  QString norm = QString("NormPos%1=%2,%3,%4,%5")
+                     .arg(screenSuffix())
+                     .arg(frame.left())
+                     .arg(frame.top())
+                     .arg(frame.right() + 1)
+                     .arg(frame.bottom() + 1);
   EXPECT_TRUE(text.contains("[TPlacedForm]")) << text.toStdString();
-  EXPECT_TRUE(text.contains("NormPos" + screenSuffix() + "=120,90,440,330")) << text.toStdString();
-  EXPECT_TRUE(text.contains("\r\nNormPos=120,90,440,330")) << text.toStdString();
+  EXPECT_TRUE(text.contains(norm)) << text.toStdString();
+  EXPECT_TRUE(text.contains("\r\n" + norm.remove(screenSuffix()))) << text.toStdString();
   EXPECT_TRUE(text.contains("ShowCmd=1"));
   EXPECT_TRUE(text.contains("ActiveControl=NameEdit"));
   EXPECT_TRUE(text.contains("FormVersion=0"));
@@ -81,16 +90,22 @@ TEST(FormPlacement, ClosingSavesAndShowingRestores) {
 
 TEST(FormPlacement, AFormThatGoesWithoutClosingStillSaves) {
   TempFolder dir;
+  QRect frame;
   {
     PlacedForm placed(dir.file("p.ini"));
     placed.placement->SetOptions(fpState | fpPosition | fpActiveControl);
     placed.form.show();
     placed.form.setGeometry(70, 80, 300, 200);
+    frame = placed.form.frameGeometry();
     placed.form.edit->setFocus(); // the edit goes before the placement
   }
   const std::string text = readFile(dir.file("p.ini"));
   EXPECT_NE(text.find("[TPlacedForm]"), std::string::npos) << text;
-  EXPECT_NE(text.find("NormPos=70,80,370,280"), std::string::npos) << text;
+  EXPECT_NE(text.find("NormPos=" + std::to_string(frame.left()) + ',' +
+                      std::to_string(frame.top()) + ',' + std::to_string(frame.right() + 1) + ',' +
+                      std::to_string(frame.bottom() + 1)),
+            std::string::npos)
+      << text;
   EXPECT_NE(text.find("Visible=1"), std::string::npos) << text;
 
   // Never shown, so never restored: the stored placement is kept.
@@ -114,34 +129,45 @@ TEST(FormPlacement, AFormDeletedOnCloseSavesOnceAndGoesCleanly) {
   EXPECT_NE(readFile(dir.file("p.ini")).find("Visible=0"), std::string::npos);
 }
 
+// A stored rectangle is the frame's; one that does not apply leaves the form
+// as designed, and one beyond the screen's edge comes onto it whole.
 TEST(FormPlacement, StoredValuesThatDoNotApplyLeaveTheFormAsDesigned) {
   TempFolder dir;
   const int ppi = qRound(QGuiApplication::primaryScreen()->logicalDotsPerInch());
+  const QRect designed(50, 60, 300, 200);
+  const QRect designedFrame = [] {
+    TPlacedForm form;
+    form.show();
+    return form.frameGeometry();
+  }();
   const struct {
     const char *name;
     std::string content;
     int version;
-    QRect expected;
+    QRect expectedFrame; // null: as designed
+    bool anywhereOnScreen = false;
   } cases[] = {
-      {"older version", "[TPlacedForm]\nFormVersion=1\nNormPos=10,10,110,110\n", 2,
-       QRect(50, 60, 300, 200)},
+      {"older version", "[TPlacedForm]\nFormVersion=1\nNormPos=10,10,110,110\n", 2, {}},
       {"other pixels per inch",
-       "[TPlacedForm]\nPixelsPerInch=" + std::to_string(ppi + 24) + "\nNormPos=10,10,110,110\n", 0,
-       QRect(50, 60, 300, 200)},
-      {"numbers missing", "[TPlacedForm]\nNormPos=10 20\n", 0, QRect(10, 20, 340, 240)},
+       "[TPlacedForm]\nPixelsPerInch=" + std::to_string(ppi + 24) + "\nNormPos=10,10,110,110\n",
+       0,
+       {}},
+      {"numbers missing", "[TPlacedForm]\nNormPos=10 20\n", 0,
+       QRect(QPoint(10, 20), designedFrame.bottomRight())},
       {"another screen size: the plain key",
        "[TPlacedForm]\nNormPos(1x1)=1,1,2,2\nNormPos=30,40,130,140\n", 0, QRect(30, 40, 100, 100)},
       {"this screen size: the suffixed key",
        "[TPlacedForm]\nNormPos" + screenSuffix().toStdString() +
            "=30,40,130,140\nNormPos=1,1,2,2\n",
        0, QRect(30, 40, 100, 100)},
-      {"from a larger screen", "[TPlacedForm]\nNormPos=5000,4000,5400,4300\n", 0, QRect()},
+      {"from a larger screen", "[TPlacedForm]\nNormPos=5000,4000,5400,4300\n", 0,
+       QRect(0, 0, 400, 300), true},
+      {"above and left of the screen", "[TPlacedForm]\nNormPos=-5000,-5000,-4600,-4700\n", 0,
+       QRect(QGuiApplication::primaryScreen()->availableGeometry().topLeft(), QSize(400, 300))},
       // Damaged numbers: nothing wraps, and what cannot fit is ignored.
-      {"extreme numbers", "[TPlacedForm]\nNormPos=-2147483648,0,2147483647,100\n", 0,
-       QRect(50, 60, 300, 200)},
-      {"no width", "[TPlacedForm]\nNormPos=5,5,5,100\n", 0, QRect(50, 60, 300, 200)},
-      {"wider than the screen", "[TPlacedForm]\nNormPos=0,0,16777215,100\n", 0,
-       QRect(50, 60, 300, 200)},
+      {"extreme numbers", "[TPlacedForm]\nNormPos=-2147483648,0,2147483647,100\n", 0, {}},
+      {"no width", "[TPlacedForm]\nNormPos=5,5,5,100\n", 0, {}},
+      {"wider than the screen", "[TPlacedForm]\nNormPos=0,0,16777215,100\n", 0, {}},
   };
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
   for (const auto &c : cases) {
@@ -149,11 +175,13 @@ TEST(FormPlacement, StoredValuesThatDoNotApplyLeaveTheFormAsDesigned) {
     writeFile(dir.file("p.ini"), c.content);
     PlacedForm placed(dir.file("p.ini"), c.version);
     placed.form.show();
-    if (c.expected.isNull()) {
-      EXPECT_EQ(placed.form.size(), QSize(400, 300));
-      EXPECT_TRUE(screen.contains(placed.form.geometry()));
+    if (c.expectedFrame.isNull()) {
+      EXPECT_EQ(placed.form.geometry(), designed);
+    } else if (c.anywhereOnScreen) {
+      EXPECT_EQ(placed.form.frameGeometry().size(), c.expectedFrame.size());
+      EXPECT_TRUE(screen.contains(placed.form.frameGeometry()));
     } else {
-      EXPECT_EQ(placed.form.geometry(), c.expected);
+      EXPECT_EQ(placed.form.frameGeometry(), c.expectedFrame);
     }
     placed.placement->SetActive(false); // keep the file as the case wrote it
   }

@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QLineEdit>
 #include <QStringList>
+#include <QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -50,6 +52,17 @@ private:
   Journal &journal_;
 };
 
+// Counts the events of one type that reach any object it watches.
+struct EventCount : QObject {
+  explicit EventCount(QEvent::Type type) : type(type) {}
+  bool eventFilter(QObject *, QEvent *e) override {
+    count += e->type() == type;
+    return false;
+  }
+  QEvent::Type type;
+  int count = 0;
+};
+
 void watch(TKitWindowHook &hook, Journal &journal, const QString &name, bool handles = false) {
   hook.BeforeMessage = [&journal, name, handles](QEvent *e, bool &handled) {
     if (e->type() == probe) {
@@ -93,10 +106,12 @@ TEST(WindowHook, HooksShareOneFilterAskedLastToFirstAndHandledStopsTheEvent) {
   EXPECT_EQ(journal.seen, QStringList{"widget"});
 }
 
-TEST(WindowHook, AfterMessageComesAfterTheWidgetAndItsOtherFilters) {
+// What watched the widget before the hook came, or watches the whole
+// program, sees each event once, as it would without the hook.
+TEST(WindowHook, AfterMessageComesAfterTheWidgetAndItsOtherFiltersWhichSeeItOnce) {
   Journal journal;
   JournalWidget widget(journal);
-  JournalFilter filter(journal);
+  JournalFilter filter(journal), later(journal), everywhere(journal);
   widget.installEventFilter(&filter);
   TKitWindowHook hook;
   watch(hook, journal, "hook");
@@ -105,8 +120,28 @@ TEST(WindowHook, AfterMessageComesAfterTheWidgetAndItsOtherFilters) {
       journal.seen << "hook after";
   };
   hook.SetWinControl(&widget);
+  widget.installEventFilter(&later);
+  qApp->installEventFilter(&everywhere);
   sendProbe(widget);
-  EXPECT_EQ(journal.seen, (QStringList{"hook before", "other filter", "widget", "hook after"}));
+  qApp->removeEventFilter(&everywhere);
+  EXPECT_EQ(journal.seen, (QStringList{"other filter", "other filter", "hook before",
+                                       "other filter", "widget", "hook after"}));
+
+  // Typed keys and presses on a child pass to the form as they would unhooked.
+  QWidget form;
+  auto *edit = new QLineEdit(&form);
+  form.show();
+  hook.SetWinControl(edit);
+  EventCount keys(QEvent::KeyPress), presses(QEvent::MouseButtonPress);
+  qApp->installEventFilter(&keys);
+  edit->installEventFilter(&presses);
+  QTest::keyClicks(edit, "abc");
+  for (int i = 0; i < 3; ++i)
+    QTest::mouseClick(edit, Qt::LeftButton);
+  qApp->removeEventFilter(&keys);
+  EXPECT_EQ(edit->text(), "abc");
+  EXPECT_EQ(keys.count, 3);
+  EXPECT_EQ(presses.count, 3);
 }
 
 TEST(WindowHook, DestroyingTheWidgetClearsEveryHook) {

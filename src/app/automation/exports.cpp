@@ -54,7 +54,7 @@ std::string commandLines(const TFilterList &list, int index) {
 std::string fileNames(const TFilterList &list) {
   std::string text;
   for (const FileGridRow &row : list.files)
-    text += row.pathMask + "\r\n";
+    text += fileNameToText(row.pathMask) + "\r\n";
   return text;
 }
 
@@ -81,7 +81,7 @@ std::string fileArguments(const TFilterList &list) {
       action = row.action;
       text += "/ACTION=" + action + "\r\n";
     }
-    text += fileNameParameter(row.pathMask) + "\r\n";
+    text += fileNameParameter(fileNameToText(row.pathMask)) + "\r\n";
   }
   return text;
 }
@@ -93,7 +93,7 @@ std::string displayNameLine() { return std::string(program::displayName) + "\r\n
 std::string getTextRepresentation(const TFilterList &list, const std::string &loadedName) {
   std::string text = displayNameLine();
   text += translateFormat(4650, "\r\nFilter Title: %s\r\n\r\nFilter List\r\n-----------\r\n",
-                          {loadedName});
+                          {fileNameToText(loadedName)});
   if (list.count() > 0)
     text += treeText(list, 0, "");
   text += translate(4660, "\r\nFiles List\r\n----------\r\n");

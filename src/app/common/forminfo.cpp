@@ -49,8 +49,13 @@ TFormInfo::TFormInfo(QWidget *form, QString formName)
       QWidget *frame = frameOf(form_);
       if (frame != form_)
         frame->installEventFilter(watch_.get());
-      if (loaded_ && frame != form_ && frame != frame_)
+      if (loaded_ && frame != form_ && frame != frame_) {
+        // Loaded before it had a frame, the form took the stored state
+        // itself; inside a frame a maximized form is a bare box, and the
+        // state is the frame's.
+        form_->setWindowState(form_->windowState() & ~notNormal);
         apply(frame);
+      }
       noteNormal();
     }
     // Before it shows, a window's rectangle is not yet the one it shows at.
@@ -131,6 +136,10 @@ void TFormInfo::apply(QWidget *window) {
       window->resize(static_cast<int>(width), static_cast<int>(height));
   } else {
     // In a frame the workspace places it: within the workspace where it fits.
+    // A workspace may have maximized the frame as it showed, and the stored
+    // rectangle is the normal one.
+    if (window->windowState() & notNormal)
+      window->setWindowState(window->windowState() & ~notNormal);
     placeStoredRect(window, recordPosition ? left : window->x(), recordPosition ? top : window->y(),
                     width, height);
   }
@@ -140,8 +149,16 @@ void TFormInfo::apply(QWidget *window) {
   // the size it had before.
   const Qt::WindowStates state =
       settings.readBool(k, "WindowState", true) ? Qt::WindowNoState : Qt::WindowMaximized;
-  if ((window->windowState() & notNormal) != state)
-    window->setWindowState((window->windowState() & ~notNormal) | state);
+  if ((window->windowState() & notNormal) != state) {
+    const Qt::WindowStates wanted = (window->windowState() & ~notNormal) | state;
+    // A window not made yet takes the state when it is made; setting it
+    // now would make it, and a form about to go into a workspace frame
+    // must not be a window of its own.
+    if (window->isWindow() && !window->testAttribute(Qt::WA_WState_Created))
+      window->overrideWindowState(wanted);
+    else
+      window->setWindowState(wanted);
+  }
 }
 
 void TFormInfo::Save() {

@@ -269,14 +269,19 @@ MemoSize memoSize(const QWidget *memo) {
   return size;
 }
 
+// Each panel is at least as wide as its text, so no digit of the counts is
+// ever cut; where there is room the caret's position keeps the width it was
+// designed with, and a narrow memo squeezes that gap first.
+constexpr int positionPanelWidth = 140;
+
 MemoStatusBar::MemoStatusBar(QWidget *parent) : QStatusBar(parent) {
   setSizeGripEnabled(false);
   for (int i = 0; i < 2; ++i) {
     panels_[i] = new QLabel(this);
     panels_[i]->setObjectName(QStringLiteral("panel%1").arg(i));
-    panels_[i]->setMinimumWidth(i == 0 ? 140 : 180);
-    addWidget(panels_[i], i == 0 ? 0 : 1);
+    addWidget(panels_[i], 1);
   }
+  panels_[0]->setMaximumWidth(positionPanelWidth);
 }
 
 QString MemoStatusBar::panelText(int panel) const {
@@ -284,8 +289,11 @@ QString MemoStatusBar::panelText(int panel) const {
 }
 
 void MemoStatusBar::setPanelText(int panel, const QString &text) {
-  if (panel >= 0 && panel < 2)
-    panels_[panel]->setText(text);
+  if (panel < 0 || panel >= 2)
+    return;
+  panels_[panel]->setText(text);
+  if (panel == 0)
+    panels_[0]->setMaximumWidth(std::max(positionPanelWidth, panels_[0]->sizeHint().width()));
 }
 
 void UpdateMemoCursorPos(const QWidget *memo, MemoStatusBar *status) {

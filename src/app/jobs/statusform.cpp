@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <utility>
 
 namespace marrowen {
 
@@ -238,7 +239,13 @@ void TTstatusForm::paintHeldBack() {
   setUpdatesEnabled(true);
 }
 
-TTstatusForm::~TTstatusForm() { formInfo_->Save(); }
+TTstatusForm::~TTstatusForm() { savePlacement(); }
+
+void TTstatusForm::savePlacement() {
+  if (std::exchange(placementSaved_, true))
+    return;
+  formInfo_->Save();
+}
 
 void TTstatusForm::closeEvent(QCloseEvent *event) {
   event->ignore();
@@ -488,7 +495,7 @@ void TTstatusForm::deleteTestFilesClick() {
   for (const std::string &name : testFiles_) {
     if (name.empty())
       continue;
-    showStatus(toQString(translateFormat(1350, "Deleting %s", {name})));
+    showStatus(toQString(translateFormat(1350, "Deleting %s", {fileNameToText(name)})));
     QFile::remove(fileNameToQString(name));
   }
   deleteButton_->setEnabled(false);

@@ -79,6 +79,10 @@ public:
   const std::vector<std::string> &testFiles() const { return testFiles_; }
   // Paints at once what the paint rate still holds back, for a picture of the window.
   void paintHeldBack();
+  // Stores the window's size and state as it leaves the screen, where the
+  // next window looks for them at once; by the time the window is deleted
+  // its frame may no longer be maximized. Later saves change nothing.
+  void savePlacement();
 
 signals:
   // The user asked to close the window (OK, or the close box).
@@ -144,6 +148,7 @@ private:
   QPushButton *deleteButton_;
   QPushButton *copyButton_;
   std::unique_ptr<TFormInfo> formInfo_;
+  bool placementSaved_ = false;
 };
 
 } // namespace marrowen

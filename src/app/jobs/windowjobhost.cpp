@@ -230,8 +230,10 @@ void WindowJobHost::forget(TTstatusForm *form, bool destroying) {
   // The window disappears at once; it is deleted when the last handle goes.
   const std::shared_ptr<TTstatusForm> window = std::move(*it);
   windows_.erase(it);
-  if (!destroying)
+  if (!destroying) {
+    window->savePlacement();
     window->hide();
+  }
 }
 
 void WindowJobHost::closeStatusWindow(TTstatusForm *form) { forget(form); }

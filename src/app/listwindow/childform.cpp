@@ -53,12 +53,6 @@ namespace {
 
 QString lastStatusText;
 
-std::string upperCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
-
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption) {
   auto *button = new QPushButton(caption, parent);
   button->setObjectName(QString::fromLatin1(name));
@@ -197,11 +191,8 @@ TchildForm::TchildForm(int windowNumber, QWidget *parent)
   // and after a restart, not only in the windows open when it was chosen.
   if (TmainForm *main = TmainForm::instance()) {
     const MainSettings &settings = main->settings();
-    if (!settings.adhocFontName.empty() && settings.adhocFontSize > 0) {
-      QFont font(toQString(settings.adhocFontName), settings.adhocFontSize);
-      font.setStyleHint(QFont::Monospace);
-      updateTrialFont(font);
-    }
+    if (!settings.adhocFontName.empty() && settings.adhocFontSize > 0)
+      updateTrialFont(trialFontOf(settings));
   }
   setTestMode(false);
   setWindowTitle();
@@ -726,7 +717,7 @@ void TchildForm::resetFilterList() {
   const std::string normal = folder + "normal.fll";
   try {
     if (!loadInto(normal, false, false, true))
-      throw Exception(Format("Cannot open file %s", {normal}));
+      throw Exception(Format("Cannot open file %s", {fileNameToText(normal)}));
   } catch (const std::exception &error) {
     // A window is still usable without the default list.
     resetFiltersOnly();
@@ -943,19 +934,14 @@ void TchildForm::setFilterHasChanged(bool changed) {
 }
 
 void TchildForm::setWindowTitle() {
-  std::string title = getFilterName();
+  QString title = filterTitleOf(loadedFilterName_, windowNumber_);
   if (filterHasChanged_)
-    title += translate(5010, " (modified)");
-  QWidget::setWindowTitle(toQString(title));
+    title += toQString(translate(5010, " (modified)"));
+  QWidget::setWindowTitle(title);
 }
 
 std::string TchildForm::getFilterName() const {
-  if (loadedFilterName_.empty())
-    return translateFormat(4510, "Untitled%d", {windowNumber_});
-  std::string name = loadedFilterName_.substr(loadedFilterName_.find_last_of('/') + 1);
-  if (const auto cut = upperCase(name).find(".FLL"); cut != std::string::npos)
-    name.resize(cut);
-  return name;
+  return fromQString(filterTitleOf(loadedFilterName_, windowNumber_));
 }
 
 void TchildForm::setLoadedFilterName(const std::string &name) {
@@ -965,7 +951,7 @@ void TchildForm::setLoadedFilterName(const std::string &name) {
   setWindowTitle();
   if (TmainForm *main = TmainForm::instance())
     if (TKitTrayIcon *tray = main->trayIcon())
-      tray->SetHint(toQString(getFilterName()));
+      tray->SetHint(filterTitleOf(loadedFilterName_, windowNumber_));
 }
 
 // ---------------------------------------------------------------------------

@@ -249,7 +249,7 @@ void TchildForm::setLastAction(const std::string &value) {
 }
 
 void TchildForm::processFile(const std::string &listFile) {
-  statusBarText(translateFormat(4500, "Processing %s", {listFile}));
+  statusBarText(translateFormat(4500, "Processing %s", {fileNameToText(listFile)}));
   TStringList lines;
   lines.SetText(readRegularFile(listFile, listFileLimit));
   for (int i = 0; i < lines.Count(); ++i)
@@ -329,11 +329,11 @@ void TchildForm::viewButtonClick() {
   if (name.find_first_of("*?") != std::string::npos)
     return;
   if (launcher().openUrl(fileNameToQString(name))) {
-    statusBarText(translateFormat(4530, "Opening %s", {name}));
+    statusBarText(translateFormat(4530, "Opening %s", {fileNameToText(name)}));
     return;
   }
-  statusBarError(
-      translateFormat(4520, "No association for %s - opening in default editor", {name}));
+  statusBarError(translateFormat(4520, "No association for %s - opening in default editor",
+                                 {fileNameToText(name)}));
   std::string editor;
   if (TmainForm *main = TmainForm::instance())
     editor = main->settings().editor;
@@ -369,7 +369,7 @@ void TchildForm::sortFileGrid() {
 }
 
 void TchildForm::saveFileList(const std::string &fileName) {
-  statusBarText(translateFormat(4560, "Saving file list to %s", {fileName}));
+  statusBarText(translateFormat(4560, "Saving file list to %s", {fileNameToText(fileName)}));
   std::string text;
   for (const FileGridRow &row : fileRows())
     text += row.pathMask + "\r\n";

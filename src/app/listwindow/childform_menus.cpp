@@ -379,7 +379,7 @@ void TchildForm::activateWindow_() {
   }
   if (TmainForm *main = TmainForm::instance())
     if (TKitTrayIcon *tray = main->trayIcon())
-      tray->SetHint(toQString(getFilterName()));
+      tray->SetHint(filterTitleOf(loadedFilterName_, windowNumber_));
   refreshMapList();
 }
 
@@ -657,7 +657,8 @@ void TchildForm::install() {
   };
   auto opening = [](const std::string &name) {
     if (TmainForm *main = TmainForm::instance())
-      main->statusBarText(toQString(translateFormat(4380, "Opening filter list %s", {name})));
+      main->statusBarText(
+          toQString(translateFormat(4380, "Opening filter list %s", {fileNameToText(name)})));
   };
   commands.Open1 = [openDialog, opening] {
     const std::string name = openDialog(toQString(translate(4370, "Open Filter List")));
@@ -684,14 +685,16 @@ void TchildForm::install() {
       const std::string name = openDialog(toQString(translate(5030, "Insert Filter List")));
       if (name.empty())
         return;
-      child.statusBarText(translateFormat(5040, "Inserting filter list %s", {name}));
+      child.statusBarText(
+          translateFormat(5040, "Inserting filter list %s", {fileNameToText(name)}));
       child.InsertfilterList(name);
     });
   };
   commands.Saveas1 = [] {
     onActive([](TchildForm &child) {
       if (child.SaveAs())
-        child.statusBarText(translateFormat(4420, "Filter list saved as %s", {child.fileName()}));
+        child.statusBarText(
+            translateFormat(4420, "Filter list saved as %s", {fileNameToText(child.fileName())}));
     });
   };
   commands.Linktofilter1 = [openDialog] {

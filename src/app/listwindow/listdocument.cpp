@@ -14,6 +14,7 @@
 #include "filterlist/commentnodes.h"
 #include "filterlist/filtertree.h"
 #include "filterlist/ionodes.h"
+#include "qtext/qtext.h"
 
 #include <sys/stat.h>
 
@@ -136,6 +137,15 @@ int addFileRowFromActiveX(FileRowStore &rows, const std::string &name, int subfo
   if (action >= 1 && action <= 3)
     rows.setCell(3, row, actions[action - 1]);
   return row;
+}
+
+QString filterTitleOf(const std::string &fileName, int untitledNumber) {
+  if (fileName.empty())
+    return toQString(translateFormat(4510, "Untitled%d", {untitledNumber}));
+  QString name = fileNameToQString(fileName.substr(fileName.find_last_of('/') + 1));
+  if (const qsizetype cut = name.indexOf(QStringLiteral(".fll"), 0, Qt::CaseInsensitive); cut >= 0)
+    name.truncate(cut);
+  return name;
 }
 
 std::string fileGridEntryOf(const std::string &name) {
@@ -302,15 +312,7 @@ void TListDocument::MoveTreeNode(int source, int target) {
 }
 
 std::string TListDocument::getFilterName() const {
-  if (fileName_.empty())
-    return translateFormat(4510, "Untitled%d", {1});
-  std::string name = fileName_.substr(fileName_.find_last_of('/') + 1);
-  std::string upper = name;
-  std::transform(upper.begin(), upper.end(), upper.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  if (const auto cut = upper.find(".FLL"); cut != std::string::npos)
-    name.resize(cut);
-  return name;
+  return fromQString(filterTitleOf(fileName_, 1));
 }
 
 bool TListDocument::loadFilterList(const std::string &fileName, const LoadListOptions &load) {

@@ -4,6 +4,8 @@
 #include "engine/processingthread.h"
 #include "filterlist/filterlist.h"
 
+#include <QString>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -68,6 +70,11 @@ std::string subfoldersChoice(int levels);
 // What adding a name from outside the grid adds: its long form, a folder
 // standing for every file in it.
 std::string fileGridEntryOf(const std::string &name);
+
+// A list's name as windows show it: its filter file's name without the
+// folder and ".fll", spelt as the file system spells it, or "Untitled<n>"
+// before it is saved. getFilterName is the same in the code page.
+QString filterTitleOf(const std::string &fileName, int untitledNumber);
 
 // What the command line, a command file and the wizard ask of the list they
 // fill; the filter-list window offers it, and `TListDocument` offers it with

@@ -4,6 +4,9 @@
 #include "classlib/program.h"
 #include "classlib/registry.h"
 #include "engine/registryhelpers.h"
+#include "qtext/qtext.h"
+
+#include <QFont>
 
 #include <algorithm>
 #include <cctype>
@@ -44,6 +47,7 @@ void loadSettings(SettingsStore &store, MainSettings &s, TMRUManager &recentFile
                                     minFileHistoryEntries, maxFileHistoryEntries);
   s.adhocFontName = store.readString(key, "AdhocFontName", "Courier New");
   s.adhocFontSize = store.readInteger(key, "AdhocFontSize", 8);
+  s.adhocFont = store.readString(key, "AdhocFont", "");
   recentFiles.Strings().SetCapacity(s.fileHistoryEntries);
   TRegIniFile hive(store, "", true);
   recentFiles.LoadFromIni(hive, fileHistorySection);
@@ -63,6 +67,7 @@ void saveSettings(SettingsStore &store, const MainSettings &s, TMRUManager &rece
   store.writeInteger(key, "FileHistoryEntries", s.fileHistoryEntries);
   store.writeString(key, "AdhocFontName", s.adhocFontName);
   store.writeInteger(key, "AdhocFontSize", s.adhocFontSize);
+  store.writeString(key, "AdhocFont", s.adhocFont);
   saveRecentFiles(store, recentFiles);
   store.writeString(key, "Language", s.language);
   store.writeString(key, "rootDir", getApplicationFolder());
@@ -74,6 +79,22 @@ void saveRecentFiles(SettingsStore &store, TMRUManager &recentFiles) {
   SettingsStore::BatchedWrites once(store);
   TRegIniFile hive(store, "");
   recentFiles.SaveToIni(hive, fileHistorySection);
+}
+
+QFont trialFontOf(const MainSettings &settings) {
+  QFont font(toQString(settings.adhocFontName), settings.adhocFontSize);
+  QFont whole;
+  if (!settings.adhocFont.empty() && whole.fromString(toQString(settings.adhocFont)) &&
+      whole.family() == font.family() && qRound(whole.pointSizeF()) == settings.adhocFontSize)
+    font = whole;
+  font.setStyleHint(QFont::Monospace);
+  return font;
+}
+
+void storeTrialFont(MainSettings &settings, const QFont &font) {
+  settings.adhocFontName = fromQString(font.family());
+  settings.adhocFontSize = font.pointSizeF() > 0 ? qRound(font.pointSizeF()) : font.pointSize();
+  settings.adhocFont = fromQString(font.toString());
 }
 
 } // namespace marrowen

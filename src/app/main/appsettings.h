@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+class QFont;
+
 namespace marrowen {
 
 class SettingsStore;
@@ -21,6 +23,10 @@ struct MainSettings {
   std::int32_t fileHistoryEntries = 9;
   std::string adhocFontName = "Courier New";
   std::int32_t adhocFontSize = 8;
+  // The whole font as Qt describes it, style and fractional size included;
+  // it counts only while it is the font the two values above name, so a
+  // change of those alone (an older version's) wins. See trialFontOf.
+  std::string adhocFont;
   std::string language = "English";
   // The update check's next date (a whole day serial; 0: never checked) and
   // the address sent with it.
@@ -44,5 +50,10 @@ void loadSettings(SettingsStore &store, MainSettings &settings, TMRUManager &rec
 void saveSettings(SettingsStore &store, const MainSettings &settings, TMRUManager &recentFiles);
 // Writes the recent files alone, saving the store once.
 void saveRecentFiles(SettingsStore &store, TMRUManager &recentFiles);
+
+// The font of the trial areas as the settings keep it, whole; and keeping
+// one: its name, its size rounded to whole points, and the whole of it.
+QFont trialFontOf(const MainSettings &settings);
+void storeTrialFont(MainSettings &settings, const QFont &font);
 
 } // namespace marrowen

@@ -955,7 +955,7 @@ void TmainForm::PreferencesClick() {
   dialog.apply(settings_);
   recentFiles_->Strings().SetCapacity(settings_.fileHistoryEntries);
   for (const auto &[widget, child] : children_)
-    child->updateTrialFont(dialog.trialFont());
+    child->updateTrialFont(trialFontOf(settings_));
   saveAllSettings();
 }
 
@@ -990,8 +990,17 @@ void TmainForm::ShowCommandLineClick() {
     commandLineSub_ = area_->addSubWindow(commandLineForm_);
     commandLineSub_->setAttribute(Qt::WA_DeleteOnClose);
   }
+  // Over a maximized list it opens as it was left, and the list stays
+  // maximized under it.
+  QMdiSubWindow *active = area_->currentSubWindow();
+  const bool hold = active && active != commandLineSub_ && active->isMaximized() &&
+                    !area_->testOption(QMdiArea::DontMaximizeSubWindowOnActivation);
+  if (hold)
+    area_->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, true);
   commandLineSub_->show();
   area_->setActiveSubWindow(commandLineSub_);
+  if (hold)
+    area_->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, false);
 }
 
 void TmainForm::openRecentFile(const std::string &fileName) {

@@ -106,7 +106,7 @@ ToptionsDialog::ToptionsDialog(const MainSettings &settings, QWidget *parent) : 
   editor_->setText(fileNameToQString(settings.editor));
   showTips_->setChecked(settings.showTips);
   fileHistoryEntries_->setValue(settings.fileHistoryEntries);
-  setTrialFont(QFont(toQString(settings.adhocFontName), settings.adhocFontSize));
+  setTrialFont(trialFontOf(settings));
   languages_->addItems(availableLanguages());
   languages_->setCurrentText(toQString(settings.language));
   soundOnCompletionClick();
@@ -139,8 +139,7 @@ bool ToptionsDialog::apply(MainSettings &settings) const {
   settings.editor = fileNameFromQString(editor_->text());
   settings.showTips = showTips_->isChecked();
   settings.fileHistoryEntries = fileHistoryEntries_->value();
-  settings.adhocFontName = fromQString(font_.family());
-  settings.adhocFontSize = font_.pointSize();
+  storeTrialFont(settings, font_);
   const std::string language = fromQString(languages_->currentText());
   const bool changed = language != settings.language;
   settings.language = language;

@@ -100,7 +100,7 @@ TfilterOptions::TfilterOptions(QWidget *owner, TNodeEditorSite *window)
   lineThreshold_ = spinValue(threshold_);
 
   connect(logToFile_, &QCheckBox::clicked, this, &TfilterOptions::logToFileClick);
-  connect(logFilename_, &QLineEdit::textChanged, this, &TfilterOptions::fieldChanged);
+  connect(logFilename_, &TCustomComboEdit::changed, this, &TfilterOptions::fieldChanged);
   connect(appendFile_, &QRadioButton::clicked, this, &TfilterOptions::fieldChanged);
   connect(overwriteFile_, &QRadioButton::clicked, this, &TfilterOptions::fieldChanged);
   connect(threshold_, &QSpinBox::valueChanged, this, &TfilterOptions::fieldChanged);

@@ -116,7 +116,7 @@ TstringForm::TstringForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm
   connect(stringField, &QTextEdit::textChanged, this, &TstringForm::stringFieldChange);
   connect(stringField, &QTextEdit::cursorPositionChanged, this,
           [this] { UpdateMemoCursorPos(stringField, stringStatus); });
-  reportChanges(this, static_cast<QLineEdit *>(stringFilename), &QLineEdit::textChanged);
+  reportChanges(this, stringFilename, &TCustomComboEdit::changed);
   preparePopup(stringField, [](TmenuForm &menu) {
     menu.fieldSubmenu()->menuAction()->setVisible(true);
     menu.specialAtItem()->setVisible(true);

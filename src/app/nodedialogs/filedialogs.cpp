@@ -73,7 +73,7 @@ TmergeForm::TmergeForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(
 
   fileName_ = fileNameValue(mergeFilename_);
   fields_.bind(&TMergeObject::fileName, fileName_);
-  connect(mergeFilename_, &QLineEdit::textChanged, this, &TmergeForm::fieldChanged);
+  connect(mergeFilename_, &TCustomComboEdit::changed, this, &TmergeForm::fieldChanged);
   connect(open, &QPushButton::clicked, this, &TmergeForm::openButtonClick);
   prepareNoFrillsPopup(mergeFilename_);
 }

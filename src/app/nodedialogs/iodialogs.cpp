@@ -203,8 +203,8 @@ ToutputForm::ToutputForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm
   reportChanges(this, maintainStructure, &QCheckBox::toggled);
   reportChanges(this, append, &QCheckBox::toggled);
   reportChanges(this, newExtension, &QLineEdit::textChanged);
-  reportChanges(this, static_cast<QLineEdit *>(newBaseDir), &QLineEdit::textChanged);
-  reportChanges(this, static_cast<QLineEdit *>(singleFilename), &QLineEdit::textChanged);
+  reportChanges(this, newBaseDir, &TCustomComboEdit::changed);
+  reportChanges(this, singleFilename, &TCustomComboEdit::changed);
   for (QWidget *field : std::initializer_list<QWidget *>{newExtension, newBaseDir, singleFilename})
     prepareNoFrillsPopup(field);
 }

@@ -76,7 +76,7 @@ TexecuteForm::TexecuteForm(QWidget *owner, TNodeEditorSite *window) : TdefaultFo
     layout->addWidget(namedLabel(this, (std::string(name) + "Label").c_str(),
                                  QString::fromLatin1(caption), edit));
     layout->addWidget(edit);
-    connect(edit, &QLineEdit::textChanged, this, &TexecuteForm::fieldChanged);
+    connect(edit, &TCustomComboEdit::changed, this, &TexecuteForm::fieldChanged);
     prepareNoFrillsPopup(edit);
     // Bound through the field of the same name.
     const NodeField<TExecuteObject> *field = findField(TExecuteObject::fields(), name);

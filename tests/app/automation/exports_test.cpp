@@ -10,6 +10,7 @@
 #include "filterlist/eolnodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/linenodes.h"
+#include "qtext/qtext.h"
 
 #include <QPrinter>
 #include <QTest>
@@ -73,6 +74,15 @@ TEST(Exports, ReportTreeFilesAndComments) {
   quiet.addNode(std::make_unique<Line>("TOP"), 0);
   quiet.addNode(std::make_unique<Line>("A", "/a"), 1);
   EXPECT_EQ(getPerlRepresentation(quiet), "#!/usr/bin/perl\r\n\r\n/a\r\n");
+
+  // Names beyond ASCII, held as the file system spells them, read so in the
+  // report and the command file.
+  quiet.files.push_back({"/data/\xC3\x9Cn\xC3\xAF.txt", "", ""});
+  const QString shown = toQString(getTextRepresentation(quiet, "/out/\xC3\x9Cn\xC3\xAF list.fll"));
+  EXPECT_TRUE(shown.contains(QString::fromUtf8("Filter Title: /out/\xC3\x9Cn\xC3\xAF list.fll")));
+  EXPECT_TRUE(shown.contains(QString::fromUtf8("----------\r\n/data/\xC3\x9Cn\xC3\xAF.txt\r\n")));
+  EXPECT_TRUE(toQString(getCmdLineRepresentation(quiet))
+                  .contains(QString::fromUtf8("\r\n/data/\xC3\x9Cn\xC3\xAF.txt\r\n")));
 }
 
 class ExportRoundTrip : public AppTest {};

@@ -9,6 +9,7 @@
 #include "app_testing.h"
 #include "components/dialogrunner.h"
 #include "components/fileedits.h"
+#include "components/trayicon.h"
 #include "engine/processingthread.h"
 #include "engine/userinterface.h"
 #include "filterlist/commentnodes.h"
@@ -22,6 +23,7 @@
 #include "grid/data/font.h"
 #include "grid/editing/combo.h"
 #include "grid/widget/dgbasegrid.h"
+#include "qtext/qtext.h"
 #include "scriptfilter/scriptmakers.h"
 
 #include <QAbstractItemView>
@@ -816,6 +818,7 @@ TEST_F(ChildFormInMainForm, NewWindowsAreNumberedAndBringTheirMenusInGroupOrder)
 #include "app/automation/commandline.h"
 #include "app/automation/exports.h"
 #include "app/listwindow/wizard.h"
+#include "app/main/optionsdialog.h"
 #include "app/nodedialogs/iodialogs.h"
 #include "filterlist/ionodes.h"
 
@@ -852,6 +855,80 @@ TEST_F(ChildFormInMainForm, OpenAndSaveAsTellTheStatusBarAndOpenStartsAtTheLastL
     EXPECT_EQ(title, "Open Filter List");
     EXPECT_EQ(folder.toStdString(), dir.file("lists"));
     EXPECT_EQ(main.statusText().toStdString(), "Opening filter list " + saved);
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+// The preferred trial font is kept whole, bold, italic and half points
+// too, for the windows that come and after a restart.
+TEST_F(ChildFormInMainForm, TheTrialFontIsKeptWholeForNewWindowsAndAfterARestart) {
+  TchildForm::install();
+  QFont chosen("Monospace");
+  chosen.setPointSizeF(10.5);
+  chosen.setBold(true);
+  chosen.setItalic(true);
+  auto takesIt = [&](const TchildForm *list) {
+    const QFont font = list->trialInput->font();
+    return font.family() == chosen.family() && font.pointSizeF() == 10.5 && font.bold() &&
+           font.italic() && list->trialOutput->font() == font;
+  };
+  {
+    TmainForm main(QStringList{"marrowen"});
+    dialogAnswer = [&](QDialog &dialog) {
+      static_cast<ToptionsDialog &>(dialog).setTrialFont(chosen);
+      return static_cast<int>(QDialog::Accepted);
+    };
+    main.PreferencesClick();
+    EXPECT_TRUE(takesIt(dynamic_cast<TchildForm *>(main.CreateMDIChild())));
+  }
+  TmainForm main(QStringList{"marrowen"});
+  EXPECT_TRUE(takesIt(dynamic_cast<TchildForm *>(main.CreateMDIChild())));
+  EXPECT_EQ(main.settings().adhocFontSize, 11);
+  mainFormHooks() = MainFormHooks();
+}
+
+// At the list window's first size the panels under the trial areas show
+// their counts whole.
+TEST_F(ChildFormInMainForm, TheTrialPanelsShowTheirCountsWholeAtTheFirstSize) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *list = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    list->trialInput->setPlainText(QString("a line of the sample text\n").repeated(47234));
+    list->Tabs->setCurrentWidget(list->trialSheet);
+    QCoreApplication::processEvents();
+    const QLabel *panel = list->trialInputStatus->findChild<QLabel *>("panel1");
+    EXPECT_EQ(panel->text(), "Length: 1275318  Lines: 47234");
+    EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(panel->text()));
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+// A name beyond ASCII shows as the file system spells it: in the title, the
+// tray's hint, the status bar and the questions that name the list.
+TEST_F(ChildFormInMainForm, AListNamedBeyondAsciiShowsItsNameAsSpelt) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    auto *list = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    const QString name = QString::fromUtf8("\xC3\x9Cn\xC3\xAF list");
+    const QString path = fileNameToQString(dir.file(fileNameFromQString(name + ".fll")));
+    dialogAnswer = [&](QDialog &dialog) {
+      static_cast<QFileDialog &>(dialog).selectFile(path);
+      return static_cast<int>(QDialog::Accepted);
+    };
+    mainFormHooks().commands.Saveas1();
+    EXPECT_EQ(main.statusText(), "Filter list saved as " + path);
+    EXPECT_EQ(list->windowTitle(), name);
+    EXPECT_EQ(main.trayIcon()->Hint(), name);
+    list->setFilterHasChanged(true);
+    EXPECT_EQ(list->windowTitle(), name + " (modified)");
+    boxAnswer = QMessageBox::No;
+    list->parentWidget()->close();
+    ASSERT_EQ(boxTexts.size(), 1u);
+    EXPECT_EQ(QString::fromStdString(boxTexts[0]),
+              "Filter '" + name + "' has changed. Save it first?");
   }
   mainFormHooks() = MainFormHooks();
 }
