@@ -372,12 +372,29 @@ TEST_F(ChildForm, ClearingAndDeletingFileRows) {
   ASSERT_EQ(grid.Rows(), 1);
   EXPECT_EQ(grid.GetCell(1, 1).toString(), "new");
 
-  // Delete takes the rows selected at their row bar; in a name it edits.
+  // Delete takes the rows selected at their row bar, and types nothing into
+  // the row that becomes current; in a name it deletes the character after
+  // the cursor. The platform's text for the key is a DEL byte.
+  const auto pressDelete = [] {
+    QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_Delete,
+                        QStringLiteral("\x7f"), Qt::NoModifier);
+  };
   form->addFile("/kept/*.txt");
+  form->addFile("/last/*.txt");
   QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, {3, grid.RowTop(1) + 3});
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
-  ASSERT_EQ(grid.Rows(), 1);
-  EXPECT_EQ(grid.GetCell(1, 1).toString(), "/kept/*.txt");
+  pressDelete();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+  ASSERT_EQ(grid.Rows(), 2);
+  EXPECT_EQ(form->fileRows()[0].pathMask, "/kept/*.txt");
+  EXPECT_EQ(form->fileRows()[1].pathMask, "/last/*.txt");
+  mouseOnCell(1, grid.GetDataRow(1));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home);
+  pressDelete();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+  pressDelete();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  ASSERT_EQ(grid.Rows(), 2);
+  EXPECT_EQ(form->fileRows()[0].pathMask, "kept/*.txt");
 }
 
 // Subfolders and Action take only their list's values, typed or pasted.
