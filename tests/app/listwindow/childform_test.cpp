@@ -143,19 +143,65 @@ TEST_F(ChildForm, TitleFollowsNameAndChangesAndCloseAsksToSave) {
   EXPECT_TRUE(closed.isAccepted());
 }
 
-TEST_F(ChildForm, TheTopInputAndOutputCanBeNeitherRemovedNorDisabled) {
+// The top and the input node refuse the enable toggle. The output takes it
+// from Ctrl+T and a double click (not from the tree's menu) as a change of
+// its stored flag, which a saved list keeps; an output is enabled whatever
+// is stored, so the list still builds and runs.
+TEST_F(ChildForm, TheTopAndInputRefuseTheToggleAndTheOutputStaysEnabled) {
   form->addFilter(upperCaseNode());
   form->setFilterHasChanged(false);
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  QCoreApplication::processEvents();
   QAction *toggle = form->findAction(QStringLiteral("EnableDisablefilter1"));
   ASSERT_NE(toggle, nullptr);
-  for (int item : {0, 1, 3}) {
+  FilterTreeView &tree = form->treeView();
+  auto *treeMenu = form->findChild<QMenu *>(QStringLiteral("treeMenu"));
+  ASSERT_NE(treeMenu, nullptr);
+  const auto treeMenuOffers = [&](int item) {
+    const QPoint at = tree.visualRect(form->treeModel().indexOf(item)).center();
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, at, tree.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(tree.viewport(), &menu);
+    const bool offered = treeMenu->actions().front()->isEnabled();
+    treeMenu->hide();
+    return offered;
+  };
+  const auto doubleClick = [&](int item) {
+    QTest::mouseDClick(tree.viewport(), Qt::LeftButton, {},
+                       tree.visualRect(form->treeModel().indexOf(item)).center());
+  };
+  const auto ctrlT = [&] {
+    tree.setFocus();
+    QTest::keyClick(&tree, Qt::Key_T, Qt::ControlModifier);
+  };
+  for (int item : {0, 1}) {
     form->selectItem(item);
     EXPECT_FALSE(form->removeButton->isEnabled()) << item;
     EXPECT_FALSE(toggle->isEnabled()) << item;
-    form->editMenuEnableDisableFilterClick(); // as a double click in the tree does
+    ctrlT();
+    doubleClick(item);
     EXPECT_TRUE(form->filterTree().node(item).enabledField()) << item;
   }
   EXPECT_FALSE(form->filterHasChanged());
+  EXPECT_FALSE(treeMenuOffers(3));
+  form->selectItem(3);
+  EXPECT_FALSE(form->removeButton->isEnabled());
+  EXPECT_TRUE(toggle->isEnabled());
+  ctrlT();
+  EXPECT_FALSE(form->filterTree().node(3).enabledField());
+  EXPECT_TRUE(form->filterTree().node(3).getEnabled());
+  EXPECT_EQ(caption(), "Untitled1 (modified)");
+  doubleClick(3);
+  EXPECT_FALSE(form->filterTree().node(3).enabledField());
+  const std::string saved = dir.file("output.fll");
+  form->saveFilterListAs(saved);
+  form->loadFilterList(saved, {});
+  EXPECT_FALSE(form->filterTree().node(3).enabledField());
+  boxTexts.clear();
+  form->verifyFilterList();
+  EXPECT_EQ(boxTexts, std::vector<std::string>{"Filter checks out Ok"});
+
+  EXPECT_TRUE(treeMenuOffers(2));
   form->selectItem(2);
   EXPECT_TRUE(form->removeButton->isEnabled());
   EXPECT_TRUE(toggle->isEnabled());
