@@ -1020,6 +1020,48 @@ TEST_F(ChildFormInMainForm, ARecentListDeletedFromDiskLeavesNoWindowAndNoEntry) 
   mainFormHooks() = MainFormHooks();
 }
 
+// Ctrl+V in a text of a list window does what Edit > Paste, which shows it as
+// its key, does: control characters arrive escaped, and so stay on the
+// clipboard. Paste special pastes them as they are.
+TEST_F(ChildFormInMainForm, CtrlVPastesAsTheEditMenuDoes) {
+  registerNodeDialogs();
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    QApplication::setActiveWindow(&main);
+    child->selectItem(child->addFilter(TGrepObject::CreateDefault(0)));
+    auto *pattern = child->blankPanel->findChild<QLineEdit *>(QStringLiteral("grepPattern"));
+    ASSERT_NE(pattern, nullptr);
+    QClipboard *clipboard = QApplication::clipboard();
+    const auto ctrlV = [](QWidget *control) {
+      control->setFocus();
+      QCoreApplication::processEvents();
+      QTest::keyClick(control, Qt::Key_V, Qt::ControlModifier);
+      QCoreApplication::processEvents();
+    };
+    clipboard->setText(QStringLiteral("a\tb\x01"));
+    ctrlV(pattern);
+    EXPECT_EQ(pattern->text(), "a\\tb\\001");
+    EXPECT_EQ(clipboard->text(), "a\\tb\\001");
+
+    child->Tabs->setCurrentWidget(child->trialSheet);
+    clipboard->setText(QStringLiteral("a\tb\x01"));
+    ctrlV(child->trialInput);
+    EXPECT_EQ(child->trialInput->toPlainText(), "a\tb\\001");
+
+    child->trialInput->clear();
+    clipboard->setText(QStringLiteral("a\tb\x01"));
+    child->trialInput->setFocus();
+    main.action(QStringLiteral("Pastespecial1"))->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(child->trialInput->toPlainText(), "a\tb\x01");
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
 TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
   registerInputOutputDialogs();
   TchildForm::install();
