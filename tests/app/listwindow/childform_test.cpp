@@ -443,6 +443,29 @@ TEST_F(ChildForm, ClearingAndDeletingFileRows) {
   EXPECT_EQ(form->fileRows()[0].pathMask, "kept/*.txt");
 }
 
+// A group heading's aqua shows in its name while edited, and stays with it:
+// a plain row edited afterwards shows its own colour.
+TEST_F(ChildForm, AGroupsColourStaysWithTheGroupWhileNamesAreEdited) {
+  TdgGrid &grid = filesShownWith("/a/*.txt");
+  form->addFile("/b/*.txt");
+  grid.SetCurrentDataRow(1);
+  QTest::mouseClick(form->newFileGroupButton, Qt::LeftButton);
+  const int group = grid.GetCurrentDataRow();
+  const auto editedColour = [&](int row) {
+    mouseOnCell(1, row);
+    QWidget *editor = QApplication::focusWidget();
+    EXPECT_TRUE(editor && grid.isAncestorOf(editor));
+    const QColor colour = editor ? editor->palette().color(QPalette::Base) : QColor();
+    QTest::keyClick(editor, Qt::Key_Escape);
+    return colour;
+  };
+  const QColor aqua(0, 255, 255);
+  EXPECT_NE(editedColour(2), aqua);
+  EXPECT_EQ(editedColour(group), aqua);
+  EXPECT_NE(editedColour(2), aqua);
+  EXPECT_NE(editedColour(1), aqua);
+}
+
 // Subfolders and Action take only their list's values, typed or pasted.
 TEST_F(ChildForm, FilesGridChoicesComeOnlyFromTheirLists) {
   TdgGrid &grid = form->fileGrid();
