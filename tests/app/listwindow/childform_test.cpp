@@ -1,5 +1,6 @@
 #include "app/common/memos.h"
 #include "app/common/patternmenu.h"
+#include "app/jobs/statusform.h"
 #include "app/jobs/windowjobhost.h"
 #include "app/listwindow/childform.h"
 #include "app/listwindow/filtertreemodel.h"
@@ -35,6 +36,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -1081,6 +1083,37 @@ TEST_F(ChildFormInMainForm, CtrlVPastesAsTheEditMenuDoes) {
     main.action(QStringLiteral("Pastespecial1"))->trigger();
     QCoreApplication::processEvents();
     EXPECT_EQ(child->trialInput->toPlainText(), "a\tb\x01");
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+// A job whose every file fails still goes through its list: its window
+// counts the files tried, and its summary none processed.
+TEST_F(ChildFormInMainForm, AJobWhoseFilesAllFailCountsThemDone) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    std::filesystem::create_directories(dir.file("in"));
+    for (int i = 1; i <= 13; ++i)
+      writeFile(dir.file("in/" + std::to_string(i) + ".txt"), "abc\n");
+    writeFile(dir.file("blocker"), "");
+    child->InputFilter()->inputFromFile = true;
+    child->OutputFilter()->outputToFile = TOutputObject::files;
+    child->OutputFilter()->changeBaseDir = true;
+    child->OutputFilter()->newBaseDir = dir.file("blocker/out");
+    child->testThenAdd(dir.file("in/*.txt"));
+    QTest::mouseClick(child->beginButton, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main.jobHost().activeJobs() == 0; }, 20000));
+    ASSERT_EQ(main.jobHost().statusWindows().size(), 1u);
+    TTstatusForm &status = *main.jobHost().statusWindows().front();
+    EXPECT_EQ(status.findChild<QLabel *>("taskLabel")->text().toStdString(), "File 13 of 13:");
+    EXPECT_EQ(status.findChild<QProgressBar *>("taskProgress")->value(), 100);
+    EXPECT_EQ(status.statusBarText().toStdString(),
+              "Job finished. 0 of 13 files processed, 0 binary files skipped, 0 non-binary files "
+              "skipped");
   }
   mainFormHooks() = MainFormHooks();
 }
