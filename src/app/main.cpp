@@ -19,12 +19,32 @@
 #include <QApplication>
 #include <QPointer>
 
+#include <cstring>
+
+namespace {
+
+// A command line run from cron or over ssh has no display to connect to, and
+// the platform plugin would abort the program. It runs on the offscreen
+// platform then, as a job needs no screen; a platform the user chose stays.
+void runOffscreenWithoutDisplay(int argc, char **argv) {
+  if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+      !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    return;
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+      return;
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+} // namespace
+
 int main(int argc, char **argv) {
   // Writing past the file-size limit is then a write error that removes the
   // temporary file, not a kill that leaves it behind.
   marrowen::ignoreFileSizeSignal();
   // Many macro clients, jobs and files side by side.
   marrowen::raiseDescriptorLimit();
+  runOffscreenWithoutDisplay(argc, argv);
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Marrowen"));
   marrowen::installWindowHandlers();

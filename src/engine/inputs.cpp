@@ -93,6 +93,7 @@ void TGenericInput::runOneInput() {
       logError(error.message());
     }
   };
+  fileCounted_ = false;
   try {
     resetStatistics();
     setInputFilename(currentInputName_);
@@ -115,6 +116,8 @@ void TGenericInput::runOneInput() {
   } catch (const EStreamError &error) {
     logError(error.message());
     abandon();
+    if (job() && !fileCounted_ && !isAborted())
+      job()->incFailedFiles();
   } catch (...) {
     try {
       abandonFile();
@@ -149,13 +152,19 @@ void TGenericInput::updateProgress() {
 
 FileResult TGenericInput::closeFile() {
   FileResult result = TFilter::closeFile();
-  // A file whose output failed was not processed, whatever the count says.
-  // An input of a merged file counts at once, for the progress, and is
-  // taken back should the merged file not be written.
-  if (job() && !result.failed) {
-    job()->incProcessedFiles();
-    if (result.target.merged)
-      ++mergedCounted_;
+  // A file whose output failed was not processed, whatever the count says;
+  // one a stop cut short was not even done. An input of a merged file
+  // counts at once, for the progress, and is taken back should the merged
+  // file not be written.
+  if (job()) {
+    fileCounted_ = true;
+    if (!result.failed) {
+      job()->incProcessedFiles();
+      if (result.target.merged)
+        ++mergedCounted_;
+    } else if (!isAborted()) {
+      job()->incFailedFiles();
+    }
   }
   return result;
 }

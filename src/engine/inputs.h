@@ -56,6 +56,9 @@ private:
   void settleMergedCount();
   bool running_ = false;
   int mergedCounted_ = 0; // inputs counted as they joined the merged file
+  // The current file reached the job's counts; a failure after that is not
+  // counted a second time.
+  bool fileCounted_ = false;
 };
 
 // Reads the clipboard's text, taken once at the start of the job.

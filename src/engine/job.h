@@ -60,8 +60,11 @@ public:
   virtual void setProcessedFiles(int count) = 0;
   virtual void incProcessedFiles() = 0;
   // Files counted as processed whose output was not written after all (the
-  // inputs of a merged file that was not written).
+  // inputs of a merged file that was not written): they count as failed.
   virtual void takeBackProcessedFiles(int count) = 0;
+  // A file the job tried and could not write: the progress counts it as
+  // done, the summary not as processed.
+  virtual void incFailedFiles() {}
   virtual void setTotalFiles(int count) = 0;
 
   virtual void logInputFile(const std::string &name, std::int64_t size) = 0;

@@ -265,7 +265,7 @@ void ProcessingThread::beginRun() {
   addLogLine(translateFormat(3630, "Job started by [%s]", {networkUserName()}));
   startTime_ = std::chrono::steady_clock::now();
   // The window's starting state in one call: the job waits for each.
-  nonBinarySkipped_ = binarySkipped_ = processedFiles_ = 0;
+  nonBinarySkipped_ = binarySkipped_ = processedFiles_ = failedFiles_ = 0;
   totalFiles_ = 1;
   fileProgressShown_ = 0;
   fileProgressReached_.store(0, std::memory_order_relaxed);
@@ -288,17 +288,23 @@ void ProcessingThread::endRun() {
     host_.runOnUserInterfaceAndWait([&] { host_.playSound(sound); });
   }
   progressPending_ = -1;
+  // A stopped job's bars stay where its work reached.
+  const bool stopped = *stopped_;
   const bool progressShown = fileProgressShown_ == 100;
-  fileProgressShown_ = 100;
-  fileProgressReached_.store(100, std::memory_order_relaxed);
+  if (!stopped) {
+    fileProgressShown_ = 100;
+    fileProgressReached_.store(100, std::memory_order_relaxed);
+  }
   const std::string finished = translate(3640, "(Finished)");
   withWindow([&](JobStatusWindow &window) {
-    if (!progressShown)
-      window.setFileProgress(100);
-    window.setTaskProgress(100);
+    if (!stopped) {
+      if (!progressShown)
+        window.setFileProgress(100);
+      window.setTaskProgress(100);
+    }
     window.setStatusFileName(finished);
   });
-  if (*stopped_) {
+  if (stopped) {
     setStatusText(translate(3650, "Interrupted."));
     if (const int signal = quitSignal())
       // Nobody chose to stop: the program is being ended. An error line is
@@ -452,13 +458,27 @@ void ProcessingThread::incBinarySkipped() { setBinarySkipped(checkedAdd(binarySk
 
 void ProcessingThread::setProcessedFiles(int count) {
   processedFiles_ = count;
-  withWindow([&](JobStatusWindow &window) { window.setProcessedFiles(count); });
+  showFilesDone();
 }
 
 void ProcessingThread::incProcessedFiles() { setProcessedFiles(checkedAdd(processedFiles_, 1)); }
 
 void ProcessingThread::takeBackProcessedFiles(int count) {
-  setProcessedFiles(std::max(processedFiles_ - count, 0));
+  const int back = std::clamp(count, 0, processedFiles_);
+  failedFiles_ = checkedAdd(failedFiles_, back);
+  setProcessedFiles(processedFiles_ - back);
+}
+
+void ProcessingThread::incFailedFiles() {
+  failedFiles_ = checkedAdd(failedFiles_, 1);
+  showFilesDone();
+}
+
+void ProcessingThread::showFilesDone() {
+  // The window counts the files the job is through with, failed ones too:
+  // a job whose every file fails still moves on through its list.
+  const int done = checkedAdd(processedFiles_, failedFiles_);
+  withWindow([&](JobStatusWindow &window) { window.setProcessedFiles(done); });
 }
 
 void ProcessingThread::setTotalFiles(int count) {

@@ -135,6 +135,7 @@ public:
   void setProcessedFiles(int count) override;
   void incProcessedFiles() override;
   void takeBackProcessedFiles(int count) override;
+  void incFailedFiles() override;
   void setTotalFiles(int count) override;
   void logInputFile(const std::string &name, std::int64_t size) override;
   void logOutputFile(const std::string &name, std::int64_t size) override;
@@ -171,8 +172,8 @@ private:
   void Execute();
   // The first lines and the window's starting state.
   void beginRun();
-  // The elapsed time, the full bars, and the summary of a finished or a
-  // stopped run.
+  // The elapsed time, the full bars of a finished run, and the summary of a
+  // finished or a stopped one.
   void endRun();
   void handleException(const std::string &message, bool silent);
   void jobTerminated();
@@ -183,6 +184,7 @@ private:
   void statusLine(const std::string &text, int level);
   // The last report of a run (`last`) also stops the window's own clock.
   void showElapsedTimeNow(bool last = false);
+  void showFilesDone();
   std::string summary() const;
 
   JobHost &host_;
@@ -196,6 +198,7 @@ private:
   int nonBinarySkipped_ = 0;
   int binarySkipped_ = 0;
   int processedFiles_ = 0;
+  int failedFiles_ = 0;
   int totalFiles_ = 0;
   int errorCount_ = 0;
   bool failed_ = false;

@@ -42,7 +42,8 @@ public:
   virtual void addStatusLine(const std::string &text) = 0;
   virtual void addError(const std::string &text) = 0;
   virtual void setTotal(int files) = 0;
-  // "File %d of %d:" and the task progress.
+  // "File %d of %d:" and the task progress, with the files done so far:
+  // written, skipped or failed.
   virtual void setProcessedFiles(int files) = 0;
   virtual void setTaskProgress(int percent) = 0;
   virtual void setFileProgress(int percent) = 0;

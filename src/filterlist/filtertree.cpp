@@ -216,8 +216,11 @@ bool FilterTree::canToggleEnabled(int index) const {
     return false;
   const TListObject &item = node(index);
   return !dynamic_cast<const TInputObject *>(&item) &&
-         !dynamic_cast<const TOutputObject *>(&item) &&
          !dynamic_cast<const TFilterCommentObject *>(&item);
+}
+
+bool FilterTree::isInnerFilter(int index) const {
+  return canToggleEnabled(index) && !dynamic_cast<const TOutputObject *>(&node(index));
 }
 
 bool FilterTree::toggleEnabled() {

@@ -81,9 +81,14 @@ public:
   // Inserts a copy of the selected item and its descendants right before
   // it, expanded states kept; the selection stays on the original.
   bool duplicateNode();
-  // Whether the item's node may be enabled and disabled: not the top, the
-  // input or the output node, which every list needs as they are.
+  // Whether the item's node may be enabled and disabled: not the top or the
+  // input node, which every list needs as they are. The output takes the
+  // toggle into its stored flag, as saved lists carry it, and stays enabled
+  // whatever is stored.
   bool canToggleEnabled(int index) const;
+  // Whether the item is a filter of the list's own: neither the top, the
+  // input nor the output node.
+  bool isInnerFilter(int index) const;
   // Flips the selected node's enabled flag, when it may be.
   bool toggleEnabled();
   // Only a new top node.

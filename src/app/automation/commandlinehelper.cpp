@@ -52,7 +52,7 @@ std::vector<std::string> commandLineRows(const std::string &base) {
       "  " + base + " [FILES] /g",
       "+ Schedule your filter to run via cron",
       "  0 4 * * * \"$HOME/mrrun.sh\"\n  Shell script $HOME/mrrun.sh containing:\n"
-      "  QT_QPA_PLATFORM=offscreen " +
+      "  " +
           base + " [FILES] /g /q",
   };
 }

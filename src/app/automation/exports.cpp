@@ -147,6 +147,13 @@ bool printText(const std::string &text, QPrinter &printer, std::string &error) {
   const qreal width = page.width();
   const qreal lineHeight = metrics.lineSpacing();
   qreal y = 0;
+  // The pages the print dialog chose, counted from 1; none chosen is every
+  // page. A page left out takes no sheet: the next one chosen starts it.
+  const QPageRanges chosen =
+      printer.printRange() == QPrinter::PageRange ? printer.pageRanges() : QPageRanges();
+  int pageNumber = 1;
+  bool sheetUsed = false;
+  const auto pageChosen = [&] { return chosen.isEmpty() || chosen.contains(pageNumber); };
   const QString all = toQString(text);
   QStringList lines = all.split(QStringLiteral("\r\n"));
   if (!lines.isEmpty() && lines.back().isEmpty())
@@ -167,12 +174,19 @@ bool printText(const std::string &text, QPrinter &printer, std::string &error) {
     const int rows = std::max<int>(1, static_cast<int>(parts.size()));
     for (int row = 0; row < rows; ++row) {
       if (y + lineHeight > page.height()) {
-        printer.newPage();
+        ++pageNumber;
         y = 0;
+        if (sheetUsed && pageChosen()) {
+          printer.newPage();
+          sheetUsed = false;
+        }
       }
-      if (row < static_cast<int>(parts.size()))
-        parts[static_cast<std::size_t>(row)].draw(
-            &painter, QPointF(0, y - parts[static_cast<std::size_t>(row)].y()));
+      if (pageChosen()) {
+        if (row < static_cast<int>(parts.size()))
+          parts[static_cast<std::size_t>(row)].draw(
+              &painter, QPointF(0, y - parts[static_cast<std::size_t>(row)].y()));
+        sheetUsed = true;
+      }
       y += lineHeight;
     }
   }

@@ -25,6 +25,8 @@
 #include <QVBoxLayout>
 
 #include <charconv>
+#include <cmath>
+#include <optional>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -42,6 +44,22 @@ std::int32_t serialOfDate(const QDate &date) {
 }
 
 QString displayName() { return toQString(std::string(program::displayName)); }
+
+// A date serial written as a number: an optional sign, digits with a point
+// as the decimal separator whatever the locale says, an optional exponent.
+// Words the C library would also read ("nan", "inf") and hexadecimal are
+// no dates, and neither is a number too large for one.
+std::optional<double> dateSerialOf(std::string field) {
+  if (field.size() > 1 && field[0] == '+' && field[1] != '+' && field[1] != '-')
+    field.erase(0, 1);
+  if (field.empty() || field.find_first_not_of("0123456789.eE+-") != std::string::npos)
+    return std::nullopt;
+  double serial = 0;
+  const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), serial);
+  if (error != std::errc() || end != field.data() + field.size() || !std::isfinite(serial))
+    return std::nullopt;
+  return serial;
+}
 
 } // namespace
 
@@ -232,18 +250,16 @@ void TupdateForm::checkVersionLine(const std::string &rest) {
   const auto first = field.find_first_not_of(' ');
   field = first == std::string::npos ? std::string() : field.substr(first);
   field.erase(field.find_last_not_of(' ') + 1);
-  // The point is the decimal separator whatever the locale says.
-  double serial = 0;
-  const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), serial);
   QWidget *parent = isVisible() ? static_cast<QWidget *>(this) : TmainForm::instance();
-  if (field.empty() || error != std::errc() || end != field.data() + field.size()) {
+  const std::optional<double> serial = dateSerialOf(field);
+  if (!serial) {
     if (isVisible())
       showMessageBox(this, QMessageBox::Warning, windowTitle(),
                      toQString(translateFormat(
                          320, "%s date information found in invalid format %s", {name, field})));
     return;
   }
-  if (serial > releaseDate) {
+  if (*serial > releaseDate) {
     const auto answer = showMessageBox(
         parent, QMessageBox::Question, windowTitle(),
         toQString(translateFormat(

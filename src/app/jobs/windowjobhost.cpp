@@ -18,6 +18,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QSoundEffect>
+#include <QStyle>
 #include <QThread>
 #include <QUrl>
 
@@ -66,6 +67,19 @@ void showOver(QMdiArea &area, QMdiSubWindow &status) {
   status.show();
   if (hold)
     area.setOption(QMdiArea::DontMaximizeSubWindowOnActivation, false);
+}
+
+// Opens a status window down and to the right of `last`, the latest one
+// still shown, by a title bar's height, as the workspace's cascade does: a
+// second job's window never lies exactly over the first's. One that would
+// reach past the workspace starts again at its top left.
+void placeAfter(QMdiArea &area, QMdiSubWindow &status, const QMdiSubWindow &last) {
+  const int step = status.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &status);
+  QPoint at = last.pos() + QPoint(step, step);
+  const QSize room = area.viewport()->size();
+  if (at.x() + status.width() > room.width() || at.y() + status.height() > room.height())
+    at = last.pos() == QPoint(0, 0) ? QPoint(step, step) : QPoint(0, 0);
+  status.move(at);
 }
 
 // Deletes a status window (its workspace frame with it) once the host and
@@ -208,6 +222,12 @@ std::weak_ptr<JobStatusWindow> WindowJobHost::createStatusWindow() {
     QMdiSubWindow *sub = area_->addSubWindow(form);
     sub->setAttribute(Qt::WA_DeleteOnClose, false);
     container = sub;
+    for (auto it = windows_.rbegin(); it != windows_.rend(); ++it)
+      if (auto *shown = qobject_cast<QMdiSubWindow *>((*it)->parentWidget());
+          shown && shown->isVisible()) {
+        placeAfter(*area_, *sub, *shown);
+        break;
+      }
   }
   std::shared_ptr<TTstatusForm> window(form, DeleteStatusWindow{form, container});
   connect(form, &QObject::destroyed, this, [this, form] { forget(form, true); });

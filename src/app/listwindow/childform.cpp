@@ -319,7 +319,7 @@ void TchildForm::buildPages() {
             if (item >= 0) {
               userSelectsItem(item);
               enabledItem->setChecked(tree_.node(item).getEnabled());
-              editable = tree_.canToggleEnabled(item);
+              editable = tree_.isInnerFilter(item);
             }
             enabledItem->setEnabled(editable);
             deleteItem->setEnabled(editable);
@@ -857,7 +857,7 @@ void TchildForm::checkButtonsEnableStatus() {
     removeButton->setEnabled(removable);
     removeAllButton->setEnabled(tree_.count() > 2);
     if (toggle)
-      toggle->setEnabled(removable);
+      toggle->setEnabled(tree_.count() > 2 && tree_.canToggleEnabled(s));
   } else if (page != commentsSheet) {
     bool any = rows > 0;
     if (page == scratchPadSheet)

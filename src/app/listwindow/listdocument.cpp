@@ -250,10 +250,15 @@ void FilterListTarget::showBuildError(const std::string &text) {
 
 std::string FilterListTarget::compileFilter() {
   compiled_.reset();
-  std::string error;
-  if (std::unique_ptr<TFilter> inner = buildChain(false, true, &error))
-    compiled_ = std::make_unique<TCompiledFilter>(std::move(inner));
-  return error;
+  // The error is the answer, which the caller shows or not as it likes.
+  const CallerReportsFailures answered;
+  try {
+    if (std::unique_ptr<TFilter> inner = buildChain(false, true))
+      compiled_ = std::make_unique<TCompiledFilter>(std::move(inner));
+  } catch (const std::exception &error) {
+    return error.what();
+  }
+  return {};
 }
 
 std::string FilterListTarget::processTextWithCompiledFilter(std::string text) {

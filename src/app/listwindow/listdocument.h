@@ -126,8 +126,8 @@ public:
   // 1 "1 level", 2..9 "%d levels", 255 "All") and its Action (1 "Add",
   // 2 "Subtract", 3 "Ignore"). Other numbers leave the row's own choice.
   virtual void addFileFromActiveX(const std::string &name, int subfolders, int action);
-  // Builds and keeps the inner filters for texts; the build error's text
-  // (also shown as a build error is), empty when the list compiled.
+  // Builds and keeps the inner filters for texts; the build error's text,
+  // shown nowhere, empty when the list compiled.
   std::string compileFilter();
   // A text through the kept filters; empty when none are kept.
   std::string processTextWithCompiledFilter(std::string text);

@@ -1145,6 +1145,22 @@ bool TmainForm::eventFilter(QObject *watched, QEvent *event) {
         return true;
       }
   }
+  // Ctrl+V is Edit > Paste's key in this window and in every window inside
+  // it: a text control would take it first and paste control characters
+  // raw, where the menu item escapes them. A grid pastes into its cell
+  // either way; a dialog of its own has no such menu.
+  if ((event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+      watched->isWidgetType() && watched == QApplication::focusWidget()) {
+    auto *key = static_cast<QKeyEvent *>(event);
+    auto *widget = static_cast<QWidget *>(watched);
+    if (key->matches(QKeySequence::Paste) && widget->window() == this && !gridHolding(widget))
+      if (const QAction *paste = action(QStringLiteral("Paste1")); paste && paste->isEnabled()) {
+        event->accept();
+        if (event->type() == QEvent::KeyPress)
+          EditPasteClick(false);
+        return true;
+      }
+  }
   // F1 anywhere, a modal dialog or a window of its own included, opens the
   // page of the window or dialog the key was pressed in.
   if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {

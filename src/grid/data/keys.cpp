@@ -101,8 +101,10 @@ char typedCharOf(const QKeyEvent &event) {
   }
   if (event.modifiers() & Qt::AltModifier)
     return 0;
+  // The Delete key's text is a DEL byte on some platforms: a control
+  // character, which the key never types.
   const std::string bytes = qStringToBytes(event.text());
-  return bytes.size() == 1 && static_cast<unsigned char>(bytes[0]) >= 32 ? bytes[0] : 0;
+  return bytes.size() == 1 && isTypedByte(bytes[0]) ? bytes[0] : 0;
 }
 
 } // namespace marrowen

@@ -63,5 +63,11 @@ TShiftState shiftStateOf(const QInputEvent &event);
 // The character a key event types, as a code-page byte: control characters
 // for Ctrl+letter, Enter, Tab, Escape and Backspace; 0 when it types none.
 char typedCharOf(const QKeyEvent &event);
+// Whether a byte is one that typing puts into a cell: neither a control
+// character nor DEL.
+inline bool isTypedByte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 32 && byte != 127;
+}
 
 } // namespace marrowen

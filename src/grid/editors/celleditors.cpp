@@ -153,7 +153,7 @@ void TdgGridControl::TypeText(const QString &text) {
     if (bytes.size() != 1 || bytesToQString(bytes) != one)
       continue;
     char c = bytes[0];
-    if (static_cast<unsigned char>(c) < 32)
+    if (!isTypedByte(c))
       continue;
     KeyPress(c);
   }

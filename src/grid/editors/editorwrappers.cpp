@@ -2,6 +2,7 @@
 
 #include "grid/data/basegridtypes.h"
 
+#include <QApplication>
 #include <QPainter>
 
 namespace marrowen {
@@ -15,7 +16,9 @@ TColor TdgCustomGridControl::GetColor() const { return colorToRgb(clWindow, FCon
 
 void TdgCustomGridControl::SetColor(TColor color) {
   QPalette pal = FControl->palette();
-  const QColor c = colorToQColor(color, pal);
+  // A system colour is the platform's, not whatever colour the cell edited
+  // before left in the editor's own palette.
+  const QColor c = colorToQColor(color, QApplication::palette(FControl.get()));
   if (pal.color(QPalette::Base) == c)
     return;
   pal.setColor(QPalette::Base, c);

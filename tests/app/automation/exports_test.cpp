@@ -217,18 +217,34 @@ TEST_F(ExportRoundTrip, PrintsToPdfOverSeveralPages) {
   QPrinter printer;
   printer.setOutputFormat(QPrinter::PdfFormat);
   printer.setOutputFileName(QString::fromStdString(dir.file("report.pdf")));
-  std::string error;
-  ASSERT_TRUE(printText(text, printer, error)) << error;
-  const std::string pdf = readFile(dir.file("report.pdf"));
-  std::size_t pages = 0;
-  for (std::size_t at = pdf.find("/Type /Page\n"); at != std::string::npos;
-       at = pdf.find("/Type /Page\n", at + 1))
-    ++pages;
-  EXPECT_GT(pages, 3u);
+  const auto printedPages = [&] {
+    std::string error;
+    EXPECT_TRUE(printText(text, printer, error)) << error;
+    const std::string pdf = readFile(dir.file("report.pdf"));
+    std::size_t pages = 0;
+    for (std::size_t at = pdf.find("/Type /Page\n"); at != std::string::npos;
+         at = pdf.find("/Type /Page\n", at + 1))
+      ++pages;
+    return pages;
+  };
+  const std::size_t all = printedPages();
+  EXPECT_GT(all, 3u);
   // The text's characters as the PDF maps them back: an e acute, no unknown.
-  const QByteArray map = QByteArray::fromStdString(pdf).toUpper();
+  const QByteArray map = QByteArray::fromStdString(readFile(dir.file("report.pdf"))).toUpper();
   EXPECT_TRUE(map.contains("00E9"));
   EXPECT_FALSE(map.contains("FFFD"));
+
+  // The range the print dialog chose, and only that.
+  printer.setPrintRange(QPrinter::PageRange);
+  printer.setFromTo(2, 3);
+  EXPECT_EQ(printedPages(), 2u);
+  QPageRanges firstAndLast;
+  firstAndLast.addPage(1);
+  firstAndLast.addPage(static_cast<int>(all));
+  printer.setPageRanges(firstAndLast);
+  EXPECT_EQ(printedPages(), 2u);
+  printer.setPrintRange(QPrinter::AllPages);
+  EXPECT_EQ(printedPages(), all);
 }
 
 } // namespace

@@ -126,7 +126,7 @@ TEST_F(ShellTest, TheHelperNeedsASavedFilterListWindow) {
   const std::vector<std::string> lines{
       "  " + base, "  " + base + " /g", "  " + base + " /g /q", "  " + base + " [FILES] /g",
       "  0 4 * * * \"$HOME/mrrun.sh\"\n  Shell script $HOME/mrrun.sh containing:\n"
-      "  QT_QPA_PLATFORM=offscreen " +
+      "  " +
           base + " [FILES] /g /q"};
   for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(grid.GetCell(1, 2 * i + 2).toString(), lines[static_cast<std::size_t>(i)]);

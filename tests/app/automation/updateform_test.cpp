@@ -136,6 +136,13 @@ TEST_F(UpdateTest, AnswersAreReadAsTheVersionFileSays) {
   EXPECT_EQ(line("37227.5898724537"), latest);
   EXPECT_EQ(line("37227.5898724537,99999"), latest);
   EXPECT_EQ(line("1.2.3"), "Marrowen Pro date information found in invalid format 1.2.3");
+  // Only a number is a date; a sign in front is part of one.
+  for (const char *notNumber : {"nan", "inf", "-inf", "0x91AB", "1e999", "+", "+-1", "37228e"})
+    EXPECT_EQ(line(notNumber),
+              "Marrowen Pro date information found in invalid format " + std::string(notNumber));
+  EXPECT_EQ(line("+37228"),
+            "A Marrowen Pro update is available - would you like to download it now?");
+  EXPECT_EQ(line(" 3.7e4 "), latest);
   form->HTTPGet1DoneString("Marrowen,1\n");
   EXPECT_EQ(boxTexts.back(), "Marrowen Pro update information not found");
   // Unseen, only an update is worth a word.

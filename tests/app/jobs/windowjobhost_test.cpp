@@ -1,6 +1,7 @@
 #include "app/jobs/windowjobhost.h"
 
 #include "app/jobs/statusform.h"
+#include "app/main/mainform.h"
 #include "app_testing.h"
 #include "engine/inputs.h"
 #include "engine/outputs.h"
@@ -174,6 +175,25 @@ TEST_F(WindowJobHostTest, QuitWhenDoneWaitsForTheLastJobAndTheCountNeverGoesBelo
   host.reduceThreadCount();
   EXPECT_EQ(host.runningJobs(), 0);
   EXPECT_EQ(quits, 1);
+}
+
+// Each job's window opens down and to the right of the last one still
+// shown, in the main window's workspace, never exactly over it.
+TEST_F(WindowJobHostTest, EachNewStatusWindowOpensOffsetFromTheLast) {
+  TmainForm main(QStringList{"marrowen"});
+  main.show();
+  WindowJobHost &host = main.jobHost();
+  std::atomic<bool> held{false};
+  std::vector<QPoint> places;
+  for (int job = 0; job < 3; ++job) {
+    host.startJob(gatedChain(0, held), logged(dir.file("held.log")));
+    places.push_back(host.statusWindows().back()->parentWidget()->pos());
+  }
+  EXPECT_LT(places[0].x(), places[1].x());
+  EXPECT_LT(places[0].y(), places[1].y());
+  EXPECT_EQ(places[2] - places[1], places[1] - places[0]);
+  host.stopAllJobs();
+  setApplicationTerminating(false);
 }
 
 TEST_F(WindowJobHostTest, ANewJobClosesTheWindowsOfEndedJobsOnly) {

@@ -1,5 +1,6 @@
 #include "app/common/memos.h"
 #include "app/common/patternmenu.h"
+#include "app/jobs/statusform.h"
 #include "app/jobs/windowjobhost.h"
 #include "app/listwindow/childform.h"
 #include "app/listwindow/filtertreemodel.h"
@@ -35,6 +36,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -143,19 +145,65 @@ TEST_F(ChildForm, TitleFollowsNameAndChangesAndCloseAsksToSave) {
   EXPECT_TRUE(closed.isAccepted());
 }
 
-TEST_F(ChildForm, TheTopInputAndOutputCanBeNeitherRemovedNorDisabled) {
+// The top and the input node refuse the enable toggle. The output takes it
+// from Ctrl+T and a double click (not from the tree's menu) as a change of
+// its stored flag, which a saved list keeps; an output is enabled whatever
+// is stored, so the list still builds and runs.
+TEST_F(ChildForm, TheTopAndInputRefuseTheToggleAndTheOutputStaysEnabled) {
   form->addFilter(upperCaseNode());
   form->setFilterHasChanged(false);
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  QCoreApplication::processEvents();
   QAction *toggle = form->findAction(QStringLiteral("EnableDisablefilter1"));
   ASSERT_NE(toggle, nullptr);
-  for (int item : {0, 1, 3}) {
+  FilterTreeView &tree = form->treeView();
+  auto *treeMenu = form->findChild<QMenu *>(QStringLiteral("treeMenu"));
+  ASSERT_NE(treeMenu, nullptr);
+  const auto treeMenuOffers = [&](int item) {
+    const QPoint at = tree.visualRect(form->treeModel().indexOf(item)).center();
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, at, tree.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(tree.viewport(), &menu);
+    const bool offered = treeMenu->actions().front()->isEnabled();
+    treeMenu->hide();
+    return offered;
+  };
+  const auto doubleClick = [&](int item) {
+    QTest::mouseDClick(tree.viewport(), Qt::LeftButton, {},
+                       tree.visualRect(form->treeModel().indexOf(item)).center());
+  };
+  const auto ctrlT = [&] {
+    tree.setFocus();
+    QTest::keyClick(&tree, Qt::Key_T, Qt::ControlModifier);
+  };
+  for (int item : {0, 1}) {
     form->selectItem(item);
     EXPECT_FALSE(form->removeButton->isEnabled()) << item;
     EXPECT_FALSE(toggle->isEnabled()) << item;
-    form->editMenuEnableDisableFilterClick(); // as a double click in the tree does
+    ctrlT();
+    doubleClick(item);
     EXPECT_TRUE(form->filterTree().node(item).enabledField()) << item;
   }
   EXPECT_FALSE(form->filterHasChanged());
+  EXPECT_FALSE(treeMenuOffers(3));
+  form->selectItem(3);
+  EXPECT_FALSE(form->removeButton->isEnabled());
+  EXPECT_TRUE(toggle->isEnabled());
+  ctrlT();
+  EXPECT_FALSE(form->filterTree().node(3).enabledField());
+  EXPECT_TRUE(form->filterTree().node(3).getEnabled());
+  EXPECT_EQ(caption(), "Untitled1 (modified)");
+  doubleClick(3);
+  EXPECT_FALSE(form->filterTree().node(3).enabledField());
+  const std::string saved = dir.file("output.fll");
+  form->saveFilterListAs(saved);
+  form->loadFilterList(saved, {});
+  EXPECT_FALSE(form->filterTree().node(3).enabledField());
+  boxTexts.clear();
+  form->verifyFilterList();
+  EXPECT_EQ(boxTexts, std::vector<std::string>{"Filter checks out Ok"});
+
+  EXPECT_TRUE(treeMenuOffers(2));
   form->selectItem(2);
   EXPECT_TRUE(form->removeButton->isEnabled());
   EXPECT_TRUE(toggle->isEnabled());
@@ -372,12 +420,52 @@ TEST_F(ChildForm, ClearingAndDeletingFileRows) {
   ASSERT_EQ(grid.Rows(), 1);
   EXPECT_EQ(grid.GetCell(1, 1).toString(), "new");
 
-  // Delete takes the rows selected at their row bar; in a name it edits.
+  // Delete takes the rows selected at their row bar, and types nothing into
+  // the row that becomes current; in a name it deletes the character after
+  // the cursor. The platform's text for the key is a DEL byte.
+  const auto pressDelete = [] {
+    QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_Delete,
+                        QStringLiteral("\x7f"), Qt::NoModifier);
+  };
   form->addFile("/kept/*.txt");
+  form->addFile("/last/*.txt");
   QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, {3, grid.RowTop(1) + 3});
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
-  ASSERT_EQ(grid.Rows(), 1);
-  EXPECT_EQ(grid.GetCell(1, 1).toString(), "/kept/*.txt");
+  pressDelete();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+  ASSERT_EQ(grid.Rows(), 2);
+  EXPECT_EQ(form->fileRows()[0].pathMask, "/kept/*.txt");
+  EXPECT_EQ(form->fileRows()[1].pathMask, "/last/*.txt");
+  mouseOnCell(1, grid.GetDataRow(1));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home);
+  pressDelete();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+  pressDelete();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  ASSERT_EQ(grid.Rows(), 2);
+  EXPECT_EQ(form->fileRows()[0].pathMask, "kept/*.txt");
+}
+
+// A group heading's aqua shows in its name while edited, and stays with it:
+// a plain row edited afterwards shows its own colour.
+TEST_F(ChildForm, AGroupsColourStaysWithTheGroupWhileNamesAreEdited) {
+  TdgGrid &grid = filesShownWith("/a/*.txt");
+  form->addFile("/b/*.txt");
+  grid.SetCurrentDataRow(1);
+  QTest::mouseClick(form->newFileGroupButton, Qt::LeftButton);
+  const int group = grid.GetCurrentDataRow();
+  const auto editedColour = [&](int row) {
+    mouseOnCell(1, row);
+    QWidget *editor = QApplication::focusWidget();
+    EXPECT_TRUE(editor && grid.isAncestorOf(editor));
+    const QColor colour = editor ? editor->palette().color(QPalette::Base) : QColor();
+    QTest::keyClick(editor, Qt::Key_Escape);
+    return colour;
+  };
+  const QColor aqua(0, 255, 255);
+  EXPECT_NE(editedColour(2), aqua);
+  EXPECT_EQ(editedColour(group), aqua);
+  EXPECT_NE(editedColour(2), aqua);
+  EXPECT_NE(editedColour(1), aqua);
 }
 
 // Subfolders and Action take only their list's values, typed or pasted.
@@ -953,6 +1041,79 @@ TEST_F(ChildFormInMainForm, ARecentListDeletedFromDiskLeavesNoWindowAndNoEntry) 
     EXPECT_NE(boxTexts[0].find(gone), std::string::npos) << boxTexts[0];
     EXPECT_EQ(main.mdiArea().subWindowList().size(), 1);
     EXPECT_EQ(main.recentFiles().Strings().IndexOf(gone), -1);
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+// Ctrl+V in a text of a list window does what Edit > Paste, which shows it as
+// its key, does: control characters arrive escaped, and so stay on the
+// clipboard. Paste special pastes them as they are.
+TEST_F(ChildFormInMainForm, CtrlVPastesAsTheEditMenuDoes) {
+  registerNodeDialogs();
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    QApplication::setActiveWindow(&main);
+    child->selectItem(child->addFilter(TGrepObject::CreateDefault(0)));
+    auto *pattern = child->blankPanel->findChild<QLineEdit *>(QStringLiteral("grepPattern"));
+    ASSERT_NE(pattern, nullptr);
+    QClipboard *clipboard = QApplication::clipboard();
+    const auto ctrlV = [](QWidget *control) {
+      control->setFocus();
+      QCoreApplication::processEvents();
+      QTest::keyClick(control, Qt::Key_V, Qt::ControlModifier);
+      QCoreApplication::processEvents();
+    };
+    clipboard->setText(QStringLiteral("a\tb\x01"));
+    ctrlV(pattern);
+    EXPECT_EQ(pattern->text(), "a\\tb\\001");
+    EXPECT_EQ(clipboard->text(), "a\\tb\\001");
+
+    child->Tabs->setCurrentWidget(child->trialSheet);
+    clipboard->setText(QStringLiteral("a\tb\x01"));
+    ctrlV(child->trialInput);
+    EXPECT_EQ(child->trialInput->toPlainText(), "a\tb\\001");
+
+    child->trialInput->clear();
+    clipboard->setText(QStringLiteral("a\tb\x01"));
+    child->trialInput->setFocus();
+    main.action(QStringLiteral("Pastespecial1"))->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(child->trialInput->toPlainText(), "a\tb\x01");
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+// A job whose every file fails still goes through its list: its window
+// counts the files tried, and its summary none processed.
+TEST_F(ChildFormInMainForm, AJobWhoseFilesAllFailCountsThemDone) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    std::filesystem::create_directories(dir.file("in"));
+    for (int i = 1; i <= 13; ++i)
+      writeFile(dir.file("in/" + std::to_string(i) + ".txt"), "abc\n");
+    writeFile(dir.file("blocker"), "");
+    child->InputFilter()->inputFromFile = true;
+    child->OutputFilter()->outputToFile = TOutputObject::files;
+    child->OutputFilter()->changeBaseDir = true;
+    child->OutputFilter()->newBaseDir = dir.file("blocker/out");
+    child->testThenAdd(dir.file("in/*.txt"));
+    QTest::mouseClick(child->beginButton, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main.jobHost().activeJobs() == 0; }, 20000));
+    ASSERT_EQ(main.jobHost().statusWindows().size(), 1u);
+    TTstatusForm &status = *main.jobHost().statusWindows().front();
+    EXPECT_EQ(status.findChild<QLabel *>("taskLabel")->text().toStdString(), "File 13 of 13:");
+    EXPECT_EQ(status.findChild<QProgressBar *>("taskProgress")->value(), 100);
+    EXPECT_EQ(status.statusBarText().toStdString(),
+              "Job finished. 0 of 13 files processed, 0 binary files skipped, 0 non-binary files "
+              "skipped");
   }
   mainFormHooks() = MainFormHooks();
 }
