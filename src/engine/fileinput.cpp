@@ -138,6 +138,7 @@ struct TFileInput::FolderListing {
   std::vector<std::pair<std::string, unsigned char>> entries; // name, d_type
   std::optional<std::vector<std::pair<std::string, FileId>>> subfolders;
   std::optional<std::unordered_multimap<std::string, std::size_t>> byUpperName;
+  bool searched = false; // the status line has named it
 };
 
 TFileInput::TFileInput(std::vector<FileGridRow> grid, bool promptEachFile, bool promptReadOnly,
@@ -168,7 +169,6 @@ void TFileInput::buildFileList() {
   std::vector<std::string> unmatched; // rows that added no file
   listErrors_ = 0;
   foldersRead_ = 0;
-  lastSearched_.clear();
   for (const FileGridRow &row : grid_) {
     if (isAborted())
       break;
@@ -197,14 +197,16 @@ void TFileInput::buildFileList() {
     const int missing = listErrors_;
     foundInRow_ = 0;
     const std::string spec = expandPathMask(pathMask);
-    scanFolder(spec);
+    const std::size_t slash = spec.rfind('/');
+    const std::string folder = spec.substr(0, slash + 1);
+    const std::string name = spec.substr(slash + 1);
+    scanFolder(folder, name);
     // A file named without wildcards that is not there is as much a failure
     // as a missing folder (which the scan reports itself): the job would
     // otherwise run over nothing and say nothing.
-    const std::string name = spec.substr(spec.rfind('/') + 1);
     FileId folderId{};
     if (foundInRow_ == 0 && name.find_first_of("*?") == std::string::npos &&
-        listErrors_ == missing && fileIdOf(spec.substr(0, spec.size() - name.size()), folderId)) {
+        listErrors_ == missing && fileIdOf(folder, folderId)) {
       ++listErrors_;
       logError(Format("no file matches %s", {loggedName(spec)}));
     }
@@ -292,16 +294,14 @@ void TFileInput::reportUnreadable(const FolderListing &listing, int id, const st
                     {loggedName(name), std::string_view(std::strerror(listing.error))}));
 }
 
-void TFileInput::scanFolder(const std::string &pathMask, bool listFiles) {
+// The mask is the row's own, passed down and never copied: a row may name a
+// file of any length, and every level of subfolders would hold its copy.
+void TFileInput::scanFolder(const std::string &folder, const std::string &mask, bool listFiles) {
   ++currentDepth_;
   struct DepthGuard {
     int &depth;
     ~DepthGuard() { --depth; }
   } depthGuard{currentDepth_};
-
-  auto slash = pathMask.rfind('/');
-  std::string folder = pathMask.substr(0, slash + 1);
-  std::string mask = pathMask.substr(slash + 1);
 
   // Held here: a long scan may let the listings go while this one is in use.
   const std::shared_ptr<FolderListing> listing = listingOf(folder);
@@ -329,20 +329,23 @@ void TFileInput::scanFolder(const std::string &pathMask, bool listFiles) {
         continue; // entered already, with as many levels below it
       at->second = depth;
       // Its files were listed when it was first entered.
-      scanFolder(folder + name + "/" + mask, fresh);
+      scanFolder(folder + name + "/", mask, fresh);
     }
   }
   if (!listFiles)
     return;
 
-  if (job() && folder != lastSearched_) {
-    lastSearched_ = folder;
+  // Shown once a folder: rows naming files one by one search the same
+  // folders again, from what was read of them.
+  if (job() && !listing->searched) {
+    listing->searched = true;
     job()->setStatusText(translateFormat(3950, "Searching folder %s", {folder}));
   }
 
   if (listing->error != 0)
-    return reportUnreadable(
-        *listing, 3960, listing->error == ENOENT || listing->error == ENOTDIR ? pathMask : folder);
+    return reportUnreadable(*listing, 3960,
+                            listing->error == ENOENT || listing->error == ENOTDIR ? folder + mask
+                                                                                  : folder);
   auto consider = [&](const std::string &name) {
     std::string path = folder + name;
     // Regular files only (through links): opening a pipe would wait for a

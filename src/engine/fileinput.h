@@ -89,7 +89,7 @@ private:
   void buildFileList();
   void closeGroup();
   void subtractFromGroup();
-  void scanFolder(const std::string &pathMask, bool listFiles = true);
+  void scanFolder(const std::string &folder, const std::string &mask, bool listFiles = true);
   std::shared_ptr<FolderListing> listingOf(const std::string &folder);
   void reportUnreadable(const FolderListing &listing, int id, const std::string &name);
   bool confirmFile();
@@ -129,7 +129,6 @@ private:
   std::unordered_map<std::string, std::shared_ptr<FolderListing>> listings_;
   std::size_t listedNames_ = 0;
   int foldersRead_ = 0;
-  std::string lastSearched_; // the folder the status line shows
 
   std::unique_ptr<TSequentiallyScannedStream> stream_;
   std::string currentFileName_;

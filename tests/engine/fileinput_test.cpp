@@ -104,6 +104,29 @@ TEST_F(FileListTest, MissingFoldersAreLoggedAndTheRestIsBuilt) {
                                       "Path not found: " + dir.file("gone/absent.txt")}));
 }
 
+// Names given one a row, as a command file or a list file gives them, read
+// each folder once for the whole list, not once a row; a name matches
+// whatever its letter case.
+TEST_F(FileListTest, NamesGivenOneARowReadEachFolderOnce) {
+  std::vector<FileGridRow> rows;
+  Names expected;
+  for (int i = 300; i > 0; --i) {
+    const std::string name = "n" + std::to_string(i) + ".txt";
+    writeFile(dir.file(name), "x");
+    rows.push_back({dir.file(i == 7 ? "N7.TXT" : name), "All", "Add"});
+    expected.push_back(name);
+  }
+  TFileInput input(std::move(rows), false, false, 0, 4096, false);
+  input.attachJob(&job);
+  input.startJob();
+  Names names;
+  for (const auto &name : input.fileList())
+    names.push_back(name.substr(dir.path().size()));
+  EXPECT_EQ(names, expected);
+  EXPECT_EQ(input.foldersRead(), 3) << "the folder and its two subfolders";
+  input.endJob();
+}
+
 // Each real folder is entered once a row, however many links lead to it: a
 // link back to an ancestor is not followed round, a link to a folder already
 // listed adds nothing, and folders each holding two links to the next are
