@@ -572,6 +572,27 @@ TEST_F(ProgramRun, ScriptsThatEndTheProgramOrNeverReturn) {
       << errors;
 }
 
+// SIGTERM while a command file is read ends the reading first, then the
+// program: the window the file fills is not freed under it.
+TEST_F(ProgramRun, ASignalWhileACommandFileIsReadEndsTheReadingFirst) {
+  writeFile(dir.file("in.txt"), "abc\n");
+  std::string lines = "/CU\n" + dir.file("in.txt") + "\n/MERGETOFILE=" + dir.file("out.txt") +
+                      "\n/G\n";
+  for (int i = 0; i < 100000; ++i)
+    lines += "/{=comment " + std::to_string(i) + "\n";
+  writeFile(dir.file("long.cmd"), lines + "/CL\n" + dir.file("in.txt") + "\n/G\n");
+  QProcess program;
+  launch(program, {"/Z=" + file("long.cmd"), "/Q"});
+  ASSERT_TRUE(waitFor([&] { return fileExists(dir.file("out.txt")); }, 30000));
+  ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+  ASSERT_TRUE(program.waitForFinished(30000));
+  const std::string errors = program.readAllStandardError().toStdString();
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 0) << errors;
+  EXPECT_EQ(errors.find("AddressSanitizer"), std::string::npos) << errors;
+  EXPECT_EQ(readFile(dir.file("out.txt")), "ABC\n") << "the last lines were not read";
+}
+
 // SIGTERM ends the external program a job runs, even one that ignores the
 // signal and outlasts the program's own grace.
 TEST_F(ProgramRun, ASignalEndsTheExternalProgramOfAJob) {
