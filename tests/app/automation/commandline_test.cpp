@@ -3,6 +3,7 @@
 #include "app/listwindow/listdocument.h"
 #include "app_testing.h"
 #include "classlib/exceptions.h"
+#include "classlib/registry.h"
 #include "engine/inputs.h"
 #include "fakewindow.h"
 #include "filterlist/commentnodes.h"
@@ -570,6 +571,29 @@ TEST_F(ProgramRun, ScriptsThatEndTheProgramOrNeverReturn) {
   const std::string errors = endless.readAllStandardError().toStdString();
   EXPECT_NE(errors.find("Job stopped by signal SIGTERM. 0 of 1 files processed"), std::string::npos)
       << errors;
+}
+
+// Two copies of the program at once: each keeps the filter files the other
+// opened in the recent files, newest first, whichever quits last.
+TEST_F(ProgramRun, TwoProgramsKeepEachOthersRecentFiles) {
+  for (const char *name : {"a.fll", "b.fll"}) {
+    TFilterList list;
+    list.resetToDefault();
+    list.saveToFile(dir.file(name));
+  }
+  const std::string store = dir.file("config/Ostrevan/Marrowen/settings.ini");
+  const auto recent = [&](int i) {
+    return SettingsStore(store).readString("fileHistory", "Item_" + std::to_string(i), "");
+  };
+  QProcess first;
+  launch(first, {"/F=" + file("a.fll")});
+  ASSERT_TRUE(waitFor([&] { return recent(0) == dir.file("a.fll"); }, 30000));
+  Result second = start({"/F=" + file("b.fll"), "/Q"});
+  EXPECT_EQ(second.status, 0) << second.errors;
+  ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
+  ASSERT_TRUE(first.waitForFinished(30000));
+  EXPECT_EQ(recent(0), dir.file("b.fll"));
+  EXPECT_EQ(recent(1), dir.file("a.fll"));
 }
 
 // SIGTERM while a command file is read ends the reading first, then the
