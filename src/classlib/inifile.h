@@ -92,6 +92,8 @@ public:
                                    std::int32_t defaultValue);
   virtual void WriteInteger(std::string_view section, std::string_view ident, std::int32_t value);
   virtual bool ValueExists(std::string_view section, std::string_view ident) = 0;
+  // The names of the section's values, in the order stored.
+  virtual std::vector<std::string> ReadSection(std::string_view section) = 0;
   virtual void EraseSection(std::string_view section) = 0;
   virtual void DeleteKey(std::string_view section, std::string_view ident) = 0;
 
@@ -118,6 +120,9 @@ public:
   void WriteString(std::string_view section, std::string_view ident,
                    std::string_view value) override;
   bool ValueExists(std::string_view section, std::string_view ident) override;
+  std::vector<std::string> ReadSection(std::string_view section) override {
+    return ini_.ReadSection(section);
+  }
   void EraseSection(std::string_view section) override;
   void DeleteKey(std::string_view section, std::string_view ident) override;
 

@@ -999,6 +999,10 @@ bool TRegIniFile::ValueExists(std::string_view section, std::string_view ident) 
   return store_.valueExists(sectionKey(section), ident);
 }
 
+std::vector<std::string> TRegIniFile::ReadSection(std::string_view section) {
+  return store_.valueNames(sectionKey(section));
+}
+
 void TRegIniFile::EraseSection(std::string_view section) {
   if (readOnly_)
     throw ERegistryException(Format("Failed to set data for '%s'", {section}));

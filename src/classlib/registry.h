@@ -189,6 +189,7 @@ public:
   std::int32_t ReadInteger(std::string_view section, std::string_view ident,
                            std::int32_t defaultValue) override;
   bool ValueExists(std::string_view section, std::string_view ident) override;
+  std::vector<std::string> ReadSection(std::string_view section) override;
   // Removes the section's subkey with everything below it.
   void EraseSection(std::string_view section) override;
   void DeleteKey(std::string_view section, std::string_view ident) override;

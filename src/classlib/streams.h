@@ -74,6 +74,10 @@ public:
   // Forces the written bytes to the device; raises EStreamError on failure.
   void Flush();
 
+protected:
+  // Takes over `fd`, open on `fileName`.
+  TFileStream(std::string fileName, int fd) : fileName_(std::move(fileName)), fd_(fd) {}
+
 private:
   std::string fileName_;
   int fd_ = -1;

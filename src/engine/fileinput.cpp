@@ -4,6 +4,7 @@
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "engine/job.h"
+#include "engine/log.h"
 #include "engine/messages.h"
 #include "engine/utilities.h"
 
@@ -15,6 +16,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,19 +64,16 @@ struct DirCloser {
   void operator()(DIR *dir) const { ::closedir(dir); }
 };
 
-// The names in a folder, sorted so that every run lists them alike; false
-// when the folder cannot be read.
-bool folderEntries(const std::string &folder, std::vector<std::string> &names) {
-  std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
-  if (!dir)
-    return false;
-  while (dirent *entry = ::readdir(dir.get())) {
-    std::string_view name = entry->d_name;
-    if (name != "." && name != "..")
-      names.emplace_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  return true;
+// What a scan keeps of the folders it read, at most: a scan over a whole tree
+// reads each folder once anyway, and only rows naming files one by one come
+// back to a folder.
+constexpr std::size_t maxListedNames = 1 << 20;
+
+std::string upperCased(std::string_view text) {
+  std::string upper(text);
+  for (char &c : upper)
+    c = static_cast<char>(asciiUpper(static_cast<unsigned char>(c)));
+  return upper;
 }
 
 // Whether two names name one file: the same text, or the same device and inode.
@@ -129,6 +128,19 @@ std::string expandPathMask(std::string_view pathMask) {
   return expanded;
 }
 
+// One folder as the scan reads it: its entries sorted so that every run
+// lists them alike, with the kind the folder gives for each, and, made when
+// first wanted, its subfolders and an index of its names for masks without
+// wildcards.
+struct TFileInput::FolderListing {
+  int error = 0; // why the folder could not be read; 0 when it was
+  FileId id{};
+  std::vector<std::pair<std::string, unsigned char>> entries; // name, d_type
+  std::optional<std::vector<std::pair<std::string, FileId>>> subfolders;
+  std::optional<std::unordered_multimap<std::string, std::size_t>> byUpperName;
+  bool searched = false; // the status line has named it
+};
+
 TFileInput::TFileInput(std::vector<FileGridRow> grid, bool promptEachFile, bool promptReadOnly,
                        int binaryMode, int sampleSize, bool deleteInputFiles)
     : grid_(std::move(grid)), promptEachFile_(promptEachFile), promptReadOnly_(promptReadOnly),
@@ -156,6 +168,7 @@ void TFileInput::startJob() {
 void TFileInput::buildFileList() {
   std::vector<std::string> unmatched; // rows that added no file
   listErrors_ = 0;
+  foldersRead_ = 0;
   for (const FileGridRow &row : grid_) {
     if (isAborted())
       break;
@@ -179,29 +192,35 @@ void TFileInput::buildFileList() {
         depthLimit_ = first - '0' + 1;
     }
     currentDepth_ = 0;
-    scanPath_.clear();
+    entered_.clear();
     const std::size_t found = currentGroup_.size();
     const int missing = listErrors_;
     foundInRow_ = 0;
     const std::string spec = expandPathMask(pathMask);
-    scanFolder(spec);
+    const std::size_t slash = spec.rfind('/');
+    const std::string folder = spec.substr(0, slash + 1);
+    const std::string name = spec.substr(slash + 1);
+    scanFolder(folder, name);
     // A file named without wildcards that is not there is as much a failure
     // as a missing folder (which the scan reports itself): the job would
     // otherwise run over nothing and say nothing.
-    const std::string name = spec.substr(spec.rfind('/') + 1);
     FileId folderId{};
     if (foundInRow_ == 0 && name.find_first_of("*?") == std::string::npos &&
-        listErrors_ == missing && fileIdOf(spec.substr(0, spec.size() - name.size()), folderId)) {
+        listErrors_ == missing && fileIdOf(folder, folderId)) {
       ++listErrors_;
-      logError(Format("no file matches %s", {spec}));
+      logError(Format("no file matches %s", {loggedName(spec)}));
     }
     if (!addMode_)
       subtractFromGroup();
     else if (currentGroup_.size() == found && listErrors_ == missing)
       unmatched.push_back(pathMask); // unless a missing folder or a pipe said why
   }
-  // The grid was only needed to build the list.
+  // The grid and what was read of the folders were only needed to build the
+  // list.
   std::vector<FileGridRow>().swap(grid_);
+  listings_.clear();
+  listedNames_ = 0;
+  entered_.clear();
   closeGroup();
   std::vector<std::string>().swap(currentGroup_);
   // A misspelt name must not pass for a job that had nothing to do.
@@ -209,7 +228,7 @@ void TFileInput::buildFileList() {
     if (unmatched.empty() && listErrors_ == 0)
       logError("There is no file to process");
     for (const std::string &mask : unmatched)
-      logError(Format("no file matches %s", {mask}));
+      logError(Format("no file matches %s", {loggedName(mask)}));
   }
 }
 
@@ -234,80 +253,147 @@ void TFileInput::closeGroup() {
   currentGroup_.clear();
 }
 
-void TFileInput::scanFolder(const std::string &pathMask) {
+std::shared_ptr<TFileInput::FolderListing> TFileInput::listingOf(const std::string &folder) {
+  if (auto known = listings_.find(folder); known != listings_.end())
+    return known->second;
+  auto listing = std::make_shared<FolderListing>();
+  struct stat info {};
+  std::unique_ptr<DIR, DirCloser> dir;
+  if (::stat(folder.c_str(), &info) == 0)
+    dir.reset(::opendir(folder.c_str()));
+  if (!dir) {
+    listing->error = errno;
+  } else {
+    ++foldersRead_;
+    listing->id = {static_cast<std::uint64_t>(info.st_dev),
+                   static_cast<std::uint64_t>(info.st_ino)};
+    while (dirent *entry = ::readdir(dir.get())) {
+      std::string_view name = entry->d_name;
+      if (name != "." && name != "..")
+        listing->entries.emplace_back(name, entry->d_type);
+    }
+    std::sort(listing->entries.begin(), listing->entries.end());
+  }
+  if (listedNames_ > maxListedNames) {
+    listings_.clear();
+    listedNames_ = 0;
+  }
+  listedNames_ += listing->entries.size();
+  listings_.emplace(folder, listing);
+  return listing;
+}
+
+// A folder that is not there is "Path not found" as it always was; one that
+// is there but cannot be read says why.
+void TFileInput::reportUnreadable(const FolderListing &listing, int id, const std::string &name) {
+  ++listErrors_;
+  if (listing.error == ENOENT || listing.error == ENOTDIR)
+    logError(translateFormat(id, "Path not found: %s", {loggedName(name)}));
+  else
+    logError(Format("Cannot read folder %s. %s",
+                    {loggedName(name), std::string_view(std::strerror(listing.error))}));
+}
+
+// The mask is the row's own, passed down and never copied: a row may name a
+// file of any length, and every level of subfolders would hold its copy.
+void TFileInput::scanFolder(const std::string &folder, const std::string &mask, bool listFiles) {
   ++currentDepth_;
   struct DepthGuard {
     int &depth;
     ~DepthGuard() { --depth; }
   } depthGuard{currentDepth_};
 
-  auto slash = pathMask.rfind('/');
-  std::string folder = pathMask.substr(0, slash + 1);
-  std::string mask = pathMask.substr(slash + 1);
-
-  FileId folderId{};
-  bool folderFound = fileIdOf(folder, folderId);
+  // Held here: a long scan may let the listings go while this one is in use.
+  const std::shared_ptr<FolderListing> listing = listingOf(folder);
   if (currentDepth_ < depthLimit_) {
-    std::vector<std::string> names;
-    if (!folderFound || !folderEntries(folder, names)) {
-      ++listErrors_;
-      logError(translateFormat(3940, "Path not found: %s", {folder}));
-      return;
+    if (listing->error != 0)
+      return reportUnreadable(*listing, 3940, folder);
+    entered_.try_emplace(listing->id, currentDepth_);
+    if (!listing->subfolders) {
+      // Links to folders are followed, as a folder of their own.
+      listing->subfolders.emplace();
+      for (const auto &[name, type] : listing->entries) {
+        struct stat info {};
+        if ((type == DT_DIR || type == DT_LNK || type == DT_UNKNOWN) &&
+            ::stat((folder + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+          listing->subfolders->emplace_back(name, FileId{static_cast<std::uint64_t>(info.st_dev),
+                                                         static_cast<std::uint64_t>(info.st_ino)});
+      }
     }
-    scanPath_.push_back(folderId);
-    for (const std::string &name : names) {
+    const int depth = currentDepth_ + 1;
+    for (const auto &[name, id] : *listing->subfolders) {
       if (isAborted())
         break;
-      std::string path = folder + name;
-      struct stat info {};
-      // Links to folders are followed, as a folder of their own.
-      if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-        continue;
-      FileId id{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-      if (std::find(scanPath_.begin(), scanPath_.end(), id) != scanPath_.end())
-        continue; // a link back to a folder on the way here
-      scanFolder(path + "/" + mask);
+      auto [at, fresh] = entered_.try_emplace(id, depth);
+      if (!fresh && at->second <= depth)
+        continue; // entered already, with as many levels below it
+      at->second = depth;
+      // Its files were listed when it was first entered.
+      scanFolder(folder + name + "/", mask, fresh);
     }
-    scanPath_.pop_back();
   }
-
-  if (job())
-    job()->setStatusText(translateFormat(3950, "Searching folder %s", {folder}));
-
-  std::vector<std::string> names;
-  if (!folderFound || !folderEntries(folder, names)) {
-    ++listErrors_;
-    logError(translateFormat(3960, "Path not found: %s", {pathMask}));
+  if (!listFiles)
     return;
+
+  // Shown once a folder: rows naming files one by one search the same
+  // folders again, from what was read of them.
+  if (job() && !listing->searched) {
+    listing->searched = true;
+    job()->setStatusText(translateFormat(3950, "Searching folder %s", {folder}));
   }
-  for (const std::string &name : names) {
-    if (isAborted())
-      break;
-    if (!matchesFileMask(mask, name))
-      continue;
+
+  if (listing->error != 0)
+    return reportUnreadable(*listing, 3960,
+                            listing->error == ENOENT || listing->error == ENOTDIR ? folder + mask
+                                                                                  : folder);
+  auto consider = [&](const std::string &name) {
     std::string path = folder + name;
     // Regular files only (through links): opening a pipe would wait for a
     // writer for ever, and a device may never end. Folders are no inputs;
     // anything else named is, and the user learns why it was left out.
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
-      continue;
+      return;
     if (!S_ISREG(info.st_mode)) {
       if (addMode_) {
         ++listErrors_;
-        logError(Format("Skipping [%s]: it is a %s, not a regular file",
-                        {path, std::string_view(S_ISFIFO(info.st_mode)   ? "pipe"
+        logError(Format(
+            "Skipping [%s]: it is a %s, not a regular file",
+            {loggedName(path), std::string_view(S_ISFIFO(info.st_mode)   ? "pipe"
                                                 : S_ISSOCK(info.st_mode) ? "socket"
                                                 : S_ISBLK(info.st_mode)  ? "block device"
                                                                          : "character device")}));
       }
-      continue;
+      return;
     }
     ++foundInRow_;
     if (addMode_)
       currentGroup_.push_back(std::move(path));
     else
       ++toSubtract_[std::move(path)];
+  };
+  if (mask.find_first_of("*?") == std::string::npos) {
+    // A name without wildcards matches the names equal to it but for letter
+    // case: looked up, not compared with every name of the folder.
+    if (!listing->byUpperName) {
+      listing->byUpperName.emplace();
+      for (std::size_t i = 0; i < listing->entries.size(); ++i)
+        listing->byUpperName->emplace(upperCased(listing->entries[i].first), i);
+    }
+    auto [first, last] = listing->byUpperName->equal_range(upperCased(mask));
+    std::vector<std::size_t> found;
+    for (auto it = first; it != last; ++it)
+      found.push_back(it->second);
+    std::sort(found.begin(), found.end());
+    for (std::size_t i : found)
+      consider(listing->entries[i].first);
+    return;
+  }
+  for (const auto &[name, type] : listing->entries) {
+    if (isAborted())
+      break;
+    if (matchesFileMask(mask, name))
+      consider(name);
   }
 }
 
@@ -407,13 +493,16 @@ bool TFileInput::nextInput() {
     FileId id{};
     if (!rewritten_.empty() && fileIdOf(currentInputName_, id) && rewritten_.count(id) &&
         rewritesInPlace(currentInputName_)) {
-      skipFile(Format("Skipping file already processed in this job [%s]", {currentInputName_}));
+      skipFile(Format("Skipping file already processed in this job [%s]",
+                      {loggedName(currentInputName_)}));
     } else if (!confirmFile()) {
-      skipFile(translateFormat(3980, "User skipping file [%s]", {currentInputName_}));
+      skipFile(translateFormat(3980, "User skipping file [%s]", {loggedName(currentInputName_)}));
     } else if (!checkBinary()) {
-      skipFile(translateFormat(4010, "Skipping binary file [%s]", {currentInputName_}), true);
+      skipFile(translateFormat(4010, "Skipping binary file [%s]", {loggedName(currentInputName_)}),
+               true);
     } else if (!checkReadOnly()) {
-      skipFile(translateFormat(4030, "Skipping read only file [%s]", {currentInputName_}));
+      skipFile(
+          translateFormat(4030, "Skipping read only file [%s]", {loggedName(currentInputName_)}));
     } else {
       ++inputIndex_;
       return true;
@@ -435,7 +524,8 @@ bool TFileInput::isBinaryFile(const std::string &name) {
     TSequentiallyScannedStream stream(name);
     n = stream.Read(sample.data(), sample.size());
   } catch (const std::exception &) {
-    logError(translateFormat(3990, "Couldn't open file to check if binary: %s", {name}));
+    logError(
+        translateFormat(3990, "Couldn't open file to check if binary: %s", {loggedName(name)}));
     return false;
   }
   // Bytes that never occur in text; tab, line feed, form feed, carriage
@@ -478,7 +568,7 @@ void TFileInput::refuseInputAsTarget(const std::string &name) {
                                         "input of this job";
   if (target.fileName == name || (fileIdOf(name, inputId) && inputId == targetId)) {
     if (target.append)
-      throw EStreamError(Format(refusal, {name, target.fileName}));
+      throw EStreamError(Format(refusal, {loggedName(name), loggedName(target.fileName)}));
     return;
   }
   if (target.merged)
@@ -490,21 +580,25 @@ void TFileInput::refuseInputAsTarget(const std::string &name) {
         listedIds_->insert(id);
   }
   if (listedIds_->count(targetId) || rewritten_.count(targetId))
-    throw EStreamError(Format(refusal, {name, target.fileName}));
+    throw EStreamError(Format(refusal, {loggedName(name), loggedName(target.fileName)}));
 }
 
 void TFileInput::openFile(const std::string &name) {
   closeStream();
   currentFileName_ = name;
   refuseInputAsTarget(name);
-  stream_ = std::make_unique<TSequentiallyScannedStream>(name);
+  try {
+    stream_ = std::make_unique<TSequentiallyScannedStream>(name);
+  } catch (const EStreamError &error) {
+    throw EStreamError(loggedName(error.message()));
+  }
   struct stat info {};
-  if (::fstat(stream_->Handle(), &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (::fstat(stream_->Handle(), &info) != 0) {
     closeStream();
-    throw EFOpenError(name);
+    throw EFOpenError(loggedName(name));
   }
   currentId_ = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-  inputSize_ = S_ISREG(info.st_mode) ? static_cast<std::int64_t>(info.st_size) : stream_->Size();
+  inputSize_ = static_cast<std::int64_t>(info.st_size);
   readBuffer_.clear();
   readBuffer_.reserve(readBlockSize);
   readOffset_ = 0;
@@ -593,11 +687,12 @@ FileResult TFileInput::closeFile() {
 }
 
 void TFileInput::keepInput(const std::string &name) {
-  logInfo(Format("Keeping input file [%s]: its output was not written elsewhere in full", {name}));
+  logInfo(Format("Keeping input file [%s]: its output was not written elsewhere in full",
+                 {loggedName(name)}));
 }
 
 void TFileInput::deleteInput(const std::string &name) {
-  logInfo(translateFormat(3930, "Deleting input file [%s]", {name}));
+  logInfo(translateFormat(3930, "Deleting input file [%s]", {loggedName(name)}));
   removeFile(name);
 }
 

@@ -4,6 +4,7 @@
 #include "engine/inputs.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -77,14 +78,20 @@ public:
   bool isBinaryFile(const std::string &name);
   // The list of files of the job, valid from `startJob` to `endJob`.
   const std::vector<std::string> &fileList() const { return fileList_; }
+  // How many times a folder was read while the list was built (tests and
+  // benchmarks: each folder once, however many rows name files in it).
+  int foldersRead() const { return foldersRead_; }
 
 private:
   using FileId = std::pair<std::uint64_t, std::uint64_t>; // device, inode
+  struct FolderListing;
 
   void buildFileList();
   void closeGroup();
   void subtractFromGroup();
-  void scanFolder(const std::string &pathMask);
+  void scanFolder(const std::string &folder, const std::string &mask, bool listFiles = true);
+  std::shared_ptr<FolderListing> listingOf(const std::string &folder);
+  void reportUnreadable(const FolderListing &listing, int id, const std::string &name);
   bool confirmFile();
   bool checkBinary();
   bool checkReadOnly();
@@ -112,9 +119,16 @@ private:
   int currentDepth_ = 0;
   int listErrors_ = 0; // missing folders and refused files reported while the list is built
   int foundInRow_ = 0; // files the current grid row's scan found
-  // Folders on the path of the current scan, so that a link back to an
-  // ancestor is not followed round for ever.
-  std::vector<FileId> scanPath_;
+  // The folders the current row's scan entered, by device and inode, and
+  // the least depth each was met at: a folder reached by several links (or
+  // by a link back to an ancestor) is entered once, and again only for the
+  // subfolders a shallower way round still lets in.
+  std::map<FileId, int> entered_;
+  // Folders read while the list is built: rows that name files one by one
+  // read their folder once, not once a row.
+  std::unordered_map<std::string, std::shared_ptr<FolderListing>> listings_;
+  std::size_t listedNames_ = 0;
+  int foldersRead_ = 0;
 
   std::unique_ptr<TSequentiallyScannedStream> stream_;
   std::string currentFileName_;

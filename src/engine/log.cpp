@@ -93,22 +93,79 @@ std::string formatDateTime(std::string_view format, LogMoment moment) {
   return out;
 }
 
-bool writeAll(int fd, std::string_view data, int &error) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      error = errno;
-      return false;
+// Writes `data` at the end of the file. A write cut short (a full disk) is
+// taken back, so that the log never holds half a line: the bytes written go
+// when nothing was appended after them.
+bool appendWhole(int fd, std::string_view data, int &error) {
+  std::size_t written = 0;
+  while (written < data.size()) {
+    ssize_t n = ::write(fd, data.data() + written, data.size() - written);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0) {
+      error = n < 0 ? errno : ENOSPC;
+      break;
     }
-    if (n == 0) {
-      error = ENOSPC;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
+    written += static_cast<std::size_t>(n);
   }
-  return true;
+  if (written == data.size())
+    return true;
+  struct stat info {};
+  const off_t end = ::lseek(fd, 0, SEEK_CUR);
+  if (written > 0 && end >= static_cast<off_t>(written) && ::fstat(fd, &info) == 0 &&
+      info.st_size == end) {
+    [[maybe_unused]] const int cut = ::ftruncate(fd, end - static_cast<off_t>(written));
+  }
+  return false;
+}
+
+const char *const notRegularText = "It is not a regular file";
+
+// Opens the log for appending without waiting: a pipe in its place would hold
+// up the thread that opens it until a reader came. Every write appends,
+// whoever made the file, so two programs sharing one log both write at its
+// end. Sets `created` when this call made the file (or, without `append`,
+// emptied it), which then needs its header. -1 with `error` set, or with
+// `refusal` for a file that is no regular file.
+int openLogFile(const std::string &name, bool append, bool &created, int &error,
+                const char *&refusal) {
+  constexpr int flags = O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC;
+  struct stat info {};
+  if (::stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    refusal = notRegularText;
+    return -1;
+  }
+  int fd = -1;
+  created = false;
+  for (int attempt = 0; fd < 0 && attempt < 3; ++attempt) {
+    if (!append) {
+      fd = ::open(name.c_str(), flags | O_CREAT, 0666);
+      created = fd >= 0;
+    } else if ((fd = ::open(name.c_str(), flags | O_CREAT | O_EXCL, 0666)) >= 0) {
+      created = true;
+    } else if (errno == EEXIST) {
+      fd = ::open(name.c_str(), flags);
+    }
+    // Gone between the two opens: try again; any other failure is final.
+    if (fd < 0 && errno != ENOENT && errno != EINTR && errno != EEXIST)
+      break;
+  }
+  if (fd < 0) {
+    error = errno;
+    return -1;
+  }
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    refusal = notRegularText;
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (!append && ::ftruncate(fd, 0) != 0) {
+    error = errno;
+    ::close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 constexpr std::string_view lineEnd = "\r\n";
@@ -145,39 +202,41 @@ TLog::TLog(std::string fullName, bool append) : TNullLog(std::move(fullName)) {
     return;
   }
   try {
-    struct stat existing {};
-    bool exists = ::stat(fileName().c_str(), &existing) == 0;
-    if (exists && append) {
-      fd_ = ::open(fileName().c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    } else {
-      fd_ = ::open(fileName().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-      if (fd_ >= 0) {
-        LogMoment now = std::chrono::system_clock::now();
-        std::string date = formatLogDate(now);
-        std::string time = formatLogTime(now);
-        std::string info = logLevelText(TLogLevel::Info);
-        std::string header;
-        header.append(program::displayName).append(" Log File").append(lineEnd);
-        header.append(lineEnd);
-        header.append(translate(930, "date,time,level,message")).append(lineEnd);
-        header.append(translateFormat(940, "%s,%s,%s,Log file started", {date, time, info}))
-            .append(lineEnd);
-        header.append(translateFormat(950, "%s,%s,%s,%s", {date, time, info, program::displayName}))
-            .append(lineEnd);
-        int error = 0;
-        if (!writeAll(fd_, header, error)) {
-          disabled_ = true;
-          createError_ = failureText(970,
-                                     "Error writing to log file %s - logging is now "
-                                     "disabled\r\n%s",
-                                     error);
-        }
+    bool created = false;
+    int error = 0;
+    const char *refusal = nullptr;
+    fd_ = openLogFile(fileName(), append, created, error, refusal);
+    if (fd_ >= 0 && created) {
+      LogMoment now = std::chrono::system_clock::now();
+      std::string date = formatLogDate(now);
+      std::string time = formatLogTime(now);
+      std::string info = logLevelText(TLogLevel::Info);
+      std::string header;
+      header.append(program::displayName).append(" Log File").append(lineEnd);
+      header.append(lineEnd);
+      header.append(translate(930, "date,time,level,message")).append(lineEnd);
+      header.append(translateFormat(940, "%s,%s,%s,Log file started", {date, time, info}))
+          .append(lineEnd);
+      header.append(translateFormat(950, "%s,%s,%s,%s", {date, time, info, program::displayName}))
+          .append(lineEnd);
+      if (!appendWhole(fd_, header, error)) {
+        disabled_ = true;
+        createError_ = failureText(970,
+                                   "Error writing to log file %s - logging is now "
+                                   "disabled\r\n%s",
+                                   error);
       }
     }
     if (fd_ < 0) {
       disabled_ = true;
-      createError_ =
-          failureText(970, "Error writing to log file %s - logging is now disabled\r\n%s", errno);
+      createError_ = refusal ? translateFormat(970,
+                                               "Error writing to log file %s - logging is now "
+                                               "disabled\r\n%s",
+                                               {fileName(), refusal})
+                             : failureText(970,
+                                           "Error writing to log file %s - logging is now "
+                                           "disabled\r\n%s",
+                                           error);
     }
   } catch (const std::exception &e) {
     disabled_ = true;
@@ -221,7 +280,7 @@ void TLog::writeEntry(TLogLevel level, std::string_view date, std::string_view t
         translateFormat(980, "%s,%s,%s,%s", {date, time, logLevelText(level), message});
     line.append(lineEnd);
     int error = 0;
-    if (!writeAll(fd_, line, error)) {
+    if (!appendWhole(fd_, line, error)) {
       disabled_ = true;
       failure =
           failureText(990, "Error writing to log file %s - logging is now disabled\r\n%s", error);
@@ -241,6 +300,20 @@ void TLog::log(TLogLevel level, std::string_view message) {
     return;
   LogMoment now = std::chrono::system_clock::now();
   writeEntry(level, formatLogDate(now), formatLogTime(now), message);
+}
+
+std::string loggedName(std::string_view name) {
+  std::string out;
+  out.reserve(name.size());
+  for (char c : name) {
+    if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n";
+    else
+      out += c;
+  }
+  return out;
 }
 
 std::string TLogManager::resolveName(std::string_view fileName) {

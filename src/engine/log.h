@@ -45,7 +45,9 @@ private:
 
 // One comma-separated log file, open from creation until the object goes. A
 // new file starts with the five header lines; each entry is one line of date,
-// time, level and the message as it is, ended by CR LF and written at once.
+// time, level and the message as it is, ended by CR LF and appended at once,
+// or not at all: a line cut short by a full disk is taken back. Only a regular
+// file is a log.
 // Safe from several threads. The first failure to create or write disables
 // the log for good and is shown once in the user interface's message box; nothing is
 // ever thrown to the caller.
@@ -106,6 +108,11 @@ using LogHandle = std::unique_ptr<TNullLog, LogCloser>;
 inline LogHandle openLogHandle(std::string_view fileName, bool append) {
   return LogHandle(openLog(fileName, append));
 }
+
+// A name as it goes into a log line, with its line ends written as "\r" and
+// "\n": a file name holding them would otherwise start a line of its own that
+// reads as an entry.
+std::string loggedName(std::string_view name);
 
 // One entry in the default log "marrowen.log", opened for appending.
 void writeDefaultLog(TLogLevel level, std::string_view message);

@@ -261,7 +261,7 @@ void ProcessingThread::Execute() {
 }
 
 void ProcessingThread::beginRun() {
-  addLogLine(translateFormat(3620, "Filter name [%s]", {options_.filterName}));
+  addLogLine(translateFormat(3620, "Filter name [%s]", {loggedName(options_.filterName)}));
   addLogLine(translateFormat(3630, "Job started by [%s]", {networkUserName()}));
   startTime_ = std::chrono::steady_clock::now();
   // The window's starting state in one call: the job waits for each.
@@ -488,8 +488,8 @@ void ProcessingThread::setTotalFiles(int count) {
 }
 
 void ProcessingThread::logInputFile(const std::string &name, std::int64_t size) {
-  std::string line =
-      translateFormat(3790, "Input file [%s]  Size: %0.n bytes", {name, static_cast<double>(size)});
+  std::string line = translateFormat(3790, "Input file [%s]  Size: %0.n bytes",
+                                     {loggedName(name), static_cast<double>(size)});
   host_.runOnUserInterfaceAndWait([&] {
     if (auto window = statusWindow_.lock()) {
       window->addStatusLine(line);
@@ -502,7 +502,7 @@ void ProcessingThread::logInputFile(const std::string &name, std::int64_t size) 
 
 void ProcessingThread::logOutputFile(const std::string &name, std::int64_t size) {
   std::string line = translateFormat(3780, "Output file [%s]  Size: %0.n bytes",
-                                     {name, static_cast<double>(size)});
+                                     {loggedName(name), static_cast<double>(size)});
   host_.runOnUserInterfaceAndWait([&] {
     if (auto window = statusWindow_.lock()) {
       window->addStatusLine(line);

@@ -23,8 +23,11 @@ bool hasWildcards(std::string_view path);
 void longFileName(std::string_view path, std::string &name);
 void expandLongPathName(std::string_view path, std::string &result);
 
-// The read-only stream through which files are read from start to end.
-// Raises EFOpenError ("Cannot open file %s") when the file cannot be opened.
+// The read-only stream through which files are read from start to end. Only
+// a regular file is read: a pipe, a device or a folder is refused at once,
+// without waiting for a writer. Raises EFOpenError, "Cannot open file %s" for
+// a file that is not there and with the reason after it ("Permission
+// denied", "It is not a regular file") for any other failure.
 class TSequentiallyScannedStream : public TFileStream {
 public:
   explicit TSequentiallyScannedStream(const std::string &fileName);

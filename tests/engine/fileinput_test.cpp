@@ -7,9 +7,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <thread>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace marrowen {
 namespace {
@@ -96,12 +104,65 @@ TEST_F(FileListTest, MissingFoldersAreLoggedAndTheRestIsBuilt) {
                                       "Path not found: " + dir.file("gone/absent.txt")}));
 }
 
-TEST_F(FileListTest, LinksBackToAnAncestorAreNotFollowedRound) {
+// Names given one a row, as a command file or a list file gives them, read
+// each folder once for the whole list, not once a row; a name matches
+// whatever its letter case.
+TEST_F(FileListTest, NamesGivenOneARowReadEachFolderOnce) {
+  std::vector<FileGridRow> rows;
+  Names expected;
+  for (int i = 300; i > 0; --i) {
+    const std::string name = "n" + std::to_string(i) + ".txt";
+    writeFile(dir.file(name), "x");
+    rows.push_back({dir.file(i == 7 ? "N7.TXT" : name), "All", "Add"});
+    expected.push_back(name);
+  }
+  TFileInput input(std::move(rows), false, false, 0, 4096, false);
+  input.attachJob(&job);
+  input.startJob();
+  Names names;
+  for (const auto &name : input.fileList())
+    names.push_back(name.substr(dir.path().size()));
+  EXPECT_EQ(names, expected);
+  EXPECT_EQ(input.foldersRead(), 3) << "the folder and its two subfolders";
+  input.endJob();
+}
+
+// Each real folder is entered once a row, however many links lead to it: a
+// link back to an ancestor is not followed round, a link to a folder already
+// listed adds nothing, and folders each holding two links to the next are
+// read once each, not once for every way down to them.
+TEST_F(FileListTest, EachFolderIsEnteredOnceHoweverManyLinksLeadToIt) {
   std::filesystem::create_directory_symlink(dir.path(), dir.file("s1/s2/up"));
   std::filesystem::create_directory_symlink(dir.file("s1/s2"), dir.file("side"));
-  auto names = listOf({{"*.txt", "All", "Add"}});
-  // The side link is a folder of its own; the link back up is not entered.
-  EXPECT_EQ(names, Names({"s1/s2/d.TXT", "s1/c.txt", "side/d.TXT", "a.txt"}));
+  EXPECT_EQ(listOf({{"*.txt", "All", "Add"}}), Names({"s1/s2/d.TXT", "s1/c.txt", "a.txt"}));
+  // Met first through a longer way round, a folder is entered again for the
+  // levels a shorter way still lets in, and lists its files only once.
+  std::filesystem::create_directories(dir.file("t/b/c"));
+  std::filesystem::create_directories(dir.file("t/0"));
+  writeFile(dir.file("t/b/b.txt"), "x");
+  writeFile(dir.file("t/b/c/c.txt"), "x");
+  std::filesystem::create_directory_symlink(dir.file("t/b"), dir.file("t/a"));
+  std::filesystem::create_directory_symlink(dir.file("t/b"), dir.file("t/0/x"));
+  EXPECT_EQ(listOf({{"t/*.txt", "2 levels", "Add"}}), Names({"t/0/x/b.txt", "t/a/c/c.txt"}));
+
+  TempFolder deep;
+  constexpr int levels = 8;
+  std::string folder = deep.path();
+  folder.pop_back();
+  for (int level = 0; level < levels; ++level) {
+    std::filesystem::create_directory(folder + "/next");
+    writeFile(folder + "/f.txt", "x");
+    if (level + 1 < levels)
+      for (const char *link : {"l1", "l2"})
+        std::filesystem::create_directory_symlink(folder + "/next", folder + "/" + link);
+    folder += "/next";
+  }
+  TFileInput input({{deep.file("*.txt"), "All", "Add"}}, false, false, 0, 4096, false);
+  input.attachJob(&job);
+  input.startJob();
+  EXPECT_EQ(input.fileList().size(), static_cast<std::size_t>(levels));
+  EXPECT_EQ(input.foldersRead(), levels + 1);
+  input.endJob();
 }
 
 TEST_F(FileListTest, OddNamesAreListedAndOnlyRegularFiles) {
@@ -209,6 +270,20 @@ public:
     std::string mark = "!";
     sendToNext(mark);
   }
+};
+
+// Runs `action` once, at the first chunk it is given.
+class OnceAtFirstChunk : public TFilter {
+public:
+  explicit OnceAtFirstChunk(std::function<void()> action) : action_(std::move(action)) {}
+  bool processChunk(std::string &chunk) override {
+    if (action_)
+      std::exchange(action_, nullptr)();
+    return sendToNext(chunk);
+  }
+
+private:
+  std::function<void()> action_;
 };
 
 struct Chain {
@@ -424,6 +499,82 @@ TEST(FileInputRun, AJobThatMatchesNoFileTouchesNoTargetAndSaysSo) {
   EXPECT_EQ(dir.listing(), "all.out");
   EXPECT_EQ(job.errors, std::vector<std::string>{"no file matches " + dir.file("mispelt.txt")});
   EXPECT_TRUE(job.argumentsOf("logOutputFile").empty());
+}
+
+// Runs `check` as a user who cannot read what the test made unreadable: root
+// reads anything, so under root it runs in a child as "nobody". Its status.
+int asUnprivileged(const std::function<int()> &check) {
+  if (::geteuid() != 0)
+    return check();
+  const pid_t child = ::fork();
+  if (child == 0)
+    ::_exit(::setgid(65534) == 0 && ::setuid(65534) == 0 ? check() : 3);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// An input that became a pipe after the list was built would block the job
+// in its opening for ever, and one that cannot be read must say why: each is
+// refused with its reason, and the job goes on with the next file.
+TEST(FileInputRun, InputsThatCannotBeReadAreRefusedWithTheReason) {
+  TempFolder dir;
+  for (const char *name : {"a.txt", "b.txt", "c.txt"})
+    writeFile(dir.file(name), name);
+  RecordingJob job;
+  auto pipeInstead = std::make_unique<OnceAtFirstChunk>([&] {
+    std::filesystem::remove(dir.file("b.txt"));
+    ::mkfifo(dir.file("b.txt").c_str(), 0600);
+  });
+  auto chain = fileChain({{dir.file("*.txt"), "None", "Add"}}, std::move(pipeInstead), false, 1,
+                         false, false, false);
+  chain->lastFilter()->setNext(std::make_unique<MarkEnd>());
+  chain->lastFilter()->setNext(folderOutput(dir.file("out")));
+  chain->attachJob(&job);
+  std::atomic<bool> ended = false;
+  std::thread run([&] {
+    chain->runInput();
+    ended = true;
+  });
+  for (int i = 0; i < 500 && !ended; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const bool endedAtOnce = ended;
+  // A writer lets a blocked open go, so that the test ends.
+  const int writer = endedAtOnce ? -1 : ::open(dir.file("b.txt").c_str(), O_WRONLY | O_NONBLOCK);
+  run.join();
+  if (writer >= 0)
+    ::close(writer);
+  EXPECT_TRUE(endedAtOnce);
+  EXPECT_EQ(readFile(dir.file("out/c.txt")), "c.txt!");
+  const std::string refused =
+      "Cannot open file " + dir.file("b.txt") + ". It is not a regular file";
+  EXPECT_EQ(job.errors.back(), refused);
+
+  // A folder and a file the user may not read.
+  ::chmod(dir.path().c_str(), 0755);
+  std::filesystem::create_directory(dir.file("closed"));
+  writeFile(dir.file("closed/x.txt"), "x");
+  writeFile(dir.file("secret.txt"), "s");
+  ::chmod(dir.file("closed").c_str(), 0);
+  ::chmod(dir.file("secret.txt").c_str(), 0);
+  const int status = asUnprivileged([&] {
+    RecordingJob user;
+    auto closed = fileChain(
+        {{dir.file("closed/*.txt"), "None", "Add"}, {dir.file("secret.txt"), "None", "Add"}},
+        std::make_unique<TFileOutput>(TFileOutput::Options{.testMode = true}), false, 1);
+    closed->attachJob(&user);
+    closed->runInput();
+    const std::vector<std::string> expected = {
+        "Cannot read folder " + dir.file("closed/") + ". Permission denied",
+        "Couldn't open file to check if binary: " + dir.file("secret.txt"),
+        "Cannot open file " + dir.file("secret.txt") + ". Permission denied"};
+    if (user.errors == expected)
+      return 0;
+    for (const std::string &line : user.errors)
+      std::fprintf(stderr, "%s\n", line.c_str());
+    return 1;
+  });
+  EXPECT_EQ(status, 0);
 }
 
 // The merged file's own failure, reported at the job's end, keeps its inputs.

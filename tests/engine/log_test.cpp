@@ -8,9 +8,17 @@
 #include "support/recording_user_interface.h"
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <ctime>
 #include <filesystem>
 #include <thread>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace marrowen;
 using marrowen::testing::readFile;
@@ -151,19 +159,85 @@ TEST_F(LogTest, EmptyNameGivesOneSharedNullLog) {
   EXPECT_TRUE(shown().empty());
 }
 
-TEST_F(LogTest, FailedWriteDisablesAndShowsOnce) {
-  if (!std::filesystem::exists("/dev/full"))
-    GTEST_SKIP() << "no /dev/full";
-  LogHandle log = openLogHandle("/dev/full", true); // exists: opened without a header
-  ASSERT_TRUE(shown().empty());
-  EXPECT_NO_THROW(log->log(TLogLevel::Info, "first"));
+// A write that a full disk (here a file-size limit) cuts short is taken
+// back, so the log holds whole lines only; logging stops and says so once.
+TEST_F(LogTest, FailedWriteLeavesWholeLinesDisablesAndShowsOnce) {
+  LogHandle log = openLogHandle("full.log", false);
+  log->log(TLogLevel::Info, "first");
+  const std::string before = readFile(dir.file("full.log"));
+  auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit limited = saved;
+  limited.rlim_cur = before.size() + 40;
+  ::setrlimit(RLIMIT_FSIZE, &limited);
+  EXPECT_NO_THROW(log->log(TLogLevel::Info, std::string(100, 'x')));
   EXPECT_NO_THROW(log->log(TLogLevel::Info, "second"));
   EXPECT_NO_THROW(log->writeEntry(TLogLevel::Info, "d", "t", "third"));
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(readFile(dir.file("full.log")), before);
   ASSERT_EQ(shown().size(), 1u);
-  EXPECT_EQ(
-      shown()[0].rfind("Error writing to log file /dev/full - logging is now disabled\r\n", 0), 0u)
+  EXPECT_EQ(shown()[0].rfind("Error writing to log file " + dir.file("full.log") +
+                                 " - logging is now disabled\r\n",
+                             0),
+            0u)
       << shown()[0];
   EXPECT_TRUE(static_cast<TLog *>(log.get())->disabled());
+}
+
+// Two programs that share a log each keep their lines, whichever of them made
+// the file: both write at its end.
+TEST_F(LogTest, TwoProgramsSharingALogBothKeepTheirLines) {
+  for (bool creatorAppends : {true, false}) {
+    std::filesystem::remove(dir.file("two.log"));
+    TLog creator(dir.file("two.log"), creatorAppends);
+    TLog other(dir.file("two.log"), true);
+    for (int i = 0; i < 10; ++i) {
+      other.log(TLogLevel::Info, "other " + std::to_string(i));
+      creator.log(TLogLevel::Info, "creator " + std::to_string(i));
+    }
+    auto lines = linesOf(readFile(dir.file("two.log")));
+    ASSERT_EQ(lines.size(), 25u) << creatorAppends;
+    EXPECT_EQ(lines[0], "Marrowen Pro Log File");
+    for (int i = 0; i < 10; ++i) {
+      EXPECT_EQ(lines[5 + 2 * i].substr(19), ",Info,other " + std::to_string(i));
+      EXPECT_EQ(lines[6 + 2 * i].substr(19), ",Info,creator " + std::to_string(i));
+    }
+  }
+  EXPECT_TRUE(shown().empty());
+}
+
+// A pipe (or a device) named as the log would hold up the thread that opens
+// it until a reader came: it is refused at once, and the job goes on.
+TEST_F(LogTest, ALogThatIsNoRegularFileIsRefusedAtOnce) {
+  ASSERT_EQ(::mkfifo(dir.file("pipe.log").c_str(), 0600), 0);
+  for (bool append : {true, false}) {
+    std::atomic<bool> opened = false;
+    std::thread opener([&] {
+      LogHandle log = openLogHandle("pipe.log", append);
+      log->log(TLogLevel::Info, "dropped");
+      opened = true;
+    });
+    for (int i = 0; i < 500 && !opened; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const bool refusedAtOnce = opened;
+    // A reader lets a blocked open go, so that the test ends.
+    const int reader = refusedAtOnce ? -1 : ::open(dir.file("pipe.log").c_str(), O_RDONLY);
+    opener.join();
+    if (reader >= 0)
+      ::close(reader);
+    EXPECT_TRUE(refusedAtOnce) << append;
+  }
+  ASSERT_EQ(shown().size(), 2u);
+  EXPECT_EQ(shown()[0], "Error writing to log file " + dir.file("pipe.log") +
+                            " - logging is now disabled\r\nIt is not a regular file");
+}
+
+TEST(LogNames, LineEndsInANameAreWrittenEscaped) {
+  EXPECT_EQ(loggedName("a\r\n2001-01-01,00:00:00,Error,b\nc"),
+            "a\\r\\n2001-01-01,00:00:00,Error,b\\nc");
+  EXPECT_EQ(loggedName("plain \\ name"), "plain \\ name");
 }
 
 TEST_F(LogTest, FailedCreateDisablesAndShowsOnce) {

@@ -503,6 +503,26 @@ TEST(ProcessingThread, JobsSideBySideShareOneLogFile) {
   EXPECT_EQ(host.runningJobs(), 0);
 }
 
+// A file or list named with a line end in it cannot forge a line of the log
+// that reads as an entry of its own.
+TEST(ProcessingThread, LineEndsInNamesCannotForgeLogLines) {
+  TempFolder dir;
+  const std::string forged = "2001-01-01,00:00:00,Error,forged";
+  writeFile(dir.file("a\r\n" + forged + ".txt"), "a");
+  HeadlessJobHost host;
+  JobOptions options = named("list\n" + forged);
+  options.loggingOn = true;
+  options.logFileName = dir.file("job.log");
+  auto chain = fileChain(dir.file("a*.txt"), nullptr, toFolder(dir.file("out")));
+  ProcessingThread::Create(host, *chain, options)->waitFor();
+  const std::string log = readFile(dir.file("job.log"));
+  EXPECT_EQ(log.find("\n" + forged), std::string::npos) << log;
+  EXPECT_NE(log.find(",Info,Filter name [list\\n" + forged + "]\r\n"), std::string::npos);
+  EXPECT_NE(log.find(",Info,Input file [" + dir.file("a\\r\\n" + forged + ".txt") + "]"),
+            std::string::npos)
+      << log;
+}
+
 TEST(ProcessingThread, FinishedWindowsCloseWhenANewJobStarts) {
   TempFolder dir;
   writeFile(dir.file("a.txt"), "a");

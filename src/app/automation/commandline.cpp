@@ -1,5 +1,6 @@
 #include "app/automation/commandline.h"
 
+#include "app/common/quitsignals.h"
 #include "app/jobs/windowjobhost.h"
 #include "app/listwindow/listdocument.h"
 #include "app/main/helpaccess.h"
@@ -24,6 +25,7 @@
 #include "qtext/qtext.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -121,6 +123,8 @@ void TCommandLine::processCommandLine(const std::vector<std::string> &parameters
   window_.beginBulkUpdate();
   try {
     for (const std::string &parameter : parameters) {
+      if (stopped_)
+        break;
       if (startsWith(upperCase(parameter.substr(0, 3)), "/Z="))
         processCommandFile(parameter);
       else
@@ -137,8 +141,10 @@ void TCommandLine::processCommandLine(const std::vector<std::string> &parameters
                          ? std::string("Out of memory while reading the command line")
                          : std::string(error.what()));
   }
-  window_.endBulkUpdate();
-  window_.setFilterHasChanged(false);
+  if (!(host_.windowGone && host_.windowGone())) {
+    window_.endBulkUpdate();
+    window_.setFilterHasChanged(false);
+  }
   if (host_.setInteractive)
     host_.setInteractive(true);
 }
@@ -163,6 +169,12 @@ void TCommandLine::processCommandFile(const std::string &parameter) {
     if (!lines.Strings(i).empty())
       processParameter(lines.Strings(i));
     processMessages();
+    // A quit, or a close of the window, that came with those events ends the
+    // reading before another line reaches the window.
+    if (applicationTerminating() || (host_.windowGone && host_.windowGone())) {
+      stopped_ = true;
+      return;
+    }
   }
 }
 
@@ -468,8 +480,11 @@ void installCommandLine(std::vector<std::string> parameters) {
       return;
     Installed &state = installed();
     FilterListTarget *target = nullptr;
-    if (FilterListWindow *child = main->CreateMDIChild())
+    QPointer<QWidget> window;
+    if (FilterListWindow *child = main->CreateMDIChild()) {
       target = child->listTarget();
+      window = child->widget();
+    }
     if (!target) {
       state.document = std::make_unique<TListDocument>();
       state.document->onError = [main](const std::string &text) { main->logError(text); };
@@ -491,6 +506,8 @@ void installCommandLine(std::vector<std::string> parameters) {
     host.startJob = [main](std::unique_ptr<TGenericInput> chain, JobOptions options) {
       main->jobHost().startJob(std::move(chain), std::move(options));
     };
+    if (window)
+      host.windowGone = [window] { return window.isNull(); };
     host.baseOptions.playSound = main->settings().playSound;
     host.baseOptions.soundFile = main->settings().soundFile;
     state.commandLine = std::make_unique<TCommandLine>(*target, std::move(host));
@@ -498,6 +515,9 @@ void installCommandLine(std::vector<std::string> parameters) {
       // Loading the list into the window and back stores node defaults that
       // often end as they began: one save at the end, none when unchanged.
       SettingsStore::BatchedWrites once(settingsStore());
+      // A quit by signal while a command file is read ends the reading
+      // first; the windows go after.
+      QuitHold hold;
       state.commandLine->processCommandLine(state.parameters);
     }
 

@@ -25,6 +25,9 @@ struct CommandLineHost {
   // Starts a job; the options carry the settings' sound.
   std::function<void(std::unique_ptr<TGenericInput>, JobOptions)> startJob;
   JobOptions baseOptions;
+  // Whether the window the command line fills has gone (closed while a
+  // command file let events run).
+  std::function<bool()> windowGone;
 };
 
 // Whether a parameter names a file or a mask by its form alone: it does not
@@ -55,6 +58,8 @@ public:
   bool quitRequested() const { return quit_; }
   bool errorReported() const { return errorReported_; }
   bool jobFailed() const { return jobFailed_; }
+  // The reading ended early: the program is quitting or the window went.
+  bool stopped() const { return stopped_; }
   int jobsStarted() const { return jobsStarted_; }
   // 2 when the command line reported an error, 1 when a job it started
   // failed, else 0.
@@ -82,6 +87,7 @@ private:
   bool quit_ = false;
   bool errorReported_ = false;
   bool jobFailed_ = false;
+  bool stopped_ = false;
   int jobsStarted_ = 0;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

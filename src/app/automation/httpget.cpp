@@ -46,7 +46,7 @@ void THTTPGet::start(bool toFile) {
   if (reply_)
     return;
   toFile_ = toFile;
-  failed_ = false;
+  failed_ = aborted_ = false;
   credentialsGiven_ = false;
   text_.clear();
   received_ = 0;
@@ -92,9 +92,12 @@ void THTTPGet::start(bool toFile) {
   connect(reply_, &QNetworkReply::metaDataChanged, this, [this] {
     if (!reply_)
       return;
+    // Another status is a failure the reply reports itself when it ends: an
+    // abort from here would report a second error, which the toolkit warns
+    // of. What comes with it is read and dropped.
     const QVariant status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid() && status.toInt() != 200) {
-      fail();
+      failed_ = true;
       return;
     }
     const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
@@ -115,7 +118,7 @@ void THTTPGet::start(bool toFile) {
 }
 
 void THTTPGet::received() {
-  if (!reply_ || failed_)
+  if (!reply_)
     return;
   const QByteArray piece = reply_->readAll();
   received_ += piece.size();
@@ -123,6 +126,8 @@ void THTTPGet::received() {
     fail();
     return;
   }
+  if (failed_)
+    return;
   if (toFile_) {
     if (file_->write(piece) != piece.size()) {
       fail();
@@ -136,9 +141,9 @@ void THTTPGet::received() {
 }
 
 void THTTPGet::fail() {
-  if (failed_)
+  if (aborted_)
     return;
-  failed_ = true;
+  failed_ = aborted_ = true;
   if (reply_)
     reply_->abort(); // finished() follows and reports the error
 }

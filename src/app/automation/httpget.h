@@ -64,6 +64,7 @@ private:
   QTimer *timer_;
   bool toFile_ = false;
   bool failed_ = false;
+  bool aborted_ = false;
   bool credentialsGiven_ = false;
   std::string text_;
   std::unique_ptr<QSaveFile> file_;

@@ -260,11 +260,17 @@ void TupdateForm::checkVersionLine(const std::string &rest) {
     return;
   }
   if (*serial > releaseDate) {
-    const auto answer = showMessageBox(
-        parent, QMessageBox::Question, windowTitle(),
-        toQString(translateFormat(
-            330, "A %s update is available - would you like to download it now?", {name})),
-        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    const QString text = toQString(translateFormat(
+        330, "A %s update is available - would you like to download it now?", {name}));
+    // With nobody to answer, the news is told and nothing is opened: a
+    // browser started by an unattended run would be answered by no one.
+    if (!DialogRunner::canAsk()) {
+      showMessageBox(parent, QMessageBox::Information, windowTitle(), text);
+      return;
+    }
+    const auto answer =
+        showMessageBox(parent, QMessageBox::Question, windowTitle(), text,
+                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
     if (answer == QMessageBox::Yes)
       launcher().openUrl(makerSiteAddress());
   } else if (isVisible()) {

@@ -26,6 +26,7 @@ namespace marrowen {
 namespace {
 
 int signalPipe[2] = {-1, -1};
+int quitHolds = 0;
 sem_t watchdogStart;
 volatile std::sig_atomic_t lastSignal = 0;
 
@@ -85,7 +86,7 @@ void closeAfterModalLoops(QWidget *window) {
       open->close();
   }
   // A loop told to end still runs until control gets back to it.
-  if (open || QThread::currentThread()->loopLevel() > 1) {
+  if (open || QThread::currentThread()->loopLevel() > 1 || QuitHold::held()) {
     QTimer::singleShot(10, QCoreApplication::instance(), [target] {
       if (target)
         closeAfterModalLoops(target);
@@ -95,5 +96,11 @@ void closeAfterModalLoops(QWidget *window) {
   if (target)
     target->close();
 }
+
+QuitHold::QuitHold() { ++quitHolds; }
+
+QuitHold::~QuitHold() { --quitHolds; }
+
+bool QuitHold::held() { return quitHolds > 0; }
 
 } // namespace marrowen

@@ -16,9 +16,23 @@ namespace marrowen {
 // exists.
 void installQuitSignals(std::function<void()> orderlyQuit);
 
-// Closes `window` once no modal dialog or pop-up is open, ending those
-// first: each runs its own event loop on the stack, and a window closed (and
-// deleted) from inside one would take that dialog's memory with it.
+// Closes `window` once no modal dialog or pop-up is open and no QuitHold
+// lives, ending the dialogs first: each runs its own event loop on the stack,
+// and a window closed (and deleted) from inside one would take that dialog's
+// memory with it.
 void closeAfterModalLoops(QWidget *window);
+
+// While one lives, a quit waits to close the windows. A step that lets events
+// run from inside itself (reading a command file) holds one, sees
+// applicationTerminating() between its own steps and ends first; the windows
+// it fills go once it has returned. User-interface thread only.
+class QuitHold {
+public:
+  QuitHold();
+  ~QuitHold();
+  QuitHold(const QuitHold &) = delete;
+  QuitHold &operator=(const QuitHold &) = delete;
+  static bool held();
+};
 
 } // namespace marrowen

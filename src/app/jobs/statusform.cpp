@@ -341,8 +341,13 @@ void TTstatusForm::addRow(TdgGrid &grid, const std::string &text) {
   grid.SetCell(3, row, Variant(text));
   grid.SetCurrentDataRow(row);
   // The message column grows to the widest line, so every line can be read
-  // whole (scrolling sideways when it is wider than the window).
-  const int width = grid.fontMetrics().horizontalAdvance(toQString(text)) + 12;
+  // whole (scrolling sideways when it is wider than the window). Measured up
+  // to a length nobody scrolls past: shaping a line of megabytes takes many
+  // times its size.
+  constexpr std::size_t measured = 4096;
+  const int width =
+      grid.fontMetrics().horizontalAdvance(toQString(std::string_view(text).substr(0, measured))) +
+      12;
   if (width > grid.GetCol(3)->Width())
     grid.GetCol(3)->SetWidth(width);
 }

@@ -848,6 +848,10 @@ void TchildForm::Undochangestothisline1Click() {
 }
 
 void TchildForm::checkButtonsEnableStatus() {
+  // Read from the whole list, so once at the end of a run of changes, not
+  // once for each of many files added.
+  if (bulkDepth_ > 0)
+    return;
   const int rows = fileGrid_->Rows();
   QWidget *page = Tabs->currentWidget();
   QAction *toggle = findAction(QStringLiteral("EnableDisablefilter1"));

@@ -50,13 +50,20 @@ void loadSettings(SettingsStore &store, MainSettings &s, TMRUManager &recentFile
   s.adhocFont = store.readString(key, "AdhocFont", "");
   recentFiles.Strings().SetCapacity(s.fileHistoryEntries);
   TRegIniFile hive(store, "", true);
-  recentFiles.LoadFromIni(hive, fileHistorySection);
+  if (recentFiles.LoadFromIni(hive, fileHistorySection)) {
+    SettingsStore::BatchedWrites once(store);
+    TRegIniFile writable(store, "");
+    recentFiles.RewriteIni(writable, fileHistorySection);
+  }
   s.language = store.readString(key, "Language", "English");
   s.updateDate = store.readInteger(key, "updateDate", 0);
   s.emailAddress = store.readString(key, "emailAddress", "");
 }
 
 void saveSettings(SettingsStore &store, const MainSettings &s, TMRUManager &recentFiles) {
+  // The recent files first, while nothing unsaved stops the store from
+  // reading in what another copy of the program has stored since.
+  saveRecentFiles(store, recentFiles);
   SettingsStore::BatchedWrites once(store);
   store.writeBool(key, "playSound", s.playSound);
   store.writeString(key, "soundFile", s.soundFile);
@@ -68,7 +75,6 @@ void saveSettings(SettingsStore &store, const MainSettings &s, TMRUManager &rece
   store.writeString(key, "AdhocFontName", s.adhocFontName);
   store.writeInteger(key, "AdhocFontSize", s.adhocFontSize);
   store.writeString(key, "AdhocFont", s.adhocFont);
-  saveRecentFiles(store, recentFiles);
   store.writeString(key, "Language", s.language);
   store.writeString(key, "rootDir", getApplicationFolder());
   store.writeInteger(key, "updateDate", s.updateDate);

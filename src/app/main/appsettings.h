@@ -43,10 +43,12 @@ inline constexpr std::int32_t minFileHistoryEntries = 1;
 inline constexpr std::int32_t maxFileHistoryEntries = 9;
 
 // Reads the settings from the program's key and the recent files from
-// "fileHistory", the capacity first so that it applies while loading.
+// "fileHistory", the capacity first so that it applies while loading; stored
+// entries beyond the capacity are removed.
 void loadSettings(SettingsStore &store, MainSettings &settings, TMRUManager &recentFiles);
-// Writes them back in the same order, then "rootDir" (the program folder),
-// "updateDate" and "emailAddress", saving the store once.
+// Writes the recent files (merged with what another copy of the program
+// stored since), then the rest in the same order, then "rootDir" (the
+// program folder), "updateDate" and "emailAddress".
 void saveSettings(SettingsStore &store, const MainSettings &settings, TMRUManager &recentFiles);
 // Writes the recent files alone, saving the store once.
 void saveRecentFiles(SettingsStore &store, TMRUManager &recentFiles);

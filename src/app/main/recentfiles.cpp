@@ -39,6 +39,7 @@ int TRecentStrings::IndexOf(const std::string &text) const {
 }
 
 int TRecentStrings::Add(const std::string &text, int user) {
+  changes_.push_back({Change::Added, {text, user}});
   int index = IndexOf(text);
   if (index < 0) {
     if (mode_ == 0) {
@@ -78,6 +79,7 @@ void TRecentStrings::AddStrings(const std::vector<std::string> &texts) {
 }
 
 void TRecentStrings::Remove(const std::string &text) {
+  changes_.push_back({Change::Removed, {text, 0}});
   const int index = IndexOf(text);
   if (index >= 0) {
     entries_.erase(entries_.begin() + index);
@@ -86,7 +88,28 @@ void TRecentStrings::Remove(const std::string &text) {
 }
 
 void TRecentStrings::Clear() {
+  changes_.push_back({Change::Cleared, {}});
   entries_.clear();
+  changed();
+}
+
+void TRecentStrings::apply(const Change &change) {
+  switch (change.kind) {
+  case Change::Added:
+    Add(change.entry.text, change.entry.user);
+    break;
+  case Change::Removed:
+    Remove(change.entry.text);
+    break;
+  case Change::Cleared:
+    Clear();
+    break;
+  }
+}
+
+void TRecentStrings::takeEntries(const TRecentStrings &other) {
+  entries_ = other.entries_;
+  trim();
   changed();
 }
 
@@ -172,25 +195,66 @@ void TMRUManager::click(int index) {
     strings_.Remove(entry.text);
 }
 
-void TMRUManager::LoadFromIni(TCustomIniFile &ini, const std::string &section) {
-  const int mode = strings_.Mode();
+void TMRUManager::readEntries(TCustomIniFile &ini, const std::string &section,
+                              TRecentStrings &list) {
+  const int mode = list.Mode();
+  list.SetMode(0);
+  list.Clear();
+  for (int i = list.Capacity() - 1; i >= 0; --i) {
+    const std::string text = IniReadString(&ini, section, Format("Item_%d", {i}), "");
+    if (!text.empty())
+      list.Add(text, IniReadInteger(&ini, section, Format("User_%d", {i}), 0));
+  }
+  list.SetMode(mode);
+  list.forgetChanges();
+}
+
+bool TMRUManager::LoadFromIni(TCustomIniFile &ini, const std::string &section) {
   // The menu is built once, for the whole list, and what was just read is
   // not reported as a change.
   loading_ = true;
-  strings_.SetMode(0);
-  strings_.Clear();
-  for (int i = strings_.Capacity() - 1; i >= 0; --i) {
-    const std::string text = IniReadString(&ini, section, Format("Item_%d", {i}), "");
-    if (!text.empty())
-      strings_.Add(text, IniReadInteger(&ini, section, Format("User_%d", {i}), 0));
-  }
-  strings_.SetMode(mode);
+  readEntries(ini, section, strings_);
   loading_ = false;
   if (AutoUpdate)
     updateMenu();
+  // A list never cut back may hold thousands of entries, which every later
+  // save of the settings would write again.
+  for (const std::string &name : ini.ReadSection(section)) {
+    std::size_t digits = 0;
+    for (const char *prefix : {"Item_", "User_"})
+      if (name.size() > 5 && sameText(name.substr(0, 5), prefix))
+        digits = 5;
+    if (digits == 0 || name.find_first_not_of("0123456789", digits) != std::string::npos)
+      continue;
+    if (name.size() - digits > 9 || std::stoi(name.substr(digits)) >= strings_.Capacity())
+      return true;
+  }
+  return false;
 }
 
 void TMRUManager::SaveToIni(TCustomIniFile &ini, const std::string &section) {
+  TRecentStrings stored;
+  stored.SetCapacity(strings_.Capacity());
+  readEntries(ini, section, stored);
+  stored.SetMode(strings_.Mode());
+  for (const TRecentStrings::Change &change : strings_.changes())
+    stored.apply(change);
+  loading_ = true;
+  strings_.takeEntries(stored);
+  strings_.forgetChanges();
+  loading_ = false;
+  if (AutoUpdate)
+    updateMenu();
+  writeEntries(ini, section);
+}
+
+void TMRUManager::RewriteIni(TCustomIniFile &ini, const std::string &section) {
+  ini.EraseSection(section);
+  writeEntries(ini, section);
+  strings_.forgetChanges();
+}
+
+void TMRUManager::writeEntries(TCustomIniFile &ini, const std::string &section) {
   for (int i = 0; i < strings_.Count(); ++i) {
     const auto &entry = strings_.at(i);
     IniWriteString(&ini, section, Format("Item_%d", {i}), entry.text);

@@ -43,11 +43,27 @@ public:
   // Called after every change.
   std::function<void()> OnChange;
 
+  // The adds, removals and clearings made since the list was last read or
+  // written, in order, so that a save can make them again on the list as
+  // another copy of the program left it.
+  struct Change {
+    enum Kind { Added, Removed, Cleared } kind;
+    Entry entry;
+  };
+  const std::vector<Change> &changes() const { return changes_; }
+  void forgetChanges() { changes_.clear(); }
+  // Makes the change on this list.
+  void apply(const Change &change);
+  // Takes the entries of `other`, cut to this list's capacity, without
+  // recording a change.
+  void takeEntries(const TRecentStrings &other);
+
 private:
   void trim();
   void changed();
 
   std::vector<Entry> entries_;
+  std::vector<Change> changes_;
   int capacity_ = 10;
   int mode_ = 0;
 };
@@ -80,11 +96,22 @@ public:
   void click(int index);
 
   // "Item_%d" and "User_%d" values of `section`; loading keeps the stored
-  // order, saving removes what lies beyond the count.
-  void LoadFromIni(TCustomIniFile &ini, const std::string &section);
+  // order and reads no further than the capacity. True when entries are
+  // stored beyond it (RewriteIni cuts them back).
+  bool LoadFromIni(TCustomIniFile &ini, const std::string &section);
+  // Reads the list back first, as another copy of the program may have
+  // stored it since, and makes this list's own changes again on it: what
+  // both opened stays, newest first. Then writes it, removing what lies
+  // beyond the count.
   void SaveToIni(TCustomIniFile &ini, const std::string &section);
+  // Writes the list as it is, in place of everything the section holds.
+  void RewriteIni(TCustomIniFile &ini, const std::string &section);
 
 private:
+  // The entries stored in `section`, up to `list`'s capacity.
+  static void readEntries(TCustomIniFile &ini, const std::string &section, TRecentStrings &list);
+  void writeEntries(TCustomIniFile &ini, const std::string &section);
+
   TRecentStrings strings_;
   bool loading_ = false;
   QPointer<QMenu> menu_;

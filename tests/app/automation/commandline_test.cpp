@@ -3,6 +3,7 @@
 #include "app/listwindow/listdocument.h"
 #include "app_testing.h"
 #include "classlib/exceptions.h"
+#include "classlib/registry.h"
 #include "engine/inputs.h"
 #include "fakewindow.h"
 #include "filterlist/commentnodes.h"
@@ -570,6 +571,50 @@ TEST_F(ProgramRun, ScriptsThatEndTheProgramOrNeverReturn) {
   const std::string errors = endless.readAllStandardError().toStdString();
   EXPECT_NE(errors.find("Job stopped by signal SIGTERM. 0 of 1 files processed"), std::string::npos)
       << errors;
+}
+
+// Two copies of the program at once: each keeps the filter files the other
+// opened in the recent files, newest first, whichever quits last.
+TEST_F(ProgramRun, TwoProgramsKeepEachOthersRecentFiles) {
+  for (const char *name : {"a.fll", "b.fll"}) {
+    TFilterList list;
+    list.resetToDefault();
+    list.saveToFile(dir.file(name));
+  }
+  const std::string store = dir.file("config/Ostrevan/Marrowen/settings.ini");
+  const auto recent = [&](int i) {
+    return SettingsStore(store).readString("fileHistory", "Item_" + std::to_string(i), "");
+  };
+  QProcess first;
+  launch(first, {"/F=" + file("a.fll")});
+  ASSERT_TRUE(waitFor([&] { return recent(0) == dir.file("a.fll"); }, 30000));
+  Result second = start({"/F=" + file("b.fll"), "/Q"});
+  EXPECT_EQ(second.status, 0) << second.errors;
+  ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
+  ASSERT_TRUE(first.waitForFinished(30000));
+  EXPECT_EQ(recent(0), dir.file("b.fll"));
+  EXPECT_EQ(recent(1), dir.file("a.fll"));
+}
+
+// SIGTERM while a command file is read ends the reading first, then the
+// program: the window the file fills is not freed under it.
+TEST_F(ProgramRun, ASignalWhileACommandFileIsReadEndsTheReadingFirst) {
+  writeFile(dir.file("in.txt"), "abc\n");
+  std::string lines = "/CU\n" + dir.file("in.txt") + "\n/MERGETOFILE=" + dir.file("out.txt") +
+                      "\n/G\n";
+  for (int i = 0; i < 100000; ++i)
+    lines += "/{=comment " + std::to_string(i) + "\n";
+  writeFile(dir.file("long.cmd"), lines + "/CL\n" + dir.file("in.txt") + "\n/G\n");
+  QProcess program;
+  launch(program, {"/Z=" + file("long.cmd"), "/Q"});
+  ASSERT_TRUE(waitFor([&] { return fileExists(dir.file("out.txt")); }, 30000));
+  ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+  ASSERT_TRUE(program.waitForFinished(30000));
+  const std::string errors = program.readAllStandardError().toStdString();
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 0) << errors;
+  EXPECT_EQ(errors.find("AddressSanitizer"), std::string::npos) << errors;
+  EXPECT_EQ(readFile(dir.file("out.txt")), "ABC\n") << "the last lines were not read";
 }
 
 // SIGTERM ends the external program a job runs, even one that ignores the

@@ -149,6 +149,38 @@ TEST_F(UpdateTest, AnswersAreReadAsTheVersionFileSays) {
   form->hide();
   EXPECT_EQ(line("x"), "");
   EXPECT_EQ(line("1"), "");
+
+  // With no screen and nobody to answer, the update is told, not opened.
+  launcher->opened.clear();
+  DialogRunner::setHeadless(true);
+  {
+    ScopedDialogRunner nobody({});
+    form->checkVersionLine("37300.5");
+  }
+  DialogRunner::setHeadless(false);
+  EXPECT_TRUE(launcher->opened.isEmpty());
+}
+
+// A status other than 200 is an error, reported once, without the toolkit's
+// warning of a second one.
+TEST_F(UpdateTest, ANotFoundAnswerIsOneErrorWithoutWarnings) {
+  static std::vector<std::string> warnings;
+  warnings.clear();
+  const QtMessageHandler previous =
+      qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+        if (type != QtDebugMsg && !text.startsWith(QStringLiteral("This plugin does not support")))
+          warnings.push_back(text.toStdString());
+      });
+  for (const QByteArray &answer :
+       {QByteArray("HTTP/1.1 404 Not Found\r\nContent-Length: 200\r\n\r\n") + QByteArray(200, 'x'),
+        QByteArray("HTTP/1.0 404 Not Found\r\n\r\n") + QByteArray(5000, 'y')}) {
+    server.answer = answer;
+    TupdateForm *form = checkNow();
+    EXPECT_EQ(form->statusText(), "Error connecting to web site");
+    delete form;
+  }
+  qInstallMessageHandler(previous);
+  EXPECT_TRUE(warnings.empty()) << warnings.front();
 }
 
 TEST_F(UpdateTest, FailedAnswersAreErrors) {

@@ -151,18 +151,56 @@ TEST_F(Settings, ARoundTripKeepsTheOrderAndDropsStaleEntries) {
   EXPECT_EQ(store->readString(key, "rootDir", ""), dir.path());
 }
 
+// Entries stored beyond the capacity are not read, and are cut back when the
+// list is read: thousands of them slowed every later save of the settings.
 TEST_F(Settings, UserValuesAndEntriesBeyondTheCapacity) {
-  store->writeString("fileHistory", "Item_0", "/zero.fll");
-  store->writeInteger("fileHistory", "User_0", 4);
-  store->writeString("fileHistory", "Item_1", "");
-  store->writeString("fileHistory", "Item_2", "/two.fll");
-  store->writeString("fileHistory", "Item_3", "/three.fll");
+  {
+    SettingsStore::BatchedWrites once(*store);
+    store->writeString("fileHistory", "Item_0", "/zero.fll");
+    store->writeInteger("fileHistory", "User_0", 4);
+    store->writeString("fileHistory", "Item_1", "");
+    store->writeString("fileHistory", "Item_2", "/two.fll");
+    for (int i = 3; i < 20000; ++i)
+      store->writeString("fileHistory", "Item_" + std::to_string(i), "/f.fll");
+    store->writeInteger("fileHistory", "User_20000", 1);
+  }
   store->writeInteger(std::string(program::registryKey), "FileHistoryEntries", 3);
   MainSettings settings;
   TMRUManager recent;
   loadSettings(*store, settings, recent);
   EXPECT_EQ(texts(recent.Strings()), (std::vector<std::string>{"/zero.fll", "/two.fll"}));
   EXPECT_EQ(recent.Strings().at(0).user, 4);
+  EXPECT_EQ(store->valueNames("fileHistory"),
+            (std::vector<std::string>{"Item_0", "User_0", "Item_1"}));
+  TMRUManager again;
+  loadSettings(*store, settings, again);
+  EXPECT_EQ(texts(again.Strings()), texts(recent.Strings()));
+  EXPECT_EQ(again.Strings().at(0).user, 4);
+}
+
+// Two copies of the program share one store: what each opened stays in the
+// list, newest first, whichever saves last, and a removal in one holds.
+TEST_F(Settings, TwoProgramsKeepEachOthersRecentFiles) {
+  SettingsStore otherStore(store->file());
+  MainSettings settings, otherSettings;
+  TMRUManager recent, other;
+  // Saved at each change, as the main window does.
+  recent.OnListChange = [&] { saveRecentFiles(*store, recent); };
+  other.OnListChange = [&] { saveRecentFiles(otherStore, other); };
+  loadSettings(*store, settings, recent);
+  loadSettings(otherStore, otherSettings, other);
+  recent.Strings().Add("/a.fll");
+  other.Strings().Add("/b.fll");
+  EXPECT_EQ(texts(other.Strings()), (std::vector<std::string>{"/b.fll", "/a.fll"}));
+  saveSettings(*store, settings, recent); // the first quits
+  EXPECT_EQ(texts(recent.Strings()), (std::vector<std::string>{"/b.fll", "/a.fll"}));
+  recent.Strings().Add("/c.fll");
+  other.Strings().Remove("/a.fll");
+  saveSettings(otherStore, otherSettings, other);
+  MainSettings read;
+  TMRUManager reloaded;
+  loadSettings(*store, read, reloaded);
+  EXPECT_EQ(texts(reloaded.Strings()), (std::vector<std::string>{"/c.fll", "/b.fll"}));
 }
 
 TEST_F(Settings, TheHistoryCountIsClampedToTheOptionsRange) {
