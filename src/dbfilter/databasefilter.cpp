@@ -602,6 +602,23 @@ void TODBCFilter::xmlHeader() {
   output_ += "\r\n";
 }
 
+// SQLite keeps a type with every value, not with the column: a column
+// without a declared type takes the type of its first row (none when that
+// row holds NULL), and any row may hold a value of another type. Written by
+// the column's type alone, later values of an untyped column would all be
+// lost, and a text in a number column would stand without its qualifiers
+// (in an insert statement, as bare SQL).
+int TODBCFilter::typeOfValue(const Field &field, const QVariant &value) const {
+  if (!source_.sqlite || value.isNull())
+    return field.type;
+  const int own = typeOfMetaType(value.metaType());
+  if (field.type == adEmpty)
+    return own;
+  if (own == adVarWChar && (isBareType(field.type) || isNumberType(field.type)))
+    return own;
+  return field.type;
+}
+
 std::string TODBCFilter::fieldText(const QVariant &value) const {
   if (value.isNull())
     return {};
@@ -631,13 +648,14 @@ void TODBCFilter::writeRow(const QSqlQuery &query) {
   for (std::size_t i = 0; i < fields_.size(); ++i) {
     const Field &field = fields_[i];
     QVariant value = query.value(static_cast<int>(i));
+    const int type = typeOfValue(field, value);
     switch (outputFormat_) {
     case TDatabaseOutputFormat::Delimited:
-      if (field.type == adVarBinary)
+      if (type == adVarBinary)
         binaryField();
-      else if (field.type == adEmpty)
+      else if (type == adEmpty)
         output_ += textQualifier_ + textQualifier_;
-      else if (isBareType(field.type))
+      else if (isBareType(type))
         output_ += fieldText(value);
       else
         appendQualified(fieldText(value));
@@ -646,9 +664,9 @@ void TODBCFilter::writeRow(const QSqlQuery &query) {
       // Every value is a literal that cannot end early.
       if (value.isNull())
         output_ += "NULL";
-      else if (isBinaryType(field.type) || value.metaType().id() == QMetaType::QByteArray)
+      else if (isBinaryType(type) || value.metaType().id() == QMetaType::QByteArray)
         appendHexLiteral(output_, value.toByteArray());
-      else if (isNumberType(field.type))
+      else if (isNumberType(type))
         output_ += fieldText(value);
       else
         appendQualified(fieldText(value));

@@ -78,6 +78,9 @@ private:
   void fixedHeader();
   void xmlHeader();
   void writeRow(const QSqlQuery &query);
+  // The type that decides how a value is written: its column's, unless the
+  // value itself holds another that the column's would lose or leave bare.
+  int typeOfValue(const Field &field, const QVariant &value) const;
   std::string fieldText(const QVariant &value) const;
   void binaryField();
   // Wraps the value in the text qualifier, doubling any qualifier within it.
