@@ -190,7 +190,8 @@ TEST_F(DatabaseFilter, AnInsertScriptBringsHostileValuesBackUnchanged) {
   run({"create table copy(id integer, name text, price real, note text, data blob)",
        "insert into items values (4, 'x\", 1); drop table items; --', NULL, 'a''b', x'')",
        // SQLite keeps a text that a number column cannot take as it is.
-       "insert into items values (5, 'e', 'x\", 2); drop table items; --', NULL, NULL)"});
+       "insert into items values (5, 'e', 'x\", 2); drop table items; --', NULL, NULL)",
+       "insert into items values (6, 'f', 1e999, NULL, -2.0)"});
   std::string script =
       testing::runInChunks(filter(TDatabaseOutputFormat::InsertScript, true, ",", "\"", "copy"),
                            "select id, name, price, note, data from items order by id", 0);
@@ -203,7 +204,9 @@ TEST_F(DatabaseFilter, AnInsertScriptBringsHostileValuesBackUnchanged) {
   auto dump = [&](const std::string &table) {
     return testing::runInChunks(
         filter(TDatabaseOutputFormat::Delimited, false),
-        "select id, name, price, note, hex(data), typeof(price) from " + table + " order by id", 0);
+        "select id, name, price, note, hex(data), typeof(price), typeof(data) from " + table +
+            " order by id",
+        0);
   };
   EXPECT_EQ(dump("copy"), dump("items"));
   EXPECT_NE(dump("items").find("drop table"), std::string::npos) << "the value itself is kept";
