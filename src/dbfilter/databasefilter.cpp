@@ -23,6 +23,7 @@
 
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -266,6 +267,28 @@ void appendHexLiteral(std::string &out, const QByteArray &bytes) {
   out += '\'';
 }
 
+// A number as SQL reads it back with its type: outside a column of
+// floating-point numbers, which makes 2 a 2.0 again, a whole floating-point
+// number keeps a point; an infinite one, which has no literal, is written as
+// one too large to hold.
+void appendNumberLiteral(std::string &out, const QVariant &value, const std::string &text,
+                         int columnType) {
+  const int id = value.metaType().id();
+  if (id != QMetaType::Double && id != QMetaType::Float) {
+    out += text;
+    return;
+  }
+  const double number = value.toDouble();
+  if (std::isinf(number)) {
+    out += number < 0 ? "-1e999" : "1e999";
+    return;
+  }
+  out += text;
+  if (columnType != adSingle && columnType != adDouble && std::isfinite(number) &&
+      text.find_first_of(".eE") == std::string::npos)
+    out += ".0";
+}
+
 std::atomic<std::uint64_t> connectionSerial{0};
 
 // The first number between parentheses of a declared type ("varchar(10)").
@@ -489,7 +512,9 @@ void TODBCFilter::readFieldDefs(const QSqlQuery &query) {
       field.type = typeOfMetaType(column.metaType());
     int size = column.length();
     if (source_.sqlite) {
-      size = statement ? declaredSize(sqlite3_column_decltype(statement, i)) : -1;
+      const char *declared = statement ? sqlite3_column_decltype(statement, i) : nullptr;
+      field.declared = declared && *declared;
+      size = declaredSize(declared);
       if (size < 0)
         size = defaultSqliteWidth(field.type);
     }
@@ -602,6 +627,27 @@ void TODBCFilter::xmlHeader() {
   output_ += "\r\n";
 }
 
+// SQLite keeps a type with every value, not with the column: a column
+// without a declared type takes the type of its first row (none when that
+// row holds NULL), and any row may hold a value of another type than the
+// column declares. Written by the column's type alone, later values of an
+// untyped column would all be lost, a text in a number column would stand
+// without its qualifiers (in an insert statement, as bare SQL), and an insert
+// statement would bring a value back with another type. So an insert
+// statement writes each value by its own type, as do delimited rows in an
+// untyped column and for a text where the column's type would leave it bare.
+int TODBCFilter::typeOfValue(const Field &field, const QVariant &value) const {
+  if (!source_.sqlite || value.isNull())
+    return field.type;
+  const int own = typeOfMetaType(value.metaType());
+  if (!field.declared || field.type == adEmpty ||
+      outputFormat_ == TDatabaseOutputFormat::InsertScript)
+    return own;
+  if (own == adVarWChar && (isBareType(field.type) || isNumberType(field.type)))
+    return own;
+  return field.type;
+}
+
 std::string TODBCFilter::fieldText(const QVariant &value) const {
   if (value.isNull())
     return {};
@@ -631,13 +677,14 @@ void TODBCFilter::writeRow(const QSqlQuery &query) {
   for (std::size_t i = 0; i < fields_.size(); ++i) {
     const Field &field = fields_[i];
     QVariant value = query.value(static_cast<int>(i));
+    const int type = typeOfValue(field, value);
     switch (outputFormat_) {
     case TDatabaseOutputFormat::Delimited:
-      if (field.type == adVarBinary)
+      if (type == adVarBinary)
         binaryField();
-      else if (field.type == adEmpty)
+      else if (type == adEmpty)
         output_ += textQualifier_ + textQualifier_;
-      else if (isBareType(field.type))
+      else if (isBareType(type))
         output_ += fieldText(value);
       else
         appendQualified(fieldText(value));
@@ -646,10 +693,11 @@ void TODBCFilter::writeRow(const QSqlQuery &query) {
       // Every value is a literal that cannot end early.
       if (value.isNull())
         output_ += "NULL";
-      else if (isBinaryType(field.type) || value.metaType().id() == QMetaType::QByteArray)
+      else if (isBinaryType(type) || value.metaType().id() == QMetaType::QByteArray)
         appendHexLiteral(output_, value.toByteArray());
-      else if (isNumberType(field.type))
-        output_ += fieldText(value);
+      else if (isNumberType(type))
+        appendNumberLiteral(output_, value, fieldText(value),
+                            field.declared ? field.type : adEmpty);
       else
         appendQualified(fieldText(value));
       break;

@@ -68,6 +68,9 @@ private:
     std::string name; // made safe for XML and SQL
     int type = 0;     // the data type, numbered as ADO numbers them
     int width = -1;   // the fixed width; -1 for none
+    // False for a SQLite column without a declared type, whose type is the
+    // first row's.
+    bool declared = true;
   };
 
   Connection &connection();
@@ -78,6 +81,10 @@ private:
   void fixedHeader();
   void xmlHeader();
   void writeRow(const QSqlQuery &query);
+  // The type that decides how a value is written: its column's, unless the
+  // value itself holds another that the column's would lose, change or
+  // leave bare.
+  int typeOfValue(const Field &field, const QVariant &value) const;
   std::string fieldText(const QVariant &value) const;
   void binaryField();
   // Wraps the value in the text qualifier, doubling any qualifier within it.

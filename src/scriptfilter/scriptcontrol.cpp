@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include <fcntl.h>
@@ -34,14 +35,69 @@ namespace marrowen {
 
 namespace {
 
-// Calls a routine and catches what it throws, so that a thrown value of any
-// kind (not only an Error object) is told apart from a result.
-constexpr const char *callerSource = R"((function (routine, args) {
-  try {
-    return { ok: true, value: routine.apply(null, args) };
-  } catch (e) {
-    return { ok: false, error: e };
+// The engine's side of every call: finding a routine, calling it, turning
+// its result into text and describing what it threw. All of these may run
+// the script's own code (a getter, a toString), so they run here, inside the
+// call the watchdog watches, and hand back plain values only. The helpers
+// the script could replace are taken before any script code runs.
+constexpr const char *callerSource = R"((function (global) {
+  var toText = String, invoke = Reflect.apply;
+  function field(object, name, kind) {
+    try {
+      var value = object[name];
+      return typeof value === kind ? value : undefined;
+    } catch (e) {
+      return undefined;
+    }
   }
+  function text(value) {
+    try {
+      return toText(value);
+    } catch (e) {
+      try { return toText(e); } catch (again) { return ''; }
+    }
+  }
+  function describe(thrown) {
+    var d = { ok: false, error: thrown, text: text(thrown) };
+    if (thrown !== null && (typeof thrown === 'object' || typeof thrown === 'function')) {
+      d.name = field(thrown, 'name', 'string');
+      d.number = field(thrown, 'number', 'number');
+      d.line = field(thrown, 'lineNumber', 'number');
+      d.stack = field(thrown, 'stack', 'string');
+    }
+    return d;
+  }
+  function routineOf(name) {
+    try {
+      var routine = global[name];
+      return typeof routine === 'function' ? routine : undefined;
+    } catch (e) {
+      return undefined;
+    }
+  }
+  return {
+    call: function (name, args) {
+      var routine = routineOf(name), value;
+      if (!routine)
+        return { ok: false, missing: true };
+      try {
+        value = invoke(routine, null, args);
+      } catch (e) {
+        return describe(e);
+      }
+      try {
+        return { ok: true, text: value === undefined || value === null ? '' : toText(value) };
+      } catch (e) {
+        return describe(e);
+      }
+    },
+    shape: function (name) {
+      var routine = routineOf(name);
+      return routine ? { callable: true, length: field(routine, 'length', 'number') || 0 }
+                     : { callable: false };
+    },
+    describe: describe
+  };
 }))";
 
 // Makes each member of a named object visible without the object's name.
@@ -62,14 +118,37 @@ constexpr const char *membersSource = R"((function (object, global, methods, pro
 // blocks, too slow for every call of a routine.
 constexpr auto heapLookInterval = std::chrono::milliseconds(10);
 
+// What a script threw, read from the plain record the engine's side made.
+struct Thrown {
+  QJSValue value;
+  QString text;
+  QString name;
+  QString stack;
+  std::optional<int> number;
+  int line = 0;
+};
+
+Thrown thrownOf(const QJSValue &record) {
+  Thrown thrown;
+  thrown.value = record.property(QStringLiteral("error"));
+  thrown.text = record.property(QStringLiteral("text")).toString();
+  thrown.name = record.property(QStringLiteral("name")).toString();
+  thrown.stack = record.property(QStringLiteral("stack")).toString();
+  QJSValue number = record.property(QStringLiteral("number"));
+  if (number.isNumber())
+    thrown.number = number.toInt();
+  thrown.line = record.property(QStringLiteral("line")).toInt();
+  return thrown;
+}
+
 // Where an endless recursion went round: the routine and line that fill the
 // engine's call stack most ("name@file:line" a frame, innermost first). The
 // innermost frame stands at the routine's entry and names no useful line.
-bool recursionSite(const QJSValue &error, QString &routine, int &line) {
-  if (!error.isError() || !error.toString().contains(QStringLiteral("Maximum call stack size")))
+bool recursionSite(const Thrown &error, QString &routine, int &line) {
+  if (!error.value.isError() || !error.text.contains(QStringLiteral("Maximum call stack size")))
     return false;
   std::map<std::pair<QString, int>, int> counts;
-  for (const QString &frame : error.property(QStringLiteral("stack")).toString().split('\n')) {
+  for (const QString &frame : error.stack.split('\n')) {
     const qsizetype at = frame.indexOf('@');
     const qsizetype colon = frame.lastIndexOf(':');
     if (at <= 0 || colon <= at)
@@ -100,7 +179,9 @@ bool isRunnableScriptLanguage(const std::string &language) {
 
 struct TawScriptControl::Engine {
   QJSEngine js;
-  QJSValue caller;
+  QJSValue call;
+  QJSValue shape;
+  QJSValue describe;
 };
 
 // Interrupts a call that runs past the time-out, that its job asks to stop,
@@ -319,7 +400,10 @@ void TawScriptControl::Reset() {
   engine_ = std::make_unique<Engine>();
   QJSEngine &js = engine_->js;
   js.installExtensions(QJSEngine::ConsoleExtension);
-  engine_->caller = js.evaluate(QString::fromLatin1(callerSource));
+  QJSValue side = js.evaluate(QString::fromLatin1(callerSource)).call({js.globalObject()});
+  engine_->call = side.property(QStringLiteral("call"));
+  engine_->shape = side.property(QStringLiteral("shape"));
+  engine_->describe = side.property(QStringLiteral("describe"));
   QJSValue exposeMembers = js.evaluate(QString::fromLatin1(membersSource));
   for (const auto &item : autoObjects_) {
     if (item.AutoObjectName.empty() || !item.object)
@@ -415,23 +499,25 @@ void TawScriptControl::addCode() {
     return;
   std::string code = codeText();
   QStringList trace;
-  QJSValue result;
+  QJSValue result, record;
   if (!watched([&] {
         result = engine_->js.evaluate(toQString(code), QStringLiteral("script"), 1, &trace);
+        if (!trace.isEmpty() || result.isError())
+          record = engine_->describe.call({result});
       }))
     return;
-  if (!trace.isEmpty() || result.isError()) {
+  if (!record.isUndefined()) {
+    const Thrown thrown = thrownOf(record);
     TawScriptError error;
-    error.source = result.isError() && result.property("name").toString() == "SyntaxError"
+    error.source = thrown.value.isError() && thrown.name == QStringLiteral("SyntaxError")
                        ? "JScript compilation error"
                        : "JScript runtime error";
-    error.description = fromQString(result.toString());
-    QJSValue number = result.property("number");
-    if (number.isNumber())
-      error.number = number.toInt();
-    error.line = result.property("lineNumber").toInt();
+    error.description = fromQString(thrown.text);
+    if (thrown.number)
+      error.number = *thrown.number;
+    error.line = thrown.line;
     QString routine;
-    if (recursionSite(result, routine, error.line))
+    if (recursionSite(thrown, routine, error.line))
       error.description += Format(" (%s calls itself without end)", {fromQString(routine)});
     else if (error.line == 0 && !trace.isEmpty()) {
       // "function:line:column:file"
@@ -458,44 +544,37 @@ std::string TawScriptControl::Run(const std::string &name,
   if (OnCallFunction)
     OnCallFunction(name, arguments);
   QJSEngine &js = engine_->js;
-  QJSValue routine = js.globalObject().property(toQString(name));
   QJSValue args = js.newArray(static_cast<uint>(arguments.size()));
   for (std::size_t i = 0; i < arguments.size(); ++i)
     args.setProperty(static_cast<quint32>(i), toQString(arguments[i]));
 
+  QJSValue outcome;
+  if (!watched([&] { outcome = engine_->call.call({toQString(name), args}); }))
+    return {};
+  if (outcome.property(QStringLiteral("ok")).toBool())
+    return fromQString(outcome.property(QStringLiteral("text")).toString());
+
   TawScriptError error;
   error.source = "JScript runtime error";
-  if (!routine.isCallable()) {
-    error.description = Format("The script has no routine named %s", {name});
-    DoError(error);
-    return {};
-  }
-  QJSValue outcome;
-  if (!watched([&] { outcome = engine_->caller.call({routine, args}); }))
-    return {};
-  if (outcome.property("ok").toBool()) {
-    QJSValue value = outcome.property("value");
-    if (value.isUndefined() || value.isNull())
-      return {};
-    return fromQString(value.toString());
-  }
   if (!outcome.isObject()) {
-    // The caller itself failed (the engine was interrupted before it could catch).
+    // The call itself failed (the engine was interrupted before it could catch).
     error.description = fromQString(outcome.toString());
     DoError(error);
     return {};
   }
-  QJSValue thrown = outcome.property("error");
-  error.description = fromQString(thrown.toString());
-  if (thrown.isObject()) {
-    QJSValue number = thrown.property("number");
-    if (number.isNumber())
-      error.number = number.toInt();
-    error.line = thrown.property("lineNumber").toInt();
-    QString recursing;
-    if (recursionSite(thrown, recursing, error.line))
-      error.description += Format(" (%s calls itself without end)", {fromQString(recursing)});
+  if (outcome.property(QStringLiteral("missing")).toBool()) {
+    error.description = Format("The script has no routine named %s", {name});
+    DoError(error);
+    return {};
   }
+  const Thrown thrown = thrownOf(outcome);
+  error.description = fromQString(thrown.text);
+  if (thrown.number)
+    error.number = *thrown.number;
+  error.line = thrown.line;
+  QString recursing;
+  if (recursionSite(thrown, recursing, error.line))
+    error.description += Format(" (%s calls itself without end)", {fromQString(recursing)});
   if (error.line > 0 && static_cast<std::size_t>(error.line) <= code_.size())
     error.text = code_[static_cast<std::size_t>(error.line) - 1];
   DoError(error);
@@ -503,11 +582,13 @@ std::string TawScriptControl::Run(const std::string &name,
 }
 
 bool TawScriptControl::hasRoutine(const std::string &name, int *parameterCount) {
-  QJSValue routine = engine_->js.globalObject().property(toQString(name));
-  if (!routine.isCallable())
+  QJSValue shape;
+  if (!watched([&] { shape = engine_->shape.call({toQString(name)}); }))
+    return false;
+  if (!shape.property(QStringLiteral("callable")).toBool())
     return false;
   if (parameterCount)
-    *parameterCount = routine.property("length").toInt();
+    *parameterCount = shape.property(QStringLiteral("length")).toInt();
   return true;
 }
 

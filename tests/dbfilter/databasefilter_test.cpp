@@ -73,6 +73,12 @@ TEST_F(DatabaseFilter, DelimitedRowsQuoteTextAndDoubleTheQualifier) {
             "1,\"apple\",1.5,\"say \"\"hi\"\"\"\r\n"
             "2,\"bananas1234\",,\"\"\r\n"
             "3,\"c;d\",2,\"it's\"\r\n");
+  // A column without a declared type whose first row is NULL still shows its
+  // later values, and a text in a column of numbers keeps its qualifiers.
+  EXPECT_EQ(expectChunkInvariant(make, "select case when id = 1 then null else name end as k, "
+                                       "case when id = 3 then 'a,b' else id end as n "
+                                       "from items order by id"),
+            "\"k\",\"n\"\r\n\"\",1\r\n\"bananas1234\",2\r\n\"c;d\",\"a,b\"\r\n");
 }
 
 TEST_F(DatabaseFilter, DelimitedWithEscapedDelimiterAndNoQualifierOrHeader) {
@@ -182,7 +188,10 @@ TEST_F(DatabaseFilter, InsertScriptWritesEveryValueAsALiteral) {
 TEST_F(DatabaseFilter, AnInsertScriptBringsHostileValuesBackUnchanged) {
   const std::string hostile = "x\", 1); drop table items; --";
   run({"create table copy(id integer, name text, price real, note text, data blob)",
-       "insert into items values (4, 'x\", 1); drop table items; --', NULL, 'a''b', x'')"});
+       "insert into items values (4, 'x\", 1); drop table items; --', NULL, 'a''b', x'')",
+       // SQLite keeps a text that a number column cannot take as it is.
+       "insert into items values (5, 'e', 'x\", 2); drop table items; --', NULL, NULL)",
+       "insert into items values (6, 'f', 1e999, NULL, -2.0)"});
   std::string script =
       testing::runInChunks(filter(TDatabaseOutputFormat::InsertScript, true, ",", "\"", "copy"),
                            "select id, name, price, note, data from items order by id", 0);
@@ -195,7 +204,9 @@ TEST_F(DatabaseFilter, AnInsertScriptBringsHostileValuesBackUnchanged) {
   auto dump = [&](const std::string &table) {
     return testing::runInChunks(
         filter(TDatabaseOutputFormat::Delimited, false),
-        "select id, name, price, note, hex(data), typeof(price) from " + table + " order by id", 0);
+        "select id, name, price, note, hex(data), typeof(price), typeof(data) from " + table +
+            " order by id",
+        0);
   };
   EXPECT_EQ(dump("copy"), dump("items"));
   EXPECT_NE(dump("items").find("drop table"), std::string::npos) << "the value itself is kept";

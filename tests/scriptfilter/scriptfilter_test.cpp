@@ -283,6 +283,11 @@ TEST(ScriptFilter, ScriptErrorsNameTheirLineAndSourceText) {
                        "function processLine(line, EOL) { return deep(0); }",
        "[0] JScript runtime error:\r\nRangeError: Maximum call stack size exceeded. (deep calls "
        "itself without end) at line:6, char:0\r\nnear:  return deep(n + 1) + 1;"},
+      {"result that cannot become text",
+       quietRoutines + "function processLine(line, EOL) {\n"
+                       "  return { toString: function () { throw new Error('no text'); } };\n}",
+       "[0] JScript runtime error:\r\nError: no text at line:6, char:0\r\nnear:  return { "
+       "toString: function () { throw new Error('no text'); } };"},
       {"missing routine", quietRoutines,
        "[0] JScript runtime error:\r\nThe script has no routine named processLine at line:0, "
        "char:0\r\nnear:"},
@@ -303,14 +308,25 @@ TEST(ScriptFilter, ScriptErrorsNameTheirLineAndSourceText) {
   }
 }
 
+// Whatever script code never returns, the routine itself or what turns its
+// result or its thrown value into text, the time-out ends it.
 TEST(ScriptFilter, ARoutineThatRunsTooLongTimesOut) {
-  auto make = [] {
-    auto filter = std::make_unique<TScriptFilter>(
-        quietRoutines + "function processLine(line, EOL) { for (;;) {} }", "JScript");
-    filter->setTimeout(100);
-    return filter;
-  };
-  EXPECT_EQ(errorOf([&] { runInChunks(make, "a\n", 0); }), "Script timed out");
+  for (const std::string &code : std::vector<std::string>{
+           quietRoutines + "function processLine(line, EOL) { for (;;) {} }",
+           quietRoutines + "function processLine(line, EOL) {\n"
+                           "  return { toString: function () { for (;;) {} } };\n}",
+           quietRoutines + "function processLine(line, EOL) {\n"
+                           "  throw { toString: function () { for (;;) {} } };\n}",
+           quietRoutines + "Object.defineProperty(this, 'processLine', {\n"
+                           "  get: function () { for (;;) {} } });",
+       }) {
+    auto make = [code] {
+      auto filter = std::make_unique<TScriptFilter>(code, "JScript");
+      filter->setTimeout(100);
+      return filter;
+    };
+    EXPECT_EQ(errorOf([&] { runInChunks(make, "a\n", 0); }), "Script timed out") << code;
+  }
 }
 
 // Whether an engine keeps a little more at every line or grows without end
