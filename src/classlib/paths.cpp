@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace marrowen {
@@ -136,6 +137,21 @@ void forceFolders(const std::string &folder) {
   std::filesystem::create_directories(folder, ec);
   if (ec || !std::filesystem::is_directory(folder, ec))
     throw EFCreateError(folder);
+}
+
+bool fileIdOf(const std::string &name, std::pair<std::uint64_t, std::uint64_t> &id) {
+  struct stat info {};
+  if (::stat(name.c_str(), &info) != 0)
+    return false;
+  id = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  return true;
+}
+
+bool sameFile(const std::string &a, const std::string &b) {
+  if (a == b)
+    return true;
+  std::pair<std::uint64_t, std::uint64_t> idA, idB;
+  return fileIdOf(a, idA) && fileIdOf(b, idB) && idA == idB;
 }
 
 } // namespace marrowen

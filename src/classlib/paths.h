@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace marrowen {
 
@@ -42,5 +44,10 @@ std::string extractFilePath(std::string_view fileName);
 std::string extractFileName(std::string_view fileName);
 // Creates `folder` and its missing parents; raises EFCreateError on failure.
 void forceFolders(const std::string &folder);
+
+// The device and inode of the file a name leads to; false when there is none.
+bool fileIdOf(const std::string &name, std::pair<std::uint64_t, std::uint64_t> &id);
+// Whether two names name one file: the same text, or the same device and inode.
+bool sameFile(const std::string &a, const std::string &b);
 
 } // namespace marrowen

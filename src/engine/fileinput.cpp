@@ -3,6 +3,7 @@
 #include "classlib/asciitext.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/paths.h"
 #include "engine/job.h"
 #include "engine/log.h"
 #include "engine/messages.h"
@@ -52,14 +53,6 @@ bool matchFrom(std::string_view mask, std::string_view name) {
   return m == mask.size();
 }
 
-bool fileIdOf(const std::string &name, std::pair<std::uint64_t, std::uint64_t> &id) {
-  struct stat info {};
-  if (::stat(name.c_str(), &info) != 0)
-    return false;
-  id = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-  return true;
-}
-
 struct DirCloser {
   void operator()(DIR *dir) const { ::closedir(dir); }
 };
@@ -74,14 +67,6 @@ std::string upperCased(std::string_view text) {
   for (char &c : upper)
     c = static_cast<char>(asciiUpper(static_cast<unsigned char>(c)));
   return upper;
-}
-
-// Whether two names name one file: the same text, or the same device and inode.
-bool sameFile(const std::string &a, const std::string &b) {
-  if (a == b)
-    return true;
-  std::pair<std::uint64_t, std::uint64_t> idA, idB;
-  return fileIdOf(a, idA) && fileIdOf(b, idB) && idA == idB;
 }
 
 } // namespace

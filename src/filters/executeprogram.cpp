@@ -2,6 +2,7 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/paths.h"
 #include "classlib/streams.h"
 #include "classlib/temporaries.h"
 #include "engine/job.h"
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -79,11 +81,14 @@ int spawnProgram(std::vector<std::string> words, pid_t &pid) {
   return ::posix_spawnp(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), environ);
 }
 
-// Whether the process has ended (and is reaped).
-bool reaped(pid_t pid) {
-  int status = 0;
+// Whether the process has ended (and is reaped); `status` then tells how,
+// 0 when it was reaped elsewhere.
+bool reaped(pid_t pid, int &status) {
+  status = 0;
   pid_t result = ::waitpid(pid, &status, WNOHANG);
   // ECHILD: reaped elsewhere already.
+  if (result < 0)
+    status = 0;
   return result == pid || (result < 0 && errno != EINTR);
 }
 
@@ -91,10 +96,10 @@ bool reaped(pid_t pid) {
 void endProgram(pid_t pid) {
   ::kill(-pid, SIGTERM);
   auto deadline = std::chrono::steady_clock::now() + terminationGrace;
-  while (!reaped(pid)) {
+  int status = 0;
+  while (!reaped(pid, status)) {
     if (std::chrono::steady_clock::now() >= deadline) {
       ::kill(-pid, SIGKILL);
-      int status = 0;
       while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
       }
       return;
@@ -112,6 +117,11 @@ TExecuteProgram::TExecuteProgram(std::string resultFileName, std::string dataFil
       commandLine_(std::move(commandLine)) {}
 
 TExecuteProgram::~TExecuteProgram() = default;
+
+void TExecuteProgram::setInputFilename(const std::string &name) {
+  inputName_ = name;
+  TFilter::setInputFilename(name);
+}
 
 void TExecuteProgram::startFile() {
   data_.reset();
@@ -143,6 +153,16 @@ void TExecuteProgram::endFile() {
   if (isAborted())
     return;
 
+  // A result left by an earlier input or job would pass for this run's, so
+  // it goes first; a program that rewrites its data file keeps it, and the
+  // file being read is never deleted.
+  if (!sameFile(resultFileName_, dataFileName_) && !sameFile(resultFileName_, inputName_) &&
+      ::unlink(resultFileName_.c_str()) != 0 && errno != ENOENT) {
+    const std::string reason = std::error_code(errno, std::system_category()).message();
+    throw EStreamError(
+        translateFormat(5110, "Couldn't delete file [%s]:%s", {resultFileName_, reason}));
+  }
+
   std::vector<std::string> words = splitShellWords(commandLine_);
   pid_t pid = 0;
   if (words.empty() || spawnProgram(std::move(words), pid) != 0) {
@@ -154,7 +174,8 @@ void TExecuteProgram::endFile() {
   {
     const TemporaryEntry running = TemporaryEntry::program(pid); // if we end under it
     auto step = firstWaitStep;
-    while (!reaped(pid)) {
+    int status = 0;
+    while (!reaped(pid, status)) {
       if (isAborted()) {
         endProgram(pid);
         return;
@@ -164,6 +185,10 @@ void TExecuteProgram::endFile() {
       std::this_thread::sleep_for(step);
       step = std::min(step * 2, longestWaitStep);
     }
+    // A program that was killed leaves at best part of a result.
+    if (WIFSIGNALED(status))
+      throw EStreamError(Format("The program %s was ended by signal %d: its result is not used",
+                                {commandLine_, WTERMSIG(status)}));
   }
 
   TFileStream result(resultFileName_, TFileMode::fmOpenRead);

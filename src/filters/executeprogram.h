@@ -17,7 +17,9 @@ namespace marrowen {
 // The two files are used by the names the user gave them: a relative name
 // means the application's current folder, where the program starts too, so
 // a program that reads and writes fixed names finds its files there. They
-// are left in place and reused for every input. The command line is split
+// are left in place and reused for every input; a result file is removed
+// before each run (unless it is the data file or the input), so a program
+// that writes none never passes on an older one. The command line is split
 // into words as a shell would split it, and no shell runs it.
 //
 // The wait for the program looks at the job's cancel request between short
@@ -29,6 +31,7 @@ public:
   TExecuteProgram(std::string resultFileName, std::string dataFileName, std::string commandLine);
   ~TExecuteProgram() override;
 
+  void setInputFilename(const std::string &name) override;
   // Creates (or empties) the data file; raises EFCreateError when it
   // cannot.
   void startFile() override;
@@ -36,7 +39,8 @@ public:
   bool processChunk(std::string &chunk) override;
   // Runs the program and passes its result on. A program that cannot be
   // started logs message 5220 and, in a job, asks the job to end; a missing
-  // result file raises EFOpenError.
+  // result file raises EFOpenError, and a program ended by a signal
+  // EStreamError.
   void endFile() override;
   // Closes the data file.
   void abandonFile() override;
@@ -45,6 +49,7 @@ private:
   std::string resultFileName_;
   std::string dataFileName_;
   std::string commandLine_;
+  std::string inputName_;             // the file being read
   std::unique_ptr<TFileStream> data_; // from the start to the end of an input
 };
 

@@ -110,6 +110,25 @@ TEST_F(ExecuteProgram, AMissingResultFileIsAnError) {
             "Cannot open file output.txt");
 }
 
+// What is passed on is this run's result: not one left by an earlier input
+// or job, nor the half of one a killed program wrote. A program that writes
+// its result into its data file keeps it.
+TEST_F(ExecuteProgram, OnlyAResultThisRunWroteWholeIsPassedOn) {
+  testing::writeFile(files_.file("output.txt"), "an earlier result");
+  EXPECT_EQ(testing::errorOf<EFOpenError>([&] { runOnce(program("true"), "x"); }),
+            "Cannot open file output.txt");
+  std::string killed = script("killed", "printf HALF > output.txt\nkill -9 $$\n");
+  EXPECT_EQ(testing::errorOf<EStreamError>([&] { runOnce(program(killed), "whole"); }),
+            "The program " + killed + " was ended by signal 9: its result is not used");
+  EXPECT_EQ(runOnce(program("sed -i s/a/b/ input.txt", "input.txt"), "abc"), "bbc");
+  // Nor is the file being read, when the result is named after it.
+  testing::writeFile(files_.file("output.txt"), "the input");
+  testing::ChunkRunOptions options;
+  options.inputName = files_.file("output.txt");
+  EXPECT_EQ(testing::runInChunks(program("true"), "the input", 0, options), "the input");
+  EXPECT_EQ(testing::readFile(files_.file("output.txt")), "the input");
+}
+
 // Each input starts the data file afresh: an input abandoned half-way
 // leaves nothing in it for the next one.
 TEST_F(ExecuteProgram, EachInputStartsAnEmptyDataFile) {

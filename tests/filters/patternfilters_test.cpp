@@ -5,10 +5,13 @@
 #include "engine/userinterface.h"
 #include "support/chunk_harness.h"
 #include "support/filter_fixtures.h"
+#include "support/random_patterns.h"
 #include "support/recording_job.h"
 
 #include "support/recording_user_interface.h"
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace marrowen {
 namespace {
@@ -223,6 +226,78 @@ TEST(RegExpFilter, OutputDoesNotDependOnWhichMatcherFinishesASearch) {
       EXPECT_EQ(runInChunks(wordRun(linear, steps), run, 4096), usual);
     }
   }
+}
+
+// What the filters hand on, searching held pieces of the text, against one
+// search of the whole text: random patterns of every dialect over texts of
+// up to 20,000 bytes, cut in chunks of every size around the 4096-byte
+// blocks, so matches fall across the chunks and the held-back tail.
+TEST(RegExpFilter, AgreesWithOneSearchOfTheWholeText) {
+  using namespace testing;
+  std::mt19937 random(7);
+  const std::string alphabet = std::string("aabbxA _1\n\r\xE9\xC9", 13);
+  int compared = 0;
+  for (int i = 0; i < 120; ++i) {
+    const PatternDialect dialect = patternDialects[i % 3];
+    const DialectPattern pattern = randomDialectPattern(random, dialect, 2);
+    std::string text(random() % 20000, ' ');
+    for (char &c : text)
+      c = random() % 997 ? alphabet[random() % alphabet.size()] : '\0';
+    const bool caseSensitive = random() % 2;
+    const bool extract = dialect == PatternDialect::Engine && random() % 3 == 0;
+    const TPatternType type = dialect == PatternDialect::Brief  ? TPatternType::BriefPattern
+                              : dialect == PatternDialect::Word ? TPatternType::WordPattern
+                                                                : TPatternType::Pattern;
+    TRegex whole;
+    whole.setWordTokens(pattern.wordTokens);
+    whole.setCaseSensitive(caseSensitive);
+    // Patterns that take many steps at every byte would make this slow.
+    whole.setStepLimitForTest(4000);
+    std::string expected;
+    bool tooLong = false; // a match longer than the held tail may be cut
+    std::size_t scan = 0;
+    try {
+      whole.CompileRegex(pattern.expression);
+      while (scan < text.size()) {
+        int limit = 0;
+        if (!whole.Exec(text, limit, static_cast<int>(scan) + 1))
+          break;
+        const auto at = static_cast<std::size_t>(whole.GetMatchPos(0) - 1);
+        const auto length = static_cast<std::size_t>(whole.GetMatchLen(0));
+        if (length == 0) { // replaces nothing; the search moves on by one byte
+          expected += extract ? "" : text.substr(scan, 1);
+          ++scan;
+          continue;
+        }
+        tooLong = tooLong || length > 4096;
+        const std::string found = text.substr(at, length);
+        expected += extract ? found + "\r\n" : text.substr(scan, at - scan) + "<" + found + ">";
+        scan = at + length;
+      }
+    } catch (const Exception &) {
+      continue;
+    }
+    if (!extract && scan < text.size())
+      expected += text.substr(scan);
+    if (tooLong)
+      continue;
+    for (std::size_t chunk :
+         {std::size_t(0), std::size_t(1 + random() % 50), std::size_t(4095), std::size_t(4097)}) {
+      const int bufferSize = random() % 2 ? 4096 : 4096 + static_cast<int>(random() % 10000);
+      auto make = [&]() -> std::unique_ptr<TFilter> {
+        if (extract)
+          return std::make_unique<TExtract>(pattern.typed, false, !caseSensitive, false);
+        return std::make_unique<TRegExpFilter>(pattern.typed, "<$0>", caseSensitive, false, false,
+                                               false, false, false, false, false, false, bufferSize,
+                                               type);
+      };
+      EXPECT_EQ(runInChunks(make, text, chunk), expected)
+          << describeSearch(dialect, pattern, {}) << (extract ? ", extract" : "") << ", chunks of "
+          << chunk << ", buffer " << bufferSize;
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 300);
 }
 
 TEST(Extract, PassesOnOnlyTheMatchesOnePerLine) {

@@ -76,9 +76,10 @@ template <class Pick> std::string randomBody(Pick &pick, const PatternSyntax &sy
 template <class Next>
 DialectPattern randomDialectPattern(Next &next, PatternDialect dialect, int depth = 3) {
   auto pick = [&next](std::size_t n) { return static_cast<std::size_t>(next() % n); };
-  static const char *const engineAtoms[] = {"a",     "b",   "ab",  "ba",  ".",     "[ab]", "[^b]",
-                                            "[a-c]", "\\w", "\\W", "\\s", "\\d",   "^",    "$",
-                                            "aab",   "x",   "_",   "A",   "\\000", "()",   "(a|b)"};
+  static const char *const engineAtoms[] = {
+      "a",     "b",   "ab",    "ba",   ".",        "[ab]",        "[^b]",   "[a-c]", "\\w",
+      "\\W",   "\\s", "\\d",   "^",    "$",        "aab",         "x",      "_",     "A",
+      "\\000", "()",  "(a|b)", "\xC9", "\xE9\xC9", "[\xE0-\xFF]", "[^\xE9]"};
   static const char *const engineQuantifiers[] = {"", "", "*", "+", "?"};
   // Brief: ? any byte, @ any run, + a run of one or more, { } a group; a
   // "*" after an atom is the engine's own quantifier.
@@ -139,9 +140,10 @@ struct SubjectSearch {
 // The search run by the backtracking matcher alone, by the linear matcher
 // from the first attempt on, and by the backtracking matcher handing over
 // to the linear one after `handOverSteps` steps: each "pos:len" of the
-// match and of every group, "none", or "error" (a pattern that does not
-// compile, or a search that raises). The backtracking matcher gives up
-// after a bounded number of steps, so exponential patterns give "error".
+// match and of every group and a template of every group substituted,
+// "none", or "error" (a pattern that does not compile, or a search that
+// raises). The backtracking matcher gives up after a bounded number of
+// steps, so exponential patterns give "error".
 inline std::array<std::string, 3> searchEveryWay(const DialectPattern &pattern,
                                                  const SubjectSearch &search,
                                                  std::size_t handOverSteps) {
@@ -167,19 +169,26 @@ inline std::array<std::string, 3> searchEveryWay(const DialectPattern &pattern,
       out = "error";
       continue;
     }
-    for (int n = 0; n <= engine.groupCount(); ++n)
+    std::string groups;
+    for (int n = 0; n <= engine.groupCount(); ++n) {
       out +=
           std::to_string(engine.GetMatchPos(n)) + ":" + std::to_string(engine.GetMatchLen(n)) + " ";
+      groups += "$" + std::string(1, "0123456789abcdefghijklmnopqrstuvwxyz"[n]) + "|";
+    }
+    std::string substituted;
+    engine.Substitute(groups, substituted);
+    out += substituted;
   }
   return results;
 }
 
 // A subject of fewer than `lengths` bytes drawn from the atoms' letters in
-// both cases, a word edge, a line end, a high letter and, in half of them,
-// NUL (so that patterns looking for one meet the end of the text in the
-// others); a start within it, any limit and anchor, a case mode.
+// both cases, a word edge, a line end, high letters in both cases of the
+// code page (\xFF's capital is \x9F) and, in half of them, NUL (so that
+// patterns looking for one meet the end of the text in the others); a start
+// within it, any limit and anchor, a case mode.
 template <class Next> SubjectSearch randomSubjectSearch(Next &next, unsigned lengths) {
-  static const std::string alphabet = std::string("aabbxA _1\n\xE9", 11) + '\0';
+  static const std::string alphabet = std::string("aabbxA _1\n\xE9\xC9\xFF\x9F", 14) + '\0';
   const std::size_t letters = next() % 2 ? alphabet.size() : alphabet.size() - 1;
   SubjectSearch search;
   const unsigned length = next() % lengths;
