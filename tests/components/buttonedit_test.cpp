@@ -157,6 +157,10 @@ TEST(ComboEdit, AltDownPressesAVisibleButtonOnceAndAHiddenOneNever) {
     EXPECT_FALSE(f.edit->buttonContainer().isVisible());
     f.altDown();
   }
+  // A width too wide to take leaves the hidden button hidden.
+  f.edit->SetButtonWidth(f.edit->width() + 10);
+  EXPECT_FALSE(f.edit->buttonContainer().isVisible());
+  f.altDown();
   EXPECT_EQ(f.buttonClicks, 1);
   f.edit->SetButtonWidth(21);
   EXPECT_TRUE(f.edit->buttonContainer().isVisible());
