@@ -153,8 +153,12 @@ int TCustomComboEdit::ButtonWidth() const { return button_->width(); }
 void TCustomComboEdit::SetButtonWidth(int width) {
   if (width == ButtonWidth() && container_->isVisibleTo(this) == (width >= 2))
     return;
+  // A button as wide as the edit would leave no text area. Such a width is
+  // ignored whole: showing the container again would bring back a hidden
+  // button at its old width of 0 or 1, which the click key could press unseen.
+  if (width >= 2 && width >= this->width())
+    return;
   container_->setVisible(width >= 2);
-  // Shown or not, a button as wide as the edit would leave no text area.
   if (width < this->width()) {
     container_->resize(width, container_->height());
     button_->resize(width, button_->height());

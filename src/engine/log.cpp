@@ -2,6 +2,7 @@
 
 #include "classlib/paths.h"
 #include "classlib/program.h"
+#include "engine/escapes.h"
 #include "engine/messages.h"
 #include "engine/userinterface.h"
 
@@ -316,7 +317,11 @@ std::string loggedName(std::string_view name) {
   return out;
 }
 
-std::string TLogManager::resolveName(std::string_view fileName) {
+std::string TLogManager::resolveName(std::string_view typedName) {
+  // A log file box puts a name holding a blank inside double quotes; the file
+  // is the one named inside them, as for every other file a node names.
+  const std::string unquoted = unquote(typedName);
+  const std::string_view fileName = unquoted;
   if (fileName.empty())
     return std::string();
   if (fileName.find('/') == std::string_view::npos)

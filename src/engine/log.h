@@ -85,7 +85,8 @@ public:
   // Lowers the use count of `log`, freeing it at zero; unknown logs are ignored.
   void release(TNullLog *log);
 
-  // The full name that `fileName` is shared under.
+  // The full name that `fileName` is shared under; a name in double quotes
+  // is the name inside them.
   static std::string resolveName(std::string_view fileName);
   // Whether a live log is shared under `fullName` (tests).
   bool holds(std::string_view fullName) const;

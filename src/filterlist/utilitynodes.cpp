@@ -12,6 +12,7 @@
 #include "filters/widthfilters.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace marrowen {
 
@@ -134,9 +135,16 @@ std::string TExecuteObject::printText(std::string_view indent) const {
 }
 
 std::unique_ptr<TFilter> TExecuteObject::add_this_filter(TFilterList &) {
+  // The command box quotes a program whose path holds a blank. Unquoted, the
+  // filter's word split would cut that path at the blank, so an existing
+  // program keeps its quotes, which the split then drops.
+  std::string command = unquote(commandLine);
+  std::error_code ec;
+  if (command != commandLine && std::filesystem::is_regular_file(localPath(command), ec))
+    command = commandLine;
   return std::make_unique<TExecuteProgram>(localPath(unquote(programInputFilename)),
                                            localPath(unquote(programOutputFilename)),
-                                           unquote(commandLine));
+                                           std::move(command));
 }
 
 void TExecuteObject::writeData(ComponentWriter &writer) const {

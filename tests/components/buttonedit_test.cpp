@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <random>
 #include <tuple>
 
 using namespace marrowen;
@@ -157,6 +159,10 @@ TEST(ComboEdit, AltDownPressesAVisibleButtonOnceAndAHiddenOneNever) {
     EXPECT_FALSE(f.edit->buttonContainer().isVisible());
     f.altDown();
   }
+  // A width too wide to take leaves the hidden button hidden.
+  f.edit->SetButtonWidth(f.edit->width() + 10);
+  EXPECT_FALSE(f.edit->buttonContainer().isVisible());
+  f.altDown();
   EXPECT_EQ(f.buttonClicks, 1);
   f.edit->SetButtonWidth(21);
   EXPECT_TRUE(f.edit->buttonContainer().isVisible());
@@ -165,6 +171,69 @@ TEST(ComboEdit, AltDownPressesAVisibleButtonOnceAndAHiddenOneNever) {
   QTest::keyClick(f.edit, Qt::Key_B, Qt::ControlModifier);
   EXPECT_EQ(f.buttonClicks, 2);
   EXPECT_EQ(f.edit->text(), "abc");
+}
+
+// After any run of typing, pastes, presses and changes of the box's settings,
+// the text takes input exactly while DirectInput is on and ReadOnly off, and
+// the button is pressed, by mouse or key, exactly while it is shown, the box
+// enabled and not ReadOnly.
+TEST(ComboEdit, RandomRunsKeepTheInputAndButtonRules) {
+  for (unsigned seed = 1; seed <= 8; ++seed) {
+    std::mt19937 random(seed);
+    EditInDialog f;
+    QApplication::clipboard()->setText("P");
+    QString text = f.edit->text(), steps;
+    bool direct = true, readOnly = false, enabled = true, shown = true;
+    int clicks = 0;
+    for (int step = 0; step < 150; ++step) {
+      const int op = int(random() % 8);
+      steps += QString::number(op) + ' ';
+      const bool typing = direct && !readOnly && enabled;
+      const bool pressable = shown && enabled && !readOnly;
+      switch (op) {
+      case 0:
+        f.edit->SetDirectInput(direct = random() % 2);
+        break;
+      case 1:
+        f.edit->SetReadOnly(readOnly = random() % 3 == 0);
+        break;
+      case 2:
+        f.edit->setEnabled(enabled = random() % 4 != 0);
+        break;
+      case 3: {
+        const int width = std::array{0, 1, 15, 21, 500}[random() % 5];
+        f.edit->SetButtonWidth(width);
+        if (width < f.edit->width())
+          shown = width >= 2;
+        break;
+      }
+      case 4:
+        f.edit->end(false);
+        QTest::keyClick(f.edit, Qt::Key_X);
+        text += typing ? "x" : "";
+        break;
+      case 5:
+        f.edit->end(false);
+        f.edit->paste();
+        text += direct && !readOnly ? "P" : "";
+        break;
+      case 6:
+        f.altDown();
+        clicks += pressable;
+        break;
+      case 7: // a person clicks only a button they see
+        if (f.edit->button().isVisible() && f.edit->ButtonWidth() > 2) {
+          f.clickButton();
+          clicks += pressable;
+        }
+        break;
+      }
+      ASSERT_EQ(f.edit->text(), text) << "seed " << seed << ": " << steps.toStdString();
+      ASSERT_EQ(f.buttonClicks, clicks) << "seed " << seed << ": " << steps.toStdString();
+      ASSERT_EQ(f.edit->isReadOnly(), !direct || readOnly);
+      ASSERT_EQ(f.edit->buttonContainer().isVisibleTo(f.edit), shown);
+    }
+  }
 }
 
 TEST(ComboEdit, ButtonStaysInsideTheFrameAndTheTextClearOfIt) {

@@ -115,6 +115,10 @@ TEST_F(LogTest, BareAndFullNameShareOneLogClosedAfterLastRelease) {
   TNullLog *dotted = openLog(dir.path() + "./sub/../shared.log", true);
   EXPECT_EQ(bare, full);
   EXPECT_EQ(bare, dotted);
+  // The log file box quotes a name with a blank; it is the same file.
+  TNullLog *quoted = openLog('"' + dir.file("shared.log") + '"', true);
+  EXPECT_EQ(bare, quoted);
+  closeLog(quoted);
   EXPECT_EQ(bare->fileName(), dir.file("shared.log"));
   bare->log(TLogLevel::Info, "one");
   closeLog(full);

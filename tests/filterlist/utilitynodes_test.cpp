@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace marrowen;
 using namespace marrowen::testing;
 
@@ -166,6 +168,14 @@ TEST(ExecuteObject, TheProgramWritesTheFileTheFilterReadsBack) {
   // and writes the one the filter reads back ("output.txt").
   node.commandLine = "\"sort -r -o output.txt input.txt\"";
   node.programInputFilename = "\"output.txt\"";
+  EXPECT_EQ(runNode(node, "b\na\nc\n", 2), "c\nb\na\n");
+  // A program in a folder whose name holds a blank, quoted as the command
+  // box's browse button leaves it.
+  std::filesystem::create_directory(folder.file("my tools"));
+  const std::string program = folder.file("my tools/reverse");
+  writeFile(program, "#!/bin/sh\nsort -r -o output.txt input.txt\n");
+  std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+  node.commandLine = '"' + program + '"';
   EXPECT_EQ(runNode(node, "b\na\nc\n", 2), "c\nb\na\n");
 
   TFilterList list;

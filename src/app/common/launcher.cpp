@@ -1,5 +1,8 @@
 #include "app/common/launcher.h"
 
+#include "components/fileutil.h"
+#include "components/kitutils.h"
+
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QProcess>
@@ -98,8 +101,17 @@ QStringList terminalEditor() {
 } // namespace
 
 bool openInEditor(const QString &editor, const QString &file) {
-  if (!editor.isEmpty())
-    return launcher().startProgram(editor, {file});
+  if (!editor.isEmpty()) {
+    // The editor is chosen in a file name box, which quotes a path holding a
+    // blank, and a user may type options after it.
+    const QString program = FileNameOfText(editor);
+    QStringList arguments;
+    if (program != editor)
+      for (int i = 1, count = CountCommandTokens(editor); i < count; ++i)
+        arguments.append(CommandToken(editor, i));
+    arguments.append(file);
+    return launcher().startProgram(program, arguments);
+  }
   const QStringList command = terminalEditor();
   if (!command.isEmpty()) {
     for (const Terminal &terminal : terminals) {

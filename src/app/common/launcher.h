@@ -30,9 +30,10 @@ std::shared_ptr<Launcher> installLauncher(std::shared_ptr<Launcher> replacement)
 QStringList textEditors();
 QStringList accessoryPrograms(int tag);
 
-// Opens `file` in `editor`; an empty editor is the default one: $VISUAL or
-// $EDITOR in a terminal when either is set, else the desktop's handler
-// (xdg-open). False when nothing could be started.
+// Opens `file` in `editor`, a program's path (in double quotes when it holds
+// a blank) with any options after it; an empty editor is the default one:
+// $VISUAL or $EDITOR in a terminal when either is set, else the desktop's
+// handler (xdg-open). False when nothing could be started.
 bool openInEditor(const QString &editor, const QString &file);
 // Plays the desktop's sound for a finished task through the first sound
 // player found; false when there is none (the job ends silently).

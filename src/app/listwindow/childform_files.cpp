@@ -143,8 +143,14 @@ void TchildForm::buildFilesPage() {
   saveToFileButton = button("saveToFileButton", QStringLiteral("Save..."));
   buttons->addStretch(1);
   connect(addDirectoryButton, &QPushButton::clicked, this, [this] {
-    TBrowseDirectoryDlg picker;
-    picker.SetTitle(QStringLiteral("Select a folder to process"));
+    TBrowseDirectoryDlg picker(this);
+    picker.SetTitle(QStringLiteral("Choose a folder"));
+    picker.SetCaption(QStringLiteral("Select a folder to process"));
+    picker.SetOptions(TBrowseDirectoryDlg::bfDirectoriesOnly | TBrowseDirectoryDlg::bfAncestors);
+    // The status line, made only for a text present as the picker opens,
+    // then names each folder the user selects.
+    picker.SetStatusText(QStringLiteral(" "));
+    picker.SetShowSelectionInStatus(true);
     if (picker.Execute())
       testThenAdd(fileNameFromQString(picker.Selection()));
   });

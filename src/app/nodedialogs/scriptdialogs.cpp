@@ -247,8 +247,15 @@ TconnectionBuilder::TconnectionBuilder(QWidget *parent, const QString &connectio
 QString TconnectionBuilder::connectionString() const {
   const QString text = source->text().trimmed();
   switch (kind->currentIndex()) {
-  case 0:
-    return text.contains('=') ? text : QStringLiteral("Driver=SQLite3;Database=") + text;
+  case 0: {
+    if (text.contains('='))
+      return text;
+    // The file box quotes a name that holds a blank; the connection takes the
+    // name itself.
+    const bool quoted = text.size() >= 2 && text.startsWith(u'"') && text.endsWith(u'"');
+    return QStringLiteral("Driver=SQLite3;Database=") +
+           (quoted ? text.mid(1, text.size() - 2) : text);
+  }
   case 1:
     return text.startsWith(QStringLiteral("DSN="), Qt::CaseInsensitive) ? text
                                                                         : "DSN=" + text + ';';

@@ -8,6 +8,7 @@
 #include "app/nodedialogs/descriptiondialogs.h"
 #include "app/nodedialogs/nodedialogs.h"
 #include "app_testing.h"
+#include "components/browsedir.h"
 #include "components/dialogrunner.h"
 #include "components/fileedits.h"
 #include "components/trayicon.h"
@@ -568,6 +569,23 @@ TEST_F(ChildForm, FilesDialogsPlacementAndPatternMenuKeys) {
   EXPECT_EQ(filter, "All files (*.*)");
   ASSERT_EQ(form->fileGrid().Rows(), 1);
   EXPECT_EQ(form->fileGrid().GetCell(1, 1).toString(), "/a/*.txt");
+
+  // Add folder: the picker's caption and title, and a status line naming the
+  // folder selected.
+  QStringList picker;
+  dialogAnswer = [&](QDialog &dialog) {
+    auto &browser = dynamic_cast<FolderBrowserDialog &>(dialog);
+    browser.selectPath(QString::fromStdString(dir.path()));
+    picker << browser.windowTitle() << browser.findChild<QLabel *>()->text();
+    if (FittedStatusLine *status = browser.statusLine())
+      picker << status->fullText();
+    EXPECT_EQ(browser.parentWidget(), form.get());
+    return static_cast<int>(QDialog::Accepted);
+  };
+  form->addDirectoryButton->click();
+  const std::string folder = std::filesystem::path(dir.path()).parent_path().string();
+  EXPECT_EQ(picker.join('|').toStdString(), "Select a folder to process|Choose a folder|" + folder);
+  EXPECT_EQ(form->fileGrid().Rows(), 2);
 
   registerNodeDialog("TCommentObject", [](TListObject &, TNodeEditorSite &site) {
     return std::make_unique<CommentDialog>(site);

@@ -107,8 +107,12 @@ TEST_F(Settings, StoredWindowsDefaultsReadAsTheDesktopsOwn) {
   qunsetenv("EDITOR");
   EXPECT_TRUE(openInEditor({}, QStringLiteral("/t/a b.txt")));
   EXPECT_TRUE(openInEditor(QStringLiteral("kate"), QStringLiteral("/t/c.txt")));
-  EXPECT_EQ(launcher->started, QStringList({"/usr/bin/x-terminal-emulator -e vim -n /t/a b.txt",
-                                            "xdg-open /t/a b.txt", "kate /t/c.txt"}));
+  // As the options' file box leaves an editor whose path holds a blank, with
+  // an option typed after it.
+  EXPECT_TRUE(openInEditor(QStringLiteral("\"/opt/my editor/ed\" -n"), QStringLiteral("/t/c.txt")));
+  EXPECT_EQ(launcher->started,
+            QStringList({"/usr/bin/x-terminal-emulator -e vim -n /t/a b.txt", "xdg-open /t/a b.txt",
+                         "kate /t/c.txt", "/opt/my editor/ed -n /t/c.txt"}));
   qputenv("VISUAL", visual);
   qputenv("EDITOR", editor);
   if (visual.isNull())

@@ -56,6 +56,14 @@ TEST_F(FilterOptionsForm, LogControlsFollowLoggingAndTheLogIsShownOrDeletedOnReq
   EXPECT_EQ(launcher->started.size(), 2);
   form.deleteLogClick();
   EXPECT_FALSE(std::filesystem::exists(dir.file("bare.log")));
+
+  // A name with a blank is quoted in the box, as its browse button leaves it.
+  form.logFilename().SetFileName(QString::fromStdString(dir.file("my job.log")));
+  std::ofstream(dir.file("my job.log")) << "log";
+  form.showLogClick();
+  EXPECT_EQ(launcher->started.size(), 3);
+  form.deleteLogClick();
+  EXPECT_FALSE(std::filesystem::exists(dir.file("my job.log")));
 }
 
 } // namespace

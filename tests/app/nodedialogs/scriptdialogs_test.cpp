@@ -1,6 +1,7 @@
 #include "app/nodedialogs/scriptdialogs.h"
 
 #include "app_testing.h"
+#include "components/fileedits.h"
 #include "dialog_testing.h"
 #include "filterlist/filtermakers.h"
 #include "filterlist/scriptnodes.h"
@@ -9,6 +10,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 
 namespace marrowen {
@@ -67,6 +69,23 @@ TEST_F(ScriptDialogs, OnlyDelimitedOutputTakesADelimiterAndOnlyTheInsertScriptAT
   form.getFromScreen(node);
   EXPECT_EQ(node.outputFormat, 0);
   EXPECT_EQ(node.userName, "me");
+}
+
+// The builder's file box quotes a database file whose path holds a blank, as
+// its browse button leaves it; the connection names the file itself.
+TEST_F(ScriptDialogs, TheBuilderNamesADatabaseFileChosenInAFolderWithABlank) {
+  TdataForm form(nullptr, &site);
+  TDatabaseObject node;
+  form.putToScreen(node);
+  dialogAnswer = [](QDialog &dialog) {
+    auto &builder = dynamic_cast<TconnectionBuilder &>(dialog);
+    builder.kind->setCurrentIndex(0);
+    dynamic_cast<TFilenameEdit *>(builder.source)->SetFileName("/data/my db/x.sqlite");
+    return int(QDialog::Accepted);
+  };
+  form.findChild<QPushButton *>("dbNewConnection")->click();
+  EXPECT_EQ(form.findChild<QLineEdit *>("dbConnection")->text().toStdString(),
+            "Driver=SQLite3;Database=/data/my db/x.sqlite");
 }
 
 } // namespace
