@@ -891,7 +891,6 @@ void TRemoveDuplicateLines::processLine(std::string_view lineEnd) {
 
 void TShowDuplicateLines::startFile() {
   repeats_ = 0;
-  lastLineEnd_.clear();
   TRemoveDuplicateLines::startFile();
 }
 
@@ -905,16 +904,14 @@ void TShowDuplicateLines::processLine(std::string_view lineEnd) {
       passOnRun(lineEnd);
     repeats_ = 0;
   }
-  lastLineEnd_.assign(lineEnd);
   previous_.swap(currentLine_);
 }
 
 void TShowDuplicateLines::endFile() {
   TRemoveDuplicateLines::endFile();
-  // A run that ends the file keeps the file's last line end, so the output
-  // ends as the input did.
+  // No line follows the run that ends the file to lend it a line end.
   if (repeats_ >= 1)
-    passOnRun(lastLineEnd_);
+    passOnRun({});
   repeats_ = 0;
 }
 
