@@ -137,8 +137,11 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 // The decimal number a line starts with (after blanks): as much of a sign,
 // digits, a point with digits and an exponent as reads as a number; 0 when
 // the line does not start with one. Read without the C library's locale, so
-// the decimal point is always ".".
-double leadingNumber(std::string_view text) {
+// the decimal point is always ".". Held in the extended type, whose 64-bit
+// mantissa tells apart every whole number below 2^64: long numeric keys
+// (account numbers, 19-digit ids) that a double would make equal stay
+// distinct, and a sort that removes duplicates keeps them all.
+long double leadingNumber(std::string_view text) {
   const std::size_t n = text.size();
   std::size_t i = 0;
   while (i < n && (text[i] == ' ' || text[i] == '\t'))
@@ -184,10 +187,10 @@ double leadingNumber(std::string_view text) {
       exponent = 0;
     }
   }
-  double value = 0;
+  long double value = 0;
   auto [end, error] = std::from_chars(text.data() + digitsStart, text.data() + i, value);
   if (error == std::errc::result_out_of_range) {
-    // Beyond a double: infinite when the number is large, else zero.
+    // Beyond the type's range: infinite when the number is large, else zero.
     std::int64_t magnitude = exponent;
     std::size_t k = digitsStart;
     while (k < digitsStart + integerDigits && text[k] == '0')
@@ -198,7 +201,7 @@ double leadingNumber(std::string_view text) {
       for (k = digitsStart + integerDigits + 1; k < i && text[k] == '0'; ++k)
         --magnitude;
     }
-    value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    value = magnitude > 0 ? std::numeric_limits<long double>::infinity() : 0.0L;
   } else if (error != std::errc()) {
     value = 0;
   }
@@ -408,7 +411,7 @@ using CompactKeyRecord = KeyRecord<std::uint32_t>;
 using WideKeyRecord = KeyRecord<std::size_t>;
 
 struct NumberRecord {
-  double value;
+  long double value;
   std::size_t index;
   std::size_t order() const { return index; }
 };

@@ -79,9 +79,16 @@ TEST(SortLines, LastLineTakesTheLineEndBeforeIt) {
 
 TEST(SortLines, NumbersAsTheLinesBeginWithThem) {
   // Each line's value, in order; equal values keep later lines first.
-  const std::string input = "1e2\n-3\n 7\n2.5x\n.5\n-\n1e999\n-1e999\n0x10\n+4\n1e-999\n3.\n";
+  const std::string input = "1e2\n-3\n 7\n2.5x\n.5\n-\n1e99999\n-1e99999\n0x10\n+4\n1e-99999\n3.\n";
   EXPECT_EQ(expectChunkInvariant(sortLines(Numeric), input),
-            "-1e999\n-3\n1e-999\n0x10\n-\n.5\n2.5x\n3.\n+4\n 7\n1e2\n1e999\n");
+            "-1e99999\n-3\n1e-99999\n0x10\n-\n.5\n2.5x\n3.\n+4\n 7\n1e2\n1e99999\n");
+  // Long numbers that differ only in their last digit are different numbers:
+  // removing duplicates keeps each of them, in order.
+  EXPECT_EQ(testing::runInChunks(
+                factory<TSortLines>(false, Numeric, true),
+                "9007199254740993\n1234567890123456789\n9007199254740992\n1234567890123456788\n",
+                0),
+            "9007199254740992\n9007199254740993\n1234567890123456788\n1234567890123456789\n");
 }
 
 TEST(SortLines, LocaleOrderIsNotByteOrder) {
