@@ -134,6 +134,21 @@ std::uint64_t orderPrefix(std::string_view text) {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+// How many decimal digits, and which powers of ten, the extended type holds
+// exactly (a double where it is no wider).
+constexpr int mantissaBits = std::numeric_limits<long double>::digits;
+constexpr int exactDigits = mantissaBits >= 64 ? 19 : mantissaBits >= 53 ? 15 : 0;
+constexpr int exactPowers = mantissaBits >= 64 ? 27 : mantissaBits >= 53 ? 22 : 0;
+constexpr std::array<long double, exactPowers + 1> powersOfTen = [] {
+  std::array<long double, exactPowers + 1> powers{};
+  long double power = 1;
+  for (long double &p : powers) {
+    p = power;
+    power *= 10;
+  }
+  return powers;
+}();
+
 // The decimal number a line starts with (after blanks): as much of a sign,
 // digits, a point with digits and an exponent as reads as a number; 0 when
 // the line does not start with one. Read without the C library's locale, so
@@ -186,6 +201,29 @@ long double leadingNumber(std::string_view text) {
     } else {
       exponent = 0;
     }
+  }
+  // A number of few significant digits times a small power of ten is read
+  // with one rounding of exact values, the value the library would give, at
+  // a fraction of its cost; the rest goes to the library.
+  std::uint64_t mantissa = 0;
+  int significant = 0;
+  for (std::size_t k = digitsStart; k < digitsStart + integerDigits + fractionDigits + 1; ++k) {
+    if (k == digitsStart + integerDigits)
+      continue; // the point, or the byte after the digits
+    if (mantissa == 0 && text[k] == '0')
+      continue;
+    if (++significant > exactDigits)
+      break;
+    mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[k] - '0');
+  }
+  const std::int64_t scale = exponent - static_cast<std::int64_t>(fractionDigits);
+  if (mantissa == 0)
+    return 0; // no significant digit at all
+  if (significant <= exactDigits && scale >= -exactPowers && scale <= exactPowers) {
+    const long double whole = static_cast<long double>(mantissa);
+    const long double value = scale >= 0 ? whole * powersOfTen[static_cast<std::size_t>(scale)]
+                                         : whole / powersOfTen[static_cast<std::size_t>(-scale)];
+    return negative ? -value : value;
   }
   long double value = 0;
   auto [end, error] = std::from_chars(text.data() + digitsStart, text.data() + i, value);
