@@ -262,7 +262,8 @@ protected:
 
 // Passes on one line for each run of consecutive equal lines: its last line,
 // a blank and the length of the run, with the line end of the line after the
-// run (or of the file's last line). Lines that occur once are dropped.
+// run; a run that ends the file goes out without one. Lines that occur once
+// are dropped.
 class TShowDuplicateLines : public TRemoveDuplicateLines {
 public:
   using TRemoveDuplicateLines::TRemoveDuplicateLines;
@@ -274,7 +275,6 @@ private:
   void passOnRun(std::string_view lineEnd);
 
   std::int32_t repeats_ = 0; // lines after the first of the current run
-  std::string lastLineEnd_;
   std::string out_;
 };
 

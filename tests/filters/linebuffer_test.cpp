@@ -79,9 +79,16 @@ TEST(SortLines, LastLineTakesTheLineEndBeforeIt) {
 
 TEST(SortLines, NumbersAsTheLinesBeginWithThem) {
   // Each line's value, in order; equal values keep later lines first.
-  const std::string input = "1e2\n-3\n 7\n2.5x\n.5\n-\n1e999\n-1e999\n0x10\n+4\n1e-999\n3.\n";
+  const std::string input = "1e2\n-3\n 7\n2.5x\n.5\n-\n1e99999\n-1e99999\n0x10\n+4\n1e-99999\n3.\n";
   EXPECT_EQ(expectChunkInvariant(sortLines(Numeric), input),
-            "-1e999\n-3\n1e-999\n0x10\n-\n.5\n2.5x\n3.\n+4\n 7\n1e2\n1e999\n");
+            "-1e99999\n-3\n1e-99999\n0x10\n-\n.5\n2.5x\n3.\n+4\n 7\n1e2\n1e99999\n");
+  // Long numbers that differ only in their last digit are different numbers:
+  // removing duplicates keeps each of them, in order.
+  EXPECT_EQ(testing::runInChunks(
+                factory<TSortLines>(false, Numeric, true),
+                "9007199254740993\n1234567890123456789\n9007199254740992\n1234567890123456788\n",
+                0),
+            "9007199254740992\n9007199254740993\n1234567890123456788\n1234567890123456789\n");
 }
 
 TEST(SortLines, LocaleOrderIsNotByteOrder) {
@@ -284,8 +291,9 @@ TEST(RemoveDuplicateLines, KeepsTheFirstOfEachRun) {
 
 TEST(ShowDuplicateLines, OneLinePerRunWithItsLength) {
   expectCases(factory<TShowDuplicateLines>(false, 0),
-              {// A run that ends the file keeps its line end.
-               {"a\na\nb\nc\nc\nc\n", "a 2\nc 3\n"},
+              {// A run that ends the file has no line after it to give it a line end.
+               {"a\na\nb\nc\nc\nc\n", "a 2\nc 3"},
+               {"a\r\na\r\nb\r\nb\r\n", "a 2\r\nb 2"},
                {"a\na\nb\nc\nc\nc", "a 2\nc 3"},
                {"a\r\na\r\nb", "a 2"},
                {"a\nb\nc\n", ""},
@@ -298,7 +306,7 @@ TEST(ShowDuplicateLines, EachFileCountsAfresh) {
   auto outputs =
       testing::runFilesInChunks(factory<TShowDuplicateLines>(false, 0), {"a\na\n", "a\nb\n"}, 1);
   ASSERT_EQ(outputs.size(), 2u);
-  EXPECT_EQ(outputs[0], "a 2\n");
+  EXPECT_EQ(outputs[0], "a 2");
   EXPECT_EQ(outputs[1], "");
 }
 
