@@ -3,6 +3,7 @@
 #include "filters/batchedlines.h"
 #include "filters/linebuffer.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -98,7 +99,8 @@ public:
   void processLine(std::string_view lineEnd) override;
 
 protected:
-  explicit TSelectLinesNearEnd(std::int64_t window) : window_(window) {}
+  // A window below one line (a start past the file's end) holds nothing.
+  explicit TSelectLinesNearEnd(std::int64_t window) : window_(std::max<std::int64_t>(window, 0)) {}
   // How many held lines, from the first, are selected at the file's end.
   virtual std::size_t selectedCount() const = 0;
 

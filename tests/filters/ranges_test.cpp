@@ -130,6 +130,10 @@ TEST(SelectLines, CountedFromTheEnd) {
       {withBracketRun<TSelectLinesEndOffsets>(0, 0), fiveLines, "l1\nl2\nl3\nl4\n[L5\n]"},
       {withBracketRun<TSelectLinesEndOffsets>(9, 8), "l1\nl2\nl3", "[L1\nL2\n]l3"},
       {withBracketRun<TSelectLinesEndOffsets>(2, 1), "", "[]"},
+      // Starts past the end (a negative offset, from a filter file) select nothing.
+      {withBracketRun<TSelectLinesLengthFromEnd>(-2, 3), "l1\nl2\n", "l1\nl2\n[]"},
+      {withBracketRun<TSelectLinesEndOffsets>(-2, -2), "l1\nl2\n", "l1\nl2\n[]"},
+      {withBracketRun<TSelectLinesEndOffsets>(0, -3), "l1\nl2\n", "l1\n[L2\n]"},
   };
   for (const Case &c : cases)
     EXPECT_EQ(expectChunkInvariant(c.make, c.input), c.expected) << testing::printable(c.input);
