@@ -326,7 +326,7 @@ std::unique_ptr<TFilter> TOutputObject::add_this_filter(TFilterList &) {
     return merge;
   }
   default:
-    return nullptr;
+    raiseUnknownSetting(*this, "output kind", outputToFile);
   }
 }
 

@@ -274,6 +274,19 @@ TEST(OutputObject, ReportsAndCommandLines) {
   EXPECT_EQ(node.generateCmdLine(), "/N+\r\n/T-\r\n/OUTPUTCLIPBOARD\r\n");
 }
 
+// A kind no output answers to (a damaged or later file) would let the job
+// read every file, write nothing and report success.
+TEST(OutputObject, UnknownKindStopsTheBuild) {
+  TFilterList list;
+  makeList(list);
+  auto &output = dynamic_cast<TOutputObject &>(list.node(list.count() - 1));
+  output.outputToFile = 3;
+  int errorIndex = -1;
+  EXPECT_THROW(list.createFilters(false, false, errorIndex), Exception);
+  EXPECT_EQ(errorIndex, list.count() - 1);
+  EXPECT_EQ(output.outputToFile, 3);
+}
+
 TEST(OutputObject, OldFileTypesLoadWithTheirDefaults) {
   // Type 39: the kind is a Boolean; no merged file name, no append mode.
   const std::string data = boolean(true) + boolean(true) + boolean(false) + boolean(true) +

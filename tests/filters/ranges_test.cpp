@@ -134,6 +134,9 @@ TEST(SelectLines, CountedFromTheEnd) {
       // nothing.
       {withBracketRun<TSelectLinesLengthFromEnd>(-3, 2), "l1\nl2\n", "l1\nl2\n[]"},
       {withBracketRun<TSelectLinesEndOffsets>(-2, -3), "l1\nl2\n", "l1\nl2\n[]"},
+      {withBracketRun<TSelectLinesLengthFromEnd>(-2, 3), "l1\nl2\n", "l1\nl2\n[]"},
+      {withBracketRun<TSelectLinesEndOffsets>(-2, -2), "l1\nl2\n", "l1\nl2\n[]"},
+      {withBracketRun<TSelectLinesEndOffsets>(0, -3), "l1\nl2\n", "l1\n[L2\n]"},
   };
   for (const Case &c : cases)
     EXPECT_EQ(expectChunkInvariant(c.make, c.input), c.expected) << testing::printable(c.input);

@@ -64,10 +64,13 @@ bool TduplicatesForm::isDifferent(const TListObject &node) const {
 TexecuteForm::TexecuteForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(owner, window) {
   setObjectName(QStringLiteral("executeForm"));
   setHelpContext(830);
+  // Each file field is named after its setting, which names the file from
+  // the filter's side; its caption names it from the program's: the filter's
+  // output is the program's input.
   static constexpr std::pair<const char *, const char *> controls[] = {
       {"commandLine", "Co&mmand line"},
-      {"programInputFilename", "&Input file for external program"},
-      {"programOutputFilename", "Program's &output file"}};
+      {"programOutputFilename", "&Input file for external program"},
+      {"programInputFilename", "Program's &output file"}};
   auto *layout = new QVBoxLayout(this);
   files_.reserve(std::size(controls));
   for (const auto &[name, caption] : controls) {
