@@ -558,14 +558,31 @@ void TFileInput::refuseInputAsTarget(const std::string &name) {
   }
   if (target.merged)
     return;
+  if (isJobFile(targetId))
+    throw EStreamError(Format(refusal, {loggedName(name), loggedName(target.fileName)}));
+}
+
+bool TFileInput::isJobFile(const FileId &id) {
+  if (rewritten_.count(id))
+    return true;
   if (!listedIds_) {
     listedIds_.emplace();
-    for (const std::string &listed : fileList_)
-      if (FileId id{}; fileIdOf(listed, id))
-        listedIds_->insert(id);
+    for (std::size_t i = 0; i < fileList_.size(); ++i)
+      if (FileId listed{}; fileIdOf(fileList_[i], listed))
+        listedIds_->emplace(listed, i);
   }
-  if (listedIds_->count(targetId) || rewritten_.count(targetId))
-    throw EStreamError(Format(refusal, {loggedName(name), loggedName(target.fileName)}));
+  // An input rewritten in place or deleted since has left its inode free
+  // for a new file: the id counts only while a listed name still leads there.
+  auto [first, last] = listedIds_->equal_range(id);
+  for (auto it = first; it != last; ++it)
+    if (FileId now{}; fileIdOf(fileList_[it->second], now) && now == id)
+      return true;
+  return false;
+}
+
+bool TFileInput::isInputFile(const std::string &fileName) {
+  FileId id{};
+  return fileIdOf(fileName, id) && isJobFile(id);
 }
 
 void TFileInput::openFile(const std::string &name) {
@@ -695,6 +712,7 @@ void TFileInput::endJob() {
 void TFileInput::abandonJob() {
   closeStream();
   std::vector<std::string>().swap(fileList_);
+  listedIds_.reset();
   TFilter::abandonJob();
   settlePendingDeletes(false);
 }

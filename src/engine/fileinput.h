@@ -54,6 +54,9 @@ std::string expandPathMask(std::string_view pathMask);
 // read changed, or its result replaced. So is an input appended to itself,
 // which would read its own output for ever. A merged file may be an input,
 // except when it is appended to.
+//
+// Filters that write files of their own ask the job (`isInputFile`) to keep
+// off the inputs in the same way.
 class TFileInput : public TGenericInput {
 public:
   // Binary modes: 0 process every file, 1 skip binary files, 2 ask about
@@ -72,6 +75,7 @@ public:
   void abandonFile() override;
   void endJob() override;
   void abandonJob() override;
+  bool isInputFile(const std::string &fileName) override;
 
   // Whether the first `sampleSize` bytes of the file look binary. A file
   // that cannot be read is logged (message 3990) and counts as text.
@@ -99,6 +103,9 @@ private:
   bool rewritesInPlace(const std::string &name);
   // Raises a stream error when the output for `name` would go into an input.
   void refuseInputAsTarget(const std::string &name);
+  // Whether the file `id` is one the job reads: a listed name still leads to
+  // it, or the job rewrote it.
+  bool isJobFile(const FileId &id);
   void closeStream();
   void keepInput(const std::string &name);
   // The inputs of a merged file go once it is written, and stay otherwise.
@@ -140,8 +147,9 @@ private:
   // Files this job has already rewritten in place, as they are after the
   // rewrite.
   std::set<FileId> rewritten_;
-  // The files of the list, made when first needed.
-  std::optional<std::set<FileId>> listedIds_;
+  // The files of the list as they were when first needed, each with its
+  // index in the list.
+  std::optional<std::multimap<FileId, std::size_t>> listedIds_;
   // Inputs of a merged file, deleted once it has been written.
   std::vector<std::string> pendingDeletes_;
 

@@ -127,6 +127,8 @@ void TGenericInput::runOneInput() {
   }
 }
 
+bool TGenericInput::isInputFile(const std::string & /*fileName*/) { return false; }
+
 void TGenericInput::openFile(const std::string &name) {
   bytesRead_ = 0;
   if (job()) {

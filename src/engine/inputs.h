@@ -42,6 +42,9 @@ public:
   void updateProgress() override;
 
   const std::string &currentInputName() const { return currentInputName_; }
+  // Whether `fileName` leads to one of the files this input reads in the
+  // current job. Inputs that read no files answer false.
+  virtual bool isInputFile(const std::string &fileName);
 
 protected:
   // What the last `readChunk` returned, for the progress.

@@ -88,6 +88,11 @@ public:
   // The error lines reported so far in this job, so that a filter can tell
   // whether a step it depends on failed. Jobs that do not count answer 0.
   virtual int errorCount() const { return 0; }
+  // Whether `fileName` leads to one of the files this job reads (listed for
+  // it, or rewritten by it already), so that a filter which writes files of
+  // its own keeps off them. Answered on the job's thread at once; jobs that
+  // read no files answer false.
+  virtual bool isInputFile(const std::string & /*fileName*/) { return false; }
 
   // The terminate request: set from any thread, read by the read loop
   // before every chunk and after every file.

@@ -539,6 +539,11 @@ void ProcessingThread::toggleClipboardButton() {
     host_.runOnUserInterfaceAndWait(options_.toggleClipboardButton);
 }
 
+// The chain belongs to this thread, the one filters ask on: nothing crosses.
+bool ProcessingThread::isInputFile(const std::string &fileName) {
+  return chain_.isInputFile(fileName);
+}
+
 void ProcessingThread::runSynchronized(const std::function<void()> &call) {
   host_.runOnUserInterfaceAndWait(call);
 }

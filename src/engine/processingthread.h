@@ -145,6 +145,7 @@ public:
   void runSynchronized(const std::function<void()> &call) override;
   bool deferLogging() const override { return options_.deferLogging; }
   int errorCount() const override { return errorCount_; }
+  bool isInputFile(const std::string &fileName) override;
 
   // The file progress the read loop reached last, which the job may not have
   // sent to its window yet. Safe from any thread.

@@ -6,6 +6,7 @@
 #include "classlib/streams.h"
 #include "classlib/temporaries.h"
 #include "engine/job.h"
+#include "engine/log.h"
 #include "engine/messages.h"
 #include "engine/shell.h"
 #include "engine/userinterface.h"
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -129,8 +131,31 @@ void TExecuteProgram::startFile() {
     throw EFCreateError(dataFileName_);
   if (resultFileName_.empty())
     throw EFOpenError(resultFileName_);
+  refuseJobInputs();
   data_ = std::make_unique<TFileStream>(dataFileName_, TFileMode::fmCreate);
   TFilter::startFile();
+}
+
+// The data file is emptied for every input, and the result file removed and
+// written by the program: either being an input of the job would lose that
+// input's text.
+void TExecuteProgram::refuseJobInputs() {
+  if (!job())
+    return;
+  auto refuse = [this](const char *text, const std::string &file) {
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(file, error);
+    throw EStreamError(
+        Format(text, {loggedName(inputName_), loggedName(error ? file : full.string())}));
+  };
+  if (job()->isInputFile(dataFileName_))
+    refuse("Not writing the data of [%s] for the program into [%s]: that file is an input of "
+           "this job",
+           dataFileName_);
+  if (job()->isInputFile(resultFileName_))
+    refuse("Not letting the program write its result for [%s] over [%s]: that file is an input "
+           "of this job",
+           resultFileName_);
 }
 
 bool TExecuteProgram::processChunk(std::string &chunk) {

@@ -19,8 +19,11 @@ namespace marrowen {
 // a program that reads and writes fixed names finds its files there. They
 // are left in place and reused for every input; a result file is removed
 // before each run (unless it is the data file or the input), so a program
-// that writes none never passes on an older one. The command line is split
-// into words as a shell would split it, and no shell runs it.
+// that writes none never passes on an older one. In a job neither may be one
+// of the job's input files, which the data of another input or a result
+// would replace: such an input is refused before anything is written. The
+// command line is split into words as a shell would split it, and no shell
+// runs it.
 //
 // The wait for the program looks at the job's cancel request between short
 // steps; a cancelled job ends the program (its whole process group) and
@@ -33,7 +36,8 @@ public:
 
   void setInputFilename(const std::string &name) override;
   // Creates (or empties) the data file; raises EFCreateError when it
-  // cannot.
+  // cannot, and EStreamError when it or the result file is an input of the
+  // job.
   void startFile() override;
   // Writes the chunk to the data file; a failed write raises EStreamError.
   bool processChunk(std::string &chunk) override;
@@ -46,6 +50,10 @@ public:
   void abandonFile() override;
 
 private:
+  // Raises EStreamError when the data or the result file is one of the
+  // job's inputs.
+  void refuseJobInputs();
+
   std::string resultFileName_;
   std::string dataFileName_;
   std::string commandLine_;

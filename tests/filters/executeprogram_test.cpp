@@ -1,6 +1,11 @@
 #include "filters/executeprogram.h"
 
 #include "classlib/exceptions.h"
+#include "engine/fileinput.h"
+#include "engine/jobhost.h"
+#include "engine/outputs.h"
+#include "engine/processingthread.h"
+#include "engine/statuswindow.h"
 #include "engine/userinterface.h"
 #include "support/chunk_harness.h"
 #include "support/error_message.h"
@@ -11,6 +16,7 @@
 #include "support/recording_user_interface.h"
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -178,6 +184,49 @@ TEST_F(ExecuteProgram, WithoutAJobTheUserInterfaceKeepsHandlingMessages) {
   testing::InstalledUserInterface ui;
   EXPECT_EQ(runOnce(program("cp input.txt output.txt"), "abc"), "abc");
   EXPECT_GT(ui->argumentsOf("processMessages").size(), 0u);
+}
+
+// A job over "*.txt" in the current folder, where the data or the result
+// file is one of the inputs: writing it for any input would lose that
+// input's text, so every input is refused before anything is written, with
+// both names. Other names run as usual.
+TEST_F(ExecuteProgram, ADataOrResultFileThatIsAnInputOfTheJobIsRefused) {
+  const std::string upper = script("upper", "tr a-z A-Z < \"$1\" > \"$2\"\n");
+  const std::string folder = std::filesystem::canonical(files_.path()).string() + "/";
+  struct Case {
+    std::string result, data, refusal, refused;
+  };
+  const Case cases[] = {
+      {"output.dat", "input.txt", "Not writing the data of [%] for the program into [",
+       "input.txt"},
+      {"other.txt", "data.dat", "Not letting the program write its result for [%] over [",
+       "other.txt"},
+      {"input.txt", "input.txt", "Not writing the data of [%] for the program into [", "input.txt"},
+      {"output.dat", "data.dat", "", ""}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.result + " " + c.data);
+    testing::writeFile(files_.file("input.txt"), "precious text");
+    testing::writeFile(files_.file("other.txt"), "other");
+    TFileInput chain({{files_.file("*.txt"), "None", "Add"}}, false, false, 0, 4096, false);
+    chain.setNext(program(upper + " " + c.data + " " + c.result, c.result, c.data)());
+    chain.lastFilter()->setNext(std::make_unique<TFileOutput>());
+    HeadlessJobHost host;
+    ProcessingThread::Create(host, chain, {})->waitFor();
+    std::vector<std::string> errors =
+        dynamic_cast<HeadlessStatusWindow &>(*host.openWindows().front()).errors();
+    std::sort(errors.begin(), errors.end());
+    std::vector<std::string> expected;
+    for (const char *input : {"input.txt", "other.txt"})
+      if (!c.refusal.empty()) {
+        std::string line = c.refusal;
+        line.replace(line.find('%'), 1, files_.file(input));
+        expected.push_back(line + folder + c.refused + "]: that file is an input of this job");
+      }
+    EXPECT_EQ(errors, expected);
+    const bool ran = c.refusal.empty();
+    EXPECT_EQ(testing::readFile(files_.file("input.txt")), ran ? "PRECIOUS TEXT" : "precious text");
+    EXPECT_EQ(testing::readFile(files_.file("other.txt")), ran ? "OTHER" : "other");
+  }
 }
 
 // Jobs side by side, each with files of its own names, never mix their
