@@ -88,7 +88,10 @@ FileResult TGenericSplitFiles::closeFile() {
 }
 
 OutputTarget TGenericSplitFiles::outputTarget(const std::string &inputName) {
-  return TFilter::outputTarget(inputName + ".000");
+  OutputTarget target = TFilter::outputTarget(inputName);
+  if (target.toFile())
+    target.fileName = TFileOutput::partName(target.fileName, ".000", target.testMode);
+  return target;
 }
 
 void TGenericSplitFiles::startNextPart() {

@@ -172,6 +172,37 @@ std::string TFileOutput::outputName(const std::string &inputName) const {
   return name;
 }
 
+std::string TFileOutput::partName(const std::string &target, std::string_view partSuffix,
+                                  bool testMode) {
+  constexpr std::string_view testCopy = ".dCv";
+  const bool hasTestCopy =
+      testMode && target.size() >= testCopy.size() &&
+      target.compare(target.size() - testCopy.size(), testCopy.size(), testCopy) == 0;
+  std::string name = target;
+  name.insert(hasTestCopy ? name.size() - testCopy.size() : name.size(), partSuffix);
+  return name;
+}
+
+void TFileOutput::setInputFilename(const std::string &name) {
+  inputOfParts_ = name;
+  TGenericOutput::setInputFilename(name);
+}
+
+namespace {
+
+// What `name` adds to `input` when it names one of its parts: a point and the
+// part number; empty otherwise.
+std::string_view partSuffixOf(std::string_view name, std::string_view input) {
+  if (input.empty() || name.size() < input.size() + 2 || name.substr(0, input.size()) != input)
+    return {};
+  std::string_view suffix = name.substr(input.size());
+  if (suffix.front() != '.' || suffix.find_first_not_of("0123456789", 1) != std::string_view::npos)
+    return {};
+  return suffix;
+}
+
+} // namespace
+
 void TFileOutput::openFile(const std::string &name) {
   if (fd_ >= 0)
     discardFile();
@@ -187,7 +218,9 @@ void TFileOutput::openFile(const std::string &name) {
   if (::stat(name.c_str(), &info) == 0)
     inputInfo_ = info;
 
-  targetName_ = outputName(name);
+  const std::string_view partSuffix = partSuffixOf(name, inputOfParts_);
+  targetName_ = partSuffix.empty() ? outputName(name)
+                                   : partName(outputName(inputOfParts_), partSuffix, testMode_);
   if (useOutputFolder_) {
     std::error_code error;
     std::filesystem::create_directories(folderPart(targetName_), error);

@@ -89,14 +89,30 @@ TEST(SplitFiles, PartsAreTheSameHoweverTheInputIsCutAndLoseNothing) {
     }
 }
 
-TEST(SplitFiles, PartsAreNamedAfterTheInput) {
-  TempFolder folder;
-  ListInput input({{folder.file("in.txt"), std::string(25, 'x')}});
-  input.setNext(std::make_unique<TSplitAtSize>(10));
-  input.lastFilter()->setNext(std::make_unique<TFileOutput>());
-  input.runInput();
-  EXPECT_EQ(folder.listing(), "in.txt.000 in.txt.001 in.txt.002");
-  EXPECT_EQ(readFile(folder.file("in.txt.002")), "xxxxx");
+TEST(SplitFiles, PartsAreNamedAfterTheInputsTargetAndNoneReplacesAnother) {
+  struct Case {
+    FileOutputOptions options;
+    const char *listing;
+  };
+  const Case cases[] = {
+      {{}, "in.csv.000 in.csv.001 in.csv.002"},
+      // A changed extension once named every part in.txt, each replacing the last.
+      {{.changeExtension = true, .newExtension = "txt"}, "in.txt.000 in.txt.001 in.txt.002"},
+      {{.testMode = true}, "in.csv.000.dCv in.csv.001.dCv in.csv.002.dCv"},
+  };
+  for (const Case &c : cases) {
+    TempFolder folder;
+    ListInput input({{folder.file("in.csv"), "0123456789abcdefghijxxxxx"}});
+    input.setNext(std::make_unique<TSplitAtSize>(10));
+    input.lastFilter()->setNext(std::make_unique<TFileOutput>(c.options));
+    input.runInput();
+    const std::string listing = c.listing;
+    EXPECT_EQ(folder.listing(), listing);
+    const std::string first = listing.substr(0, listing.find(' '));
+    EXPECT_EQ(input.outputTarget(folder.file("in.csv")).fileName, folder.file(first));
+    EXPECT_EQ(readFile(folder.file(first)), "0123456789");
+    EXPECT_EQ(readFile(folder.file(listing.substr(listing.rfind(' ') + 1))), "xxxxx");
+  }
 }
 
 TEST(MergeFiles, ThreeInputsInInputOrderIntoOneFile) {
