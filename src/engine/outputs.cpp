@@ -74,6 +74,24 @@ std::string folderPart(const std::string &name) {
 
 // Whether a file differs from what `before` recorded: another inode in its
 // place, or a size or modification time that moved.
+// Opens a file to append to, creating it when it is missing; `created` says
+// whether this call made it, so that an append taken back can take the file
+// back too.
+int openForAppend(const std::string &name, bool &created) {
+  created = false;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd >= 0 || errno != ENOENT)
+      return fd;
+    fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) {
+      created = fd >= 0;
+      return fd;
+    }
+  }
+  return -1;
+}
+
 bool changedSince(const struct stat &now, const struct stat &before) {
   return now.st_dev != before.st_dev || now.st_ino != before.st_ino ||
          now.st_size != before.st_size || now.st_mtim.tv_sec != before.st_mtim.tv_sec ||
@@ -143,10 +161,9 @@ TFileOutput::TFileOutput(Options options)
 
 TFileOutput::~TFileOutput() {
   if (fd_ >= 0) {
-    if (append_)
-      cutBackAppend();
+    const bool cutBack = append_ && cutBackAppend() == 0;
     ::close(fd_);
-    if (!append_)
+    if (!append_ || (cutBack && appendCreated_))
       ::unlink(writtenFileName_.c_str());
   }
 }
@@ -229,7 +246,7 @@ void TFileOutput::openFile(const std::string &name) {
   }
   if (append_) {
     writtenFileName_ = targetName_;
-    fd_ = ::open(targetName_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    fd_ = openForAppend(targetName_, appendCreated_);
     struct stat held {};
     appendStart_ = fd_ >= 0 && ::fstat(fd_, &held) == 0 ? held.st_size : 0;
   } else {
@@ -298,18 +315,21 @@ int TFileOutput::cutBackAppend() {
 }
 
 void TFileOutput::discardFile() {
+  bool removeCreated = false;
   if (append_) {
     struct stat held {};
     const bool grown = ::fstat(fd_, &held) == 0 && held.st_size > appendStart_;
     if (int error = cutBackAppend())
       logError(Format("Couldn't cut file [%s] back to its former %d bytes:%s",
                       {targetName_, appendStart_, systemErrorText(error)}));
+    else if (appendCreated_)
+      removeCreated = true;
     else if (grown)
       logInfo(Format("File [%s] was cut back to the %d bytes it held before",
                      {targetName_, appendStart_}));
   }
   closeStream();
-  if (!append_)
+  if (!append_ || removeCreated)
     removeFile(writtenFileName_);
   writtenFileName_.clear();
   temporary_ = TemporaryEntry();
@@ -348,9 +368,14 @@ FileResult TFileOutput::closeFile() {
   bool written = false;
   if (append_) {
     written = complete;
+    // A file that only this append made goes with it, as it was not there.
+    if (!complete && cutError == 0 && appendCreated_)
+      removeFile(targetName_);
     if (cutError != 0)
       logError(Format("Couldn't cut file [%s] back to its former %d bytes:%s",
                       {targetName_, appendStart_, systemErrorText(cutError)}));
+    else if (!writeError_.empty() && appendCreated_)
+      logError(Format("Couldn't write file [%s]:%s", {targetName_, writeError_}));
     else if (!writeError_.empty())
       logError(Format("Couldn't write file [%s]:%s; it was cut back to the %d bytes it held before",
                       {targetName_, writeError_, appendStart_}));

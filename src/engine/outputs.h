@@ -114,6 +114,7 @@ private:
   bool keepFolderStructure_;
   bool append_;
   std::int64_t appendStart_ = 0; // the target's length before this append
+  bool appendCreated_ = false;   // the append made the target, which was missing
   // The input as it was when opened; none when it could not be read.
   std::optional<struct stat> inputInfo_;
   bool replacesInput_ = false; // the target is the input file itself
