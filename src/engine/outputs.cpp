@@ -227,6 +227,8 @@ void TFileOutput::openFile(const std::string &name) {
   targetBaseName_ = name;
   writeError_.clear();
   writeBuffer_.clear();
+  written_ = 0;
+  inputStart_ = 0;
 
   // The input's date; none when it cannot be read (never the previous file's).
   inputInfo_.reset();
@@ -278,6 +280,7 @@ bool TFileOutput::writeBuffer() {
     }
     data += written;
     left -= static_cast<std::size_t>(written);
+    written_ += written;
   }
   writeBuffer_.clear();
   return writeError_.empty();
@@ -299,6 +302,28 @@ bool TFileOutput::putLine(std::string_view line, std::string_view lineEnd) {
     return false;
   writeBuffer_.append(line).append(lineEnd);
   return writeBuffer_.size() <= writeThreshold || writeBuffer();
+}
+
+void TFileOutput::markInputStart() {
+  inputStart_ = written_ + static_cast<std::int64_t>(writeBuffer_.size());
+}
+
+void TFileOutput::takeBackInput() {
+  if (fd_ < 0 || !writeError_.empty())
+    return;
+  if (inputStart_ >= written_) {
+    writeBuffer_.resize(static_cast<std::size_t>(inputStart_ - written_));
+    return;
+  }
+  writeBuffer_.clear();
+  const off_t length = static_cast<off_t>((append_ ? appendStart_ : 0) + inputStart_);
+  // Should the file not go back, the whole merged file fails rather than
+  // keep part of the input.
+  if (::ftruncate(fd_, length) != 0 || (!append_ && ::lseek(fd_, length, SEEK_SET) < 0)) {
+    writeError_ = systemErrorText(errno);
+    return;
+  }
+  written_ = inputStart_;
 }
 
 void TFileOutput::closeStream() {

@@ -93,6 +93,12 @@ public:
   static std::string partName(const std::string &target, std::string_view partSuffix,
                               bool testMode);
 
+  // A merged file holds one input after another: the start of the next one
+  // is marked, and an input that fails half-way is taken back to its mark,
+  // so the merged file never holds part of an input.
+  void markInputStart();
+  void takeBackInput();
+
 private:
   bool writeBuffer();
   void closeStream();
@@ -114,6 +120,8 @@ private:
   bool keepFolderStructure_;
   bool append_;
   std::int64_t appendStart_ = 0; // the target's length before this append
+  std::int64_t written_ = 0;     // bytes written to the file this time
+  std::int64_t inputStart_ = 0;  // where the current input's text began, from the same place
   bool appendCreated_ = false;   // the append made the target, which was missing
   // The input as it was when opened; none when it could not be read.
   std::optional<struct stat> inputInfo_;

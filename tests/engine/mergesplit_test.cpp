@@ -147,6 +147,40 @@ TEST(MergeFiles, ThreeInputsInInputOrderIntoOneFile) {
   EXPECT_TRUE(job.errors.empty());
 }
 
+// A read that fails half-way through the middle input, after a few chunks
+// (still in the write buffer) or after many (already on disk).
+TEST(MergeFiles, AnInputThatFailsHalfWayLeavesNoneOfItsTextInTheMergedFile) {
+  struct FailingRead : ListInput {
+    using ListInput::ListInput;
+    int failAt = 0;
+    std::int64_t readChunk(std::string &chunk) override {
+      if (currentInputName().ends_with("b.txt") && --failAt == 0)
+        throw EStreamError("read failed");
+      return ListInput::readChunk(chunk);
+    }
+  };
+  for (bool append : {false, true})
+    for (int failAt : {3, 20}) {
+      TempFolder folder;
+      writeFile(folder.file("merged.txt"), append ? "old\n" : "");
+      RecordingJob job;
+      FailingRead input({{folder.file("a.txt"), "one\n"},
+                         {folder.file("b.txt"), std::string(100000, 'b')},
+                         {folder.file("c.txt"), "three\n"}});
+      input.failAt = failAt;
+      input.setNext(std::make_unique<TMergeFiles>(folder.file("merged.txt")));
+      input.lastFilter()->setNext(
+          std::make_unique<TFileOutput>(FileOutputOptions{.append = append}));
+      input.attachJob(&job);
+      input.runInput();
+      const std::string merged = readFile(folder.file("merged.txt"));
+      EXPECT_TRUE(merged == (append ? "old\n" : "") + std::string("one\nthree\n"))
+          << "append " << append << " failing at read " << failAt << ": " << merged.size()
+          << " bytes";
+      EXPECT_EQ(job.errors, std::vector<std::string>{"read failed"});
+    }
+}
+
 TEST(MergeFiles, AnAbortedJobLeavesTheMergedTargetAsItWas) {
   TempFolder folder;
   writeFile(folder.file("merged.txt"), "old merged");
