@@ -27,12 +27,14 @@ void TMergeFiles::setInputFilename(const std::string &name) {
 // The merged file is opened with the first input that opens, so a job
 // whose inputs all failed or that found none leaves the target alone.
 void TMergeFiles::openFile(const std::string &) {
-  if (opened_)
-    return;
-  if (next())
-    next()->openFile(mergeFileName_);
-  opened_ = true;
-  TFilter::reset();
+  if (!opened_) {
+    if (next())
+      next()->openFile(mergeFileName_);
+    opened_ = true;
+    TFilter::reset();
+  }
+  if (auto *output = dynamic_cast<TFileOutput *>(next()))
+    output->markInputStart();
 }
 
 void TMergeFiles::reset() {}
@@ -47,8 +49,14 @@ OutputTarget TMergeFiles::outputTarget(const std::string &) {
   return target;
 }
 
-// One failed input must not throw away what the merged file already holds.
-void TMergeFiles::abandonFile() {}
+// One failed input must not throw away what the merged file already holds,
+// nor leave part of its own text in it.
+void TMergeFiles::abandonFile() {
+  if (!opened_)
+    return;
+  if (auto *output = dynamic_cast<TFileOutput *>(next()))
+    output->takeBackInput();
+}
 
 void TMergeFiles::endJob() {
   if (opened_) {
@@ -88,7 +96,10 @@ FileResult TGenericSplitFiles::closeFile() {
 }
 
 OutputTarget TGenericSplitFiles::outputTarget(const std::string &inputName) {
-  return TFilter::outputTarget(inputName + ".000");
+  OutputTarget target = TFilter::outputTarget(inputName);
+  if (target.toFile())
+    target.fileName = TFileOutput::partName(target.fileName, ".000", target.testMode);
+  return target;
 }
 
 void TGenericSplitFiles::startNextPart() {

@@ -22,6 +22,7 @@ public:
   // Each input joins the merged file, which is written only at `endJob`.
   FileResult closeFile() override;
   OutputTarget outputTarget(const std::string &inputName) override;
+  // Takes the failed input's text back out of the merged file.
   void abandonFile() override;
   void endJob() override;
   // The merged file goes unwritten; its target stays as it was.

@@ -74,6 +74,24 @@ std::string folderPart(const std::string &name) {
 
 // Whether a file differs from what `before` recorded: another inode in its
 // place, or a size or modification time that moved.
+// Opens a file to append to, creating it when it is missing; `created` says
+// whether this call made it, so that an append taken back can take the file
+// back too.
+int openForAppend(const std::string &name, bool &created) {
+  created = false;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd >= 0 || errno != ENOENT)
+      return fd;
+    fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) {
+      created = fd >= 0;
+      return fd;
+    }
+  }
+  return -1;
+}
+
 bool changedSince(const struct stat &now, const struct stat &before) {
   return now.st_dev != before.st_dev || now.st_ino != before.st_ino ||
          now.st_size != before.st_size || now.st_mtim.tv_sec != before.st_mtim.tv_sec ||
@@ -143,10 +161,9 @@ TFileOutput::TFileOutput(Options options)
 
 TFileOutput::~TFileOutput() {
   if (fd_ >= 0) {
-    if (append_)
-      cutBackAppend();
+    const bool cutBack = append_ && cutBackAppend() == 0;
     ::close(fd_);
-    if (!append_)
+    if (!append_ || (cutBack && appendCreated_))
       ::unlink(writtenFileName_.c_str());
   }
 }
@@ -172,6 +189,37 @@ std::string TFileOutput::outputName(const std::string &inputName) const {
   return name;
 }
 
+std::string TFileOutput::partName(const std::string &target, std::string_view partSuffix,
+                                  bool testMode) {
+  constexpr std::string_view testCopy = ".dCv";
+  const bool hasTestCopy =
+      testMode && target.size() >= testCopy.size() &&
+      target.compare(target.size() - testCopy.size(), testCopy.size(), testCopy) == 0;
+  std::string name = target;
+  name.insert(hasTestCopy ? name.size() - testCopy.size() : name.size(), partSuffix);
+  return name;
+}
+
+void TFileOutput::setInputFilename(const std::string &name) {
+  inputOfParts_ = name;
+  TGenericOutput::setInputFilename(name);
+}
+
+namespace {
+
+// What `name` adds to `input` when it names one of its parts: a point and the
+// part number; empty otherwise.
+std::string_view partSuffixOf(std::string_view name, std::string_view input) {
+  if (input.empty() || name.size() < input.size() + 2 || name.substr(0, input.size()) != input)
+    return {};
+  std::string_view suffix = name.substr(input.size());
+  if (suffix.front() != '.' || suffix.find_first_not_of("0123456789", 1) != std::string_view::npos)
+    return {};
+  return suffix;
+}
+
+} // namespace
+
 void TFileOutput::openFile(const std::string &name) {
   if (fd_ >= 0)
     discardFile();
@@ -179,6 +227,8 @@ void TFileOutput::openFile(const std::string &name) {
   targetBaseName_ = name;
   writeError_.clear();
   writeBuffer_.clear();
+  written_ = 0;
+  inputStart_ = 0;
 
   // The input's date; none when it cannot be read (never the previous file's).
   inputInfo_.reset();
@@ -187,7 +237,9 @@ void TFileOutput::openFile(const std::string &name) {
   if (::stat(name.c_str(), &info) == 0)
     inputInfo_ = info;
 
-  targetName_ = outputName(name);
+  const std::string_view partSuffix = partSuffixOf(name, inputOfParts_);
+  targetName_ = partSuffix.empty() ? outputName(name)
+                                   : partName(outputName(inputOfParts_), partSuffix, testMode_);
   if (useOutputFolder_) {
     std::error_code error;
     std::filesystem::create_directories(folderPart(targetName_), error);
@@ -196,7 +248,7 @@ void TFileOutput::openFile(const std::string &name) {
   }
   if (append_) {
     writtenFileName_ = targetName_;
-    fd_ = ::open(targetName_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    fd_ = openForAppend(targetName_, appendCreated_);
     struct stat held {};
     appendStart_ = fd_ >= 0 && ::fstat(fd_, &held) == 0 ? held.st_size : 0;
   } else {
@@ -228,6 +280,7 @@ bool TFileOutput::writeBuffer() {
     }
     data += written;
     left -= static_cast<std::size_t>(written);
+    written_ += written;
   }
   writeBuffer_.clear();
   return writeError_.empty();
@@ -251,6 +304,28 @@ bool TFileOutput::putLine(std::string_view line, std::string_view lineEnd) {
   return writeBuffer_.size() <= writeThreshold || writeBuffer();
 }
 
+void TFileOutput::markInputStart() {
+  inputStart_ = written_ + static_cast<std::int64_t>(writeBuffer_.size());
+}
+
+void TFileOutput::takeBackInput() {
+  if (fd_ < 0 || !writeError_.empty())
+    return;
+  if (inputStart_ >= written_) {
+    writeBuffer_.resize(static_cast<std::size_t>(inputStart_ - written_));
+    return;
+  }
+  writeBuffer_.clear();
+  const off_t length = static_cast<off_t>((append_ ? appendStart_ : 0) + inputStart_);
+  // Should the file not go back, the whole merged file fails rather than
+  // keep part of the input.
+  if (::ftruncate(fd_, length) != 0 || (!append_ && ::lseek(fd_, length, SEEK_SET) < 0)) {
+    writeError_ = systemErrorText(errno);
+    return;
+  }
+  written_ = inputStart_;
+}
+
 void TFileOutput::closeStream() {
   if (::close(fd_) != 0 && writeError_.empty())
     writeError_ = systemErrorText(errno);
@@ -265,18 +340,21 @@ int TFileOutput::cutBackAppend() {
 }
 
 void TFileOutput::discardFile() {
+  bool removeCreated = false;
   if (append_) {
     struct stat held {};
     const bool grown = ::fstat(fd_, &held) == 0 && held.st_size > appendStart_;
     if (int error = cutBackAppend())
       logError(Format("Couldn't cut file [%s] back to its former %d bytes:%s",
                       {targetName_, appendStart_, systemErrorText(error)}));
+    else if (appendCreated_)
+      removeCreated = true;
     else if (grown)
       logInfo(Format("File [%s] was cut back to the %d bytes it held before",
                      {targetName_, appendStart_}));
   }
   closeStream();
-  if (!append_)
+  if (!append_ || removeCreated)
     removeFile(writtenFileName_);
   writtenFileName_.clear();
   temporary_ = TemporaryEntry();
@@ -315,9 +393,14 @@ FileResult TFileOutput::closeFile() {
   bool written = false;
   if (append_) {
     written = complete;
+    // A file that only this append made goes with it, as it was not there.
+    if (!complete && cutError == 0 && appendCreated_)
+      removeFile(targetName_);
     if (cutError != 0)
       logError(Format("Couldn't cut file [%s] back to its former %d bytes:%s",
                       {targetName_, appendStart_, systemErrorText(cutError)}));
+    else if (!writeError_.empty() && appendCreated_)
+      logError(Format("Couldn't write file [%s]:%s", {targetName_, writeError_}));
     else if (!writeError_.empty())
       logError(Format("Couldn't write file [%s]:%s; it was cut back to the %d bytes it held before",
                       {targetName_, writeError_, appendStart_}));

@@ -62,6 +62,10 @@ struct FileOutputOptions {
 // drop that change. In append mode the output goes straight into the target;
 // an append that fails or is stopped cuts the target back to the length it
 // had before, so it never keeps part of a text.
+//
+// A part of a split input (the name the input was given with a part number
+// appended) is written as the input's own target with that number appended,
+// so that a changed extension never gives every part one name.
 class TFileOutput : public TGenericOutput {
 public:
   using Options = FileOutputOptions;
@@ -69,6 +73,7 @@ public:
   explicit TFileOutput(Options options = {});
   ~TFileOutput() override;
 
+  void setInputFilename(const std::string &name) override;
   void openFile(const std::string &name) override;
   bool processChunk(std::string &chunk) override;
   // Appends the line straight to the write buffer (no chunk is built).
@@ -83,6 +88,16 @@ public:
   // The target written for an input: extension changed, moved under the
   // output folder, ".dCv" appended in test mode.
   std::string outputName(const std::string &inputName) const;
+  // The name of one part of a split input whose target is `target`: the part
+  // number goes before the test copy's ".dCv".
+  static std::string partName(const std::string &target, std::string_view partSuffix,
+                              bool testMode);
+
+  // A merged file holds one input after another: the start of the next one
+  // is marked, and an input that fails half-way is taken back to its mark,
+  // so the merged file never holds part of an input.
+  void markInputStart();
+  void takeBackInput();
 
 private:
   bool writeBuffer();
@@ -105,12 +120,16 @@ private:
   bool keepFolderStructure_;
   bool append_;
   std::int64_t appendStart_ = 0; // the target's length before this append
+  std::int64_t written_ = 0;     // bytes written to the file this time
+  std::int64_t inputStart_ = 0;  // where the current input's text began, from the same place
+  bool appendCreated_ = false;   // the append made the target, which was missing
   // The input as it was when opened; none when it could not be read.
   std::optional<struct stat> inputInfo_;
   bool replacesInput_ = false; // the target is the input file itself
   bool testMode_;
   std::string targetBaseName_;
-  std::string writeError_; // why the last write failed; empty while all is well
+  std::string inputOfParts_; // the input's name, which each part's name extends
+  std::string writeError_;   // why the last write failed; empty while all is well
 };
 
 // Collects the text of the whole job and delivers it at `endJob`.

@@ -89,14 +89,30 @@ TEST(SplitFiles, PartsAreTheSameHoweverTheInputIsCutAndLoseNothing) {
     }
 }
 
-TEST(SplitFiles, PartsAreNamedAfterTheInput) {
-  TempFolder folder;
-  ListInput input({{folder.file("in.txt"), std::string(25, 'x')}});
-  input.setNext(std::make_unique<TSplitAtSize>(10));
-  input.lastFilter()->setNext(std::make_unique<TFileOutput>());
-  input.runInput();
-  EXPECT_EQ(folder.listing(), "in.txt.000 in.txt.001 in.txt.002");
-  EXPECT_EQ(readFile(folder.file("in.txt.002")), "xxxxx");
+TEST(SplitFiles, PartsAreNamedAfterTheInputsTargetAndNoneReplacesAnother) {
+  struct Case {
+    FileOutputOptions options;
+    const char *listing;
+  };
+  const Case cases[] = {
+      {{}, "in.csv.000 in.csv.001 in.csv.002"},
+      // A changed extension once named every part in.txt, each replacing the last.
+      {{.changeExtension = true, .newExtension = "txt"}, "in.txt.000 in.txt.001 in.txt.002"},
+      {{.testMode = true}, "in.csv.000.dCv in.csv.001.dCv in.csv.002.dCv"},
+  };
+  for (const Case &c : cases) {
+    TempFolder folder;
+    ListInput input({{folder.file("in.csv"), "0123456789abcdefghijxxxxx"}});
+    input.setNext(std::make_unique<TSplitAtSize>(10));
+    input.lastFilter()->setNext(std::make_unique<TFileOutput>(c.options));
+    input.runInput();
+    const std::string listing = c.listing;
+    EXPECT_EQ(folder.listing(), listing);
+    const std::string first = listing.substr(0, listing.find(' '));
+    EXPECT_EQ(input.outputTarget(folder.file("in.csv")).fileName, folder.file(first));
+    EXPECT_EQ(readFile(folder.file(first)), "0123456789");
+    EXPECT_EQ(readFile(folder.file(listing.substr(listing.rfind(' ') + 1))), "xxxxx");
+  }
 }
 
 TEST(MergeFiles, ThreeInputsInInputOrderIntoOneFile) {
@@ -129,6 +145,40 @@ TEST(MergeFiles, ThreeInputsInInputOrderIntoOneFile) {
   EXPECT_EQ(folder.listing(), "a.txt b.txt c.txt merged.txt");
   EXPECT_EQ(readFile(folder.file("a.txt")), "input");
   EXPECT_TRUE(job.errors.empty());
+}
+
+// A read that fails half-way through the middle input, after a few chunks
+// (still in the write buffer) or after many (already on disk).
+TEST(MergeFiles, AnInputThatFailsHalfWayLeavesNoneOfItsTextInTheMergedFile) {
+  struct FailingRead : ListInput {
+    using ListInput::ListInput;
+    int failAt = 0;
+    std::int64_t readChunk(std::string &chunk) override {
+      if (currentInputName().ends_with("b.txt") && --failAt == 0)
+        throw EStreamError("read failed");
+      return ListInput::readChunk(chunk);
+    }
+  };
+  for (bool append : {false, true})
+    for (int failAt : {3, 20}) {
+      TempFolder folder;
+      writeFile(folder.file("merged.txt"), append ? "old\n" : "");
+      RecordingJob job;
+      FailingRead input({{folder.file("a.txt"), "one\n"},
+                         {folder.file("b.txt"), std::string(100000, 'b')},
+                         {folder.file("c.txt"), "three\n"}});
+      input.failAt = failAt;
+      input.setNext(std::make_unique<TMergeFiles>(folder.file("merged.txt")));
+      input.lastFilter()->setNext(
+          std::make_unique<TFileOutput>(FileOutputOptions{.append = append}));
+      input.attachJob(&job);
+      input.runInput();
+      const std::string merged = readFile(folder.file("merged.txt"));
+      EXPECT_TRUE(merged == (append ? "old\n" : "") + std::string("one\nthree\n"))
+          << "append " << append << " failing at read " << failAt << ": " << merged.size()
+          << " bytes";
+      EXPECT_EQ(job.errors, std::vector<std::string>{"read failed"});
+    }
 }
 
 TEST(MergeFiles, AnAbortedJobLeavesTheMergedTargetAsItWas) {

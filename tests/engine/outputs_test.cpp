@@ -249,31 +249,37 @@ TEST(FileOutput, AShortWriteLeavesTheTargetByteIdentical) {
 }
 
 // A full disk, or a stop, in the middle of an append: the target goes back
-// to the length it had, and a failure says so.
+// to the length it had, or away when the append made it, and a failure says so.
 TEST(FileOutput, AnAppendThatFailsOrIsStoppedLeavesTheTargetAsItWas) {
   TempFolder folder;
   const std::string original(1000, 'o');
   writeFile(folder.file("log.txt"), original);
   OutputOptions options;
   options.append = true;
-  auto previous = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  ::getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit limited = saved;
-  limited.rlim_cur = 65536;
-  ::setrlimit(RLIMIT_FSIZE, &limited);
-  auto job = writeThrough({{folder.file("log.txt"), std::string(300000, 'w')}}, options);
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
+  auto appendPastLimit = [&](const std::string &name) {
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limited = saved;
+    limited.rlim_cur = 65536;
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+    auto job = writeThrough({{name, std::string(300000, 'w')}}, options);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    return job;
+  };
+  auto job = appendPastLimit(folder.file("log.txt"));
   EXPECT_EQ(readFile(folder.file("log.txt")), original);
   EXPECT_EQ(job->errors,
             std::vector<std::string>{"Couldn't write file [" + folder.file("log.txt") +
                                      "]:File too large; it was cut back to the 1000 bytes it "
                                      "held before"});
   EXPECT_EQ(job->processedFiles, 0);
+  job = appendPastLimit(folder.file("new.txt"));
+  EXPECT_EQ(job->errors, std::vector<std::string>{"Couldn't write file [" + folder.file("new.txt") +
+                                                  "]:File too large"});
+  EXPECT_EQ(folder.listing(), "log.txt");
 
-  RecordingJob stopped;
-  ListInput input({{folder.file("log.txt"), std::string(100000, 'w')}});
   struct StopAtChunk : TFilter {
     int chunks = 0;
     bool processChunk(std::string &chunk) override {
@@ -282,11 +288,16 @@ TEST(FileOutput, AnAppendThatFailsOrIsStoppedLeavesTheTargetAsItWas) {
       return sendToNext(chunk);
     }
   };
-  input.setNext(std::make_unique<StopAtChunk>());
-  input.lastFilter()->setNext(makeOutput(options));
-  input.attachJob(&stopped);
-  input.runInput();
+  for (const char *name : {"log.txt", "new.txt"}) {
+    RecordingJob stopped;
+    ListInput input({{folder.file(name), std::string(100000, 'w')}});
+    input.setNext(std::make_unique<StopAtChunk>());
+    input.lastFilter()->setNext(makeOutput(options));
+    input.attachJob(&stopped);
+    input.runInput();
+  }
   EXPECT_EQ(readFile(folder.file("log.txt")), original);
+  EXPECT_EQ(folder.listing(), "log.txt");
 }
 
 // A target the rename cannot reach (a name too long for the file system):

@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -174,6 +175,24 @@ TTstatusForm::TTstatusForm(QWidget *parent) : QWidget(parent) {
   layout->addWidget(bottom);
 
   connect(cancelButton_, &QPushButton::clicked, this, &TTstatusForm::cancelButtonClick);
+  // The bottom button is a Cancel button while the job runs, which Escape
+  // presses, and an OK button once it has ended, which Enter presses unless
+  // another button has the focus.
+  auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this, [this] {
+    if (!ended_)
+      cancelButton_->click();
+  });
+  escape->setContext(Qt::WidgetWithChildrenShortcut);
+  for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
+    auto *enter = new QShortcut(QKeySequence(key), this, [this] {
+      auto *focused = qobject_cast<QPushButton *>(focusWidget());
+      if (focused && focused->isVisible() && focused->isEnabled())
+        focused->click();
+      else if (ended_)
+        cancelButton_->click();
+    });
+    enter->setContext(Qt::WidgetWithChildrenShortcut);
+  }
   connect(deleteButton_, &QPushButton::clicked, this, &TTstatusForm::deleteTestFilesClick);
   connect(copyButton_, &QPushButton::clicked, this, &TTstatusForm::copyToLogClick);
   connect(pages_, &QTabWidget::currentChanged, this, &TTstatusForm::PagesChange);

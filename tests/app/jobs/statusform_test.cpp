@@ -316,6 +316,41 @@ TEST_F(StatusForm, ALongChunkKeepsTheClockGoingAndAStopInsideItEndsAsAStop) {
   EXPECT_EQ(readFile(dir.file("a.txt")), text);
 }
 
+// The bottom button answers the keyboard as its kind does: Escape stops the
+// running job, and once the job has ended Enter presses OK, which closes.
+TEST_F(StatusForm, EscapeStopsTheRunningJobAndEnterThenClosesTheWindow) {
+  struct UntilStopped : TFilter {
+    bool processChunk(std::string &chunk) override {
+      while (!isAborted())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      return sendToNext(chunk);
+    }
+  };
+  WindowJobHost host;
+  auto input = std::make_unique<TStringInput>("trial");
+  input->setText("x");
+  input->setNext(std::make_unique<UntilStopped>());
+  input->lastFilter()->setNext(std::make_unique<TAdhocOutput>());
+  JobOptions options;
+  options.filterName = "Keys";
+  host.startJob(std::move(input), options);
+  TTstatusForm &window = *host.statusWindows().front();
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  auto *pages = window.findChild<QTabWidget *>("Pages");
+  pages->setFocus();
+  QTest::keyClick(pages, Qt::Key_Return);
+  EXPECT_EQ(host.activeJobs(), 1) << "Enter is no Cancel";
+  QTest::keyClick(pages, Qt::Key_Escape);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return host.activeJobs() == 0; }, 10000));
+  EXPECT_EQ(window.windowTitle(), "Keys - Job aborted by user.");
+  QTest::keyClick(pages, Qt::Key_Escape);
+  EXPECT_EQ(host.statusWindows().size(), 1u) << "OK is no Cancel";
+  QTest::keyClick(pages, Qt::Key_Return);
+  EXPECT_TRUE(host.statusWindows().empty());
+}
+
 TEST_F(StatusForm, CancelWithLoggingOffWritesNoLog) {
   WindowJobHost host;
   std::atomic<bool> stop{false};
