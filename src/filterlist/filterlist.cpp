@@ -289,14 +289,18 @@ void TFilterList::readItem(ComponentReader &reader, std::unique_ptr<StreamableCo
   if (!inserting_) {
     // The input node starts the list proper: the default nodes and whatever
     // came before it in the file (its own top node) give way, the file's top
-    // node leaving its tag to the new one.
+    // node leaving its tag and its collapsed state to the new one.
     if (isInput) {
       std::int32_t topTag = 0;
+      bool topExpanded = true;
       for (std::size_t i = 1; i < nodes.size(); ++i)
-        if (dynamic_cast<TFilterCommentObject *>(nodes[i].node.get()))
+        if (dynamic_cast<TFilterCommentObject *>(nodes[i].node.get())) {
           topTag = nodes[i].node->tag();
+          topExpanded = nodes[i].expanded;
+        }
       resetToTopNode();
       nodes.front().node->setTag(topTag);
+      nodes.front().expanded = topExpanded;
     }
     insertObject(std::move(node), level, expanded);
     return;

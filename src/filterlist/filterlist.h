@@ -100,6 +100,9 @@ public:
   // Where warnings raised while reading go (message 6790, a file of a later
   // type); by default a warning message box.
   void setWarningHandler(std::function<void(const std::string &)> handler);
+  // The tag of the file's version record, which goes with the list's options.
+  std::int32_t versionTag() const { return versionTag_; }
+  void setVersionTag(std::int32_t tag) { versionTag_ = tag; }
 
   // The files grid as filter-file strings: mask, "|", sub-folder letter, action letter.
   std::vector<std::string> fileListStrings() const;

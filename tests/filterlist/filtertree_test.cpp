@@ -5,12 +5,14 @@
 #include "filterlist/descriptionnodes.h"
 #include "filterlist/filterlist.h"
 #include "filterlist/ionodes.h"
+#include "filterlist/nodecatalog.h"
 #include "filterlist/nodeeditor.h"
 #include "filterlist_testing.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <set>
 
 namespace marrowen::testing {
@@ -236,6 +238,113 @@ TEST(FilterTree, BuildTreeFollowsLevelsAndRefusesAJump) {
     FAIL() << "a jump of two levels was accepted";
   } catch (const Exception &error) {
     EXPECT_STREQ(error.what(), "Invalid tree being loaded");
+  }
+}
+
+// A window of the list without widgets: the tree, three texts, the files grid.
+struct ListWindow : FilterListForm {
+  FilterTree tree;
+  std::string memos[3];
+  std::vector<FileGridRow> rows;
+  FilterTree &filterTree() override { return tree; }
+  std::string memoText(Memo memo) const override { return memos[static_cast<int>(memo)]; }
+  void setMemoText(Memo memo, const std::string &text, const std::string &) override {
+    memos[static_cast<int>(memo)] = text;
+  }
+  std::vector<FileGridRow> fileRows() const override { return rows; }
+  void setFileRows(const std::vector<FileGridRow> &fileRows) override { rows = fileRows; }
+};
+
+// Each item as class, level, collapsed and disabled marks: what the tree shows.
+std::string shown(const FilterTree &tree) {
+  std::string text;
+  for (const FilterTreeItem &item : tree.items)
+    text += std::string(item.node->className()) + ":" + std::to_string(item.level) +
+            (item.expanded ? "" : "-") + (item.node->enabledField() ? "" : "x") + " ";
+  return text;
+}
+
+std::string built(TFilterList &list) {
+  int errorIndex = -1;
+  try {
+    list.createFilters(false, false, errorIndex);
+    return "built";
+  } catch (const Exception &error) {
+    return error.message() + " at " + std::to_string(errorIndex);
+  }
+}
+
+// Random edits of a tree as the window makes them; after each, the list saved
+// and loaded again must be the same list, shown as the same tree.
+TEST(FilterTree, RandomEditsSaveAndLoadAsTheyAre) {
+  registerNodeClasses();
+  std::vector<const NodeCatalogEntry *> offered;
+  for (const NodeCatalogEntry &entry : nodeCatalog())
+    if (entry.offered && entry.names.className != "TInputObject" &&
+        entry.names.className != "TOutputObject")
+      offered.push_back(&entry);
+  for (unsigned seed = 1; seed <= 4; ++seed) {
+    std::mt19937 random(seed);
+    auto pick = [&](int n) { return n > 0 ? static_cast<int>(random() % n) : -1; };
+    auto bytesOf = [&](int most) {
+      std::string text(random() % (most + 1), '\0');
+      for (char &c : text)
+        c = static_cast<char>(random() % 3 ? random() % 256 : "|*?\0\r\n"[random() % 6]);
+      return text;
+    };
+    ListWindow window;
+    TFilterList fresh;
+    fresh.resetToDefault();
+    fresh.putToChildForm(window);
+    FilterTree &tree = window.tree;
+    std::string steps;
+    for (int step = 0; step < 150; ++step) {
+      tree.selected = pick(tree.count());
+      const int source = pick(tree.count()), target = pick(tree.count());
+      const int op = pick(10);
+      steps += std::to_string(op) + "@" + std::to_string(tree.selected) + " ";
+      if (op == 0 || op == 1) {
+        const NodeCatalogEntry &entry = *offered[pick(static_cast<int>(offered.size()))];
+        tree.addFilter(entry.createDefault(entry.kind));
+      } else if (op == 2) {
+        tree.DeleteNodeClick();
+      } else if (op == 3) {
+        random() % 2 ? tree.moveItemUp() : tree.moveItemDown();
+      } else if (op == 4) {
+        const bool child = random() % 2;
+        if (FilterTree::dragAccepted(tree.ValidateDrag(true, source, target, child)))
+          tree.dropNode(source, target, child);
+      } else if (op == 5) {
+        tree.duplicateNode();
+      } else if (op == 6) {
+        tree.toggleEnabled();
+      } else if (op == 7) {
+        tree.items[source].expanded = !tree.items[source].expanded;
+      } else if (op == 8) {
+        window.memos[pick(3)] = bytesOf(random() % 5 ? 20 : 300);
+      } else {
+        static const char *const depths[] = {"All", "None", "1 level", "4 levels", ""};
+        static const char *const actions[] = {"Add", "Subtract", "Ignore"};
+        window.rows.push_back({bytesOf(12), depths[pick(5)], actions[pick(3)]});
+      }
+      SCOPED_TRACE("seed " + std::to_string(seed) + ", steps " + steps);
+      for (int i = 1; i < tree.count(); ++i)
+        ASSERT_LE(tree.items[i].level, tree.items[i - 1].level + 1) << shown(tree);
+
+      TFilterList saved;
+      saved.getFromChildForm(window);
+      const std::string file = filterFileBytes(saved);
+      TFilterList loaded;
+      loaded.loadFromBytes(file, "random.fll");
+      ASSERT_EQ(filterFileBytes(loaded), file) << shown(tree);
+      ListWindow reopened;
+      loaded.putToChildForm(reopened);
+      ASSERT_EQ(shown(reopened.tree), shown(tree));
+      ASSERT_EQ(reopened.rows.size(), window.rows.size());
+      for (int memo = 0; memo < 3; ++memo)
+        ASSERT_EQ(reopened.memos[memo], window.memos[memo]);
+      ASSERT_EQ(built(loaded), built(saved));
+    }
   }
 }
 

@@ -403,6 +403,13 @@ bool TchildForm::loadInto(const std::string &fileName, bool inserting, bool keep
   hideCurrentEditor();
   fresh.putToChildForm(*this);
   filterList_.getFromChildForm(*this);
+  // The tags that other programs may keep in a file's own records travel
+  // with what they belong to: the list's with the file opened, the version
+  // record's with the options.
+  if (!inserting)
+    filterList_.setTag(fresh.tag());
+  if (takeOptions)
+    filterList_.setVersionTag(fresh.versionTag());
   return true;
 }
 

@@ -813,6 +813,15 @@ TEST_F(ChildForm, SavedListsComeBackByteForByte) {
   for (const auto &entry : std::filesystem::directory_iterator(lists))
     if (entry.path().extension() == ".fll")
       files.push_back(entry.path());
+  // Tags that another program stored in the file's records, a collapsed top node.
+  TFilterList tagged;
+  tagged.resetToDefault();
+  tagged.setTag(7);
+  tagged.setVersionTag(300);
+  tagged.firstObject()->setTag(-70000);
+  tagged.nodes.front().expanded = false;
+  tagged.saveToFile(dir.file("tagged.fll"));
+  files.push_back(dir.file("tagged.fll"));
   for (const auto &file : files) {
     form->loadFilterList(file.string(), {});
     const std::string copy = dir.file("copy.fll");
