@@ -104,10 +104,11 @@ FileReplaceResult replaceFileContents(const std::string &fileName, std::string_v
     return {S_ISDIR(old.st_mode) ? EISDIR : EINVAL, false};
 
   std::string temp = target + ".~XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  int fd = -1;
+  // Registered as it is made, in case the program ends before the rename.
+  const TemporaryEntry registered = TemporaryEntry::createFile(temp, O_CLOEXEC, fd);
   if (fd < 0)
     return {errno, false};
-  const TemporaryEntry registered(temp); // if the program ends before the rename
   int error = writeAll(fd, bytes);
   // The new file keeps the old one's owner and group where the user may give
   // them (root may give both; others the group when they belong to it).

@@ -1,5 +1,7 @@
 #include "classlib/temporaries.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -60,6 +62,23 @@ TemporaryEntry::TemporaryEntry(std::string path, int processGroup) {
 TemporaryEntry::TemporaryEntry(const std::string &path) : TemporaryEntry(path, 0) {}
 
 TemporaryEntry TemporaryEntry::program(int processGroup) { return {{}, processGroup}; }
+
+TemporaryEntry TemporaryEntry::createFile(std::string &pattern, int flags, int &fd) {
+  TemporaryEntry entry;
+  Temporaries &all = temporaries();
+  std::lock_guard lock(all.mutex);
+  if (all.ending) {
+    fd = -1;
+    errno = ECANCELED;
+    return entry;
+  }
+  fd = ::mkostemp(pattern.data(), flags);
+  if (fd >= 0) {
+    entry.id_ = ++all.lastId;
+    all.entries.emplace(entry.id_, Registered{pattern, 0});
+  }
+  return entry;
+}
 
 TemporaryEntry::TemporaryEntry(TemporaryEntry &&other) noexcept
     : id_(std::exchange(other.id_, 0)) {}

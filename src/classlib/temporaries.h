@@ -20,6 +20,11 @@ public:
   explicit TemporaryEntry(const std::string &path);
   // A program that a job started in a process group of its own.
   static TemporaryEntry program(int processGroup);
+  // Makes a new file from `pattern` (ending in "XXXXXX", replaced by the
+  // name made) and registers it in one step: a program ended between the two
+  // would leave the file behind. `fd` is the open file, or -1 with errno set
+  // (ECANCELED once the program is ending).
+  static TemporaryEntry createFile(std::string &pattern, int flags, int &fd);
   TemporaryEntry(TemporaryEntry &&other) noexcept;
   TemporaryEntry &operator=(TemporaryEntry &&other) noexcept;
   TemporaryEntry(const TemporaryEntry &) = delete;

@@ -257,10 +257,8 @@ void TFileOutput::openFile(const std::string &name) {
     replacesInput_ = inputInfo_ && ::stat(writeTarget_.c_str(), &target) == 0 &&
                      target.st_dev == inputInfo_->st_dev && target.st_ino == inputInfo_->st_ino;
     std::string pattern = folderPart(writeTarget_) + "/KVBXXXXXX";
-    fd_ = ::mkstemp(pattern.data());
+    temporary_ = TemporaryEntry::createFile(pattern, 0, fd_);
     writtenFileName_ = fd_ >= 0 ? pattern : std::string();
-    if (fd_ >= 0)
-      temporary_ = TemporaryEntry(pattern);
   }
   if (fd_ < 0)
     throw EFCreateError(targetName_, systemErrorText(errno));
