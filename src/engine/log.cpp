@@ -125,8 +125,8 @@ const char *const notRegularText = "It is not a regular file";
 // Opens the log for appending without waiting: a pipe in its place would hold
 // up the thread that opens it until a reader came. Every write appends,
 // whoever made the file, so two programs sharing one log both write at its
-// end. Sets `created` when this call made the file (or, without `append`,
-// emptied it), which then needs its header. -1 with `error` set, or with
+// end. Sets `created` when the file needs its header: this call made it or
+// found it empty (or, without `append`, emptied it). -1 with `error` set, or with
 // `refusal` for a file that is no regular file.
 int openLogFile(const std::string &name, bool append, bool &created, int &error,
                 const char *&refusal) {
@@ -161,6 +161,10 @@ int openLogFile(const std::string &name, bool append, bool &created, int &error,
     return -1;
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  // An empty log (its header cut back on a full disk) gets its header now,
+  // or its lines would stand under none.
+  if (info.st_size == 0)
+    created = true;
   if (!append && ::ftruncate(fd, 0) != 0) {
     error = errno;
     ::close(fd);

@@ -152,6 +152,12 @@ TEST_F(LogTest, AppendKeepsOldLinesWithoutNewHeader) {
   EXPECT_EQ(lines[1].substr(19), ",Info,new");
   { LogHandle log = openLogHandle("old.log", false); }
   EXPECT_EQ(linesOf(readFile(dir.file("old.log"))).size(), 5u);
+  // An empty log, its header cut back on a full disk, gets the header first.
+  writeFile(dir.file("empty.log"), "");
+  openLogHandle("empty.log", true)->log(TLogLevel::Info, "new");
+  lines = linesOf(readFile(dir.file("empty.log")));
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[2], "date,time,level,message");
 }
 
 TEST_F(LogTest, EmptyNameGivesOneSharedNullLog) {
