@@ -147,6 +147,18 @@ TEST_F(ShellTest, TheHelperNeedsASavedFilterListWindow) {
   const TRect cell = grid.GetPaintCellRect(1, grid.GetDisplayRowOf(6));
   QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, QPoint(cell.Right - 3, cell.Top + 3));
   EXPECT_EQ(fromQString(QApplication::clipboard()->text()), lines[2]);
+
+  // A name with letters beyond ASCII is shown as the file system spells it,
+  // and copied whole even where the code page lacks a letter.
+  made[0]->name = fileNameFromQString(QStringLiteral("/lists/Über Жук.fll"));
+  helper->regenerateButtonClick();
+  EXPECT_TRUE(toQString(grid.GetCell(1, 2).toString()).endsWith("/lists/Über ???.fll\""));
+  helper->tsGrid1ButtonClick(1, 2);
+  EXPECT_TRUE(QApplication::clipboard()->text().endsWith("\"/f=/lists/Über Жук.fll\""));
+  // A command line the user touched up is copied as it stands.
+  grid.SetCell(1, 4, Variant(grid.GetCell(1, 4).toString() + " /q"));
+  helper->tsGrid1ButtonClick(1, 4);
+  EXPECT_TRUE(QApplication::clipboard()->text().endsWith("???.fll\" /g /q"));
 }
 
 } // namespace
