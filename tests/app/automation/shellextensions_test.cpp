@@ -80,6 +80,26 @@ TEST_F(ShellTest, DesktopEntriesQuoteEveryArgument) {
             (std::vector<std::string>{"a \"b\" c", "d e", ""}));
 }
 
+// File names cross as file names, typed texts through the code page: a name
+// with letters beyond ASCII shows as spelt, an untouched one is saved as it
+// was (even letters the code page lacks), and one typed names that file.
+TEST_F(ShellTest, NamesBeyondAsciiShowAndSaveAsSpelt) {
+  const std::string stored = fileNameFromQString(QStringLiteral("/l/Über Жук.fll"));
+  entry(1, "One");
+  store->writeString(shellKey + "1", "Filter", stored);
+  entry(2, "Two", fromQString(QStringLiteral("\"/f=%f\" %p Ö")));
+  TshellExtensions window;
+  EXPECT_EQ(toQString(window.grid().GetCell(3, 1).toString()), "/l/Über ???.fll");
+  window.grid().SetCell(3, 2, Variant(fromQString(QStringLiteral("/l/Ärger.fll"))));
+  window.applyButtonClick();
+  EXPECT_EQ(store->readString(shellKey + "1", "Filter", ""), stored);
+  EXPECT_EQ(store->readString(shellKey + "2", "Filter", ""),
+            fileNameFromQString(QStringLiteral("/l/Ärger.fll")));
+  EXPECT_TRUE(QString::fromStdString(readFile(desktop(1))).contains("\"/f=/l/Über Жук.fll\""));
+  EXPECT_TRUE(
+      QString::fromStdString(readFile(desktop(2))).contains("\"/f=/l/Ärger.fll\" %F \"Ö\""));
+}
+
 TEST_F(ShellTest, BothWindowsTakeTheirStoredSizeButNotTheirPosition) {
   for (const char *form : {"commandLineHelperForm", "shellExtensions"}) {
     SCOPED_TRACE(form);
