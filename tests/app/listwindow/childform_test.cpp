@@ -1209,9 +1209,17 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
     EXPECT_EQ(child->filterTree().node(2).getTitle(), "Convert to lowercase");
     wizard->trigger(); // the one wizard comes forward again
     EXPECT_EQ(QApplication::topLevelWidgets().count(shown.data()), 1);
-    // It goes with its list.
-    child->setFilterHasChanged(false);
-    child->parentWidget()->close();
+    // It goes with its list; the question on the way comes above it, not
+    // hidden under it.
+    Qt::WindowFlags questionFlags;
+    {
+      ScopedDialogRunner answer([&](QDialog &box) {
+        questionFlags = box.windowFlags();
+        return static_cast<int>(QMessageBox::No);
+      });
+      child->parentWidget()->close();
+    }
+    EXPECT_TRUE(questionFlags & Qt::WindowStaysOnTopHint);
     ASSERT_TRUE(QTest::qWaitFor([&] { return shown.isNull(); }));
   }
   mainFormHooks() = MainFormHooks();
