@@ -1,7 +1,7 @@
 #include "components/dialogrunner.h"
 
+#include <QApplication>
 #include <QDialog>
-#include <QGuiApplication>
 
 #include <cstdio>
 
@@ -34,9 +34,24 @@ int answerHeadless(QDialog &dialog) {
   return box->escapeButton() ? box->standardButton(box->escapeButton()) : QMessageBox::Ok;
 }
 
+// A modal dialog must come above the program's windows that stay on top
+// (the wizard, the command-line helper), or it would open hidden under one
+// of them and hold the program with nothing to answer.
+void keepAboveStayOnTopWindows(QDialog &dialog) {
+  if (dialog.isVisible() || (dialog.windowFlags() & Qt::WindowStaysOnTopHint))
+    return;
+  for (QWidget *window : QApplication::topLevelWidgets())
+    if (window != &dialog && window->isVisible() &&
+        (window->windowFlags() & Qt::WindowStaysOnTopHint)) {
+      dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+      return;
+    }
+}
+
 } // namespace
 
 int DialogRunner::exec(QDialog &dialog) {
+  keepAboveStayOnTopWindows(dialog);
   // A copy, so a runner that replaces itself while a dialog runs stays alive.
   const Runner runner = currentRunner();
   if (runner)

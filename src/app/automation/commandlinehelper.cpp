@@ -25,21 +25,21 @@ constexpr TColor blue = 0xFF0000;
 
 } // namespace
 
-std::string shellQuoted(const std::string &text) {
-  std::string result;
-  for (const char c : text) {
-    if (c == '"' || c == '$' || c == '`' || c == '\\')
-      result += '\\';
+QString shellQuoted(const QString &text) {
+  QString result;
+  for (const QChar c : text) {
+    if (c == u'"' || c == u'$' || c == u'`' || c == u'\\')
+      result += u'\\';
     result += c;
   }
   return result;
 }
 
-std::string baseCommand(const std::string &program, const std::string &filterFile) {
+QString baseCommand(const QString &program, const QString &filterFile) {
   return "\"" + shellQuoted(program) + "\" \"/f=" + shellQuoted(filterFile) + "\"";
 }
 
-std::vector<std::string> commandLineRows(const std::string &base) {
+QStringList commandLineRows(const QString &base) {
   return {
       "+ Load your filter into Marrowen when it starts\n",
       "  " + base,
@@ -162,16 +162,19 @@ void TcommandLineHelperForm::regenerateButtonClick() {
     return;
   }
   error_->hide();
-  const std::string program = fileNameFromQString(QApplication::applicationFilePath());
-  const auto rows = commandLineRows(baseCommand(program, window->fileName()));
+  rows_ = commandLineRows(
+      baseCommand(QApplication::applicationFilePath(), fileNameToQString(window->fileName())));
   for (int row = 1; row <= 10; ++row)
-    tsGrid1_->SetCell(1, row, Variant(rows[static_cast<std::size_t>(row - 1)]));
+    tsGrid1_->SetCell(1, row, Variant(fromQString(rows_[row - 1])));
   tsGrid1_->show();
 }
 
 void TcommandLineHelperForm::tsGrid1ButtonClick(int, int dataRow) {
-  if (dataRow % 2 == 0)
-    QApplication::clipboard()->setText(toQString(tsGrid1_->GetCell(1, dataRow).toString()));
+  if (dataRow % 2 != 0 || dataRow < 1 || dataRow > 10)
+    return;
+  const std::string shown = tsGrid1_->GetCell(1, dataRow).toString();
+  const bool untouched = dataRow <= rows_.size() && shown == fromQString(rows_[dataRow - 1]);
+  QApplication::clipboard()->setText(untouched ? rows_[dataRow - 1] : toQString(shown));
 }
 
 void TcommandLineHelperForm::tsGrid1DblClickCell(int, int dataRow) {

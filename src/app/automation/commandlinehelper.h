@@ -1,10 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <memory>
-#include <string>
 
 class QLabel;
 
@@ -15,12 +15,12 @@ class TdgGrid;
 
 // `text` with a backslash before each '"', '$', '`' and '\', so that it
 // stays one word between double quotes in a shell.
-std::string shellQuoted(const std::string &text);
+QString shellQuoted(const QString &text);
 // The program and the filter file, each in double quotes: what every
 // command line of the helper starts with.
-std::string baseCommand(const std::string &program, const std::string &filterFile);
+QString baseCommand(const QString &program, const QString &filterFile);
 // The ten rows of the helper's grid for a base command.
-std::vector<std::string> commandLineRows(const std::string &base);
+QStringList commandLineRows(const QString &base);
 
 // Ready-made command lines that load and run the active filter-list
 // window's filter file, each copied to the clipboard by its button.
@@ -42,6 +42,9 @@ public:
 private:
   QLabel *error_;
   TdgGrid *tsGrid1_;
+  // The rows as made: the grid holds code-page text, which may lack letters
+  // of a file's name, so an untouched row is copied from here.
+  QStringList rows_;
   std::unique_ptr<TFormInfo> formInfo_;
 };
 

@@ -69,6 +69,16 @@ QString quoteArgument(const QString &argument) {
   return quoted + '"';
 }
 
+// The grid shows code-page text; the file name it stands for is kept in a
+// hidden column, so that a name the code page cannot spell is saved as it
+// was while its cell is left alone.
+constexpr int filterColumn = 3;
+constexpr int storedNameColumn = 5;
+
+std::string nameAsShown(const std::string &fileName) {
+  return fromQString(fileNameToQString(fileName));
+}
+
 } // namespace
 
 std::vector<ShellFilter> loadShellFilters(SettingsStore &store) {
@@ -169,16 +179,13 @@ QByteArray desktopEntry(const ShellFilter &filter, const QString &program) {
       exec << QStringLiteral("%F");
       continue;
     }
-    std::string expanded;
-    for (std::size_t i = 0; i < argument.size(); ++i) {
-      if (argument.compare(i, 2, "%f") == 0) {
-        expanded += filter.filter;
-        ++i;
-      } else {
-        expanded += argument[i];
-      }
-    }
-    exec << quoteArgument(fileNameToQString(expanded));
+    // The command is typed text; only the filter file is a file name.
+    QString expanded;
+    std::size_t from = 0;
+    for (std::size_t at; (at = argument.find("%f", from)) != std::string::npos; from = at + 2)
+      expanded += toQString(argument.substr(from, at - from)) + fileNameToQString(filter.filter);
+    expanded += toQString(argument.substr(from));
+    exec << quoteArgument(expanded);
   }
   QString text = QStringLiteral("[Desktop Entry]\nType=Application\n");
   text += QStringLiteral("Name=") + escapeValue(toQString(filter.name)) + '\n';
@@ -212,7 +219,7 @@ TshellExtensions::TshellExtensions(QWidget *parent) : QWidget(parent) {
   fileGrid_->beginLoad();
   fileGrid_->SetStoreData(true);
   fileGrid_->SetGridMode(gmEditInsert);
-  fileGrid_->SetCols(4);
+  fileGrid_->SetCols(storedNameColumn);
   fileGrid_->SetRows(0);
   const char *headings[] = {"Menu Name", "Comment", "Filter filename", "Command"};
   const int widths[] = {110, 130, 170, 190};
@@ -220,6 +227,7 @@ TshellExtensions::TshellExtensions(QWidget *parent) : QWidget(parent) {
     fileGrid_->GetCol(c)->SetHeading(headings[c - 1]);
     fileGrid_->GetCol(c)->SetWidth(widths[c - 1]);
   }
+  fileGrid_->GetCol(storedNameColumn)->SetVisible(false);
   fileGrid_->GetCol(3)->SetButtonType(btNormal);
   fileGrid_->GetCol(4)->SetButtonType(btNormal);
   fileGrid_->endLoad();
@@ -266,7 +274,8 @@ TshellExtensions::TshellExtensions(QWidget *parent) : QWidget(parent) {
     const int row = static_cast<int>(i + 1);
     fileGrid_->SetCell(1, row, Variant(filters[i].name));
     fileGrid_->SetCell(2, row, Variant(filters[i].comment));
-    fileGrid_->SetCell(3, row, Variant(filters[i].filter));
+    fileGrid_->SetCell(filterColumn, row, Variant(nameAsShown(filters[i].filter)));
+    fileGrid_->SetCell(storedNameColumn, row, Variant(filters[i].filter));
     fileGrid_->SetCell(4, row, Variant(filters[i].command));
   }
   formInfo_ = std::make_unique<TFormInfo>(this, QStringLiteral("shellExtensions"));
@@ -289,7 +298,12 @@ std::vector<ShellFilter> TshellExtensions::rows() const {
     if (at < 1 || at > count)
       continue;
     auto text = [&](int col) { return fileGrid_->GetCell(col, row).toString(); };
-    filters[static_cast<std::size_t>(at - 1)] = {text(1), text(2), text(3), text(4)};
+    const std::string shown = text(filterColumn);
+    const std::string stored = text(storedNameColumn);
+    const std::string filter = !stored.empty() && nameAsShown(stored) == shown
+                                   ? stored
+                                   : fileNameFromQString(toQString(shown));
+    filters[static_cast<std::size_t>(at - 1)] = {text(1), text(2), filter, text(4)};
   }
   return filters;
 }
@@ -321,13 +335,16 @@ void TshellExtensions::deleteButtonClick() {
 void TshellExtensions::fileGridButtonDown(int dataCol, int dataRow) {
   if (dataRow < 1 || dataRow > fileGrid_->Rows())
     return;
-  if (dataCol == 3) {
+  if (dataCol == filterColumn) {
     QFileDialog dialog(this, QString(), QString(), QStringLiteral("Marrowen filter file (*.fll)"));
     dialog.setObjectName(QStringLiteral("OpenDialog1"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    if (DialogRunner::exec(dialog) == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-      fileGrid_->SetCell(3, dataRow, Variant(fileNameFromQString(dialog.selectedFiles().front())));
+    if (DialogRunner::exec(dialog) == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+      const std::string name = fileNameFromQString(dialog.selectedFiles().front());
+      fileGrid_->SetCell(filterColumn, dataRow, Variant(nameAsShown(name)));
+      fileGrid_->SetCell(storedNameColumn, dataRow, Variant(name));
+    }
   } else if (dataCol == 4) {
     QMenu presets(this);
     for (const std::string &preset : shellCommandPresets())

@@ -373,10 +373,23 @@ void TWizardForm::showWizardAtStartupClick(bool checked) {
 
 void installWizard() {
   mainFormHooks().showWizard = [](FilterListWindow &window) {
-    if (auto *target = window.listTarget()) {
-      TWizardForm wizard(*target, TmainForm::instance());
-      DialogRunner::exec(wizard);
+    FilterListTarget *target = window.listTarget();
+    if (!target)
+      return;
+    static QPointer<TWizardForm> shown;
+    if (shown && &shown->target() != target)
+      delete shown.data();
+    if (!shown) {
+      shown = new TWizardForm(*target, TmainForm::instance());
+      shown->setAttribute(Qt::WA_DeleteOnClose);
+      // Gone at once with its list, before anything could reach the list
+      // through it.
+      QObject::connect(window.widget(), &QObject::destroyed, shown.data(),
+                       [wizard = shown.data()] { delete wizard; });
     }
+    shown->show();
+    shown->raise();
+    shown->activateWindow();
   };
 }
 

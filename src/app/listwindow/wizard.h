@@ -36,7 +36,9 @@ const std::vector<WizardTask> &wizardTasks();
 void addWizardTask(FilterListTarget &window, const TWizardFilter &task);
 
 // Guides a user through setting up one filter list: where the data is (files
-// or the clipboard) and a list of tasks, each adding its nodes.
+// or the clipboard) and a list of tasks, each adding its nodes. It stays on
+// top while the user goes on working in the list, so each task goes after
+// whichever filter is selected there.
 class TWizardForm : public QDialog {
   Q_OBJECT
 public:
@@ -55,6 +57,7 @@ public:
   QListWidget *tasks() const { return tasks_; }
   QCheckBox *showAtStartup() const { return showAtStartup_; }
   QPushButton *addButton() const { return add_; }
+  FilterListTarget &target() const { return target_; }
   bool pageVisible(int page) const;
 
 private:
@@ -71,7 +74,8 @@ private:
   std::unique_ptr<TFormInfo> formInfo_;
 };
 
-// Opens the wizard at start-up and from the Tools menu.
+// Opens the wizard at start-up and from the Tools menu: one at a time,
+// going with the list it fills.
 void installWizard();
 
 } // namespace marrowen

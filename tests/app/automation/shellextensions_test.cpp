@@ -80,6 +80,26 @@ TEST_F(ShellTest, DesktopEntriesQuoteEveryArgument) {
             (std::vector<std::string>{"a \"b\" c", "d e", ""}));
 }
 
+// File names cross as file names, typed texts through the code page: a name
+// with letters beyond ASCII shows as spelt, an untouched one is saved as it
+// was (even letters the code page lacks), and one typed names that file.
+TEST_F(ShellTest, NamesBeyondAsciiShowAndSaveAsSpelt) {
+  const std::string stored = fileNameFromQString(QStringLiteral("/l/Über Жук.fll"));
+  entry(1, "One");
+  store->writeString(shellKey + "1", "Filter", stored);
+  entry(2, "Two", fromQString(QStringLiteral("\"/f=%f\" %p Ö")));
+  TshellExtensions window;
+  EXPECT_EQ(toQString(window.grid().GetCell(3, 1).toString()), "/l/Über ???.fll");
+  window.grid().SetCell(3, 2, Variant(fromQString(QStringLiteral("/l/Ärger.fll"))));
+  window.applyButtonClick();
+  EXPECT_EQ(store->readString(shellKey + "1", "Filter", ""), stored);
+  EXPECT_EQ(store->readString(shellKey + "2", "Filter", ""),
+            fileNameFromQString(QStringLiteral("/l/Ärger.fll")));
+  EXPECT_TRUE(QString::fromStdString(readFile(desktop(1))).contains("\"/f=/l/Über Жук.fll\""));
+  EXPECT_TRUE(
+      QString::fromStdString(readFile(desktop(2))).contains("\"/f=/l/Ärger.fll\" %F \"Ö\""));
+}
+
 TEST_F(ShellTest, BothWindowsTakeTheirStoredSizeButNotTheirPosition) {
   for (const char *form : {"commandLineHelperForm", "shellExtensions"}) {
     SCOPED_TRACE(form);
@@ -147,6 +167,18 @@ TEST_F(ShellTest, TheHelperNeedsASavedFilterListWindow) {
   const TRect cell = grid.GetPaintCellRect(1, grid.GetDisplayRowOf(6));
   QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, QPoint(cell.Right - 3, cell.Top + 3));
   EXPECT_EQ(fromQString(QApplication::clipboard()->text()), lines[2]);
+
+  // A name with letters beyond ASCII is shown as the file system spells it,
+  // and copied whole even where the code page lacks a letter.
+  made[0]->name = fileNameFromQString(QStringLiteral("/lists/Über Жук.fll"));
+  helper->regenerateButtonClick();
+  EXPECT_TRUE(toQString(grid.GetCell(1, 2).toString()).endsWith("/lists/Über ???.fll\""));
+  helper->tsGrid1ButtonClick(1, 2);
+  EXPECT_TRUE(QApplication::clipboard()->text().endsWith("\"/f=/lists/Über Жук.fll\""));
+  // A command line the user touched up is copied as it stands.
+  grid.SetCell(1, 4, Variant(grid.GetCell(1, 4).toString() + " /q"));
+  helper->tsGrid1ButtonClick(1, 4);
+  EXPECT_TRUE(QApplication::clipboard()->text().endsWith("???.fll\" /g /q"));
 }
 
 } // namespace

@@ -939,6 +939,7 @@ TEST_F(ChildFormInMainForm, NewWindowsAreNumberedAndBringTheirMenusInGroupOrder)
 
 #include <QListWidget>
 #include <QPageSetupDialog>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRadioButton>
@@ -1179,12 +1180,6 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
         print->printer()->setOutputFileName(QString::fromStdString(pdf));
         return static_cast<int>(QDialog::Accepted);
       }
-      if (dialog.objectName() == "WizardForm") {
-        // The switch reaches Go with the input's dialog hidden.
-        dialog.findChildren<QRadioButton *>().back()->click();
-        dialog.findChild<QListWidget *>("tasks")->setCurrentRow(3);
-        dialog.findChild<QPushButton *>("addButton")->click();
-      }
       return static_cast<int>(QDialog::Rejected);
     };
     mainFormHooks().commands.Print1();
@@ -1200,12 +1195,41 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
     child->selectItem(child->filterTree().count() - 1);
     EXPECT_FALSE(child->beginButton->isEnabled());
     wizard->trigger();
+    // The wizard stays open beside the list, which the user goes on using:
+    // each task goes after the filter selected there.
+    QPointer<TWizardForm> shown;
+    for (QWidget *window : QApplication::topLevelWidgets())
+      if (auto *form = qobject_cast<TWizardForm *>(window); form && form->isVisible())
+        shown = form;
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // The switch reaches Go with the input's dialog hidden.
+    shown->findChildren<QRadioButton *>().back()->click();
+    shown->tasks()->setCurrentRow(3);
+    shown->addButton()->click();
     EXPECT_FALSE(child->InputFilter()->inputFromFile);
     EXPECT_TRUE(child->beginButton->isEnabled());
-    EXPECT_EQ(ran, (std::vector<std::string>{"QPrintDialog", "QPageSetupDialog",
-                                             "marrowen::TWizardForm"}));
+    EXPECT_EQ(ran, (std::vector<std::string>{"QPrintDialog", "QPageSetupDialog"}));
     EXPECT_EQ(child->filterTree().count(), 5);
     EXPECT_TRUE(child->filterHasChanged());
+    child->selectItem(1);
+    shown->tasks()->setCurrentRow(4);
+    shown->addButton()->click();
+    EXPECT_EQ(child->filterTree().node(2).getTitle(), "Convert to lowercase");
+    wizard->trigger(); // the one wizard comes forward again
+    EXPECT_EQ(QApplication::topLevelWidgets().count(shown.data()), 1);
+    // It goes with its list; the question on the way comes above it, not
+    // hidden under it.
+    Qt::WindowFlags questionFlags;
+    {
+      ScopedDialogRunner answer([&](QDialog &box) {
+        questionFlags = box.windowFlags();
+        return static_cast<int>(QMessageBox::No);
+      });
+      child->parentWidget()->close();
+    }
+    EXPECT_TRUE(questionFlags & Qt::WindowStaysOnTopHint);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown.isNull(); }));
   }
   mainFormHooks() = MainFormHooks();
   registerNodeDialog("TInputObject", {});
