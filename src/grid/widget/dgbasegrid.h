@@ -1281,6 +1281,7 @@ private:
   qint64 FPressTime = 0;
   bool FDblClickPress = false;
   bool FShowEditorAfterPress = false;
+  bool FPressNotedByControl = false;
   bool FPressToControl = false;
   bool FSuppressClick = false;
   // A handler let go of the mouse during the press: its release is not ours.
