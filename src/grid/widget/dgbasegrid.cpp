@@ -231,11 +231,19 @@ int baseCount(int dataCount, int extra) {
 } // namespace
 
 // A cell range reaching past the new count would drag the current cell
-// along: its far corner stays with the current cell until the range is set
-// again.
+// along: its far corner is cut back to the new last line first, and the
+// cells the range gives up are drawn unselected. A range within the count
+// stays as it is.
+void TdgBaseGrid::CutCellRange(bool rows, int lastLine) {
+  std::int32_t &end = rows ? FRangeEnd.Y : FRangeEnd.X;
+  if (FGridStatus != gsCellRange || end <= lastLine)
+    return;
+  InvalidateRect(Selection());
+  end = lastLine >= 1 ? lastLine : (rows ? FCurrent.Y : FCurrent.X);
+}
+
 void TdgBaseGrid::ApplyColCount(int n) {
-  if (FGridStatus == gsCellRange)
-    FRangeEnd = FCurrent;
+  CutCellRange(false, baseCount(n, 1) - 1);
   FDrawnValues.clear();
   FPendingColRemovals = 0;
   const int oldCols = std::exchange(FDataCols, n);
@@ -253,8 +261,7 @@ void TdgBaseGrid::ApplyColCount(int n) {
 }
 
 void TdgBaseGrid::ApplyRowCount(int n) {
-  if (FGridStatus == gsCellRange)
-    FRangeEnd = FCurrent;
+  CutCellRange(true, baseCount(n, 1 + FInsertRowFlag) - 1);
   FDrawnValues.clear();
   FPendingRowRemovals = 0;
   const int oldRows = std::exchange(FDataRows, n);

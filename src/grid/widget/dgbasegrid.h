@@ -981,6 +981,7 @@ protected:
 
   void ApplyColCount(int n);
   void ApplyRowCount(int n);
+  void CutCellRange(bool rows, int lastLine);
   void MakeFixed();
   // A drop-down's list keeps the modes its owning grid set it up with: only
   // that set-up and a stream being read change them.
