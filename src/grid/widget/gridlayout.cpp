@@ -182,7 +182,7 @@ std::string TdgBaseGrid::CheckBoxValuesOf(int dataCol) const {
 }
 
 TdgCustomButton *TdgBaseGrid::GetCellButton(int displayCol, TdgButtonType type) {
-  auto make = [this](std::unique_ptr<TdgCustomButton> &slot, auto factory) {
+  auto make = [](std::unique_ptr<TdgCustomButton> &slot, auto factory) {
     if (!slot)
       slot = factory();
     return slot.get();
