@@ -349,8 +349,10 @@ bool TdgBaseGrid::ChangeCurrentValue(const Variant &value, bool startRowEdit) {
 
 void TdgBaseGrid::EnterInsertRow() {
   const int last = RowCount() - 1;
+  // A grid being read takes the rows it is given: the current cell that
+  // lands on the insert row meanwhile adds none.
   if (FGridMode != gmEditInsert || !FInsertRowFlag || Row() != last || last < 1 ||
-      FApplyingRowCount)
+      FApplyingRowCount || IsLoadingLayout())
     return;
   FInsertRowFlag = 0;
   FPreviousInsertRowFlag = 0;
@@ -431,6 +433,14 @@ void TdgBaseGrid::FollowCurrentCell(bool moved) {
       if (FStorage)
         FStorage->RemoveRows(gone, gone);
       FRowStore->FreeRow(gone);
+      // The insert row comes back at the default height: the row's own,
+      // hidden or sized, would put it out of reach.
+      if (RowHeights(last) != DefaultRowHeight()) {
+        FRowHeights[last] = DefaultRowHeight();
+        if (FVisibleRows.Active())
+          RebuildVisibleList(true);
+        UpdateScrollRange();
+      }
       // What the row was given on entering goes with it: the insert row
       // painted there, and the row entered next, start blank.
       std::erase_if(FDrawnValues, [gone](const auto &drawn) { return drawn.first.second == gone; });
@@ -440,6 +450,9 @@ void TdgBaseGrid::FollowCurrentCell(bool moved) {
       DoRowCountChanged(Rows() + 1, Rows());
       RowDeleted(Rows() + 1, true);
       InvalidateRect(TGridRect{0, last, ColCount() - 1, last});
+      // The insert row back may be the one line left to be seen.
+      if (LeaveHiddenLines())
+        return;
     }
   }
   const int dataCol = GetCurrentDataCol();

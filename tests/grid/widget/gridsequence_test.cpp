@@ -41,6 +41,21 @@ TEST(GridSequence, FixedSeedsKeepEveryPromise) {
 TEST(GridSequence, SequencesThatOnceFailedKeepEveryPromise) {
   QApplication::setCursorFlashTime(0);
   const std::pair<const char *, std::vector<Step>> sequences[] = {
+      {"a layout read while the current cell stood on the insert row",
+       {{9, 803808244u, 4244149775u},
+        {15, 2217758564u, 30672571u},
+        {16, 3991339723u, 2383731429u},
+        {5, 2105154021u, 1887590348u},
+        {14, 2712824080u, 4276633090u},
+        {8, 3045442976u, 3283894139u},
+        {21, 1213242961u, 1130994176u}}},
+      {"the insert row back after an entered row that was hidden",
+       {{5, 2023370625u, 1171067854u},
+        {8, 1384853382u, 830445891u},
+        {16, 1095280357u, 3040070459u},
+        {14, 2319958543u, 638491898u},
+        {14, 634161303u, 2789289583u},
+        {0, 3625644494u, 3897202210u}}},
       {"the focus mark of a new grid mode",
        {{16, 1493642992u, 2452463100u}, {16, 3313975271u, 2463934640u}}},
       {"a moved column taken by a smaller count",
