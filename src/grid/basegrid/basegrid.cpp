@@ -1,6 +1,7 @@
 #include "grid/basegrid/basegrid.h"
 
 #include "classlib/componentstream.h"
+#include "classlib/scopeexit.h"
 #include "grid/basegrid/inplaceedit.h"
 
 #include <QApplication>
@@ -504,13 +505,17 @@ void TCustomGrid_dg::MoveCurrent(std::int32_t col, std::int32_t row, bool moveRa
   }
   if (FOptions.has(goRowSelect))
     FCurrent.X = FFixedCols;
-  if (show)
+  if (show) {
+    ++FScrollingToCurrent;
+    ScopeExit scrolled{[this] { --FScrollingToCurrent; }};
     ClampInView(FCurrent);
+  }
   SelectionMoved(oldSel);
   InvalidateCell(oldCurrent.X, oldCurrent.Y);
   InvalidateCell(FCurrent.X, FCurrent.Y);
   if (FCurrent != oldCurrent)
     CurrentCellMoved();
+  MoveCurrentEnded();
 }
 
 void TCustomGrid_dg::MoveRangeEnd(TGridCoord newRangeEnd) {

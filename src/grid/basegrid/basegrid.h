@@ -247,6 +247,11 @@ public:
   virtual bool SelectCell(std::int32_t col, std::int32_t row);
   // After the current cell moved to another cell.
   virtual void CurrentCellMoved() {}
+  // At the end of every MoveCurrent, whether the cell moved or not.
+  virtual void MoveCurrentEnded() {}
+  // True while MoveCurrent scrolls the new current cell into view: the cell
+  // has changed and CurrentCellMoved has not run yet.
+  bool ScrollingToCurrent() const { return FScrollingToCurrent > 0; }
   virtual void DeleteColumn(std::int32_t index);
   virtual void DeleteRow(std::int32_t index);
   virtual void Paint();
@@ -368,6 +373,7 @@ private:
   QPoint FSizingLineFrom, FSizingLineTo;
   TRect FMoveLineRect;
   bool FFocusFromEditor = false;
+  int FScrollingToCurrent = 0;
   bool FCanvasMirrored = false;
   QPainter *FCanvas = nullptr;
   QTimer FTimer;

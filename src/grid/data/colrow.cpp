@@ -757,17 +757,19 @@ void TdgRow::SetVisible(bool v) {
   visible_ = v;
   const int displayRow = DisplayRow();
   // Moving the current cell off an entered, unchanged insert row takes that
-  // row away, this object with it: only the grid is used from there on.
+  // row away, this object with it, as soon as the row has no height: only
+  // the grid is used from there on.
   TdgGridHost *const grid = grid_;
+  const int dataRow = dataRow_;
   if (v) {
     grid->visibleRows().Add(displayRow);
     grid->setRowHeight(displayRow, height_);
   } else {
     grid->visibleRows().Remove(displayRow);
     grid->setRowHeight(displayRow, 0);
-    grid->dropRowSelection(dataRow_);
-    if (current)
-      grid->moveOffRow(dataRow_);
+    grid->dropRowSelection(dataRow);
+    if (current && grid->currentDataRow() == dataRow)
+      grid->moveOffRow(dataRow);
     grid->correctScrolling();
   }
   grid->relayout();

@@ -60,7 +60,9 @@ TdgControlType TdgCurrentCell::ControlType() const {
 Variant TdgCurrentCell::GetValue() const {
   if (DisplayCol() < 0 || DisplayRow() < 0)
     return Variant();
-  if (HasValue())
+  // A value held for another cell (the one being left while the grid
+  // scrolls to this one) is none of this cell's.
+  if (ValueFor(DisplayCol(), DisplayRow()))
     return Grid.PendingValue();
   return Grid.GetCell(Grid.GetCurrentDataCol(), Grid.GetCurrentDataRow());
 }
@@ -301,7 +303,7 @@ void TdgBaseGrid::LoadControl(TdgCustomGridControl &control, const Variant &valu
 }
 
 void TdgBaseGrid::ShowCurrentValueInEditor() {
-  if (FActiveControl && FEditorCol >= 0 && FEditorCol == Col() && FEditorRow == Row())
+  if (FActiveControl && EditorHoldsCurrentCell())
     LoadControl(*FActiveControl, CurrentCell().GetValue());
 }
 
@@ -337,7 +339,7 @@ bool TdgBaseGrid::ChangeCurrentValue(const Variant &value, bool startRowEdit) {
   if (FStorage)
     SetCell(dataCol, dataRow, value);
   // A value that did not come from the editor is shown there too.
-  if (FActiveControl && FEditorCol == Col() && FEditorRow == Row() &&
+  if (FActiveControl && EditorHoldsCurrentCell() &&
       !VarSameValue(FActiveControl->GetValue(), value))
     FActiveControl->SetValue(value);
   InvalidateCell(0, Row());
@@ -347,8 +349,10 @@ bool TdgBaseGrid::ChangeCurrentValue(const Variant &value, bool startRowEdit) {
 
 void TdgBaseGrid::EnterInsertRow() {
   const int last = RowCount() - 1;
+  // A grid being read takes the rows it is given: the current cell that
+  // lands on the insert row meanwhile adds none.
   if (FGridMode != gmEditInsert || !FInsertRowFlag || Row() != last || last < 1 ||
-      FApplyingRowCount)
+      FApplyingRowCount || IsLoadingLayout())
     return;
   FInsertRowFlag = 0;
   FPreviousInsertRowFlag = 0;
@@ -377,28 +381,44 @@ bool TdgBaseGrid::SelectCell(std::int32_t col, std::int32_t row) {
   return CanLeaveCell(DataColAt(col), DataRowAt(row), true);
 }
 
+// While a count is applied the base grid may push the current cell about
+// with the maps half made; whoever changes the count settles it after.
 void TdgBaseGrid::CurrentCellMoved() {
+  if (FApplyingCount == 0)
+    FollowCurrentCell(true);
+}
+
+// A hidden line cannot hold the current cell, where typing would go nowhere:
+// the nearest shown one takes it, and that move is followed.
+bool TdgBaseGrid::LeaveHiddenLines() {
+  if (const int row = Row(); row >= 1 && row < RowCount() && RowHeights(row) == 0) {
+    PlaceCurrentRow(row);
+    if (Row() != row)
+      return true;
+  }
+  if (const int col = Col(); col >= 1 && col < ColCount() && ColWidths(col) == 0) {
+    PlaceCurrentCol(col);
+    if (Col() != col)
+      return true;
+  }
+  return false;
+}
+
+void TdgBaseGrid::FollowCurrentCell(bool moved) {
+  if (LeaveHiddenLines())
+    return;
   // An open list or picker belongs to its cell: moved off it (by code, or as
   // lines went), it closes and gives its value to no other cell.
   if ((FComboCol != -1 && (FComboCol != GetCurrentDataCol() || FComboRow != GetCurrentDataRow())) ||
       (FDateTimeCol != -1 &&
        (FDateTimeCol != GetCurrentDataCol() || FDateTimeRow != GetCurrentDataRow())))
     CloseDropDowns();
-  // The row bar's mark of the current row goes with it, however it moved.
-  if (FIndicatorRow != Row()) {
-    if (FIndicatorRow < RowCount())
-      InvalidateCell(0, FIndicatorRow);
-    InvalidateCell(0, Row());
-    FIndicatorRow = Row();
-  }
+  FollowIndicator();
   if (HasValue() && !ValueFor(Col(), Row()))
     DropPending();
-  FEditStartGranted = false;
-  FEscapeUndidCell = false;
-  // A new cell starts out of edit state, its control shown as the grid says.
-  FEditing = FAlwaysShowEditor;
-  FEditingMode = 0;
-  if (FGridMode == gmEditInsert && !FCountShrinking) {
+  if (CurrentIdentity() != FCurrentIdentity)
+    NewCellEditState();
+  if (moved && FGridMode == gmEditInsert && !FCountShrinking) {
     const int last = RowCount() - 1;
     if (FInsertRowFlag && Row() == last && last >= 1) {
       EnterInsertRow();
@@ -413,6 +433,14 @@ void TdgBaseGrid::CurrentCellMoved() {
       if (FStorage)
         FStorage->RemoveRows(gone, gone);
       FRowStore->FreeRow(gone);
+      // The insert row comes back at the default height: the row's own,
+      // hidden or sized, would put it out of reach.
+      if (RowHeights(last) != DefaultRowHeight()) {
+        FRowHeights[last] = DefaultRowHeight();
+        if (FVisibleRows.Active())
+          RebuildVisibleList(true);
+        UpdateScrollRange();
+      }
       // What the row was given on entering goes with it: the insert row
       // painted there, and the row entered next, start blank.
       std::erase_if(FDrawnValues, [gone](const auto &drawn) { return drawn.first.second == gone; });
@@ -422,6 +450,9 @@ void TdgBaseGrid::CurrentCellMoved() {
       DoRowCountChanged(Rows() + 1, Rows());
       RowDeleted(Rows() + 1, true);
       InvalidateRect(TGridRect{0, last, ColCount() - 1, last});
+      // The insert row back may be the one line left to be seen.
+      if (LeaveHiddenLines())
+        return;
     }
   }
   const int dataCol = GetCurrentDataCol();
@@ -449,6 +480,44 @@ void TdgBaseGrid::CurrentCellMoved() {
     ReportGridStatus();
   }
   PlaceEditor();
+}
+
+// The row bar's mark of the current row goes with it, however it moved:
+// rows moved about it move it without a move of the current cell.
+void TdgBaseGrid::FollowIndicator() {
+  if (FIndicatorRow == Row())
+    return;
+  if (FIndicatorRow < RowCount())
+    InvalidateCell(0, FIndicatorRow);
+  InvalidateCell(0, Row());
+  FIndicatorRow = Row();
+}
+
+void TdgBaseGrid::RowMoved(std::int32_t, std::int32_t) { FollowIndicator(); }
+
+// A new cell starts out of edit state, its control shown as the grid says.
+void TdgBaseGrid::NewCellEditState() {
+  FCurrentIdentity = CurrentIdentity();
+  FEditStartGranted = false;
+  FEscapeUndidCell = false;
+  FEditing = FAlwaysShowEditor;
+  FEditingMode = 0;
+}
+
+void TdgBaseGrid::MoveCurrentEnded() {
+  if (std::exchange(FPlaceAfterMove, false))
+    PlaceEditor();
+}
+
+TdgBaseGrid::CellIdentity TdgBaseGrid::CurrentIdentity() const {
+  CellIdentity id;
+  const int dataCol = GetCurrentDataCol();
+  if (const TdgCol *col = ColObject(dataCol); col && dataCol >= 1)
+    id.col = col->Id;
+  const int dataRow = DataRowAt(Row());
+  if (Row() >= 1 && dataRow >= 0 && dataRow < FRowStore->Count())
+    id.row = FRowStore->GetRowId(dataRow);
+  return id;
 }
 
 bool TdgBaseGrid::DoMouseWheel(TShiftState shift, int wheelDelta, QPoint mousePos) {

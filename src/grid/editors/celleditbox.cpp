@@ -44,8 +44,6 @@ bool isWordSeparator(char c) { return c == ' ' || c == '\t' || c == '\r' || c ==
 TdgGridEditBox::TdgGridEditBox(QWidget *parent) : TdgGridControl(parent) {
   setCursor(Qt::IBeamCursor);
   FLineStarts.Add(0);
-  const int flash = QApplication::cursorFlashTime();
-  FCaretTimer.setInterval(flash > 0 ? flash / 2 : 500);
   QObject::connect(&FCaretTimer, &QTimer::timeout, this, [this] {
     FCaretOn = !FCaretOn;
     update(QRect(FCaretPoint, QSize(2, Metrics().TextHeight())));
@@ -918,7 +916,9 @@ void TdgGridEditBox::changeEvent(QEvent *e) {
 void TdgGridEditBox::focusInEvent(QFocusEvent *e) {
   FCaretShown = true;
   FCaretOn = true;
-  FCaretTimer.start();
+  // A desktop set not to blink the caret gets a steady one.
+  if (const int flash = QApplication::cursorFlashTime(); flash > 0)
+    FCaretTimer.start(flash / 2);
   TdgGridControl::focusInEvent(e);
 }
 

@@ -88,6 +88,12 @@ public:
   void LeftPress(TShiftState shift, int x, int y, qint64 time);
   // The grid sets this while it hands a press over from itself.
   void ForgetLastClick() { FLastClickTime = 0; }
+  // A press the grid handled itself counts as the first of a double click
+  // whose second press comes here.
+  void NoteClick(QPoint at, qint64 time) {
+    FLastClickTime = std::max<qint64>(time, 1);
+    FLastClickPos = at;
+  }
   // A release the grid hands over ends a click, as the control's own would.
   void FireClickOnRelease() { FClickOnRelease = true; }
   // Escape is wanted while the grid says so; Return always while it is down.

@@ -666,7 +666,9 @@ bool TdgBaseGrid::readDefinedProperty(std::string_view name, ComponentReader &r)
 }
 
 TdgCol *TdgBaseGrid::MatchColumnByFieldName(int storedCol, const std::string &fieldName) {
-  TdgCol *col = FColStore->FindByFieldName(fieldName);
+  // A column without a name names no column: matched to the first nameless
+  // one, every such column's properties and values would land in that one.
+  TdgCol *col = fieldName.empty() ? nullptr : FColStore->FindByFieldName(fieldName);
   int target = 0;
   if (col) {
     col->PropertyMask = FPropertyMask;

@@ -315,21 +315,26 @@ void TdgBaseGrid::LoadLayout(std::string_view bytes, const std::string &sourceNa
                              bool fieldState) {
   const std::unique_ptr<TdgGridStreamComponent> component = CreateStreamComponent();
   component->ColMatchMode = fieldState ? 0 : 1;
-  BeginUpdate();
-  beginLoad();
-  FLayoutLoading = true;
-  FFieldState = fieldState;
-  Finally done{[this] {
-    FLayoutLoading = false;
-    FFieldState = true;
-    ClearLoadColMap();
-    SetColMatchMode(1);
-    SetPropertyMask(0);
-    endLoad();
-    EndUpdate();
-  }};
-  ComponentReader reader(bytes, sourceName);
-  reader.readRootComponent(*component);
+  {
+    BeginUpdate();
+    beginLoad();
+    FLayoutLoading = true;
+    FFieldState = fieldState;
+    Finally done{[this] {
+      FLayoutLoading = false;
+      FFieldState = true;
+      ClearLoadColMap();
+      SetColMatchMode(1);
+      SetPropertyMask(0);
+      endLoad();
+      EndUpdate();
+    }};
+    ComponentReader reader(bytes, sourceName);
+    reader.readRootComponent(*component);
+  }
+  // Lines moved, sized or hidden by the layout: the editor and the current
+  // cell follow.
+  FollowCurrentCell();
 }
 
 void TdgBaseGrid::LoadFromStream(TStream &stream, bool fieldState) {

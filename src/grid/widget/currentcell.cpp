@@ -17,7 +17,8 @@ void TdgCurrentCell::SetSelLength(int value) {
 }
 
 void TdgCurrentCell::Apply() {
-  if (HasValue() || DisplayCol() < 0 || DisplayRow() < 0 || ControlType() != ctText)
+  if (DisplayCol() < 0 || DisplayRow() < 0 || ControlType() != ctText ||
+      ValueFor(DisplayCol(), DisplayRow()))
     return;
   Grid.PlaceEditor();
   TdgEditGridControl &editor = Grid.EditControl();

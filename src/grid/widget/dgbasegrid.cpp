@@ -199,6 +199,13 @@ void TdgBaseGrid::RebuildVisibleList(bool rows) {
 // The fixed data columns and rows asked for come back as far as the new
 // counts allow: a grid that grows gets the fixed area it was cut short of.
 void TdgBaseGrid::MakeFixed() {
+  const int fixedCols = FixedCols(), fixedRows = FixedRows();
+  // The fixed area's size is measured again when the row bar or heading
+  // becomes fixed at the size it had: scrolling would move them otherwise.
+  ScopeExit measured{[this, fixedCols, fixedRows] {
+    if (FixedCols() != fixedCols || FixedRows() != fixedRows)
+      RecomputeFixedSizes();
+  }};
   if (FixedCols() == 0 && ColCount() >= 2) {
     SetFixedCols(1);
     SetColWidths(0, RowBarOn() ? RowBarWidth() : 0);
@@ -224,14 +231,24 @@ int baseCount(int dataCount, int extra) {
 } // namespace
 
 // A cell range reaching past the new count would drag the current cell
-// along: its far corner stays with the current cell until the range is set
-// again.
+// along: its far corner is cut back to the new last line first, and the
+// cells the range gives up are drawn unselected. A range within the count
+// stays as it is.
+void TdgBaseGrid::CutCellRange(bool rows, int lastLine) {
+  std::int32_t &end = rows ? FRangeEnd.Y : FRangeEnd.X;
+  if (FGridStatus != gsCellRange || end <= lastLine)
+    return;
+  InvalidateRect(Selection());
+  end = lastLine >= 1 ? lastLine : (rows ? FCurrent.Y : FCurrent.X);
+}
+
 void TdgBaseGrid::ApplyColCount(int n) {
-  if (FGridStatus == gsCellRange)
-    FRangeEnd = FCurrent;
+  CutCellRange(false, baseCount(n, 1) - 1);
   FDrawnValues.clear();
   FPendingColRemovals = 0;
   const int oldCols = std::exchange(FDataCols, n);
+  ++FApplyingCount;
+  ScopeExit applied{[this] { --FApplyingCount; }};
   try {
     SetColCount(baseCount(n, 1));
   } catch (...) {
@@ -244,11 +261,12 @@ void TdgBaseGrid::ApplyColCount(int n) {
 }
 
 void TdgBaseGrid::ApplyRowCount(int n) {
-  if (FGridStatus == gsCellRange)
-    FRangeEnd = FCurrent;
+  CutCellRange(true, baseCount(n, 1 + FInsertRowFlag) - 1);
   FDrawnValues.clear();
   FPendingRowRemovals = 0;
   const int oldRows = std::exchange(FDataRows, n);
+  ++FApplyingCount;
+  ScopeExit applied{[this] { --FApplyingCount; }};
   try {
     SetRowCount(baseCount(n, 1 + FInsertRowFlag));
   } catch (...) {
@@ -283,6 +301,8 @@ void TdgBaseGrid::SetCols(int value) {
     std::vector<int> gone(static_cast<std::size_t>(oldCols - value));
     std::iota(gone.begin(), gone.end(), value + 1);
     RemoveDataCols(gone);
+    // Moved columns may have shown them anywhere, not only at the end.
+    InvalidateGrid();
   }
   ApplyColCount(value);
   for (int c = oldCols + 1; c <= value; ++c)
@@ -296,7 +316,7 @@ void TdgBaseGrid::SetCols(int value) {
     PlaceCurrentCol(1);
   }
   // The editor shows the current cell as it is now, or goes with its cell.
-  PlaceEditor();
+  FollowCurrentCell();
   FireSelectChanged(false);
   ReportGridStatus();
 }
@@ -321,6 +341,7 @@ void TdgBaseGrid::SetRows(int value) {
     std::vector<int> gone(static_cast<std::size_t>(oldRows - value));
     std::iota(gone.begin(), gone.end(), value + 1);
     RemoveDataRows(gone);
+    InvalidateGrid();
   }
   {
     // The count asked for is the count: an insert row the current cell
@@ -336,12 +357,11 @@ void TdgBaseGrid::SetRows(int value) {
         PlaceCurrentRow(displayRow);
       else if (currentDataRow >= 1)
         PlaceCurrentRow(GetDisplayRowOf(currentDataRow));
-      // An editor left where a removed row stood shows what stands there now
-      // (the empty insert row), not the text of the row that went.
-      ShowCurrentValueInEditor();
     }
+    // An editor left where a removed row stood shows what stands there now
+    // (the empty insert row), not the text of the row that went.
+    FollowCurrentCell();
   }
-  PlaceEditor();
   ReportGridStatus();
 }
 
@@ -354,11 +374,19 @@ void TdgBaseGrid::SetGridMode(TdgGridMode value) {
   // Nor may a grid that only browses keep a cell's edit open.
   if (value == gmBrowse && !EndEdit())
     return;
+  // The focus mark is drawn as the mode says: the old one goes, the new one
+  // comes, over the whole row a list box marks.
+  auto currentRow = [this] {
+    if (Row() >= 1 && Row() < RowCount())
+      InvalidateRect(TGridRect{0, Row(), ColCount() - 1, Row()});
+  };
+  currentRow();
   FGridMode = value;
   const int flag = value == gmEditInsert ? 1 : 0;
   if (flag != FInsertRowFlag) {
     FInsertRowFlag = flag;
     ApplyRowCount(FDataRows);
+    FollowCurrentCell();
   }
   if (value == gmListBox || value == gmBrowse) {
     EndEdit();
@@ -374,6 +402,7 @@ void TdgBaseGrid::SetGridMode(TdgGridMode value) {
   }
   if (value == gmListBox && FRowSelectMode == rsSingle && Rows() >= 1 && Row() >= 1)
     SelectCurrentRow();
+  currentRow();
   FireSelectChanged(false);
   ReportGridStatus();
 }
@@ -512,6 +541,7 @@ void TdgBaseGrid::SetDisplayRowOf(int dataRow, int displayRow) {
   DoRowMoved(displayRow, 1, false);
   InvalidateGrid();
   UpdateScrollRange();
+  FollowCurrentCell();
 }
 
 void TdgBaseGrid::MoveRows(int fromDisplay, int toDisplay) {
@@ -574,6 +604,7 @@ void TdgBaseGrid::MoveRows(int fromDisplay, int toDisplay) {
   }
   InvalidateGrid();
   UpdateScrollRange();
+  FollowCurrentCell();
 }
 
 void TdgBaseGrid::PlaceCurrentCol(int displayCol) {
@@ -741,6 +772,7 @@ void TdgBaseGrid::MoveCols(int fromDisplay, int toDisplay) {
   }
   InvalidateGrid();
   UpdateScrollRange();
+  FollowCurrentCell();
 }
 
 void TdgBaseGrid::ColWidthsChanged() {
@@ -847,7 +879,12 @@ void TdgBaseGrid::TopLeftMoved(TGridCoord oldTopLeft) {
     }
   }
   if (FTopLeftDepth == 1) {
-    PlaceEditor();
+    // Scrolled to a new current cell: the move places the editor once the
+    // cell's edit state is its own.
+    if (ScrollingToCurrent())
+      FPlaceAfterMove = true;
+    else
+      PlaceEditor();
     ReportTopLeft(FUserScrolls > 0);
   }
 }
@@ -865,6 +902,8 @@ void TdgBaseGrid::ReportTopLeft(bool byUser) {
 void TdgBaseGrid::resizeEvent(QResizeEvent *e) {
   TCustomGrid_dg::resizeEvent(e);
   try {
+    // The editor takes the current cell's part of the new window.
+    RefreshEditor();
     DoResize();
   } catch (...) {
     reportGridException(std::current_exception());
@@ -953,7 +992,7 @@ void TdgBaseGrid::CurrentCellWritten(const Variant &value) {
       return;
     FPendingValue = value;
   }
-  if (FActiveControl && FEditorCol == Col() && FEditorRow == Row() && FEditorCol >= 0)
+  if (FActiveControl && EditorHoldsCurrentCell())
     LoadControl(*FActiveControl, value);
 }
 

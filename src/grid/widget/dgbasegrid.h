@@ -928,6 +928,17 @@ protected:
   void RebuildVisibleList(bool rows);
   bool SelectCell(std::int32_t col, std::int32_t row) override;
   void CurrentCellMoved() override;
+  void MoveCurrentEnded() override;
+  // After every move of the current cell, and after lines went, came or
+  // moved under it: a list open on another cell closes, a new cell starts
+  // out of edit state, the insert row is entered or left (after a move
+  // only), the changes are reported and the editor takes the cell.
+  void FollowCurrentCell(bool moved = false);
+  // Answers whether the current cell had to move off a hidden line.
+  bool LeaveHiddenLines();
+  void FollowIndicator();
+  void RowMoved(std::int32_t fromIndex, std::int32_t toIndex) override;
+  int FApplyingCount = 0;
   // The current cell stands on the insert row: it becomes a data row, as a
   // move onto it makes it. Also for a current cell that stood there from the
   // start (an empty grid), so that what is typed there lands in a row.
@@ -970,6 +981,7 @@ protected:
 
   void ApplyColCount(int n);
   void ApplyRowCount(int n);
+  void CutCellRange(bool rows, int lastLine);
   void MakeFixed();
   // A drop-down's list keeps the modes its owning grid set it up with: only
   // that set-up and a stream being read change them.
@@ -1234,7 +1246,24 @@ private:
   std::unique_ptr<TdgCheckGridControl> FCheckControl;
   std::unique_ptr<TdgDefaultGridControl> FDefaultControl;
   TdgCustomGridControl *FActiveControl = nullptr;
+  // A cell as the lines' own serial numbers name it: it stays the same cell
+  // wherever moves and deletions put it.
+  struct CellIdentity {
+    int col = -1, row = -1;
+    bool operator==(const CellIdentity &) const = default;
+  };
+  CellIdentity CurrentIdentity() const;
+  // Where the editor stands and whose value it holds; the cell the edit
+  // state belongs to.
   int FEditorCol = -1, FEditorRow = -1;
+  CellIdentity FEditorCell, FCurrentIdentity;
+  bool EditorHoldsCurrentCell() const {
+    return FEditorCol >= 0 && FEditorCol == Col() && FEditorRow == Row() &&
+           FEditorCell == CurrentIdentity();
+  }
+  // A scroll under way to a new current cell leaves the editor to the move.
+  bool FPlaceAfterMove = false;
+  void NewCellEditState();
   bool FEditorShown = false;
   bool FHiddenForScrolling = false;
   // Above 0 while the editor is placed or hidden: the focus that moves
@@ -1281,6 +1310,7 @@ private:
   qint64 FPressTime = 0;
   bool FDblClickPress = false;
   bool FShowEditorAfterPress = false;
+  bool FPressNotedByControl = false;
   bool FPressToControl = false;
   bool FSuppressClick = false;
   // A handler let go of the mouse during the press: its release is not ours.

@@ -175,6 +175,7 @@ void TdgBaseGrid::DeleteRows(int fromRow, int toRow) {
     PlaceCurrentRow(GetDisplayRowOf(currentDataRow - dataBefore));
   SetCellRange(RangeWithout(range, goneDisplay, true));
   InvalidateGrid();
+  FollowCurrentCell();
   FireSelectChanged(false);
   ReportGridStatus();
 }
@@ -238,6 +239,7 @@ void TdgBaseGrid::DeleteSelectedRows() {
   else if (currentDataRow >= 1)
     PlaceCurrentRow(GetDisplayRowOf(currentDataRow - dataBefore));
   InvalidateGrid();
+  FollowCurrentCell();
   FireSelectChanged(false);
   ReportGridStatus();
 }
@@ -341,6 +343,7 @@ void TdgBaseGrid::DeleteCols(int fromCol, int toCol) {
     PlaceCurrentCol(DisplayColOf(currentDataCol - dataBefore));
   SetCellRange(RangeWithout(range, goneDisplay, false));
   InvalidateGrid();
+  FollowCurrentCell();
   FireSelectChanged(false);
   ReportGridStatus();
 }
@@ -374,6 +377,7 @@ void TdgBaseGrid::DeleteSelectedCols() {
   else if (currentDataCol >= 1)
     PlaceCurrentCol(DisplayColOf(currentDataCol - dataBefore));
   InvalidateGrid();
+  FollowCurrentCell();
   FireSelectChanged(false);
   ReportGridStatus();
 }

@@ -341,6 +341,7 @@ void TdgBaseGrid::PlaceEditor() {
   }
   FPendingShow = false;
   FHiddenForScrolling = false;
+  FPlaceAfterMove = false;
   const bool mayShow = EditorMayShow();
   // A drop-down-list cell has no editor: its text only ever comes from the list.
   const TdgControlType type = mayShow && !ListOnlyCell(GetCurrentDataCol(), GetCurrentDataRow())
@@ -363,13 +364,17 @@ void TdgBaseGrid::PlaceEditor() {
     FEditorCol = FEditorRow = -1;
     return;
   }
-  const bool newCell = newControl || FEditorCol != Col() || FEditorRow != Row();
+  // The editor holds its own cell: a cell that moved keeps its text and
+  // caret, another cell at the editor's place is loaded afresh.
+  const CellIdentity cell = CurrentIdentity();
+  const bool newCell = newControl || FEditorCol < 0 || FEditorCell != cell;
   EditorSetup(control);
+  if (FEditorCol >= 0 && (FEditorCol != Col() || FEditorRow != Row()))
+    InvalidateCell(FEditorCol, FEditorRow);
+  FEditorCol = Col();
+  FEditorRow = Row();
+  FEditorCell = cell;
   if (newCell) {
-    if (FEditorCol >= 0)
-      InvalidateCell(FEditorCol, FEditorRow);
-    FEditorCol = Col();
-    FEditorRow = Row();
     LoadControl(control, CurrentCell().GetValue());
     if (&control == FEditControl.get()) {
       FEditControl->Editor().Reset();
@@ -397,7 +402,7 @@ void TdgBaseGrid::RefreshEditor() {
   // paint places the editor.
   if (FPaintingNow)
     FPendingShow = true;
-  else
+  else if (!LeaveHiddenLines())
     PlaceEditor();
 }
 
@@ -462,7 +467,7 @@ bool TdgBaseGrid::CheckMaskOnEnd() {
     return DoInvalidMaskValue(dataCol, dataRow);
   if (!append.empty()) {
     text += append;
-    if (FActiveControl == FEditControl.get() && FEditorCol == Col() && FEditorRow == Row()) {
+    if (FActiveControl == FEditControl.get() && EditorHoldsCurrentCell()) {
       FEditControl->SetValueNotify(Variant(text), true);
       FEditControl->SetSelStart(static_cast<int>(text.size()));
     } else {

@@ -182,7 +182,7 @@ std::string TdgBaseGrid::CheckBoxValuesOf(int dataCol) const {
 }
 
 TdgCustomButton *TdgBaseGrid::GetCellButton(int displayCol, TdgButtonType type) {
-  auto make = [this](std::unique_ptr<TdgCustomButton> &slot, auto factory) {
+  auto make = [](std::unique_ptr<TdgCustomButton> &slot, auto factory) {
     if (!slot)
       slot = factory();
     return slot.get();
@@ -468,20 +468,28 @@ int TdgBaseGrid::RowsFittingFrom(int start) const {
   return n;
 }
 
+// The last lines of the view may be hidden ones of no size: the last line
+// shown is the one before them.
 int TdgBaseGrid::LastVisibleCol() const {
   if (!HandleAllocated())
     return 0;
-  const int at = ColumnAt(ClientWidth() - 1);
-  return at >= 0 ? at : LastColShownFrom(LeftCol());
+  int at = ColumnAt(ClientWidth() - 1);
+  if (at < 0)
+    for (at = LastColShownFrom(LeftCol()); at > 1 && ColWidths(at) == 0;)
+      --at;
+  return at;
 }
 
 int TdgBaseGrid::LastVisibleRow() const {
   if (!HandleAllocated())
     return 0;
-  const int at = RowAt(ClientHeight() - 1);
+  int at = RowAt(ClientHeight() - 1);
   if (at >= 0)
     return at;
-  return FGridMode == gmEditInsert ? RowCount() - 1 : LastRowShownFrom(TopRow());
+  at = FGridMode == gmEditInsert ? RowCount() - 1 : LastRowShownFrom(TopRow());
+  while (at > 1 && RowHeights(at) == 0)
+    --at;
+  return at;
 }
 
 namespace {

@@ -235,6 +235,7 @@ void TdgBaseGrid::mousePressEvent(QMouseEvent *e) {
 void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   FDblClickPress = false;
   FShowEditorAfterPress = false;
+  FPressNotedByControl = false;
   FPressToControl = false;
   FPressLetGo = false;
   FLastMouse = QPoint(x, y);
@@ -350,8 +351,12 @@ void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
     FActiveControl->Control().ForgetLastClick();
     FActiveControl->Control().LeftPress(shift, p.x(), p.y(), FPressTime);
     FPressToControl = true;
-  } else if (OnMouseDown) {
-    OnMouseDown(this, button, shift, x, y);
+  } else {
+    if (FPressNotedByControl && FEditorShown && FActiveControl)
+      FActiveControl->Control().NoteClick(
+          FActiveControl->Control().mapFrom(viewport(), FPressPoint), FPressTime);
+    if (OnMouseDown)
+      OnMouseDown(this, button, shift, x, y);
   }
 }
 
@@ -422,9 +427,15 @@ void TdgBaseGrid::DataCellPress(TMouseButton button, TShiftState shift, int col,
   }
   // The press places the caret only in the cell it was made in; a cell taken
   // instead of a skipped read-only one shows its text selected whole.
-  if (button == mbLeft && editorMay && FEditorShown && col == pressedCol) {
+  if (button == mbLeft && FEditorShown && col == pressedCol) {
     FPressPoint = QPoint(x, y);
-    FShowEditorAfterPress = true;
+    // Over a cell that may not be edited the press places no caret, but
+    // the control now under the mouse takes the second press of a double
+    // click.
+    if (editorMay)
+      FShowEditorAfterPress = true;
+    else
+      FPressNotedByControl = true;
   }
 }
 

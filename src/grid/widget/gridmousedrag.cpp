@@ -38,7 +38,7 @@ void followSpan(int anchor, int last, int point, Select select, Deselect deselec
 // a transparent child of the viewport draws them.
 class TdgBaseGrid::MouseOverlay : public QWidget {
 public:
-  explicit MouseOverlay(TdgBaseGrid &grid) : QWidget(grid.viewport()), grid_(grid) {
+  explicit MouseOverlay(TdgBaseGrid &grid) : QWidget(grid.viewport()) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::NoFocus);
@@ -62,9 +62,6 @@ protected:
       p.fillRect(line, Qt::white);
     }
   }
-
-private:
-  TdgBaseGrid &grid_;
 };
 
 void TdgBaseGrid::UpdateOverlay() {

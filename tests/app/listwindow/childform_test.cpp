@@ -411,10 +411,24 @@ TEST_F(ChildForm, FilesGridRowRules) {
 // behind for the next row typed.
 TEST_F(ChildForm, ClearingAndDeletingFileRows) {
   TdgGrid &grid = filesShownWith("/old/*.txt");
+  // Each move of the current row is reported from the row reported last to
+  // a row there is (or the insert row), also when the rows are cleared
+  // while the new row is entered.
+  std::vector<std::pair<int, int>> moves;
+  grid.OnRowChanged = [&](TdgBaseGrid *g, int from, int to) {
+    moves.emplace_back(from, to);
+    EXPECT_TRUE(to >= 0 && to <= g->Rows() + g->InsertRowFlag()) << to;
+  };
   mouseOnCell(1, 1);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+  ASSERT_EQ(grid.Rows(), 2) << "the insert row entered";
   boxAnswer = QMessageBox::Yes;
   QTest::mouseClick(form->removeAllButton, Qt::LeftButton);
   EXPECT_EQ(grid.Rows(), 0);
+  ASSERT_FALSE(moves.empty());
+  for (std::size_t i = 1; i < moves.size(); ++i)
+    EXPECT_EQ(moves[i].first, moves[i - 1].second);
+  grid.OnRowChanged = nullptr;
   mouseOnCell(1, 1);
   QTest::keyClicks(QApplication::focusWidget(), "new");
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);

@@ -574,6 +574,38 @@ TEST(ComboSearch, ADropDownListCellTakesOnlyItsListValues) {
   EXPECT_EQ(d.cell(2, 4), "Subtract");
 }
 
+// A value picked for a list-only cell stays with that cell: the cell clicked
+// next (the grid scrolling to it), with the list opened again meanwhile,
+// shows its own value in the editor and takes what is typed there.
+TEST(ComboSearch, APickedValueStaysWithItsCell) {
+  ComboDialog d({"Apple", "Banana", "Cherry"});
+  GiveDropDownList(*d.grid->GetCol(Variant(2)), {"Apple", "Banana", "Cherry"});
+  d.grid->SetCell(1, 5, Variant("own"));
+  // Row 5 cut by the bottom edge: the click that takes it scrolls.
+  d.grid->resize(d.grid->width(),
+                 d.grid->height() - d.grid->ClientHeight() + d.grid->RowTop(5) + 8);
+  QApplication::processEvents();
+  d.goTo(2, 2);
+  const TRect cell = d.grid->GetCellRect(d.grid->DisplayColOf(2), 2);
+  const QPoint button(cell.Right - 5, (cell.Top + cell.Bottom) / 2);
+  d.clickAt(d.grid->viewport(), button);
+  ASSERT_TRUE(d.open());
+  d.clickAt(d.list().viewport(), d.listRowCentre(2));
+  EXPECT_EQ(d.cell(2, 2), "Banana");
+  d.clickAt(d.grid->viewport(), button);
+  ASSERT_TRUE(d.open());
+  const TRect other = d.grid->GetCellRect(d.grid->DisplayColOf(1), 5);
+  d.clickAt(d.grid->viewport(), QPoint(other.Left + 20, other.Top + 5));
+  EXPECT_FALSE(d.open());
+  ASSERT_EQ(d.grid->GetCurrentDataRow(), 5);
+  EXPECT_EQ(d.grid->ActiveControl().GetValue().toString(), "own");
+  ASSERT_EQ(QApplication::focusWidget(), &d.grid->ActiveControl().Control());
+  for (Qt::Key key : {Qt::Key_F2, Qt::Key_End, Qt::Key_X})
+    QTest::keyClick(QApplication::focusWidget(), key);
+  EXPECT_EQ(d.cell(1, 5), "ownx");
+  EXPECT_EQ(d.cell(2, 2), "Banana");
+}
+
 TEST(ComboSearch, TypingCompletesFromTheListAndPicksWithoutAnEditor) {
   ComboDialog d({"apple", "banana", "cherry"});
   TdgCombo &combo = *d.grid->GetCol(Variant(2))->Combo();

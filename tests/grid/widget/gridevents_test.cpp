@@ -159,3 +159,67 @@ TEST(GridEvents, RowsLoadOncePerPaintCombosReportTheirCellsAndColumnsTheirInsert
 
 } // namespace
 } // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// Lines taken away under the current cell: each goes with its event, then
+// the current cell moves once, from the row it was on to a row that exists.
+TEST(GridEvents, DeletionsAreReportedBeforeTheOneMoveOfTheCurrentCell) {
+  struct Case {
+    TdgGridMode mode;
+    std::function<void(TdgGrid &)> change;
+    std::vector<std::string> events;
+  };
+  const Case cases[] = {
+      {gmEdit,
+       [](TdgGrid &g) { g.DeleteRows(5, 6); },
+       {"count 6>4", "delete 6", "delete 5", "row 6>4"}},
+      {gmEdit,
+       [](TdgGrid &g) {
+         g.SelectRows(5, 6);
+         g.DeleteSelectedRows();
+       },
+       {"count 6>4", "delete 6", "delete 5", "row 6>4"}},
+      // The insert row entered by Down, then the rows cut to 2.
+      {gmEditInsert,
+       [](TdgGrid &g) {
+         std::uint16_t down = VK_DOWN;
+         g.KeyDown(down, {});
+         g.SetRows(2);
+       },
+       {"count 6>7", "insert 7", "row 6>7", "count 7>2", "row 7>2"}},
+      {gmEditInsert,
+       [](TdgGrid &g) { g.DeleteRows(4, 6); },
+       {"count 6>3", "delete 6", "delete 5", "delete 4", "row 6>3"}},
+  };
+  for (const Case &c : cases) {
+    TdgGrid grid;
+    grid.SetCols(2);
+    grid.SetRows(6);
+    grid.SetGridMode(c.mode);
+    grid.resize(300, 300);
+    grid.show();
+    QApplication::processEvents();
+    grid.SetCurrentDataRow(6);
+    std::vector<std::string> events;
+    grid.OnRowCountChanged = [&](TdgBaseGrid *, int from, int to) {
+      events.push_back("count " + std::to_string(from) + ">" + std::to_string(to));
+    };
+    grid.OnDeleteRow = [&](TdgBaseGrid *, int row, bool) {
+      events.push_back("delete " + std::to_string(row));
+    };
+    grid.OnInsertRow = [&](TdgBaseGrid *, int row, bool) {
+      events.push_back("insert " + std::to_string(row));
+    };
+    grid.OnRowChanged = [&](TdgBaseGrid *g, int from, int to) {
+      events.push_back("row " + std::to_string(from) + ">" + std::to_string(to));
+      EXPECT_LE(to, g->Rows()) << "a row that exists";
+    };
+    c.change(grid);
+    EXPECT_EQ(events, c.events);
+  }
+}
+
+} // namespace
+} // namespace marrowen

@@ -19,8 +19,9 @@
 namespace marrowen {
 namespace {
 
-// A grid of 3 text columns and 3 rows in a dialog with a default button and
-// a line edit after it, shown and focused.
+// A grid of 3 text columns and 3 rows (or as many as asked, in a dialog of
+// the size asked) in a dialog with a default button and a line edit after
+// it, shown and focused. Cell (2, 3) holds "b3".
 struct InDialog {
   QDialog dialog;
   TdgGrid *grid = new TdgGrid;
@@ -28,7 +29,8 @@ struct InDialog {
   QLineEdit *after = new QLineEdit;
   int defaultPressed = 0;
 
-  explicit InDialog(TdgGridMode mode = gmEdit, bool alwaysShowEditor = true) {
+  explicit InDialog(TdgGridMode mode = gmEdit, bool alwaysShowEditor = true, int cols = 3,
+                    int rows = 3, QSize size = {400, 300}) {
     auto *layout = new QVBoxLayout(&dialog);
     layout->addWidget(grid);
     layout->addWidget(after);
@@ -36,14 +38,14 @@ struct InDialog {
     ok->setDefault(true);
     QObject::connect(ok, &QPushButton::clicked, [this] { ++defaultPressed; });
     grid->SetStoreData(true);
-    grid->SetCols(3);
-    grid->SetRows(3);
+    grid->SetCols(cols);
+    grid->SetRows(rows);
     grid->SetGridMode(mode);
     grid->SetAlwaysShowEditor(alwaysShowEditor);
-    for (int c = 1; c <= 3; ++c)
-      for (int r = 1; r <= 3; ++r)
+    for (int c = 1; c <= cols; ++c)
+      for (int r = 1; r <= rows; ++r)
         grid->SetCell(c, r, Variant(std::string(1, char('a' + c - 1)) + std::to_string(r)));
-    dialog.resize(400, 300);
+    dialog.resize(size);
     dialog.show();
     QApplication::setActiveWindow(&dialog);
     grid->setFocus();
@@ -59,6 +61,13 @@ struct InDialog {
     QApplication::processEvents();
   }
   QPoint at() const { return {grid->Col(), grid->Row()}; }
+  std::string cell(int c, int r) const { return grid->GetCell(c, r).toString(); }
+  // What the shown editor holds, and what the current cell holds.
+  std::string editor() const {
+    EXPECT_TRUE(grid->EditorShown());
+    return grid->ActiveControl().GetValue().toString();
+  }
+  std::string current() const { return cell(grid->GetCurrentDataCol(), grid->GetCurrentDataRow()); }
 };
 
 TEST(GridKeys, ArrowsTabAndEnterWalkTheCells) {
@@ -383,6 +392,151 @@ TEST(GridKeys, AnEditStaysWithItsCellWhenOthersMove) {
   EXPECT_EQ(seen, "y") << "the delete event finds the typed text in its column's new place";
   EXPECT_EQ(e.grid->GetCell(2, 1).toString(), "y");
   EXPECT_EQ(e.grid->GetCell(3, 1).toString(), "");
+}
+
+// Typed into a cell and moved on by a key that scrolls the grid, the editor
+// takes the next cell's value, and typing on changes that cell alone.
+TEST(GridKeys, AMoveThatScrollsLoadsTheNextCellIntoTheEditor) {
+  for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Right, Qt::Key_Return, Qt::Key_Down}) {
+    SCOPED_TRACE(key);
+    InDialog d(gmEdit, true, 8, 20, {220, 140});
+    bool scrolled = false;
+    for (int i = 0; i < 12 && !scrolled; ++i) {
+      const int col = d.grid->GetCurrentDataCol(), row = d.grid->GetCurrentDataRow();
+      const TGridCoord topLeft{d.grid->LeftCol(), d.grid->TopRow()};
+      d.type("ab");
+      d.key(key);
+      scrolled = TGridCoord{d.grid->LeftCol(), d.grid->TopRow()} != topLeft;
+      EXPECT_EQ(d.cell(col, row), "ab");
+    }
+    ASSERT_TRUE(scrolled);
+    const std::string own = d.current();
+    EXPECT_NE(own, "ab");
+    EXPECT_EQ(d.editor(), own);
+    d.key(Qt::Key_End);
+    d.type("Z");
+    EXPECT_EQ(d.current(), own + "Z");
+  }
+}
+
+// Lines deleted or moved under the current cell put another cell where the
+// editor stands: the editor takes that cell's value, and what is typed then
+// goes there.
+TEST(GridKeys, TheEditorFollowsDeletedAndMovedLines) {
+  const std::function<void(TdgGrid &)> changes[] = {
+      [](TdgGrid &g) { g.DeleteRows(2, 2); },
+      [](TdgGrid &g) { g.DeleteCols(2, 2); },
+      [](TdgGrid &g) { g.MoveRows(2, 3); },
+      [](TdgGrid &g) { g.MoveCols(2, 3); },
+  };
+  for (const bool typedFirst : {false, true})
+    for (std::size_t i = 0; i < std::size(changes); ++i) {
+      SCOPED_TRACE(i);
+      InDialog d;
+      d.grid->FocusCell(2, 2, true);
+      if (typedFirst)
+        d.type("zz");
+      changes[i](*d.grid);
+      QApplication::processEvents();
+      // A click on the cell now shown where the current cell was.
+      d.grid->FocusCell(2, 2, true);
+      const std::string own = d.current();
+      EXPECT_EQ(d.editor(), own);
+      d.key(Qt::Key_End);
+      d.type("q");
+      EXPECT_EQ(d.current(), own + "q");
+    }
+}
+
+// The current column deleted with the editor shown: the editor shows on the
+// cell that takes the current cell.
+TEST(GridKeys, DeletingTheEditedColumnKeepsAnEditorShown) {
+  InDialog d;
+  d.grid->FocusCell(2, 2, true);
+  d.grid->SelectColRange(2, 2, true);
+  d.grid->DeleteSelectedCols();
+  QApplication::processEvents();
+  ASSERT_EQ(d.grid->Cols(), 2);
+  EXPECT_EQ(d.editor(), d.current());
+  EXPECT_TRUE(d.grid->ActiveControl().Control().isVisible());
+}
+
+// Keys and code that would put the current cell on a hidden line (where
+// typing goes nowhere) put it on the nearest shown one; the last line of
+// the view is a shown one.
+TEST(GridKeys, TheCurrentCellNeverStaysOnAHiddenLine) {
+  struct Case {
+    const char *name;
+    TdgGridMode mode;
+    std::function<void(InDialog &)> change;
+  };
+  auto hideRows = [](TdgGrid &g, int from, int to) {
+    for (int r = from; r <= to; ++r)
+      g.SetRowVisible(r, false);
+  };
+  const Case cases[] = {
+      {"Page Down", gmEdit,
+       [&](InDialog &d) {
+         hideRows(*d.grid, 6, 8);
+         d.key(Qt::Key_PageDown);
+       }},
+      {"Page Up", gmEdit,
+       [&](InDialog &d) {
+         d.grid->FocusCell(1, 8, true);
+         hideRows(*d.grid, 1, 1);
+         d.key(Qt::Key_PageUp);
+       }},
+      {"Escape on the insert row", gmEditInsert,
+       [&](InDialog &d) {
+         d.grid->FocusCell(1, 7, true);
+         hideRows(*d.grid, 8, 8);
+         d.key(Qt::Key_Down);
+         d.key(Qt::Key_Down);
+         d.key(Qt::Key_Escape);
+       }},
+      {"SetCols", gmEdit,
+       [](InDialog &d) {
+         d.grid->FocusCell(3, 1, true);
+         d.grid->GetCol(Variant(2))->SetVisible(false);
+         d.grid->SetCols(2);
+       }},
+      {"SetRows", gmEdit,
+       [&](InDialog &d) {
+         d.grid->FocusCell(1, 8, true);
+         hideRows(*d.grid, 5, 5);
+         d.grid->SetRows(5);
+       }},
+      {"DeleteRows", gmEdit,
+       [&](InDialog &d) {
+         d.grid->FocusCell(1, 4, true);
+         hideRows(*d.grid, 5, 5);
+         d.grid->DeleteRows(4, 4);
+       }},
+      {"DeleteCols", gmEdit,
+       [](InDialog &d) {
+         d.grid->FocusCell(2, 1, true);
+         d.grid->GetCol(Variant(3))->SetVisible(false);
+         d.grid->DeleteCols(2, 2);
+       }},
+      {"SetCurrentDataRow", gmEdit,
+       [&](InDialog &d) {
+         hideRows(*d.grid, 3, 3);
+         d.grid->SetCurrentDataRow(3);
+       }},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    InDialog d(c.mode, true, 3, 8);
+    c.change(d);
+    EXPECT_GT(d.grid->RowHeights(d.grid->Row()), 0) << "row " << d.grid->Row();
+    EXPECT_GT(d.grid->ColWidths(d.grid->Col()), 0) << "column " << d.grid->Col();
+    EXPECT_EQ(d.editor(), d.current());
+  }
+  InDialog d(gmEdit, true, 3, 8);
+  hideRows(*d.grid, 7, 8);
+  d.grid->GetCol(Variant(3))->SetVisible(false);
+  EXPECT_EQ(d.grid->LastVisibleRow(), 6);
+  EXPECT_EQ(d.grid->LastVisibleCol(), 2);
 }
 
 TEST(GridKeys, ARefusedRowEndKeepsTheFocusInTheGrid) {

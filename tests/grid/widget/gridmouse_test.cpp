@@ -145,6 +145,25 @@ TEST(GridMouse, TheSecondClickOfADoubleClickReachesTheEditorThatTheFirstOpened) 
   EXPECT_EQ(editor.SelLengthByte(), 2) << "the double click selects the whole text";
 }
 
+// Double clicks as the window system delivers them: the second press goes to
+// whatever the first one showed under the mouse. A row that is not current
+// takes one double click, editable or not.
+TEST(GridMouse, ADoubleClickOnAnotherRowIsADoubleClickOfItsCell) {
+  Mouse m;
+  m.grid.SetRowReadOnly(5, true);
+  for (int row : {4, 5}) {
+    SCOPED_TRACE(row);
+    m.events.clear();
+    int dataRow = 0;
+    m.grid.OnDblClickCell = [&](TdgBaseGrid *, int, int r, TdgClickPosition) { dataRow = r; };
+    QTest::mouseDClick(m.grid.windowHandle(), Qt::LeftButton, {},
+                       m.port()->mapTo(&m.grid, m.in(1, row)));
+    EXPECT_EQ(m.grid.Row(), row);
+    EXPECT_EQ(std::count(m.events.begin(), m.events.end(), "dblclick"), 1);
+    EXPECT_EQ(dataRow, row);
+  }
+}
+
 TEST(GridMouse, BordersSizeAndDoubleClicksThereAreNoCellDoubleClicks) {
   Mouse m;
   const int edge = m.grid.ColumnLeft(1) + m.grid.ColWidths(1) - 1;

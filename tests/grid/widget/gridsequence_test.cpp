@@ -1,0 +1,105 @@
+#include "gridsupport/gridsequence.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+
+namespace marrowen {
+namespace {
+
+using namespace gridsequence;
+
+// A few fixed seeds of random steps on a shown grid; fuzz/gridsequence_fuzz
+// runs such steps for as long as it is given, and MARROWEN_SEQUENCE_SEED
+// (with MARROWEN_SEQUENCE_STEPS) runs one other seed here. A failing seed
+// prints the fewest steps found that still fail.
+TEST(GridSequence, FixedSeedsKeepEveryPromise) {
+  QApplication::setCursorFlashTime(0); // a blinking caret is no paint fault
+  std::vector<std::uint32_t> seeds{1, 2, 3};
+  int count = 300;
+  if (const char *seed = std::getenv("MARROWEN_SEQUENCE_SEED")) {
+    seeds = {static_cast<std::uint32_t>(std::strtoul(seed, nullptr, 10))};
+    if (const char *steps = std::getenv("MARROWEN_SEQUENCE_STEPS"))
+      count = std::atoi(steps);
+  }
+  for (std::uint32_t seed : seeds) {
+    const std::vector<Step> steps = randomSteps(seed, count);
+    const Outcome outcome = run(steps);
+    if (!outcome.failure)
+      continue;
+    const std::vector<Step> shortest = shrink(steps, *outcome.failure, std::chrono::seconds(120));
+    ADD_FAILURE() << "seed " << seed << ":\n" << describe(shortest);
+  }
+}
+
+// Shortest sequences that random seeds once found failing, as they print
+// them; each names what it caught.
+TEST(GridSequence, SequencesThatOnceFailedKeepEveryPromise) {
+  QApplication::setCursorFlashTime(0);
+  const std::pair<const char *, std::vector<Step>> sequences[] = {
+      {"a layout read while the current cell stood on the insert row",
+       {{9, 803808244u, 4244149775u},
+        {15, 2217758564u, 30672571u},
+        {16, 3991339723u, 2383731429u},
+        {5, 2105154021u, 1887590348u},
+        {14, 2712824080u, 4276633090u},
+        {8, 3045442976u, 3283894139u},
+        {21, 1213242961u, 1130994176u}}},
+      {"the insert row back after an entered row that was hidden",
+       {{5, 2023370625u, 1171067854u},
+        {8, 1384853382u, 830445891u},
+        {16, 1095280357u, 3040070459u},
+        {14, 2319958543u, 638491898u},
+        {14, 634161303u, 2789289583u},
+        {0, 3625644494u, 3897202210u}}},
+      {"the focus mark of a new grid mode",
+       {{16, 1493642992u, 2452463100u}, {16, 3313975271u, 2463934640u}}},
+      {"a moved column taken by a smaller count",
+       {{6, 1079251906u, 3593786094u},
+        {13, 3332026682u, 134441091u},
+        {9, 995047274u, 3030112421u},
+        {6, 2490537612u, 3492588869u}}},
+      {"the editor after a layout moved the current column",
+       {{13, 2338044288u, 1724392581u}, {21, 2640652006u, 3644705689u}}},
+      {"the row bar made fixed again after every column went",
+       {{9, 2023916505u, 870421179u},
+        {5, 487915668u, 2978677759u},
+        {7, 3842892228u, 2260602521u},
+        {9, 2556160327u, 2333518451u},
+        {21, 2660403545u, 1629727311u},
+        {6, 1621095808u, 1129525793u},
+        {18, 1225208718u, 1729107205u},
+        {2, 2186434491u, 2832427656u}}},
+      {"a cell range kept by a larger row count",
+       {{5, 4193711350u, 3245223257u},
+        {2, 3286108163u, 1390924533u},
+        {8, 562637827u, 3698213730u},
+        {7, 4001900737u, 2679039856u},
+        {23, 3341699691u, 3882055685u},
+        {0, 59956382u, 304979734u},
+        {2, 661342698u, 2715452043u},
+        {5, 3378111042u, 1397073327u},
+        {13, 3534208882u, 2774809031u},
+        {0, 2968591903u, 2323985114u},
+        {5, 916780986u, 3147210833u}}},
+      {"the focus frame of a cell cut by the edge and scrolled into view",
+       {{0, 2119655703u, 545599284u},
+        {17, 187710042u, 1592999096u},
+        {0, 1797404522u, 540934795u},
+        {9, 3799778315u, 3365500995u},
+        {6, 3619849938u, 3856933029u},
+        {13, 877193361u, 3750711u},
+        {0, 453150856u, 1472031101u}}},
+  };
+  for (const auto &[name, steps] : sequences) {
+    const Outcome outcome = run(steps);
+    EXPECT_FALSE(outcome.failure) << name << ":\n" << describe(steps);
+  }
+}
+
+} // namespace
+} // namespace marrowen
