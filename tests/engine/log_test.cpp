@@ -175,17 +175,12 @@ TEST_F(LogTest, FailedWriteLeavesWholeLinesDisablesAndShowsOnce) {
   LogHandle log = openLogHandle("full.log", false);
   log->log(TLogLevel::Info, "first");
   const std::string before = readFile(dir.file("full.log"));
-  auto previous = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  ::getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit limited = saved;
-  limited.rlim_cur = before.size() + 40;
-  ::setrlimit(RLIMIT_FSIZE, &limited);
-  EXPECT_NO_THROW(log->log(TLogLevel::Info, std::string(100, 'x')));
-  EXPECT_NO_THROW(log->log(TLogLevel::Info, "second"));
-  EXPECT_NO_THROW(log->writeEntry(TLogLevel::Info, "d", "t", "third"));
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
+  {
+    marrowen::testing::FileSizeLimit full(before.size() + 40);
+    EXPECT_NO_THROW(log->log(TLogLevel::Info, std::string(100, 'x')));
+    EXPECT_NO_THROW(log->log(TLogLevel::Info, "second"));
+    EXPECT_NO_THROW(log->writeEntry(TLogLevel::Info, "d", "t", "third"));
+  }
   EXPECT_EQ(readFile(dir.file("full.log")), before);
   ASSERT_EQ(shown().size(), 1u);
   EXPECT_EQ(shown()[0].rfind("Error writing to log file " + dir.file("full.log") +

@@ -232,15 +232,10 @@ TEST(FileOutput, AShortWriteLeavesTheTargetByteIdentical) {
   std::string original = "original target\r\n";
   writeFile(folder.file("big.txt"), original);
   // A file-size limit makes writes beyond it fail as on a full disk.
-  auto previous = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  ::getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit limited = saved;
-  limited.rlim_cur = 65536;
-  ::setrlimit(RLIMIT_FSIZE, &limited);
-  auto job = writeThrough({{folder.file("big.txt"), std::string(300000, 'w')}});
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
+  auto job = [&] {
+    marrowen::testing::FileSizeLimit full(65536);
+    return writeThrough({{folder.file("big.txt"), std::string(300000, 'w')}});
+  }();
 
   EXPECT_EQ(readFile(folder.file("big.txt")), original);
   EXPECT_EQ(folder.listing(), "big.txt");
@@ -257,16 +252,8 @@ TEST(FileOutput, AnAppendThatFailsOrIsStoppedLeavesTheTargetAsItWas) {
   OutputOptions options;
   options.append = true;
   auto appendPastLimit = [&](const std::string &name) {
-    auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit limited = saved;
-    limited.rlim_cur = 65536;
-    ::setrlimit(RLIMIT_FSIZE, &limited);
-    auto job = writeThrough({{name, std::string(300000, 'w')}}, options);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
-    return job;
+    marrowen::testing::FileSizeLimit full(65536);
+    return writeThrough({{name, std::string(300000, 'w')}}, options);
   };
   auto job = appendPastLimit(folder.file("log.txt"));
   EXPECT_EQ(readFile(folder.file("log.txt")), original);

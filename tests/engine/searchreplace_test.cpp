@@ -43,24 +43,6 @@ public:
   }
 };
 
-// Runs each piece between ";" through its subfilter chain (a selection).
-class PieceSelector : public TFilter {
-public:
-  bool processChunk(std::string &chunk) override {
-    std::string out;
-    std::size_t start = 0;
-    while (true) {
-      std::size_t end = chunk.find(';', start);
-      out += subFilterText(chunk.substr(start, end - start));
-      if (end == std::string::npos)
-        break;
-      out += ';';
-      start = end + 1;
-    }
-    return sendToNext(out);
-  }
-};
-
 struct AnswerCase {
   const char *name;
   std::vector<int> answers;
@@ -102,7 +84,7 @@ TEST(ReplaceAnswers, TransitionsInTheMainChain) {
 
 testing::FilterFactory selectorWithReplace() {
   return [] {
-    auto selector = std::make_unique<PieceSelector>();
+    auto selector = std::make_unique<testing::PieceSelector>();
     testing::giveSubfilters(*selector, std::make_unique<WordReplace>("x", "Y"));
     return selector;
   };

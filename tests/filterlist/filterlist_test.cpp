@@ -442,6 +442,21 @@ TEST(FilterListFile, EveryNodeSavedLoadedAndSavedAgainIsByteIdentical) {
   expectSavedAgainTheSame(loaded, dir, first);
 }
 
+// A new list's input and output nodes, each a level below the top node, and
+// the file's end.
+std::string defaultNodesToEnd() {
+  return int8(1) + boolean(true) +
+         nodeRecord("TInputObject", "InputObject", true,
+                    boolean(true) + boolean(false) + int8(0) + boolean(false) + int8(0) +
+                        boolean(false) + boolean(false)) +
+         int8(1) + boolean(true) +
+         nodeRecord("TOutputObject", "OutputObject", true,
+                    boolean(true) + boolean(false) + boolean(false) + int8(0) + boolean(false) +
+                        str("") + boolean(false) + str("") + boolean(false) + str("") +
+                        boolean(false)) +
+         fileEnd();
+}
+
 TEST(FilterListFile, TheBytesOfASmallList) {
   TFilterList list;
   list.nodes.clear();
@@ -454,17 +469,7 @@ TEST(FilterListFile, TheBytesOfASmallList) {
       versionRecord(int8(47) + str("") + str("") + str("") + bytes({0x01, 0x00}) + boolean(false) +
                     str("l") + boolean(false) + int8(0)) +
       int8(0) + boolean(true) +
-      nodeRecord("TFilterCommentObject", "ListObject", true, boolean(true)) + int8(1) +
-      boolean(true) +
-      nodeRecord("TInputObject", "InputObject", true,
-                 boolean(true) + boolean(false) + int8(0) + boolean(false) + int8(0) +
-                     boolean(false) + boolean(false)) +
-      int8(1) + boolean(true) +
-      nodeRecord("TOutputObject", "OutputObject", true,
-                 boolean(true) + boolean(false) + boolean(false) + int8(0) + boolean(false) +
-                     str("") + boolean(false) + str("") + boolean(false) + str("") +
-                     boolean(false)) +
-      fileEnd();
+      nodeRecord("TFilterCommentObject", "ListObject", true, boolean(true)) + defaultNodesToEnd();
   EXPECT_EQ(filterFileBytes(list), expected);
 }
 
@@ -479,16 +484,7 @@ TEST(FilterListFile, TagsAreReadAndSavedAgain) {
       boolean(false) + str("l") + boolean(false) + int8(0) + bytes({0x00, 0x00}) + int8(0) +
       boolean(true) + name("TFilterCommentObject") + bytes({0x00}) + name("Tag") +
       bytes({0x04, 0x90, 0xEE, 0xFE, 0xFF}) + name("enabled") + boolean(true) + name("ListObject") +
-      boolean(true) + bytes({0x00, 0x00}) + int8(1) + boolean(true) +
-      nodeRecord("TInputObject", "InputObject", true,
-                 boolean(true) + boolean(false) + int8(0) + boolean(false) + int8(0) +
-                     boolean(false) + boolean(false)) +
-      int8(1) + boolean(true) +
-      nodeRecord("TOutputObject", "OutputObject", true,
-                 boolean(true) + boolean(false) + boolean(false) + int8(0) + boolean(false) +
-                     str("") + boolean(false) + str("") + boolean(false) + str("") +
-                     boolean(false)) +
-      fileEnd();
+      boolean(true) + bytes({0x00, 0x00}) + defaultNodesToEnd();
   TFilterList list;
   list.loadFromBytes(file, "tagged.fll");
   EXPECT_EQ(list.firstObject()->tag(), -70000);

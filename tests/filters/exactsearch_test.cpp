@@ -136,24 +136,6 @@ TEST(SearchFilter, StatisticsCountReplacementsAndSkips) {
   EXPECT_EQ(statistics, "1 replace(s) performed, 1 skipped for [a]");
 }
 
-// Runs each piece between ";" through its subfilter chain, as a selecting
-// filter does.
-class PieceSelector : public TFilter {
-public:
-  bool processChunk(std::string &chunk) override {
-    std::string out;
-    for (std::size_t start = 0;;) {
-      std::size_t end = chunk.find(';', start);
-      out += subFilterText(chunk.substr(start, end - start));
-      if (end == std::string::npos)
-        break;
-      out += ';';
-      start = end + 1;
-    }
-    return sendToNext(out);
-  }
-};
-
 // The exact, pattern and edit-distance searches of "cat"; below, the ends
 // of their statistics lines.
 std::unique_ptr<TFilter> catSearch(int kind, bool prompt, bool firstOnly) {
@@ -198,7 +180,7 @@ TEST(SearchFilters, KeptMatchesAreCountedAsSkipped) {
       auto make = [&]() -> std::unique_ptr<TFilter> {
         if (!inSubchain)
           return catSearch(kind, prompt, firstOnly);
-        auto selector = std::make_unique<PieceSelector>();
+        auto selector = std::make_unique<testing::PieceSelector>();
         testing::giveSubfilters(*selector, catSearch(kind, prompt, firstOnly));
         return selector;
       };

@@ -63,6 +63,24 @@ public:
   }
 };
 
+// Runs each piece between ";" through its subfilter chain, as a selection
+// filter does.
+class PieceSelector : public TFilter {
+public:
+  bool processChunk(std::string &chunk) override {
+    std::string out;
+    for (std::size_t start = 0;;) {
+      std::size_t end = chunk.find(';', start);
+      out += subFilterText(chunk.substr(start, end - start));
+      if (end == std::string::npos)
+        break;
+      out += ';';
+      start = end + 1;
+    }
+    return sendToNext(out);
+  }
+};
+
 // Gives `parent` the subfilter chain `head`, ended by `end` (a gatherer or an
 // ignore-flush filter), the way the chain builder does.
 void giveSubfilters(TFilter &parent, std::unique_ptr<TFilter> head, std::unique_ptr<TFilter> end);

@@ -1,6 +1,7 @@
 #include "support/temp_folder.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -8,7 +9,26 @@
 #include <stdexcept>
 #include <vector>
 
+#include <sys/resource.h>
+
 namespace marrowen::testing {
+
+FileSizeLimit::FileSizeLimit(unsigned long long bytes) {
+  savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  savedCurrent_ = limit.rlim_cur;
+  limit.rlim_cur = bytes;
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  rlimit limit{};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  limit.rlim_cur = savedCurrent_;
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, savedHandler_);
+}
 
 TempFolder::TempFolder() {
   std::string pattern = (std::filesystem::temp_directory_path() / "marrowen-test-XXXXXX").string();

@@ -36,6 +36,20 @@ private:
   std::string previous_;
 };
 
+// Stands in for a full disk while it lives: a write that would make a file
+// longer than `bytes` fails (the file-size signal is ignored meanwhile).
+class FileSizeLimit {
+public:
+  explicit FileSizeLimit(unsigned long long bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit &) = delete;
+  FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+  unsigned long long savedCurrent_ = 0;
+  void (*savedHandler_)(int) = nullptr;
+};
+
 std::string readFile(const std::string &name);
 void writeFile(const std::string &name, std::string_view content);
 bool fileExists(const std::string &name);
