@@ -265,7 +265,12 @@ bool TUserObject::saveToTextFile(const std::string &fileName,
   for (int n = 0; n < 256; ++n) {
     text += std::to_string(n);
     text += ' ';
-    text += entries[n];
+    // A raw line end would end the entry's line early; escaped, it maps to
+    // the same bytes.
+    if (entries[n].find_first_of("\r\n") == std::string::npos)
+      text += entries[n];
+    else
+      text += escapeControlCharsInEscapedText(entries[n]);
     text += "\r\n";
   }
   try {
