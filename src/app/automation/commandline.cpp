@@ -409,7 +409,12 @@ void TCommandLine::processParameter(const std::string &p) {
     pending_.searchText = p.substr(equals + 1);
   } else if (startsWith(u, "/ST") || startsWith(u, "/TS") || startsWith(u, "/WW")) {
     const int kind = startsWith(u, "/TS") ? 0 : startsWith(u, "/ST") ? 1 : 2;
-    window_.addFilter(TNumberObject::CreateWith(kind, StrToInt(copy(p, 4, 3))));
+    // Three characters as ever, then every digit after them: a node writes as
+    // many digits as its number has, and a cut number would run another width.
+    std::size_t end = std::min<std::size_t>(p.size(), 6);
+    while (end < p.size() && p[end] >= '0' && p[end] <= '9')
+      ++end;
+    window_.addFilter(TNumberObject::CreateWith(kind, StrToInt(p.substr(3, end - 3))));
   } else if (startsWith(u, "/TUTORIAL")) {
     if (host_.showHelpTopic)
       host_.showHelpTopic(1300);
