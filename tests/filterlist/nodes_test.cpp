@@ -344,8 +344,10 @@ TEST(EOLObject, DefaultsTitlesAndCommandLines) {
            {1, 0, false, "Convert End of Lines - Mac to Unix", "/EMU"},
            {2, 1, true, "Convert End of Lines - DOS to Mac", "/ERDM"},
            {3, 3, false, "Convert End of Lines - Auto to None", "/EAN"},
-           {4, 4, false, "Convert End of Lines - Fixed (132) to String [\\r\\n]", "/EF132"},
-           {9, 9, false, "Convert End of Lines -  to ", "/E"},
+           {4, 4, false, "Convert End of Lines - Fixed (132) to String [\\r\\n]",
+            "/{=Convert End of Lines - Fixed (132) to String [\\\\r\\\\n]"},
+           {4, 2, true, "Convert End of Lines - Fixed (132) to DOS", "/ERF132D"},
+           {9, 9, false, "Convert End of Lines -  to ", "/{=Convert End of Lines -  to "},
        }) {
     TEOLObject eol;
     eol.convertFrom = c.from;
