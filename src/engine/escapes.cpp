@@ -269,6 +269,123 @@ std::string escapeControlChars(std::string_view bytes) {
 
 namespace {
 
+// Whether a backslash before `c` begins an escape that takes `c` (and maybe
+// more) with it.
+bool beginsEscape(unsigned char c) {
+  return escapedByteOf(static_cast<char>(c)) >= 0 || c == 'x' || c == 'c' ||
+         (c >= '0' && c <= '9');
+}
+
+void appendEscaped(unsigned char b, std::string &result) {
+  result.append(encodeTable.text[b].data(), encodeTable.length[b]);
+}
+
+} // namespace
+
+void escapeControlCharsReversibly(std::string_view bytes, std::string &result) {
+  if (overlaps(bytes, result)) {
+    std::string copy(bytes);
+    escapeControlCharsReversibly(copy, result);
+    return;
+  }
+  result.clear();
+  result.reserve(bytes.size() + bytes.size() / 8);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b == '\\') {
+      result += '\\';
+      // A control byte after it is written as an escape, which begins with
+      // a backslash itself.
+      if (i + 1 == bytes.size() || controlSet[static_cast<unsigned char>(bytes[i + 1])] ||
+          beginsEscape(static_cast<unsigned char>(bytes[i + 1])))
+        result += '\\';
+    } else if (controlSet[b]) {
+      appendEscaped(b, result);
+    } else {
+      result += static_cast<char>(b);
+    }
+  }
+}
+
+std::string escapeControlCharsReversibly(std::string_view bytes) {
+  std::string result;
+  escapeControlCharsReversibly(bytes, result);
+  return result;
+}
+
+void escapeControlCharsInEscapedText(std::string_view text, EscapeReader reader,
+                                     std::string &result) {
+  if (overlaps(text, result)) {
+    std::string copy(text);
+    escapeControlCharsInEscapedText(copy, reader, result);
+    return;
+  }
+  result.clear();
+  result.reserve(text.size() + text.size() / 8);
+  const auto at = [&](std::size_t k) -> unsigned char {
+    return k < text.size() ? static_cast<unsigned char>(text[k]) : 0;
+  };
+  const auto isControl = [&](std::size_t k) { return k < text.size() && controlSet[at(k)]; };
+  std::size_t i = 0;
+  // An escape is copied whole, so that a backslash among its operands is
+  // not taken for the start of the next one.
+  const auto copyOperands = [&](std::size_t count, bool (*accepts)(unsigned char)) {
+    for (; count > 0 && i < text.size() && accepts(at(i)); --count)
+      result += text[i++];
+  };
+  while (i < text.size()) {
+    const unsigned char b = at(i);
+    if (b != '\\') {
+      if (controlSet[b])
+        appendEscaped(b, result);
+      else
+        result += static_cast<char>(b);
+      ++i;
+      continue;
+    }
+    if (i + 1 == text.size()) {
+      result += '\\';
+      ++i;
+    } else if (isControl(i + 1)) {
+      // The byte stands for itself: after its own backslash for the text
+      // decoders, alone for the pattern compiler.
+      if (reader == EscapeReader::Text)
+        result += "\\\\";
+      appendEscaped(at(i + 1), result);
+      i += 2;
+    } else if (at(i + 1) == 'c' && isControl(i + 2)) {
+      // A control letter of a control byte is a printable byte; written in
+      // hex it needs no care where it lands. Case mapping leaves bytes below
+      // 32 alone.
+      static constexpr char hex[] = "0123456789ABCDEF";
+      const unsigned char value = at(i + 2) ^ 64;
+      result += "\\x";
+      result += hex[value >> 4];
+      result += hex[value & 15];
+      i += 3;
+    } else {
+      const unsigned char letter = at(i + 1);
+      result += '\\';
+      result += static_cast<char>(letter);
+      i += 2;
+      if (letter == 'x')
+        copyOperands(2, [](unsigned char c) { return hexValueOf(static_cast<char>(c)) >= 0; });
+      else if (letter >= '0' && letter <= '2')
+        copyOperands(2, [](unsigned char c) { return c >= '0' && c <= '9'; });
+      else if (letter == 'c' && i < text.size())
+        result += text[i++];
+    }
+  }
+}
+
+std::string escapeControlCharsInEscapedText(std::string_view text, EscapeReader reader) {
+  std::string result;
+  escapeControlCharsInEscapedText(text, reader, result);
+  return result;
+}
+
+namespace {
+
 bool equalsMapped(const std::array<unsigned char, 256> &map, std::string_view text) {
   for (char c : text) {
     unsigned char b = static_cast<unsigned char>(c);

@@ -61,6 +61,27 @@ std::string escapeBinaryChars(std::string_view bytes);
 void escapeControlChars(std::string_view bytes, std::string &result);
 std::string escapeControlChars(std::string_view bytes);
 
+// Raw text (a comment, a title) as one line that decodeEscapes turns back
+// into the same bytes: control bytes escaped as above, and a backslash
+// doubled where it would otherwise begin an escape. Other text, bytes from
+// 127 up and a backslash before an ordinary letter included, stays as it is.
+void escapeControlCharsReversibly(std::string_view bytes, std::string &result);
+std::string escapeControlCharsReversibly(std::string_view bytes);
+
+// How the reader of an escaped text takes a backslash before a byte that
+// begins no escape: the text decoders keep both, the pattern compiler
+// keeps the byte alone.
+enum class EscapeReader { Text, Pattern };
+
+// An escaped text (as users type them) as one line that its reader decodes
+// to the same bytes: every raw control byte becomes its escape, and one that
+// an escape before it would have taken as its operand keeps its meaning. A
+// text without control bytes is returned as it is.
+void escapeControlCharsInEscapedText(std::string_view text, EscapeReader reader,
+                                     std::string &result);
+std::string escapeControlCharsInEscapedText(std::string_view text,
+                                            EscapeReader reader = EscapeReader::Text);
+
 // 0-15 for 0-9, A-F, a-f; any other byte raises message 2810.
 int hexDigitValue(char c);
 

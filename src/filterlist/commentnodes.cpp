@@ -63,7 +63,7 @@ std::string TCommentObject::printText(std::string_view indent) const {
   return report;
 }
 
-std::string TCommentObject::generateCmdLine() const { return "/{=" + escapeControlChars(text); }
+std::string TCommentObject::generateCmdLine() const { return commentCmdLine(text); }
 
 void TCommentObject::writeData(ComponentWriter &writer) const {
   TListObject::writeData(writer);

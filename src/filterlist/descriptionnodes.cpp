@@ -274,7 +274,7 @@ std::string TDescriptionObject::getTitle() const {
 std::string TDescriptionObject::generateCmdLine() const {
   const std::string_view code = descriptionKindCode(kind);
   if (code.empty())
-    return "/{=" + getTitle();
+    return TListObject::generateCmdLine();
   return std::string(code);
 }
 
@@ -448,7 +448,7 @@ std::string TNumberObject::getTitle() const {
 std::string TNumberObject::generateCmdLine() const {
   const NumberKindEntry *entry = numberKindEntry(kind);
   if (!entry || entry->code.empty())
-    return "/{=" + getTitle();
+    return TListObject::generateCmdLine();
   return Format(entry->code, {number});
 }
 
@@ -659,11 +659,12 @@ std::string TStringObject::getTitle() const {
 
 std::string TStringObject::generateCmdLine() const {
   const TextKindEntry *entry = textKindEntry(kind);
-  if (!entry)
-    return "/{=" + getTitle();
+  // The options carry a text, never a file to read it from.
+  if (!entry || (!entry->fixedCode && !useString))
+    return TListObject::generateCmdLine();
   std::string line(entry->code);
   if (!entry->fixedCode)
-    line += escapeControlChars(text);
+    line += escapeControlCharsInEscapedText(text);
   return line;
 }
 

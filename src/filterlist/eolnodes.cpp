@@ -97,17 +97,22 @@ std::string TEOLObject::printText(std::string_view indent) const {
 std::string TEOLObject::generateCmdLine() const {
   // The letter of each line end read and written; reading fixed-length lines
   // gives 'F' and the length instead.
+  // A text of the user's as the line end has no letter: without one the
+  // command line would take the remembered line end.
   static constexpr std::string_view fromLetters = "UMDA";
   static constexpr std::string_view toLetters = "UMDN";
+  const bool fixed = convertFrom == 4 && fixedLength >= 0;
+  if ((!fixed && (convertFrom < 0 || convertFrom >= static_cast<int>(fromLetters.size()))) ||
+      convertTo < 0 || convertTo >= static_cast<int>(toLetters.size()))
+    return TListObject::generateCmdLine();
   std::string text = "/E";
   if (removeBad)
     text += 'R';
-  if (convertFrom == 4)
+  if (fixed)
     text += 'F' + std::to_string(fixedLength);
-  else if (convertFrom >= 0 && convertFrom < static_cast<int>(fromLetters.size()))
+  else
     text += fromLetters[static_cast<std::size_t>(convertFrom)];
-  if (convertTo >= 0 && convertTo < static_cast<int>(toLetters.size()))
-    text += toLetters[static_cast<std::size_t>(convertTo)];
+  text += toLetters[static_cast<std::size_t>(convertTo)];
   return text;
 }
 
@@ -265,7 +270,12 @@ bool TUserObject::saveToTextFile(const std::string &fileName,
   for (int n = 0; n < 256; ++n) {
     text += std::to_string(n);
     text += ' ';
-    text += entries[n];
+    // A raw line end would end the entry's line early; escaped, it maps to
+    // the same bytes.
+    if (entries[n].find_first_of("\r\n") == std::string::npos)
+      text += entries[n];
+    else
+      text += escapeControlCharsInEscapedText(entries[n]);
     text += "\r\n";
   }
   try {

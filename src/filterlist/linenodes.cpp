@@ -79,6 +79,12 @@ std::string TLineNumberObject::printText(std::string_view indent) const {
 }
 
 std::string TLineNumberObject::generateCmdLine() const {
+  // "/AL" carries the numbers alone; the command line gives the rest as
+  // CreateWith does.
+  const auto plain = CreateWith(start, increment);
+  if (format != plain->format || skipBlankIncrement != plain->skipBlankIncrement ||
+      dontNumberBlank != plain->dontNumberBlank)
+    return TListObject::generateCmdLine();
   return Format("/AL=%d,%d", {start, increment});
 }
 

@@ -20,7 +20,11 @@ std::string TListObject::getTitle() const {
 
 std::string TListObject::printText(std::string_view) const { return getTitle() + "\r\n"; }
 
-std::string TListObject::generateCmdLine() const { return "/{=" + escapeControlChars(getTitle()); }
+std::string commentCmdLine(std::string_view text) {
+  return "/{=" + escapeControlCharsReversibly(text);
+}
+
+std::string TListObject::generateCmdLine() const { return commentCmdLine(getTitle()); }
 
 std::unique_ptr<TFilter> TListObject::add_this_filter(TFilterList &) { return nullptr; }
 

@@ -33,6 +33,10 @@ enum class ChildChain : int { Inline = 0, Gathered = 1, PassedOn = 2 };
 //
 // The base class itself is only ever read from very old filter files; the
 // node classes override what they need.
+// The command-line comment ("/{=") holding `text`, escaped so that it stays
+// on one line and the command line reads back the same text.
+std::string commentCmdLine(std::string_view text);
+
 class TListObject : public StreamableComponent {
 public:
   TListObject() = default;
@@ -54,7 +58,9 @@ public:
   virtual std::string getTitle() const;
   // The node's part of the filter-list report, each detail line after `indent`.
   virtual std::string printText(std::string_view indent) const;
-  // The node's part of an exported command line.
+  // The node's part of an exported command line. A node whose settings its
+  // options cannot carry writes its title as a comment ("/{="), which the
+  // command line reads back as a comment node showing that title.
   virtual std::string generateCmdLine() const;
   // The runtime filter(s) of the node, none when it makes no filter. Raises
   // with the node's message when its settings are invalid.

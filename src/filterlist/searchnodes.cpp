@@ -185,27 +185,38 @@ std::string TSearchObject::printText(std::string_view indent) const {
   return text;
 }
 
+bool TSearchObject::fitsCommandLine() const {
+  const bool pattern = patternType == dialect(TPatternType::Pattern);
+  if (!pattern && patternType != dialect(TPatternType::ExactText))
+    return false;
+  // What the letters cannot carry must be as a plain new node has it, or
+  // have no effect on the search (greedy, comments and dot-matches-newlines
+  // never do).
+  const TSearchObject plain;
+  return firstOnly == plain.firstOnly &&
+         (!promptOnReplace || skipPromptIdentical == plain.skipPromptIdentical) &&
+         (!pattern || bufferSize == plain.bufferSize);
+}
+
 std::string TSearchObject::generateCmdLine() const {
-  std::string text;
-  if (patternType == dialect(TPatternType::ExactText))
-    text = "/S";
-  else if (patternType == dialect(TPatternType::Pattern))
-    text = "/SX";
-  else
+  if (!fitsCommandLine())
     return TListObject::generateCmdLine();
+  const bool pattern = patternType == dialect(TPatternType::Pattern);
+  std::string text = pattern ? "/SX" : "/S";
   if (!ignoreCase)
     text += 'C';
   if (wholeWord)
     text += 'W';
   text += '=';
-  text += escapeControlChars(searchString);
+  text += escapeControlCharsInEscapedText(searchString,
+                                          pattern ? EscapeReader::Pattern : EscapeReader::Text);
   text += "\r\n/R";
   if (caseSensitiveReplace)
     text += 'C';
   if (promptOnReplace)
     text += 'P';
   text += '=';
-  text += escapeControlChars(replaceString);
+  text += escapeControlCharsInEscapedText(replaceString);
   return text;
 }
 

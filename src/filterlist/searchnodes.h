@@ -58,6 +58,9 @@ public:
   std::string getTitle() const override;
   std::string printText(std::string_view indent) const override;
   std::string generateCmdLine() const override;
+  // Whether "/S" and "/R" carry every setting that decides what the node
+  // does: the command line makes the rest as a plain new node has them.
+  bool fitsCommandLine() const;
   // Raises 9540 when the search text is blank (the escape error first when
   // it cannot be decoded) and 9530 for a pattern type outside 0..6.
   std::unique_ptr<TFilter> add_this_filter(TFilterList &list) override;

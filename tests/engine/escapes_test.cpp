@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 using namespace marrowen;
@@ -41,7 +42,26 @@ TEST(Escapes, RandomTextsRoundTrip) {
       text += pick == 0 ? tricky[random() % tricky.size()] : static_cast<char>(random() % 256);
     }
     ASSERT_EQ(decodeEscapes(encodeEscapes(text)), text) << encodeEscapes(text);
+    // The one-line forms: no line can break inside them, and they decode as
+    // the text they stand for, escapes beside raw control bytes included.
+    const std::string raw = escapeControlCharsReversibly(text);
+    ASSERT_EQ(decodeEscapes(raw), text) << raw;
+    const std::string escaped = escapeControlCharsInEscapedText(text);
+    for (const std::string &line : {raw, escaped})
+      ASSERT_TRUE(std::none_of(line.begin(), line.end(),
+                               [](char c) { return static_cast<unsigned char>(c) < 32; }));
+    std::string decoded;
+    try {
+      decoded = decodeEscapes(text);
+    } catch (const Exception &) {
+      EXPECT_THROW(decodeEscapes(escaped), Exception) << escaped;
+      continue;
+    }
+    ASSERT_EQ(decodeEscapes(escaped), decoded) << escaped;
   }
+  EXPECT_EQ(escapeControlCharsReversibly("C:\\data\\new\\"), "C:\\data\\\\new\\\\");
+  EXPECT_EQ(escapeControlCharsInEscapedText("a\\t\tb\\\r\\c\n"), "a\\t\\tb\\\\\\r\\x4A");
+  EXPECT_EQ(escapeControlCharsInEscapedText("\\\t", EscapeReader::Pattern), "\\t");
 }
 
 TEST(Escapes, EncodedForms) {

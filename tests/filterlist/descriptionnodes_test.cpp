@@ -607,7 +607,8 @@ TEST(StringObject, TitlesCodesAndDialogTextsOfEveryKind) {
   node.useString = false;
   node.fileName = "c:\\lists\\head.txt";
   EXPECT_EQ(node.getTitle(), "Add header from file [c:\\lists\\head.txt]");
-  EXPECT_EQ(node.generateCmdLine(), "/AT=ignored");
+  // The options carry a text, never a file to read it from.
+  EXPECT_EQ(node.generateCmdLine(), "/{=Add header from file [c:\\lists\\head.txt]");
   node.kind = 6;
   EXPECT_EQ(node.getTitle(), "Error from file [c:\\lists\\head.txt]");
   EXPECT_EQ(node.generateCmdLine(), "/{=Error from file [c:\\lists\\head.txt]");

@@ -102,7 +102,8 @@ TEST(MergeObject, CreateWithTakesBothAsGivenAndUsesTheBaseTexts) {
   EXPECT_EQ(node->fileName, "\"c:\\lists\\bad words.txt\"");
   EXPECT_EQ(node->getTitle(), "Remove lines found in \"c:\\lists\\bad words.txt\"");
   EXPECT_EQ(node->printText("    "), "Remove lines found in \"c:\\lists\\bad words.txt\"\r\n");
-  EXPECT_EQ(node->generateCmdLine(), "/{=Remove lines found in \"c:\\lists\\bad words.txt\"");
+  // Read back as the same title: "\\b" would be a backspace.
+  EXPECT_EQ(node->generateCmdLine(), "/{=Remove lines found in \"c:\\lists\\\\bad words.txt\"");
   EXPECT_FALSE(node->canParent());
   EXPECT_EQ(node->needGatherer(), ChildChain::Inline);
   EXPECT_EQ(node->iconIndex(), 1);

@@ -78,10 +78,14 @@ TEST(LineNumberObject, TitleReportAndCommandLine) {
   node.dontNumberBlank = true;
   node.format = "%d\\t";
   EXPECT_EQ(node.getTitle(), "Add line numbers (3,-2) Format: %d\\t");
-  EXPECT_EQ(node.generateCmdLine(), "/AL=3,-2");
+  // "/AL" cannot carry the format or the blank-line flags.
+  EXPECT_EQ(node.generateCmdLine(), "/{=Add line numbers (3,-2) Format: %d\\\\t");
   EXPECT_EQ(node.printText("> "), "Add line numbers\r\n>   Start line 3\r\n>   Increment -2\r\n>   "
                                   "[ ] Don't increment on blank lines\r\n>   [X] Don't number "
                                   "blank lines\r\n>   Format %d\\t\r\n");
+  node.format = "%5.5d ";
+  node.dontNumberBlank = false;
+  EXPECT_EQ(node.generateCmdLine(), "/AL=3,-2");
 }
 
 TEST(LineNumberObject, StoredRecordAndOldFileTypes) {
@@ -651,9 +655,7 @@ TEST(LineNodesInAList, SaveLoadSaveIsByteIdentical) {
 namespace {
 
 std::string benchListFolder() {
-  return (std::filesystem::path(MARROWEN_SOURCE_DIR) / "bench" /
-          "lists")
-      .string();
+  return (std::filesystem::path(MARROWEN_SOURCE_DIR) / "bench" / "lists").string();
 }
 
 // Every line numbered in the default format, five digits and a blank.

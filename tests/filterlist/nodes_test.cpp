@@ -344,8 +344,10 @@ TEST(EOLObject, DefaultsTitlesAndCommandLines) {
            {1, 0, false, "Convert End of Lines - Mac to Unix", "/EMU"},
            {2, 1, true, "Convert End of Lines - DOS to Mac", "/ERDM"},
            {3, 3, false, "Convert End of Lines - Auto to None", "/EAN"},
-           {4, 4, false, "Convert End of Lines - Fixed (132) to String [\\r\\n]", "/EF132"},
-           {9, 9, false, "Convert End of Lines -  to ", "/E"},
+           {4, 4, false, "Convert End of Lines - Fixed (132) to String [\\r\\n]",
+            "/{=Convert End of Lines - Fixed (132) to String [\\\\r\\\\n]"},
+           {4, 2, true, "Convert End of Lines - Fixed (132) to DOS", "/ERF132D"},
+           {9, 9, false, "Convert End of Lines -  to ", "/{=Convert End of Lines -  to "},
        }) {
     TEOLObject eol;
     eol.convertFrom = c.from;
@@ -458,6 +460,9 @@ TEST(UserObject, MapFileSavesAndLoadsBackTheSameEntries) {
   node->entries[7] = "";
   node->entries[65] = "\\066";
   node->entries[255] = "end of \\r\\n";
+  // Raw line ends (a pasted cell) must not break the entry's line.
+  node->entries[10] = "\r\n";
+  node->entries[11] = "a\\\rb\\c\n";
   const std::string file = dir.file("x.map");
   ASSERT_TRUE(node->saveToTextFile(file));
   EXPECT_EQ(node->mapFileName, file);
@@ -470,7 +475,11 @@ TEST(UserObject, MapFileSavesAndLoadsBackTheSameEntries) {
 
   TUserObject loaded;
   loaded.loadFromTextFile(file);
-  EXPECT_EQ(loaded.entries, node->entries);
+  for (int n = 0; n < 256; ++n)
+    if (n == 10 || n == 11)
+      EXPECT_EQ(decodeEscapes(loaded.entries[n]), decodeEscapes(node->entries[n]));
+    else
+      EXPECT_EQ(loaded.entries[n], node->entries[n]);
   EXPECT_EQ(loaded.getTitle(), "x - Map");
 }
 

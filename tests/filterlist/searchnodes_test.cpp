@@ -200,7 +200,7 @@ TEST(SearchObject, CommandLines) {
 
   // The other dialects have no code of their own: a comment with the title.
   node.patternType = 2;
-  EXPECT_EQ(node.generateCmdLine(), "/{=" + node.getTitle());
+  EXPECT_EQ(node.generateCmdLine(), commentCmdLine(node.getTitle()));
   EXPECT_EQ(node.generateCmdLine().find('\n'), std::string::npos);
   node.patternType = 3;
   EXPECT_EQ(node.generateCmdLine().rfind("/{=Edit distance (thresh=2) [", 0), 0u);
@@ -723,9 +723,7 @@ TEST(SearchNodesInAList, OldFilesLoadAndSaveInTheCurrentLayoutForGood) {
 namespace bench {
 
 std::string listFolder() {
-  return (std::filesystem::path(MARROWEN_SOURCE_DIR) / "bench" /
-          "lists")
-      .string();
+  return (std::filesystem::path(MARROWEN_SOURCE_DIR) / "bench" / "lists").string();
 }
 
 // Pattern [0-9]+ replaced by itself in angle brackets.

@@ -207,7 +207,7 @@ TEST(InsertColumnObject, TitleShowsTheTextOnOneLine) {
   node.text = "one\r\ntwo\\t";
   EXPECT_EQ(node.getTitle(), "Insert column -2 [one\\r\\ntwo\\\\t]");
   EXPECT_EQ(node.printText("  "), "Insert column -2 [one\\r\\ntwo\\\\t]\r\n");
-  EXPECT_EQ(node.generateCmdLine(), "/{=Insert column -2 [one\\r\\ntwo\\\\t]");
+  EXPECT_EQ(node.generateCmdLine(), "/{=Insert column -2 [one\\\\r\\\\ntwo\\\\\\\\t]");
 }
 
 TEST(InsertColumnObject, RecordAndRun) {

@@ -11,6 +11,7 @@
 #include "classlib/registry.h"
 #include "classlib/streams.h"
 #include "classlib/stringlist.h"
+#include "engine/escapes.h"
 #include "engine/inputs.h"
 #include "engine/messages.h"
 #include "engine/userinterface.h"
@@ -267,7 +268,14 @@ void TCommandLine::processParameter(const std::string &p) {
   const std::size_t equals = u.find('=');
 
   if (startsWith(u, "/{=")) {
-    window_.addFilter(TCommentObject::CreateWith(copy(p, 4)));
+    // Written with its line breaks as escapes; a text that holds a malformed
+    // escape was typed as it stands.
+    std::string text = copy(p, 4);
+    try {
+      text = decodeEscapes(text);
+    } catch (const Exception &) {
+    }
+    window_.addFilter(TCommentObject::CreateWith(std::move(text)));
   } else if (startsWith(u, "/ACTION=")) {
     static const char *const actions[] = {"Add", "Subtract", "Ignore"};
     const auto named = std::find_if(std::begin(actions), std::end(actions),
@@ -292,7 +300,7 @@ void TCommandLine::processParameter(const std::string &p) {
     static const std::string kinds = "STEF";
     if (length >= 4 && u[3] == '=' && kinds.find(u[2]) != std::string::npos)
       window_.addFilter(
-          TStringObject::CreateWith(static_cast<std::int32_t>(kinds.find(u[2])), copy(p, 5, 255)));
+          TStringObject::CreateWith(static_cast<std::int32_t>(kinds.find(u[2])), copy(p, 5)));
   } else if (startsWith(u, "/B")) {
     static const std::string kinds = "PSC";
     if (length == 3 && kinds.find(u[2]) != std::string::npos && input)
@@ -377,12 +385,11 @@ void TCommandLine::processParameter(const std::string &p) {
       addBuiltIn('P', u[2]);
   } else if (u == "/Q") {
     quit_ = true;
-  } else if (startsWith(u, "/R") && equals >= 2 && equals <= 4 && !pending_.searchText.empty()) {
-    auto node = TSearchObject::CreateDefault();
-    // Only the letters given decide: a prompt remembered from the dialog
-    // would stop an unattended run at its first match.
-    node->caseSensitiveReplace = false;
-    node->promptOnReplace = false;
+  } else if (startsWith(u, "/R") && equals >= 2 && equals <= 4 && pending_.given) {
+    // Only the letters given decide, nothing the dialog remembered: a
+    // remembered prompt would stop an unattended run at its first match, and
+    // a command file runs the same search wherever it is read.
+    auto node = std::make_unique<TSearchObject>();
     for (std::size_t i = 2; i < equals; ++i) {
       if (p[i] == 'C' || p[i] == 'c')
         node->caseSensitiveReplace = true;
@@ -407,9 +414,17 @@ void TCommandLine::processParameter(const std::string &p) {
         pending_.wholeWord = true;
     }
     pending_.searchText = p.substr(equals + 1);
+    // An empty text still waits for its "/R": the node then reports it
+    // blank, as the list it was exported from does.
+    pending_.given = true;
   } else if (startsWith(u, "/ST") || startsWith(u, "/TS") || startsWith(u, "/WW")) {
     const int kind = startsWith(u, "/TS") ? 0 : startsWith(u, "/ST") ? 1 : 2;
-    window_.addFilter(TNumberObject::CreateWith(kind, StrToInt(copy(p, 4, 3))));
+    // Three characters as ever, then every digit after them: a node writes as
+    // many digits as its number has, and a cut number would run another width.
+    std::size_t end = std::min<std::size_t>(p.size(), 6);
+    while (end < p.size() && p[end] >= '0' && p[end] <= '9')
+      ++end;
+    window_.addFilter(TNumberObject::CreateWith(kind, StrToInt(p.substr(3, end - 3))));
   } else if (startsWith(u, "/TUTORIAL")) {
     if (host_.showHelpTopic)
       host_.showHelpTopic(1300);

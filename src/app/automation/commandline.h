@@ -68,6 +68,8 @@ public:
 private:
   struct Pending {
     std::string searchText;
+    // A "/S" came, its text possibly empty.
+    bool given = false;
     bool pattern = false;
     bool caseSensitive = false;
     bool wholeWord = false;

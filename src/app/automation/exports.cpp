@@ -38,16 +38,34 @@ std::string treeText(const TFilterList &list, int index, const std::string &pref
   return text;
 }
 
-std::string commandLines(const TFilterList &list, int index) {
+// Whether the node runs enabled children of its own on the text it selects.
+bool selectsForChildren(const TFilterList &list, int index) {
+  if (list.nodes[static_cast<std::size_t>(index)].node->needGatherer() == ChildChain::Inline)
+    return false;
+  const int end = subtreeEnd(list, index);
+  for (int child = index + 1; child < end; child = subtreeEnd(list, child))
+    if (list.nodes[static_cast<std::size_t>(child)].node->getEnabled())
+      return true;
+  return false;
+}
+
+// The command line adds each filter after the last, never as a subfilter of
+// another: a node that runs its children on what it selects is written with
+// all below it as comments naming each node, rather than as filters that
+// would run on the whole text.
+std::string commandLines(const TFilterList &list, int index, bool asComments = false) {
   const TFilterList::Entry &entry = list.nodes[static_cast<std::size_t>(index)];
   if (!entry.node->getEnabled())
     return {};
+  asComments = asComments || selectsForChildren(list, index);
   std::string text = entry.node->generateCmdLine();
+  if (asComments && !text.starts_with("/{="))
+    text = commentCmdLine(entry.node->getTitle());
   if (!text.empty())
     text += "\r\n";
   const int end = subtreeEnd(list, index);
   for (int child = index + 1; child < end; child = subtreeEnd(list, child))
-    text += commandLines(list, child);
+    text += commandLines(list, child, asComments);
   return text;
 }
 

@@ -97,7 +97,7 @@ TEST_F(CommandLineTest, BuiltInCodesAddTheirKinds) {
 
 TEST_F(CommandLineTest, OptionsSetNodesAndFields) {
   run({"/{=note here", "/AL=5,2", "/AL7,3", "/AS=left", "/AT=Top", "/AE=end", "/AF=right",
-       "/TS1234", "/ST8", "/WW72", "/EUD", "/ERF12N", "/sxc=abc", "/rp=def"});
+       "/TS100000", "/ST8", "/WW72", "/EUD", "/ERF12N", "/sxc=abc", "/rp=def"});
   const auto nodes = filters();
   ASSERT_EQ(nodes.size(), 13u);
   EXPECT_EQ(dynamic_cast<TCommentObject &>(*nodes[0]).text, "note here");
@@ -112,7 +112,7 @@ TEST_F(CommandLineTest, OptionsSetNodesAndFields) {
     EXPECT_EQ(text.kind, k);
     EXPECT_EQ(text.text, texts[k]);
   }
-  const std::pair<int, int> numbers[] = {{0, 123}, {1, 8}, {2, 72}};
+  const std::pair<int, int> numbers[] = {{0, 100000}, {1, 8}, {2, 72}};
   for (int i = 0; i < 3; ++i) {
     auto &number = dynamic_cast<TNumberObject &>(*nodes[7 + i]);
     EXPECT_EQ(number.kind, numbers[i].first);
