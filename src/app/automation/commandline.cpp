@@ -409,7 +409,9 @@ void TCommandLine::processParameter(const std::string &p) {
     pending_.searchText = p.substr(equals + 1);
   } else if (startsWith(u, "/ST") || startsWith(u, "/TS") || startsWith(u, "/WW")) {
     const int kind = startsWith(u, "/TS") ? 0 : startsWith(u, "/ST") ? 1 : 2;
-    window_.addFilter(TNumberObject::CreateWith(kind, StrToInt(copy(p, 4, 3))));
+    // The whole number: a list whose width has four digits or more writes
+    // them all, and a cut one would wrap or tab at another width.
+    window_.addFilter(TNumberObject::CreateWith(kind, StrToInt(copy(p, 4))));
   } else if (startsWith(u, "/TUTORIAL")) {
     if (host_.showHelpTopic)
       host_.showHelpTopic(1300);

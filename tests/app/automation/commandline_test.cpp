@@ -112,7 +112,7 @@ TEST_F(CommandLineTest, OptionsSetNodesAndFields) {
     EXPECT_EQ(text.kind, k);
     EXPECT_EQ(text.text, texts[k]);
   }
-  const std::pair<int, int> numbers[] = {{0, 123}, {1, 8}, {2, 72}};
+  const std::pair<int, int> numbers[] = {{0, 1234}, {1, 8}, {2, 72}};
   for (int i = 0; i < 3; ++i) {
     auto &number = dynamic_cast<TNumberObject &>(*nodes[7 + i]);
     EXPECT_EQ(number.kind, numbers[i].first);
