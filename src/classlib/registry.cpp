@@ -206,6 +206,25 @@ struct SettingsStore::Impl {
   Key root;
   bool loaded = false;
   bool dirty = false; // changes not yet on disk
+  // The changes not yet on disk, in order: when another copy of the program
+  // saved the file meanwhile, its store is read in and these are made again
+  // on it, so that a batch or a failed save loses none of its changes.
+  struct Change {
+    enum Kind { Write, CreateKey, DeleteKey, DeleteValue } kind;
+    std::string key; // as given
+    std::string name;
+    TRegDataType type;
+    std::string bytes;
+    std::int32_t integer;
+    Change(Kind k, std::string_view keyPath, std::string_view valueName = {},
+           TRegDataType t = TRegDataType::rdUnknown, std::string_view data = {},
+           std::int32_t number = 0)
+        : kind(k), key(keyPath), name(valueName), type(t), bytes(data), integer(number) {}
+  };
+  std::vector<Change> journal;
+  // Where the last write of each value (its key path and name, folded)
+  // stands in the journal, while no deletion has come after it.
+  std::unordered_map<std::string, std::size_t> lastWrite;
   int batchDepth = 0;
   FileSignature seen;
   std::string onDisk; // the file's text when it was last read or saved, if ours
@@ -293,17 +312,6 @@ struct SettingsStore::Impl {
     return k ? findValue(*k, name) : nullptr;
   }
 
-  // The value to overwrite, made when absent; null for an invalid key path.
-  Value *valueForWrite(std::string_view key, std::string_view name) {
-    auto path = splitPath(key);
-    if (!path)
-      return nullptr;
-    Key *k = ensureKey(*path);
-    if (Value *v = findValue(*k, name))
-      return v;
-    return &addValue(*k, Value{std::string(name), TRegDataType::rdUnknown, {}, 0});
-  }
-
   // ---- reading the file
 
   void refresh() {
@@ -311,14 +319,112 @@ struct SettingsStore::Impl {
       load();
       return;
     }
-    if (dirty)
-      return; // unsaved changes win over the file until they are saved
     struct stat st;
     FileSignature now;
     if (::stat(file.c_str(), &st) == 0)
       now = FileSignature::of(st);
-    if (!(now == seen))
+    if (!(now == seen)) {
       load();
+      // Unsaved changes win over the file: made again on what it holds now.
+      for (const Change &c : journal)
+        apply(c);
+    }
+  }
+
+  // ---- changes
+
+  // Makes a change on the tree; false when it changes nothing (an invalid
+  // path, a key or value that is not there to delete).
+  bool apply(const Change &c) {
+    const auto path = splitPath(c.key);
+    if (!path)
+      return false;
+    switch (c.kind) {
+    case Change::Write: {
+      Key *k = ensureKey(*path);
+      Value *v = findValue(*k, c.name);
+      if (!v)
+        v = &addValue(*k, Value{c.name, TRegDataType::rdUnknown, {}, 0});
+      v->type = c.type;
+      v->bytes = c.bytes;
+      v->integer = c.integer;
+      return true;
+    }
+    case Change::CreateKey:
+      ensureKey(*path);
+      return true;
+    case Change::DeleteKey: {
+      if (path->empty())
+        return false;
+      Key *parent = findKey(Path(path->begin(), path->end() - 1));
+      if (!parent)
+        return false;
+      const auto it = std::find_if(parent->subkeys.begin(), parent->subkeys.end(),
+                                   [&](const auto &k) { return same(k->name, path->back()); });
+      if (it == parent->subkeys.end())
+        return false;
+      parent->subkeyIndex.erase(folded((*it)->name));
+      parent->subkeys.erase(it);
+      return true;
+    }
+    case Change::DeleteValue: {
+      Key *k = findKey(*path);
+      if (!k)
+        return false;
+      const auto it = std::find_if(k->values.begin(), k->values.end(),
+                                   [&](const Value &v) { return same(v.name, c.name); });
+      if (it == k->values.end())
+        return false;
+      removeValue(*k, static_cast<std::size_t>(it - k->values.begin()));
+      return true;
+    }
+    }
+    return false;
+  }
+
+  // The key path in one spelling: its keys folded, joined by one "\".
+  std::string plainKey(std::string_view key) const {
+    std::string out;
+    if (const auto path = splitPath(key))
+      for (std::string_view part : *path) {
+        if (!out.empty())
+          out += '\\';
+        out += folded(part);
+      }
+    return out;
+  }
+
+  // Records a change made on the tree. A value written again replaces its
+  // last write when no deletion came since, so that a store that cannot be
+  // saved holds one entry per value, however often the value changes.
+  void record(Change c) {
+    if (c.kind == Change::Write) {
+      std::string id = plainKey(c.key);
+      id += '\n';
+      id += folded(c.name);
+      const auto [at, added] = lastWrite.try_emplace(std::move(id), journal.size());
+      if (!added) {
+        journal[at->second] = std::move(c);
+        return;
+      }
+    } else if (c.kind != Change::CreateKey) {
+      lastWrite.clear();
+    }
+    journal.push_back(std::move(c));
+  }
+
+  void forgetJournal() {
+    journal.clear();
+    lastWrite.clear();
+  }
+
+  // Makes and records a change; false when it changed nothing or could not
+  // be saved.
+  bool commit(Change c) {
+    if (!apply(c))
+      return false;
+    record(std::move(c));
+    return changed();
   }
 
   void load() {
@@ -557,6 +663,7 @@ struct SettingsStore::Impl {
       struct stat st;
       if (::stat(file.c_str(), &st) == 0 && FileSignature::of(st) == seen) {
         dirty = false;
+        forgetJournal();
         return true;
       }
     }
@@ -582,6 +689,7 @@ struct SettingsStore::Impl {
       return false;
     }
     dirty = false;
+    forgetJournal();
     return true;
   }
 
@@ -606,19 +714,15 @@ struct SettingsStore::Impl {
   bool writeValue(std::string_view key, std::string_view name, TRegDataType type,
                   std::string_view bytes, std::int32_t integer) {
     return change([&] {
-      Value *v = valueForWrite(key, name);
-      if (!v)
+      if (!splitPath(key))
         return false;
       // Writing back what is stored costs no save: a window that writes all
       // its settings at each change rewrites the file only for real changes.
-      const bool same = v->type == type && (type == TRegDataType::rdInteger ? v->integer == integer
-                                                                            : v->bytes == bytes);
-      if (same && !dirty)
-        return true;
-      v->type = type;
-      v->bytes = bytes;
-      v->integer = integer;
-      return changed();
+      if (const Value *v = findValue(key, name);
+          v && v->type == type &&
+          (type == TRegDataType::rdInteger ? v->integer == integer : v->bytes == bytes))
+        return dirty ? changed() : true;
+      return commit(Change(Change::Write, key, name, type, bytes, integer));
     });
   }
 };
@@ -655,6 +759,7 @@ void SettingsStore::setFile(std::filesystem::path file) {
     impl_->file = std::move(file);
     impl_->loaded = false;
     impl_->dirty = false;
+    impl_->forgetJournal();
     impl_->saveFailureReported = false;
     impl_->unreadableReported = false;
     impl_->damageReported.reset();
@@ -681,29 +786,18 @@ bool SettingsStore::createKey(std::string_view key) {
     auto path = splitPath(key);
     if (!path)
       return false;
-    if (impl_->findKey(*path))
-      return true;
-    impl_->ensureKey(*path);
-    impl_->changed();
+    if (!impl_->findKey(*path))
+      impl_->commit(Impl::Change(Impl::Change::CreateKey, key));
     return true;
   });
 }
 
 bool SettingsStore::deleteKey(std::string_view key) {
   return impl_->change([&] {
-    auto path = splitPath(key);
-    if (!path || path->empty())
+    const Impl::Change change(Impl::Change::DeleteKey, key);
+    if (!impl_->apply(change))
       return false;
-    Path parentPath(path->begin(), path->end() - 1);
-    Key *parent = impl_->findKey(parentPath);
-    if (!parent)
-      return false;
-    auto it = std::find_if(parent->subkeys.begin(), parent->subkeys.end(),
-                           [&](const auto &k) { return impl_->same(k->name, path->back()); });
-    if (it == parent->subkeys.end())
-      return false;
-    parent->subkeyIndex.erase(impl_->folded((*it)->name));
-    parent->subkeys.erase(it);
+    impl_->record(change);
     impl_->changed();
     return true;
   });
@@ -804,14 +898,10 @@ bool SettingsStore::writeBinary(std::string_view key, std::string_view name,
 
 bool SettingsStore::deleteValue(std::string_view key, std::string_view name) {
   return impl_->change([&] {
-    Key *k = impl_->findKey(key);
-    if (!k)
+    const Impl::Change change(Impl::Change::DeleteValue, key, name);
+    if (!impl_->apply(change))
       return false;
-    auto it = std::find_if(k->values.begin(), k->values.end(),
-                           [&](const Value &v) { return impl_->same(v.name, name); });
-    if (it == k->values.end())
-      return false;
-    impl_->removeValue(*k, static_cast<std::size_t>(it - k->values.begin()));
+    impl_->record(change);
     impl_->changed();
     return true;
   });
@@ -831,6 +921,8 @@ SettingsStore::BatchedWrites::~BatchedWrites() {
     std::lock_guard lock(impl.mutex);
     if (--impl.batchDepth == 0 && impl.dirty) {
       FolderLock folderLock(impl.file.parent_path());
+      // What another copy saved since the batch began is read in first.
+      impl.refresh();
       impl.save();
     }
     messages.swap(impl.reports);

@@ -38,8 +38,9 @@ enum class TRegDataType { rdUnknown, rdString, rdInteger, rdBinary };
 // goes to a temporary file beside the store, which is then renamed over it, so
 // the file on disk is always either the old or the new store. A change made by
 // another process since the file was last read is read in before a change is
-// saved, under an advisory lock on the store's folder, so two running copies
-// lose nothing.
+// saved, under an advisory lock on the store's folder, and the changes not yet
+// saved (in a batch, or after a failed save) are made again on it, so two
+// running copies lose nothing.
 //
 // A damaged file is read as far as it is valid; the damage is reported once
 // through the reporter, and a copy of the damaged file is kept beside it with

@@ -445,3 +445,38 @@ TEST(RegIniFile, ReadOnlyCreatesNothingAndRefusesWrites) {
             "Failed to set data for 'n'");
   EXPECT_FALSE(store.keyExists("Software\\Absent"));
 }
+
+// A batch, or a store that could not save, holds changes that are not yet on
+// disk; what another copy saved meanwhile must survive their save.
+TEST(SettingsStore, UnsavedChangesAreMadeAgainOnWhatAnotherProcessSaved) {
+  TempFolder folder;
+  const std::string file = folder.file("settings.ini");
+  SettingsStore mine(file), theirs(file);
+  mine.writeString(key, "gone", "x");
+  {
+    SettingsStore::BatchedWrites batch(mine);
+    mine.writeString(key, "mine", "1");
+    mine.deleteValue(key, "gone");
+    theirs.writeString(key, "theirs", "2");
+    theirs.writeString(key, "mine", "theirs");
+    EXPECT_EQ(mine.readString(key, "theirs", ""), "2");
+    EXPECT_EQ(mine.readString(key, "mine", ""), "1");
+  }
+  SettingsStore reader(file);
+  EXPECT_EQ(reader.readString(key, "mine", ""), "1");
+  EXPECT_EQ(reader.readString(key, "theirs", ""), "2");
+  EXPECT_FALSE(reader.valueExists(key, "gone"));
+
+  Reports reports;
+  writeFile(folder.file("blocked"), "not a folder");
+  const std::string blocked = folder.file("blocked/settings.ini");
+  SettingsStore failing(blocked);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_FALSE(failing.writeInteger(key, "tries", i));
+  std::filesystem::remove(folder.file("blocked"));
+  SettingsStore(blocked).writeString(key, "theirs", "2");
+  EXPECT_TRUE(failing.writeString(key, "mine", "1"));
+  SettingsStore after(blocked);
+  EXPECT_EQ(after.readString(key, "theirs", ""), "2");
+  EXPECT_EQ(after.readInteger(key, "tries", 0), 2);
+}

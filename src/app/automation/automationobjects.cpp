@@ -610,27 +610,39 @@ AutomationServer::AutomationServer(TmainForm &main, QDBusConnection connection, 
 AutomationServer::~AutomationServer() {
   for (const auto &[widget, object] : windows_)
     disconnect(widget, nullptr, this, nullptr);
-  if (registered_) {
-    connection_.unregisterObject(applicationPath);
-    for (const auto &[widget, object] : windows_)
-      connection_.unregisterObject(object->path());
-  }
+  // The name goes first, so that no caller finds it without its objects.
   if (!service_.isEmpty())
     connection_.unregisterService(service_);
+  if (registered_)
+    unregisterObjects();
 }
 
 bool AutomationServer::start(const QString &serviceName) {
   if (!connection_.isConnected() || !connection_.interface())
     return false;
+  // The objects come first: a caller that sees the name the moment it is
+  // claimed must find them behind it, not an unknown object.
+  const bool registeredBefore = registered_;
+  if (!registered_)
+    registerObjects();
   const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
       connection_.interface()->registerService(serviceName,
                                                QDBusConnectionInterface::DontQueueService,
                                                QDBusConnectionInterface::DontAllowReplacement);
-  if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered)
+  if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+    if (registered_ && !registeredBefore)
+      unregisterObjects();
     return false;
+  }
   service_ = serviceName;
-  registerObjects();
   return true;
+}
+
+void AutomationServer::unregisterObjects() {
+  connection_.unregisterObject(applicationPath);
+  for (const auto &[widget, object] : windows_)
+    connection_.unregisterObject(object->path());
+  registered_ = false;
 }
 
 void AutomationServer::registerObjects() {

@@ -182,6 +182,8 @@ public:
   void forgetWindow(QObject *widget);
 
 private:
+  void unregisterObjects();
+
   TmainForm &main_;
   QDBusConnection connection_;
   Application *application_ = nullptr;

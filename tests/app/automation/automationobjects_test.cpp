@@ -23,6 +23,9 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <atomic>
+#include <thread>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -329,6 +332,45 @@ TEST_F(Automation, ASecondInstanceOffersNothing) {
     EXPECT_FALSE(other.objectRegisteredAt("/Application"));
   }
   QDBusConnection::disconnectFromBus(QStringLiteral("second"));
+}
+
+// A caller that sees the name claimed finds the objects behind it: the
+// program's own start-up is raced by a client polling for the name.
+TEST_F(Automation, TheNameIsClaimedOnlyOnceTheObjectsAnswer) {
+  QStringList errors;
+  for (int round = 0; round < 20; ++round) {
+    const QString name =
+        QStringLiteral("com.ostrevan.Marrowen.Race%1x%2").arg(::getpid()).arg(round);
+    const QString connectionName = QStringLiteral("race%1").arg(round);
+    QDBusConnection own =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName);
+    std::atomic<bool> done{false};
+    QString answer;
+    std::thread caller([&] {
+      QDBusConnection polling = QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                                              connectionName + QStringLiteral("c"));
+      QElapsedTimer waited;
+      waited.start();
+      while (!polling.interface()->isServiceRegistered(name).value() && waited.elapsed() < 20000)
+        ;
+      QDBusMessage message =
+          QDBusMessage::createMethodCall(name, "/Application", appInterface, "version");
+      answer = polling.call(message, QDBus::Block, 20000).errorName();
+      done = true;
+    });
+    {
+      AutomationServer server(*form, own);
+      EXPECT_TRUE(server.start(name));
+      while (!done)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    caller.join();
+    QDBusConnection::disconnectFromBus(connectionName + QStringLiteral("c"));
+    QDBusConnection::disconnectFromBus(connectionName);
+    if (!answer.isEmpty())
+      errors << answer;
+  }
+  EXPECT_TRUE(errors.isEmpty()) << errors.join(' ').toStdString();
 }
 
 // The program itself, offscreen, on a bus of the test's own.

@@ -287,6 +287,66 @@ TEST_F(ExportRoundTrip, RandomListsReadBackAndRunAsExported) {
   }
 }
 
+// Filters that the command line can name, drawn at random with their
+// texts and numbers: built-in kinds (not the random ones, nor decoders,
+// whose warnings at every byte of these texts would each take a wait),
+// texts, numbers of any width, line numbers, line ends and replaces.
+void addRandomFilters(FilterListTarget &list, std::mt19937 &random) {
+  static const int kinds[] = {1,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13,
+                              14, 15, 16, 17, 18, 19, 20, 21, 23, 25, 28, 30,
+                              32, 34, 35, 36, 37, 40, 41, 43, 44, 45, 46, 48};
+  const auto pick = [&](std::string_view from) { return from[random() % from.size()]; };
+  const auto text = [&](std::size_t most) {
+    std::string made(1 + random() % most, ' ');
+    for (char &c : made)
+      c = pick("abXY 09=/,.*\\\xE9");
+    // Each backslash begins an escape the filters read: a tab, a line feed or
+    // a backslash.
+    for (std::size_t at = made.find('\\'); at != std::string::npos; at = made.find('\\', at + 2))
+      made.insert(at + 1, 1, pick("tn\\"));
+    return made;
+  };
+  for (int n = 1 + static_cast<int>(random() % 4); n > 0; --n) {
+    switch (random() % 6) {
+    case 0:
+      list.addFilter(TDescriptionObject::CreateWith(kinds[random() % std::size(kinds)]));
+      break;
+    case 1:
+      list.addFilter(TStringObject::CreateWith(static_cast<int>(random() % 4), text(6)));
+      break;
+    case 2:
+      list.addFilter(TNumberObject::CreateWith(
+          static_cast<int>(random() % 3),
+          static_cast<int>(random() % 2 ? 1 + random() % 99 : 1000 + random() % 2000)));
+      break;
+    case 3:
+      list.addFilter(TLineNumberObject::CreateWith(static_cast<int>(random() % 200) - 50,
+                                                   static_cast<int>(random() % 20) - 5));
+      break;
+    case 4: {
+      auto eol = TEOLObject::CreateDefault();
+      eol->removeBad = random() % 2;
+      eol->convertFrom = static_cast<int>(random() % 5);
+      eol->fixedLength = 1 + static_cast<int>(random() % 40);
+      eol->convertTo = static_cast<int>(random() % 4);
+      list.addFilter(std::move(eol));
+      break;
+    }
+    default: {
+      auto search = TSearchObject::CreateDefault();
+      search->searchString = text(3);
+      search->replaceString = text(3);
+      search->patternType = 0;
+      search->ignoreCase = random() % 2;
+      search->wholeWord = random() % 2;
+      search->caseSensitiveReplace = random() % 2;
+      search->promptOnReplace = false;
+      list.addFilter(std::move(search));
+    }
+    }
+  }
+}
+
 // Every file below `folder` with its bytes, by its path below it.
 std::map<std::string, std::string> filesBelow(const std::string &folder) {
   std::map<std::string, std::string> files;
@@ -297,10 +357,10 @@ std::map<std::string, std::string> filesBelow(const std::string &folder) {
   return files;
 }
 
-// An exported list, run from its command file, writes what Go writes: for
-// each kind of output, with rows that read one level deep or leave a file
-// out, and the command line's own defaults for folder structure and
-// appending the opposite of the list's.
+// An exported list, run from its command file, writes what Go writes: a
+// random list for each kind of output, with rows that read one level deep
+// or leave a file out, and the command line's own defaults for folder
+// structure and appending the opposite of the list's.
 TEST_F(ExportRoundTrip, CommandFileWritesWhatGoWrites) {
   const std::string in = dir.file("in/"), out = dir.file("out/");
   auto makeInputs = [&] {
@@ -308,7 +368,10 @@ TEST_F(ExportRoundTrip, CommandFileWritesWhatGoWrites) {
     std::filesystem::remove_all(out);
     std::filesystem::create_directories(in + "sub/deep");
     std::filesystem::create_directories(out);
-    writeFile(in + "a.txt", "top a\n");
+    std::string words;
+    for (int i = 0; i < 300; ++i)
+      words += i % 7 ? "word " : "\t";
+    writeFile(in + "a.txt", "top a\tb  c\r\n" + words + "\r\nno end \xE9=x/y");
     writeFile(in + "skip.txt", "left out\n");
     writeFile(in + "sub/a.txt", "sub a\n");
     writeFile(in + "sub/deep/b.txt", "too deep\n");
@@ -332,11 +395,12 @@ TEST_F(ExportRoundTrip, CommandFileWritesWhatGoWrites) {
         o.appendMode = true;
       },
   };
+  std::mt19937 random(7);
   for (const auto &setOutput : outputs) {
     SCOPED_TRACE(&setOutput - outputs);
     makeInputs();
     TchildForm window(1);
-    window.addFilter(TDescriptionObject::CreateWith(5));
+    addRandomFilters(window, random);
     TInputObject &input = *window.InputFilter();
     input.inputFromFile = true;
     input.promptEachFile = input.promptOnReadOnly = input.deleteInput = false;
