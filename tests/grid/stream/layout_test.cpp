@@ -131,6 +131,18 @@ TEST(GridCopy, CellValuesBeyondTheTargetAreNotKept) {
   EXPECT_LE(target.Storage()->LastRow(), 3);
 }
 
+// A row whose own settings a copy takes away is shown at the default height.
+TEST(GridCopy, RowsThatLoseTheirSettingsTakeTheDefaultHeight) {
+  TdgGrid source, target;
+  fill(source);
+  source.SetDefaultRowHeight(29);
+  fill(target);
+  target.SetRowColor(2, 0x00FF00);
+  target.Assign(source);
+  EXPECT_EQ(target.RowHeights(target.GetDisplayRowOf(2)), 29);
+  EXPECT_EQ(target.GetRowHeight(2), 29);
+}
+
 std::string save(TdgGrid &grid, TdgPropKinds kinds = allPropKinds,
                  std::uint32_t mask = allLayoutProperties, bool data = true) {
   TMemoryStream stream;
