@@ -143,6 +143,22 @@ TEST(GridCopy, RowsThatLoseTheirSettingsTakeTheDefaultHeight) {
   EXPECT_EQ(target.GetRowHeight(2), 29);
 }
 
+// A cell's own list belongs to the copy and outlives the grid it came from.
+TEST(GridCopy, ACellsOwnListBelongsToTheCopy) {
+  TdgGrid target;
+  {
+    TdgGrid source;
+    source.SetCellProperty(2, 2, pnButtonType, Variant(std::int32_t(btCombo)));
+    source.SetCellProperty(2, 2, pnParentCombo, Variant(false));
+    source.ensureCellCombo(2, 2).SetDropDownRows(3);
+    target.Assign(source);
+  }
+  TdgCombo *combo = target.cellCombo(2, 2);
+  ASSERT_NE(combo, nullptr);
+  EXPECT_EQ(combo->ComboGrid()->OwnerGrid(), &target);
+  EXPECT_EQ(combo->DropDownRows(), 3);
+}
+
 std::string save(TdgGrid &grid, TdgPropKinds kinds = allPropKinds,
                  std::uint32_t mask = allLayoutProperties, bool data = true) {
   TMemoryStream stream;
