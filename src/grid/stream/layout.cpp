@@ -187,6 +187,10 @@ void TdgGridStreamComponent::ResetTarget() {
       }
   if (SavePropKinds & pkCells)
     grid.CellProps().ResetAll(flags, true);
+  // The flag bits name only some settings: with every group chosen, the
+  // columns and rows the layout does not name must not keep the others.
+  if (allProperties_)
+    grid.ResetLinesToNew(SavePropKinds & (ColMatchMode == 1 ? pkCols | pkRows : pkRows));
 }
 
 bool TdgGridStreamComponent::readDefinedProperty(std::string_view name, ComponentReader &r) {
