@@ -719,6 +719,14 @@ void TdgGridStreamer::writePublishedProperties(ComponentWriter &writer) const {
 
 bool TdgGridStreamer::readPublishedProperty(std::string_view name, ComponentReader &reader) {
   NamesRead.emplace_back(name);
+  for (std::size_t at = 0; at < PassOver.size();) {
+    const std::size_t end = std::min(PassOver.find(';', at), PassOver.size());
+    if (sameName(PassOver.substr(at, end - at), name)) {
+      reader.readRawValue();
+      return true;
+    }
+    at = end + 1;
+  }
   return readPublished(reader, grid_, name);
 }
 
@@ -743,7 +751,8 @@ std::string writeGrid(const TdgBaseGrid &grid) {
   return out;
 }
 
-std::vector<std::string> readGrid(TdgBaseGrid &grid, std::string_view bytes) {
+std::vector<std::string> readGrid(TdgBaseGrid &grid, std::string_view bytes,
+                                  std::string_view passOver) {
   grid.beginLoad();
   struct EndLoad {
     TdgBaseGrid &grid;
@@ -751,6 +760,7 @@ std::vector<std::string> readGrid(TdgBaseGrid &grid, std::string_view bytes) {
   } endLoad{grid};
   ComponentReader reader(bytes, "TdgGrid");
   TdgGridStreamer streamer(grid);
+  streamer.PassOver = passOver;
   reader.readRootComponent(streamer);
   return std::move(streamer.NamesRead);
 }

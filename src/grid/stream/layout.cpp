@@ -222,7 +222,8 @@ bool TdgGridStreamComponent::readDefinedProperty(std::string_view name, Componen
   if (sameName(name, "Grid")) {
     const std::string bytes = r.readBinary();
     std::vector<std::string> named;
-    readNestedValue(r, [&] { named = readGrid(grid, bytes); });
+    // Matched by field name, the grid keeps its own columns and their count.
+    readNestedValue(r, [&] { named = readGrid(grid, bytes, ColMatchMode == 1 ? "" : "Cols"); });
     // The record leaves out a row count at its default.
     if (rowsToDefault_ && std::none_of(named.begin(), named.end(),
                                        [](const std::string &n) { return sameName(n, "Rows"); }))

@@ -359,22 +359,25 @@ TEST(LayoutStream, KindsDecideTheEntries) {
 }
 
 // Columns without a name match none: they used to land all in the first
-// nameless column, properties and values alike.
+// nameless column, properties and values alike. The count stays also when the
+// layout carries the whole grid, whose record names its own.
 TEST(LayoutStream, FieldNameMatchingKeepsTheColumnCount) {
-  TdgGrid source, target;
-  fill(source, 5, 2);
-  source.GetCol(Variant(4))->SetFieldName("Size");
-  source.GetCol(Variant(4))->SetWidth(120);
-  source.GetCol(Variant(5))->SetWidth(30);
-  fill(target, 2, 2);
-  target.GetCol(Variant(2))->SetFieldName("Size");
-  TMemoryStream in(save(source, pkCols | pkCells));
-  target.LoadFromStream(in, true);
-  EXPECT_EQ(target.Cols(), 2);
-  EXPECT_EQ(target.GetCol(Variant(2))->Width(), 120);
-  EXPECT_EQ(text(target, 2, 1), "4,1");
-  EXPECT_EQ(target.GetCol(Variant(1))->Width(), 64);
-  EXPECT_EQ(text(target, 1, 1), "1,1");
+  for (const TdgPropKinds kinds : {TdgPropKinds(pkCols | pkCells), allPropKinds}) {
+    TdgGrid source, target;
+    fill(source, 5, 2);
+    source.GetCol(Variant(4))->SetFieldName("Size");
+    source.GetCol(Variant(4))->SetWidth(120);
+    source.GetCol(Variant(5))->SetWidth(30);
+    fill(target, 2, 2);
+    target.GetCol(Variant(2))->SetFieldName("Size");
+    TMemoryStream in(save(source, kinds));
+    target.LoadFromStream(in, true);
+    EXPECT_EQ(target.Cols(), 2);
+    EXPECT_EQ(target.GetCol(Variant(2))->Width(), 120);
+    EXPECT_EQ(text(target, 2, 1), "4,1");
+    EXPECT_EQ(target.GetCol(Variant(1))->Width(), 64);
+    EXPECT_EQ(text(target, 1, 1), "1,1");
+  }
 }
 
 TEST(LayoutStream, AShortPropertiesValueIsPaddedAndAnOldSetMeansAll) {
