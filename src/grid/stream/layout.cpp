@@ -18,6 +18,8 @@ namespace marrowen {
 namespace {
 
 constexpr std::uint32_t linkedGroups = 0x100000C0;
+// Far above any grid's layout with its values and pictures.
+constexpr std::size_t layoutFileLimit = 256 * 1024 * 1024;
 
 // A key that does not begin with two backslashes and a root's name lies
 // below the default root.
@@ -349,8 +351,9 @@ void TdgBaseGrid::LoadFromStream(TStream &stream, bool fieldState) {
 }
 
 void TdgBaseGrid::LoadFromFile(const std::string &fileName, bool fieldState) {
-  TFileStream stream(fileName, TFileMode::fmOpenRead);
-  LoadFromStream(stream, fieldState);
+  // Read as a regular file: a pipe named by a settings value would otherwise
+  // wait for a writer for ever, and a huge file fill the memory.
+  LoadLayout(readRegularFile(fileName, layoutFileLimit), fileName, fieldState);
 }
 
 void TdgBaseGrid::SaveToRegistry(const std::string &key, const std::string &valueName,

@@ -416,6 +416,9 @@ TEST(LayoutStream, ADamagedLayoutRaisesNamingItsFileAndLeavesTheGridWorking) {
   } catch (const EReadError &e) {
     EXPECT_NE(std::string(e.what()).find("layout.dgl"), std::string::npos) << e.what();
   }
+  // What is no regular file is refused before it is read: a pipe would wait
+  // for a writer for ever.
+  EXPECT_THROW(grid.LoadFromFile("/dev/null", false), EFOpenError);
   EXPECT_FALSE(grid.Updating());
   EXPECT_FALSE(grid.IsLoadingLayout());
   EXPECT_TRUE(grid.FieldState());
