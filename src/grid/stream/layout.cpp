@@ -234,21 +234,21 @@ bool TdgGridStreamComponent::readDefinedProperty(std::string_view name, Componen
     return true;
   }
   if (sameName(name, "Cols")) {
-    const int cols = r.readInteger();
+    const int cols = readBoundedInteger(r, 0, maxStreamedCols);
     if (ColMatchMode == 1)
       grid.SetCols(cols);
     return true;
   }
   if (sameName(name, "Rows")) {
-    grid.SetRows(r.readInteger());
+    grid.SetRows(readBoundedInteger(r, 0, maxStreamedRows));
     return true;
   }
   if (sameName(name, "DefaultColWidth")) {
-    grid.SetDefaultColWidth(r.readInteger());
+    grid.SetDefaultColWidth(readBoundedInteger(r, -1, maxStreamedExtent));
     return true;
   }
   if (sameName(name, "DefaultRowHeight")) {
-    grid.SetDefaultRowHeight(r.readInteger());
+    grid.SetDefaultRowHeight(readBoundedInteger(r, -1, maxStreamedExtent));
     return true;
   }
   if (sameName(name, "ColProperties")) {
