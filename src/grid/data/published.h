@@ -48,6 +48,9 @@ struct PublishedProperty {
 inline constexpr std::int32_t maxStreamedCols = 65536;
 inline constexpr std::int32_t maxStreamedRows = 4194304;
 inline constexpr std::int32_t maxStreamedExtent = 16777215;
+// A grid's own least size: the window is drawn whole into memory, so no more
+// than the widest screen.
+inline constexpr std::int32_t maxStreamedWindowExtent = 8192;
 
 inline PublishedProperty withRange(PublishedProperty p, std::int32_t low, std::int32_t high) {
   p.low = low;

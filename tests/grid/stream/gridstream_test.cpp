@@ -226,11 +226,13 @@ TEST(GridStream, CountsAndSizesBeyondAnyGridAreRefused) {
                                                                {"DefaultRowHeight", INT32_MAX},
                                                                {"RowBarWidth", -5},
                                                                {"SpinButtonHeight", INT32_MAX},
+                                                               {"Constraints.MinWidth", INT32_MAX},
+                                                               {"Constraints.MinHeight", -1},
                                                                {"Col.Width", INT32_MAX},
                                                                {"Row.Height", INT32_MIN}};
   for (const auto &[name, value] : damaged) {
     const std::string stream = recordWith([&](ComponentWriter &w) {
-      const bool nested = name.find('.') != std::string_view::npos;
+      const bool nested = name.starts_with("Col.") || name.starts_with("Row.");
       if (nested) {
         w.writeName(name[0] == 'C' ? "ColProperties" : "RowProperties");
         w.writeCollectionBegin();
