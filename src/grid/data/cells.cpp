@@ -377,11 +377,15 @@ TdgCombo &TdgCellElement::EnsureCombo() {
 // ---------------------------------------------------------------------------
 // Sets
 
+// A copied element is made for this set's grid before it takes the source's
+// values: its combo must belong to this grid, not to the one it came from.
 TdgSetNode *TdgCustomPropSet::CreateNode(const SetKey &key) {
-  TdgSetNode *node = TdgObjectSet::CreateNode(key);
-  if (IsCopying())
-    static_cast<TdgCustomElement *>(static_cast<TdgObjectSetNode *>(node)->Element)->Grid = Grid;
-  return node;
+  if (!IsCopying())
+    return TdgObjectSet::CreateNode(key);
+  const auto &source = static_cast<const TdgCustomPropElement &>(*key.element);
+  std::unique_ptr<TdgCustomPropElement> copy = MakeElement(keysOf(source));
+  copy->AssignElement(source);
+  return new TdgObjectSetNode(copy.release());
 }
 
 TdgCustomPropElement *TdgCustomPropSet::AddElement(std::unique_ptr<TdgCustomPropElement> element) {

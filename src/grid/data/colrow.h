@@ -247,7 +247,10 @@ private:
 // One data row's own properties; rows without any have no object.
 class TdgRow : public ColRowProperties {
 public:
-  explicit TdgRow(TdgGridHost *grid, int dataRow = 0) : ColRowProperties(grid), dataRow_(dataRow) {}
+  // A new row has the grid's default height, as a row without an object has.
+  explicit TdgRow(TdgGridHost *grid, int dataRow = 0)
+      : ColRowProperties(grid), dataRow_(dataRow), height_(grid->DefaultRowHeight()),
+        requestedHeight_(height_) {}
   ~TdgRow() override;
 
   std::span<const PublishedProperty> publishedProperties() const override;
@@ -281,8 +284,8 @@ protected:
 
 private:
   int dataRow_;
-  int height_ = 14;
-  int requestedHeight_ = 14;
+  int height_;
+  int requestedHeight_;
 };
 
 // The member names the stream writes for the enumerations.

@@ -149,6 +149,14 @@ void writePublished(ComponentWriter &w, const Published &object, std::string_vie
   object.writeDefinedProperties(w, prefix);
 }
 
+std::int32_t readBoundedInteger(ComponentReader &reader, std::int32_t low, std::int32_t high) {
+  const std::size_t at = reader.position();
+  const std::int32_t value = reader.readInteger();
+  if (value < low || value > high)
+    reader.failAt(at, invalidPropertyValueText);
+  return value;
+}
+
 bool readPublished(ComponentReader &r, Published &object, std::string_view name,
                    const std::function<TComponent *(std::string_view)> &findComponent) {
   std::size_t dot = name.find('.');
@@ -174,7 +182,7 @@ bool readPublished(ComponentReader &r, Published &object, std::string_view name,
   const std::size_t at = r.position();
   switch (p->kind) {
   case PropKind::Integer:
-    p->set(object, Variant(r.readInteger()));
+    p->set(object, Variant(readBoundedInteger(r, p->low, p->high)));
     break;
   case PropKind::Boolean:
     p->set(object, Variant(r.readBoolean()));

@@ -3,6 +3,7 @@
 #include "grid/data/font.h"
 #include "grid/data/variant.h"
 
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
@@ -36,7 +37,30 @@ struct PublishedProperty {
   // Component references: the component and its setter.
   std::function<TComponent *(const Published &)> getComponent;
   std::function<void(Published &, TComponent *)> setComponent;
+  // Integers a stream may give; a count or size outside is refused as damaged.
+  std::int32_t low = INT32_MIN;
+  std::int32_t high = INT32_MAX;
 };
+
+// What a stream may ask of a grid: far beyond any form's grid, and small
+// enough that a damaged number can neither take all the memory nor overflow
+// the sums of sizes.
+inline constexpr std::int32_t maxStreamedCols = 65536;
+inline constexpr std::int32_t maxStreamedRows = 4194304;
+inline constexpr std::int32_t maxStreamedExtent = 16777215;
+// A grid's own least size: the window is drawn whole into memory, so no more
+// than the widest screen.
+inline constexpr std::int32_t maxStreamedWindowExtent = 8192;
+
+inline PublishedProperty withRange(PublishedProperty p, std::int32_t low, std::int32_t high) {
+  p.low = low;
+  p.high = high;
+  return p;
+}
+
+// Reads an integer that counts or sizes something; one outside low..high is
+// refused with "Invalid property value" where it stands.
+std::int32_t readBoundedInteger(ComponentReader &reader, std::int32_t low, std::int32_t high);
 
 // An object with a published-property table. The stream code, copying and
 // resetting walk the table rather than naming each property.

@@ -128,6 +128,24 @@ void TdgBaseGrid::ResetOwnProperties(TdgPropKinds kinds) {
   CopyProperties(*fresh, exclude);
 }
 
+void TdgBaseGrid::ResetLinesToNew(TdgPropKinds kinds) {
+  if (!(kinds & (pkCols | pkRows)))
+    return;
+  const std::unique_ptr<TdgBaseGrid> fresh = NewGridOfSameClass();
+  fresh->SetDefaultColWidth(DefaultColWidth());
+  fresh->SetDefaultRowHeight(DefaultRowHeight());
+  fresh->SetCols(Cols());
+  fresh->SetRows(Rows());
+  if (kinds & pkCols)
+    CopyCols(*fresh);
+  if (kinds & pkRows) {
+    CopyRows(*fresh);
+    for (int d = 1; d <= Rows(); ++d)
+      if (RowSelected(d))
+        setRowSelected(d, false);
+  }
+}
+
 void TdgBaseGrid::CopyCols(const TdgBaseGrid &source) {
   const int n = std::min(Cols(), source.Cols());
   bool moved = false, shown = false;

@@ -110,8 +110,10 @@ std::span<const PublishedProperty> TdgBaseGrid::publishedProperties() const {
   // Cols and Rows come first: a reader applies the fixed counts and the
   // insert row against the counts already read.
   static const PublishedProperty table[] = {
-      publishedValue<C, int>("Cols", K::Integer, &C::Cols, &C::SetCols, Variant(4)),
-      publishedValue<C, int>("Rows", K::Integer, &C::Rows, &C::SetRows, Variant(4)),
+      withRange(publishedValue<C, int>("Cols", K::Integer, &C::Cols, &C::SetCols, Variant(4)), 0,
+                maxStreamedCols),
+      withRange(publishedValue<C, int>("Rows", K::Integer, &C::Rows, &C::SetRows, Variant(4)), 0,
+                maxStreamedRows),
       publishedValue<C, bool>("AlwaysShowEditor", K::Boolean, &C::AlwaysShowEditor,
                               &C::SetAlwaysShowEditor, true),
       publishedValue<C, bool>("AlwaysShowFocus", K::Boolean, &C::AlwaysShowFocus,
@@ -123,8 +125,9 @@ std::span<const PublishedProperty> TdgBaseGrid::publishedProperties() const {
       publishedValue<C, TBorderStyle>("BorderStyle", K::Enumeration, &C::BorderStyle,
                                       &C::SetBorderStyle, Variant(int(bsSingle)), nullptr,
                                       borderStyleNames),
-      publishedValue<C, int>("ButtonEdgeWidth", K::Integer, &C::ButtonEdgeWidth,
-                             &C::SetButtonEdgeWidth, Variant(2)),
+      withRange(publishedValue<C, int>("ButtonEdgeWidth", K::Integer, &C::ButtonEdgeWidth,
+                                       &C::SetButtonEdgeWidth, Variant(2)),
+                -1, maxStreamedExtent),
       publishedValue<C, TdgCellSelectMode>("CellSelectMode", K::Enumeration, &C::CellSelectMode,
                                            &C::SetCellSelectMode, Variant(int(cmRange)), nullptr,
                                            cellSelectModeNames),
@@ -143,22 +146,28 @@ std::span<const PublishedProperty> TdgBaseGrid::publishedProperties() const {
                              &C::SetMaxHeightConstraint, Variant(0)),
       publishedValue<C, int>("Constraints.MaxWidth", K::Integer, &C::MaxWidthConstraint,
                              &C::SetMaxWidthConstraint, Variant(0)),
-      publishedValue<C, int>("Constraints.MinHeight", K::Integer, &C::MinHeightConstraint,
-                             &C::SetMinHeightConstraint, Variant(0)),
-      publishedValue<C, int>("Constraints.MinWidth", K::Integer, &C::MinWidthConstraint,
-                             &C::SetMinWidthConstraint, Variant(0)),
+      withRange(publishedValue<C, int>("Constraints.MinHeight", K::Integer, &C::MinHeightConstraint,
+                                       &C::SetMinHeightConstraint, Variant(0)),
+                0, maxStreamedWindowExtent),
+      withRange(publishedValue<C, int>("Constraints.MinWidth", K::Integer, &C::MinWidthConstraint,
+                                       &C::SetMinWidthConstraint, Variant(0)),
+                0, maxStreamedWindowExtent),
       publishedValue<C, TdgColSelectMode>("ColSelectMode", K::Enumeration, &C::ColSelectMode,
                                           &C::SetColSelectMode, Variant(int(csMulti)), nullptr,
                                           colSelectModeNames),
       dateTimeDefProperty<C>(),
-      publishedValue<C, int>("DefaultButtonHeight", K::Integer, &C::DefaultButtonHeight,
-                             &C::SetDefaultButtonHeight, Variant(9)),
-      publishedValue<C, int>("DefaultButtonWidth", K::Integer, &C::DefaultButtonWidth,
-                             &C::SetDefaultButtonWidth, Variant(11)),
-      publishedValue<C, int>("DefaultColWidth", K::Integer, &C::DefaultColWidth,
-                             &C::SetDefaultColWidth, Variant(64)),
-      publishedValue<C, int>("DefaultRowHeight", K::Integer, &C::DefaultRowHeight,
-                             &C::SetDefaultRowHeight, Variant(14)),
+      withRange(publishedValue<C, int>("DefaultButtonHeight", K::Integer, &C::DefaultButtonHeight,
+                                       &C::SetDefaultButtonHeight, Variant(9)),
+                -1, maxStreamedExtent),
+      withRange(publishedValue<C, int>("DefaultButtonWidth", K::Integer, &C::DefaultButtonWidth,
+                                       &C::SetDefaultButtonWidth, Variant(11)),
+                -1, maxStreamedExtent),
+      withRange(publishedValue<C, int>("DefaultColWidth", K::Integer, &C::DefaultColWidth,
+                                       &C::SetDefaultColWidth, Variant(64)),
+                -1, maxStreamedExtent),
+      withRange(publishedValue<C, int>("DefaultRowHeight", K::Integer, &C::DefaultRowHeight,
+                                       &C::SetDefaultRowHeight, Variant(14)),
+                -1, maxStreamedExtent),
       publishedValue<C, TdgDrawOverlap>("DrawOverlap", K::Enumeration, &C::DrawOverlap,
                                         &C::SetDrawOverlap, Variant(int(doDrawColOnTop)), nullptr,
                                         drawOverlapNames),
@@ -193,8 +202,9 @@ std::span<const PublishedProperty> TdgBaseGrid::publishedProperties() const {
       publishedValue<C, TColor>("HeadingColor", K::Integer, &C::HeadingColor, &C::SetHeadingColor,
                                 Variant(clBtnFace)),
       gridFontProperty("HeadingFont", true),
-      publishedValue<C, int>("HeadingHeight", K::Integer, &C::HeadingHeight, &C::SetHeadingHeight,
-                             Variant(15)),
+      withRange(publishedValue<C, int>("HeadingHeight", K::Integer, &C::HeadingHeight,
+                                       &C::SetHeadingHeight, Variant(15)),
+                -1, maxStreamedExtent),
       publishedValue<C, TdgHorzAlignment>("HeadingHorzAlignment", K::Enumeration,
                                           &C::HeadingHorzAlignment, &C::SetHeadingHorzAlignment,
                                           Variant(int(htaDefault)), nullptr, horzAlignmentNames),
@@ -240,8 +250,9 @@ std::span<const PublishedProperty> TdgBaseGrid::publishedProperties() const {
       publishedValue<C, bool>("RowBarIndicator", K::Boolean, &C::RowBarIndicator,
                               &C::SetRowBarIndicator, true),
       publishedValue<C, bool>("RowBarOn", K::Boolean, &C::RowBarOn, &C::SetRowBarOn, true),
-      publishedValue<C, int>("RowBarWidth", K::Integer, &C::RowBarWidth, &C::SetRowBarWidth,
-                             Variant(14)),
+      withRange(publishedValue<C, int>("RowBarWidth", K::Integer, &C::RowBarWidth,
+                                       &C::SetRowBarWidth, Variant(14)),
+                -1, maxStreamedExtent),
       publishedValue<C, C::TdgRowChangedIndicator>(
           "RowChangedIndicator", K::Enumeration, &C::RowChangedIndicator,
           &C::SetRowChangedIndicator, Variant(int(C::riOn)), nullptr, rowChangedIndicatorNames),
@@ -273,10 +284,12 @@ std::span<const PublishedProperty> TdgBaseGrid::publishedProperties() const {
                               true),
       publishedValue<C, bool>("SkipReadOnly", K::Boolean, &C::GetSkipReadOnly, &C::SetSkipReadOnly,
                               true),
-      publishedValue<C, int>("SpinButtonHeight", K::Integer, &C::SpinButtonHeight,
-                             &C::SetSpinButtonHeight, Variant(9)),
-      publishedValue<C, int>("SpinButtonWidth", K::Integer, &C::SpinButtonWidth,
-                             &C::SetSpinButtonWidth, Variant(11)),
+      withRange(publishedValue<C, int>("SpinButtonHeight", K::Integer, &C::SpinButtonHeight,
+                                       &C::SetSpinButtonHeight, Variant(9)),
+                -1, maxStreamedExtent),
+      withRange(publishedValue<C, int>("SpinButtonWidth", K::Integer, &C::SpinButtonWidth,
+                                       &C::SetSpinButtonWidth, Variant(11)),
+                -1, maxStreamedExtent),
       publishedValue<C, int>("SpinRepeatDelay", K::Integer, &C::SpinRepeatDelay,
                              &C::SetSpinRepeatDelay, Variant(80)),
       publishedValue<C, int>("SpinStartDelay", K::Integer, &C::SpinStartDelay,
@@ -505,7 +518,7 @@ bool TdgBaseGrid::readDefinedProperty(std::string_view name, ComponentReader &r)
     const bool widths = sameName(name, "ColWidths");
     r.readListBegin();
     for (int i = 0; !r.endOfList(); ++i) {
-      const int value = r.readInteger();
+      const int value = readBoundedInteger(r, -1, maxStreamedExtent);
       if (widths && i < ColCount())
         SetColWidths(i, value);
       else if (!widths && i < RowCount())
@@ -719,6 +732,14 @@ void TdgGridStreamer::writePublishedProperties(ComponentWriter &writer) const {
 
 bool TdgGridStreamer::readPublishedProperty(std::string_view name, ComponentReader &reader) {
   NamesRead.emplace_back(name);
+  for (std::size_t at = 0; at < PassOver.size();) {
+    const std::size_t end = std::min(PassOver.find(';', at), PassOver.size());
+    if (sameName(PassOver.substr(at, end - at), name)) {
+      reader.readRawValue();
+      return true;
+    }
+    at = end + 1;
+  }
   return readPublished(reader, grid_, name);
 }
 
@@ -743,7 +764,8 @@ std::string writeGrid(const TdgBaseGrid &grid) {
   return out;
 }
 
-std::vector<std::string> readGrid(TdgBaseGrid &grid, std::string_view bytes) {
+std::vector<std::string> readGrid(TdgBaseGrid &grid, std::string_view bytes,
+                                  std::string_view passOver) {
   grid.beginLoad();
   struct EndLoad {
     TdgBaseGrid &grid;
@@ -751,6 +773,7 @@ std::vector<std::string> readGrid(TdgBaseGrid &grid, std::string_view bytes) {
   } endLoad{grid};
   ComponentReader reader(bytes, "TdgGrid");
   TdgGridStreamer streamer(grid);
+  streamer.PassOver = passOver;
   reader.readRootComponent(streamer);
   return std::move(streamer.NamesRead);
 }

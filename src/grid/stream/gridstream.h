@@ -26,6 +26,8 @@ public:
 
   // The published properties the record named, in the order read.
   std::vector<std::string> NamesRead;
+  // Published properties read and dropped, ";"-separated.
+  std::string_view PassOver;
 
 private:
   TdgBaseGrid &grid_;
@@ -33,8 +35,9 @@ private:
 
 // Writes the grid as a root record; reads one into a grid, which is loading
 // meanwhile and runs Loaded at the end, and answers the published
-// properties the record named.
+// properties the record named. Those named in `passOver` are not applied.
 std::string writeGrid(const TdgBaseGrid &grid);
-std::vector<std::string> readGrid(TdgBaseGrid &grid, std::string_view bytes);
+std::vector<std::string> readGrid(TdgBaseGrid &grid, std::string_view bytes,
+                                  std::string_view passOver = {});
 
 } // namespace marrowen

@@ -18,6 +18,8 @@ namespace marrowen {
 namespace {
 
 constexpr std::uint32_t linkedGroups = 0x100000C0;
+// Far above any grid's layout with its values and pictures.
+constexpr std::size_t layoutFileLimit = 256 * 1024 * 1024;
 
 // A key that does not begin with two backslashes and a root's name lies
 // below the default root.
@@ -187,6 +189,10 @@ void TdgGridStreamComponent::ResetTarget() {
       }
   if (SavePropKinds & pkCells)
     grid.CellProps().ResetAll(flags, true);
+  // The flag bits name only some settings: with every group chosen, the
+  // columns and rows the layout does not name must not keep the others.
+  if (allProperties_)
+    grid.ResetLinesToNew(SavePropKinds & (ColMatchMode == 1 ? pkCols | pkRows : pkRows));
 }
 
 bool TdgGridStreamComponent::readDefinedProperty(std::string_view name, ComponentReader &r) {
@@ -218,7 +224,8 @@ bool TdgGridStreamComponent::readDefinedProperty(std::string_view name, Componen
   if (sameName(name, "Grid")) {
     const std::string bytes = r.readBinary();
     std::vector<std::string> named;
-    readNestedValue(r, [&] { named = readGrid(grid, bytes); });
+    // Matched by field name, the grid keeps its own columns and their count.
+    readNestedValue(r, [&] { named = readGrid(grid, bytes, ColMatchMode == 1 ? "" : "Cols"); });
     // The record leaves out a row count at its default.
     if (rowsToDefault_ && std::none_of(named.begin(), named.end(),
                                        [](const std::string &n) { return sameName(n, "Rows"); }))
@@ -227,21 +234,21 @@ bool TdgGridStreamComponent::readDefinedProperty(std::string_view name, Componen
     return true;
   }
   if (sameName(name, "Cols")) {
-    const int cols = r.readInteger();
+    const int cols = readBoundedInteger(r, 0, maxStreamedCols);
     if (ColMatchMode == 1)
       grid.SetCols(cols);
     return true;
   }
   if (sameName(name, "Rows")) {
-    grid.SetRows(r.readInteger());
+    grid.SetRows(readBoundedInteger(r, 0, maxStreamedRows));
     return true;
   }
   if (sameName(name, "DefaultColWidth")) {
-    grid.SetDefaultColWidth(r.readInteger());
+    grid.SetDefaultColWidth(readBoundedInteger(r, -1, maxStreamedExtent));
     return true;
   }
   if (sameName(name, "DefaultRowHeight")) {
-    grid.SetDefaultRowHeight(r.readInteger());
+    grid.SetDefaultRowHeight(readBoundedInteger(r, -1, maxStreamedExtent));
     return true;
   }
   if (sameName(name, "ColProperties")) {
@@ -344,8 +351,9 @@ void TdgBaseGrid::LoadFromStream(TStream &stream, bool fieldState) {
 }
 
 void TdgBaseGrid::LoadFromFile(const std::string &fileName, bool fieldState) {
-  TFileStream stream(fileName, TFileMode::fmOpenRead);
-  LoadFromStream(stream, fieldState);
+  // Read as a regular file: a pipe named by a settings value would otherwise
+  // wait for a writer for ever, and a huge file fill the memory.
+  LoadLayout(readRegularFile(fileName, layoutFileLimit), fileName, fieldState);
 }
 
 void TdgBaseGrid::SaveToRegistry(const std::string &key, const std::string &valueName,

@@ -360,6 +360,9 @@ public:
   // The grid's own properties back at a new grid's, as a full layout is read:
   // the default sizes only with their kinds, never the counts.
   void ResetOwnProperties(TdgPropKinds kinds);
+  // Every column (pkCols) or row (pkRows) back to those of a new grid of the
+  // same counts and default sizes: no own settings, shown, in data order.
+  void ResetLinesToNew(TdgPropKinds kinds);
   bool BeingCopied() const { return FCopying > 0; }
   // The class name error texts give this grid.
   virtual std::string ClassName() const { return "TdgGrid"; }

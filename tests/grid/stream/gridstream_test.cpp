@@ -218,6 +218,42 @@ TEST(GridStream, ItemsOutsideTheGridTouchNothing) {
   EXPECT_EQ(errorOf([&] { readGrid(strict, stream); }), "Grid1: Column index 9 out of range");
 }
 
+// A damaged count or size is refused where it stands: beyond any grid it
+// would take all the memory, or overflow the grid's sums of sizes.
+TEST(GridStream, CountsAndSizesBeyondAnyGridAreRefused) {
+  const std::pair<std::string_view, std::int32_t> damaged[] = {{"Cols", 70000},
+                                                               {"Rows", 5000000},
+                                                               {"DefaultRowHeight", INT32_MAX},
+                                                               {"RowBarWidth", -5},
+                                                               {"SpinButtonHeight", INT32_MAX},
+                                                               {"Constraints.MinWidth", INT32_MAX},
+                                                               {"Constraints.MinHeight", -1},
+                                                               {"Col.Width", INT32_MAX},
+                                                               {"Row.Height", INT32_MIN}};
+  for (const auto &[name, value] : damaged) {
+    const std::string stream = recordWith([&](ComponentWriter &w) {
+      const bool nested = name.starts_with("Col.") || name.starts_with("Row.");
+      if (nested) {
+        w.writeName(name[0] == 'C' ? "ColProperties" : "RowProperties");
+        w.writeCollectionBegin();
+        w.writeListBegin();
+        w.writeName(name[0] == 'C' ? "DataCol" : "DataRow");
+        w.writeInteger(1);
+      }
+      w.writeName(name);
+      w.writeInteger(value);
+      if (nested) {
+        w.writeListEnd();
+        w.writeListEnd();
+      }
+    });
+    TdgGrid grid;
+    EXPECT_NE(errorOf([&] { readGrid(grid, stream); }).find("Invalid property value"),
+              std::string::npos)
+        << name;
+  }
+}
+
 TEST(GridStream, ColumnsMatchedByFieldNameTakeTheirStoredValues) {
   TdgGrid source;
   source.SetStoreData(true);
