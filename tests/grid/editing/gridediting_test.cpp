@@ -378,6 +378,36 @@ TEST(GridEditing, ARefusedEndOfEditKeepsCountsAndColumnsThatHoldTheCurrentCell) 
   EXPECT_EQ(grid.GetCell(4, 4).toString(), "again");
   grid.DeleteCols(1, 1);
   EXPECT_EQ(grid.Cols(), 3) << "a column the current cell is not in goes";
+  EXPECT_EQ(grid.GetCurrentDataCol(), 3);
+  EXPECT_EQ(grid.GetCell(3, 4).toString(), "again");
+  // Rows above the edited one go: it is the same cell, renumbered, so no
+  // end is asked and the refusal cannot leave it on another row.
+  grid.OnEndCellEdit = nullptr;
+  grid.OnEndRowEdit = [](TdgBaseGrid *, int, bool &cancel) { cancel = true; };
+  grid.DeleteRows(1, 1);
+  EXPECT_EQ(grid.GetCurrentDataRow(), 3);
+  EXPECT_EQ(grid.GetCell(3, 3).toString(), "again");
+  EXPECT_TRUE(grid.RowEditing());
+}
+
+// Values read in at once, or the edited column gone, leave the edit's undo
+// copy nothing to write back: it would land over what was read, or in the
+// column that took the gone one's place.
+TEST(GridEditing, AnUndoNeverWritesOverValuesReadInOrANeighbourColumn) {
+  TdgGrid grid;
+  fill(grid, 5);
+  grid.MoveCurrent(2, 3, true, false);
+  grid.EditorValueChanged(Variant("typed"));
+  const std::string layout = grid.SaveLayout(allPropKinds, allLayoutProperties, true);
+  grid.LoadLayout(layout, "test", true);
+  grid.UndoEdit(true, true);
+  EXPECT_EQ(grid.GetCell(2, 3).toString(), "typed");
+  grid.SetCell(3, 3, Variant("right"));
+  grid.EditorValueChanged(Variant("again"));
+  grid.SelectCols(2, 2);
+  grid.DeleteSelectedCols();
+  grid.UndoEdit(false, false);
+  EXPECT_EQ(grid.GetCell(2, 3).toString(), "right");
 }
 
 } // namespace
