@@ -94,6 +94,14 @@ TEST(GridSequence, SequencesThatOnceFailedKeepEveryPromise) {
         {6, 3619849938u, 3856933029u},
         {13, 877193361u, 3750711u},
         {0, 453150856u, 1472031101u}}},
+      {"the editor after a reset of the column order",
+       {{6, 3649517801u, 2480946395u},
+        {13, 3024413374u, 3529601471u},
+        {27, 1914922735u, 1352141532u}}},
+      {"the editor after a reset of the row order",
+       {{7, 1311616153u, 1830067800u},
+        {19, 2839874456u, 1130649982u},
+        {27, 539908430u, 2908790640u}}},
   };
   for (const auto &[name, steps] : sequences) {
     const Outcome outcome = run(steps);
