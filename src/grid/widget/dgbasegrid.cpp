@@ -247,6 +247,7 @@ void TdgBaseGrid::ApplyColCount(int n) {
   FDrawnValues.clear();
   FPendingColRemovals = 0;
   const int oldCols = std::exchange(FDataCols, n);
+  const int currentRow = Row();
   ++FApplyingCount;
   ScopeExit applied{[this] { --FApplyingCount; }};
   try {
@@ -256,6 +257,13 @@ void TdgBaseGrid::ApplyColCount(int n) {
     throw;
   }
   MakeFixed();
+  // The last column going, or the first coming, changes the fixed count,
+  // which sends the base grid's current cell to the top row: the columns
+  // changed, not the row, and the top row may be hidden.
+  if (Row() != currentRow && currentRow >= 1 && currentRow < RowCount()) {
+    FCurrent.Y = currentRow;
+    FRangeEnd.Y = currentRow;
+  }
   UpdateScrollRange();
   DropDownResize();
 }

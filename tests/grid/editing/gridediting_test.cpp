@@ -410,5 +410,24 @@ TEST(GridEditing, AnUndoNeverWritesOverValuesReadInOrANeighbourColumn) {
   EXPECT_EQ(grid.GetCell(2, 3).toString(), "right");
 }
 
+// Every column going, and columns coming back, leave the current cell on
+// the row being edited, which may be far from the top row or have a hidden
+// one above it; the row's undo copy is written back there and nowhere else.
+TEST(GridEditing, TheEditedRowStaysCurrentWhileEveryColumnGoesAndComesBack) {
+  TdgGrid grid;
+  fill(grid, 5);
+  grid.SetRowVisible(1, false);
+  grid.SetCurrentDataRow(4);
+  grid.EditorValueChanged(Variant("typed"));
+  grid.DeleteCols(1, grid.Cols());
+  EXPECT_EQ(grid.GetCurrentDataRow(), 4);
+  grid.SetCols(2);
+  EXPECT_EQ(grid.GetCurrentDataRow(), 4);
+  EXPECT_TRUE(grid.RowEditing());
+  grid.SetCell(1, 2, Variant("two"));
+  grid.UndoEdit(true, true);
+  EXPECT_EQ(grid.GetCell(1, 2).toString(), "two");
+}
+
 } // namespace
 } // namespace marrowen
