@@ -102,6 +102,21 @@ TEST(GridSequence, SequencesThatOnceFailedKeepEveryPromise) {
        {{7, 1311616153u, 1830067800u},
         {19, 2839874456u, 1130649982u},
         {27, 539908430u, 2908790640u}}},
+      {"the editor's undo of an ended edit where no edit may start",
+       {{0, 3655295459u, 412569007u},
+        {24, 295334452u, 1077944085u},
+        {26, 4102432286u, 1627612649u},
+        {0, 2522339978u, 638793493u}}},
+      {"the editor's undo of an ended edit where undoing is refused",
+       {{5, 3561902682u, 398313858u},
+        {9, 166140844u, 484383754u},
+        {16, 3915702631u, 2040571762u},
+        {7, 877047519u, 4233772504u},
+        {7, 1706349732u, 267622222u},
+        {24, 2380085543u, 528257106u},
+        {25, 3518042114u, 68417950u},
+        {4, 190524558u, 1304713279u},
+        {0, 403335158u, 1182214955u}}},
   };
   for (const auto &[name, steps] : sequences) {
     const Outcome outcome = run(steps);
