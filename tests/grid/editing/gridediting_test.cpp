@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -401,12 +402,21 @@ TEST(GridEditing, AnUndoNeverWritesOverValuesReadInOrANeighbourColumn) {
   const std::string layout = grid.SaveLayout(allPropKinds, allLayoutProperties, true);
   grid.LoadLayout(layout, "test", true);
   grid.UndoEdit(true, true);
+  EXPECT_EQ(grid.GetCell(1, 3).toString(), "r3");
   EXPECT_EQ(grid.GetCell(2, 3).toString(), "typed");
   grid.SetCell(3, 3, Variant("right"));
-  grid.EditorValueChanged(Variant("again"));
+  grid.resize(300, 200);
+  grid.show();
+  QApplication::setActiveWindow(&grid);
+  grid.setFocus();
+  QApplication::processEvents();
+  QTest::keyClicks(QApplication::focusWidget(), "again");
+  grid.OnEndCellEdit = [](TdgBaseGrid *, int, int, bool &cancel) { cancel = true; };
   grid.SelectCols(2, 2);
+  ASSERT_TRUE(grid.CellEditing());
   grid.DeleteSelectedCols();
-  grid.UndoEdit(false, false);
+  grid.OnEndCellEdit = nullptr;
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
   EXPECT_EQ(grid.GetCell(2, 3).toString(), "right");
 }
 
