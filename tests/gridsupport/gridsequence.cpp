@@ -545,8 +545,11 @@ private:
         grid_->DeleteRows(from, to);
       else
         grid_->DeleteCols(from, to);
-      // Lines that hold the current cell wait for its edit to end.
-      if ((isRows ? grid_->Rows() : grid_->Cols()) == n)
+      // Lines that hold the current cell wait for its edit to end: a
+      // refusal reports no line gone (a count kept by an insert row entered
+      // afterwards is no refusal).
+      if ((isRows ? grid_->Rows() : grid_->Cols()) == n &&
+          (isRows ? deletedRows_ : deletedCols_).empty())
         gone.clear();
       expectDeleted(isRows, gone);
       done = std::string(isRows ? "DeleteRows(" : "DeleteCols(") + std::to_string(from) + ", " +
