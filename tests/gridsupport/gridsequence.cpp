@@ -8,8 +8,10 @@
 #include "gridsupport/testdatetime.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QImage>
 #include <QTest>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include <algorithm>
@@ -52,6 +54,12 @@ enum Op : std::uint8_t {
   opLayout,
   opDropDown,
   opResize,
+  opRefuse,
+  opEditorKey,
+  opProgramEdit,
+  opReset,
+  opDisplayRowOf,
+  opWheel,
   opCount
 };
 
@@ -83,7 +91,13 @@ constexpr OpInfo ops[opCount] = {{"key", 14},
                                  {"SetCell", 2},
                                  {"layout", 1},
                                  {"drop-down", 4},
-                                 {"resize", 1}};
+                                 {"resize", 1},
+                                 {"handlers refuse", 2},
+                                 {"editor key", 6},
+                                 {"program edit", 2},
+                                 {"reset", 1},
+                                 {"SetDisplayRowOf", 1},
+                                 {"wheel", 1}};
 
 struct KeyChoice {
   Qt::Key key;
@@ -112,6 +126,32 @@ const KeyChoice keys[] = {
     {Qt::Key_Z, Qt::ControlModifier, "Ctrl+Z"},
     {Qt::Key_Backspace, {}, "Backspace"},
 };
+// The keys the text editor keeps for itself.
+const KeyChoice editorKeys[] = {
+    {Qt::Key_Home, {}, "Home"},
+    {Qt::Key_End, {}, "End"},
+    {Qt::Key_Delete, {}, "Delete"},
+    {Qt::Key_Return, Qt::ControlModifier, "Ctrl+Enter"},
+    {Qt::Key_Left, Qt::ShiftModifier, "Shift+Left"},
+    {Qt::Key_Right, Qt::ShiftModifier, "Shift+Right"},
+    {Qt::Key_Home, Qt::ShiftModifier, "Shift+Home"},
+    {Qt::Key_End, Qt::ShiftModifier, "Shift+End"},
+    {Qt::Key_Left, Qt::ControlModifier, "Ctrl+Left"},
+    {Qt::Key_Right, Qt::ControlModifier, "Ctrl+Right"},
+    {Qt::Key_A, Qt::ControlModifier, "Ctrl+A"},
+    {Qt::Key_C, Qt::ControlModifier, "Ctrl+C"},
+    {Qt::Key_X, Qt::ControlModifier, "Ctrl+X"},
+    {Qt::Key_V, Qt::ControlModifier, "Ctrl+V"},
+    {Qt::Key_Insert, Qt::ShiftModifier, "Shift+Insert"},
+    {Qt::Key_Delete, Qt::ShiftModifier, "Shift+Delete"},
+    {Qt::Key_Space, {}, "Space"},
+};
+
+// Which of the grid's handshake handlers say no.
+enum Refusal { rfNone, rfEndRow, rfEndCell, rfStartCell, rfStartRow, rfUndo, rfCount };
+const char *const refusalNames[] = {"none",           "OnEndRowEdit",
+                                    "OnEndCellEdit",  "OnStartCellEdit",
+                                    "OnStartRowEdit", "the undo events"};
 
 // What a cell value is for the model: an empty cell and an empty text alike.
 std::string sig(const Variant &v) {
@@ -184,6 +224,8 @@ public:
     }
     grid_->SetRowHeight(3, 30);
     wireEvents();
+    wireRefusals();
+    QApplication::clipboard()->setText(QStringLiteral("clip"));
     window_.show();
     QApplication::setActiveWindow(&window_);
     grid_->setFocus();
@@ -235,6 +277,12 @@ private:
     default:
       return Variant("v" + std::to_string(r) + "_" + std::to_string(c));
     }
+  }
+
+  Variant programValue(Kind kind, std::uint32_t v) const {
+    return kind == kCheck      ? Variant(std::int32_t(v % 3))
+           : kind == kListOnly ? Variant(std::string(items[v % std::size(items)]))
+                               : Variant("p" + std::to_string(v % 100));
   }
 
   // A program write, also into the model.
@@ -333,6 +381,26 @@ private:
       goneCols_.erase(goneCols_.begin() + (col - 1));
     };
   }
+  void wireRefusals() {
+    grid_->OnStartCellEdit = [this](TdgBaseGrid *, int, int, bool &cancel) {
+      cancel = refusal_ == rfStartCell;
+    };
+    grid_->OnStartRowEdit = [this](TdgBaseGrid *, int, bool &cancel) {
+      cancel = refusal_ == rfStartRow;
+    };
+    grid_->OnEndCellEdit = [this](TdgBaseGrid *, int, int, bool &cancel) {
+      cancel = refusal_ == rfEndCell;
+    };
+    grid_->OnEndRowEdit = [this](TdgBaseGrid *, int, bool &cancel) {
+      cancel = refusal_ == rfEndRow;
+    };
+    grid_->OnUndoCellEdit = [this](TdgBaseGrid *, int, int, bool, bool &cancel) {
+      cancel = refusal_ == rfUndo;
+    };
+    grid_->OnUndoRowEdit = [this](TdgBaseGrid *, int, bool, bool &cancel) {
+      cancel = refusal_ == rfUndo;
+    };
+  }
   void log(const std::string &event) { events_ += (events_.empty() ? "" : " ") + event; }
 
   // ---- fitting raw arguments to the grid as it is
@@ -385,6 +453,9 @@ private:
     kind_ = static_cast<Op>(s.op);
     const int rows = grid_->Rows(), cols = grid_->Cols();
     before_ = currentIds();
+    refusalBefore_ = refusal_;
+    rowEditBefore_ = grid_->RowEditing();
+    cellEditBefore_ = grid_->CellEditing();
     std::string done;
     switch (kind_) {
     case opKey: {
@@ -435,14 +506,17 @@ private:
     case opSetRows: {
       const int n = pick(s.a, 0, 40);
       grid_->SetRows(n);
-      resizeModel(rows_, n);
+      // A count that would take the current cell away waits for its edit
+      // to end; a refusal keeps the count.
+      if (grid_->Rows() == n)
+        resizeModel(rows_, n);
       done = "SetRows(" + std::to_string(n) + ")";
       break;
     }
     case opSetCols: {
       const int n = pick(s.a, 1, 10);
       grid_->SetCols(n);
-      while (static_cast<int>(cols_.size()) > n)
+      while (grid_->Cols() == n && static_cast<int>(cols_.size()) > n)
         cols_.pop_back();
       while (static_cast<int>(cols_.size()) < n)
         cols_.push_back({nextId_++, kText});
@@ -471,6 +545,12 @@ private:
         grid_->DeleteRows(from, to);
       else
         grid_->DeleteCols(from, to);
+      // Lines that hold the current cell wait for its edit to end: a
+      // refusal reports no line gone (a count kept by an insert row entered
+      // afterwards is no refusal).
+      if ((isRows ? grid_->Rows() : grid_->Cols()) == n &&
+          (isRows ? deletedRows_ : deletedCols_).empty())
+        gone.clear();
       expectDeleted(isRows, gone);
       done = std::string(isRows ? "DeleteRows(" : "DeleteCols(") + std::to_string(from) + ", " +
              std::to_string(to) + ")";
@@ -571,10 +651,7 @@ private:
       const int c = pick(s.a, 1, cols), r = pick(s.b, 1, rows);
       if (rows == 0 || cols == 0)
         return "SetCell: no cells";
-      const Kind kind = cols_[c - 1].kind;
-      const Variant v = kind == kCheck      ? Variant(std::int32_t(s.b % 3))
-                        : kind == kListOnly ? Variant(std::string(items[s.b % std::size(items)]))
-                                            : Variant("p" + std::to_string(s.b % 100));
+      const Variant v = programValue(cols_[c - 1].kind, s.b);
       write(c, r, v);
       done = "SetCell(" + std::to_string(c) + ", " + std::to_string(r) + ", \"" + sig(v) + "\")";
       break;
@@ -583,6 +660,25 @@ private:
       // Events are quiet while a layout is read: the next ones start afresh.
       lastRow_ = lastCol_ = unknown;
       const std::string layout = grid_->SaveLayout(allPropKinds, allLayoutProperties, true);
+      if (s.b % 3 == 1 && rows > 0) {
+        // Cells written after the save get the saved values back.
+        std::map<std::pair<int, int>, std::string> saved;
+        done = "layout saved, ";
+        for (int i = 0; i <= static_cast<int>(s.b % 2); ++i) {
+          const int c = pick(s.b >> (4 + 8 * i), 1, cols), r = pick(s.a >> (8 * i), 1, rows);
+          const std::pair<int, int> key{cols_[c - 1].id, rows_[r - 1]};
+          saved.emplace(key, values_[key]);
+          const Variant v = programValue(cols_[c - 1].kind, s.a >> (3 + 8 * i));
+          write(c, r, v);
+          done +=
+              "SetCell(" + std::to_string(c) + ", " + std::to_string(r) + ", \"" + sig(v) + "\"), ";
+        }
+        grid_->LoadLayout(layout, "sequence", false);
+        for (const auto &[key, value] : saved)
+          values_[key] = value;
+        done += "loaded";
+        break;
+      }
       grid_->LoadLayout(layout, "sequence", s.a % 2 == 0);
       done = "layout saved and loaded";
       break;
@@ -595,6 +691,71 @@ private:
       const int height = 100 + static_cast<int>(s.a % 160);
       grid_->resize(420, height);
       done = "grid height " + std::to_string(height);
+      break;
+    }
+    case opRefuse:
+      refusal_ = static_cast<Refusal>(s.a % rfCount);
+      done = std::string("refusing: ") + refusalNames[refusal_];
+      break;
+    case opEditorKey: {
+      const KeyChoice &k = editorKeys[s.a % std::size(editorKeys)];
+      QTest::keyClick(focusTarget(), k.key, k.mods);
+      done = std::string("key ") + k.name;
+      break;
+    }
+    case opProgramEdit: {
+      switch (s.a % 4) {
+      case 0:
+        done = std::string("StartEdit: ") + (grid_->StartEdit() ? "true" : "false");
+        break;
+      case 1:
+        escape_ = true;
+        done =
+            std::string("UndoEdit: ") + (grid_->UndoEdit(false, s.b % 2 == 0) ? "true" : "false");
+        break;
+      case 2:
+        done = std::string("EndCellAndRowEdit: ") +
+               (grid_->EndCellAndRowEdit(false) ? "true" : "false");
+        break;
+      default: {
+        const int c = grid_->GetCurrentDataCol();
+        if (c < 1 || c > cols)
+          return "CurrentCell.SetValue: no current cell";
+        const Variant v = programValue(cols_[c - 1].kind, s.b);
+        const bool taken = grid_->CurrentCell().SetValue(v, true, true);
+        done = "CurrentCell.SetValue(\"" + sig(v) + "\"): " + (taken ? "true" : "false");
+        break;
+      }
+      }
+      break;
+    }
+    case opReset: {
+      const std::uint32_t rowBits[] = {4, 16, 512, 2048, 4 | 1024};
+      const std::uint32_t colBits[] = {4, 8, 512, 1024};
+      if (s.a % 2 == 0) {
+        const std::uint32_t bits = rowBits[s.b % std::size(rowBits)];
+        grid_->ResetRowProperties(bits);
+        done = "ResetRowProperties(" + std::to_string(bits) + ")";
+      } else {
+        const std::uint32_t bits = colBits[s.b % std::size(colBits)];
+        grid_->ResetColProperties(bits);
+        done = "ResetColProperties(" + std::to_string(bits) + ")";
+      }
+      break;
+    }
+    case opDisplayRowOf: {
+      const int r = pick(s.a, 1, rows), to = pick(s.b, 1, rows);
+      grid_->SetDisplayRowOf(r, to);
+      done = "SetDisplayRowOf(" + std::to_string(r) + ", " + std::to_string(to) + ")";
+      break;
+    }
+    case opWheel: {
+      const int delta = s.a % 2 == 0 ? -120 : 120;
+      const QPoint at(200, 100);
+      QWheelEvent wheel(at, grid_->viewport()->mapToGlobal(at), QPoint(), QPoint(0, delta),
+                        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(grid_->viewport(), &wheel);
+      done = delta < 0 ? "wheel down" : "wheel up";
       break;
     }
     default:
@@ -693,9 +854,30 @@ private:
       return "a" + f;
     if (std::string f = checkVisibleCurrent(); !f.empty())
       return "b" + f;
+    if (std::string f = checkRefusals(); !f.empty())
+      return "f" + f;
     if (checkPainting_)
       if (std::string f = checkPainting(); !f.empty())
         return "c" + f;
+    return {};
+  }
+
+  // A refused end of an edit keeps the current cell where the edit is,
+  // whatever asked it to move; only lines deleted or read in take it along.
+  std::string checkRefusals() const {
+    // With no column left there is no cell to keep.
+    if (kind_ == opDeleteSelectedRows || kind_ == opDeleteSelectedCols || kind_ == opLayout ||
+        grid_->Cols() == 0)
+      return {};
+    const Ids after = currentIds();
+    const bool rowThere = std::find(rows_.begin(), rows_.end(), before_.row) != rows_.end();
+    const std::vector<int> ids = colIds();
+    const bool colThere = std::find(ids.begin(), ids.end(), before_.col) != ids.end();
+    if (refusalBefore_ == rfEndRow && rowEditBefore_ && rowThere && after.row != before_.row)
+      return "the current cell left its row although OnEndRowEdit refused";
+    if (refusalBefore_ == rfEndCell && cellEditBefore_ && rowThere && colThere &&
+        (after.row != before_.row || after.col != before_.col))
+      return "the current cell moved although OnEndCellEdit refused";
     return {};
   }
 
@@ -740,7 +922,12 @@ private:
   std::string checkValues() {
     TdgGrid &g = *grid_;
     const bool userStep = kind_ == opKey || kind_ == opType || kind_ == opClick ||
-                          kind_ == opDoubleClick || kind_ == opDropDown || kind_ == opLineClick;
+                          kind_ == opDoubleClick || kind_ == opDropDown || kind_ == opLineClick ||
+                          kind_ == opEditorKey || kind_ == opProgramEdit;
+    // An edit may start only where the handlers let it; one under way goes on.
+    const bool mayEdit = (refusalBefore_ != rfStartCell || cellEditBefore_) &&
+                         (refusalBefore_ != rfStartRow || rowEditBefore_);
+    const bool mayUndo = refusalBefore_ != rfUndo;
     const Ids after = currentIds();
     // Escape and undo may take a row's cells back to what they held while
     // the current cell stayed in that row.
@@ -760,9 +947,9 @@ private:
         const bool current = (key.first == after.col && key.second == after.row) ||
                              (key.first == before_.col && key.second == before_.row);
         bool allowed = false;
-        if (userStep && current)
+        if (userStep && current && mayEdit && (mayUndo || !escape_))
           allowed = typedFits(cols_[c - 1].kind, expected, actual);
-        if (userStep && escape_ && key.second == historyRow_)
+        if (userStep && escape_ && mayUndo && key.second == historyRow_)
           allowed = allowed || history_[key.first].count(actual) > 0;
         if (!allowed)
           return "cell (" + std::to_string(c) + "," + std::to_string(r) + ") holds \"" + actual +
@@ -870,6 +1057,8 @@ private:
   bool sawMove_ = false, listBoxSince_ = false;
   Op kind_ = opKey;
   bool escape_ = false;
+  Refusal refusal_ = rfNone, refusalBefore_ = rfNone;
+  bool rowEditBefore_ = false, cellEditBefore_ = false;
   std::string typed_;
   Ids before_;
   int historyRow_ = -1;

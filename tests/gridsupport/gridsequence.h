@@ -4,8 +4,9 @@
 // checked after every step against a model of the values: a shown editor
 // stands on the current cell with that cell's value, the current cell is on
 // a line that can be seen, the window shows what a full paint draws, the
-// events name lines that exist in the order the grid promises, and the maps,
-// counts and values agree with the model.
+// events name lines that exist in the order the grid promises, the maps,
+// counts and values agree with the model, and a handler that refuses to end
+// an edit keeps the current cell where the edit is.
 
 #include <chrono>
 #include <cstdint>
@@ -30,7 +31,7 @@ std::vector<Step> stepsFromBytes(std::span<const std::uint8_t> bytes);
 
 struct Failure {
   int step = 0;   // index of the step after which a check failed
-  char check = 0; // 'a' .. 'e' as in the header comment, 'x' an exception
+  char check = 0; // 'a' .. 'f' as in the header comment, 'x' an exception
   std::string message;
 };
 

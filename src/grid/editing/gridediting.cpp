@@ -151,6 +151,21 @@ void TdgBaseGrid::ResetEditState() {
   FAppended = false;
 }
 
+void TdgBaseGrid::DropRowEdit() {
+  if (FStorage)
+    FStorage->ClearSavedRow();
+  ResetEditState();
+  DropPending();
+  InvalidateCell(0, Row());
+}
+
+void TdgBaseGrid::StoredValuesReplaced() {
+  if (FCellEditing || FRowEditing)
+    DropRowEdit();
+  DropPending();
+  ShowCurrentValueInEditor();
+}
+
 bool TdgBaseGrid::StartCellEdit() {
   if (FCellEditing)
     return true;

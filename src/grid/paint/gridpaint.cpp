@@ -918,6 +918,10 @@ void TdgBaseGrid::EndUpdate() {
   if (pending)
     InvalidateGrid();
   UpdateScrollBars();
+  // An editor whose cell moved while locked goes there now, not at some
+  // later paint: until then it would stand over another cell.
+  if (FPendingShow && !FPaintingNow)
+    PlaceEditor();
 }
 
 } // namespace marrowen

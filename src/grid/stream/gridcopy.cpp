@@ -296,6 +296,7 @@ void TdgBaseGrid::CopyCellValues(const TdgBaseGrid &source) {
   FImageListIds = source.FImageListIds;
   if (source.FStorage)
     FStorage->Assign(source.FStorage.get());
+  StoredValuesReplaced();
 }
 
 void TdgBaseGrid::CopyCellValuesFrom(const TdgBaseGrid &source) {

@@ -672,6 +672,7 @@ bool TdgBaseGrid::readDefinedProperty(std::string_view name, ComponentReader &r)
     const std::string data = r.readBinary();
     SetStoreData(true);
     FStorage->ReadValues(data, FLoadColMap.get());
+    StoredValuesReplaced();
     InvalidateGrid();
     return true;
   }

@@ -247,6 +247,7 @@ void TdgBaseGrid::ApplyColCount(int n) {
   FDrawnValues.clear();
   FPendingColRemovals = 0;
   const int oldCols = std::exchange(FDataCols, n);
+  const int currentRow = Row();
   ++FApplyingCount;
   ScopeExit applied{[this] { --FApplyingCount; }};
   try {
@@ -256,6 +257,13 @@ void TdgBaseGrid::ApplyColCount(int n) {
     throw;
   }
   MakeFixed();
+  // The last column going, or the first coming, changes the fixed count,
+  // which sends the base grid's current cell to the top row: the columns
+  // changed, not the row, and the top row may be hidden.
+  if (Row() != currentRow && currentRow >= 1 && currentRow < RowCount()) {
+    FCurrent.Y = currentRow;
+    FRangeEnd.Y = currentRow;
+  }
   UpdateScrollRange();
   DropDownResize();
 }
@@ -311,7 +319,7 @@ void TdgBaseGrid::SetCols(int value) {
     if (currentDataCol > value)
       PlaceCurrentCol(Col());
     else if (currentDataCol >= 1)
-      PlaceCurrentCol(DisplayColOf(currentDataCol));
+      PlaceOwnLine(false, DisplayColOf(currentDataCol));
   } else if (Col() < 1 && ColCount() > 1) {
     PlaceCurrentCol(1);
   }
@@ -352,11 +360,11 @@ void TdgBaseGrid::SetRows(int value) {
     ApplyRowCount(value);
     if (value < oldRows) {
       if (onInsertRow)
-        PlaceCurrentRow(RowCount() - 1);
+        PlaceOwnLine(true, RowCount() - 1);
       else if (currentDataRow > value)
         PlaceCurrentRow(displayRow);
       else if (currentDataRow >= 1)
-        PlaceCurrentRow(GetDisplayRowOf(currentDataRow));
+        PlaceOwnLine(true, GetDisplayRowOf(currentDataRow));
     }
     // An editor left where a removed row stood shows what stands there now
     // (the empty insert row), not the text of the row that went.
@@ -656,6 +664,15 @@ void TdgBaseGrid::PlaceCurrentRow(int displayRow) {
   const TGridRect range = Selection();
   MoveCurrent(std::max(Col(), std::min(1, ColCount() - 1)), found, true, true);
   SetCellRange(range);
+}
+
+void TdgBaseGrid::PlaceOwnLine(bool rows, int display) {
+  const bool leaving = std::exchange(FLeaving, true);
+  ScopeExit restore{[this, leaving] { FLeaving = leaving; }};
+  if (rows)
+    PlaceCurrentRow(display);
+  else
+    PlaceCurrentCol(display);
 }
 
 void TdgBaseGrid::PlaceCurrentRowAfterDeletion(int target) {

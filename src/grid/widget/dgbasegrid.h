@@ -947,6 +947,14 @@ protected:
   // start (an empty grid), so that what is typed there lands in a row.
   void EnterInsertRow();
   void ResetEditState();
+  // The row's edit ends unreported, with the copy an undo would write back:
+  // the row went, or what it held was replaced.
+  void DropRowEdit();
+  // Every stored value was replaced at once (a layout's or another grid's
+  // values read in): an undo would write the row as it was before, or an
+  // empty one, over what was read, and the editor would show text of the
+  // past that its next key writes back.
+  void StoredValuesReplaced();
   // The row's edit is over without a change kept: a typed new row becomes
   // an entered, unchanged row again.
   void RowEditUndone(int dataRow);
@@ -1018,6 +1026,11 @@ protected:
   // The current row went: the row now at its place takes the current cell,
   // the last one above the insert row rather than the insert row.
   void PlaceCurrentRowAfterDeletion(int displayRow);
+  // The current cell's own line stays, renumbered or shown elsewhere as
+  // others went: it is the same cell, so its edit is not asked to end, and a
+  // refusal cannot leave the current cell on the line that came to stand
+  // where its own was.
+  void PlaceOwnLine(bool rows, int display);
 
   bool FInCellLoaded = false;
   bool FLoadingCell = false;

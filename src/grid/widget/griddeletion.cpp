@@ -170,9 +170,9 @@ void TdgBaseGrid::DeleteRows(int fromRow, int toRow) {
   if (inRange)
     PlaceCurrentRowAfterDeletion(currentDisplayRow - displayBefore);
   else if (onInsertRow)
-    PlaceCurrentRow(RowCount() - 1);
+    PlaceOwnLine(true, RowCount() - 1);
   else if (currentDataRow >= 1)
-    PlaceCurrentRow(GetDisplayRowOf(currentDataRow - dataBefore));
+    PlaceOwnLine(true, GetDisplayRowOf(currentDataRow - dataBefore));
   SetCellRange(RangeWithout(range, goneDisplay, true));
   InvalidateGrid();
   FollowCurrentCell();
@@ -197,10 +197,7 @@ void TdgBaseGrid::DeleteSelectedRows() {
   if (currentSelected && currentDisplayRow <= start && (FRowEditing || FCellEditing)) {
     // The row being edited goes: its saved copy and edit state go with it,
     // so no later undo can write it into another row.
-    if (FStorage)
-      FStorage->ClearSavedRow();
-    ResetEditState();
-    DropPending();
+    DropRowEdit();
   }
   std::vector<int> displayRows;
   for (int p = start; p != -1; p = FRowSelection.PrevSelected(p))
@@ -235,9 +232,9 @@ void TdgBaseGrid::DeleteSelectedRows() {
   if (currentSelected)
     PlaceCurrentRowAfterDeletion(currentDisplayRow - displayBefore);
   else if (onInsertRow)
-    PlaceCurrentRow(RowCount() - 1);
+    PlaceOwnLine(true, RowCount() - 1);
   else if (currentDataRow >= 1)
-    PlaceCurrentRow(GetDisplayRowOf(currentDataRow - dataBefore));
+    PlaceOwnLine(true, GetDisplayRowOf(currentDataRow - dataBefore));
   InvalidateGrid();
   FollowCurrentCell();
   FireSelectChanged(false);
@@ -340,7 +337,7 @@ void TdgBaseGrid::DeleteCols(int fromCol, int toCol) {
   if (inRange)
     PlaceCurrentCol(currentDisplayCol - displayBefore);
   else if (currentDataCol >= 1)
-    PlaceCurrentCol(DisplayColOf(currentDataCol - dataBefore));
+    PlaceOwnLine(false, DisplayColOf(currentDataCol - dataBefore));
   SetCellRange(RangeWithout(range, goneDisplay, false));
   InvalidateGrid();
   FollowCurrentCell();
@@ -354,6 +351,14 @@ void TdgBaseGrid::DeleteSelectedCols() {
   const int currentDataCol = GetCurrentDataCol();
   const int currentDisplayCol = Col();
   const bool currentSelected = FColSelection.IsSelected(currentDisplayCol);
+  if (currentSelected && FCellEditing) {
+    // The cell being edited goes, and the value its undo would write back
+    // with it: that undo would land in the cell that takes its place. The
+    // row's edit goes on.
+    FCellEditing = false;
+    FEditStartGranted = false;
+    DropPending();
+  }
   std::vector<int> dataCols, reported;
   int displayBefore = 0, dataBefore = 0;
   RemovedRowCounter counter(ColCount());
@@ -375,7 +380,7 @@ void TdgBaseGrid::DeleteSelectedCols() {
   if (currentSelected)
     PlaceCurrentCol(currentDisplayCol - displayBefore);
   else if (currentDataCol >= 1)
-    PlaceCurrentCol(DisplayColOf(currentDataCol - dataBefore));
+    PlaceOwnLine(false, DisplayColOf(currentDataCol - dataBefore));
   InvalidateGrid();
   FollowCurrentCell();
   FireSelectChanged(false);

@@ -150,8 +150,11 @@ void TdgBaseGrid::EditorChanged(bool notify, bool) {
 }
 
 bool TdgBaseGrid::UndoCellFromControl() {
+  // An ended edit is kept: the control's saved text belongs to it, and
+  // bringing it back would change a cell no edit is under way in, past the
+  // handlers that ended the edit or refuse a new one.
   if (!FCellEditing)
-    return true;
+    return false;
   const int dataCol = GetCurrentDataCol();
   const int dataRow = GetCurrentDataRow();
   if (DoUndoCellEdit(dataCol, dataRow, false))

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -378,6 +379,64 @@ TEST(GridEditing, ARefusedEndOfEditKeepsCountsAndColumnsThatHoldTheCurrentCell) 
   EXPECT_EQ(grid.GetCell(4, 4).toString(), "again");
   grid.DeleteCols(1, 1);
   EXPECT_EQ(grid.Cols(), 3) << "a column the current cell is not in goes";
+  EXPECT_EQ(grid.GetCurrentDataCol(), 3);
+  EXPECT_EQ(grid.GetCell(3, 4).toString(), "again");
+  // Rows above the edited one go: it is the same cell, renumbered, so no
+  // end is asked and the refusal cannot leave it on another row.
+  grid.OnEndCellEdit = nullptr;
+  grid.OnEndRowEdit = [](TdgBaseGrid *, int, bool &cancel) { cancel = true; };
+  grid.DeleteRows(1, 1);
+  EXPECT_EQ(grid.GetCurrentDataRow(), 3);
+  EXPECT_EQ(grid.GetCell(3, 3).toString(), "again");
+  EXPECT_TRUE(grid.RowEditing());
+}
+
+// Values read in at once, or the edited column gone, leave the edit's undo
+// copy nothing to write back: it would land over what was read, or in the
+// column that took the gone one's place.
+TEST(GridEditing, AnUndoNeverWritesOverValuesReadInOrANeighbourColumn) {
+  TdgGrid grid;
+  fill(grid, 5);
+  grid.MoveCurrent(2, 3, true, false);
+  grid.EditorValueChanged(Variant("typed"));
+  const std::string layout = grid.SaveLayout(allPropKinds, allLayoutProperties, true);
+  grid.LoadLayout(layout, "test", true);
+  grid.UndoEdit(true, true);
+  EXPECT_EQ(grid.GetCell(1, 3).toString(), "r3");
+  EXPECT_EQ(grid.GetCell(2, 3).toString(), "typed");
+  grid.SetCell(3, 3, Variant("right"));
+  grid.resize(300, 200);
+  grid.show();
+  QApplication::setActiveWindow(&grid);
+  grid.setFocus();
+  QApplication::processEvents();
+  QTest::keyClicks(QApplication::focusWidget(), "again");
+  grid.OnEndCellEdit = [](TdgBaseGrid *, int, int, bool &cancel) { cancel = true; };
+  grid.SelectCols(2, 2);
+  ASSERT_TRUE(grid.CellEditing());
+  grid.DeleteSelectedCols();
+  grid.OnEndCellEdit = nullptr;
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  EXPECT_EQ(grid.GetCell(2, 3).toString(), "right");
+}
+
+// Every column going, and columns coming back, leave the current cell on
+// the row being edited, which may be far from the top row or have a hidden
+// one above it; the row's undo copy is written back there and nowhere else.
+TEST(GridEditing, TheEditedRowStaysCurrentWhileEveryColumnGoesAndComesBack) {
+  TdgGrid grid;
+  fill(grid, 5);
+  grid.SetRowVisible(1, false);
+  grid.SetCurrentDataRow(4);
+  grid.EditorValueChanged(Variant("typed"));
+  grid.DeleteCols(1, grid.Cols());
+  EXPECT_EQ(grid.GetCurrentDataRow(), 4);
+  grid.SetCols(2);
+  EXPECT_EQ(grid.GetCurrentDataRow(), 4);
+  EXPECT_TRUE(grid.RowEditing());
+  grid.SetCell(1, 2, Variant("two"));
+  grid.UndoEdit(true, true);
+  EXPECT_EQ(grid.GetCell(1, 2).toString(), "two");
 }
 
 } // namespace
