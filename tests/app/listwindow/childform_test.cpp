@@ -1180,10 +1180,10 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
     EXPECT_EQ(child->InputFilter()->skipBinary, 1);
     EXPECT_EQ(child->InputFilter()->binarySampleSize, 100);
     ASSERT_EQ(child->filterTree().count(), 4);
-    const std::string report = getTextRepresentation(*child);
+    const QString report = getTextRepresentation(*child);
 
     mainFormHooks().commands.Exportfilter1();
-    EXPECT_EQ(getClipboardText(), report);
+    EXPECT_EQ(QApplication::clipboard()->text(), report);
 
     const std::string pdf = dir.file("list.pdf");
     std::vector<std::string> ran;
