@@ -75,6 +75,11 @@ private:
 std::shared_ptr<const CodePage> systemCodePage();
 void setSystemCodePage(std::string_view name);
 
+// A file name, as the file system spells it (UTF-8), put into text of the
+// system code page for a message; a letter the code page lacks, and a byte
+// that is no part of UTF-8, becomes "?".
+std::string fileNameText(std::string_view fileName);
+
 // The OEM code page of the ANSI/OEM conversions (437).
 std::shared_ptr<const CodePage> oemCodePage();
 

@@ -1,19 +1,20 @@
 #include "classlib/exceptions.h"
 
+#include "classlib/codepage.h"
 #include "classlib/format.h"
 
 namespace marrowen {
 
 EFOpenError::EFOpenError(const std::string &fileName)
-    : EStreamError(Format("Cannot open file %s", {fileName})) {}
+    : EStreamError(Format("Cannot open file %s", {fileNameText(fileName)})) {}
 
 EFOpenError::EFOpenError(const std::string &fileName, const std::string &reason)
-    : EStreamError(Format("Cannot open file %s. %s", {fileName, reason})) {}
+    : EStreamError(Format("Cannot open file %s. %s", {fileNameText(fileName), reason})) {}
 
 EFCreateError::EFCreateError(const std::string &fileName)
-    : EStreamError(Format("Cannot create file %s", {fileName})) {}
+    : EStreamError(Format("Cannot create file %s", {fileNameText(fileName)})) {}
 
 EFCreateError::EFCreateError(const std::string &fileName, const std::string &reason)
-    : EStreamError(Format("Cannot create file %s. %s", {fileName, reason})) {}
+    : EStreamError(Format("Cannot create file %s. %s", {fileNameText(fileName), reason})) {}
 
 } // namespace marrowen

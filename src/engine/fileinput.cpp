@@ -324,7 +324,7 @@ void TFileInput::scanFolder(const std::string &folder, const std::string &mask, 
   // folders again, from what was read of them.
   if (job() && !listing->searched) {
     listing->searched = true;
-    job()->setStatusText(translateFormat(3950, "Searching folder %s", {folder}));
+    job()->setStatusText(translateFormat(3950, "Searching folder %s", {loggedName(folder)}));
   }
 
   if (listing->error != 0)
@@ -412,7 +412,7 @@ bool TFileInput::confirmFile() {
   if (!(job() && job()->deferLogging() && promptEachFile_))
     return true;
   confirmAnswer_ = job()->askQuestion(
-      translateFormat(3970, "%s\r\n\r\nProcess this file?", {currentInputName_}));
+      translateFormat(3970, "%s\r\n\r\nProcess this file?", {loggedName(currentInputName_)}));
   return processOnAnswer(*job(), confirmAnswer_);
 }
 
@@ -431,8 +431,9 @@ bool TFileInput::checkBinary() {
       return true;
     if (binaryAnswer_ == Answer::NoToAll)
       return false;
-    binaryAnswer_ = job()->askQuestion(translateFormat(
-        4000, "%s\r\n\r\nappears to be a binary file. Process it?", {currentInputName_}));
+    binaryAnswer_ = job()->askQuestion(
+        translateFormat(4000, "%s\r\n\r\nappears to be a binary file. Process it?",
+                        {loggedName(currentInputName_)}));
     if (binaryAnswer_ == Answer::Cancel) {
       job()->terminate();
       return false;
@@ -453,8 +454,8 @@ bool TFileInput::checkReadOnly() {
     return true;
   if (readOnlyAnswer_ == Answer::NoToAll)
     return false;
-  readOnlyAnswer_ = job()->askQuestion(
-      translateFormat(4020, "%s\r\n\r\nis Read Only. Process this file?", {currentInputName_}));
+  readOnlyAnswer_ = job()->askQuestion(translateFormat(
+      4020, "%s\r\n\r\nis Read Only. Process this file?", {loggedName(currentInputName_)}));
   return processOnAnswer(*job(), readOnlyAnswer_);
 }
 
@@ -592,12 +593,12 @@ void TFileInput::openFile(const std::string &name) {
   try {
     stream_ = std::make_unique<TSequentiallyScannedStream>(name);
   } catch (const EStreamError &error) {
-    throw EStreamError(loggedName(error.message()));
+    throw EStreamError(loggedLine(error.message()));
   }
   struct stat info {};
   if (::fstat(stream_->Handle(), &info) != 0) {
     closeStream();
-    throw EFOpenError(loggedName(name));
+    throw EStreamError(loggedLine(EFOpenError(name).message()));
   }
   currentId_ = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
   inputSize_ = static_cast<std::int64_t>(info.st_size);

@@ -3,6 +3,7 @@
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "engine/job.h"
+#include "engine/log.h"
 #include "engine/messages.h"
 #include "engine/userinterface.h"
 
@@ -306,7 +307,7 @@ bool TFilter::removeFile(const std::string &name) {
   if (::unlink(name.c_str()) == 0)
     return true;
   std::string reason = std::error_code(errno, std::system_category()).message();
-  logError(translateFormat(5110, "Couldn't delete file [%s]:%s", {name, reason}));
+  logError(translateFormat(5110, "Couldn't delete file [%s]:%s", {loggedName(name), reason}));
   return false;
 }
 

@@ -255,7 +255,7 @@ TLog::~TLog() {
 }
 
 std::string TLog::failureText(int id, std::string_view defaultText, int error) const {
-  return translateFormat(id, defaultText, {fileName(), std::strerror(error)});
+  return translateFormat(id, defaultText, {loggedName(fileName()), std::strerror(error)});
 }
 
 void TLog::reportCreateError() {
@@ -307,10 +307,12 @@ void TLog::log(TLogLevel level, std::string_view message) {
   writeEntry(level, formatLogDate(now), formatLogTime(now), message);
 }
 
-std::string loggedName(std::string_view name) {
+std::string loggedName(std::string_view fileName) { return loggedLine(fileNameText(fileName)); }
+
+std::string loggedLine(std::string_view text) {
   std::string out;
-  out.reserve(name.size());
-  for (char c : name) {
+  out.reserve(text.size());
+  for (char c : text) {
     if (c == '\r')
       out += "\\r";
     else if (c == '\n')

@@ -110,10 +110,13 @@ inline LogHandle openLogHandle(std::string_view fileName, bool append) {
   return LogHandle(openLog(fileName, append));
 }
 
-// A name as it goes into a log line, with its line ends written as "\r" and
-// "\n": a file name holding them would otherwise start a line of its own that
+// Text as it goes into a log line, with its line ends written as "\r" and
+// "\n": a name holding them would otherwise start a line of its own that
 // reads as an entry.
-std::string loggedName(std::string_view name);
+std::string loggedLine(std::string_view text);
+// A file name as it goes into a log line: in the code page, as the file
+// system spells it (fileNameText), its line ends written as loggedLine does.
+std::string loggedName(std::string_view fileName);
 
 // One entry in the default log "marrowen.log", opened for appending.
 void writeDefaultLog(TLogLevel level, std::string_view message);

@@ -4,6 +4,7 @@
 #include "classlib/format.h"
 #include "classlib/safefile.h"
 #include "engine/job.h"
+#include "engine/log.h"
 #include "engine/messages.h"
 #include "engine/userinterface.h"
 
@@ -344,12 +345,12 @@ void TFileOutput::discardFile() {
     const bool grown = ::fstat(fd_, &held) == 0 && held.st_size > appendStart_;
     if (int error = cutBackAppend())
       logError(Format("Couldn't cut file [%s] back to its former %d bytes:%s",
-                      {targetName_, appendStart_, systemErrorText(error)}));
+                      {loggedName(targetName_), appendStart_, systemErrorText(error)}));
     else if (appendCreated_)
       removeCreated = true;
     else if (grown)
       logInfo(Format("File [%s] was cut back to the %d bytes it held before",
-                     {targetName_, appendStart_}));
+                     {loggedName(targetName_), appendStart_}));
   }
   closeStream();
   if (!append_ || removeCreated)
@@ -396,37 +397,39 @@ FileResult TFileOutput::closeFile() {
       removeFile(targetName_);
     if (cutError != 0)
       logError(Format("Couldn't cut file [%s] back to its former %d bytes:%s",
-                      {targetName_, appendStart_, systemErrorText(cutError)}));
+                      {loggedName(targetName_), appendStart_, systemErrorText(cutError)}));
     else if (!writeError_.empty() && appendCreated_)
-      logError(Format("Couldn't write file [%s]:%s", {targetName_, writeError_}));
+      logError(Format("Couldn't write file [%s]:%s", {loggedName(targetName_), writeError_}));
     else if (!writeError_.empty())
       logError(Format("Couldn't write file [%s]:%s; it was cut back to the %d bytes it held before",
-                      {targetName_, writeError_, appendStart_}));
+                      {loggedName(targetName_), writeError_, appendStart_}));
   } else if (isAborted()) {
     removeFile(writtenFileName_);
   } else if (!writeError_.empty()) {
     // A short write never reaches the target: what was there stays.
-    logError(Format("Couldn't write file [%s]:%s", {targetName_, writeError_}));
+    logError(Format("Couldn't write file [%s]:%s", {loggedName(targetName_), writeError_}));
     removeFile(writtenFileName_);
   } else if (replacesInput_ && (!targetExists || changedSince(target, *inputInfo_))) {
     // Another program wrote to the input while the job read it: the new
     // text lacks what it wrote.
     logError(Format("File [%s] was changed during the job: it was left as it is and its new "
                     "text discarded",
-                    {targetName_}));
+                    {loggedName(targetName_)}));
     removeFile(writtenFileName_);
   } else if (targetExists && !(target.st_mode & S_IWUSR)) {
     // A read-only target is kept; the new text stays in the
     // temporary file for the user.
     std::string reason = systemErrorText(EACCES);
-    logError(translateFormat(5110, "Couldn't delete file [%s]:%s", {targetName_, reason}));
+    logError(
+        translateFormat(5110, "Couldn't delete file [%s]:%s", {loggedName(targetName_), reason}));
     logError(translateFormat(3900, "Couldn't move file [%s] to [%s]:%s",
-                             {writtenFileName_, targetName_, reason}));
+                             {loggedName(writtenFileName_), loggedName(targetName_), reason}));
   } else if (::rename(writtenFileName_.c_str(), writeTarget_.c_str()) != 0) {
     // Nobody would look for the text under a random name: it goes, and
     // the file counts as failed.
-    logError(translateFormat(3900, "Couldn't move file [%s] to [%s]:%s",
-                             {writtenFileName_, targetName_, systemErrorText(errno)}));
+    logError(translateFormat(
+        3900, "Couldn't move file [%s] to [%s]:%s",
+        {loggedName(writtenFileName_), loggedName(targetName_), systemErrorText(errno)}));
     removeFile(writtenFileName_);
   } else {
     written = true;

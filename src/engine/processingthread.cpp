@@ -261,7 +261,7 @@ void ProcessingThread::Execute() {
 }
 
 void ProcessingThread::beginRun() {
-  addLogLine(translateFormat(3620, "Filter name [%s]", {loggedName(options_.filterName)}));
+  addLogLine(translateFormat(3620, "Filter name [%s]", {loggedLine(options_.filterName)}));
   addLogLine(translateFormat(3630, "Job started by [%s]", {networkUserName()}));
   startTime_ = std::chrono::steady_clock::now();
   // The window's starting state in one call: the job waits for each.

@@ -135,9 +135,14 @@ bool FilterTree::moveItemDown() {
   if (after >= 0) {
     selected = moveSubtree(selected, after, items[static_cast<std::size_t>(next)].level);
   } else {
-    const int parent = parentOf(selected);
+    // What follows is the last of its parent's items: the filter goes after
+    // it, at its level, so a last subfilter still comes out of its parent.
+    // Nothing goes after the output node.
+    if (next == count() - 1)
+      return false;
+    const int parent = parentOf(next);
     const int end = parent >= 0 ? subtreeEnd(parent) : count();
-    selected = moveSubtree(selected, end, items[static_cast<std::size_t>(selected)].level);
+    selected = moveSubtree(selected, end, items[static_cast<std::size_t>(next)].level);
   }
   return true;
 }

@@ -1,6 +1,7 @@
 #include "filters/codecs_uu.h"
 
 #include "classlib/program.h"
+#include "engine/log.h"
 #include "engine/messages.h"
 #include "filters/hexdigits.h"
 
@@ -139,13 +140,13 @@ void TUUDecode::endFile() {
   sendToNext(out_);
   out_.clear();
   if (state_ == 0)
-    TProcessLines::logWarning(
-        translateFormat(3210, "%sDecode: ", {scheme_}) + scheme_ +
-        translateFormat(3220, "Encode Header not found in %s", {getFullInputFilename()}));
+    TProcessLines::logWarning(translateFormat(3210, "%sDecode: ", {scheme_}) + scheme_ +
+                              translateFormat(3220, "Encode Header not found in %s",
+                                              {loggedName(getFullInputFilename())}));
   else if (state_ == 1)
     TProcessLines::logWarning(scheme_ +
                               translateFormat(3230, "Decode: the encoded data of %s is incomplete",
-                                              {getFullInputFilename()}));
+                                              {loggedName(getFullInputFilename())}));
 }
 
 bool TUUDecode::isBeginLine() {

@@ -184,8 +184,8 @@ void TExecuteProgram::endFile() {
   if (!sameFile(resultFileName_, dataFileName_) && !sameFile(resultFileName_, inputName_) &&
       ::unlink(resultFileName_.c_str()) != 0 && errno != ENOENT) {
     const std::string reason = std::error_code(errno, std::system_category()).message();
-    throw EStreamError(
-        translateFormat(5110, "Couldn't delete file [%s]:%s", {resultFileName_, reason}));
+    throw EStreamError(translateFormat(5110, "Couldn't delete file [%s]:%s",
+                                       {loggedName(resultFileName_), reason}));
   }
 
   std::vector<std::string> words = splitShellWords(commandLine_);

@@ -523,6 +523,26 @@ TEST(ProcessingThread, LineEndsInNamesCannotForgeLogLines) {
       << log;
 }
 
+// Log lines are text of the code page, and a file named beyond ASCII reads
+// there as the file system spells it; a list's name is such text already.
+TEST(ProcessingThread, NamesBeyondAsciiAreLoggedAsSpelt) {
+  TempFolder dir;
+  writeFile(dir.file("\xC3\x9Cn\xC3\xAF.txt"), "a");
+  HeadlessJobHost host;
+  JobOptions options = named("\xDCn\xEF list");
+  options.loggingOn = true;
+  options.logFileName = dir.file("job.log");
+  auto chain = fileChain(dir.file("*.txt"), nullptr, toFolder(dir.file("\xC3\xB6ut")));
+  ProcessingThread::Create(host, *chain, options)->waitFor();
+  const std::string log = readFile(dir.file("job.log"));
+  EXPECT_NE(log.find(",Info,Filter name [\xDCn\xEF list]\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(",Info,Input file [" + dir.file("\xDCn\xEF.txt") + "]"), std::string::npos)
+      << log;
+  EXPECT_NE(log.find(",Info,Output file [" + dir.file("\xF6ut/\xDCn\xEF.txt") + "]"),
+            std::string::npos)
+      << log;
+}
+
 TEST(ProcessingThread, FinishedWindowsCloseWhenANewJobStarts) {
   TempFolder dir;
   writeFile(dir.file("a.txt"), "a");

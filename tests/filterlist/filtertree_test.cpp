@@ -159,8 +159,8 @@ TEST(FilterTree, MovesKeepEveryNodeOnce) {
            {"a", false, "T:0 I:1 P:1 b:2 Q:2 c:3 d:2 a:1 e:1 O:1"},
            {"d", false, "T:0 I:1 a:1 P:1 b:2 Q:2 c:3 e:1 d:1 O:1"},
            {"Q", false, "T:0 I:1 a:1 P:1 b:2 d:2 Q:2 c:3 e:1 O:1"},
-           // a last child whose parent is a last child stays
-           {"c", false, nested},
+           // a last child comes out after its parent's last sibling
+           {"c", false, "T:0 I:1 a:1 P:1 b:2 Q:2 d:2 c:2 e:1 O:1"},
        }) {
     Shape shape(nested);
     shape.tree.selected = shape.find(c.select);
@@ -176,6 +176,11 @@ TEST(FilterTree, MovesKeepEveryNodeOnce) {
   last.tree.selected = last.find("b");
   EXPECT_FALSE(last.tree.moveItemDown());
   EXPECT_EQ(last.outline(), "T:0 I:1 P:1 b:2 O:1");
+  // Nor does a deeper one come out after the output.
+  Shape deep("T:0 I:1 P:1 Q:2 c:3 O:1");
+  deep.tree.selected = deep.find("Q");
+  EXPECT_FALSE(deep.tree.moveItemDown());
+  EXPECT_EQ(deep.outline(), "T:0 I:1 P:1 Q:2 c:3 O:1");
   // And the first filter stays after the input.
   Shape first("T:0 I:1 a:1 b:1 O:1");
   first.tree.selected = first.find("a");

@@ -10,6 +10,8 @@
 #include "filterlist/filterlist.h"
 #include "qtext/qtext.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QFontDatabase>
 #include <QPageSetupDialog>
 #include <QPainter>
@@ -23,19 +25,24 @@ namespace marrowen {
 
 namespace {
 
-std::string treeText(const TFilterList &list, int index, const std::string &prefix) {
+// The texts are made in the code page, as the nodes and messages give them;
+// file names go in as the file system spells them, which the code page may
+// not hold: a name it cannot spell would read back as another file, or as a
+// mask ("?") that takes in files the list never named.
+QString treeText(const TFilterList &list, int index, const std::string &prefix) {
   const TFilterList::Entry &entry = list.nodes[static_cast<std::size_t>(index)];
   const int end = subtreeEnd(list, index);
   std::string text = entry.node->getEnabled() ? std::string() : translate(4630, "** DISABLED ** ");
   const std::string mark = end > index + 1 ? "|" : " ";
   text += entry.node->printText(prefix + mark);
   text += prefix + mark + "\r\n";
+  QString shown = toQString(text);
   for (int child = index + 1; child < end; child = subtreeEnd(list, child)) {
     const bool last = subtreeEnd(list, child) >= end;
-    text += prefix + (last ? "+--" : "|--");
-    text += treeText(list, child, prefix + (last ? "   " : "|  "));
+    shown += toQString(prefix + (last ? "+--" : "|--"));
+    shown += treeText(list, child, prefix + (last ? "   " : "|  "));
   }
-  return text;
+  return shown;
 }
 
 // Whether the node runs enabled children of its own on the text it selects.
@@ -69,10 +76,10 @@ std::string commandLines(const TFilterList &list, int index, bool asComments = f
   return text;
 }
 
-std::string fileNames(const TFilterList &list) {
-  std::string text;
+QString fileNames(const TFilterList &list) {
+  QString text;
   for (const FileGridRow &row : list.files)
-    text += fileNameToText(row.pathMask) + "\r\n";
+    text += fileNameToQString(row.pathMask) + QStringLiteral("\r\n");
   return text;
 }
 
@@ -88,70 +95,77 @@ std::string subfoldersOption(const std::string &choice) {
 // The rows as the command line adds them again: each name after the options
 // that give it its row's Subfolders and Action choices, so that a row the
 // window leaves out, or reads less deeply, is not processed by the command.
-std::string fileArguments(const TFilterList &list) {
-  std::string text, subfolders, action;
+QString fileArguments(const TFilterList &list) {
+  QString text;
+  std::string subfolders, action;
   for (const FileGridRow &row : list.files) {
     if (const std::string option = subfoldersOption(row.subfolders); option != subfolders) {
       subfolders = option;
-      text += option + "\r\n";
+      text += toQString(option + "\r\n");
     }
     if (row.action != action && !row.action.empty()) {
       action = row.action;
-      text += "/ACTION=" + action + "\r\n";
+      text += toQString("/ACTION=" + action + "\r\n");
     }
-    text += fileNameParameter(fileNameToText(row.pathMask)) + "\r\n";
+    text += fileNameToQString(fileNameParameter(row.pathMask)) + QStringLiteral("\r\n");
   }
   return text;
 }
 
-std::string displayNameLine() { return std::string(program::displayName) + "\r\n"; }
+QString displayNameLine() { return toQString(std::string(program::displayName) + "\r\n"); }
 
 } // namespace
 
-std::string getTextRepresentation(const TFilterList &list, const std::string &loadedName) {
-  std::string text = displayNameLine();
-  text += translateFormat(4650, "\r\nFilter Title: %s\r\n\r\nFilter List\r\n-----------\r\n",
-                          {fileNameToText(loadedName)});
+QString getTextRepresentation(const TFilterList &list, const std::string &loadedName) {
+  QString text = displayNameLine();
+  // The name goes where the message puts it, in its own spelling.
+  const std::string marker = "\x01";
+  const QString title =
+      toQString(translateFormat(4650, "\r\nFilter Title: %s\r\n\r\nFilter List\r\n-----------\r\n",
+                                {marker}))
+          .replace(QChar(1), fileNameToQString(loadedName));
+  text += title;
   if (list.count() > 0)
     text += treeText(list, 0, "");
-  text += translate(4660, "\r\nFiles List\r\n----------\r\n");
+  text += toQString(translate(4660, "\r\nFiles List\r\n----------\r\n"));
   text += fileNames(list);
-  text += translateFormat(4670, "\r\nComments\r\n--------\r\n%s", {list.comments});
+  text += toQString(translateFormat(4670, "\r\nComments\r\n--------\r\n%s", {list.comments}));
   return text;
 }
 
-std::string getCmdLineRepresentation(const TFilterList &list) {
-  std::string text = displayNameLine();
-  text += translate(4700, "Copy this information into a text file,\r\nand load it into Marrowen "
-                          "via the command\r\nline using the /Z=commandfile parameter.\r\n\r\n");
+QString getCmdLineRepresentation(const TFilterList &list) {
+  QString text = displayNameLine();
+  text += toQString(translate(4700, "Copy this information into a text file,\r\nand load it into "
+                                    "Marrowen via the command\r\nline using the /Z=commandfile "
+                                    "parameter.\r\n\r\n"));
   if (list.count() > 0)
-    text += commandLines(list, 0);
+    text += toQString(commandLines(list, 0));
   return text + fileArguments(list);
 }
 
-std::string getPerlRepresentation(const TFilterList &list) {
+QString getPerlRepresentation(const TFilterList &list) {
   std::string text = "#!/usr/bin/perl\r\n\r\n";
   if (list.count() > 0)
     text += commandLines(list, 0);
-  return text;
+  return toQString(text);
 }
 
-std::string getTextRepresentation(FilterListTarget &window) {
+QString getTextRepresentation(FilterListTarget &window) {
   window.storeEditor();
   return getTextRepresentation(window.filterList(), window.fileName());
 }
 
-std::string getCmdLineRepresentation(FilterListTarget &window) {
+QString getCmdLineRepresentation(FilterListTarget &window) {
   window.storeEditor();
   return getCmdLineRepresentation(window.filterList());
 }
 
-std::string getPerlRepresentation(FilterListTarget &window) {
+QString getPerlRepresentation(FilterListTarget &window) {
   window.storeEditor();
   return getPerlRepresentation(window.filterList());
 }
 
-bool printText(const std::string &text, QPrinter &printer, std::string &error) {
+bool printText(const QString &text, QPrinter &printer, std::string &error) {
   QPainter painter;
   if (!painter.begin(&printer)) {
     error = "The printer cannot be opened";
@@ -172,8 +186,7 @@ bool printText(const std::string &text, QPrinter &printer, std::string &error) {
   int pageNumber = 1;
   bool sheetUsed = false;
   const auto pageChosen = [&] { return chosen.isEmpty() || chosen.contains(pageNumber); };
-  const QString all = toQString(text);
-  QStringList lines = all.split(QStringLiteral("\r\n"));
+  QStringList lines = text.split(QStringLiteral("\r\n"));
   if (!lines.isEmpty() && lines.back().isEmpty())
     lines.removeLast();
   for (const QString &line : lines) {
@@ -225,7 +238,7 @@ QPrinter &sharedPrinter() {
   return printer;
 }
 
-void toClipboard(const std::string &text) { setClipboardText(text); }
+void toClipboard(const QString &text) { QApplication::clipboard()->setText(text); }
 
 } // namespace
 

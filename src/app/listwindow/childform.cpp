@@ -759,10 +759,11 @@ void TchildForm::moveItemDown() {
   if (!tree_.canMoveDown())
     return;
   hideCurrentEditor();
-  tree_.moveItemDown();
+  const bool moved = tree_.moveItemDown();
   rebuildTreeView();
   showCurrentEditor();
-  setFilterHasChanged(true);
+  if (moved)
+    setFilterHasChanged(true);
 }
 
 void TchildForm::MoveTreeNode(int source, int target) {

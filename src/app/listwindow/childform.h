@@ -177,6 +177,12 @@ public:
   void fileGridDblClick(int col, int row);
   void sortFileGrid();
   void saveFileList(const std::string &fileName);
+  // The name of a row, as the file system spells it, and a name put into a
+  // row. The grid shows and takes text in the code page; a name whose
+  // letters the code page lacks shows "?" for them, and is kept whole for
+  // as long as its cell shows what it was given.
+  std::string fileNameAt(int dataRow) const;
+  void setFileNameAt(int dataRow, const std::string &name);
 
   // --- Running ---
   // The host of the window's jobs: the main window's.
@@ -302,6 +308,10 @@ private:
   bool activatedOnce_ = false;
   // The close question was answered for a close that is under way.
   bool closeAnswered_ = false;
+  // By data row, the names whose spelling the grid's text cannot hold;
+  // empty for the others.
+  std::vector<std::string> spelledNames_;
+  void forgetSpelling(int dataRow);
   bool inputFromFiles_ = false;
   bool trialRunning_ = false;
   bool trialInputChanged_ = false;

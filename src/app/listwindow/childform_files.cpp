@@ -37,6 +37,12 @@ constexpr TColor aqua = 16776960;
 
 std::string cellText(TdgGrid &grid, int col, int row) { return grid.GetCell(col, row).toString(); }
 
+// A name as the grid shows it, and the name the user means by a shown text.
+std::string shownFileName(const std::string &name) { return fileNameToText(name); }
+std::string fileNameShownAs(const std::string &shown) {
+  return fileNameFromQString(toQString(shown));
+}
+
 // The adding rules over the window's grid, row by row as the user sees
 // them: a row inserted between others is a data row of the end, so "the row
 // above" and "the last row" are found through the display order. A group
@@ -44,21 +50,24 @@ std::string cellText(TdgGrid &grid, int col, int row) { return grid.GetCell(col,
 // current one.
 class GridRows : public FileRowStore {
 public:
-  explicit GridRows(TdgGrid &grid) : grid_(grid) {}
+  explicit GridRows(TchildForm &form) : form_(form), grid_(form.fileGrid()) {}
   int rowCount() const override { return grid_.Rows(); }
   std::string cell(int col, int row) const override {
-    return cellText(grid_, col, grid_.GetDataRow(row));
+    const int data = grid_.GetDataRow(row);
+    return col == 1 ? form_.fileNameAt(data) : cellText(grid_, col, data);
   }
   void setCell(int col, int row, const std::string &value) override {
     const int data = grid_.GetDataRow(row);
-    grid_.SetCell(col, data, Variant(value));
     if (col == 1)
-      grid_.SetRowColor(data, value.starts_with(':') ? aqua : clNone);
+      form_.setFileNameAt(data, value);
+    else
+      grid_.SetCell(col, data, Variant(value));
   }
   void appendRow() override { grid_.SetRows(grid_.Rows() + 1); }
   void makeCurrent(int row) override { grid_.SetCurrentDataRow(grid_.GetDataRow(row)); }
 
 private:
+  TchildForm &form_;
   TdgGrid &grid_;
 };
 
@@ -92,7 +101,15 @@ void TchildForm::buildFilesPage() {
       .SetDropDownRows(static_cast<int>(actionChoices.size()));
   layout->addWidget(fileGrid_, 1);
 
-  fileGrid_->OnInsertRow = [this](TdgBaseGrid *, int row, bool) { applyRowRules(row); };
+  fileGrid_->OnInsertRow = [this](TdgBaseGrid *, int row, bool) {
+    forgetSpelling(row);
+    applyRowRules(row);
+  };
+  // Rows after a deleted one move up a data row; their spellings follow.
+  fileGrid_->OnDeleteRow = [this](TdgBaseGrid *, int row, bool) {
+    if (row >= 1 && row <= static_cast<int>(spelledNames_.size()))
+      spelledNames_.erase(spelledNames_.begin() + (row - 1));
+  };
   fileGrid_->OnRowCountChanged = [this](TdgBaseGrid *, int, int) {
     setFilterHasChanged(true);
     checkButtonsEnableStatus();
@@ -185,7 +202,7 @@ void TchildForm::buildFilesPage() {
   connect(copy, &QAction::triggered, this, [this] {
     const int row = fileGrid_->GetCurrentDataRow();
     if (row >= 1 && row <= fileGrid_->Rows())
-      loadIntoAdhocInput(getFirstFileMatching(cellText(*fileGrid_, 1, row)));
+      loadIntoAdhocInput(getFirstFileMatching(fileNameAt(row)));
     else
       loadIntoAdhocInput({});
   });
@@ -194,14 +211,43 @@ void TchildForm::buildFilesPage() {
           [this, gridMenu](const QPoint &at) { gridMenu->popup(fileGrid_->mapToGlobal(at)); });
 }
 
+std::string TchildForm::fileNameAt(int dataRow) const {
+  const std::string shown = cellText(*fileGrid_, 1, dataRow);
+  if (dataRow >= 1 && dataRow <= static_cast<int>(spelledNames_.size())) {
+    const std::string &spelled = spelledNames_[static_cast<std::size_t>(dataRow - 1)];
+    if (!spelled.empty() && shownFileName(spelled) == shown)
+      return spelled;
+  }
+  return fileNameShownAs(shown);
+}
+
+void TchildForm::setFileNameAt(int dataRow, const std::string &name) {
+  if (dataRow < 1 || dataRow > fileGrid_->Rows())
+    return;
+  const std::string shown = shownFileName(name);
+  fileGrid_->SetCell(1, dataRow, Variant(shown));
+  fileGrid_->SetRowColor(dataRow, shown.starts_with(':') ? aqua : clNone);
+  forgetSpelling(dataRow);
+  if (fileNameShownAs(shown) != name) {
+    if (static_cast<int>(spelledNames_.size()) < dataRow)
+      spelledNames_.resize(static_cast<std::size_t>(dataRow));
+    spelledNames_[static_cast<std::size_t>(dataRow - 1)] = name;
+  }
+}
+
+void TchildForm::forgetSpelling(int dataRow) {
+  if (dataRow >= 1 && dataRow <= static_cast<int>(spelledNames_.size()))
+    spelledNames_[static_cast<std::size_t>(dataRow - 1)].clear();
+}
+
 std::vector<FileGridRow> TchildForm::fileRows() const {
   std::vector<FileGridRow> rows;
   const int count = fileGrid_->Rows();
   rows.reserve(static_cast<std::size_t>(count));
   for (int r = 1; r <= count; ++r) {
     const int data = fileGrid_->GetDataRow(r);
-    rows.push_back({cellText(*fileGrid_, 1, data), cellText(*fileGrid_, 2, data),
-                    cellText(*fileGrid_, 3, data)});
+    rows.push_back(
+        {fileNameAt(data), cellText(*fileGrid_, 2, data), cellText(*fileGrid_, 3, data)});
   }
   return rows;
 }
@@ -216,25 +262,25 @@ void TchildForm::setFileRows(const std::vector<FileGridRow> &rows) {
       break;
     }
   fileGrid_->SetRows(static_cast<int>(rows.size()));
+  spelledNames_.clear();
   for (int r = 1; r <= static_cast<int>(rows.size()); ++r) {
     const FileGridRow &row = rows[static_cast<std::size_t>(r - 1)];
-    fileGrid_->SetCell(1, r, Variant(row.pathMask));
+    setFileNameAt(r, row.pathMask);
     fileGrid_->SetCell(2, r, Variant(row.subfolders));
     fileGrid_->SetCell(3, r, Variant(row.action));
-    fileGrid_->SetRowColor(r, row.pathMask.starts_with(':') ? aqua : clNone);
   }
   fileGrid_->EndUpdate();
   checkButtonsEnableStatus();
 }
 
 void TchildForm::applyRowRules(int row) {
-  GridRows rows(*fileGrid_);
+  GridRows rows(*this);
   marrowen::applyRowRules(rows, fileGrid_->GetDisplayRowOf(row));
 }
 
 void TchildForm::addFile(const std::string &name) {
   setFilterHasChanged(true);
-  GridRows rows(*fileGrid_);
+  GridRows rows(*this);
   addFileRow(rows, name);
 }
 
@@ -264,7 +310,7 @@ void TchildForm::processFile(const std::string &listFile) {
 
 void TchildForm::addFileFromActiveX(const std::string &fileSpec, int subfolders, int action) {
   setFilterHasChanged(true);
-  GridRows rows(*fileGrid_);
+  GridRows rows(*this);
   addFileRowFromActiveX(rows, fileSpec, subfolders, action);
   checkButtonsEnableStatus();
 }
@@ -280,6 +326,7 @@ void TchildForm::removeFile() {
 
 void TchildForm::clearAllFiles() {
   fileGrid_->SetRows(0);
+  spelledNames_.clear();
   checkButtonsEnableStatus();
   if (TmainForm *main = TmainForm::instance())
     main->statusBarStandardText();
@@ -313,13 +360,13 @@ void TchildForm::copyFileRowClick() {
   const int current = fileGrid_->GetCurrentDataRow();
   if (current < 1 || current > fileGrid_->Rows())
     return;
-  const std::string cells[] = {cellText(*fileGrid_, 1, current), cellText(*fileGrid_, 2, current),
+  const std::string cells[] = {fileNameAt(current), cellText(*fileGrid_, 2, current),
                                cellText(*fileGrid_, 3, current)};
   fileGrid_->InsertRow(fileGrid_->GetDisplayRowOf(current) + 1);
   const int copy = fileGrid_->GetDataRow(fileGrid_->GetDisplayRowOf(current) + 1);
-  for (int c = 1; c <= 3; ++c)
+  setFileNameAt(copy, cells[0]);
+  for (int c = 2; c <= 3; ++c)
     fileGrid_->SetCell(c, copy, Variant(cells[c - 1]));
-  fileGrid_->SetRowColor(copy, cells[0].starts_with(':') ? aqua : clNone);
   checkButtonsEnableStatus();
 }
 
@@ -331,7 +378,7 @@ void TchildForm::viewButtonClick() {
   int row = fileGrid_->GetCurrentDataRow();
   if (row < 1 || row > fileGrid_->Rows())
     row = 1;
-  const std::string name = cellText(*fileGrid_, 1, row);
+  const std::string name = fileNameAt(row);
   if (name.find_first_of("*?") != std::string::npos)
     return;
   if (launcher().openUrl(fileNameToQString(name))) {

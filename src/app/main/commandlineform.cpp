@@ -49,7 +49,9 @@ TcommandLineForm::TcommandLineForm(const QStringList &arguments, QWidget *parent
   QString line;
   for (int i = 0; i < arguments.size(); ++i) {
     tsGrid1_->SetCell(1, i + 1, Variant(static_cast<std::int32_t>(i)));
-    tsGrid1_->SetCell(2, i + 1, Variant(fileNameFromQString(arguments[i])));
+    // The grid shows text of the code page: a parameter naming a file beyond
+    // ASCII shows as typed, not as its bytes.
+    tsGrid1_->SetCell(2, i + 1, Variant(fromQString(arguments[i])));
     line += arguments[i].contains(' ') ? '"' + arguments[i] + QStringLiteral("\" ")
                                        : arguments[i] + ' ';
   }

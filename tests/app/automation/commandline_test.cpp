@@ -348,6 +348,12 @@ TEST_F(CommandLineTest, CommandFiles) {
   line->processCommandFile("/Z=" + dir.file("export.txt"));
   EXPECT_EQ(filters().size(), 1u);
   EXPECT_TRUE(doc->filterList().files.empty());
+  // A file saved in the code page keeps its letters.
+  writeFile(dir.file("old.txt"), "/S=caf\xE9\r\n/R=\xC4\r\n");
+  line->resetCommandLineWindow();
+  line->processCommandFile("/Z=" + dir.file("old.txt"));
+  ASSERT_EQ(filters().size(), 1u);
+  EXPECT_EQ(filters()[0]->generateCmdLine(), "/S=caf\xE9\r\n/R=\xC4");
   EXPECT_THROW(line->processCommandFile("/Z=" + dir.file("none.txt")), std::exception);
 }
 

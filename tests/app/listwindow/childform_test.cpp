@@ -220,6 +220,43 @@ TEST_F(ChildForm, TheTopAndInputRefuseTheToggleAndTheOutputStaysEnabled) {
   EXPECT_FALSE(form->beginButton->isEnabled());
 }
 
+// Alt+Down on the last subfilter of a subfilter takes it out after what
+// follows; before the output it stays, and the list is not marked changed.
+TEST_F(ChildForm, AltDownTakesALastSubfilterOut) {
+  auto parent = [](const char *text) {
+    auto node = TSearchObject::CreateDefault();
+    node->searchString = text;
+    return node;
+  };
+  const int p = form->addFilter(parent("P"));
+  form->addFilter(parent("Q"));
+  form->MoveTreeNode(3, p);
+  form->selectItem(form->addFilter(TCommentObject::CreateWith("c")));
+  form->MoveTreeNode(4, 3);
+  form->selectItem(3);
+  form->addFilter(TCommentObject::CreateWith("d"));
+  const auto outline = [&] {
+    std::string text;
+    for (int i = 0; i < form->filterTree().count(); ++i)
+      text += shortTitle(form->filterTree().node(i)).substr(0, 9) + ":" +
+              std::to_string(form->filterTree().items[i].level) + " ";
+    return text;
+  };
+  ASSERT_EQ(outline(), "Filter op:0 File inpu:1 Replace [:1 Replace [:2 c:3 d:2 File outp:1 ");
+  FilterTreeView &tree = form->treeView();
+  form->selectItem(4);
+  form->setFilterHasChanged(false);
+  tree.setFocus();
+  QTest::keyClick(&tree, Qt::Key_Down, Qt::AltModifier);
+  EXPECT_EQ(outline(), "Filter op:0 File inpu:1 Replace [:1 Replace [:2 d:2 c:2 File outp:1 ");
+  EXPECT_EQ(shortTitle(*form->selectedNode()), "c");
+  EXPECT_TRUE(form->filterHasChanged());
+  form->setFilterHasChanged(false);
+  QTest::keyClick(&tree, Qt::Key_Down, Qt::AltModifier);
+  EXPECT_EQ(outline(), "Filter op:0 File inpu:1 Replace [:1 Replace [:2 d:2 c:2 File outp:1 ");
+  EXPECT_FALSE(form->filterHasChanged());
+}
+
 TEST_F(ChildForm, MemoPanelsCountTheTextAsStored) {
   form->trialInput->setBytes("ab\r\nc");
   form->trialInput->moveCursor(QTextCursor::End);
@@ -1180,10 +1217,10 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
     EXPECT_EQ(child->InputFilter()->skipBinary, 1);
     EXPECT_EQ(child->InputFilter()->binarySampleSize, 100);
     ASSERT_EQ(child->filterTree().count(), 4);
-    const std::string report = getTextRepresentation(*child);
+    const QString report = getTextRepresentation(*child);
 
     mainFormHooks().commands.Exportfilter1();
-    EXPECT_EQ(getClipboardText(), report);
+    EXPECT_EQ(QApplication::clipboard()->text(), report);
 
     const std::string pdf = dir.file("list.pdf");
     std::vector<std::string> ran;

@@ -14,6 +14,7 @@
 #include "classlib/program.h"
 #include "components/fileedits.h"
 #include "grid/widget/dgbasegrid.h"
+#include "qtext/qtext.h"
 
 #include "app/main/recentfiles.h"
 #include "components/trayicon.h"
@@ -479,12 +480,16 @@ TEST_F(MainForm, DebugBufferAndCommandLineMemoOfferThePatternMenu) {
 }
 
 TEST_F(MainForm, TheCommandLineFormShowsEachParameterAndTheQuotedString) {
-  TcommandLineForm commandLine({"/opt/my prog/marrowen", "a", "b c"});
+  TcommandLineForm commandLine(
+      {"/opt/my prog/marrowen", "a", "b c", QString::fromUtf8("/F=\xC3\x9Cn\xC3\xAF.fll")});
   auto &grid = commandLine.grid();
-  ASSERT_EQ(grid.Rows(), 3);
+  ASSERT_EQ(grid.Rows(), 4);
   EXPECT_EQ(grid.GetCell(1, 3).toString(), "2");
   EXPECT_EQ(grid.GetCell(2, 3).toString(), "b c");
-  EXPECT_EQ(commandLine.memoText(), "\"/opt/my prog/marrowen\" a \"b c\" ");
+  EXPECT_EQ(toQString(grid.GetCell(2, 4).toString()),
+            QString::fromUtf8("/F=\xC3\x9Cn\xC3\xAF.fll"));
+  EXPECT_EQ(commandLine.memoText(), QString::fromUtf8("\"/opt/my prog/marrowen\" a \"b c\" "
+                                                      "/F=\xC3\x9Cn\xC3\xAF.fll "));
   form->ShowCommandLineClick();
   EXPECT_TRUE(form->commandLineForm());
 }

@@ -1,0 +1,114 @@
+#include "app/jobs/windowjobhost.h"
+#include "app/listwindow/childform.h"
+#include "app_testing.h"
+#include "filterlist/ionodes.h"
+#include "filterlist/nodecatalog.h"
+#include "grid/widget/dgbasegrid.h"
+#include "qtext/qtext.h"
+
+#include <QTest>
+#include <QWindow>
+
+#include <filesystem>
+
+namespace marrowen {
+namespace {
+
+using testing::readFile;
+using testing::writeFile;
+
+class FilesGrid : public testing::AppTest {
+protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    form = std::make_unique<TchildForm>(1);
+    form->resize(700, 500);
+    form->show();
+    form->showFilesPage();
+    QApplication::setActiveWindow(form.get());
+  }
+  void TearDown() override {
+    form.reset();
+    EXPECT_TRUE(QTest::qWaitFor([] { return TchildForm::jobHost().activeJobs() == 0; }, 10000));
+    AppTest::TearDown();
+  }
+  TdgGrid &grid() const { return form->fileGrid(); }
+  // What the grid shows in a row's name cell.
+  QString shown(int dataRow) const { return toQString(grid().GetCell(1, dataRow).toString()); }
+  std::vector<std::string> names() const {
+    std::vector<std::string> result;
+    for (const FileGridRow &row : form->fileRows())
+      result.push_back(row.pathMask);
+    return result;
+  }
+  void clickDisplayRow(int col, int displayRow) {
+    const TRect cell = grid().GetCellRect(grid().DisplayColOf(col), displayRow);
+    QWindow *window = form->windowHandle();
+    QTest::mouseClick(
+        window, Qt::LeftButton, {},
+        window->mapFromGlobal(grid().viewport()->mapToGlobal(QPoint(cell.Left + 5, cell.Top + 3))));
+  }
+  // Typed as a keyboard gives letters beyond ASCII: keys with their text.
+  static void type(const QString &text) {
+    for (const QChar c : text)
+      QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(c),
+                          Qt::NoModifier);
+  }
+  std::unique_ptr<TchildForm> form;
+};
+
+// Names beyond ASCII, however they come, show as the file system spells
+// them, and the list holds, saves and runs them so: a typed name opens, and
+// a name whose letters the code page lacks ("?" on screen) stays whole
+// through deletions of the rows around it.
+TEST_F(FilesGrid, NamesBeyondAsciiShowAsSpeltAndComeBackWhole) {
+  const std::string latin = dir.file("\xC3\x9Cn\xC3\xAF.txt");
+  const std::string east = dir.file("\xE6\x97\xA5\xE6\x9C\xAC.txt");
+  const std::string other = dir.file("\xE6\x9C\xAC\xE6\x97\xA5.txt");
+  for (const std::string &name : {latin, east, other})
+    writeFile(name, "abc\n");
+
+  // Typed into the empty grid's new row.
+  clickDisplayRow(1, 1);
+  type(QString::fromUtf8(latin));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  ASSERT_EQ(grid().Rows(), 1);
+  EXPECT_EQ(shown(1), QString::fromUtf8(latin));
+  form->testThenAdd(east);
+  form->testThenAdd(other);
+  form->testThenAdd(latin);
+  EXPECT_EQ(shown(4), QString::fromUtf8(latin));
+  EXPECT_EQ(shown(2), QString::fromUtf8(dir.file("??.txt")));
+  EXPECT_EQ(names(), (std::vector<std::string>{latin, east, other, latin}));
+
+  grid().SetCurrentDataRow(2);
+  QTest::mouseClick(form->copyFileRow, Qt::LeftButton);
+  EXPECT_EQ(names(), (std::vector<std::string>{latin, east, east, other, latin}));
+  // The first and a copied row go; the rows after them keep their names.
+  QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, {3, grid().RowTop(1) + 3});
+  QTest::mouseClick(grid().viewport(), Qt::LeftButton, Qt::ControlModifier,
+                    {3, grid().RowTop(3) + 3});
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+  EXPECT_EQ(names(), (std::vector<std::string>{east, other, latin}));
+  form->sortFileGrid();
+  EXPECT_EQ(names(), (std::vector<std::string>{latin, east, other}));
+
+  const std::string list = dir.file("names.fll");
+  form->saveFilterListAs(list);
+  EXPECT_NE(readFile(list).find(other), std::string::npos);
+  form->clearAllFiles();
+  form->loadFilterList(list, {});
+  EXPECT_EQ(names(), (std::vector<std::string>{latin, east, other}));
+  EXPECT_EQ(shown(1), QString::fromUtf8(latin));
+
+  form->addFilter(findCatalogEntry("TDescriptionObject", 5)->createDefault(5));
+  form->InputFilter()->inputFromFile = true;
+  form->OutputFilter()->outputToFile = TOutputObject::files;
+  form->OutputFilter()->testMode = true;
+  form->beginButtonClick(false);
+  for (const std::string &name : {latin, east, other})
+    EXPECT_TRUE(QTest::qWaitFor([&] { return readFile(name + ".dCv") == "ABC\n"; }, 5000)) << name;
+}
+
+} // namespace
+} // namespace marrowen
