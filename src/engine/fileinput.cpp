@@ -181,7 +181,14 @@ void TFileInput::buildFileList() {
     const std::size_t found = currentGroup_.size();
     const int missing = listErrors_;
     foundInRow_ = 0;
-    const std::string spec = expandPathMask(pathMask);
+    std::string spec = expandPathMask(pathMask);
+    // A folder named without a mask stands for all its files, as the list
+    // window and the command line add a folder: a name typed into the grid or
+    // given by another program must run what the exported command line runs.
+    struct stat info {};
+    if (spec.back() != '/' && spec.find_first_of("*?") == std::string::npos &&
+        ::stat(spec.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+      spec += "/*.*";
     const std::size_t slash = spec.rfind('/');
     const std::string folder = spec.substr(0, slash + 1);
     const std::string name = spec.substr(slash + 1);

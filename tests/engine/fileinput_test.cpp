@@ -70,6 +70,10 @@ TEST_F(FileListTest, MasksMatchLikeTheOriginalFileSystem) {
   EXPECT_EQ(listOf({{"noext", "None", "Add"}}), Names({"NOEXT"}));
   // A stored path and mask may use backslashes.
   EXPECT_EQ(listOf({{"s1\\*.txt", "None", "Add"}}), Names({"s1/c.txt"}));
+  // A folder named without a mask, as typed into the grid, is all its files,
+  // as the list window and the command line add it.
+  EXPECT_EQ(listOf({{"s1", "All", "Add"}}), Names({"s1/s2/d.TXT", "s1/c.txt"}));
+  EXPECT_TRUE(job.errors.empty());
 }
 
 TEST_F(FileListTest, IgnoreRowsAndGroups) {
