@@ -595,6 +595,22 @@ TEST(GridScreen, TheRowBarMarksTheCurrentRowAfterAMove) {
   EXPECT_EQ(stale(s.grid), "") << "after a new current row";
 }
 
+// The mode decides whether the current cell shows its focus mark and an
+// active button: each change of mode shows the cell as the mode draws it.
+TEST(GridScreen, AModeChangeRedrawsTheCurrentCell) {
+  Shown s(10);
+  s.grid.GetCol(Variant(2))->SetButtonType(btNormal);
+  s.grid.SetInactiveButtonState(ibsNone);
+  s.grid.SetFocusColor(0x00FF00);
+  s.grid.SetFocusFontColor(0x0000FF);
+  s.grid.FocusCell(2, 3, true);
+  ASSERT_EQ(stale(s.grid), "");
+  for (TdgGridMode mode : {gmBrowse, gmEdit, gmListBox, gmBrowse, gmEditInsert, gmListBox}) {
+    s.grid.SetGridMode(mode);
+    EXPECT_EQ(stale(s.grid), "") << "after mode " << int(mode);
+  }
+}
+
 TEST(GridScreen, AnEnteredInsertRowIsPaintedAsADataRow) {
   Shown s(3);
   s.grid.SetGridMode(gmEditInsert);
