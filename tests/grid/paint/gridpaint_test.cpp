@@ -595,6 +595,25 @@ TEST(GridScreen, TheRowBarMarksTheCurrentRowAfterAMove) {
   EXPECT_EQ(stale(s.grid), "") << "after a new current row";
 }
 
+// Without a row bar or a heading the first line starts at the window's edge,
+// and a selected line reaching from there must still be repainted.
+TEST(GridScreen, SelectionsShowWithoutRowBarOrHeading) {
+  TdgGrid column;
+  fillTextGrid(column, 1, 10);
+  showDataGrid(column, 200, 150);
+  column.SetRowBarOn(false);
+  ASSERT_EQ(stale(column), "");
+  column.SelectRows(3, 4);
+  EXPECT_EQ(stale(column), "") << "rows of one column";
+  TdgGrid row;
+  fillTextGrid(row, 3, 1);
+  showDataGrid(row, 200, 150);
+  row.SetHeadingOn(false);
+  ASSERT_EQ(stale(row), "");
+  row.SelectCols(2, 2);
+  EXPECT_EQ(stale(row), "") << "a column of one row";
+}
+
 // The mode decides whether the current cell shows its focus mark and an
 // active button: each change of mode shows the cell as the mode draws it.
 TEST(GridScreen, AModeChangeRedrawsTheCurrentCell) {
