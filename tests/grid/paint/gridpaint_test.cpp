@@ -249,6 +249,43 @@ TEST(GridPaint, AButtonInATallRowTakesTheRowsHeight) {
   EXPECT_TRUE(s.grid.PointOnCellButton(left + 5, (cell.Top + cell.Bottom) / 2, 2, 2));
 }
 
+// Each half of a spin button is a button of its own: pressing one pushes in
+// only that half, and an arrow stays inside its half in a row too low for it.
+TEST(GridPaint, SpinHalvesArePressedAndClippedOneByOne) {
+  for (TdgButtonType type : {btVertSpin, btHorzSpin}) {
+    SCOPED_TRACE(type);
+    Shown s(10);
+    s.grid.GetCol(Variant(2))->SetButtonType(type);
+    s.grid.SetFlatButtons(false);
+    s.grid.SetRowHeight(3, 20);
+    s.grid.FocusCell(2, 3, true);
+    const TRect cell = s.grid.GetPaintCellRect(2, 3);
+    const int left = cell.Right - s.grid.GetCellButton(2, type)->GetTotalWidth();
+    const QRect first = type == btVertSpin ? QRect(left, cell.Top, cell.Right - left, 4)
+                                           : QRect(left, cell.Top, 4, 4);
+    const QImage released = s.shot().copy(first);
+    // The second half held down.
+    const QPoint second = type == btVertSpin ? QPoint(cell.Right - 3, cell.Top + 14)
+                                             : QPoint(cell.Right - 3, cell.Top + 3);
+    QTest::mousePress(s.grid.viewport(), Qt::LeftButton, {}, second);
+    EXPECT_TRUE(s.shot().copy(first) == released) << "the other half stays up";
+    QTest::mouseRelease(s.grid.viewport(), Qt::LeftButton, {}, second);
+
+    // A row of three pixels: what lies around it looks as it does without
+    // a button in that row.
+    s.grid.SetRowHeight(3, 3);
+    s.grid.SetDrawOverlap(doDrawRowOnTop);
+    s.grid.FocusCell(1, 6, true);
+    const QImage with = s.shot();
+    s.grid.SetRowButtonType(3, btNone);
+    const QImage without = s.shot();
+    const TRect low = s.grid.GetCellRect(2, 3);
+    for (int y : {low.Top - 3, low.Top - 2, low.Top - 1, low.Bottom, low.Bottom + 1})
+      for (int x = low.Left; x < low.Right; ++x)
+        ASSERT_EQ(with.pixel(x, y), without.pixel(x, y)) << x << "," << y;
+  }
+}
+
 TEST(GridPaint, SelectedPictureIsTinted) {
   Shown s;
   s.grid.GetCol(Variant(2))->SetControlType(ctPicture);
