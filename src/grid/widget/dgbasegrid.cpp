@@ -160,6 +160,10 @@ void TdgBaseGrid::SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount
     RebuildVisibleList(true);
   else
     FVisibleRows.SetVisibleCount(rows - 1, 1);
+  // The base grid measured its scroll bars before the lists above named the
+  // new lines: a row added by typing into the insert row was out of reach.
+  if (cols != oldColCount || rows != oldRowCount)
+    UpdateScrollBars();
   // A hot or held button that went with its line is hot or held no more.
   if (FHoverCol >= cols || FHoverRow >= rows)
     FHoverCol = FHoverRow = -1;
