@@ -266,6 +266,10 @@ bool TdgBaseGrid::HeadingHeldDown(int displayCol) const {
 }
 
 void TdgBaseGrid::HoldHeading(int dataCol) {
+  // While one heading is held the others with a text lose their raised
+  // edge, and get it back when it is let go: the whole heading row changes.
+  if (FHeading3D && (FHeldHeading >= 0) != (dataCol >= 0) && RowCount() > 0)
+    InvalidateRect(TGridRect{0, 0, ColCount() - 1, 0});
   if (FHeldHeading >= 0)
     InvalidateCell(DisplayColOf(FHeldHeading), 0);
   FHeldHeading = dataCol;
