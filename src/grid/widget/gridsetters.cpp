@@ -150,8 +150,13 @@ void DataGridLook::SetDrawOverlap(TdgDrawOverlap value) {
 }
 
 void DataGridLook::SetRowBarIndicator(bool value) {
-  if (change(FRowBarIndicator, value) && Row() >= 1)
+  if (!change(FRowBarIndicator, value))
+    return;
+  if (Row() >= 1)
     InvalidateCell(0, Row());
+  // The insert row carries a mark of its own.
+  if (Grid().FInsertRowFlag && RowCount() >= 2)
+    InvalidateCell(0, RowCount() - 1);
 }
 
 // The row bar is column object 0 and the heading row object 0: their

@@ -677,6 +677,13 @@ TEST(GridScreen, AnEnteredInsertRowIsPaintedAsADataRow) {
   QTest::keyClick(&s.grid, Qt::Key_Down);
   ASSERT_EQ(s.grid.Rows(), 4);
   EXPECT_EQ(stale(s.grid), "");
+  // The insert row's own mark goes and comes with the row bar's marks.
+  QTest::keyClick(&s.grid, Qt::Key_Escape);
+  QTest::keyClick(&s.grid, Qt::Key_Up);
+  for (bool on : {false, true}) {
+    s.grid.SetRowBarIndicator(on);
+    EXPECT_EQ(stale(s.grid), "") << on;
+  }
 }
 
 } // namespace
