@@ -803,6 +803,9 @@ void TdgBaseGrid::ColWidthsChanged() {
   if (!FSettingDefaults)
     DoColResized(-1);
   DropDownResize();
+  // The shown editor stands on its cell wherever the new sizes put it.
+  if (FEditorShown)
+    PlaceEditor();
 }
 
 void TdgBaseGrid::ExtentStored(bool rows, std::int32_t index) {
@@ -879,6 +882,8 @@ void TdgBaseGrid::RowHeightsChanged() {
   TCustomGrid_dg::RowHeightsChanged();
   if (!FSettingDefaults)
     DoRowResized(-1);
+  if (FEditorShown)
+    PlaceEditor();
 }
 
 void TdgBaseGrid::TopLeftMoved(TGridCoord oldTopLeft) {

@@ -667,6 +667,26 @@ TEST(GridScreen, AModeChangeRedrawsTheCurrentCell) {
   }
 }
 
+// New default sizes move the cells under a shown editor: it goes with its
+// cell, and leaves nothing behind when the current cell moves on.
+TEST(GridScreen, TheEditorFollowsItsCellToNewDefaultSizes) {
+  for (const bool rows : {true, false}) {
+    TdgGrid grid;
+    fillTextGrid(grid, 7, 40);
+    grid.SetAlwaysShowEditor(true);
+    showDataGrid(grid, 420, 260);
+    grid.FocusCell(6, 10, true);
+    ASSERT_EQ(stale(grid), "");
+    if (rows)
+      grid.SetDefaultRowHeight(22);
+    else
+      grid.SetDefaultColWidth(90);
+    EXPECT_EQ(stale(grid), "") << rows;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    EXPECT_EQ(stale(grid), "") << rows;
+  }
+}
+
 TEST(GridScreen, AnEnteredInsertRowIsPaintedAsADataRow) {
   Shown s(3);
   s.grid.SetGridMode(gmEditInsert);
