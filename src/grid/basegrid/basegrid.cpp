@@ -399,6 +399,8 @@ TGridCoord TCustomGrid_dg::CalcMaxTopLeft(TGridCoord coord, const TGridDrawInfo 
   return TGridCoord{calcMaxCell(info.Horz, coord.X), calcMaxCell(info.Vert, coord.Y)};
 }
 
+// -1 for a line not shown: 0 is where a line starts when nothing of size
+// stands before it (no heading, no row bar), which is shown all the same.
 int TCustomGrid_dg::LinePos(const TGridAxisDrawInfo &axis, std::int32_t line) const {
   int start = 0;
   std::int32_t i;
@@ -408,12 +410,12 @@ int TCustomGrid_dg::LinePos(const TGridAxisDrawInfo &axis, std::int32_t line) co
     start = axis.FixedBoundary;
     i = axis.FirstGridCell;
   } else {
-    return 0;
+    return -1;
   }
   for (; i < line; ++i) {
     start += axis.Extent(i) + axis.EffectiveLineWidth;
     if (start > axis.GridExtent)
-      return 0;
+      return -1;
   }
   return start;
 }
@@ -430,12 +432,12 @@ bool TCustomGrid_dg::CalcAxis(const TGridAxisDrawInfo &axis, std::int32_t gridRe
     gridRectMax = axis.LastFullVisibleCell;
     if (gridRectMax < axis.GridCellCount - 1)
       ++gridRectMax;
-    if (LinePos(axis, gridRectMax) == 0 && gridRectMax > gridRectMin)
+    if (LinePos(axis, gridRectMax) < 0 && gridRectMax > gridRectMin)
       --gridRectMax;
   }
-  screenRectMin = LinePos(axis, gridRectMin);
+  screenRectMin = std::max(0, LinePos(axis, gridRectMin));
   const int maxPos = LinePos(axis, gridRectMax);
-  if (maxPos == 0)
+  if (maxPos < 0)
     screenRectMax = screenRectMin + axis.Extent(gridRectMin);
   else
     screenRectMax = maxPos + axis.Extent(gridRectMax);

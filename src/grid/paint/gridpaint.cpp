@@ -266,6 +266,10 @@ bool TdgBaseGrid::HeadingHeldDown(int displayCol) const {
 }
 
 void TdgBaseGrid::HoldHeading(int dataCol) {
+  // While one heading is held the others with a text lose their raised
+  // edge, and get it back when it is let go: the whole heading row changes.
+  if (FHeading3D && (FHeldHeading >= 0) != (dataCol >= 0) && RowCount() > 0)
+    InvalidateRect(TGridRect{0, 0, ColCount() - 1, 0});
   if (FHeldHeading >= 0)
     InvalidateCell(DisplayColOf(FHeldHeading), 0);
   FHeldHeading = dataCol;
@@ -680,47 +684,63 @@ void TdgBaseGrid::DrawCellButton(QPainter &p, int col, int row, const TRect &r,
   const bool active = ButtonIsActive(col, row);
   const bool pressed = col == FPressedCol && row == FPressedRow && FHeldDrawn;
   const bool hot = !pressed && col == FHoverCol && row == FHoverRow;
+  const bool raised = hot || (!FFlatButtons && (FInactiveButtonState == ibsBackGround || active));
   p.fillRect(qrect(b),
              colorToQColor(FInactiveButtonState == ibsBackGround || active || pressed ? clBtnFace
                                                                                       : background,
                            pal));
   vline(p, b.Left, b.Top, b.Bottom, QColor(0xC0, 0xC0, 0xC0));
-  const TRect face{b.Left + 1, b.Top, b.Right, b.Bottom};
-  if (pressed) {
-    sunkenLeftTop(p, face);
-  } else if (hot || (!FFlatButtons && (FInactiveButtonState == ibsBackGround || active))) {
-    raisedLeftTop(p, face);
-    hline(p, face.Left, face.Right, face.Bottom - 1, QColor(0x80, 0x80, 0x80));
-    vline(p, face.Right - 1, face.Top, face.Bottom, QColor(0x80, 0x80, 0x80));
-  }
-  const int shift = pressed ? 1 : 0;
-  if (FInactiveButtonState != ibsNone || active) {
-    if (const Picture picture = button.GetPicture()) {
-      // Centred in the face as a flat button insets it; the button's
-      // rectangle clips only a picture wider than the button.
-      const int edge = std::max(0, FButtonEdgeWidth);
-      const TRect area{b.Left + edge, b.Top + edge, b.Right - edge, b.Bottom};
-      p.save();
-      p.setClipRect(qrect(b), Qt::IntersectClip);
-      p.drawImage(area.Left + (area.Width() - picture->width()) / 2 + shift,
-                  area.Top + (area.Height() - picture->height()) / 2 + shift, *picture);
-      p.restore();
-    } else if (dynamic_cast<TdgVertSpinButton *>(&button) ||
-               dynamic_cast<TdgHorzSpinButton *>(&button)) {
-      const bool vertical = dynamic_cast<TdgVertSpinButton *>(&button) != nullptr;
-      const QImage &first = *GridBitmap(vertical ? GridGlyph::SpinUp : GridGlyph::SpinLeft);
-      const QImage &second = *GridBitmap(vertical ? GridGlyph::SpinDown : GridGlyph::SpinRight);
-      TRect h1 = b, h2 = b;
-      if (vertical) {
-        h1.Bottom = h2.Top = b.Top + b.Height() / 2;
-        hline(p, b.Left, b.Right, h1.Bottom, QColor(0xC0, 0xC0, 0xC0));
-      } else {
-        h1.Right = h2.Left = b.Left + b.Width() / 2;
-      }
-      for (auto [half, img] : {std::pair{h1, &first}, std::pair{h2, &second}})
-        p.drawImage(half.Left + (half.Width() - img->width()) / 2,
-                    half.Top + (half.Height() - img->height()) / 2, *img);
+  auto frame = [&](const TRect &face, bool down) {
+    if (down) {
+      sunkenLeftTop(p, face);
+    } else if (raised) {
+      raisedLeftTop(p, face);
+      hline(p, face.Left, face.Right, face.Bottom - 1, QColor(0x80, 0x80, 0x80));
+      vline(p, face.Right - 1, face.Top, face.Bottom, QColor(0x80, 0x80, 0x80));
     }
+  };
+  const bool vertical = dynamic_cast<TdgVertSpinButton *>(&button) != nullptr;
+  if (!vertical && !dynamic_cast<TdgHorzSpinButton *>(&button)) {
+    frame(TRect{b.Left + 1, b.Top, b.Right, b.Bottom}, pressed);
+    const int shift = pressed ? 1 : 0;
+    if (FInactiveButtonState != ibsNone || active) {
+      if (const Picture picture = button.GetPicture()) {
+        // Centred in the face as a flat button insets it; the button's
+        // rectangle clips only a picture wider than the button.
+        const int edge = std::max(0, FButtonEdgeWidth);
+        const TRect area{b.Left + edge, b.Top + edge, b.Right - edge, b.Bottom};
+        p.save();
+        p.setClipRect(qrect(b), Qt::IntersectClip);
+        p.drawImage(area.Left + (area.Width() - picture->width()) / 2 + shift,
+                    area.Top + (area.Height() - picture->height()) / 2 + shift, *picture);
+        p.restore();
+      }
+    }
+    return;
+  }
+  // A spin button is two buttons: only the half held down looks pushed in,
+  // and each arrow stays inside its half however low the row is.
+  const TRect face{b.Left + 1, b.Top, b.Right, b.Bottom};
+  TRect halves[2] = {face, face};
+  if (vertical)
+    halves[0].Bottom = halves[1].Top = b.Top + b.Height() / 2;
+  else
+    halves[0].Right = halves[1].Left = b.Left + b.Width() / 2;
+  const GridGlyph glyphs[2] = {vertical ? GridGlyph::SpinUp : GridGlyph::SpinLeft,
+                               vertical ? GridGlyph::SpinDown : GridGlyph::SpinRight};
+  for (int part = 0; part < 2; ++part) {
+    const TRect &half = halves[part];
+    const bool down = pressed && FPressedSpin == part + 1;
+    frame(half, down);
+    if (FInactiveButtonState == ibsNone && !active)
+      continue;
+    const QImage &glyph = *GridBitmap(glyphs[part]);
+    const int shift = down ? 1 : 0;
+    p.save();
+    p.setClipRect(qrect(half), Qt::IntersectClip);
+    p.drawImage(half.Left + (half.Width() - glyph.width()) / 2 + shift,
+                half.Top + (half.Height() - glyph.height()) / 2 + shift, glyph);
+    p.restore();
   }
 }
 

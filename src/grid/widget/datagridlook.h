@@ -132,6 +132,9 @@ protected:
   TdgBaseGrid &Grid();
   // Sets the base grid's fixed rows (or columns) to base.
   void ApplyFixedCount(bool rows, int base);
+  // The selection is drawn anew here and in an open drop-down's list, which
+  // takes these settings from this grid.
+  void SelectionLookChanged();
   const TdgBaseGrid &Grid() const;
 
   // Lines, focus and selection marks.

@@ -160,6 +160,10 @@ void TdgBaseGrid::SizeChanged(std::int32_t oldColCount, std::int32_t oldRowCount
     RebuildVisibleList(true);
   else
     FVisibleRows.SetVisibleCount(rows - 1, 1);
+  // The base grid measured its scroll bars before the lists above named the
+  // new lines: a row added by typing into the insert row was out of reach.
+  if (cols != oldColCount || rows != oldRowCount)
+    UpdateScrollBars();
   // A hot or held button that went with its line is hot or held no more.
   if (FHoverCol >= cols || FHoverRow >= rows)
     FHoverCol = FHoverRow = -1;
@@ -799,6 +803,9 @@ void TdgBaseGrid::ColWidthsChanged() {
   if (!FSettingDefaults)
     DoColResized(-1);
   DropDownResize();
+  // The shown editor stands on its cell wherever the new sizes put it.
+  if (FEditorShown)
+    PlaceEditor();
 }
 
 void TdgBaseGrid::ExtentStored(bool rows, std::int32_t index) {
@@ -875,6 +882,8 @@ void TdgBaseGrid::RowHeightsChanged() {
   TCustomGrid_dg::RowHeightsChanged();
   if (!FSettingDefaults)
     DoRowResized(-1);
+  if (FEditorShown)
+    PlaceEditor();
 }
 
 void TdgBaseGrid::TopLeftMoved(TGridCoord oldTopLeft) {

@@ -245,8 +245,7 @@ void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
       OnMouseDown(this, button, shift, x, y);
     return;
   }
-  FHeldHeading = -1;
-  FHeadingPressedLook = false;
+  HoldHeading(-1);
   // A grid that never takes the focus (a drop-down's list) is not held
   // back for lacking it.
   const bool focusable = focusPolicy() != Qt::NoFocus;
@@ -314,7 +313,7 @@ void TdgBaseGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
       RowBarPress(shift, row);
     } else if (row == 0 && col >= 1) {
       if (onHeadingButton && leftAlone(shift))
-        FHeldHeading = DataColAt(col);
+        HoldHeading(DataColAt(col));
       else if (MouseStatus() != msHeadingButtonHeld)
         HeadingPress(shift, col, x, y);
     } else if (col >= 1 && row >= 1) {

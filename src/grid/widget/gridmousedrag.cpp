@@ -198,6 +198,14 @@ void TdgBaseGrid::CancelMouseOperation() {
     ExtendRange(Col(), Row());
     FireSelectChanged(true);
     break;
+  case msHeadingButtonHeld:
+    // The heading comes up without a click: its up event ends what its
+    // down event began.
+    if (const int held = FHeldHeading; held >= 0) {
+      HoldHeading(-1);
+      DoHeadingUp(held);
+    }
+    break;
   default:
     break;
   }
@@ -434,8 +442,7 @@ void TdgBaseGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y) 
   StopAutoScrollTimer();
   if (std::exchange(FPressLetGo, false)) {
     // Its press was let go of by a handler: this release ends nothing more.
-    FHeldHeading = -1;
-    FHeadingPressedLook = false;
+    HoldHeading(-1);
     SetMouseStatus(msNothing);
     if (OnMouseUp)
       OnMouseUp(this, button, shift, x, y);
@@ -484,10 +491,8 @@ void TdgBaseGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y) 
     case msHeadingButtonHeld: {
       const int held = FHeldHeading;
       const bool inside = FHeadingPressedLook;
-      FHeldHeading = -1;
-      FHeadingPressedLook = false;
+      HoldHeading(-1);
       if (held >= 0) {
-        InvalidateCell(DisplayColOf(held), 0);
         DoHeadingUp(held);
         if (inside)
           DoHeadingClick(held);

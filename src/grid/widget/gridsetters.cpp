@@ -3,6 +3,7 @@
 #include "grid/widget/dgbasegrid.h"
 
 #include "grid/basegrid/inplaceedit.h"
+#include "grid/editing/combo.h"
 
 namespace marrowen {
 
@@ -85,18 +86,25 @@ void DataGridLook::SetSelectionColor(TColor value) {
     return;
   if (FFocusColor == clNone && FSelectionColor == clNone)
     Grid().FSelectionPattern.Free();
-  if (Grid().FGridStatus != gsNothing)
-    Grid().Repaint();
+  SelectionLookChanged();
 }
 
 void DataGridLook::SetSelectionFontColor(TColor value) {
-  if (change(FSelectionFontColor, value) && Grid().FGridStatus != gsNothing)
-    Grid().Repaint();
+  if (change(FSelectionFontColor, value))
+    SelectionLookChanged();
 }
 
 void DataGridLook::SetSelectionType(TdgSelectionType value) {
-  if (change(FSelectionType, value) && Grid().FGridStatus != gsNothing)
-    Grid().Repaint();
+  if (change(FSelectionType, value))
+    SelectionLookChanged();
+}
+
+void DataGridLook::SelectionLookChanged() {
+  TdgBaseGrid &grid = Grid();
+  if (grid.FGridStatus != gsNothing)
+    grid.Repaint();
+  if (grid.ComboOpen() && grid.FCombo && grid.FCombo->ComboGrid())
+    grid.FCombo->ComboGrid()->InvalidateGrid();
 }
 
 void DataGridLook::SetAlwaysShowFocus(bool value) {
@@ -142,8 +150,13 @@ void DataGridLook::SetDrawOverlap(TdgDrawOverlap value) {
 }
 
 void DataGridLook::SetRowBarIndicator(bool value) {
-  if (change(FRowBarIndicator, value) && Row() >= 1)
+  if (!change(FRowBarIndicator, value))
+    return;
+  if (Row() >= 1)
     InvalidateCell(0, Row());
+  // The insert row carries a mark of its own.
+  if (Grid().FInsertRowFlag && RowCount() >= 2)
+    InvalidateCell(0, RowCount() - 1);
 }
 
 // The row bar is column object 0 and the heading row object 0: their

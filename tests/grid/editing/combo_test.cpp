@@ -5,6 +5,7 @@
 #include "grid/editors/celleditors.h"
 #include "grid/stream/gridstream.h"
 #include "gridsupport/dropdownscenes.h"
+#include "gridsupport/screencheck.h"
 #include "gridsupport/screenshots.h"
 
 #include <QApplication>
@@ -308,8 +309,11 @@ TEST(ComboDropDown, AListWithoutASelectionTypeOfItsOwnFollowsItsGrid) {
   ASSERT_TRUE(d.open());
   ASSERT_EQ(d.list().SelectionType(), sltDefault);
   d.grid->SetSelectionType(sltColor);
+  QApplication::processEvents();
+  EXPECT_EQ(screenDiffersFromFullPaint(*d.popup()), "");
   d.grid->SetSelectionColor(0x00FF00);
-  d.list().InvalidateGrid();
+  QApplication::processEvents();
+  EXPECT_EQ(screenDiffersFromFullPaint(*d.popup()), "");
   const TRect row = d.list().GetPaintCellRect(1, d.list().Row());
   const QImage image = d.list().viewport()->grab().toImage();
   EXPECT_EQ(image.pixel(row.Right - 2, row.Top + 1) & 0xFFFFFF, 0x00FF00u);

@@ -249,6 +249,43 @@ TEST(GridPaint, AButtonInATallRowTakesTheRowsHeight) {
   EXPECT_TRUE(s.grid.PointOnCellButton(left + 5, (cell.Top + cell.Bottom) / 2, 2, 2));
 }
 
+// Each half of a spin button is a button of its own: pressing one pushes in
+// only that half, and an arrow stays inside its half in a row too low for it.
+TEST(GridPaint, SpinHalvesArePressedAndClippedOneByOne) {
+  for (TdgButtonType type : {btVertSpin, btHorzSpin}) {
+    SCOPED_TRACE(type);
+    Shown s(10);
+    s.grid.GetCol(Variant(2))->SetButtonType(type);
+    s.grid.SetFlatButtons(false);
+    s.grid.SetRowHeight(3, 20);
+    s.grid.FocusCell(2, 3, true);
+    const TRect cell = s.grid.GetPaintCellRect(2, 3);
+    const int left = cell.Right - s.grid.GetCellButton(2, type)->GetTotalWidth();
+    const QRect first = type == btVertSpin ? QRect(left, cell.Top, cell.Right - left, 4)
+                                           : QRect(left, cell.Top, 4, 4);
+    const QImage released = s.shot().copy(first);
+    // The second half held down.
+    const QPoint second = type == btVertSpin ? QPoint(cell.Right - 3, cell.Top + 14)
+                                             : QPoint(cell.Right - 3, cell.Top + 3);
+    QTest::mousePress(s.grid.viewport(), Qt::LeftButton, {}, second);
+    EXPECT_TRUE(s.shot().copy(first) == released) << "the other half stays up";
+    QTest::mouseRelease(s.grid.viewport(), Qt::LeftButton, {}, second);
+
+    // A row of three pixels: what lies around it looks as it does without
+    // a button in that row.
+    s.grid.SetRowHeight(3, 3);
+    s.grid.SetDrawOverlap(doDrawRowOnTop);
+    s.grid.FocusCell(1, 6, true);
+    const QImage with = s.shot();
+    s.grid.SetRowButtonType(3, btNone);
+    const QImage without = s.shot();
+    const TRect low = s.grid.GetCellRect(2, 3);
+    for (int y : {low.Top - 3, low.Top - 2, low.Top - 1, low.Bottom, low.Bottom + 1})
+      for (int x = low.Left; x < low.Right; ++x)
+        ASSERT_EQ(with.pixel(x, y), without.pixel(x, y)) << x << "," << y;
+  }
+}
+
 TEST(GridPaint, SelectedPictureIsTinted) {
   Shown s;
   s.grid.GetCol(Variant(2))->SetControlType(ctPicture);
@@ -595,6 +632,61 @@ TEST(GridScreen, TheRowBarMarksTheCurrentRowAfterAMove) {
   EXPECT_EQ(stale(s.grid), "") << "after a new current row";
 }
 
+// Without a row bar or a heading the first line starts at the window's edge,
+// and a selected line reaching from there must still be repainted.
+TEST(GridScreen, SelectionsShowWithoutRowBarOrHeading) {
+  TdgGrid column;
+  fillTextGrid(column, 1, 10);
+  showDataGrid(column, 200, 150);
+  column.SetRowBarOn(false);
+  ASSERT_EQ(stale(column), "");
+  column.SelectRows(3, 4);
+  EXPECT_EQ(stale(column), "") << "rows of one column";
+  TdgGrid row;
+  fillTextGrid(row, 3, 1);
+  showDataGrid(row, 200, 150);
+  row.SetHeadingOn(false);
+  ASSERT_EQ(stale(row), "");
+  row.SelectCols(2, 2);
+  EXPECT_EQ(stale(row), "") << "a column of one row";
+}
+
+// The mode decides whether the current cell shows its focus mark and an
+// active button: each change of mode shows the cell as the mode draws it.
+TEST(GridScreen, AModeChangeRedrawsTheCurrentCell) {
+  Shown s(10);
+  s.grid.GetCol(Variant(2))->SetButtonType(btNormal);
+  s.grid.SetInactiveButtonState(ibsNone);
+  s.grid.SetFocusColor(0x00FF00);
+  s.grid.SetFocusFontColor(0x0000FF);
+  s.grid.FocusCell(2, 3, true);
+  ASSERT_EQ(stale(s.grid), "");
+  for (TdgGridMode mode : {gmBrowse, gmEdit, gmListBox, gmBrowse, gmEditInsert, gmListBox}) {
+    s.grid.SetGridMode(mode);
+    EXPECT_EQ(stale(s.grid), "") << "after mode " << int(mode);
+  }
+}
+
+// New default sizes move the cells under a shown editor: it goes with its
+// cell, and leaves nothing behind when the current cell moves on.
+TEST(GridScreen, TheEditorFollowsItsCellToNewDefaultSizes) {
+  for (const bool rows : {true, false}) {
+    TdgGrid grid;
+    fillTextGrid(grid, 7, 40);
+    grid.SetAlwaysShowEditor(true);
+    showDataGrid(grid, 420, 260);
+    grid.FocusCell(6, 10, true);
+    ASSERT_EQ(stale(grid), "");
+    if (rows)
+      grid.SetDefaultRowHeight(22);
+    else
+      grid.SetDefaultColWidth(90);
+    EXPECT_EQ(stale(grid), "") << rows;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    EXPECT_EQ(stale(grid), "") << rows;
+  }
+}
+
 TEST(GridScreen, AnEnteredInsertRowIsPaintedAsADataRow) {
   Shown s(3);
   s.grid.SetGridMode(gmEditInsert);
@@ -605,6 +697,13 @@ TEST(GridScreen, AnEnteredInsertRowIsPaintedAsADataRow) {
   QTest::keyClick(&s.grid, Qt::Key_Down);
   ASSERT_EQ(s.grid.Rows(), 4);
   EXPECT_EQ(stale(s.grid), "");
+  // The insert row's own mark goes and comes with the row bar's marks.
+  QTest::keyClick(&s.grid, Qt::Key_Escape);
+  QTest::keyClick(&s.grid, Qt::Key_Up);
+  for (bool on : {false, true}) {
+    s.grid.SetRowBarIndicator(on);
+    EXPECT_EQ(stale(s.grid), "") << on;
+  }
 }
 
 } // namespace

@@ -198,6 +198,25 @@ TEST(GridLayout, GrowingWindowKeepsTheEndInView) {
   EXPECT_EQ(l.grid.TopRow(), l.grid.MaxTopRow());
 }
 
+// A row added by typing into the insert row lengthens the bar at once: its
+// thumb dragged to the end shows the new insert row.
+TEST(GridLayout, TheBarReachesTheInsertRowThatTypingAdded) {
+  Laid l(3, 40, 200);
+  l.grid.SetStoreData(true);
+  l.grid.SetGridMode(gmEditInsert);
+  l.grid.ScrollMessage(SB_VERT, SB_BOTTOM, 0);
+  const TRect insert = l.grid.GetPaintCellRect(1, l.grid.RowCount() - 1);
+  QTest::mouseClick(l.grid.viewport(), Qt::LeftButton, {}, QPoint(insert.Left + 5, insert.Top + 3));
+  QTest::keyClicks(QApplication::focusWidget(), "new");
+  ASSERT_EQ(l.grid.Rows(), 41);
+  QScrollBar *bar = l.grid.verticalScrollBar();
+  bar->setSliderDown(true);
+  bar->setSliderPosition(bar->maximum());
+  bar->setSliderDown(false);
+  EXPECT_EQ(l.grid.TopRow(), l.grid.MaxTopRow());
+  EXPECT_FALSE(IsRectEmpty(l.grid.GetPaintCellRect(1, l.grid.RowCount() - 1)));
+}
+
 // A bar shown always is disabled while nothing needs scrolling, and works
 // when the rows need it.
 TEST(GridLayout, AlwaysShownBarIsEnabledOnlyWhenNeeded) {

@@ -1,6 +1,7 @@
 #include "grid/data/links.h"
 #include "grid/widget/dgbasegrid.h"
 #include "gridsupport/editingscenes.h"
+#include "gridsupport/screencheck.h"
 #include "gridsupport/screenshots.h"
 
 #include <QApplication>
@@ -503,6 +504,18 @@ TEST(GridMouse, HeadingButtonsPressTrackAndClick) {
   m.hold(m.in(3, 3));
   QTest::mouseRelease(m.port(), Qt::LeftButton, {}, m.in(3, 3));
   EXPECT_EQ(heading, (std::vector<std::string>{"down 2", "up 2"})) << "released away: no click";
+  // Held, the other headings with a text are drawn flat, and raised again
+  // when Escape lets it go without a click.
+  m.grid.GetCol(Variant(3))->SetHeading("Th&ird");
+  QApplication::processEvents();
+  heading.clear();
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, on);
+  EXPECT_EQ(screenDiffersFromFullPaint(m.grid), "") << "held";
+  QTest::keyClick(&m.grid, Qt::Key_Escape);
+  EXPECT_FALSE(m.grid.HeadingHeldDown(2));
+  EXPECT_EQ(screenDiffersFromFullPaint(m.grid), "") << "after Escape";
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, on);
+  EXPECT_EQ(heading, (std::vector<std::string>{"down 2", "up 2"})) << "cancelled: no click";
   // In a tall heading the button is its top part only.
   m.grid.SetHeadingHeight(30);
   heading.clear();
