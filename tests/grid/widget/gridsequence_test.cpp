@@ -117,6 +117,7 @@ TEST(GridSequence, SequencesThatOnceFailedKeepEveryPromise) {
         {25, 3518042114u, 68417950u},
         {4, 190524558u, 1304713279u},
         {0, 403335158u, 1182214955u}}},
+      {"a list opened under the mouse by the press on its cell", {{3, 2275398275u, 1279883701u}}},
   };
   for (const auto &[name, steps] : sequences) {
     const Outcome outcome = run(steps);
