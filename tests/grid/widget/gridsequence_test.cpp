@@ -118,6 +118,8 @@ TEST(GridSequence, SequencesThatOnceFailedKeepEveryPromise) {
         {4, 190524558u, 1304713279u},
         {0, 403335158u, 1182214955u}}},
       {"a list opened under the mouse by the press on its cell", {{3, 2275398275u, 1279883701u}}},
+      {"rows still selected after the selected columns were deleted",
+       {{4, 1108410103u, 17025382u}, {18, 3200910132u, 135381043u}, {11, 3959782174u, 718026407u}}},
   };
   for (const auto &[name, steps] : sequences) {
     const Outcome outcome = run(steps);
