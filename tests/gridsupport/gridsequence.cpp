@@ -686,6 +686,7 @@ private:
     case opLayout: {
       // Events are quiet while a layout is read: the next ones start afresh.
       lastRow_ = lastCol_ = unknown;
+      topLeft_ = {unknown, unknown};
       const std::string layout = grid_->SaveLayout(allPropKinds, allLayoutProperties, true);
       if (s.b % 3 == 1 && rows > 0) {
         // Cells written after the save get the saved values back.
