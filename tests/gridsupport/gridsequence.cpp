@@ -4,6 +4,7 @@
 #include "grid/editing/combo.h"
 #include "grid/editors/celleditors.h"
 #include "grid/widget/dgbasegrid.h"
+#include "gridsupport/gridsequencemore.h"
 #include "gridsupport/screencheck.h"
 #include "gridsupport/testdatetime.h"
 
@@ -60,6 +61,10 @@ enum Op : std::uint8_t {
   opReset,
   opDisplayRowOf,
   opWheel,
+  opMoreKeys,
+  opRightClick,
+  opDrag,
+  opSetting,
   opCount
 };
 
@@ -97,7 +102,11 @@ constexpr OpInfo ops[opCount] = {{"key", 14},
                                  {"program edit", 2},
                                  {"reset", 1},
                                  {"SetDisplayRowOf", 1},
-                                 {"wheel", 1}};
+                                 {"wheel", 1},
+                                 {"more keys", 5},
+                                 {"right click", 2},
+                                 {"drag", 3},
+                                 {"setting", 2}};
 
 struct KeyChoice {
   Qt::Key key;
@@ -327,9 +336,27 @@ private:
               std::to_string(lastCol_));
       if (newCol < 0 || newCol > g->Cols() || (newCol == 0 && g->Cols() > 0))
         fault("OnColChanged new column " + std::to_string(newCol) + where());
+      else if (newCol != g->GetCurrentDataCol())
+        fault("OnColChanged new column " + std::to_string(newCol) + " while the current one is " +
+              std::to_string(g->GetCurrentDataCol()));
       lastCol_ = newCol;
       listBoxSince_ = g->GridMode() == gmListBox;
       sawMove_ = true;
+    };
+    grid_->OnTopLeftChanged = [this](TdgBaseGrid *g, int oldCol, int oldRow, int newCol, int newRow,
+                                     bool) {
+      log("TopLeftChanged(" + std::to_string(newCol) + "," + std::to_string(newRow) + ")");
+      fault(more::topLeftFault(*g, topLeft_, {oldCol, oldRow}, {newCol, newRow}));
+      topLeft_ = {newCol, newRow};
+    };
+    grid_->OnGridStatusChanged = [this](TdgBaseGrid *, auto oldStatus, auto newStatus) {
+      log("GridStatusChanged(" + std::to_string(oldStatus) + "," + std::to_string(newStatus) + ")");
+      fault(more::statusFault("OnGridStatusChanged", oldStatus, newStatus, status_));
+      status_ = newStatus;
+    };
+    grid_->OnMouseStatusChanged = [this](TdgBaseGrid *, auto oldStatus, auto newStatus) {
+      fault(more::statusFault("OnMouseStatusChanged", oldStatus, newStatus, mouse_));
+      mouse_ = newStatus;
     };
     grid_->OnRowCountChanged = [this](TdgBaseGrid *g, int oldCount, int newCount) {
       log("RowCountChanged(" + std::to_string(oldCount) + "," + std::to_string(newCount) + ")");
@@ -659,6 +686,7 @@ private:
     case opLayout: {
       // Events are quiet while a layout is read: the next ones start afresh.
       lastRow_ = lastCol_ = unknown;
+      topLeft_ = {unknown, unknown};
       const std::string layout = grid_->SaveLayout(allPropKinds, allLayoutProperties, true);
       if (s.b % 3 == 1 && rows > 0) {
         // Cells written after the save get the saved values back.
@@ -687,6 +715,18 @@ private:
       done = dropDown(s);
       break;
     }
+    case opMoreKeys:
+      done = more::key(*focusTarget(), s);
+      break;
+    case opRightClick:
+      done = more::rightClick(*grid_, window_, s);
+      break;
+    case opDrag:
+      done = more::drag(*grid_, window_, s);
+      break;
+    case opSetting:
+      done = more::setting(*grid_, s);
+      break;
     case opResize: {
       const int height = 100 + static_cast<int>(s.a % 160);
       grid_->resize(420, height);
@@ -768,6 +808,10 @@ private:
     return done;
   }
 
+  // A press, a move with the button held and a release: over the row bar or
+  // the headings (selecting, or moving what is selected), from a border
+  // (sizing), or from a cell's left edge (a cell range).
+  // Settings that change where moves may go and what may be selected.
   // Opens the current cell's list or picker and picks in it, by keys or by
   // the mouse.
   std::string dropDown(const Step &s) {
@@ -856,6 +900,8 @@ private:
       return "b" + f;
     if (std::string f = checkRefusals(); !f.empty())
       return "f" + f;
+    if (std::string f = more::selectionFault(*grid_, mouse_); !f.empty())
+      return "g" + f;
     if (checkPainting_)
       if (std::string f = checkPainting(); !f.empty())
         return "c" + f;
@@ -923,7 +969,8 @@ private:
     TdgGrid &g = *grid_;
     const bool userStep = kind_ == opKey || kind_ == opType || kind_ == opClick ||
                           kind_ == opDoubleClick || kind_ == opDropDown || kind_ == opLineClick ||
-                          kind_ == opEditorKey || kind_ == opProgramEdit;
+                          kind_ == opEditorKey || kind_ == opProgramEdit || kind_ == opMoreKeys ||
+                          kind_ == opRightClick || kind_ == opDrag;
     // An edit may start only where the handlers let it; one under way goes on.
     const bool mayEdit = (refusalBefore_ != rfStartCell || cellEditBefore_) &&
                          (refusalBefore_ != rfStartRow || rowEditBefore_);
@@ -1027,6 +1074,8 @@ private:
     return {};
   }
 
+  // The selections keep their bounds and counts with their bits, the grid
+  // status names the kind of selection there is, and the events reported it.
   std::string checkPainting() {
     QWidget &view = *grid_->viewport();
     // What queued work repaints is painted by the window system's next turn.
@@ -1054,6 +1103,9 @@ private:
   int nextId_ = 1;
   int countRows_ = 0, countCols_ = 0;
   int lastRow_ = unknown, lastCol_ = unknown;
+  std::pair<int, int> topLeft_{1, 1};
+  TdgGridStatus status_ = gsNothing;
+  TdgMouseStatus mouse_ = msNothing;
   bool sawMove_ = false, listBoxSince_ = false;
   Op kind_ = opKey;
   bool escape_ = false;

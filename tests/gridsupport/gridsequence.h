@@ -31,7 +31,7 @@ std::vector<Step> stepsFromBytes(std::span<const std::uint8_t> bytes);
 
 struct Failure {
   int step = 0;   // index of the step after which a check failed
-  char check = 0; // 'a' .. 'f' as in the header comment, 'x' an exception
+  char check = 0; // 'a' .. 'g' as in the header comment, 'x' an exception
   std::string message;
 };
 

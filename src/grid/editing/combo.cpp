@@ -356,6 +356,17 @@ void TdgComboGrid::mouseMoveEvent(QMouseEvent *e) {
 }
 
 void TdgComboGrid::mouseReleaseEvent(QMouseEvent *e) {
+  if (FOwnerGrid && FOwnerGrid->PressedCol() >= 0 && FOwnerGrid->ComboOpen() &&
+      FCombo == FOwnerGrid->GetCombo()) {
+    // The cell's button was pressed and the list opened under the mouse: the
+    // release ends the grid's press, not one of the list's.
+    QWidget *port = FOwnerGrid->viewport();
+    const QPointF global = e->globalPosition();
+    QMouseEvent release(QEvent::MouseButtonRelease, port->mapFromGlobal(global), global,
+                        e->button(), e->buttons(), e->modifiers());
+    QApplication::sendEvent(port, &release);
+    return;
+  }
   TdgCustomGrid::mouseReleaseEvent(e);
   const int pressed = FPressedRow;
   FPressedRow = -1;

@@ -1395,6 +1395,8 @@ private:
   const PainterTextMetrics &MetricsFor(const QFont &font);
   bool FocusCellTest(int col, int row, bool painting) const;
   void RecomputeFixedSizes();
+  // The fixed area's width and height from the fixed lines' sizes.
+  void SumFixedSizes();
   // Keeps hidden items at 0, the row bar and heading at their sizes and the
   // default at least 1 after the base sizes changed; False while re-entered.
   bool SyncSizes(bool rows);

@@ -99,6 +99,8 @@ void TdgBaseGrid::RemoveDataRows(const std::vector<int> &dataRows) {
   }
   if (!FRowHeights.empty())
     FRowHeights.Filter(keep);
+  // A line that takes a deleted fixed line's place brings its own size.
+  SumFixedSizes();
   if (FRowSelection.Count > 0) {
     std::vector<bool> bits;
     bits.reserve(FRowMap.size());
@@ -274,6 +276,8 @@ void TdgBaseGrid::RemoveDataCols(const std::vector<int> &dataCols) {
   }
   if (!FColWidths.empty())
     FColWidths.Filter(keep);
+  // A line that takes a deleted fixed line's place brings its own size.
+  SumFixedSizes();
   if (!FTabStops.empty())
     FTabStops.Filter(keep);
   // Column objects: the kept ones close up with their new numbers and places.

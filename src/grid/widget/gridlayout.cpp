@@ -600,12 +600,7 @@ bool TdgBaseGrid::SyncSizes(bool rows) {
       }
     }
   }
-  FFixedWidth = 0;
-  for (int c = 0; c < FixedCols(); ++c)
-    FFixedWidth += ColWidths(c);
-  FFixedHeight = 0;
-  for (int r = 0; r < FixedRows(); ++r)
-    FFixedHeight += RowHeights(r);
+  SumFixedSizes();
   return true;
 }
 

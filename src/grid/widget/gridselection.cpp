@@ -265,6 +265,12 @@ void TdgBaseGrid::FireSelectChanged(bool byUser) {
 }
 
 void TdgBaseGrid::ChangeGridStatus(TdgGridStatus value) {
+  // A program may select rows while columns are selected: when the kind of
+  // selection the status names goes, the status names the one that is left.
+  if (value == gsNothing)
+    value = FColSelection.Count > 0   ? gsColsSelected
+            : FRowSelection.Count > 0 ? gsRowsSelected
+                                      : gsNothing;
   if (value == FGridStatus)
     return;
   if (value != gsNothing && FGridStatus == gsNothing) {

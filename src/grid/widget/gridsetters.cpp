@@ -198,13 +198,17 @@ void TdgBaseGrid::SetHeadingHeight(int value) {
   DropDownResize();
 }
 
-void TdgBaseGrid::RecomputeFixedSizes() {
+void TdgBaseGrid::SumFixedSizes() {
   FFixedWidth = 0;
   for (int c = 0; c < FixedCols(); ++c)
     FFixedWidth += ColWidths(c);
   FFixedHeight = 0;
   for (int r = 0; r < FixedRows(); ++r)
     FFixedHeight += RowHeights(r);
+}
+
+void TdgBaseGrid::RecomputeFixedSizes() {
+  SumFixedSizes();
   UpdateScrollBars();
 }
 

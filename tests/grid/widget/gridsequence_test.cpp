@@ -117,6 +117,22 @@ TEST(GridSequence, SequencesThatOnceFailedKeepEveryPromise) {
         {25, 3518042114u, 68417950u},
         {4, 190524558u, 1304713279u},
         {0, 403335158u, 1182214955u}}},
+      {"a list opened under the mouse by the press on its cell", {{3, 2275398275u, 1279883701u}}},
+      {"rows still selected after the selected columns were deleted",
+       {{4, 1108410103u, 17025382u}, {18, 3200910132u, 135381043u}, {11, 3959782174u, 718026407u}}},
+      {"a fixed row deleted and taken by a row of another height, then scrolled",
+       {{23, 2352304402u, 455904969u},
+        {9, 1703882425u, 635087266u},
+        {5, 2339096796u, 1876194609u},
+        {33, 2380228723u, 1700409577u},
+        {7, 4228707824u, 3565190578u},
+        {32, 2534327560u, 1562058102u},
+        {32, 2934921428u, 742142048u},
+        {32, 1463474942u, 580620402u},
+        {10, 2307021721u, 3840137966u},
+        {28, 1746659399u, 4199454680u},
+        {8, 713485189u, 293453570u},
+        {30, 1972803171u, 2762087857u}}},
   };
   for (const auto &[name, steps] : sequences) {
     const Outcome outcome = run(steps);

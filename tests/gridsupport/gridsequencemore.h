@@ -1,0 +1,39 @@
+#pragma once
+
+// The random grid sequences' rarer steps (navigation and clipboard keys,
+// right clicks, drags, settings) and their check of the selections and of
+// the grid and mouse status.
+
+#include "grid/widget/gridevents.h"
+#include "gridsupport/gridsequence.h"
+
+#include <string>
+#include <utility>
+
+class QWidget;
+
+namespace marrowen {
+class TdgBaseGrid;
+class TdgGrid;
+} // namespace marrowen
+
+namespace marrowen::gridsequence::more {
+
+std::string key(QWidget &target, const Step &s);
+std::string rightClick(TdgGrid &g, QWidget &window, const Step &s);
+// A press, a move with the button held and a release: over the row bar or
+// the headings, from a border, or from a cell's left edge.
+std::string drag(TdgGrid &g, QWidget &window, const Step &s);
+// Settings that change where moves may go and what may be selected.
+std::string setting(TdgGrid &g, const Step &s);
+// A fault in the selections' bounds and counts, in the grid status against
+// what is selected, or in the mouse status against the one reported last.
+std::string selectionFault(TdgGrid &g, TdgMouseStatus reported);
+// A top-left change that repeats a cell, starts elsewhere than the one
+// reported last (none yet: a negative column) or ends elsewhere than the
+// grid's; a status change that repeats or starts elsewhere than the last.
+std::string topLeftFault(const TdgBaseGrid &g, std::pair<int, int> reported,
+                         std::pair<int, int> from, std::pair<int, int> to);
+std::string statusFault(const char *event, int from, int to, int reported);
+
+} // namespace marrowen::gridsequence::more
