@@ -1,0 +1,481 @@
+#include "app/common/memos.h"
+#include "app/common/patternmenu.h"
+#include "app/jobs/statusform.h"
+#include "app/jobs/windowjobhost.h"
+#include "app/listwindow/childform.h"
+#include "app/listwindow/filtertreemodel.h"
+#include "app/main/recentfiles.h"
+#include "app/nodedialogs/descriptiondialogs.h"
+#include "app/nodedialogs/nodedialogs.h"
+#include "app_testing.h"
+#include "components/browsedir.h"
+#include "components/dialogrunner.h"
+#include "components/fileedits.h"
+#include "components/trayicon.h"
+#include "engine/processingthread.h"
+#include "engine/userinterface.h"
+#include "filterlist/commentnodes.h"
+#include "filterlist/descriptionnodes.h"
+#include "filterlist/eolnodes.h"
+#include "filterlist/ionodes.h"
+#include "filterlist/nodecatalog.h"
+#include "filterlist/scriptnodes.h"
+#include "filterlist/searchnodes.h"
+#include "filterlist/utilitynodes.h"
+#include "grid/data/font.h"
+#include "grid/editing/combo.h"
+#include "grid/widget/dgbasegrid.h"
+#include "qtext/qtext.h"
+#include "scriptfilter/scriptmakers.h"
+
+#include <QAbstractItemView>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QCompleter>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+#include <filesystem>
+
+#include "app/automation/commandline.h"
+#include "app/automation/exports.h"
+#include "app/listwindow/wizard.h"
+#include "app/main/optionsdialog.h"
+#include "app/nodedialogs/iodialogs.h"
+#include "filterlist/ionodes.h"
+
+#include <QListWidget>
+#include <QPageSetupDialog>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QRadioButton>
+
+namespace marrowen {
+namespace {
+
+using testing::readFile;
+using testing::writeFile;
+
+std::unique_ptr<TListObject> upperCaseNode() {
+  return findCatalogEntry("TDescriptionObject", 5)->createDefault(5);
+}
+
+// List windows inside the main window, as the program shows them.
+class ChildFormInMainForm : public testing::AppTest {};
+
+TEST_F(ChildFormInMainForm, NewWindowsAreNumberedAndBringTheirMenusInGroupOrder) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *first = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(first, nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(first->windowTitle(), "Untitled1");
+    QStringList bar;
+    for (QAction *action : main.menuBar()->actions())
+      bar << action->text();
+    EXPECT_EQ(bar, QStringList({"&File", "&Edit", "&Convert", "&Add", "&Remove", "Ema&il",
+                                "&Special", "Se&lect", "&Maps", "&Tools", "&Window", "&Help"}));
+    EXPECT_EQ(main.menuBar()->actions()[1]->menu(), first->editMenu());
+    // A new window's trial areas take the font of the preferences.
+    main.settings().adhocFontName = "Monospace";
+    main.settings().adhocFontSize = 13;
+    auto *second = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    EXPECT_EQ(second->windowTitle(), "Untitled2");
+    EXPECT_EQ(second->trialOutput->font().family(), "Monospace");
+    EXPECT_EQ(second->trialInput->font().pointSize(), 13);
+    // Back in the first window, its keys work again (Ctrl+T: enable/disable).
+    first->addFilter(upperCaseNode());
+    main.mdiArea().setActiveSubWindow(qobject_cast<QMdiSubWindow *>(first->parentWidget()));
+    QApplication::setActiveWindow(&main);
+    first->treeView().setFocus();
+    QCoreApplication::processEvents();
+    const bool enabled = first->selectedNode()->getEnabled();
+    QTest::keyClick(&first->treeView(), Qt::Key_T, Qt::ControlModifier);
+    EXPECT_NE(first->selectedNode()->getEnabled(), enabled);
+    // Ctrl+W adds a word wrap, as the menu says; the workspace window closes
+    // with Ctrl+F4.
+    QTest::keyClick(&first->treeView(), Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(first->selectedNode()->className(), "TNumberObject");
+    boxAnswer = QMessageBox::No;
+    QTest::keyClick(&first->treeView(), Qt::Key_F4, Qt::ControlModifier);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(main.mdiArea().subWindowList().size(), 1);
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+
+// The main window's commands and the command line fill the active window,
+// not a list of their own.
+TEST_F(ChildFormInMainForm, OpenAndSaveAsTellTheStatusBarAndOpenStartsAtTheLastList) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    std::filesystem::create_directories(dir.file("lists"));
+    const std::string saved = dir.file("lists/a.fll");
+    QString title, folder;
+    dialogAnswer = [&](QDialog &dialog) {
+      auto &files = static_cast<QFileDialog &>(dialog);
+      title = files.windowTitle();
+      folder = files.directory().absolutePath();
+      files.selectFile(QString::fromStdString(saved));
+      return static_cast<int>(QDialog::Accepted);
+    };
+    mainFormHooks().commands.Saveas1();
+    EXPECT_EQ(main.statusText().toStdString(), "Filter list saved as " + saved);
+    mainFormHooks().commands.Open1();
+    EXPECT_EQ(title, "Open Filter List");
+    EXPECT_EQ(folder.toStdString(), dir.file("lists"));
+    EXPECT_EQ(main.statusText().toStdString(), "Opening filter list " + saved);
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+// The preferred trial font is kept whole, bold, italic and half points
+// too, for the windows that come and after a restart.
+TEST_F(ChildFormInMainForm, TheTrialFontIsKeptWholeForNewWindowsAndAfterARestart) {
+  TchildForm::install();
+  QFont chosen("Monospace");
+  chosen.setPointSizeF(10.5);
+  chosen.setBold(true);
+  chosen.setItalic(true);
+  auto takesIt = [&](const TchildForm *list) {
+    const QFont font = list->trialInput->font();
+    return font.family() == chosen.family() && font.pointSizeF() == 10.5 && font.bold() &&
+           font.italic() && list->trialOutput->font() == font;
+  };
+  {
+    TmainForm main(QStringList{"marrowen"});
+    dialogAnswer = [&](QDialog &dialog) {
+      static_cast<ToptionsDialog &>(dialog).setTrialFont(chosen);
+      return static_cast<int>(QDialog::Accepted);
+    };
+    main.PreferencesClick();
+    EXPECT_TRUE(takesIt(dynamic_cast<TchildForm *>(main.CreateMDIChild())));
+  }
+  TmainForm main(QStringList{"marrowen"});
+  EXPECT_TRUE(takesIt(dynamic_cast<TchildForm *>(main.CreateMDIChild())));
+  EXPECT_EQ(main.settings().adhocFontSize, 11);
+  mainFormHooks() = MainFormHooks();
+}
+
+// At the list window's first size the panels under the trial areas show
+// their counts whole.
+TEST_F(ChildFormInMainForm, TheTrialPanelsShowTheirCountsWholeAtTheFirstSize) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *list = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    list->trialInput->setPlainText(QString("a line of the sample text\n").repeated(47234));
+    list->Tabs->setCurrentWidget(list->trialSheet);
+    QCoreApplication::processEvents();
+    const QLabel *panel = list->trialInputStatus->findChild<QLabel *>("panel1");
+    EXPECT_EQ(panel->text(), "Length: 1275318  Lines: 47234");
+    EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(panel->text()));
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+// A name beyond ASCII shows as the file system spells it: in the title, the
+// tray's hint, the status bar and the questions that name the list.
+TEST_F(ChildFormInMainForm, AListNamedBeyondAsciiShowsItsNameAsSpelt) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    auto *list = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    const QString name = QString::fromUtf8("\xC3\x9Cn\xC3\xAF list");
+    const QString path = fileNameToQString(dir.file(fileNameFromQString(name + ".fll")));
+    dialogAnswer = [&](QDialog &dialog) {
+      static_cast<QFileDialog &>(dialog).selectFile(path);
+      return static_cast<int>(QDialog::Accepted);
+    };
+    mainFormHooks().commands.Saveas1();
+    EXPECT_EQ(main.statusText(), "Filter list saved as " + path);
+    EXPECT_EQ(list->windowTitle(), name);
+    EXPECT_EQ(main.trayIcon()->Hint(), name);
+    list->setFilterHasChanged(true);
+    EXPECT_EQ(list->windowTitle(), name + " (modified)");
+    boxAnswer = QMessageBox::No;
+    list->parentWidget()->close();
+    ASSERT_EQ(boxTexts.size(), 1u);
+    EXPECT_EQ(QString::fromStdString(boxTexts[0]),
+              "Filter '" + name + "' has changed. Save it first?");
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+TEST_F(ChildFormInMainForm, ARecentListDeletedFromDiskLeavesNoWindowAndNoEntry) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    const std::string gone = dir.file("gone.fll");
+    child->saveFilterListAs(gone);
+    std::filesystem::remove(gone);
+    QAction *entry = nullptr;
+    for (QAction *action : main.menu("Recentfiles1")->actions())
+      if (action->text().endsWith(QString::fromStdString(gone)))
+        entry = action;
+    ASSERT_NE(entry, nullptr);
+    entry->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(boxTexts.size(), 1u);
+    EXPECT_NE(boxTexts[0].find(gone), std::string::npos) << boxTexts[0];
+    EXPECT_EQ(main.mdiArea().subWindowList().size(), 1);
+    EXPECT_EQ(main.recentFiles().Strings().IndexOf(gone), -1);
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+// Ctrl+V in a text of a list window does what Edit > Paste, which shows it as
+// its key, does: control characters arrive escaped, and so stay on the
+// clipboard. Paste special pastes them as they are.
+TEST_F(ChildFormInMainForm, CtrlVPastesAsTheEditMenuDoes) {
+  registerNodeDialogs();
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    QApplication::setActiveWindow(&main);
+    child->selectItem(child->addFilter(TGrepObject::CreateDefault(0)));
+    auto *pattern = child->blankPanel->findChild<QLineEdit *>(QStringLiteral("grepPattern"));
+    ASSERT_NE(pattern, nullptr);
+    QClipboard *clipboard = QApplication::clipboard();
+    const auto ctrlV = [](QWidget *control) {
+      control->setFocus();
+      QCoreApplication::processEvents();
+      QTest::keyClick(control, Qt::Key_V, Qt::ControlModifier);
+      QCoreApplication::processEvents();
+    };
+    clipboard->setText(QStringLiteral("a\tb\x01"));
+    ctrlV(pattern);
+    EXPECT_EQ(pattern->text(), "a\\tb\\001");
+    EXPECT_EQ(clipboard->text(), "a\\tb\\001");
+
+    child->Tabs->setCurrentWidget(child->trialSheet);
+    clipboard->setText(QStringLiteral("a\tb\x01"));
+    ctrlV(child->trialInput);
+    EXPECT_EQ(child->trialInput->toPlainText(), "a\tb\\001");
+
+    child->trialInput->clear();
+    clipboard->setText(QStringLiteral("a\tb\x01"));
+    child->trialInput->setFocus();
+    main.action(QStringLiteral("Pastespecial1"))->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(child->trialInput->toPlainText(), "a\tb\x01");
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+// A job whose every file fails still goes through its list: its window
+// counts the files tried, and its summary none processed.
+TEST_F(ChildFormInMainForm, AJobWhoseFilesAllFailCountsThemDone) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    std::filesystem::create_directories(dir.file("in"));
+    for (int i = 1; i <= 13; ++i)
+      writeFile(dir.file("in/" + std::to_string(i) + ".txt"), "abc\n");
+    writeFile(dir.file("blocker"), "");
+    child->InputFilter()->inputFromFile = true;
+    child->OutputFilter()->outputToFile = TOutputObject::files;
+    child->OutputFilter()->changeBaseDir = true;
+    child->OutputFilter()->newBaseDir = dir.file("blocker/out");
+    child->testThenAdd(dir.file("in/*.txt"));
+    QTest::mouseClick(child->beginButton, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main.jobHost().activeJobs() == 0; }, 20000));
+    ASSERT_EQ(main.jobHost().statusWindows().size(), 1u);
+    TTstatusForm &status = *main.jobHost().statusWindows().front();
+    EXPECT_EQ(status.findChild<QLabel *>("taskLabel")->text().toStdString(), "File 13 of 13:");
+    EXPECT_EQ(status.findChild<QProgressBar *>("taskProgress")->value(), 100);
+    EXPECT_EQ(status.statusBarText().toStdString(),
+              "Job finished. 0 of 13 files processed, 0 binary files skipped, 0 non-binary files "
+              "skipped");
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
+  registerInputOutputDialogs();
+  TchildForm::install();
+  installExportCommands();
+  installWizard();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    QCoreApplication::processEvents();
+
+    // The input node's dialog is shown; the command line's settings survive it.
+    TCommandLine line(*child, {});
+    line.processCommandLine({"/CU"});
+    ASSERT_NE(child->InputFilter(), nullptr);
+    EXPECT_TRUE(child->InputFilter()->inputFromFile);
+    EXPECT_EQ(child->InputFilter()->skipBinary, 1);
+    EXPECT_EQ(child->InputFilter()->binarySampleSize, 100);
+    ASSERT_EQ(child->filterTree().count(), 4);
+    const QString report = getTextRepresentation(*child);
+
+    mainFormHooks().commands.Exportfilter1();
+    EXPECT_EQ(QApplication::clipboard()->text(), report);
+
+    const std::string pdf = dir.file("list.pdf");
+    std::vector<std::string> ran;
+    dialogAnswer = [&](QDialog &dialog) {
+      ran.push_back(dialog.metaObject()->className());
+      if (auto *print = qobject_cast<QPrintDialog *>(&dialog)) {
+        print->printer()->setOutputFormat(QPrinter::PdfFormat);
+        print->printer()->setOutputFileName(QString::fromStdString(pdf));
+        return static_cast<int>(QDialog::Accepted);
+      }
+      return static_cast<int>(QDialog::Rejected);
+    };
+    mainFormHooks().commands.Print1();
+    mainFormHooks().commands.Printersetup1();
+    EXPECT_EQ(readFile(pdf).substr(0, 5), "%PDF-");
+
+    QAction *wizard = nullptr;
+    for (QAction *action : child->toolsMenu()->actions())
+      if (action->text() == "Filter wizard...")
+        wizard = action;
+    ASSERT_NE(wizard, nullptr);
+    EXPECT_TRUE(wizard->isEnabled());
+    child->selectItem(child->filterTree().count() - 1);
+    EXPECT_FALSE(child->beginButton->isEnabled());
+    wizard->trigger();
+    // The wizard stays open beside the list, which the user goes on using:
+    // each task goes after the filter selected there.
+    QPointer<TWizardForm> shown;
+    for (QWidget *window : QApplication::topLevelWidgets())
+      if (auto *form = qobject_cast<TWizardForm *>(window); form && form->isVisible())
+        shown = form;
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // The switch reaches Go with the input's dialog hidden.
+    shown->findChildren<QRadioButton *>().back()->click();
+    shown->tasks()->setCurrentRow(3);
+    shown->addButton()->click();
+    EXPECT_FALSE(child->InputFilter()->inputFromFile);
+    EXPECT_TRUE(child->beginButton->isEnabled());
+    EXPECT_EQ(ran, (std::vector<std::string>{"QPrintDialog", "QPageSetupDialog"}));
+    EXPECT_EQ(child->filterTree().count(), 5);
+    EXPECT_TRUE(child->filterHasChanged());
+    child->selectItem(1);
+    shown->tasks()->setCurrentRow(4);
+    shown->addButton()->click();
+    EXPECT_EQ(child->filterTree().node(2).getTitle(), "Convert to lowercase");
+    wizard->trigger(); // the one wizard comes forward again
+    EXPECT_EQ(QApplication::topLevelWidgets().count(shown.data()), 1);
+    // It goes with its list; the question on the way comes above it, not
+    // hidden under it.
+    Qt::WindowFlags questionFlags;
+    {
+      ScopedDialogRunner answer([&](QDialog &box) {
+        questionFlags = box.windowFlags();
+        return static_cast<int>(QMessageBox::No);
+      });
+      child->parentWidget()->close();
+    }
+    EXPECT_TRUE(questionFlags & Qt::WindowStaysOnTopHint);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown.isNull(); }));
+  }
+  mainFormHooks() = MainFormHooks();
+  registerNodeDialog("TInputObject", {});
+  registerNodeDialog("TOutputObject", {});
+}
+
+// Runs a picker as a person would: types a name into its file name box, and
+// presses Return there while the completer offers the name.
+int typeWithCompleterAndReturn(QDialog &dialog, const QString &typed, bool &completerShown) {
+  dialog.show();
+  QApplication::setActiveWindow(&dialog);
+  auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+  if (!edit)
+    return QDialog::Rejected;
+  edit->setFocus();
+  QTest::keyClicks(edit, typed);
+  completerShown = QTest::qWaitFor(
+      [edit] { return edit->completer() && edit->completer()->popup()->isVisible(); }, 5000);
+  // A box the dialog might raise itself must not wait for a person.
+  QTimer::singleShot(3000, &dialog, [&dialog] {
+    if (QWidget *modal = QApplication::activeModalWidget(); modal && modal != &dialog)
+      modal->close();
+  });
+  QWidget *target = edit;
+  if (completerShown)
+    target = edit->completer()->popup();
+  QTest::keyClick(target, Qt::Key_Return);
+  if (dialog.isVisible())
+    QTest::keyClick(edit, Qt::Key_Return);
+  return dialog.result();
+}
+
+TEST_F(ChildFormInMainForm, ReturnInEachPickerWithItsCompleterShowingIsSafe) {
+  TchildForm::install();
+  registerNodeDialogs();
+  std::filesystem::create_directories(dir.file("pick/alphaFolder"));
+  std::filesystem::create_directories(dir.file("pick/alphaOther"));
+  writeFile(dir.file("pick/alpha1.txt"), "one\n");
+  writeFile(dir.file("pick/alpha2.txt"), "two\n");
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    QCoreApplication::processEvents();
+    int pickers = 0, completions = 0;
+    ScopedDialogRunner runner([&](QDialog &dialog) {
+      auto *files = qobject_cast<QFileDialog *>(&dialog);
+      if (!files)
+        return int(QDialog::Rejected);
+      ++pickers;
+      const bool folder = files->fileMode() == QFileDialog::Directory;
+      bool shown = false;
+      const int result = typeWithCompleterAndReturn(
+          dialog, QString::fromStdString(dir.file(folder ? "pick/alphaFolder" : "pick/alpha1.txt")),
+          shown);
+      completions += shown;
+      return result;
+    });
+    // The files page's "Load...", the grid's "..." cell button and the output
+    // node's folder button; each dialog goes as its caller returns.
+    child->findChild<QPushButton *>(QStringLiteral("loadFromFileButton"))->click();
+    QCoreApplication::processEvents();
+    child->fileGrid().OnButtonClick(&child->fileGrid(), 1, 0);
+    QCoreApplication::processEvents();
+    child->selectItem(2);
+    auto *folder = child->findChild<TDirectoryEdit *>(QStringLiteral("newBaseDir"));
+    ASSERT_NE(folder, nullptr);
+    folder->ButtonClick();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(pickers, 3);
+    EXPECT_GE(completions, 1) << "the completer never showed: the test proves little";
+    main.UpdateMenuItems();
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+} // namespace
+} // namespace marrowen
