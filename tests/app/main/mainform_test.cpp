@@ -395,9 +395,19 @@ TEST_F(MainForm, PreferencesOkTakesTheControlsAndCancelChangesNothing) {
   EXPECT_EQ(form->settings().language, "Deutsch");
   EXPECT_EQ(boxTexts, std::vector<std::string>{
                           "You must exit Marrowen Pro before the new language will take effect"});
+  // Another copy of the program, started earlier, quits after choosing its
+  // own preferences: this one's stay, and so do its, when this one quits.
+  const std::string key(program::registryKey);
+  SettingsStore other(store->file());
+  other.writeBool(key, "showTips", false);
+  other.writeString(key, "soundFile", "/sounds/done.wav");
   form.reset();
-  EXPECT_EQ(store->readString("SOFTWARE\\Ostrevan\\Marrowen", "Language", ""), "Deutsch");
-  EXPECT_EQ(store->readInteger("SOFTWARE\\Ostrevan\\Marrowen", "FileHistoryEntries", 0), 4);
+  SettingsStore onDisk(store->file());
+  EXPECT_EQ(onDisk.readString(key, "Language", ""), "Deutsch");
+  EXPECT_EQ(onDisk.readInteger(key, "FileHistoryEntries", 0), 4);
+  EXPECT_EQ(onDisk.readString(key, "editor", ""), "/usr/bin/kate");
+  EXPECT_FALSE(onDisk.readBool(key, "showTips", true));
+  EXPECT_EQ(onDisk.readString(key, "soundFile", ""), "/sounds/done.wav");
 }
 
 TEST_F(MainForm, AboutBoxShowsTheVersionAndKeepsOpenWithoutReleaseNotes) {
