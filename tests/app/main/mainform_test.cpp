@@ -24,6 +24,8 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QFontDialog>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -369,6 +371,18 @@ TEST_F(MainForm, SettingsReachTheDiskAsTheyChangeNotOnlyAtExit) {
 
 TEST_F(MainForm, PreferencesOkTakesTheControlsAndCancelChangesNothing) {
   auto *child = static_cast<FakeChild *>(form->CreateMDIChild());
+  // The font dialog confirmed without a choice keeps the face the sample
+  // shows, also for a stored family this desktop lacks.
+  form->settings().adhocFontName = "No Such Family";
+  dialogAnswer = [](QDialog &dialog) {
+    if (!qobject_cast<QFontDialog *>(&dialog))
+      static_cast<ToptionsDialog &>(dialog).Button1Click();
+    return static_cast<int>(QDialog::Accepted);
+  };
+  const QFontInfo before(trialFontOf(form->settings()));
+  form->PreferencesClick();
+  EXPECT_EQ(QFontInfo(trialFontOf(form->settings())).family(), before.family());
+  EXPECT_EQ(form->settings().adhocFontSize, 8);
   dialogAnswer = [](QDialog &dialog) {
     auto &options = static_cast<ToptionsDialog &>(dialog);
     options.soundOnCompletion().setChecked(false);
