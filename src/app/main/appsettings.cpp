@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <type_traits>
 
 namespace marrowen {
 
@@ -60,25 +61,39 @@ void loadSettings(SettingsStore &store, MainSettings &s, TMRUManager &recentFile
   s.emailAddress = store.readString(key, "emailAddress", "");
 }
 
-void saveSettings(SettingsStore &store, const MainSettings &s, TMRUManager &recentFiles) {
+void saveSettings(SettingsStore &store, const MainSettings &s, TMRUManager &recentFiles,
+                  const MainSettings *stored) {
   // The recent files first, while nothing unsaved stops the store from
   // reading in what another copy of the program has stored since.
   saveRecentFiles(store, recentFiles);
   SettingsStore::BatchedWrites once(store);
-  store.writeBool(key, "playSound", s.playSound);
-  store.writeString(key, "soundFile", s.soundFile);
-  store.writeString(key, "editor", s.editor);
-  store.writeBool(key, "showWizard", s.showWizard);
-  store.writeBool(key, "showTips", s.showTips);
-  store.writeInteger(key, "currentTip", s.currentTip);
-  store.writeInteger(key, "FileHistoryEntries", s.fileHistoryEntries);
-  store.writeString(key, "AdhocFontName", s.adhocFontName);
-  store.writeInteger(key, "AdhocFontSize", s.adhocFontSize);
-  store.writeString(key, "AdhocFont", s.adhocFont);
-  store.writeString(key, "Language", s.language);
+  // Only what this copy changed (or what is missing): another copy's choices
+  // stored meanwhile stay.
+  const auto put = [&](const char *name, auto MainSettings::*field) {
+    if (stored && (*stored).*field == s.*field && store.valueExists(key, name))
+      return;
+    using Value = std::decay_t<decltype(s.*field)>;
+    if constexpr (std::is_same_v<Value, bool>)
+      store.writeBool(key, name, s.*field);
+    else if constexpr (std::is_same_v<Value, std::string>)
+      store.writeString(key, name, s.*field);
+    else
+      store.writeInteger(key, name, s.*field);
+  };
+  put("playSound", &MainSettings::playSound);
+  put("soundFile", &MainSettings::soundFile);
+  put("editor", &MainSettings::editor);
+  put("showWizard", &MainSettings::showWizard);
+  put("showTips", &MainSettings::showTips);
+  put("currentTip", &MainSettings::currentTip);
+  put("FileHistoryEntries", &MainSettings::fileHistoryEntries);
+  put("AdhocFontName", &MainSettings::adhocFontName);
+  put("AdhocFontSize", &MainSettings::adhocFontSize);
+  put("AdhocFont", &MainSettings::adhocFont);
+  put("Language", &MainSettings::language);
   store.writeString(key, "rootDir", getApplicationFolder());
-  store.writeInteger(key, "updateDate", s.updateDate);
-  store.writeString(key, "emailAddress", s.emailAddress);
+  put("updateDate", &MainSettings::updateDate);
+  put("emailAddress", &MainSettings::emailAddress);
 }
 
 void saveRecentFiles(SettingsStore &store, TMRUManager &recentFiles) {

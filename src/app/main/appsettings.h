@@ -48,8 +48,10 @@ inline constexpr std::int32_t maxFileHistoryEntries = 9;
 void loadSettings(SettingsStore &store, MainSettings &settings, TMRUManager &recentFiles);
 // Writes the recent files (merged with what another copy of the program
 // stored since), then the rest in the same order, then "rootDir" (the
-// program folder), "updateDate" and "emailAddress".
-void saveSettings(SettingsStore &store, const MainSettings &settings, TMRUManager &recentFiles);
+// program folder), "updateDate" and "emailAddress". Given `stored` (what was
+// last read or written), only the values that differ from it are written.
+void saveSettings(SettingsStore &store, const MainSettings &settings, TMRUManager &recentFiles,
+                  const MainSettings *stored = nullptr);
 // Writes the recent files alone, saving the store once.
 void saveRecentFiles(SettingsStore &store, TMRUManager &recentFiles);
 

@@ -148,6 +148,7 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
   // Saved as it changes, so that a crash loses no file opened or saved.
   recentFiles_->OnListChange = [this] { saveRecentFiles(settingsStore(), *recentFiles_); };
   settings_.language = languageOrDefault(settings_.language);
+  storedSettings_ = settings_;
   loader_ = std::shared_ptr<TStringLoader>(createLanguageLoader(settings_.language));
   installStringLoader(loader_);
   // The program still runs, in English; the user learns why.
@@ -189,7 +190,8 @@ TmainForm::~TmainForm() {
 
 void TmainForm::saveAllSettings() {
   settings_.fileHistoryEntries = recentFiles_->Strings().Capacity();
-  saveSettings(settingsStore(), settings_, *recentFiles_);
+  saveSettings(settingsStore(), settings_, *recentFiles_, &storedSettings_);
+  storedSettings_ = settings_;
 }
 
 QAction *TmainForm::addAction(QMenu *menu, const char *name, const QString &text, int tag) {

@@ -219,7 +219,9 @@ private:
   bool interactive_ = true;
   std::string calledFrom_;
   MainSettings settings_;
-  bool settingsSaved_ = false;
+  // The settings as this copy last read or wrote them: only its own changes
+  // are written back, so another copy's stay.
+  MainSettings storedSettings_;
   std::shared_ptr<TStringLoader> loader_;
   std::unique_ptr<WindowJobHost> host_;
   QMdiArea *area_;

@@ -12,6 +12,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -127,9 +128,19 @@ void ToptionsDialog::setTrialFont(const QFont &font) {
 }
 
 void ToptionsDialog::Button1Click() {
-  QFontDialog dialog(font_, this);
+  // A family this desktop lacks is drawn in another; the dialog opens on that
+  // one, as the dialog cannot select a family it does not list, and would
+  // otherwise start on (and hand back) a face of its own choosing.
+  const QFontInfo drawn(font_);
+  QFont shown = font_;
+  shown.setFamily(drawn.family());
+  shown.setStyleName(drawn.styleName());
+  QFontDialog dialog(shown, this);
   dialog.setObjectName(QStringLiteral("FontDialog1"));
-  if (DialogRunner::exec(dialog) == QDialog::Accepted)
+  bool chosen = false;
+  connect(&dialog, &QFontDialog::currentFontChanged, this, [&chosen] { chosen = true; });
+  // Confirmed without a choice, the font stays as it was, name and size.
+  if (DialogRunner::exec(dialog) == QDialog::Accepted && chosen)
     setTrialFont(dialog.selectedFont());
 }
 

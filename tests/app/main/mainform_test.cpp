@@ -24,6 +24,8 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QFontDialog>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -369,6 +371,18 @@ TEST_F(MainForm, SettingsReachTheDiskAsTheyChangeNotOnlyAtExit) {
 
 TEST_F(MainForm, PreferencesOkTakesTheControlsAndCancelChangesNothing) {
   auto *child = static_cast<FakeChild *>(form->CreateMDIChild());
+  // The font dialog confirmed without a choice keeps the face the sample
+  // shows, also for a stored family this desktop lacks.
+  form->settings().adhocFontName = "No Such Family";
+  dialogAnswer = [](QDialog &dialog) {
+    if (!qobject_cast<QFontDialog *>(&dialog))
+      static_cast<ToptionsDialog &>(dialog).Button1Click();
+    return static_cast<int>(QDialog::Accepted);
+  };
+  const QFontInfo before(trialFontOf(form->settings()));
+  form->PreferencesClick();
+  EXPECT_EQ(QFontInfo(trialFontOf(form->settings())).family(), before.family());
+  EXPECT_EQ(form->settings().adhocFontSize, 8);
   dialogAnswer = [](QDialog &dialog) {
     auto &options = static_cast<ToptionsDialog &>(dialog);
     options.soundOnCompletion().setChecked(false);
@@ -395,9 +409,19 @@ TEST_F(MainForm, PreferencesOkTakesTheControlsAndCancelChangesNothing) {
   EXPECT_EQ(form->settings().language, "Deutsch");
   EXPECT_EQ(boxTexts, std::vector<std::string>{
                           "You must exit Marrowen Pro before the new language will take effect"});
+  // Another copy of the program, started earlier, quits after choosing its
+  // own preferences: this one's stay, and so do its, when this one quits.
+  const std::string key(program::registryKey);
+  SettingsStore other(store->file());
+  other.writeBool(key, "showTips", false);
+  other.writeString(key, "soundFile", "/sounds/done.wav");
   form.reset();
-  EXPECT_EQ(store->readString("SOFTWARE\\Ostrevan\\Marrowen", "Language", ""), "Deutsch");
-  EXPECT_EQ(store->readInteger("SOFTWARE\\Ostrevan\\Marrowen", "FileHistoryEntries", 0), 4);
+  SettingsStore onDisk(store->file());
+  EXPECT_EQ(onDisk.readString(key, "Language", ""), "Deutsch");
+  EXPECT_EQ(onDisk.readInteger(key, "FileHistoryEntries", 0), 4);
+  EXPECT_EQ(onDisk.readString(key, "editor", ""), "/usr/bin/kate");
+  EXPECT_FALSE(onDisk.readBool(key, "showTips", true));
+  EXPECT_EQ(onDisk.readString(key, "soundFile", ""), "/sounds/done.wav");
 }
 
 TEST_F(MainForm, AboutBoxShowsTheVersionAndKeepsOpenWithoutReleaseNotes) {
