@@ -583,6 +583,19 @@ TEST(GridScreen, SelectingFixedLinesRepaintsThem) {
   EXPECT_EQ(stale(s.grid), "") << "column selected";
   s.grid.ClearColSelection();
   EXPECT_EQ(stale(s.grid), "") << "column cleared";
+  // A cell range from a fixed row into rows scrolled out of sight.
+  auto edge = [&](int col, int row) {
+    const TRect r = s.grid.GetPaintCellRect(col, row);
+    return QPoint(r.Left + 1, r.Top + 2);
+  };
+  s.grid.MoveTopLeft(2, 2);
+  QTest::mouseClick(s.grid.viewport(), Qt::LeftButton, {}, edge(2, 1));
+  QTest::mouseClick(s.grid.viewport(), Qt::LeftButton, Qt::ShiftModifier, edge(3, 6));
+  ASSERT_EQ(s.grid.GridStatus(), gsCellRange);
+  s.grid.MoveTopLeft(2, 30);
+  QApplication::processEvents();
+  QTest::mouseClick(s.grid.viewport(), Qt::LeftButton, {}, edge(4, 1) + QPoint(10, 0));
+  EXPECT_EQ(stale(s.grid), "") << "range cleared";
 }
 
 // The window's edge cuts the last row through its buttons at every height.
