@@ -636,6 +636,24 @@ TEST(GridScreen, ALineOfNoSizeDrawsNothing) {
   EXPECT_EQ(pictureDifference(picture(false), picture(true)), "");
 }
 
+// A check box or a button in a column narrower than they are is cut at the
+// cell's edges, never drawn over the cells beside it.
+TEST(GridScreen, ACellTooNarrowForItsContentKeepsToItself) {
+  for (int width : {1, 4}) {
+    SCOPED_TRACE(width);
+    Shown s(10);
+    s.grid.GetCol(Variant(3))->SetControlType(ctCheck);
+    s.grid.SetColWidths(3, width);
+    s.grid.SetRowButtonType(5, btCombo);
+    s.grid.FocusCell(1, 1, true);
+    ASSERT_EQ(stale(s.grid), "");
+    s.grid.FocusCell(2, 5, true);
+    EXPECT_EQ(stale(s.grid), "") << "left of it";
+    s.grid.FocusCell(4, 5, true);
+    EXPECT_EQ(stale(s.grid), "") << "right of it";
+  }
+}
+
 TEST(GridScreen, TheRowBarMarksTheCurrentRowAfterAMove) {
   Shown s(10);
   s.grid.FocusCell(1, 1, true);
