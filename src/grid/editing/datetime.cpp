@@ -258,11 +258,13 @@ void TdgBaseGrid::DateTimeDropDown(int dataCol, int dataRow) {
     picker.setFocus();
     return;
   }
-  if (!FDateTimeWindow)
+  if (!FDateTimeWindow) {
     FDateTimeWindow = new ToolPickerWindow(this, [this] {
       if (FDateTimeModal)
         PickerClosed(false);
     });
+    FDateTimeWindow->setFont(toQFont(FFont));
+  }
   QWidget &window = *FDateTimeWindow;
   window.setWindowTitle(bytesToQString(picker.Caption()));
   picker.setParent(&window);

@@ -2,6 +2,7 @@
 #include "grid/data/colrow.h"
 #include "grid/data/gridutils.h"
 #include "grid/data/keys.h"
+#include "grid/data/qtbytes.h"
 #include "grid/editing/combo.h"
 #include "grid/editing/datetime.h"
 #include "grid/editors/editorwrappers.h"
@@ -50,8 +51,10 @@ TdgGridEditBox *ShownTextEditor(const TdgBaseGrid &grid) {
 }
 
 TdgDropDownForm *TdgBaseGrid::DropDownForm() {
-  if (!FDropDownForm)
+  if (!FDropDownForm) {
     FDropDownForm = new TdgDropDownForm(*this);
+    FDropDownForm->setFont(toQFont(FFont));
+  }
   return FDropDownForm;
 }
 

@@ -163,6 +163,24 @@ TEST(DateTimeDropDown, ThePopupKindIsWindowModalAndAnsweredLater) {
             FormatDateTimeChoice(dayZero.daysTo(QDate(2026, 1, 2)), TdgDateTimeKind::Date));
 }
 
+// Both kinds of picker show the grid's font, set before or after they exist.
+TEST(DateTimeDropDown, PickersShowTheGridsFont) {
+  DateDialog d;
+  TFont font = d.grid->Font();
+  font.SetSize(17);
+  d.grid->SetFont(font);
+  d.goTo(3, 1);
+  d.grid->ToggleDateTimeDropDown(3, 1);
+  EXPECT_EQ(d.picker().calendar->font().pointSize(), 17) << "in its window";
+  d.picker().OnClose(false);
+  d.goTo(2, 1);
+  d.grid->ToggleDateTimeDropDown(2, 1);
+  EXPECT_EQ(d.picker().calendar->font().pointSize(), 17) << "below the cell";
+  font.SetSize(11);
+  d.grid->SetFont(font);
+  EXPECT_EQ(d.picker().calendar->font().pointSize(), 11) << "changed while open";
+}
+
 // A picker opens only once the cell's edit may end; a popup button released
 // off itself still clicks and opens its window.
 TEST(DateTimeDropDown, PickersWaitForTheEditToEndAndPopupsOpenOnAnyRelease) {
