@@ -162,6 +162,10 @@ void TdgBaseGrid::ToggleComboDropDown(int dataCol, int dataRow) {
 void TdgBaseGrid::OpenComboDropDown(int dataCol, int dataRow) {
   if (FComboCol != -1 && (FComboCol != dataCol || FComboRow != dataRow))
     CloseComboDropDown(false);
+  // A picker still open (its cell's button became a list's meanwhile) rolls
+  // up first: the keys are the list's from now on.
+  if (FDateTimeCol != -1)
+    CloseDateTimeDropDown(false);
   TdgCombo *combo = GetCombo();
   if (!combo || !combo->ComboGrid())
     return;

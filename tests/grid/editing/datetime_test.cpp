@@ -181,6 +181,26 @@ TEST(DateTimeDropDown, PickersShowTheGridsFont) {
   EXPECT_EQ(d.picker().calendar->font().pointSize(), 11) << "changed while open";
 }
 
+// A list opened on the cell whose button stopped being a picker's closes
+// the picker first: it is reported rolled up, and keys drive the list.
+TEST(DateTimeDropDown, AListOpenedOverAnOpenPickerClosesIt) {
+  DateDialog d;
+  d.goTo(2, 2);
+  QTest::keyClick(d.grid, Qt::Key_F4);
+  ASSERT_TRUE(d.grid->DateTimeOpen());
+  GiveDropDownList(*d.grid->GetCol(Variant(2)), {"Apple", "Banana"});
+  d.grid->GetCol(Variant(2))->SetButtonType(btCombo);
+  const TRect cell = d.grid->GetPaintCellRect(d.grid->Col(), d.grid->Row());
+  QTest::mouseClick(d.grid->viewport(), Qt::LeftButton, {}, QPoint(cell.Right - 3, cell.Top + 4));
+  ASSERT_TRUE(d.grid->ComboOpen());
+  EXPECT_FALSE(d.grid->DateTimeOpen());
+  EXPECT_EQ(d.events, (std::vector<std::string>{"dropdown 2,2", "rollup 2,2"}));
+  QTest::keyClick(d.grid->ExistingDropDownForm(), Qt::Key_Down);
+  QTest::keyClick(d.grid->ExistingDropDownForm(), Qt::Key_Return);
+  EXPECT_FALSE(d.grid->ComboOpen());
+  EXPECT_EQ(d.grid->GetCell(2, 2).toString(), "Banana");
+}
+
 // A picker opens only once the cell's edit may end; a popup button released
 // off itself still clicks and opens its window.
 TEST(DateTimeDropDown, PickersWaitForTheEditToEndAndPopupsOpenOnAnyRelease) {
