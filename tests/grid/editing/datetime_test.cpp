@@ -277,6 +277,15 @@ TEST(DateTimeDropDown, ADefinitionThatGoesIsDroppedEverywhere) {
   EXPECT_EQ(d.grid->cellDateTimeDef(1, 3), nullptr);
   EXPECT_FALSE(d.grid->DateTimeOpen());
   EXPECT_FALSE(d.grid->ExistingDropDownForm()->isVisible());
+  // One holder letting go leaves the others told when it goes.
+  auto other = std::make_unique<TestDateTimeDef>();
+  d.grid->GetCol(Variant(2))->SetDateTimeDef(other.get());
+  d.grid->setCellDateTimeDef(1, 3, other.get());
+  d.grid->setCellDateTimeDef(1, 3, nullptr);
+  d.grid->GetCol(Variant(3))->SetDateTimeDef(other.get());
+  d.grid->GetCol(Variant(3))->SetDateTimeDef(nullptr);
+  other.reset();
+  EXPECT_EQ(d.grid->GetCol(Variant(2))->DateTimeDef(), nullptr);
 }
 
 } // namespace
