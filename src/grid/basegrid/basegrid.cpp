@@ -428,6 +428,10 @@ bool TCustomGrid_dg::CalcAxis(const TGridAxisDrawInfo &axis, std::int32_t gridRe
       return false;
     gridRectMin = axis.FirstGridCell;
   }
+  // From the fixed lines into those scrolled out of sight: the fixed part is
+  // what shows.
+  if (gridRectMax >= axis.FixedCellCount && gridRectMax < axis.FirstGridCell)
+    gridRectMax = axis.FixedCellCount - 1;
   if (gridRectMax > axis.LastFullVisibleCell) {
     gridRectMax = axis.LastFullVisibleCell;
     if (gridRectMax < axis.GridCellCount - 1)

@@ -118,8 +118,8 @@ void ColRowProperties::SetDateTimeDef(TdgDateTimeDefComponent *v) {
   if (dateTimeDef_ == v)
     return;
   grid_->dropDateTimePopupOf(dateTimeDef_);
-  if (dateTimeDef_)
-    grid_->gridComponent().RemoveFreeNotification(dateTimeDef_);
+  // The grid stays told when the old definition goes: other columns, rows
+  // or cells may still hold it.
   dateTimeDef_ = v;
   if (v)
     grid_->gridComponent().FreeNotification(v);

@@ -124,10 +124,10 @@ void TdgBaseGrid::setCellDateTimeDef(int dataCol, int dataRow, TdgDateTimeDefCom
   if (!element)
     element = static_cast<TdgCellElement *>(
         FCellProps.AddElement(FCellProps.MakeElement(CellKeys{dataCol, dataRow})));
-  if (TdgDateTimeDefComponent *old = element->DateTimeDef(); old && old != def) {
+  // The grid stays told when the old definition goes: other cells, rows or
+  // columns may still hold it.
+  if (TdgDateTimeDefComponent *old = element->DateTimeDef(); old && old != def)
     dropDateTimePopupOf(old);
-    FComponent.RemoveFreeNotification(old);
-  }
   element->SetDateTimeDef(def);
   if (def)
     FComponent.FreeNotification(def);
@@ -258,11 +258,13 @@ void TdgBaseGrid::DateTimeDropDown(int dataCol, int dataRow) {
     picker.setFocus();
     return;
   }
-  if (!FDateTimeWindow)
+  if (!FDateTimeWindow) {
     FDateTimeWindow = new ToolPickerWindow(this, [this] {
       if (FDateTimeModal)
         PickerClosed(false);
     });
+    FDateTimeWindow->setFont(toQFont(FFont));
+  }
   QWidget &window = *FDateTimeWindow;
   window.setWindowTitle(bytesToQString(picker.Caption()));
   picker.setParent(&window);

@@ -2,6 +2,7 @@
 #include "grid/data/colrow.h"
 #include "grid/data/gridutils.h"
 #include "grid/data/keys.h"
+#include "grid/data/qtbytes.h"
 #include "grid/editing/combo.h"
 #include "grid/editing/datetime.h"
 #include "grid/editors/editorwrappers.h"
@@ -50,8 +51,10 @@ TdgGridEditBox *ShownTextEditor(const TdgBaseGrid &grid) {
 }
 
 TdgDropDownForm *TdgBaseGrid::DropDownForm() {
-  if (!FDropDownForm)
+  if (!FDropDownForm) {
     FDropDownForm = new TdgDropDownForm(*this);
+    FDropDownForm->setFont(toQFont(FFont));
+  }
   return FDropDownForm;
 }
 
@@ -159,6 +162,10 @@ void TdgBaseGrid::ToggleComboDropDown(int dataCol, int dataRow) {
 void TdgBaseGrid::OpenComboDropDown(int dataCol, int dataRow) {
   if (FComboCol != -1 && (FComboCol != dataCol || FComboRow != dataRow))
     CloseComboDropDown(false);
+  // A picker still open (its cell's button became a list's meanwhile) rolls
+  // up first: the keys are the list's from now on.
+  if (FDateTimeCol != -1)
+    CloseDateTimeDropDown(false);
   TdgCombo *combo = GetCombo();
   if (!combo || !combo->ComboGrid())
     return;

@@ -586,8 +586,10 @@ void TdgBaseGrid::PaintDataCell(QPainter &p, int col, int row, TRect r, bool sel
   const QColor bg = colorToQColor(background, pal);
   TRect text = r;
   TdgCustomButton *button = insertRow ? nullptr : ButtonOfCell(col, dataCol, dataRow);
+  // A button wider than its cell leaves no room, never a rectangle turned
+  // inside out that would draw over the cells beside it.
   if (button)
-    text.Right -= button->GetTotalWidth();
+    text.Right = std::max(text.Left, text.Right - button->GetTotalWidth());
   const TdgControlType type = controlType;
   // The whole cell: a button shorter than its row leaves the rest below it.
   p.fillRect(qrect(r), bg);

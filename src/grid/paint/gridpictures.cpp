@@ -211,6 +211,10 @@ void TdgBaseGrid::GridFontChanged() {
   // given that font when it was made and follows every change since.
   if (FCombo && FCombo->ComboGrid())
     static_cast<TdgBaseGrid &>(*FCombo->ComboGrid()).FFont.Assign(FFont);
+  // So does a date-time picker, on whichever window it drops down.
+  for (QWidget *window : {static_cast<QWidget *>(FDropDownForm), FDateTimeWindow.data()})
+    if (window)
+      window->setFont(toQFont(FFont));
   InvalidateGrid();
   // The editor shows the cell in its new font.
   RefreshEditor();

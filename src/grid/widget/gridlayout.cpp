@@ -255,7 +255,8 @@ bool TdgBaseGrid::PointOnCellButton(int x, int y, int displayRow, int displayCol
 TRect TdgBaseGrid::CellButtonRect(const TRect &cell, const TdgCustomButton &button) {
   const bool spin = dynamic_cast<const TdgVertSpinButton *>(&button) ||
                     dynamic_cast<const TdgHorzSpinButton *>(&button);
-  return {std::max(cell.Left + 3, cell.Right - button.GetTotalWidth()), cell.Top, cell.Right,
+  const int left = std::max(cell.Left + 3, cell.Right - button.GetTotalWidth());
+  return {std::min(left, cell.Right), cell.Top, cell.Right,
           spin ? std::min(cell.Bottom, cell.Top + button.GetTotalHeight()) : cell.Bottom};
 }
 

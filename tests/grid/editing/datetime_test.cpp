@@ -163,6 +163,44 @@ TEST(DateTimeDropDown, ThePopupKindIsWindowModalAndAnsweredLater) {
             FormatDateTimeChoice(dayZero.daysTo(QDate(2026, 1, 2)), TdgDateTimeKind::Date));
 }
 
+// Both kinds of picker show the grid's font, set before or after they exist.
+TEST(DateTimeDropDown, PickersShowTheGridsFont) {
+  DateDialog d;
+  TFont font = d.grid->Font();
+  font.SetSize(17);
+  d.grid->SetFont(font);
+  d.goTo(3, 1);
+  d.grid->ToggleDateTimeDropDown(3, 1);
+  EXPECT_EQ(d.picker().calendar->font().pointSize(), 17) << "in its window";
+  d.picker().OnClose(false);
+  d.goTo(2, 1);
+  d.grid->ToggleDateTimeDropDown(2, 1);
+  EXPECT_EQ(d.picker().calendar->font().pointSize(), 17) << "below the cell";
+  font.SetSize(11);
+  d.grid->SetFont(font);
+  EXPECT_EQ(d.picker().calendar->font().pointSize(), 11) << "changed while open";
+}
+
+// A list opened on the cell whose button stopped being a picker's closes
+// the picker first: it is reported rolled up, and keys drive the list.
+TEST(DateTimeDropDown, AListOpenedOverAnOpenPickerClosesIt) {
+  DateDialog d;
+  d.goTo(2, 2);
+  QTest::keyClick(d.grid, Qt::Key_F4);
+  ASSERT_TRUE(d.grid->DateTimeOpen());
+  GiveDropDownList(*d.grid->GetCol(Variant(2)), {"Apple", "Banana"});
+  d.grid->GetCol(Variant(2))->SetButtonType(btCombo);
+  const TRect cell = d.grid->GetPaintCellRect(d.grid->Col(), d.grid->Row());
+  QTest::mouseClick(d.grid->viewport(), Qt::LeftButton, {}, QPoint(cell.Right - 3, cell.Top + 4));
+  ASSERT_TRUE(d.grid->ComboOpen());
+  EXPECT_FALSE(d.grid->DateTimeOpen());
+  EXPECT_EQ(d.events, (std::vector<std::string>{"dropdown 2,2", "rollup 2,2"}));
+  QTest::keyClick(d.grid->ExistingDropDownForm(), Qt::Key_Down);
+  QTest::keyClick(d.grid->ExistingDropDownForm(), Qt::Key_Return);
+  EXPECT_FALSE(d.grid->ComboOpen());
+  EXPECT_EQ(d.grid->GetCell(2, 2).toString(), "Banana");
+}
+
 // A picker opens only once the cell's edit may end; a popup button released
 // off itself still clicks and opens its window.
 TEST(DateTimeDropDown, PickersWaitForTheEditToEndAndPopupsOpenOnAnyRelease) {
@@ -239,6 +277,15 @@ TEST(DateTimeDropDown, ADefinitionThatGoesIsDroppedEverywhere) {
   EXPECT_EQ(d.grid->cellDateTimeDef(1, 3), nullptr);
   EXPECT_FALSE(d.grid->DateTimeOpen());
   EXPECT_FALSE(d.grid->ExistingDropDownForm()->isVisible());
+  // One holder letting go leaves the others told when it goes.
+  auto other = std::make_unique<TestDateTimeDef>();
+  d.grid->GetCol(Variant(2))->SetDateTimeDef(other.get());
+  d.grid->setCellDateTimeDef(1, 3, other.get());
+  d.grid->setCellDateTimeDef(1, 3, nullptr);
+  d.grid->GetCol(Variant(3))->SetDateTimeDef(other.get());
+  d.grid->GetCol(Variant(3))->SetDateTimeDef(nullptr);
+  other.reset();
+  EXPECT_EQ(d.grid->GetCol(Variant(2))->DateTimeDef(), nullptr);
 }
 
 } // namespace

@@ -583,6 +583,19 @@ TEST(GridScreen, SelectingFixedLinesRepaintsThem) {
   EXPECT_EQ(stale(s.grid), "") << "column selected";
   s.grid.ClearColSelection();
   EXPECT_EQ(stale(s.grid), "") << "column cleared";
+  // A cell range from a fixed row into rows scrolled out of sight.
+  auto edge = [&](int col, int row) {
+    const TRect r = s.grid.GetPaintCellRect(col, row);
+    return QPoint(r.Left + 1, r.Top + 2);
+  };
+  s.grid.MoveTopLeft(2, 2);
+  QTest::mouseClick(s.grid.viewport(), Qt::LeftButton, {}, edge(2, 1));
+  QTest::mouseClick(s.grid.viewport(), Qt::LeftButton, Qt::ShiftModifier, edge(3, 6));
+  ASSERT_EQ(s.grid.GridStatus(), gsCellRange);
+  s.grid.MoveTopLeft(2, 30);
+  QApplication::processEvents();
+  QTest::mouseClick(s.grid.viewport(), Qt::LeftButton, {}, edge(4, 1) + QPoint(10, 0));
+  EXPECT_EQ(stale(s.grid), "") << "range cleared";
 }
 
 // The window's edge cuts the last row through its buttons at every height.
@@ -621,6 +634,24 @@ TEST(GridScreen, ALineOfNoSizeDrawsNothing) {
     return s.shot();
   };
   EXPECT_EQ(pictureDifference(picture(false), picture(true)), "");
+}
+
+// A check box or a button in a column narrower than they are is cut at the
+// cell's edges, never drawn over the cells beside it.
+TEST(GridScreen, ACellTooNarrowForItsContentKeepsToItself) {
+  for (int width : {1, 4}) {
+    SCOPED_TRACE(width);
+    Shown s(10);
+    s.grid.GetCol(Variant(3))->SetControlType(ctCheck);
+    s.grid.SetColWidths(3, width);
+    s.grid.SetRowButtonType(5, btCombo);
+    s.grid.FocusCell(1, 1, true);
+    ASSERT_EQ(stale(s.grid), "");
+    s.grid.FocusCell(2, 5, true);
+    EXPECT_EQ(stale(s.grid), "") << "left of it";
+    s.grid.FocusCell(4, 5, true);
+    EXPECT_EQ(stale(s.grid), "") << "right of it";
+  }
 }
 
 TEST(GridScreen, TheRowBarMarksTheCurrentRowAfterAMove) {
