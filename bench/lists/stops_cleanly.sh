@@ -28,11 +28,12 @@ for chain in "sort big.txt" "script-endless big.txt" "replace-nested long.txt"; 
   # shellcheck disable=SC2086 # the chain and its input, two words
   "$chainbench" $chain out.txt &
   job=$!
-  # The temporary file shows that the job is writing.
+  # The output's file, which has no name until it is whole, shows that the
+  # job is writing.
   tries=0
-  until ls KVB* > /dev/null 2>&1; do
+  until ls -l "/proc/$job/fd" 2> /dev/null | grep -q "$PWD/.*(deleted)"; do
     tries=$((tries + 1))
-    if [ $tries -gt 3000 ]; then echo "$chain: no temporary file appeared"; kill $job; exit 1; fi
+    if [ $tries -gt 3000 ]; then echo "$chain: the job wrote nothing"; kill $job; exit 1; fi
     sleep 0.01
   done
   kill -TERM $job

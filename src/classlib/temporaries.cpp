@@ -5,10 +5,13 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <random>
 #include <utility>
 #include <vector>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 namespace marrowen {
 
@@ -74,6 +77,34 @@ TemporaryEntry TemporaryEntry::createFile(std::string &pattern, int flags, int &
   }
   fd = ::mkostemp(pattern.data(), flags);
   if (fd >= 0) {
+    entry.id_ = ++all.lastId;
+    all.entries.emplace(entry.id_, Registered{pattern, 0});
+  }
+  return entry;
+}
+
+TemporaryEntry TemporaryEntry::linkFile(int fd, std::string &pattern, int &error) {
+  TemporaryEntry entry;
+  Temporaries &all = temporaries();
+  std::lock_guard lock(all.mutex);
+  if (all.ending) {
+    error = ECANCELED;
+    return entry;
+  }
+  static constexpr char letters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static std::mt19937_64 random{std::random_device{}()};
+  const std::string open = "/proc/self/fd/" + std::to_string(fd);
+  const std::size_t first = pattern.size() - 6;
+  error = EEXIST;
+  for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+    for (std::size_t i = first; i < pattern.size(); ++i)
+      pattern[i] = letters[random() % (sizeof letters - 1)];
+    error = ::linkat(AT_FDCWD, open.c_str(), AT_FDCWD, pattern.c_str(), AT_SYMLINK_FOLLOW) == 0
+                ? 0
+                : errno;
+  }
+  if (error == 0) {
     entry.id_ = ++all.lastId;
     all.entries.emplace(entry.id_, Registered{pattern, 0});
   }

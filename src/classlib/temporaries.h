@@ -25,6 +25,11 @@ public:
   // would leave the file behind. `fd` is the open file, or -1 with errno set
   // (ECANCELED once the program is ending).
   static TemporaryEntry createFile(std::string &pattern, int flags, int &fd);
+  // Gives the open file `fd`, made without a name, a new name from `pattern`
+  // and registers it in one step, so that a whole text is named only just
+  // before it replaces its target. `error` is 0, or the errno of a failure
+  // (ECANCELED once the program is ending).
+  static TemporaryEntry linkFile(int fd, std::string &pattern, int &error);
   TemporaryEntry(TemporaryEntry &&other) noexcept;
   TemporaryEntry &operator=(TemporaryEntry &&other) noexcept;
   TemporaryEntry(const TemporaryEntry &) = delete;

@@ -164,7 +164,7 @@ TFileOutput::~TFileOutput() {
   if (fd_ >= 0) {
     const bool cutBack = append_ && cutBackAppend() == 0;
     ::close(fd_);
-    if (!append_ || (cutBack && appendCreated_))
+    if ((!append_ || (cutBack && appendCreated_)) && !writtenFileName_.empty())
       ::unlink(writtenFileName_.c_str());
   }
 }
@@ -257,9 +257,18 @@ void TFileOutput::openFile(const std::string &name) {
     struct stat target {};
     replacesInput_ = inputInfo_ && ::stat(writeTarget_.c_str(), &target) == 0 &&
                      target.st_dev == inputInfo_->st_dev && target.st_ino == inputInfo_->st_ino;
-    std::string pattern = folderPart(writeTarget_) + "/KVBXXXXXX";
-    temporary_ = TemporaryEntry::createFile(pattern, 0, fd_);
-    writtenFileName_ = fd_ >= 0 ? pattern : std::string();
+    // The new text goes into a file without a name, named only once it is
+    // whole: a program killed meanwhile leaves nothing beside the target.
+    // Where the file system makes no such file, a named temporary,
+    // registered for removal, stands in.
+    fd_ = ::open(folderPart(writeTarget_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    unnamed_ = fd_ >= 0;
+    writtenFileName_.clear();
+    if (!unnamed_) {
+      std::string pattern = folderPart(writeTarget_) + "/KVBXXXXXX";
+      temporary_ = TemporaryEntry::createFile(pattern, 0, fd_);
+      writtenFileName_ = fd_ >= 0 ? pattern : std::string();
+    }
   }
   if (fd_ < 0)
     throw EFCreateError(targetName_, systemErrorText(errno));
@@ -354,9 +363,14 @@ void TFileOutput::discardFile() {
   }
   closeStream();
   if (!append_ || removeCreated)
-    removeFile(writtenFileName_);
+    removeWrittenFile();
   writtenFileName_.clear();
   temporary_ = TemporaryEntry();
+}
+
+void TFileOutput::removeWrittenFile() {
+  if (!writtenFileName_.empty())
+    removeFile(writtenFileName_);
 }
 
 OutputTarget TFileOutput::outputTarget(const std::string &inputName) {
@@ -387,6 +401,15 @@ FileResult TFileOutput::closeFile() {
   if (!append_)
     ::fchmod(fd_,
              targetExists && S_ISREG(target.st_mode) ? (target.st_mode & 07777) : newFileMode());
+  if (unnamed_ && complete) {
+    std::string pattern = folderPart(writeTarget_) + "/KVBXXXXXX";
+    int error = 0;
+    temporary_ = TemporaryEntry::linkFile(fd_, pattern, error);
+    if (error == 0)
+      writtenFileName_ = pattern;
+    else
+      writeError_ = systemErrorText(error);
+  }
   closeStream();
 
   bool written = false;
@@ -404,18 +427,18 @@ FileResult TFileOutput::closeFile() {
       logError(Format("Couldn't write file [%s]:%s; it was cut back to the %d bytes it held before",
                       {loggedName(targetName_), writeError_, appendStart_}));
   } else if (isAborted()) {
-    removeFile(writtenFileName_);
+    removeWrittenFile();
   } else if (!writeError_.empty()) {
     // A short write never reaches the target: what was there stays.
     logError(Format("Couldn't write file [%s]:%s", {loggedName(targetName_), writeError_}));
-    removeFile(writtenFileName_);
+    removeWrittenFile();
   } else if (replacesInput_ && (!targetExists || changedSince(target, *inputInfo_))) {
     // Another program wrote to the input while the job read it: the new
     // text lacks what it wrote.
     logError(Format("File [%s] was changed during the job: it was left as it is and its new "
                     "text discarded",
                     {loggedName(targetName_)}));
-    removeFile(writtenFileName_);
+    removeWrittenFile();
   } else if (targetExists && !(target.st_mode & S_IWUSR)) {
     // A read-only target is kept; the new text stays in the
     // temporary file for the user.
@@ -430,7 +453,7 @@ FileResult TFileOutput::closeFile() {
     logError(translateFormat(
         3900, "Couldn't move file [%s] to [%s]:%s",
         {loggedName(writtenFileName_), loggedName(targetName_), systemErrorText(errno)}));
-    removeFile(writtenFileName_);
+    removeWrittenFile();
   } else {
     written = true;
   }

@@ -52,16 +52,16 @@ struct FileOutputOptions {
 };
 
 // Writes each input's result to a file. The result is written to a temporary
-// file ("KVB" prefix) beside the target and renamed over it only when every
-// byte was written and the job was not aborted, so a target is either
-// replaced whole or left as it was. The new file takes the replaced target's
-// permission bits. A target that is a symbolic link is written through: the
-// file it names is replaced and the link stays; a dangling link or a folder
-// in the target's place is refused. An input rewritten in place that another
-// program changed while the job read it is left as it is: its new text would
-// drop that change. In append mode the output goes straight into the target;
-// an append that fails or is stopped cuts the target back to the length it
-// had before, so it never keeps part of a text.
+// file beside the target, which gets its name ("KVB" prefix) only once every
+// byte was written and the job was not aborted, and is then renamed over the
+// target, so a target is either replaced whole or left as it was, and a
+// program killed while writing leaves no half-written file. The new file takes the replaced
+// target's permission bits. A target that is a symbolic link is written through: the file it names
+// is replaced and the link stays; a dangling link or a folder in the target's place is refused. An
+// input rewritten in place that another program changed while the job read it is left as it is: its
+// new text would drop that change. In append mode the output goes straight into the target; an
+// append that fails or is stopped cuts the target back to the length it had before, so it never
+// keeps part of a text.
 //
 // A part of a split input (the name the input was given with a part number
 // appended) is written as the input's own target with that number appended,
@@ -106,9 +106,14 @@ private:
   // Takes back what this append added; the errno of a failure, else 0.
   int cutBackAppend();
 
+  // Removes the file written so far, when it has a name.
+  void removeWrittenFile();
+
   int fd_ = -1;
   std::string writeBuffer_;
+  // Empty while the new text is in a file without a name (see openFile).
   std::string writtenFileName_;
+  bool unnamed_ = false;
   TemporaryEntry temporary_; // the temporary file, while it is one
   std::string targetName_;
   std::string writeTarget_; // the file renamed over: the target, or the file its link names

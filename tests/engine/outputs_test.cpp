@@ -340,8 +340,7 @@ TEST(FileOutput, AFolderInTheTargetsPlaceIsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(folder.listing(), "dir.txt");
 }
 
-// Without the signal ignored, writing past the limit ends the process and
-// leaves the temporary file behind.
+// Without the signal ignored, writing past the limit would end the process.
 TEST(FileOutput, WithTheFileSizeSignalIgnoredTheLimitIsAWriteError) {
   TempFolder folder;
   writeFile(folder.file("big.txt"), "original");
@@ -358,6 +357,31 @@ TEST(FileOutput, WithTheFileSizeSignalIgnoredTheLimitIsAWriteError) {
   int status = 0;
   ::waitpid(child, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(readFile(folder.file("big.txt")), "original");
+  EXPECT_EQ(folder.listing(), "big.txt");
+}
+
+// A program killed while it writes (SIGKILL: nothing of it runs) leaves the
+// target as it was and no half-written file beside it.
+TEST(FileOutput, AProgramKilledWhileWritingLeavesNothingBesideTheTarget) {
+  TempFolder folder;
+  writeFile(folder.file("big.txt"), "original");
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    RecordingJob job;
+    auto output = makeOutput({});
+    output->attachJob(&job);
+    output->startJob();
+    output->openFile(folder.file("big.txt"));
+    std::string text(1 << 20, 'w');
+    output->processChunk(text);
+    ::kill(::getpid(), SIGKILL);
+    std::_Exit(3);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
   EXPECT_EQ(readFile(folder.file("big.txt")), "original");
   EXPECT_EQ(folder.listing(), "big.txt");
 }

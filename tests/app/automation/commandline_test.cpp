@@ -564,7 +564,19 @@ TEST_F(ProgramRun, ScriptsThatEndTheProgramOrNeverReturn) {
   save("endless.fll", "function processLine(line, EOL) { for (;;) {} }");
   QProcess endless;
   launch(endless, QStringList{"/F=" + file("endless.fll")} + run + QStringList{"/Q"});
-  ASSERT_TRUE(waitFor([&] { return dir.listing().find("KVB") != std::string::npos; }, 30000));
+  // The output's file, which has no name until it is whole, shows that the
+  // job is writing.
+  const auto writing = [&] {
+    const std::string fds = "/proc/" + std::to_string(endless.processId()) + "/fd";
+    std::error_code error;
+    for (const auto &entry : std::filesystem::directory_iterator(fds, error)) {
+      const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+      if (target.starts_with(dir.path()) && target.ends_with(" (deleted)"))
+        return true;
+    }
+    return false;
+  };
+  ASSERT_TRUE(waitFor(writing, 30000));
   QElapsedTimer stopping;
   stopping.start();
   ::kill(static_cast<pid_t>(endless.processId()), SIGTERM);
@@ -606,8 +618,8 @@ TEST_F(ProgramRun, TwoProgramsKeepEachOthersRecentFiles) {
 // program: the window the file fills is not freed under it.
 TEST_F(ProgramRun, ASignalWhileACommandFileIsReadEndsTheReadingFirst) {
   writeFile(dir.file("in.txt"), "abc\n");
-  std::string lines = "/CU\n" + dir.file("in.txt") + "\n/MERGETOFILE=" + dir.file("out.txt") +
-                      "\n/G\n";
+  std::string lines =
+      "/CU\n" + dir.file("in.txt") + "\n/MERGETOFILE=" + dir.file("out.txt") + "\n/G\n";
   for (int i = 0; i < 100000; ++i)
     lines += "/{=comment " + std::to_string(i) + "\n";
   writeFile(dir.file("long.cmd"), lines + "/CL\n" + dir.file("in.txt") + "\n/G\n");
