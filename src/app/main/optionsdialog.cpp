@@ -137,11 +137,21 @@ void ToptionsDialog::Button1Click() {
   shown.setStyleName(drawn.styleName());
   QFontDialog dialog(shown, this);
   dialog.setObjectName(QStringLiteral("FontDialog1"));
-  bool chosen = false;
-  connect(&dialog, &QFontDialog::currentFontChanged, this, [&chosen] { chosen = true; });
-  // Confirmed without a choice, the font stays as it was, name and size.
-  if (DialogRunner::exec(dialog) == QDialog::Accepted && chosen)
-    setTrialFont(dialog.selectedFont());
+  // Confirmed without a choice, the font stays as it was, name and size. The
+  // dialog reports its own first selection as a change on some desktops, and
+  // may start on another face where it lists none of ours: only a font other
+  // than the one it opened on is a choice.
+  const QFont opened = dialog.currentFont();
+  if (DialogRunner::exec(dialog) != QDialog::Accepted)
+    return;
+  const auto same = [](const QFont &a, const QFont &b) {
+    return a.family() == b.family() && a.styleName() == b.styleName() &&
+           a.pointSizeF() == b.pointSizeF() && a.bold() == b.bold() && a.italic() == b.italic() &&
+           a.underline() == b.underline() && a.strikeOut() == b.strikeOut();
+  };
+  const QFont picked = dialog.currentFont();
+  if (!same(picked, shown) && !same(picked, opened))
+    setTrialFont(picked);
 }
 
 bool ToptionsDialog::apply(MainSettings &settings) const {
