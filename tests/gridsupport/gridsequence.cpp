@@ -25,6 +25,8 @@ namespace marrowen::gridsequence {
 
 namespace {
 
+using more::pick;
+
 enum Kind { kText, kCheck, kCombo, kListOnly, kDate, kSpin, kWrap, kReadOnly };
 constexpr Kind startKinds[] = {kText, kCheck, kCombo, kListOnly, kDate, kSpin, kWrap, kReadOnly};
 constexpr int startRows = 24;
@@ -431,10 +433,6 @@ private:
   void log(const std::string &event) { events_ += (events_.empty() ? "" : " ") + event; }
 
   // ---- fitting raw arguments to the grid as it is
-  int pick(std::uint32_t v, int low, int high) const {
-    return high < low ? low
-                      : low + static_cast<int>(v % static_cast<std::uint32_t>(high - low + 1));
-  }
   QWidget *focusTarget() {
     if (QWidget *popup = QApplication::activePopupWidget())
       return popup;

@@ -36,11 +36,11 @@ const KeyChoice moreKeys[] = {
     {Qt::Key_Down, Qt::ShiftModifier, "Shift+Down"},
 };
 
+} // namespace
+
 int pick(std::uint32_t v, int low, int high) {
   return high < low ? low : low + static_cast<int>(v % static_cast<std::uint32_t>(high - low + 1));
 }
-
-} // namespace
 
 std::string rightClick(TdgGrid &g, QWidget &window, const Step &s) {
   const int col = pick(s.a, 0, g.ColCount() - 1);

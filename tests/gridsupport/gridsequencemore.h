@@ -7,6 +7,7 @@
 #include "grid/widget/gridevents.h"
 #include "gridsupport/gridsequence.h"
 
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -19,6 +20,8 @@ class TdgGrid;
 
 namespace marrowen::gridsequence::more {
 
+// A raw argument fitted to low..high; low when the range is empty.
+int pick(std::uint32_t v, int low, int high);
 std::string key(QWidget &target, const Step &s);
 std::string rightClick(TdgGrid &g, QWidget &window, const Step &s);
 // A press, a move with the button held and a release: over the row bar or

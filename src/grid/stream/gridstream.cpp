@@ -733,13 +733,9 @@ void TdgGridStreamer::writePublishedProperties(ComponentWriter &writer) const {
 
 bool TdgGridStreamer::readPublishedProperty(std::string_view name, ComponentReader &reader) {
   NamesRead.emplace_back(name);
-  for (std::size_t at = 0; at < PassOver.size();) {
-    const std::size_t end = std::min(PassOver.find(';', at), PassOver.size());
-    if (sameName(PassOver.substr(at, end - at), name)) {
-      reader.readRawValue();
-      return true;
-    }
-    at = end + 1;
+  if (!PassOver.empty() && sameName(PassOver, name)) {
+    reader.readRawValue();
+    return true;
   }
   return readPublished(reader, grid_, name);
 }

@@ -26,7 +26,7 @@ public:
 
   // The published properties the record named, in the order read.
   std::vector<std::string> NamesRead;
-  // Published properties read and dropped, ";"-separated.
+  // A published property read and dropped; none when empty.
   std::string_view PassOver;
 
 private:
@@ -35,7 +35,7 @@ private:
 
 // Writes the grid as a root record; reads one into a grid, which is loading
 // meanwhile and runs Loaded at the end, and answers the published
-// properties the record named. Those named in `passOver` are not applied.
+// properties the record named. The one named `passOver` is not applied.
 std::string writeGrid(const TdgBaseGrid &grid);
 std::vector<std::string> readGrid(TdgBaseGrid &grid, std::string_view bytes,
                                   std::string_view passOver = {});
