@@ -272,8 +272,7 @@ namespace {
 // Whether a backslash before `c` begins an escape that takes `c` (and maybe
 // more) with it.
 bool beginsEscape(unsigned char c) {
-  return escapedByteOf(static_cast<char>(c)) >= 0 || c == 'x' || c == 'c' ||
-         (c >= '0' && c <= '9');
+  return escapedByteOf(static_cast<char>(c)) >= 0 || c == 'x' || c == 'c' || (c >= '0' && c <= '9');
 }
 
 void appendEscaped(unsigned char b, std::string &result) {
@@ -357,11 +356,10 @@ void escapeControlCharsInEscapedText(std::string_view text, EscapeReader reader,
       // A control letter of a control byte is a printable byte; written in
       // hex it needs no care where it lands. Case mapping leaves bytes below
       // 32 alone.
-      static constexpr char hex[] = "0123456789ABCDEF";
       const unsigned char value = at(i + 2) ^ 64;
       result += "\\x";
-      result += hex[value >> 4];
-      result += hex[value & 15];
+      result += upperHexDigits[value >> 4];
+      result += upperHexDigits[value & 15];
       i += 3;
     } else {
       const unsigned char letter = at(i + 1);

@@ -62,13 +62,6 @@ struct DirCloser {
 // back to a folder.
 constexpr std::size_t maxListedNames = 1 << 20;
 
-std::string upperCased(std::string_view text) {
-  std::string upper(text);
-  for (char &c : upper)
-    c = static_cast<char>(asciiUpper(static_cast<unsigned char>(c)));
-  return upper;
-}
-
 } // namespace
 
 bool matchesFileMask(std::string_view mask, std::string_view name) {
@@ -122,7 +115,7 @@ struct TFileInput::FolderListing {
   FileId id{};
   std::vector<std::pair<std::string, unsigned char>> entries; // name, d_type
   std::optional<std::vector<std::pair<std::string, FileId>>> subfolders;
-  std::optional<std::unordered_multimap<std::string, std::size_t>> byUpperName;
+  std::optional<std::unordered_multimap<std::string, std::size_t>> byFoldedName;
   bool searched = false; // the status line has named it
 };
 
@@ -367,12 +360,12 @@ void TFileInput::scanFolder(const std::string &folder, const std::string &mask, 
   if (mask.find_first_of("*?") == std::string::npos) {
     // A name without wildcards matches the names equal to it but for letter
     // case: looked up, not compared with every name of the folder.
-    if (!listing->byUpperName) {
-      listing->byUpperName.emplace();
+    if (!listing->byFoldedName) {
+      listing->byFoldedName.emplace();
       for (std::size_t i = 0; i < listing->entries.size(); ++i)
-        listing->byUpperName->emplace(upperCased(listing->entries[i].first), i);
+        listing->byFoldedName->emplace(asciiLowerCase(listing->entries[i].first), i);
     }
-    auto [first, last] = listing->byUpperName->equal_range(upperCased(mask));
+    auto [first, last] = listing->byFoldedName->equal_range(asciiLowerCase(mask));
     std::vector<std::size_t> found;
     for (auto it = first; it != last; ++it)
       found.push_back(it->second);

@@ -73,8 +73,6 @@ std::string folderPart(const std::string &name) {
   return slash == 0 ? std::string("/") : name.substr(0, slash);
 }
 
-// Whether a file differs from what `before` recorded: another inode in its
-// place, or a size or modification time that moved.
 // Opens a file to append to, creating it when it is missing; `created` says
 // whether this call made it, so that an append taken back can take the file
 // back too.
@@ -93,6 +91,8 @@ int openForAppend(const std::string &name, bool &created) {
   return -1;
 }
 
+// Whether a file differs from what `before` recorded: another inode in its
+// place, or a size or modification time that moved.
 bool changedSince(const struct stat &now, const struct stat &before) {
   return now.st_dev != before.st_dev || now.st_ino != before.st_ino ||
          now.st_size != before.st_size || now.st_mtim.tv_sec != before.st_mtim.tv_sec ||

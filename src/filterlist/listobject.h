@@ -27,16 +27,16 @@ using ConfirmPrompt = std::function<Answer(const std::string &text)>;
 // (their text goes straight on).
 enum class ChildChain : int { Inline = 0, Gathered = 1, PassedOn = 2 };
 
+// The command-line comment ("/{=") holding `text`, escaped so that it stays
+// on one line and the command line reads back the same text.
+std::string commentCmdLine(std::string_view text);
+
 // One node of a filter list: the settings of one filter, with its tree
 // caption, report and command-line texts, its record in a filter file and
 // the runtime filter(s) it makes for a job. A disabled node makes nothing.
 //
 // The base class itself is only ever read from very old filter files; the
 // node classes override what they need.
-// The command-line comment ("/{=") holding `text`, escaped so that it stays
-// on one line and the command line reads back the same text.
-std::string commentCmdLine(std::string_view text);
-
 class TListObject : public StreamableComponent {
 public:
   TListObject() = default;

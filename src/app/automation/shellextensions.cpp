@@ -75,10 +75,6 @@ QString quoteArgument(const QString &argument) {
 constexpr int filterColumn = 3;
 constexpr int storedNameColumn = 5;
 
-std::string nameAsShown(const std::string &fileName) {
-  return fromQString(fileNameToQString(fileName));
-}
-
 } // namespace
 
 std::vector<ShellFilter> loadShellFilters(SettingsStore &store) {
@@ -274,7 +270,7 @@ TshellExtensions::TshellExtensions(QWidget *parent) : QWidget(parent) {
     const int row = static_cast<int>(i + 1);
     fileGrid_->SetCell(1, row, Variant(filters[i].name));
     fileGrid_->SetCell(2, row, Variant(filters[i].comment));
-    fileGrid_->SetCell(filterColumn, row, Variant(nameAsShown(filters[i].filter)));
+    fileGrid_->SetCell(filterColumn, row, Variant(fileNameToText(filters[i].filter)));
     fileGrid_->SetCell(storedNameColumn, row, Variant(filters[i].filter));
     fileGrid_->SetCell(4, row, Variant(filters[i].command));
   }
@@ -300,7 +296,7 @@ std::vector<ShellFilter> TshellExtensions::rows() const {
     auto text = [&](int col) { return fileGrid_->GetCell(col, row).toString(); };
     const std::string shown = text(filterColumn);
     const std::string stored = text(storedNameColumn);
-    const std::string filter = !stored.empty() && nameAsShown(stored) == shown
+    const std::string filter = !stored.empty() && fileNameToText(stored) == shown
                                    ? stored
                                    : fileNameFromQString(toQString(shown));
     filters[static_cast<std::size_t>(at - 1)] = {text(1), text(2), filter, text(4)};
@@ -342,7 +338,7 @@ void TshellExtensions::fileGridButtonDown(int dataCol, int dataRow) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     if (DialogRunner::exec(dialog) == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
       const std::string name = fileNameFromQString(dialog.selectedFiles().front());
-      fileGrid_->SetCell(filterColumn, dataRow, Variant(nameAsShown(name)));
+      fileGrid_->SetCell(filterColumn, dataRow, Variant(fileNameToText(name)));
       fileGrid_->SetCell(storedNameColumn, dataRow, Variant(name));
     }
   } else if (dataCol == 4) {

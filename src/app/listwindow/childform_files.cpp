@@ -37,8 +37,7 @@ constexpr TColor aqua = 16776960;
 
 std::string cellText(TdgGrid &grid, int col, int row) { return grid.GetCell(col, row).toString(); }
 
-// A name as the grid shows it, and the name the user means by a shown text.
-std::string shownFileName(const std::string &name) { return fileNameToText(name); }
+// The name the user means by a text the grid shows (fileNameToText).
 std::string fileNameShownAs(const std::string &shown) {
   return fileNameFromQString(toQString(shown));
 }
@@ -215,7 +214,7 @@ std::string TchildForm::fileNameAt(int dataRow) const {
   const std::string shown = cellText(*fileGrid_, 1, dataRow);
   if (dataRow >= 1 && dataRow <= static_cast<int>(spelledNames_.size())) {
     const std::string &spelled = spelledNames_[static_cast<std::size_t>(dataRow - 1)];
-    if (!spelled.empty() && shownFileName(spelled) == shown)
+    if (!spelled.empty() && fileNameToText(spelled) == shown)
       return spelled;
   }
   return fileNameShownAs(shown);
@@ -224,7 +223,7 @@ std::string TchildForm::fileNameAt(int dataRow) const {
 void TchildForm::setFileNameAt(int dataRow, const std::string &name) {
   if (dataRow < 1 || dataRow > fileGrid_->Rows())
     return;
-  const std::string shown = shownFileName(name);
+  const std::string shown = fileNameToText(name);
   fileGrid_->SetCell(1, dataRow, Variant(shown));
   fileGrid_->SetRowColor(dataRow, shown.starts_with(':') ? aqua : clNone);
   forgetSpelling(dataRow);
