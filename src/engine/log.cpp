@@ -237,7 +237,7 @@ TLog::TLog(std::string fullName, bool append) : TNullLog(std::move(fullName)) {
       createError_ = refusal ? translateFormat(970,
                                                "Error writing to log file %s - logging is now "
                                                "disabled\r\n%s",
-                                               {fileName(), refusal})
+                                               {loggedName(fileName()), refusal})
                              : failureText(970,
                                            "Error writing to log file %s - logging is now "
                                            "disabled\r\n%s",
