@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -80,8 +81,17 @@ std::shared_ptr<ChildWatch> watch(pid_t pid) {
 
 struct SpawnActions {
   posix_spawn_file_actions_t actions;
-  SpawnActions() { posix_spawn_file_actions_init(&actions); }
-  ~SpawnActions() { posix_spawn_file_actions_destroy(&actions); }
+  posix_spawnattr_t attributes;
+  SpawnActions() {
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+  }
+  ~SpawnActions() {
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  SpawnActions(const SpawnActions &) = delete;
+  SpawnActions &operator=(const SpawnActions &) = delete;
 };
 
 // Starts `argv`; returns 0 and the process id, or the errno of the failure
@@ -96,8 +106,18 @@ int spawn(const std::vector<std::string> &argv, const std::string &folder, bool 
   SpawnActions actions;
   if (!folder.empty())
     posix_spawn_file_actions_addchdir_np(&actions.actions, folder.c_str());
-  return searchPath ? ::posix_spawnp(&pid, args[0], &actions.actions, nullptr, args.data(), environ)
-                    : ::posix_spawn(&pid, args[0], &actions.actions, nullptr, args.data(), environ);
+  // The signals this program ignores for itself (a broken pipe, a file too
+  // large) reach a program it starts as they would any other.
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  sigaddset(&defaults, SIGXFSZ);
+  posix_spawnattr_setsigdefault(&actions.attributes, &defaults);
+  posix_spawnattr_setflags(&actions.attributes, POSIX_SPAWN_SETSIGDEF);
+  return searchPath ? ::posix_spawnp(&pid, args[0], &actions.actions, &actions.attributes,
+                                     args.data(), environ)
+                    : ::posix_spawn(&pid, args[0], &actions.actions, &actions.attributes,
+                                    args.data(), environ);
 }
 
 bool isDirectory(const std::string &path) {

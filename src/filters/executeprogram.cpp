@@ -73,7 +73,8 @@ int spawnProgram(std::vector<std::string> words, pid_t &pid) {
   sigemptyset(&none);
   sigset_t defaults;
   sigemptyset(&defaults);
-  for (int signal : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGCHLD, SIGALRM, SIGUSR1, SIGUSR2})
+  for (int signal :
+       {SIGPIPE, SIGXFSZ, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGCHLD, SIGALRM, SIGUSR1, SIGUSR2})
     sigaddset(&defaults, signal);
   posix_spawnattr_setpgroup(&setup.attributes, 0);
   posix_spawnattr_setsigmask(&setup.attributes, &none);
@@ -214,6 +215,12 @@ void TExecuteProgram::endFile() {
     if (WIFSIGNALED(status))
       throw EStreamError(Format("The program %s was ended by signal %d: its result is not used",
                                 {commandLine_, WTERMSIG(status)}));
+    // Its result is still passed on (grep ends 1 when nothing matched, which
+    // is no failure), but a program that failed half-way may have left only
+    // part of it: the log says so.
+    if (WIFEXITED(status) && WEXITSTATUS(status) != 0)
+      logWarning(Format("The program %s ended with status %d for [%s]",
+                        {commandLine_, WEXITSTATUS(status), loggedName(inputName_)}));
   }
 
   TFileStream result(resultFileName_, TFileMode::fmOpenRead);
