@@ -219,8 +219,8 @@ void TExecuteProgram::endFile() {
     // is no failure), but a program that failed half-way may have left only
     // part of it: the log says so.
     if (WIFEXITED(status) && WEXITSTATUS(status) != 0)
-      logWarning(Format("The program %s ended with status %d for [%s]",
-                        {commandLine_, WEXITSTATUS(status), loggedName(inputName_)}));
+      logWarning(
+          Format("The program %s ended with status %d", {commandLine_, WEXITSTATUS(status)}));
   }
 
   TFileStream result(resultFileName_, TFileMode::fmOpenRead);

@@ -287,6 +287,29 @@ TEST(FileOutput, AnAppendThatFailsOrIsStoppedLeavesTheTargetAsItWas) {
   EXPECT_EQ(folder.listing(), "log.txt");
 }
 
+// Two writers appending to one file at once would mix their texts: a target
+// another writer holds fails for that input and stays as it was, and once
+// let go it takes the append.
+TEST(FileOutput, AnAppendTargetAnotherWriterHoldsIsLeftAsItWas) {
+  TempFolder folder;
+  writeFile(folder.file("t.txt"), "theirs");
+  const int other = ::open(folder.file("t.txt").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  ASSERT_EQ(::fcntl(other, F_OFD_SETLK, &whole), 0);
+  auto job = writeThrough({{folder.file("t.txt"), "mine"}}, {.append = true});
+  EXPECT_EQ(readFile(folder.file("t.txt")), "theirs");
+  EXPECT_EQ(job->errors,
+            std::vector<std::string>{"Couldn't append to file [" + folder.file("t.txt") +
+                                     "]: another program is writing it"});
+  EXPECT_EQ(job->processedFiles, 0);
+  ::close(other);
+  job = writeThrough({{folder.file("t.txt"), "mine"}}, {.append = true});
+  EXPECT_EQ(readFile(folder.file("t.txt")), "theirsmine");
+  EXPECT_TRUE(job->errors.empty());
+}
+
 // A target the rename cannot reach (a name too long for the file system):
 // nothing is left under a random name and the file is neither reported as
 // written nor counted as processed.
