@@ -157,16 +157,17 @@ ReachableName::ReachableName(const std::string &name) : name_(name) {
   }
   while (folder != -1 && at < last) {
     std::size_t end = last;
-    if (end - at >= PATH_MAX) {
+    if (end - at >= PATH_MAX)
       end = name.rfind('/', at + PATH_MAX - 1);
-      if (end == std::string::npos || end <= at) {
-        errno = ENAMETOOLONG;
-        end = at;
-      }
+    if (end == at) { // "//": no part to open
+      ++at;
+      continue;
     }
-    const int next = end > at ? ::openat(folder, name.substr(at, end - at).c_str(),
-                                         O_PATH | O_DIRECTORY | O_CLOEXEC)
-                              : -1;
+    int next = -1;
+    if (end == std::string::npos || end < at)
+      errno = ENAMETOOLONG; // one part longer than any name
+    else
+      next = ::openat(folder, name.substr(at, end - at).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     const int reason = errno;
     if (folder != AT_FDCWD)
       ::close(folder);

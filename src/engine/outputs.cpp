@@ -415,6 +415,7 @@ void TFileOutput::discardFile() {
 void TFileOutput::settleFailedAppend(int cutError) {
   struct stat now {};
   const bool known = ::stat(ReachableName(targetName_).c_str(), &now) == 0;
+  const int unknownBecause = known ? 0 : errno;
   const bool cutBack = cutError == 0 && known && now.st_size == appendStart_;
   if (cutBack && appendCreated_ && removeFile(targetName_)) {
     if (!writeError_.empty())
@@ -423,22 +424,25 @@ void TFileOutput::settleFailedAppend(int cutError) {
   }
   if (cutBack && writeError_.empty())
     return; // a stop, taken back whole
+  const std::string size = known ? std::to_string(now.st_size) : std::string();
+  if (writeError_.empty()) { // a stop whose text could not be taken back
+    logError(Format("Couldn't cut file [%s] back to its former %d bytes:%s%s",
+                    {loggedName(targetName_), appendStart_, systemErrorText(cutError),
+                     known ? "; it now holds " + size + " bytes" : std::string()}));
+    return;
+  }
   std::string holds;
   if (cutBack)
     holds = Format("it was cut back to the %d bytes it held before", {appendStart_});
   else if (known)
-    holds = Format("it could not be cut back to the %d bytes it held before%s and now holds %d "
-                   "bytes",
-                   {appendStart_, cutError != 0 ? " (" + systemErrorText(cutError) + ")" : "",
-                    static_cast<std::int64_t>(now.st_size)});
+    holds =
+        Format("it could not be cut back to the %d bytes it held before%s and now holds %s "
+               "bytes",
+               {appendStart_, cutError != 0 ? " (" + systemErrorText(cutError) + ")" : "", size});
   else
-    holds = Format("what it now holds is not known (%s)", {systemErrorText(errno)});
-  if (!writeError_.empty())
-    logError(
-        Format("Couldn't write file [%s]:%s; %s", {loggedName(targetName_), writeError_, holds}));
-  else
-    logError(Format("Couldn't cut file [%s] back to its former %d bytes:%s; %s",
-                    {loggedName(targetName_), appendStart_, systemErrorText(cutError), holds}));
+    holds = Format("what it now holds is not known (%s)", {systemErrorText(unknownBecause)});
+  logError(
+      Format("Couldn't write file [%s]:%s; %s", {loggedName(targetName_), writeError_, holds}));
 }
 
 void TFileOutput::removeWrittenFile() {
