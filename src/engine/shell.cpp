@@ -79,21 +79,6 @@ std::shared_ptr<ChildWatch> watch(pid_t pid) {
   return w;
 }
 
-struct SpawnActions {
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attributes;
-  SpawnActions() {
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attributes);
-  }
-  ~SpawnActions() {
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  SpawnActions(const SpawnActions &) = delete;
-  SpawnActions &operator=(const SpawnActions &) = delete;
-};
-
 // Starts `argv`; returns 0 and the process id, or the errno of the failure
 // (including a failed exec, which posix_spawn reports).
 int spawn(const std::vector<std::string> &argv, const std::string &folder, bool searchPath,
@@ -103,21 +88,21 @@ int spawn(const std::vector<std::string> &argv, const std::string &folder, bool 
   for (const std::string &a : argv)
     args.push_back(const_cast<char *>(a.c_str()));
   args.push_back(nullptr);
-  SpawnActions actions;
+  SpawnSetup setup;
   if (!folder.empty())
-    posix_spawn_file_actions_addchdir_np(&actions.actions, folder.c_str());
+    posix_spawn_file_actions_addchdir_np(&setup.actions, folder.c_str());
   // The signals this program ignores for itself (a broken pipe, a file too
   // large) reach a program it starts as they would any other.
   sigset_t defaults;
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);
   sigaddset(&defaults, SIGXFSZ);
-  posix_spawnattr_setsigdefault(&actions.attributes, &defaults);
-  posix_spawnattr_setflags(&actions.attributes, POSIX_SPAWN_SETSIGDEF);
-  return searchPath ? ::posix_spawnp(&pid, args[0], &actions.actions, &actions.attributes,
-                                     args.data(), environ)
-                    : ::posix_spawn(&pid, args[0], &actions.actions, &actions.attributes,
-                                    args.data(), environ);
+  posix_spawnattr_setsigdefault(&setup.attributes, &defaults);
+  posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGDEF);
+  return searchPath ? ::posix_spawnp(&pid, args[0], &setup.actions, &setup.attributes, args.data(),
+                                     environ)
+                    : ::posix_spawn(&pid, args[0], &setup.actions, &setup.attributes, args.data(),
+                                    environ);
 }
 
 bool isDirectory(const std::string &path) {

@@ -39,21 +39,6 @@ constexpr auto longestWaitStep = std::chrono::milliseconds(50);
 // How long a cancelled program may take to end after it was asked to.
 constexpr auto terminationGrace = std::chrono::seconds(1);
 
-struct SpawnSetup {
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attributes;
-  SpawnSetup() {
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attributes);
-  }
-  ~SpawnSetup() {
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  SpawnSetup(const SpawnSetup &) = delete;
-  SpawnSetup &operator=(const SpawnSetup &) = delete;
-};
-
 // Starts `words` in our current folder; 0 and the process id, or the errno
 // of the failure (a failed exec included).
 int spawnProgram(std::vector<std::string> words, pid_t &pid) {

@@ -293,18 +293,15 @@ TEST(FileOutput, AnAppendThatFailsOrIsStoppedLeavesTheTargetAsItWas) {
 TEST(FileOutput, AnAppendTargetAnotherWriterHoldsIsLeftAsItWas) {
   TempFolder folder;
   writeFile(folder.file("t.txt"), "theirs");
-  const int other = ::open(folder.file("t.txt").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  struct flock whole {};
-  whole.l_type = F_WRLCK;
-  whole.l_whence = SEEK_SET;
-  ASSERT_EQ(::fcntl(other, F_OFD_SETLK, &whole), 0);
+  auto other = std::make_unique<testing::HeldForWriting>(folder.file("t.txt"));
+  ASSERT_TRUE(other->held());
   auto job = writeThrough({{folder.file("t.txt"), "mine"}}, {.append = true});
   EXPECT_EQ(readFile(folder.file("t.txt")), "theirs");
   EXPECT_EQ(job->errors,
             std::vector<std::string>{"Couldn't append to file [" + folder.file("t.txt") +
                                      "]: another program is writing it"});
   EXPECT_EQ(job->processedFiles, 0);
-  ::close(other);
+  other.reset();
   job = writeThrough({{folder.file("t.txt"), "mine"}}, {.append = true});
   EXPECT_EQ(readFile(folder.file("t.txt")), "theirsmine");
   EXPECT_TRUE(job->errors.empty());

@@ -47,51 +47,46 @@ bool namesDescriptor(const char *variable, int fd) {
   return names(variable, path);
 }
 
-} // namespace
-
-extern "C" {
-
-int open(const char *path, int flags, ...) {
-  mode_t mode = 0;
-  if (flags & (O_CREAT | O_TMPFILE)) {
-    va_list arguments;
-    va_start(arguments, flags);
-    mode = va_arg(arguments, mode_t);
-    va_end(arguments);
-  }
-  if (names("MARROWEN_FAIL_OPEN", path)) {
-    errno = EACCES;
-    return -1;
-  }
-  static auto next = real<int (*)(const char *, int, ...)>("open");
-  return next(path, flags, mode);
+// The mode of a call that may create a file, which follows its flags.
+mode_t creationMode(int flags, va_list arguments) {
+  return flags & (O_CREAT | O_TMPFILE) ? va_arg(arguments, mode_t) : 0;
 }
 
-int open64(const char *path, int flags, ...) {
-  mode_t mode = 0;
-  if (flags & (O_CREAT | O_TMPFILE)) {
-    va_list arguments;
-    va_start(arguments, flags);
-    mode = va_arg(arguments, mode_t);
-    va_end(arguments);
-  }
-  return open(path, flags, mode);
-}
-
-int openat(int folder, const char *path, int flags, ...) {
-  mode_t mode = 0;
-  if (flags & (O_CREAT | O_TMPFILE)) {
-    va_list arguments;
-    va_start(arguments, flags);
-    mode = va_arg(arguments, mode_t);
-    va_end(arguments);
-  }
+int openChecked(int folder, const char *path, int flags, mode_t mode) {
   if (names("MARROWEN_FAIL_OPEN", path)) {
     errno = EACCES;
     return -1;
   }
   static auto next = real<int (*)(int, const char *, int, ...)>("openat");
   return next(folder, path, flags, mode);
+}
+
+} // namespace
+
+extern "C" {
+
+int open(const char *path, int flags, ...) {
+  va_list arguments;
+  va_start(arguments, flags);
+  const mode_t mode = creationMode(flags, arguments);
+  va_end(arguments);
+  return openChecked(AT_FDCWD, path, flags, mode);
+}
+
+int open64(const char *path, int flags, ...) {
+  va_list arguments;
+  va_start(arguments, flags);
+  const mode_t mode = creationMode(flags, arguments);
+  va_end(arguments);
+  return openChecked(AT_FDCWD, path, flags, mode);
+}
+
+int openat(int folder, const char *path, int flags, ...) {
+  va_list arguments;
+  va_start(arguments, flags);
+  const mode_t mode = creationMode(flags, arguments);
+  va_end(arguments);
+  return openChecked(folder, path, flags, mode);
 }
 
 ssize_t read(int fd, void *buffer, size_t count) {

@@ -567,14 +567,12 @@ TEST_F(ProgramRun, AnotherProgramsFilesAreLeftToIt) {
   constexpr auto npos = std::string::npos;
   writeFile(dir.file("in.txt"), "mine\n");
   writeFile(dir.file("t.txt"), "theirs\n");
-  const int theirs = ::open(dir.file("t.txt").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  struct flock whole {};
-  whole.l_type = F_WRLCK;
-  whole.l_whence = SEEK_SET;
-  ASSERT_EQ(::fcntl(theirs, F_OFD_SETLK, &whole), 0);
-  Result held =
-      start({"/MERGETOFILE=" + file("t.txt"), "/APPEND+", "/I-", file("in.txt"), "/G", "/Q"});
-  ::close(theirs);
+  Result held;
+  {
+    HeldForWriting theirs(dir.file("t.txt"));
+    ASSERT_TRUE(theirs.held());
+    held = start({"/MERGETOFILE=" + file("t.txt"), "/APPEND+", "/I-", file("in.txt"), "/G", "/Q"});
+  }
   EXPECT_EQ(held.status, 1);
   EXPECT_NE(held.errors.find("Couldn't append to file [" + dir.file("t.txt") +
                              "]: another program is writing it"),
