@@ -9,6 +9,7 @@
 #include "engine/messages.h"
 #include "engine/userinterface.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -562,13 +563,28 @@ void TAccumulateOutput::startJob() {
   TFilter::startJob();
 }
 
+void TAccumulateOutput::openFile(const std::string &name) {
+  inputStart_ = text_.size();
+  TFilter::openFile(name);
+}
+
+FileResult TAccumulateOutput::closeFile() {
+  inputStart_ = text_.size();
+  return TFilter::closeFile();
+}
+
+void TAccumulateOutput::abandonFile() {
+  text_.resize(std::min(inputStart_, text_.size()));
+  TFilter::abandonFile();
+}
+
 bool TAccumulateOutput::processChunk(std::string &chunk) {
   text_.append(chunk);
   sendToNext(chunk);
   return true;
 }
 
-void TClipboardOutput::openFile(const std::string &) { TFilter::openFile("Clipboard"); }
+void TClipboardOutput::openFile(const std::string &) { TAccumulateOutput::openFile("Clipboard"); }
 
 void TClipboardOutput::endJob() {
   std::string text = text_.substr(0, text_.find('\0'));
@@ -580,7 +596,7 @@ void TClipboardOutput::endJob() {
 
 void TStringOutput::openFile(const std::string &) {
   target_->clear();
-  TFilter::openFile("String");
+  TAccumulateOutput::openFile("String");
 }
 
 void TStringOutput::endJob() {

@@ -141,15 +141,24 @@ private:
   std::string writeError_;   // why the last write failed; empty while all is well
 };
 
-// Collects the text of the whole job and delivers it at `endJob`.
+// Collects the text of the whole job and delivers it at `endJob`. An input
+// that fails half-way is taken back out of it, as out of a merged file.
 class TAccumulateOutput : public TGenericOutput {
 public:
   void startJob() override;
+  void openFile(const std::string &name) override;
   bool processChunk(std::string &chunk) override;
+  FileResult closeFile() override;
+  void abandonFile() override;
   const std::string &accumulatedText() const { return text_; }
 
 protected:
   std::string text_;
+
+private:
+  // Where the current input's text begins: the end of the last input that
+  // closed, so an input that fails before it opens takes nothing back.
+  std::size_t inputStart_ = 0;
 };
 
 // Puts the text of all inputs of a job on the clipboard (up to its first NUL).

@@ -2,6 +2,7 @@
 
 #include "engine/mergesplit.h"
 #include "engine/outputs.h"
+#include "engine/userinterface.h"
 #include "support/recording_job.h"
 #include "support/temp_folder.h"
 
@@ -725,7 +726,7 @@ TEST(FileInputRun, InputsRemovedOrCutWhileTheJobRunsCostNothingElse) {
   private:
     TempFolder &dir_;
   };
-  for (const char *kind : {"folder", "merged", "appended"}) {
+  for (const std::string kind : {"folder", "merged", "appended", "clipboard"}) {
     SCOPED_TRACE(kind);
     TempFolder dir;
     writeFile(dir.file("a.txt"), "A");
@@ -734,12 +735,14 @@ TEST(FileInputRun, InputsRemovedOrCutWhileTheJobRunsCostNothingElse) {
     writeFile(dir.file("d.txt"), "D");
     writeFile(dir.file("all.out"), "old");
     std::unique_ptr<TFilter> output;
-    if (kind == std::string("folder")) {
+    if (kind == "folder") {
       output = folderOutput(dir.file("out"));
+    } else if (kind == "clipboard") {
+      output = std::make_unique<TClipboardOutput>();
     } else {
       output = std::make_unique<TMergeFiles>(dir.file("all.out"));
       output->setNext(
-          std::make_unique<TFileOutput>(TFileOutput::Options{.append = kind[0] == 'a'}));
+          std::make_unique<TFileOutput>(TFileOutput::Options{.append = kind == "appended"}));
     }
     auto input = std::make_unique<TFileInput>(
         std::vector<FileGridRow>{{dir.file("?.txt"), "None", "Add"}}, false, false, 0, 4096, false);
@@ -749,7 +752,9 @@ TEST(FileInputRun, InputsRemovedOrCutWhileTheJobRunsCostNothingElse) {
     RecordingJob job;
     input->attachJob(&job);
     input->runInput();
-    if (kind == std::string("folder")) {
+    if (kind == "clipboard") {
+      EXPECT_EQ(getClipboardText(), "A!D!");
+    } else if (kind == "folder") {
       EXPECT_EQ(dir.listing(), "a.txt all.out c.txt d.txt out");
       std::set<std::string> written;
       for (const auto &entry : std::filesystem::directory_iterator(dir.file("out")))
@@ -757,7 +762,7 @@ TEST(FileInputRun, InputsRemovedOrCutWhileTheJobRunsCostNothingElse) {
       EXPECT_EQ(written, std::set<std::string>({"a.txt", "d.txt"}));
       EXPECT_EQ(readFile(dir.file("out/a.txt")) + readFile(dir.file("out/d.txt")), "A!D!");
     } else {
-      EXPECT_EQ(readFile(dir.file("all.out")), kind[0] == 'a' ? "oldA!D!" : "A!D!");
+      EXPECT_EQ(readFile(dir.file("all.out")), kind == "appended" ? "oldA!D!" : "A!D!");
     }
     EXPECT_EQ(job.errors,
               std::vector<std::string>({"Cannot open file " + dir.file("b.txt"),
