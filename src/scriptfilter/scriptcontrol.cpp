@@ -186,9 +186,12 @@ struct TawScriptControl::Engine {
 
 // Interrupts a call that runs past the time-out, that its job asks to stop,
 // or during which the process grows past the memory bound. It sleeps while
-// no call runs and, while calls follow each other, wakes only for a call
-// that is still running at its next look, so a short call costs two
-// uncontended locks, not a thread switch.
+// no call runs, or while the one running is already interrupted, until the
+// next call begins. While calls follow each other it looks at a call when
+// the one before would have needed a look, and a new call wakes it only when
+// it needs a look sooner (a shorter time-out than the call before), so a
+// short call costs two uncontended locks, not a thread switch, and every
+// call is looked at by its own deadline.
 class TawScriptControl::Watchdog {
 public:
   enum class Ending { Finished, TimedOut, Stopped, OverMemory };
@@ -228,7 +231,7 @@ public:
       timeout_ = std::chrono::milliseconds(timeoutMs);
       heapAtStart_ = heap;
       residentAtStart_ = 0;
-      wake = idle_;
+      wake = sleeping_ || firstLook() < nextLook_;
     }
     if (wake)
       wake_.notify_one();
@@ -249,23 +252,32 @@ private:
   // How often a running call is looked at when it may be stopped or bounded.
   static constexpr auto lookInterval = std::chrono::milliseconds(20);
 
+  // When the running call must next be looked at.
+  std::chrono::steady_clock::time_point firstLook() const {
+    const auto deadline = start_ + timeout_;
+    if (stopRequest_ || memoryLimit_ > 0)
+      return std::min(deadline, std::chrono::steady_clock::now() + lookInterval);
+    return deadline;
+  }
+
   void watch() {
     std::unique_lock lock(mutex_);
     while (!stop_) {
-      if (!busy_) {
-        idle_ = true;
-        wake_.wait(lock, [this] { return stop_ || busy_; });
-        idle_ = false;
+      if (!busy_ || serial_ == interrupted_) {
+        // Only the next call's begin has anything to watch; it wakes us.
+        sleeping_ = true;
+        wake_.wait(lock, [this] { return stop_ || (busy_ && serial_ != interrupted_); });
+        sleeping_ = false;
         continue;
       }
       const std::uint64_t serial = serial_;
       const auto deadline = start_ + timeout_;
-      auto look = deadline;
-      if (stopRequest_ || memoryLimit_ > 0)
-        look = std::min(look, std::chrono::steady_clock::now() + lookInterval);
-      const auto callOver = [this, serial] { return stop_ || serial_ != serial || !busy_; };
-      wake_.wait_until(lock, look, [this] { return stop_; });
-      if (callOver())
+      nextLook_ = firstLook();
+      // Woken early only by the end of the program or a call that needs a
+      // look sooner.
+      wake_.wait_until(lock, nextLook_, [this, serial] { return stop_ || serial_ != serial; });
+      nextLook_ = std::chrono::steady_clock::time_point::max();
+      if (stop_ || serial_ != serial || !busy_)
         continue;
       Ending ending = Ending::Finished;
       if (stopRequest_ && stopRequest_())
@@ -277,10 +289,9 @@ private:
       if (ending == Ending::Finished)
         continue;
       ending_ = ending;
+      interrupted_ = serial;
       if (engine_)
         engine_->setInterrupted(true);
-      // Sleep until this call ends.
-      wake_.wait(lock, callOver);
     }
   }
 
@@ -316,9 +327,11 @@ private:
   std::size_t memoryLimit_ = 0;
   bool stop_ = false;
   bool busy_ = false;
-  bool idle_ = false;
+  bool sleeping_ = false;
   Ending ending_ = Ending::Finished;
   std::uint64_t serial_ = 0;
+  std::uint64_t interrupted_ = 0; // the serial of the last call interrupted
+  std::chrono::steady_clock::time_point nextLook_ = std::chrono::steady_clock::time_point::max();
   std::chrono::steady_clock::time_point start_;
   std::chrono::milliseconds timeout_{10000};
   std::size_t heapAtStart_ = 0;
