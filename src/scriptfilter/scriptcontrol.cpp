@@ -20,6 +20,7 @@
 #include <private/qv4mm_p.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -88,7 +89,9 @@ constexpr const char *callerSource = R"((function (global) {
       try {
         return { ok: true, text: value === undefined || value === null ? '' : toText(value) };
       } catch (e) {
-        return describe(e);
+        var d = describe(e);
+        d.result = true;
+        return d;
       }
     },
     shape: function (name) {
@@ -166,6 +169,31 @@ bool recursionSite(const Thrown &error, QString &routine, int &line) {
   routine = most->first.first;
   line = most->first.second;
   return true;
+}
+
+// The line (from 1) on which `code` declares the routine `name`
+// ("function name("); 0 when it declares none so.
+int declarationLine(const std::vector<std::string> &code, std::string_view name) {
+  const auto isNamePart = [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$';
+  };
+  constexpr std::string_view keyword = "function";
+  for (std::size_t i = 0; i < code.size(); ++i) {
+    const std::string &line = code[i];
+    for (std::size_t at = line.find(keyword); at != std::string::npos;
+         at = line.find(keyword, at + 1)) {
+      if (at > 0 && isNamePart(line[at - 1]))
+        continue;
+      std::size_t pos = at + keyword.size();
+      const std::size_t blanks = line.find_first_not_of(" \t", pos);
+      if (blanks == pos || blanks == std::string::npos || line.compare(blanks, name.size(), name))
+        continue;
+      pos = line.find_first_not_of(" \t", blanks + name.size());
+      if (pos != std::string::npos && line[pos] == '(')
+        return static_cast<int>(i) + 1;
+    }
+  }
+  return 0;
 }
 
 } // namespace
@@ -585,6 +613,14 @@ std::string TawScriptControl::Run(const std::string &name,
   if (thrown.number)
     error.number = *thrown.number;
   error.line = thrown.line;
+  // A value that failed on its way to text, not in a toString of the
+  // script's own, failed in the host's code, which has no file name ("@:47"):
+  // the routine that returned it is the place to look.
+  if (outcome.property(QStringLiteral("result")).toBool() &&
+      thrown.stack.section(u'\n', 0, 0).section(u'@', -1).startsWith(u':')) {
+    error.description += Format(" (the value %s returned cannot be turned into text)", {name});
+    error.line = declarationLine(code_, name);
+  }
   QString recursing;
   if (recursionSite(thrown, recursing, error.line))
     error.description += Format(" (%s calls itself without end)", {fromQString(recursing)});
