@@ -17,7 +17,8 @@ namespace marrowen {
 // before and `after` words after, across lines, joined by single blanks),
 // ended by CR LF. The text itself is not passed on.
 //
-// A word is a letter followed by letters, digits and "_"; it never spans
+// A word is a letter followed by letters, digits, "_" and combining marks (a
+// UTF-8 character whole); it never spans
 // lines. Dictionary words match without regard to case. The format takes
 // the line number as an integer ("%s %d %s") or, when it has a text
 // conversion there, as a text ("%s %s %s"); any other format is refused when
