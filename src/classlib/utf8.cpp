@@ -263,7 +263,7 @@ CaseTable::CaseTable(CaseMapping mapping) : mapping_(mapping), entries_(0x10000)
     if (cp >= 0xD800 && cp <= 0xDFFF) {
       mapped = "?"; // no valid sequence decodes to a surrogate
     } else if (!u_hasBinaryProperty(static_cast<UChar32>(cp), UCHAR_CHANGES_WHEN_CASEMAPPED)) {
-      append(mapped, cp);
+      utf8::append(mapped, cp);
     } else {
       UChar source[1] = {static_cast<UChar>(cp)};
       UChar result[8];
@@ -281,7 +281,7 @@ CaseTable::CaseTable(CaseMapping mapping) : mapping_(mapping), entries_(0x10000)
         break;
       }
       if (U_FAILURE(status))
-        append(mapped, cp);
+        utf8::append(mapped, cp);
       else
         mapped = utf8Of(result, length);
     }
@@ -324,7 +324,7 @@ std::size_t CaseTable::writeLong(char32_t cp, char *out) const {
   UChar32 result = mapping_ == CaseMapping::Upper   ? u_toupper(c)
                    : mapping_ == CaseMapping::Lower ? u_tolower(c)
                                                     : u_totitle(c);
-  append(mapped, static_cast<char32_t>(result));
+  utf8::append(mapped, static_cast<char32_t>(result));
   std::memcpy(out, mapped.data(), mapped.size());
   return mapped.size();
 }

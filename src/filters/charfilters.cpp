@@ -212,11 +212,11 @@ bool TResolveBackspaces::processChunk(std::string &chunk) {
     held_.append(data + at, end - at);
     if (held_.size() > heldLimit) {
       // Byte by byte, the first ten go whenever the held string reaches 101
-      // bytes; over a run that is whole steps until it holds 91 to 100.
-      // A character the release would cut goes whole, so a backspace never
-      // meets half of one.
-      std::size_t steps = (held_.size() - heldLimit + releaseStep - 1) / releaseStep;
-      std::size_t release = utf8::characterBoundaryFrom(held_, steps * releaseStep);
+      // bytes, and with them the rest of a character they would cut, so a
+      // backspace never meets half of one; over a run that is the same steps.
+      std::size_t release = 0;
+      while (held_.size() - release > heldLimit)
+        release = utf8::characterBoundaryFrom(held_, release + releaseStep);
       buffer_.append(held_, 0, release);
       held_.erase(0, release);
     }
