@@ -285,6 +285,10 @@ CaseTable::CaseTable(CaseMapping mapping) : mapping_(mapping), entries_(0x10000)
       else
         mapped = utf8Of(result, length);
     }
+    std::string same;
+    utf8::append(same, cp);
+    if (mapped != same)
+      changingBlocks_[cp >> 12] |= std::uint64_t{1} << ((cp >> 6) & 63);
     if (mapped.size() <= 3) {
       std::uint32_t entry = static_cast<std::uint32_t>(mapped.size()) << 24;
       for (std::size_t i = 0; i < mapped.size(); ++i)

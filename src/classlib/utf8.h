@@ -1,7 +1,9 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -157,20 +159,33 @@ public:
   static const CaseTable &of(CaseMapping mapping);
 
   // Writes the mapping of `codePoint` in UTF-8 at `out` (room for
-  // maxCaseMappedBytes) and returns its length.
+  // maxCaseMappedBytes, which it may use beyond the mapping) and returns its
+  // length.
   std::size_t write(char32_t codePoint, char *out) const {
     if (codePoint < 0x10000) {
       std::uint32_t entry = entries_[codePoint];
       if (!(entry & longEntry)) {
-        out[0] = static_cast<char>(entry);
-        out[1] = static_cast<char>(entry >> 8);
-        out[2] = static_cast<char>(entry >> 16);
+        if constexpr (std::endian::native == std::endian::little) {
+          std::memcpy(out, &entry, 4); // the bytes, then the count as scratch
+        } else {
+          out[0] = static_cast<char>(entry);
+          out[1] = static_cast<char>(entry >> 8);
+          out[2] = static_cast<char>(entry >> 16);
+        }
         return entry >> 24;
       }
     }
     return writeLong(codePoint, out);
   }
   void append(std::string &out, char32_t codePoint) const;
+
+  // Whether the mapping leaves `codePoint` as it is for certain: true for
+  // whole blocks of 64 code points that hold no character it changes, as the
+  // scripts without case do. A loop may copy such a character's bytes.
+  bool keepsBlockOf(char32_t codePoint) const {
+    char32_t block = codePoint >> 6;
+    return block < 1024 && !((changingBlocks_[block >> 6] >> (block & 63)) & 1);
+  }
 
 private:
   explicit CaseTable(CaseMapping mapping);
@@ -182,6 +197,7 @@ private:
   CaseMapping mapping_;
   std::vector<std::uint32_t> entries_;
   std::vector<std::string> long_;
+  std::uint64_t changingBlocks_[16] = {};
 };
 
 // Whether a code point has case, and whether case mapping looks through it

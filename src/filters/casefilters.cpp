@@ -219,19 +219,38 @@ void TCaseMappingFilter::map(std::string &text, std::string &held, bool fileEnd)
   const auto *in = reinterpret_cast<const unsigned char *>(text.data());
   const utf8::CaseTable &characters = utf8::CaseTable::of(mapping_);
   while (i < size) {
-    if (in[i] < 0x80) {
-      std::size_t run = mapAsciiRun(text.data() + i, size - i, out + o, table_, first);
-      i += run;
-      o += run;
+    const unsigned char c = in[i];
+    if (c < 0x80) {
+      // Text between letters of other scripts: mostly a blank or two, so
+      // a word at a time only where eight ASCII bytes follow.
+      std::uint64_t word;
+      if (first && i + 8 <= size && (std::memcpy(&word, in + i, 8), !(word & highBits))) {
+        word = flipAsciiRange(word, first);
+        std::memcpy(out + o, &word, 8);
+        i += 8;
+        o += 8;
+      } else {
+        out[o++] = static_cast<char>(table_[c]);
+        ++i;
+      }
       continue;
     }
     char32_t cp;
-    std::size_t n = utf8::decodeSequence(in + i, size - i, cp);
-    if (!n) {
-      out[o++] = static_cast<char>(table_[in[i++]]);
+    std::size_t n;
+    if (c >= 0xC2 && c <= 0xDF && i + 1 < size && (in[i + 1] & 0xC0) == 0x80) {
+      cp = (static_cast<char32_t>(c & 0x1F) << 6) | (in[i + 1] & 0x3F);
+      n = 2;
+    } else if (!(n = utf8::decodeSequence(in + i, size - i, cp))) {
+      out[o++] = static_cast<char>(table_[c]);
+      ++i;
       continue;
     }
-    if (cp == capitalSigma && lower) {
+    if (characters.keepsBlockOf(cp)) {
+      // Four bytes copied, the last maybe scratch: the text's terminator
+      // stands after its last byte.
+      std::memcpy(out + o, in + i, 4);
+      o += n;
+    } else if (cp == capitalSigma && lower) {
       int form = sigmaForm(text, i, fileEnd);
       if (form < 0) {
         held.assign(text, i);
