@@ -2,8 +2,8 @@
 
 #include "classlib/codepage.h"
 
-#include <unicode/uchar.h>
 #include <unicode/ucasemap.h>
+#include <unicode/uchar.h>
 #include <unicode/ustring.h>
 #include <unicode/utf16.h>
 
@@ -385,8 +385,8 @@ std::string mappedCase(std::string_view text, const CodePage &codePage, CaseMapp
       continue;
     }
     char32_t cp = decode(text.substr(i, n));
-    if (cp == capitalSigma && mapping == CaseMapping::Lower && endsCased(text, i, codePage, false) &&
-        casedAhead(text, i + n, codePage) != 1)
+    if (cp == capitalSigma && mapping == CaseMapping::Lower &&
+        endsCased(text, i, codePage, false) && casedAhead(text, i + n, codePage) != 1)
       out += "\xcf\x82"; // final sigma
     else
       table.append(out, cp);

@@ -5,8 +5,8 @@
 #include "classlib/format.h"
 #include "classlib/program.h"
 #include "classlib/utf8.h"
-#include "engine/log.h"
 #include "engine/escapes.h"
+#include "engine/log.h"
 #include "engine/messages.h"
 #include "qtext/qtext.h"
 
@@ -480,7 +480,8 @@ bool TODBCFilter::processChunk(std::string &chunk) {
 }
 
 void TODBCFilter::executeStatement() {
-  const std::size_t begins = std::min(statement_.find_first_not_of(" \t\r\n\f\v"), statement_.size());
+  const std::size_t begins =
+      std::min(statement_.find_first_not_of(" \t\r\n\f\v"), statement_.size());
   const std::int64_t line = nextLine_ + lineBreaks(std::string_view(statement_).substr(0, begins));
   nextLine_ += lineBreaks(statement_);
   if (!statement_.empty() && statement_.back() == ';')

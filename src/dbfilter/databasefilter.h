@@ -111,9 +111,9 @@ private:
   std::vector<Field> fields_;
   std::string output_;
   std::string statement_;
-  std::int64_t nextLine_ = 1;     // the line of the file where statement_ begins
+  std::int64_t nextLine_ = 1;                  // the line of the file where statement_ begins
   LineEncoding encoding_ = LineEncoding::Utf8; // of the statement being written
-  std::int64_t lost_ = 0;         // its characters that encoding could not hold
+  std::int64_t lost_ = 0;                      // its characters that encoding could not hold
   std::int32_t rowCount_ = 0;
   std::string insertPrefix_;
   JobThreadResource<Connection> connection_;

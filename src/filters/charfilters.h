@@ -78,8 +78,8 @@ public:
 
 // Lets each backspace delete the character before it (a UTF-8 sequence
 // whole). The last bytes (about 100) are held back so a later backspace can
-// still reach them; a backspace never reaches bytes already passed on. The layout filters that hold bytes back
-// build on its held string and its per-file hooks.
+// still reach them; a backspace never reaches bytes already passed on. The layout filters that hold
+// bytes back build on its held string and its per-file hooks.
 class TResolveBackspaces : public TFilter {
 public:
   bool processChunk(std::string &chunk) override;

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "classlib/codepage.h"
+#include "engine/lines.h"
 #include "filters/bytetable.h"
 #include "filters/charactercarry.h"
-#include "engine/lines.h"
 
 #include <memory>
 #include <string>

@@ -51,7 +51,8 @@ void eachCharacterOfLines(std::string_view text, std::string &held, std::string 
       ++i;
       continue;
     }
-    std::size_t n = static_cast<unsigned char>(c) < 0x80 ? 1 : utf8::characterLength(text.substr(i));
+    std::size_t n =
+        static_cast<unsigned char>(c) < 0x80 ? 1 : utf8::characterLength(text.substr(i));
     addCharacter(text.substr(i, n));
     i += n;
   }
@@ -73,8 +74,8 @@ bool TTabsToSpaces::processChunk(std::string &chunk) {
                                                      : std::string_view(chunk).substr(last + 1);
     if (last != std::string::npos)
       state_ = 0;
-    state_ = static_cast<std::int32_t>((state_ + utf8::characterCount(run) % tabWidth_) %
-                                       tabWidth_);
+    state_ =
+        static_cast<std::int32_t>((state_ + utf8::characterCount(run) % tabWidth_) % tabWidth_);
     return sendToNext(chunk);
   }
   buffer_.clear();
@@ -88,8 +89,9 @@ bool TTabsToSpaces::processChunk(std::string &chunk) {
       ++i;
       continue;
     }
-    std::size_t n = static_cast<unsigned char>(c) < 0x80 ? 1 : utf8::characterLength(
-                                                                    std::string_view(chunk).substr(i));
+    std::size_t n = static_cast<unsigned char>(c) < 0x80
+                        ? 1
+                        : utf8::characterLength(std::string_view(chunk).substr(i));
     buffer_.append(chunk, i, n);
     i += n;
     if (isLineEnd(c))

@@ -110,7 +110,8 @@ TEST(Utf8, CharacterEdgesAgreeWithReadingFromTheStart) {
       ASSERT_EQ(utf8::lastCharacterStart(std::string_view(s).substr(0, starts[k])), starts[k - 1])
           << round;
     for (std::size_t at = 0; at <= s.size(); ++at)
-      ASSERT_EQ(utf8::characterBoundaryFrom(s, at), *std::lower_bound(starts.begin(), starts.end(), at))
+      ASSERT_EQ(utf8::characterBoundaryFrom(s, at),
+                *std::lower_bound(starts.begin(), starts.end(), at))
           << round << " at " << at;
   }
 }
@@ -119,11 +120,15 @@ TEST(Utf8, CaseMappingKeepsCodePageBytesAndMapsCharactersWhole) {
   auto cp = CodePage::create("windows-1252");
   // A sequence changes as a character, longer or shorter; a byte outside one
   // through the code page's map.
-  EXPECT_EQ(utf8::upperCase("stra\xc3\x9f" "e \xe9 \xce\x90 \xf0\x90\x90\xa8", *cp),
+  EXPECT_EQ(utf8::upperCase("stra\xc3\x9f"
+                            "e \xe9 \xce\x90 \xf0\x90\x90\xa8",
+                            *cp),
             "STRASSE \xc9 \xce\x99\xcc\x88\xcc\x81 \xf0\x90\x90\x80");
   EXPECT_EQ(utf8::lowerCase("\xc4\xb0 \xe1\xba\x9e \xc9", *cp), "i\xcc\x87 \xc3\x9f \xe9");
   // A capital sigma that ends a word (past case-ignorable marks) is final.
-  EXPECT_EQ(utf8::lowerCase("\xce\xa3 \xce\x9f\xce\xa3. \xce\x9f\xce\xa3'\xce\x91 \xce\x91\xce\xa3\xcc\x81", *cp),
-            "\xcf\x83 \xce\xbf\xcf\x82. \xce\xbf\xcf\x83'\xce\xb1 \xce\xb1\xcf\x82\xcc\x81");
+  EXPECT_EQ(
+      utf8::lowerCase(
+          "\xce\xa3 \xce\x9f\xce\xa3. \xce\x9f\xce\xa3'\xce\x91 \xce\x91\xce\xa3\xcc\x81", *cp),
+      "\xcf\x83 \xce\xbf\xcf\x82. \xce\xbf\xcf\x83'\xce\xb1 \xce\xb1\xcf\x82\xcc\x81");
   EXPECT_EQ(utf8::characterCount("a\xc3\xa9\xe9\xf0\x9f\x98\x80"), 4u);
 }

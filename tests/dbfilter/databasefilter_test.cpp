@@ -77,15 +77,19 @@ TEST_F(DatabaseFilter, EachStatementCrossesInTheEncodingItCameIn) {
                                        "select 'caf\xe9' || name as \"na\xc3\xafve\" from items "
                                        "where id = 1;\n"
                                        "select 'caf\xc3\xa9 ' || name from items where id = 4"),
-            "\"Gr\xc3\xbc\xc3\x9f" "e \xd0\x96\xd1\x83\xd0\xba\"\r\n"
-            "\"caf\xe9" "apple\"\r\n"
-            "\"caf\xc3\xa9 Gr\xc3\xbc\xc3\x9f" "e \xd0\x96\xd1\x83\xd0\xba\"\r\n");
+            "\"Gr\xc3\xbc\xc3\x9f"
+            "e \xd0\x96\xd1\x83\xd0\xba\"\r\n"
+            "\"caf\xe9"
+            "apple\"\r\n"
+            "\"caf\xc3\xa9 Gr\xc3\xbc\xc3\x9f"
+            "e \xd0\x96\xd1\x83\xd0\xba\"\r\n");
   RecordingJob job;
   testing::ChunkRunOptions options;
   options.job = &job;
-  EXPECT_EQ(testing::runInChunks(make, "\n\nselect name || '\xe9' from items where id = 4;", 0,
-                                 options),
-            "\"Gr\xfc\xdf" "e ???\xe9\"\r\n");
+  EXPECT_EQ(
+      testing::runInChunks(make, "\n\nselect name || '\xe9' from items where id = 4;", 0, options),
+      "\"Gr\xfc\xdf"
+      "e ???\xe9\"\r\n");
   ASSERT_EQ(job.logLines.size(), 1u);
   EXPECT_NE(job.logLines[0].find("statement on line 3 of [/tmp/input.txt] hold 3 character(s)"),
             std::string::npos)
@@ -93,7 +97,9 @@ TEST_F(DatabaseFilter, EachStatementCrossesInTheEncodingItCameIn) {
   auto fixed = filter(TDatabaseOutputFormat::FixedWidth);
   EXPECT_EQ(expectChunkInvariant(fixed, "select name as \"na\xc3\xafve\", id from items where "
                                         "id = 4"),
-            "na_ve     id" + std::string(18, ' ') + "\r\nGr\xc3\xbc\xc3\x9f" "e \xd0\x96\xd1\x83\xd0\xba 4" +
+            "na_ve     id" + std::string(18, ' ') +
+                "\r\nGr\xc3\xbc\xc3\x9f"
+                "e \xd0\x96\xd1\x83\xd0\xba 4" +
                 std::string(19, ' ') + "\r\n");
 }
 

@@ -242,7 +242,10 @@ TEST(FileInputBinary, EachBoundary) {
       {"empty", "", false},
       {"one high byte", "\xff", false},
       // A valid UTF-8 sequence is text, however long the run of its bytes.
-      {"German in UTF-8", "Gr\xc3\xbc\xc3\x9f" "e aus K\xc3\xb6ln", false},
+      {"German in UTF-8",
+       "Gr\xc3\xbc\xc3\x9f"
+       "e aus K\xc3\xb6ln",
+       false},
       {"Chinese and an emoji in UTF-8", "\xe4\xb8\xad\xe6\x96\x87\xf0\x9f\x98\x80", false},
       {"a sequence, then four stray bytes", "\xc3\xa9\xe9\xe9\xe9\xe9 abcdefgh", true},
       {"an overlong form is no sequence", "ab\xc0\xaf\xc0\xaf cdefgh", true},

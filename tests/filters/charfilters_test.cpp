@@ -2,8 +2,8 @@
 
 #include "classlib/utf8.h"
 
-#include "support/awkward_text.h"
 #include "classlib/exceptions.h"
+#include "support/awkward_text.h"
 #include "support/chunk_harness.h"
 #include "support/filter_fixtures.h"
 
@@ -96,8 +96,8 @@ TEST(Backspaces, RemoveAndResolve) {
   std::string euros;
   for (int i = 0; i < 67; ++i)
     euros += "\xe2\x82\xac";
-  const std::string out =
-      expectChunkInvariant(factory<TResolveBackspaces>(), "\xc3\xa9\b" + euros + std::string(67, '\b'));
+  const std::string out = expectChunkInvariant(factory<TResolveBackspaces>(),
+                                               "\xc3\xa9\b" + euros + std::string(67, '\b'));
   EXPECT_TRUE(utf8::isValid(out)) << testing::printable(out);
   EXPECT_EQ(out, euros.substr(0, out.size()));
 }

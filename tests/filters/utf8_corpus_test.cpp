@@ -54,9 +54,9 @@ std::vector<Named> characterFilters() {
       {"tabs to spaces", factory<TTabsToSpaces>(3)},
       {"spaces to tabs", factory<TSpacesToTabs>(3)},
       {"word wrap", factory<TWordWrap>(7)},
-      {"concordance", factory<TWordConcordance>(1, 1, std::string("%s %d %s"),
-                                                std::vector<std::string>{"straße", "οδος",
-                                                                         "ёлка", "istanbul"})},
+      {"concordance",
+       factory<TWordConcordance>(1, 1, std::string("%s %d %s"),
+                                 std::vector<std::string>{"straße", "οδος", "ёлка", "istanbul"})},
   };
 }
 

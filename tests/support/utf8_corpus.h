@@ -63,8 +63,7 @@ inline std::string windows1252HighBytes() {
 
 // What Python 3 writes for `input` on its standard input when it runs
 // `program`; none when python3 cannot be run here.
-inline std::optional<std::string> pythonOutput(const std::string &program,
-                                               std::string_view input) {
+inline std::optional<std::string> pythonOutput(const std::string &program, std::string_view input) {
   char inName[] = "/tmp/marrowen-python-in-XXXXXX";
   char outName[] = "/tmp/marrowen-python-out-XXXXXX";
   int in = mkstemp(inName);
@@ -77,8 +76,8 @@ inline std::optional<std::string> pythonOutput(const std::string &program,
   std::string quoted;
   for (char c : program)
     quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  const std::string command = "python3 -c '" + quoted + "' < " + inName + " > " + outName +
-                              " 2>/dev/null";
+  const std::string command =
+      "python3 -c '" + quoted + "' < " + inName + " > " + outName + " 2>/dev/null";
   const int status = written ? std::system(command.c_str()) : -1;
   std::ifstream file(outName, std::ios::binary);
   std::string result((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());

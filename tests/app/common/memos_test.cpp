@@ -77,8 +77,10 @@ TEST_F(Memos, BuilderJoinsPiecesAsTheWholeText) {
 // UTF-8 shows as its characters, other bytes through the code page, also
 // when the pieces of a job's output cut a character; typed text is UTF-8.
 TEST_F(Memos, Utf8ShowsAsItsCharactersAndTypedTextIsKeptInUtf8) {
-  const std::string whole = "Gr\xc3\xbc\xc3\x9f" "e \xf0\x9f\x98\x80 caf\xe9\r\n\xd0\x96";
-  const QString shown = QString::fromUtf8("Gr\xc3\xbc\xc3\x9f" "e \xf0\x9f\x98\x80 caf\xc3\xa9\n\xd0\x96");
+  const std::string whole = "Gr\xc3\xbc\xc3\x9f"
+                            "e \xf0\x9f\x98\x80 caf\xe9\r\n\xd0\x96";
+  const QString shown = QString::fromUtf8("Gr\xc3\xbc\xc3\x9f"
+                                          "e \xf0\x9f\x98\x80 caf\xc3\xa9\n\xd0\x96");
   QPlainTextEdit memo;
   setMemoBytes(&memo, whole);
   EXPECT_EQ(memo.toPlainText(), shown);
@@ -96,7 +98,8 @@ TEST_F(Memos, Utf8ShowsAsItsCharactersAndTypedTextIsKeptInUtf8) {
   EXPECT_EQ(memoBytes(&memo), whole);
   memo.moveCursor(QTextCursor::End);
   memo.insertPlainText(QString::fromUtf8("\xc3\xa9\xf0\x9f\x98\x80"));
-  EXPECT_EQ(memoBytes(&memo), "Gr\xc3\xbc\xc3\x9f" "e \xf0\x9f\x98\x80 caf\xc3\xa9\r\n\xd0\x96\xc3\xa9\xf0\x9f\x98\x80");
+  EXPECT_EQ(memoBytes(&memo), "Gr\xc3\xbc\xc3\x9f"
+                              "e \xf0\x9f\x98\x80 caf\xc3\xa9\r\n\xd0\x96\xc3\xa9\xf0\x9f\x98\x80");
 }
 
 // A memo given the start of a text shows it at once and takes the rest in

@@ -284,7 +284,8 @@ TEST_F(ChildForm, TrialAreaButtonsPanelsAndDistribution) {
   EXPECT_FALSE(form->removeAllButton->isEnabled());
   QApplication::clipboard()->setText(QString::fromUtf8("sample \xd0\x96\xc3\xa9"));
   form->PutsampleinTrialInputArea1Click();
-  EXPECT_EQ(form->trialInput->bytes(), "sample \xd0\x96\xc3\xa9") << "the clipboard is read in UTF-8";
+  EXPECT_EQ(form->trialInput->bytes(), "sample \xd0\x96\xc3\xa9")
+      << "the clipboard is read in UTF-8";
   EXPECT_EQ(form->trialInput->toPlainText(), QString::fromUtf8("sample \xd0\x96\xc3\xa9"));
   form->trialInput->setBytes("sample");
   // A file that fails while read is reported, and the trial input kept.
@@ -724,7 +725,8 @@ TEST_F(ChildForm, JobsFromTheButtonsAndAStoppedTrial) {
   // The clipboard button is enabled again when its job ends.
   const auto headless = userInterface();
   installWindowHandlers();
-  QApplication::clipboard()->setText(QString::fromUtf8("xyz \xd0\xb6\xd1\x83\xd0\xba stra\xc3\x9f" "e"));
+  QApplication::clipboard()->setText(QString::fromUtf8("xyz \xd0\xb6\xd1\x83\xd0\xba stra\xc3\x9f"
+                                                       "e"));
   form->clipboardButton->click();
   EXPECT_FALSE(form->clipboardButton->isEnabled());
   ASSERT_TRUE(QTest::qWaitFor([&] { return form->clipboardButton->isEnabled(); }, 5000));
