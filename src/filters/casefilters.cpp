@@ -123,11 +123,18 @@ const utf8::CaseTable &upperTable() { return utf8::CaseTable::of(utf8::CaseMappi
 const utf8::CaseTable &lowerTable() { return utf8::CaseTable::of(utf8::CaseMapping::Lower); }
 const utf8::CaseTable &titleTable() { return utf8::CaseTable::of(utf8::CaseMapping::Title); }
 
-// The small sigma of `form` (1 final).
-std::size_t writeSmallSigma(int form, char *out) {
-  out[0] = '\xcf';
-  out[1] = form == 1 ? '\x82' : '\x83';
-  return 2;
+// The character `cp` (its `n` bytes at `in`) at the start of a word or a
+// sentence: a letter is written in title case, any other character as it is.
+// Returns whether it was a letter.
+bool titleCaseLetter(char32_t cp, const unsigned char *in, std::size_t n, char *out,
+                     std::size_t &o) {
+  if (utf8::isLetter(cp)) {
+    o += titleTable().write(cp, out + o);
+    return true;
+  }
+  std::memcpy(out + o, in, n);
+  o += n;
+  return false;
 }
 
 } // namespace
@@ -180,6 +187,18 @@ int TCaseFilter::sigmaForm(std::string_view text, std::size_t at, bool fileEnd) 
   default:
     return fileEnd || text.size() - at > sigmaPatience ? 1 : -1;
   }
+}
+
+bool TCaseFilter::writeSmallSigma(std::string_view text, std::size_t at, bool fileEnd, char *out,
+                                  std::size_t &o, std::string &held) const {
+  const int form = sigmaForm(text, at, fileEnd);
+  if (form < 0) {
+    held.assign(text, at);
+    return false;
+  }
+  out[o++] = '\xcf';
+  out[o++] = form == 1 ? '\x82' : '\x83';
+  return true;
 }
 
 void TCaseFilter::noteCasedEnd(std::string_view text, std::size_t end) {
@@ -259,12 +278,8 @@ void TCaseMappingFilter::map(std::string &text, std::string &held, bool fileEnd)
       std::memcpy(out + o, in + i, 4);
       o += n;
     } else if (cp == capitalSigma && lower) {
-      int form = sigmaForm(text, i, fileEnd);
-      if (form < 0) {
-        held.assign(text, i);
+      if (!writeSmallSigma(text, i, fileEnd, out, o, held))
         break;
-      }
-      o += writeSmallSigma(form, out + o);
     } else {
       o += characters.write(cp, out + o);
     }
@@ -298,12 +313,8 @@ void TConvertToToggleCase::map(std::string &text, std::string &held, bool fileEn
       continue;
     }
     if (cp == capitalSigma) {
-      int form = sigmaForm(text, i, fileEnd);
-      if (form < 0) {
-        held.assign(text, i);
+      if (!writeSmallSigma(text, i, fileEnd, out, o, held))
         break;
-      }
-      o += writeSmallSigma(form, out + o);
     } else {
       // Upper case when that changes the character, else lower case.
       std::size_t written = upperTable().write(cp, out + o);
@@ -384,21 +395,12 @@ void TConvertToTitleCase::map(std::string &text, std::string &held, bool fileEnd
       continue;
     }
     if (state_ == 0) {
-      if (utf8::isLetter(cp)) {
-        o += titleTable().write(cp, out + o);
+      if (titleCaseLetter(cp, in + i, n, out, o))
         state_ = 1;
-      } else {
-        std::memcpy(out + o, in + i, n);
-        o += n;
-      }
     } else {
       if (cp == capitalSigma) {
-        int form = sigmaForm(text, i, fileEnd);
-        if (form < 0) {
-          held.assign(text, i);
+        if (!writeSmallSigma(text, i, fileEnd, out, o, held))
           break;
-        }
-        o += writeSmallSigma(form, out + o);
       } else {
         o += lowerTable().write(cp, out + o);
         if (!utf8::isLetter(cp) && !utf8::isDigit(cp) && !utf8::isCombiningMark(cp))
@@ -442,13 +444,8 @@ void TConvertToSentenceCase::map(std::string &text, std::string &, bool) {
       out[o++] = static_cast<char>(c);
       continue;
     }
-    if (utf8::isLetter(cp)) {
-      o += titleTable().write(cp, out + o);
+    if (titleCaseLetter(cp, in + i, n, out, o))
       state_ = 1;
-    } else {
-      std::memcpy(out + o, in + i, n);
-      o += n;
-    }
     i += n;
   }
   text.assign(out, o);

@@ -41,6 +41,11 @@ protected:
   // The form of the capital sigma at `at`: 1 final, 0 not, -1 the text ends
   // before it is known.
   int sigmaForm(std::string_view text, std::size_t at, bool fileEnd) const;
+  // Writes at `out` + `o` the small form of the capital sigma at `at` and
+  // moves `o` past it; false, writing nothing, when the text after it must
+  // come first: the input from `at` on is then moved into `held`.
+  bool writeSmallSigma(std::string_view text, std::size_t at, bool fileEnd, char *out,
+                       std::size_t &o, std::string &held) const;
   // Records whether the text so far ends in a cased letter (and then only
   // case-ignorable characters), for a sigma at the start of the next chunk.
   void noteCasedEnd(std::string_view text, std::size_t end);

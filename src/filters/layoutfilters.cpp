@@ -115,6 +115,30 @@ void TTabsToSpaces::endFile() {
 
 std::int64_t TTabsToSpaces::bufferedLength() { return static_cast<std::int64_t>(carry_.size()); }
 
+bool TCharacterLayout::processChunk(std::string &chunk) {
+  carry_.join(chunk);
+  buffer_.clear();
+  buffer_.reserve(chunk.size() + chunk.size() / 4 + held_.size());
+  collect(chunk);
+  return sendToNext(buffer_);
+}
+
+void TCharacterLayout::startFile() {
+  carry_.clear();
+  TResolveBackspaces::startFile();
+}
+
+void TCharacterLayout::endFile() {
+  buffer_.clear();
+  collect(carry_.take());
+  sendToNext(buffer_);
+  TResolveBackspaces::endFile();
+}
+
+std::int64_t TCharacterLayout::bufferedLength() {
+  return TResolveBackspaces::bufferedLength() + static_cast<std::int64_t>(carry_.size());
+}
+
 TSpacesToTabs::TSpacesToTabs(int tabWidth)
     : tabWidth_(static_cast<std::size_t>(
           checkedWidth(tabWidth, "Tab width must be at least 1 (is %d)"))) {}
@@ -133,30 +157,6 @@ void TSpacesToTabs::collect(std::string_view text) {
       buffer_.append(held_);
     held_.clear();
   });
-}
-
-bool TSpacesToTabs::processChunk(std::string &chunk) {
-  carry_.join(chunk);
-  buffer_.clear();
-  buffer_.reserve(chunk.size() + held_.size());
-  collect(chunk);
-  return sendToNext(buffer_);
-}
-
-void TSpacesToTabs::startFile() {
-  carry_.clear();
-  TResolveBackspaces::startFile();
-}
-
-void TSpacesToTabs::endFile() {
-  buffer_.clear();
-  collect(carry_.take());
-  sendToNext(buffer_);
-  TResolveBackspaces::endFile();
-}
-
-std::int64_t TSpacesToTabs::bufferedLength() {
-  return TResolveBackspaces::bufferedLength() + static_cast<std::int64_t>(carry_.size());
 }
 
 TWordWrap::TWordWrap(int width)
@@ -181,30 +181,6 @@ void TWordWrap::collect(std::string_view text) {
     held_ += character;
     ++heldCharacters_;
   });
-}
-
-bool TWordWrap::processChunk(std::string &chunk) {
-  carry_.join(chunk);
-  buffer_.clear();
-  buffer_.reserve(chunk.size() + chunk.size() / 4 + held_.size());
-  collect(chunk);
-  return sendToNext(buffer_);
-}
-
-void TWordWrap::startFile() {
-  carry_.clear();
-  TResolveBackspaces::startFile();
-}
-
-void TWordWrap::endFile() {
-  buffer_.clear();
-  collect(carry_.take());
-  sendToNext(buffer_);
-  TResolveBackspaces::endFile();
-}
-
-std::int64_t TWordWrap::bufferedLength() {
-  return TResolveBackspaces::bufferedLength() + static_cast<std::int64_t>(carry_.size());
 }
 
 } // namespace marrowen
