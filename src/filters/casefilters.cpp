@@ -218,6 +218,95 @@ void TCaseMappingFilter::takeTables() {
     asciiPath_ = AsciiPath::Lower;
   else
     asciiPath_ = AsciiPath::None;
+  if (twoByte_[0xE9])
+    return; // made before: Unicode's tables do not change
+  const utf8::CaseTable &characters = utf8::CaseTable::of(mapping_);
+  for (char32_t cp = 0x80; cp < 0x800; ++cp) {
+    char bytes[utf8::maxCaseMappedBytes];
+    if (characters.write(cp, bytes) == 2 &&
+        !(cp == capitalSigma && mapping_ == utf8::CaseMapping::Lower))
+      twoByte_[cp] = static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) |
+                                                static_cast<unsigned char>(bytes[1]) << 8);
+  }
+  // The longest run of lead bytes from E1 to EC (whose second byte may be
+  // any continuation byte) that lead only characters the mapping keeps.
+  const auto keepsLead = [&characters](int lead) {
+    for (char32_t block = 0; block < 64; ++block)
+      if (!characters.keepsBlockOf((static_cast<char32_t>(lead & 0x0F) << 12) | (block << 6)))
+        return false;
+    return true;
+  };
+  for (int low = 0xE1, high; low <= 0xEC; low = high + 1) {
+    for (high = low; high <= 0xEC && keepsLead(high);)
+      ++high;
+    if (high > low && high - low > keptHigh_ - keptLow_ + (keptHigh_ ? 1 : 0)) {
+      keptLow_ = static_cast<unsigned char>(low);
+      keptHigh_ = static_cast<unsigned char>(high - 1);
+    }
+  }
+}
+
+std::size_t TCaseMappingFilter::mapBlock(const unsigned char *in, char *out) const {
+#if defined(__SSE2__)
+  const unsigned char first = asciiPath_ == AsciiPath::Upper ? 'a' : 'A';
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in));
+  const __m128i letters = _mm_cmplt_epi8(
+      _mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(first - 128))), _mm_set1_epi8(-128 + 26));
+  const int continuations = _mm_movemask_epi8(_mm_cmpeq_epi8(
+      _mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xC0))), _mm_set1_epi8(-128)));
+  const auto between = [&v](unsigned char low, unsigned char high) {
+    return _mm_movemask_epi8(
+        _mm_cmplt_epi8(_mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(low - 128))),
+                       _mm_set1_epi8(static_cast<char>(-128 + (high - low + 1)))));
+  };
+  // ASCII and two-byte characters, up to the first byte that is neither:
+  // the ASCII letters all change case at once, then each two-byte character
+  // is written over its own two bytes. Its lead bytes are found from a mask,
+  // not byte by byte, so nothing waits on a guess of what comes next.
+  const int other = between(0xE0, 0xFF);
+  std::size_t limit = other ? static_cast<std::size_t>(__builtin_ctz(other)) : 16;
+  unsigned leads = static_cast<unsigned>(between(0xC2, 0xDF)) & ((1u << limit) - 1);
+  std::size_t taken = limit;
+  if (limit > 0 && (leads >> (limit - 1)) & 1) {
+    if (limit == 16 && (in[16] & 0xC0) == 0x80) {
+      taken = 17; // the last character ends after the block
+    } else {
+      leads &= ~(1u << (limit - 1));
+      taken = --limit;
+    }
+  }
+  const unsigned within = (1u << limit) - 1;
+  if (limit > 0 && (static_cast<unsigned>(continuations) & within) == ((leads << 1) & within)) {
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out),
+                     _mm_xor_si128(v, _mm_and_si128(letters, _mm_set1_epi8(0x20))));
+    for (; leads; leads &= leads - 1) {
+      const unsigned p = static_cast<unsigned>(__builtin_ctz(leads));
+      const std::uint16_t mapped = twoByte_[((in[p] & 0x1F) << 6) | (in[p + 1] & 0x3F)];
+      if (!mapped)
+        return p; // the character path takes this one (a longer mapping)
+      std::memcpy(out + p, &mapped, 2);
+    }
+    return taken;
+  }
+  if (keptHigh_) {
+    // Characters of scripts without case between ASCII that stays: copied,
+    // when their lead and continuation bytes fit together.
+    const int leads = between(keptLow_, keptHigh_);
+    const int asciiStaying = ~_mm_movemask_epi8(v) & ~_mm_movemask_epi8(letters) & 0xFFFF;
+    if ((leads | continuations | asciiStaying) == 0xFFFF) {
+      const std::size_t taken = leads & 0x8000 ? 15 : leads & 0x4000 ? 14 : 16;
+      const int mask = (1 << taken) - 1;
+      if ((continuations & mask) == (((leads << 1) | (leads << 2)) & mask)) {
+        std::memcpy(out, in, 16);
+        return taken;
+      }
+    }
+  }
+#else
+  (void)in;
+  (void)out;
+#endif
+  return 0;
 }
 
 void TCaseMappingFilter::map(std::string &text, std::string &held, bool fileEnd) {
@@ -237,8 +326,19 @@ void TCaseMappingFilter::map(std::string &text, std::string &held, bool fileEnd)
   std::size_t o = i;
   const auto *in = reinterpret_cast<const unsigned char *>(text.data());
   const utf8::CaseTable &characters = utf8::CaseTable::of(mapping_);
+  // Where the character path hands back to the block path after a block it
+  // could not take.
+  std::size_t blocksFrom = 0;
   while (i < size) {
     const unsigned char c = in[i];
+    if (first && i >= blocksFrom && i + 18 <= size) {
+      if (std::size_t taken = mapBlock(in + i, out + o)) {
+        i += taken;
+        o += taken;
+        continue;
+      }
+      blocksFrom = i + 16;
+    }
     if (c < 0x80) {
 #if defined(__SSE2__)
       if (first && i + 16 <= size) {

@@ -6,6 +6,7 @@
 #include "filters/bytetable.h"
 #include "filters/charactercarry.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <random>
@@ -67,11 +68,24 @@ protected:
   void takeTables() override;
 
 private:
+  // Maps the 16 bytes at `in` (a character other than ASCII starts there;
+  // two more bytes may be read) to `out` at once when they are ASCII and
+  // two-byte characters that map to two bytes, or characters of scripts
+  // without case between ASCII that stays; returns how many bytes it took
+  // (to a character's end), 0 when they need the character path.
+  std::size_t mapBlock(const unsigned char *in, char *out) const;
+
   utf8::CaseMapping mapping_;
   ByteTable table_{};
   // Set when the table changes nothing but the ASCII letters a-z (or A-Z)
   // among the bytes below 128: ASCII runs then take a word-at-a-time path.
   enum class AsciiPath { None, Upper, Lower } asciiPath_ = AsciiPath::None;
+  // For the block path: the two bytes of each two-byte character's mapping
+  // when that is two bytes too (0 where not, or where the character needs
+  // its context), and the lead bytes of three-byte characters whose whole
+  // range the mapping keeps (scripts without case), keptLow_ to keptHigh_.
+  std::array<std::uint16_t, 0x800> twoByte_{};
+  unsigned char keptLow_ = 0, keptHigh_ = 0;
 };
 
 class TConvertToLowerCase : public TCaseMappingFilter {
