@@ -263,20 +263,18 @@ std::size_t TCaseMappingFilter::mapBlock(const unsigned char *in, char *out) con
   // the ASCII letters all change case at once, then each two-byte character
   // is written over its own two bytes. Its lead bytes are found from a mask,
   // not byte by byte, so nothing waits on a guess of what comes next.
-  const int other = between(0xE0, 0xFF);
-  std::size_t limit = other ? static_cast<std::size_t>(__builtin_ctz(other)) : 16;
-  unsigned leads = static_cast<unsigned>(between(0xC2, 0xDF)) & ((1u << limit) - 1);
-  std::size_t taken = limit;
-  if (limit > 0 && (leads >> (limit - 1)) & 1) {
-    if (limit == 16 && (in[16] & 0xC0) == 0x80) {
-      taken = 17; // the last character ends after the block
-    } else {
-      leads &= ~(1u << (limit - 1));
-      taken = --limit;
-    }
-  }
+  const int twoByteLeads = between(0xC2, 0xDF);
+  // Bytes of 128 or more that are no two-byte lead and no continuation.
+  const int other = _mm_movemask_epi8(v) & ~(twoByteLeads | continuations);
+  const std::size_t limit = other ? static_cast<std::size_t>(__builtin_ctz(other)) : 16;
   const unsigned within = (1u << limit) - 1;
-  if (limit > 0 && (static_cast<unsigned>(continuations) & within) == ((leads << 1) & within)) {
+  unsigned leads = static_cast<unsigned>(twoByteLeads) & within;
+  // Each lead byte's continuation follows it within the bytes taken, or, for
+  // a lead byte that ends the block, just after it.
+  const bool pastEnd = limit == 16 && (leads & 0x8000) && (in[16] & 0xC0) == 0x80;
+  const std::size_t taken = pastEnd ? 17 : limit;
+  if (limit > 0 && (static_cast<unsigned>(continuations) & within) == ((leads << 1) & within) &&
+      ((leads << 1) >> limit) == (pastEnd ? 1u : 0u)) {
     _mm_storeu_si128(reinterpret_cast<__m128i *>(out),
                      _mm_xor_si128(v, _mm_and_si128(letters, _mm_set1_epi8(0x20))));
     for (; leads; leads &= leads - 1) {
@@ -294,9 +292,13 @@ std::size_t TCaseMappingFilter::mapBlock(const unsigned char *in, char *out) con
     const int leads = between(keptLow_, keptHigh_);
     const int asciiStaying = ~_mm_movemask_epi8(v) & ~_mm_movemask_epi8(letters) & 0xFFFF;
     if ((leads | continuations | asciiStaying) == 0xFFFF) {
-      const std::size_t taken = leads & 0x8000 ? 15 : leads & 0x4000 ? 14 : 16;
-      const int mask = (1 << taken) - 1;
-      if ((continuations & mask) == (((leads << 1) | (leads << 2)) & mask)) {
+      // A character that the block's end cuts waits for the next block.
+      const std::size_t taken = leads & 0x4000 ? 14 : leads & 0x8000 ? 15 : 16;
+      const unsigned mask = (1u << taken) - 1;
+      const unsigned mine = static_cast<unsigned>(leads) & mask;
+      const unsigned expected = (mine << 1) | (mine << 2);
+      if ((static_cast<unsigned>(continuations) & mask) == (expected & mask) &&
+          (expected >> taken) == 0) {
         std::memcpy(out, in, 16);
         return taken;
       }
@@ -373,9 +375,7 @@ void TCaseMappingFilter::map(std::string &text, std::string &held, bool fileEnd)
       continue;
     }
     if (characters.keepsBlockOf(cp)) {
-      // Four bytes copied, the last maybe scratch: the text's terminator
-      // stands after its last byte.
-      std::memcpy(out + o, in + i, 4);
+      std::memcpy(out + o, in + i, n);
       o += n;
     } else if (cp == capitalSigma && lower) {
       if (!writeSmallSigma(text, i, fileEnd, out, o, held))
