@@ -95,7 +95,8 @@ TEST(Utf8Corpus, CaseAndUnicodeConversionAgreeWithPython) {
   }
 }
 
-// The Part's byte-wise algorithms, over the code page's tables alone.
+// The byte-wise algorithms over the code page's tables alone, as they were
+// before UTF-8 text was read as characters.
 std::string byteTitleCase(const std::string &text, const CodePage &t, bool sentence) {
   std::string out = text;
   int state = 0;
