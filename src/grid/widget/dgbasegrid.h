@@ -1121,6 +1121,10 @@ private:
   void CreateControls();
   void WireControl(TdgCustomGridControl &control);
   bool EditorMayShow();
+  // The editor may stand over the current cell, wherever that lies.
+  bool EditorMayStand() const;
+  // Hidden and moved off the grid, as the editor of no cell in view.
+  void PutOutOfSight(TdgCustomGridControl &control);
   void ScrollCurrentIntoView();
   int FullyVisibleRows() const;
   // The editor's notifications.
@@ -1159,6 +1163,8 @@ private:
   void FollowColDrag(int col);
   bool MoveChangesSomething(bool rows, int origin, int target) const;
   void FollowDrag(int x, int y);
+  int DragLineAt(bool rows, int pos) const;
+  int FirstLineShown(bool rows) const;
   int SpinPartAt(int col, int row, int x, int y);
   // Where a cell's button stands in the cell's paint rectangle: at its right
   // edge, the cell's height for a one-part button, the button's own height
