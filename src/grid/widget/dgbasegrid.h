@@ -993,6 +993,12 @@ protected:
 
   void ApplyColCount(int n);
   void ApplyRowCount(int n);
+  struct CountChange {
+    TGridCoord current, rangeEnd, topLeft;
+    int fixedCols = 0, fixedRows = 0;
+  };
+  CountChange BeginCountChange() const;
+  void EndCountChange(bool rows, const CountChange &before);
   void CutCellRange(bool rows, int lastLine);
   void MakeFixed();
   // A drop-down's list keeps the modes its owning grid set it up with: only
@@ -1164,6 +1170,7 @@ private:
   bool MoveChangesSomething(bool rows, int origin, int target) const;
   void FollowDrag(int x, int y);
   int DragLineAt(bool rows, int pos) const;
+  int NearestShownLine(bool rows, int requested, int current) const;
   int FirstLineShown(bool rows) const;
   int SpinPartAt(int col, int row, int x, int y);
   // Where a cell's button stands in the cell's paint rectangle: at its right

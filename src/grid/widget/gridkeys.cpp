@@ -663,9 +663,10 @@ void TdgBaseGrid::MovePrevCell() {
 void TdgBaseGrid::EndEditOrAppend() {
   if ((FGridMode != gmEdit && FGridMode != gmEditInsert) || FGridStatus != gsNothing)
     return;
-  if (OnAppendRow() && Row() > 1) {
+  // The row above may be hidden: the nearest shown row above takes the cell.
+  if (const int above = OnAppendRow() ? PrevRow(RowCount() - 1, false) : -1; above >= 1) {
     HideCellEditor();
-    MoveToCell(Col(), RowCount() - 2);
+    MoveToCell(Col(), above);
     return;
   }
   EndEditInCell();
