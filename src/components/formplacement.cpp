@@ -73,12 +73,18 @@ int nthNumber(const std::string &text, int n, int defaultValue) {
 // A form whose size the user cannot change keeps it whatever was stored.
 bool isSizeable(const QWidget &form) { return form.minimumSize() != form.maximumSize(); }
 
-// What the window system's frame adds around a window; nothing until the
-// window has been framed.
-QMargins frameMarginsOf(const QWidget &window) {
-  const QRect frame = window.frameGeometry(), inside = window.geometry();
-  return {inside.left() - frame.left(), inside.top() - frame.top(), frame.right() - inside.right(),
-          frame.bottom() - inside.bottom()};
+constexpr Qt::WindowStates notNormal =
+    Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
+
+WindowFrameTracker::View viewOf(const QWidget &window) {
+  return {window.isVisible(), !(window.windowState() & notNormal), window.frameGeometry(),
+          window.geometry(), window.normalGeometry()};
+}
+
+// What the frame adds around the window; nothing until it has been framed.
+QMargins marginsOf(const WindowFrameTracker::View &view) {
+  return {view.inside.left() - view.frame.left(), view.inside.top() - view.frame.top(),
+          view.frame.right() - view.inside.right(), view.frame.bottom() - view.inside.bottom()};
 }
 
 // The rectangle a placement stores: the window's frame, title bar included,
@@ -106,6 +112,76 @@ void TWinMinMaxInfo::Assign(const TWinMinMaxInfo &other) {
 
 bool TWinMinMaxInfo::isDefault() const {
   return std::all_of(std::begin(values_), std::end(values_), [](int v) { return v == 0; });
+}
+
+// ---- WindowFrameTracker
+
+bool WindowFrameTracker::plausibleMargins(const QMargins &margins, const QSize &frame) {
+  return margins.left() >= 0 && margins.top() >= 0 && margins.right() >= 0 &&
+         margins.bottom() >= 0 && margins.left() + margins.right() < frame.width() &&
+         margins.top() + margins.bottom() < frame.height();
+}
+
+WindowFrameTracker::Placing WindowFrameTracker::placing(const QRect &frame,
+                                                        const QMargins &margins) {
+  return {frame.topLeft(), frame.size().shrunkBy(margins)};
+}
+
+WindowFrameTracker::Placing WindowFrameTracker::place(const QRect &frame, const View &now) {
+  wanted_ = normal_ = pending_ = frame;
+  settling_ = false;
+  // Margins seen in another state are that state's; none seen yet leave the
+  // inside the frame's size until the frame is there.
+  const QMargins margins = marginsOf(now);
+  return placing(frame,
+                 now.normal && plausibleMargins(margins, frame.size()) ? margins : QMargins());
+}
+
+std::optional<WindowFrameTracker::Placing> WindowFrameTracker::seen(const View &now) {
+  if (!now.visible || !now.normal)
+    return std::nullopt;
+  const QMargins margins = marginsOf(now);
+  if (!plausibleMargins(margins, now.frame.size()))
+    return std::nullopt;
+  if (!margins.isNull()) {
+    margins_ = margins;
+    marginsKnown_ = true;
+  }
+  if (!pending_.isNull()) {
+    wanted_ = normal_ = std::exchange(pending_, QRect());
+    settling_ = true;
+    placings_ = 1;
+    placedMargins_ = margins;
+    const Placing p = placing(wanted_, margins);
+    placedInside_ = p.insideSize;
+    return p;
+  }
+  if (settling_ && !margins.isNull()) {
+    // Framed at last, or framed again with other margins than it was
+    // placed with: given its rectangle with these, unless the window was
+    // sized by someone else meanwhile.
+    if (now.frame != wanted_ && margins != placedMargins_ && now.inside.size() == placedInside_ &&
+        placings_ < 3) {
+      ++placings_;
+      placedMargins_ = margins;
+      const Placing p = placing(wanted_, margins);
+      placedInside_ = p.insideSize;
+      return p;
+    }
+    settling_ = false;
+  }
+  normal_ = now.frame;
+  return std::nullopt;
+}
+
+QRect WindowFrameTracker::normalFrame(const View &now) const {
+  if (!pending_.isNull())
+    return pending_;
+  if (now.normal)
+    return settling_ && !marginsOf(now).isNull() ? wanted_ : now.frame;
+  if (!normal_.isNull())
+    return normal_;
+  return now.normalInside + (marginsKnown_ ? margins_ : QMargins());
 }
 
 // ---- TFormPlacement
@@ -267,11 +343,13 @@ void TFormPlacement::writePlacement(const std::string &section) {
   int showCmd = state.testFlag(Qt::WindowMinimized)   ? swShowMinimized
                 : state.testFlag(Qt::WindowMaximized) ? swShowMaximized
                                                       : swShowNormal;
-  QRect normal =
-      window->isWindow() ? window->normalGeometry() + frameMarginsOf(*window) : frameNormal_;
-  if (!window->isWindow() && !normal.isValid())
-    normal = window->geometry();
-  if (showCmd == swShowNormal || !normal.isValid())
+  QRect normal;
+  if (window->isWindow()) {
+    normal = tracker_.normalFrame(viewOf(*window));
+  } else {
+    normal = showCmd == swShowNormal || !frameNormal_.isValid() ? window->geometry() : frameNormal_;
+  }
+  if (!normal.isValid())
     normal = frameRectOf(*window);
   const std::string minMax = joinNumbers({0, 0, 0, 0});
   const std::string norm = joinNumbers({normal.left(), normal.top(), normal.left() + normal.width(),
@@ -336,10 +414,6 @@ void TFormPlacement::readPlacement(const std::string &section, bool readState, b
   window->update();
 }
 
-// A window's frame is placed by its top-left corner and sized by the size of
-// the window inside it. Until the window system has framed the window, which
-// on some desktops is only once it shows, neither is known, and the frame is
-// placed again then.
 void TFormPlacement::placeFrame(QWidget *window, std::int64_t left, std::int64_t top,
                                 std::int64_t width, std::int64_t height) {
   const QRect frame = fitStoredRect(window, left, top, width, height);
@@ -347,24 +421,23 @@ void TFormPlacement::placeFrame(QWidget *window, std::int64_t left, std::int64_t
     window->setGeometry(frame);
     return;
   }
-  const QMargins margins = frameMarginsOf(*window);
-  window->move(frame.topLeft());
-  window->resize(frame.size().shrunkBy(margins));
-  pendingFrame_ = margins.isNull() ? frame : QRect();
+  applyPlacing(window, tracker_.place(frame, viewOf(*window)));
 }
 
-void TFormPlacement::placeFramedWindow() {
+void TFormPlacement::applyPlacing(QWidget *window, const WindowFrameTracker::Placing &placing) {
+  // What the window reports while it is moved and sized is half done.
+  const bool applying = std::exchange(applying_, true);
+  window->move(placing.framePosition);
+  window->resize(placing.insideSize);
+  applying_ = applying;
+}
+
+void TFormPlacement::windowSeen() {
   QWidget *window = form_ ? frameOf(form_) : nullptr;
-  if (pendingFrame_.isNull() || !window || !window->isVisible())
+  if (applying_ || !window || !window->isWindow())
     return;
-  const QMargins margins = frameMarginsOf(*window);
-  if (margins.isNull())
-    return;
-  const QRect frame = std::exchange(pendingFrame_, QRect());
-  if (window->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))
-    return;
-  window->move(frame.topLeft());
-  window->resize(frame.size().shrunkBy(margins));
+  if (const auto placing = tracker_.seen(viewOf(*window)))
+    applyPlacing(window, *placing);
 }
 
 void TFormPlacement::SetPreventResize(bool prevent) {
@@ -493,10 +566,16 @@ void TFormPlacement::formEvent(QEvent *event, bool &) {
   switch (event->type()) {
   case QEvent::Show:
   case QEvent::Paint:
-    placeFramedWindow();
+  case QEvent::Move:
+  case QEvent::Resize:
+  case QEvent::WindowStateChange:
+    windowSeen();
     break;
   case QEvent::Hide:
-    pendingFrame_ = QRect();
+    // Minimizing hides a window on some desktops; only the program's own
+    // hiding ends what the window was still to get.
+    if (!event->spontaneous())
+      tracker_.forget();
     break;
   default:
     break;

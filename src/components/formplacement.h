@@ -2,7 +2,9 @@
 
 #include <QFlags>
 #include <QList>
+#include <QMargins>
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QRect>
 #include <QSize>
@@ -66,6 +68,68 @@ public:
 private:
   TFormPlacement *owner_;
   int values_[Count] = {};
+};
+
+// What a placement knows of a top-level window's frame, apart from the
+// window: the rectangle the frame has in the normal state, and a stored
+// rectangle that the frame is still to get exactly. A window is placed by its
+// frame's top-left corner and sized by the part inside the frame, so the
+// frame's margins decide the size; they are known only once the window
+// system has framed the window, and for a moment after that they may be
+// wrong (measured against a frame that is not yet its final size) or belong
+// to another state (a maximized frame has thinner borders). Margins are
+// trusted only when no side is negative and the window inside is left a
+// size; a frame given a rectangle before its margins settled is given it
+// again once they change, as long as nobody resized the window meanwhile.
+class WindowFrameTracker {
+public:
+  // The window as the window system shows it now.
+  struct View {
+    bool visible = false;
+    bool normal = true; // neither minimized nor maximized
+    QRect frame;        // title bar and borders included
+    QRect inside;       // the window within its frame
+    // Where the window system would put the window inside when it is made
+    // normal again.
+    QRect normalInside;
+  };
+  // Where to put the frame's top-left corner and how large to make the
+  // window inside it.
+  struct Placing {
+    QPoint framePosition;
+    QSize insideSize;
+    bool operator==(const Placing &) const = default;
+  };
+
+  static bool plausibleMargins(const QMargins &margins, const QSize &frame);
+
+  // The window is to have `frame` in the normal state; what to do now.
+  Placing place(const QRect &frame, const View &now);
+  // To be told after each move, resize, state change and paint; a placing
+  // to apply when the frame can now get its rectangle, or get it again.
+  std::optional<Placing> seen(const View &now);
+  // The frame's rectangle in the normal state: the one it is still to get
+  // (or to settle at); for a normal window the one it has; else the last
+  // seen normal, else (never seen normal) the window system's with the last
+  // trusted margins.
+  QRect normalFrame(const View &now) const;
+  // The program hides the window: nothing is pending any more.
+  void forget() { pending_ = QRect(); }
+
+private:
+  Placing placing(const QRect &frame, const QMargins &margins);
+
+  QRect pending_;    // still to be given, once the window is normal and shown
+  QRect wanted_;     // the last one given
+  QRect normal_;     // as last seen normal
+  QMargins margins_; // the last trusted ones
+  bool marginsKnown_ = false;
+  // Since the frame was given a rectangle, until it has it with settled
+  // margins: the margins it was placed with, and the size it was given.
+  bool settling_ = false;
+  int placings_ = 0;
+  QMargins placedMargins_;
+  QSize placedInside_;
 };
 
 // Remembers its form's window state, position and, optionally, focused
@@ -150,7 +214,8 @@ private:
   void updateMaximizeButton();
   void placeFrame(QWidget *window, std::int64_t left, std::int64_t top, std::int64_t width,
                   std::int64_t height);
-  void placeFramedWindow();
+  void applyPlacing(QWidget *window, const WindowFrameTracker::Placing &placing);
+  void windowSeen();
   void writePlacement(const std::string &section);
   void readPlacement(const std::string &section, bool readState, bool readPosition);
   std::string positionKey(std::string_view key) const;
@@ -182,8 +247,9 @@ private:
   TKitWindowHook *frameHook_;
   int frameStateChanges_ = 0;
   QRect frameNormal_;
-  // The frame a window placed before it was framed is still to get.
-  QRect pendingFrame_;
+  // The frame of the form when it is a window of its own.
+  WindowFrameTracker tracker_;
+  bool applying_ = false;
 };
 
 } // namespace marrowen
