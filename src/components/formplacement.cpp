@@ -16,7 +16,9 @@
 #include <QMargins>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <cmath>
 #include <utility>
@@ -76,15 +78,18 @@ bool isSizeable(const QWidget &form) { return form.minimumSize() != form.maximum
 constexpr Qt::WindowStates notNormal =
     Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
 
+// The margins are asked of the window system while the window is there: the
+// widget's own copy of them lags behind a change of state.
 WindowFrameTracker::View viewOf(const QWidget &window) {
-  return {window.isVisible(), !(window.windowState() & notNormal), window.frameGeometry(),
-          window.geometry(), window.normalGeometry()};
-}
-
-// What the frame adds around the window; nothing until it has been framed.
-QMargins marginsOf(const WindowFrameTracker::View &view) {
-  return {view.inside.left() - view.frame.left(), view.inside.top() - view.frame.top(),
-          view.frame.right() - view.inside.right(), view.frame.bottom() - view.inside.bottom()};
+  const QWindow *handle = window.windowHandle();
+  const QRect frame = window.frameGeometry(), inside = window.geometry();
+  const QMargins margins =
+      handle && handle->handle()
+          ? handle->frameMargins()
+          : QMargins(inside.left() - frame.left(), inside.top() - frame.top(),
+                     frame.right() - inside.right(), frame.bottom() - inside.bottom());
+  return {window.isVisible(), !(window.windowState() & notNormal), inside, margins,
+          window.normalGeometry()};
 }
 
 // The rectangle a placement stores: the window's frame, title bar included,
@@ -123,62 +128,57 @@ bool WindowFrameTracker::plausibleMargins(const QMargins &margins, const QSize &
 }
 
 WindowFrameTracker::Placing WindowFrameTracker::placing(const QRect &frame,
-                                                        const QMargins &margins) {
-  return {frame.topLeft(), frame.size().shrunkBy(margins)};
+                                                        const QMargins &margins) const {
+  if (margins.isNull())
+    return {frame, true};
+  return {frame - margins, false};
 }
 
 WindowFrameTracker::Placing WindowFrameTracker::place(const QRect &frame, const View &now) {
   wanted_ = normal_ = pending_ = frame;
   settling_ = false;
-  // Margins seen in another state are that state's; none seen yet leave the
-  // inside the frame's size until the frame is there.
-  const QMargins margins = marginsOf(now);
-  return placing(frame,
-                 now.normal && plausibleMargins(margins, frame.size()) ? margins : QMargins());
+  // Margins seen in another state are that state's.
+  return placing(frame, now.normal && plausibleMargins(now.margins, frame.size()) ? now.margins
+                                                                                  : QMargins());
 }
 
 std::optional<WindowFrameTracker::Placing> WindowFrameTracker::seen(const View &now) {
   if (!now.visible || !now.normal)
     return std::nullopt;
-  const QMargins margins = marginsOf(now);
-  if (!plausibleMargins(margins, now.frame.size()))
-    return std::nullopt;
-  if (!margins.isNull()) {
-    margins_ = margins;
-    marginsKnown_ = true;
-  }
+  auto placeWith = [&](const QMargins &margins) {
+    ++placings_;
+    placedMargins_ = margins;
+    return placing(wanted_, margins);
+  };
   if (!pending_.isNull()) {
+    if (!plausibleMargins(now.margins, pending_.size()))
+      return std::nullopt;
     wanted_ = normal_ = std::exchange(pending_, QRect());
     settling_ = true;
-    placings_ = 1;
-    placedMargins_ = margins;
-    const Placing p = placing(wanted_, margins);
-    placedInside_ = p.insideSize;
-    return p;
+    placings_ = 0;
+    return placeWith(now.margins);
   }
-  if (settling_ && !margins.isNull()) {
-    // Framed at last, or framed again with other margins than it was
-    // placed with: given its rectangle with these, unless the window was
-    // sized by someone else meanwhile.
-    if (now.frame != wanted_ && margins != placedMargins_ && now.inside.size() == placedInside_ &&
-        placings_ < 3) {
-      ++placings_;
-      placedMargins_ = margins;
-      const Placing p = placing(wanted_, margins);
-      placedInside_ = p.insideSize;
-      return p;
+  if (settling_ && !now.margins.isNull() && now.margins != placedMargins_ &&
+      plausibleMargins(now.margins, wanted_.size()) && placings_ < 4)
+    return placeWith(now.margins);
+  // While the frame settles, what it shows is not yet what it has.
+  if (!settling_ && plausibleMargins(now.margins, now.frame().size())) {
+    if (!now.margins.isNull()) {
+      margins_ = now.margins;
+      marginsKnown_ = true;
     }
-    settling_ = false;
+    normal_ = now.frame();
   }
-  normal_ = now.frame;
   return std::nullopt;
 }
 
 QRect WindowFrameTracker::normalFrame(const View &now) const {
   if (!pending_.isNull())
     return pending_;
-  if (now.normal)
-    return settling_ && !marginsOf(now).isNull() ? wanted_ : now.frame;
+  if (now.normal && settling_)
+    return wanted_;
+  if (now.normal && plausibleMargins(now.margins, now.frame().size()))
+    return now.frame();
   if (!normal_.isNull())
     return normal_;
   return now.normalInside + (marginsKnown_ ? margins_ : QMargins());
@@ -222,6 +222,17 @@ TFormPlacement::TFormPlacement(QWidget *form)
   hook_->SetWinControl(form);
   frameHook_->BeforeMessage = [this](QEvent *event, bool &) { frameEvent(event, true); };
   frameHook_->AfterMessage = [this](QEvent *event, bool &) { frameEvent(event, false); };
+  // A second after its last placing a frame is taken to have settled.
+  settleTimer_ = new QTimer(this);
+  settleTimer_->setInterval(100);
+  connect(settleTimer_, &QTimer::timeout, this, [this] {
+    if (++settleTicks_ >= 10 || !tracker_.settling()) {
+      settleTimer_->stop();
+      tracker_.settled();
+      return;
+    }
+    windowSeen(nullptr);
+  });
   defaultSection_ = GetDefaultSection(form);
 }
 
@@ -427,17 +438,28 @@ void TFormPlacement::placeFrame(QWidget *window, std::int64_t left, std::int64_t
 void TFormPlacement::applyPlacing(QWidget *window, const WindowFrameTracker::Placing &placing) {
   // What the window reports while it is moved and sized is half done.
   const bool applying = std::exchange(applying_, true);
-  window->move(placing.framePosition);
-  window->resize(placing.insideSize);
+  if (placing.cornerIsFrames) {
+    window->move(placing.inside.topLeft());
+    window->resize(placing.inside.size());
+  } else {
+    window->setGeometry(placing.inside);
+  }
   applying_ = applying;
 }
 
-void TFormPlacement::windowSeen() {
+void TFormPlacement::windowSeen(const QEvent *event) {
   QWidget *window = form_ ? frameOf(form_) : nullptr;
   if (applying_ || !window || !window->isWindow())
     return;
-  if (const auto placing = tracker_.seen(viewOf(*window)))
+  // The program moving or sizing the window itself is its last word.
+  if (event && (event->type() == QEvent::Move || event->type() == QEvent::Resize) &&
+      !event->spontaneous())
+    tracker_.settled();
+  if (const auto placing = tracker_.seen(viewOf(*window))) {
     applyPlacing(window, *placing);
+    settleTicks_ = 0;
+    settleTimer_->start();
+  }
 }
 
 void TFormPlacement::SetPreventResize(bool prevent) {
@@ -569,7 +591,7 @@ void TFormPlacement::formEvent(QEvent *event, bool &) {
   case QEvent::Move:
   case QEvent::Resize:
   case QEvent::WindowStateChange:
-    windowSeen();
+    windowSeen(event);
     break;
   case QEvent::Hide:
     // Minimizing hides a window on some desktops; only the program's own

@@ -287,42 +287,43 @@ TEST(FormPlacement, TheFrameGetsAndKeepsTheStoredRectangleWhateverItsMargins) {
   using Placing = WindowFrameTracker::Placing;
   const QMargins normalMargins(1, 20, 1, 5), maximizedMargins(0, 19, 0, 0);
   const QRect screen(0, 0, 1600, 1200);
-  // The window inside at `inside`, framed with `margins`.
   auto framed = [](QRect inside, QMargins margins, bool normal = true) {
-    return View{true, normal, inside + margins, inside, {}};
+    return View{true, normal, inside, margins, {}};
   };
   auto maximized = [&](QRect normalInside) {
-    View v = framed(screen - maximizedMargins, maximizedMargins, false);
-    v.normalInside = normalInside;
-    return v;
+    return View{true, false, screen - maximizedMargins, maximizedMargins, normalInside};
   };
-  const View unframed{false, true, QRect(60, 60, 320, 200), QRect(60, 60, 320, 200), {}};
+  const View unframed{false, true, QRect(60, 60, 320, 200), {}, {}};
 
   {
     SCOPED_TRACE("restored maximized, stored, made normal");
     WindowFrameTracker tracker;
     const QRect stored(900, 700, 360, 300);
-    EXPECT_EQ(tracker.place(stored, unframed), (Placing{{900, 700}, {360, 300}}));
-    EXPECT_EQ(tracker.seen(maximized(QRect(900, 700, 360, 300))), std::nullopt);
+    EXPECT_EQ(tracker.place(stored, unframed), (Placing{stored, true}));
+    EXPECT_EQ(tracker.seen(maximized(stored)), std::nullopt);
     // The maximized frame's margins are not the normal ones.
-    EXPECT_EQ(tracker.normalFrame(maximized(QRect(900, 700, 360, 300))), stored);
-    // Made normal, the window comes back at the size it was given unframed,
-    // and then gets the stored frame exactly.
-    const QRect back(901, 720, 360, 300);
-    EXPECT_EQ(tracker.seen(framed(back, normalMargins)), (Placing{{900, 700}, {358, 275}}));
+    EXPECT_EQ(tracker.normalFrame(maximized(stored)), stored);
+    // Made normal: told while the window and its margins are still the
+    // maximized ones, then the margins change with nothing else.
+    EXPECT_EQ(tracker.seen(framed(screen - maximizedMargins, maximizedMargins)),
+              (Placing{QRect(900, 719, 360, 281), false}));
+    EXPECT_EQ(tracker.seen(framed(QRect(900, 719, 360, 281), normalMargins)),
+              (Placing{QRect(901, 720, 358, 275), false}));
     EXPECT_EQ(tracker.seen(framed(QRect(901, 720, 358, 275), normalMargins)), std::nullopt);
+    tracker.settled();
     EXPECT_EQ(tracker.normalFrame(maximized(QRect(901, 720, 358, 275))), stored);
     // Moved and sized by the user, then maximized: the user's rectangle.
     EXPECT_EQ(tracker.seen(framed(QRect(301, 220, 500, 400), normalMargins)), std::nullopt);
     EXPECT_EQ(tracker.normalFrame(maximized(QRect(0, 0, 1, 1))), QRect(300, 200, 502, 425));
+    // Settled, a frame whose margins change is not moved back.
+    EXPECT_EQ(tracker.seen(framed(QRect(301, 220, 500, 400), QMargins(2, 24, 2, 2))), std::nullopt);
   }
   {
     SCOPED_TRACE("restored minimized, closed minimized");
     WindowFrameTracker tracker;
     const QRect stored(500, 400, 360, 300);
     tracker.place(stored, unframed);
-    View minimized{true, false, QRect(500, 400, 1, 1), QRect(500, 400, 1, 1), {}};
-    minimized.normalInside = QRect(500, 400, 1, 1);
+    const View minimized{true, false, QRect(500, 400, 1, 1), {}, QRect(500, 400, 1, 1)};
     EXPECT_EQ(tracker.seen(minimized), std::nullopt);
     EXPECT_EQ(tracker.normalFrame(minimized), stored);
   }
@@ -331,29 +332,22 @@ TEST(FormPlacement, TheFrameGetsAndKeepsTheStoredRectangleWhateverItsMargins) {
     WindowFrameTracker tracker;
     const QRect stored(100, 100, 800, 600);
     tracker.place(stored, unframed);
-    // Shown, not yet framed: the whole rectangle inside for now.
-    const QRect inside(100, 100, 800, 600);
-    EXPECT_EQ(tracker.seen(framed(inside, QMargins())), (Placing{{100, 100}, {800, 600}}));
-    // A frame not yet grown gives margins that would make the window
-    // 1599x1199: never used.
-    const View transient{true, true, QRect(100, 100, 1, 1), QRect(101, 120, 800, 600), {}};
-    EXPECT_FALSE(WindowFrameTracker::plausibleMargins(QMargins(1, 20, -800, -619), {1, 1}));
+    // Shown, not yet framed: placed by its corner.
+    EXPECT_EQ(tracker.seen(framed(stored, QMargins())), (Placing{stored, true}));
+    // Measured against a frame not yet grown from 1x1, the margins would
+    // make the window 1599x1199: never used, nor stored.
+    const View transient = framed(QRect(101, 120, 800, 600), QMargins(1, 20, -800, -619));
+    EXPECT_EQ(transient.frame(), QRect(100, 100, 1, 1));
     EXPECT_EQ(tracker.seen(transient), std::nullopt);
     EXPECT_EQ(tracker.normalFrame(transient), stored);
+    EXPECT_EQ(tracker.seen(framed(QRect(0, 0, 800, 600), QMargins(0, 19, 1240, 881))),
+              std::nullopt);
     // The frame settles: placed again with its real margins.
     EXPECT_EQ(tracker.seen(framed(QRect(101, 120, 800, 600), normalMargins)),
-              (Placing{{100, 100}, {798, 575}}));
+              (Placing{QRect(101, 120, 798, 575), false}));
     EXPECT_EQ(tracker.seen(framed(QRect(101, 120, 798, 575), normalMargins)), std::nullopt);
+    tracker.settled();
     EXPECT_EQ(tracker.normalFrame(framed(QRect(101, 120, 798, 575), normalMargins)), stored);
-  }
-  {
-    SCOPED_TRACE("sized by the user before the frame settled");
-    WindowFrameTracker tracker;
-    tracker.place(QRect(100, 100, 800, 600), unframed);
-    tracker.seen(framed(QRect(100, 100, 800, 600), QMargins()));
-    const View resized = framed(QRect(101, 120, 640, 480), normalMargins);
-    EXPECT_EQ(tracker.seen(resized), std::nullopt);
-    EXPECT_EQ(tracker.normalFrame(resized), resized.frame);
   }
 }
 

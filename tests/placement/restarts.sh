@@ -44,6 +44,8 @@ export DISPLAY=":$(cat "$work/display")"
 openbox >"$work/openbox.log" 2>&1 &
 wm=$!
 for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+# Openbox has claimed the screen; a moment more and it manages windows.
+sleep 0.5
 
 check() { # WHAT EXPECTED ACTUAL
     if [ "$2" = "$3" ]; then
