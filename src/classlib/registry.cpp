@@ -48,29 +48,6 @@ struct Key {
 // tree of any depth would need a stack of that depth.
 constexpr std::size_t maxKeyDepth = 512;
 
-// What identifies one version of the store file: a rename over it, or a
-// rewrite in place, changes at least one of these.
-struct FileSignature {
-  bool exists = false;
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  std::int64_t mtimeSeconds = 0;
-  long mtimeNanoseconds = 0;
-
-  static FileSignature of(const struct stat &st) {
-    FileSignature s;
-    s.exists = true;
-    s.device = st.st_dev;
-    s.inode = st.st_ino;
-    s.size = st.st_size;
-    s.mtimeSeconds = st.st_mtim.tv_sec;
-    s.mtimeNanoseconds = st.st_mtim.tv_nsec;
-    return s;
-  }
-  bool operator==(const FileSignature &) const = default;
-};
-
 std::mutex reporterMutex;
 SettingsStore::Reporter reporter; // guarded by reporterMutex; empty means stderr
 
@@ -1189,6 +1166,16 @@ void TRegIniFile::DeleteKey(std::string_view section, std::string_view ident) {
   if (readOnly_)
     throw ERegistryException(Format("Failed to set data for '%s'", {ident}));
   store_.deleteValue(sectionKey(section), ident);
+}
+
+void TRegIniFile::beginBatch() {
+  if (batchDepth_++ == 0)
+    batch_.emplace(store_);
+}
+
+void TRegIniFile::endBatch() {
+  if (batchDepth_ > 0 && --batchDepth_ == 0)
+    batch_.reset();
 }
 
 } // namespace marrowen

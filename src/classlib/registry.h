@@ -198,6 +198,8 @@ public:
   // Removes the section's subkey with everything below it.
   void EraseSection(std::string_view section) override;
   void DeleteKey(std::string_view section, std::string_view ident) override;
+  void beginBatch() override;
+  void endBatch() override;
 
 private:
   std::string sectionKey(std::string_view section) const;
@@ -205,6 +207,8 @@ private:
   SettingsStore &store_;
   std::string key_;
   bool readOnly_;
+  int batchDepth_ = 0;
+  std::optional<SettingsStore::BatchedWrites> batch_;
 };
 
 } // namespace marrowen

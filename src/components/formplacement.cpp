@@ -289,10 +289,14 @@ void TFormPlacement::SaveFormPlacement() {
   if (active_ && !restored_)
     return;
   Opened open(*this, false);
+  // One save of the whole placement: another program saving its own never
+  // leaves a mixture of the two.
+  IniBatch batch(storage_.get());
   WriteInteger(siFormVersion, version_);
   SavePlacement();
   if (OnSavePlacement)
     OnSavePlacement();
+  batch.commit();
   saved_ = true;
 }
 
