@@ -9,9 +9,13 @@
 #
 # STARTS (default 20) is the number of starts of each kind; with SHOTS_FOLDER
 # a screenshot of each kind of start is kept there. Needs Xvfb, openbox,
-# xdotool, xprop and, for screenshots, ImageMagick's import. Ends with
-# "N passed, N failed".
+# xdotool, xprop, xwininfo and, for screenshots, ImageMagick's import
+# (without them it ends with status 77, skipped). Ends with "N passed, N
+# failed".
 set -u
+for tool in Xvfb openbox xdotool xprop xwininfo; do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
 program=$(realpath "$1")
 starts=${2:-20}
 shots=${3:-}
@@ -106,6 +110,12 @@ await_state() {
     for _ in $(seq 50); do [ "$(state_on_screen "$1")" = "$2" ] && return 0; sleep 0.1; done
 }
 
+# Waits until the frame is at FRAME, at most 5 s: a frame may settle a
+# moment after it shows, more so on a busy machine.
+await_frame() {
+    for _ in $(seq 50); do [ "$(frame_on_screen "$1")" = "$2" ] && return 0; sleep 0.1; done
+}
+
 # Double-clicks the title bar, which maximizes a normal window and makes a
 # maximized one normal.
 toggle_maximized() {
@@ -128,13 +138,16 @@ run_kind() { # NAME NORMPOS SHOWCMD STATE
         w=$(window)
         await_state "$w" "$4"
         check "$1 start $i: state" "$4" "$(state_on_screen "$w")"
-        [ "$4" = normal ] && check "$1 start $i: frame" "$2" "$(frame_on_screen "$w")"
+        if [ "$4" = normal ]; then
+            await_frame "$w" "$2"
+            check "$1 start $i: frame" "$2" "$(frame_on_screen "$w")"
+        fi
         [ "$i" -eq 1 ] && shoot "$1"
         # Every third start the user makes it normal, looks, and puts it back.
         if [ "$4" != normal ] && [ $((i % 3)) -eq 0 ]; then
             if [ "$4" = maximized ]; then toggle_maximized "$w"; else xdotool windowactivate "$w"; fi
             await_state "$w" normal
-            sleep 0.3
+            await_frame "$w" "$2"
             check "$1 start $i: made normal" "$2" "$(frame_on_screen "$w")"
             [ "$i" -eq 3 ] && shoot "$1-made-normal"
             if [ "$4" = maximized ]; then toggle_maximized "$w"; else xdotool windowminimize "$w"; fi
