@@ -497,9 +497,10 @@ struct SettingsStore::Impl {
       if (!raw.empty() && raw.back() == '\r')
         raw.remove_suffix(1);
       const std::string_view line = trimBlanks(raw);
+      const bool comment = line.empty() || line.front() == ';';
       // A key name, or what was one before it was damaged.
-      if (!line.empty() && (line.front() == '[' ||
-                            (line.back() == ']' && line.front() != '"' && line.front() != '@'))) {
+      if (!comment && (line.front() == '[' ||
+                       (line.back() == ']' && line.front() != '"' && line.front() != '@'))) {
         auto path = line.size() >= 2 && line.front() == '[' && line.back() == ']'
                         ? splitPath(line.substr(1, line.size() - 2))
                         : std::nullopt;
@@ -516,7 +517,7 @@ struct SettingsStore::Impl {
         damage.back().identity.append(raw).append("\n");
         continue;
       }
-      if (line.empty() || line.front() == ';')
+      if (comment)
         continue;
       Value v;
       if (!current || !parseValue(line, name, v)) {

@@ -182,7 +182,7 @@ TEST(SettingsStore, ADamagedLineCostsThatLineOnly) {
     Reports reports;
     TempFolder folder;
     std::string file = folder.file("settings.ini");
-    std::string text = "; comment\r\n[Software\\Ostrevan\\Marrowen]\r\n\"a\"=dword:00000001\n" +
+    std::string text = "; comment [x]\r\n[Software\\Ostrevan\\Marrowen]\r\n\"a\"=dword:00000001\n" +
                        c.damage + "\"c\"=\"three\"\n[Software\\Later]\n\"d\"=\"four\"\n";
     writeFile(file, text);
     SettingsStore store(file);
