@@ -4,7 +4,6 @@
 #include <QList>
 #include <QMargins>
 #include <QObject>
-#include <QPoint>
 #include <QPointer>
 #include <QRect>
 #include <QSize>
