@@ -37,7 +37,7 @@ finish() {
     rm -rf "$work"
 }
 trap finish EXIT
-trap 'exit 1' INT TERM
+trap 'exit 1' INT TERM HUP PIPE
 
 # The first free display, as Xvfb itself finds it.
 Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
