@@ -46,9 +46,10 @@ void TGenericWidthFilter::passOnPadded(std::int64_t leading, std::int64_t traili
 }
 
 void TPadLines::processLine(std::string_view lineEnd) {
-  if (lineLength() < width_) {
+  const std::int64_t length = lineLength();
+  if (length < width_) {
     ++changed_;
-    passOnPadded(0, width_ - lineLength(), lineEnd);
+    passOnPadded(0, width_ - length, lineEnd);
     return;
   }
   passOnLine(currentLine_, lineEnd);
@@ -59,13 +60,14 @@ std::string TPadLines::getStatistics() {
 }
 
 void TForceLineWidth::processLine(std::string_view lineEnd) {
-  if (lineLength() < width_) {
+  const std::int64_t length = lineLength();
+  if (length < width_) {
     ++changed_;
-    passOnPadded(0, width_ - lineLength(), lineEnd);
+    passOnPadded(0, width_ - length, lineEnd);
     return;
   }
-  if (lineLength() > width_) {
-    currentLine_.resize(static_cast<std::size_t>(width_));
+  if (length > width_) {
+    cutToWidth();
     ++changed_;
   }
   passOnLine(currentLine_, lineEnd);
@@ -77,7 +79,7 @@ std::string TForceLineWidth::getStatistics() {
 
 void TTruncateWidth::processLine(std::string_view lineEnd) {
   if (lineLength() > width_) {
-    currentLine_.resize(static_cast<std::size_t>(width_));
+    cutToWidth();
     ++changed_;
   }
   passOnLine(currentLine_, lineEnd);
@@ -88,18 +90,20 @@ std::string TTruncateWidth::getStatistics() {
 }
 
 void TCentreLines::processLine(std::string_view lineEnd) {
-  if (lineLength() < width_) {
+  const std::int64_t length = lineLength();
+  if (length < width_) {
     ++changed_;
-    passOnPadded((width_ - lineLength()) / 2, 0, lineEnd);
+    passOnPadded((width_ - length) / 2, 0, lineEnd);
     return;
   }
   passOnLine(currentLine_, lineEnd);
 }
 
 void TRightJustifyLines::processLine(std::string_view lineEnd) {
-  if (lineLength() < width_) {
+  const std::int64_t length = lineLength();
+  if (length < width_) {
     ++changed_;
-    passOnPadded(width_ - lineLength(), 0, lineEnd);
+    passOnPadded(width_ - length, 0, lineEnd);
     return;
   }
   passOnLine(currentLine_, lineEnd);
@@ -110,8 +114,8 @@ TInsertColumn::TInsertColumn(int column, std::string text)
 }
 
 void TInsertColumn::processLine(std::string_view lineEnd) {
-  const std::int64_t length = static_cast<std::int64_t>(currentLine_.size());
-  std::int64_t at; // bytes of the line before the text
+  const auto length = static_cast<std::int64_t>(utf8::characterCount(currentLine_));
+  std::int64_t at; // characters of the line before the text
   if (column_ < 1)
     at = std::max<std::int64_t>(std::int64_t{column_} + length, 0);
   else if (column_ > length)
@@ -120,7 +124,7 @@ void TInsertColumn::processLine(std::string_view lineEnd) {
     at = column_ - 1;
   const std::string expanded = hasVariables_ ? substituteVariables(text_) : std::string();
   const std::string &text = hasVariables_ ? expanded : text_;
-  const auto split = static_cast<std::size_t>(at);
+  const std::size_t split = utf8::characterOffset(currentLine_, static_cast<std::size_t>(at));
   out_.clear();
   out_.reserve(currentLine_.size() + text.size() + lineEnd.size());
   out_.append(currentLine_, 0, split).append(text).append(currentLine_, split);
