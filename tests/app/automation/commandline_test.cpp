@@ -404,15 +404,7 @@ protected:
     std::string errors;
   };
   void launch(QProcess &process, const QStringList &arguments) {
-    // As cron or ssh starts it: no display, and nothing said about one.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.file("config")));
-    environment.insert("HOME", QString::fromStdString(dir.path()));
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-      environment.remove(name);
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(QString::fromStdString(dir.path()));
-    process.start(QStringLiteral(MARROWEN_BINARY), arguments);
+    launchProgram(process, dir.path(), arguments);
   }
   Result start(const QStringList &arguments) {
     QProcess process;

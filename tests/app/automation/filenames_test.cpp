@@ -128,14 +128,7 @@ protected:
   // Runs the program as a user runs it with no screen; its standard error.
   std::string runProgram(const QStringList &arguments) {
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.file("config")));
-    environment.insert("HOME", QString::fromStdString(dir.path()));
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-      environment.remove(name);
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(QString::fromStdString(dir.path()));
-    process.start(QStringLiteral(MARROWEN_BINARY), arguments);
+    launchProgram(process, dir.path(), arguments);
     EXPECT_TRUE(process.waitForFinished(60000));
     return process.readAllStandardError().toStdString();
   }
