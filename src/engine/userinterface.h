@@ -119,5 +119,11 @@ bool applicationTerminating();
 // is: a job it stops says so rather than blame the user. Safe from any thread.
 void setQuitSignal(int signal);
 int quitSignal();
+// "SIGTERM", "SIGINT", "SIGHUP", or the number of any other signal.
+std::string signalName(int signal);
+// What a program stopped by a signal says on standard error, and the status
+// it ends with: whatever its jobs did, the run did not end as it was asked to.
+void reportStoppedBySignal(int signal);
+constexpr int stoppedBySignalStatus = 1;
 
 } // namespace marrowen

@@ -288,6 +288,11 @@ TEST(ScriptFilter, ScriptErrorsNameTheirLineAndSourceText) {
                        "  return { toString: function () { throw new Error('no text'); } };\n}",
        "[0] JScript runtime error:\r\nError: no text at line:6, char:0\r\nnear:  return { "
        "toString: function () { throw new Error('no text'); } };"},
+      {"result whose toString gives no text",
+       quietRoutines + "function  processLine (line, EOL) {\n"
+                       "  return { toString: function () { return {}; } };\n}",
+       "[0] JScript runtime error:\r\nTypeError: Type error (the value processLine returned "
+       "cannot be turned into text) at line:5, char:0\r\nnear:function  processLine (line, EOL) {"},
       {"missing routine", quietRoutines,
        "[0] JScript runtime error:\r\nThe script has no routine named processLine at line:0, "
        "char:0\r\nnear:"},

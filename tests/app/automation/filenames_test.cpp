@@ -128,7 +128,8 @@ protected:
   // Runs the program as a user runs it with no screen; its standard error.
   std::string runProgram(const QStringList &arguments) {
     QProcess process;
-    launchProgram(process, dir.path(), arguments);
+    prepareProgram(process, dir.path());
+    process.start(QStringLiteral(MARROWEN_BINARY), arguments);
     EXPECT_TRUE(process.waitForFinished(60000));
     return process.readAllStandardError().toStdString();
   }
