@@ -4,6 +4,7 @@
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "classlib/paths.h"
+#include "classlib/utf8.h"
 #include "engine/job.h"
 #include "engine/log.h"
 #include "engine/messages.h"
@@ -552,6 +553,11 @@ bool TFileInput::isBinaryFile(const std::string &name) {
       table[c] = !(c == 9 || c == 10 || c == 12 || c == 13 || c == 26 || c == 27);
     return table;
   }();
+  // A valid UTF-8 sequence is text, every byte of it, and so is one the end
+  // of the sample cuts short; it neither makes nor continues a run of bytes
+  // of 128 or more.
+  const std::string_view read(sample.data(), n);
+  const std::size_t cutShort = n - utf8::incompleteTail(read);
   std::int64_t textBytes = 0;
   int highRun = 0;
   for (std::size_t i = 0; i < n; ++i) {
@@ -559,6 +565,13 @@ bool TFileInput::isBinaryFile(const std::string &name) {
     if (c < 32 && controlIsBinary[c])
       return true;
     if (c >= 128) {
+      std::size_t sequence = i >= cutShort ? n - i : utf8::sequenceLength(read.substr(i));
+      if (sequence) {
+        textBytes += static_cast<std::int64_t>(sequence);
+        highRun = 0;
+        i += sequence - 1;
+        continue;
+      }
       if (++highRun == 4)
         return true;
     } else {

@@ -59,7 +59,7 @@ public:
   virtual Answer askQueryReplace(QueryReplaceRequest &request) = 0;
   // Lets the windows handle pending messages.
   virtual void processMessages() = 0;
-  // The clipboard's text as bytes of the system code page.
+  // The clipboard's text as engine bytes (UTF-8).
   virtual std::string clipboardText() = 0;
   virtual void setClipboardText(std::string_view text) = 0;
   // A window for a new debug filter; none lets the filter keep its buffer

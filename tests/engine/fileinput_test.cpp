@@ -265,6 +265,14 @@ TEST(FileInputBinary, EachBoundary) {
        false},
       {"empty", "", false},
       {"one high byte", "\xff", false},
+      // A valid UTF-8 sequence is text, however long the run of its bytes.
+      {"German in UTF-8",
+       "Gr\xc3\xbc\xc3\x9f"
+       "e aus K\xc3\xb6ln",
+       false},
+      {"Chinese and an emoji in UTF-8", "\xe4\xb8\xad\xe6\x96\x87\xf0\x9f\x98\x80", false},
+      {"a sequence, then four stray bytes", "\xc3\xa9\xe9\xe9\xe9\xe9 abcdefgh", true},
+      {"an overlong form is no sequence", "ab\xc0\xaf\xc0\xaf cdefgh", true},
   };
   TempFolder dir;
   RecordingJob job;
@@ -284,6 +292,12 @@ TEST(FileInputBinary, OnlyTheSampleIsJudgedAndUnreadableFilesAreText) {
   input.attachJob(&job);
   writeFile(dir.file("late"), std::string("abcdefgh\0", 9));
   EXPECT_FALSE(input.isBinaryFile(dir.file("late")));
+  // The sample's end cuts an emoji after three bytes and a euro sign after
+  // two: text, not stray bytes of a run.
+  writeFile(dir.file("cut"), "abcd\xe9\xf0\x9f\x98\x80");
+  EXPECT_FALSE(input.isBinaryFile(dir.file("cut")));
+  writeFile(dir.file("cut2"), "abcde\xe9\xe2\x82\xac");
+  EXPECT_FALSE(input.isBinaryFile(dir.file("cut2")));
   EXPECT_FALSE(input.isBinaryFile(dir.file("missing")));
   EXPECT_EQ(job.errors, std::vector<std::string>(
                             {"Couldn't open file to check if binary: " + dir.file("missing")}));
