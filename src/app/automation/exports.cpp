@@ -25,10 +25,10 @@ namespace marrowen {
 
 namespace {
 
-// The texts are made in the code page, as the nodes and messages give them;
-// file names go in as the file system spells them, which the code page may
-// not hold: a name it cannot spell would read back as another file, or as a
-// mask ("?") that takes in files the list never named.
+// The texts are engine text as the nodes and messages give them, a file name
+// inside one as the file system spells it; shown by the one rule, a name
+// reads back from the command file as the file it named, never as another
+// file or as a mask ("?") that takes in files the list never named.
 QString treeText(const TFilterList &list, int index, const std::string &prefix) {
   const TFilterList::Entry &entry = list.nodes[static_cast<std::size_t>(index)];
   const int end = subtreeEnd(list, index);

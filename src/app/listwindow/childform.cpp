@@ -960,7 +960,7 @@ void TchildForm::setWindowTitle() {
 }
 
 std::string TchildForm::getFilterName() const {
-  return fromQString(filterTitleOf(loadedFilterName_, windowNumber_));
+  return filterNameOf(loadedFilterName_, windowNumber_);
 }
 
 void TchildForm::setLoadedFilterName(const std::string &name) {

@@ -380,7 +380,7 @@ void TchildForm::viewButtonClick() {
   const std::string name = fileNameAt(row);
   if (name.find_first_of("*?") != std::string::npos)
     return;
-  if (launcher().openUrl(fileNameToQString(name))) {
+  if (launcher().openUrl(fileNameToOpenTarget(name))) {
     statusBarText(translateFormat(4530, "Opening %s", {fileNameToText(name)}));
     return;
   }

@@ -2,6 +2,7 @@
 
 #include "app/jobs/windowjobhost.h"
 #include "app/main/mainform.h"
+#include "classlib/asciitext.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "classlib/streams.h"
@@ -139,13 +140,17 @@ int addFileRowFromActiveX(FileRowStore &rows, const std::string &name, int subfo
   return row;
 }
 
-QString filterTitleOf(const std::string &fileName, int untitledNumber) {
+std::string filterNameOf(const std::string &fileName, int untitledNumber) {
   if (fileName.empty())
-    return toQString(translateFormat(4510, "Untitled%d", {untitledNumber}));
-  QString name = fileNameToQString(fileName.substr(fileName.find_last_of('/') + 1));
-  if (const qsizetype cut = name.indexOf(QStringLiteral(".fll"), 0, Qt::CaseInsensitive); cut >= 0)
-    name.truncate(cut);
+    return translateFormat(4510, "Untitled%d", {untitledNumber});
+  std::string name = fileName.substr(fileName.find_last_of('/') + 1);
+  if (const std::size_t cut = asciiLowerCase(name).find(".fll"); cut != std::string::npos)
+    name.resize(cut);
   return name;
+}
+
+QString filterTitleOf(const std::string &fileName, int untitledNumber) {
+  return fileNameToQString(filterNameOf(fileName, untitledNumber));
 }
 
 std::string fileGridEntryOf(const std::string &name) {
@@ -316,9 +321,7 @@ void TListDocument::MoveTreeNode(int source, int target) {
   changed_ = true;
 }
 
-std::string TListDocument::getFilterName() const {
-  return fromQString(filterTitleOf(fileName_, 1));
-}
+std::string TListDocument::getFilterName() const { return filterNameOf(fileName_, 1); }
 
 bool TListDocument::loadFilterList(const std::string &fileName, const LoadListOptions &load) {
   const bool inserting = load.inserting;

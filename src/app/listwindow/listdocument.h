@@ -71,9 +71,10 @@ std::string subfoldersChoice(int levels);
 // standing for every file in it.
 std::string fileGridEntryOf(const std::string &name);
 
-// A list's name as windows show it: its filter file's name without the
-// folder and ".fll", spelt as the file system spells it, or "Untitled<n>"
-// before it is saved. getFilterName is the same in the code page.
+// A list's name: its filter file's name without the folder and ".fll", in
+// the file system's bytes, or "Untitled<n>" before it is saved (what
+// getFilterName gives); and the same as windows show it.
+std::string filterNameOf(const std::string &fileName, int untitledNumber);
 QString filterTitleOf(const std::string &fileName, int untitledNumber);
 
 // What the command line, a command file and the wizard ask of the list they

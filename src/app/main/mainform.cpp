@@ -168,7 +168,7 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
   installStringLoader(loader_);
   // The program still runs, in English; the user learns why.
   if (!loader_->loadError().empty())
-    std::fprintf(stderr, "%s\n", loader_->loadError().c_str());
+    writeErrorLine(loader_->loadError());
   translateForm(this);
   // The product's name, once: a display name given to the application would
   // be appended by the window system to every title, this one included.
