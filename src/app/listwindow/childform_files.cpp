@@ -179,11 +179,15 @@ void TchildForm::buildFilesPage() {
         runFileDialog(this, toQString(translate(4570, "List File(s) to Open")),
                       QStringLiteral("Text files (*.txt);;All files (*.*)"), false, {}, {},
                       QStringLiteral("All files (*.*)"));
+    const QPointer<TchildForm> self(this);
     for (const QString &name : names) {
       try {
         processFile(fileNameFromQString(name));
       } catch (const std::exception &error) {
         messageBox(QMessageBox::Critical, error.what());
+        // The window may have gone while the message was shown.
+        if (!self)
+          return;
       }
     }
   });
