@@ -497,6 +497,8 @@ TEST_F(WholeProgram, AListClosedWhileItsQuestionOrDialogRunsIsLeftAlone) {
        [] { runCommand(&MainFormHooks::Commands::Insert1); }},
       {"Link: its file dialog", 1, QDialog::Accepted, nullptr,
        [] { runCommand(&MainFormHooks::Commands::Linktofilter1); }},
+      {"Add folder: its folder picker", 1, QDialog::Accepted, nullptr,
+       [&] { list->addDirectoryButton->click(); }},
       {"Print: its dialog", 1, QDialog::Accepted, nullptr,
        [] { runCommand(&MainFormHooks::Commands::Print1); }},
       {"Load: the file's error", 1, QMessageBox::Ok, nullptr,
