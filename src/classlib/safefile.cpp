@@ -16,6 +16,8 @@ namespace marrowen {
 
 void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
+void ignoreBrokenPipeSignal() { std::signal(SIGPIPE, SIG_IGN); }
+
 mode_t newFileMode() {
   // umask() can only be read by changing it, which races with other threads.
   static const mode_t mode = [] {
@@ -137,6 +139,22 @@ FileReplaceResult replaceOrRewriteFileContents(const std::string &fileName,
   if (replaced.created || ::stat(fileName.c_str(), &current) != 0 || !S_ISREG(current.st_mode))
     return replaced;
   return rewriteInPlace(fileName, bytes);
+}
+
+FileSignature FileSignature::of(const struct stat &st) {
+  FileSignature s;
+  s.exists = true;
+  s.device = st.st_dev;
+  s.inode = st.st_ino;
+  s.size = st.st_size;
+  s.mtimeSeconds = st.st_mtim.tv_sec;
+  s.mtimeNanoseconds = st.st_mtim.tv_nsec;
+  return s;
+}
+
+FileSignature FileSignature::of(const std::string &fileName) {
+  struct stat st;
+  return ::stat(fileName.c_str(), &st) == 0 ? of(st) : FileSignature();
 }
 
 } // namespace marrowen

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace marrowen {
@@ -13,6 +15,11 @@ mode_t newFileMode();
 // so the writer's clean-up runs, instead of the signal ending the process
 // with a half-written temporary file left behind. Every program calls it.
 void ignoreFileSizeSignal();
+
+// Writing to a pipe whose reader has gone (standard error into a closed
+// pipe) is then a failed write, which the writer may ignore, not a kill.
+// Programs started later get the signal's default back.
+void ignoreBrokenPipeSignal();
 
 // Replaces the whole contents of `fileName` with `bytes` in one step, so that
 // a reader (or a crash) sees either the old file or the new one, never half
@@ -36,5 +43,21 @@ FileReplaceResult replaceFileContents(const std::string &fileName, std::string_v
 // where it stands, as a file that is "created or truncated" would be; should
 // that fail, its old bytes are put back.
 FileReplaceResult replaceOrRewriteFileContents(const std::string &fileName, std::string_view bytes);
+
+// What identifies one version of a file: a rename over it, or a rewrite in
+// place, changes at least one of these. A file that is not there has the
+// empty signature.
+struct FileSignature {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  std::int64_t mtimeSeconds = 0;
+  long mtimeNanoseconds = 0;
+
+  static FileSignature of(const struct stat &st);
+  static FileSignature of(const std::string &fileName);
+  bool operator==(const FileSignature &) const = default;
+};
 
 } // namespace marrowen

@@ -582,18 +582,29 @@ void TawScriptControl::addCode() {
 
 std::string TawScriptControl::Run(const std::string &name,
                                   const std::vector<std::string> &arguments) {
-  if (OnCallFunction)
-    OnCallFunction(name, arguments);
+  QStringList texts;
+  for (const std::string &argument : arguments)
+    texts.append(toQString(argument));
+  return fromQString(RunText(name, texts));
+}
+
+QString TawScriptControl::RunText(const std::string &name, const QStringList &arguments) {
+  if (OnCallFunction) {
+    std::vector<std::string> texts;
+    for (const QString &argument : arguments)
+      texts.push_back(fromQString(argument));
+    OnCallFunction(name, texts);
+  }
   QJSEngine &js = engine_->js;
   QJSValue args = js.newArray(static_cast<uint>(arguments.size()));
-  for (std::size_t i = 0; i < arguments.size(); ++i)
-    args.setProperty(static_cast<quint32>(i), toQString(arguments[i]));
+  for (qsizetype i = 0; i < arguments.size(); ++i)
+    args.setProperty(static_cast<quint32>(i), arguments[i]);
 
   QJSValue outcome;
   if (!watched([&] { outcome = engine_->call.call({toQString(name), args}); }))
     return {};
   if (outcome.property(QStringLiteral("ok")).toBool())
-    return fromQString(outcome.property(QStringLiteral("text")).toString());
+    return outcome.property(QStringLiteral("text")).toString();
 
   TawScriptError error;
   error.source = "JScript runtime error";
