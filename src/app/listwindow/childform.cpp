@@ -193,6 +193,12 @@ void TByteMemo::prepareBytes(std::function<void()> ready) {
 
 bool TByteMemo::edited() const { return memoEdited(this); }
 
+void TchildForm::trialInputEdited() {
+  statusBarText({});
+  trialInputChanged_ = true;
+  setFilterHasChanged(true);
+}
+
 // ---------------------------------------------------------------------------
 // Construction
 
@@ -452,12 +458,10 @@ void TchildForm::buildTrialPage() {
   bindMemoStatus(trialInput, trialInputStatus);
   connect(trialInput, &QPlainTextEdit::textChanged, this, [this] {
     // A text the window fills in itself (a list loaded, the command line's
-    // new list) leaves the bar alone: what was said there still stands.
-    if (trialInput->edited()) {
-      statusBarText({});
-      trialInputChanged_ = true;
-      setFilterHasChanged(true);
-    }
+    // new list) leaves the bar alone: what was said there still stands. The
+    // commands that put a text there call trialInputEdited themselves.
+    if (trialInput->edited())
+      trialInputEdited();
     // Remove and Remove All act on this text, however it came.
     checkButtonsEnableStatus();
   });
