@@ -521,7 +521,8 @@ void TchildForm::refreshMapList() {
       mapsMenu_, mapsDivider_,
       toQString(translate(5020, "Click here to insert this map in the filter list")), 600,
       [this](QAction *item) {
-        MapFileClick(fileNameFromQString(QFileInfo(item->data().toString()).fileName()));
+        const std::string file = menuItemFile(item);
+        MapFileClick(file.substr(file.find_last_of('/') + 1));
       },
       folder + "maps/", ".map");
 }
