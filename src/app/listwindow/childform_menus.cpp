@@ -490,7 +490,9 @@ bool TchildForm::SaveAs() {
                     true, fileNameToQString(loadedFilterName_), QStringLiteral("fll"));
   if (chosen.isEmpty())
     return false;
-  saveFilterListAs(fileNameFromQString(chosen.front()));
+  // The list's own file while the name offered is kept, though no text
+  // spells a name that is no UTF-8.
+  saveFilterListAs(fileNameFromQString(chosen.front(), loadedFilterName_));
   return true;
 }
 

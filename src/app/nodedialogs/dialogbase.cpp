@@ -76,14 +76,14 @@ bool TdefaultForm1::isDifferent(const TListObject &) const { return false; }
 
 void TdefaultForm1::applyLanguage() { translateForm(this); }
 
-void TdefaultForm1::statusBarText(const QString &text) const {
+void TdefaultForm1::statusBarText(const std::string &text) const {
   if (window_)
-    window_->statusBarText(fromQString(text));
+    window_->statusBarText(text);
 }
 
-void TdefaultForm1::statusBarError(const QString &text) const {
+void TdefaultForm1::statusBarError(const std::string &text) const {
   if (window_)
-    window_->statusBarError(fromQString(text));
+    window_->statusBarError(text);
 }
 
 void TdefaultForm1::stringFieldChange(std::string_view text) const {
