@@ -227,9 +227,15 @@ bool printText(const QString &text, QPrinter &printer, std::string &error) {
 
 namespace {
 
-FilterListTarget *activeTarget() {
+// The active window, when it has a list to export.
+FilterListWindow *activeListWindow() {
   TmainForm *main = TmainForm::instance();
   FilterListWindow *child = main ? main->activeChildForm() : nullptr;
+  return child && child->listTarget() ? child : nullptr;
+}
+
+FilterListTarget *activeTarget() {
+  FilterListWindow *child = activeListWindow();
   return child ? child->listTarget() : nullptr;
 }
 
@@ -257,11 +263,13 @@ void installExportCommands() {
       toClipboard(getPerlRepresentation(*window));
   };
   commands.Print1 = [] {
-    FilterListTarget *window = activeTarget();
-    if (!window)
+    FilterListWindow *child = activeListWindow();
+    if (!child)
       return;
+    FilterListTarget *window = child->listTarget();
     QPrintDialog dialog(&sharedPrinter(), TmainForm::instance());
-    if (DialogRunner::exec(dialog) != QDialog::Accepted)
+    // Nothing is printed of a window that went while the dialog ran.
+    if (DialogRunner::exec(dialog, child->widget()) != QDialog::Accepted)
       return;
     std::string error;
     if (!printText(getTextRepresentation(*window), sharedPrinter(), error))

@@ -5,6 +5,7 @@
 #include "classlib/asciitext.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/scopeexit.h"
 #include "classlib/streams.h"
 #include "classlib/stringlist.h"
 #include "engine/inputs.h"
@@ -181,6 +182,10 @@ TCompiledFilter::TCompiledFilter(std::unique_ptr<TFilter> inner)
 TCompiledFilter::~TCompiledFilter() = default;
 
 std::string TCompiledFilter::process(std::string text) {
+  if (running_)
+    throw Exception("The filter list is already running a text");
+  running_ = true;
+  const ScopeExit ran{[this] { running_ = false; }};
   result_.clear();
   input_->setText(std::move(text));
   if (!callerAwaitsAnswer()) {
@@ -259,7 +264,7 @@ std::string FilterListTarget::compileFilter() {
   const CallerReportsFailures answered;
   try {
     if (std::unique_ptr<TFilter> inner = buildChain(false, true))
-      compiled_ = std::make_unique<TCompiledFilter>(std::move(inner));
+      compiled_ = std::make_shared<TCompiledFilter>(std::move(inner));
   } catch (const std::exception &error) {
     return error.what();
   }
@@ -267,7 +272,8 @@ std::string FilterListTarget::compileFilter() {
 }
 
 std::string FilterListTarget::processTextWithCompiledFilter(std::string text) {
-  return compiled_ ? compiled_->process(std::move(text)) : std::string();
+  const std::shared_ptr<TCompiledFilter> compiled = compiled_;
+  return compiled ? compiled->process(std::move(text)) : std::string();
 }
 
 std::string FilterListTarget::processText(std::string text) {
