@@ -63,7 +63,7 @@ void TForceLineWidth::processLine(std::string_view lineEnd) {
     return;
   }
   if (lineLength() > width_) {
-    currentLine_.resize(static_cast<std::size_t>(width_));
+    currentLine_.truncate(static_cast<std::size_t>(width_));
     ++changed_;
   }
   passOnLine(currentLine_, lineEnd);
@@ -75,7 +75,7 @@ std::string TForceLineWidth::getStatistics() {
 
 void TTruncateWidth::processLine(std::string_view lineEnd) {
   if (lineLength() > width_) {
-    currentLine_.resize(static_cast<std::size_t>(width_));
+    currentLine_.truncate(static_cast<std::size_t>(width_));
     ++changed_;
   }
   passOnLine(currentLine_, lineEnd);
@@ -118,12 +118,10 @@ void TInsertColumn::processLine(std::string_view lineEnd) {
     at = column_ - 1;
   const std::string expanded = hasVariables_ ? substituteVariables(text_) : std::string();
   const std::string &text = hasVariables_ ? expanded : text_;
-  const auto split = static_cast<std::size_t>(at);
-  out_.clear();
-  out_.reserve(currentLine_.size() + text.size() + lineEnd.size());
-  out_.append(currentLine_, 0, split).append(text).append(currentLine_, split);
-  out_ += lineEnd;
-  passOnText(out_);
+  // The text may hold line ends of its own: the whole goes on as text.
+  currentLine_.insert(static_cast<std::size_t>(at), text);
+  currentLine_.append(lineEnd);
+  passOnText(currentLine_);
 }
 
 void TReverseEachLine::processLine(std::string_view lineEnd) {

@@ -90,7 +90,6 @@ private:
   std::int32_t column_;
   std::string text_;
   bool hasVariables_;
-  std::string out_;
 };
 
 // The bytes of each line in reverse order, the line end kept after them.

@@ -86,7 +86,7 @@ void TScriptFilter::startFile() {
 }
 
 void TScriptFilter::processLine(std::string_view lineEnd) {
-  sendResult(runRoutine("processLine", {currentLine_, std::string(lineEnd)}));
+  sendResult(runRoutine("processLine", {currentLine_.str(), std::string(lineEnd)}));
 }
 
 void TScriptFilter::endFile() {
