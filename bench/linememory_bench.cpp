@@ -11,6 +11,7 @@
 #include "engine/outputs.h"
 #include "engine/subchain.h"
 #include "filters/casefilters.h"
+#include "filters/codecs_uu.h"
 #include "filters/concordance.h"
 #include "filters/exactsearch.h"
 #include "filters/fields.h"
@@ -113,6 +114,9 @@ const Entry filters[] = {
     {"remove duplicates", make<TRemoveDuplicateLines>(false, 0)},
     {"show duplicates", make<TShowDuplicateLines>(false, 0)},
     {"remove mail headers", make<TRemoveEmailHeaders>()},
+    {"uu decode", make<TUUDecode>(true)},
+    {"concordance", make<TWordConcordance>(1, 1, std::string("%s %d %s"),
+                                           std::vector<std::string>{"front"})},
 };
 
 // The file: one line of `bytes` bytes and its line feed. Written in pieces,
