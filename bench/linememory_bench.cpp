@@ -115,8 +115,8 @@ const Entry filters[] = {
     {"show duplicates", make<TShowDuplicateLines>(false, 0)},
     {"remove mail headers", make<TRemoveEmailHeaders>()},
     {"uu decode", make<TUUDecode>(true)},
-    {"concordance", make<TWordConcordance>(1, 1, std::string("%s %d %s"),
-                                           std::vector<std::string>{"front"})},
+    {"concordance",
+     make<TWordConcordance>(1, 1, std::string("%s %d %s"), std::vector<std::string>{"front"})},
 };
 
 // The file: one line of `bytes` bytes and its line feed. Written in pieces,

@@ -58,9 +58,13 @@ struct TFilterList::Build {
   int current = -1;
   std::unordered_map<const TFilter *, int> owners;
 
-  void own(TFilter *filter, int index) {
-    for (; filter; filter = filter->next())
+  // Each filter also carries its node's title, for the failures it raises
+  // while it runs.
+  void own(TFilter *filter, int index, const std::string &title) {
+    for (; filter; filter = filter->next()) {
       owners.insert_or_assign(filter, index);
+      filter->setNodeTitle(title);
+    }
   }
 };
 
@@ -403,7 +407,7 @@ TFilterList::BuiltChain TFilterList::buildChainLevel(int &index, int last, Build
     build.current = index;
     std::unique_ptr<TFilter> filter = nodes[index].node->add_filter(*this);
     previousFilter = filter.get();
-    build.own(previousFilter, index);
+    build.own(previousFilter, index, shortTitle(*nodes[index].node));
     chain.append(std::move(filter));
     ++index;
   }
@@ -439,6 +443,7 @@ void TFilterList::buildChildChain(int &index, int last, int callLevel, TFilter *
     end = std::make_unique<TIgnoreFlush>();
   TFilter *endFilter = end.get();
   build.owners.insert_or_assign(endFilter, parentIndex);
+  endFilter->setNodeTitle(shortTitle(parent));
   built.last->setNext(std::move(end));
   block->markAsSubfilters();
   chain.last->setSubfilterChain(std::move(block), endFilter);

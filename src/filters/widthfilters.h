@@ -92,7 +92,8 @@ private:
   bool hasVariables_;
 };
 
-// The bytes of each line in reverse order, the line end kept after them.
+// The characters of each line in reverse order, the line end kept after
+// them. A UTF-8 character stays whole, its combining marks after it.
 class TReverseEachLine : public TBatchedLineFilter {
 public:
   void processLine(std::string_view lineEnd) override;

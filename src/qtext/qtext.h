@@ -2,15 +2,32 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace marrowen {
 
-// Engine bytes (system code page) to a Qt text and back; characters the code
-// page cannot show become "?".
+// Engine bytes shown as text: a valid UTF-8 sequence as its character, every
+// other byte as the system code page's (utf8::toUtf16).
 QString toQString(std::string_view bytes);
 std::string fromQString(const QString &text);
+
+// The clipboard's text as engine bytes: UTF-8 (half a surrogate pair, which
+// is no character, as "?").
+std::string clipboardBytes(const QString &text);
+
+// How a line (or a statement) crosses to a program that works in Unicode (a
+// script, a database) and how that program's text for it comes back: a text
+// that is valid UTF-8 both ways as UTF-8, any other both ways through the
+// system code page, as it was read before UTF-8 text was known. So each line
+// goes back in the encoding it came in.
+enum class LineEncoding { Utf8, CodePage };
+LineEncoding lineEncodingOf(std::string_view text);
+QString lineToQString(std::string_view text, LineEncoding encoding);
+// A character the encoding cannot hold (one the code page lacks; a lone
+// surrogate, which UTF-8 cannot write) becomes "?" and is counted in `lost`.
+std::string lineFromQString(const QString &text, LineEncoding encoding, std::int64_t &lost);
 
 // File names cross in the file system's own encoding (UTF-8), not the code
 // page: the engine opens a name exactly as given, so a name comes back byte

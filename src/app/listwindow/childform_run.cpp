@@ -406,7 +406,7 @@ void TchildForm::PutsampleinTrialInputArea1Click() {
     }
     loadIntoAdhocInput(found);
   } else {
-    trialInput->setBytes(fromQString(QApplication::clipboard()->text()));
+    trialInput->setBytes(clipboardBytes(QApplication::clipboard()->text()));
     trialInputChanged_ = true;
   }
   Tabs->setCurrentWidget(trialSheet);

@@ -681,15 +681,24 @@ FilterListWindow *TmainForm::decideWindow() {
 FilterListWindow *TmainForm::openFilterFile(const std::string &fileName,
                                             const LoadListOptions &options, bool newWindow) {
   FilterListWindow *active = activeChildForm();
+  // A new window over a maximized one takes its maximized state from it; a
+  // window given up gives it back.
+  const QPointer<QMdiSubWindow> activeFrame = area_->activeSubWindow();
+  const bool activeMaximized = activeFrame && activeFrame->isMaximized();
   FilterListWindow *window = newWindow ? CreateMDIChild() : decideWindow();
   if (!window)
     return nullptr;
   const bool made = newWindow || window != active;
-  auto discard = [window] {
+  auto discard = [this, window, activeFrame, activeMaximized] {
     QWidget *frame = frameOf(window->widget());
     // Later: the window may still be answering the event that opened it.
     frame->hide();
     frame->deleteLater();
+    if (activeFrame) {
+      area_->setActiveSubWindow(activeFrame);
+      if (activeMaximized)
+        activeFrame->showMaximized();
+    }
   };
   bool loaded = false;
   try {
