@@ -410,16 +410,18 @@ TEST_F(MainForm, PreferencesOkTakesTheControlsAndCancelChangesNothing) {
   EXPECT_EQ(boxTexts, std::vector<std::string>{
                           "You must exit Marrowen Pro before the new language will take effect"});
   // Another copy of the program, started earlier, quits after choosing its
-  // own preferences: this one's stay, and so do its, when this one quits.
+  // own preferences: this one's stay, and so do its, when this one quits;
+  // so does its editor, chosen after this one's was saved.
   const std::string key(program::registryKey);
   SettingsStore other(store->file());
   other.writeBool(key, "showTips", false);
   other.writeString(key, "soundFile", "/sounds/done.wav");
+  other.writeString(key, "editor", "/usr/bin/vim");
   form.reset();
   SettingsStore onDisk(store->file());
   EXPECT_EQ(onDisk.readString(key, "Language", ""), "Deutsch");
   EXPECT_EQ(onDisk.readInteger(key, "FileHistoryEntries", 0), 4);
-  EXPECT_EQ(onDisk.readString(key, "editor", ""), "/usr/bin/kate");
+  EXPECT_EQ(onDisk.readString(key, "editor", ""), "/usr/bin/vim");
   EXPECT_FALSE(onDisk.readBool(key, "showTips", true));
   EXPECT_EQ(onDisk.readString(key, "soundFile", ""), "/sounds/done.wav");
 }
