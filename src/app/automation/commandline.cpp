@@ -61,16 +61,10 @@ std::string copy(const std::string &text, std::size_t from, std::size_t count = 
 }
 
 // A filter's text as typed in a terminal or saved in a command file comes in
-// the system's UTF-8, the filters' texts are code-page bytes: letters the
-// code page lacks become "?". Bytes that are not UTF-8 (a command file saved
-// in the code page) are taken as they are.
-std::string argumentText(const std::string &text) {
-  if (std::none_of(text.begin(), text.end(), [](char c) { return c & 0x80; }))
-    return text;
-  const QByteArray bytes(text.data(), static_cast<qsizetype>(text.size()));
-  const QString decoded = QString::fromUtf8(bytes);
-  return decoded.toUtf8() == bytes ? fromQString(decoded) : text;
-}
+// the system's UTF-8, and the filters judge UTF-8 as characters: it is taken
+// as it comes, as are bytes that are not UTF-8 (a command file saved in the
+// code page).
+std::string argumentText(const std::string &text) { return text; }
 
 struct Code {
   char letter;
