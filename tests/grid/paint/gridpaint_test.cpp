@@ -597,6 +597,26 @@ TEST(GridScreen, FocusMarksFollowTheCurrentCell) {
   }
 }
 
+// A dotted mark's dots are counted from its own corner: carried by a scroll
+// of an odd number of pixels, it still matches one drawn afresh there.
+TEST(GridScreen, ADottedMarkScrolledByAnOddStepMatchesOneDrawnAfresh) {
+  TdgGrid grid;
+  fillTextGrid(grid, 12, 60);
+  showDataGrid(grid, 400, 200);
+  grid.SetDefaultColWidth(63);
+  grid.SetDefaultRowHeight(15);
+  grid.SetAlwaysShowEditor(false);
+  grid.SetAlwaysShowFocus(true);
+  grid.SetFocusBorder(fbDot);
+  grid.FocusCell(6, 20, true);
+  ASSERT_EQ(stale(grid), "");
+  for (int bar : {SB_HORZ, SB_VERT})
+    for (int step : {SB_LINEUP, SB_LINEDOWN}) {
+      grid.ScrollMessage(bar, step, 0);
+      EXPECT_EQ(stale(grid), "") << "after a scroll " << bar << " " << step;
+    }
+}
+
 TEST(GridScreen, ChangesWhileLockedShowAfterTheLock) {
   Shown s;
   s.grid.BeginUpdate();
