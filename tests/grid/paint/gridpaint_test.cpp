@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -782,6 +784,39 @@ TEST(GridScreen, TheEditorFollowsItsCellToNewDefaultSizes) {
     EXPECT_EQ(stale(grid), "") << rows;
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
     EXPECT_EQ(stale(grid), "") << rows;
+  }
+}
+
+// However new sizes move or size its cell (default ones, or its own column's
+// or row's), the shown editor stands on the cell as it did.
+TEST(GridScreen, TheEditorKeepsItsPlaceOnItsCellThroughNewSizes) {
+  TdgGrid grid;
+  fillTextGrid(grid, 7, 40);
+  grid.SetAlwaysShowEditor(true);
+  showDataGrid(grid, 420, 260);
+  grid.FocusCell(3, 4, true);
+  QApplication::processEvents();
+  QWidget *editor = QApplication::focusWidget();
+  ASSERT_TRUE(editor && editor != &grid);
+  auto placeOnCell = [&] {
+    const TRect cell = grid.GetPaintCellRect(grid.Col(), grid.Row());
+    const QRect shown(editor->mapTo(grid.viewport(), QPoint(0, 0)), editor->size());
+    return std::array{shown.left() - cell.Left, shown.top() - cell.Top,
+                      shown.width() - cell.Width(), shown.height() - cell.Height()};
+  };
+  const auto place = placeOnCell();
+  const std::pair<const char *, std::function<void()>> changes[] = {
+      {"SetDefaultColWidth", [&] { grid.SetDefaultColWidth(90); }},
+      {"SetColWidths", [&] { grid.SetColWidths(grid.Col(), 120); }},
+      {"SetColWidths left of it", [&] { grid.SetColWidths(grid.Col() - 1, 40); }},
+      {"SetDefaultRowHeight", [&] { grid.SetDefaultRowHeight(22); }},
+      {"SetRowHeights", [&] { grid.SetRowHeights(grid.Row(), 30); }},
+      {"SetRowHeights above it", [&] { grid.SetRowHeights(grid.Row() - 1, 9); }}};
+  for (const auto &[name, change] : changes) {
+    change();
+    QApplication::processEvents();
+    EXPECT_TRUE(editor->isVisible()) << name;
+    EXPECT_EQ(placeOnCell(), place) << "after " << name;
   }
 }
 
