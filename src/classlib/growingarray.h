@@ -137,7 +137,17 @@ public:
   using GrowingArray::append;
   void append(std::string_view text) { GrowingArray::append(text.data(), text.size()); }
   void append(std::size_t count, char c) { insert(size(), count, c); }
-  void assign(std::string_view text) { assign(text, {}); }
+  // The text becomes `text`, which may lie within this block; the block
+  // grows as for an append.
+  void assign(std::string_view text) {
+    if (text.size() > capacity()) {
+      setSize(0);
+      reserveMore(text.size());
+    }
+    if (!text.empty())
+      std::memmove(data(), text.data(), text.size());
+    setSize(text.size());
+  }
   // The text becomes `first` and `second` one after the other, in a block
   // of just that size when it must grow. `first` may lie within this block
   // (a line cut to its end), `second` not.
