@@ -10,8 +10,7 @@
 // 1.25 x FACTOR; without, it only prints. It fails when a run does not leave
 // the file upper-cased in the output.
 
-#include <sys/wait.h>
-#include <unistd.h>
+#include "programruns.h"
 
 #include <algorithm>
 #include <chrono>
@@ -21,48 +20,6 @@
 #include <fstream>
 #include <string>
 #include <vector>
-
-namespace {
-
-double runProgram(const std::string &program, const std::filesystem::path &folder,
-                  const std::vector<std::string> &arguments) {
-  std::vector<char *> argv{const_cast<char *>(program.c_str())};
-  for (const std::string &argument : arguments)
-    argv.push_back(const_cast<char *>(argument.c_str()));
-  argv.push_back(nullptr);
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    ::setenv("HOME", folder.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (folder / "data").c_str(), 1);
-    ::unsetenv("DISPLAY");
-    if (std::freopen("/dev/null", "w", stderr) && std::freopen("/dev/null", "w", stdout))
-      ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
-}
-
-// The fastest of three runs; below 0 when one failed.
-double fastestOfThree(const std::string &program, const std::filesystem::path &folder,
-                      const std::vector<std::string> &arguments) {
-  double best = 1e9;
-  for (int i = 0; i < 3; ++i) {
-    const double seconds = runProgram(program, folder, arguments);
-    if (seconds < 0)
-      return seconds;
-    best = std::min(best, seconds);
-  }
-  return best;
-}
-
-} // namespace
 
 int main(int argc, char **argv) {
   if (argc != 2 && argc != 4 && argc != 5) {
@@ -77,11 +34,9 @@ int main(int argc, char **argv) {
     return 2;
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "commandfile_bench.XXXXXX").string();
-  if (!::mkdtemp(pattern.data()))
+  const std::filesystem::path folder = marrowen::bench::makeTemporaryFolder("commandfile_bench");
+  if (folder.empty())
     return 2;
-  const std::filesystem::path folder(pattern);
   std::ofstream(folder / "input.txt", std::ios::binary) << "text\n";
   const std::filesystem::path output = folder / "output.txt";
   for (long lines : {small, large}) {
@@ -97,7 +52,7 @@ int main(int argc, char **argv) {
     const long lines = i == 0 ? small : large;
     const std::string file = (folder / (std::to_string(lines) + ".cmd")).string();
     std::filesystem::remove(output);
-    const double seconds = fastestOfThree(program, folder, {"/Z=" + file, "/Q"});
+    const double seconds = marrowen::bench::fastestOfThree(program, folder, {"/Z=" + file, "/Q"});
     std::string written;
     std::getline(std::ifstream(output, std::ios::binary), written);
     if (seconds < 0 || written != "TEXT") {

@@ -23,6 +23,7 @@
 #include "filters/patternfilters.h"
 #include "filters/ranges.h"
 #include "filters/widthfilters.h"
+#include "programruns.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -201,11 +202,9 @@ int main(int argc, char **argv) {
     return 2;
   }
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "linememory_bench.XXXXXX").string();
-  if (!::mkdtemp(pattern.data()))
+  const std::filesystem::path folder = marrowen::bench::makeTemporaryFolder("linememory_bench");
+  if (folder.empty())
     return 2;
-  const std::filesystem::path folder(pattern);
   const std::size_t bytes = static_cast<std::size_t>(megabytes) << 20;
   writeLine(folder / "line.txt", bytes);
   std::filesystem::create_directory(folder / "out");

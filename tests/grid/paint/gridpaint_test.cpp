@@ -252,7 +252,7 @@ TEST(GridPaint, AButtonInATallRowTakesTheRowsHeight) {
   EXPECT_TRUE(s.grid.PointOnCellButton(left + 5, (cell.Top + cell.Bottom) / 2, 2, 2));
 }
 
-// Each half of a spin button is a button of its own: pressing one pushes in
+// Each half of a spin button is a button of its own: holding one pushes in
 // only that half, and an arrow stays inside its half in a row too low for it.
 TEST(GridPaint, SpinHalvesArePressedAndClippedOneByOne) {
   for (TdgButtonType type : {btVertSpin, btHorzSpin}) {
@@ -274,6 +274,40 @@ TEST(GridPaint, SpinHalvesArePressedAndClippedOneByOne) {
     EXPECT_TRUE(s.shot().copy(first) == released) << "the other half stays up";
     QTest::mouseRelease(s.grid.viewport(), Qt::LeftButton, {}, second);
 
+    // Whichever half is held, by a press or by sliding onto it with the
+    // mouse button down, that half and only that one looks pushed in.
+    QRect halves[2];
+    if (type == btVertSpin) {
+      const int middle = cell.Top + cell.Height() / 2;
+      halves[0] = QRect(QPoint(left + 1, cell.Top), QPoint(cell.Right - 1, middle - 1));
+      halves[1] = QRect(QPoint(left + 1, middle), QPoint(cell.Right - 1, cell.Bottom - 1));
+    } else {
+      const int middle = left + (cell.Right - left) / 2;
+      halves[0] = QRect(QPoint(left + 1, cell.Top), QPoint(middle - 1, cell.Bottom - 1));
+      halves[1] = QRect(QPoint(middle, cell.Top), QPoint(cell.Right - 1, cell.Bottom - 1));
+    }
+    const QImage shown = s.shot();
+    auto expectHeld = [&](int half, const char *how) {
+      const QImage shot = s.shot();
+      EXPECT_FALSE(shot.copy(halves[half]) == shown.copy(halves[half]))
+          << "half " << half << " held " << how << " looks pushed in";
+      EXPECT_TRUE(shot.copy(halves[1 - half]) == shown.copy(halves[1 - half]))
+          << "half " << 1 - half << " stays up while half " << half << " is held " << how;
+    };
+    for (int held = 0; held < 2; ++held) {
+      QTest::mousePress(s.grid.viewport(), Qt::LeftButton, {}, halves[held].center());
+      expectHeld(held, "by a press");
+      QMouseEvent slide(QEvent::MouseMove, QPointF(halves[1 - held].center()),
+                        QPointF(s.grid.viewport()->mapToGlobal(halves[1 - held].center())),
+                        Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(s.grid.viewport(), &slide);
+      expectHeld(1 - held, "by sliding onto it");
+      QTest::mouseRelease(s.grid.viewport(), Qt::LeftButton, {}, halves[1 - held].center());
+      EXPECT_TRUE(s.shot().copy(halves[0]) == shown.copy(halves[0]) &&
+                  s.shot().copy(halves[1]) == shown.copy(halves[1]))
+          << "released, both halves are up";
+    }
+
     // A row of three pixels: what lies around it looks as it does without
     // a button in that row.
     s.grid.SetRowHeight(3, 3);
@@ -286,52 +320,6 @@ TEST(GridPaint, SpinHalvesArePressedAndClippedOneByOne) {
     for (int y : {low.Top - 3, low.Top - 2, low.Top - 1, low.Bottom, low.Bottom + 1})
       for (int x = low.Left; x < low.Right; ++x)
         ASSERT_EQ(with.pixel(x, y), without.pixel(x, y)) << x << "," << y;
-  }
-}
-
-// Whichever half of a spin button is held, by a press or by sliding onto it
-// with the mouse button down, that half and only that one looks pushed in.
-TEST(GridPaint, TheHalfHeldIsTheHalfDrawnPushedIn) {
-  for (TdgButtonType type : {btVertSpin, btHorzSpin}) {
-    SCOPED_TRACE(type);
-    Shown s(10);
-    s.grid.GetCol(Variant(2))->SetButtonType(type);
-    s.grid.SetFlatButtons(false);
-    s.grid.SetRowHeight(3, 20);
-    s.grid.FocusCell(2, 3, true);
-    const TRect cell = s.grid.GetPaintCellRect(2, 3);
-    const int left = cell.Right - s.grid.GetCellButton(2, type)->GetTotalWidth();
-    QRect halves[2];
-    if (type == btVertSpin) {
-      const int middle = cell.Top + cell.Height() / 2;
-      halves[0] = QRect(QPoint(left + 1, cell.Top), QPoint(cell.Right - 1, middle - 1));
-      halves[1] = QRect(QPoint(left + 1, middle), QPoint(cell.Right - 1, cell.Bottom - 1));
-    } else {
-      const int middle = left + (cell.Right - left) / 2;
-      halves[0] = QRect(QPoint(left + 1, cell.Top), QPoint(middle - 1, cell.Bottom - 1));
-      halves[1] = QRect(QPoint(middle, cell.Top), QPoint(cell.Right - 1, cell.Bottom - 1));
-    }
-    const QImage released = s.shot();
-    auto expectHeld = [&](int held, const char *how) {
-      const QImage shot = s.shot();
-      EXPECT_FALSE(shot.copy(halves[held]) == released.copy(halves[held]))
-          << "half " << held << " held " << how << " looks pushed in";
-      EXPECT_TRUE(shot.copy(halves[1 - held]) == released.copy(halves[1 - held]))
-          << "half " << 1 - held << " stays up while half " << held << " is held " << how;
-    };
-    for (int first = 0; first < 2; ++first) {
-      QTest::mousePress(s.grid.viewport(), Qt::LeftButton, {}, halves[first].center());
-      expectHeld(first, "by a press");
-      QMouseEvent slide(QEvent::MouseMove, QPointF(halves[1 - first].center()),
-                        QPointF(s.grid.viewport()->mapToGlobal(halves[1 - first].center())),
-                        Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-      QApplication::sendEvent(s.grid.viewport(), &slide);
-      expectHeld(1 - first, "by sliding onto it");
-      QTest::mouseRelease(s.grid.viewport(), Qt::LeftButton, {}, halves[1 - first].center());
-      EXPECT_TRUE(s.shot().copy(halves[0]) == released.copy(halves[0]) &&
-                  s.shot().copy(halves[1]) == released.copy(halves[1]))
-          << "released, both halves are up";
-    }
   }
 }
 
