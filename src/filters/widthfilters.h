@@ -33,7 +33,7 @@ protected:
   }
   // Cuts the current line after its first `width_` characters.
   void cutToWidth() {
-    currentLine_.resize(utf8::characterOffset(currentLine_, static_cast<std::size_t>(width_)));
+    currentLine_.truncate(utf8::characterOffset(currentLine_, static_cast<std::size_t>(width_)));
   }
   // The current line between `leading` and `trailing` spaces, then its line
   // end.
@@ -98,7 +98,6 @@ private:
   std::int32_t column_;
   std::string text_;
   bool hasVariables_;
-  std::string out_;
 };
 
 // The characters of each line in reverse order, the line end kept after
@@ -106,9 +105,6 @@ private:
 class TReverseEachLine : public TBatchedLineFilter {
 public:
   void processLine(std::string_view lineEnd) override;
-
-private:
-  std::string reversed_;
 };
 
 } // namespace marrowen
