@@ -359,6 +359,9 @@ void TchildForm::buildPages() {
   filterHeading->setObjectName(QStringLiteral("filterHeading"));
   filterHeading->setStyleSheet(
       QStringLiteral("QLabel { background: grey; color: white; font-weight: bold; }"));
+  // However long the heading, it takes the panel's width and no more: its
+  // text would otherwise widen the panel and push the tree aside.
+  filterHeading->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   editorLayout->addWidget(filterHeading);
   blankPanel = new QWidget(editorSide);
   blankPanel->setObjectName(QStringLiteral("blankPanel"));
