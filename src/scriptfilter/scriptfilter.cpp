@@ -28,6 +28,19 @@ struct TScriptFilter::Session {
   }
 };
 
+class TScriptFilter::PlaceScope {
+public:
+  PlaceScope(TScriptFilter &filter, Place place) : filter_(filter) {
+    filter_.place_ = std::move(place);
+  }
+  ~PlaceScope() { filter_.place_ = Place(); }
+  PlaceScope(const PlaceScope &) = delete;
+  PlaceScope &operator=(const PlaceScope &) = delete;
+
+private:
+  TScriptFilter &filter_;
+};
+
 TScriptFilter::TScriptFilter(std::string script, std::string language, std::string nodeTitle)
     : script_(std::move(script)), language_(std::move(language)), nodeTitle_(std::move(nodeTitle)) {
 }
@@ -84,20 +97,23 @@ void TScriptFilter::endJob() {
 
 void TScriptFilter::startFile() {
   TProcessLines::startFile();
-  sendResult(runRoutine("startFile", {}), LineEncoding::Utf8, "at the start of");
+  PlaceScope scope(*this, {LineEncoding::Utf8, "at the start of"});
+  sendResult(runRoutine("startFile", {}));
 }
 
 void TScriptFilter::processLine(std::string_view lineEnd) {
-  // Each line goes back in the encoding it came in.
+  // Each line goes back in the encoding it came in, and so does whatever
+  // the script makes of it on the way (subfilter text, global values).
   const LineEncoding encoding = lineEncodingOf(currentLine_);
+  PlaceScope scope(*this, {encoding, Format("for line %d of", {lineCounter_})});
   QString end = QString::fromLatin1(lineEnd.data(), static_cast<qsizetype>(lineEnd.size()));
-  sendResult(runRoutine("processLine", {lineToQString(currentLine_, encoding), end}), encoding,
-             Format("for line %d of", {lineCounter_}));
+  sendResult(runRoutine("processLine", {lineToQString(currentLine_, encoding), end}));
 }
 
 void TScriptFilter::endFile() {
   TProcessLines::endFile();
-  sendResult(runRoutine("endFile", {}), LineEncoding::Utf8, "at the end of");
+  PlaceScope scope(*this, {LineEncoding::Utf8, "at the end of"});
+  sendResult(runRoutine("endFile", {}));
 }
 
 QString TScriptFilter::runRoutine(const std::string &name, const QStringList &arguments) {
@@ -107,16 +123,30 @@ QString TScriptFilter::runRoutine(const std::string &name, const QStringList &ar
   return session->control->RunText(name, arguments);
 }
 
-void TScriptFilter::sendResult(const QString &result, LineEncoding encoding,
-                               std::string_view where) {
+std::string TScriptFilter::convertFromScript(const QString &result) {
   std::int64_t lost = 0;
-  std::string text = lineFromQString(result, encoding, lost);
+  std::string text = lineFromQString(result, place_.encoding, lost);
   if (lost > 0)
-    logWarning(Format("The script's text %s [%s] holds %d character(s) that %s cannot hold; "
-                      "each was written as \"?\"",
-                      {std::string(where), loggedName(getFullInputFilename()), lost,
-                       std::string(encoding == LineEncoding::Utf8 ? "UTF-8" : "the code page")}));
+    logWarning(
+        Format("The script's text %s [%s] holds %d character(s) that %s cannot hold; "
+               "each was written as \"?\"",
+               {place_.where, loggedName(getFullInputFilename()), lost,
+                std::string(place_.encoding == LineEncoding::Utf8 ? "UTF-8" : "the code page")}));
+  return text;
+}
+
+void TScriptFilter::sendResult(const QString &result) {
+  std::string text = convertFromScript(result);
   sendToNext(text);
+}
+
+std::string TScriptFilter::textFromScript(const QString &text) { return convertFromScript(text); }
+
+QString TScriptFilter::textToScript(std::string_view text) const {
+  // Read as its line was, a code-page line's bytes come back exactly even
+  // where a few of them happen to look like UTF-8.
+  return place_.encoding == LineEncoding::CodePage ? lineToQString(text, LineEncoding::CodePage)
+                                                   : toQString(text);
 }
 
 void TScriptFilter::flushSubFiltersFromScript() {
