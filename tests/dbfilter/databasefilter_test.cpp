@@ -277,12 +277,15 @@ TEST_F(DatabaseFilter, AFailingStatementIsReportedAndTheScriptGoesOn) {
   RecordingJob job;
   testing::ChunkRunOptions options;
   options.job = &job;
-  std::string out = testing::runInChunks(filter(TDatabaseOutputFormat::Delimited, false),
-                                         "  selec 1;\r\nselect 2;\r\n", 0, options);
+  std::string out =
+      testing::runInChunks(filter(TDatabaseOutputFormat::Delimited, false),
+                           "  selec 1;\r\nselect 2;\r\nselect * from \xd0\xb6;\r\n", 0, options);
   EXPECT_EQ(out, "2\r\n");
-  ASSERT_EQ(job.errors.size(), 1u) << "the line end after the last semicolon is no statement";
+  ASSERT_EQ(job.errors.size(), 2u) << "the line end after the last semicolon is no statement";
   EXPECT_TRUE(job.errors[0].starts_with("selec 1: ")) << job.errors[0];
   EXPECT_NE(job.errors[0].find("syntax error"), std::string::npos) << job.errors[0];
+  // The database's reason names the table with its own letters.
+  EXPECT_NE(job.errors[1].find("no such table: \xd0\xb6"), std::string::npos) << job.errors[1];
 }
 
 TEST_F(DatabaseFilter, AStopRequestEndsTheStatementAfterTheCurrentRow) {
