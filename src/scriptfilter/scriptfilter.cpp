@@ -13,6 +13,7 @@
 #include "scriptfilter/scriptobject.h"
 
 #include <mutex>
+#include <utility>
 
 namespace marrowen {
 
@@ -85,12 +86,17 @@ void TScriptFilter::startJob() {
   session_.set(std::move(session));
 
   TProcessLines::startJob();
+  PlaceScope scope(*this, {LineEncoding::Utf8, "at the start of the job"});
   runRoutine("startJob", {});
+  reportLost();
 }
 
 void TScriptFilter::endJob() {
-  if (session_.get())
+  if (session_.get()) {
+    PlaceScope scope(*this, {LineEncoding::Utf8, "at the end of the job"});
     runRoutine("endJob", {});
+    reportLost();
+  }
   TProcessLines::endJob();
   session_.release();
 }
@@ -123,20 +129,25 @@ QString TScriptFilter::runRoutine(const std::string &name, const QStringList &ar
   return session->control->RunText(name, arguments);
 }
 
-std::string TScriptFilter::convertFromScript(const QString &result) {
-  std::int64_t lost = 0;
-  std::string text = lineFromQString(result, place_.encoding, lost);
-  if (lost > 0)
-    logWarning(
-        Format("The script's text %s [%s] holds %d character(s) that %s cannot hold; "
-               "each was written as \"?\"",
-               {place_.where, loggedName(getFullInputFilename()), lost,
-                std::string(place_.encoding == LineEncoding::Utf8 ? "UTF-8" : "the code page")}));
-  return text;
+std::string TScriptFilter::convertFromScript(const QString &text) {
+  return lineFromQString(text, place_.encoding, place_.lost);
+}
+
+void TScriptFilter::reportLost() {
+  if (place_.lost == 0)
+    return;
+  const std::string file = getFullInputFilename();
+  const std::int64_t lost = std::exchange(place_.lost, 0);
+  logWarning(
+      Format("The script's text %s%s holds %d character(s) that %s cannot hold; "
+             "each was written as \"?\"",
+             {place_.where, file.empty() ? std::string() : " [" + loggedName(file) + "]", lost,
+              std::string(place_.encoding == LineEncoding::Utf8 ? "UTF-8" : "the code page")}));
 }
 
 void TScriptFilter::sendResult(const QString &result) {
   std::string text = convertFromScript(result);
+  reportLost();
   sendToNext(text);
 }
 

@@ -78,14 +78,17 @@ private:
   // the way is logged, `where` naming the place.
   void sendResult(const QString &result);
   // The engine text for the script's `text` at the current place; a lost
-  // character is logged with it.
+  // character is counted for `reportLost`.
   std::string convertFromScript(const QString &text);
+  // Logs once what the running routine lost, naming its place.
+  void reportLost();
 
   // Where the running routine is: the encoding of the line it was given and
   // the place a warning names.
   struct Place {
     LineEncoding encoding = LineEncoding::Utf8;
     std::string where = "in";
+    std::int64_t lost = 0;
   };
   // Sets the place for one routine and restores the default after it.
   class PlaceScope;
