@@ -589,7 +589,7 @@ void TODBCFilter::executeStatement() {
 
   // A stopped job runs no more statements: the rest of a script may change
   // what the user wanted to keep.
-  if (isAborted())
+  if (isAborted() || applicationTerminating())
     return;
   encoding_ = lineEncodingOf(statement_);
   lost_ = 0;
@@ -605,7 +605,9 @@ void TODBCFilter::runStatement() {
   Connection &open = connection();
   StatementWatch *watch = open.statementWatch();
   if (watch)
-    watch->begin([sink = job()] { return sink ? sink->isAborted() : applicationTerminating(); });
+    // The program's end stops its jobs too, even before each is told.
+    watch->begin(
+        [sink = job()] { return applicationTerminating() || (sink && sink->isAborted()); });
   struct EndWatch {
     StatementWatch *watch;
     ~EndWatch() {
