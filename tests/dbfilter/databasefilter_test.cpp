@@ -5,6 +5,7 @@
 #include "engine/jobhost.h"
 #include "engine/outputs.h"
 #include "engine/processingthread.h"
+#include "engine/userinterface.h"
 #include "support/chunk_harness.h"
 #include "support/error_message.h"
 #include "support/recording_job.h"
@@ -333,23 +334,31 @@ TEST_F(DatabaseFilter, AStopRequestEndsTheStatementAfterTheCurrentRow) {
 
 TEST_F(DatabaseFilter, AStopInterruptsARunningStatementAndRunsNoneAfterIt) {
   // Counting takes the database many seconds before its one row; the
-  // statements after it in the same block would empty the table.
-  testing::RecordingJobHost host;
-  auto input = std::make_unique<TStringInput>("trial");
-  input->setText("with recursive c(x) as (select 1 union all select x + 1 from c where "
-                 "x < 30000000) select count(*) from c; delete from items; select 'after'");
-  input->setNext(std::make_unique<TODBCFilter>(file_, "", "", TDatabaseOutputFormat::Delimited, ",",
-                                               "", false, ""));
-  std::string result;
-  input->lastFilter()->setNext(std::make_unique<TStringOutput>(result));
-  auto job = ProcessingThread::Create(host, *input, {});
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  job->terminate();
-  job->waitFor();
-  EXPECT_EQ(result, "");
-  EXPECT_EQ(expectChunkInvariant(filter(TDatabaseOutputFormat::Delimited, false),
-                                 "select count(*) from items"),
-            "3\r\n");
+  // statements after it in the same block would empty the table. The job is
+  // stopped, or the program ends (a signal) before the job is told.
+  for (bool programEnds : {false, true}) {
+    SCOPED_TRACE(programEnds);
+    testing::RecordingJobHost host;
+    auto input = std::make_unique<TStringInput>("trial");
+    input->setText("with recursive c(x) as (select 1 union all select x + 1 from c where "
+                   "x < 30000000) select count(*) from c; delete from items; select 'after'");
+    input->setNext(std::make_unique<TODBCFilter>(file_, "", "", TDatabaseOutputFormat::Delimited,
+                                                 ",", "", false, ""));
+    std::string result;
+    input->lastFilter()->setNext(std::make_unique<TStringOutput>(result));
+    auto job = ProcessingThread::Create(host, *input, {});
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    if (programEnds)
+      setApplicationTerminating(true);
+    else
+      job->terminate();
+    job->waitFor();
+    setApplicationTerminating(false);
+    EXPECT_EQ(result, "");
+    EXPECT_EQ(expectChunkInvariant(filter(TDatabaseOutputFormat::Delimited, false),
+                                   "select count(*) from items"),
+              "3\r\n");
+  }
 }
 
 TEST_F(DatabaseFilter, LargeResultsLeaveInPiecesAndWhole) {
