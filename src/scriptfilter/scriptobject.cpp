@@ -81,6 +81,10 @@ void TMRscriptInterface::initSubFilters() {
 
 QString TMRscriptInterface::subFilterEntireText(const QString &inputText) {
   return guarded([&] {
+    // Without subfilters the text comes back as it was given, never through
+    // an encoding that might not hold it.
+    if (!filter_.firstSubfilter())
+      return inputText;
     std::string text = filter_.textFromScript(inputText);
     filter_.subFilterEntireText(text);
     return filter_.textToScript(text);

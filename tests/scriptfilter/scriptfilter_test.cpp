@@ -313,9 +313,14 @@ TEST(ScriptFilter, TextTheScriptHandsToTheProgramKeepsTheLinesEncoding) {
 TEST(ScriptFilter, SubfilterCallsWithoutSubfiltersDoNothing) {
   auto make = script("function processLine(line, EOL) {\n"
                      "  initSubFilters(); subFilterChunk(line); flushSubFilters();\n"
-                     "  return subFilterEntireText(line) + EOL;\n"
+                     "  var text = line + '\\u0416\\ud800';\n"
+                     "  return (subFilterEntireText(text) === text) + EOL;\n"
                      "}");
-  EXPECT_EQ(expectChunkInvariant(make, "ab\n"), "ab\n");
+  // The text comes back as it was given, even a letter the line's encoding
+  // lacks, and nothing is said lost.
+  RecordingJob job;
+  EXPECT_EQ(runWithJob(make, "ab\ncaf\xe9\n", job), "true\ntrue\n");
+  EXPECT_TRUE(job.logLines.empty());
 }
 
 // A subfilter that fails on every chunk.
