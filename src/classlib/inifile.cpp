@@ -384,6 +384,10 @@ void TIniFile::save() {
   // The settings folder may not be there yet on a first run.
   if (FileName().find('/') == std::string::npos)
     forceFolders(extractFilePath(ini_.FileName()));
+  // As the system's profile routines do, a file the user made read-only is
+  // not written; the changes stay in memory for a later save.
+  if (madeReadOnly(ini_.FileName()))
+    throw EFCreateError(ini_.FileName(), "The file is read-only");
   LockedFile lock(ini_.FileName());
   // What another writer saved stays; only this one's changes are made on it.
   refresh(true);

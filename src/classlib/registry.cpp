@@ -718,8 +718,7 @@ struct SettingsStore::Impl {
     }
     // A file the user made read-only is not replaced by a new one, though
     // its folder would allow it.
-    if (struct stat st; ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-                        ((st.st_mode & 0222) == 0 || ::access(file.c_str(), W_OK) != 0)) {
+    if (madeReadOnly(file.string())) {
       if (!saveFailureReported) {
         saveFailureReported = true;
         reports.push_back(Format("The settings file %s is read-only: settings cannot be saved. "
