@@ -6,6 +6,7 @@
 #include "classlib/paths.h"
 #include "classlib/registry.h"
 #include "classlib/safefile.h"
+#include "classlib/utf8.h"
 
 #include <atomic>
 #include <cerrno>
@@ -85,6 +86,8 @@ void TMemIniFile::reindex() {
   sectionIndex_.clear();
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     std::string_view text = lines_[i].text;
+    if (i == 0)
+      text = utf8::withoutByteOrderMark(text);
     if (auto name = sectionName(text)) {
       if (!sections_.empty())
         sections_.back().end = i;

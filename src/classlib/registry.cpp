@@ -6,6 +6,7 @@
 #include "classlib/program.h"
 #include "classlib/safefile.h"
 #include "classlib/stringlist.h"
+#include "classlib/utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -484,6 +485,7 @@ struct SettingsStore::Impl {
   std::vector<Damage> parse(std::string_view text) {
     std::vector<Damage> damage;
     unplaced.clear();
+    text = utf8::withoutByteOrderMark(text);
     Key *current = nullptr;
     std::string_view currentName;
     bool underDamagedName = false;

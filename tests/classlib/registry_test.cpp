@@ -640,3 +640,26 @@ TEST(SettingsStore, UnsavedChangesAreMadeAgainOnWhatAnotherProcessSaved) {
   EXPECT_EQ(after.readString(key, "theirs", ""), "2");
   EXPECT_EQ(after.readInteger(key, "tries", 0), 2);
 }
+
+// Some editors begin a UTF-8 file with a byte-order mark the user never sees:
+// the first key or section must still be read, and the file written back
+// whole.
+TEST(SettingsStore, AByteOrderMarkAnEditorAddedHidesNothing) {
+  Reports reports;
+  TempFolder folder;
+  const std::string mark = "\xEF\xBB\xBF";
+  const std::string file = folder.file("settings.ini");
+  writeFile(file, mark + "[SOFTWARE\\Ostrevan\\Marrowen]\r\n\"editor\"=\"kate\"\r\n");
+  SettingsStore store(file);
+  EXPECT_EQ(store.readString(key, "editor", ""), "kate");
+  EXPECT_TRUE(store.writeBool(key, "showTips", false));
+  EXPECT_EQ(SettingsStore(file).readString(key, "editor", ""), "kate");
+  EXPECT_TRUE(reports.messages.empty()) << reports.messages[0];
+
+  const std::string ini = folder.file("form.ini");
+  writeFile(ini, mark + "[Form]\r\nNormPos=1,2,3,4\r\n");
+  TIniFile form(ini);
+  EXPECT_EQ(form.ReadString("Form", "NormPos", ""), "1,2,3,4");
+  form.WriteString("form", "NormPos", "5,6,7,8");
+  EXPECT_EQ(readFile(ini), mark + "[Form]\r\nNormPos=5,6,7,8\r\n");
+}
