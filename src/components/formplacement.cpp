@@ -344,8 +344,7 @@ void TFormPlacement::SavePlacement() {
     if (QWidget *control = form_->focusWidget(); control && control != form_)
       IniWriteString(storage_.get(), section, siActiveControl, fromQString(control->objectName()));
   IniWriteInteger(storage_.get(), section, siVisible, destroying_ ? 1 : 0);
-  for (TIniLink *link : std::as_const(links_))
-    link->SaveToIni();
+  callLinks(&TIniLink::SaveToIni);
 }
 
 void TFormPlacement::RestorePlacement() {
@@ -353,8 +352,16 @@ void TFormPlacement::RestorePlacement() {
     return;
   readPlacement(fromQString(IniSection()), options_.testFlag(fpState),
                 options_.testFlag(fpPosition));
-  for (TIniLink *link : std::as_const(links_))
-    link->LoadFromIni();
+  callLinks(&TIniLink::LoadFromIni);
+}
+
+// A link's handler may free a link or attach another: each link there when
+// the call began is called while it is still attached.
+void TFormPlacement::callLinks(void (TIniLink::*call)()) {
+  const QList<TIniLink *> links = links_;
+  for (TIniLink *link : links)
+    if (links_.contains(link))
+      (link->*call)();
 }
 
 std::string TFormPlacement::positionKey(std::string_view key) const {

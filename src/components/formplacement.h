@@ -231,6 +231,7 @@ private:
   void writePlacement(const std::string &section);
   void readPlacement(const std::string &section, bool readState, bool readPosition);
   std::string positionKey(std::string_view key) const;
+  void callLinks(void (TIniLink::*call)());
 
   QPointer<QWidget> form_;
   bool active_ = true;

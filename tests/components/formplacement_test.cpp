@@ -267,11 +267,20 @@ TEST(FormPlacement, LinksJoinSavingAndRestoringInTheSettingsStore) {
       IniWriteString(link.IniObject(), (link.RootSection() + "Recent").toStdString(), "Item_1",
                      "\"quoted\"");
     };
-    link.OnLoad = [&] { ++loads; };
+    // A link may go, or another join, while the links are called.
+    auto gone = std::make_unique<TIniLink>();
+    gone->SetStorage(placed.placement);
+    TIniLink late;
+    link.OnLoad = [&] {
+      ++loads;
+      gone.reset();
+    };
+    late.OnSave = [&] { ++saves; };
     placed.form.show();
+    late.SetStorage(placed.placement);
     placed.form.close();
     EXPECT_EQ(loads, 1);
-    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(saves, 2);
   }
   EXPECT_EQ(store.readString("Software\\PlacementTest\\Main", "ShowCmd", ""), "1");
   EXPECT_EQ(store.readString("Software\\PlacementTest\\Main\\Recent", "Item_1", ""), "\"quoted\"");
