@@ -103,6 +103,12 @@ void append(std::string &out, char32_t codePoint);
 // would split.
 std::string_view cutToBytes(std::string_view text, std::size_t bytes);
 
+// `text` without the byte-order mark some editors put at the start of a
+// UTF-8 file: unseen by the user, it must not make the first line another.
+inline std::string_view withoutByteOrderMark(std::string_view text) {
+  return text.substr(0, 3) == "\xEF\xBB\xBF" ? text.substr(3) : text;
+}
+
 // True when every byte is ASCII or part of a valid sequence.
 bool isValid(std::string_view text);
 
