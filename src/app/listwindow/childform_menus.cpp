@@ -368,7 +368,7 @@ void TchildForm::hintMenuItems() {
       {"EnableDisablefilter1", "Switch the selected filter off, or back on"},
       {"Preparefilterfordistribution1", "Empty the trial areas and the scratch pad"},
       {"Preparefilterforautomation1", "Switch off each question the filters would ask"},
-      {"PutsampleinTrialInputarea1", "Put the start of the first input file in Trial Input"},
+      {"PutsampleinTrialInputarea1", "Put the first input file, or the clipboard, in Trial Input"},
       {"MoveTrialOutputtoTrialInput1", "Make the last trial's output the next trial's input"},
       {"Verifyfilterlist1", "Check every filter of the list for errors"},
       {"Filterwizard1", "Build the filter list by answering questions"},
