@@ -324,6 +324,8 @@ void TCommandLine::processParameter(const std::string &p) {
     // A cut value would name another extension.
     if (length - 11 > TOutputObject::shortStringLength)
       return invalid(p);
+    if (asked_.fileOutput.empty())
+      asked_.fileOutput = p;
     if (output) {
       output->changeExtension = true;
       output->newExtension = copy(p, 12);
@@ -385,7 +387,8 @@ void TCommandLine::processParameter(const std::string &p) {
   } else if (startsWith(u, "/OUTPUTFOLDER=")) {
     if (length - 14 > TOutputObject::shortStringLength)
       return invalid(p);
-    asked_.outputFolder = true;
+    if (asked_.fileOutput.empty())
+      asked_.fileOutput = p;
     if (output) {
       output->changeBaseDir = true;
       output->newBaseDir = copy(p, 15);
@@ -456,11 +459,11 @@ std::vector<std::string> TCommandLine::contradictions() {
                            "named on the command line would not be read. Nothing was run",
                            {window_.getFilterName()}));
   const TOutputObject *output = window_.outputNode();
-  if (output && output->outputToFile == TOutputObject::clipboard && asked_.outputFolder &&
+  if (output && output->outputToFile == TOutputObject::clipboard && !asked_.fileOutput.empty() &&
       !asked_.clipboardOutput)
-    texts.push_back(Format("The filter list [%s] writes its output to the clipboard: nothing "
-                           "would be written in the output folder [%s]. Nothing was run",
-                           {window_.getFilterName(), output->newBaseDir}));
+    texts.push_back(Format("The filter list [%s] writes its output to the clipboard, not to the "
+                           "files that %s asks for. Nothing was run",
+                           {window_.getFilterName(), asked_.fileOutput}));
   return texts;
 }
 

@@ -90,11 +90,12 @@ private:
   std::string listFile_;
   // What the options asked of the current list, which a filter file it loads
   // may contradict: a list that reads the clipboard ignores the
-  // files named, one that writes it ignores the output folder.
+  // files named, one that writes it ignores how files are to be written.
   struct Asked {
     bool files = false;
     bool clipboardInput = false;
-    bool outputFolder = false;
+    // The first option that only files written take ("/OUTPUTFOLDER=...").
+    std::string fileOutput;
     bool clipboardOutput = false;
   };
   Asked asked_;

@@ -262,6 +262,12 @@ TEST_F(CommandLineTest, StateAcrossParametersAndRuns) {
   EXPECT_EQ(jobs.size(), 2u);
   EXPECT_EQ(errors.size(), 1u);
   EXPECT_TRUE(status.empty()) << "only the true error is shown";
+  // A list that writes the clipboard writes no file with a new extension.
+  doc->outputNode()->outputToFile = TOutputObject::clipboard;
+  run({"/EXTENSION=bak", "/G"});
+  EXPECT_EQ(jobs.size(), 2u);
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_NE(errors[1].find("not to the files that /EXTENSION=bak asks for"), std::string::npos);
 }
 
 TEST_F(CommandLineTest, FilterFilesLoadThenInsert) {
@@ -509,9 +515,9 @@ TEST_F(ProgramRun, AClipboardListGivenFilesOrAFolderRunsNothing) {
   Result folder = start({"/F=" + file("clip.fll"), "/OUTPUTFOLDER=" + file("out"), "/G", "/CU",
                          "/MERGETOFILE=" + file("next.txt"), file("in.txt"), "/G", "/Q"});
   EXPECT_EQ(folder.status, 2);
-  EXPECT_NE(folder.errors.find("writes its output to the clipboard: nothing would be written in "
-                               "the output folder [" +
-                               dir.file("out") + "]"),
+  EXPECT_NE(folder.errors.find("writes its output to the clipboard, not to the files that "
+                               "/OUTPUTFOLDER=" +
+                               dir.file("out") + " asks for"),
             npos)
       << folder.errors;
   EXPECT_EQ(readFile(dir.file("next.txt")), "ABC\n") << folder.errors;
