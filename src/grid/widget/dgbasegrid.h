@@ -1146,6 +1146,7 @@ private:
   class MouseOverlay;
   MouseOverlay *FOverlay = nullptr;
   void UpdateOverlay();
+  void PixelsScrolled(int dx, int dy, const QRect &area) override;
   void StartSizing(TdgMouseStatus status, int index, int linePos, int x, int y);
   void FinishSizing(int x, int y, bool apply);
   void DataCellPress(TMouseButton button, TShiftState shift, int col, int row, int x, int y);
