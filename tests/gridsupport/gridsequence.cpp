@@ -12,7 +12,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
+#include <QMenu>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -259,6 +261,14 @@ public:
 
   Outcome play(const std::vector<Step> &steps) {
     Outcome out;
+    // A click can land on the date picker's month button, whose menu runs a
+    // loop of its own that no step drives: it is closed as a user would.
+    QTimer menuCloser;
+    QObject::connect(&menuCloser, &QTimer::timeout, [] {
+      if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget()))
+        menu->close();
+    });
+    menuCloser.start(50);
     for (std::size_t i = 0; i < steps.size(); ++i) {
       std::string failure;
       try {
