@@ -152,6 +152,15 @@ TEST(GridSequence, SequencesThatOnceFailedKeepEveryPromise) {
        {{15, 590673192u, 1065586426u},
         {6, 1515766756u, 2729764522u},
         {19, 3451386959u, 1963098375u}}},
+      {"a picker opened by a double-click on its button, closed by a key",
+       {{14, 123264076u, 976757771u},
+        {7, 1413694781u, 3985379721u},
+        {14, 3304985650u, 299927921u},
+        {8, 1041793180u, 1674610229u},
+        {35, 1784925342u, 867826725u},
+        {23, 1608039401u, 240572884u},
+        {3, 326646236u, 1131536024u},
+        {0, 527274137u, 583876944u}}},
   };
   for (const auto &[name, steps] : sequences) {
     const Outcome outcome = run(steps);
