@@ -138,6 +138,11 @@ WordCharacter wordCharacterAt(std::string_view text, const CodePage &codePage);
 // How many characters `text` holds by the rule above.
 std::size_t characterCount(std::string_view text);
 
+// The byte offset in `text` after its first `count` characters; `text.size()`
+// when it holds no more. A filter that cuts or counts by character cuts
+// there, so it never halves a UTF-8 character.
+std::size_t characterOffset(std::string_view text, std::size_t count);
+
 // The start of the character that ends `text` (not empty): a valid sequence
 // ending there, else the last byte alone.
 std::size_t lastCharacterStart(std::string_view text);

@@ -152,10 +152,9 @@ TEST(ScriptFilter, EachLineCrossesInTheEncodingItCameInAndNothingIsLostUnsaid) {
                        "e!\n",
                        job),
             "2:OK\xe2\x82\xac\n5:CAF\xc9!\x80??\n7:STRASSE!\xe2\x82\xac\xd0\x96?\n");
-  const std::string corpus = testing::utf8Corpus();
-  EXPECT_EQ(
-      runInChunks(script("function processLine(line, EOL) { return line + EOL; }"), corpus, 7),
-      corpus);
+  const auto same = script("function processLine(line, EOL) { return line + EOL; }");
+  for (const std::string &text : {testing::utf8Corpus(), testing::windows1252HighBytes()})
+    EXPECT_EQ(runInChunks(same, text, 7), text);
   ASSERT_EQ(job.logLines.size(), 2u);
   EXPECT_NE(job.logLines[0].find("line 2 of [/tmp/input.txt] holds 2 character(s)"),
             std::string::npos)
@@ -282,12 +281,45 @@ TEST(ScriptFilter, SubFilterEntireTextReturnsToTheScript) {
   EXPECT_EQ(expectChunkInvariant(make, "ab\n"), "ab=AB\n");
 }
 
+TEST(ScriptFilter, TextTheScriptHandsToTheProgramKeepsTheLinesEncoding) {
+  // A UTF-8 line reaches the subfilters, the log and the global variables
+  // as UTF-8, a Windows-1252 line as its own bytes; nothing the line's
+  // encoding cannot hold becomes "?" unsaid.
+  auto make = withUpperSubfilters("function processLine(line, EOL) {\n"
+                                  "  initSubFilters(); subFilterChunk(line + '|');\n"
+                                  "  var odd = line.indexOf('!') >= 0 ? '\\ud800' : '';\n"
+                                  "  subFilterChunk(odd); subFilterChunk(odd);\n"
+                                  "  flushSubFilters();\n"
+                                  "  setGlobalVar('v', line); logInfo(getGlobalVar('v'));\n"
+                                  "  return subFilterEntireText(line) + EOL;\n"
+                                  "}");
+  const std::string input = "stra\xc3\x9f"
+                            "e \xd0\xb6\xd1\x83\xd0\xba \xf0\x9f\x98\x80\ncaf\xe9!\n";
+  RecordingJob job;
+  EXPECT_EQ(runWithJob(make, input, job),
+            "STRASSE \xd0\x96\xd0\xa3\xd0\x9a \xf0\x9f\x98\x80|STRASSE \xd0\x96\xd0\xa3\xd0\x9a "
+            "\xf0\x9f\x98\x80\nCAF\xc9!|??CAF\xc9!\n");
+  // One warning for the line, counting what all its calls lost.
+  ASSERT_EQ(job.logLines.size(), 3u);
+  EXPECT_EQ(job.logLines[0], "stra\xc3\x9f"
+                             "e \xd0\xb6\xd1\x83\xd0\xba \xf0\x9f\x98\x80");
+  EXPECT_EQ(job.logLines[1], "caf\xc3\xa9!");
+  EXPECT_NE(job.logLines[2].find("line 2 of [/tmp/input.txt] holds 2 character(s)"),
+            std::string::npos)
+      << job.logLines[2];
+}
+
 TEST(ScriptFilter, SubfilterCallsWithoutSubfiltersDoNothing) {
   auto make = script("function processLine(line, EOL) {\n"
                      "  initSubFilters(); subFilterChunk(line); flushSubFilters();\n"
-                     "  return subFilterEntireText(line) + EOL;\n"
+                     "  var text = line + '\\u0416\\ud800';\n"
+                     "  return (subFilterEntireText(text) === text) + EOL;\n"
                      "}");
-  EXPECT_EQ(expectChunkInvariant(make, "ab\n"), "ab\n");
+  // The text comes back as it was given, even a letter the line's encoding
+  // lacks, and nothing is said lost.
+  RecordingJob job;
+  EXPECT_EQ(runWithJob(make, "ab\ncaf\xe9\n", job), "true\ntrue\n");
+  EXPECT_TRUE(job.logLines.empty());
 }
 
 // A subfilter that fails on every chunk.
@@ -407,11 +439,10 @@ TEST(ScriptFilter, AnEngineThatHoldsMoreThanItsBoundIsStopped) {
     std::string lines;
     for (int i = 0; i < 200; ++i)
       lines += "line\n";
-    const auto started = std::chrono::steady_clock::now();
+    // A bound that did not hold would end in the time-out's error instead.
     EXPECT_EQ(errorOf([&] { runInChunks(make, lines, 0); }),
               "The script filter 'Script: keeps everything' needed more than 32 MB of memory and "
               "was stopped");
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
   }
 }
 
@@ -432,11 +463,10 @@ TEST(ScriptFilter, AStopInterruptsARunningRoutine) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     job.terminate();
   });
-  const auto started = std::chrono::steady_clock::now();
+  // A stop that did not reach the routine would end in the time-out's error.
   std::string out;
   EXPECT_NO_THROW(out = runWithJob(make, "a\nb\n", job));
   stopper.join();
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
   EXPECT_EQ(out, "");
   EXPECT_TRUE(job.logLines.empty());
   EXPECT_TRUE(job.errors.empty());
