@@ -275,6 +275,7 @@ private:
   void buildPages();
   void buildFilesPage();
   void buildMenus();
+  void hintMenuItems();
   void buildTrialPage();
   void rebuildTreeView();
   // Puts a trial run's result in the trial output, unless a newer run began.

@@ -350,10 +350,38 @@ void TchildForm::buildMenus() {
         main->Usermanual1Click(tag);
     })->setData(tag);
   menus_.push_back(toolsMenu_);
+  hintMenuItems();
   for (QMenu *menu : menus_)
     for (QAction *action : menu->findChildren<QAction *>())
       if (!action->shortcuts().isEmpty())
         shortcuts_.emplace_back(action, action->shortcuts());
+}
+
+void TchildForm::hintMenuItems() {
+  // This window's Edit and Tools stand in the bar in place of the main
+  // window's: they hint in the status bar as those do, the main window's
+  // commands with the main window's own hints.
+  static const std::pair<const char *, const char *> hints[] = {
+      {"Undochangestothisline1", "Show the selected filter's settings as they were last kept"},
+      {"Duplicatecurrentfilter1", "Add a copy of the selected filter after it"},
+      {"SelectAll1", "Select all the text of the field being edited"},
+      {"EnableDisablefilter1", "Switch the selected filter off, or back on"},
+      {"Preparefilterfordistribution1", "Empty the trial areas and the scratch pad"},
+      {"Preparefilterforautomation1", "Switch off each question the filters would ask"},
+      {"PutsampleinTrialInputarea1", "Put the first input file, or the clipboard, in Trial Input"},
+      {"MoveTrialOutputtoTrialInput1", "Make the last trial's output the next trial's input"},
+      {"Verifyfilterlist1", "Check every filter of the list for errors"},
+      {"Filterwizard1", "Build the filter list by answering questions"},
+      {"Commandlinewizard1", "Build a command line that runs this filter list"},
+      {"CheckforMarrowenupdates1", "Ask the web site whether a newer version exists"}};
+  TmainForm *main = TmainForm::instance();
+  for (QMenu *menu : {editMenu_, toolsMenu_})
+    for (QAction *action : menu->actions())
+      if (const QAction *same = main ? main->action(action->objectName()) : nullptr)
+        action->setStatusTip(same->statusTip());
+  for (const auto &[name, hint] : hints)
+    if (QAction *action = findAction(QString::fromLatin1(name)))
+      action->setStatusTip(QString::fromLatin1(hint));
 }
 
 void TchildForm::holdShortcuts(bool hold) {

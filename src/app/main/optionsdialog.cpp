@@ -18,9 +18,30 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QVBoxLayout>
 
 namespace marrowen {
+
+namespace {
+
+// An empty name field says in its placeholder what is used instead; the
+// field is kept wide enough to show all of it beside the field's button, as
+// the layout would otherwise give it only a few words.
+void fitPlaceholder(TFilenameEdit &edit) {
+  QStyleOptionFrame option;
+  option.initFrom(&edit);
+  option.lineWidth = edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &edit);
+  const QFontMetrics metrics(edit.font());
+  // 2 on each side of the text, as a line edit leaves, and 2 before the button.
+  const QSize text(metrics.horizontalAdvance(edit.placeholderText()) + 4 + edit.ButtonWidth() + 2,
+                   metrics.height());
+  edit.setMinimumWidth(
+      edit.style()->sizeFromContents(QStyle::CT_LineEdit, &option, text, &edit).width());
+}
+
+} // namespace
 
 QStringList availableLanguages() {
   QStringList names;
@@ -102,6 +123,8 @@ ToptionsDialog::ToptionsDialog(const MainSettings &settings, QWidget *parent) : 
   connect(fontButton, &QPushButton::clicked, this, &ToptionsDialog::Button1Click);
 
   translateForm(this);
+  fitPlaceholder(*soundFile_);
+  fitPlaceholder(*editor_);
   soundOnCompletion_->setChecked(settings.playSound);
   soundFile_->setText(fileNameToQString(settings.soundFile));
   editor_->setText(fileNameToQString(settings.editor));

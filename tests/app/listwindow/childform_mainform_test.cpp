@@ -45,6 +45,7 @@
 #include <QWindow>
 
 #include <filesystem>
+#include <set>
 
 #include "app/automation/commandline.h"
 #include "app/automation/exports.h"
@@ -290,6 +291,42 @@ TEST_F(ChildFormInMainForm, CtrlVPastesAsTheEditMenuDoes) {
     main.action(QStringLiteral("Pastespecial1"))->trigger();
     QCoreApplication::processEvents();
     EXPECT_EQ(child->trialInput->toPlainText(), "a\tb\x01");
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+// The list window's Edit menu, in the bar in place of the main window's,
+// hints in the status bar at every item, and Escape puts back what the bar
+// showed before.
+TEST_F(ChildFormInMainForm, TheListWindowsEditItemsHintAndEscapePutsTheBarBack) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    QApplication::setActiveWindow(&main);
+    child->selectItem(child->addFilter(upperCaseNode()));
+    QCoreApplication::processEvents();
+    QMenu *edit = child->editMenu();
+    ASSERT_EQ(main.menuBar()->actions()[1]->menu(), edit);
+    main.statusBarText("Job finished");
+    QTest::mouseClick(main.menuBar(), Qt::LeftButton, {},
+                      main.menuBar()->actionGeometry(edit->menuAction()).center());
+    ASSERT_TRUE(QTest::qWaitFor([edit] { return edit->isVisible(); }));
+    std::set<QAction *> seen;
+    for (int i = 0; i < edit->actions().size(); ++i) {
+      QTest::keyClick(edit, Qt::Key_Down);
+      QAction *item = edit->activeAction();
+      ASSERT_NE(item, nullptr);
+      seen.insert(item);
+      EXPECT_FALSE(item->statusTip().isEmpty()) << item->text().toStdString();
+      EXPECT_EQ(main.statusText(), item->statusTip()) << item->text().toStdString();
+    }
+    EXPECT_EQ(seen.size(), 11u) << "every item but the separator, the toggle included";
+    QTest::keyClick(edit, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([edit] { return !edit->isVisible(); }));
+    EXPECT_EQ(main.statusText(), "Job finished");
   }
   mainFormHooks() = MainFormHooks();
 }

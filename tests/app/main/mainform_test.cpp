@@ -26,6 +26,7 @@
 #include <QDir>
 #include <QFontDialog>
 #include <QFontInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -33,6 +34,7 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QStatusTipEvent>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -432,6 +434,37 @@ TEST_F(MainForm, AHandEditedSettingsFileLosesOnlyItsDamagedLine) {
   EXPECT_EQ(boxTexts.size(), 1u);
   EXPECT_TRUE(form->statusText().contains("damaged")) << form->statusText().toStdString();
   EXPECT_EQ(form->recentFiles().Strings().Count(), 3) << "the damaged entry alone is gone";
+}
+
+// Opened at its own size, the preferences show every text whole: labels,
+// boxes, buttons, and the placeholders that say what an empty field uses.
+TEST_F(MainForm, PreferencesShowEveryTextWholeAtTheirFirstSize) {
+  form->show();
+  dialogAnswer = [](QDialog &dialog) {
+    dialog.show();
+    QCoreApplication::processEvents();
+    int checked = 0;
+    for (QWidget *widget : dialog.findChildren<QWidget *>()) {
+      if (!widget->isVisible())
+        continue;
+      if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
+        const QString shown = edit->text().isEmpty() ? edit->placeholderText() : edit->text();
+        const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+        const int room = edit->width() - 2 * frame - 4 - edit->textMargins().left() -
+                         edit->textMargins().right();
+        EXPECT_LE(edit->fontMetrics().horizontalAdvance(shown), room) << shown.toStdString();
+        ++checked;
+      } else if (qobject_cast<QLabel *>(widget) || qobject_cast<QAbstractButton *>(widget)) {
+        EXPECT_GE(widget->width(), widget->sizeHint().width())
+            << widget->objectName().toStdString();
+        ++checked;
+      }
+    }
+    EXPECT_GE(checked, 10);
+    return static_cast<int>(QDialog::Rejected);
+  };
+  form->PreferencesClick();
+  ASSERT_EQ(shownDialogs, std::vector<QString>{"OptionsDialog"});
 }
 
 TEST_F(MainForm, PreferencesOkTakesTheControlsAndCancelChangesNothing) {
