@@ -188,8 +188,8 @@ int defaultSqliteWidth(int type) {
 }
 
 std::string errorText(const QSqlError &error) {
-  std::string database = fromQString(error.databaseText());
-  std::string driver = fromQString(error.driverText());
+  std::string database = toCodePageText(error.databaseText());
+  std::string driver = toCodePageText(error.driverText());
   if (database.empty())
     return driver.empty() ? std::string("the database gave no reason") : driver;
   if (driver.empty() || database == driver)
@@ -520,7 +520,7 @@ void TODBCFilter::readFieldDefs(const QSqlQuery &query) {
     }
     field.width = size >= 0 && size < 8192 ? size : -1;
 
-    std::string name = safeName(fromQString(column.name()));
+    std::string name = safeName(toCodePageText(column.name()));
     auto taken = [&](const std::string &candidate) {
       std::string lower = asciiLowerCase(candidate);
       for (const Field &other : fields_)
@@ -654,7 +654,7 @@ std::string TODBCFilter::fieldText(const QVariant &value) const {
   // A binary value has no text form.
   if (value.metaType().id() == QMetaType::QByteArray || !value.canConvert<QString>())
     return "BLOB";
-  return fromQString(value.toString());
+  return toCodePageText(value.toString());
 }
 
 void TODBCFilter::binaryField() { sendOutput(); }

@@ -13,8 +13,19 @@ QString toQString(std::string_view bytes) {
 }
 
 std::string fromQString(const QString &text) {
+  const QByteArray bytes = text.toUtf8();
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+std::string toCodePageText(const QString &text) {
   return systemCodePage()->fromUtf16(std::u16string_view(
       reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())));
+}
+
+std::string bytesForShownText(const QString &text, std::string_view shownFrom) {
+  if (text == toQString(shownFrom))
+    return std::string(shownFrom);
+  return fromQString(text);
 }
 
 namespace {
@@ -102,7 +113,7 @@ std::string fileNameFromQString(const QString &fileName) {
 }
 
 std::string fileNameToText(std::string_view fileName) {
-  return fromQString(fileNameToQString(fileName));
+  return toCodePageText(fileNameToQString(fileName));
 }
 
 } // namespace marrowen

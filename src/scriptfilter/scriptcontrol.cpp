@@ -512,13 +512,13 @@ void TawScriptControl::addCode() {
     error.source = thrown.value.isError() && thrown.name == QStringLiteral("SyntaxError")
                        ? "JScript compilation error"
                        : "JScript runtime error";
-    error.description = fromQString(thrown.text);
+    error.description = toCodePageText(thrown.text);
     if (thrown.number)
       error.number = *thrown.number;
     error.line = thrown.line;
     QString routine;
     if (recursionSite(thrown, routine, error.line))
-      error.description += Format(" (%s calls itself without end)", {fromQString(routine)});
+      error.description += Format(" (%s calls itself without end)", {toCodePageText(routine)});
     else if (error.line == 0 && !trace.isEmpty()) {
       // "function:line:column:file"
       QStringList parts = trace.first().split(':');
@@ -552,13 +552,13 @@ std::string TawScriptControl::Run(const std::string &name,
   if (!watched([&] { outcome = engine_->call.call({toQString(name), args}); }))
     return {};
   if (outcome.property(QStringLiteral("ok")).toBool())
-    return fromQString(outcome.property(QStringLiteral("text")).toString());
+    return toCodePageText(outcome.property(QStringLiteral("text")).toString());
 
   TawScriptError error;
   error.source = "JScript runtime error";
   if (!outcome.isObject()) {
     // The call itself failed (the engine was interrupted before it could catch).
-    error.description = fromQString(outcome.toString());
+    error.description = toCodePageText(outcome.toString());
     DoError(error);
     return {};
   }
@@ -568,13 +568,13 @@ std::string TawScriptControl::Run(const std::string &name,
     return {};
   }
   const Thrown thrown = thrownOf(outcome);
-  error.description = fromQString(thrown.text);
+  error.description = toCodePageText(thrown.text);
   if (thrown.number)
     error.number = *thrown.number;
   error.line = thrown.line;
   QString recursing;
   if (recursionSite(thrown, recursing, error.line))
-    error.description += Format(" (%s calls itself without end)", {fromQString(recursing)});
+    error.description += Format(" (%s calls itself without end)", {toCodePageText(recursing)});
   if (error.line > 0 && static_cast<std::size_t>(error.line) <= code_.size())
     error.text = code_[static_cast<std::size_t>(error.line) - 1];
   DoError(error);

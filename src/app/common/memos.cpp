@@ -150,31 +150,15 @@ QString nullWarning(std::string_view sourceName, std::string_view bytes) {
 } // namespace
 
 std::string memoTextBytes(const QString &text) {
-  const CodePage &page = *systemCodePage();
-  const auto *units = reinterpret_cast<const char16_t *>(text.utf16());
-  const std::size_t size = static_cast<std::size_t>(text.size());
-  bool asciiIsAscii = true;
-  for (unsigned c = 0; c < 0x80 && asciiIsAscii; ++c)
-    asciiIsAscii = page.toUnicode(static_cast<unsigned char>(c)) == c;
-  std::string bytes(size + static_cast<std::size_t>(std::count(units, units + size, u'\n')), '\0');
-  char *out = bytes.data();
-  for (std::size_t i = 0; i < size; ++i) {
-    const char16_t u = units[i];
-    unsigned char c = '?';
-    if (u == u'\n') {
-      *out++ = '\r';
-      c = '\n';
-    } else if (u < 0x80 && asciiIsAscii) {
-      c = static_cast<unsigned char>(u);
-    } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < size && units[i + 1] >= 0xDC00 &&
-               units[i + 1] <= 0xDFFF) {
-      ++i; // a surrogate pair is one character, never in an 8-bit page
-    } else if (!page.fromUnicode(u, c)) {
-      c = '?';
-    }
-    *out++ = static_cast<char>(c);
+  // Typed text is kept as UTF-8; each line break becomes CR LF.
+  const QByteArray utf8 = text.toUtf8();
+  std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(utf8.size()) + static_cast<std::size_t>(utf8.count('\n')));
+  for (char c : utf8) {
+    if (c == '\n')
+      bytes += '\r';
+    bytes += c;
   }
-  bytes.resize(static_cast<std::size_t>(out - bytes.data()));
   return bytes;
 }
 

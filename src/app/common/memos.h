@@ -29,7 +29,7 @@ namespace marrowen {
 QString setMemoBytes(QWidget *memo, std::string_view bytes, std::string_view sourceName = {});
 std::string memoBytes(const QWidget *memo);
 // A memo's text (as QTextDocument::toPlainText gives it) as stored: every
-// break CR LF, through the code page. Safe on any thread.
+// break CR LF, the text in UTF-8. Safe on any thread.
 std::string memoTextBytes(const QString &text);
 // A long text made ready for a plain-text memo on another thread: the
 // document holds what setMemoBytes would show, laid out in the memo's

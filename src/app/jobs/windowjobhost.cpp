@@ -334,7 +334,7 @@ public:
   void processMessages() override { QCoreApplication::processEvents(); }
   std::string clipboardText() override {
     std::string text;
-    runOnUi([&] { text = fromQString(QApplication::clipboard()->text()); });
+    runOnUi([&] { text = toCodePageText(QApplication::clipboard()->text()); });
     return text;
   }
   void setClipboardText(std::string_view text) override {

@@ -124,7 +124,7 @@ std::function<void()> pressing(QWidget *target) {
 void TByteMemo::setBytes(const std::string &bytes, const std::string &areaName) {
   const QString warning = setMemoBytes(this, bytes, areaName);
   if (!warning.isEmpty())
-    TchildForm::messageBox(QMessageBox::Warning, fromQString(warning));
+    TchildForm::messageBox(QMessageBox::Warning, toCodePageText(warning));
 }
 
 TByteMemo::TByteMemo(QWidget *parent) : QPlainTextEdit(parent) {
@@ -946,7 +946,7 @@ void TchildForm::setWindowTitle() {
 }
 
 std::string TchildForm::getFilterName() const {
-  return fromQString(filterTitleOf(loadedFilterName_, windowNumber_));
+  return toCodePageText(filterTitleOf(loadedFilterName_, windowNumber_));
 }
 
 void TchildForm::setLoadedFilterName(const std::string &name) {

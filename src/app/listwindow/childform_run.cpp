@@ -287,7 +287,7 @@ void TchildForm::showTrialOutput(int serial, const std::string &text, MemoDocume
         },
         [self, serial] { return self && serial == trialSerial; });
     if (!warning.isEmpty())
-      messageBox(QMessageBox::Warning, fromQString(warning));
+      messageBox(QMessageBox::Warning, toCodePageText(warning));
   });
 }
 
@@ -406,7 +406,7 @@ void TchildForm::PutsampleinTrialInputArea1Click() {
     }
     loadIntoAdhocInput(found);
   } else {
-    trialInput->setBytes(fromQString(QApplication::clipboard()->text()));
+    trialInput->setBytes(toCodePageText(QApplication::clipboard()->text()));
     trialInputChanged_ = true;
   }
   Tabs->setCurrentWidget(trialSheet);

@@ -627,12 +627,12 @@ void TmainForm::logError(const std::string &message) {
 
 void TmainForm::SpawnApp(int statusId, const char *statusFormat, const QString &target,
                          bool program, const QStringList &arguments) {
-  statusBarText(toQString(translateFormat(statusId, statusFormat, {fromQString(target)})));
+  statusBarText(toQString(translateFormat(statusId, statusFormat, {toCodePageText(target)})));
   const bool started =
       program ? launcher().startProgram(target, arguments) : launcher().openUrl(target);
   if (!started)
     statusBarError(toQString(
-        translateFormat(4160, "Error: %s - %s", {fromQString(target), "cannot be opened"})));
+        translateFormat(4160, "Error: %s - %s", {toCodePageText(target), "cannot be opened"})));
 }
 
 void TmainForm::increaseThreadCount() { host_->increaseThreadCount(); }
@@ -924,16 +924,14 @@ void TmainForm::EditPasteClick(bool special) {
     return;
   }
   QWidget *target = editTarget();
-  // Nor is the clipboard escaped for a text that takes nothing.
   if (TextTarget(target).isReadOnly())
     return;
-  QClipboard *clipboard = QApplication::clipboard();
-  if (!special) {
-    const std::string text = fromQString(clipboard->text());
-    if (qobject_cast<QPlainTextEdit *>(target) || qobject_cast<QTextEdit *>(target))
-      clipboard->setText(toQString(escapeBinaryChars(text)));
-    else if (qobject_cast<QLineEdit *>(target))
-      clipboard->setText(toQString(escapeControlChars(text)));
+  // A text of escapes takes the clipboard's text escaped; the clipboard
+  // stays as it is.
+  const bool memo = qobject_cast<QPlainTextEdit *>(target) || qobject_cast<QTextEdit *>(target);
+  if (!special && (memo || qobject_cast<QLineEdit *>(target))) {
+    pasteEscaped(TextTarget(target), !memo);
+    return;
   }
   postEdit(target, "paste");
 }
@@ -948,7 +946,7 @@ void TmainForm::PreferencesClick() {
   if (DialogRunner::exec(dialog) != QDialog::Accepted)
     return;
   const std::string oldLanguage = settings_.language;
-  const std::string chosen = fromQString(dialog.languages().currentText());
+  const std::string chosen = toCodePageText(dialog.languages().currentText());
   if (chosen != oldLanguage)
     showMessageBox(
         this, QMessageBox::Information, toQString(program::displayName),
@@ -1044,7 +1042,7 @@ void TmainForm::Usermanual1Click(int tag) {
     const std::string error = translateFormat(
         4160, "Error: %s - %s",
         {kind, "none is installed (any of " +
-                   fromQString(accessoryPrograms(t).join(QStringLiteral(", "))) + " would do)"});
+                   toCodePageText(accessoryPrograms(t).join(QStringLiteral(", "))) + " would do)"});
     statusBarError(toQString(error));
     showMessageBox(this, QMessageBox::Information, windowTitle(), toQString(error));
   };

@@ -77,12 +77,12 @@ void TdefaultForm1::applyLanguage() { translateForm(this); }
 
 void TdefaultForm1::statusBarText(const QString &text) const {
   if (window_)
-    window_->statusBarText(fromQString(text));
+    window_->statusBarText(toCodePageText(text));
 }
 
 void TdefaultForm1::statusBarError(const QString &text) const {
   if (window_)
-    window_->statusBarError(fromQString(text));
+    window_->statusBarError(toCodePageText(text));
 }
 
 void TdefaultForm1::stringFieldChange(std::string_view text) const {
@@ -305,8 +305,8 @@ std::optional<std::string> boundBytes(const QLineEdit *edit) {
 void showText(QLineEdit *edit, std::string_view bytes) { bindBytes(edit, bytes, toQString(bytes)); }
 
 std::string textShown(const QLineEdit *edit) {
-  if (std::optional<std::string> bytes = boundBytes(edit))
-    return *bytes;
+  if (const BoundBytes *bound = stateOf<BoundBytes>(edit))
+    return bytesForShownText(edit->text(), bound->bytes);
   return fromQString(edit->text());
 }
 

@@ -14,7 +14,7 @@ namespace marrowen {
 // Grid texts are code-page bytes; Qt shows and types UTF-16. Characters the
 // code page cannot hold become "?".
 inline QString bytesToQString(std::string_view bytes) { return toQString(bytes); }
-inline std::string qStringToBytes(const QString &text) { return fromQString(text); }
+inline std::string qStringToBytes(const QString &text) { return toCodePageText(text); }
 
 // A grid font as Qt draws it (8 points when it has no size).
 QFont toQFont(const TFont &font);

@@ -98,6 +98,10 @@ TEST(Exports, ReportTreeFilesAndComments) {
 
 class ExportRoundTrip : public AppTest {};
 
+// A text as the exported command line carries it: as shown, typed back in
+// UTF-8.
+std::string asShownAndTyped(const std::string &text) { return fromQString(toQString(text)); }
+
 TEST_F(ExportRoundTrip, CommandFileReadsBackTheSameFilters) {
   TListDocument made;
   made.addFilter(TDescriptionObject::CreateWith(5));
@@ -109,9 +113,9 @@ TEST_F(ExportRoundTrip, CommandFileReadsBackTheSameFilters) {
   eol->convertTo = 0;
   made.addFilter(std::move(eol));
   made.addFilter(TLineNumberObject::CreateWith(5, 2));
-  // Texts beyond ASCII come back as the same code-page letters from the
-  // file saved in UTF-8.
-  made.addFilter(TStringObject::CreateWith(0, "\xC4> "));
+  // Texts beyond ASCII come back as the letters shown, in UTF-8, whether
+  // stored in the code page or in UTF-8.
+  made.addFilter(TStringObject::CreateWith(0, "\xC4> \xC3\xA9"));
   auto search = TSearchObject::CreateDefault();
   search->searchString = "caf\xE9";
   search->replaceString = "\x80";
@@ -139,7 +143,7 @@ TEST_F(ExportRoundTrip, CommandFileReadsBackTheSameFilters) {
     SCOPED_TRACE(i);
     const TListObject &a = made.filterList().node(i), &b = read.filterList().node(i);
     EXPECT_EQ(a.className(), b.className());
-    EXPECT_EQ(a.generateCmdLine(), b.generateCmdLine());
+    EXPECT_EQ(asShownAndTyped(a.generateCmdLine()), b.generateCmdLine());
   }
 }
 
@@ -272,13 +276,14 @@ TEST_F(ExportRoundTrip, RandomListsReadBackAndRunAsExported) {
       ASSERT_TRUE(invalid.empty()) << invalid.front();
       ASSERT_EQ(read.filterList().count(), made.count());
 
-      bool whole = true, unrepeatable = false;
+      bool whole = true, unrepeatable = false, respelt = false;
       for (int i = 2; i < made.count() - 1; ++i) {
         const TListObject &a = made.node(i), &b = read.filterList().node(i);
+        respelt = respelt || asShownAndTyped(a.generateCmdLine()) != a.generateCmdLine();
         if (a.className() == b.className()) {
-          EXPECT_EQ(a.generateCmdLine(), b.generateCmdLine());
+          EXPECT_EQ(asShownAndTyped(a.generateCmdLine()), b.generateCmdLine());
           if (auto *comment = dynamic_cast<const TCommentObject *>(&a)) {
-            EXPECT_EQ(dynamic_cast<const TCommentObject &>(b).text, comment->text);
+            EXPECT_EQ(dynamic_cast<const TCommentObject &>(b).text, asShownAndTyped(comment->text));
           }
           if (auto *kind = dynamic_cast<const TDescriptionObject *>(&a))
             unrepeatable = unrepeatable || kind->kind == 39 || kind->kind == 42;
@@ -288,9 +293,11 @@ TEST_F(ExportRoundTrip, RandomListsReadBackAndRunAsExported) {
         auto *comment = dynamic_cast<const TCommentObject *>(&b);
         ASSERT_NE(comment, nullptr) << b.getTitle();
         EXPECT_FALSE(comment->text.empty());
-        EXPECT_TRUE(a.getTitle().starts_with(comment->text)) << comment->text;
+        EXPECT_TRUE(asShownAndTyped(a.getTitle()).starts_with(comment->text)) << comment->text;
       }
-      if (!whole || unrepeatable)
+      // A text beyond ASCII stored in the code page comes back as its UTF-8
+      // spelling, which finds other bytes.
+      if (!whole || unrepeatable || respelt)
         continue;
       const std::string text = randomText(random, 3000) + "\nline two\n\tthree  \r\nabc\n";
       EXPECT_EQ(runFilters(made, text), runFilters(read.filterList(), text));

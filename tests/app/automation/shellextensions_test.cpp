@@ -2,6 +2,7 @@
 
 #include "app/automation/commandlinehelper.h"
 #include "fakewindow.h"
+#include "grid/data/qtbytes.h"
 #include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
@@ -87,10 +88,10 @@ TEST_F(ShellTest, NamesBeyondAsciiShowAndSaveAsSpelt) {
   const std::string stored = fileNameFromQString(QStringLiteral("/l/Über Жук.fll"));
   entry(1, "One");
   store->writeString(shellKey + "1", "Filter", stored);
-  entry(2, "Two", fromQString(QStringLiteral("\"/f=%f\" %p Ö")));
+  entry(2, "Two", qStringToBytes(QStringLiteral("\"/f=%f\" %p Ö")));
   TshellExtensions window;
   EXPECT_EQ(toQString(window.grid().GetCell(3, 1).toString()), "/l/Über ???.fll");
-  window.grid().SetCell(3, 2, Variant(fromQString(QStringLiteral("/l/Ärger.fll"))));
+  window.grid().SetCell(3, 2, Variant(qStringToBytes(QStringLiteral("/l/Ärger.fll"))));
   window.applyButtonClick();
   EXPECT_EQ(store->readString(shellKey + "1", "Filter", ""), stored);
   EXPECT_EQ(store->readString(shellKey + "2", "Filter", ""),
