@@ -18,7 +18,7 @@ int findIgnoringCase(std::string_view find, std::string_view subject, int start,
 
 // Search and replace of a fixed text, optionally ignoring case and requiring
 // whole words. Ignoring case, a text of ASCII letters is found byte by byte
-// through the code page's tables as the Parts have it; one with other
+// through the code page's tables; one with other
 // letters character by character (a valid multi-byte UTF-8 sequence is one,
 // folded as Unicode folds it; any other byte by the code page), so a match
 // may be longer or shorter than the text. Until the file ends the search

@@ -566,10 +566,9 @@ private:
     return {escapedByte(e, EscapePlace::RangeEnd), Written::Escape};
   }
 
-  // A range from `start` to `end`. Between two bytes it holds bytes, as the
-  // Parts of the code page have it; with a character beyond ASCII at
-  // either end it holds the characters between them by code point, the
-  // part below 128 as bytes.
+  // A range from `start` to `end`. Between two bytes it holds bytes, the
+  // code page's way; with a character beyond ASCII at either end it holds
+  // the characters between them by code point, the part below 128 as bytes.
   template <class AddByte>
   void addRange(Member start, Member end, RegexSetMembers &members, AddByte &addByte) {
     if (start.written != Written::Character && end.written != Written::Character) {
