@@ -706,7 +706,10 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
     return false;
   }
 
-  const bool useRepeatStop = !useAnchor && p.hasRepeatStop[mode];
+  // Skipping over a run's places is sound only where no match can begin
+  // inside one of its characters.
+  const bool overRuns = !p.startsInside[mode];
+  const bool useRepeatStop = !useAnchor && p.hasRepeatStop[mode] && overRuns;
   const bool plus = p.leadingRepeat != regexNone && p.op(p.leadingRepeat) == PLUS;
   std::size_t pos = from;
   while (pos < last) {
@@ -746,7 +749,7 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
     }
     if (m.MatchAt(pos))
       return true;
-    pos += m.leadingRun() + 1;
+    pos += (overRuns ? m.leadingRun() : 0) + 1;
   }
   return false;
 }

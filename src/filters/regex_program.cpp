@@ -94,6 +94,7 @@ public:
       bool restricted = firstSet(mode, set);
       p_.firstSetUseful[mode] = restricted && set.count() < 256;
       p_.firstScan[mode].build(set);
+      p_.startsInside[mode] = canStartInside(mode);
     }
     findLiterals();
     p_.requiredIsAnchor = p_.hasAnchor && p_.required.bytes == p_.anchor.bytes;
@@ -267,6 +268,71 @@ private:
       }
     }
     return true;
+  }
+
+  // Whether a match can begin inside a character of the text: where a byte
+  // given by an escape takes a continuation byte first, or where it is
+  // empty. Every other match begins with a character, which no place inside
+  // one holds.
+  bool canStartInside(int mode) const {
+    auto takesContinuation = [&](std::size_t node) {
+      const std::uint8_t op = p_.op(node);
+      if (op == EXACTLY) {
+        const RegexNodeInfo &info = p_.nodes[node];
+        if (!(info.literal & RegexNodeInfo::escaped) || info.operandLength == 0)
+          return false;
+        const unsigned char c = p_.bytes[p_.operand(node)];
+        for (int b = 0x80; b < 0xC0; ++b)
+          if (mode == 0 ? b == c : p_.upper[b] == p_.upper[c])
+            return true;
+        return false;
+      }
+      if (op == ANYOF || op == ANYBUT) {
+        const RegexSet &set = p_.sets[p_.nodes[node].setIndex];
+        for (int b = 0x80; b < 0xC0; ++b)
+          if (set.escapes[mode].test(static_cast<unsigned char>(b)) != set.negated)
+            return true;
+      }
+      return false;
+    };
+    std::vector<char> visited(p_.bytes.size(), 0);
+    std::vector<std::size_t> work{1};
+    while (!work.empty()) {
+      std::size_t node = work.back();
+      work.pop_back();
+      if (!valid(node))
+        return true;
+      if (visited[node])
+        continue;
+      visited[node] = 1;
+      std::uint8_t op = p_.op(node);
+      if (op == END) {
+        return true;
+      } else if (op == BOL || op == NOTHING || op == BACK || isGroupOp(op)) {
+        work.push_back(p_.next(node));
+      } else if (op == BRANCH) {
+        std::size_t steps = 0;
+        for (std::size_t b = node; valid(b) && p_.op(b) == BRANCH && ++steps < 65536;
+             b = p_.next(b)) {
+          work.push_back(p_.operand(b));
+          if (!hasChoice(b))
+            break;
+        }
+      } else if (op == STAR || op == PLUS || op == LAZYSTAR || op == LAZYPLUS) {
+        if (!valid(p_.operand(node)) || takesContinuation(p_.operand(node)))
+          return true;
+        if (op == STAR || op == LAZYSTAR)
+          work.push_back(p_.next(node));
+      } else if (takesContinuation(node)) {
+        return true;
+      } else if (op == EXACTLY || op == ANY || op == ANYOF || op == ANYBUT || op == EOL ||
+                 op == WORDSTART || op == WORDEND || (op >= ANYDIGIT && op <= NOTSPACE)) {
+        continue; // a character, the end of the text, or a word's edge
+      } else {
+        return true; // anything unforeseen
+      }
+    }
+    return false;
   }
 
   // The width every path from `from` to `to` has, if they all agree.

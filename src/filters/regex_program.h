@@ -203,6 +203,9 @@ struct RegexProgram {
   // on them. Index 0 case-sensitive, 1 ignoring case.
   bool shortcutsValid = false;
   bool firstSetUseful[2] = {false, false};
+  // Whether a match can begin inside a character of the text (through a byte
+  // given by an escape, or empty): a search must then try those places too.
+  bool startsInside[2] = {true, true};
   ByteScan firstScan[2];
   bool hasRequired = false;
   RegexLiteral required; // the longest literal every match holds
