@@ -179,6 +179,7 @@ bool TRegExpFilter::searchBuffer() { return searchHeld(true); }
 bool TRegExpFilter::searchHeld(bool obeyAnswers) {
   std::string output;
   bool stopped = false;
+  const std::string_view searched(buffer_.data(), searchableEnd());
   // Matches kept by first-only or by a standing answer are still found, so
   // that they are counted as skipped.
   for (;;) {
@@ -199,7 +200,6 @@ bool TRegExpFilter::searchHeld(bool obeyAnswers) {
     }
     int engineLimit = checkedCast<int>(limit);
     int start = checkedCast<int>(scan_ + 1);
-    const std::string_view searched(buffer_.data(), searchableEnd());
     if (!engine_->ExecInText(searched, engineLimit, start, anchorValid_ ? start : 0, !endOfFile_)) {
       if (endOfFile_)
         break;

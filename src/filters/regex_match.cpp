@@ -3,6 +3,7 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/utf8.h"
 
 #include "engine/job.h"
 
@@ -178,9 +179,24 @@ public:
   }
 
   // The start of the run of `members` that ends at `end`, not before `floor`.
-  std::size_t runStart(const ByteScan &members, std::size_t floor, std::size_t end) const {
-    while (end > floor && members.table[s_[end - 1]])
-      --end;
+  // A character beyond ASCII belongs to the run when the simple node at
+  // `node` takes it whole.
+  std::size_t runStart(std::size_t node, const ByteScan &members, std::size_t floor,
+                       std::size_t end) const {
+    const std::string_view text(reinterpret_cast<const char *>(s_), end_);
+    while (end > floor) {
+      const unsigned char b = s_[end - 1];
+      if (!members.table[b])
+        break;
+      if (b < 0x80) {
+        --end;
+        continue;
+      }
+      const std::size_t n = utf8::characterLengthBefore(text, end);
+      if (end - floor < n || text_->takeOne(node, end - n) != n)
+        break;
+      end -= n;
+    }
     return end;
   }
 
@@ -367,6 +383,23 @@ private:
       case NOTLETTER:
       case ANYSPACE:
       case NOTSPACE: {
+        // A byte below 128 by the tables at once; others by characters.
+        const unsigned char b = byteAt(pos);
+        if (b != 0 && b < 0x80) {
+          if (op == ANY) {
+            ok = true;
+          } else if (op == ANYOF || op == ANYBUT) {
+            const RegexNodeInfo &info = p_->nodes[scan];
+            if (info.opcode != op)
+              regexCorruption();
+            const RegexSet &set = p_->sets[info.setIndex];
+            ok = set.ascii[ci_].test(b) != set.negated;
+          } else {
+            ok = p_->classes[op - ANYDIGIT].test(b);
+          }
+          pos += ok;
+          break;
+        }
         std::size_t n = text_->takeOne(scan, pos);
         ok = n > 0;
         pos += n;
@@ -378,6 +411,14 @@ private:
           regexCorruption();
         if (info.operandLength == 0) {
           ok = atTextEnd(pos);
+        } else if (!ci_ && !(info.literal & (RegexNodeInfo::startsWithContinuation |
+                                             RegexNodeInfo::endsIncomplete))) {
+          const std::uint8_t *operand = prog + scan + regexNodeSize;
+          const std::size_t length = info.operandLength;
+          ok = end_ - pos >= length && s_[pos] == operand[0] &&
+               std::memcmp(s_ + pos, operand, length) == 0;
+          if (ok)
+            pos += length;
         } else {
           std::size_t n = text_->takeLiteral(scan, pos);
           ok = n != std::string_view::npos;
@@ -731,7 +772,7 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
       std::size_t stop = m.findInSet(p.repeatStop[mode], pos, subjectLength_);
       if (stop == notFound)
         return false;
-      std::size_t start = m.runStart(p.repeatMembers[mode], pos, stop);
+      std::size_t start = m.runStart(p.operand(p.leadingRepeat), p.repeatMembers[mode], pos, stop);
       // A run that takes every character beyond ASCII may begin inside one
       // where the search began; it can start only after that.
       while (start < stop && m.text().inside(start))

@@ -171,38 +171,59 @@ private:
     }
   }
 
-  // The bytes a run of the simple node is made of, when a run can be told
-  // byte by byte: each byte below 128 by itself, every byte of 128 or more
-  // in it or none. Such a run never ends inside a character.
+  // The bytes a run of the simple node can hold, when its steps are whole
+  // characters (no byte given by an escape steps alone): each byte below
+  // 128 by itself, and every byte of 128 or more when the node can take a
+  // character beyond ASCII, whose membership a run's walk back then asks
+  // the node itself.
   std::optional<ByteSet> runBytes(std::size_t node, int mode) const {
     if (!valid(node))
       return std::nullopt;
     std::uint8_t op = p_.op(node);
+    ByteSet high;
+    for (int b = 0x80; b < 256; ++b)
+      high.set(static_cast<unsigned char>(b));
+    ByteSet members;
     switch (op) {
     case ANY:
       return simpleSet(node, mode);
     case EXACTLY: {
       const RegexNodeInfo &info = p_.nodes[node];
-      unsigned char c = p_.bytes[p_.operand(node)];
-      if (!(info.literal & RegexNodeInfo::escaped) &&
-          (c >= 0x80 || (mode == 1 && isFoldSensitive(c))))
+      const unsigned char c = p_.bytes[p_.operand(node)];
+      if ((info.literal & RegexNodeInfo::escaped) && c >= 0x80)
         return std::nullopt;
+      if (!(info.literal & RegexNodeInfo::escaped) &&
+          (c >= 0x80 || (mode == 1 && isFoldSensitive(c)))) {
+        if (mode == 1)
+          for (int b = 1; b < 0x80; ++b)
+            if (p_.upper[b] == p_.upper[c])
+              members.set(static_cast<unsigned char>(b));
+        members |= high;
+        return members;
+      }
       return simpleSet(node, mode);
     }
     case ANYOF:
     case ANYBUT: {
       const RegexSet &set = p_.sets[p_.nodes[node].setIndex];
-      if (set.negated ? !set.highDecided : !set.singleByte[mode])
+      if (set.escapes[mode].count() > 0)
         return std::nullopt;
-      return set.bytes[mode];
+      for (int b = 1; b < 0x80; ++b)
+        if (set.ascii[mode].test(static_cast<unsigned char>(b)) != set.negated)
+          members.set(static_cast<unsigned char>(b));
+      if (set.negated || !set.singleByte[mode])
+        members |= high;
+      return members;
     }
-    case ANYDIGIT:
-    case NOTDIGIT:
-    case ANYSPACE:
-    case NOTSPACE:
-      return p_.classes[op - ANYDIGIT];
     default:
-      return std::nullopt;
+      if (op < ANYDIGIT || op > NOTSPACE)
+        return std::nullopt;
+      for (int b = 1; b < 0x80; ++b)
+        if (p_.classes[op - ANYDIGIT].test(static_cast<unsigned char>(b)))
+          members.set(static_cast<unsigned char>(b));
+      if (op != ANYDIGIT && op != ANYSPACE)
+        members |= high;
+      return members;
     }
   }
 
