@@ -1,8 +1,8 @@
 #pragma once
 
 #include "classlib/codepage.h"
-#include "engine/lines.h"
 #include "filters/bytetable.h"
+#include "engine/lines.h"
 
 #include <cstdint>
 #include <memory>

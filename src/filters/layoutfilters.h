@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/lines.h"
 #include "filters/charfilters.h"
+#include "engine/lines.h"
 
 #include <string>
 
