@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QPointer>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -42,6 +43,9 @@ int main(int argc, char **argv) {
   // Writing past the file-size limit is then a write error that removes the
   // temporary file, not a kill that leaves it behind.
   marrowen::ignoreFileSizeSignal();
+  // A closed terminal or a log collector that died must not end a job at
+  // its next line on standard error.
+  marrowen::ignoreBrokenPipeSignal();
   // Many macro clients, jobs and files side by side.
   marrowen::raiseDescriptorLimit();
   runOffscreenWithoutDisplay(argc, argv);
@@ -82,5 +86,9 @@ int main(int argc, char **argv) {
   // Quitting from the command line leaves the window open: it goes now,
   // stopping its jobs and saving the settings.
   delete mainForm.data();
+  if (const int signal = marrowen::quitSignal()) {
+    marrowen::reportStoppedBySignal(signal);
+    return std::max(status, marrowen::stoppedBySignalStatus);
+  }
   return status;
 }

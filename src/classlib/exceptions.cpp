@@ -17,4 +17,7 @@ EFCreateError::EFCreateError(const std::string &fileName)
 EFCreateError::EFCreateError(const std::string &fileName, const std::string &reason)
     : EStreamError(Format("Cannot create file %s. %s", {fileNameText(fileName), reason})) {}
 
+EFReadError::EFReadError(const std::string &fileName, const std::string &reason)
+    : EStreamError(Format("Cannot read file %s. %s", {fileNameText(fileName), reason})) {}
+
 } // namespace marrowen

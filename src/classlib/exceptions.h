@@ -51,16 +51,34 @@ public:
   using Exception::Exception;
 };
 
-class ERangeError : public Exception {
+// A failure of guarded integer arithmetic. Raised deep in a computation, it
+// learns on its way out where it arose, so that the user is told more than
+// the bare text.
+class EIntError : public Exception {
 public:
-  ERangeError() : Exception("Range check error") {}
   using Exception::Exception;
+  // What raised it (a filter's node), set once by the first that knows;
+  // empty until then.
+  std::string origin;
 };
 
-class EIntOverflow : public Exception {
+class ERangeError : public EIntError {
 public:
-  EIntOverflow() : Exception("Arithmetic overflow") {}
-  using Exception::Exception;
+  ERangeError() : EIntError("Range check error") {}
+  using EIntError::EIntError;
+};
+
+class EIntOverflow : public EIntError {
+public:
+  EIntOverflow() : EIntError("Arithmetic overflow") {}
+  using EIntError::EIntError;
+};
+
+// A file that could not be read: "Cannot read file %s. %s", with the
+// system's reason.
+class EFReadError : public EStreamError {
+public:
+  EFReadError(const std::string &fileName, const std::string &reason);
 };
 
 // Guarded arithmetic: integer results that would wrap raise instead.

@@ -3,11 +3,15 @@
 #include "classlib/exceptions.h"
 #include "classlib/program.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
 
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -139,9 +143,72 @@ void forceFolders(const std::string &folder) {
     throw EFCreateError(folder);
 }
 
+ReachableName::ReachableName(const std::string &name) : name_(name) {
+  if (name.size() < PATH_MAX)
+    return;
+  const std::size_t last = name.rfind('/');
+  // Each step opens as long a stretch of the folder's parts as the system
+  // takes in one name.
+  std::size_t at = 0;
+  int folder = AT_FDCWD;
+  if (name.front() == '/') {
+    folder = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    at = 1;
+  }
+  while (folder != -1 && at < last) {
+    std::size_t end = last;
+    if (end - at >= PATH_MAX)
+      end = name.rfind('/', at + PATH_MAX - 1);
+    if (end == at) { // "//": no part to open
+      ++at;
+      continue;
+    }
+    int next = -1;
+    if (end == std::string::npos || end < at)
+      errno = ENAMETOOLONG; // one part longer than any name
+    else
+      next = ::openat(folder, name.substr(at, end - at).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const int reason = errno;
+    if (folder != AT_FDCWD)
+      ::close(folder);
+    folder = next;
+    errno = reason;
+    at = end + 1;
+  }
+  if (folder == -1) {
+    error_ = errno;
+    return;
+  }
+  if (folder == AT_FDCWD) {
+    error_ = ENAMETOOLONG;
+    return;
+  }
+  folder_ = folder;
+  reached_ = "/proc/self/fd/" + std::to_string(folder) + name.substr(last);
+}
+
+ReachableName::~ReachableName() {
+  if (folder_ >= 0)
+    ::close(folder_);
+}
+
+std::string slashesForBackslashes(std::string name) {
+  if (name.find('\\') == std::string::npos)
+    return name;
+  struct stat info {};
+  if (::lstat(ReachableName(name).c_str(), &info) == 0)
+    return name;
+  const std::size_t slash = name.rfind('/');
+  if (slash != std::string::npos && name.find('\\', slash) == std::string::npos &&
+      ::stat(ReachableName(name.substr(0, slash + 1)).c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    return name;
+  std::replace(name.begin(), name.end(), '\\', '/');
+  return name;
+}
+
 bool fileIdOf(const std::string &name, std::pair<std::uint64_t, std::uint64_t> &id) {
   struct stat info {};
-  if (::stat(name.c_str(), &info) != 0)
+  if (::stat(ReachableName(name).c_str(), &info) != 0)
     return false;
   id = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
   return true;

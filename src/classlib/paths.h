@@ -45,6 +45,39 @@ std::string extractFileName(std::string_view fileName);
 // Creates `folder` and its missing parents; raises EFCreateError on failure.
 void forceFolders(const std::string &folder);
 
+// A file name of any length, for the system calls that take a name: one that
+// the system takes whole (shorter than PATH_MAX) is itself; a longer one is
+// reached through a descriptor of its folder, opened a stretch of parts at a
+// time (each relative to the folder before), and named through it as
+// "/proc/self/fd/N/last part" for as long as the object lives. So a folder
+// tree deeper than the system's limit on a name can still be read and
+// written.
+class ReachableName {
+public:
+  explicit ReachableName(const std::string &name);
+  ~ReachableName();
+  ReachableName(const ReachableName &) = delete;
+  ReachableName &operator=(const ReachableName &) = delete;
+
+  // The name to hand to the system; the name as given when its folder could
+  // not be reached (the call then fails as it would have).
+  const char *c_str() const { return (reached_.empty() ? name_ : reached_).c_str(); }
+  // 0, or why the folder of a long name could not be reached.
+  int error() const { return error_; }
+
+private:
+  std::string name_;
+  std::string reached_;
+  int folder_ = -1;
+  int error_ = 0;
+};
+
+// A name as lists written for Windows give it, with "\" between folders. On
+// Linux "\" is a letter of a name: each becomes "/" only when the name as
+// written leads to nothing (neither a file, nor, for a mask, the folder its
+// files are sought in).
+std::string slashesForBackslashes(std::string name);
+
 // The device and inode of the file a name leads to; false when there is none.
 bool fileIdOf(const std::string &name, std::pair<std::uint64_t, std::uint64_t> &id);
 // Whether two names name one file: the same text, or the same device and inode.

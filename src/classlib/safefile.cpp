@@ -16,6 +16,8 @@ namespace marrowen {
 
 void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
+void ignoreBrokenPipeSignal() { std::signal(SIGPIPE, SIG_IGN); }
+
 mode_t newFileMode() {
   // umask() can only be read by changing it, which races with other threads.
   static const mode_t mode = [] {

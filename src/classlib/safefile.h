@@ -14,6 +14,11 @@ mode_t newFileMode();
 // with a half-written temporary file left behind. Every program calls it.
 void ignoreFileSizeSignal();
 
+// Writing to a pipe whose reader has gone (standard error into a closed
+// pipe) is then a failed write, which the writer may ignore, not a kill.
+// Programs started later get the signal's default back.
+void ignoreBrokenPipeSignal();
+
 // Replaces the whole contents of `fileName` with `bytes` in one step, so that
 // a reader (or a crash) sees either the old file or the new one, never half
 // of it: the bytes go into a temporary file beside the target, which takes the

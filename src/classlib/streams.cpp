@@ -134,7 +134,9 @@ std::size_t TFileStream::Read(void *buffer, std::size_t count) {
     if (n < 0) {
       if (errno == EINTR)
         continue;
-      throw EStreamError(readErrorText);
+      // A failing disk must be told apart from a damaged file: the name
+      // and the system's reason.
+      throw EFReadError(fileName_, std::error_code(errno, std::system_category()).message());
     }
     if (n == 0)
       break;

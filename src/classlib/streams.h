@@ -17,7 +17,8 @@ public:
   virtual ~TStream() = default;
 
   // Reads up to `count` bytes; fewer only at the end of the data. An error of
-  // the device raises EStreamError ("Stream read error").
+  // the device raises EStreamError (a file stream: EFReadError, naming the
+  // file and the reason).
   virtual std::size_t Read(void *buffer, std::size_t count) = 0;
   // Writes `count` bytes or raises EStreamError ("Stream write error").
   virtual std::size_t Write(const void *buffer, std::size_t count) = 0;

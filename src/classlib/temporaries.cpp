@@ -1,5 +1,7 @@
 #include "classlib/temporaries.h"
 
+#include "classlib/paths.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -43,7 +45,7 @@ void end(const Registered &entry) {
     return;
   }
   std::error_code ignored;
-  std::filesystem::remove_all(entry.path, ignored);
+  std::filesystem::remove_all(ReachableName(entry.path).c_str(), ignored);
 }
 
 } // namespace
@@ -100,7 +102,8 @@ TemporaryEntry TemporaryEntry::linkFile(int fd, std::string &pattern, int &error
   for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
     for (std::size_t i = first; i < pattern.size(); ++i)
       pattern[i] = letters[random() % (sizeof letters - 1)];
-    error = ::linkat(AT_FDCWD, open.c_str(), AT_FDCWD, pattern.c_str(), AT_SYMLINK_FOLLOW) == 0
+    error = ::linkat(AT_FDCWD, open.c_str(), AT_FDCWD, ReachableName(pattern).c_str(),
+                     AT_SYMLINK_FOLLOW) == 0
                 ? 0
                 : errno;
   }

@@ -2,10 +2,14 @@
 
 #include "classlib/codepage.h"
 
+#include <unicode/ucasemap.h>
 #include <unicode/uchar.h>
 #include <unicode/uset.h>
+#include <unicode/ustring.h>
+#include <unicode/utf16.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 namespace marrowen::utf8 {
@@ -18,32 +22,8 @@ inline unsigned char byteAt(std::string_view s, std::size_t i) {
 
 inline bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
-// The whole length a lead byte announces (0 for a byte that leads nothing),
-// and the range its second byte must fall in, which rules out overlong forms,
-// surrogates and values past U+10FFFF.
-struct Lead {
-  unsigned char length;
-  unsigned char low;
-  unsigned char high;
-};
-
-inline Lead leadOf(unsigned char c) {
-  if (c >= 0xC2 && c <= 0xDF)
-    return {2, 0x80, 0xBF};
-  if (c == 0xE0)
-    return {3, 0xA0, 0xBF};
-  if (c == 0xED)
-    return {3, 0x80, 0x9F};
-  if (c >= 0xE1 && c <= 0xEF)
-    return {3, 0x80, 0xBF};
-  if (c == 0xF0)
-    return {4, 0x90, 0xBF};
-  if (c >= 0xF1 && c <= 0xF3)
-    return {4, 0x80, 0xBF};
-  if (c == 0xF4)
-    return {4, 0x80, 0x8F};
-  return {0, 0, 0};
-}
+using detail::Lead;
+using detail::leadOf;
 
 // Whether the `n` bytes at `s` are a correct start of the sequence `lead`
 // announces.
@@ -62,12 +42,10 @@ inline bool validPrefix(std::string_view s, Lead lead, std::size_t n) {
 } // namespace
 
 std::size_t sequenceLength(std::string_view text) {
-  if (text.empty())
-    return 0;
-  Lead lead = leadOf(byteAt(text, 0));
-  if (lead.length == 0 || text.size() < lead.length || !validPrefix(text, lead, lead.length))
-    return 0;
-  return lead.length;
+  char32_t cp;
+  return text.empty() ? 0
+                      : decodeSequence(reinterpret_cast<const unsigned char *>(text.data()),
+                                       text.size(), cp);
 }
 
 std::size_t incompleteTail(std::string_view text) {
@@ -173,21 +151,28 @@ std::string toUtf8(std::string_view text, const CodePage &codePage) {
 }
 
 std::u16string toUtf16(std::string_view text, const CodePage &codePage) {
-  std::u16string out;
-  out.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    std::size_t length;
-    char32_t cp = decodeCharacter(text.substr(i), codePage, length);
-    i += length;
+  // Never more code units than bytes.
+  std::u16string out(text.size(), u'\0');
+  char16_t *o = out.data();
+  const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+  const std::size_t size = text.size();
+  for (std::size_t i = 0; i < size;) {
+    char32_t cp;
+    std::size_t n = p[i] < 0x80 ? 0 : decodeSequence(p + i, size - i, cp);
+    if (!n) {
+      *o++ = codePage.toUnicode(p[i++]);
+      continue;
+    }
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+      *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+      *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     } else {
-      out += static_cast<char16_t>(cp);
+      *o++ = static_cast<char16_t>(cp);
     }
+    i += n;
   }
+  out.resize(static_cast<std::size_t>(o - out.data()));
   return out;
 }
 
@@ -210,29 +195,8 @@ char32_t simpleFold(char32_t cp) {
 }
 
 bool isInsideSequence(std::string_view text, std::size_t pos) {
-  if (pos >= text.size() || !isContinuation(byteAt(text, pos)))
-    return false;
-  // A lead byte is never a continuation byte, so the nearest one before
-  // `pos` is the only one whose sequence can hold it.
-  for (std::size_t k = 1; k <= 3 && k <= pos; ++k) {
-    unsigned char c = byteAt(text, pos - k);
-    if (isContinuation(c))
-      continue;
-    return sequenceLength(text.substr(pos - k)) > k;
-  }
-  return false;
-}
-
-std::size_t characterLengthBefore(std::string_view text, std::size_t end) {
-  if (!isContinuation(byteAt(text, end - 1)))
-    return 1;
-  for (std::size_t k = 2; k <= 4 && k <= end; ++k) {
-    unsigned char c = byteAt(text, end - k);
-    if (isContinuation(c))
-      continue;
-    return sequenceLength(text.substr(end - k)) == k ? k : 1;
-  }
-  return 1;
+  return pos < text.size() && isContinuation(byteAt(text, pos)) &&
+         characterBoundaryFrom(text, pos) != pos;
 }
 
 Character characterAt(std::string_view text) {
@@ -360,6 +324,219 @@ void appendFolded(std::string_view text, const CodePage &codePage, std::string &
       out += static_cast<char>(lower[c]);
     i += ch.length;
   }
+}
+
+} // namespace marrowen::utf8
+
+namespace marrowen::utf8 {
+
+WordCharacter wordCharacterAt(std::string_view text, const CodePage &codePage) {
+  unsigned char c = byteAt(text, 0);
+  std::size_t n = c < 0x80 ? 0 : sequenceLength(text);
+  if (!n)
+    return {1, codePage.isLetter(c), codePage.isWordChar(c)};
+  char32_t cp = decode(text.substr(0, n));
+  bool letter = isLetter(cp);
+  return {n, letter, letter || isDigit(cp) || isCombiningMark(cp)};
+}
+
+std::size_t characterCount(std::string_view text) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < text.size(); ++count)
+    i += characterLength(text.substr(i));
+  return count;
+}
+
+std::size_t lastCharacterStart(std::string_view text) {
+  std::size_t size = text.size();
+  for (std::size_t k = 2; k <= 4 && k <= size; ++k) {
+    unsigned char c = byteAt(text, size - k);
+    if (isContinuation(c))
+      continue;
+    if (sequenceLength(text.substr(size - k)) == k)
+      return size - k;
+    break;
+  }
+  return size - 1;
+}
+
+std::size_t characterBoundaryFrom(std::string_view text, std::size_t at) {
+  for (std::size_t k = 1; k <= 3 && k <= at && at < text.size(); ++k) {
+    if (!isContinuation(byteAt(text, at - k + 1)))
+      break;
+    std::size_t n = sequenceLength(text.substr(at - k));
+    if (n > k)
+      return at - k + n;
+  }
+  return at;
+}
+
+namespace {
+
+// The UTF-16 result of one ICU mapping as UTF-8.
+std::string utf8Of(const UChar *units, int32_t length) {
+  std::string out;
+  for (int32_t i = 0; i < length;) {
+    UChar32 c;
+    U16_NEXT(units, i, length, c);
+    append(out, static_cast<char32_t>(c));
+  }
+  return out;
+}
+
+} // namespace
+
+CaseTable::CaseTable(CaseMapping mapping) : mapping_(mapping), entries_(0x10000) {
+  UErrorCode status = U_ZERO_ERROR;
+  // The whole one-letter text is one word, so its letter is title-cased.
+  std::unique_ptr<UCaseMap, void (*)(UCaseMap *)> titleMap(
+      ucasemap_open("", U_TITLECASE_WHOLE_STRING | U_TITLECASE_NO_LOWERCASE, &status),
+      ucasemap_close);
+  for (char32_t cp = 0; cp < 0x10000; ++cp) {
+    std::string mapped;
+    if (cp >= 0xD800 && cp <= 0xDFFF) {
+      mapped = "?"; // no valid sequence decodes to a surrogate
+    } else if (!u_hasBinaryProperty(static_cast<UChar32>(cp), UCHAR_CHANGES_WHEN_CASEMAPPED)) {
+      utf8::append(mapped, cp);
+    } else {
+      UChar source[1] = {static_cast<UChar>(cp)};
+      UChar result[8];
+      status = U_ZERO_ERROR;
+      int32_t length = 0;
+      switch (mapping) {
+      case CaseMapping::Upper:
+        length = u_strToUpper(result, 8, source, 1, "", &status);
+        break;
+      case CaseMapping::Lower:
+        length = u_strToLower(result, 8, source, 1, "", &status);
+        break;
+      case CaseMapping::Title:
+        length = ucasemap_toTitle(titleMap.get(), result, 8, source, 1, &status);
+        break;
+      }
+      if (U_FAILURE(status))
+        utf8::append(mapped, cp);
+      else
+        mapped = utf8Of(result, length);
+    }
+    std::string same;
+    utf8::append(same, cp);
+    if (mapped != same)
+      changingBlocks_[cp >> 12] |= std::uint64_t{1} << ((cp >> 6) & 63);
+    if (mapped.size() <= 3) {
+      std::uint32_t entry = static_cast<std::uint32_t>(mapped.size()) << 24;
+      for (std::size_t i = 0; i < mapped.size(); ++i)
+        entry |= static_cast<std::uint32_t>(static_cast<unsigned char>(mapped[i])) << (8 * i);
+      entries_[cp] = entry;
+    } else {
+      entries_[cp] = longEntry | static_cast<std::uint32_t>(long_.size());
+      long_.push_back(std::move(mapped));
+    }
+  }
+}
+
+const CaseTable &CaseTable::of(CaseMapping mapping) {
+  static const CaseTable upper(CaseMapping::Upper);
+  static const CaseTable lower(CaseMapping::Lower);
+  static const CaseTable title(CaseMapping::Title);
+  switch (mapping) {
+  case CaseMapping::Upper:
+    return upper;
+  case CaseMapping::Lower:
+    return lower;
+  case CaseMapping::Title:
+    break;
+  }
+  return title;
+}
+
+std::size_t CaseTable::writeLong(char32_t cp, char *out) const {
+  std::string mapped;
+  if (cp < 0x10000) {
+    const std::string &entry = long_[entries_[cp] & ~longEntry];
+    std::memcpy(out, entry.data(), entry.size());
+    return entry.size();
+  }
+  // Beyond the Basic Multilingual Plane every full mapping is a simple one.
+  auto c = static_cast<UChar32>(cp);
+  UChar32 result = mapping_ == CaseMapping::Upper   ? u_toupper(c)
+                   : mapping_ == CaseMapping::Lower ? u_tolower(c)
+                                                    : u_totitle(c);
+  utf8::append(mapped, static_cast<char32_t>(result));
+  std::memcpy(out, mapped.data(), mapped.size());
+  return mapped.size();
+}
+
+void CaseTable::append(std::string &out, char32_t codePoint) const {
+  char bytes[maxCaseMappedBytes];
+  out.append(bytes, write(codePoint, bytes));
+}
+
+bool isCased(char32_t cp) { return u_hasBinaryProperty(static_cast<UChar32>(cp), UCHAR_CASED); }
+
+bool isCaseIgnorable(char32_t cp) {
+  return u_hasBinaryProperty(static_cast<UChar32>(cp), UCHAR_CASE_IGNORABLE);
+}
+
+bool endsCased(std::string_view text, std::size_t at, const CodePage &codePage, bool earlier) {
+  while (at > 0) {
+    std::size_t start = lastCharacterStart(text.substr(0, at));
+    std::size_t length;
+    char32_t cp = decodeCharacter(text.substr(start, at - start), codePage, length);
+    if (!isCaseIgnorable(cp))
+      return isCased(cp);
+    at = start;
+  }
+  return earlier;
+}
+
+int casedAhead(std::string_view text, std::size_t from, const CodePage &codePage) {
+  while (from < text.size()) {
+    std::size_t length;
+    char32_t cp = decodeCharacter(text.substr(from), codePage, length);
+    if (!isCaseIgnorable(cp))
+      return isCased(cp) ? 1 : 0;
+    from += length;
+  }
+  return -1;
+}
+
+namespace {
+
+constexpr char32_t capitalSigma = 0x03A3;
+
+std::string mappedCase(std::string_view text, const CodePage &codePage, CaseMapping mapping) {
+  const CaseTable &table = CaseTable::of(mapping);
+  const auto &bytes = mapping == CaseMapping::Upper ? codePage.upperMap() : codePage.lowerMap();
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    unsigned char c = byteAt(text, i);
+    std::size_t n = c < 0x80 ? 0 : sequenceLength(text.substr(i));
+    if (!n) {
+      out += static_cast<char>(bytes[c]);
+      ++i;
+      continue;
+    }
+    char32_t cp = decode(text.substr(i, n));
+    if (cp == capitalSigma && mapping == CaseMapping::Lower &&
+        endsCased(text, i, codePage, false) && casedAhead(text, i + n, codePage) != 1)
+      out += "\xcf\x82"; // final sigma
+    else
+      table.append(out, cp);
+    i += n;
+  }
+  return out;
+}
+
+} // namespace
+
+std::string upperCase(std::string_view text, const CodePage &codePage) {
+  return mappedCase(text, codePage, CaseMapping::Upper);
+}
+
+std::string lowerCase(std::string_view text, const CodePage &codePage) {
+  return mappedCase(text, codePage, CaseMapping::Lower);
 }
 
 } // namespace marrowen::utf8

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <bit>
 #include <bitset>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,9 +21,59 @@ class CodePage;
 // means exactly what it meant in the code page alone.
 namespace utf8 {
 
-// The length (2 to 4) of the valid multi-byte sequence that begins `text`, or
-// 0 where none does: an ASCII byte, a stray continuation byte, a sequence cut
-// by the end of `text`, an overlong form, a surrogate, a value past U+10FFFF.
+namespace detail {
+
+// The whole length a lead byte announces (0 for a byte that leads nothing),
+// and the range its second byte must fall in, which rules out overlong forms,
+// surrogates and values past U+10FFFF.
+struct Lead {
+  unsigned char length;
+  unsigned char low;
+  unsigned char high;
+};
+
+inline Lead leadOf(unsigned char c) {
+  if (c >= 0xC2 && c <= 0xDF)
+    return {2, 0x80, 0xBF};
+  if (c < 0xE0 || c > 0xF4)
+    return {0, 0, 0};
+  if (c == 0xE0)
+    return {3, 0xA0, 0xBF};
+  if (c == 0xED)
+    return {3, 0x80, 0x9F};
+  if (c <= 0xEF)
+    return {3, 0x80, 0xBF};
+  if (c == 0xF0)
+    return {4, 0x90, 0xBF};
+  if (c == 0xF4)
+    return {4, 0x80, 0x8F};
+  return {4, 0x80, 0xBF};
+}
+
+} // namespace detail
+
+// The valid multi-byte sequence at `p`, where `available` bytes (at least
+// one) can be read: its length (2 to 4) with its code point in `codePoint`,
+// or 0 where none begins: an ASCII byte, a stray continuation byte, a
+// sequence cut short, an overlong form, a surrogate, a value past U+10FFFF.
+// Inline, for the inner loops of filters.
+inline std::size_t decodeSequence(const unsigned char *p, std::size_t available,
+                                  char32_t &codePoint) {
+  detail::Lead lead = detail::leadOf(p[0]);
+  if (lead.length == 0 || available < lead.length || p[1] < lead.low || p[1] > lead.high)
+    return 0;
+  char32_t cp = ((p[0] & (0x7F >> lead.length)) << 6) | (p[1] & 0x3F);
+  for (std::size_t k = 2; k < lead.length; ++k) {
+    if ((p[k] & 0xC0) != 0x80)
+      return 0;
+    cp = (cp << 6) | (p[k] & 0x3F);
+  }
+  codePoint = cp;
+  return lead.length;
+}
+
+// The length of the valid multi-byte sequence that begins `text`, or 0 (as
+// decodeSequence).
 std::size_t sequenceLength(std::string_view text);
 
 // The length of a character starting at `text[0]` by the rule above: the
@@ -69,15 +122,111 @@ bool isCombiningMark(char32_t codePoint);
 // Unicode's simple case folding: one code point for one.
 char32_t simpleFold(char32_t codePoint);
 
+// The characters of engine text judged for words: a letter begins a word;
+// letters, digits, "_" and combining marks go on with it. A byte outside a
+// valid sequence is judged by the code page's sets, as the code page alone
+// judged it.
+struct WordCharacter {
+  std::size_t length; // bytes of the character
+  bool letter;        // may begin a word
+  bool word;          // may go on with one
+};
+WordCharacter wordCharacterAt(std::string_view text, const CodePage &codePage);
+
+// How many characters `text` holds by the rule above.
+std::size_t characterCount(std::string_view text);
+
+// The start of the character that ends `text` (not empty): a valid sequence
+// ending there, else the last byte alone.
+std::size_t lastCharacterStart(std::string_view text);
+
+// `at`, or the end of the valid sequence that `at` falls within: the first
+// place at or after `at` where `text` may be cut without halving one.
+std::size_t characterBoundaryFrom(std::string_view text, std::size_t at);
+
+// Unicode's full case mappings in the root locale, which may change a
+// character's length ("ß" becomes "SS"). Lower case here maps a capital sigma
+// to "σ" wherever it stands; whole texts get the final form through
+// `lowerCase` below.
+enum class CaseMapping { Upper, Lower, Title };
+
+// The most bytes one code point's mapping takes.
+inline constexpr std::size_t maxCaseMappedBytes = 12;
+
+// One mapping of every code point, made once for the whole program; the
+// Basic Multilingual Plane is looked up in a table, as a filter's inner
+// loop needs it.
+class CaseTable {
+public:
+  static const CaseTable &of(CaseMapping mapping);
+
+  // Writes the mapping of `codePoint` in UTF-8 at `out` (room for
+  // maxCaseMappedBytes, which it may use beyond the mapping) and returns its
+  // length.
+  std::size_t write(char32_t codePoint, char *out) const {
+    if (codePoint < 0x10000) {
+      std::uint32_t entry = entries_[codePoint];
+      if (!(entry & longEntry)) {
+        if constexpr (std::endian::native == std::endian::little) {
+          std::memcpy(out, &entry, 4); // the bytes, then the count as scratch
+        } else {
+          out[0] = static_cast<char>(entry);
+          out[1] = static_cast<char>(entry >> 8);
+          out[2] = static_cast<char>(entry >> 16);
+        }
+        return entry >> 24;
+      }
+    }
+    return writeLong(codePoint, out);
+  }
+  void append(std::string &out, char32_t codePoint) const;
+
+  // Whether the mapping leaves `codePoint` as it is for certain: true for
+  // whole blocks of 64 code points that hold no character it changes, as the
+  // scripts without case do. A loop may copy such a character's bytes.
+  bool keepsBlockOf(char32_t codePoint) const {
+    char32_t block = codePoint >> 6;
+    return block < 1024 && !((changingBlocks_[block >> 6] >> (block & 63)) & 1);
+  }
+
+private:
+  explicit CaseTable(CaseMapping mapping);
+  std::size_t writeLong(char32_t codePoint, char *out) const;
+
+  // An entry holds up to three bytes and their count in its top byte; a
+  // longer mapping sets the top bit and indexes `long_`.
+  static constexpr std::uint32_t longEntry = 0x80000000u;
+  CaseMapping mapping_;
+  std::vector<std::uint32_t> entries_;
+  std::vector<std::string> long_;
+  std::uint64_t changingBlocks_[16] = {};
+};
+
+// Whether a code point has case, and whether case mapping looks through it
+// (apostrophes, full stops, combining marks): what decides a final sigma.
+bool isCased(char32_t codePoint);
+bool isCaseIgnorable(char32_t codePoint);
+
+// Whether the text before `at` ends in a cased character and then nothing
+// but case-ignorable ones; `earlier` answers for what came before `text`
+// when `text` holds nothing else before `at`.
+bool endsCased(std::string_view text, std::size_t at, const CodePage &codePage, bool earlier);
+// What follows `from` past case-ignorable characters: 1 a cased character,
+// 0 another one, -1 the end of `text`.
+int casedAhead(std::string_view text, std::size_t from, const CodePage &codePage);
+
+// Engine text in upper or lower case: ASCII and every byte outside a valid
+// sequence through the code page's map, as the code page alone changed it; a
+// valid sequence by Unicode's full mapping. In lower case a capital sigma
+// that ends a word takes its final form "ς".
+std::string upperCase(std::string_view text, const CodePage &codePage);
+std::string lowerCase(std::string_view text, const CodePage &codePage);
+
 // Where a text is judged from a place within it rather than from its start.
 
 // Whether `pos` lies within a valid multi-byte sequence that began before it,
 // so that no character of `text` starts there.
 bool isInsideSequence(std::string_view text, std::size_t pos);
-
-// The length of the character that ends at `end` (0 < end <= text.size()):
-// a valid sequence's length, or 1.
-std::size_t characterLengthBefore(std::string_view text, std::size_t end);
 
 // The character that begins `text` (not empty) read by the rule, without
 // the code page: its length, its code point when it is a valid sequence or

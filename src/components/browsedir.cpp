@@ -317,8 +317,11 @@ bool TBrowseDirectoryDlg::Execute() {
   connect(&dialog, &FolderBrowserDialog::selectionChanged, this,
           [this](const QString &path) { DoSelChanged(path); });
   DoInitialized(dialog);
+  const QPointer<TBrowseDirectoryDlg> self(this);
   const bool chosen =
-      DialogRunner::exec(dialog) == QDialog::Accepted && !dialog.currentPath().isEmpty();
+      DialogRunner::exec(dialog, this) == QDialog::Accepted && !dialog.currentPath().isEmpty();
+  if (!self)
+    return false;
   const QString chosenPath = chosen ? dialog.currentPath() : QString();
   dialog_ = nullptr;
   selection_ = chosenPath;
@@ -355,8 +358,11 @@ bool TBrowseFolderDlg::Execute() {
   }
   if (OnInitialized)
     OnInitialized();
+  const QPointer<TBrowseFolderDlg> self(this);
   const bool chosen =
-      DialogRunner::exec(dialog) == QDialog::Accepted && !dialog.currentPath().isEmpty();
+      DialogRunner::exec(dialog, this) == QDialog::Accepted && !dialog.currentPath().isEmpty();
+  if (!self)
+    return false;
   if (chosen) {
     QString path = dialog.currentPath();
     if (path.size() > 1 && path.endsWith(u'/'))

@@ -303,9 +303,10 @@ void TCustomComboEdit::pressButton() {
 }
 
 void TCustomComboEdit::ButtonClick() {
+  const QPointer<TCustomComboEdit> self(this);
   if (OnButtonClick)
     OnButtonClick();
-  if (popup_) {
+  if (self && popup_) {
     if (popupVisible_)
       closePopup(true);
     else
@@ -472,12 +473,36 @@ void TCustomComboEdit::PopupDropDown(bool disableEdit) {
     setReadOnly(true);
 }
 
+void TCustomComboEdit::setPopup(QWidget *popup) {
+  if (popup == popup_)
+    return;
+  // The popup shown is let go as a press elsewhere lets it go.
+  if (popupVisible_)
+    closePopup(false);
+  if (popup_)
+    disconnect(popup_, &QObject::destroyed, this, nullptr);
+  popup_ = popup;
+  // A popup tells it goes while its widget is still half there: it is
+  // forgotten before the box closes it.
+  if (popup)
+    connect(popup, &QObject::destroyed, this, [this] {
+      popup_ = nullptr;
+      closePopup(false);
+    });
+}
+
 void TCustomComboEdit::closePopup(bool accept) {
   if (closingPopup_)
     return;
   qApp->removeEventFilter(this);
-  if (!popup_ || !popupVisible_) {
+  if (!popupVisible_)
+    return;
+  if (!popup_) {
+    // Gone while open: there is no value to take, and the box is open to
+    // typing again.
     popupVisible_ = false;
+    applyReadOnly();
+    update();
     return;
   }
   QVariant value;

@@ -97,9 +97,10 @@ public:
   // keeps the edit's own menu away, so the owner may show its own.
   std::function<void(QPoint position, bool &handled)> OnContextPopup;
 
-  // Drop-down hooks: no control of this kit attaches a popup.
+  // Drop-down hooks: no control of this kit attaches a popup. A popup
+  // replaced, detached or freed while open is closed without taking its value.
   QWidget *popup() const { return popup_; }
-  void setPopup(QWidget *popup) { popup_ = popup; }
+  void setPopup(QWidget *popup);
   bool popupVisible() const { return popupVisible_; }
   void closePopup(bool accept);
 

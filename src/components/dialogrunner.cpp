@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QPointer>
 
 #include <cstdio>
+#include <vector>
 
 namespace marrowen {
 
@@ -48,17 +50,65 @@ void keepAboveStayOnTopWindows(QDialog &dialog) {
     }
 }
 
+// Watches the windows a running dialog stands in, and the object that asked
+// for it. A window tells it goes before it frees its children, which is when
+// the dialog (often on its caller's stack) must leave it; the dialog then
+// closes, ending its event loop.
+class OwnerWatch {
+public:
+  OwnerWatch(QDialog &dialog, const QObject *owner) : dialog_(&dialog) {
+    for (QWidget *window = dialog.parentWidget(); window; window = window->parentWidget())
+      watch(window);
+    if (owner)
+      watch(owner);
+  }
+  ~OwnerWatch() {
+    for (const QMetaObject::Connection &connection : connections_)
+      QObject::disconnect(connection);
+  }
+  OwnerWatch(const OwnerWatch &) = delete;
+  OwnerWatch &operator=(const OwnerWatch &) = delete;
+
+  bool ownerGone() const { return gone_; }
+
+private:
+  void watch(const QObject *object) {
+    connections_.push_back(
+        QObject::connect(object, &QObject::destroyed, [this](QObject *) { ownerGoes(); }));
+  }
+  // Neither the dialog's done() nor its signals run: what they would reach
+  // is being destroyed.
+  void ownerGoes() {
+    gone_ = true;
+    if (!dialog_)
+      return;
+    dialog_->setResult(QDialog::Rejected);
+    if (dialog_->parent())
+      dialog_->setParent(nullptr, dialog_->windowFlags());
+    dialog_->hide();
+  }
+
+  QPointer<QDialog> dialog_;
+  std::vector<QMetaObject::Connection> connections_;
+  bool gone_ = false;
+};
+
 } // namespace
 
-int DialogRunner::exec(QDialog &dialog) {
+int DialogRunner::exec(QDialog &dialog, const QObject *owner) {
   keepAboveStayOnTopWindows(dialog);
+  const QPointer<QDialog> alive(&dialog);
+  const OwnerWatch watch(dialog, owner);
   // A copy, so a runner that replaces itself while a dialog runs stays alive.
   const Runner runner = currentRunner();
+  int result = QDialog::Rejected;
   if (runner)
-    return runner(dialog);
-  if (headlessFlag())
-    return answerHeadless(dialog);
-  return dialog.exec();
+    result = runner(dialog);
+  else if (headlessFlag())
+    result = answerHeadless(dialog);
+  else
+    result = dialog.exec();
+  return watch.ownerGone() || !alive ? int(QDialog::Rejected) : result;
 }
 
 void DialogRunner::setHeadless(bool headless) { headlessFlag() = headless; }
@@ -80,10 +130,13 @@ QMessageBox::StandardButton showMessageBox(QWidget *parent, QMessageBox::Icon ic
                                            const QString &title, const QString &text,
                                            QMessageBox::StandardButtons buttons,
                                            QMessageBox::StandardButton defaultButton) {
+  const QPointer<QWidget> owner(parent);
   QMessageBox box(icon, title, text, buttons, parent);
   if (defaultButton != QMessageBox::NoButton)
     box.setDefaultButton(defaultButton);
   const int result = DialogRunner::exec(box);
+  if (parent && !owner)
+    return QMessageBox::Cancel;
   // A runner may answer with a button code directly or by clicking one.
   if (QAbstractButton *clicked = box.clickedButton())
     return box.standardButton(clicked);

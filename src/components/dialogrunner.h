@@ -14,13 +14,20 @@ namespace marrowen {
 // test can answer each one (press a button, fill in a field) without a nested
 // event loop that would wait for a person. The default runs the dialog with
 // exec().
+//
+// While a dialog runs, its owners may go at any time (a timer, a queued
+// deletion, another program's call): the windows it stands in and the object
+// that asked for it. The dialog is then taken out of the window that would
+// free it with itself, closes, and answers Rejected; the caller must not touch
+// what went.
 class DialogRunner {
 public:
   // Runs `dialog` modally and gives its result (QDialog::Accepted, Rejected,
   // or the button a message box ended with).
   using Runner = std::function<int(QDialog &dialog)>;
 
-  static int exec(QDialog &dialog);
+  // `owner`, when given, is watched beside the dialog's parent windows.
+  static int exec(QDialog &dialog, const QObject *owner = nullptr);
   // Installs `runner` and gives back the one it replaces; an empty runner
   // restores the modal default.
   static Runner replace(Runner runner);
@@ -52,7 +59,8 @@ private:
   DialogRunner::Runner previous_;
 };
 
-// A message box run through the runner; gives the button that closed it.
+// A message box run through the runner; gives the button that closed it, or
+// Cancel when `parent` went while it was open.
 QMessageBox::StandardButton
 showMessageBox(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
                QMessageBox::StandardButtons buttons = QMessageBox::Ok,

@@ -159,7 +159,7 @@ QString TFilenameEdit::FileName() const { return FileNameOfText(text()); }
 
 void TFilenameEdit::SetFileName(const QString &name) {
   if (!name.isEmpty() && !IsValidFileName(FileNameOfText(name)))
-    throw EComboEditError(Format("Invalid file name - %s", {toCodePageText(name)}));
+    throw EComboEditError(Format("Invalid file name - %s", {fromQString(name)}));
   setText(QuotedFileName(name));
   ClearSelectedFiles();
 }
@@ -188,7 +188,7 @@ void TFilenameEdit::ReceiveName(const QString &name) {
 
 QFileDialog &TFilenameEdit::dialog() {
   if (!dialog_) {
-    dialog_ = new FileNameDialog(this);
+    dialog_ = std::make_unique<FileNameDialog>(this);
     dialog_->setObjectName(QStringLiteral("FileDialog"));
     dialog_->setOption(QFileDialog::DontUseNativeDialog);
     // The description is shown as written; the patterns after it are ours.
@@ -244,7 +244,10 @@ void TFilenameEdit::ButtonClick() {
     seed = name;
   }
   prepareDialog(seed);
+  const QPointer<TFilenameEdit> self(this);
   const bool confirmed = DialogRunner::exec(dialog()) == QDialog::Accepted;
+  if (!self)
+    return;
   if (confirmed) {
     const QStringList chosen = dialog().selectedFiles();
     dialogFileName_ = chosen.value(0);
@@ -378,7 +381,10 @@ void TDirectoryEdit::ButtonClick() {
     name = initialDir_.isEmpty() ? QStringLiteral("/") : initialDir_;
   if (!FolderExists(name))
     name = QStringLiteral("/");
+  const QPointer<TDirectoryEdit> self(this);
   action = runFolderDialog(name);
+  if (!self)
+    return;
   if (focusPolicy() != Qt::NoFocus && isEnabled())
     setFocus();
   DoAfterDialog(name, action);

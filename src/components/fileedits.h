@@ -148,7 +148,9 @@ private:
   QString dialogTitle_ = QStringLiteral("Browse");
   QString dialogFileName_;
   QStringList files_;
-  QFileDialog *dialog_ = nullptr;
+  // Freed with the edit before its children are: a press may still be
+  // running it.
+  std::unique_ptr<QFileDialog> dialog_;
 };
 
 // A folder name box, or several separated by ";" with MultipleDirs.

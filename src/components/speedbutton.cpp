@@ -318,9 +318,12 @@ void TKitSpeedButton::Click() {
   if (modalResult_ != 0)
     if (auto *dialog = qobject_cast<QDialog *>(window()))
       dialog->done(modalResult_);
+  // The click may free the button (its edit's owner goes while a dialog it
+  // opened runs).
+  const QPointer<TKitSpeedButton> self(this);
   if (OnClick)
     OnClick();
-  if (action_)
+  if (self && action_)
     action_->trigger();
 }
 
@@ -546,13 +549,15 @@ void TKitSpeedButton::popupMenu() {
     at = align == Qt::AlignLeft ? QPoint(width(), -1) : QPoint(-1, -1);
   menu->setAttribute(Qt::WA_NoMouseReplay);
   menuTracking_ = true;
-  connect(
-      menu, &QMenu::aboutToHide, this,
-      [this, pressAt] {
-        releaseAt(pressAt);
-        menuTracking_ = false;
-      },
-      Qt::SingleShotConnection);
+  // A menu freed while open never says it hides.
+  const auto menuClosed = [this, pressAt] {
+    disconnect(menuHidden_);
+    disconnect(menuGone_);
+    releaseAt(pressAt);
+    menuTracking_ = false;
+  };
+  menuHidden_ = connect(menu, &QMenu::aboutToHide, this, menuClosed);
+  menuGone_ = connect(menu, &QObject::destroyed, this, menuClosed);
   menu->popup(mapToGlobal(at));
 }
 
@@ -584,6 +589,7 @@ void TKitSpeedButton::releaseAt(QPoint p) {
     return;
   dragging_ = false;
   const bool counted = p.x() >= 0 && p.x() < width() && p.y() >= 0 && p.y() <= height();
+  const QPointer<TKitSpeedButton> self(this);
   if (groupIndex_ == 0) {
     state_ = TKitButtonGlyph::bsUp;
     mouseInControl_ = false;
@@ -597,6 +603,8 @@ void TKitSpeedButton::releaseAt(QPoint p) {
     if (counted && !menuTracking_)
       Click();
   }
+  if (!self)
+    return;
   // A button made down by SetDown (or refused) still shows its press.
   if (state_ == TKitButtonGlyph::bsDown)
     state_ = down_ ? TKitButtonGlyph::bsExclusive : TKitButtonGlyph::bsUp;

@@ -193,6 +193,7 @@ private:
   TKitDropDownMenuPos menuPosition_ = dmpBottom;
   bool grayedInactive_ = true;
   bool menuTracking_ = false;
+  QMetaObject::Connection menuHidden_, menuGone_;
   QTimer *repeatTimer_ = nullptr;
   bool allowTimer_ = false;
   int initPause_ = 500;

@@ -4,7 +4,9 @@
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "classlib/program.h"
+#include "classlib/utf8.h"
 #include "engine/escapes.h"
+#include "engine/log.h"
 #include "engine/messages.h"
 #include "qtext/qtext.h"
 
@@ -21,6 +23,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cmath>
@@ -188,8 +191,8 @@ int defaultSqliteWidth(int type) {
 }
 
 std::string errorText(const QSqlError &error) {
-  std::string database = toCodePageText(error.databaseText());
-  std::string driver = toCodePageText(error.driverText());
+  std::string database = fromQString(error.databaseText());
+  std::string driver = fromQString(error.driverText());
   if (database.empty())
     return driver.empty() ? std::string("the database gave no reason") : driver;
   if (driver.empty() || database == driver)
@@ -200,13 +203,14 @@ std::string errorText(const QSqlError &error) {
 // Field names become names that XML and SQL accept: only "-", ".", digits,
 // letters A-Z and a-z and "_" stay, and a name starts with a letter or "_"
 // (an empty name too becomes "T").
-std::string safeName(std::string_view name) {
-  std::string safe(name);
-  for (char &c : safe) {
+// Every character but the ASCII letters, digits, "-", "." and "_" becomes
+// one "_", a letter beyond ASCII too.
+std::string safeName(const QString &name) {
+  std::string safe;
+  for (char32_t c : name.toUcs4()) {
     bool keep = c == '-' || c == '.' || c == '_' || (c >= '0' && c <= '9') ||
                 (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    if (!keep)
-      c = '_';
+    safe += keep ? static_cast<char>(c) : '_';
   }
   char first = safe.empty() ? '\0' : safe[0];
   if (!(first == '_' || (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z')))
@@ -250,10 +254,21 @@ void appendXmlEscaped(std::string &out, std::string_view value) {
   }
 }
 
+// Pads to `width` characters: a UTF-8 letter is one, as wide as any other.
 void appendPadded(std::string &out, std::string_view text, int width) {
   out += text;
-  if (width > 0 && static_cast<std::size_t>(width) > text.size())
-    out.append(static_cast<std::size_t>(width) - text.size(), ' ');
+  const std::size_t characters = utf8::characterCount(text);
+  if (width > 0 && static_cast<std::size_t>(width) > characters)
+    out.append(static_cast<std::size_t>(width) - characters, ' ');
+}
+
+// Line breaks as the line cutting counts them: LF, CR LF and a lone CR.
+std::int64_t lineBreaks(std::string_view text) {
+  std::int64_t breaks = 0;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')))
+      ++breaks;
+  return breaks;
 }
 
 void appendHexLiteral(std::string &out, const QByteArray &bytes) {
@@ -419,6 +434,7 @@ TODBCFilter::Connection &TODBCFilter::connection() {
 void TODBCFilter::startFile() {
   output_.clear();
   statement_.clear();
+  nextLine_ = 1;
   rowCount_ = 0;
   TGenericStateMachine::startFile();
 }
@@ -464,6 +480,10 @@ bool TODBCFilter::processChunk(std::string &chunk) {
 }
 
 void TODBCFilter::executeStatement() {
+  const std::size_t begins =
+      std::min(statement_.find_first_not_of(" \t\r\n\f\v"), statement_.size());
+  const std::int64_t line = nextLine_ + lineBreaks(std::string_view(statement_).substr(0, begins));
+  nextLine_ += lineBreaks(statement_);
   if (!statement_.empty() && statement_.back() == ';')
     statement_.pop_back();
   statement_.erase(0, statement_.find_first_not_of(' '));
@@ -472,9 +492,20 @@ void TODBCFilter::executeStatement() {
   if (statement_.find_first_not_of(" \t\r\n\f\v") == std::string::npos)
     return;
 
+  encoding_ = lineEncodingOf(statement_);
+  lost_ = 0;
+  runStatement();
+  if (lost_ > 0)
+    logWarning(Format("The rows of the statement on line %d of [%s] hold %d character(s) that %s "
+                      "cannot hold; each was written as \"?\"",
+                      {line, loggedName(getFullInputFilename()), lost_,
+                       std::string(encoding_ == LineEncoding::Utf8 ? "UTF-8" : "the code page")}));
+}
+
+void TODBCFilter::runStatement() {
   QSqlQuery query(connection().database);
   query.setForwardOnly(true);
-  if (!query.exec(toQString(statement_))) {
+  if (!query.exec(lineToQString(statement_, encoding_))) {
     logError(statement_ + ": " + errorText(query.lastError()));
     return;
   }
@@ -520,7 +551,7 @@ void TODBCFilter::readFieldDefs(const QSqlQuery &query) {
     }
     field.width = size >= 0 && size < 8192 ? size : -1;
 
-    std::string name = safeName(toCodePageText(column.name()));
+    std::string name = safeName(column.name());
     auto taken = [&](const std::string &candidate) {
       std::string lower = asciiLowerCase(candidate);
       for (const Field &other : fields_)
@@ -648,13 +679,13 @@ int TODBCFilter::typeOfValue(const Field &field, const QVariant &value) const {
   return field.type;
 }
 
-std::string TODBCFilter::fieldText(const QVariant &value) const {
+std::string TODBCFilter::fieldText(const QVariant &value) {
   if (value.isNull())
     return {};
   // A binary value has no text form.
   if (value.metaType().id() == QMetaType::QByteArray || !value.canConvert<QString>())
     return "BLOB";
-  return toCodePageText(value.toString());
+  return lineFromQString(value.toString(), encoding_, lost_);
 }
 
 void TODBCFilter::binaryField() { sendOutput(); }

@@ -2,6 +2,7 @@
 
 #include "engine/jobthreadresource.h"
 #include "engine/lines.h"
+#include "qtext/qtext.h"
 
 #include <cstdint>
 #include <string>
@@ -44,6 +45,12 @@ DatabaseSource mapConnectionString(const std::string &connectionString);
 // at the end of the job (through the job thread's context when there is a
 // job). Each file of a job is one script.
 //
+// A statement that is valid UTF-8 goes to the database as UTF-8 and the
+// values of its rows come back in UTF-8; any other statement goes through
+// the code page both ways, as older scripts are read. A value holding a
+// character the statement's encoding cannot hold is written with "?" for it,
+// and the log names the file and the statement's line.
+//
 // In the insert layout values are written as SQL literals: NULL for a null
 // value, text, dates and fixed characters between qualifiers with the
 // qualifier doubled, binary values as X'..', so no value can end its literal
@@ -75,6 +82,7 @@ private:
 
   Connection &connection();
   void executeStatement();
+  void runStatement();
   void startResult();
   void readFieldDefs(const QSqlQuery &query);
   void delimitedHeader();
@@ -85,7 +93,7 @@ private:
   // value itself holds another that the column's would lose, change or
   // leave bare.
   int typeOfValue(const Field &field, const QVariant &value) const;
-  std::string fieldText(const QVariant &value) const;
+  std::string fieldText(const QVariant &value);
   void binaryField();
   // Wraps the value in the text qualifier, doubling any qualifier within it.
   void appendQualified(std::string_view value);
@@ -103,6 +111,9 @@ private:
   std::vector<Field> fields_;
   std::string output_;
   std::string statement_;
+  std::int64_t nextLine_ = 1;                  // the line of the file where statement_ begins
+  LineEncoding encoding_ = LineEncoding::Utf8; // of the statement being written
+  std::int64_t lost_ = 0;                      // its characters that encoding could not hold
   std::int32_t rowCount_ = 0;
   std::string insertPrefix_;
   JobThreadResource<Connection> connection_;

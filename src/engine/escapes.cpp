@@ -2,6 +2,7 @@
 
 #include "classlib/asciitext.h"
 #include "classlib/exceptions.h"
+#include "classlib/utf8.h"
 #include "engine/messages.h"
 
 #include <array>
@@ -384,24 +385,23 @@ std::string escapeControlCharsInEscapedText(std::string_view text, EscapeReader 
 
 namespace {
 
-bool equalsMapped(const std::array<unsigned char, 256> &map, std::string_view text) {
-  for (char c : text) {
-    unsigned char b = static_cast<unsigned char>(c);
-    if (map[b] != b)
-      return false;
-  }
-  return true;
+bool equalsUpper(std::string_view text, const CodePage &cp) {
+  return utf8::upperCase(text, cp) == text;
+}
+
+bool equalsLower(std::string_view text, const CodePage &cp) {
+  return utf8::lowerCase(text, cp) == text;
 }
 
 } // namespace
 
-bool isUpperCaseText(std::string_view text) { return equalsMapped(charTables()->upperMap(), text); }
+bool isUpperCaseText(std::string_view text) { return equalsUpper(text, *charTables()); }
 
-bool isLowerCaseText(std::string_view text) { return equalsMapped(charTables()->lowerMap(), text); }
+bool isLowerCaseText(std::string_view text) { return equalsLower(text, *charTables()); }
 
 bool isMixedCaseText(std::string_view text) {
   auto cp = charTables();
-  return !equalsMapped(cp->upperMap(), text) && !equalsMapped(cp->lowerMap(), text);
+  return !equalsUpper(text, *cp) && !equalsLower(text, *cp);
 }
 
 void matchCase(std::string_view found, std::string_view replacement, std::string &result) {
@@ -411,27 +411,34 @@ void matchCase(std::string_view found, std::string_view replacement, std::string
     return;
   }
   auto cp = charTables();
+  if (equalsUpper(found, *cp)) {
+    result = utf8::upperCase(replacement, *cp);
+    return;
+  }
+  if (equalsLower(found, *cp)) {
+    result = utf8::lowerCase(replacement, *cp);
+    return;
+  }
+  // Mixed case: found is not empty. A UTF-8 letter counts as one character
+  // at either end, so it is never cased by halves.
   result.assign(replacement);
-  if (equalsMapped(cp->upperMap(), found)) {
-    cp->upperCaseInPlace(result);
+  if (replacement.empty() || !utf8::wordCharacterAt(found, *cp).letter)
     return;
-  }
-  if (equalsMapped(cp->lowerMap(), found)) {
-    cp->lowerCaseInPlace(result);
-    return;
-  }
-  unsigned char first = static_cast<unsigned char>(found.front()); // mixed: not empty
-  if (replacement.empty() || !cp->isLetter(first))
-    return;
-  unsigned char &head = reinterpret_cast<unsigned char &>(result[0]);
-  head = cp->toUpper(first) != first ? cp->toLower(head) : cp->toUpper(head);
-  std::string_view rest = found.substr(1);
-  std::string tail = result.substr(1);
-  if (equalsMapped(cp->upperMap(), rest))
-    cp->upperCaseInPlace(tail);
-  else if (equalsMapped(cp->lowerMap(), rest))
-    cp->lowerCaseInPlace(tail);
-  result.replace(1, std::string::npos, tail);
+  const std::size_t foundHead = utf8::characterLength(found);
+  const std::string_view first = found.substr(0, foundHead);
+  const std::size_t head = utf8::characterLength(replacement);
+  std::string cased = utf8::upperCase(first, *cp) != first
+                          ? utf8::lowerCase(replacement.substr(0, head), *cp)
+                          : utf8::upperCase(replacement.substr(0, head), *cp);
+  std::string_view rest = found.substr(foundHead);
+  std::string_view tail = replacement.substr(head);
+  if (equalsUpper(rest, *cp))
+    cased += utf8::upperCase(tail, *cp);
+  else if (equalsLower(rest, *cp))
+    cased += utf8::lowerCase(tail, *cp);
+  else
+    cased += tail;
+  result = std::move(cased);
 }
 
 std::string matchCase(std::string_view found, std::string_view replacement) {

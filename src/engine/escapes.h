@@ -96,9 +96,12 @@ bool isUpperCaseText(std::string_view text);
 bool isLowerCaseText(std::string_view text);
 bool isMixedCaseText(std::string_view text);
 
+// Case as engine text has it: a valid UTF-8 sequence by Unicode's full
+// mapping, every other byte by the code page's maps (utf8::upperCase).
+
 // The replacement in the case of the found text: all upper (or without
-// letters) -> upper; all lower -> lower; mixed -> the first byte and the rest
-// each follow the found text's first byte and rest.
+// letters) -> upper; all lower -> lower; mixed -> the first character and the
+// rest each follow the found text's first character and rest.
 void matchCase(std::string_view found, std::string_view replacement, std::string &result);
 std::string matchCase(std::string_view found, std::string_view replacement);
 

@@ -4,6 +4,7 @@
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "classlib/paths.h"
+#include "classlib/utf8.h"
 #include "engine/job.h"
 #include "engine/log.h"
 #include "engine/messages.h"
@@ -71,8 +72,7 @@ bool matchesFileMask(std::string_view mask, std::string_view name) {
 }
 
 std::string expandPathMask(std::string_view pathMask) {
-  std::string path(pathMask);
-  std::replace(path.begin(), path.end(), '\\', '/');
+  std::string path = slashesForBackslashes(std::string(pathMask));
   if (path.empty() || path.front() != '/') {
     std::string current;
     if (char *folder = ::getcwd(nullptr, 0)) {
@@ -180,12 +180,23 @@ void TFileInput::buildFileList() {
     // given by another program must run what the exported command line runs.
     struct stat info {};
     if (spec.back() != '/' && spec.find_first_of("*?") == std::string::npos &&
-        ::stat(spec.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        ::stat(ReachableName(spec).c_str(), &info) == 0 && S_ISDIR(info.st_mode))
       spec += "/*.*";
     const std::size_t slash = spec.rfind('/');
     const std::string folder = spec.substr(0, slash + 1);
     const std::string name = spec.substr(slash + 1);
     scanFolder(folder, name);
+    // A folder named as an input (the list keeps it as all its files) whose
+    // files all lie in its subfolders must not pass unseen beside the other
+    // inputs.
+    if (addMode_ && name == "*.*" && depthLimit_ <= 1 && foundInRow_ == 0 &&
+        listErrors_ == missing && folder.size() > 1) {
+      ++listErrors_;
+      logError(Format("Skipping folder [%s]: it holds no file of its own, and the files in its "
+                      "subfolders are read only with /I+ (Subfolders \"All\")",
+                      {loggedName(folder.substr(0, folder.size() - 1))}));
+      continue;
+    }
     // A file named without wildcards that is not there is as much a failure
     // as a missing folder (which the scan reports itself): the job would
     // otherwise run over nothing and say nothing.
@@ -244,10 +255,13 @@ std::shared_ptr<TFileInput::FolderListing> TFileInput::listingOf(const std::stri
   auto listing = std::make_shared<FolderListing>();
   struct stat info {};
   std::unique_ptr<DIR, DirCloser> dir;
-  if (::stat(folder.c_str(), &info) == 0)
-    dir.reset(::opendir(folder.c_str()));
+  // However deep the folder lies: its name may be longer than the system
+  // takes in one.
+  const ReachableName reached(folder);
+  if (::stat(reached.c_str(), &info) == 0)
+    dir.reset(::opendir(reached.c_str()));
   if (!dir) {
-    listing->error = errno;
+    listing->error = reached.error() != 0 ? reached.error() : errno;
   } else {
     ++foldersRead_;
     listing->id = {static_cast<std::uint64_t>(info.st_dev),
@@ -299,10 +313,20 @@ void TFileInput::scanFolder(const std::string &folder, const std::string &mask, 
       listing->subfolders.emplace();
       for (const auto &[name, type] : listing->entries) {
         struct stat info {};
-        if ((type == DT_DIR || type == DT_LNK || type == DT_UNKNOWN) &&
-            ::stat((folder + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-          listing->subfolders->emplace_back(name, FileId{static_cast<std::uint64_t>(info.st_dev),
-                                                         static_cast<std::uint64_t>(info.st_ino)});
+        if (type != DT_DIR && type != DT_LNK && type != DT_UNKNOWN)
+          continue;
+        if (::stat(ReachableName(folder + name).c_str(), &info) == 0) {
+          if (S_ISDIR(info.st_mode))
+            listing->subfolders->emplace_back(name,
+                                              FileId{static_cast<std::uint64_t>(info.st_dev),
+                                                     static_cast<std::uint64_t>(info.st_ino)});
+        } else if (errno == ELOOP) {
+          // A link that leads round in a circle could be a folder no one
+          // can enter; the user learns of it rather than miss its files.
+          ++listErrors_;
+          logError(Format("Cannot read folder %s. %s",
+                          {loggedName(folder + name), std::string_view(std::strerror(ELOOP))}));
+        }
       }
     }
     const int depth = currentDepth_ + 1;
@@ -337,7 +361,7 @@ void TFileInput::scanFolder(const std::string &folder, const std::string &mask, 
     // writer for ever, and a device may never end. Folders are no inputs;
     // anything else named is, and the user learns why it was left out.
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+    if (::stat(ReachableName(path).c_str(), &info) != 0 || S_ISDIR(info.st_mode))
       return;
     if (!S_ISREG(info.st_mode)) {
       if (addMode_) {
@@ -358,8 +382,15 @@ void TFileInput::scanFolder(const std::string &folder, const std::string &mask, 
       ++toSubtract_[std::move(path)];
   };
   if (mask.find_first_of("*?") == std::string::npos) {
-    // A name without wildcards matches the names equal to it but for letter
-    // case: looked up, not compared with every name of the folder.
+    // A name without wildcards names the file spelt so, as the shell does:
+    // names differing in case are other files here. Only where there is none
+    // does it match the names equal to it but for letter case (lists written
+    // for Windows), looked up, not compared with every name of the folder.
+    const auto exact = std::lower_bound(
+        listing->entries.begin(), listing->entries.end(), mask,
+        [](const auto &entry, const std::string &name) { return entry.first < name; });
+    if (exact != listing->entries.end() && exact->first == mask)
+      return consider(mask);
     if (!listing->byFoldedName) {
       listing->byFoldedName.emplace();
       for (std::size_t i = 0; i < listing->entries.size(); ++i)
@@ -450,7 +481,7 @@ bool TFileInput::checkReadOnly() {
   // The owner's write bit, not access(): a process running as root may
   // write anything, but the user still marked the file read-only.
   struct stat info {};
-  if (::stat(currentInputName_.c_str(), &info) != 0 || (info.st_mode & S_IWUSR))
+  if (::stat(ReachableName(currentInputName_).c_str(), &info) != 0 || (info.st_mode & S_IWUSR))
     return true;
   if (readOnlyAnswer_ == Answer::NoToAll)
     return false;
@@ -522,6 +553,11 @@ bool TFileInput::isBinaryFile(const std::string &name) {
       table[c] = !(c == 9 || c == 10 || c == 12 || c == 13 || c == 26 || c == 27);
     return table;
   }();
+  // A valid UTF-8 sequence is text, every byte of it, and so is one the end
+  // of the sample cuts short; it neither makes nor continues a run of bytes
+  // of 128 or more.
+  const std::string_view read(sample.data(), n);
+  const std::size_t cutShort = n - utf8::incompleteTail(read);
   std::int64_t textBytes = 0;
   int highRun = 0;
   for (std::size_t i = 0; i < n; ++i) {
@@ -529,6 +565,13 @@ bool TFileInput::isBinaryFile(const std::string &name) {
     if (c < 32 && controlIsBinary[c])
       return true;
     if (c >= 128) {
+      std::size_t sequence = i >= cutShort ? n - i : utf8::sequenceLength(read.substr(i));
+      if (sequence) {
+        textBytes += static_cast<std::int64_t>(sequence);
+        highRun = 0;
+        i += sequence - 1;
+        continue;
+      }
       if (++highRun == 4)
         return true;
     } else {
@@ -602,6 +645,9 @@ void TFileInput::openFile(const std::string &name) {
   }
   currentId_ = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
   inputSize_ = static_cast<std::int64_t>(info.st_size);
+  openedAs_ = info;
+  readAs_.reset();
+  bytesGot_ = 0;
   readBuffer_.clear();
   readBuffer_.reserve(readBlockSize);
   readOffset_ = 0;
@@ -621,6 +667,10 @@ std::int64_t TFileInput::readChunk(std::string &chunk) {
       std::size_t got = 0;
       try {
         got = stream_->Read(readBuffer_.data(), readBuffer_.size());
+      } catch (const EStreamError &error) {
+        readBuffer_.clear();
+        readOffset_ = 0;
+        throw EStreamError(loggedLine(error.message()));
       } catch (...) {
         readBuffer_.clear();
         readOffset_ = 0;
@@ -628,8 +678,14 @@ std::int64_t TFileInput::readChunk(std::string &chunk) {
       }
       // The stream fills the block unless the file ends first.
       endOfFile_ = got < readBuffer_.size();
+      bytesGot_ += got;
       readBuffer_.resize(got);
       readOffset_ = 0;
+      if (endOfFile_) {
+        struct stat info {};
+        if (::fstat(stream_->Handle(), &info) == 0)
+          readAs_ = info;
+      }
       if (got == 0)
         break;
     }
@@ -648,7 +704,31 @@ void TFileInput::abandonFile() {
   TGenericInput::abandonFile();
 }
 
+// Another program that cut, rewrote or added to the input while the job read
+// it (a live log, too) leaves a text that is none of its versions: the output
+// made from it must not look whole. Checked at the end of the read, however
+// the input ended.
+void TFileInput::refuseChangedInput() {
+  if (!openedAs_ || !stream_ || isAborted())
+    return;
+  struct stat now {};
+  if (!readAs_ && ::fstat(stream_->Handle(), &now) == 0)
+    readAs_ = now;
+  const struct stat &before = *openedAs_;
+  const bool changed = !readAs_ || readAs_->st_size != before.st_size ||
+                       readAs_->st_mtim.tv_sec != before.st_mtim.tv_sec ||
+                       readAs_->st_mtim.tv_nsec != before.st_mtim.tv_nsec ||
+                       // A file the system makes as it is read (under /proc) tells no size.
+                       (endOfFile_ && bytesGot_ != static_cast<std::uint64_t>(before.st_size) &&
+                        before.st_size != 0);
+  if (changed)
+    throw EStreamError(Format("File [%s] was changed while it was read (another program may be "
+                              "writing it): its output is not kept",
+                              {loggedName(currentFileName_)}));
+}
+
 FileResult TFileInput::closeFile() {
+  refuseChangedInput();
   closeStream();
   std::string().swap(readBuffer_);
   readOffset_ = 0;

@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -34,8 +35,8 @@ struct FileGridRow {
 // run of bytes, "?" one byte, letters compared without regard to case.
 bool matchesFileMask(std::string_view mask, std::string_view name);
 
-// A stored path and mask with "\" turned into "/" and made absolute against
-// the current folder.
+// A stored path and mask with "\" turned into "/" where it parts folders
+// (slashesForBackslashes), made absolute against the current folder.
 std::string expandPathMask(std::string_view pathMask);
 
 // The input of every job that runs over files. At the start of the job it
@@ -48,6 +49,11 @@ std::string expandPathMask(std::string_view pathMask);
 // since the last ":" row, never those of groups already closed. A name may
 // appear twice (a merged output may rely on it), except that a file already
 // rewritten in place by this job is not rewritten again.
+//
+// A name without wildcards names the file spelt so; only where none is does
+// it take the names that differ from it in letter case alone. An input that
+// changed while it was read (cut, rewritten, still being written) is an
+// error for that input, and its output is not kept.
 //
 // An input whose output would go into another input of the job (a changed
 // extension naming a file that is listed too) is refused: that input would be
@@ -107,6 +113,8 @@ private:
   // it, or the job rewrote it.
   bool isJobFile(const FileId &id);
   void closeStream();
+  // Raises a stream error when the input changed while it was read.
+  void refuseChangedInput();
   void keepInput(const std::string &name);
   // The inputs of a merged file go once it is written, and stay otherwise.
   void settlePendingDeletes(bool mergedFileWritten);
@@ -143,6 +151,10 @@ private:
   std::size_t readOffset_ = 0;
   bool endOfFile_ = false;
   FileId currentId_{};
+  // The input as it was opened, and as it was once the end was read.
+  std::optional<struct stat> openedAs_;
+  std::optional<struct stat> readAs_;
+  std::uint64_t bytesGot_ = 0; // bytes the file gave
 
   // Files this job has already rewritten in place, as they are after the
   // rewrite.

@@ -2,6 +2,7 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/paths.h"
 #include "engine/job.h"
 #include "engine/log.h"
 #include "engine/messages.h"
@@ -12,6 +13,18 @@
 #include <unistd.h>
 
 namespace marrowen {
+
+namespace {
+
+// The innermost filter that a failure of arithmetic passes through names
+// it: the filter whose own step raised it, or the selecting filter around
+// the subfilter that did.
+void noteOrigin(EIntError &error, const TFilter &filter) {
+  if (error.origin.empty())
+    error.origin = filter.nodeTitle();
+}
+
+} // namespace
 
 TFilter::TFilter() = default;
 
@@ -85,7 +98,12 @@ bool TFilter::putLine(std::string_view line, std::string_view lineEnd) {
 }
 
 void TFilter::flush() {
-  endFile();
+  try {
+    endFile();
+  } catch (EIntError &error) {
+    noteOrigin(error, *this);
+    throw;
+  }
   if (next())
     next()->flush();
 }
@@ -123,6 +141,16 @@ std::string *TFilter::gatheredText() { return nullptr; }
 void TFilter::abandonFile() {
   if (next())
     next()->abandonFile();
+}
+
+void TFilter::markInputStart() {
+  if (next())
+    next()->markInputStart();
+}
+
+void TFilter::takeBackInput() {
+  if (next())
+    next()->takeBackInput();
 }
 
 namespace {
@@ -235,8 +263,13 @@ void TFilter::subFilterEntireText(std::string &text) {
   firstSubfilter_->reset();
   // An empty piece is still a file of its own: reset and flush run, so
   // filters that add text at the start or end of a file still do.
-  if (!text.empty())
-    firstSubfilter_->processChunk(text);
+  try {
+    if (!text.empty())
+      firstSubfilter_->processChunk(text);
+  } catch (EIntError &error) {
+    noteOrigin(error, *firstSubfilter_);
+    throw;
+  }
   firstSubfilter_->flush();
   text = std::move(*gathered);
   gathered->clear();
@@ -278,7 +311,13 @@ bool TFilter::sendToNext(std::string &chunk) {
   TFilter *n = next();
   if (!n || chunk.empty())
     return true;
-  const bool goOn = n->processChunk(chunk);
+  bool goOn = true;
+  try {
+    goOn = n->processChunk(chunk);
+  } catch (EIntError &error) {
+    noteOrigin(error, *n);
+    throw;
+  }
   stopRequested_ = stopRequested_ || !goOn;
   return goOn;
 }
@@ -287,7 +326,13 @@ bool TFilter::putLineToNext(std::string_view line, std::string_view lineEnd) {
   TFilter *n = next();
   if (!n)
     return true;
-  const bool goOn = n->putLine(line, lineEnd);
+  bool goOn = true;
+  try {
+    goOn = n->putLine(line, lineEnd);
+  } catch (EIntError &error) {
+    noteOrigin(error, *n);
+    throw;
+  }
   stopRequested_ = stopRequested_ || !goOn;
   return goOn;
 }
@@ -304,7 +349,7 @@ std::int64_t TFilter::totalBufferedLength() {
 }
 
 bool TFilter::removeFile(const std::string &name) {
-  if (::unlink(name.c_str()) == 0)
+  if (::unlink(ReachableName(name).c_str()) == 0)
     return true;
   std::string reason = std::error_code(errno, std::system_category()).message();
   logError(translateFormat(5110, "Couldn't delete file [%s]:%s", {loggedName(name), reason}));

@@ -78,6 +78,10 @@ public:
   bool inSubchain() const { return inSubchain_; }
 
   JobSink *job() const { return job_; }
+  // The title of the node that made this filter, so that a failure in its
+  // arithmetic can name where it arose; empty for a filter no node made.
+  void setNodeTitle(std::string title) { nodeTitle_ = std::move(title); }
+  const std::string &nodeTitle() const { return nodeTitle_; }
 
   // --- Virtual operations ---
 
@@ -122,6 +126,12 @@ public:
   // Gives up the current input after a failure: the output discards what it
   // began for it and leaves its target as it was. Forwarded to next only.
   virtual void abandonFile();
+  // For a chain end that keeps several inputs in one file (a merged file):
+  // the next input begins here, and a failed input is taken back to where it
+  // began, so that the file never holds part of an input. Forwarded to next
+  // only; the file output answers.
+  virtual void markInputStart();
+  virtual void takeBackInput();
   virtual void logError(const std::string &text);
   virtual void logWarning(const std::string &text);
   virtual void logInfo(const std::string &text);
@@ -193,6 +203,7 @@ private:
   JobSink *job_ = nullptr;
   std::unique_ptr<TFilter> firstSubfilter_;
   TFilter *subfilterEnd_ = nullptr;
+  std::string nodeTitle_;
 };
 
 // While one lives on this thread, the errors that filters run here without

@@ -1,8 +1,10 @@
 #include "engine/inputs.h"
 
 #include "classlib/exceptions.h"
+#include "classlib/format.h"
 #include "engine/escapes.h"
 #include "engine/job.h"
+#include "engine/log.h"
 #include "engine/messages.h"
 #include "engine/userinterface.h"
 
@@ -118,12 +120,26 @@ void TGenericInput::runOneInput() {
     abandon();
     if (job() && !fileCounted_ && !isAborted())
       job()->incFailedFiles();
-  } catch (...) {
-    try {
-      abandonFile();
-    } catch (...) {
-    }
+  } catch (EIntError &error) {
+    // The bare "Arithmetic overflow" tells nobody where to look.
+    error.setMessage(
+        error.origin.empty()
+            ? Format("%s while processing [%s]", {error.message(), loggedName(currentInputName_)})
+            : Format("%s in '%s' while processing [%s]",
+                     {error.message(), error.origin, loggedName(currentInputName_)}));
+    abandonAfterFailure();
     throw;
+  } catch (...) {
+    abandonAfterFailure();
+    throw;
+  }
+}
+
+void TGenericInput::abandonAfterFailure() {
+  try {
+    abandonFile();
+  } catch (...) {
+    // What ended the input is what the caller hears of.
   }
 }
 

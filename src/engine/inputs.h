@@ -55,6 +55,9 @@ protected:
 
 private:
   void runOneInput();
+  // Gives up the current input when a failure other than a stream error
+  // ends the job.
+  void abandonAfterFailure();
   // Takes back the inputs of a merged file that was not written.
   void settleMergedCount();
   bool running_ = false;

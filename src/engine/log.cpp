@@ -11,8 +11,10 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -122,10 +124,25 @@ bool appendWhole(int fd, std::string_view data, int &error) {
 
 const char *const notRegularText = "It is not a regular file";
 
+// Holds the whole log for this program while it writes the header.
+class FileLock {
+public:
+  explicit FileLock(int fd) : fd_(fd) {
+    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  ~FileLock() { ::flock(fd_, LOCK_UN); }
+  FileLock(const FileLock &) = delete;
+  FileLock &operator=(const FileLock &) = delete;
+
+private:
+  int fd_;
+};
+
 // Opens the log for appending without waiting: a pipe in its place would hold
 // up the thread that opens it until a reader came. Every write appends,
 // whoever made the file, so two programs sharing one log both write at its
-// end. Sets `created` when the file needs its header: this call made it or
+// end. Sets `created` when the file may need its header: this call made it or
 // found it empty (or, without `append`, emptied it). -1 with `error` set, or with
 // `refusal` for a file that is no regular file.
 int openLogFile(const std::string &name, bool append, bool &created, int &error,
@@ -211,7 +228,14 @@ TLog::TLog(std::string fullName, bool append) : TNullLog(std::move(fullName)) {
     int error = 0;
     const char *refusal = nullptr;
     fd_ = openLogFile(fileName(), append, created, error, refusal);
-    if (fd_ >= 0 && created) {
+    // Programs that start on one new log at once write one header between
+    // them: whoever holds the file's lock while it is still empty writes it,
+    // and any other finds it written.
+    std::optional<FileLock> headerLock;
+    struct stat info {};
+    if (fd_ >= 0 && created)
+      headerLock.emplace(fd_);
+    if (headerLock && ::fstat(fd_, &info) == 0 && info.st_size == 0) {
       LogMoment now = std::chrono::system_clock::now();
       std::string date = formatLogDate(now);
       std::string time = formatLogTime(now);
@@ -272,6 +296,8 @@ bool TLog::disabled() const {
   std::lock_guard lock(mutex_);
   return disabled_;
 }
+
+bool TLog::failed() const { return disabled(); }
 
 void TLog::writeEntry(TLogLevel level, std::string_view date, std::string_view time,
                       std::string_view message) {

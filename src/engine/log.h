@@ -36,6 +36,9 @@ public:
   virtual void writeEntry(TLogLevel level, std::string_view date, std::string_view time,
                           std::string_view message);
   virtual void log(TLogLevel level, std::string_view message);
+  // Whether the log could not be created or written: what was to go into it
+  // is lost, and its user was told so.
+  virtual bool failed() const { return false; }
 
 private:
   friend class TLogManager;
@@ -61,6 +64,7 @@ public:
   void log(TLogLevel level, std::string_view message) override;
 
   bool disabled() const;
+  bool failed() const override;
 
 private:
   friend class TLogManager;

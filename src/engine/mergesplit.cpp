@@ -4,6 +4,7 @@
 #include "classlib/format.h"
 
 #include <cstring>
+#include <utility>
 
 namespace marrowen {
 
@@ -16,6 +17,7 @@ bool TMergeFiles::hasChanged() { return true; }
 void TMergeFiles::startJob() {
   mergedResult_.reset();
   opened_ = false;
+  inputOpen_ = false;
   TFilter::startJob();
 }
 
@@ -33,15 +35,18 @@ void TMergeFiles::openFile(const std::string &) {
     opened_ = true;
     TFilter::reset();
   }
-  if (auto *output = dynamic_cast<TFileOutput *>(next()))
-    output->markInputStart();
+  TFilter::markInputStart();
+  inputOpen_ = true;
 }
 
 void TMergeFiles::reset() {}
 
 void TMergeFiles::flush() {}
 
-FileResult TMergeFiles::closeFile() { return {outputTarget(mergeFileName_), false}; }
+FileResult TMergeFiles::closeFile() {
+  inputOpen_ = false;
+  return {outputTarget(mergeFileName_), false};
+}
 
 OutputTarget TMergeFiles::outputTarget(const std::string &) {
   OutputTarget target = TFilter::outputTarget(mergeFileName_);
@@ -50,12 +55,13 @@ OutputTarget TMergeFiles::outputTarget(const std::string &) {
 }
 
 // One failed input must not throw away what the merged file already holds,
-// nor leave part of its own text in it.
+// nor leave part of its own text in it. An input that failed before it
+// reached the merged file (one that could not be opened) has nothing to take
+// back: the mark is still where the input before it began.
 void TMergeFiles::abandonFile() {
-  if (!opened_)
+  if (!opened_ || !std::exchange(inputOpen_, false))
     return;
-  if (auto *output = dynamic_cast<TFileOutput *>(next()))
-    output->takeBackInput();
+  TFilter::takeBackInput();
 }
 
 void TMergeFiles::endJob() {
@@ -69,6 +75,7 @@ void TMergeFiles::endJob() {
 
 void TMergeFiles::abandonJob() {
   opened_ = false;
+  inputOpen_ = false;
   TFilter::abandonJob();
 }
 

@@ -33,6 +33,7 @@ private:
   std::string mergeFileName_;
   std::optional<FileResult> mergedResult_;
   bool opened_ = false;
+  bool inputOpen_ = false; // the current input has joined the merged file
 };
 
 // Cuts one input into numbered part files (name.000, name.001, ...): each

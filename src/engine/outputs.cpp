@@ -2,12 +2,14 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/paths.h"
 #include "classlib/safefile.h"
 #include "engine/job.h"
 #include "engine/log.h"
 #include "engine/messages.h"
 #include "engine/userinterface.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -50,13 +52,13 @@ bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
 std::string resolvedTarget(const std::string &name) {
   std::error_code error;
   std::string target = name;
-  if (std::filesystem::is_symlink(name, error)) {
-    std::filesystem::path resolved = std::filesystem::canonical(name, error);
+  if (std::filesystem::is_symlink(ReachableName(name).c_str(), error)) {
+    std::filesystem::path resolved = std::filesystem::canonical(ReachableName(name).c_str(), error);
     if (error)
       throw EFCreateError(name, systemErrorText(error.value()));
     target = resolved.string();
   }
-  if (std::filesystem::is_directory(target, error))
+  if (std::filesystem::is_directory(ReachableName(target).c_str(), error))
     throw EFCreateError(name, systemErrorText(EISDIR));
   return target;
 }
@@ -79,16 +81,41 @@ std::string folderPart(const std::string &name) {
 int openForAppend(const std::string &name, bool &created) {
   created = false;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    int fd = ::open(ReachableName(name).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd >= 0 || errno != ENOENT)
       return fd;
-    fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd = ::open(ReachableName(name).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC,
+                0666);
     if (fd >= 0 || errno != EEXIST) {
       created = fd >= 0;
       return fd;
     }
   }
   return -1;
+}
+
+// Takes the whole file for this writer alone, without waiting: two
+// programs appending to one file at once would mix their texts. An advisory
+// lock of the open file, so two jobs of one program exclude each other too.
+// 0, or the errno of the refusal (EAGAIN or EACCES: someone holds it).
+int lockForWriting(int fd) {
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  while (::fcntl(fd, F_OFD_SETLK, &whole) != 0) {
+    if (errno != EINTR)
+      return errno;
+  }
+  return 0;
+}
+
+// Cuts a file back to `length` by its name, once its descriptor is gone.
+// 0, or the errno of the failure.
+int truncateByName(const std::string &name, std::int64_t length) {
+  while (::truncate(ReachableName(name).c_str(), static_cast<off_t>(length)) != 0)
+    if (errno != EINTR)
+      return errno;
+  return 0;
 }
 
 // Whether a file differs from what `before` recorded: another inode in its
@@ -165,7 +192,7 @@ TFileOutput::~TFileOutput() {
     const bool cutBack = append_ && cutBackAppend() == 0;
     ::close(fd_);
     if ((!append_ || (cutBack && appendCreated_)) && !writtenFileName_.empty())
-      ::unlink(writtenFileName_.c_str());
+      ::unlink(ReachableName(writtenFileName_).c_str());
   }
 }
 
@@ -235,7 +262,7 @@ void TFileOutput::openFile(const std::string &name) {
   inputInfo_.reset();
   replacesInput_ = false;
   struct stat info {};
-  if (::stat(name.c_str(), &info) == 0)
+  if (::stat(ReachableName(name).c_str(), &info) == 0)
     inputInfo_ = info;
 
   const std::string_view partSuffix = partSuffixOf(name, inputOfParts_);
@@ -250,18 +277,33 @@ void TFileOutput::openFile(const std::string &name) {
   if (append_) {
     writtenFileName_ = targetName_;
     fd_ = openForAppend(targetName_, appendCreated_);
+    if (fd_ >= 0) {
+      const int refused = lockForWriting(fd_);
+      if (refused == EAGAIN || refused == EACCES) {
+        // The other writer may already be appending to the file this call
+        // made: it stays, and so does what the other wrote.
+        ::close(fd_);
+        fd_ = -1;
+        appendCreated_ = false;
+        writtenFileName_.clear();
+        throw EStreamError(Format("Couldn't append to file [%s]: another program is writing it",
+                                  {loggedName(targetName_)}));
+      }
+      // A file system that keeps no locks (ENOLCK) is appended to as before.
+    }
     struct stat held {};
     appendStart_ = fd_ >= 0 && ::fstat(fd_, &held) == 0 ? held.st_size : 0;
   } else {
     writeTarget_ = resolvedTarget(targetName_);
     struct stat target {};
-    replacesInput_ = inputInfo_ && ::stat(writeTarget_.c_str(), &target) == 0 &&
+    replacesInput_ = inputInfo_ && ::stat(ReachableName(writeTarget_).c_str(), &target) == 0 &&
                      target.st_dev == inputInfo_->st_dev && target.st_ino == inputInfo_->st_ino;
     // The new text goes into a file without a name, named only once it is
     // whole: a program killed meanwhile leaves nothing beside the target.
     // Where the file system makes no such file, a named temporary,
     // registered for removal, stands in.
-    fd_ = ::open(folderPart(writeTarget_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    fd_ = ::open(ReachableName(folderPart(writeTarget_)).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
+                 0600);
     unnamed_ = fd_ >= 0;
     writtenFileName_.clear();
     if (!unnamed_) {
@@ -368,6 +410,42 @@ void TFileOutput::discardFile() {
   temporary_ = TemporaryEntry();
 }
 
+// Says what the target of a failed or stopped append holds, as its length
+// now shows, never what was only attempted. A file that only this append
+// made goes with it, as it was not there.
+void TFileOutput::settleFailedAppend(int cutError) {
+  struct stat now {};
+  const bool known = ::stat(ReachableName(targetName_).c_str(), &now) == 0;
+  const int unknownBecause = known ? 0 : errno;
+  const bool cutBack = cutError == 0 && known && now.st_size == appendStart_;
+  if (cutBack && appendCreated_ && removeFile(targetName_)) {
+    if (!writeError_.empty())
+      logError(Format("Couldn't write file [%s]:%s", {loggedName(targetName_), writeError_}));
+    return;
+  }
+  if (cutBack && writeError_.empty())
+    return; // a stop, taken back whole
+  const std::string size = known ? std::to_string(now.st_size) : std::string();
+  if (writeError_.empty()) { // a stop whose text could not be taken back
+    logError(Format("Couldn't cut file [%s] back to its former %d bytes:%s%s",
+                    {loggedName(targetName_), appendStart_, systemErrorText(cutError),
+                     known ? "; it now holds " + size + " bytes" : std::string()}));
+    return;
+  }
+  std::string holds;
+  if (cutBack)
+    holds = Format("it was cut back to the %d bytes it held before", {appendStart_});
+  else if (known)
+    holds =
+        Format("it could not be cut back to the %d bytes it held before%s and now holds %s "
+               "bytes",
+               {appendStart_, cutError != 0 ? " (" + systemErrorText(cutError) + ")" : "", size});
+  else
+    holds = Format("what it now holds is not known (%s)", {systemErrorText(unknownBecause)});
+  logError(
+      Format("Couldn't write file [%s]:%s; %s", {loggedName(targetName_), writeError_, holds}));
+}
+
 void TFileOutput::removeWrittenFile() {
   if (!writtenFileName_.empty())
     removeFile(writtenFileName_);
@@ -396,7 +474,7 @@ FileResult TFileOutput::closeFile() {
     ::futimens(fd_, times);
   }
   struct stat target {};
-  bool targetExists = !append_ && ::stat(writeTarget_.c_str(), &target) == 0;
+  bool targetExists = !append_ && ::stat(ReachableName(writeTarget_).c_str(), &target) == 0;
   // Only a file lends its mode; a folder in the target's place does not.
   if (!append_)
     ::fchmod(fd_,
@@ -414,18 +492,14 @@ FileResult TFileOutput::closeFile() {
 
   bool written = false;
   if (append_) {
-    written = complete;
-    // A file that only this append made goes with it, as it was not there.
-    if (!complete && cutError == 0 && appendCreated_)
-      removeFile(targetName_);
-    if (cutError != 0)
-      logError(Format("Couldn't cut file [%s] back to its former %d bytes:%s",
-                      {loggedName(targetName_), appendStart_, systemErrorText(cutError)}));
-    else if (!writeError_.empty() && appendCreated_)
-      logError(Format("Couldn't write file [%s]:%s", {loggedName(targetName_), writeError_}));
-    else if (!writeError_.empty())
-      logError(Format("Couldn't write file [%s]:%s; it was cut back to the %d bytes it held before",
-                      {loggedName(targetName_), writeError_, appendStart_}));
+    written = complete && writeError_.empty();
+    // A close that failed after every byte went out (a network disk whose
+    // write-back failed) leaves the text's fate open: it is taken back by
+    // name now that the descriptor is gone.
+    if (complete && !written)
+      settleFailedAppend(truncateByName(targetName_, appendStart_));
+    else if (!complete)
+      settleFailedAppend(cutError);
   } else if (isAborted()) {
     removeWrittenFile();
   } else if (!writeError_.empty()) {
@@ -447,7 +521,8 @@ FileResult TFileOutput::closeFile() {
         translateFormat(5110, "Couldn't delete file [%s]:%s", {loggedName(targetName_), reason}));
     logError(translateFormat(3900, "Couldn't move file [%s] to [%s]:%s",
                              {loggedName(writtenFileName_), loggedName(targetName_), reason}));
-  } else if (::rename(writtenFileName_.c_str(), writeTarget_.c_str()) != 0) {
+  } else if (::rename(ReachableName(writtenFileName_).c_str(),
+                      ReachableName(writeTarget_).c_str()) != 0) {
     // Nobody would look for the text under a random name: it goes, and
     // the file counts as failed.
     logError(translateFormat(
@@ -488,13 +563,28 @@ void TAccumulateOutput::startJob() {
   TFilter::startJob();
 }
 
+void TAccumulateOutput::openFile(const std::string &name) {
+  inputStart_ = text_.size();
+  TFilter::openFile(name);
+}
+
+FileResult TAccumulateOutput::closeFile() {
+  inputStart_ = text_.size();
+  return TFilter::closeFile();
+}
+
+void TAccumulateOutput::abandonFile() {
+  text_.resize(std::min(inputStart_, text_.size()));
+  TFilter::abandonFile();
+}
+
 bool TAccumulateOutput::processChunk(std::string &chunk) {
   text_.append(chunk);
   sendToNext(chunk);
   return true;
 }
 
-void TClipboardOutput::openFile(const std::string &) { TFilter::openFile("Clipboard"); }
+void TClipboardOutput::openFile(const std::string &) { TAccumulateOutput::openFile("Clipboard"); }
 
 void TClipboardOutput::endJob() {
   std::string text = text_.substr(0, text_.find('\0'));
@@ -506,7 +596,7 @@ void TClipboardOutput::endJob() {
 
 void TStringOutput::openFile(const std::string &) {
   target_->clear();
-  TFilter::openFile("String");
+  TAccumulateOutput::openFile("String");
 }
 
 void TStringOutput::endJob() {

@@ -59,9 +59,11 @@ struct FileOutputOptions {
 // target's permission bits. A target that is a symbolic link is written through: the file it names
 // is replaced and the link stays; a dangling link or a folder in the target's place is refused. An
 // input rewritten in place that another program changed while the job read it is left as it is: its
-// new text would drop that change. In append mode the output goes straight into the target; an
-// append that fails or is stopped cuts the target back to the length it had before, so it never
-// keeps part of a text.
+// new text would drop that change. In append mode the output goes straight into the target, which
+// the output holds for itself alone (an advisory write lock) for as long as it appends: a target
+// another program is writing fails for that input, untouched. An append that fails or is stopped
+// cuts the target back to the length it had before, so it never keeps part of a text, and what is
+// said of it is what its length then shows.
 //
 // A part of a split input (the name the input was given with a part number
 // appended) is written as the input's own target with that number appended,
@@ -96,8 +98,8 @@ public:
   // A merged file holds one input after another: the start of the next one
   // is marked, and an input that fails half-way is taken back to its mark,
   // so the merged file never holds part of an input.
-  void markInputStart();
-  void takeBackInput();
+  void markInputStart() override;
+  void takeBackInput() override;
 
 private:
   bool writeBuffer();
@@ -105,6 +107,8 @@ private:
   void discardFile();
   // Takes back what this append added; the errno of a failure, else 0.
   int cutBackAppend();
+  // Reports a failed or stopped append by what its target now holds.
+  void settleFailedAppend(int cutError);
 
   // Removes the file written so far, when it has a name.
   void removeWrittenFile();
@@ -137,15 +141,24 @@ private:
   std::string writeError_;   // why the last write failed; empty while all is well
 };
 
-// Collects the text of the whole job and delivers it at `endJob`.
+// Collects the text of the whole job and delivers it at `endJob`. An input
+// that fails half-way is taken back out of it, as out of a merged file.
 class TAccumulateOutput : public TGenericOutput {
 public:
   void startJob() override;
+  void openFile(const std::string &name) override;
   bool processChunk(std::string &chunk) override;
+  FileResult closeFile() override;
+  void abandonFile() override;
   const std::string &accumulatedText() const { return text_; }
 
 protected:
   std::string text_;
+
+private:
+  // Where the current input's text begins: the end of the last input that
+  // closed, so an input that fails before it opens takes nothing back.
+  std::size_t inputStart_ = 0;
 };
 
 // Puts the text of all inputs of a job on the clipboard (up to its first NUL).

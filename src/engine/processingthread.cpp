@@ -61,19 +61,6 @@ constexpr std::size_t jobStackSize = 64 * 1024 * 1024;
 // progress: the job waits for each report to be shown.
 constexpr auto reportInterval = std::chrono::milliseconds(250);
 
-std::string signalName(int signal) {
-  switch (signal) {
-  case SIGINT:
-    return "SIGINT";
-  case SIGTERM:
-    return "SIGTERM";
-  case SIGHUP:
-    return "SIGHUP";
-  default:
-    return std::to_string(signal);
-  }
-}
-
 // The login name of the user the process runs as.
 std::string networkUserName() {
   std::vector<char> buffer(16384);
@@ -211,6 +198,10 @@ void ProcessingThread::finish() {
 
 void ProcessingThread::jobTerminated() {
   queryReplaceDialog_.reset();
+  // A log that could not be written was reported as an error: the job did
+  // not keep what it promised.
+  if (log_ && log_->failed())
+    failed_ = true;
   closeLog(log_);
   log_ = nullptr;
   const bool stopped = stopped_.value_or(isAborted());

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -78,12 +79,6 @@ std::shared_ptr<ChildWatch> watch(pid_t pid) {
   return w;
 }
 
-struct SpawnActions {
-  posix_spawn_file_actions_t actions;
-  SpawnActions() { posix_spawn_file_actions_init(&actions); }
-  ~SpawnActions() { posix_spawn_file_actions_destroy(&actions); }
-};
-
 // Starts `argv`; returns 0 and the process id, or the errno of the failure
 // (including a failed exec, which posix_spawn reports).
 int spawn(const std::vector<std::string> &argv, const std::string &folder, bool searchPath,
@@ -93,11 +88,21 @@ int spawn(const std::vector<std::string> &argv, const std::string &folder, bool 
   for (const std::string &a : argv)
     args.push_back(const_cast<char *>(a.c_str()));
   args.push_back(nullptr);
-  SpawnActions actions;
+  SpawnSetup setup;
   if (!folder.empty())
-    posix_spawn_file_actions_addchdir_np(&actions.actions, folder.c_str());
-  return searchPath ? ::posix_spawnp(&pid, args[0], &actions.actions, nullptr, args.data(), environ)
-                    : ::posix_spawn(&pid, args[0], &actions.actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_addchdir_np(&setup.actions, folder.c_str());
+  // The signals this program ignores for itself (a broken pipe, a file too
+  // large) reach a program it starts as they would any other.
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  sigaddset(&defaults, SIGXFSZ);
+  posix_spawnattr_setsigdefault(&setup.attributes, &defaults);
+  posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGDEF);
+  return searchPath ? ::posix_spawnp(&pid, args[0], &setup.actions, &setup.attributes, args.data(),
+                                     environ)
+                    : ::posix_spawn(&pid, args[0], &setup.actions, &setup.attributes, args.data(),
+                                    environ);
 }
 
 bool isDirectory(const std::string &path) {

@@ -4,7 +4,25 @@
 #include <string_view>
 #include <vector>
 
+#include <spawn.h>
+
 namespace marrowen {
+
+// The file actions and attributes of one posix_spawn, released with it.
+struct SpawnSetup {
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  SpawnSetup() {
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+  }
+  ~SpawnSetup() {
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  SpawnSetup(const SpawnSetup &) = delete;
+  SpawnSetup &operator=(const SpawnSetup &) = delete;
+};
 
 // Show commands as callers pass them; the desktop decides how a started
 // program's window appears, so they are accepted and otherwise unused.

@@ -3,8 +3,11 @@
 #include "engine/job.h"
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <mutex>
+
+#include <unistd.h>
 
 namespace marrowen {
 
@@ -92,5 +95,24 @@ bool applicationTerminating() { return terminating.load(); }
 void setQuitSignal(int signal) { endingSignal.store(signal); }
 
 int quitSignal() { return endingSignal.load(); }
+
+std::string signalName(int signal) {
+  switch (signal) {
+  case SIGINT:
+    return "SIGINT";
+  case SIGTERM:
+    return "SIGTERM";
+  case SIGHUP:
+    return "SIGHUP";
+  default:
+    return std::to_string(signal);
+  }
+}
+
+void reportStoppedBySignal(int signal) {
+  const std::string line = "Stopped by signal " + signalName(signal) + "\n";
+  // Written at once, past any buffer: the program may be ending under it.
+  [[maybe_unused]] const auto written = ::write(STDERR_FILENO, line.data(), line.size());
+}
 
 } // namespace marrowen

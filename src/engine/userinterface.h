@@ -59,7 +59,7 @@ public:
   virtual Answer askQueryReplace(QueryReplaceRequest &request) = 0;
   // Lets the windows handle pending messages.
   virtual void processMessages() = 0;
-  // The clipboard's text as bytes of the system code page.
+  // The clipboard's text as engine bytes (UTF-8).
   virtual std::string clipboardText() = 0;
   virtual void setClipboardText(std::string_view text) = 0;
   // A window for a new debug filter; none lets the filter keep its buffer
@@ -113,5 +113,11 @@ bool applicationTerminating();
 // is: a job it stops says so rather than blame the user. Safe from any thread.
 void setQuitSignal(int signal);
 int quitSignal();
+// "SIGTERM", "SIGINT", "SIGHUP", or the number of any other signal.
+std::string signalName(int signal);
+// What a program stopped by a signal says on standard error, and the status
+// it ends with: whatever its jobs did, the run did not end as it was asked to.
+void reportStoppedBySignal(int signal);
+constexpr int stoppedBySignalStatus = 1;
 
 } // namespace marrowen

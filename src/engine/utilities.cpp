@@ -32,7 +32,7 @@ namespace {
 int openForScanning(const std::string &fileName) {
   int fd;
   do
-    fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    fd = ::open(ReachableName(fileName).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   while (fd < 0 && errno == EINTR);
   if (fd < 0 && errno == ENOENT)
     throw EFOpenError(fileName);

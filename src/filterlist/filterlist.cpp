@@ -67,9 +67,13 @@ struct TFilterList::Build {
   int current = -1;
   std::unordered_map<const TFilter *, int> owners;
 
-  void own(TFilter *filter, int index) {
-    for (; filter; filter = filter->next())
+  // Each filter also carries its node's title, for the failures it raises
+  // while it runs.
+  void own(TFilter *filter, int index, const std::string &title) {
+    for (; filter; filter = filter->next()) {
       owners.insert_or_assign(filter, index);
+      filter->setNodeTitle(title);
+    }
   }
 };
 
@@ -386,7 +390,7 @@ std::unique_ptr<TFilter> TFilterList::buildChainLevel(int &index, int last, Buil
     build.current = index;
     std::unique_ptr<TFilter> filter = nodes[index].node->add_filter(*this);
     previousFilter = filter.get();
-    build.own(previousFilter, index);
+    build.own(previousFilter, index, shortTitle(*nodes[index].node));
     appendFilter(chain, std::move(filter));
     ++index;
   }
@@ -421,6 +425,7 @@ void TFilterList::buildChildChain(int &index, int last, int callLevel, TFilter *
     end = std::make_unique<TIgnoreFlush>();
   TFilter *endFilter = end.get();
   build.owners.insert_or_assign(endFilter, parentIndex);
+  endFilter->setNodeTitle(shortTitle(parent));
   block->lastFilter()->setNext(std::move(end));
   block->markAsSubfilters();
   chain->lastFilter()->setSubfilterChain(std::move(block), endFilter);

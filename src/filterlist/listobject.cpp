@@ -1,6 +1,7 @@
 #include "filterlist/listobject.h"
 
 #include "classlib/format.h"
+#include "classlib/paths.h"
 #include "classlib/scopeexit.h"
 #include "engine/escapes.h"
 #include "engine/filter.h"
@@ -160,8 +161,7 @@ void raiseUnknownSetting(const TListObject &node, std::string_view setting, std:
 }
 
 std::string localPath(std::string_view storedPath) {
-  std::string path(storedPath);
-  std::replace(path.begin(), path.end(), '\\', '/');
+  std::string path = slashesForBackslashes(std::string(storedPath));
   const bool drive = path.size() >= 2 && path[1] == ':' &&
                      ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
   if (drive)

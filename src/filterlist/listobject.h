@@ -152,8 +152,9 @@ std::string shortTitle(const TListObject &node);
                                       std::int32_t value);
 
 // A path stored by the Windows program ("c:\data\in.txt") as this system
-// opens it: backslashes become "/" and a drive prefix is dropped. The stored
-// text itself is never changed.
+// opens it: backslashes become "/" (unless the name as written names a file:
+// slashesForBackslashes) and a drive prefix is dropped. The stored text itself
+// is never changed.
 std::string localPath(std::string_view storedPath);
 
 // Stands in for a node class whose filters are not built yet, so that a

@@ -268,15 +268,18 @@ void TConcordanceObject::readData(ComponentReader &reader) {
 
 namespace {
 
-// Blanks and control bytes separate unquoted items, as they do in the class
-// library's comma text.
-bool isBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+// Blanks, tabs and line ends separate unquoted items (a dictionary typed one
+// word a line reads as its words); other control bytes belong to the item
+// they stand in, as an item stored unquoted holds them.
+bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-// An empty item is quoted too: unquoted, one at the end of the list would
-// not come back.
+// Written as the class library writes it: an item holding any byte up to a
+// blank is quoted, and so is an empty item, which unquoted at the end of the
+// list would not come back.
 bool needsQuotes(std::string_view item) {
-  return item.empty() || std::any_of(item.begin(), item.end(),
-                                     [](char c) { return isBlank(c) || c == '"' || c == ','; });
+  return item.empty() || std::any_of(item.begin(), item.end(), [](char c) {
+           return static_cast<unsigned char>(c) <= ' ' || c == '"' || c == ',';
+         });
 }
 
 } // namespace

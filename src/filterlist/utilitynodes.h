@@ -139,8 +139,9 @@ public:
 // item quoted (inner quotes doubled) when it is empty or holds a byte up to
 // a blank, a comma or a quote.
 std::string commaText(const std::vector<std::string> &items);
-// The items of a comma text: separated by commas or blanks, quoted items
-// taken whole. An unclosed quote takes the rest of the text.
+// The items of a comma text: separated by commas, blanks, tabs or line
+// ends, quoted items taken whole. An unclosed quote takes the rest of the
+// text.
 std::vector<std::string> itemsFromCommaText(std::string_view text);
 
 } // namespace marrowen

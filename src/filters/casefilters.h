@@ -1,101 +1,151 @@
 #pragma once
 
 #include "classlib/codepage.h"
-#include "filters/bytetable.h"
+#include "classlib/utf8.h"
 #include "engine/lines.h"
+#include "filters/bytetable.h"
+#include "filters/charactercarry.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <random>
 
 namespace marrowen {
 
-// The case filters read the character tables of the system code page. Each
-// takes a snapshot when it is made and again at every job start, so a job
-// works with one consistent set while another job may switch code pages.
-
-// Maps every byte through one table of the code page, in place.
-class TCaseTableFilter : public TFilter {
+// The case filters change characters as engine text holds them: ASCII and
+// every byte outside a valid UTF-8 sequence through the code page's tables
+// (the tables of the system code page, a snapshot taken when the filter is
+// made and again at every job start), a valid sequence as one character by
+// Unicode's full case mapping in the root locale, which may change its
+// length ("ß" becomes "SS"). Pure ASCII runs stay on a table (or
+// word-at-a-time) path. A character that the next chunk may complete waits
+// for it, and so does a capital sigma until the text after it tells whether
+// it ends a word (then its small form is "ς").
+class TCaseFilter : public TGenericStateMachine {
 public:
   bool processChunk(std::string &chunk) override;
   void startJob() override;
+  void startFile() override;
+  void endFile() override;
+  std::int64_t bufferedLength() override;
 
 protected:
-  TCaseTableFilter();
-  // The table to apply, made from a fresh snapshot of the character tables.
-  virtual ByteTable makeTable(const CodePage &tables) const = 0;
+  TCaseFilter();
+  // Maps `text` (whole characters) in place or rebuilds it. It may stop
+  // before a capital sigma whose form the next chunk decides, moving the
+  // input from there on into `held`; at `fileEnd` nothing follows.
+  virtual void map(std::string &text, std::string &held, bool fileEnd) = 0;
   // Takes the snapshot; each concrete filter calls it once it is made.
-  void takeTables();
+  virtual void takeTables();
+
+  // The form of the capital sigma at `at`: 1 final, 0 not, -1 the text ends
+  // before it is known.
+  int sigmaForm(std::string_view text, std::size_t at, bool fileEnd) const;
+  // Writes at `out` + `o` the small form of the capital sigma at `at` and
+  // moves `o` past it; false, writing nothing, when the text after it must
+  // come first: the input from `at` on is then moved into `held`.
+  bool writeSmallSigma(std::string_view text, std::size_t at, bool fileEnd, char *out,
+                       std::size_t &o, std::string &held) const;
+  // Records whether the text so far ends in a cased letter (and then only
+  // case-ignorable characters), for a sigma at the start of the next chunk.
+  void noteCasedEnd(std::string_view text, std::size_t end);
+
+  std::shared_ptr<const CodePage> tables_;
+  std::string out_; // the output under construction, reused between chunks
 
 private:
+  CharacterCarry carry_;
+  bool casedBefore_ = false;
+};
+
+// Maps every character by one case mapping: ASCII runs on the fastest path
+// the table allows, then bytes by the table and sequences by Unicode.
+class TCaseMappingFilter : public TCaseFilter {
+protected:
+  explicit TCaseMappingFilter(utf8::CaseMapping mapping);
+  void map(std::string &text, std::string &held, bool fileEnd) override;
+  void takeTables() override;
+
+private:
+  // Maps the 16 bytes at `in` (a character other than ASCII starts there;
+  // two more bytes may be read) to `out` at once when they are ASCII and
+  // two-byte characters that map to two bytes, or characters of scripts
+  // without case between ASCII that stays; returns how many bytes it took
+  // (to a character's end), 0 when they need the character path.
+  std::size_t mapBlock(const unsigned char *in, char *out) const;
+
+  utf8::CaseMapping mapping_;
   ByteTable table_{};
   // Set when the table changes nothing but the ASCII letters a-z (or A-Z)
   // among the bytes below 128: ASCII runs then take a word-at-a-time path.
   enum class AsciiPath { None, Upper, Lower } asciiPath_ = AsciiPath::None;
+  // For the block path: the two bytes of each two-byte character's mapping
+  // when that is two bytes too (0 where not, or where the character needs
+  // its context), and the lead bytes of three-byte characters whose whole
+  // range the mapping keeps (scripts without case), keptLow_ to keptHigh_.
+  std::array<std::uint16_t, 0x800> twoByte_{};
+  unsigned char keptLow_ = 0, keptHigh_ = 0;
 };
 
-class TConvertToLowerCase : public TCaseTableFilter {
+class TConvertToLowerCase : public TCaseMappingFilter {
 public:
-  TConvertToLowerCase() { takeTables(); }
-
-protected:
-  ByteTable makeTable(const CodePage &tables) const override { return tables.lowerMap(); }
+  TConvertToLowerCase() : TCaseMappingFilter(utf8::CaseMapping::Lower) { takeTables(); }
 };
 
-class TConvertToUpperCase : public TCaseTableFilter {
+class TConvertToUpperCase : public TCaseMappingFilter {
 public:
-  TConvertToUpperCase() { takeTables(); }
-
-protected:
-  ByteTable makeTable(const CodePage &tables) const override { return tables.upperMap(); }
+  TConvertToUpperCase() : TCaseMappingFilter(utf8::CaseMapping::Upper) { takeTables(); }
 };
 
-// An upper-case byte becomes lower case and every other byte upper case.
-class TConvertToToggleCase : public TCaseTableFilter {
+// An upper-case character becomes lower case and every other one upper case.
+class TConvertToToggleCase : public TCaseFilter {
 public:
   TConvertToToggleCase() { takeTables(); }
 
 protected:
-  ByteTable makeTable(const CodePage &tables) const override;
-};
-
-// Each byte lower or upper case by the toss of a coin. The generator is the
-// filter's own, seeded from the clock at every job start, so jobs running
-// side by side never share one.
-class TConvertToRandomCase : public TFilter {
-public:
-  TConvertToRandomCase();
-  bool processChunk(std::string &chunk) override;
-  void startJob() override;
+  void map(std::string &text, std::string &held, bool fileEnd) override;
+  void takeTables() override;
 
 private:
-  std::shared_ptr<const CodePage> tables_;
+  ByteTable table_{};
+};
+
+// Each character lower or upper case by the toss of a coin. The generator is
+// the filter's own, seeded from the clock at every job start, so jobs running
+// side by side never share one.
+class TConvertToRandomCase : public TCaseFilter {
+public:
+  TConvertToRandomCase();
+  void startJob() override;
+
+protected:
+  void map(std::string &text, std::string &held, bool fileEnd) override;
+
+private:
   std::mt19937_64 generator_;
 };
 
-// The first letter of each word upper case, the rest of the word lower case;
-// digits and "_" continue a word but never begin one. State 1: in a word.
-class TConvertToTitleCase : public TGenericStateMachine {
+// The first letter of each word in title case, the rest of the word lower
+// case; digits, "_" and combining marks continue a word but never begin
+// one. State 1: in a word.
+class TConvertToTitleCase : public TCaseFilter {
 public:
-  TConvertToTitleCase();
-  bool processChunk(std::string &chunk) override;
-  void startJob() override;
+  TConvertToTitleCase() { takeTables(); }
 
-private:
-  std::shared_ptr<const CodePage> tables_;
+protected:
+  void map(std::string &text, std::string &held, bool fileEnd) override;
 };
 
-// The first letter of each sentence (and of each file) upper case; nothing
-// is lowered. A sentence ends at one of ! " ' ( . : < ?. State 1: within a
-// sentence after its first letter.
-class TConvertToSentenceCase : public TGenericStateMachine {
+// The first letter of each sentence (and of each file) in title case;
+// nothing is lowered. A sentence ends at one of ! " ' ( . : < ?. State 1:
+// within a sentence after its first letter.
+class TConvertToSentenceCase : public TCaseFilter {
 public:
-  TConvertToSentenceCase();
-  bool processChunk(std::string &chunk) override;
-  void startJob() override;
+  TConvertToSentenceCase() { takeTables(); }
 
-private:
-  std::shared_ptr<const CodePage> tables_;
+protected:
+  void map(std::string &text, std::string &held, bool fileEnd) override;
 };
 
 } // namespace marrowen

@@ -1,6 +1,7 @@
 #include "filters/charfilters.h"
 
 #include "classlib/format.h"
+#include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
 #include "filters/bytetable.h"
@@ -19,41 +20,56 @@ void TTextToWordList::startJob() {
 
 void TTextToWordList::startFile() {
   word_.clear();
+  carry_.clear();
   TGenericStateMachine::startFile();
 }
 
-std::int64_t TTextToWordList::bufferedLength() { return static_cast<std::int64_t>(word_.size()); }
+std::int64_t TTextToWordList::bufferedLength() {
+  return static_cast<std::int64_t>(word_.size() + carry_.size());
+}
 
-bool TTextToWordList::processChunk(std::string &chunk) {
+void TTextToWordList::scan(std::string_view text) {
   const CodePage &t = *tables_;
-  buffer_.clear();
-  buffer_.reserve(chunk.size() + chunk.size() / 2 + word_.size() + 2);
-  for (unsigned char c : chunk) {
+  for (std::size_t i = 0; i < text.size();) {
+    auto c = static_cast<unsigned char>(text[i]);
+    utf8::WordCharacter w = c < 0x80 ? utf8::WordCharacter{1, t.isLetter(c), t.isWordChar(c)}
+                                     : utf8::wordCharacterAt(text.substr(i), t);
     if (state_ == 0) {
-      if (t.isLetter(c)) {
-        word_.assign(1, static_cast<char>(c));
+      if (w.letter) {
+        word_.assign(text, i, w.length);
         state_ = 1;
       }
-    } else if (t.isWordChar(c)) {
-      word_ += static_cast<char>(c);
+    } else if (w.word) {
+      word_.append(text, i, w.length);
     } else {
       buffer_.append(word_).append("\r\n");
       word_.clear();
       state_ = 0;
     }
+    i += w.length;
   }
+}
+
+bool TTextToWordList::processChunk(std::string &chunk) {
+  carry_.join(chunk);
+  buffer_.clear();
+  buffer_.reserve(chunk.size() + chunk.size() / 2 + word_.size() + 2);
+  scan(chunk);
   chunk.swap(buffer_);
   return sendToNext(chunk);
 }
 
 void TTextToWordList::endFile() {
   TGenericStateMachine::endFile();
+  // Bytes that never became a character are judged as the code page's.
+  buffer_.clear();
+  scan(carry_.take());
   if (state_ == 1) {
-    std::string last = word_ + "\r\n";
+    buffer_.append(word_).append("\r\n");
     word_.clear();
     state_ = 0;
-    sendToNext(last);
   }
+  sendToNext(buffer_);
 }
 
 bool TRemoveMultipleWhitespace::processChunk(std::string &chunk) {
@@ -196,15 +212,18 @@ bool TResolveBackspaces::processChunk(std::string &chunk) {
     held_.append(data + at, end - at);
     if (held_.size() > heldLimit) {
       // Byte by byte, the first ten go whenever the held string reaches 101
-      // bytes; over a run that is whole steps until it holds 91 to 100.
-      std::size_t steps = (held_.size() - heldLimit + releaseStep - 1) / releaseStep;
-      buffer_.append(held_, 0, steps * releaseStep);
-      held_.erase(0, steps * releaseStep);
+      // bytes, and with them the rest of a character they would cut, so a
+      // backspace never meets half of one; over a run that is the same steps.
+      std::size_t release = 0;
+      while (held_.size() - release > heldLimit)
+        release = utf8::characterBoundaryFrom(held_, release + releaseStep);
+      buffer_.append(held_, 0, release);
+      held_.erase(0, release);
     }
     if (!bs)
       break;
     if (!held_.empty())
-      held_.pop_back();
+      held_.erase(utf8::lastCharacterStart(held_));
     at = end + 1;
   }
   chunk.swap(buffer_);

@@ -2,6 +2,7 @@
 
 #include "classlib/codepage.h"
 #include "engine/lines.h"
+#include "filters/charactercarry.h"
 
 #include <array>
 #include <cstdint>
@@ -10,9 +11,10 @@
 
 namespace marrowen {
 
-// Every word (a letter followed by letters, digits or "_") on a line of its
-// own, ended by CR LF; everything between words is dropped. State 1: within
-// a word, which is held until it ends, also across chunks.
+// Every word (a letter followed by letters, digits, "_" or combining marks,
+// a UTF-8 character whole) on a line of its own, ended by CR LF; everything
+// between words is dropped. State 1: within a word, which is held until it
+// ends, also across chunks.
 class TTextToWordList : public TGenericStateMachine {
 public:
   TTextToWordList();
@@ -23,7 +25,11 @@ public:
   std::int64_t bufferedLength() override;
 
 private:
+  // Collects the words of `text` (whole characters) into `buffer_`.
+  void scan(std::string_view text);
+
   std::shared_ptr<const CodePage> tables_;
+  CharacterCarry carry_;
   std::string word_;
   std::string buffer_;
 };
@@ -70,10 +76,10 @@ public:
   bool processChunk(std::string &chunk) override;
 };
 
-// Lets each backspace delete the byte before it. The last bytes (up to 100)
-// are held back so a later backspace can still reach them; a backspace never
-// reaches bytes already passed on. The layout filters that hold bytes back
-// build on its held string and its per-file hooks.
+// Lets each backspace delete the character before it (a UTF-8 sequence
+// whole). The last bytes (about 100) are held back so a later backspace can
+// still reach them; a backspace never reaches bytes already passed on. The layout filters that hold
+// bytes back build on its held string and its per-file hooks.
 class TResolveBackspaces : public TFilter {
 public:
   bool processChunk(std::string &chunk) override;

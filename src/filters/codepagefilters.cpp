@@ -120,19 +120,55 @@ void TANSItoUnicode::startJob() {
   TFilter::startJob();
 }
 
-bool TANSItoUnicode::processChunk(std::string &chunk) {
+void TANSItoUnicode::convert(std::string &chunk) {
+  // Never more than two bytes of UTF-16 for a byte of the text.
   buffer_.resize(chunk.size() * 2);
   const CodePage &t = *tables_;
   char *out = buffer_.data();
-  for (unsigned char c : chunk) {
-    char16_t u = t.toUnicode(c);
+  const auto put = [&out](char16_t u) {
     *out++ = static_cast<char>(u & 0xFF);
     *out++ = static_cast<char>(u >> 8);
+  };
+  const auto *in = reinterpret_cast<const unsigned char *>(chunk.data());
+  for (std::size_t i = 0; i < chunk.size();) {
+    char32_t cp;
+    std::size_t n = in[i] < 0x80 ? 0 : utf8::decodeSequence(in + i, chunk.size() - i, cp);
+    if (!n) {
+      put(t.toUnicode(in[i++]));
+      continue;
+    }
+    if (cp >= 0x10000) {
+      put(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+      put(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    } else {
+      put(static_cast<char16_t>(cp));
+    }
+    i += n;
   }
+  buffer_.resize(static_cast<std::size_t>(out - buffer_.data()));
   // The input's storage becomes the next chunk's output buffer.
   chunk.swap(buffer_);
+}
+
+bool TANSItoUnicode::processChunk(std::string &chunk) {
+  carry_.join(chunk);
+  convert(chunk);
   return sendToNext(chunk);
 }
+
+void TANSItoUnicode::startFile() {
+  carry_.clear();
+  TFilter::startFile();
+}
+
+void TANSItoUnicode::endFile() {
+  TFilter::endFile();
+  std::string rest = carry_.take();
+  convert(rest);
+  sendToNext(rest);
+}
+
+std::int64_t TANSItoUnicode::bufferedLength() { return static_cast<std::int64_t>(carry_.size()); }
 
 TUnicodeToANSI::TUnicodeToANSI() { takeTables(); }
 

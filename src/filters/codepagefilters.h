@@ -1,8 +1,9 @@
 #pragma once
 
 #include "classlib/codepage.h"
-#include "filters/bytetable.h"
 #include "engine/lines.h"
+#include "filters/bytetable.h"
+#include "filters/charactercarry.h"
 
 #include <memory>
 #include <string>
@@ -54,16 +55,23 @@ public:
   void startJob() override;
 };
 
-// The system code page to UTF-16 little-endian, two bytes for every byte,
-// without a byte-order mark.
+// Engine text to UTF-16 little-endian, without a byte-order mark: a valid
+// UTF-8 sequence as its character (a surrogate pair beyond U+FFFF), every
+// other byte as the system code page's character, two bytes for each.
 class TANSItoUnicode : public TFilter {
 public:
   TANSItoUnicode();
   bool processChunk(std::string &chunk) override;
   void startJob() override;
+  void startFile() override;
+  void endFile() override;
+  std::int64_t bufferedLength() override;
 
 private:
+  void convert(std::string &chunk);
+
   std::shared_ptr<const CodePage> tables_;
+  CharacterCarry carry_;
   std::string buffer_; // the output under construction, reused between chunks
 };
 

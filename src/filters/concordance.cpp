@@ -2,6 +2,7 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/utf8.h"
 #include "engine/escapes.h"
 
 namespace marrowen {
@@ -37,7 +38,7 @@ void TWordConcordance::takeTables() {
   tables_ = charTables();
   dictionary_.clear();
   for (const std::string &word : words_)
-    dictionary_.insert(tables_->lowerCase(word));
+    dictionary_.insert(utf8::lowerCase(word, *tables_));
 }
 
 void TWordConcordance::startJob() {
@@ -64,8 +65,7 @@ void TWordConcordance::readWord(std::string_view word, std::int32_t line) {
   position_ = (position_ + 1) % size;
   if (window_[centre].word.empty())
     return;
-  lowered_.assign(window_[centre].word);
-  tables_->lowerCaseInPlace(lowered_);
+  lowered_ = utf8::lowerCase(window_[centre].word, *tables_);
   if (dictionary_.count(lowered_))
     produceEntry(centre);
 }
@@ -93,15 +93,18 @@ void TWordConcordance::processLine(std::string_view) {
   const char *data = currentLine_.data();
   const std::size_t size = currentLine_.size();
   std::size_t i = 0;
+  const std::string_view line(data, size);
   while (i < size) {
-    if (!t.isLetter(static_cast<unsigned char>(data[i]))) {
-      ++i;
+    utf8::WordCharacter w = utf8::wordCharacterAt(line.substr(i), t);
+    if (!w.letter) {
+      i += w.length;
       continue;
     }
-    std::size_t start = i++;
-    while (i < size && t.isWordChar(static_cast<unsigned char>(data[i])))
-      ++i;
-    readWord(std::string_view(data + start, i - start), lineCounter_);
+    std::size_t start = i;
+    i += w.length;
+    while (i < size && (w = utf8::wordCharacterAt(line.substr(i), t)).word)
+      i += w.length;
+    readWord(line.substr(start, i - start), lineCounter_);
   }
 }
 

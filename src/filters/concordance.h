@@ -17,11 +17,11 @@ namespace marrowen {
 // before and `after` words after, across lines, joined by single blanks),
 // ended by CR LF. The text itself is not passed on.
 //
-// A word is a letter followed by letters, digits and "_"; it never spans
-// lines. Dictionary words match without regard to case. The format takes
-// the line number as an integer ("%s %d %s") or, when it has a text
-// conversion there, as a text ("%s %s %s"); any other format is refused when
-// the filter is made.
+// A word is a letter followed by letters, digits, "_" and combining marks (a
+// UTF-8 character whole); it never spans lines. Dictionary words match
+// without regard to case. The format takes the line number as an integer
+// ("%s %d %s") or, when it has a text conversion there, as a text
+// ("%s %s %s"); any other format is refused when the filter is made.
 //
 // The window of the last `before` + `after` + 1 words is a ring that
 // restarts with every file; each word becomes the centre once `after` more

@@ -39,21 +39,6 @@ constexpr auto longestWaitStep = std::chrono::milliseconds(50);
 // How long a cancelled program may take to end after it was asked to.
 constexpr auto terminationGrace = std::chrono::seconds(1);
 
-struct SpawnSetup {
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attributes;
-  SpawnSetup() {
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attributes);
-  }
-  ~SpawnSetup() {
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  SpawnSetup(const SpawnSetup &) = delete;
-  SpawnSetup &operator=(const SpawnSetup &) = delete;
-};
-
 // Starts `words` in our current folder; 0 and the process id, or the errno
 // of the failure (a failed exec included).
 int spawnProgram(std::vector<std::string> words, pid_t &pid) {
@@ -73,7 +58,8 @@ int spawnProgram(std::vector<std::string> words, pid_t &pid) {
   sigemptyset(&none);
   sigset_t defaults;
   sigemptyset(&defaults);
-  for (int signal : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGCHLD, SIGALRM, SIGUSR1, SIGUSR2})
+  for (int signal :
+       {SIGPIPE, SIGXFSZ, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGCHLD, SIGALRM, SIGUSR1, SIGUSR2})
     sigaddset(&defaults, signal);
   posix_spawnattr_setpgroup(&setup.attributes, 0);
   posix_spawnattr_setsigmask(&setup.attributes, &none);
@@ -214,6 +200,12 @@ void TExecuteProgram::endFile() {
     if (WIFSIGNALED(status))
       throw EStreamError(Format("The program %s was ended by signal %d: its result is not used",
                                 {commandLine_, WTERMSIG(status)}));
+    // Its result is still passed on (grep ends 1 when nothing matched, which
+    // is no failure), but a program that failed half-way may have left only
+    // part of it: the log says so.
+    if (WIFEXITED(status) && WEXITSTATUS(status) != 0)
+      logWarning(
+          Format("The program %s ended with status %d", {commandLine_, WEXITSTATUS(status)}));
   }
 
   TFileStream result(resultFileName_, TFileMode::fmOpenRead);

@@ -44,7 +44,8 @@ public:
   // Runs the program and passes its result on. A program that cannot be
   // started logs message 5220 and, in a job, asks the job to end; a missing
   // result file raises EFOpenError, and a program ended by a signal
-  // EStreamError.
+  // EStreamError. A program that ends with a status other than 0 is named
+  // in a warning, its result passed on.
   void endFile() override;
   // Closes the data file.
   void abandonFile() override;

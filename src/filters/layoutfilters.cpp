@@ -36,19 +36,25 @@ int checkedWidth(int width, const char *message) {
   return width;
 }
 
-// Hands each byte of `chunk` but the line ends to `addByte`; a line end
-// writes the held bytes and itself to `out` and starts the next line empty.
-template <class AddByte>
-void eachByteOfLines(const std::string &chunk, std::string &held, std::string &out,
-                     AddByte addByte) {
-  for (char c : chunk) {
+// Hands each character of `text` but the line ends to `addCharacter` (its
+// bytes); a line end writes the held bytes and itself to `out` and starts
+// the next line empty.
+template <class AddCharacter>
+void eachCharacterOfLines(std::string_view text, std::string &held, std::string &out,
+                          AddCharacter addCharacter) {
+  for (std::size_t i = 0; i < text.size();) {
+    char c = text[i];
     if (isLineEnd(c)) {
       out.append(held);
       out += c;
       held.clear();
-    } else {
-      addByte(c);
+      ++i;
+      continue;
     }
+    std::size_t n =
+        static_cast<unsigned char>(c) < 0x80 ? 1 : utf8::characterLength(text.substr(i));
+    addCharacter(text.substr(i, n));
+    i += n;
   }
 }
 
@@ -58,44 +64,91 @@ TTabsToSpaces::TTabsToSpaces(int tabWidth)
     : tabWidth_(checkedWidth(tabWidth, "Tab width must be at least 1 (is %d)")) {}
 
 bool TTabsToSpaces::processChunk(std::string &chunk) {
+  carry_.join(chunk);
   auto tabs = static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\t'));
   if (tabs == 0) {
-    // Only the column at the end matters: the bytes after the last line end.
+    // Only the column at the end matters: the characters after the last
+    // line end.
     std::size_t last = chunk.find_last_of("\r\n");
-    std::size_t run = last == std::string::npos ? chunk.size() : chunk.size() - last - 1;
+    std::string_view run = last == std::string::npos ? std::string_view(chunk)
+                                                     : std::string_view(chunk).substr(last + 1);
     if (last != std::string::npos)
       state_ = 0;
-    state_ = static_cast<std::int32_t>((state_ + run % tabWidth_) % tabWidth_);
+    state_ =
+        static_cast<std::int32_t>((state_ + utf8::characterCount(run) % tabWidth_) % tabWidth_);
     return sendToNext(chunk);
   }
   buffer_.clear();
   buffer_.reserve(chunk.size() + tabs * static_cast<std::size_t>(tabWidth_ - 1));
-  for (char c : chunk) {
+  for (std::size_t i = 0; i < chunk.size();) {
+    char c = chunk[i];
     if (c == '\t') {
       int spaces = tabWidth_ - state_;
       buffer_.append(static_cast<std::size_t>(spaces), ' ');
       state_ = 0;
-    } else {
-      buffer_ += c;
-      if (isLineEnd(c))
-        state_ = 0;
-      else if (++state_ == tabWidth_)
-        state_ = 0;
+      ++i;
+      continue;
     }
+    std::size_t n = static_cast<unsigned char>(c) < 0x80
+                        ? 1
+                        : utf8::characterLength(std::string_view(chunk).substr(i));
+    buffer_.append(chunk, i, n);
+    i += n;
+    if (isLineEnd(c))
+      state_ = 0;
+    else if (++state_ == tabWidth_)
+      state_ = 0;
   }
   return sendToNext(buffer_);
+}
+
+void TTabsToSpaces::startFile() {
+  carry_.clear();
+  TGenericStateMachine::startFile();
+}
+
+void TTabsToSpaces::endFile() {
+  TGenericStateMachine::endFile();
+  std::string rest = carry_.take();
+  sendToNext(rest);
+}
+
+std::int64_t TTabsToSpaces::bufferedLength() { return static_cast<std::int64_t>(carry_.size()); }
+
+bool TCharacterLayout::processChunk(std::string &chunk) {
+  carry_.join(chunk);
+  buffer_.clear();
+  buffer_.reserve(chunk.size() + chunk.size() / 4 + held_.size());
+  collect(chunk);
+  return sendToNext(buffer_);
+}
+
+void TCharacterLayout::startFile() {
+  carry_.clear();
+  TResolveBackspaces::startFile();
+}
+
+void TCharacterLayout::endFile() {
+  buffer_.clear();
+  collect(carry_.take());
+  sendToNext(buffer_);
+  TResolveBackspaces::endFile();
+}
+
+std::int64_t TCharacterLayout::bufferedLength() {
+  return TResolveBackspaces::bufferedLength() + static_cast<std::int64_t>(carry_.size());
 }
 
 TSpacesToTabs::TSpacesToTabs(int tabWidth)
     : tabWidth_(static_cast<std::size_t>(
           checkedWidth(tabWidth, "Tab width must be at least 1 (is %d)"))) {}
 
-bool TSpacesToTabs::processChunk(std::string &chunk) {
-  buffer_.clear();
-  buffer_.reserve(chunk.size() + held_.size());
-  eachByteOfLines(chunk, held_, buffer_, [this](char c) {
-    held_ += c;
-    if (held_.size() < tabWidth_)
+void TSpacesToTabs::collect(std::string_view text) {
+  eachCharacterOfLines(text, held_, buffer_, [this](std::string_view character) {
+    if (held_.empty())
+      heldCharacters_ = 0;
+    held_ += character;
+    if (++heldCharacters_ < tabWidth_)
       return;
     std::size_t kept = held_.find_last_not_of(' ') + 1; // 0 when all are spaces
     if (kept < held_.size())
@@ -104,29 +157,30 @@ bool TSpacesToTabs::processChunk(std::string &chunk) {
       buffer_.append(held_);
     held_.clear();
   });
-  return sendToNext(buffer_);
 }
 
 TWordWrap::TWordWrap(int width)
     : width_(static_cast<std::size_t>(
           checkedWidth(width, "Word wrap width must be at least 1 (is %d)"))) {}
 
-bool TWordWrap::processChunk(std::string &chunk) {
-  buffer_.clear();
-  buffer_.reserve(chunk.size() + chunk.size() / 4 + held_.size());
-  eachByteOfLines(chunk, held_, buffer_, [this](char c) {
-    if (held_.size() >= width_) {
+void TWordWrap::collect(std::string_view text) {
+  eachCharacterOfLines(text, held_, buffer_, [this](std::string_view character) {
+    if (held_.empty())
+      heldCharacters_ = 0;
+    if (heldCharacters_ >= width_) {
       auto breakAt = std::find_if(held_.rbegin(), held_.rend(), isBreakByte);
-      // The break byte stays at the end of the line it ends.
+      // The break byte stays at the end of the line it ends; no byte of a
+      // UTF-8 character is a break byte, so no character is cut.
       std::size_t cut = static_cast<std::size_t>(held_.rend() - breakAt);
       if (cut == 0)
         cut = held_.size();
       buffer_.append(held_, 0, cut).append("\r\n");
       held_.erase(0, cut);
+      heldCharacters_ = utf8::characterCount(held_);
     }
-    held_ += c;
+    held_ += character;
+    ++heldCharacters_;
   });
-  return sendToNext(buffer_);
 }
 
 } // namespace marrowen

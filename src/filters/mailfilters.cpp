@@ -1,6 +1,7 @@
 #include "filters/mailfilters.h"
 
 #include "classlib/asciitext.h"
+#include "classlib/utf8.h"
 #include "engine/escapes.h"
 
 #include <array>
@@ -92,7 +93,7 @@ int schemeStartingWith(unsigned char upper) {
 
 // Appends the run of `allowed` bytes at `i` to `held`; returns where the run
 // stopped (the chunk's size when it reaches the end).
-std::size_t appendRun(const std::string &chunk, std::size_t i, const ByteSet &allowed,
+std::size_t appendRun(std::string_view chunk, std::size_t i, const ByteSet &allowed,
                       std::string &held) {
   const std::size_t start = i;
   while (i < chunk.size() && allowed[static_cast<unsigned char>(chunk[i])])
@@ -129,11 +130,12 @@ void TExtractEmails::startJob() {
 void TExtractEmails::startFile() {
   local_.clear();
   domain_.clear();
+  carry_.clear();
   TGenericStateMachine::startFile();
 }
 
 std::int64_t TExtractEmails::bufferedLength() {
-  return static_cast<std::int64_t>(local_.size() + domain_.size());
+  return static_cast<std::int64_t>(local_.size() + domain_.size() + carry_.size());
 }
 
 void TExtractEmails::endCandidate() {
@@ -146,23 +148,33 @@ void TExtractEmails::endCandidate() {
   state_ = 0;
 }
 
-bool TExtractEmails::processChunk(std::string &chunk) {
-  const ByteSet &wordChars = tables_->wordChars();
+void TExtractEmails::scan(std::string_view text) {
+  const CodePage &t = *tables_;
   const ByteSet &localBytes = localPartBytes();
   const ByteSet &domainBytes = domainPartBytes();
-  out_.clear();
-  const std::size_t size = chunk.size();
+  const std::size_t size = text.size();
   std::size_t i = 0;
   while (i < size) {
-    auto c = static_cast<unsigned char>(chunk[i]);
+    auto c = static_cast<unsigned char>(text[i]);
+    // A UTF-8 character is judged whole and never enters an address but as
+    // its first character (a letter or digit); every byte of it is passed
+    // over together.
+    const std::size_t length = c < 0x80 ? 1 : utf8::characterLength(text.substr(i));
     switch (state_) {
-    case 0:
-      if (wordChars[c]) {
-        local_.assign(1, static_cast<char>(c));
+    case 0: {
+      bool starts = t.isWordChar(c);
+      if (length > 1) {
+        std::size_t unused;
+        char32_t cp = utf8::decodeCharacter(text.substr(i), t, unused);
+        starts = utf8::isLetter(cp) || utf8::isDigit(cp);
+      }
+      if (starts) {
+        local_.assign(text, i, length);
         state_ = 1;
       }
-      ++i;
+      i += length;
       break;
+    }
     case 1: {
       if (c == '@') {
         domain_.assign(1, '@');
@@ -170,29 +182,38 @@ bool TExtractEmails::processChunk(std::string &chunk) {
         ++i;
         break;
       }
-      i = appendRun(chunk, i, localBytes, local_);
-      if (i < size && chunk[i] != '@') {
+      i = appendRun(text, i, localBytes, local_);
+      if (i < size && text[i] != '@') {
         local_.clear();
         state_ = 0;
-        ++i; // the byte that ended the candidate is not looked at again
+        // the character that ended the candidate is not looked at again
+        i += utf8::characterLength(text.substr(i));
       }
       break;
     }
     default: {
-      i = appendRun(chunk, i, domainBytes, domain_);
+      i = appendRun(text, i, domainBytes, domain_);
       if (i < size) {
         endCandidate();
-        ++i;
+        i += utf8::characterLength(text.substr(i));
       }
       break;
     }
     }
   }
+}
+
+bool TExtractEmails::processChunk(std::string &chunk) {
+  carry_.join(chunk);
+  out_.clear();
+  scan(chunk);
   return sendToNext(out_);
 }
 
 void TExtractEmails::endFile() {
   out_.clear();
+  // Bytes that never became a character are judged as the code page's.
+  scan(carry_.take());
   if (state_ == 2)
     endCandidate();
   local_.clear();

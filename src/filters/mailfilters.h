@@ -2,6 +2,7 @@
 
 #include "classlib/codepage.h"
 #include "filters/batchedlines.h"
+#include "filters/charactercarry.h"
 
 #include <cstdint>
 #include <memory>
@@ -15,7 +16,8 @@ namespace marrowen {
 // passed on then.
 
 // E-mail addresses: a word character starts the part before "@"; the part
-// after it runs over the bytes an address may hold there. An address needs a
+// after it runs over the bytes an address may hold there. A UTF-8 letter or
+// digit may start an address, and any other UTF-8 character ends one whole. An address needs a
 // "." after the "@"; full stops that end it belong to the sentence, not the
 // address. States: 0 searching, 1 before "@", 2 after it.
 class TExtractEmails : public TGenericStateMachine {
@@ -30,8 +32,11 @@ public:
 private:
   // Passes on the candidate when it is an address; starts searching again.
   void endCandidate();
+  // Looks for addresses in `text` (whole characters).
+  void scan(std::string_view text);
 
   std::shared_ptr<const CodePage> tables_;
+  CharacterCarry carry_;
   std::string local_;  // the part before "@"
   std::string domain_; // from "@" on
   std::string out_;

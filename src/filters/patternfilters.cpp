@@ -74,7 +74,7 @@ void TBuffer::emitRest(std::string &output) { emitUpTo(output, buffer_.size()); 
 bool TBuffer::isWholeWord() const {
   const CodePage &tables = *tables_;
   const std::string_view text(buffer_);
-  const std::size_t before = utf8::characterLengthBefore(text, matchPos_);
+  const std::size_t before = matchPos_ - utf8::lastCharacterStart(text.substr(0, matchPos_));
   if (utf8::isAlphaNumericAt(text.substr(matchPos_ - before), tables))
     return false;
   std::size_t end = matchPos_ + matchLength_;

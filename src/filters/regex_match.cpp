@@ -192,7 +192,7 @@ public:
         --end;
         continue;
       }
-      const std::size_t n = utf8::characterLengthBefore(text, end);
+      const std::size_t n = end - utf8::lastCharacterStart(text.substr(0, end));
       if (end - floor < n || text_->takeOne(node, end - n) != n)
         break;
       end -= n;

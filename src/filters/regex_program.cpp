@@ -833,7 +833,7 @@ std::size_t RegexText::takeLiteralCharacter(std::size_t node, std::size_t index,
 std::size_t RegexText::stepBefore(std::size_t node, std::size_t start, std::size_t pos) const {
   if ((s_[pos - 1] & 0xC0) != 0x80)
     return 1;
-  const std::size_t n = utf8::characterLengthBefore(view(), pos);
+  const std::size_t n = pos - utf8::lastCharacterStart(view().substr(0, pos));
   if (n == 1 || pos - start < n)
     return 1;
   // The run took the character whole, unless its first byte was taken alone
@@ -863,7 +863,7 @@ bool RegexText::wordAt(std::size_t pos) const {
 bool RegexText::wordBefore(std::size_t pos) const {
   if (pos == 0 || pos > end_)
     return false;
-  const std::size_t n = utf8::characterLengthBefore(view(), pos);
+  const std::size_t n = pos - utf8::lastCharacterStart(view().substr(0, pos));
   if (n > 1) {
     const char32_t cp = utf8::decode(view().substr(pos - n, n));
     return utf8::isLetter(cp) || utf8::isDigit(cp);

@@ -2,9 +2,11 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/utf8.h"
 #include "engine/messages.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace marrowen {
 
@@ -127,8 +129,31 @@ void TInsertColumn::processLine(std::string_view lineEnd) {
 }
 
 void TReverseEachLine::processLine(std::string_view lineEnd) {
-  std::reverse(currentLine_.begin(), currentLine_.end());
-  passOnLine(currentLine_, lineEnd);
+  const std::string_view line = currentLine_;
+  if (std::none_of(line.begin(), line.end(), [](char c) { return c & 0x80; })) {
+    std::reverse(currentLine_.begin(), currentLine_.end());
+    passOnLine(currentLine_, lineEnd);
+    return;
+  }
+  // Characters in reverse order, each UTF-8 sequence whole and followed still
+  // by the combining marks that were written after it.
+  reversed_.resize(line.size());
+  char *end = reversed_.data() + line.size();
+  for (std::size_t i = 0; i < line.size();) {
+    const std::size_t start = i;
+    i += utf8::characterLength(line.substr(i));
+    while (i < line.size() && static_cast<unsigned char>(line[i]) >= 0x80) {
+      char32_t cp;
+      std::size_t n = utf8::decodeSequence(reinterpret_cast<const unsigned char *>(line.data()) + i,
+                                           line.size() - i, cp);
+      if (!n || !utf8::isCombiningMark(cp))
+        break;
+      i += n;
+    }
+    end -= i - start;
+    std::memcpy(end, line.data() + start, i - start);
+  }
+  passOnLine(reversed_, lineEnd);
 }
 
 } // namespace marrowen

@@ -93,10 +93,14 @@ private:
   std::string out_;
 };
 
-// The bytes of each line in reverse order, the line end kept after them.
+// The characters of each line in reverse order, the line end kept after
+// them. A UTF-8 character stays whole, its combining marks after it.
 class TReverseEachLine : public TBatchedLineFilter {
 public:
   void processLine(std::string_view lineEnd) override;
+
+private:
+  std::string reversed_;
 };
 
 } // namespace marrowen

@@ -1,6 +1,7 @@
 #include "qtext/qtext.h"
 
 #include "classlib/codepage.h"
+#include "classlib/utf8.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -8,24 +9,62 @@
 namespace marrowen {
 
 QString toQString(std::string_view bytes) {
-  std::u16string text = systemCodePage()->toUtf16(bytes);
+  std::u16string text = utf8::toUtf16(bytes, *systemCodePage());
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 std::string fromQString(const QString &text) {
-  const QByteArray bytes = text.toUtf8();
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-std::string toCodePageText(const QString &text) {
-  return systemCodePage()->fromUtf16(std::u16string_view(
-      reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())));
+  std::int64_t lost = 0;
+  return lineFromQString(text, LineEncoding::Utf8, lost);
 }
 
 std::string bytesForShownText(const QString &text, std::string_view shownFrom) {
   if (text == toQString(shownFrom))
     return std::string(shownFrom);
   return fromQString(text);
+}
+
+std::string clipboardBytes(const QString &text) {
+  std::int64_t lost = 0;
+  return lineFromQString(text, LineEncoding::Utf8, lost);
+}
+
+LineEncoding lineEncodingOf(std::string_view text) {
+  return utf8::isValid(text) ? LineEncoding::Utf8 : LineEncoding::CodePage;
+}
+
+QString lineToQString(std::string_view text, LineEncoding encoding) {
+  if (encoding == LineEncoding::Utf8)
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  std::u16string units = systemCodePage()->toUtf16(text);
+  return QString::fromUtf16(units.data(), static_cast<qsizetype>(units.size()));
+}
+
+std::string lineFromQString(const QString &text, LineEncoding encoding, std::int64_t &lost) {
+  const CodePage &page = *systemCodePage();
+  const auto *units = reinterpret_cast<const char16_t *>(text.utf16());
+  const auto size = static_cast<std::size_t>(text.size());
+  std::string out;
+  out.reserve(size);
+  for (std::size_t i = 0; i < size;) {
+    char32_t cp = units[i++];
+    bool pair = false;
+    if (cp >= 0xD800 && cp <= 0xDBFF && i < size && units[i] >= 0xDC00 && units[i] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (units[i++] - 0xDC00);
+      pair = true;
+    }
+    unsigned char byte;
+    if (encoding == LineEncoding::Utf8 && (cp < 0xD800 || cp > 0xDFFF)) {
+      utf8::append(out, cp);
+    } else if (encoding == LineEncoding::CodePage && !pair &&
+               page.fromUnicode(static_cast<char16_t>(cp), byte)) {
+      out += static_cast<char>(byte);
+    } else {
+      out += '?';
+      ++lost;
+    }
+  }
+  return out;
 }
 
 namespace {
@@ -113,7 +152,7 @@ std::string fileNameFromQString(const QString &fileName) {
 }
 
 std::string fileNameToText(std::string_view fileName) {
-  return toCodePageText(fileNameToQString(fileName));
+  return fromQString(fileNameToQString(fileName));
 }
 
 } // namespace marrowen

@@ -20,6 +20,7 @@
 #include <private/qv4mm_p.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -88,7 +89,9 @@ constexpr const char *callerSource = R"((function (global) {
       try {
         return { ok: true, text: value === undefined || value === null ? '' : toText(value) };
       } catch (e) {
-        return describe(e);
+        var d = describe(e);
+        d.result = true;
+        return d;
       }
     },
     shape: function (name) {
@@ -168,6 +171,31 @@ bool recursionSite(const Thrown &error, QString &routine, int &line) {
   return true;
 }
 
+// The line (from 1) on which `code` declares the routine `name`
+// ("function name("); 0 when it declares none so.
+int declarationLine(const std::vector<std::string> &code, std::string_view name) {
+  const auto isNamePart = [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$';
+  };
+  constexpr std::string_view keyword = "function";
+  for (std::size_t i = 0; i < code.size(); ++i) {
+    const std::string &line = code[i];
+    for (std::size_t at = line.find(keyword); at != std::string::npos;
+         at = line.find(keyword, at + 1)) {
+      if (at > 0 && isNamePart(line[at - 1]))
+        continue;
+      std::size_t pos = at + keyword.size();
+      const std::size_t blanks = line.find_first_not_of(" \t", pos);
+      if (blanks == pos || blanks == std::string::npos || line.compare(blanks, name.size(), name))
+        continue;
+      pos = line.find_first_not_of(" \t", blanks + name.size());
+      if (pos != std::string::npos && line[pos] == '(')
+        return static_cast<int>(i) + 1;
+    }
+  }
+  return 0;
+}
+
 } // namespace
 
 bool isRunnableScriptLanguage(const std::string &language) {
@@ -186,9 +214,12 @@ struct TawScriptControl::Engine {
 
 // Interrupts a call that runs past the time-out, that its job asks to stop,
 // or during which the process grows past the memory bound. It sleeps while
-// no call runs and, while calls follow each other, wakes only for a call
-// that is still running at its next look, so a short call costs two
-// uncontended locks, not a thread switch.
+// no call runs, or while the one running is already interrupted, until the
+// next call begins. While calls follow each other it looks at a call when
+// the one before would have needed a look, and a new call wakes it only when
+// it needs a look sooner (a shorter time-out than the call before), so a
+// short call costs two uncontended locks, not a thread switch, and every
+// call is looked at by its own deadline.
 class TawScriptControl::Watchdog {
 public:
   enum class Ending { Finished, TimedOut, Stopped, OverMemory };
@@ -228,7 +259,7 @@ public:
       timeout_ = std::chrono::milliseconds(timeoutMs);
       heapAtStart_ = heap;
       residentAtStart_ = 0;
-      wake = idle_;
+      wake = sleeping_ || firstLook() < nextLook_;
     }
     if (wake)
       wake_.notify_one();
@@ -249,23 +280,32 @@ private:
   // How often a running call is looked at when it may be stopped or bounded.
   static constexpr auto lookInterval = std::chrono::milliseconds(20);
 
+  // When the running call must next be looked at.
+  std::chrono::steady_clock::time_point firstLook() const {
+    const auto deadline = start_ + timeout_;
+    if (stopRequest_ || memoryLimit_ > 0)
+      return std::min(deadline, std::chrono::steady_clock::now() + lookInterval);
+    return deadline;
+  }
+
   void watch() {
     std::unique_lock lock(mutex_);
     while (!stop_) {
-      if (!busy_) {
-        idle_ = true;
-        wake_.wait(lock, [this] { return stop_ || busy_; });
-        idle_ = false;
+      if (!busy_ || serial_ == interrupted_) {
+        // Only the next call's begin has anything to watch; it wakes us.
+        sleeping_ = true;
+        wake_.wait(lock, [this] { return stop_ || (busy_ && serial_ != interrupted_); });
+        sleeping_ = false;
         continue;
       }
       const std::uint64_t serial = serial_;
       const auto deadline = start_ + timeout_;
-      auto look = deadline;
-      if (stopRequest_ || memoryLimit_ > 0)
-        look = std::min(look, std::chrono::steady_clock::now() + lookInterval);
-      const auto callOver = [this, serial] { return stop_ || serial_ != serial || !busy_; };
-      wake_.wait_until(lock, look, [this] { return stop_; });
-      if (callOver())
+      nextLook_ = firstLook();
+      // Woken early only by the end of the program or a call that needs a
+      // look sooner.
+      wake_.wait_until(lock, nextLook_, [this, serial] { return stop_ || serial_ != serial; });
+      nextLook_ = std::chrono::steady_clock::time_point::max();
+      if (stop_ || serial_ != serial || !busy_)
         continue;
       Ending ending = Ending::Finished;
       if (stopRequest_ && stopRequest_())
@@ -277,10 +317,9 @@ private:
       if (ending == Ending::Finished)
         continue;
       ending_ = ending;
+      interrupted_ = serial;
       if (engine_)
         engine_->setInterrupted(true);
-      // Sleep until this call ends.
-      wake_.wait(lock, callOver);
     }
   }
 
@@ -316,9 +355,11 @@ private:
   std::size_t memoryLimit_ = 0;
   bool stop_ = false;
   bool busy_ = false;
-  bool idle_ = false;
+  bool sleeping_ = false;
   Ending ending_ = Ending::Finished;
   std::uint64_t serial_ = 0;
+  std::uint64_t interrupted_ = 0; // the serial of the last call interrupted
+  std::chrono::steady_clock::time_point nextLook_ = std::chrono::steady_clock::time_point::max();
   std::chrono::steady_clock::time_point start_;
   std::chrono::milliseconds timeout_{10000};
   std::size_t heapAtStart_ = 0;
@@ -512,13 +553,13 @@ void TawScriptControl::addCode() {
     error.source = thrown.value.isError() && thrown.name == QStringLiteral("SyntaxError")
                        ? "JScript compilation error"
                        : "JScript runtime error";
-    error.description = toCodePageText(thrown.text);
+    error.description = fromQString(thrown.text);
     if (thrown.number)
       error.number = *thrown.number;
     error.line = thrown.line;
     QString routine;
     if (recursionSite(thrown, routine, error.line))
-      error.description += Format(" (%s calls itself without end)", {toCodePageText(routine)});
+      error.description += Format(" (%s calls itself without end)", {fromQString(routine)});
     else if (error.line == 0 && !trace.isEmpty()) {
       // "function:line:column:file"
       QStringList parts = trace.first().split(':');
@@ -541,24 +582,35 @@ void TawScriptControl::addCode() {
 
 std::string TawScriptControl::Run(const std::string &name,
                                   const std::vector<std::string> &arguments) {
-  if (OnCallFunction)
-    OnCallFunction(name, arguments);
+  QStringList texts;
+  for (const std::string &argument : arguments)
+    texts.append(toQString(argument));
+  return fromQString(RunText(name, texts));
+}
+
+QString TawScriptControl::RunText(const std::string &name, const QStringList &arguments) {
+  if (OnCallFunction) {
+    std::vector<std::string> texts;
+    for (const QString &argument : arguments)
+      texts.push_back(fromQString(argument));
+    OnCallFunction(name, texts);
+  }
   QJSEngine &js = engine_->js;
   QJSValue args = js.newArray(static_cast<uint>(arguments.size()));
-  for (std::size_t i = 0; i < arguments.size(); ++i)
-    args.setProperty(static_cast<quint32>(i), toQString(arguments[i]));
+  for (qsizetype i = 0; i < arguments.size(); ++i)
+    args.setProperty(static_cast<quint32>(i), arguments[i]);
 
   QJSValue outcome;
   if (!watched([&] { outcome = engine_->call.call({toQString(name), args}); }))
     return {};
   if (outcome.property(QStringLiteral("ok")).toBool())
-    return toCodePageText(outcome.property(QStringLiteral("text")).toString());
+    return outcome.property(QStringLiteral("text")).toString();
 
   TawScriptError error;
   error.source = "JScript runtime error";
   if (!outcome.isObject()) {
     // The call itself failed (the engine was interrupted before it could catch).
-    error.description = toCodePageText(outcome.toString());
+    error.description = fromQString(outcome.toString());
     DoError(error);
     return {};
   }
@@ -568,13 +620,21 @@ std::string TawScriptControl::Run(const std::string &name,
     return {};
   }
   const Thrown thrown = thrownOf(outcome);
-  error.description = toCodePageText(thrown.text);
+  error.description = fromQString(thrown.text);
   if (thrown.number)
     error.number = *thrown.number;
   error.line = thrown.line;
+  // A value that failed on its way to text, not in a toString of the
+  // script's own, failed in the host's code, which has no file name ("@:47"):
+  // the routine that returned it is the place to look.
+  if (outcome.property(QStringLiteral("result")).toBool() &&
+      thrown.stack.section(u'\n', 0, 0).section(u'@', -1).startsWith(u':')) {
+    error.description += Format(" (the value %s returned cannot be turned into text)", {name});
+    error.line = declarationLine(code_, name);
+  }
   QString recursing;
   if (recursionSite(thrown, recursing, error.line))
-    error.description += Format(" (%s calls itself without end)", {toCodePageText(recursing)});
+    error.description += Format(" (%s calls itself without end)", {fromQString(recursing)});
   if (error.line > 0 && static_cast<std::size_t>(error.line) <= code_.size())
     error.text = code_[static_cast<std::size_t>(error.line) - 1];
   DoError(error);

@@ -2,6 +2,9 @@
 
 #include "filterlist/filtermakers.h"
 
+#include <QString>
+#include <QStringList>
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -95,6 +98,9 @@ public:
   // as text (empty for no value). Errors and time-outs go to the events;
   // without handlers the result is empty.
   std::string Run(const std::string &name, const std::vector<std::string> &arguments);
+  // The same with the texts as the script sees them, for a caller that
+  // decides itself how its bytes become characters and back.
+  QString RunText(const std::string &name, const QStringList &arguments);
 
   // Whether the code defines a routine of this name, and its parameter count.
   bool hasRoutine(const std::string &name, int *parameterCount = nullptr);

@@ -4,9 +4,11 @@
 #include "classlib/format.h"
 #include "classlib/program.h"
 #include "engine/job.h"
+#include "engine/log.h"
 #include "engine/messages.h"
 #include "engine/subchain.h"
 #include "engine/userinterface.h"
+#include "qtext/qtext.h"
 #include "scriptfilter/scriptcontrol.h"
 #include "scriptfilter/scriptobject.h"
 
@@ -82,27 +84,40 @@ void TScriptFilter::endJob() {
 
 void TScriptFilter::startFile() {
   TProcessLines::startFile();
-  sendResult(runRoutine("startFile", {}));
+  sendResult(runRoutine("startFile", {}), LineEncoding::Utf8, "at the start of");
 }
 
 void TScriptFilter::processLine(std::string_view lineEnd) {
-  sendResult(runRoutine("processLine", {currentLine_, std::string(lineEnd)}));
+  // Each line goes back in the encoding it came in.
+  const LineEncoding encoding = lineEncodingOf(currentLine_);
+  QString end = QString::fromLatin1(lineEnd.data(), static_cast<qsizetype>(lineEnd.size()));
+  sendResult(runRoutine("processLine", {lineToQString(currentLine_, encoding), end}), encoding,
+             Format("for line %d of", {lineCounter_}));
 }
 
 void TScriptFilter::endFile() {
   TProcessLines::endFile();
-  sendResult(runRoutine("endFile", {}));
+  sendResult(runRoutine("endFile", {}), LineEncoding::Utf8, "at the end of");
 }
 
-std::string TScriptFilter::runRoutine(const std::string &name,
-                                      const std::vector<std::string> &arguments) {
+QString TScriptFilter::runRoutine(const std::string &name, const QStringList &arguments) {
   Session *session = session_.get();
   if (!session)
     throw Exception(Format("The script's routine %s was called outside a job", {name}));
-  return session->control->Run(name, arguments);
+  return session->control->RunText(name, arguments);
 }
 
-void TScriptFilter::sendResult(std::string text) { sendToNext(text); }
+void TScriptFilter::sendResult(const QString &result, LineEncoding encoding,
+                               std::string_view where) {
+  std::int64_t lost = 0;
+  std::string text = lineFromQString(result, encoding, lost);
+  if (lost > 0)
+    logWarning(Format("The script's text %s [%s] holds %d character(s) that %s cannot hold; "
+                      "each was written as \"?\"",
+                      {std::string(where), loggedName(getFullInputFilename()), lost,
+                       std::string(encoding == LineEncoding::Utf8 ? "UTF-8" : "the code page")}));
+  sendToNext(text);
+}
 
 void TScriptFilter::flushSubFiltersFromScript() {
   TFilter *head = firstSubfilter();

@@ -2,6 +2,10 @@
 
 #include "engine/jobthreadresource.h"
 #include "engine/lines.h"
+#include "qtext/qtext.h"
+
+#include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <cstddef>
@@ -11,7 +15,11 @@
 
 namespace marrowen {
 
-// A line filter written as a script. The script defines five routines:
+// A line filter written as a script. A line that is valid UTF-8 reaches the
+// script as its characters and the script's text for it goes back in UTF-8;
+// any other line goes both ways through the code page. A character the
+// line's encoding cannot hold is written as "?" and logged with the file
+// and line. The script defines five routines:
 // "startJob" and "endJob" (called once per job, results ignored),
 // "startFile" and "endFile" (their text goes down the chain before the
 // file's first line and after its last), and "processLine" (line, EOL),
@@ -59,8 +67,10 @@ public:
 private:
   struct Session;
 
-  std::string runRoutine(const std::string &name, const std::vector<std::string> &arguments);
-  void sendResult(std::string text);
+  QString runRoutine(const std::string &name, const QStringList &arguments);
+  // The script's text to the next filter in `encoding`; a character lost on
+  // the way is logged, `where` naming the place.
+  void sendResult(const QString &result, LineEncoding encoding, std::string_view where);
 
   std::string script_;
   std::string language_;

@@ -41,11 +41,11 @@ void TMRscriptInterface::terminateMarrowen() {
 }
 
 void TMRscriptInterface::logError(const QString &messageText) {
-  guarded([&] { filter_.logError(toCodePageText(messageText)); });
+  guarded([&] { filter_.logError(fromQString(messageText)); });
 }
 
 void TMRscriptInterface::logInfo(const QString &messageText) {
-  guarded([&] { filter_.logInfo(toCodePageText(messageText)); });
+  guarded([&] { filter_.logInfo(fromQString(messageText)); });
 }
 
 void TMRscriptInterface::terminate() {
@@ -53,11 +53,11 @@ void TMRscriptInterface::terminate() {
 }
 
 QString TMRscriptInterface::getGlobalVar(const QString &name) {
-  return guarded([&] { return toQString(filter_.getGlobalVar(toCodePageText(name))); });
+  return guarded([&] { return toQString(filter_.getGlobalVar(fromQString(name))); });
 }
 
 void TMRscriptInterface::setGlobalVar(const QString &name, const QString &value) {
-  guarded([&] { filter_.setGlobalVar(toCodePageText(name), toCodePageText(value)); });
+  guarded([&] { filter_.setGlobalVar(fromQString(name), fromQString(value)); });
 }
 
 void TMRscriptInterface::flushSubFilters() {
@@ -70,14 +70,14 @@ void TMRscriptInterface::initSubFilters() {
 
 QString TMRscriptInterface::subFilterEntireText(const QString &inputText) {
   return guarded([&] {
-    std::string text = toCodePageText(inputText);
+    std::string text = fromQString(inputText);
     filter_.subFilterEntireText(text);
     return toQString(text);
   });
 }
 
 void TMRscriptInterface::subFilterChunk(const QString &inputString) {
-  guarded([&] { filter_.subFilterChunkFromScript(toCodePageText(inputString)); });
+  guarded([&] { filter_.subFilterChunkFromScript(fromQString(inputString)); });
 }
 
 QString TInertScriptInterface::version() const { return toQString(program::version); }

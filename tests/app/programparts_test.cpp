@@ -518,6 +518,21 @@ TEST_F(WholeProgram, TheBarFollowsTheActiveListInEveryWindowState) {
   ASSERT_EQ(activeList()->fileName(), saved);
   EXPECT_TRUE(main->mdiArea().activeSubWindow()->isMaximized());
   EXPECT_TRUE(barFollows(activeList()));
+
+  // A file that fails to open in a new window leaves the list before it
+  // active and maximized.
+  const std::string notAList = dir.file("notes.fll");
+  writeFile(notAList, "not a filter list\n");
+  TchildForm *before = activeList();
+  dialogAnswer = [&](QDialog &dialog) {
+    static_cast<QFileDialog &>(dialog).selectFile(QString::fromStdString(notAList));
+    return static_cast<int>(QDialog::Accepted);
+  };
+  main->action("Open1")->trigger();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(boxTexts.size(), 1u);
+  EXPECT_EQ(activeList(), before);
+  EXPECT_TRUE(main->mdiArea().activeSubWindow()->isMaximized());
 }
 
 // The Alt key a caption answers to, upper-cased; none without one.
@@ -763,6 +778,11 @@ TEST_F(WholeProgram, KeysReachMenusPagesAndFieldsAndMoveTheSelectedFilter) {
   auto *search = list->blankPanel->findChild<QPlainTextEdit *>("searchString");
   ASSERT_NE(search, nullptr);
   EXPECT_EQ(search->toPlainText(), "abc");
+  // The search text's own letter would keep the focus where it is: the menu
+  // that shares it opens.
+  press(Qt::Key_F);
+  EXPECT_EQ(menuShown(), "File1");
+  EXPECT_EQ(QApplication::focusWidget(), search);
   press(Qt::Key_R);
   EXPECT_EQ(QApplication::focusWidget()->objectName(), "replaceString");
   EXPECT_EQ(menuShown(), "");

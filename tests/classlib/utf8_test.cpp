@@ -6,7 +6,9 @@
 
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <random>
+#include <vector>
 
 using namespace marrowen;
 
@@ -88,4 +90,45 @@ TEST(Utf8, OtherBytesAreCharactersOfTheCodePage) {
   for (char32_t c : {U'a', U'\u00e9', U'\u20ac', U'\U0001F600'})
     utf8::append(out, c);
   EXPECT_EQ(out, "a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80");
+}
+
+// The backward and the resuming readings of random bytes against the forward
+// one: each finds exactly the characters reading from the start finds.
+TEST(Utf8, CharacterEdgesAgreeWithReadingFromTheStart) {
+  std::mt19937 random(55);
+  const unsigned char pool[] = {'a', 0x80, 0x9F, 0xBF, 0xC3, 0xCE, 0xE2, 0xED, 0xF0, 0xF4, 0xFF};
+  for (int round = 0; round < 3000; ++round) {
+    std::string s;
+    for (int k = 1 + static_cast<int>(random() % 12); k > 0; --k)
+      s += static_cast<char>(pool[random() % sizeof pool]);
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < s.size(); i += utf8::characterLength(std::string_view(s).substr(i)))
+      starts.push_back(i);
+    starts.push_back(s.size());
+    ASSERT_EQ(utf8::characterCount(s), starts.size() - 1) << round;
+    for (std::size_t k = 1; k < starts.size(); ++k)
+      ASSERT_EQ(utf8::lastCharacterStart(std::string_view(s).substr(0, starts[k])), starts[k - 1])
+          << round;
+    for (std::size_t at = 0; at <= s.size(); ++at)
+      ASSERT_EQ(utf8::characterBoundaryFrom(s, at),
+                *std::lower_bound(starts.begin(), starts.end(), at))
+          << round << " at " << at;
+  }
+}
+
+TEST(Utf8, CaseMappingKeepsCodePageBytesAndMapsCharactersWhole) {
+  auto cp = CodePage::create("windows-1252");
+  // A sequence changes as a character, longer or shorter; a byte outside one
+  // through the code page's map.
+  EXPECT_EQ(utf8::upperCase("stra\xc3\x9f"
+                            "e \xe9 \xce\x90 \xf0\x90\x90\xa8",
+                            *cp),
+            "STRASSE \xc9 \xce\x99\xcc\x88\xcc\x81 \xf0\x90\x90\x80");
+  EXPECT_EQ(utf8::lowerCase("\xc4\xb0 \xe1\xba\x9e \xc9", *cp), "i\xcc\x87 \xc3\x9f \xe9");
+  // A capital sigma that ends a word (past case-ignorable marks) is final.
+  EXPECT_EQ(
+      utf8::lowerCase(
+          "\xce\xa3 \xce\x9f\xce\xa3. \xce\x9f\xce\xa3'\xce\x91 \xce\x91\xce\xa3\xcc\x81", *cp),
+      "\xcf\x83 \xce\xbf\xcf\x82. \xce\xbf\xcf\x83'\xce\xb1 \xce\xb1\xcf\x82\xcc\x81");
+  EXPECT_EQ(utf8::characterCount("a\xc3\xa9\xe9\xf0\x9f\x98\x80"), 4u);
 }

@@ -66,6 +66,43 @@ protected:
   std::string file_;
 };
 
+// A UTF-8 statement runs as UTF-8 and its rows come back in UTF-8; one in
+// Windows-1252 both ways through the code page, where a letter the code page
+// lacks becomes "?" and the log names the statement's line once. Names and
+// fixed widths count characters.
+TEST_F(DatabaseFilter, EachStatementCrossesInTheEncodingItCameIn) {
+  run({"insert into items values (4, 'Grüße Жук', 3, 'naïve', NULL)"});
+  auto make = filter(TDatabaseOutputFormat::Delimited, false);
+  EXPECT_EQ(expectChunkInvariant(make, "select name from items where id = 4;\n"
+                                       "select 'caf\xe9' || name as \"na\xc3\xafve\" from items "
+                                       "where id = 1;\n"
+                                       "select 'caf\xc3\xa9 ' || name from items where id = 4"),
+            "\"Gr\xc3\xbc\xc3\x9f"
+            "e \xd0\x96\xd1\x83\xd0\xba\"\r\n"
+            "\"caf\xe9"
+            "apple\"\r\n"
+            "\"caf\xc3\xa9 Gr\xc3\xbc\xc3\x9f"
+            "e \xd0\x96\xd1\x83\xd0\xba\"\r\n");
+  RecordingJob job;
+  testing::ChunkRunOptions options;
+  options.job = &job;
+  EXPECT_EQ(
+      testing::runInChunks(make, "\n\nselect name || '\xe9' from items where id = 4;", 0, options),
+      "\"Gr\xfc\xdf"
+      "e ???\xe9\"\r\n");
+  ASSERT_EQ(job.logLines.size(), 1u);
+  EXPECT_NE(job.logLines[0].find("statement on line 3 of [/tmp/input.txt] hold 3 character(s)"),
+            std::string::npos)
+      << job.logLines[0];
+  auto fixed = filter(TDatabaseOutputFormat::FixedWidth);
+  EXPECT_EQ(expectChunkInvariant(fixed, "select name as \"na\xc3\xafve\", id from items where "
+                                        "id = 4"),
+            "na_ve     id" + std::string(18, ' ') +
+                "\r\nGr\xc3\xbc\xc3\x9f"
+                "e \xd0\x96\xd1\x83\xd0\xba 4" +
+                std::string(19, ' ') + "\r\n");
+}
+
 TEST_F(DatabaseFilter, DelimitedRowsQuoteTextAndDoubleTheQualifier) {
   auto make = filter(TDatabaseOutputFormat::Delimited);
   EXPECT_EQ(expectChunkInvariant(make, "select id, name, price, note from items order by id;\r\n"),

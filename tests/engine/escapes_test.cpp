@@ -189,6 +189,8 @@ TEST(CaseTests, UpperLowerMixed) {
   EXPECT_TRUE(isUpperCaseText("123") && isLowerCaseText("123"));
   EXPECT_TRUE(isMixedCaseText("Abc"));
   EXPECT_FALSE(isMixedCaseText("123"));
+  EXPECT_TRUE(isUpperCaseText("GRÜSSE ΟΔΟΣ") && isLowerCaseText("grüße οδος"));
+  EXPECT_TRUE(isMixedCaseText("Grüße"));
 }
 
 TEST(MatchCase, FollowsTheFoundText) {
@@ -207,6 +209,15 @@ TEST(MatchCase, FollowsTheFoundText) {
       {"Hello", "", ""},
       {"\xc9t\xe9", "\xe9t\xe9", "\xc9t\xe9"},
       {"Ab", "x", "X"},
+      // A UTF-8 letter is one character, cased whole by Unicode.
+      {"STRASSE", "grüße", "GRÜSSE"},
+      {"ΟΔΟΣ", "λόγος", "ΛΌΓΟΣ"},
+      {"ΚΑΛΟΣ", "", ""},
+      {"ΛΌΓΟΣ", "x", "X"},
+      {"Éclair", "ölçü", "Ölçü"},
+      {"éCLAIR", "Ölçü", "öLÇÜ"},
+      {"ЁЛКА", "ель и сосна", "ЕЛЬ И СОСНА"},
+      {"ёлка", "ЕЛЬ Σ ΣΑΣ", "ель σ σας"},
   };
   for (const auto &c : cases)
     EXPECT_EQ(matchCase(c.found, c.replacement), c.result) << c.found << " " << c.replacement;

@@ -2,6 +2,7 @@
 
 #include "engine/mergesplit.h"
 #include "engine/outputs.h"
+#include "engine/userinterface.h"
 #include "support/recording_job.h"
 #include "support/temp_folder.h"
 
@@ -12,8 +13,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <thread>
 
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -186,6 +189,27 @@ TEST_F(FileListTest, OddNamesAreListedAndOnlyRegularFiles) {
             Names({"Skipping [" + dir.file("fifo.txt") + "]: it is a pipe, not a regular file"}));
 }
 
+// A name without wildcards names the file spelt so, as the shell does; names
+// that differ in case stand in only where there is none (lists written for
+// Windows). A backslash is a letter of a name that exists. A folder named as
+// an input that gives no file without its subfolders says so.
+TEST_F(FileListTest, ANameIsTheFileSpeltSo) {
+  for (const char *name : {"report.txt", "REPORT.TXT", "Report.Txt", "back\\slash.txt"})
+    writeFile(dir.file(name), "x");
+  std::filesystem::create_directories(dir.file("only/sub"));
+  writeFile(dir.file("only/sub/x.txt"), "x");
+  EXPECT_EQ(listOf({{"Report.Txt", "None", "Add"}}), Names({"Report.Txt"}));
+  EXPECT_EQ(listOf({{"rePort.txt", "None", "Add"}}),
+            Names({"REPORT.TXT", "Report.Txt", "report.txt"}));
+  EXPECT_EQ(listOf({{"back\\slash.txt", "None", "Add"}}), Names({"back\\slash.txt"}));
+  EXPECT_EQ(listOf({{"only/*.*", "All", "Add"}}), Names({"only/sub/x.txt"}));
+  EXPECT_TRUE(job.errors.empty());
+  EXPECT_EQ(listOf({{"a.txt", "None", "Add"}, {"only/*.*", "None", "Add"}}), Names({"a.txt"}));
+  EXPECT_EQ(job.errors, Names({"Skipping folder [" + dir.file("only") +
+                               "]: it holds no file of its own, and the files in its subfolders "
+                               "are read only with /I+ (Subfolders \"All\")"}));
+}
+
 TEST_F(FileListTest, EverySpellingOfAFolderGivesTheSameNames) {
   EXPECT_EQ(listOf({{"s1/../s1/./c.txt", "None", "Add"}}), Names({"s1/c.txt"}));
   EXPECT_EQ(listOf({{"s1//s2/../*.txt", "None", "Add"}}), Names({"s1/c.txt"}));
@@ -241,6 +265,14 @@ TEST(FileInputBinary, EachBoundary) {
        false},
       {"empty", "", false},
       {"one high byte", "\xff", false},
+      // A valid UTF-8 sequence is text, however long the run of its bytes.
+      {"German in UTF-8",
+       "Gr\xc3\xbc\xc3\x9f"
+       "e aus K\xc3\xb6ln",
+       false},
+      {"Chinese and an emoji in UTF-8", "\xe4\xb8\xad\xe6\x96\x87\xf0\x9f\x98\x80", false},
+      {"a sequence, then four stray bytes", "\xc3\xa9\xe9\xe9\xe9\xe9 abcdefgh", true},
+      {"an overlong form is no sequence", "ab\xc0\xaf\xc0\xaf cdefgh", true},
   };
   TempFolder dir;
   RecordingJob job;
@@ -260,6 +292,12 @@ TEST(FileInputBinary, OnlyTheSampleIsJudgedAndUnreadableFilesAreText) {
   input.attachJob(&job);
   writeFile(dir.file("late"), std::string("abcdefgh\0", 9));
   EXPECT_FALSE(input.isBinaryFile(dir.file("late")));
+  // The sample's end cuts an emoji after three bytes and a euro sign after
+  // two: text, not stray bytes of a run.
+  writeFile(dir.file("cut"), "abcd\xe9\xf0\x9f\x98\x80");
+  EXPECT_FALSE(input.isBinaryFile(dir.file("cut")));
+  writeFile(dir.file("cut2"), "abcde\xe9\xe2\x82\xac");
+  EXPECT_FALSE(input.isBinaryFile(dir.file("cut2")));
   EXPECT_FALSE(input.isBinaryFile(dir.file("missing")));
   EXPECT_EQ(job.errors, std::vector<std::string>(
                             {"Couldn't open file to check if binary: " + dir.file("missing")}));
@@ -680,6 +718,116 @@ TEST(FileInputRun, AnOutputIntoAnInputOfTheJobIsRefused) {
     EXPECT_EQ(readFile(dir.file("all.out")), "oldt!");
     EXPECT_EQ(job.errors.size(), 1u);
   }
+}
+
+// Another program on the inputs while the job reads them, for each way of
+// writing the output: an input removed before it is opened adds nothing and
+// takes nothing from the input before it; one cut short while it is read is
+// an error, and nothing of it is kept.
+TEST(FileInputRun, InputsRemovedOrCutWhileTheJobRunsCostNothingElse) {
+  class Meddler : public TFilter {
+  public:
+    explicit Meddler(TempFolder &dir) : dir_(dir) {}
+    bool processChunk(std::string &chunk) override {
+      const std::string name = getFullInputFilename();
+      if (name == dir_.file("a.txt"))
+        std::filesystem::remove(dir_.file("b.txt"));
+      if (name == dir_.file("c.txt"))
+        std::filesystem::resize_file(name, 1000);
+      return sendToNext(chunk);
+    }
+
+  private:
+    TempFolder &dir_;
+  };
+  for (const std::string kind : {"folder", "merged", "appended", "clipboard"}) {
+    SCOPED_TRACE(kind);
+    TempFolder dir;
+    writeFile(dir.file("a.txt"), "A");
+    writeFile(dir.file("b.txt"), "B");
+    writeFile(dir.file("c.txt"), std::string(200000, 'c'));
+    writeFile(dir.file("d.txt"), "D");
+    writeFile(dir.file("all.out"), "old");
+    std::unique_ptr<TFilter> output;
+    if (kind == "folder") {
+      output = folderOutput(dir.file("out"));
+    } else if (kind == "clipboard") {
+      output = std::make_unique<TClipboardOutput>();
+    } else {
+      output = std::make_unique<TMergeFiles>(dir.file("all.out"));
+      output->setNext(
+          std::make_unique<TFileOutput>(TFileOutput::Options{.append = kind == "appended"}));
+    }
+    auto input = std::make_unique<TFileInput>(
+        std::vector<FileGridRow>{{dir.file("?.txt"), "None", "Add"}}, false, false, 0, 4096, false);
+    input->setNext(std::make_unique<Meddler>(dir));
+    input->lastFilter()->setNext(std::make_unique<MarkEnd>());
+    input->lastFilter()->setNext(std::move(output));
+    RecordingJob job;
+    input->attachJob(&job);
+    input->runInput();
+    if (kind == "clipboard") {
+      EXPECT_EQ(getClipboardText(), "A!D!");
+    } else if (kind == "folder") {
+      EXPECT_EQ(dir.listing(), "a.txt all.out c.txt d.txt out");
+      std::set<std::string> written;
+      for (const auto &entry : std::filesystem::directory_iterator(dir.file("out")))
+        written.insert(entry.path().filename().string());
+      EXPECT_EQ(written, std::set<std::string>({"a.txt", "d.txt"}));
+      EXPECT_EQ(readFile(dir.file("out/a.txt")) + readFile(dir.file("out/d.txt")), "A!D!");
+    } else {
+      EXPECT_EQ(readFile(dir.file("all.out")), kind == "appended" ? "oldA!D!" : "A!D!");
+    }
+    EXPECT_EQ(job.errors,
+              std::vector<std::string>({"Cannot open file " + dir.file("b.txt"),
+                                        "File [" + dir.file("c.txt") +
+                                            "] was changed while it was read (another program "
+                                            "may be writing it): its output is not kept"}));
+    EXPECT_EQ(job.processedFiles, 2);
+  }
+}
+
+// A tree deeper than the system takes in one name is read and written to its
+// last level, each folder through its parent; a link that leads round in a
+// circle, which no one can enter, is named.
+TEST(FileInputRun, FoldersDeeperThanTheLongestNameAreReadToTheEnd) {
+  TempFolder dir;
+  constexpr int levels = 45;
+  std::vector<int> folders{::open(dir.path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)};
+  std::vector<std::string> names;
+  std::string deepest = dir.path();
+  for (int level = 1; level <= levels; ++level) {
+    names.push_back(std::to_string(level) + std::string(100, 'x'));
+    ASSERT_EQ(::mkdirat(folders.back(), names.back().c_str(), 0755), 0);
+    folders.push_back(
+        ::openat(folders.back(), names.back().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    const int file = ::openat(folders.back(), "f.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_EQ(::write(file, "f", 1), 1);
+    ::close(file);
+    deepest += names.back() + "/";
+  }
+  ASSERT_EQ(::symlinkat("loop", folders.back(), "loop"), 0);
+  ASSERT_GT(deepest.size(), static_cast<std::size_t>(PATH_MAX));
+  RecordingJob job;
+  auto chain = fileChain({{dir.file("*.txt"), "All", "Add"}}, inPlaceOutput());
+  chain->attachJob(&job);
+  chain->runInput();
+  EXPECT_EQ(job.processedFiles, levels);
+  EXPECT_EQ(job.errors, std::vector<std::string>{"Cannot read folder " + deepest +
+                                                 "loop. Too many levels of symbolic links"});
+  char text[8] = {};
+  const int last = ::openat(folders.back(), "f.txt", O_RDONLY | O_CLOEXEC);
+  EXPECT_EQ(::read(last, text, sizeof text), 2);
+  ::close(last);
+  EXPECT_STREQ(text, "f!");
+  // The folder's own removal cannot reach that deep either.
+  ::unlinkat(folders.back(), "loop", 0);
+  for (int level = levels; level >= 1; --level) {
+    ::unlinkat(folders[level], "f.txt", 0);
+    ::close(folders[level]);
+    ::unlinkat(folders[level - 1], names[level - 1].c_str(), AT_REMOVEDIR);
+  }
+  ::close(folders.front());
 }
 
 // Lines another program appends while the job reads the file would be lost

@@ -11,13 +11,16 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <thread>
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace marrowen;
@@ -313,4 +316,68 @@ TEST_F(LogTest, BareNameGoesToDataFolderWhenProgramFolderIsNotWritable) {
   EXPECT_EQ(linesOf(readFile(dir.file("data/Marrowen/job.log"))).size(), 6u);
   EXPECT_TRUE(shown().empty());
   unsetenv("XDG_DATA_HOME");
+}
+
+// Programs that start on one new log at the same moment: each writes its line,
+// and the header stands once, at the top. Each program is this test run again
+// as a process of its own, all let go at once.
+TEST(LogPrograms, ProgramsStartingOnOneNewLogWriteOneHeader) {
+  if (const char *start = std::getenv("MARROWEN_LOG_START")) {
+    const char ready = 1;
+    char go = 0;
+    if (::write(std::atoi(std::getenv("MARROWEN_LOG_READY")), &ready, 1) != 1 ||
+        ::read(std::atoi(start), &go, 1) != 0)
+      ::_exit(2);
+    TLog log(std::getenv("MARROWEN_LOG_NAME"), true);
+    log.log(TLogLevel::Info, "program");
+    ::_exit(log.disabled() ? 1 : 0);
+  }
+  TempFolder dir;
+  constexpr int programs = 6;
+  for (int round = 0; round < 4; ++round) {
+    const std::string name = dir.file(std::to_string(round) + ".log");
+    int start[2], ready[2];
+    ASSERT_EQ(::pipe(start), 0);
+    ASSERT_EQ(::pipe(ready), 0);
+    ::fcntl(start[1], F_SETFD, FD_CLOEXEC);
+    ::fcntl(ready[0], F_SETFD, FD_CLOEXEC);
+    std::vector<std::string> environment = {"MARROWEN_LOG_START=" + std::to_string(start[0]),
+                                            "MARROWEN_LOG_READY=" + std::to_string(ready[1]),
+                                            "MARROWEN_LOG_NAME=" + name};
+    for (char **variable = environ; *variable; ++variable)
+      environment.emplace_back(*variable);
+    std::vector<char *> envp;
+    for (std::string &variable : environment)
+      envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    std::string self = "/proc/self/exe", filter = "--gtest_filter=LogPrograms.*";
+    char *argv[] = {self.data(), filter.data(), nullptr};
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<pid_t> started;
+    for (int i = 0; i < programs; ++i) {
+      pid_t pid = 0;
+      ASSERT_EQ(::posix_spawn(&pid, self.c_str(), &quiet, nullptr, argv, envp.data()), 0);
+      started.push_back(pid);
+    }
+    posix_spawn_file_actions_destroy(&quiet);
+    ::close(start[0]);
+    ::close(ready[1]);
+    char byte = 0;
+    for (int i = 0; i < programs; ++i)
+      ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(start[1]); // every program reads the end at once
+    ::close(ready[0]);
+    for (pid_t pid : started) {
+      int status = 0;
+      ::waitpid(pid, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const std::vector<std::string> lines = linesOf(readFile(name));
+    ASSERT_EQ(lines.size(), 5u + programs) << readFile(name);
+    EXPECT_EQ(lines[0], "Marrowen Pro Log File");
+    for (std::size_t i = 5; i < lines.size(); ++i)
+      EXPECT_EQ(lines[i].substr(19), ",Info,program");
+  }
 }

@@ -287,6 +287,26 @@ TEST(FileOutput, AnAppendThatFailsOrIsStoppedLeavesTheTargetAsItWas) {
   EXPECT_EQ(folder.listing(), "log.txt");
 }
 
+// Two writers appending to one file at once would mix their texts: a target
+// another writer holds fails for that input and stays as it was, and once
+// let go it takes the append.
+TEST(FileOutput, AnAppendTargetAnotherWriterHoldsIsLeftAsItWas) {
+  TempFolder folder;
+  writeFile(folder.file("t.txt"), "theirs");
+  auto other = std::make_unique<testing::HeldForWriting>(folder.file("t.txt"));
+  ASSERT_TRUE(other->held());
+  auto job = writeThrough({{folder.file("t.txt"), "mine"}}, {.append = true});
+  EXPECT_EQ(readFile(folder.file("t.txt")), "theirs");
+  EXPECT_EQ(job->errors,
+            std::vector<std::string>{"Couldn't append to file [" + folder.file("t.txt") +
+                                     "]: another program is writing it"});
+  EXPECT_EQ(job->processedFiles, 0);
+  other.reset();
+  job = writeThrough({{folder.file("t.txt"), "mine"}}, {.append = true});
+  EXPECT_EQ(readFile(folder.file("t.txt")), "theirsmine");
+  EXPECT_TRUE(job->errors.empty());
+}
+
 // A target the rename cannot reach (a name too long for the file system):
 // nothing is left under a random name and the file is neither reported as
 // written nor counted as processed.

@@ -350,6 +350,10 @@ TEST(CommaText, ReadingTakesBlanksAsSeparatorsAndAnUnclosedQuoteWhole) {
   EXPECT_EQ(itemsFromCommaText("\"open end"), (Items{"open end"}));
   EXPECT_EQ(itemsFromCommaText("\"a\"b"), (Items{"a", "b"}));
   EXPECT_EQ(itemsFromCommaText("\"\",x"), (Items{"", "x"}));
+  // Line ends and tabs part the words typed one a line; other control bytes
+  // are the item's own, stored unquoted or not.
+  EXPECT_EQ(itemsFromCommaText("a\r\nb\tc\n"), (Items{"a", "b", "c"}));
+  EXPECT_EQ(itemsFromCommaText("c\001d,\037"), (Items{"c\001d", "\037"}));
 }
 
 } // namespace

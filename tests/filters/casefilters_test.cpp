@@ -1,11 +1,15 @@
 #include "filters/casefilters.h"
 
-#include "support/awkward_text.h"
+#include "classlib/utf8.h"
+
 #include "engine/escapes.h"
+#include "support/awkward_text.h"
 #include "support/chunk_harness.h"
 #include "support/filter_fixtures.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace marrowen {
 namespace {
@@ -45,6 +49,54 @@ TEST(CaseFilters, UpperAndLowerFollowTheCodePageForEveryByte) {
                         0),
             "STRA\xdf"
             "E \xc9T\xc9 Z{");
+}
+
+// The filters' block and character paths against the whole-text mapping,
+// over random mixes of ASCII, two- and three-byte letters, scripts without
+// case, letters whose mapping is longer, sigmas and stray bytes.
+TEST(CaseFilters, UpperAndLowerAgreeWithTheWholeTextMappingOnRandomText) {
+  const char *pieces[] = {"a",
+                          "Z",
+                          " ",
+                          ".",
+                          "\xc3\xa9",
+                          "\xc3\x89",
+                          "\xc3\x9f",
+                          "\xd0\xb6",
+                          "\xd0\x96",
+                          "\xce\xa3",
+                          "\xce\x90",
+                          "\xe4\xb8\xad",
+                          "\xe3\x81\x82",
+                          "\xe2\x93\x90",
+                          "\xf0\x90\x90\xa8",
+                          "\xc0",
+                          "\xe9",
+                          "\x80",
+                          "\xe4\xb8",
+                          "\xdf",
+                          "\xc2\xa0",
+                          "'",
+                          "\r\n"};
+  std::mt19937 random(54);
+  const auto tables = charTables();
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    const int runs = 1 + static_cast<int>(random() % 60);
+    for (int k = 0; k < runs; ++k) {
+      const char *piece = pieces[random() % std::size(pieces)];
+      for (int repeat = 1 + static_cast<int>(random() % 8); repeat > 0; --repeat)
+        text += piece;
+    }
+    for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{37}}) {
+      ASSERT_EQ(runInChunks(factory<TConvertToUpperCase>(), text, cut),
+                utf8::upperCase(text, *tables))
+          << testing::printable(text) << " cut " << cut;
+      ASSERT_EQ(runInChunks(factory<TConvertToLowerCase>(), text, cut),
+                utf8::lowerCase(text, *tables))
+          << testing::printable(text) << " cut " << cut;
+    }
+  }
 }
 
 TEST(CaseFilters, ToggleSwapsEachLetter) {

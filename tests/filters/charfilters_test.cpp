@@ -1,7 +1,9 @@
 #include "filters/charfilters.h"
 
-#include "support/awkward_text.h"
+#include "classlib/utf8.h"
+
 #include "classlib/exceptions.h"
+#include "support/awkward_text.h"
 #include "support/chunk_harness.h"
 #include "support/filter_fixtures.h"
 
@@ -88,6 +90,16 @@ TEST(Backspaces, RemoveAndResolve) {
   // Bytes already released stay: after 200 bytes the first 100 have gone.
   std::string text = std::string(200, 'a') + std::string(200, '\b') + "x";
   EXPECT_EQ(expectChunkInvariant(factory<TResolveBackspaces>(), text), std::string(100, 'a') + "x");
+  // A backspace takes a UTF-8 character whole, and the held bytes are
+  // released a whole character at a time: three-byte euro signs, then more
+  // backspaces than the held part has characters.
+  std::string euros;
+  for (int i = 0; i < 67; ++i)
+    euros += "\xe2\x82\xac";
+  const std::string out = expectChunkInvariant(factory<TResolveBackspaces>(),
+                                               "\xc3\xa9\b" + euros + std::string(67, '\b'));
+  EXPECT_TRUE(utf8::isValid(out)) << testing::printable(out);
+  EXPECT_EQ(out, euros.substr(0, out.size()));
 }
 
 std::array<std::string, 256> identityEntries() {

@@ -127,6 +127,14 @@ TEST_F(ExecuteProgram, OnlyAResultThisRunWroteWholeIsPassedOn) {
   EXPECT_EQ(testing::errorOf<EStreamError>([&] { runOnce(program(killed), "whole"); }),
             "The program " + killed + " was ended by signal 9: its result is not used");
   EXPECT_EQ(runOnce(program("sed -i s/a/b/ input.txt", "input.txt"), "abc"), "bbc");
+  // One that fails half-way (a full disk) is not refused, as a program may
+  // end 1 for "nothing found"; but the log names it with its status.
+  testing::RecordingJob job;
+  std::string failing = script("failing", "printf PART > output.txt\nexit 3\n");
+  EXPECT_EQ(runOnce(program(failing), "whole", &job), "PART");
+  EXPECT_EQ(job.logLines,
+            std::vector<std::string>{"The program " + failing + " ended with status 3"});
+  EXPECT_TRUE(job.errors.empty());
   // Nor is the file being read, when the result is named after it.
   testing::writeFile(files_.file("output.txt"), "the input");
   testing::ChunkRunOptions options;

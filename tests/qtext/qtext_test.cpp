@@ -22,6 +22,30 @@ TEST(FileNameText, ALoneEscapeCharacterBecomesItsByte) {
   EXPECT_EQ(fileNameFromQString(QString::fromUtf16(u"\U0001F4C4")), "\xf0\x9f\x93\x84");
 }
 
+// Engine text shows valid UTF-8 as its characters and any other byte as the
+// code page's; a line crosses to Unicode and back in the encoding it came in,
+// counting what that encoding cannot hold.
+TEST(EngineText, ShowsUtf8AndTheCodePageAndKeepsEachLinesEncoding) {
+  EXPECT_EQ(toQString("caf\xc3\xa9 caf\xe9 \x80 \xf0\x9f\x98\x80"),
+            QString::fromUtf8("caf\xc3\xa9 caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"));
+  for (const std::string line : {"stra\xc3\x9f"
+                                 "e \xf0\x9f\x98\x80",
+                                 "caf\xe9 \x80", "plain"}) {
+    const LineEncoding encoding = lineEncodingOf(line);
+    std::int64_t lost = 0;
+    EXPECT_EQ(lineFromQString(lineToQString(line, encoding), encoding, lost), line);
+    EXPECT_EQ(lost, 0);
+  }
+  std::int64_t lost = 0;
+  EXPECT_EQ(lineFromQString(QString::fromUtf8("\xd0\x96\xc3\xa9") + QChar(0xD800),
+                            LineEncoding::CodePage, lost),
+            "?\xe9?");
+  EXPECT_EQ(lost, 2);
+  EXPECT_EQ(lineFromQString(QString(QChar(0xDC00)) + "a", LineEncoding::Utf8, lost), "?a");
+  EXPECT_EQ(lost, 3);
+  EXPECT_EQ(clipboardBytes(QString::fromUtf8("\xd0\x96")), "\xd0\x96");
+}
+
 // What the user gives is UTF-8, letters of every script; a field shown from
 // stored bytes gives those bytes back while its text is unchanged, whatever
 // they are (code page, UTF-8, a NUL), and the typed text's own once changed.

@@ -5,6 +5,9 @@
 
 #include <QObject>
 
+#include <atomic>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 namespace marrowen {
@@ -78,14 +81,53 @@ TEST(ScriptControl, NamedObjectsWithoutNameOrObjectAreLeftOut) {
   EXPECT_EQ(control.Run("kinds", {}), "undefined");
 }
 
+// Only the runaway calls have a short time-out: a busy machine may take
+// longer than that over any call.
+constexpr int runawayTimeout = 50;
+constexpr int ampleTimeout = 600000;
+
 TEST(ScriptControl, WithoutHandlersErrorsAndTimeOutsGiveAnEmptyResult) {
   TawScriptControl control;
-  control.setTimeout(50);
   control.setCode({"function bad() { return missing; }", "function spin() { for (;;) {} }",
                    "function fine() { return 'ok'; }"});
+  control.setTimeout(ampleTimeout);
   EXPECT_EQ(control.Run("bad", {}), "");
+  control.setTimeout(runawayTimeout);
   EXPECT_EQ(control.Run("spin", {}), "");
+  control.setTimeout(ampleTimeout);
   EXPECT_EQ(control.Run("fine", {}), "ok") << "the engine runs again after a time-out";
+}
+
+// Whatever ended the calls before it, each runaway call on one control is
+// ended by its own time-out, a stop of its job or the memory bound, and the
+// next call runs. A watchdog that went deaf leaves a call running for ever.
+TEST(ScriptControl, EveryRunawayCallInARowIsEndedWhateverEndedTheOnesBefore) {
+  TawScriptControl control;
+  control.setCode({"function spin() { for (;;) {} }",
+                   "function grow() { var all = []; for (;;) all.push('y'.repeat(1 << 16) + "
+                   "all.length); }",
+                   "function fine() { return 'ok'; }"});
+  std::string seen;
+  control.OnTimeout = [&] { seen += 'T'; };
+  control.OnMemoryLimit = [&](std::size_t) { seen += 'M'; };
+  // The stop is asked for while the call runs: the look before it sees none.
+  std::atomic<bool> stopping{false};
+  const std::thread::id caller = std::this_thread::get_id();
+  control.setStopRequest([&] { return stopping && std::this_thread::get_id() != caller; });
+  const std::string endings = "TTSMTSSMMT";
+  for (const char ending : endings) {
+    control.setTimeout(ending == 'T' ? runawayTimeout : ampleTimeout);
+    control.setMemoryLimit(ending == 'M' ? 32 << 20 : 0);
+    stopping = ending == 'S';
+    EXPECT_EQ(control.Run(ending == 'M' ? "grow" : "spin", {}), "");
+    if (ending == 'S')
+      seen += 'S';
+    stopping = false;
+    control.setTimeout(ampleTimeout);
+    control.setMemoryLimit(0);
+    EXPECT_EQ(control.Run("fine", {}), "ok") << seen;
+  }
+  EXPECT_EQ(seen, endings);
 }
 
 TEST(ScriptControl, EventsReportErrorsTimeOutsAndCalls) {
@@ -98,10 +140,11 @@ TEST(ScriptControl, EventsReportErrorsTimeOutsAndCalls) {
   control.OnCallFunction = [&](const std::string &name, const std::vector<std::string> &args) {
     seen.push_back("call " + name + "(" + std::to_string(args.size()) + ")");
   };
-  control.setTimeout(50);
   control.setCode(
       {"function spin() { for (;;) {} }", "", "function bad(a, b) {", "  return a.b.c;", "}"});
+  control.setTimeout(runawayTimeout);
   control.Run("spin", {});
+  control.setTimeout(ampleTimeout);
   control.Run("bad", {"1", "2"});
   EXPECT_EQ(seen, (std::vector<std::string>{"call spin(0)", "timeout", "call bad(2)",
                                             "error 4   return a.b.c;"}));

@@ -9,7 +9,9 @@
 #include <stdexcept>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace marrowen::testing {
 
@@ -61,6 +63,19 @@ std::string TempFolder::listing() const {
 }
 
 bool fileExists(const std::string &name) { return std::filesystem::exists(name); }
+
+HeldForWriting::HeldForWriting(const std::string &name)
+    : fd_(::open(name.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC)) {
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  held_ = fd_ >= 0 && ::fcntl(fd_, F_OFD_SETLK, &whole) == 0;
+}
+
+HeldForWriting::~HeldForWriting() {
+  if (fd_ >= 0)
+    ::close(fd_);
+}
 
 WorkingFolder::WorkingFolder(const std::string &folder)
     : previous_(std::filesystem::current_path().string()) {

@@ -54,4 +54,19 @@ std::string readFile(const std::string &name);
 void writeFile(const std::string &name, std::string_view content);
 bool fileExists(const std::string &name);
 
+// Another writer on a file: it holds the file open for appending, with the
+// advisory write lock a writer takes, until it goes.
+class HeldForWriting {
+public:
+  explicit HeldForWriting(const std::string &name);
+  ~HeldForWriting();
+  HeldForWriting(const HeldForWriting &) = delete;
+  HeldForWriting &operator=(const HeldForWriting &) = delete;
+  bool held() const { return held_; }
+
+private:
+  int fd_ = -1;
+  bool held_ = false;
+};
+
 } // namespace marrowen::testing

@@ -24,6 +24,7 @@
 #include <QDBusReply>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScopeGuard>
 
 #include <unistd.h>
 
@@ -108,9 +109,21 @@ bool AutomationObject::admitted() {
   return false;
 }
 
+void AutomationObject::retire() {
+  if (serving_ > 0)
+    retired_ = true;
+  else
+    deleteLater();
+}
+
 template <class T, class F> T AutomationObject::serve(F body, T fallback) {
   if (!admitted())
     return fallback;
+  ++serving_;
+  const auto served = qScopeGuard([this] {
+    if (--serving_ == 0 && retired_)
+      deleteLater();
+  });
   try {
     CallerReportsFailures failuresToCaller;
     return body();
@@ -564,9 +577,15 @@ void FilterWindow::close() {
       server_.mainForm().show();
     QWidget *widget = window->widget();
     auto *sub = qobject_cast<QMdiSubWindow *>(widget->parentWidget());
-    QWidget *closing = sub ? static_cast<QWidget *>(sub) : widget;
+    const QPointer<QWidget> closing = sub ? static_cast<QWidget *>(sub) : widget;
     if (!closing->close())
       throw Exception("The filter-list window is still open: its changes were not saved");
+    // A window already closing (its question whether to save is open, for
+    // this program or a person) says it closed and stays: it may yet be
+    // cancelled.
+    if (closing && !closing->isHidden())
+      throw Exception("The filter-list window is already being closed: its question whether to "
+                      "save is still open");
     server_.forgetWindow(widget);
   });
 }
@@ -662,8 +681,7 @@ void AutomationServer::forgetWindow(QObject *widget) {
   disconnect(widget, nullptr, this, nullptr);
   if (registered_)
     connection_.unregisterObject(object->path());
-  // The object may be answering the call that closed its window.
-  object->deleteLater();
+  object->retire();
 }
 
 bool AutomationServer::sameUser(const QString &sender) {

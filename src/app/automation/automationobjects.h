@@ -33,6 +33,11 @@ class AutomationServer;
 // its message, the window and its list keeping whatever state they reached.
 class AutomationObject : public QObject, protected QDBusContext {
   Q_OBJECT
+public:
+  // Frees the object once the calls it is answering have returned: a call
+  // may wait on a question while others come in and the window goes.
+  void retire();
+
 protected:
   AutomationObject(AutomationServer &server, QObject *parent);
   // Runs `body` for a caller that may call; otherwise, or when `body`
@@ -45,6 +50,9 @@ protected:
 
 private:
   bool admitted();
+
+  int serving_ = 0;
+  bool retired_ = false;
 };
 
 // The main window for other programs; one per server, at "/Application".

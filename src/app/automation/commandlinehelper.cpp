@@ -4,7 +4,6 @@
 #include "app/common/translateform.h"
 #include "app/main/mainform.h"
 #include "engine/messages.h"
-#include "grid/data/qtbytes.h"
 #include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
@@ -166,7 +165,7 @@ void TcommandLineHelperForm::regenerateButtonClick() {
   rows_ = commandLineRows(
       baseCommand(QApplication::applicationFilePath(), fileNameToQString(window->fileName())));
   for (int row = 1; row <= 10; ++row)
-    tsGrid1_->SetCell(1, row, Variant(qStringToBytes(rows_[row - 1])));
+    tsGrid1_->SetCell(1, row, Variant(fromQString(rows_[row - 1])));
   tsGrid1_->show();
 }
 
@@ -174,7 +173,7 @@ void TcommandLineHelperForm::tsGrid1ButtonClick(int, int dataRow) {
   if (dataRow % 2 != 0 || dataRow < 1 || dataRow > 10)
     return;
   const std::string shown = tsGrid1_->GetCell(1, dataRow).toString();
-  const bool untouched = dataRow <= rows_.size() && shown == qStringToBytes(rows_[dataRow - 1]);
+  const bool untouched = dataRow <= rows_.size() && shown == fromQString(rows_[dataRow - 1]);
   QApplication::clipboard()->setText(untouched ? rows_[dataRow - 1] : toQString(shown));
 }
 

@@ -8,7 +8,6 @@
 #include "classlib/safefile.h"
 #include "components/dialogrunner.h"
 #include "filterlist/settings.h"
-#include "grid/data/qtbytes.h"
 #include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
@@ -347,7 +346,7 @@ void TshellExtensions::fileGridButtonDown(int dataCol, int dataRow) {
     for (const std::string &preset : shellCommandPresets())
       presets.addAction(toQString(preset));
     if (QAction *chosen = presets.exec(QCursor::pos()))
-      fileGrid_->SetCell(4, dataRow, Variant(qStringToBytes(chosen->text())));
+      fileGrid_->SetCell(4, dataRow, Variant(fromQString(chosen->text())));
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include "classlib/codepage.h"
 #include "classlib/scopeexit.h"
+#include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
 #include "qtext/qtext.h"
@@ -108,35 +109,57 @@ void watchMemo(QWidget *memo) { MemoBinding::of(memo); }
 }
 
 // The text a memo shows for `bytes`: NULs left out, each of CR LF, LF and
-// CR one break. One pass, as a long trial text is shown whole.
+// CR one break, a valid UTF-8 sequence its character and every other byte
+// the code page's. One pass, as a long trial text is shown whole.
 QString shownText(std::string_view bytes) {
   const CodePage &page = *systemCodePage();
   QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
   char16_t *const start = reinterpret_cast<char16_t *>(text.data());
   char16_t *out = start;
+  const auto *in = reinterpret_cast<const unsigned char *>(bytes.data());
   const std::size_t size = bytes.size();
   for (std::size_t i = 0; i < size; ++i) {
-    const auto c = static_cast<unsigned char>(bytes[i]);
+    const unsigned char c = in[i];
+    char32_t cp;
+    std::size_t n;
     if (c == '\r') {
       *out++ = u'\n';
       if (i + 1 < size && bytes[i + 1] == '\n')
         ++i;
-    } else if (c != 0) {
-      *out++ = page.toUnicode(c);
+    } else if (c < 0x80 || !(n = utf8::decodeSequence(in + i, size - i, cp))) {
+      if (c != 0)
+        *out++ = page.toUnicode(c);
+    } else if (cp >= 0x10000) {
+      // Four bytes: two code units fit.
+      *out++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      *out++ = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+      i += n - 1;
+    } else {
+      *out++ = static_cast<char16_t>(cp);
+      i += n - 1;
     }
   }
   text.truncate(out - start);
   return text;
 }
 
-// Appends `bytes` where `cursor` stands as a memo shows them. `endsInCr`
-// carries a CR that ended the bytes before, so that a CR LF cut between two
-// pieces is still one break.
-void appendShownText(QTextCursor &cursor, std::string_view bytes, bool &endsInCr) {
-  if (endsInCr && !bytes.empty() && bytes.front() == '\n')
+// Appends `bytes` where `cursor` stands as a memo shows them and returns how
+// many it showed: unless they are the `last` of the text, a character the
+// bytes after them may complete waits for those. `endsInCr` carries a CR that
+// ended the bytes before, so that a CR LF cut between two pieces is still
+// one break.
+std::size_t appendShownText(QTextCursor &cursor, std::string_view bytes, bool &endsInCr,
+                            bool last) {
+  std::size_t skipped = 0;
+  if (endsInCr && !bytes.empty() && bytes.front() == '\n') {
     bytes.remove_prefix(1);
+    skipped = 1;
+  }
+  if (!last)
+    bytes.remove_suffix(utf8::incompleteTail(bytes));
   endsInCr = !bytes.empty() && bytes.back() == '\r';
   cursor.insertText(shownText(bytes));
+  return skipped + bytes.size();
 }
 
 // The warning about NULs left out of `bytes`; empty when there were none.
@@ -150,15 +173,38 @@ QString nullWarning(std::string_view sourceName, std::string_view bytes) {
 } // namespace
 
 std::string memoTextBytes(const QString &text) {
-  // Typed text is kept as UTF-8; each line break becomes CR LF.
-  const QByteArray utf8 = text.toUtf8();
-  std::string bytes;
-  bytes.reserve(static_cast<std::size_t>(utf8.size()) + static_cast<std::size_t>(utf8.count('\n')));
-  for (char c : utf8) {
-    if (c == '\n')
-      bytes += '\r';
-    bytes += c;
+  const auto *units = reinterpret_cast<const char16_t *>(text.utf16());
+  const std::size_t size = static_cast<std::size_t>(text.size());
+  // At most three bytes of UTF-8 for a code unit (a pair takes four for two).
+  std::string bytes(3 * size, '\0');
+  char *out = bytes.data();
+  for (std::size_t i = 0; i < size; ++i) {
+    char32_t u = units[i];
+    if (u == u'\n') {
+      *out++ = '\r';
+      *out++ = '\n';
+    } else if (u < 0x80) {
+      *out++ = static_cast<char>(u);
+    } else if (u < 0x800) {
+      *out++ = static_cast<char>(0xC0 | (u >> 6));
+      *out++ = static_cast<char>(0x80 | (u & 0x3F));
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      if (u <= 0xDBFF && i + 1 < size && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+        const char32_t cp = 0x10000 + ((u - 0xD800) << 10) + (units[++i] - 0xDC00);
+        *out++ = static_cast<char>(0xF0 | (cp >> 18));
+        *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+      } else {
+        *out++ = '?'; // half a pair is no character
+      }
+    } else {
+      *out++ = static_cast<char>(0xE0 | (u >> 12));
+      *out++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      *out++ = static_cast<char>(0x80 | (u & 0x3F));
+    }
   }
+  bytes.resize(static_cast<std::size_t>(out - bytes.data()));
   return bytes;
 }
 
@@ -373,12 +419,12 @@ void fillMemo(const std::shared_ptr<MemoFilling> &filling) {
   const qsizetype end = std::min(filling->bytes.size(), filling->shown + filling->slice);
   QTextCursor cursor(filling->document);
   cursor.movePosition(QTextCursor::End);
-  appendShownText(cursor,
-                  std::string_view(filling->bytes.constData() + filling->shown,
-                                   static_cast<std::size_t>(end - filling->shown)),
-                  filling->endsInCr);
+  filling->shown += static_cast<qsizetype>(
+      appendShownText(cursor,
+                      std::string_view(filling->bytes.constData() + filling->shown,
+                                       static_cast<std::size_t>(end - filling->shown)),
+                      filling->endsInCr, end == filling->bytes.size()));
   filling->document->setModified(false);
-  filling->shown = end;
   // Slices of about 15 ms keep the window answering.
   const qint64 spent = std::max<qint64>(timer.nsecsElapsed(), 1);
   filling->slice = std::clamp<qsizetype>(filling->slice * 15'000'000 / spent, 16 << 10, 1 << 20);
@@ -454,7 +500,7 @@ MemoDocumentBuilder::MemoDocumentBuilder(QThread *memoThread, const QFont &font)
     QTextCursor cursor(document.get());
     // Slices short enough that `finish` finds the document soon.
     constexpr std::size_t slice = 256 << 10;
-    std::string piece;
+    std::string piece, waiting;
     std::size_t pieceAt = 0, shown = 0;
     bool endsInCr = false;
     for (;;) {
@@ -464,9 +510,10 @@ MemoDocumentBuilder::MemoDocumentBuilder(QThread *memoThread, const QFont &font)
           state->wake.wait(
               lock, [&] { return state->cancelled || state->finished || !state->pieces.empty(); });
           if (!state->cancelled && !state->finished) {
-            // All that waits is taken at once: each insertion has a cost of its own.
-            piece = std::move(state->pieces.front());
-            state->pieces.pop_front();
+            // All that waits is taken at once: each insertion has a cost of its
+            // own. A character the last piece began goes first.
+            piece.swap(waiting);
+            waiting.clear();
             for (; !state->pieces.empty(); state->pieces.pop_front())
               piece += state->pieces.front();
             pieceAt = 0;
@@ -478,10 +525,16 @@ MemoDocumentBuilder::MemoDocumentBuilder(QThread *memoThread, const QFont &font)
           break;
       }
       const std::string_view bytes = std::string_view(piece).substr(pieceAt, slice);
-      pieceAt += bytes.size();
-      shown += bytes.size();
+      const bool toPieceEnd = pieceAt + bytes.size() == piece.size();
       QTextBlock from = document->lastBlock();
-      appendShownText(cursor, bytes, endsInCr);
+      const std::size_t showed = appendShownText(cursor, bytes, endsInCr, false);
+      pieceAt += showed;
+      shown += showed;
+      if (toPieceEnd && pieceAt < piece.size()) {
+        // A character cut at the piece's end waits for the next piece.
+        waiting.assign(piece, pieceAt);
+        pieceAt = piece.size();
+      }
       // Layout objects made here are ones the memo need not make.
       for (; from.isValid(); from = from.next())
         from.layout();

@@ -22,14 +22,15 @@ namespace marrowen {
 
 // A multi-line control (QPlainTextEdit, or QTextEdit kept to plain text)
 // bound to bytes: it shows them with CR LF, LF and CR all as line breaks
-// and hands the very bytes back until the user edits it; after an edit it
-// hands back its text with CR LF breaks. A memo stops at a NUL, so NULs are
+// (valid UTF-8 as its characters, other bytes through the code page) and
+// hands the very bytes back until the user edits it; after an edit it hands
+// back its text in UTF-8 with CR LF breaks. A memo stops at a NUL, so NULs are
 // left out of what is shown; the warning saying so is returned (empty when
 // there were none). `sourceName` names the text in that warning.
 QString setMemoBytes(QWidget *memo, std::string_view bytes, std::string_view sourceName = {});
 std::string memoBytes(const QWidget *memo);
 // A memo's text (as QTextDocument::toPlainText gives it) as stored: every
-// break CR LF, the text in UTF-8. Safe on any thread.
+// break CR LF, in UTF-8. Safe on any thread.
 std::string memoTextBytes(const QString &text);
 // A long text made ready for a plain-text memo on another thread: the
 // document holds what setMemoBytes would show, laid out in the memo's

@@ -48,7 +48,8 @@ void watchdog() {
   }
   // The jobs were asked to stop with the quit; what they still hold goes.
   ProcessingThread::abortAllForExit(std::chrono::milliseconds(100));
-  ::_exit(128 + static_cast<int>(lastSignal));
+  reportStoppedBySignal(lastSignal);
+  ::_exit(stoppedBySignalStatus);
 }
 
 } // namespace

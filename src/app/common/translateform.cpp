@@ -49,7 +49,7 @@ private:
       return current;
     }
     if (!current.isEmpty())
-      loader_.addValue(section_, key, toCodePageText(current));
+      loader_.addValue(section_, key, fromQString(current));
     return current;
   }
 

@@ -56,7 +56,7 @@ TdebugWindowForm::TdebugWindowForm(QWidget *parent) : QWidget(parent, Qt::Window
   usePatternMenuForMemo(buffer_);
 
   translateForm(this);
-  setWindowTitle(toQString(Format(toCodePageText(windowTitle()), {windowCount})));
+  setWindowTitle(toQString(Format(fromQString(windowTitle()), {windowCount})));
   ++windowCount;
   counted_ = true;
   formInfo_ = std::make_unique<TFormInfo>(this, QStringLiteral("debugWindowForm"));

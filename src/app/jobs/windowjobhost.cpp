@@ -332,9 +332,11 @@ public:
     marrowen::showMessageBox(nullptr, icon, QApplication::applicationName(), toQString(text));
   }
   void processMessages() override { QCoreApplication::processEvents(); }
+  // The clipboard's text comes in as UTF-8; what goes out is shown as any
+  // engine text is (toQString).
   std::string clipboardText() override {
     std::string text;
-    runOnUi([&] { text = toCodePageText(QApplication::clipboard()->text()); });
+    runOnUi([&] { text = clipboardBytes(QApplication::clipboard()->text()); });
     return text;
   }
   void setClipboardText(std::string_view text) override {

@@ -84,6 +84,20 @@ QWidget *altKeyTarget(QWidget &area, int key, const QWidget *skip = nullptr) {
   return nullptr;
 }
 
+// Whether Alt and the letter of `target` would do anything while `focus`
+// has the focus: a label's field or a group that has the focus already
+// would only keep it.
+bool altKeyMoves(QWidget &target, const QWidget *focus) {
+  const auto holds = [focus](const QWidget *area) {
+    return area && focus && (area == focus || area->isAncestorOf(focus));
+  };
+  if (auto *label = qobject_cast<QLabel *>(&target))
+    return !holds(label->buddy());
+  if (qobject_cast<QGroupBox *>(&target))
+    return !holds(&target);
+  return true;
+}
+
 // What Alt and a control's letter do: a label hands the focus to its field,
 // a button is pressed, a group gives the focus to its chosen item.
 void pressAltKey(QWidget &target) {
@@ -124,7 +138,7 @@ std::function<void()> pressing(QWidget *target) {
 void TByteMemo::setBytes(const std::string &bytes, const std::string &areaName) {
   const QString warning = setMemoBytes(this, bytes, areaName);
   if (!warning.isEmpty())
-    TchildForm::messageBox(QMessageBox::Warning, toCodePageText(warning));
+    TchildForm::messageBox(QMessageBox::Warning, fromQString(warning));
 }
 
 TByteMemo::TByteMemo(QWidget *parent) : QPlainTextEdit(parent) {
@@ -946,7 +960,7 @@ void TchildForm::setWindowTitle() {
 }
 
 std::string TchildForm::getFilterName() const {
-  return toCodePageText(filterTitleOf(loadedFilterName_, windowNumber_));
+  return fromQString(filterTitleOf(loadedFilterName_, windowNumber_));
 }
 
 void TchildForm::setLoadedFilterName(const std::string &name) {
@@ -1106,8 +1120,10 @@ bool TchildForm::eventFilter(QObject *watched, QEvent *event) {
     QWidget *dialog = editorScroll_->widget();
     QWidget *own =
         key->modifiers() == Qt::AltModifier && dialog ? altKeyTarget(*dialog, key->key()) : nullptr;
+    // A letter whose field has the focus already (the search text after
+    // Ctrl+H, and Alt+F) is left to the window and its menus.
     if (own)
-      if (std::function<void()> act = dialog->isAncestorOf(focus)
+      if (std::function<void()> act = dialog->isAncestorOf(focus) && altKeyMoves(*own, focus)
                                           ? pressing(own)
                                           : altKeyOutsideDialog(*dialog, key->key())) {
         event->accept();

@@ -287,7 +287,7 @@ void TchildForm::showTrialOutput(int serial, const std::string &text, MemoDocume
         },
         [self, serial] { return self && serial == trialSerial; });
     if (!warning.isEmpty())
-      messageBox(QMessageBox::Warning, toCodePageText(warning));
+      messageBox(QMessageBox::Warning, fromQString(warning));
   });
 }
 
@@ -406,7 +406,7 @@ void TchildForm::PutsampleinTrialInputArea1Click() {
     }
     loadIntoAdhocInput(found);
   } else {
-    trialInput->setBytes(toCodePageText(QApplication::clipboard()->text()));
+    trialInput->setBytes(clipboardBytes(QApplication::clipboard()->text()));
     trialInputChanged_ = true;
   }
   Tabs->setCurrentWidget(trialSheet);

@@ -317,7 +317,7 @@ void TListDocument::MoveTreeNode(int source, int target) {
 }
 
 std::string TListDocument::getFilterName() const {
-  return toCodePageText(filterTitleOf(fileName_, 1));
+  return fromQString(filterTitleOf(fileName_, 1));
 }
 
 bool TListDocument::loadFilterList(const std::string &fileName, const LoadListOptions &load) {

@@ -122,7 +122,7 @@ void TABox::PageControlChange(int index) {
     showMessageBox(
         this, QMessageBox::Critical, QApplication::applicationName(),
         toQString(Format("Cannot open file \"%s\". %s",
-                         {toCodePageText(file.fileName()), toCodePageText(file.errorString())})));
+                         {fromQString(file.fileName()), fromQString(file.errorString())})));
     return;
   }
   const QByteArray notes = file.readAll();

@@ -113,9 +113,9 @@ QFont trialFontOf(const MainSettings &settings) {
 }
 
 void storeTrialFont(MainSettings &settings, const QFont &font) {
-  settings.adhocFontName = toCodePageText(font.family());
+  settings.adhocFontName = fromQString(font.family());
   settings.adhocFontSize = font.pointSizeF() > 0 ? qRound(font.pointSizeF()) : font.pointSize();
-  settings.adhocFont = toCodePageText(font.toString());
+  settings.adhocFont = fromQString(font.toString());
 }
 
 } // namespace marrowen

@@ -3,7 +3,6 @@
 #include "app/common/forminfo.h"
 #include "app/common/patternmenu.h"
 #include "app/common/translateform.h"
-#include "grid/data/qtbytes.h"
 #include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
@@ -52,7 +51,7 @@ TcommandLineForm::TcommandLineForm(const QStringList &arguments, QWidget *parent
     tsGrid1_->SetCell(1, i + 1, Variant(static_cast<std::int32_t>(i)));
     // The grid shows text of the code page: a parameter naming a file beyond
     // ASCII shows as typed, not as its bytes.
-    tsGrid1_->SetCell(2, i + 1, Variant(qStringToBytes(arguments[i])));
+    tsGrid1_->SetCell(2, i + 1, Variant(fromQString(arguments[i])));
     line += arguments[i].contains(' ') ? '"' + arguments[i] + QStringLiteral("\" ")
                                        : arguments[i] + ' ';
   }

@@ -627,12 +627,12 @@ void TmainForm::logError(const std::string &message) {
 
 void TmainForm::SpawnApp(int statusId, const char *statusFormat, const QString &target,
                          bool program, const QStringList &arguments) {
-  statusBarText(toQString(translateFormat(statusId, statusFormat, {toCodePageText(target)})));
+  statusBarText(toQString(translateFormat(statusId, statusFormat, {fromQString(target)})));
   const bool started =
       program ? launcher().startProgram(target, arguments) : launcher().openUrl(target);
   if (!started)
     statusBarError(toQString(
-        translateFormat(4160, "Error: %s - %s", {toCodePageText(target), "cannot be opened"})));
+        translateFormat(4160, "Error: %s - %s", {fromQString(target), "cannot be opened"})));
 }
 
 void TmainForm::increaseThreadCount() { host_->increaseThreadCount(); }
@@ -681,15 +681,24 @@ FilterListWindow *TmainForm::decideWindow() {
 FilterListWindow *TmainForm::openFilterFile(const std::string &fileName,
                                             const LoadListOptions &options, bool newWindow) {
   FilterListWindow *active = activeChildForm();
+  // A new window over a maximized one takes its maximized state from it; a
+  // window given up gives it back.
+  const QPointer<QMdiSubWindow> activeFrame = area_->activeSubWindow();
+  const bool activeMaximized = activeFrame && activeFrame->isMaximized();
   FilterListWindow *window = newWindow ? CreateMDIChild() : decideWindow();
   if (!window)
     return nullptr;
   const bool made = newWindow || window != active;
-  auto discard = [window] {
+  auto discard = [this, window, activeFrame, activeMaximized] {
     QWidget *frame = frameOf(window->widget());
     // Later: the window may still be answering the event that opened it.
     frame->hide();
     frame->deleteLater();
+    if (activeFrame) {
+      area_->setActiveSubWindow(activeFrame);
+      if (activeMaximized)
+        activeFrame->showMaximized();
+    }
   };
   bool loaded = false;
   try {
@@ -946,7 +955,7 @@ void TmainForm::PreferencesClick() {
   if (DialogRunner::exec(dialog) != QDialog::Accepted)
     return;
   const std::string oldLanguage = settings_.language;
-  const std::string chosen = toCodePageText(dialog.languages().currentText());
+  const std::string chosen = fromQString(dialog.languages().currentText());
   if (chosen != oldLanguage)
     showMessageBox(
         this, QMessageBox::Information, toQString(program::displayName),
@@ -1042,7 +1051,7 @@ void TmainForm::Usermanual1Click(int tag) {
     const std::string error = translateFormat(
         4160, "Error: %s - %s",
         {kind, "none is installed (any of " +
-                   toCodePageText(accessoryPrograms(t).join(QStringLiteral(", "))) + " would do)"});
+                   fromQString(accessoryPrograms(t).join(QStringLiteral(", "))) + " would do)"});
     statusBarError(toQString(error));
     showMessageBox(this, QMessageBox::Information, windowTitle(), toQString(error));
   };

@@ -161,7 +161,7 @@ bool ToptionsDialog::apply(MainSettings &settings) const {
   settings.showTips = showTips_->isChecked();
   settings.fileHistoryEntries = fileHistoryEntries_->value();
   storeTrialFont(settings, font_);
-  const std::string language = toCodePageText(languages_->currentText());
+  const std::string language = fromQString(languages_->currentText());
   const bool changed = language != settings.language;
   settings.language = language;
   return changed;

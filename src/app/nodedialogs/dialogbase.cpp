@@ -77,12 +77,12 @@ void TdefaultForm1::applyLanguage() { translateForm(this); }
 
 void TdefaultForm1::statusBarText(const QString &text) const {
   if (window_)
-    window_->statusBarText(toCodePageText(text));
+    window_->statusBarText(fromQString(text));
 }
 
 void TdefaultForm1::statusBarError(const QString &text) const {
   if (window_)
-    window_->statusBarError(toCodePageText(text));
+    window_->statusBarError(fromQString(text));
 }
 
 void TdefaultForm1::stringFieldChange(std::string_view text) const {

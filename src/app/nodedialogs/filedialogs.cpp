@@ -138,7 +138,7 @@ TsplitForm::TsplitForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(
     // A character without a glyph (DEL, bytes the code page leaves out) shows blank.
     if (character.size() == 1 && !character.at(0).isPrint())
       character.clear();
-    splitChar_->addItem(toQString(Format("%3d  %s", {n, toCodePageText(character)})));
+    splitChar_->addItem(toQString(Format("%3d  %s", {n, fromQString(character)})));
   }
   splitCharCount_ = namedSpin(this, "splitCharCount", 1, 100000);
   countLabel_ = namedLabel(this, "countLabel", QStringLiteral("C&ount"), splitCharCount_);

@@ -47,7 +47,7 @@ std::size_t findText(std::string_view text, std::string_view what, std::size_t f
   return std::string_view::npos;
 }
 
-std::string shortDateFormat() { return toCodePageText(QLocale().dateFormat(QLocale::ShortFormat)); }
+std::string shortDateFormat() { return fromQString(QLocale().dateFormat(QLocale::ShortFormat)); }
 
 char dateSeparator() {
   for (char c : shortDateFormat())
@@ -59,7 +59,7 @@ char dateSeparator() {
 // The character between hours and minutes in the locale's times ("." in
 // Finnish and Danish ones).
 char timeSeparator() {
-  for (char c : toCodePageText(QLocale().timeFormat(QLocale::ShortFormat)))
+  for (char c : fromQString(QLocale().timeFormat(QLocale::ShortFormat)))
     if (!std::isalpha(static_cast<unsigned char>(c)) && c != ' ' && c != '\'')
       return c;
   return ':';
@@ -521,7 +521,7 @@ std::string MonthNamesToNumbers(std::string_view text) {
   const QLocale locale;
   for (int month = 1; month <= 12; ++month)
     for (QLocale::FormatType form : {QLocale::LongFormat, QLocale::ShortFormat}) {
-      const std::string name = toCodePageText(locale.monthName(month, form));
+      const std::string name = fromQString(locale.monthName(month, form));
       std::size_t at = 0;
       while ((at = findText(out, name, at)) != std::string::npos) {
         if (!IsWholeWord(out, at, name.size())) {
@@ -540,7 +540,7 @@ std::string NormaliseAmPm(std::string_view text) {
   std::string out(text);
   const QLocale locale;
   for (auto [designator, form] : {std::pair{locale.amText(), "AM"}, {locale.pmText(), "PM"}}) {
-    const std::string mark = toCodePageText(designator);
+    const std::string mark = fromQString(designator);
     if (const std::size_t at = findText(out, mark);
         at != std::string::npos && IsWholeWord(out, at, mark.size()))
       out.replace(at, mark.size(), form);
@@ -558,12 +558,12 @@ std::size_t SkipToDigit(std::string_view text, std::size_t start) {
 // Numbers at the caret
 
 char LocaleDecimalSeparator() {
-  const std::string s = toCodePageText(QLocale().decimalPoint());
+  const std::string s = fromQString(QLocale().decimalPoint());
   return s.size() == 1 ? s[0] : '.';
 }
 
 char LocaleThousandSeparator() {
-  const std::string s = toCodePageText(QLocale().groupSeparator());
+  const std::string s = fromQString(QLocale().groupSeparator());
   return s.size() == 1 ? s[0] : ',';
 }
 

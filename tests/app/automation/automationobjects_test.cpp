@@ -1,7 +1,9 @@
 #include "app/automation/automationobjects.h"
 
+#include "app/listwindow/childform.h"
 #include "app/listwindow/listdocument.h"
 #include "app/main/mainform.h"
+#include "app/programparts.h"
 #include "app_testing.h"
 #include "engine/inputs.h"
 #include "filterlist/ionodes.h"
@@ -315,6 +317,33 @@ TEST_F(Automation, ObjectsLeaveTheBusWithTheirWindows) {
   delete form->mdiArea().subWindowList().front();
   EXPECT_EQ(call(v, "addSimpleFilter", {5}).errorName(),
             "org.freedesktop.DBus.Error.UnknownObject");
+}
+
+// A second close while the first one's question whether to save is open
+// answers an error and changes nothing: the window and its object stay, and
+// Cancel on the question leaves both answering.
+TEST_F(Automation, ACloseWhileTheWindowAsksWhetherToSaveIsRefused) {
+  installProgramParts();
+  const QString w = newWindow();
+  ASSERT_NE(dynamic_cast<TchildForm *>(form->mdiArea().subWindowList().at(0)->widget()), nullptr);
+  value(w, "addSimpleFilter", {5});
+  int asked = 0;
+  QDBusMessage second;
+  ScopedDialogRunner question([&](QDialog &) {
+    if (++asked == 1)
+      second = call(w, "close");
+    return int(QMessageBox::Cancel);
+  });
+  const QDBusMessage first = call(w, "close");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(second.errorMessage(),
+            "The filter-list window is already being closed: its question whether to save is "
+            "still open");
+  EXPECT_EQ(first.errorMessage(),
+            "The filter-list window is still open: its changes were not saved");
+  EXPECT_EQ(form->mdiArea().subWindowList().size(), 1);
+  EXPECT_EQ(value(w, "processString", {"a"}).toString(), "A");
 }
 
 TEST_F(Automation, CallersOfAnotherUserAreRefused) {

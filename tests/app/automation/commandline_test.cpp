@@ -22,6 +22,7 @@
 #include <filesystem>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace marrowen::testing {
@@ -403,20 +404,33 @@ protected:
     int status = -1;
     std::string errors;
   };
-  void launch(QProcess &process, const QStringList &arguments) {
-    // As cron or ssh starts it: no display, and nothing said about one.
+  // As cron or ssh starts it: no display, and nothing said about one.
+  // `faults` names the files on which the system fails (the fault shim's
+  // variables, "MARROWEN_FAIL_READ=in.txt").
+  void prepare(QProcess &process, const QStringList &faults = {}) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!faults.isEmpty()) {
+      environment.insert("LD_PRELOAD", MARROWEN_FAULT_SHIM);
+      // Loaded ahead of the sanitizer's own library, which then must not mind.
+      environment.insert("ASAN_OPTIONS",
+                         environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+      for (const QString &fault : faults)
+        environment.insert(fault.section('=', 0, 0), fault.section('=', 1));
+    }
     environment.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.file("config")));
     environment.insert("HOME", QString::fromStdString(dir.path()));
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
       environment.remove(name);
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(QString::fromStdString(dir.path()));
+  }
+  void launch(QProcess &process, const QStringList &arguments, const QStringList &faults = {}) {
+    prepare(process, faults);
     process.start(QStringLiteral(MARROWEN_BINARY), arguments);
   }
-  Result start(const QStringList &arguments) {
+  Result start(const QStringList &arguments, const QStringList &faults = {}) {
     QProcess process;
-    launch(process, arguments);
+    launch(process, arguments, faults);
     if (!process.waitForFinished(60000)) {
       process.kill();
       process.waitForFinished();
@@ -506,6 +520,107 @@ TEST_F(ProgramRun, TypedTextsFindWhatAUtf8FileHolds) {
   EXPECT_EQ(run.status, 0) << run.errors;
   for (std::size_t i = 0; i < std::size(jobs); ++i)
     EXPECT_EQ(readFile(dir.file("out" + std::to_string(i))), jobs[i].expected) << jobs[i].search;
+}
+
+// The system failing under a run, as a failing disk or a network file system
+// fails: each failure is told on standard error with the file and its cause,
+// the run ends with status 1, and nothing else is lost.
+TEST_F(ProgramRun, AFailingSystemIsToldAndCostsNothingElse) {
+  constexpr auto npos = std::string::npos;
+  writeFile(dir.file("a.txt"), "TEXT OF A\n");
+  writeFile(dir.file("b.txt"), "TEXT OF B\n");
+  writeFile(dir.file("c.txt"), "TEXT OF C\n");
+  // An input that cannot be opened takes nothing from the merged file.
+  Result unopened = start({"/MERGETOFILE=" + file("m.txt"), "/I-", file("a.txt"), file("b.txt"),
+                           file("c.txt"), "/G", "/Q"},
+                          {"MARROWEN_FAIL_OPEN=b.txt"});
+  EXPECT_EQ(unopened.status, 1);
+  EXPECT_NE(unopened.errors.find("Cannot open file " + dir.file("b.txt")), npos);
+  EXPECT_EQ(readFile(dir.file("m.txt")), "TEXT OF A\nTEXT OF C\n");
+  // A read error names the file and the cause; an overflow, the node too.
+  Result unread = start({"/CU", "/I-", file("a.txt"), "/G", "/Q"}, {"MARROWEN_FAIL_READ=a.txt"});
+  EXPECT_EQ(unread.status, 1);
+  EXPECT_NE(unread.errors.find("Cannot read file " + dir.file("a.txt") + ". Input/output error"),
+            npos)
+      << unread.errors;
+  std::string lines;
+  for (int i = 0; i < 60; ++i)
+    lines += "line\n";
+  writeFile(dir.file("lines.txt"), lines);
+  Result overflow = start({"/AL=2147483640,1", "/I-", file("lines.txt"), "/G", "/Q"});
+  EXPECT_EQ(overflow.status, 1);
+  EXPECT_NE(overflow.errors.find("Arithmetic overflow in 'Add line numbers (2147483640,1)"), npos)
+      << overflow.errors;
+  EXPECT_NE(overflow.errors.find("while processing [" + dir.file("lines.txt") + "]"), npos);
+  EXPECT_EQ(readFile(dir.file("lines.txt")), lines);
+  // An append whose close fails (a network disk's failed write-back) says
+  // what the file holds then, as its length shows.
+  for (bool cutFails : {false, true}) {
+    writeFile(dir.file("t.txt"), "old 11 byte");
+    QStringList faults = {"MARROWEN_FAIL_CLOSE=t.txt"};
+    if (cutFails)
+      faults << "MARROWEN_FAIL_TRUNCATE=t.txt";
+    Result closed = start(
+        {"/MERGETOFILE=" + file("t.txt"), "/APPEND+", "/I-", file("c.txt"), "/G", "/Q"}, faults);
+    EXPECT_EQ(closed.status, 1);
+    const std::string holds = readFile(dir.file("t.txt"));
+    EXPECT_EQ(holds, cutFails ? "old 11 byteTEXT OF C\n" : "old 11 byte");
+    EXPECT_NE(closed.errors.find(cutFails ? "could not be cut back to the 11 bytes it held "
+                                            "before (Input/output error) and now holds 21 bytes"
+                                          : "it was cut back to the 11 bytes it held before"),
+              npos)
+        << closed.errors;
+  }
+  // A log that cannot be written is an error of the run.
+  Result unlogged = start({"/CU", "/I-", file("c.txt"), "/G", "/Q"}, {"MARROWEN_FAIL_OPEN=.log"});
+  EXPECT_EQ(unlogged.status, 1);
+  EXPECT_NE(unlogged.errors.find("logging is now disabled"), npos) << unlogged.errors;
+  EXPECT_EQ(readFile(dir.file("c.txt")), "TEXT OF C\n");
+}
+
+// Standard error into a pipe whose reader has gone (a closed terminal, a log
+// collector that died) does not end the run at its first error line.
+TEST_F(ProgramRun, AStandardErrorNobodyReadsDoesNotEndTheRun) {
+  for (int i = 0; i < 10; ++i)
+    writeFile(dir.file("f" + std::to_string(i) + ".txt"), "text\n");
+  // As a shell runs "marrowen ... 2>&1 | true", telling the program's status.
+  QProcess program;
+  prepare(program, {"MARROWEN_FAIL_OPEN=f3.txt"});
+  program.start("bash", {"-c", "\"$@\" 2>&1 | true; exit \"${PIPESTATUS[0]}\"", "run",
+                         MARROWEN_BINARY, "/CU", "/I-", file("f*.txt"), "/G", "/Q"});
+  ASSERT_TRUE(program.waitForFinished(60000));
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 1);
+  EXPECT_EQ(readFile(dir.file("f9.txt")), "TEXT\n");
+  EXPECT_EQ(readFile(dir.file("f3.txt")), "text\n");
+}
+
+// Another program on the files a run names: a target it is appending to is
+// left to it; a name is the file spelt so, a backslash a letter of it.
+TEST_F(ProgramRun, AnotherProgramsFilesAreLeftToIt) {
+  constexpr auto npos = std::string::npos;
+  writeFile(dir.file("in.txt"), "mine\n");
+  writeFile(dir.file("t.txt"), "theirs\n");
+  Result held;
+  {
+    HeldForWriting theirs(dir.file("t.txt"));
+    ASSERT_TRUE(theirs.held());
+    held = start({"/MERGETOFILE=" + file("t.txt"), "/APPEND+", "/I-", file("in.txt"), "/G", "/Q"});
+  }
+  EXPECT_EQ(held.status, 1);
+  EXPECT_NE(held.errors.find("Couldn't append to file [" + dir.file("t.txt") +
+                             "]: another program is writing it"),
+            npos)
+      << held.errors;
+  EXPECT_EQ(readFile(dir.file("t.txt")), "theirs\n");
+
+  for (const char *name : {"report.txt", "REPORT.TXT", "Report.Txt", "back\\slash.txt"})
+    writeFile(dir.file(name), "x\n");
+  Result spelt = start({"/CU", "/I-", file("report.txt"), file("back\\slash.txt"), "/G", "/Q"});
+  EXPECT_EQ(spelt.status, 0) << spelt.errors;
+  EXPECT_EQ(readFile(dir.file("report.txt")) + readFile(dir.file("REPORT.TXT")) +
+                readFile(dir.file("Report.Txt")) + readFile(dir.file("back\\slash.txt")),
+            "X\nx\nx\nX\n");
 }
 
 // A second filter file adds its filters after the first's, in the window the
@@ -649,7 +764,7 @@ TEST_F(ProgramRun, TwoProgramsKeepEachOthersRecentFiles) {
 }
 
 // SIGTERM while a command file is read ends the reading first, then the
-// program: the window the file fills is not freed under it.
+// program, with status 1: the window the file fills is not freed under it.
 TEST_F(ProgramRun, ASignalWhileACommandFileIsReadEndsTheReadingFirst) {
   writeFile(dir.file("in.txt"), "abc\n");
   std::string lines =
@@ -664,7 +779,9 @@ TEST_F(ProgramRun, ASignalWhileACommandFileIsReadEndsTheReadingFirst) {
   ASSERT_TRUE(program.waitForFinished(30000));
   const std::string errors = program.readAllStandardError().toStdString();
   EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(program.exitCode(), 0) << errors;
+  // Stopped, it did not do all it was asked to, and says so.
+  EXPECT_EQ(program.exitCode(), 1) << errors;
+  EXPECT_NE(errors.find("Stopped by signal SIGTERM"), std::string::npos) << errors;
   EXPECT_EQ(errors.find("AddressSanitizer"), std::string::npos) << errors;
   EXPECT_EQ(readFile(dir.file("out.txt")), "ABC\n") << "the last lines were not read";
 }

@@ -2,7 +2,6 @@
 
 #include "app/automation/commandlinehelper.h"
 #include "fakewindow.h"
-#include "grid/data/qtbytes.h"
 #include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
@@ -88,10 +87,10 @@ TEST_F(ShellTest, NamesBeyondAsciiShowAndSaveAsSpelt) {
   const std::string stored = fileNameFromQString(QStringLiteral("/l/Über Жук.fll"));
   entry(1, "One");
   store->writeString(shellKey + "1", "Filter", stored);
-  entry(2, "Two", qStringToBytes(QStringLiteral("\"/f=%f\" %p Ö")));
+  entry(2, "Two", fromQString(QStringLiteral("\"/f=%f\" %p Ö")));
   TshellExtensions window;
-  EXPECT_EQ(toQString(window.grid().GetCell(3, 1).toString()), "/l/Über ???.fll");
-  window.grid().SetCell(3, 2, Variant(qStringToBytes(QStringLiteral("/l/Ärger.fll"))));
+  EXPECT_EQ(toQString(window.grid().GetCell(3, 1).toString()), "/l/Über Жук.fll");
+  window.grid().SetCell(3, 2, Variant(fromQString(QStringLiteral("/l/Ärger.fll"))));
   window.applyButtonClick();
   EXPECT_EQ(store->readString(shellKey + "1", "Filter", ""), stored);
   EXPECT_EQ(store->readString(shellKey + "2", "Filter", ""),
@@ -176,16 +175,16 @@ TEST_F(ShellTest, TheHelperNeedsASavedFilterListWindow) {
   EXPECT_EQ(fromQString(QApplication::clipboard()->text()), lines[2]);
 
   // A name with letters beyond ASCII is shown as the file system spells it,
-  // and copied whole even where the code page lacks a letter.
+  // and copied whole, letters the code page lacks too.
   made[0]->name = fileNameFromQString(QStringLiteral("/lists/Über Жук.fll"));
   helper->regenerateButtonClick();
-  EXPECT_TRUE(toQString(grid.GetCell(1, 2).toString()).endsWith("/lists/Über ???.fll\""));
+  EXPECT_TRUE(toQString(grid.GetCell(1, 2).toString()).endsWith("/lists/Über Жук.fll\""));
   helper->tsGrid1ButtonClick(1, 2);
   EXPECT_TRUE(QApplication::clipboard()->text().endsWith("\"/f=/lists/Über Жук.fll\""));
   // A command line the user touched up is copied as it stands.
   grid.SetCell(1, 4, Variant(grid.GetCell(1, 4).toString() + " /q"));
   helper->tsGrid1ButtonClick(1, 4);
-  EXPECT_TRUE(QApplication::clipboard()->text().endsWith("???.fll\" /g /q"));
+  EXPECT_TRUE(QApplication::clipboard()->text().endsWith("Жук.fll\" /g /q"));
 }
 
 } // namespace

@@ -74,6 +74,34 @@ TEST_F(Memos, BuilderJoinsPiecesAsTheWholeText) {
   QTest::qWait(50);
 }
 
+// UTF-8 shows as its characters, other bytes through the code page, also
+// when the pieces of a job's output cut a character; typed text is UTF-8.
+TEST_F(Memos, Utf8ShowsAsItsCharactersAndTypedTextIsKeptInUtf8) {
+  const std::string whole = "Gr\xc3\xbc\xc3\x9f"
+                            "e \xf0\x9f\x98\x80 caf\xe9\r\n\xd0\x96";
+  const QString shown = QString::fromUtf8("Gr\xc3\xbc\xc3\x9f"
+                                          "e \xf0\x9f\x98\x80 caf\xc3\xa9\n\xd0\x96");
+  QPlainTextEdit memo;
+  setMemoBytes(&memo, whole);
+  EXPECT_EQ(memo.toPlainText(), shown);
+  bool done = false;
+  {
+    MemoDocumentBuilder builder(memo.thread(), memo.font());
+    for (std::size_t at = 0; at < whole.size(); at += 3)
+      builder.append(std::string_view(whole).substr(at, 3));
+    builder.finish(whole, "Trial Output", &memo, [&](PreparedMemoText prepared) {
+      adoptMemoDocument(&memo, std::move(prepared), [&](bool) { done = true; });
+    });
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+  EXPECT_EQ(memo.document()->toPlainText(), shown);
+  EXPECT_EQ(memoBytes(&memo), whole);
+  memo.moveCursor(QTextCursor::End);
+  memo.insertPlainText(QString::fromUtf8("\xc3\xa9\xf0\x9f\x98\x80"));
+  EXPECT_EQ(memoBytes(&memo), "Gr\xc3\xbc\xc3\x9f"
+                              "e \xf0\x9f\x98\x80 caf\xc3\xa9\r\n\xd0\x96\xc3\xa9\xf0\x9f\x98\x80");
+}
+
 // A memo given the start of a text shows it at once and takes the rest in
 // slices, read-only meanwhile; stopped, it keeps what it shows as its bytes.
 TEST_F(Memos, MemoTakesTheRestOfATextItShowsTheStartOf) {

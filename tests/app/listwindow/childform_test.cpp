@@ -282,9 +282,12 @@ TEST_F(ChildForm, TrialAreaButtonsPanelsAndDistribution) {
   form->setInputFromFiles(false);
   form->Tabs->setCurrentWidget(form->trialSheet);
   EXPECT_FALSE(form->removeAllButton->isEnabled());
-  QApplication::clipboard()->setText("sample");
+  QApplication::clipboard()->setText(QString::fromUtf8("sample \xd0\x96\xc3\xa9"));
   form->PutsampleinTrialInputArea1Click();
-  EXPECT_EQ(form->trialInput->bytes(), "sample");
+  EXPECT_EQ(form->trialInput->bytes(), "sample \xd0\x96\xc3\xa9")
+      << "the clipboard is read in UTF-8";
+  EXPECT_EQ(form->trialInput->toPlainText(), QString::fromUtf8("sample \xd0\x96\xc3\xa9"));
+  form->trialInput->setBytes("sample");
   // A file that fails while read is reported, and the trial input kept.
   form->addFile("/proc/self/mem");
   form->findChild<QAction *>("CopytoAdhocInput1")->trigger();
@@ -722,11 +725,13 @@ TEST_F(ChildForm, JobsFromTheButtonsAndAStoppedTrial) {
   // The clipboard button is enabled again when its job ends.
   const auto headless = userInterface();
   installWindowHandlers();
-  QApplication::clipboard()->setText("xyz");
+  QApplication::clipboard()->setText(QString::fromUtf8("xyz \xd0\xb6\xd1\x83\xd0\xba stra\xc3\x9f"
+                                                       "e"));
   form->clipboardButton->click();
   EXPECT_FALSE(form->clipboardButton->isEnabled());
   ASSERT_TRUE(QTest::qWaitFor([&] { return form->clipboardButton->isEnabled(); }, 5000));
-  EXPECT_EQ(QApplication::clipboard()->text(), "XYZ");
+  EXPECT_EQ(QApplication::clipboard()->text(),
+            QString::fromUtf8("XYZ \xd0\x96\xd0\xa3\xd0\x9a STRASSE"));
   setUserInterface(headless);
 
   // A press mid-run stops the trial: the window is idle at once, says so,

@@ -1,0 +1,133 @@
+// Loaded into the program under test (LD_PRELOAD) to make the system fail as
+// a failing disk or a network file system does, on the files the test names:
+// each variable holds the end of a file's name, and the calls on that file
+// fail with the errno given.
+//   MARROWEN_FAIL_OPEN      open and openat: EACCES (even for root)
+//   MARROWEN_FAIL_READ      read: EIO
+//   MARROWEN_FAIL_CLOSE     close: EIO, after the file was really closed (as
+//                           NFS reports a failed write-back)
+//   MARROWEN_FAIL_TRUNCATE  truncate and ftruncate: EIO, the file unchanged
+
+#include <cerrno>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace {
+
+template <class F> F real(const char *name) { return reinterpret_cast<F>(dlsym(RTLD_NEXT, name)); }
+
+bool endsWith(const char *text, const char *end) {
+  const std::size_t t = std::strlen(text), e = std::strlen(end);
+  return e > 0 && t >= e && std::strcmp(text + t - e, end) == 0;
+}
+
+bool names(const char *variable, const char *path) {
+  const char *end = std::getenv(variable);
+  return end && path && endsWith(path, end);
+}
+
+bool namesDescriptor(const char *variable, int fd) {
+  if (!std::getenv(variable))
+    return false;
+  char link[64], path[PATH_MAX + 1];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  const ssize_t n = readlink(link, path, PATH_MAX);
+  if (n <= 0)
+    return false;
+  path[n] = '\0';
+  return names(variable, path);
+}
+
+// The mode of a call that may create a file, which follows its flags.
+mode_t creationMode(int flags, va_list arguments) {
+  return flags & (O_CREAT | O_TMPFILE) ? va_arg(arguments, mode_t) : 0;
+}
+
+int openChecked(int folder, const char *path, int flags, mode_t mode) {
+  if (names("MARROWEN_FAIL_OPEN", path)) {
+    errno = EACCES;
+    return -1;
+  }
+  static auto next = real<int (*)(int, const char *, int, ...)>("openat");
+  return next(folder, path, flags, mode);
+}
+
+} // namespace
+
+extern "C" {
+
+int open(const char *path, int flags, ...) {
+  va_list arguments;
+  va_start(arguments, flags);
+  const mode_t mode = creationMode(flags, arguments);
+  va_end(arguments);
+  return openChecked(AT_FDCWD, path, flags, mode);
+}
+
+int open64(const char *path, int flags, ...) {
+  va_list arguments;
+  va_start(arguments, flags);
+  const mode_t mode = creationMode(flags, arguments);
+  va_end(arguments);
+  return openChecked(AT_FDCWD, path, flags, mode);
+}
+
+int openat(int folder, const char *path, int flags, ...) {
+  va_list arguments;
+  va_start(arguments, flags);
+  const mode_t mode = creationMode(flags, arguments);
+  va_end(arguments);
+  return openChecked(folder, path, flags, mode);
+}
+
+ssize_t read(int fd, void *buffer, size_t count) {
+  if (namesDescriptor("MARROWEN_FAIL_READ", fd)) {
+    errno = EIO;
+    return -1;
+  }
+  static auto next = real<ssize_t (*)(int, void *, size_t)>("read");
+  return next(fd, buffer, count);
+}
+
+int close(int fd) {
+  const bool fail = namesDescriptor("MARROWEN_FAIL_CLOSE", fd);
+  static auto next = real<int (*)(int)>("close");
+  const int result = next(fd);
+  if (fail && result == 0) {
+    errno = EIO;
+    return -1;
+  }
+  return result;
+}
+
+int ftruncate(int fd, off_t length) {
+  if (namesDescriptor("MARROWEN_FAIL_TRUNCATE", fd)) {
+    errno = EIO;
+    return -1;
+  }
+  static auto next = real<int (*)(int, off_t)>("ftruncate");
+  return next(fd, length);
+}
+
+int ftruncate64(int fd, off_t length) { return ftruncate(fd, length); }
+
+int truncate(const char *path, off_t length) {
+  if (names("MARROWEN_FAIL_TRUNCATE", path)) {
+    errno = EIO;
+    return -1;
+  }
+  static auto next = real<int (*)(const char *, off_t)>("truncate");
+  return next(path, length);
+}
+
+int truncate64(const char *path, off_t length) { return truncate(path, length); }
+}

@@ -1,0 +1,182 @@
+// Every filter that judges or changes characters over UTF-8 text in many
+// languages and over Windows-1252 text: UTF-8 comes out valid however the
+// read loop cuts it, upper and lower case agree with Python's full case
+// mapping, and text without a valid multi-byte sequence comes out byte for
+// byte as the code page alone makes it.
+
+#include "classlib/utf8.h"
+#include "engine/escapes.h"
+#include "filters/casefilters.h"
+#include "filters/charfilters.h"
+#include "filters/codepagefilters.h"
+#include "filters/concordance.h"
+#include "filters/layoutfilters.h"
+#include "filters/linefilters.h"
+#include "filters/mailfilters.h"
+#include "filters/widthfilters.h"
+#include "support/chunk_harness.h"
+#include "support/filter_fixtures.h"
+#include "support/utf8_corpus.h"
+
+#include <gtest/gtest.h>
+
+namespace marrowen {
+namespace {
+
+using testing::factory;
+using testing::FilterFactory;
+using testing::runInChunks;
+
+struct Named {
+  const char *name;
+  FilterFactory make;
+};
+
+std::vector<Named> characterFilters() {
+  return {
+      {"upper", factory<TConvertToUpperCase>()},
+      {"lower", factory<TConvertToLowerCase>()},
+      {"title", factory<TConvertToTitleCase>()},
+      {"sentence", factory<TConvertToSentenceCase>()},
+      {"toggle", factory<TConvertToToggleCase>()},
+      {"word list", factory<TTextToWordList>()},
+      {"reverse each line", factory<TReverseEachLine>()},
+      {"remove HTML", factory<TRemoveHTML>()},
+      {"remove multiple whitespace", factory<TRemoveMultipleWhitespace>()},
+      {"remove blanks at line start", factory<TRemoveBlanksFromSOL>()},
+      {"remove blanks at line end", factory<TRemoveBlanksFromEOL>()},
+      {"resolve backspaces", factory<TResolveBackspaces>()},
+      {"remove backspaces", factory<TRemoveBackspaces>()},
+      {"remove ANSI codes", factory<TRemoveANSIcolour>()},
+      {"e-mails", factory<TExtractEmails>()},
+      {"URLs", factory<TExtractURLs>()},
+      {"rot13", factory<TROT13>()},
+      {"tabs to spaces", factory<TTabsToSpaces>(3)},
+      {"spaces to tabs", factory<TSpacesToTabs>(3)},
+      {"word wrap", factory<TWordWrap>(7)},
+      {"concordance",
+       factory<TWordConcordance>(1, 1, std::string("%s %d %s"),
+                                 std::vector<std::string>{"straße", "οδος", "ёлка", "istanbul"})},
+  };
+}
+
+TEST(Utf8Corpus, EveryCharacterFilterWritesValidUtf8HoweverTheTextIsCut) {
+  const std::string corpus = testing::utf8Corpus();
+  ASSERT_TRUE(utf8::isValid(corpus));
+  for (const Named &filter : characterFilters()) {
+    std::string whole;
+    EXPECT_TRUE(testing::isChunkInvariant(filter.make, corpus, &whole)) << filter.name;
+    EXPECT_TRUE(utf8::isValid(whole)) << filter.name;
+    EXPECT_FALSE(whole.empty()) << filter.name;
+  }
+  // Random case: whole characters, some raised and some lowered.
+  const std::string random = runInChunks(factory<TConvertToRandomCase>(), corpus, 7);
+  EXPECT_TRUE(utf8::isValid(random));
+  const auto tables = charTables();
+  EXPECT_NE(random, utf8::lowerCase(corpus, *tables));
+  EXPECT_NE(random, utf8::upperCase(corpus, *tables));
+}
+
+TEST(Utf8Corpus, CaseAndUnicodeConversionAgreeWithPython) {
+  const std::string corpus = testing::utf8Corpus();
+  const auto upper = testing::pythonOutput(testing::pythonTextProgram("t.upper()"), corpus);
+  if (!upper)
+    GTEST_SKIP() << "python3 cannot be run here: the comparison with its case mapping is skipped";
+  const auto lower = testing::pythonOutput(testing::pythonTextProgram("t.lower()"), corpus);
+  const auto utf16 =
+      testing::pythonOutput("import sys\nsys.stdout.buffer.write(sys.stdin.buffer.read()"
+                            ".decode('utf-8').encode('utf-16-le'))",
+                            corpus);
+  ASSERT_TRUE(lower && utf16);
+  for (std::size_t cut : {std::size_t{1}, std::size_t{7}, std::size_t{4096}}) {
+    EXPECT_EQ(runInChunks(factory<TConvertToUpperCase>(), corpus, cut), *upper) << cut;
+    EXPECT_EQ(runInChunks(factory<TConvertToLowerCase>(), corpus, cut), *lower) << cut;
+    EXPECT_EQ(runInChunks(factory<TANSItoUnicode>(), corpus, cut), *utf16) << cut;
+  }
+}
+
+// The byte-wise algorithms over the code page's tables alone, as they were
+// before UTF-8 text was read as characters.
+std::string byteTitleCase(const std::string &text, const CodePage &t, bool sentence) {
+  std::string out = text;
+  int state = 0;
+  for (char &ch : out) {
+    auto c = static_cast<unsigned char>(ch);
+    if (state == 0) {
+      if (t.isLetter(c)) {
+        ch = static_cast<char>(t.toUpper(c));
+        state = 1;
+      }
+    } else if (sentence) {
+      if (std::string_view("!\"'(.:<?").find(ch) != std::string_view::npos)
+        state = 0;
+    } else {
+      ch = static_cast<char>(t.toLower(c));
+      if (!t.isWordChar(t.toLower(c)))
+        state = 0;
+    }
+  }
+  return out;
+}
+
+std::string byteWordList(const std::string &text, const CodePage &t) {
+  std::string out, word;
+  for (unsigned char c : text) {
+    if (word.empty()) {
+      if (t.isLetter(c))
+        word = static_cast<char>(c);
+    } else if (t.isWordChar(c)) {
+      word += static_cast<char>(c);
+    } else {
+      out += word + "\r\n";
+      word.clear();
+    }
+  }
+  return word.empty() ? out : out + word + "\r\n";
+}
+
+TEST(Utf8Corpus, Windows1252TextComesOutAsTheCodePageMakesItByteForByte) {
+  const std::string text = testing::windows1252HighBytes();
+  ASSERT_FALSE(utf8::hasSequence(text));
+  const auto tables = charTables();
+  const CodePage &t = *tables;
+  auto mapped = [&text](const std::array<unsigned char, 256> &map) {
+    std::string out = text;
+    for (char &c : out)
+      c = static_cast<char>(map[static_cast<unsigned char>(c)]);
+    return out;
+  };
+  std::array<unsigned char, 256> toggle{};
+  for (int b = 0; b < 256; ++b) {
+    auto c = static_cast<unsigned char>(b);
+    toggle[b] = t.toUpper(c) == c ? t.toLower(c) : t.toUpper(c);
+  }
+  std::string reversed, unicode;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find("\r\n", start);
+    std::string line = text.substr(start, end - start);
+    reversed += std::string(line.rbegin(), line.rend()) + (end == std::string::npos ? "" : "\r\n");
+    start = end == std::string::npos ? text.size() : end + 2;
+  }
+  for (unsigned char c : text)
+    unicode += {static_cast<char>(t.toUnicode(c) & 0xFF), static_cast<char>(t.toUnicode(c) >> 8)};
+  const std::pair<FilterFactory, std::string> expected[] = {
+      {factory<TConvertToUpperCase>(), mapped(t.upperMap())},
+      {factory<TConvertToLowerCase>(), mapped(t.lowerMap())},
+      {factory<TConvertToToggleCase>(), mapped(toggle)},
+      {factory<TConvertToTitleCase>(), byteTitleCase(text, t, false)},
+      {factory<TConvertToSentenceCase>(), byteTitleCase(text, t, true)},
+      {factory<TTextToWordList>(), byteWordList(text, t)},
+      {factory<TReverseEachLine>(), reversed},
+      {factory<TANSItoUnicode>(), unicode},
+  };
+  for (std::size_t i = 0; i < std::size(expected); ++i)
+    for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{4096}})
+      EXPECT_EQ(runInChunks(expected[i].first, text, cut), expected[i].second)
+          << "filter " << i << ", cut " << cut;
+  EXPECT_TRUE(isMixedCaseText(text));
+  EXPECT_EQ(matchCase("W\xe9", "\xe0\xe9z"), "\xc0\xe9z");
+}
+
+} // namespace
+} // namespace marrowen
