@@ -123,10 +123,13 @@ const char *const patterns[] = {"[0-9]+", "\\w+@\\w+\\.com", "(foo|bar)baz", "ba
 // Patterns of the UTF-8 text, the last one without case.
 const char *const utf8Patterns[] = {"[0-9]+", "[\u00e4\u00f6\u00fc\u00df]", "\\w+", "\u00fcber"};
 
-void allMatches(benchmark::State &state) {
+// Every match of `text`, searching on from the end of each as the pattern
+// filters do.
+void everyMatch(benchmark::State &state, const char *pattern, std::string_view text,
+                bool caseSensitive) {
   TRegex regex;
-  regex.setExpression(patterns[state.range(0)]);
-  std::string_view text = corpus();
+  regex.setExpression(pattern);
+  regex.setCaseSensitive(caseSensitive);
   std::size_t count = 0;
   for (auto _ : state) {
     count = 0;
@@ -138,8 +141,12 @@ void allMatches(benchmark::State &state) {
       limit = 0;
     }
   }
-  state.SetLabel(std::string(patterns[state.range(0)]) + " matches=" + std::to_string(count));
+  state.SetLabel(std::string(pattern) + " matches=" + std::to_string(count));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+void allMatches(benchmark::State &state) {
+  everyMatch(state, patterns[state.range(0)], corpus(), true);
 }
 
 void matchingLines(benchmark::State &state) {
@@ -159,25 +166,9 @@ void matchingLines(benchmark::State &state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * corpus().size()));
 }
 
-// Every match of the UTF-8 text, as the pattern filters search it.
+// Every match of the UTF-8 text; the last pattern without case.
 void allMatchesUtf8(benchmark::State &state) {
-  TRegex regex;
-  regex.setExpression(utf8Patterns[state.range(0)]);
-  regex.setCaseSensitive(state.range(0) != 3);
-  std::string_view text = utf8Corpus();
-  std::size_t count = 0;
-  for (auto _ : state) {
-    count = 0;
-    int start = 1;
-    int limit = 0;
-    while (regex.Exec(text, limit, start)) {
-      ++count;
-      start = regex.GetMatchPos(0) + (regex.GetMatchLen(0) > 0 ? regex.GetMatchLen(0) : 1);
-      limit = 0;
-    }
-  }
-  state.SetLabel(std::string(utf8Patterns[state.range(0)]) + " matches=" + std::to_string(count));
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+  everyMatch(state, utf8Patterns[state.range(0)], utf8Corpus(), state.range(0) != 3);
 }
 
 // (a|b)*c over 1 MB of "ab" and a final c: a match deeper than the

@@ -251,8 +251,37 @@ private:
   // anything (or be empty). A match always starts before the subject's
   // end, so a node that needs the end needs a NUL there.
   bool firstSet(int mode, ByteSet &set) const {
+    return walkFromStart([&](std::size_t node, auto &&goOn) {
+      std::uint8_t op = p_.op(node);
+      if (op == EOL || (op == EXACTLY && p_.nodes[node].operandLength == 0)) {
+        set.set(0);
+      } else if (op == BOL || op == NOTHING || isGroupOp(op)) {
+        goOn(p_.next(node));
+      } else if (op == STAR || op == PLUS) {
+        auto operandSet = simpleSet(p_.operand(node), mode);
+        if (!operandSet)
+          return false;
+        set |= *operandSet;
+        if (op == STAR)
+          goOn(p_.next(node));
+      } else if (op == BRANCH) {
+        goOnInEachAlternative(node, goOn);
+      } else if (auto s = simpleSet(node, mode)) {
+        set |= *s;
+      } else {
+        return false; // END, BACK or anything unforeseen
+      }
+      return true;
+    });
+  }
+
+  // Runs `visit` once on each node reached from the program's start, as
+  // `visit` goes on (it calls its second argument with each node to go on
+  // with); false as soon as `visit` stops the walk or meets a damaged node.
+  template <class Visit> bool walkFromStart(Visit visit) const {
     std::vector<char> visited(p_.bytes.size(), 0);
     std::vector<std::size_t> work{1};
+    auto goOn = [&work](std::size_t node) { work.push_back(node); };
     while (!work.empty()) {
       std::size_t node = work.back();
       work.pop_back();
@@ -261,34 +290,21 @@ private:
       if (visited[node])
         continue;
       visited[node] = 1;
-      std::uint8_t op = p_.op(node);
-      if (op == EOL || (op == EXACTLY && p_.nodes[node].operandLength == 0)) {
-        set.set(0);
-      } else if (op == BOL || op == NOTHING || isGroupOp(op)) {
-        work.push_back(p_.next(node));
-      } else if (op == STAR || op == PLUS) {
-        auto operandSet = simpleSet(p_.operand(node), mode);
-        if (!operandSet)
-          return false;
-        set |= *operandSet;
-        if (op == STAR)
-          work.push_back(p_.next(node));
-      } else if (op == BRANCH) {
-        if (!hasChoice(node)) {
-          work.push_back(p_.operand(node));
-        } else {
-          std::size_t steps = 0;
-          for (std::size_t b = node; valid(b) && p_.op(b) == BRANCH && ++steps < 65536;
-               b = p_.next(b))
-            work.push_back(p_.operand(b));
-        }
-      } else if (auto s = simpleSet(node, mode)) {
-        set |= *s;
-      } else {
-        return false; // END, BACK or anything unforeseen
-      }
+      if (!visit(node, goOn))
+        return false;
     }
     return true;
+  }
+
+  // Goes on into every alternative of the BRANCH chain at `branch`.
+  template <class GoOn> void goOnInEachAlternative(std::size_t branch, GoOn &&goOn) const {
+    if (!hasChoice(branch)) {
+      goOn(p_.operand(branch));
+      return;
+    }
+    std::size_t steps = 0;
+    for (std::size_t b = branch; valid(b) && p_.op(b) == BRANCH && ++steps < 65536; b = p_.next(b))
+      goOn(p_.operand(b));
   }
 
   // Whether a match can begin inside a character of the text: where a byte
@@ -308,52 +324,40 @@ private:
             return true;
         return false;
       }
-      if (op == ANYOF || op == ANYBUT) {
+      // A negated set never matches inside a character: a byte there is an
+      // escaped member or no character at all.
+      if (op == ANYOF) {
         const RegexSet &set = p_.sets[p_.nodes[node].setIndex];
         for (int b = 0x80; b < 0xC0; ++b)
-          if (set.escapes[mode].test(static_cast<unsigned char>(b)) != set.negated)
+          if (set.escapes[mode].test(static_cast<unsigned char>(b)))
             return true;
       }
       return false;
     };
-    std::vector<char> visited(p_.bytes.size(), 0);
-    std::vector<std::size_t> work{1};
-    while (!work.empty()) {
-      std::size_t node = work.back();
-      work.pop_back();
-      if (!valid(node))
-        return true;
-      if (visited[node])
-        continue;
-      visited[node] = 1;
+    // The walk stops where a match can begin inside a character.
+    return !walkFromStart([&](std::size_t node, auto &&goOn) {
       std::uint8_t op = p_.op(node);
-      if (op == END) {
-        return true;
-      } else if (op == BOL || op == NOTHING || op == BACK || isGroupOp(op)) {
-        work.push_back(p_.next(node));
+      if (op == END)
+        return false;
+      if (op == BOL || op == NOTHING || op == BACK || isGroupOp(op)) {
+        goOn(p_.next(node));
       } else if (op == BRANCH) {
-        std::size_t steps = 0;
-        for (std::size_t b = node; valid(b) && p_.op(b) == BRANCH && ++steps < 65536;
-             b = p_.next(b)) {
-          work.push_back(p_.operand(b));
-          if (!hasChoice(b))
-            break;
-        }
+        goOnInEachAlternative(node, goOn);
       } else if (op == STAR || op == PLUS || op == LAZYSTAR || op == LAZYPLUS) {
         if (!valid(p_.operand(node)) || takesContinuation(p_.operand(node)))
-          return true;
+          return false;
         if (op == STAR || op == LAZYSTAR)
-          work.push_back(p_.next(node));
+          goOn(p_.next(node));
       } else if (takesContinuation(node)) {
-        return true;
-      } else if (op == EXACTLY || op == ANY || op == ANYOF || op == ANYBUT || op == EOL ||
-                 op == WORDSTART || op == WORDEND || (op >= ANYDIGIT && op <= NOTSPACE)) {
-        continue; // a character, the end of the text, or a word's edge
-      } else {
-        return true; // anything unforeseen
+        return false;
+      } else if (!(op == EXACTLY || op == ANY || op == ANYOF || op == ANYBUT || op == EOL ||
+                   op == WORDSTART || op == WORDEND || (op >= ANYDIGIT && op <= NOTSPACE))) {
+        return false; // anything unforeseen
       }
-    }
-    return false;
+      // Otherwise a character, the end of the text or a word's edge: no
+      // place inside a character holds them.
+      return true;
+    });
   }
 
   // The width every path from `from` to `to` has, if they all agree.
