@@ -13,10 +13,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <system_error>
+#include <utility>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -270,18 +273,135 @@ std::string iniFilePath(const std::string &fileName) {
 
 } // namespace
 
+namespace {
+
+// An exclusive advisory lock on the file a path names, made (empty) when it
+// is missing, so that two writers of a new file take turns too. A writer
+// that renamed a new file over the path while we waited leaves us the old
+// one: then the new one is locked instead. Where no regular file can be
+// opened (a folder the user may not write) nothing is locked, and the save
+// that follows says why it failed.
+class LockedFile {
+public:
+  explicit LockedFile(const std::string &path) {
+    for (;;) {
+      fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, newFileMode());
+      struct stat locked, now;
+      if (fd_ < 0)
+        return;
+      if (::fstat(fd_, &locked) != 0 || !S_ISREG(locked.st_mode)) {
+        release();
+        return;
+      }
+      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      }
+      if (::stat(path.c_str(), &now) == 0 && now.st_dev == locked.st_dev &&
+          now.st_ino == locked.st_ino)
+        return;
+      release();
+    }
+  }
+  ~LockedFile() { release(); }
+  LockedFile(const LockedFile &) = delete;
+  LockedFile &operator=(const LockedFile &) = delete;
+
+private:
+  void release() {
+    if (fd_ >= 0)
+      ::close(fd_); // and with it the lock
+    fd_ = -1;
+  }
+  int fd_ = -1;
+};
+
+} // namespace
+
+IniBatch::~IniBatch() {
+  if (!ini_)
+    return;
+  try {
+    ini_->endBatch();
+  } catch (const Exception &) {
+    // The error that ended the batch early is the one to report; what
+    // could not be saved stays in memory.
+  }
+}
+
+void IniBatch::commit() {
+  if (TCustomIniFile *ini = std::exchange(ini_, nullptr))
+    ini->endBatch();
+}
+
 TIniFile::TIniFile(const std::string &fileName)
-    : TCustomIniFile(fileName), ini_(iniFilePath(fileName)) {}
+    : TCustomIniFile(fileName), seen_(FileSignature::of(iniFilePath(fileName))),
+      ini_(iniFilePath(fileName)) {}
+
+void TIniFile::refresh(bool forSave) {
+  // Taken before the file is read, so that a change made meanwhile is read
+  // next time.
+  const FileSignature now = FileSignature::of(ini_.FileName());
+  if (now == seen_ && !forSave)
+    return;
+  std::optional<TMemIniFile> fresh;
+  try {
+    fresh.emplace(ini_.FileName());
+  } catch (const EFOpenError &) {
+    if (forSave)
+      throw;
+    return;
+  }
+  seen_ = now;
+  ini_.setText(fresh->text());
+  for (const Change &c : unsaved_)
+    apply(c);
+}
+
+void TIniFile::apply(const Change &c) {
+  switch (c.kind) {
+  case Change::Write:
+    ini_.WriteString(c.section, c.ident, c.value);
+    break;
+  case Change::EraseSection:
+    ini_.EraseSection(c.section);
+    break;
+  case Change::DeleteKey:
+    ini_.DeleteKey(c.section, c.ident);
+    break;
+  }
+}
+
+void TIniFile::change(Change c) {
+  refresh();
+  apply(c);
+  unsaved_.push_back(std::move(c));
+  if (batchDepth_ == 0)
+    save();
+}
 
 void TIniFile::save() {
+  if (unsaved_.empty())
+    return;
   // The settings folder may not be there yet on a first run.
   if (FileName().find('/') == std::string::npos)
     forceFolders(extractFilePath(ini_.FileName()));
+  LockedFile lock(ini_.FileName());
+  // What another writer saved stays; only this one's changes are made on it.
+  refresh(true);
   ini_.UpdateFile();
+  unsaved_.clear();
+  // Once renamed into place the file is no longer the locked one: another
+  // writer may already be changing it, so it is read again before use.
+  seen_ = FileSignature();
+}
+
+void TIniFile::endBatch() {
+  if (batchDepth_ > 0 && --batchDepth_ == 0)
+    save();
 }
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view ident,
                                  std::string_view defaultValue) {
+  refresh();
   auto value = ini_.findString(section, ident);
   if (!value)
     return std::string(defaultValue);
@@ -293,26 +413,29 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view iden
 
 void TIniFile::WriteString(std::string_view section, std::string_view ident,
                            std::string_view value) {
-  ini_.WriteString(section, ident, value);
-  save();
+  change({Change::Write, std::string(section), std::string(ident), std::string(value)});
 }
 
 bool TIniFile::ValueExists(std::string_view section, std::string_view ident) {
+  refresh();
   return ini_.ValueExists(section, ident);
 }
 
+std::vector<std::string> TIniFile::ReadSection(std::string_view section) {
+  refresh();
+  return ini_.ReadSection(section);
+}
+
 void TIniFile::EraseSection(std::string_view section) {
-  if (!ini_.SectionExists(section))
-    return;
-  ini_.EraseSection(section);
-  save();
+  refresh();
+  if (ini_.SectionExists(section))
+    change({Change::EraseSection, std::string(section), {}, {}});
 }
 
 void TIniFile::DeleteKey(std::string_view section, std::string_view ident) {
-  if (!ini_.ValueExists(section, ident))
-    return;
-  ini_.DeleteKey(section, ident);
-  save();
+  refresh();
+  if (ini_.ValueExists(section, ident))
+    change({Change::DeleteKey, std::string(section), std::string(ident), {}});
 }
 
 } // namespace marrowen

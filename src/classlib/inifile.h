@@ -1,5 +1,7 @@
 #pragma once
 
+#include "classlib/safefile.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -97,6 +99,12 @@ public:
   virtual void EraseSection(std::string_view section) = 0;
   virtual void DeleteKey(std::string_view section, std::string_view ident) = 0;
 
+  // Between these (they nest) changes are held back and then saved as one,
+  // so that another writer never sees half of them. endBatch raises what
+  // saving raises.
+  virtual void beginBatch() {}
+  virtual void endBatch() {}
+
 protected:
   explicit TCustomIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
 
@@ -104,13 +112,36 @@ private:
   std::string fileName_;
 };
 
+// A batch of a storage's changes for as long as it lives: commit() ends it
+// and raises what saving raises; ended by the destructor instead (an error
+// came between), what could be saved is saved quietly.
+class IniBatch {
+public:
+  explicit IniBatch(TCustomIniFile *ini) : ini_(ini) {
+    if (ini_)
+      ini_->beginBatch();
+  }
+  ~IniBatch();
+  IniBatch(const IniBatch &) = delete;
+  IniBatch &operator=(const IniBatch &) = delete;
+  void commit();
+
+private:
+  TCustomIniFile *ini_;
+};
+
 // An ini file that is written through: every change is saved at once (by
-// renaming a complete file over it), as the system's profile routines did. A
-// value read between one pair of matching quotes, both double or both single,
-// comes back without them, so a writer can protect a value's own quotes by
+// renaming a complete file over it), as the system's profile routines did,
+// or at the end of a batch. Another program may write the same file: a save
+// takes an advisory lock on the file itself, reads it again and makes on it
+// only the changes not yet saved, so neither writer puts back a stale copy
+// of what the other wrote; reads see what another saved. A value read
+// between one pair of matching quotes, both double or both single, comes
+// back without them, so a writer can protect a value's own quotes by
 // wrapping it once more. A name without a folder lives in the settings
 // store's folder, where the system kept its own ini files.
-// A change that cannot be saved raises EFCreateError and stays in memory.
+// A change that cannot be saved raises EFCreateError and stays in memory, to
+// be saved with the next.
 class TIniFile : public TCustomIniFile {
 public:
   explicit TIniFile(const std::string &fileName);
@@ -120,16 +151,29 @@ public:
   void WriteString(std::string_view section, std::string_view ident,
                    std::string_view value) override;
   bool ValueExists(std::string_view section, std::string_view ident) override;
-  std::vector<std::string> ReadSection(std::string_view section) override {
-    return ini_.ReadSection(section);
-  }
+  std::vector<std::string> ReadSection(std::string_view section) override;
   void EraseSection(std::string_view section) override;
   void DeleteKey(std::string_view section, std::string_view ident) override;
+  void beginBatch() override { ++batchDepth_; }
+  void endBatch() override;
 
 private:
+  struct Change {
+    enum Kind { Write, EraseSection, DeleteKey } kind;
+    std::string section, ident, value;
+  };
+  void change(Change c);
+  void apply(const Change &c);
+  // Reads the file again when another writer changed it since (always,
+  // `forSave`), and makes the unsaved changes on it again. Only a save
+  // raises when it cannot be read; a read goes on with what it has.
+  void refresh(bool forSave = false);
   void save();
 
+  FileSignature seen_; // of the file as last read: taken before reading it
   TMemIniFile ini_;
+  std::vector<Change> unsaved_; // in the order made
+  int batchDepth_ = 0;
 };
 
 } // namespace marrowen

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <set>
 #include <system_error>
 #include <unordered_map>
 
@@ -46,29 +47,6 @@ struct Key {
 // Deeper paths are refused (the registry's own limit): walking or freeing a
 // tree of any depth would need a stack of that depth.
 constexpr std::size_t maxKeyDepth = 512;
-
-// What identifies one version of the store file: a rename over it, or a
-// rewrite in place, changes at least one of these.
-struct FileSignature {
-  bool exists = false;
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  std::int64_t mtimeSeconds = 0;
-  long mtimeNanoseconds = 0;
-
-  static FileSignature of(const struct stat &st) {
-    FileSignature s;
-    s.exists = true;
-    s.device = st.st_dev;
-    s.inode = st.st_ino;
-    s.size = st.st_size;
-    s.mtimeSeconds = st.st_mtim.tv_sec;
-    s.mtimeNanoseconds = st.st_mtim.tv_nsec;
-    return s;
-  }
-  bool operator==(const FileSignature &) const = default;
-};
 
 std::mutex reporterMutex;
 SettingsStore::Reporter reporter; // guarded by reporterMutex; empty means stderr
@@ -228,7 +206,12 @@ struct SettingsStore::Impl {
   int batchDepth = 0;
   FileSignature seen;
   std::string onDisk; // the file's text when it was last read or saved, if ours
-  std::optional<FileSignature> damageReported;
+  // Lines under a damaged key name, from that name on, as the file had them:
+  // which key they belong to is not known, so they are written back
+  // unread, after the keys, until the user mends the name.
+  std::vector<std::string> unplaced;
+  // The damage reported in this run, by what makes it that damage.
+  std::set<std::string> damageReported;
   bool saveFailureReported = false;
   bool unreadable = false; // the file exists but could not be read
   bool unreadableReported = false;
@@ -431,6 +414,7 @@ struct SettingsStore::Impl {
     loaded = true;
     unreadable = false;
     root = Key();
+    unplaced.clear();
     seen = FileSignature();
     onDisk.clear();
     struct stat st;
@@ -481,85 +465,64 @@ struct SettingsStore::Impl {
       }
       return;
     }
-    if (int badLine = parse(text))
-      reportDamage(badLine);
+    if (const std::vector<Damage> damage = parse(text); !damage.empty())
+      reportDamage(damage);
     else
       onDisk = std::move(text);
   }
 
-  // Reads the lines into the tree up to the first one that is not valid;
-  // returns its number, or 0 when the whole text is valid.
-  int parse(std::string_view text) {
+  struct Damage {
+    int line;
+    // What makes it this damage: a value's line with its key's name, a
+    // key name's with the lines under it.
+    std::string identity;
+    bool keyName; // a key name, whose lines are kept unread
+  };
+
+  // Reads the lines into the tree. A damaged line costs that line only; the
+  // lines under a damaged key name are kept as they are (see unplaced).
+  std::vector<Damage> parse(std::string_view text) {
+    std::vector<Damage> damage;
+    unplaced.clear();
     Key *current = nullptr;
+    std::string_view currentName;
+    bool underDamagedName = false;
     int lineNumber = 0;
-    std::string name, data;
+    std::string name;
     while (!text.empty()) {
       ++lineNumber;
       std::size_t nl = text.find('\n');
-      std::string_view line = text.substr(0, nl);
+      std::string_view raw = text.substr(0, nl);
       text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
-      if (!line.empty() && line.back() == '\r')
-        line.remove_suffix(1);
-      line = trimBlanks(line);
-      if (line.empty() || line.front() == ';')
-        continue;
-      if (line.front() == '[') {
-        if (line.back() != ']' || line.size() < 2)
-          return lineNumber;
-        auto path = splitPath(line.substr(1, line.size() - 2));
-        if (!path)
-          return lineNumber;
-        current = ensureKey(*path);
+      if (!raw.empty() && raw.back() == '\r')
+        raw.remove_suffix(1);
+      const std::string_view line = trimBlanks(raw);
+      const bool comment = line.empty() || line.front() == ';';
+      // A key name, or what was one before it was damaged.
+      if (!comment && (line.front() == '[' ||
+                       (line.back() == ']' && line.front() != '"' && line.front() != '@'))) {
+        auto path = line.size() >= 2 && line.front() == '[' && line.back() == ']'
+                        ? splitPath(line.substr(1, line.size() - 2))
+                        : std::nullopt;
+        underDamagedName = !path;
+        if (path) {
+          current = ensureKey(*path);
+          currentName = line;
+          continue;
+        }
+        damage.push_back({lineNumber, std::string(), true});
+      }
+      if (underDamagedName) {
+        unplaced.emplace_back(raw);
+        damage.back().identity.append(raw).append("\n");
         continue;
       }
-      if (!current)
-        return lineNumber;
-      std::size_t pos = 0;
-      if (line.front() == '@') {
-        name.clear();
-        pos = 1;
-      } else if (!parseQuoted(line, pos, name)) {
-        return lineNumber;
-      }
-      if (pos >= line.size() || line[pos] != '=')
-        return lineNumber;
-      ++pos;
+      if (comment)
+        continue;
       Value v;
-      v.name = name;
-      if (startsWith(line, pos, "\"")) {
-        if (!parseQuoted(line, pos, data) || pos != line.size())
-          return lineNumber;
-        v.type = TRegDataType::rdString;
-        v.bytes = data;
-      } else if (startsWith(line, pos, "dword:")) {
-        std::string_view digits = line.substr(pos + 6);
-        if (digits.size() != 8)
-          return lineNumber;
-        std::uint32_t n = 0;
-        for (char c : digits) {
-          int d = hexValueOf(c);
-          if (d < 0)
-            return lineNumber;
-          n = n * 16 + static_cast<std::uint32_t>(d);
-        }
-        v.type = TRegDataType::rdInteger;
-        v.integer = static_cast<std::int32_t>(n);
-      } else if (startsWith(line, pos, "hex:")) {
-        std::string_view bytes = line.substr(pos + 4);
-        v.type = TRegDataType::rdBinary;
-        while (!bytes.empty()) {
-          if (bytes.size() < 2 || hexValueOf(bytes[0]) < 0 || hexValueOf(bytes[1]) < 0)
-            return lineNumber;
-          v.bytes += static_cast<char>(hexValueOf(bytes[0]) * 16 + hexValueOf(bytes[1]));
-          bytes.remove_prefix(2);
-          if (!bytes.empty()) {
-            if (bytes.front() != ',' || bytes.size() == 1)
-              return lineNumber;
-            bytes.remove_prefix(1);
-          }
-        }
-      } else {
-        return lineNumber;
+      if (!current || !parseValue(line, name, v)) {
+        damage.push_back({lineNumber, std::string(currentName) + "\n" + std::string(raw), false});
+        continue;
       }
       // One lookup: the name's place, or a new one at the end.
       const auto [at, added] =
@@ -572,27 +535,105 @@ struct SettingsStore::Impl {
         existing = std::move(v);
       }
     }
-    return 0;
+    return damage;
   }
 
-  void reportDamage(int badLine) {
-    if (damageReported && *damageReported == seen)
+  // One "name"=value line; false when it is not valid.
+  static bool parseValue(std::string_view line, std::string &name, Value &v) {
+    std::size_t pos = 0;
+    if (line.front() == '@') {
+      name.clear();
+      pos = 1;
+    } else if (!parseQuoted(line, pos, name)) {
+      return false;
+    }
+    if (pos >= line.size() || line[pos] != '=')
+      return false;
+    ++pos;
+    v.name = name;
+    if (startsWith(line, pos, "\"")) {
+      std::string data;
+      if (!parseQuoted(line, pos, data) || pos != line.size())
+        return false;
+      v.type = TRegDataType::rdString;
+      v.bytes = std::move(data);
+    } else if (startsWith(line, pos, "dword:")) {
+      std::string_view digits = line.substr(pos + 6);
+      if (digits.size() != 8)
+        return false;
+      std::uint32_t n = 0;
+      for (char c : digits) {
+        int d = hexValueOf(c);
+        if (d < 0)
+          return false;
+        n = n * 16 + static_cast<std::uint32_t>(d);
+      }
+      v.type = TRegDataType::rdInteger;
+      v.integer = static_cast<std::int32_t>(n);
+    } else if (startsWith(line, pos, "hex:")) {
+      std::string_view bytes = line.substr(pos + 4);
+      v.type = TRegDataType::rdBinary;
+      while (!bytes.empty()) {
+        if (bytes.size() < 2 || hexValueOf(bytes[0]) < 0 || hexValueOf(bytes[1]) < 0)
+          return false;
+        v.bytes += static_cast<char>(hexValueOf(bytes[0]) * 16 + hexValueOf(bytes[1]));
+        bytes.remove_prefix(2);
+        if (!bytes.empty()) {
+          if (bytes.front() != ',' || bytes.size() == 1)
+            return false;
+          bytes.remove_prefix(1);
+        }
+      }
+    } else {
+      return false;
+    }
+    return true;
+  }
+
+  // Tells of damage not told of before in this run, keeping a copy of the
+  // file as it was found.
+  void reportDamage(const std::vector<Damage> &damage) {
+    std::vector<int> dropped, names;
+    for (const Damage &d : damage)
+      if (damageReported.insert(d.identity).second)
+        (d.keyName ? names : dropped).push_back(d.line);
+    if (dropped.empty() && names.empty())
       return;
-    damageReported = seen;
+    auto lines = [](const std::vector<int> &numbers) {
+      std::string text = numbers.size() == 1 ? "line " : "lines ";
+      for (std::size_t i = 0; i < numbers.size(); ++i) {
+        if (i > 0)
+          text += i + 1 == numbers.size() ? " and " : ", ";
+        text += std::to_string(numbers[i]);
+      }
+      return text;
+    };
+    std::string what;
+    if (!dropped.empty())
+      what = Format(dropped.size() == 1 ? "%s is not read, and is left out when the settings are "
+                                          "next saved"
+                                        : "%s are not read, and are left out when the settings "
+                                          "are next saved",
+                    {lines(dropped)});
+    if (!names.empty()) {
+      if (!what.empty())
+        what += "; ";
+      what += Format(names.size() == 1 ? "the key name at %s is damaged: the lines under it are "
+                                         "kept as they are, unread, until it is mended"
+                                       : "the key names at %s are damaged: the lines under them "
+                                         "are kept as they are, unread, until they are mended",
+                     {lines(names)});
+    }
     std::filesystem::path copy = file;
     copy += ".damaged";
     std::error_code ec;
     std::filesystem::copy_file(file, copy, std::filesystem::copy_options::overwrite_existing, ec);
-    std::string where = Format("at line %d", {badLine});
-    if (ec)
-      reports.push_back(Format("The settings file %s is damaged %s; the settings before the "
-                               "damage were read, the rest are ignored.",
-                               {file.string(), where}));
-    else
-      reports.push_back(Format("The settings file %s is damaged %s; the settings before the "
-                               "damage were read, the rest are ignored. The damaged file was "
-                               "copied to %s.",
-                               {file.string(), where, copy.string()}));
+    std::string message =
+        Format("The settings file %s is damaged: %s. Everything else in it was read.",
+               {file.string(), what});
+    if (!ec)
+      message += Format(" A copy of the damaged file was kept as %s.", {copy.string()});
+    reports.push_back(std::move(message));
   }
 
   // ---- writing the file
@@ -644,6 +685,14 @@ struct SettingsStore::Impl {
   std::string serialize() const {
     std::string out = "; Marrowen settings. Key paths and value names ignore case.\n";
     serializeKey(out, root, std::string(), true);
+    if (!unplaced.empty()) {
+      out += "\n; Not read: the key name below is damaged. Mend it, and what is under it is read "
+             "again.\n";
+      for (const std::string &line : unplaced) {
+        out += line;
+        out += '\n';
+      }
+    }
     return out;
   }
 
@@ -666,6 +715,18 @@ struct SettingsStore::Impl {
         forgetJournal();
         return true;
       }
+    }
+    // A file the user made read-only is not replaced by a new one, though
+    // its folder would allow it.
+    if (struct stat st; ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+                        ((st.st_mode & 0222) == 0 || ::access(file.c_str(), W_OK) != 0)) {
+      if (!saveFailureReported) {
+        saveFailureReported = true;
+        reports.push_back(Format("The settings file %s is read-only: settings cannot be saved. "
+                                 "Changes are kept until the program ends.",
+                                 {file.string()}));
+      }
+      return false;
     }
     std::error_code ec;
     if (file.has_parent_path())
@@ -762,7 +823,8 @@ void SettingsStore::setFile(std::filesystem::path file) {
     impl_->forgetJournal();
     impl_->saveFailureReported = false;
     impl_->unreadableReported = false;
-    impl_->damageReported.reset();
+    impl_->damageReported.clear();
+    impl_->unplaced.clear();
     impl_->root = Key();
   }
 }
@@ -1105,6 +1167,16 @@ void TRegIniFile::DeleteKey(std::string_view section, std::string_view ident) {
   if (readOnly_)
     throw ERegistryException(Format("Failed to set data for '%s'", {ident}));
   store_.deleteValue(sectionKey(section), ident);
+}
+
+void TRegIniFile::beginBatch() {
+  if (batchDepth_++ == 0)
+    batch_.emplace(store_);
+}
+
+void TRegIniFile::endBatch() {
+  if (batchDepth_ > 0 && --batchDepth_ == 0)
+    batch_.reset();
 }
 
 } // namespace marrowen

@@ -42,11 +42,15 @@ enum class TRegDataType { rdUnknown, rdString, rdInteger, rdBinary };
 // saved (in a batch, or after a failed save) are made again on it, so two
 // running copies lose nothing.
 //
-// A damaged file is read as far as it is valid; the damage is reported once
+// A damaged line (a file edited by hand) costs that line only: the rest is
+// read, and the next save leaves the line out. The lines under a damaged key
+// name belong to no key the store knows; they are written back as they were,
+// unread, until the name is mended. Each damage is reported once in a run
 // through the reporter, and a copy of the damaged file is kept beside it with
-// ".damaged" appended. A store that cannot be saved keeps its changes in
-// memory for the rest of the run and reports that once. Neither is ever
-// raised to the caller. All members are safe to call from any thread.
+// ".damaged" appended. A store that cannot be saved (a file the user made
+// read-only is not replaced) keeps its changes in memory and reports that
+// once. Neither is ever raised to the caller. All members are safe to call
+// from any thread.
 class SettingsStore {
 public:
   explicit SettingsStore(std::filesystem::path file);
@@ -194,6 +198,8 @@ public:
   // Removes the section's subkey with everything below it.
   void EraseSection(std::string_view section) override;
   void DeleteKey(std::string_view section, std::string_view ident) override;
+  void beginBatch() override;
+  void endBatch() override;
 
 private:
   std::string sectionKey(std::string_view section) const;
@@ -201,6 +207,8 @@ private:
   SettingsStore &store_;
   std::string key_;
   bool readOnly_;
+  int batchDepth_ = 0;
+  std::optional<SettingsStore::BatchedWrites> batch_;
 };
 
 } // namespace marrowen

@@ -141,4 +141,20 @@ FileReplaceResult replaceOrRewriteFileContents(const std::string &fileName,
   return rewriteInPlace(fileName, bytes);
 }
 
+FileSignature FileSignature::of(const struct stat &st) {
+  FileSignature s;
+  s.exists = true;
+  s.device = st.st_dev;
+  s.inode = st.st_ino;
+  s.size = st.st_size;
+  s.mtimeSeconds = st.st_mtim.tv_sec;
+  s.mtimeNanoseconds = st.st_mtim.tv_nsec;
+  return s;
+}
+
+FileSignature FileSignature::of(const std::string &fileName) {
+  struct stat st;
+  return ::stat(fileName.c_str(), &st) == 0 ? of(st) : FileSignature();
+}
+
 } // namespace marrowen

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace marrowen {
@@ -41,5 +43,21 @@ FileReplaceResult replaceFileContents(const std::string &fileName, std::string_v
 // where it stands, as a file that is "created or truncated" would be; should
 // that fail, its old bytes are put back.
 FileReplaceResult replaceOrRewriteFileContents(const std::string &fileName, std::string_view bytes);
+
+// What identifies one version of a file: a rename over it, or a rewrite in
+// place, changes at least one of these. A file that is not there has the
+// empty signature.
+struct FileSignature {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  std::int64_t mtimeSeconds = 0;
+  long mtimeNanoseconds = 0;
+
+  static FileSignature of(const struct stat &st);
+  static FileSignature of(const std::string &fileName);
+  bool operator==(const FileSignature &) const = default;
+};
 
 } // namespace marrowen

@@ -16,7 +16,9 @@
 #include <QMargins>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <cmath>
 #include <utility>
@@ -73,12 +75,21 @@ int nthNumber(const std::string &text, int n, int defaultValue) {
 // A form whose size the user cannot change keeps it whatever was stored.
 bool isSizeable(const QWidget &form) { return form.minimumSize() != form.maximumSize(); }
 
-// What the window system's frame adds around a window; nothing until the
-// window has been framed.
-QMargins frameMarginsOf(const QWidget &window) {
+constexpr Qt::WindowStates notNormal =
+    Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
+
+// The margins are asked of the window system while the window is there: the
+// widget's own copy of them lags behind a change of state.
+WindowFrameTracker::View viewOf(const QWidget &window) {
+  const QWindow *handle = window.windowHandle();
   const QRect frame = window.frameGeometry(), inside = window.geometry();
-  return {inside.left() - frame.left(), inside.top() - frame.top(), frame.right() - inside.right(),
-          frame.bottom() - inside.bottom()};
+  const QMargins margins =
+      handle && handle->handle()
+          ? handle->frameMargins()
+          : QMargins(inside.left() - frame.left(), inside.top() - frame.top(),
+                     frame.right() - inside.right(), frame.bottom() - inside.bottom());
+  return {window.isVisible(), !(window.windowState() & notNormal), inside, margins,
+          window.normalGeometry()};
 }
 
 // The rectangle a placement stores: the window's frame, title bar included,
@@ -106,6 +117,71 @@ void TWinMinMaxInfo::Assign(const TWinMinMaxInfo &other) {
 
 bool TWinMinMaxInfo::isDefault() const {
   return std::all_of(std::begin(values_), std::end(values_), [](int v) { return v == 0; });
+}
+
+// ---- WindowFrameTracker
+
+bool WindowFrameTracker::plausibleMargins(const QMargins &margins, const QSize &frame) {
+  return margins.left() >= 0 && margins.top() >= 0 && margins.right() >= 0 &&
+         margins.bottom() >= 0 && margins.left() + margins.right() < frame.width() &&
+         margins.top() + margins.bottom() < frame.height();
+}
+
+WindowFrameTracker::Placing WindowFrameTracker::placing(const QRect &frame,
+                                                        const QMargins &margins) const {
+  if (margins.isNull())
+    return {frame, true};
+  return {frame - margins, false};
+}
+
+WindowFrameTracker::Placing WindowFrameTracker::place(const QRect &frame, const View &now) {
+  wanted_ = normal_ = pending_ = frame;
+  settling_ = false;
+  // Margins seen in another state are that state's.
+  return placing(frame, now.normal && plausibleMargins(now.margins, frame.size()) ? now.margins
+                                                                                  : QMargins());
+}
+
+std::optional<WindowFrameTracker::Placing> WindowFrameTracker::seen(const View &now) {
+  if (!now.visible || !now.normal)
+    return std::nullopt;
+  auto placeWith = [&](const QMargins &margins) {
+    ++placings_;
+    placedMargins_ = margins;
+    return placing(wanted_, margins);
+  };
+  if (!pending_.isNull()) {
+    if (!plausibleMargins(now.margins, pending_.size()))
+      return std::nullopt;
+    wanted_ = normal_ = std::exchange(pending_, QRect());
+    settling_ = true;
+    placings_ = 0;
+    return placeWith(now.margins);
+  }
+  if (settling_ && !now.margins.isNull() && now.margins != placedMargins_ &&
+      plausibleMargins(now.margins, wanted_.size()) && placings_ < 4)
+    return placeWith(now.margins);
+  // While the frame settles, what it shows is not yet what it has.
+  if (!settling_ && plausibleMargins(now.margins, now.frame().size())) {
+    if (!now.margins.isNull()) {
+      margins_ = now.margins;
+      marginsKnown_ = true;
+    }
+    normal_ = now.frame();
+  }
+  return std::nullopt;
+}
+
+QRect WindowFrameTracker::normalFrame(const View &now) const {
+  if (!pending_.isNull())
+    return pending_;
+  if (now.normal && settling_)
+    return wanted_;
+  if (now.normal && plausibleMargins(now.margins, now.frame().size()))
+    return now.frame();
+  if (!normal_.isNull())
+    return normal_;
+  return now.normalInside + (marginsKnown_ ? margins_ : QMargins());
 }
 
 // ---- TFormPlacement
@@ -146,6 +222,17 @@ TFormPlacement::TFormPlacement(QWidget *form)
   hook_->SetWinControl(form);
   frameHook_->BeforeMessage = [this](QEvent *event, bool &) { frameEvent(event, true); };
   frameHook_->AfterMessage = [this](QEvent *event, bool &) { frameEvent(event, false); };
+  // A second after its last placing a frame is taken to have settled.
+  settleTimer_ = new QTimer(this);
+  settleTimer_->setInterval(100);
+  connect(settleTimer_, &QTimer::timeout, this, [this] {
+    if (++settleTicks_ >= 10 || !tracker_.settling()) {
+      settleTimer_->stop();
+      tracker_.settled();
+      return;
+    }
+    windowSeen(nullptr);
+  });
   defaultSection_ = GetDefaultSection(form);
 }
 
@@ -202,10 +289,14 @@ void TFormPlacement::SaveFormPlacement() {
   if (active_ && !restored_)
     return;
   Opened open(*this, false);
+  // One save of the whole placement: another program saving its own never
+  // leaves a mixture of the two.
+  IniBatch batch(storage_.get());
   WriteInteger(siFormVersion, version_);
   SavePlacement();
   if (OnSavePlacement)
     OnSavePlacement();
+  batch.commit();
   saved_ = true;
 }
 
@@ -267,11 +358,13 @@ void TFormPlacement::writePlacement(const std::string &section) {
   int showCmd = state.testFlag(Qt::WindowMinimized)   ? swShowMinimized
                 : state.testFlag(Qt::WindowMaximized) ? swShowMaximized
                                                       : swShowNormal;
-  QRect normal =
-      window->isWindow() ? window->normalGeometry() + frameMarginsOf(*window) : frameNormal_;
-  if (!window->isWindow() && !normal.isValid())
-    normal = window->geometry();
-  if (showCmd == swShowNormal || !normal.isValid())
+  QRect normal;
+  if (window->isWindow()) {
+    normal = tracker_.normalFrame(viewOf(*window));
+  } else {
+    normal = showCmd == swShowNormal || !frameNormal_.isValid() ? window->geometry() : frameNormal_;
+  }
+  if (!normal.isValid())
     normal = frameRectOf(*window);
   const std::string minMax = joinNumbers({0, 0, 0, 0});
   const std::string norm = joinNumbers({normal.left(), normal.top(), normal.left() + normal.width(),
@@ -336,10 +429,6 @@ void TFormPlacement::readPlacement(const std::string &section, bool readState, b
   window->update();
 }
 
-// A window's frame is placed by its top-left corner and sized by the size of
-// the window inside it. Until the window system has framed the window, which
-// on some desktops is only once it shows, neither is known, and the frame is
-// placed again then.
 void TFormPlacement::placeFrame(QWidget *window, std::int64_t left, std::int64_t top,
                                 std::int64_t width, std::int64_t height) {
   const QRect frame = fitStoredRect(window, left, top, width, height);
@@ -347,24 +436,34 @@ void TFormPlacement::placeFrame(QWidget *window, std::int64_t left, std::int64_t
     window->setGeometry(frame);
     return;
   }
-  const QMargins margins = frameMarginsOf(*window);
-  window->move(frame.topLeft());
-  window->resize(frame.size().shrunkBy(margins));
-  pendingFrame_ = margins.isNull() ? frame : QRect();
+  applyPlacing(window, tracker_.place(frame, viewOf(*window)));
 }
 
-void TFormPlacement::placeFramedWindow() {
+void TFormPlacement::applyPlacing(QWidget *window, const WindowFrameTracker::Placing &placing) {
+  // What the window reports while it is moved and sized is half done.
+  const bool applying = std::exchange(applying_, true);
+  if (placing.cornerIsFrames) {
+    window->move(placing.inside.topLeft());
+    window->resize(placing.inside.size());
+  } else {
+    window->setGeometry(placing.inside);
+  }
+  applying_ = applying;
+}
+
+void TFormPlacement::windowSeen(const QEvent *event) {
   QWidget *window = form_ ? frameOf(form_) : nullptr;
-  if (pendingFrame_.isNull() || !window || !window->isVisible())
+  if (applying_ || !window || !window->isWindow())
     return;
-  const QMargins margins = frameMarginsOf(*window);
-  if (margins.isNull())
-    return;
-  const QRect frame = std::exchange(pendingFrame_, QRect());
-  if (window->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))
-    return;
-  window->move(frame.topLeft());
-  window->resize(frame.size().shrunkBy(margins));
+  // The program moving or sizing the window itself is its last word.
+  if (event && (event->type() == QEvent::Move || event->type() == QEvent::Resize) &&
+      !event->spontaneous())
+    tracker_.settled();
+  if (const auto placing = tracker_.seen(viewOf(*window))) {
+    applyPlacing(window, *placing);
+    settleTicks_ = 0;
+    settleTimer_->start();
+  }
 }
 
 void TFormPlacement::SetPreventResize(bool prevent) {
@@ -493,10 +592,16 @@ void TFormPlacement::formEvent(QEvent *event, bool &) {
   switch (event->type()) {
   case QEvent::Show:
   case QEvent::Paint:
-    placeFramedWindow();
+  case QEvent::Move:
+  case QEvent::Resize:
+  case QEvent::WindowStateChange:
+    windowSeen(event);
     break;
   case QEvent::Hide:
-    pendingFrame_ = QRect();
+    // Minimizing hides a window on some desktops; only the program's own
+    // hiding ends what the window was still to get.
+    if (!event->spontaneous())
+      tracker_.forget();
     break;
   default:
     break;

@@ -2,6 +2,7 @@
 
 #include <QFlags>
 #include <QList>
+#include <QMargins>
 #include <QObject>
 #include <QPointer>
 #include <QRect>
@@ -16,6 +17,7 @@
 #include <string_view>
 
 class QEvent;
+class QTimer;
 class QWidget;
 
 namespace marrowen {
@@ -66,6 +68,73 @@ public:
 private:
   TFormPlacement *owner_;
   int values_[Count] = {};
+};
+
+// What a placement knows of a top-level window's frame, apart from the
+// window: the rectangle the frame has in the normal state, and a stored
+// rectangle that the frame is still to get exactly. A window is placed by the
+// part inside its frame, so the frame's margins decide where and how large.
+// They are known only once the window system has framed the window; they
+// differ between states (a maximized frame has thinner borders) and reach the
+// program a moment after the state; and while a frame is being made they may
+// be measured against a frame that is not yet its size (a side of them
+// negative). So a frame is given its rectangle when the window is first
+// normal and shown, and given it again, while it settles, each time the
+// margins change; margins that would leave the window no size are never used.
+class WindowFrameTracker {
+public:
+  // The window as the window system shows it now.
+  struct View {
+    bool visible = false;
+    bool normal = true; // neither minimized nor maximized
+    QRect inside;       // the window within its frame
+    QMargins margins;   // what the frame adds around it: title bar, borders
+    // Where the window system would put the window inside when it is made
+    // normal again.
+    QRect normalInside;
+    QRect frame() const { return inside + margins; }
+  };
+  // Where the window goes inside its frame. While the margins are not known
+  // its top-left corner is where the frame's goes instead, and its size is
+  // the frame's.
+  struct Placing {
+    QRect inside;
+    bool cornerIsFrames = false;
+    bool operator==(const Placing &) const = default;
+  };
+
+  // Whether the margins leave a window inside a frame of that size.
+  static bool plausibleMargins(const QMargins &margins, const QSize &frame);
+
+  // The window is to have `frame` in the normal state; what to do now.
+  Placing place(const QRect &frame, const View &now);
+  // To be told after each move, resize, state change and paint of the
+  // window, and now and then while it settles; a placing to apply when the
+  // frame can now get its rectangle, or must get it again.
+  std::optional<Placing> seen(const View &now);
+  bool settling() const { return settling_; }
+  // The frame has settled, or the program placed the window itself: the
+  // margins changing no longer move it.
+  void settled() { settling_ = false; }
+  // The frame's rectangle in the normal state: the one it is still to get
+  // or to settle at; for a normal window the one it has; else the last seen
+  // normal, else (never seen normal) the window system's with the last
+  // trusted margins.
+  QRect normalFrame(const View &now) const;
+  // The program hides the window: nothing is pending any more.
+  void forget() { pending_ = QRect(); }
+
+private:
+  Placing placing(const QRect &frame, const QMargins &margins) const;
+
+  QRect pending_;    // still to be given, once the window is normal and shown
+  QRect wanted_;     // the last one given
+  QRect normal_;     // as last seen normal
+  QMargins margins_; // the last trusted ones
+  bool marginsKnown_ = false;
+  bool settling_ = false;
+  int placings_ = 0;
+  QMargins placedMargins_; // the ones it was last given its rectangle with
 };
 
 // Remembers its form's window state, position and, optionally, focused
@@ -150,7 +219,8 @@ private:
   void updateMaximizeButton();
   void placeFrame(QWidget *window, std::int64_t left, std::int64_t top, std::int64_t width,
                   std::int64_t height);
-  void placeFramedWindow();
+  void applyPlacing(QWidget *window, const WindowFrameTracker::Placing &placing);
+  void windowSeen(const QEvent *event);
   void writePlacement(const std::string &section);
   void readPlacement(const std::string &section, bool readState, bool readPosition);
   std::string positionKey(std::string_view key) const;
@@ -182,8 +252,13 @@ private:
   TKitWindowHook *frameHook_;
   int frameStateChanges_ = 0;
   QRect frameNormal_;
-  // The frame a window placed before it was framed is still to get.
-  QRect pendingFrame_;
+  // The frame of the form when it is a window of its own.
+  WindowFrameTracker tracker_;
+  bool applying_ = false;
+  // Looks at a settling frame now and then: its margins may change without
+  // the window hearing of it.
+  QTimer *settleTimer_;
+  int settleTicks_ = 0;
 };
 
 } // namespace marrowen

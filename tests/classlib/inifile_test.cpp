@@ -6,9 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
+#include <random>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace marrowen;
 using marrowen::testing::readFile;
@@ -148,4 +153,105 @@ TEST(IniFile, BareNameLivesInTheSettingsFolderMadeOnFirstWrite) {
   ini.WriteString("s", "k", "v");
   store.setFile(previous);
   EXPECT_EQ(readFile(dir.file("config/program.INI")), "[s]\r\nk=v\r\n");
+}
+
+// Two programs write one ini file at once, in random orders of change and
+// save: keys of their own (written, deleted, saved at once or in batches)
+// and, now and then, a whole placement-sized section they share. Whatever
+// the order, each one's last word on its own keys is in the file, and the
+// shared section is the whole of one save.
+TEST(IniFile, TwoWritersInTwoProcessesKeepEachOthersChanges) {
+  TempFolder dir;
+  const std::string file = dir.file("shared.ini");
+  const char *const placement[] = {"FormVersion", "Flags",   "ShowCmd", "PixelsPerInch",
+                                   "MinMaxPos",   "NormPos", "Visible"};
+  struct Model {
+    std::map<std::string, std::string> own;
+    std::string lastShared;
+  };
+  // What writer `p` does; without a file, only what it must leave behind.
+  auto run = [&](int p, TIniFile *ini) {
+    std::mt19937 random(100 + p);
+    const std::string section = "Writer" + std::to_string(p);
+    Model m;
+    int depth = 0;
+    for (int step = 0; step < 120; ++step) {
+      const std::string key = "k" + std::to_string(random() % 8);
+      switch (random() % 6) {
+      case 0:
+      case 1:
+        if (ini) {
+          ini->WriteString(section, key, std::to_string(step));
+          if (ini->ReadString(section, key, "") != std::to_string(step))
+            return Model();
+        }
+        m.own[key] = std::to_string(step);
+        break;
+      case 2:
+        if (ini)
+          ini->DeleteKey(section, key);
+        m.own.erase(key);
+        break;
+      case 3:
+        if (depth < 2 && random() % 2) {
+          ++depth;
+          if (ini)
+            ini->beginBatch();
+        } else if (depth > 0) {
+          --depth;
+          if (ini)
+            ini->endBatch();
+        }
+        break;
+      default: {
+        const std::string generation = std::to_string(p) + ":" + std::to_string(step);
+        if (ini) {
+          IniBatch batch(ini);
+          for (const char *name : placement)
+            ini->WriteString("Shared", name, generation);
+          batch.commit();
+        }
+        m.lastShared = generation;
+      }
+      }
+    }
+    for (; depth > 0; --depth)
+      if (ini)
+        ini->endBatch();
+    return m;
+  };
+  std::vector<pid_t> writers;
+  for (int p = 0; p < 2; ++p) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      TIniFile ini(file);
+      ::_exit(run(p, &ini).own == run(p, nullptr).own ? 0 : 1);
+    }
+    writers.push_back(pid);
+  }
+  for (const pid_t pid : writers) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a writer read its own back";
+  }
+  TIniFile result(file);
+  std::vector<std::string> last;
+  for (int p = 0; p < 2; ++p) {
+    const Model m = run(p, nullptr);
+    const std::string section = "Writer" + std::to_string(p);
+    std::vector<std::string> names = result.ReadSection(section);
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> expected;
+    for (const auto &[name, value] : m.own) {
+      expected.push_back(name);
+      EXPECT_EQ(result.ReadString(section, name, "lost"), value) << section << " " << name;
+    }
+    EXPECT_EQ(names, expected) << section;
+    last.push_back(m.lastShared);
+  }
+  const std::string generation = result.ReadString("Shared", placement[0], "");
+  EXPECT_TRUE(generation == last[0] || generation == last[1]) << generation;
+  for (const char *name : placement)
+    EXPECT_EQ(result.ReadString("Shared", name, ""), generation) << name << "\n" << readFile(file);
 }

@@ -1,3 +1,4 @@
+#include "classlib/asciitext.h"
 #include "classlib/registry.h"
 #include "classlib/stringlist.h"
 #include "support/all_bytes.h"
@@ -7,6 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <memory>
+#include <random>
+#include <set>
+#include <sstream>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -153,42 +159,170 @@ TEST(SettingsStore, AWriteReplacesTheFileThroughARename) {
   EXPECT_NE(inodeOf(file), second);
 }
 
-TEST(SettingsStore, ADamagedFileIsReadAsFarAsItIsValid) {
+// A damaged line costs that line only; the lines under a damaged key name
+// are kept in the file, unread, since where they belong is not known.
+TEST(SettingsStore, ADamagedLineCostsThatLineOnly) {
   struct Case {
     const char *name;
     std::string damage;
+    bool keyName = false;
   };
   const Case cases[] = {
       {"unterminated text", "\"b\"=\"two\n"},
-      {"short integer", "\"b\"=dword:0002\n"},
+      {"short integer", "\"b\"=dword:2\n"},
       {"bad hex", "\"b\"=hex:0g\n"},
       {"unknown type", "\"b\"=float:2.0\n"},
-      {"zero bytes after a crash", std::string(40, '\0')},
-      {"unclosed key", "[Software\\Other\n"},
+      {"zero bytes after a crash", std::string(40, '\0') + "\n"},
       {"bad escape", "\"b\"=\"a\\qb\"\n"},
+      {"unclosed key", "[Software\\Other\n", true},
+      {"key without its bracket", "Software\\Other]\n", true},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     Reports reports;
     TempFolder folder;
     std::string file = folder.file("settings.ini");
-    std::string text = "; comment\r\n[Software\\Ostrevan\\Marrowen]\r\n\"a\"=dword:00000001\n" +
+    std::string text = "; comment [x]\r\n[Software\\Ostrevan\\Marrowen]\r\n\"a\"=dword:00000001\n" +
                        c.damage + "\"c\"=\"three\"\n[Software\\Later]\n\"d\"=\"four\"\n";
     writeFile(file, text);
     SettingsStore store(file);
     EXPECT_EQ(store.readInteger(key, "a", 0), 1);
-    EXPECT_EQ(store.readString(key, "c", "absent"), "absent");
-    EXPECT_FALSE(store.keyExists("Software\\Later"));
+    EXPECT_EQ(store.readString(key, "c", "absent"), c.keyName ? "absent" : "three");
+    EXPECT_EQ(store.readString("Software\\Later", "d", ""), "four");
     ASSERT_EQ(reports.messages.size(), 1u) << "reported once";
     EXPECT_NE(reports.messages[0].find(file), std::string::npos);
     EXPECT_NE(reports.messages[0].find("line 4"), std::string::npos) << reports.messages[0];
     EXPECT_EQ(readFile(file + ".damaged"), text) << "the damaged file is kept";
-    // The store goes on working and its next save is clean.
+    // The store goes on working; its next save drops a damaged value and
+    // keeps what is under a damaged key name as it was.
     EXPECT_TRUE(store.writeString(key, "e", "five"));
+    const std::string saved = readFile(file);
+    EXPECT_EQ(saved.find("\"b\"="), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("\"c\"=\"three\"\n") != std::string::npos, true) << saved;
     SettingsStore again(file);
     EXPECT_EQ(again.readInteger(key, "a", 0), 1);
     EXPECT_EQ(again.readString(key, "e", ""), "five");
-    EXPECT_EQ(reports.messages.size(), 1u);
+    EXPECT_EQ(again.readString("Software\\Later", "d", ""), "four");
+    EXPECT_EQ(reports.messages.size(), c.keyName ? 2u : 1u) << "a value heals, a key name stays";
+    // Mended by hand, the lines under the name are read again.
+    if (c.keyName) {
+      std::string mended = saved;
+      mended.replace(mended.find(c.damage), c.damage.size(), "[Software\\Other]\n");
+      writeFile(file, mended);
+      EXPECT_EQ(SettingsStore(file).readString("Software\\Other", "c", ""), "three");
+    }
+  }
+}
+
+// The program writes its settings while the user edits the file by hand:
+// breaks a value or a key name, adds a line of rubbish or a key of their own.
+// Checked after every step against a model: every value the program or the
+// user wrote is read back unless its own line (or its key's name) was
+// broken; the lines under a broken key name stay in the file as they were;
+// each damaged line is told once.
+TEST(SettingsStore, HandEditsWhileTheProgramRunsCostOnlyTheLinesBroken) {
+  for (const unsigned seed : {1u, 2u, 3u}) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    auto pick = [&](std::size_t n) {
+      return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+    };
+    Reports reports;
+    TempFolder folder;
+    const std::string file = folder.file("settings.ini");
+    auto store = std::make_unique<SettingsStore>(file);
+    std::map<std::pair<std::string, std::string>, std::string> readable; // folded key, name
+    std::set<std::pair<std::string, std::string>> gone;
+    std::vector<std::string> keptLines;
+    const std::vector<std::string> keys = {"software\\ostrevan\\marrowen", "filehistory",
+                                           "software\\ostrevan\\marrowen\\mainform"};
+    int handKeys = 0;
+    for (int step = 0; step < 60; ++step) {
+      SCOPED_TRACE(step);
+      const std::size_t action = pick(6);
+      if (action <= 1) { // the program stores a value
+        const std::string &k = keys[pick(keys.size())];
+        const std::string name = "v" + std::to_string(pick(6));
+        const std::string value = "value " + std::to_string(step);
+        store->writeString(k, name, value);
+        readable[{k, name}] = value;
+        gone.erase({k, name});
+      } else if (action == 2) { // the program starts again
+        store = std::make_unique<SettingsStore>(file);
+      } else { // the user edits the file
+        std::vector<std::string> lines;
+        std::istringstream in(readFile(file));
+        for (std::string line; std::getline(in, line);)
+          lines.push_back(line);
+        // What is already kept unread, under a broken key name, is left alone.
+        std::vector<std::size_t> readLines;
+        bool unread = false;
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+          if (lines[i].rfind('[', 0) == 0)
+            unread = lines[i].back() != ']';
+          if (!unread)
+            readLines.push_back(i);
+        }
+        if (readLines.empty())
+          continue;
+        const std::size_t at = readLines[pick(readLines.size())], end = readLines.back() + 1;
+        const std::size_t told = reports.messages.size();
+        bool broken = true;
+        std::string section;
+        for (std::size_t i = 0; i <= at; ++i)
+          if (lines[i].size() > 2 && lines[i].front() == '[')
+            section = asciiLowerCase(lines[i].substr(1, lines[i].size() - 2));
+        std::string &line = lines[at];
+        if (action == 3 && !line.empty() && line.front() == '"') { // breaks a value
+          const std::string name = line.substr(1, line.find('"', 1) - 1);
+          line.resize(line.find('=') + 1 + pick(line.size() - line.find('=') - 1));
+          if (random() % 2)
+            line = line.substr(0, line.find('=') + 1) + "dword:2";
+          line += "#" + std::to_string(step); // each break its own
+          readable.erase({section, name});
+          gone.insert({section, name});
+        } else if (action == 3 && !line.empty() && line.front() == '[') { // breaks a key name
+          line.pop_back();
+          keptLines.push_back(line);
+          for (std::size_t i = at + 1; i < lines.size() && lines[i].rfind('[', 0) != 0; ++i) {
+            keptLines.push_back(lines[i]);
+            if (lines[i].rfind('"', 0) == 0) {
+              const std::string name = lines[i].substr(1, lines[i].find('"', 1) - 1);
+              readable.erase({section, name});
+              gone.insert({section, name});
+            }
+          }
+        } else if (action == 4) { // rubbish
+          lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at),
+                       "#%& rubbish " + std::to_string(step));
+        } else { // a key of the user's own
+          const std::string k = "software\\hand\\" + std::to_string(++handKeys);
+          lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(end),
+                       {"[" + k + "]", "\"mine\"=\"kept\""});
+          readable[{k, "mine"}] = "kept";
+          broken = false;
+        }
+        std::string text;
+        for (const std::string &l : lines)
+          text += l + "\n";
+        // As an editor saves: a new file renamed over the old. Told at once,
+        // and not again when the file is saved again as it is.
+        for (int again = 0; again < 2; ++again) {
+          writeFile(file + ".new", text);
+          std::filesystem::rename(file + ".new", file);
+          store->keyExists("software");
+          ASSERT_EQ(reports.messages.size(), told + (broken ? 1 : 0)) << text;
+        }
+      }
+      for (const auto &[id, value] : readable)
+        ASSERT_EQ(store->readString(id.first, id.second, "absent"), value)
+            << id.first << " " << id.second;
+      for (const auto &id : gone)
+        ASSERT_FALSE(store->valueExists(id.first, id.second)) << id.first << " " << id.second;
+      const std::string now = readFile(file);
+      for (const std::string &line : keptLines)
+        ASSERT_NE(now.find(line + "\n"), std::string::npos) << line << "\n" << now;
+    }
   }
 }
 
@@ -241,6 +375,24 @@ TEST(SettingsStore, AFailedSaveKeepsTheValueAndIsReportedOnce) {
   EXPECT_EQ(store.readInteger(key, "currentTip", 0), 4);
   EXPECT_EQ(reports.messages.size(), 1u);
   EXPECT_EQ(readFile(folder.file("blocked")), "not a folder");
+
+  // A file the user made read-only, in a folder that would let it be
+  // replaced, is left as it is until it may be written again.
+  const std::string file = folder.file("settings.ini");
+  writeFile(file, "[Software\\Ostrevan\\Marrowen]\n\"Language\"=\"English\"\n");
+  ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+  const ino_t inode = inodeOf(file);
+  SettingsStore readOnly(file);
+  EXPECT_FALSE(readOnly.writeString(key, "Language", "Deutsch"));
+  EXPECT_FALSE(readOnly.writeInteger(key, "currentTip", 4));
+  EXPECT_EQ(readOnly.readString(key, "Language", ""), "Deutsch");
+  EXPECT_EQ(inodeOf(file), inode);
+  EXPECT_EQ(readFile(file), "[Software\\Ostrevan\\Marrowen]\n\"Language\"=\"English\"\n");
+  ASSERT_EQ(reports.messages.size(), 2u) << "told once";
+  EXPECT_NE(reports.messages[1].find("read-only: settings cannot be saved"), std::string::npos);
+  ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+  EXPECT_TRUE(readOnly.writeInteger(key, "currentTip", 5));
+  EXPECT_EQ(SettingsStore(file).readString(key, "Language", ""), "Deutsch");
 }
 
 TEST(SettingsStore, AnUnreadableFileIsNeverOverwritten) {

@@ -278,6 +278,79 @@ TEST(FormPlacement, LinksJoinSavingAndRestoringInTheSettingsStore) {
   store.setFile(previous);
 }
 
+// Sequences a window manager (openbox) gives, replayed without windows: what
+// the frame of a form restored normal, maximized or minimized gets, and what
+// is stored, whatever margins the frame shows in another state or for a
+// moment while it is made.
+TEST(FormPlacement, TheFrameGetsAndKeepsTheStoredRectangleWhateverItsMargins) {
+  using View = WindowFrameTracker::View;
+  using Placing = WindowFrameTracker::Placing;
+  const QMargins normalMargins(1, 20, 1, 5), maximizedMargins(0, 19, 0, 0);
+  const QRect screen(0, 0, 1600, 1200);
+  auto framed = [](QRect inside, QMargins margins, bool normal = true) {
+    return View{true, normal, inside, margins, {}};
+  };
+  auto maximized = [&](QRect normalInside) {
+    return View{true, false, screen - maximizedMargins, maximizedMargins, normalInside};
+  };
+  const View unframed{false, true, QRect(60, 60, 320, 200), {}, {}};
+
+  {
+    SCOPED_TRACE("restored maximized, stored, made normal");
+    WindowFrameTracker tracker;
+    const QRect stored(900, 700, 360, 300);
+    EXPECT_EQ(tracker.place(stored, unframed), (Placing{stored, true}));
+    EXPECT_EQ(tracker.seen(maximized(stored)), std::nullopt);
+    // The maximized frame's margins are not the normal ones.
+    EXPECT_EQ(tracker.normalFrame(maximized(stored)), stored);
+    // Made normal: told while the window and its margins are still the
+    // maximized ones, then the margins change with nothing else.
+    EXPECT_EQ(tracker.seen(framed(screen - maximizedMargins, maximizedMargins)),
+              (Placing{QRect(900, 719, 360, 281), false}));
+    EXPECT_EQ(tracker.seen(framed(QRect(900, 719, 360, 281), normalMargins)),
+              (Placing{QRect(901, 720, 358, 275), false}));
+    EXPECT_EQ(tracker.seen(framed(QRect(901, 720, 358, 275), normalMargins)), std::nullopt);
+    tracker.settled();
+    EXPECT_EQ(tracker.normalFrame(maximized(QRect(901, 720, 358, 275))), stored);
+    // Moved and sized by the user, then maximized: the user's rectangle.
+    EXPECT_EQ(tracker.seen(framed(QRect(301, 220, 500, 400), normalMargins)), std::nullopt);
+    EXPECT_EQ(tracker.normalFrame(maximized(QRect(0, 0, 1, 1))), QRect(300, 200, 502, 425));
+    // Settled, a frame whose margins change is not moved back.
+    EXPECT_EQ(tracker.seen(framed(QRect(301, 220, 500, 400), QMargins(2, 24, 2, 2))), std::nullopt);
+  }
+  {
+    SCOPED_TRACE("restored minimized, closed minimized");
+    WindowFrameTracker tracker;
+    const QRect stored(500, 400, 360, 300);
+    tracker.place(stored, unframed);
+    const View minimized{true, false, QRect(500, 400, 1, 1), {}, QRect(500, 400, 1, 1)};
+    EXPECT_EQ(tracker.seen(minimized), std::nullopt);
+    EXPECT_EQ(tracker.normalFrame(minimized), stored);
+  }
+  {
+    SCOPED_TRACE("margins measured against a frame still 1x1");
+    WindowFrameTracker tracker;
+    const QRect stored(100, 100, 800, 600);
+    tracker.place(stored, unframed);
+    // Shown, not yet framed: placed by its corner.
+    EXPECT_EQ(tracker.seen(framed(stored, QMargins())), (Placing{stored, true}));
+    // Measured against a frame not yet grown from 1x1, the margins would
+    // make the window 1599x1199: never used, nor stored.
+    const View transient = framed(QRect(101, 120, 800, 600), QMargins(1, 20, -800, -619));
+    EXPECT_EQ(transient.frame(), QRect(100, 100, 1, 1));
+    EXPECT_EQ(tracker.seen(transient), std::nullopt);
+    EXPECT_EQ(tracker.normalFrame(transient), stored);
+    EXPECT_EQ(tracker.seen(framed(QRect(0, 0, 800, 600), QMargins(0, 19, 1240, 881))),
+              std::nullopt);
+    // The frame settles: placed again with its real margins.
+    EXPECT_EQ(tracker.seen(framed(QRect(101, 120, 800, 600), normalMargins)),
+              (Placing{QRect(101, 120, 798, 575), false}));
+    EXPECT_EQ(tracker.seen(framed(QRect(101, 120, 798, 575), normalMargins)), std::nullopt);
+    tracker.settled();
+    EXPECT_EQ(tracker.normalFrame(framed(QRect(101, 120, 798, 575), normalMargins)), stored);
+  }
+}
+
 TEST(FormPlacement, PreventResizeAndSizeLimits) {
   TempFolder dir;
   PlacedForm placed(dir.file("p.ini"));

@@ -67,6 +67,9 @@ enum Op : std::uint8_t {
   opRightClick,
   opDrag,
   opSetting,
+  opScrollEdit,
+  opInsertCall,
+  opEdgeDrag,
   opCount
 };
 
@@ -108,7 +111,10 @@ constexpr OpInfo ops[opCount] = {{"key", 14},
                                  {"more keys", 5},
                                  {"right click", 2},
                                  {"drag", 3},
-                                 {"setting", 2}};
+                                 {"setting", 2},
+                                 {"type and scroll", 4},
+                                 {"insert-mode call", 3},
+                                 {"drag past an edge", 3}};
 
 struct KeyChoice {
   Qt::Key key;
@@ -468,6 +474,7 @@ private:
   std::string perform(const Step &s) {
     events_.clear();
     eventFault_.clear();
+    stepFault_.clear();
     thrown_.clear();
     sawMove_ = false;
     programInserts_.clear();
@@ -528,36 +535,15 @@ private:
       clickAt({(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2}, false, mods);
       break;
     }
-    case opSetRows: {
-      const int n = pick(s.a, 0, 40);
-      grid_->SetRows(n);
-      // A count that would take the current cell away waits for its edit
-      // to end; a refusal keeps the count.
-      if (grid_->Rows() == n)
-        resizeModel(rows_, n);
-      done = "SetRows(" + std::to_string(n) + ")";
+    case opSetRows:
+      done = setRows(pick(s.a, 0, 40));
       break;
-    }
-    case opSetCols: {
-      const int n = pick(s.a, 1, 10);
-      grid_->SetCols(n);
-      while (grid_->Cols() == n && static_cast<int>(cols_.size()) > n)
-        cols_.pop_back();
-      while (static_cast<int>(cols_.size()) < n)
-        cols_.push_back({nextId_++, kText});
-      done = "SetCols(" + std::to_string(n) + ")";
+    case opSetCols:
+      done = setCols(pick(s.a, 1, 10));
       break;
-    }
-    case opInsertRow: {
-      const int at = pick(s.a, 1, rows + 1);
-      grid_->InsertRow(at);
-      if (programInserts_.size() == 1)
-        rows_.push_back(nextId_++);
-      else
-        fault("InsertRow fired " + std::to_string(programInserts_.size()) + " OnInsertRow");
-      done = "InsertRow(" + std::to_string(at) + ")";
+    case opInsertRow:
+      done = insertRow(pick(s.a, 1, rows + 1));
       break;
-    }
     case opDeleteRows:
     case opDeleteCols: {
       const bool isRows = kind_ == opDeleteRows;
@@ -725,6 +711,19 @@ private:
     case opSetting:
       done = more::setting(*grid_, s);
       break;
+    case opScrollEdit:
+      done = scrollEdit(s);
+      break;
+    case opInsertCall:
+      done = insertCall(s);
+      break;
+    case opEdgeDrag: {
+      std::string f;
+      done = more::edgeDrag(*grid_, s, f);
+      if (!f.empty())
+        stepFault_ = "g" + f;
+      break;
+    }
     case opResize: {
       const int height = 100 + static_cast<int>(s.a % 160);
       grid_->resize(420, height);
@@ -806,10 +805,184 @@ private:
     return done;
   }
 
-  // A press, a move with the button held and a release: over the row bar or
-  // the headings (selecting, or moving what is selected), from a border
-  // (sizing), or from a cell's left edge (a cell range).
-  // Settings that change where moves may go and what may be selected.
+  // A count that would take the current cell away waits for its edit to
+  // end; a refusal keeps the count.
+  std::string setRows(int n) {
+    grid_->SetRows(n);
+    if (grid_->Rows() == n)
+      resizeModel(rows_, n);
+    return "SetRows(" + std::to_string(n) + ")";
+  }
+  std::string setCols(int n) {
+    grid_->SetCols(n);
+    while (grid_->Cols() == n && static_cast<int>(cols_.size()) > n)
+      cols_.pop_back();
+    while (static_cast<int>(cols_.size()) < n)
+      cols_.push_back({nextId_++, kText});
+    return "SetCols(" + std::to_string(n) + ")";
+  }
+  std::string insertRow(int at) {
+    grid_->InsertRow(at);
+    if (programInserts_.size() == 1)
+      rows_.push_back(nextId_++);
+    else
+      fault("InsertRow fired " + std::to_string(programInserts_.size()) + " OnInsertRow");
+    return "InsertRow(" + std::to_string(at) + ")";
+  }
+
+  std::string letters(std::uint32_t v) const {
+    std::string text;
+    for (int i = 0; i <= static_cast<int>(v % 2); ++i)
+      text += static_cast<char>('a' + (v >> (5 * i + 1)) % 26);
+    return text;
+  }
+
+  // Typing, then the view scrolled away from the cell (and perhaps back) by
+  // the wheel or the scroll bars, then a key. The text editor keeps what was
+  // typed and where its caret stood: scrolled back it shows them unchanged,
+  // and the next key changes the text from there.
+  std::string scrollEdit(const Step &s) {
+    std::string done;
+    auto textColumn = [this](int d) {
+      return d >= 1 && d <= grid_->Cols() &&
+             (cols_[d - 1].kind == kText || cols_[d - 1].kind == kWrap);
+    };
+    // Edited text lives in the text columns: a click takes the current row's
+    // first one in view.
+    if (!textColumn(grid_->GetCurrentDataCol()) && grid_->Row() >= 1 &&
+        grid_->Row() < grid_->RowCount())
+      for (int p = 1; p < grid_->ColCount(); ++p) {
+        const QPoint at = cellPoint(p, grid_->Row(), 0);
+        if (textColumn(grid_->DataColAt(p)) && at.x() >= 0) {
+          clickAt(at, false);
+          QApplication::processEvents();
+          done = "click display cell (" + std::to_string(p) + "," + std::to_string(grid_->Row()) +
+                 "), ";
+          // The typing that follows is the new cell's.
+          before_ = currentIds();
+          rowEditBefore_ = grid_->RowEditing();
+          cellEditBefore_ = grid_->CellEditing();
+          break;
+        }
+      }
+    if (s.a % 4 != 0) {
+      typed_ = letters(s.a >> 2);
+      QTest::keyClicks(focusTarget(), QString::fromStdString(typed_));
+      QApplication::processEvents();
+      done += "type \"" + typed_ + "\", ";
+    }
+    const Ids ids = currentIds();
+    const int c = grid_->GetCurrentDataCol(), r = grid_->GetCurrentDataRow();
+    const std::optional<more::EditorText> before = textColumn(c) && r >= 1 && r <= grid_->Rows()
+                                                       ? more::shownEditorText(*grid_)
+                                                       : std::nullopt;
+    for (int i = 0; i <= static_cast<int>(s.b % 2); ++i) {
+      done += more::scroll(*grid_, s.b >> (1 + 6 * i)) + ", ";
+      QApplication::processEvents();
+    }
+    auto same = [&] {
+      return before && currentIds().col == ids.col && currentIds().row == ids.row;
+    };
+    if (const auto after = more::shownEditorText(*grid_); same() && after && *after != *before)
+      stepFault_ = "athe scroll changed the editor's \"" + before->text + "\" (" +
+                   std::to_string(before->selStart) + "+" + std::to_string(before->selLength) +
+                   ") into \"" + after->text + "\" (" + std::to_string(after->selStart) + "+" +
+                   std::to_string(after->selLength) + ")";
+    const KeyChoice follows[] = {{Qt::Key_Backspace, {}, "Backspace"},
+                                 {Qt::Key_Down, {}, "Down"},
+                                 {Qt::Key_Up, {}, "Up"},
+                                 {Qt::Key_Tab, {}, "Tab"},
+                                 {Qt::Key_Return, {}, "Enter"}};
+    const int follow = static_cast<int>((s.b >> 13) % 8);
+    std::string expected;
+    if (follow < 3) {
+      const std::string more = letters(s.b >> 16);
+      QTest::keyClicks(focusTarget(), QString::fromStdString(more));
+      done += "type \"" + more + "\"";
+      if (before)
+        expected = std::string(before->text)
+                       .replace(static_cast<std::size_t>(before->selStart),
+                                static_cast<std::size_t>(before->selLength), more);
+    } else {
+      const KeyChoice &k = follows[follow - 3];
+      QTest::keyClick(focusTarget(), k.key, k.mods);
+      done += std::string("key ") + k.name;
+      if (before && k.key == Qt::Key_Backspace) {
+        // The selection goes, or the letter before the caret.
+        const bool selection = before->selLength > 0;
+        const int at = selection ? before->selStart : before->selStart - 1;
+        expected = before->text;
+        if (at >= 0)
+          expected.erase(static_cast<std::size_t>(at),
+                         static_cast<std::size_t>(selection ? before->selLength : 1));
+      }
+    }
+    QApplication::processEvents();
+    // A handler refusing the edit keeps the text as it was.
+    if (same() && stepFault_.empty() && follow <= 3) {
+      const std::string now = sig(grid_->GetCell(c, r));
+      if (now != expected && now != before->text)
+        stepFault_ = "acell (" + std::to_string(c) + "," + std::to_string(r) + ") holds \"" + now +
+                     "\" after the scroll, not \"" + expected + "\"";
+    }
+    return done;
+  }
+
+  // What a program does to a grid that appends rows: moves the current cell
+  // (onto the insert row or the heading too), changes the counts, inserts a
+  // row, sizes or hides the current row.
+  std::string insertCall(const Step &s) {
+    std::string done;
+    if (grid_->GridMode() != gmEditInsert) {
+      grid_->SetGridMode(gmEditInsert);
+      QApplication::processEvents();
+      done = "GridMode gmEditInsert, ";
+    }
+    const int call = static_cast<int>(s.a % 6);
+    // The row sized or hidden is often the one just entered from the insert row.
+    if ((call == 2 || call == 5) && (s.b >> 4) % 2 == 0) {
+      const int insertRow = grid_->RowCount() - 1;
+      grid_->SetCurrentDataRow(insertRow);
+      done += "SetCurrentDataRow(" + std::to_string(insertRow) + "), ";
+    }
+    const int rows = grid_->Rows();
+    int current = grid_->GetCurrentDataRow();
+    if (current < 1 || current > rows)
+      current = pick(s.b, 1, rows);
+    switch (call) {
+    case 0: {
+      const int r = pick(s.b, 0, grid_->RowCount() - 1);
+      grid_->SetCurrentDataRow(r);
+      return done + "SetCurrentDataRow(" + std::to_string(r) + ")";
+    }
+    case 1:
+      return done + setCols(std::clamp(grid_->Cols() + (s.b % 2 == 0 ? 1 : -1), 1, 10));
+    case 2: {
+      if (rows < 1)
+        return done + "SetRowHeight: no rows";
+      // No height takes the entered row away again; any other row keeps
+      // some, as hiding is Visible's business.
+      const bool entered = grid_->InsertRowFlag() == 0 && grid_->Row() == grid_->RowCount() - 1 &&
+                           current == grid_->GetCurrentDataRow();
+      const int height = s.b % 2 == 0 && entered ? 0 : 8 + static_cast<int>((s.b >> 8) % 30);
+      grid_->SetRowHeight(current, height);
+      return done + "SetRowHeight(" + std::to_string(current) + ", " + std::to_string(height) + ")";
+    }
+    case 3:
+      return done + insertRow(pick(s.b, 1, rows + 1));
+    case 4:
+      return done + setRows(std::max(0, rows + (s.b % 2 == 0 ? 1 : -1)));
+    default: {
+      if (rows < 1)
+        return done + "SetRowVisible: no rows";
+      const bool visible = s.b % 2 == 0;
+      grid_->SetRowVisible(current, visible);
+      return done + "SetRowVisible(" + std::to_string(current) + ", " +
+             (visible ? "true" : "false") + ")";
+    }
+    }
+  }
+
   // Opens the current cell's list or picker and picks in it, by keys or by
   // the mouse.
   std::string dropDown(const Step &s) {
@@ -886,6 +1059,8 @@ private:
 
   // ---- the checks
   std::string check() {
+    if (!stepFault_.empty())
+      return stepFault_;
     if (!eventFault_.empty())
       return "d" + eventFault_;
     if (std::string f = checkMaps(); !f.empty())
@@ -900,6 +1075,8 @@ private:
       return "f" + f;
     if (std::string f = more::selectionFault(*grid_, mouse_); !f.empty())
       return "g" + f;
+    if (std::string f = more::viewFault(*grid_, topLeft_); !f.empty())
+      return "h" + f;
     if (checkPainting_)
       if (std::string f = checkPainting(); !f.empty())
         return "c" + f;
@@ -942,7 +1119,7 @@ private:
           g.GetDisplayRowOf(d) != p)
         return "row map at display row " + std::to_string(p);
       seen[static_cast<std::size_t>(d)] = true;
-      const bool hidden = p <= g.Rows() && !g.GetRowVisible(d);
+      const bool hidden = p <= g.Rows() && (!g.GetRowVisible(d) || g.GetRowHeight(d) == 0);
       if (hidden != (g.RowHeights(p) == 0))
         return "display row " + std::to_string(p) + " height " + std::to_string(g.RowHeights(p)) +
                (hidden ? " while hidden" : " while shown");
@@ -968,7 +1145,8 @@ private:
     const bool userStep = kind_ == opKey || kind_ == opType || kind_ == opClick ||
                           kind_ == opDoubleClick || kind_ == opDropDown || kind_ == opLineClick ||
                           kind_ == opEditorKey || kind_ == opProgramEdit || kind_ == opMoreKeys ||
-                          kind_ == opRightClick || kind_ == opDrag;
+                          kind_ == opRightClick || kind_ == opDrag || kind_ == opScrollEdit ||
+                          kind_ == opEdgeDrag;
     // An edit may start only where the handlers let it; one under way goes on.
     const bool mayEdit = (refusalBefore_ != rfStartCell || cellEditBefore_) &&
                          (refusalBefore_ != rfStartRow || rowEditBefore_);
@@ -1114,7 +1292,7 @@ private:
   int historyRow_ = -1;
   std::map<int, std::set<std::string>> history_;
   std::vector<int> programInserts_, deletedRows_, deletedCols_, goneRows_, goneCols_;
-  std::string events_, eventFault_, thrown_;
+  std::string events_, eventFault_, stepFault_, thrown_;
 };
 
 Step stepFrom(std::uint32_t opRoll, std::uint32_t a, std::uint32_t b) {

@@ -1,12 +1,16 @@
 #pragma once
 
 // Random sequences of what a user and a program do to a shown data grid,
-// checked after every step against a model of the values: a shown editor
-// stands on the current cell with that cell's value, the current cell is on
-// a line that can be seen, the window shows what a full paint draws, the
-// events name lines that exist in the order the grid promises, the maps,
-// counts and values agree with the model, and a handler that refuses to end
-// an edit keeps the current cell where the edit is.
+// checked after every step against a model of the values: (a) a shown editor
+// stands on the current cell with that cell's value, and a scroll leaves its
+// text and caret as they were; (b) the current cell is on a line that can be
+// seen; (c) the window shows what a full paint draws; (d) the events name
+// lines that exist in the order the grid promises; (e) the maps, counts and
+// values agree with the model; (f) a handler that refuses to end an edit
+// keeps the current cell where the edit is; (g) the selections agree with
+// the grid and mouse status, and a drag reaches no further than the view;
+// (h) the top-left cell is the one reported last, on shown lines, and no
+// scroll bar shows with nothing to scroll.
 
 #include <chrono>
 #include <cstdint>
@@ -31,7 +35,7 @@ std::vector<Step> stepsFromBytes(std::span<const std::uint8_t> bytes);
 
 struct Failure {
   int step = 0;   // index of the step after which a check failed
-  char check = 0; // 'a' .. 'g' as in the header comment, 'x' an exception
+  char check = 0; // 'a' .. 'h' as in the header comment, 'x' an exception
   std::string message;
 };
 

@@ -2,10 +2,14 @@
 
 #include "grid/widget/dgbasegrid.h"
 
+#include <QApplication>
+#include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include <algorithm>
+#include <vector>
 
 namespace marrowen::gridsequence::more {
 
@@ -207,6 +211,151 @@ std::string statusFault(const char *event, int from, int to, int reported) {
     return {};
   return std::string(event) + "(" + std::to_string(from) + ", " + std::to_string(to) +
          ") after status " + std::to_string(reported);
+}
+
+std::string scroll(TdgGrid &g, std::uint32_t v) {
+  const int kind = static_cast<int>(v % 6);
+  if (kind < 2) {
+    const int delta = kind == 0 ? -120 : 120;
+    const QPoint at(g.ClientWidth() / 2, g.ClientHeight() / 2);
+    QWheelEvent wheel(at, g.viewport()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(g.viewport(), &wheel);
+    return delta < 0 ? "wheel down" : "wheel up";
+  }
+  const bool vertical = kind < 5;
+  QScrollBar *bar = vertical ? g.verticalScrollBar() : g.horizontalScrollBar();
+  const QAbstractSlider::SliderAction actions[] = {
+      QAbstractSlider::SliderSingleStepAdd, QAbstractSlider::SliderSingleStepSub,
+      QAbstractSlider::SliderPageStepAdd, QAbstractSlider::SliderPageStepSub};
+  const char *names[] = {"line down", "line up", "page down", "page up"};
+  const int action = static_cast<int>((v >> 3) % 4);
+  std::string done = std::string(vertical ? "vertical" : "horizontal") + " bar " + names[action];
+  if (!bar->isVisible() || !bar->isEnabled())
+    return done + ": not shown";
+  bar->triggerAction(actions[action]);
+  return done;
+}
+
+std::optional<EditorText> shownEditorText(TdgGrid &g) {
+  if (!g.EditorShown() || &g.ActiveControl() != &g.EditControl())
+    return std::nullopt;
+  const TdgEditGridControl &c = g.EditControl();
+  return EditorText{c.GetValue().toString(), c.GetSelStart(), c.GetSelLength()};
+}
+
+std::string edgeDrag(TdgGrid &g, const Step &s, std::string &fault) {
+  const int kind = static_cast<int>(s.a % 3);
+  // The cell edge drags a range across rows or across columns.
+  const bool rows = kind == 0 || (kind == 2 && s.b % 2 == 0);
+  // Mostly past the far edge, where the lines out of view lie.
+  const int edgeOf[] = {0, 0, 1, 2};
+  const int edge = edgeOf[(s.b >> 1) % 4];
+  const int past = 1 + static_cast<int>((s.b >> 3) % 40);
+  // A line that can be seen is pressed.
+  auto shown = [&](bool vertical, std::uint32_t v) {
+    std::vector<int> lines;
+    const int last = vertical ? g.LastVisibleRow() : g.LastVisibleCol();
+    for (int p = 1; p <= last && p < (vertical ? g.RowCount() : g.ColCount()); ++p)
+      if (!IsRectEmpty(vertical ? g.GetCellRect(0, p) : g.GetCellRect(p, 0)))
+        lines.push_back(p);
+    return lines.empty() ? 1 : lines[v % lines.size()];
+  };
+  const int col = kind == 0 ? 0 : shown(false, s.a >> 2);
+  const int row = kind == 1 ? 0 : shown(true, s.a >> 12);
+  const char *names[] = {"row bar", "heading", "cell edge"};
+  const char *edges[2][3] = {
+      {"beyond the right edge", "right of the last column", "beyond the left edge"},
+      {"beyond the bottom", "below the last row", "beyond the top"}};
+  const std::string done = std::string("drag ") + names[kind] + " (" + std::to_string(col) + "," +
+                           std::to_string(row) + ") " + edges[rows][edge] + " by " +
+                           std::to_string(past);
+  const TRect r = col < g.ColCount() && row < g.RowCount() ? g.GetCellRect(col, row) : TRect{};
+  if (IsRectEmpty(r))
+    return done + ": not shown";
+  const QPoint start = kind == 2 ? QPoint(r.Left + 1, (r.Top + r.Bottom) / 2)
+                                 : QPoint((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+  QWidget *port = g.viewport();
+  QTest::mousePress(port, Qt::LeftButton, {}, start);
+  const TdgMouseStatus status = g.MouseStatus();
+  const int from = rows ? row : col;
+  const int first =
+      rows ? (g.FixedRows() > 1 ? 1 : g.TopRow()) : (g.FixedCols() > 1 ? 1 : g.LeftCol());
+  const int last = rows ? g.LastVisibleRow() : g.LastVisibleCol();
+  const int extent = rows ? g.ClientHeight() : g.ClientWidth();
+  int to = edge == 0 ? extent + past : -past;
+  if (edge == 1) {
+    const TRect end = rows ? g.GetCellRect(0, last) : g.GetCellRect(last, 0);
+    to = (rows ? end.Bottom : end.Right) + past;
+    if (to >= extent)
+      to = extent + past;
+  }
+  const QPoint end = rows ? QPoint(start.x(), to) : QPoint(to, start.y());
+  // Sent straight to the window, with no turn of the event loop between:
+  // automatic scrolling has no time to run.
+  QMouseEvent move(QEvent::MouseMove, QPointF(end), QPointF(port->mapToGlobal(end)), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(port, &move);
+  const int low = edge == 2 ? first : from, high = edge == 2 ? from : last;
+  const int data = rows ? g.GetDataRow(from) : g.DataColAt(from);
+  QTest::mouseRelease(port, Qt::LeftButton, {}, end);
+  auto outside = [&](int line) {
+    return line < std::min(low, from) || line > std::max(high, from);
+  };
+  const char *what = rows ? "row " : "column ";
+  if (status == msRowMoving || status == msColMoving) {
+    const int now = rows ? g.GetDisplayRowOf(data) : g.DisplayColOf(data);
+    if (outside(now))
+      fault = std::string("the dragged ") + what + std::to_string(from) + " landed at " +
+              std::to_string(now) + ", outside " + std::to_string(low) + ".." +
+              std::to_string(high);
+  } else if (status == msRowSelecting || status == msColSelecting) {
+    const TdgSelection &sel = rows ? g.RowSelection() : g.ColSelection();
+    for (int p = sel.First; p != -1 && sel.Count > 0; p = sel.NextSelected(p))
+      if (outside(p)) {
+        fault = std::string("the drag selected ") + what + std::to_string(p) + ", outside " +
+                std::to_string(low) + ".." + std::to_string(high);
+        break;
+      }
+  } else if (status == msRangeSelecting && g.GridStatus() == gsCellRange) {
+    const TGridRect range = g.CellRange();
+    const int a = rows ? range.Top : range.Left, b = rows ? range.Bottom : range.Right;
+    if (outside(a) || outside(b))
+      fault = std::string("the dragged range spans ") + what + std::to_string(a) + ".." +
+              std::to_string(b) + ", outside " + std::to_string(low) + ".." + std::to_string(high);
+  }
+  return done;
+}
+
+std::string viewFault(TdgGrid &g, std::pair<int, int> reported) {
+  const std::pair<int, int> now{g.LeftCol(), g.TopRow()};
+  if (reported.first >= 0 && now != reported)
+    return "the top-left is (" + std::to_string(now.first) + "," + std::to_string(now.second) +
+           "), OnTopLeftChanged reported (" + std::to_string(reported.first) + "," +
+           std::to_string(reported.second) + ")";
+  for (const bool rows : {true, false}) {
+    const int count = rows ? g.RowCount() : g.ColCount();
+    const int top = rows ? g.TopRow() : g.LeftCol();
+    auto extent = [&](int p) { return rows ? g.RowHeights(p) : g.ColWidths(p); };
+    bool anyShown = false;
+    for (int p = rows ? g.FixedRows() : g.FixedCols(); p < count && !anyShown; ++p)
+      anyShown = extent(p) > 0;
+    // A line given no height by a program is no hidden one.
+    auto hidden = [&](int p) {
+      if (rows)
+        return !g.GetRowVisible(g.GetDataRow(p));
+      const TdgCol *col = g.GetCol(Variant(g.DataColAt(p)));
+      return col && !col->Visible();
+    };
+    if (anyShown && top < count && hidden(top))
+      return std::string("the top-left stands on hidden ") + (rows ? "row " : "column ") +
+             std::to_string(top);
+  }
+  for (QScrollBar *bar : {g.horizontalScrollBar(), g.verticalScrollBar()})
+    if (bar->isVisible() && bar->isEnabled() && bar->maximum() <= bar->minimum())
+      return std::string("the ") + (bar == g.verticalScrollBar() ? "vertical" : "horizontal") +
+             " scroll bar is shown with nothing to scroll";
+  return {};
 }
 
 } // namespace marrowen::gridsequence::more

@@ -8,6 +8,7 @@
 #include "gridsupport/gridsequence.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -38,5 +39,24 @@ std::string selectionFault(TdgGrid &g, TdgMouseStatus reported);
 std::string topLeftFault(const TdgBaseGrid &g, std::pair<int, int> reported,
                          std::pair<int, int> from, std::pair<int, int> to);
 std::string statusFault(const char *event, int from, int to, int reported);
+
+// A turn of the wheel or a click on a scroll bar's arrow or track, as a user
+// scrolls the view away from (or back to) the current cell.
+std::string scroll(TdgGrid &g, std::uint32_t v);
+// What the text editor shown over the current cell holds.
+struct EditorText {
+  std::string text;
+  int selStart = 0, selLength = 0;
+  bool operator==(const EditorText &) const = default;
+};
+std::optional<EditorText> shownEditorText(TdgGrid &g);
+// A press on a shown line, a move past an edge of the cells (beyond the
+// window, or into the window's empty part past the last line) and the
+// release, with no scrolling in between: what was selected or moved must
+// lie between the pressed line and the line shown at that edge.
+std::string edgeDrag(TdgGrid &g, const Step &s, std::string &fault);
+// The top-left cell moved without a report since `reported`, stands on a
+// hidden line, or a shown scroll bar has nothing to scroll.
+std::string viewFault(TdgGrid &g, std::pair<int, int> reported);
 
 } // namespace marrowen::gridsequence::more

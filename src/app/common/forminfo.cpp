@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <cstdint>
 #include <functional>
@@ -49,6 +50,11 @@ TFormInfo::TFormInfo(QWidget *form, QString formName)
       QWidget *frame = frameOf(form_);
       if (frame != form_)
         frame->installEventFilter(watch_.get());
+      // A window given its state before it was made has it only in its own
+      // eyes: the window system, which maximizes it, is told now, before
+      // the window appears.
+      if (loaded_ && frame == form_ && form_->windowHandle() && (form_->windowState() & notNormal))
+        form_->windowHandle()->setWindowStates(form_->windowState() & ~Qt::WindowActive);
       if (loaded_ && frame != form_ && frame != frame_) {
         // Loaded before it had a frame, the form took the stored state
         // itself; inside a frame a maximized form is a bare box, and the

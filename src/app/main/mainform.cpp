@@ -17,6 +17,7 @@
 #include "app/main/tipoftheday.h"
 #include "classlib/paths.h"
 #include "classlib/program.h"
+#include "classlib/registry.h"
 #include "components/dialogrunner.h"
 #include "components/kitutils.h"
 #include "components/trayicon.h"
@@ -55,6 +56,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace marrowen {
@@ -142,6 +144,19 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
 
   // FormCreate
   interactive_ = true;
+  // A settings file damaged by hand, or one that cannot be saved, is told of
+  // in the window as well as on standard error, from whichever thread found
+  // it.
+  SettingsStore::setReporter([self = QPointer<TmainForm>(this)](const std::string &message) {
+    std::fprintf(stderr, "%s\n", message.c_str());
+    QMetaObject::invokeMethod(
+        qApp,
+        [self, text = toQString(message)] {
+          if (self)
+            self->tellSettingsTrouble(text);
+        },
+        Qt::QueuedConnection);
+  });
   settings_ = MainSettings();
   loadSettings(settingsStore(), settings_, *recentFiles_);
   recentFiles_->OnClick = [this](const std::string &text, int) { openRecentFile(text); };
@@ -186,6 +201,14 @@ TmainForm::~TmainForm() {
   children_.clear();
   if (mainWindow == this)
     mainWindow = nullptr;
+  SettingsStore::setReporter(nullptr);
+}
+
+// In a box the first time in a run, on the status bar each time.
+void TmainForm::tellSettingsTrouble(const QString &message) {
+  statusBarError(message);
+  if (!std::exchange(settingsTroubleShown_, true) && DialogRunner::canAsk())
+    showMessageBox(this, QMessageBox::Warning, toQString(program::displayName), message);
 }
 
 void TmainForm::saveAllSettings() {

@@ -213,6 +213,7 @@ private:
   QAction *addAction(QMenu *menu, const char *name, const QString &text, int tag = -1);
   void nameAction(QAction *action, const char *name);
   void indexNamedItems();
+  void tellSettingsTrouble(const QString &message);
 
   QStringList arguments_;
   int windowCount_ = 0;
@@ -227,6 +228,7 @@ private:
   QMdiArea *area_;
   QLabel *status_;
   bool statusError_ = false;
+  bool settingsTroubleShown_ = false;
   TKitTrayIcon *tray_ = nullptr;
   QMenu *taskMenu_ = nullptr;
   TMRUManager *recentFiles_;

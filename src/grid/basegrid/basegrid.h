@@ -336,6 +336,7 @@ protected:
   std::int32_t FRowCount = 5;
   ExtentList FRowHeights;
   TScrollStyle FScrollBars = ssBoth;
+  TScrollStyle FScrollBarsHeld = ssNone; // the setting while UpdateScrollRange works
   TGridCoord FTopLeft{};
   std::int32_t FSizingIndex = 0;
   int FSizingPos = 0;

@@ -268,8 +268,11 @@ int TCustomGrid_dg::ScrollBarExtent(int bar) const {
 }
 
 void TCustomGrid_dg::ApplyScrollBarPolicies() {
-  const bool horz = FScrollBars == ssHorizontal || FScrollBars == ssBoth;
-  const bool vert = FScrollBars == ssVertical || FScrollBars == ssBoth;
+  // While the range is worked out the setting reads none; the bars still
+  // follow the setting it held.
+  const TScrollStyle bars = FScrollBars == ssNone ? FScrollBarsHeld : FScrollBars;
+  const bool horz = bars == ssHorizontal || bars == ssBoth;
+  const bool vert = bars == ssVertical || bars == ssBoth;
   const bool showH = horz && FScrollInfo[SB_HORZ].Max > FScrollInfo[SB_HORZ].Min;
   const bool showV = vert && FScrollInfo[SB_VERT].Max > FScrollInfo[SB_VERT].Min;
   if (showH != FScrollBarVisible[SB_HORZ]) {
@@ -373,34 +376,33 @@ void TCustomGrid_dg::UpdateScrollRange() {
   const TGridCoord oldTopLeft = FTopLeft;
   const TScrollStyle oldScrollBars = FScrollBars;
   // The bars' own appearance resizes the viewport; its resize must not
-  // start another round.
+  // start another round, so the setting stays none until the work is done.
   FScrollBars = ssNone;
-  auto restore = [&] { FScrollBars = oldScrollBars; };
+  FScrollBarsHeld = oldScrollBars;
+  auto restore = [&] {
+    FScrollBars = oldScrollBars;
+    FScrollBarsHeld = ssNone;
+  };
   try {
     const bool horz = oldScrollBars == ssHorizontal || oldScrollBars == ssBoth;
     const bool vert = oldScrollBars == ssVertical || oldScrollBars == ssBoth;
     TGridDrawInfo info;
-    auto applyPolicy = [&] {
-      FScrollBars = oldScrollBars;
-      ApplyScrollBarPolicies();
-      FScrollBars = ssNone;
-    };
     if (horz) {
       CalcDrawInfoXY(info, width, height);
       UpdateScrollRangeOf(SB_HORZ, info);
-      applyPolicy();
+      ApplyScrollBarPolicies();
     }
     height = ClientHeight();
     if (vert) {
       CalcDrawInfoXY(info, width, height);
       UpdateScrollRangeOf(SB_VERT, info);
-      applyPolicy();
+      ApplyScrollBarPolicies();
     }
     if (horz && ClientWidth() != width) {
       width = ClientWidth();
       CalcDrawInfoXY(info, width, height);
       UpdateScrollRangeOf(SB_HORZ, info);
-      applyPolicy();
+      ApplyScrollBarPolicies();
     }
   } catch (...) {
     restore();

@@ -733,11 +733,15 @@ void TdgRow::SetHeight(int v) {
   requestedHeight_ = v;
   if (!change(height_, v))
     return;
+  // A row of no height cannot hold the current cell: moving it off an
+  // entered, unchanged insert row takes that row away, this object with it.
+  // Only the grid is used from there on.
+  TdgGridHost *const grid = grid_;
   if (visible_)
-    grid_->setRowHeight(DisplayRow(), v);
-  grid_->relayout();
-  grid_->restoreFixedSizes();
-  grid_->refreshEditor();
+    grid->setRowHeight(DisplayRow(), v);
+  grid->relayout();
+  grid->restoreFixedSizes();
+  grid->refreshEditor();
 }
 
 void TdgRow::SetVisible(bool v) {

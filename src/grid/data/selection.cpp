@@ -14,7 +14,15 @@ bool TdgSelection::Assign(const TdgSelection &source) {
     Bits.assign(source.Bits.size(), false);
     return false;
   }
-  const bool changed = Bits != source.Bits;
+  // Sizes alone are no change: a place one side lacks counts as unselected.
+  const std::size_t common = std::min(Bits.size(), source.Bits.size());
+  const auto selectedFrom = [](const std::vector<bool> &bits, std::size_t from) {
+    return std::find(bits.begin() + static_cast<std::ptrdiff_t>(from), bits.end(), true) !=
+           bits.end();
+  };
+  const bool changed = !std::equal(Bits.begin(), Bits.begin() + static_cast<std::ptrdiff_t>(common),
+                                   source.Bits.begin()) ||
+                       selectedFrom(Bits, common) || selectedFrom(source.Bits, common);
   Bits = source.Bits;
   return changed;
 }

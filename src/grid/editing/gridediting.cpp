@@ -451,6 +451,8 @@ void TdgBaseGrid::FollowCurrentCell(bool moved) {
       // The insert row comes back at the default height: the row's own,
       // hidden or sized, would put it out of reach.
       if (RowHeights(last) != DefaultRowHeight()) {
+        // All the taller row covered is painted again, not only the new row.
+        InvalidateRect(TGridRect{0, last, ColCount() - 1, last});
         FRowHeights[last] = DefaultRowHeight();
         if (FVisibleRows.Active())
           RebuildVisibleList(true);

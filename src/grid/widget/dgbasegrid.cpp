@@ -248,10 +248,12 @@ void TdgBaseGrid::CutCellRange(bool rows, int lastLine) {
 
 void TdgBaseGrid::ApplyColCount(int n) {
   CutCellRange(false, baseCount(n, 1) - 1);
-  FDrawnValues.clear();
+  // Cells a new count leaves in place keep what was drawn on them until they
+  // are painted again, as every other cell does.
+  std::erase_if(FDrawnValues, [n](const auto &drawn) { return drawn.first.first > n; });
   FPendingColRemovals = 0;
   const int oldCols = std::exchange(FDataCols, n);
-  const int currentRow = Row();
+  const CountChange change = BeginCountChange();
   ++FApplyingCount;
   ScopeExit applied{[this] { --FApplyingCount; }};
   try {
@@ -261,22 +263,16 @@ void TdgBaseGrid::ApplyColCount(int n) {
     throw;
   }
   MakeFixed();
-  // The last column going, or the first coming, changes the fixed count,
-  // which sends the base grid's current cell to the top row: the columns
-  // changed, not the row, and the top row may be hidden.
-  if (Row() != currentRow && currentRow >= 1 && currentRow < RowCount()) {
-    FCurrent.Y = currentRow;
-    FRangeEnd.Y = currentRow;
-  }
-  UpdateScrollRange();
+  EndCountChange(false, change);
   DropDownResize();
 }
 
 void TdgBaseGrid::ApplyRowCount(int n) {
   CutCellRange(true, baseCount(n, 1 + FInsertRowFlag) - 1);
-  FDrawnValues.clear();
+  std::erase_if(FDrawnValues, [n](const auto &drawn) { return drawn.first.second > n; });
   FPendingRowRemovals = 0;
   const int oldRows = std::exchange(FDataRows, n);
+  const CountChange change = BeginCountChange();
   ++FApplyingCount;
   ScopeExit applied{[this] { --FApplyingCount; }};
   try {
@@ -290,9 +286,35 @@ void TdgBaseGrid::ApplyRowCount(int n) {
   if (static_cast<int>(FRowMap.size()) != RowCount())
     ChangeSize(ColCount(), RowCount());
   MakeFixed();
-  UpdateScrollRange();
+  EndCountChange(true, change);
   // An open list fits its rows and columns again.
   DropDownResize();
+}
+
+TdgBaseGrid::CountChange TdgBaseGrid::BeginCountChange() const {
+  return {FCurrent, FRangeEnd, FTopLeft, FixedCols(), FixedRows()};
+}
+
+// The last line going, or the first coming, changes the fixed count, which
+// sends the base grid's current cell and top-left cell to the first
+// scrollable cell: the lines of the other kind keep their place (the
+// current line there may be hidden), the fixed area is measured again and
+// the top-left cell's move is reported.
+void TdgBaseGrid::EndCountChange(bool rows, const CountChange &before) {
+  if (FixedCols() != before.fixedCols || FixedRows() != before.fixedRows) {
+    std::int32_t TGridCoord::*other = rows ? &TGridCoord::X : &TGridCoord::Y;
+    const int otherCount = rows ? ColCount() : RowCount();
+    auto keep = [&](std::int32_t &now, std::int32_t was, int low) {
+      if (was >= low && was < otherCount)
+        now = was;
+    };
+    keep(FCurrent.*other, before.current.*other, 1);
+    keep(FRangeEnd.*other, before.rangeEnd.*other, 1);
+    keep(FTopLeft.*other, before.topLeft.*other, rows ? FixedCols() : FixedRows());
+    SumFixedSizes();
+  }
+  UpdateScrollRange();
+  ReportTopLeft(false);
 }
 
 void TdgBaseGrid::SetCols(int value) {
@@ -894,10 +916,13 @@ void TdgBaseGrid::TopLeftMoved(TGridCoord oldTopLeft) {
     HideCellEditor(true);
   TCustomGrid_dg::TopLeftMoved(oldTopLeft);
   // A window grown or rows removed may leave the top-left past the last
-  // place that still fills the window.
+  // place that still fills the window, and a cell scrolled into view may
+  // leave it on a hidden line.
   if (HandleAllocated() && !Updating()) {
-    const int left = std::min<int>(LeftCol(), std::max<int>(MaxLeftCol(), FixedCols()));
-    const int top = std::min<int>(TopRow(), std::max<int>(MaxTopRow(), FixedRows()));
+    const int left = NearestShownLine(
+        false, std::min<int>(LeftCol(), std::max<int>(MaxLeftCol(), FixedCols())), oldTopLeft.X);
+    const int top = NearestShownLine(
+        true, std::min<int>(TopRow(), std::max<int>(MaxTopRow(), FixedRows())), oldTopLeft.Y);
     if (left != LeftCol() || top != TopRow()) {
       BeginUpdate();
       ScopeExit unlock{[this] { EndUpdate(); }};

@@ -993,6 +993,12 @@ protected:
 
   void ApplyColCount(int n);
   void ApplyRowCount(int n);
+  struct CountChange {
+    TGridCoord current, rangeEnd, topLeft;
+    int fixedCols = 0, fixedRows = 0;
+  };
+  CountChange BeginCountChange() const;
+  void EndCountChange(bool rows, const CountChange &before);
   void CutCellRange(bool rows, int lastLine);
   void MakeFixed();
   // A drop-down's list keeps the modes its owning grid set it up with: only
@@ -1121,6 +1127,10 @@ private:
   void CreateControls();
   void WireControl(TdgCustomGridControl &control);
   bool EditorMayShow();
+  // The editor may stand over the current cell, wherever that lies.
+  bool EditorMayStand() const;
+  // Hidden and moved off the grid, as the editor of no cell in view.
+  void PutOutOfSight(TdgCustomGridControl &control);
   void ScrollCurrentIntoView();
   int FullyVisibleRows() const;
   // The editor's notifications.
@@ -1159,6 +1169,9 @@ private:
   void FollowColDrag(int col);
   bool MoveChangesSomething(bool rows, int origin, int target) const;
   void FollowDrag(int x, int y);
+  int DragLineAt(bool rows, int pos) const;
+  int NearestShownLine(bool rows, int requested, int current) const;
+  int FirstLineShown(bool rows) const;
   int SpinPartAt(int col, int row, int x, int y);
   // Where a cell's button stands in the cell's paint rectangle: at its right
   // edge, the cell's height for a one-part button, the button's own height

@@ -264,12 +264,13 @@ bool TdgBaseGrid::CellNavigation() const {
 }
 
 bool TdgBaseGrid::EditorMayShow() {
+  return EditorMayStand() && !IsRectEmpty(GetCellRect(Col(), Row()));
+}
+
+bool TdgBaseGrid::EditorMayStand() const {
   if (!HandleAllocated() || Col() < 1 || Row() < 1 || Row() >= RowCount() || Col() >= ColCount())
     return false;
-  if (FGridStatus != gsNothing || (FGridMode != gmEdit && FGridMode != gmEditInsert))
-    return false;
-  const TRect r = GetCellRect(Col(), Row());
-  return !IsRectEmpty(r);
+  return FGridStatus == gsNothing && (FGridMode == gmEdit || FGridMode == gmEditInsert);
 }
 
 void TdgBaseGrid::EditorSetup(TdgCustomGridControl &control) {
@@ -351,6 +352,19 @@ void TdgBaseGrid::PlaceEditor() {
                                   ? CellControlType(GetCurrentDataCol(), GetCurrentDataRow())
                                   : ctNone;
   TdgCustomGridControl &control = ControlForType(type);
+  const CellIdentity cell = CurrentIdentity();
+  // The editor of a cell scrolled out of view goes out of sight with what was
+  // typed and where the caret stood, and comes back with them: only an
+  // editor whose cell changed is loaded afresh.
+  if (!mayShow && FEditorCol >= 0 && FEditorCell == cell && EditorMayStand() &&
+      FActiveControl != FDefaultControl.get() &&
+      FActiveControl ==
+          &ControlForType(CellControlType(GetCurrentDataCol(), GetCurrentDataRow()))) {
+    PutOutOfSight(*FActiveControl);
+    FEditorCol = Col();
+    FEditorRow = Row();
+    return;
+  }
   // A control of another kind over the same cell (its kind changed) takes the
   // cell's value as over a new cell.
   bool newControl = false;
@@ -360,16 +374,12 @@ void TdgBaseGrid::PlaceEditor() {
     newControl = true;
   }
   if (!mayShow || &control == FDefaultControl.get()) {
-    HideControl(control);
-    control.SetBounds(
-        QRect(-control.Width(), -control.Height(), control.Width(), control.Height()));
-    FEditorShown = false;
+    PutOutOfSight(control);
     FEditorCol = FEditorRow = -1;
     return;
   }
   // The editor holds its own cell: a cell that moved keeps its text and
   // caret, another cell at the editor's place is loaded afresh.
-  const CellIdentity cell = CurrentIdentity();
   const bool newCell = newControl || FEditorCol < 0 || FEditorCell != cell;
   EditorSetup(control);
   if (FEditorCol >= 0 && (FEditorCol != Col() || FEditorRow != Row()))
@@ -396,6 +406,12 @@ void TdgBaseGrid::PlaceEditor() {
     HideControl(control);
     FEditorShown = false;
   }
+}
+
+void TdgBaseGrid::PutOutOfSight(TdgCustomGridControl &control) {
+  HideControl(control);
+  control.SetBounds(QRect(-control.Width(), -control.Height(), control.Width(), control.Height()));
+  FEditorShown = false;
 }
 
 void TdgBaseGrid::RefreshEditor() {
@@ -647,9 +663,10 @@ void TdgBaseGrid::MovePrevCell() {
 void TdgBaseGrid::EndEditOrAppend() {
   if ((FGridMode != gmEdit && FGridMode != gmEditInsert) || FGridStatus != gsNothing)
     return;
-  if (OnAppendRow() && Row() > 1) {
+  // The row above may be hidden: the nearest shown row above takes the cell.
+  if (const int above = OnAppendRow() ? PrevRow(RowCount() - 1, false) : -1; above >= 1) {
     HideCellEditor();
-    MoveToCell(Col(), RowCount() - 2);
+    MoveToCell(Col(), above);
     return;
   }
   EndEditInCell();

@@ -261,10 +261,29 @@ void TdgBaseGrid::FollowColDrag(int col) {
   FireSelectChanged(true);
 }
 
+// A drag reaches only what can be seen; automatic scrolling brings the
+// next line into view a step at a time. A point past the last line (in the
+// empty part of the window or beyond it) stands for the last line shown; one
+// before the cells (the row bar, the heading, beyond the window) for none,
+// which a range or a move takes as the first line shown.
+int TdgBaseGrid::DragLineAt(bool rows, int pos) const {
+  if (pos < 0)
+    return 0;
+  const int at =
+      pos < (rows ? ClientHeight() : ClientWidth()) ? (rows ? RowAt(pos) : ColumnAt(pos)) : -1;
+  return at >= 0 ? at : rows ? LastVisibleRow() : LastVisibleCol();
+}
+
+int TdgBaseGrid::FirstLineShown(bool rows) const {
+  if (rows)
+    return FixedRows() > 1 ? 1 : TopRow();
+  return FixedCols() > 1 ? 1 : LeftCol();
+}
+
 void TdgBaseGrid::FollowDrag(int x, int y) {
   const TdgMouseStatus status = MouseStatus();
-  const int col = x < 0 ? 0 : x >= ClientWidth() ? ColCount() - 1 : ColumnAt(x);
-  const int row = y < 0 ? 0 : y >= ClientHeight() ? LastVisibleRow() : RowAt(y);
+  const int col = DragLineAt(false, x);
+  const int row = DragLineAt(true, y);
   const bool outside =
       x < 0 || y < 0 || x >= ClientWidth() || y >= ClientHeight() ||
       (status != msColMoving && status != msColSelecting && y < RowTop(TopRow())) ||
@@ -283,14 +302,15 @@ void TdgBaseGrid::FollowDrag(int x, int y) {
       FollowColDrag(col);
     break;
   case msRangeSelecting:
-    ExtendRange(col < 1 ? 1 : col, row < 1 ? 1 : row);
+    ExtendRange(col < 1 ? FirstLineShown(false) : col, row < 1 ? FirstLineShown(true) : row);
     FireSelectChanged(true);
     break;
   case msRowMoving:
   case msColMoving: {
     const bool rows = status == msRowMoving;
-    int target = rows ? std::clamp(row, 1, std::max(1, LastVisibleRow()))
-                      : std::clamp(col, 1, ColCount() - 1);
+    int target =
+        rows ? std::clamp(row < 1 ? FirstLineShown(true) : row, 1, std::max(1, LastVisibleRow()))
+             : std::clamp(col < 1 ? FirstLineShown(false) : col, 1, std::max(1, LastVisibleCol()));
     if (rows && FGridMode == gmEditInsert && FInsertRowFlag && target == RowCount() - 1)
       target = std::max(1, target - 1);
     if (target >= 1)

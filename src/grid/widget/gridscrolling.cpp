@@ -238,10 +238,11 @@ void TdgBaseGrid::ApplyScrollBarPolicies() {
 }
 
 void TdgBaseGrid::UpdateScrollRange() {
-  // A larger window may now show the end from an earlier top-left cell.
+  // A larger window may now show the end from an earlier top-left cell, and
+  // a hidden line gives its place at the top or left to the nearest shown one.
   if (HandleAllocated() && !Updating() && !FSyncingSizes) {
-    const int left = std::min<int>(LeftCol(), MaxLeftCol());
-    const int top = std::min<int>(TopRow(), MaxTopRow());
+    const int left = NearestShownLine(false, std::min<int>(LeftCol(), MaxLeftCol()), LeftCol());
+    const int top = NearestShownLine(true, std::min<int>(TopRow(), MaxTopRow()), TopRow());
     if ((left != LeftCol() || top != TopRow()) && left >= FixedCols() && top >= FixedRows())
       MoveTopLeft(left, top);
   }
@@ -340,35 +341,32 @@ void TdgBaseGrid::ScrollMessage(int bar, int code, int thumb) {
   }
 }
 
+// A hidden line cannot stand at the top or left: the nearest shown one
+// does, looked for first the way the view moves.
+int TdgBaseGrid::NearestShownLine(bool rows, int requested, int current) const {
+  const TdgVisibleItems &list = rows ? FVisibleRows : FVisibleCols;
+  const int fixed = rows ? FixedRows() : FixedCols();
+  requested = std::max(requested, rows ? FirstScrollableRow() : FirstScrollableCol());
+  bool found = false;
+  const int pos = list.Search(requested, found);
+  if (found)
+    return requested;
+  const bool after = pos <= list.VisibleCount();
+  const bool before = pos - 1 >= 1 && list.Get(pos - 1) >= fixed;
+  if (requested >= current ? after : !before && after)
+    return list.Get(pos);
+  if (before)
+    return list.Get(pos - 1);
+  return current;
+}
+
 void TdgBaseGrid::MoveTopLeft(std::int32_t aLeft, std::int32_t aTop) {
   if (Updating() || !HandleAllocated()) {
     TCustomGrid_dg::MoveTopLeft(aLeft, aTop);
     return;
   }
-  aLeft = std::min(aLeft, MaxLeftCol());
-  aTop = std::min(aTop, MaxTopRow());
-  auto nearest = [](const TdgVisibleItems &list, int requested, int current, int firstScrollable,
-                    int fixed) {
-    requested = std::max(requested, firstScrollable);
-    bool found = false;
-    int pos = list.Search(requested, found);
-    if (found)
-      return requested;
-    if (requested >= current) {
-      if (pos <= list.VisibleCount())
-        return int(list.Get(pos));
-      if (pos - 1 >= 1 && list.Get(pos - 1) >= fixed)
-        return int(list.Get(pos - 1));
-    } else {
-      if (pos - 1 >= 1 && list.Get(pos - 1) >= fixed)
-        return int(list.Get(pos - 1));
-      if (pos <= list.VisibleCount())
-        return int(list.Get(pos));
-    }
-    return current;
-  };
-  aLeft = nearest(FVisibleCols, aLeft, LeftCol(), FirstScrollableCol(), FixedCols());
-  aTop = nearest(FVisibleRows, aTop, TopRow(), FirstScrollableRow(), FixedRows());
+  aLeft = NearestShownLine(false, std::min(aLeft, MaxLeftCol()), LeftCol());
+  aTop = NearestShownLine(true, std::min(aTop, MaxTopRow()), TopRow());
   if (aLeft == LeftCol() && aTop == TopRow())
     return;
   // Buttons belong to the cells as they were shown. The editor is taken off

@@ -9,6 +9,7 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScreen>
 #include <QTest>
 
 namespace marrowen {
@@ -59,6 +60,26 @@ void closeFrame(QWidget *frame) {
   frame->close();
   QCoreApplication::processEvents();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// The main window left maximized opens maximized, filling the screen, and
+// goes back to its normal rectangle.
+TEST_F(FormInfoInMainForm, TheMainWindowLeftMaximizedOpensMaximized) {
+  main.reset();
+  const std::string k = key("mainForm");
+  store->writeInteger(k, "Left", 40);
+  store->writeInteger(k, "Top", 30);
+  store->writeInteger(k, "Width", 620);
+  store->writeInteger(k, "Height", 500);
+  store->writeBool(k, "WindowState", false);
+  main = std::make_unique<TmainForm>(QStringList{"marrowen"});
+  main->show();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(main->isMaximized());
+  EXPECT_EQ(main->frameGeometry().size(), main->screen()->availableGeometry().size());
+  main->showNormal();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(main->size(), QSize(620, 500));
 }
 
 // A workspace window left maximized opens maximized again, filling the

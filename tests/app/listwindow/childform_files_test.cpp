@@ -4,9 +4,11 @@
 #include "filterlist/ionodes.h"
 #include "filterlist/nodecatalog.h"
 #include "grid/widget/dgbasegrid.h"
+#include "gridsupport/screencheck.h"
 #include "qtext/qtext.h"
 
 #include <QTest>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include <filesystem>
@@ -108,6 +110,55 @@ TEST_F(FilesGrid, NamesBeyondAsciiShowAsSpeltAndComeBackWhole) {
   form->beginButtonClick(false);
   for (const std::string &name : {latin, east, other})
     EXPECT_TRUE(QTest::qWaitFor([&] { return readFile(name + ".dCv") == "ABC\n"; }, 5000)) << name;
+}
+
+// A name being typed keeps what was typed when the wheel turns it out of
+// view: one Backspace then takes one letter. A file dragged below the last
+// one, into the window's empty part or past its bottom, goes last. The
+// window shows what a full paint draws.
+TEST_F(FilesGrid, ANameScrolledAwayKeepsItsTypingAndRowsDragToTheLastShown) {
+  for (int i = 1; i <= 40; ++i)
+    form->testThenAdd("/data/file" + std::to_string(i) + ".txt");
+  QWidget &port = *grid().viewport();
+  grid().SetCurrentDataRow(5);
+  clickDisplayRow(1, 5);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+  type("x");
+  ASSERT_EQ(shown(5), "/data/file5.txtx");
+  for (int turn = 0; turn < 3; ++turn) {
+    const QPoint at(100, 100);
+    QWheelEvent wheel(at, port.mapToGlobal(at), {}, {0, -120}, Qt::NoButton, {}, Qt::NoScrollPhase,
+                      false);
+    QApplication::sendEvent(&port, &wheel);
+  }
+  ASSERT_GT(grid().TopRow(), 5);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+  EXPECT_EQ(shown(5), "/data/file5.txt");
+  QApplication::processEvents();
+  EXPECT_EQ(screenDiffersFromFullPaint(port), "");
+
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  form->clearAllFiles();
+  for (const char *name : {"/data/a", "/data/b", "/data/c"})
+    form->testThenAdd(name);
+  auto dragRow = [&](int row, int toY) {
+    const QPoint from(5, grid().RowTop(row) + 3), to(5, toY);
+    QTest::mouseClick(&port, Qt::LeftButton, {}, from);
+    QTest::mousePress(&port, Qt::LeftButton, {}, from);
+    QMouseEvent move(QEvent::MouseMove, QPointF(to), QPointF(port.mapToGlobal(to)), Qt::NoButton,
+                     Qt::LeftButton, {});
+    QApplication::sendEvent(&port, &move);
+    QTest::mouseRelease(&port, Qt::LeftButton, {}, to);
+  };
+  const int empty = grid().RowTop(grid().RowCount() - 1) + 40;
+  ASSERT_LT(empty, grid().ClientHeight());
+  dragRow(1, empty);
+  EXPECT_EQ(names(), (std::vector<std::string>{"/data/b", "/data/c", "/data/a"}));
+  dragRow(1, grid().ClientHeight() + 20);
+  EXPECT_EQ(names(), (std::vector<std::string>{"/data/c", "/data/a", "/data/b"}));
+  EXPECT_EQ(grid().TopRow(), 1);
+  QApplication::processEvents();
+  EXPECT_EQ(screenDiffersFromFullPaint(port), "");
 }
 
 } // namespace

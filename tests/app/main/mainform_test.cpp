@@ -376,6 +376,43 @@ TEST_F(MainForm, SettingsReachTheDiskAsTheyChangeNotOnlyAtExit) {
             form->settings().currentTip);
 }
 
+// A value typed wrong into the settings file while the program runs costs
+// that value only: the recent files, the placements and a key the program
+// does not know stay, in the file and in the running copy, and the user is
+// told in the window, in a box once.
+TEST_F(MainForm, AHandEditedSettingsFileLosesOnlyItsDamagedLine) {
+  for (const char *name : {"/lists/one.fll", "/lists/two.fll", "/lists/three.fll"})
+    form->recentFiles().Strings().Add(name);
+  form->saveAllSettings();
+  const std::string file = store->file().string();
+  auto editByHand = [&](const std::string &from, const std::string &to) {
+    std::string text = testing::readFile(file);
+    ASSERT_NE(text.find(from), std::string::npos) << text;
+    text.replace(text.find(from), from.size(), to);
+    testing::writeFile(file + ".new", text);
+    std::filesystem::rename(file + ".new", file);
+  };
+  editByHand("\"showTips\"=dword:00000001",
+             "\"showTips\"=dword:2\n[Software\\Mine]\n\"mine\"=\"kept\"");
+  dialogAnswer = [](QDialog &) { return static_cast<int>(QDialog::Accepted); };
+  form->PreferencesClick();
+  QCoreApplication::processEvents();
+  ASSERT_EQ(boxTexts.size(), 1u);
+  EXPECT_NE(boxTexts[0].find("damaged: line"), std::string::npos) << boxTexts[0];
+  EXPECT_EQ(form->recentFiles().Strings().Count(), 3);
+  SettingsStore onDisk(file);
+  EXPECT_EQ(onDisk.readString("fileHistory", "Item_2", ""), "/lists/one.fll");
+  EXPECT_EQ(onDisk.readString("Software\\Mine", "mine", ""), "kept");
+  EXPECT_TRUE(onDisk.readBool(std::string(program::registryKey), "showTips", false));
+  // Damaged again: told on the status bar, not in another box.
+  editByHand("\"Item_1\"=\"/lists/two.fll\"", "\"Item_1\"=\"/lists/two.fll");
+  form->recentFiles().Strings().Add("/lists/four.fll");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(boxTexts.size(), 1u);
+  EXPECT_TRUE(form->statusText().contains("damaged")) << form->statusText().toStdString();
+  EXPECT_EQ(form->recentFiles().Strings().Count(), 3) << "the damaged entry alone is gone";
+}
+
 TEST_F(MainForm, PreferencesOkTakesTheControlsAndCancelChangesNothing) {
   auto *child = static_cast<FakeChild *>(form->CreateMDIChild());
   // The font dialog confirmed without a choice keeps the face the sample

@@ -178,6 +178,20 @@ TEST(BaseGridScrolling, NothingToScrollLeavesTheThumbAtTheStart) {
   EXPECT_FALSE(grid.verticalScrollBar()->isVisible());
 }
 
+// Near the edge each bar's room makes the other needed; the bars' own
+// resizes must settle, not start the range over and over.
+TEST(BaseGridScrolling, BarsThatNeedEachOtherSettle) {
+  TestGrid grid;
+  grid.SetColCount(3);
+  grid.SetRowCount(60);
+  showGrid(grid, 200, 150);
+  TGridDrawInfo info;
+  grid.CalcDrawInfo(info);
+  EXPECT_TRUE(grid.verticalScrollBar()->isVisible());
+  EXPECT_EQ(grid.horizontalScrollBar()->isVisible(), info.Horz.LastFullVisibleCell < 2);
+  EXPECT_EQ(grid.ScrollBars(), ssBoth);
+}
+
 TEST(BaseGridScrolling, OneColumnScrollsByPixels) {
   TestGrid grid;
   grid.SetColCount(1);

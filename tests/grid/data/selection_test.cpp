@@ -52,6 +52,14 @@ TEST(Selection, AssignReportsOnlyRealChanges) {
   EXPECT_EQ(other.CountInRange(1, 9), 3);
   EXPECT_TRUE(other.Assign(empty));
   EXPECT_EQ(other.Count, 0);
+  // Sizes alone are no change; a place the source lacks counts as unselected.
+  TdgSelection wider = s, shorter = s;
+  wider.SetSize(14);
+  shorter.SetSize(6);
+  other.Assign(s);
+  EXPECT_FALSE(other.Assign(wider));
+  EXPECT_FALSE(other.Assign(s));
+  EXPECT_TRUE(other.Assign(shorter));
 }
 
 } // namespace

@@ -297,6 +297,13 @@ TEST(GridKeys, EscapeOnTheEnteredInsertRowGoesBackUp) {
   EXPECT_TRUE(d.dialog.isVisible());
   EXPECT_EQ(d.at(), QPoint(1, 3));
   EXPECT_EQ(d.grid->Rows(), 3);
+  // With the row above hidden, the nearest shown row above takes the cell.
+  d.grid->SetRowVisible(3, false);
+  d.key(Qt::Key_Down);
+  ASSERT_EQ(d.grid->Rows(), 4);
+  d.key(Qt::Key_Escape);
+  EXPECT_EQ(d.at(), QPoint(1, 2));
+  EXPECT_EQ(d.grid->Rows(), 3);
 }
 
 // What the handler wrote into an entered insert row goes with the row when it
@@ -329,6 +336,11 @@ TEST(GridKeys, AnEnteredRowLeftUnchangedLeavesNothingBehind) {
     d.key(Qt::Key_Down);
     ASSERT_EQ(inserted, 1);
     ASSERT_FALSE(blank());
+    // A new column count leaves the cell as it was drawn until it is painted
+    // again: the window shows what a full paint draws.
+    d.grid->SetCols(4);
+    QApplication::processEvents();
+    EXPECT_EQ(screenDiffersFromFullPaint(*d.grid->viewport()), "");
     d.key(Qt::Key_Up);
     EXPECT_EQ(d.grid->Rows(), 1);
     EXPECT_TRUE(blank()) << "the insert row";

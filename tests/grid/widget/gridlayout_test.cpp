@@ -253,6 +253,30 @@ TEST(GridLayout, BarsSettleWhereEachMakesTheOtherNeeded) {
   EXPECT_EQ(l.grid.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
 }
 
+// The fixed area shrunk by a smaller count is measured again: a bar that
+// would scroll nothing goes, also after a resize, and the top-left cell it
+// moved is reported.
+TEST(GridLayout, ACountThatShrinksTheFixedAreaLeavesNoBarToNothing) {
+  TdgGrid grid;
+  grid.SetCols(3);
+  grid.SetRows(10);
+  showDataGrid(grid, 199, 142);
+  grid.SetFixedColCount(2);
+  grid.ScrollMessage(SB_VERT, SB_BOTTOM, 0);
+  std::vector<std::tuple<int, int, int, int>> reports;
+  grid.OnTopLeftChanged = [&](TdgBaseGrid *, int oldCol, int oldRow, int col, int row, bool) {
+    reports.emplace_back(oldCol, oldRow, col, row);
+  };
+  grid.SetCols(1);
+  EXPECT_FALSE(grid.horizontalScrollBar()->isVisible());
+  ASSERT_FALSE(reports.empty());
+  EXPECT_EQ(std::get<2>(reports.back()), grid.LeftCol());
+  EXPECT_EQ(std::get<3>(reports.back()), grid.TopRow());
+  grid.resize(grid.width(), grid.height() - 2);
+  QApplication::processEvents();
+  EXPECT_FALSE(grid.horizontalScrollBar()->isVisible());
+}
+
 TEST(GridLayout, LongMovesRepaintShortMovesScroll) {
   Laid l(4, 1000);
   std::vector<TRect> invalidated;

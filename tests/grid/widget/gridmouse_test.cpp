@@ -5,8 +5,10 @@
 #include "gridsupport/screenshots.h"
 
 #include <QApplication>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -380,6 +382,71 @@ TEST(GridMouse, ASingleRowDraggedBelowTheGridTakesTheCurrentCellAlong) {
   QTest::mouseRelease(m.port(), Qt::LeftButton, {}, QPoint(5, m.grid.ClientHeight() + 10));
   EXPECT_GT(m.grid.Row(), m.grid.TopRow());
   EXPECT_EQ(m.rows(), std::to_string(m.grid.Row()));
+}
+
+// What a user works on stays in the view: an edit scrolled away by the wheel
+// or the scroll bar comes back as it was typed, and a drag past an edge of
+// the cells reaches only what can be seen, the window unscrolled (automatic
+// scrolling brings the rest a line at a time). The window shows what a full
+// paint draws throughout.
+TEST(GridMouse, ScrollingAwayAndDraggingPastTheEdgesKeepToTheView) {
+  Mouse m(40);
+  auto screen = [&] {
+    QApplication::processEvents();
+    return screenDiffersFromFullPaint(*m.port());
+  };
+  auto wheel = [&](int delta) {
+    const QPoint at(100, 80);
+    QWheelEvent turn(at, m.port()->mapToGlobal(at), {}, {0, delta}, Qt::NoButton, {},
+                     Qt::NoScrollPhase, false);
+    QApplication::sendEvent(m.port(), &turn);
+  };
+  auto type = [](const char *text) { QTest::keyClicks(QApplication::focusWidget(), text); };
+  type("ab");
+  wheel(-120);
+  wheel(-120);
+  ASSERT_GT(m.grid.TopRow(), 3);
+  EXPECT_EQ(screen(), "");
+  type("c");
+  EXPECT_EQ(m.grid.GetCell(1, 1).toString(), "abc") << "wheeled away and typed on";
+  m.grid.verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+  wheel(-120);
+  wheel(120);
+  ASSERT_GT(m.grid.TopRow(), 1);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+  EXPECT_EQ(m.grid.GetCell(1, 1).toString(), "ab") << "paged away, one Backspace takes one letter";
+  m.grid.verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+  m.grid.verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+  EXPECT_EQ(m.grid.EditControl().Editor().GetSelText(), "") << "scrolled back, nothing selected";
+  type("d");
+  EXPECT_EQ(m.grid.GetCell(1, 1).toString(), "abd");
+  EXPECT_EQ(screen(), "");
+
+  // Right of the last column, inside the window: the last column.
+  const int below = m.grid.RowTop(3) + 5, right = m.grid.ColumnLeft(3) + 70;
+  ASSERT_LT(right, m.grid.ClientWidth());
+  m.drag(m.in(2, 2, 1), {right, below});
+  EXPECT_EQ(m.grid.CellRange(), (TGridRect{2, 2, 3, 3}));
+  // Past the right edge of a grid wider than its window.
+  m.grid.SetCols(12);
+  const int last = m.grid.LastVisibleCol();
+  const QPoint beyond(m.grid.ClientWidth() + 30, 5);
+  ASSERT_EQ(last, 5);
+  m.drag(m.heading(2), beyond);
+  EXPECT_EQ(m.cols(), "2 3 4 5");
+  m.grid.ClearColSelection();
+  m.click(m.heading(2));
+  m.drag(m.heading(2), beyond);
+  EXPECT_EQ(m.grid.DisplayColOf(2), last) << "dropped after the last column shown";
+  EXPECT_EQ(m.grid.LeftCol(), 1);
+  m.drag(m.in(2, 2, 1), {m.grid.ClientWidth() + 30, m.grid.ClientHeight() + 30});
+  EXPECT_EQ(m.grid.CellRange(), (TGridRect{2, 2, last, m.grid.LastVisibleRow()}));
+  // Past the left edge of a scrolled grid: the first column shown.
+  m.grid.SetLeftCol(4);
+  m.drag(m.in(6, 2, 1), {-30, below});
+  EXPECT_EQ(m.grid.CellRange(), (TGridRect{4, 2, 6, 3}));
+  EXPECT_EQ(m.grid.LeftCol(), 4);
+  EXPECT_EQ(screen(), "");
 }
 
 TEST(GridMouse, DragScrollingWaitsLongerNearTheCells) {

@@ -133,6 +133,17 @@ TEST(GridSequence, SequencesThatOnceFailedKeepEveryPromise) {
         {28, 1746659399u, 4199454680u},
         {8, 713485189u, 293453570u},
         {30, 1972803171u, 2762087857u}}},
+      {"typing on after the wheel scrolled the edited cell away", {{34, 970714162u, 952774788u}}},
+      {"a heading dragged past the right edge", {{36, 491263u, 550290313u}}},
+      {"the entered insert row given no height", {{35, 2u, 0u}}},
+      {"a typed cell left for a row that scrolls into view",
+       {{1, 154616399u, 2403966121u}, {19, 53927532u, 557356243u}}},
+      {"an entered row sized taller and left unchanged",
+       {{5, 409523838u, 157232417u}, {35, 988142930u, 2817618059u}, {2, 1275008746u, 1247263930u}}},
+      {"a current cell scrolled into view past a hidden column",
+       {{15, 590673192u, 1065586426u},
+        {6, 1515766756u, 2729764522u},
+        {19, 3451386959u, 1963098375u}}},
   };
   for (const auto &[name, steps] : sequences) {
     const Outcome outcome = run(steps);
