@@ -251,7 +251,11 @@ std::string_view partSuffixOf(std::string_view name, std::string_view input) {
 void TFileOutput::openFile(const std::string &name) {
   if (fd_ >= 0)
     discardFile();
-  inputFileName_ = name;
+  // A part of a split input is written under the part's name, but the input
+  // is still the file read: filters before the split (a script asking for
+  // its name) and the kept date see that file, not a part that is no file.
+  const std::string_view partSuffix = partSuffixOf(name, inputOfParts_);
+  inputFileName_ = partSuffix.empty() ? name : inputOfParts_;
   targetBaseName_ = name;
   writeError_.clear();
   writeBuffer_.clear();
@@ -262,10 +266,9 @@ void TFileOutput::openFile(const std::string &name) {
   inputInfo_.reset();
   replacesInput_ = false;
   struct stat info {};
-  if (::stat(ReachableName(name).c_str(), &info) == 0)
+  if (::stat(ReachableName(inputFileName_).c_str(), &info) == 0)
     inputInfo_ = info;
 
-  const std::string_view partSuffix = partSuffixOf(name, inputOfParts_);
   targetName_ = partSuffix.empty() ? outputName(name)
                                    : partName(outputName(inputOfParts_), partSuffix, testMode_);
   if (useOutputFolder_) {

@@ -42,6 +42,7 @@
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QThreadPool>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -137,8 +138,12 @@ std::function<void()> pressing(QWidget *target) {
 
 void TByteMemo::setBytes(const std::string &bytes, const std::string &areaName) {
   const QString warning = setMemoBytes(this, bytes, areaName);
+  // Shown once the caller is done: a box's event loop in the middle of a
+  // load or a paste could see the window closed under it.
   if (!warning.isEmpty())
-    TchildForm::messageBox(QMessageBox::Warning, fromQString(warning));
+    QTimer::singleShot(0, this, [text = fromQString(warning)] {
+      TchildForm::messageBox(QMessageBox::Warning, text);
+    });
 }
 
 TByteMemo::TByteMemo(QWidget *parent) : QPlainTextEdit(parent) {
@@ -960,7 +965,7 @@ void TchildForm::setWindowTitle() {
 }
 
 std::string TchildForm::getFilterName() const {
-  return fromQString(filterTitleOf(loadedFilterName_, windowNumber_));
+  return filterNameOf(loadedFilterName_, windowNumber_);
 }
 
 void TchildForm::setLoadedFilterName(const std::string &name) {
@@ -1040,8 +1045,10 @@ bool TchildForm::closeQuery() {
     if (answer == QMessageBox::Cancel)
       return false;
     if (answer == QMessageBox::Yes) {
+      // The file dialog or the save's error box may outlast the window.
+      const QPointer<TchildForm> self(this);
       Save();
-      if (filterHasChanged_)
+      if (!self || filterHasChanged_)
         return false;
     }
   }

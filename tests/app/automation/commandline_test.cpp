@@ -417,12 +417,7 @@ protected:
       for (const QString &fault : faults)
         environment.insert(fault.section('=', 0, 0), fault.section('=', 1));
     }
-    environment.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.file("config")));
-    environment.insert("HOME", QString::fromStdString(dir.path()));
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-      environment.remove(name);
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(QString::fromStdString(dir.path()));
+    prepareProgram(process, dir.path(), environment);
   }
   void launch(QProcess &process, const QStringList &arguments, const QStringList &faults = {}) {
     prepare(process, faults);
