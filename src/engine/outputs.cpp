@@ -321,8 +321,23 @@ void TFileOutput::openFile(const std::string &name) {
 }
 
 bool TFileOutput::writeBuffer() {
-  const char *data = writeBuffer_.data();
-  std::size_t left = writeBuffer_.size();
+  const bool written = writeBytes(writeBuffer_);
+  writeBuffer_.clear();
+  return written;
+}
+
+bool TFileOutput::write(std::string_view bytes) {
+  if (bytes.size() <= writeThreshold) {
+    writeBuffer_.append(bytes);
+    return writeBuffer_.size() <= writeThreshold || writeBuffer();
+  }
+  // A long text goes straight after what the buffer holds, not through it.
+  return writeBuffer() && writeBytes(bytes);
+}
+
+bool TFileOutput::writeBytes(std::string_view bytes) {
+  const char *data = bytes.data();
+  std::size_t left = bytes.size();
   while (left > 0 && writeError_.empty()) {
     ssize_t written = ::write(fd_, data, left);
     if (written < 0 && errno == EINTR)
@@ -335,15 +350,13 @@ bool TFileOutput::writeBuffer() {
     left -= static_cast<std::size_t>(written);
     written_ += written;
   }
-  writeBuffer_.clear();
   return writeError_.empty();
 }
 
 bool TFileOutput::processChunk(std::string &chunk) {
   if (fd_ < 0 || !writeError_.empty())
     return false;
-  writeBuffer_.append(chunk);
-  if (writeBuffer_.size() > writeThreshold && !writeBuffer())
+  if (!write(chunk))
     return false;
   return sendToNext(chunk);
 }
@@ -353,8 +366,7 @@ bool TFileOutput::putLine(std::string_view line, std::string_view lineEnd) {
     return TFilter::putLine(line, lineEnd);
   if (fd_ < 0 || !writeError_.empty())
     return false;
-  writeBuffer_.append(line).append(lineEnd);
-  return writeBuffer_.size() <= writeThreshold || writeBuffer();
+  return write(line) && write(lineEnd);
 }
 
 void TFileOutput::markInputStart() {

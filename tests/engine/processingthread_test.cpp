@@ -133,8 +133,10 @@ TEST(ProcessingThread, AbortInALargeFileLeavesTheTargetAsItWas) {
   auto window = windowOf(host);
   ASSERT_TRUE(window);
   EXPECT_EQ(window->last("setStatusText"), "Interrupted.");
-  // The file left as it was is not counted as processed.
+  // The file left as it was is not counted as processed, nor as tried and
+  // failed: the window's count stays at "File 0 of 1".
   EXPECT_EQ(window->lines.back(), "Job aborted by user. 0 of 1 files processed, " + cleanSummary);
+  EXPECT_EQ(window->last("setProcessedFiles"), "0");
   // The bars stay where the work reached.
   EXPECT_NE(window->last("setFileProgress"), "100");
   EXPECT_EQ(window->last("setTaskProgress"), "0");

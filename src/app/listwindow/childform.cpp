@@ -661,6 +661,15 @@ void TchildForm::setInputFromFiles(bool fromFiles) {
   checkButtonsEnableStatus();
 }
 
+TInputObject *TchildForm::inputNode() {
+  return tree_.count() > 1 ? dynamic_cast<TInputObject *>(&tree_.node(1)) : nullptr;
+}
+
+TOutputObject *TchildForm::outputNode() {
+  return tree_.count() > 2 ? dynamic_cast<TOutputObject *>(&tree_.node(tree_.count() - 1))
+                           : nullptr;
+}
+
 int TchildForm::addFilter(std::unique_ptr<TListObject> node) {
   // The new filter is the one shown now, as when the user moves to it.
   statusBarText({});

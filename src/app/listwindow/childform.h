@@ -162,6 +162,8 @@ public:
   // The input node (item 1) and the output node (the last item).
   TInputObject *InputFilter() { return inputNode(); }
   TOutputObject *OutputFilter() { return outputNode(); }
+  TInputObject *inputNode() override;
+  TOutputObject *outputNode() override;
 
   // --- Files grid ---
   TdgGrid &fileGrid() const { return *fileGrid_; }

@@ -93,9 +93,11 @@ public:
   virtual int addFilter(std::unique_ptr<TListObject> node) = 0;
   virtual void MoveTreeNode(int source, int target) = 0;
   // The input node (second item) and the output node (last item); none
-  // while the list lacks them.
-  TInputObject *inputNode();
-  TOutputObject *outputNode();
+  // while the list lacks them. Found where the nodes are kept, without
+  // bringing the whole list up to date, so that each command-file line
+  // costs the same however many came before it.
+  virtual TInputObject *inputNode();
+  virtual TOutputObject *outputNode();
 
   virtual std::string fileName() const = 0;
   virtual std::string getFilterName() const = 0;

@@ -285,10 +285,10 @@ TEST_F(CommandLineTest, FilterFilesLoadThenInsert) {
   // A name relative to where the program started is kept whole, for the
   // recent files and for finding the window again.
   line->resetCommandLineWindow();
-  const std::filesystem::path started = std::filesystem::current_path();
-  std::filesystem::current_path(dir.path());
-  run({"/F=b.fll"});
-  std::filesystem::current_path(started);
+  {
+    testing::WorkingFolder inFolder(dir.path());
+    run({"/F=b.fll"});
+  }
   EXPECT_EQ(doc->fileName(), dir.file("b.fll"));
 }
 
