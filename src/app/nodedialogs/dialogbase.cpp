@@ -20,8 +20,6 @@
 #include <QVBoxLayout>
 #include <QValidator>
 
-#include <optional>
-
 namespace marrowen {
 
 // ------------------------------------------------------------- shared checks
@@ -292,13 +290,6 @@ void bindBytes(QLineEdit *edit, std::string_view bytes, const QString &text) {
   bound->bytes.assign(bytes);
   bound->text = text;
   edit->setText(text);
-}
-
-std::optional<std::string> boundBytes(const QLineEdit *edit) {
-  const BoundBytes *bound = stateOf<BoundBytes>(edit);
-  if (!bound || bound->text != edit->text())
-    return std::nullopt;
-  return bound->bytes;
 }
 
 } // namespace
