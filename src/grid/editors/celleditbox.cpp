@@ -335,8 +335,8 @@ int TdgGridEditBox::StepLeft(int offset) const {
   return offset - std::max(1, PrevCharLength(FText, static_cast<std::size_t>(offset)));
 }
 
-// The code pages are single-byte: a character is a byte, and a line break
-// counts its bytes, as the clipboard and the cell hold them.
+// Places and lengths count bytes, as the cell, the clipboard and the limit
+// count them; the caret itself steps over whole characters.
 int TdgGridEditBox::CharCount(int fromByte, int toByte) const {
   return std::max(0, toByte - fromByte);
 }
@@ -785,12 +785,20 @@ void TdgGridEditBox::KeyPress(char &key) {
     // Other control characters come from Ctrl keys the editor has no use
     // for: they would only put an unprintable byte into the cell.
     if (FEditable && static_cast<unsigned char>(key) >= 32)
-      inserted = InsertTyped(std::string(1, key), true, true);
+      inserted = InsertTyped(typedKeyText(key), true, true);
     break;
   }
   if (key != 0 && OnEditKeyPress)
     OnEditKeyPress(this, key);
   if (inserted) {
+    FireSelChange(true);
+    FireChange(true, true, true);
+  }
+  update();
+}
+
+void TdgGridEditBox::TypeCharacter(const std::string &character) {
+  if (FEditable && InsertTyped(character, true, true)) {
     FireSelChange(true);
     FireChange(true, true, true);
   }

@@ -70,7 +70,7 @@ TEST(GridEditBox, KeysAtTheEdgesAreLeftForTheGrid) {
   EXPECT_FALSE(t.press(VK_LEFT)) << "the whole text selected";
 }
 
-TEST(GridEditBox, TypingKeepsToMaxLengthAndTheCodePage) {
+TEST(GridEditBox, TypingKeepsToMaxLengthAndWholeCharacters) {
   Editor e("");
   e.box->SetMaxLength(5);
   QTest::keyClicks(e.box, "abcd");
@@ -84,12 +84,40 @@ TEST(GridEditBox, TypingKeepsToMaxLengthAndTheCodePage) {
   EXPECT_EQ(e.box->Text(), "aXcde") << "a selected character can be replaced";
   EXPECT_TRUE(e.lastInserted);
 
-  Editor u("");
-  for (const QString &text : {QString("a"), QString(QChar(0x03A9)), QString("b")}) {
+  // Typed letters are kept as UTF-8, those the code page lacks too, and a
+  // caret step, Backspace or Delete takes a whole one; a stored code-page
+  // byte stays one character. The limit counts bytes.
+  Editor u("\xE9");
+  u.box->SetSelStart(1);
+  for (const QString &text : {QString("a"), QString(QChar(0x03A9)), QStringLiteral("\u00e9"),
+                              QStringLiteral("\U0001F600"), QString("b")}) {
     QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
     QApplication::sendEvent(u.box, &key);
   }
-  EXPECT_EQ(u.box->Text(), "ab") << "a character the code page lacks is not inserted";
+  EXPECT_EQ(u.box->Text(), "\xE9"
+                           "a\xCE\xA9\xC3\xA9\xF0\x9F\x98\x80"
+                           "b");
+  u.press(VK_LEFT);
+  u.press(VK_BACK);
+  EXPECT_EQ(u.box->Text(), "\xE9"
+                           "a\xCE\xA9\xC3\xA9"
+                           "b");
+  u.press(VK_LEFT);
+  u.press(VK_LEFT);
+  u.press(VK_DELETE);
+  EXPECT_EQ(u.box->Text(), "\xE9"
+                           "a\xC3\xA9"
+                           "b");
+  u.press(VK_LEFT);
+  u.press(VK_BACK);
+  EXPECT_EQ(u.box->Text(), "a\xC3\xA9"
+                           "b");
+  u.box->SetMaxLength(5);
+  QKeyEvent full(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(QChar(0x03A9)));
+  QApplication::sendEvent(u.box, &full);
+  EXPECT_EQ(u.box->Text(), "a\xC3\xA9"
+                           "b")
+      << "two more bytes would pass the limit";
 }
 
 TEST(GridEditBox, PastedLineBreaksAndCtrlEnter) {
