@@ -1,3 +1,4 @@
+#include "classlib/utf8.h"
 #include "grid/editors/celleditors.h"
 #include "grid/editors/editorwrappers.h"
 
@@ -106,6 +107,16 @@ TEST(GridEditBox, TypingKeepsToMaxLengthAndWholeCharacters) {
       u.press(key);
     EXPECT_EQ(u.box->Text(), step.text);
   }
+  // A click anywhere, or a place set in bytes, puts the caret between
+  // characters.
+  for (int x = 0; x < 60; ++x) {
+    u.box->MouseDown(mbLeft, TShiftState(ssLeft), x, 5);
+    u.box->MouseUp(mbLeft, TShiftState(), x, 5);
+    const auto caret = static_cast<std::size_t>(u.box->CaretPos());
+    EXPECT_EQ(utf8::characterBoundaryFrom(u.box->Text(), caret), caret) << x;
+  }
+  u.box->SetSelStart(2);
+  EXPECT_EQ(u.box->CaretPos(), 1);
   u.box->SetMaxLength(5);
   QKeyEvent full(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(QChar(0x03A9)));
   QApplication::sendEvent(u.box, &full);
