@@ -69,6 +69,25 @@ const ChainEntry chains[] = {
            std::make_unique<TRegExpFilter>("[0-9]+", "N", true, false, false, false, false, false,
                                            false, false, false, 4096, TPatternType::Pattern));
      }},
+    // Searches that meet letters beyond ASCII, for text in UTF-8: a list of
+    // them, words of letters, and a word in any case.
+    {"replace-letters",
+     [] {
+       return std::unique_ptr<TFilter>(std::make_unique<TRegExpFilter>(
+           "[\u00e4\u00f6\u00fc\u00df]", "_", true, false, false, false, false, false, false, false,
+           false, 4096, TPatternType::Pattern));
+     }},
+    {"replace-words",
+     [] {
+       return std::unique_ptr<TFilter>(
+           std::make_unique<TRegExpFilter>("\\w+", "W", true, false, false, false, false, false,
+                                           false, false, false, 4096, TPatternType::Pattern));
+     }},
+    {"replace-nocase",
+     [] {
+       return std::unique_ptr<TFilter>(std::make_unique<TSearchFilter>(
+           "\u00fcber", "X", true, false, false, false, false, false));
+     }},
     // (.*a)+b replaced by "N": a pattern whose matching backtracks on long lines.
     {"replace-nested",
      [] {

@@ -3,7 +3,8 @@
 // Two measures per pattern: every match of the whole text as one subject
 // (successive searches, as the pattern filters run), and the first match of
 // each line (what `grep -c -E` counts). Pass --corpus-out=FILE to write the
-// text for comparing against grep by hand.
+// text for comparing against grep by hand. The same over 64 MB of UTF-8 text
+// in seven languages (--utf8-corpus-out=FILE writes it).
 
 #include "classlib/safefile.h"
 #include "filters/regex.h"
@@ -59,6 +60,47 @@ const std::string &corpus() {
   return text;
 }
 
+// The same kind of text in UTF-8: German, French, Polish, Russian, Greek,
+// Japanese and ASCII words, numbers, a word in three cases.
+const std::string &utf8Corpus() {
+  static const std::string text = [] {
+    static const char *const words[] = {"the",
+                                        "quick",
+                                        "fox",
+                                        "filter",
+                                        "line",
+                                        "12345",
+                                        "\u00fcber",
+                                        "\u00dcBER",
+                                        "Gr\u00fc\u00dfe",
+                                        "K\u00f6ln",
+                                        "\u00e9l\u00e9phant",
+                                        "na\u00efve",
+                                        "\u017c\u00f3\u0142w",
+                                        "\u043c\u044f\u0433\u043a\u0438\u0445",
+                                        "\u0431\u0443\u043b\u043e\u043a",
+                                        "\u03c3\u03af\u03c3\u03c5\u03c6\u03bf\u03c2",
+                                        "\u65e5\u672c\u8a9e",
+                                        "\u30c6\u30ad\u30b9\u30c8",
+                                        "\u00dcber",
+                                        "2026",
+                                        "stra\u00dfe",
+                                        "caf\u00e9",
+                                        "\u20ac5",
+                                        "bazaar"};
+    std::mt19937 random(20261208);
+    std::string s;
+    s.reserve(corpusSize + 256);
+    std::size_t line = 0;
+    while (s.size() < corpusSize) {
+      s += words[random() % std::size(words)];
+      s += ++line % 12 == 0 ? "\n" : (random() % 10 == 0) ? ", " : " ";
+    }
+    return s;
+  }();
+  return text;
+}
+
 const std::vector<std::string_view> &lines() {
   static const std::vector<std::string_view> all = [] {
     std::vector<std::string_view> v;
@@ -78,10 +120,16 @@ const std::vector<std::string_view> &lines() {
 
 const char *const patterns[] = {"[0-9]+", "\\w+@\\w+\\.com", "(foo|bar)baz", "bazaar"};
 
-void allMatches(benchmark::State &state) {
+// Patterns of the UTF-8 text, the last one without case.
+const char *const utf8Patterns[] = {"[0-9]+", "[\u00e4\u00f6\u00fc\u00df]", "\\w+", "\u00fcber"};
+
+// Every match of `text`, searching on from the end of each as the pattern
+// filters do.
+void everyMatch(benchmark::State &state, const char *pattern, std::string_view text,
+                bool caseSensitive) {
   TRegex regex;
-  regex.setExpression(patterns[state.range(0)]);
-  std::string_view text = corpus();
+  regex.setExpression(pattern);
+  regex.setCaseSensitive(caseSensitive);
   std::size_t count = 0;
   for (auto _ : state) {
     count = 0;
@@ -93,8 +141,12 @@ void allMatches(benchmark::State &state) {
       limit = 0;
     }
   }
-  state.SetLabel(std::string(patterns[state.range(0)]) + " matches=" + std::to_string(count));
+  state.SetLabel(std::string(pattern) + " matches=" + std::to_string(count));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+void allMatches(benchmark::State &state) {
+  everyMatch(state, patterns[state.range(0)], corpus(), true);
 }
 
 void matchingLines(benchmark::State &state) {
@@ -112,6 +164,11 @@ void matchingLines(benchmark::State &state) {
   }
   state.SetLabel(std::string(patterns[state.range(0)]) + " lines=" + std::to_string(count));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * corpus().size()));
+}
+
+// Every match of the UTF-8 text; the last pattern without case.
+void allMatchesUtf8(benchmark::State &state) {
+  everyMatch(state, utf8Patterns[state.range(0)], utf8Corpus(), state.range(0) != 3);
 }
 
 // (a|b)*c over 1 MB of "ab" and a final c: a match deeper than the
@@ -177,21 +234,27 @@ BENCHMARK(runawayLine)
 BENCHMARK(allMatches)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(matchingLines)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(deepLoop)->Unit(benchmark::kMillisecond);
+BENCHMARK(allMatchesUtf8)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv) {
   ignoreFileSizeSignal();
   std::vector<char *> args;
   for (int i = 0; i < argc; ++i) {
-    const char *prefix = "--corpus-out=";
-    if (std::strncmp(argv[i], prefix, std::strlen(prefix)) == 0) {
+    bool written = false;
+    for (const auto &[prefix, text] :
+         {std::pair{"--corpus-out=", &corpus}, std::pair{"--utf8-corpus-out=", &utf8Corpus}}) {
+      if (std::strncmp(argv[i], prefix, std::strlen(prefix)) != 0)
+        continue;
       std::ofstream out(argv[i] + std::strlen(prefix), std::ios::binary);
-      out.write(corpus().data(), static_cast<std::streamsize>(corpus().size()));
+      out.write(text().data(), static_cast<std::streamsize>(text().size()));
       if (!out) {
         std::fprintf(stderr, "cannot write %s\n", argv[i] + std::strlen(prefix));
         return 1;
       }
-      continue;
+      written = true;
     }
+    if (written)
+      continue;
     args.push_back(argv[i]);
   }
   int count = static_cast<int>(args.size());

@@ -1,6 +1,7 @@
 #include "classlib/collation.h"
 
 #include "classlib/codepage.h"
+#include "classlib/utf8.h"
 
 #include <algorithm>
 #include <atomic>
@@ -13,7 +14,6 @@
 #include <vector>
 
 #include <unicode/ucol.h>
-#include <unicode/uiter.h>
 
 namespace marrowen {
 
@@ -102,12 +102,40 @@ ThreadCollators &threadCollators() {
   return collators;
 }
 
-const char16_t *decode(const CodePage &cp, std::string_view bytes, std::vector<char16_t> &out) {
-  if (out.size() < bytes.size())
-    out.resize(bytes.size());
+// The text as UTF-16 by the rule (a valid sequence one character, other
+// bytes the code page's), folded without case when `fold` is set; returns
+// its units and length.
+const char16_t *decode(const CodePage &cp, std::string_view bytes, bool fold,
+                       std::vector<char16_t> &out, int32_t &length) {
+  // Folding can lengthen a character by a unit at most.
+  if (out.size() < bytes.size() * 2)
+    out.resize(bytes.size() * 2);
   char16_t *p = out.data();
-  for (std::size_t i = 0; i < bytes.size(); ++i)
-    p[i] = cp.toUnicode(static_cast<unsigned char>(bytes[i]));
+  char16_t *q = p;
+  const auto &lower = cp.lowerMap();
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (c < 0xC2) {
+      *q++ = cp.toUnicode(fold ? lower[c] : c);
+      ++i;
+      continue;
+    }
+    const utf8::Character ch = utf8::characterAt(bytes.substr(i));
+    i += ch.length;
+    if (!ch.sequence) {
+      *q++ = cp.toUnicode(fold ? lower[c] : c);
+      continue;
+    }
+    char32_t v = fold ? utf8::simpleFold(ch.codePoint) : ch.codePoint;
+    if (v >= 0x10000) {
+      v -= 0x10000;
+      *q++ = static_cast<char16_t>(0xD800 + (v >> 10));
+      *q++ = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
+    } else {
+      *q++ = static_cast<char16_t>(v);
+    }
+  }
+  length = static_cast<int32_t>(q - p);
   return p;
 }
 
@@ -141,8 +169,8 @@ int collate(UCollator *collator, ThreadCollators &tc, const std::shared_ptr<cons
     if (U_FAILURE(status))
       return 0;
   } else {
-    const char16_t *ua = decode(*cp, a, tc.left);
-    const char16_t *ub = decode(*cp, b, tc.right);
+    const char16_t *ua = decode(*cp, a, false, tc.left, la);
+    const char16_t *ub = decode(*cp, b, false, tc.right, lb);
     r = ucol_strcoll(collator, reinterpret_cast<const UChar *>(ua), la,
                      reinterpret_cast<const UChar *>(ub), lb);
   }
@@ -176,7 +204,7 @@ int AnsiCompareStr(std::string_view a, std::string_view b) {
 
 int AnsiCompareText(std::string_view a, std::string_view b) {
   auto cp = systemCodePage();
-  int folded = compareFolded(cp->lowerMap(), a, b);
+  int folded = compareFoldedText(a, b, *cp);
   if (folded == 0)
     return 0;
   ThreadCollators &tc = threadCollators();
@@ -189,9 +217,9 @@ int AnsiCompareText(std::string_view a, std::string_view b) {
 }
 
 bool AnsiSameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  return compareFolded(systemCodePage()->lowerMap(), a, b) == 0;
+  if (isAscii(a) && isAscii(b))
+    return a.size() == b.size() && compareFolded(systemCodePage()->lowerMap(), a, b) == 0;
+  return compareFoldedText(a, b, *systemCodePage()) == 0;
 }
 
 void appendAnsiSortKey(std::string_view text, bool caseSensitive, std::string &key) {
@@ -208,22 +236,15 @@ void appendAnsiSortKey(std::string_view text, bool caseSensitive, const CodePage
     key.push_back('\0'); // the comparisons fall back to the bytes alone
     return;
   }
-  std::vector<char16_t> &units = tc.left;
-  if (units.size() < text.size())
-    units.resize(text.size());
   // Without case the folded text is collated, so texts that differ only in
   // case get the same key, as AnsiCompareText finds them equal.
-  const auto &lower = cp->lowerMap();
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    auto c = static_cast<unsigned char>(text[i]);
-    units[i] = cp->toUnicode(caseSensitive ? c : lower[c]);
-  }
-  const auto length = static_cast<int32_t>(text.size());
+  int32_t length = 0;
+  const char16_t *units = decode(*cp, text, !caseSensitive, tc.left, length);
   std::size_t room = text.size() * 2 + 16;
   for (;;) {
     key.resize(start + room);
     int32_t needed = ucol_getSortKey(
-        collator, reinterpret_cast<const UChar *>(units.data()), length,
+        collator, reinterpret_cast<const UChar *>(units), length,
         reinterpret_cast<uint8_t *>(key.data() + start),
         static_cast<int32_t>(std::min<std::size_t>(room, std::numeric_limits<int32_t>::max())));
     if (needed <= 0) {
@@ -239,96 +260,19 @@ void appendAnsiSortKey(std::string_view text, bool caseSensitive, const CodePage
   }
 }
 
-namespace {
-
-// A text of bytes seen by the collation as UTF-16, one code unit a byte
-// through a table, without decoding it first.
-struct ByteText {
-  const unsigned char *bytes;
-  const std::array<char16_t, 256> *units;
-
-  static const ByteText &of(UCharIterator *iter) {
-    return *static_cast<const ByteText *>(iter->context);
-  }
-  static int32_t getIndex(UCharIterator *iter, UCharIteratorOrigin origin) {
-    switch (origin) {
-    case UITER_ZERO:
-    case UITER_START:
-      return 0;
-    case UITER_CURRENT:
-      return iter->index;
-    case UITER_LIMIT:
-    case UITER_LENGTH:
-      return iter->length;
-    }
-    return -1;
-  }
-  static int32_t move(UCharIterator *iter, int32_t delta, UCharIteratorOrigin origin) {
-    const std::int64_t base = origin == UITER_CURRENT                           ? iter->index
-                              : origin == UITER_LIMIT || origin == UITER_LENGTH ? iter->length
-                                                                                : 0;
-    iter->index = static_cast<int32_t>(std::clamp<std::int64_t>(base + delta, 0, iter->length));
-    return iter->index;
-  }
-  static UBool hasNext(UCharIterator *iter) { return iter->index < iter->length; }
-  static UBool hasPrevious(UCharIterator *iter) { return iter->index > 0; }
-  static UChar32 current(UCharIterator *iter) {
-    return iter->index < iter->length ? (*of(iter).units)[of(iter).bytes[iter->index]] : U_SENTINEL;
-  }
-  static UChar32 next(UCharIterator *iter) {
-    return iter->index < iter->length ? (*of(iter).units)[of(iter).bytes[iter->index++]]
-                                      : U_SENTINEL;
-  }
-  static UChar32 previous(UCharIterator *iter) {
-    return iter->index > 0 ? (*of(iter).units)[of(iter).bytes[--iter->index]] : U_SENTINEL;
-  }
-  static uint32_t getState(const UCharIterator *iter) { return static_cast<uint32_t>(iter->index); }
-  static void setState(UCharIterator *iter, uint32_t state, UErrorCode *status) {
-    if (state > static_cast<uint32_t>(iter->length))
-      *status = U_INDEX_OUTOFBOUNDS_ERROR;
-    else
-      iter->index = static_cast<int32_t>(state);
-  }
-
-  UCharIterator iterator(std::size_t length) const {
-    UCharIterator iter{};
-    iter.context = this;
-    iter.length = iter.limit = static_cast<int32_t>(length);
-    iter.getIndex = getIndex;
-    iter.move = move;
-    iter.hasNext = hasNext;
-    iter.hasPrevious = hasPrevious;
-    iter.current = current;
-    iter.next = next;
-    iter.previous = previous;
-    iter.getState = getState;
-    iter.setState = setState;
-    return iter;
-  }
-};
-
-} // namespace
-
 int ansiCollate(std::string_view a, std::string_view b, bool caseSensitive,
                 const CodePage &codePage) {
   ThreadCollators &tc = threadCollators();
   UCollator *collator = caseSensitive ? tc.withCase.get() : tc.withoutCase.get();
-  constexpr std::size_t limit = std::numeric_limits<int32_t>::max();
+  constexpr std::size_t limit = std::numeric_limits<int32_t>::max() / 2;
   if (!collator || a.size() > limit || b.size() > limit)
     return 0;
   // The keys collate the text folded when case does not count.
-  std::array<char16_t, 256> units;
-  const auto &lower = codePage.lowerMap();
-  for (int c = 0; c < 256; ++c)
-    units[c] = codePage.toUnicode(caseSensitive ? static_cast<unsigned char>(c) : lower[c]);
-  const ByteText textA{reinterpret_cast<const unsigned char *>(a.data()), &units};
-  const ByteText textB{reinterpret_cast<const unsigned char *>(b.data()), &units};
-  UCharIterator iterA = textA.iterator(a.size());
-  UCharIterator iterB = textB.iterator(b.size());
-  UErrorCode status = U_ZERO_ERROR;
-  const UCollationResult r = ucol_strcollIter(collator, &iterA, &iterB, &status);
-  if (U_FAILURE(status))
-    return 0;
+  int32_t la = 0, lb = 0;
+  const char16_t *ua = decode(codePage, a, !caseSensitive, tc.left, la);
+  const char16_t *ub = decode(codePage, b, !caseSensitive, tc.right, lb);
+  const UCollationResult r = ucol_strcoll(collator, reinterpret_cast<const UChar *>(ua), la,
+                                          reinterpret_cast<const UChar *>(ub), lb);
   return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
 }
 
@@ -347,6 +291,17 @@ void setCollationLocale(std::string_view locale) {
 std::string collationLocale() {
   std::lock_guard lock(localeMutex);
   return icuLocaleName(configuredLocale);
+}
+
+int compareFoldedText(std::string_view a, std::string_view b, const CodePage &codePage) {
+  if (isAscii(a) && isAscii(b))
+    return compareFolded(codePage.lowerMap(), a, b);
+  thread_local std::string foldedA, foldedB;
+  foldedA.clear();
+  foldedB.clear();
+  utf8::appendFolded(a, codePage, foldedA);
+  utf8::appendFolded(b, codePage, foldedB);
+  return CompareStr(foldedA, foldedB);
 }
 
 int compareFolded(const std::array<unsigned char, 256> &map, std::string_view a,

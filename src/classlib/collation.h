@@ -8,14 +8,16 @@ namespace marrowen {
 
 class CodePage;
 
-// Comparisons of byte strings in the system code page. Each returns a
-// negative number, zero or a positive number.
+// Comparisons of engine text, in which a valid multi-byte UTF-8 sequence is
+// one character and every other byte a character of the system code page.
+// Each returns a negative number, zero or a positive number.
 //
-// The locale-aware pair decodes both texts through the system code page and
-// compares them with the collation of the user's locale. Texts the collation
-// finds equal but whose bytes differ are ordered by their bytes (case folded
-// for the case-insensitive form), so zero always means "the same text" and
-// never depends on what the collation chooses to ignore.
+// The locale-aware pair decodes both texts by that rule and compares them
+// with the collation of the user's locale. Texts the collation finds equal
+// but whose bytes differ are ordered by their bytes (case folded for the
+// case-insensitive form: a sequence by Unicode's simple case folding, a byte
+// by the code page), so zero always means "the same text" and never depends
+// on what the collation chooses to ignore.
 int AnsiCompareStr(std::string_view a, std::string_view b);
 int AnsiCompareText(std::string_view a, std::string_view b);
 
@@ -36,9 +38,8 @@ void appendAnsiSortKey(std::string_view text, bool caseSensitive, const CodePage
                        std::string &key);
 
 // The order of the sort keys above, found by collating the two texts
-// directly: read from their bytes through `codePage` one at a time, so a long
-// text needs neither a key nor a decoded copy. 0 when the collation finds
-// them equal (or cannot take them).
+// directly, so a long text needs no key. 0 when the collation finds them
+// equal (or cannot take them).
 int ansiCollate(std::string_view a, std::string_view b, bool caseSensitive,
                 const CodePage &codePage);
 
@@ -50,6 +51,9 @@ int CompareText(std::string_view a, std::string_view b);
 // lower-case map, say), the shorter text first when one begins the other.
 int compareFolded(const std::array<unsigned char, 256> &map, std::string_view a,
                   std::string_view b);
+// The byte order of the two texts folded without case (utf8::appendFolded);
+// zero exactly when they are the same text ignoring case.
+int compareFoldedText(std::string_view a, std::string_view b, const CodePage &codePage);
 
 // The locale whose collation the Ansi comparisons use: an ICU or POSIX locale
 // name ("de_DE", "sv_SE.UTF-8"). Empty selects the user's locale from the

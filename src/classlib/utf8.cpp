@@ -206,6 +206,138 @@ char32_t simpleFold(char32_t cp) {
   return static_cast<char32_t>(u_foldCase(static_cast<UChar32>(cp), U_FOLD_CASE_DEFAULT));
 }
 
+bool isInsideSequence(std::string_view text, std::size_t pos) {
+  return pos < text.size() && isContinuation(byteAt(text, pos)) &&
+         characterBoundaryFrom(text, pos) != pos;
+}
+
+Character characterAt(std::string_view text) {
+  unsigned char c = byteAt(text, 0);
+  if (c >= 0xC2) {
+    if (std::size_t n = sequenceLength(text))
+      return {n, decode(text.substr(0, n)), true};
+  }
+  return {1, c, false};
+}
+
+bool sameIgnoringCase(const Character &a, const Character &b, const CodePage &codePage) {
+  if (!a.sequence && !b.sequence)
+    return codePage.toUpper(static_cast<unsigned char>(a.codePoint)) ==
+           codePage.toUpper(static_cast<unsigned char>(b.codePoint));
+  if ((!a.sequence && a.codePoint >= 0x80) || (!b.sequence && b.codePoint >= 0x80))
+    return false;
+  return simpleFold(a.codePoint) == simpleFold(b.codePoint);
+}
+
+std::bitset<256> firstBytesIgnoringCase(std::string_view text, const CodePage &codePage) {
+  std::bitset<256> bytes;
+  const Character first = characterAt(text);
+  auto addByte = [&](unsigned char c) {
+    for (int b = 0; b < 256; ++b)
+      if (codePage.toUpper(static_cast<unsigned char>(b)) == codePage.toUpper(c))
+        bytes.set(static_cast<std::size_t>(b));
+  };
+  if (!first.sequence)
+    addByte(static_cast<unsigned char>(first.codePoint));
+  if (first.sequence || first.codePoint < 0x80) {
+    std::u32string variants;
+    appendCaseVariants(first.codePoint, variants);
+    for (char32_t v : variants) {
+      std::string encoded;
+      append(encoded, v);
+      if (v < 0x80)
+        addByte(static_cast<unsigned char>(v));
+      else
+        bytes.set(static_cast<unsigned char>(encoded[0]));
+    }
+  }
+  return bytes;
+}
+
+bool isAlphaNumericAt(std::string_view text, const CodePage &codePage) {
+  Character c = characterAt(text);
+  if (!c.sequence)
+    return codePage.isAlphaNumeric(static_cast<unsigned char>(c.codePoint));
+  return isLetter(c.codePoint) || isDigit(c.codePoint);
+}
+
+void appendCaseVariants(char32_t cp, std::u32string &variants) {
+  const char32_t folded = simpleFold(cp);
+  std::size_t first = variants.size();
+  variants += cp;
+  CodePointRanges ranges{{cp, cp}};
+  closeOverCase(ranges);
+  for (const auto &[low, high] : ranges)
+    for (char32_t v = low; v <= high; ++v)
+      if (v != cp && simpleFold(v) == folded &&
+          std::find(variants.begin() + static_cast<std::ptrdiff_t>(first), variants.end(), v) ==
+              variants.end())
+        variants += v;
+}
+
+void mergeRanges(CodePointRanges &ranges) {
+  for (auto &range : ranges)
+    if (range.first > range.second)
+      std::swap(range.first, range.second);
+  std::sort(ranges.begin(), ranges.end());
+  std::size_t kept = 0;
+  for (const auto &range : ranges) {
+    if (kept > 0 && range.first <= ranges[kept - 1].second + 1)
+      ranges[kept - 1].second = std::max(ranges[kept - 1].second, range.second);
+    else
+      ranges[kept++] = range;
+  }
+  ranges.resize(kept);
+}
+
+bool inRanges(const CodePointRanges &ranges, char32_t cp) {
+  auto after = std::upper_bound(ranges.begin(), ranges.end(), cp,
+                                [](char32_t v, const auto &range) { return v < range.first; });
+  return after != ranges.begin() && cp <= std::prev(after)->second;
+}
+
+void closeOverCase(CodePointRanges &ranges) {
+  struct SetCloser {
+    void operator()(USet *set) const { uset_close(set); }
+  };
+  std::unique_ptr<USet, SetCloser> set(uset_openEmpty());
+  for (const auto &[first, last] : ranges)
+    uset_addRange(set.get(), static_cast<UChar32>(std::min(first, last)),
+                  static_cast<UChar32>(std::max(first, last)));
+  uset_closeOver(set.get(), USET_CASE_INSENSITIVE);
+  ranges.clear();
+  const int32_t count = uset_getRangeCount(set.get());
+  UErrorCode status = U_ZERO_ERROR;
+  for (int32_t i = 0; i < count; ++i) {
+    UChar32 first = 0, last = 0;
+    status = U_ZERO_ERROR;
+    // The items after the ranges are strings (a full folding's), which a
+    // one-character match cannot take.
+    if (uset_getItem(set.get(), i, &first, &last, nullptr, 0, &status) == 0 && U_SUCCESS(status))
+      ranges.emplace_back(static_cast<char32_t>(first), static_cast<char32_t>(last));
+  }
+  mergeRanges(ranges);
+}
+
+void appendFolded(std::string_view text, const CodePage &codePage, std::string &out) {
+  const auto &lower = codePage.lowerMap();
+  std::size_t i = 0;
+  while (i < text.size()) {
+    unsigned char c = byteAt(text, i);
+    if (c < 0x80) {
+      out += static_cast<char>(lower[c]);
+      ++i;
+      continue;
+    }
+    Character ch = characterAt(text.substr(i));
+    if (ch.sequence)
+      append(out, simpleFold(ch.codePoint));
+    else
+      out += static_cast<char>(lower[c]);
+    i += ch.length;
+  }
+}
+
 } // namespace marrowen::utf8
 
 namespace marrowen::utf8 {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <bit>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace marrowen {
@@ -234,6 +236,54 @@ int casedAhead(std::string_view text, std::size_t from, const CodePage &codePage
 // that ends a word takes its final form "ς".
 std::string upperCase(std::string_view text, const CodePage &codePage);
 std::string lowerCase(std::string_view text, const CodePage &codePage);
+
+// Where a text is judged from a place within it rather than from its start.
+
+// Whether `pos` lies within a valid multi-byte sequence that began before it,
+// so that no character of `text` starts there.
+bool isInsideSequence(std::string_view text, std::size_t pos);
+
+// The character that begins `text` (not empty) read by the rule, without
+// the code page: its length, its code point when it is a valid sequence or
+// ASCII, and whether it is a valid multi-byte sequence.
+struct Character {
+  std::size_t length;
+  char32_t codePoint;
+  bool sequence;
+};
+Character characterAt(std::string_view text);
+
+// Whether two characters are the same ignoring case: two bytes by the code
+// page's upper-case map, two characters of Unicode (ASCII among them) by
+// simple case folding. A byte of 128 or more standing alone is a character
+// of the code page and never the same as a sequence.
+bool sameIgnoringCase(const Character &a, const Character &b, const CodePage &codePage);
+
+// Every byte that a text the same as `text`'s first character ignoring case
+// (as sameIgnoringCase has it) can begin with.
+std::bitset<256> firstBytesIgnoringCase(std::string_view text, const CodePage &codePage);
+
+// Whether a character counts as a letter or digit (Python's isalpha or
+// isdigit) for a valid sequence, or by the code page's table for a byte.
+bool isAlphaNumericAt(std::string_view text, const CodePage &codePage);
+
+// The code points that Unicode's simple case folding makes one with
+// `codePoint`, itself included.
+void appendCaseVariants(char32_t codePoint, std::u32string &variants);
+
+// Ranges of code points, each first and last inclusive.
+using CodePointRanges = std::vector<std::pair<char32_t, char32_t>>;
+// Sorted, with overlapping and touching ranges joined.
+void mergeRanges(CodePointRanges &ranges);
+// Whether merged `ranges` hold `codePoint`.
+bool inRanges(const CodePointRanges &ranges, char32_t codePoint);
+// Widens `ranges` by every code point that differs from a member only in
+// case; the result is merged.
+void closeOverCase(CodePointRanges &ranges);
+
+// Text folded for comparisons without case: valid sequences through Unicode's
+// simple case folding, other bytes through the code page's lower-case map.
+void appendFolded(std::string_view text, const CodePage &codePage, std::string &out);
 
 } // namespace utf8
 

@@ -2,6 +2,7 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/job.h"
 #include "engine/messages.h"
@@ -165,10 +166,14 @@ bool TGenericSearchReplace::replaceMatch(std::string &output, std::string_view r
   if (replace)
     performReplace(output, text);
   else if (!pendingText_.empty())
-    output += pendingText_.front();
+    output.append(pendingText_, 0, keptLength());
   pendingText_.clear();
   state_ = 0;
   return replace;
+}
+
+std::size_t TGenericSearchReplace::keptLength() const {
+  return pendingText_.empty() ? 0 : utf8::characterLength(pendingText_);
 }
 
 bool TGenericSearchReplace::askUser(const std::string &output, std::string &text,

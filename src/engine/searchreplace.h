@@ -12,7 +12,8 @@ namespace marrowen {
 // puts its text in `pendingText_` and calls `replaceMatch`; the base counts
 // it, decides (asking the user when prompting) and appends either the
 // decoded, subfiltered replacement or, when the match is kept, its first
-// byte, after which the subclass searches on from the next byte.
+// character (a valid multi-byte UTF-8 sequence is one), after which the
+// subclass searches on from the next.
 //
 // The standing answer lives for the job: the file answers (20, 21) hold until
 // the next input, the selection answers (25, 26) until the next piece a
@@ -48,6 +49,9 @@ public:
 protected:
   // Whether the standing answer keeps every match for now (2, 21, 23, 24, 26).
   bool answerKeepsMatches() const;
+  // The length of the match's first character, which a kept match hands on
+  // before the search goes on.
+  std::size_t keptLength() const;
 
   int matches_ = 0;
   int replacements_ = 0;

@@ -1,9 +1,11 @@
 #include "filters/exactsearch.h"
 
 #include "classlib/format.h"
+#include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string.h> // memmem
 
@@ -86,23 +88,72 @@ TSearchFilter::TSearchFilter(const std::string &searchText, const std::string &r
     : TBuffer(caseSensitiveReplace, prompt, noPromptWhenUnchanged, wholeWord, firstOnly,
               static_cast<int>(std::min<std::size_t>(searchText.size() + 10, 1 << 30))),
       ignoreCase_(ignoreCase) {
-  searchText_ = ignoreCase ? tables_->upperCase(searchText) : searchText;
+  // A letter beyond ASCII, or one that a longer character folds to (the
+  // Kelvin sign to k), has case partners that the byte tables do not know.
+  byCharacter_ = ignoreCase && std::any_of(searchText.begin(), searchText.end(), [](char c) {
+                   return static_cast<unsigned char>(c) >= 0x80 || c == 'k' || c == 'K' ||
+                          c == 's' || c == 'S';
+                 });
+  searchText_ = ignoreCase && !byCharacter_ ? tables_->upperCase(searchText) : searchText;
+  // A character folds to one of at most four bytes.
+  longestMatch_ = byCharacter_ ? searchText.size() * 4 : searchText.size();
   replacement_ = replacement;
   dialogReplacement_ = replacement;
   decodeEscapes(replacement_); // a malformed escape is reported now
   information_ = translateFormat(870, "Search string: %s\r\n", {searchText});
   statisticsSuffix_ = Format(" for [%s]", {escapeControlChars(searchText)});
-  if (!searchText_.empty())
+  if (byCharacter_) {
+    const std::bitset<256> first = utf8::firstBytesIgnoringCase(searchText_, *tables_);
+    for (int b = 0; b < 256; ++b)
+      firstByteFits_[b] = first.test(static_cast<std::size_t>(b));
+  } else if (!searchText_.empty()) {
     firstByteFits_ = firstByteTable(static_cast<unsigned char>(searchText_[0]), *tables_);
+  }
 }
 
 std::string TSearchFilter::getStatistics() {
   return TGenericSearchReplace::getStatistics() + statisticsSuffix_;
 }
 
-std::size_t TSearchFilter::findNext(std::size_t from, std::size_t to) const {
-  const std::size_t length = searchText_.size();
-  if (length == 0 || from >= to || buffer_.size() - from < length)
+std::size_t TSearchFilter::matchByCharacterAt(std::size_t at) const {
+  const std::string_view text(buffer_);
+  const std::string_view find(searchText_);
+  std::size_t q = at;
+  for (std::size_t i = 0; i < find.size();) {
+    if (q >= text.size())
+      return std::string_view::npos;
+    const utf8::Character want = utf8::characterAt(find.substr(i));
+    const utf8::Character have = utf8::characterAt(text.substr(q));
+    // A byte inside a character of the text is no character of its own.
+    if (!have.sequence && have.codePoint >= 0x80 && utf8::isInsideSequence(text, q))
+      return std::string_view::npos;
+    if (!utf8::sameIgnoringCase(have, want, *tables_))
+      return std::string_view::npos;
+    q += have.length;
+    i += want.length;
+  }
+  return q - at;
+}
+
+std::size_t TSearchFilter::findNext(std::size_t from, std::size_t to, std::size_t &length) const {
+  length = searchText_.size();
+  if (length == 0 || from >= to)
+    return std::string_view::npos;
+  if (byCharacter_) {
+    const auto *s = reinterpret_cast<const unsigned char *>(buffer_.data());
+    to = std::min(to, buffer_.size());
+    for (std::size_t q = from; q < to; ++q) {
+      if (!firstByteFits_[s[q]])
+        continue;
+      const std::size_t found = matchByCharacterAt(q);
+      if (found != std::string_view::npos) {
+        length = found;
+        return q;
+      }
+    }
+    return std::string_view::npos;
+  }
+  if (buffer_.size() - from < length)
     return std::string_view::npos;
   to = std::min(to, buffer_.size() - length + 1);
   if (from >= to)
@@ -115,12 +166,11 @@ std::size_t TSearchFilter::findNext(std::size_t from, std::size_t to) const {
 bool TSearchFilter::searchBuffer() {
   std::string output;
   output.reserve(buffer_.size() - scan_);
-  const std::size_t length = searchText_.size();
-  // Occurrences may begin before `limit`.
+  // Occurrences may begin before `limit`, the start of a character.
   std::size_t limit = buffer_.size();
   if (!endOfFile_) {
-    std::size_t keep = length + heldBack;
-    limit = heldLength() > keep ? buffer_.size() - keep : heldStart_;
+    std::size_t keep = longestMatch_ + heldBack;
+    limit = heldLength() > keep ? characterStart(buffer_.size() - keep) : heldStart_;
   }
   bool stopped = false;
   for (;;) {
@@ -133,7 +183,8 @@ bool TSearchFilter::searchBuffer() {
     // so that they are counted as skipped.
     if (answerStopsRun())
       break;
-    std::size_t found = findNext(scan_, limit);
+    std::size_t length = 0;
+    std::size_t found = findNext(scan_, limit, length);
     if (found == std::string_view::npos) {
       if (endOfFile_)
         break;
@@ -163,15 +214,16 @@ bool TSearchFilter::handleMatch(std::string &output) {
   output.append(buffer_, scan_, matchPos_ - scan_);
   pendingText_.assign(buffer_, matchPos_, matchLength_);
   bool replaced = false;
+  const std::size_t kept = keptLength();
   if (whole) {
     std::string_view following =
         std::string_view(buffer_).substr(matchPos_ + matchLength_, contextLength);
     replaced = replaceMatch(output, replacement_, information_, following);
   } else {
-    output += pendingText_.front();
+    output.append(pendingText_, 0, kept);
     pendingText_.clear();
   }
-  scan_ = replaced ? matchPos_ + matchLength_ : matchPos_ + 1;
+  scan_ = replaced ? matchPos_ + matchLength_ : matchPos_ + kept;
   return true;
 }
 

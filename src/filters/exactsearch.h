@@ -16,10 +16,14 @@ int findExact(std::string_view find, std::string_view subject, int start);
 int findIgnoringCase(std::string_view find, std::string_view subject, int start,
                      const CodePage &tables);
 
-// Search and replace of a fixed text, optionally ignoring case (as the code
-// page's letters have it) and requiring whole words. Until the file ends the
-// search keeps the search text's length + 100 bytes back, so an occurrence
-// that straddles a chunk boundary is found whole.
+// Search and replace of a fixed text, optionally ignoring case and requiring
+// whole words. Ignoring case, a text of ASCII letters is found byte by byte
+// through the code page's tables; one with other
+// letters character by character (a valid multi-byte UTF-8 sequence is one,
+// folded as Unicode folds it; any other byte by the code page), so a match
+// may be longer or shorter than the text. Until the file ends the search
+// keeps the longest match's length + 100 bytes back, so an occurrence that
+// straddles a chunk boundary is found whole.
 class TSearchFilter : public TBuffer {
 public:
   // `searchText` is the decoded text; `replacement` keeps its escapes.
@@ -35,10 +39,15 @@ protected:
 
 private:
   // The next occurrence at or after index `from` that begins before `to`
-  // (indexes into the buffer), or npos.
-  std::size_t findNext(std::size_t from, std::size_t to) const;
+  // (indexes into the buffer), or npos; `length` is its length.
+  std::size_t findNext(std::size_t from, std::size_t to, std::size_t &length) const;
+  // The length of the text at index `at` that equals the search text
+  // character by character ignoring case, or npos.
+  std::size_t matchByCharacterAt(std::size_t at) const;
 
   bool ignoreCase_;
+  bool byCharacter_ = false;
+  std::size_t longestMatch_ = 0;
   std::string information_;
   std::string statisticsSuffix_;
   // Bytes whose lower case is that of the search text's first byte.

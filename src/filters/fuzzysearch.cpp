@@ -3,11 +3,14 @@
 #include "classlib/codepage.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
 
 #include <algorithm>
 #include <cstdlib>
+
+#include <unicode/uchar.h>
 
 namespace marrowen {
 
@@ -47,37 +50,79 @@ char soundexDigit(unsigned char c) {
   }
 }
 
-bool isWordContinuation(unsigned char c, const CodePage &tables) {
-  return tables.isAlphaNumeric(c) || c == '-';
+bool isLetterAt(std::string_view text, const CodePage &tables) {
+  const utf8::Character c = utf8::characterAt(text);
+  return c.sequence ? utf8::isLetter(c.codePoint)
+                    : tables.isLetter(static_cast<unsigned char>(c.codePoint));
+}
+
+bool isWordContinuation(std::string_view text, const CodePage &tables) {
+  return text[0] == '-' || utf8::isAlphaNumericAt(text, tables);
+}
+
+// A byte standing alone is numbered above every code point, so it never
+// equals a character of Unicode.
+constexpr char32_t loneByteBase = 0x110000;
+
+// A text as the distance compares it: one number a character; ignoring
+// case ASCII and sequences folded as Unicode folds them, other bytes by the
+// code page's upper-case map.
+void compareKeys(std::string_view text, bool ignoreCase, const CodePage &tables,
+                 std::u32string &keys) {
+  keys.clear();
+  for (std::size_t i = 0; i < text.size();) {
+    const utf8::Character c = utf8::characterAt(text.substr(i));
+    i += c.length;
+    if (!c.sequence && c.codePoint >= 0x80)
+      keys += loneByteBase +
+              (ignoreCase ? tables.toUpper(static_cast<unsigned char>(c.codePoint)) : c.codePoint);
+    else
+      keys += ignoreCase ? utf8::simpleFold(c.codePoint) : c.codePoint;
+  }
+}
+
+// A character in upper case: a sequence by Unicode's simple mapping, a byte
+// by the code page.
+void appendUpper(const utf8::Character &c, const CodePage &tables, std::string &out) {
+  if (c.sequence)
+    utf8::append(out, static_cast<char32_t>(u_toupper(static_cast<UChar32>(c.codePoint))));
+  else
+    out += static_cast<char>(tables.toUpper(static_cast<unsigned char>(c.codePoint)));
 }
 
 } // namespace
 
 std::string soundexCode(std::string_view word, const CodePage &tables) {
   std::string code;
-  int previous = -1;
-  for (unsigned char raw : word) {
-    unsigned char c = tables.toUpper(raw);
-    if (c == previous)
-      continue; // a run of one byte counts once
-    previous = c;
+  std::string previous, upper;
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < word.size() && characters < 4;) {
+    const utf8::Character c = utf8::characterAt(word.substr(i));
+    i += c.length;
+    upper.clear();
+    appendUpper(c, tables, upper);
+    if (upper == previous)
+      continue; // a run of one character counts once
+    previous = upper;
     if (code.empty()) {
-      code += static_cast<char>(c);
-    } else if (char digit = soundexDigit(c)) {
-      code += digit;
+      code = upper;
+      ++characters;
+    } else if (upper.size() == 1) {
+      if (char digit = soundexDigit(static_cast<unsigned char>(upper[0]))) {
+        code += digit;
+        ++characters;
+      }
     }
-    if (code.size() == 4)
-      break;
   }
   if (!code.empty())
-    code.resize(4, '0');
+    code.append(4 - characters, '0');
   return code;
 }
 
 namespace {
 
 // Two rows of the distance table, reused from word to word.
-int editDistanceWithRows(std::string_view a, std::string_view b, std::vector<int> &row,
+int editDistanceWithRows(std::u32string_view a, std::u32string_view b, std::vector<int> &row,
                          std::vector<int> &next) {
   row.resize(b.size() + 1);
   next.resize(b.size() + 1);
@@ -99,8 +144,12 @@ int editDistanceWithRows(std::string_view a, std::string_view b, std::vector<int
 } // namespace
 
 int editDistance(std::string_view a, std::string_view b) {
+  const CodePage &tables = *charTables();
+  std::u32string keysA, keysB;
+  compareKeys(a, false, tables, keysA);
+  compareKeys(b, false, tables, keysB);
   std::vector<int> row, next;
-  return editDistanceWithRows(a, b, row, next);
+  return editDistanceWithRows(keysA, keysB, row, next);
 }
 
 // ---- TEditDistance ----
@@ -110,14 +159,13 @@ TEditDistance::TEditDistance(const std::string &word, const std::string &replace
                              bool noPromptWhenUnchanged, bool firstOnly, int threshold)
     : TGenericSearchReplace(caseSensitiveReplace, prompt, noPromptWhenUnchanged, firstOnly),
       tables_(charTables()), threshold_(threshold), caseSensitive_(caseSensitive) {
-  for (unsigned char c : word)
-    if (!isWordContinuation(c, *tables_))
+  for (std::size_t i = 0; i < word.size(); i += utf8::characterLength(word.substr(i)))
+    if (!isWordContinuation(std::string_view(word).substr(i), *tables_))
       throw Exception(translate(850, "The text must be a single word"));
   if (word.size() > maxLength || threshold < 0 || threshold > maxLength)
     throw ERangeError();
   searchText_ = word;
-  // Case is ignored by the code page's letters, accented ones included.
-  searchWord_ = caseSensitive ? word : tables_->upperCase(word);
+  compareKeys(word, !caseSensitive, *tables_, searchWord_);
   replacement_ = replacement;
   dialogReplacement_ = replacement;
   decodeEscapes(replacement_); // a malformed escape is reported now
@@ -128,49 +176,75 @@ TEditDistance::TEditDistance(const std::string &word, const std::string &replace
 }
 
 bool TEditDistance::processChunk(std::string &chunk) {
-  const CodePage &tables = *tables_;
-  const auto *data = reinterpret_cast<const unsigned char *>(chunk.data());
-  const std::size_t size = chunk.size();
   std::string output;
-  output.reserve(size + 16);
-  std::size_t i = 0;
-  while (i < size) {
-    if (state_ == 0) {
-      std::size_t start = i;
-      while (i < size && !tables.isLetter(data[i]))
-        ++i;
-      output.append(chunk, start, i - start);
-      if (i == size)
-        break;
-      word_.assign(1, static_cast<char>(data[i++]));
-      state_ = 1;
-      continue;
-    }
-    std::size_t start = i;
-    while (i < size && isWordContinuation(data[i], tables))
-      ++i;
-    word_.append(chunk, start, i - start);
-    if (i == size)
-      break;
-    processWord(output, std::string_view(chunk).substr(i, contextLength));
-    output += static_cast<char>(data[i++]);
-    state_ = 0;
+  output.reserve(chunk.size() + 16);
+  if (cut_.empty()) {
+    scan(chunk, output);
+  } else {
+    std::string joined = cut_ + chunk;
+    scan(joined, output);
   }
   return passOn(output);
 }
 
+void TEditDistance::scan(std::string_view text, std::string &output) {
+  const CodePage &tables = *tables_;
+  // The start of a sequence cut by the chunk's end waits for the rest; at
+  // the end of the file its bytes are characters of their own.
+  const std::size_t held = endOfText_ ? 0 : utf8::incompleteTail(text);
+  cut_.assign(text.substr(text.size() - held));
+  text.remove_suffix(held);
+  const std::size_t size = text.size();
+  std::size_t i = 0;
+  auto next = [&](std::size_t at) { return at + utf8::characterLength(text.substr(at)); };
+  while (i < size) {
+    if (state_ == 0) {
+      std::size_t start = i;
+      while (i < size && !isLetterAt(text.substr(i), tables))
+        i = next(i);
+      output.append(text, start, i - start);
+      if (i == size)
+        break;
+      const std::size_t end = next(i);
+      word_.assign(text, i, end - i);
+      i = end;
+      state_ = 1;
+      continue;
+    }
+    std::size_t start = i;
+    while (i < size && isWordContinuation(text.substr(i), tables))
+      i = next(i);
+    word_.append(text, start, i - start);
+    if (i == size)
+      break;
+    processWord(output, text.substr(i, contextLength));
+    const std::size_t end = next(i);
+    output.append(text, i, end - i);
+    i = end;
+    state_ = 0;
+  }
+}
+
 void TEditDistance::endFile() {
+  std::string output;
+  if (!cut_.empty()) {
+    endOfText_ = true;
+    std::string rest = std::move(cut_);
+    scan(rest, output);
+    endOfText_ = false;
+  }
   if (state_ == 1) {
-    std::string output;
     processWord(output, std::string_view());
     state_ = 0;
-    passOn(output);
   }
+  if (!output.empty())
+    passOn(output);
   TGenericSearchReplace::endFile();
 }
 
 void TEditDistance::startFile() {
   word_.clear();
+  cut_.clear();
   TGenericSearchReplace::startFile();
 }
 
@@ -199,19 +273,25 @@ bool TEditDistance::matchesKept() const { return firstMatchDone_ || answerKeepsM
 void TEditDistance::offerWord(std::string &output, std::string_view information,
                               std::string_view followingText) {
   pendingText_ = word_;
+  const std::size_t kept = keptLength();
   if (!replaceMatch(output, replacement_, information, followingText))
-    output.append(word_, 1); // the base appended the first byte
+    output.append(word_, kept); // the base appended the first character
 }
 
 void TEditDistance::processWord(std::string &output, std::string_view followingText) {
   // A word whose length alone puts it beyond the threshold is not compared,
   // however long it is.
-  std::size_t gap = word_.size() > searchWord_.size() ? word_.size() - searchWord_.size()
-                                                      : searchWord_.size() - word_.size();
-  if (searchStopped() || gap > static_cast<std::size_t>(threshold_)) {
+  if (searchStopped()) {
+    output += word_;
+    word_.clear();
+    return;
+  }
+  compareKeys(word_, !caseSensitive_, *tables_, foundWord_);
+  std::size_t gap = foundWord_.size() > searchWord_.size() ? foundWord_.size() - searchWord_.size()
+                                                           : searchWord_.size() - foundWord_.size();
+  if (gap > static_cast<std::size_t>(threshold_)) {
     output += word_;
   } else {
-    foundWord_ = caseSensitive_ ? word_ : tables_->upperCase(word_);
     int distance = editDistanceWithRows(searchWord_, foundWord_, row_, nextRow_);
     if (distance <= threshold_) {
       std::string information =
@@ -234,7 +314,7 @@ TSoundexSearchReplace::TSoundexSearchReplace(const std::string &word,
                                              bool noPromptWhenUnchanged, bool firstOnly)
     : TEditDistance(word, replacement, false, caseSensitiveReplace, prompt, noPromptWhenUnchanged,
                     firstOnly, 0) {
-  searchCode_ = soundexCode(searchWord_, *tables_);
+  searchCode_ = soundexCode(word, *tables_);
   information_ = translateFormat(800, "Sounds like: %s\r\nSoundex('%s')=%s\r\n\r\n",
                                  {word, word, searchCode_});
   statisticsSuffix_ = translateFormat(810, " for sounds-like [%s]", {word});

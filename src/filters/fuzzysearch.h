@@ -12,19 +12,22 @@ namespace marrowen {
 
 class CodePage;
 
-// The four-character sounds-like code of a word: its first byte (upper-cased
-// by the code page), then a digit for each following consonant group, runs
-// of one byte counting once, padded with 0.
+// A valid multi-byte UTF-8 sequence is one character of a word, judged and
+// cased by Unicode; any other byte is a character of the code page.
+
+// The four-character sounds-like code of a word: its first character
+// (upper-cased), then a digit for each following consonant group, runs of
+// one character counting once, padded with 0.
 std::string soundexCode(std::string_view word, const CodePage &tables);
 
-// The edit distance (insertions, deletions and substitutions of one byte
-// each) between two byte strings.
+// The edit distance (insertions, deletions and substitutions of one
+// character each) between two texts.
 int editDistance(std::string_view a, std::string_view b);
 
 // Replaces each word of the text whose edit distance from the search word is
-// at most a threshold. A word starts with a letter of the code page and
-// goes on over letters, digits and hyphens; a word that a chunk boundary
-// cuts waits for the rest.
+// at most a threshold. A word starts with a letter and goes on over letters,
+// digits and hyphens; a word (or a character) that a chunk boundary cuts
+// waits for the rest.
 class TEditDistance : public TGenericSearchReplace {
 public:
   static constexpr int maxLength = 255;
@@ -55,7 +58,9 @@ protected:
   bool passOn(std::string &output);
 
   std::shared_ptr<const CodePage> tables_;
-  std::string searchWord_;
+  // The search word as compared: one number a character, folded when case
+  // is ignored.
+  std::u32string searchWord_;
   int threshold_;
   bool caseSensitive_;
   std::string word_;
@@ -63,7 +68,13 @@ protected:
   std::string statisticsSuffix_;
 
 private:
-  std::string foundWord_; // the word as compared
+  // Runs the word scanner over `text`; at the end of the file nothing is
+  // held back for the next chunk.
+  void scan(std::string_view text, std::string &output);
+
+  std::u32string foundWord_; // the word as compared
+  std::string cut_;          // the start of a character the next chunk completes
+  bool endOfText_ = false;
   std::vector<int> row_, nextRow_;
 };
 

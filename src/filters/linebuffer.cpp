@@ -5,6 +5,7 @@
 #include "classlib/exceptions.h"
 #include "classlib/streams.h"
 #include "classlib/stringlist.h"
+#include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
 
@@ -480,7 +481,6 @@ void sortByLocaleWith(const LineStore &lines, bool caseSensitive, bool removeDup
   // Both held for the whole sort: a table must outlive a swap of the code page.
   const std::shared_ptr<const CodePage> keyPage = systemCodePage();
   const std::shared_ptr<const CodePage> tables = charTables();
-  const auto &lower = tables->lowerMap();
   runTasks(threads, stretches, [&](std::size_t stretch) {
     const std::size_t from = stretch << shift;
     const std::size_t to = std::min(n, (stretch + 1) << shift);
@@ -506,13 +506,18 @@ void sortByLocaleWith(const LineStore &lines, bool caseSensitive, bool removeDup
       if (key.size() <= 8) {
         // Never read again: an empty line costs no key bytes.
         block.resize(offset);
-        const std::string_view line = lines[i];
+        std::string_view line = lines[i];
         record.keyOffset = Record::notInline;
+        std::string folded;
+        if (!caseSensitive && line.size() <= 3) {
+          utf8::appendFolded(line, *tables, folded);
+          line = folded;
+        }
         if (line.size() <= 3) {
           std::uint32_t value = 0;
           for (std::size_t k = 0; k < 3; ++k) {
             const auto c = k < line.size() ? static_cast<unsigned char>(line[k]) : 0;
-            value = (value << 8) | (caseSensitive ? c : lower[c]);
+            value = (value << 8) | c;
           }
           record.keyOffset = (value << 8) | static_cast<std::uint32_t>(line.size());
         }
@@ -539,7 +544,7 @@ void sortByLocaleWith(const LineStore &lines, bool caseSensitive, bool removeDup
       return a.keyOffset < b.keyOffset ? -1 : a.keyOffset > b.keyOffset ? 1 : 0;
     }
     return caseSensitive ? compareBytes(lines[a.index], lines[b.index])
-                         : compareFolded(lower, lines[a.index], lines[b.index]);
+                         : compareFoldedText(lines[a.index], lines[b.index], *tables);
   };
   emitSorted(
       records, compare, [&](const Record &r) { return lines[r.index]; }, removeDuplicates,

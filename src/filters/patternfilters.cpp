@@ -2,6 +2,7 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
 #include "filters/dialects.h"
@@ -36,9 +37,9 @@ bool TBuffer::processBuffer() {
   if (heldLength() == 0)
     return true;
   bool result = searchBuffer();
-  // Of what was handed on only the byte before the held text stays.
-  if (heldStart_ > 1) {
-    std::size_t gone = heldStart_ - 1;
+  // Of what was handed on only the character before the held text stays.
+  if (heldStart_ > 4) {
+    std::size_t gone = heldStart_ - 4;
     buffer_.erase(0, gone);
     heldStart_ -= gone;
     scan_ -= gone;
@@ -72,12 +73,24 @@ void TBuffer::emitRest(std::string &output) { emitUpTo(output, buffer_.size()); 
 
 bool TBuffer::isWholeWord() const {
   const CodePage &tables = *tables_;
-  if (tables.isAlphaNumeric(static_cast<unsigned char>(buffer_[matchPos_ - 1])))
+  const std::string_view text(buffer_);
+  const std::size_t before = matchPos_ - utf8::lastCharacterStart(text.substr(0, matchPos_));
+  if (utf8::isAlphaNumericAt(text.substr(matchPos_ - before), tables))
     return false;
   std::size_t end = matchPos_ + matchLength_;
-  if (end >= buffer_.size())
+  if (end >= searchableEnd())
     return endOfFile_;
-  return !tables.isAlphaNumeric(static_cast<unsigned char>(buffer_[end]));
+  return !utf8::isAlphaNumericAt(text.substr(end), tables);
+}
+
+std::size_t TBuffer::searchableEnd() const {
+  return endOfFile_ ? buffer_.size() : buffer_.size() - utf8::incompleteTail(buffer_);
+}
+
+std::size_t TBuffer::characterStart(std::size_t limit) const {
+  while (limit > scan_ && utf8::isInsideSequence(buffer_, limit))
+    --limit;
+  return limit;
 }
 
 bool TBuffer::answerStopsRun() const {
@@ -166,6 +179,7 @@ bool TRegExpFilter::searchBuffer() { return searchHeld(true); }
 bool TRegExpFilter::searchHeld(bool obeyAnswers) {
   std::string output;
   bool stopped = false;
+  const std::string_view searched(buffer_.data(), searchableEnd());
   // Matches kept by first-only or by a standing answer are still found, so
   // that they are counted as skipped.
   for (;;) {
@@ -177,7 +191,7 @@ bool TRegExpFilter::searchHeld(bool obeyAnswers) {
         stopped = true;
         break;
       }
-      limit = buffer_.size() - heldTail;
+      limit = characterStart(buffer_.size() - heldTail);
       if (scan_ >= limit) {
         emitUpTo(output, scan_);
         stopped = true;
@@ -186,7 +200,7 @@ bool TRegExpFilter::searchHeld(bool obeyAnswers) {
     }
     int engineLimit = checkedCast<int>(limit);
     int start = checkedCast<int>(scan_ + 1);
-    if (!engine_->ExecInText(buffer_, engineLimit, start, anchorValid_ ? start : 0, !endOfFile_)) {
+    if (!engine_->ExecInText(searched, engineLimit, start, anchorValid_ ? start : 0, !endOfFile_)) {
       if (endOfFile_)
         break;
       // Searching resumes at the limit, which is no start of a search.
@@ -209,10 +223,12 @@ bool TRegExpFilter::searchHeld(bool obeyAnswers) {
         break;
       }
     } else {
-      // An empty match replaces nothing; the search moves on by one byte.
+      // An empty match replaces nothing; the search moves on by one
+      // character.
+      const std::size_t step = utf8::characterLength(std::string_view(buffer_).substr(scan_));
       if (passesText_)
-        output += buffer_[scan_];
-      ++scan_;
+        output.append(buffer_, scan_, step);
+      scan_ += step;
       anchorValid_ = true;
     }
     if (isAborted() || (obeyAnswers && answerStopsRun())) {
@@ -252,17 +268,19 @@ bool TRegExpFilter::handleMatch(std::string &output) {
   output.append(buffer_, scan_, matchPos_ - scan_);
   pendingText_.assign(buffer_, matchPos_, matchLength_);
   if (!whole) {
-    output += pendingText_.front();
+    const std::size_t kept = keptLength();
+    output.append(pendingText_, 0, kept);
     pendingText_.clear();
-    scan_ = matchPos_ + 1;
+    scan_ = matchPos_ + kept;
   } else {
     std::string information = prompt_ ? promptInformation() : std::string();
     std::string replacement;
     engine_->Substitute(replacement_, replacement);
     std::string_view following =
         std::string_view(buffer_).substr(matchPos_ + matchLength_, contextLength);
+    const std::size_t kept = keptLength();
     bool replaced = replaceMatch(output, replacement, information, following);
-    scan_ = replaced ? matchPos_ + matchLength_ : matchPos_ + 1;
+    scan_ = replaced ? matchPos_ + matchLength_ : matchPos_ + kept;
   }
   anchorValid_ = true;
   return true;

@@ -32,9 +32,12 @@ enum class TPatternType : int {
 // size lets each search see more. At the end of the file everything held is
 // searched. Nothing is carried over to the next file.
 //
-// The buffer also keeps the byte just before the held text (a space at the
-// start of a file), so the whole-word test and the pattern engine see the
-// text around a match as it was, wherever the buffering cut it.
+// The buffer also keeps the character just before the held text (a space at
+// the start of a file), so the whole-word test and the pattern engine see the
+// text around a match as it was, wherever the buffering cut it. A search
+// hands on text only up to the start of a character (a valid multi-byte
+// UTF-8 sequence is one), and until the file ends it leaves out a sequence
+// that the next chunk may complete, so no character is judged in halves.
 class TBuffer : public TGenericSearchReplace {
 public:
   static constexpr std::size_t heldTail = 4096;
@@ -58,10 +61,17 @@ protected:
   // `buffer_`) to `output`, and makes `end` the start of what is held.
   void emitUpTo(std::string &output, std::size_t end);
   void emitRest(std::string &output);
-  // Whether the match stands as a whole word: no letter or digit of the
-  // code page touches it; a match that ends where the held text ends passes
-  // only at the end of the file.
+  // Whether the match stands as a whole word: no letter or digit touches
+  // it (a character beyond ASCII by Unicode, a byte by the code page); a
+  // match that ends where the held text ends passes only at the end of the
+  // file.
   bool isWholeWord() const;
+  // The held text a search may look at: until the file ends, without a
+  // sequence cut at its end.
+  std::size_t searchableEnd() const;
+  // `limit` moved back to the start of the character it lies in, but not
+  // before the scan position.
+  std::size_t characterStart(std::size_t limit) const;
   // Whether the user cancelled or stopped. Without a job there is no one to
   // stop the run, so a truncated text must not look like a success: the
   // quiet abort is raised instead.
@@ -72,8 +82,8 @@ protected:
 
   std::size_t heldLength() const { return buffer_.size() - heldStart_; }
 
-  // `buffer_[0, heldStart_)` has been handed on; the byte at heldStart_ - 1
-  // is the one before the held text. Indexes are 0-based.
+  // `buffer_[0, heldStart_)` has been handed on; the bytes just before
+  // heldStart_ are the character before the held text. Indexes are 0-based.
   std::string buffer_;
   std::size_t heldStart_ = 1;
   std::size_t scan_ = 1;

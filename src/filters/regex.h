@@ -12,8 +12,14 @@ struct RegexProgram;
 class RegexMatcher;
 class RegexLinearMatcher;
 
-// The program's own regular-expression engine for 8-bit text: a pattern is
-// compiled into a compact node program that a backtracking matcher walks.
+// The program's own regular-expression engine: a pattern is compiled into a
+// compact node program that a backtracking matcher walks. In the pattern and
+// in the text a valid multi-byte UTF-8 sequence is one character (`.`, a set
+// and a class take it whole, a match never begins or ends inside it, a
+// letter beyond ASCII is a letter by Unicode and folds by Unicode's simple
+// case folding); every other byte is a character of the code page, so text
+// without such sequences matches byte by byte as before. A byte given by an
+// escape (alone, or in a set) matches that byte wherever it stands.
 // A search that proves costly is finished by a matcher that keeps every way
 // of matching side by side and finds the same match, so no search takes
 // longer than the subject's length times the program's size (the syntax has

@@ -5,6 +5,7 @@
 #include "classlib/asciitext.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/utf8.h"
 
 #include <algorithm>
 #include <cstring>
@@ -57,10 +58,19 @@ public:
 
   std::size_t size() const { return program_ ? emit_ : size_; }
   int groupCount() const { return nextGroup_ - 1; }
+  // In the order the nodes lie in the program (an insertion in front of a
+  // node moves it but never past another).
+  std::vector<bool> &literalEscapes() { return literalEscapes_; }
+  std::vector<RegexSetMembers> &setMembers() { return setMembers_; }
 
 private:
   unsigned char peek() const { return pos_ < text_.size() ? text_[pos_] : 0; }
   unsigned char peekAt(std::size_t at) const { return at < text_.size() ? text_[at] : 0; }
+  // The length of the valid multi-byte sequence the pattern holds at `at`,
+  // or 0: a character typed beyond ASCII.
+  std::size_t sequenceAt(std::size_t at) const {
+    return at < text_.size() && peekAt(at) >= 0xC2 ? utf8::sequenceLength(text_.substr(at)) : 0;
+  }
 
   // ---- emission ----
 
@@ -293,18 +303,28 @@ private:
   }
 
   // The longest run of ordinary bytes. Before a quantifier the run gives
-  // up its last byte, so the quantifier applies to that byte alone.
+  // up its last character (a valid multi-byte sequence is one), so the
+  // quantifier applies to that character alone.
   std::size_t regliteral(int &flags) {
     std::size_t length = 0;
-    while (pos_ + length < text_.size() && !isMeta(text_[pos_ + length]))
-      ++length;
+    std::size_t lastCharacter = 0; // where the run's last character begins
+    while (pos_ + length < text_.size() && !isMeta(text_[pos_ + length])) {
+      lastCharacter = length;
+      length += std::max<std::size_t>(1, sequenceAt(pos_ + length));
+    }
     if (length == 0)
       fail(2680);
-    if (length > 1 && (isMult(peekAt(pos_ + length)) || isWordRepeatAt(pos_ + length)))
-      --length;
+    if (lastCharacter > 0 && (isMult(peekAt(pos_ + length)) || isWordRepeatAt(pos_ + length)))
+      length = lastCharacter;
     flags |= HASWIDTH;
-    if (length == 1)
+    if (lastCharacter == 0 || length == lastCharacter)
       flags |= SIMPLE;
+    return literalNode(length, false);
+  }
+
+  // A literal node of the next `length` bytes of the pattern.
+  std::size_t literalNode(std::size_t length, bool escaped) {
+    literalEscapes_.push_back(escaped);
     std::size_t ret = regnode(EXACTLY);
     for (; length > 0; --length)
       regc(text_[pos_++]);
@@ -333,7 +353,14 @@ private:
     case 'S':
       return regnode(NOTSPACE);
     default: {
+      // A backslash before a character beyond ASCII makes the character
+      // literal, as before any other byte that begins no escape.
+      if (std::size_t length = sequenceAt(pos_ - 1)) {
+        --pos_;
+        return literalNode(length, false);
+      }
       unsigned char b = escapedByte(c, EscapePlace::Outside);
+      literalEscapes_.push_back(true);
       std::size_t ret = regnode(EXACTLY);
       regc(b);
       regc(0);
@@ -411,7 +438,16 @@ private:
     }
   }
 
-  // A set after "[": members as the operand bytes, in the order given.
+  // How a set's member was written: a byte as typed, a byte given by an
+  // escape, or a character beyond ASCII typed as a valid sequence.
+  enum class Written { Byte, Escape, Character };
+  struct Member {
+    char32_t value; // the byte, or the character's code point
+    Written written;
+  };
+
+  // A set after "[": members as the operand bytes, in the order given (a
+  // character as its bytes; a range of characters adds only its end's).
   std::size_t regset() {
     std::size_t ret;
     if (peek() == '^') {
@@ -420,73 +456,146 @@ private:
     } else {
       ret = regnode(ANYOF);
     }
-    int last = 0; // where the next range starts
-    auto add = [&](int b) {
+    RegexSetMembers members;
+    Member last{0, Written::Byte}; // where the next range starts
+    auto addByte = [&](int b, Written written) {
       regc(static_cast<std::uint8_t>(b));
-      last = b;
+      if (b < 0x80)
+        members.ascii.set(static_cast<unsigned char>(b));
+      else if (written == Written::Escape)
+        members.escapes.set(static_cast<unsigned char>(b));
+      else
+        members.lone.set(static_cast<unsigned char>(b));
+    };
+    auto add = [&](Member m) {
+      if (m.written == Written::Character) {
+        std::string bytes;
+        utf8::append(bytes, m.value);
+        for (unsigned char b : bytes)
+          regc(b);
+        members.characters.emplace_back(m.value, m.value);
+      } else {
+        addByte(static_cast<int>(m.value), m.written);
+      }
+      last = m;
     };
     if (peek() == ']' || peek() == '-')
-      add(text_[pos_++]);
+      add({static_cast<unsigned char>(text_[pos_++]), Written::Byte});
     while (peek() != 0 && peek() != ']') {
       unsigned char c = peek();
       if (c == '-') {
         ++pos_;
         if (peek() == ']' || peek() == 0) {
-          add('-');
+          add({'-', Written::Byte});
         } else {
-          int end = rangeEnd();
-          addRange(last, end, add);
-          last = end + 1;
+          Member end = rangeEnd();
+          addRange(last, end, members, addByte);
+          if (end.written == Written::Character) {
+            std::string bytes;
+            utf8::append(bytes, end.value);
+            for (unsigned char b : bytes)
+              regc(b);
+          }
+          last = {end.value + 1, end.written};
         }
       } else if (c == '\\') {
         ++pos_;
         unsigned char e = peek();
         if (e == 0)
           fail(2610);
+        if (std::size_t length = sequenceAt(pos_)) {
+          add(typedCharacter(length));
+          continue;
+        }
         ++pos_;
         if (e == 'd') {
           for (int b = '0'; b <= '9'; ++b)
-            add(b);
+            add({static_cast<char32_t>(b), Written::Byte});
         } else if (e == 's') {
           for (int b : {' ', '\t', '\n', '\r'})
-            add(b);
+            add({static_cast<char32_t>(b), Written::Byte});
         } else if (e == 'w') {
           for (int b = 'A'; b <= 'Z'; ++b)
-            add(b);
+            add({static_cast<char32_t>(b), Written::Byte});
           for (int b = 'a'; b <= 'z'; ++b)
-            add(b);
-          add('_');
+            add({static_cast<char32_t>(b), Written::Byte});
+          add({'_', Written::Byte});
         } else {
           unsigned char b = escapedByte(e, EscapePlace::SetMember);
           if (b == 0)
             fail(2570);
-          add(b);
+          add({b, Written::Escape});
         }
+      } else if (std::size_t length = sequenceAt(pos_)) {
+        add(typedCharacter(length));
       } else {
         ++pos_;
-        add(c);
+        add({c, Written::Byte});
       }
     }
     if (peek() != ']')
       fail(2630);
     ++pos_;
     regc(0);
+    setMembers_.push_back(std::move(members));
     return ret;
   }
 
-  // The byte after "-" in a set, which may be escaped.
-  int rangeEnd() {
+  Member typedCharacter(std::size_t length) {
+    char32_t cp = utf8::decode(text_.substr(pos_, length));
+    pos_ += length;
+    return {cp, Written::Character};
+  }
+
+  // The member after "-" in a set, which may be escaped.
+  Member rangeEnd() {
     unsigned char c = peek();
+    if (std::size_t length = sequenceAt(pos_))
+      return typedCharacter(length);
     ++pos_;
     if (c != '\\')
-      return c;
+      return {c, Written::Byte};
     unsigned char e = peek();
     if (e == 0)
       fail(2580);
+    if (std::size_t length = sequenceAt(pos_))
+      return typedCharacter(length);
     ++pos_;
     if (e == 'd' || e == 's' || e == 'w')
       fail(2590, {oneByte(e)});
-    return escapedByte(e, EscapePlace::RangeEnd);
+    return {escapedByte(e, EscapePlace::RangeEnd), Written::Escape};
+  }
+
+  // A range from `start` to `end`. Between two bytes it holds bytes, the
+  // code page's way; with a character beyond ASCII at either end it holds
+  // the characters between them by code point, the part below 128 as bytes.
+  template <class AddByte>
+  void addRange(Member start, Member end, RegexSetMembers &members, AddByte &addByte) {
+    if (start.written != Written::Character && end.written != Written::Character) {
+      Written high = start.written == Written::Escape || end.written == Written::Escape
+                         ? Written::Escape
+                         : Written::Byte;
+      auto add = [&](int b) { addByte(b, high); };
+      addRange(static_cast<int>(start.value), static_cast<int>(end.value), add);
+      return;
+    }
+    auto codePoint = [&](Member m) -> char32_t {
+      if (m.written == Written::Byte && m.value >= 0x80 && m.value <= 0xFF)
+        return codePage_.toUnicode(static_cast<unsigned char>(m.value));
+      return m.value;
+    };
+    const char32_t from = codePoint(start);
+    const char32_t to = codePoint(end);
+    // The start itself was added as a member; as with bytes, an ascending
+    // range adds what follows it, a descending one what lies below it.
+    char32_t low = to > from ? from + 1 : to;
+    char32_t high = to > from ? to : from - 1;
+    if (from == to || low > high)
+      return;
+    for (char32_t b = std::max<char32_t>(low, 1); b <= high && b < 0x80; ++b)
+      members.ascii.set(static_cast<unsigned char>(b));
+    if (high >= 0x80)
+      members.characters.emplace_back(std::max<char32_t>(low, 0x80), high);
   }
 
   // Adds the bytes after `start` up to `end` (either direction), never NUL.
@@ -586,6 +695,8 @@ private:
   const CodePage &codePage_;
   std::vector<std::uint8_t> *program_; // null while sizing
   bool wordTokens_;
+  std::vector<bool> literalEscapes_;
+  std::vector<RegexSetMembers> setMembers_;
   std::size_t pos_ = 0;
   std::size_t emit_ = 0;
   std::size_t size_ = 0;
@@ -620,17 +731,22 @@ std::unique_ptr<RegexProgram> compileRegexProgram(const std::string &expression,
     fail(2640);
   program->groupCount = emitting.groupCount();
   program->codePage = std::move(codePage);
+  program->literalEscapes = std::move(emitting.literalEscapes());
+  program->setMembers = std::move(emitting.setMembers());
 
   // The search data: a first byte, the anchored flag, and the literal
   // every match must contain when the pattern may start with a repeat.
   RegexProgram &p = *program;
   std::size_t scan = 1;
+  std::size_t firstLiteral = regexNone;
   if (p.op(p.next(scan)) == END) {
     scan = p.operand(scan);
-    if (p.op(scan) == EXACTLY)
+    if (p.op(scan) == EXACTLY) {
       p.firstChar = p.bytes[p.operand(scan)];
-    else if (p.op(scan) == BOL)
+      firstLiteral = scan;
+    } else if (p.op(scan) == BOL) {
       p.anchored = true;
+    }
     if (flags & SPSTART) {
       std::size_t longest = 0;
       std::size_t length = 0;
@@ -650,6 +766,8 @@ std::unique_ptr<RegexProgram> compileRegexProgram(const std::string &expression,
     }
   }
   analyseRegexProgram(p);
+  if (firstLiteral != regexNone)
+    p.firstCharFoldsByByte = p.nodes[firstLiteral].literal & RegexNodeInfo::firstFoldsByByte;
   return program;
 }
 

@@ -32,10 +32,6 @@ bool RegexLinearMatcher::atTextEnd(std::size_t pos) const {
   return pos < s_.length ? s_.bytes[pos] == 0 : s_.endIsFinal;
 }
 
-bool RegexLinearMatcher::isWordByte(std::size_t pos) const {
-  return pos < s_.length && p_->codePage->isWordChar(s_.bytes[pos]);
-}
-
 void RegexLinearMatcher::add(List &list, std::size_t node, std::size_t sub) {
   list.threads.push_back({static_cast<std::uint32_t>(node), static_cast<std::uint32_t>(sub)});
   list.groups.insert(list.groups.end(), groups_.begin(), groups_.end());
@@ -101,10 +97,10 @@ std::size_t RegexLinearMatcher::walk(List &list, std::size_t node, bool afterByt
   case EOL:
     return atTextEnd(pos_) ? next : wayEnds;
   case WORDSTART:
-    return !(pos_ > 0 && isWordByte(pos_ - 1)) && isWordByte(pos_) ? next : wayEnds;
+    return !text_->inside(pos_) && !text_->wordBefore(pos_) && text_->wordAt(pos_) ? next : wayEnds;
   case WORDEND:
-    return pos_ > 0 && isWordByte(pos_ - 1) &&
-                   (pos_ < s_.length ? !isWordByte(pos_) : s_.endIsFinal)
+    return !text_->inside(pos_) && text_->wordBefore(pos_) &&
+                   (pos_ < s_.length ? !text_->wordAt(pos_) : s_.endIsFinal)
                ? next
                : wayEnds;
   case NOTHING:
@@ -117,6 +113,8 @@ std::size_t RegexLinearMatcher::walk(List &list, std::size_t node, bool afterByt
     // The empty literal (NUL) holds only where the text ends.
     if (info.operandLength == 0)
       return atTextEnd(pos_) ? next : wayEnds;
+    if ((info.literal & RegexNodeInfo::startsWithContinuation) && text_->inside(pos_))
+      return wayEnds;
     add(list, node, 0);
     return wayEnds;
   }
@@ -146,8 +144,7 @@ std::size_t RegexLinearMatcher::walk(List &list, std::size_t node, bool afterByt
     const std::size_t operand = node + regexNodeSize;
     if (!valid(operand))
       regexCorruptedPointers();
-    const bool more =
-        pos_ < s_.length && simpleNodeAccepts(*p_, operand, s_.bytes[pos_], s_.ignoreCase);
+    const bool more = text_->takeOne(operand, pos_) > 0;
     if (mustTakeOne(op) && !afterByte) {
       if (more)
         add(list, node, 0);
@@ -181,25 +178,65 @@ std::size_t RegexLinearMatcher::walk(List &list, std::size_t node, bool afterByt
 }
 
 // The way `thread` takes the byte `c` at the place before the current one.
+// A way that takes a character of several bytes waits through its other
+// bytes (`sub` counts them; of a literal compared by characters, above the
+// index of the literal's character).
 void RegexLinearMatcher::take(const Thread &thread, unsigned char c, List &next) {
   const std::size_t node = thread.node;
   const std::uint8_t op = p_->op(node);
+  const std::size_t at = pos_ - 1;
   ++work_;
   if (op == EXACTLY) {
-    const std::uint8_t want = p_->bytes[node + regexNodeSize + thread.sub];
-    if (s_.ignoreCase ? upper_[c] != upper_[want] : c != want)
-      return;
-    if (thread.sub + 1 < p_->nodes[node].operandLength) {
-      add(next, node, thread.sub + 1);
+    const RegexNodeInfo &info = p_->nodes[node];
+    const std::uint8_t *operand = &p_->bytes[node + regexNodeSize];
+    const bool byCharacter = s_.ignoreCase && (info.literal & RegexNodeInfo::foldsByCharacter) &&
+                             !(info.literal & RegexNodeInfo::escaped);
+    if (!byCharacter) {
+      const std::uint8_t want = operand[thread.sub];
+      if (s_.ignoreCase ? upper_[c] != upper_[want] : c != want)
+        return;
+      if (thread.sub + 1 < info.operandLength) {
+        add(next, node, thread.sub + 1);
+        return;
+      }
+      if ((info.literal & RegexNodeInfo::endsIncomplete) && text_->inside(pos_))
+        return;
+      follow(next, p_->next(node), false);
       return;
     }
-    follow(next, p_->next(node), false);
-  } else if (isRepeat(op)) {
-    if (simpleNodeAccepts(*p_, node + regexNodeSize, c, s_.ignoreCase))
-      follow(next, node, true);
-  } else if (simpleNodeAccepts(*p_, node, c, s_.ignoreCase)) {
-    follow(next, p_->next(node), false);
+    const std::uint32_t index = thread.sub & 0xFFFFFF;
+    std::uint32_t waiting = thread.sub >> 24;
+    const std::string_view literal(reinterpret_cast<const char *>(operand), info.operandLength);
+    if (waiting == 0) {
+      const std::size_t taken = text_->takeLiteralCharacter(node, index, at);
+      if (taken == 0)
+        return;
+      waiting = static_cast<std::uint32_t>(taken);
+    }
+    if (waiting > 1) {
+      add(next, node, index | ((waiting - 1) << 24));
+      return;
+    }
+    const std::size_t after = index + utf8::characterAt(literal.substr(index)).length;
+    if (after < info.operandLength)
+      add(next, node, after);
+    else
+      follow(next, p_->next(node), false);
+    return;
   }
+  const bool repeat = isRepeat(op);
+  std::size_t waiting = thread.sub;
+  if (waiting == 0) {
+    waiting = text_->takeOne(repeat ? node + regexNodeSize : node, at);
+    if (waiting == 0)
+      return;
+  }
+  if (waiting > 1)
+    add(next, node, waiting - 1);
+  else if (repeat)
+    follow(next, node, true);
+  else
+    follow(next, p_->next(node), false);
 }
 
 void RegexLinearMatcher::seed(List &list) {
@@ -220,6 +257,7 @@ bool RegexLinearMatcher::search(const RegexProgram &program, const Subject &subj
                                 std::size_t first, std::size_t last, const ByteScan *starts) {
   p_ = &program;
   s_ = subject;
+  text_.emplace(subject.bytes, subject.length, program, subject.ignoreCase);
   upper_ = program.upper.data();
   slots_ = 1 + 2 * static_cast<std::size_t>(std::max(program.groupCount, 0));
   groups_.assign(slots_, -1);

@@ -3,12 +3,14 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/utf8.h"
 
 #include "engine/job.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string.h> // memmem, memrchr
 
 namespace marrowen {
@@ -33,6 +35,15 @@ constexpr std::size_t never = static_cast<std::size_t>(-1);
 struct HandOver {
   std::size_t attemptStart;
 };
+
+// Whether ignoring case a literal has letters the upper-case table cannot
+// fold alone.
+bool literalFoldsByCharacter(std::string_view literal) {
+  for (unsigned char c : literal)
+    if (c >= 0x80 || c == 'k' || c == 'K' || c == 's' || c == 'S')
+      return true;
+  return false;
+}
 
 } // namespace
 
@@ -75,9 +86,12 @@ public:
     endIsFinal_ = endIsFinal;
     ci_ = ignoreCase;
     upper_ = program.upper.data();
+    text_.emplace(s_, end_, program, ignoreCase);
     steps_ = 0;
     stepLimit_ = stepLimit;
   }
+
+  const RegexText &text() const { return *text_; }
 
   // The steps after which the search hands over (never: it does not).
   void setHandOver(std::size_t steps) { handOverAt_ = steps; }
@@ -165,9 +179,24 @@ public:
   }
 
   // The start of the run of `members` that ends at `end`, not before `floor`.
-  std::size_t runStart(const ByteScan &members, std::size_t floor, std::size_t end) const {
-    while (end > floor && members.table[s_[end - 1]])
-      --end;
+  // A character beyond ASCII belongs to the run when the simple node at
+  // `node` takes it whole.
+  std::size_t runStart(std::size_t node, const ByteScan &members, std::size_t floor,
+                       std::size_t end) const {
+    const std::string_view text(reinterpret_cast<const char *>(s_), end_);
+    while (end > floor) {
+      const unsigned char b = s_[end - 1];
+      if (!members.table[b])
+        break;
+      if (b < 0x80) {
+        --end;
+        continue;
+      }
+      const std::size_t n = end - utf8::lastCharacterStart(text.substr(0, end));
+      if (end - floor < n || text_->takeOne(node, end - n) != n)
+        break;
+      end -= n;
+    }
     return end;
   }
 
@@ -201,11 +230,20 @@ private:
   }
 
   // The look-ahead byte of a repeat: the first byte of a literal after it.
+  // Only a byte that begins a character of the run (never a continuation
+  // byte) and that the literal's match must hold there (ignoring case: one
+  // the table folds, ASCII) can rule counts out.
   int lookAhead(std::size_t repeat) const {
     std::size_t next = p_->next(repeat);
     if (!validNode(next) || p_->op(next) != EXACTLY || next + regexNodeSize >= p_->bytes.size())
       return -1;
-    return p_->bytes[next + regexNodeSize];
+    const unsigned char la = p_->bytes[next + regexNodeSize];
+    if ((la & 0xC0) == 0x80)
+      return -1;
+    if (ci_ && la != 0 &&
+        (la >= 0x80 || !(p_->nodes[next].literal & RegexNodeInfo::firstFoldsByByte)))
+      return -1;
+    return la;
   }
 
   // The largest count k, min <= k <= n, after which the look-ahead byte
@@ -232,7 +270,7 @@ private:
     unsigned char want = ci_ ? upper_[la] : static_cast<unsigned char>(la);
     for (std::size_t c = n + 1; c-- > min;) {
       unsigned char b = byteAt(save + c);
-      if ((ci_ ? upper_[b] : b) == want) {
+      if ((ci_ ? upper_[b] : b) == want && (b & 0xC0) != 0x80) {
         k = c;
         return true;
       }
@@ -240,7 +278,8 @@ private:
     return false;
   }
 
-  // The length of the longest run from `pos` that the simple node matches.
+  // The length of the longest run from `pos` that the simple node matches:
+  // whole characters, bytes given by escapes one at a time.
   std::size_t regRepeat(std::size_t node, std::size_t pos) const {
     if (!validNode(node))
       regexCorruptedPointers();
@@ -249,41 +288,68 @@ private:
     const unsigned char *stop = s_ + end_;
     const unsigned char *q = from;
     const ByteSet *table = nullptr;
+    bool negated = false;
     switch (op) {
     case ANY: {
+      if (pos < end_ && text_->inside(pos))
+        return 0;
       const void *nul = std::memchr(from, 0, end_ - pos);
       return nul ? static_cast<const unsigned char *>(nul) - from : end_ - pos;
     }
     case EXACTLY: {
-      if (p_->nodes[node].opcode != EXACTLY)
+      const RegexNodeInfo &info = p_->nodes[node];
+      if (info.opcode != EXACTLY)
         regexCorruption();
       unsigned char c = p_->bytes[node + regexNodeSize];
       if (c == 0)
         return 0;
-      if (!ci_) {
-        while (q < stop && *q == c)
-          ++q;
-      } else {
-        unsigned char u = upper_[c];
-        while (q < stop && upper_[*q] == u)
-          ++q;
+      if (info.operandLength == 1 &&
+          ((info.literal & RegexNodeInfo::escaped) ||
+           (c < 0x80 && !(ci_ && (info.literal & RegexNodeInfo::foldsByCharacter))))) {
+        if (!ci_) {
+          while (q < stop && *q == c)
+            ++q;
+        } else {
+          unsigned char u = upper_[c];
+          while (q < stop && upper_[*q] == u)
+            ++q;
+        }
+        return q - from;
       }
-      return q - from;
+      std::size_t run = 0;
+      while (std::size_t n = text_->takeOne(node, pos + run))
+        run += n;
+      return run;
     }
     case ANYOF:
-    case ANYBUT:
+    case ANYBUT: {
       if (p_->nodes[node].opcode != op)
         regexCorruption();
-      table = &p_->sets[p_->nodes[node].setIndex][ci_];
+      const RegexSet &set = p_->sets[p_->nodes[node].setIndex];
+      table = &set.ascii[ci_];
+      negated = set.negated;
       break;
+    }
     default:
       if (op < ANYDIGIT || op > NOTSPACE)
         throw Exception(regexMessage(2690));
       table = &p_->classes[op - ANYDIGIT];
       break;
     }
-    while (q < stop && table->test(*q))
-      ++q;
+    // Bytes below 128 by the table, others a character at a time.
+    while (q < stop) {
+      const unsigned char b = *q;
+      if (b < 0x80) {
+        if (b == 0 || table->test(b) == negated)
+          break;
+        ++q;
+      } else {
+        std::size_t n = text_->takeOne(node, static_cast<std::size_t>(q - s_));
+        if (n == 0)
+          break;
+        q += n;
+      }
+    }
     return q - from;
   }
 
@@ -309,47 +375,58 @@ private:
         ok = atTextEnd(pos);
         break;
       case ANY:
-        ok = byteAt(pos) != 0;
-        pos += ok;
-        break;
-      case EXACTLY: {
-        const RegexNodeInfo &info = p_->nodes[scan];
-        if (info.opcode != EXACTLY)
-          regexCorruption();
-        std::size_t length = info.operandLength;
-        const std::uint8_t *operand = prog + scan + regexNodeSize;
-        if (length == 0) {
-          ok = atTextEnd(pos);
-        } else if (end_ - pos < length) {
-          ok = false;
-        } else if (!ci_) {
-          ok = s_[pos] == operand[0] && std::memcmp(s_ + pos, operand, length) == 0;
-        } else {
-          for (std::size_t i = 0; i < length && ok; ++i)
-            ok = upper_[s_[pos + i]] == upper_[operand[i]];
-        }
-        if (ok)
-          pos += length;
-        break;
-      }
       case ANYOF:
-      case ANYBUT: {
-        const RegexNodeInfo &info = p_->nodes[scan];
-        if (info.opcode != op)
-          regexCorruption();
-        ok = pos < end_ && p_->sets[info.setIndex][ci_].test(s_[pos]);
-        pos += ok;
-        break;
-      }
+      case ANYBUT:
       case ANYDIGIT:
       case NOTDIGIT:
       case ANYLETTER:
       case NOTLETTER:
       case ANYSPACE:
-      case NOTSPACE:
-        ok = pos < end_ && p_->classes[op - ANYDIGIT].test(s_[pos]);
-        pos += ok;
+      case NOTSPACE: {
+        // A byte below 128 by the tables at once; others by characters.
+        const unsigned char b = byteAt(pos);
+        if (b != 0 && b < 0x80) {
+          if (op == ANY) {
+            ok = true;
+          } else if (op == ANYOF || op == ANYBUT) {
+            const RegexNodeInfo &info = p_->nodes[scan];
+            if (info.opcode != op)
+              regexCorruption();
+            const RegexSet &set = p_->sets[info.setIndex];
+            ok = set.ascii[ci_].test(b) != set.negated;
+          } else {
+            ok = p_->classes[op - ANYDIGIT].test(b);
+          }
+          pos += ok;
+          break;
+        }
+        std::size_t n = text_->takeOne(scan, pos);
+        ok = n > 0;
+        pos += n;
         break;
+      }
+      case EXACTLY: {
+        const RegexNodeInfo &info = p_->nodes[scan];
+        if (info.opcode != EXACTLY)
+          regexCorruption();
+        if (info.operandLength == 0) {
+          ok = atTextEnd(pos);
+        } else if (!ci_ && !(info.literal & (RegexNodeInfo::startsWithContinuation |
+                                             RegexNodeInfo::endsIncomplete))) {
+          const std::uint8_t *operand = prog + scan + regexNodeSize;
+          const std::size_t length = info.operandLength;
+          ok = end_ - pos >= length && s_[pos] == operand[0] &&
+               std::memcmp(s_ + pos, operand, length) == 0;
+          if (ok)
+            pos += length;
+        } else {
+          std::size_t n = text_->takeLiteral(scan, pos);
+          ok = n != std::string_view::npos;
+          if (ok)
+            pos += n;
+        }
+        break;
+      }
       case NOTHING:
       case BACK:
         break;
@@ -432,7 +509,7 @@ private:
         }
       } else if (f.kind == LazyChoice) {
         std::size_t k = 0;
-        if (lazyCount(f.node, f.pos, f.count + 1, k)) {
+        if (lazyCount(f.node, f.pos, f.count, true, k)) {
           f.count = static_cast<std::uint32_t>(k);
           pos = f.pos + k;
           scan = p_->next(f.node);
@@ -442,7 +519,13 @@ private:
         std::size_t min = p_->op(f.node) == PLUS ? 1 : 0;
         std::size_t k = 0;
         chargeScan(f.count);
-        if (fittingCount(f.pos, f.count - 1, min, lookAhead(f.node), k)) {
+        // One character fewer; with a look-ahead byte, whatever lies before
+        // the next place it fits (a byte that begins a character).
+        const int la = lookAhead(f.node);
+        const std::size_t fewer =
+            la < 0 ? f.count - text_->stepBefore(f.node + regexNodeSize, f.pos, f.pos + f.count)
+                   : f.count - 1;
+        if (fittingCount(f.pos, fewer, min, la, k)) {
           f.count = static_cast<std::uint32_t>(k);
           pos = f.pos + k;
           scan = p_->next(f.node);
@@ -460,27 +543,27 @@ private:
   // subject's end when nothing follows it.
   bool atTextEnd(std::size_t pos) const { return pos < end_ ? s_[pos] == 0 : endIsFinal_; }
 
-  bool isWordByte(std::size_t pos) const { return pos < end_ && p_->codePage->isWordChar(s_[pos]); }
-
-  // Whether the simple node at `node` accepts the byte at `pos`.
-  bool acceptsOne(std::size_t node, std::size_t pos) const {
-    return pos < end_ && validNode(node) && simpleNodeAccepts(*p_, node, s_[pos], ci_);
-  }
-
-  // The smallest count k >= `from` of the lazy repeat at `repeat`, starting
-  // at `save`, that its operand accepts and after which the look-ahead byte
-  // fits; false when there is none. Walks forward one byte at a time, so a
-  // search never pays for more of the subject than the match looks at.
-  bool lazyCount(std::size_t repeat, std::size_t save, std::size_t from, std::size_t &k) {
+  // The smallest count k of the lazy repeat at `repeat`, starting at
+  // `save`, from `count` on (one character further first when `takeOne`),
+  // after which the look-ahead byte fits; false when there is none. Walks
+  // forward one character at a time, so a search never pays for more of the
+  // subject than the match looks at.
+  bool lazyCount(std::size_t repeat, std::size_t save, std::size_t count, bool takeOne,
+                 std::size_t &k) {
     std::size_t operand = repeat + regexNodeSize;
+    if (!validNode(operand))
+      regexCorruptedPointers();
     int la = lookAhead(repeat);
     unsigned char want = la < 0 ? 0 : ci_ ? upper_[la] : static_cast<unsigned char>(la);
-    // Counts below `from` were accepted when they were tried.
-    std::size_t c = from == 0 ? 0 : from - 1;
-    if (from > 0 && !acceptsOne(operand, save + c))
-      return false;
-    c = from;
-    for (;; ++c) {
+    const std::size_t from = count;
+    std::size_t c = count;
+    if (takeOne) {
+      std::size_t n = text_->takeOne(operand, save + c);
+      if (n == 0)
+        return false;
+      c += n;
+    }
+    for (;;) {
       if (la < 0) {
         k = c;
         return true;
@@ -495,22 +578,25 @@ private:
           return true;
         }
       }
-      if (!acceptsOne(operand, save + c)) {
+      std::size_t n = text_->takeOne(operand, save + c);
+      if (n == 0) {
         chargeScan(c - from);
         return false;
       }
+      c += n;
     }
   }
 
   bool matchWordNode(std::uint8_t op, std::size_t scan, std::size_t &pos) {
     switch (op) {
     case WORDSTART:
-      return !(pos > 0 && isWordByte(pos - 1)) && isWordByte(pos);
+      return !text_->inside(pos) && !text_->wordBefore(pos) && text_->wordAt(pos);
     case WORDEND:
-      return pos > 0 && isWordByte(pos - 1) && (pos < end_ ? !isWordByte(pos) : endIsFinal_);
+      return !text_->inside(pos) && text_->wordBefore(pos) &&
+             (pos < end_ ? !text_->wordAt(pos) : endIsFinal_);
     default: {
       std::size_t k = 0;
-      if (!lazyCount(scan, pos, op == LAZYPLUS ? 1 : 0, k))
+      if (!lazyCount(scan, pos, 0, op == LAZYPLUS, k))
         return false;
       push(LazyChoice, scan, pos, k, 0);
       pos += k;
@@ -536,6 +622,7 @@ private:
   bool leadRunKnown_ = false;
   std::size_t leadRun_ = 0;
   std::vector<Frame> stack_;
+  std::optional<RegexText> text_;
 };
 
 TRegex::TRegex() {
@@ -620,19 +707,25 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
   RegexMatcher &m = *matcher_;
   const bool fast = shortcuts_ && p.shortcutsValid;
   const int mode = caseSensitive_ ? 0 : 1;
-  const bool useAnchor =
-      fast && p.hasAnchor && (p.anchor.bytes.size() >= 2 || !p.firstSetUseful[mode]);
+  // Ignoring case a literal is found byte by byte only when the table
+  // folds all of it: a letter beyond ASCII (or one a longer character folds
+  // to) has partners of other bytes.
+  auto foundByBytes = [&](std::string_view literal) {
+    return caseSensitive_ || !literalFoldsByCharacter(literal);
+  };
+  const bool useAnchor = fast && p.hasAnchor && foundByBytes(p.anchor.bytes) &&
+                         (p.anchor.bytes.size() >= 2 || !p.firstSetUseful[mode]);
 
   // Every match holds this literal somewhere at or after its start, which
   // may lie beyond the limit.
   if (fast && p.hasRequired) {
     // The anchor's own search below rejects the subject just as well.
-    if (!(useAnchor && p.requiredIsAnchor) &&
+    if (!(useAnchor && p.requiredIsAnchor) && foundByBytes(p.required.bytes) &&
         m.findLiteral(p.required.bytes, from, subjectLength_) == notFound)
       return false;
   } else if (p.hasMust) {
     std::string_view must(reinterpret_cast<const char *>(&p.bytes[p.mustOffset]), p.mustLength);
-    if (m.findLiteral(must, from, subjectLength_) == notFound)
+    if (foundByBytes(must) && m.findLiteral(must, from, subjectLength_) == notFound)
       return false;
   }
 
@@ -644,8 +737,9 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
 
   std::size_t last = p.firstChar ? limit : std::max(limit, from + 1);
   if (!fast) {
+    const bool byFirstChar = p.firstChar && (caseSensitive_ || p.firstCharFoldsByByte);
     for (std::size_t pos = from; pos < last; ++pos) {
-      if (p.firstChar && (pos = m.findByte(p.firstChar, pos, last)) == notFound)
+      if (byFirstChar && (pos = m.findByte(p.firstChar, pos, last)) == notFound)
         return false;
       if (m.MatchAt(pos))
         return true;
@@ -653,7 +747,10 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
     return false;
   }
 
-  const bool useRepeatStop = !useAnchor && p.hasRepeatStop[mode];
+  // Skipping over a run's places is sound only where no match can begin
+  // inside one of its characters.
+  const bool overRuns = !p.startsInside[mode];
+  const bool useRepeatStop = !useAnchor && p.hasRepeatStop[mode] && overRuns;
   const bool plus = p.leadingRepeat != regexNone && p.op(p.leadingRepeat) == PLUS;
   std::size_t pos = from;
   while (pos < last) {
@@ -675,7 +772,11 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
       std::size_t stop = m.findInSet(p.repeatStop[mode], pos, subjectLength_);
       if (stop == notFound)
         return false;
-      std::size_t start = m.runStart(p.repeatMembers[mode], pos, stop);
+      std::size_t start = m.runStart(p.operand(p.leadingRepeat), p.repeatMembers[mode], pos, stop);
+      // A run that takes every character beyond ASCII may begin inside one
+      // where the search began; it can start only after that.
+      while (start < stop && m.text().inside(start))
+        ++start;
       if (start >= last)
         return false;
       if (!(plus && start == stop) && m.MatchAt(start))
@@ -689,7 +790,7 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
     }
     if (m.MatchAt(pos))
       return true;
-    pos += m.leadingRun() + 1;
+    pos += (overRuns ? m.leadingRun() : 0) + 1;
   }
   return false;
 }

@@ -61,6 +61,27 @@ constexpr MessageText messageTexts[] = {
 
 bool isGroupOp(std::uint8_t op) { return isOpenOp(op) || isCloseOp(op); }
 
+bool isFoldSensitive(unsigned char c) {
+  return c >= 0x80 || c == 'k' || c == 'K' || c == 's' || c == 'S';
+}
+
+// The first byte of the UTF-8 form of `cp` (at least U+0080).
+unsigned char leadByteOf(char32_t cp) {
+  return static_cast<unsigned char>(cp < 0x800     ? 0xC0 | (cp >> 6)
+                                    : cp < 0x10000 ? 0xE0 | (cp >> 12)
+                                                   : 0xF0 | (cp >> 18));
+}
+
+// Adds every byte that a character of `ranges` beyond ASCII begins with.
+void addLeadBytes(const utf8::CodePointRanges &ranges, ByteSet &bytes) {
+  for (const auto &[first, last] : ranges) {
+    if (last < 0x80)
+      continue;
+    for (int b = leadByteOf(std::max<char32_t>(first, 0x80)); b <= leadByteOf(last); ++b)
+      bytes.set(static_cast<unsigned char>(b));
+  }
+}
+
 // Search shortcuts read the program as the matcher would, to learn which
 // positions can never start a match. They only ever skip such positions.
 class ShortcutFinder {
@@ -73,6 +94,7 @@ public:
       bool restricted = firstSet(mode, set);
       p_.firstSetUseful[mode] = restricted && set.count() < 256;
       p_.firstScan[mode].build(set);
+      p_.startsInside[mode] = canStartInside(mode);
     }
     findLiterals();
     p_.requiredIsAnchor = p_.hasAnchor && p_.required.bytes == p_.anchor.bytes;
@@ -106,7 +128,7 @@ private:
     return p_.next(branch);
   }
 
-  // The bytes a simple node accepts, in one case mode.
+  // Every byte a match of a simple node can begin with, in one case mode.
   std::optional<ByteSet> simpleSet(std::size_t node, int mode) const {
     if (!valid(node))
       return std::nullopt;
@@ -118,32 +140,148 @@ private:
         set.set(static_cast<unsigned char>(b));
       return set;
     case EXACTLY: {
+      const RegexNodeInfo &info = p_.nodes[node];
       unsigned char c = p_.bytes[p_.operand(node)];
       if (c == 0 || mode == 0) {
         set.set(c);
-      } else {
+        return set;
+      }
+      for (int b = 0; b < 256; ++b)
+        if (p_.upper[b] == p_.upper[c])
+          set.set(static_cast<unsigned char>(b));
+      if (!(info.literal & RegexNodeInfo::firstFoldsByByte)) {
+        // The first character beyond ASCII, or an ASCII letter that a
+        // longer character folds to: the bytes its case partners begin with.
+        const std::string_view operand(reinterpret_cast<const char *>(&p_.bytes[p_.operand(node)]),
+                                       info.operandLength);
+        const std::bitset<256> first = utf8::firstBytesIgnoringCase(operand, *p_.codePage);
         for (int b = 0; b < 256; ++b)
-          if (p_.upper[b] == p_.upper[c])
+          if (first.test(static_cast<std::size_t>(b)))
             set.set(static_cast<unsigned char>(b));
       }
       return set;
     }
     case ANYOF:
     case ANYBUT:
-      return p_.sets[p_.nodes[node].setIndex][mode];
+      return p_.sets[p_.nodes[node].setIndex].bytes[mode];
     default:
       if (op >= ANYDIGIT && op <= NOTSPACE)
-        return p_.classes[op - ANYDIGIT];
+        return p_.classStarts[op - ANYDIGIT];
       return std::nullopt;
     }
+  }
+
+  // The bytes a run of the simple node can hold, when its steps are whole
+  // characters (no byte given by an escape steps alone): each byte below
+  // 128 by itself, and every byte of 128 or more when the node can take a
+  // character beyond ASCII, whose membership a run's walk back then asks
+  // the node itself.
+  std::optional<ByteSet> runBytes(std::size_t node, int mode) const {
+    if (!valid(node))
+      return std::nullopt;
+    std::uint8_t op = p_.op(node);
+    ByteSet high;
+    for (int b = 0x80; b < 256; ++b)
+      high.set(static_cast<unsigned char>(b));
+    ByteSet members;
+    switch (op) {
+    case ANY:
+      return simpleSet(node, mode);
+    case EXACTLY: {
+      const RegexNodeInfo &info = p_.nodes[node];
+      const unsigned char c = p_.bytes[p_.operand(node)];
+      if ((info.literal & RegexNodeInfo::escaped) && c >= 0x80)
+        return std::nullopt;
+      if (!(info.literal & RegexNodeInfo::escaped) &&
+          (c >= 0x80 || (mode == 1 && isFoldSensitive(c)))) {
+        if (mode == 1)
+          for (int b = 1; b < 0x80; ++b)
+            if (p_.upper[b] == p_.upper[c])
+              members.set(static_cast<unsigned char>(b));
+        members |= high;
+        return members;
+      }
+      return simpleSet(node, mode);
+    }
+    case ANYOF:
+    case ANYBUT: {
+      const RegexSet &set = p_.sets[p_.nodes[node].setIndex];
+      if (set.escapes[mode].count() > 0)
+        return std::nullopt;
+      for (int b = 1; b < 0x80; ++b)
+        if (set.ascii[mode].test(static_cast<unsigned char>(b)) != set.negated)
+          members.set(static_cast<unsigned char>(b));
+      if (set.negated || !set.singleByte[mode])
+        members |= high;
+      return members;
+    }
+    default:
+      if (op < ANYDIGIT || op > NOTSPACE)
+        return std::nullopt;
+      for (int b = 1; b < 0x80; ++b)
+        if (p_.classes[op - ANYDIGIT].test(static_cast<unsigned char>(b)))
+          members.set(static_cast<unsigned char>(b));
+      if (op != ANYDIGIT && op != ANYSPACE)
+        members |= high;
+      return members;
+    }
+  }
+
+  // Whether every match of the one-character node is one byte wide.
+  bool oneByteWide(std::size_t node) const {
+    std::uint8_t op = p_.op(node);
+    if (op == ANYOF || op == ANYBUT) {
+      const RegexSet &set = p_.sets[p_.nodes[node].setIndex];
+      return set.singleByte[0] && set.singleByte[1];
+    }
+    return op == ANYDIGIT || op == ANYSPACE;
+  }
+
+  // The width of a literal when every match of it has it.
+  std::optional<std::size_t> literalWidth(std::size_t node) const {
+    const RegexNodeInfo &info = p_.nodes[node];
+    if (info.literal & (RegexNodeInfo::escaped))
+      return info.operandLength;
+    if (info.literal & RegexNodeInfo::foldsByCharacter)
+      return std::nullopt;
+    return info.operandLength;
   }
 
   // Every byte a match can begin with; false when a match can begin with
   // anything (or be empty). A match always starts before the subject's
   // end, so a node that needs the end needs a NUL there.
   bool firstSet(int mode, ByteSet &set) const {
+    return walkFromStart([&](std::size_t node, auto &&goOn) {
+      std::uint8_t op = p_.op(node);
+      if (op == EOL || (op == EXACTLY && p_.nodes[node].operandLength == 0)) {
+        set.set(0);
+      } else if (op == BOL || op == NOTHING || isGroupOp(op)) {
+        goOn(p_.next(node));
+      } else if (op == STAR || op == PLUS) {
+        auto operandSet = simpleSet(p_.operand(node), mode);
+        if (!operandSet)
+          return false;
+        set |= *operandSet;
+        if (op == STAR)
+          goOn(p_.next(node));
+      } else if (op == BRANCH) {
+        goOnInEachAlternative(node, goOn);
+      } else if (auto s = simpleSet(node, mode)) {
+        set |= *s;
+      } else {
+        return false; // END, BACK or anything unforeseen
+      }
+      return true;
+    });
+  }
+
+  // Runs `visit` once on each node reached from the program's start, as
+  // `visit` goes on (it calls its second argument with each node to go on
+  // with); false as soon as `visit` stops the walk or meets a damaged node.
+  template <class Visit> bool walkFromStart(Visit visit) const {
     std::vector<char> visited(p_.bytes.size(), 0);
     std::vector<std::size_t> work{1};
+    auto goOn = [&work](std::size_t node) { work.push_back(node); };
     while (!work.empty()) {
       std::size_t node = work.back();
       work.pop_back();
@@ -152,34 +290,74 @@ private:
       if (visited[node])
         continue;
       visited[node] = 1;
-      std::uint8_t op = p_.op(node);
-      if (op == EOL || (op == EXACTLY && p_.nodes[node].operandLength == 0)) {
-        set.set(0);
-      } else if (op == BOL || op == NOTHING || isGroupOp(op)) {
-        work.push_back(p_.next(node));
-      } else if (op == STAR || op == PLUS) {
-        auto operandSet = simpleSet(p_.operand(node), mode);
-        if (!operandSet)
-          return false;
-        set |= *operandSet;
-        if (op == STAR)
-          work.push_back(p_.next(node));
-      } else if (op == BRANCH) {
-        if (!hasChoice(node)) {
-          work.push_back(p_.operand(node));
-        } else {
-          std::size_t steps = 0;
-          for (std::size_t b = node; valid(b) && p_.op(b) == BRANCH && ++steps < 65536;
-               b = p_.next(b))
-            work.push_back(p_.operand(b));
-        }
-      } else if (auto s = simpleSet(node, mode)) {
-        set |= *s;
-      } else {
-        return false; // END, BACK or anything unforeseen
-      }
+      if (!visit(node, goOn))
+        return false;
     }
     return true;
+  }
+
+  // Goes on into every alternative of the BRANCH chain at `branch`.
+  template <class GoOn> void goOnInEachAlternative(std::size_t branch, GoOn &&goOn) const {
+    if (!hasChoice(branch)) {
+      goOn(p_.operand(branch));
+      return;
+    }
+    std::size_t steps = 0;
+    for (std::size_t b = branch; valid(b) && p_.op(b) == BRANCH && ++steps < 65536; b = p_.next(b))
+      goOn(p_.operand(b));
+  }
+
+  // Whether a match can begin inside a character of the text: where a byte
+  // given by an escape takes a continuation byte first, or where it is
+  // empty. Every other match begins with a character, which no place inside
+  // one holds.
+  bool canStartInside(int mode) const {
+    auto takesContinuation = [&](std::size_t node) {
+      const std::uint8_t op = p_.op(node);
+      if (op == EXACTLY) {
+        const RegexNodeInfo &info = p_.nodes[node];
+        if (!(info.literal & RegexNodeInfo::escaped) || info.operandLength == 0)
+          return false;
+        const unsigned char c = p_.bytes[p_.operand(node)];
+        for (int b = 0x80; b < 0xC0; ++b)
+          if (mode == 0 ? b == c : p_.upper[b] == p_.upper[c])
+            return true;
+        return false;
+      }
+      // A negated set never matches inside a character: a byte there is an
+      // escaped member or no character at all.
+      if (op == ANYOF) {
+        const RegexSet &set = p_.sets[p_.nodes[node].setIndex];
+        for (int b = 0x80; b < 0xC0; ++b)
+          if (set.escapes[mode].test(static_cast<unsigned char>(b)))
+            return true;
+      }
+      return false;
+    };
+    // The walk stops where a match can begin inside a character.
+    return !walkFromStart([&](std::size_t node, auto &&goOn) {
+      std::uint8_t op = p_.op(node);
+      if (op == END)
+        return false;
+      if (op == BOL || op == NOTHING || op == BACK || isGroupOp(op)) {
+        goOn(p_.next(node));
+      } else if (op == BRANCH) {
+        goOnInEachAlternative(node, goOn);
+      } else if (op == STAR || op == PLUS || op == LAZYSTAR || op == LAZYPLUS) {
+        if (!valid(p_.operand(node)) || takesContinuation(p_.operand(node)))
+          return false;
+        if (op == STAR || op == LAZYSTAR)
+          goOn(p_.next(node));
+      } else if (takesContinuation(node)) {
+        return false;
+      } else if (!(op == EXACTLY || op == ANY || op == ANYOF || op == ANYBUT || op == EOL ||
+                   op == WORDSTART || op == WORDEND || (op >= ANYDIGIT && op <= NOTSPACE))) {
+        return false; // anything unforeseen
+      }
+      // Otherwise a character, the end of the text or a word's edge: no
+      // place inside a character holds them.
+      return true;
+    });
   }
 
   // The width every path from `from` to `to` has, if they all agree.
@@ -195,9 +373,14 @@ private:
       if (isZeroWidth(op)) {
         node = p_.next(node);
       } else if (op == EXACTLY) {
-        total += p_.nodes[node].operandLength;
+        auto w = literalWidth(node);
+        if (!w)
+          return std::nullopt;
+        total += *w;
         node = p_.next(node);
       } else if (isOneByte(op)) {
+        if (!oneByteWide(node))
+          return std::nullopt;
         total += 1;
         node = p_.next(node);
       } else if (op == BRANCH && !hasChoice(node)) {
@@ -260,7 +443,10 @@ private:
         }
         std::size_t length = p_.nodes[node].operandLength;
         run.bytes.append(reinterpret_cast<const char *>(&p_.bytes[p_.operand(node)]), length);
-        distance += length;
+        if (auto w = literalWidth(node))
+          distance += *w;
+        else
+          distanceKnown = false;
         node = p_.next(node);
         continue;
       }
@@ -277,7 +463,10 @@ private:
       } else if (isZeroWidth(op) || op == EXACTLY) {
         node = p_.next(node);
       } else if (isOneByte(op)) {
-        distance += 1;
+        if (oneByteWide(node))
+          distance += 1;
+        else
+          distanceKnown = false;
         node = p_.next(node);
       } else if (op == STAR || op == PLUS) {
         distanceKnown = false;
@@ -315,8 +504,13 @@ private:
     if (!valid(next) || p_.op(next) != EXACTLY || p_.nodes[next].operandLength == 0)
       return;
     unsigned char stop = p_.bytes[p_.operand(next)];
+    // A stop byte below 128 always begins a character.
+    if (stop >= 0x80)
+      return;
     for (int mode = 0; mode < 2; ++mode) {
-      auto members = simpleSet(p_.operand(p_.leadingRepeat), mode);
+      if (mode == 1 && !(p_.nodes[next].literal & RegexNodeInfo::firstFoldsByByte))
+        continue;
+      auto members = runBytes(p_.operand(p_.leadingRepeat), mode);
       // A run never takes a NUL, not even the NUL literal's.
       if (members)
         members->reset(0);
@@ -358,6 +552,12 @@ private:
       } else if (isGroupOp(op) || op == NOTHING) {
         node = p_.next(node);
       } else if (op == EXACTLY && p_.nodes[node].operandLength > 0) {
+        // A row holds bytes that match by themselves: an escaped byte, or
+        // ASCII whose case the table alone decides.
+        const RegexNodeInfo &info = p_.nodes[node];
+        if (!(info.literal & RegexNodeInfo::escaped) &&
+            (info.literal & RegexNodeInfo::foldsByCharacter))
+          return;
         const std::size_t operand = p_.operand(node);
         for (std::size_t i = 0; i < p_.nodes[node].operandLength; ++i) {
           const unsigned char c = p_.bytes[operand + i];
@@ -371,6 +571,8 @@ private:
         }
         node = p_.next(node);
       } else if (isOneByte(op)) {
+        if (!oneByteWide(node))
+          return;
         auto sensitive = simpleSet(node, 0), ignoring = simpleSet(node, 1);
         if (!sensitive || !ignoring || !add(*sensitive, *ignoring))
           return;
@@ -496,27 +698,272 @@ void regexCorruption() { throw Exception(regexMessage(2700)); }
 
 void regexCorruptedPointers() { throw Exception("MatchPrim: Corrupted pointers"); }
 
-bool simpleNodeAccepts(const RegexProgram &program, std::size_t node, unsigned char c,
-                       bool ignoreCase) {
-  const std::uint8_t op = program.op(node);
+std::size_t RegexText::takeOne(std::size_t node, std::size_t pos) const {
+  if (pos >= end_)
+    return 0;
+  const RegexProgram &p = *p_;
+  const std::uint8_t op = p.op(node);
+  const unsigned char b = s_[pos];
   switch (op) {
   case ANY:
-    return c != 0;
+    if (b < 0x80)
+      return b != 0;
+    if (std::size_t n = sequenceAt(pos))
+      return n;
+    return inside(pos) ? 0 : 1;
   case EXACTLY: {
-    const unsigned char want = program.bytes[program.operand(node)];
-    return want != 0 && (ignoreCase ? program.upper[c] == program.upper[want] : c == want);
+    const RegexNodeInfo &info = p.nodes[node];
+    if (info.opcode != EXACTLY)
+      regexCorruption();
+    if (info.operandLength == 0)
+      return 0;
+    const std::size_t taken = takeLiteral(node, pos);
+    return taken == std::string_view::npos ? 0 : taken;
   }
   case ANYOF:
   case ANYBUT:
-    if (program.nodes[node].opcode != op)
+    if (p.nodes[node].opcode != op)
       regexCorruption();
-    return program.sets[program.nodes[node].setIndex][ignoreCase].test(c);
+    return takeSet(p.sets[p.nodes[node].setIndex], pos);
   default:
     if (op < ANYDIGIT || op > NOTSPACE)
       throw Exception(regexMessage(2690));
-    return program.classes[op - ANYDIGIT].test(c);
+    return takeClass(op, pos);
   }
 }
+
+std::size_t RegexText::takeSet(const RegexSet &set, std::size_t pos) const {
+  const unsigned char b = s_[pos];
+  if (b == 0)
+    return 0;
+  bool member;
+  std::size_t length = 1;
+  if (b < 0x80) {
+    member = set.ascii[ci_].test(b);
+  } else if (set.escapes[ci_].test(b)) {
+    member = true;
+  } else if (std::size_t n = sequenceAt(pos)) {
+    member = utf8::inRanges(set.characters[ci_], utf8::decode(view().substr(pos, n)));
+    length = n;
+  } else {
+    if (inside(pos))
+      return 0;
+    member = set.lone[ci_].test(b);
+  }
+  return member != set.negated ? length : 0;
+}
+
+std::size_t RegexText::takeClass(std::uint8_t op, std::size_t pos) const {
+  const unsigned char b = s_[pos];
+  const ByteSet &bytes = p_->classes[op - ANYDIGIT];
+  if (b < 0x80)
+    return bytes.test(b);
+  if (std::size_t n = sequenceAt(pos)) {
+    bool member = false;
+    switch (op) {
+    case NOTDIGIT:
+    case NOTSPACE:
+      member = true;
+      break;
+    case ANYLETTER:
+      member = utf8::isLetter(utf8::decode(view().substr(pos, n)));
+      break;
+    case NOTLETTER:
+      member = !utf8::isLetter(utf8::decode(view().substr(pos, n)));
+      break;
+    default:
+      break;
+    }
+    return member ? n : 0;
+  }
+  return !inside(pos) && bytes.test(b);
+}
+
+std::size_t RegexText::takeLiteral(std::size_t node, std::size_t pos) const {
+  constexpr std::size_t none = std::string_view::npos;
+  const RegexProgram &p = *p_;
+  const RegexNodeInfo &info = p.nodes[node];
+  const std::size_t length = info.operandLength;
+  const std::uint8_t *operand = p.bytes.data() + p.operand(node);
+  if (!ci_ || !(info.literal & RegexNodeInfo::foldsByCharacter) ||
+      (info.literal & RegexNodeInfo::escaped)) {
+    if (pos > end_ || end_ - pos < length)
+      return none;
+    if (!ci_) {
+      if (s_[pos] != operand[0] || std::memcmp(s_ + pos, operand, length) != 0)
+        return none;
+    } else {
+      for (std::size_t i = 0; i < length; ++i)
+        if (p.upper[s_[pos + i]] != p.upper[operand[i]])
+          return none;
+    }
+    if (info.literal & RegexNodeInfo::escaped)
+      return length;
+    if ((info.literal & RegexNodeInfo::startsWithContinuation) && inside(pos))
+      return none;
+    if ((info.literal & RegexNodeInfo::endsIncomplete) && inside(pos + length))
+      return none;
+    return length;
+  }
+  // Ignoring case, character by character: a character may fold to one of
+  // another length.
+  std::size_t q = pos;
+  for (std::size_t i = 0; i < length;) {
+    const std::size_t taken = takeLiteralCharacter(node, i, q);
+    if (taken == 0)
+      return none;
+    q += taken;
+    i +=
+        utf8::characterAt(std::string_view(reinterpret_cast<const char *>(operand) + i, length - i))
+            .length;
+  }
+  return q - pos;
+}
+
+std::size_t RegexText::takeLiteralCharacter(std::size_t node, std::size_t index,
+                                            std::size_t pos) const {
+  if (pos >= end_ || s_[pos] == 0)
+    return 0;
+  const RegexProgram &p = *p_;
+  const std::string_view literal(reinterpret_cast<const char *>(&p.bytes[p.operand(node)]),
+                                 p.nodes[node].operandLength);
+  const utf8::Character want = utf8::characterAt(literal.substr(index));
+  const utf8::Character have = utf8::characterAt(view().substr(pos));
+  if (!have.sequence && s_[pos] >= 0x80 && inside(pos))
+    return 0;
+  return utf8::sameIgnoringCase(have, want, *p.codePage) ? have.length : 0;
+}
+
+std::size_t RegexText::stepBefore(std::size_t node, std::size_t start, std::size_t pos) const {
+  if ((s_[pos - 1] & 0xC0) != 0x80)
+    return 1;
+  const std::size_t n = pos - utf8::lastCharacterStart(view().substr(0, pos));
+  if (n == 1 || pos - start < n)
+    return 1;
+  // The run took the character whole, unless its first byte was taken alone
+  // as a byte given by an escape.
+  const std::uint8_t op = p_->op(node);
+  if (op == EXACTLY && (p_->nodes[node].literal & RegexNodeInfo::escaped))
+    return 1;
+  if ((op == ANYOF || op == ANYBUT) &&
+      p_->sets[p_->nodes[node].setIndex].escapes[ci_].test(s_[pos - n]))
+    return 1;
+  return n;
+}
+
+bool RegexText::wordAt(std::size_t pos) const {
+  if (pos >= end_)
+    return false;
+  const unsigned char b = s_[pos];
+  if (b >= 0x80) {
+    if (std::size_t n = sequenceAt(pos)) {
+      const char32_t cp = utf8::decode(view().substr(pos, n));
+      return utf8::isLetter(cp) || utf8::isDigit(cp);
+    }
+  }
+  return p_->codePage->isWordChar(b);
+}
+
+bool RegexText::wordBefore(std::size_t pos) const {
+  if (pos == 0 || pos > end_)
+    return false;
+  const std::size_t n = pos - utf8::lastCharacterStart(view().substr(0, pos));
+  if (n > 1) {
+    const char32_t cp = utf8::decode(view().substr(pos - n, n));
+    return utf8::isLetter(cp) || utf8::isDigit(cp);
+  }
+  return p_->codePage->isWordChar(s_[pos - 1]);
+}
+
+namespace {
+
+// The literal flags of a typed literal of `length` bytes at `operand`.
+std::uint8_t literalFlags(const std::uint8_t *operand, std::size_t length) {
+  using Info = RegexNodeInfo;
+  const std::string_view bytes(reinterpret_cast<const char *>(operand), length);
+  std::uint8_t flags = 0;
+  for (unsigned char c : bytes)
+    if (isFoldSensitive(c))
+      flags |= Info::foldsByCharacter;
+  if ((operand[0] & 0xC0) == 0x80)
+    flags |= Info::startsWithContinuation;
+  if (utf8::incompleteTail(bytes) > 0)
+    flags |= Info::endsIncomplete;
+  const utf8::Character first = utf8::characterAt(bytes);
+  if (first.length == length)
+    flags |= Info::oneCharacter;
+  if (!first.sequence && (operand[0] >= 0x80 || !isFoldSensitive(operand[0])))
+    flags |= Info::firstFoldsByByte;
+  return flags;
+}
+
+RegexSet makeSet(const RegexSetMembers &m, bool negated,
+                 const std::array<unsigned char, 256> &upper) {
+  RegexSet set;
+  set.negated = negated;
+  set.ascii[0] = m.ascii;
+  set.escapes[0] = m.escapes;
+  set.lone[0] = m.lone;
+  set.characters[0] = m.characters;
+  utf8::mergeRanges(set.characters[0]);
+  // Ignoring case a byte is a member by the upper-case table of the code
+  // page, as every byte is; a character by Unicode's case folding, which
+  // also ties some characters beyond ASCII to ASCII letters (the Kelvin
+  // sign to k).
+  ByteSet upperOfAll, upperOfEscapes;
+  for (int b = 1; b < 256; ++b) {
+    auto c = static_cast<unsigned char>(b);
+    if (m.ascii.test(c) || m.escapes.test(c) || m.lone.test(c))
+      upperOfAll.set(upper[c]);
+    if (m.escapes.test(c))
+      upperOfEscapes.set(upper[c]);
+  }
+  for (int b = 1; b < 256; ++b) {
+    auto c = static_cast<unsigned char>(b);
+    if (!upperOfAll.test(upper[c]))
+      continue;
+    if (b < 0x80)
+      set.ascii[1].set(c);
+    else if (upperOfEscapes.test(upper[c]))
+      set.escapes[1].set(c);
+    else
+      set.lone[1].set(c);
+  }
+  utf8::CodePointRanges closed = set.characters[0];
+  for (int b = 'A'; b <= 'z'; ++b)
+    if (m.ascii.test(static_cast<unsigned char>(b)) &&
+        isFoldSensitive(static_cast<unsigned char>(b)))
+      closed.emplace_back(b, b);
+  if (!closed.empty())
+    utf8::closeOverCase(closed);
+  for (int b = 1; b < 0x80; ++b)
+    if (utf8::inRanges(closed, static_cast<char32_t>(b)))
+      set.ascii[1].set(static_cast<unsigned char>(b));
+  set.characters[1] = std::move(closed);
+
+  bool noHigh = true;
+  for (int mode = 0; mode < 2; ++mode) {
+    const bool high = set.escapes[mode].count() > 0 || set.lone[mode].count() > 0 ||
+                      !set.characters[mode].empty();
+    noHigh = noHigh && !high;
+    set.singleByte[mode] = !negated && !high;
+    ByteSet &first = set.bytes[mode];
+    if (negated) {
+      for (int b = 1; b < 256; ++b)
+        if (b >= 0x80 || !set.ascii[mode].test(static_cast<unsigned char>(b)))
+          first.set(static_cast<unsigned char>(b));
+    } else {
+      first = set.ascii[mode];
+      first |= set.escapes[mode];
+      first |= set.lone[mode];
+      addLeadBytes(set.characters[mode], first);
+    }
+  }
+  set.highDecided = noHigh;
+  return set;
+}
+
+} // namespace
 
 void analyseRegexProgram(RegexProgram &p) {
   const CodePage &cp = *p.codePage;
@@ -539,11 +986,18 @@ void analyseRegexProgram(RegexProgram &p) {
     return result;
   };
   p.classes = {digit, complement(digit), letter, complement(letter), space, complement(space)};
+  // A character beyond ASCII is a letter or not by Unicode, whatever byte
+  // it begins with.
+  p.classStarts = p.classes;
+  for (int op : {ANYLETTER, NOTLETTER, NOTDIGIT, NOTSPACE})
+    for (int b = 0xC2; b <= 0xF4; ++b)
+      p.classStarts[op - ANYDIGIT].set(static_cast<unsigned char>(b));
 
   // Nodes lie one after another; only literal and set nodes carry a
   // NUL-ended operand of their own.
   p.nodes.assign(p.bytes.size(), RegexNodeInfo{});
   p.sets.clear();
+  std::size_t literals = 0;
   std::size_t node = 1;
   while (node + regexNodeSize <= p.bytes.size()) {
     std::uint8_t op = p.bytes[node];
@@ -558,24 +1012,26 @@ void analyseRegexProgram(RegexProgram &p) {
       }
       std::size_t length = static_cast<const std::uint8_t *>(nul) - (p.bytes.data() + next);
       info.operandLength = static_cast<std::uint16_t>(length);
-      if (op != EXACTLY) {
-        ByteSet members, upperMembers;
-        for (std::size_t i = 0; i < length; ++i) {
-          members.set(p.bytes[next + i]);
-          upperMembers.set(p.upper[p.bytes[next + i]]);
-        }
-        std::array<ByteSet, 2> tables;
-        for (int b = 1; b < 256; ++b) {
-          auto c = static_cast<unsigned char>(b);
-          bool inSet = members.test(c);
-          bool inUpper = upperMembers.test(p.upper[c]);
-          if (inSet == (op == ANYOF))
-            tables[0].set(c);
-          if (inUpper == (op == ANYOF))
-            tables[1].set(c);
+      if (op == EXACTLY) {
+        const bool escaped = literals < p.literalEscapes.size() && p.literalEscapes[literals];
+        ++literals;
+        if (escaped)
+          info.literal = RegexNodeInfo::escaped | RegexNodeInfo::oneCharacter |
+                         RegexNodeInfo::firstFoldsByByte;
+        else if (length > 0)
+          info.literal = literalFlags(p.bytes.data() + next, length);
+      } else {
+        RegexSetMembers members;
+        if (p.sets.size() < p.setMembers.size()) {
+          members = p.setMembers[p.sets.size()];
+        } else {
+          for (std::size_t i = 0; i < length; ++i) {
+            unsigned char c = p.bytes[next + i];
+            (c < 0x80 ? members.ascii : members.lone).set(c);
+          }
         }
         info.setIndex = static_cast<std::uint16_t>(p.sets.size());
-        p.sets.push_back(tables);
+        p.sets.push_back(makeSet(members, op == ANYBUT, p.upper));
       }
       // The NUL escape's operand is that NUL and the terminating one.
       next += length + 1 + (op == EXACTLY && length == 0 && next + 1 < p.bytes.size());

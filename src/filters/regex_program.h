@@ -5,12 +5,14 @@
 
 #include "classlib/codepage.h"
 #include "classlib/format.h"
+#include "classlib/utf8.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -110,9 +112,61 @@ struct RegexLiteral {
 
 // Per-node data the matcher needs that the byte program only implies.
 struct RegexNodeInfo {
+  // Of a literal: what the compiler knew of it.
+  enum : std::uint8_t {
+    // Written as an escape: a byte, which matches wherever it stands.
+    escaped = 1,
+    // Ignoring case it is compared character by character: it holds a
+    // byte of 128 or more, or a letter that a longer character folds to.
+    foldsByCharacter = 2,
+    // Its first byte is a stray continuation byte, which must not stand
+    // inside a character of the text.
+    startsWithContinuation = 4,
+    // It ends with the start of a sequence it does not complete, which
+    // must not go on in the text.
+    endsIncomplete = 8,
+    // It is one character (or one escaped byte), fit for STAR and PLUS.
+    oneCharacter = 16,
+    // Ignoring case, its first byte says which bytes can begin a match
+    // through the upper-case table alone.
+    firstFoldsByByte = 32,
+  };
   std::uint8_t opcode = 0xFF; // what the node was compiled as
+  std::uint8_t literal = 0;   // the flags above
   std::uint16_t operandLength = 0;
   std::uint16_t setIndex = 0;
+};
+
+// A set's members as the compiler read them. The operand lists the member
+// bytes (and the bytes of the characters that begin and end a range of
+// characters); this holds their meaning.
+struct RegexSetMembers {
+  ByteSet ascii;   // bytes below 128, however written
+  ByteSet escapes; // bytes of 128 or more written as escapes
+  ByteSet lone;    // bytes of 128 or more typed as they are
+  utf8::CodePointRanges characters;
+};
+
+// A set as the matchers test it. A byte of 128 or more given by an escape is
+// a member wherever it stands, even inside a character of the text; a valid
+// multi-byte sequence is one character, tested against the ranges of
+// characters; any other byte is a character of the code page.
+struct RegexSet {
+  // What the search shortcuts know: every byte a match of the set can begin
+  // with, [case-sensitive, ignoring case].
+  std::array<ByteSet, 2> bytes;
+  std::array<ByteSet, 2> ascii;
+  std::array<ByteSet, 2> escapes;
+  std::array<ByteSet, 2> lone;
+  std::array<utf8::CodePointRanges, 2> characters;
+  bool negated = false;
+  // Whether the set takes exactly one byte below 128 whenever it matches,
+  // so the bytes above say all about it.
+  std::array<bool, 2> singleByte{false, false};
+  // Whether it takes no byte of 128 or more (a positive set), or every
+  // character and byte of 128 or more (a negated one): a run of it is then
+  // found byte by byte.
+  bool highDecided = false;
 };
 
 struct RegexProgram {
@@ -122,23 +176,36 @@ struct RegexProgram {
 
   // The search data every program carries.
   std::uint8_t firstChar = 0; // 0: none
+  // Whether ignoring case the first literal's first byte is found through
+  // the upper-case table alone.
+  bool firstCharFoldsByByte = false;
   bool anchored = false;
   bool hasMust = false;
   std::size_t mustOffset = 0; // operand offset inside `bytes`
   std::size_t mustLength = 0;
 
+  // What the compiler knew beyond the bytes, in the order the nodes lie:
+  // whether each literal was written as an escape, the members of each set.
+  std::vector<bool> literalEscapes;
+  std::vector<RegexSetMembers> setMembers;
+
   // Node table, indexed by node offset.
   std::vector<RegexNodeInfo> nodes;
-  // Membership of each set node, [case-sensitive, ignoring case].
-  std::vector<std::array<ByteSet, 2>> sets;
-  // \d \D \w \W \s \S, indexed by opcode - ANYDIGIT.
+  std::vector<RegexSet> sets;
+  // \d \D \w \W \s \S, indexed by opcode - ANYDIGIT: the bytes that are
+  // members read alone (ASCII, or a byte of the code page), and every byte
+  // a member can begin with, characters beyond ASCII included.
   std::array<ByteSet, 6> classes;
+  std::array<ByteSet, 6> classStarts;
   std::array<unsigned char, 256> upper{};
 
   // Search shortcuts, derived from the sound program; results never depend
   // on them. Index 0 case-sensitive, 1 ignoring case.
   bool shortcutsValid = false;
   bool firstSetUseful[2] = {false, false};
+  // Whether a match can begin inside a character of the text (through a byte
+  // given by an escape, or empty): a search must then try those places too.
+  bool startsInside[2] = {true, true};
   ByteScan firstScan[2];
   bool hasRequired = false;
   RegexLiteral required; // the longest literal every match holds
@@ -168,6 +235,54 @@ struct RegexProgram {
       return regexNone;
     return bytes[node] == regex_op::BACK ? node - offset : node + offset;
   }
+};
+
+// The subject as both matchers read it: a valid multi-byte UTF-8 sequence
+// is one character, which no match of a character enters; every other byte
+// is a character of the code page. Bytes given by escapes match bytes.
+class RegexText {
+public:
+  RegexText(const unsigned char *bytes, std::size_t length, const RegexProgram &program,
+            bool ignoreCase)
+      : s_(bytes), end_(length), p_(&program), ci_(ignoreCase) {}
+
+  // Whether `pos` lies inside a character that began before it.
+  bool inside(std::size_t pos) const {
+    return pos < end_ && (s_[pos] & 0xC0) == 0x80 && utf8::isInsideSequence(view(), pos);
+  }
+  // The length of the valid sequence at `pos` (pos < length), or 0.
+  std::size_t sequenceAt(std::size_t pos) const {
+    return s_[pos] >= 0xC2 ? utf8::sequenceLength(view().substr(pos)) : 0;
+  }
+  // How many bytes the simple node (or one-character literal) at `node`
+  // takes at `pos`; 0 when it does not match there. Raises message 2690 for
+  // a node that is not simple.
+  std::size_t takeOne(std::size_t node, std::size_t pos) const;
+  // How many bytes the literal at `node` (not the empty NUL literal) takes
+  // at `pos`, which ignoring case may differ from its own length; npos when
+  // it does not match there.
+  std::size_t takeLiteral(std::size_t node, std::size_t pos) const;
+  // Ignoring case, how many bytes the character at `index` of the literal
+  // at `node` (one compared by characters) takes at `pos`; 0 for none.
+  std::size_t takeLiteralCharacter(std::size_t node, std::size_t index, std::size_t pos) const;
+  // The length of the step a run of the simple node at `node` took last
+  // before `pos`, a run that began at `start`.
+  std::size_t stepBefore(std::size_t node, std::size_t start, std::size_t pos) const;
+  // Whether a letter, digit or "_" ends at `pos` / begins at `pos`.
+  bool wordBefore(std::size_t pos) const;
+  bool wordAt(std::size_t pos) const;
+
+private:
+  std::string_view view() const {
+    return std::string_view(reinterpret_cast<const char *>(s_), end_);
+  }
+  std::size_t takeSet(const RegexSet &set, std::size_t pos) const;
+  std::size_t takeClass(std::uint8_t op, std::size_t pos) const;
+
+  const unsigned char *s_;
+  std::size_t end_;
+  const RegexProgram *p_;
+  bool ci_;
 };
 
 // Walks a program over a subject the way the backtracking matcher of
@@ -230,7 +345,6 @@ private:
   void take(const Thread &thread, unsigned char c, List &next);
   bool valid(std::size_t node) const;
   bool atTextEnd(std::size_t pos) const;
-  bool isWordByte(std::size_t pos) const;
   void seed(List &list);
   void poll();
 
@@ -252,12 +366,8 @@ private:
   int bestEnd_ = -1;
   std::size_t work_ = 0;
   std::size_t nextPoll_ = 0;
+  std::optional<RegexText> text_;
 };
-
-// Whether the simple node at `node` (a valid node) takes the byte `c`. A
-// node that is not simple raises message 2690.
-bool simpleNodeAccepts(const RegexProgram &program, std::size_t node, unsigned char c,
-                       bool ignoreCase);
 
 // The errors of a damaged program, shared by both matchers.
 [[noreturn]] void regexCorruption();

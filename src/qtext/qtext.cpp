@@ -13,8 +13,14 @@ QString toQString(std::string_view bytes) {
 }
 
 std::string fromQString(const QString &text) {
-  return systemCodePage()->fromUtf16(std::u16string_view(
-      reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())));
+  std::int64_t lost = 0;
+  return lineFromQString(text, LineEncoding::Utf8, lost);
+}
+
+std::string bytesForShownText(const QString &text, std::string_view shownFrom) {
+  if (text == toQString(shownFrom))
+    return std::string(shownFrom);
+  return fromQString(text);
 }
 
 std::string clipboardBytes(const QString &text) {

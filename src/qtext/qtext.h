@@ -11,7 +11,14 @@ namespace marrowen {
 // Engine bytes shown as text: a valid UTF-8 sequence as its character, every
 // other byte as the system code page's (utf8::toUtf16).
 QString toQString(std::string_view bytes);
+// Text the user gives (a field, the command line, the bus, a macro, a paste)
+// to engine bytes: UTF-8, as the files a Linux user searches hold it.
 std::string fromQString(const QString &text);
+// The bytes a field's text stands for, given the bytes it was shown from:
+// those same bytes while the text is the one they show (so a stored text
+// that is not UTF-8, written in the code page, keeps its bytes until the
+// user changes it), else the text's own.
+std::string bytesForShownText(const QString &text, std::string_view shownFrom);
 
 // The clipboard's text as engine bytes: UTF-8 (half a surrogate pair, which
 // is no character, as "?").

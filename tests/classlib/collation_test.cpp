@@ -40,6 +40,15 @@ TEST(Collation, ZeroMeansTheSameText) {
       {"abc", "abd", false, false},
       {"", "", true, true},
       {"", "\x02", false, false},
+      // UTF-8: a sequence is one character, cased by Unicode; its bytes
+      // are no letters of the code page (Ê and Ú differ only in a byte
+      // the code page's lower case maps alike).
+      {"\u00dcber", "\u00fcBER", false, true},
+      {"\u03c3\u03af\u03c3\u03c5\u03c6\u03bf\u03c2", "\u03a3\u038a\u03a3\u03a5\u03a6\u039f\u03a3",
+       false, true},
+      {"\u212a", "k", false, true},
+      {"\u00ca", "\u00da", false, false},
+      {"\u00e9", "\xE9", false, false},
   };
   for (const Case &c : cases) {
     EXPECT_EQ(AnsiCompareStr(c.a, c.b) == 0, c.sameStr) << c.a << " / " << c.b;

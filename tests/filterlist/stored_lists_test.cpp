@@ -25,9 +25,7 @@
 namespace marrowen::testing {
 namespace {
 
-std::filesystem::path sourceRoot() {
-  return std::filesystem::path(MARROWEN_SOURCE_DIR);
-}
+std::filesystem::path sourceRoot() { return std::filesystem::path(MARROWEN_SOURCE_DIR); }
 
 std::string dataPath(std::string_view file) {
   return (sourceRoot() / "tests" / "filterlist" / "data" / file).string();
@@ -238,6 +236,47 @@ TEST(StoredLists, EveryNodeClassKeepsItsBytes) {
   loaded.loadFromBytes(stored, "every-node-class.fll");
   EXPECT_EQ(loaded.count(), list.count());
   EXPECT_EQ(filterFileBytes(loaded), stored);
+}
+
+// Texts typed in the code page, as the original and earlier builds stored
+// them: an exact search without case, a pattern with a range of the code
+// page's letters and a line selection.
+void fillCodePageTexts(TFilterList &list) {
+  list.resetToDefault();
+  auto exact = std::make_unique<TSearchObject>();
+  exact->searchString = "caf\xE9";
+  exact->replaceString = "\xC9T\xC9";
+  exact->ignoreCase = true;
+  exact->wholeWord = true;
+  auto pattern = std::make_unique<TSearchObject>();
+  pattern->patternType = 1;
+  pattern->searchString = "[\xE0-\xFF]+s";
+  pattern->replaceString = "<$0>";
+  pattern->ignoreCase = false;
+  auto grep = std::make_unique<TGrepObject>();
+  grep->pattern = "\xFC";
+  grep->includeLineNumbers = grep->includeFileName = false;
+  grep->ignoreCase = true;
+  list.insertNode(2, std::move(exact), 1, true);
+  list.insertNode(3, std::move(pattern), 1, true);
+  list.insertNode(4, std::move(grep), 1, true);
+}
+
+// A filter file with texts of the code page loads with their bytes and runs
+// over text of the code page as it did, whatever it meets in UTF-8.
+TEST(StoredLists, CodePageTextsRunAsBefore) {
+  TFilterList list;
+  fillCodePageTexts(list);
+  const std::string stored = storedBytes(dataPath("code-page-texts.fll"), filterFileBytes(list));
+  TFilterList loaded;
+  loaded.loadFromBytes(stored, "code-page-texts.fll");
+  EXPECT_EQ(filterFileBytes(loaded), stored);
+  EXPECT_EQ(runList(loaded, "un CAF\xC9 \xFC"
+                            "ber\nnada\n\xDC \xE0\xE9s caf\xE9s\n"),
+            "un \xC9T\xC9 \xFC"
+            "ber\n\xDC <\xE0\xE9s> caf<\xE9s>\n");
+  // The same letters in UTF-8 are other bytes, which those texts do not name.
+  EXPECT_EQ(runList(loaded, "un caf\u00e9 \u00fcber\n"), "");
 }
 
 // The benchmark lists were saved by an earlier build; loaded and saved again

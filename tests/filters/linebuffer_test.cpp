@@ -149,9 +149,16 @@ TEST(SortLines, ManyLinesAgreeWithTheComparisons) {
   std::mt19937 random(7);
   // Lines of over 4 KB are collated without keys.
   const std::string longWord(4100, 'a');
-  const std::string words[] = {"apple",  "Apple",       "\xe9t\xe9", "Zebra", "zebra",
-                               "a-b",    "ab",          "",          "10",    longWord + "\xe9",
-                               longWord, "A" + longWord};
+  const std::string words[] = {"apple",        "Apple",
+                               "\xe9t\xe9",    "Zebra",
+                               "zebra",        "a-b",
+                               "ab",           "",
+                               "10",           longWord + "\xe9",
+                               longWord,       "A" + longWord,
+                               "\u00fcber",    "\u00dcBER",
+                               "\u03c3\u03c2", "\u03a3\u03a3",
+                               "\u212a",       "\u00e9t\u00e9",
+                               "\u65e5",       longWord + "\u00dc"};
   std::vector<std::string> lines;
   std::string input;
   for (int i = 0; i < 3000; ++i) {
@@ -328,6 +335,10 @@ TEST(RemoveDuplicateLines, KeepsTheFirstOfEachRun) {
   expectCases(factory<TRemoveDuplicateLines>(false, 0),
               {{"a\na\r\nb\na\na", "a\nb\na\n"}, {"a\nA\n", "a\nA\n"}, {"", ""}, {"\n\n\n", "\n"}});
   expectCases(factory<TRemoveDuplicateLines>(true, 0), {{"a\nA\n\xe9\n\xc9\nb", "a\n\xe9\nb"}});
+  // Without case a UTF-8 letter is one character, cased as Unicode cases it.
+  expectCases(factory<TRemoveDuplicateLines>(true, 0),
+              {{"\u00dcber\n\u00fcBER\n\u00ca\n\u00da\n\u03c3\u03c2\n\u03a3\u03a3\n",
+                "\u00dcber\n\u00ca\n\u00da\n\u03c3\u03c2\n"}});
   // Lines that differ only in their first three bytes are equal; so are
   // lines shorter than that.
   expectCases(factory<TRemoveDuplicateLines>(false, 3),

@@ -703,6 +703,76 @@ TEST(RegexMatch, ShortcutsNeverChangeResults) {
     auto [subject, start, limit] = randomSearch(random, alphabet, 40);
     run(pattern, subject, start, limit, random() % 2);
   }
+  // The same over text with characters of two to four bytes.
+  const char *utf8Atoms[] = {"\u00fc", "[\u00e4\u00fc]", "[^a\u00fc]", "k",     ".",
+                             "\\W",    "\u03c3",         "(\u00fc|b)", "\\xBC", "s+"};
+  for (int i = 0; i < 2000; ++i) {
+    std::string pattern;
+    int pieces = 1 + random() % 4;
+    for (int k = 0; k < pieces; ++k) {
+      pattern += random() % 2 ? atoms[random() % std::size(atoms)]
+                              : utf8Atoms[random() % std::size(utf8Atoms)];
+      pattern += quantifiers[random() % std::size(quantifiers)];
+    }
+    if (!compileError(pattern).empty())
+      continue;
+    const marrowen::testing::SubjectSearch search =
+        marrowen::testing::randomSubjectSearch(random, 40);
+    run(pattern, search.subject, search.start, search.limit, search.caseSensitive);
+  }
+}
+
+// A valid multi-byte UTF-8 sequence is one character wherever the engine
+// judges one, and no match begins or ends inside it; bytes given by escapes
+// stay bytes and match inside one; ignoring case folds as Unicode does.
+// run() checks that the plain search, the shortcuts and the linear matcher
+// agree on each.
+TEST(RegexMatch, Utf8SequencesAreOneCharacter) {
+  struct Case {
+    const char *pattern;
+    const char *subject;
+    bool caseSensitive;
+    int start;
+    const char *expected;
+  };
+  const Case cases[] = {
+      {".", "\u00fc", true, 1, "1:2"},
+      {"K..l", "K\u00f6ln", true, 1, "none"},
+      {"K.ln", "K\u00f6ln", true, 1, "1:5"},
+      {"[^a-z\n]", "k\u00f6ln", true, 1, "2:2"},
+      {"\\w+", "Gr\u00fc\u00dfe aus", true, 1, "1:7"},
+      {"\\W", "\u00fc\u20ac", true, 1, "3:3"},
+      {"[\u00e4\u00f6\u00fc]", "K\u00f6ln", true, 1, "2:2"},
+      {"[\u044f-\u0430]+", "\u041f\u0440\u0438", true, 1, "3:4"},
+      {"[\u0430-\u044f]+", "\u041f\u0440\u0438", false, 1, "1:6"},
+      {"\u00fc.", "\u00dcB", false, 1, "1:3"},
+      {"\u03c3\u03af\u03c3", "\u03a3\u038a\u03c2", false, 1, "1:6"},
+      {"k+", "\u212ak", false, 1, "1:4"},
+      {"[k]", "\u212a", false, 1, "1:3"},
+      {"[\u212a]", "k", false, 1, "1:1"},
+      {"\u00df", "\u1e9e", false, 1, "1:3"},
+      {"\u00e9*x", "\u00e9\u00e9x", true, 1, "1:5"},
+      {"(\u00fc|\u00f6)+l", "K\u00f6ln", true, 1, "2:3 2:2"},
+      {"a.*b", "a\u00fc\U0001F600b", true, 1, "1:8"},
+      // Escaped bytes, alone and in sets, match bytes inside a character.
+      {"\\xBC", "\u00fc", true, 1, "2:1"},
+      {"\\195\\188", "\u00fc", true, 1, "1:2"},
+      {"[\\x80-\\xff]+", "a\u00fcb", true, 1, "2:2"},
+      {"[^\\x80-\\xff]", "\u00fca", true, 1, "3:1"},
+      // A search that starts inside a character finds no character there.
+      {".", "\u00fca", true, 2, "3:1"},
+      // \\d is ASCII's digits; Arabic-Indic one is none.
+      {"\\d", "\u06612", true, 1, "3:1"},
+      // Bytes of the code page alone: as before.
+      {"\xE9.", "\xE9\xC9", false, 1, "1:2"},
+      {"[\xE0-\xFF]+",
+       "a\xE9\xFF"
+       "b",
+       true, 1, "2:2"},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(run(c.pattern, c.subject, c.start, 0, c.caseSensitive), c.expected)
+        << c.pattern << " on " << c.subject;
 }
 
 TEST(RegexMatch, CharacterTablesComeFromTheCodePageAtCompileTime) {

@@ -65,3 +65,17 @@ TEST(EngineText, ShowsUtf8AndTheCodePageAndKeepsEachLinesEncoding) {
   EXPECT_EQ(lost, 3);
   EXPECT_EQ(clipboardBytes(QString::fromUtf8("\xd0\x96")), "\xd0\x96");
 }
+
+// What the user gives is UTF-8, letters of every script; a field shown from
+// stored bytes gives those bytes back while its text is unchanged, whatever
+// they are (code page, UTF-8, a NUL), and the typed text's own once changed.
+TEST(UserText, TypedTextIsUtf8AndAnUnchangedFieldKeepsItsBytes) {
+  EXPECT_EQ(fromQString(QStringLiteral("na\u00efve \u65e5\u672c \u20ac\U0001F600")),
+            "na\xc3\xafve \xe6\x97\xa5\xe6\x9c\xac \xe2\x82\xac\xf0\x9f\x98\x80");
+  for (const std::string &stored : {std::string("caf\xe9"), std::string("caf\xc3\xa9"),
+                                    std::string("a\0b", 3), std::string("\x80\x81\xff")}) {
+    EXPECT_EQ(bytesForShownText(toQString(stored), stored), stored);
+    const QString edited = toQString(stored) + QStringLiteral("\u00fc");
+    EXPECT_EQ(bytesForShownText(edited, stored), fromQString(edited));
+  }
+}

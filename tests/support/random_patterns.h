@@ -76,21 +76,54 @@ template <class Pick> std::string randomBody(Pick &pick, const PatternSyntax &sy
 template <class Next>
 DialectPattern randomDialectPattern(Next &next, PatternDialect dialect, int depth = 3) {
   auto pick = [&next](std::size_t n) { return static_cast<std::size_t>(next() % n); };
-  static const char *const engineAtoms[] = {
-      "a",     "b",   "ab",    "ba",   ".",        "[ab]",        "[^b]",   "[a-c]", "\\w",
-      "\\W",   "\\s", "\\d",   "^",    "$",        "aab",         "x",      "_",     "A",
-      "\\000", "()",  "(a|b)", "\xC9", "\xE9\xC9", "[\xE0-\xFF]", "[^\xE9]"};
+  static const char *const engineAtoms[] = {"a",
+                                            "b",
+                                            "ab",
+                                            "ba",
+                                            ".",
+                                            "[ab]",
+                                            "[^b]",
+                                            "[a-c]",
+                                            "\\w",
+                                            "\\W",
+                                            "\\s",
+                                            "\\d",
+                                            "^",
+                                            "$",
+                                            "aab",
+                                            "x",
+                                            "_",
+                                            "A",
+                                            "\\000",
+                                            "()",
+                                            "(a|b)",
+                                            "\xC9",
+                                            "\xE9\xC9",
+                                            "[\xE0-\xFF]",
+                                            "[^\xE9]",
+                                            "\u00fc",
+                                            "\u00fcb",
+                                            "[\u00e4\u00fc]",
+                                            "[^a\u00fc]",
+                                            "[\u03b1-\u03c9]",
+                                            "\u03c3",
+                                            "k",
+                                            "s",
+                                            "\\xC3",
+                                            "[\\x80-\\xBF]",
+                                            "\\195\\188"};
   static const char *const engineQuantifiers[] = {"", "", "*", "+", "?"};
   // Brief: ? any byte, @ any run, + a run of one or more, { } a group; a
   // "*" after an atom is the engine's own quantifier.
-  static const char *const briefAtoms[] = {"a",    "b", "ab", "?",   "@",   "+",     "[ab]",
-                                           "[^b]", "x", "A",  "\\?", "\\@", "\\000", "$"};
+  static const char *const briefAtoms[] = {
+      "a", "b", "ab",  "?",   "@",     "+", "[ab]",   "[^b]",
+      "x", "A", "\\?", "\\@", "\\000", "$", "\u00fc", "[\u00e4\u00fc]"};
   static const char *const briefQuantifiers[] = {"", "", "", "*"};
   // Word: ? any byte, * any run, @ the atom again, < > the edges of a word,
   // [!...] a negated set; the engine's groups and "+" pass through.
-  static const char *const wordAtoms[] = {"a", "b",     "ab",   "?",     "*", "<",
-                                          ">", "[ab]",  "[!a]", "[a-c]", "x", "_",
-                                          "A", "\\000", "$",    "(a|b)", " ", "\\*"};
+  static const char *const wordAtoms[] = {
+      "a", "b", "ab",    "?", "*",     "<", ">",   "[ab]",   "[!a]",      "[a-c]", "x",
+      "_", "A", "\\000", "$", "(a|b)", " ", "\\*", "\u00fc", "[!\u00fc]", "\u03c3"};
   static const char *const wordQuantifiers[] = {"", "", "", "@", "+"};
 
   DialectPattern result;
@@ -188,14 +221,28 @@ inline std::array<std::string, 3> searchEveryWay(const DialectPattern &pattern,
 // patterns looking for one meet the end of the text in the others); a start
 // within it, any limit and anchor, a case mode.
 template <class Next> SubjectSearch randomSubjectSearch(Next &next, unsigned lengths) {
-  static const std::string alphabet = std::string("aabbxA _1\n\xE9\xC9\xFF\x9F", 14) + '\0';
-  const std::size_t letters = next() % 2 ? alphabet.size() : alphabet.size() - 1;
+  // Bytes of the code page, and in half of the subjects characters beyond
+  // ASCII in UTF-8 (of two to four bytes, in both cases, the Kelvin sign
+  // and long s that fold to ASCII letters) and a stray continuation byte.
+  static const char *const pieces[] = {
+      "a",      "a",          "b",      "b",      "x",      "A",      " ",
+      "_",      "1",          "\n",     "\xE9",   "\xC9",   "\xFF",   "\x9F",
+      "\u00fc", "\u00dc",     "\u00e4", "\u03c3", "\u03a3", "\u03c2", "\u212a",
+      "\u017f", "\U0001F600", "\xBC",   "\u044f", "\u0301", "\u00bc", "\u00c3"};
+  constexpr std::size_t codePagePieces = 14;
+  const std::size_t kinds = next() % 2 ? std::size(pieces) : codePagePieces;
+  const bool withNul = next() % 2;
   SubjectSearch search;
   const unsigned length = next() % lengths;
-  for (unsigned k = 0; k < length; ++k)
-    search.subject += alphabet[next() % letters];
-  search.start = 1 + static_cast<int>(length ? next() % length : 0);
-  search.limit = static_cast<int>(next() % (length + 2));
+  for (unsigned k = 0; k < length && search.subject.size() < length; ++k) {
+    if (withNul && next() % 15 == 0)
+      search.subject += '\0';
+    else
+      search.subject += pieces[next() % kinds];
+  }
+  const unsigned size = static_cast<unsigned>(search.subject.size());
+  search.start = 1 + static_cast<int>(size ? next() % size : 0);
+  search.limit = static_cast<int>(next() % (size + 2));
   search.anchor = next() % 3 == 0 ? 0 : search.start + static_cast<int>(next() % 3);
   search.goesOn = next() % 4 == 0;
   search.caseSensitive = next() % 2;

@@ -68,28 +68,7 @@ QString errorTextForClient(const std::string &bytes) { return fileNameToQString(
 
 } // namespace
 
-std::string bytesFromClient(const QString &text) {
-  const auto page = systemCodePage();
-  std::string bytes;
-  bytes.reserve(static_cast<std::size_t>(text.size()));
-  const char16_t *units = reinterpret_cast<const char16_t *>(text.utf16());
-  const auto count = static_cast<std::size_t>(text.size());
-  for (std::size_t i = 0; i < count; ++i) {
-    unsigned char byte = 0;
-    if (page->fromUnicode(units[i], byte)) {
-      bytes += static_cast<char>(byte);
-      continue;
-    }
-    // A character beyond the first plane comes as two units; the user knows
-    // it by its code point, never by half of it.
-    char32_t point = units[i];
-    if (QChar::isHighSurrogate(units[i]) && i + 1 < count && QChar::isLowSurrogate(units[i + 1]))
-      point = QChar::surrogateToUcs4(units[i], units[i + 1]);
-    throw Exception(Format("The character U+%.4X has no byte in the code page %s",
-                           {static_cast<unsigned>(point), page->name()}));
-  }
-  return bytes;
-}
+std::string bytesFromClient(const QString &text) { return fromQString(text); }
 
 QString textForClient(const std::string &bytes) {
   if (bytes.find('\0') != std::string::npos)

@@ -204,9 +204,8 @@ private:
   std::chrono::milliseconds textTimeLimit_ = defaultTextTimeLimit;
 };
 
-// Bus texts in the program's code page, refused when a character has no
-// byte there; results holding a NUL byte are refused, the bus cannot carry
-// them.
+// Bus texts kept as UTF-8, as the user's files hold them; results holding a
+// NUL byte are refused, the bus cannot carry them.
 std::string bytesFromClient(const QString &text);
 QString textForClient(const std::string &bytes);
 

@@ -58,12 +58,6 @@ std::string copy(const std::string &text, std::size_t from, std::size_t count = 
   return from - 1 < text.size() ? text.substr(from - 1, count) : std::string();
 }
 
-// A filter's text as typed in a terminal or saved in a command file comes in
-// the system's UTF-8, and the filters judge UTF-8 as characters: it is taken
-// as it comes, as are bytes that are not UTF-8 (a command file saved in the
-// code page).
-std::string argumentText(const std::string &text) { return text; }
-
 struct Code {
   char letter;
   int kind;
@@ -276,7 +270,7 @@ void TCommandLine::processParameter(const std::string &p) {
   if (startsWith(u, "/{=")) {
     // Written with its line breaks as escapes; a text that holds a malformed
     // escape was typed as it stands.
-    std::string text = argumentText(copy(p, 4));
+    std::string text = copy(p, 4);
     try {
       text = decodeEscapes(text);
     } catch (const Exception &) {
@@ -305,8 +299,8 @@ void TCommandLine::processParameter(const std::string &p) {
   } else if (startsWith(u, "/A")) {
     static const std::string kinds = "STEF";
     if (length >= 4 && u[3] == '=' && kinds.find(u[2]) != std::string::npos)
-      window_.addFilter(TStringObject::CreateWith(static_cast<std::int32_t>(kinds.find(u[2])),
-                                                  argumentText(copy(p, 5))));
+      window_.addFilter(
+          TStringObject::CreateWith(static_cast<std::int32_t>(kinds.find(u[2])), copy(p, 5)));
   } else if (startsWith(u, "/B")) {
     static const std::string kinds = "PSC";
     if (length == 3 && kinds.find(u[2]) != std::string::npos && input)
@@ -410,7 +404,7 @@ void TCommandLine::processParameter(const std::string &p) {
         node->promptOnReplace = true;
     }
     node->searchString = pending_.searchText;
-    node->replaceString = argumentText(p.substr(equals + 1));
+    node->replaceString = p.substr(equals + 1);
     node->ignoreCase = !pending_.caseSensitive;
     node->patternType = pending_.pattern ? 1 : 0;
     node->wholeWord = pending_.wholeWord;
@@ -426,7 +420,7 @@ void TCommandLine::processParameter(const std::string &p) {
       else if (p[i] == 'W' || p[i] == 'w')
         pending_.wholeWord = true;
     }
-    pending_.searchText = argumentText(p.substr(equals + 1));
+    pending_.searchText = p.substr(equals + 1);
     // An empty text still waits for its "/R": the node then reports it
     // blank, as the list it was exported from does.
     pending_.given = true;

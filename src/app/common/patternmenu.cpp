@@ -35,6 +35,24 @@
 
 namespace marrowen {
 
+QString escapedForPaste(const QString &text, bool singleLine) {
+  QString escaped;
+  escaped.reserve(text.size());
+  for (QChar c : text) {
+    const char16_t u = c.unicode();
+    const bool kept = !singleLine && (u == '\t' || u == '\n' || u == '\r');
+    if (u < 32 && !kept)
+      escaped += QString::fromLatin1(encodeEscapes(std::string(1, static_cast<char>(u))));
+    else
+      escaped += c;
+  }
+  return escaped;
+}
+
+void pasteEscaped(TextTarget target, bool singleLine) {
+  target.replaceSelection(escapedForPaste(QApplication::clipboard()->text(), singleLine));
+}
+
 // ------------------------------------------------------------- TextTarget
 
 namespace {
@@ -668,16 +686,7 @@ void TmenuForm::Delete1Click() { target_.deleteSelection(); }
 void TmenuForm::Pastespecial1Click() { target_.paste(); }
 void TmenuForm::Selectall1Click() { target_.selectAll(); }
 
-void TmenuForm::Paste1Click() {
-  if (target_.isReadOnly())
-    return;
-  // The field holds escaped text: what the clipboard brings is escaped on
-  // the way in, a memo keeping its line breaks and tabs.
-  QClipboard *clipboard = QApplication::clipboard();
-  const std::string bytes = fromQString(clipboard->text());
-  clipboard->setText(toQString(singleLine_ ? escapeControlChars(bytes) : escapeBinaryChars(bytes)));
-  target_.paste();
-}
+void TmenuForm::Paste1Click() { pasteEscaped(target_, singleLine_); }
 
 void TmenuForm::Clearentirefield1Click() {
   target_.selectAll();

@@ -59,6 +59,13 @@ private:
   QPointer<QWidget> control_;
 };
 
+// What a paste puts into a field that holds escaped text: the clipboard's
+// text with its control characters escaped (in a memo tabs and line breaks
+// stay). The clipboard itself is left as it is, for every other program.
+QString escapedForPaste(const QString &text, bool singleLine);
+// Pastes the clipboard's text into `target` so escaped.
+void pasteEscaped(TextTarget target, bool singleLine);
+
 // Asks for the text to look for in a memo, with match case and whole word;
 // the search always runs downwards. Stays open beside the memo, never modal.
 class TFindDialog : public QDialog {

@@ -966,16 +966,14 @@ void TmainForm::EditPasteClick(bool special) {
     return;
   }
   QWidget *target = editTarget();
-  // Nor is the clipboard escaped for a text that takes nothing.
   if (TextTarget(target).isReadOnly())
     return;
-  QClipboard *clipboard = QApplication::clipboard();
-  if (!special) {
-    const std::string text = fromQString(clipboard->text());
-    if (qobject_cast<QPlainTextEdit *>(target) || qobject_cast<QTextEdit *>(target))
-      clipboard->setText(toQString(escapeBinaryChars(text)));
-    else if (qobject_cast<QLineEdit *>(target))
-      clipboard->setText(toQString(escapeControlChars(text)));
+  // A text of escapes takes the clipboard's text escaped; the clipboard
+  // stays as it is.
+  const bool memo = qobject_cast<QPlainTextEdit *>(target) || qobject_cast<QTextEdit *>(target);
+  if (!special && (memo || qobject_cast<QLineEdit *>(target))) {
+    pasteEscaped(TextTarget(target), !memo);
+    return;
   }
   postEdit(target, "paste");
 }

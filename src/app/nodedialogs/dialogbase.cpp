@@ -20,8 +20,6 @@
 #include <QVBoxLayout>
 #include <QValidator>
 
-#include <optional>
-
 namespace marrowen {
 
 // ------------------------------------------------------------- shared checks
@@ -294,20 +292,13 @@ void bindBytes(QLineEdit *edit, std::string_view bytes, const QString &text) {
   edit->setText(text);
 }
 
-std::optional<std::string> boundBytes(const QLineEdit *edit) {
-  const BoundBytes *bound = stateOf<BoundBytes>(edit);
-  if (!bound || bound->text != edit->text())
-    return std::nullopt;
-  return bound->bytes;
-}
-
 } // namespace
 
 void showText(QLineEdit *edit, std::string_view bytes) { bindBytes(edit, bytes, toQString(bytes)); }
 
 std::string textShown(const QLineEdit *edit) {
-  if (std::optional<std::string> bytes = boundBytes(edit))
-    return *bytes;
+  if (const BoundBytes *bound = stateOf<BoundBytes>(edit))
+    return bytesForShownText(edit->text(), bound->bytes);
   return fromQString(edit->text());
 }
 

@@ -205,7 +205,7 @@ TmapForm::TmapForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(owne
 void TmapForm::showEntries(const std::array<std::string, 256> &entries) {
   const QSignalBlocker quiet(grid_);
   for (int byte = 0; byte < 256; ++byte)
-    grid_->item(byte, replacementColumn)->setText(toQString(entries[byte]));
+    showCell(byte, entries[byte]);
   grid_->viewport()->update();
 }
 
@@ -214,8 +214,14 @@ void TmapForm::putToScreen(TListObject &node) {
   whileFilling([&] { showEntries(node_->entries); });
 }
 
+void TmapForm::showCell(int byte, const std::string &entry) {
+  shown_[static_cast<std::size_t>(byte)] = entry;
+  grid_->item(byte, replacementColumn)->setText(toQString(entry));
+}
+
 std::string TmapForm::cell(int byte) const {
-  std::string text = fromQString(grid_->item(byte, replacementColumn)->text());
+  std::string text = bytesForShownText(grid_->item(byte, replacementColumn)->text(),
+                                       shown_[static_cast<std::size_t>(byte)]);
   if (text.size() > TUserObject::maxEntryLength)
     text.resize(TUserObject::maxEntryLength);
   return text;
@@ -254,7 +260,7 @@ template <class Entry> void TmapForm::setRows(const std::vector<int> &rows, Entr
   {
     const QSignalBlocker quiet(grid_);
     for (int byte : rows)
-      grid_->item(byte, replacementColumn)->setText(toQString(entry(byte)));
+      showCell(byte, entry(byte));
   }
   grid_->viewport()->update();
   fieldChanged();

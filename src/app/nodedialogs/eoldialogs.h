@@ -75,11 +75,15 @@ private:
   std::vector<int> selectedRows() const;
   std::vector<int> allRows() const;
   bool confirm(int id, const char *text);
+  // A row's replacement: the bytes it was shown from while the user leaves
+  // its text as shown.
   std::string cell(int byte) const;
+  void showCell(int byte, const std::string &entry);
   void showEntries(const std::array<std::string, 256> &entries);
 
   QTableWidget *grid_;
   TUserObject *node_ = nullptr;
+  std::array<std::string, 256> shown_;
 };
 
 void registerEOLDialogs();

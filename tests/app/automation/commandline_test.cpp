@@ -493,6 +493,40 @@ TEST_F(ProgramRun, ExitStatusTellsHowTheJobsWent) {
   EXPECT_NE(start({"/XYZ", "/Q"}).errors.find("Invalid command line parameter"), std::string::npos);
 }
 
+// What a Linux user types on the command line is UTF-8 and finds what a
+// UTF-8 file holds: whole letters, lists of them, words and case.
+TEST_F(ProgramRun, TypedTextsFindWhatAUtf8FileHolds) {
+  const std::string l1 = "\u00dcber \u00fcber \u00dcBER\n", l2 = "K\u00f6ln ln\n",
+                    l3 = "\u03a3\u03af\u03c3\u03c5\u03c6\u03bf\u03c2 "
+                         "\u03c3\u03af\u03c3\u03c5\u03c6\u03bf\u03c2\n",
+                    l4 = "Gr\u00fc\u00dfe aus K\u00f6ln\n";
+  writeFile(dir.file("in.txt"), l1 + l2 + l3 + l4);
+  struct Job {
+    std::string search, replace, expected;
+  };
+  const Job jobs[] = {
+      {"/S=\u00fcber", "/R=X", "X X X\n" + l2 + l3 + l4},
+      {"/SC=\u00fcber", "/R=X", "\u00dcber X \u00dcBER\n" + l2 + l3 + l4},
+      {"/S=\u03c3\u03af\u03c3\u03c5\u03c6\u03bf\u03c2", "/R=X", l1 + l2 + "X X\n" + l4},
+      {"/SX=\u00fc.", "/R=X", "Xer Xer XER\n" + l2 + l3 + "GrXe aus K\u00f6ln\n"},
+      {"/SX=[\u00e4\u00f6\u00fc]", "/R=_",
+       "_ber _ber _BER\nK_ln ln\n" + l3 + "Gr_\u00dfe aus K_ln\n"},
+      {"/SX=\\w+", "/R=W", "W W W\nW W\nW W\nW W W\n"},
+      {"/SX=K..l", "/R=X", l1 + l2 + l3 + l4},
+      {"/SX=[^a-z\\n]", "/R=_", "_ber__ber__BER\nK_ln_ln\n_______________\nGr__e_aus_K_ln\n"},
+      {"/SW=ln", "/R=X", l1 + "K\u00f6ln X\n" + l3 + l4},
+  };
+  std::string commands;
+  for (std::size_t i = 0; i < std::size(jobs); ++i)
+    commands += "/BP\n/I-\n" + dir.file("in.txt") + "\n" + jobs[i].search + "\n" + jobs[i].replace +
+                "\n/MERGETOFILE=" + dir.file("out" + std::to_string(i)) + "\n/G\n";
+  writeFile(dir.file("jobs.cmd"), commands + "/Q\n");
+  Result run = start({"/Z=" + file("jobs.cmd")});
+  EXPECT_EQ(run.status, 0) << run.errors;
+  for (std::size_t i = 0; i < std::size(jobs); ++i)
+    EXPECT_EQ(readFile(dir.file("out" + std::to_string(i))), jobs[i].expected) << jobs[i].search;
+}
+
 // A filter file that reads or writes the clipboard, given files or an output
 // folder on the command line, runs nothing and says why; the next list still
 // runs, and a clipboard chosen on the command line itself is kept.

@@ -46,19 +46,24 @@ TEST_F(PatternMenu, InsertItemsPutTheirTextAtTheCaret) {
   }
 }
 
+// The field gets the escaped text, letters of any script as they are; the
+// clipboard keeps what it held, for every other program.
 TEST_F(PatternMenu, PasteEscapesControlsOfOneLineFieldsOnly) {
-  QLineEdit line;
+  QLineEdit line("x");
+  line.selectAll();
   menu.preparePopup(&line, true);
-  QApplication::clipboard()->setText("a\tb");
+  const QString copied = QStringLiteral("na\u00efve\t\u65e5\u672c \u20ac\U0001F600");
+  QApplication::clipboard()->setText(copied);
   menu.Paste1Click();
-  EXPECT_EQ(line.text(), "a\\tb");
-  EXPECT_EQ(QApplication::clipboard()->text(), "a\\tb") << "the clipboard keeps the escaped text";
+  EXPECT_EQ(line.text(), QStringLiteral("na\u00efve\\t\u65e5\u672c \u20ac\U0001F600"));
+  EXPECT_EQ(QApplication::clipboard()->text(), copied);
 
   QPlainTextEdit memo;
   menu.preparePopup(&memo, false);
-  QApplication::clipboard()->setText(QString("a\tb\x01"));
+  QApplication::clipboard()->setText(QString("a\tb\x01\n\u00fc"));
   menu.Paste1Click();
-  EXPECT_EQ(memo.toPlainText(), "a\tb\\001");
+  EXPECT_EQ(memo.toPlainText(), QString("a\tb\\001\n\u00fc"));
+  EXPECT_EQ(QApplication::clipboard()->text(), QString("a\tb\x01\n\u00fc"));
 }
 
 // A field cut short for display, or a memo being filled, keeps its text

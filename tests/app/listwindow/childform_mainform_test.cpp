@@ -278,12 +278,15 @@ TEST_F(ChildFormInMainForm, CtrlVPastesAsTheEditMenuDoes) {
     clipboard->setText(QStringLiteral("a\tb\x01"));
     ctrlV(pattern);
     EXPECT_EQ(pattern->text(), "a\\tb\\001");
-    EXPECT_EQ(clipboard->text(), "a\\tb\\001");
+    EXPECT_EQ(clipboard->text(), "a\tb\x01");
 
     child->Tabs->setCurrentWidget(child->trialSheet);
-    clipboard->setText(QStringLiteral("a\tb\x01"));
+    const QString words = QStringLiteral("a\tb\x01 na\u00efve \u65e5\u672c \u20ac");
+    clipboard->setText(words);
     ctrlV(child->trialInput);
-    EXPECT_EQ(child->trialInput->toPlainText(), "a\tb\\001");
+    EXPECT_EQ(child->trialInput->toPlainText(),
+              QStringLiteral("a\tb\\001 na\u00efve \u65e5\u672c \u20ac"));
+    EXPECT_EQ(clipboard->text(), words);
 
     child->trialInput->clear();
     clipboard->setText(QStringLiteral("a\tb\x01"));

@@ -181,21 +181,28 @@ TEST_F(MainForm, PasteEscapesForMemosAndEditsAndDeleteTakesOnlyTheSelection) {
   edit->show();
   QClipboard *clipboard = QApplication::clipboard();
 
+  // The field takes the text escaped; the clipboard stays as it was.
   QApplication::setActiveWindow(form.get());
-  clipboard->setText(QString("a\tb\x01"));
+  clipboard->setText(QString("a\tb\x01\u65e5"));
   memo->setFocus();
   QCoreApplication::processEvents();
   form->EditPasteClick(false);
-  EXPECT_EQ(clipboard->text(), "a\tb\\001");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(memo->toPlainText(), QString("a\tb\\001\u65e5"));
+  EXPECT_EQ(clipboard->text(), QString("a\tb\x01\u65e5"));
 
   clipboard->setText(QString("a\tb"));
   edit->setFocus();
   QCoreApplication::processEvents();
   form->EditPasteClick(false);
-  EXPECT_EQ(clipboard->text(), "a\\tb");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(edit->text(), "a\\tb");
+  EXPECT_EQ(clipboard->text(), "a\tb");
 
-  clipboard->setText(QString("a\tb"));
+  edit->clear();
   form->EditPasteClick(true);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(edit->text(), "a\tb");
   EXPECT_EQ(clipboard->text(), "a\tb");
 
   QCoreApplication::processEvents();

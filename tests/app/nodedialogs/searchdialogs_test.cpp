@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -65,6 +66,35 @@ TEST_F(SearchForm, TheStatusFollowsTheTextsAndTheDialect) {
   EXPECT_FALSE(site.statusIsError) << site.status;
   show(4, "?x<", "");
   EXPECT_TRUE(site.statusIsError);
+}
+
+// A text stored in the code page (an older filter file) keeps its bytes
+// while its field is left as shown; what the user types is UTF-8, so it
+// finds what a UTF-8 file holds. The grep pattern's one-line field alike.
+TEST_F(SearchForm, StoredCodePageTextsStayUntilTypedOver) {
+  show(0, "caf\xE9", "\xC9T\xC9");
+  EXPECT_FALSE(form.isDifferent(node));
+  TSearchObject read;
+  form.getFromScreen(read);
+  EXPECT_EQ(read.searchString, "caf\xE9");
+  EXPECT_EQ(read.replaceString, "\xC9T\xC9");
+  type("searchString", QStringLiteral("caf\u00e9 \u65e5"));
+  EXPECT_TRUE(form.isDifferent(node));
+  form.getFromScreen(read);
+  EXPECT_EQ(read.searchString, "caf\xC3\xA9 \xE6\x97\xA5");
+  EXPECT_EQ(read.replaceString, "\xC9T\xC9");
+
+  testing::RecordingSite grepSite;
+  TgrepForm grep(nullptr, &grepSite);
+  TGrepObject stored;
+  stored.pattern = "\xFC+";
+  grep.putToScreen(stored);
+  EXPECT_FALSE(grep.isDifferent(stored));
+  auto *pattern = grep.findChild<QLineEdit *>("grepPattern");
+  pattern->setText(pattern->text() + "x");
+  TGrepObject typed;
+  grep.getFromScreen(typed);
+  EXPECT_EQ(typed.pattern, "\xC3\xBC+x");
 }
 
 TEST_F(SearchForm, TheDialectDimsItsOptions) {
