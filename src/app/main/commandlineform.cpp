@@ -49,8 +49,7 @@ TcommandLineForm::TcommandLineForm(const QStringList &arguments, QWidget *parent
   QString line;
   for (int i = 0; i < arguments.size(); ++i) {
     tsGrid1_->SetCell(1, i + 1, Variant(static_cast<std::int32_t>(i)));
-    // The grid shows text of the code page: a parameter naming a file beyond
-    // ASCII shows as typed, not as its bytes.
+    // Taken as typed text is: a parameter beyond ASCII shows as it was given.
     tsGrid1_->SetCell(2, i + 1, Variant(fromQString(arguments[i])));
     line += arguments[i].contains(' ') ? '"' + arguments[i] + QStringLiteral("\" ")
                                        : arguments[i] + ' ';

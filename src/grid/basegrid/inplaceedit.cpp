@@ -116,9 +116,12 @@ std::string QtInputMask(std::string_view editMask) {
   return out;
 }
 
-std::string TInplaceEdit::Text() const { return qStringToBytes(text()); }
+std::string TInplaceEdit::Text() const { return bytesForShownText(text(), FShownBytes); }
 
-void TInplaceEdit::SetText(const std::string &value) { setText(bytesToQString(value)); }
+void TInplaceEdit::SetText(const std::string &value) {
+  FShownBytes = value;
+  setText(bytesToQString(value));
+}
 
 void TInplaceEdit::SetMaxLength(int value) {
   FMaxLength = value;

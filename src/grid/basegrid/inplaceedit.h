@@ -68,6 +68,9 @@ private:
   qint64 FClickTime = 0;
   std::string FEditMask;
   int FMaxLength = 0;
+  // The cell's bytes as last given, kept while the text shown for them is
+  // not changed.
+  std::string FShownBytes;
   // Set while the contents are loaded, which is no edit of the cell.
   bool FLoading = false;
 };

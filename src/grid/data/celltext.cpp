@@ -1,5 +1,6 @@
 #include "grid/data/celltext.h"
 
+#include "classlib/utf8.h"
 #include "grid/data/basegridtypes.h"
 #include "grid/data/qtbytes.h"
 
@@ -263,6 +264,10 @@ int FitLine(const TextMetrics &metrics, std::string_view text, TdgHorzAlignment 
     while (n > 0 && widthOf(n) > width)
       --n;
   }
+  // A line never ends inside a character.
+  while (n > 0 && n < len &&
+         utf8::characterBoundaryFrom(s, static_cast<std::size_t>(n)) != static_cast<std::size_t>(n))
+    --n;
   if (n < len && n > 0 && !isBlank(s[n]) && !isBreakByte(s[n])) {
     for (int i = n - 1; i >= 0; --i)
       if (isBlank(s[i])) {
@@ -282,7 +287,7 @@ int FitLine(const TextMetrics &metrics, std::string_view text, TdgHorzAlignment 
   }
   n += breakLength(s, static_cast<std::size_t>(n));
   if (n == 0)
-    n = 1;
+    n = static_cast<int>(utf8::characterLength(s));
   return n + static_cast<int>(skipped);
 }
 

@@ -6,6 +6,7 @@
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "classlib/registry.h"
+#include "classlib/utf8.h"
 #include "qtext/qtext.h"
 
 #include <QDate>
@@ -104,18 +105,18 @@ int CharLength(std::string_view text, std::size_t i) {
   std::size_t j = i;
   if (SkipLineBreak(text, j))
     return static_cast<int>(j - i);
-  return 1;
+  return static_cast<int>(utf8::characterLength(text.substr(i)));
 }
 
 int PrevCharLength(std::string_view text, std::size_t i) {
   if (i < 1)
     return 0;
-  if (i == 1)
-    return 1;
-  std::size_t j = i - 2;
-  if (SkipLineBreak(text, j) && j == i)
-    return 2;
-  return 1;
+  if (i >= 2) {
+    std::size_t j = i - 2;
+    if (SkipLineBreak(text, j) && j == i)
+      return 2;
+  }
+  return static_cast<int>(i - utf8::lastCharacterStart(text.substr(0, i)));
 }
 
 bool PointInRect(TPoint p, const TRect &r) {

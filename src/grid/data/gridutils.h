@@ -27,10 +27,10 @@ struct TRect {
   bool operator==(const TRect &) const = default;
 };
 
-// Text stepping over 8-bit text in the configured code page. Positions are
-// 0-based; the end of the view counts as the terminating zero. The code pages
-// here are single-byte, so every byte is a whole character; a line break is
-// CR, LF, CR LF or LF CR.
+// Text stepping over engine text. Positions are 0-based; the end of the view
+// counts as the terminating zero. A valid multi-byte UTF-8 sequence is one
+// character and any other byte one of the code page's; a line break is CR,
+// LF, CR LF or LF CR.
 bool IsLineBreakChar(std::string_view text, std::size_t i);
 bool SkipLineBreak(std::string_view text, std::size_t &i);
 bool IsTextEnd(std::string_view text, std::size_t i);

@@ -103,8 +103,8 @@ char typedCharOf(const QKeyEvent &event) {
     return 0;
   // The Delete key's text is a DEL byte on some platforms: a control
   // character, which the key never types.
-  const std::string bytes = qStringToBytes(event.text());
-  return bytes.size() == 1 && isTypedByte(bytes[0]) ? bytes[0] : 0;
+  char byte = 0;
+  return codePageKey(event.text(), byte) && isTypedByte(byte) ? byte : 0;
 }
 
 } // namespace marrowen

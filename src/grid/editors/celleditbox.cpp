@@ -4,6 +4,8 @@
 
 #include "grid/editors/celleditors.h"
 
+#include "classlib/utf8.h"
+
 #include "grid/data/basegridtypes.h"
 #include "grid/data/celltext.h"
 #include "grid/data/gridutils.h"
@@ -203,6 +205,7 @@ int TdgGridEditBox::OffsetAt(int line, int x) const {
     else
       hi = mid - 1;
   }
+  lo = std::max(start, CharacterStart(lo));
   if (lo < end) {
     const int next = StepRight(lo);
     const int left = XOnLine(line, lo), right = XOnLine(line, next);
@@ -335,8 +338,8 @@ int TdgGridEditBox::StepLeft(int offset) const {
   return offset - std::max(1, PrevCharLength(FText, static_cast<std::size_t>(offset)));
 }
 
-// The code pages are single-byte: a character is a byte, and a line break
-// counts its bytes, as the clipboard and the cell hold them.
+// Places and lengths count bytes, as the cell, the clipboard and the limit
+// count them; the caret itself steps over whole characters.
 int TdgGridEditBox::CharCount(int fromByte, int toByte) const {
   return std::max(0, toByte - fromByte);
 }
@@ -345,8 +348,19 @@ int TdgGridEditBox::ByteOfChar(int charIndex) const {
   return std::clamp(charIndex, 0, static_cast<int>(FText.size()));
 }
 
+int TdgGridEditBox::CharacterStart(int offset) const {
+  while (offset > 0 && offset < static_cast<int>(FText.size()) &&
+         utf8::characterBoundaryFrom(FText, static_cast<std::size_t>(offset)) !=
+             static_cast<std::size_t>(offset))
+    --offset;
+  return offset;
+}
+
+// The caret never stands inside a character: a place given in bytes (a
+// point, a wrapped line's start, a selection set from code) goes back to
+// the start of the character it falls in.
 void TdgGridEditBox::SetCaret(int offset, bool extend) {
-  offset = std::clamp(offset, 0, static_cast<int>(FText.size()));
+  offset = CharacterStart(std::clamp(offset, 0, static_cast<int>(FText.size())));
   if (!extend)
     FAnchor = offset;
   FCaret = offset;
@@ -785,12 +799,20 @@ void TdgGridEditBox::KeyPress(char &key) {
     // Other control characters come from Ctrl keys the editor has no use
     // for: they would only put an unprintable byte into the cell.
     if (FEditable && static_cast<unsigned char>(key) >= 32)
-      inserted = InsertTyped(std::string(1, key), true, true);
+      inserted = InsertTyped(typedKeyText(key), true, true);
     break;
   }
   if (key != 0 && OnEditKeyPress)
     OnEditKeyPress(this, key);
   if (inserted) {
+    FireSelChange(true);
+    FireChange(true, true, true);
+  }
+  update();
+}
+
+void TdgGridEditBox::TypeCharacter(const std::string &character) {
+  if (FEditable && InsertTyped(character, true, true)) {
     FireSelChange(true);
     FireChange(true, true, true);
   }

@@ -147,15 +147,15 @@ bool TdgGridControl::WantsKey(const QKeyEvent &e) {
 }
 
 void TdgGridControl::TypeText(const QString &text) {
-  for (const QChar ch : text) {
-    const QString one(ch);
-    const std::string bytes = qStringToBytes(one);
-    if (bytes.size() != 1 || bytesToQString(bytes) != one)
-      continue;
-    char c = bytes[0];
-    if (!isTypedByte(c))
-      continue;
-    KeyPress(c);
+  for (qsizetype i = 0; i < text.size();) {
+    bool beyond = false;
+    const qsizetype length = characterBeyondCodePage(text, i, beyond);
+    char c = 0;
+    if (beyond)
+      TypeCharacter(qStringToBytes(text.mid(i, length)));
+    else if (codePageKey(text.mid(i, length), c) && isTypedByte(c))
+      KeyPress(c);
+    i += length;
   }
 }
 

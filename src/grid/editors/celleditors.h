@@ -80,6 +80,10 @@ public:
   virtual void KeyDown(std::uint16_t &key, TShiftState shift);
   virtual void KeyUp(std::uint16_t &key, TShiftState shift);
   virtual void KeyPress(char &key);
+  // Each typed character: one the code page holds as a key byte (KeyPress),
+  // any other as its UTF-8 (TypeCharacter), which only a text editor takes.
+  void TypeText(const QString &text);
+  virtual void TypeCharacter(const std::string &) {}
   virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
   virtual void MouseMove(TShiftState shift, int x, int y);
   virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
@@ -134,9 +138,6 @@ protected:
   void focusInEvent(QFocusEvent *e) override;
   void focusOutEvent(QFocusEvent *e) override;
   bool event(QEvent *e) override;
-  // Each typed character as a code-page byte; one the code page lacks is
-  // dropped.
-  void TypeText(const QString &text);
 
   TdgHorzAlignment FHorzAlignment = htaLeft;
   TdgVertAlignment FVertAlignment = vtaDefault;
@@ -215,6 +216,7 @@ public:
   void KeyDown(std::uint16_t &key, TShiftState shift) override;
   void KeyUp(std::uint16_t &key, TShiftState shift) override;
   void KeyPress(char &key) override;
+  void TypeCharacter(const std::string &character) override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseMove(TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
@@ -249,6 +251,8 @@ private:
   int StepLeft(int offset) const;
   int CharCount(int fromByte, int toByte) const;
   int ByteOfChar(int charIndex) const;
+  // The start of the character `offset` falls in.
+  int CharacterStart(int offset) const;
   // A change request: asks StartEdit, keeps the text for undo, replaces the
   // selection and lays out again; answers whether it was made.
   bool ChangeText(const std::string &insert, bool byUser, bool checkLength, double fraction);

@@ -847,6 +847,9 @@ public:
   void KeyUp(std::uint16_t &key, TShiftState shift) override;
   void KeyPress(char &key) override;
   void WMChar(char ch) override;
+  // Typed characters no code-page byte holds: they begin or go on with an
+  // edit, as a typed key does, in a cell that takes text.
+  void TypeBeyondCodePage(const QString &text);
   // ---- The mouse: presses, drags, releases and the cursor. What it may do
   // is set in DataGridMouseSettings.
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;

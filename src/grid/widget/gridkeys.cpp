@@ -890,6 +890,21 @@ void TdgBaseGrid::KeyPress(char &key) {
 
 void TdgBaseGrid::WMChar(char ch) { KeyPress(ch); }
 
+void TdgBaseGrid::TypeBeyondCodePage(const QString &text) {
+  if (text.isEmpty() || FKeySuspend > 0 || FKeyFromEditor)
+    return;
+  TdgCustomGridControl &control =
+      ControlForType(CellControlType(GetCurrentDataCol(), GetCurrentDataRow()));
+  if (!control.IsInputChar(' ') || (FEditorShown && FActiveControl != &control))
+    return;
+  if (!FEditorShown) {
+    FEditing = false;
+    if (!StartEditing(0) || !FActiveControl)
+      return;
+  }
+  FActiveControl->Control().TypeText(text);
+}
+
 void TdgBaseGrid::keyPressEvent(QKeyEvent *e) {
   if (FEditorPassedKey) {
     // The control left this key: the form holding the grid may have it.
@@ -903,8 +918,14 @@ void TdgBaseGrid::keyPressEvent(QKeyEvent *e) {
     if (key != 0)
       KeyDown(key, shift);
     char ch = typedCharOf(*e);
+    bool beyond = false;
+    if (ch == 0 && !e->text().isEmpty() &&
+        !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+      characterBeyondCodePage(e->text(), 0, beyond);
     if (ch != 0 && key != VK_ESCAPE)
       WMChar(ch);
+    else if (beyond)
+      TypeBeyondCodePage(e->text());
   } catch (...) {
     reportGridException(std::current_exception());
   }

@@ -81,6 +81,8 @@ TEST(CellText, WrapsAtBlanksAndBreaks) {
       {"", htaLeft, {""}},
       // Measured up from a guess short of the width: exactly as wide stays whole.
       {"abcdef", htaLeft, {"abcdef"}, 12},
+      // A line never ends inside a UTF-8 character.
+      {"ab\u65e5\u672c", htaLeft, {"ab\u65e5", "\u672c"}},
   };
   for (const auto &c : cases)
     EXPECT_EQ(lines(c.text, 61, c.align, c.average), c.expected) << c.text;
@@ -88,6 +90,7 @@ TEST(CellText, WrapsAtBlanksAndBreaks) {
 
 TEST(CellText, NarrowLineStillTakesOneCharacter) {
   EXPECT_EQ(lines("abc", 5, htaLeft), (Lines{"a", "b", "c"}));
+  EXPECT_EQ(lines("\u65e5\u00e9", 5, htaLeft), (Lines{"\u65e5", "\u00e9"}));
 }
 
 TEST(CellText, ShortCellNeverWraps) {

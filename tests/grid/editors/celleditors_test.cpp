@@ -1,3 +1,4 @@
+#include "classlib/utf8.h"
 #include "grid/editors/celleditors.h"
 #include "grid/editors/editorwrappers.h"
 
@@ -70,7 +71,7 @@ TEST(GridEditBox, KeysAtTheEdgesAreLeftForTheGrid) {
   EXPECT_FALSE(t.press(VK_LEFT)) << "the whole text selected";
 }
 
-TEST(GridEditBox, TypingKeepsToMaxLengthAndTheCodePage) {
+TEST(GridEditBox, TypingKeepsToMaxLengthAndWholeCharacters) {
   Editor e("");
   e.box->SetMaxLength(5);
   QTest::keyClicks(e.box, "abcd");
@@ -84,12 +85,42 @@ TEST(GridEditBox, TypingKeepsToMaxLengthAndTheCodePage) {
   EXPECT_EQ(e.box->Text(), "aXcde") << "a selected character can be replaced";
   EXPECT_TRUE(e.lastInserted);
 
-  Editor u("");
-  for (const QString &text : {QString("a"), QString(QChar(0x03A9)), QString("b")}) {
+  // Typed letters are kept as UTF-8, those the code page lacks too, and a
+  // caret step, Backspace or Delete takes a whole one; a stored code-page
+  // byte stays one character. The limit counts bytes.
+  Editor u("\xE9");
+  u.box->SetSelStart(1);
+  for (const QString &text : {QString("z"), QString(QChar(0x03A9)), QStringLiteral("\u00e9"),
+                              QStringLiteral("\U0001F600"), QString("!")}) {
     QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
     QApplication::sendEvent(u.box, &key);
   }
-  EXPECT_EQ(u.box->Text(), "ab") << "a character the code page lacks is not inserted";
+  EXPECT_EQ(u.box->Text(), "\xE9z\xCE\xA9\xC3\xA9\xF0\x9F\x98\x80!");
+  const struct {
+    std::vector<std::uint16_t> keys;
+    std::string text;
+  } steps[] = {{{VK_LEFT, VK_BACK}, "\xE9z\xCE\xA9\xC3\xA9!"},
+               {{VK_LEFT, VK_LEFT, VK_DELETE}, "\xE9z\xC3\xA9!"},
+               {{VK_LEFT, VK_BACK}, "z\xC3\xA9!"}};
+  for (const auto &step : steps) {
+    for (std::uint16_t key : step.keys)
+      u.press(key);
+    EXPECT_EQ(u.box->Text(), step.text);
+  }
+  // A click anywhere, or a place set in bytes, puts the caret between
+  // characters.
+  for (int x = 0; x < 60; ++x) {
+    u.box->MouseDown(mbLeft, TShiftState(ssLeft), x, 5);
+    u.box->MouseUp(mbLeft, TShiftState(), x, 5);
+    const auto caret = static_cast<std::size_t>(u.box->CaretPos());
+    EXPECT_EQ(utf8::characterBoundaryFrom(u.box->Text(), caret), caret) << x;
+  }
+  u.box->SetSelStart(2);
+  EXPECT_EQ(u.box->CaretPos(), 1);
+  u.box->SetMaxLength(5);
+  QKeyEvent full(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(QChar(0x03A9)));
+  QApplication::sendEvent(u.box, &full);
+  EXPECT_EQ(u.box->Text(), "z\xC3\xA9!") << "two more bytes would pass the limit";
 }
 
 TEST(GridEditBox, PastedLineBreaksAndCtrlEnter) {

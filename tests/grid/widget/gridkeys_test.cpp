@@ -98,6 +98,18 @@ TEST(GridKeys, ArrowsTabAndEnterWalkTheCells) {
       << "without WantTabs Tab moves the focus on";
 }
 
+// A letter no code-page byte holds begins an edit as any letter does, and
+// the cell keeps what was typed as UTF-8.
+TEST(GridKeys, ALetterBeyondTheCodePageBeginsAnEdit) {
+  InDialog d(gmEdit, false);
+  ASSERT_EQ(d.focus(), d.grid);
+  for (const QString &text : {QStringLiteral("\u0416"), QStringLiteral("\u00e9")})
+    QTest::sendKeyEvent(QTest::Click, d.focus(), Qt::Key_unknown, text, Qt::NoModifier);
+  EXPECT_EQ(d.editor(), "\xD0\x96\xC3\xA9");
+  d.key(Qt::Key_Return);
+  EXPECT_EQ(d.cell(1, 1), "\xD0\x96\xC3\xA9");
+}
+
 TEST(GridKeys, CtrlTabLeavesAGridThatKeepsTab) {
   for (bool editorShown : {true, false}) {
     InDialog d(gmEdit, editorShown);
