@@ -158,9 +158,18 @@ std::size_t TSearchFilter::findNext(std::size_t from, std::size_t to, std::size_
   to = std::min(to, buffer_.size() - length + 1);
   if (from >= to)
     return std::string_view::npos;
-  if (!ignoreCase_)
-    return scanExact(searchText_, buffer_.data(), from, to);
-  return scanIgnoringCase(searchText_, buffer_.data(), from, to, firstByteFits_, *tables_);
+  // A text of code-page bytes may fit the bytes of a longer character (the
+  // byte of Ã is the first of ö's): an occurrence that begins or ends inside
+  // a character of the text is no occurrence of it.
+  for (; from < to; ++from) {
+    from = ignoreCase_
+               ? scanIgnoringCase(searchText_, buffer_.data(), from, to, firstByteFits_, *tables_)
+               : scanExact(searchText_, buffer_.data(), from, to);
+    if (from == std::string_view::npos ||
+        (!utf8::isInsideSequence(buffer_, from) && !utf8::isInsideSequence(buffer_, from + length)))
+      return from;
+  }
+  return std::string_view::npos;
 }
 
 bool TSearchFilter::searchBuffer() {

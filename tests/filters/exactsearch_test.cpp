@@ -62,6 +62,17 @@ TEST(SearchFilter, IgnoringCaseFindsAccentedLettersInEitherCase) {
             "x x ete");
 }
 
+TEST(SearchFilter, CodePageTextNeverFitsPartOfAUtf8Character) {
+  // "\xC3" is the code page's A tilde, the first byte of o umlaut, and
+  // "\xB6" its pilcrow, the last; both alone in the text are found.
+  const std::string text = "K\xC3\xB6ln \xC3 \xB6l";
+  for (bool ignoreCase : {false, true}) {
+    EXPECT_EQ(expectChunkInvariant(exact("\xC3", "X", ignoreCase), text), "K\xC3\xB6ln X \xB6l");
+    EXPECT_EQ(expectChunkInvariant(exact("\xB6l", "X", ignoreCase), text), "K\xC3\xB6ln \xC3 X");
+    EXPECT_EQ(expectChunkInvariant(exact("K\xC3", "X", ignoreCase), text), text);
+  }
+}
+
 TEST(SearchFilter, WholeWordsResumeOneByteAfterAPartialWord) {
   EXPECT_EQ(expectChunkInvariant(exact("cat", "dog", false, true), "concat cat"), "concat dog");
   EXPECT_EQ(expectChunkInvariant(exact("aa", "X", false, true), "aaa aa"), "aaa X");
