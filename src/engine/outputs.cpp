@@ -77,36 +77,34 @@ std::string folderPart(const std::string &name) {
 
 // Opens a file to append to, creating it when it is missing; `created` says
 // whether this call made it, so that an append taken back can take the file
-// back too.
+// back too. Only a regular file is appended to: a pipe would hold the job
+// until a reader came (ENXIO when none is there yet), and neither a pipe nor
+// a device can be held, measured or cut back. -1 with errno set: ENXIO for
+// anything but a regular file.
 int openForAppend(const std::string &name, bool &created) {
   created = false;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    int fd = ::open(ReachableName(name).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd >= 0 || errno != ENOENT)
-      return fd;
-    fd = ::open(ReachableName(name).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC,
-                0666);
-    if (fd >= 0 || errno != EEXIST) {
+  int fd = -1;
+  for (int attempt = 0; attempt < 2 && fd < 0; ++attempt) {
+    fd = ::open(ReachableName(name).c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno != ENOENT)
+      return -1;
+    if (fd < 0) {
+      fd = ::open(ReachableName(name).c_str(),
+                  O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NONBLOCK | O_CLOEXEC, 0666);
       created = fd >= 0;
-      return fd;
+      if (fd < 0 && errno != EEXIST)
+        return -1;
     }
   }
-  return -1;
-}
-
-// Takes the whole file for this writer alone, without waiting: two
-// programs appending to one file at once would mix their texts. An advisory
-// lock of the open file, so two jobs of one program exclude each other too.
-// 0, or the errno of the refusal (EAGAIN or EACCES: someone holds it).
-int lockForWriting(int fd) {
-  struct flock whole {};
-  whole.l_type = F_WRLCK;
-  whole.l_whence = SEEK_SET;
-  while (::fcntl(fd, F_OFD_SETLK, &whole) != 0) {
-    if (errno != EINTR)
-      return errno;
+  struct stat info {};
+  if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+    ::close(fd);
+    errno = ENXIO;
+    return -1;
   }
-  return 0;
+  if (fd >= 0)
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
 }
 
 // Cuts a file back to `length` by its name, once its descriptor is gone.
@@ -277,6 +275,11 @@ void TFileOutput::openFile(const std::string &name) {
   if (append_) {
     writtenFileName_ = targetName_;
     fd_ = openForAppend(targetName_, appendCreated_);
+    if (fd_ < 0 && errno == ENXIO) {
+      writtenFileName_.clear();
+      throw EStreamError(Format("Couldn't append to file [%s]: it is not a regular file",
+                                {loggedName(targetName_)}));
+    }
     if (fd_ >= 0) {
       const int refused = lockForWriting(fd_);
       if (refused == EAGAIN || refused == EACCES) {
