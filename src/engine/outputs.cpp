@@ -107,6 +107,22 @@ int openForAppend(const std::string &name, bool &created) {
   return fd;
 }
 
+// Gives a whole text, written into a file without a name, a temporary name
+// beside `writeTarget`, registered as `entry`: it replaces its target only by
+// a rename. 0, or the errno of the failure.
+int nameBeside(int fd, const std::string &writeTarget, std::string &name, TemporaryEntry &entry) {
+  std::string pattern = folderPart(writeTarget) + "/KVBXXXXXX";
+  int error = 0;
+  entry = TemporaryEntry::linkFile(fd, pattern, error);
+  if (error == 0)
+    name = pattern;
+  return error;
+}
+
+// The parts of one input that wait without a name, each holding a
+// descriptor; later parts of a longer split wait under a temporary name.
+constexpr std::size_t maxUnnamedParts = 256;
+
 // Cuts a file back to `length` by its name, once its descriptor is gone.
 // 0, or the errno of the failure.
 int truncateByName(const std::string &name, std::int64_t length) {
@@ -186,6 +202,12 @@ TFileOutput::TFileOutput(Options options)
 }
 
 TFileOutput::~TFileOutput() {
+  for (const HeldPart &part : heldParts_) {
+    if (part.fd >= 0)
+      ::close(part.fd);
+    if (!part.writtenName.empty())
+      ::unlink(ReachableName(part.writtenName).c_str());
+  }
   if (fd_ >= 0) {
     const bool cutBack = append_ && cutBackAppend() == 0;
     ::close(fd_);
@@ -227,6 +249,8 @@ std::string TFileOutput::partName(const std::string &target, std::string_view pa
 }
 
 void TFileOutput::setInputFilename(const std::string &name) {
+  // Parts that an earlier input never settled are no part of this one.
+  dropHeldParts();
   inputOfParts_ = name;
   TGenericOutput::setInputFilename(name);
 }
@@ -264,6 +288,7 @@ void TFileOutput::openFile(const std::string &name) {
     inputInfo_ = info;
 
   const std::string_view partSuffix = partSuffixOf(name, inputOfParts_);
+  isPart_ = !partSuffix.empty();
   targetName_ = partSuffix.empty() ? outputName(name)
                                    : partName(outputName(inputOfParts_), partSuffix, testMode_);
   if (useOutputFolder_) {
@@ -482,16 +507,19 @@ FileResult TFileOutput::closeFile() {
   if (!append_)
     ::fchmod(fd_,
              targetExists && S_ISREG(target.st_mode) ? (target.st_mode & 07777) : newFileMode());
-  if (unnamed_ && complete) {
-    std::string pattern = folderPart(writeTarget_) + "/KVBXXXXXX";
-    int error = 0;
-    temporary_ = TemporaryEntry::linkFile(fd_, pattern, error);
-    if (error == 0)
-      writtenFileName_ = pattern;
-    else
+  const bool readOnlyTarget = targetExists && !(target.st_mode & S_IWUSR);
+  // A whole part waits for its input's end without a name where it can, so
+  // that a program killed meanwhile leaves nothing behind.
+  const bool holdUnnamed =
+      isPart_ && unnamed_ && complete && !readOnlyTarget && heldParts_.size() < maxUnnamedParts;
+  if (unnamed_ && complete && !holdUnnamed)
+    if (int error = nameBeside(fd_, writeTarget_, writtenFileName_, temporary_))
       writeError_ = systemErrorText(error);
-  }
-  closeStream();
+  int heldFd = -1;
+  if (holdUnnamed)
+    heldFd = std::exchange(fd_, -1);
+  else
+    closeStream();
 
   bool written = false;
   if (append_) {
@@ -516,7 +544,7 @@ FileResult TFileOutput::closeFile() {
                     "text discarded",
                     {loggedName(targetName_)}));
     removeWrittenFile();
-  } else if (targetExists && !(target.st_mode & S_IWUSR)) {
+  } else if (readOnlyTarget) {
     // A read-only target is kept; the new text stays in the
     // temporary file for the user.
     std::string reason = systemErrorText(EACCES);
@@ -524,6 +552,11 @@ FileResult TFileOutput::closeFile() {
         translateFormat(5110, "Couldn't delete file [%s]:%s", {loggedName(targetName_), reason}));
     logError(translateFormat(3900, "Couldn't move file [%s] to [%s]:%s",
                              {loggedName(writtenFileName_), loggedName(targetName_), reason}));
+  } else if (isPart_) {
+    heldParts_.push_back(
+        {heldFd, writtenFileName_, std::move(temporary_), targetName_, writeTarget_, size});
+    written = true;
+    writtenFileName_.clear(); // held, not the file's own to remove
   } else if (::rename(ReachableName(writtenFileName_).c_str(),
                       ReachableName(writeTarget_).c_str()) != 0) {
     // Nobody would look for the text under a random name: it goes, and
@@ -537,8 +570,9 @@ FileResult TFileOutput::closeFile() {
   }
   writtenFileName_.clear();
   temporary_ = TemporaryEntry();
-  // Only a target that now holds the text is reported as written.
-  if (written && job())
+  // Only a target that now holds the text is reported as written; a part
+  // once it is in place.
+  if (written && !isPart_ && job())
     job()->logOutputFile(targetName_, size);
   FileResult result = TFilter::closeFile();
   result.target = {targetName_, false, testMode_, append_};
@@ -546,9 +580,54 @@ FileResult TFileOutput::closeFile() {
   return result;
 }
 
+bool TFileOutput::settleParts(bool keep) {
+  if (!keep || isAborted()) {
+    dropHeldParts();
+    return false;
+  }
+  bool allInPlace = true;
+  for (HeldPart &part : heldParts_) {
+    int error = 0;
+    if (part.fd >= 0) {
+      error = nameBeside(part.fd, part.writeTarget, part.writtenName, part.temporary);
+      if (::close(std::exchange(part.fd, -1)) != 0 && error == 0)
+        error = errno;
+    }
+    if (error != 0) {
+      logError(
+          Format("Couldn't write file [%s]:%s", {loggedName(part.target), systemErrorText(error)}));
+      if (!part.writtenName.empty())
+        removeFile(part.writtenName);
+      allInPlace = false;
+    } else if (::rename(ReachableName(part.writtenName).c_str(),
+                        ReachableName(part.writeTarget).c_str()) != 0) {
+      logError(translateFormat(
+          3900, "Couldn't move file [%s] to [%s]:%s",
+          {loggedName(part.writtenName), loggedName(part.target), systemErrorText(errno)}));
+      removeFile(part.writtenName);
+      allInPlace = false;
+    } else if (job()) {
+      job()->logOutputFile(part.target, part.size);
+    }
+  }
+  heldParts_.clear();
+  return allInPlace && TFilter::settleParts(keep);
+}
+
+void TFileOutput::dropHeldParts() {
+  for (const HeldPart &part : heldParts_) {
+    if (part.fd >= 0)
+      ::close(part.fd);
+    if (!part.writtenName.empty())
+      removeFile(part.writtenName);
+  }
+  heldParts_.clear();
+}
+
 void TFileOutput::abandonFile() {
   if (fd_ >= 0)
     discardFile();
+  dropHeldParts();
   TFilter::abandonFile();
 }
 
@@ -556,6 +635,7 @@ void TFileOutput::abandonFile() {
 void TFileOutput::abandonJob() {
   if (fd_ >= 0)
     discardFile();
+  dropHeldParts();
   TFilter::abandonJob();
 }
 
