@@ -291,12 +291,9 @@ void TFileOutput::openFile(const std::string &name) {
   isPart_ = !partSuffix.empty();
   targetName_ = partSuffix.empty() ? outputName(name)
                                    : partName(outputName(inputOfParts_), partSuffix, testMode_);
-  if (useOutputFolder_) {
-    std::error_code error;
-    std::filesystem::create_directories(folderPart(targetName_), error);
-    if (error)
-      throw EFCreateError(targetName_, systemErrorText(error.value()));
-  }
+  if (useOutputFolder_)
+    if (const int error = createFolders(folderPart(targetName_)))
+      throw EFCreateError(targetName_, systemErrorText(error));
   if (append_) {
     writtenFileName_ = targetName_;
     fd_ = openForAppend(targetName_, appendCreated_);
