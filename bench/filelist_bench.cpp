@@ -7,9 +7,7 @@
 // limits (a busy machine, a sanitizer build). Prints each figure; fails when
 // one is over.
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "programruns.h"
 
 #include <algorithm>
 #include <chrono>
@@ -22,50 +20,11 @@
 
 namespace {
 
+using marrowen::bench::fastestOfThree;
+using marrowen::bench::runProgram;
+
 constexpr int files = 20'000;
 constexpr std::size_t lineBytes = 8 * 1024 * 1024 - 100;
-
-struct Run {
-  double seconds = 0;
-  long maxResidentKb = 0;
-  int status = -1;
-};
-
-Run runProgram(const std::string &program, const std::filesystem::path &folder,
-               const std::vector<std::string> &arguments) {
-  std::vector<char *> argv{const_cast<char *>(program.c_str())};
-  for (const std::string &argument : arguments)
-    argv.push_back(const_cast<char *>(argument.c_str()));
-  argv.push_back(nullptr);
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    ::setenv("HOME", folder.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (folder / "data").c_str(), 1);
-    ::unsetenv("DISPLAY");
-    if (std::freopen("/dev/null", "w", stderr) && std::freopen("/dev/null", "w", stdout))
-      ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
-  Run run;
-  int status = 0;
-  rusage usage{};
-  ::wait4(pid, &status, 0, &usage);
-  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  run.maxResidentKb = usage.ru_maxrss;
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
-
-double fastestOfThree(const std::string &program, const std::filesystem::path &folder,
-                      const std::vector<std::string> &arguments) {
-  double best = 1e9;
-  for (int i = 0; i < 3; ++i)
-    best = std::min(best, runProgram(program, folder, arguments).seconds);
-  return best;
-}
 
 } // namespace
 
@@ -79,10 +38,9 @@ int main(int argc, char **argv) {
   const double memoryFactor = argc > 3 ? std::atof(argv[3]) : 1.0;
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
-  std::string pattern = (std::filesystem::temp_directory_path() / "filelist_bench.XXXXXX").string();
-  if (!::mkdtemp(pattern.data()))
+  const std::filesystem::path folder = marrowen::bench::makeTemporaryFolder("filelist_bench");
+  if (folder.empty())
     return 2;
-  const std::filesystem::path folder(pattern);
   // Subfolders below the files, which a name on the command line searches
   // too: every level of them once held a copy of the 8 MB name.
   std::filesystem::create_directories(folder / "files" / "a" / "b" / "c" / "d" / "e" / "f" / "g");

@@ -238,6 +238,6 @@ std::shared_ptr<const CodePage> oemCodePage() {
   return cp;
 }
 
-std::string fileNameText(std::string_view fileName) { return systemCodePage()->fromUtf8(fileName); }
+std::string fileNameText(std::string_view fileName) { return std::string(fileName); }
 
 } // namespace marrowen

@@ -75,9 +75,12 @@ private:
 std::shared_ptr<const CodePage> systemCodePage();
 void setSystemCodePage(std::string_view name);
 
-// A file name, as the file system spells it (UTF-8), put into text of the
-// system code page for a message; a letter the code page lacks, and a byte
-// that is no part of UTF-8, becomes "?".
+// A file name put into engine text (a message, a title, a report, a log
+// line): its own bytes, as the file system spells them. Engine text reads a
+// valid UTF-8 sequence as its character and any other byte as the code
+// page's, which is how the files grid shows a name; converting the name to
+// the code page instead would turn every letter it lacks into "?" and name
+// another file.
 std::string fileNameText(std::string_view fileName);
 
 // The OEM code page of the ANSI/OEM conversions (437).

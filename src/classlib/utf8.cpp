@@ -125,6 +125,18 @@ bool hasSequence(std::string_view text) {
   return false;
 }
 
+std::string_view cutToBytes(std::string_view text, std::size_t bytes) {
+  if (text.size() <= bytes)
+    return text;
+  // A sequence the cut falls in begins at most three bytes before it.
+  for (std::size_t back = 1; back <= 3 && back <= bytes; ++back) {
+    const std::size_t start = bytes - back;
+    if (const std::size_t length = sequenceLength(text.substr(start)))
+      return text.substr(0, start + length > bytes ? start : bytes);
+  }
+  return text.substr(0, bytes);
+}
+
 std::string toUtf8(std::string_view text, const CodePage &codePage) {
   std::string out;
   out.reserve(text.size() + text.size() / 8);

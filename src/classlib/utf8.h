@@ -99,6 +99,10 @@ char32_t decodeCharacter(std::string_view text, const CodePage &codePage, std::s
 // Appends `codePoint` (at most U+10FFFF, not a surrogate) in UTF-8.
 void append(std::string &out, char32_t codePoint);
 
+// At most `bytes` bytes of `text`, cut before a valid sequence the limit
+// would split.
+std::string_view cutToBytes(std::string_view text, std::size_t bytes);
+
 // True when every byte is ASCII or part of a valid sequence.
 bool isValid(std::string_view text);
 

@@ -159,7 +159,7 @@ QString TFilenameEdit::FileName() const { return FileNameOfText(text()); }
 
 void TFilenameEdit::SetFileName(const QString &name) {
   if (!name.isEmpty() && !IsValidFileName(FileNameOfText(name)))
-    throw EComboEditError(Format("Invalid file name - %s", {fromQString(name)}));
+    throw EComboEditError(Format("Invalid file name - %s", {fileNameFromQString(name)}));
   setText(QuotedFileName(name));
   ClearSelectedFiles();
 }

@@ -383,7 +383,17 @@ struct TODBCFilter::Connection {
       throw Exception(Format("Couldn't open the database [%s]: the %s driver is not installed",
                              {connectionString, std::string(source.sqlite ? "SQLite" : "ODBC")}));
     }
-    database.setDatabaseName(toQString(source.name));
+    if (source.sqlite && !utf8::isValid(source.name)) {
+      // A file name holding bytes that are no UTF-8 cannot be spelled in Qt's
+      // text: as a URI, whose escapes SQLite reads back as those very bytes,
+      // it opens that file and never makes another.
+      const QByteArray bytes(source.name.data(), static_cast<qsizetype>(source.name.size()));
+      database.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
+      database.setDatabaseName(QStringLiteral("file:") +
+                               QString::fromLatin1(bytes.toPercentEncoding("/")));
+    } else {
+      database.setDatabaseName(fileNameToQString(source.name));
+    }
     if (!user.empty())
       database.setUserName(toQString(user));
     if (!password.empty())

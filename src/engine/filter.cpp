@@ -8,6 +8,8 @@
 #include "engine/messages.h"
 #include "engine/userinterface.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <system_error>
 #include <unistd.h>
@@ -92,9 +94,22 @@ bool TFilter::processChunk(std::string &chunk) { return sendToNext(chunk); }
 
 bool TFilter::putLine(std::string_view line, std::string_view lineEnd) {
   std::string chunk;
-  chunk.reserve(line.size() + lineEnd.size());
-  chunk.append(line).append(lineEnd);
-  return processChunk(chunk);
+  if (line.size() <= textPieceSize()) {
+    chunk.reserve(line.size() + lineEnd.size());
+    chunk.append(line).append(lineEnd);
+    return processChunk(chunk);
+  }
+  // Every filter gives the same output however its input is cut, so the
+  // pieces stand for the whole line. Each is sent whatever the answer to
+  // the one before, as the whole line would have been.
+  bool goOn = true;
+  forEachPiece(line, [&](std::string_view piece) {
+    chunk.assign(piece);
+    if (piece.data() + piece.size() == line.data() + line.size())
+      chunk.append(lineEnd);
+    goOn = processChunk(chunk) && goOn;
+  });
+  return goOn;
 }
 
 void TFilter::flush() {
@@ -137,6 +152,8 @@ std::optional<FileResult> TFilter::mergedFileResult() {
 }
 
 std::string *TFilter::gatheredText() { return nullptr; }
+
+void TFilter::passRunsStraightOn(bool) {}
 
 void TFilter::abandonFile() {
   if (next())
@@ -296,6 +313,37 @@ std::string TFilter::subFilterText(std::string_view text) {
   return result;
 }
 
+void TFilter::subFilterTextInPieces(std::string_view text,
+                                    const std::function<void(std::string &)> &onward) {
+  std::string *gathered = subfilterEnd_ ? subfilterEnd_->gatheredText() : nullptr;
+  std::string piece;
+  if (!firstSubfilter_ || !gathered) {
+    forEachPiece(text, [&](std::string_view part) {
+      piece.assign(part);
+      onward(piece);
+    });
+    return;
+  }
+  auto handOn = [&] {
+    if (gathered->empty())
+      return;
+    // `onward` may change what it is given: the gathered text is swapped out.
+    piece.clear();
+    piece.swap(*gathered);
+    onward(piece);
+  };
+  gathered->clear();
+  firstSubfilter_->reset();
+  // A run over nothing is still a run: reset and flush add what they add.
+  forEachPiece(text, [&](std::string_view part) {
+    piece.assign(part);
+    firstSubfilter_->processChunk(piece);
+    handOn();
+  });
+  firstSubfilter_->flush();
+  handOn();
+}
+
 void TFilter::startFile() {}
 
 void TFilter::endFile() {}
@@ -336,6 +384,15 @@ bool TFilter::putLineToNext(std::string_view line, std::string_view lineEnd) {
     throw;
   }
   stopRequested_ = stopRequested_ || !goOn;
+  return goOn;
+}
+
+bool TFilter::sendCopyToNext(std::string_view text, std::string &scratch) {
+  bool goOn = true;
+  forEachPiece(text, [&](std::string_view piece) {
+    scratch.assign(piece);
+    goOn = sendToNext(scratch) && goOn;
+  });
   return goOn;
 }
 
@@ -419,6 +476,37 @@ void TFilter::runOnUserInterface(const std::function<void()> &call) {
     job_->runSynchronized(call);
   else
     call();
+}
+
+namespace {
+std::atomic<std::size_t> pieceSize{std::size_t{1} << 16};
+} // namespace
+
+std::size_t textPieceSize() { return pieceSize.load(std::memory_order_relaxed); }
+
+TextPieceSizeForTests::TextPieceSizeForTests(std::size_t size)
+    : previous_(pieceSize.exchange(std::max<std::size_t>(size, 1))) {}
+
+TextPieceSizeForTests::~TextPieceSizeForTests() { pieceSize.store(previous_); }
+
+void TextPieces::add(std::string_view text) {
+  if (piece_.size() + text.size() > textPieceSize())
+    finish();
+  if (text.size() <= textPieceSize()) {
+    piece_.append(text);
+    return;
+  }
+  forEachPiece(text, [this](std::string_view piece) {
+    piece_.assign(piece);
+    finish();
+  });
+}
+
+void TextPieces::finish() {
+  if (piece_.empty())
+    return;
+  send_(piece_);
+  piece_.clear();
 }
 
 std::string repeatChar(int count, char ch) {

@@ -100,7 +100,8 @@ public:
   // whether the input should go on reading. Base: `sendToNext`.
   virtual bool processChunk(std::string &chunk);
   // Takes one whole line and its line end ("\n", "\r", "\r\n" or empty).
-  // Base: `processChunk(line + lineEnd)` on this filter.
+  // Base: `processChunk(line + lineEnd)` on this filter; a long line in
+  // pieces, so that it is never copied whole.
   virtual bool putLine(std::string_view line, std::string_view lineEnd);
   // Own `endFile`, then `flush` on next.
   virtual void flush();
@@ -123,6 +124,11 @@ public:
   // The text collected by a chain end that gathers a subfilter run for its
   // parent; none for any other filter.
   virtual std::string *gatheredText();
+  // While `on`, a chain end that gathers a subfilter run for its parent
+  // hands what reaches it straight on to the filter after the parent
+  // instead, for a parent that would send the gathered text on unchanged
+  // (and then never holds it). Other filters ignore it.
+  virtual void passRunsStraightOn(bool on);
   // Gives up the current input after a failure: the output discards what it
   // began for it and leaves its target as it was. Forwarded to next only.
   virtual void abandonFile();
@@ -164,6 +170,12 @@ public:
   virtual void subFilterEntireText(std::string &text);
   virtual void subFilterEmptyText(std::string &text);
   virtual std::string subFilterText(std::string_view text);
+  // Runs the text through the subfilter chain as `subFilterText` does, but
+  // hands what the chain has made so far to `onward` after each piece of
+  // the text, so a long text and its result are never held whole. Without a
+  // subfilter chain ending in a gatherer the text itself goes onward.
+  void subFilterTextInPieces(std::string_view text,
+                             const std::function<void(std::string &)> &onward);
   // Own per-file hooks: set-up, and emitting what is held back.
   virtual void startFile();
   virtual void endFile();
@@ -179,6 +191,9 @@ public:
   bool sendToNext(std::string &chunk);
   // Hands a line to next; true when there is no next.
   bool putLineToNext(std::string_view line, std::string_view lineEnd);
+  // Hands a copy of `text` to next as chunks, a long text in pieces, so it
+  // is never copied whole; `scratch` holds each piece.
+  bool sendCopyToNext(std::string_view text, std::string &scratch);
   // Whether a filter after this one answered "stop" since the last call:
   // how filters that send from deep inside (line by line) pass it back.
   bool takeStopRequest() { return std::exchange(stopRequested_, false); }
@@ -235,6 +250,46 @@ private:
   friend class TFilter;
   ReportsForCaller *outer_;
   std::vector<std::string> errors_;
+};
+
+// The most bytes of a long text that go on in one chunk when the text is
+// passed on in pieces rather than copied whole (64 KB).
+std::size_t textPieceSize();
+// While one lives, texts are cut into pieces of `size` bytes instead: a test
+// sends short texts the way long ones go.
+class TextPieceSizeForTests {
+public:
+  explicit TextPieceSizeForTests(std::size_t size);
+  ~TextPieceSizeForTests();
+  TextPieceSizeForTests(const TextPieceSizeForTests &) = delete;
+  TextPieceSizeForTests &operator=(const TextPieceSizeForTests &) = delete;
+
+private:
+  std::size_t previous_;
+};
+
+// Calls `each` with the pieces of `text` in order, each of at most
+// `textPieceSize()` bytes.
+template <class Each> void forEachPiece(std::string_view text, Each &&each) {
+  const std::size_t size = textPieceSize();
+  for (std::size_t at = 0; at < text.size(); at += size)
+    each(text.substr(at, size));
+}
+
+// Joins short texts into pieces of up to `textPieceSize` bytes for `send`;
+// a long text goes to `send` in pieces of its own, never copied whole. So
+// texts that went on as one chunk when short still do, and long ones are
+// never held twice.
+class TextPieces {
+public:
+  explicit TextPieces(std::function<void(std::string &)> send) : send_(std::move(send)) {}
+  void add(std::string_view text);
+  // Sends what is joined so far.
+  void finish();
+
+private:
+  std::function<void(std::string &)> send_;
+  std::string piece_;
 };
 
 // `count` copies of `ch`; empty for a count below 1.

@@ -70,8 +70,7 @@ Answer HeadlessJobHost::askQuestion(const std::string &) { return Answer::YesToA
 void HeadlessJobHost::showJobException(const std::string &message) {
   std::lock_guard lock(userInterface_);
   shownExceptions_.push_back(message);
-  std::fwrite(message.data(), 1, message.size(), stderr);
-  std::fputc('\n', stderr);
+  writeErrorLine(message);
 }
 
 std::vector<std::string> HeadlessJobHost::shownExceptions() const {

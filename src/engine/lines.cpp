@@ -114,6 +114,15 @@ void TProcessLines::nextLine() {
 void TProcessLines::sendWithSubfilteredPart(std::size_t begin, std::size_t end,
                                             std::string_view lineEnd, std::string &out) {
   std::string_view line = currentLine_;
+  if (line.size() > textPieceSize()) {
+    sendCopyToNext(line.substr(0, begin), out);
+    subFilterTextInPieces(line.substr(begin, end - begin),
+                          [this](std::string &piece) { sendToNext(piece); });
+    sendCopyToNext(line.substr(end), out);
+    out.assign(lineEnd);
+    sendToNext(out);
+    return;
+  }
   std::string result = subFilterText(line.substr(begin, end - begin));
   out.assign(line.substr(0, begin));
   out.append(result);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "classlib/growingarray.h"
 #include "engine/filter.h"
 
 #include <cstdint>
@@ -43,13 +44,16 @@ protected:
   void nextLine();
   // Sends the current line and `lineEnd` on with its bytes `begin` .. `end`
   // replaced by what the subfilter chain makes of them; `out` is the
-  // caller's buffer, reused from line to line.
+  // caller's buffer, reused from line to line. A long line goes on in
+  // pieces, its selected part through the subfilters a piece at a time.
   void sendWithSubfilteredPart(std::size_t begin, std::size_t end, std::string_view lineEnd,
                                std::string &out);
 
   bool crPending_ = false;
   std::int32_t lineCounter_ = 1; // 1 for the first line of a file
-  std::string currentLine_;      // without its line end
+  // Without its line end. It grows without being copied, so a long line is
+  // held once.
+  GrowingText currentLine_;
 };
 
 } // namespace marrowen

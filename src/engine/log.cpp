@@ -1,7 +1,9 @@
 #include "engine/log.h"
 
+#include "classlib/codepage.h"
 #include "classlib/paths.h"
 #include "classlib/program.h"
+#include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
 #include "engine/userinterface.h"
@@ -192,6 +194,13 @@ int openLogFile(const std::string &name, bool append, bool &created, int &error,
 
 constexpr std::string_view lineEnd = "\r\n";
 
+// A log is UTF-8 text, as grep and an editor on Linux read it: the program's
+// texts go in converted from the code page, and a file name as its bytes
+// spell it. A byte that no UTF-8 holds is written as the code page's letter,
+// as the window shows it, so that the line stays UTF-8. An older log in the
+// code page is appended to as it stands.
+std::string inLogEncoding(std::string_view text) { return utf8::toUtf8(text, *systemCodePage()); }
+
 } // namespace
 
 std::string logLevelText(TLogLevel level) {
@@ -248,7 +257,7 @@ TLog::TLog(std::string fullName, bool append) : TNullLog(std::move(fullName)) {
           .append(lineEnd);
       header.append(translateFormat(950, "%s,%s,%s,%s", {date, time, info, program::displayName}))
           .append(lineEnd);
-      if (!appendWhole(fd_, header, error)) {
+      if (!appendWhole(fd_, inLogEncoding(header), error)) {
         disabled_ = true;
         createError_ = failureText(970,
                                    "Error writing to log file %s - logging is now "
@@ -307,8 +316,8 @@ void TLog::writeEntry(TLogLevel level, std::string_view date, std::string_view t
     std::lock_guard lock(mutex_);
     if (disabled_)
       return;
-    std::string line =
-        translateFormat(980, "%s,%s,%s,%s", {date, time, logLevelText(level), message});
+    std::string line = inLogEncoding(
+        translateFormat(980, "%s,%s,%s,%s", {date, time, logLevelText(level), message}));
     line.append(lineEnd);
     int error = 0;
     if (!appendWhole(fd_, line, error)) {

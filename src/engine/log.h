@@ -46,9 +46,9 @@ private:
   int useCount_ = 1; // guarded by the manager
 };
 
-// One comma-separated log file, open from creation until the object goes. A
-// new file starts with the five header lines; each entry is one line of date,
-// time, level and the message as it is, ended by CR LF and appended at once,
+// One comma-separated log file in UTF-8, open from creation until the object
+// goes. A new file starts with the five header lines; each entry is one line
+// of date, time, level and the message as it is, ended by CR LF and appended at once,
 // or not at all: a line cut short by a full disk is taken back. Only a regular
 // file is a log.
 // Safe from several threads. The first failure to create or write disables
@@ -118,8 +118,8 @@ inline LogHandle openLogHandle(std::string_view fileName, bool append) {
 // "\n": a name holding them would otherwise start a line of its own that
 // reads as an entry.
 std::string loggedLine(std::string_view text);
-// A file name as it goes into a log line: in the code page, as the file
-// system spells it (fileNameText), its line ends written as loggedLine does.
+// A file name as it goes into a log line or a message: as the file system
+// spells it (fileNameText), its line ends written as loggedLine does.
 std::string loggedName(std::string_view fileName);
 
 // One entry in the default log "marrowen.log", opened for appending.

@@ -273,7 +273,11 @@ std::string_view partSuffixOf(std::string_view name, std::string_view input) {
 void TFileOutput::openFile(const std::string &name) {
   if (fd_ >= 0)
     discardFile();
-  inputFileName_ = name;
+  // A part of a split input is written under the part's name, but the input
+  // is still the file read: filters before the split (a script asking for
+  // its name) and the kept date see that file, not a part that is no file.
+  const std::string_view partSuffix = partSuffixOf(name, inputOfParts_);
+  inputFileName_ = partSuffix.empty() ? name : inputOfParts_;
   targetBaseName_ = name;
   writeError_.clear();
   writeBuffer_.clear();
@@ -284,10 +288,9 @@ void TFileOutput::openFile(const std::string &name) {
   inputInfo_.reset();
   replacesInput_ = false;
   struct stat info {};
-  if (::stat(ReachableName(name).c_str(), &info) == 0)
+  if (::stat(ReachableName(inputFileName_).c_str(), &info) == 0)
     inputInfo_ = info;
 
-  const std::string_view partSuffix = partSuffixOf(name, inputOfParts_);
   isPart_ = !partSuffix.empty();
   targetName_ = partSuffix.empty() ? outputName(name)
                                    : partName(outputName(inputOfParts_), partSuffix, testMode_);
@@ -343,8 +346,23 @@ void TFileOutput::openFile(const std::string &name) {
 }
 
 bool TFileOutput::writeBuffer() {
-  const char *data = writeBuffer_.data();
-  std::size_t left = writeBuffer_.size();
+  const bool written = writeBytes(writeBuffer_);
+  writeBuffer_.clear();
+  return written;
+}
+
+bool TFileOutput::write(std::string_view bytes) {
+  if (bytes.size() <= writeThreshold) {
+    writeBuffer_.append(bytes);
+    return writeBuffer_.size() <= writeThreshold || writeBuffer();
+  }
+  // A long text goes straight after what the buffer holds, not through it.
+  return writeBuffer() && writeBytes(bytes);
+}
+
+bool TFileOutput::writeBytes(std::string_view bytes) {
+  const char *data = bytes.data();
+  std::size_t left = bytes.size();
   while (left > 0 && writeError_.empty()) {
     ssize_t written = ::write(fd_, data, left);
     if (written < 0 && errno == EINTR)
@@ -357,15 +375,13 @@ bool TFileOutput::writeBuffer() {
     left -= static_cast<std::size_t>(written);
     written_ += written;
   }
-  writeBuffer_.clear();
   return writeError_.empty();
 }
 
 bool TFileOutput::processChunk(std::string &chunk) {
   if (fd_ < 0 || !writeError_.empty())
     return false;
-  writeBuffer_.append(chunk);
-  if (writeBuffer_.size() > writeThreshold && !writeBuffer())
+  if (!write(chunk))
     return false;
   return sendToNext(chunk);
 }
@@ -375,8 +391,7 @@ bool TFileOutput::putLine(std::string_view line, std::string_view lineEnd) {
     return TFilter::putLine(line, lineEnd);
   if (fd_ < 0 || !writeError_.empty())
     return false;
-  writeBuffer_.append(line).append(lineEnd);
-  return writeBuffer_.size() <= writeThreshold || writeBuffer();
+  return write(line) && write(lineEnd);
 }
 
 void TFileOutput::markInputStart() {

@@ -120,6 +120,9 @@ private:
   void dropHeldParts();
 
   bool writeBuffer();
+  // Takes bytes into the file: short ones through the write buffer.
+  bool write(std::string_view bytes);
+  bool writeBytes(std::string_view bytes);
   void closeStream();
   void discardFile();
   // Takes back what this append added; the errno of a failure, else 0.

@@ -3,6 +3,7 @@
 #include "engine/log.h"
 #include "engine/messages.h"
 #include "engine/processingthread.h"
+#include "engine/userinterface.h"
 
 #include <cstdio>
 
@@ -33,8 +34,7 @@ void HeadlessStatusWindow::addStatusLine(const std::string &text) {
 void HeadlessStatusWindow::addError(const std::string &text) {
   errors_.push_back(text);
   writeToLog(static_cast<int>(TLogLevel::Error), text);
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fputc('\n', stderr);
+  writeErrorLine(text);
 }
 
 } // namespace marrowen

@@ -3,6 +3,8 @@
 namespace marrowen {
 
 bool TGatherer::processChunk(std::string &chunk) {
+  if (straightOn_ && next())
+    return sendToNext(chunk);
   text_.append(chunk);
   return true;
 }

@@ -15,6 +15,12 @@ public:
   void flush() override;
 
   std::string *gatheredText() override { return &text_; }
+  // Once the chain is attached, what reaches the gatherer while this is on
+  // goes to the filter after the parent.
+  void passRunsStraightOn(bool on) override { straightOn_ = on; }
+
+private:
+  bool straightOn_ = false;
 };
 
 // Ends a subfilter chain whose output goes straight on to the filter after the

@@ -1,5 +1,7 @@
 #include "engine/userinterface.h"
 
+#include "classlib/codepage.h"
+#include "classlib/utf8.h"
 #include "engine/job.h"
 
 #include <atomic>
@@ -34,8 +36,7 @@ HeadlessUserInterface::HeadlessUserInterface() : clipboard_(std::make_unique<Cli
 HeadlessUserInterface::~HeadlessUserInterface() = default;
 
 void HeadlessUserInterface::showMessageBox(MessageBoxKind, const std::string &text) {
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fputc('\n', stderr);
+  writeErrorLine(text);
 }
 
 Answer HeadlessUserInterface::askQueryReplace(QueryReplaceRequest &) { return Answer::Replace; }
@@ -55,6 +56,13 @@ void HeadlessUserInterface::setClipboardText(std::string_view text) {
 std::shared_ptr<DebugWindow> HeadlessUserInterface::createDebugWindow() { return nullptr; }
 
 void HeadlessUserInterface::terminateApplication() { setApplicationTerminating(true); }
+
+void writeErrorLine(std::string_view text) {
+  std::string line = utf8::toUtf8(text, *systemCodePage());
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
 
 void setUserInterface(std::shared_ptr<UserInterface> ui) {
   if (!ui)

@@ -91,6 +91,12 @@ private:
   std::unique_ptr<Clipboard> clipboard_;
 };
 
+// One line of engine text on standard error, in UTF-8 as a terminal reads
+// it: the program's texts converted from the code page, a file name as its
+// bytes spell it (a byte no UTF-8 holds as the code page's letter, as the
+// window shows it).
+void writeErrorLine(std::string_view text);
+
 // Installs `ui` as the one user interface; none installs a fresh headless one.
 void setUserInterface(std::shared_ptr<UserInterface> ui);
 // The installed user interface, kept alive for as long as the caller holds it.

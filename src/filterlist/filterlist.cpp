@@ -22,15 +22,6 @@ namespace marrowen {
 
 namespace {
 
-void appendFilter(std::unique_ptr<TFilter> &chain, std::unique_ptr<TFilter> filter) {
-  if (!filter)
-    return;
-  if (!chain)
-    chain = std::move(filter);
-  else
-    chain->lastFilter()->setNext(std::move(filter));
-}
-
 std::string subfolderSpelling(char letter) {
   switch (letter) {
   case 'I':
@@ -74,6 +65,32 @@ struct TFilterList::Build {
       owners.insert_or_assign(filter, index);
       filter->setNodeTitle(title);
     }
+  }
+};
+
+// A chain being built, its last filter at hand: a list of many thousand
+// filters is built without walking the chain again for each one.
+struct TFilterList::BuiltChain {
+  std::unique_ptr<TFilter> head;
+  TFilter *last = nullptr;
+
+  // Appends `filter` and the filters after it.
+  void append(std::unique_ptr<TFilter> filter) {
+    if (!filter)
+      return;
+    TFilter *added = filter.get();
+    if (head)
+      last->setNext(std::move(filter));
+    else
+      head = std::move(filter);
+    last = added->lastFilter();
+  }
+  void append(BuiltChain other) {
+    if (!other.head)
+      return;
+    TFilter *otherLast = other.last;
+    append(std::move(other.head));
+    last = otherLast;
   }
 };
 
@@ -374,8 +391,8 @@ int TFilterList::checkOutputs(int inputIndex) const {
   return outputIndex;
 }
 
-std::unique_ptr<TFilter> TFilterList::buildChainLevel(int &index, int last, Build &build) {
-  std::unique_ptr<TFilter> chain;
+TFilterList::BuiltChain TFilterList::buildChainLevel(int &index, int last, Build &build) {
+  BuiltChain chain;
   const int level = nodes[index].level;
   TFilter *previousFilter = nullptr;
   while (index <= last) {
@@ -391,14 +408,14 @@ std::unique_ptr<TFilter> TFilterList::buildChainLevel(int &index, int last, Buil
     std::unique_ptr<TFilter> filter = nodes[index].node->add_filter(*this);
     previousFilter = filter.get();
     build.own(previousFilter, index, shortTitle(*nodes[index].node));
-    appendFilter(chain, std::move(filter));
+    chain.append(std::move(filter));
     ++index;
   }
   return chain;
 }
 
 void TFilterList::buildChildChain(int &index, int last, int callLevel, TFilter *parentFilter,
-                                  std::unique_ptr<TFilter> &chain, Build &build) {
+                                  BuiltChain &chain, Build &build) {
   const int parentIndex = index - 1;
   TListObject &parent = *nodes[parentIndex].node;
   if (!parent.getEnabled()) {
@@ -409,11 +426,12 @@ void TFilterList::buildChildChain(int &index, int last, int callLevel, TFilter *
     return;
   }
   const ChildChain children = parent.needGatherer();
-  std::unique_ptr<TFilter> block = buildChainLevel(index, last, build);
+  BuiltChain built = buildChainLevel(index, last, build);
   if (children == ChildChain::Inline) {
-    appendFilter(chain, std::move(block));
+    chain.append(std::move(built));
     return;
   }
+  std::unique_ptr<TFilter> block = std::move(built.head);
   // A selecting parent that made no filter has nothing to select with; its
   // children must not run on the whole text instead.
   if (!block || !parentFilter)
@@ -426,9 +444,9 @@ void TFilterList::buildChildChain(int &index, int last, int callLevel, TFilter *
   TFilter *endFilter = end.get();
   build.owners.insert_or_assign(endFilter, parentIndex);
   endFilter->setNodeTitle(shortTitle(parent));
-  block->lastFilter()->setNext(std::move(end));
+  built.last->setNext(std::move(end));
   block->markAsSubfilters();
-  chain->lastFilter()->setSubfilterChain(std::move(block), endFilter);
+  chain.last->setSubfilterChain(std::move(block), endFilter);
 }
 
 void TFilterList::validateBuiltChain(TFilter &head, Build &build) {
@@ -462,26 +480,28 @@ std::unique_ptr<TFilter> TFilterList::createFilters(bool clipboard, bool innerOn
     chain = std::make_unique<TClipboardInput>();
 
   Build build;
-  std::unique_ptr<TFilter> built;
+  BuiltChain built;
   try {
     // Nodes at a lower level than the first one built would end a single
     // level's call early; they still belong to the range.
     int index = first;
     while (index <= last)
-      appendFilter(built, buildChainLevel(index, last, build));
-    if (built)
-      validateBuiltChain(*built, build);
+      built.append(buildChainLevel(index, last, build));
+    if (built.head)
+      validateBuiltChain(*built.head, build);
   } catch (...) {
     errorIndex = build.current >= 0 && build.current < count() ? build.current : -1;
     throw;
   }
-  if (!built)
+  if (!built.head)
     throw Exception(translate(6740, "No filters have been specified"));
 
-  appendFilter(chain, std::move(built));
-  if (clipboard)
-    chain->lastFilter()->setNext(std::make_unique<TClipboardOutput>());
-  return chain;
+  if (clipboard) {
+    built.append(std::make_unique<TClipboardOutput>());
+    chain->setNext(std::move(built.head));
+    return chain;
+  }
+  return std::move(built.head);
 }
 
 } // namespace marrowen

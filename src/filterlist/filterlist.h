@@ -144,6 +144,7 @@ public:
 
 private:
   struct Build;
+  struct BuiltChain;
 
   TVersion makeVersion() const;
   void takeOptions(const TVersion &version);
@@ -151,9 +152,9 @@ private:
   void readItem(ComponentReader &reader, std::unique_ptr<StreamableComponent> component, int level,
                 bool expanded);
 
-  std::unique_ptr<TFilter> buildChainLevel(int &index, int last, Build &build);
+  BuiltChain buildChainLevel(int &index, int last, Build &build);
   void buildChildChain(int &index, int last, int callLevel, TFilter *parentFilter,
-                       std::unique_ptr<TFilter> &chain, Build &build);
+                       BuiltChain &chain, Build &build);
   // Validates the built chain as the chain does, naming the node whose
   // filter failed.
   void validateBuiltChain(TFilter &head, Build &build);

@@ -19,9 +19,6 @@ using namespace std::string_view_literals;
 
 namespace {
 
-// The longest output extension and folder a file stores.
-constexpr std::size_t shortStringLength = 255;
-
 // The Windows program's default output folder; new nodes get the system's
 // temporary folder instead.
 constexpr std::string_view windowsTempFolder = "c:\\windows\\temp";
@@ -202,10 +199,10 @@ const OutputField outputFields[] = {
     {"outputToFile", &TOutputObject::outputToFile, TOutputObject::files, "outputToFile", 40},
     {"changeExtension", &TOutputObject::changeExtension, false, "changeExtension", 9},
     {"newExtension", &TOutputObject::newExtension, ".txt"sv, "newExtension", 9, false,
-     shortStringLength},
+     TOutputObject::shortStringLength},
     {"changeBaseDir", &TOutputObject::changeBaseDir, false, "changeBaseDir", 10},
     {"newBaseDir", &TOutputObject::newBaseDir, windowsTempFolder, "newBaseDir", 10, false,
-     shortStringLength},
+     TOutputObject::shortStringLength},
     {"keepStructure", &TOutputObject::keepStructure, false, "keepStructure", 30},
     {"singleFilename", &TOutputObject::singleFilename, "mergefilename.txt"sv, "singleFilename", 40},
     {"appendMode", &TOutputObject::appendMode, false, "appendMode", 47},

@@ -46,14 +46,16 @@ public:
 class TOutputObject : public TListObject {
 public:
   enum TOutputKind : std::int32_t { clipboard = 0, files = 1, mergedFile = 2 };
+  // The longest output extension and folder a filter file keeps, in bytes.
+  static constexpr std::size_t shortStringLength = 255;
 
   bool testMode = false;
   bool retainDate = false;
   std::int32_t outputToFile = clipboard;
   bool changeExtension = false;
-  std::string newExtension; // at most 255 bytes stored
+  std::string newExtension; // at most shortStringLength bytes stored
   bool changeBaseDir = false;
-  std::string newBaseDir; // at most 255 bytes stored
+  std::string newBaseDir; // at most shortStringLength bytes stored
   bool keepStructure = false;
   std::string singleFilename;
   bool appendMode = false;

@@ -3,6 +3,7 @@
 #include "classlib/format.h"
 #include "classlib/paths.h"
 #include "classlib/scopeexit.h"
+#include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/filter.h"
 #include "engine/messages.h"
@@ -149,8 +150,12 @@ std::string outputOption(bool flag) { return flag ? "  [X] " : "  [ ] "; }
 
 std::string shortTitle(const TListObject &node) {
   std::string title = node.getTitle();
-  if (title.size() > 100) {
-    title.resize(100);
+  // A hundred characters: a UTF-8 letter counts one and is never cut in half.
+  std::size_t at = 0;
+  for (int characters = 0; characters < 100 && at < title.size(); ++characters)
+    at += utf8::characterLength(std::string_view(title).substr(at));
+  if (at < title.size()) {
+    title.resize(at);
     title += " ...";
   }
   return title;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "classlib/componentstream.h"
+#include "classlib/utf8.h"
 #include "filterlist/settings.h"
 
 #include <cstdint>
@@ -34,10 +35,11 @@ template <class Node> struct NodeField {
   std::size_t maxLength = 0;
 };
 
-// `text` cut to the field's greatest length.
+// `text` cut to the field's greatest length, never inside a character: half
+// a UTF-8 letter at the end of a folder would name another folder.
 template <class Node>
 std::string_view cutToFieldLength(const NodeField<Node> &field, std::string_view text) {
-  return field.maxLength == 0 ? text : text.substr(0, field.maxLength);
+  return field.maxLength == 0 ? text : utf8::cutToBytes(text, field.maxLength);
 }
 
 // Each field set to its default.

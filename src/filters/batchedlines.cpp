@@ -34,8 +34,21 @@ void TBatchedLineFilter::passOnLine(std::string_view line, std::string_view line
     putLineToNext(line, lineEnd);
     return;
   }
-  batch_ += line;
-  batch_ += lineEnd;
+  if (line.size() <= textPieceSize()) {
+    batch_ += line;
+    batch_ += lineEnd;
+    return;
+  }
+  // A long line goes on by itself after the batch so far, not copied into it.
+  sendBatch();
+  if (!putLineToNext(line, lineEnd))
+    refused_ = true;
+}
+
+void TBatchedLineFilter::sendBatch() {
+  if (!sendToNext(batch_))
+    refused_ = true;
+  batch_.clear();
 }
 
 void TBatchedLineFilter::passOnSpaces(std::uint64_t count) {
@@ -54,10 +67,8 @@ void TBatchedLineFilter::passOnSpaces(std::uint64_t count) {
     if (!sendToNext(piece) && batching_)
       refused_ = true;
   };
-  if (batching_) {
-    send(batch_);
-    batch_.clear();
-  }
+  if (batching_)
+    sendBatch();
   while (count > 0 && !isAborted()) {
     const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(count, spacePiece));
     // The next filter may have changed the last piece in place.
@@ -68,12 +79,19 @@ void TBatchedLineFilter::passOnSpaces(std::uint64_t count) {
 }
 
 void TBatchedLineFilter::passOnText(std::string_view text) {
-  if (batching_) {
-    batch_ += text;
+  if (text.size() <= textPieceSize()) {
+    if (batching_) {
+      batch_ += text;
+      return;
+    }
+    single_.assign(text);
+    sendToNext(single_);
     return;
   }
-  single_.assign(text);
-  sendToNext(single_);
+  if (batching_)
+    sendBatch();
+  if (!sendCopyToNext(text, single_) && batching_)
+    refused_ = true;
 }
 
 } // namespace marrowen

@@ -10,7 +10,8 @@ namespace marrowen {
 
 // A line filter whose output for the lines cut from one chunk goes on as one
 // chunk, not one call per line. Lines handed over whole by a line filter
-// before it, and the last line emitted at the end of a file, go on at once.
+// before it, and the last line emitted at the end of a file, go on at once;
+// so does a long line or text, after the batch so far, never copied into it.
 class TBatchedLineFilter : public TProcessLines {
 public:
   bool processChunk(std::string &chunk) override;
@@ -29,6 +30,9 @@ protected:
   void passOnSpaces(std::uint64_t count);
 
 private:
+  // Sends what the batch holds and empties it.
+  void sendBatch();
+
   bool batching_ = false;
   bool refused_ = false; // a piece sent during the batch was answered "stop"
   std::string batch_;

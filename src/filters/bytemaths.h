@@ -1,7 +1,7 @@
 #pragma once
 
-#include "filters/bytetable.h"
 #include "engine/filter.h"
+#include "filters/bytetable.h"
 
 #include <cstdint>
 #include <string>

@@ -150,7 +150,7 @@ void TUUDecode::endFile() {
 }
 
 bool TUUDecode::isBeginLine() {
-  const std::string &line = currentLine_;
+  const std::string_view line = currentLine_;
   if (line.size() < 5)
     return false;
   for (int k = 0; k < 5; ++k)
@@ -189,7 +189,7 @@ int TUUDecode::valueOf(char c) {
 }
 
 void TUUDecode::decodeLine() {
-  const std::string &line = currentLine_;
+  const std::string_view line = currentLine_;
   if (line.empty()) {
     logWarning(translate(3280, "Warning - Illegal blank line"));
     return;

@@ -10,7 +10,7 @@ TCSVfield::TCSVfield(LocateRange range, bool csv) : range_(range), csv_(csv) {}
 
 void TCSVfield::splitCsv() {
   fieldEnds_.clear();
-  const std::string &line = currentLine_;
+  const std::string_view line = currentLine_;
   const std::size_t n = line.size();
   enum { Outside, Quoted, AfterQuote } quote = Outside;
   std::size_t fieldStart = 0;

@@ -85,22 +85,26 @@ void TGrep::processLine(std::string_view lineEnd) {
       putLineToNext(currentLine_, lineEnd);
     return;
   }
-  if (!countOnly_)
-    passOnSelected(currentLine_, lineEnd);
+  if (countOnly_)
+    return;
+  // The number goes into the line itself, which is then not copied.
+  if (lineNumbers_)
+    currentLine_.insert(0, std::to_string(lineCounter_) + " ");
+  passOnSelected(currentLine_, lineEnd, true);
 }
 
-void TGrep::passOnSelected(std::string_view line, std::string_view lineEnd) {
+void TGrep::passOnSelected(std::string_view line, std::string_view lineEnd, bool numbered) {
   if (fileNameHeader_ && headerPending_) {
     // The last line of a file may have no line end; the name still gets a
     // line of its own.
     passOnLine(getFullInputFilename() + ":", lineEnd.empty() ? "\r\n" : lineEnd);
     headerPending_ = false;
   }
-  std::string numbered;
-  if (lineNumbers_) {
-    numbered = std::to_string(lineCounter_) + " ";
-    numbered += line;
-    line = numbered;
+  std::string withNumber;
+  if (lineNumbers_ && !numbered) {
+    withNumber = std::to_string(lineCounter_) + " ";
+    withNumber += line;
+    line = withNumber;
   }
   if (TFilter *child = firstSubfilter()) {
     child->reset();
@@ -316,6 +320,7 @@ TContextGrep::TContextGrep(const std::string &pattern, bool lineNumbers, bool in
 void TContextGrep::startFile() {
   frontBlanks_ = linesBefore_;
   lines_.clear();
+  selectedLines_.clear();
   backBlanks_ = 0;
   currentLineNumber_ = 1;
   TGrep::startFile();
@@ -325,12 +330,8 @@ void TContextGrep::processLine(std::string_view lineEnd) {
   bool selected = selectCurrentLine();
   if (countOnly_)
     return;
-  std::string entry;
-  entry.reserve(1 + currentLine_.size() + lineEnd.size());
-  entry += selected ? '1' : '0';
-  entry += currentLine_;
-  entry += lineEnd;
-  lines_.push_back(std::move(entry));
+  lines_.push(currentLine_, lineEnd);
+  selectedLines_.push_back(selected);
   if (frontBlanks_ + lines_.size() == linesBefore_ + linesAfter_ + 1)
     advanceWindow();
 }
@@ -351,9 +352,10 @@ void TContextGrep::advanceWindow() {
   handleCurrentEntry();
   if (frontBlanks_ > 0)
     --frontBlanks_;
-  else if (!lines_.empty())
-    lines_.pop_front();
-  else if (backBlanks_ > 0)
+  else if (!lines_.empty()) {
+    lines_.popFront();
+    selectedLines_.pop_front();
+  } else if (backBlanks_ > 0)
     --backBlanks_;
   ++currentLineNumber_;
 }
@@ -361,12 +363,10 @@ void TContextGrep::advanceWindow() {
 void TContextGrep::handleCurrentEntry() {
   if (linesBefore_ < frontBlanks_ || linesBefore_ - frontBlanks_ >= lines_.size())
     return; // a blank entry
-  const std::string &current = lines_[linesBefore_ - frontBlanks_];
-  if (current[0] == '0') {
-    if (hasChildChain()) {
-      std::string line = current.substr(1);
-      sendToNext(line);
-    }
+  const std::size_t current = linesBefore_ - frontBlanks_;
+  if (!selectedLines_[current]) {
+    if (hasChildChain())
+      sendCopyToNext(lines_[current], scratch_);
     return;
   }
   if (headerPending_) {
@@ -376,27 +376,30 @@ void TContextGrep::handleCurrentEntry() {
       passOnText(header);
     }
   }
-  // The window's lines up to `linesAfter_` after the current one.
-  std::string text;
+  // The window's lines up to `linesAfter_` after the current one, one text
+  // unless a long line makes it go in pieces.
+  TFilter *child = firstSubfilter();
+  TextPieces text([this, child](std::string &piece) {
+    if (child)
+      child->processChunk(piece);
+    else
+      passOnText(piece);
+  });
+  if (child)
+    child->reset();
   const std::size_t count = std::min(lines_.size(), linesBefore_ + linesAfter_ + 1 - frontBlanks_);
   for (std::size_t k = 0; k < count; ++k) {
-    std::string_view line = std::string_view(lines_[k]).substr(1);
     if (lineNumbers_) {
       // Index frontBlanks_ + k in the window, counted from the current line.
       std::int64_t number = currentLineNumber_ - static_cast<std::int64_t>(linesBefore_) +
                             static_cast<std::int64_t>(frontBlanks_ + k);
-      text += Format("%d %s", {number, line});
-    } else {
-      text += line;
+      text.add(Format("%d ", {number}));
     }
+    text.add(lines_[k]);
   }
-  if (TFilter *child = firstSubfilter()) {
-    child->reset();
-    child->processChunk(text);
+  text.finish();
+  if (child)
     child->flush();
-  } else {
-    passOnText(text);
-  }
 }
 
 } // namespace marrowen

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filters/batchedlines.h"
+#include "filters/linewindow.h"
 #include "filters/regex.h"
 
 #include <cstdint>
@@ -43,8 +44,9 @@ protected:
   // with `holdsMatch` the line is known to hold one.
   bool selects(std::string_view line, std::size_t from = 0, bool holdsMatch = false);
   bool selectCurrentLine() { return selects(currentLine_); }
-  // Passes on a selected line: the file-name header first, its number.
-  void passOnSelected(std::string_view line, std::string_view lineEnd);
+  // Passes on a selected line: the file-name header first, its number
+  // unless the line is `numbered` already.
+  void passOnSelected(std::string_view line, std::string_view lineEnd, bool numbered = false);
   // Passes on the count of selected lines of the file (count-only mode).
   void passOnCount();
   bool hasChildChain() const { return firstSubfilter() != nullptr; }
@@ -90,13 +92,15 @@ private:
 
   std::size_t linesBefore_;
   std::size_t linesAfter_;
-  // The window of lines around the current one (at index `linesBefore_`).
-  // Each line entry is "1" (selected) or "0" followed by the line and its
-  // line end. Blank entries (before the file's first line, after its last)
-  // are only counted, so large context counts cost no memory.
+  // The window of lines around the current one (at index `linesBefore_`),
+  // each with its line end and whether it was selected. Blank entries
+  // (before the file's first line, after its last) are only counted, so
+  // large context counts cost no memory.
   std::size_t frontBlanks_ = 0;
-  std::deque<std::string> lines_;
+  LineWindow lines_;
+  std::deque<bool> selectedLines_;
   std::size_t backBlanks_ = 0;
+  std::string scratch_; // a piece of a line on its way
   std::int64_t currentLineNumber_ = 1;
 };
 

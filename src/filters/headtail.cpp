@@ -43,7 +43,6 @@ TIncludeExcludeLinesFromEnd::TIncludeExcludeLinesFromEnd(int count, bool include
 
 void TIncludeExcludeLinesFromEnd::startFile() {
   held_.clear();
-  heldBytes_ = 0;
   released_.clear();
   TProcessLines::startFile();
 }
@@ -64,42 +63,45 @@ bool TIncludeExcludeLinesFromEnd::putLine(std::string_view line, std::string_vie
   return sendReleased();
 }
 
+void TIncludeExcludeLinesFromEnd::release(std::string_view text) {
+  if (text.size() <= textPieceSize()) {
+    released_.append(text);
+    return;
+  }
+  // A long line goes on by itself, not copied whole.
+  sendReleased();
+  sendCopyToNext(text, scratch_);
+}
+
 void TIncludeExcludeLinesFromEnd::processLine(std::string_view lineEnd) {
   if (count_ == 0) {
-    if (!include_)
-      released_.append(currentLine_).append(lineEnd);
+    if (!include_) {
+      release(currentLine_);
+      release(lineEnd);
+    }
     return;
   }
   if (held_.size() == count_) {
-    std::string &oldest = held_.front();
-    heldBytes_ -= static_cast<std::int64_t>(oldest.size());
     if (!include_)
-      released_ += oldest;
-    // The oldest line's string is reused for the newest.
-    std::string line = std::move(oldest);
-    held_.pop_front();
-    line.assign(currentLine_).append(lineEnd);
-    held_.push_back(std::move(line));
-  } else {
-    held_.push_back(currentLine_ + std::string(lineEnd));
+      release(held_[0]);
+    held_.popFront();
   }
-  heldBytes_ += static_cast<std::int64_t>(held_.back().size());
+  held_.push(currentLine_, lineEnd);
 }
 
 void TIncludeExcludeLinesFromEnd::endFile() {
   TProcessLines::endFile();
   sendReleased();
   if (include_) {
-    for (auto &line : held_)
-      if (!sendToNext(line))
+    for (std::size_t i = 0; i < held_.size(); ++i)
+      if (!sendCopyToNext(held_[i], scratch_))
         break;
   }
   held_.clear();
-  heldBytes_ = 0;
 }
 
 std::int64_t TIncludeExcludeLinesFromEnd::bufferedLength() {
-  return heldBytes_ + TProcessLines::bufferedLength();
+  return held_.byteCount() + TProcessLines::bufferedLength();
 }
 
 TIncludeExcludeBytesFromEnd::TIncludeExcludeBytesFromEnd(int count, bool include)

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "engine/lines.h"
+#include "filters/linewindow.h"
 
 #include <cstdint>
-#include <deque>
 #include <string>
 
 namespace marrowen {
@@ -51,12 +51,14 @@ public:
 
 private:
   bool sendReleased();
+  // Exclude: an older line (or its line end) on its way.
+  void release(std::string_view text);
 
   std::size_t count_;
   bool include_;
-  std::deque<std::string> held_;
-  std::int64_t heldBytes_ = 0;
+  LineWindow held_;
   std::string released_; // exclude: older lines not yet passed on
+  std::string scratch_;  // a piece of a long line on its way
 };
 
 // The last N bytes. The held bytes are a window into one string that is

@@ -957,10 +957,9 @@ void TShowDuplicateLines::endFile() {
 }
 
 void TShowDuplicateLines::passOnRun(std::string_view lineEnd) {
-  out_.assign(previous_);
-  out_ += ' ';
-  out_ += std::to_string(static_cast<std::int64_t>(repeats_) + 1);
-  passOnLine(out_, lineEnd);
+  // The run's line is not compared again: its count goes into it.
+  previous_.append(" " + std::to_string(static_cast<std::int64_t>(repeats_) + 1));
+  passOnLine(previous_, lineEnd);
 }
 
 } // namespace marrowen

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "classlib/growingarray.h"
 #include "filters/batchedlines.h"
 
 #include <algorithm>
@@ -17,67 +18,6 @@
 #include <vector>
 
 namespace marrowen {
-
-// Plain values in one block that grows by realloc, which moves a large
-// block by mapping its pages anew rather than copying them: a file's worth
-// of lines is read in without being copied again at every doubling.
-template <class T> class GrowingArray {
-  static_assert(std::is_trivially_copyable_v<T>);
-
-public:
-  GrowingArray() = default;
-  GrowingArray(const GrowingArray &) = delete;
-  GrowingArray &operator=(const GrowingArray &) = delete;
-  ~GrowingArray() { std::free(data_); }
-
-  void append(const T *items, std::size_t count) {
-    if (count == 0)
-      return;
-    if (count > capacity_ - size_)
-      grow(count);
-    std::memcpy(data_ + size_, items, count * sizeof(T));
-    size_ += count;
-  }
-  void push_back(T item) { append(&item, 1); }
-  // Drops the first `count` values.
-  void eraseFront(std::size_t count) {
-    count = std::min(count, size_);
-    if (count < size_)
-      std::memmove(data_, data_ + count, (size_ - count) * sizeof(T));
-    size_ -= count;
-  }
-  // Empties the block; `release` gives its memory back too.
-  void clear(bool release) {
-    size_ = 0;
-    if (release) {
-      std::free(data_);
-      data_ = nullptr;
-      capacity_ = 0;
-    }
-  }
-  std::size_t size() const { return size_; }
-  T *data() { return data_; }
-  const T *data() const { return data_; }
-  T &operator[](std::size_t index) { return data_[index]; }
-  const T &operator[](std::size_t index) const { return data_[index]; }
-
-private:
-  void grow(std::size_t count) {
-    const std::size_t most = std::numeric_limits<std::size_t>::max() / sizeof(T) / 2;
-    if (count > most - size_)
-      throw std::bad_alloc();
-    const std::size_t capacity = std::max({size_ + count, capacity_ * 2, 4096 / sizeof(T) + 1});
-    void *grown = std::realloc(data_, capacity * sizeof(T));
-    if (!grown)
-      throw std::bad_alloc();
-    data_ = static_cast<T *>(grown);
-    capacity_ = capacity;
-  }
-
-  T *data_ = nullptr;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
-};
 
 // Lines, each with its line end, kept in one block of bytes: a million
 // lines cost one allocation, not a million. Lines leave from the front
@@ -257,7 +197,7 @@ protected:
   bool ignoreCase_;
   std::size_t ignoreLeading_;
   bool firstLine_ = true;
-  std::string previous_;
+  GrowingText previous_;
 };
 
 // Passes on one line for each run of consecutive equal lines: its last line,
@@ -275,7 +215,6 @@ private:
   void passOnRun(std::string_view lineEnd);
 
   std::int32_t repeats_ = 0; // lines after the first of the current run
-  std::string out_;
 };
 
 } // namespace marrowen

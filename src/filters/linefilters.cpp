@@ -31,14 +31,10 @@ TAddTextStartOrEndLine::TAddTextStartOrEndLine(std::string text, bool atStart)
 void TAddTextStartOrEndLine::processLine(std::string_view lineEnd) {
   std::string text = substituteVariables(text_);
   subFilterEntireText(text);
-  buffer_.clear();
-  buffer_.reserve(text.size() + currentLine_.size() + lineEnd.size());
-  if (atStart_)
-    buffer_.append(text).append(currentLine_);
-  else
-    buffer_.append(currentLine_).append(text);
-  buffer_.append(lineEnd);
-  sendToNext(buffer_);
+  // The text may hold line ends of its own: the whole goes on as a chunk.
+  currentLine_.insert(atStart_ ? 0 : currentLine_.size(), text);
+  currentLine_.append(lineEnd);
+  sendCopyToNext(currentLine_, buffer_);
 }
 
 TAddLineNumbers::TAddLineNumbers(std::int32_t start, std::int32_t increment,
@@ -69,10 +65,8 @@ void TAddLineNumbers::processLine(std::string_view lineEnd) {
     throw EIntOverflow();
   std::string prefix = Format(format_, {nextNumber_});
   nextNumber_ = checkedAdd<std::int64_t>(nextNumber_, increment_);
-  buffer_.clear();
-  buffer_.reserve(prefix.size() + currentLine_.size());
-  buffer_.append(prefix).append(currentLine_);
-  putLineToNext(buffer_, lineEnd);
+  currentLine_.insert(0, prefix);
+  putLineToNext(currentLine_, lineEnd);
 }
 
 void TRemoveBlanksFromSOL::processLine(std::string_view lineEnd) {

@@ -63,7 +63,6 @@ private:
   bool doNotCountBlankLines_;
   bool doNotNumberBlankLines_;
   std::string format_;
-  std::string buffer_;
 };
 
 // Removes the spaces and tabs at the start of every line.

@@ -55,10 +55,8 @@ void TRemoveColumns::processLine(std::string_view lineEnd) {
     passOnLine(currentLine_, lineEnd);
     return;
   }
-  std::string_view line = currentLine_;
-  out_.assign(line.substr(0, begin));
-  out_.append(line.substr(end));
-  passOnLine(out_, lineEnd);
+  currentLine_.erase(begin, end - begin);
+  passOnLine(currentLine_, lineEnd);
 }
 
 void TSelectColumns::processLine(std::string_view lineEnd) {
@@ -80,7 +78,13 @@ void TSelectLinesBase::validate() {
     throw Exception(selectNeedsSubfiltersMessage());
 }
 
-void TSelectLinesBase::beginSelection() { restartSubfilters(); }
+void TSelectLinesBase::beginSelection() {
+  // Nothing else goes on until the selection ends, so the run's output may
+  // go on as it comes rather than be gathered whole.
+  if (TFilter *end = subfilterEnd())
+    end->passRunsStraightOn(true);
+  restartSubfilters();
+}
 
 void TSelectLinesBase::selectLine(std::string_view line, std::string_view lineEnd) {
   if (TFilter *head = firstSubfilter())
@@ -90,17 +94,21 @@ void TSelectLinesBase::selectLine(std::string_view line, std::string_view lineEn
 }
 
 void TSelectLinesBase::selectText(std::string_view text) {
-  std::string chunk(text);
-  if (TFilter *head = firstSubfilter())
-    head->processChunk(chunk);
-  else
-    sendToNext(chunk);
+  TFilter *head = firstSubfilter();
+  if (!head) {
+    sendCopyToNext(text, scratch_);
+    return;
+  }
+  TextPieces pieces([head](std::string &piece) { head->processChunk(piece); });
+  pieces.add(text);
+  pieces.finish();
 }
 
 void TSelectLinesBase::endSelection(std::string_view after) {
   std::string out;
   if (TFilter *head = firstSubfilter()) {
     head->flush();
+    subfilterEnd()->passRunsStraightOn(false);
     if (std::string *gathered = subfilterEnd()->gatheredText()) {
       out = std::move(*gathered);
       gathered->clear();
@@ -111,9 +119,10 @@ void TSelectLinesBase::endSelection(std::string_view after) {
 }
 
 void TSelectLinesBase::sendHeld(std::size_t from) {
-  std::string out;
-  held_.appendTo(out, from, held_.size());
-  sendToNext(out);
+  TextPieces out([this](std::string &piece) { sendToNext(piece); });
+  for (std::size_t i = from; i < held_.size(); ++i)
+    out.add(held_[i]);
+  out.finish();
 }
 
 TSelectLinesBasic::TSelectLinesBasic(std::int32_t a, bool count, std::int32_t b)
@@ -142,9 +151,8 @@ void TSelectLinesBasic::processLine(std::string_view lineEnd) {
   case Inside:
     if (lineCounter_ > lastLine_) {
       where_ = After;
-      std::string after(currentLine_);
-      after.append(lineEnd);
-      endSelection(after);
+      endSelection();
+      putLineToNext(currentLine_, lineEnd);
     } else {
       selectLine(currentLine_, lineEnd);
     }
@@ -164,16 +172,15 @@ void TSelectLinesBasic::endFile() {
 }
 
 void TSelectLinesNearEnd::startFile() {
-  held_.clear(true);
+  held_.clear();
   TSelectLinesBase::startFile();
 }
 
 void TSelectLinesNearEnd::processLine(std::string_view lineEnd) {
-  held_.append(currentLine_, lineEnd);
+  held_.push(currentLine_, lineEnd);
   while (static_cast<std::int64_t>(held_.size()) > window_) {
-    std::string line(held_[0]);
+    sendCopyToNext(held_[0], scratch_);
     held_.popFront();
-    sendToNext(line);
   }
 }
 
@@ -185,7 +192,7 @@ void TSelectLinesNearEnd::endFile() {
     selectText(held_[i]);
   endSelection();
   sendHeld(selected);
-  held_.clear(true);
+  held_.clear();
 }
 
 TSelectLinesLengthFromEnd::TSelectLinesLengthFromEnd(std::int32_t a, std::int32_t b)
@@ -200,7 +207,7 @@ TSelectLinesOffsetToEnd::TSelectLinesOffsetToEnd(std::int32_t a, std::int32_t b)
     : firstLine_(a), tail_(b) {}
 
 void TSelectLinesOffsetToEnd::startFile() {
-  held_.clear(true);
+  held_.clear();
   where_ = Before;
   TSelectLinesBase::startFile();
 }
@@ -213,10 +220,10 @@ void TSelectLinesOffsetToEnd::processLine(std::string_view lineEnd) {
       return;
     }
     where_ = Filling;
-    held_.append(currentLine_, lineEnd);
+    held_.push(currentLine_, lineEnd);
     return;
   case Filling:
-    held_.append(currentLine_, lineEnd);
+    held_.push(currentLine_, lineEnd);
     // Until more than tail + 1 lines are held, none of them is known to lie
     // before the last `tail_` lines.
     if (static_cast<std::int64_t>(held_.size()) <= tail_ + 1)
@@ -225,7 +232,7 @@ void TSelectLinesOffsetToEnd::processLine(std::string_view lineEnd) {
     beginSelection();
     break;
   case Streaming:
-    held_.append(currentLine_, lineEnd);
+    held_.push(currentLine_, lineEnd);
     break;
   }
   selectText(held_[0]);
@@ -244,7 +251,7 @@ void TSelectLinesOffsetToEnd::endFile() {
   }
   endSelection();
   sendHeld(0);
-  held_.clear(true);
+  held_.clear();
   where_ = Before;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "filters/batchedlines.h"
-#include "filters/linebuffer.h"
+#include "filters/linewindow.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -69,10 +69,11 @@ protected:
   void selectText(std::string_view text);
   // Ends the run and sends its output on, followed by `after`.
   void endSelection(std::string_view after = {});
-  // Sends the held lines `from` .. end on as they are, in one piece.
+  // Sends the held lines `from` .. end on as they are.
   void sendHeld(std::size_t from);
 
-  LineStore held_;
+  LineWindow held_;
+  std::string scratch_; // a piece on its way to the subfilters or on
 };
 
 // Lines a .. b (method 0) or b lines starting at line a (method 1).

@@ -6,7 +6,6 @@
 #include "engine/messages.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace marrowen {
 
@@ -65,7 +64,7 @@ void TForceLineWidth::processLine(std::string_view lineEnd) {
     return;
   }
   if (lineLength() > width_) {
-    currentLine_.resize(static_cast<std::size_t>(width_));
+    currentLine_.truncate(static_cast<std::size_t>(width_));
     ++changed_;
   }
   passOnLine(currentLine_, lineEnd);
@@ -77,7 +76,7 @@ std::string TForceLineWidth::getStatistics() {
 
 void TTruncateWidth::processLine(std::string_view lineEnd) {
   if (lineLength() > width_) {
-    currentLine_.resize(static_cast<std::size_t>(width_));
+    currentLine_.truncate(static_cast<std::size_t>(width_));
     ++changed_;
   }
   passOnLine(currentLine_, lineEnd);
@@ -120,12 +119,10 @@ void TInsertColumn::processLine(std::string_view lineEnd) {
     at = column_ - 1;
   const std::string expanded = hasVariables_ ? substituteVariables(text_) : std::string();
   const std::string &text = hasVariables_ ? expanded : text_;
-  const auto split = static_cast<std::size_t>(at);
-  out_.clear();
-  out_.reserve(currentLine_.size() + text.size() + lineEnd.size());
-  out_.append(currentLine_, 0, split).append(text).append(currentLine_, split);
-  out_ += lineEnd;
-  passOnText(out_);
+  // The text may hold line ends of its own: the whole goes on as text.
+  currentLine_.insert(static_cast<std::size_t>(at), text);
+  currentLine_.append(lineEnd);
+  passOnText(currentLine_);
 }
 
 void TReverseEachLine::processLine(std::string_view lineEnd) {
@@ -136,9 +133,8 @@ void TReverseEachLine::processLine(std::string_view lineEnd) {
     return;
   }
   // Characters in reverse order, each UTF-8 sequence whole and followed still
-  // by the combining marks that were written after it.
-  reversed_.resize(line.size());
-  char *end = reversed_.data() + line.size();
+  // by the combining marks that were written after it: each such run is
+  // turned around, then the whole line, so the line is not copied.
   for (std::size_t i = 0; i < line.size();) {
     const std::size_t start = i;
     i += utf8::characterLength(line.substr(i));
@@ -150,10 +146,10 @@ void TReverseEachLine::processLine(std::string_view lineEnd) {
         break;
       i += n;
     }
-    end -= i - start;
-    std::memcpy(end, line.data() + start, i - start);
+    std::reverse(currentLine_.begin() + start, currentLine_.begin() + i);
   }
-  passOnLine(reversed_, lineEnd);
+  std::reverse(currentLine_.begin(), currentLine_.end());
+  passOnLine(currentLine_, lineEnd);
 }
 
 } // namespace marrowen

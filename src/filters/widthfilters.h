@@ -90,7 +90,6 @@ private:
   std::int32_t column_;
   std::string text_;
   bool hasVariables_;
-  std::string out_;
 };
 
 // The characters of each line in reverse order, the line end kept after
@@ -98,9 +97,6 @@ private:
 class TReverseEachLine : public TBatchedLineFilter {
 public:
   void processLine(std::string_view lineEnd) override;
-
-private:
-  std::string reversed_;
 };
 
 } // namespace marrowen

@@ -29,11 +29,11 @@ template <class Call> auto TMRscriptInterface::guarded(Call call) const -> declt
 QString TMRscriptInterface::version() const { return toQString(program::version); }
 
 QString TMRscriptInterface::inputFilename() const {
-  return guarded([&] { return toQString(filter_.getInputFilename()); });
+  return guarded([&] { return fileNameToQString(filter_.getInputFilename()); });
 }
 
 QString TMRscriptInterface::fullInputFilename() const {
-  return guarded([&] { return toQString(filter_.getFullInputFilename()); });
+  return guarded([&] { return fileNameToQString(filter_.getFullInputFilename()); });
 }
 
 void TMRscriptInterface::terminateMarrowen() {

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -41,6 +42,20 @@ public:
   bool openSucceeds = true;
   bool programsInstalled = true;
 };
+
+// Sets `process` to start the program itself as cron or ssh starts it, with
+// no display and nothing said about one, in `folder` (also its home, with
+// its settings in "config" there).
+inline void
+prepareProgram(QProcess &process, const std::string &folder,
+               QProcessEnvironment environment = QProcessEnvironment::systemEnvironment()) {
+  environment.insert("XDG_CONFIG_HOME", QString::fromStdString(folder + "config"));
+  environment.insert("HOME", QString::fromStdString(folder));
+  for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    environment.remove(name);
+  process.setProcessEnvironment(environment);
+  process.setWorkingDirectory(QString::fromStdString(folder));
+}
 
 // A program folder, a settings store and a launcher of the test's own, no
 // language file, and boxes answered without a person.

@@ -27,9 +27,11 @@
 #include "components/dialogrunner.h"
 #include "engine/userinterface.h"
 #include "filterlist/commentnodes.h"
+#include "filterlist/eolnodes.h"
 #include "filterlist/filenodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/nodecatalog.h"
+#include "filterlist/utilitynodes.h"
 #include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
@@ -42,11 +44,13 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -56,6 +60,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBrowser>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -409,6 +414,167 @@ TEST_F(WholeProgram, CancelOnTheCloseQuestionKeepsTheProgramItsWindowsAndItsJobs
   second->parentWidget()->close();
   EXPECT_EQ(boxTexts, std::vector<std::string>{"Filter 'Untitled2' has changed. Save it first?"});
   EXPECT_TRUE(secondAlive);
+}
+
+// Another program closes a list (or a job's end releases its status window)
+// whenever it likes, also while the list asks or tells something, or while a
+// dialog picks a file for it: the dialog is cancelled, nothing is done to or
+// for the list that went, and the program goes on.
+TEST_F(WholeProgram, AListClosedWhileItsQuestionOrDialogRunsIsLeftAlone) {
+  const std::string bad = dir.file("bad.fll");
+  writeFile(bad, "not a list");
+  QPointer<TchildForm> list;
+  int dialogs = 0;
+  int goneAt = 0;
+  // Runs the `goneAt`th dialog for real and, inside its event loop, closes
+  // the list as the bus's close does (or runs `during` instead); then gives
+  // `answer` (a file dialog gets `bad` typed in) when the dialog is still
+  // there. Dialogs before it: file dialogs choose `chosen`, boxes answer Yes;
+  // boxes after it answer No; the rest are cancelled.
+  int answer = 0;
+  QStringList chosen;
+  std::function<void()> during;
+  ScopedDialogRunner runner([&](QDialog &dialog) -> int {
+    if (++dialogs != goneAt) {
+      if (auto *files = qobject_cast<QFileDialog *>(&dialog); files && dialogs < goneAt) {
+        files->selectFile(chosen.join(' '));
+        return QDialog::Accepted;
+      }
+      return !qobject_cast<QMessageBox *>(&dialog) ? int(QDialog::Rejected)
+             : dialogs < goneAt                    ? int(QMessageBox::Yes)
+                                                   : int(QMessageBox::No);
+    }
+    // Inside the dialog's own event loop, as a call from the bus arrives.
+    const int outside = QThread::currentThread()->loopLevel();
+    auto *step = new QTimer(&dialog);
+    bool closed = false;
+    QObject::connect(step, &QTimer::timeout, &dialog, [&, step, outside, open = &dialog] {
+      if (QThread::currentThread()->loopLevel() <= outside)
+        return;
+      if (!std::exchange(closed, true)) {
+        if (during)
+          during();
+        else if (list)
+          list->parentWidget()->close();
+        return;
+      }
+      if (list && !during)
+        return;
+      step->stop();
+      if (!open->isVisible())
+        return;
+      if (auto *files = qobject_cast<QFileDialog *>(open)) {
+        files->findChild<QLineEdit *>("fileNameEdit")->setText(QString::fromStdString(bad));
+        QMetaObject::invokeMethod(files, "accept");
+      } else {
+        open->done(answer);
+      }
+    });
+    step->start(5);
+    const int result = dialog.exec();
+    step->stop();
+    return result;
+  });
+  struct Case {
+    const char *what;
+    int goneAt;
+    int answer;
+    std::function<void()> prepare, act;
+    // The dialogs run in all: a changed list asks whether to save as it is
+    // closed, and nothing more is asked or told once it went.
+    int dialogs = 1;
+    bool exits = false;
+    QStringList chosen = {};
+    std::function<void()> during = {};
+  };
+  const QString missing = QString::fromStdString(dir.file("none/x.fll"));
+  auto quoted = [](const QString &name) { return '"' + name + '"'; };
+  // The Exits come last: the last one ends the program.
+  const std::vector<Case> cases = {
+      {"Open in same window: its file dialog", 1, QDialog::Accepted, nullptr,
+       [] { runCommand(&MainFormHooks::Commands::Openinsamewindow1); }},
+      {"Insert: its file dialog", 1, QDialog::Accepted, nullptr,
+       [] { runCommand(&MainFormHooks::Commands::Insert1); }},
+      {"Link: its file dialog", 1, QDialog::Accepted, nullptr,
+       [] { runCommand(&MainFormHooks::Commands::Linktofilter1); }},
+      {"Add folder: its folder picker", 1, QDialog::Accepted, nullptr,
+       [&] { list->addDirectoryButton->click(); }},
+      {"Print: its dialog", 1, QDialog::Accepted, nullptr,
+       [] { runCommand(&MainFormHooks::Commands::Print1); }},
+      {"Load: the file's error", 1, QMessageBox::Ok, nullptr,
+       [&] { list->loadFilterList(bad, {.askQuestions = true}); }},
+      {"Load: whether to save first", 1, QMessageBox::No, [&] { list->addDescriptionFilter(5); },
+       [&] { list->loadFilterList(bad, {.askQuestions = true}); }, 2},
+      {"Load: a trial text's warning", 1, QMessageBox::Ok, nullptr,
+       [&] { list->loadFilterList(dir.file("nul.fll"), {}); }},
+      {"Prepare for automation: its question", 1, QMessageBox::Yes,
+       [&] { list->InputFilter()->promptEachFile = true; },
+       [&] { list->Preparefilterforautomation1Click(); }},
+      {"Prepare for automation: the filters replaced meanwhile", 1, QMessageBox::Yes,
+       [&] { list->InputFilter()->promptEachFile = true; },
+       [&] { list->Preparefilterforautomation1Click(); }, 2, false, QStringList(),
+       [&] { list->resetFiltersOnly(); }},
+      {"Save as: the save's error", 2, QMessageBox::Ok, nullptr,
+       [] { runCommand(&MainFormHooks::Commands::Saveas1); }, 2, false, QStringList(missing)},
+      {"Save as: a save that fails is not told as saved", 2, QMessageBox::Ok, nullptr,
+       [] { runCommand(&MainFormHooks::Commands::Saveas1); }, 2, false, QStringList(missing),
+       [] {}},
+      {"Pattern menu, Load from file: the file's error", 2, QMessageBox::Ok,
+       [&] { list->addFilter(TCommentObject::CreateWith("x")); },
+       [&] {
+         TchildForm::preparePatternMenuFor(list->blankPanel->findChild<QPlainTextEdit *>());
+         TmenuForm::instance().Loadfromfile1Click();
+       },
+       3, false, QStringList(missing)},
+      {"Load a file list: the first file's error", 2, QMessageBox::Ok, nullptr,
+       [&] { list->loadFromFileButton->click(); }, 2, false,
+       QStringList({quoted(missing), quoted(missing)})},
+      {"A map's dialog: the map file's error", 2, QMessageBox::Ok,
+       [&] { list->addFilter(TUserObject::CreateDefault()); },
+       [&] { list->blankPanel->findChild<QPushButton *>("loadMap")->click(); }, 3, false,
+       QStringList(missing)},
+      {"Trial run: the build error", 1, QMessageBox::Ok,
+       [&] {
+         list->addFilter(TInsertColumnObject::CreateDefault());
+         list->trialInput->setPlainText("abc");
+         list->setFilterHasChanged(false);
+       },
+       [&] { list->trialRunButtonClick(); }},
+      // The list went before it was saved: nothing is lost unasked, so the
+      // program stays.
+      {"Exit: Yes, then the save dialog", 2, QDialog::Rejected,
+       [&] { list->addDescriptionFilter(5); }, [&] { main->close(); }, 3},
+      // Another list's question: the list that went is not asked about.
+      {"Exit: another list's question", 1, QMessageBox::No,
+       [&] { newList()->addDescriptionFilter(5); }, [&] { main->close(); }, 1, true},
+  };
+  {
+    TchildForm *maker = newList();
+    TFilterList &withNul = maker->filterList();
+    withNul.trialInput = std::string("a\0b", 3);
+    withNul.saveToFile(dir.file("nul.fll"));
+    maker->parentWidget()->close();
+  }
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    list = newList();
+    if (c.prepare)
+      c.prepare();
+    dialogs = 0;
+    goneAt = c.goneAt;
+    answer = c.answer;
+    chosen = c.chosen;
+    during = c.during;
+    c.act();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list.isNull(), !c.during);
+    // Nothing was loaded, printed or reported for the list that went.
+    EXPECT_EQ(dialogs, c.dialogs);
+    EXPECT_EQ(main->isVisible(), !c.exits);
+    EXPECT_FALSE(main->statusText().contains("saved as"));
+    if (list)
+      delete list->parentWidget();
+  }
 }
 
 // F1 opens the page of the window or dialog it is pressed in: each filter's

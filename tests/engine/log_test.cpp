@@ -246,9 +246,9 @@ TEST(LogNames, LineEndsInANameAreWrittenEscaped) {
   EXPECT_EQ(loggedName("a\r\n2001-01-01,00:00:00,Error,b\nc"),
             "a\\r\\n2001-01-01,00:00:00,Error,b\\nc");
   EXPECT_EQ(loggedName("plain \\ name"), "plain \\ name");
-  // In the code page, as the file system spells it.
-  EXPECT_EQ(loggedName("/\xC3\x9Cn\xC3\xAF\r.txt"), "/\xDCn\xEF\\r.txt");
-  EXPECT_EQ(loggedName("/\xE6\x97\xA5\xFF.txt"), "/??.txt");
+  // As the file system spells it, nothing lost to the code page.
+  EXPECT_EQ(loggedName("/\xC3\x9Cn\xC3\xAF\r.txt"), "/\xC3\x9Cn\xC3\xAF\\r.txt");
+  EXPECT_EQ(loggedName("/\xE6\x97\xA5\xFF.txt"), "/\xE6\x97\xA5\xFF.txt");
   EXPECT_EQ(loggedLine("\xDCn\xEF\n"), "\xDCn\xEF\\n");
 }
 

@@ -1,6 +1,7 @@
 #include "engine/mergesplit.h"
 
 #include "classlib/exceptions.h"
+#include "engine/lines.h"
 #include "support/awkward_text.h"
 #include "support/chunk_harness.h"
 #include "support/list_input.h"
@@ -191,7 +192,9 @@ TEST(MergeFiles, ThreeInputsInInputOrderIntoOneFile) {
 }
 
 // A read that fails half-way through the middle input, after a few chunks
-// (still in the write buffer) or after many (already on disk).
+// (still in the write buffer) or after many (already on disk), also after a
+// line cutter before the merge has passed a long line on, which goes to the
+// file without the write buffer.
 TEST(MergeFiles, AnInputThatFailsHalfWayLeavesNoneOfItsTextInTheMergedFile) {
   struct FailingRead : ListInput {
     using ListInput::ListInput;
@@ -203,15 +206,18 @@ TEST(MergeFiles, AnInputThatFailsHalfWayLeavesNoneOfItsTextInTheMergedFile) {
     }
   };
   for (bool append : {false, true})
-    for (int failAt : {3, 20}) {
+    for (int failAt : {3, 20, 40}) {
       TempFolder folder;
       writeFile(folder.file("merged.txt"), append ? "old\n" : "");
       RecordingJob job;
-      FailingRead input({{folder.file("a.txt"), "one\n"},
-                         {folder.file("b.txt"), std::string(100000, 'b')},
-                         {folder.file("c.txt"), "three\n"}});
+      FailingRead input(
+          {{folder.file("a.txt"), "one\n"},
+           {folder.file("b.txt"), std::string(100000, 'b') + "\n" + std::string(100000, 'b')},
+           {folder.file("c.txt"), "three\n"}});
       input.failAt = failAt;
-      input.setNext(std::make_unique<TMergeFiles>(folder.file("merged.txt")));
+      if (failAt == 40)
+        input.setNext(std::make_unique<TProcessLines>());
+      input.lastFilter()->setNext(std::make_unique<TMergeFiles>(folder.file("merged.txt")));
       input.lastFilter()->setNext(
           std::make_unique<TFileOutput>(FileOutputOptions{.append = append}));
       input.attachJob(&job);

@@ -133,8 +133,10 @@ TEST(ProcessingThread, AbortInALargeFileLeavesTheTargetAsItWas) {
   auto window = windowOf(host);
   ASSERT_TRUE(window);
   EXPECT_EQ(window->last("setStatusText"), "Interrupted.");
-  // The file left as it was is not counted as processed.
+  // The file left as it was is not counted as processed, nor as tried and
+  // failed: the window's count stays at "File 0 of 1".
   EXPECT_EQ(window->lines.back(), "Job aborted by user. 0 of 1 files processed, " + cleanSummary);
+  EXPECT_EQ(window->last("setProcessedFiles"), "0");
   // The bars stay where the work reached.
   EXPECT_NE(window->last("setFileProgress"), "100");
   EXPECT_EQ(window->last("setTaskProgress"), "0");
@@ -525,9 +527,12 @@ TEST(ProcessingThread, LineEndsInNamesCannotForgeLogLines) {
 
 // Log lines are text of the code page, and a file named beyond ASCII reads
 // there as the file system spells it; a list's name is such text already.
+// The log is UTF-8: a text in the code page is converted, a name is written
+// as its bytes spell it, letters the code page lacks too, and a byte no UTF-8
+// holds as the code page's letter.
 TEST(ProcessingThread, NamesBeyondAsciiAreLoggedAsSpelt) {
   TempFolder dir;
-  writeFile(dir.file("\xC3\x9Cn\xC3\xAF.txt"), "a");
+  writeFile(dir.file("\xC3\x9Cn\xC3\xAF \xE6\x97\xA5\xE9.txt"), "a");
   HeadlessJobHost host;
   JobOptions options = named("\xDCn\xEF list");
   options.loggingOn = true;
@@ -535,10 +540,10 @@ TEST(ProcessingThread, NamesBeyondAsciiAreLoggedAsSpelt) {
   auto chain = fileChain(dir.file("*.txt"), nullptr, toFolder(dir.file("\xC3\xB6ut")));
   ProcessingThread::Create(host, *chain, options)->waitFor();
   const std::string log = readFile(dir.file("job.log"));
-  EXPECT_NE(log.find(",Info,Filter name [\xDCn\xEF list]\r\n"), std::string::npos) << log;
-  EXPECT_NE(log.find(",Info,Input file [" + dir.file("\xDCn\xEF.txt") + "]"), std::string::npos)
-      << log;
-  EXPECT_NE(log.find(",Info,Output file [" + dir.file("\xF6ut/\xDCn\xEF.txt") + "]"),
+  const std::string name = "\xC3\x9Cn\xC3\xAF \xE6\x97\xA5\xC3\xA9.txt";
+  EXPECT_NE(log.find(",Info,Filter name [\xC3\x9Cn\xC3\xAF list]\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(",Info,Input file [" + dir.file(name) + "]"), std::string::npos) << log;
+  EXPECT_NE(log.find(",Info,Output file [" + dir.file("\xC3\xB6ut/" + name) + "]"),
             std::string::npos)
       << log;
 }

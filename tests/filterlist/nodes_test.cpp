@@ -42,12 +42,17 @@ TEST(ListObject, DisabledNodeBuildsNothingEvenWithInvalidSettings) {
   EXPECT_EQ(eol.add_filter(list), nullptr);
 }
 
-TEST(ListObject, ShortTitleCutsAfterOneHundredBytes) {
+// A hundred characters, a UTF-8 letter one of them and never cut in half.
+TEST(ListObject, ShortTitleCutsAfterOneHundredCharacters) {
   TCommentObject comment;
   comment.text = std::string(100, 'a');
   EXPECT_EQ(shortTitle(comment), std::string(100, 'a'));
   comment.text = std::string(100, 'a') + "b";
   EXPECT_EQ(shortTitle(comment), std::string(100, 'a') + " ...");
+  comment.text = std::string(98, 'a') + "\xE6\x97\xA5\xE6\x9C\xAC";
+  EXPECT_EQ(shortTitle(comment), comment.text);
+  comment.text = std::string(99, 'a') + "\xE6\x97\xA5\xE6\x9C\xAC";
+  EXPECT_EQ(shortTitle(comment), std::string(99, 'a') + "\xE6\x97\xA5 ...");
 }
 
 TEST(ListObject, HeadingShowsControlBytesAsBlanksWhileTheCaptionKeepsThem) {
@@ -287,18 +292,27 @@ TEST(OutputObject, UnknownKindStopsTheBuild) {
   EXPECT_EQ(output.outputToFile, 3);
 }
 
+std::string accents(int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i)
+    text += "\xC3\xA9";
+  return text;
+}
+
 TEST(OutputObject, OldFileTypesLoadWithTheirDefaults) {
   // Type 39: the kind is a Boolean; no merged file name, no append mode.
   const std::string data = boolean(true) + boolean(true) + boolean(false) + boolean(true) +
                            boolean(true) + bytes({0x0C, 44, 1, 0, 0}) + std::string(300, 'e') +
-                           boolean(false) + str("c:\\o") + boolean(true);
+                           boolean(false) + bytes({0x0C, 44, 1, 0, 0}) + accents(150) +
+                           boolean(true);
   auto t39 =
       readNodeRecord<TOutputObject>(nodeRecord("TOutputObject", "OutputObject", true, data), 39);
   EXPECT_TRUE(t39->testMode);
   EXPECT_EQ(t39->outputToFile, 1);
   EXPECT_TRUE(t39->changeExtension);
   EXPECT_EQ(t39->newExtension, std::string(255, 'e'));
-  EXPECT_EQ(t39->newBaseDir, "c:\\o");
+  // Cut to 255 bytes between letters, not inside one.
+  EXPECT_EQ(t39->newBaseDir, accents(127));
   EXPECT_TRUE(t39->keepStructure);
   EXPECT_EQ(t39->singleFilename, "mergefilename.txt");
   EXPECT_FALSE(t39->appendMode);

@@ -3,6 +3,7 @@
 // and a file run after another must come out as it does alone (no state may
 // leak from one file into the next).
 
+#include "engine/subchain.h"
 #include "filters/bytemaths.h"
 #include "filters/codecs_base64.h"
 #include "filters/codecs_hex.h"
@@ -12,8 +13,10 @@
 #include "filters/concordance.h"
 #include "filters/dumps.h"
 #include "filters/fields.h"
+#include "filters/grep.h"
 #include "filters/headtail.h"
 #include "filters/linebuffer.h"
+#include "filters/linefilters.h"
 #include "filters/mailfilters.h"
 #include "filters/ranges.h"
 #include "filters/unicodemap.h"
@@ -132,6 +135,58 @@ TEST(ChunkSweep, NoStateLeaksFromOneFileIntoTheNext) {
             << filter.name << ": file " << i << " after " << i << " others, in chunks of " << split;
     }
   }
+}
+
+// A grep whose selected lines each run through a bracketing child chain
+// that passes its output straight on.
+template <class F, class... Args> FilterFactory withBracketedChild(Args... args) {
+  return [=]() -> std::unique_ptr<TFilter> {
+    auto filter = std::make_unique<F>(args...);
+    testing::giveSubfilters(*filter, std::make_unique<testing::BracketRun>(),
+                            std::make_unique<TIgnoreFlush>());
+    return filter;
+  };
+}
+
+// `first` followed by `second`: the first's lines go to the second whole.
+FilterFactory chained(FilterFactory first, FilterFactory second) {
+  return [=] {
+    std::unique_ptr<TFilter> head = first();
+    head->lastFilter()->setNext(second());
+    return head;
+  };
+}
+
+// Long lines and texts go on in pieces, never copied whole. With pieces of
+// a few bytes every text goes that way, and must come out as it does whole.
+TEST(ChunkSweep, TextsPassedOnInPiecesComeOutAsWhole) {
+  testing::QuietMessageBoxes quiet;
+  std::vector<Named> filters = allFilters();
+  const FilterFactory numbers = factory<TAddLineNumbers>(1, 1, false, true, std::string("%d:"));
+  filters.insert(
+      filters.end(),
+      {{"line numbers", numbers},
+       {"margin", factory<TAddTextStartOrEndLine>(std::string("> "), true)},
+       {"end text with a line end", factory<TAddTextStartOrEndLine>(std::string("<\n"), false)},
+       {"no leading blanks", factory<TRemoveBlanksFromSOL>()},
+       {"no trailing blanks", factory<TRemoveBlanksFromEOL>()},
+       {"truncate 2", factory<TTruncateWidth>(2)},
+       {"grep numbered with header",
+        factory<TGrep>(std::string("[ab]"), true, false, true, false, false)},
+       {"grep into child",
+        withBracketedChild<TGrep>(std::string("a"), true, false, false, false, false)},
+       {"context grep into child",
+        withBracketedChild<TContextGrep>(std::string("a"), true, false, false, false, false, 1, 2)},
+       {"reverse then numbers", chained(factory<TReverseEachLine>(), numbers)},
+       {"numbers then a selection",
+        chained(numbers, withBracketRun<TSelectLinesBasic>(1, true, 9))}});
+  for (const Named &filter : filters)
+    for (const std::string &input : hostileInputs()) {
+      const std::string whole = testing::runInChunks(filter.make, input, 4096);
+      TextPieceSizeForTests pieces(3);
+      EXPECT_EQ(testing::runInChunks(filter.make, input, 4096), whole)
+          << filter.name << " over " << printable(input.substr(0, 60));
+    }
 }
 
 } // namespace

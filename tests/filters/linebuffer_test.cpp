@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 
 namespace marrowen {
@@ -89,6 +90,50 @@ TEST(SortLines, NumbersAsTheLinesBeginWithThem) {
                 "9007199254740993\n1234567890123456789\n9007199254740992\n1234567890123456788\n",
                 0),
             "9007199254740992\n9007199254740993\n1234567890123456788\n1234567890123456789\n");
+}
+
+// Random numbers, with or without a sign, point, fraction and exponent, and
+// some followed by text, in the order of the C library's reading of each
+// number; equal ones later lines first.
+TEST(SortLines, NumbersAgreeWithTheLibrarysReading) {
+  for (unsigned seed : {1u, 2u, 3u}) {
+    std::mt19937 random(seed);
+    auto digits = [&](int most) {
+      std::string text;
+      for (int n = static_cast<int>(random() % (most + 1)); n > 0; --n)
+        text += static_cast<char>('0' + random() % 10);
+      return text;
+    };
+    std::vector<std::pair<long double, std::string>> lines;
+    std::string input;
+    for (int i = 0; i < 400; ++i) {
+      std::string number = random() % 4 == 0 ? "-" : random() % 4 == 0 ? "+" : "";
+      std::string whole = digits(21);
+      std::string fraction = random() % 2 ? "." + digits(21) : "";
+      if (whole.empty() && fraction.size() < 2)
+        whole = "0";
+      number += whole + fraction;
+      // A point with no digit after it ends the number ("3.e5" is 3).
+      if (fraction != "." && random() % 4 == 0)
+        number += (random() % 2 ? "e" : "E") + std::string(random() % 2 ? "-" : "") +
+                  std::to_string(random() % 40);
+      const std::string line =
+          (random() % 3 == 0 ? " " : "") + number + (random() % 2 ? " x" + digits(3) : "") + "\n";
+      lines.emplace_back(std::strtold(number.c_str(), nullptr), line);
+      input += line;
+      if (random() % 20 == 0) { // an equal value
+        lines.emplace_back(lines.back());
+        input += line;
+      }
+    }
+    std::vector<std::pair<long double, std::string>> expected(lines.rbegin(), lines.rend());
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::string sorted;
+    for (const auto &line : expected)
+      sorted += line.second;
+    EXPECT_EQ(testing::runInChunks(sortLines(Numeric), input, 4096), sorted) << "seed " << seed;
+  }
 }
 
 TEST(SortLines, LocaleOrderIsNotByteOrder) {

@@ -37,18 +37,21 @@ TEST(WidthFilters, NegativeWidthsAreRefused) {
   EXPECT_NO_THROW(TPadLines{2147483647});
 }
 
-// Passes chunks on and notes the largest; answers "stop" once told to.
+// Passes chunks on, notes the largest and counts them; answers "stop" to
+// the chunk numbered `stopAt` (from 1; 0 never).
 class ChunkWatch : public TFilter {
 public:
-  ChunkWatch(std::size_t &largest, bool stop = false) : largest_(largest), stop_(stop) {}
+  ChunkWatch(std::size_t &largest, int stopAt = 0) : largest_(largest), stopAt_(stopAt) {}
   bool processChunk(std::string &chunk) override {
     largest_ = std::max(largest_, chunk.size());
-    return sendToNext(chunk) && !stop_;
+    return sendToNext(chunk) && ++seen_ != stopAt_;
   }
+  int seen() const { return seen_; }
 
 private:
   std::size_t &largest_;
-  bool stop_;
+  int stopAt_;
+  int seen_ = 0;
 };
 
 // A width far beyond the dialog's, as a list written elsewhere may hold:
@@ -74,12 +77,21 @@ TEST(WidthFilters, WidePaddingGoesOnInPieces) {
     EXPECT_TRUE(expectChunkInvariant(watched, "ab\r\ncd") == expected);
     EXPECT_LE(largest, 1u << 16);
   }
-  // A "stop" answered to a piece of the padding is the chunk's answer.
+  // A "stop" answered to any one piece of the padding, or to the text
+  // around it, is the chunk's answer.
   std::size_t largest = 0;
-  TPadLines pad1(wide);
-  pad1.setNext(std::make_unique<ChunkWatch>(largest, true));
-  std::string chunk = "ab\ncd\n";
-  EXPECT_FALSE(pad1.processChunk(chunk));
+  int pieces = 0;
+  for (int stopAt = 0; stopAt <= pieces; ++stopAt) {
+    TPadLines padded(wide);
+    auto watch = std::make_unique<ChunkWatch>(largest, stopAt);
+    const ChunkWatch &seen = *watch;
+    padded.setNext(std::move(watch));
+    std::string chunk = "ab\ncd\n";
+    EXPECT_EQ(padded.processChunk(chunk), stopAt == 0) << "stop answered to piece " << stopAt;
+    if (stopAt == 0)
+      pieces = seen.seen();
+  }
+  EXPECT_GT(pieces, 20);
 }
 
 TEST(WidthFilters, StatisticsCountTheChangedLinesOfEachFile) {

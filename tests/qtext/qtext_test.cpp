@@ -1,25 +1,45 @@
 #include "qtext/qtext.h"
 
+#include <QUrl>
+
 #include <gtest/gtest.h>
 
 using namespace marrowen;
 
-TEST(FileNameText, EveryNameComesBackByteForByte) {
-  for (const std::string &name :
-       {std::string("/tmp/plain name.txt"), std::string("/tmp/caf\xc3\xa9 \xf0\x9f\x93\x84"),
-        std::string("/tmp/caf\xe9-latin1"), std::string("/tmp/\xc3(\xed\xa0\x80\xff\xf5!"),
-        std::string("/tmp/trailing-lead\xe2\x82")}) {
-    const QString text = fileNameToQString(name);
-    EXPECT_EQ(fileNameFromQString(text), name);
+// A name is shown by the rule engine text follows, a UTF-8 letter as itself
+// and any other byte as the code page's (Windows-1252 here); the bytes it was
+// shown from come back while the text is unchanged, and a changed text is
+// the name its UTF-8 spells.
+TEST(FileNameText, ShownByTheTextRuleAndTakenBackByteForByte) {
+  const struct {
+    std::string bytes;
+    const char16_t *shown;
+  } names[] = {
+      {"/tmp/plain name.txt", u"/tmp/plain name.txt"},
+      {"/tmp/caf\xc3\xa9 \xf0\x9f\x93\x84", u"/tmp/caf\u00e9 \U0001F4C4"},
+      {"/tmp/caf\xe9-latin1", u"/tmp/caf\u00e9-latin1"},
+      {"/tmp/\xc3(\xed\xa0\x80\x80\xf5!", u"/tmp/\u00c3(\u00ed\u00a0\u20ac\u20ac\u00f5!"},
+      {"/tmp/trailing-lead\xe2\x82", u"/tmp/trailing-lead\u00e2\u201a"},
+  };
+  for (const auto &name : names) {
+    SCOPED_TRACE(name.bytes);
+    const QString text = fileNameToQString(name.bytes);
+    EXPECT_EQ(text, QString::fromUtf16(name.shown));
+    EXPECT_EQ(fileNameFromQString(text, name.bytes), name.bytes);
+    EXPECT_EQ(fileNameFromQString(text + u'x', name.bytes), text.toUtf8().toStdString() + "x");
+    EXPECT_EQ(fileNameToText(name.bytes), name.bytes);
   }
-  EXPECT_EQ(fileNameToQString("/tmp/caf\xc3\xa9"), QString::fromUtf8("/tmp/caf\xc3\xa9"));
+  EXPECT_EQ(fileNameFromQString(QString::fromUtf16(u"/\u65e5 \u00e9")), "/\xe6\x97\xa5 \xc3\xa9");
 }
 
-TEST(FileNameText, ALoneEscapeCharacterBecomesItsByte) {
-  // A lone low surrogate from the user's side encodes like any other
-  // character would have to: as its escaped byte.
-  EXPECT_EQ(fileNameFromQString(QString(QChar(0xDCE9))), "\xe9");
-  EXPECT_EQ(fileNameFromQString(QString::fromUtf16(u"\U0001F4C4")), "\xf0\x9f\x93\x84");
+// The desktop opens a name Qt cannot spell by a URL that keeps its bytes.
+TEST(FileNameText, OpenTargetsNameTheFileItself) {
+  EXPECT_EQ(fileNameToOpenTarget("/tmp/caf\xc3\xa9 x.txt"),
+            QString::fromUtf8("/tmp/caf\xc3\xa9 x.txt"));
+  const QUrl url(fileNameToOpenTarget("/tmp/caf\xe9 %x.txt"));
+  ASSERT_TRUE(url.isLocalFile());
+  EXPECT_EQ(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString(),
+            "/tmp/caf\xe9 %x.txt");
 }
 
 // Engine text shows valid UTF-8 as its characters and any other byte as the

@@ -36,7 +36,7 @@ const QString applicationPath = QStringLiteral("/Application");
 
 // What an output node keeps of an extension or a folder; a cut value would
 // name another one, so a longer one is refused.
-constexpr std::size_t storedLength = 255;
+constexpr std::size_t storedLength = TOutputObject::shortStringLength;
 
 // A change to a node the window shows: its caption follows, and the list
 // is marked changed; a refused change leaves both alone.
@@ -60,31 +60,11 @@ void checkRange(int value, int low, int high, const char *what) {
 
 std::string fileName(const QString &name) { return fileNameFromQString(name); }
 
-bool validUtf8(std::string_view bytes) {
-  for (std::size_t i = 0; i < bytes.size();) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    const std::size_t length = lead < 0x80           ? 1
-                               : (lead >> 5) == 0x06 ? 2
-                               : (lead >> 4) == 0x0E ? 3
-                               : (lead >> 3) == 0x1E ? 4
-                                                     : 0;
-    if (length == 0 || i + length > bytes.size())
-      return false;
-    for (std::size_t k = 1; k < length; ++k)
-      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80)
-        return false;
-    i += length;
-  }
-  return true;
-}
-
-// An error's text mixes the program's texts (in the code page) with the file
-// names it names (bytes as the file system has them, UTF-8 here). A text
-// that reads as UTF-8 is taken as file names would be, so a name such as
-// "Übersicht.fll" reaches the caller as it was sent.
-QString errorTextForClient(const std::string &bytes) {
-  return validUtf8(bytes) ? fileNameToQString(bytes) : toQString(bytes);
-}
+// An error's text mixes the program's texts with the file names it names,
+// read by one rule: a UTF-8 sequence is its letter and any other byte the
+// code page's, so "Übersicht.fll" reaches the caller as it was sent and a
+// message in the code page reads as it did.
+QString errorTextForClient(const std::string &bytes) { return fileNameToQString(bytes); }
 
 } // namespace
 

@@ -41,9 +41,6 @@ namespace marrowen {
 
 namespace {
 
-// What an output node keeps of an extension or a folder.
-constexpr std::size_t storedLength = 255;
-
 std::string upperCase(std::string text) {
   for (char &c : text)
     if (c >= 'a' && c <= 'z')
@@ -322,7 +319,7 @@ void TCommandLine::processParameter(const std::string &p) {
       addBuiltIn('D', u[2]);
   } else if (startsWith(u, "/EXTENSION=")) {
     // A cut value would name another extension.
-    if (length - 11 > storedLength)
+    if (length - 11 > TOutputObject::shortStringLength)
       return invalid(p);
     if (output) {
       output->changeExtension = true;
@@ -380,7 +377,7 @@ void TCommandLine::processParameter(const std::string &p) {
     if (output)
       output->outputToFile = TOutputObject::clipboard;
   } else if (startsWith(u, "/OUTPUTFOLDER=")) {
-    if (length - 14 > storedLength)
+    if (length - 14 > TOutputObject::shortStringLength)
       return invalid(p);
     if (output) {
       output->changeBaseDir = true;
@@ -518,7 +515,7 @@ void installCommandLine(std::vector<std::string> parameters) {
     };
     host.statusBarError = [main](const std::string &text) {
       main->statusBarError(toQString(text));
-      std::fprintf(stderr, "%s\n", text.c_str());
+      writeErrorLine(text);
     };
     host.logError = [main](const std::string &text) { main->logError(text); };
     host.setInteractive = [main](bool on) { main->setInteractive(on); };

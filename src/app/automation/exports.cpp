@@ -25,10 +25,10 @@ namespace marrowen {
 
 namespace {
 
-// The texts are made in the code page, as the nodes and messages give them;
-// file names go in as the file system spells them, which the code page may
-// not hold: a name it cannot spell would read back as another file, or as a
-// mask ("?") that takes in files the list never named.
+// The texts are engine text as the nodes and messages give them, a file name
+// inside one as the file system spells it; shown by the one rule, a name
+// reads back from the command file as the file it named, never as another
+// file or as a mask ("?") that takes in files the list never named.
 QString treeText(const TFilterList &list, int index, const std::string &prefix) {
   const TFilterList::Entry &entry = list.nodes[static_cast<std::size_t>(index)];
   const int end = subtreeEnd(list, index);
@@ -227,9 +227,15 @@ bool printText(const QString &text, QPrinter &printer, std::string &error) {
 
 namespace {
 
-FilterListTarget *activeTarget() {
+// The active window, when it has a list to export.
+FilterListWindow *activeListWindow() {
   TmainForm *main = TmainForm::instance();
   FilterListWindow *child = main ? main->activeChildForm() : nullptr;
+  return child && child->listTarget() ? child : nullptr;
+}
+
+FilterListTarget *activeTarget() {
+  FilterListWindow *child = activeListWindow();
   return child ? child->listTarget() : nullptr;
 }
 
@@ -257,11 +263,13 @@ void installExportCommands() {
       toClipboard(getPerlRepresentation(*window));
   };
   commands.Print1 = [] {
-    FilterListTarget *window = activeTarget();
-    if (!window)
+    FilterListWindow *child = activeListWindow();
+    if (!child)
       return;
+    FilterListTarget *window = child->listTarget();
     QPrintDialog dialog(&sharedPrinter(), TmainForm::instance());
-    if (DialogRunner::exec(dialog) != QDialog::Accepted)
+    // Nothing is printed of a window that went while the dialog ran.
+    if (DialogRunner::exec(dialog, child->widget()) != QDialog::Accepted)
       return;
     std::string error;
     if (!printText(getTextRepresentation(*window), sharedPrinter(), error))

@@ -689,16 +689,33 @@ void TmenuForm::Selectallandcopy1Click() {
   target_.copy();
 }
 
+namespace {
+
+// The file chosen for the text field `field`; empty when cancelled or when the
+// field went meanwhile. The dialog, a child of the field, is gone on return:
+// while a message that follows runs, the field may go, and its children.
+QString chooseFileFor(QWidget *field, const QString &objectName, bool save) {
+  QFileDialog dialog(field);
+  dialog.setObjectName(objectName);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  if (save)
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+  else
+    dialog.setFileMode(QFileDialog::ExistingFile);
+  if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return {};
+  return dialog.selectedFiles().front();
+}
+
+} // namespace
+
 void TmenuForm::Loadfromfile1Click() {
   if (!target_.isValid() || target_.isReadOnly())
     return;
-  QFileDialog dialog(target_.widget());
-  dialog.setObjectName(QStringLiteral("loadFromFile"));
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+  const QString chosen = chooseFileFor(target_.widget(), QStringLiteral("loadFromFile"), false);
+  if (chosen.isEmpty())
     return;
-  QFile file(dialog.selectedFiles().front());
+  QFile file(chosen);
   if (!file.open(QIODevice::ReadOnly)) {
     showMessageBox(target_.widget(), QMessageBox::Critical, QString(),
                    QStringLiteral("Cannot open %1").arg(file.fileName()));
@@ -716,11 +733,8 @@ void TmenuForm::Loadfromfile1Click() {
 void TmenuForm::Savetofile1Click() {
   if (!target_.isValid())
     return;
-  QFileDialog dialog(target_.widget());
-  dialog.setObjectName(QStringLiteral("saveToFile"));
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-  if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+  const QString name = chooseFileFor(target_.widget(), QStringLiteral("saveToFile"), true);
+  if (name.isEmpty())
     return;
   // Every line ends with CR LF, the last one too, as a list of lines is saved.
   std::string bytes = fromQString(target_.text());
@@ -728,7 +742,6 @@ void TmenuForm::Savetofile1Click() {
   lines.reserve(bytes.size() + bytes.size() / 16 + 2);
   for (std::string &line : stringListFromText(bytes))
     lines += line + "\r\n";
-  const QString name = dialog.selectedFiles().front();
   if (!replaceFileContents(fileNameFromQString(name), lines))
     showMessageBox(target_.widget(), QMessageBox::Critical, QString(),
                    QStringLiteral("Cannot write %1").arg(name));

@@ -10,11 +10,11 @@
 #include "engine/log.h"
 #include "engine/messages.h"
 #include "engine/processingthread.h"
+#include "engine/userinterface.h"
 #include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
 #include <QCloseEvent>
-#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -29,6 +29,8 @@
 #include <chrono>
 #include <cstdio>
 #include <utility>
+
+#include <unistd.h>
 
 namespace marrowen {
 
@@ -397,7 +399,7 @@ void TTstatusForm::addError(const std::string &text) {
   // With no screen the error list is seen by nobody, and the log may be
   // anywhere: standard error is where an unattended run's caller looks.
   if (DialogRunner::headless())
-    std::fprintf(stderr, "%s\n", text.c_str());
+    writeErrorLine(text);
   if (errorCount_ == 0)
     pages_->setTabVisible(2, true);
   addLine(errorCount_, *errors_, text, TLogLevel::Error);
@@ -520,7 +522,8 @@ void TTstatusForm::deleteTestFilesClick() {
     if (name.empty())
       continue;
     showStatus(toQString(translateFormat(1350, "Deleting %s", {fileNameToText(name)})));
-    QFile::remove(fileNameToQString(name));
+    // By its bytes: a name Qt cannot spell would remove another file.
+    ::unlink(name.c_str());
   }
   deleteButton_->setEnabled(false);
   showStatus(toQString(translate(1360, "Test files deleted")));
@@ -544,7 +547,7 @@ void TTstatusForm::resTextDblClickCell(int dataRow) {
     showClipboardViewer();
     return;
   }
-  if (launcher().openUrl(fileNameToQString(name)))
+  if (launcher().openUrl(fileNameToOpenTarget(name)))
     return;
   openInEditor(name);
 }

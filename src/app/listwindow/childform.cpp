@@ -42,6 +42,7 @@
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QThreadPool>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -137,8 +138,12 @@ std::function<void()> pressing(QWidget *target) {
 
 void TByteMemo::setBytes(const std::string &bytes, const std::string &areaName) {
   const QString warning = setMemoBytes(this, bytes, areaName);
+  // Shown once the caller is done: a box's event loop in the middle of a
+  // load or a paste could see the window closed under it.
   if (!warning.isEmpty())
-    TchildForm::messageBox(QMessageBox::Warning, fromQString(warning));
+    QTimer::singleShot(0, this, [text = fromQString(warning)] {
+      TchildForm::messageBox(QMessageBox::Warning, text);
+    });
 }
 
 TByteMemo::TByteMemo(QWidget *parent) : QPlainTextEdit(parent) {
@@ -656,6 +661,15 @@ void TchildForm::setInputFromFiles(bool fromFiles) {
   checkButtonsEnableStatus();
 }
 
+TInputObject *TchildForm::inputNode() {
+  return tree_.count() > 1 ? dynamic_cast<TInputObject *>(&tree_.node(1)) : nullptr;
+}
+
+TOutputObject *TchildForm::outputNode() {
+  return tree_.count() > 2 ? dynamic_cast<TOutputObject *>(&tree_.node(tree_.count() - 1))
+                           : nullptr;
+}
+
 int TchildForm::addFilter(std::unique_ptr<TListObject> node) {
   // The new filter is the one shown now, as when the user moves to it.
   statusBarText({});
@@ -960,7 +974,7 @@ void TchildForm::setWindowTitle() {
 }
 
 std::string TchildForm::getFilterName() const {
-  return fromQString(filterTitleOf(loadedFilterName_, windowNumber_));
+  return filterNameOf(loadedFilterName_, windowNumber_);
 }
 
 void TchildForm::setLoadedFilterName(const std::string &name) {
@@ -1040,8 +1054,10 @@ bool TchildForm::closeQuery() {
     if (answer == QMessageBox::Cancel)
       return false;
     if (answer == QMessageBox::Yes) {
+      // The file dialog or the save's error box may outlast the window.
+      const QPointer<TchildForm> self(this);
       Save();
-      if (filterHasChanged_)
+      if (!self || filterHasChanged_)
         return false;
     }
   }

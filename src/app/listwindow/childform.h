@@ -162,6 +162,8 @@ public:
   // The input node (item 1) and the output node (the last item).
   TInputObject *InputFilter() { return inputNode(); }
   TOutputObject *OutputFilter() { return outputNode(); }
+  TInputObject *inputNode() override;
+  TOutputObject *outputNode() override;
 
   // --- Files grid ---
   TdgGrid &fileGrid() const { return *fileGrid_; }
@@ -208,6 +210,7 @@ public:
 
   // --- Filter files and maps ---
   void InsertfilterList(const std::string &fileName);
+  // Whether the list was saved under a name the user chose.
   bool SaveAs();
   void saveFilterListAs(const std::string &fileName);
   void refreshMapList();
@@ -251,10 +254,12 @@ public:
   // Called with every main-window status text the window shows; for tests.
   static QString lastStatus();
 
-  // A file dialog through the dialog runner; the chosen files, none on cancel.
+  // A file dialog through the dialog runner; the chosen files, none on cancel
+  // or when `owner` (the window the files are for) goes while it runs.
   static QStringList runFileDialog(QWidget *parent, const QString &title, const QString &filter,
                                    bool save, const QString &start = {}, const QString &suffix = {},
-                                   const QString &selectedFilter = {});
+                                   const QString &selectedFilter = {},
+                                   const QObject *owner = nullptr);
 
 protected:
   // The window builds from the tree it shows.
@@ -291,6 +296,8 @@ private:
   // dialog, whose controls do not count there; nothing when no control,
   // page or menu takes the key.
   std::function<void()> altKeyOutsideDialog(QWidget &dialog, int key);
+  // Saves to `fileName`, showing a failure; whether the list was saved.
+  bool saveTo(const std::string &fileName);
   // Loads into a fresh list and tree, taking them only when all went well.
   bool loadInto(const std::string &fileName, bool inserting, bool keepFileList, bool takeOptions);
 

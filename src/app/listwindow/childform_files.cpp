@@ -159,16 +159,23 @@ void TchildForm::buildFilesPage() {
   saveToFileButton = button("saveToFileButton", QStringLiteral("Save..."));
   buttons->addStretch(1);
   connect(addDirectoryButton, &QPushButton::clicked, this, [this] {
-    TBrowseDirectoryDlg picker(this);
-    picker.SetTitle(QStringLiteral("Choose a folder"));
-    picker.SetCaption(QStringLiteral("Select a folder to process"));
-    picker.SetOptions(TBrowseDirectoryDlg::bfDirectoriesOnly | TBrowseDirectoryDlg::bfAncestors);
+    // Owned by the window, which may be closed while the picker runs: it
+    // goes with the window then, and nothing more happens.
+    const QPointer<TBrowseDirectoryDlg> picker = new TBrowseDirectoryDlg(this);
+    picker->SetTitle(QStringLiteral("Choose a folder"));
+    picker->SetCaption(QStringLiteral("Select a folder to process"));
+    picker->SetOptions(TBrowseDirectoryDlg::bfDirectoriesOnly | TBrowseDirectoryDlg::bfAncestors);
     // The status line, made only for a text present as the picker opens,
     // then names each folder the user selects.
-    picker.SetStatusText(QStringLiteral(" "));
-    picker.SetShowSelectionInStatus(true);
-    if (picker.Execute())
-      testThenAdd(fileNameFromQString(picker.Selection()));
+    picker->SetStatusText(QStringLiteral(" "));
+    picker->SetShowSelectionInStatus(true);
+    const bool chosen = picker->Execute();
+    if (!picker)
+      return;
+    const QString folder = picker->Selection();
+    delete picker.data();
+    if (chosen)
+      testThenAdd(fileNameFromQString(folder));
   });
   connect(insertNewRowButton, &QPushButton::clicked, this, &TchildForm::insertNewRowButtonClick);
   connect(newFileGroupButton, &QPushButton::clicked, this, &TchildForm::newFileGroupButtonClick);
@@ -179,11 +186,15 @@ void TchildForm::buildFilesPage() {
         runFileDialog(this, toQString(translate(4570, "List File(s) to Open")),
                       QStringLiteral("Text files (*.txt);;All files (*.*)"), false, {}, {},
                       QStringLiteral("All files (*.*)"));
+    const QPointer<TchildForm> self(this);
     for (const QString &name : names) {
       try {
         processFile(fileNameFromQString(name));
       } catch (const std::exception &error) {
         messageBox(QMessageBox::Critical, error.what());
+        // The window may have gone while the message was shown.
+        if (!self)
+          return;
       }
     }
   });
@@ -380,7 +391,7 @@ void TchildForm::viewButtonClick() {
   const std::string name = fileNameAt(row);
   if (name.find_first_of("*?") != std::string::npos)
     return;
-  if (launcher().openUrl(fileNameToQString(name))) {
+  if (launcher().openUrl(fileNameToOpenTarget(name))) {
     statusBarText(translateFormat(4530, "Opening %s", {fileNameToText(name)}));
     return;
   }

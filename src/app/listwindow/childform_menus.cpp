@@ -190,7 +190,7 @@ TchildForm *activeChild() {
 
 QStringList TchildForm::runFileDialog(QWidget *parent, const QString &title, const QString &filter,
                                       bool save, const QString &start, const QString &suffix,
-                                      const QString &selectedFilter) {
+                                      const QString &selectedFilter, const QObject *owner) {
   QFileDialog dialog(parent, title, QString(), filter);
   dialog.setObjectName(save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -203,7 +203,7 @@ QStringList TchildForm::runFileDialog(QWidget *parent, const QString &title, con
     dialog.setDirectory(start);
   else if (!start.isEmpty())
     dialog.selectFile(start);
-  if (DialogRunner::exec(dialog) != QDialog::Accepted)
+  if (DialogRunner::exec(dialog, owner) != QDialog::Accepted)
     return {};
   return dialog.selectedFiles();
 }
@@ -418,6 +418,9 @@ bool TchildForm::loadFilterList(const std::string &fileName, const LoadListOptio
   hideCurrentEditor();
   bool keepFileList = false;
   bool proceed = true;
+  // Every question and message runs an event loop, in which the window may
+  // be closed (by another program, say): it then loads nothing.
+  const QPointer<TchildForm> self(this);
   auto ask = [this](const std::string &text) {
     return showMessageBox(this, QMessageBox::Question, QApplication::applicationName(),
                           toQString(text),
@@ -426,14 +429,18 @@ bool TchildForm::loadFilterList(const std::string &fileName, const LoadListOptio
   if (!inserting && options.takeOptions && filterHasChanged_ && options.askQuestions) {
     const auto save =
         ask(translateFormat(4610, "Filter '%s' has changed. Save it first?", {getFilterName()}));
-    if (save == QMessageBox::Cancel) {
-      proceed = false;
-    } else if (save == QMessageBox::Yes) {
+    if (save == QMessageBox::Yes)
       Save();
+    if (!self)
+      return false;
+    if (save == QMessageBox::Cancel)
+      proceed = false;
+    else if (save == QMessageBox::Yes)
       proceed = !filterHasChanged_;
-    }
     if (proceed && filterHasChanged_ && !filterList().files.empty()) {
       const auto keep = ask(translate(4620, "Retain current file list?"));
+      if (!self)
+        return false;
       if (keep == QMessageBox::Cancel)
         proceed = false;
       keepFileList = keep == QMessageBox::Yes;
@@ -460,6 +467,8 @@ bool TchildForm::loadFilterList(const std::string &fileName, const LoadListOptio
         throw;
       }
       messageBox(QMessageBox::Critical, error.what());
+      if (!self)
+        return false;
     }
   }
   if (tree_.selected < 0)
@@ -473,8 +482,10 @@ void TchildForm::InsertfilterList(const std::string &fileName) {
     hideCurrentEditor();
     selectItem(std::min(2, tree_.count() - 1));
   }
+  const QPointer<TchildForm> self(this);
   loadFilterList(fileName, {.inserting = true, .askQuestions = true, .takeOptions = false});
-  setFilterHasChanged(true);
+  if (self)
+    setFilterHasChanged(true);
 }
 
 void TchildForm::Save() {
@@ -488,13 +499,12 @@ bool TchildForm::SaveAs() {
   const QStringList chosen =
       runFileDialog(this, QStringLiteral("Save Filter List"), QStringLiteral("Filter list (*.fll)"),
                     true, fileNameToQString(loadedFilterName_), QStringLiteral("fll"));
-  if (chosen.isEmpty())
-    return false;
-  saveFilterListAs(fileNameFromQString(chosen.front()));
-  return true;
+  return !chosen.isEmpty() && saveTo(fileNameFromQString(chosen.front()));
 }
 
-void TchildForm::saveFilterListAs(const std::string &fileName) {
+void TchildForm::saveFilterListAs(const std::string &fileName) { saveTo(fileName); }
+
+bool TchildForm::saveTo(const std::string &fileName) {
   storeEditor();
   try {
     filterList_.getFromChildForm(*this);
@@ -503,12 +513,13 @@ void TchildForm::saveFilterListAs(const std::string &fileName) {
     if (failuresGoToCaller())
       throw;
     messageBox(QMessageBox::Critical, error.what());
-    return;
+    return false;
   }
   setLoadedFilterName(fileName);
   setFilterHasChanged(false);
   if (TmainForm *main = TmainForm::instance())
     main->recentFiles().Strings().Add(fileName);
+  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -652,14 +663,17 @@ void TchildForm::install() {
     return child;
   };
   auto &commands = hooks.commands;
-  auto openDialog = [](const QString &title) {
+  // With `forWindow`, nothing is chosen when that window goes while the
+  // dialog runs.
+  auto openDialog = [](const QString &title, const TchildForm *forWindow = nullptr) {
     TmainForm *parent = TmainForm::instance();
     // It starts where the last list came from.
     QString folder;
     if (parent && parent->recentFiles().Strings().Count() > 0)
       folder = QFileInfo(fileNameToQString(parent->recentFiles().Strings().at(0).text)).path();
     const QStringList names = TchildForm::runFileDialog(
-        parent, title, QStringLiteral("Filter list (*.fll);;All files (*.*)"), false, folder);
+        parent, title, QStringLiteral("Filter list (*.fll);;All files (*.*)"), false, folder, {},
+        {}, forWindow);
     return names.isEmpty() ? std::string() : fileNameFromQString(names.front());
   };
   auto opening = [](const std::string &name) {
@@ -679,7 +693,7 @@ void TchildForm::install() {
   };
   commands.Openinsamewindow1 = [openDialog, opening] {
     onActive([&](TchildForm &child) {
-      const std::string name = openDialog(toQString(translate(4370, "Open Filter List")));
+      const std::string name = openDialog(toQString(translate(4370, "Open Filter List")), &child);
       if (name.empty())
         return;
       opening(name);
@@ -689,7 +703,7 @@ void TchildForm::install() {
   };
   commands.Insert1 = [openDialog] {
     onActive([&](TchildForm &child) {
-      const std::string name = openDialog(toQString(translate(5030, "Insert Filter List")));
+      const std::string name = openDialog(toQString(translate(5030, "Insert Filter List")), &child);
       if (name.empty())
         return;
       child.statusBarText(
@@ -706,7 +720,7 @@ void TchildForm::install() {
   };
   commands.Linktofilter1 = [openDialog] {
     onActive([&](TchildForm &child) {
-      const std::string name = openDialog(toQString(translate(4430, "Link Filter List")));
+      const std::string name = openDialog(toQString(translate(4430, "Link Filter List")), &child);
       if (!name.empty())
         child.addFilter(TMergeObject::CreateWith(TMergeObject::LinkFilterFile, name));
     });

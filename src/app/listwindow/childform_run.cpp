@@ -206,9 +206,12 @@ void TchildForm::doTrialRun() {
     });
     return;
   }
+  const QPointer<TchildForm> self(this);
   std::unique_ptr<TFilter> chain = create_filters(false, true);
   if (!chain) {
-    Tabs->setCurrentWidget(filtersTab);
+    // The window may have gone while its error was shown.
+    if (self)
+      Tabs->setCurrentWidget(filtersTab);
     return;
   }
   // Building the chain read the trial input into the list.
@@ -218,7 +221,6 @@ void TchildForm::doTrialRun() {
   statusBarText(translate(4820, "Processing trial input..."));
 
   const int serial = ++trialSerial;
-  QPointer<TchildForm> self(this);
   // Whether the output reached the window; a job that ends without it
   // (stopped, failed) still leaves the window idle.
   auto delivered = std::make_shared<bool>(false);
@@ -331,13 +333,22 @@ void TchildForm::Preparefilterforautomation1Click() {
       return Answer::Cancel;
     }
   };
+  // A question's event loop may see the list changed (each node checked is
+  // held until its questions end) or the window closed: then nothing follows.
+  const QPointer<TchildForm> self(this);
+  std::vector<std::shared_ptr<TListObject>> nodes;
   for (const FilterTreeItem &item : tree_.items)
-    if (!item.node->automationCheck(ask))
+    nodes.push_back(item.node);
+  for (const std::shared_ptr<TListObject> &node : nodes)
+    if (!node->automationCheck(ask) || !self)
       break;
+  if (!self)
+    return;
   if (switchedOff)
     setFilterHasChanged(true);
   messageBox(QMessageBox::Information, translate(5070, "Automation check complete"));
-  showCurrentEditor();
+  if (self)
+    showCurrentEditor();
 }
 
 void TchildForm::Preparefilterfordistribution1Click() {

@@ -2,8 +2,10 @@
 
 #include "app/jobs/windowjobhost.h"
 #include "app/main/mainform.h"
+#include "classlib/asciitext.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/scopeexit.h"
 #include "classlib/streams.h"
 #include "classlib/stringlist.h"
 #include "engine/inputs.h"
@@ -139,13 +141,17 @@ int addFileRowFromActiveX(FileRowStore &rows, const std::string &name, int subfo
   return row;
 }
 
-QString filterTitleOf(const std::string &fileName, int untitledNumber) {
+std::string filterNameOf(const std::string &fileName, int untitledNumber) {
   if (fileName.empty())
-    return toQString(translateFormat(4510, "Untitled%d", {untitledNumber}));
-  QString name = fileNameToQString(fileName.substr(fileName.find_last_of('/') + 1));
-  if (const qsizetype cut = name.indexOf(QStringLiteral(".fll"), 0, Qt::CaseInsensitive); cut >= 0)
-    name.truncate(cut);
+    return translateFormat(4510, "Untitled%d", {untitledNumber});
+  std::string name = fileName.substr(fileName.find_last_of('/') + 1);
+  if (const std::size_t cut = asciiLowerCase(name).find(".fll"); cut != std::string::npos)
+    name.resize(cut);
   return name;
+}
+
+QString filterTitleOf(const std::string &fileName, int untitledNumber) {
+  return fileNameToQString(filterNameOf(fileName, untitledNumber));
 }
 
 std::string fileGridEntryOf(const std::string &name) {
@@ -176,6 +182,10 @@ TCompiledFilter::TCompiledFilter(std::unique_ptr<TFilter> inner)
 TCompiledFilter::~TCompiledFilter() = default;
 
 std::string TCompiledFilter::process(std::string text) {
+  if (running_)
+    throw Exception("The filter list is already running a text");
+  running_ = true;
+  const ScopeExit ran{[this] { running_ = false; }};
   result_.clear();
   input_->setText(std::move(text));
   if (!callerAwaitsAnswer()) {
@@ -254,7 +264,7 @@ std::string FilterListTarget::compileFilter() {
   const CallerReportsFailures answered;
   try {
     if (std::unique_ptr<TFilter> inner = buildChain(false, true))
-      compiled_ = std::make_unique<TCompiledFilter>(std::move(inner));
+      compiled_ = std::make_shared<TCompiledFilter>(std::move(inner));
   } catch (const std::exception &error) {
     return error.what();
   }
@@ -262,7 +272,8 @@ std::string FilterListTarget::compileFilter() {
 }
 
 std::string FilterListTarget::processTextWithCompiledFilter(std::string text) {
-  return compiled_ ? compiled_->process(std::move(text)) : std::string();
+  const std::shared_ptr<TCompiledFilter> compiled = compiled_;
+  return compiled ? compiled->process(std::move(text)) : std::string();
 }
 
 std::string FilterListTarget::processText(std::string text) {
@@ -316,9 +327,7 @@ void TListDocument::MoveTreeNode(int source, int target) {
   changed_ = true;
 }
 
-std::string TListDocument::getFilterName() const {
-  return fromQString(filterTitleOf(fileName_, 1));
-}
+std::string TListDocument::getFilterName() const { return filterNameOf(fileName_, 1); }
 
 bool TListDocument::loadFilterList(const std::string &fileName, const LoadListOptions &load) {
   const bool inserting = load.inserting;

@@ -22,6 +22,8 @@ class TStringInput;
 // thread, with no job: a text input named "text", the filters, a text
 // output. Errors and information of the filters go to message boxes, or,
 // for another program that waits for the text, its errors are its answer.
+// A run lets events through between its chunks; a text given while one runs
+// is refused, leaving that run's text and result alone.
 class TCompiledFilter {
 public:
   explicit TCompiledFilter(std::unique_ptr<TFilter> inner);
@@ -31,6 +33,7 @@ public:
 private:
   std::unique_ptr<TStringInput> input_;
   std::string result_;
+  bool running_ = false;
 };
 
 // What the files grid lists for `name`: a folder stands for every file in
@@ -71,9 +74,10 @@ std::string subfoldersChoice(int levels);
 // standing for every file in it.
 std::string fileGridEntryOf(const std::string &name);
 
-// A list's name as windows show it: its filter file's name without the
-// folder and ".fll", spelt as the file system spells it, or "Untitled<n>"
-// before it is saved. getFilterName is the same in the code page.
+// A list's name: its filter file's name without the folder and ".fll", in
+// the file system's bytes, or "Untitled<n>" before it is saved (what
+// getFilterName gives); and the same as windows show it.
+std::string filterNameOf(const std::string &fileName, int untitledNumber);
 QString filterTitleOf(const std::string &fileName, int untitledNumber);
 
 // What the command line, a command file and the wizard ask of the list they
@@ -89,9 +93,11 @@ public:
   virtual int addFilter(std::unique_ptr<TListObject> node) = 0;
   virtual void MoveTreeNode(int source, int target) = 0;
   // The input node (second item) and the output node (last item); none
-  // while the list lacks them.
-  TInputObject *inputNode();
-  TOutputObject *outputNode();
+  // while the list lacks them. Found where the nodes are kept, without
+  // bringing the whole list up to date, so that each command-file line
+  // costs the same however many came before it.
+  virtual TInputObject *inputNode();
+  virtual TOutputObject *outputNode();
 
   virtual std::string fileName() const = 0;
   virtual std::string getFilterName() const = 0;
@@ -147,7 +153,10 @@ protected:
   virtual void startJob(std::unique_ptr<TGenericInput> chain, JobOptions options);
 
 private:
-  std::unique_ptr<TCompiledFilter> compiled_;
+  // Shared with the runs under way: a new compile or the window's end
+  // while a text runs (other calls come in between its chunks) leaves that
+  // run its filters.
+  std::shared_ptr<TCompiledFilter> compiled_;
 };
 
 // A filter list with a cursor and no window: the command line fills it when

@@ -168,7 +168,7 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
   installStringLoader(loader_);
   // The program still runs, in English; the user learns why.
   if (!loader_->loadError().empty())
-    std::fprintf(stderr, "%s\n", loader_->loadError().c_str());
+    writeErrorLine(loader_->loadError());
   translateForm(this);
   // The product's name, once: a display name given to the application would
   // be appended by the window system to every title, this one included.
@@ -712,11 +712,15 @@ FilterListWindow *TmainForm::openFilterFile(const std::string &fileName,
   if (!window)
     return nullptr;
   const bool made = newWindow || window != active;
-  auto discard = [this, window, activeFrame, activeMaximized] {
-    QWidget *frame = frameOf(window->widget());
-    // Later: the window may still be answering the event that opened it.
-    frame->hide();
-    frame->deleteLater();
+  // The load may ask or tell something, while which the window may go.
+  const QPointer<QWidget> alive(window->widget());
+  auto discard = [this, alive, activeFrame, activeMaximized] {
+    if (alive) {
+      QWidget *frame = frameOf(alive);
+      // Later: the window may still be answering the event that opened it.
+      frame->hide();
+      frame->deleteLater();
+    }
     if (activeFrame) {
       area_->setActiveSubWindow(activeFrame);
       if (activeMaximized)
@@ -731,7 +735,7 @@ FilterListWindow *TmainForm::openFilterFile(const std::string &fileName,
       discard();
     throw;
   }
-  if (loaded)
+  if (loaded && alive)
     return window;
   if (made)
     discard();
@@ -773,19 +777,24 @@ void TmainForm::ArrangeIcons() {
 }
 
 bool TmainForm::closeQueryAll() {
-  std::vector<QPointer<QWidget>> asked;
+  // Each question runs an event loop, in which any other window may go (a
+  // job's end releases its status window, another program closes a list).
+  std::vector<QPointer<QWidget>> lists;
   const auto subs = area_->subWindowList();
-  for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
-    const auto child = children_.find((*it)->widget());
-    if (child == children_.end())
+  for (auto it = subs.rbegin(); it != subs.rend(); ++it)
+    if (children_.count((*it)->widget()))
+      lists.emplace_back((*it)->widget());
+  std::vector<QPointer<QWidget>> asked;
+  for (const QPointer<QWidget> &list : lists) {
+    if (!list || !children_.count(list))
       continue;
-    if (!child->second->closeQuery()) {
+    if (!children_.at(list)->closeQuery()) {
       for (const QPointer<QWidget> &widget : asked)
         if (widget && children_.count(widget))
           children_.at(widget)->closeCancelled();
       return false;
     }
-    asked.emplace_back(child->first);
+    asked.push_back(list);
   }
   return true;
 }

@@ -83,7 +83,7 @@ void TaskMenuClick(QAction *item) {
   // The item's own file: rebuilding the name from the caption would load
   // another file, or none where letter case matters.
   const std::string fileName = fileNameFromQString(item->data().toString());
-  const std::string caption = fromQString(item->property("caption").toString());
+  const std::string caption = fileNameFromQString(item->property("caption").toString());
   QAction *force = main->findChild<QAction *>(QStringLiteral("Forceclipboard1"));
   TFilterList list;
   std::unique_ptr<TFilter> chain;

@@ -11,8 +11,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFile>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -22,6 +20,10 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+
+#include <filesystem>
+
+#include <unistd.h>
 
 namespace marrowen {
 
@@ -146,7 +148,8 @@ void TfilterOptions::showLogClick() {
   // Where a job writes the log: a bare name lies in the program's folder for
   // files it writes, not in whatever folder is current.
   const std::string name = TLogManager::resolveName(fileNameShown(logFilename_));
-  if (!QFileInfo(fileNameToQString(name)).isFile()) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(name, error)) {
     showMessageBox(this, QMessageBox::Information, QApplication::applicationName(),
                    toQString(translateFormat(710, "The log file %s does not exist", {name})));
     return;
@@ -161,7 +164,7 @@ void TfilterOptions::deleteLogClick() {
       toQString(translateFormat(720, "Delete log file [%s] - are you sure?", {name})),
       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No);
   if (answer == QMessageBox::Yes)
-    QFile::remove(fileNameToQString(name));
+    ::unlink(name.c_str());
 }
 
 void registerCommentDialogs() {

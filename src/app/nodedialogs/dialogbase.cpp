@@ -18,6 +18,7 @@
 #include <QSpinBox>
 #include <QTextEdit>
 #include <QVBoxLayout>
+#include <QValidator>
 
 #include <optional>
 
@@ -318,6 +319,25 @@ std::string fileNameShown(const QLineEdit *edit) {
   if (std::optional<std::string> bytes = boundBytes(edit))
     return *bytes;
   return fileNameFromQString(edit->text());
+}
+
+namespace {
+
+class ByteLimit : public QValidator {
+public:
+  ByteLimit(QObject *edit, std::size_t bytes) : QValidator(edit), bytes_(bytes) {}
+  State validate(QString &input, int &) const override {
+    return fileNameFromQString(input).size() <= bytes_ ? Acceptable : Invalid;
+  }
+
+private:
+  std::size_t bytes_;
+};
+
+} // namespace
+
+void limitFileNameBytes(QLineEdit *edit, std::size_t bytes) {
+  edit->setValidator(new ByteLimit(edit, bytes));
 }
 
 } // namespace marrowen

@@ -18,6 +18,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -286,24 +287,33 @@ void TmapForm::clearEntireMapButtonClick() {
 void TmapForm::loadMapClick() {
   if (!node_)
     return;
-  QFileDialog dialog(this);
-  dialog.setObjectName(QStringLiteral("openMapDialog"));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilter(mapFilter());
-  dialog.setDefaultSuffix(QStringLiteral("map"));
-  dialog.setDirectory(fileNameToQString(programFolder() + "maps"));
-  if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+  // The file dialog, a child of this editor, goes before the error's box:
+  // while that runs, the editor may go with its window, and its children.
+  const std::string name = [this] {
+    QFileDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("openMapDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(mapFilter());
+    dialog.setDefaultSuffix(QStringLiteral("map"));
+    dialog.setDirectory(fileNameToQString(programFolder() + "maps"));
+    if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+      return std::string();
+    return fileNameFromQString(dialog.selectedFiles().front());
+  }();
+  if (name.empty())
     return;
-  const std::string name = fileNameFromQString(dialog.selectedFiles().front());
   statusBarText(toQString(translateFormat(1160, "Opening %s", {name})));
   try {
     node_->loadFromTextFile(name);
   } catch (const Exception &error) {
     // Entries read before a bad line stay loaded, and are shown.
+    const QPointer<TmapForm> self(this);
     showMessageBox(this, QMessageBox::Critical, QApplication::applicationName(),
                    toQString(error.message()));
+    if (!self)
+      return;
   }
   fieldChanged();
   whileFilling([&] { showEntries(node_->entries); });

@@ -111,7 +111,7 @@ bool TmergeForm::isDifferent(const TListObject &node) const {
 void TmergeForm::openButtonClick() {
   const std::string name = unquote(fileNameShown(mergeFilename_));
   if (!name.empty())
-    launcher().openUrl(fileNameToQString(localPath(name)));
+    launcher().openUrl(fileNameToOpenTarget(localPath(name)));
 }
 
 // --- TsplitForm ---

@@ -162,6 +162,8 @@ ToutputForm::ToutputForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm
   newBaseDir->SetButtonHint(QStringLiteral("Browse for a folder"));
   maintainStructure =
       named(new QCheckBox(QStringLiteral("Maintain folder structure"), this), "maintainStructure");
+  limitFileNameBytes(newExtension, TOutputObject::shortStringLength);
+  limitFileNameBytes(newBaseDir, TOutputObject::shortStringLength);
   singleFilename = named(new TFilenameEdit(this), "singleFilename");
   singleFilename->SetDialogOptions(TFilenameEdit::ofHideReadOnly | TFilenameEdit::ofPathMustExist);
   append = named(new QCheckBox(QStringLiteral("Append to existing output files"), this), "append");
@@ -253,7 +255,7 @@ void ToutputForm::putToScreen(TListObject &node) {
     for (QRadioButton *radio : {outputToClipRadio, outputToFileRadio, outputSingleFile})
       radio->setAutoExclusive(true);
     changeExtension->setChecked(output.changeExtension);
-    showText(newExtension, output.newExtension);
+    showFileName(newExtension, output.newExtension);
     changeBaseDir->setChecked(output.changeBaseDir);
     showFileName(newBaseDir, output.newBaseDir);
     maintainStructure->setChecked(output.keepStructure);
@@ -272,7 +274,7 @@ void ToutputForm::getFromScreen(TListObject &node) {
   output.retainDate = retainDateTime->isChecked();
   output.outputToFile = getChecked();
   output.changeExtension = changeExtension->isChecked();
-  output.newExtension = textShown(newExtension);
+  output.newExtension = fileNameShown(newExtension);
   output.changeBaseDir = changeBaseDir->isChecked();
   output.newBaseDir = fileNameShown(newBaseDir);
   output.keepStructure = maintainStructure->isChecked();
@@ -287,7 +289,7 @@ bool ToutputForm::isDifferent(const TListObject &node) const {
   return output.testMode != testMode->isChecked() ||
          output.retainDate != retainDateTime->isChecked() || output.outputToFile != getChecked() ||
          output.changeExtension != changeExtension->isChecked() ||
-         output.newExtension != textShown(newExtension) ||
+         output.newExtension != fileNameShown(newExtension) ||
          output.changeBaseDir != changeBaseDir->isChecked() ||
          output.newBaseDir != fileNameShown(newBaseDir) ||
          output.keepStructure != maintainStructure->isChecked() ||

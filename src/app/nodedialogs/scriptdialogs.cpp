@@ -148,7 +148,8 @@ TdataForm::TdataForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(ow
   layout->addWidget(header);
   layout->addStretch();
 
-  connection_ = lineEditValue(dbConnection_);
+  // The connection names the database file as the file system spells it.
+  connection_ = fileNameValue(dbConnection_);
   // The checked button's place; none checked reads as the insert script.
   format_ = BoundNumber(
       [this](const std::int32_t &format) {

@@ -285,10 +285,10 @@ TEST_F(CommandLineTest, FilterFilesLoadThenInsert) {
   // A name relative to where the program started is kept whole, for the
   // recent files and for finding the window again.
   line->resetCommandLineWindow();
-  const std::filesystem::path started = std::filesystem::current_path();
-  std::filesystem::current_path(dir.path());
-  run({"/F=b.fll"});
-  std::filesystem::current_path(started);
+  {
+    testing::WorkingFolder inFolder(dir.path());
+    run({"/F=b.fll"});
+  }
   EXPECT_EQ(doc->fileName(), dir.file("b.fll"));
 }
 
@@ -417,12 +417,7 @@ protected:
       for (const QString &fault : faults)
         environment.insert(fault.section('=', 0, 0), fault.section('=', 1));
     }
-    environment.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.file("config")));
-    environment.insert("HOME", QString::fromStdString(dir.path()));
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-      environment.remove(name);
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(QString::fromStdString(dir.path()));
+    prepareProgram(process, dir.path(), environment);
   }
   void launch(QProcess &process, const QStringList &arguments, const QStringList &faults = {}) {
     prepare(process, faults);

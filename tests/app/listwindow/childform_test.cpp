@@ -708,6 +708,37 @@ TEST_F(ChildForm, TrialRunAndCompiledFilter) {
   EXPECT_EQ(boxTexts.back().substr(0, 20), "You need to enter so");
 }
 
+// A text runs on the window's thread letting events through between its
+// chunks, so other programs' calls come in meanwhile: a second text is
+// refused, and a new compile or the window's end leaves the running text its
+// filters; each run's answer is whole.
+TEST_F(ChildForm, CallsBetweenTheChunksOfARunningTextLeaveItWhole) {
+  const std::shared_ptr<UserInterface> headless = userInterface();
+  installWindowHandlers();
+  form->addFilter(upperCaseNode());
+  ASSERT_EQ(form->compileFilter(), "");
+  const std::string text(3 * 4096 + 5, 'a');
+  const std::string upper(text.size(), 'A');
+  std::string refused;
+  QTimer::singleShot(0, [&] {
+    try {
+      form->processTextWithCompiledFilter("b");
+    } catch (const std::exception &error) {
+      refused = error.what();
+    }
+  });
+  EXPECT_TRUE(form->processTextWithCompiledFilter(text) == upper);
+  EXPECT_EQ(refused, "The filter list is already running a text");
+  QTimer::singleShot(0, [&] { EXPECT_EQ(form->compileFilter(), ""); });
+  EXPECT_TRUE(form->processTextWithCompiledFilter(text) == upper);
+  EXPECT_EQ(form->processText("c"), "C");
+  TchildForm *window = form.get();
+  QTimer::singleShot(0, [&] { form.reset(); });
+  EXPECT_TRUE(window->processTextWithCompiledFilter(text) == upper);
+  EXPECT_EQ(form, nullptr);
+  setUserInterface(headless);
+}
+
 TEST_F(ChildForm, JobsFromTheButtonsAndAStoppedTrial) {
   form->addFilter(upperCaseNode());
   // Go in test mode writes copies beside the input.

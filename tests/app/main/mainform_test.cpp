@@ -39,6 +39,7 @@
 #include <thread>
 
 #include <filesystem>
+#include <optional>
 
 namespace marrowen {
 namespace {
@@ -317,7 +318,7 @@ TEST_F(MainForm, QuitWhenDoneAndTheJobCountGoThroughTheHost) {
 TEST_F(MainForm, TipsStepAndStoreTheNextNumber) {
   // Read in the program's code page, as every text file it is given.
   writeFile(dir.file("tips.txt"), "?A%sB\n\n^100% sure %d\n'caf\xE9\n");
-  QDir::setCurrent(QString::fromStdString(dir.path()));
+  std::optional<testing::WorkingFolder> working(std::in_place, dir.path());
   TfTipOfTheDay tips;
   tips.setTip(7);
   EXPECT_EQ(tips.index(), 1);
@@ -349,7 +350,7 @@ TEST_F(MainForm, TipsStepAndStoreTheNextNumber) {
 
   // Started from elsewhere, the program finds the tips it ships.
   writeFile(dir.file("tips.txt"), "?shipped\n");
-  QDir::setCurrent(QDir::rootPath());
+  working.emplace("/");
   TfTipOfTheDay shipped;
   EXPECT_FALSE(shipped.noTips());
 }
@@ -363,7 +364,7 @@ TEST_F(MainForm, SettingsReachTheDiskAsTheyChangeNotOnlyAtExit) {
   EXPECT_EQ(onDisk()->readString("fileHistory", "Item_1", ""), "/lists/one.fll");
 
   writeFile(dir.file("tips.txt"), "one\ntwo\nthree\n");
-  QDir::setCurrent(QString::fromStdString(dir.path()));
+  testing::WorkingFolder inFolder(dir.path());
   form->showTipOfTheDay(true);
   EXPECT_EQ(onDisk()->readInteger(std::string(program::registryKey), "currentTip", -1),
             form->settings().currentTip);
@@ -447,23 +448,25 @@ TEST_F(MainForm, PreferencesOkTakesTheControlsAndCancelChangesNothing) {
   EXPECT_EQ(boxTexts, std::vector<std::string>{
                           "You must exit Marrowen Pro before the new language will take effect"});
   // Another copy of the program, started earlier, quits after choosing its
-  // own preferences: this one's stay, and so do its, when this one quits.
+  // own preferences: this one's stay, and so do its, when this one quits;
+  // so does its editor, chosen after this one's was saved.
   const std::string key(program::registryKey);
   SettingsStore other(store->file());
   other.writeBool(key, "showTips", false);
   other.writeString(key, "soundFile", "/sounds/done.wav");
+  other.writeString(key, "editor", "/usr/bin/vim");
   form.reset();
   SettingsStore onDisk(store->file());
   EXPECT_EQ(onDisk.readString(key, "Language", ""), "Deutsch");
   EXPECT_EQ(onDisk.readInteger(key, "FileHistoryEntries", 0), 4);
-  EXPECT_EQ(onDisk.readString(key, "editor", ""), "/usr/bin/kate");
+  EXPECT_EQ(onDisk.readString(key, "editor", ""), "/usr/bin/vim");
   EXPECT_FALSE(onDisk.readBool(key, "showTips", true));
   EXPECT_EQ(onDisk.readString(key, "soundFile", ""), "/sounds/done.wav");
 }
 
 TEST_F(MainForm, AboutBoxShowsTheVersionAndKeepsOpenWithoutReleaseNotes) {
   // The notes are the program's, wherever it was started from.
-  QDir::setCurrent(QDir::rootPath());
+  testing::WorkingFolder atRoot("/");
   TABox about;
   EXPECT_EQ(about.productName(), "Marrowen Pro v5.6.3");
   EXPECT_EQ(about.windowTitle(), "About Marrowen Pro");

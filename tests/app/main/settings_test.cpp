@@ -180,6 +180,11 @@ TEST_F(Settings, UserValuesAndEntriesBeyondTheCapacity) {
   loadSettings(*store, settings, again);
   EXPECT_EQ(texts(again.Strings()), texts(recent.Strings()));
   EXPECT_EQ(again.Strings().at(0).user, 4);
+  // One entry over the capacity is cut back too.
+  store->writeString("fileHistory", "Item_3", "/three.fll");
+  TMRUManager third;
+  loadSettings(*store, settings, third);
+  EXPECT_FALSE(store->valueExists("fileHistory", "Item_3"));
 }
 
 // Two copies of the program share one store: what each opened stays in the

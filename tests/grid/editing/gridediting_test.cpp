@@ -391,9 +391,9 @@ TEST(GridEditing, ARefusedEndOfEditKeepsCountsAndColumnsThatHoldTheCurrentCell) 
   EXPECT_TRUE(grid.RowEditing());
 }
 
-// Values read in at once, or the edited column gone, leave the edit's undo
-// copy nothing to write back: it would land over what was read, or in the
-// column that took the gone one's place.
+// Values read in at once (a layout, another grid's values), or the edited
+// column gone, leave the edit's undo copy nothing to write back: it would
+// land over what was read, or in the column that took the gone one's place.
 TEST(GridEditing, AnUndoNeverWritesOverValuesReadInOrANeighbourColumn) {
   TdgGrid grid;
   fill(grid, 5);
@@ -404,6 +404,15 @@ TEST(GridEditing, AnUndoNeverWritesOverValuesReadInOrANeighbourColumn) {
   grid.UndoEdit(true, true);
   EXPECT_EQ(grid.GetCell(1, 3).toString(), "r3");
   EXPECT_EQ(grid.GetCell(2, 3).toString(), "typed");
+  // Another grid's values copied in are read in as well.
+  TdgGrid source;
+  fill(source, 5);
+  source.SetCell(2, 3, Variant("copied"));
+  grid.EditorValueChanged(Variant("typed again"));
+  ASSERT_TRUE(grid.RowEditing());
+  grid.CopyCellValuesFrom(source);
+  grid.UndoEdit(true, true);
+  EXPECT_EQ(grid.GetCell(2, 3).toString(), "copied");
   grid.SetCell(3, 3, Variant("right"));
   grid.resize(300, 200);
   grid.show();

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -14,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -249,7 +252,7 @@ TEST(GridPaint, AButtonInATallRowTakesTheRowsHeight) {
   EXPECT_TRUE(s.grid.PointOnCellButton(left + 5, (cell.Top + cell.Bottom) / 2, 2, 2));
 }
 
-// Each half of a spin button is a button of its own: pressing one pushes in
+// Each half of a spin button is a button of its own: holding one pushes in
 // only that half, and an arrow stays inside its half in a row too low for it.
 TEST(GridPaint, SpinHalvesArePressedAndClippedOneByOne) {
   for (TdgButtonType type : {btVertSpin, btHorzSpin}) {
@@ -270,6 +273,40 @@ TEST(GridPaint, SpinHalvesArePressedAndClippedOneByOne) {
     QTest::mousePress(s.grid.viewport(), Qt::LeftButton, {}, second);
     EXPECT_TRUE(s.shot().copy(first) == released) << "the other half stays up";
     QTest::mouseRelease(s.grid.viewport(), Qt::LeftButton, {}, second);
+
+    // Whichever half is held, by a press or by sliding onto it with the
+    // mouse button down, that half and only that one looks pushed in.
+    QRect halves[2];
+    if (type == btVertSpin) {
+      const int middle = cell.Top + cell.Height() / 2;
+      halves[0] = QRect(QPoint(left + 1, cell.Top), QPoint(cell.Right - 1, middle - 1));
+      halves[1] = QRect(QPoint(left + 1, middle), QPoint(cell.Right - 1, cell.Bottom - 1));
+    } else {
+      const int middle = left + (cell.Right - left) / 2;
+      halves[0] = QRect(QPoint(left + 1, cell.Top), QPoint(middle - 1, cell.Bottom - 1));
+      halves[1] = QRect(QPoint(middle, cell.Top), QPoint(cell.Right - 1, cell.Bottom - 1));
+    }
+    const QImage shown = s.shot();
+    auto expectHeld = [&](int half, const char *how) {
+      const QImage shot = s.shot();
+      EXPECT_FALSE(shot.copy(halves[half]) == shown.copy(halves[half]))
+          << "half " << half << " held " << how << " looks pushed in";
+      EXPECT_TRUE(shot.copy(halves[1 - half]) == shown.copy(halves[1 - half]))
+          << "half " << 1 - half << " stays up while half " << half << " is held " << how;
+    };
+    for (int held = 0; held < 2; ++held) {
+      QTest::mousePress(s.grid.viewport(), Qt::LeftButton, {}, halves[held].center());
+      expectHeld(held, "by a press");
+      QMouseEvent slide(QEvent::MouseMove, QPointF(halves[1 - held].center()),
+                        QPointF(s.grid.viewport()->mapToGlobal(halves[1 - held].center())),
+                        Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(s.grid.viewport(), &slide);
+      expectHeld(1 - held, "by sliding onto it");
+      QTest::mouseRelease(s.grid.viewport(), Qt::LeftButton, {}, halves[1 - held].center());
+      EXPECT_TRUE(s.shot().copy(halves[0]) == shown.copy(halves[0]) &&
+                  s.shot().copy(halves[1]) == shown.copy(halves[1]))
+          << "released, both halves are up";
+    }
 
     // A row of three pixels: what lies around it looks as it does without
     // a button in that row.
@@ -550,6 +587,26 @@ TEST(GridScreen, FocusMarksFollowTheCurrentCell) {
   }
 }
 
+// A dotted mark's dots are counted from its own corner: carried by a scroll
+// of an odd number of pixels, it still matches one drawn afresh there.
+TEST(GridScreen, ADottedMarkScrolledByAnOddStepMatchesOneDrawnAfresh) {
+  TdgGrid grid;
+  fillTextGrid(grid, 12, 60);
+  showDataGrid(grid, 400, 200);
+  grid.SetDefaultColWidth(63);
+  grid.SetDefaultRowHeight(15);
+  grid.SetAlwaysShowEditor(false);
+  grid.SetAlwaysShowFocus(true);
+  grid.SetFocusBorder(fbDot);
+  grid.FocusCell(6, 20, true);
+  ASSERT_EQ(stale(grid), "");
+  for (int bar : {SB_HORZ, SB_VERT})
+    for (int step : {SB_LINEUP, SB_LINEDOWN}) {
+      grid.ScrollMessage(bar, step, 0);
+      EXPECT_EQ(stale(grid), "") << "after a scroll " << bar << " " << step;
+    }
+}
+
 TEST(GridScreen, ChangesWhileLockedShowAfterTheLock) {
   Shown s;
   s.grid.BeginUpdate();
@@ -715,6 +772,39 @@ TEST(GridScreen, TheEditorFollowsItsCellToNewDefaultSizes) {
     EXPECT_EQ(stale(grid), "") << rows;
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
     EXPECT_EQ(stale(grid), "") << rows;
+  }
+}
+
+// However new sizes move or size its cell (default ones, or its own column's
+// or row's), the shown editor stands on the cell as it did.
+TEST(GridScreen, TheEditorKeepsItsPlaceOnItsCellThroughNewSizes) {
+  TdgGrid grid;
+  fillTextGrid(grid, 7, 40);
+  grid.SetAlwaysShowEditor(true);
+  showDataGrid(grid, 420, 260);
+  grid.FocusCell(3, 4, true);
+  QApplication::processEvents();
+  QWidget *editor = QApplication::focusWidget();
+  ASSERT_TRUE(editor && editor != &grid);
+  auto placeOnCell = [&] {
+    const TRect cell = grid.GetPaintCellRect(grid.Col(), grid.Row());
+    const QRect shown(editor->mapTo(grid.viewport(), QPoint(0, 0)), editor->size());
+    return std::array{shown.left() - cell.Left, shown.top() - cell.Top,
+                      shown.width() - cell.Width(), shown.height() - cell.Height()};
+  };
+  const auto place = placeOnCell();
+  const std::pair<const char *, std::function<void()>> changes[] = {
+      {"SetDefaultColWidth", [&] { grid.SetDefaultColWidth(90); }},
+      {"SetColWidths", [&] { grid.SetColWidths(grid.Col(), 120); }},
+      {"SetColWidths left of it", [&] { grid.SetColWidths(grid.Col() - 1, 40); }},
+      {"SetDefaultRowHeight", [&] { grid.SetDefaultRowHeight(22); }},
+      {"SetRowHeights", [&] { grid.SetRowHeights(grid.Row(), 30); }},
+      {"SetRowHeights above it", [&] { grid.SetRowHeights(grid.Row() - 1, 9); }}};
+  for (const auto &[name, change] : changes) {
+    change();
+    QApplication::processEvents();
+    EXPECT_TRUE(editor->isVisible()) << name;
+    EXPECT_EQ(placeOnCell(), place) << "after " << name;
   }
 }
 

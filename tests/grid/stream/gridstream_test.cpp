@@ -2,6 +2,7 @@
 
 #include "classlib/streams.h"
 #include "grid/data/colrow.h"
+#include "grid/stream/layout.h"
 #include "grid/widget/dgbasegrid.h"
 
 #include <QImage>
@@ -218,40 +219,71 @@ TEST(GridStream, ItemsOutsideTheGridTouchNothing) {
   EXPECT_EQ(errorOf([&] { readGrid(strict, stream); }), "Grid1: Column index 9 out of range");
 }
 
-// A damaged count or size is refused where it stands: beyond any grid it
-// would take all the memory, or overflow the grid's sums of sizes.
-TEST(GridStream, CountsAndSizesBeyondAnyGridAreRefused) {
-  const std::pair<std::string_view, std::int32_t> damaged[] = {{"Cols", 70000},
-                                                               {"Rows", 5000000},
-                                                               {"DefaultRowHeight", INT32_MAX},
-                                                               {"RowBarWidth", -5},
-                                                               {"SpinButtonHeight", INT32_MAX},
-                                                               {"Constraints.MinWidth", INT32_MAX},
-                                                               {"Constraints.MinHeight", -1},
-                                                               {"Col.Width", INT32_MAX},
-                                                               {"Row.Height", INT32_MIN}};
-  for (const auto &[name, value] : damaged) {
-    const std::string stream = recordWith([&](ComponentWriter &w) {
-      const bool nested = name.starts_with("Col.") || name.starts_with("Row.");
-      if (nested) {
-        w.writeName(name[0] == 'C' ? "ColProperties" : "RowProperties");
-        w.writeCollectionBegin();
-        w.writeListBegin();
-        w.writeName(name[0] == 'C' ? "DataCol" : "DataRow");
-        w.writeInteger(1);
-      }
-      w.writeName(name);
-      w.writeInteger(value);
-      if (nested) {
-        w.writeListEnd();
-        w.writeListEnd();
-      }
-    });
-    TdgGrid grid;
-    EXPECT_NE(errorOf([&] { readGrid(grid, stream); }).find("Invalid property value"),
-              std::string::npos)
-        << name;
-  }
+// A count or size is read up to its largest allowed value and refused
+// beyond, where it stands, in a grid record and in a layout: beyond any grid
+// it would take all the memory, or overflow the grid's sums of sizes.
+TEST(GridStream, CountsAndSizesAreReadUpToTheirLimitsAndRefusedBeyond) {
+  struct Limit {
+    std::string_view name;
+    std::int32_t low, high;
+    bool inLayout; // also a property a layout names itself
+  };
+  const Limit limits[] = {{"Cols", 0, maxStreamedCols, true},
+                          {"Rows", 0, maxStreamedRows, true},
+                          {"DefaultColWidth", -1, maxStreamedExtent, true},
+                          {"DefaultRowHeight", -1, maxStreamedExtent, true},
+                          {"RowBarWidth", -1, maxStreamedExtent, false},
+                          {"SpinButtonHeight", -1, maxStreamedExtent, false},
+                          {"Constraints.MinWidth", 0, maxStreamedWindowExtent, false},
+                          {"Constraints.MinHeight", 0, maxStreamedWindowExtent, false},
+                          {"Col.Width", -1, maxStreamedExtent, false},
+                          {"Row.Height", -1, maxStreamedExtent, false}};
+  for (const Limit &limit : limits)
+    for (const std::int64_t value : {std::int64_t{limit.low} - 1, std::int64_t{limit.low},
+                                     std::int64_t{limit.high}, std::int64_t{limit.high} + 1}) {
+      const std::string name(limit.name);
+      const bool refused = value < limit.low || value > limit.high;
+      auto entry = [&](ComponentWriter &w) {
+        const bool nested = name.starts_with("Col.") || name.starts_with("Row.");
+        if (nested) {
+          w.writeName(name[0] == 'C' ? "ColProperties" : "RowProperties");
+          w.writeCollectionBegin();
+          w.writeListBegin();
+          w.writeName(name[0] == 'C' ? "DataCol" : "DataRow");
+          w.writeInteger(1);
+        }
+        w.writeName(name);
+        w.writeInteger(static_cast<std::int32_t>(value));
+        if (nested) {
+          w.writeListEnd();
+          w.writeListEnd();
+        }
+      };
+      TdgGrid grid;
+      EXPECT_EQ(errorOf([&] {
+                  readGrid(grid, recordWith(entry));
+                }).find("Invalid property value") != std::string::npos,
+                refused)
+          << name << " " << value << " in a grid record";
+      if (!limit.inLayout)
+        continue;
+      std::string layout;
+      ComponentWriter w(layout);
+      w.writeSignature();
+      w.writeName("TdgGridStreamComponent");
+      w.writeName("");
+      entry(w);
+      w.writeListEnd();
+      w.writeListEnd();
+      TdgGrid target;
+      TdgGridStreamComponent component(target);
+      EXPECT_EQ(errorOf([&] {
+                  ComponentReader reader(layout);
+                  reader.readRootComponent(component);
+                }).find("Invalid property value") != std::string::npos,
+                refused)
+          << name << " " << value << " in a layout";
+    }
 }
 
 TEST(GridStream, ColumnsMatchedByFieldNameTakeTheirStoredValues) {

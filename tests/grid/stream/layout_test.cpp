@@ -481,10 +481,10 @@ TEST(LayoutStream, SettingsValuesHoldTheLayoutOrItsFile) {
   TdgGrid source;
   fill(source);
   source.SaveToRegistry(key, "Binary", "", true);
-  const std::string cwd = std::filesystem::current_path();
-  std::filesystem::current_path(dir.path());
-  source.SaveToRegistry(key, "InFile", "layout.dgl", true);
-  std::filesystem::current_path(cwd);
+  {
+    testing::WorkingFolder inFolder(dir.path());
+    source.SaveToRegistry(key, "InFile", "layout.dgl", true);
+  }
   TRegistry registry;
   ASSERT_TRUE(registry.OpenKey("Software\\GridTest", false));
   EXPECT_EQ(registry.ReadString("InFile"), dir.file("layout.dgl"));
