@@ -499,7 +499,9 @@ bool TchildForm::SaveAs() {
   const QStringList chosen =
       runFileDialog(this, QStringLiteral("Save Filter List"), QStringLiteral("Filter list (*.fll)"),
                     true, fileNameToQString(loadedFilterName_), QStringLiteral("fll"));
-  return !chosen.isEmpty() && saveTo(fileNameFromQString(chosen.front()));
+  // The list's own file while the name offered is kept, though no text
+  // spells a name that is no UTF-8.
+  return !chosen.isEmpty() && saveTo(fileNameFromQString(chosen.front(), loadedFilterName_));
 }
 
 void TchildForm::saveFilterListAs(const std::string &fileName) { saveTo(fileName); }
@@ -532,7 +534,8 @@ void TchildForm::refreshMapList() {
       mapsMenu_, mapsDivider_,
       toQString(translate(5020, "Click here to insert this map in the filter list")), 600,
       [this](QAction *item) {
-        MapFileClick(fileNameFromQString(QFileInfo(item->data().toString()).fileName()));
+        const std::string file = menuItemFile(item);
+        MapFileClick(file.substr(file.find_last_of('/') + 1));
       },
       folder + "maps/", ".map");
 }

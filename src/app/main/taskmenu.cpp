@@ -2,6 +2,7 @@
 
 #include "app/jobs/windowjobhost.h"
 #include "app/main/mainform.h"
+#include "classlib/asciitext.h"
 #include "classlib/paths.h"
 #include "components/dialogrunner.h"
 #include "components/kitutils.h"
@@ -12,9 +13,11 @@
 #include "qtext/qtext.h"
 
 #include <QAction>
-#include <QDir>
-#include <QFileInfo>
 #include <QMenu>
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
 
 namespace marrowen {
 
@@ -39,30 +42,50 @@ void refreshMenu(QMenu *menu, QAction *divider, const QString &hint, int helpCon
   for (auto it = items.rbegin(); it != items.rend(); ++it)
     if ((*it)->property("tag").toInt() == taskItemTag)
       delete *it;
-  const QString upperExtension = toQString(extension).toUpper();
-  QDir dir(fileNameToQString(folder));
-  const QStringList names =
-      dir.entryList({QStringLiteral("*")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-  for (const QString &name : names) {
+  // The folder as the file system spells its names: a name that is no UTF-8
+  // is as much a file as any other, and a letter whose capital is longer
+  // (ß) must not move where the extension is cut off.
+  std::vector<std::string> names;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+       it.increment(error))
+    names.push_back(it->path().filename().native());
+  std::sort(names.begin(), names.end());
+  const std::string lowerExtension = asciiLowerCase(extension);
+  for (const std::string &name : names) {
     // Only names in the extension: "a.map~" or "a.map.bak" are another
     // program's copies, not ours to load.
-    if (!name.endsWith(upperExtension, Qt::CaseInsensitive))
+    const std::string lowerName = asciiLowerCase(name);
+    if (!lowerName.ends_with(lowerExtension))
       continue;
-    const qsizetype p = name.toUpper().indexOf(upperExtension);
-    if (p <= 0)
+    const std::size_t p = lowerName.find(lowerExtension);
+    if (p == 0 || p == std::string::npos)
       continue;
-    const QString full = dir.filePath(name);
-    if (!QFileInfo(full).isFile())
+    const std::string full = includeTrailingSeparator(folder) + name;
+    if (std::error_code notFile; !std::filesystem::is_regular_file(full, notFile))
       continue;
-    QAction *item = menu->addAction(menuCaptionOf(name.left(p)));
-    item->setProperty("caption", name.left(p));
+    const std::string caption = name.substr(0, p);
+    QAction *item = menu->addAction(menuCaptionOf(fileNameToQString(caption)));
+    item->setProperty("caption", QByteArray(caption.data(), qsizetype(caption.size())));
     item->setProperty("tag", taskItemTag);
     item->setProperty("helpContext", helpContext);
     item->setStatusTip(hint);
-    item->setData(full);
+    item->setData(QByteArray(full.data(), qsizetype(full.size())));
     QObject::connect(item, &QAction::triggered, item, [handler, item] { handler(item); });
   }
 }
+
+namespace {
+
+std::string bytesOf(const QVariant &value) {
+  const QByteArray bytes = value.toByteArray();
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+} // namespace
+
+std::string menuItemFile(const QAction *item) { return bytesOf(item->data()); }
+std::string menuItemCaption(const QAction *item) { return bytesOf(item->property("caption")); }
 
 std::string taskMenuFolder() { return fileForReading("TaskMenu/"); }
 
@@ -82,8 +105,8 @@ void TaskMenuClick(QAction *item) {
     return;
   // The item's own file: rebuilding the name from the caption would load
   // another file, or none where letter case matters.
-  const std::string fileName = fileNameFromQString(item->data().toString());
-  const std::string caption = fileNameFromQString(item->property("caption").toString());
+  const std::string fileName = menuItemFile(item);
+  const std::string caption = menuItemCaption(item);
   QAction *force = main->findChild<QAction *>(QStringLiteral("Forceclipboard1"));
   TFilterList list;
   std::unique_ptr<TFilter> chain;

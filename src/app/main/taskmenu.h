@@ -14,12 +14,18 @@ namespace marrowen {
 // ignored) as menu items after `divider`, in place of the items listed
 // before (those tagged 1003). An item's caption is the file's
 // name up to the first occurrence of `extension` (letter case ignored); the
-// item keeps the file's full name, in its data, for the handler. Nothing
+// item keeps the file's full name, in its data, for the handler
+// (menuItemFile). Nothing
 // happens without the menu or the divider, when the divider is not among the
 // menu's items, or when the menu is empty.
 void refreshMenu(QMenu *menu, QAction *divider, const QString &hint, int helpContext,
                  const std::function<void(QAction *)> &handler, const std::string &folder,
                  const std::string &extension);
+
+// The file of an item `refreshMenu` made, and its caption, as the file
+// system spells them.
+std::string menuItemFile(const QAction *item);
+std::string menuItemCaption(const QAction *item);
 
 // The folder the task menu lists, found as any file the program reads.
 std::string taskMenuFolder();

@@ -134,9 +134,9 @@ void TstringForm::stringFieldChange() {
   // The escapes are checked as they are typed; the memo's own bytes stay.
   try {
     decodeEscapes(memoBytes(stringField));
-    statusBarText(QString());
+    statusBarText({});
   } catch (const Exception &e) {
-    statusBarError(toQString(e.message()));
+    statusBarError(e.message());
   }
   UpdateMemoPosAndSize(stringField, stringStatus);
   fieldChanged();

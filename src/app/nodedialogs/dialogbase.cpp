@@ -76,14 +76,14 @@ bool TdefaultForm1::isDifferent(const TListObject &) const { return false; }
 
 void TdefaultForm1::applyLanguage() { translateForm(this); }
 
-void TdefaultForm1::statusBarText(const QString &text) const {
+void TdefaultForm1::statusBarText(const std::string &text) const {
   if (window_)
-    window_->statusBarText(fromQString(text));
+    window_->statusBarText(text);
 }
 
-void TdefaultForm1::statusBarError(const QString &text) const {
+void TdefaultForm1::statusBarError(const std::string &text) const {
   if (window_)
-    window_->statusBarError(fromQString(text));
+    window_->statusBarError(text);
 }
 
 void TdefaultForm1::stringFieldChange(std::string_view text) const {
@@ -315,22 +315,34 @@ void showFileName(QLineEdit *edit, std::string_view fileName) {
   bindBytes(edit, fileName, fileNameToQString(fileName));
 }
 
-std::string fileNameShown(const QLineEdit *edit) {
-  if (std::optional<std::string> bytes = boundBytes(edit))
-    return *bytes;
-  return fileNameFromQString(edit->text());
+namespace {
+
+// The name a field's text stands for: the stored name's bytes while the text
+// is the one shown for them.
+std::string fileNameOfText(const QLineEdit *edit, const QString &text) {
+  const BoundBytes *bound = stateOf<BoundBytes>(edit);
+  return bound && bound->text == text ? bound->bytes : fileNameFromQString(text);
 }
+
+} // namespace
+
+std::string fileNameShown(const QLineEdit *edit) { return fileNameOfText(edit, edit->text()); }
 
 namespace {
 
+// Counts the bytes the field hands back, the stored name's own while its text
+// is unchanged (a byte no UTF-8 holds is one, its letter typed two or more):
+// the stored name is acceptable, and a key that would make it more than a
+// filter file keeps is refused, a deletion too.
 class ByteLimit : public QValidator {
 public:
-  ByteLimit(QObject *edit, std::size_t bytes) : QValidator(edit), bytes_(bytes) {}
+  ByteLimit(QLineEdit *edit, std::size_t bytes) : QValidator(edit), edit_(edit), bytes_(bytes) {}
   State validate(QString &input, int &) const override {
-    return fileNameFromQString(input).size() <= bytes_ ? Acceptable : Invalid;
+    return fileNameOfText(edit_, input).size() <= bytes_ ? Acceptable : Invalid;
   }
 
 private:
+  const QLineEdit *edit_;
   std::size_t bytes_;
 };
 

@@ -70,9 +70,10 @@ public:
   void getFromScreen(TListObject &node) override;
   bool isDifferent(const TListObject &node) const override;
 
-  // The window's status bar, and its escape checks of a memo's text.
-  void statusBarText(const QString &text) const;
-  void statusBarError(const QString &text) const;
+  // The window's status bar, given engine text as the messages make it (a
+  // file name in it as its bytes), and its escape checks of a memo's text.
+  void statusBarText(const std::string &text) const;
+  void statusBarError(const std::string &text) const;
   void stringFieldChange(std::string_view text) const;
   std::string fromDisplayHandleError(std::string_view text) const;
 

@@ -27,6 +27,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 namespace marrowen {
@@ -304,7 +305,7 @@ void TmapForm::loadMapClick() {
   }();
   if (name.empty())
     return;
-  statusBarText(toQString(translateFormat(1160, "Opening %s", {name})));
+  statusBarText(translateFormat(1160, "Opening %s", {name}));
   try {
     node_->loadFromTextFile(name);
   } catch (const Exception &error) {
@@ -328,18 +329,24 @@ void TmapForm::saveMapClick() {
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setNameFilter(mapFilter());
   dialog.setDefaultSuffix(QStringLiteral("map"));
-  if (!node_->mapFileName.empty())
-    dialog.selectFile(fileNameToQString(node_->mapFileName));
-  else
+  // The map's own file, named as the dialog names what it offers: kept as
+  // offered, it is that file even when its name has no text of its own.
+  std::string offered;
+  if (!node_->mapFileName.empty()) {
+    std::error_code error;
+    offered =
+        std::filesystem::absolute(localPath(node_->mapFileName), error).lexically_normal().string();
+    dialog.selectFile(fileNameToQString(offered));
+  } else {
     dialog.setDirectory(fileNameToQString(programFolder() + "maps"));
+  }
   if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
     return;
-  const std::string name = fileNameFromQString(dialog.selectedFiles().front());
-  statusBarText(toQString(translateFormat(1180, "Saving to %s", {name})));
+  const std::string name = fileNameFromQString(dialog.selectedFiles().front(), offered);
+  statusBarText(translateFormat(1180, "Saving to %s", {name}));
   // The file gets what the grid shows, edits not yet taken included.
   getFromScreen(*node_);
-  node_->saveToTextFile(name,
-                        [this](const std::string &message) { statusBarError(toQString(message)); });
+  node_->saveToTextFile(name, [this](const std::string &message) { statusBarError(message); });
   // The window's map menu lists the map files.
   if (window())
     window()->mapFilesChanged();
@@ -354,8 +361,8 @@ void TmapForm::reverseMapButtonClick() {
     for (int byte = 0; byte < 256; ++byte) {
       const std::string decoded = decodeEscapes(cell(byte));
       if (decoded.size() != 1) {
-        statusBarError(toQString(
-            translateFormat(1190, "Replacement for cell %d must be a single character", {byte})));
+        statusBarError(
+            translateFormat(1190, "Replacement for cell %d must be a single character", {byte}));
         return;
       }
       target[byte] = static_cast<unsigned char>(decoded[0]);
@@ -363,7 +370,7 @@ void TmapForm::reverseMapButtonClick() {
     for (int byte = 0; byte < 256; ++byte)
       reversed[target[byte]] = encodeEscapes(std::string(1, static_cast<char>(byte)));
   } catch (const Exception &error) {
-    statusBarError(toQString(error.message()));
+    statusBarError(error.message());
     return;
   }
   node_->entries = reversed;

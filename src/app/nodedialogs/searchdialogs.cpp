@@ -215,14 +215,14 @@ void TsearchForm::searchStringChange() {
                              : type == 6 ? convertWordPattern(raw)
                                          : raw);
     } else if (search.empty()) {
-      statusBarError(messageText(1050, "Error: Find string is blank"));
+      statusBarError(translate(1050, "Error: Find string is blank"));
     } else if (searchStringLength_->text() != replaceStringLength_->text()) {
-      statusBarError(messageText(1060, "Warning: Find and Replace string lengths don't match"));
+      statusBarError(translate(1060, "Warning: Find and Replace string lengths don't match"));
     } else {
-      statusBarText(QString());
+      statusBarText({});
     }
   } catch (const Exception &error) {
-    statusBarError(toQString(error.message()));
+    statusBarError(error.message());
   }
   fieldChanged();
 }

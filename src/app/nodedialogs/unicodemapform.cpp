@@ -225,8 +225,7 @@ void TunicodeMapForm::gridSpinButtonClick(int dataRow, int button) {
     return;
   const std::optional<int> code = unicodeCodeFromDecimal(cell(1, dataRow));
   if (!code) {
-    statusBarError(
-        toQString(Format("'%s' is not a character code from 0 to 65535", {cell(1, dataRow)})));
+    statusBarError(Format("'%s' is not a character code from 0 to 65535", {cell(1, dataRow)}));
     return;
   }
   int value = *code;
@@ -244,7 +243,7 @@ std::optional<int> TunicodeMapForm::codeIn(int dataCol, int dataRow) const {
   const std::optional<int> code =
       dataCol == 1 ? unicodeCodeFromDecimal(text) : unicodeCodeFromHex(text);
   if (!code)
-    statusBarError(toQString(Format("'%s' is not a character code from 0 to 65535", {text})));
+    statusBarError(Format("'%s' is not a character code from 0 to 65535", {text}));
   return code;
 }
 
@@ -260,7 +259,7 @@ void TunicodeMapForm::gridCellEdit(int dataCol, int dataRow) {
   const std::optional<int> code = codeIn(dataCol, dataRow);
   if (!code)
     return;
-  statusBarText(QString());
+  statusBarText({});
   if (dataCol == 1)
     grid_->SetCell(2, dataRow, Variant(unicodeCodeHex(*code)));
   else

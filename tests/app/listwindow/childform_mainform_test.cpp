@@ -116,7 +116,6 @@ TEST_F(ChildFormInMainForm, NewWindowsAreNumberedAndBringTheirMenusInGroupOrder)
   mainFormHooks() = MainFormHooks();
 }
 
-
 // The main window's commands and the command line fill the active window,
 // not a list of their own.
 TEST_F(ChildFormInMainForm, OpenAndSaveAsTellTheStatusBarAndOpenStartsAtTheLastList) {
@@ -141,6 +140,16 @@ TEST_F(ChildFormInMainForm, OpenAndSaveAsTellTheStatusBarAndOpenStartsAtTheLastL
     EXPECT_EQ(title, "Open Filter List");
     EXPECT_EQ(folder.toStdString(), dir.file("lists"));
     EXPECT_EQ(main.statusText().toStdString(), "Opening filter list " + saved);
+
+    // Saved as the name offered, a list whose name no UTF-8 spells is saved
+    // over itself, not beside itself under a name that only looks the same.
+    const std::string own = dir.file("lists/\xE9 \xCE\xA9.fll");
+    std::filesystem::copy_file(saved, own);
+    child->loadFilterList(own, {});
+    dialogAnswer = [](QDialog &) { return static_cast<int>(QDialog::Accepted); };
+    EXPECT_TRUE(child->SaveAs());
+    EXPECT_EQ(child->fileName(), own);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("lists")), {}), 2);
   }
   mainFormHooks() = MainFormHooks();
 }

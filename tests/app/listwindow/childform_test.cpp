@@ -921,6 +921,11 @@ TEST_F(ChildForm, MapsFromTheFolderAndFromTheList) {
   std::filesystem::create_directories(dir.file("maps/sub.map"));
   writeFile(dir.file("maps/X.MAP"), "65 b\r\n");
   writeFile(dir.file("maps/x&y.map"), "66 c\r\n");
+  // Names beyond ASCII: one whose capital is longer, one that is no UTF-8.
+  writeFile(dir.file("maps/stra\xC3\x9F"
+                     "e.map"),
+            "67 s\r\n");
+  writeFile(dir.file("maps/\xE9x.MAP"), "68 e\r\n");
   // An editor's backup and a renamed old map are not maps.
   writeFile(dir.file("maps/foo.map~"), "67 d\r\n");
   writeFile(dir.file("maps/old.map.bak"), "68 e\r\n");
@@ -935,7 +940,11 @@ TEST_F(ChildForm, MapsFromTheFolderAndFromTheList) {
   for (QAction *action : maps->actions())
     if (action->data().toString().startsWith(QString::fromStdString(dir.path())))
       captions << action->text();
-  EXPECT_EQ(captions, QStringList({"X", "x&&y"}));
+  EXPECT_EQ(captions, QStringList({"X", "stra\u00dfe", "x&&y", "\u00e9x"}));
+  maps->actions().back()->trigger();
+  auto *picked = static_cast<TUserObject *>(form->selectedNode());
+  EXPECT_EQ(picked->mapFileName, dir.file("maps/\xE9x.MAP"));
+  EXPECT_EQ(picked->entries[68], "e");
   form->MapFileClick("x&y.map");
   EXPECT_EQ(static_cast<TUserObject *>(form->selectedNode())->entries[66], "c");
 

@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTest>
 
 #include <functional>
 
@@ -153,6 +154,19 @@ TEST_F(NodeDialogs, InputAndOutputChoicesDimTheirOptions) {
   EXPECT_TRUE(output.singleFilename->isEnabled() && output.append->isEnabled());
   output.getFromScreen(*out);
   EXPECT_FALSE(site.testMode) << "test mode shows only for files written in place";
+
+  // A stored folder of 255 bytes, five of them no UTF-8 holds: a deletion
+  // that would turn those into their letters' UTF-8 (257 bytes, cut when the
+  // list is saved and loaded) is refused.
+  const std::string folder = std::string(250, 'a') + std::string(5, '\xE9');
+  out->outputToFile = TOutputObject::files;
+  out->changeBaseDir = true;
+  out->newBaseDir = folder;
+  output.putToScreen(*out);
+  output.newBaseDir->end(false);
+  QTest::keyClick(output.newBaseDir, Qt::Key_Backspace);
+  output.getFromScreen(*out);
+  EXPECT_EQ(out->newBaseDir, folder);
 }
 
 TEST_F(NodeDialogs, LineFamilyShowsExamplesAndLimits) {

@@ -12,10 +12,13 @@
 #include <QSpinBox>
 #include <QTableWidget>
 
+#include <filesystem>
+
 namespace marrowen {
 namespace {
 
 using testing::AppTest;
+using testing::readFile;
 using testing::RecordingSite;
 
 using EOLForm = AppTest;
@@ -114,6 +117,18 @@ TEST_F(MapForm, ResetAndClearActOnTheSelectedRowsAndTheWholeMapAfterYes) {
 TEST_F(MapForm, SavedAndLoadedMapsKeepTheEntriesTheGridShows) {
   identity();
   form.putToScreen(node);
+  // The map's own file, as offered, though no UTF-8 spells its name; the
+  // status line names it as its bytes.
+  const std::string own = dir.file("m \xCE\xA9 \xE9.map");
+  node.mapFileName = own;
+  dialogAnswer = [](QDialog &) { return static_cast<int>(QDialog::Accepted); };
+  form.saveMapClick();
+  EXPECT_EQ(site.status, "Saving to " + own);
+  EXPECT_TRUE(readFile(own).starts_with(";Marrowen map file"));
+  int maps = 0;
+  for (const auto &entry : std::filesystem::directory_iterator(dir.path()))
+    maps += entry.path().extension() == ".map";
+  EXPECT_EQ(maps, 1);
   setCell(0, "");
   setCell(200, QString::fromUtf8("\\xE9\u00e9"));
   const std::string file = dir.file("mine.map");
