@@ -150,13 +150,13 @@ std::size_t TFileStream::Write(const void *buffer, std::size_t count) {
   std::size_t done = 0;
   while (done < count) {
     ssize_t n = ::write(fd_, p + done, std::min<std::size_t>(count - done, 1u << 30));
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      throw EStreamError(writeErrorText);
-    }
-    if (n == 0)
-      throw EStreamError(writeErrorText);
+    if (n < 0 && errno == EINTR)
+      continue;
+    // A full or failing disk is told by the name and the system's reason,
+    // as a read's failure is.
+    if (n <= 0)
+      throw EFWriteError(fileName_,
+                         std::error_code(n < 0 ? errno : ENOSPC, std::system_category()).message());
     done += static_cast<std::size_t>(n);
   }
   return done;
