@@ -1,6 +1,7 @@
 #include "classlib/collation.h"
 
 #include "classlib/codepage.h"
+#include "classlib/utf8.h"
 
 #include <algorithm>
 #include <atomic>
@@ -102,13 +103,35 @@ ThreadCollators &threadCollators() {
   return collators;
 }
 
-const char16_t *decode(const CodePage &cp, std::string_view bytes, std::vector<char16_t> &out) {
+// Engine text as the collation reads it, into `out`: a valid UTF-8 sequence
+// is its one character, every other byte the code page's, first mapped
+// through `lower` when one is given. The number of code units; never more
+// than the bytes.
+std::int32_t decode(const CodePage &cp, const std::array<unsigned char, 256> *lower,
+                    std::string_view bytes, std::vector<char16_t> &out) {
   if (out.size() < bytes.size())
     out.resize(bytes.size());
   char16_t *p = out.data();
-  for (std::size_t i = 0; i < bytes.size(); ++i)
-    p[i] = cp.toUnicode(static_cast<unsigned char>(bytes[i]));
-  return p;
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    const std::size_t length = c < 0x80 ? 0 : utf8::sequenceLength(bytes.substr(i));
+    if (length == 0) {
+      p[n++] = cp.toUnicode(lower ? (*lower)[c] : c);
+      ++i;
+      continue;
+    }
+    char32_t codePoint = utf8::decode(bytes.substr(i, length));
+    if (codePoint >= 0x10000) {
+      codePoint -= 0x10000;
+      p[n++] = static_cast<char16_t>(0xD800 + (codePoint >> 10));
+      p[n++] = static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF));
+    } else {
+      p[n++] = static_cast<char16_t>(codePoint);
+    }
+    i += length;
+  }
+  return static_cast<std::int32_t>(n);
 }
 
 bool isAscii(std::string_view s) {
@@ -141,10 +164,10 @@ int collate(UCollator *collator, ThreadCollators &tc, const std::shared_ptr<cons
     if (U_FAILURE(status))
       return 0;
   } else {
-    const char16_t *ua = decode(*cp, a, tc.left);
-    const char16_t *ub = decode(*cp, b, tc.right);
-    r = ucol_strcoll(collator, reinterpret_cast<const UChar *>(ua), la,
-                     reinterpret_cast<const UChar *>(ub), lb);
+    la = decode(*cp, nullptr, a, tc.left);
+    lb = decode(*cp, nullptr, b, tc.right);
+    r = ucol_strcoll(collator, reinterpret_cast<const UChar *>(tc.left.data()), la,
+                     reinterpret_cast<const UChar *>(tc.right.data()), lb);
   }
   return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
 }
@@ -209,16 +232,9 @@ void appendAnsiSortKey(std::string_view text, bool caseSensitive, const CodePage
     return;
   }
   std::vector<char16_t> &units = tc.left;
-  if (units.size() < text.size())
-    units.resize(text.size());
   // Without case the folded text is collated, so texts that differ only in
   // case get the same key, as AnsiCompareText finds them equal.
-  const auto &lower = cp->lowerMap();
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    auto c = static_cast<unsigned char>(text[i]);
-    units[i] = cp->toUnicode(caseSensitive ? c : lower[c]);
-  }
-  const auto length = static_cast<int32_t>(text.size());
+  const auto length = decode(*cp, caseSensitive ? nullptr : &cp->lowerMap(), text, units);
   std::size_t room = text.size() * 2 + 16;
   for (;;) {
     key.resize(start + room);
@@ -317,10 +333,19 @@ int ansiCollate(std::string_view a, std::string_view b, bool caseSensitive,
   if (!collator || a.size() > limit || b.size() > limit)
     return 0;
   // The keys collate the text folded when case does not count.
+  const auto *lower = caseSensitive ? nullptr : &codePage.lowerMap();
+  if (utf8::hasSequence(a) || utf8::hasSequence(b)) {
+    // A UTF-8 character spans bytes, so the texts are decoded first.
+    const std::int32_t la = decode(codePage, lower, a, tc.left);
+    const std::int32_t lb = decode(codePage, lower, b, tc.right);
+    const UCollationResult r =
+        ucol_strcoll(collator, reinterpret_cast<const UChar *>(tc.left.data()), la,
+                     reinterpret_cast<const UChar *>(tc.right.data()), lb);
+    return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
+  }
   std::array<char16_t, 256> units;
-  const auto &lower = codePage.lowerMap();
   for (int c = 0; c < 256; ++c)
-    units[c] = codePage.toUnicode(caseSensitive ? static_cast<unsigned char>(c) : lower[c]);
+    units[c] = codePage.toUnicode(lower ? (*lower)[c] : static_cast<unsigned char>(c));
   const ByteText textA{reinterpret_cast<const unsigned char *>(a.data()), &units};
   const ByteText textB{reinterpret_cast<const unsigned char *>(b.data()), &units};
   UCharIterator iterA = textA.iterator(a.size());

@@ -11,11 +11,11 @@ class CodePage;
 // Comparisons of byte strings in the system code page. Each returns a
 // negative number, zero or a positive number.
 //
-// The locale-aware pair decodes both texts through the system code page and
-// compares them with the collation of the user's locale. Texts the collation
-// finds equal but whose bytes differ are ordered by their bytes (case folded
-// for the case-insensitive form), so zero always means "the same text" and
-// never depends on what the collation chooses to ignore.
+// The locale-aware pair decodes both texts (a valid UTF-8 sequence as its
+// character, every other byte through the system code page) and compares them with the collation of
+// the user's locale. Texts the collation finds equal but whose bytes differ are ordered by their
+// bytes (case folded for the case-insensitive form), so zero always means "the same text" and never
+// depends on what the collation chooses to ignore.
 int AnsiCompareStr(std::string_view a, std::string_view b);
 int AnsiCompareText(std::string_view a, std::string_view b);
 
