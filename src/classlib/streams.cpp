@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <system_error>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -181,6 +182,15 @@ void TFileStream::SetSize(std::int64_t size) {
     throw EStreamError(writeErrorText);
   if (Position() > size)
     Seek(size, TSeekOrigin::soBeginning);
+}
+
+void TFileStream::Close() {
+  if (fd_ < 0)
+    return;
+  // The descriptor is gone whatever close answers; retrying could close
+  // another file's.
+  if (::close(std::exchange(fd_, -1)) != 0 && errno != EINTR)
+    throw EFWriteError(fileName_, std::error_code(errno, std::system_category()).message());
 }
 
 void TFileStream::Flush() {

@@ -213,7 +213,10 @@ void TExecuteProgram::endFile() {
   const ScopeExit release{[this] { releaseDataFile(); }};
   if (!data_)
     return;
-  data_.reset();
+  // A data file whose close failed (a network disk's write-back) may not
+  // hold the whole text: the program does not run on it.
+  std::unique_ptr<TFileStream> data = std::move(data_);
+  data->Close();
   if (isAborted())
     return;
 

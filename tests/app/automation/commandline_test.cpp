@@ -532,6 +532,25 @@ TEST_F(ProgramRun, AFailingSystemIsToldAndCostsNothingElse) {
               npos)
         << closed.errors;
   }
+  // So does the external program's data file: the program does not run on
+  // what may be part of the text, and the file has no output.
+  TFilterList external;
+  external.resetToDefault();
+  auto program = std::make_unique<TExecuteObject>();
+  program->commandLine = "cp " + dir.file("data.txt") + " " + dir.file("result.txt");
+  program->programOutputFilename = dir.file("data.txt");
+  program->programInputFilename = dir.file("result.txt");
+  external.insertNode(2, std::move(program), 1, true);
+  external.saveToFile(dir.file("external.fll"));
+  Result unsent = start({"/F=" + file("external.fll"), "/MERGETOFILE=" + file("x.txt"), "/I-",
+                         file("c.txt"), "/G", "/Q"},
+                        {"MARROWEN_FAIL_CLOSE=data.txt"});
+  EXPECT_EQ(unsent.status, 1);
+  EXPECT_NE(
+      unsent.errors.find("Cannot write file " + dir.file("data.txt") + ". Input/output error"),
+      npos)
+      << unsent.errors;
+  EXPECT_FALSE(fileExists(dir.file("result.txt")));
   // A log that cannot be written is an error of the run.
   Result unlogged = start({"/CU", "/I-", file("c.txt"), "/G", "/Q"}, {"MARROWEN_FAIL_OPEN=.log"});
   EXPECT_EQ(unlogged.status, 1);
