@@ -1,4 +1,5 @@
-# The Debian packages the build needs; sourced by the set-up commands.
+# The Debian packages the build needs, and how many compilers and tests run
+# at once; sourced by the set-up commands.
 MARROWEN_PACKAGES="g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev libicu-dev qt6-base-dev qt6-declarative-dev qt6-declarative-private-dev qt6-multimedia-dev libqt6sql6-sqlite libqt6sql6-odbc libsqlite3-dev fonts-dejavu-core dbus python3 xvfb openbox xdotool x11-utils clang libclang-rt-14-dev"
 
 install_missing_packages() {
@@ -15,3 +16,13 @@ install_missing_packages() {
         $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
     fi
 }
+
+# MARROWEN_JOBS caps the compilers and tests that run at once (say 2 on a
+# machine others share); every core by default.
+MARROWEN_JOBS=${MARROWEN_JOBS:-$(nproc)}
+case $MARROWEN_JOBS in
+    '' | *[!0-9]* | 0)
+        echo "MARROWEN_JOBS must be a number of jobs, 1 or more: $MARROWEN_JOBS" >&2
+        exit 2
+        ;;
+esac

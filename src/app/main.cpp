@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -37,6 +38,26 @@ void runOffscreenWithoutDisplay(int argc, char **argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
+// A run with no screen is a job's run, and cron mails whatever it writes:
+// Qt's own remarks on the desktop it lacks (no runtime folder, no fonts)
+// are not the job's and stay unsaid. The job's lines, Qt's critical errors
+// and what a script writes to its console still go to standard error.
+void keepQtQuietWithoutScreen() {
+  const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+  if (!platform.startsWith("offscreen") && !platform.startsWith("minimal"))
+    return;
+  static QtMessageHandler passOn = nullptr;
+  passOn = qInstallMessageHandler(
+      [](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+        const std::string_view category = context.category ? context.category : "default";
+        const bool qtOwn = category == "default" || category.starts_with("qt.");
+        if (qtOwn && type != QtCriticalMsg && type != QtFatalMsg)
+          return;
+        if (passOn)
+          passOn(type, context, text);
+      });
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -49,6 +70,7 @@ int main(int argc, char **argv) {
   // Many macro clients, jobs and files side by side.
   marrowen::raiseDescriptorLimit();
   runOffscreenWithoutDisplay(argc, argv);
+  keepQtQuietWithoutScreen();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Marrowen"));
   marrowen::installWindowHandlers();

@@ -8,6 +8,7 @@
 #include "engine/escapes.h"
 #include "engine/log.h"
 #include "engine/messages.h"
+#include "engine/userinterface.h"
 #include "qtext/qtext.h"
 
 #include <QByteArray>
@@ -26,10 +27,15 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <mutex>
 #include <system_error>
+#include <thread>
 
 namespace marrowen {
 
@@ -190,9 +196,16 @@ int defaultSqliteWidth(int type) {
   return -1;
 }
 
+std::string utf8Text(const QString &text) {
+  std::int64_t lost = 0;
+  return lineFromQString(text, LineEncoding::Utf8, lost);
+}
+
 std::string errorText(const QSqlError &error) {
-  std::string database = fromQString(error.databaseText());
-  std::string driver = fromQString(error.driverText());
+  // The database's own words, names of tables and columns in any script
+  // included: kept whole as UTF-8.
+  std::string database = utf8Text(error.databaseText());
+  std::string driver = utf8Text(error.driverText());
   if (database.empty())
     return driver.empty() ? std::string("the database gave no reason") : driver;
   if (driver.empty() || database == driver)
@@ -362,10 +375,67 @@ DatabaseSource mapConnectionString(const std::string &connectionString) {
   return {true, file};
 }
 
+// Interrupts the SQLite statement that is running when the job is asked to
+// stop: a statement may work for hours before its first row, and a stop (the
+// user's, or a signal that ends the program) must not wait for it. SQLite
+// lets another thread interrupt a connection; the statement then fails as
+// interrupted and changes nothing.
+class StatementWatch {
+public:
+  explicit StatementWatch(sqlite3 *database) : database_(database), thread_([this] { watch(); }) {}
+  ~StatementWatch() {
+    {
+      std::lock_guard lock(mutex_);
+      ending_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+  }
+  StatementWatch(const StatementWatch &) = delete;
+  StatementWatch &operator=(const StatementWatch &) = delete;
+
+  // Watches until `end`; `stopped` is asked on the watching thread.
+  void begin(std::function<bool()> stopped) {
+    {
+      std::lock_guard lock(mutex_);
+      stopped_ = std::move(stopped);
+    }
+    wake_.notify_one();
+  }
+  void end() {
+    std::lock_guard lock(mutex_);
+    stopped_ = nullptr;
+  }
+
+private:
+  void watch() {
+    std::unique_lock lock(mutex_);
+    while (!ending_) {
+      if (!stopped_) {
+        wake_.wait(lock);
+      } else if (stopped_()) {
+        sqlite3_interrupt(database_);
+        stopped_ = nullptr;
+      } else {
+        wake_.wait_for(lock, std::chrono::milliseconds(20));
+      }
+    }
+  }
+
+  sqlite3 *database_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::function<bool()> stopped_;
+  bool ending_ = false;
+  std::thread thread_; // last: it starts once the rest is made
+};
+
 // One open connection, made and closed on one thread under a name of its own.
 struct TODBCFilter::Connection {
   std::string name;
   QSqlDatabase database;
+  // Made with the first statement of a SQLite connection.
+  std::unique_ptr<StatementWatch> watch;
 
   Connection(const DatabaseSource &source, const std::string &user, const std::string &password,
              const std::string &connectionString)
@@ -404,7 +474,22 @@ struct TODBCFilter::Connection {
       throw Exception(Format("Couldn't open the database [%s]: %s", {connectionString, reason}));
     }
   }
-  ~Connection() { close(); }
+  ~Connection() {
+    watch.reset();
+    close();
+  }
+
+  // The watch over this connection's statements; none where the driver
+  // cannot be interrupted (ODBC).
+  StatementWatch *statementWatch() {
+    if (!watch) {
+      QVariant handle = database.driver() ? database.driver()->handle() : QVariant();
+      if (handle.isValid() && std::strcmp(handle.typeName(), "sqlite3*") == 0)
+        if (sqlite3 *open = *static_cast<sqlite3 *const *>(handle.constData()))
+          watch = std::make_unique<StatementWatch>(open);
+    }
+    return watch.get();
+  }
 
   void close() {
     if (database.isValid())
@@ -502,6 +587,10 @@ void TODBCFilter::executeStatement() {
   if (statement_.find_first_not_of(" \t\r\n\f\v") == std::string::npos)
     return;
 
+  // A stopped job runs no more statements: the rest of a script may change
+  // what the user wanted to keep.
+  if (isAborted() || applicationTerminating())
+    return;
   encoding_ = lineEncodingOf(statement_);
   lost_ = 0;
   runStatement();
@@ -513,7 +602,20 @@ void TODBCFilter::executeStatement() {
 }
 
 void TODBCFilter::runStatement() {
-  QSqlQuery query(connection().database);
+  Connection &open = connection();
+  StatementWatch *watch = open.statementWatch();
+  if (watch)
+    // The program's end stops its jobs too, even before each is told.
+    watch->begin(
+        [sink = job()] { return applicationTerminating() || (sink && sink->isAborted()); });
+  struct EndWatch {
+    StatementWatch *watch;
+    ~EndWatch() {
+      if (watch)
+        watch->end();
+    }
+  } endWatch{watch};
+  QSqlQuery query(open.database);
   query.setForwardOnly(true);
   if (!query.exec(lineToQString(statement_, encoding_))) {
     logError(statement_ + ": " + errorText(query.lastError()));

@@ -45,6 +45,11 @@ DatabaseSource mapConnectionString(const std::string &connectionString);
 // at the end of the job (through the job thread's context when there is a
 // job). Each file of a job is one script.
 //
+// A stop of the job, or the program's end, interrupts a running SQLite
+// statement at once (it fails and changes nothing); a statement writing its
+// rows ends after the current row, and no statement starts once the job is
+// stopped. An ODBC statement cannot be interrupted: it ends by itself.
+//
 // A statement that is valid UTF-8 goes to the database as UTF-8 and the
 // values of its rows come back in UTF-8; any other statement goes through
 // the code page both ways, as older scripts are read. A value holding a

@@ -13,6 +13,7 @@
 #include "scriptfilter/scriptobject.h"
 
 #include <mutex>
+#include <utility>
 
 namespace marrowen {
 
@@ -26,6 +27,19 @@ struct TScriptFilter::Session {
     control.reset();
     object.reset();
   }
+};
+
+class TScriptFilter::PlaceScope {
+public:
+  PlaceScope(TScriptFilter &filter, Place place) : filter_(filter) {
+    filter_.place_ = std::move(place);
+  }
+  ~PlaceScope() { filter_.place_ = Place(); }
+  PlaceScope(const PlaceScope &) = delete;
+  PlaceScope &operator=(const PlaceScope &) = delete;
+
+private:
+  TScriptFilter &filter_;
 };
 
 TScriptFilter::TScriptFilter(std::string script, std::string language, std::string nodeTitle)
@@ -72,32 +86,40 @@ void TScriptFilter::startJob() {
   session_.set(std::move(session));
 
   TProcessLines::startJob();
+  PlaceScope scope(*this, {LineEncoding::Utf8, "at the start of the job"});
   runRoutine("startJob", {});
+  reportLost();
 }
 
 void TScriptFilter::endJob() {
-  if (session_.get())
+  if (session_.get()) {
+    PlaceScope scope(*this, {LineEncoding::Utf8, "at the end of the job"});
     runRoutine("endJob", {});
+    reportLost();
+  }
   TProcessLines::endJob();
   session_.release();
 }
 
 void TScriptFilter::startFile() {
   TProcessLines::startFile();
-  sendResult(runRoutine("startFile", {}), LineEncoding::Utf8, "at the start of");
+  PlaceScope scope(*this, {LineEncoding::Utf8, "at the start of"});
+  sendResult(runRoutine("startFile", {}));
 }
 
 void TScriptFilter::processLine(std::string_view lineEnd) {
-  // Each line goes back in the encoding it came in.
+  // Each line goes back in the encoding it came in, and so does whatever
+  // the script makes of it on the way (subfilter text, global values).
   const LineEncoding encoding = lineEncodingOf(currentLine_);
+  PlaceScope scope(*this, {encoding, Format("for line %d of", {lineCounter_})});
   QString end = QString::fromLatin1(lineEnd.data(), static_cast<qsizetype>(lineEnd.size()));
-  sendResult(runRoutine("processLine", {lineToQString(currentLine_, encoding), end}), encoding,
-             Format("for line %d of", {lineCounter_}));
+  sendResult(runRoutine("processLine", {lineToQString(currentLine_, encoding), end}));
 }
 
 void TScriptFilter::endFile() {
   TProcessLines::endFile();
-  sendResult(runRoutine("endFile", {}), LineEncoding::Utf8, "at the end of");
+  PlaceScope scope(*this, {LineEncoding::Utf8, "at the end of"});
+  sendResult(runRoutine("endFile", {}));
 }
 
 QString TScriptFilter::runRoutine(const std::string &name, const QStringList &arguments) {
@@ -107,16 +129,35 @@ QString TScriptFilter::runRoutine(const std::string &name, const QStringList &ar
   return session->control->RunText(name, arguments);
 }
 
-void TScriptFilter::sendResult(const QString &result, LineEncoding encoding,
-                               std::string_view where) {
-  std::int64_t lost = 0;
-  std::string text = lineFromQString(result, encoding, lost);
-  if (lost > 0)
-    logWarning(Format("The script's text %s [%s] holds %d character(s) that %s cannot hold; "
-                      "each was written as \"?\"",
-                      {std::string(where), loggedName(getFullInputFilename()), lost,
-                       std::string(encoding == LineEncoding::Utf8 ? "UTF-8" : "the code page")}));
+std::string TScriptFilter::convertFromScript(const QString &text) {
+  return lineFromQString(text, place_.encoding, place_.lost);
+}
+
+void TScriptFilter::reportLost() {
+  if (place_.lost == 0)
+    return;
+  const std::string file = getFullInputFilename();
+  const std::int64_t lost = std::exchange(place_.lost, 0);
+  logWarning(
+      Format("The script's text %s%s holds %d character(s) that %s cannot hold; "
+             "each was written as \"?\"",
+             {place_.where, file.empty() ? std::string() : " [" + loggedName(file) + "]", lost,
+              std::string(place_.encoding == LineEncoding::Utf8 ? "UTF-8" : "the code page")}));
+}
+
+void TScriptFilter::sendResult(const QString &result) {
+  std::string text = convertFromScript(result);
+  reportLost();
   sendToNext(text);
+}
+
+std::string TScriptFilter::textFromScript(const QString &text) { return convertFromScript(text); }
+
+QString TScriptFilter::textToScript(std::string_view text) const {
+  // Read as its line was, a code-page line's bytes come back exactly even
+  // where a few of them happen to look like UTF-8.
+  return place_.encoding == LineEncoding::CodePage ? lineToQString(text, LineEncoding::CodePage)
+                                                   : toQString(text);
 }
 
 void TScriptFilter::flushSubFiltersFromScript() {

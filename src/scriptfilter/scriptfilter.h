@@ -63,6 +63,12 @@ public:
   void subFilterChunkFromScript(std::string chunk);
   void stopJobFromScript();
   void terminateFromScript();
+  // Text the script hands over as data (subfilter text, global values) in
+  // the encoding of the line its routine was given (UTF-8 outside a line);
+  // a character lost on the way is logged.
+  std::string textFromScript(const QString &text);
+  // Data handed to the script, read as the line its routine was given.
+  QString textToScript(std::string_view text) const;
 
 private:
   struct Session;
@@ -70,7 +76,22 @@ private:
   QString runRoutine(const std::string &name, const QStringList &arguments);
   // The script's text to the next filter in `encoding`; a character lost on
   // the way is logged, `where` naming the place.
-  void sendResult(const QString &result, LineEncoding encoding, std::string_view where);
+  void sendResult(const QString &result);
+  // The engine text for the script's `text` at the current place; a lost
+  // character is counted for `reportLost`.
+  std::string convertFromScript(const QString &text);
+  // Logs once what the running routine lost, naming its place.
+  void reportLost();
+
+  // Where the running routine is: the encoding of the line it was given and
+  // the place a warning names.
+  struct Place {
+    LineEncoding encoding = LineEncoding::Utf8;
+    std::string where = "in";
+    std::int64_t lost = 0;
+  };
+  // Sets the place for one routine and restores the default after it.
+  class PlaceScope;
 
   std::string script_;
   std::string language_;
@@ -80,6 +101,7 @@ private:
   // Read by the engine's watchdog thread.
   std::atomic<bool> stoppedByScript_{false};
   JobThreadResource<Session> session_;
+  Place place_;
 };
 
 } // namespace marrowen

@@ -14,6 +14,16 @@ namespace marrowen {
 TMRscriptInterface::TMRscriptInterface(TScriptFilter &filter, TawScriptControl &control)
     : filter_(filter), control_(control) {}
 
+namespace {
+
+// A message or a name the script gives: the user's own text, kept whole.
+std::string messageFromScript(const QString &text) {
+  std::int64_t lost = 0;
+  return lineFromQString(text, LineEncoding::Utf8, lost);
+}
+
+} // namespace
+
 template <class Call> auto TMRscriptInterface::guarded(Call call) const -> decltype(call()) {
   try {
     return call();
@@ -41,11 +51,11 @@ void TMRscriptInterface::terminateMarrowen() {
 }
 
 void TMRscriptInterface::logError(const QString &messageText) {
-  guarded([&] { filter_.logError(fromQString(messageText)); });
+  guarded([&] { filter_.logError(messageFromScript(messageText)); });
 }
 
 void TMRscriptInterface::logInfo(const QString &messageText) {
-  guarded([&] { filter_.logInfo(fromQString(messageText)); });
+  guarded([&] { filter_.logInfo(messageFromScript(messageText)); });
 }
 
 void TMRscriptInterface::terminate() {
@@ -53,11 +63,12 @@ void TMRscriptInterface::terminate() {
 }
 
 QString TMRscriptInterface::getGlobalVar(const QString &name) {
-  return guarded([&] { return toQString(filter_.getGlobalVar(fromQString(name))); });
+  return guarded(
+      [&] { return filter_.textToScript(filter_.getGlobalVar(messageFromScript(name))); });
 }
 
 void TMRscriptInterface::setGlobalVar(const QString &name, const QString &value) {
-  guarded([&] { filter_.setGlobalVar(fromQString(name), fromQString(value)); });
+  guarded([&] { filter_.setGlobalVar(messageFromScript(name), filter_.textFromScript(value)); });
 }
 
 void TMRscriptInterface::flushSubFilters() {
@@ -70,14 +81,18 @@ void TMRscriptInterface::initSubFilters() {
 
 QString TMRscriptInterface::subFilterEntireText(const QString &inputText) {
   return guarded([&] {
-    std::string text = fromQString(inputText);
+    // Without subfilters the text comes back as it was given, never through
+    // an encoding that might not hold it.
+    if (!filter_.firstSubfilter())
+      return inputText;
+    std::string text = filter_.textFromScript(inputText);
     filter_.subFilterEntireText(text);
-    return toQString(text);
+    return filter_.textToScript(text);
   });
 }
 
 void TMRscriptInterface::subFilterChunk(const QString &inputString) {
-  guarded([&] { filter_.subFilterChunkFromScript(fromQString(inputString)); });
+  guarded([&] { filter_.subFilterChunkFromScript(filter_.textFromScript(inputString)); });
 }
 
 QString TInertScriptInterface::version() const { return toQString(program::version); }

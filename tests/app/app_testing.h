@@ -44,14 +44,14 @@ public:
 };
 
 // Sets `process` to start the program itself as cron or ssh starts it, with
-// no display and nothing said about one, in `folder` (also its home, with
-// its settings in "config" there).
+// no display and nothing said about one, nor a runtime folder, in `folder`
+// (also its home, with its settings in "config" there).
 inline void
 prepareProgram(QProcess &process, const std::string &folder,
                QProcessEnvironment environment = QProcessEnvironment::systemEnvironment()) {
   environment.insert("XDG_CONFIG_HOME", QString::fromStdString(folder + "config"));
   environment.insert("HOME", QString::fromStdString(folder));
-  for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+  for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
     environment.remove(name);
   process.setProcessEnvironment(environment);
   process.setWorkingDirectory(QString::fromStdString(folder));

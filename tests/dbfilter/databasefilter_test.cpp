@@ -5,6 +5,7 @@
 #include "engine/jobhost.h"
 #include "engine/outputs.h"
 #include "engine/processingthread.h"
+#include "engine/userinterface.h"
 #include "support/chunk_harness.h"
 #include "support/error_message.h"
 #include "support/recording_job.h"
@@ -17,7 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace marrowen {
 namespace {
@@ -277,22 +280,85 @@ TEST_F(DatabaseFilter, AFailingStatementIsReportedAndTheScriptGoesOn) {
   RecordingJob job;
   testing::ChunkRunOptions options;
   options.job = &job;
-  std::string out = testing::runInChunks(filter(TDatabaseOutputFormat::Delimited, false),
-                                         "  selec 1;\r\nselect 2;\r\n", 0, options);
+  std::string out =
+      testing::runInChunks(filter(TDatabaseOutputFormat::Delimited, false),
+                           "  selec 1;\r\nselect 2;\r\nselect * from \xd0\xb6;\r\n", 0, options);
   EXPECT_EQ(out, "2\r\n");
-  ASSERT_EQ(job.errors.size(), 1u) << "the line end after the last semicolon is no statement";
+  ASSERT_EQ(job.errors.size(), 2u) << "the line end after the last semicolon is no statement";
   EXPECT_TRUE(job.errors[0].starts_with("selec 1: ")) << job.errors[0];
   EXPECT_NE(job.errors[0].find("syntax error"), std::string::npos) << job.errors[0];
+  // The database's reason names the table with its own letters.
+  EXPECT_NE(job.errors[1].find("no such table: \xd0\xb6"), std::string::npos) << job.errors[1];
 }
 
+// Asks the job to stop when the first text reaches it.
+class StopOnText : public TFilter {
+public:
+  explicit StopOnText(RecordingJob &job) : job_(job) {}
+  bool processChunk(std::string &chunk) override {
+    if (!chunk.empty())
+      job_.terminate();
+    return sendToNext(chunk);
+  }
+
+private:
+  RecordingJob &job_;
+};
+
 TEST_F(DatabaseFilter, AStopRequestEndsTheStatementAfterTheCurrentRow) {
+  // Rows of 44 bytes leave in a piece once more than 4096 bytes wait: the
+  // stop comes with the 94th row, and the next statement never runs.
+  std::vector<std::string> statements{"create table wide(t text)"};
+  for (int i = 0; i < 200; ++i)
+    statements.push_back("insert into wide values ('" + std::string(40, 'a') + "')");
+  run(statements);
   RecordingJob job;
-  job.terminate();
   testing::ChunkRunOptions options;
   options.job = &job;
-  EXPECT_EQ(testing::runInChunks(filter(TDatabaseOutputFormat::Delimited, false),
-                                 "select id from items order by id", 0, options),
-            "1\r\n");
+  auto make = [this, &job] {
+    auto chain = filter(TDatabaseOutputFormat::Delimited, false)();
+    chain->setNext(std::make_unique<StopOnText>(job));
+    return chain;
+  };
+  std::string row = "\"" + std::string(40, 'a') + "\"\r\n";
+  std::string rows;
+  for (int i = 0; i < 94; ++i)
+    rows += row;
+  EXPECT_EQ(
+      testing::runInChunks(make, "select t from wide; delete from wide; select 2", 0, options),
+      rows);
+  EXPECT_EQ(expectChunkInvariant(filter(TDatabaseOutputFormat::Delimited, false),
+                                 "select count(*) from wide"),
+            "200\r\n");
+}
+
+TEST_F(DatabaseFilter, AStopInterruptsARunningStatementAndRunsNoneAfterIt) {
+  // Counting takes the database many seconds before its one row; the
+  // statements after it in the same block would empty the table. The job is
+  // stopped, or the program ends (a signal) before the job is told.
+  for (bool programEnds : {false, true}) {
+    SCOPED_TRACE(programEnds);
+    testing::RecordingJobHost host;
+    auto input = std::make_unique<TStringInput>("trial");
+    input->setText("with recursive c(x) as (select 1 union all select x + 1 from c where "
+                   "x < 30000000) select count(*) from c; delete from items; select 'after'");
+    input->setNext(std::make_unique<TODBCFilter>(file_, "", "", TDatabaseOutputFormat::Delimited,
+                                                 ",", "", false, ""));
+    std::string result;
+    input->lastFilter()->setNext(std::make_unique<TStringOutput>(result));
+    auto job = ProcessingThread::Create(host, *input, {});
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    if (programEnds)
+      setApplicationTerminating(true);
+    else
+      job->terminate();
+    job->waitFor();
+    setApplicationTerminating(false);
+    EXPECT_EQ(result, "");
+    EXPECT_EQ(expectChunkInvariant(filter(TDatabaseOutputFormat::Delimited, false),
+                                   "select count(*) from items"),
+              "3\r\n");
+  }
 }
 
 TEST_F(DatabaseFilter, LargeResultsLeaveInPiecesAndWhole) {

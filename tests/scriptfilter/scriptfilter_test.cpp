@@ -282,12 +282,45 @@ TEST(ScriptFilter, SubFilterEntireTextReturnsToTheScript) {
   EXPECT_EQ(expectChunkInvariant(make, "ab\n"), "ab=AB\n");
 }
 
+TEST(ScriptFilter, TextTheScriptHandsToTheProgramKeepsTheLinesEncoding) {
+  // A UTF-8 line reaches the subfilters, the log and the global variables
+  // as UTF-8, a Windows-1252 line as its own bytes; nothing the line's
+  // encoding cannot hold becomes "?" unsaid.
+  auto make = withUpperSubfilters("function processLine(line, EOL) {\n"
+                                  "  initSubFilters(); subFilterChunk(line + '|');\n"
+                                  "  var odd = line.indexOf('!') >= 0 ? '\\ud800' : '';\n"
+                                  "  subFilterChunk(odd); subFilterChunk(odd);\n"
+                                  "  flushSubFilters();\n"
+                                  "  setGlobalVar('v', line); logInfo(getGlobalVar('v'));\n"
+                                  "  return subFilterEntireText(line) + EOL;\n"
+                                  "}");
+  const std::string input = "stra\xc3\x9f"
+                            "e \xd0\xb6\xd1\x83\xd0\xba \xf0\x9f\x98\x80\ncaf\xe9!\n";
+  RecordingJob job;
+  EXPECT_EQ(runWithJob(make, input, job),
+            "STRASSE \xd0\x96\xd0\xa3\xd0\x9a \xf0\x9f\x98\x80|STRASSE \xd0\x96\xd0\xa3\xd0\x9a "
+            "\xf0\x9f\x98\x80\nCAF\xc9!|??CAF\xc9!\n");
+  // One warning for the line, counting what all its calls lost.
+  ASSERT_EQ(job.logLines.size(), 3u);
+  EXPECT_EQ(job.logLines[0], "stra\xc3\x9f"
+                             "e \xd0\xb6\xd1\x83\xd0\xba \xf0\x9f\x98\x80");
+  EXPECT_EQ(job.logLines[1], "caf\xc3\xa9!");
+  EXPECT_NE(job.logLines[2].find("line 2 of [/tmp/input.txt] holds 2 character(s)"),
+            std::string::npos)
+      << job.logLines[2];
+}
+
 TEST(ScriptFilter, SubfilterCallsWithoutSubfiltersDoNothing) {
   auto make = script("function processLine(line, EOL) {\n"
                      "  initSubFilters(); subFilterChunk(line); flushSubFilters();\n"
-                     "  return subFilterEntireText(line) + EOL;\n"
+                     "  var text = line + '\\u0416\\ud800';\n"
+                     "  return (subFilterEntireText(text) === text) + EOL;\n"
                      "}");
-  EXPECT_EQ(expectChunkInvariant(make, "ab\n"), "ab\n");
+  // The text comes back as it was given, even a letter the line's encoding
+  // lacks, and nothing is said lost.
+  RecordingJob job;
+  EXPECT_EQ(runWithJob(make, "ab\ncaf\xe9\n", job), "true\ntrue\n");
+  EXPECT_TRUE(job.logLines.empty());
 }
 
 // A subfilter that fails on every chunk.

@@ -50,10 +50,11 @@ QStringList commandLineRows(const QString &base) {
       "+ Load and run your filter with extra files (normally you would leave the file list blank "
       "when doing this). If file names contain spaces they must be double quoted",
       "  " + base + " [FILES] /g",
-      "+ Schedule your filter to run via cron",
-      "  0 4 * * * \"$HOME/mrrun.sh\"\n  Shell script $HOME/mrrun.sh containing:\n"
-      "  " +
-          base + " [FILES] /g /q",
+      "+ Schedule your filter to run via cron every day at 04:00 (add this line with "
+      "crontab -e)",
+      // One line of a crontab, in which cron reads an unescaped percent sign
+      // as a line end.
+      "  0 4 * * * " + QString(base).replace(u'%', QStringLiteral("\\%")) + " /g /q",
   };
 }
 
@@ -97,7 +98,7 @@ TcommandLineHelperForm::TcommandLineHelperForm(QWidget *parent)
     } else {
       tsGrid1_->SetCellFont(1, row, &command);
       tsGrid1_->SetRowButtonType(row, btNormal);
-      tsGrid1_->SetRowHeight(row, row == 10 ? 84 : 36);
+      tsGrid1_->SetRowHeight(row, 36);
       tsGrid1_->SetRowVisible(row, false);
     }
   }

@@ -3,6 +3,7 @@
 #include "app/automation/commandline.h"
 #include "app/listwindow/listdocument.h"
 #include "app/main/mainform.h"
+#include "classlib/format.h"
 #include "classlib/program.h"
 #include "components/dialogrunner.h"
 #include "engine/messages.h"
@@ -59,8 +60,11 @@ bool selectsForChildren(const TFilterList &list, int index) {
 // The command line adds each filter after the last, never as a subfilter of
 // another: a node that runs its children on what it selects is written with
 // all below it as comments naming each node, rather than as filters that
-// would run on the whole text.
-std::string commandLines(const TFilterList &list, int index, bool asComments = false) {
+// would run on the whole text. `commented` gathers the filters written as
+// comments, a run of which does not apply them; comment nodes are not among
+// them.
+std::string commandLines(const TFilterList &list, int index, std::vector<std::string> &commented,
+                         bool asComments = false) {
   const TFilterList::Entry &entry = list.nodes[static_cast<std::size_t>(index)];
   if (!entry.node->getEnabled())
     return {};
@@ -68,12 +72,19 @@ std::string commandLines(const TFilterList &list, int index, bool asComments = f
   std::string text = entry.node->generateCmdLine();
   if (asComments && !text.starts_with("/{="))
     text = commentCmdLine(entry.node->getTitle());
+  if (text.starts_with("/{=") && entry.node->className() != "TCommentObject")
+    commented.push_back(entry.node->headingText().substr(1));
   if (!text.empty())
     text += "\r\n";
   const int end = subtreeEnd(list, index);
   for (int child = index + 1; child < end; child = subtreeEnd(list, child))
-    text += commandLines(list, child, asComments);
+    text += commandLines(list, child, commented, asComments);
   return text;
+}
+
+std::string commandLines(const TFilterList &list) {
+  std::vector<std::string> commented;
+  return list.count() > 0 ? commandLines(list, 0, commented) : std::string();
 }
 
 QString fileNames(const TFilterList &list) {
@@ -138,16 +149,19 @@ QString getCmdLineRepresentation(const TFilterList &list) {
   text += toQString(translate(4700, "Copy this information into a text file,\r\nand load it into "
                                     "Marrowen via the command\r\nline using the /Z=commandfile "
                                     "parameter.\r\n\r\n"));
-  if (list.count() > 0)
-    text += toQString(commandLines(list, 0));
+  text += toQString(commandLines(list));
   return text + fileArguments(list);
 }
 
 QString getPerlRepresentation(const TFilterList &list) {
-  std::string text = "#!/usr/bin/perl\r\n\r\n";
+  return toQString("#!/usr/bin/perl\r\n\r\n" + commandLines(list));
+}
+
+std::vector<std::string> filtersWrittenAsComments(const TFilterList &list) {
+  std::vector<std::string> commented;
   if (list.count() > 0)
-    text += commandLines(list, 0);
-  return toQString(text);
+    commandLines(list, 0, commented);
+  return commented;
 }
 
 QString getTextRepresentation(FilterListTarget &window) {
@@ -246,6 +260,25 @@ QPrinter &sharedPrinter() {
 
 void toClipboard(const QString &text) { QApplication::clipboard()->setText(text); }
 
+// A run of the command file ends well without the filters it holds as
+// comments: the user learns which they are while the copy is still fresh.
+void tellFiltersWrittenAsComments(const TFilterList &list) {
+  const std::vector<std::string> commented = filtersWrittenAsComments(list);
+  if (commented.empty())
+    return;
+  constexpr std::size_t shown = 15;
+  std::string names;
+  for (std::size_t i = 0; i < commented.size() && i < shown; ++i)
+    names += "\n" + commented[i];
+  if (commented.size() > shown)
+    names += Format("\n... and %d more", {static_cast<std::int64_t>(commented.size() - shown)});
+  showMessageBox(TmainForm::instance(), QMessageBox::Information, toQString(program::displayName),
+                 toQString(Format("The command line is on the clipboard. These filters have no "
+                                  "command-line form and are written in it as comments: a run "
+                                  "of it leaves them out, yet ends with status 0.\n%s",
+                                  {names})));
+}
+
 } // namespace
 
 void installExportCommands() {
@@ -255,8 +288,10 @@ void installExportCommands() {
       toClipboard(getTextRepresentation(*window));
   };
   commands.Exportcommandline1 = [] {
-    if (FilterListTarget *window = activeTarget())
+    if (FilterListTarget *window = activeTarget()) {
       toClipboard(getCmdLineRepresentation(*window));
+      tellFiltersWrittenAsComments(window->filterList());
+    }
   };
   commands.ExportPerl1 = [] {
     if (FilterListTarget *window = activeTarget())

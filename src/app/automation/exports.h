@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <string>
+#include <vector>
 
 class QPrinter;
 class QWidget;
@@ -20,6 +21,10 @@ class TFilterList;
 QString getTextRepresentation(const TFilterList &list, const std::string &loadedName);
 QString getCmdLineRepresentation(const TFilterList &list);
 QString getPerlRepresentation(const TFilterList &list);
+// The enabled filters the command file holds only as comments, which a run
+// of it does not apply, by their tree captions; comment filters are not
+// among them.
+std::vector<std::string> filtersWrittenAsComments(const TFilterList &list);
 QString getTextRepresentation(FilterListTarget &window);
 QString getCmdLineRepresentation(FilterListTarget &window);
 QString getPerlRepresentation(FilterListTarget &window);

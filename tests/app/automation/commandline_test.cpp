@@ -448,6 +448,8 @@ TEST_F(ProgramRun, ExitStatusTellsHowTheJobsWent) {
                      QString::fromStdString(example + "sample.txt"), "/G", "/Q"});
   EXPECT_EQ(ok.status, 0) << ok.errors;
   EXPECT_EQ(readFile(dir.file("out.txt")), readFile(example + "expected-output.txt"));
+  // Cron mails what a run writes: one that went well writes nothing.
+  EXPECT_EQ(ok.errors, "");
   // Two jobs from a command file run before the quit, "/Q" given before them
   // on the command line or in the file.
   const std::string jobs = "/CU\n" + dir.file("in.txt") + "\n/MERGETOFILE=" + dir.file("one.txt") +

@@ -8,6 +8,8 @@
 #include <QClipboard>
 #include <QFile>
 #include <QMdiSubWindow>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace marrowen {
@@ -137,17 +139,28 @@ TEST_F(ShellTest, TheHelperNeedsASavedFilterListWindow) {
             "Please save your filter first - then click on the Refresh button");
   EXPECT_TRUE(helper->grid().isHidden());
 
-  made[0]->name = "/lists/a \"b\" $x.fll";
+  made[0]->name = "/lists/a \"b\" $x 5%.fll";
   helper->regenerateButtonClick();
   EXPECT_FALSE(helper->grid().isHidden());
-  const std::string base = "\"" + fileNameFromQString(QCoreApplication::applicationFilePath()) +
-                           "\" \"/f=/lists/a \\\"b\\\" \\$x.fll\"";
+  const std::string program = fileNameFromQString(QCoreApplication::applicationFilePath());
+  const std::string base = "\"" + program + "\" \"/f=/lists/a \\\"b\\\" \\$x 5%.fll\"";
   TdgGrid &grid = helper->grid();
   const std::vector<std::string> lines{
       "  " + base, "  " + base + " /g", "  " + base + " /g /q", "  " + base + " [FILES] /g",
-      "  0 4 * * * \"$HOME/mrrun.sh\"\n  Shell script $HOME/mrrun.sh containing:\n"
-      "  " +
-          base + " [FILES] /g /q"};
+      "  0 4 * * * \"" + program + "\" \"/f=/lists/a \\\"b\\\" \\$x 5\\%.fll\" /g /q"};
+  // The cron row, copied as shown, is a crontab line: cron takes the text
+  // after the five times, with each escaped percent sign as a percent sign,
+  // and the shell gives the program the filter file and the options.
+  helper->tsGrid1ButtonClick(1, 10);
+  QString cronLine = QApplication::clipboard()->text().trimmed();
+  ASSERT_TRUE(cronLine.startsWith("0 4 * * * ")) << cronLine.toStdString();
+  ASSERT_FALSE(cronLine.contains(QRegularExpression("[\\n]|[^\\\\]%")));
+  QProcess shell;
+  shell.start("sh",
+              {"-c", "set -- " + cronLine.mid(10).replace("\\%", "%") + "; printf '%s\\n' \"$@\""});
+  ASSERT_TRUE(shell.waitForFinished());
+  EXPECT_EQ(shell.readAllStandardOutput().toStdString(),
+            program + "\n/f=/lists/a \"b\" $x 5%.fll\n/g\n/q\n");
   for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(grid.GetCell(1, 2 * i + 2).toString(), lines[static_cast<std::size_t>(i)]);
     EXPECT_FALSE(grid.GetRowVisible(2 * i + 2));

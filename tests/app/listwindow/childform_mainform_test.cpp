@@ -415,6 +415,45 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
   registerNodeDialog("TOutputObject", {});
 }
 
+// When it copies, the command-line export names each filter it writes as a
+// comment only, those under a selection too, and neither comment filters nor
+// filters with an option of their own; a list without such filters copies
+// silently.
+TEST_F(ChildFormInMainForm, TheCommandLineExportNamesTheFiltersItWritesAsComments) {
+  TchildForm::install();
+  installExportCommands();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    auto *exportCommand = main.findChild<QAction *>("Exportcommandline1");
+    ASSERT_NE(exportCommand, nullptr);
+    const auto add = [&](const char *className, int kind) {
+      return child->addFilter(findCatalogEntry(className, kind)->createDefault(kind));
+    };
+    add("TDescriptionObject", 7);
+    add("TCommentObject", 0);
+    exportCommand->trigger();
+    EXPECT_TRUE(boxTexts.empty());
+    EXPECT_EQ(QApplication::clipboard()->text(), getCmdLineRepresentation(*child));
+
+    add("TSortObject", 0);
+    const int range = add("TDeleteColumnsObject", 1);
+    child->TreeViewDragDrop(add("TDescriptionObject", 5), range, true);
+    ASSERT_TRUE(child->filterTree().hasChildren(range));
+    exportCommand->trigger();
+    ASSERT_EQ(boxTexts.size(), 1u);
+    EXPECT_EQ(QApplication::clipboard()->text(), getCmdLineRepresentation(*child));
+    for (const char *named : {"\nAscending ANSI sort (case insensitive)\n",
+                              "\nSelect lines 1 .. 20\n", "\nConvert to UPPERCASE"})
+      EXPECT_NE(boxTexts[0].find(named), std::string::npos) << named << " in " << boxTexts[0];
+    EXPECT_EQ(boxTexts[0].find("Title Case"), std::string::npos);
+    EXPECT_EQ(boxTexts[0].find("\nComment"), std::string::npos);
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
 // Runs a picker as a person would: types a name into its file name box, and
 // presses Return there while the completer offers the name.
 int typeWithCompleterAndReturn(QDialog &dialog, const QString &typed, bool &completerShown) {
