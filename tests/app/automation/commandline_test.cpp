@@ -768,6 +768,39 @@ TEST_F(ProgramRun, ASignalWhileACommandFileIsReadEndsTheReadingFirst) {
   EXPECT_EQ(readFile(dir.file("out.txt")), "ABC\n") << "the last lines were not read";
 }
 
+// SIGTERM while the program starts, filling a new language file beside
+// itself one text at a time, ends it with status 1 and leaves no temporary
+// file there.
+TEST_F(ProgramRun, ASignalWhileTheProgramStartsLeavesNoTemporaryFile) {
+  const std::string language = "Starting" + std::to_string(::getpid());
+  const std::filesystem::path languages =
+      std::filesystem::path(MARROWEN_BINARY).parent_path() / "Languages";
+  const std::filesystem::path languageFile = languages / (language + ".ini");
+  std::filesystem::create_directories(dir.file("config/Ostrevan/Marrowen"));
+  writeFile(dir.file("config/Ostrevan/Marrowen/settings.ini"),
+            "[SOFTWARE\\Ostrevan\\Marrowen]\n\"Language\"=\"" + language + "\"\n");
+  auto leftovers = [&] {
+    int count = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(languages))
+      count += entry.path().filename().string().starts_with(language + ".ini.~");
+    return count;
+  };
+  QProcess program;
+  launch(program, {"/Q"});
+  const bool started = waitFor([&] { return std::filesystem::exists(languageFile); }, 30000);
+  // Never 0, which would stop this test's own process group.
+  if (const auto pid = static_cast<pid_t>(program.processId()); pid > 0)
+    ::kill(pid, SIGTERM);
+  ASSERT_TRUE(program.waitForFinished(30000));
+  std::filesystem::remove(languageFile);
+  ASSERT_TRUE(started);
+  const std::string errors = program.readAllStandardError().toStdString();
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 1) << errors;
+  EXPECT_NE(errors.find("SIGTERM"), std::string::npos) << errors;
+  EXPECT_EQ(leftovers(), 0);
+}
+
 // SIGTERM ends the external program a job runs, even one that ignores the
 // signal and outlasts the program's own grace.
 TEST_F(ProgramRun, ASignalEndsTheExternalProgramOfAJob) {
