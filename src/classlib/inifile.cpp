@@ -6,6 +6,7 @@
 #include "classlib/paths.h"
 #include "classlib/registry.h"
 #include "classlib/safefile.h"
+#include "classlib/utf8.h"
 
 #include <atomic>
 #include <cerrno>
@@ -85,6 +86,8 @@ void TMemIniFile::reindex() {
   sectionIndex_.clear();
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     std::string_view text = lines_[i].text;
+    if (i == 0)
+      text = utf8::withoutByteOrderMark(text);
     if (auto name = sectionName(text)) {
       if (!sections_.empty())
         sections_.back().end = i;
@@ -396,6 +399,10 @@ void TIniFile::save() {
   // The settings folder may not be there yet on a first run.
   if (FileName().find('/') == std::string::npos)
     forceFolders(extractFilePath(ini_.FileName()));
+  // As the system's profile routines do, a file the user made read-only is
+  // not written; the changes stay in memory for a later save.
+  if (madeReadOnly(ini_.FileName()))
+    throw EFCreateError(ini_.FileName(), "The file is read-only");
   LockedFile lock(ini_.FileName());
   // What another writer saved stays; only this one's changes are made on it.
   refresh(true);

@@ -6,6 +6,7 @@
 #include "classlib/program.h"
 #include "classlib/safefile.h"
 #include "classlib/stringlist.h"
+#include "classlib/utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -484,9 +485,13 @@ struct SettingsStore::Impl {
   std::vector<Damage> parse(std::string_view text) {
     std::vector<Damage> damage;
     unplaced.clear();
+    text = utf8::withoutByteOrderMark(text);
     Key *current = nullptr;
     std::string_view currentName;
     bool underDamagedName = false;
+    // Where a key name stands: first in the file, or after a blank line or a
+    // comment, as the store writes them.
+    bool namePlace = true;
     int lineNumber = 0;
     std::string name;
     while (!text.empty()) {
@@ -498,9 +503,20 @@ struct SettingsStore::Impl {
         raw.remove_suffix(1);
       const std::string_view line = trimBlanks(raw);
       const bool comment = line.empty() || line.front() == ';';
-      // A key name, or what was one before it was damaged.
-      if (!comment && (line.front() == '[' ||
-                       (line.back() == ']' && line.front() != '"' && line.front() != '@'))) {
+      const bool afterBreak = std::exchange(namePlace, comment);
+      // A key name, or what was one before it was damaged: a line ending
+      // with its bracket that no value begins as or that has no "=", as every
+      // value has; or, where a name stands over values, any line without "=".
+      // Were the values under a name typed over read as the key's above, they
+      // would replace its own.
+      const bool valueStart = !comment && (line.front() == '"' || line.front() == '@');
+      const bool noEquals = line.find('=') == std::string_view::npos;
+      const auto overValues = [&] {
+        const std::string_view next = trimBlanks(text.substr(0, text.find('\n')));
+        return !next.empty() && (next.front() == '"' || next.front() == '@');
+      };
+      if (!comment && (line.front() == '[' || (line.back() == ']' && (!valueStart || noEquals)) ||
+                       (noEquals && afterBreak && overValues()))) {
         auto path = line.size() >= 2 && line.front() == '[' && line.back() == ']'
                         ? splitPath(line.substr(1, line.size() - 2))
                         : std::nullopt;
@@ -718,8 +734,7 @@ struct SettingsStore::Impl {
     }
     // A file the user made read-only is not replaced by a new one, though
     // its folder would allow it.
-    if (struct stat st; ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-                        ((st.st_mode & 0222) == 0 || ::access(file.c_str(), W_OK) != 0)) {
+    if (madeReadOnly(file.string())) {
       if (!saveFailureReported) {
         saveFailureReported = true;
         reports.push_back(Format("The settings file %s is read-only: settings cannot be saved. "

@@ -141,6 +141,12 @@ FileReplaceResult replaceOrRewriteFileContents(const std::string &fileName,
   return rewriteInPlace(fileName, bytes);
 }
 
+bool madeReadOnly(const std::string &fileName) {
+  struct stat st;
+  return ::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+         ((st.st_mode & 0222) == 0 || ::access(fileName.c_str(), W_OK) != 0);
+}
+
 FileSignature FileSignature::of(const struct stat &st) {
   FileSignature s;
   s.exists = true;

@@ -51,6 +51,12 @@ FileReplaceResult replaceFileContents(const std::string &fileName, std::string_v
 // that fail, its old bytes are put back.
 FileReplaceResult replaceOrRewriteFileContents(const std::string &fileName, std::string_view bytes);
 
+// Whether an existing regular file was made read-only by its user: it has no
+// write permission at all (which stops even root's saves), or none for this
+// process. A save must leave such a file alone, though its folder would let a
+// new file be renamed over it.
+bool madeReadOnly(const std::string &fileName);
+
 // What identifies one version of a file: a rename over it, or a rewrite in
 // place, changes at least one of these. A file that is not there has the
 // empty signature.

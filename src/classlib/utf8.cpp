@@ -4,9 +4,11 @@
 
 #include <unicode/ucasemap.h>
 #include <unicode/uchar.h>
+#include <unicode/uset.h>
 #include <unicode/ustring.h>
 #include <unicode/utf16.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -218,11 +220,49 @@ WordCharacter wordCharacterAt(std::string_view text, const CodePage &codePage) {
   return {n, letter, letter || isDigit(cp) || isCombiningMark(cp)};
 }
 
+namespace {
+
+// Steps over up to `count` characters of `text` from `at`: ASCII eight bytes
+// at a time, the rest by the rule. Returns the offset reached, and lowers
+// `count` by the characters passed.
+std::size_t stepCharacters(std::string_view text, std::size_t at, std::size_t &count) {
+  const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+  const std::size_t size = text.size();
+  while (count > 0 && at < size) {
+    if (p[at] < 0x80) {
+      // A run of ASCII: one character a byte.
+      std::size_t end = at + 1;
+      while (end - at < count && end + 8 <= size) {
+        std::uint64_t word;
+        std::memcpy(&word, p + end, 8);
+        if (word & 0x8080808080808080ull)
+          break;
+        end += std::min<std::size_t>(8, count - (end - at));
+      }
+      while (end - at < count && end < size && p[end] < 0x80)
+        ++end;
+      count -= end - at;
+      at = end;
+      continue;
+    }
+    char32_t cp;
+    const std::size_t n = decodeSequence(p + at, size - at, cp);
+    at += n ? n : 1;
+    --count;
+  }
+  return at;
+}
+
+} // namespace
+
 std::size_t characterCount(std::string_view text) {
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < text.size(); ++count)
-    i += characterLength(text.substr(i));
-  return count;
+  std::size_t left = text.size(); // never fewer bytes than characters
+  stepCharacters(text, 0, left);
+  return text.size() - left;
+}
+
+std::size_t characterOffset(std::string_view text, std::size_t count) {
+  return stepCharacters(text, 0, count);
 }
 
 std::size_t lastCharacterStart(std::string_view text) {
@@ -264,19 +304,58 @@ std::string utf8Of(const UChar *units, int32_t length) {
 
 } // namespace
 
+namespace {
+
+// A mapping of up to three bytes as a table entry: the bytes, then their
+// count in the top byte.
+std::uint32_t shortEntry(std::string_view bytes) {
+  std::uint32_t entry = static_cast<std::uint32_t>(bytes.size()) << 24;
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    entry |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
+  return entry;
+}
+
+} // namespace
+
 CaseTable::CaseTable(CaseMapping mapping) : mapping_(mapping), entries_(0x10000) {
+  // Every code point first maps to itself; ICU is asked only about the few
+  // thousand that case mapping changes, which keeps the start of a job short.
+  for (char32_t cp = 0; cp < 0x10000; ++cp) {
+    char same[4];
+    std::size_t n = 1;
+    if (cp >= 0xD800 && cp <= 0xDFFF) {
+      same[0] = '?'; // no valid sequence decodes to a surrogate
+    } else if (cp < 0x80) {
+      same[0] = static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      same[0] = static_cast<char>(0xC0 | (cp >> 6));
+      same[1] = static_cast<char>(0x80 | (cp & 0x3F));
+      n = 2;
+    } else {
+      same[0] = static_cast<char>(0xE0 | (cp >> 12));
+      same[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      same[2] = static_cast<char>(0x80 | (cp & 0x3F));
+      n = 3;
+    }
+    entries_[cp] = shortEntry(std::string_view(same, n));
+  }
   UErrorCode status = U_ZERO_ERROR;
+  const USet *changing = u_getBinaryPropertySet(UCHAR_CHANGES_WHEN_CASEMAPPED, &status);
+  if (U_FAILURE(status))
+    return;
   // The whole one-letter text is one word, so its letter is title-cased.
   std::unique_ptr<UCaseMap, void (*)(UCaseMap *)> titleMap(
       ucasemap_open("", U_TITLECASE_WHOLE_STRING | U_TITLECASE_NO_LOWERCASE, &status),
       ucasemap_close);
-  for (char32_t cp = 0; cp < 0x10000; ++cp) {
-    std::string mapped;
-    if (cp >= 0xD800 && cp <= 0xDFFF) {
-      mapped = "?"; // no valid sequence decodes to a surrogate
-    } else if (!u_hasBinaryProperty(static_cast<UChar32>(cp), UCHAR_CHANGES_WHEN_CASEMAPPED)) {
-      utf8::append(mapped, cp);
-    } else {
+  const int32_t ranges = uset_getRangeCount(changing);
+  for (int32_t r = 0; r < ranges; ++r) {
+    UChar32 low = 0, high = 0;
+    status = U_ZERO_ERROR;
+    uset_getItem(changing, r, &low, &high, nullptr, 0, &status);
+    for (UChar32 c = low; c <= high && c < 0x10000; ++c) {
+      const auto cp = static_cast<char32_t>(c);
+      if (cp >= 0xD800 && cp <= 0xDFFF)
+        continue;
       UChar source[1] = {static_cast<UChar>(cp)};
       UChar result[8];
       status = U_ZERO_ERROR;
@@ -293,22 +372,19 @@ CaseTable::CaseTable(CaseMapping mapping) : mapping_(mapping), entries_(0x10000)
         break;
       }
       if (U_FAILURE(status))
-        utf8::append(mapped, cp);
-      else
-        mapped = utf8Of(result, length);
-    }
-    std::string same;
-    utf8::append(same, cp);
-    if (mapped != same)
+        continue;
+      std::string mapped = utf8Of(result, length);
+      std::string same;
+      utf8::append(same, cp);
+      if (mapped == same)
+        continue;
       changingBlocks_[cp >> 12] |= std::uint64_t{1} << ((cp >> 6) & 63);
-    if (mapped.size() <= 3) {
-      std::uint32_t entry = static_cast<std::uint32_t>(mapped.size()) << 24;
-      for (std::size_t i = 0; i < mapped.size(); ++i)
-        entry |= static_cast<std::uint32_t>(static_cast<unsigned char>(mapped[i])) << (8 * i);
-      entries_[cp] = entry;
-    } else {
-      entries_[cp] = longEntry | static_cast<std::uint32_t>(long_.size());
-      long_.push_back(std::move(mapped));
+      if (mapped.size() <= 3) {
+        entries_[cp] = shortEntry(mapped);
+      } else {
+        entries_[cp] = longEntry | static_cast<std::uint32_t>(long_.size());
+        long_.push_back(std::move(mapped));
+      }
     }
   }
 }

@@ -103,6 +103,12 @@ void append(std::string &out, char32_t codePoint);
 // would split.
 std::string_view cutToBytes(std::string_view text, std::size_t bytes);
 
+// `text` without the byte-order mark some editors put at the start of a
+// UTF-8 file: unseen by the user, it must not make the first line another.
+inline std::string_view withoutByteOrderMark(std::string_view text) {
+  return text.substr(0, 3) == "\xEF\xBB\xBF" ? text.substr(3) : text;
+}
+
 // True when every byte is ASCII or part of a valid sequence.
 bool isValid(std::string_view text);
 
@@ -137,6 +143,11 @@ WordCharacter wordCharacterAt(std::string_view text, const CodePage &codePage);
 
 // How many characters `text` holds by the rule above.
 std::size_t characterCount(std::string_view text);
+
+// The byte offset in `text` after its first `count` characters; `text.size()`
+// when it holds no more. A filter that cuts or counts by character cuts
+// there, so it never halves a UTF-8 character.
+std::size_t characterOffset(std::string_view text, std::size_t count);
 
 // The start of the character that ends `text` (not empty): a valid sequence
 // ending there, else the last byte alone.

@@ -147,6 +147,7 @@ std::optional<WindowFrameTracker::Placing> WindowFrameTracker::seen(const View &
     return std::nullopt;
   auto placeWith = [&](const QMargins &margins) {
     ++placings_;
+    ticks_ = 0;
     placedMargins_ = margins;
     return placing(wanted_, margins);
   };
@@ -161,15 +162,28 @@ std::optional<WindowFrameTracker::Placing> WindowFrameTracker::seen(const View &
   if (settling_ && !now.margins.isNull() && now.margins != placedMargins_ &&
       plausibleMargins(now.margins, wanted_.size()) && placings_ < 4)
     return placeWith(now.margins);
-  // While the frame settles, what it shows is not yet what it has.
-  if (!settling_ && plausibleMargins(now.margins, now.frame().size())) {
+  if (!plausibleMargins(now.margins, now.frame().size()))
+    return std::nullopt;
+  if (!settling_) {
     if (!now.margins.isNull()) {
       margins_ = now.margins;
       marginsKnown_ = true;
     }
     normal_ = now.frame();
+  } else if (!now.margins.isNull() && now.margins == placedMargins_) {
+    // Framed as it was placed, it is where it is (the user may move it at
+    // once, and maximize it again before it has settled); closed normal
+    // meanwhile, it keeps the rectangle it was given, as its frame may still
+    // show one it is leaving.
+    normal_ = now.frame();
   }
   return std::nullopt;
+}
+
+bool WindowFrameTracker::tick() {
+  if (settling_ && ++ticks_ >= (placedMargins_.isNull() ? 100 : 10))
+    settling_ = false;
+  return settling_;
 }
 
 QRect WindowFrameTracker::normalFrame(const View &now) const {
@@ -222,15 +236,13 @@ TFormPlacement::TFormPlacement(QWidget *form)
   hook_->SetWinControl(form);
   frameHook_->BeforeMessage = [this](QEvent *event, bool &) { frameEvent(event, true); };
   frameHook_->AfterMessage = [this](QEvent *event, bool &) { frameEvent(event, false); };
-  // A second after its last placing a frame is taken to have settled.
   settleTimer_ = new QTimer(this);
   settleTimer_->setInterval(100);
   connect(settleTimer_, &QTimer::timeout, this, [this] {
-    if (++settleTicks_ >= 10 || !tracker_.settling()) {
+    if (!tracker_.tick())
       settleTimer_->stop();
-      tracker_.settled();
-      return;
-    }
+    // Settled, the frame as it is now (moved by the user meanwhile, perhaps)
+    // is the normal one.
     windowSeen(nullptr);
   });
   defaultSection_ = GetDefaultSection(form);
@@ -332,8 +344,7 @@ void TFormPlacement::SavePlacement() {
     if (QWidget *control = form_->focusWidget(); control && control != form_)
       IniWriteString(storage_.get(), section, siActiveControl, fromQString(control->objectName()));
   IniWriteInteger(storage_.get(), section, siVisible, destroying_ ? 1 : 0);
-  for (TIniLink *link : std::as_const(links_))
-    link->SaveToIni();
+  callLinks(&TIniLink::SaveToIni);
 }
 
 void TFormPlacement::RestorePlacement() {
@@ -341,8 +352,16 @@ void TFormPlacement::RestorePlacement() {
     return;
   readPlacement(fromQString(IniSection()), options_.testFlag(fpState),
                 options_.testFlag(fpPosition));
-  for (TIniLink *link : std::as_const(links_))
-    link->LoadFromIni();
+  callLinks(&TIniLink::LoadFromIni);
+}
+
+// A link's handler may free a link or attach another: each link there when
+// the call began is called while it is still attached.
+void TFormPlacement::callLinks(void (TIniLink::*call)()) {
+  const QList<TIniLink *> links = links_;
+  for (TIniLink *link : links)
+    if (links_.contains(link))
+      (link->*call)();
 }
 
 std::string TFormPlacement::positionKey(std::string_view key) const {
@@ -461,7 +480,6 @@ void TFormPlacement::windowSeen(const QEvent *event) {
     tracker_.settled();
   if (const auto placing = tracker_.seen(viewOf(*window))) {
     applyPlacing(window, *placing);
-    settleTicks_ = 0;
     settleTimer_->start();
   }
 }

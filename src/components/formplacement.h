@@ -116,6 +116,12 @@ public:
   // The frame has settled, or the program placed the window itself: the
   // margins changing no longer move it.
   void settled() { settling_ = false; }
+  // To be called every tenth of a second while the frame settles; false once
+  // it is taken to have settled: a second after its last placing, or, while
+  // the window system has not framed it yet (a busy window manager), up to
+  // ten seconds, so that the frame still gets its rectangle when it comes.
+  // Then what the frame shows is told again: it is the normal one.
+  bool tick();
   // The frame's rectangle in the normal state: the one it is still to get
   // or to settle at; for a normal window the one it has; else the last seen
   // normal, else (never seen normal) the window system's with the last
@@ -134,6 +140,7 @@ private:
   bool marginsKnown_ = false;
   bool settling_ = false;
   int placings_ = 0;
+  int ticks_ = 0;          // since the last placing
   QMargins placedMargins_; // the ones it was last given its rectangle with
 };
 
@@ -224,6 +231,7 @@ private:
   void writePlacement(const std::string &section);
   void readPlacement(const std::string &section, bool readState, bool readPosition);
   std::string positionKey(std::string_view key) const;
+  void callLinks(void (TIniLink::*call)());
 
   QPointer<QWidget> form_;
   bool active_ = true;
@@ -258,7 +266,6 @@ private:
   // Looks at a settling frame now and then: its margins may change without
   // the window hearing of it.
   QTimer *settleTimer_;
-  int settleTicks_ = 0;
 };
 
 } // namespace marrowen

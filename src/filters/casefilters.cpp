@@ -9,6 +9,11 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+// Vectors of 64 bytes, for the processors that have them.
+#define MARROWEN_WIDE_VECTORS 1
+#endif
 
 namespace marrowen {
 
@@ -85,6 +90,51 @@ std::size_t mapAsciiRun(const char *in, std::size_t size, char *out, const ByteT
   return i;
 }
 
+#if defined(__SSE2__)
+// The 64 bytes of a block sorted by what they may be in UTF-8, a bit a
+// byte: bytes of 128 or more, and among them those with the next bits set
+// (0xC0 or more, 0xE0 or more, 0xF0 or more), and the lead bytes of the run
+// of scripts without case.
+struct ByteClasses {
+  std::uint64_t high, bit6, bit5, bit4, keptLeads;
+};
+
+// The top bits of the 16 bytes of `m`, as the bits of the `k`th 16 bytes of
+// a block.
+inline std::uint64_t maskOf(__m128i m, int k) {
+  return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m))) << (16 * k);
+}
+
+// Writes the block's bytes to `out` with every ASCII letter from `first` in
+// the other case (no other byte is touched) and sorts them.
+ByteClasses classify(const unsigned char *in, char *out, unsigned char first, unsigned char keptLow,
+                     unsigned char keptHigh) {
+  const __m128i letterBase = _mm_set1_epi8(static_cast<char>(first - 128));
+  const __m128i letterLimit = _mm_set1_epi8(-128 + 26);
+  const __m128i caseBit = _mm_set1_epi8(0x20);
+  const __m128i keptBase = _mm_set1_epi8(static_cast<char>(keptLow - 128));
+  const __m128i keptLimit =
+      _mm_set1_epi8(static_cast<char>(-128 + (keptHigh ? keptHigh - keptLow + 1 : 0)));
+  ByteClasses classes{};
+  for (int k = 0; k < 4; ++k) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + 16 * k));
+    const __m128i letters = _mm_cmplt_epi8(_mm_sub_epi8(v, letterBase), letterLimit);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 16 * k),
+                     _mm_xor_si128(v, _mm_and_si128(letters, caseBit)));
+    // Each doubling moves the next bit of every byte to its top.
+    const __m128i v2 = _mm_add_epi8(v, v);
+    const __m128i v4 = _mm_add_epi8(v2, v2);
+    classes.high |= maskOf(v, k);
+    classes.bit6 |= maskOf(v2, k);
+    classes.bit5 |= maskOf(v4, k);
+    classes.bit4 |= maskOf(_mm_add_epi8(v4, v4), k);
+    classes.keptLeads |= maskOf(_mm_cmplt_epi8(_mm_sub_epi8(v, keptBase), keptLimit), k);
+  }
+  return classes;
+}
+
+#endif
+
 std::uint64_t clockSeed() {
   // The clock, plus a count of seeds handed out, so that generators seeded
   // in the same clock tick by jobs running side by side still differ.
@@ -111,9 +161,10 @@ bool endsSentence(unsigned char c) {
 }
 
 // Where the rebuilt text of a chunk goes: room for every character of
-// `size` bytes at its longest mapping (three times its bytes).
+// `size` bytes at its longest mapping (three times its bytes), and for a
+// whole block written past the last of them.
 char *outputFor(std::string &buffer, std::size_t size) {
-  std::size_t needed = 3 * size + utf8::maxCaseMappedBytes;
+  std::size_t needed = 3 * size + 64 + utf8::maxCaseMappedBytes;
   if (buffer.size() < needed)
     buffer.resize(needed);
   return buffer.data();
@@ -207,34 +258,63 @@ void TCaseFilter::noteCasedEnd(std::string_view text, std::size_t end) {
 
 // --- Upper and lower case ---
 
+std::atomic<bool> TCaseMappingFilter::wideVectorsAllowed{true};
+
+void TCaseMappingFilter::allowWideVectors(bool allowed) { wideVectorsAllowed = allowed; }
+
 TCaseMappingFilter::TCaseMappingFilter(utf8::CaseMapping mapping) : mapping_(mapping) {}
 
 void TCaseMappingFilter::takeTables() {
   TCaseFilter::takeTables();
   table_ = mapping_ == utf8::CaseMapping::Upper ? tables_->upperMap() : tables_->lowerMap();
-  if (isAsciiCaseMap(table_, 'a'))
-    asciiPath_ = AsciiPath::Upper;
-  else if (isAsciiCaseMap(table_, 'A'))
-    asciiPath_ = AsciiPath::Lower;
-  else
-    asciiPath_ = AsciiPath::None;
-  if (twoByte_[0xE9])
-    return; // made before: Unicode's tables do not change
+  asciiFirst_ = isAsciiCaseMap(table_, 'a') ? 'a' : isAsciiCaseMap(table_, 'A') ? 'A' : 0;
+  if (blockTablesMade_)
+    return; // Unicode's tables do not change
+  blockTablesMade_ = true;
   const utf8::CaseTable &characters = utf8::CaseTable::of(mapping_);
   for (char32_t cp = 0x80; cp < 0x800; ++cp) {
     char bytes[utf8::maxCaseMappedBytes];
     if (characters.write(cp, bytes) == 2 &&
-        !(cp == capitalSigma && mapping_ == utf8::CaseMapping::Lower))
-      twoByte_[cp] = static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) |
-                                                static_cast<unsigned char>(bytes[1]) << 8);
+        !(cp == capitalSigma && mapping_ == utf8::CaseMapping::Lower)) {
+      std::uint16_t encoded, mapped;
+      const char own[2] = {static_cast<char>(0xC0 | (cp >> 6)),
+                           static_cast<char>(0x80 | (cp & 0x3F))};
+      std::memcpy(&encoded, own, 2);
+      std::memcpy(&mapped, bytes, 2);
+      twoByte_[twoByteIndex(encoded)] = mapped;
+    }
+  }
+#if defined(MARROWEN_WIDE_VECTORS)
+  wideVectors_ = wideVectorsAllowed.load() && __builtin_cpu_supports("avx512bw") &&
+                 __builtin_cpu_supports("avx512vbmi");
+  for (unsigned pair = 0; pair < 16; ++pair) {
+    for (unsigned entry = 0; entry < 128; ++entry) {
+      const unsigned char own[2] = {static_cast<unsigned char>(0xC0 | pair << 1 | entry >> 6),
+                                    static_cast<unsigned char>(0x80 | (entry & 0x3F))};
+      std::uint16_t bytes;
+      std::memcpy(&bytes, own, 2);
+      unsigned char mapped[2];
+      std::memcpy(mapped, &twoByte_[twoByteIndex(bytes)], 2);
+      pairTables_[pair][entry] = mapped[1];
+      pairTables_[pair][128 + entry] = mapped[0];
+    }
+  }
+#endif
+  // A three-byte character's first two bytes name its block of 64 code
+  // points; the block is kept when the mapping changes none of them and the
+  // two bytes begin a valid sequence (not overlong, no surrogate).
+  for (unsigned block = 0; block < 1024; ++block) {
+    const unsigned char lead = static_cast<unsigned char>(0xE0 | (block >> 6));
+    const unsigned char second = static_cast<unsigned char>(0x80 | (block & 0x3F));
+    const utf8::detail::Lead range = utf8::detail::leadOf(lead);
+    if (second >= range.low && second <= range.high &&
+        characters.keepsBlockOf(static_cast<char32_t>(block) << 6))
+      keptThreeByte_[block >> 6] |= std::uint64_t{1} << (block & 63);
   }
   // The longest run of lead bytes from E1 to EC (whose second byte may be
   // any continuation byte) that lead only characters the mapping keeps.
-  const auto keepsLead = [&characters](int lead) {
-    for (char32_t block = 0; block < 64; ++block)
-      if (!characters.keepsBlockOf((static_cast<char32_t>(lead & 0x0F) << 12) | (block << 6)))
-        return false;
-    return true;
+  const auto keepsLead = [this](int lead) {
+    return keptThreeByte_[static_cast<std::size_t>(lead & 0x0F)] == ~std::uint64_t{0};
   };
   for (int low = 0xE1, high; low <= 0xEC; low = high + 1) {
     for (high = low; high <= 0xEC && keepsLead(high);)
@@ -246,78 +326,193 @@ void TCaseMappingFilter::takeTables() {
   }
 }
 
-std::size_t TCaseMappingFilter::mapBlock(const unsigned char *in, char *out) const {
 #if defined(__SSE2__)
-  const unsigned char first = asciiPath_ == AsciiPath::Upper ? 'a' : 'A';
-  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in));
-  const __m128i letters = _mm_cmplt_epi8(
-      _mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(first - 128))), _mm_set1_epi8(-128 + 26));
-  const int continuations = _mm_movemask_epi8(_mm_cmpeq_epi8(
-      _mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xC0))), _mm_set1_epi8(-128)));
-  const auto between = [&v](unsigned char low, unsigned char high) {
-    return _mm_movemask_epi8(
-        _mm_cmplt_epi8(_mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(low - 128))),
-                       _mm_set1_epi8(static_cast<char>(-128 + (high - low + 1)))));
-  };
-  // ASCII and two-byte characters, up to the first byte that is neither:
-  // the ASCII letters all change case at once, then each two-byte character
-  // is written over its own two bytes. Its lead bytes are found from a mask,
-  // not byte by byte, so nothing waits on a guess of what comes next.
-  const int twoByteLeads = between(0xC2, 0xDF);
-  // Bytes of 128 or more that are no two-byte lead and no continuation.
-  const int other = _mm_movemask_epi8(v) & ~(twoByteLeads | continuations);
-  const std::size_t limit = other ? static_cast<std::size_t>(__builtin_ctz(other)) : 16;
-  const unsigned within = (1u << limit) - 1;
-  unsigned leads = static_cast<unsigned>(twoByteLeads) & within;
-  // Each lead byte's continuation follows it within the bytes taken, or, for
-  // a lead byte that ends the block, just after it.
-  const bool pastEnd = limit == 16 && (leads & 0x8000) && (in[16] & 0xC0) == 0x80;
-  const std::size_t taken = pastEnd ? 17 : limit;
-  if (limit > 0 && (static_cast<unsigned>(continuations) & within) == ((leads << 1) & within) &&
-      ((leads << 1) >> limit) == (pastEnd ? 1u : 0u)) {
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(out),
-                     _mm_xor_si128(v, _mm_and_si128(letters, _mm_set1_epi8(0x20))));
-    for (; leads; leads &= leads - 1) {
-      const unsigned p = static_cast<unsigned>(__builtin_ctz(leads));
-      const std::uint16_t mapped = twoByte_[((in[p] & 0x1F) << 6) | (in[p + 1] & 0x3F)];
-      if (!mapped)
-        return p; // the character path takes this one (a longer mapping)
-      std::memcpy(out + p, &mapped, 2);
-    }
-    return taken;
-  }
-  if (keptHigh_) {
-    // Characters of scripts without case between ASCII that stays: copied,
-    // when their lead and continuation bytes fit together.
-    const int leads = between(keptLow_, keptHigh_);
-    const int asciiStaying = ~_mm_movemask_epi8(v) & ~_mm_movemask_epi8(letters) & 0xFFFF;
-    if ((leads | continuations | asciiStaying) == 0xFFFF) {
-      // A character that the block's end cuts waits for the next block.
-      const std::size_t taken = leads & 0x4000 ? 14 : leads & 0x8000 ? 15 : 16;
-      const unsigned mask = (1u << taken) - 1;
-      const unsigned mine = static_cast<unsigned>(leads) & mask;
-      const unsigned expected = (mine << 1) | (mine << 2);
-      if ((static_cast<unsigned>(continuations) & mask) == (expected & mask) &&
-          (expected >> taken) == 0) {
-        std::memcpy(out, in, 16);
-        return taken;
-      }
+namespace {
+
+// How far the block path takes a block, found from its byte classes: to the
+// end of its last whole character, or to the first character it cannot
+// map (`trouble`), and the lead bytes of the two-byte characters before that.
+struct Settled {
+  std::size_t taken;
+  bool trouble;
+  std::uint64_t twoByteLeads;
+};
+
+inline std::uint64_t bitsBelow(std::size_t n) {
+  return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+}
+
+inline Settled settle(const unsigned char *in, const ByteClasses &classes,
+                      const std::array<std::uint64_t, 16> &keptThreeByte) {
+  const std::uint64_t leadsOrMore = classes.high & classes.bit6;
+  const std::uint64_t continuations = classes.high & ~classes.bit6;
+  const std::uint64_t twoByteLeads = leadsOrMore & ~classes.bit5;
+  const std::uint64_t threeByteLeads = leadsOrMore & classes.bit5 & ~classes.bit4;
+  const std::uint64_t fourByteLeadsOrMore = leadsOrMore & classes.bit5 & classes.bit4;
+  const std::uint64_t leads = twoByteLeads | threeByteLeads;
+  // Where each lead byte's continuation bytes must stand; any other byte of
+  // 128 or more (a four-byte lead, a byte that leads nothing) goes to the
+  // character path.
+  const std::uint64_t expected = (leads << 1) | (threeByteLeads << 2);
+  const std::uint64_t wrong = fourByteLeadsOrMore | (continuations ^ expected);
+  // A character that the block's end cuts waits for the next block.
+  const std::uint64_t cut =
+      (twoByteLeads & (std::uint64_t{1} << 63)) | (threeByteLeads >> 62 << 62);
+  std::size_t taken = cut ? static_cast<std::size_t>(__builtin_ctzll(cut)) : 64;
+  bool trouble = false;
+  if (wrong) {
+    // The first wrong byte, or the lead byte whose continuation it lacks.
+    std::size_t at = static_cast<std::size_t>(__builtin_ctzll(wrong));
+    if ((expected >> at) & 1)
+      at -= (leads >> (at - 1)) & 1 ? 1 : 2;
+    if (at < taken) {
+      taken = at;
+      trouble = true;
     }
   }
+  // Three-byte characters beyond the run of scripts without case stay when
+  // their block of 64 code points holds nothing the mapping changes.
+  for (std::uint64_t l = threeByteLeads & ~classes.keptLeads & bitsBelow(taken); l; l &= l - 1) {
+    const auto p = static_cast<std::size_t>(__builtin_ctzll(l));
+    const unsigned block = ((in[p] & 0x0Fu) << 6) | (in[p + 1] & 0x3Fu);
+    if (!((keptThreeByte[block >> 6] >> (block & 63)) & 1)) {
+      taken = p;
+      trouble = true;
+      break;
+    }
+  }
+  return {taken, trouble, twoByteLeads & bitsBelow(taken)};
+}
+
+} // namespace
+#endif
+
+TCaseMappingFilter::Block TCaseMappingFilter::mapBlock(const unsigned char *in, char *out) const {
+#if defined(__SSE2__)
+#if defined(MARROWEN_WIDE_VECTORS)
+  if (wideVectors_)
+    return mapBlockWide(in, out);
+#endif
+  const ByteClasses classes = classify(in, out, asciiFirst_, keptLow_, keptHigh_);
+  if (!classes.high)
+    return {blockSize, false};
+  const Settled settled = settle(in, classes, keptThreeByte_);
+  // Each two-byte character is written over its own two bytes.
+  for (std::uint64_t l = settled.twoByteLeads; l; l &= l - 1) {
+    const auto p = static_cast<std::size_t>(__builtin_ctzll(l));
+    std::uint16_t bytes;
+    std::memcpy(&bytes, in + p, 2);
+    const std::uint16_t mapped = twoByte_[twoByteIndex(bytes)];
+    if (!mapped)
+      return {p, true}; // a longer mapping, or one that needs its context
+    std::memcpy(out + p, &mapped, 2);
+  }
+  return {settled.taken, settled.trouble};
 #else
   (void)in;
   (void)out;
+  return {0, true};
 #endif
-  return 0;
 }
 
+#if defined(MARROWEN_WIDE_VECTORS)
+namespace {
+
+// Lane j of a permutation by these takes lane j - 1 (lane 0 itself), and
+// lane j + 1 (lane 63 itself).
+alignas(64) constexpr std::array<unsigned char, 64> lanesBefore = [] {
+  std::array<unsigned char, 64> lanes{};
+  for (unsigned j = 1; j < 64; ++j)
+    lanes[j] = static_cast<unsigned char>(j - 1);
+  return lanes;
+}();
+alignas(64) constexpr std::array<unsigned char, 64> lanesAfter = [] {
+  std::array<unsigned char, 64> lanes{};
+  for (unsigned j = 0; j < 64; ++j)
+    lanes[j] = static_cast<unsigned char>(j < 63 ? j + 1 : 63);
+  return lanes;
+}();
+
+} // namespace
+
+// The block as one vector of 64 bytes, where the processor can look up 64
+// bytes at once in a table of 128: the two-byte characters are mapped
+// together through the tables of their pair of lead bytes, with no branch
+// for each character.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) TCaseMappingFilter::Block
+TCaseMappingFilter::mapBlockWide(const unsigned char *in, char *out) const {
+  const __m512i v = _mm512_loadu_si512(in);
+  const __mmask64 letters = _mm512_cmplt_epu8_mask(
+      _mm512_sub_epi8(v, _mm512_set1_epi8(static_cast<char>(asciiFirst_))), _mm512_set1_epi8(26));
+  __m512i result = _mm512_xor_si512(v, _mm512_maskz_mov_epi8(letters, _mm512_set1_epi8(0x20)));
+  ByteClasses classes;
+  classes.high = _mm512_movepi8_mask(v);
+  if (!classes.high) {
+    _mm512_storeu_si512(out, result);
+    return {blockSize, false};
+  }
+  const __m512i v2 = _mm512_add_epi8(v, v);
+  const __m512i v4 = _mm512_add_epi8(v2, v2);
+  classes.bit6 = _mm512_movepi8_mask(v2);
+  classes.bit5 = _mm512_movepi8_mask(v4);
+  classes.bit4 = _mm512_movepi8_mask(_mm512_add_epi8(v4, v4));
+  classes.keptLeads = _mm512_cmplt_epu8_mask(
+      _mm512_sub_epi8(v, _mm512_set1_epi8(static_cast<char>(keptLow_))),
+      _mm512_set1_epi8(static_cast<char>(keptHigh_ ? keptHigh_ - keptLow_ + 1 : 0)));
+  Settled settled = settle(in, classes, keptThreeByte_);
+  if (settled.twoByteLeads) {
+    // Worked at each character's second byte, with its lead byte beside it:
+    // the pair of lead bytes names the tables, the lead's low bit and the
+    // second byte's six bits the entry.
+    // (The zero-masking forms: the plain ones start from an undefined vector,
+    // which the compiler warns of.)
+    const __m512i leads =
+        _mm512_maskz_permutexvar_epi8(~__mmask64{0}, _mm512_loadu_si512(lanesBefore.data()), v);
+    const __m512i entry =
+        _mm512_or_si512(_mm512_and_si512(v, _mm512_set1_epi8(0x3F)),
+                        _mm512_slli_epi16(_mm512_and_si512(leads, _mm512_set1_epi8(1)), 6));
+    const __m512i pairs = _mm512_and_si512(_mm512_srli_epi16(leads, 1), _mm512_set1_epi8(0x0F));
+    const std::uint64_t seconds = settled.twoByteLeads << 1;
+    __m512i mappedSeconds = _mm512_setzero_si512();
+    __m512i mappedLeads = _mm512_setzero_si512();
+    for (std::uint64_t left = seconds; left;) {
+      const unsigned pair = (in[__builtin_ctzll(left) - 1] >> 1) & 0x0F;
+      const unsigned char *tables = pairTables_[pair].data();
+      const __mmask64 same =
+          _mm512_mask_cmpeq_epi8_mask(left, pairs, _mm512_set1_epi8(static_cast<char>(pair)));
+      mappedSeconds =
+          _mm512_mask_mov_epi8(mappedSeconds, same,
+                               _mm512_permutex2var_epi8(_mm512_loadu_si512(tables), entry,
+                                                        _mm512_loadu_si512(tables + 64)));
+      mappedLeads =
+          _mm512_mask_mov_epi8(mappedLeads, same,
+                               _mm512_permutex2var_epi8(_mm512_loadu_si512(tables + 128), entry,
+                                                        _mm512_loadu_si512(tables + 192)));
+      left &= (left - 1) & ~same; // the first lane goes whatever `same` holds
+    }
+    // An entry without a lead byte: a longer mapping, or one that needs its
+    // context.
+    const std::uint64_t unmapped =
+        _mm512_mask_cmpeq_epi8_mask(seconds, mappedLeads, _mm512_setzero_si512());
+    result = _mm512_mask_mov_epi8(result, seconds, mappedSeconds);
+    result = _mm512_mask_mov_epi8(
+        result, settled.twoByteLeads,
+        _mm512_maskz_permutexvar_epi8(~__mmask64{0}, _mm512_loadu_si512(lanesAfter.data()),
+                                      mappedLeads));
+    if (unmapped) {
+      settled.taken = static_cast<std::size_t>(__builtin_ctzll(unmapped)) - 1;
+      settled.trouble = true;
+    }
+  }
+  _mm512_storeu_si512(out, result);
+  return {settled.taken, settled.trouble};
+}
+#endif
+
 void TCaseMappingFilter::map(std::string &text, std::string &held, bool fileEnd) {
-  const unsigned char first = asciiPath_ == AsciiPath::Upper   ? 'a'
-                              : asciiPath_ == AsciiPath::Lower ? 'A'
-                                                               : 0;
   const bool lower = mapping_ == utf8::CaseMapping::Lower;
   std::size_t size = text.size();
-  std::size_t i = mapAsciiRun(text.data(), size, text.data(), table_, first);
+  std::size_t i = mapAsciiRun(text.data(), size, text.data(), table_, asciiFirst_);
   if (i == size) {
     if (lower)
       noteCasedEnd(text, size);
@@ -328,48 +523,30 @@ void TCaseMappingFilter::map(std::string &text, std::string &held, bool fileEnd)
   std::size_t o = i;
   const auto *in = reinterpret_cast<const unsigned char *>(text.data());
   const utf8::CaseTable &characters = utf8::CaseTable::of(mapping_);
-  // Where the character path hands back to the block path after a block it
-  // could not take.
-  std::size_t blocksFrom = 0;
   while (i < size) {
+    if (asciiFirst_) {
+      Block block;
+      if (size - i >= blockSize) {
+        block = mapBlock(in + i, out + o);
+      } else {
+        // The end of the text, in a block of its own: the NUL bytes after
+        // it are ASCII and are not taken.
+        unsigned char last[blockSize] = {};
+        std::memcpy(last, in + i, size - i);
+        block = mapBlock(last, out + o);
+        block.taken = std::min(block.taken, size - i);
+        block.trouble = block.taken < size - i;
+      }
+      i += block.taken;
+      o += block.taken;
+      if (!block.trouble)
+        continue;
+    }
+    // One character the block path leaves alone.
     const unsigned char c = in[i];
-    if (first && i >= blocksFrom && i + 18 <= size) {
-      if (std::size_t taken = mapBlock(in + i, out + o)) {
-        i += taken;
-        o += taken;
-        continue;
-      }
-      blocksFrom = i + 16;
-    }
-    if (c < 0x80) {
-#if defined(__SSE2__)
-      if (first && i + 16 <= size) {
-        // The ASCII up to the next other byte, sixteen bytes at a time: all
-        // sixteen are mapped (a byte of 128 or more is no letter and stays)
-        // and as many kept as come before that byte.
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
-        const __m128i inRange =
-            _mm_cmplt_epi8(_mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(first - 128))),
-                           _mm_set1_epi8(-128 + 26));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + o),
-                         _mm_xor_si128(v, _mm_and_si128(inRange, _mm_set1_epi8(0x20))));
-        const int high = _mm_movemask_epi8(v);
-        const std::size_t run = high ? static_cast<std::size_t>(__builtin_ctz(high)) : 16;
-        i += run;
-        o += run;
-        continue;
-      }
-#endif
-      out[o++] = static_cast<char>(table_[c]);
-      ++i;
-      continue;
-    }
     char32_t cp;
-    std::size_t n;
-    if (c >= 0xC2 && c <= 0xDF && i + 1 < size && (in[i + 1] & 0xC0) == 0x80) {
-      cp = (static_cast<char32_t>(c & 0x1F) << 6) | (in[i + 1] & 0x3F);
-      n = 2;
-    } else if (!(n = utf8::decodeSequence(in + i, size - i, cp))) {
+    std::size_t n = c < 0x80 ? 0 : utf8::decodeSequence(in + i, size - i, cp);
+    if (!n) {
       out[o++] = static_cast<char>(table_[c]);
       ++i;
       continue;

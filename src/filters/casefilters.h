@@ -7,6 +7,8 @@
 #include "filters/charactercarry.h"
 
 #include <array>
+#include <atomic>
+#include <bit>
 #include <cstdint>
 #include <memory>
 #include <random>
@@ -62,30 +64,62 @@ private:
 // Maps every character by one case mapping: ASCII runs on the fastest path
 // the table allows, then bytes by the table and sequences by Unicode.
 class TCaseMappingFilter : public TCaseFilter {
+public:
+  // Whether filters made from now on may use the processor's widest vectors
+  // where it has them; the narrower path gives the same output (tests run
+  // both).
+  static void allowWideVectors(bool allowed);
+
 protected:
   explicit TCaseMappingFilter(utf8::CaseMapping mapping);
   void map(std::string &text, std::string &held, bool fileEnd) override;
   void takeTables() override;
 
 private:
-  // Maps the 16 bytes at `in` (a character other than ASCII starts there;
-  // two more bytes may be read) to `out` at once when they are ASCII and
-  // two-byte characters that map to two bytes, or characters of scripts
-  // without case between ASCII that stays; returns how many bytes it took
-  // (to a character's end), 0 when they need the character path.
-  std::size_t mapBlock(const unsigned char *in, char *out) const;
+  static constexpr std::size_t blockSize = 64;
+  struct Block {
+    std::size_t taken; // bytes mapped, up to a character's end
+    bool trouble;      // the character after them needs the character path
+  };
+  // Maps the 64 bytes at `in` to `out` at once as far as they are ASCII,
+  // two-byte characters whose mapping is two bytes too, and three-byte
+  // characters of blocks the mapping keeps (scripts without case). A
+  // character that the block's end cuts is left for the next block.
+  Block mapBlock(const unsigned char *in, char *out) const;
+  // The same in one vector of 64 bytes, where the processor has them.
+  Block mapBlockWide(const unsigned char *in, char *out) const;
 
   utf8::CaseMapping mapping_;
   ByteTable table_{};
-  // Set when the table changes nothing but the ASCII letters a-z (or A-Z)
-  // among the bytes below 128: ASCII runs then take a word-at-a-time path.
-  enum class AsciiPath { None, Upper, Lower } asciiPath_ = AsciiPath::None;
+  // 'a' (upper case) or 'A' (lower case) when the table changes nothing but
+  // those 26 ASCII letters among the bytes below 128: ASCII then takes the
+  // vector paths. 0 otherwise.
+  unsigned char asciiFirst_ = 0;
   // For the block path: the two bytes of each two-byte character's mapping
   // when that is two bytes too (0 where not, or where the character needs
-  // its context), and the lead bytes of three-byte characters whose whole
-  // range the mapping keeps (scripts without case), keptLow_ to keptHigh_.
-  std::array<std::uint16_t, 0x800> twoByte_{};
+  // its context); a bit for each block of 64 three-byte code points that the
+  // mapping keeps, indexed by the low bits of the first two bytes; and the
+  // lead bytes whose every character it keeps, keptLow_ to keptHigh_.
+  std::array<std::uint16_t, 0x4000> twoByte_{};
+  // A two-byte character's entry, from its bytes as they lie in memory: the
+  // low bits of both, so one mask finds it and the entries of one second
+  // byte share a cache line.
+  static std::size_t twoByteIndex(std::uint16_t bytes) {
+    if constexpr (std::endian::native == std::endian::little)
+      return bytes & 0x3F1Fu;
+    else
+      return ((bytes >> 8) & 0x1Fu) | ((bytes & 0x3Fu) << 8);
+  }
+  std::array<std::uint64_t, 16> keptThreeByte_{};
   unsigned char keptLow_ = 0, keptHigh_ = 0;
+  bool blockTablesMade_ = false;
+  // The mapping of the two-byte characters as tables for the vectors of 64
+  // bytes: for each pair of lead bytes (0xC0 and 0xC1, 0xC2 and 0xC3, ...)
+  // 128 second bytes, then 128 lead bytes (0 where the block path cannot
+  // map the character), by the lead's low bit and the second byte's six.
+  alignas(64) std::array<std::array<unsigned char, 256>, 16> pairTables_{};
+  bool wideVectors_ = false; // the processor has them, and they are allowed
+  static std::atomic<bool> wideVectorsAllowed;
 };
 
 class TConvertToLowerCase : public TCaseMappingFilter {

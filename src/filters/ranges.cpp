@@ -1,6 +1,7 @@
 #include "filters/ranges.h"
 
 #include "classlib/exceptions.h"
+#include "classlib/utf8.h"
 #include "engine/subchain.h"
 
 #include <algorithm>
@@ -11,10 +12,10 @@ namespace marrowen {
 
 TRemoveColumns::TRemoveColumns(LocateRange range) : range_(range) {}
 
-void TRemoveColumns::columnsOf(std::size_t length, std::size_t &begin, std::size_t &end) const {
+void TRemoveColumns::columnsOf(std::string_view line, std::size_t &begin, std::size_t &end) const {
   // 64 bits hold every sum of two 32-bit values and a line length, so no
   // range computation can overflow.
-  const auto len = static_cast<std::int64_t>(length);
+  const auto len = static_cast<std::int64_t>(utf8::characterCount(line));
   const std::int64_t a = range_.a;
   const std::int64_t b = range_.b;
   std::int64_t start = a;
@@ -43,14 +44,15 @@ void TRemoveColumns::columnsOf(std::size_t length, std::size_t &begin, std::size
   }
   count = std::max<std::int64_t>(count, 0);
   const std::int64_t first = std::min(start - 1, len);
-  begin = static_cast<std::size_t>(first);
-  end = static_cast<std::size_t>(std::min(first + count, len));
+  begin = utf8::characterOffset(line, static_cast<std::size_t>(first));
+  end = begin + utf8::characterOffset(line.substr(begin),
+                                      static_cast<std::size_t>(std::min(count, len - first)));
 }
 
 void TRemoveColumns::processLine(std::string_view lineEnd) {
   std::size_t begin = 0;
   std::size_t end = 0;
-  columnsOf(currentLine_.size(), begin, end);
+  columnsOf(currentLine_, begin, end);
   if (begin == end) {
     passOnLine(currentLine_, lineEnd);
     return;
@@ -62,7 +64,7 @@ void TRemoveColumns::processLine(std::string_view lineEnd) {
 void TSelectColumns::processLine(std::string_view lineEnd) {
   std::size_t begin = 0;
   std::size_t end = 0;
-  columnsOf(currentLine_.size(), begin, end);
+  columnsOf(currentLine_, begin, end);
   sendWithSubfilteredPart(begin, end, lineEnd, out_);
 }
 

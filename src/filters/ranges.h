@@ -24,19 +24,20 @@ struct LocateRange {
   std::int32_t b = 1;
 };
 
-// Deletes a range of columns (bytes of the line without its line end) from
-// every line. A range reaching before column 1 or past the end of the line
-// is cut to the line; an empty or negative range deletes nothing. A method
-// outside 0 .. 4 counts as method 1.
+// Deletes a range of columns (characters of the line without its line end:
+// a valid UTF-8 sequence is one, every other byte one) from every line. A
+// range reaching before column 1 or past the end of the line is cut to the
+// line; an empty or negative range deletes nothing. A method outside 0 .. 4
+// counts as method 1.
 class TRemoveColumns : public TBatchedLineFilter {
 public:
   explicit TRemoveColumns(LocateRange range);
   void processLine(std::string_view lineEnd) override;
 
 protected:
-  // The byte offsets of the range in a line of `length` bytes:
-  // [begin, end), within the line.
-  void columnsOf(std::size_t length, std::size_t &begin, std::size_t &end) const;
+  // The byte offsets of the range in `line`: [begin, end), within the line
+  // and never within a character.
+  void columnsOf(std::string_view line, std::size_t &begin, std::size_t &end) const;
 
   LocateRange range_;
   std::string out_;

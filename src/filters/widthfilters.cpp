@@ -45,9 +45,10 @@ void TGenericWidthFilter::passOnPadded(std::int64_t leading, std::int64_t traili
 }
 
 void TPadLines::processLine(std::string_view lineEnd) {
-  if (lineLength() < width_) {
+  const std::int64_t length = lineLength();
+  if (length < width_) {
     ++changed_;
-    passOnPadded(0, width_ - lineLength(), lineEnd);
+    passOnPadded(0, width_ - length, lineEnd);
     return;
   }
   passOnLine(currentLine_, lineEnd);
@@ -58,13 +59,14 @@ std::string TPadLines::getStatistics() {
 }
 
 void TForceLineWidth::processLine(std::string_view lineEnd) {
-  if (lineLength() < width_) {
+  const std::int64_t length = lineLength();
+  if (length < width_) {
     ++changed_;
-    passOnPadded(0, width_ - lineLength(), lineEnd);
+    passOnPadded(0, width_ - length, lineEnd);
     return;
   }
-  if (lineLength() > width_) {
-    currentLine_.truncate(static_cast<std::size_t>(width_));
+  if (length > width_) {
+    cutToWidth();
     ++changed_;
   }
   passOnLine(currentLine_, lineEnd);
@@ -76,7 +78,7 @@ std::string TForceLineWidth::getStatistics() {
 
 void TTruncateWidth::processLine(std::string_view lineEnd) {
   if (lineLength() > width_) {
-    currentLine_.truncate(static_cast<std::size_t>(width_));
+    cutToWidth();
     ++changed_;
   }
   passOnLine(currentLine_, lineEnd);
@@ -87,18 +89,20 @@ std::string TTruncateWidth::getStatistics() {
 }
 
 void TCentreLines::processLine(std::string_view lineEnd) {
-  if (lineLength() < width_) {
+  const std::int64_t length = lineLength();
+  if (length < width_) {
     ++changed_;
-    passOnPadded((width_ - lineLength()) / 2, 0, lineEnd);
+    passOnPadded((width_ - length) / 2, 0, lineEnd);
     return;
   }
   passOnLine(currentLine_, lineEnd);
 }
 
 void TRightJustifyLines::processLine(std::string_view lineEnd) {
-  if (lineLength() < width_) {
+  const std::int64_t length = lineLength();
+  if (length < width_) {
     ++changed_;
-    passOnPadded(width_ - lineLength(), 0, lineEnd);
+    passOnPadded(width_ - length, 0, lineEnd);
     return;
   }
   passOnLine(currentLine_, lineEnd);
@@ -109,8 +113,8 @@ TInsertColumn::TInsertColumn(int column, std::string text)
 }
 
 void TInsertColumn::processLine(std::string_view lineEnd) {
-  const std::int64_t length = static_cast<std::int64_t>(currentLine_.size());
-  std::int64_t at; // bytes of the line before the text
+  const auto length = static_cast<std::int64_t>(utf8::characterCount(currentLine_));
+  std::int64_t at; // characters of the line before the text
   if (column_ < 1)
     at = std::max<std::int64_t>(std::int64_t{column_} + length, 0);
   else if (column_ > length)
@@ -120,7 +124,7 @@ void TInsertColumn::processLine(std::string_view lineEnd) {
   const std::string expanded = hasVariables_ ? substituteVariables(text_) : std::string();
   const std::string &text = hasVariables_ ? expanded : text_;
   // The text may hold line ends of its own: the whole goes on as text.
-  currentLine_.insert(static_cast<std::size_t>(at), text);
+  currentLine_.insert(utf8::characterOffset(currentLine_, static_cast<std::size_t>(at)), text);
   currentLine_.append(lineEnd);
   passOnText(currentLine_);
 }

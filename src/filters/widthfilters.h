@@ -1,5 +1,6 @@
 #pragma once
 
+#include "classlib/utf8.h"
 #include "filters/batchedlines.h"
 
 #include <cstdint>
@@ -8,7 +9,8 @@
 namespace marrowen {
 
 // Line filters that change each line on its own and keep its line end.
-// Padding uses spaces.
+// Padding uses spaces. Widths and columns count characters: a valid UTF-8
+// sequence is one, every other byte one, and none is ever cut.
 
 // The widest tab or wrap width, and the widest number the number dialog
 // offers: a line of that many bytes is far beyond any text a person reads.
@@ -25,8 +27,14 @@ public:
   std::int64_t changedLines() const { return changed_; }
 
 protected:
-  // The length of the current line.
-  std::int64_t lineLength() const { return static_cast<std::int64_t>(currentLine_.size()); }
+  // The characters of the current line.
+  std::int64_t lineLength() const {
+    return static_cast<std::int64_t>(utf8::characterCount(currentLine_));
+  }
+  // Cuts the current line after its first `width_` characters.
+  void cutToWidth() {
+    currentLine_.truncate(utf8::characterOffset(currentLine_, static_cast<std::size_t>(width_)));
+  }
   // The current line between `leading` and `trailing` spaces, then its line
   // end.
   void passOnPadded(std::int64_t leading, std::int64_t trailing, std::string_view lineEnd);
@@ -53,7 +61,7 @@ public:
   std::string getStatistics() override;
 };
 
-// Longer lines keep their first bytes up to the width.
+// Longer lines keep their first characters up to the width.
 class TTruncateWidth : public TGenericWidthFilter {
 public:
   using TGenericWidthFilter::TGenericWidthFilter;
@@ -79,8 +87,8 @@ public:
 
 // Inserts a text into every line at a column. Columns count from 1; a column
 // past the end appends; 0 and below count back from the end of the line (0
-// appends, -1 goes before the last byte) and stop at its start. The text's
-// @NAME variables are expanded for every line.
+// appends, -1 goes before the last character) and stop at its start. The
+// text's @NAME variables are expanded for every line.
 class TInsertColumn : public TBatchedLineFilter {
 public:
   TInsertColumn(int column, std::string text);

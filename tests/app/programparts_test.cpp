@@ -1005,11 +1005,13 @@ TEST_F(WholeProgram, MovingToAnotherFilterTakesTheLastOnesTextsFromTheBar) {
 // code page, after its list window is made anew.
 TEST_F(WholeProgram, TheCommandLinesErrorStaysOnTheBarInTheCodePage) {
   newList()->saveFilterListAs(dir.file("normal.fll"));
-  installCommandLine({"/AS=", "/G"});
+  // The list's own error, a search with nothing to find, is all it shows.
+  installCommandLine({"/S=", "/R=x", "/G"});
   main.reset();
-  writeFile(dir.file("Languages/English.ini"), "[global]\r\n4100=Nichts ausgew\\344hlt\r\n");
+  writeFile(dir.file("Languages/English.ini"), "[global]\r\n9540=Kein Suchtext f\\374r '%s'\r\n");
   startMain();
-  EXPECT_EQ(main->statusText().toStdString(), "Nichts ausgewählt");
+  EXPECT_TRUE(main->statusText().startsWith(QStringLiteral("Kein Suchtext für '")))
+      << main->statusText().toStdString();
   EXPECT_TRUE(main->statusIsError());
 }
 

@@ -144,6 +144,27 @@ TEST(IniFile, WritesThroughAndDropsOnePairOfMatchingQuotes) {
   EXPECT_EQ(readFile(dir.file("a.ini")), "[t]\nn=-5\n");
 }
 
+// A file the user made read-only, in a folder that would let it be replaced,
+// is not written: the change is refused, kept, and saved once it may be.
+TEST(IniFile, AFileMadeReadOnlyIsLeftAsItIs) {
+  TempFolder dir;
+  const std::string file = dir.file("a.ini");
+  writeFile(file, "[s]\nk=v\n");
+  ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+  struct stat before {};
+  ASSERT_EQ(::stat(file.c_str(), &before), 0);
+  TIniFile ini(file);
+  EXPECT_THROW(ini.WriteString("s", "n", "new"), EFCreateError);
+  struct stat after {};
+  ASSERT_EQ(::stat(file.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(readFile(file), "[s]\nk=v\n");
+  EXPECT_EQ(ini.ReadString("s", "n", ""), "new");
+  ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+  ini.WriteString("s", "m", "more");
+  EXPECT_EQ(readFile(file), "[s]\nk=v\nn=new\nm=more\n");
+}
+
 TEST(IniFile, BareNameLivesInTheSettingsFolderMadeOnFirstWrite) {
   TempFolder dir;
   SettingsStore &store = SettingsStore::global();

@@ -166,6 +166,7 @@ TEST(SettingsStore, ADamagedLineCostsThatLineOnly) {
     const char *name;
     std::string damage;
     bool keyName = false;
+    int line = 4;
   };
   const Case cases[] = {
       {"unterminated text", "\"b\"=\"two\n"},
@@ -176,6 +177,11 @@ TEST(SettingsStore, ADamagedLineCostsThatLineOnly) {
       {"bad escape", "\"b\"=\"a\\qb\"\n"},
       {"unclosed key", "[Software\\Other\n", true},
       {"key without its bracket", "Software\\Other]\n", true},
+      // Where a key name stands, over values, a line that is no value: the
+      // lines under it must not become values of the key above.
+      {"key without its brackets", "\nSoftware\\Other\n", true, 5},
+      {"key typed over", "\n\"\xe9\xe9\xe9\n", true, 5},
+      {"value after a blank line", "\nb=2\n", false, 5},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -191,7 +197,8 @@ TEST(SettingsStore, ADamagedLineCostsThatLineOnly) {
     EXPECT_EQ(store.readString("Software\\Later", "d", ""), "four");
     ASSERT_EQ(reports.messages.size(), 1u) << "reported once";
     EXPECT_NE(reports.messages[0].find(file), std::string::npos);
-    EXPECT_NE(reports.messages[0].find("line 4"), std::string::npos) << reports.messages[0];
+    EXPECT_NE(reports.messages[0].find("line " + std::to_string(c.line)), std::string::npos)
+        << reports.messages[0];
     EXPECT_EQ(readFile(file + ".damaged"), text) << "the damaged file is kept";
     // The store goes on working; its next save drops a damaged value and
     // keeps what is under a damaged key name as it was.
@@ -207,7 +214,8 @@ TEST(SettingsStore, ADamagedLineCostsThatLineOnly) {
     // Mended by hand, the lines under the name are read again.
     if (c.keyName) {
       std::string mended = saved;
-      mended.replace(mended.find(c.damage), c.damage.size(), "[Software\\Other]\n");
+      const std::string name = c.damage.substr(c.damage.front() == '\n');
+      mended.replace(mended.find(name), name.size(), "[Software\\Other]\n");
       writeFile(file, mended);
       EXPECT_EQ(SettingsStore(file).readString("Software\\Other", "c", ""), "three");
     }
@@ -631,4 +639,27 @@ TEST(SettingsStore, UnsavedChangesAreMadeAgainOnWhatAnotherProcessSaved) {
   SettingsStore after(blocked);
   EXPECT_EQ(after.readString(key, "theirs", ""), "2");
   EXPECT_EQ(after.readInteger(key, "tries", 0), 2);
+}
+
+// Some editors begin a UTF-8 file with a byte-order mark the user never sees:
+// the first key or section must still be read, and the file written back
+// whole.
+TEST(SettingsStore, AByteOrderMarkAnEditorAddedHidesNothing) {
+  Reports reports;
+  TempFolder folder;
+  const std::string mark = "\xEF\xBB\xBF";
+  const std::string file = folder.file("settings.ini");
+  writeFile(file, mark + "[SOFTWARE\\Ostrevan\\Marrowen]\r\n\"editor\"=\"kate\"\r\n");
+  SettingsStore store(file);
+  EXPECT_EQ(store.readString(key, "editor", ""), "kate");
+  EXPECT_TRUE(store.writeBool(key, "showTips", false));
+  EXPECT_EQ(SettingsStore(file).readString(key, "editor", ""), "kate");
+  EXPECT_TRUE(reports.messages.empty()) << reports.messages[0];
+
+  const std::string ini = folder.file("form.ini");
+  writeFile(ini, mark + "[Form]\r\nNormPos=1,2,3,4\r\n");
+  TIniFile form(ini);
+  EXPECT_EQ(form.ReadString("Form", "NormPos", ""), "1,2,3,4");
+  form.WriteString("form", "NormPos", "5,6,7,8");
+  EXPECT_EQ(readFile(ini), mark + "[Form]\r\nNormPos=5,6,7,8\r\n");
 }

@@ -267,11 +267,20 @@ TEST(FormPlacement, LinksJoinSavingAndRestoringInTheSettingsStore) {
       IniWriteString(link.IniObject(), (link.RootSection() + "Recent").toStdString(), "Item_1",
                      "\"quoted\"");
     };
-    link.OnLoad = [&] { ++loads; };
+    // A link may go, or another join, while the links are called.
+    auto gone = std::make_unique<TIniLink>();
+    gone->SetStorage(placed.placement);
+    TIniLink late;
+    link.OnLoad = [&] {
+      ++loads;
+      gone.reset();
+    };
+    late.OnSave = [&] { ++saves; };
     placed.form.show();
+    late.SetStorage(placed.placement);
     placed.form.close();
     EXPECT_EQ(loads, 1);
-    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(saves, 2);
   }
   EXPECT_EQ(store.readString("Software\\PlacementTest\\Main", "ShowCmd", ""), "1");
   EXPECT_EQ(store.readString("Software\\PlacementTest\\Main\\Recent", "Item_1", ""), "\"quoted\"");
@@ -348,6 +357,26 @@ TEST(FormPlacement, TheFrameGetsAndKeepsTheStoredRectangleWhateverItsMargins) {
     EXPECT_EQ(tracker.seen(framed(QRect(101, 120, 798, 575), normalMargins)), std::nullopt);
     tracker.settled();
     EXPECT_EQ(tracker.normalFrame(framed(QRect(101, 120, 798, 575), normalMargins)), stored);
+  }
+  {
+    SCOPED_TRACE("framed seconds late by a busy window manager, moved as it settles");
+    WindowFrameTracker tracker;
+    const QRect stored(300, 200, 400, 300);
+    tracker.place(stored, unframed);
+    EXPECT_EQ(tracker.seen(framed(stored, QMargins())), (Placing{stored, true}));
+    for (int tenth = 0; tenth < 25; ++tenth)
+      ASSERT_TRUE(tracker.tick());
+    // Framed at last: the window is made the size that fits the frame.
+    EXPECT_EQ(tracker.seen(framed(stored, normalMargins)),
+              (Placing{QRect(301, 220, 398, 275), false}));
+    // Moved by the user before it settles, maximized once it has: the
+    // user's rectangle is the normal one.
+    const QRect moved(401, 250, 398, 275);
+    EXPECT_EQ(tracker.seen(framed(moved, normalMargins)), std::nullopt);
+    for (int tenth = 0; tracker.tick(); ++tenth)
+      ASSERT_LT(tenth, 10);
+    EXPECT_EQ(tracker.seen(framed(moved, normalMargins)), std::nullopt);
+    EXPECT_EQ(tracker.normalFrame(maximized(moved)), moved + normalMargins);
   }
 }
 

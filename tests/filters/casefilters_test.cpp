@@ -1,5 +1,6 @@
 #include "filters/casefilters.h"
 
+#include "classlib/scopeexit.h"
 #include "classlib/utf8.h"
 
 #include "engine/escapes.h"
@@ -51,9 +52,11 @@ TEST(CaseFilters, UpperAndLowerFollowTheCodePageForEveryByte) {
             "E \xc9T\xc9 Z{");
 }
 
-// The filters' block and character paths against the whole-text mapping,
-// over random mixes of ASCII, two- and three-byte letters, scripts without
-// case, letters whose mapping is longer, sigmas and stray bytes.
+// The filters' block and character paths (with the widest vectors the
+// processor has, and without) against the whole-text mapping, over random
+// mixes of ASCII, two- and three-byte letters of several lead bytes, scripts
+// without case, letters whose mapping is longer or changes its lead byte,
+// sigmas, overlong forms, surrogates and stray bytes.
 TEST(CaseFilters, UpperAndLowerAgreeWithTheWholeTextMappingOnRandomText) {
   const char *pieces[] = {"a",
                           "Z",
@@ -62,14 +65,25 @@ TEST(CaseFilters, UpperAndLowerAgreeWithTheWholeTextMappingOnRandomText) {
                           "\xc3\xa9",
                           "\xc3\x89",
                           "\xc3\x9f",
+                          "\xc3\xbf",
+                          "\xc4\xb1",
+                          "\xc5\x82",
+                          "\xc2\xb5",
                           "\xd0\xb6",
                           "\xd0\x96",
+                          "\xd1\x8f",
                           "\xce\xa3",
+                          "\xcf\x82",
                           "\xce\x90",
                           "\xe4\xb8\xad",
                           "\xe3\x81\x82",
+                          "\xe2\x80\x94",
                           "\xe2\x93\x90",
+                          "\xe1\xba\x9e",
                           "\xf0\x90\x90\xa8",
+                          "\xe0\x80\xaf",
+                          "\xed\xa0\x80",
+                          "\xc1\xbf",
                           "\xc0",
                           "\xe9",
                           "\x80",
@@ -80,21 +94,25 @@ TEST(CaseFilters, UpperAndLowerAgreeWithTheWholeTextMappingOnRandomText) {
                           "\r\n"};
   std::mt19937 random(54);
   const auto tables = charTables();
-  for (int round = 0; round < 300; ++round) {
-    std::string text;
-    const int runs = 1 + static_cast<int>(random() % 60);
-    for (int k = 0; k < runs; ++k) {
-      const char *piece = pieces[random() % std::size(pieces)];
-      for (int repeat = 1 + static_cast<int>(random() % 8); repeat > 0; --repeat)
-        text += piece;
-    }
-    for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{37}}) {
-      ASSERT_EQ(runInChunks(factory<TConvertToUpperCase>(), text, cut),
-                utf8::upperCase(text, *tables))
-          << testing::printable(text) << " cut " << cut;
-      ASSERT_EQ(runInChunks(factory<TConvertToLowerCase>(), text, cut),
-                utf8::lowerCase(text, *tables))
-          << testing::printable(text) << " cut " << cut;
+  const ScopeExit allowAgain{[] { TCaseMappingFilter::allowWideVectors(true); }};
+  for (bool wide : {true, false}) {
+    TCaseMappingFilter::allowWideVectors(wide);
+    for (int round = 0; round < 300; ++round) {
+      std::string text;
+      const int runs = 1 + static_cast<int>(random() % 60);
+      for (int k = 0; k < runs; ++k) {
+        const char *piece = pieces[random() % std::size(pieces)];
+        for (int repeat = 1 + static_cast<int>(random() % 8); repeat > 0; --repeat)
+          text += piece;
+      }
+      for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{37}}) {
+        ASSERT_EQ(runInChunks(factory<TConvertToUpperCase>(), text, cut),
+                  utf8::upperCase(text, *tables))
+            << testing::printable(text) << " cut " << cut << (wide ? " wide" : "");
+        ASSERT_EQ(runInChunks(factory<TConvertToLowerCase>(), text, cut),
+                  utf8::lowerCase(text, *tables))
+            << testing::printable(text) << " cut " << cut << (wide ? " wide" : "");
+      }
     }
   }
 }

@@ -13,6 +13,8 @@
 #include "filters/layoutfilters.h"
 #include "filters/linefilters.h"
 #include "filters/mailfilters.h"
+#include "filters/ranges.h"
+#include "filters/selected_run.h"
 #include "filters/widthfilters.h"
 #include "support/chunk_harness.h"
 #include "support/filter_fixtures.h"
@@ -20,12 +22,15 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 namespace marrowen {
 namespace {
 
 using testing::factory;
 using testing::FilterFactory;
 using testing::runInChunks;
+using testing::withBracketRun;
 
 struct Named {
   const char *name;
@@ -92,6 +97,84 @@ TEST(Utf8Corpus, CaseAndUnicodeConversionAgreeWithPython) {
     EXPECT_EQ(runInChunks(factory<TConvertToUpperCase>(), corpus, cut), *upper) << cut;
     EXPECT_EQ(runInChunks(factory<TConvertToLowerCase>(), corpus, cut), *lower) << cut;
     EXPECT_EQ(runInChunks(factory<TANSItoUnicode>(), corpus, cut), *utf16) << cut;
+  }
+}
+
+// `line` with each character that is not ASCII (a valid UTF-8 sequence, or
+// a byte outside one) written as one ASCII byte that `line` and `reserved`
+// do not hold, and the characters those bytes stand for.
+std::pair<std::string, std::map<char, std::string>> oneBytePerCharacter(std::string_view line,
+                                                                        std::string_view reserved) {
+  std::string stand;
+  std::map<char, std::string> meaning;
+  std::map<std::string, char> chosen;
+  char next = 1;
+  for (std::size_t i = 0; i < line.size();) {
+    const std::size_t n = utf8::characterLength(line.substr(i));
+    const std::string character(line.substr(i, n));
+    i += n;
+    if (static_cast<unsigned char>(character[0]) < 0x80) {
+      stand += character;
+      continue;
+    }
+    if (!chosen.count(character)) {
+      while (next == '\t' || next == '\n' || next == '\r' || next == ' ' ||
+             (next >= 'a' && next <= 'z') || line.find(next) != std::string_view::npos ||
+             reserved.find(next) != std::string_view::npos)
+        ++next;
+      chosen[character] = next;
+      meaning[next] = character;
+      ++next;
+    }
+    stand += chosen[character];
+  }
+  return {stand, meaning};
+}
+
+// The width and column filters count a UTF-8 character as one and never cut
+// it: over UTF-8 lines in many languages and over Windows-1252 lines, each
+// filter's output, however the text is cut, is what it makes of the same
+// lines with each character one ASCII byte, the characters then put back.
+TEST(Utf8Corpus, WidthAndColumnFiltersCountCharacters) {
+  std::vector<std::string> lines = testing::utf8CorpusLines();
+  const std::string windows1252 = testing::windows1252HighBytes();
+  for (std::size_t start = 0, end; start < windows1252.size(); start = end + 2) {
+    end = std::min(windows1252.find("\r\n", start), windows1252.size());
+    lines.push_back(windows1252.substr(start, end - start));
+  }
+  const std::string inserted = "|\xc3\xbc|";
+  std::vector<Named> filters = {
+      {"pad", factory<TPadLines>(40)},
+      {"force", factory<TForceLineWidth>(12)},
+      {"truncate", factory<TTruncateWidth>(7)},
+      {"centre", factory<TCentreLines>(50)},
+      {"right-justify", factory<TRightJustifyLines>(50)},
+  };
+  for (int column : {-3, 0, 5, 100})
+    filters.push_back({"insert column", factory<TInsertColumn>(column, inserted)});
+  for (int method = 0; method <= 4; ++method) {
+    const LocateRange range{method, method == 4 ? 9 : 4, method == 0 ? 9 : 3};
+    filters.push_back({"remove columns", factory<TRemoveColumns>(range)});
+    filters.push_back({"select columns", withBracketRun<TSelectColumns>(range)});
+  }
+  std::string utf8Text;
+  for (const std::string &line : testing::utf8CorpusLines())
+    utf8Text += line + "\n";
+  for (const Named &filter : filters) {
+    EXPECT_TRUE(utf8::isValid(runInChunks(filter.make, utf8Text, 1))) << filter.name;
+    std::string text, expected;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const std::string lineEnd = i % 2 ? "\r\n" : "\n";
+      text += lines[i] + lineEnd;
+      const auto [stand, meaning] = oneBytePerCharacter(lines[i], inserted + "[]");
+      for (char c : runInChunks(filter.make, stand + lineEnd, 0)) {
+        auto found = meaning.find(c);
+        expected += found == meaning.end() ? std::string(1, c) : found->second;
+      }
+    }
+    std::string whole;
+    EXPECT_TRUE(testing::isChunkInvariant(filter.make, text, &whole)) << filter.name;
+    EXPECT_EQ(whole, expected) << filter.name;
   }
 }
 

@@ -1,6 +1,7 @@
 #include "gridsupport/gridsequence.h"
 
 #include "grid/data/colrow.h"
+#include "grid/data/gridutils.h"
 #include "grid/editing/combo.h"
 #include "grid/editors/celleditors.h"
 #include "grid/widget/dgbasegrid.h"
@@ -11,7 +12,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
+#include <QMenu>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -258,6 +261,14 @@ public:
 
   Outcome play(const std::vector<Step> &steps) {
     Outcome out;
+    // A click can land on the date picker's month button, whose menu runs a
+    // loop of its own that no step drives: it is closed as a user would.
+    QTimer menuCloser;
+    QObject::connect(&menuCloser, &QTimer::timeout, [] {
+      if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget()))
+        menu->close();
+    });
+    menuCloser.start(50);
     for (std::size_t i = 0; i < steps.size(); ++i) {
       std::string failure;
       try {
@@ -1221,6 +1232,15 @@ private:
       return "the editor stands at (" + std::to_string(at.left()) + "," + std::to_string(at.top()) +
              "), off the current cell (" + std::to_string(g.Col()) + "," + std::to_string(g.Row()) +
              ")";
+    if (&c == &g.CheckControl() && g.GetCurrentDataRow() <= g.Rows() && !g.CellEditing()) {
+      const Variant cell = g.GetCell(g.GetCurrentDataCol(), g.GetCurrentDataRow());
+      const int shown = CheckStateOfValue(c.GetValue(), "");
+      const int held = cell.isEmpty() ? 2 : CheckStateOfValue(cell, "");
+      if (shown != held)
+        return "the check box shows state " + std::to_string(shown) + " over cell (" +
+               std::to_string(g.GetCurrentDataCol()) + "," + std::to_string(g.GetCurrentDataRow()) +
+               ") holding state " + std::to_string(held);
+    }
     if (&c == &g.EditControl()) {
       const std::string text = c.GetValue().toString();
       const std::string value = sig(g.GetCell(g.GetCurrentDataCol(), g.GetCurrentDataRow()));

@@ -31,7 +31,7 @@ form=""
 
 finish() {
     [ -n "$form" ] && kill "$form" 2>/dev/null
-    [ -n "$wm" ] && kill "$wm" 2>/dev/null
+    [ -n "$wm" ] && kill -CONT "$wm" 2>/dev/null && kill "$wm" 2>/dev/null
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
     wait 2>/dev/null
     rm -rf "$work"
@@ -161,6 +161,46 @@ run_kind() { # NAME NORMPOS SHOWCMD STATE
     done
 }
 
+# A busy window manager frames the window seconds after it shows: it still
+# gets its rectangle, and keeps it.
+busy_start() {
+    ini="$work/busy.ini"
+    printf '[PlacedForm]\nNormPos=300,200,700,500\nShowCmd=1\n' >"$ini"
+    kill -STOP "$wm"
+    start_form "$ini"
+    sleep 2
+    kill -CONT "$wm"
+    w=$(window)
+    await_frame "$w" 300,200,700,500
+    check "busy window manager: frame" 300,200,700,500 "$(frame_on_screen "$w")"
+    close_form
+    check "busy window manager: stored rectangle" 300,200,700,500 "$(stored "$ini" NormPos)"
+}
+
+# Made normal, moved by the user at once and maximized again: the rectangle
+# it was moved to is the one kept.
+moved_at_once() {
+    ini="$work/moved.ini"
+    printf '[PlacedForm]\nNormPos=300,200,700,500\nShowCmd=3\n' >"$ini"
+    start_form "$ini"
+    w=$(window)
+    await_state "$w" maximized
+    toggle_maximized "$w"
+    await_state "$w" normal
+    await_frame "$w" 300,200,700,500
+    inside_on_screen "$w"
+    xdotool mousemove $((X + 40)) $((Y - 8)) mousedown 1 sleep 0.1 mousemove_relative 50 25 \
+        sleep 0.1 mousemove_relative 50 25 sleep 0.1 mouseup 1
+    await_frame "$w" 400,250,800,550
+    check "moved at once: frame" 400,250,800,550 "$(frame_on_screen "$w")"
+    toggle_maximized "$w"
+    await_state "$w" maximized
+    close_form
+    check "moved at once: stored rectangle" 400,250,800,550 "$(stored "$ini" NormPos)"
+}
+
+busy_start
+moved_at_once
 run_kind normal 100,100,900,700 1 normal
 run_kind maximized 900,700,1260,1000 3 maximized
 run_kind minimized 500,400,860,700 2 minimized

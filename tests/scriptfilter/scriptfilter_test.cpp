@@ -152,10 +152,9 @@ TEST(ScriptFilter, EachLineCrossesInTheEncodingItCameInAndNothingIsLostUnsaid) {
                        "e!\n",
                        job),
             "2:OK\xe2\x82\xac\n5:CAF\xc9!\x80??\n7:STRASSE!\xe2\x82\xac\xd0\x96?\n");
-  const std::string corpus = testing::utf8Corpus();
-  EXPECT_EQ(
-      runInChunks(script("function processLine(line, EOL) { return line + EOL; }"), corpus, 7),
-      corpus);
+  const auto same = script("function processLine(line, EOL) { return line + EOL; }");
+  for (const std::string &text : {testing::utf8Corpus(), testing::windows1252HighBytes()})
+    EXPECT_EQ(runInChunks(same, text, 7), text);
   ASSERT_EQ(job.logLines.size(), 2u);
   EXPECT_NE(job.logLines[0].find("line 2 of [/tmp/input.txt] holds 2 character(s)"),
             std::string::npos)
@@ -440,11 +439,10 @@ TEST(ScriptFilter, AnEngineThatHoldsMoreThanItsBoundIsStopped) {
     std::string lines;
     for (int i = 0; i < 200; ++i)
       lines += "line\n";
-    const auto started = std::chrono::steady_clock::now();
+    // A bound that did not hold would end in the time-out's error instead.
     EXPECT_EQ(errorOf([&] { runInChunks(make, lines, 0); }),
               "The script filter 'Script: keeps everything' needed more than 32 MB of memory and "
               "was stopped");
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
   }
 }
 
@@ -465,11 +463,10 @@ TEST(ScriptFilter, AStopInterruptsARunningRoutine) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     job.terminate();
   });
-  const auto started = std::chrono::steady_clock::now();
+  // A stop that did not reach the routine would end in the time-out's error.
   std::string out;
   EXPECT_NO_THROW(out = runWithJob(make, "a\nb\n", job));
   stopper.join();
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
   EXPECT_EQ(out, "");
   EXPECT_TRUE(job.logLines.empty());
   EXPECT_TRUE(job.errors.empty());

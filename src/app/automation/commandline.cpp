@@ -7,6 +7,7 @@
 #include "app/main/mainform.h"
 #include "classlib/convert.h"
 #include "classlib/exceptions.h"
+#include "classlib/format.h"
 #include "classlib/program.h"
 #include "classlib/registry.h"
 #include "classlib/streams.h"
@@ -93,6 +94,7 @@ int TCommandLine::exitStatus() const { return errorReported_ ? 2 : jobFailed_ ? 
 
 void TCommandLine::resetCommandLineWindow() {
   pending_ = Pending();
+  asked_ = Asked();
   listFile_.clear();
   window_.resetFilterList();
   // A shown dialog would copy its own values back over these when it goes.
@@ -259,6 +261,7 @@ void TCommandLine::addEndOfLine(const std::string &parameter, const std::string 
 void TCommandLine::processParameter(const std::string &p) {
   if (isFileName(p)) {
     window_.testThenAdd(p);
+    asked_.files = true;
     window_.setLastSubfolders(subfolders_);
     if (!action_.empty())
       window_.setLastAction(action_);
@@ -321,6 +324,8 @@ void TCommandLine::processParameter(const std::string &p) {
     // A cut value would name another extension.
     if (length - 11 > TOutputObject::shortStringLength)
       return invalid(p);
+    if (asked_.fileOutput.empty())
+      asked_.fileOutput = p;
     if (output) {
       output->changeExtension = true;
       output->newExtension = copy(p, 12);
@@ -344,6 +349,7 @@ void TCommandLine::processParameter(const std::string &p) {
     if (length == 3)
       addBuiltIn('H', u[2]);
   } else if (u == "/INPUTCLIPBOARD") {
+    asked_.clipboardInput = true;
     if (input)
       input->inputFromFile = false;
   } else if (startsWith(u, "/I")) {
@@ -358,6 +364,7 @@ void TCommandLine::processParameter(const std::string &p) {
       output->keepStructure = length == 14 ? !output->keepStructure : u[14] == '+';
   } else if (startsWith(u, "/L=")) {
     listFile_ = copy(p, 4);
+    asked_.files = true;
     window_.processFile(listFile_);
   } else if (startsWith(u, "/LOG=")) {
   } else if (startsWith(u, "/M=")) {
@@ -374,11 +381,14 @@ void TCommandLine::processParameter(const std::string &p) {
     if (output)
       output->retainDate = length == 2 ? !output->retainDate : u[2] == '+';
   } else if (u == "/OUTPUTCLIPBOARD") {
+    asked_.clipboardOutput = true;
     if (output)
       output->outputToFile = TOutputObject::clipboard;
   } else if (startsWith(u, "/OUTPUTFOLDER=")) {
     if (length - 14 > TOutputObject::shortStringLength)
       return invalid(p);
+    if (asked_.fileOutput.empty())
+      asked_.fileOutput = p;
     if (output) {
       output->changeBaseDir = true;
       output->newBaseDir = copy(p, 15);
@@ -439,12 +449,36 @@ void TCommandLine::processParameter(const std::string &p) {
   }
 }
 
+std::vector<std::string> TCommandLine::contradictions() {
+  // A list exported from a window that reads the clipboard names its grid's
+  // files after "/INPUTCLIPBOARD" and runs on the clipboard, as the window does.
+  std::vector<std::string> texts;
+  const TInputObject *input = window_.inputNode();
+  if (input && !input->inputFromFile && asked_.files && !asked_.clipboardInput)
+    texts.push_back(Format("The filter list [%s] reads its input from the clipboard: the files "
+                           "named on the command line would not be read. Nothing was run",
+                           {window_.getFilterName()}));
+  const TOutputObject *output = window_.outputNode();
+  if (output && output->outputToFile == TOutputObject::clipboard && !asked_.fileOutput.empty() &&
+      !asked_.clipboardOutput)
+    texts.push_back(Format("The filter list [%s] writes its output to the clipboard, not to the "
+                           "files that %s asks for. Nothing was run",
+                           {window_.getFilterName(), asked_.fileOutput}));
+  return texts;
+}
+
 void TCommandLine::run() {
-  std::unique_ptr<TGenericInput> chain = window_.createFilters();
+  std::unique_ptr<TGenericInput> chain;
+  const std::vector<std::string> texts = contradictions();
+  for (const std::string &text : texts)
+    if (host_.logError)
+      host_.logError(text);
+  // The builder gives no chain only after showing why, which is all the
+  // user needs to see.
+  if (texts.empty())
+    chain = window_.createFilters();
   if (!chain) {
     errorReported_ = true;
-    if (host_.statusBarError)
-      host_.statusBarError(translate(4100, "Error - no filters have been specified"));
   } else {
     JobOptions options = host_.baseOptions;
     options.loggingOn = true;

@@ -78,6 +78,8 @@ private:
   void invalid(const std::string &parameter);
   void addEndOfLine(const std::string &parameter, const std::string &upper);
   bool addBuiltIn(char code, char letter);
+  // Why the list cannot do what the options asked of it, none when it can.
+  std::vector<std::string> contradictions();
   void run();
 
   FilterListTarget &window_;
@@ -86,6 +88,17 @@ private:
   std::string action_;
   Pending pending_;
   std::string listFile_;
+  // What the options asked of the current list, which a filter file it loads
+  // may contradict: a list that reads the clipboard ignores the
+  // files named, one that writes it ignores how files are to be written.
+  struct Asked {
+    bool files = false;
+    bool clipboardInput = false;
+    // The first option that only files written take ("/OUTPUTFOLDER=...").
+    std::string fileOutput;
+    bool clipboardOutput = false;
+  };
+  Asked asked_;
   bool quit_ = false;
   bool errorReported_ = false;
   bool jobFailed_ = false;

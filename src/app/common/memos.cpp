@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTextBlock>
+#include <QTextBlockUserData>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QThread>
@@ -43,6 +44,10 @@ public:
 
   // The bytes the memo was given; none once its text changed otherwise.
   std::optional<QByteArray> bytes;
+  // Their characters, counted once for the bytes at `counted` (the length
+  // panel asks again at every slice of a long text shown).
+  long long characters = 0;
+  std::pair<const char *, qsizetype> counted{nullptr, -1};
   // Counts the texts the memo is given, so that the filling of an older one stops.
   int text = 0;
   // While the memo takes the rest of a text: whether it was read-only before.
@@ -258,7 +263,11 @@ bool memoEdited(const QWidget *memo) {
   if (!document)
     return false;
   const MemoBinding *binding = MemoBinding::find(memo);
-  return document->isModified() || !binding || !binding->bytes;
+  if (!binding || !binding->bytes)
+    return true;
+  // While this file writes the bytes given, the document counts as modified
+  // until it is done; the text is the bytes all the same.
+  return binding->writing == 0 && document->isModified();
 }
 
 std::string memoBytes(const QWidget *memo) {
@@ -272,6 +281,20 @@ std::string memoBytes(const QWidget *memo) {
   return memoTextBytes(document->toPlainText());
 }
 
+namespace {
+
+// The characters of `text` beyond the Basic Multilingual Plane: each takes
+// two units of UTF-16.
+long long surrogatePairs(const QString &text) {
+  long long pairs = 0;
+  for (qsizetype i = 0; i + 1 < text.size(); ++i)
+    if (text[i].isHighSurrogate() && text[i + 1].isLowSurrogate())
+      ++pairs, ++i;
+  return pairs;
+}
+
+} // namespace
+
 MemoPosition memoCursorPosition(const QWidget *memo) {
   QTextCursor cursor;
   if (auto *plain = qobject_cast<const QPlainTextEdit *>(memo))
@@ -280,8 +303,64 @@ MemoPosition memoCursorPosition(const QWidget *memo) {
     cursor = rich->textCursor();
   else
     return {};
-  return {cursor.blockNumber() + 1, cursor.positionInBlock() + 1};
+  // A character beyond the Basic Multilingual Plane is one column, though
+  // two units of the document.
+  const QString before = cursor.block().text().left(cursor.positionInBlock());
+  return {cursor.blockNumber() + 1,
+          cursor.positionInBlock() + 1 - static_cast<int>(surrogatePairs(before))};
 }
+
+namespace {
+
+// The characters beyond the Basic Multilingual Plane in a document, two
+// UTF-16 units each but one character. Each block keeps its own count,
+// made again when its text changes, so a key typed in a long text recounts
+// its own line only.
+class PairCount : public QObject {
+public:
+  static long long of(const QTextDocument *document) {
+    for (QObject *child : document->children())
+      if (auto *count = dynamic_cast<PairCount *>(child))
+        return *count->total_;
+    return *(new PairCount(const_cast<QTextDocument *>(document)))->total_;
+  }
+
+private:
+  // A block's count, kept in the total while the block lives.
+  struct BlockPairs : QTextBlockUserData {
+    BlockPairs(long long pairs, std::shared_ptr<long long> total)
+        : pairs(pairs), total(std::move(total)) {
+      *this->total += pairs;
+    }
+    ~BlockPairs() override { *total -= pairs; }
+    long long pairs;
+    std::shared_ptr<long long> total;
+  };
+
+  explicit PairCount(QTextDocument *document) : QObject(document) {
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+      recount(block);
+    connect(document, &QTextDocument::contentsChange, this,
+            [this, document](int from, int, int added) {
+              const QTextBlock last = document->findBlock(from + added);
+              for (QTextBlock block = document->findBlock(from); block.isValid();
+                   block = block.next()) {
+                recount(block);
+                if (block == last)
+                  break;
+              }
+            });
+  }
+
+  void recount(QTextBlock block) {
+    // The old count leaves the total.
+    block.setUserData(new BlockPairs(surrogatePairs(block.text()), total_));
+  }
+
+  std::shared_ptr<long long> total_ = std::make_shared<long long>(0);
+};
+
+} // namespace
 
 MemoSize memoSize(const QWidget *memo) {
   const QTextDocument *document = memoDocument(memo);
@@ -289,10 +368,18 @@ MemoSize memoSize(const QWidget *memo) {
     return {};
   MemoSize size;
   const int blocks = document->blockCount();
-  if (!memoEdited(memo))
-    size.length = MemoBinding::find(memo)->bytes->size();
-  else
-    size.length = document->characterCount() - 1 + (blocks - 1);
+  if (!memoEdited(memo)) {
+    MemoBinding &binding = *MemoBinding::find(memo);
+    const QByteArray &bytes = *binding.bytes;
+    if (binding.counted != std::pair(bytes.constData(), bytes.size())) {
+      binding.characters = static_cast<long long>(utf8::characterCount(
+          std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+      binding.counted = {bytes.constData(), bytes.size()};
+    }
+    size.length = binding.characters;
+  } else {
+    size.length = document->characterCount() - 1 + (blocks - 1) - PairCount::of(document);
+  }
   size.lines = blocks;
   if (document->lastBlock().length() <= 1)
     --size.lines;

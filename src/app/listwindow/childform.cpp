@@ -193,6 +193,12 @@ void TByteMemo::prepareBytes(std::function<void()> ready) {
 
 bool TByteMemo::edited() const { return memoEdited(this); }
 
+void TchildForm::trialInputEdited() {
+  statusBarText({});
+  trialInputChanged_ = true;
+  setFilterHasChanged(true);
+}
+
 // ---------------------------------------------------------------------------
 // Construction
 
@@ -353,6 +359,9 @@ void TchildForm::buildPages() {
   filterHeading->setObjectName(QStringLiteral("filterHeading"));
   filterHeading->setStyleSheet(
       QStringLiteral("QLabel { background: grey; color: white; font-weight: bold; }"));
+  // However long the heading, it takes the panel's width and no more: its
+  // text would otherwise widen the panel and push the tree aside.
+  filterHeading->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   editorLayout->addWidget(filterHeading);
   blankPanel = new QWidget(editorSide);
   blankPanel->setObjectName(QStringLiteral("blankPanel"));
@@ -452,12 +461,10 @@ void TchildForm::buildTrialPage() {
   bindMemoStatus(trialInput, trialInputStatus);
   connect(trialInput, &QPlainTextEdit::textChanged, this, [this] {
     // A text the window fills in itself (a list loaded, the command line's
-    // new list) leaves the bar alone: what was said there still stands.
-    if (trialInput->edited()) {
-      statusBarText({});
-      trialInputChanged_ = true;
-      setFilterHasChanged(true);
-    }
+    // new list) leaves the bar alone: what was said there still stands. The
+    // commands that put a text there call trialInputEdited themselves.
+    if (trialInput->edited())
+      trialInputEdited();
     // Remove and Remove All act on this text, however it came.
     checkButtonsEnableStatus();
   });

@@ -322,6 +322,9 @@ private:
   bool inputFromFiles_ = false;
   bool trialRunning_ = false;
   bool trialInputChanged_ = false;
+  // The trial input holds a text the user changed or put there: it is run
+  // anew and saved with the list.
+  void trialInputEdited();
   ProcessingThread *trialJob_ = nullptr;
   int bulkDepth_ = 0;
   bool changingSelection_ = false;

@@ -404,7 +404,7 @@ void TchildForm::loadIntoAdhocInput(const std::string &file) {
   }
   Tabs->setCurrentWidget(trialSheet);
   trialInput->setBytes(bytes, translate(6770, "Trial Input"));
-  trialInputChanged_ = true;
+  trialInputEdited();
 }
 
 void TchildForm::PutsampleinTrialInputArea1Click() {
@@ -418,7 +418,7 @@ void TchildForm::PutsampleinTrialInputArea1Click() {
     loadIntoAdhocInput(found);
   } else {
     trialInput->setBytes(clipboardBytes(QApplication::clipboard()->text()));
-    trialInputChanged_ = true;
+    trialInputEdited();
   }
   Tabs->setCurrentWidget(trialSheet);
   layoutTrialArea();
@@ -427,7 +427,7 @@ void TchildForm::PutsampleinTrialInputArea1Click() {
 void TchildForm::MoveTrialOutputtoTrialInput1Click() {
   fieldChanged();
   trialInput->setBytes(trialOutput->bytes());
-  trialInputChanged_ = true;
+  trialInputEdited();
   trialOutput->setBytes({});
   Tabs->setCurrentWidget(trialSheet);
 }

@@ -43,6 +43,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -1229,9 +1230,34 @@ bool TmainForm::eventFilter(QObject *watched, QEvent *event) {
   // A non-empty hint of whatever the mouse is over shows in the status bar.
   if (event->type() == QEvent::StatusTip) {
     const QString tip = static_cast<QStatusTipEvent *>(event)->tip();
-    if (!tip.isEmpty())
+    if (!tip.isEmpty()) {
       statusBarText(tip);
+      if (beforeMenus_)
+        beforeMenus_->hint = tip;
+    }
     return watched != this ? false : true;
+  }
+  // Menu items' hints last only while their menus are open: when the last
+  // menu closes, however, the bar shows again what it showed before, unless
+  // something other than a hint wrote to it meanwhile. A chosen item writes
+  // its own text after its menu has closed.
+  if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) &&
+      qobject_cast<QMenu *>(watched)) {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const bool anotherOpen = std::any_of(windows.begin(), windows.end(), [watched](QWidget *w) {
+      return w != watched && w->isVisible() && qobject_cast<QMenu *>(w);
+    });
+    if (!anotherOpen && event->type() == QEvent::Show) {
+      beforeMenus_ = BeforeMenus{status_->text(), statusError_, {}};
+    } else if (!anotherOpen && beforeMenus_) {
+      const BeforeMenus before = *std::exchange(beforeMenus_, std::nullopt);
+      if (!before.hint.isEmpty() && !statusError_ && status_->text() == before.hint) {
+        if (before.error)
+          statusBarError(before.text);
+        else
+          statusBarText(before.text);
+      }
+    }
   }
   return QMainWindow::eventFilter(watched, event);
 }

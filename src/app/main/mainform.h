@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -228,6 +229,14 @@ private:
   QMdiArea *area_;
   QLabel *status_;
   bool statusError_ = false;
+  // What the status bar showed when the first of the open menus opened, and
+  // the last hint written there since.
+  struct BeforeMenus {
+    QString text;
+    bool error = false;
+    QString hint;
+  };
+  std::optional<BeforeMenus> beforeMenus_;
   bool settingsTroubleShown_ = false;
   TKitTrayIcon *tray_ = nullptr;
   QMenu *taskMenu_ = nullptr;

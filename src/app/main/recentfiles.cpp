@@ -31,9 +31,12 @@ void TRecentStrings::SetCapacity(int value) {
   changed();
 }
 
+// File names here differ in letter case as they are spelt: two names are one
+// entry only when they are the same bytes, else the list would name, and the
+// menu open, another file than the one the user used.
 int TRecentStrings::IndexOf(const std::string &text) const {
   for (int i = 0; i < Count(); ++i)
-    if (sameText(entries_[static_cast<std::size_t>(i)].text, text))
+    if (entries_[static_cast<std::size_t>(i)].text == text)
       return i;
   return -1;
 }

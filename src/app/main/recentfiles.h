@@ -16,8 +16,8 @@ class TCustomIniFile;
 
 // The recent filter files, newest first (mode 0) or oldest first (mode 1),
 // never more than Capacity entries; each entry carries an integer the caller
-// may attach. Texts match ignoring letter case, and an entry keeps the
-// spelling it was first added with.
+// may attach. Texts match as the same bytes: file names that differ in
+// letter case name different files.
 class TRecentStrings {
 public:
   struct Entry {

@@ -237,6 +237,11 @@ public:
 
   virtual void MoveTopLeft(std::int32_t aLeft, std::int32_t aTop);
   virtual void ScrollDataInfo(int dx, int dy, const TGridDrawInfo &info);
+  // Moves the pixels of an area of the window; every scroll of the cells
+  // goes through it.
+  void ScrollPixels(int dx, int dy, const QRect &area);
+  // After pixels moved: what children drew over them moved along.
+  virtual void PixelsScrolled(int, int, const QRect &) {}
   virtual void TopLeftMoved(TGridCoord oldTopLeft);
   virtual void CalcSizingState(int x, int y, TGridState &state, std::int32_t &index, int &sizingPos,
                                int &sizingOfs, const TGridDrawInfo &fixedInfo);

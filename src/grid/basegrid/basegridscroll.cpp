@@ -178,7 +178,7 @@ void TCustomGrid_dg::AdjustSize(std::int32_t index, std::int32_t amount, bool ro
     else
       area.Left = from.Left;
     if (!IsRectEmpty(area))
-      viewport()->scroll(rows ? 0 : movement, rows ? movement : 0, toQRect(area));
+      ScrollPixels(rows ? 0 : movement, rows ? movement : 0, toQRect(area));
   }
   SizeChanged(oldColCount, oldRowCount);
   if (newCurrent != FCurrent)
@@ -228,6 +228,11 @@ void TCustomGrid_dg::ScrollData(int dx, int dy) {
   ScrollDataInfo(dx, dy, info);
 }
 
+void TCustomGrid_dg::ScrollPixels(int dx, int dy, const QRect &area) {
+  viewport()->scroll(dx, dy, area);
+  PixelsScrolled(dx, dy, area);
+}
+
 void TCustomGrid_dg::ScrollDataInfo(int dx, int dy, const TGridDrawInfo &info) {
   if (!FHandleAllocated)
     return;
@@ -241,7 +246,7 @@ void TCustomGrid_dg::ScrollDataInfo(int dx, int dy, const TGridDrawInfo &info) {
       ax = -ax;
     }
     if (!IsRectEmpty(r) && (ax != 0 || ay != 0))
-      viewport()->scroll(ax, ay, toQRect(r));
+      ScrollPixels(ax, ay, toQRect(r));
   };
   const int fixedX = info.Horz.FixedBoundary;
   const int fixedY = info.Vert.FixedBoundary;

@@ -307,6 +307,7 @@ void TdgBaseGrid::CloseDateTimeDropDown(bool refocus) {
     FDropDownForm->hide();
   if (FPicker)
     FPicker->hide();
+  EndPressHeldByDropDown();
   if (refocus && window()->isActiveWindow())
     setFocus();
 }

@@ -229,12 +229,21 @@ void TdgBaseGrid::CloseComboDropDown(bool refocus) {
   FComboPrepared = false;
   if (shown)
     FDropDownForm->hide();
+  EndPressHeldByDropDown();
   if (refocus && window()->isActiveWindow()) {
     if (TdgGridEditBox *editor = ShownTextEditor(*this))
       editor->setFocus();
     else
       setFocus();
   }
+}
+
+void TdgBaseGrid::EndPressHeldByDropDown() {
+  if (MouseStatus() != msButtonHeld || (QApplication::mouseButtons() & Qt::LeftButton))
+    return;
+  LeaveCellButtons();
+  ReleaseMouseCapture();
+  SetMouseStatus(msNothing);
 }
 
 void TdgBaseGrid::CloseDropDowns() {

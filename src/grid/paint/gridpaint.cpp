@@ -939,7 +939,10 @@ void TdgBaseGrid::EndUpdate() {
   FRepaintPending = false;
   if (pending)
     InvalidateGrid();
-  UpdateScrollBars();
+  // Lines moved, hidden or resized while locked may have taken the top-left
+  // cell's place or left it on a hidden line: it is settled now, reported,
+  // and the bars follow.
+  UpdateScrollRange();
   // An editor whose cell moved while locked goes there now, not at some
   // later paint: until then it would stand over another cell.
   if (FPendingShow && !FPaintingNow)

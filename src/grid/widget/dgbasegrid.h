@@ -533,6 +533,9 @@ public:
   // The held combo button lets go of the mouse once it has slid into the
   // open list, which takes the press over from there.
   void HandHeldButtonToList();
+  // A drop-down that closes with no mouse button down (by a key, or after
+  // it took the release) ends the button press it held.
+  void EndPressHeldByDropDown();
   int HoverCol() const { return FHoverCol; }
   int HoverRow() const { return FHoverRow; }
   int PressedCol() const { return FPressedCol; }
@@ -1146,6 +1149,7 @@ private:
   class MouseOverlay;
   MouseOverlay *FOverlay = nullptr;
   void UpdateOverlay();
+  void PixelsScrolled(int dx, int dy, const QRect &area) override;
   void StartSizing(TdgMouseStatus status, int index, int linePos, int x, int y);
   void FinishSizing(int x, int y, bool apply);
   void DataCellPress(TMouseButton button, TShiftState shift, int col, int row, int x, int y);

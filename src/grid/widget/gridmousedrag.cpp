@@ -106,6 +106,14 @@ void TdgBaseGrid::UpdateOverlay() {
   FOverlay->raise();
 }
 
+// The drop marker is drawn over the cells' pixels, and a scroll of the view
+// under a drag carries that drawing along: the copy is painted over again
+// where it went, and only the marker at the new target stays.
+void TdgBaseGrid::PixelsScrolled(int dx, int dy, const QRect &area) {
+  if (FOverlay && FOverlay->isVisible() && !FOverlay->line.isEmpty())
+    FOverlay->update(FOverlay->line.adjusted(-1, -1, 1, 1).translated(dx, dy) & area);
+}
+
 // ------------------------------------------------------------- sizing
 
 void TdgBaseGrid::StartSizing(TdgMouseStatus status, int index, int linePos, int x, int y) {

@@ -420,7 +420,7 @@ void TdgBaseGrid::ScrollArea(int dx, int dy, const TRect &area) {
                 std::min(area.Bottom, ClientHeight())};
   if (IsRectEmpty(r))
     return;
-  viewport()->scroll(dx, dy, QRect(r.Left, r.Top, r.Width(), r.Height()));
+  ScrollPixels(dx, dy, QRect(r.Left, r.Top, r.Width(), r.Height()));
 }
 
 void TdgBaseGrid::ScrollDataInfo(int dx, int dy, const TGridDrawInfo &info) {

@@ -261,7 +261,13 @@ TEST_F(CommandLineTest, StateAcrossParametersAndRuns) {
   run({"/G"});
   EXPECT_EQ(jobs.size(), 2u);
   EXPECT_EQ(errors.size(), 1u);
-  EXPECT_EQ(status, std::vector<std::string>{"Error - no filters have been specified"});
+  EXPECT_TRUE(status.empty()) << "only the true error is shown";
+  // A list that writes the clipboard writes no file with a new extension.
+  doc->outputNode()->outputToFile = TOutputObject::clipboard;
+  run({"/EXTENSION=bak", "/G"});
+  EXPECT_EQ(jobs.size(), 2u);
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_NE(errors[1].find("not to the files that /EXTENSION=bak asks for"), std::string::npos);
 }
 
 TEST_F(CommandLineTest, FilterFilesLoadThenInsert) {
@@ -481,8 +487,45 @@ TEST_F(ProgramRun, ExitStatusTellsHowTheJobsWent) {
     Result result = start(arguments);
     EXPECT_EQ(result.status, 2) << arguments.join(' ').toStdString();
     EXPECT_FALSE(result.errors.empty());
+    EXPECT_EQ(result.errors.find("no filters have been specified"), std::string::npos)
+        << result.errors;
   }
   EXPECT_NE(start({"/XYZ", "/Q"}).errors.find("Invalid command line parameter"), std::string::npos);
+}
+
+// A filter file that reads or writes the clipboard, given files or an output
+// folder on the command line, runs nothing and says why; the next list still
+// runs, and a clipboard chosen on the command line itself is kept.
+TEST_F(ProgramRun, AClipboardListGivenFilesOrAFolderRunsNothing) {
+  constexpr auto npos = std::string::npos;
+  TFilterList clip;
+  clip.resetToDefault();
+  clip.insertNode(2, TDescriptionObject::CreateWith(5), 1, true);
+  dynamic_cast<TInputObject &>(clip.node(1)).inputFromFile = false;
+  dynamic_cast<TOutputObject &>(clip.node(3)).outputToFile = TOutputObject::clipboard;
+  clip.saveToFile(dir.file("clip.fll"));
+  writeFile(dir.file("in.txt"), "abc\n");
+  Result files = start({"/F=" + file("clip.fll"), "/I-", file("in.txt"), "/G", "/Q"});
+  EXPECT_EQ(files.status, 2);
+  EXPECT_NE(files.errors.find("reads its input from the clipboard: the files named on the "
+                              "command line would not be read"),
+            npos)
+      << files.errors;
+  EXPECT_EQ(readFile(dir.file("in.txt")), "abc\n");
+  Result folder = start({"/F=" + file("clip.fll"), "/OUTPUTFOLDER=" + file("out"), "/G", "/CU",
+                         "/MERGETOFILE=" + file("next.txt"), file("in.txt"), "/G", "/Q"});
+  EXPECT_EQ(folder.status, 2);
+  EXPECT_NE(folder.errors.find("writes its output to the clipboard, not to the files that "
+                               "/OUTPUTFOLDER=" +
+                               dir.file("out") + " asks for"),
+            npos)
+      << folder.errors;
+  EXPECT_EQ(readFile(dir.file("next.txt")), "ABC\n") << folder.errors;
+  // As a clipboard list exports itself: its grid's files follow the option.
+  Result chosen =
+      start({"/F=" + file("clip.fll"), "/INPUTCLIPBOARD", "/I-", file("in.txt"), "/G", "/Q"});
+  EXPECT_EQ(chosen.status, 0) << chosen.errors;
+  EXPECT_EQ(readFile(dir.file("in.txt")), "abc\n");
 }
 
 // The system failing under a run, as a failing disk or a network file system

@@ -1,12 +1,14 @@
 #include "app/common/memos.h"
 
 #include "app_testing.h"
+#include "classlib/utf8.h"
 
 #include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTextEdit>
 
+#include <random>
 #include <vector>
 
 namespace marrowen {
@@ -25,6 +27,49 @@ TEST_F(Memos, PanelsCountTheTextAsStored) {
   EXPECT_EQ(status.panelText(1), "Length: 5  Lines: 2");
   memo.insertPlainText("\nd");
   EXPECT_EQ(status.panelText(1), "Length: 8  Lines: 3") << "a typed break counts as CR LF";
+}
+
+// Given or typed, the length counts the characters of the text as it is
+// stored: a UTF-8 character one (beyond the Basic Multilingual Plane too), any
+// other byte one, a typed break CR LF; checked after every step of random
+// insertions, deletions and undos.
+TEST_F(Memos, LengthCountsTheStoredCharactersAfterAnyEdit) {
+  QPlainTextEdit memo;
+  MemoStatusBar status;
+  bindMemoStatus(&memo, &status);
+  const auto length = [&status] { return status.panelText(1).section(' ', 1, 1).toLongLong(); };
+  const auto stored = [&memo] {
+    return static_cast<long long>(utf8::characterCount(memoBytes(&memo)));
+  };
+  setMemoBytes(&memo, "Gr\xc3\xbc\xc3\x9f"
+                      "e\r\n\xf0\x9f\x98\x80 \xe9\nz");
+  EXPECT_EQ(length(), 12);
+  const QString pieces[] = {"a", "\u00fc", "\U0001F600", "\n", "\u4e2d", "\U0001D400x"};
+  std::mt19937 random(57);
+  for (int step = 0; step < 300; ++step) {
+    QTextCursor cursor = memo.textCursor();
+    cursor.movePosition(QTextCursor::Start);
+    cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::MoveAnchor,
+                        static_cast<int>(random() % 40));
+    switch (random() % 4) {
+    case 0:
+    case 1:
+      cursor.insertText(pieces[random() % std::size(pieces)]);
+      break;
+    case 2:
+      cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor,
+                          static_cast<int>(random() % 5));
+      cursor.removeSelectedText();
+      break;
+    default:
+      memo.undo();
+    }
+    ASSERT_EQ(length(), stored()) << "step " << step << ": " << memo.toPlainText().toStdString();
+  }
+  // The caret's column counts characters too.
+  memo.setPlainText(QString("\U0001F600\u00fcb"));
+  memo.moveCursor(QTextCursor::End);
+  EXPECT_EQ(status.panelText(0), "Line 1, Column 4");
 }
 
 TEST_F(Memos, BytesComeBackUntilEdited) {

@@ -385,6 +385,21 @@ TEST_F(ChildForm, AHugeTextFilterIsShownCutAndKeptWhole) {
   form->selectItem(1);
   EXPECT_EQ(static_cast<TStringObject &>(node).text, text);
   EXPECT_FALSE(form->filterHasChanged()) << "looking is no edit";
+
+  // The heading follows the text as it is typed, and takes none of the
+  // tree's width however long it grows.
+  form->show();
+  form->Tabs->setCurrentWidget(form->filtersTab);
+  form->addFilter(TStringObject::CreateWith(0, "short"));
+  QCoreApplication::processEvents();
+  const int treeWidth = form->treeView().width();
+  auto *typed = form->blankPanel->findChild<TstringForm *>();
+  ASSERT_NE(typed, nullptr);
+  typed->stringField->insertPlainText(QString::fromStdString(text.substr(0, 300)));
+  for (int round = 0; round < 3; ++round) // the panel, then the splitter, lay out again
+    QCoreApplication::processEvents();
+  EXPECT_GT(form->filterHeading->text().size(), 100);
+  EXPECT_EQ(form->treeView().width(), treeWidth);
 }
 
 TEST_F(ChildForm, FilesGridRowRules) {

@@ -290,6 +290,33 @@ TEST_F(MainForm, ToolButtonsAndMenuItemsHintInTheStatusBar) {
   EXPECT_FALSE(form->windowIcon().isNull());
 }
 
+// A menu item's hint goes when its menu is closed with Escape: the bar shows
+// what it showed before, an error still as an error; what was written there
+// while the menu was open stays.
+TEST_F(MainForm, AMenuItemsHintGoesWhenTheMenuCloses) {
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  QMenu *help = form->menu(QStringLiteral("Help1"));
+  auto hintThenEscape = [&](const QString &writtenMeanwhile) {
+    QTest::mouseClick(form->menuBar(), Qt::LeftButton, {},
+                      form->menuBar()->actionGeometry(help->menuAction()).center());
+    EXPECT_TRUE(QTest::qWaitFor([help] { return help->isVisible(); }));
+    QTest::keyClick(help, Qt::Key_Down);
+    EXPECT_FALSE(help->activeAction()->statusTip().isEmpty());
+    EXPECT_EQ(form->statusText().toStdString(), help->activeAction()->statusTip().toStdString());
+    if (!writtenMeanwhile.isEmpty())
+      form->statusBarText(writtenMeanwhile);
+    QTest::keyClick(help, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([help] { return !help->isVisible(); }));
+  };
+  form->statusBarError("Error - no filters have been specified");
+  hintThenEscape({});
+  EXPECT_EQ(form->statusText().toStdString(), "Error - no filters have been specified");
+  EXPECT_TRUE(form->statusIsError());
+  hintThenEscape("Job finished");
+  EXPECT_EQ(form->statusText().toStdString(), "Job finished");
+}
+
 // A window's or a calling program's name shows in a menu as it is: an "&"
 // in it is no key.
 TEST_F(MainForm, NamesInItsMenusShowTheirAmpersands) {

@@ -29,10 +29,16 @@ TEST(RecentStrings, CapacityCaseAndOrder) {
   EXPECT_EQ(list.Count(), 9);
   EXPECT_EQ(list.at(0).text, "/f10.fll");
   EXPECT_EQ(list.IndexOf("/f1.fll"), -1); // the oldest went
-  // Found in another letter case: moved to the top, spelling kept.
-  EXPECT_EQ(list.Add("/F5.FLL"), 0);
-  EXPECT_EQ(list.at(0).text, "/f5.fll");
+  // Found again: moved to the top. A name in another letter case is another
+  // file here, with an entry of its own, and removing it leaves the first.
+  EXPECT_EQ(list.Add("/f5.fll"), 0);
   EXPECT_EQ(list.Count(), 9);
+  EXPECT_EQ(list.Add("/F5.fll"), 0);
+  EXPECT_EQ(list.at(0).text, "/F5.fll");
+  EXPECT_EQ(list.at(1).text, "/f5.fll");
+  list.Remove("/F5.fll");
+  EXPECT_EQ(list.at(0).text, "/f5.fll");
+  EXPECT_EQ(list.Count(), 8);
 
   TRecentStrings appended;
   appended.SetMode(1);

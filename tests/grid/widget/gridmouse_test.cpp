@@ -449,6 +449,27 @@ TEST(GridMouse, ScrollingAwayAndDraggingPastTheEdgesKeepToTheView) {
   EXPECT_EQ(screen(), "");
 }
 
+// A column dragged past the right edge scrolls the view under its drop
+// marker: the marker stands only at its new target, no copy of it is left
+// where the scrolled cells carried it.
+TEST(GridMouse, TheDropMarkerLeavesNoCopiesWhileADragScrolls) {
+  Mouse m;
+  m.grid.SetCols(20);
+  m.grid.resize(335, 211);
+  QApplication::processEvents();
+  m.click(m.heading(2));
+  QTest::mousePress(m.port(), Qt::LeftButton, {}, m.heading(2));
+  m.hold(m.heading(4));
+  ASSERT_TRUE(m.grid.DropMarkerShown());
+  const QPoint out(m.grid.ClientWidth() + 60, 5);
+  m.hold(out);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return m.grid.LeftCol() > 4; }, 5000));
+  m.hold(m.heading(3)); // back inside: the scrolling stops
+  QTest::qWait(100);
+  EXPECT_EQ(screenDiffersFromFullPaint(*m.port()), "");
+  QTest::mouseRelease(m.port(), Qt::LeftButton, {}, out);
+}
+
 TEST(GridMouse, DragScrollingWaitsLongerNearTheCells) {
   Mouse m(200);
   const QPoint start(5, m.grid.RowTop(2) + 5);
