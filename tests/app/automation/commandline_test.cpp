@@ -586,6 +586,9 @@ TEST_F(ProgramRun, AFailingSystemIsToldAndCostsNothingElse) {
   program->programOutputFilename = dir.file("data.txt");
   program->programInputFilename = dir.file("result.txt");
   external.insertNode(2, std::move(program), 1, true);
+  for (int i = 0; i < external.count(); ++i)
+    if (auto *input = dynamic_cast<TInputObject *>(&external.node(i)))
+      input->inputFromFile = true;
   external.saveToFile(dir.file("external.fll"));
   Result unsent = start({"/F=" + file("external.fll"), "/MERGETOFILE=" + file("x.txt"), "/I-",
                          file("c.txt"), "/G", "/Q"},
