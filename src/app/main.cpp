@@ -67,6 +67,9 @@ int main(int argc, char **argv) {
   // A closed terminal or a log collector that died must not end a job at
   // its next line on standard error.
   marrowen::ignoreBrokenPipeSignal();
+  // SIGTERM while the program starts (writing a new language file) must not
+  // leave its temporary files behind.
+  marrowen::catchQuitSignals();
   // Many macro clients, jobs and files side by side.
   marrowen::raiseDescriptorLimit();
   runOffscreenWithoutDisplay(argc, argv);

@@ -20,4 +20,7 @@ EFCreateError::EFCreateError(const std::string &fileName, const std::string &rea
 EFReadError::EFReadError(const std::string &fileName, const std::string &reason)
     : EStreamError(Format("Cannot read file %s. %s", {fileNameText(fileName), reason})) {}
 
+EFWriteError::EFWriteError(const std::string &fileName, const std::string &reason)
+    : EStreamError(Format("Cannot write file %s. %s", {fileNameText(fileName), reason})) {}
+
 } // namespace marrowen

@@ -81,6 +81,11 @@ public:
   EFReadError(const std::string &fileName, const std::string &reason);
 };
 
+class EFWriteError : public EStreamError {
+public:
+  EFWriteError(const std::string &fileName, const std::string &reason);
+};
+
 // Guarded arithmetic: integer results that would wrap raise instead.
 template <class T> T checkedAdd(T a, T b) {
   T r;

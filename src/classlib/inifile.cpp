@@ -319,6 +319,18 @@ private:
 
 } // namespace
 
+void TMemIniFile::addToFile(std::string_view section, std::string_view ident,
+                            std::string_view value) {
+  std::error_code error;
+  const bool there = std::filesystem::exists(fileName_, error);
+  LockedFile lock(fileName_);
+  if (there)
+    setText(TMemIniFile(fileName_).text());
+  if (!ValueExists(section, ident))
+    WriteString(section, ident, value);
+  UpdateFile();
+}
+
 IniBatch::~IniBatch() {
   if (!ini_)
     return;

@@ -54,6 +54,12 @@ public:
   // is then renamed over it, so a failure leaves the old file intact.
   // Raises EFCreateError or EStreamError on failure.
   void UpdateFile() const;
+  // Adds a key to the file as it is now, not as it was read: under the
+  // file's lock its text is read again (when it is there), the key added
+  // unless the file holds it already, and the whole file written back; the
+  // content becomes that text. What another program (a translator's
+  // editor, a second copy) saved meanwhile stays. Raises as UpdateFile.
+  void addToFile(std::string_view section, std::string_view ident, std::string_view value);
 
 private:
   struct Line {

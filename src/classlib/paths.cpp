@@ -137,10 +137,32 @@ std::string extractFileName(std::string_view fileName) {
 void forceFolders(const std::string &folder) {
   if (folder.empty())
     return;
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  if (ec || !std::filesystem::is_directory(folder, ec))
+  if (createFolders(folder) != 0)
     throw EFCreateError(folder);
+}
+
+int createFolders(const std::string &folder) {
+  struct stat info {};
+  if (folder.empty() ||
+      (::stat(ReachableName(folder).c_str(), &info) == 0 && S_ISDIR(info.st_mode)))
+    return 0;
+  // Part by part from the first, each existing one (a folder, or a link to
+  // one) passed by.
+  for (std::size_t end = folder.find_first_not_of('/'); end != std::string::npos;) {
+    end = folder.find('/', end);
+    const std::string part = folder.substr(0, end);
+    if (::stat(ReachableName(part).c_str(), &info) == 0) {
+      if (!S_ISDIR(info.st_mode))
+        return ENOTDIR;
+    } else if (errno != ENOENT) {
+      return errno;
+    } else if (::mkdir(ReachableName(part).c_str(), 0777) != 0 && errno != EEXIST) {
+      return errno;
+    }
+    if (end != std::string::npos)
+      end = folder.find_first_not_of('/', end);
+  }
+  return 0;
 }
 
 ReachableName::ReachableName(const std::string &name) : name_(name) {

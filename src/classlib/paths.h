@@ -44,6 +44,9 @@ std::string extractFilePath(std::string_view fileName);
 std::string extractFileName(std::string_view fileName);
 // Creates `folder` and its missing parents; raises EFCreateError on failure.
 void forceFolders(const std::string &folder);
+// The same, however deep the folder lies (each part reached through the one
+// before, as ReachableName does); 0, or the errno of the part that failed.
+int createFolders(const std::string &folder);
 
 // A file name of any length, for the system calls that take a name: one that
 // the system takes whole (shorter than PATH_MAX) is itself; a longer one is

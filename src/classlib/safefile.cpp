@@ -163,4 +163,15 @@ FileSignature FileSignature::of(const std::string &fileName) {
   return ::stat(fileName.c_str(), &st) == 0 ? of(st) : FileSignature();
 }
 
+int lockForWriting(int fd) {
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  while (::fcntl(fd, F_OFD_SETLK, &whole) != 0) {
+    if (errno != EINTR)
+      return errno;
+  }
+  return 0;
+}
+
 } // namespace marrowen

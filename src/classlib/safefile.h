@@ -21,6 +21,13 @@ void ignoreFileSizeSignal();
 // Programs started later get the signal's default back.
 void ignoreBrokenPipeSignal();
 
+// Takes the whole open file `fd` for its holder alone, without waiting (an
+// advisory write lock of the open file, so that two holders in one program
+// exclude each other too; readers take none). 0, or the errno of the refusal:
+// EAGAIN or EACCES while another holds it, ENOLCK where the file system keeps
+// no locks.
+int lockForWriting(int fd);
+
 // Replaces the whole contents of `fileName` with `bytes` in one step, so that
 // a reader (or a crash) sees either the old file or the new one, never half
 // of it: the bytes go into a temporary file beside the target, which takes the

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <system_error>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -150,13 +151,13 @@ std::size_t TFileStream::Write(const void *buffer, std::size_t count) {
   std::size_t done = 0;
   while (done < count) {
     ssize_t n = ::write(fd_, p + done, std::min<std::size_t>(count - done, 1u << 30));
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      throw EStreamError(writeErrorText);
-    }
-    if (n == 0)
-      throw EStreamError(writeErrorText);
+    if (n < 0 && errno == EINTR)
+      continue;
+    // A full or failing disk is told by the name and the system's reason,
+    // as a read's failure is.
+    if (n <= 0)
+      throw EFWriteError(fileName_,
+                         std::error_code(n < 0 ? errno : ENOSPC, std::system_category()).message());
     done += static_cast<std::size_t>(n);
   }
   return done;
@@ -181,6 +182,15 @@ void TFileStream::SetSize(std::int64_t size) {
     throw EStreamError(writeErrorText);
   if (Position() > size)
     Seek(size, TSeekOrigin::soBeginning);
+}
+
+void TFileStream::Close() {
+  if (fd_ < 0)
+    return;
+  // The descriptor is gone whatever close answers; retrying could close
+  // another file's.
+  if (::close(std::exchange(fd_, -1)) != 0 && errno != EINTR)
+    throw EFWriteError(fileName_, std::error_code(errno, std::system_category()).message());
 }
 
 void TFileStream::Flush() {

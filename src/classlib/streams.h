@@ -74,6 +74,9 @@ public:
 
   // Forces the written bytes to the device; raises EStreamError on failure.
   void Flush();
+  // Closes the file now; a failure (a network disk's write-back) raises
+  // EFWriteError naming the file, where the destructor would say nothing.
+  void Close();
 
 protected:
   // Takes over `fd`, open on `fileName`.

@@ -170,6 +170,8 @@ void TFilter::takeBackInput() {
     next()->takeBackInput();
 }
 
+bool TFilter::settleParts(bool keep) { return next() ? next()->settleParts(keep) : true; }
+
 namespace {
 thread_local ReportsForCaller *reportsForCaller = nullptr;
 } // namespace

@@ -138,6 +138,14 @@ public:
   // only; the file output answers.
   virtual void markInputStart();
   virtual void takeBackInput();
+  // For a chain end that writes one input as several files (the parts of a
+  // split input): each part written is held aside until the input ends, and
+  // then all of them are put in place (`keep`) or all discarded, so that an
+  // input that fails half-way, changes while it is read or is stopped never
+  // leaves part of its parts. Returns whether every part held is now in
+  // place (true when none was held). Forwarded to next only; the file output
+  // answers.
+  virtual bool settleParts(bool keep);
   virtual void logError(const std::string &text);
   virtual void logWarning(const std::string &text);
   virtual void logInfo(const std::string &text);

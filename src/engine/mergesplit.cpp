@@ -99,6 +99,8 @@ FileResult TGenericSplitFiles::closeFile() {
   FileResult result = TFilter::closeFile();
   result.failed = result.failed || partFailed_;
   partFailed_ = false;
+  if (!TFilter::settleParts(!result.failed && !isAborted()))
+    result.failed = true;
   return result;
 }
 

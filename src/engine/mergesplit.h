@@ -38,11 +38,15 @@ private:
 
 // Cuts one input into numbered part files (name.000, name.001, ...): each
 // part is opened, reset, flushed and closed on the filters after it as a file
-// of its own. The input's own flush and close end the last part.
+// of its own. The input's own flush and close end the last part. The parts
+// are put in place together once the input has ended whole: an input that
+// fails, changes while it is read or is stopped leaves none of them, and the
+// files that held those names stay as they were.
 class TGenericSplitFiles : public TFilter {
 public:
   void openFile(const std::string &name) override;
-  // The last part's result, failed when any part of the input failed.
+  // The last part's result, failed when any part of the input failed or
+  // could not be put in place.
   FileResult closeFile() override;
   // The first part's: the input itself is never written.
   OutputTarget outputTarget(const std::string &inputName) override;

@@ -200,11 +200,12 @@ std::string TStringLoader::writeError() const {
 
 void TStringLoader::addLocked(std::string_view section, std::string_view key,
                               std::string_view text) {
-  file_->WriteString(section, key, encodeLanguageText(text));
+  const std::string value = encodeLanguageText(text);
+  file_->WriteString(section, key, value); // raises for a key no file can hold
   if (writesStopped_)
     return;
   try {
-    file_->UpdateFile();
+    file_->addToFile(section, key, value);
   } catch (const Exception &e) {
     writesStopped_ = true;
     writeError_ = e.message();

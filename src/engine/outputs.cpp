@@ -77,37 +77,51 @@ std::string folderPart(const std::string &name) {
 
 // Opens a file to append to, creating it when it is missing; `created` says
 // whether this call made it, so that an append taken back can take the file
-// back too.
+// back too. Only a regular file is appended to: a pipe would hold the job
+// until a reader came (ENXIO when none is there yet), and neither a pipe nor
+// a device can be held, measured or cut back. -1 with errno set: ENXIO for
+// anything but a regular file.
 int openForAppend(const std::string &name, bool &created) {
   created = false;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    int fd = ::open(ReachableName(name).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd >= 0 || errno != ENOENT)
-      return fd;
-    fd = ::open(ReachableName(name).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC,
-                0666);
-    if (fd >= 0 || errno != EEXIST) {
+  int fd = -1;
+  for (int attempt = 0; attempt < 2 && fd < 0; ++attempt) {
+    fd = ::open(ReachableName(name).c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno != ENOENT)
+      return -1;
+    if (fd < 0) {
+      fd = ::open(ReachableName(name).c_str(),
+                  O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NONBLOCK | O_CLOEXEC, 0666);
       created = fd >= 0;
-      return fd;
+      if (fd < 0 && errno != EEXIST)
+        return -1;
     }
   }
-  return -1;
+  struct stat info {};
+  if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+    ::close(fd);
+    errno = ENXIO;
+    return -1;
+  }
+  if (fd >= 0)
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
 }
 
-// Takes the whole file for this writer alone, without waiting: two
-// programs appending to one file at once would mix their texts. An advisory
-// lock of the open file, so two jobs of one program exclude each other too.
-// 0, or the errno of the refusal (EAGAIN or EACCES: someone holds it).
-int lockForWriting(int fd) {
-  struct flock whole {};
-  whole.l_type = F_WRLCK;
-  whole.l_whence = SEEK_SET;
-  while (::fcntl(fd, F_OFD_SETLK, &whole) != 0) {
-    if (errno != EINTR)
-      return errno;
-  }
-  return 0;
+// Gives a whole text, written into a file without a name, a temporary name
+// beside `writeTarget`, registered as `entry`: it replaces its target only by
+// a rename. 0, or the errno of the failure.
+int nameBeside(int fd, const std::string &writeTarget, std::string &name, TemporaryEntry &entry) {
+  std::string pattern = folderPart(writeTarget) + "/KVBXXXXXX";
+  int error = 0;
+  entry = TemporaryEntry::linkFile(fd, pattern, error);
+  if (error == 0)
+    name = pattern;
+  return error;
 }
+
+// The parts of one input that wait without a name, each holding a
+// descriptor; later parts of a longer split wait under a temporary name.
+constexpr std::size_t maxUnnamedParts = 256;
 
 // Cuts a file back to `length` by its name, once its descriptor is gone.
 // 0, or the errno of the failure.
@@ -188,6 +202,12 @@ TFileOutput::TFileOutput(Options options)
 }
 
 TFileOutput::~TFileOutput() {
+  for (const HeldPart &part : heldParts_) {
+    if (part.fd >= 0)
+      ::close(part.fd);
+    if (!part.writtenName.empty())
+      ::unlink(ReachableName(part.writtenName).c_str());
+  }
   if (fd_ >= 0) {
     const bool cutBack = append_ && cutBackAppend() == 0;
     ::close(fd_);
@@ -229,6 +249,8 @@ std::string TFileOutput::partName(const std::string &target, std::string_view pa
 }
 
 void TFileOutput::setInputFilename(const std::string &name) {
+  // Parts that an earlier input never settled are no part of this one.
+  dropHeldParts();
   inputOfParts_ = name;
   TGenericOutput::setInputFilename(name);
 }
@@ -269,17 +291,20 @@ void TFileOutput::openFile(const std::string &name) {
   if (::stat(ReachableName(inputFileName_).c_str(), &info) == 0)
     inputInfo_ = info;
 
+  isPart_ = !partSuffix.empty();
   targetName_ = partSuffix.empty() ? outputName(name)
                                    : partName(outputName(inputOfParts_), partSuffix, testMode_);
-  if (useOutputFolder_) {
-    std::error_code error;
-    std::filesystem::create_directories(folderPart(targetName_), error);
-    if (error)
-      throw EFCreateError(targetName_, systemErrorText(error.value()));
-  }
+  if (useOutputFolder_)
+    if (const int error = createFolders(folderPart(targetName_)))
+      throw EFCreateError(targetName_, systemErrorText(error));
   if (append_) {
     writtenFileName_ = targetName_;
     fd_ = openForAppend(targetName_, appendCreated_);
+    if (fd_ < 0 && errno == ENXIO) {
+      writtenFileName_.clear();
+      throw EStreamError(Format("Couldn't append to file [%s]: it is not a regular file",
+                                {loggedName(targetName_)}));
+    }
     if (fd_ >= 0) {
       const int refused = lockForWriting(fd_);
       if (refused == EAGAIN || refused == EACCES) {
@@ -494,16 +519,19 @@ FileResult TFileOutput::closeFile() {
   if (!append_)
     ::fchmod(fd_,
              targetExists && S_ISREG(target.st_mode) ? (target.st_mode & 07777) : newFileMode());
-  if (unnamed_ && complete) {
-    std::string pattern = folderPart(writeTarget_) + "/KVBXXXXXX";
-    int error = 0;
-    temporary_ = TemporaryEntry::linkFile(fd_, pattern, error);
-    if (error == 0)
-      writtenFileName_ = pattern;
-    else
+  const bool readOnlyTarget = targetExists && !(target.st_mode & S_IWUSR);
+  // A whole part waits for its input's end without a name where it can, so
+  // that a program killed meanwhile leaves nothing behind.
+  const bool holdUnnamed =
+      isPart_ && unnamed_ && complete && !readOnlyTarget && heldParts_.size() < maxUnnamedParts;
+  if (unnamed_ && complete && !holdUnnamed)
+    if (int error = nameBeside(fd_, writeTarget_, writtenFileName_, temporary_))
       writeError_ = systemErrorText(error);
-  }
-  closeStream();
+  int heldFd = -1;
+  if (holdUnnamed)
+    heldFd = std::exchange(fd_, -1);
+  else
+    closeStream();
 
   bool written = false;
   if (append_) {
@@ -528,7 +556,7 @@ FileResult TFileOutput::closeFile() {
                     "text discarded",
                     {loggedName(targetName_)}));
     removeWrittenFile();
-  } else if (targetExists && !(target.st_mode & S_IWUSR)) {
+  } else if (readOnlyTarget) {
     // A read-only target is kept; the new text stays in the
     // temporary file for the user.
     std::string reason = systemErrorText(EACCES);
@@ -536,6 +564,11 @@ FileResult TFileOutput::closeFile() {
         translateFormat(5110, "Couldn't delete file [%s]:%s", {loggedName(targetName_), reason}));
     logError(translateFormat(3900, "Couldn't move file [%s] to [%s]:%s",
                              {loggedName(writtenFileName_), loggedName(targetName_), reason}));
+  } else if (isPart_) {
+    heldParts_.push_back(
+        {heldFd, writtenFileName_, std::move(temporary_), targetName_, writeTarget_, size});
+    written = true;
+    writtenFileName_.clear(); // held, not the file's own to remove
   } else if (::rename(ReachableName(writtenFileName_).c_str(),
                       ReachableName(writeTarget_).c_str()) != 0) {
     // Nobody would look for the text under a random name: it goes, and
@@ -549,8 +582,9 @@ FileResult TFileOutput::closeFile() {
   }
   writtenFileName_.clear();
   temporary_ = TemporaryEntry();
-  // Only a target that now holds the text is reported as written.
-  if (written && job())
+  // Only a target that now holds the text is reported as written; a part
+  // once it is in place.
+  if (written && !isPart_ && job())
     job()->logOutputFile(targetName_, size);
   FileResult result = TFilter::closeFile();
   result.target = {targetName_, false, testMode_, append_};
@@ -558,9 +592,54 @@ FileResult TFileOutput::closeFile() {
   return result;
 }
 
+bool TFileOutput::settleParts(bool keep) {
+  if (!keep || isAborted()) {
+    dropHeldParts();
+    return false;
+  }
+  bool allInPlace = true;
+  for (HeldPart &part : heldParts_) {
+    int error = 0;
+    if (part.fd >= 0) {
+      error = nameBeside(part.fd, part.writeTarget, part.writtenName, part.temporary);
+      if (::close(std::exchange(part.fd, -1)) != 0 && error == 0)
+        error = errno;
+    }
+    if (error != 0) {
+      logError(
+          Format("Couldn't write file [%s]:%s", {loggedName(part.target), systemErrorText(error)}));
+      if (!part.writtenName.empty())
+        removeFile(part.writtenName);
+      allInPlace = false;
+    } else if (::rename(ReachableName(part.writtenName).c_str(),
+                        ReachableName(part.writeTarget).c_str()) != 0) {
+      logError(translateFormat(
+          3900, "Couldn't move file [%s] to [%s]:%s",
+          {loggedName(part.writtenName), loggedName(part.target), systemErrorText(errno)}));
+      removeFile(part.writtenName);
+      allInPlace = false;
+    } else if (job()) {
+      job()->logOutputFile(part.target, part.size);
+    }
+  }
+  heldParts_.clear();
+  return allInPlace && TFilter::settleParts(keep);
+}
+
+void TFileOutput::dropHeldParts() {
+  for (const HeldPart &part : heldParts_) {
+    if (part.fd >= 0)
+      ::close(part.fd);
+    if (!part.writtenName.empty())
+      removeFile(part.writtenName);
+  }
+  heldParts_.clear();
+}
+
 void TFileOutput::abandonFile() {
   if (fd_ >= 0)
     discardFile();
+  dropHeldParts();
   TFilter::abandonFile();
 }
 
@@ -568,6 +647,7 @@ void TFileOutput::abandonFile() {
 void TFileOutput::abandonJob() {
   if (fd_ >= 0)
     discardFile();
+  dropHeldParts();
   TFilter::abandonJob();
 }
 

@@ -67,7 +67,10 @@ struct FileOutputOptions {
 //
 // A part of a split input (the name the input was given with a part number
 // appended) is written as the input's own target with that number appended,
-// so that a changed extension never gives every part one name.
+// so that a changed extension never gives every part one name. Each part,
+// once whole, waits (without a name where it can) until the input has ended:
+// `settleParts` then renames them all over their targets or removes them
+// all.
 class TFileOutput : public TGenericOutput {
 public:
   using Options = FileOutputOptions;
@@ -100,8 +103,22 @@ public:
   // so the merged file never holds part of an input.
   void markInputStart() override;
   void takeBackInput() override;
+  bool settleParts(bool keep) override;
 
 private:
+  // A whole part of a split input, waiting without a name (its descriptor)
+  // or under a temporary name.
+  struct HeldPart {
+    int fd = -1;
+    std::string writtenName;
+    TemporaryEntry temporary;
+    std::string target;      // as reported
+    std::string writeTarget; // the file renamed over
+    std::int64_t size = 0;
+  };
+  // Removes the parts held, which no input will put in place.
+  void dropHeldParts();
+
   bool writeBuffer();
   // Takes bytes into the file: short ones through the write buffer.
   bool write(std::string_view bytes);
@@ -141,7 +158,9 @@ private:
   bool testMode_;
   std::string targetBaseName_;
   std::string inputOfParts_; // the input's name, which each part's name extends
-  std::string writeError_;   // why the last write failed; empty while all is well
+  bool isPart_ = false;      // the file written is one part of a split input
+  std::vector<HeldPart> heldParts_;
+  std::string writeError_; // why the last write failed; empty while all is well
 };
 
 // Collects the text of the whole job and delivers it at `endJob`. An input

@@ -23,11 +23,19 @@ bool TBatchedLineFilter::processChunk(std::string &chunk) {
     } scope(batching_);
     cutLines(chunk);
   }
+  // A line sent on by itself (a selector's) answered "stop" outside the
+  // batch: that answer is the chunk's too.
+  if (takeStopRequest())
+    refused_ = true;
   const bool goOn = sendToNext(batch_);
+  takeStopRequest(); // answered here, not left for the next chunk
   return goOn && !std::exchange(refused_, false);
 }
 
-void TBatchedLineFilter::cutLines(std::string &chunk) { TProcessLines::processChunk(chunk); }
+void TBatchedLineFilter::cutLines(std::string &chunk) {
+  if (!TProcessLines::processChunk(chunk))
+    refused_ = true;
+}
 
 void TBatchedLineFilter::passOnLine(std::string_view line, std::string_view lineEnd) {
   if (!batching_) {

@@ -76,6 +76,16 @@ ByteTable codePageTable(const CodePage &from, const CodePage &to) {
   return t;
 }
 
+// Each character of code page 437 above ASCII with its byte's entry of
+// `table`.
+std::unordered_map<char32_t, unsigned char> oemCharacters(const ByteTable &table) {
+  std::unordered_map<char32_t, unsigned char> characters;
+  const CodePage &oem = *oemCodePage();
+  for (int b = 255; b >= 128; --b)
+    characters[oem.toUnicode(static_cast<unsigned char>(b))] = table[b];
+  return characters;
+}
+
 bool isHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool isLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
@@ -97,9 +107,64 @@ TASCIItoEBCDIC::TASCIItoEBCDIC() { table_ = asciiToEbcdicTable(); }
 
 TEBCDICtoASCII::TEBCDICtoASCII() { table_ = ebcdicToAsciiTable(); }
 
-TTranslateDrawing::TTranslateDrawing() { table_ = drawingTable(); }
+bool TCharacterTableFilter::processChunk(std::string &chunk) {
+  carry_.join(chunk);
+  auto *text = reinterpret_cast<unsigned char *>(chunk.data());
+  const std::size_t size = chunk.size();
+  std::size_t i = 0;
+  while (i < size && text[i] < 0x80)
+    ++i;
+  translateInPlace(chunk.data(), i, table_);
+  // One byte for each character: the output never overtakes the input.
+  std::size_t o = i;
+  while (i < size) {
+    char32_t cp;
+    const std::size_t n = text[i] < 0x80 ? 0 : utf8::decodeSequence(text + i, size - i, cp);
+    if (n < shortestSequence_) {
+      text[o++] = table_[text[i++]];
+      continue;
+    }
+    const auto found = characters_.find(cp);
+    text[o++] = found != characters_.end() ? found->second : missing_;
+    i += n;
+  }
+  chunk.resize(o);
+  return sendToNext(chunk);
+}
 
-TANSItoOEM::TANSItoOEM() { table_ = codePageTable(*charTables(), *oemCodePage()); }
+void TCharacterTableFilter::startFile() {
+  carry_.clear();
+  TByteTableFilter::startFile();
+}
+
+void TCharacterTableFilter::endFile() {
+  TByteTableFilter::endFile();
+  std::string rest = carry_.take();
+  translateInPlace(rest, table_);
+  sendToNext(rest);
+}
+
+std::int64_t TCharacterTableFilter::bufferedLength() {
+  return static_cast<std::int64_t>(carry_.size());
+}
+
+TTranslateDrawing::TTranslateDrawing() {
+  table_ = drawingTable();
+  characters_ = oemCharacters(table_);
+  // The arrows sit on control bytes in code page 437, which reads those as
+  // control characters.
+  characters_.insert({{U'\u2191', '^'}, {U'\u2193', 'V'}, {U'\u2192', '>'}, {U'\u2190', '<'}});
+  missing_ = ' ';
+  shortestSequence_ = 3;
+}
+
+TANSItoOEM::TANSItoOEM() {
+  table_ = codePageTable(*charTables(), *oemCodePage());
+  ByteTable same{};
+  for (int b = 0; b < 256; ++b)
+    same[b] = static_cast<unsigned char>(b);
+  characters_ = oemCharacters(same);
+}
 
 void TANSItoOEM::startJob() {
   table_ = codePageTable(*charTables(), *oemCodePage());

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace marrowen {
@@ -32,18 +33,45 @@ public:
   TEBCDICtoASCII();
 };
 
+// A byte table for text: a valid UTF-8 sequence is one character, which
+// becomes one byte (its entry in `characters_`, else `missing_`); every
+// other byte goes through the table. A character cut by a chunk's end waits
+// for the next chunk; bytes still waiting at the end of a file are judged as
+// bytes.
+class TCharacterTableFilter : public TByteTableFilter {
+public:
+  bool processChunk(std::string &chunk) override;
+  void startFile() override;
+  void endFile() override;
+  std::int64_t bufferedLength() override;
+
+protected:
+  std::unordered_map<char32_t, unsigned char> characters_;
+  unsigned char missing_ = '?';
+  // Shorter sequences are taken as bytes.
+  std::size_t shortestSequence_ = 2;
+
+private:
+  CharacterCarry carry_;
+};
+
 // The IBM PC line-drawing characters (and arrows, shades and bullets) to
 // plain ASCII look-alikes; other bytes outside the printable range become
-// spaces.
-class TTranslateDrawing : public TByteTableFilter {
+// spaces. In UTF-8 text the same characters (box drawing, blocks, arrows,
+// each three bytes long) become the same look-alikes, and any other
+// character of three or four bytes one space. Two bytes stay two bytes: most
+// pairs of code page 437's drawing bytes (a corner and a line) read as a
+// character of two bytes too.
+class TTranslateDrawing : public TCharacterTableFilter {
 public:
   TTranslateDrawing();
 };
 
 // The system code page to the OEM code page (437) and back. The tables are
 // made from the code pages when the filter is made and at each job start;
-// a character the other code page lacks becomes "?".
-class TANSItoOEM : public TByteTableFilter {
+// a character the other code page lacks becomes "?". A UTF-8 character
+// becomes its byte in code page 437 ("?" where it has none).
+class TANSItoOEM : public TCharacterTableFilter {
 public:
   TANSItoOEM();
   void startJob() override;

@@ -3,6 +3,8 @@
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
 #include "classlib/paths.h"
+#include "classlib/safefile.h"
+#include "classlib/scopeexit.h"
 #include "classlib/streams.h"
 #include "classlib/temporaries.h"
 #include "engine/job.h"
@@ -97,6 +99,13 @@ void endProgram(pid_t pid) {
   ::kill(-pid, SIGKILL); // what the program left running
 }
 
+// A relative name as the current folder makes it, for messages.
+std::string fullName(const std::string &file) {
+  std::error_code error;
+  const std::filesystem::path full = std::filesystem::absolute(file, error);
+  return error ? file : full.string();
+}
+
 } // namespace
 
 TExecuteProgram::TExecuteProgram(std::string resultFileName, std::string dataFileName,
@@ -104,7 +113,7 @@ TExecuteProgram::TExecuteProgram(std::string resultFileName, std::string dataFil
     : resultFileName_(std::move(resultFileName)), dataFileName_(std::move(dataFileName)),
       commandLine_(std::move(commandLine)) {}
 
-TExecuteProgram::~TExecuteProgram() = default;
+TExecuteProgram::~TExecuteProgram() { releaseDataFile(); }
 
 void TExecuteProgram::setInputFilename(const std::string &name) {
   inputName_ = name;
@@ -113,13 +122,57 @@ void TExecuteProgram::setInputFilename(const std::string &name) {
 
 void TExecuteProgram::startFile() {
   data_.reset();
+  releaseDataFile();
   if (dataFileName_.empty())
     throw EFCreateError(dataFileName_);
   if (resultFileName_.empty())
     throw EFOpenError(resultFileName_);
   refuseJobInputs();
+  // Stopped while another held it: nothing is written, and nothing runs.
+  if (!holdDataFile())
+    return;
   data_ = std::make_unique<TFileStream>(dataFileName_, TFileMode::fmCreate);
   TFilter::startFile();
+}
+
+bool TExecuteProgram::holdDataFile() {
+  // Without waiting for a reader, should a pipe stand in the data file's place.
+  int fd;
+  do
+    fd = ::open(dataFileName_.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+  while (fd < 0 && errno == EINTR);
+  struct stat info {};
+  if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+    ::close(fd);
+    throw EFCreateError(dataFileName_, "It is not a regular file");
+  }
+  if (fd < 0)
+    throw EFCreateError(dataFileName_,
+                        errno == ENXIO ? std::string("It is not a regular file")
+                                       : std::error_code(errno, std::system_category()).message());
+  dataHold_ = fd;
+  bool told = false;
+  // A file system that keeps no locks (ENOLCK) is used as before.
+  for (int refused = lockForWriting(fd); refused == EAGAIN || refused == EACCES;
+       refused = lockForWriting(fd)) {
+    if (job() && !std::exchange(told, true))
+      logInfo(Format("Waiting while another job or program uses the data file [%s]",
+                     {loggedName(fullName(dataFileName_))}));
+    if (isAborted()) {
+      releaseDataFile();
+      return false;
+    }
+    if (!job())
+      processMessages();
+    std::this_thread::sleep_for(longestWaitStep);
+  }
+  return true;
+}
+
+void TExecuteProgram::releaseDataFile() {
+  if (dataHold_ >= 0)
+    ::close(dataHold_);
+  dataHold_ = -1;
 }
 
 // The data file is emptied for every input, and the result file removed and
@@ -129,10 +182,7 @@ void TExecuteProgram::refuseJobInputs() {
   if (!job())
     return;
   auto refuse = [this](const char *text, const std::string &file) {
-    std::error_code error;
-    const std::filesystem::path full = std::filesystem::absolute(file, error);
-    throw EStreamError(
-        Format(text, {loggedName(inputName_), loggedName(error ? file : full.string())}));
+    throw EStreamError(Format(text, {loggedName(inputName_), loggedName(fullName(file))}));
   };
   if (job()->isInputFile(dataFileName_))
     refuse("Not writing the data of [%s] for the program into [%s]: that file is an input of "
@@ -153,14 +203,20 @@ bool TExecuteProgram::processChunk(std::string &chunk) {
 
 void TExecuteProgram::abandonFile() {
   data_.reset();
+  releaseDataFile();
   TFilter::abandonFile();
 }
 
 void TExecuteProgram::endFile() {
   TFilter::endFile();
+  // Held until this input's result has been read, whatever ends the exchange.
+  const ScopeExit release{[this] { releaseDataFile(); }};
   if (!data_)
     return;
-  data_.reset();
+  // A data file whose close failed (a network disk's write-back) may not
+  // hold the whole text: the program does not run on it.
+  std::unique_ptr<TFileStream> data = std::move(data_);
+  data->Close();
   if (isAborted())
     return;
 

@@ -25,6 +25,12 @@ namespace marrowen {
 // command line is split into words as a shell would split it, and no shell
 // runs it.
 //
+// Two jobs, or two programs, running a list with the same two files would
+// each write its data between the other's data and result, and pass on the
+// other's result as its own: one input's exchange (its data written, the
+// program run, its result read) holds the data file for itself (an advisory
+// lock), and another waits for it, its job's cancel request still heard.
+//
 // The wait for the program looks at the job's cancel request between short
 // steps; a cancelled job ends the program (its whole process group) and
 // passes nothing on. Without a job the user interface handles its messages
@@ -35,9 +41,9 @@ public:
   ~TExecuteProgram() override;
 
   void setInputFilename(const std::string &name) override;
-  // Creates (or empties) the data file; raises EFCreateError when it
-  // cannot, and EStreamError when it or the result file is an input of the
-  // job.
+  // Creates (or empties) the data file once it holds it; raises
+  // EFCreateError when it cannot (or it is no regular file), and
+  // EStreamError when it or the result file is an input of the job.
   void startFile() override;
   // Writes the chunk to the data file; a failed write raises EStreamError.
   bool processChunk(std::string &chunk) override;
@@ -51,6 +57,10 @@ public:
   void abandonFile() override;
 
 private:
+  // Opens the data file (without emptying it) and waits until no other
+  // exchange holds it; false when the job was stopped meanwhile.
+  bool holdDataFile();
+  void releaseDataFile();
   // Raises EStreamError when the data or the result file is one of the
   // job's inputs.
   void refuseJobInputs();
@@ -60,6 +70,7 @@ private:
   std::string commandLine_;
   std::string inputName_;             // the file being read
   std::unique_ptr<TFileStream> data_; // from the start to the end of an input
+  int dataHold_ = -1;                 // the data file, held from its writing to the result's end
 };
 
 } // namespace marrowen

@@ -153,7 +153,7 @@ std::size_t lineEndLength(std::string_view text, std::size_t at) {
 // does, so `endFile` and a line put whole find the state they expect.
 void TGrep::cutLines(std::string &chunk) {
   if (!blockSearch_ || hasChildChain()) {
-    TProcessLines::processChunk(chunk);
+    TBatchedLineFilter::cutLines(chunk);
     return;
   }
   const std::string_view text = chunk;

@@ -1,5 +1,7 @@
 #include "classlib/collation.h"
 
+#include "classlib/codepage.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -164,4 +166,36 @@ TEST(Collation, SortKeysOrderAsTheComparisons) {
       }
     }
   }
+}
+
+// A UTF-8 letter is one character to the collation, as the user reads it:
+// "É" sorts with E, not as the two code-page letters of its bytes ("Ã‰",
+// with A). Comparisons, sort keys and the direct collation agree on it.
+TEST(Collation, Utf8TextCollatesAsItsCharacters) {
+  const std::string emile = "\xc3\x89mile", smallEmile = "\xc3\xa9mile";
+  const std::string ordered[] = {"Bob",
+                                 emile,
+                                 "Fred",
+                                 "\xce\x91\xce\xbb\xcf\x86\xce\xb1",
+                                 "\xce\xa9\xce\xbc\xce\xad\xce\xb3\xce\xb1",
+                                 "\xd0\x9c\xd0\xb8\xd0\xbd\xd1\x81\xd0\xba",
+                                 "\xd0\x9c\xd0\xbe\xd1\x81\xd0\xba\xd0\xb2\xd0\xb0"};
+  for (bool caseSensitive : {true, false}) {
+    auto compare = caseSensitive ? AnsiCompareStr : AnsiCompareText;
+    for (std::size_t i = 0; i + 1 < std::size(ordered); ++i) {
+      const std::string &a = ordered[i];
+      const std::string &b = ordered[i + 1];
+      EXPECT_LT(compare(a, b), 0) << a << " / " << b;
+      EXPECT_GT(compare(b, a), 0) << a << " / " << b;
+      EXPECT_LT(ansiCollate(a, b, caseSensitive, *systemCodePage()), 0) << a << " / " << b;
+      std::string keyA, keyB;
+      appendAnsiSortKey(a, caseSensitive, keyA);
+      appendAnsiSortKey(b, caseSensitive, keyB);
+      EXPECT_LT(keyA, keyB) << a << " / " << b;
+    }
+  }
+  // Without case the letters' two cases collate alike.
+  EXPECT_EQ(ansiCollate(emile, smallEmile, false, *systemCodePage()), 0);
+  // Bytes outside a valid sequence stay the code page's: é, then f.
+  EXPECT_LT(AnsiCompareStr("\xe9t\xe9", "f"), 0);
 }

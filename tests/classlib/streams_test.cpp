@@ -53,10 +53,13 @@ TEST(FileStream, FailedWritesRaise) {
   std::string name = folder.file("ro.bin");
   writeFile(name, "abc");
   TFileStream readOnly(name, TFileMode::fmOpenRead);
-  EXPECT_EQ(errorOf([&] { readOnly.WriteBuffer("x", 1); }), "Stream write error");
-  // A full device: nothing of the block may pass for written.
+  EXPECT_EQ(errorOf([&] { readOnly.WriteBuffer("x", 1); }),
+            "Cannot write file " + name + ". Bad file descriptor");
+  // A full device: nothing of the block may pass for written, and the
+  // message says why.
   TFileStream full("/dev/full", TFileMode::fmOpenWrite);
-  EXPECT_EQ(errorOf([&] { full.WriteBuffer(std::string(10000, 'x')); }), "Stream write error");
+  EXPECT_EQ(errorOf([&] { full.WriteBuffer(std::string(10000, 'x')); }),
+            "Cannot write file /dev/full. No space left on device");
 }
 
 TEST(FileStream, OpenAndCreateErrorsNameTheFile) {

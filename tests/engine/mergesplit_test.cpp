@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace marrowen {
 namespace {
 
@@ -113,6 +115,47 @@ TEST(SplitFiles, PartsAreNamedAfterTheInputsTargetAndNoneReplacesAnother) {
     EXPECT_EQ(input.outputTarget(folder.file("in.csv")).fileName, folder.file(first));
     EXPECT_EQ(readFile(folder.file(first)), "0123456789");
     EXPECT_EQ(readFile(folder.file(listing.substr(listing.rfind(' ') + 1))), "xxxxx");
+  }
+}
+
+// An input that fails (a read error, or another program changing it) or is
+// stopped after some of its parts were written leaves none of them, and the
+// files that held those names stay as they were; the inputs around it keep
+// theirs.
+TEST(SplitFiles, AnInputThatFailsOrIsStoppedHalfWayLeavesNoneOfItsParts) {
+  struct Meddled : ListInput {
+    using ListInput::ListInput;
+    std::function<void()> atChunk20;
+    std::int64_t readChunk(std::string &chunk) override {
+      if (currentInputName().ends_with("b.txt") && ++bChunks == 20)
+        atChunk20();
+      return ListInput::readChunk(chunk);
+    }
+    int bChunks = 0;
+  };
+  for (const bool stop : {false, true}) {
+    SCOPED_TRACE(stop ? "stopped" : "failed");
+    TempFolder folder;
+    writeFile(folder.file("b.txt.001"), "an earlier run's part");
+    RecordingJob job;
+    Meddled input({{folder.file("a.txt"), "one"},
+                   {folder.file("b.txt"), std::string(100000, 'b')},
+                   {folder.file("c.txt"), "three"}});
+    input.atChunk20 = [&] {
+      if (stop)
+        job.terminate();
+      else
+        throw EStreamError("read failed");
+    };
+    input.setNext(std::make_unique<TSplitAtSize>(10000));
+    input.lastFilter()->setNext(std::make_unique<TFileOutput>());
+    input.attachJob(&job);
+    input.runInput();
+    EXPECT_EQ(folder.listing(), stop ? "a.txt.000 b.txt.001" : "a.txt.000 b.txt.001 c.txt.000");
+    EXPECT_TRUE(readFile(folder.file("b.txt.001")) == "an earlier run's part");
+    EXPECT_EQ(job.argumentsOf("logOutputFile").size(), stop ? 1u : 2u);
+    EXPECT_EQ(job.errors,
+              stop ? std::vector<std::string>{} : std::vector<std::string>{"read failed"});
   }
 }
 

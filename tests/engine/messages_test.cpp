@@ -90,6 +90,22 @@ TEST(StringLoader, MissingMessageIsWrittenEscapedUnderGlobal) {
   EXPECT_EQ(readFile(name), "[global]\r\n970=Error %s\\r\\n%s\r\n3610=Caf\xe9\\\\\r\n");
 }
 
+// A translator who edits the file, or a second copy of the program that adds
+// its own keys, while this one runs loses nothing when this one adds a key.
+TEST(StringLoader, AnAdditionKeepsWhatOthersSavedMeanwhile) {
+  TempFolder dir;
+  std::string name = dir.file("English.ini");
+  writeFile(name, "[global]\r\n10=ten\r\n");
+  TStringLoader first(name);
+  TStringLoader second(name);
+  EXPECT_EQ(first.getString(10, "default"), "ten");
+  writeFile(name, "[global]\r\n10=dix\r\n");
+  EXPECT_EQ(first.getString(20, "twenty"), "twenty");
+  EXPECT_EQ(second.getString(30, "thirty"), "thirty");
+  EXPECT_EQ(second.getString(20, "other"), "twenty");
+  EXPECT_EQ(readFile(name), "[global]\r\n10=dix\r\n20=twenty\r\n30=thirty\r\n");
+}
+
 TEST(StringLoader, SecondLoaderReadsBackByteExactTexts) {
   TempFolder dir;
   std::string name = dir.file("English.ini");

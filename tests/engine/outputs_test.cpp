@@ -290,7 +290,7 @@ TEST(FileOutput, AnAppendThatFailsOrIsStoppedLeavesTheTargetAsItWas) {
 // Two writers appending to one file at once would mix their texts: a target
 // another writer holds fails for that input and stays as it was, and once
 // let go it takes the append.
-TEST(FileOutput, AnAppendTargetAnotherWriterHoldsIsLeftAsItWas) {
+TEST(FileOutput, AnAppendTargetAnotherWriterHoldsOrThatIsNoFileIsLeftAsItWas) {
   TempFolder folder;
   writeFile(folder.file("t.txt"), "theirs");
   auto other = std::make_unique<testing::HeldForWriting>(folder.file("t.txt"));
@@ -305,6 +305,18 @@ TEST(FileOutput, AnAppendTargetAnotherWriterHoldsIsLeftAsItWas) {
   job = writeThrough({{folder.file("t.txt"), "mine"}}, {.append = true});
   EXPECT_EQ(readFile(folder.file("t.txt")), "theirsmine");
   EXPECT_TRUE(job->errors.empty());
+
+  // A pipe can be neither held nor cut back, and without a reader it would
+  // hold the job for ever: its reader here gets nothing.
+  ASSERT_EQ(::mkfifo(folder.file("pipe").c_str(), 0600), 0);
+  const int reader = ::open(folder.file("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+  job = writeThrough({{folder.file("pipe"), "mine"}}, {.append = true});
+  char got[8];
+  EXPECT_EQ(::read(reader, got, sizeof got), 0);
+  ::close(reader);
+  EXPECT_EQ(job->errors,
+            std::vector<std::string>{"Couldn't append to file [" + folder.file("pipe") +
+                                     "]: it is not a regular file"});
 }
 
 // A target the rename cannot reach (a name too long for the file system):

@@ -68,6 +68,18 @@ TEST(TranslateDrawing, EachGroupOfBytes) {
         << byte;
 }
 
+// UTF-8 text: each character is one byte of code page 437 (or its
+// look-alike), whole however the chunks cut it; the drawing filter leaves
+// pairs of bytes to code page 437, whose corners and lines they may be.
+TEST(TranslateDrawing, Utf8CharactersAreOneCharacterEach) {
+  EXPECT_EQ(expectChunkInvariant(factory<TTranslateDrawing>(),
+                                 "\u250c\u2500\u2510\u2502\u2514\u2518 \u2191\u2193\u2192\u2190 "
+                                 "\u2591\u2592\u2593\u2588\u25a0 \u4e2d\U0001F600!"),
+            "+-+|++ ^V>< .xXX*   !");
+  EXPECT_EQ(expectChunkInvariant(factory<TTranslateDrawing>(), "\xda\xc4\xc4\xbf\xb3\xc3\xb3"),
+            "+--+|+|");
+}
+
 TEST(OemConversion, ThroughCodePage437) {
   // e acute is 0xE9 in the system code page and 0x82 in 437; the box
   // drawing line 0xC4 of 437 has no place in the system code page.
@@ -76,6 +88,9 @@ TEST(OemConversion, ThroughCodePage437) {
   // The micro sign: 0xB5 in the system code page, 0xE6 in 437.
   EXPECT_EQ(runInChunks(factory<TANSItoOEM>(), "5\xb5m", 0), "5\xe6m");
   EXPECT_EQ(runInChunks(factory<TOEMtoANSI>(), "5\xe6m", 0), "5\xb5m");
+  // A UTF-8 letter is one character, which 437 may have.
+  EXPECT_EQ(expectChunkInvariant(factory<TANSItoOEM>(), "caf\u00e9 \u00b5 \u2500 \u4e2d"),
+            "caf\x82 \xe6 \xc4 ?");
 }
 
 TEST(UnicodeConversion, AnsiToUtf16LittleEndianWithoutMark) {

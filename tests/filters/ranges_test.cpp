@@ -1,5 +1,6 @@
 #include "filters/ranges.h"
 
+#include "filters/fields.h"
 #include "filters/selected_run.h"
 #include "support/chunk_harness.h"
 #include "support/error_message.h"
@@ -57,6 +58,46 @@ TEST(SelectColumns, RangeRunsThroughTheSubfiltersInPlace) {
               {{"abcdef\nab\n", "a[BCD]ef\na[]b\n"}});
   expectCases(withBracketRun<TSelectColumns>(LocateRange{2, 4, 4}),
               {{"abcdef\nab\n", "a[BCDE]f\n[A]b\n"}});
+}
+
+// Answers "stop" to the chunk numbered `stopAt` (from 1) and counts them.
+class StopAt : public TFilter {
+public:
+  StopAt(int stopAt, int &seen) : stopAt_(stopAt), seen_(seen) {}
+  bool processChunk(std::string &) override { return ++seen_ != stopAt_; }
+
+private:
+  int stopAt_;
+  int &seen_;
+};
+
+// A "stop" the next filter answers to any piece a selector sends, for a
+// short line or one sent in pieces, is the selector's answer for the chunk:
+// a user's stop is never lost.
+TEST(SelectFilters, AStopAnsweredToAnyPieceIsKept) {
+  const testing::FilterFactory selectors[] = {
+      withBracketRun<TSelectColumns>(LocateRange{0, 2, 3}),
+      withBracketRun<TCSVfield>(LocateRange{0, 2, 2}, true),
+      withBracketRun<TCSVfield>(LocateRange{0, 1, 1}, false),
+  };
+  const std::string longLine(3 * textPieceSize() + 5, 'a');
+  for (const std::string &text : {std::string("a,b,c\nd,e\n"), longLine + "\n" + longLine}) {
+    for (const auto &make : selectors) {
+      int pieces = 0;
+      for (int stopAt = 0; stopAt <= pieces; ++stopAt) {
+        auto filter = make();
+        int seen = 0;
+        filter->setNext(std::make_unique<StopAt>(stopAt, seen));
+        filter->startFile();
+        std::string chunk = text;
+        EXPECT_EQ(filter->processChunk(chunk), stopAt == 0)
+            << "stop answered to piece " << stopAt << " of a " << text.size() << "-byte text";
+        if (stopAt == 0)
+          pieces = seen;
+      }
+      EXPECT_GT(pieces, 0);
+    }
+  }
 }
 
 TEST(SelectFilters, RefuseToRunWithoutSubfilters) {

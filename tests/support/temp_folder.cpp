@@ -7,10 +7,13 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace marrowen::testing {
@@ -39,16 +42,44 @@ TempFolder::TempFolder() {
   path_ = pattern + "/";
 }
 
+namespace {
+
+// Removes what `folder` holds, each folder reached through its parent's
+// descriptor, so that a tree deeper than the longest name goes too; tests may
+// leave read-only folders behind, which get write access back first.
+void removeContents(int folder) {
+  DIR *dir = ::fdopendir(::dup(folder));
+  if (!dir)
+    return;
+  std::vector<std::string> names;
+  while (dirent *entry = ::readdir(dir))
+    if (std::string_view(entry->d_name) != "." && std::string_view(entry->d_name) != "..")
+      names.emplace_back(entry->d_name);
+  ::closedir(dir);
+  for (const std::string &name : names) {
+    if (::unlinkat(folder, name.c_str(), 0) == 0)
+      continue;
+    ::fchmodat(folder, name.c_str(), 0700, 0);
+    const int inner =
+        ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (inner < 0)
+      continue;
+    removeContents(inner);
+    ::close(inner);
+    ::unlinkat(folder, name.c_str(), AT_REMOVEDIR);
+  }
+}
+
+} // namespace
+
 TempFolder::~TempFolder() {
-  std::error_code ec;
-  // Tests may leave read-only folders behind; give write access back first.
-  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
-       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ec);
-  std::filesystem::remove_all(path_, ec);
+  ::chmod(path_.c_str(), 0700);
+  const int folder = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    removeContents(folder);
+    ::close(folder);
+  }
+  ::rmdir(path_.c_str());
 }
 
 std::string TempFolder::listing() const {

@@ -52,12 +52,31 @@ void watchdog() {
   ::_exit(stoppedBySignalStatus);
 }
 
+// The handlers and the watchdog, once; false when they could not be set up.
+bool catchSignals() {
+  static const bool caught = [] {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0 ||
+        ::sem_init(&watchdogStart, 0, 0) != 0)
+      return false;
+    std::thread(watchdog).detach();
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+      sigaction(signal, &action, nullptr);
+    return true;
+  }();
+  return caught;
+}
+
 } // namespace
 
+void catchQuitSignals() { catchSignals(); }
+
 void installQuitSignals(std::function<void()> orderlyQuit) {
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0 ||
-      ::sem_init(&watchdogStart, 0, 0) != 0)
+  if (!catchSignals())
     return;
+  // A signal that came before is read as soon as the loop runs.
   auto *notifier =
       new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
   QObject::connect(notifier, &QSocketNotifier::activated, QCoreApplication::instance(),
@@ -67,12 +86,6 @@ void installQuitSignals(std::function<void()> orderlyQuit) {
                      setQuitSignal(lastSignal);
                      quit();
                    });
-  std::thread(watchdog).detach();
-  struct sigaction action {};
-  action.sa_handler = onSignal;
-  sigemptyset(&action.sa_mask);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP})
-    sigaction(signal, &action, nullptr);
 }
 
 void closeAfterModalLoops(QWidget *window) {

@@ -17,6 +17,13 @@ namespace marrowen {
 // exists.
 void installQuitSignals(std::function<void()> orderlyQuit);
 
+// Catches those signals from the program's first moment, before there is
+// anything to quit: one that comes while the program starts (filling a new
+// language file, reading its settings) waits for the quit above, or ends the
+// program within a second, its temporary files removed, with status 1 and
+// word of it on standard error. Its default action would leave them behind.
+void catchQuitSignals();
+
 // Closes `window` once no modal dialog or pop-up is open and no QuitHold
 // lives, ending the dialogs first: each runs its own event loop on the stack,
 // and a window closed (and deleted) from inside one would take that dialog's

@@ -611,6 +611,28 @@ TEST_F(ProgramRun, AFailingSystemIsToldAndCostsNothingElse) {
               npos)
         << closed.errors;
   }
+  // So does the external program's data file: the program does not run on
+  // what may be part of the text, and the file has no output.
+  TFilterList external;
+  external.resetToDefault();
+  auto program = std::make_unique<TExecuteObject>();
+  program->commandLine = "cp " + dir.file("data.txt") + " " + dir.file("result.txt");
+  program->programOutputFilename = dir.file("data.txt");
+  program->programInputFilename = dir.file("result.txt");
+  external.insertNode(2, std::move(program), 1, true);
+  for (int i = 0; i < external.count(); ++i)
+    if (auto *input = dynamic_cast<TInputObject *>(&external.node(i)))
+      input->inputFromFile = true;
+  external.saveToFile(dir.file("external.fll"));
+  Result unsent = start({"/F=" + file("external.fll"), "/MERGETOFILE=" + file("x.txt"), "/I-",
+                         file("c.txt"), "/G", "/Q"},
+                        {"MARROWEN_FAIL_CLOSE=data.txt"});
+  EXPECT_EQ(unsent.status, 1);
+  EXPECT_NE(
+      unsent.errors.find("Cannot write file " + dir.file("data.txt") + ". Input/output error"),
+      npos)
+      << unsent.errors;
+  EXPECT_FALSE(fileExists(dir.file("result.txt")));
   // A log that cannot be written is an error of the run.
   Result unlogged = start({"/CU", "/I-", file("c.txt"), "/G", "/Q"}, {"MARROWEN_FAIL_OPEN=.log"});
   EXPECT_EQ(unlogged.status, 1);
@@ -824,6 +846,39 @@ TEST_F(ProgramRun, ASignalWhileACommandFileIsReadEndsTheReadingFirst) {
   EXPECT_NE(errors.find("Stopped by signal SIGTERM"), std::string::npos) << errors;
   EXPECT_EQ(errors.find("AddressSanitizer"), std::string::npos) << errors;
   EXPECT_EQ(readFile(dir.file("out.txt")), "ABC\n") << "the last lines were not read";
+}
+
+// SIGTERM while the program starts, filling a new language file beside
+// itself one text at a time, ends it with status 1 and leaves no temporary
+// file there.
+TEST_F(ProgramRun, ASignalWhileTheProgramStartsLeavesNoTemporaryFile) {
+  const std::string language = "Starting" + std::to_string(::getpid());
+  const std::filesystem::path languages =
+      std::filesystem::path(MARROWEN_BINARY).parent_path() / "Languages";
+  const std::filesystem::path languageFile = languages / (language + ".ini");
+  std::filesystem::create_directories(dir.file("config/Ostrevan/Marrowen"));
+  writeFile(dir.file("config/Ostrevan/Marrowen/settings.ini"),
+            "[SOFTWARE\\Ostrevan\\Marrowen]\n\"Language\"=\"" + language + "\"\n");
+  auto leftovers = [&] {
+    int count = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(languages))
+      count += entry.path().filename().string().starts_with(language + ".ini.~");
+    return count;
+  };
+  QProcess program;
+  launch(program, {"/Q"});
+  const bool started = waitFor([&] { return std::filesystem::exists(languageFile); }, 30000);
+  // Never 0, which would stop this test's own process group.
+  if (const auto pid = static_cast<pid_t>(program.processId()); pid > 0)
+    ::kill(pid, SIGTERM);
+  ASSERT_TRUE(program.waitForFinished(30000));
+  std::filesystem::remove(languageFile);
+  ASSERT_TRUE(started);
+  const std::string errors = program.readAllStandardError().toStdString();
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 1) << errors;
+  EXPECT_NE(errors.find("SIGTERM"), std::string::npos) << errors;
+  EXPECT_EQ(leftovers(), 0);
 }
 
 // SIGTERM ends the external program a job runs, even one that ignores the

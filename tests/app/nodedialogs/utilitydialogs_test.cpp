@@ -20,6 +20,9 @@ using UtilityDialogs = AppTest;
 // A user who fills the program's fields as their captions read gets a
 // program that reads the text and whose result comes back.
 TEST_F(UtilityDialogs, ProgramFilesAreWhatTheirCaptionsSay) {
+  // The program's files are named relative to the folder the job runs in.
+  testing::TempFolder dir;
+  testing::WorkingFolder here(dir.path());
   RecordingSite site;
   TexecuteForm form(nullptr, &site);
   TExecuteObject node;
