@@ -28,6 +28,13 @@
 namespace marrowen::testing {
 namespace {
 
+// A process that has already ended has no id (0), and a signal to 0 would
+// stop this test's own process group.
+void terminateProgram(const QProcess &process) {
+  if (const auto pid = static_cast<pid_t>(process.processId()); pid > 0)
+    ::kill(pid, SIGTERM);
+}
+
 class CommandLineTest : public AppTest {
 protected:
   void SetUp() override {
@@ -790,7 +797,7 @@ TEST_F(ProgramRun, ScriptsThatEndTheProgramOrNeverReturn) {
   ASSERT_TRUE(waitFor(writing, 30000));
   QElapsedTimer stopping;
   stopping.start();
-  ::kill(static_cast<pid_t>(endless.processId()), SIGTERM);
+  terminateProgram(endless);
   ASSERT_TRUE(endless.waitForFinished(30000));
   // Within seconds (the program's own grace is under one), not at the wait's end.
   EXPECT_LT(stopping.elapsed(), 15000);
@@ -819,7 +826,7 @@ TEST_F(ProgramRun, TwoProgramsKeepEachOthersRecentFiles) {
   ASSERT_TRUE(waitFor([&] { return recent(0) == dir.file("a.fll"); }, 30000));
   Result second = start({"/F=" + file("b.fll"), "/Q"});
   EXPECT_EQ(second.status, 0) << second.errors;
-  ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
+  terminateProgram(first);
   ASSERT_TRUE(first.waitForFinished(30000));
   EXPECT_EQ(recent(0), dir.file("b.fll"));
   EXPECT_EQ(recent(1), dir.file("a.fll"));
@@ -837,7 +844,7 @@ TEST_F(ProgramRun, ASignalWhileACommandFileIsReadEndsTheReadingFirst) {
   QProcess program;
   launch(program, {"/Z=" + file("long.cmd"), "/Q"});
   ASSERT_TRUE(waitFor([&] { return fileExists(dir.file("out.txt")); }, 30000));
-  ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+  terminateProgram(program);
   ASSERT_TRUE(program.waitForFinished(30000));
   const std::string errors = program.readAllStandardError().toStdString();
   EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
@@ -868,9 +875,7 @@ TEST_F(ProgramRun, ASignalWhileTheProgramStartsLeavesNoTemporaryFile) {
   QProcess program;
   launch(program, {"/Q"});
   const bool started = waitFor([&] { return std::filesystem::exists(languageFile); }, 30000);
-  // Never 0, which would stop this test's own process group.
-  if (const auto pid = static_cast<pid_t>(program.processId()); pid > 0)
-    ::kill(pid, SIGTERM);
+  terminateProgram(program);
   ASSERT_TRUE(program.waitForFinished(30000));
   std::filesystem::remove(languageFile);
   ASSERT_TRUE(started);
@@ -906,7 +911,7 @@ TEST_F(ProgramRun, ASignalEndsTheExternalProgramOfAJob) {
     const std::string stat = "/proc/" + std::to_string(helper) + "/stat";
     return fileExists(stat) && readFile(stat).find(") Z ") == std::string::npos;
   };
-  ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+  terminateProgram(program);
   ASSERT_TRUE(program.waitForFinished(30000));
   EXPECT_TRUE(waitFor([&] { return !running(); }, 5000));
   if (running())
