@@ -67,7 +67,7 @@ void BM_TypeAheadIntoSortedList(benchmark::State &state) {
   const char keys[] = "item07";
   int i = 0;
   for (auto _ : state) {
-    grid->ComboTypeAhead(keys[i]);
+    grid->ComboTypeAhead(std::string_view(keys + i, 1));
     i = (i + 1) % 6;
     now += i == 0 ? 5000 : 10;
   }

@@ -62,8 +62,8 @@ std::vector<std::string> renderDropDownScreenshots(const std::string &folder) {
   };
   shoot("dropdown-combo-open", [](TdgGrid &) {});
   shoot("dropdown-combo-typeahead", [](TdgGrid &grid) {
-    grid.ComboTypeAhead('b');
-    grid.ComboTypeAhead('l');
+    grid.ComboTypeAhead("b");
+    grid.ComboTypeAhead("l");
   });
   // A drop-down-list cell takes what its typed key finds, with no editor.
   shoot("dropdown-list-cell-typed", [](TdgGrid &grid) {

@@ -2,7 +2,9 @@
 
 #include "classlib/codepage.h"
 #include "classlib/componentstream.h"
+#include "classlib/utf8.h"
 #include "grid/data/keys.h"
+#include "grid/data/qtbytes.h"
 #include "grid/editing/datetime.h"
 #include "grid/editors/editorwrappers.h"
 #include "grid/stream/gridstream.h"
@@ -13,6 +15,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <climits>
 #include <vector>
 
 namespace marrowen {
@@ -24,11 +27,17 @@ constexpr std::string_view autoSearchNames[] = {"asNone", "asTop", "asBottom", "
 constexpr std::string_view convertCaseNames[] = {"afcOnEdit", "afcOnExit", "afcNone"};
 constexpr std::string_view dropDownStyleNames[] = {"ddDropDown", "ddDropDownList"};
 
+// Lengths in the list's compares count characters, not bytes.
+int characterLength(std::string_view text) {
+  return static_cast<int>(std::min<std::size_t>(utf8::characterCount(text), INT_MAX));
+}
+
 bool typesText(const QKeyEvent &e) {
   if (e.modifiers() & (Qt::ControlModifier | Qt::AltModifier))
     return false;
-  const QString text = e.text();
-  return !text.isEmpty() && text.at(0).isPrint();
+  // An emoji comes as a surrogate pair, printable only as a whole.
+  const QList<uint> text = e.text().toUcs4();
+  return !text.isEmpty() && QChar::isPrint(char32_t(text.front()));
 }
 
 } // namespace
@@ -131,7 +140,7 @@ void TdgDropDownForm::keyPressEvent(QKeyEvent *e) {
       QApplication::sendEvent(editor, e);
       grid_.ComboEditorChanged(true);
     } else {
-      grid_.ComboTypeAhead(typedCharOf(*e));
+      grid_.ComboTypeAhead(qStringToBytes(e->text()));
     }
     return;
   }
@@ -398,28 +407,36 @@ int TdgComboGrid::Compare(const std::string &listText, const std::string &search
       return 0;
     return listText.empty() ? -1 : 1;
   }
-  // Letters fold as the program's code page has them: "é" finds "État".
-  const std::shared_ptr<const CodePage> page =
-      FCompareType == ctCaseInsensitive ? systemCodePage() : nullptr;
-  const std::size_t n = static_cast<std::size_t>(length);
-  for (std::size_t i = 0; i < n; ++i) {
-    const bool endA = i >= listText.size(), endB = i >= searchText.size();
+  // Character by character, as the rest of the program reads text: a UTF-8
+  // sequence is one character and any other byte the code page's, so what is
+  // typed (UTF-8) finds a value stored either way and never half a letter.
+  // Without case, letters fold as Unicode folds them: "ü" finds "Über" and
+  // "σ" finds "Σ".
+  const std::shared_ptr<const CodePage> page = systemCodePage();
+  const bool fold = FCompareType == ctCaseInsensitive;
+  std::size_t i = 0, j = 0;
+  for (int k = 0; k < length; ++k) {
+    const bool endA = i >= listText.size(), endB = j >= searchText.size();
     if (endA || endB)
       return endA && endB ? 0 : (endA ? -1 : 1);
-    unsigned char a = static_cast<unsigned char>(listText[i]);
-    unsigned char b = static_cast<unsigned char>(searchText[i]);
-    if (page) {
-      a = page->toLower(a);
-      b = page->toLower(b);
+    std::size_t lengthA = 0, lengthB = 0;
+    char32_t a = utf8::decodeCharacter(std::string_view(listText).substr(i), *page, lengthA);
+    char32_t b = utf8::decodeCharacter(std::string_view(searchText).substr(j), *page, lengthB);
+    if (fold) {
+      a = utf8::simpleFold(a);
+      b = utf8::simpleFold(b);
     }
     if (a != b)
       return a < b ? -1 : 1;
+    i += lengthA;
+    j += lengthB;
   }
   return 0;
 }
 
 bool TdgComboGrid::Equal(const std::string &a, const std::string &b) {
-  return a.size() == b.size() && Compare(a, b, static_cast<int>(a.size())) == 0;
+  const int length = characterLength(a);
+  return length == characterLength(b) && Compare(a, b, length) == 0;
 }
 
 int TdgComboGrid::Search(const std::string &text, bool whole, bool &found) {
@@ -428,11 +445,12 @@ int TdgComboGrid::Search(const std::string &text, bool whole, bool &found) {
   int result = GetCurrentDataRow();
   if (text.empty())
     result = std::min(1, rows);
-  const int textLength = static_cast<int>(text.size());
+  const int textLength = characterLength(text);
   auto agreement = [&](int row, int &n) {
     const std::string value = ValueText(row);
-    n = std::min(textLength, static_cast<int>(value.size()));
-    return std::make_pair(Compare(value, text, n), static_cast<int>(value.size()));
+    const int valueLength = characterLength(value);
+    n = std::min(textLength, valueLength);
+    return std::make_pair(Compare(value, text, n), valueLength);
   };
   if (!FValueColSorted) {
     if (text.empty())
@@ -485,10 +503,10 @@ int TdgComboGrid::Search(const std::string &text, bool whole, bool &found) {
 int TdgComboGrid::NextMatch(const std::string &text, bool &found) {
   found = false;
   const int rows = Rows();
-  const int textLength = static_cast<int>(text.size());
+  const int textLength = characterLength(text);
   auto agrees = [&](int row) {
     const std::string value = ValueText(row);
-    const int n = std::min(textLength, static_cast<int>(value.size()));
+    const int n = std::min(textLength, characterLength(value));
     return !value.empty() && Compare(value, text, n) == 0;
   };
   const int current = std::max(0, GetCurrentDataRow());

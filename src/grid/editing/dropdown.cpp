@@ -550,12 +550,16 @@ void TdgBaseGrid::ComboEditorChanged(bool complete) {
   if (!found)
     return;
   const std::string value = list->ValueText(match);
-  if (value == text || value.size() <= text.size())
+  const std::size_t typed = utf8::characterCount(text);
+  if (value == text || utf8::characterCount(value) <= typed)
     return;
-  // The caret stays after what was typed; the completed rest is selected.
+  // The caret stays after what was typed, counted in the value's own
+  // characters (a letter folded to another case may take other bytes); the
+  // completed rest is selected.
+  const std::size_t start = utf8::characterOffset(value, typed);
   editor->SetTextNotify(value, true);
-  editor->SetSelStart(static_cast<int>(text.size()));
-  editor->SetSelLength(static_cast<int>(value.size() - text.size()));
+  editor->SetSelStart(static_cast<int>(start));
+  editor->SetSelLength(static_cast<int>(value.size() - start));
 }
 
 bool TdgBaseGrid::ClearComboTypeAhead() {
@@ -565,18 +569,18 @@ bool TdgBaseGrid::ClearComboTypeAhead() {
   return had;
 }
 
-void TdgBaseGrid::ComboTypeAhead(char ch) {
+void TdgBaseGrid::ComboTypeAhead(std::string_view typed) {
   TdgComboGrid *list = FCombo ? FCombo->ComboGrid() : nullptr;
-  if (!list || ch == 0)
+  if (!list || typed.empty())
     return;
   const std::int64_t now = TickCount ? TickCount() : monotonicMilliseconds();
   if (now - FTypeAheadTick >= typeAheadPause)
     FTypeAhead.clear();
-  FTypeAhead += ch;
+  FTypeAhead += typed;
   bool found = false;
   int row = list->Search(FTypeAhead, true, found);
   const int current = list->GetCurrentDataRow();
-  if (FTypeAhead.size() == 1 && current >= 1 &&
+  if (utf8::characterCount(FTypeAhead) == 1 && current >= 1 &&
       list->Compare(list->ValueText(current), FTypeAhead, 1) == 0 && !list->ValueColSorted())
     row = list->NextMatch(FTypeAhead, found);
   if (found)
@@ -584,9 +588,9 @@ void TdgBaseGrid::ComboTypeAhead(char ch) {
   FTypeAheadTick = now;
 }
 
-bool TdgBaseGrid::ComboKeyToValue(char ch) {
+bool TdgBaseGrid::ComboKeyToValue(std::string_view typed) {
   const int col = GetCurrentDataCol(), row = GetCurrentDataRow();
-  if (col < 1 || row < 1 || static_cast<unsigned char>(ch) < 32 ||
+  if (col < 1 || row < 1 || typed.empty() || static_cast<unsigned char>(typed[0]) < 32 ||
       EffectiveButtonType(col, row) != btCombo || !CellEditable(col, row) ||
       (&ControlForType(CellControlType(col, row)) != FDefaultControl.get() &&
        !ListOnlyCell(col, row)))
@@ -600,7 +604,7 @@ bool TdgBaseGrid::ComboKeyToValue(char ch) {
   TdgComboGrid *list = FCombo ? FCombo->ComboGrid() : nullptr;
   if (!list)
     return true;
-  ComboTypeAhead(ch);
+  ComboTypeAhead(typed);
   const Variant value = ComboValue(list->ValueCol());
   if (!value.isEmpty() && !VarSameValue(value, CurrentCell().GetValue()))
     CurrentCell().SetValue(value, true, true);

@@ -37,6 +37,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QMenu;
@@ -451,11 +452,11 @@ public:
   void DropDownPress(QMouseEvent &e);
   // The editor's text changed while the list is open: search, and complete.
   void ComboEditorChanged(bool complete);
-  // A character typed into a list without an editor.
-  void ComboTypeAhead(char ch);
-  // A character typed on a combo cell that has no text editor picks the
-  // value it leads to; answers whether the cell was such a cell.
-  bool ComboKeyToValue(char ch);
+  // A character typed (UTF-8) into a list without an editor.
+  void ComboTypeAhead(std::string_view typed);
+  // A character typed (UTF-8) on a combo cell that has no text editor picks
+  // the value it leads to; answers whether the cell was such a cell.
+  bool ComboKeyToValue(std::string_view typed);
   bool ClearComboTypeAhead();
   // Milliseconds for the type-ahead; tests set their own.
   std::function<std::int64_t()> TickCount;

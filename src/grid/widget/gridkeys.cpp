@@ -859,7 +859,7 @@ void TdgBaseGrid::KeyPress(char &key) {
     return;
   if (key == 13 || key == 27 || key == 9)
     return;
-  if (ComboKeyToValue(key)) {
+  if (ComboKeyToValue(typedKeyText(key))) {
     key = 0;
     return;
   }
@@ -892,6 +892,9 @@ void TdgBaseGrid::WMChar(char ch) { KeyPress(ch); }
 
 void TdgBaseGrid::TypeBeyondCodePage(const QString &text) {
   if (text.isEmpty() || FKeySuspend > 0 || FKeyFromEditor)
+    return;
+  // Such a letter leads a list-only cell to its value as any other does.
+  if (ComboKeyToValue(qStringToBytes(text)))
     return;
   TdgCustomGridControl &control =
       ControlForType(CellControlType(GetCurrentDataCol(), GetCurrentDataRow()));

@@ -634,6 +634,114 @@ TEST(ComboSearch, TypingCompletesFromTheListAndPicksWithoutAnEditor) {
   EXPECT_FALSE(d.grid->ComboPrepared());
 }
 
+// Letters beyond ASCII are typed as whole characters and found in either
+// case: German, Greek, Cyrillic, CJK and an emoji, in the open list, on a
+// closed list-only cell, in a sorted list and through completion.
+TEST(ComboSearch, TypedLettersBeyondAsciiFindTheirValuesInAnyCase) {
+  const std::vector<std::string> values = {"apple",
+                                           "\xC3\x9C"
+                                           "ber",
+                                           "\xCE\xA3\xCE\xBF\xCF\x86\xCE\xAF\xCE\xB1",
+                                           "\xD0\x81\xD0\xBB\xD0\xBA\xD0\xB0",
+                                           "\xE6\x9D\xB1\xE4\xBA\xAC",
+                                           "\xF0\x9F\x98\x80 smile",
+                                           "\xC3\xBC"
+                                           "bel",
+                                           "\xC3"};
+  ComboDialog d(values);
+  std::int64_t now = 10000;
+  d.grid->TickCount = [&] { return now; };
+  GiveDropDownList(*d.grid->GetCol(Variant(2)), values);
+  // Each character as the window system types it: its text, and the key of
+  // its capital where it has one.
+  auto type = [&](const QString &text) {
+    for (qsizetype i = 0; i < text.size();) {
+      const qsizetype n = text.at(i).isHighSurrogate() ? 2 : 1;
+      const QString one = text.mid(i, n);
+      const int key = n == 1 ? one.toUpper().at(0).unicode() : int(Qt::Key_unknown);
+      QWidget *target = QApplication::activePopupWidget();
+      if (!target)
+        target = d.grid;
+      QTest::sendKeyEvent(QTest::Press, target, Qt::Key(key), one, {});
+      QTest::sendKeyEvent(QTest::Release, target, Qt::Key(key), one, {});
+      i += n;
+    }
+  };
+  auto typeAfterPause = [&](const QString &text) {
+    now += 2000;
+    type(text);
+    return d.list().GetCurrentDataRow();
+  };
+  d.goTo(2, 1);
+  d.key(Qt::Key_F4);
+  ASSERT_TRUE(d.open());
+  EXPECT_EQ(typeAfterPause(QStringLiteral("\u00FC")), 2) << "\u00FC finds \u00DCber";
+  EXPECT_EQ(typeAfterPause(QStringLiteral("\u00FC")), 7) << "pressed again, the next \u00FC";
+  EXPECT_EQ(typeAfterPause(QStringLiteral("\u00DCB")), 2);
+  EXPECT_EQ(typeAfterPause(QStringLiteral("\u03C3\u039F")), 3) << "Greek in mixed case";
+  EXPECT_EQ(d.grid->TypeAhead(), "\xCF\x83\xCE\x9F");
+  EXPECT_EQ(typeAfterPause(QStringLiteral("\u0451\u041B")), 4) << "Cyrillic";
+  EXPECT_EQ(typeAfterPause(QStringLiteral("\u6771")), 5) << "CJK";
+  EXPECT_EQ(typeAfterPause(QStringLiteral("\U0001F600")), 6) << "an emoji";
+  // A letter whose first byte a lone stored byte holds is not half found.
+  d.list().SetCurrentDataRow(1);
+  EXPECT_EQ(typeAfterPause(QStringLiteral("\u00E9")), 1);
+  d.key(Qt::Key_Escape);
+  ASSERT_FALSE(d.open());
+
+  // A closed list-only cell takes the value its letter leads to, a letter
+  // no code-page key holds among them.
+  d.goTo(2, 2);
+  typeAfterPause(QStringLiteral("\u03C3"));
+  EXPECT_EQ(d.cell(2, 2), values[2]);
+  typeAfterPause(QStringLiteral("\u0451"));
+  EXPECT_EQ(d.cell(2, 2), values[3]);
+
+  // A sorted list: the binary search orders characters, not their bytes.
+  List sorted({"Alpha",
+               "\xC3\x89"
+               "clair",
+               "\xC3\x9C"
+               "ber",
+               "\xCE\xA3\xCE\xAF\xCE\xB3\xCE\xBC\xCE\xB1"},
+              true);
+  EXPECT_EQ(sorted.search("\xC3\xA9", true), 2);
+  EXPECT_EQ(sorted.search("\xC3\xBC"
+                          "B",
+                          true),
+            3);
+  EXPECT_EQ(sorted.search("\xCF\x83\xCE\xAF", true), 4);
+  EXPECT_TRUE(sorted.grid.Equal("\xC3\x9C"
+                                "BER",
+                                "\xC3\xBC"
+                                "ber"));
+  // The editor's "\u00E9" does not agree with a lone stored byte that begins it.
+  List lone({"apple", "\xC3"});
+  bool found = true;
+  EXPECT_EQ(lone.search("\xC3\xA9", false, &found), 1);
+  EXPECT_FALSE(found);
+
+  // Completion from a value stored in the code page: the caret stays after
+  // the two typed letters, the rest of the value is selected.
+  ComboDialog c({"\xDC"
+                 "ber"});
+  c.grid->GetCol(Variant(2))->Combo()->SetAutoFill(true);
+  c.goTo(2, 1);
+  c.key(Qt::Key_F4);
+  ASSERT_TRUE(c.open());
+  QTest::sendKeyEvent(QTest::Click, QApplication::activePopupWidget(), Qt::Key_Udiaeresis,
+                      QStringLiteral("\u00FC"), {});
+  TdgGridEditBox *editor = ShownTextEditor(*c.grid);
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->Text(), "\xDC"
+                            "ber");
+  EXPECT_EQ(editor->GetSelText(), "ber");
+  QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_B);
+  EXPECT_EQ(editor->Text(), "\xDC"
+                            "ber");
+  EXPECT_EQ(editor->GetSelText(), "er");
+}
+
 TEST(ComboSettings, NewListsAndTheirDefaults) {
   TdgGrid grid;
   TdgGridCombo combo(grid);
