@@ -26,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <map>
 #include <random>
 
@@ -288,12 +289,21 @@ TEST(Utf8Corpus, ReplaceQuestionsShowWholeCharacters) {
        }},
   };
   std::mt19937 random(56);
+  std::deque<Answer> answers;
+  for (int k = 0; k < 4000; ++k)
+    answers.push_back(random() % 2 ? Answer::Replace : Answer::Skip);
   for (const auto &[name, make] : searches) {
+    std::string first;
     for (std::size_t cut :
          {std::size_t{0}, std::size_t{1}, std::size_t{4096}, std::size_t{random() % 300 + 2}}) {
       testing::RecordingJob job;
+      job.replaceAnswers = answers;
       const std::string output = runInChunks(make, corpus, cut, {&job});
       EXPECT_TRUE(utf8::isValid(output)) << name << " cut " << cut;
+      // The same answers to the same questions, however the text is cut.
+      if (first.empty())
+        first = output;
+      EXPECT_EQ(output, first) << name << " cut " << cut;
       ASSERT_FALSE(job.replaceQuestions.empty()) << name;
       for (const QueryReplaceRequest &question : job.replaceQuestions) {
         for (const std::string *text :
