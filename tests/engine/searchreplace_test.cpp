@@ -166,6 +166,7 @@ TEST(SearchReplace, PreserveCaseLeavesEscapeSequencesAlone) {
       {"STRASSE", "\xc9\x90\\n\xc4\xb1", "\xe2\xb1\xaf\\nI"},
       {"abc", "\xc4\xb0\\t", "i\xcc\x87\\t"},
       {"aBC", "x\xef\xac\x81\\n", "xFI\\n"},
+      {"HELLO", "\xe9t\xe9\\n", "\xc9T\xc9\\n"}, // Windows-1252 bytes as the code page has them
   };
   for (const auto &[found, replacement, expected] : moved)
     EXPECT_EQ(matchCaseKeepingEscapes(found, replacement), expected) << replacement;
