@@ -49,27 +49,57 @@ bool startsEscape(char c) {
   return escapedByteOf(c) >= 0 || c == 'x' || c == 'c' || (c >= '0' && c <= '9');
 }
 
+// `run`, which follows the start of a replacement, in the case that
+// `matchCase` gives the rest of a replacement after its first character. A
+// control byte stands in for that first character: no case changes it.
+std::string restInCaseOf(std::string_view found, std::string_view run) {
+  std::string head(1, '\x01');
+  head += run;
+  std::string result;
+  matchCase(found, head, result);
+  return result.substr(1);
+}
+
 } // namespace
 
 std::string matchCaseKeepingEscapes(std::string_view found, std::string_view replacement) {
+  if (replacement.find('\\') == std::string_view::npos)
+    return matchCase(found, replacement);
+  // The text between the escapes is cased run by run: a letter whose other
+  // case is longer or shorter ("ﬁ" becomes "FI") would move every escape
+  // after it, so the escapes cannot be put back by place.
   std::string result;
-  matchCase(found, replacement, result);
-  if (result.size() != replacement.size())
-    return result;
+  std::size_t runStart = 0;
+  auto addRun = [&](std::size_t end) {
+    if (end == runStart)
+      return;
+    std::string_view run = replacement.substr(runStart, end - runStart);
+    result += runStart == 0 ? matchCase(found, run) : restInCaseOf(found, run);
+  };
   for (std::size_t i = 0; i < replacement.size();) {
     if (replacement[i] != '\\') {
       ++i;
       continue;
     }
+    addRun(i);
     std::size_t length = std::min(escapeLength(replacement, i), replacement.size() - i);
-    result.replace(i, length, replacement.substr(i, length));
-    // A backslash that starts no escape stays as written, and the byte after
-    // it must not become one by its case: "\T" lowered to "\t" would insert
-    // a tab where the user wrote a backslash and a T.
-    if (length == 1 && i + 1 < result.size() && startsEscape(result[i + 1]))
-      result[i + 1] = replacement[i + 1];
+    result.append(replacement, i, length);
     i += length;
+    if (length == 1 && i < replacement.size()) {
+      // A backslash that starts no escape stays as written, and the
+      // character after it must not become one by its case: "\T" lowered to
+      // "\t" would insert a tab where the user wrote a backslash and a T.
+      const std::size_t n = utf8::characterLength(replacement.substr(i));
+      std::string cased = restInCaseOf(found, replacement.substr(i, n));
+      if (!cased.empty() && startsEscape(cased[0]))
+        result.append(replacement, i, n);
+      else
+        result += cased;
+      i += n;
+    }
+    runStart = i;
   }
+  addRun(replacement.size());
   return result;
 }
 
@@ -192,9 +222,12 @@ bool TGenericSearchReplace::askUser(const std::string &output, std::string &text
     return false;
   }
   QueryReplaceRequest request;
-  request.textBefore = output.substr(output.size() - std::min(output.size(), contextLength));
+  // The context is shown as text, so neither end may cut a UTF-8 character
+  // in two.
+  request.textBefore = output.substr(
+      utf8::characterBoundaryFrom(output, output.size() - std::min(output.size(), contextLength)));
   request.found = pendingText_;
-  request.textAfter = followingText.substr(0, contextLength);
+  request.textAfter = utf8::cutToBytes(followingText, contextLength);
   request.replacement = text;
   request.templateText = dialogReplacement_;
   request.searchInformation = searchInformation;

@@ -37,8 +37,9 @@ public:
                               std::string &result);
 
   // Decides about the match in `pendingText_`; returns whether it was
-  // replaced. `searchInformation` and `followingText` (up to 200 bytes after
-  // the match) are only shown to the user.
+  // replaced. `searchInformation` and `followingText` (what follows the
+  // match; the question shows up to 200 bytes of it) are only shown to the
+  // user.
   bool replaceMatch(std::string &output, std::string_view replacement,
                     std::string_view searchInformation, std::string_view followingText);
 

@@ -118,6 +118,11 @@ std::string signalName(int signal) {
 }
 
 void reportStoppedBySignal(int signal) {
+  // The program's end and its watchdog may both come here when the end is
+  // slow: the user is told once.
+  static std::atomic_flag reported = ATOMIC_FLAG_INIT;
+  if (reported.test_and_set())
+    return;
   const std::string line = "Stopped by signal " + signalName(signal) + "\n";
   // Written at once, past any buffer: the program may be ending under it.
   [[maybe_unused]] const auto written = ::write(STDERR_FILENO, line.data(), line.size());

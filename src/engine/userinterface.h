@@ -123,6 +123,7 @@ int quitSignal();
 std::string signalName(int signal);
 // What a program stopped by a signal says on standard error, and the status
 // it ends with: whatever its jobs did, the run did not end as it was asked to.
+// Said once however many paths of the ending report it.
 void reportStoppedBySignal(int signal);
 constexpr int stoppedBySignalStatus = 1;
 

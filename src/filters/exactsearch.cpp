@@ -14,7 +14,6 @@ namespace marrowen {
 namespace {
 
 constexpr std::size_t heldBack = 100;
-constexpr std::size_t contextLength = 200;
 
 // The case-insensitive comparison of everything after the first byte, from
 // the last byte back: `upperFind` is upper-cased, a subject byte fits when it
@@ -225,9 +224,7 @@ bool TSearchFilter::handleMatch(std::string &output) {
   bool replaced = false;
   const std::size_t kept = keptLength();
   if (whole) {
-    std::string_view following =
-        std::string_view(buffer_).substr(matchPos_ + matchLength_, contextLength);
-    replaced = replaceMatch(output, replacement_, information_, following);
+    replaced = replaceMatch(output, replacement_, information_, followingText());
   } else {
     output.append(pendingText_, 0, kept);
     pendingText_.clear();

@@ -16,8 +16,6 @@ namespace marrowen {
 
 namespace {
 
-constexpr std::size_t contextLength = 200;
-
 // The sounds-like digit of an upper-case byte, or 0 when it adds none.
 char soundexDigit(unsigned char c) {
   switch (c) {
@@ -217,7 +215,7 @@ void TEditDistance::scan(std::string_view text, std::string &output) {
     word_.append(text, start, i - start);
     if (i == size)
       break;
-    processWord(output, text.substr(i, contextLength));
+    processWord(output, text.substr(i));
     const std::size_t end = next(i);
     output.append(text, i, end - i);
     i = end;

@@ -13,7 +13,6 @@ namespace marrowen {
 
 namespace {
 
-constexpr std::size_t contextLength = 200;
 const char groupIdentifiers[] = "0123456789abcdefghijklmnopqrstuvwxyz";
 
 } // namespace
@@ -93,6 +92,11 @@ std::size_t TBuffer::characterStart(std::size_t limit) const {
   return limit;
 }
 
+std::string_view TBuffer::followingText() const {
+  const std::size_t end = matchPos_ + matchLength_;
+  return std::string_view(buffer_).substr(0, std::max(end, searchableEnd())).substr(end);
+}
+
 bool TBuffer::answerStopsRun() const {
   return answer_ == Answer::Cancel || answer_ == Answer::Stop;
 }
@@ -100,11 +104,6 @@ bool TBuffer::answerStopsRun() const {
 void TBuffer::raiseIfStoppedWithoutJob() const {
   if (answerStopsRun() && !job())
     throw EAbort();
-}
-
-std::string TBuffer::followingText() const {
-  std::size_t end = std::min(matchPos_ + matchLength_, buffer_.size());
-  return buffer_.substr(end, contextLength);
 }
 
 // ---- TRegExpFilter ----
@@ -276,10 +275,8 @@ bool TRegExpFilter::handleMatch(std::string &output) {
     std::string information = prompt_ ? promptInformation() : std::string();
     std::string replacement;
     engine_->Substitute(replacement_, replacement);
-    std::string_view following =
-        std::string_view(buffer_).substr(matchPos_ + matchLength_, contextLength);
     const std::size_t kept = keptLength();
-    bool replaced = replaceMatch(output, replacement, information, following);
+    bool replaced = replaceMatch(output, replacement, information, followingText());
     scan_ = replaced ? matchPos_ + matchLength_ : matchPos_ + kept;
   }
   anchorValid_ = true;

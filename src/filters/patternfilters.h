@@ -77,8 +77,9 @@ protected:
   // quiet abort is raised instead.
   bool answerStopsRun() const;
   void raiseIfStoppedWithoutJob() const;
-  // Up to 200 bytes that follow the current match, for the prompt.
-  std::string followingText() const;
+  // What follows the current match for the prompt: until the file ends,
+  // without a sequence the next chunk may complete.
+  std::string_view followingText() const;
 
   std::size_t heldLength() const { return buffer_.size() - heldStart_; }
 

@@ -159,6 +159,17 @@ TEST(SearchReplace, PreserveCaseLeavesEscapeSequencesAlone) {
     EXPECT_EQ(runFilesInChunks(make, {found}, 0)[0], expected) << found;
   }
   EXPECT_EQ(matchCaseKeepingEscapes("HELLO", "x\\x4a\\\\n\\cz"), "X\\x4a\\\\N\\cz");
+  // Letters whose other case is longer or shorter move the escapes after
+  // them: "ﬁ" becomes "FI", "ı" becomes "I" and "ɐ" the three-byte "Ɐ".
+  const char *moved[][3] = {
+      {"STRASSE", "\xef\xac\x81n\\n", "FIN\\n"},
+      {"STRASSE", "\xc9\x90\\n\xc4\xb1", "\xe2\xb1\xaf\\nI"},
+      {"abc", "\xc4\xb0\\t", "i\xcc\x87\\t"},
+      {"aBC", "x\xef\xac\x81\\n", "xFI\\n"},
+      {"HELLO", "\xe9t\xe9\\n", "\xc9T\xc9\\n"}, // Windows-1252 bytes as the code page has them
+  };
+  for (const auto &[found, replacement, expected] : moved)
+    EXPECT_EQ(matchCaseKeepingEscapes(found, replacement), expected) << replacement;
 }
 
 TEST(SearchReplace, PreserveCaseNeverTurnsABackslashAndLetterIntoAnEscape) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 using namespace marrowen;
 
 TEST(Clipboard, TextStopsAtFirstNul) {
@@ -33,4 +35,12 @@ TEST(UserInterface, HeadlessAnswersReplaceAndMarksTheApplicationTerminating) {
   ui.terminateApplication();
   EXPECT_TRUE(applicationTerminating());
   setApplicationTerminating(false);
+}
+
+TEST(UserInterface, AStopBySignalIsReportedOnce) {
+  // The program's end and its watchdog may both report it.
+  ::testing::internal::CaptureStderr();
+  reportStoppedBySignal(SIGTERM);
+  reportStoppedBySignal(SIGTERM);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Stopped by signal SIGTERM\n");
 }

@@ -10,19 +10,25 @@
 #include "filters/charfilters.h"
 #include "filters/codepagefilters.h"
 #include "filters/concordance.h"
+#include "filters/exactsearch.h"
+#include "filters/fuzzysearch.h"
 #include "filters/layoutfilters.h"
 #include "filters/linefilters.h"
 #include "filters/mailfilters.h"
+#include "filters/patternfilters.h"
 #include "filters/ranges.h"
 #include "filters/selected_run.h"
 #include "filters/widthfilters.h"
 #include "support/chunk_harness.h"
 #include "support/filter_fixtures.h"
+#include "support/recording_job.h"
 #include "support/utf8_corpus.h"
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <map>
+#include <random>
 
 namespace marrowen {
 namespace {
@@ -259,6 +265,56 @@ TEST(Utf8Corpus, Windows1252TextComesOutAsTheCodePageMakesItByteForByte) {
           << "filter " << i << ", cut " << cut;
   EXPECT_TRUE(isMixedCaseText(text));
   EXPECT_EQ(matchCase("W\xe9", "\xe0\xe9z"), "\xc0\xe9z");
+}
+
+// A question shows whole characters around the match, and the texts a
+// replacement works on stay whole, wherever the matches and the read loop's
+// cuts fall in UTF-8 text of many languages.
+TEST(Utf8Corpus, ReplaceQuestionsShowWholeCharacters) {
+  const std::string corpus = testing::utf8Corpus();
+  const std::pair<const char *, FilterFactory> searches[] = {
+      {"exact",
+       [] {
+         return std::make_unique<TSearchFilter>(" ", "_", false, false, false, true, false, false);
+       }},
+      {"pattern",
+       [] {
+         return std::make_unique<TRegExpFilter>("[,.:]", "\\n", true, false, false, true, false,
+                                                false, false, false, false, 4096,
+                                                TPatternType::Pattern);
+       }},
+      {"edit distance",
+       [] {
+         return std::make_unique<TEditDistance>("и", "и", false, true, true, false, false, 1);
+       }},
+  };
+  std::mt19937 random(56);
+  std::deque<Answer> answers;
+  for (int k = 0; k < 4000; ++k)
+    answers.push_back(random() % 2 ? Answer::Replace : Answer::Skip);
+  for (const auto &[name, make] : searches) {
+    std::string first;
+    for (std::size_t cut :
+         {std::size_t{0}, std::size_t{1}, std::size_t{4096}, std::size_t{random() % 300 + 2}}) {
+      testing::RecordingJob job;
+      job.replaceAnswers = answers;
+      const std::string output = runInChunks(make, corpus, cut, {&job});
+      EXPECT_TRUE(utf8::isValid(output)) << name << " cut " << cut;
+      // The same answers to the same questions, however the text is cut.
+      if (first.empty())
+        first = output;
+      EXPECT_EQ(output, first) << name << " cut " << cut;
+      ASSERT_FALSE(job.replaceQuestions.empty()) << name;
+      for (const QueryReplaceRequest &question : job.replaceQuestions) {
+        for (const std::string *text :
+             {&question.textBefore, &question.found, &question.textAfter, &question.replacement})
+          ASSERT_TRUE(utf8::isValid(*text))
+              << name << " cut " << cut << ": " << testing::printable(*text);
+        EXPECT_LE(question.textBefore.size(), 200u);
+        EXPECT_LE(question.textAfter.size(), 200u);
+      }
+    }
+  }
 }
 
 } // namespace
