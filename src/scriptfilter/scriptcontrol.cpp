@@ -42,7 +42,7 @@ namespace {
 // call the watchdog watches, and hand back plain values only. The helpers
 // the script could replace are taken before any script code runs.
 constexpr const char *callerSource = R"((function (global) {
-  var toText = String, invoke = Reflect.apply;
+  var toText = String, invoke = Reflect.apply, tagOf = Object.prototype.toString;
   function field(object, name, kind) {
     try {
       var value = object[name];
@@ -51,10 +51,17 @@ constexpr const char *callerSource = R"((function (global) {
       return undefined;
     }
   }
+  // A value whose own toString fails is told by what it holds (an error's
+  // name and message, else its kind), never by the failure of turning it
+  // into text, which would hide what the script threw.
   function text(value) {
     try {
       return toText(value);
     } catch (e) {
+      var message = field(value, 'message', 'string'), name = field(value, 'name', 'string');
+      if (message !== undefined)
+        return name ? name + ': ' + message : message;
+      try { return invoke(tagOf, value, []); } catch (again) {}
       try { return toText(e); } catch (again) { return ''; }
     }
   }

@@ -160,5 +160,37 @@ TEST(ScriptControl, ASyntaxErrorIsReportedWhenTheCodeIsAdded) {
   EXPECT_EQ(seen.text, "var b = ;");
 }
 
+// A thrown value whose toString fails is reported by what it holds, in a
+// routine and among the top-level statements alike, not as the failure of
+// turning it into text.
+TEST(ScriptControl, AThrownValueThatCannotBecomeTextIsToldByWhatItHolds) {
+  const std::pair<const char *, const char *> cases[] = {
+      {"{ toString: function () { return {}; } }", "[object Object]"},
+      {"{ toString: function () { return { toString: function () { return {}; } }; } }",
+       "[object Object]"},
+      {"(function () { var e = new Error('lost'); e.toString = function () { return {}; }; "
+       "return e; })()",
+       "Error: lost"},
+      {"(function () { var e = new RangeError('kept'); Object.defineProperty(e, 'name', "
+       "{ get: function () { throw e; } }); return e; })()",
+       "kept"},
+      {"new Error('Ärger 😀')", "Error: Ärger 😀"}};
+  for (const auto &[thrown, description] : cases) {
+    SCOPED_TRACE(thrown);
+    for (const bool topLevel : {false, true}) {
+      TawScriptControl control;
+      std::vector<std::string> seen;
+      control.OnError = [&](const TawScriptError &error) { seen.push_back(error.description); };
+      const std::string statement = std::string("throw ") + thrown + ";";
+      control.setCode({"function fine() { return 'ok'; }",
+                       topLevel ? statement : "function bad() { " + statement + " }"});
+      if (!topLevel)
+        control.Run("bad", {});
+      EXPECT_EQ(seen, std::vector<std::string>{description}) << topLevel;
+      EXPECT_EQ(control.Run("fine", {}), "ok");
+    }
+  }
+}
+
 } // namespace
 } // namespace marrowen
