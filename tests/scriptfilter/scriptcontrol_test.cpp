@@ -192,5 +192,28 @@ TEST(ScriptControl, AThrownValueThatCannotBecomeTextIsToldByWhatItHolds) {
   }
 }
 
+// Accessors the script puts on the prototypes of the objects and arrays
+// the host makes run never: outside the watchdog nothing would end them.
+TEST(ScriptControl, AccessorsOnThePrototypesDoNotHoldUpTheHost) {
+  for (const char *trap :
+       {"Object.prototype, 'missing', { get: spin }", "Object.prototype, 'result', { get: spin }",
+        "Object.prototype, 'length', { get: spin }", "Array.prototype, '0', { set: spin }"}) {
+    SCOPED_TRACE(trap);
+    TawScriptControl control;
+    std::vector<std::string> seen;
+    control.OnError = [&](const TawScriptError &error) { seen.push_back(error.description); };
+    control.setCode({"function twice(a) { return a + a; }", "function bad() { throw 'bad'; }",
+                     "function spin() { for (;;) {} }",
+                     std::string("Object.defineProperty(") + trap + ");"});
+    EXPECT_EQ(control.Run("twice", {"ab"}), "abab");
+    EXPECT_EQ(control.Run("bad", {}), "");
+    EXPECT_EQ(control.Run("none", {}), "");
+    int parameters = -1;
+    EXPECT_TRUE(control.hasRoutine("twice", &parameters));
+    EXPECT_EQ(parameters, 1);
+    EXPECT_EQ(seen, (std::vector<std::string>{"bad", "The script has no routine named none"}));
+  }
+}
+
 } // namespace
 } // namespace marrowen
