@@ -1,6 +1,7 @@
 #include "filterlist/utilitynodes.h"
 
 #include "classlib/format.h"
+#include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/filter.h"
 #include "engine/messages.h"
@@ -181,8 +182,30 @@ std::unique_ptr<TInsertColumnObject> TInsertColumnObject::CreateWithPrompt() {
 
 void TInsertColumnObject::rememberDefaults() const { writeFieldSettings(*this, fields()); }
 
+namespace {
+
+// The text on one line as encodeEscapes writes it, but a UTF-8 character
+// stays the character the user typed rather than the escapes of its bytes.
+std::string oneLineText(std::string_view text) {
+  std::string result;
+  std::size_t run = 0; // start of the bytes not yet written
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t length = utf8::characterLength(text.substr(at));
+    if (length > 1) {
+      result += encodeEscapes(text.substr(run, at - run));
+      result.append(text.substr(at, length));
+      run = at + length;
+    }
+    at += length;
+  }
+  result += encodeEscapes(text.substr(run));
+  return result;
+}
+
+} // namespace
+
 std::string TInsertColumnObject::getTitle() const {
-  return translateFormat(5860, "Insert column %d [%s]", {position, encodeEscapes(text)});
+  return translateFormat(5860, "Insert column %d [%s]", {position, oneLineText(text)});
 }
 
 std::unique_ptr<TFilter> TInsertColumnObject::add_this_filter(TFilterList &) {

@@ -40,9 +40,18 @@ namespace {
 // its result into text and describing what it threw. All of these may run
 // the script's own code (a getter, a toString), so they run here, inside the
 // call the watchdog watches, and hand back plain values only. The helpers
-// the script could replace are taken before any script code runs.
+// the script could replace are taken before any script code runs, and the
+// records handed back (and the argument lists handed in) have no prototype,
+// so a getter or setter the script puts on Object's or Array's prototype
+// never runs while the host reads them, outside the watchdog.
 constexpr const char *callerSource = R"((function (global) {
-  var toText = String, invoke = Reflect.apply;
+  var toText = String, invoke = Reflect.apply, tagOf = Object.prototype.toString;
+  var bare = Object.create.bind(Object, null);
+  function record(ok) {
+    var r = bare();
+    r.ok = ok;
+    return r;
+  }
   function field(object, name, kind) {
     try {
       var value = object[name];
@@ -51,15 +60,24 @@ constexpr const char *callerSource = R"((function (global) {
       return undefined;
     }
   }
+  // A value whose own toString fails is told by what it holds (an error's
+  // name and message, else its kind), never by the failure of turning it
+  // into text, which would hide what the script threw.
   function text(value) {
     try {
       return toText(value);
     } catch (e) {
+      var message = field(value, 'message', 'string'), name = field(value, 'name', 'string');
+      if (message !== undefined)
+        return name ? name + ': ' + message : message;
+      try { return invoke(tagOf, value, []); } catch (again) {}
       try { return toText(e); } catch (again) { return ''; }
     }
   }
   function describe(thrown) {
-    var d = { ok: false, error: thrown, text: text(thrown) };
+    var d = record(false);
+    d.error = thrown;
+    d.text = text(thrown);
     if (thrown !== null && (typeof thrown === 'object' || typeof thrown === 'function')) {
       d.name = field(thrown, 'name', 'string');
       d.number = field(thrown, 'number', 'number');
@@ -79,15 +97,20 @@ constexpr const char *callerSource = R"((function (global) {
   return {
     call: function (name, args) {
       var routine = routineOf(name), value;
-      if (!routine)
-        return { ok: false, missing: true };
+      if (!routine) {
+        var m = record(false);
+        m.missing = true;
+        return m;
+      }
       try {
         value = invoke(routine, null, args);
       } catch (e) {
         return describe(e);
       }
       try {
-        return { ok: true, text: value === undefined || value === null ? '' : toText(value) };
+        var r = record(true);
+        r.text = value === undefined || value === null ? '' : toText(value);
+        return r;
       } catch (e) {
         var d = describe(e);
         d.result = true;
@@ -95,11 +118,14 @@ constexpr const char *callerSource = R"((function (global) {
       }
     },
     shape: function (name) {
-      var routine = routineOf(name);
-      return routine ? { callable: true, length: field(routine, 'length', 'number') || 0 }
-                     : { callable: false };
+      var routine = routineOf(name), s = bare();
+      s.callable = !!routine;
+      if (routine)
+        s.length = field(routine, 'length', 'number') || 0;
+      return s;
     },
-    describe: describe
+    describe: describe,
+    bare: bare
   };
 }))";
 
@@ -210,6 +236,7 @@ struct TawScriptControl::Engine {
   QJSValue call;
   QJSValue shape;
   QJSValue describe;
+  QJSValue bare; // makes an object without a prototype
 };
 
 // Interrupts a call that runs past the time-out, that its job asks to stop,
@@ -445,6 +472,7 @@ void TawScriptControl::Reset() {
   engine_->call = side.property(QStringLiteral("call"));
   engine_->shape = side.property(QStringLiteral("shape"));
   engine_->describe = side.property(QStringLiteral("describe"));
+  engine_->bare = side.property(QStringLiteral("bare"));
   QJSValue exposeMembers = js.evaluate(QString::fromLatin1(membersSource));
   for (const auto &item : autoObjects_) {
     if (item.AutoObjectName.empty() || !item.object)
@@ -595,13 +623,15 @@ QString TawScriptControl::RunText(const std::string &name, const QStringList &ar
       texts.push_back(fromQString(argument));
     OnCallFunction(name, texts);
   }
-  QJSEngine &js = engine_->js;
-  QJSValue args = js.newArray(static_cast<uint>(arguments.size()));
-  for (qsizetype i = 0; i < arguments.size(); ++i)
-    args.setProperty(static_cast<quint32>(i), arguments[i]);
-
   QJSValue outcome;
-  if (!watched([&] { outcome = engine_->call.call({toQString(name), args}); }))
+  if (!watched([&] {
+        // A list like an array, which the routine receives as its arguments.
+        QJSValue args = engine_->bare.call();
+        for (qsizetype i = 0; i < arguments.size(); ++i)
+          args.setProperty(static_cast<quint32>(i), arguments[i]);
+        args.setProperty(QStringLiteral("length"), static_cast<int>(arguments.size()));
+        outcome = engine_->call.call({toQString(name), args});
+      }))
     return {};
   if (outcome.property(QStringLiteral("ok")).toBool())
     return outcome.property(QStringLiteral("text")).toString();

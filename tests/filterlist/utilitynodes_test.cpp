@@ -208,6 +208,10 @@ TEST(InsertColumnObject, TitleShowsTheTextOnOneLine) {
   EXPECT_EQ(node.getTitle(), "Insert column -2 [one\\r\\ntwo\\\\t]");
   EXPECT_EQ(node.printText("  "), "Insert column -2 [one\\r\\ntwo\\\\t]\r\n");
   EXPECT_EQ(node.generateCmdLine(), "/{=Insert column -2 [one\\\\r\\\\ntwo\\\\\\\\t]");
+  // A UTF-8 letter shows as itself; a byte that is no character is escaped.
+  node.text = "caf\xc3\xa9 \xce\xb1\xcf\x80 \xf0\x9f\x98\x80\xc3 \xe9";
+  EXPECT_EQ(node.getTitle(),
+            "Insert column -2 [caf\xc3\xa9 \xce\xb1\xcf\x80 \xf0\x9f\x98\x80\\195 \\233]");
 }
 
 TEST(InsertColumnObject, RecordAndRun) {

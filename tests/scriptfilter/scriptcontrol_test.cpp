@@ -160,5 +160,60 @@ TEST(ScriptControl, ASyntaxErrorIsReportedWhenTheCodeIsAdded) {
   EXPECT_EQ(seen.text, "var b = ;");
 }
 
+// A thrown value whose toString fails is reported by what it holds, in a
+// routine and among the top-level statements alike, not as the failure of
+// turning it into text.
+TEST(ScriptControl, AThrownValueThatCannotBecomeTextIsToldByWhatItHolds) {
+  const std::pair<const char *, const char *> cases[] = {
+      {"{ toString: function () { return {}; } }", "[object Object]"},
+      {"{ toString: function () { return { toString: function () { return {}; } }; } }",
+       "[object Object]"},
+      {"(function () { var e = new Error('lost'); e.toString = function () { return {}; }; "
+       "return e; })()",
+       "Error: lost"},
+      {"(function () { var e = new RangeError('kept'); Object.defineProperty(e, 'name', "
+       "{ get: function () { throw e; } }); return e; })()",
+       "kept"},
+      {"new Error('Ärger 😀')", "Error: Ärger 😀"}};
+  for (const auto &[thrown, description] : cases) {
+    SCOPED_TRACE(thrown);
+    for (const bool topLevel : {false, true}) {
+      TawScriptControl control;
+      std::vector<std::string> seen;
+      control.OnError = [&](const TawScriptError &error) { seen.push_back(error.description); };
+      const std::string statement = std::string("throw ") + thrown + ";";
+      control.setCode({"function fine() { return 'ok'; }",
+                       topLevel ? statement : "function bad() { " + statement + " }"});
+      if (!topLevel)
+        control.Run("bad", {});
+      EXPECT_EQ(seen, std::vector<std::string>{description}) << topLevel;
+      EXPECT_EQ(control.Run("fine", {}), "ok");
+    }
+  }
+}
+
+// Accessors the script puts on the prototypes of the objects and arrays
+// the host makes run never: outside the watchdog nothing would end them.
+TEST(ScriptControl, AccessorsOnThePrototypesDoNotHoldUpTheHost) {
+  for (const char *trap :
+       {"Object.prototype, 'missing', { get: spin }", "Object.prototype, 'result', { get: spin }",
+        "Object.prototype, 'length', { get: spin }", "Array.prototype, '0', { set: spin }"}) {
+    SCOPED_TRACE(trap);
+    TawScriptControl control;
+    std::vector<std::string> seen;
+    control.OnError = [&](const TawScriptError &error) { seen.push_back(error.description); };
+    control.setCode({"function twice(a) { return a + a; }", "function bad() { throw 'bad'; }",
+                     "function spin() { for (;;) {} }",
+                     std::string("Object.defineProperty(") + trap + ");"});
+    EXPECT_EQ(control.Run("twice", {"ab"}), "abab");
+    EXPECT_EQ(control.Run("bad", {}), "");
+    EXPECT_EQ(control.Run("none", {}), "");
+    int parameters = -1;
+    EXPECT_TRUE(control.hasRoutine("twice", &parameters));
+    EXPECT_EQ(parameters, 1);
+    EXPECT_EQ(seen, (std::vector<std::string>{"bad", "The script has no routine named none"}));
+  }
+}
+
 } // namespace
 } // namespace marrowen

@@ -818,12 +818,22 @@ TEST(GridScreen, AnEnteredInsertRowIsPaintedAsADataRow) {
   QTest::keyClick(&s.grid, Qt::Key_Down);
   ASSERT_EQ(s.grid.Rows(), 4);
   EXPECT_EQ(stale(s.grid), "");
+  // New columns reach the entered row too.
+  s.grid.SetCols(8);
+  EXPECT_EQ(stale(s.grid), "") << "more columns";
+  s.grid.SetCols(5);
+  EXPECT_EQ(stale(s.grid), "") << "fewer columns";
   // The insert row's own mark goes and comes with the row bar's marks.
   QTest::keyClick(&s.grid, Qt::Key_Escape);
   QTest::keyClick(&s.grid, Qt::Key_Up);
   for (bool on : {false, true}) {
     s.grid.SetRowBarIndicator(on);
     EXPECT_EQ(stale(s.grid), "") << on;
+  }
+  // The program moves the current row: the row bar's arrow goes with it.
+  for (int row : {1, 3, 2}) {
+    s.grid.SetCurrentDataRow(row);
+    EXPECT_EQ(stale(s.grid), "") << "current row " << row;
   }
 }
 
