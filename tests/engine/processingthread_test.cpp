@@ -141,6 +141,17 @@ TEST(ProcessingThread, AbortInALargeFileLeavesTheTargetAsItWas) {
   EXPECT_NE(window->last("setFileProgress"), "100");
   EXPECT_EQ(window->last("setTaskProgress"), "0");
   EXPECT_EQ(window->last("setStatusFileName"), "(Finished)");
+  // Nor when the stop reaches the input as a failed read.
+  auto stopThenFail = [](TFilter &filter) {
+    filter.job()->terminate();
+    throw EStreamError("Read error");
+  };
+  RecordingJobHost readHost;
+  auto broken =
+      fileChain(dir.file("big.txt"), std::make_unique<AtChunk>(3, stopThenFail), inPlace());
+  ProcessingThread::Create(readHost, *broken, named("Stop"))->waitFor();
+  EXPECT_EQ(readFile(dir.file("big.txt")), original);
+  EXPECT_EQ(windowOf(readHost)->last("setProcessedFiles"), "0");
 }
 
 // What a program ended by a signal calls: every job stops, its temporary

@@ -237,7 +237,9 @@ TEST(GridStream, CountsAndSizesAreReadUpToTheirLimitsAndRefusedBeyond) {
                           {"Constraints.MinWidth", 0, maxStreamedWindowExtent, false},
                           {"Constraints.MinHeight", 0, maxStreamedWindowExtent, false},
                           {"Col.Width", -1, maxStreamedExtent, false},
-                          {"Row.Height", -1, maxStreamedExtent, false}};
+                          {"Row.Height", -1, maxStreamedExtent, false},
+                          {"ColWidths", -1, maxStreamedExtent, false},
+                          {"RowHeights", -1, maxStreamedExtent, false}};
   for (const Limit &limit : limits)
     for (const std::int64_t value : {std::int64_t{limit.low} - 1, std::int64_t{limit.low},
                                      std::int64_t{limit.high}, std::int64_t{limit.high} + 1}) {
@@ -252,8 +254,13 @@ TEST(GridStream, CountsAndSizesAreReadUpToTheirLimitsAndRefusedBeyond) {
           w.writeName(name[0] == 'C' ? "DataCol" : "DataRow");
           w.writeInteger(1);
         }
+        const bool list = name == "ColWidths" || name == "RowHeights";
         w.writeName(name);
+        if (list)
+          w.writeListBegin();
         w.writeInteger(static_cast<std::int32_t>(value));
+        if (list)
+          w.writeListEnd();
         if (nested) {
           w.writeListEnd();
           w.writeListEnd();
