@@ -118,10 +118,21 @@ void initCharTables() {
 
 std::shared_ptr<const CodePage> charTables() { return tables().load(); }
 
+namespace {
+
+// Message 2810 naming the character that begins `text` whole: a UTF-8
+// letter's first byte alone would show as another letter.
+[[noreturn]] void raiseInvalidHexDigit(std::string_view text) {
+  throw Exception(translateFormat(2810, "\\xHH Invalid hex digit '%s'",
+                                  {text.substr(0, utf8::characterLength(text))}));
+}
+
+} // namespace
+
 int hexDigitValue(char c) {
   if (const int value = hexValueOf(c); value >= 0)
     return value;
-  throw Exception(translateFormat(2810, "\\xHH Invalid hex digit '%s'", {std::string(1, c)}));
+  raiseInvalidHexDigit(std::string_view(&c, 1));
 }
 
 void decodeEscapes(std::string_view text, std::string &result) {
@@ -202,7 +213,9 @@ void decodeEscapes(std::string_view text, std::string &result) {
       }
       break;
     case State::Hex:
-      value = value * 16 + hexDigitValue(c);
+      if (hexValueOf(c) < 0)
+        raiseInvalidHexDigit(std::string_view(p - 1, static_cast<std::size_t>(end - p + 1)));
+      value = value * 16 + hexValueOf(c);
       if (++count == 2) {
         result += static_cast<char>(value);
         state = State::Plain;

@@ -109,6 +109,7 @@ TEST(Escapes, EachMalformedEscapeRaisesItsMessage) {
       // A UTF-8 letter would lose its first byte and leave the rest stray.
       {"\\cé", "\\cC Expecting an upper case letter"},
       {"a\\c😀", "\\cC Expecting an upper case letter"},
+      {"\\x4中", "\\xHH Invalid hex digit '中'"},
   };
   for (const auto &[text, message] : cases)
     EXPECT_EQ(decodeError(text), message) << text;
