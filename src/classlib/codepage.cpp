@@ -62,8 +62,12 @@ CodePage::create(std::string_view name,
     UChar32 u = cp->unicode_[b];
     bool alpha = u_isalpha(u);
     cp->letters_[b] = alpha;
-    cp->alphaNumeric_[b] = alpha || u_isdigit(u);
-    cp->wordChars_[b] = alpha || u_isdigit(u) || b == '_';
+    // Digits as UTF-8 text has them: the superscripts count, as they do in a
+    // valid sequence, so "x²" is one word in either form.
+    const int numericType = u_getIntPropertyValue(u, UCHAR_NUMERIC_TYPE);
+    const bool digit = numericType == U_NT_DECIMAL || numericType == U_NT_DIGIT;
+    cp->alphaNumeric_[b] = alpha || digit;
+    cp->wordChars_[b] = alpha || digit || b == '_';
     unsigned char up = static_cast<unsigned char>(b);
     unsigned char low = static_cast<unsigned char>(b);
     cp->fromUnicode(static_cast<char16_t>(u_toupper(u)), up);

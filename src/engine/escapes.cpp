@@ -118,10 +118,21 @@ void initCharTables() {
 
 std::shared_ptr<const CodePage> charTables() { return tables().load(); }
 
+namespace {
+
+// Message 2810 naming the character that begins `text` whole: a UTF-8
+// letter's first byte alone would show as another letter.
+[[noreturn]] void raiseInvalidHexDigit(std::string_view text) {
+  throw Exception(translateFormat(2810, "\\xHH Invalid hex digit '%s'",
+                                  {text.substr(0, utf8::characterLength(text))}));
+}
+
+} // namespace
+
 int hexDigitValue(char c) {
   if (const int value = hexValueOf(c); value >= 0)
     return value;
-  throw Exception(translateFormat(2810, "\\xHH Invalid hex digit '%s'", {std::string(1, c)}));
+  raiseInvalidHexDigit(std::string_view(&c, 1));
 }
 
 void decodeEscapes(std::string_view text, std::string &result) {
@@ -202,13 +213,19 @@ void decodeEscapes(std::string_view text, std::string &result) {
       }
       break;
     case State::Hex:
-      value = value * 16 + hexDigitValue(c);
+      if (hexValueOf(c) < 0)
+        raiseInvalidHexDigit(std::string_view(p - 1, static_cast<std::size_t>(end - p + 1)));
+      value = value * 16 + hexValueOf(c);
       if (++count == 2) {
         result += static_cast<char>(value);
         state = State::Plain;
       }
       break;
     case State::Control:
+      // A UTF-8 letter has no control character, and taking its first byte
+      // alone would leave the rest of it as stray bytes.
+      if (utf8::sequenceLength(std::string_view(p - 1, static_cast<std::size_t>(end - p + 1))) != 0)
+        raise(2880, "\\cC Expecting an upper case letter");
       if (!cp)
         cp = charTables();
       result += static_cast<char>(cp->toUpper(static_cast<unsigned char>(c)) ^ 64);
@@ -435,7 +452,11 @@ void matchCase(std::string_view found, std::string_view replacement, std::string
   if (equalsUpper(rest, *cp))
     cased += utf8::upperCase(tail, *cp);
   else if (equalsLower(rest, *cp))
-    cased += utf8::lowerCase(tail, *cp);
+    // Lowered after its first character, so that a sigma ending the word
+    // takes its final form ("ΟΣ" after "Ab" gives "Ος"). The first
+    // character's lower case never depends on what follows it.
+    cased.append(utf8::lowerCase(replacement, *cp),
+                 utf8::lowerCase(replacement.substr(0, head), *cp).size());
   else
     cased += tail;
   result = std::move(cased);

@@ -12,7 +12,8 @@ namespace marrowen {
 
 // Texts that users type for filters hold backslash escapes: \a \b \t \n \v \f
 // \r \e, "\\", \xHH, \DDD (exactly three decimal digits, 000-255) and \cC (the
-// upper-case C XOR 64); a backslash before any other byte stays as written.
+// upper-case C XOR 64, C one byte: a UTF-8 letter there is an error); a
+// backslash before any other byte stays as written.
 
 // The letter escapes, each a letter and the byte it stands for; shared with
 // the language files. The backslash is its own letter.

@@ -5,6 +5,7 @@
 #include "classlib/format.h"
 #include "classlib/paths.h"
 #include "classlib/utf8.h"
+#include "engine/escapes.h"
 #include "engine/job.h"
 #include "engine/log.h"
 #include "engine/messages.h"
@@ -30,24 +31,56 @@ namespace {
 // large file costs few system calls.
 constexpr std::size_t readBlockSize = 64 * 1024;
 
+// The length of the character of `text` at `at` that a mask takes as one:
+// a valid UTF-8 sequence, or a single byte, as names are shown.
+std::size_t nameCharacterLength(std::string_view text, std::size_t at) {
+  return utf8::characterLength(text.substr(at));
+}
+
+// Whether the characters at the start of `mask` and `name` are one letter
+// but for case: ASCII through the shared folding, a UTF-8 letter by Unicode
+// and any other byte by the code page, as the engine compares letters.
+// The code page is taken at the first byte beyond ASCII.
+bool sameNameCharacter(std::string_view mask, std::string_view name,
+                       std::shared_ptr<const CodePage> &codePage) {
+  const auto m = static_cast<unsigned char>(mask[0]);
+  const auto n = static_cast<unsigned char>(name[0]);
+  if (m < 0x80 && n < 0x80)
+    return asciiUpper(m) == asciiUpper(n);
+  if (!codePage)
+    codePage = charTables();
+  return utf8::sameIgnoringCase(utf8::characterAt(mask), utf8::characterAt(name), *codePage);
+}
+
 bool matchFrom(std::string_view mask, std::string_view name) {
-  // Iterative wildcard match with one backtracking point: the last "*".
+  // Iterative wildcard match with one backtracking point: the last "*". A
+  // "?" takes one character, so that "caf?.txt" finds "café.txt".
+  std::shared_ptr<const CodePage> codePage;
   std::size_t m = 0, n = 0, starMask = std::string_view::npos, starName = 0;
   while (n < name.size()) {
     if (m < mask.size() && mask[m] == '*') {
       starMask = m++;
       starName = n;
-    } else if (m < mask.size() &&
-               (mask[m] == '?' || asciiUpper(static_cast<unsigned char>(mask[m])) ==
-                                      asciiUpper(static_cast<unsigned char>(name[n])))) {
-      ++m;
-      ++n;
-    } else if (starMask != std::string_view::npos) {
-      m = starMask + 1;
-      n = ++starName;
-    } else {
-      return false;
+      continue;
     }
+    if (m < mask.size()) {
+      const std::size_t nameLength = nameCharacterLength(name, n);
+      if (mask[m] == '?') {
+        ++m;
+        n += nameLength;
+        continue;
+      }
+      if (sameNameCharacter(mask.substr(m), name.substr(n), codePage)) {
+        m += nameCharacterLength(mask, m);
+        n += nameLength;
+        continue;
+      }
+    }
+    if (starMask == std::string_view::npos)
+      return false;
+    m = starMask + 1;
+    starName += nameCharacterLength(name, starName);
+    n = starName;
   }
   while (m < mask.size() && mask[m] == '*')
     ++m;
@@ -391,12 +424,20 @@ void TFileInput::scanFolder(const std::string &folder, const std::string &mask, 
         [](const auto &entry, const std::string &name) { return entry.first < name; });
     if (exact != listing->entries.end() && exact->first == mask)
       return consider(mask);
+    // Folded as a mask compares letters, so "ÉTÉ.TXT" finds "été.txt" as
+    // "REPORT.TXT" finds "report.txt".
+    const auto codePage = charTables();
+    const auto folded = [&](std::string_view name) {
+      std::string out;
+      utf8::appendFolded(name, *codePage, out);
+      return out;
+    };
     if (!listing->byFoldedName) {
       listing->byFoldedName.emplace();
       for (std::size_t i = 0; i < listing->entries.size(); ++i)
-        listing->byFoldedName->emplace(asciiLowerCase(listing->entries[i].first), i);
+        listing->byFoldedName->emplace(folded(listing->entries[i].first), i);
     }
-    auto [first, last] = listing->byFoldedName->equal_range(asciiLowerCase(mask));
+    auto [first, last] = listing->byFoldedName->equal_range(folded(mask));
     std::vector<std::size_t> found;
     for (auto it = first; it != last; ++it)
       found.push_back(it->second);
@@ -535,11 +576,20 @@ bool TFileInput::nextInput() {
 }
 
 bool TFileInput::isBinaryFile(const std::string &name) {
-  std::string sample(static_cast<std::size_t>(sampleSize_), '\0');
+  // The buffer grows with what the file gives: a filter file may ask for a
+  // sample of 2 GB, which a small file must not cost.
+  const auto wanted = static_cast<std::size_t>(sampleSize_);
+  std::string sample;
   std::size_t n = 0;
   try {
     TSequentiallyScannedStream stream(name);
-    n = stream.Read(sample.data(), sample.size());
+    while (n < wanted) {
+      sample.resize(std::min(wanted, n + std::max<std::size_t>(n, readBlockSize)));
+      const std::size_t got = stream.Read(sample.data() + n, sample.size() - n);
+      n += got;
+      if (n < sample.size())
+        break;
+    }
   } catch (const std::exception &) {
     logError(
         translateFormat(3990, "Couldn't open file to check if binary: %s", {loggedName(name)}));
@@ -554,10 +604,10 @@ bool TFileInput::isBinaryFile(const std::string &name) {
     return table;
   }();
   // A valid UTF-8 sequence is text, every byte of it, and so is one the end
-  // of the sample cuts short; it neither makes nor continues a run of bytes
-  // of 128 or more.
+  // of the sample cuts short (not one the file itself ends in); it neither
+  // makes nor continues a run of bytes of 128 or more.
   const std::string_view read(sample.data(), n);
-  const std::size_t cutShort = n - utf8::incompleteTail(read);
+  const std::size_t cutShort = n - (n == wanted ? utf8::incompleteTail(read) : 0);
   std::int64_t textBytes = 0;
   int highRun = 0;
   for (std::size_t i = 0; i < n; ++i) {

@@ -32,7 +32,8 @@ struct FileGridRow {
 
 // Whether `name` matches the file-name mask the way the file lists were
 // written for: "*.*" matches every name (with or without a point), "*" any
-// run of bytes, "?" one byte, letters compared without regard to case.
+// run of characters, "?" one character (a valid UTF-8 sequence or a byte),
+// letters compared without regard to case, a UTF-8 letter by Unicode.
 bool matchesFileMask(std::string_view mask, std::string_view name);
 
 // A stored path and mask with "\" turned into "/" where it parts folders

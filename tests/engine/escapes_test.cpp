@@ -1,6 +1,7 @@
 #include "engine/escapes.h"
 
 #include "classlib/exceptions.h"
+#include "classlib/utf8.h"
 #include "support/all_bytes.h"
 #include "support/error_message.h"
 
@@ -105,6 +106,10 @@ TEST(Escapes, EachMalformedEscapeRaisesItsMessage) {
       {"abc\\", "Trailing \\ needs to be followed by something"},
       {"\\06", "\\DDD Expecting 3 trailing decimal digits"},
       {"\\c", "\\cC Expecting an upper case letter"},
+      // A UTF-8 letter would lose its first byte and leave the rest stray.
+      {"\\cé", "\\cC Expecting an upper case letter"},
+      {"a\\c😀", "\\cC Expecting an upper case letter"},
+      {"\\x4中", "\\xHH Invalid hex digit '中'"},
   };
   for (const auto &[text, message] : cases)
     EXPECT_EQ(decodeError(text), message) << text;
@@ -169,6 +174,27 @@ TEST(CharTables, Windows1252) {
   EXPECT_FALSE(cp->isWordChar('-'));
 }
 
+// A Windows-1252 byte and the same character in UTF-8 are judged alike:
+// letter, word character and case partner, where the code page holds one.
+TEST(CharTables, EveryByteAgreesWithItsUtf8Form) {
+  initCharTables();
+  auto cp = charTables();
+  for (int b = 0x80; b < 256; ++b) {
+    const auto byte = static_cast<unsigned char>(b);
+    const std::string text = cp->toUtf8(std::string(1, static_cast<char>(b)));
+    const utf8::WordCharacter judged = utf8::wordCharacterAt(text, *cp);
+    EXPECT_EQ(cp->isLetter(byte), judged.letter) << b;
+    EXPECT_EQ(cp->isWordChar(byte), judged.word) << b;
+    for (const auto &[mapped, map] : {std::pair{utf8::upperCase(text, *cp), &cp->upperMap()},
+                                      std::pair{utf8::lowerCase(text, *cp), &cp->lowerMap()}}) {
+      const std::string back = cp->fromUtf8(mapped, '\0');
+      const auto partner =
+          back.size() == 1 && back[0] != '\0' ? static_cast<unsigned char>(back[0]) : byte;
+      EXPECT_EQ((*map)[byte], partner) << b;
+    }
+  }
+}
+
 TEST(CharTables, SwapLeavesHeldTablesIntact) {
   initCharTables();
   auto held = charTables();
@@ -218,6 +244,7 @@ TEST(MatchCase, FollowsTheFoundText) {
       {"éCLAIR", "Ölçü", "öLÇÜ"},
       {"ЁЛКА", "ель и сосна", "ЕЛЬ И СОСНА"},
       {"ёлка", "ЕЛЬ Σ ΣΑΣ", "ель σ σας"},
+      {"Ab", "ΟΣ", "Ος"},
   };
   for (const auto &c : cases)
     EXPECT_EQ(matchCase(c.found, c.replacement), c.result) << c.found << " " << c.replacement;

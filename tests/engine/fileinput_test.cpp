@@ -20,6 +20,7 @@
 
 #include <climits>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -212,6 +213,25 @@ TEST_F(FileListTest, ANameIsTheFileSpeltSo) {
                                "are read only with /I+ (Subfolders \"All\")"}));
 }
 
+// A Linux user's names: "?" takes one character, whatever its bytes, and
+// letters beyond ASCII match without case by Unicode (a byte outside UTF-8
+// by the code page), in masks and in names without wildcards alike.
+TEST_F(FileListTest, NamesBeyondAsciiMatchByCharacter) {
+  for (const char *name : {"café.txt", "été.txt", "中.txt", "😀.txt", "ΟΔΟΣ.txt", "\xe9t\xe9.log"})
+    writeFile(dir.file(name), "x");
+  EXPECT_EQ(listOf({{"caf?.txt", "None", "Add"}}), Names({"café.txt"}));
+  EXPECT_EQ(listOf({{"?.txt", "None", "Add"}}), Names({"a.txt", "中.txt", "😀.txt"}));
+  EXPECT_EQ(listOf({{"???.txt", "None", "Add"}, {"b.log", "None", "Add"}}),
+            Names({"été.txt", "b.log"}));
+  EXPECT_EQ(listOf({{"*?É.TXT", "None", "Add"}}), Names({"café.txt", "été.txt"}));
+  EXPECT_EQ(listOf({{"ÉTÉ.TXT", "None", "Add"}}), Names({"été.txt"}));
+  EXPECT_EQ(listOf({{"οδος.txt", "None", "Add"}, {"οδο?.*", "None", "Add"}}),
+            Names({"ΟΔΟΣ.txt", "ΟΔΟΣ.txt"}));
+  EXPECT_EQ(listOf({{"\xc9?\xc9.LOG", "None", "Add"}, {"\xc9T\xc9.log", "None", "Add"}}),
+            Names({"\xe9t\xe9.log", "\xe9t\xe9.log"}));
+  EXPECT_TRUE(job.errors.empty());
+}
+
 TEST_F(FileListTest, EverySpellingOfAFolderGivesTheSameNames) {
   EXPECT_EQ(listOf({{"s1/../s1/./c.txt", "None", "Add"}}), Names({"s1/c.txt"}));
   EXPECT_EQ(listOf({{"s1//s2/../*.txt", "None", "Add"}}), Names({"s1/c.txt"}));
@@ -275,6 +295,8 @@ TEST(FileInputBinary, EachBoundary) {
       {"Chinese and an emoji in UTF-8", "\xe4\xb8\xad\xe6\x96\x87\xf0\x9f\x98\x80", false},
       {"a sequence, then four stray bytes", "\xc3\xa9\xe9\xe9\xe9\xe9 abcdefgh", true},
       {"an overlong form is no sequence", "ab\xc0\xaf\xc0\xaf cdefgh", true},
+      // Cut short by the file's own end, not the sample's: stray bytes.
+      {"a file ending inside a sequence", "abcdefgh\xe9\xe9\xe9\xf0\x9f", true},
   };
   TempFolder dir;
   RecordingJob job;
@@ -303,6 +325,25 @@ TEST(FileInputBinary, OnlyTheSampleIsJudgedAndUnreadableFilesAreText) {
   EXPECT_FALSE(input.isBinaryFile(dir.file("missing")));
   EXPECT_EQ(job.errors, std::vector<std::string>(
                             {"Couldn't open file to check if binary: " + dir.file("missing")}));
+}
+
+// A sample size as large as a filter file may hold costs a small file no
+// more than its size, and a large one is read past the first block.
+TEST(FileInputBinary, AHugeSampleCostsWhatTheFileHolds) {
+  TempFolder dir;
+  writeFile(dir.file("small"), "abc");
+  writeFile(dir.file("late"), std::string(100000, 'a') + std::string(1, '\0'));
+  TFileInput input({}, false, false, 1, INT32_MAX, false);
+  EXPECT_TRUE(input.isBinaryFile(dir.file("late")));
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0)
+    ::_exit(input.isBinaryFile(dir.file("small")) ? 1 : 0);
+  int status = 0;
+  struct rusage usage {};
+  ASSERT_EQ(::wait4(child, &status, 0, &usage), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_LT(usage.ru_maxrss, 512 * 1024) << "kilobytes at the peak";
 }
 
 // --- Running over files ---
