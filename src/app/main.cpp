@@ -5,6 +5,7 @@
 #include "app/automation/updateform.h"
 #include "app/common/patternmenu.h"
 #include "app/common/quitsignals.h"
+#include "app/jobs/clipboardhandover.h"
 #include "app/jobs/windowjobhost.h"
 #include "app/main/mainform.h"
 #include "app/main/taskmenu.h"
@@ -13,6 +14,7 @@
 #include "classlib/safefile.h"
 #include "components/dialogrunner.h"
 #include "dbfilter/databasemaker.h"
+#include "engine/log.h"
 #include "engine/userinterface.h"
 #include "scriptfilter/scriptmakers.h"
 
@@ -20,6 +22,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string_view>
 
@@ -58,25 +61,18 @@ void keepQtQuietWithoutScreen() {
       });
 }
 
-} // namespace
+// What a job left on the clipboard of an X display when the windows went.
+struct ClipboardLeft {
+  QString text;
+  QByteArray display;
+};
 
-int main(int argc, char **argv) {
-  // Writing past the file-size limit is then a write error that removes the
-  // temporary file, not a kill that leaves it behind.
-  marrowen::ignoreFileSizeSignal();
-  // A closed terminal or a log collector that died must not end a job at
-  // its next line on standard error.
-  marrowen::ignoreBrokenPipeSignal();
-  // SIGTERM while the program starts (writing a new language file) must not
-  // leave its temporary files behind.
-  marrowen::catchQuitSignals();
-  // Many macro clients, jobs and files side by side.
-  marrowen::raiseDescriptorLimit();
-  runOffscreenWithoutDisplay(argc, argv);
-  keepQtQuietWithoutScreen();
+// The program with its windows, until they have gone with the application
+// object, which hands the clipboard to a clipboard manager as it goes.
+int runWindows(int argc, char **argv, ClipboardLeft &left) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Marrowen"));
-  marrowen::installWindowHandlers();
+  marrowen::installWindowHandlers(marrowen::platformSharesClipboard());
   // Script and database nodes build their filters through these.
   marrowen::registerScriptFilterMakers();
   marrowen::registerDatabaseFilterMaker();
@@ -111,9 +107,46 @@ int main(int argc, char **argv) {
   // Quitting from the command line leaves the window open: it goes now,
   // stopping its jobs and saving the settings.
   delete mainForm.data();
+  if (QGuiApplication::platformName() == QLatin1String("xcb") && !marrowen::quitSignal()) {
+    left.text = marrowen::clipboardTextOfJobs();
+    left.display = qgetenv("DISPLAY");
+    marrowen::awaitClipboardCopy(left.text, std::chrono::seconds(3));
+    // Copied over by another program meanwhile: not ours to keep any more.
+    left.text = marrowen::clipboardTextOfJobs();
+  }
+  return status;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  // Writing past the file-size limit is then a write error that removes the
+  // temporary file, not a kill that leaves it behind.
+  marrowen::ignoreFileSizeSignal();
+  // A closed terminal or a log collector that died must not end a job at
+  // its next line on standard error.
+  marrowen::ignoreBrokenPipeSignal();
+  // SIGTERM while the program starts (writing a new language file) must not
+  // leave its temporary files behind.
+  marrowen::catchQuitSignals();
+  // Many macro clients, jobs and files side by side.
+  marrowen::raiseDescriptorLimit();
+  runOffscreenWithoutDisplay(argc, argv);
+  keepQtQuietWithoutScreen();
+  ClipboardLeft left;
+  int status = runWindows(argc, argv, left);
   if (const int signal = marrowen::quitSignal()) {
     marrowen::reportStoppedBySignal(signal);
     return std::max(status, marrowen::stoppedBySignalStatus);
+  }
+  // The job said it put its output on the clipboard; a run whose output
+  // nobody can paste now did not end as it said.
+  if (!left.text.isEmpty() &&
+      !marrowen::clipboardOutlivesProgram(left.display, left.text, std::chrono::seconds(3))) {
+    const std::string message = marrowen::clipboardLostMessage();
+    marrowen::writeErrorLine(message);
+    marrowen::writeDefaultLog(marrowen::TLogLevel::Error, message);
+    status = std::max(status, 1);
   }
   return status;
 }

@@ -1,0 +1,205 @@
+#include "app/jobs/clipboardhandover.h"
+
+#include <QGuiApplication>
+
+#ifdef MARROWEN_X11_CLIPBOARD
+#include <QAbstractNativeEventFilter>
+#include <QEventLoop>
+#include <QTimer>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
+
+#include <poll.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <thread>
+#endif
+
+namespace marrowen {
+
+std::string clipboardLostMessage() {
+  return "The output the job put on the clipboard was lost when the program ended: no clipboard "
+         "manager took it over, so no other program can paste it. Run a clipboard manager, or "
+         "write the output to a file";
+}
+
+#ifdef MARROWEN_X11_CLIPBOARD
+
+namespace {
+
+struct FreeReply {
+  void operator()(void *reply) const { std::free(reply); }
+};
+template <typename T> using Reply = std::unique_ptr<T, FreeReply>;
+
+xcb_atom_t atom(xcb_connection_t *connection, const char *name) {
+  const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+      connection,
+      xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+      nullptr));
+  return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+xcb_window_t selectionOwner(xcb_connection_t *connection, xcb_atom_t selection) {
+  const Reply<xcb_get_selection_owner_reply_t> reply(xcb_get_selection_owner_reply(
+      connection, xcb_get_selection_owner(connection, selection), nullptr));
+  return reply ? reply->owner : xcb_window_t{XCB_WINDOW_NONE};
+}
+
+// Sees the requests other programs make of the clipboard this program holds:
+// one for anything but its list of formats is a copy being taken.
+class CopyWatch : public QAbstractNativeEventFilter {
+public:
+  CopyWatch(xcb_connection_t *connection, std::function<void()> activity)
+      : clipboard_(atom(connection, "CLIPBOARD")), targets_(atom(connection, "TARGETS")),
+        timestamp_(atom(connection, "TIMESTAMP")), activity_(std::move(activity)) {}
+
+  bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override {
+    if (type != "xcb_generic_event_t")
+      return false;
+    const auto *event = static_cast<const xcb_generic_event_t *>(message);
+    switch (event->response_type & 0x7f) {
+    case XCB_SELECTION_REQUEST: {
+      const auto *request = static_cast<const xcb_selection_request_event_t *>(message);
+      if (request->selection == clipboard_ && request->target != targets_ &&
+          request->target != timestamp_) {
+        copying_ = true;
+        activity_();
+      }
+      break;
+    }
+    case XCB_PROPERTY_NOTIFY:
+      // A long text goes over in pieces, each a property change.
+      if (copying_)
+        activity_();
+      break;
+    case XCB_SELECTION_CLEAR:
+      // Another program holds the clipboard now: nothing of ours is left.
+      cleared_ = true;
+      activity_();
+      break;
+    }
+    return false;
+  }
+  bool copying() const { return copying_; }
+  bool cleared() const { return cleared_; }
+
+private:
+  xcb_atom_t clipboard_, targets_, timestamp_;
+  std::function<void()> activity_;
+  bool copying_ = false;
+  bool cleared_ = false;
+};
+
+} // namespace
+
+void awaitClipboardCopy(const QString &text, std::chrono::milliseconds limit) {
+  auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  if (text.isEmpty() || !x11 || !x11->connection())
+    return;
+  xcb_connection_t *connection = x11->connection();
+  // The application object hands the text to it as it goes.
+  if (selectionOwner(connection, atom(connection, "CLIPBOARD_MANAGER")) != XCB_WINDOW_NONE)
+    return;
+  QEventLoop loop;
+  QTimer quiet;
+  quiet.setSingleShot(true);
+  QObject::connect(&quiet, &QTimer::timeout, &loop, &QEventLoop::quit);
+  CopyWatch watch(connection, [&] {
+    // Let the copy finish before the program goes.
+    if (watch.cleared())
+      loop.quit();
+    else
+      quiet.start(250);
+  });
+  QTimer::singleShot(limit, &loop, &QEventLoop::quit);
+  qApp->installNativeEventFilter(&watch);
+  loop.exec();
+  qApp->removeNativeEventFilter(&watch);
+}
+
+bool clipboardOutlivesProgram(const QByteArray &display, const QString &text,
+                              std::chrono::milliseconds limit) {
+  if (text.isEmpty())
+    return true;
+  int screenNumber = 0;
+  const std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t *)> owned(
+      xcb_connect(display.isEmpty() ? nullptr : display.constData(), &screenNumber),
+      xcb_disconnect);
+  xcb_connection_t *connection = owned.get();
+  if (xcb_connection_has_error(connection))
+    return false;
+  xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+  for (int i = 0; i < screenNumber && screens.rem > 1; ++i)
+    xcb_screen_next(&screens);
+  if (!screens.data)
+    return false;
+  const xcb_atom_t clipboard = atom(connection, "CLIPBOARD");
+  const xcb_atom_t utf8 = atom(connection, "UTF8_STRING");
+  const xcb_atom_t incremental = atom(connection, "INCR");
+  const xcb_atom_t property = atom(connection, "MARROWEN_CLIPBOARD_CHECK");
+  const xcb_window_t window = xcb_generate_id(connection);
+  xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screens.data->root, 0, 0, 1, 1, 0,
+                    XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+  const QByteArray expected = text.toUtf8();
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+
+  // A manager that copied the text while this program ran takes the
+  // clipboard over only once it has seen it empty: ask until the deadline.
+  while (std::chrono::steady_clock::now() < deadline) {
+    xcb_convert_selection(connection, window, clipboard, utf8, property, XCB_CURRENT_TIME);
+    xcb_flush(connection);
+    bool answered = false;
+    bool served = false;
+    while (!answered && std::chrono::steady_clock::now() < deadline) {
+      std::unique_ptr<xcb_generic_event_t, FreeReply> event(xcb_poll_for_event(connection));
+      if (!event) {
+        if (xcb_connection_has_error(connection))
+          return false;
+        pollfd wait{xcb_get_file_descriptor(connection), POLLIN, 0};
+        ::poll(&wait, 1, 50);
+        continue;
+      }
+      if ((event->response_type & 0x7f) != XCB_SELECTION_NOTIFY)
+        continue;
+      answered = true;
+      const auto *notify = reinterpret_cast<const xcb_selection_notify_event_t *>(event.get());
+      if (notify->property == XCB_ATOM_NONE)
+        break;
+      const Reply<xcb_get_property_reply_t> reply(
+          xcb_get_property_reply(connection,
+                                 xcb_get_property(connection, 1, window, property,
+                                                  XCB_GET_PROPERTY_TYPE_ANY, 0, 0x1fffffff),
+                                 nullptr));
+      if (!reply)
+        break;
+      // A text too long for one property comes in pieces; a program that
+      // offers it so holds it.
+      if (reply->type == incremental)
+        return true;
+      const int length = xcb_get_property_value_length(reply.get());
+      served = QByteArray(static_cast<const char *>(xcb_get_property_value(reply.get())), length) ==
+               expected;
+    }
+    if (served)
+      return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return false;
+}
+
+#else
+
+void awaitClipboardCopy(const QString &, std::chrono::milliseconds) {}
+
+bool clipboardOutlivesProgram(const QByteArray &, const QString &, std::chrono::milliseconds) {
+  return true;
+}
+
+#endif
+
+} // namespace marrowen
