@@ -65,6 +65,8 @@ void keepQtQuietWithoutScreen() {
 struct ClipboardLeft {
   QString text;
   QByteArray display;
+  // A clipboard manager copied it, or is there to take it at exit.
+  bool taken = false;
 };
 
 // The program with its windows, until they have gone with the application
@@ -110,7 +112,7 @@ int runWindows(int argc, char **argv, ClipboardLeft &left) {
   if (QGuiApplication::platformName() == QLatin1String("xcb") && !marrowen::quitSignal()) {
     left.text = marrowen::clipboardTextOfJobs();
     left.display = qgetenv("DISPLAY");
-    marrowen::awaitClipboardCopy(left.text, std::chrono::seconds(3));
+    left.taken = marrowen::awaitClipboardCopy(left.text, std::chrono::seconds(3));
     // Copied over by another program meanwhile: not ours to keep any more.
     left.text = marrowen::clipboardTextOfJobs();
   }
@@ -141,8 +143,11 @@ int main(int argc, char **argv) {
   }
   // The job said it put its output on the clipboard; a run whose output
   // nobody can paste now did not end as it said.
+  // Nothing that took it is nearly always the end of it; a manager that did
+  // may take a moment to hold the clipboard.
+  const std::chrono::milliseconds takeOver(left.taken ? 3000 : 500);
   if (!left.text.isEmpty() &&
-      !marrowen::clipboardOutlivesProgram(left.display, left.text, std::chrono::seconds(3))) {
+      !marrowen::clipboardOutlivesProgram(left.display, left.text, takeOver)) {
     const std::string message = marrowen::clipboardLostMessage();
     marrowen::writeErrorLine(message);
     marrowen::writeDefaultLog(marrowen::TLogLevel::Error, message);

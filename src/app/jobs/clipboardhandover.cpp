@@ -97,14 +97,14 @@ private:
 
 } // namespace
 
-void awaitClipboardCopy(const QString &text, std::chrono::milliseconds limit) {
+bool awaitClipboardCopy(const QString &text, std::chrono::milliseconds limit) {
   auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
   if (text.isEmpty() || !x11 || !x11->connection())
-    return;
+    return false;
   xcb_connection_t *connection = x11->connection();
   // The application object hands the text to it as it goes.
   if (selectionOwner(connection, atom(connection, "CLIPBOARD_MANAGER")) != XCB_WINDOW_NONE)
-    return;
+    return true;
   QEventLoop loop;
   QTimer quiet;
   quiet.setSingleShot(true);
@@ -120,7 +120,48 @@ void awaitClipboardCopy(const QString &text, std::chrono::milliseconds limit) {
   qApp->installNativeEventFilter(&watch);
   loop.exec();
   qApp->removeNativeEventFilter(&watch);
+  return watch.copying();
 }
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Event = std::unique_ptr<xcb_generic_event_t, FreeReply>;
+
+// The next event of `kind` before `deadline`, none after it or when the
+// connection broke.
+Event nextEvent(xcb_connection_t *connection, std::uint8_t kind, Clock::time_point deadline) {
+  while (Clock::now() < deadline) {
+    Event event(xcb_poll_for_event(connection));
+    if (event) {
+      if ((event->response_type & 0x7f) == kind)
+        return event;
+      continue;
+    }
+    if (xcb_connection_has_error(connection))
+      return nullptr;
+    pollfd wait{xcb_get_file_descriptor(connection), POLLIN, 0};
+    ::poll(&wait, 1, 50);
+  }
+  return nullptr;
+}
+
+// Takes the property off the window, as the owner sending it in pieces waits
+// for before it sends the next.
+Reply<xcb_get_property_reply_t> takeProperty(xcb_connection_t *connection, xcb_window_t window,
+                                             xcb_atom_t property) {
+  return Reply<xcb_get_property_reply_t>(xcb_get_property_reply(
+      connection,
+      xcb_get_property(connection, 1, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0x1fffffff),
+      nullptr));
+}
+
+QByteArray valueOf(xcb_get_property_reply_t *reply) {
+  return QByteArray(static_cast<const char *>(xcb_get_property_value(reply)),
+                    xcb_get_property_value_length(reply));
+}
+
+} // namespace
 
 bool clipboardOutlivesProgram(const QByteArray &display, const QString &text,
                               std::chrono::milliseconds limit) {
@@ -143,49 +184,44 @@ bool clipboardOutlivesProgram(const QByteArray &display, const QString &text,
   const xcb_atom_t incremental = atom(connection, "INCR");
   const xcb_atom_t property = atom(connection, "MARROWEN_CLIPBOARD_CHECK");
   const xcb_window_t window = xcb_generate_id(connection);
+  const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
   xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screens.data->root, 0, 0, 1, 1, 0,
-                    XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+                    XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
   const QByteArray expected = text.toUtf8();
-  const auto deadline = std::chrono::steady_clock::now() + limit;
+  const auto deadline = Clock::now() + limit;
 
   // A manager that copied the text while this program ran takes the
   // clipboard over only once it has seen it empty: ask until the deadline.
-  while (std::chrono::steady_clock::now() < deadline) {
+  while (Clock::now() < deadline) {
     xcb_convert_selection(connection, window, clipboard, utf8, property, XCB_CURRENT_TIME);
     xcb_flush(connection);
-    bool answered = false;
-    bool served = false;
-    while (!answered && std::chrono::steady_clock::now() < deadline) {
-      std::unique_ptr<xcb_generic_event_t, FreeReply> event(xcb_poll_for_event(connection));
-      if (!event) {
-        if (xcb_connection_has_error(connection))
-          return false;
-        pollfd wait{xcb_get_file_descriptor(connection), POLLIN, 0};
-        ::poll(&wait, 1, 50);
-        continue;
+    const Event event = nextEvent(connection, XCB_SELECTION_NOTIFY, deadline);
+    if (!event)
+      return false;
+    QByteArray served;
+    if (reinterpret_cast<const xcb_selection_notify_event_t *>(event.get())->property !=
+        XCB_ATOM_NONE) {
+      const Reply<xcb_get_property_reply_t> reply = takeProperty(connection, window, property);
+      if (reply && reply->type == incremental) {
+        // A long text comes in pieces, each a new value of the property, the
+        // last one empty.
+        xcb_flush(connection);
+        for (;;) {
+          if (!nextEvent(connection, XCB_PROPERTY_NOTIFY, deadline))
+            return false;
+          const Reply<xcb_get_property_reply_t> piece = takeProperty(connection, window, property);
+          if (!piece || piece->type == XCB_ATOM_NONE)
+            continue; // the deletion's own notice
+          if (xcb_get_property_value_length(piece.get()) == 0)
+            break;
+          served += valueOf(piece.get());
+          xcb_flush(connection);
+        }
+      } else if (reply) {
+        served = valueOf(reply.get());
       }
-      if ((event->response_type & 0x7f) != XCB_SELECTION_NOTIFY)
-        continue;
-      answered = true;
-      const auto *notify = reinterpret_cast<const xcb_selection_notify_event_t *>(event.get());
-      if (notify->property == XCB_ATOM_NONE)
-        break;
-      const Reply<xcb_get_property_reply_t> reply(
-          xcb_get_property_reply(connection,
-                                 xcb_get_property(connection, 1, window, property,
-                                                  XCB_GET_PROPERTY_TYPE_ANY, 0, 0x1fffffff),
-                                 nullptr));
-      if (!reply)
-        break;
-      // A text too long for one property comes in pieces; a program that
-      // offers it so holds it.
-      if (reply->type == incremental)
-        return true;
-      const int length = xcb_get_property_value_length(reply.get());
-      served = QByteArray(static_cast<const char *>(xcb_get_property_value(reply.get())), length) ==
-               expected;
     }
-    if (served)
+    if (served == expected)
       return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
@@ -194,7 +230,7 @@ bool clipboardOutlivesProgram(const QByteArray &display, const QString &text,
 
 #else
 
-void awaitClipboardCopy(const QString &, std::chrono::milliseconds) {}
+bool awaitClipboardCopy(const QString &, std::chrono::milliseconds) { return false; }
 
 bool clipboardOutlivesProgram(const QByteArray &, const QString &, std::chrono::milliseconds) {
   return true;

@@ -17,8 +17,9 @@ namespace marrowen {
 
 // Waits, at most `limit`, for another program to copy `text` off the
 // clipboard, letting events run meanwhile; returns at once where a clipboard
-// manager is ready to take it at exit. With the application object alive.
-void awaitClipboardCopy(const QString &text, std::chrono::milliseconds limit);
+// manager is ready to take it at exit. Whether either is so. With the
+// application object alive.
+bool awaitClipboardCopy(const QString &text, std::chrono::milliseconds limit);
 
 // After the application object is gone: whether a program on `display` now
 // serves `text` as the clipboard, waiting at most `limit` for one to take it
