@@ -72,9 +72,16 @@ struct ClipboardLeft {
 // The program with its windows, until they have gone with the application
 // object, which hands the clipboard to a clipboard manager as it goes.
 int runWindows(int argc, char **argv, ClipboardLeft &left) {
+  // The display Qt connects to; it takes its own options out of argv.
+  left.display = qgetenv("DISPLAY");
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::strcmp(argv[i], "-display") == 0 || std::strcmp(argv[i], "--display") == 0)
+      left.display = argv[i + 1];
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Marrowen"));
   marrowen::installWindowHandlers(marrowen::platformSharesClipboard());
+  // A clipboard manager may copy a job's output long before the program ends.
+  marrowen::ClipboardCopyWatch copies;
   // Script and database nodes build their filters through these.
   marrowen::registerScriptFilterMakers();
   marrowen::registerDatabaseFilterMaker();
@@ -111,8 +118,7 @@ int runWindows(int argc, char **argv, ClipboardLeft &left) {
   delete mainForm.data();
   if (QGuiApplication::platformName() == QLatin1String("xcb") && !marrowen::quitSignal()) {
     left.text = marrowen::clipboardTextOfJobs();
-    left.display = qgetenv("DISPLAY");
-    left.taken = marrowen::awaitClipboardCopy(left.text, std::chrono::seconds(3));
+    left.taken = copies.awaitCopy(left.text, std::chrono::seconds(3));
     // Copied over by another program meanwhile: not ours to keep any more.
     left.text = marrowen::clipboardTextOfJobs();
   }
@@ -145,7 +151,7 @@ int main(int argc, char **argv) {
   // nobody can paste now did not end as it said.
   // Nothing that took it is nearly always the end of it; a manager that did
   // may take a moment to hold the clipboard.
-  const std::chrono::milliseconds takeOver(left.taken ? 3000 : 500);
+  const std::chrono::milliseconds takeOver(left.taken ? 3000 : 1500);
   if (!left.text.isEmpty() &&
       !marrowen::clipboardOutlivesProgram(left.display, left.text, takeOver)) {
     const std::string message = marrowen::clipboardLostMessage();

@@ -4,6 +4,7 @@
 
 #ifdef MARROWEN_X11_CLIPBOARD
 #include <QAbstractNativeEventFilter>
+#include <QClipboard>
 #include <QEventLoop>
 #include <QTimer>
 #include <QtGui/qguiapplication_platform.h>
@@ -51,12 +52,14 @@ xcb_window_t selectionOwner(xcb_connection_t *connection, xcb_atom_t selection) 
 }
 
 // Sees the requests other programs make of the clipboard this program holds:
-// one for anything but its list of formats is a copy being taken.
-class CopyWatch : public QAbstractNativeEventFilter {
+// one for anything but its list of formats is a copy of its text being taken.
+// The text is noted as the request comes: a manager may ask for a new text
+// before the notice that it is new comes round.
+class CopyFilter : public QAbstractNativeEventFilter {
 public:
-  CopyWatch(xcb_connection_t *connection, std::function<void()> activity)
+  explicit CopyFilter(xcb_connection_t *connection)
       : clipboard_(atom(connection, "CLIPBOARD")), targets_(atom(connection, "TARGETS")),
-        timestamp_(atom(connection, "TIMESTAMP")), activity_(std::move(activity)) {}
+        timestamp_(atom(connection, "TIMESTAMP")) {}
 
   bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override {
     if (type != "xcb_generic_event_t")
@@ -67,60 +70,86 @@ public:
       const auto *request = static_cast<const xcb_selection_request_event_t *>(message);
       if (request->selection == clipboard_ && request->target != targets_ &&
           request->target != timestamp_) {
-        copying_ = true;
-        activity_();
+        // Held here, the text is at hand without asking the server.
+        if (QGuiApplication::clipboard()->ownsClipboard())
+          copied = QGuiApplication::clipboard()->text();
+        copying = true;
+        notify();
       }
       break;
     }
     case XCB_PROPERTY_NOTIFY:
       // A long text goes over in pieces, each a property change.
-      if (copying_)
-        activity_();
+      if (copying)
+        notify();
       break;
     case XCB_SELECTION_CLEAR:
       // Another program holds the clipboard now: nothing of ours is left.
-      cleared_ = true;
-      activity_();
+      cleared = true;
+      notify();
       break;
     }
     return false;
   }
-  bool copying() const { return copying_; }
-  bool cleared() const { return cleared_; }
+  void notify() {
+    if (activity)
+      activity();
+  }
+
+  QString copied;
+  bool copying = false;
+  bool cleared = false;
+  std::function<void()> activity;
 
 private:
   xcb_atom_t clipboard_, targets_, timestamp_;
-  std::function<void()> activity_;
-  bool copying_ = false;
-  bool cleared_ = false;
 };
 
 } // namespace
 
-bool awaitClipboardCopy(const QString &text, std::chrono::milliseconds limit) {
+struct ClipboardCopyWatch::Filter : CopyFilter {
+  using CopyFilter::CopyFilter;
+};
+
+ClipboardCopyWatch::ClipboardCopyWatch() {
   auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (text.isEmpty() || !x11 || !x11->connection())
+  if (!x11 || !x11->connection())
+    return;
+  connection_ = x11->connection();
+  filter_ = std::make_unique<Filter>(connection_);
+  qApp->installNativeEventFilter(filter_.get());
+}
+
+ClipboardCopyWatch::~ClipboardCopyWatch() {
+  if (filter_ && qApp)
+    qApp->removeNativeEventFilter(filter_.get());
+}
+
+bool ClipboardCopyWatch::awaitCopy(const QString &text, std::chrono::milliseconds limit) {
+  if (text.isEmpty() || !filter_)
     return false;
-  xcb_connection_t *connection = x11->connection();
   // The application object hands the text to it as it goes.
-  if (selectionOwner(connection, atom(connection, "CLIPBOARD_MANAGER")) != XCB_WINDOW_NONE)
+  if (selectionOwner(connection_, atom(connection_, "CLIPBOARD_MANAGER")) != XCB_WINDOW_NONE)
     return true;
+  if (filter_->copied == text)
+    return true;
+  // The caller found the text still this program's.
+  filter_->copying = filter_->cleared = false;
   QEventLoop loop;
   QTimer quiet;
   quiet.setSingleShot(true);
   QObject::connect(&quiet, &QTimer::timeout, &loop, &QEventLoop::quit);
-  CopyWatch watch(connection, [&] {
+  filter_->activity = [&] {
     // Let the copy finish before the program goes.
-    if (watch.cleared())
+    if (filter_->cleared)
       loop.quit();
     else
       quiet.start(250);
-  });
+  };
   QTimer::singleShot(limit, &loop, &QEventLoop::quit);
-  qApp->installNativeEventFilter(&watch);
   loop.exec();
-  qApp->removeNativeEventFilter(&watch);
-  return watch.copying();
+  filter_->activity = nullptr;
+  return filter_->copied == text;
 }
 
 namespace {
@@ -230,7 +259,13 @@ bool clipboardOutlivesProgram(const QByteArray &display, const QString &text,
 
 #else
 
-bool awaitClipboardCopy(const QString &, std::chrono::milliseconds) { return false; }
+struct ClipboardCopyWatch::Filter {};
+
+ClipboardCopyWatch::ClipboardCopyWatch() = default;
+
+ClipboardCopyWatch::~ClipboardCopyWatch() = default;
+
+bool ClipboardCopyWatch::awaitCopy(const QString &, std::chrono::milliseconds) { return false; }
 
 bool clipboardOutlivesProgram(const QByteArray &, const QString &, std::chrono::milliseconds) {
   return true;

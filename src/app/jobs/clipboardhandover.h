@@ -4,7 +4,10 @@
 #include <QString>
 
 #include <chrono>
+#include <memory>
 #include <string>
+
+struct xcb_connection_t;
 
 namespace marrowen {
 
@@ -15,11 +18,26 @@ namespace marrowen {
 // runs. These calls see to it that a job's clipboard output is not lost at
 // quit unsaid. Elsewhere (Wayland, no display) they do nothing.
 
-// Waits, at most `limit`, for another program to copy `text` off the
-// clipboard, letting events run meanwhile; returns at once where a clipboard
-// manager is ready to take it at exit. Whether either is so. With the
+// Sees, for as long as it lives, whether another program took a copy of the
+// text this program last put on the clipboard. Made and ended with the
 // application object alive.
-bool awaitClipboardCopy(const QString &text, std::chrono::milliseconds limit);
+class ClipboardCopyWatch {
+public:
+  ClipboardCopyWatch();
+  ClipboardCopyWatch(const ClipboardCopyWatch &) = delete;
+  ClipboardCopyWatch &operator=(const ClipboardCopyWatch &) = delete;
+  ~ClipboardCopyWatch();
+
+  // Whether a copy of `text` was taken, or a clipboard manager is ready to
+  // take it at exit; while neither is so, waits at most `limit` for a copy,
+  // letting events run meanwhile.
+  bool awaitCopy(const QString &text, std::chrono::milliseconds limit);
+
+private:
+  struct Filter;
+  std::unique_ptr<Filter> filter_;
+  xcb_connection_t *connection_ = nullptr;
+};
 
 // After the application object is gone: whether a program on `display` now
 // serves `text` as the clipboard, waiting at most `limit` for one to take it
