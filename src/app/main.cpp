@@ -5,6 +5,7 @@
 #include "app/automation/updateform.h"
 #include "app/common/patternmenu.h"
 #include "app/common/quitsignals.h"
+#include "app/jobs/clipboardhandover.h"
 #include "app/jobs/windowjobhost.h"
 #include "app/main/mainform.h"
 #include "app/main/taskmenu.h"
@@ -13,6 +14,7 @@
 #include "classlib/safefile.h"
 #include "components/dialogrunner.h"
 #include "dbfilter/databasemaker.h"
+#include "engine/log.h"
 #include "engine/userinterface.h"
 #include "scriptfilter/scriptmakers.h"
 
@@ -20,6 +22,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string_view>
 
@@ -58,25 +61,27 @@ void keepQtQuietWithoutScreen() {
       });
 }
 
-} // namespace
+// What a job left on the clipboard of an X display when the windows went.
+struct ClipboardLeft {
+  QString text;
+  QByteArray display;
+  // A clipboard manager copied it, or is there to take it at exit.
+  bool taken = false;
+};
 
-int main(int argc, char **argv) {
-  // Writing past the file-size limit is then a write error that removes the
-  // temporary file, not a kill that leaves it behind.
-  marrowen::ignoreFileSizeSignal();
-  // A closed terminal or a log collector that died must not end a job at
-  // its next line on standard error.
-  marrowen::ignoreBrokenPipeSignal();
-  // SIGTERM while the program starts (writing a new language file) must not
-  // leave its temporary files behind.
-  marrowen::catchQuitSignals();
-  // Many macro clients, jobs and files side by side.
-  marrowen::raiseDescriptorLimit();
-  runOffscreenWithoutDisplay(argc, argv);
-  keepQtQuietWithoutScreen();
+// The program with its windows, until they have gone with the application
+// object, which hands the clipboard to a clipboard manager as it goes.
+int runWindows(int argc, char **argv, ClipboardLeft &left) {
+  // The display Qt connects to; it takes its own options out of argv.
+  left.display = qgetenv("DISPLAY");
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::strcmp(argv[i], "-display") == 0 || std::strcmp(argv[i], "--display") == 0)
+      left.display = argv[i + 1];
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Marrowen"));
-  marrowen::installWindowHandlers();
+  marrowen::installWindowHandlers(marrowen::platformSharesClipboard());
+  // A clipboard manager may copy a job's output long before the program ends.
+  marrowen::ClipboardCopyWatch copies;
   // Script and database nodes build their filters through these.
   marrowen::registerScriptFilterMakers();
   marrowen::registerDatabaseFilterMaker();
@@ -111,9 +116,48 @@ int main(int argc, char **argv) {
   // Quitting from the command line leaves the window open: it goes now,
   // stopping its jobs and saving the settings.
   delete mainForm.data();
+  if (QGuiApplication::platformName() == QLatin1String("xcb") && !marrowen::quitSignal()) {
+    left.text = marrowen::clipboardTextOfJobs();
+    left.taken = copies.awaitCopy(left.text, std::chrono::seconds(3));
+    // Copied over by another program meanwhile: not ours to keep any more.
+    left.text = marrowen::clipboardTextOfJobs();
+  }
+  return status;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  // Writing past the file-size limit is then a write error that removes the
+  // temporary file, not a kill that leaves it behind.
+  marrowen::ignoreFileSizeSignal();
+  // A closed terminal or a log collector that died must not end a job at
+  // its next line on standard error.
+  marrowen::ignoreBrokenPipeSignal();
+  // SIGTERM while the program starts (writing a new language file) must not
+  // leave its temporary files behind.
+  marrowen::catchQuitSignals();
+  // Many macro clients, jobs and files side by side.
+  marrowen::raiseDescriptorLimit();
+  runOffscreenWithoutDisplay(argc, argv);
+  keepQtQuietWithoutScreen();
+  ClipboardLeft left;
+  int status = runWindows(argc, argv, left);
   if (const int signal = marrowen::quitSignal()) {
     marrowen::reportStoppedBySignal(signal);
     return std::max(status, marrowen::stoppedBySignalStatus);
+  }
+  // The job said it put its output on the clipboard; a run whose output
+  // nobody can paste now did not end as it said.
+  // Nothing that took it is nearly always the end of it; a manager that did
+  // may take a moment to hold the clipboard.
+  const std::chrono::milliseconds takeOver(left.taken ? 3000 : 1500);
+  if (!left.text.isEmpty() &&
+      !marrowen::clipboardOutlivesProgram(left.display, left.text, takeOver)) {
+    const std::string message = marrowen::clipboardLostMessage();
+    marrowen::writeErrorLine(message);
+    marrowen::writeDefaultLog(marrowen::TLogLevel::Error, message);
+    status = std::max(status, 1);
   }
   return status;
 }

@@ -190,6 +190,11 @@ FileResult TGenericInput::closeFile() {
 // --- TClipboardInput ---
 
 void TClipboardInput::startJob() {
+  buttonToggled_ = false;
+  // An empty text would run as if the clipboard had been read.
+  if (!hasSharedClipboard())
+    throw EStreamError("There is no clipboard to read the input from: the program runs without "
+                       "a display. Nothing was run");
   runOnUserInterface([this] { text_ = getClipboardText(); });
   readOffset_ = 0;
   inputSize_ = static_cast<std::int64_t>(text_.size());
@@ -215,10 +220,24 @@ std::int64_t TClipboardInput::readChunk(std::string &chunk) {
 
 void TClipboardInput::endJob() {
   if (job()) {
-    job()->toggleClipboardButton();
+    toggleClipboardButton();
     logStatistics("");
   }
   TFilter::endJob();
+}
+
+void TClipboardInput::abandonJob() {
+  // The window turned its clipboard button off for the job; a job that
+  // failed must give it back as one that ended does.
+  toggleClipboardButton();
+  TFilter::abandonJob();
+}
+
+void TClipboardInput::toggleClipboardButton() {
+  if (job() && !buttonToggled_) {
+    buttonToggled_ = true;
+    job()->toggleClipboardButton();
+  }
 }
 
 // --- TStringInput ---

@@ -74,10 +74,14 @@ public:
   bool nextInput() override;
   std::int64_t readChunk(std::string &chunk) override;
   void endJob() override;
+  void abandonJob() override;
 
 private:
+  // Once a job, however it ends.
+  void toggleClipboardButton();
   std::string text_;
   std::size_t readOffset_ = 0;
+  bool buttonToggled_ = false;
 };
 
 // Reads a text held in memory. The text is consumed: a second run delivers

@@ -679,6 +679,15 @@ bool TAccumulateOutput::processChunk(std::string &chunk) {
   return true;
 }
 
+void TClipboardOutput::startJob() {
+  // Refused before any input is read, so that nothing is done (an input
+  // deleted after processing) for an output that nobody could take.
+  if (!hasSharedClipboard())
+    throw EStreamError("There is no clipboard to put the output on: the program runs without a "
+                       "display, and no other program could read it. Nothing was run");
+  TAccumulateOutput::startJob();
+}
+
 void TClipboardOutput::openFile(const std::string &) { TAccumulateOutput::openFile("Clipboard"); }
 
 void TClipboardOutput::endJob() {

@@ -186,6 +186,7 @@ private:
 // Puts the text of all inputs of a job on the clipboard (up to its first NUL).
 class TClipboardOutput : public TAccumulateOutput {
 public:
+  void startJob() override;
   void openFile(const std::string &name) override;
   void endJob() override;
 };

@@ -96,6 +96,8 @@ std::string getClipboardText() {
 
 void setClipboardText(std::string_view text) { userInterface()->setClipboardText(text); }
 
+bool hasSharedClipboard() { return userInterface()->hasSharedClipboard(); }
+
 void setApplicationTerminating(bool value) { terminating.store(value); }
 
 bool applicationTerminating() { return terminating.load(); }

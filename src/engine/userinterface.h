@@ -62,6 +62,10 @@ public:
   // The clipboard's text as engine bytes (UTF-8).
   virtual std::string clipboardText() = 0;
   virtual void setClipboardText(std::string_view text) = 0;
+  // Whether the clipboard is the one other programs share. A program with no
+  // display has none: it finds nothing another program copied, and what it
+  // put there would go with it.
+  virtual bool hasSharedClipboard() { return true; }
   // A window for a new debug filter; none lets the filter keep its buffer
   // without a screen.
   virtual std::shared_ptr<DebugWindow> createDebugWindow() = 0;
@@ -71,8 +75,9 @@ public:
 
 // Without windows: message boxes go to standard error, the query-replace
 // question is answered Replace (as the filter was set up), messages need no
-// pumping, the clipboard lives inside the process, debug filters keep their
-// buffers and a quit request marks the application as terminating.
+// pumping, the clipboard lives inside the process (standing in for the shared
+// one), debug filters keep their buffers and a quit request marks the
+// application as terminating.
 class HeadlessUserInterface : public UserInterface {
 public:
   HeadlessUserInterface();
@@ -110,6 +115,7 @@ void processMessages();
 void getClipboardText(std::string &text);
 std::string getClipboardText();
 void setClipboardText(std::string_view text);
+bool hasSharedClipboard();
 
 // Whether the application is shutting down; what `isAborted` answers for a
 // chain without a job. Safe from any thread.

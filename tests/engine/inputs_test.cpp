@@ -280,6 +280,49 @@ TEST(ClipboardInput, ReadsTheClipboardOnceAndWritesItBack) {
   EXPECT_EQ(job.argumentsOf("setStatusText"), std::vector<std::string>{"Processing clipboard..."});
 }
 
+// With no clipboard another program shares, a clipboard job reads nothing and
+// writes nothing and says why; a job that fails, that way or in a filter,
+// still gives the window's clipboard button back, once.
+TEST(ClipboardInput, NoSharedClipboardRunsNothingAndAnyEndGivesTheButtonBack) {
+  struct Unshared : HeadlessUserInterface {
+    bool hasSharedClipboard() override { return false; }
+  };
+  struct Failing : TFilter {
+    bool processChunk(std::string &) override { throw Exception("failed"); }
+  };
+  auto unshared = std::make_shared<Unshared>();
+  setUserInterface(unshared);
+  unshared->setClipboardText("kept");
+  for (bool fromClipboard : {true, false}) {
+    RecordingJob job;
+    std::unique_ptr<TGenericInput> input;
+    if (fromClipboard)
+      input = std::make_unique<TClipboardInput>();
+    else
+      input = std::make_unique<ListInput>(
+          std::vector<std::pair<std::string, std::string>>{{"x", "text"}});
+    input->setNext(std::make_unique<TClipboardOutput>());
+    input->attachJob(&job);
+    input->runInput();
+    ASSERT_EQ(job.errors.size(), 1u);
+    EXPECT_NE(job.errors[0].find(fromClipboard ? "no clipboard to read the input from"
+                                               : "no clipboard to put the output on"),
+              std::string::npos)
+        << job.errors[0];
+    EXPECT_EQ(job.argumentsOf("toggleClipboardButton").size(), fromClipboard ? 1u : 0u);
+    EXPECT_TRUE(job.outputFiles.empty());
+    EXPECT_EQ(unshared->clipboardText(), "kept");
+  }
+  setUserInterface(nullptr);
+  setClipboardText("text");
+  RecordingJob job;
+  TClipboardInput input;
+  input.setNext(std::make_unique<Failing>());
+  input.attachJob(&job);
+  EXPECT_THROW(input.runInput(), Exception);
+  EXPECT_EQ(job.argumentsOf("toggleClipboardButton").size(), 1u);
+}
+
 TEST(ClipboardOutput, StopsAtTheFirstNul) {
   setUserInterface(nullptr);
   TStringInput input("typed");

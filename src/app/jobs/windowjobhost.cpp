@@ -317,9 +317,17 @@ namespace {
 
 void runOnUi(const std::function<void()> &call) { callOnThreadOf(qApp, call); }
 
+// What a job last put on the clipboard; only the user-interface thread
+// touches it.
+QString &jobClipboardText() {
+  static QString text;
+  return text;
+}
+
 // The windows' side of what the engine asks outside a job's own calls.
 class QtUserInterface : public HeadlessUserInterface {
 public:
+  explicit QtUserInterface(bool sharedClipboard) : sharedClipboard_(sharedClipboard) {}
   Answer askQueryReplace(QueryReplaceRequest &request) override {
     Answer answer = Answer::Cancel;
     runOnUi([&] { answer = askQueryReplaceInDialog(request); });
@@ -341,8 +349,12 @@ public:
   }
   void setClipboardText(std::string_view text) override {
     const QString value = toQString(text);
-    runOnUi([&] { QApplication::clipboard()->setText(value); });
+    runOnUi([&] {
+      QApplication::clipboard()->setText(value);
+      jobClipboardText() = value;
+    });
   }
+  bool hasSharedClipboard() override { return sharedClipboard_; }
   std::shared_ptr<DebugWindow> createDebugWindow() override {
     std::shared_ptr<DebugWindow> window;
     runOnUi([&] { window = TdebugWindowForm::createShared(); });
@@ -363,10 +375,28 @@ public:
         },
         Qt::QueuedConnection);
   }
+
+private:
+  bool sharedClipboard_;
 };
 
 } // namespace
 
-void installWindowHandlers() { setUserInterface(std::make_shared<QtUserInterface>()); }
+void installWindowHandlers(bool sharedClipboard) {
+  setUserInterface(std::make_shared<QtUserInterface>(sharedClipboard));
+}
+
+bool platformSharesClipboard() {
+  const QString platform = QGuiApplication::platformName();
+  return platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
+}
+
+QString clipboardTextOfJobs() {
+  const QClipboard *clipboard = QApplication::clipboard();
+  const QString &text = jobClipboardText();
+  if (text.isEmpty() || !clipboard->ownsClipboard() || clipboard->text() != text)
+    return {};
+  return text;
+}
 
 } // namespace marrowen

@@ -86,7 +86,14 @@ private:
 };
 
 // Installs the windows' message boxes, message pumping, clipboard and debug
-// windows for the engine and the filters.
-void installWindowHandlers();
+// windows for the engine and the filters. Without `sharedClipboard` (no
+// display) jobs refuse to read or write the clipboard.
+void installWindowHandlers(bool sharedClipboard = true);
+// Whether the platform's clipboard is the desktop's, which other programs
+// read and write; offscreen and the like keep one inside the program.
+bool platformSharesClipboard();
+// The text a job put on the clipboard while this program still holds it
+// there, nothing copied over it since; empty when there is none.
+QString clipboardTextOfJobs();
 
 } // namespace marrowen

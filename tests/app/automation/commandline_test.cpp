@@ -563,10 +563,48 @@ TEST_F(ProgramRun, AClipboardListGivenFilesOrAFolderRunsNothing) {
       << folder.errors;
   EXPECT_EQ(readFile(dir.file("next.txt")), "ABC\n") << folder.errors;
   // As a clipboard list exports itself: its grid's files follow the option.
+  // With no display it finds no clipboard to read (below).
   Result chosen =
       start({"/F=" + file("clip.fll"), "/INPUTCLIPBOARD", "/I-", file("in.txt"), "/G", "/Q"});
-  EXPECT_EQ(chosen.status, 0) << chosen.errors;
+  EXPECT_EQ(chosen.status, 1) << chosen.errors;
+  EXPECT_EQ(chosen.errors.find("files named on the command line"), npos) << chosen.errors;
   EXPECT_EQ(readFile(dir.file("in.txt")), "abc\n");
+}
+
+// With no display no other program shares the clipboard: a list that writes
+// it (and would delete its inputs) or reads it runs nothing, says why on
+// standard error and in the log, and the run ends with status 1, not as a
+// success; the next list of the run still runs.
+TEST_F(ProgramRun, WithoutADisplayTheClipboardIsAnErrorNotASuccess) {
+  constexpr auto npos = std::string::npos;
+  TFilterList deleting;
+  deleting.resetToDefault();
+  deleting.insertNode(2, TDescriptionObject::CreateWith(5), 1, true);
+  auto &input = dynamic_cast<TInputObject &>(deleting.node(1));
+  input.inputFromFile = true;
+  input.deleteInput = true;
+  dynamic_cast<TOutputObject &>(deleting.node(3)).outputToFile = TOutputObject::clipboard;
+  deleting.saveToFile(dir.file("deleting.fll"));
+  writeFile(dir.file("in.txt"), "abc\n");
+  Result written = start({"/F=" + file("deleting.fll"), "/I-", file("in.txt"), "/G", "/CU",
+                          "/MERGETOFILE=" + file("next.txt"), file("in.txt"), "/G", "/Q"});
+  EXPECT_EQ(written.status, 1);
+  const std::string unwritten = "There is no clipboard to put the output on: the program runs "
+                                "without a display, and no other program could read it";
+  EXPECT_NE(written.errors.find(unwritten), npos) << written.errors;
+  EXPECT_EQ(readFile(dir.file("in.txt")), "abc\n");
+  EXPECT_EQ(readFile(dir.file("next.txt")), "ABC\n") << written.errors;
+
+  Result read = start({"/INPUTCLIPBOARD", "/CU", "/MERGETOFILE=" + file("out.txt"), "/G", "/Q"});
+  EXPECT_EQ(read.status, 1);
+  const std::string unread = "There is no clipboard to read the input from";
+  EXPECT_NE(read.errors.find(unread), npos) << read.errors;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out.txt")));
+
+  const std::string log =
+      readFile((std::filesystem::path(MARROWEN_BINARY).parent_path() / "marrowen.log").string());
+  EXPECT_NE(log.find(unwritten), npos);
+  EXPECT_NE(log.find(unread), npos);
 }
 
 // The system failing under a run, as a failing disk or a network file system
