@@ -65,6 +65,22 @@ bool isFoldSensitive(unsigned char c) {
   return c >= 0x80 || c == 'k' || c == 'K' || c == 's' || c == 'S';
 }
 
+// The longest run of `literal`'s bytes that ignoring case the upper-case
+// table finds alone: each such byte of a match stands for itself or its
+// other case, so the run lies in the text as it lies in the literal.
+std::string pieceFoundByBytes(std::string_view literal) {
+  std::string_view longest;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= literal.size(); ++i) {
+    if (i < literal.size() && !isFoldSensitive(static_cast<unsigned char>(literal[i])))
+      continue;
+    if (i - start > longest.size())
+      longest = literal.substr(start, i - start);
+    start = i + 1;
+  }
+  return std::string(longest);
+}
+
 // The first byte of the UTF-8 form of `cp` (at least U+0080).
 unsigned char leadByteOf(char32_t cp) {
   return static_cast<unsigned char>(cp < 0x800     ? 0xC0 | (cp >> 6)
@@ -97,6 +113,8 @@ public:
       p_.startsInside[mode] = canStartInside(mode);
     }
     findLiterals();
+    p_.requiredByBytes = pieceFoundByBytes(p_.required.bytes);
+    p_.anchorFoundByBytes = pieceFoundByBytes(p_.anchor.bytes) == p_.anchor.bytes;
     p_.requiredIsAnchor = p_.hasAnchor && p_.required.bytes == p_.anchor.bytes;
     findLeadingRepeat();
     findRepeatStop();
@@ -809,6 +827,14 @@ std::size_t RegexText::takeLiteral(std::size_t node, std::size_t pos) const {
   // another length.
   std::size_t q = pos;
   for (std::size_t i = 0; i < length;) {
+    // ASCII against ASCII: the upper-case table decides, as for 8-bit text.
+    if (operand[i] < 0x80 && q < end_ && s_[q] < 0x80) {
+      if (p.upper[s_[q]] != p.upper[operand[i]])
+        return none;
+      ++q;
+      ++i;
+      continue;
+    }
     const std::size_t taken = takeLiteralCharacter(node, i, q);
     if (taken == 0)
       return none;
@@ -827,6 +853,9 @@ std::size_t RegexText::takeLiteralCharacter(std::size_t node, std::size_t index,
   const RegexProgram &p = *p_;
   const std::string_view literal(reinterpret_cast<const char *>(&p.bytes[p.operand(node)]),
                                  p.nodes[node].operandLength);
+  const auto wantByte = static_cast<unsigned char>(literal[index]);
+  if (wantByte < 0x80 && s_[pos] < 0x80)
+    return p.upper[s_[pos]] == p.upper[wantByte];
   const utf8::Character want = utf8::characterAt(literal.substr(index));
   const utf8::Character have = utf8::characterAt(view().substr(pos));
   if (!have.sequence && s_[pos] >= 0x80 && inside(pos))
@@ -867,6 +896,9 @@ bool RegexText::wordAt(std::size_t pos) const {
 bool RegexText::wordBefore(std::size_t pos) const {
   if (pos == 0 || pos > end_)
     return false;
+  // A byte below 128 is a character of its own.
+  if (s_[pos - 1] < 0x80)
+    return p_->codePage->isWordChar(s_[pos - 1]);
   const std::size_t n = pos - utf8::lastCharacterStart(view().substr(0, pos));
   if (n > 1) {
     const char32_t cp = utf8::decode(view().substr(pos - n, n));
@@ -960,6 +992,10 @@ RegexSet makeSet(const RegexSetMembers &m, bool negated,
     }
   }
   set.highDecided = noHigh;
+  for (int mode = 0; mode < 2; ++mode)
+    for (int b = 1; b < 0x80; ++b)
+      if (set.ascii[mode].test(static_cast<unsigned char>(b)) != negated)
+        set.asciiRun[mode].set(static_cast<unsigned char>(b));
   return set;
 }
 
@@ -992,6 +1028,12 @@ void analyseRegexProgram(RegexProgram &p) {
   for (int op : {ANYLETTER, NOTLETTER, NOTDIGIT, NOTSPACE})
     for (int b = 0xC2; b <= 0xF4; ++b)
       p.classStarts[op - ANYDIGIT].set(static_cast<unsigned char>(b));
+  for (std::size_t i = 0; i < p.classes.size(); ++i) {
+    p.classAsciiRuns[i] = ByteSet{};
+    for (int b = 1; b < 0x80; ++b)
+      if (p.classes[i].test(static_cast<unsigned char>(b)))
+        p.classAsciiRuns[i].set(static_cast<unsigned char>(b));
+  }
 
   // Nodes lie one after another; only literal and set nodes carry a
   // NUL-ended operand of their own.
@@ -1038,6 +1080,10 @@ void analyseRegexProgram(RegexProgram &p) {
     }
     node = next;
   }
+  p.mustByBytes = p.hasMust
+                      ? pieceFoundByBytes(std::string_view(
+                            reinterpret_cast<const char *>(&p.bytes[p.mustOffset]), p.mustLength))
+                      : std::string();
   ShortcutFinder(p).run();
 }
 
