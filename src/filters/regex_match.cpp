@@ -124,7 +124,10 @@ public:
   // the attempt did not reach it).
   std::size_t leadingRun() const { return leadRunKnown_ ? leadRun_ : 0; }
 
-  std::size_t findLiteral(std::string_view literal, std::size_t from, std::size_t to) const {
+  // The first place in [from, to) that holds `literal`; ignoring case,
+  // `first` holds the bytes that fold to its first byte.
+  std::size_t findLiteral(std::string_view literal, std::size_t from, std::size_t to,
+                          const ByteScan &first) const {
     std::size_t length = literal.size();
     if (to > end_)
       to = end_;
@@ -149,10 +152,9 @@ public:
       }
       return notFound;
     }
-    unsigned char first = upper_[lit[0]];
-    for (std::size_t q = from; q + length <= to; ++q) {
-      if (upper_[s_[q]] != first)
-        continue;
+    const unsigned char *stop = s_ + to - length + 1;
+    for (const unsigned char *hit = s_ + from; (hit = first.find(hit, stop)) != stop; ++hit) {
+      const std::size_t q = static_cast<std::size_t>(hit - s_);
       std::size_t i = 1;
       while (i < length && upper_[s_[q + i]] == upper_[lit[i]])
         ++i;
@@ -727,14 +729,14 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
     // The anchor's own search below rejects the subject just as well.
     const std::string_view required = caseSensitive_ ? p.required.bytes : p.requiredByBytes;
     if (!(useAnchor && p.requiredIsAnchor) && !required.empty() &&
-        m.findLiteral(required, from, subjectLength_) == notFound)
+        m.findLiteral(required, from, subjectLength_, p.requiredFirst) == notFound)
       return false;
   } else if (p.hasMust) {
     const std::string_view must =
         caseSensitive_
             ? std::string_view(reinterpret_cast<const char *>(&p.bytes[p.mustOffset]), p.mustLength)
             : std::string_view(p.mustByBytes);
-    if (!must.empty() && m.findLiteral(must, from, subjectLength_) == notFound)
+    if (!must.empty() && m.findLiteral(must, from, subjectLength_, p.mustFirst) == notFound)
       return false;
   }
 
@@ -766,7 +768,7 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
     if (useAnchor) {
       std::size_t distance = p.anchor.distance;
       std::size_t found = m.findLiteral(p.anchor.bytes, pos + distance,
-                                        last - 1 + distance + p.anchor.bytes.size());
+                                        last - 1 + distance + p.anchor.bytes.size(), p.anchorFirst);
       if (found == notFound)
         return false;
       pos = found - distance;
