@@ -124,10 +124,7 @@ public:
   // the attempt did not reach it).
   std::size_t leadingRun() const { return leadRunKnown_ ? leadRun_ : 0; }
 
-  // The first place in [from, to) that holds `literal`; ignoring case,
-  // `first` holds the bytes that fold to its first byte.
-  std::size_t findLiteral(std::string_view literal, std::size_t from, std::size_t to,
-                          const ByteScan &first) const {
+  std::size_t findLiteral(std::string_view literal, std::size_t from, std::size_t to) const {
     std::size_t length = literal.size();
     if (to > end_)
       to = end_;
@@ -152,9 +149,10 @@ public:
       }
       return notFound;
     }
-    const unsigned char *stop = s_ + to - length + 1;
-    for (const unsigned char *hit = s_ + from; (hit = first.find(hit, stop)) != stop; ++hit) {
-      const std::size_t q = static_cast<std::size_t>(hit - s_);
+    unsigned char first = upper_[lit[0]];
+    for (std::size_t q = from; q + length <= to; ++q) {
+      if (upper_[s_[q]] != first)
+        continue;
       std::size_t i = 1;
       while (i < length && upper_[s_[q + i]] == upper_[lit[i]])
         ++i;
@@ -729,14 +727,14 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
     // The anchor's own search below rejects the subject just as well.
     const std::string_view required = caseSensitive_ ? p.required.bytes : p.requiredByBytes;
     if (!(useAnchor && p.requiredIsAnchor) && !required.empty() &&
-        m.findLiteral(required, from, subjectLength_, p.requiredFirst) == notFound)
+        m.findLiteral(required, from, subjectLength_) == notFound)
       return false;
   } else if (p.hasMust) {
     const std::string_view must =
         caseSensitive_
             ? std::string_view(reinterpret_cast<const char *>(&p.bytes[p.mustOffset]), p.mustLength)
             : std::string_view(p.mustByBytes);
-    if (!must.empty() && m.findLiteral(must, from, subjectLength_, p.mustFirst) == notFound)
+    if (!must.empty() && m.findLiteral(must, from, subjectLength_) == notFound)
       return false;
   }
 
@@ -768,7 +766,7 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
     if (useAnchor) {
       std::size_t distance = p.anchor.distance;
       std::size_t found = m.findLiteral(p.anchor.bytes, pos + distance,
-                                        last - 1 + distance + p.anchor.bytes.size(), p.anchorFirst);
+                                        last - 1 + distance + p.anchor.bytes.size());
       if (found == notFound)
         return false;
       pos = found - distance;

@@ -115,9 +115,6 @@ public:
     findLiterals();
     p_.requiredByBytes = pieceFoundByBytes(p_.required.bytes);
     p_.anchorFoundByBytes = pieceFoundByBytes(p_.anchor.bytes) == p_.anchor.bytes;
-    buildFirstScan(p_.requiredByBytes, p_.requiredFirst);
-    buildFirstScan(p_.mustByBytes, p_.mustFirst);
-    buildFirstScan(p_.anchor.bytes, p_.anchorFirst);
     p_.requiredIsAnchor = p_.hasAnchor && p_.required.bytes == p_.anchor.bytes;
     findLeadingRepeat();
     findRepeatStop();
@@ -128,17 +125,6 @@ public:
   }
 
 private:
-  // The bytes that fold to the literal's first byte, for finding it
-  // ignoring case.
-  void buildFirstScan(std::string_view literal, ByteScan &scan) const {
-    ByteSet set;
-    if (!literal.empty())
-      for (int b = 0; b < 256; ++b)
-        if (p_.upper[b] == p_.upper[static_cast<unsigned char>(literal[0])])
-          set.set(static_cast<unsigned char>(b));
-    scan.build(set);
-  }
-
   static bool isZeroWidth(std::uint8_t op) {
     return op == BOL || op == EOL || op == NOTHING || isGroupOp(op);
   }
@@ -676,7 +662,6 @@ void ByteScan::build(const ByteSet &set) {
     }
   }
   only = count == 1 ? first : -1;
-  pair = count == 2 && (first | 0x20) == last && first != last ? last : -1;
   low = high = -1;
   if (count > 1 && first > 0 && last < 127 && last - first + 1 == count) {
     low = first - 1;
@@ -690,19 +675,9 @@ const unsigned char *ByteScan::find(const unsigned char *from, const unsigned ch
     return hit ? static_cast<const unsigned char *>(hit) : to;
   }
   const unsigned char *q = from;
-  constexpr std::uint64_t ones = ~std::uint64_t(0) / 255;
-  if (pair >= 0) {
-    // Whether a word holds a byte that is `pair` once 0x20 is set in it.
-    const std::uint64_t want = ones * static_cast<std::uint64_t>(pair);
-    for (; to - q >= 8; q += 8) {
-      std::uint64_t x;
-      std::memcpy(&x, q, 8);
-      const std::uint64_t v = (x | ones * 0x20) ^ want;
-      if ((v - ones) & ~v & (ones * 128))
-        break;
-    }
-  } else if (low >= 0) {
+  if (low >= 0) {
     // Whether a word holds a byte b with low < b < high, b < 128.
+    constexpr std::uint64_t ones = ~std::uint64_t(0) / 255;
     const std::uint64_t above = ones * (127 + static_cast<std::uint64_t>(high));
     const std::uint64_t below = ones * (127 - static_cast<std::uint64_t>(low));
     for (; to - q >= 8; q += 8) {

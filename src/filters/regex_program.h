@@ -94,9 +94,6 @@ struct ByteScan {
   // bytes at a time.
   int low = -1;
   int high = -1;
-  // A set of two bytes that differ only in 0x20 (a letter in both cases):
-  // the lower one, tested eight bytes at a time.
-  int pair = -1;
   std::array<std::uint8_t, 256> table{};
 
   void build(const ByteSet &set);
@@ -226,9 +223,6 @@ struct RegexProgram {
   std::string mustByBytes;
   // Whether ignoring case the table finds the anchor's literal whole.
   bool anchorFoundByBytes = false;
-  // Ignoring case, the bytes that fold to the first byte of each of those
-  // three literals.
-  ByteScan requiredFirst, mustFirst, anchorFirst;
   bool hasAnchor = false;
   RegexLiteral anchor; // the longest one at a fixed distance from the start
   bool requiredIsAnchor = false;

@@ -792,25 +792,6 @@ TEST(RegexMatch, Utf8SequencesAreOneCharacter) {
         << c.pattern << " on " << c.subject;
 }
 
-// Ignoring case, a letter that begins a pattern or a literal every match
-// holds is looked for eight bytes at a time: found at every place of a word
-// and after it, among bytes that differ from it in other bits only.
-TEST(RegexMatch, IgnoringCaseTheFirstLetterIsFoundAtEveryPlace) {
-  const std::string filler = "\x02\x22\xC2\xE2"
-                             "cRBb";
-  for (const char *pattern : {"bz", "[0-9]*bz"})
-    for (std::size_t at = 0; at < 20; ++at)
-      for (const char *letter : {"bz", "BZ"}) {
-        std::string subject;
-        for (std::size_t i = 0; i < at; ++i)
-          subject += filler[i % filler.size()];
-        subject += letter;
-        subject += filler;
-        const std::string expected = std::to_string(at + 1) + ":2";
-        EXPECT_EQ(run(pattern, subject, 1, 0, false), expected) << pattern << " at " << at;
-      }
-}
-
 TEST(RegexMatch, CharacterTablesComeFromTheCodePageAtCompileTime) {
   setSystemCodePage("windows-1251");
   TRegex cyrillic;
