@@ -162,6 +162,23 @@ public:
     return notFound;
   }
 
+  // Whether a byte of 128 or more lies at or after `from`.
+  bool holdsHighByte(std::size_t from) const {
+    constexpr std::uint64_t high = ~std::uint64_t(0) / 255 * 0x80;
+    const unsigned char *q = s_ + std::min(from, end_);
+    const unsigned char *stop = s_ + end_;
+    for (; stop - q >= 8; q += 8) {
+      std::uint64_t x;
+      std::memcpy(&x, q, 8);
+      if (x & high)
+        return true;
+    }
+    for (; q < stop; ++q)
+      if (*q >= 0x80)
+        return true;
+    return false;
+  }
+
   // The first position in [from, to) whose byte is in the scan's set.
   std::size_t findInSet(const ByteScan &scan, std::size_t from, std::size_t to) const {
     const unsigned char *hit = scan.find(s_ + from, s_ + to);
@@ -717,24 +734,26 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
   // Ignoring case a literal is found byte by byte only when the table
   // folds all of it: a letter beyond ASCII (or one a longer character folds
   // to) has partners of other bytes.
-  const bool useAnchor = fast && p.hasAnchor && (caseSensitive_ || p.anchorFoundByBytes) &&
+  const bool useAnchor = fast && p.hasAnchor &&
+                         (caseSensitive_ || p.anchorSearch == RegexProgram::byBytes) &&
                          (p.anchor.bytes.size() >= 2 || !p.firstSetUseful[mode]);
+  // Whether no match can hold `literal` at or after `from`.
+  auto absent = [&](std::string_view literal, RegexProgram::LiteralSearch how) {
+    if (!caseSensitive_ && how == RegexProgram::byCharacters)
+      return false;
+    return m.findLiteral(literal, from, subjectLength_) == notFound &&
+           (caseSensitive_ || how == RegexProgram::byBytes || !m.holdsHighByte(from));
+  };
 
   // Every match holds this literal somewhere at or after its start, which
-  // may lie beyond the limit; ignoring case, at least the piece of it the
-  // table finds alone.
+  // may lie beyond the limit.
   if (fast && p.hasRequired) {
     // The anchor's own search below rejects the subject just as well.
-    const std::string_view required = caseSensitive_ ? p.required.bytes : p.requiredByBytes;
-    if (!(useAnchor && p.requiredIsAnchor) && !required.empty() &&
-        m.findLiteral(required, from, subjectLength_) == notFound)
+    if (!(useAnchor && p.requiredIsAnchor) && absent(p.required.bytes, p.requiredSearch))
       return false;
   } else if (p.hasMust) {
-    const std::string_view must =
-        caseSensitive_
-            ? std::string_view(reinterpret_cast<const char *>(&p.bytes[p.mustOffset]), p.mustLength)
-            : std::string_view(p.mustByBytes);
-    if (!must.empty() && m.findLiteral(must, from, subjectLength_) == notFound)
+    std::string_view must(reinterpret_cast<const char *>(&p.bytes[p.mustOffset]), p.mustLength);
+    if (absent(must, p.mustSearch))
       return false;
   }
 

@@ -65,20 +65,16 @@ bool isFoldSensitive(unsigned char c) {
   return c >= 0x80 || c == 'k' || c == 'K' || c == 's' || c == 'S';
 }
 
-// The longest run of `literal`'s bytes that ignoring case the upper-case
-// table finds alone: each such byte of a match stands for itself or its
-// other case, so the run lies in the text as it lies in the literal.
-std::string pieceFoundByBytes(std::string_view literal) {
-  std::string_view longest;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= literal.size(); ++i) {
-    if (i < literal.size() && !isFoldSensitive(static_cast<unsigned char>(literal[i])))
-      continue;
-    if (i - start > longest.size())
-      longest = literal.substr(start, i - start);
-    start = i + 1;
+// How ignoring case the upper-case table finds `literal`.
+RegexProgram::LiteralSearch literalSearch(std::string_view literal) {
+  RegexProgram::LiteralSearch how = RegexProgram::byBytes;
+  for (unsigned char c : literal) {
+    if (c >= 0x80)
+      return RegexProgram::byCharacters;
+    if (isFoldSensitive(c))
+      how = RegexProgram::byBytesInAscii;
   }
-  return std::string(longest);
+  return how;
 }
 
 // The first byte of the UTF-8 form of `cp` (at least U+0080).
@@ -113,8 +109,8 @@ public:
       p_.startsInside[mode] = canStartInside(mode);
     }
     findLiterals();
-    p_.requiredByBytes = pieceFoundByBytes(p_.required.bytes);
-    p_.anchorFoundByBytes = pieceFoundByBytes(p_.anchor.bytes) == p_.anchor.bytes;
+    p_.requiredSearch = literalSearch(p_.required.bytes);
+    p_.anchorSearch = literalSearch(p_.anchor.bytes);
     p_.requiredIsAnchor = p_.hasAnchor && p_.required.bytes == p_.anchor.bytes;
     findLeadingRepeat();
     findRepeatStop();
@@ -1080,10 +1076,8 @@ void analyseRegexProgram(RegexProgram &p) {
     }
     node = next;
   }
-  p.mustByBytes = p.hasMust
-                      ? pieceFoundByBytes(std::string_view(
-                            reinterpret_cast<const char *>(&p.bytes[p.mustOffset]), p.mustLength))
-                      : std::string();
+  p.mustSearch = literalSearch(std::string_view(
+      reinterpret_cast<const char *>(p.bytes.data() + p.mustOffset), p.hasMust ? p.mustLength : 0));
   ShortcutFinder(p).run();
 }
 

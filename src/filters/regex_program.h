@@ -215,14 +215,14 @@ struct RegexProgram {
   ByteScan firstScan[2];
   bool hasRequired = false;
   RegexLiteral required; // the longest literal every match holds
-  // Ignoring case, the longest piece of the required literal, and of the
-  // must-have one, that the upper-case table finds alone (no byte of 128 or
-  // more, no letter a longer character folds to): the whole literal when it
-  // has none of those, empty when it is all of them.
-  std::string requiredByBytes;
-  std::string mustByBytes;
-  // Whether ignoring case the table finds the anchor's literal whole.
-  bool anchorFoundByBytes = false;
+  // How ignoring case the upper-case table finds the required, the
+  // must-have and the anchor's literal: whole (no byte of 128 or more, no
+  // k or s), whole where the text is ASCII (ASCII with k or s: beyond ASCII
+  // only the long s and the Kelvin sign fold to those), or not at all.
+  enum LiteralSearch : std::uint8_t { byBytes, byBytesInAscii, byCharacters };
+  LiteralSearch requiredSearch = byCharacters;
+  LiteralSearch mustSearch = byCharacters;
+  LiteralSearch anchorSearch = byCharacters;
   bool hasAnchor = false;
   RegexLiteral anchor; // the longest one at a fixed distance from the start
   bool requiredIsAnchor = false;

@@ -773,8 +773,9 @@ TEST(RegexMatch, Utf8SequencesAreOneCharacter) {
       {"\\D+x", "a\u00fc\U0001F600x1", true, 1, "1:8"},
       {"[^a]+\u00fcb", "xy\u00fc\u00fcb", true, 1, "1:7"},
       {"AB\\w", "xabc", false, 1, "2:3"},
-      // Ignoring case, what a literal holds besides k, s and letters beyond
-      // ASCII is looked for first; those three may stand as other bytes.
+      // Ignoring case, a literal of ASCII with k or s is looked for by its
+      // bytes only where the text is ASCII: beyond it the long s and the
+      // Kelvin sign stand for s and k.
       {"selects", "x\u017felect\u017f", false, 1, "2:9"},
       {"quick.*fox", "QUIC\u212a FOX", false, 1, "1:11"},
       {"kitten", "\u212aITTEN", false, 1, "1:8"},
