@@ -163,7 +163,7 @@ public:
   }
 
   // Whether a byte of 128 or more lies at or after `from`.
-  bool holdsHighByte(std::size_t from) const {
+  [[gnu::noinline]] bool holdsHighByte(std::size_t from) const {
     constexpr std::uint64_t high = ~std::uint64_t(0) / 255 * 0x80;
     const unsigned char *q = s_ + std::min(from, end_);
     const unsigned char *stop = s_ + end_;
@@ -737,24 +737,29 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
   const bool useAnchor = fast && p.hasAnchor &&
                          (caseSensitive_ || p.anchorSearch == RegexProgram::byBytes) &&
                          (p.anchor.bytes.size() >= 2 || !p.firstSetUseful[mode]);
-  // Whether no match can hold `literal` at or after `from`.
-  auto absent = [&](std::string_view literal, RegexProgram::LiteralSearch how) {
-    if (!caseSensitive_ && how == RegexProgram::byCharacters)
-      return false;
-    return m.findLiteral(literal, from, subjectLength_) == notFound &&
-           (caseSensitive_ || how == RegexProgram::byBytes || !m.holdsHighByte(from));
-  };
-
   // Every match holds this literal somewhere at or after its start, which
   // may lie beyond the limit.
   if (fast && p.hasRequired) {
     // The anchor's own search below rejects the subject just as well.
-    if (!(useAnchor && p.requiredIsAnchor) && absent(p.required.bytes, p.requiredSearch))
-      return false;
+    if (!(useAnchor && p.requiredIsAnchor)) {
+      if (caseSensitive_ || p.requiredSearch == RegexProgram::byBytes) {
+        if (m.findLiteral(p.required.bytes, from, subjectLength_) == notFound)
+          return false;
+      } else if (p.requiredSearch == RegexProgram::byBytesInAscii &&
+                 m.findLiteral(p.required.bytes, from, subjectLength_) == notFound &&
+                 !m.holdsHighByte(from)) {
+        return false;
+      }
+    }
   } else if (p.hasMust) {
     std::string_view must(reinterpret_cast<const char *>(&p.bytes[p.mustOffset]), p.mustLength);
-    if (absent(must, p.mustSearch))
+    if (caseSensitive_ || p.mustSearch == RegexProgram::byBytes) {
+      if (m.findLiteral(must, from, subjectLength_) == notFound)
+        return false;
+    } else if (p.mustSearch == RegexProgram::byBytesInAscii &&
+               m.findLiteral(must, from, subjectLength_) == notFound && !m.holdsHighByte(from)) {
       return false;
+    }
   }
 
   if (p.anchored) {
