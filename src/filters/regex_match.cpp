@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <optional>
 #include <string.h> // memmem, memrchr
 
 namespace marrowen {
@@ -35,15 +34,6 @@ constexpr std::size_t never = static_cast<std::size_t>(-1);
 struct HandOver {
   std::size_t attemptStart;
 };
-
-// Whether ignoring case a literal has letters the upper-case table cannot
-// fold alone.
-bool literalFoldsByCharacter(std::string_view literal) {
-  for (unsigned char c : literal)
-    if (c >= 0x80 || c == 'k' || c == 'K' || c == 's' || c == 'S')
-      return true;
-  return false;
-}
 
 } // namespace
 
@@ -86,12 +76,12 @@ public:
     endIsFinal_ = endIsFinal;
     ci_ = ignoreCase;
     upper_ = program.upper.data();
-    text_.emplace(s_, end_, program, ignoreCase);
+    text_ = RegexText(s_, end_, program, ignoreCase);
     steps_ = 0;
     stepLimit_ = stepLimit;
   }
 
-  const RegexText &text() const { return *text_; }
+  const RegexText &text() const { return text_; }
 
   // The steps after which the search hands over (never: it does not).
   void setHandOver(std::size_t steps) { handOverAt_ = steps; }
@@ -172,6 +162,23 @@ public:
     return notFound;
   }
 
+  // Whether a byte of 128 or more lies at or after `from`.
+  [[gnu::noinline]] bool holdsHighByte(std::size_t from) const {
+    constexpr std::uint64_t high = ~std::uint64_t(0) / 255 * 0x80;
+    const unsigned char *q = s_ + std::min(from, end_);
+    const unsigned char *stop = s_ + end_;
+    for (; stop - q >= 8; q += 8) {
+      std::uint64_t x;
+      std::memcpy(&x, q, 8);
+      if (x & high)
+        return true;
+    }
+    for (; q < stop; ++q)
+      if (*q >= 0x80)
+        return true;
+    return false;
+  }
+
   // The first position in [from, to) whose byte is in the scan's set.
   std::size_t findInSet(const ByteScan &scan, std::size_t from, std::size_t to) const {
     const unsigned char *hit = scan.find(s_ + from, s_ + to);
@@ -193,7 +200,7 @@ public:
         continue;
       }
       const std::size_t n = end - utf8::lastCharacterStart(text.substr(0, end));
-      if (end - floor < n || text_->takeOne(node, end - n) != n)
+      if (end - floor < n || text_.takeOne(node, end - n) != n)
         break;
       end -= n;
     }
@@ -288,10 +295,9 @@ private:
     const unsigned char *stop = s_ + end_;
     const unsigned char *q = from;
     const ByteSet *table = nullptr;
-    bool negated = false;
     switch (op) {
     case ANY: {
-      if (pos < end_ && text_->inside(pos))
+      if (pos < end_ && text_.inside(pos))
         return 0;
       const void *nul = std::memchr(from, 0, end_ - pos);
       return nul ? static_cast<const unsigned char *>(nul) - from : end_ - pos;
@@ -317,7 +323,7 @@ private:
         return q - from;
       }
       std::size_t run = 0;
-      while (std::size_t n = text_->takeOne(node, pos + run))
+      while (std::size_t n = text_.takeOne(node, pos + run))
         run += n;
       return run;
     }
@@ -325,32 +331,45 @@ private:
     case ANYBUT: {
       if (p_->nodes[node].opcode != op)
         regexCorruption();
-      const RegexSet &set = p_->sets[p_->nodes[node].setIndex];
-      table = &set.ascii[ci_];
-      negated = set.negated;
+      table = &p_->sets[p_->nodes[node].setIndex].asciiRun[ci_];
       break;
     }
     default:
       if (op < ANYDIGIT || op > NOTSPACE)
         throw Exception(regexMessage(2690));
-      table = &p_->classes[op - ANYDIGIT];
+      table = &p_->classAsciiRuns[op - ANYDIGIT];
       break;
     }
-    // Bytes below 128 by the table, others a character at a time.
-    while (q < stop) {
-      const unsigned char b = *q;
-      if (b < 0x80) {
-        if (b == 0 || table->test(b) == negated)
-          break;
-        ++q;
-      } else {
-        std::size_t n = text_->takeOne(node, static_cast<std::size_t>(q - s_));
-        if (n == 0)
-          break;
-        q += n;
-      }
-    }
+    // ASCII by the table alone, in one tight loop as for 8-bit text (the
+    // table holds no byte of 128 or more); the run goes on apart where it
+    // meets such a byte.
+    while (q < stop && table->test(*q))
+      ++q;
+    if (q < stop && *q >= 0x80) [[unlikely]]
+      return runBeyondAscii(node, *table, pos, static_cast<std::size_t>(q - s_));
     return q - from;
+  }
+
+  // The rest of a run of the set or class at `node` that began at `pos` and
+  // reached a byte of 128 or more at `at`: characters by the node, ASCII by
+  // `ascii`. Kept out of line, so the ASCII loop above stays as tight as it
+  // was for 8-bit text.
+  [[gnu::noinline]] std::size_t runBeyondAscii(std::size_t node, const ByteSet &ascii,
+                                               std::size_t pos, std::size_t at) const {
+    while (at < end_) {
+      const unsigned char b = s_[at];
+      if (b < 0x80) {
+        if (!ascii.test(b))
+          break;
+        ++at;
+        continue;
+      }
+      const std::size_t n = text_.takeOne(node, at);
+      if (n == 0)
+        break;
+      at += n;
+    }
+    return at - pos;
   }
 
   bool MatchPrim(std::size_t node, std::size_t &pos) {
@@ -392,15 +411,14 @@ private:
             const RegexNodeInfo &info = p_->nodes[scan];
             if (info.opcode != op)
               regexCorruption();
-            const RegexSet &set = p_->sets[info.setIndex];
-            ok = set.ascii[ci_].test(b) != set.negated;
+            ok = p_->sets[info.setIndex].asciiRun[ci_].test(b);
           } else {
-            ok = p_->classes[op - ANYDIGIT].test(b);
+            ok = p_->classAsciiRuns[op - ANYDIGIT].test(b);
           }
           pos += ok;
           break;
         }
-        std::size_t n = text_->takeOne(scan, pos);
+        std::size_t n = text_.takeOne(scan, pos);
         ok = n > 0;
         pos += n;
         break;
@@ -411,16 +429,22 @@ private:
           regexCorruption();
         if (info.operandLength == 0) {
           ok = atTextEnd(pos);
-        } else if (!ci_ && !(info.literal & (RegexNodeInfo::startsWithContinuation |
-                                             RegexNodeInfo::endsIncomplete))) {
+        } else if (!(info.literal &
+                     (RegexNodeInfo::startsWithContinuation | RegexNodeInfo::endsIncomplete)) &&
+                   (!ci_ || (info.literal & RegexNodeInfo::escaped) ||
+                    !(info.literal & RegexNodeInfo::foldsByCharacter))) {
+          // Byte for byte, through the upper-case table when ignoring case.
           const std::uint8_t *operand = prog + scan + regexNodeSize;
           const std::size_t length = info.operandLength;
-          ok = end_ - pos >= length && s_[pos] == operand[0] &&
-               std::memcmp(s_ + pos, operand, length) == 0;
+          ok = end_ - pos >= length;
+          if (ok && !ci_)
+            ok = s_[pos] == operand[0] && std::memcmp(s_ + pos, operand, length) == 0;
+          for (std::size_t i = 0; ci_ && ok && i < length; ++i)
+            ok = upper_[s_[pos + i]] == upper_[operand[i]];
           if (ok)
             pos += length;
         } else {
-          std::size_t n = text_->takeLiteral(scan, pos);
+          std::size_t n = text_.takeLiteral(scan, pos);
           ok = n != std::string_view::npos;
           if (ok)
             pos += n;
@@ -523,7 +547,7 @@ private:
         // the next place it fits (a byte that begins a character).
         const int la = lookAhead(f.node);
         const std::size_t fewer =
-            la < 0 ? f.count - text_->stepBefore(f.node + regexNodeSize, f.pos, f.pos + f.count)
+            la < 0 ? f.count - text_.stepBefore(f.node + regexNodeSize, f.pos, f.pos + f.count)
                    : f.count - 1;
         if (fittingCount(f.pos, fewer, min, la, k)) {
           f.count = static_cast<std::uint32_t>(k);
@@ -558,7 +582,7 @@ private:
     const std::size_t from = count;
     std::size_t c = count;
     if (takeOne) {
-      std::size_t n = text_->takeOne(operand, save + c);
+      std::size_t n = text_.takeOne(operand, save + c);
       if (n == 0)
         return false;
       c += n;
@@ -578,7 +602,7 @@ private:
           return true;
         }
       }
-      std::size_t n = text_->takeOne(operand, save + c);
+      std::size_t n = text_.takeOne(operand, save + c);
       if (n == 0) {
         chargeScan(c - from);
         return false;
@@ -590,10 +614,10 @@ private:
   bool matchWordNode(std::uint8_t op, std::size_t scan, std::size_t &pos) {
     switch (op) {
     case WORDSTART:
-      return !text_->inside(pos) && !text_->wordBefore(pos) && text_->wordAt(pos);
+      return !text_.inside(pos) && !text_.wordBefore(pos) && text_.wordAt(pos);
     case WORDEND:
-      return !text_->inside(pos) && text_->wordBefore(pos) &&
-             (pos < end_ ? !text_->wordAt(pos) : endIsFinal_);
+      return !text_.inside(pos) && text_.wordBefore(pos) &&
+             (pos < end_ ? !text_.wordAt(pos) : endIsFinal_);
     default: {
       std::size_t k = 0;
       if (!lazyCount(scan, pos, 0, op == LAZYPLUS, k))
@@ -622,7 +646,7 @@ private:
   bool leadRunKnown_ = false;
   std::size_t leadRun_ = 0;
   std::vector<Frame> stack_;
-  std::optional<RegexText> text_;
+  RegexText text_;
 };
 
 TRegex::TRegex() {
@@ -710,23 +734,32 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
   // Ignoring case a literal is found byte by byte only when the table
   // folds all of it: a letter beyond ASCII (or one a longer character folds
   // to) has partners of other bytes.
-  auto foundByBytes = [&](std::string_view literal) {
-    return caseSensitive_ || !literalFoldsByCharacter(literal);
-  };
-  const bool useAnchor = fast && p.hasAnchor && foundByBytes(p.anchor.bytes) &&
+  const bool useAnchor = fast && p.hasAnchor &&
+                         (caseSensitive_ || p.anchorSearch == RegexProgram::byBytes) &&
                          (p.anchor.bytes.size() >= 2 || !p.firstSetUseful[mode]);
-
   // Every match holds this literal somewhere at or after its start, which
   // may lie beyond the limit.
   if (fast && p.hasRequired) {
     // The anchor's own search below rejects the subject just as well.
-    if (!(useAnchor && p.requiredIsAnchor) && foundByBytes(p.required.bytes) &&
-        m.findLiteral(p.required.bytes, from, subjectLength_) == notFound)
-      return false;
+    if (!(useAnchor && p.requiredIsAnchor)) {
+      if (caseSensitive_ || p.requiredSearch == RegexProgram::byBytes) {
+        if (m.findLiteral(p.required.bytes, from, subjectLength_) == notFound)
+          return false;
+      } else if (p.requiredSearch == RegexProgram::byBytesInAscii &&
+                 m.findLiteral(p.required.bytes, from, subjectLength_) == notFound &&
+                 !m.holdsHighByte(from)) {
+        return false;
+      }
+    }
   } else if (p.hasMust) {
     std::string_view must(reinterpret_cast<const char *>(&p.bytes[p.mustOffset]), p.mustLength);
-    if (foundByBytes(must) && m.findLiteral(must, from, subjectLength_) == notFound)
+    if (caseSensitive_ || p.mustSearch == RegexProgram::byBytes) {
+      if (m.findLiteral(must, from, subjectLength_) == notFound)
+        return false;
+    } else if (p.mustSearch == RegexProgram::byBytesInAscii &&
+               m.findLiteral(must, from, subjectLength_) == notFound && !m.holdsHighByte(from)) {
       return false;
+    }
   }
 
   if (p.anchored) {

@@ -65,6 +65,18 @@ bool isFoldSensitive(unsigned char c) {
   return c >= 0x80 || c == 'k' || c == 'K' || c == 's' || c == 'S';
 }
 
+// How ignoring case the upper-case table finds `literal`.
+RegexProgram::LiteralSearch literalSearch(std::string_view literal) {
+  RegexProgram::LiteralSearch how = RegexProgram::byBytes;
+  for (unsigned char c : literal) {
+    if (c >= 0x80)
+      return RegexProgram::byCharacters;
+    if (isFoldSensitive(c))
+      how = RegexProgram::byBytesInAscii;
+  }
+  return how;
+}
+
 // The first byte of the UTF-8 form of `cp` (at least U+0080).
 unsigned char leadByteOf(char32_t cp) {
   return static_cast<unsigned char>(cp < 0x800     ? 0xC0 | (cp >> 6)
@@ -97,6 +109,8 @@ public:
       p_.startsInside[mode] = canStartInside(mode);
     }
     findLiterals();
+    p_.requiredSearch = literalSearch(p_.required.bytes);
+    p_.anchorSearch = literalSearch(p_.anchor.bytes);
     p_.requiredIsAnchor = p_.hasAnchor && p_.required.bytes == p_.anchor.bytes;
     findLeadingRepeat();
     findRepeatStop();
@@ -809,6 +823,14 @@ std::size_t RegexText::takeLiteral(std::size_t node, std::size_t pos) const {
   // another length.
   std::size_t q = pos;
   for (std::size_t i = 0; i < length;) {
+    // ASCII against ASCII: the upper-case table decides, as for 8-bit text.
+    if (operand[i] < 0x80 && q < end_ && s_[q] < 0x80) {
+      if (p.upper[s_[q]] != p.upper[operand[i]])
+        return none;
+      ++q;
+      ++i;
+      continue;
+    }
     const std::size_t taken = takeLiteralCharacter(node, i, q);
     if (taken == 0)
       return none;
@@ -827,6 +849,9 @@ std::size_t RegexText::takeLiteralCharacter(std::size_t node, std::size_t index,
   const RegexProgram &p = *p_;
   const std::string_view literal(reinterpret_cast<const char *>(&p.bytes[p.operand(node)]),
                                  p.nodes[node].operandLength);
+  const auto wantByte = static_cast<unsigned char>(literal[index]);
+  if (wantByte < 0x80 && s_[pos] < 0x80)
+    return p.upper[s_[pos]] == p.upper[wantByte];
   const utf8::Character want = utf8::characterAt(literal.substr(index));
   const utf8::Character have = utf8::characterAt(view().substr(pos));
   if (!have.sequence && s_[pos] >= 0x80 && inside(pos))
@@ -867,6 +892,9 @@ bool RegexText::wordAt(std::size_t pos) const {
 bool RegexText::wordBefore(std::size_t pos) const {
   if (pos == 0 || pos > end_)
     return false;
+  // A byte below 128 is a character of its own.
+  if (s_[pos - 1] < 0x80)
+    return p_->codePage->isWordChar(s_[pos - 1]);
   const std::size_t n = pos - utf8::lastCharacterStart(view().substr(0, pos));
   if (n > 1) {
     const char32_t cp = utf8::decode(view().substr(pos - n, n));
@@ -960,6 +988,10 @@ RegexSet makeSet(const RegexSetMembers &m, bool negated,
     }
   }
   set.highDecided = noHigh;
+  for (int mode = 0; mode < 2; ++mode)
+    for (int b = 1; b < 0x80; ++b)
+      if (set.ascii[mode].test(static_cast<unsigned char>(b)) != negated)
+        set.asciiRun[mode].set(static_cast<unsigned char>(b));
   return set;
 }
 
@@ -992,6 +1024,12 @@ void analyseRegexProgram(RegexProgram &p) {
   for (int op : {ANYLETTER, NOTLETTER, NOTDIGIT, NOTSPACE})
     for (int b = 0xC2; b <= 0xF4; ++b)
       p.classStarts[op - ANYDIGIT].set(static_cast<unsigned char>(b));
+  for (std::size_t i = 0; i < p.classes.size(); ++i) {
+    p.classAsciiRuns[i] = ByteSet{};
+    for (int b = 1; b < 0x80; ++b)
+      if (p.classes[i].test(static_cast<unsigned char>(b)))
+        p.classAsciiRuns[i].set(static_cast<unsigned char>(b));
+  }
 
   // Nodes lie one after another; only literal and set nodes carry a
   // NUL-ended operand of their own.
@@ -1038,6 +1076,8 @@ void analyseRegexProgram(RegexProgram &p) {
     }
     node = next;
   }
+  p.mustSearch = literalSearch(std::string_view(
+      reinterpret_cast<const char *>(p.bytes.data() + p.mustOffset), p.hasMust ? p.mustLength : 0));
   ShortcutFinder(p).run();
 }
 

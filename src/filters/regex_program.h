@@ -159,6 +159,9 @@ struct RegexSet {
   std::array<ByteSet, 2> escapes;
   std::array<ByteSet, 2> lone;
   std::array<utf8::CodePointRanges, 2> characters;
+  // The bytes below 128 the set takes (negation applied, NUL never): a run
+  // over ASCII text is walked by this alone.
+  std::array<ByteSet, 2> asciiRun;
   bool negated = false;
   // Whether the set takes exactly one byte below 128 whenever it matches,
   // so the bytes above say all about it.
@@ -197,6 +200,9 @@ struct RegexProgram {
   // a member can begin with, characters beyond ASCII included.
   std::array<ByteSet, 6> classes;
   std::array<ByteSet, 6> classStarts;
+  // Of each class, the bytes below 128 it takes (NUL never), as a set's
+  // `asciiRun`.
+  std::array<ByteSet, 6> classAsciiRuns;
   std::array<unsigned char, 256> upper{};
 
   // Search shortcuts, derived from the sound program; results never depend
@@ -209,6 +215,14 @@ struct RegexProgram {
   ByteScan firstScan[2];
   bool hasRequired = false;
   RegexLiteral required; // the longest literal every match holds
+  // How ignoring case the upper-case table finds the required, the
+  // must-have and the anchor's literal: whole (no byte of 128 or more, no
+  // k or s), whole where the text is ASCII (ASCII with k or s: beyond ASCII
+  // only the long s and the Kelvin sign fold to those), or not at all.
+  enum LiteralSearch : std::uint8_t { byBytes, byBytesInAscii, byCharacters };
+  LiteralSearch requiredSearch = byCharacters;
+  LiteralSearch mustSearch = byCharacters;
+  LiteralSearch anchorSearch = byCharacters;
   bool hasAnchor = false;
   RegexLiteral anchor; // the longest one at a fixed distance from the start
   bool requiredIsAnchor = false;
@@ -242,6 +256,7 @@ struct RegexProgram {
 // is a character of the code page. Bytes given by escapes match bytes.
 class RegexText {
 public:
+  RegexText() = default;
   RegexText(const unsigned char *bytes, std::size_t length, const RegexProgram &program,
             bool ignoreCase)
       : s_(bytes), end_(length), p_(&program), ci_(ignoreCase) {}
@@ -279,10 +294,10 @@ private:
   std::size_t takeSet(const RegexSet &set, std::size_t pos) const;
   std::size_t takeClass(std::uint8_t op, std::size_t pos) const;
 
-  const unsigned char *s_;
-  std::size_t end_;
-  const RegexProgram *p_;
-  bool ci_;
+  const unsigned char *s_ = nullptr;
+  std::size_t end_ = 0;
+  const RegexProgram *p_ = nullptr;
+  bool ci_ = false;
 };
 
 // Walks a program over a subject the way the backtracking matcher of

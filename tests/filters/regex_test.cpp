@@ -763,6 +763,24 @@ TEST(RegexMatch, Utf8SequencesAreOneCharacter) {
       {".", "\u00fca", true, 2, "3:1"},
       // \\d is ASCII's digits; Arabic-Indic one is none.
       {"\\d", "\u06612", true, 1, "3:1"},
+      // Runs over ASCII that meet a character beyond it: a set or class
+      // that takes the character goes on through it and into ASCII again;
+      // one that does not stops before its first byte.
+      {"[a-z]+", "ab\u00fccd", true, 1, "1:2"},
+      {"[^0-9]+", "ab\u00fccd1", true, 1, "1:6"},
+      {"\\w+", "ab\u00fc\u20accd", true, 1, "1:4"},
+      {"\\W+", "ab\u20ac\u00fc", true, 1, "3:3"},
+      {"\\D+x", "a\u00fc\U0001F600x1", true, 1, "1:8"},
+      {"[^a]+\u00fcb", "xy\u00fc\u00fcb", true, 1, "1:7"},
+      {"AB\\w", "xabc", false, 1, "2:3"},
+      // Ignoring case, a literal of ASCII with k or s is looked for by its
+      // bytes only where the text is ASCII: beyond it the long s and the
+      // Kelvin sign stand for s and k.
+      {"selects", "x\u017felect\u017f", false, 1, "2:9"},
+      {"quick.*fox", "QUIC\u212a FOX", false, 1, "1:11"},
+      {"kitten", "\u212aITTEN", false, 1, "1:8"},
+      {"ks", "\u212a\u017f", false, 1, "1:5"},
+      {"select", "sele\u212at", false, 1, "none"},
       // Bytes of the code page alone: as before.
       {"\xE9.", "\xE9\xC9", false, 1, "1:2"},
       {"[\xE0-\xFF]+",
