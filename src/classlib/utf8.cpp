@@ -162,19 +162,24 @@ std::string toUtf8(std::string_view text, const CodePage &codePage) {
   return out;
 }
 
-std::u16string toUtf16(std::string_view text, const CodePage &codePage) {
-  // Never more code units than bytes.
-  std::u16string out(text.size(), u'\0');
-  char16_t *o = out.data();
+namespace {
+
+template <bool Fold>
+std::size_t writeUtf16Text(std::string_view text, const CodePage &codePage, char16_t *out) {
+  char16_t *o = out;
+  const auto &lower = codePage.lowerMap();
   const auto *p = reinterpret_cast<const unsigned char *>(text.data());
   const std::size_t size = text.size();
   for (std::size_t i = 0; i < size;) {
     char32_t cp;
     std::size_t n = p[i] < 0x80 ? 0 : decodeSequence(p + i, size - i, cp);
     if (!n) {
-      *o++ = codePage.toUnicode(p[i++]);
+      *o++ = codePage.toUnicode(Fold ? lower[p[i]] : p[i]);
+      ++i;
       continue;
     }
+    if constexpr (Fold)
+      cp = simpleFold(cp);
     if (cp >= 0x10000) {
       cp -= 0x10000;
       *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
@@ -184,7 +189,20 @@ std::u16string toUtf16(std::string_view text, const CodePage &codePage) {
     }
     i += n;
   }
-  out.resize(static_cast<std::size_t>(o - out.data()));
+  return static_cast<std::size_t>(o - out);
+}
+
+} // namespace
+
+std::size_t writeUtf16(std::string_view text, const CodePage &codePage, bool fold, char16_t *out) {
+  return fold ? writeUtf16Text<true>(text, codePage, out)
+              : writeUtf16Text<false>(text, codePage, out);
+}
+
+std::u16string toUtf16(std::string_view text, const CodePage &codePage) {
+  // Never more code units than bytes.
+  std::u16string out(text.size(), u'\0');
+  out.resize(writeUtf16(text, codePage, false, out.data()));
   return out;
 }
 
