@@ -470,24 +470,14 @@ std::uint32_t shortEntry(std::string_view bytes) {
 CaseTable::CaseTable(CaseMapping mapping) : mapping_(mapping), entries_(0x10000) {
   // Every code point first maps to itself; ICU is asked only about the few
   // thousand that case mapping changes, which keeps the start of a job short.
+  std::string same;
   for (char32_t cp = 0; cp < 0x10000; ++cp) {
-    char same[4];
-    std::size_t n = 1;
-    if (cp >= 0xD800 && cp <= 0xDFFF) {
-      same[0] = '?'; // no valid sequence decodes to a surrogate
-    } else if (cp < 0x80) {
-      same[0] = static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      same[0] = static_cast<char>(0xC0 | (cp >> 6));
-      same[1] = static_cast<char>(0x80 | (cp & 0x3F));
-      n = 2;
-    } else {
-      same[0] = static_cast<char>(0xE0 | (cp >> 12));
-      same[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      same[2] = static_cast<char>(0x80 | (cp & 0x3F));
-      n = 3;
-    }
-    entries_[cp] = shortEntry(std::string_view(same, n));
+    same.clear();
+    if (cp >= 0xD800 && cp <= 0xDFFF)
+      same = "?"; // no valid sequence decodes to a surrogate
+    else
+      utf8::append(same, cp);
+    entries_[cp] = shortEntry(same);
   }
   UErrorCode status = U_ZERO_ERROR;
   const USet *changing = u_getBinaryPropertySet(UCHAR_CHANGES_WHEN_CASEMAPPED, &status);
