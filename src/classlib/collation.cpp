@@ -110,33 +110,8 @@ const char16_t *decode(const CodePage &cp, std::string_view bytes, bool fold,
   // Folding can lengthen a character by a unit at most.
   if (out.size() < bytes.size() * 2)
     out.resize(bytes.size() * 2);
-  char16_t *p = out.data();
-  char16_t *q = p;
-  const auto &lower = cp.lowerMap();
-  for (std::size_t i = 0; i < bytes.size();) {
-    const auto c = static_cast<unsigned char>(bytes[i]);
-    if (c < 0xC2) {
-      *q++ = cp.toUnicode(fold ? lower[c] : c);
-      ++i;
-      continue;
-    }
-    const utf8::Character ch = utf8::characterAt(bytes.substr(i));
-    i += ch.length;
-    if (!ch.sequence) {
-      *q++ = cp.toUnicode(fold ? lower[c] : c);
-      continue;
-    }
-    char32_t v = fold ? utf8::simpleFold(ch.codePoint) : ch.codePoint;
-    if (v >= 0x10000) {
-      v -= 0x10000;
-      *q++ = static_cast<char16_t>(0xD800 + (v >> 10));
-      *q++ = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
-    } else {
-      *q++ = static_cast<char16_t>(v);
-    }
-  }
-  length = static_cast<int32_t>(q - p);
-  return p;
+  length = static_cast<int32_t>(utf8::writeUtf16(bytes, cp, fold, out.data()));
+  return out.data();
 }
 
 bool isAscii(std::string_view s) {

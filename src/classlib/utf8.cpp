@@ -162,19 +162,24 @@ std::string toUtf8(std::string_view text, const CodePage &codePage) {
   return out;
 }
 
-std::u16string toUtf16(std::string_view text, const CodePage &codePage) {
-  // Never more code units than bytes.
-  std::u16string out(text.size(), u'\0');
-  char16_t *o = out.data();
+namespace {
+
+template <bool Fold>
+std::size_t writeUtf16Text(std::string_view text, const CodePage &codePage, char16_t *out) {
+  char16_t *o = out;
+  const auto &lower = codePage.lowerMap();
   const auto *p = reinterpret_cast<const unsigned char *>(text.data());
   const std::size_t size = text.size();
   for (std::size_t i = 0; i < size;) {
     char32_t cp;
     std::size_t n = p[i] < 0x80 ? 0 : decodeSequence(p + i, size - i, cp);
     if (!n) {
-      *o++ = codePage.toUnicode(p[i++]);
+      *o++ = codePage.toUnicode(Fold ? lower[p[i]] : p[i]);
+      ++i;
       continue;
     }
+    if constexpr (Fold)
+      cp = simpleFold(cp);
     if (cp >= 0x10000) {
       cp -= 0x10000;
       *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
@@ -184,7 +189,20 @@ std::u16string toUtf16(std::string_view text, const CodePage &codePage) {
     }
     i += n;
   }
-  out.resize(static_cast<std::size_t>(o - out.data()));
+  return static_cast<std::size_t>(o - out);
+}
+
+} // namespace
+
+std::size_t writeUtf16(std::string_view text, const CodePage &codePage, bool fold, char16_t *out) {
+  return fold ? writeUtf16Text<true>(text, codePage, out)
+              : writeUtf16Text<false>(text, codePage, out);
+}
+
+std::u16string toUtf16(std::string_view text, const CodePage &codePage) {
+  // Never more code units than bytes.
+  std::u16string out(text.size(), u'\0');
+  out.resize(writeUtf16(text, codePage, false, out.data()));
   return out;
 }
 
@@ -452,24 +470,14 @@ std::uint32_t shortEntry(std::string_view bytes) {
 CaseTable::CaseTable(CaseMapping mapping) : mapping_(mapping), entries_(0x10000) {
   // Every code point first maps to itself; ICU is asked only about the few
   // thousand that case mapping changes, which keeps the start of a job short.
+  std::string same;
   for (char32_t cp = 0; cp < 0x10000; ++cp) {
-    char same[4];
-    std::size_t n = 1;
-    if (cp >= 0xD800 && cp <= 0xDFFF) {
-      same[0] = '?'; // no valid sequence decodes to a surrogate
-    } else if (cp < 0x80) {
-      same[0] = static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      same[0] = static_cast<char>(0xC0 | (cp >> 6));
-      same[1] = static_cast<char>(0x80 | (cp & 0x3F));
-      n = 2;
-    } else {
-      same[0] = static_cast<char>(0xE0 | (cp >> 12));
-      same[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      same[2] = static_cast<char>(0x80 | (cp & 0x3F));
-      n = 3;
-    }
-    entries_[cp] = shortEntry(std::string_view(same, n));
+    same.clear();
+    if (cp >= 0xD800 && cp <= 0xDFFF)
+      same = "?"; // no valid sequence decodes to a surrogate
+    else
+      utf8::append(same, cp);
+    entries_[cp] = shortEntry(same);
   }
   UErrorCode status = U_ZERO_ERROR;
   const USet *changing = u_getBinaryPropertySet(UCHAR_CHANGES_WHEN_CASEMAPPED, &status);

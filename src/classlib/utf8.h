@@ -122,6 +122,10 @@ bool hasSequence(std::string_view text);
 // is shown, logged or handed to a program that expects Unicode.
 std::string toUtf8(std::string_view text, const CodePage &codePage);
 std::u16string toUtf16(std::string_view text, const CodePage &codePage);
+// The same into `out`, folded without case when `fold` is set (as
+// appendFolded folds); returns the code units written. `out` has room for
+// as many units as `text` has bytes, twice that when folding.
+std::size_t writeUtf16(std::string_view text, const CodePage &codePage, bool fold, char16_t *out);
 
 // Unicode's judgement of a code point, as Python's str.isalpha and
 // str.isdigit make it.

@@ -196,16 +196,11 @@ int defaultSqliteWidth(int type) {
   return -1;
 }
 
-std::string utf8Text(const QString &text) {
-  std::int64_t lost = 0;
-  return lineFromQString(text, LineEncoding::Utf8, lost);
-}
-
 std::string errorText(const QSqlError &error) {
   // The database's own words, names of tables and columns in any script
   // included: kept whole as UTF-8.
-  std::string database = utf8Text(error.databaseText());
-  std::string driver = utf8Text(error.driverText());
+  std::string database = fromQString(error.databaseText());
+  std::string driver = fromQString(error.driverText());
   if (database.empty())
     return driver.empty() ? std::string("the database gave no reason") : driver;
   if (driver.empty() || database == driver)

@@ -88,9 +88,11 @@ struct TFilterList::BuiltChain {
   void append(BuiltChain other) {
     if (!other.head)
       return;
-    TFilter *otherLast = other.last;
-    append(std::move(other.head));
-    last = otherLast;
+    if (head)
+      last->setNext(std::move(other.head));
+    else
+      head = std::move(other.head);
+    last = other.last;
   }
 };
 

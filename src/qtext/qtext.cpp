@@ -23,10 +23,7 @@ std::string bytesForShownText(const QString &text, std::string_view shownFrom) {
   return fromQString(text);
 }
 
-std::string clipboardBytes(const QString &text) {
-  std::int64_t lost = 0;
-  return lineFromQString(text, LineEncoding::Utf8, lost);
-}
+std::string clipboardBytes(const QString &text) { return fromQString(text); }
 
 LineEncoding lineEncodingOf(std::string_view text) {
   return utf8::isValid(text) ? LineEncoding::Utf8 : LineEncoding::CodePage;

@@ -129,7 +129,7 @@ QString TScriptFilter::runRoutine(const std::string &name, const QStringList &ar
   return session->control->RunText(name, arguments);
 }
 
-std::string TScriptFilter::convertFromScript(const QString &text) {
+std::string TScriptFilter::textFromScript(const QString &text) {
   return lineFromQString(text, place_.encoding, place_.lost);
 }
 
@@ -146,12 +146,10 @@ void TScriptFilter::reportLost() {
 }
 
 void TScriptFilter::sendResult(const QString &result) {
-  std::string text = convertFromScript(result);
+  std::string text = textFromScript(result);
   reportLost();
   sendToNext(text);
 }
-
-std::string TScriptFilter::textFromScript(const QString &text) { return convertFromScript(text); }
 
 QString TScriptFilter::textToScript(std::string_view text) const {
   // Read as its line was, a code-page line's bytes come back exactly even

@@ -65,7 +65,8 @@ public:
   void terminateFromScript();
   // Text the script hands over as data (subfilter text, global values) in
   // the encoding of the line its routine was given (UTF-8 outside a line);
-  // a character lost on the way is logged.
+  // a character lost on the way is counted, and logged once the routine
+  // ends, naming its place.
   std::string textFromScript(const QString &text);
   // Data handed to the script, read as the line its routine was given.
   QString textToScript(std::string_view text) const;
@@ -74,12 +75,9 @@ private:
   struct Session;
 
   QString runRoutine(const std::string &name, const QStringList &arguments);
-  // The script's text to the next filter in `encoding`; a character lost on
-  // the way is logged, `where` naming the place.
+  // The script's text to the next filter as `textFromScript` takes it; what
+  // the routine lost is logged then.
   void sendResult(const QString &result);
-  // The engine text for the script's `text` at the current place; a lost
-  // character is counted for `reportLost`.
-  std::string convertFromScript(const QString &text);
   // Logs once what the running routine lost, naming its place.
   void reportLost();
 

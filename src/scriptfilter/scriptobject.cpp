@@ -14,16 +14,6 @@ namespace marrowen {
 TMRscriptInterface::TMRscriptInterface(TScriptFilter &filter, TawScriptControl &control)
     : filter_(filter), control_(control) {}
 
-namespace {
-
-// A message or a name the script gives: the user's own text, kept whole.
-std::string messageFromScript(const QString &text) {
-  std::int64_t lost = 0;
-  return lineFromQString(text, LineEncoding::Utf8, lost);
-}
-
-} // namespace
-
 template <class Call> auto TMRscriptInterface::guarded(Call call) const -> decltype(call()) {
   try {
     return call();
@@ -51,11 +41,11 @@ void TMRscriptInterface::terminateMarrowen() {
 }
 
 void TMRscriptInterface::logError(const QString &messageText) {
-  guarded([&] { filter_.logError(messageFromScript(messageText)); });
+  guarded([&] { filter_.logError(fromQString(messageText)); });
 }
 
 void TMRscriptInterface::logInfo(const QString &messageText) {
-  guarded([&] { filter_.logInfo(messageFromScript(messageText)); });
+  guarded([&] { filter_.logInfo(fromQString(messageText)); });
 }
 
 void TMRscriptInterface::terminate() {
@@ -63,12 +53,11 @@ void TMRscriptInterface::terminate() {
 }
 
 QString TMRscriptInterface::getGlobalVar(const QString &name) {
-  return guarded(
-      [&] { return filter_.textToScript(filter_.getGlobalVar(messageFromScript(name))); });
+  return guarded([&] { return filter_.textToScript(filter_.getGlobalVar(fromQString(name))); });
 }
 
 void TMRscriptInterface::setGlobalVar(const QString &name, const QString &value) {
-  guarded([&] { filter_.setGlobalVar(messageFromScript(name), filter_.textFromScript(value)); });
+  guarded([&] { filter_.setGlobalVar(fromQString(name), filter_.textFromScript(value)); });
 }
 
 void TMRscriptInterface::flushSubFilters() {
