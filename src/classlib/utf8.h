@@ -135,6 +135,12 @@ bool isDigit(char32_t codePoint);
 bool isCombiningMark(char32_t codePoint);
 // Unicode's simple case folding: one code point for one.
 char32_t simpleFold(char32_t codePoint);
+// Whether ignoring case a byte of a text to find may have partners that the
+// code page's tables do not know: a byte of 128 or more, or k or s, which
+// a longer character folds to (the Kelvin sign, the long s).
+inline bool isFoldSensitive(unsigned char c) {
+  return c >= 0x80 || c == 'k' || c == 'K' || c == 's' || c == 'S';
+}
 
 // The characters of engine text judged for words: a letter begins a word;
 // letters, digits, "_" and combining marks go on with it. A byte outside a

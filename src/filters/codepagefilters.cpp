@@ -160,10 +160,7 @@ TTranslateDrawing::TTranslateDrawing() {
 
 TANSItoOEM::TANSItoOEM() {
   table_ = codePageTable(*charTables(), *oemCodePage());
-  ByteTable same{};
-  for (int b = 0; b < 256; ++b)
-    same[b] = static_cast<unsigned char>(b);
-  characters_ = oemCharacters(same);
+  characters_ = oemCharacters(identityTable());
 }
 
 void TANSItoOEM::startJob() {

@@ -90,8 +90,7 @@ TSearchFilter::TSearchFilter(const std::string &searchText, const std::string &r
   // A letter beyond ASCII, or one that a longer character folds to (the
   // Kelvin sign to k), has case partners that the byte tables do not know.
   byCharacter_ = ignoreCase && std::any_of(searchText.begin(), searchText.end(), [](char c) {
-                   return static_cast<unsigned char>(c) >= 0x80 || c == 'k' || c == 'K' ||
-                          c == 's' || c == 'S';
+                   return utf8::isFoldSensitive(static_cast<unsigned char>(c));
                  });
   searchText_ = ignoreCase && !byCharacter_ ? tables_->upperCase(searchText) : searchText;
   // A character folds to one of at most four bytes.

@@ -175,23 +175,14 @@ TEditDistance::TEditDistance(const std::string &word, const std::string &replace
 
 bool TEditDistance::processChunk(std::string &chunk) {
   std::string output;
+  carry_.join(chunk);
   output.reserve(chunk.size() + 16);
-  if (cut_.empty()) {
-    scan(chunk, output);
-  } else {
-    std::string joined = cut_ + chunk;
-    scan(joined, output);
-  }
+  scan(chunk, output);
   return passOn(output);
 }
 
 void TEditDistance::scan(std::string_view text, std::string &output) {
   const CodePage &tables = *tables_;
-  // The start of a sequence cut by the chunk's end waits for the rest; at
-  // the end of the file its bytes are characters of their own.
-  const std::size_t held = endOfText_ ? 0 : utf8::incompleteTail(text);
-  cut_.assign(text.substr(text.size() - held));
-  text.remove_suffix(held);
   const std::size_t size = text.size();
   std::size_t i = 0;
   auto next = [&](std::size_t at) { return at + utf8::characterLength(text.substr(at)); };
@@ -225,12 +216,8 @@ void TEditDistance::scan(std::string_view text, std::string &output) {
 
 void TEditDistance::endFile() {
   std::string output;
-  if (!cut_.empty()) {
-    endOfText_ = true;
-    std::string rest = std::move(cut_);
-    scan(rest, output);
-    endOfText_ = false;
-  }
+  // What waits for the rest of a character is bytes of their own now.
+  scan(carry_.take(), output);
   if (state_ == 1) {
     processWord(output, std::string_view());
     state_ = 0;
@@ -242,7 +229,7 @@ void TEditDistance::endFile() {
 
 void TEditDistance::startFile() {
   word_.clear();
-  cut_.clear();
+  carry_.clear();
   TGenericSearchReplace::startFile();
 }
 

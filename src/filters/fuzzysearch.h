@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/searchreplace.h"
+#include "filters/charactercarry.h"
 
 #include <cstdint>
 #include <memory>
@@ -68,13 +69,11 @@ protected:
   std::string statisticsSuffix_;
 
 private:
-  // Runs the word scanner over `text`; at the end of the file nothing is
-  // held back for the next chunk.
+  // Runs the word scanner over `text`, whole characters.
   void scan(std::string_view text, std::string &output);
 
   std::u32string foundWord_; // the word as compared
-  std::string cut_;          // the start of a character the next chunk completes
-  bool endOfText_ = false;
+  CharacterCarry carry_;
   std::vector<int> row_, nextRow_;
 };
 

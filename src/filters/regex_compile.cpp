@@ -467,12 +467,15 @@ private:
       else
         members.lone.set(static_cast<unsigned char>(b));
     };
+    auto emitCharacter = [&](char32_t codePoint) {
+      std::string bytes;
+      utf8::append(bytes, codePoint);
+      for (unsigned char b : bytes)
+        regc(b);
+    };
     auto add = [&](Member m) {
       if (m.written == Written::Character) {
-        std::string bytes;
-        utf8::append(bytes, m.value);
-        for (unsigned char b : bytes)
-          regc(b);
+        emitCharacter(m.value);
         members.characters.emplace_back(m.value, m.value);
       } else {
         addByte(static_cast<int>(m.value), m.written);
@@ -490,12 +493,8 @@ private:
         } else {
           Member end = rangeEnd();
           addRange(last, end, members, addByte);
-          if (end.written == Written::Character) {
-            std::string bytes;
-            utf8::append(bytes, end.value);
-            for (unsigned char b : bytes)
-              regc(b);
-          }
+          if (end.written == Written::Character)
+            emitCharacter(end.value);
           last = {end.value + 1, end.written};
         }
       } else if (c == '\\') {

@@ -61,17 +61,13 @@ constexpr MessageText messageTexts[] = {
 
 bool isGroupOp(std::uint8_t op) { return isOpenOp(op) || isCloseOp(op); }
 
-bool isFoldSensitive(unsigned char c) {
-  return c >= 0x80 || c == 'k' || c == 'K' || c == 's' || c == 'S';
-}
-
 // How ignoring case the upper-case table finds `literal`.
 RegexProgram::LiteralSearch literalSearch(std::string_view literal) {
   RegexProgram::LiteralSearch how = RegexProgram::byBytes;
   for (unsigned char c : literal) {
     if (c >= 0x80)
       return RegexProgram::byCharacters;
-    if (isFoldSensitive(c))
+    if (utf8::isFoldSensitive(c))
       how = RegexProgram::byBytesInAscii;
   }
   return how;
@@ -207,7 +203,7 @@ private:
       if ((info.literal & RegexNodeInfo::escaped) && c >= 0x80)
         return std::nullopt;
       if (!(info.literal & RegexNodeInfo::escaped) &&
-          (c >= 0x80 || (mode == 1 && isFoldSensitive(c)))) {
+          (c >= 0x80 || (mode == 1 && utf8::isFoldSensitive(c)))) {
         if (mode == 1)
           for (int b = 1; b < 0x80; ++b)
             if (p_.upper[b] == p_.upper[c])
@@ -911,7 +907,7 @@ std::uint8_t literalFlags(const std::uint8_t *operand, std::size_t length) {
   const std::string_view bytes(reinterpret_cast<const char *>(operand), length);
   std::uint8_t flags = 0;
   for (unsigned char c : bytes)
-    if (isFoldSensitive(c))
+    if (utf8::isFoldSensitive(c))
       flags |= Info::foldsByCharacter;
   if ((operand[0] & 0xC0) == 0x80)
     flags |= Info::startsWithContinuation;
@@ -920,7 +916,7 @@ std::uint8_t literalFlags(const std::uint8_t *operand, std::size_t length) {
   const utf8::Character first = utf8::characterAt(bytes);
   if (first.length == length)
     flags |= Info::oneCharacter;
-  if (!first.sequence && (operand[0] >= 0x80 || !isFoldSensitive(operand[0])))
+  if (!first.sequence && (operand[0] >= 0x80 || !utf8::isFoldSensitive(operand[0])))
     flags |= Info::firstFoldsByByte;
   return flags;
 }
@@ -960,7 +956,7 @@ RegexSet makeSet(const RegexSetMembers &m, bool negated,
   utf8::CodePointRanges closed = set.characters[0];
   for (int b = 'A'; b <= 'z'; ++b)
     if (m.ascii.test(static_cast<unsigned char>(b)) &&
-        isFoldSensitive(static_cast<unsigned char>(b)))
+        utf8::isFoldSensitive(static_cast<unsigned char>(b)))
       closed.emplace_back(b, b);
   if (!closed.empty())
     utf8::closeOverCase(closed);
