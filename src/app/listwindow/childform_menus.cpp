@@ -9,6 +9,7 @@
 #include "app/nodedialogs/dialogbase.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/paths.h"
 #include "components/dialogrunner.h"
 #include "components/trayicon.h"
 #include "engine/escapes.h"
@@ -561,10 +562,7 @@ void TchildForm::refreshMapList() {
   refreshMenu(
       mapsMenu_, mapsDivider_,
       toQString(translate(5020, "Click here to insert this map in the filter list")), 600,
-      [this](QAction *item) {
-        const std::string file = menuItemFile(item);
-        MapFileClick(file.substr(file.find_last_of('/') + 1));
-      },
+      [this](QAction *item) { MapFileClick(extractFileName(menuItemFile(item))); },
       folder + "maps/", ".map");
 }
 

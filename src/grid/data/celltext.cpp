@@ -2,6 +2,7 @@
 
 #include "classlib/utf8.h"
 #include "grid/data/basegridtypes.h"
+#include "grid/data/gridutils.h"
 #include "grid/data/qtbytes.h"
 
 #include <QFont>
@@ -264,10 +265,7 @@ int FitLine(const TextMetrics &metrics, std::string_view text, TdgHorzAlignment 
     while (n > 0 && widthOf(n) > width)
       --n;
   }
-  // A line never ends inside a character.
-  while (n > 0 && n < len &&
-         utf8::characterBoundaryFrom(s, static_cast<std::size_t>(n)) != static_cast<std::size_t>(n))
-    --n;
+  n = CharStart(s, static_cast<std::size_t>(n));
   if (n < len && n > 0 && !isBlank(s[n]) && !isBreakByte(s[n])) {
     for (int i = n - 1; i >= 0; --i)
       if (isBlank(s[i])) {

@@ -119,6 +119,12 @@ int PrevCharLength(std::string_view text, std::size_t i) {
   return static_cast<int>(i - utf8::lastCharacterStart(text.substr(0, i)));
 }
 
+int CharStart(std::string_view text, std::size_t i) {
+  while (utf8::isInsideSequence(text, i))
+    --i;
+  return static_cast<int>(i);
+}
+
 bool PointInRect(TPoint p, const TRect &r) {
   return p.X >= r.Left && p.X <= r.Right && p.Y >= r.Top && p.Y <= r.Bottom;
 }

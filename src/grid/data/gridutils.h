@@ -36,6 +36,9 @@ bool SkipLineBreak(std::string_view text, std::size_t &i);
 bool IsTextEnd(std::string_view text, std::size_t i);
 int CharLength(std::string_view text, std::size_t i);
 int PrevCharLength(std::string_view text, std::size_t i);
+// The start of the character that `i` falls in: a line, a caret or a cut
+// never stands inside one.
+int CharStart(std::string_view text, std::size_t i);
 
 inline void Swap(int &a, int &b) { std::swap(a, b); }
 bool PointInRect(TPoint p, const TRect &r);

@@ -4,8 +4,6 @@
 
 #include "grid/editors/celleditors.h"
 
-#include "classlib/utf8.h"
-
 #include "grid/data/basegridtypes.h"
 #include "grid/data/celltext.h"
 #include "grid/data/gridutils.h"
@@ -205,7 +203,7 @@ int TdgGridEditBox::OffsetAt(int line, int x) const {
     else
       hi = mid - 1;
   }
-  lo = std::max(start, CharacterStart(lo));
+  lo = std::max(start, CharStart(FText, static_cast<std::size_t>(lo)));
   if (lo < end) {
     const int next = StepRight(lo);
     const int left = XOnLine(line, lo), right = XOnLine(line, next);
@@ -348,19 +346,12 @@ int TdgGridEditBox::ByteOfChar(int charIndex) const {
   return std::clamp(charIndex, 0, static_cast<int>(FText.size()));
 }
 
-int TdgGridEditBox::CharacterStart(int offset) const {
-  while (offset > 0 && offset < static_cast<int>(FText.size()) &&
-         utf8::characterBoundaryFrom(FText, static_cast<std::size_t>(offset)) !=
-             static_cast<std::size_t>(offset))
-    --offset;
-  return offset;
-}
-
 // The caret never stands inside a character: a place given in bytes (a
 // point, a wrapped line's start, a selection set from code) goes back to
 // the start of the character it falls in.
 void TdgGridEditBox::SetCaret(int offset, bool extend) {
-  offset = CharacterStart(std::clamp(offset, 0, static_cast<int>(FText.size())));
+  offset = std::clamp(offset, 0, static_cast<int>(FText.size()));
+  offset = CharStart(FText, static_cast<std::size_t>(offset));
   if (!extend)
     FAnchor = offset;
   FCaret = offset;

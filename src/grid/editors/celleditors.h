@@ -251,8 +251,6 @@ private:
   int StepLeft(int offset) const;
   int CharCount(int fromByte, int toByte) const;
   int ByteOfChar(int charIndex) const;
-  // The start of the character `offset` falls in.
-  int CharacterStart(int offset) const;
   // A change request: asks StartEdit, keeps the text for undo, replaces the
   // selection and lays out again; answers whether it was made.
   bool ChangeText(const std::string &insert, bool byUser, bool checkLength, double fraction);

@@ -1138,6 +1138,9 @@ private:
   bool EditorMayStand() const;
   // Hidden and moved off the grid, as the editor of no cell in view.
   void PutOutOfSight(TdgCustomGridControl &control);
+  // The editor a character typed on the grid goes to, shown for a new edit
+  // when it was not; none when the current cell takes no `key`.
+  TdgCustomGridControl *EditorTaking(char key);
   void ScrollCurrentIntoView();
   int FullyVisibleRows() const;
   // The editor's notifications.

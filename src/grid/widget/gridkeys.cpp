@@ -863,21 +863,11 @@ void TdgBaseGrid::KeyPress(char &key) {
     key = 0;
     return;
   }
-  TdgCustomGridControl &control =
-      ControlForType(CellControlType(GetCurrentDataCol(), GetCurrentDataRow()));
-  if (!control.IsInputChar(key))
+  TdgCustomGridControl *editor = EditorTaking(key);
+  if (!editor)
     return;
-  // A key can reach the grid while the editor stands over the cell (the cell
-  // was scrolled back into sight for it): the editor takes it then.
-  if (FEditorShown && FActiveControl != &control)
-    return;
-  if (!FEditorShown) {
-    FEditing = false;
-    if (!StartEditing(0) || !FActiveControl)
-      return;
-  }
   // The character becomes the first of the edit, typed into the control.
-  TdgGridControl &target = FActiveControl->Control();
+  TdgGridControl &target = editor->Control();
   if (static_cast<unsigned char>(key) == 8) {
     std::uint16_t back = VK_BACK;
     target.KeyDown(back, TShiftState());
@@ -896,16 +886,25 @@ void TdgBaseGrid::TypeBeyondCodePage(const QString &text) {
   // Such a letter leads a list-only cell to its value as any other does.
   if (ComboKeyToValue(qStringToBytes(text)))
     return;
+  if (TdgCustomGridControl *editor = EditorTaking(' '))
+    editor->Control().TypeText(text);
+}
+
+TdgCustomGridControl *TdgBaseGrid::EditorTaking(char key) {
   TdgCustomGridControl &control =
       ControlForType(CellControlType(GetCurrentDataCol(), GetCurrentDataRow()));
-  if (!control.IsInputChar(' ') || (FEditorShown && FActiveControl != &control))
-    return;
+  if (!control.IsInputChar(key))
+    return nullptr;
+  // A key can reach the grid while the editor stands over the cell (the cell
+  // was scrolled back into sight for it): the editor takes it then.
+  if (FEditorShown && FActiveControl != &control)
+    return nullptr;
   if (!FEditorShown) {
     FEditing = false;
     if (!StartEditing(0) || !FActiveControl)
-      return;
+      return nullptr;
   }
-  FActiveControl->Control().TypeText(text);
+  return FActiveControl;
 }
 
 void TdgBaseGrid::keyPressEvent(QKeyEvent *e) {
