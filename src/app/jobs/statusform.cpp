@@ -276,7 +276,8 @@ void TTstatusForm::closeEvent(QCloseEvent *event) {
 void TTstatusForm::setCaption(const std::string &filterName) {
   filterName_ = filterName;
   QString caption = captionFormat_;
-  caption.replace(QStringLiteral("%s"), toQString(filterName));
+  // The filter's name is its file's: shown as a name, apart from any other.
+  caption.replace(QStringLiteral("%s"), fileNameToQString(filterName));
   setWindowTitle(caption);
 }
 
@@ -497,7 +498,7 @@ void TTstatusForm::jobEnded(JobEnd how) {
   ended_ = true;
   runOver();
   // The caption no longer says the files are being processed.
-  setWindowTitle(toQString(Format("%s - %s", {filterName_, jobEndText(how)})));
+  setWindowTitle(fileNameToQString(filterName_) + " - " + toQString(jobEndText(how)));
   cancelButton_->setText(toQString(translate(1340, "&OK")));
   job_ = nullptr;
   // A trial run has no log file: there is nothing to copy the lines to.
