@@ -51,6 +51,12 @@ QString fileNameToQString(std::string_view fileName);
 std::string fileNameFromQString(const QString &fileName);
 std::string fileNameFromQString(const QString &fileName, std::string_view shownFrom);
 
+// A message of the program's that may name files (an error, a question about
+// a file, a status line): shown as a name is, so that a name in it reads
+// apart from any other, and a box that also goes to standard error gives the
+// name's own bytes back (fromQString).
+inline QString messageToQString(std::string_view message) { return fileNameToQString(message); }
+
 // A file name put into engine text (fileNameText): its own bytes.
 std::string fileNameToText(std::string_view fileName);
 

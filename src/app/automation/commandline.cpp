@@ -612,7 +612,7 @@ void installCommandLine(std::vector<std::string> parameters) {
       (void)main;
     };
     host.statusBarError = [main](const std::string &text) {
-      main->statusBarError(toQString(text));
+      main->statusBarError(messageToQString(text));
       writeErrorLine(text);
     };
     host.logError = [main](const std::string &text) { main->logError(text); };

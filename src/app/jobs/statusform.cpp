@@ -50,6 +50,8 @@ TdgGrid *makeLineGrid(const char *name, QWidget *parent) {
   grid->SetName(name);
   grid->beginLoad();
   grid->SetStoreData(true);
+  // The lines name the job's files.
+  grid->SetShowsFileNames(true);
   grid->SetCols(3);
   grid->SetRows(0);
   // The lines are the job's record, which "Copy lines to log file" writes

@@ -78,6 +78,7 @@ void TchildForm::buildFilesPage() {
   fileGrid_->setObjectName(QStringLiteral("fileGrid"));
   fileGrid_->SetName("fileGrid");
   fileGrid_->SetStoreData(true);
+  fileGrid_->SetShowsFileNames(true);
   fileGrid_->SetCols(3);
   fileGrid_->SetRows(0);
   fileGrid_->SetGridMode(gmEditInsert);
