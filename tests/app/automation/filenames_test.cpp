@@ -454,5 +454,43 @@ TEST_F(FileNames, EveryFieldNamesItsFileAsListedFromDialogToDisk) {
   }
 }
 
+// View, where the desktop has no program for the file, hands the default
+// editor the name's own bytes, so it opens that file and not a new one.
+TEST_F(FileNames, ViewHandsTheEditorTheNamesOwnBytes) {
+  struct NoAssociation : Launcher {
+    std::shared_ptr<Launcher> desktop;
+    bool openUrl(const QString &) override { return false; }
+    bool startProgram(const QString &program, const QStringList &arguments) override {
+      return desktop->startProgram(program, arguments);
+    }
+    QString findProgram(const QStringList &) override { return {}; }
+  };
+  const std::string name = dir.file("Bericht\xFF \x80\xE9 \xC3\xA9.txt");
+  writeFile(name, "x");
+  fs::create_directories(dir.file("bin"));
+  const std::string opener = dir.file("bin/xdg-open");
+  writeFile(opener, "#!/bin/sh\nprintf '%s' \"$1\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.args\"\n");
+  fs::permissions(opener, fs::perms::owner_all);
+  const QByteArray path = qgetenv("PATH"), visual = qgetenv("VISUAL"), editor = qgetenv("EDITOR");
+  qputenv("PATH", QByteArray::fromStdString(dir.file("bin") + ":") + path);
+  qunsetenv("VISUAL");
+  qunsetenv("EDITOR");
+  installLauncher(nullptr);
+  auto noAssociation = std::make_shared<NoAssociation>();
+  noAssociation->desktop = installLauncher(noAssociation);
+  {
+    TchildForm window(1);
+    window.addFile(name);
+    window.viewButtonClick();
+  }
+  EXPECT_TRUE(QTest::qWaitFor([&] { return fs::exists(opener + ".args"); }, 20000));
+  EXPECT_EQ(readFile(opener + ".args"), name);
+  qputenv("PATH", path);
+  if (!visual.isNull())
+    qputenv("VISUAL", visual);
+  if (!editor.isNull())
+    qputenv("EDITOR", editor);
+}
+
 } // namespace
 } // namespace marrowen::testing
