@@ -247,6 +247,8 @@ void TdgBaseGrid::SetShowsFileNames(bool value) {
   FShowsFileNames = value;
   FMetrics.reset();
   FMetricsFont.reset();
+  if (FEditControl)
+    FEditControl->Control().SetShowsFileNames(value);
   viewport()->update();
 }
 
