@@ -204,7 +204,7 @@ TFileOutput::~TFileOutput() {
       ::unlink(ReachableName(part.writtenName).c_str());
   }
   if (fd_ >= 0) {
-    const bool cutBack = append_ && cutBackAppend().empty();
+    const bool cutBack = append_ && cutBackAppend().empty() && holdsWhatItHeld();
     ::close(fd_);
     if ((!append_ || (cutBack && appendCreated_)) && !writtenFileName_.empty())
       ::unlink(ReachableName(writtenFileName_).c_str());
@@ -500,7 +500,7 @@ void TFileOutput::discardFile() {
       logError(Format("Couldn't cut file [%s] back to its former %d bytes:%s%s",
                       {loggedName(targetName_), appendStart_, failure, holdsPartialText()}));
     else if (appendCreated_)
-      removeCreated = true;
+      removeCreated = holdsWhatItHeld();
     else if (grown)
       logInfo(Format("File [%s] was cut back to the %d bytes it held before",
                      {loggedName(targetName_), appendStart_}));
@@ -512,9 +512,6 @@ void TFileOutput::discardFile() {
   temporary_ = TemporaryEntry();
 }
 
-// Says what the target of a failed or stopped append holds, as its length
-// now shows, never what was only attempted. A file that only this append
-// made goes with it, as it was not there.
 std::string TFileOutput::holdsPartialText() const {
   struct stat now {};
   if (::stat(ReachableName(targetName_).c_str(), &now) != 0)
@@ -523,13 +520,22 @@ std::string TFileOutput::holdsPartialText() const {
                 {static_cast<std::int64_t>(now.st_size)});
 }
 
+bool TFileOutput::holdsWhatItHeld() const {
+  struct stat now {};
+  return (fd_ >= 0 ? ::fstat(fd_, &now) : ::stat(ReachableName(targetName_).c_str(), &now)) == 0 &&
+         now.st_size == appendStart_;
+}
+
+// Says what the target of a failed or stopped append holds, as its length
+// now shows, never what was only attempted. A file that only this append
+// made goes with it, as it was not there.
+
 void TFileOutput::settleFailedAppend(const std::string &cutFailure) {
   struct stat now {};
   const bool known = ::stat(ReachableName(targetName_).c_str(), &now) == 0;
   const int unknownBecause = known ? 0 : errno;
   const bool cutBack = cutFailure.empty();
-  if (cutBack && appendCreated_ && known && now.st_size == appendStart_ &&
-      removeFile(targetName_)) {
+  if (cutBack && appendCreated_ && holdsWhatItHeld() && removeFile(targetName_)) {
     if (!writeError_.empty())
       logError(Format("Couldn't write file [%s]:%s", {loggedName(targetName_), writeError_}));
     return;

@@ -156,6 +156,9 @@ private:
   // "; it now holds N bytes, part of this job's text among them", empty
   // when the file cannot be looked at.
   std::string holdsPartialText() const;
+  // Whether the target is as long as before the append: a file the append
+  // made may then go, as nobody else wrote to it.
+  bool holdsWhatItHeld() const;
 
   // Removes the file written so far, when it has a name.
   void removeWrittenFile();
