@@ -317,5 +317,74 @@ TEST(Utf8Corpus, ReplaceQuestionsShowWholeCharacters) {
   }
 }
 
+// The corpus, then pieces of addresses with letters beyond ASCII in and
+// around them, in a seeded random order.
+std::string addressText() {
+  const char *pieces[] = {"müller", "jörg",  "xÄy",     "ann",  "b_c",        "x.de", "münchen",
+                          "@",      "@",     ".",       " ",    ",",          "\n",   "\r\n",
+                          "字",     "😀",     "e\u0301", "٣",    "ß",          "<",    "\"",
+                          "-",      "ωmega", "a@b.c",   "über", "Cafe\u0301", "9"};
+  std::string text = testing::utf8Corpus();
+  std::mt19937 random(67);
+  for (int k = 0; k < 6000; ++k)
+    text += pieces[random() % std::size(pieces)];
+  return text;
+}
+
+// Python's reading of the rules for an address: a letter, digit or "_" not
+// directly after a letter, digit or mark starts one; it runs on over the
+// ASCII characters an address may hold before and after its "@"; one that a
+// letter, digit or mark ends, or that has no "." after its "@", is not
+// written.
+const char *const addressModel = R"py(import sys, unicodedata
+t = sys.stdin.buffer.read().decode("utf-8")
+def word(c):
+    return c.isalpha() or c.isdigit() or c == "_" or unicodedata.category(c)[0] == "M"
+def starts(c):
+    return c.isalpha() or c.isdigit() or c == "_"
+def span(a, b):
+    return {chr(x) for x in range(ord(a), ord(b) + 1)}
+local = span("!", "+") | {"-", "."} | span("0", ":") | span("?", "Z") | span("^", "\x7f")
+domain = span("!", "\x7f") - set("\"'(),/;<=>[\\]`")
+out, state, cur, after = [], 0, "", False
+def end(c):
+    global after, state
+    after = word(c)
+    if not after and "." in cur.split("@", 1)[1]:
+        out.append(cur)
+    state = 0
+for c in t:
+    if state == 0:
+        if starts(c) and not after:
+            cur, state = c, 1
+        after = word(c)
+    elif state == 1:
+        if c == "@":
+            cur, state = cur + c, 2
+        elif c in local:
+            cur += c
+        else:
+            state, after = 0, word(c)
+    elif c in domain:
+        cur += c
+    else:
+        end(c)
+if state == 2:
+    end(" ")
+sys.stdout.buffer.write("".join(a + "\r\n" for a in out).encode("utf-8"))
+)py";
+
+TEST(Utf8Corpus, AddressesAreThoseOfTheRulesWithLettersBeyondAsciiAroundThem) {
+  const std::string text = addressText();
+  const auto expected = testing::pythonOutput(addressModel, text);
+  if (!expected)
+    GTEST_SKIP() << "python3 cannot be run here: the comparison is skipped";
+  std::string whole;
+  EXPECT_TRUE(testing::isChunkInvariant(factory<TExtractEmails>(), text, &whole));
+  EXPECT_EQ(whole, *expected);
+  EXPECT_GE(std::count(whole.begin(), whole.end(), '\n'), 20);
+  EXPECT_TRUE(utf8::isValid(whole));
+}
+
 } // namespace
 } // namespace marrowen
