@@ -637,7 +637,7 @@ void sortByLength(const LineStore &lines, bool removeDuplicates, bool backwards,
                   const LineSink &emit) {
   std::vector<LengthRecord> records(lines.size());
   for (std::size_t i = 0; i < lines.size(); ++i)
-    records[i] = {lines.end(i) - lines.start(i), i};
+    records[i] = {utf8::characterCount(lines[i]), i};
   auto compare = [](const LengthRecord &a, const LengthRecord &b) {
     return a.length < b.length ? -1 : a.length > b.length ? 1 : 0;
   };
@@ -921,8 +921,8 @@ void TRemoveDuplicateLines::startFile() {
 bool TRemoveDuplicateLines::sameAsPrevious() const {
   std::string_view a = previous_;
   std::string_view b = currentLine_;
-  a.remove_prefix(std::min(ignoreLeading_, a.size()));
-  b.remove_prefix(std::min(ignoreLeading_, b.size()));
+  a.remove_prefix(utf8::characterOffset(a, ignoreLeading_));
+  b.remove_prefix(utf8::characterOffset(b, ignoreLeading_));
   return ignoreCase_ ? AnsiSameText(a, b) : a == b;
 }
 
