@@ -191,13 +191,19 @@ public:
   void processLine(std::string_view lineEnd) override;
 
 protected:
-  // Whether the current line equals the previous one.
-  bool sameAsPrevious() const;
+  // Where the compared part of `line` starts: each line is counted once.
+  std::size_t comparedFrom(std::string_view line) const;
+  // Whether the current line, compared from `currentFrom`, equals the
+  // previous one.
+  bool sameAsPrevious(std::size_t currentFrom) const;
+  // The current line becomes the previous one.
+  void keepAsPrevious(std::size_t currentFrom);
 
   bool ignoreCase_;
   std::size_t ignoreLeading_;
   bool firstLine_ = true;
   GrowingText previous_;
+  std::size_t previousFrom_ = 0;
 };
 
 // Passes on one line for each run of consecutive equal lines: its last line,
