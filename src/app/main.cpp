@@ -18,6 +18,7 @@
 #include "dbfilter/databasemaker.h"
 #include "engine/log.h"
 #include "engine/userinterface.h"
+#include "qtext/qtext.h"
 #include "scriptfilter/scriptmakers.h"
 
 #include <QApplication>
@@ -94,7 +95,12 @@ int runWindows(int argc, char **argv, ClipboardLeft &left) {
   // The parameters as bytes, after Qt took its own options out.
   marrowen::installCommandLine(std::vector<std::string>(argv + 1, argv + argc));
 
-  QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(QApplication::arguments());
+  // Shown as names: Qt's own list would spell a byte that no UTF-8 holds as
+  // U+FFFD, the same for every such byte.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i)
+    arguments << marrowen::fileNameToQString(argv[i]);
+  QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(arguments);
   mainForm->setAttribute(Qt::WA_DeleteOnClose);
   // With no screen nobody sees the windows: they paint nothing (their
   // children inherit this), and the status windows of jobs stay hidden.
