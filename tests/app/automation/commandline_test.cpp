@@ -432,6 +432,12 @@ protected:
         environment.insert(fault.section('=', 0, 0), fault.section('=', 1));
     }
     prepareProgram(process, dir.path(), environment);
+    if (!variables.isEmpty()) {
+      environment = process.processEnvironment();
+      for (const QString &variable : variables)
+        environment.insert(variable.section('=', 0, 0), variable.section('=', 1));
+      process.setProcessEnvironment(environment);
+    }
   }
   void launch(QProcess &process, const QStringList &arguments, const QStringList &faults = {}) {
     prepare(process, faults);
@@ -451,6 +457,8 @@ protected:
   }
   QString file(const char *name) { return QString::fromStdString(dir.file(name)); }
   TempFolder dir;
+  // Set for the program after the display is taken away ("DISPLAY=:1").
+  QStringList variables;
 };
 
 TEST_F(ProgramRun, ExitStatusTellsHowTheJobsWent) {
@@ -846,6 +854,34 @@ TEST_F(ProgramRun, ScriptsThatEndTheProgramOrNeverReturn) {
   const std::string errors = endless.readAllStandardError().toStdString();
   EXPECT_NE(errors.find("Job stopped by signal SIGTERM. 0 of 1 files processed"), std::string::npos)
       << errors;
+}
+
+// A display named where nothing answers (a DISPLAY that tmux or cron kept, a
+// closed ssh -X forward, a Wayland socket that is gone) aborts nothing: a run
+// that needs no window runs, saying once that the display could not be
+// opened; a start that needs one says so and ends with status 2.
+TEST_F(ProgramRun, ADisplayThatIsNotThere) {
+  int number = 77;
+  while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number)) ||
+         std::filesystem::exists("/tmp/.X" + std::to_string(number) + "-lock"))
+    ++number;
+  const QString x = ':' + QString::number(number);
+  for (const QString &display :
+       {"DISPLAY=" + x, "DISPLAY=localhost" + x + ".0", "WAYLAND_DISPLAY=gone-" + x.mid(1)}) {
+    variables = {display, "XDG_RUNTIME_DIR=" + QString::fromStdString(dir.path())};
+    const std::string unopened = "cannot open display " + display.section('=', 1).toStdString();
+    writeFile(dir.file("a.txt"), "abc\n");
+    const Result run = start({"/CU", "/I-", file("a.txt"), "/G", "/Q"});
+    EXPECT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(readFile(dir.file("a.txt")), "ABC\n") << display.toStdString();
+    const std::size_t said = run.errors.find(unopened);
+    EXPECT_TRUE(said != std::string::npos &&
+                run.errors.find(unopened, said + 1) == std::string::npos)
+        << run.errors;
+    const Result window = start({file("a.txt")});
+    EXPECT_EQ(window.status, 2);
+    EXPECT_EQ(window.errors, unopened + "\n");
+  }
 }
 
 // Command-line runs, whatever they give their nodes, leave the values a user
