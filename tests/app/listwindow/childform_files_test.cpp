@@ -165,5 +165,65 @@ TEST_F(FilesGrid, ANameScrolledAwayKeepsItsTypingAndRowsDragToTheLastShown) {
   EXPECT_EQ(screenDiffersFromFullPaint(port), "");
 }
 
+// A list cell takes only its choices, whatever is typed into it and however
+// the last row went.
+TEST_F(FilesGrid, ListCellsTakeOnlyTheirChoices) {
+  for (const char *name : {"/data/a", "/data/b"})
+    form->testThenAdd(name);
+  std::int64_t now = 0;
+  grid().TickCount = [&now] { return now; };
+  auto key = [](Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k); };
+  auto action = [&](int row) { return grid().GetCell(3, row).toString(); };
+  clickDisplayRow(1, 1);
+  key(Qt::Key_Tab);
+  key(Qt::Key_Tab);
+  ASSERT_EQ(grid().GetCurrentDataCol(), 3);
+  type("i");
+  EXPECT_EQ(action(1), "Ignore");
+  key(Qt::Key_Down);
+  type("q");
+  EXPECT_EQ(action(2), "Add") << "a letter no choice starts with";
+  now += 3000;
+  type("q");
+  EXPECT_EQ(action(2), "Add");
+
+  // The last rows go with the current cell on Action: the new row's Action
+  // takes only its choices.
+  for (int way = 0; way < 4; ++way) {
+    if (grid().Rows() == 0)
+      form->testThenAdd("/data/c");
+    clickDisplayRow(1, 1);
+    key(Qt::Key_Tab);
+    key(Qt::Key_Tab);
+    ASSERT_EQ(grid().GetCurrentDataCol(), 3);
+    switch (way) {
+    case 0:
+      QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, {3, grid().RowTop(1) + 3});
+      for (int r = 2; r <= grid().Rows(); ++r)
+        QTest::mouseClick(grid().viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                          {3, grid().RowTop(r) + 3});
+      key(Qt::Key_Delete);
+      break;
+    case 1:
+      grid().DeleteRows(1, grid().Rows());
+      break;
+    case 2:
+      grid().SetRows(0);
+      break;
+    default:
+      form->clearAllFiles();
+      break;
+    }
+    QApplication::processEvents();
+    type(QString::fromUtf8("qw\xC3\xA9"));
+    EXPECT_EQ(grid().Rows(), 0) << way;
+    now += 3000; // the letters before have lapsed
+    type("s");
+    ASSERT_EQ(form->fileRows().size(), 1u) << way;
+    EXPECT_EQ(form->fileRows()[0].action, "Subtract") << way;
+    EXPECT_EQ(form->fileRows()[0].subfolders, "None") << way;
+  }
+}
+
 } // namespace
 } // namespace marrowen
