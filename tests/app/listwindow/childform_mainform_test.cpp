@@ -195,7 +195,7 @@ TEST_F(ChildFormInMainForm, TheTrialPanelsShowTheirCountsWholeAtTheFirstSize) {
     list->Tabs->setCurrentWidget(list->trialSheet);
     QCoreApplication::processEvents();
     const QLabel *panel = list->trialInputStatus->findChild<QLabel *>("panel1");
-    EXPECT_EQ(panel->text(), "Length: 1275318  Lines: 47234");
+    EXPECT_EQ(panel->text(), "Length: 1228084  Lines: 47234");
     EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(panel->text()));
   }
   mainFormHooks() = MainFormHooks();
@@ -361,6 +361,66 @@ TEST_F(ChildFormInMainForm, AJobWhoseFilesAllFailCountsThemDone) {
     EXPECT_EQ(status.statusBarText().toStdString(),
               "Job finished. 0 of 13 files processed, 0 binary files skipped, 0 non-binary files "
               "skipped");
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+// A line break typed into a search text or the trial input is LF, so a list
+// made here finds lines in a Linux file; a list saved with CR LF breaks in a
+// text still finds what it found.
+TEST_F(ChildFormInMainForm, ALineBreakTypedIsLfAndAnOldListsBreaksStay) {
+  registerNodeDialogs();
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    QApplication::setActiveWindow(&main);
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    child->selectItem(child->addFilter(TSearchObject::CreateDefault()));
+    auto typeLines = [](QWidget *memo, const QStringList &lines) {
+      memo->setFocus();
+      for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+          QTest::keyClick(memo, Qt::Key_Return);
+        QTest::keyClicks(memo, lines[i]);
+      }
+    };
+    typeLines(child->blankPanel->findChild<QWidget *>("searchString"), {"Ende", "Anfang"});
+    typeLines(child->blankPanel->findChild<QWidget *>("replaceString"), {"X"});
+    const std::string input = dir.file("in.txt");
+    writeFile(input, "Ende\nAnfang\n");
+    child->InputFilter()->inputFromFile = true;
+    child->OutputFilter()->outputToFile = TOutputObject::files;
+    child->OutputFilter()->testMode = true;
+    child->testThenAdd(input);
+    QTest::mouseClick(child->beginButton, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return readFile(input + ".dCv") == "X\n"; }, 10000))
+        << readFile(input + ".dCv");
+
+    child->Tabs->setCurrentWidget(child->trialSheet);
+    typeLines(child->trialInput, {"Ende", "Anfang", "Ende"});
+    QTest::mouseClick(child->trialRunButton, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !child->trialRunning(); }, 10000));
+    EXPECT_EQ(child->trialOutput->bytes(), "X\nEnde");
+
+    // Saved before with CR LF in its texts, a list runs as it did, its
+    // dialog shown and stored back.
+    const std::string old = dir.file("old.fll");
+    child->selectItem(2);
+    QTest::keyClick(child->blankPanel->findChild<QWidget *>("searchString"), Qt::Key_End);
+    child->selectItem(1);
+    auto &search = dynamic_cast<TSearchObject &>(child->filterTree().node(2));
+    EXPECT_EQ(search.searchString, "Ende\nAnfang");
+    search.searchString = "Ende\r\nAnfang";
+    child->saveFilterListAs(old);
+    child->loadFilterList(old, {});
+    child->selectItem(2);
+    child->selectItem(1);
+    writeFile(input, "Ende\r\nAnfang\r\n");
+    QTest::mouseClick(child->beginButton, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return readFile(input + ".dCv") == "X\r\n"; }, 10000))
+        << readFile(input + ".dCv");
   }
   mainFormHooks() = MainFormHooks();
 }
