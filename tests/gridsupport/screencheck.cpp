@@ -1,7 +1,12 @@
 #include "gridsupport/screencheck.h"
 
+#include "grid/data/font.h"
+#include "grid/data/qtbytes.h"
+#include "grid/widget/dgbasegrid.h"
+
 #include <QApplication>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPixmap>
 #include <QScreen>
 #include <QWidget>
@@ -45,6 +50,44 @@ std::string pictureDifference(const QImage &shown, const QImage &expected) {
          std::to_string(area.bottom()) + "), the first at (" + std::to_string(first.x()) + "," +
          std::to_string(first.y()) + "): shown " + colour(shown.pixel(first)) + ", expected " +
          colour(expected.pixel(first));
+}
+
+namespace {
+
+// The rows of `image` that hold ink: pixels far from the colour at its top
+// left corner.
+std::pair<int, int> inkRows(const QImage &image) {
+  const int background = qGray(image.pixel(0, 0));
+  int first = -1, last = -1;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (std::abs(qGray(image.pixel(x, y)) - background) > 96) {
+        if (first < 0)
+          first = y;
+        last = y;
+        break;
+      }
+  return {first, last};
+}
+
+} // namespace
+
+std::string cellTextCut(TdgBaseGrid &grid, int dataCol, int dataRow) {
+  QLabel label(bytesToQString(grid.GetCell(dataCol, dataRow).toString()));
+  label.setFont(toQFont(grid.Font()));
+  label.setContentsMargins(4, 4, 4, 4);
+  label.adjustSize();
+  const auto [labelTop, labelBottom] = inkRows(label.grab().toImage());
+  QApplication::processEvents();
+  const TRect cell = grid.GetCellRect(grid.DisplayColOf(dataCol), grid.GetDisplayRowOf(dataRow));
+  // The cell within its grid lines, and its text alone.
+  const QRect area(cell.Left + 2, cell.Top, cell.Right - cell.Left - 4,
+                   cell.Bottom - cell.Top - grid.HorzLineWidth());
+  const auto [cellTop, cellBottom] = inkRows(grid.viewport()->grab(area).toImage());
+  if (labelBottom - labelTop == cellBottom - cellTop && labelTop >= 0)
+    return {};
+  return "ink " + std::to_string(cellBottom - cellTop + 1) + " pixels high in the cell, " +
+         std::to_string(labelBottom - labelTop + 1) + " in a label";
 }
 
 std::string screenDiffersFromFullPaint(QWidget &widget) {

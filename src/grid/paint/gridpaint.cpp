@@ -829,6 +829,15 @@ void TdgBaseGrid::focusOutEvent(QFocusEvent *e) {
   InvalidateCell(Col(), Row());
 }
 
+int TdgBaseGrid::FontRowHeight(const TFont &font) {
+  return MetricsFor(toQFont(font)).TextHeight() + FHorzLineWidth;
+}
+
+void TdgBaseGrid::FitRowsToFont() {
+  if (const int needed = FontRowHeight(FFont); DefaultRowHeight() < needed)
+    SetDefaultRowHeight(needed);
+}
+
 int TdgBaseGrid::GridTextHeight() {
   if (!HandleAllocated())
     return 0;

@@ -899,6 +899,12 @@ void TdgBaseGrid::RowHeightChanged(int displayRow) {
 }
 
 void TdgBaseGrid::RowHeightsChanged() {
+  // A default lower than the font needs gives way to the font's: the call
+  // comes back here with it.
+  if (const int needed = FontRowHeight(FFont); DefaultRowHeight() < needed) {
+    SetDefaultRowHeight(needed);
+    return;
+  }
   if (!SyncSizes(true))
     return;
   TCustomGrid_dg::RowHeightsChanged();

@@ -1,3 +1,4 @@
+#include "app/jobs/statusform.h"
 #include "app/jobs/windowjobhost.h"
 #include "app/listwindow/childform.h"
 #include "app_testing.h"
@@ -7,6 +8,7 @@
 #include "gridsupport/screencheck.h"
 #include "qtext/qtext.h"
 
+#include <QTabWidget>
 #include <QTest>
 #include <QWheelEvent>
 #include <QWindow>
@@ -222,6 +224,38 @@ TEST_F(FilesGrid, ListCellsTakeOnlyTheirChoices) {
     ASSERT_EQ(form->fileRows().size(), 1u) << way;
     EXPECT_EQ(form->fileRows()[0].action, "Subtract") << way;
     EXPECT_EQ(form->fileRows()[0].subfolders, "None") << way;
+  }
+}
+
+// The files grid and the job's Results and Errors lists show letters beyond
+// ASCII whole (the dots on capitals, rings, cedillas, Japanese), in the
+// window's font and in one twice its size.
+TEST_F(FilesGrid, RowsShowLettersBeyondAsciiWhole) {
+  const std::string name = "/data/\xC3\x9C"
+                           "berordner/Gr\xC3\xB6\xC3\x9F"
+                           "e \xC3\x84\xC3\x96\xC3\x9C "
+                           "\xC3\x85g\xC3\xA5rd \xC3\x87"
+                           "a \xE6\x97\xA5\xE6\x9C\xAC.txt";
+  TTstatusForm status;
+  status.resize(700, 400);
+  status.show();
+  for (const int size : {9, 18}) {
+    QFont font = form->font();
+    font.setPointSize(size);
+    form->setFont(font);
+    status.setFont(font);
+    form->clearAllFiles();
+    form->testThenAdd(name);
+    form->testThenAdd("/data/b");
+    status.addStatusLine(name);
+    status.addError(name);
+    auto &pages = *status.findChild<QTabWidget *>("Pages");
+    QApplication::processEvents();
+    EXPECT_EQ(cellTextCut(grid(), 1, 1), "") << size << " points, files";
+    pages.setCurrentIndex(1);
+    EXPECT_EQ(cellTextCut(status.resText(), 3, status.resText().Rows()), "") << size;
+    pages.setCurrentWidget(status.findChild<QWidget *>("errorsTab"));
+    EXPECT_EQ(cellTextCut(status.errors(), 3, status.errors().Rows()), "") << size;
   }
 }
 
