@@ -39,6 +39,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -60,6 +61,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRadioButton>
+#include <QStackedWidget>
 
 namespace marrowen {
 namespace {
@@ -243,6 +245,9 @@ TEST_F(ChildFormInMainForm, ARecentListDeletedFromDiskLeavesNoWindowAndNoEntry) 
       if (action->text().endsWith(QString::fromStdString(gone)))
         entry = action;
     ASSERT_NE(entry, nullptr);
+    // Laid out as the menu's other items: its number, a blank and the name,
+    // with no tab to put the name in a shortcut column far to the right.
+    EXPECT_EQ(entry->text(), "&1 " + QString::fromStdString(gone));
     entry->trigger();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_EQ(boxTexts.size(), 1u);
@@ -425,6 +430,49 @@ TEST_F(ChildFormInMainForm, ALineBreakTypedIsLfAndAnOldListsBreaksStay) {
   mainFormHooks() = MainFormHooks();
 }
 
+// Trial run pressed on the trial page with its input changed runs and shows
+// the result there, whichever node is selected; pressed again unchanged, or
+// with a filter that cannot be built, it shows the filter tree.
+TEST_F(ChildFormInMainForm, TrialRunStaysOnTheTrialPageWhileItRuns) {
+  registerNodeDialogs();
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    QApplication::setActiveWindow(&main);
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    child->addFilter(upperCaseNode());
+    const int count = child->filterTree().count();
+    for (const int item : {0, 1, 2, count - 1}) {
+      QTest::mouseClick(child->Tabs->tabBar(), Qt::LeftButton, {},
+                        child->Tabs->tabBar()->tabRect(1).center());
+      child->selectItem(item);
+      QTest::mouseClick(child->Tabs->tabBar(), Qt::LeftButton, {},
+                        child->Tabs->tabBar()->tabRect(4).center());
+      QTest::mouseClick(child->trialInput, Qt::LeftButton);
+      QTest::keyClicks(child->trialInput, "ab");
+      QTest::mouseClick(child->trialRunButton, Qt::LeftButton);
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !child->trialRunning(); }, 10000));
+      EXPECT_EQ(child->Tabs->currentWidget(), child->trialSheet) << item;
+      std::string upper = child->trialInput->bytes();
+      for (char &c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      EXPECT_EQ(child->trialOutput->bytes(), upper) << item;
+    }
+    QTest::mouseClick(child->trialRunButton, Qt::LeftButton);
+    EXPECT_EQ(child->Tabs->currentWidget(), child->filtersTab) << "unchanged";
+    child->selectItem(0);
+    child->addFilter(TSearchObject::CreateDefault()); // a blank search cannot be built
+    child->selectItem(0);
+    child->Tabs->setCurrentWidget(child->trialSheet);
+    QTest::keyClicks(child->trialInput, "c");
+    QTest::mouseClick(child->trialRunButton, Qt::LeftButton);
+    EXPECT_EQ(child->Tabs->currentWidget(), child->filtersTab) << "a build error";
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
 TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
   registerInputOutputDialogs();
   TchildForm::install();
@@ -482,6 +530,18 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
         shown = form;
     ASSERT_TRUE(shown);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // Its sentence says where the list writes.
+    child->OutputFilter()->outputToFile = TOutputObject::files;
+    child->OutputFilter()->changeBaseDir = true;
+    child->OutputFilter()->newBaseDir = dir.file("out");
+    shown->nextButtonClick();
+    shown->nextButtonClick();
+    ASSERT_EQ(shown->pages()->currentIndex(), TWizardForm::FileInputOutput);
+    const QString sentence = shown->pages()->currentWidget()->findChild<QLabel *>()->text();
+    EXPECT_TRUE(sentence.endsWith("writes each result to a file of the same name in the folder " +
+                                  QString::fromStdString(dir.file("out")) +
+                                  "; the files themselves stay as they are."))
+        << sentence.toStdString();
     // The switch reaches Go with the input's dialog hidden.
     shown->findChildren<QRadioButton *>().back()->click();
     shown->tasks()->setCurrentRow(3);
