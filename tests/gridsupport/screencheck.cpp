@@ -12,6 +12,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace marrowen {
 
 QImage shownOnScreen(QWidget &widget) {
@@ -54,34 +56,41 @@ std::string pictureDifference(const QImage &shown, const QImage &expected) {
 
 namespace {
 
-// The rows of `image` that hold ink: pixels far from the colour at its top
-// left corner.
+// The rows of `image` that hold ink: pixels far from the colour in the
+// middle of its left edge. A row inked nearly across is a frame's line.
 std::pair<int, int> inkRows(const QImage &image) {
-  const int background = qGray(image.pixel(0, 0));
+  const int background = qGray(image.pixel(0, image.height() / 2));
   int first = -1, last = -1;
-  for (int y = 0; y < image.height(); ++y)
+  for (int y = 0; y < image.height(); ++y) {
+    int ink = 0;
     for (int x = 0; x < image.width(); ++x)
-      if (std::abs(qGray(image.pixel(x, y)) - background) > 96) {
-        if (first < 0)
-          first = y;
-        last = y;
-        break;
-      }
+      ink += std::abs(qGray(image.pixel(x, y)) - background) > 96 ? 1 : 0;
+    if (ink > 0 && ink < image.width() * 4 / 5) {
+      if (first < 0)
+        first = y;
+      last = y;
+    }
+  }
   return {first, last};
 }
 
 } // namespace
 
 std::string cellTextCut(TdgBaseGrid &grid, int dataCol, int dataRow) {
-  QLabel label(bytesToQString(grid.GetCell(dataCol, dataRow).toString()));
-  label.setFont(toQFont(grid.Font()));
+  const bool heading = dataRow == 0;
+  QLabel label(bytesToQString(heading ? grid.GetCol(Variant(dataCol))->Heading()
+                                      : grid.GetCell(dataCol, dataRow).toString()));
+  label.setFont(toQFont(heading ? grid.HeadingFont() : grid.Font()));
   label.setContentsMargins(4, 4, 4, 4);
   label.adjustSize();
   const auto [labelTop, labelBottom] = inkRows(label.grab().toImage());
   QApplication::processEvents();
-  const TRect cell = grid.GetCellRect(grid.DisplayColOf(dataCol), grid.GetDisplayRowOf(dataRow));
-  // The cell within its grid lines, and its text alone.
-  const QRect area(cell.Left + 2, cell.Top, cell.Right - cell.Left - 4,
+  const TRect cell =
+      grid.GetCellRect(grid.DisplayColOf(dataCol), heading ? 0 : grid.GetDisplayRowOf(dataRow));
+  // The cell within its grid lines, as wide as its text and no wider: not
+  // its button.
+  const int textWidth = label.fontMetrics().horizontalAdvance(label.text()) + 4;
+  const QRect area(cell.Left + 2, cell.Top, std::min(cell.Right - cell.Left - 4, textWidth),
                    cell.Bottom - cell.Top - grid.HorzLineWidth());
   const auto [cellTop, cellBottom] = inkRows(grid.viewport()->grab(area).toImage());
   if (labelBottom - labelTop == cellBottom - cellTop && labelTop >= 0)

@@ -27,9 +27,9 @@ std::string screenDiffersFromFullPaint(QWidget &widget);
 // Empty when two pictures are equal; else how they differ, as above.
 std::string pictureDifference(const QImage &shown, const QImage &expected);
 
-// Empty when a shown grid's cell (data column and row) shows its text as
-// high as a plain label in the grid's font does: no dot, ring or cedilla cut
-// off; else the two heights of ink.
+// Empty when a shown grid's cell (data column and row, 0 for the heading)
+// shows its text as high as a plain label in the grid's font does: no dot,
+// ring or cedilla cut off; else the two heights of ink.
 std::string cellTextCut(TdgBaseGrid &grid, int dataCol, int dataRow);
 
 } // namespace marrowen

@@ -836,6 +836,8 @@ int TdgBaseGrid::FontRowHeight(const TFont &font) {
 void TdgBaseGrid::FitRowsToFont() {
   if (const int needed = FontRowHeight(FFont); DefaultRowHeight() < needed)
     SetDefaultRowHeight(needed);
+  if (const int needed = FontRowHeight(FHeadingFont); HeadingHeight() < needed)
+    SetHeadingHeight(needed);
 }
 
 int TdgBaseGrid::GridTextHeight() {

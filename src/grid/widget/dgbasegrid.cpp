@@ -43,7 +43,11 @@ TdgBaseGrid::TdgBaseGrid(QWidget *parent) : DataGridLook(parent) {
   SetColCount(5);
   SetRowCount(5);
   FHeadingFont.Assign(FFont);
-  FHeadingFont.OnChange = [this] { InvalidateDisplayRow(0); };
+  FHeadingFont.OnChange = [this] {
+    if (FRowStore && !FDestroying && FScaling == 0)
+      FitRowsToFont();
+    InvalidateDisplayRow(0);
+  };
   FFont.OnChange = [this] {
     if (!FTakingParentFont)
       FParentFont = false;

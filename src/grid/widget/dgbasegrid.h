@@ -633,8 +633,8 @@ public:
   // Text measuring for automatic sizes.
   int GridTextHeight();
   // A row as high as the letters of `font` need (those beyond ASCII too),
-  // with the grid line below them: no row of the default height is lower
-  // than the grid's font needs.
+  // with the grid line below them: no row of the default height and no
+  // heading is lower than its font needs.
   int FontRowHeight(const TFont &font);
   void FitRowsToFont();
   TPoint CellTextExtent(int dataCol, int dataRow);

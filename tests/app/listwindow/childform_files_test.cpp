@@ -245,6 +245,7 @@ TEST_F(FilesGrid, RowsShowLettersBeyondAsciiWhole) {
     form->setFont(font);
     status.setFont(font);
     form->clearAllFiles();
+    grid().GetCol(Variant(2))->SetHeading(std::string("\xC3\x9C") + "berordner");
     form->testThenAdd(name);
     form->testThenAdd("/data/b");
     status.addStatusLine(name);
@@ -252,6 +253,7 @@ TEST_F(FilesGrid, RowsShowLettersBeyondAsciiWhole) {
     auto &pages = *status.findChild<QTabWidget *>("Pages");
     QApplication::processEvents();
     EXPECT_EQ(cellTextCut(grid(), 1, 1), "") << size << " points, files";
+    EXPECT_EQ(cellTextCut(grid(), 2, 0), "") << size << " points, a heading";
     pages.setCurrentIndex(1);
     EXPECT_EQ(cellTextCut(status.resText(), 3, status.resText().Rows()), "") << size;
     pages.setCurrentWidget(status.findChild<QWidget *>("errorsTab"));
