@@ -377,9 +377,12 @@ void TWizardForm::prevButtonClick() {
 
 void TWizardForm::PageControl1Change() {
   const int page = pages_->currentIndex();
-  // The list's output may have changed since the wizard opened.
-  if (page == FileInputOutput)
+  // The list's output may have changed since the wizard opened, in its
+  // dialog too.
+  if (page == FileInputOutput) {
+    target_.storeEditor();
     fileSentence_->setText(fileOutputSentence(target_.outputNode()));
+  }
   add_->setVisible(page == Filters);
   back_->setEnabled(page > 0);
   next_->setEnabled(page < pages_->count() - 1);

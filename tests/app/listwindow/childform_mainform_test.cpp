@@ -29,6 +29,7 @@
 #include "scriptfilter/scriptmakers.h"
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCompleter>
@@ -530,10 +531,11 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
         shown = form;
     ASSERT_TRUE(shown);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    // Its sentence says where the list writes.
-    child->OutputFilter()->outputToFile = TOutputObject::files;
-    child->OutputFilter()->changeBaseDir = true;
-    child->OutputFilter()->newBaseDir = dir.file("out");
+    // Its sentence says where the list writes, as the output's dialog has it.
+    child->blankPanel->findChild<QRadioButton *>("outputToFileRadio")->click();
+    child->blankPanel->findChild<QCheckBox *>("changeBaseDir")->click();
+    child->blankPanel->findChild<TDirectoryEdit *>("newBaseDir")
+        ->setText(QString::fromStdString(dir.file("out")));
     shown->nextButtonClick();
     shown->nextButtonClick();
     ASSERT_EQ(shown->pages()->currentIndex(), TWizardForm::FileInputOutput);
