@@ -11,11 +11,14 @@
 #include "app/main/taskmenu.h"
 #include "app/nodedialogs/nodedialogs.h"
 #include "app/programparts.h"
+#include "classlib/paths.h"
 #include "classlib/safefile.h"
+#include "classlib/temporaries.h"
 #include "components/dialogrunner.h"
 #include "dbfilter/databasemaker.h"
 #include "engine/log.h"
 #include "engine/userinterface.h"
+#include "qtext/qtext.h"
 #include "scriptfilter/scriptmakers.h"
 
 #include <QApplication>
@@ -92,7 +95,12 @@ int runWindows(int argc, char **argv, ClipboardLeft &left) {
   // The parameters as bytes, after Qt took its own options out.
   marrowen::installCommandLine(std::vector<std::string>(argv + 1, argv + argc));
 
-  QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(QApplication::arguments());
+  // Shown as names: Qt's own list would spell a byte that no UTF-8 holds as
+  // U+FFFD, the same for every such byte.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i)
+    arguments << marrowen::fileNameToQString(argv[i]);
+  QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(arguments);
   mainForm->setAttribute(Qt::WA_DeleteOnClose);
   // With no screen nobody sees the windows: they paint nothing (their
   // children inherit this), and the status windows of jobs stay hidden.
@@ -137,6 +145,11 @@ int main(int argc, char **argv) {
   // SIGTERM while the program starts (writing a new language file) must not
   // leave its temporary files behind.
   marrowen::catchQuitSignals();
+  // What a copy killed without warning left in flight goes before this one
+  // makes files of its own, which go on record in their turn.
+  const std::string journals = marrowen::writableDataFolder() + "temporaries";
+  marrowen::removeTemporariesOfEndedRuns(journals);
+  marrowen::recordTemporariesIn(journals);
   // Many macro clients, jobs and files side by side.
   marrowen::raiseDescriptorLimit();
   runOffscreenWithoutDisplay(argc, argv);

@@ -642,9 +642,10 @@ bool failuresGoToCaller() {
 bool callerAwaitsAnswer() { return callerReportsDepth > 0; }
 
 void TmainForm::logError(const std::string &message) {
-  showMessageBox(this, QMessageBox::Critical, toQString(program::displayName), toQString(message));
+  showMessageBox(this, QMessageBox::Critical, toQString(program::displayName),
+                 messageToQString(message));
   if (!interactive_) {
-    statusBarError(toQString(message));
+    statusBarError(messageToQString(message));
     writeDefaultLog(TLogLevel::Error, message);
   }
 }

@@ -500,7 +500,8 @@ struct PainterTextMetrics::Impl {
   QFontMetrics metrics;
 };
 
-PainterTextMetrics::PainterTextMetrics(const QFont &font) : impl_(std::make_unique<Impl>(font)) {
+PainterTextMetrics::PainterTextMetrics(const QFont &font, bool fileNames)
+    : impl_(std::make_unique<Impl>(font)), fileNames_(fileNames) {
   height_ = impl_->metrics.height();
   average_ = impl_->metrics.averageCharWidth();
   ascent_ = impl_->metrics.ascent();
@@ -511,7 +512,11 @@ PainterTextMetrics::~PainterTextMetrics() = default;
 int PainterTextMetrics::Width(std::string_view text) const {
   if (text.empty())
     return 0;
-  return impl_->metrics.horizontalAdvance(bytesToQString(text));
+  return impl_->metrics.horizontalAdvance(shown(text));
+}
+
+QString PainterTextMetrics::shown(std::string_view text) const {
+  return fileNames_ ? fileNameToQString(text) : bytesToQString(text);
 }
 
 void PainterTextCanvas::FillRect(const TRect &rect) {
@@ -530,7 +535,7 @@ void PainterTextCanvas::TextOut(int x, int y, const TRect &clip, std::string_vie
     font.setUnderline(true);
     painter_.setFont(font);
   }
-  painter_.drawText(x, y + metrics_.Ascent(), bytesToQString(text));
+  painter_.drawText(x, y + metrics_.Ascent(), metrics_.shown(text));
   painter_.restore();
 }
 

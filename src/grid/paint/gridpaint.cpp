@@ -236,9 +236,20 @@ void TdgBaseGrid::DrawLines(QPainter &p, int col, int row, const TRect &full) {
 const PainterTextMetrics &TdgBaseGrid::MetricsFor(const QFont &font) {
   if (!FMetrics || !FMetricsFont || !(*FMetricsFont == font)) {
     FMetricsFont = std::make_unique<QFont>(font);
-    FMetrics = std::make_unique<PainterTextMetrics>(font);
+    FMetrics = std::make_unique<PainterTextMetrics>(font, FShowsFileNames);
   }
   return *FMetrics;
+}
+
+void TdgBaseGrid::SetShowsFileNames(bool value) {
+  if (value == FShowsFileNames)
+    return;
+  FShowsFileNames = value;
+  FMetrics.reset();
+  FMetricsFont.reset();
+  if (FEditControl)
+    FEditControl->Control().SetShowsFileNames(value);
+  viewport()->update();
 }
 
 TdgVertAlignment TdgBaseGrid::EffectiveVertAlignment(int dataCol, int dataRow) {

@@ -159,6 +159,12 @@ public:
   void MoveRows(int fromDisplay, int toDisplay);
   void MoveCols(int fromDisplay, int toDisplay);
 
+  // Cells that hold file names (or messages naming files) are drawn as names
+  // show, a byte that no UTF-8 holds apart from every letter; others as
+  // engine text.
+  void SetShowsFileNames(bool value);
+  bool ShowsFileNames() const { return FShowsFileNames; }
+
   // Cell values.
   bool StoreData() const { return FStorage != nullptr; }
   void SetStoreData(bool value);

@@ -955,7 +955,8 @@ TEST_F(ChildForm, MapsFromTheFolderAndFromTheList) {
   for (QAction *action : maps->actions())
     if (action->data().toString().startsWith(QString::fromStdString(dir.path())))
       captions << action->text();
-  EXPECT_EQ(captions, QStringList({"X", "stra\u00dfe", "x&&y", "\u00e9x"}));
+  // A byte that no UTF-8 holds shows apart from any letter.
+  EXPECT_EQ(captions, QStringList({"X", "stra\u00dfe", "x&&y", QChar(0xDCE9) + QString("x")}));
   maps->actions().back()->trigger();
   auto *picked = static_cast<TUserObject *>(form->selectedNode());
   EXPECT_EQ(picked->mapFileName, dir.file("maps/\xE9x.MAP"));
