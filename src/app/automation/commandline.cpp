@@ -151,7 +151,7 @@ void TCommandLine::processCommandLine(const std::vector<std::string> &parameters
 
 void TCommandLine::processCommandFile(const std::string &parameter) {
   TStringList lines;
-  lines.SetText(readRegularFile(copy(parameter, 4), listFileLimit));
+  lines.SetText(readSettingsFile(copy(parameter, 4), listFileLimit));
   int first = 0;
   // A command file as the list exports it begins with the program's name and
   // a note on how to use it.
