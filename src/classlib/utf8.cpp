@@ -273,7 +273,8 @@ bool sameCharacter(const Character &a, const Character &b, const CodePage &codeP
   return x == y || (ignoreCase && simpleFold(x) == simpleFold(y));
 }
 
-std::bitset<256> firstBytesOf(std::string_view text, const CodePage &codePage, bool ignoreCase) {
+std::bitset<256> firstBytesOf(std::string_view text, const CodePage &codePage, bool ignoreCase,
+                              bool sequencesOnly) {
   std::bitset<256> bytes;
   auto addByte = [&](unsigned char c) {
     bytes.set(c);
@@ -283,7 +284,7 @@ std::bitset<256> firstBytesOf(std::string_view text, const CodePage &codePage, b
           bytes.set(static_cast<std::size_t>(b));
   };
   const Character first = characterAt(text);
-  if (!first.sequence)
+  if (!first.sequence && !(sequencesOnly && first.codePoint >= 0x80))
     addByte(static_cast<unsigned char>(first.codePoint));
   std::u32string variants;
   const char32_t character = codePointOf(first, codePage);
@@ -300,7 +301,8 @@ std::bitset<256> firstBytesOf(std::string_view text, const CodePage &codePage, b
     std::string encoded;
     append(encoded, v);
     bytes.set(static_cast<unsigned char>(encoded[0]));
-    if (v < 0x10000 && codePage.fromUnicode(static_cast<char16_t>(v), byte) && byte >= 0x80)
+    if (!sequencesOnly && v < 0x10000 && codePage.fromUnicode(static_cast<char16_t>(v), byte) &&
+        byte >= 0x80)
       addByte(byte);
   }
   return bytes;

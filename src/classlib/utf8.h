@@ -287,8 +287,10 @@ bool hasOtherForm(const Character &c, const CodePage &codePage);
 bool sameCharacter(const Character &a, const Character &b, const CodePage &codePage,
                    bool ignoreCase);
 // Every byte that a character the same as `text`'s first (as sameCharacter
-// has it) can begin with, in either form.
-std::bitset<256> firstBytesOf(std::string_view text, const CodePage &codePage, bool ignoreCase);
+// has it) can begin with, in either form; with `sequencesOnly`, only in its
+// UTF-8 form (ASCII included).
+std::bitset<256> firstBytesOf(std::string_view text, const CodePage &codePage, bool ignoreCase,
+                              bool sequencesOnly = false);
 
 // Whether a character counts as a letter or digit (Python's isalpha or
 // isdigit) for a valid sequence, or by the code page's table for a byte.

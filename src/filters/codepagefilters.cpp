@@ -2,6 +2,10 @@
 
 #include "engine/escapes.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
 namespace marrowen {
 
 namespace {
@@ -166,6 +170,20 @@ constexpr std::size_t longestHeldLine = 1 << 20;
 
 bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
 
+// The first byte of 128 or more at or after `from`, eight bytes a step.
+std::size_t firstHighByte(std::string_view text, std::size_t from) {
+  std::size_t i = from;
+  for (; text.size() - i >= 8; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    if (word & 0x8080808080808080u)
+      break;
+  }
+  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80)
+    ++i;
+  return i;
+}
+
 std::size_t nextLineEnd(std::string_view text, std::size_t from) {
   const std::size_t end = text.find_first_of("\r\n", from);
   return end == std::string_view::npos ? text.size() : end;
@@ -253,28 +271,34 @@ void TTranslateDrawing::decideHeld(std::string &out, bool ended) {
 }
 
 bool TTranslateDrawing::processChunk(std::string &chunk) {
+  const std::string_view text(chunk);
+  // ASCII reads the same in either kind of text: lines of it pass at once.
+  if (line_ == Line::Ascii && firstHighByte(text, 0) == text.size()) {
+    if (!chunk.empty())
+      beforeHeld_ = static_cast<unsigned char>(chunk.back());
+    translateInPlace(chunk, table_);
+    return chunk.empty() || sendToNext(chunk);
+  }
   std::string out;
   out.reserve(chunk.size());
-  const std::string_view text(chunk);
   std::size_t i = 0;
   while (i < text.size()) {
-    const std::size_t end = nextLineEnd(text, i);
-    switch (line_) {
-    case Line::Ascii: {
-      // ASCII reads the same in either kind of text.
-      std::size_t high = i;
-      while (high < end && static_cast<unsigned char>(text[high]) < 0x80)
-        ++high;
+    if (line_ == Line::Ascii) {
+      const std::size_t high = firstHighByte(text, i);
       const std::size_t from = out.size();
       out.append(text, i, high - i);
       translateInPlace(out.data() + from, high - i, table_);
       if (high > i)
         beforeHeld_ = static_cast<unsigned char>(text[high - 1]);
       i = high;
-      if (high < end)
+      if (i < text.size())
         line_ = Line::Undecided;
-      break;
+      continue;
     }
+    const std::size_t end = nextLineEnd(text, i);
+    switch (line_) {
+    case Line::Ascii:
+      break;
     case Line::CodePage: {
       const std::size_t from = out.size();
       out.append(text, i, end - i);
@@ -304,9 +328,9 @@ bool TTranslateDrawing::processChunk(std::string &chunk) {
         appendUtf8(held_, out, true);
         held_.clear();
       }
+      beforeHeld_ = static_cast<unsigned char>(text[i]);
       out += text[i++];
       line_ = Line::Ascii;
-      beforeHeld_ = 0;
     }
   }
   chunk.swap(out);

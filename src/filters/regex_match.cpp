@@ -823,6 +823,13 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
       pos = m.findInSet(p.firstScan[mode], pos, last);
       if (pos == notFound)
         return false;
+      // A byte of the code page that would begin the match is a UTF-8
+      // character's byte here.
+      if (p.loneFirst[mode].test(static_cast<unsigned char>(subjectBase_[pos])) &&
+          (m.text().sequenceAt(pos) != 0 || m.text().inside(pos))) {
+        ++pos;
+        continue;
+      }
     }
     if (m.MatchAt(pos))
       return true;

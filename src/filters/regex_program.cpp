@@ -6,6 +6,10 @@
 #include <cstring>
 #include <optional>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace marrowen {
 
 namespace {
@@ -103,6 +107,13 @@ public:
       p_.firstSetUseful[mode] = restricted && set.count() < 256;
       p_.firstScan[mode].build(set);
       p_.startsInside[mode] = canStartInside(mode);
+      ByteSet asSequences;
+      p_.loneFirst[mode] = ByteSet{};
+      if (restricted && firstSet(mode, asSequences, true))
+        for (int b = 0x80; b < 256; ++b)
+          if (set.test(static_cast<unsigned char>(b)) &&
+              !asSequences.test(static_cast<unsigned char>(b)))
+            p_.loneFirst[mode].set(static_cast<unsigned char>(b));
     }
     findLiterals();
     p_.requiredSearch = literalSearch(p_.required.bytes);
@@ -138,8 +149,9 @@ private:
     return p_.next(branch);
   }
 
-  // Every byte a match of a simple node can begin with, in one case mode.
-  std::optional<ByteSet> simpleSet(std::size_t node, int mode) const {
+  // Every byte a match of a simple node can begin with, in one case mode;
+  // with `asSequences`, where the text holds a UTF-8 character (or ASCII).
+  std::optional<ByteSet> simpleSet(std::size_t node, int mode, bool asSequences = false) const {
     if (!valid(node))
       return std::nullopt;
     std::uint8_t op = p_.op(node);
@@ -162,12 +174,15 @@ private:
         for (int b = 0; b < 256; ++b)
           if (p_.upper[b] == p_.upper[c])
             set.set(static_cast<unsigned char>(b));
+      if (asSequences && bothForms)
+        set = ByteSet{};
       if (bothForms || (mode == 1 && !(info.literal & RegexNodeInfo::firstFoldsByByte))) {
         // The bytes the first character's forms (and ignoring case, its
         // case partners': an ASCII letter may have a longer one) begin with.
         const std::string_view operand(reinterpret_cast<const char *>(&p_.bytes[p_.operand(node)]),
                                        info.operandLength);
-        const std::bitset<256> first = utf8::firstBytesOf(operand, *p_.codePage, mode == 1);
+        const std::bitset<256> first =
+            utf8::firstBytesOf(operand, *p_.codePage, mode == 1, asSequences && bothForms);
         for (int b = 0; b < 256; ++b)
           if (first.test(static_cast<std::size_t>(b)))
             set.set(static_cast<unsigned char>(b));
@@ -175,8 +190,23 @@ private:
       return set;
     }
     case ANYOF:
-    case ANYBUT:
-      return p_.sets[p_.nodes[node].setIndex].bytes[mode];
+    case ANYBUT: {
+      const RegexSet &s = p_.sets[p_.nodes[node].setIndex];
+      if (!asSequences || s.negated)
+        return s.bytes[mode];
+      // A byte of 128 or more begins a character of the set's ranges or
+      // classes there, or is an escape's.
+      set = s.bytes[mode];
+      for (int b = 0x80; b < 256; ++b)
+        if (s.lone[mode].test(static_cast<unsigned char>(b)) &&
+            !s.escapes[mode].test(static_cast<unsigned char>(b)))
+          set.reset(static_cast<unsigned char>(b));
+      addLeadBytes(s.characters[mode], set);
+      if (s.classes != 0)
+        for (int b = 0xC2; b <= 0xF4; ++b)
+          set.set(static_cast<unsigned char>(b));
+      return set;
+    }
     default:
       if (op >= ANYDIGIT && op <= NOTSPACE)
         return p_.classStarts[op - ANYDIGIT];
@@ -263,7 +293,7 @@ private:
   // Every byte a match can begin with; false when a match can begin with
   // anything (or be empty). A match always starts before the subject's
   // end, so a node that needs the end needs a NUL there.
-  bool firstSet(int mode, ByteSet &set) const {
+  bool firstSet(int mode, ByteSet &set, bool asSequences = false) const {
     return walkFromStart([&](std::size_t node, auto &&goOn) {
       std::uint8_t op = p_.op(node);
       if (op == EOL || (op == EXACTLY && p_.nodes[node].operandLength == 0)) {
@@ -271,7 +301,7 @@ private:
       } else if (op == BOL || op == NOTHING || isGroupOp(op)) {
         goOn(p_.next(node));
       } else if (op == STAR || op == PLUS) {
-        auto operandSet = simpleSet(p_.operand(node), mode);
+        auto operandSet = simpleSet(p_.operand(node), mode, asSequences);
         if (!operandSet)
           return false;
         set |= *operandSet;
@@ -279,7 +309,7 @@ private:
           goOn(p_.next(node));
       } else if (op == BRANCH) {
         goOnInEachAlternative(node, goOn);
-      } else if (auto s = simpleSet(node, mode)) {
+      } else if (auto s = simpleSet(node, mode, asSequences)) {
         set |= *s;
       } else {
         return false; // END, BACK or anything unforeseen
@@ -680,6 +710,14 @@ void ByteScan::build(const ByteSet &set) {
     }
   }
   only = count == 1 ? first : -1;
+  fewCount = 0;
+  if (count > 1 && count <= static_cast<int>(few.size()))
+    for (int b = 0; b < 256; ++b)
+      if (table[b]) {
+        fewBlocks[static_cast<std::size_t>(fewCount)].fill(static_cast<unsigned char>(b));
+        few[static_cast<std::size_t>(fewCount++)] = static_cast<unsigned char>(b);
+      }
+  highOnly = count > 1 && first >= 0x80;
   low = high = -1;
   if (count > 1 && first > 0 && last < 127 && last - first + 1 == count) {
     low = first - 1;
@@ -693,6 +731,52 @@ const unsigned char *ByteScan::find(const unsigned char *from, const unsigned ch
     return hit ? static_cast<const unsigned char *>(hit) : to;
   }
   const unsigned char *q = from;
+  if (fewCount > 0) {
+#if defined(__SSE2__)
+    const auto *members = reinterpret_cast<const __m128i *>(fewBlocks.data());
+    while (to - q >= 16) {
+      // Bytes of 128 or more only: ASCII passes 64 bytes a step.
+      for (; highOnly && to - q >= 64; q += 64) {
+        const auto *block = reinterpret_cast<const __m128i *>(q);
+        const __m128i any =
+            _mm_or_si128(_mm_or_si128(_mm_loadu_si128(block), _mm_loadu_si128(block + 1)),
+                         _mm_or_si128(_mm_loadu_si128(block + 2), _mm_loadu_si128(block + 3)));
+        if (_mm_movemask_epi8(any) != 0)
+          break;
+      }
+      const unsigned char *stop = highOnly && to - q > 64 ? q + 64 : to;
+      for (; stop - q >= 16; q += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q));
+        __m128i hit = _mm_cmpeq_epi8(block, _mm_load_si128(members));
+        for (int i = 1; i < fewCount; ++i)
+          hit = _mm_or_si128(hit, _mm_cmpeq_epi8(block, _mm_load_si128(members + i)));
+        if (const int mask = _mm_movemask_epi8(hit))
+          return q + __builtin_ctz(static_cast<unsigned>(mask));
+      }
+    }
+#endif
+    for (; q < to; ++q)
+      if (table[*q])
+        return q;
+    return to;
+  }
+  if (highOnly) {
+    constexpr std::uint64_t highBits = 0x8080808080808080u;
+    for (;;) {
+      for (; to - q >= 32; q += 32) {
+        std::uint64_t w[4];
+        std::memcpy(w, q, 32);
+        if ((w[0] | w[1] | w[2] | w[3]) & highBits)
+          break;
+      }
+      const unsigned char *end = to - q >= 32 ? q + 32 : to;
+      for (; q < end; ++q)
+        if (table[*q])
+          return q;
+      if (q == to)
+        return to;
+    }
+  }
   if (low >= 0) {
     // Whether a word holds a byte b with low < b < high, b < 128.
     constexpr std::uint64_t ones = ~std::uint64_t(0) / 255;

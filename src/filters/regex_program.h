@@ -94,6 +94,15 @@ struct ByteScan {
   // bytes at a time.
   int low = -1;
   int high = -1;
+  // A set of a few bytes (a letter's forms and case partners) is looked for
+  // sixteen bytes at a time, as memchr looks for one.
+  std::array<unsigned char, 8> few{};
+  int fewCount = 0;
+  // Each of `few` sixteen times over, ready to compare with a block of text.
+  alignas(16) std::array<std::array<unsigned char, 16>, 8> fewBlocks{};
+  // A larger set of bytes of 128 or more only passes over ASCII 32 bytes at
+  // a time.
+  bool highOnly = false;
   std::array<std::uint8_t, 256> table{};
 
   void build(const ByteSet &set);
@@ -231,6 +240,11 @@ struct RegexProgram {
   // on them. Index 0 case-sensitive, 1 ignoring case.
   bool shortcutsValid = false;
   bool firstSetUseful[2] = {false, false};
+  // Bytes of the first set that begin a match only as a byte of the code
+  // page standing alone: where the text holds a UTF-8 character there (as
+  // UTF-8 text often holds such a byte, "ä"'s E4 leading a CJK character's
+  // sequence), no match begins.
+  ByteSet loneFirst[2];
   // Whether a match can begin inside a character of the text (through a byte
   // given by an escape, or empty): a search must then try those places too.
   bool startsInside[2] = {true, true};
