@@ -140,6 +140,11 @@ namespace {
 // The decoder; with `escaped`, it marks each byte of `result` that an escape
 // gave.
 void decodeMarking(std::string_view text, std::string &result, std::vector<bool> *escaped) {
+  if (overlaps(text, result)) {
+    std::string copy(text);
+    decodeMarking(copy, result, escaped);
+    return;
+  }
   enum class State { Plain, Escape, Decimal, Hex, Control };
   result.clear();
   result.reserve(text.size());
@@ -264,20 +269,10 @@ void decodeMarking(std::string_view text, std::string &result, std::vector<bool>
 } // namespace
 
 void decodeEscapes(std::string_view text, std::string &result) {
-  if (overlaps(text, result)) {
-    std::string copy(text);
-    decodeEscapes(copy, result);
-    return;
-  }
   decodeMarking(text, result, nullptr);
 }
 
 void decodeEscapes(std::string_view text, std::string &result, std::vector<bool> &escaped) {
-  if (overlaps(text, result)) {
-    std::string copy(text);
-    decodeEscapes(copy, result, escaped);
-    return;
-  }
   decodeMarking(text, result, &escaped);
 }
 
