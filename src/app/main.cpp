@@ -11,7 +11,9 @@
 #include "app/main/taskmenu.h"
 #include "app/nodedialogs/nodedialogs.h"
 #include "app/programparts.h"
+#include "classlib/paths.h"
 #include "classlib/safefile.h"
+#include "classlib/temporaries.h"
 #include "components/dialogrunner.h"
 #include "dbfilter/databasemaker.h"
 #include "engine/log.h"
@@ -137,6 +139,11 @@ int main(int argc, char **argv) {
   // SIGTERM while the program starts (writing a new language file) must not
   // leave its temporary files behind.
   marrowen::catchQuitSignals();
+  // What a copy killed without warning left in flight goes before this one
+  // makes files of its own, which go on record in their turn.
+  const std::string journals = marrowen::writableDataFolder() + "temporaries";
+  marrowen::removeTemporariesOfEndedRuns(journals);
+  marrowen::recordTemporariesIn(journals);
   // Many macro clients, jobs and files side by side.
   marrowen::raiseDescriptorLimit();
   runOffscreenWithoutDisplay(argc, argv);

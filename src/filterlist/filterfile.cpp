@@ -204,7 +204,9 @@ void writeFileBytesSafely(const std::string &fileName, std::string_view bytes) {
   if (!written.created)
     throw EFCreateError(fileName, std::error_code(written.error, std::system_category()).message());
   if (!written)
-    throw EWriteError(Format("Stream write error: %s", {fileName}));
+    throw EWriteError(
+        Format("Stream write error: %s: %s",
+               {fileName, std::error_code(written.error, std::system_category()).message()}));
 }
 
 } // namespace marrowen

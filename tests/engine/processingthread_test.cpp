@@ -117,6 +117,24 @@ TEST(ProcessingThread, TwoFilesFinishWithTheSummary) {
   EXPECT_TRUE(host.shownExceptions().empty());
 }
 
+// A chunk goes one call deeper at each filter: a chain of very many filters
+// (a command file of as many lines) runs on a thread with room for them all.
+TEST(ProcessingThread, AChainOfVeryManyFiltersRuns) {
+  TempFolder dir;
+  writeFile(dir.file("a.txt"), "alpha");
+  auto head = std::make_unique<AsciiUpper>();
+  TFilter *tail = head.get();
+  for (int i = 1; i < 300'000; ++i) {
+    tail->setNext(std::make_unique<AsciiUpper>());
+    tail = tail->next();
+  }
+  RecordingJobHost host;
+  auto chain = fileChain(dir.file("a.txt"), std::move(head), inPlace());
+  ProcessingThread::Create(host, *chain, named("Many"))->waitFor();
+  EXPECT_EQ(readFile(dir.file("a.txt")), "ALPHA");
+  EXPECT_TRUE(host.shownExceptions().empty());
+}
+
 TEST(ProcessingThread, AbortInALargeFileLeavesTheTargetAsItWas) {
   TempFolder dir;
   std::string original(1 << 20, 'x');

@@ -14,6 +14,7 @@
 #include "classlib/stringlist.h"
 #include "engine/escapes.h"
 #include "engine/inputs.h"
+#include "engine/log.h"
 #include "engine/messages.h"
 #include "engine/userinterface.h"
 #include "engine/utilities.h"
@@ -150,8 +151,14 @@ void TCommandLine::processCommandLine(const std::vector<std::string> &parameters
 }
 
 void TCommandLine::processCommandFile(const std::string &parameter) {
+  const std::string fileName = copy(parameter, 4);
   TStringList lines;
-  lines.SetText(readSettingsFile(copy(parameter, 4), listFileLimit));
+  try {
+    lines.SetText(readSettingsFile(fileName, listFileLimit));
+  } catch (const std::bad_alloc &) {
+    throw Exception(
+        Format("Out of memory while reading the command file [%s]", {loggedName(fileName)}));
+  }
   int first = 0;
   // A command file as the list exports it begins with the program's name and
   // a note on how to use it.
@@ -166,8 +173,13 @@ void TCommandLine::processCommandFile(const std::string &parameter) {
       ++first;
   }
   for (int i = first; i < lines.Count(); ++i) {
-    if (!lines.Strings(i).empty())
-      processParameter(lines.Strings(i));
+    try {
+      if (!lines.Strings(i).empty())
+        processParameter(lines.Strings(i));
+    } catch (const std::bad_alloc &) {
+      throw Exception(Format("Out of memory at line %d of the command file [%s]",
+                             {i + 1, loggedName(fileName)}));
+    }
     processMessages();
     // A quit, or a close of the window, that came with those events ends the
     // reading before another line reaches the window.

@@ -26,6 +26,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
 #include <sys/stat.h>
@@ -535,6 +536,30 @@ TEST_F(Program, ServesItsWindowsOnTheSessionBus) {
   second.start(QStringLiteral(MARROWEN_BINARY), {"/Q"});
   EXPECT_TRUE(second.waitForFinished(60000));
   EXPECT_EQ(value(v, "processString", {"q"}).toString(), "Q");
+}
+
+// SIGTERM to a copy with no display whose list was changed over the bus:
+// nothing is written over the user's file (the headless answer to "Save it
+// first?" is no answer here), and the log names the list whose changes went.
+TEST_F(Program, ASignalNeverSavesOverTheUsersList) {
+  const std::string mine = dir.file("mine.fll");
+  const QString w = value("/Application", "newWindow").value<QDBusObjectPath>().path();
+  value(w, "addSimpleFilter", {5});
+  value(w, "saveFilter", {QString::fromStdString(mine)});
+  const std::string saved = testing::readFile(mine);
+  value(w, "addSimpleFilter", {6});
+  program.terminate();
+  ASSERT_TRUE(program.waitForFinished(30000));
+  EXPECT_EQ(testing::readFile(mine), saved);
+  const std::string unsaved = "Filter 'mine' has changed and was not saved: a signal ended the "
+                              "program (its file [" +
+                              mine + "] is as it was)";
+  const std::string errors = program.readAllStandardError().toStdString();
+  EXPECT_NE(errors.find(unsaved), std::string::npos) << errors;
+  EXPECT_NE(testing::readFile(
+                (std::filesystem::path(MARROWEN_BINARY).parent_path() / "marrowen.log").string())
+                .find(unsaved),
+            std::string::npos);
 }
 
 // One hostile call for each way a caller could be told a failure was a

@@ -15,6 +15,7 @@
 #include "filterlist/scriptnodes.h"
 #include "filterlist/searchnodes.h"
 #include "filterlist/utilitynodes.h"
+#include "programrun.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -28,13 +29,6 @@
 
 namespace marrowen::testing {
 namespace {
-
-// A process that has already ended has no id (0), and a signal to 0 would
-// stop this test's own process group.
-void terminateProgram(const QProcess &process) {
-  if (const auto pid = static_cast<pid_t>(process.processId()); pid > 0)
-    ::kill(pid, SIGTERM);
-}
 
 class CommandLineTest : public AppTest {
 protected:
@@ -410,48 +404,6 @@ TEST(ListDocument, PlacesNodesAndFilesAsTheWindowDoes) {
   EXPECT_EQ(list.files[2].subfolders, "All");
   EXPECT_EQ(list.files[2].action, "Subtract");
 }
-
-// The program itself, started as a user would start it with no screen.
-class ProgramRun : public ::testing::Test {
-protected:
-  struct Result {
-    int status = -1;
-    std::string errors;
-  };
-  // As cron or ssh starts it: no display, and nothing said about one.
-  // `faults` names the files on which the system fails (the fault shim's
-  // variables, "MARROWEN_FAIL_READ=in.txt").
-  void prepare(QProcess &process, const QStringList &faults = {}) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (!faults.isEmpty()) {
-      environment.insert("LD_PRELOAD", MARROWEN_FAULT_SHIM);
-      // Loaded ahead of the sanitizer's own library, which then must not mind.
-      environment.insert("ASAN_OPTIONS",
-                         environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
-      for (const QString &fault : faults)
-        environment.insert(fault.section('=', 0, 0), fault.section('=', 1));
-    }
-    prepareProgram(process, dir.path(), environment);
-  }
-  void launch(QProcess &process, const QStringList &arguments, const QStringList &faults = {}) {
-    prepare(process, faults);
-    process.start(QStringLiteral(MARROWEN_BINARY), arguments);
-  }
-  Result start(const QStringList &arguments, const QStringList &faults = {}) {
-    QProcess process;
-    launch(process, arguments, faults);
-    if (!process.waitForFinished(60000)) {
-      process.kill();
-      process.waitForFinished();
-      ADD_FAILURE() << "the program did not end";
-      return {};
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardError().toStdString()};
-  }
-  QString file(const char *name) { return QString::fromStdString(dir.file(name)); }
-  TempFolder dir;
-};
 
 TEST_F(ProgramRun, ExitStatusTellsHowTheJobsWent) {
   const std::string example = MARROWEN_SOURCE_DIR "/examples/";
