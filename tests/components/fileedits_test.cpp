@@ -1,5 +1,6 @@
 #include "components/browsedir.h"
 #include "components/dialogrunner.h"
+#include "components/filedialog.h"
 #include "components/fileedits.h"
 #include "qt_printing.h"
 #include "qtext/qtext.h"
@@ -8,9 +9,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -123,21 +122,14 @@ TEST(FilenameEdit, TheDialogStartsInTheTextsFolderAndItsChoiceBecomesTheText) {
   Answering dialogs;
   bool listed = false;
   dialogs.answer = [&](QDialog &dialog) {
-    auto &files = static_cast<QFileDialog &>(dialog);
-    EXPECT_EQ(files.directory().absolutePath(), QDir(dir.path()).absolutePath());
+    auto &files = static_cast<FileDialog &>(dialog);
+    EXPECT_EQ(files.directory(), QDir(dir.path()).absolutePath());
     EXPECT_EQ(files.windowTitle(), "Browse");
     EXPECT_EQ(files.defaultSuffix(), "txt");
-    EXPECT_EQ(files.acceptMode(), QFileDialog::AcceptSave);
+    EXPECT_EQ(files.acceptMode(), FileDialog::AcceptSave);
     files.selectNameFilter(files.nameFilters().value(1));
     // "All files (*.*)" must list a name without a dot.
-    auto *model = files.findChild<QFileSystemModel *>();
-    const QModelIndex folder = model->index(dir.path());
-    listed = QTest::qWaitFor([&] {
-      for (int row = 0; row < model->rowCount(folder); ++row)
-        if (model->index(row, 0, folder).data().toString() == "README")
-          return true;
-      return false;
-    });
+    listed = files.listedNames().contains("README");
     files.selectFile(chosen);
     return int(QDialog::Accepted);
   };
@@ -176,7 +168,7 @@ TEST(FilenameEdit, WithPathMustExistANameInAMissingFolderIsNotTaken) {
   dialogs.answer = [&](QDialog &dialog) {
     if (qobject_cast<QMessageBox *>(&dialog))
       return ++refusals, int(QMessageBox::Ok);
-    static_cast<QFileDialog &>(dialog).selectFile(missing);
+    static_cast<FileDialog &>(dialog).selectFile(missing);
     dialog.accept(); // as OK does
     return dialog.result();
   };
@@ -196,7 +188,7 @@ TEST(FilenameEdit, APresetFilterIndexSelectsItsFilterWhenTheDialogOpens) {
   Answering dialogs;
   QString selected;
   dialogs.answer = [&](QDialog &dialog) {
-    selected = static_cast<QFileDialog &>(dialog).selectedNameFilter();
+    selected = static_cast<FileDialog &>(dialog).selectedNameFilter();
     return int(QDialog::Rejected);
   };
   for (auto [index, shown] : {std::pair{1, "Text (*.txt)"}, std::pair{3, "All files (*.*)"}}) {
@@ -207,9 +199,14 @@ TEST(FilenameEdit, APresetFilterIndexSelectsItsFilterWhenTheDialogOpens) {
 }
 
 TEST(FilenameEdit, FiltersKeepTheirDescriptionAndListEveryFileForStarDotStar) {
-  EXPECT_EQ(fileDialogNameFilters("All files (*.*)|*.*"), QStringList{"All files (*.*) (*)"});
-  EXPECT_EQ(fileDialogNameFilters("Filters (*.fll)|*.fll|Text|*.txt;*.log|dangling"),
-            (QStringList{"Filters (*.fll) (*.fll)", "Text (*.txt *.log)"}));
+  const std::vector<FileFilter> filters =
+      parseFileFilter("Filters (*.fll)|*.fll|Text|*.txt; *.log|dangling");
+  ASSERT_EQ(filters.size(), 2u);
+  EXPECT_EQ(filters[0].description, "Filters (*.fll)");
+  EXPECT_EQ(filters[1].patterns, (QStringList{"*.txt", "*.log"}));
+  EXPECT_TRUE(matchesFilePatterns("README", {"*.*"}));
+  EXPECT_TRUE(matchesFilePatterns("OLD.LOG", filters[1].patterns));
+  EXPECT_FALSE(matchesFilePatterns("a.fll.bak", filters[0].patterns));
 }
 
 TEST(FileDirEdit, DropsTakeWholeNamesTheFirstOrAllAndAFilesFolder) {
@@ -255,9 +252,8 @@ TEST(DirectoryEdit, BothDialogKindsGiveTheChosenFolder) {
   edit.setEnabled(true);
   Answering dialogs;
   dialogs.answer = [&](QDialog &dialog) {
-    auto &files = dynamic_cast<QFileDialog &>(dialog);
-    EXPECT_EQ(files.directory().absolutePath(), QDir(dir.path()).absolutePath());
-    EXPECT_TRUE(files.testOption(QFileDialog::ReadOnly)); // no sdAllowCreate
+    auto &files = dynamic_cast<FileDialog &>(dialog);
+    EXPECT_EQ(files.directory(), QDir(dir.path()).absolutePath());
     files.selectFile(sub);
     return int(QDialog::Accepted);
   };
@@ -310,8 +306,7 @@ TEST(DirectoryEdit, ANewFolderIsTakenOnlyWhenCreatingIsAllowedAndAgreedTo) {
   dialogs.answer = [&](QDialog &dialog) {
     if (qobject_cast<QMessageBox *>(&dialog))
       return int(reply);
-    auto &folders = static_cast<QFileDialog &>(dialog);
-    EXPECT_FALSE(folders.testOption(QFileDialog::ReadOnly));
+    auto &folders = static_cast<FileDialog &>(dialog);
     folders.selectFile(fresh);
     dialog.accept(); // as OK does, so the question comes up
     return dialog.result();
