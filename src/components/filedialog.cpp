@@ -5,6 +5,7 @@
 #include "components/dialogrunner.h"
 #include "qtext/qtext.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -160,6 +161,9 @@ FileDialog::FileDialog(QWidget *parent, const QString &title, const QString &fil
   connect(nameField_, &QLineEdit::textEdited, this, &FileDialog::nameEdited);
   completer_ = new QCompleter(completions_, this);
   nameField_->setCompleter(completer_);
+  // Watched after the completer, so seen first: Return there takes the name
+  // at once, as it does without the completions showing.
+  completer_->popup()->installEventFilter(this);
 
   connect(upButton_, &QToolButton::clicked, this, &FileDialog::goUp);
   connect(list_, &QListWidget::itemDoubleClicked, this, &FileDialog::itemActivated);
@@ -172,8 +176,11 @@ FileDialog::FileDialog(QWidget *parent, const QString &title, const QString &fil
   connect(acceptButton_, &QPushButton::clicked, this, &FileDialog::accept);
   connect(cancelButton_, &QPushButton::clicked, this, &FileDialog::reject);
   list_->installEventFilter(this);
+  // The combo box passes its keys on to its text without the text's filters.
+  folderField_->installEventFilter(this);
   folderField_->lineEdit()->installEventFilter(this);
 
+  folderField_->setEditText(fileNameToQString(folder_));
   setAcceptMode(AcceptOpen);
   setFilter(filter);
   nameField_->setFocus();
@@ -291,7 +298,9 @@ QStringList FileDialog::selectedFiles() const {
   return files;
 }
 
-QStringList FileDialog::listedNames() const {
+QStringList FileDialog::listedNames() {
+  if (!listed_)
+    fillList();
   QStringList names;
   for (int row = 0; row < list_->count(); ++row)
     names << list_->item(row)->text();
@@ -307,12 +316,33 @@ void FileDialog::goTo(const std::string &folder) {
   reread();
 }
 
+// The folder left is the current entry, so Enter goes back into it.
 void FileDialog::goUp() {
-  if (folder_ != "/")
-    goTo(folder_.substr(0, std::max<std::size_t>(folder_.rfind('/'), 1)));
+  if (folder_ == "/")
+    return;
+  const std::size_t slash = folder_.rfind('/');
+  const std::string left = folder_.substr(slash + 1);
+  goTo(folder_.substr(0, std::max<std::size_t>(slash, 1)));
+  for (int row = 0; row < list_->count(); ++row)
+    if (entryName(*list_->item(row)) == left)
+      list_->setCurrentRow(row);
 }
 
 void FileDialog::reread() {
+  listed_ = false;
+  completedFolder_.clear();
+  if (isVisible())
+    fillList();
+}
+
+void FileDialog::showEvent(QShowEvent *event) {
+  if (!listed_)
+    fillList();
+  QDialog::showEvent(event);
+}
+
+void FileDialog::fillList() {
+  listed_ = true;
   QStringList patterns = typedPatterns_;
   if (patterns.isEmpty() && typeField_->currentIndex() >= 0)
     patterns = filters_.at(std::size_t(typeField_->currentIndex())).patterns;
@@ -328,7 +358,6 @@ void FileDialog::reread() {
   }
   if (list_->count() > 0)
     list_->setCurrentRow(0, QItemSelectionModel::NoUpdate);
-  completedFolder_.clear();
 }
 
 // A file picked in the list is the name; several are given quoted.
@@ -510,7 +539,8 @@ void FileDialog::accept() {
 
 // Enter in the list opens a folder or takes a file; Backspace goes up. In
 // the folder field Enter goes to the folder typed; neither reaches the
-// dialog's default button.
+// dialog's default button. Enter among the completions takes the one
+// picked, or the text typed.
 bool FileDialog::eventFilter(QObject *watched, QEvent *event) {
   if (event->type() != QEvent::KeyPress)
     return QDialog::eventFilter(watched, event);
@@ -524,7 +554,15 @@ bool FileDialog::eventFilter(QObject *watched, QEvent *event) {
     goUp();
     return true;
   }
-  if (watched == folderField_->lineEdit() && enter) {
+  if (watched == completer_->popup() && enter) {
+    const QModelIndex chosen = completer_->popup()->currentIndex();
+    if (chosen.isValid())
+      nameField_->setText(chosen.data().toString());
+    completer_->popup()->hide();
+    accept();
+    return true;
+  }
+  if ((watched == folderField_ || watched == folderField_->lineEdit()) && enter) {
     folderFieldEntered();
     return true;
   }

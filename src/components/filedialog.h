@@ -91,7 +91,7 @@ public:
   // folder shown.
   QStringList selectedFiles() const;
   // The texts of the list, in order: folders, then files that match.
-  QStringList listedNames() const;
+  QStringList listedNames();
 
   // Ends the dialog only on names it may take: it opens a folder named
   // instead, and refuses what the options refuse, saying why.
@@ -99,11 +99,15 @@ public:
 
 protected:
   bool eventFilter(QObject *watched, QEvent *event) override;
+  void showEvent(QShowEvent *event) override;
 
 private:
   void goTo(const std::string &folder);
   void goUp();
+  // Lists the folder at once while the dialog shows; otherwise when it
+  // shows, so that setting it up reads no folder in vain.
   void reread();
+  void fillList();
   void listSelectionChanged();
   void itemActivated(QListWidgetItem *item);
   void folderFieldEntered();
@@ -131,6 +135,7 @@ private:
   std::string completedFolder_;
   std::vector<std::string> chosen_;
   bool taken_ = false;
+  bool listed_ = false;
 
   QComboBox *folderField_;
   QToolButton *upButton_;

@@ -707,8 +707,8 @@ void TchildForm::install() {
   };
   auto opening = [](const std::string &name) {
     if (TmainForm *main = TmainForm::instance())
-      main->statusBarText(
-          toQString(translateFormat(4380, "Opening filter list %s", {fileNameToText(name)})));
+      main->statusBarText(messageToQString(
+          translateFormat(4380, "Opening filter list %s", {fileNameToText(name)})));
   };
   commands.Open1 = [openDialog, opening] {
     const std::string name = openDialog(toQString(translate(4370, "Open Filter List")));

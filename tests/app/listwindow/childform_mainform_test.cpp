@@ -33,6 +33,7 @@
 #include <QAbstractItemView>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
@@ -624,7 +625,12 @@ TEST_F(ChildFormInMainForm, FileDialogsListEveryNameApartAndHandBackItsBytes) {
     QStringList listed;
     drive = [&](FileDialog &files) {
       find(files);
-      typeFolder(folder);
+      // Typed into the folder field, Enter goes to the folder.
+      files.findChild<QComboBox *>("lookInCombo")->setFocus();
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(QApplication::focusWidget(), shown(folder));
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+      ASSERT_TRUE(files.isVisible());
       EXPECT_EQ(files.directory(), shown(folder));
       EXPECT_TRUE(nameField->text().isEmpty());
       listed = files.listedNames();
@@ -651,6 +657,7 @@ TEST_F(ChildFormInMainForm, FileDialogsListEveryNameApartAndHandBackItsBytes) {
     auto *active = dynamic_cast<TchildForm *>(main.activeChildForm());
     ASSERT_NE(active, nullptr);
     EXPECT_EQ(active->fileName(), latin);
+    EXPECT_EQ(main.statusText(), "Opening filter list " + shown(latin));
     const auto firstKind = [](TchildForm &form) {
       for (int item = 0; item < form.filterTree().count(); ++item)
         if (auto *node = dynamic_cast<TDescriptionObject *>(&form.filterTree().node(item)))
