@@ -4,6 +4,7 @@
 #include "app/common/translateform.h"
 #include "classlib/safefile.h"
 #include "classlib/streams.h"
+#include "classlib/utf8.h"
 #include "components/dialogrunner.h"
 #include "components/filedialog.h"
 #include "engine/escapes.h"
@@ -732,7 +733,8 @@ void TmenuForm::Loadfromfile1Click() {
                    QStringLiteral("Cannot open %1").arg(chosen));
     return;
   }
-  QString text = toQString(bytes);
+  // A byte-order mark an editor wrote is no part of the field's text.
+  QString text = toQString(utf8::withoutByteOrderMark(bytes));
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   target_.selectAll();

@@ -664,6 +664,11 @@ void TmainForm::increaseThreadCount() { host_->increaseThreadCount(); }
 void TmainForm::reduceThreadCount() { host_->reduceThreadCount(); }
 void TmainForm::setQuitWhenDone(bool quit) { host_->setQuitWhenDone(quit); }
 
+void TmainForm::setInteractive(bool on) {
+  interactive_ = on;
+  rememberNodeDefaults(on);
+}
+
 FilterListWindow *TmainForm::CreateMDIChild() {
   auto &factory = mainFormHooks().createChild;
   if (!factory)

@@ -15,6 +15,7 @@
 #include "components/fileedits.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -164,6 +165,12 @@ TEST_F(NodeDialogs, InputAndOutputChoicesDimTheirOptions) {
   output.putToScreen(*out);
   output.newBaseDir->end(false);
   QTest::keyClick(output.newBaseDir, Qt::Key_Backspace);
+  // A longer folder pasted is refused, and the window says why.
+  QApplication::clipboard()->setText(QString(130, QChar(0xe9)));
+  output.newBaseDir->selectAll();
+  QTest::keyClick(output.newBaseDir, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(site.status, "The output folder is longer than 255 bytes");
+  EXPECT_TRUE(site.statusIsError);
   output.getFromScreen(*out);
   EXPECT_EQ(out->newBaseDir, folder.substr(0, 254));
 }
