@@ -805,6 +805,53 @@ TEST_F(ChildFormInMainForm, FileDialogsListEveryNameApartAndHandBackItsBytes) {
     main.action("Open1")->trigger();
     EXPECT_EQ(dynamic_cast<TchildForm *>(main.activeChildForm())->fileName(), latin);
 
+    // File > Save As by keys into the folder with E9 writes the list under
+    // those bytes; then, one filter more, over the Latin-1 list picked by a
+    // click, asked first: the list with the letter is left as it was.
+    const auto nodesIn = [](const std::string &name) {
+      TFilterList saved;
+      saved.loadFromFile(name);
+      return saved.count();
+    };
+    const std::string utf8Before = readFile(utf8);
+    drive = [&](FileDialog &files) {
+      find(files);
+      EXPECT_EQ(files.directory(), shown(folder));
+      list->setFocus();
+      list->setCurrentRow(rowOf("sub\xE9"));
+      QTest::keyClick(list, Qt::Key_Return);
+      nameField->setFocus();
+      QTest::keyClick(nameField, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(nameField, "neu");
+      QTest::keyClick(nameField, Qt::Key_Return);
+    };
+    main.action("Saveas1")->trigger();
+    EXPECT_EQ(active->fileName(), sub + "/neu.fll");
+    EXPECT_EQ(nodesIn(sub + "/neu.fll"), nodesIn(latin));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("old/sub\xC3\xA9")));
+
+    active->addFilter(upperCaseNode());
+    boxTexts.clear();
+    boxAnswer = QMessageBox::Yes;
+    drive = [&](FileDialog &files) {
+      find(files);
+      EXPECT_EQ(files.directory(), shown(sub)); // where the list now is
+      list->setFocus();
+      QTest::keyClick(list, Qt::Key_Backspace);
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                        list->visualItemRect(list->item(rowOf("lat\xE9n.fll"))).center());
+      EXPECT_EQ(nameField->text(), shown("lat\xE9n.fll"));
+      nameField->setFocus();
+      QTest::keyClick(nameField, Qt::Key_Return);
+    };
+    main.action("Saveas1")->trigger();
+    ASSERT_EQ(boxTexts.size(), 1u);
+    EXPECT_EQ(boxTexts[0],
+              (shown(latin) + " already exists.\nDo you want to replace it?").toStdString());
+    EXPECT_EQ(active->fileName(), latin);
+    EXPECT_EQ(nodesIn(latin), nodesIn(sub + "/neu.fll") + 1);
+    EXPECT_EQ(readFile(utf8), utf8Before);
+
     // A browse button: the name with FF and a lone continuation byte is
     // clicked, then OK; its bytes are the field's name.
     active->addFilter(TMergeObject::CreateWith(TMergeObject::OnlyShowLinesFoundIn, "before.txt"));
