@@ -9,9 +9,10 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
+
+#include <sys/stat.h>
 
 namespace marrowen {
 
@@ -24,7 +25,7 @@ QStringList droppedNames(const QMimeData &data) {
   QStringList names;
   for (const QUrl &url : data.urls())
     if (url.isLocalFile())
-      names.append(url.toLocalFile());
+      names.append(localFileNameOf(url));
   return names;
 }
 
@@ -257,7 +258,9 @@ QString TDirectoryEdit::GetShortForm() const {
 }
 
 void TDirectoryEdit::ReceiveName(const QString &name) {
-  const QString folder = QFileInfo(name).isFile() ? folderPartOf(name) : name;
+  struct stat info {};
+  const bool file = ::stat(fileNameFromQString(name).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  const QString folder = file ? folderPartOf(name) : name;
   if (multiple_ && !text().isEmpty())
     setText(text() + u';' + folder);
   else

@@ -22,6 +22,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 using namespace marrowen;
 
 namespace {
@@ -33,11 +36,8 @@ QString makeFile(const QTemporaryDir &dir, const QString &name) {
   return path;
 }
 
-void drop(QWidget &target, const QStringList &files) {
+void dropUrls(QWidget &target, const QList<QUrl> &urls) {
   QMimeData data;
-  QList<QUrl> urls;
-  for (const QString &file : files)
-    urls.append(QUrl::fromLocalFile(file));
   data.setUrls(urls);
   // A drop reaches only a widget that took the drag as it moved in.
   QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -46,6 +46,13 @@ void drop(QWidget &target, const QStringList &files) {
   QApplication::sendEvent(&target, &move);
   QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(&target, &event);
+}
+
+void drop(QWidget &target, const QStringList &files) {
+  QList<QUrl> urls;
+  for (const QString &file : files)
+    urls.append(QUrl::fromLocalFile(file));
+  dropUrls(target, urls);
 }
 
 // Answers every dialog by running `answer` on it and counts them.
@@ -239,6 +246,23 @@ TEST(FileDirEdit, DropsTakeWholeNamesTheFirstOrAllAndAFilesFolder) {
   TFilenameEdit refusing;
   drop(refusing, files);
   EXPECT_EQ(refusing.text(), "");
+
+  // A file manager percent-encodes a byte that no UTF-8 holds: dropped, the
+  // name is that file's, beside one spelt with the letter, and a folder edit
+  // takes its folder.
+  const std::string latin = fileNameFromQString(dir.path()) + "/sub\xE9/lat\xE9n";
+  std::filesystem::create_directories(fileNameFromQString(dir.path()) + "/sub\xE9");
+  std::ofstream(latin) << "x";
+  makeFile(dir, QString::fromUtf8("sub\xC3\xA9"));
+  const QUrl url =
+      QUrl::fromEncoded("file://" + QByteArray::fromStdString(latin).toPercentEncoding("/"));
+  for (TFileDirEdit *target : std::initializer_list<TFileDirEdit *>{&edit, &folders}) {
+    target->setText({});
+    dropUrls(*target, {url});
+  }
+  EXPECT_EQ(fileNameFromQString(edit.FileName()), latin);
+  EXPECT_EQ(fileNameFromQString(folders.text()), latin.substr(0, latin.rfind('/') + 1));
+  std::filesystem::remove_all(fileNameFromQString(dir.path()) + "/sub\xE9");
 }
 
 TEST(DirectoryEdit, BothDialogKindsGiveTheChosenFolder) {
