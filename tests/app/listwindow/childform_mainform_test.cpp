@@ -748,6 +748,10 @@ TEST_F(ChildFormInMainForm, FileDialogsListEveryNameApartAndHandBackItsBytes) {
       const auto found = list->findItems(shown(name), Qt::MatchExactly);
       return found.size() == 1 ? list->row(found.front()) : -1;
     };
+    const auto clickName = [&](const std::string &name) {
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                        list->visualItemRect(list->item(rowOf(name))).center());
+    };
 
     QStringList listed;
     drive = [&](FileDialog &files) {
@@ -797,8 +801,7 @@ TEST_F(ChildFormInMainForm, FileDialogsListEveryNameApartAndHandBackItsBytes) {
     drive = [&](FileDialog &files) {
       find(files);
       EXPECT_EQ(files.directory(), shown(folder)); // where the last list came from
-      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                        list->visualItemRect(list->item(rowOf("lat\xC3\xA9n.fll"))).center());
+      clickName("lat\xC3\xA9n.fll");
       EXPECT_EQ(nameField->text(), shown("lat\xC3\xA9n.fll"));
       QTest::keyClick(&files, Qt::Key_Escape);
     };
@@ -838,8 +841,7 @@ TEST_F(ChildFormInMainForm, FileDialogsListEveryNameApartAndHandBackItsBytes) {
       EXPECT_EQ(files.directory(), shown(sub)); // where the list now is
       list->setFocus();
       QTest::keyClick(list, Qt::Key_Backspace);
-      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                        list->visualItemRect(list->item(rowOf("lat\xE9n.fll"))).center());
+      clickName("lat\xE9n.fll");
       EXPECT_EQ(nameField->text(), shown("lat\xE9n.fll"));
       nameField->setFocus();
       QTest::keyClick(nameField, Qt::Key_Return);
@@ -862,8 +864,7 @@ TEST_F(ChildFormInMainForm, FileDialogsListEveryNameApartAndHandBackItsBytes) {
       find(files);
       typeFolder(folder);
       EXPECT_EQ(files.listedNames(), QStringList({shown("sub\xE9"), shown("r\xFF\x80.txt")}));
-      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                        list->visualItemRect(list->item(rowOf("r\xFF\x80.txt"))).center());
+      clickName("r\xFF\x80.txt");
       QTest::mouseClick(files.findChild<QPushButton *>("acceptButton"), Qt::LeftButton);
     };
     QTest::mouseClick(&edit->button(), Qt::LeftButton);
