@@ -551,6 +551,14 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
                                   QString::fromStdString(dir.file("out")) +
                                   "; the files themselves stay as they are."))
         << sentence.toStdString();
+    // An extension stored as a byte that is no UTF-8 reads as no letter.
+    child->selectItem(0);
+    child->OutputFilter()->changeExtension = true;
+    child->OutputFilter()->newExtension = ".d\xE9";
+    shown->prevButtonClick();
+    shown->nextButtonClick();
+    EXPECT_TRUE(shown->pages()->currentWidget()->findChild<QLabel *>()->text().contains(
+        "with the extension " + fileNameToQString(".d\xE9") + ";"));
     // The switch reaches Go with the input's dialog hidden.
     shown->findChildren<QRadioButton *>().back()->click();
     shown->tasks()->setCurrentRow(3);
