@@ -429,12 +429,17 @@ std::string escapeControlCharsInEscapedText(std::string_view text, EscapeReader 
 
 namespace {
 
+// A text's case is judged on its characters, so that a letter reads the same
+// as a code-page byte and as UTF-8: the code page's own map keeps "ß" and
+// "µ" as they are in upper case, which would call them capitals.
 bool equalsUpper(std::string_view text, const CodePage &cp) {
-  return utf8::upperCase(text, cp) == text;
+  const std::string characters = utf8::toUtf8(text, cp);
+  return utf8::upperCase(characters, cp) == characters;
 }
 
 bool equalsLower(std::string_view text, const CodePage &cp) {
-  return utf8::lowerCase(text, cp) == text;
+  const std::string characters = utf8::toUtf8(text, cp);
+  return utf8::lowerCase(characters, cp) == characters;
 }
 
 } // namespace
@@ -471,9 +476,8 @@ void matchCase(std::string_view found, std::string_view replacement, std::string
   const std::size_t foundHead = utf8::characterLength(found);
   const std::string_view first = found.substr(0, foundHead);
   const std::size_t head = utf8::characterLength(replacement);
-  std::string cased = utf8::upperCase(first, *cp) != first
-                          ? utf8::lowerCase(replacement.substr(0, head), *cp)
-                          : utf8::upperCase(replacement.substr(0, head), *cp);
+  std::string cased = !equalsUpper(first, *cp) ? utf8::lowerCase(replacement.substr(0, head), *cp)
+                                               : utf8::upperCase(replacement.substr(0, head), *cp);
   std::string_view rest = found.substr(foundHead);
   std::string_view tail = replacement.substr(head);
   if (equalsUpper(rest, *cp))
