@@ -1,11 +1,13 @@
 #include "app/automation/shellextensions.h"
 
+#include "app/automation/commandlinehelper.h"
 #include "app/common/forminfo.h"
 #include "app/common/translateform.h"
 #include "app/main/mainform.h"
 #include "classlib/program.h"
 #include "classlib/registry.h"
 #include "classlib/safefile.h"
+#include "classlib/utf8.h"
 #include "components/dialogrunner.h"
 #include "filterlist/settings.h"
 #include "grid/widget/dgbasegrid.h"
@@ -170,19 +172,34 @@ QString desktopEntryFile(int number) {
 
 QByteArray desktopEntry(const ShellFilter &filter, const QString &program) {
   QStringList exec{quoteArgument(program)};
+  // The same command for sh, which alone can hand on a byte that no UTF-8
+  // holds: a desktop entry is UTF-8 throughout.
+  std::string script = "exec " + shellWord(fileNameFromQString(program));
+  bool files = false;
   for (const std::string &argument : splitCommand(filter.command)) {
     if (argument == "%p") {
       exec << QStringLiteral("%F");
+      script += " \"$@\"";
+      files = true;
       continue;
     }
     // The command is typed text; only the filter file is a file name.
     QString expanded;
+    std::string bytes;
     std::size_t from = 0;
-    for (std::size_t at; (at = argument.find("%f", from)) != std::string::npos; from = at + 2)
+    for (std::size_t at; (at = argument.find("%f", from)) != std::string::npos; from = at + 2) {
       expanded += toQString(argument.substr(from, at - from)) + fileNameToQString(filter.filter);
+      bytes += fromQString(toQString(argument.substr(from, at - from))) + filter.filter;
+    }
     expanded += toQString(argument.substr(from));
+    bytes += fromQString(toQString(argument.substr(from)));
     exec << quoteArgument(expanded);
+    script += " " + shellWord(bytes);
   }
+  if (!utf8::isValid(filter.filter))
+    exec = QStringList{QStringLiteral("sh"), QStringLiteral("-c"),
+                       quoteArgument(QString::fromStdString(script)), QStringLiteral("marrowen")} +
+           (files ? QStringList{QStringLiteral("%F")} : QStringList());
   QString text = QStringLiteral("[Desktop Entry]\nType=Application\n");
   text += QStringLiteral("Name=") + escapeValue(toQString(filter.name)) + '\n';
   text += QStringLiteral("Comment=") + escapeValue(toQString(filter.comment)) + '\n';
