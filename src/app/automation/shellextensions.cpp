@@ -29,6 +29,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <filesystem>
+
 namespace marrowen {
 
 namespace {
@@ -93,7 +95,11 @@ std::vector<ShellFilter> loadShellFilters(SettingsStore &store) {
 }
 
 void saveShellFilters(SettingsStore &store, const std::vector<ShellFilter> &filters) {
-  const QString program = QCoreApplication::applicationFilePath();
+  // The program's own bytes: Qt spells a byte that no UTF-8 holds in its
+  // folder as U+FFFD.
+  std::error_code error;
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe", error).string();
+  const QString program = error ? QCoreApplication::applicationFilePath() : fileNameToQString(self);
   {
     SettingsStore::BatchedWrites batch(store);
     for (std::size_t i = 0; i < filters.size(); ++i) {
@@ -196,7 +202,7 @@ QByteArray desktopEntry(const ShellFilter &filter, const QString &program) {
     exec << quoteArgument(expanded);
     script += " " + shellWord(bytes);
   }
-  if (!utf8::isValid(filter.filter))
+  if (!utf8::isValid(filter.filter) || !utf8::isValid(fileNameFromQString(program)))
     exec = QStringList{QStringLiteral("sh"), QStringLiteral("-c"),
                        quoteArgument(QString::fromStdString(script)), QStringLiteral("marrowen")} +
            (files ? QStringList{QStringLiteral("%F")} : QStringList());

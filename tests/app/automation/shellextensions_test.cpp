@@ -89,11 +89,11 @@ TEST_F(ShellTest, DesktopEntriesQuoteEveryArgument) {
 // entry cannot spell, reaches the program as those bytes when a launcher
 // runs the entry as the specification reads it.
 TEST_F(ShellTest, DesktopEntriesHandOnNamesThatAreNoUtf8) {
-  const std::string filterFile = "/l/caf\xE9 \xFF\x80 '$x'.fll", program = dir.file("args.sh");
+  const std::string filterFile = "/l/caf\xE9 \xFF\x80 '$x'.fll", program = dir.file("arg\xE9s.sh");
   testing::writeFile(program, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.txt\"\n");
   std::filesystem::permissions(program, std::filesystem::perms::owner_all);
-  const QString entry = QString::fromUtf8(desktopEntry(
-      {"N", "C", filterFile, shellCommandPresets()[3]}, QString::fromStdString(program)));
+  const QString entry = QString::fromUtf8(
+      desktopEntry({"N", "C", filterFile, shellCommandPresets()[3]}, fileNameToQString(program)));
   QString exec = entry.section(QStringLiteral("Exec="), 1).section('\n', 0, 0);
   exec.replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
   QStringList words;
