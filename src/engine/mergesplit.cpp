@@ -20,6 +20,7 @@ void TMergeFiles::startJob() {
   mergedResult_.reset();
   opened_ = false;
   inputOpen_ = false;
+  joined_ = false;
   TFilter::startJob();
 }
 
@@ -47,6 +48,7 @@ void TMergeFiles::flush() {}
 
 FileResult TMergeFiles::closeFile() {
   inputOpen_ = false;
+  joined_ = true;
   return {outputTarget(mergeFileName_), false};
 }
 
@@ -67,7 +69,14 @@ void TMergeFiles::abandonFile() {
 }
 
 void TMergeFiles::endJob() {
-  if (opened_) {
+  if (opened_ && !joined_) {
+    // Every input failed and was taken back: an empty file must not replace
+    // what the target held.
+    if (next())
+      next()->abandonFile();
+    mergedResult_ = FileResult{outputTarget(mergeFileName_), true};
+    opened_ = false;
+  } else if (opened_) {
     TFilter::flush();
     mergedResult_ = next() ? next()->closeFile() : FileResult{};
     opened_ = false;

@@ -68,7 +68,10 @@ struct FileOutputOptions {
 // shell's ">>", a logger) is not kept out: the job then writes whole lines, so that the other's
 // lines fall between its own, and a failed or stopped append is cut back only while the file still
 // ends where the job's last write ended and nobody wrote between the job's writes; otherwise it is
-// left as it is, and said to hold part of the job's text.
+// left as it is, and said to hold part of the job's text. A target that
+// another job or program holds that lock on is not replaced: that input
+// fails. An append whose target another program replaces or removes
+// meanwhile fails, and the file then there is left alone.
 //
 // A job never replaces a file it wrote itself for another input (two inputs
 // whose targets meet in one name, by letter case on a file system that folds
@@ -156,6 +159,10 @@ private:
   // "; it now holds N bytes, part of this job's text among them", empty
   // when the file cannot be looked at.
   std::string holdsPartialText() const;
+  // Whether the target's name no longer leads to the file this append has
+  // open: another program renamed a file over it or removed it, and what the
+  // append wrote went with the file it took away.
+  bool appendTargetReplaced() const;
   // Whether the target is as long as before the append: a file the append
   // made may then go, as nobody else wrote to it.
   bool holdsWhatItHeld() const;
