@@ -1,6 +1,6 @@
 # The Debian packages the build needs, and how many compilers and tests run
 # at once; sourced by the set-up commands.
-MARROWEN_PACKAGES="g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev libicu-dev qt6-base-dev qt6-declarative-dev qt6-declarative-private-dev qt6-multimedia-dev libqt6sql6-sqlite libqt6sql6-odbc libsqlite3-dev fonts-dejavu-core dbus python3 xvfb openbox xdotool x11-utils clang libclang-rt-14-dev pkg-config libxcb1-dev"
+MARROWEN_PACKAGES="g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev libicu-dev qt6-base-dev qt6-declarative-dev qt6-declarative-private-dev qt6-multimedia-dev qt6-wayland libqt6sql6-sqlite libqt6sql6-odbc libsqlite3-dev fonts-dejavu-core dbus python3 xvfb openbox xdotool x11-utils x11-xserver-utils clang libclang-rt-14-dev pkg-config libxcb1-dev"
 
 install_missing_packages() {
     missing=""

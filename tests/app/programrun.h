@@ -44,6 +44,12 @@ protected:
         environment.insert(fault.section('=', 0, 0), fault.section('=', 1));
     }
     prepareProgram(process, dir.path(), environment);
+    if (!variables.isEmpty()) {
+      environment = process.processEnvironment();
+      for (const QString &variable : variables)
+        environment.insert(variable.section('=', 0, 0), variable.section('=', 1));
+      process.setProcessEnvironment(environment);
+    }
   }
   void launch(QProcess &process, const QStringList &arguments, const QStringList &faults = {}) {
     prepare(process, faults);
@@ -63,6 +69,8 @@ protected:
   }
   QString file(const char *name) { return QString::fromStdString(dir.file(name)); }
   TempFolder dir;
+  // Set for the program after the display is taken away ("DISPLAY=:1").
+  QStringList variables;
 };
 
 } // namespace marrowen::testing

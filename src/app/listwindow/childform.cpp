@@ -489,7 +489,7 @@ void TchildForm::buildTrialPage() {
 QString TchildForm::lastStatus() { return lastStatusText; }
 
 void TchildForm::messageBox(QMessageBox::Icon icon, const std::string &text) {
-  showMessageBox(nullptr, icon, QApplication::applicationName(), toQString(text));
+  showMessageBox(nullptr, icon, QApplication::applicationName(), messageToQString(text));
 }
 
 // ---------------------------------------------------------------------------
@@ -653,13 +653,13 @@ void TchildForm::refreshGoCaption() {
 }
 
 void TchildForm::statusBarText(const std::string &text) {
-  lastStatusText = toQString(text);
+  lastStatusText = messageToQString(text);
   if (TmainForm *main = TmainForm::instance())
     main->statusBarText(lastStatusText);
 }
 
 void TchildForm::statusBarError(const std::string &text) {
-  lastStatusText = toQString(text);
+  lastStatusText = messageToQString(text);
   if (TmainForm *main = TmainForm::instance())
     main->statusBarError(lastStatusText);
 }

@@ -3,6 +3,7 @@
 #include "app/listwindow/listdocument.h"
 #include "app_testing.h"
 #include "classlib/exceptions.h"
+#include "classlib/program.h"
 #include "classlib/registry.h"
 #include "engine/inputs.h"
 #include "fakewindow.h"
@@ -797,6 +798,71 @@ TEST_F(ProgramRun, ScriptsThatEndTheProgramOrNeverReturn) {
   const std::string errors = endless.readAllStandardError().toStdString();
   EXPECT_NE(errors.find("Job stopped by signal SIGTERM. 0 of 1 files processed"), std::string::npos)
       << errors;
+}
+
+// A display named where nothing answers (a DISPLAY that tmux or cron kept, a
+// closed ssh -X forward, a Wayland socket that is gone) aborts nothing: a run
+// that needs no window runs, saying once that the display could not be
+// opened; a start that needs one says so and ends with status 2.
+TEST_F(ProgramRun, ADisplayThatIsNotThere) {
+  int number = 77;
+  while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number)) ||
+         std::filesystem::exists("/tmp/.X" + std::to_string(number) + "-lock"))
+    ++number;
+  const QString x = ':' + QString::number(number);
+  for (const QString &display :
+       {"DISPLAY=" + x, "DISPLAY=localhost" + x + ".0", "WAYLAND_DISPLAY=gone-" + x.mid(1)}) {
+    variables = {display, "XDG_RUNTIME_DIR=" + QString::fromStdString(dir.path())};
+    const std::string unopened = "cannot open display " + display.section('=', 1).toStdString();
+    writeFile(dir.file("a.txt"), "abc\n");
+    const Result run = start({"/CU", "/I-", file("a.txt"), "/G", "/Q"});
+    EXPECT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(readFile(dir.file("a.txt")), "ABC\n") << display.toStdString();
+    const std::size_t said = run.errors.find(unopened);
+    EXPECT_TRUE(said != std::string::npos &&
+                run.errors.find(unopened, said + 1) == std::string::npos)
+        << run.errors;
+    const Result window = start({file("a.txt")});
+    EXPECT_EQ(window.status, 2);
+    EXPECT_EQ(window.errors, unopened + "\n");
+  }
+}
+
+// Command-line runs, whatever they give their nodes, leave the values a user
+// confirmed in the nodes' dialogs: settings.ini is the same bytes after them.
+TEST_F(ProgramRun, CommandLineRunsLeaveTheRememberedValues) {
+  writeFile(dir.file("in.txt"), "abc\n");
+  TFilterList list;
+  list.resetToDefault();
+  list.insertNode(2, TDescriptionObject::CreateWith(6), 1, true);
+  dynamic_cast<TInputObject &>(list.node(1)).inputFromFile = true;
+  dynamic_cast<TOutputObject &>(list.node(3)).outputToFile = TOutputObject::files;
+  list.saveToFile(dir.file("lower.fll"));
+  const QStringList merged = {file("in.txt"), "/CU", "/MERGETOFILE=" + file("out.txt"), "/G", "/Q"};
+  const QStringList loaded = {"/F=" + file("lower.fll"),
+                              "/BP",
+                              "/T",
+                              "/OUTPUTFOLDER=" + QString::fromStdString(dir.path()),
+                              file("in.txt"),
+                              "/G",
+                              "/Q"};
+  // The first run writes the settings and the recent files.
+  const Result made = start(loaded);
+  ASSERT_EQ(made.status, 0) << made.errors;
+  const std::string store = dir.file("config/Ostrevan/Marrowen/settings.ini");
+  {
+    SettingsStore settings(store);
+    settings.writeInteger(program::registryKey, "skipBinary", 2);
+    settings.writeInteger(program::registryKey, "binarySampleSize", 200);
+    settings.writeBool(program::registryKey, "promptOnReadOnly", false);
+  }
+  const std::string before = readFile(store);
+  for (const QStringList &run : {merged, loaded}) {
+    const Result result = start(run);
+    EXPECT_EQ(result.status, 0) << result.errors;
+    EXPECT_EQ(readFile(store), before) << run.join(' ').toStdString();
+  }
+  EXPECT_EQ(readFile(dir.file("out.txt")), "ABC\n");
 }
 
 // Two copies of the program at once: each keeps the filter files the other
