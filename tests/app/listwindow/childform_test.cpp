@@ -806,6 +806,32 @@ TEST_F(ChildForm, JobsFromTheButtonsAndAStoppedTrial) {
   EXPECT_EQ(TchildForm::lastStatus(), "Job aborted by user.");
 }
 
+// The sample of a Windows-1252 file keeps its bytes, so a typed letter finds
+// its code-page form in the trial run as in Go, and both write the same.
+TEST_F(ChildForm, TheTrialOfAWindows1252SampleReplacesAsGoDoes) {
+  auto search = TSearchObject::CreateDefault();
+  search->searchString = "\u00fcber";
+  search->replaceString = "[\u00e4]";
+  form->addFilter(std::move(search));
+  const std::string input = dir.file("alt.txt");
+  writeFile(input, "\xfc"
+                   "ber \xdc"
+                   "BER \xdc"
+                   "ber\r\n");
+  form->InputFilter()->inputFromFile = true;
+  form->setInputFromFiles(true);
+  form->OutputFilter()->outputToFile = TOutputObject::files;
+  form->OutputFilter()->testMode = true;
+  form->testThenAdd(input);
+  form->PutsampleinTrialInputArea1Click();
+  form->trialRunButtonClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->trialRunning(); }, 10000));
+  const std::string written = "[\xe4] [\xe4] [\xe4]\r\n";
+  EXPECT_EQ(form->trialOutput->bytes(), written);
+  form->beginButtonClick(false);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return readFile(input + ".dCv") == written; }, 10000));
+}
+
 TEST_F(ChildForm, ClosingMidTrialNeitherCrashesNorStopsTheJob) {
   form->addFilter(upperCaseNode());
   form->trialInput->setBytes(std::string(4 << 20, 'a'));
