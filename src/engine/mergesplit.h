@@ -33,7 +33,7 @@ private:
   std::string mergeFileName_;
   std::optional<FileResult> mergedResult_;
   bool opened_ = false;
-  bool inputOpen_ = false; // the current input has joined the merged file
+  bool inputOpen_ = false; // the current input has begun in the merged file
   bool joined_ = false;    // an input has joined it whole
 };
 

@@ -642,6 +642,16 @@ FileResult TFileOutput::closeFile() {
                       {loggedName(targetName_)}));
   } else if (append_) {
     written = complete && writeError_.empty();
+    if (written && isPart_) {
+      HeldPart part{-1, {}, {}, targetName_, targetName_, size};
+      part.appended = true;
+      part.created = appendCreated_;
+      part.appendStart = appendStart_;
+      part.appendEnd = othersWrote_ ? -1 : lastWriteEnd_;
+      part.device = info.st_dev;
+      part.inode = info.st_ino;
+      heldParts_.push_back(std::move(part));
+    }
     // A close that failed after every byte went out (a network disk whose
     // write-back failed) leaves the text's fate open: it is taken back by
     // name now that the descriptor is gone.
@@ -711,6 +721,11 @@ bool TFileOutput::settleParts(bool keep) {
   }
   bool allInPlace = true;
   for (HeldPart &part : heldParts_) {
+    if (part.appended) {
+      if (job())
+        job()->logOutputFile(part.target, part.size);
+      continue;
+    }
     int error = 0;
     if (part.fd >= 0) {
       error = nameBeside(part.fd, part.writeTarget, part.writtenName, part.temporary);
@@ -747,12 +762,45 @@ bool TFileOutput::settleParts(bool keep) {
 
 void TFileOutput::dropHeldParts() {
   for (const HeldPart &part : heldParts_) {
+    if (part.appended)
+      takeBackAppendedPart(part);
     if (part.fd >= 0)
       ::close(part.fd);
     if (!part.writtenName.empty())
       removeFile(part.writtenName);
   }
   heldParts_.clear();
+}
+
+// As `cutBackAppend` does, by name now that the part is closed: only while
+// the name still leads to the file appended to and it ends where the part's
+// last write ended, so that nothing another program wrote is cut away.
+void TFileOutput::takeBackAppendedPart(const HeldPart &part) {
+  const ReachableName target(part.target);
+  struct stat now {};
+  const bool same =
+      ::stat(target.c_str(), &now) == 0 && now.st_dev == part.device && now.st_ino == part.inode;
+  if (!same)
+    return; // another program's file now: left to it
+  std::string failure;
+  if (part.appendEnd < 0 || now.st_size != part.appendEnd)
+    failure = othersWroteText;
+  else if (part.created && part.appendStart == 0)
+    failure = ::unlink(target.c_str()) == 0 ? std::string() : systemErrorText(errno);
+  else
+    failure = ::truncate(target.c_str(), static_cast<off_t>(part.appendStart)) == 0
+                  ? std::string()
+                  : systemErrorText(errno);
+  if (!failure.empty()) {
+    ::stat(target.c_str(), &now);
+    logError(Format("Couldn't cut file [%s] back to its former %d bytes:%s; it now holds %d "
+                    "bytes, part of this job's text among them",
+                    {loggedName(part.target), part.appendStart, failure,
+                     static_cast<std::int64_t>(now.st_size)}));
+  } else if (!part.created) {
+    logInfo(Format("File [%s] was cut back to the %d bytes it held before",
+                   {loggedName(part.target), part.appendStart}));
+  }
 }
 
 void TFileOutput::abandonFile() {

@@ -130,9 +130,19 @@ private:
     std::string target;      // as reported
     std::string writeTarget; // the file renamed over
     std::int64_t size = 0;
+    // A part appended to its target, which is reported once the input has
+    // ended whole, else cut back as an append taken back is.
+    bool appended = false;
+    bool created = false;         // the append made the target
+    std::int64_t appendStart = 0; // the target's length before the append
+    std::int64_t appendEnd = -1;  // where it ended; -1 when another program wrote between
+    dev_t device = 0;
+    ino_t inode = 0;
   };
-  // Removes the parts held, which no input will put in place.
+  // Removes the parts held, which no input will put in place, and takes back
+  // the parts appended.
   void dropHeldParts();
+  void takeBackAppendedPart(const HeldPart &part);
   // Raises a stream error when the target is a file this job wrote for
   // another input.
   void refuseOutputOfAnotherInput() const;
