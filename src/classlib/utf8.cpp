@@ -279,6 +279,14 @@ bool isAlphaNumericAt(std::string_view text, const CodePage &codePage) {
   return isLetter(c.codePoint) || isDigit(c.codePoint);
 }
 
+bool isCombiningMarkAt(std::string_view text, const CodePage &codePage) {
+  Character c = characterAt(text);
+  if (c.codePoint < 0x80)
+    return false;
+  return isCombiningMark(c.sequence ? c.codePoint
+                                    : codePage.toUnicode(static_cast<unsigned char>(c.codePoint)));
+}
+
 void appendCaseVariants(char32_t cp, std::u32string &variants) {
   const char32_t folded = simpleFold(cp);
   std::size_t first = variants.size();

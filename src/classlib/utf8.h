@@ -276,6 +276,10 @@ std::bitset<256> firstBytesIgnoringCase(std::string_view text, const CodePage &c
 // Whether a character counts as a letter or digit (Python's isalpha or
 // isdigit) for a valid sequence, or by the code page's table for a byte.
 bool isAlphaNumericAt(std::string_view text, const CodePage &codePage);
+// Whether the character that begins `text` (not empty) is a combining mark,
+// by Unicode for a valid sequence and for a byte the code page's: it
+// belongs to the word of the letter before it.
+bool isCombiningMarkAt(std::string_view text, const CodePage &codePage);
 
 // The code points that Unicode's simple case folding makes one with
 // `codePoint`, itself included.

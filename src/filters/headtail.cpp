@@ -1,5 +1,9 @@
 #include "filters/headtail.h"
 
+#include "classlib/graphemes.h"
+#include "classlib/utf8.h"
+#include "engine/escapes.h"
+
 #include <algorithm>
 
 namespace marrowen {
@@ -19,23 +23,54 @@ void TIncludeExcludeLinesFromStart::processLine(std::string_view lineEnd) {
 }
 
 TIncludeExcludeBytesFromStart::TIncludeExcludeBytesFromStart(int count, bool include)
-    : count_(atLeastZero(count)), include_(include) {}
+    : count_(static_cast<std::size_t>(atLeastZero(count))), include_(include),
+      tables_(charTables()) {}
+
+void TIncludeExcludeBytesFromStart::startJob() {
+  tables_ = charTables();
+  TGenericStateMachine::startJob();
+}
 
 void TIncludeExcludeBytesFromStart::startFile() {
   seen_ = 0;
+  cut_ = false;
+  held_.clear();
   TGenericStateMachine::startFile();
 }
 
+bool TIncludeExcludeBytesFromStart::judge(std::string_view text, bool textEnds) {
+  graphemes::ClusterWalk walk(text, *tables_, textEnds);
+  seen_ += walk.takeWithin(count_ - seen_);
+  const std::size_t at = walk.position();
+  // A letter that does not fit now never will: more bytes only lengthen it.
+  cut_ = textEnds || !walk.done() ||
+         utf8::characterCount(text.substr(at, walk.end() - at)) > count_ - seen_;
+  sent_.assign(include_ ? text.substr(0, at) : cut_ ? text.substr(at) : std::string_view());
+  held_.assign(cut_ ? std::string_view() : text.substr(at));
+  return sent_.empty() || sendToNext(sent_);
+}
+
 bool TIncludeExcludeBytesFromStart::processChunk(std::string &chunk) {
-  const auto size = static_cast<std::int64_t>(chunk.size());
-  // The bytes of this chunk that lie within the first N.
-  const std::int64_t within = std::clamp<std::int64_t>(count_ - seen_, 0, size);
-  seen_ += size;
-  if (include_)
-    chunk.resize(static_cast<std::size_t>(within));
-  else
-    chunk.erase(0, static_cast<std::size_t>(within));
-  return sendToNext(chunk);
+  if (cut_)
+    return include_ || sendToNext(chunk);
+  if (held_.empty())
+    return judge(chunk, false);
+  held_ += chunk;
+  const std::string text = std::move(held_);
+  return judge(text, false);
+}
+
+void TIncludeExcludeBytesFromStart::endFile() {
+  if (!cut_ && !held_.empty()) {
+    const std::string text = std::move(held_);
+    judge(text, true);
+  }
+  held_.clear();
+  TGenericStateMachine::endFile();
+}
+
+std::int64_t TIncludeExcludeBytesFromStart::bufferedLength() {
+  return static_cast<std::int64_t>(held_.size());
 }
 
 TIncludeExcludeLinesFromEnd::TIncludeExcludeLinesFromEnd(int count, bool include)
@@ -105,42 +140,63 @@ std::int64_t TIncludeExcludeLinesFromEnd::bufferedLength() {
 }
 
 TIncludeExcludeBytesFromEnd::TIncludeExcludeBytesFromEnd(int count, bool include)
-    : count_(static_cast<std::size_t>(atLeastZero(count))), include_(include) {}
+    : count_(static_cast<std::size_t>(atLeastZero(count))), include_(include),
+      tables_(charTables()) {}
+
+void TIncludeExcludeBytesFromEnd::startJob() {
+  tables_ = charTables();
+  TGenericStateMachine::startJob();
+}
 
 void TIncludeExcludeBytesFromEnd::startFile() {
   held_.clear();
   start_ = 0;
+  counted_ = 0;
+  characters_ = 0;
   TGenericStateMachine::startFile();
 }
 
-bool TIncludeExcludeBytesFromEnd::processChunk(std::string &chunk) {
-  held_ += chunk;
-  const std::size_t heldNow = held_.size() - start_;
-  if (heldNow <= count_)
+bool TIncludeExcludeBytesFromEnd::release(bool textEnds) {
+  const std::string_view held = std::string_view(held_).substr(start_);
+  graphemes::ClusterWalk walk(held, *tables_, textEnds);
+  const std::size_t end = start_ + walk.end();
+  characters_ += utf8::characterCount(std::string_view(held_).substr(counted_, end - counted_));
+  counted_ = end;
+  if (characters_ <= count_)
     return true;
-  const std::size_t excess = heldNow - count_;
+  characters_ -= walk.takeAtLeast(characters_ - count_);
+  const std::size_t released = walk.position();
   bool goOn = true;
-  if (!include_) {
-    std::string released = held_.substr(start_, excess);
-    goOn = sendToNext(released);
+  if (!include_ && released > 0) {
+    std::string out(held.substr(0, released));
+    goOn = sendToNext(out);
   }
-  start_ += excess;
+  start_ += released;
   // Compacted once the dropped part outweighs the held part.
   if (start_ > held_.size() - start_ + 4096) {
     held_.erase(0, start_);
+    counted_ -= start_;
     start_ = 0;
   }
   return goOn;
 }
 
+bool TIncludeExcludeBytesFromEnd::processChunk(std::string &chunk) {
+  held_ += chunk;
+  return release(false);
+}
+
 void TIncludeExcludeBytesFromEnd::endFile() {
   TGenericStateMachine::endFile();
+  release(true);
   if (include_) {
     std::string last = held_.substr(start_);
     sendToNext(last);
   }
   held_.clear();
   start_ = 0;
+  counted_ = 0;
+  characters_ = 0;
 }
 
 std::int64_t TIncludeExcludeBytesFromEnd::bufferedLength() {

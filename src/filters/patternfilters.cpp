@@ -73,13 +73,27 @@ void TBuffer::emitRest(std::string &output) { emitUpTo(output, buffer_.size()); 
 bool TBuffer::isWholeWord() const {
   const CodePage &tables = *tables_;
   const std::string_view text(buffer_);
-  const std::size_t before = matchPos_ - utf8::lastCharacterStart(text.substr(0, matchPos_));
-  if (utf8::isAlphaNumericAt(text.substr(matchPos_ - before), tables))
-    return false;
+  // A combining mark belongs to the word of the letter before it: the match
+  // must not follow a letter's marks, nor be followed by marks of its own
+  // last letter (a decomposed "café" does not hold the word "cafe").
+  for (std::size_t at = matchPos_; at > 0;) {
+    const std::size_t start = utf8::lastCharacterStart(text.substr(0, at));
+    if (utf8::isAlphaNumericAt(text.substr(start), tables))
+      return false;
+    if (!utf8::isCombiningMarkAt(text.substr(start), tables))
+      break;
+    at = start;
+  }
   std::size_t end = matchPos_ + matchLength_;
   if (end >= searchableEnd())
     return endOfFile_;
-  return !utf8::isAlphaNumericAt(text.substr(end), tables);
+  const std::string_view after = text.substr(end);
+  if (utf8::isAlphaNumericAt(after, tables))
+    return false;
+  if (matchLength_ == 0 || !utf8::isCombiningMarkAt(after, tables))
+    return true;
+  const std::string_view last = text.substr(utf8::lastCharacterStart(text.substr(0, end)));
+  return !utf8::isAlphaNumericAt(last, tables) && !utf8::isCombiningMarkAt(last, tables);
 }
 
 std::size_t TBuffer::searchableEnd() const {

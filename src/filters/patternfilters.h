@@ -62,9 +62,9 @@ protected:
   void emitUpTo(std::string &output, std::size_t end);
   void emitRest(std::string &output);
   // Whether the match stands as a whole word: no letter or digit touches
-  // it (a character beyond ASCII by Unicode, a byte by the code page); a
-  // match that ends where the held text ends passes only at the end of the
-  // file.
+  // it (a character beyond ASCII by Unicode, a byte by the code page), nor
+  // a combining mark of a letter at its edge; a match that ends where the
+  // held text ends passes only at the end of the file.
   bool isWholeWord() const;
   // The held text a search may look at: until the file ends, without a
   // sequence cut at its end.
