@@ -3,6 +3,7 @@
 #include "components/dialogrunner.h"
 #include "components/fileutil.h"
 #include "components/kitutils.h"
+#include "qtext/qtext.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -145,7 +146,7 @@ QString fitStatusText(const QString &text, bool isFolder, int width,
   if (!isFolder) {
     QString result = text;
     for (qsizetype keep = text.size(); keep > 0 && widthOf(result) > width;)
-      result = text.left(--keep) + QStringLiteral("...");
+      result = leftWholeLetters(text, --keep) + QStringLiteral("...");
     return result;
   }
   const QString ellipsis = QStringLiteral(".../");

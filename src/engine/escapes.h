@@ -45,6 +45,12 @@ constexpr int escapedByteOf(char letter) {
 // what was decoded before the error.
 void decodeEscapes(std::string_view text, std::string &result);
 std::string decodeEscapes(std::string_view text);
+// The longest start of escaped text at most `bytes` long that ends between
+// whole escapes and, in what it decodes to, between whole letters (as
+// graphemes::cutToBytes has them): a stored text limited in bytes never
+// ends in half an escape or half a letter. Text that does not decode is
+// cut between whole letters of its own.
+std::string_view cutEscapedText(std::string_view text, std::size_t bytes);
 
 // Bytes to escaped text that decodeEscapes turns back into the same bytes:
 // the control characters with a letter escape use it, the backslash doubles,
