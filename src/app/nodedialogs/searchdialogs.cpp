@@ -4,6 +4,7 @@
 #include "app/common/patternmenu.h"
 #include "app/common/translateform.h"
 #include "classlib/exceptions.h"
+#include "classlib/utf8.h"
 #include "components/dialogrunner.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
@@ -34,8 +35,9 @@ namespace {
 bool isPatternDialect(std::int32_t type) { return type == 1 || (type >= 4 && type <= 6); }
 
 QString lengthAndLines(const std::string &decoded, int lines) {
-  return toQString(translateFormat(1040, "Length: %d  Lines: %d",
-                                   {static_cast<std::int64_t>(decoded.size()), lines}));
+  return toQString(
+      translateFormat(1040, "Length: %d  Lines: %d",
+                      {static_cast<std::int64_t>(utf8::characterCount(decoded)), lines}));
 }
 
 QDialogButtonBox *okCancel(QDialog *dialog) {
@@ -432,8 +434,8 @@ void TgrepForm::grepPatternChange() {
   } catch (const Exception &) {
     // Without a window there is no status bar to show the fault in.
   }
-  grepPatternLength_->setText(
-      toQString(translateFormat(1020, "Length: %d", {static_cast<std::int64_t>(decoded.size())})));
+  grepPatternLength_->setText(toQString(translateFormat(
+      1020, "Length: %d", {static_cast<std::int64_t>(utf8::characterCount(decoded))})));
   fieldChanged();
   if (window())
     window()->testRegExp(pattern);

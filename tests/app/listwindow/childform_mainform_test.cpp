@@ -195,7 +195,7 @@ TEST_F(ChildFormInMainForm, TheTrialPanelsShowTheirCountsWholeAtTheFirstSize) {
     list->Tabs->setCurrentWidget(list->trialSheet);
     QCoreApplication::processEvents();
     const QLabel *panel = list->trialInputStatus->findChild<QLabel *>("panel1");
-    EXPECT_EQ(panel->text(), "Length: 1275318  Lines: 47234");
+    EXPECT_EQ(panel->text(), "Length: 1228084  Lines: 47234");
     EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(panel->text()));
   }
   mainFormHooks() = MainFormHooks();

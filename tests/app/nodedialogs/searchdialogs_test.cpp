@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTest>
 
 namespace marrowen {
 namespace {
@@ -54,6 +55,16 @@ TEST_F(SearchForm, TheStatusFollowsTheTextsAndTheDialect) {
   type("replaceString", "xyz");
   EXPECT_EQ(site.status, "");
   EXPECT_FALSE(site.statusIsError);
+  // The lengths count characters as the user reads them, however many bytes
+  // each letter takes.
+  auto *search = form.findChild<QPlainTextEdit *>("searchString");
+  search->selectAll();
+  for (const QChar c : QStringLiteral("\u00fcber"))
+    QTest::sendKeyEvent(QTest::Click, search, Qt::Key_unknown, QString(c), Qt::NoModifier);
+  type("replaceString", QStringLiteral("\u30d5\u30a1\u30a4\u30eb"));
+  EXPECT_EQ(form.findChild<QLabel *>("searchStringLength")->text(), "Length: 4  Lines: 1");
+  EXPECT_EQ(form.findChild<QLabel *>("replaceStringLength")->text(), "Length: 4  Lines: 1");
+  EXPECT_EQ(site.status, "") << "lengths that match raise no warning";
   type("searchString", "\\q\\x4");
   EXPECT_TRUE(site.statusIsError) << "a broken escape";
 
