@@ -22,9 +22,6 @@ class CodePage;
 // as fast as bytes.
 namespace graphemes {
 
-// Whether every character of `text` is a cluster of its own, CR LF aside.
-bool standsAlone(std::string_view text, const CodePage &codePage);
-
 // Walks the clusters of a text from its start, a piece at a time, so a long
 // text is never converted whole. A text that does not end where `text` ends
 // (a chunk of a file) keeps back what the next bytes may still change: a
@@ -59,6 +56,13 @@ public:
   // Whether no cluster is left to take.
   bool done() { return !ensureCluster(); }
 
+  // How a text is walked: a letter a byte (ASCII, a code page's text), a
+  // letter a character (UTF-8 without marks, joiners or flags), both but
+  // for CR LF; or letters as ICU's iterator finds them.
+  enum class Kind { Bytes, Characters, Letters };
+  // Bytes and Characters count the text's characters into `characters`.
+  static Kind kindOf(std::string_view text, const CodePage &codePage, std::size_t *characters);
+
 private:
   std::size_t take(std::size_t characters, bool atLeast);
   std::size_t advance(std::size_t at, bool past);
@@ -82,7 +86,11 @@ private:
   std::size_t pieceEnd_ = 0;
   std::size_t certainEnd_ = 0;
   std::size_t pieceBytes_;
-  bool fast_ = true;
+  Kind kind_ = Kind::Bytes;
+  // The characters from the position to `certainEnd_` in a piece walked by
+  // characters, while they are known.
+  static constexpr std::size_t unknown = static_cast<std::size_t>(-1);
+  std::size_t ahead_ = unknown;
   // A slow piece in UTF-16, each unit's byte offset beside it (one more at
   // its end), and the unit at the position.
   std::u16string units_;
@@ -91,6 +99,13 @@ private:
   struct Iterator;
   std::unique_ptr<Iterator> iterator_;
 };
+
+// Whether `at` lies between two letters for certain, judged from the
+// characters on either side alone: neither joins a neighbour (a mark, a
+// joiner, a flag's half, a Hangul jamo) and they are not CR and LF. False
+// within a character, and where only a walk can tell. The edges of `text`
+// count as between letters.
+bool isPlainBoundary(std::string_view text, const CodePage &codePage, std::size_t at);
 
 // The length of the longest start of `text` made of whole clusters holding
 // at most `characters` characters; how many they hold in `taken`.
@@ -101,8 +116,22 @@ std::size_t prefixWithin(std::string_view text, const CodePage &codePage, std::s
 // a text limited in bytes is cut before the letter that does not fit.
 std::string_view cutToBytes(std::string_view text, const CodePage &codePage, std::size_t bytes);
 
-// `at`, or the end of the cluster that `at` falls within.
+namespace detail {
 std::size_t boundaryFrom(std::string_view text, const CodePage &codePage, std::size_t at);
+} // namespace detail
+
+// `at`, or the end of the cluster that `at` falls within.
+inline std::size_t boundaryFrom(std::string_view text, const CodePage &codePage, std::size_t at) {
+  // Between two ASCII characters only CR LF is one letter: a column of an
+  // ASCII line is found without a call.
+  if (at > 0 && at < text.size()) {
+    const auto before = static_cast<unsigned char>(text[at - 1]);
+    const auto next = static_cast<unsigned char>(text[at]);
+    if (before < 0x80 && next < 0x80 && !(before == '\r' && next == '\n'))
+      return at;
+  }
+  return detail::boundaryFrom(text, codePage, at);
+}
 
 // The clusters of `text` in reverse order, each as it was.
 void reverseClusters(char *text, std::size_t size, const CodePage &codePage);

@@ -148,34 +148,70 @@ void TIncludeExcludeBytesFromEnd::startJob() {
   TGenericStateMachine::startJob();
 }
 
-void TIncludeExcludeBytesFromEnd::startFile() {
+void TIncludeExcludeBytesFromEnd::clear() {
   held_.clear();
   start_ = 0;
   counted_ = 0;
-  characters_ = 0;
+  before_ = 0;
+  total_ = 0;
+  marks_.clear();
+}
+
+void TIncludeExcludeBytesFromEnd::startFile() {
+  clear();
   TGenericStateMachine::startFile();
 }
 
 bool TIncludeExcludeBytesFromEnd::release(bool textEnds) {
   const std::string_view held = std::string_view(held_).substr(start_);
-  graphemes::ClusterWalk walk(held, *tables_, textEnds);
-  const std::size_t end = start_ + walk.end();
-  characters_ += utf8::characterCount(std::string_view(held_).substr(counted_, end - counted_));
-  counted_ = end;
-  if (characters_ <= count_)
+  // A character cut short at the end waits for its rest.
+  const std::size_t end = start_ + held.size() - (textEnds ? 0 : utf8::incompleteTail(held));
+  const std::string_view counting = std::string_view(held_).substr(0, end);
+  while (counted_ < end) {
+    std::size_t left = 256;
+    counted_ = utf8::stepCharacters(counting, counted_, left);
+    total_ += 256 - left;
+    marks_.emplace_back(counted_, total_);
+  }
+  if (total_ - before_ <= count_)
     return true;
-  characters_ -= walk.takeAtLeast(characters_ - count_);
-  const std::size_t released = walk.position();
+  // The letters before character `cut` of the file go; where that character
+  // begins is found from the nearest mark, and is most often between two
+  // letters plain to see. Only around marks, joiners and flags does a walk
+  // of the letters tell.
+  const std::uint64_t cut = total_ - count_;
+  while (marks_.size() > 1 && marks_[1].second <= cut)
+    marks_.pop_front();
+  std::pair<std::size_t, std::uint64_t> from{start_, before_};
+  if (!marks_.empty() && marks_.front().second <= cut && marks_.front().second >= before_)
+    from = marks_.front();
+  std::size_t left = cut - from.second;
+  std::size_t released = counted_ - start_ == total_ - before_
+                             ? from.first + left // a byte a character
+                             : utf8::stepCharacters(counting, from.first, left);
+  released -= start_;
+  if (released < end - start_ &&
+      graphemes::isPlainBoundary(held.substr(0, end - start_), *tables_, released)) {
+    before_ = cut;
+  } else {
+    graphemes::ClusterWalk walk(held, *tables_, textEnds);
+    before_ += walk.takeAtLeast(cut - before_);
+    released = walk.position();
+  }
   bool goOn = true;
   if (!include_ && released > 0) {
     std::string out(held.substr(0, released));
     goOn = sendToNext(out);
   }
   start_ += released;
+  while (!marks_.empty() && marks_.front().first < start_)
+    marks_.pop_front();
   // Compacted once the dropped part outweighs the held part.
   if (start_ > held_.size() - start_ + 4096) {
     held_.erase(0, start_);
     counted_ -= start_;
+    for (auto &mark : marks_)
+      mark.first -= start_;
     start_ = 0;
   }
   return goOn;
@@ -193,10 +229,7 @@ void TIncludeExcludeBytesFromEnd::endFile() {
     std::string last = held_.substr(start_);
     sendToNext(last);
   }
-  held_.clear();
-  start_ = 0;
-  counted_ = 0;
-  characters_ = 0;
+  clear();
 }
 
 std::int64_t TIncludeExcludeBytesFromEnd::bufferedLength() {

@@ -4,8 +4,10 @@
 #include "filters/linewindow.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace marrowen {
 
@@ -81,8 +83,9 @@ private:
 };
 
 // The last N characters. The held bytes are a window into one string that
-// is compacted now and then, and their characters are counted as they come,
-// so the cost per byte does not grow with N.
+// is compacted now and then; their characters are counted as they come,
+// with a mark every 256 characters, so a release steps over at most 255 and
+// the cost per byte does not grow with N.
 class TIncludeExcludeBytesFromEnd : public TGenericStateMachine {
 public:
   TIncludeExcludeBytesFromEnd(int count, bool include);
@@ -96,14 +99,20 @@ private:
   // Lets go of the held letters that lie before the last N characters
   // however the file goes on; with exclude they go on.
   bool release(bool textEnds);
+  void clear();
 
   std::size_t count_;
   bool include_;
   std::shared_ptr<const CodePage> tables_;
   std::string held_;
   std::size_t start_ = 0;   // the held bytes are held_[start_ ..]
-  std::size_t counted_ = 0; // held_[start_ .. counted_) holds `characters_`
-  std::size_t characters_ = 0;
+  std::size_t counted_ = 0; // held_[.. counted_) is counted
+  // Characters of the file before `start_` and before `counted_`.
+  std::uint64_t before_ = 0;
+  std::uint64_t total_ = 0;
+  // Places in held_ at or after `start_` and the characters of the file
+  // before each.
+  std::deque<std::pair<std::size_t, std::uint64_t>> marks_;
 };
 
 // Sends nothing on, so every file comes out empty.

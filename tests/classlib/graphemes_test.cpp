@@ -137,7 +137,10 @@ TEST(Graphemes, CutsFallWhereIcuPutsBoundaries) {
     for (int round = 0; round < 3000; ++round) {
       const std::string text = randomText(random, random() % 40);
       const Model model(text, *codePage);
-      SCOPED_TRACE(testing::Message() << name << " round " << round << ": " << text.size());
+      std::string hex;
+      for (unsigned char c : text)
+        hex += {"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15], ' '};
+      SCOPED_TRACE(testing::Message() << name << " round " << round << ": " << hex);
       const std::size_t limit = random() % (text.size() + 3);
       std::size_t taken = 0;
       const std::size_t cut = graphemes::prefixWithin(text, *codePage, limit, &taken);
