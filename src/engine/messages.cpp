@@ -1,8 +1,10 @@
 #include "engine/messages.h"
 
+#include "classlib/codepage.h"
 #include "classlib/exceptions.h"
 #include "classlib/paths.h"
 #include "classlib/streams.h"
+#include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/log.h"
 
@@ -212,6 +214,17 @@ void TStringLoader::addLocked(std::string_view section, std::string_view key,
   }
 }
 
+namespace {
+
+// A translation as the program shows and logs it: UTF-8, a language file
+// written in the code page read through it. So a message is UTF-8 but for the
+// names in it, whose bytes stay theirs.
+std::string translationText(std::string_view stored) {
+  return utf8::toUtf8(decodeLanguageText(stored), *systemCodePage());
+}
+
+} // namespace
+
 std::string TStringLoader::getString(int id, std::string_view defaultText) {
   if (disabled_)
     return std::string(defaultText);
@@ -225,7 +238,7 @@ std::string TStringLoader::getString(int id, std::string_view defaultText) {
         addLocked(globalSection, key, defaultText);
     }
     if (stored)
-      return decodeLanguageText(*stored);
+      return translationText(*stored);
   } catch (...) {
     // A damaged stored value or a failed addition: the English text serves.
   }
@@ -243,7 +256,7 @@ std::optional<std::string> TStringLoader::readValue(std::string_view section,
   }
   if (!stored)
     return std::nullopt;
-  return decodeLanguageText(*stored);
+  return translationText(*stored);
 }
 
 void TStringLoader::addValue(std::string_view section, std::string_view key,
