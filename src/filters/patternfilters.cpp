@@ -14,6 +14,9 @@ namespace marrowen {
 namespace {
 
 const char groupIdentifiers[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+// Bytes of combining marks kept before the held text, more than a letter
+// written with thirty marks (the most that text in a normal form holds).
+constexpr std::size_t maxMarksKept = 128;
 
 } // namespace
 
@@ -37,9 +40,17 @@ bool TBuffer::processBuffer() {
     return true;
   bool result = searchBuffer();
   noteUpTo(heldStart_);
-  // Of what was handed on only the character before the held text stays.
-  if (heldStart_ > 4) {
-    std::size_t gone = heldStart_ - 4;
+  // Of what was handed on only the character before the held text stays,
+  // with the letter whose marks it may be: a whole-word test looks back over
+  // them. A run of marks longer than any real letter holds is not followed
+  // back, so a text of marks alone is not kept whole.
+  const std::string_view held(buffer_);
+  std::size_t gone = heldStart_;
+  do
+    gone = utf8::lastCharacterStart(held.substr(0, gone));
+  while (gone > 0 && heldStart_ - gone < maxMarksKept &&
+         utf8::isCombiningMarkAt(held.substr(gone), *tables_));
+  if (gone > 0) {
     buffer_.erase(0, gone);
     heldStart_ -= gone;
     scan_ -= gone;
