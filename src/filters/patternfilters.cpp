@@ -40,16 +40,17 @@ bool TBuffer::processBuffer() {
     return true;
   bool result = searchBuffer();
   noteUpTo(heldStart_);
-  // Of what was handed on only the character before the held text stays,
-  // with the letter whose marks it may be: a whole-word test looks back over
-  // them. A run of marks longer than any real letter holds is not followed
-  // back, so a text of marks alone is not kept whole.
+  // Of what was handed on only the four bytes before the held text stay,
+  // and the letter whose marks they may be: a whole-word test looks back
+  // over them. A run of marks longer than any real letter holds is not
+  // followed back, so a text of marks alone is not kept whole.
   const std::string_view held(buffer_);
-  std::size_t gone = heldStart_;
+  std::size_t letter = heldStart_;
   do
-    gone = utf8::lastCharacterStart(held.substr(0, gone));
-  while (gone > 0 && heldStart_ - gone < maxMarksKept &&
-         utf8::isCombiningMarkAt(held.substr(gone), *tables_));
+    letter = utf8::lastCharacterStart(held.substr(0, letter));
+  while (letter > 0 && heldStart_ - letter < maxMarksKept &&
+         utf8::isCombiningMarkAt(held.substr(letter), *tables_));
+  const std::size_t gone = std::min(letter, heldStart_ > 4 ? heldStart_ - 4 : 0);
   if (gone > 0) {
     buffer_.erase(0, gone);
     heldStart_ -= gone;
