@@ -34,6 +34,8 @@ namespace {
 // Pattern, Perl, Brief-style and Word-style: the types that compile.
 bool isPatternDialect(std::int32_t type) { return type == 1 || (type >= 4 && type <= 6); }
 
+// Counted in letters as the user typed them: "\xC3\xA4" is one, as is a
+// byte that is no UTF-8.
 QString lengthAndLines(const std::string &decoded, int lines) {
   return toQString(
       translateFormat(1040, "Length: %d  Lines: %d",
