@@ -142,9 +142,15 @@ const ChainEntry chains[] = {
     // The lines in byte order (ASCII sort with case).
     {"sort-ascii",
      [] { return std::unique_ptr<TFilter>(std::make_unique<TSortLines>(false, 3, false)); }},
+    // The lines shortest first (sort by length of line).
+    {"sort-length",
+     [] { return std::unique_ptr<TFilter>(std::make_unique<TSortLines>(false, 5, false)); }},
     // Of each run of equal adjacent lines the first.
     {"uniq",
      [] { return std::unique_ptr<TFilter>(std::make_unique<TRemoveDuplicateLines>(false, 0)); }},
+    // The same, leaving the first three characters of each line out.
+    {"uniq-leading",
+     [] { return std::unique_ptr<TFilter>(std::make_unique<TRemoveDuplicateLines>(false, 3)); }},
     // MIME Base64: lines of 76 characters ended by CR LF.
     {"base64-encode", [] { return std::unique_ptr<TFilter>(std::make_unique<TEncodeBase64>()); }},
     {"base64-decode", [] { return std::unique_ptr<TFilter>(std::make_unique<TDecodeBase64>()); }},

@@ -2,6 +2,8 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/utf8.h"
+#include "engine/escapes.h"
 
 #include <cstring>
 #include <utility>
@@ -156,39 +158,101 @@ void TSplitAtSize::startFile() { bytesInPart_ = 0; }
 // --- TSplitAtChar ---
 
 TSplitAtChar::TSplitAtChar(char splitChar, int mode, int count)
-    : splitChar_(splitChar), mode_(mode), count_(count < 1 ? 1 : count) {}
+    : splitChar_(splitChar), mode_(mode), count_(count < 1 ? 1 : count) {
+  takeCodePoint();
+}
 
-bool TSplitAtChar::processChunk(std::string &chunk) {
-  std::string out;
-  out.reserve(chunk.size());
-  const char *p = chunk.data();
-  const char *end = p + chunk.size();
-  while (p < end) {
-    auto *hit = static_cast<const char *>(std::memchr(p, splitChar_, end - p));
-    if (!hit) {
-      out.append(p, end);
-      break;
+void TSplitAtChar::takeCodePoint() {
+  const auto byte = static_cast<unsigned char>(splitChar_);
+  codePoint_ = byte < 0x80 ? byte : charTables()->toUnicode(byte);
+}
+
+void TSplitAtChar::startJob() {
+  takeCodePoint();
+  TGenericSplitFiles::startJob();
+}
+
+std::size_t TSplitAtChar::find(std::string_view text, std::size_t from, std::size_t &length) const {
+  const auto byte = static_cast<unsigned char>(splitChar_);
+  length = 1;
+  // An ASCII byte never lies within a sequence.
+  if (byte < 0x80) {
+    const void *hit = std::memchr(text.data() + from, byte, text.size() - from);
+    return hit ? static_cast<std::size_t>(static_cast<const char *>(hit) - text.data())
+               : std::string_view::npos;
+  }
+  const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+  for (std::size_t i = from; i < text.size();) {
+    const unsigned char c = p[i];
+    if (c < 0x80) {
+      if (c == codePoint_)
+        return i;
+      ++i;
+      continue;
     }
-    out.append(p, hit);
-    p = hit + 1;
+    char32_t cp = 0;
+    const std::size_t n = utf8::decodeSequence(p + i, text.size() - i, cp);
+    if (n ? cp == codePoint_ : c == byte) {
+      length = n ? n : 1;
+      return i;
+    }
+    i += n ? n : 1;
+  }
+  return std::string_view::npos;
+}
+
+bool TSplitAtChar::split(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t at = 0;
+  std::size_t length = 0;
+  for (std::size_t hit; (hit = find(text, at, length)) != std::string_view::npos;) {
+    const std::string_view character = text.substr(hit, length);
+    out.append(text, at, hit - at);
+    at = hit + length;
     if (++seen_ < count_) {
-      out += splitChar_;
+      out += character;
       continue;
     }
     seen_ = 0;
     if (mode_ == 1)
-      out += splitChar_;
+      out += character;
     if (!sendToNext(out))
       return false;
     endPart();
     out.clear();
     if (mode_ == 0)
-      out += splitChar_;
+      out += character;
     startNextPart();
   }
+  out.append(text, at);
   return sendToNext(out);
 }
 
-void TSplitAtChar::startFile() { seen_ = 0; }
+bool TSplitAtChar::processChunk(std::string &chunk) {
+  if (static_cast<unsigned char>(splitChar_) < 0x80)
+    return split(chunk);
+  if (!held_.empty()) {
+    chunk.insert(0, held_);
+    held_.clear();
+  }
+  const std::size_t whole = chunk.size() - utf8::incompleteTail(chunk);
+  const bool goOn = split(std::string_view(chunk).substr(0, whole));
+  held_.assign(chunk, whole);
+  return goOn;
+}
+
+void TSplitAtChar::startFile() {
+  seen_ = 0;
+  held_.clear();
+}
+
+void TSplitAtChar::endFile() {
+  // No character was begun there: the bytes are the code page's.
+  std::string rest;
+  rest.swap(held_);
+  if (!rest.empty())
+    split(rest);
+}
 
 } // namespace marrowen

@@ -77,20 +77,37 @@ private:
   std::int64_t bytesInPart_ = 0;
 };
 
-// A new part at every `count`-th occurrence of a byte. Mode 0: the byte
-// begins the next part; 1: it ends the current part; any other value drops
-// it. A count below 1 counts as 1.
+// A new part at every `count`-th occurrence of a character, chosen by its
+// code in the code page: one of 128 or more is found both as its UTF-8
+// sequence and as the code page's byte standing alone, never within another
+// character's sequence. Mode 0: the character begins the next part; 1: it
+// ends the current part; any other value drops it. A count below 1 counts
+// as 1.
 class TSplitAtChar : public TGenericSplitFiles {
 public:
   TSplitAtChar(char splitChar, int mode, int count);
   bool processChunk(std::string &chunk) override;
+  void startJob() override;
   void startFile() override;
+  // Judges the bytes still held as the code page's.
+  void endFile() override;
 
 private:
+  // The character's code point in the code page in use.
+  void takeCodePoint();
+  // Where the next occurrence of the character begins in `text` at or after
+  // `from`, and its length; npos when there is none.
+  std::size_t find(std::string_view text, std::size_t from, std::size_t &length) const;
+  bool split(std::string_view text);
+
   char splitChar_;
+  char32_t codePoint_ = 0;
   int mode_;
   int count_;
   int seen_ = 0;
+  // The bytes that end a chunk and begin a sequence the next chunk may
+  // complete; empty while a chunk is split, as a part may end then.
+  std::string held_;
 };
 
 } // namespace marrowen

@@ -636,8 +636,15 @@ void sortByNumber(const LineStore &lines, bool removeDuplicates, bool backwards,
 void sortByLength(const LineStore &lines, bool removeDuplicates, bool backwards, unsigned threads,
                   const LineSink &emit) {
   std::vector<LengthRecord> records(lines.size());
+  // Where no character takes more than a byte, as in ASCII text, each
+  // line's bytes are its characters: one pass over all of them tells.
+  const std::size_t first = lines.empty() ? 0 : lines.start(0);
+  const std::size_t end = lines.empty() ? 0 : lines.end(lines.size() - 1);
+  const std::string_view held(lines.data() + first, end - first);
+  const bool byteACharacter = utf8::characterCount(held) == held.size();
   for (std::size_t i = 0; i < lines.size(); ++i)
-    records[i] = {lines.end(i) - lines.start(i), i};
+    records[i] = {byteACharacter ? lines.end(i) - lines.start(i) : utf8::characterCount(lines[i]),
+                  i};
   auto compare = [](const LengthRecord &a, const LengthRecord &b) {
     return a.length < b.length ? -1 : a.length > b.length ? 1 : 0;
   };
@@ -918,21 +925,37 @@ void TRemoveDuplicateLines::startFile() {
   TBatchedLineFilter::startFile();
 }
 
-bool TRemoveDuplicateLines::sameAsPrevious() const {
+std::size_t TRemoveDuplicateLines::comparedFrom(std::string_view line) const {
+  // An ASCII head, as most are, is one character a byte.
+  const std::size_t head = std::min(ignoreLeading_, line.size());
+  std::size_t ascii = 0;
+  while (ascii < head && static_cast<unsigned char>(line[ascii]) < 0x80)
+    ++ascii;
+  return ascii == head ? head
+                       : ascii + utf8::characterOffset(line.substr(ascii), ignoreLeading_ - ascii);
+}
+
+bool TRemoveDuplicateLines::sameAsPrevious(std::size_t currentFrom) const {
   std::string_view a = previous_;
   std::string_view b = currentLine_;
-  a.remove_prefix(std::min(ignoreLeading_, a.size()));
-  b.remove_prefix(std::min(ignoreLeading_, b.size()));
+  a.remove_prefix(previousFrom_);
+  b.remove_prefix(currentFrom);
   return ignoreCase_ ? AnsiSameText(a, b) : a == b;
 }
 
+void TRemoveDuplicateLines::keepAsPrevious(std::size_t currentFrom) {
+  previousFrom_ = currentFrom;
+  // The current line is emptied once the line is done; taking its bytes
+  // saves a copy per line.
+  previous_.swap(currentLine_);
+}
+
 void TRemoveDuplicateLines::processLine(std::string_view lineEnd) {
-  if (firstLine_ || !sameAsPrevious())
+  const std::size_t from = comparedFrom(currentLine_);
+  if (firstLine_ || !sameAsPrevious(from))
     passOnLine(currentLine_, lineEnd);
   firstLine_ = false;
-  // The current line is emptied once this returns; taking its bytes saves a
-  // copy per line.
-  previous_.swap(currentLine_);
+  keepAsPrevious(from);
 }
 
 void TShowDuplicateLines::startFile() {
@@ -941,16 +964,17 @@ void TShowDuplicateLines::startFile() {
 }
 
 void TShowDuplicateLines::processLine(std::string_view lineEnd) {
+  const std::size_t from = comparedFrom(currentLine_);
   if (firstLine_) {
     firstLine_ = false;
-  } else if (sameAsPrevious()) {
+  } else if (sameAsPrevious(from)) {
     repeats_ = checkedAdd<std::int32_t>(repeats_, 1);
   } else {
     if (repeats_ >= 1)
       passOnRun(lineEnd);
     repeats_ = 0;
   }
-  previous_.swap(currentLine_);
+  keepAsPrevious(from);
 }
 
 void TShowDuplicateLines::endFile() {

@@ -65,9 +65,9 @@ private:
 // in the line cutter; and it leaves in pieces of a megabyte. The compare type orders the lines for
 // a sort: 0 keeps them as they came; 1 to 6 are the sort types 0 to 5 (locale order without and
 // with case, ASCII order without and with case, the number each line starts with, the length of the
-// line with its line end). Lines that compare equal come out later ones first; with the duplicates
-// flag only the first of them is kept. Whatever is held is dropped at the
-// start of each file.
+// line with its line end in characters). Lines that compare equal come out later ones first; with
+// the duplicates flag only the first of them is kept. Whatever is held is dropped at the start of
+// each file.
 class TLinesWithBuffer : public TBatchedLineFilter {
 public:
   // Raises message 5200 for a compare type outside 0 .. 6.
@@ -182,8 +182,8 @@ public:
 };
 
 // Of each run of consecutive equal lines keeps the first. Lines are compared
-// without their line ends and without their first `ignoreLeading` bytes,
-// with or without case.
+// without their line ends and without their first `ignoreLeading`
+// characters, with or without case.
 class TRemoveDuplicateLines : public TBatchedLineFilter {
 public:
   TRemoveDuplicateLines(bool ignoreCase, int ignoreLeading);
@@ -191,13 +191,19 @@ public:
   void processLine(std::string_view lineEnd) override;
 
 protected:
-  // Whether the current line equals the previous one.
-  bool sameAsPrevious() const;
+  // Where the compared part of `line` starts: each line is counted once.
+  std::size_t comparedFrom(std::string_view line) const;
+  // Whether the current line, compared from `currentFrom`, equals the
+  // previous one.
+  bool sameAsPrevious(std::size_t currentFrom) const;
+  // The current line becomes the previous one.
+  void keepAsPrevious(std::size_t currentFrom);
 
   bool ignoreCase_;
   std::size_t ignoreLeading_;
   bool firstLine_ = true;
   GrowingText previous_;
+  std::size_t previousFrom_ = 0;
 };
 
 // Passes on one line for each run of consecutive equal lines: its last line,

@@ -128,6 +128,7 @@ void TExtractEmails::startJob() {
 }
 
 void TExtractEmails::startFile() {
+  afterWord_ = false;
   local_.clear();
   domain_.clear();
   carry_.clear();
@@ -148,8 +149,18 @@ void TExtractEmails::endCandidate() {
   state_ = 0;
 }
 
+std::size_t TExtractEmails::passOver(std::string_view text) {
+  const auto c = static_cast<unsigned char>(text[0]);
+  if (c < 0x80) {
+    afterWord_ = tables_->isWordChar(c);
+    return 1;
+  }
+  const utf8::WordCharacter w = utf8::wordCharacterAt(text, *tables_);
+  afterWord_ = w.word;
+  return w.length;
+}
+
 void TExtractEmails::scan(std::string_view text) {
-  const CodePage &t = *tables_;
   const ByteSet &localBytes = localPartBytes();
   const ByteSet &domainBytes = domainPartBytes();
   const std::size_t size = text.size();
@@ -162,13 +173,13 @@ void TExtractEmails::scan(std::string_view text) {
     const std::size_t length = c < 0x80 ? 1 : utf8::characterLength(text.substr(i));
     switch (state_) {
     case 0: {
-      bool starts = t.isWordChar(c);
-      if (length > 1) {
-        std::size_t unused;
-        char32_t cp = utf8::decodeCharacter(text.substr(i), t, unused);
-        starts = utf8::isLetter(cp) || utf8::isDigit(cp);
-      }
-      if (starts) {
+      const bool follows = afterWord_;
+      passOver(text.substr(i));
+      // A letter or digit starts an address; a mark only goes on with a word.
+      const bool starts =
+          afterWord_ &&
+          (length == 1 || !utf8::isCombiningMark(utf8::decode(text.substr(i, length))));
+      if (starts && !follows) {
         local_.assign(text, i, length);
         state_ = 1;
       }
@@ -187,15 +198,19 @@ void TExtractEmails::scan(std::string_view text) {
         local_.clear();
         state_ = 0;
         // the character that ended the candidate is not looked at again
-        i += utf8::characterLength(text.substr(i));
+        i += passOver(text.substr(i));
       }
       break;
     }
     default: {
       i = appendRun(text, i, domainBytes, domain_);
       if (i < size) {
+        i += passOver(text.substr(i));
+        // A letter the address may not hold cut the word: the text names
+        // another domain than the part before it.
+        if (afterWord_)
+          domain_.clear();
         endCandidate();
-        i += utf8::characterLength(text.substr(i));
       }
       break;
     }

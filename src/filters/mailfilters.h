@@ -17,7 +17,11 @@ namespace marrowen {
 
 // E-mail addresses: a word character starts the part before "@"; the part
 // after it runs over the bytes an address may hold there. A UTF-8 letter or
-// digit may start an address, and any other UTF-8 character ends one whole. An address needs a
+// digit may start an address, and any other UTF-8 character ends one whole.
+// Where a letter, digit or mark that an address may not hold cuts a word
+// ("müller@x.de", "a@x.münchen.de"), the cut word is not the address the
+// text holds: a character directly after such a letter starts nothing, and a
+// candidate that such a letter ends is dropped. An address needs a
 // "." after the "@"; full stops that end it belong to the sentence, not the
 // address. States: 0 searching, 1 before "@", 2 after it.
 class TExtractEmails : public TGenericStateMachine {
@@ -32,6 +36,9 @@ public:
 private:
   // Passes on the candidate when it is an address; starts searching again.
   void endCandidate();
+  // The length of the character that begins `text`; notes whether it goes
+  // on with a word.
+  std::size_t passOver(std::string_view text);
   // Looks for addresses in `text` (whole characters).
   void scan(std::string_view text);
 
@@ -40,6 +47,7 @@ private:
   std::string local_;  // the part before "@"
   std::string domain_; // from "@" on
   std::string out_;
+  bool afterWord_ = false; // the last character passed over went on with a word
 };
 
 // URLs of the schemes ftp://, gopher://, http://, https://, mailto: and

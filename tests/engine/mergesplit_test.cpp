@@ -1,12 +1,16 @@
 #include "engine/mergesplit.h"
 
+#include "classlib/codepage.h"
 #include "classlib/exceptions.h"
+#include "classlib/utf8.h"
+#include "engine/escapes.h"
 #include "engine/lines.h"
 #include "support/awkward_text.h"
 #include "support/chunk_harness.h"
 #include "support/list_input.h"
 #include "support/recording_job.h"
 #include "support/temp_folder.h"
+#include "support/utf8_corpus.h"
 
 #include <gtest/gtest.h>
 
@@ -65,6 +69,70 @@ TEST(SplitAtChar, ModesAndCounts) {
   for (const auto &c : cases) {
     auto make = [&] { return std::make_unique<TSplitAtChar>(';', c.mode, c.count); };
     EXPECT_EQ(partsOf(make, c.text), c.parts) << "mode " << c.mode << " count " << c.count;
+  }
+}
+
+// A character of 128 or more chosen by its code splits at that character
+// written in UTF-8 or as the code page's byte, never at a byte within
+// another character, as Python finds the character in the text read as UTF-8
+// with every other byte the code page's. UTF-8 text gives UTF-8 parts.
+TEST(SplitAtChar, ACharacterAbove127IsTheSameCharacterInUtf8AndTheCodePage) {
+  const std::string model = R"py(import sys
+t = sys.stdin.buffer.read().decode("utf-8", "surrogateescape")
+def character(b):
+    try:
+        return bytes([b]).decode("cp1252")
+    except UnicodeDecodeError:
+        return chr(b)
+cases = []
+for b in range(128, 256):
+    forms = (character(b), chr(0xDC00 + b))
+    mode, count = b % 3, 1 + b % 2
+    parts, part, seen = [], "", 0
+    for c in t:
+        if c in forms:
+            seen += 1
+            if seen == count:
+                seen = 0
+                parts.append(part + c if mode == 1 else part)
+                part = c if mode == 0 else ""
+                continue
+        part += c
+    parts.append(part)
+    cases.append("\0".join(parts))
+sys.stdout.buffer.write("\1".join(cases).encode("utf-8", "surrogateescape"))
+)py";
+  auto cut = [](std::string_view text, char at) {
+    Parts pieces(1);
+    for (char c : text)
+      if (c == at)
+        pieces.emplace_back();
+      else
+        pieces.back().push_back(c);
+    return pieces;
+  };
+  std::string utf8Text = "Cæsar\n";
+  for (const std::string &line : testing::utf8CorpusLines())
+    utf8Text += line + "\n";
+  std::string everyCharacter;
+  for (int b = 0x80; b <= 0xFF; ++b)
+    everyCharacter += std::string(1, static_cast<char>(b)) + (b % 16 == 15 ? "\r\n" : " ");
+  utf8Text += charTables()->toUtf8(everyCharacter);
+  for (const std::string &text : {utf8Text, testing::windows1252HighBytes()}) {
+    const auto expected = testing::pythonOutput(model, text);
+    if (!expected)
+      GTEST_SKIP() << "python3 cannot be run here: the comparison is skipped";
+    const Parts cases = cut(*expected, '\1');
+    ASSERT_EQ(cases.size(), 128u);
+    for (int b = 0x80; b <= 0xFF; ++b) {
+      auto make = [b] {
+        return std::make_unique<TSplitAtChar>(static_cast<char>(b), b % 3, 1 + b % 2);
+      };
+      const Parts parts = partsOf(make, text);
+      EXPECT_EQ(parts, cut(cases[b - 0x80], '\0')) << "character " << b;
+      for (const std::string &part : parts)
+        EXPECT_TRUE(text != utf8Text || utf8::isValid(part)) << "character " << b;
+    }
   }
 }
 

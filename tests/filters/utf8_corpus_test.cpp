@@ -13,6 +13,7 @@
 #include "filters/exactsearch.h"
 #include "filters/fuzzysearch.h"
 #include "filters/layoutfilters.h"
+#include "filters/linebuffer.h"
 #include "filters/linefilters.h"
 #include "filters/mailfilters.h"
 #include "filters/patternfilters.h"
@@ -314,6 +315,156 @@ TEST(Utf8Corpus, ReplaceQuestionsShowWholeCharacters) {
         EXPECT_LE(question.textAfter.size(), 200u);
       }
     }
+  }
+}
+
+// The corpus, then pieces of addresses with letters beyond ASCII in and
+// around them, in a seeded random order.
+std::string addressText() {
+  const char *pieces[] = {"müller", "jörg",  "xÄy",     "ann",  "b_c",        "x.de", "münchen",
+                          "@",      "@",     ".",       " ",    ",",          "\n",   "\r\n",
+                          "字",     "😀",     "e\u0301", "٣",    "ß",          "<",    "\"",
+                          "-",      "ωmega", "a@b.c",   "über", "Cafe\u0301", "9"};
+  std::string text = testing::utf8Corpus();
+  std::mt19937 random(67);
+  for (int k = 0; k < 6000; ++k)
+    text += pieces[random() % std::size(pieces)];
+  return text;
+}
+
+// Python's reading of the rules for an address: a letter, digit or "_" not
+// directly after a letter, digit or mark starts one; it runs on over the
+// ASCII characters an address may hold before and after its "@"; one that a
+// letter, digit or mark ends, or that has no "." after its "@", is not
+// written.
+const char *const addressModel = R"py(import sys, unicodedata
+t = sys.stdin.buffer.read().decode("utf-8")
+def word(c):
+    return c.isalpha() or c.isdigit() or c == "_" or unicodedata.category(c)[0] == "M"
+def starts(c):
+    return c.isalpha() or c.isdigit() or c == "_"
+def span(a, b):
+    return {chr(x) for x in range(ord(a), ord(b) + 1)}
+local = span("!", "+") | {"-", "."} | span("0", ":") | span("?", "Z") | span("^", "\x7f")
+domain = span("!", "\x7f") - set("\"'(),/;<=>[\\]`")
+out, state, cur, after = [], 0, "", False
+def end(c):
+    global after, state
+    after = word(c)
+    if not after and "." in cur.split("@", 1)[1]:
+        out.append(cur)
+    state = 0
+for c in t:
+    if state == 0:
+        if starts(c) and not after:
+            cur, state = c, 1
+        after = word(c)
+    elif state == 1:
+        if c == "@":
+            cur, state = cur + c, 2
+        elif c in local:
+            cur += c
+        else:
+            state, after = 0, word(c)
+    elif c in domain:
+        cur += c
+    else:
+        end(c)
+if state == 2:
+    end(" ")
+sys.stdout.buffer.write("".join(a + "\r\n" for a in out).encode("utf-8"))
+)py";
+
+TEST(Utf8Corpus, AddressesAreThoseOfTheRulesWithLettersBeyondAsciiAroundThem) {
+  const std::string text = addressText();
+  const auto expected = testing::pythonOutput(addressModel, text);
+  if (!expected)
+    GTEST_SKIP() << "python3 cannot be run here: the comparison is skipped";
+  std::string whole;
+  EXPECT_TRUE(testing::isChunkInvariant(factory<TExtractEmails>(), text, &whole));
+  EXPECT_EQ(whole, *expected);
+  EXPECT_GE(std::count(whole.begin(), whole.end(), '\n'), 20);
+  EXPECT_TRUE(utf8::isValid(whole));
+}
+
+// Lines of the corpus, and lines that differ only in their first characters
+// (of one to four bytes each), in a seeded random order.
+std::string duplicateText() {
+  const char *heads[] = {"a", "b", "é", "字", "😀", "0", "ä", "ö"};
+  const auto &lines = testing::utf8CorpusLines();
+  std::string text = testing::utf8Corpus();
+  std::mt19937 random(3);
+  for (int k = 0; k < 3000; ++k) {
+    std::string line;
+    for (int n = 0; n < 3; ++n)
+      line += heads[random() % std::size(heads)];
+    text += line + (random() % 4 ? "X" : lines[random() % 3]) + (k % 2 ? "\n" : "\r\n");
+  }
+  return text;
+}
+
+// Sort by length against Python's len() (the line with its line end; equal
+// lengths later lines first, one line each with duplicates removed), and
+// duplicate lines ignoring leading characters, removed and counted.
+TEST(Utf8Corpus, LengthsAndLeadingCharactersAreCountedAsPythonCountsThem) {
+  const std::string text = duplicateText();
+  const std::string lines = R"py(import sys, re
+t = sys.stdin.buffer.read().decode("utf-8")
+lines = [a + b for a, b in re.findall(r"([^\r\n]*)(\r\n|\r|\n)", t)]
+bare = re.findall(r"([^\r\n]*)(\r\n|\r|\n)", t)
+)py";
+  const std::string sorts = lines + R"py(out = []
+for unique in (False, True):
+    order = sorted(range(len(lines)), key=lambda i: (len(lines[i]), -i))
+    if unique:
+        first = {}
+        for i, line in enumerate(lines):
+            first.setdefault(len(line), i)
+        order = sorted(first.values(), key=lambda i: len(lines[i]))
+    for descending in (False, True):
+        out.append("".join(lines[i] for i in (order[::-1] if descending else order)))
+sys.stdout.buffer.write("\0".join(out).encode("utf-8"))
+)py";
+  const auto sorted = testing::pythonOutput(sorts, text);
+  if (!sorted)
+    GTEST_SKIP() << "python3 cannot be run here: the comparison is skipped";
+  std::vector<std::string> expected(1);
+  for (char c : *sorted)
+    if (c)
+      expected.back().push_back(c);
+    else
+      expected.emplace_back();
+  ASSERT_EQ(expected.size(), 4u);
+  for (int k = 0; k < 4; ++k)
+    EXPECT_EQ(testing::expectChunkInvariant(factory<TSortLines>(k % 2 == 1, 5, k >= 2), text),
+              expected[k])
+        << "descending " << k % 2 << ", remove duplicates " << (k >= 2);
+  for (int leading : {1, 3}) {
+    const std::string duplicates = lines + "n = " + std::to_string(leading) + R"py(
+removed, counted, previous, repeats = [], [], None, 0
+for line, end in bare:
+    if previous is None or line[n:] != previous[n:]:
+        removed.append(line + end)
+        if repeats:
+            counted.append(previous + " " + str(repeats + 1) + end)
+        repeats = 0
+    else:
+        repeats += 1
+    previous = line
+if repeats:
+    counted.append(previous + " " + str(repeats + 1))
+sys.stdout.buffer.write(("".join(removed) + "\0" + "".join(counted)).encode("utf-8"))
+)py";
+    const auto model = testing::pythonOutput(duplicates, text);
+    ASSERT_TRUE(model);
+    const std::size_t split = model->find('\0');
+    EXPECT_EQ(testing::expectChunkInvariant(factory<TRemoveDuplicateLines>(false, leading), text),
+              model->substr(0, split))
+        << "ignore leading " << leading;
+    const std::string counted =
+        testing::expectChunkInvariant(factory<TShowDuplicateLines>(false, leading), text);
+    EXPECT_EQ(counted, model->substr(split + 1)) << "ignore leading " << leading;
+    EXPECT_TRUE(utf8::isValid(counted));
   }
 }
 

@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFont>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -214,17 +215,42 @@ TsortForm::TsortForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(ow
                       QStringLiteral("Sort by length of line")});
   sortAllowDuplicates =
       named(new QCheckBox(QStringLiteral("&Remove duplicate lines"), this), "sortAllowDuplicates");
+  auto note = [this](const char *name, const QString &text) {
+    auto *label = named(new QLabel(text, this), name);
+    label->setWordWrap(true);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+  };
+  numericDuplicatesNote =
+      note("numericDuplicatesNote",
+           QStringLiteral("Lines that start with the same number are duplicates: one line is kept "
+                          "for each number (10 apples and 10 pears keep one line)."));
+  lengthDuplicatesNote =
+      note("lengthDuplicatesNote",
+           QStringLiteral("Lines of the same length in characters are duplicates: one line is kept "
+                          "for each length (apple and peach keep one line)."));
   sortReverseOrder =
       named(new QCheckBox(QStringLiteral("&Descending order"), this), "sortReverseOrder");
   auto *layout = new QVBoxLayout(this);
   layout->addWidget(caption(this, "sortTypeLabel", QStringLiteral("&Sort type"), sortType));
   layout->addWidget(sortType);
   layout->addWidget(sortAllowDuplicates);
+  layout->addWidget(numericDuplicatesNote);
+  layout->addWidget(lengthDuplicatesNote);
   layout->addWidget(sortReverseOrder);
   layout->addStretch();
   reportChanges(this, sortType, &QComboBox::currentIndexChanged);
   reportChanges(this, sortAllowDuplicates, &QCheckBox::toggled);
   reportChanges(this, sortReverseOrder, &QCheckBox::toggled);
+  connect(sortType, &QComboBox::currentIndexChanged, this, &TsortForm::showDuplicatesNote);
+  showDuplicatesNote();
+}
+
+void TsortForm::showDuplicatesNote() {
+  numericDuplicatesNote->setVisible(sortType->currentIndex() == 4);
+  lengthDuplicatesNote->setVisible(sortType->currentIndex() == 5);
 }
 
 void TsortForm::putToScreen(TListObject &node) {

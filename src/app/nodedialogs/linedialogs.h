@@ -61,7 +61,15 @@ public:
 
   QComboBox *sortType;
   QCheckBox *sortAllowDuplicates;
+  // Under a numeric or length sort, lines that differ in their text are
+  // duplicates when their numbers or lengths are equal: one of these says so
+  // beside the box while such a sort is chosen.
+  QLabel *numericDuplicatesNote;
+  QLabel *lengthDuplicatesNote;
   QCheckBox *sortReverseOrder;
+
+private:
+  void showDuplicatesNote();
 };
 
 // The character maths node's dialog, with the operand in hex and binary.

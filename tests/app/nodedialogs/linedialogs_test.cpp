@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 
@@ -126,6 +127,29 @@ TEST_F(LineDialogs, EveryControlTheUserSetsIsReadBack) {
     EXPECT_TRUE(dialog->isDifferent(*node));
     dialog->getFromScreen(*node);
     EXPECT_EQ(recordOf(*node), recordOf(*wanted));
+  }
+}
+
+// Under a numeric or length sort, "Remove duplicate lines" drops lines whose
+// texts differ; the dialog says so beside the box while such a type is
+// chosen, and says nothing of it under the other types.
+TEST_F(LineDialogs, TheSortDialogSaysWhichLinesANumericOrLengthSortTakesForDuplicates) {
+  RecordingSite site;
+  TsortForm dialog(nullptr, &site);
+  TSortObject node;
+  node.sortType = 5;
+  dialog.putToScreen(node);
+  auto &numeric = control<QLabel>(dialog, "numericDuplicatesNote");
+  auto &length = control<QLabel>(dialog, "lengthDuplicatesNote");
+  EXPECT_TRUE(numeric.text().contains("10 apples and 10 pears keep one line"));
+  EXPECT_TRUE(length.text().contains("same length in characters"));
+  const std::pair<int, std::pair<bool, bool>> shown[] = {
+      {5, {false, true}}, {4, {true, false}}, {0, {false, false}}, {3, {false, false}}};
+  for (const auto &[type, notes] : shown) {
+    if (type != 5)
+      control<QComboBox>(dialog, "sortType").setCurrentIndex(type);
+    EXPECT_EQ(numeric.isVisibleTo(&dialog), notes.first) << "sort type " << type;
+    EXPECT_EQ(length.isVisibleTo(&dialog), notes.second) << "sort type " << type;
   }
 }
 
