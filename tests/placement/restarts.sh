@@ -200,6 +200,22 @@ moved_at_once() {
     check "moved at once: stored rectangle" 400,250,800,550 "$(stored "$ini" NormPos)"
 }
 
+# Openbox claims the screen before it manages windows: a window mapped in
+# between is shown unframed, and framed only when openbox has started. A
+# first form framed shows that openbox manages windows.
+await_managing() {
+    ini="$work/first.ini"
+    : >"$ini"
+    start_form "$ini"
+    w=$(window)
+    for _ in $(seq 100); do
+        xprop -id "$w" _NET_FRAME_EXTENTS 2>/dev/null | grep -q = && break
+        sleep 0.1
+    done
+    close_form
+}
+
+await_managing
 busy_start
 moved_at_once
 run_kind normal 100,100,900,700 1 normal
