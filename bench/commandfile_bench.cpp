@@ -9,6 +9,12 @@
 // With FACTOR the program fails when the time per line grows by more than
 // 1.25 x FACTOR; without, it only prints. It fails when a run does not leave
 // the file upper-cased in the output.
+//
+// commandfile_bench --memory PROGRAM [SMALL LARGE [LIMIT]]: the same command
+// files of SMALL (2,000) and LARGE (20,000) lines, once each, and one of a
+// single line. Prints each run's peak memory and what a filter line costs
+// beyond the single line's run; with LIMIT (kilobytes) it fails when a line
+// costs more at either size.
 
 #include "programruns.h"
 
@@ -21,7 +27,74 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+// A command file of `lines` lines "/CU", then the input, the merged output
+// and "/G", in `folder`; its name.
+std::string writeCommandFile(const std::filesystem::path &folder, long lines) {
+  const std::filesystem::path name = folder / (std::to_string(lines) + ".cmd");
+  std::ofstream file(name, std::ios::binary);
+  for (long i = 0; i < lines; ++i)
+    file << "/CU\n";
+  file << (folder / "input.txt").string() << "\n/MERGETOFILE=" << (folder / "output.txt").string()
+       << "\n/G\n";
+  return name.string();
+}
+
+bool upperCased(const std::filesystem::path &folder) {
+  std::string written;
+  std::getline(std::ifstream(folder / "output.txt", std::ios::binary), written);
+  return written == "TEXT";
+}
+
+int measureMemory(const std::string &program, long small, long large, double limitKb) {
+  const std::filesystem::path folder = marrowen::bench::makeTemporaryFolder("commandfile_bench");
+  if (folder.empty())
+    return 2;
+  std::ofstream(folder / "input.txt", std::ios::binary) << "text\n";
+  int failures = 0;
+  long baseKb = 0;
+  for (long lines : {1L, small, large}) {
+    std::filesystem::remove(folder / "output.txt");
+    const marrowen::bench::Run run = marrowen::bench::runProgram(
+        program, folder, {"/Z=" + writeCommandFile(folder, lines), "/Q"});
+    if (run.status != 0 || !upperCased(folder)) {
+      std::printf("%ld filter lines: the program failed\n", lines);
+      ++failures;
+      continue;
+    }
+    if (lines == 1) {
+      baseKb = run.maxResidentKb;
+      std::printf("%6ld filter line  peak %8.1f MB\n", lines, run.maxResidentKb / 1024.0);
+      continue;
+    }
+    const double perLine = static_cast<double>(run.maxResidentKb - baseKb) / (lines - 1);
+    const bool over = limitKb > 0 && perLine > limitKb;
+    std::printf("%6ld filter lines peak %8.1f MB, %6.2f KB a line%s\n", lines,
+                run.maxResidentKb / 1024.0, perLine,
+                limitKb > 0 ? (over ? ", over the limit" : ", within the limit") : "");
+    failures += over;
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
+  return failures == 0 ? 0 : 1;
+}
+
+} // namespace
+
 int main(int argc, char **argv) {
+  if (argc >= 3 && std::string(argv[1]) == "--memory") {
+    if (argc != 3 && argc != 5 && argc != 6) {
+      std::fprintf(stderr, "usage: commandfile_bench --memory PROGRAM [SMALL LARGE [LIMIT]]\n");
+      return 2;
+    }
+    const long small = argc > 3 ? std::atol(argv[3]) : 2'000;
+    const long large = argc > 4 ? std::atol(argv[4]) : 20'000;
+    if (small < 2 || large <= small)
+      return 2;
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    return measureMemory(argv[2], small, large, argc > 5 ? std::atof(argv[5]) : 0);
+  }
   if (argc != 2 && argc != 4 && argc != 5) {
     std::fprintf(stderr, "usage: commandfile_bench PROGRAM [SMALL LARGE [FACTOR]]\n");
     return 2;
@@ -38,24 +111,16 @@ int main(int argc, char **argv) {
   if (folder.empty())
     return 2;
   std::ofstream(folder / "input.txt", std::ios::binary) << "text\n";
-  const std::filesystem::path output = folder / "output.txt";
-  for (long lines : {small, large}) {
-    std::ofstream file(folder / (std::to_string(lines) + ".cmd"), std::ios::binary);
-    for (long i = 0; i < lines; ++i)
-      file << "/CU\n";
-    file << (folder / "input.txt").string() << "\n/MERGETOFILE=" << output.string() << "\n/G\n";
-  }
+  const std::string files[2] = {writeCommandFile(folder, small), writeCommandFile(folder, large)};
 
   int failures = 0;
   double perLine[2] = {0, 0};
   for (int i = 0; i < 2; ++i) {
     const long lines = i == 0 ? small : large;
-    const std::string file = (folder / (std::to_string(lines) + ".cmd")).string();
-    std::filesystem::remove(output);
-    const double seconds = marrowen::bench::fastestOfThree(program, folder, {"/Z=" + file, "/Q"});
-    std::string written;
-    std::getline(std::ifstream(output, std::ios::binary), written);
-    if (seconds < 0 || written != "TEXT") {
+    std::filesystem::remove(folder / "output.txt");
+    const double seconds =
+        marrowen::bench::fastestOfThree(program, folder, {"/Z=" + files[i], "/Q"});
+    if (seconds < 0 || !upperCased(folder)) {
       std::printf("%ld filter lines: the program failed\n", lines);
       ++failures;
       continue;

@@ -11,34 +11,136 @@
 #include "app/main/taskmenu.h"
 #include "app/nodedialogs/nodedialogs.h"
 #include "app/programparts.h"
+#include "classlib/paths.h"
 #include "classlib/safefile.h"
+#include "classlib/temporaries.h"
 #include "components/dialogrunner.h"
 #include "dbfilter/databasemaker.h"
 #include "engine/log.h"
 #include "engine/userinterface.h"
+#include "qtext/qtext.h"
 #include "scriptfilter/scriptmakers.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QPointer>
+
+#ifdef MARROWEN_X11_PROBE
+#include <xcb/xcb.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <string_view>
+
+#include <strings.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
-// A command line run from cron or over ssh has no display to connect to, and
-// the platform plugin would abort the program. It runs on the offscreen
-// platform then, as a job needs no screen; a platform the user chose stays.
-void runOffscreenWithoutDisplay(int argc, char **argv) {
-  if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
-      !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-    return;
+// The X display Qt connects to: DISPLAY, or the one given with its option
+// (which Qt takes out of argv).
+QByteArray xDisplayNamed(int argc, char **argv) {
+  QByteArray display = qgetenv("DISPLAY");
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::strcmp(argv[i], "-display") == 0 || std::strcmp(argv[i], "--display") == 0)
+      display = argv[i + 1];
+  return display;
+}
+
+// Whether the X server at `display` answers, as Qt would connect to it
+// (without the library to ask with, it is taken to).
+bool xDisplayAnswers(const QByteArray &display) {
+#ifdef MARROWEN_X11_PROBE
+  xcb_connection_t *connection = xcb_connect(display.constData(), nullptr);
+  const bool answers = xcb_connection_has_error(connection) == 0;
+  xcb_disconnect(connection);
+  return answers;
+#else
+  (void)display;
+  return true;
+#endif
+}
+
+// Whether a Wayland compositor listens at `name` (a socket in the runtime
+// folder, or a path) and Qt has its plugin to talk to it.
+bool waylandAnswers(const QByteArray &name) {
+  const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+  if (!name.startsWith('/') && runtime.isEmpty())
+    return false;
+  const QByteArray path = name.startsWith('/') ? name : runtime + '/' + name;
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (std::size_t(path.size()) >= sizeof address.sun_path)
+    return false;
+  std::memcpy(address.sun_path, path.constData(), std::size_t(path.size()));
+  const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (socket < 0)
+    return false;
+  const bool listening =
+      ::connect(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+  ::close(socket);
+  if (!listening)
+    return false;
+  for (const QString &folder : QCoreApplication::libraryPaths())
+    if (!QDir(folder + QStringLiteral("/platforms"))
+             .entryList({QStringLiteral("libqwayland*")}, QDir::Files)
+             .isEmpty())
+      return true;
+  return false;
+}
+
+// A run that ends once its jobs are done (/G and /Q) needs no window.
+bool runNeedsNoWindow(int argc, char **argv) {
+  bool go = false, quit = false;
+  for (int i = 1; i < argc; ++i) {
+    go = go || strcasecmp(argv[i], "/G") == 0;
+    quit = quit || strcasecmp(argv[i], "/Q") == 0;
+  }
+  return go && quit;
+}
+
+// The platform the windows go to, unless the user chose one. With no display
+// named, offscreen: a command line from cron or over ssh runs its jobs with
+// no screen. A display named where nothing answers (a DISPLAY that tmux or
+// cron kept, a closed ssh -X forward, a Wayland socket that is gone or Qt's
+// Wayland plugin missing) would make Qt abort: a run that needs no window
+// runs as with no display, saying so once; any other start ends. Gives the
+// status to end with, or nothing to go on.
+std::optional<int> choosePlatform(int argc, char **argv) {
+  if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    return std::nullopt;
   for (int i = 1; i < argc; ++i)
     if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
-      return;
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+      return std::nullopt;
+  const QByteArray x11 = xDisplayNamed(argc, argv);
+  const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+  const char *platform = "offscreen";
+  if (!x11.isEmpty() || !wayland.isEmpty()) {
+    const bool xAnswers = !x11.isEmpty() && xDisplayAnswers(x11);
+    const bool waylandAnswered = !wayland.isEmpty() && waylandAnswers(wayland);
+    // Every display named is there: Qt's own choice, which programs started
+    // from this one make too.
+    if (xAnswers && (waylandAnswered || wayland.isEmpty()))
+      return std::nullopt;
+    if (xAnswers || waylandAnswered) {
+      platform = xAnswers ? "xcb" : "wayland";
+    } else {
+      const std::string unopened =
+          "cannot open display " + (x11.isEmpty() ? wayland : x11).toStdString();
+      if (!runNeedsNoWindow(argc, argv)) {
+        marrowen::writeErrorLine(unopened);
+        return 2;
+      }
+      marrowen::writeErrorLine(unopened + "; running without a display");
+    }
+  }
+  qputenv("QT_QPA_PLATFORM", platform);
+  return std::nullopt;
 }
 
 // A run with no screen is a job's run, and cron mails whatever it writes:
@@ -72,11 +174,7 @@ struct ClipboardLeft {
 // The program with its windows, until they have gone with the application
 // object, which hands the clipboard to a clipboard manager as it goes.
 int runWindows(int argc, char **argv, ClipboardLeft &left) {
-  // The display Qt connects to; it takes its own options out of argv.
-  left.display = qgetenv("DISPLAY");
-  for (int i = 1; i + 1 < argc; ++i)
-    if (std::strcmp(argv[i], "-display") == 0 || std::strcmp(argv[i], "--display") == 0)
-      left.display = argv[i + 1];
+  left.display = xDisplayNamed(argc, argv);
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Marrowen"));
   marrowen::installWindowHandlers(marrowen::platformSharesClipboard());
@@ -92,7 +190,12 @@ int runWindows(int argc, char **argv, ClipboardLeft &left) {
   // The parameters as bytes, after Qt took its own options out.
   marrowen::installCommandLine(std::vector<std::string>(argv + 1, argv + argc));
 
-  QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(QApplication::arguments());
+  // Shown as names: Qt's own list would spell a byte that no UTF-8 holds as
+  // U+FFFD, the same for every such byte.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i)
+    arguments << marrowen::fileNameToQString(argv[i]);
+  QPointer<marrowen::TmainForm> mainForm = new marrowen::TmainForm(arguments);
   mainForm->setAttribute(Qt::WA_DeleteOnClose);
   // With no screen nobody sees the windows: they paint nothing (their
   // children inherit this), and the status windows of jobs stay hidden.
@@ -137,9 +240,15 @@ int main(int argc, char **argv) {
   // SIGTERM while the program starts (writing a new language file) must not
   // leave its temporary files behind.
   marrowen::catchQuitSignals();
+  // What a copy killed without warning left in flight goes before this one
+  // makes files of its own, which go on record in their turn.
+  const std::string journals = marrowen::writableDataFolder() + "temporaries";
+  marrowen::removeTemporariesOfEndedRuns(journals);
+  marrowen::recordTemporariesIn(journals);
   // Many macro clients, jobs and files side by side.
   marrowen::raiseDescriptorLimit();
-  runOffscreenWithoutDisplay(argc, argv);
+  if (const std::optional<int> status = choosePlatform(argc, argv))
+    return *status;
   keepQtQuietWithoutScreen();
   ClipboardLeft left;
   int status = runWindows(argc, argv, left);

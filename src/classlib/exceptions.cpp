@@ -14,8 +14,11 @@ EFOpenError::EFOpenError(const std::string &fileName, const std::string &reason)
 EFCreateError::EFCreateError(const std::string &fileName)
     : EStreamError(Format("Cannot create file %s", {fileNameText(fileName)})) {}
 
+// With no name, "file ." would stand there with nothing to name.
 EFCreateError::EFCreateError(const std::string &fileName, const std::string &reason)
-    : EStreamError(Format("Cannot create file %s. %s", {fileNameText(fileName), reason})) {}
+    : EStreamError(fileName.empty()
+                       ? Format("Cannot create file. %s", {reason})
+                       : Format("Cannot create file %s. %s", {fileNameText(fileName), reason})) {}
 
 EFReadError::EFReadError(const std::string &fileName, const std::string &reason)
     : EStreamError(Format("Cannot read file %s. %s", {fileNameText(fileName), reason})) {}

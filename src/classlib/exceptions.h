@@ -37,7 +37,8 @@ public:
   EFOpenError(const std::string &fileName, const std::string &reason);
 };
 
-// "Cannot create file %s", and the system's reason when one is given.
+// "Cannot create file %s", and the system's reason when one is given (with
+// no name, "Cannot create file. %s").
 class EFCreateError : public EStreamError {
 public:
   explicit EFCreateError(const std::string &fileName);

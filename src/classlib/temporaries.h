@@ -44,7 +44,25 @@ private:
 
 // Kills every registered program group, then removes every registered path
 // (a folder with all it holds); from then on each one as soon as it is
-// registered: for a program about to end.
+// registered: for a program about to end. The journal below goes too.
 void removeAllTemporaries();
+
+// From now on every temporary file made by `createFile` or `linkFile` is
+// recorded as in flight, until its entry goes, in a journal of this process
+// in `folder` (created when missing), which the process holds locked for as
+// long as it runs. A program killed without warning (SIGKILL, a power cut)
+// cannot remove its temporary files; its journal tells the next run which
+// ones they are. A temporary file whose entry was let go without removing it
+// (a text kept for the user, whose target could not be replaced) is no longer
+// in flight. Call once, early; without a folder it can write to, nothing is
+// recorded.
+void recordTemporariesIn(const std::string &folder);
+
+// Removes the temporary files in flight in the journals in `folder` of
+// processes that have ended (their lock is gone), then those journals. A
+// running process's journal is left alone, and so is anything that is not a
+// regular file named as a temporary file is ("KVB" and six characters, or a
+// name ending in ".~" and six). Returns the number of files removed.
+int removeTemporariesOfEndedRuns(const std::string &folder);
 
 } // namespace marrowen

@@ -3,18 +3,176 @@
 #include "components/dialogrunner.h"
 #include "components/fileutil.h"
 #include "components/kitutils.h"
+#include "qtext/qtext.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
-#include <QFileInfo>
-#include <QFileSystemModel>
+#include <QFileIconProvider>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
 namespace marrowen {
+
+// ---- the names below a root
+
+struct FileNamesModel::Node {
+  std::string name; // the root's: its whole path
+  Node *parent = nullptr;
+  bool folder = true;
+  bool loaded = false;
+  std::vector<std::unique_ptr<Node>> children;
+};
+
+FileNamesModel::FileNamesModel(const QString &root, bool includeFiles, QObject *parent)
+    : QAbstractItemModel(parent), top_(std::make_unique<Node>()), includeFiles_(includeFiles) {
+  auto node = std::make_unique<Node>();
+  node->name = "/";
+  node->parent = top_.get();
+  top_->children.push_back(std::move(node));
+  top_->loaded = true;
+  root_ = fileNameFromQString(root);
+}
+
+FileNamesModel::~FileNamesModel() = default;
+
+FileNamesModel::Node *FileNamesModel::nodeOf(const QModelIndex &index) const {
+  return index.isValid() ? static_cast<Node *>(index.internalPointer()) : top_.get();
+}
+
+QModelIndex FileNamesModel::indexOfNode(const Node *node) const {
+  if (!node || node == top_.get())
+    return {};
+  const auto &siblings = node->parent->children;
+  const auto at = std::find_if(siblings.begin(), siblings.end(),
+                               [&](const auto &sibling) { return sibling.get() == node; });
+  return createIndex(static_cast<int>(at - siblings.begin()), 0, const_cast<Node *>(node));
+}
+
+QModelIndex FileNamesModel::index(int row, int column, const QModelIndex &parent) const {
+  const Node *node = nodeOf(parent);
+  if (column != 0 || row < 0 || row >= static_cast<int>(node->children.size()))
+    return {};
+  return createIndex(row, 0, node->children[static_cast<std::size_t>(row)].get());
+}
+
+QModelIndex FileNamesModel::parent(const QModelIndex &child) const {
+  return child.isValid() ? indexOfNode(nodeOf(child)->parent) : QModelIndex();
+}
+
+int FileNamesModel::rowCount(const QModelIndex &parent) const {
+  return static_cast<int>(nodeOf(parent)->children.size());
+}
+
+int FileNamesModel::columnCount(const QModelIndex &) const { return 1; }
+
+QVariant FileNamesModel::data(const QModelIndex &index, int role) const {
+  const Node *node = nodeOf(index);
+  if (!index.isValid())
+    return {};
+  if (role == Qt::DisplayRole)
+    return fileNameToQString(node->name);
+  if (role == Qt::DecorationRole) {
+    static const QFileIconProvider icons;
+    return icons.icon(node->folder ? QFileIconProvider::Folder : QFileIconProvider::File);
+  }
+  return {};
+}
+
+bool FileNamesModel::hasChildren(const QModelIndex &parent) const {
+  const Node *node = nodeOf(parent);
+  return node->folder && (!node->loaded || !node->children.empty());
+}
+
+bool FileNamesModel::canFetchMore(const QModelIndex &parent) const {
+  return !nodeOf(parent)->loaded;
+}
+
+void FileNamesModel::fetchMore(const QModelIndex &parent) {
+  Node *node = nodeOf(parent);
+  if (!node->loaded)
+    load(*node, parent);
+}
+
+std::string FileNamesModel::pathOf(const Node &node) const {
+  if (node.parent == top_.get())
+    return node.name;
+  const std::string folder = pathOf(*node.parent);
+  return folder + (folder.ends_with('/') ? "" : "/") + node.name;
+}
+
+void FileNamesModel::load(Node &node, const QModelIndex &index) {
+  node.loaded = true;
+  const std::string folder = pathOf(node);
+  std::vector<std::unique_ptr<Node>> found;
+  if (DIR *listing = ::opendir(folder.c_str())) {
+    while (const dirent *entry = ::readdir(listing)) {
+      const std::string name = entry->d_name;
+      if (name.starts_with('.'))
+        continue;
+      struct stat info {};
+      const std::string path = folder + (folder.ends_with('/') ? "" : "/") + name;
+      const bool isFolder = ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+      if (!isFolder && !includeFiles_)
+        continue;
+      auto child = std::make_unique<Node>();
+      child->name = name;
+      child->parent = &node;
+      child->folder = isFolder;
+      found.push_back(std::move(child));
+    }
+    ::closedir(listing);
+  }
+  // Folders first, then by name as shown, whatever the letters' case.
+  std::sort(found.begin(), found.end(), [](const auto &a, const auto &b) {
+    if (a->folder != b->folder)
+      return a->folder;
+    return fileNameToQString(a->name).compare(fileNameToQString(b->name), Qt::CaseInsensitive) < 0;
+  });
+  if (found.empty())
+    return;
+  beginInsertRows(index, 0, static_cast<int>(found.size()) - 1);
+  node.children = std::move(found);
+  endInsertRows();
+}
+
+QString FileNamesModel::filePath(const QModelIndex &index) const {
+  return index.isValid() ? fileNameToQString(pathOf(*nodeOf(index))) : QString();
+}
+
+QModelIndex FileNamesModel::rootIndex() { return indexOf(fileNameToQString(root_)); }
+
+QModelIndex FileNamesModel::indexOf(const QString &path) {
+  const std::string rest = fileNameFromQString(path);
+  if (!rest.starts_with('/'))
+    return {};
+  QModelIndex at = index(0, 0);
+  std::size_t from = 0;
+  while (from < rest.size()) {
+    if (rest[from] == '/') {
+      ++from;
+      continue;
+    }
+    const std::size_t end = std::min(rest.find('/', from), rest.size());
+    const std::string name = rest.substr(from, end - from);
+    fetchMore(at);
+    const Node *node = nodeOf(at);
+    const auto child = std::find_if(node->children.begin(), node->children.end(),
+                                    [&](const auto &c) { return c->name == name; });
+    if (child == node->children.end())
+      return {};
+    at = indexOfNode(child->get());
+    from = end;
+  }
+  return at;
+}
 
 // ---- status line
 
@@ -55,21 +213,17 @@ FolderBrowserDialog::FolderBrowserDialog(const QString &rootPath, bool includeFi
     status_->setObjectName(QStringLiteral("status"));
     layout->addWidget(status_);
   }
-  model_ = new QFileSystemModel(this);
-  QDir::Filters filters = QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot;
-  if (includeFiles)
-    filters |= QDir::Files;
-  model_->setFilter(filters);
-  model_->setRootPath(rootPath);
+  model_ = new FileNamesModel(rootPath, includeFiles, this);
   tree_ = new QTreeView(this);
   tree_->setObjectName(QStringLiteral("tree"));
   tree_->setModel(model_);
   // The whole file system shows "/" as its one top entry; a narrower root
   // shows what lies in it.
-  if (rootPath != QLatin1String("/"))
-    tree_->setRootIndex(model_->index(rootPath));
-  for (int column = 1; column < model_->columnCount(); ++column)
-    tree_->hideColumn(column);
+  if (rootPath != QLatin1String("/")) {
+    const QModelIndex root = model_->rootIndex();
+    model_->fetchMore(root);
+    tree_->setRootIndex(root);
+  }
   tree_->header()->hide();
   tree_->setSelectionMode(QAbstractItemView::SingleSelection);
   layout->addWidget(tree_, 1);
@@ -78,18 +232,8 @@ FolderBrowserDialog::FolderBrowserDialog(const QString &rootPath, bool includeFi
   connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(buttons_, &QDialogButtonBox::helpRequested, this, &FolderBrowserDialog::helpRequested);
-  // The model lists folders in the background: the chosen one can be
-  // scrolled to only once its folder has been read and sorted, which the
-  // model does after it reports the folder loaded.
-  const auto scrollToChosen = [this] {
-    if (scrollPending_ && tree_->currentIndex().isValid())
-      tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
-  };
-  connect(model_, &QFileSystemModel::layoutChanged, this, scrollToChosen, Qt::QueuedConnection);
-  connect(model_, &QFileSystemModel::directoryLoaded, this, scrollToChosen, Qt::QueuedConnection);
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex &current) {
-            scrollPending_ = false;
             emit selectionChanged(current.isValid() ? model_->filePath(current) : QString());
           });
   resize(360, 420);
@@ -126,15 +270,14 @@ QString FolderBrowserDialog::currentPath() const {
 }
 
 bool FolderBrowserDialog::selectPath(const QString &path) {
-  // The model finds any existing entry by name, listed in the tree or not.
-  if (!(model_->filter() & QDir::Files) && !QFileInfo(path).isDir())
+  // The model reads the folders on the way to the entry.
+  if (!model_->includesFiles() && !FolderExists(path))
     return false;
-  const QModelIndex index = model_->index(path);
+  const QModelIndex index = model_->indexOf(path);
   if (!index.isValid())
     return false;
   tree_->setCurrentIndex(index);
-  tree_->scrollTo(index);
-  scrollPending_ = true; // until the user moves
+  tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
   return true;
 }
 

@@ -1,16 +1,59 @@
 #pragma once
 
+#include <QAbstractItemModel>
 #include <QDialog>
 #include <QLabel>
 #include <QPointer>
 
 #include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
 class QDialogButtonBox;
-class QFileSystemModel;
 class QTreeView;
 
 namespace marrowen {
+
+// The folders (and, when asked, the files) below one root, read from the
+// file system as it spells their names, so that every name is listed, one
+// that no UTF-8 holds too (shown by fileNameToQString). A folder is read when
+// it is first opened; hidden entries are left out. The tree starts at "/",
+// its one top entry; a view shows what lies in the root given.
+class FileNamesModel : public QAbstractItemModel {
+  Q_OBJECT
+public:
+  FileNamesModel(const QString &root, bool includeFiles, QObject *parent = nullptr);
+  ~FileNamesModel() override;
+
+  QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
+  QModelIndex parent(const QModelIndex &child) const override;
+  int rowCount(const QModelIndex &parent = {}) const override;
+  int columnCount(const QModelIndex &parent = {}) const override;
+  QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+  bool hasChildren(const QModelIndex &parent = {}) const override;
+  bool canFetchMore(const QModelIndex &parent) const override;
+  void fetchMore(const QModelIndex &parent) override;
+
+  bool includesFiles() const { return includeFiles_; }
+  // The entry's full path as shown; empty for none.
+  QString filePath(const QModelIndex &index) const;
+  // The entry of a shown absolute path, reading the folders on the way;
+  // invalid when there is none.
+  QModelIndex indexOf(const QString &path);
+  QModelIndex rootIndex();
+
+private:
+  struct Node;
+  Node *nodeOf(const QModelIndex &index) const;
+  QModelIndex indexOfNode(const Node *node) const;
+  void load(Node &node, const QModelIndex &index);
+  std::string pathOf(const Node &node) const;
+
+  std::unique_ptr<Node> top_;
+  std::string root_;
+  bool includeFiles_;
+};
 
 // The status line of a folder dialog: it keeps the whole text and shows
 // `fit(text, width, metrics)` of it at whatever width it gets.
@@ -63,9 +106,8 @@ private:
   QLabel *title_;
   FittedStatusLine *status_ = nullptr;
   QTreeView *tree_;
-  QFileSystemModel *model_;
+  FileNamesModel *model_;
   QDialogButtonBox *buttons_;
-  bool scrollPending_ = false;
 };
 
 // The status text shortened to `width` as measured by `widthOf`. A folder

@@ -1,5 +1,7 @@
 #include "components/dialogrunner.h"
 
+#include "qtext/qtext.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QPointer>
@@ -24,8 +26,9 @@ bool &headlessFlag() {
 int answerHeadless(QDialog &dialog) {
   auto *box = qobject_cast<QMessageBox *>(&dialog);
   const QString text = box ? box->text() : dialog.windowTitle();
-  const QByteArray bytes = text.toLocal8Bit();
-  std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
+  // A name the box shows keeps its bytes.
+  const std::string bytes = fromQString(text);
+  std::fwrite(bytes.data(), 1, bytes.size(), stderr);
   std::fputc('\n', stderr);
   if (!box)
     return QDialog::Rejected;

@@ -1,22 +1,34 @@
 #include "components/fileutil.h"
 
 #include "components/kitutils.h"
+#include "qtext/qtext.h"
 
-#include <QFileInfo>
+#include <sys/stat.h>
 
 namespace marrowen {
+
+namespace {
+
+// What the file system says of a shown name, looked up by its own bytes (Qt
+// would look up a byte that no UTF-8 holds as another character).
+bool lookUp(const QString &name, struct stat &info) {
+  return !name.isEmpty() && ::stat(fileNameFromQString(name).c_str(), &info) == 0;
+}
+
+} // namespace
 
 bool IsValidFileName(const QString &name) {
   return !name.isEmpty() && !name.contains(QChar(u'\0')) && !name.contains(u'"');
 }
 
-bool FolderExists(const QString &name) { return !name.isEmpty() && QFileInfo(name).isDir(); }
+bool FolderExists(const QString &name) {
+  struct stat info {};
+  return lookUp(name, info) && S_ISDIR(info.st_mode);
+}
 
 QString LongFileNameOf(const QString &name) {
-  if (name.isEmpty())
-    return {};
-  const QFileInfo info(name);
-  return info.exists() ? info.fileName() : QString();
+  struct stat info {};
+  return lookUp(name, info) ? name.mid(name.lastIndexOf(u'/') + 1) : QString();
 }
 
 QString ShortFileNameOf(const QString &name) { return LongFileNameOf(name); }
@@ -41,7 +53,7 @@ QString LongPathOf(const QString &path) { return convertPath(path, LongFileNameO
 QString ShortPathOf(const QString &path) { return convertPath(path, ShortFileNameOf); }
 
 QString FileNameOfText(const QString &text) {
-  if (!text.isEmpty() && QFileInfo(text).isFile())
+  if (struct stat info{}; lookUp(text, info) && S_ISREG(info.st_mode))
     return text;
   return CommandToken(text, 0);
 }

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace marrowen {
 
@@ -39,6 +40,21 @@ TFilter::~TFilter() {
 }
 
 void TFilter::setNext(std::unique_ptr<TFilter> filter) { next_ = std::move(filter); }
+
+std::size_t TFilter::chainSize() const {
+  std::size_t size = 0;
+  std::vector<const TFilter *> heads{this};
+  while (!heads.empty()) {
+    const TFilter *f = heads.back();
+    heads.pop_back();
+    for (; f; f = f->next_.get()) {
+      ++size;
+      if (f->firstSubfilter_)
+        heads.push_back(f->firstSubfilter_.get());
+    }
+  }
+  return size;
+}
 
 TFilter *TFilter::lastFilter() {
   TFilter *f = this;
@@ -131,12 +147,13 @@ void TFilter::reset() {
 
 void TFilter::validateChain() {
   // Walks owned links only, so every filter is validated once whether or
-  // not the chain has been attached yet.
-  validate();
-  if (firstSubfilter_)
-    firstSubfilter_->validateChain();
-  if (next_)
-    next_->validateChain();
+  // not the chain has been attached yet; along the chain in a loop, so that
+  // a chain of a million filters takes no million nested calls.
+  for (TFilter *f = this; f; f = f->next_.get()) {
+    f->validate();
+    if (f->firstSubfilter_)
+      f->firstSubfilter_->validateChain();
+  }
 }
 
 FileResult TFilter::closeFile() { return next() ? next()->closeFile() : FileResult{}; }
@@ -145,7 +162,14 @@ OutputTarget TFilter::outputTarget(const std::string &inputName) {
   return next() ? next()->outputTarget(inputName) : OutputTarget{};
 }
 
-bool TFilter::testMode() const { return next() && next()->testMode(); }
+// The chain's end answers, found in a loop rather than by a nested call at
+// each filter: a chain may hold a million filters.
+bool TFilter::testMode() const {
+  const TFilter *last = this;
+  while (last->next())
+    last = last->next();
+  return last != this && last->testMode();
+}
 
 std::optional<FileResult> TFilter::mergedFileResult() {
   return next() ? next()->mergedFileResult() : std::nullopt;

@@ -66,6 +66,9 @@ public:
   TFilter *next() const { return next_ ? next_.get() : continuation_; }
   // The last filter reached through owned `next` links (this one when none).
   TFilter *lastFilter();
+  // How many filters this one leads: itself, those after it and those of
+  // every subfilter chain, at any depth (owned links).
+  std::size_t chainSize() const;
   // Gives this filter a subfilter chain: `head` is owned, `end` is the
   // chain's last filter (a `TGatherer` or `TIgnoreFlush`, owned within the
   // chain). With no `end` given the head's last filter is taken.
@@ -119,7 +122,8 @@ public:
   // What became of the merged file, once the job's end has closed it; none
   // in a chain that merges nothing.
   virtual std::optional<FileResult> mergedFileResult();
-  // Whether the chain writes test copies instead of replacing targets.
+  // Whether the chain writes test copies instead of replacing targets; the
+  // chain's last filter answers.
   virtual bool testMode() const;
   // The text collected by a chain end that gathers a subfilter run for its
   // parent; none for any other filter.

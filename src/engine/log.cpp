@@ -198,12 +198,10 @@ int openLogFile(const std::string &name, bool append, bool &created, int &error,
 
 constexpr std::string_view lineEnd = "\r\n";
 
-// A log is UTF-8 text, as grep and an editor on Linux read it: the program's
-// texts go in converted from the code page, and a file name as its bytes
-// spell it. A byte that no UTF-8 holds is written as the code page's letter,
-// as the window shows it, so that the line stays UTF-8. An older log in the
-// code page is appended to as it stands.
-std::string inLogEncoding(std::string_view text) { return utf8::toUtf8(text, *systemCodePage()); }
+// A log line is written as the engine holds it, as grep and `ls` read names:
+// a file name keeps its bytes (one that no UTF-8 holds too), so the line
+// names that file and never one spelled with a letter in that byte's place.
+std::string inLogEncoding(std::string_view text) { return std::string(text); }
 
 } // namespace
 

@@ -6,6 +6,7 @@
 #include "classlib/registry.h"
 #include "classlib/safefile.h"
 #include "classlib/streams.h"
+#include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/log.h"
 
@@ -237,6 +238,17 @@ void TStringLoader::writeBack(const std::vector<TMemIniFile::Addition> &addition
   }
 }
 
+namespace {
+
+// A translation as the program shows and logs it: UTF-8, a language file
+// written in the code page read through it. So a message is UTF-8 but for the
+// names in it, whose bytes stay theirs.
+std::string translationText(std::string_view stored) {
+  return utf8::toUtf8(decodeLanguageText(stored), *systemCodePage());
+}
+
+} // namespace
+
 TStringLoader::Batch::Batch(TStringLoader &loader) : loader_(loader) {
   std::lock_guard lock(loader_.mutex_);
   ++loader_.batchDepth_;
@@ -259,7 +271,7 @@ TStringLoader::Batch::~Batch() {
 std::string TStringLoader::decodeStored(std::string_view section, std::string_view key,
                                         const std::string &stored) const {
   try {
-    return decodeLanguageText(stored);
+    return translationText(stored);
   } catch (const Exception &e) {
     noteOnce(fileName_ + '\n' + std::string(section) + '\n' + std::string(key),
              Format("Key %s in section [%s] of the language file %s has a malformed escape and "

@@ -123,14 +123,9 @@ int nameBeside(int fd, const std::string &writeTarget, std::string &name, Tempor
 // descriptor; later parts of a longer split wait under a temporary name.
 constexpr std::size_t maxUnnamedParts = 256;
 
-// Cuts a file back to `length` by its name, once its descriptor is gone.
-// 0, or the errno of the failure.
-int truncateByName(const std::string &name, std::int64_t length) {
-  while (::truncate(ReachableName(name).c_str(), static_cast<off_t>(length)) != 0)
-    if (errno != EINTR)
-      return errno;
-  return 0;
-}
+// Why an append was not taken back: another program wrote to the file.
+constexpr const char *othersWroteText =
+    "another program wrote to it while this job appended, and its text is left to it";
 
 // Whether a file differs from what `before` recorded: another inode in its
 // place, or a size or modification time that moved.
@@ -209,7 +204,7 @@ TFileOutput::~TFileOutput() {
       ::unlink(ReachableName(part.writtenName).c_str());
   }
   if (fd_ >= 0) {
-    const bool cutBack = append_ && cutBackAppend() == 0;
+    const bool cutBack = append_ && cutBackAppend().empty() && holdsWhatItHeld();
     ::close(fd_);
     if ((!append_ || (cutBack && appendCreated_)) && !writtenFileName_.empty())
       ::unlink(ReachableName(writtenFileName_).c_str());
@@ -246,6 +241,29 @@ std::string TFileOutput::partName(const std::string &target, std::string_view pa
   std::string name = target;
   name.insert(hasTestCopy ? name.size() - testCopy.size() : name.size(), partSuffix);
   return name;
+}
+
+void TFileOutput::startJob() {
+  writtenFor_.clear();
+  TGenericOutput::startJob();
+}
+
+void TFileOutput::refuseOutputOfAnotherInput() const {
+  struct stat target {};
+  if (writtenFor_.empty() || ::stat(ReachableName(writeTarget_).c_str(), &target) != 0)
+    return;
+  const auto written = writtenFor_.find({target.st_dev, target.st_ino});
+  // The same input listed twice writes the same output again.
+  if (written != writtenFor_.end() && written->second != inputFileName_)
+    throw EStreamError(
+        Format("Not writing the output of [%s] over [%s]: this job wrote it for [%s]",
+               {loggedName(inputFileName_), loggedName(targetName_), loggedName(written->second)}));
+}
+
+void TFileOutput::noteWritten(const std::string &file, const std::string &input) {
+  struct stat written {};
+  if (::stat(ReachableName(file).c_str(), &written) == 0)
+    writtenFor_[{written.st_dev, written.st_ino}] = input;
 }
 
 void TFileOutput::setInputFilename(const std::string &name) {
@@ -321,8 +339,11 @@ void TFileOutput::openFile(const std::string &name) {
     }
     struct stat held {};
     appendStart_ = fd_ >= 0 && ::fstat(fd_, &held) == 0 ? held.st_size : 0;
+    lastWriteEnd_ = appendStart_;
+    othersWrote_ = false;
   } else {
     writeTarget_ = resolvedTarget(targetName_);
+    refuseOutputOfAnotherInput();
     struct stat target {};
     replacesInput_ = inputInfo_ && ::stat(ReachableName(writeTarget_).c_str(), &target) == 0 &&
                      target.st_dev == inputInfo_->st_dev && target.st_ino == inputInfo_->st_ino;
@@ -352,12 +373,27 @@ bool TFileOutput::writeBuffer() {
 }
 
 bool TFileOutput::write(std::string_view bytes) {
+  if (append_)
+    return writeLines(bytes);
   if (bytes.size() <= writeThreshold) {
     writeBuffer_.append(bytes);
     return writeBuffer_.size() <= writeThreshold || writeBuffer();
   }
   // A long text goes straight after what the buffer holds, not through it.
   return writeBuffer() && writeBytes(bytes);
+}
+
+bool TFileOutput::writeLines(std::string_view bytes) {
+  writeBuffer_.append(bytes);
+  while (writeBuffer_.size() > writeThreshold) {
+    const std::size_t lineEnd = writeBuffer_.rfind('\n');
+    // A line longer than a block goes out in writes of its own.
+    const std::size_t whole = lineEnd == std::string::npos ? writeBuffer_.size() : lineEnd + 1;
+    if (!writeBytes(std::string_view(writeBuffer_).substr(0, whole)))
+      return false;
+    writeBuffer_.erase(0, whole);
+  }
+  return true;
 }
 
 bool TFileOutput::writeBytes(std::string_view bytes) {
@@ -374,6 +410,13 @@ bool TFileOutput::writeBytes(std::string_view bytes) {
     data += written;
     left -= static_cast<std::size_t>(written);
     written_ += written;
+    if (append_) {
+      // Where this write landed: right after the last one, unless another
+      // program appended between them.
+      const off_t end = ::lseek(fd_, 0, SEEK_CUR);
+      othersWrote_ = othersWrote_ || end < 0 || end - written != lastWriteEnd_;
+      lastWriteEnd_ = end;
+    }
   }
   return writeError_.empty();
 }
@@ -407,6 +450,12 @@ void TFileOutput::takeBackInput() {
   }
   writeBuffer_.clear();
   const off_t length = static_cast<off_t>((append_ ? appendStart_ : 0) + inputStart_);
+  // What another program appended meanwhile is not the job's to cut.
+  struct stat now {};
+  if (append_ && (othersWrote_ || ::fstat(fd_, &now) != 0 || now.st_size != lastWriteEnd_)) {
+    writeError_ = othersWroteText;
+    return;
+  }
   // Should the file not go back, the whole merged file fails rather than
   // keep part of the input.
   if (::ftruncate(fd_, length) != 0 || (!append_ && ::lseek(fd_, length, SEEK_SET) < 0)) {
@@ -414,6 +463,7 @@ void TFileOutput::takeBackInput() {
     return;
   }
   written_ = inputStart_;
+  lastWriteEnd_ = length;
 }
 
 void TFileOutput::closeStream() {
@@ -422,23 +472,35 @@ void TFileOutput::closeStream() {
   fd_ = -1;
 }
 
-int TFileOutput::cutBackAppend() {
-  while (::ftruncate(fd_, appendStart_) != 0)
+std::string TFileOutput::cutBackAppend() {
+  struct stat now {};
+  const ReachableName target(targetName_);
+  if ((fd_ >= 0 ? ::fstat(fd_, &now) : ::stat(target.c_str(), &now)) != 0)
+    return systemErrorText(errno);
+  if (written_ == 0 && !othersWrote_)
+    return {}; // nothing of this job's is in it
+  // Another program that appends without a lock may still write between
+  // this look and the cut: the best that can be done without its lock.
+  if (othersWrote_ || now.st_size != lastWriteEnd_)
+    return othersWroteText;
+  const auto length = static_cast<off_t>(appendStart_);
+  while ((fd_ >= 0 ? ::ftruncate(fd_, length) : ::truncate(target.c_str(), length)) != 0)
     if (errno != EINTR)
-      return errno;
-  return 0;
+      return systemErrorText(errno);
+  lastWriteEnd_ = appendStart_;
+  written_ = 0;
+  return {};
 }
 
 void TFileOutput::discardFile() {
   bool removeCreated = false;
   if (append_) {
-    struct stat held {};
-    const bool grown = ::fstat(fd_, &held) == 0 && held.st_size > appendStart_;
-    if (int error = cutBackAppend())
-      logError(Format("Couldn't cut file [%s] back to its former %d bytes:%s",
-                      {loggedName(targetName_), appendStart_, systemErrorText(error)}));
+    const bool grown = written_ > 0;
+    if (const std::string failure = cutBackAppend(); !failure.empty())
+      logError(Format("Couldn't cut file [%s] back to its former %d bytes:%s%s",
+                      {loggedName(targetName_), appendStart_, failure, holdsPartialText()}));
     else if (appendCreated_)
-      removeCreated = true;
+      removeCreated = holdsWhatItHeld();
     else if (grown)
       logInfo(Format("File [%s] was cut back to the %d bytes it held before",
                      {loggedName(targetName_), appendStart_}));
@@ -450,36 +512,48 @@ void TFileOutput::discardFile() {
   temporary_ = TemporaryEntry();
 }
 
+std::string TFileOutput::holdsPartialText() const {
+  struct stat now {};
+  if (::stat(ReachableName(targetName_).c_str(), &now) != 0)
+    return {};
+  return Format("; it now holds %d bytes, part of this job's text among them",
+                {static_cast<std::int64_t>(now.st_size)});
+}
+
+bool TFileOutput::holdsWhatItHeld() const {
+  struct stat now {};
+  return (fd_ >= 0 ? ::fstat(fd_, &now) : ::stat(ReachableName(targetName_).c_str(), &now)) == 0 &&
+         now.st_size == appendStart_;
+}
+
 // Says what the target of a failed or stopped append holds, as its length
 // now shows, never what was only attempted. A file that only this append
 // made goes with it, as it was not there.
-void TFileOutput::settleFailedAppend(int cutError) {
+
+void TFileOutput::settleFailedAppend(const std::string &cutFailure) {
   struct stat now {};
   const bool known = ::stat(ReachableName(targetName_).c_str(), &now) == 0;
   const int unknownBecause = known ? 0 : errno;
-  const bool cutBack = cutError == 0 && known && now.st_size == appendStart_;
-  if (cutBack && appendCreated_ && removeFile(targetName_)) {
+  const bool cutBack = cutFailure.empty();
+  if (cutBack && appendCreated_ && holdsWhatItHeld() && removeFile(targetName_)) {
     if (!writeError_.empty())
       logError(Format("Couldn't write file [%s]:%s", {loggedName(targetName_), writeError_}));
     return;
   }
   if (cutBack && writeError_.empty())
-    return; // a stop, taken back whole
-  const std::string size = known ? std::to_string(now.st_size) : std::string();
+    return;                  // a stop, taken back whole
   if (writeError_.empty()) { // a stop whose text could not be taken back
     logError(Format("Couldn't cut file [%s] back to its former %d bytes:%s%s",
-                    {loggedName(targetName_), appendStart_, systemErrorText(cutError),
-                     known ? "; it now holds " + size + " bytes" : std::string()}));
+                    {loggedName(targetName_), appendStart_, cutFailure, holdsPartialText()}));
     return;
   }
   std::string holds;
   if (cutBack)
     holds = Format("it was cut back to the %d bytes it held before", {appendStart_});
   else if (known)
-    holds =
-        Format("it could not be cut back to the %d bytes it held before%s and now holds %s "
-               "bytes",
-               {appendStart_, cutError != 0 ? " (" + systemErrorText(cutError) + ")" : "", size});
+    holds = Format("it could not be cut back to the %d bytes it held before (%s) and now holds "
+                   "%d bytes, part of this job's text among them",
+                   {appendStart_, cutFailure, static_cast<std::int64_t>(now.st_size)});
   else
     holds = Format("what it now holds is not known (%s)", {systemErrorText(unknownBecause)});
   logError(
@@ -502,9 +576,14 @@ FileResult TFileOutput::closeFile() {
     result.failed = true;
     return result;
   }
-  writeBuffer();
+  // A stopped input's text is not kept: what it holds back (for an append,
+  // a line cut short) goes no further.
+  if (isAborted())
+    writeBuffer_.clear();
+  else
+    writeBuffer();
   const bool complete = writeError_.empty() && !isAborted();
-  const int cutError = append_ && !complete ? cutBackAppend() : 0;
+  const std::string cutFailure = append_ && !complete ? cutBackAppend() : std::string();
   std::int64_t size = 0;
   struct stat info {};
   if (::fstat(fd_, &info) == 0)
@@ -540,9 +619,9 @@ FileResult TFileOutput::closeFile() {
     // write-back failed) leaves the text's fate open: it is taken back by
     // name now that the descriptor is gone.
     if (complete && !written)
-      settleFailedAppend(truncateByName(targetName_, appendStart_));
+      settleFailedAppend(cutBackAppend());
     else if (!complete)
-      settleFailedAppend(cutError);
+      settleFailedAppend(cutFailure);
   } else if (isAborted()) {
     removeWrittenFile();
   } else if (!writeError_.empty()) {
@@ -579,6 +658,7 @@ FileResult TFileOutput::closeFile() {
     removeWrittenFile();
   } else {
     written = true;
+    noteWritten(writeTarget_, inputFileName_);
   }
   writtenFileName_.clear();
   temporary_ = TemporaryEntry();
@@ -618,8 +698,10 @@ bool TFileOutput::settleParts(bool keep) {
           {loggedName(part.writtenName), loggedName(part.target), systemErrorText(errno)}));
       removeFile(part.writtenName);
       allInPlace = false;
-    } else if (job()) {
-      job()->logOutputFile(part.target, part.size);
+    } else {
+      noteWritten(part.writeTarget, inputOfParts_);
+      if (job())
+        job()->logOutputFile(part.target, part.size);
     }
   }
   heldParts_.clear();

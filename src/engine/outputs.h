@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -63,7 +64,17 @@ struct FileOutputOptions {
 // the output holds for itself alone (an advisory write lock) for as long as it appends: a target
 // another program is writing fails for that input, untouched. An append that fails or is stopped
 // cuts the target back to the length it had before, so it never keeps part of a text, and what is
-// said of it is what its length then shows.
+// said of it is what its length then shows. A program that appends without taking the lock (a
+// shell's ">>", a logger) is not kept out: the job then writes whole lines, so that the other's
+// lines fall between its own, and a failed or stopped append is cut back only while the file still
+// ends where the job's last write ended and nobody wrote between the job's writes; otherwise it is
+// left as it is, and said to hold part of the job's text.
+//
+// A job never replaces a file it wrote itself for another input (two inputs
+// whose targets meet in one name, by letter case on a file system that folds
+// it, through a link, or a split part meeting another input's output): the
+// later input is an error and the first output stays. Appending and merging
+// put many inputs in one file on purpose and are not refused.
 //
 // A part of a split input (the name the input was given with a part number
 // appended) is written as the input's own target with that number appended,
@@ -78,6 +89,7 @@ public:
   explicit TFileOutput(Options options = {});
   ~TFileOutput() override;
 
+  void startJob() override;
   void setInputFilename(const std::string &name) override;
   void openFile(const std::string &name) override;
   bool processChunk(std::string &chunk) override;
@@ -118,17 +130,35 @@ private:
   };
   // Removes the parts held, which no input will put in place.
   void dropHeldParts();
+  // Raises a stream error when the target is a file this job wrote for
+  // another input.
+  void refuseOutputOfAnotherInput() const;
+  // Remembers that `file`, now in place, holds the output of `input`.
+  void noteWritten(const std::string &file, const std::string &input);
 
   bool writeBuffer();
   // Takes bytes into the file: short ones through the write buffer.
   bool write(std::string_view bytes);
+  // The same for an append, which goes out in whole lines, as a logger's
+  // does: another program appending meanwhile puts its lines between the
+  // job's, not inside them.
+  bool writeLines(std::string_view bytes);
   bool writeBytes(std::string_view bytes);
   void closeStream();
   void discardFile();
-  // Takes back what this append added; the errno of a failure, else 0.
-  int cutBackAppend();
+  // Takes back what this append added (by the descriptor while it is open,
+  // else by name), only while the file still ends where the job's last write
+  // ended and nobody wrote between its writes: what another program appended
+  // is never cut away. Empty, or why the file was left as it is.
+  std::string cutBackAppend();
   // Reports a failed or stopped append by what its target now holds.
-  void settleFailedAppend(int cutError);
+  void settleFailedAppend(const std::string &cutFailure);
+  // "; it now holds N bytes, part of this job's text among them", empty
+  // when the file cannot be looked at.
+  std::string holdsPartialText() const;
+  // Whether the target is as long as before the append: a file the append
+  // made may then go, as nobody else wrote to it.
+  bool holdsWhatItHeld() const;
 
   // Removes the file written so far, when it has a name.
   void removeWrittenFile();
@@ -148,10 +178,12 @@ private:
   std::string outputFolder_;
   bool keepFolderStructure_;
   bool append_;
-  std::int64_t appendStart_ = 0; // the target's length before this append
-  std::int64_t written_ = 0;     // bytes written to the file this time
-  std::int64_t inputStart_ = 0;  // where the current input's text began, from the same place
-  bool appendCreated_ = false;   // the append made the target, which was missing
+  std::int64_t appendStart_ = 0;  // the target's length before this append
+  std::int64_t lastWriteEnd_ = 0; // where the job's last write to the target ended
+  bool othersWrote_ = false;      // another program appended between the job's writes
+  std::int64_t written_ = 0;      // bytes written to the file this time
+  std::int64_t inputStart_ = 0;   // where the current input's text began, from the same place
+  bool appendCreated_ = false;    // the append made the target, which was missing
   // The input as it was when opened; none when it could not be read.
   std::optional<struct stat> inputInfo_;
   bool replacesInput_ = false; // the target is the input file itself
@@ -160,6 +192,9 @@ private:
   std::string inputOfParts_; // the input's name, which each part's name extends
   bool isPart_ = false;      // the file written is one part of a split input
   std::vector<HeldPart> heldParts_;
+  // The files this job put in place, by device and inode (so that two names
+  // of one file meet), each with the input it holds the output of.
+  std::map<std::pair<dev_t, ino_t>, std::string> writtenFor_;
   std::string writeError_; // why the last write failed; empty while all is well
 };
 

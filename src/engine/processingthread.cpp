@@ -54,8 +54,11 @@ void removeRunningJob(JobSink *job) {
   running.ended.notify_all();
 }
 
-// The regular-expression engine recurses deeply on some patterns.
+// The regular-expression engine recurses deeply on some patterns; and a
+// chunk goes one call deeper at each filter, so a chain of many filters (a
+// command file of a million lines) needs room for each too.
 constexpr std::size_t jobStackSize = 64 * 1024 * 1024;
+constexpr std::size_t stackPerFilter = 2048;
 
 // The least time between two reports of the elapsed time, or of a file's
 // progress: the job waits for each report to be shown.
@@ -136,7 +139,7 @@ std::unique_ptr<ProcessingThread> ProcessingThread::Create(JobHost &host, TGener
   addRunningJob(job.get());
   pthread_attr_t attributes;
   pthread_attr_init(&attributes);
-  pthread_attr_setstacksize(&attributes, jobStackSize);
+  pthread_attr_setstacksize(&attributes, jobStackSize + chain.chainSize() * stackPerFilter);
   int error = pthread_create(&job->thread_, &attributes, &ProcessingThread::threadMain, job.get());
   pthread_attr_destroy(&attributes);
   if (error != 0) {

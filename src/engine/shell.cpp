@@ -251,6 +251,14 @@ bool execFile(std::string_view file, std::string_view parameters, std::string_vi
 
 bool shellOpen(std::string_view file) { return execFile(file, "", "", swShow); }
 
+bool startProgram(const std::vector<std::string> &argv) {
+  pid_t pid;
+  if (argv.empty() || spawn(argv, std::string(), true, pid) != 0)
+    return false;
+  watch(pid);
+  return true;
+}
+
 int lastShellResult() { return lastResult.load(); }
 
 void shellErrorText(std::string &text) {

@@ -55,6 +55,10 @@ bool execFile(std::string_view file, std::string_view parameters, std::string_vi
               int showCommand);
 // Opens a document with its associated program.
 bool shellOpen(std::string_view file);
+// Starts `argv` (its program found on PATH unless it holds a "/") without
+// waiting for it, each argument passed as its bytes; false when it cannot
+// start.
+bool startProgram(const std::vector<std::string> &argv);
 // Replaces `text` with the explanation of the last shell result when there is
 // one; leaves it as it is otherwise.
 void shellErrorText(std::string &text);

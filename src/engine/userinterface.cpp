@@ -58,7 +58,7 @@ std::shared_ptr<DebugWindow> HeadlessUserInterface::createDebugWindow() { return
 void HeadlessUserInterface::terminateApplication() { setApplicationTerminating(true); }
 
 void writeErrorLine(std::string_view text) {
-  std::string line = utf8::toUtf8(text, *systemCodePage());
+  std::string line(text);
   line += '\n';
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);

@@ -96,10 +96,9 @@ private:
   std::unique_ptr<Clipboard> clipboard_;
 };
 
-// One line of engine text on standard error, in UTF-8 as a terminal reads
-// it: the program's texts converted from the code page, a file name as its
-// bytes spell it (a byte no UTF-8 holds as the code page's letter, as the
-// window shows it).
+// One line of engine text on standard error, as the engine holds it: a file
+// name as its bytes spell it, a byte that no UTF-8 holds included, as the
+// GNU tools write a name.
 void writeErrorLine(std::string_view text);
 
 // Installs `ui` as the one user interface; none installs a fresh headless one.

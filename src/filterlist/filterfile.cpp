@@ -179,6 +179,9 @@ std::string loadFileBytes(const std::string &fileName) {
 
 void writeFileBytesSafely(const std::string &fileName, std::string_view bytes) {
   namespace fs = std::filesystem;
+  // The system's answer for no name at all would blame a permission.
+  if (fileName.empty())
+    throw EFCreateError(fileName, "The file name is empty");
   std::error_code ec;
   fs::path target(fileName);
   // Write through a link to the file it names, so the link survives.
@@ -204,7 +207,9 @@ void writeFileBytesSafely(const std::string &fileName, std::string_view bytes) {
   if (!written.created)
     throw EFCreateError(fileName, std::error_code(written.error, std::system_category()).message());
   if (!written)
-    throw EWriteError(Format("Stream write error: %s", {fileName}));
+    throw EWriteError(
+        Format("Stream write error: %s: %s",
+               {fileName, std::error_code(written.error, std::system_category()).message()}));
 }
 
 } // namespace marrowen

@@ -128,8 +128,9 @@ std::string loadFileBytes(const std::string &fileName);
 // Replaces the file `fileName` with `bytes` through a temporary file in the
 // same folder, renamed over the target only once it is written whole, so a
 // failed write leaves the old file as it was. Raises EFCreateError when the
-// target is read-only (its owner may not write it) or the temporary file
-// cannot be made, and EWriteError when it cannot be written or moved.
+// target is read-only (its owner may not write it), the name is empty or the
+// temporary file cannot be made, and EWriteError when it cannot be written or
+// moved.
 void writeFileBytesSafely(const std::string &fileName, std::string_view bytes);
 
 } // namespace marrowen

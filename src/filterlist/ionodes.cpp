@@ -212,6 +212,10 @@ const OutputField outputFields[] = {
 
 std::span<const OutputField> TOutputObject::fields() { return outputFields; }
 
+std::string TOutputObject::longerThanKeptText(std::string_view what) {
+  return Format("%s is longer than %d bytes", {what, static_cast<int>(shortStringLength)});
+}
+
 std::unique_ptr<TOutputObject> TOutputObject::CreateDefault() {
   auto node = std::make_unique<TOutputObject>();
   readFieldSettings<TOutputObject>(*node, fields());

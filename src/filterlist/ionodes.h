@@ -48,6 +48,9 @@ public:
   enum TOutputKind : std::int32_t { clipboard = 0, files = 1, mergedFile = 2 };
   // The longest output extension and folder a filter file keeps, in bytes.
   static constexpr std::size_t shortStringLength = 255;
+  // Refuses a name longer than that, `what` naming it ("The output
+  // folder"): the limit as it is counted, in bytes.
+  static std::string longerThanKeptText(std::string_view what);
 
   bool testMode = false;
   bool retainDate = false;

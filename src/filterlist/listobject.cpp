@@ -8,6 +8,7 @@
 #include "engine/filter.h"
 #include "engine/messages.h"
 #include "filterlist/nodeeditor.h"
+#include "filterlist/settings.h"
 
 #include <algorithm>
 #include <atomic>
@@ -113,7 +114,8 @@ void TListObject::getFromScreen() {
   if (!editorForm)
     return;
   editorForm->getFromScreen(*this);
-  rememberDefaults();
+  if (nodeDefaultsRemembered())
+    rememberDefaults();
 }
 
 bool TListObject::isDifferent() const { return editorForm && editorForm->isDifferent(*this); }

@@ -10,6 +10,7 @@ namespace marrowen {
 namespace {
 
 std::atomic<SettingsStore *> chosenStore{nullptr};
+std::atomic<bool> remembering{true};
 
 } // namespace
 
@@ -19,6 +20,9 @@ SettingsStore &settingsStore() {
 }
 
 void useSettingsStore(SettingsStore *store) { chosenStore.store(store); }
+
+void rememberNodeDefaults(bool on) { remembering.store(on); }
+bool nodeDefaultsRemembered() { return remembering.load(); }
 
 std::string readStringSetting(std::string_view name, std::string_view def) {
   std::string value = settingsStore().readString(program::registryKey, name, def);

@@ -25,6 +25,12 @@ std::string writeStringSetting(std::string_view name, std::string_view value);
 std::int32_t writeIntegerSetting(std::string_view name, std::int32_t value);
 bool writeBoolSetting(std::string_view name, bool value);
 
+// Whether a node copied from its dialog remembers the values as the defaults
+// of the next node of its class (on at start). Off while the command line is
+// read: an unattended run leaves the values a user confirmed as they were.
+void rememberNodeDefaults(bool on);
+bool nodeDefaultsRemembered();
+
 // The store the settings live in: the program's store unless a test or a
 // portable setup points them elsewhere (null returns to the program's).
 SettingsStore &settingsStore();

@@ -268,25 +268,38 @@ void TCaseMappingFilter::takeTables() {
   TCaseFilter::takeTables();
   table_ = mapping_ == utf8::CaseMapping::Upper ? tables_->upperMap() : tables_->lowerMap();
   asciiFirst_ = isAsciiCaseMap(table_, 'a') ? 'a' : isAsciiCaseMap(table_, 'A') ? 'A' : 0;
-  if (blockTablesMade_)
-    return; // Unicode's tables do not change
-  blockTablesMade_ = true;
-  const utf8::CaseTable &characters = utf8::CaseTable::of(mapping_);
+  if (blocks_)
+    return;
+  blocks_ = &blockTablesOf(mapping_);
+#if defined(MARROWEN_WIDE_VECTORS)
+  wideVectors_ = wideVectorsAllowed.load() && __builtin_cpu_supports("avx512bw") &&
+                 __builtin_cpu_supports("avx512vbmi");
+#endif
+}
+
+const TCaseMappingFilter::BlockTables &
+TCaseMappingFilter::blockTablesOf(utf8::CaseMapping mapping) {
+  static const BlockTables upper = makeBlockTables(utf8::CaseMapping::Upper);
+  static const BlockTables lower = makeBlockTables(utf8::CaseMapping::Lower);
+  return mapping == utf8::CaseMapping::Upper ? upper : lower;
+}
+
+TCaseMappingFilter::BlockTables TCaseMappingFilter::makeBlockTables(utf8::CaseMapping mapping) {
+  BlockTables made;
+  const utf8::CaseTable &characters = utf8::CaseTable::of(mapping);
   for (char32_t cp = 0x80; cp < 0x800; ++cp) {
     char bytes[utf8::maxCaseMappedBytes];
     if (characters.write(cp, bytes) == 2 &&
-        !(cp == capitalSigma && mapping_ == utf8::CaseMapping::Lower)) {
+        !(cp == capitalSigma && mapping == utf8::CaseMapping::Lower)) {
       std::uint16_t encoded, mapped;
       const char own[2] = {static_cast<char>(0xC0 | (cp >> 6)),
                            static_cast<char>(0x80 | (cp & 0x3F))};
       std::memcpy(&encoded, own, 2);
       std::memcpy(&mapped, bytes, 2);
-      twoByte_[twoByteIndex(encoded)] = mapped;
+      made.twoByte[twoByteIndex(encoded)] = mapped;
     }
   }
 #if defined(MARROWEN_WIDE_VECTORS)
-  wideVectors_ = wideVectorsAllowed.load() && __builtin_cpu_supports("avx512bw") &&
-                 __builtin_cpu_supports("avx512vbmi");
   for (unsigned pair = 0; pair < 16; ++pair) {
     for (unsigned entry = 0; entry < 128; ++entry) {
       const unsigned char own[2] = {static_cast<unsigned char>(0xC0 | pair << 1 | entry >> 6),
@@ -294,9 +307,9 @@ void TCaseMappingFilter::takeTables() {
       std::uint16_t bytes;
       std::memcpy(&bytes, own, 2);
       unsigned char mapped[2];
-      std::memcpy(mapped, &twoByte_[twoByteIndex(bytes)], 2);
-      pairTables_[pair][entry] = mapped[1];
-      pairTables_[pair][128 + entry] = mapped[0];
+      std::memcpy(mapped, &made.twoByte[twoByteIndex(bytes)], 2);
+      made.pairTables[pair][entry] = mapped[1];
+      made.pairTables[pair][128 + entry] = mapped[0];
     }
   }
 #endif
@@ -309,21 +322,22 @@ void TCaseMappingFilter::takeTables() {
     const utf8::detail::Lead range = utf8::detail::leadOf(lead);
     if (second >= range.low && second <= range.high &&
         characters.keepsBlockOf(static_cast<char32_t>(block) << 6))
-      keptThreeByte_[block >> 6] |= std::uint64_t{1} << (block & 63);
+      made.keptThreeByte[block >> 6] |= std::uint64_t{1} << (block & 63);
   }
   // The longest run of lead bytes from E1 to EC (whose second byte may be
   // any continuation byte) that lead only characters the mapping keeps.
-  const auto keepsLead = [this](int lead) {
-    return keptThreeByte_[static_cast<std::size_t>(lead & 0x0F)] == ~std::uint64_t{0};
+  const auto keepsLead = [&made](int lead) {
+    return made.keptThreeByte[static_cast<std::size_t>(lead & 0x0F)] == ~std::uint64_t{0};
   };
   for (int low = 0xE1, high; low <= 0xEC; low = high + 1) {
     for (high = low; high <= 0xEC && keepsLead(high);)
       ++high;
-    if (high > low && high - low > keptHigh_ - keptLow_ + (keptHigh_ ? 1 : 0)) {
-      keptLow_ = static_cast<unsigned char>(low);
-      keptHigh_ = static_cast<unsigned char>(high - 1);
+    if (high > low && high - low > made.keptHigh - made.keptLow + (made.keptHigh ? 1 : 0)) {
+      made.keptLow = static_cast<unsigned char>(low);
+      made.keptHigh = static_cast<unsigned char>(high - 1);
     }
   }
+  return made;
 }
 
 #if defined(__SSE2__)
@@ -393,16 +407,17 @@ TCaseMappingFilter::Block TCaseMappingFilter::mapBlock(const unsigned char *in, 
   if (wideVectors_)
     return mapBlockWide(in, out);
 #endif
-  const ByteClasses classes = classify(in, out, asciiFirst_, keptLow_, keptHigh_);
+  const BlockTables &blocks = *blocks_;
+  const ByteClasses classes = classify(in, out, asciiFirst_, blocks.keptLow, blocks.keptHigh);
   if (!classes.high)
     return {blockSize, false};
-  const Settled settled = settle(in, classes, keptThreeByte_);
+  const Settled settled = settle(in, classes, blocks.keptThreeByte);
   // Each two-byte character is written over its own two bytes.
   for (std::uint64_t l = settled.twoByteLeads; l; l &= l - 1) {
     const auto p = static_cast<std::size_t>(__builtin_ctzll(l));
     std::uint16_t bytes;
     std::memcpy(&bytes, in + p, 2);
-    const std::uint16_t mapped = twoByte_[twoByteIndex(bytes)];
+    const std::uint16_t mapped = blocks.twoByte[twoByteIndex(bytes)];
     if (!mapped)
       return {p, true}; // a longer mapping, or one that needs its context
     std::memcpy(out + p, &mapped, 2);
@@ -441,6 +456,7 @@ alignas(64) constexpr std::array<unsigned char, 64> lanesAfter = [] {
 // for each character.
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) TCaseMappingFilter::Block
 TCaseMappingFilter::mapBlockWide(const unsigned char *in, char *out) const {
+  const BlockTables &blocks = *blocks_;
   const __m512i v = _mm512_loadu_si512(in);
   const __mmask64 letters = _mm512_cmplt_epu8_mask(
       _mm512_sub_epi8(v, _mm512_set1_epi8(static_cast<char>(asciiFirst_))), _mm512_set1_epi8(26));
@@ -457,9 +473,10 @@ TCaseMappingFilter::mapBlockWide(const unsigned char *in, char *out) const {
   classes.bit5 = _mm512_movepi8_mask(v4);
   classes.bit4 = _mm512_movepi8_mask(_mm512_add_epi8(v4, v4));
   classes.keptLeads = _mm512_cmplt_epu8_mask(
-      _mm512_sub_epi8(v, _mm512_set1_epi8(static_cast<char>(keptLow_))),
-      _mm512_set1_epi8(static_cast<char>(keptHigh_ ? keptHigh_ - keptLow_ + 1 : 0)));
-  Settled settled = settle(in, classes, keptThreeByte_);
+      _mm512_sub_epi8(v, _mm512_set1_epi8(static_cast<char>(blocks.keptLow))),
+      _mm512_set1_epi8(
+          static_cast<char>(blocks.keptHigh ? blocks.keptHigh - blocks.keptLow + 1 : 0)));
+  Settled settled = settle(in, classes, blocks.keptThreeByte);
   if (settled.twoByteLeads) {
     // Worked at each character's second byte, with its lead byte beside it:
     // the pair of lead bytes names the tables, the lead's low bit and the
@@ -477,7 +494,7 @@ TCaseMappingFilter::mapBlockWide(const unsigned char *in, char *out) const {
     __m512i mappedLeads = _mm512_setzero_si512();
     for (std::uint64_t left = seconds; left;) {
       const unsigned pair = (in[__builtin_ctzll(left) - 1] >> 1) & 0x0F;
-      const unsigned char *tables = pairTables_[pair].data();
+      const unsigned char *tables = blocks.pairTables[pair].data();
       const __mmask64 same =
           _mm512_mask_cmpeq_epi8_mask(left, pairs, _mm512_set1_epi8(static_cast<char>(pair)));
       mappedSeconds =

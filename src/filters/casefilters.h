@@ -95,12 +95,6 @@ private:
   // those 26 ASCII letters among the bytes below 128: ASCII then takes the
   // vector paths. 0 otherwise.
   unsigned char asciiFirst_ = 0;
-  // For the block path: the two bytes of each two-byte character's mapping
-  // when that is two bytes too (0 where not, or where the character needs
-  // its context); a bit for each block of 64 three-byte code points that the
-  // mapping keeps, indexed by the low bits of the first two bytes; and the
-  // lead bytes whose every character it keeps, keptLow_ to keptHigh_.
-  std::array<std::uint16_t, 0x4000> twoByte_{};
   // A two-byte character's entry, from its bytes as they lie in memory: the
   // low bits of both, so one mask finds it and the entries of one second
   // byte share a cache line.
@@ -110,14 +104,29 @@ private:
     else
       return ((bytes >> 8) & 0x1Fu) | ((bytes & 0x3Fu) << 8);
   }
-  std::array<std::uint64_t, 16> keptThreeByte_{};
-  unsigned char keptLow_ = 0, keptHigh_ = 0;
-  bool blockTablesMade_ = false;
-  // The mapping of the two-byte characters as tables for the vectors of 64
-  // bytes: for each pair of lead bytes (0xC0 and 0xC1, 0xC2 and 0xC3, ...)
-  // 128 second bytes, then 128 lead bytes (0 where the block path cannot
-  // map the character), by the lead's low bit and the second byte's six.
-  alignas(64) std::array<std::array<unsigned char, 256>, 16> pairTables_{};
+  // The tables of the block path. They follow from the mapping alone
+  // (Unicode's tables do not change), so each mapping's are made once, when
+  // a filter first needs them, and shared: a chain of many case filters costs
+  // little more than one.
+  struct BlockTables {
+    // The two bytes of each two-byte character's mapping when that is two
+    // bytes too (0 where not, or where the character needs its context); a
+    // bit for each block of 64 three-byte code points that the mapping keeps,
+    // indexed by the low bits of the first two bytes; and the lead bytes
+    // whose every character it keeps, keptLow to keptHigh.
+    std::array<std::uint16_t, 0x4000> twoByte{};
+    std::array<std::uint64_t, 16> keptThreeByte{};
+    unsigned char keptLow = 0, keptHigh = 0;
+    // The mapping of the two-byte characters as tables for the vectors of
+    // 64 bytes: for each pair of lead bytes (0xC0 and 0xC1, 0xC2 and 0xC3,
+    // ...) 128 second bytes, then 128 lead bytes (0 where the block path
+    // cannot map the character), by the lead's low bit and the second byte's
+    // six.
+    alignas(64) std::array<std::array<unsigned char, 256>, 16> pairTables{};
+  };
+  static const BlockTables &blockTablesOf(utf8::CaseMapping mapping);
+  static BlockTables makeBlockTables(utf8::CaseMapping mapping);
+  const BlockTables *blocks_ = nullptr;
   bool wideVectors_ = false; // the processor has them, and they are allowed
   static std::atomic<bool> wideVectorsAllowed;
 };

@@ -7,6 +7,17 @@
 
 namespace marrowen {
 
+namespace {
+
+// A byte that no UTF-8 holds shows as the lone low surrogate U+DC00 plus the
+// byte (U+DC80 to U+DCFF): no letter, and never the start of a pair, so it
+// reads back as that byte alone (as Python's surrogateescape does).
+constexpr char32_t escapedByteBase = 0xDC00;
+constexpr char32_t escapedByteFirst = 0xDC80;
+constexpr char32_t escapedByteLast = 0xDCFF;
+
+} // namespace
+
 QString toQString(std::string_view bytes) {
   std::u16string text = utf8::toUtf16(bytes, *systemCodePage());
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
@@ -50,7 +61,10 @@ std::string lineFromQString(const QString &text, LineEncoding encoding, std::int
       pair = true;
     }
     unsigned char byte;
-    if (encoding == LineEncoding::Utf8 && (cp < 0xD800 || cp > 0xDFFF)) {
+    if (!pair && cp >= escapedByteFirst && cp <= escapedByteLast) {
+      // A byte of a name that no UTF-8 holds, as fileNameToQString shows it.
+      out += static_cast<char>(cp - escapedByteBase);
+    } else if (encoding == LineEncoding::Utf8 && (cp < 0xD800 || cp > 0xDFFF)) {
       utf8::append(out, cp);
     } else if (encoding == LineEncoding::CodePage && !pair &&
                page.fromUnicode(static_cast<char16_t>(cp), byte)) {
@@ -63,14 +77,29 @@ std::string lineFromQString(const QString &text, LineEncoding encoding, std::int
   return out;
 }
 
-// A name shows as engine text does, so a name inside a message, a title or a
-// report reads as the same name in its own field.
-QString fileNameToQString(std::string_view fileName) { return toQString(fileName); }
-
-std::string fileNameFromQString(const QString &fileName) {
-  const QByteArray bytes = fileName.toUtf8();
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+QString fileNameToQString(std::string_view fileName) {
+  QString text;
+  text.reserve(static_cast<qsizetype>(fileName.size()));
+  const auto *bytes = reinterpret_cast<const unsigned char *>(fileName.data());
+  for (std::size_t i = 0; i < fileName.size();) {
+    char32_t cp = bytes[i];
+    std::size_t length = cp < 0x80 ? 1 : utf8::decodeSequence(bytes + i, fileName.size() - i, cp);
+    if (length == 0) {
+      cp = escapedByteBase + bytes[i];
+      length = 1;
+    }
+    if (QChar::requiresSurrogates(cp)) {
+      text += QChar(QChar::highSurrogate(cp));
+      text += QChar(QChar::lowSurrogate(cp));
+    } else {
+      text += QChar(static_cast<char16_t>(cp));
+    }
+    i += length;
+  }
+  return text;
 }
+
+std::string fileNameFromQString(const QString &fileName) { return fromQString(fileName); }
 
 std::string fileNameFromQString(const QString &fileName, std::string_view shownFrom) {
   if (fileNameToQString(shownFrom) == fileName)

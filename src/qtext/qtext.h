@@ -32,22 +32,30 @@ std::string clipboardBytes(const QString &text);
 enum class LineEncoding { Utf8, CodePage };
 LineEncoding lineEncodingOf(std::string_view text);
 QString lineToQString(std::string_view text, LineEncoding encoding);
-// A character the encoding cannot hold (one the code page lacks; a lone
+// A byte of a name shown by fileNameToQString becomes that byte again; a
+// character the encoding cannot hold (one the code page lacks; any other lone
 // surrogate, which UTF-8 cannot write) becomes "?" and is counted in `lost`.
 std::string lineFromQString(const QString &text, LineEncoding encoding, std::int64_t &lost);
 
 // File names are the file system's bytes, everywhere in the program: in a
 // node's fields, the files grid, messages, logs and exports. They become
-// shown text, and come back from it, here alone, by the rule engine text
-// follows: a valid UTF-8 sequence is its character and every other byte the
-// code page's (a name from a Windows disk or archive shows as it did there).
+// shown text, and come back from it, here alone: a valid UTF-8 sequence is
+// its character, and every other byte the lone surrogate U+DC00 plus the
+// byte, which looks like no letter, so "lat\351n" and "lat\303\251n" show
+// apart, and which fromQString (and lineFromQString, for what a script
+// hands back) turns into that byte again.
 QString fileNameToQString(std::string_view fileName);
-// The name a shown text means: its UTF-8. Given `shownFrom`, the name the
-// text was shown from, those very bytes come back while the text is
-// unchanged, so a name holding bytes that UTF-8 has no place for survives a
-// field the user did not touch.
+// The name a shown text means: its UTF-8, with each escaped byte as itself.
+// Given `shownFrom`, the name the text was shown from, those very bytes come
+// back while the text is unchanged.
 std::string fileNameFromQString(const QString &fileName);
 std::string fileNameFromQString(const QString &fileName, std::string_view shownFrom);
+
+// A message of the program's that may name files (an error, a question about
+// a file, a status line): shown as a name is, so that a name in it reads
+// apart from any other, and a box that also goes to standard error gives the
+// name's own bytes back (fromQString).
+inline QString messageToQString(std::string_view message) { return fileNameToQString(message); }
 
 // A file name put into engine text (fileNameText): its own bytes.
 std::string fileNameToText(std::string_view fileName);

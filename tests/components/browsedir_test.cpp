@@ -1,11 +1,14 @@
 #include "components/browsedir.h"
 #include "components/dialogrunner.h"
 #include "qt_printing.h"
+#include "qtext/qtext.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTreeView>
+
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -120,4 +123,35 @@ TEST(BrowseFolderDlg, OkIsOpenOnlyOnAFolderAndCancelKeepsTheFolderName) {
   EXPECT_EQ(folder, dir.path());
   EXPECT_EQ(helpAsked, 7);
   setKitHelpHook(nullptr);
+}
+
+// Qt's own listing leaves out a name that no UTF-8 holds, so a folder of old
+// names looked empty: the picker lists every name, shows the one with a
+// stray byte apart from the one with the letter, and hands back its bytes.
+TEST(BrowseDirectoryDlg, ListsEveryNameApartAndHandsBackItsBytes) {
+  QTemporaryDir dir;
+  const std::string root = dir.path().toStdString();
+  const std::vector<std::string> names = {"lat\xE9n", "lat\xC3\xA9n", "\xFF\x80"};
+  for (const std::string &name : names)
+    ASSERT_TRUE(std::filesystem::create_directory(root + "/" + name));
+  TBrowseDirectoryDlg picker;
+  picker.SetSelection(fileNameToQString(root + "/" + names[0]));
+  QStringList listed;
+  ScopedDialogRunner choose([&](QDialog &dialog) {
+    QTreeView &tree = static_cast<FolderBrowserDialog &>(dialog).tree();
+    const QModelIndex folder = tree.currentIndex().parent();
+    for (int row = 0; row < tree.model()->rowCount(folder); ++row)
+      listed << tree.model()->index(row, 0, folder).data().toString();
+    return int(QDialog::Accepted);
+  });
+  ASSERT_TRUE(picker.Execute());
+  EXPECT_EQ(fileNameFromQString(picker.Selection()), root + "/" + names[0]);
+  listed.sort();
+  QStringList shown;
+  for (const std::string &name : names)
+    shown << fileNameToQString(name);
+  shown.sort();
+  EXPECT_EQ(listed, shown);
+  EXPECT_EQ(QSet<QString>(listed.begin(), listed.end()).size(), 3);
+  std::filesystem::remove_all(root); // a name Qt cannot spell is one it cannot remove
 }

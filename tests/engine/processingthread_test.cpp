@@ -117,6 +117,24 @@ TEST(ProcessingThread, TwoFilesFinishWithTheSummary) {
   EXPECT_TRUE(host.shownExceptions().empty());
 }
 
+// A chunk goes one call deeper at each filter: a chain of very many filters
+// (a command file of as many lines) runs on a thread with room for them all.
+TEST(ProcessingThread, AChainOfVeryManyFiltersRuns) {
+  TempFolder dir;
+  writeFile(dir.file("a.txt"), "alpha");
+  auto head = std::make_unique<AsciiUpper>();
+  TFilter *tail = head.get();
+  for (int i = 1; i < 300'000; ++i) {
+    tail->setNext(std::make_unique<AsciiUpper>());
+    tail = tail->next();
+  }
+  RecordingJobHost host;
+  auto chain = fileChain(dir.file("a.txt"), std::move(head), inPlace());
+  ProcessingThread::Create(host, *chain, named("Many"))->waitFor();
+  EXPECT_EQ(readFile(dir.file("a.txt")), "ALPHA");
+  EXPECT_TRUE(host.shownExceptions().empty());
+}
+
 TEST(ProcessingThread, AbortInALargeFileLeavesTheTargetAsItWas) {
   TempFolder dir;
   std::string original(1 << 20, 'x');
@@ -538,9 +556,9 @@ TEST(ProcessingThread, LineEndsInNamesCannotForgeLogLines) {
 
 // Log lines are text of the code page, and a file named beyond ASCII reads
 // there as the file system spells it; a list's name is such text already.
-// The log is UTF-8: a text in the code page is converted, a name is written
-// as its bytes spell it, letters the code page lacks too, and a byte no UTF-8
-// holds as the code page's letter.
+// The log writes a name as its bytes spell it, letters the code page lacks
+// too, and a byte that no UTF-8 holds as that byte, never as a letter that
+// names another file.
 TEST(ProcessingThread, NamesBeyondAsciiAreLoggedAsSpelt) {
   TempFolder dir;
   writeFile(dir.file("\xC3\x9Cn\xC3\xAF \xE6\x97\xA5\xE9.txt"), "a");
@@ -551,8 +569,8 @@ TEST(ProcessingThread, NamesBeyondAsciiAreLoggedAsSpelt) {
   auto chain = fileChain(dir.file("*.txt"), nullptr, toFolder(dir.file("\xC3\xB6ut")));
   ProcessingThread::Create(host, *chain, options)->waitFor();
   const std::string log = readFile(dir.file("job.log"));
-  const std::string name = "\xC3\x9Cn\xC3\xAF \xE6\x97\xA5\xC3\xA9.txt";
-  EXPECT_NE(log.find(",Info,Filter name [\xC3\x9Cn\xC3\xAF list]\r\n"), std::string::npos) << log;
+  const std::string name = "\xC3\x9Cn\xC3\xAF \xE6\x97\xA5\xE9.txt";
+  EXPECT_NE(log.find(",Info,Filter name [\xDCn\xEF list]\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find(",Info,Input file [" + dir.file(name) + "]"), std::string::npos) << log;
   EXPECT_NE(log.find(",Info,Output file [" + dir.file("\xC3\xB6ut/" + name) + "]"),
             std::string::npos)

@@ -7,18 +7,29 @@
 //   MARROWEN_FAIL_CLOSE     close: EIO, after the file was really closed (as
 //                           NFS reports a failed write-back)
 //   MARROWEN_FAIL_TRUNCATE  truncate and ftruncate: EIO, the file unchanged
+//   MARROWEN_FAIL_WRITE     write: ENOSPC (a full disk), once as many writes
+//                           as MARROWEN_WRITES_BEFORE_FAILURE says (none by
+//                           default) went through
+//   MARROWEN_SLOW_WRITE     write: waits first, as a slow disk does, on every
+//                           file whose name holds the text given (anywhere);
+//                           MARROWEN_SLOW_WRITE_MS says how long (10 ms)
+//   MARROWEN_FAIL_NEW_OVER  a number of bytes: operator new of more than that
+//                           throws std::bad_alloc, as when memory runs out
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/types.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -35,16 +46,20 @@ bool names(const char *variable, const char *path) {
   return end && path && endsWith(path, end);
 }
 
-bool namesDescriptor(const char *variable, int fd) {
+// The name of the file `fd` has open, when `variable` is set; empty
+// otherwise.
+std::string descriptorName(const char *variable, int fd) {
   if (!std::getenv(variable))
-    return false;
+    return {};
   char link[64], path[PATH_MAX + 1];
   std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
   const ssize_t n = readlink(link, path, PATH_MAX);
-  if (n <= 0)
-    return false;
-  path[n] = '\0';
-  return names(variable, path);
+  return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
+}
+
+bool namesDescriptor(const char *variable, int fd) {
+  const std::string name = descriptorName(variable, fd);
+  return !name.empty() && names(variable, name.c_str());
 }
 
 // The mode of a call that may create a file, which follows its flags.
@@ -61,7 +76,25 @@ int openChecked(int folder, const char *path, int flags, mode_t mode) {
   return next(folder, path, flags, mode);
 }
 
+// The bytes above which operator new fails; none when not set.
+std::size_t failNewOver() {
+  static const std::size_t over = [] {
+    const char *set = std::getenv("MARROWEN_FAIL_NEW_OVER");
+    return set ? static_cast<std::size_t>(std::atoll(set)) : 0;
+  }();
+  return over;
+}
+
 } // namespace
+
+// The program's own operator new, which the sanitizer's (or the standard
+// library's) serves unless the request is over the limit.
+void *operator new(std::size_t size) {
+  if (failNewOver() != 0 && size > failNewOver())
+    throw std::bad_alloc();
+  static auto next = real<void *(*)(std::size_t)>("_Znwm");
+  return next(size);
+}
 
 extern "C" {
 
@@ -95,6 +128,26 @@ ssize_t read(int fd, void *buffer, size_t count) {
     return -1;
   }
   static auto next = real<ssize_t (*)(int, void *, size_t)>("read");
+  return next(fd, buffer, count);
+}
+
+ssize_t write(int fd, const void *buffer, size_t count) {
+  if (const std::string name = descriptorName("MARROWEN_SLOW_WRITE", fd);
+      !name.empty() && name.find(std::getenv("MARROWEN_SLOW_WRITE")) != std::string::npos) {
+    const char *set = std::getenv("MARROWEN_SLOW_WRITE_MS");
+    const long ms = set ? std::atol(set) : 10;
+    const timespec wait{ms / 1000, (ms % 1000) * 1'000'000};
+    nanosleep(&wait, nullptr);
+  }
+  if (namesDescriptor("MARROWEN_FAIL_WRITE", fd)) {
+    static std::atomic<long> done{0};
+    const char *before = std::getenv("MARROWEN_WRITES_BEFORE_FAILURE");
+    if (done++ >= (before ? std::atol(before) : 0)) {
+      errno = ENOSPC;
+      return -1;
+    }
+  }
+  static auto next = real<ssize_t (*)(int, const void *, size_t)>("write");
   return next(fd, buffer, count);
 }
 

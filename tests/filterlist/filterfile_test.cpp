@@ -405,6 +405,15 @@ TEST(FilterFileStorage, FailedWriteLeavesTheTargetAndNoTemporaryFile) {
             "Cannot create file " + target + ". It is a folder");
   EXPECT_EQ(readFile(folder.file("taken.fll/inside")), "keep");
   EXPECT_EQ(entries(folder), 1u);
+
+  // A write the disk refuses says why.
+  {
+    FileSizeLimit limit(16);
+    EXPECT_EQ(errorOf<EWriteError>(
+                  [&] { writeFileBytesSafely(folder.file("big.fll"), std::string(100, 'x')); }),
+              "Stream write error: " + folder.file("big.fll") + ": File too large");
+  }
+  EXPECT_EQ(entries(folder), 1u);
 }
 
 TEST(FilterFileStorage, ReadOnlyTargetIsNotReplaced) {

@@ -339,8 +339,7 @@ void FilterWindow::setOutputFolder(const QString &folder) {
   changeOutput([&](TOutputObject &output) {
     std::string name = fileName(folder);
     if (name.size() > storedLength)
-      throw Exception(Format("The output folder is longer than %d characters",
-                             {static_cast<int>(storedLength)}));
+      throw Exception(TOutputObject::longerThanKeptText("The output folder"));
     output.changeBaseDir = !name.empty();
     output.newBaseDir = std::move(name);
   });
@@ -369,8 +368,7 @@ void FilterWindow::setOutputExtension(const QString &extension) {
   changeOutput([&](TOutputObject &output) {
     std::string text = fileName(extension);
     if (text.size() > storedLength)
-      throw Exception(
-          Format("The extension is longer than %d characters", {static_cast<int>(storedLength)}));
+      throw Exception(TOutputObject::longerThanKeptText("The extension"));
     output.changeExtension = !text.empty();
     output.newExtension = std::move(text);
   });

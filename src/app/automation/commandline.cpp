@@ -12,8 +12,10 @@
 #include "classlib/registry.h"
 #include "classlib/streams.h"
 #include "classlib/stringlist.h"
+#include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/inputs.h"
+#include "engine/log.h"
 #include "engine/messages.h"
 #include "engine/userinterface.h"
 #include "engine/utilities.h"
@@ -150,8 +152,14 @@ void TCommandLine::processCommandLine(const std::vector<std::string> &parameters
 }
 
 void TCommandLine::processCommandFile(const std::string &parameter) {
+  const std::string fileName = copy(parameter, 4);
   TStringList lines;
-  lines.SetText(readRegularFile(copy(parameter, 4), listFileLimit));
+  try {
+    lines.SetText(readSettingsFile(fileName, listFileLimit));
+  } catch (const std::bad_alloc &) {
+    throw Exception(
+        Format("Out of memory while reading the command file [%s]", {loggedName(fileName)}));
+  }
   int first = 0;
   // A command file as the list exports it begins with the program's name and
   // a note on how to use it.
@@ -166,8 +174,13 @@ void TCommandLine::processCommandFile(const std::string &parameter) {
       ++first;
   }
   for (int i = first; i < lines.Count(); ++i) {
-    if (!lines.Strings(i).empty())
-      processParameter(lines.Strings(i));
+    try {
+      if (!lines.Strings(i).empty())
+        processParameter(readCommandFileLine(lines.Strings(i)));
+    } catch (const std::bad_alloc &) {
+      throw Exception(Format("Out of memory at line %d of the command file [%s]",
+                             {i + 1, loggedName(fileName)}));
+    }
     processMessages();
     // A quit, or a close of the window, that came with those events ends the
     // reading before another line reaches the window.
@@ -176,6 +189,75 @@ void TCommandLine::processCommandFile(const std::string &parameter) {
       return;
     }
   }
+}
+
+namespace {
+
+// The length of a run $'\ooo...' at `at` (the octal escapes of one or more
+// bytes in ANSI-C quotes), 0 where none begins.
+std::size_t escapedRunLength(std::string_view text, std::size_t at) {
+  if (text.substr(at, 2) != "$'")
+    return 0;
+  std::size_t end = at + 2;
+  const auto octal = [&](std::size_t i, char high) {
+    return i < text.size() && text[i] >= '0' && text[i] <= high;
+  };
+  while (text.substr(end, 1) == "\\" && octal(end + 1, '3') && octal(end + 2, '7') &&
+         octal(end + 3, '7'))
+    end += 4;
+  return end > at + 2 && text.substr(end, 1) == "'" ? end + 1 - at : 0;
+}
+
+void appendOctal(std::string &out, unsigned char byte) {
+  out += '\\';
+  out += static_cast<char>('0' + (byte >> 6));
+  out += static_cast<char>('0' + ((byte >> 3) & 7));
+  out += static_cast<char>('0' + (byte & 7));
+}
+
+} // namespace
+
+std::string commandFileText(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+  for (std::size_t i = 0; i < bytes.size();) {
+    char32_t unused;
+    if (p[i] >= 0x80 && utf8::decodeSequence(p + i, bytes.size() - i, unused) == 0) {
+      out += "$'";
+      for (; i < bytes.size() && p[i] >= 0x80 &&
+             utf8::decodeSequence(p + i, bytes.size() - i, unused) == 0;
+           ++i)
+        appendOctal(out, p[i]);
+      out += '\'';
+    } else if (escapedRunLength(bytes, i) > 0) {
+      out += "$'";
+      appendOctal(out, '$');
+      out += '\'';
+      ++i;
+    } else {
+      const std::size_t length = utf8::characterLength(bytes.substr(i));
+      out.append(bytes.substr(i, length));
+      i += length;
+    }
+  }
+  return out;
+}
+
+std::string readCommandFileLine(std::string_view line) {
+  std::string out;
+  out.reserve(line.size());
+  for (std::size_t i = 0; i < line.size();) {
+    if (const std::size_t length = escapedRunLength(line, i)) {
+      for (std::size_t at = i + 2; at + 1 < i + length; at += 4)
+        out += static_cast<char>(((line[at + 1] - '0') << 6) | ((line[at + 2] - '0') << 3) |
+                                 (line[at + 3] - '0'));
+      i += length;
+    } else {
+      out += line[i++];
+    }
+  }
+  return out;
 }
 
 bool namesAFile(const std::string &parameter) {
@@ -542,7 +624,7 @@ void installCommandLine(std::vector<std::string> parameters) {
       (void)main;
     };
     host.statusBarError = [main](const std::string &text) {
-      main->statusBarError(toQString(text));
+      main->statusBarError(messageToQString(text));
       writeErrorLine(text);
     };
     host.logError = [main](const std::string &text) { main->logError(text); };

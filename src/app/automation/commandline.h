@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace marrowen {
@@ -36,6 +37,15 @@ bool namesAFile(const std::string &parameter);
 // `name` as a parameter that reads back as that file's name: one that would
 // read as an option (a file at the root, "/x.txt") gets "/." in front.
 std::string fileNameParameter(const std::string &name);
+
+// A command file's text as the clipboard (UTF-8) can carry it: valid UTF-8
+// as it stands, each run of bytes that no UTF-8 holds as bash's $'\351'
+// (three octal digits a byte), and a "$" that would read as such a run as
+// $'\044'. readCommandFileLine turns every such run back into its bytes, so
+// a command file keeps the names and texts it was written from, byte for
+// byte.
+std::string commandFileText(std::string_view bytes);
+std::string readCommandFileLine(std::string_view line);
 
 // Turns the program's parameters, and the lines of the command files they
 // name, into filter lists in one target and runs them. Parameters are bytes,

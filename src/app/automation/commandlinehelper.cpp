@@ -3,6 +3,7 @@
 #include "app/common/forminfo.h"
 #include "app/common/translateform.h"
 #include "app/main/mainform.h"
+#include "classlib/utf8.h"
 #include "engine/messages.h"
 #include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
@@ -15,6 +16,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <filesystem>
+
 namespace marrowen {
 
 namespace {
@@ -25,36 +28,58 @@ constexpr TColor blue = 0xFF0000;
 
 } // namespace
 
-QString shellQuoted(const QString &text) {
-  QString result;
-  for (const QChar c : text) {
-    if (c == u'"' || c == u'$' || c == u'`' || c == u'\\')
-      result += u'\\';
-    result += c;
+std::string shellWord(std::string_view bytes) {
+  std::string word = "'";
+  const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+  char32_t unused;
+  const auto invalidAt = [&](std::size_t i) {
+    return p[i] >= 0x80 && utf8::decodeSequence(p + i, bytes.size() - i, unused) == 0;
+  };
+  for (std::size_t i = 0; i < bytes.size();) {
+    if (bytes[i] == '\'') {
+      word += "'\\''";
+      ++i;
+    } else if (invalidAt(i)) {
+      // sh has no $'...': printf makes the bytes, in double quotes, where
+      // neither sh nor bash splits or expands them further.
+      word += "'\"$(printf '";
+      for (; i < bytes.size() && invalidAt(i); ++i) {
+        word += '\\';
+        word += static_cast<char>('0' + (p[i] >> 6));
+        word += static_cast<char>('0' + ((p[i] >> 3) & 7));
+        word += static_cast<char>('0' + (p[i] & 7));
+      }
+      word += "')\"'";
+    } else {
+      const std::size_t length = utf8::characterLength(bytes.substr(i));
+      word.append(bytes.substr(i, length));
+      i += length;
+    }
   }
-  return result;
+  return word + "'";
 }
 
-QString baseCommand(const QString &program, const QString &filterFile) {
-  return "\"" + shellQuoted(program) + "\" \"/f=" + shellQuoted(filterFile) + "\"";
+std::string baseCommand(std::string_view program, std::string_view filterFile) {
+  return shellWord(program) + " " + shellWord("/f=" + std::string(filterFile));
 }
 
-QStringList commandLineRows(const QString &base) {
+QStringList commandLineRows(const std::string &base) {
+  const QString command = QString::fromStdString(base);
   return {
       "+ Load your filter into Marrowen when it starts\n",
-      "  " + base,
+      "  " + command,
       "+ Load and run your filter (and Marrowen will wait for further commands)",
-      "  " + base + " /g",
+      "  " + command + " /g",
       "+ Load and run your filter and then exit Marrowen",
-      "  " + base + " /g /q",
+      "  " + command + " /g /q",
       "+ Load and run your filter with extra files (normally you would leave the file list blank "
       "when doing this). If file names contain spaces they must be double quoted",
-      "  " + base + " [FILES] /g",
+      "  " + command + " [FILES] /g",
       "+ Schedule your filter to run via cron every day at 04:00 (add this line with "
       "crontab -e)",
       // One line of a crontab, in which cron reads an unescaped percent sign
       // as a line end.
-      "  0 4 * * * " + QString(base).replace(u'%', QStringLiteral("\\%")) + " /g /q",
+      "  0 4 * * * " + QString(command).replace(u'%', QStringLiteral("\\%")) + " /g /q",
   };
 }
 
@@ -163,8 +188,9 @@ void TcommandLineHelperForm::regenerateButtonClick() {
     return;
   }
   error_->hide();
-  rows_ = commandLineRows(
-      baseCommand(QApplication::applicationFilePath(), fileNameToQString(window->fileName())));
+  std::error_code error;
+  const std::string program = std::filesystem::read_symlink("/proc/self/exe", error).string();
+  rows_ = commandLineRows(baseCommand(program, window->fileName()));
   for (int row = 1; row <= 10; ++row)
     tsGrid1_->SetCell(1, row, Variant(fromQString(rows_[row - 1])));
   tsGrid1_->show();

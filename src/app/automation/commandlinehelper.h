@@ -5,6 +5,8 @@
 #include <QWidget>
 
 #include <memory>
+#include <string>
+#include <string_view>
 
 class QLabel;
 
@@ -13,14 +15,15 @@ namespace marrowen {
 class TFormInfo;
 class TdgGrid;
 
-// `text` with a backslash before each '"', '$', '`' and '\', so that it
-// stays one word between double quotes in a shell.
-QString shellQuoted(const QString &text);
-// The program and the filter file, each in double quotes: what every
-// command line of the helper starts with.
-QString baseCommand(const QString &program, const QString &filterFile);
+// `bytes` as one shell word that sh and an interactive bash alike pass on as
+// those very bytes: in single quotes, a quote as '\'', and a run of bytes
+// that no UTF-8 holds made by printf (the clipboard carries only UTF-8).
+std::string shellWord(std::string_view bytes);
+// The program and the filter file, each one shell word: what every command
+// line of the helper starts with.
+std::string baseCommand(std::string_view program, std::string_view filterFile);
 // The ten rows of the helper's grid for a base command.
-QStringList commandLineRows(const QString &base);
+QStringList commandLineRows(const std::string &base);
 
 // Ready-made command lines that load and run the active filter-list
 // window's filter file, each copied to the clipboard by its button.

@@ -27,9 +27,13 @@ namespace marrowen {
 namespace {
 
 // The texts are engine text as the nodes and messages give them, a file name
-// inside one as the file system spells it; shown by the one rule, a name
-// reads back from the command file as the file it named, never as another
-// file or as a mask ("?") that takes in files the list never named.
+// inside one as the file system spells it. The clipboard carries UTF-8, so
+// every byte that no UTF-8 holds goes as the command file's escape of it
+// (commandFileText): the command file reads back as the very names and
+// texts, and the report names the file itself, never one spelled with a
+// letter in that byte's place.
+QString exported(std::string_view bytes) { return QString::fromStdString(commandFileText(bytes)); }
+
 QString treeText(const TFilterList &list, int index, const std::string &prefix) {
   const TFilterList::Entry &entry = list.nodes[static_cast<std::size_t>(index)];
   const int end = subtreeEnd(list, index);
@@ -37,10 +41,10 @@ QString treeText(const TFilterList &list, int index, const std::string &prefix) 
   const std::string mark = end > index + 1 ? "|" : " ";
   text += entry.node->printText(prefix + mark);
   text += prefix + mark + "\r\n";
-  QString shown = toQString(text);
+  QString shown = exported(text);
   for (int child = index + 1; child < end; child = subtreeEnd(list, child)) {
     const bool last = subtreeEnd(list, child) >= end;
-    shown += toQString(prefix + (last ? "+--" : "|--"));
+    shown += exported(prefix + (last ? "+--" : "|--"));
     shown += treeText(list, child, prefix + (last ? "   " : "|  "));
   }
   return shown;
@@ -90,7 +94,7 @@ std::string commandLines(const TFilterList &list) {
 QString fileNames(const TFilterList &list) {
   QString text;
   for (const FileGridRow &row : list.files)
-    text += fileNameToQString(row.pathMask) + QStringLiteral("\r\n");
+    text += exported(row.pathMask) + QStringLiteral("\r\n");
   return text;
 }
 
@@ -112,49 +116,44 @@ QString fileArguments(const TFilterList &list) {
   for (const FileGridRow &row : list.files) {
     if (const std::string option = subfoldersOption(row.subfolders); option != subfolders) {
       subfolders = option;
-      text += toQString(option + "\r\n");
+      text += exported(option + "\r\n");
     }
     if (row.action != action && !row.action.empty()) {
       action = row.action;
-      text += toQString("/ACTION=" + action + "\r\n");
+      text += exported("/ACTION=" + action + "\r\n");
     }
-    text += fileNameToQString(fileNameParameter(row.pathMask)) + QStringLiteral("\r\n");
+    text += exported(fileNameParameter(row.pathMask)) + QStringLiteral("\r\n");
   }
   return text;
 }
 
-QString displayNameLine() { return toQString(std::string(program::displayName) + "\r\n"); }
+QString displayNameLine() { return exported(std::string(program::displayName) + "\r\n"); }
 
 } // namespace
 
 QString getTextRepresentation(const TFilterList &list, const std::string &loadedName) {
   QString text = displayNameLine();
-  // The name goes where the message puts it, in its own spelling.
-  const std::string marker = "\x01";
-  const QString title =
-      toQString(translateFormat(4650, "\r\nFilter Title: %s\r\n\r\nFilter List\r\n-----------\r\n",
-                                {marker}))
-          .replace(QChar(1), fileNameToQString(loadedName));
-  text += title;
+  text += exported(translateFormat(
+      4650, "\r\nFilter Title: %s\r\n\r\nFilter List\r\n-----------\r\n", {loadedName}));
   if (list.count() > 0)
     text += treeText(list, 0, "");
-  text += toQString(translate(4660, "\r\nFiles List\r\n----------\r\n"));
+  text += exported(translate(4660, "\r\nFiles List\r\n----------\r\n"));
   text += fileNames(list);
-  text += toQString(translateFormat(4670, "\r\nComments\r\n--------\r\n%s", {list.comments}));
+  text += exported(translateFormat(4670, "\r\nComments\r\n--------\r\n%s", {list.comments}));
   return text;
 }
 
 QString getCmdLineRepresentation(const TFilterList &list) {
   QString text = displayNameLine();
-  text += toQString(translate(4700, "Copy this information into a text file,\r\nand load it into "
-                                    "Marrowen via the command\r\nline using the /Z=commandfile "
-                                    "parameter.\r\n\r\n"));
-  text += toQString(commandLines(list));
+  text += exported(translate(4700, "Copy this information into a text file,\r\nand load it into "
+                                   "Marrowen via the command\r\nline using the /Z=commandfile "
+                                   "parameter.\r\n\r\n"));
+  text += exported(commandLines(list));
   return text + fileArguments(list);
 }
 
 QString getPerlRepresentation(const TFilterList &list) {
-  return toQString("#!/usr/bin/perl\r\n\r\n" + commandLines(list));
+  return exported("#!/usr/bin/perl\r\n\r\n" + commandLines(list));
 }
 
 std::vector<std::string> filtersWrittenAsComments(const TFilterList &list) {

@@ -15,7 +15,8 @@ class TFilterList;
 
 // A filter list described as text, every line ending in CR LF: the report
 // (also what is printed), the command file that "/Z=" reads back, and a
-// Perl outline; file names in them as the file system spells them.
+// Perl outline; names and texts in them byte for byte, a byte that no UTF-8
+// holds as the command file's escape of it (commandFileText).
 // `loadedName` is the filter file's full path, empty for a list never
 // saved. The target's open editor is stored first.
 QString getTextRepresentation(const TFilterList &list, const std::string &loadedName);

@@ -37,6 +37,20 @@ private:
 constexpr Qt::WindowStates notNormal =
     Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
 
+// The monitor whose available area wholly holds a stored rectangle, if any:
+// a window left on a second monitor comes back there.
+QScreen *screenHolding(std::int64_t left, std::int64_t top, std::int64_t width,
+                       std::int64_t height) {
+  for (QScreen *screen : QGuiApplication::screens()) {
+    const QRect area = screen->availableGeometry();
+    if (left >= area.x() && top >= area.y() &&
+        left + width <= area.x() + std::int64_t(area.width()) &&
+        top + height <= area.y() + std::int64_t(area.height()))
+      return screen;
+  }
+  return nullptr;
+}
+
 } // namespace
 
 void TFormInfo::useStore(SettingsStore *store) { testStore = store; }
@@ -125,7 +139,10 @@ void TFormInfo::apply(QWidget *window) {
   const std::int64_t height = recordSize ? read("Height", current.height()) : current.height();
   const std::int64_t left = recordPosition ? read("Left", current.left()) : current.left();
   const std::int64_t top = recordPosition ? read("Top", current.top()) : current.top();
-  const QRect area = placementArea(window);
+  // A top-level window lying wholly on some monitor goes there; else its own
+  // screen judges, as the only one always did.
+  QScreen *holding = window->isWindow() ? screenHolding(left, top, width, height) : nullptr;
+  const QRect area = holding ? holding->availableGeometry() : placementArea(window);
   if (!storedSizeFits(width, height, area))
     return;
   if (window == form_) {
@@ -136,6 +153,10 @@ void TFormInfo::apply(QWidget *window) {
     if (top + height > bottom || left + width > right || left < -std::int64_t(area.width()) ||
         top < -std::int64_t(area.height()))
       return;
+    // Moved before it is made, a window would still open on the screen it
+    // had, and be kept within that one.
+    if (holding && holding != window->screen())
+      window->setScreen(holding);
     if (recordPosition)
       window->move(static_cast<int>(left), static_cast<int>(top));
     if (recordSize)

@@ -2,6 +2,8 @@
 
 #include "components/fileutil.h"
 #include "components/kitutils.h"
+#include "engine/shell.h"
+#include "qtext/qtext.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -20,8 +22,13 @@ public:
                                                                : QUrl::fromLocalFile(fileOrUrl);
     return QDesktopServices::openUrl(url);
   }
+  // A name in the arguments keeps its bytes (Qt would spell a byte that no
+  // UTF-8 holds as another character, naming another file).
   bool startProgram(const QString &program, const QStringList &arguments) override {
-    return QProcess::startDetached(program, arguments);
+    std::vector<std::string> argv{fileNameFromQString(program)};
+    for (const QString &argument : arguments)
+      argv.push_back(fileNameFromQString(argument));
+    return marrowen::startProgram(argv);
   }
   QString findProgram(const QStringList &programs) override {
     for (const QString &program : programs) {

@@ -50,6 +50,8 @@ TdgGrid *makeLineGrid(const char *name, QWidget *parent) {
   grid->SetName(name);
   grid->beginLoad();
   grid->SetStoreData(true);
+  // The lines name the job's files.
+  grid->SetShowsFileNames(true);
   grid->SetCols(3);
   grid->SetRows(0);
   // The lines are the job's record, which "Copy lines to log file" writes
@@ -276,7 +278,8 @@ void TTstatusForm::closeEvent(QCloseEvent *event) {
 void TTstatusForm::setCaption(const std::string &filterName) {
   filterName_ = filterName;
   QString caption = captionFormat_;
-  caption.replace(QStringLiteral("%s"), toQString(filterName));
+  // The filter's name is its file's: shown as a name, apart from any other.
+  caption.replace(QStringLiteral("%s"), fileNameToQString(filterName));
   setWindowTitle(caption);
 }
 
@@ -497,7 +500,7 @@ void TTstatusForm::jobEnded(JobEnd how) {
   ended_ = true;
   runOver();
   // The caption no longer says the files are being processed.
-  setWindowTitle(toQString(Format("%s - %s", {filterName_, jobEndText(how)})));
+  setWindowTitle(fileNameToQString(filterName_) + " - " + toQString(jobEndText(how)));
   cancelButton_->setText(toQString(translate(1340, "&OK")));
   job_ = nullptr;
   // A trial run has no log file: there is nothing to copy the lines to.

@@ -268,7 +268,7 @@ std::unique_ptr<QueryReplaceDialog> WindowJobHost::createQueryReplaceDialog() {
 
 Answer WindowJobHost::askQuestion(const std::string &text) {
   const auto button = showMessageBox(nullptr, QMessageBox::Question,
-                                     QApplication::applicationName(), toQString(text),
+                                     QApplication::applicationName(), messageToQString(text),
                                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel |
                                          QMessageBox::NoToAll | QMessageBox::YesToAll,
                                      QMessageBox::Yes);
@@ -290,7 +290,7 @@ void WindowJobHost::showJobException(const std::string &message) {
   if (QWidget *grabber = QWidget::mouseGrabber())
     grabber->releaseMouse();
   showMessageBox(nullptr, QMessageBox::Critical, QApplication::applicationName(),
-                 toQString(message));
+                 messageToQString(message));
 }
 
 void WindowJobHost::playSound(const std::string &fileName) {
@@ -337,7 +337,8 @@ public:
     const QMessageBox::Icon icon = kind == MessageBoxKind::Error     ? QMessageBox::Critical
                                    : kind == MessageBoxKind::Warning ? QMessageBox::Warning
                                                                      : QMessageBox::Information;
-    marrowen::showMessageBox(nullptr, icon, QApplication::applicationName(), toQString(text));
+    marrowen::showMessageBox(nullptr, icon, QApplication::applicationName(),
+                             messageToQString(text));
   }
   void processMessages() override { QCoreApplication::processEvents(); }
   // The clipboard's text comes in as UTF-8; what goes out is shown as any

@@ -10,6 +10,7 @@
 #include "components/dialogrunner.h"
 #include "components/trayicon.h"
 #include "engine/escapes.h"
+#include "engine/log.h"
 #include "engine/messages.h"
 #include "engine/userinterface.h"
 #include "engine/utilities.h"
@@ -488,7 +489,7 @@ void TchildForm::buildTrialPage() {
 QString TchildForm::lastStatus() { return lastStatusText; }
 
 void TchildForm::messageBox(QMessageBox::Icon icon, const std::string &text) {
-  showMessageBox(nullptr, icon, QApplication::applicationName(), toQString(text));
+  showMessageBox(nullptr, icon, QApplication::applicationName(), messageToQString(text));
 }
 
 // ---------------------------------------------------------------------------
@@ -652,13 +653,13 @@ void TchildForm::refreshGoCaption() {
 }
 
 void TchildForm::statusBarText(const std::string &text) {
-  lastStatusText = toQString(text);
+  lastStatusText = messageToQString(text);
   if (TmainForm *main = TmainForm::instance())
     main->statusBarText(lastStatusText);
 }
 
 void TchildForm::statusBarError(const std::string &text) {
-  lastStatusText = toQString(text);
+  lastStatusText = messageToQString(text);
   if (TmainForm *main = TmainForm::instance())
     main->statusBarError(lastStatusText);
 }
@@ -1052,7 +1053,18 @@ bool TchildForm::closeQuery() {
   storeEditor();
   TmainForm *main = TmainForm::instance();
   const bool quitting = main && !main->interactive();
-  if (filterHasChanged_ && !quitting) {
+  // A signal ends the program with nobody to ask: nothing is written over
+  // the user's list, and the log says what was not saved.
+  if (filterHasChanged_ && applicationTerminating()) {
+    const std::string unsaved =
+        Format("Filter '%s' has changed and was not saved: a signal ended the program%s",
+               {getFilterName(),
+                loadedFilterName_.empty()
+                    ? std::string()
+                    : " (its file [" + loggedName(loadedFilterName_) + "] is as it was)"});
+    writeDefaultLog(TLogLevel::Warning, unsaved);
+    writeErrorLine(unsaved);
+  } else if (filterHasChanged_ && !quitting) {
     const auto answer =
         showMessageBox(this, QMessageBox::Question, QApplication::applicationName(),
                        toQString(translateFormat(4780, "Filter '%s' has changed. Save it first?",

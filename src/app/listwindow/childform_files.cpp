@@ -37,10 +37,9 @@ constexpr TColor aqua = 16776960;
 
 std::string cellText(TdgGrid &grid, int col, int row) { return grid.GetCell(col, row).toString(); }
 
-// The name the user means by a text the grid shows (fileNameToText).
-std::string fileNameShownAs(const std::string &shown) {
-  return fileNameFromQString(toQString(shown));
-}
+// The name the user means by a cell's text: its bytes, as the grid shows them
+// as a name (a typed letter goes into the cell as its UTF-8).
+std::string fileNameShownAs(const std::string &shown) { return shown; }
 
 // The adding rules over the window's grid, row by row as the user sees
 // them: a row inserted between others is a data row of the end, so "the row
@@ -78,6 +77,7 @@ void TchildForm::buildFilesPage() {
   fileGrid_->setObjectName(QStringLiteral("fileGrid"));
   fileGrid_->SetName("fileGrid");
   fileGrid_->SetStoreData(true);
+  fileGrid_->SetShowsFileNames(true);
   fileGrid_->SetCols(3);
   fileGrid_->SetRows(0);
   fileGrid_->SetGridMode(gmEditInsert);
@@ -313,7 +313,7 @@ void TchildForm::setLastAction(const std::string &value) {
 void TchildForm::processFile(const std::string &listFile) {
   statusBarText(translateFormat(4500, "Processing %s", {fileNameToText(listFile)}));
   TStringList lines;
-  lines.SetText(readRegularFile(listFile, listFileLimit));
+  lines.SetText(readSettingsFile(listFile, listFileLimit));
   for (int i = 0; i < lines.Count(); ++i)
     testThenAdd(lines.Strings(i));
 }

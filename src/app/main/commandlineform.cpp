@@ -26,6 +26,8 @@ TcommandLineForm::TcommandLineForm(const QStringList &arguments, QWidget *parent
   tsGrid1_->SetName("tsGrid1");
   tsGrid1_->beginLoad();
   tsGrid1_->SetStoreData(true);
+  // The parameters are the program's bytes, names among them.
+  tsGrid1_->SetShowsFileNames(true);
   tsGrid1_->SetCols(2);
   tsGrid1_->SetRows(0);
   tsGrid1_->GetCol(1)->SetHeading("Parameter");

@@ -642,9 +642,10 @@ bool failuresGoToCaller() {
 bool callerAwaitsAnswer() { return callerReportsDepth > 0; }
 
 void TmainForm::logError(const std::string &message) {
-  showMessageBox(this, QMessageBox::Critical, toQString(program::displayName), toQString(message));
+  showMessageBox(this, QMessageBox::Critical, toQString(program::displayName),
+                 messageToQString(message));
   if (!interactive_) {
-    statusBarError(toQString(message));
+    statusBarError(messageToQString(message));
     writeDefaultLog(TLogLevel::Error, message);
   }
 }
@@ -662,6 +663,11 @@ void TmainForm::SpawnApp(int statusId, const char *statusFormat, const QString &
 void TmainForm::increaseThreadCount() { host_->increaseThreadCount(); }
 void TmainForm::reduceThreadCount() { host_->reduceThreadCount(); }
 void TmainForm::setQuitWhenDone(bool quit) { host_->setQuitWhenDone(quit); }
+
+void TmainForm::setInteractive(bool on) {
+  interactive_ = on;
+  rememberNodeDefaults(on);
+}
 
 FilterListWindow *TmainForm::CreateMDIChild() {
   auto &factory = mainFormHooks().createChild;

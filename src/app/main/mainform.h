@@ -140,7 +140,8 @@ public:
   void reduceThreadCount();
   void setQuitWhenDone(bool quit);
   bool interactive() const { return interactive_; }
-  void setInteractive(bool on) { interactive_ = on; }
+  // Off while the command line is read: no node remembers its values then.
+  void setInteractive(bool on);
 
   // --- filter-list windows ---
   FilterListWindow *CreateMDIChild();

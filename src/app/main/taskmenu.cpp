@@ -28,7 +28,7 @@ constexpr int taskItemTag = 1003;
 void showError(const char *text) {
   TmainForm *main = TmainForm::instance();
   showMessageBox(main, QMessageBox::Critical, main ? main->windowTitle() : QString(),
-                 toQString(text));
+                 messageToQString(text));
 }
 
 } // namespace

@@ -323,24 +323,30 @@ namespace {
 
 // Counts the bytes the field hands back, the stored name's own while its text
 // is unchanged (a byte no UTF-8 holds is one, its letter typed two or more):
-// the stored name is acceptable, and a key that would make it more than a
-// filter file keeps is refused, a deletion too.
+// the stored name is acceptable, and a key or a paste that would make it more
+// than a filter file keeps is refused, a deletion too.
 class ByteLimit : public QValidator {
 public:
-  ByteLimit(QLineEdit *edit, std::size_t bytes) : QValidator(edit), edit_(edit), bytes_(bytes) {}
+  ByteLimit(QLineEdit *edit, std::size_t bytes, std::function<void()> refused)
+      : QValidator(edit), edit_(edit), bytes_(bytes), refused_(std::move(refused)) {}
   State validate(QString &input, int &) const override {
-    return fileNameOfText(edit_, input).size() <= bytes_ ? Acceptable : Invalid;
+    if (fileNameOfText(edit_, input).size() <= bytes_)
+      return Acceptable;
+    if (refused_)
+      refused_();
+    return Invalid;
   }
 
 private:
   const QLineEdit *edit_;
   std::size_t bytes_;
+  std::function<void()> refused_;
 };
 
 } // namespace
 
-void limitFileNameBytes(QLineEdit *edit, std::size_t bytes) {
-  edit->setValidator(new ByteLimit(edit, bytes));
+void limitFileNameBytes(QLineEdit *edit, std::size_t bytes, std::function<void()> refused) {
+  edit->setValidator(new ByteLimit(edit, bytes, std::move(refused)));
 }
 
 } // namespace marrowen

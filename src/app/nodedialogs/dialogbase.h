@@ -155,8 +155,9 @@ void showText(QLineEdit *edit, std::string_view bytes);
 std::string textShown(const QLineEdit *edit);
 void showFileName(QLineEdit *edit, std::string_view fileName);
 std::string fileNameShown(const QLineEdit *edit);
-// Refuses typing that makes the field's name longer than `bytes` as the file
-// system spells it, where a filter file keeps no more.
-void limitFileNameBytes(QLineEdit *edit, std::size_t bytes);
+// Refuses typing or a paste that makes the field's name longer than `bytes`
+// as the file system spells it, where a filter file keeps no more, and calls
+// `refused` to say so.
+void limitFileNameBytes(QLineEdit *edit, std::size_t bytes, std::function<void()> refused);
 
 } // namespace marrowen

@@ -162,8 +162,12 @@ ToutputForm::ToutputForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm
   newBaseDir->SetButtonHint(QStringLiteral("Browse for a folder"));
   maintainStructure =
       named(new QCheckBox(QStringLiteral("Maintain folder structure"), this), "maintainStructure");
-  limitFileNameBytes(newExtension, TOutputObject::shortStringLength);
-  limitFileNameBytes(newBaseDir, TOutputObject::shortStringLength);
+  limitFileNameBytes(newExtension, TOutputObject::shortStringLength, [this] {
+    statusBarError(TOutputObject::longerThanKeptText("The extension"));
+  });
+  limitFileNameBytes(newBaseDir, TOutputObject::shortStringLength, [this] {
+    statusBarError(TOutputObject::longerThanKeptText("The output folder"));
+  });
   singleFilename = named(new TFilenameEdit(this), "singleFilename");
   singleFilename->SetDialogOptions(TFilenameEdit::ofHideReadOnly | TFilenameEdit::ofPathMustExist);
   append = named(new QCheckBox(QStringLiteral("Append to existing output files"), this), "append");

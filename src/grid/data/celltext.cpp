@@ -7,10 +7,12 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPalette>
 
 #include <algorithm>
+#include <cmath>
 
 namespace marrowen {
 
@@ -500,10 +502,18 @@ struct PainterTextMetrics::Impl {
   QFontMetrics metrics;
 };
 
-PainterTextMetrics::PainterTextMetrics(const QFont &font) : impl_(std::make_unique<Impl>(font)) {
-  height_ = impl_->metrics.height();
+PainterTextMetrics::PainterTextMetrics(const QFont &font, bool fileNames)
+    : impl_(std::make_unique<Impl>(font)), fileNames_(fileNames) {
+  // A font's ascent need not reach the dots and rings over capitals, nor its
+  // descent a cedilla, and letters the font lacks come from a taller one: a
+  // line is as high as such letters need.
+  static const QString beyondAscii =
+      QStringLiteral(u"\u00c5\u00dc\u00c7\u00d1gjpqy\u65e5\u672c\u8a9e");
+  const QRectF ink = QFontMetricsF(font).tightBoundingRect(beyondAscii);
+  ascent_ = std::max(impl_->metrics.ascent(), static_cast<int>(std::ceil(-ink.top())));
+  const int descent = std::max(impl_->metrics.descent(), static_cast<int>(std::ceil(ink.bottom())));
+  height_ = ascent_ + descent;
   average_ = impl_->metrics.averageCharWidth();
-  ascent_ = impl_->metrics.ascent();
 }
 
 PainterTextMetrics::~PainterTextMetrics() = default;
@@ -511,7 +521,11 @@ PainterTextMetrics::~PainterTextMetrics() = default;
 int PainterTextMetrics::Width(std::string_view text) const {
   if (text.empty())
     return 0;
-  return impl_->metrics.horizontalAdvance(bytesToQString(text));
+  return impl_->metrics.horizontalAdvance(shown(text));
+}
+
+QString PainterTextMetrics::shown(std::string_view text) const {
+  return fileNames_ ? fileNameToQString(text) : bytesToQString(text);
 }
 
 void PainterTextCanvas::FillRect(const TRect &rect) {
@@ -530,7 +544,7 @@ void PainterTextCanvas::TextOut(int x, int y, const TRect &clip, std::string_vie
     font.setUnderline(true);
     painter_.setFont(font);
   }
-  painter_.drawText(x, y + metrics_.Ascent(), bytesToQString(text));
+  painter_.drawText(x, y + metrics_.Ascent(), metrics_.shown(text));
   painter_.restore();
 }
 

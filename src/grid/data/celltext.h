@@ -5,6 +5,8 @@
 #include "grid/data/gridutils.h"
 #include "grid/data/sets.h"
 
+#include <QString>
+
 #include <memory>
 #include <string_view>
 
@@ -88,19 +90,22 @@ void DrawEditText(TextCanvas &canvas, std::string_view text, int height, bool wo
                   int left, const TRect &rect);
 
 // The painter's font, measured once per font; the bytes become characters
-// only through the code page.
+// through the code page, or, in a grid of file names, as names show
+// (fileNameToQString), so that a byte no UTF-8 holds looks like no letter.
 class PainterTextMetrics : public TextMetrics {
 public:
-  explicit PainterTextMetrics(const QFont &font);
+  explicit PainterTextMetrics(const QFont &font, bool fileNames = false);
   ~PainterTextMetrics() override;
   int TextHeight() const override { return height_; }
   int AverageCharWidth() const override { return average_; }
   int Width(std::string_view text) const override;
   int Ascent() const { return ascent_; }
+  QString shown(std::string_view text) const;
 
 private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  bool fileNames_ = false;
   int height_ = 0;
   int average_ = 0;
   int ascent_ = 0;

@@ -60,8 +60,10 @@ TdgGridEditBox::TdgGridEditBox(QWidget *parent) : TdgGridControl(parent) {
 TdgGridEditBox::~TdgGridEditBox() = default;
 
 const PainterTextMetrics &TdgGridEditBox::Metrics() const {
-  if (!FMetrics)
-    FMetrics = std::make_unique<PainterTextMetrics>(font());
+  if (!FMetrics || FMetricsShowNames != ShowsFileNames()) {
+    FMetrics = std::make_unique<PainterTextMetrics>(font(), ShowsFileNames());
+    FMetricsShowNames = ShowsFileNames();
+  }
   return *FMetrics;
 }
 

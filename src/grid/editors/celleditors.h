@@ -73,6 +73,12 @@ public:
   // drawing the selection and the focus mark.
   QWidget *GridWidget() const { return FGrid; }
   void SetGridWidget(QWidget *grid) { FGrid = grid; }
+  // The text is a file name, drawn as the grid draws its names.
+  bool ShowsFileNames() const { return FShowsFileNames; }
+  void SetShowsFileNames(bool value) {
+    FShowsFileNames = value;
+    update();
+  }
   bool FocusLook() const;
 
   // The key, character and mouse handling as the window delivers it; tests
@@ -153,6 +159,7 @@ protected:
 
 private:
   QWidget *FGrid = nullptr;
+  bool FShowsFileNames = false;
   qint64 FLastClickTime = 0;
   QPoint FLastClickPos;
 };
@@ -282,6 +289,7 @@ private:
   QTimer FCaretTimer;
   QTimer FMouseScrollTimer;
   mutable std::unique_ptr<PainterTextMetrics> FMetrics;
+  mutable bool FMetricsShowNames = false;
 };
 
 // The check-box editor of check-box cells: a glyph for the state, toggled

@@ -236,9 +236,20 @@ void TdgBaseGrid::DrawLines(QPainter &p, int col, int row, const TRect &full) {
 const PainterTextMetrics &TdgBaseGrid::MetricsFor(const QFont &font) {
   if (!FMetrics || !FMetricsFont || !(*FMetricsFont == font)) {
     FMetricsFont = std::make_unique<QFont>(font);
-    FMetrics = std::make_unique<PainterTextMetrics>(font);
+    FMetrics = std::make_unique<PainterTextMetrics>(font, FShowsFileNames);
   }
   return *FMetrics;
+}
+
+void TdgBaseGrid::SetShowsFileNames(bool value) {
+  if (value == FShowsFileNames)
+    return;
+  FShowsFileNames = value;
+  FMetrics.reset();
+  FMetricsFont.reset();
+  if (FEditControl)
+    FEditControl->Control().SetShowsFileNames(value);
+  viewport()->update();
 }
 
 TdgVertAlignment TdgBaseGrid::EffectiveVertAlignment(int dataCol, int dataRow) {
@@ -827,6 +838,17 @@ void TdgBaseGrid::focusOutEvent(QFocusEvent *e) {
   FFocusEditorOnKeyUp = false;
   TCustomGrid_dg::focusOutEvent(e);
   InvalidateCell(Col(), Row());
+}
+
+int TdgBaseGrid::FontRowHeight(const TFont &font) {
+  return MetricsFor(toQFont(font)).TextHeight() + FHorzLineWidth;
+}
+
+void TdgBaseGrid::FitRowsToFont() {
+  if (const int needed = FontRowHeight(FFont); DefaultRowHeight() < needed)
+    SetDefaultRowHeight(needed);
+  if (const int needed = FontRowHeight(FHeadingFont); HeadingHeight() < needed)
+    SetHeadingHeight(needed);
 }
 
 int TdgBaseGrid::GridTextHeight() {

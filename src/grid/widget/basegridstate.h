@@ -138,6 +138,7 @@ struct TdgBaseGridState {
   int FWaitLeft = 0; // milliseconds of the running wait still to go
   std::unique_ptr<PainterTextMetrics> FMetrics;
   std::unique_ptr<QFont> FMetricsFont;
+  bool FShowsFileNames = false;
   TRect FPaintRect;
   bool FBarShown[2] = {false, false};
   bool FBarEnabled[2] = {true, true};

@@ -27,6 +27,7 @@ void TdgBaseGrid::CreateControls() {
                                   static_cast<TdgCustomGridControl *>(FCheckControl.get()),
                                   static_cast<TdgCustomGridControl *>(FDefaultControl.get())}) {
     c->Control().SetGridWidget(this);
+    c->Control().SetShowsFileNames(FShowsFileNames);
     c->SetTextMargin(3);
     c->SetTop(-(c->Height() + 1));
     WireControl(*c);

@@ -26,6 +26,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
 #include <sys/stat.h>
@@ -174,7 +175,7 @@ TEST_F(Automation, ATextPastTheTimeLimitIsStoppedWithAnError) {
   for (const char *method : {"processString", "processStringWithCompiledFilter"}) {
     const QDBusMessage reply = call(w, method, {slow});
     EXPECT_EQ(reply.errorName(), "com.ostrevan.Marrowen.Error") << method;
-    EXPECT_EQ(reply.errorMessage(),
+    EXPECT_EQ(reply.errorMessage().toStdString(),
               "The text took longer than 1 ms through the filter list and was stopped");
   }
   server->setTextTimeLimit(AutomationServer::defaultTextTimeLimit);
@@ -250,12 +251,18 @@ TEST_F(Automation, RefusesOutOfRangeValuesAndLongNamesButTakesAnyText) {
       "X X");
   value(w, "clearAllFilters");
 
+  // The limit is a filter file's, in bytes: 200 letters of two bytes each
+  // pass no more than 256 of one byte, and the message counts as it does.
   value(w, "setOutputFolder", {"/out"});
-  const QDBusMessage folder = call(w, "setOutputFolder", {QString(300, 'f')});
+  const QDBusMessage folder = call(w, "setOutputFolder", {QString(200, QChar(0xe9))});
   EXPECT_EQ(folder.errorName(), "com.ostrevan.Marrowen.Error");
+  EXPECT_EQ(folder.errorMessage().toStdString(), "The output folder is longer than 255 bytes");
   EXPECT_EQ(doc.outputNode()->newBaseDir, "/out");
-  EXPECT_EQ(call(w, "setOutputExtension", {QString(256, 'e')}).errorName(),
-            "com.ostrevan.Marrowen.Error");
+  EXPECT_EQ(call(w, "setOutputExtension", {QString(256, 'e')}).errorMessage().toStdString(),
+            "The extension is longer than 255 bytes");
+  // An empty name says so, not that some permission was missing.
+  EXPECT_EQ(call(w, "saveFilter", {""}).errorMessage().toStdString(),
+            "Cannot create file. The file name is empty");
   EXPECT_EQ(call(w, "setInputBinaryFiles", {3}).errorName(), "com.ostrevan.Marrowen.Error");
 
   // A result holding a NUL byte cannot cross the bus.
@@ -337,10 +344,10 @@ TEST_F(Automation, ACloseWhileTheWindowAsksWhetherToSaveIsRefused) {
   const QDBusMessage first = call(w, "close");
   QCoreApplication::processEvents();
   EXPECT_EQ(asked, 1);
-  EXPECT_EQ(second.errorMessage(),
+  EXPECT_EQ(second.errorMessage().toStdString(),
             "The filter-list window is already being closed: its question whether to save is "
             "still open");
-  EXPECT_EQ(first.errorMessage(),
+  EXPECT_EQ(first.errorMessage().toStdString(),
             "The filter-list window is still open: its changes were not saved");
   EXPECT_EQ(form->mdiArea().subWindowList().size(), 1);
   EXPECT_EQ(value(w, "processString", {"a"}).toString(), "A");
@@ -535,6 +542,30 @@ TEST_F(Program, ServesItsWindowsOnTheSessionBus) {
   second.start(QStringLiteral(MARROWEN_BINARY), {"/Q"});
   EXPECT_TRUE(second.waitForFinished(60000));
   EXPECT_EQ(value(v, "processString", {"q"}).toString(), "Q");
+}
+
+// SIGTERM to a copy with no display whose list was changed over the bus:
+// nothing is written over the user's file (the headless answer to "Save it
+// first?" is no answer here), and the log names the list whose changes went.
+TEST_F(Program, ASignalNeverSavesOverTheUsersList) {
+  const std::string mine = dir.file("mine.fll");
+  const QString w = value("/Application", "newWindow").value<QDBusObjectPath>().path();
+  value(w, "addSimpleFilter", {5});
+  value(w, "saveFilter", {QString::fromStdString(mine)});
+  const std::string saved = testing::readFile(mine);
+  value(w, "addSimpleFilter", {6});
+  program.terminate();
+  ASSERT_TRUE(program.waitForFinished(30000));
+  EXPECT_EQ(testing::readFile(mine), saved);
+  const std::string unsaved = "Filter 'mine' has changed and was not saved: a signal ended the "
+                              "program (its file [" +
+                              mine + "] is as it was)";
+  const std::string errors = program.readAllStandardError().toStdString();
+  EXPECT_NE(errors.find(unsaved), std::string::npos) << errors;
+  EXPECT_NE(testing::readFile(
+                (std::filesystem::path(MARROWEN_BINARY).parent_path() / "marrowen.log").string())
+                .find(unsaved),
+            std::string::npos);
 }
 
 // One hostile call for each way a caller could be told a failure was a

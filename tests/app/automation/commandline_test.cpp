@@ -2,7 +2,9 @@
 #include "app/listwindow/childform.h"
 #include "app/listwindow/listdocument.h"
 #include "app_testing.h"
+#include "classlib/codepage.h"
 #include "classlib/exceptions.h"
+#include "classlib/program.h"
 #include "classlib/registry.h"
 #include "engine/inputs.h"
 #include "fakewindow.h"
@@ -14,6 +16,7 @@
 #include "filterlist/scriptnodes.h"
 #include "filterlist/searchnodes.h"
 #include "filterlist/utilitynodes.h"
+#include "programrun.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -27,13 +30,6 @@
 
 namespace marrowen::testing {
 namespace {
-
-// A process that has already ended has no id (0), and a signal to 0 would
-// stop this test's own process group.
-void terminateProgram(const QProcess &process) {
-  if (const auto pid = static_cast<pid_t>(process.processId()); pid > 0)
-    ::kill(pid, SIGTERM);
-}
 
 class CommandLineTest : public AppTest {
 protected:
@@ -410,56 +406,6 @@ TEST(ListDocument, PlacesNodesAndFilesAsTheWindowDoes) {
   EXPECT_EQ(list.files[2].action, "Subtract");
 }
 
-// The program itself, started as a user would start it with no screen.
-class ProgramRun : public ::testing::Test {
-protected:
-  struct Result {
-    int status = -1;
-    std::string errors;
-  };
-  // As cron or ssh starts it: no display, and nothing said about one.
-  // `faults` names the files on which the system fails (the fault shim's
-  // variables, "MARROWEN_FAIL_READ=in.txt").
-  void prepare(QProcess &process, const QStringList &faults = {}) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (!faults.isEmpty()) {
-      environment.insert("LD_PRELOAD", MARROWEN_FAULT_SHIM);
-      // Loaded ahead of the sanitizer's own library, which then must not mind.
-      environment.insert("ASAN_OPTIONS",
-                         environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
-      for (const QString &fault : faults)
-        environment.insert(fault.section('=', 0, 0), fault.section('=', 1));
-    }
-    prepareProgram(process, dir.path(), environment);
-  }
-  void launch(QProcess &process, const QStringList &arguments, const QStringList &faults = {}) {
-    prepare(process, faults);
-    process.start(QStringLiteral(MARROWEN_BINARY), arguments);
-  }
-  Result start(const QStringList &arguments, const QStringList &faults = {}) {
-    QProcess process;
-    launch(process, arguments, faults);
-    if (!process.waitForFinished(60000)) {
-      process.kill();
-      process.waitForFinished();
-      ADD_FAILURE() << "the program did not end";
-      return {};
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardError().toStdString()};
-  }
-  QString file(const char *name) { return QString::fromStdString(dir.file(name)); }
-  // Where the program keeps a file of its own (its log, its language files):
-  // beside itself, or in this test's data folder where it may not write there.
-  std::filesystem::path programsOwn(const std::string &name) {
-    const std::filesystem::path folder = std::filesystem::path(MARROWEN_BINARY).parent_path();
-    return isFolderWritable(folder.string())
-               ? folder / name
-               : std::filesystem::path(dir.file("data/Marrowen")) / name;
-  }
-  TempFolder dir;
-};
-
 TEST_F(ProgramRun, ExitStatusTellsHowTheJobsWent) {
   const std::string example = MARROWEN_SOURCE_DIR "/examples/";
   writeFile(dir.file("in.txt"), "abc 12\n");
@@ -510,12 +456,25 @@ TEST_F(ProgramRun, ExitStatusTellsHowTheJobsWent) {
 
 // What a Linux user types on the command line is UTF-8 and finds what a
 // UTF-8 file holds: whole letters, lists of them, words and case.
+// ... and what its Windows-1252 copy holds, each written in its own form; the
+// command file and the list of files begin with the byte-order mark an
+// editor wrote.
 TEST_F(ProgramRun, TypedTextsFindWhatAUtf8FileHolds) {
   const std::string l1 = "\u00dcber \u00fcber \u00dcBER\n", l2 = "K\u00f6ln ln\n",
                     l3 = "\u03a3\u03af\u03c3\u03c5\u03c6\u03bf\u03c2 "
                          "\u03c3\u03af\u03c3\u03c5\u03c6\u03bf\u03c2\n",
                     l4 = "Gr\u00fc\u00dfe aus K\u00f6ln\n";
+  const auto cp = CodePage::create("windows-1252");
+  // The copy lacks the Greek line, which the code page cannot hold.
+  auto inCodePage = [&](const std::string &text) {
+    const std::size_t greek = text.find('\n', text.find('\n', text.find('\n') + 1) + 1);
+    const std::size_t before = text.rfind('\n', greek - 1);
+    return cp->fromUtf8(text.substr(0, before + 1) + text.substr(greek + 1));
+  };
   writeFile(dir.file("in.txt"), l1 + l2 + l3 + l4);
+  writeFile(dir.file("in1252.txt"), inCodePage(l1 + l2 + l3 + l4));
+  writeFile(dir.file("list.txt"),
+            "\xEF\xBB\xBF" + dir.file("in.txt") + "\n" + dir.file("in1252.txt") + "\n");
   struct Job {
     std::string search, replace, expected;
   };
@@ -530,16 +489,20 @@ TEST_F(ProgramRun, TypedTextsFindWhatAUtf8FileHolds) {
       {"/SX=K..l", "/R=X", l1 + l2 + l3 + l4},
       {"/SX=[^a-z\\n]", "/R=_", "_ber__ber__BER\nK_ln_ln\n_______________\nGr__e_aus_K_ln\n"},
       {"/SW=ln", "/R=X", l1 + "K\u00f6ln X\n" + l3 + l4},
+      {"/SC=\u00f6", "/R=\u00e4", l1 + "K\u00e4ln ln\n" + l3 + "Gr\u00fc\u00dfe aus K\u00e4ln\n"},
   };
   std::string commands;
   for (std::size_t i = 0; i < std::size(jobs); ++i)
-    commands += "/BP\n/I-\n" + dir.file("in.txt") + "\n" + jobs[i].search + "\n" + jobs[i].replace +
-                "\n/MERGETOFILE=" + dir.file("out" + std::to_string(i)) + "\n/G\n";
-  writeFile(dir.file("jobs.cmd"), commands + "/Q\n");
+    commands += "/BP\n/I-\n/L=" + dir.file("list.txt") + "\n" + jobs[i].search + "\n" +
+                jobs[i].replace + "\n/MERGETOFILE=" + dir.file("out" + std::to_string(i)) +
+                "\n/G\n";
+  writeFile(dir.file("jobs.cmd"), "\xEF\xBB\xBF" + commands + "/Q\n");
   Result run = start({"/Z=" + file("jobs.cmd")});
   EXPECT_EQ(run.status, 0) << run.errors;
   for (std::size_t i = 0; i < std::size(jobs); ++i)
-    EXPECT_EQ(readFile(dir.file("out" + std::to_string(i))), jobs[i].expected) << jobs[i].search;
+    EXPECT_EQ(readFile(dir.file("out" + std::to_string(i))),
+              jobs[i].expected + inCodePage(jobs[i].expected))
+        << jobs[i].search;
 }
 
 // A filter file that reads or writes the clipboard, given files or an output
@@ -852,6 +815,71 @@ TEST_F(ProgramRun, ScriptsThatEndTheProgramOrNeverReturn) {
   const std::string errors = endless.readAllStandardError().toStdString();
   EXPECT_NE(errors.find("Job stopped by signal SIGTERM. 0 of 1 files processed"), std::string::npos)
       << errors;
+}
+
+// A display named where nothing answers (a DISPLAY that tmux or cron kept, a
+// closed ssh -X forward, a Wayland socket that is gone) aborts nothing: a run
+// that needs no window runs, saying once that the display could not be
+// opened; a start that needs one says so and ends with status 2.
+TEST_F(ProgramRun, ADisplayThatIsNotThere) {
+  int number = 77;
+  while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number)) ||
+         std::filesystem::exists("/tmp/.X" + std::to_string(number) + "-lock"))
+    ++number;
+  const QString x = ':' + QString::number(number);
+  for (const QString &display :
+       {"DISPLAY=" + x, "DISPLAY=localhost" + x + ".0", "WAYLAND_DISPLAY=gone-" + x.mid(1)}) {
+    variables = {display, "XDG_RUNTIME_DIR=" + QString::fromStdString(dir.path())};
+    const std::string unopened = "cannot open display " + display.section('=', 1).toStdString();
+    writeFile(dir.file("a.txt"), "abc\n");
+    const Result run = start({"/CU", "/I-", file("a.txt"), "/G", "/Q"});
+    EXPECT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(readFile(dir.file("a.txt")), "ABC\n") << display.toStdString();
+    const std::size_t said = run.errors.find(unopened);
+    EXPECT_TRUE(said != std::string::npos &&
+                run.errors.find(unopened, said + 1) == std::string::npos)
+        << run.errors;
+    const Result window = start({file("a.txt")});
+    EXPECT_EQ(window.status, 2);
+    EXPECT_EQ(window.errors, unopened + "\n");
+  }
+}
+
+// Command-line runs, whatever they give their nodes, leave the values a user
+// confirmed in the nodes' dialogs: settings.ini is the same bytes after them.
+TEST_F(ProgramRun, CommandLineRunsLeaveTheRememberedValues) {
+  writeFile(dir.file("in.txt"), "abc\n");
+  TFilterList list;
+  list.resetToDefault();
+  list.insertNode(2, TDescriptionObject::CreateWith(6), 1, true);
+  dynamic_cast<TInputObject &>(list.node(1)).inputFromFile = true;
+  dynamic_cast<TOutputObject &>(list.node(3)).outputToFile = TOutputObject::files;
+  list.saveToFile(dir.file("lower.fll"));
+  const QStringList merged = {file("in.txt"), "/CU", "/MERGETOFILE=" + file("out.txt"), "/G", "/Q"};
+  const QStringList loaded = {"/F=" + file("lower.fll"),
+                              "/BP",
+                              "/T",
+                              "/OUTPUTFOLDER=" + QString::fromStdString(dir.path()),
+                              file("in.txt"),
+                              "/G",
+                              "/Q"};
+  // The first run writes the settings and the recent files.
+  const Result made = start(loaded);
+  ASSERT_EQ(made.status, 0) << made.errors;
+  const std::string store = dir.file("config/Ostrevan/Marrowen/settings.ini");
+  {
+    SettingsStore settings(store);
+    settings.writeInteger(program::registryKey, "skipBinary", 2);
+    settings.writeInteger(program::registryKey, "binarySampleSize", 200);
+    settings.writeBool(program::registryKey, "promptOnReadOnly", false);
+  }
+  const std::string before = readFile(store);
+  for (const QStringList &run : {merged, loaded}) {
+    const Result result = start(run);
+    EXPECT_EQ(result.status, 0) << result.errors;
+    EXPECT_EQ(readFile(store), before) << run.join(' ').toStdString();
+  }
+  EXPECT_EQ(readFile(dir.file("out.txt")), "ABC\n");
 }
 
 // Two copies of the program at once: each keeps the filter files the other

@@ -1,3 +1,4 @@
+#include "app/automation/commandline.h"
 #include "app/automation/exports.h"
 #include "app/jobs/statusform.h"
 #include "app/jobs/windowjobhost.h"
@@ -39,24 +40,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What `ls` lists for a name, as a window shows it: a UTF-8 letter as itself,
-// and the two bytes no UTF-8 holds that the names here use, 0xE9 and 0xFC, as
-// Windows-1252 reads them.
-QString asListed(const std::string &bytes) {
-  QString text = QString::fromUtf8(bytes);
-  qsizetype at = 0;
-  for (char c : bytes)
-    if (c == '\xE9' || c == '\xFC') {
-      at = text.indexOf(QChar(0xFFFD), at);
-      text[at] = QChar(c == '\xE9' ? 0xE9 : 0xFC);
-    }
-  return text;
+// What a window shows for a name: a UTF-8 letter as itself and a byte that no
+// UTF-8 holds as U+DC00 plus the byte, never as a letter.
+QString asListed(const std::string &bytes) { return fileNameToQString(bytes); }
+// How an export on the clipboard writes a name or text: a byte that no UTF-8
+// holds as $'\ooo'.
+QString asExported(const std::string &bytes) {
+  return QString::fromStdString(commandFileText(bytes));
 }
-std::string asListedUtf8(const std::string &bytes) { return asListed(bytes).toStdString(); }
 
 // A name of letters from several scripts, a blank, an emoji and, now and
-// then, a byte no UTF-8 holds, as a Windows disk or archive leaves it.
-std::string randomName(std::mt19937 &random, bool allowInvalid, bool &invalid) {
+// then, bytes no UTF-8 holds, as a Windows disk or archive leaves them (a
+// lone continuation byte among them).
+std::string randomName(std::mt19937 &random, bool allowInvalid) {
   static const char *const atoms[] = {"\xC3\xA9",
                                       "\xC3\xBC",
                                       "\xC3\x9F",
@@ -66,11 +62,12 @@ std::string randomName(std::mt19937 &random, bool allowInvalid, bool &invalid) {
                                       "\xF0\x9F\x98\x80",
                                       "a",
                                       "\xE9",
-                                      "\xFC"};
+                                      "\xFC",
+                                      "\xFF",
+                                      "\x80\xBF"};
   std::string name = "n";
   for (int n = 1 + static_cast<int>(random() % 4); n > 0; --n) {
-    const std::size_t atom = random() % (std::size(atoms) - (allowInvalid ? 0 : 2));
-    invalid = invalid || atom >= 8;
+    const std::size_t atom = random() % (std::size(atoms) - (allowInvalid ? 0 : 4));
     name += atoms[atom];
   }
   return name + "z";
@@ -102,11 +99,11 @@ template <class Node> std::function<std::string &(TListObject &)> member(std::st
   return [m](TListObject &node) -> std::string & { return dynamic_cast<Node &>(node).*m; };
 }
 
-// The shown texts of a grid's message column.
+// The texts of a grid's message column, as the window shows them.
 QStringList lines(TdgGrid &grid) {
   QStringList shown;
   for (int row = 1; row <= grid.Rows(); ++row)
-    shown << toQString(grid.GetCell(3, row).toString());
+    shown << fileNameToQString(grid.GetCell(3, row).toString());
   return shown;
 }
 
@@ -138,12 +135,14 @@ protected:
 // Random lists whose every name-holding field names files with letters
 // beyond ASCII, each field given through its dialog, either typed or stored
 // before (as a filter file from elsewhere holds it, bytes no UTF-8 holds
-// among them). Captions, headings, dialogs, the report and the exported
-// command line show each name as `ls` lists it; a save and a load keep its
-// bytes; Go reads and writes the files it names, and its status lines, log,
-// messages and script values name them as listed; the exported command line
-// (or, where a command file cannot carry a name or a filter, the saved list
-// run from the command line) writes the very files Go wrote.
+// among them: E9, FC, FF, lone continuation bytes). Dialogs and window
+// captions show each name apart from any other, the report and the exported
+// command line carry its bytes; a save and a load keep them; Go reads and
+// writes the files it names, its status lines, log and standard error name
+// them by their bytes, as `ls` writes them, and a script builds each name
+// from the script object's texts; the exported command line (or, where a
+// command file cannot carry a filter, the saved list run from the command
+// line) writes the very files Go wrote.
 TEST_F(FileNames, EveryFieldNamesItsFileAsListedFromDialogToDisk) {
   const WorkingFolder here(dir.path());
   // More rounds: MARROWEN_NAME_ROUNDS=200.
@@ -156,8 +155,7 @@ TEST_F(FileNames, EveryFieldNamesItsFileAsListedFromDialogToDisk) {
     // Every other list only names its files: the exported command line runs
     // it whole; the first of them with no byte that text cannot carry.
     const bool plain = round % 2 == 0;
-    bool invalid = false;
-    const auto name = [&] { return randomName(random, round > 0, invalid); };
+    const auto name = [&] { return randomName(random, round > 0); };
     for (const auto &entry : fs::directory_iterator(dir.path()))
       if (entry.path().filename() != "settings.ini")
         fs::remove_all(entry.path());
@@ -261,8 +259,8 @@ TEST_F(FileNames, EveryFieldNamesItsFileAsListedFromDialogToDisk) {
       node->script =
           "function startJob() {}\nfunction endJob() {}\nfunction endFile() { return ''; }\n"
           "function processLine(line, eol) { return line + eol; }\n"
-          "function startFile() { return '@@' + encodeURIComponent(Marrowen.inputFilename) + '|' +"
-          " encodeURIComponent(Marrowen.fullInputFilename) + '\\n'; }\n";
+          "function startFile() { return '@@' + Marrowen.inputFilename + '|' +"
+          " Marrowen.fullInputFilename + '\\n'; }\n";
       add(std::move(node));
     }
     const bool split = full && chance(2);
@@ -354,20 +352,21 @@ TEST_F(FileNames, EveryFieldNamesItsFileAsListedFromDialogToDisk) {
     for (NameField &named : fields) {
       SCOPED_TRACE(named.value);
       EXPECT_EQ(named.field(*named.node), named.value) << "the dialog kept the bytes";
-      const QString shown = asListed(named.captioned.empty() ? named.value : named.captioned);
-      EXPECT_TRUE(report.contains(shown)) << report.toStdString();
+      const std::string &captioned = named.captioned.empty() ? named.value : named.captioned;
+      EXPECT_TRUE(report.contains(asExported(captioned))) << report.toStdString();
       if (named.captioned.empty())
         continue;
+      // A node's title is engine text, whose bytes the code page shows.
       const int item = itemOf(named.node);
       const QString caption = window.treeModel().indexOf(item).data().toString();
-      EXPECT_TRUE(caption.contains(shown)) << caption.toStdString();
+      EXPECT_TRUE(caption.contains(toQString(captioned))) << caption.toStdString();
       window.selectItem(item);
       EXPECT_EQ(window.filterHeading->text(), ' ' + caption);
       if (named.exported) {
-        EXPECT_TRUE(commands.contains(shown)) << commands.toStdString();
+        EXPECT_TRUE(commands.contains(asExported(captioned))) << commands.toStdString();
       }
     }
-    EXPECT_TRUE(commands.contains(asListed(inFolder))) << commands.toStdString();
+    EXPECT_TRUE(commands.contains(asExported(inFolder))) << commands.toStdString();
 
     // Saved and loaded, the same bytes.
     const std::string listName = name();
@@ -402,7 +401,7 @@ TEST_F(FileNames, EveryFieldNamesItsFileAsListedFromDialogToDisk) {
     const std::string log = readFile(dir.file(logName));
     for (const std::string &input : inputs) {
       EXPECT_TRUE(results.contains(asListed(input) + "]")) << results.toStdString();
-      EXPECT_NE(log.find(asListedUtf8(input) + "]"), std::string::npos) << log;
+      EXPECT_NE(log.find((input) + "]"), std::string::npos) << log;
     }
     for (const auto &[file, text] : written) {
       if (dir.file("out/" + file) != dir.file(blocker)) {
@@ -414,22 +413,24 @@ TEST_F(FileNames, EveryFieldNamesItsFileAsListedFromDialogToDisk) {
         continue;
       const std::string &file = message == blocker ? output.singleFilename : message;
       EXPECT_TRUE(errors.join('\n').contains(asListed(file))) << errors.join('\n').toStdString();
-      EXPECT_NE(log.find(asListedUtf8(file)), std::string::npos) << log;
+      EXPECT_NE(log.find(file), std::string::npos) << log;
     }
     if (full && blocker.empty()) {
-      std::set<QString> seen, expected;
+      // The names a script built from the script object's texts name the
+      // very files.
+      std::set<std::string> seen, expected;
       for (const auto &[file, text] : written)
         for (std::size_t at = text.find("@@"); at != std::string::npos;
              at = text.find("@@", at + 1)) {
-          const QStringList parts =
-              QString::fromStdString(text.substr(at + 2, text.find('\n', at) - at - 2)).split('|');
-          ASSERT_EQ(parts.size(), 2);
-          const QString shortName = QUrl::fromPercentEncoding(parts[0].toLatin1());
-          EXPECT_TRUE(QUrl::fromPercentEncoding(parts[1].toLatin1()).endsWith('/' + shortName));
+          const std::string line = text.substr(at + 2, text.find('\n', at) - at - 2);
+          const std::string shortName = line.substr(0, line.find('|'));
+          const std::string fullName = line.substr(line.find('|') + 1);
+          EXPECT_TRUE(fullName.ends_with('/' + shortName)) << fullName;
+          EXPECT_EQ(readFile(fullName), "SELECT v FROM t;\n") << fullName;
           seen.insert(shortName);
         }
       for (const std::string &input : inputs)
-        expected.insert(asListed(fs::path(input).filename().string()));
+        expected.insert(fs::path(input).filename().string());
       EXPECT_EQ(seen, expected);
     }
 
@@ -438,19 +439,57 @@ TEST_F(FileNames, EveryFieldNamesItsFileAsListedFromDialogToDisk) {
     fs::remove_all(dir.file("out"));
     makeOutputFolders();
     // A command file, as a name holding bytes no UTF-8 holds cannot pass as
-    // an argument through Qt.
-    writeFile(dir.file("cmd.txt"), plain && !invalid ? commands.toUtf8().toStdString()
-                                                     : "/F=" + dir.file(listName + ".fll"));
+    // an argument through Qt; the export as the clipboard carries it.
+    writeFile(dir.file("cmd.txt"),
+              plain ? clipboardBytes(commands) : "/F=" + dir.file(listName + ".fll"));
     const std::string messages =
         runProgram({"/Z=" + QString::fromStdString(dir.file("cmd.txt")), "/G", "/Q"});
     EXPECT_EQ(filesBelow(dir.file("out")), written) << commands.toStdString();
     if (erring) {
-      EXPECT_NE(messages.find(asListedUtf8(missing)), std::string::npos) << messages;
+      EXPECT_NE(messages.find(missing), std::string::npos) << messages;
     }
     if (!blocker.empty()) {
-      EXPECT_NE(messages.find(asListedUtf8(output.singleFilename)), std::string::npos) << messages;
+      EXPECT_NE(messages.find(output.singleFilename), std::string::npos) << messages;
     }
   }
+}
+
+// View, where the desktop has no program for the file, hands the default
+// editor the name's own bytes, so it opens that file and not a new one.
+TEST_F(FileNames, ViewHandsTheEditorTheNamesOwnBytes) {
+  struct NoAssociation : Launcher {
+    std::shared_ptr<Launcher> desktop;
+    bool openUrl(const QString &) override { return false; }
+    bool startProgram(const QString &program, const QStringList &arguments) override {
+      return desktop->startProgram(program, arguments);
+    }
+    QString findProgram(const QStringList &) override { return {}; }
+  };
+  const std::string name = dir.file("Bericht\xFF \x80\xE9 \xC3\xA9.txt");
+  writeFile(name, "x");
+  fs::create_directories(dir.file("bin"));
+  const std::string opener = dir.file("bin/xdg-open");
+  writeFile(opener, "#!/bin/sh\nprintf '%s' \"$1\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.args\"\n");
+  fs::permissions(opener, fs::perms::owner_all);
+  const QByteArray path = qgetenv("PATH"), visual = qgetenv("VISUAL"), editor = qgetenv("EDITOR");
+  qputenv("PATH", QByteArray::fromStdString(dir.file("bin") + ":") + path);
+  qunsetenv("VISUAL");
+  qunsetenv("EDITOR");
+  installLauncher(nullptr);
+  auto noAssociation = std::make_shared<NoAssociation>();
+  noAssociation->desktop = installLauncher(noAssociation);
+  {
+    TchildForm window(1);
+    window.addFile(name);
+    window.viewButtonClick();
+  }
+  EXPECT_TRUE(QTest::qWaitFor([&] { return fs::exists(opener + ".args"); }, 20000));
+  EXPECT_EQ(readFile(opener + ".args"), name);
+  qputenv("PATH", path);
+  if (!visual.isNull())
+    qputenv("VISUAL", visual);
+  if (!editor.isNull())
+    qputenv("EDITOR", editor);
 }
 
 } // namespace

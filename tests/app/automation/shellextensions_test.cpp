@@ -139,28 +139,50 @@ TEST_F(ShellTest, TheHelperNeedsASavedFilterListWindow) {
             "Please save your filter first - then click on the Refresh button");
   EXPECT_TRUE(helper->grid().isHidden());
 
-  made[0]->name = "/lists/a \"b\" $x 5%.fll";
+  // Names with what a shell reads (quotes, "$", "!" that an interactive bash
+  // takes for a history event, "%" that cron takes for a line end) and bytes
+  // no UTF-8 holds reach the program as their bytes, pasted into sh or an
+  // interactive bash alike, and from the crontab row, with "\%" as cron
+  // reads it.
+  made[0]->name = "/lists/a \"b\" $x 5%!ok 'q' caf\xe9 \xff\x80 \xc3\xa9.fll";
   helper->regenerateButtonClick();
   EXPECT_FALSE(helper->grid().isHidden());
   const std::string program = fileNameFromQString(QCoreApplication::applicationFilePath());
-  const std::string base = "\"" + program + "\" \"/f=/lists/a \\\"b\\\" \\$x 5%.fll\"";
+  const std::string base =
+      "'" + program +
+      "' '/f=/lists/a \"b\" $x 5%!ok '\\''q'\\'' caf'\"$(printf '\\351')\"' '\"$(printf "
+      "'\\377\\200')\"' \xc3\xa9.fll'";
   TdgGrid &grid = helper->grid();
-  const std::vector<std::string> lines{
-      "  " + base, "  " + base + " /g", "  " + base + " /g /q", "  " + base + " [FILES] /g",
-      "  0 4 * * * \"" + program + "\" \"/f=/lists/a \\\"b\\\" \\$x 5\\%.fll\" /g /q"};
-  // The cron row, copied as shown, is a crontab line: cron takes the text
-  // after the five times, with each escaped percent sign as a percent sign,
-  // and the shell gives the program the filter file and the options.
-  helper->tsGrid1ButtonClick(1, 10);
-  QString cronLine = QApplication::clipboard()->text().trimmed();
-  ASSERT_TRUE(cronLine.startsWith("0 4 * * * ")) << cronLine.toStdString();
-  ASSERT_FALSE(cronLine.contains(QRegularExpression("[\\n]|[^\\\\]%")));
-  QProcess shell;
-  shell.start("sh",
-              {"-c", "set -- " + cronLine.mid(10).replace("\\%", "%") + "; printf '%s\\n' \"$@\""});
-  ASSERT_TRUE(shell.waitForFinished());
-  EXPECT_EQ(shell.readAllStandardOutput().toStdString(),
-            program + "\n/f=/lists/a \"b\" $x 5%.fll\n/g\n/q\n");
+  const std::vector<std::string> lines{"  " + base, "  " + base + " /g", "  " + base + " /g /q",
+                                       "  " + base + " [FILES] /g",
+                                       "  0 4 * * * " + base.substr(0, base.find('%')) + "\\" +
+                                           base.substr(base.find('%')) + " /g /q"};
+  const auto arguments = [&](const char *shell, std::string line) {
+    QProcess run;
+    run.setWorkingDirectory(QString::fromStdString(dir.path()));
+    run.setProcessEnvironment([&] {
+      QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+      environment.insert("HOME", QString::fromStdString(dir.path()));
+      return environment;
+    }());
+    run.start(shell, {"-i"});
+    run.write(("set -- " + line + "; printf '%s\\n' \"$@\" > args.txt\nexit\n").c_str());
+    run.closeWriteChannel();
+    EXPECT_TRUE(run.waitForFinished());
+    return readFile(dir.file("args.txt"));
+  };
+  for (const char *shell : {"sh", "bash"})
+    for (int row : {6, 10}) {
+      SCOPED_TRACE(std::string(shell) + " row " + std::to_string(row));
+      helper->tsGrid1ButtonClick(1, row);
+      std::string line = clipboardBytes(QApplication::clipboard()->text().trimmed());
+      if (row == 10) {
+        ASSERT_TRUE(line.starts_with("0 4 * * * ")) << line;
+        ASSERT_FALSE(QString::fromStdString(line).contains(QRegularExpression("[\\n]|[^\\\\]%")));
+        line = QString::fromStdString(line.substr(10)).replace("\\%", "%").toStdString();
+      }
+      EXPECT_EQ(arguments(shell, line), program + "\n" + "/f=" + made[0]->name + "\n/g\n/q\n");
+    }
   for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(grid.GetCell(1, 2 * i + 2).toString(), lines[static_cast<std::size_t>(i)]);
     EXPECT_FALSE(grid.GetRowVisible(2 * i + 2));
@@ -191,13 +213,13 @@ TEST_F(ShellTest, TheHelperNeedsASavedFilterListWindow) {
   // and copied whole, letters the code page lacks too.
   made[0]->name = fileNameFromQString(QStringLiteral("/lists/Über Жук.fll"));
   helper->regenerateButtonClick();
-  EXPECT_TRUE(toQString(grid.GetCell(1, 2).toString()).endsWith("/lists/Über Жук.fll\""));
+  EXPECT_TRUE(toQString(grid.GetCell(1, 2).toString()).endsWith("/lists/Über Жук.fll'"));
   helper->tsGrid1ButtonClick(1, 2);
-  EXPECT_TRUE(QApplication::clipboard()->text().endsWith("\"/f=/lists/Über Жук.fll\""));
+  EXPECT_TRUE(QApplication::clipboard()->text().endsWith("'/f=/lists/Über Жук.fll'"));
   // A command line the user touched up is copied as it stands.
   grid.SetCell(1, 4, Variant(grid.GetCell(1, 4).toString() + " /q"));
   helper->tsGrid1ButtonClick(1, 4);
-  EXPECT_TRUE(QApplication::clipboard()->text().endsWith("Жук.fll\" /g /q"));
+  EXPECT_TRUE(QApplication::clipboard()->text().endsWith("Жук.fll' /g /q"));
 }
 
 } // namespace

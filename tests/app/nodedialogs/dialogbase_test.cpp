@@ -15,6 +15,7 @@
 #include "components/fileedits.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -156,8 +157,7 @@ TEST_F(NodeDialogs, InputAndOutputChoicesDimTheirOptions) {
   EXPECT_FALSE(site.testMode) << "test mode shows only for files written in place";
 
   // A stored folder of 255 bytes, five of them no UTF-8 holds: a deletion
-  // that would turn those into their letters' UTF-8 (257 bytes, cut when the
-  // list is saved and loaded) is refused.
+  // takes one of those bytes away and the others keep theirs.
   const std::string folder = std::string(250, 'a') + std::string(5, '\xE9');
   out->outputToFile = TOutputObject::files;
   out->changeBaseDir = true;
@@ -165,8 +165,14 @@ TEST_F(NodeDialogs, InputAndOutputChoicesDimTheirOptions) {
   output.putToScreen(*out);
   output.newBaseDir->end(false);
   QTest::keyClick(output.newBaseDir, Qt::Key_Backspace);
+  // A longer folder pasted is refused, and the window says why.
+  QApplication::clipboard()->setText(QString(130, QChar(0xe9)));
+  output.newBaseDir->selectAll();
+  QTest::keyClick(output.newBaseDir, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(site.status, "The output folder is longer than 255 bytes");
+  EXPECT_TRUE(site.statusIsError);
   output.getFromScreen(*out);
-  EXPECT_EQ(out->newBaseDir, folder);
+  EXPECT_EQ(out->newBaseDir, folder.substr(0, 254));
 }
 
 TEST_F(NodeDialogs, LineFamilyShowsExamplesAndLimits) {
