@@ -165,11 +165,15 @@ TEST_F(CommandLineTest, OptionsSetNodesAndFields) {
 }
 
 TEST_F(CommandLineTest, InvalidAndFailingParameters) {
-  // 4130 names the parameter and adds nothing.
+  // 4130 names the parameter; a value too long for a filter file adds why.
   run({"/R=x", "/XYZ", "/EUX", "/EQ", "/EXTENSION=" + std::string(256, 'e'),
        "/OUTPUTFOLDER=/" + std::string(255, 'f')});
   ASSERT_EQ(invalid.size(), 6u);
   EXPECT_EQ(invalid[0], "Invalid command line parameter\r\n/R=x");
+  // A value longer than a filter file keeps says so.
+  EXPECT_EQ(invalid[4], "Invalid command line parameter\r\n/EXTENSION=" + std::string(256, 'e') +
+                            "\r\nThe extension is longer than 255 bytes");
+  EXPECT_TRUE(invalid[5].ends_with("f\r\nThe output folder is longer than 255 bytes"));
   EXPECT_TRUE(filters().empty());
   EXPECT_FALSE(doc->outputNode()->changeExtension);
   EXPECT_EQ(line->exitStatus(), 2);
