@@ -21,6 +21,7 @@
 #include "filterlist/nodecatalog.h"
 #include "filterlist/scriptnodes.h"
 #include "filterlist/searchnodes.h"
+#include "filterlist/settings.h"
 #include "filterlist/utilitynodes.h"
 #include "grid/data/font.h"
 #include "grid/editing/combo.h"
@@ -60,6 +61,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRadioButton>
+#include <QSpinBox>
 
 namespace marrowen {
 namespace {
@@ -361,6 +363,36 @@ TEST_F(ChildFormInMainForm, AJobWhoseFilesAllFailCountsThemDone) {
     EXPECT_EQ(status.statusBarText().toStdString(),
               "Job finished. 0 of 13 files processed, 0 binary files skipped, 0 non-binary files "
               "skipped");
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+// The values a command-line run gave the nodes reach the settings only once
+// the user changes them in a dialog, however often the dialog comes and goes.
+TEST_F(ChildFormInMainForm, CommandLineValuesAreRememberedOnlyWhenTheUserEditsThem) {
+  registerInputOutputDialogs();
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    QCoreApplication::processEvents();
+    writeIntegerSetting("skipBinary", 2);
+    writeIntegerSetting("binarySampleSize", 200);
+    CommandLineHost host;
+    host.setInteractive = [&main](bool on) { main.setInteractive(on); };
+    TCommandLine line(*child, std::move(host));
+    line.processCommandLine({"/CU", "/BP"});
+    for (int item : {child->filterTree().count() - 1, 1, 2})
+      child->selectItem(item);
+    EXPECT_EQ(readIntegerSetting("skipBinary", -1), 2);
+    EXPECT_EQ(readIntegerSetting("binarySampleSize", -1), 200);
+    child->selectItem(1);
+    child->findChild<QSpinBox *>(QStringLiteral("binarySampleSize"))->setValue(300);
+    child->selectItem(2);
+    EXPECT_EQ(readIntegerSetting("binarySampleSize", -1), 300);
+    EXPECT_EQ(readIntegerSetting("skipBinary", -1), 0) << "the dialog's fields, now confirmed";
   }
   mainFormHooks() = MainFormHooks();
 }
