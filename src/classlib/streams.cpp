@@ -2,6 +2,7 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/utf8.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -329,6 +330,12 @@ std::string readRegularFile(const std::string &fileName, std::size_t limit) {
     bytes.append(buffer, static_cast<std::size_t>(n));
   }
   ::close(fd);
+  return bytes;
+}
+
+std::string readSettingsFile(const std::string &fileName, std::size_t limit) {
+  std::string bytes = readRegularFile(fileName, limit);
+  bytes.erase(0, bytes.size() - utf8::withoutByteOrderMark(bytes).size());
   return bytes;
 }
 

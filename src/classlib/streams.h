@@ -123,6 +123,12 @@ std::string readFileBytes(const std::string &fileName);
 std::string readRegularFile(const std::string &fileName, std::size_t limit);
 // The same checks without the reading.
 void checkRegularFile(const std::string &fileName, std::size_t limit);
+// A file the program reads as its own settings or commands (a command file,
+// a list of files or of lines to find, a layout), read as readRegularFile
+// reads it, without the UTF-8 byte-order mark many editors write at its
+// start: unseen by the user, it must not become part of the first line. The
+// files a job processes keep theirs.
+std::string readSettingsFile(const std::string &fileName, std::size_t limit);
 // What a list or a command file may hold.
 inline constexpr std::size_t listFileLimit = 8 * 1024 * 1024;
 

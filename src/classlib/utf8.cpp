@@ -247,27 +247,63 @@ bool sameIgnoringCase(const Character &a, const Character &b, const CodePage &co
   return simpleFold(a.codePoint) == simpleFold(b.codePoint);
 }
 
-std::bitset<256> firstBytesIgnoringCase(std::string_view text, const CodePage &codePage) {
+char32_t codePointOf(const Character &c, const CodePage &codePage) {
+  return c.sequence || c.codePoint < 0x80
+             ? c.codePoint
+             : codePage.toUnicode(static_cast<unsigned char>(c.codePoint));
+}
+
+bool hasOtherForm(const Character &c, const CodePage &codePage) {
+  unsigned char byte = 0;
+  if (!c.sequence)
+    return c.codePoint >= 0x80;
+  return c.codePoint < 0x10000 && codePage.fromUnicode(static_cast<char16_t>(c.codePoint), byte) &&
+         byte >= 0x80;
+}
+
+bool sameCharacter(const Character &a, const Character &b, const CodePage &codePage,
+                   bool ignoreCase) {
+  if (!a.sequence && !b.sequence) {
+    const auto x = static_cast<unsigned char>(a.codePoint);
+    const auto y = static_cast<unsigned char>(b.codePoint);
+    return x == y || (ignoreCase && codePage.toUpper(x) == codePage.toUpper(y));
+  }
+  const char32_t x = codePointOf(a, codePage);
+  const char32_t y = codePointOf(b, codePage);
+  return x == y || (ignoreCase && simpleFold(x) == simpleFold(y));
+}
+
+std::bitset<256> firstBytesOf(std::string_view text, const CodePage &codePage, bool ignoreCase,
+                              bool sequencesOnly) {
   std::bitset<256> bytes;
-  const Character first = characterAt(text);
   auto addByte = [&](unsigned char c) {
-    for (int b = 0; b < 256; ++b)
-      if (codePage.toUpper(static_cast<unsigned char>(b)) == codePage.toUpper(c))
-        bytes.set(static_cast<std::size_t>(b));
+    bytes.set(c);
+    if (ignoreCase)
+      for (int b = 0; b < 256; ++b)
+        if (codePage.toUpper(static_cast<unsigned char>(b)) == codePage.toUpper(c))
+          bytes.set(static_cast<std::size_t>(b));
   };
-  if (!first.sequence)
+  const Character first = characterAt(text);
+  if (!first.sequence && !(sequencesOnly && first.codePoint >= 0x80))
     addByte(static_cast<unsigned char>(first.codePoint));
-  if (first.sequence || first.codePoint < 0x80) {
-    std::u32string variants;
-    appendCaseVariants(first.codePoint, variants);
-    for (char32_t v : variants) {
-      std::string encoded;
-      append(encoded, v);
-      if (v < 0x80)
-        addByte(static_cast<unsigned char>(v));
-      else
-        bytes.set(static_cast<unsigned char>(encoded[0]));
+  std::u32string variants;
+  const char32_t character = codePointOf(first, codePage);
+  if (ignoreCase)
+    appendCaseVariants(character, variants);
+  else
+    variants += character;
+  for (char32_t v : variants) {
+    unsigned char byte = 0;
+    if (v < 0x80) {
+      addByte(static_cast<unsigned char>(v));
+      continue;
     }
+    std::string encoded;
+    append(encoded, v);
+    bytes.set(static_cast<unsigned char>(encoded[0]));
+    if (!sequencesOnly && v < 0x10000 && codePage.fromUnicode(static_cast<char16_t>(v), byte) &&
+        byte >= 0x80)
+      addByte(byte);
   }
   return bytes;
 }

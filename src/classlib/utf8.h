@@ -269,9 +269,28 @@ Character characterAt(std::string_view text);
 // of the code page and never the same as a sequence.
 bool sameIgnoringCase(const Character &a, const Character &b, const CodePage &codePage);
 
-// Every byte that a text the same as `text`'s first character ignoring case
-// (as sameIgnoringCase has it) can begin with.
-std::bitset<256> firstBytesIgnoringCase(std::string_view text, const CodePage &codePage);
+// What searches compare: a character typed as a UTF-8 sequence and the code
+// page's byte of the same character are one letter, so a typed letter finds
+// an older file's byte of it and a byte typed in an older list finds the
+// letter in UTF-8 text.
+
+// The code point a character stands for: a valid sequence's, or the code
+// page's character of any other byte.
+char32_t codePointOf(const Character &c, const CodePage &codePage);
+// Whether the character has a second form in text: a byte of 128 or more
+// (its character in UTF-8), or a sequence whose character the code page
+// holds.
+bool hasOtherForm(const Character &c, const CodePage &codePage);
+// Whether two characters are one letter, whichever form each has; ignoring
+// case two bytes compare by the code page's upper-case map, any other pair
+// by Unicode's simple case folding.
+bool sameCharacter(const Character &a, const Character &b, const CodePage &codePage,
+                   bool ignoreCase);
+// Every byte that a character the same as `text`'s first (as sameCharacter
+// has it) can begin with, in either form; with `sequencesOnly`, only in its
+// UTF-8 form (ASCII included).
+std::bitset<256> firstBytesOf(std::string_view text, const CodePage &codePage, bool ignoreCase,
+                              bool sequencesOnly = false);
 
 // Whether a character counts as a letter or digit (Python's isalpha or
 // isdigit) for a valid sequence, or by the code page's table for a byte.

@@ -135,15 +135,26 @@ int hexDigitValue(char c) {
   raiseInvalidHexDigit(std::string_view(&c, 1));
 }
 
-void decodeEscapes(std::string_view text, std::string &result) {
+namespace {
+
+// The decoder; with `escaped`, it marks each byte of `result` that an escape
+// gave.
+void decodeMarking(std::string_view text, std::string &result, std::vector<bool> *escaped) {
   if (overlaps(text, result)) {
     std::string copy(text);
-    decodeEscapes(copy, result);
+    decodeMarking(copy, result, escaped);
     return;
   }
   enum class State { Plain, Escape, Decimal, Hex, Control };
   result.clear();
   result.reserve(text.size());
+  if (escaped)
+    escaped->clear();
+  // Marks what the last step appended.
+  auto mark = [&](bool byEscape) {
+    if (escaped)
+      escaped->resize(result.size(), byEscape);
+  };
   std::shared_ptr<const CodePage> cp; // taken only when a \c needs it
   State state = State::Plain;
   int value = 0;
@@ -155,6 +166,7 @@ void decodeEscapes(std::string_view text, std::string &result) {
       const void *found = std::memchr(p, '\\', static_cast<std::size_t>(end - p));
       const char *slash = found ? static_cast<const char *>(found) : end;
       result.append(p, slash);
+      mark(false);
       p = slash;
       if (p < end) {
         state = State::Escape;
@@ -168,6 +180,7 @@ void decodeEscapes(std::string_view text, std::string &result) {
       state = State::Plain;
       if (int byte = escapedByteOf(c); byte >= 0) {
         result += static_cast<char>(byte);
+        mark(true);
         break;
       }
       switch (c) {
@@ -198,6 +211,7 @@ void decodeEscapes(std::string_view text, std::string &result) {
       default:
         result += '\\';
         result += c;
+        mark(false);
         break;
       }
       break;
@@ -209,6 +223,7 @@ void decodeEscapes(std::string_view text, std::string &result) {
         if (value > 255)
           raise(2830, "\\DDD Maximum value is 255");
         result += static_cast<char>(value);
+        mark(true);
         state = State::Plain;
       }
       break;
@@ -218,6 +233,7 @@ void decodeEscapes(std::string_view text, std::string &result) {
       value = value * 16 + hexValueOf(c);
       if (++count == 2) {
         result += static_cast<char>(value);
+        mark(true);
         state = State::Plain;
       }
       break;
@@ -229,6 +245,7 @@ void decodeEscapes(std::string_view text, std::string &result) {
       if (!cp)
         cp = charTables();
       result += static_cast<char>(cp->toUpper(static_cast<unsigned char>(c)) ^ 64);
+      mark(true);
       state = State::Plain;
       break;
     case State::Plain:
@@ -247,6 +264,16 @@ void decodeEscapes(std::string_view text, std::string &result) {
   case State::Plain:
     break;
   }
+}
+
+} // namespace
+
+void decodeEscapes(std::string_view text, std::string &result) {
+  decodeMarking(text, result, nullptr);
+}
+
+void decodeEscapes(std::string_view text, std::string &result, std::vector<bool> &escaped) {
+  decodeMarking(text, result, &escaped);
 }
 
 std::string decodeEscapes(std::string_view text) {

@@ -45,6 +45,10 @@ constexpr int escapedByteOf(char letter) {
 // what was decoded before the error.
 void decodeEscapes(std::string_view text, std::string &result);
 std::string decodeEscapes(std::string_view text);
+// The same, marking each byte of `result` that an escape gave: such a byte
+// is searched for as that byte, where a character typed as it is finds
+// itself in either form (its UTF-8 sequence or its code-page byte).
+void decodeEscapes(std::string_view text, std::string &result, std::vector<bool> &escaped);
 
 // Bytes to escaped text that decodeEscapes turns back into the same bytes:
 // the control characters with a letter escape use it, the backslash doubles,

@@ -159,12 +159,15 @@ void TGenericInput::updateProgress() {
   if (!job())
     return;
   job()->showElapsedTime();
-  // The bytes read, not what has passed the chain: a filter that holds the
-  // whole file (a sort) would keep the bar at 0 until the very end.
+  // What has passed the chain, not merely what was read: a sort holds the
+  // whole file until its end, and the bar at 100 would say the work is done
+  // while the sort is still to come. Text a filter makes longer (ß to SS)
+  // may hold back more than was read.
   std::int64_t percent = 0;
-  if (inputSize_ > 0)
-    percent =
-        std::clamp<std::int64_t>(checkedMul<std::int64_t>(bytesRead_, 100) / inputSize_, 0, 100);
+  if (inputSize_ > 0) {
+    const std::int64_t done = checkedSub(bytesRead_, totalBufferedLength());
+    percent = std::clamp<std::int64_t>(checkedMul<std::int64_t>(done, 100) / inputSize_, 0, 100);
+  }
   job()->setFileProgress(static_cast<int>(percent));
 }
 

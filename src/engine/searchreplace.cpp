@@ -5,6 +5,7 @@
 #include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/job.h"
+#include "engine/log.h"
 #include "engine/messages.h"
 #include "engine/userinterface.h"
 
@@ -120,6 +121,8 @@ std::string TGenericSearchReplace::getStatistics() {
 void TGenericSearchReplace::resetStatistics() {
   matches_ = 0;
   replacements_ = 0;
+  textForm_ = TextForm::Unknown;
+  mixingLogged_ = false;
   // A new input: the file answers end here, in a subfilter chain too, where
   // `startFile` runs for every selected piece instead.
   if (answer_ == Answer::ReplaceFile)
@@ -158,11 +161,82 @@ void TGenericSearchReplace::startJob() {
   TGenericStateMachine::startJob();
 }
 
+namespace {
+
+bool holdsHighByte(std::string_view text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+} // namespace
+
+void TGenericSearchReplace::setReplacement(const std::string &replacement) {
+  replacement_ = replacement;
+  dialogReplacement_ = replacement;
+  formsTyped_ = formsTyped_ || holdsHighByte(replacement);
+}
+
+void TGenericSearchReplace::noteTextForm(std::string_view original) {
+  std::size_t at = original.size();
+  while (at > 0 && static_cast<unsigned char>(original[at - 1]) < 0x80)
+    --at;
+  if (at == 0)
+    return;
+  const std::size_t start = utf8::lastCharacterStart(original.substr(0, at));
+  textForm_ = at - start > 1 ? TextForm::Utf8 : TextForm::CodePage;
+}
+
+std::string TGenericSearchReplace::inTextForm(std::string_view text) {
+  if (textForm_ == TextForm::Unknown)
+    return std::string(text);
+  const CodePage &codePage = *charTables();
+  std::string result;
+  result.reserve(text.size());
+  bool lacking = false;
+  for (std::size_t i = 0; i < text.size();) {
+    if (text[i] == '\\') {
+      const std::size_t length = std::min(escapeLength(text, i), text.size() - i);
+      result.append(text, i, length);
+      i += length;
+      continue;
+    }
+    const auto c = static_cast<unsigned char>(text[i]);
+    const utf8::Character typed = utf8::characterAt(text.substr(i));
+    unsigned char byte = 0;
+    if (c < 0x80) {
+      result += static_cast<char>(c);
+    } else if (textForm_ == TextForm::Utf8) {
+      if (typed.sequence)
+        result.append(text, i, typed.length);
+      else
+        utf8::append(result, codePage.toUnicode(c));
+    } else if (!typed.sequence) {
+      result += static_cast<char>(c);
+    } else if (typed.codePoint < 0x10000 &&
+               codePage.fromUnicode(static_cast<char16_t>(typed.codePoint), byte) && byte >= 0x80) {
+      result += static_cast<char>(byte);
+    } else {
+      lacking = true;
+      break;
+    }
+    i += typed.length;
+  }
+  if (!lacking)
+    return result;
+  if (!mixingLogged_) {
+    mixingLogged_ = true;
+    logWarning(translateFormat(
+        5180, "%s now mixes %s and UTF-8 text: the replacement [%s] holds letters %s lacks",
+        {loggedName(getFullInputFilename()), codePage.name(), escapeControlChars(text),
+         codePage.name()}));
+  }
+  return std::string(text);
+}
+
 void TGenericSearchReplace::getReplacement(std::string_view replacement, std::string_view found,
                                            std::string &result) {
   decodeEscapes(replacement); // raises on a malformed escape
-  replacement_ = replacement;
-  dialogReplacement_ = replacement;
+  setReplacement(std::string(replacement));
   result = preserveCase_ ? matchCaseKeepingEscapes(found, replacement) : std::string(replacement);
 }
 
@@ -256,7 +330,7 @@ void TGenericSearchReplace::performReplace(std::string &output, std::string_view
   ++replacements_;
   if (firstMatchOnly_)
     firstMatchDone_ = true;
-  std::string bytes = decodeEscapes(text);
+  std::string bytes = decodeEscapes(formsTyped_ ? inTextForm(text) : std::string(text));
   subFilterEntireText(bytes);
   output += bytes;
 }

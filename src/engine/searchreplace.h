@@ -3,6 +3,7 @@
 #include "engine/answers.h"
 #include "engine/lines.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,13 @@ namespace marrowen {
 // decoded, subfiltered replacement or, when the match is kept, its first
 // character (a valid multi-byte UTF-8 sequence is one), after which the
 // subclass searches on from the next.
+//
+// A letter typed in the replacement (not given by an escape) is written in
+// the form of the text it goes into, as the last character beyond ASCII
+// before the end of the match has it: in code-page text as the code page's
+// byte where the code page holds every letter typed (else in UTF-8, and the
+// log says once for the file that it now mixes the two), in UTF-8 text as
+// UTF-8. The subclass notes the original text it passes, in order.
 //
 // The standing answer lives for the job: the file answers (20, 21) hold until
 // the next input, the selection answers (25, 26) until the next piece a
@@ -48,6 +56,14 @@ public:
   int replacements() const { return replacements_; }
 
 protected:
+  // Sets the replacement (escaped form) the dialog starts from too.
+  void setReplacement(const std::string &replacement);
+  // Takes note of original text, in order: what the filter passed on and
+  // the text up to the end of a match before it is replaced.
+  void noteText(std::string_view original) {
+    if (formsTyped_)
+      noteTextForm(original);
+  }
   // Whether the standing answer keeps every match for now (2, 21, 23, 24, 26).
   bool answerKeepsMatches() const;
   // The length of the match's first character, which a kept match hands on
@@ -71,6 +87,16 @@ private:
   bool askUser(const std::string &output, std::string &text, std::string_view searchInformation,
                std::string_view followingText);
   void performReplace(std::string &output, std::string_view text);
+  void noteTextForm(std::string_view original);
+  // `text` (escaped) with its typed letters in the form of the text noted.
+  std::string inTextForm(std::string_view text);
+
+  enum class TextForm : std::uint8_t { Unknown, CodePage, Utf8 };
+  TextForm textForm_ = TextForm::Unknown;
+  // Whether a replacement holds a typed byte of 128 or more, whose form
+  // the text decides.
+  bool formsTyped_ = false;
+  bool mixingLogged_ = false;
 };
 
 // The replacement (escaped form) in the case of `found`, as `matchCase`

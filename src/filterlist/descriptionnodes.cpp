@@ -2,6 +2,7 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/filter.h"
 #include "engine/messages.h"
@@ -570,7 +571,8 @@ std::string linesOfFile(const std::string &storedName) {
   const std::string bytes = loadFileBytes(localPath(unquote(storedName)));
   std::string text;
   text.reserve(bytes.size() + bytes.size() / 8 + 2);
-  for (const std::string &line : stringListFromText(bytes)) {
+  // A byte-order mark an editor wrote is no part of the first line.
+  for (const std::string &line : stringListFromText(utf8::withoutByteOrderMark(bytes))) {
     text += line;
     text += "\r\n";
   }

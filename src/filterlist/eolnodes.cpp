@@ -2,6 +2,7 @@
 
 #include "classlib/convert.h"
 #include "classlib/format.h"
+#include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
 #include "filterlist/filterfile.h"
@@ -230,7 +231,8 @@ void TUserObject::loadFromTextFile(const std::string &fileName) {
   } catch (const EStreamError &) {
     throw EStreamError(translateFormat(9730, "Couldn't open %s", {fileName}));
   }
-  std::size_t pos = 0;
+  // A byte-order mark an editor wrote is no part of the first line.
+  std::size_t pos = bytes.size() - utf8::withoutByteOrderMark(bytes).size();
   int lineNumber = 0;
   while (pos < bytes.size()) {
     const std::size_t end = bytes.find_first_of("\r\n", pos);

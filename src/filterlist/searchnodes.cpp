@@ -226,14 +226,16 @@ std::unique_ptr<TFilter> TSearchObject::add_this_filter(TFilterList &) {
   // pattern filters still get the text as typed (they read escapes
   // themselves). The replacement is handed on as typed: the filters decode
   // it, the pattern filters after resolving their group references.
-  const std::string decoded = decodeEscapes(searchString);
+  std::string decoded;
+  std::vector<bool> escaped;
+  decodeEscapes(searchString, decoded, escaped);
   if (decoded.empty())
     throw Exception(translateFormat(9540, "Find String for '%s' is blank", {shortTitle(*this)}));
   switch (patternType) {
   case dialect(TPatternType::ExactText):
     return std::make_unique<TSearchFilter>(decoded, replaceString, ignoreCase, wholeWord,
                                            caseSensitiveReplace, promptOnReplace,
-                                           skipPromptIdentical, firstOnly);
+                                           skipPromptIdentical, firstOnly, escaped);
   case dialect(TPatternType::Pattern):
   case dialect(TPatternType::PerlPattern):
   case dialect(TPatternType::BriefPattern):

@@ -2,6 +2,10 @@
 
 #include "engine/escapes.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
 namespace marrowen {
 
 namespace {
@@ -150,13 +154,212 @@ std::int64_t TCharacterTableFilter::bufferedLength() {
 
 TTranslateDrawing::TTranslateDrawing() {
   table_ = drawingTable();
-  characters_ = oemCharacters(table_);
+  // The drawing characters of UTF-8 text: those of code page 437 with a
+  // look-alike, each of three bytes.
+  for (const auto &[character, lookAlike] : oemCharacters(table_))
+    if (lookAlike != ' ' && character >= 0x800)
+      characters_.emplace(character, lookAlike);
   // The arrows sit on control bytes in code page 437, which reads those as
   // control characters.
   characters_.insert({{U'\u2191', '^'}, {U'\u2193', 'V'}, {U'\u2192', '>'}, {U'\u2190', '<'}});
-  missing_ = ' ';
-  shortestSequence_ = 3;
 }
+
+namespace {
+
+constexpr std::size_t longestHeldLine = 1 << 20;
+
+bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
+
+// The first byte of 128 or more at or after `from`, eight bytes a step.
+std::size_t firstHighByte(std::string_view text, std::size_t from) {
+  std::size_t i = from;
+  for (; text.size() - i >= 8; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    if (word & 0x8080808080808080u)
+      break;
+  }
+  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80)
+    ++i;
+  return i;
+}
+
+std::size_t nextLineEnd(std::string_view text, std::size_t from) {
+  const std::size_t end = text.find_first_of("\r\n", from);
+  return end == std::string_view::npos ? text.size() : end;
+}
+
+// Whether a line that is valid UTF-8 reads as a row of a DOS drawing: every
+// byte of 128 or more a box, block or shade of code page 437, none of them
+// touching an ASCII letter or digit (as the letters of a word do); `before`
+// is the byte before the text.
+bool looksDrawn(std::string_view text, unsigned char before) {
+  auto isAsciiWord = [](unsigned char b) {
+    return (b >= '0' && b <= '9') || ((b | 0x20) >= 'a' && (b | 0x20) <= 'z');
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80)
+      continue;
+    if (b < 176 || b > 223)
+      return false;
+    const auto previous = i > 0 ? static_cast<unsigned char>(text[i - 1]) : before;
+    if (isAsciiWord(previous) ||
+        (i + 1 < text.size() && isAsciiWord(static_cast<unsigned char>(text[i + 1]))))
+      return false;
+  }
+  return true;
+}
+
+} // namespace
+
+bool TTranslateDrawing::heldHoldsNoUtf8(bool ended) {
+  const auto *text = reinterpret_cast<const unsigned char *>(held_.data());
+  const std::size_t size = held_.size();
+  while (checked_ < size) {
+    if (text[checked_] < 0x80) {
+      ++checked_;
+      continue;
+    }
+    char32_t cp;
+    const std::size_t n = utf8::decodeSequence(text + checked_, size - checked_, cp);
+    if (n == 0) {
+      if (!ended && utf8::incompleteTail(held_) == size - checked_)
+        return false; // the next chunk may complete it
+      return true;
+    }
+    checked_ += n;
+  }
+  return false;
+}
+
+std::size_t TTranslateDrawing::appendUtf8(std::string_view text, std::string &out,
+                                          bool ended) const {
+  const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+  const std::size_t size = ended ? text.size() : text.size() - utf8::incompleteTail(text);
+  std::size_t i = 0;
+  while (i < size) {
+    char32_t cp;
+    const std::size_t n = bytes[i] < 0x80 ? 0 : utf8::decodeSequence(bytes + i, size - i, cp);
+    if (n == 0) {
+      out += static_cast<char>(table_[bytes[i++]]);
+      continue;
+    }
+    const auto found = characters_.find(cp);
+    if (found != characters_.end())
+      out += static_cast<char>(found->second);
+    else
+      out.append(text, i, n);
+    i += n;
+  }
+  return size;
+}
+
+void TTranslateDrawing::decideHeld(std::string &out, bool ended) {
+  const bool codePage =
+      heldHoldsNoUtf8(ended) || (lastWasCodePage_ && looksDrawn(held_, beforeHeld_));
+  if (codePage) {
+    translateInPlace(held_, table_);
+    out += held_;
+    held_.clear();
+  } else {
+    held_.erase(0, appendUtf8(held_, out, ended));
+  }
+  checked_ = 0;
+  lastWasCodePage_ = codePage;
+  line_ = ended ? Line::Ascii : codePage ? Line::CodePage : Line::Utf8;
+}
+
+bool TTranslateDrawing::processChunk(std::string &chunk) {
+  const std::string_view text(chunk);
+  // ASCII reads the same in either kind of text: lines of it pass at once.
+  if (line_ == Line::Ascii && firstHighByte(text, 0) == text.size()) {
+    if (!chunk.empty())
+      beforeHeld_ = static_cast<unsigned char>(chunk.back());
+    translateInPlace(chunk, table_);
+    return chunk.empty() || sendToNext(chunk);
+  }
+  std::string out;
+  out.reserve(chunk.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (line_ == Line::Ascii) {
+      const std::size_t high = firstHighByte(text, i);
+      const std::size_t from = out.size();
+      out.append(text, i, high - i);
+      translateInPlace(out.data() + from, high - i, table_);
+      if (high > i)
+        beforeHeld_ = static_cast<unsigned char>(text[high - 1]);
+      i = high;
+      if (i < text.size())
+        line_ = Line::Undecided;
+      continue;
+    }
+    const std::size_t end = nextLineEnd(text, i);
+    switch (line_) {
+    case Line::Ascii:
+      break;
+    case Line::CodePage: {
+      const std::size_t from = out.size();
+      out.append(text, i, end - i);
+      translateInPlace(out.data() + from, end - i, table_);
+      i = end;
+      break;
+    }
+    case Line::Undecided:
+      held_.append(text, i, end - i);
+      i = end;
+      if (heldHoldsNoUtf8(false)) {
+        decideHeld(out, false);
+      } else if (end < text.size()) {
+        decideHeld(out, true);
+      } else if (held_.size() > longestHeldLine) {
+        decideHeld(out, false);
+      }
+      break;
+    case Line::Utf8:
+      held_.append(text, i, end - i);
+      i = end;
+      held_.erase(0, appendUtf8(held_, out, end < text.size()));
+      break;
+    }
+    if (i < text.size() && isLineEnd(text[i])) {
+      if (line_ == Line::Utf8 && !held_.empty()) {
+        appendUtf8(held_, out, true);
+        held_.clear();
+      }
+      beforeHeld_ = static_cast<unsigned char>(text[i]);
+      out += text[i++];
+      line_ = Line::Ascii;
+    }
+  }
+  chunk.swap(out);
+  return chunk.empty() || sendToNext(chunk);
+}
+
+void TTranslateDrawing::startFile() {
+  line_ = Line::Ascii;
+  held_.clear();
+  checked_ = 0;
+  beforeHeld_ = 0;
+  lastWasCodePage_ = false;
+  TFilter::startFile();
+}
+
+void TTranslateDrawing::endFile() {
+  TFilter::endFile();
+  std::string out;
+  if (line_ == Line::Undecided)
+    decideHeld(out, true);
+  else if (line_ == Line::Utf8)
+    appendUtf8(held_, out, true);
+  held_.clear();
+  line_ = Line::Ascii;
+  if (!out.empty())
+    sendToNext(out);
+}
+
+std::int64_t TTranslateDrawing::bufferedLength() { return static_cast<std::int64_t>(held_.size()); }
 
 TANSItoOEM::TANSItoOEM() {
   table_ = codePageTable(*charTables(), *oemCodePage());
@@ -232,21 +435,7 @@ void TANSItoUnicode::endFile() {
 
 std::int64_t TANSItoUnicode::bufferedLength() { return static_cast<std::int64_t>(carry_.size()); }
 
-TUnicodeToANSI::TUnicodeToANSI() { takeTables(); }
-
-void TUnicodeToANSI::takeTables() {
-  auto tables = charTables();
-  fromUnicode_.assign(0x10000, '?');
-  // Downwards, so that of two bytes with one character the lower one wins,
-  // as in the code page's own reverse look-up.
-  for (int b = 255; b >= 0; --b)
-    fromUnicode_[tables->toUnicode(static_cast<unsigned char>(b))] = static_cast<unsigned char>(b);
-}
-
-void TUnicodeToANSI::startJob() {
-  takeTables();
-  TGenericStateMachine::startJob();
-}
+TUnicodeToANSI::TUnicodeToANSI() = default;
 
 void TUnicodeToANSI::startFile() {
   held_.clear();
@@ -260,29 +449,45 @@ bool TUnicodeToANSI::processChunk(std::string &chunk) {
     chunk.insert(0, held_);
     held_.clear();
   }
-  const unsigned char *fromUnicode = fromUnicode_.data();
   const auto *in = reinterpret_cast<const unsigned char *>(chunk.data());
-  std::size_t units = chunk.size() / 2;
-  buffer_.resize(units);
-  char *out = buffer_.data();
+  const std::size_t units = chunk.size() / 2;
+  // At most three bytes of UTF-8 for a code unit, four for a pair.
+  buffer_.resize(units * 3);
+  auto *out = reinterpret_cast<unsigned char *>(buffer_.data());
   std::size_t i = 0;
   for (; i < units; ++i) {
-    auto u = static_cast<char16_t>(in[2 * i] | (in[2 * i + 1] << 8));
-    if (isHighSurrogate(u)) {
+    const auto u = static_cast<char16_t>(in[2 * i] | (in[2 * i + 1] << 8));
+    if (u < 0x80) {
+      *out++ = static_cast<unsigned char>(u);
+    } else if (u < 0x800) {
+      *out++ = static_cast<unsigned char>(0xC0 | (u >> 6));
+      *out++ = static_cast<unsigned char>(0x80 | (u & 0x3F));
+    } else if (isHighSurrogate(u)) {
       if (i + 1 == units)
         break; // its partner may start the next chunk
-      auto v = static_cast<char16_t>(in[2 * i + 2] | (in[2 * i + 3] << 8));
-      if (isLowSurrogate(v))
-        ++i;
+      const auto v = static_cast<char16_t>(in[2 * i + 2] | (in[2 * i + 3] << 8));
+      if (!isLowSurrogate(v)) {
+        *out++ = '?';
+        continue;
+      }
+      ++i;
+      const char32_t cp = 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(v) - 0xDC00);
+      *out++ = static_cast<unsigned char>(0xF0 | (cp >> 18));
+      *out++ = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
+      *out++ = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+      *out++ = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+    } else if (isLowSurrogate(u)) {
       *out++ = '?';
-      continue;
+    } else {
+      *out++ = static_cast<unsigned char>(0xE0 | (u >> 12));
+      *out++ = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
+      *out++ = static_cast<unsigned char>(0x80 | (u & 0x3F));
     }
-    *out++ = static_cast<char>(fromUnicode[u]); // a lone low surrogate has no byte
   }
-  buffer_.resize(static_cast<std::size_t>(out - buffer_.data()));
+  buffer_.resize(static_cast<std::size_t>(out - reinterpret_cast<unsigned char *>(buffer_.data())));
   held_.assign(chunk, 2 * i, std::string::npos);
   chunk.swap(buffer_);
-  return sendToNext(chunk);
+  return chunk.empty() || sendToNext(chunk);
 }
 
 void TUnicodeToANSI::endFile() {

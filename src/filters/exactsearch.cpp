@@ -83,27 +83,58 @@ int findIgnoringCase(std::string_view find, std::string_view subject, int start,
 
 TSearchFilter::TSearchFilter(const std::string &searchText, const std::string &replacement,
                              bool ignoreCase, bool wholeWord, bool caseSensitiveReplace,
-                             bool prompt, bool noPromptWhenUnchanged, bool firstOnly)
+                             bool prompt, bool noPromptWhenUnchanged, bool firstOnly,
+                             const std::vector<bool> &escaped)
     : TBuffer(caseSensitiveReplace, prompt, noPromptWhenUnchanged, wholeWord, firstOnly,
               static_cast<int>(std::min<std::size_t>(searchText.size() + 10, 1 << 30))),
       ignoreCase_(ignoreCase) {
-  // A letter beyond ASCII, or one that a longer character folds to (the
-  // Kelvin sign to k), has case partners that the byte tables do not know.
-  byCharacter_ = ignoreCase && std::any_of(searchText.begin(), searchText.end(), [](char c) {
-                   return utf8::isFoldSensitive(static_cast<unsigned char>(c));
-                 });
+  auto byEscape = [&](std::size_t i) { return i < escaped.size() && escaped[i]; };
+  // A letter beyond ASCII has a second form; ignoring case one that a longer
+  // character folds to (the Kelvin sign to k) has partners that the byte
+  // tables do not know.
+  bool otherForms = false;
+  bool foldSensitive = false;
+  const std::string_view text(searchText);
+  for (std::size_t i = 0; i < text.size();) {
+    if (byEscape(i)) {
+      wanted_.push_back({{1, static_cast<unsigned char>(text[i]), false}, true});
+      ++i;
+      continue;
+    }
+    utf8::Character c = utf8::characterAt(text.substr(i));
+    for (std::size_t k = 1; k < c.length; ++k)
+      if (byEscape(i + k))
+        c = {1, static_cast<unsigned char>(text[i]), false};
+    otherForms = otherForms || utf8::hasOtherForm(c, *tables_);
+    for (std::size_t k = 0; k < c.length; ++k)
+      foldSensitive =
+          foldSensitive || utf8::isFoldSensitive(static_cast<unsigned char>(text[i + k]));
+    wanted_.push_back({c, false});
+    i += c.length;
+  }
+  byCharacter_ = otherForms || (ignoreCase && foldSensitive);
   searchText_ = ignoreCase && !byCharacter_ ? tables_->upperCase(searchText) : searchText;
-  // A character folds to one of at most four bytes.
+  // A character is at most four bytes in either form.
   longestMatch_ = byCharacter_ ? searchText.size() * 4 : searchText.size();
-  replacement_ = replacement;
-  dialogReplacement_ = replacement;
+  setReplacement(replacement);
   decodeEscapes(replacement_); // a malformed escape is reported now
   information_ = translateFormat(870, "Search string: %s\r\n", {searchText});
   statisticsSuffix_ = Format(" for [%s]", {escapeControlChars(searchText)});
   if (byCharacter_) {
-    const std::bitset<256> first = utf8::firstBytesIgnoringCase(searchText_, *tables_);
-    for (int b = 0; b < 256; ++b)
-      firstByteFits_[b] = first.test(static_cast<std::size_t>(b));
+    const Wanted &first = wanted_.front();
+    const auto firstByte = static_cast<unsigned char>(first.character.codePoint);
+    if (first.escaped) {
+      firstByteFits_ = ignoreCase ? firstByteTable(firstByte, *tables_) : std::array<bool, 256>{};
+      firstByteFits_[firstByte] = true;
+    } else {
+      const std::bitset<256> fits =
+          utf8::firstBytesOf(text.substr(0, first.character.length), *tables_, ignoreCase);
+      for (int b = 0; b < 256; ++b)
+        firstByteFits_[b] = fits.test(static_cast<std::size_t>(b));
+    }
+    if (std::count(firstByteFits_.begin(), firstByteFits_.end(), true) == 1)
+      onlyFirstByte_ = static_cast<int>(
+          std::find(firstByteFits_.begin(), firstByteFits_.end(), true) - firstByteFits_.begin());
   } else if (!searchText_.empty()) {
     firstByteFits_ = firstByteTable(static_cast<unsigned char>(searchText_[0]), *tables_);
   }
@@ -115,20 +146,26 @@ std::string TSearchFilter::getStatistics() {
 
 std::size_t TSearchFilter::matchByCharacterAt(std::size_t at) const {
   const std::string_view text(buffer_);
-  const std::string_view find(searchText_);
+  const CodePage &tables = *tables_;
   std::size_t q = at;
-  for (std::size_t i = 0; i < find.size();) {
+  for (const Wanted &want : wanted_) {
     if (q >= text.size())
       return std::string_view::npos;
-    const utf8::Character want = utf8::characterAt(find.substr(i));
+    const auto c = static_cast<unsigned char>(text[q]);
+    const auto w = static_cast<unsigned char>(want.character.codePoint);
+    if (want.escaped || (w < 0x80 && c < 0x80 && !want.character.sequence)) {
+      if (c != w && !(ignoreCase_ && tables.toUpper(c) == tables.toUpper(w)))
+        return std::string_view::npos;
+      ++q;
+      continue;
+    }
     const utf8::Character have = utf8::characterAt(text.substr(q));
     // A byte inside a character of the text is no character of its own.
     if (!have.sequence && have.codePoint >= 0x80 && utf8::isInsideSequence(text, q))
       return std::string_view::npos;
-    if (!utf8::sameIgnoringCase(have, want, *tables_))
+    if (!utf8::sameCharacter(have, want.character, tables, ignoreCase_))
       return std::string_view::npos;
     q += have.length;
-    i += want.length;
   }
   return q - at;
 }
@@ -141,8 +178,18 @@ std::size_t TSearchFilter::findNext(std::size_t from, std::size_t to, std::size_
     const auto *s = reinterpret_cast<const unsigned char *>(buffer_.data());
     to = std::min(to, buffer_.size());
     for (std::size_t q = from; q < to; ++q) {
-      if (!firstByteFits_[s[q]])
-        continue;
+      if (onlyFirstByte_ >= 0) {
+        const void *hit = std::memchr(s + q, onlyFirstByte_, to - q);
+        if (!hit)
+          break;
+        q = static_cast<std::size_t>(static_cast<const unsigned char *>(hit) - s);
+      } else {
+        while (to - q >= 4 && !(firstByteFits_[s[q]] | firstByteFits_[s[q + 1]] |
+                                firstByteFits_[s[q + 2]] | firstByteFits_[s[q + 3]]))
+          q += 4;
+        if (q >= to || !firstByteFits_[s[q]])
+          continue;
+      }
       const std::size_t found = matchByCharacterAt(q);
       if (found != std::string_view::npos) {
         length = found;
@@ -223,6 +270,7 @@ bool TSearchFilter::handleMatch(std::string &output) {
   bool replaced = false;
   const std::size_t kept = keptLength();
   if (whole) {
+    noteUpTo(matchPos_ + matchLength_);
     replaced = replaceMatch(output, replacement_, information_, followingText());
   } else {
     output.append(pendingText_, 0, kept);

@@ -58,55 +58,50 @@ bool isWordContinuation(std::string_view text, const CodePage &tables) {
   return text[0] == '-' || utf8::isAlphaNumericAt(text, tables);
 }
 
-// A byte standing alone is numbered above every code point, so it never
-// equals a character of Unicode.
-constexpr char32_t loneByteBase = 0x110000;
-
-// A text as the distance compares it: one number a character; ignoring
-// case ASCII and sequences folded as Unicode folds them, other bytes by the
-// code page's upper-case map.
+// A text as the distance compares it: one number a character, the
+// character a byte of the code page stands for as a typed letter does;
+// ignoring case folded as Unicode folds it (a byte after the code page's
+// upper-case map).
 void compareKeys(std::string_view text, bool ignoreCase, const CodePage &tables,
                  std::u32string &keys) {
   keys.clear();
   for (std::size_t i = 0; i < text.size();) {
-    const utf8::Character c = utf8::characterAt(text.substr(i));
+    utf8::Character c = utf8::characterAt(text.substr(i));
     i += c.length;
-    if (!c.sequence && c.codePoint >= 0x80)
-      keys += loneByteBase +
-              (ignoreCase ? tables.toUpper(static_cast<unsigned char>(c.codePoint)) : c.codePoint);
-    else
-      keys += ignoreCase ? utf8::simpleFold(c.codePoint) : c.codePoint;
+    if (ignoreCase && !c.sequence)
+      c.codePoint = tables.toUpper(static_cast<unsigned char>(c.codePoint));
+    const char32_t character = utf8::codePointOf(c, tables);
+    keys += ignoreCase ? utf8::simpleFold(character) : character;
   }
 }
 
-// A character in upper case: a sequence by Unicode's simple mapping, a byte
-// by the code page.
-void appendUpper(const utf8::Character &c, const CodePage &tables, std::string &out) {
+// A character in upper case, as a code point: a sequence by Unicode's simple
+// mapping, a byte by the code page.
+char32_t upperOf(const utf8::Character &c, const CodePage &tables) {
   if (c.sequence)
-    utf8::append(out, static_cast<char32_t>(u_toupper(static_cast<UChar32>(c.codePoint))));
-  else
-    out += static_cast<char>(tables.toUpper(static_cast<unsigned char>(c.codePoint)));
+    return static_cast<char32_t>(u_toupper(static_cast<UChar32>(c.codePoint)));
+  return tables.toUnicode(tables.toUpper(static_cast<unsigned char>(c.codePoint)));
 }
 
 } // namespace
 
 std::string soundexCode(std::string_view word, const CodePage &tables) {
   std::string code;
-  std::string previous, upper;
+  char32_t previous = 0;
   std::size_t characters = 0;
   for (std::size_t i = 0; i < word.size() && characters < 4;) {
     const utf8::Character c = utf8::characterAt(word.substr(i));
     i += c.length;
-    upper.clear();
-    appendUpper(c, tables, upper);
+    const char32_t upper = upperOf(c, tables);
     if (upper == previous)
       continue; // a run of one character counts once
     previous = upper;
     if (code.empty()) {
-      code = upper;
+      // In UTF-8, whichever form the word has it in.
+      utf8::append(code, upper);
       ++characters;
-    } else if (upper.size() == 1) {
-      if (char digit = soundexDigit(static_cast<unsigned char>(upper[0]))) {
+    } else if (upper < 0x80) {
+      if (char digit = soundexDigit(static_cast<unsigned char>(upper))) {
         code += digit;
         ++characters;
       }
@@ -164,8 +159,7 @@ TEditDistance::TEditDistance(const std::string &word, const std::string &replace
     throw ERangeError();
   searchText_ = word;
   compareKeys(word, !caseSensitive, *tables_, searchWord_);
-  replacement_ = replacement;
-  dialogReplacement_ = replacement;
+  setReplacement(replacement);
   decodeEscapes(replacement_); // a malformed escape is reported now
   information_ = translateFormat(
       830, "Edit distance from word: %s\r\nReplace when edit distance is <= %d\r\n\r\n",
@@ -185,6 +179,7 @@ void TEditDistance::scan(std::string_view text, std::string &output) {
   const CodePage &tables = *tables_;
   const std::size_t size = text.size();
   std::size_t i = 0;
+  std::size_t noted = 0; // original text noted up to here
   auto next = [&](std::size_t at) { return at + utf8::characterLength(text.substr(at)); };
   while (i < size) {
     if (state_ == 0) {
@@ -206,12 +201,15 @@ void TEditDistance::scan(std::string_view text, std::string &output) {
     word_.append(text, start, i - start);
     if (i == size)
       break;
+    noteText(text.substr(noted, i - noted));
+    noted = i;
     processWord(output, text.substr(i));
     const std::size_t end = next(i);
     output.append(text, i, end - i);
     i = end;
     state_ = 0;
   }
+  noteText(text.substr(noted));
 }
 
 void TEditDistance::endFile() {

@@ -865,7 +865,7 @@ TGenericLoadSpecialFile::TGenericLoadSpecialFile(const std::string &fileName)
     return;
   TStringList list;
   // A regular file only: a device named here would be read without end.
-  list.SetText(readRegularFile(fileName, std::numeric_limits<std::size_t>::max()));
+  list.SetText(readSettingsFile(fileName, std::numeric_limits<std::size_t>::max()));
   std::vector<std::string> lines;
   lines.reserve(static_cast<std::size_t>(list.Count()));
   for (int i = 0; i < list.Count(); ++i)

@@ -36,12 +36,14 @@ bool TBuffer::processBuffer() {
   if (heldLength() == 0)
     return true;
   bool result = searchBuffer();
+  noteUpTo(heldStart_);
   // Of what was handed on only the character before the held text stays.
   if (heldStart_ > 4) {
     std::size_t gone = heldStart_ - 4;
     buffer_.erase(0, gone);
     heldStart_ -= gone;
     scan_ -= gone;
+    notedUpTo_ -= gone;
   }
   return result;
 }
@@ -52,6 +54,7 @@ void TBuffer::startFile() {
   buffer_.assign(1, ' ');
   heldStart_ = 1;
   scan_ = 1;
+  notedUpTo_ = 1;
   endOfFile_ = false;
   TGenericSearchReplace::startFile();
 }
@@ -69,6 +72,13 @@ void TBuffer::emitUpTo(std::string &output, std::size_t end) {
 }
 
 void TBuffer::emitRest(std::string &output) { emitUpTo(output, buffer_.size()); }
+
+void TBuffer::noteUpTo(std::size_t end) {
+  if (end <= notedUpTo_)
+    return;
+  noteText(std::string_view(buffer_).substr(notedUpTo_, end - notedUpTo_));
+  notedUpTo_ = end;
+}
 
 bool TBuffer::isWholeWord() const {
   const CodePage &tables = *tables_;
@@ -137,9 +147,8 @@ TRegExpFilter::TRegExpFilter(const std::string &pattern, const std::string &repl
   }
   engine_->CompileRegex(expression);
   searchText_ = pattern;
-  replacement_ = patternType == TPatternType::BriefPattern ? convertBriefReplacement(replacement)
-                                                           : replacement;
-  dialogReplacement_ = replacement_;
+  setReplacement(patternType == TPatternType::BriefPattern ? convertBriefReplacement(replacement)
+                                                           : replacement);
   // A malformed escape or a group the pattern lacks is reported now rather
   // than at the first match.
   decodeEscapes(replacement_);
@@ -166,8 +175,7 @@ void TRegExpFilter::endFile() {
 void TRegExpFilter::getReplacement(std::string_view replacement, std::string_view found,
                                    std::string &result) {
   decodeEscapes(replacement); // raises on a malformed escape
-  replacement_ = replacement;
-  dialogReplacement_ = replacement;
+  setReplacement(std::string(replacement));
   engine_->Substitute(replacement_, result);
   if (preserveCase_)
     result = matchCaseKeepingEscapes(found, result);
@@ -276,6 +284,7 @@ bool TRegExpFilter::handleMatch(std::string &output) {
     std::string replacement;
     engine_->Substitute(replacement_, replacement);
     const std::size_t kept = keptLength();
+    noteUpTo(matchPos_ + matchLength_);
     bool replaced = replaceMatch(output, replacement, information, followingText());
     scan_ = replaced ? matchPos_ + matchLength_ : matchPos_ + kept;
   }

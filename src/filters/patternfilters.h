@@ -61,6 +61,8 @@ protected:
   // `buffer_`) to `output`, and makes `end` the start of what is held.
   void emitUpTo(std::string &output, std::size_t end);
   void emitRest(std::string &output);
+  // Notes the original text held up to `end` (noteText), once and in order.
+  void noteUpTo(std::size_t end);
   // Whether the match stands as a whole word: no letter or digit touches
   // it (a character beyond ASCII by Unicode, a byte by the code page); a
   // match that ends where the held text ends passes only at the end of the
@@ -88,6 +90,7 @@ protected:
   std::string buffer_;
   std::size_t heldStart_ = 1;
   std::size_t scan_ = 1;
+  std::size_t notedUpTo_ = 1;
   std::size_t matchPos_ = 0;
   std::size_t matchLength_ = 0;
   bool endOfFile_ = false;

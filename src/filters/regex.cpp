@@ -205,7 +205,7 @@ std::size_t TRegex::nextPossibleMatch(std::string_view text, std::size_t from, b
     std::string_view literal;
     if (fast && p.hasRequired)
       literal = p.required.bytes;
-    else if (p.hasMust)
+    else if (p.hasMust && !p.mustOtherForms)
       literal = {reinterpret_cast<const char *>(&p.bytes[p.mustOffset]), p.mustLength};
     if (!literal.empty()) {
       const std::size_t hit = findLiteral(text, from, literal);

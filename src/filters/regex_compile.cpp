@@ -507,18 +507,19 @@ private:
           continue;
         }
         ++pos_;
-        if (e == 'd') {
-          for (int b = '0'; b <= '9'; ++b)
-            add({static_cast<char32_t>(b), Written::Byte});
-        } else if (e == 's') {
-          for (int b : {' ', '\t', '\n', '\r'})
-            add({static_cast<char32_t>(b), Written::Byte});
-        } else if (e == 'w') {
-          for (int b = 'A'; b <= 'Z'; ++b)
-            add({static_cast<char32_t>(b), Written::Byte});
-          for (int b = 'a'; b <= 'z'; ++b)
-            add({static_cast<char32_t>(b), Written::Byte});
-          add({'_', Written::Byte});
+        // A class means in a set what it means outside one. A positive
+        // one's ASCII members stand in the operand; a range after a class
+        // starts at the last of those (a negated one's positive twin's).
+        if (const int k = classIndex(e); k >= 0) {
+          members.classes |= static_cast<std::uint8_t>(1u << k);
+          const bool negated = e == 'D' || e == 'S' || e == 'W';
+          for (char b : classAsciiMembers(e)) {
+            const Member member{static_cast<unsigned char>(b), Written::Byte};
+            if (negated)
+              last = member;
+            else
+              add(member);
+          }
         } else {
           unsigned char b = escapedByte(e, EscapePlace::SetMember);
           if (b == 0)
@@ -538,6 +539,41 @@ private:
     regc(0);
     setMembers_.push_back(std::move(members));
     return ret;
+  }
+
+  // The class a letter after a backslash names, by its opcode's distance
+  // from ANYDIGIT; -1 for none.
+  static int classIndex(unsigned char e) {
+    switch (e) {
+    case 'd':
+      return ANYDIGIT - ANYDIGIT;
+    case 'D':
+      return NOTDIGIT - ANYDIGIT;
+    case 'w':
+      return ANYLETTER - ANYDIGIT;
+    case 'W':
+      return NOTLETTER - ANYDIGIT;
+    case 's':
+      return ANYSPACE - ANYDIGIT;
+    case 'S':
+      return NOTSPACE - ANYDIGIT;
+    default:
+      return -1;
+    }
+  }
+
+  // The ASCII members of a class, in the order a set lists them.
+  static std::string_view classAsciiMembers(unsigned char e) {
+    switch (e) {
+    case 'd':
+    case 'D':
+      return "0123456789";
+    case 's':
+    case 'S':
+      return " \t\n\r";
+    default:
+      return "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz_";
+    }
   }
 
   Member typedCharacter(std::size_t length) {
@@ -765,8 +801,12 @@ std::unique_ptr<RegexProgram> compileRegexProgram(const std::string &expression,
     }
   }
   analyseRegexProgram(p);
-  if (firstLiteral != regexNone)
+  if (firstLiteral != regexNone) {
     p.firstCharFoldsByByte = p.nodes[firstLiteral].literal & RegexNodeInfo::firstFoldsByByte;
+    // A first letter that may stand in either form is no one byte.
+    if (p.firstChar >= 0x80 && (p.nodes[firstLiteral].literal & RegexNodeInfo::otherForms))
+      p.firstChar = 0;
+  }
   return program;
 }
 

@@ -189,8 +189,7 @@ void RegexLinearMatcher::take(const Thread &thread, unsigned char c, List &next)
   if (op == EXACTLY) {
     const RegexNodeInfo &info = p_->nodes[node];
     const std::uint8_t *operand = &p_->bytes[node + regexNodeSize];
-    const bool byCharacter = s_.ignoreCase && (info.literal & RegexNodeInfo::foldsByCharacter) &&
-                             !(info.literal & RegexNodeInfo::escaped);
+    const bool byCharacter = literalByCharacters(info, s_.ignoreCase);
     if (!byCharacter) {
       const std::uint8_t want = operand[thread.sub];
       if (s_.ignoreCase ? upper_[c] != upper_[want] : c != want)

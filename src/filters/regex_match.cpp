@@ -247,6 +247,9 @@ private:
     const unsigned char la = p_->bytes[next + regexNodeSize];
     if ((la & 0xC0) == 0x80)
       return -1;
+    // A letter beyond ASCII may stand in its other form there.
+    if (la >= 0x80 && (p_->nodes[next].literal & RegexNodeInfo::otherForms))
+      return -1;
     if (ci_ && la != 0 &&
         (la >= 0x80 || !(p_->nodes[next].literal & RegexNodeInfo::firstFoldsByByte)))
       return -1;
@@ -429,10 +432,10 @@ private:
           regexCorruption();
         if (info.operandLength == 0) {
           ok = atTextEnd(pos);
-        } else if (!(info.literal &
-                     (RegexNodeInfo::startsWithContinuation | RegexNodeInfo::endsIncomplete)) &&
-                   (!ci_ || (info.literal & RegexNodeInfo::escaped) ||
-                    !(info.literal & RegexNodeInfo::foldsByCharacter))) {
+        } else if ((info.literal & RegexNodeInfo::escaped) ||
+                   (!(info.literal &
+                      (RegexNodeInfo::startsWithContinuation | RegexNodeInfo::endsIncomplete)) &&
+                    !literalByCharacters(info, ci_))) {
           // Byte for byte, through the upper-case table when ignoring case.
           const std::uint8_t *operand = prog + scan + regexNodeSize;
           const std::size_t length = info.operandLength;
@@ -753,10 +756,10 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
     }
   } else if (p.hasMust) {
     std::string_view must(reinterpret_cast<const char *>(&p.bytes[p.mustOffset]), p.mustLength);
-    if (caseSensitive_ || p.mustSearch == RegexProgram::byBytes) {
+    if (caseSensitive_ ? !p.mustOtherForms : p.mustSearch == RegexProgram::byBytes) {
       if (m.findLiteral(must, from, subjectLength_) == notFound)
         return false;
-    } else if (p.mustSearch == RegexProgram::byBytesInAscii &&
+    } else if (!caseSensitive_ && p.mustSearch == RegexProgram::byBytesInAscii &&
                m.findLiteral(must, from, subjectLength_) == notFound && !m.holdsHighByte(from)) {
       return false;
     }
@@ -820,6 +823,13 @@ bool TRegex::search(std::size_t from, std::size_t limit, std::size_t anchor) {
       pos = m.findInSet(p.firstScan[mode], pos, last);
       if (pos == notFound)
         return false;
+      // A byte of the code page that would begin the match is a UTF-8
+      // character's byte here.
+      if (p.loneFirst[mode].test(static_cast<unsigned char>(subjectBase_[pos])) &&
+          (m.text().sequenceAt(pos) != 0 || m.text().inside(pos))) {
+        ++pos;
+        continue;
+      }
     }
     if (m.MatchAt(pos))
       return true;

@@ -6,6 +6,10 @@
 #include <cstring>
 #include <optional>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace marrowen {
 
 namespace {
@@ -103,6 +107,13 @@ public:
       p_.firstSetUseful[mode] = restricted && set.count() < 256;
       p_.firstScan[mode].build(set);
       p_.startsInside[mode] = canStartInside(mode);
+      ByteSet asSequences;
+      p_.loneFirst[mode] = ByteSet{};
+      if (restricted && firstSet(mode, asSequences, true))
+        for (int b = 0x80; b < 256; ++b)
+          if (set.test(static_cast<unsigned char>(b)) &&
+              !asSequences.test(static_cast<unsigned char>(b)))
+            p_.loneFirst[mode].set(static_cast<unsigned char>(b));
     }
     findLiterals();
     p_.requiredSearch = literalSearch(p_.required.bytes);
@@ -138,8 +149,9 @@ private:
     return p_.next(branch);
   }
 
-  // Every byte a match of a simple node can begin with, in one case mode.
-  std::optional<ByteSet> simpleSet(std::size_t node, int mode) const {
+  // Every byte a match of a simple node can begin with, in one case mode;
+  // with `asSequences`, where the text holds a UTF-8 character (or ASCII).
+  std::optional<ByteSet> simpleSet(std::size_t node, int mode, bool asSequences = false) const {
     if (!valid(node))
       return std::nullopt;
     std::uint8_t op = p_.op(node);
@@ -152,19 +164,25 @@ private:
     case EXACTLY: {
       const RegexNodeInfo &info = p_.nodes[node];
       unsigned char c = p_.bytes[p_.operand(node)];
-      if (c == 0 || mode == 0) {
+      // A first letter beyond ASCII begins a match in either form.
+      const bool bothForms = c >= 0x80 && (info.literal & RegexNodeInfo::otherForms);
+      if (c == 0 || (mode == 0 && !bothForms)) {
         set.set(c);
         return set;
       }
-      for (int b = 0; b < 256; ++b)
-        if (p_.upper[b] == p_.upper[c])
-          set.set(static_cast<unsigned char>(b));
-      if (!(info.literal & RegexNodeInfo::firstFoldsByByte)) {
-        // The first character beyond ASCII, or an ASCII letter that a
-        // longer character folds to: the bytes its case partners begin with.
+      if (mode == 1)
+        for (int b = 0; b < 256; ++b)
+          if (p_.upper[b] == p_.upper[c])
+            set.set(static_cast<unsigned char>(b));
+      if (asSequences && bothForms)
+        set = ByteSet{};
+      if (bothForms || (mode == 1 && !(info.literal & RegexNodeInfo::firstFoldsByByte))) {
+        // The bytes the first character's forms (and ignoring case, its
+        // case partners': an ASCII letter may have a longer one) begin with.
         const std::string_view operand(reinterpret_cast<const char *>(&p_.bytes[p_.operand(node)]),
                                        info.operandLength);
-        const std::bitset<256> first = utf8::firstBytesIgnoringCase(operand, *p_.codePage);
+        const std::bitset<256> first =
+            utf8::firstBytesOf(operand, *p_.codePage, mode == 1, asSequences && bothForms);
         for (int b = 0; b < 256; ++b)
           if (first.test(static_cast<std::size_t>(b)))
             set.set(static_cast<unsigned char>(b));
@@ -172,8 +190,23 @@ private:
       return set;
     }
     case ANYOF:
-    case ANYBUT:
-      return p_.sets[p_.nodes[node].setIndex].bytes[mode];
+    case ANYBUT: {
+      const RegexSet &s = p_.sets[p_.nodes[node].setIndex];
+      if (!asSequences || s.negated)
+        return s.bytes[mode];
+      // A byte of 128 or more begins a character of the set's ranges or
+      // classes there, or is an escape's.
+      set = s.bytes[mode];
+      for (int b = 0x80; b < 256; ++b)
+        if (s.lone[mode].test(static_cast<unsigned char>(b)) &&
+            !s.escapes[mode].test(static_cast<unsigned char>(b)))
+          set.reset(static_cast<unsigned char>(b));
+      addLeadBytes(s.characters[mode], set);
+      if (s.classes != 0)
+        for (int b = 0xC2; b <= 0xF4; ++b)
+          set.set(static_cast<unsigned char>(b));
+      return set;
+    }
     default:
       if (op >= ANYDIGIT && op <= NOTSPACE)
         return p_.classStarts[op - ANYDIGIT];
@@ -260,7 +293,7 @@ private:
   // Every byte a match can begin with; false when a match can begin with
   // anything (or be empty). A match always starts before the subject's
   // end, so a node that needs the end needs a NUL there.
-  bool firstSet(int mode, ByteSet &set) const {
+  bool firstSet(int mode, ByteSet &set, bool asSequences = false) const {
     return walkFromStart([&](std::size_t node, auto &&goOn) {
       std::uint8_t op = p_.op(node);
       if (op == EOL || (op == EXACTLY && p_.nodes[node].operandLength == 0)) {
@@ -268,7 +301,7 @@ private:
       } else if (op == BOL || op == NOTHING || isGroupOp(op)) {
         goOn(p_.next(node));
       } else if (op == STAR || op == PLUS) {
-        auto operandSet = simpleSet(p_.operand(node), mode);
+        auto operandSet = simpleSet(p_.operand(node), mode, asSequences);
         if (!operandSet)
           return false;
         set |= *operandSet;
@@ -276,7 +309,7 @@ private:
           goOn(p_.next(node));
       } else if (op == BRANCH) {
         goOnInEachAlternative(node, goOn);
-      } else if (auto s = simpleSet(node, mode)) {
+      } else if (auto s = simpleSet(node, mode, asSequences)) {
         set |= *s;
       } else {
         return false; // END, BACK or anything unforeseen
@@ -447,16 +480,39 @@ private:
       if (op == END)
         break;
       if (op == EXACTLY && p_.nodes[node].operandLength > 0) {
-        if (run.bytes.empty()) {
-          run.fixedDistance = distanceKnown;
-          run.distance = distance;
-        }
-        std::size_t length = p_.nodes[node].operandLength;
-        run.bytes.append(reinterpret_cast<const char *>(&p_.bytes[p_.operand(node)]), length);
-        if (auto w = literalWidth(node))
-          distance += *w;
-        else
+        const std::size_t length = p_.nodes[node].operandLength;
+        const std::string_view operand(reinterpret_cast<const char *>(&p_.bytes[p_.operand(node)]),
+                                       length);
+        if (!(p_.nodes[node].literal & RegexNodeInfo::otherForms)) {
+          if (run.bytes.empty()) {
+            run.fixedDistance = distanceKnown;
+            run.distance = distance;
+          }
+          run.bytes.append(operand);
+          if (auto w = literalWidth(node))
+            distance += *w;
+          else
+            distanceKnown = false;
+        } else {
+          // A letter that may stand in either form is no bytes every match
+          // holds: the runs between such letters are.
+          for (std::size_t i = 0; i < length;) {
+            const utf8::Character c = utf8::characterAt(operand.substr(i));
+            if (utf8::hasOtherForm(c, *p_.codePage)) {
+              closeRun();
+              distanceKnown = false;
+            } else {
+              if (run.bytes.empty()) {
+                run.fixedDistance = distanceKnown;
+                run.distance = distance;
+              }
+              run.bytes.append(operand.substr(i, c.length));
+              distance += c.length;
+            }
+            i += c.length;
+          }
           distanceKnown = false;
+        }
         node = p_.next(node);
         continue;
       }
@@ -654,6 +710,14 @@ void ByteScan::build(const ByteSet &set) {
     }
   }
   only = count == 1 ? first : -1;
+  fewCount = 0;
+  if (count > 1 && count <= static_cast<int>(few.size()))
+    for (int b = 0; b < 256; ++b)
+      if (table[b]) {
+        fewBlocks[static_cast<std::size_t>(fewCount)].fill(static_cast<unsigned char>(b));
+        few[static_cast<std::size_t>(fewCount++)] = static_cast<unsigned char>(b);
+      }
+  highOnly = count > 1 && first >= 0x80;
   low = high = -1;
   if (count > 1 && first > 0 && last < 127 && last - first + 1 == count) {
     low = first - 1;
@@ -667,6 +731,52 @@ const unsigned char *ByteScan::find(const unsigned char *from, const unsigned ch
     return hit ? static_cast<const unsigned char *>(hit) : to;
   }
   const unsigned char *q = from;
+  if (fewCount > 0) {
+#if defined(__SSE2__)
+    const auto *members = reinterpret_cast<const __m128i *>(fewBlocks.data());
+    while (to - q >= 16) {
+      // Bytes of 128 or more only: ASCII passes 64 bytes a step.
+      for (; highOnly && to - q >= 64; q += 64) {
+        const auto *block = reinterpret_cast<const __m128i *>(q);
+        const __m128i any =
+            _mm_or_si128(_mm_or_si128(_mm_loadu_si128(block), _mm_loadu_si128(block + 1)),
+                         _mm_or_si128(_mm_loadu_si128(block + 2), _mm_loadu_si128(block + 3)));
+        if (_mm_movemask_epi8(any) != 0)
+          break;
+      }
+      const unsigned char *stop = highOnly && to - q > 64 ? q + 64 : to;
+      for (; stop - q >= 16; q += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q));
+        __m128i hit = _mm_cmpeq_epi8(block, _mm_load_si128(members));
+        for (int i = 1; i < fewCount; ++i)
+          hit = _mm_or_si128(hit, _mm_cmpeq_epi8(block, _mm_load_si128(members + i)));
+        if (const int mask = _mm_movemask_epi8(hit))
+          return q + __builtin_ctz(static_cast<unsigned>(mask));
+      }
+    }
+#endif
+    for (; q < to; ++q)
+      if (table[*q])
+        return q;
+    return to;
+  }
+  if (highOnly) {
+    constexpr std::uint64_t highBits = 0x8080808080808080u;
+    for (;;) {
+      for (; to - q >= 32; q += 32) {
+        std::uint64_t w[4];
+        std::memcpy(w, q, 32);
+        if ((w[0] | w[1] | w[2] | w[3]) & highBits)
+          break;
+      }
+      const unsigned char *end = to - q >= 32 ? q + 32 : to;
+      for (; q < end; ++q)
+        if (table[*q])
+          return q;
+      if (q == to)
+        return to;
+    }
+  }
   if (low >= 0) {
     // Whether a word holds a byte b with low < b < high, b < 128.
     constexpr std::uint64_t ones = ~std::uint64_t(0) / 255;
@@ -742,6 +852,26 @@ std::size_t RegexText::takeOne(std::size_t node, std::size_t pos) const {
   }
 }
 
+namespace {
+
+// Whether the class escape `op` takes the character `codePoint` beyond ASCII
+// (a valid sequence of the text).
+bool classTakes(std::uint8_t op, char32_t codePoint) {
+  switch (op) {
+  case NOTDIGIT:
+  case NOTSPACE:
+    return true;
+  case ANYLETTER:
+    return utf8::isLetter(codePoint);
+  case NOTLETTER:
+    return !utf8::isLetter(codePoint);
+  default:
+    return false;
+  }
+}
+
+} // namespace
+
 std::size_t RegexText::takeSet(const RegexSet &set, std::size_t pos) const {
   const unsigned char b = s_[pos];
   if (b == 0)
@@ -753,7 +883,10 @@ std::size_t RegexText::takeSet(const RegexSet &set, std::size_t pos) const {
   } else if (set.escapes[ci_].test(b)) {
     member = true;
   } else if (std::size_t n = sequenceAt(pos)) {
-    member = utf8::inRanges(set.characters[ci_], utf8::decode(view().substr(pos, n)));
+    const char32_t cp = utf8::decode(view().substr(pos, n));
+    member = utf8::inRanges(set.characters[ci_], cp);
+    for (int k = 0; !member && set.classes >> k; ++k)
+      member = ((set.classes >> k) & 1) && classTakes(static_cast<std::uint8_t>(ANYDIGIT + k), cp);
     length = n;
   } else {
     if (inside(pos))
@@ -768,24 +901,8 @@ std::size_t RegexText::takeClass(std::uint8_t op, std::size_t pos) const {
   const ByteSet &bytes = p_->classes[op - ANYDIGIT];
   if (b < 0x80)
     return bytes.test(b);
-  if (std::size_t n = sequenceAt(pos)) {
-    bool member = false;
-    switch (op) {
-    case NOTDIGIT:
-    case NOTSPACE:
-      member = true;
-      break;
-    case ANYLETTER:
-      member = utf8::isLetter(utf8::decode(view().substr(pos, n)));
-      break;
-    case NOTLETTER:
-      member = !utf8::isLetter(utf8::decode(view().substr(pos, n)));
-      break;
-    default:
-      break;
-    }
-    return member ? n : 0;
-  }
+  if (std::size_t n = sequenceAt(pos))
+    return classTakes(op, utf8::decode(view().substr(pos, n))) ? n : 0;
   return !inside(pos) && bytes.test(b);
 }
 
@@ -795,8 +912,7 @@ std::size_t RegexText::takeLiteral(std::size_t node, std::size_t pos) const {
   const RegexNodeInfo &info = p.nodes[node];
   const std::size_t length = info.operandLength;
   const std::uint8_t *operand = p.bytes.data() + p.operand(node);
-  if (!ci_ || !(info.literal & RegexNodeInfo::foldsByCharacter) ||
-      (info.literal & RegexNodeInfo::escaped)) {
+  if (!byCharacters(info)) {
     if (pos > end_ || end_ - pos < length)
       return none;
     if (!ci_) {
@@ -815,13 +931,14 @@ std::size_t RegexText::takeLiteral(std::size_t node, std::size_t pos) const {
       return none;
     return length;
   }
-  // Ignoring case, character by character: a character may fold to one of
-  // another length.
+  // Character by character: a letter may stand in its other form, and
+  // ignoring case fold to one of another length.
   std::size_t q = pos;
   for (std::size_t i = 0; i < length;) {
-    // ASCII against ASCII: the upper-case table decides, as for 8-bit text.
+    // ASCII against ASCII: the byte decides (ignoring case the upper-case
+    // table), as for 8-bit text.
     if (operand[i] < 0x80 && q < end_ && s_[q] < 0x80) {
-      if (p.upper[s_[q]] != p.upper[operand[i]])
+      if (ci_ ? p.upper[s_[q]] != p.upper[operand[i]] : s_[q] != operand[i])
         return none;
       ++q;
       ++i;
@@ -847,12 +964,12 @@ std::size_t RegexText::takeLiteralCharacter(std::size_t node, std::size_t index,
                                  p.nodes[node].operandLength);
   const auto wantByte = static_cast<unsigned char>(literal[index]);
   if (wantByte < 0x80 && s_[pos] < 0x80)
-    return p.upper[s_[pos]] == p.upper[wantByte];
+    return ci_ ? p.upper[s_[pos]] == p.upper[wantByte] : s_[pos] == wantByte;
   const utf8::Character want = utf8::characterAt(literal.substr(index));
   const utf8::Character have = utf8::characterAt(view().substr(pos));
   if (!have.sequence && s_[pos] >= 0x80 && inside(pos))
     return 0;
-  return utf8::sameIgnoringCase(have, want, *p.codePage) ? have.length : 0;
+  return utf8::sameCharacter(have, want, *p.codePage, ci_) ? have.length : 0;
 }
 
 std::size_t RegexText::stepBefore(std::size_t node, std::size_t start, std::size_t pos) const {
@@ -902,13 +1019,22 @@ bool RegexText::wordBefore(std::size_t pos) const {
 namespace {
 
 // The literal flags of a typed literal of `length` bytes at `operand`.
-std::uint8_t literalFlags(const std::uint8_t *operand, std::size_t length) {
+std::uint8_t literalFlags(const std::uint8_t *operand, std::size_t length,
+                          const CodePage &codePage) {
   using Info = RegexNodeInfo;
   const std::string_view bytes(reinterpret_cast<const char *>(operand), length);
   std::uint8_t flags = 0;
   for (unsigned char c : bytes)
     if (utf8::isFoldSensitive(c))
       flags |= Info::foldsByCharacter;
+  for (std::size_t i = 0; i < length && (flags & Info::foldsByCharacter);) {
+    const utf8::Character c = utf8::characterAt(bytes.substr(i));
+    if (utf8::hasOtherForm(c, codePage)) {
+      flags |= Info::otherForms;
+      break;
+    }
+    i += c.length;
+  }
   if ((operand[0] & 0xC0) == 0x80)
     flags |= Info::startsWithContinuation;
   if (utf8::incompleteTail(bytes) > 0)
@@ -921,15 +1047,40 @@ std::uint8_t literalFlags(const std::uint8_t *operand, std::size_t length) {
   return flags;
 }
 
-RegexSet makeSet(const RegexSetMembers &m, bool negated,
-                 const std::array<unsigned char, 256> &upper) {
+RegexSet makeSet(const RegexSetMembers &m, bool negated, const RegexProgram &p) {
+  const std::array<unsigned char, 256> &upper = p.upper;
+  const CodePage &codePage = *p.codePage;
   RegexSet set;
   set.negated = negated;
+  set.classes = m.classes;
   set.ascii[0] = m.ascii;
   set.escapes[0] = m.escapes;
   set.lone[0] = m.lone;
+  // A class takes the bytes below 128 and the code page's bytes it takes
+  // outside a set; the characters beyond ASCII it takes are asked of it.
+  for (int k = 0; k < 6; ++k) {
+    if (!((m.classes >> k) & 1))
+      continue;
+    for (int b = 1; b < 256; ++b)
+      if (p.classes[k].test(static_cast<unsigned char>(b)))
+        (b < 0x80 ? set.ascii[0] : set.lone[0]).set(static_cast<unsigned char>(b));
+  }
+  // A letter typed in either form takes the other one too: a character
+  // beyond ASCII the code page's byte of it, a byte typed as it is its
+  // character in UTF-8.
   set.characters[0] = m.characters;
+  for (int b = 0x80; b < 256; ++b)
+    if (m.lone.test(static_cast<unsigned char>(b)))
+      set.characters[0].emplace_back(codePage.toUnicode(static_cast<unsigned char>(b)),
+                                     codePage.toUnicode(static_cast<unsigned char>(b)));
   utf8::mergeRanges(set.characters[0]);
+  auto addCodePageForms = [&](int mode) {
+    for (int b = 0x80; b < 256; ++b)
+      if (!set.escapes[mode].test(static_cast<unsigned char>(b)) &&
+          utf8::inRanges(set.characters[mode], codePage.toUnicode(static_cast<unsigned char>(b))))
+        set.lone[mode].set(static_cast<unsigned char>(b));
+  };
+  addCodePageForms(0);
   // Ignoring case a byte is a member by the upper-case table of the code
   // page, as every byte is; a character by Unicode's case folding, which
   // also ties some characters beyond ASCII to ASCII letters (the Kelvin
@@ -937,7 +1088,7 @@ RegexSet makeSet(const RegexSetMembers &m, bool negated,
   ByteSet upperOfAll, upperOfEscapes;
   for (int b = 1; b < 256; ++b) {
     auto c = static_cast<unsigned char>(b);
-    if (m.ascii.test(c) || m.escapes.test(c) || m.lone.test(c))
+    if (set.ascii[0].test(c) || set.escapes[0].test(c) || set.lone[0].test(c))
       upperOfAll.set(upper[c]);
     if (m.escapes.test(c))
       upperOfEscapes.set(upper[c]);
@@ -955,7 +1106,7 @@ RegexSet makeSet(const RegexSetMembers &m, bool negated,
   }
   utf8::CodePointRanges closed = set.characters[0];
   for (int b = 'A'; b <= 'z'; ++b)
-    if (m.ascii.test(static_cast<unsigned char>(b)) &&
+    if (set.ascii[0].test(static_cast<unsigned char>(b)) &&
         utf8::isFoldSensitive(static_cast<unsigned char>(b)))
       closed.emplace_back(b, b);
   if (!closed.empty())
@@ -964,11 +1115,16 @@ RegexSet makeSet(const RegexSetMembers &m, bool negated,
     if (utf8::inRanges(closed, static_cast<char32_t>(b)))
       set.ascii[1].set(static_cast<unsigned char>(b));
   set.characters[1] = std::move(closed);
+  addCodePageForms(1);
 
+  // The classes that take characters beyond ASCII.
+  constexpr unsigned beyondAscii = 1u << (ANYLETTER - ANYDIGIT) | 1u << (NOTLETTER - ANYDIGIT) |
+                                   1u << (NOTDIGIT - ANYDIGIT) | 1u << (NOTSPACE - ANYDIGIT);
+  const bool classesBeyondAscii = (m.classes & beyondAscii) != 0;
   bool noHigh = true;
   for (int mode = 0; mode < 2; ++mode) {
     const bool high = set.escapes[mode].count() > 0 || set.lone[mode].count() > 0 ||
-                      !set.characters[mode].empty();
+                      !set.characters[mode].empty() || classesBeyondAscii;
     noHigh = noHigh && !high;
     set.singleByte[mode] = !negated && !high;
     ByteSet &first = set.bytes[mode];
@@ -981,6 +1137,9 @@ RegexSet makeSet(const RegexSetMembers &m, bool negated,
       first |= set.escapes[mode];
       first |= set.lone[mode];
       addLeadBytes(set.characters[mode], first);
+      if (classesBeyondAscii)
+        for (int b = 0xC2; b <= 0xF4; ++b)
+          first.set(static_cast<unsigned char>(b));
     }
   }
   set.highDecided = noHigh;
@@ -1053,7 +1212,7 @@ void analyseRegexProgram(RegexProgram &p) {
           info.literal = RegexNodeInfo::escaped | RegexNodeInfo::oneCharacter |
                          RegexNodeInfo::firstFoldsByByte;
         else if (length > 0)
-          info.literal = literalFlags(p.bytes.data() + next, length);
+          info.literal = literalFlags(p.bytes.data() + next, length, cp);
       } else {
         RegexSetMembers members;
         if (p.sets.size() < p.setMembers.size()) {
@@ -1065,7 +1224,7 @@ void analyseRegexProgram(RegexProgram &p) {
           }
         }
         info.setIndex = static_cast<std::uint16_t>(p.sets.size());
-        p.sets.push_back(makeSet(members, op == ANYBUT, p.upper));
+        p.sets.push_back(makeSet(members, op == ANYBUT, p));
       }
       // The NUL escape's operand is that NUL and the terminating one.
       next += length + 1 + (op == EXACTLY && length == 0 && next + 1 < p.bytes.size());
@@ -1074,6 +1233,8 @@ void analyseRegexProgram(RegexProgram &p) {
   }
   p.mustSearch = literalSearch(std::string_view(
       reinterpret_cast<const char *>(p.bytes.data() + p.mustOffset), p.hasMust ? p.mustLength : 0));
+  p.mustOtherForms = p.hasMust && p.mustOffset >= regexNodeSize &&
+                     (p.nodes[p.mustOffset - regexNodeSize].literal & RegexNodeInfo::otherForms);
   ShortcutFinder(p).run();
 }
 

@@ -94,6 +94,15 @@ struct ByteScan {
   // bytes at a time.
   int low = -1;
   int high = -1;
+  // A set of a few bytes (a letter's forms and case partners) is looked for
+  // sixteen bytes at a time, as memchr looks for one.
+  std::array<unsigned char, 8> few{};
+  int fewCount = 0;
+  // Each of `few` sixteen times over, ready to compare with a block of text.
+  alignas(16) std::array<std::array<unsigned char, 16>, 8> fewBlocks{};
+  // A larger set of bytes of 128 or more only passes over ASCII 32 bytes at
+  // a time.
+  bool highOnly = false;
   std::array<std::uint8_t, 256> table{};
 
   void build(const ByteSet &set);
@@ -130,12 +139,24 @@ struct RegexNodeInfo {
     // Ignoring case, its first byte says which bytes can begin a match
     // through the upper-case table alone.
     firstFoldsByByte = 32,
+    // It holds a character with a second form (a letter beyond ASCII the
+    // code page holds, or a byte of 128 or more), so it is compared
+    // character by character in either case mode.
+    otherForms = 64,
   };
   std::uint8_t opcode = 0xFF; // what the node was compiled as
   std::uint8_t literal = 0;   // the flags above
   std::uint16_t operandLength = 0;
   std::uint16_t setIndex = 0;
 };
+
+// Whether the matchers compare the literal of `info` character by character
+// rather than byte by byte.
+inline bool literalByCharacters(const RegexNodeInfo &info, bool ignoreCase) {
+  return !(info.literal & RegexNodeInfo::escaped) &&
+         ((info.literal & RegexNodeInfo::otherForms) ||
+          (ignoreCase && (info.literal & RegexNodeInfo::foldsByCharacter)));
+}
 
 // A set's members as the compiler read them. The operand lists the member
 // bytes (and the bytes of the characters that begin and end a range of
@@ -145,6 +166,10 @@ struct RegexSetMembers {
   ByteSet escapes; // bytes of 128 or more written as escapes
   ByteSet lone;    // bytes of 128 or more typed as they are
   utf8::CodePointRanges characters;
+  // The class escapes written in the set (\d \D \w \W \s \S), one bit
+  // each by their opcode's distance from ANYDIGIT: they take there what they
+  // take outside a set.
+  std::uint8_t classes = 0;
 };
 
 // A set as the matchers test it. A byte of 128 or more given by an escape is
@@ -159,6 +184,9 @@ struct RegexSet {
   std::array<ByteSet, 2> escapes;
   std::array<ByteSet, 2> lone;
   std::array<utf8::CodePointRanges, 2> characters;
+  // Class escapes among the members, as in RegexSetMembers: a character
+  // beyond ASCII is a member when its class takes it.
+  std::uint8_t classes = 0;
   // The bytes below 128 the set takes (negation applied, NUL never): a run
   // over ASCII text is walked by this alone.
   std::array<ByteSet, 2> asciiRun;
@@ -186,6 +214,9 @@ struct RegexProgram {
   bool hasMust = false;
   std::size_t mustOffset = 0; // operand offset inside `bytes`
   std::size_t mustLength = 0;
+  // Whether the must-have literal holds a character with a second form, so
+  // that even with case it is not found by its bytes.
+  bool mustOtherForms = false;
 
   // What the compiler knew beyond the bytes, in the order the nodes lie:
   // whether each literal was written as an escape, the members of each set.
@@ -209,6 +240,11 @@ struct RegexProgram {
   // on them. Index 0 case-sensitive, 1 ignoring case.
   bool shortcutsValid = false;
   bool firstSetUseful[2] = {false, false};
+  // Bytes of the first set that begin a match only as a byte of the code
+  // page standing alone: where the text holds a UTF-8 character there (as
+  // UTF-8 text often holds such a byte, "ä"'s E4 leading a CJK character's
+  // sequence), no match begins.
+  ByteSet loneFirst[2];
   // Whether a match can begin inside a character of the text (through a byte
   // given by an escape, or empty): a search must then try those places too.
   bool startsInside[2] = {true, true};
@@ -291,6 +327,7 @@ private:
   std::string_view view() const {
     return std::string_view(reinterpret_cast<const char *>(s_), end_);
   }
+  bool byCharacters(const RegexNodeInfo &info) const { return literalByCharacters(info, ci_); }
   std::size_t takeSet(const RegexSet &set, std::size_t pos) const;
   std::size_t takeClass(std::uint8_t op, std::size_t pos) const;
 

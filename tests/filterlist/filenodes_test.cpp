@@ -1,3 +1,6 @@
+#include "engine/messages.h"
+#include "filterlist/descriptionnodes.h"
+#include "filterlist/eolnodes.h"
 #include "filterlist/filenodes.h"
 
 #include "engine/mergesplit.h"
@@ -184,6 +187,35 @@ TEST_F(LinesFoundIn, OnlyShowAndRemoveUseTheListedLines) {
   EXPECT_EQ(runNode(*only, text), "b\nc\nb\n");
   auto remove = TMergeObject::CreateWith(2, dir.file("wanted list.txt"));
   EXPECT_EQ(runNode(*remove, text, 3), "a\nd\n");
+}
+
+// Many editors begin a UTF-8 file with a byte-order mark the user never sees:
+// it is no part of the first line of any file the program reads as its own
+// settings (lists of lines to find, a text node's file, maps, language
+// files), while a file the job processes keeps it.
+TEST_F(LinesFoundIn, AByteOrderMarkBeginsNoLineOfAFileOfSettings) {
+  const std::string mark = "\xEF\xBB\xBF";
+  writeFile(dir.file("marked.txt"), mark + "b\r\nc\n");
+  auto only = TMergeObject::CreateWith(1, dir.file("marked.txt"));
+  EXPECT_EQ(runNode(*only, mark + "a\nb\nc\n"), "b\nc\n");
+  auto remove = TMergeObject::CreateWith(2, dir.file("marked.txt"));
+  EXPECT_EQ(runNode(*remove, mark + "b\na\n"), mark + "b\na\n");
+  TStringObject found;
+  found.kind = 5; // only the lines found in a text
+  found.useString = false;
+  found.fileName = dir.file("marked.txt");
+  EXPECT_EQ(runNode(found, "b\na\nc\n"), "b\nc\n");
+  writeFile(dir.file("header.txt"), mark + "> ");
+  found.kind = 0; // a header
+  found.fileName = dir.file("header.txt");
+  EXPECT_EQ(runNode(found, "a\n"), "> \r\na\n");
+  writeFile(dir.file("marked.map"), mark + "65 x\r\n66 y\r\n");
+  TUserObject map;
+  map.loadFromTextFile(dir.file("marked.map"));
+  EXPECT_EQ(map.entries[65], "x");
+  writeFile(dir.file("Marked.ini"), mark + "[global]\r\n3610=Hallo\r\n");
+  TStringLoader language(dir.file("Marked.ini"));
+  EXPECT_EQ(language.getString(3610, "Hello"), "Hallo");
 }
 
 TEST_F(LinesFoundIn, QuotesAndWindowsSpellingAreUndoneOnlyToOpenTheFile) {

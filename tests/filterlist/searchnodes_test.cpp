@@ -1,5 +1,6 @@
 #include "filterlist/searchnodes.h"
 
+#include "classlib/codepage.h"
 #include "classlib/exceptions.h"
 #include "engine/filter.h"
 #include "filterlist/commentnodes.h"
@@ -12,10 +13,12 @@
 #include "filters/fuzzysearch.h"
 #include "filters/grep.h"
 #include "filters/patternfilters.h"
+#include "support/recording_job.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 using namespace marrowen;
@@ -345,6 +348,84 @@ TEST(SearchObject, EachDialectBuildsItsFilter) {
     node.replaceString = c.replace;
     EXPECT_EQ(runNode(node, c.in), c.out);
   }
+}
+
+// A letter typed in UTF-8 finds itself in an older file's code page in
+// every kind of search, so a Windows-1252 text and its UTF-8 copy give the
+// same replacements, each written in its own text's form; a byte given by
+// an escape finds only that byte. A letter the code page lacks is written
+// in UTF-8, and the log says once for the file that it now mixes the two.
+TEST(SearchObject, TypedLettersFindTheirCodePageFormInEveryKindOfSearch) {
+  const auto cp = CodePage::create("windows-1252");
+  const std::string text = "\u00fcber \u00dcBER \u00dcber, K\u00f6ln k\u00f6lner "
+                           "\u00e4\u00f6\u00fc \u00e9t\u00e9 jo\u00ebl\n";
+  struct Case {
+    int type;
+    const char *search;
+    bool ignoreCase, wholeWord;
+  };
+  for (const Case &c : std::initializer_list<Case>{
+           {0, "\u00fcber", false, false},
+           {0, "\u00fcber", true, false},
+           {0, "K\u00d6LN", true, true},
+           {0, "t\u00e9 j", false, false},
+           {2, "\u00dcber", true, false},
+           {3, "k\u00f6ln", true, false},
+           {3, "K\u00f6ln", false, false},
+           {1, "[\u00e4\u00f6\u00fc]+", false, false},
+           {1, "[\u00e0-\u00fc]", true, false},
+           {1, "\u00c4\u00d6\u00dc", true, true},
+           {4, "\u00c9T\u00c9", true, false},
+           {4, "[^\\w ,]", false, false},
+           {5, "?ber", false, false},
+           {5, "K\u00f6?n", false, false},
+           {6, "[!a-z]ber", false, false},
+           {6, "<\u00e9*\u00e9>", false, false},
+       }) {
+    SCOPED_TRACE(std::string(c.search) + " of type " + std::to_string(c.type));
+    TSearchObject node;
+    node.patternType = c.type;
+    node.searchString = c.search;
+    node.replaceString = "[\u00e4]";
+    node.ignoreCase = c.ignoreCase;
+    node.wholeWord = c.wholeWord;
+    const std::string inUtf8 = runNode(node, text, 7);
+    EXPECT_NE(inUtf8, text);
+    EXPECT_EQ(runNode(node, cp->fromUtf8(text), 7), cp->fromUtf8(inUtf8));
+  }
+  TSearchObject node;
+  node.searchString = "\u00fcber";
+  node.replaceString = "[X]";
+  EXPECT_EQ(runNode(node, "\xfc"
+                          "ber \xdc"
+                          "BER \xdc"
+                          "ber"),
+            "[X] [X] [X]");
+  // Escapes stand for bytes, in an exact text and in a pattern alike.
+  for (int type : {0, 1}) {
+    node.patternType = type;
+    node.searchString = "\\xfc\\252";
+    EXPECT_EQ(runNode(node, "\xfc\xfc \u00fc\u00fc"), "[X] \u00fc\u00fc");
+  }
+  // A letter the code page lacks.
+  node.patternType = 0;
+  node.searchString = "\u00fc";
+  node.replaceString = "\u03a9\u00e4";
+  TFilterList list;
+  std::unique_ptr<TFilter> filter = node.add_filter(list);
+  RecordingJob job;
+  filter->attachJob(&job);
+  filter->startJob();
+  filter->resetStatistics();
+  filter->setInputFilename("old.txt");
+  filter->reset();
+  std::string chunk = cp->fromUtf8("\u00fcber \u00fcber \u00fcber");
+  filter->processChunk(chunk);
+  filter->flush();
+  const auto mixing = std::count_if(job.logLines.begin(), job.logLines.end(), [](auto &line) {
+    return line.find("now mixes windows-1252 and UTF-8 text") != std::string::npos;
+  });
+  EXPECT_EQ(mixing, 1);
 }
 
 TEST(SearchObject, FiltersGetTheNodesOptions) {

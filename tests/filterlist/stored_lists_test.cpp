@@ -263,7 +263,8 @@ void fillCodePageTexts(TFilterList &list) {
 }
 
 // A filter file with texts of the code page loads with their bytes and runs
-// over text of the code page as it did, whatever it meets in UTF-8.
+// over text of the code page as it did; its letters find themselves in
+// UTF-8 text too, where the replacement's are written in UTF-8.
 TEST(StoredLists, CodePageTextsRunAsBefore) {
   TFilterList list;
   fillCodePageTexts(list);
@@ -275,8 +276,8 @@ TEST(StoredLists, CodePageTextsRunAsBefore) {
                             "ber\nnada\n\xDC \xE0\xE9s caf\xE9s\n"),
             "un \xC9T\xC9 \xFC"
             "ber\n\xDC <\xE0\xE9s> caf<\xE9s>\n");
-  // The same letters in UTF-8 are other bytes, which those texts do not name.
-  EXPECT_EQ(runList(loaded, "un caf\u00e9 \u00fcber\n"), "");
+  EXPECT_EQ(runList(loaded, "un caf\u00e9 \u00fcber\n\u00e0\u00e9s \u00fc\n"),
+            "un \u00c9T\u00c9 \u00fcber\n<\u00e0\u00e9s> \u00fc\n");
 }
 
 // The benchmark lists were saved by an earlier build; loaded and saved again

@@ -3,8 +3,16 @@
 #include "support/awkward_text.h"
 #include "support/chunk_harness.h"
 #include "support/filter_fixtures.h"
+#include "support/temp_folder.h"
+#include "support/utf8_corpus.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <optional>
 
 namespace marrowen {
 namespace {
@@ -68,16 +76,34 @@ TEST(TranslateDrawing, EachGroupOfBytes) {
         << byte;
 }
 
-// UTF-8 text: each character is one byte of code page 437 (or its
-// look-alike), whole however the chunks cut it; the drawing filter leaves
-// pairs of bytes to code page 437, whose corners and lines they may be.
-TEST(TranslateDrawing, Utf8CharactersAreOneCharacterEach) {
+// A line of UTF-8 keeps its letters and draws only its drawing characters;
+// a DOS screen of code page 437 is drawn as before, its rows whose pairs of
+// bytes happen to be UTF-8 ("\xc3\xb4" is both "├┤" and "ô") among them.
+TEST(TranslateDrawing, Utf8TextKeepsItsLettersAndDosDrawingsAreDrawn) {
+  std::string corpus = testing::utf8Corpus();
+  std::string expected = corpus;
+  std::replace(expected.begin(), expected.end(), '\t', ' '); // control bytes become blanks
+  std::replace(expected.begin(), expected.end(), '\b', ' ');
+  EXPECT_TRUE(expectChunkInvariant(factory<TTranslateDrawing>(), corpus) == expected);
   EXPECT_EQ(expectChunkInvariant(factory<TTranslateDrawing>(),
                                  "\u250c\u2500\u2510\u2502\u2514\u2518 \u2191\u2193\u2192\u2190 "
-                                 "\u2591\u2592\u2593\u2588\u25a0 \u4e2d\U0001F600!"),
-            "+-+|++ ^V>< .xXX*   !");
-  EXPECT_EQ(expectChunkInvariant(factory<TTranslateDrawing>(), "\xda\xc4\xc4\xbf\xb3\xc3\xb3"),
-            "+--+|+|");
+                                 "\u2591\u2592\u2593\u2588\u25a0 \u4e2d\U0001F600 Gr\u00f6\u00dfe"),
+            "+-+|++ ^V>< .xXX* \u4e2d\U0001F600 Gr\u00f6\u00dfe");
+  const std::string dos = "\xc9\xcd\xcd\xcd\xcd\xbb\r\n" // ╔════╗
+                          "\xba Gr\x94\xe1"
+                          "e\xba\r\n"                 // ║ Größe║ (no UTF-8)
+                          "\xcc\xb9 \xc3\xb4\r\n"     // ╠╣ ├┤ (valid UTF-8)
+                          "\r\n"                      // an empty row between
+                          "\xc3\xc4\xc4\xb4\r\n"      // ├──┤
+                          "\xc3\xb4\r\n"              // ├┤ alone
+                          "\xc8\xcd\xcd\xcd\xcd\xbc"; // ╚════╝ at the end
+  EXPECT_EQ(expectChunkInvariant(factory<TTranslateDrawing>(), dos),
+            "+----+\r\n| Gr  e|\r\n++ ++\r\n\r\n+--+\r\n++\r\n+----+");
+  // After a DOS screen, UTF-8 text is still text: letters touch its pairs.
+  EXPECT_EQ(expectChunkInvariant(factory<TTranslateDrawing>(),
+                                 dos + "\nK\u00f6ln K\u00f6 \u00f4\u00f4x\n\u00f4"),
+            "+----+\r\n| Gr  e|\r\n++ ++\r\n\r\n+--+\r\n++\r\n+----+\n"
+            "K\u00f6ln K\u00f6 \u00f4\u00f4x\n\u00f4");
 }
 
 TEST(OemConversion, ThroughCodePage437) {
@@ -93,16 +119,39 @@ TEST(OemConversion, ThroughCodePage437) {
             "caf\x82 \xe6 \xc4 ?");
 }
 
-TEST(UnicodeConversion, AnsiToUtf16LittleEndianWithoutMark) {
-  EXPECT_EQ(runInChunks(factory<TANSItoUnicode>(), "A\xe9\x80", 0), utf16(u"A\u00e9\u20ac"));
-  std::string all = allBytes();
-  EXPECT_EQ(expectChunkInvariant(pair<TANSItoUnicode, TUnicodeToANSI>(), all), all);
+// What iconv makes of `text`, or nothing where iconv cannot run.
+std::optional<std::string> iconv(const std::string &from, const std::string &to,
+                                 const std::string &text) {
+  testing::TempFolder dir;
+  const std::string in = dir.file("in"), out = dir.file("out");
+  std::ofstream(in, std::ios::binary) << text;
+  const std::string command =
+      "iconv -f " + from + " -t " + to + " '" + in + "' > '" + out + "' 2>/dev/null";
+  if (std::system(command.c_str()) != 0)
+    return std::nullopt;
+  std::ifstream result(out, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(result), {});
 }
 
-TEST(UnicodeConversion, EveryCodeUnitIsConverted) {
+// On Linux the system's ANSI text is UTF-8: Unicode to ANSI writes what
+// iconv writes, so ANSI to Unicode and back gives every text again, a
+// Windows-1252 byte as its character in UTF-8.
+TEST(UnicodeConversion, ToUtf16AndBackAsIconvDoes) {
+  EXPECT_EQ(runInChunks(factory<TANSItoUnicode>(), "A\xe9\x80", 0), utf16(u"A\u00e9\u20ac"));
+  const std::string corpus = testing::utf8Corpus();
+  const std::string units = expectChunkInvariant(factory<TANSItoUnicode>(), corpus);
+  EXPECT_TRUE(expectChunkInvariant(factory<TUnicodeToANSI>(), units) == corpus);
+  if (auto expected = iconv("UTF-8", "UTF-16LE", corpus)) {
+    EXPECT_TRUE(units == *expected);
+    EXPECT_TRUE(iconv("UTF-16LE", "UTF-8", units) == corpus);
+  }
+  const std::string all = allBytes();
+  EXPECT_EQ(expectChunkInvariant(pair<TANSItoUnicode, TUnicodeToANSI>(), all),
+            utf8::toUtf8(all, *CodePage::create("windows-1252")));
   // A U+0000 no longer ends the conversion: the rest of the chunk is kept.
   std::string text = utf16(std::u16string(u"a\0b\u00e9\u20ac", 5));
-  EXPECT_EQ(expectChunkInvariant(factory<TUnicodeToANSI>(), text), std::string("a\0b\xe9\x80", 5));
+  EXPECT_EQ(expectChunkInvariant(factory<TUnicodeToANSI>(), text),
+            std::string("a\0b\u00e9\u20ac", 8));
 }
 
 TEST(UnicodeConversion, SplitCodeUnitsAndBadInput) {
@@ -112,11 +161,11 @@ TEST(UnicodeConversion, SplitCodeUnitsAndBadInput) {
   EXPECT_EQ(expectChunkInvariant(factory<TUnicodeToANSI>(), text),
             "odd chunks keep their last byte");
   const std::pair<std::u16string, std::string> cases[] = {
-      {u"x\U0001F600y", "x?y"},             // a surrogate pair is one character
+      {u"x\U0001F600y", "x\U0001F600y"},    // a surrogate pair is one character
       {std::u16string(u"x\xD800y"), "x?y"}, // a lone high surrogate
       {std::u16string(u"x\xDC00y"), "x?y"}, // a lone low surrogate
       {std::u16string(u"x\xD800"), "x?"},   // a high surrogate ends the file
-      {u"\u0416", "?"},                     // not in the code page
+      {u"\u0416", "\u0416"},                // not in the code page, but UTF-8
   };
   for (const auto &[units, expected] : cases)
     EXPECT_EQ(expectChunkInvariant(factory<TUnicodeToANSI>(), utf16(units)), expected)

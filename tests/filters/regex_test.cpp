@@ -91,6 +91,16 @@ std::string range(int first, int last) {
   return s;
 }
 
+// The code page's bytes beyond ASCII that are letters (or are not), which \w
+// (or \W) takes in a set as outside one.
+std::string codePageLetters(bool letters = true) {
+  std::string s;
+  for (int b = 0x80; b < 256; ++b)
+    if (systemCodePage()->isLetter(static_cast<unsigned char>(b)) == letters)
+      s += static_cast<char>(b);
+  return s;
+}
+
 std::string execError(TRegex &r, std::string subject) {
   int limit = 0;
   try {
@@ -190,14 +200,15 @@ TEST(RegexCompile, SetMembers) {
       {"[]x]", "]x"},
       {"[^]x]", ""}, // checked by complement below
       {"[\\d-f]", range('0', 'f')},
-      {"[\\w-z]", range('A', 'Z') + range('_', 'z')},
-      {"[a-c-f]", "abcef"}, // after a range the next starts past its end
-      {"[\\D\\S\\W]", "DSW"},
+      {"[\\w-z]", range('A', 'Z') + range('_', 'z') + codePageLetters()},
+      {"[a-c-f]", "abcef"},           // after a range the next starts past its end
+      {"[\\D\\S\\W]", range(1, 255)}, // the classes, not the letters D, S and W
       {"[\\x41-\\x43]", "ABC"},
       {"[\\065\\t\\e]", std::string("\t\x1b") + "A"},
       {"[\\cA\\cm]", "\x01\x0d"},
       {"[\\s]", "\t\n\r "},
-      {"[\\w]", range('A', 'Z') + "_" + lower},
+      {"[\\w]", range('A', 'Z') + "_" + lower + codePageLetters()},
+      {"[\\W]", range(1, '@') + range('[', '^') + "`" + range('{', 0x7F) + codePageLetters(false)},
       {"[.*+?(]", "(*+.?"},
       {"[\\]]", "]"},
       {"[c-\\x61]", "abc"},
@@ -384,7 +395,10 @@ TEST(RegexMatch, Semantics) {
       {"a.*", "ab" + nul + "cd", "1:2"}, // the subject ends at a NUL for the matcher
       {"\\w", "5", "none"},
       {"\\w", "\xE9", "1:1"},
-      {"[\\w]", "\xE9", "none"},
+      {"[\\w]", "\xE9", "1:1"},
+      {"[\\w.]+", "j\u00f6rg.m\u00fcller \u03c9mega", "1:13"},
+      {"[\\w]+$", "j\u00f6rg.m\u00fcller \u03c9mega", "15:6"},
+      {"[^\\W\\s]+", "\u03c9\u00e9 1", "1:4"},
       {"\\w+", "a_1", "1:2"},
       {"\\W", "5", "1:1"},
       {"\\W", nul, "none"},

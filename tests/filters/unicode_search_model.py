@@ -4,7 +4,9 @@ and replace cases, for the search filters' comparison test.
 
 Input (the file named by the first argument), one item a line, fields
 separated by tabs, byte strings in hex:
-  text ENCODING HEX                      a text the cases below refer to
+  text ENCODING HEX [TYPED]              a text the cases below refer to;
+      TYPED is the encoding its cases' patterns, words and replacements are
+      typed in (the text's own when absent)
   regex TEXT FIRST LATER TEMPLATE CASE WHOLE
       FIRST is the pattern tried where a search starts ("^" matches
       there), LATER the same pattern for every later place ("^" never
@@ -13,6 +15,11 @@ separated by tabs, byte strings in hex:
   edit TEXT WORD REPLACEMENT CASE THRESHOLD
   soundex TEXT WORD REPLACEMENT
 CASE is 1 when case is ignored, WHOLE 1 for whole words only.
+
+A letter typed in UTF-8 finds its code-page form in a text of that code
+page; what a replacement's template holds as typed is written in the code
+page where a letter beyond ASCII of the text stands before the end of the
+match and the code page holds every letter typed, else in UTF-8.
 
 Output, one line a case: the longest match in bytes and the result's bytes
 in hex, or "skip" when re took too long or refused the pattern.
@@ -39,29 +46,35 @@ def is_word(c):
     return c.isalpha() or c.isdigit()
 
 
+class Typed(str):
+    """Text of a replacement typed by the user, not taken from the text."""
+
+
 def expand(template, match):
+    """The replacement as pieces: what the template holds as typed, and the
+    groups' text."""
     out = []
     i = 0
     while i < len(template):
         c = template[i]
         if c != "$":
-            out.append(c)
+            out.append(Typed(c))
             i += 1
             continue
         if i + 1 == len(template):
-            out.append("$")
+            out.append(Typed("$"))
             break
         n = template[i + 1]
         i += 2
         if n == "$":
-            out.append("$")
+            out.append(Typed("$"))
         elif "0" <= n <= "9" or "A" <= n <= "z":
             k = IDENTIFIERS.find(n.lower())
             group = match.group(k) if 0 <= k <= match.re.groups else None
             out.append(group or "")
         else:
-            out.append("$" + n)
-    return "".join(out)
+            out.append(Typed("$" + n))
+    return out
 
 
 def whole(text, start, end):
@@ -69,10 +82,28 @@ def whole(text, start, end):
     return not is_word(before) and (end >= len(text) or not is_word(text[end]))
 
 
-def replace_all(text, find_first, find_later, replacement, whole_words, encoding):
+def written(pieces, text, end, encoding, typed):
+    """The bytes of a replacement's pieces put into `text` at a match that
+    ends at `end`."""
+    typed_text = "".join(p for p in pieces if isinstance(p, Typed))
+    form = encoding
+    if typed != encoding:
+        form = typed
+        if any(ord(c) >= 128 for c in text[:end]):
+            try:
+                typed_text.encode(encoding)
+                form = encoding
+            except UnicodeEncodeError:
+                pass
+    return b"".join(p.encode(form if isinstance(p, Typed) else encoding) for p in pieces)
+
+
+def replace_all(text, find_first, find_later, replacement, whole_words, encoding,
+                typed=None):
     """The pattern filter's loop: a search starts at `pos`, where "^" holds;
     an empty match hands on one character; a match that is not a whole word
-    hands on its first character."""
+    hands on its first character. The result is bytes."""
+    typed = typed or encoding
     out = []
     pos = 0
     longest = 0
@@ -83,19 +114,19 @@ def replace_all(text, find_first, find_later, replacement, whole_words, encoding
             break
         start, end = m.span()
         if end == start:
-            out.append(text[pos])
+            out.append(text[pos].encode(encoding))
             pos += 1
             continue
         longest = max(longest, len(m.group(0).encode(encoding)))
         if whole_words and not whole(text, start, end):
-            out.append(text[pos:start + 1])
+            out.append(text[pos:start + 1].encode(encoding))
             pos = start + 1
             continue
-        out.append(text[pos:start])
-        out.append(replacement(m))
+        out.append(text[pos:start].encode(encoding))
+        out.append(written(replacement(m), text, end, encoding, typed))
         pos = end
-    out.append(text[pos:])
-    return "".join(out), longest
+    out.append(text[pos:].encode(encoding))
+    return b"".join(out), longest
 
 
 def fold(c):
@@ -115,22 +146,25 @@ def distance(a, b):
     return row[-1]
 
 
-def replace_words(text, matches, replacement):
+def replace_words(text, matches, replacement, encoding, typed):
     out = []
     i = 0
     n = len(text)
     while i < n:
         if not text[i].isalpha():
-            out.append(text[i])
+            out.append(text[i].encode(encoding))
             i += 1
             continue
         j = i + 1
         while j < n and (is_word(text[j]) or text[j] == "-"):
             j += 1
         word = text[i:j]
-        out.append(replacement if matches(word) else word)
+        if matches(word):
+            out.append(written([Typed(replacement)], text, j, encoding, typed))
+        else:
+            out.append(word.encode(encoding))
         i = j
-    return "".join(out)
+    return b"".join(out)
 
 
 def upper(c, encoding):
@@ -172,10 +206,11 @@ def main():
             f = line.rstrip("\n").split("\t")
             kind = f[0]
             if kind == "text":
-                texts.append((bytes.fromhex(f[2]).decode(f[1]), f[1]))
+                texts.append((bytes.fromhex(f[2]).decode(f[1]), f[1],
+                              f[3] if len(f) > 3 else f[1]))
                 continue
-            text, encoding = texts[int(f[1])]
-            s = lambda hex_text: bytes.fromhex(hex_text).decode(encoding)
+            text, encoding, typed = texts[int(f[1])]
+            s = lambda hex_text: bytes.fromhex(hex_text).decode(typed)
             try:
                 signal.setitimer(signal.ITIMER_REAL, 0.25)
                 if kind == "regex":
@@ -185,30 +220,33 @@ def main():
                     template = s(f[4])
                     result, longest = replace_all(text, first, later,
                                                   lambda m: expand(template, m), f[6] == "1",
-                                                  encoding)
+                                                  encoding, typed)
                 elif kind == "exact":
                     flags = re.IGNORECASE if f[4] == "1" else 0
                     find = re.compile(re.escape(s(f[2])), flags)
                     replacement = s(f[3])
                     result, longest = replace_all(text, find.match, find.search,
-                                                  lambda m: replacement, f[5] == "1", encoding)
+                                                  lambda m: [Typed(replacement)], f[5] == "1",
+                                                  encoding, typed)
                 elif kind == "edit":
                     word = s(f[2])
                     key = (lambda w: [fold(c) for c in w]) if f[4] == "1" else list
                     wanted = key(word)
                     limit = int(f[5])
-                    result = replace_words(text, lambda w: distance(wanted, key(w)) <= limit, s(f[3]))
+                    result = replace_words(text, lambda w: distance(wanted, key(w)) <= limit,
+                                           s(f[3]), encoding, typed)
                     longest = 0
                 else:
                     wanted = soundex(s(f[2]), encoding)
-                    result = replace_words(text, lambda w: soundex(w, encoding) == wanted, s(f[3]))
+                    result = replace_words(text, lambda w: soundex(w, encoding) == wanted,
+                                           s(f[3]), encoding, typed)
                     longest = 0
                 signal.setitimer(signal.ITIMER_REAL, 0)
             except (Timeout, re.error, RecursionError):
                 signal.setitimer(signal.ITIMER_REAL, 0)
                 print("skip")
                 continue
-            print(longest, result.encode(encoding).hex())
+            print(longest, result.hex())
 
 
 if __name__ == "__main__":

@@ -66,7 +66,10 @@ const char *const utf8Letters[] = {"a",      "e",      "n",      "r",      "s", 
 const char *const codePageLetters[] = {
     "a",      "e",      "n",      "r",      "s",      "k",      "l",      "b", "\u00fc", "\u00f6",
     "\u00dc", "\u00df", "\u00e9", "\u00c9", "\u00f1", "\u00ff", "\u0178", " ", ","};
-// Set bodies: as the engine reads them, and as re does.
+// Set bodies: as the engine reads them, and as re does. A body re cannot
+// write as a set (a class escape means in a set what it means outside one:
+// \w letters and "_", no digits) is a group of re's, "(?:...)", which a
+// negated set becomes a look-ahead of.
 struct SetBody {
   const char *engine;
   const char *python;
@@ -77,14 +80,23 @@ const SetBody utf8Sets[] = {{"\u00e4\u00f6\u00fc", "\u00e4\u00f6\u00fc"},
                             {"\u0430-\u044f", "\u0430-\u044f"},
                             {"\u03c9-\u03b1", "\u03b1-\u03c9"},
                             {"0-9 ", "0-9 "},
-                            {"\\w", "A-Za-z_"},
+                            {"\\w", "(?:[^\\W\\d])"},
+                            {"\\w.", "(?:[^\\W\\d]|\\.)"},
+                            {"\\W\u00e9", "(?:[\\W\\d\u00e9])"},
+                            {"\\d\\s,", "0-9 \\t\\n\\r,"},
+                            {"\\D\\w", "(?:[^0-9])"},
+                            {"\\Sa", "(?:[^ \\t\\n\\r])"},
                             {"k\u00df\u65e5", "k\u00df\u65e5"},
                             {"a-z\\n", "a-z\\n"}};
 const SetBody codePageSets[] = {{"\u00e4\u00f6\u00fc", "\u00e4\u00f6\u00fc"},
                                 {"a-z", "a-z"},
                                 {"A-Z\u00e9", "A-Z\u00e9"},
+                                {"\u00e0-\u00fc", "\u00e0-\u00fc"},
                                 {"0-9 ", "0-9 "},
-                                {"\\w", "A-Za-z_"},
+                                {"\\w", "(?:[^\\W\\d])"},
+                                {"\\w.", "(?:[^\\W\\d]|\\.)"},
+                                {"\\W", "(?:[\\W\\d])"},
+                                {"\\d\\s", "0-9 \\t\\n\\r"},
                                 {"\u00dfk\u0161", "\u00dfk\u0161"},
                                 {"a-z\\n", "a-z\\n"}};
 // The classes outside a set, as the engine has them: \w letters and "_",
@@ -175,7 +187,11 @@ private:
       const bool negated = pick(3) == 0;
       typed =
           std::string(negated ? (dialect_ == Dialect::Word ? "[!" : "[^") : "[") + s.engine + "]";
-      python = std::string(negated ? "[^" : "[") + s.python + "]";
+      const std::string body = s.python;
+      if (body.rfind("(?:", 0) == 0)
+        python = negated ? "(?:(?!" + body + ")(?s:.))" : body;
+      else
+        python = std::string(negated ? "[^" : "[") + body + "]";
       return true;
     }
     case 4:
@@ -295,11 +311,13 @@ struct Case {
 struct Corpus {
   std::string text;
   const char *encoding;
+  // What the cases' patterns, words and replacements are typed in.
+  const char *typedEncoding;
   std::vector<std::string> letters;
   std::vector<SetBody> sets;
   std::vector<std::string> setStorage;
   std::vector<std::string> words;
-  // The corpus' own bytes of a text given in UTF-8.
+  // The bytes a text given in UTF-8 is typed as for this corpus.
   std::function<std::string(const std::string &)> bytes;
 };
 
@@ -312,25 +330,32 @@ protected:
       GTEST_SKIP() << "python3 is not installed: the comparison with Python's re cannot run";
     model_ = model;
     auto cp = CodePage::create("windows-1252");
-    corpora_.resize(2);
-    build(corpora_[0], utf8Lines, utf8Letters, utf8Sets, "utf-8",
-          [](const std::string &s) { return s; });
-    build(corpora_[1], codePageLines, codePageLetters, codePageSets, "cp1252",
-          [cp](const std::string &s) { return cp->fromUtf8(s); });
+    const auto asIs = [](const std::string &s) { return s; };
+    const auto inCodePage = [cp](const std::string &s) { return cp->fromUtf8(s); };
+    // UTF-8 text; Windows-1252 text searched as an older filter file types
+    // it, in Windows-1252, and as a user types it today, in UTF-8.
+    corpora_.resize(3);
+    build(corpora_[0], utf8Lines, utf8Letters, utf8Sets, "utf-8", asIs, "utf-8", asIs);
+    build(corpora_[1], codePageLines, codePageLetters, codePageSets, "cp1252", inCodePage, "cp1252",
+          inCodePage);
+    build(corpora_[2], codePageLines, codePageLetters, codePageSets, "cp1252", inCodePage, "utf-8",
+          asIs);
   }
 
   template <std::size_t L, std::size_t N, std::size_t S>
   void build(Corpus &corpus, const char *const (&lines)[L], const char *const (&letters)[N],
              const SetBody (&sets)[S], const char *encoding,
+             std::function<std::string(const std::string &)> textBytes, const char *typedEncoding,
              std::function<std::string(const std::string &)> bytes) {
     std::mt19937 random(7);
     corpus.encoding = encoding;
+    corpus.typedEncoding = typedEncoding;
     corpus.bytes = bytes;
     // Long enough that a search runs while the buffer fills (it holds 8192
     // bytes before it searches), with lines in random order and their line
     // ends of both kinds.
     while (corpus.text.size() < 9000) {
-      corpus.text += bytes(lines[random() % L]);
+      corpus.text += textBytes(lines[random() % L]);
       corpus.text += random() % 3 ? "\n" : "\r\n";
     }
     if (std::string(encoding) != "utf-8") {
@@ -373,7 +398,8 @@ protected:
     const std::string input = dir.file("cases.txt");
     std::ofstream out(input, std::ios::binary);
     for (const Corpus &corpus : corpora_)
-      out << "text\t" << corpus.encoding << '\t' << hex(corpus.text) << '\n';
+      out << "text\t" << corpus.encoding << '\t' << hex(corpus.text) << '\t' << corpus.typedEncoding
+          << '\n';
     for (const Case &c : cases)
       out << c.line << '\n';
     out.close();

@@ -19,6 +19,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <random>
 #include <set>
@@ -73,6 +74,7 @@ enum Op : std::uint8_t {
   opScrollEdit,
   opInsertCall,
   opEdgeDrag,
+  opListOnly,
   opCount
 };
 
@@ -117,7 +119,8 @@ constexpr OpInfo ops[opCount] = {{"key", 14},
                                  {"setting", 2},
                                  {"type and scroll", 4},
                                  {"insert-mode call", 3},
-                                 {"drag past an edge", 3}};
+                                 {"drag past an edge", 3},
+                                 {"list-only cell", 3}};
 
 struct KeyChoice {
   Qt::Key key;
@@ -397,9 +400,10 @@ private:
       const int rows = static_cast<int>(rows_.size() - deletedRows_.size());
       if (row != g->Rows() || (byUser && row != rows + 1))
         fault("OnInsertRow(" + std::to_string(row) + ")" + where());
-      else if (byUser)
+      else if (byUser) {
         rows_.push_back(nextId_++);
-      else
+        enteredRows_.push_back(rows_.back());
+      } else
         programInserts_.push_back(row);
     };
     grid_->OnDeleteRow = [this](TdgBaseGrid *, int row, bool byUser) {
@@ -489,6 +493,7 @@ private:
     thrown_.clear();
     sawMove_ = false;
     programInserts_.clear();
+    enteredRows_.clear();
     deletedRows_.clear();
     deletedCols_.clear();
     goneRows_ = rows_;
@@ -560,43 +565,13 @@ private:
       const bool isRows = kind_ == opDeleteRows;
       const int n = isRows ? rows : cols;
       const int from = pick(s.a, 0, n + 1), to = pick(s.b, from, std::min(n + 1, from + 3));
-      std::vector<int> gone;
-      for (int d = std::max(from, 1); d <= std::min(to, n); ++d)
-        gone.push_back(isRows ? rows_[d - 1] : cols_[d - 1].id);
-      if (isRows)
-        grid_->DeleteRows(from, to);
-      else
-        grid_->DeleteCols(from, to);
-      // Lines that hold the current cell wait for its edit to end: a
-      // refusal reports no line gone (a count kept by an insert row entered
-      // afterwards is no refusal).
-      if ((isRows ? grid_->Rows() : grid_->Cols()) == n &&
-          (isRows ? deletedRows_ : deletedCols_).empty())
-        gone.clear();
-      expectDeleted(isRows, gone);
-      done = std::string(isRows ? "DeleteRows(" : "DeleteCols(") + std::to_string(from) + ", " +
-             std::to_string(to) + ")";
+      done = deleteLines(isRows, from, to);
       break;
     }
     case opDeleteSelectedRows:
-    case opDeleteSelectedCols: {
-      const bool isRows = kind_ == opDeleteSelectedRows;
-      std::vector<int> gone;
-      const TdgSelection &sel = isRows ? grid_->RowSelection() : grid_->ColSelection();
-      for (int p = sel.First; p != -1 && sel.Count > 0; p = sel.NextSelected(p)) {
-        const int d = isRows ? grid_->GetDataRow(p) : grid_->DataColAt(p);
-        if (d >= 1 && d <= (isRows ? rows : cols))
-          gone.push_back(isRows ? rows_[d - 1] : cols_[d - 1].id);
-      }
-      // Only the insert row selected: nothing goes.
-      if (isRows)
-        grid_->DeleteSelectedRows();
-      else
-        grid_->DeleteSelectedCols();
-      expectDeleted(isRows, gone);
-      done = isRows ? "DeleteSelectedRows" : "DeleteSelectedCols";
+    case opDeleteSelectedCols:
+      done = deleteSelected(kind_ == opDeleteSelectedRows);
       break;
-    }
     case opMoveRows:
     case opMoveCols: {
       const bool isRows = kind_ == opMoveRows;
@@ -728,6 +703,9 @@ private:
     case opInsertCall:
       done = insertCall(s);
       break;
+    case opListOnly:
+      done = listOnly(s);
+      break;
     case opEdgeDrag: {
       std::string f;
       done = more::edgeDrag(*grid_, s, f);
@@ -814,6 +792,90 @@ private:
     if (!events_.empty())
       done += "  -> " + events_;
     return done;
+  }
+
+  // Lines that hold the current cell wait for its edit to end: a refusal
+  // reports no line gone (a count kept by an insert row entered afterwards
+  // is no refusal).
+  std::string deleteLines(bool isRows, int from, int to) {
+    const int n = isRows ? grid_->Rows() : grid_->Cols();
+    std::vector<int> gone;
+    for (int d = std::max(from, 1); d <= std::min(to, n); ++d)
+      gone.push_back(isRows ? rows_[d - 1] : cols_[d - 1].id);
+    if (isRows)
+      grid_->DeleteRows(from, to);
+    else
+      grid_->DeleteCols(from, to);
+    if ((isRows ? grid_->Rows() : grid_->Cols()) == n &&
+        (isRows ? deletedRows_ : deletedCols_).empty())
+      gone.clear();
+    expectDeleted(isRows, gone);
+    return std::string(isRows ? "DeleteRows(" : "DeleteCols(") + std::to_string(from) + ", " +
+           std::to_string(to) + ")";
+  }
+  std::string deleteSelected(bool isRows) {
+    const int n = isRows ? grid_->Rows() : grid_->Cols();
+    std::vector<int> gone;
+    const TdgSelection &sel = isRows ? grid_->RowSelection() : grid_->ColSelection();
+    for (int p = sel.First; p != -1 && sel.Count > 0; p = sel.NextSelected(p)) {
+      const int d = isRows ? grid_->GetDataRow(p) : grid_->DataColAt(p);
+      if (d >= 1 && d <= n)
+        gone.push_back(isRows ? rows_[d - 1] : cols_[d - 1].id);
+    }
+    // Only the insert row selected: nothing goes.
+    if (isRows)
+      grid_->DeleteSelectedRows();
+    else
+      grid_->DeleteSelectedCols();
+    expectDeleted(isRows, gone);
+    return isRows ? "DeleteSelectedRows" : "DeleteSelectedCols";
+  }
+
+  // The current cell on the list-only column, perhaps its last rows gone
+  // (by number, by selection or by the count), then letters that no choice
+  // starts with: the cell, or the new row's, keeps what it held.
+  std::string listOnly(const Step &s) {
+    int c = 0;
+    for (int d = 1; d <= grid_->Cols(); ++d)
+      if (cols_[d - 1].kind == kListOnly)
+        c = d;
+    if (c == 0)
+      return "list-only cell: no such column";
+    std::string done;
+    if (grid_->RowCount() > 1) {
+      const int row = std::clamp(grid_->Row(), 1, grid_->RowCount() - 1);
+      grid_->FocusCell(grid_->DisplayColOf(c), row, true);
+      // The deletion that follows is an action of its own, on the rows
+      // there are now (the move may have entered the insert row).
+      sawMove_ = false;
+      goneRows_ = rows_;
+      done = "FocusCell(" + std::to_string(grid_->DisplayColOf(c)) + ", " + std::to_string(row) +
+             "), ";
+    }
+    const int rows = grid_->Rows();
+    switch (s.a % 4) {
+    case 1:
+      done += deleteLines(true, rows - static_cast<int>(s.b % 2), rows) + ", ";
+      break;
+    case 2:
+      done += setRows(0) + ", ";
+      break;
+    case 3:
+      if (rows > 0)
+        grid_->SelectRows(1, rows);
+      done += "SelectRows(1, " + std::to_string(rows) + "), " + deleteSelected(true) + ", ";
+      break;
+    default:
+      break;
+    }
+    QApplication::processEvents();
+    // Apple, Banana, Cherry and Damson start with none of these.
+    const char stray[] = "efghijklmnopqrstuvwxyz";
+    typed_.clear();
+    for (int i = 0; i <= static_cast<int>((s.b >> 1) % 2); ++i)
+      typed_ += stray[(s.a >> (2 + 5 * i)) % (std::size(stray) - 1)];
+    QTest::keyClicks(focusTarget(), QString::fromStdString(typed_));
+    return done + "type \"" + typed_ + "\"";
   }
 
   // A count that would take the current cell away waits for its edit to
@@ -1078,6 +1140,8 @@ private:
       return "e" + f;
     if (std::string f = checkValues(); !f.empty())
       return "e" + f;
+    if (std::string f = checkChoices(); !f.empty())
+      return "e" + f;
     if (std::string f = checkEditor(); !f.empty())
       return "a" + f;
     if (std::string f = checkVisibleCurrent(); !f.empty())
@@ -1157,7 +1221,7 @@ private:
                           kind_ == opDoubleClick || kind_ == opDropDown || kind_ == opLineClick ||
                           kind_ == opEditorKey || kind_ == opProgramEdit || kind_ == opMoreKeys ||
                           kind_ == opRightClick || kind_ == opDrag || kind_ == opScrollEdit ||
-                          kind_ == opEdgeDrag;
+                          kind_ == opEdgeDrag || kind_ == opListOnly;
     // An edit may start only where the handlers let it; one under way goes on.
     const bool mayEdit = (refusalBefore_ != rfStartCell || cellEditBefore_) &&
                          (refusalBefore_ != rfStartRow || rowEditBefore_);
@@ -1178,8 +1242,13 @@ private:
           history_[key.first].insert(expected);
         if (actual == expected)
           continue;
+        // The insert row the current cell stood on counts as its row when
+        // the step entered it.
+        const bool entered =
+            before_.row == -1 &&
+            std::find(enteredRows_.begin(), enteredRows_.end(), key.second) != enteredRows_.end();
         const bool current = (key.first == after.col && key.second == after.row) ||
-                             (key.first == before_.col && key.second == before_.row);
+                             (key.first == before_.col && (key.second == before_.row || entered));
         bool allowed = false;
         if (userStep && current && mayEdit && (mayUndo || !escape_))
           allowed = typedFits(cols_[c - 1].kind, expected, actual);
@@ -1200,6 +1269,14 @@ private:
   bool typedFits(Kind kind, const std::string &old, const std::string &now) const {
     if (kind == kReadOnly)
       return false;
+    // Letters typed into a list-only cell lead only to a choice that starts
+    // with one of them (the type-ahead may hold letters of an earlier step).
+    if (kind == kListOnly && (kind_ == opType || kind_ == opListOnly)) {
+      const std::string letters = typed_ + grid_->TypeAhead();
+      return isChoice(now) && !now.empty() &&
+             letters.find(static_cast<char>(std::tolower(static_cast<unsigned char>(now[0])))) !=
+                 std::string::npos;
+    }
     if (kind_ != opType ||
         (kind != kText && kind != kWrap && kind != kSpin && kind != kDate && kind != kCombo))
       return true;
@@ -1212,6 +1289,21 @@ private:
         return true;
     }
     return false;
+  }
+
+  static bool isChoice(const std::string &value) {
+    return std::find(std::begin(items), std::end(items), value) != std::end(items);
+  }
+
+  // A list-only cell holds one of its choices, or nothing.
+  std::string checkChoices() {
+    for (int c = 1; c <= grid_->Cols(); ++c)
+      for (int r = 1; cols_[c - 1].kind == kListOnly && r <= grid_->Rows(); ++r)
+        if (const std::string value = sig(grid_->GetCell(c, r));
+            grid_->ListOnlyCell(c, r) && !value.empty() && !isChoice(value))
+          return "list-only cell (" + std::to_string(c) + "," + std::to_string(r) + ") holds \"" +
+                 value + "\"";
+    return {};
   }
 
   std::string checkEditor() const {
@@ -1311,7 +1403,7 @@ private:
   Ids before_;
   int historyRow_ = -1;
   std::map<int, std::set<std::string>> history_;
-  std::vector<int> programInserts_, deletedRows_, deletedCols_, goneRows_, goneCols_;
+  std::vector<int> programInserts_, enteredRows_, deletedRows_, deletedCols_, goneRows_, goneCols_;
   std::string events_, eventFault_, stepFault_, thrown_;
 };
 

@@ -6,7 +6,8 @@
 // text and caret as they were; (b) the current cell is on a line that can be
 // seen; (c) the window shows what a full paint draws; (d) the events name
 // lines that exist in the order the grid promises; (e) the maps, counts and
-// values agree with the model; (f) a handler that refuses to end an edit
+// values agree with the model, and a list-only cell holds one of its choices
+// or nothing; (f) a handler that refuses to end an edit
 // keeps the current cell where the edit is; (g) the selections agree with
 // the grid and mouse status, and a drag reaches no further than the view;
 // (h) the top-left cell is the one reported last, on shown lines, and no

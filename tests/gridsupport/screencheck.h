@@ -8,6 +8,8 @@ class QWidget;
 
 namespace marrowen {
 
+class TdgBaseGrid;
+
 // What the window shows of `widget` (children included), read back from the
 // window's backing store: the pixels that the paints so far left there. Null
 // where the platform cannot read its windows back.
@@ -24,5 +26,10 @@ std::string screenDiffersFromFullPaint(QWidget &widget);
 
 // Empty when two pictures are equal; else how they differ, as above.
 std::string pictureDifference(const QImage &shown, const QImage &expected);
+
+// Empty when a shown grid's cell (data column and row, 0 for the heading)
+// shows its text as high as a plain label in the grid's font does: no dot,
+// ring or cedilla cut off; else the two heights of ink.
+std::string cellTextCut(TdgBaseGrid &grid, int dataCol, int dataRow);
 
 } // namespace marrowen

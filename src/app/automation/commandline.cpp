@@ -155,7 +155,7 @@ void TCommandLine::processCommandFile(const std::string &parameter) {
   const std::string fileName = copy(parameter, 4);
   TStringList lines;
   try {
-    lines.SetText(readRegularFile(fileName, listFileLimit));
+    lines.SetText(readSettingsFile(fileName, listFileLimit));
   } catch (const std::bad_alloc &) {
     throw Exception(
         Format("Out of memory while reading the command file [%s]", {loggedName(fileName)}));

@@ -180,15 +180,13 @@ QString nullWarning(std::string_view sourceName, std::string_view bytes) {
 std::string memoTextBytes(const QString &text) {
   const auto *units = reinterpret_cast<const char16_t *>(text.utf16());
   const std::size_t size = static_cast<std::size_t>(text.size());
-  // At most three bytes of UTF-8 for a code unit (a pair takes four for two).
+  // A line break typed is the system's own, LF. At most three bytes of
+  // UTF-8 for a code unit (a pair takes four for two).
   std::string bytes(3 * size, '\0');
   char *out = bytes.data();
   for (std::size_t i = 0; i < size; ++i) {
     char32_t u = units[i];
-    if (u == u'\n') {
-      *out++ = '\r';
-      *out++ = '\n';
-    } else if (u < 0x80) {
+    if (u < 0x80) {
       *out++ = static_cast<char>(u);
     } else if (u < 0x800) {
       *out++ = static_cast<char>(0xC0 | (u >> 6));
@@ -378,7 +376,7 @@ MemoSize memoSize(const QWidget *memo) {
     }
     size.length = binding.characters;
   } else {
-    size.length = document->characterCount() - 1 + (blocks - 1) - PairCount::of(document);
+    size.length = document->characterCount() - 1 - PairCount::of(document);
   }
   size.lines = blocks;
   if (document->lastBlock().length() <= 1)

@@ -24,13 +24,13 @@ namespace marrowen {
 // bound to bytes: it shows them with CR LF, LF and CR all as line breaks
 // (valid UTF-8 as its characters, other bytes through the code page) and
 // hands the very bytes back until the user edits it; after an edit it hands
-// back its text in UTF-8 with CR LF breaks. A memo stops at a NUL, so NULs are
-// left out of what is shown; the warning saying so is returned (empty when
-// there were none). `sourceName` names the text in that warning.
+// back its text in UTF-8 with LF breaks, as a line break is typed here. A memo stops at a NUL, so
+// NULs are left out of what is shown; the warning saying so is returned (empty when there were
+// none). `sourceName` names the text in that warning.
 QString setMemoBytes(QWidget *memo, std::string_view bytes, std::string_view sourceName = {});
 std::string memoBytes(const QWidget *memo);
 // A memo's text (as QTextDocument::toPlainText gives it) as stored: every
-// break CR LF, in UTF-8. Safe on any thread.
+// break LF, in UTF-8. Safe on any thread.
 std::string memoTextBytes(const QString &text);
 // A long text made ready for a plain-text memo on another thread: the
 // document holds what setMemoBytes would show, laid out in the memo's
@@ -99,8 +99,9 @@ MemoPosition memoCursorPosition(const QWidget *memo);
 // (a break at the very end starts none). A character is one whether typed or
 // given: the bytes a memo was given count a valid UTF-8 sequence as one and
 // every other byte as one; an edited text counts each character it shows as
-// one and each line break as CR LF. The counts come from the document's own
-// and a count kept for each line, so a key typed in a long text costs little.
+// one, a line break too (it is stored as one LF). The counts come from the
+// document's own and a count kept for each line, so a key typed in a long
+// text costs little.
 struct MemoSize {
   long long length = 0;
   int lines = 0;

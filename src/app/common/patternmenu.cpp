@@ -3,6 +3,7 @@
 #include "app/common/screenfit.h"
 #include "app/common/translateform.h"
 #include "classlib/safefile.h"
+#include "classlib/utf8.h"
 #include "components/dialogrunner.h"
 #include "engine/escapes.h"
 #include "qtext/qtext.h"
@@ -731,8 +732,9 @@ void TmenuForm::Loadfromfile1Click() {
     return;
   }
   const QByteArray bytes = file.readAll();
-  QString text =
-      toQString(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  // A byte-order mark an editor wrote is no part of the field's text.
+  QString text = toQString(utf8::withoutByteOrderMark(
+      std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   target_.selectAll();

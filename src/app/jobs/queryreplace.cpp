@@ -79,12 +79,8 @@ int documentLength(const QString &text) {
   return static_cast<int>(text.size() - text.count(QStringLiteral("\r\n")));
 }
 
-// A rich edit's text as the engine keeps typed texts: lines end with CR LF.
-std::string editText(const QTextEdit &edit) {
-  QString text = edit.toPlainText();
-  text.replace('\n', QStringLiteral("\r\n"));
-  return fromQString(text);
-}
+// A rich edit's text as typed: a line break is the system's own, LF.
+std::string editText(const QTextEdit &edit) { return fromQString(edit.toPlainText()); }
 
 QTextEdit *richEdit(const char *name, const char *hint, QWidget *parent) {
   auto *edit = new QTextEdit(parent);

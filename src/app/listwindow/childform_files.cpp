@@ -313,7 +313,7 @@ void TchildForm::setLastAction(const std::string &value) {
 void TchildForm::processFile(const std::string &listFile) {
   statusBarText(translateFormat(4500, "Processing %s", {fileNameToText(listFile)}));
   TStringList lines;
-  lines.SetText(readRegularFile(listFile, listFileLimit));
+  lines.SetText(readSettingsFile(listFile, listFileLimit));
   for (int i = 0; i < lines.Count(); ++i)
     testThenAdd(lines.Strings(i));
 }

@@ -388,7 +388,7 @@ void TListDocument::setLastAction(const std::string &value) {
 
 void TListDocument::processFile(const std::string &listFile) {
   TStringList lines;
-  lines.SetText(readRegularFile(listFile, listFileLimit));
+  lines.SetText(readSettingsFile(listFile, listFileLimit));
   for (int i = 0; i < lines.Count(); ++i)
     testThenAdd(lines.Strings(i));
 }

@@ -199,6 +199,56 @@ void addWizardTask(FilterListTarget &window, const TWizardFilter &task) {
   }
 }
 
+namespace {
+
+// What a list that reads files does with each, as its output node says.
+QString fileOutputSentence(const TOutputObject *output) {
+  const QString reads = QStringLiteral(
+      "The filter list reads the files you add on its page \"Files to Process\" and ");
+  if (!output)
+    return reads + QStringLiteral("writes each file back in place.");
+  const QString folder = fileNameToQString(output->newBaseDir);
+  const QString extension = toQString(output->newExtension);
+  const QString stay = QStringLiteral("; the files themselves stay as they are.");
+  switch (output->outputToFile) {
+  case TOutputObject::clipboard:
+    return reads + QStringLiteral("puts the result on the clipboard.");
+  case TOutputObject::mergedFile:
+    return reads +
+           (output->appendMode
+                ? QStringLiteral("adds them all, one after another, to the end of %1")
+                : QStringLiteral("writes them all, one after another, into %1"))
+               .arg(fileNameToQString(output->singleFilename)) +
+           stay;
+  default:
+    break;
+  }
+  QString more;
+  if (output->changeBaseDir && output->keepStructure)
+    more += QStringLiteral(", in the same subfolders");
+  if (output->changeExtension)
+    more += QStringLiteral(", with the extension %1").arg(extension);
+  if (output->testMode)
+    return reads +
+           QStringLiteral("writes a test copy of each result (its name followed by \".dCv\")") +
+           (output->changeBaseDir ? QStringLiteral(" in the folder %1").arg(folder)
+                                  : QStringLiteral(" beside its file")) +
+           more + stay;
+  if (!output->changeBaseDir && !output->changeExtension)
+    return reads + (output->appendMode
+                        ? QStringLiteral("adds each result to the end of its own file.")
+                        : QStringLiteral("writes each file back in place."));
+  return reads +
+         (output->appendMode
+              ? QStringLiteral("adds each result to the end of a file of the same name")
+              : QStringLiteral("writes each result to a file of the same name")) +
+         (output->changeBaseDir ? QStringLiteral(" in the folder %1").arg(folder)
+                                : QStringLiteral(" beside it")) +
+         more + stay;
+}
+
+} // namespace
+
 TWizardForm::TWizardForm(FilterListTarget &target, QWidget *parent)
     : QDialog(parent), target_(target) {
   setObjectName(QStringLiteral("WizardForm"));
@@ -245,6 +295,7 @@ TWizardForm::TWizardForm(FilterListTarget &target, QWidget *parent)
            QStringLiteral("The filter list reads the files you add on its page \"Files to "
                           "Process\" and writes each file back in place."))
       ->addStretch();
+  fileSentence_ = pages_->widget(FileInputOutput)->findChild<QLabel *>();
   textPage("ClipboardInputOutput",
            QStringLiteral("The filter list reads the text on the clipboard and puts the result "
                           "back on the clipboard."))
@@ -326,6 +377,12 @@ void TWizardForm::prevButtonClick() {
 
 void TWizardForm::PageControl1Change() {
   const int page = pages_->currentIndex();
+  // The list's output may have changed since the wizard opened, in its
+  // dialog too.
+  if (page == FileInputOutput) {
+    target_.storeEditor();
+    fileSentence_->setText(fileOutputSentence(target_.outputNode()));
+  }
   add_->setVisible(page == Filters);
   back_->setEnabled(page > 0);
   next_->setEnabled(page < pages_->count() - 1);

@@ -8,6 +8,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QLabel;
 class QListWidget;
 class QPushButton;
 class QStackedWidget;
@@ -67,6 +68,7 @@ private:
   FilterListTarget &target_;
   QStackedWidget *pages_;
   QCheckBox *showAtStartup_;
+  QLabel *fileSentence_;
   QButtonGroup *inputSource_;
   QListWidget *tasks_;
   QPushButton *back_, *next_, *close_, *add_;

@@ -162,7 +162,10 @@ QString TMRUManager::itemCaption(int index) const {
     accel = QStringLiteral("&") + QChar(n + 55);
   else
     accel = QStringLiteral(" ");
-  return accel + (AccelDelimiter == 0 ? QStringLiteral("\t") : QStringLiteral(" ")) + text;
+  // A tab in a menu item's text starts its shortcut, which the menu shows
+  // apart at its right edge: the entry reads as the other items do, its
+  // number, a blank and the name, whichever delimiter is set.
+  return accel + QStringLiteral(" ") + text;
 }
 
 void TMRUManager::updateMenu() {

@@ -81,7 +81,7 @@ public:
   bool AutoUpdate = true;
   bool ShowAccelChar = true;
   int StartAccel = 1;
-  int AccelDelimiter = 0; // 0 tab, 1 blank
+  int AccelDelimiter = 0; // 0 tab, 1 blank; both show as a blank in a menu
   int SeparateSize = 0;
   bool RemoveOnSelect = false;
   // The chosen entry's text and its integer.

@@ -78,7 +78,11 @@ QStringList loadTips(const QString &fileName) {
   QStringList tips;
   if (!file.open(QIODevice::ReadOnly))
     return tips;
-  for (const QByteArray &line : file.readAll().split('\n')) {
+  QByteArray bytes = file.readAll();
+  // A byte-order mark an editor wrote is no part of the first tip.
+  if (bytes.startsWith("\xEF\xBB\xBF"))
+    bytes.remove(0, 3);
+  for (const QByteArray &line : bytes.split('\n')) {
     QString text =
         toQString(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
     if (text.endsWith('\r'))

@@ -106,7 +106,8 @@ bool TexecuteForm::isDifferent(const TListObject &node) const {
 TinsertColForm::TinsertColForm(QWidget *owner, TNodeEditorSite *window)
     : TdefaultForm1(owner, window) {
   setObjectName(QStringLiteral("insertColForm"));
-  setHelpContext(10);
+  // Its own page: the main window's context would open the main window's.
+  setHelpContext(1510);
   insertStr_ = namedMemo(this, "insertStr", true);
   auto *position = namedSpin(this, "insertPos", -99999, 99999);
   insertStatus_ = new MemoStatusBar(this);

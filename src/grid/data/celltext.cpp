@@ -7,10 +7,12 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPalette>
 
 #include <algorithm>
+#include <cmath>
 
 namespace marrowen {
 
@@ -502,9 +504,16 @@ struct PainterTextMetrics::Impl {
 
 PainterTextMetrics::PainterTextMetrics(const QFont &font, bool fileNames)
     : impl_(std::make_unique<Impl>(font)), fileNames_(fileNames) {
-  height_ = impl_->metrics.height();
+  // A font's ascent need not reach the dots and rings over capitals, nor its
+  // descent a cedilla, and letters the font lacks come from a taller one: a
+  // line is as high as such letters need.
+  static const QString beyondAscii =
+      QStringLiteral(u"\u00c5\u00dc\u00c7\u00d1gjpqy\u65e5\u672c\u8a9e");
+  const QRectF ink = QFontMetricsF(font).tightBoundingRect(beyondAscii);
+  ascent_ = std::max(impl_->metrics.ascent(), static_cast<int>(std::ceil(-ink.top())));
+  const int descent = std::max(impl_->metrics.descent(), static_cast<int>(std::ceil(ink.bottom())));
+  height_ = ascent_ + descent;
   average_ = impl_->metrics.averageCharWidth();
-  ascent_ = impl_->metrics.ascent();
 }
 
 PainterTextMetrics::~PainterTextMetrics() = default;

@@ -569,10 +569,10 @@ bool TdgBaseGrid::ClearComboTypeAhead() {
   return had;
 }
 
-void TdgBaseGrid::ComboTypeAhead(std::string_view typed) {
+bool TdgBaseGrid::ComboTypeAhead(std::string_view typed) {
   TdgComboGrid *list = FCombo ? FCombo->ComboGrid() : nullptr;
   if (!list || typed.empty())
-    return;
+    return false;
   const std::int64_t now = TickCount ? TickCount() : monotonicMilliseconds();
   if (now - FTypeAheadTick >= typeAheadPause)
     FTypeAhead.clear();
@@ -586,12 +586,14 @@ void TdgBaseGrid::ComboTypeAhead(std::string_view typed) {
   if (found)
     list->Position(row);
   FTypeAheadTick = now;
+  return found;
 }
 
 bool TdgBaseGrid::ComboKeyToValue(std::string_view typed) {
   const int col = GetCurrentDataCol(), row = GetCurrentDataRow();
   if (col < 1 || row < 1 || typed.empty() || static_cast<unsigned char>(typed[0]) < 32 ||
-      EffectiveButtonType(col, row) != btCombo || !CellEditable(col, row) ||
+      ButtonTypeAsDataRow(col, row) != btCombo ||
+      !CellEditableUpTo(col, row, Rows() + FInsertRowFlag) ||
       (&ControlForType(CellControlType(col, row)) != FDefaultControl.get() &&
        !ListOnlyCell(col, row)))
     return false;
@@ -604,7 +606,13 @@ bool TdgBaseGrid::ComboKeyToValue(std::string_view typed) {
   TdgComboGrid *list = FCombo ? FCombo->ComboGrid() : nullptr;
   if (!list)
     return true;
-  ComboTypeAhead(typed);
+  // The shared list still stands where another cell left it: the letters
+  // step on from this cell's own value, and letters no choice agrees with
+  // leave the value as it is.
+  if (!open)
+    PositionListOnCell(*list, col, row);
+  if (!ComboTypeAhead(typed))
+    return true;
   const Variant value = ComboValue(list->ValueCol());
   if (!value.isEmpty() && !VarSameValue(value, CurrentCell().GetValue()))
     CurrentCell().SetValue(value, true, true);

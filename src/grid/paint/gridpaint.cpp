@@ -840,6 +840,17 @@ void TdgBaseGrid::focusOutEvent(QFocusEvent *e) {
   InvalidateCell(Col(), Row());
 }
 
+int TdgBaseGrid::FontRowHeight(const TFont &font) {
+  return MetricsFor(toQFont(font)).TextHeight() + FHorzLineWidth;
+}
+
+void TdgBaseGrid::FitRowsToFont() {
+  if (const int needed = FontRowHeight(FFont); DefaultRowHeight() < needed)
+    SetDefaultRowHeight(needed);
+  if (const int needed = FontRowHeight(FHeadingFont); HeadingHeight() < needed)
+    SetHeadingHeight(needed);
+}
+
 int TdgBaseGrid::GridTextHeight() {
   if (!HandleAllocated())
     return 0;

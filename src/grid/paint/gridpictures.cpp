@@ -215,6 +215,9 @@ void TdgBaseGrid::GridFontChanged() {
   for (QWidget *window : {static_cast<QWidget *>(FDropDownForm), FDateTimeWindow.data()})
     if (window)
       window->setFont(toQFont(FFont));
+  // Scaling sizes the rows itself, after their fonts.
+  if (FScaling == 0)
+    FitRowsToFont();
   InvalidateGrid();
   // The editor shows the cell in its new font.
   RefreshEditor();

@@ -353,7 +353,7 @@ void TdgBaseGrid::LoadFromStream(TStream &stream, bool fieldState) {
 void TdgBaseGrid::LoadFromFile(const std::string &fileName, bool fieldState) {
   // Read as a regular file: a pipe named by a settings value would otherwise
   // wait for a writer for ever, and a huge file fill the memory.
-  LoadLayout(readRegularFile(fileName, layoutFileLimit), fileName, fieldState);
+  LoadLayout(readSettingsFile(fileName, layoutFileLimit), fileName, fieldState);
 }
 
 void TdgBaseGrid::SaveToRegistry(const std::string &key, const std::string &valueName,

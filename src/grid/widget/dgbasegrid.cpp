@@ -43,7 +43,11 @@ TdgBaseGrid::TdgBaseGrid(QWidget *parent) : DataGridLook(parent) {
   SetColCount(5);
   SetRowCount(5);
   FHeadingFont.Assign(FFont);
-  FHeadingFont.OnChange = [this] { InvalidateDisplayRow(0); };
+  FHeadingFont.OnChange = [this] {
+    if (FRowStore && !FDestroying && FScaling == 0)
+      FitRowsToFont();
+    InvalidateDisplayRow(0);
+  };
   FFont.OnChange = [this] {
     if (!FTakingParentFont)
       FParentFont = false;
@@ -899,6 +903,12 @@ void TdgBaseGrid::RowHeightChanged(int displayRow) {
 }
 
 void TdgBaseGrid::RowHeightsChanged() {
+  // A default lower than the font needs gives way to the font's: the call
+  // comes back here with it.
+  if (const int needed = FontRowHeight(FFont); DefaultRowHeight() < needed) {
+    SetDefaultRowHeight(needed);
+    return;
+  }
   if (!SyncSizes(true))
     return;
   TCustomGrid_dg::RowHeightsChanged();

@@ -458,8 +458,9 @@ public:
   void DropDownPress(QMouseEvent &e);
   // The editor's text changed while the list is open: search, and complete.
   void ComboEditorChanged(bool complete);
-  // A character typed (UTF-8) into a list without an editor.
-  void ComboTypeAhead(std::string_view typed);
+  // A character typed (UTF-8) into a list without an editor; answers
+  // whether a choice agrees with the letters typed.
+  bool ComboTypeAhead(std::string_view typed);
   // A character typed (UTF-8) on a combo cell that has no text editor picks
   // the value it leads to; answers whether the cell was such a cell.
   bool ComboKeyToValue(std::string_view typed);
@@ -637,6 +638,11 @@ public:
 
   // Text measuring for automatic sizes.
   int GridTextHeight();
+  // A row as high as the letters of `font` need (those beyond ASCII too),
+  // with the grid line below them: no row of the default height and no
+  // heading is lower than its font needs.
+  int FontRowHeight(const TFont &font);
+  void FitRowsToFont();
   TPoint CellTextExtent(int dataCol, int dataRow);
 
   // Geometry by display position; -1 where not shown.
@@ -653,6 +659,9 @@ public:
   // typing searches the list.
   bool ListOnlyCell(int dataCol, int dataRow);
   TdgButtonType EffectiveButtonType(int dataCol, int dataRow);
+  // The button the cell has as a data row: the insert row's cells answer as
+  // the row they become once a change enters it.
+  TdgButtonType ButtonTypeAsDataRow(int dataCol, int dataRow);
   TdgCustomButton *GetCellButton(int displayCol, TdgButtonType type);
   TdgSelectionPattern &SelectionPattern() { return FSelectionPattern; }
   // The selection pattern in the selection colour (the focus colour without
@@ -1079,6 +1088,8 @@ public:
   std::array<CellLevel, 3> CellLevels(int dataCol, int dataRow);
   // The first level's own value of a property (get), passOn when every level
   // passes the question on.
+  TdgButtonType ButtonTypeUpTo(int dataCol, int dataRow, int lastRow);
+  bool CellEditableUpTo(int dataCol, int dataRow, int lastRow);
   template <class T, class Get> T Cascade(int dataCol, int dataRow, Get get, T passOn) {
     for (const CellLevel &level : CellLevels(dataCol, dataRow))
       if (level)

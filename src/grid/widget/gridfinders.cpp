@@ -82,7 +82,11 @@ int TdgBaseGrid::LastRow(bool skipReadOnly) const {
 }
 
 bool TdgBaseGrid::CellEditable(int dataCol, int dataRow) {
-  if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow > Rows())
+  return CellEditableUpTo(dataCol, dataRow, Rows());
+}
+
+bool TdgBaseGrid::CellEditableUpTo(int dataCol, int dataRow, int lastRow) {
+  if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow > lastRow)
     return false;
   const TdgCol *col = FColStore->Item(dataCol);
   const TdgRow *row = RowObject(dataRow);

@@ -152,9 +152,17 @@ int TdgBaseGrid::RowAt(int y) const {
 }
 
 TdgButtonType TdgBaseGrid::EffectiveButtonType(int dataCol, int dataRow) {
-  if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow > Rows())
+  return ButtonTypeUpTo(dataCol, dataRow, Rows());
+}
+
+TdgButtonType TdgBaseGrid::ButtonTypeAsDataRow(int dataCol, int dataRow) {
+  return ButtonTypeUpTo(dataCol, dataRow, Rows() + FInsertRowFlag);
+}
+
+TdgButtonType TdgBaseGrid::ButtonTypeUpTo(int dataCol, int dataRow, int lastRow) {
+  if (dataCol < 1 || dataCol > Cols() || dataRow < 1 || dataRow > lastRow)
     return btNone;
-  if (!FReadOnlyButton && !CellEditable(dataCol, dataRow))
+  if (!FReadOnlyButton && !CellEditableUpTo(dataCol, dataRow, lastRow))
     return btNone;
   const TdgButtonType own = Cascade(
       dataCol, dataRow, [](const CellLevel &l) { return l.ButtonType(); }, btDefault);
@@ -261,7 +269,9 @@ TRect TdgBaseGrid::CellButtonRect(const TRect &cell, const TdgCustomButton &butt
 }
 
 bool TdgBaseGrid::ListOnlyCell(int dataCol, int dataRow) {
-  const TdgButtonType type = EffectiveButtonType(dataCol, dataRow);
+  // The insert row's cell is the cell it becomes: no free text there either,
+  // before the first change enters the row.
+  const TdgButtonType type = ButtonTypeAsDataRow(dataCol, dataRow);
   return (type == btCombo || type == btDateTimeDropDown || type == btDateTimePopup) &&
          CellDropDownStyle(dataCol, dataRow) == ddDropDownList;
 }

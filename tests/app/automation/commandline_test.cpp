@@ -2,6 +2,7 @@
 #include "app/listwindow/childform.h"
 #include "app/listwindow/listdocument.h"
 #include "app_testing.h"
+#include "classlib/codepage.h"
 #include "classlib/exceptions.h"
 #include "classlib/program.h"
 #include "classlib/registry.h"
@@ -459,12 +460,25 @@ TEST_F(ProgramRun, ExitStatusTellsHowTheJobsWent) {
 
 // What a Linux user types on the command line is UTF-8 and finds what a
 // UTF-8 file holds: whole letters, lists of them, words and case.
+// ... and what its Windows-1252 copy holds, each written in its own form; the
+// command file and the list of files begin with the byte-order mark an
+// editor wrote.
 TEST_F(ProgramRun, TypedTextsFindWhatAUtf8FileHolds) {
   const std::string l1 = "\u00dcber \u00fcber \u00dcBER\n", l2 = "K\u00f6ln ln\n",
                     l3 = "\u03a3\u03af\u03c3\u03c5\u03c6\u03bf\u03c2 "
                          "\u03c3\u03af\u03c3\u03c5\u03c6\u03bf\u03c2\n",
                     l4 = "Gr\u00fc\u00dfe aus K\u00f6ln\n";
+  const auto cp = CodePage::create("windows-1252");
+  // The copy lacks the Greek line, which the code page cannot hold.
+  auto inCodePage = [&](const std::string &text) {
+    const std::size_t greek = text.find('\n', text.find('\n', text.find('\n') + 1) + 1);
+    const std::size_t before = text.rfind('\n', greek - 1);
+    return cp->fromUtf8(text.substr(0, before + 1) + text.substr(greek + 1));
+  };
   writeFile(dir.file("in.txt"), l1 + l2 + l3 + l4);
+  writeFile(dir.file("in1252.txt"), inCodePage(l1 + l2 + l3 + l4));
+  writeFile(dir.file("list.txt"),
+            "\xEF\xBB\xBF" + dir.file("in.txt") + "\n" + dir.file("in1252.txt") + "\n");
   struct Job {
     std::string search, replace, expected;
   };
@@ -479,16 +493,20 @@ TEST_F(ProgramRun, TypedTextsFindWhatAUtf8FileHolds) {
       {"/SX=K..l", "/R=X", l1 + l2 + l3 + l4},
       {"/SX=[^a-z\\n]", "/R=_", "_ber__ber__BER\nK_ln_ln\n_______________\nGr__e_aus_K_ln\n"},
       {"/SW=ln", "/R=X", l1 + "K\u00f6ln X\n" + l3 + l4},
+      {"/SC=\u00f6", "/R=\u00e4", l1 + "K\u00e4ln ln\n" + l3 + "Gr\u00fc\u00dfe aus K\u00e4ln\n"},
   };
   std::string commands;
   for (std::size_t i = 0; i < std::size(jobs); ++i)
-    commands += "/BP\n/I-\n" + dir.file("in.txt") + "\n" + jobs[i].search + "\n" + jobs[i].replace +
-                "\n/MERGETOFILE=" + dir.file("out" + std::to_string(i)) + "\n/G\n";
-  writeFile(dir.file("jobs.cmd"), commands + "/Q\n");
+    commands += "/BP\n/I-\n/L=" + dir.file("list.txt") + "\n" + jobs[i].search + "\n" +
+                jobs[i].replace + "\n/MERGETOFILE=" + dir.file("out" + std::to_string(i)) +
+                "\n/G\n";
+  writeFile(dir.file("jobs.cmd"), "\xEF\xBB\xBF" + commands + "/Q\n");
   Result run = start({"/Z=" + file("jobs.cmd")});
   EXPECT_EQ(run.status, 0) << run.errors;
   for (std::size_t i = 0; i < std::size(jobs); ++i)
-    EXPECT_EQ(readFile(dir.file("out" + std::to_string(i))), jobs[i].expected) << jobs[i].search;
+    EXPECT_EQ(readFile(dir.file("out" + std::to_string(i))),
+              jobs[i].expected + inCodePage(jobs[i].expected))
+        << jobs[i].search;
 }
 
 // A filter file that reads or writes the clipboard, given files or an output

@@ -106,8 +106,8 @@ TEST_F(QueryReplaceTest, AJobKeepsOneDialogAndTakesAnEditedReplacementOnlyWithRe
       EXPECT_EQ(enterButton(query), skipButton);
       edit(query.replaceText(), "\\xZ1");
       return click(dialog, query.answerButton(Answer::Replace));
-    default: // shown again after the refused escape
-      edit(query.replaceText(), "[\\x41]");
+    default: // shown again after the refused escape; a line break typed is LF
+      edit(query.replaceText(), "[\\x41\n]");
       return click(dialog, query.answerButton(Answer::Replace));
     }
   };
@@ -124,7 +124,7 @@ TEST_F(QueryReplaceTest, AJobKeepsOneDialogAndTakesAnEditedReplacementOnlyWithRe
   EXPECT_EQ(focused[1], skipButton);
   ASSERT_EQ(boxTexts.size(), 1u);
   EXPECT_EQ(boxTexts[0].rfind("Replace text is invalid - ", 0), 0u) << boxTexts[0];
-  EXPECT_EQ(result, "xay[A]");
+  EXPECT_EQ(result, "xay[A\n]");
 }
 
 TEST_F(QueryReplaceTest, ModifyChangesTheFiltersTemplateAndARefusedTemplateKeepsItsDialogOpen) {

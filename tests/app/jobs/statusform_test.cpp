@@ -6,6 +6,8 @@
 #include "engine/fileinput.h"
 #include "engine/inputs.h"
 #include "engine/outputs.h"
+#include "filters/casefilters.h"
+#include "filters/linebuffer.h"
 #include "grid/widget/dgbasegrid.h"
 #include "support/temp_folder.h"
 
@@ -17,6 +19,8 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include <algorithm>
+#include <atomic>
 #include <thread>
 
 namespace marrowen {
@@ -314,6 +318,54 @@ TEST_F(StatusForm, ALongChunkKeepsTheClockGoingAndAStopInsideItEndsAsAStop) {
   EXPECT_EQ(window.findChild<QProgressBar *>("taskProgress")->value(), 0);
   EXPECT_EQ(window.findChild<QLabel *>("taskLabel")->text().toStdString(), "File 0 of 1:");
   EXPECT_EQ(readFile(dir.file("a.txt")), text);
+}
+
+// While a sort holds a large file, the file bar says the file is not done:
+// it stands at 100 only once the sorted lines are on their way out.
+TEST_F(StatusForm, TheFileBarLeavesOutTheTextASortStillHolds) {
+  std::string text;
+  std::vector<std::string> upper;
+  for (unsigned n = 0; text.size() < (3u << 20); ++n) {
+    const std::string number = std::to_string(n * 2654435761u % 1000003u);
+    text += "line " + number + " straße\n";
+    upper.push_back("LINE " + number + " STRASSE\n");
+  }
+  std::sort(upper.begin(), upper.end());
+  writeFile(dir.file("big.txt"), text);
+  struct SortedOut : TFilter {
+    std::atomic<bool> begun{false};
+    bool processChunk(std::string &chunk) override {
+      begun = true;
+      return sendToNext(chunk);
+    }
+  };
+  auto out = std::make_unique<SortedOut>();
+  SortedOut &sorted = *out;
+  auto input = std::make_unique<TFileInput>(
+      std::vector<FileGridRow>{{dir.file("big.txt"), "None", "Add"}}, true, false, 0, 4096, false);
+  input->setNext(std::make_unique<TConvertToUpperCase>());
+  input->lastFilter()->setNext(std::make_unique<TSortLines>(false, 3, false));
+  input->lastFilter()->setNext(std::move(out));
+  input->lastFilter()->setNext(std::make_unique<TFileOutput>());
+  WindowJobHost host;
+  JobOptions options;
+  options.filterName = "Sort";
+  host.startJob(std::move(input), options);
+  TTstatusForm &window = *host.statusWindows().front();
+  auto *bar = window.findChild<QProgressBar *>("fileProgress");
+  // The job waits on each report, so the sort's state is the one shown.
+  int mostBeforeSorted = 0;
+  QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
+    if (!sorted.begun)
+      mostBeforeSorted = std::max(mostBeforeSorted, value);
+  });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return host.activeJobs() == 0; }, 60000));
+  EXPECT_LE(mostBeforeSorted, 1);
+  EXPECT_EQ(bar->value(), 100);
+  std::string expected;
+  for (const std::string &line : upper)
+    expected += line;
+  EXPECT_TRUE(readFile(dir.file("big.txt")) == expected);
 }
 
 // The bottom button answers the keyboard as its kind does: Escape stops the

@@ -1,3 +1,4 @@
+#include "app/jobs/statusform.h"
 #include "app/jobs/windowjobhost.h"
 #include "app/listwindow/childform.h"
 #include "app_testing.h"
@@ -7,6 +8,7 @@
 #include "gridsupport/screencheck.h"
 #include "qtext/qtext.h"
 
+#include <QTabWidget>
 #include <QTest>
 #include <QWheelEvent>
 #include <QWindow>
@@ -163,6 +165,100 @@ TEST_F(FilesGrid, ANameScrolledAwayKeepsItsTypingAndRowsDragToTheLastShown) {
   EXPECT_EQ(grid().TopRow(), 1);
   QApplication::processEvents();
   EXPECT_EQ(screenDiffersFromFullPaint(port), "");
+}
+
+// A list cell takes only its choices, whatever is typed into it and however
+// the last row went.
+TEST_F(FilesGrid, ListCellsTakeOnlyTheirChoices) {
+  for (const char *name : {"/data/a", "/data/b"})
+    form->testThenAdd(name);
+  std::int64_t now = 0;
+  grid().TickCount = [&now] { return now; };
+  auto key = [](Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k); };
+  auto action = [&](int row) { return grid().GetCell(3, row).toString(); };
+  clickDisplayRow(1, 1);
+  key(Qt::Key_Tab);
+  key(Qt::Key_Tab);
+  ASSERT_EQ(grid().GetCurrentDataCol(), 3);
+  type("i");
+  EXPECT_EQ(action(1), "Ignore");
+  key(Qt::Key_Down);
+  type("q");
+  EXPECT_EQ(action(2), "Add") << "a letter no choice starts with";
+  now += 3000;
+  type("q");
+  EXPECT_EQ(action(2), "Add");
+
+  // The last rows go with the current cell on Action: the new row's Action
+  // takes only its choices.
+  for (int way = 0; way < 4; ++way) {
+    if (grid().Rows() == 0)
+      form->testThenAdd("/data/c");
+    clickDisplayRow(1, 1);
+    key(Qt::Key_Tab);
+    key(Qt::Key_Tab);
+    ASSERT_EQ(grid().GetCurrentDataCol(), 3);
+    switch (way) {
+    case 0:
+      QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, {3, grid().RowTop(1) + 3});
+      for (int r = 2; r <= grid().Rows(); ++r)
+        QTest::mouseClick(grid().viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                          {3, grid().RowTop(r) + 3});
+      key(Qt::Key_Delete);
+      break;
+    case 1:
+      grid().DeleteRows(1, grid().Rows());
+      break;
+    case 2:
+      grid().SetRows(0);
+      break;
+    default:
+      form->clearAllFiles();
+      break;
+    }
+    QApplication::processEvents();
+    type(QString::fromUtf8("qw\xC3\xA9"));
+    EXPECT_EQ(grid().Rows(), 0) << way;
+    now += 3000; // the letters before have lapsed
+    type("s");
+    ASSERT_EQ(form->fileRows().size(), 1u) << way;
+    EXPECT_EQ(form->fileRows()[0].action, "Subtract") << way;
+    EXPECT_EQ(form->fileRows()[0].subfolders, "None") << way;
+  }
+}
+
+// The files grid and the job's Results and Errors lists show letters beyond
+// ASCII whole (the dots on capitals, rings, cedillas, Japanese), in the
+// window's font and in one twice its size.
+TEST_F(FilesGrid, RowsShowLettersBeyondAsciiWhole) {
+  const std::string name = "/data/\xC3\x9C"
+                           "berordner/Gr\xC3\xB6\xC3\x9F"
+                           "e \xC3\x84\xC3\x96\xC3\x9C "
+                           "\xC3\x85g\xC3\xA5rd \xC3\x87"
+                           "a \xE6\x97\xA5\xE6\x9C\xAC.txt";
+  TTstatusForm status;
+  status.resize(700, 400);
+  status.show();
+  for (const int size : {9, 18}) {
+    QFont font = form->font();
+    font.setPointSize(size);
+    form->setFont(font);
+    status.setFont(font);
+    form->clearAllFiles();
+    grid().GetCol(Variant(2))->SetHeading(std::string("\xC3\x9C") + "berordner");
+    form->testThenAdd(name);
+    form->testThenAdd("/data/b");
+    status.addStatusLine(name);
+    status.addError(name);
+    auto &pages = *status.findChild<QTabWidget *>("Pages");
+    QApplication::processEvents();
+    EXPECT_EQ(cellTextCut(grid(), 1, 1), "") << size << " points, files";
+    EXPECT_EQ(cellTextCut(grid(), 2, 0), "") << size << " points, a heading";
+    pages.setCurrentIndex(1);
+    EXPECT_EQ(cellTextCut(status.resText(), 3, status.resText().Rows()), "") << size;
+    pages.setCurrentWidget(status.findChild<QWidget *>("errorsTab"));
+    EXPECT_EQ(cellTextCut(status.errors(), 3, status.errors().Rows()), "") << size;
+  }
 }
 
 } // namespace

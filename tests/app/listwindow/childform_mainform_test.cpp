@@ -30,6 +30,7 @@
 #include "scriptfilter/scriptmakers.h"
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCompleter>
@@ -40,6 +41,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -62,6 +64,7 @@
 #include <QPrinter>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStackedWidget>
 
 namespace marrowen {
 namespace {
@@ -75,6 +78,25 @@ std::unique_ptr<TListObject> upperCaseNode() {
 
 // List windows inside the main window, as the program shows them.
 class ChildFormInMainForm : public testing::AppTest {};
+
+// The main window shown and active with one list window in it, the node
+// dialogs registered, as the program starts.
+struct ListInMainWindow {
+  ListInMainWindow() {
+    registerNodeDialogs();
+    TchildForm::install();
+    main = std::make_unique<TmainForm>(QStringList{"marrowen"});
+    main->show();
+    QApplication::setActiveWindow(main.get());
+    child = dynamic_cast<TchildForm *>(main->CreateMDIChild());
+  }
+  ~ListInMainWindow() {
+    main.reset();
+    mainFormHooks() = MainFormHooks();
+  }
+  std::unique_ptr<TmainForm> main;
+  TchildForm *child = nullptr;
+};
 
 TEST_F(ChildFormInMainForm, NewWindowsAreNumberedAndBringTheirMenusInGroupOrder) {
   TchildForm::install();
@@ -197,7 +219,7 @@ TEST_F(ChildFormInMainForm, TheTrialPanelsShowTheirCountsWholeAtTheFirstSize) {
     list->Tabs->setCurrentWidget(list->trialSheet);
     QCoreApplication::processEvents();
     const QLabel *panel = list->trialInputStatus->findChild<QLabel *>("panel1");
-    EXPECT_EQ(panel->text(), "Length: 1275318  Lines: 47234");
+    EXPECT_EQ(panel->text(), "Length: 1228084  Lines: 47234");
     EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(panel->text()));
   }
   mainFormHooks() = MainFormHooks();
@@ -245,6 +267,9 @@ TEST_F(ChildFormInMainForm, ARecentListDeletedFromDiskLeavesNoWindowAndNoEntry) 
       if (action->text().endsWith(QString::fromStdString(gone)))
         entry = action;
     ASSERT_NE(entry, nullptr);
+    // Laid out as the menu's other items: its number, a blank and the name,
+    // with no tab to put the name in a shortcut column far to the right.
+    EXPECT_EQ(entry->text(), "&1 " + QString::fromStdString(gone));
     entry->trigger();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_EQ(boxTexts.size(), 1u);
@@ -397,6 +422,95 @@ TEST_F(ChildFormInMainForm, CommandLineValuesAreRememberedOnlyWhenTheUserEditsTh
   mainFormHooks() = MainFormHooks();
 }
 
+// A line break typed into a search text or the trial input is LF, so a list
+// made here finds lines in a Linux file; a list saved with CR LF breaks in a
+// text still finds what it found.
+TEST_F(ChildFormInMainForm, ALineBreakTypedIsLfAndAnOldListsBreaksStay) {
+  ListInMainWindow window;
+  TchildForm *child = window.child;
+  ASSERT_NE(child, nullptr);
+  child->selectItem(child->addFilter(TSearchObject::CreateDefault()));
+  auto typeLines = [](QWidget *memo, const QStringList &lines) {
+    memo->setFocus();
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+      if (i > 0)
+        QTest::keyClick(memo, Qt::Key_Return);
+      QTest::keyClicks(memo, lines[i]);
+    }
+  };
+  typeLines(child->blankPanel->findChild<QWidget *>("searchString"), {"Ende", "Anfang"});
+  typeLines(child->blankPanel->findChild<QWidget *>("replaceString"), {"X"});
+  const std::string input = dir.file("in.txt");
+  writeFile(input, "Ende\nAnfang\n");
+  child->InputFilter()->inputFromFile = true;
+  child->OutputFilter()->outputToFile = TOutputObject::files;
+  child->OutputFilter()->testMode = true;
+  child->testThenAdd(input);
+  QTest::mouseClick(child->beginButton, Qt::LeftButton);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return readFile(input + ".dCv") == "X\n"; }, 10000))
+      << readFile(input + ".dCv");
+
+  child->Tabs->setCurrentWidget(child->trialSheet);
+  typeLines(child->trialInput, {"Ende", "Anfang", "Ende"});
+  QTest::mouseClick(child->trialRunButton, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !child->trialRunning(); }, 10000));
+  EXPECT_EQ(child->trialOutput->bytes(), "X\nEnde");
+
+  // Saved before with CR LF in its texts, a list runs as it did, its
+  // dialog shown and stored back.
+  const std::string old = dir.file("old.fll");
+  child->selectItem(2);
+  QTest::keyClick(child->blankPanel->findChild<QWidget *>("searchString"), Qt::Key_End);
+  child->selectItem(1);
+  auto &search = dynamic_cast<TSearchObject &>(child->filterTree().node(2));
+  EXPECT_EQ(search.searchString, "Ende\nAnfang");
+  search.searchString = "Ende\r\nAnfang";
+  child->saveFilterListAs(old);
+  child->loadFilterList(old, {});
+  child->selectItem(2);
+  child->selectItem(1);
+  writeFile(input, "Ende\r\nAnfang\r\n");
+  QTest::mouseClick(child->beginButton, Qt::LeftButton);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return readFile(input + ".dCv") == "X\r\n"; }, 10000))
+      << readFile(input + ".dCv");
+}
+
+// Trial run pressed on the trial page with its input changed runs and shows
+// the result there, whichever node is selected; pressed again unchanged, or
+// with a filter that cannot be built, it shows the filter tree.
+TEST_F(ChildFormInMainForm, TrialRunStaysOnTheTrialPageWhileItRuns) {
+  ListInMainWindow window;
+  TchildForm *child = window.child;
+  ASSERT_NE(child, nullptr);
+  child->addFilter(upperCaseNode());
+  const int count = child->filterTree().count();
+  for (const int item : {0, 1, 2, count - 1}) {
+    QTest::mouseClick(child->Tabs->tabBar(), Qt::LeftButton, {},
+                      child->Tabs->tabBar()->tabRect(1).center());
+    child->selectItem(item);
+    QTest::mouseClick(child->Tabs->tabBar(), Qt::LeftButton, {},
+                      child->Tabs->tabBar()->tabRect(4).center());
+    QTest::mouseClick(child->trialInput, Qt::LeftButton);
+    QTest::keyClicks(child->trialInput, "ab");
+    QTest::mouseClick(child->trialRunButton, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !child->trialRunning(); }, 10000));
+    EXPECT_EQ(child->Tabs->currentWidget(), child->trialSheet) << item;
+    std::string upper = child->trialInput->bytes();
+    for (char &c : upper)
+      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(child->trialOutput->bytes(), upper) << item;
+  }
+  QTest::mouseClick(child->trialRunButton, Qt::LeftButton);
+  EXPECT_EQ(child->Tabs->currentWidget(), child->filtersTab) << "unchanged";
+  child->selectItem(0);
+  child->addFilter(TSearchObject::CreateDefault()); // a blank search cannot be built
+  child->selectItem(0);
+  child->Tabs->setCurrentWidget(child->trialSheet);
+  QTest::keyClicks(child->trialInput, "c");
+  QTest::mouseClick(child->trialRunButton, Qt::LeftButton);
+  EXPECT_EQ(child->Tabs->currentWidget(), child->filtersTab) << "a build error";
+}
+
 TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
   registerInputOutputDialogs();
   TchildForm::install();
@@ -454,6 +568,19 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
         shown = form;
     ASSERT_TRUE(shown);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // Its sentence says where the list writes, as the output's dialog has it.
+    child->blankPanel->findChild<QRadioButton *>("outputToFileRadio")->click();
+    child->blankPanel->findChild<QCheckBox *>("changeBaseDir")->click();
+    child->blankPanel->findChild<TDirectoryEdit *>("newBaseDir")
+        ->setText(QString::fromStdString(dir.file("out")));
+    shown->nextButtonClick();
+    shown->nextButtonClick();
+    ASSERT_EQ(shown->pages()->currentIndex(), TWizardForm::FileInputOutput);
+    const QString sentence = shown->pages()->currentWidget()->findChild<QLabel *>()->text();
+    EXPECT_TRUE(sentence.endsWith("writes each result to a file of the same name in the folder " +
+                                  QString::fromStdString(dir.file("out")) +
+                                  "; the files themselves stay as they are."))
+        << sentence.toStdString();
     // The switch reaches Go with the input's dialog hidden.
     shown->findChildren<QRadioButton *>().back()->click();
     shown->tasks()->setCurrentRow(3);

@@ -268,7 +268,7 @@ TEST_F(ChildForm, MemoPanelsCountTheTextAsStored) {
   EXPECT_EQ(form->comments->bytes(), "a\nb\rc\r\nd");
   form->comments->moveCursor(QTextCursor::End);
   form->comments->insertPlainText("\ne");
-  EXPECT_EQ(form->comments->bytes(), "a\r\nb\r\nc\r\nd\r\ne");
+  EXPECT_EQ(form->comments->bytes(), "a\nb\nc\nd\ne");
 }
 
 TEST_F(ChildForm, TrialAreaButtonsPanelsAndDistribution) {
@@ -692,7 +692,7 @@ TEST_F(ChildForm, TrialRunAndCompiledFilter) {
   form->trialRunButtonClick();
   EXPECT_TRUE(form->trialRunning());
   ASSERT_TRUE(QTest::qWaitFor([&] { return !form->trialRunning(); }, 5000));
-  EXPECT_EQ(form->trialOutput->bytes(), "ABC\r\nD");
+  EXPECT_EQ(form->trialOutput->bytes(), "ABC\nD");
   EXPECT_EQ(TchildForm::lastStatus(), "Trial run completed");
   EXPECT_EQ(form->trialJob(), nullptr);
   // Unedited, a second press only shows the filters.
@@ -700,7 +700,7 @@ TEST_F(ChildForm, TrialRunAndCompiledFilter) {
   EXPECT_EQ(form->Tabs->currentWidget(), form->filtersTab);
 
   // A long result is built elsewhere while the job runs and completed in the
-  // memo, its CR LF pairs whole wherever the pieces were cut.
+  // memo, whole.
   std::string longText;
   for (int i = 0; longText.size() < (3 << 20); ++i)
     longText += i % 1000 == 0 ? "abc\n" : i % 1001 == 0 ? "abc\r" : "abc\r\n";
@@ -712,7 +712,7 @@ TEST_F(ChildForm, TrialRunAndCompiledFilter) {
   EXPECT_FALSE(form->trialRunning());
   const std::string shown = memoTextBytes(form->trialOutput->document()->toPlainText());
   EXPECT_TRUE(shown == form->trialOutput->bytes());
-  EXPECT_EQ(shown.substr(shown.size() - 3), "\r\nY");
+  EXPECT_EQ(shown.substr(shown.size() - 2), "\nY");
   EXPECT_EQ(form->trialOutputStatus->panelText(0), "Line 1, Column 1");
 
   form->trialInput->setBytes("");
@@ -804,6 +804,32 @@ TEST_F(ChildForm, JobsFromTheButtonsAndAStoppedTrial) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !form->trialRunning(); }, 10000));
   EXPECT_EQ(shownDialogs.back(), "TQueryReplace");
   EXPECT_EQ(TchildForm::lastStatus(), "Job aborted by user.");
+}
+
+// The sample of a Windows-1252 file keeps its bytes, so a typed letter finds
+// its code-page form in the trial run as in Go, and both write the same.
+TEST_F(ChildForm, TheTrialOfAWindows1252SampleReplacesAsGoDoes) {
+  auto search = TSearchObject::CreateDefault();
+  search->searchString = "\u00fcber";
+  search->replaceString = "[\u00e4]";
+  form->addFilter(std::move(search));
+  const std::string input = dir.file("alt.txt");
+  writeFile(input, "\xfc"
+                   "ber \xdc"
+                   "BER \xdc"
+                   "ber\r\n");
+  form->InputFilter()->inputFromFile = true;
+  form->setInputFromFiles(true);
+  form->OutputFilter()->outputToFile = TOutputObject::files;
+  form->OutputFilter()->testMode = true;
+  form->testThenAdd(input);
+  form->PutsampleinTrialInputArea1Click();
+  form->trialRunButtonClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->trialRunning(); }, 10000));
+  const std::string written = "[\xe4] [\xe4] [\xe4]\r\n";
+  EXPECT_EQ(form->trialOutput->bytes(), written);
+  form->beginButtonClick(false);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return readFile(input + ".dCv") == written; }, 10000));
 }
 
 TEST_F(ChildForm, ClosingMidTrialNeitherCrashesNorStopsTheJob) {

@@ -20,12 +20,14 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextBrowser>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -89,6 +91,45 @@ TEST_F(HelpPages, EveryContextTheProgramOpensHasAPageOfItsOwn) {
     TmainForm main(QStringList{"marrowen"});
     main.CreateMDIChild();
     collect(main, contexts);
+    // F1 in the dialog of a filter chosen from a menu opens a page that names
+    // the item or its submenu, not the page of the window around the dialog.
+    auto *list = dynamic_cast<TchildForm *>(main.activeChildForm());
+    ASSERT_NE(list, nullptr);
+    const QStringList windowPages{helpPageFor(10), helpPageFor(20)};
+    auto named = [](QString text) { return text.remove('&').simplified().toLower(); };
+    int ownPages = 0;
+    std::function<void(QMenu &, const QString &)> walk = [&](QMenu &menu, const QString &submenu) {
+      for (QAction *item : menu.actions()) {
+        if (!item->isVisible())
+          continue;
+        if (item->menu()) {
+          walk(*item->menu(), item->text());
+          continue;
+        }
+        if (!item->property("nodeClass").isValid())
+          continue;
+        item->trigger();
+        auto *dialog = list->blankPanel->findChild<TdefaultForm1 *>();
+        if (!dialog || dialog->helpContext() == 0)
+          continue; // the list window's page
+        ++ownPages;
+        const QString page = helpPageFor(main.helpContextAt(dialog));
+        const std::string what = named(item->text()).toStdString();
+        EXPECT_FALSE(windowPages.contains(page)) << what << ": " << page.toStdString();
+        QString text = QString::fromStdString(readFile(page.toStdString()));
+        text.remove(QRegularExpression("<[^>]*>")).replace("&gt;", ">").replace("&amp;", "&");
+        text = named(text);
+        const QString caption = named(item->text());
+        const QString bare = named(item->text().section(" (", 0, 0));
+        EXPECT_TRUE(text.contains(caption) || text.contains(bare) ||
+                    (!submenu.isEmpty() && text.contains(named(submenu))))
+            << what << ": " << page.toStdString();
+      }
+    };
+    for (QMenu *menu : list->findChildren<QMenu *>(Qt::FindDirectChildrenOnly))
+      if (menu->property("groupIndex").isValid())
+        walk(*menu, {});
+    EXPECT_GT(ownPages, 70);
     TTstatusForm status;
     collect(status, contexts);
     MainSettings settings;
@@ -104,6 +145,18 @@ TEST_F(HelpPages, EveryContextTheProgramOpensHasAPageOfItsOwn) {
     const QString page = helpPageFor(context);
     EXPECT_FALSE(page.isEmpty()) << "no page for help context " << context;
     EXPECT_TRUE(QFileInfo(page).isFile()) << page.toStdString();
+  }
+  // The contents and the index reach every page, those without a context too.
+  const std::string contents = readFile(dir.file("program/help/index.html"));
+  const std::string index = readFile(dir.file("program/help/keywords.html"));
+  for (const auto &entry : std::filesystem::directory_iterator(dir.file("program/help"))) {
+    const std::string link = "href=\"" + entry.path().filename().string() + "\"";
+    if (entry.path().extension() != ".html" || entry.path().filename() == "index.html")
+      continue;
+    EXPECT_NE(contents.find(link), std::string::npos) << link << " from the contents";
+    if (entry.path().filename() != "keywords.html") {
+      EXPECT_NE(index.find(link), std::string::npos) << link << " from the index";
+    }
   }
 }
 

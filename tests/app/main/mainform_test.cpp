@@ -586,11 +586,11 @@ TEST_F(MainForm, DebugWindowsNumberThemselvesAndShowTheLinesOfAJob) {
   EXPECT_EQ(third->addLine(""), 0);
   EXPECT_EQ(third->addLine("ab"), 1);
   EXPECT_EQ(third->addLine("cd"), 2);
-  EXPECT_EQ(status.panelText(1), "Length: 8  Lines: 3");
+  EXPECT_EQ(status.panelText(1), "Length: 6  Lines: 3");
   third->clearBuffer();
   EXPECT_EQ(third->addLine("ab"), 0);
   EXPECT_EQ(third->addLine("cd"), 1);
-  EXPECT_EQ(status.panelText(1), "Length: 6  Lines: 2");
+  EXPECT_EQ(status.panelText(1), "Length: 5  Lines: 2");
 }
 
 TEST_F(MainForm, DebugBufferAndCommandLineMemoOfferThePatternMenu) {

@@ -58,12 +58,12 @@ TEST(RecentStrings, MenuCaptionsCarryAcceleratorsAndShowAmpersands) {
   for (int i = 11; i >= 1; --i)
     manager.Strings().Add("/lists/n" + std::to_string(i) + ".fll");
   manager.Strings().Add("/R&D/x.fll");
-  EXPECT_EQ(manager.itemCaption(0), "&1\t/R&&D/x.fll");
-  EXPECT_EQ(manager.itemCaption(9), "&A\t/lists/n9.fll");
+  EXPECT_EQ(manager.itemCaption(0), "&1 /R&&D/x.fll");
+  EXPECT_EQ(manager.itemCaption(9), "&A /lists/n9.fll");
   // "Open", a separator, then the entries.
   ASSERT_EQ(menu.actions().size(), 2 + 12);
   EXPECT_TRUE(menu.actions()[1]->isSeparator());
-  EXPECT_EQ(menu.actions()[2]->text().remove('&'), "1\t/RD/x.fll");
+  EXPECT_EQ(menu.actions()[2]->text().remove('&'), "1 /RD/x.fll");
   EXPECT_EQ(menu.actions()[2]->statusTip(), "/R&D/x.fll") << "the hint names the whole file";
   std::string chosen;
   manager.OnClick = [&](const std::string &text, int) { chosen = text; };
