@@ -848,6 +848,15 @@ TEST_F(ProgramRun, ADisplayThatIsNotThere) {
     EXPECT_EQ(window.status, 2);
     EXPECT_EQ(window.errors, unopened + "\n");
   }
+  // The same with QT_QPA_PLATFORM=xcb, as a desktop sets it for every
+  // program, and with /G /Q in a command file, as cron runs one.
+  variables = {"QT_QPA_PLATFORM=xcb", "DISPLAY=" + x};
+  writeFile(dir.file("a.txt"), "abc\n");
+  writeFile(dir.file("run.txt"), "/CU\n/I-\n" + dir.file("a.txt") + "\n/G\n/Q\n");
+  const Result run = start({"/Z=" + file("run.txt")});
+  EXPECT_EQ(run.status, 0) << run.errors;
+  EXPECT_EQ(readFile(dir.file("a.txt")), "ABC\n");
+  EXPECT_EQ(start({}).status, 2);
 }
 
 // Command-line runs, whatever they give their nodes, leave the values a user
