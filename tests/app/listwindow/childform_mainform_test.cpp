@@ -511,6 +511,44 @@ TEST_F(ChildFormInMainForm, TrialRunStaysOnTheTrialPageWhileItRuns) {
   EXPECT_EQ(child->Tabs->currentWidget(), child->filtersTab) << "a build error";
 }
 
+// A signal while "Save it first?" is up ends the question unanswered, which
+// is no No: no other list is loaded over the changes, and the quit that
+// follows saves nothing and logs the list as not saved.
+TEST_F(ChildFormInMainForm, ASignalWhileTheSaveQuestionIsUpSavesNothingAndSaysSo) {
+  TchildForm::install();
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    QCoreApplication::processEvents();
+    const std::string mine = dir.file("mine.fll");
+    child->saveFilterListAs(dir.file("other.fll"));
+    child->saveFilterListAs(mine);
+    const std::string saved = readFile(mine);
+    child->addFilter(upperCaseNode());
+    ScopedDialogRunner signal([](QDialog &) {
+      setApplicationTerminating(true);
+      return int(QDialog::Rejected);
+    });
+    child->loadFilterList(dir.file("other.fll"), {.askQuestions = true});
+    EXPECT_EQ(child->fileName(), mine);
+    EXPECT_TRUE(child->filterHasChanged());
+    setApplicationTerminating(false);
+    const QPointer<TchildForm> window(child);
+    EXPECT_FALSE(child->parentWidget()->close());
+    EXPECT_TRUE(child->parentWidget()->close());
+    setApplicationTerminating(false);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+    EXPECT_EQ(readFile(mine), saved);
+    EXPECT_NE(
+        readFile(dir.file("marrowen.log")).find("Filter 'mine' has changed and was not saved"),
+        std::string::npos);
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
 TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
   registerInputOutputDialogs();
   TchildForm::install();
