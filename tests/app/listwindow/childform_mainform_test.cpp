@@ -395,14 +395,12 @@ TEST_F(ChildFormInMainForm, AJobWhoseFilesAllFailCountsThemDone) {
 // The values a command-line run gave the nodes reach the settings only once
 // the user changes them in a dialog, however often the dialog comes and goes.
 TEST_F(ChildFormInMainForm, CommandLineValuesAreRememberedOnlyWhenTheUserEditsThem) {
-  registerInputOutputDialogs();
-  TchildForm::install();
+  ListInMainWindow window;
+  TmainForm &main = *window.main;
+  TchildForm *child = window.child;
+  ASSERT_NE(child, nullptr);
+  QCoreApplication::processEvents();
   {
-    TmainForm main(QStringList{"marrowen"});
-    main.show();
-    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
-    ASSERT_NE(child, nullptr);
-    QCoreApplication::processEvents();
     writeIntegerSetting("skipBinary", 2);
     writeIntegerSetting("binarySampleSize", 200);
     CommandLineHost host;
@@ -419,7 +417,6 @@ TEST_F(ChildFormInMainForm, CommandLineValuesAreRememberedOnlyWhenTheUserEditsTh
     EXPECT_EQ(readIntegerSetting("binarySampleSize", -1), 300);
     EXPECT_EQ(readIntegerSetting("skipBinary", -1), 0) << "the dialog's fields, now confirmed";
   }
-  mainFormHooks() = MainFormHooks();
 }
 
 // A line break typed into a search text or the trial input is LF, so a list
@@ -515,13 +512,11 @@ TEST_F(ChildFormInMainForm, TrialRunStaysOnTheTrialPageWhileItRuns) {
 // is no No: no other list is loaded over the changes, and the quit that
 // follows saves nothing and logs the list as not saved.
 TEST_F(ChildFormInMainForm, ASignalWhileTheSaveQuestionIsUpSavesNothingAndSaysSo) {
-  TchildForm::install();
+  ListInMainWindow window;
+  TchildForm *child = window.child;
+  ASSERT_NE(child, nullptr);
+  QCoreApplication::processEvents();
   {
-    TmainForm main(QStringList{"marrowen"});
-    main.show();
-    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
-    ASSERT_NE(child, nullptr);
-    QCoreApplication::processEvents();
     const std::string mine = dir.file("mine.fll");
     child->saveFilterListAs(dir.file("other.fll"));
     child->saveFilterListAs(mine);
@@ -535,18 +530,17 @@ TEST_F(ChildFormInMainForm, ASignalWhileTheSaveQuestionIsUpSavesNothingAndSaysSo
     EXPECT_EQ(child->fileName(), mine);
     EXPECT_TRUE(child->filterHasChanged());
     setApplicationTerminating(false);
-    const QPointer<TchildForm> window(child);
+    const QPointer<TchildForm> closing(child);
     EXPECT_FALSE(child->parentWidget()->close());
     EXPECT_TRUE(child->parentWidget()->close());
     setApplicationTerminating(false);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(closing.isNull());
     EXPECT_EQ(readFile(mine), saved);
     EXPECT_NE(
         readFile(dir.file("marrowen.log")).find("Filter 'mine' has changed and was not saved"),
         std::string::npos);
   }
-  mainFormHooks() = MainFormHooks();
 }
 
 TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
