@@ -21,6 +21,48 @@
 
 namespace marrowen {
 
+// ---- the names in a folder
+
+std::vector<FolderEntry> readFolderEntries(const std::string &folder, bool includeFiles) {
+  std::vector<FolderEntry> found;
+  if (DIR *listing = ::opendir(folder.c_str())) {
+    while (const dirent *entry = ::readdir(listing)) {
+      std::string name = entry->d_name;
+      if (name.starts_with('.'))
+        continue;
+      struct stat info {};
+      const std::string path = folder + (folder.ends_with('/') ? "" : "/") + name;
+      const bool isFolder = ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+      if (isFolder || includeFiles)
+        found.push_back({std::move(name), isFolder});
+    }
+    ::closedir(listing);
+  }
+  // Each name is shown once, not at every comparison: a folder may hold
+  // many thousands.
+  std::vector<std::pair<QString, std::size_t>> order;
+  order.reserve(found.size());
+  for (std::size_t i = 0; i < found.size(); ++i)
+    order.emplace_back(fileNameToQString(found[i].name), i);
+  std::sort(order.begin(), order.end(), [&](const auto &a, const auto &b) {
+    if (found[a.second].folder != found[b.second].folder)
+      return found[a.second].folder;
+    if (const int byCase = a.first.compare(b.first, Qt::CaseInsensitive))
+      return byCase < 0;
+    return a.first < b.first;
+  });
+  std::vector<FolderEntry> sorted;
+  sorted.reserve(found.size());
+  for (const auto &[shown, i] : order)
+    sorted.push_back(std::move(found[i]));
+  return sorted;
+}
+
+QIcon folderEntryIcon(bool folder) {
+  static const QFileIconProvider icons;
+  return icons.icon(folder ? QFileIconProvider::Folder : QFileIconProvider::File);
+}
+
 // ---- the names below a root
 
 struct FileNamesModel::Node {
@@ -79,10 +121,8 @@ QVariant FileNamesModel::data(const QModelIndex &index, int role) const {
     return {};
   if (role == Qt::DisplayRole)
     return fileNameToQString(node->name);
-  if (role == Qt::DecorationRole) {
-    static const QFileIconProvider icons;
-    return icons.icon(node->folder ? QFileIconProvider::Folder : QFileIconProvider::File);
-  }
+  if (role == Qt::DecorationRole)
+    return folderEntryIcon(node->folder);
   return {};
 }
 
@@ -110,36 +150,17 @@ std::string FileNamesModel::pathOf(const Node &node) const {
 
 void FileNamesModel::load(Node &node, const QModelIndex &index) {
   node.loaded = true;
-  const std::string folder = pathOf(node);
-  std::vector<std::unique_ptr<Node>> found;
-  if (DIR *listing = ::opendir(folder.c_str())) {
-    while (const dirent *entry = ::readdir(listing)) {
-      const std::string name = entry->d_name;
-      if (name.starts_with('.'))
-        continue;
-      struct stat info {};
-      const std::string path = folder + (folder.ends_with('/') ? "" : "/") + name;
-      const bool isFolder = ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-      if (!isFolder && !includeFiles_)
-        continue;
-      auto child = std::make_unique<Node>();
-      child->name = name;
-      child->parent = &node;
-      child->folder = isFolder;
-      found.push_back(std::move(child));
-    }
-    ::closedir(listing);
-  }
-  // Folders first, then by name as shown, whatever the letters' case.
-  std::sort(found.begin(), found.end(), [](const auto &a, const auto &b) {
-    if (a->folder != b->folder)
-      return a->folder;
-    return fileNameToQString(a->name).compare(fileNameToQString(b->name), Qt::CaseInsensitive) < 0;
-  });
-  if (found.empty())
+  std::vector<FolderEntry> entries = readFolderEntries(pathOf(node), includeFiles_);
+  if (entries.empty())
     return;
-  beginInsertRows(index, 0, static_cast<int>(found.size()) - 1);
-  node.children = std::move(found);
+  beginInsertRows(index, 0, static_cast<int>(entries.size()) - 1);
+  for (FolderEntry &entry : entries) {
+    auto child = std::make_unique<Node>();
+    child->name = std::move(entry.name);
+    child->parent = &node;
+    child->folder = entry.folder;
+    node.children.push_back(std::move(child));
+  }
   endInsertRows();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModel>
 #include <QDialog>
+#include <QIcon>
 #include <QLabel>
 #include <QPointer>
 
@@ -14,6 +15,18 @@ class QDialogButtonBox;
 class QTreeView;
 
 namespace marrowen {
+
+// An entry of a folder, named as the file system spells it.
+struct FolderEntry {
+  std::string name;
+  bool folder = false;
+};
+// What `folder` holds but hidden entries (and files unless `includeFiles`):
+// folders first, then by name as shown, whatever the letters' case. A folder
+// that cannot be read holds nothing.
+std::vector<FolderEntry> readFolderEntries(const std::string &folder, bool includeFiles);
+// What the pickers show beside an entry.
+QIcon folderEntryIcon(bool folder);
 
 // The folders (and, when asked, the files) below one root, read from the
 // file system as it spells their names, so that every name is listed, one

@@ -7,13 +7,12 @@
 #include "qtext/qtext.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
+
+#include <sys/stat.h>
 
 namespace marrowen {
 
@@ -26,7 +25,7 @@ QStringList droppedNames(const QMimeData &data) {
   QStringList names;
   for (const QUrl &url : data.urls())
     if (url.isLocalFile())
-      names.append(url.toLocalFile());
+      names.append(localFileNameOf(url));
   return names;
 }
 
@@ -113,44 +112,6 @@ void TFileDirEdit::dropEvent(QDropEvent *event) {
 
 // ---- file edit
 
-namespace {
-
-// The file edit's dialog. With ofPathMustExist a name in a folder that does
-// not exist is refused, and the dialog stays open for another.
-class FileNameDialog : public QFileDialog {
-public:
-  explicit FileNameDialog(QWidget *parent) : QFileDialog(parent) {}
-  bool pathMustExist = false;
-
-  void accept() override {
-    if (pathMustExist)
-      for (const QString &name : selectedFiles())
-        if (!FolderExists(QFileInfo(name).absolutePath())) {
-          showMessageBox(this, QMessageBox::Warning, windowTitle(),
-                         name + tr("\nPath does not exist.\nCheck the path and try again."));
-          return;
-        }
-    QFileDialog::accept();
-  }
-};
-
-} // namespace
-
-QStringList fileDialogNameFilters(const QString &filter) {
-  const QStringList pieces = filter.split(u'|');
-  QStringList filters;
-  for (qsizetype i = 0; i + 1 < pieces.size(); i += 2) {
-    QStringList patterns = pieces[i + 1].split(u';', Qt::SkipEmptyParts);
-    for (QString &pattern : patterns) {
-      pattern = pattern.trimmed();
-      if (pattern == QLatin1String("*.*"))
-        pattern = QStringLiteral("*");
-    }
-    filters.append(pieces[i] + QStringLiteral(" (") + patterns.join(u' ') + u')');
-  }
-  return filters;
-}
-
 TFilenameEdit::TFilenameEdit(QWidget *parent) : TFileDirEdit(parent) {}
 
 TFilenameEdit::~TFilenameEdit() = default;
@@ -186,38 +147,33 @@ void TFilenameEdit::ReceiveName(const QString &name) {
   files_.append(name);
 }
 
-QFileDialog &TFilenameEdit::dialog() {
-  if (!dialog_) {
-    dialog_ = std::make_unique<FileNameDialog>(this);
-    dialog_->setObjectName(QStringLiteral("FileDialog"));
-    dialog_->setOption(QFileDialog::DontUseNativeDialog);
-    // The description is shown as written; the patterns after it are ours.
-    dialog_->setOption(QFileDialog::HideNameFilterDetails);
-  }
+FileDialog &TFilenameEdit::dialog() {
+  if (!dialog_)
+    dialog_ = std::make_unique<FileDialog>(this);
   return *dialog_;
 }
 
 void TFilenameEdit::prepareDialog(const QString &name) {
-  QFileDialog &d = dialog();
+  FileDialog &d = dialog();
   const bool save = dialogKind_ == dkSave || dialogKind_ == dkSavePicture;
-  d.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  d.setAcceptMode(save ? FileDialog::AcceptSave : FileDialog::AcceptOpen);
   if (save)
-    d.setFileMode(QFileDialog::AnyFile);
+    d.setFileMode(FileDialog::AnyFile);
   else if (options_ & ofAllowMultiSelect)
-    d.setFileMode(QFileDialog::ExistingFiles);
+    d.setFileMode(FileDialog::ExistingFiles);
   else if (options_ & ofFileMustExist)
-    d.setFileMode(QFileDialog::ExistingFile);
+    d.setFileMode(FileDialog::ExistingFile);
   else
-    d.setFileMode(QFileDialog::AnyFile);
-  d.setOption(QFileDialog::DontConfirmOverwrite, !(options_ & ofOverwritePrompt));
-  static_cast<FileNameDialog &>(d).pathMustExist = (options_ & ofPathMustExist) != 0;
+    d.setFileMode(FileDialog::AnyFile);
+  d.setConfirmOverwrite((options_ & ofOverwritePrompt) != 0);
+  d.setPathMustExist((options_ & ofPathMustExist) != 0);
+  d.setReadOnlyBoxShown(!(options_ & ofHideReadOnly));
+  d.setReadOnlyChosen((options_ & ofReadOnly) != 0);
   d.setWindowTitle(dialogTitle_);
   d.setDefaultSuffix(defaultExt_);
   d.setHistory(history_);
-  const QStringList filters = fileDialogNameFilters(filter_);
-  d.setNameFilters(filters);
-  if (filterIndex_ >= 1 && filterIndex_ <= filters.size())
-    d.selectNameFilter(filters[filterIndex_ - 1]);
+  d.setFilter(filter_);
+  d.setFilterIndex(filterIndex_);
   if (!initialDir_.isEmpty())
     d.setDirectory(initialDir_);
   dialogFileName_ = name;
@@ -251,15 +207,10 @@ void TFilenameEdit::ButtonClick() {
   if (confirmed) {
     const QStringList chosen = dialog().selectedFiles();
     dialogFileName_ = chosen.value(0);
-    // The next press starts with the filter the user last chose. The dialog
-    // names it as shown, without the patterns it hides.
-    const QStringList filters = dialog().nameFilters();
-    const QString shown = dialog().selectedNameFilter();
-    for (qsizetype i = 0; i < filters.size(); ++i)
-      if (filters[i] == shown || filters[i].startsWith(shown + QStringLiteral(" ("))) {
-        filterIndex_ = int(i) + 1;
-        break;
-      }
+    // The next press starts with the filter the user last chose.
+    filterIndex_ = dialog().filterIndex();
+    if (!(options_ & ofHideReadOnly))
+      options_ = dialog().readOnlyChosen() ? options_ | ofReadOnly : options_ & ~ofReadOnly;
     name = dialogFileName_;
     if (multiple_)
       files_ = chosen;
@@ -307,66 +258,29 @@ QString TDirectoryEdit::GetShortForm() const {
 }
 
 void TDirectoryEdit::ReceiveName(const QString &name) {
-  const QString folder = QFileInfo(name).isFile() ? folderPartOf(name) : name;
+  struct stat info {};
+  const bool file = ::stat(fileNameFromQString(name).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  const QString folder = file ? folderPartOf(name) : name;
   if (multiple_ && !text().isEmpty())
     setText(text() + u';' + folder);
   else
     setText(folder);
 }
 
-namespace {
-
-// The class library's folder dialog: folders only. With sdAllowCreate a
-// folder that does not exist yet may be named (and new ones made in the
-// dialog); sdPrompt asks before taking such a name, sdPerformCreate makes it.
-class SelectDirectoryDialog : public QFileDialog {
-public:
-  SelectDirectoryDialog(QWidget *parent, TDirectoryEdit::TSelectDirOpts options)
-      : QFileDialog(parent), options_(options) {
-    setObjectName(QStringLiteral("FolderDialog"));
-    setWindowTitle(QFileDialog::tr("Select Directory"));
-    setOption(DontUseNativeDialog);
-    setFileMode(Directory);
-    setOption(ShowDirsOnly);
-    setOption(ReadOnly, !(options & TDirectoryEdit::sdAllowCreate));
-  }
-
-  void accept() override {
-    const QString chosen = selectedFiles().value(0);
-    if (!(options_ & TDirectoryEdit::sdAllowCreate) || chosen.isEmpty() || FolderExists(chosen)) {
-      QFileDialog::accept();
-      return;
-    }
-    if ((options_ & TDirectoryEdit::sdPrompt) &&
-        showMessageBox(this, QMessageBox::Question, windowTitle(),
-                       tr("The specified directory does not exist. Create it?"),
-                       QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
-      return;
-    if ((options_ & TDirectoryEdit::sdPerformCreate) && !QDir().mkpath(chosen)) {
-      showMessageBox(this, QMessageBox::Critical, windowTitle(), tr("Unable to create directory"));
-      return;
-    }
-    chosen_ = chosen;
-    done(Accepted);
-  }
-
-  QString chosen() const { return chosen_.isEmpty() ? selectedFiles().value(0) : chosen_; }
-
-private:
-  TDirectoryEdit::TSelectDirOpts options_;
-  QString chosen_;
-};
-
-} // namespace
-
 bool TDirectoryEdit::runFolderDialog(QString &name) {
   if (dialogKind_ == dkWin32)
     return BrowseFolder(name, dialogText_, 0);
-  SelectDirectoryDialog dialog(this, options_);
+  // With sdAllowCreate a folder that does not exist yet may be named;
+  // sdPrompt asks before taking it, sdPerformCreate makes it.
+  FileDialog dialog(this, tr("Select Directory"));
+  dialog.setObjectName(QStringLiteral("FolderDialog"));
+  dialog.setFileMode(FileDialog::Directory);
+  dialog.setFolderCreation(options_ & sdAllowCreate, options_ & sdPrompt,
+                           options_ & sdPerformCreate);
   dialog.setDirectory(name);
-  if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.chosen().isEmpty())
+  if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
     return false;
-  name = dialog.chosen();
+  name = dialog.selectedFiles().front();
   return true;
 }
 

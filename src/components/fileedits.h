@@ -1,12 +1,11 @@
 #pragma once
 
 #include "components/buttonedit.h"
+#include "components/filedialog.h"
 
 #include <QStringList>
 
 #include <memory>
-
-class QFileDialog;
 
 namespace marrowen {
 
@@ -52,11 +51,6 @@ protected:
 private:
   bool acceptFiles_ = false;
 };
-
-// A "desc|pattern;pattern|..." filter as the file dialog's name filters. Each
-// description is kept for show; the patterns Qt reads follow it, with "*.*"
-// made "*" so that names without a dot are listed too.
-QStringList fileDialogNameFilters(const QString &filter);
 
 // A file name box: the button opens an open or save dialog seeded from the
 // text, and FileName hands on a clean name, without quotes or arguments.
@@ -132,7 +126,7 @@ public:
   void ButtonClick() override;
 
   // The dialog as the next press will show it (made on first use).
-  QFileDialog &dialog();
+  FileDialog &dialog();
 
 private:
   void prepareDialog(const QString &name);
@@ -150,7 +144,7 @@ private:
   QStringList files_;
   // Freed with the edit before its children are: a press may still be
   // running it.
-  std::unique_ptr<QFileDialog> dialog_;
+  std::unique_ptr<FileDialog> dialog_;
 };
 
 // A folder name box, or several separated by ";" with MultipleDirs.

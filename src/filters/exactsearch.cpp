@@ -184,8 +184,9 @@ std::size_t TSearchFilter::findNext(std::size_t from, std::size_t to, std::size_
           break;
         q = static_cast<std::size_t>(static_cast<const unsigned char *>(hit) - s);
       } else {
-        while (to - q >= 4 && !(firstByteFits_[s[q]] | firstByteFits_[s[q + 1]] |
-                                firstByteFits_[s[q + 2]] | firstByteFits_[s[q + 3]]))
+        // One test for four bytes: bitwise on purpose, so no branch per byte.
+        while (to - q >= 4 && !(int{firstByteFits_[s[q]]} | int{firstByteFits_[s[q + 1]]} |
+                                int{firstByteFits_[s[q + 2]]} | int{firstByteFits_[s[q + 3]]}))
           q += 4;
         if (q >= to || !firstByteFits_[s[q]])
           continue;

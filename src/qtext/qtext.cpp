@@ -4,6 +4,7 @@
 #include "classlib/utf8.h"
 
 #include <QByteArray>
+#include <QUrl>
 
 namespace marrowen {
 
@@ -97,6 +98,13 @@ QString fileNameToQString(std::string_view fileName) {
     i += length;
   }
   return text;
+}
+
+QString localFileNameOf(const QUrl &url) {
+  if (!url.isLocalFile() || !url.host().isEmpty())
+    return url.toLocalFile();
+  const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+  return fileNameToQString(std::string_view(path.constData(), std::size_t(path.size())));
 }
 
 std::string fileNameFromQString(const QString &fileName) { return fromQString(fileName); }

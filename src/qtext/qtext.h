@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+class QUrl;
+
 namespace marrowen {
 
 // Engine bytes shown as text: a valid UTF-8 sequence as its character, every
@@ -50,6 +52,11 @@ QString fileNameToQString(std::string_view fileName);
 // back while the text is unchanged.
 std::string fileNameFromQString(const QString &fileName);
 std::string fileNameFromQString(const QString &fileName, std::string_view shownFrom);
+
+// The local file a dropped URL names, by its bytes: a file manager writes
+// each byte of a name that no UTF-8 holds percent-encoded, which
+// QUrl::toLocalFile would read as U+FFFD, naming another file.
+QString localFileNameOf(const QUrl &url);
 
 // A message of the program's that may name files (an error, a question about
 // a file, a status line): shown as a name is, so that a name in it reads

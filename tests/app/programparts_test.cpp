@@ -25,6 +25,7 @@
 #include "classlib/program.h"
 #include "components/browsedir.h"
 #include "components/dialogrunner.h"
+#include "components/filedialog.h"
 #include "engine/userinterface.h"
 #include "filterlist/commentnodes.h"
 #include "filterlist/eolnodes.h"
@@ -39,7 +40,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -321,7 +321,7 @@ TEST_F(WholeProgram, LinkToFilterAddsALinkToTheChosenFile) {
   list->saveFilterListAs(linked);
   dialogAnswer = [&](QDialog &dialog) {
     EXPECT_EQ(dialog.windowTitle(), "Link Filter List");
-    static_cast<QFileDialog &>(dialog).selectFile(QString::fromStdString(linked));
+    static_cast<FileDialog &>(dialog).selectFile(QString::fromStdString(linked));
     return static_cast<int>(QDialog::Accepted);
   };
   main->action("Linktofilter1")->trigger();
@@ -438,7 +438,7 @@ TEST_F(WholeProgram, AListClosedWhileItsQuestionOrDialogRunsIsLeftAlone) {
   std::function<void()> during;
   ScopedDialogRunner runner([&](QDialog &dialog) -> int {
     if (++dialogs != goneAt) {
-      if (auto *files = qobject_cast<QFileDialog *>(&dialog); files && dialogs < goneAt) {
+      if (auto *files = qobject_cast<FileDialog *>(&dialog); files && dialogs < goneAt) {
         files->selectFile(chosen.join(' '));
         return QDialog::Accepted;
       }
@@ -465,7 +465,7 @@ TEST_F(WholeProgram, AListClosedWhileItsQuestionOrDialogRunsIsLeftAlone) {
       step->stop();
       if (!open->isVisible())
         return;
-      if (auto *files = qobject_cast<QFileDialog *>(open)) {
+      if (auto *files = qobject_cast<FileDialog *>(open)) {
         files->findChild<QLineEdit *>("fileNameEdit")->setText(QString::fromStdString(bad));
         QMetaObject::invokeMethod(files, "accept");
       } else {
@@ -678,7 +678,7 @@ TEST_F(WholeProgram, TheBarFollowsTheActiveListInEveryWindowState) {
 
   list->saveFilterListAs(dir.file("other.fll"));
   dialogAnswer = [&](QDialog &dialog) {
-    static_cast<QFileDialog &>(dialog).selectFile(QString::fromStdString(saved));
+    static_cast<FileDialog &>(dialog).selectFile(QString::fromStdString(saved));
     return static_cast<int>(QDialog::Accepted);
   };
   main->action("Open1")->trigger();
@@ -693,7 +693,7 @@ TEST_F(WholeProgram, TheBarFollowsTheActiveListInEveryWindowState) {
   writeFile(notAList, "not a filter list\n");
   TchildForm *before = activeList();
   dialogAnswer = [&](QDialog &dialog) {
-    static_cast<QFileDialog &>(dialog).selectFile(QString::fromStdString(notAList));
+    static_cast<FileDialog &>(dialog).selectFile(QString::fromStdString(notAList));
     return static_cast<int>(QDialog::Accepted);
   };
   main->action("Open1")->trigger();
@@ -1040,7 +1040,7 @@ TEST_F(WholeProgram, EveryCommandThatChangesAListMarksItAndClosingAsks) {
   FilterTreeView &tree = list->treeView();
   auto chooseFile = [&](const std::string &name) {
     dialogAnswer = [name](QDialog &dialog) {
-      static_cast<QFileDialog &>(dialog).selectFile(QString::fromStdString(name));
+      static_cast<FileDialog &>(dialog).selectFile(QString::fromStdString(name));
       return int(QDialog::Accepted);
     };
   };

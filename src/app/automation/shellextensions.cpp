@@ -7,13 +7,13 @@
 #include "classlib/registry.h"
 #include "classlib/safefile.h"
 #include "components/dialogrunner.h"
+#include "components/filedialog.h"
 #include "filterlist/settings.h"
 #include "grid/widget/dgbasegrid.h"
 #include "qtext/qtext.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -332,10 +332,10 @@ void TshellExtensions::fileGridButtonDown(int dataCol, int dataRow) {
   if (dataRow < 1 || dataRow > fileGrid_->Rows())
     return;
   if (dataCol == filterColumn) {
-    QFileDialog dialog(this, QString(), QString(), QStringLiteral("Marrowen filter file (*.fll)"));
+    FileDialog dialog(this, QStringLiteral("Open"),
+                      QStringLiteral("Marrowen filter file (*.fll)|*.fll"));
     dialog.setObjectName(QStringLiteral("OpenDialog1"));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(FileDialog::ExistingFile);
     if (DialogRunner::exec(dialog) == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
       const std::string name = fileNameFromQString(dialog.selectedFiles().front());
       fileGrid_->SetCell(filterColumn, dataRow, Variant(fileNameToText(name)));

@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-class QFileDialog;
-
 namespace marrowen {
 
 class SettingsStore;

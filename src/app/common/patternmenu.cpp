@@ -3,8 +3,10 @@
 #include "app/common/screenfit.h"
 #include "app/common/translateform.h"
 #include "classlib/safefile.h"
+#include "classlib/streams.h"
 #include "classlib/utf8.h"
 #include "components/dialogrunner.h"
+#include "components/filedialog.h"
 #include "engine/escapes.h"
 #include "qtext/qtext.h"
 
@@ -13,8 +15,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QFile>
-#include <QFileDialog>
 #include <QFontDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -705,13 +705,11 @@ namespace {
 // field went meanwhile. The dialog, a child of the field, is gone on return:
 // while a message that follows runs, the field may go, and its children.
 QString chooseFileFor(QWidget *field, const QString &objectName, bool save) {
-  QFileDialog dialog(field);
+  FileDialog dialog(field, save ? QStringLiteral("Save As") : QStringLiteral("Open"));
   dialog.setObjectName(objectName);
-  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  if (save)
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-  else
-    dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setAcceptMode(save ? FileDialog::AcceptSave : FileDialog::AcceptOpen);
+  dialog.setConfirmOverwrite(save);
+  dialog.setFileMode(save ? FileDialog::AnyFile : FileDialog::ExistingFile);
   if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
     return {};
   return dialog.selectedFiles().front();
@@ -725,16 +723,18 @@ void TmenuForm::Loadfromfile1Click() {
   const QString chosen = chooseFileFor(target_.widget(), QStringLiteral("loadFromFile"), false);
   if (chosen.isEmpty())
     return;
-  QFile file(chosen);
-  if (!file.open(QIODevice::ReadOnly)) {
+  // Read by its own bytes: Qt would open another file for a name that no
+  // UTF-8 holds.
+  std::string bytes;
+  try {
+    bytes = readFileBytes(fileNameFromQString(chosen));
+  } catch (const std::exception &) {
     showMessageBox(target_.widget(), QMessageBox::Critical, QString(),
-                   QStringLiteral("Cannot open %1").arg(file.fileName()));
+                   QStringLiteral("Cannot open %1").arg(chosen));
     return;
   }
-  const QByteArray bytes = file.readAll();
   // A byte-order mark an editor wrote is no part of the field's text.
-  QString text = toQString(utf8::withoutByteOrderMark(
-      std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+  QString text = toQString(utf8::withoutByteOrderMark(bytes));
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   target_.selectAll();

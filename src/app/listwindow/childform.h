@@ -254,8 +254,9 @@ public:
   // Called with every main-window status text the window shows; for tests.
   static QString lastStatus();
 
-  // A file dialog through the dialog runner; the chosen files, none on cancel
-  // or when `owner` (the window the files are for) goes while it runs.
+  // A file dialog through the dialog runner, its filter "description|pattern"
+  // pairs; the chosen files (fileNameFromQString gives their bytes), none on
+  // cancel or when `owner` (the window the files are for) goes while it runs.
   static QStringList runFileDialog(QWidget *parent, const QString &title, const QString &filter,
                                    bool save, const QString &start = {}, const QString &suffix = {},
                                    const QString &selectedFilter = {},

@@ -128,7 +128,7 @@ void TchildForm::buildFilesPage() {
     if (col != 1)
       return;
     const QStringList names = runFileDialog(this, toQString(translate(4550, "File(s) to Process")),
-                                            QStringLiteral("All files (*)"), false);
+                                            QStringLiteral("All files (*.*)|*.*"), false);
     for (const QString &name : names)
       testThenAdd(fileNameFromQString(name));
   };
@@ -184,7 +184,7 @@ void TchildForm::buildFilesPage() {
   connect(loadFromFileButton, &QPushButton::clicked, this, [this] {
     const QStringList names =
         runFileDialog(this, toQString(translate(4570, "List File(s) to Open")),
-                      QStringLiteral("Text files (*.txt);;All files (*.*)"), false, {}, {},
+                      QStringLiteral("Text files (*.txt)|*.txt|All files (*.*)|*.*"), false, {}, {},
                       QStringLiteral("All files (*.*)"));
     const QPointer<TchildForm> self(this);
     for (const QString &name : names) {
@@ -199,9 +199,10 @@ void TchildForm::buildFilesPage() {
     }
   });
   connect(saveToFileButton, &QPushButton::clicked, this, [this] {
-    const QStringList names = runFileDialog(this, QStringLiteral("Save File List"),
-                                            QStringLiteral("Text files (*.txt);;All files (*.*)"),
-                                            true, {}, QStringLiteral("txt"));
+    const QStringList names =
+        runFileDialog(this, QStringLiteral("Save File List"),
+                      QStringLiteral("Text files (*.txt)|*.txt|All files (*.*)|*.*"), true, {},
+                      QStringLiteral("txt"));
     if (!names.isEmpty())
       saveFileList(fileNameFromQString(names.front()));
   });

@@ -11,6 +11,8 @@
 #include "classlib/format.h"
 #include "classlib/paths.h"
 #include "components/dialogrunner.h"
+#include "components/filedialog.h"
+#include "components/fileutil.h"
 #include "components/trayicon.h"
 #include "engine/escapes.h"
 #include "engine/inputs.h"
@@ -25,8 +27,6 @@
 #include "qtext/qtext.h"
 
 #include <QApplication>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -192,15 +192,15 @@ TchildForm *activeChild() {
 QStringList TchildForm::runFileDialog(QWidget *parent, const QString &title, const QString &filter,
                                       bool save, const QString &start, const QString &suffix,
                                       const QString &selectedFilter, const QObject *owner) {
-  QFileDialog dialog(parent, title, QString(), filter);
+  FileDialog dialog(parent, title, filter);
   dialog.setObjectName(save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
-  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFiles);
-  if (!suffix.isEmpty())
-    dialog.setDefaultSuffix(suffix);
+  dialog.setAcceptMode(save ? FileDialog::AcceptSave : FileDialog::AcceptOpen);
+  dialog.setFileMode(save ? FileDialog::AnyFile : FileDialog::ExistingFiles);
+  dialog.setConfirmOverwrite(save);
+  dialog.setDefaultSuffix(suffix);
   if (!selectedFilter.isEmpty())
     dialog.selectNameFilter(selectedFilter);
-  if (!start.isEmpty() && QFileInfo(start).isDir())
+  if (FolderExists(start))
     dialog.setDirectory(start);
   else if (!start.isEmpty())
     dialog.selectFile(start);
@@ -527,9 +527,9 @@ void TchildForm::Save() {
 }
 
 bool TchildForm::SaveAs() {
-  const QStringList chosen =
-      runFileDialog(this, QStringLiteral("Save Filter List"), QStringLiteral("Filter list (*.fll)"),
-                    true, fileNameToQString(loadedFilterName_), QStringLiteral("fll"));
+  const QStringList chosen = runFileDialog(
+      this, QStringLiteral("Save Filter List"), QStringLiteral("Filter list (*.fll)|*.fll"), true,
+      fileNameToQString(loadedFilterName_), QStringLiteral("fll"));
   // The list's own file while the name offered is kept, though no text
   // spells a name that is no UTF-8.
   return !chosen.isEmpty() && saveTo(fileNameFromQString(chosen.front(), loadedFilterName_));
@@ -701,16 +701,16 @@ void TchildForm::install() {
     // It starts where the last list came from.
     QString folder;
     if (parent && parent->recentFiles().Strings().Count() > 0)
-      folder = QFileInfo(fileNameToQString(parent->recentFiles().Strings().at(0).text)).path();
+      folder = fileNameToQString(extractFilePath(parent->recentFiles().Strings().at(0).text));
     const QStringList names = TchildForm::runFileDialog(
-        parent, title, QStringLiteral("Filter list (*.fll);;All files (*.*)"), false, folder, {},
-        {}, forWindow);
+        parent, title, QStringLiteral("Filter list (*.fll)|*.fll|All files (*.*)|*.*"), false,
+        folder, {}, {}, forWindow);
     return names.isEmpty() ? std::string() : fileNameFromQString(names.front());
   };
   auto opening = [](const std::string &name) {
     if (TmainForm *main = TmainForm::instance())
-      main->statusBarText(
-          toQString(translateFormat(4380, "Opening filter list %s", {fileNameToText(name)})));
+      main->statusBarText(messageToQString(
+          translateFormat(4380, "Opening filter list %s", {fileNameToText(name)})));
   };
   commands.Open1 = [openDialog, opening] {
     const std::string name = openDialog(toQString(translate(4370, "Open Filter List")));

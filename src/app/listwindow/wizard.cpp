@@ -208,7 +208,7 @@ QString fileOutputSentence(const TOutputObject *output) {
   if (!output)
     return reads + QStringLiteral("writes each file back in place.");
   const QString folder = fileNameToQString(output->newBaseDir);
-  const QString extension = toQString(output->newExtension);
+  const QString extension = fileNameToQString(output->newExtension);
   const QString stay = QStringLiteral("; the files themselves stay as they are.");
   switch (output->outputToFile) {
   case TOutputObject::clipboard:

@@ -832,7 +832,7 @@ void TmainForm::dropEvent(QDropEvent *event) {
   QStringList names;
   for (const QUrl &url : event->mimeData()->urls())
     if (url.isLocalFile())
-      names << url.toLocalFile();
+      names << localFileNameOf(url);
   event->acceptProposedAction();
   handleDroppedFiles(names);
   if (isMinimized())

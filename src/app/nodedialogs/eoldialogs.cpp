@@ -5,6 +5,7 @@
 #include "classlib/format.h"
 #include "classlib/paths.h"
 #include "components/dialogrunner.h"
+#include "components/filedialog.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
 #include "filterlist/eolnodes.h"
@@ -13,7 +14,6 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -66,7 +66,9 @@ private:
   TdefaultForm1 *form_;
 };
 
-QString mapFilter() { return QStringLiteral("Maps (*.map);;User defined translations (*.udt)"); }
+QString mapFilter() {
+  return QStringLiteral("Maps (*.map)|*.map|User defined translations (*.udt)|*.udt");
+}
 
 } // namespace
 
@@ -297,12 +299,9 @@ void TmapForm::loadMapClick() {
   // The file dialog, a child of this editor, goes before the error's box:
   // while that runs, the editor may go with its window, and its children.
   const std::string name = [this] {
-    QFileDialog dialog(this);
+    FileDialog dialog(this, QStringLiteral("Open"), mapFilter());
     dialog.setObjectName(QStringLiteral("openMapDialog"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(mapFilter());
+    dialog.setFileMode(FileDialog::ExistingFile);
     dialog.setDefaultSuffix(QStringLiteral("map"));
     dialog.setDirectory(fileNameToQString(programFolder() + "maps"));
     if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -329,11 +328,10 @@ void TmapForm::loadMapClick() {
 void TmapForm::saveMapClick() {
   if (!node_)
     return;
-  QFileDialog dialog(this, messageText(1170, "Save Map"));
+  FileDialog dialog(this, messageText(1170, "Save Map"), mapFilter());
   dialog.setObjectName(QStringLiteral("saveMapDialog"));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilter(mapFilter());
+  dialog.setAcceptMode(FileDialog::AcceptSave);
+  dialog.setConfirmOverwrite(true);
   dialog.setDefaultSuffix(QStringLiteral("map"));
   // The map's own file, named as the dialog names what it offers: kept as
   // offered, it is that file even when its name has no text of its own.

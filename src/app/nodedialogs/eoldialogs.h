@@ -7,7 +7,6 @@
 #include <string>
 
 class QCheckBox;
-class QFileDialog;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;

@@ -4,6 +4,7 @@
 #include "app/common/patternmenu.h"
 #include "app/common/translateform.h"
 #include "classlib/exceptions.h"
+#include "classlib/utf8.h"
 #include "components/dialogrunner.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
@@ -33,9 +34,12 @@ namespace {
 // Pattern, Perl, Brief-style and Word-style: the types that compile.
 bool isPatternDialect(std::int32_t type) { return type == 1 || (type >= 4 && type <= 6); }
 
+// Counted in letters as the user typed them: "\xC3\xA4" is one, as is a
+// byte that is no UTF-8.
 QString lengthAndLines(const std::string &decoded, int lines) {
-  return toQString(translateFormat(1040, "Length: %d  Lines: %d",
-                                   {static_cast<std::int64_t>(decoded.size()), lines}));
+  return toQString(
+      translateFormat(1040, "Length: %d  Lines: %d",
+                      {static_cast<std::int64_t>(utf8::characterCount(decoded)), lines}));
 }
 
 QDialogButtonBox *okCancel(QDialog *dialog) {

@@ -569,7 +569,7 @@ bool TdgBaseGrid::ClearComboTypeAhead() {
   return had;
 }
 
-bool TdgBaseGrid::ComboTypeAhead(std::string_view typed) {
+bool TdgBaseGrid::ComboTypeAhead(std::string_view typed, bool stepOn) {
   TdgComboGrid *list = FCombo ? FCombo->ComboGrid() : nullptr;
   if (!list || typed.empty())
     return false;
@@ -580,7 +580,7 @@ bool TdgBaseGrid::ComboTypeAhead(std::string_view typed) {
   bool found = false;
   int row = list->Search(FTypeAhead, true, found);
   const int current = list->GetCurrentDataRow();
-  if (utf8::characterCount(FTypeAhead) == 1 && current >= 1 &&
+  if (stepOn && utf8::characterCount(FTypeAhead) == 1 && current >= 1 &&
       list->Compare(list->ValueText(current), FTypeAhead, 1) == 0 && !list->ValueColSorted())
     row = list->NextMatch(FTypeAhead, found);
   if (found)
@@ -609,9 +609,16 @@ bool TdgBaseGrid::ComboKeyToValue(std::string_view typed) {
   // The shared list still stands where another cell left it: the letters
   // step on from this cell's own value, and letters no choice agrees with
   // leave the value as it is.
-  if (!open)
+  // A cell that holds no choice has no row to step on from: its letter
+  // leads to the first choice it starts.
+  bool stepOn = true;
+  if (!open) {
     PositionListOnCell(*list, col, row);
-  if (!ComboTypeAhead(typed))
+    const int listRow = list->GetCurrentDataRow();
+    stepOn =
+        listRow >= 1 && list->Equal(list->ValueText(listRow), CurrentCell().GetValue().toString());
+  }
+  if (!ComboTypeAhead(typed, stepOn))
     return true;
   const Variant value = ComboValue(list->ValueCol());
   if (!value.isEmpty() && !VarSameValue(value, CurrentCell().GetValue()))

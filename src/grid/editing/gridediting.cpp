@@ -276,9 +276,11 @@ void TdgBaseGrid::RowEditUndone(int dataRow) {
   const bool appended = FAppended;
   ResetEditState();
   // A typed new row undone is an entered, unchanged row again: the insert
-  // row shown for the next one goes.
+  // row shown for the next one goes. Only the last data row is taken away
+  // when it is left; one that a row inserted meanwhile renumbered keeps
+  // the insert row below it, or the grid would have none.
   if (FGridMode == gmEditInsert && appended && FInsertRowFlag && Row() == RowCount() - 2 &&
-      !RowChangedMark(dataRow)) {
+      dataRow == Rows() && !RowChangedMark(dataRow)) {
     FInsertRowFlag = 0;
     SetRowCount(RowCount() - 1);
   }

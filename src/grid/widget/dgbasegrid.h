@@ -459,8 +459,9 @@ public:
   // The editor's text changed while the list is open: search, and complete.
   void ComboEditorChanged(bool complete);
   // A character typed (UTF-8) into a list without an editor; answers
-  // whether a choice agrees with the letters typed.
-  bool ComboTypeAhead(std::string_view typed);
+  // whether a choice agrees with the letters typed. A letter that the list's
+  // row starts with steps on to the next row it starts only with `stepOn`.
+  bool ComboTypeAhead(std::string_view typed, bool stepOn = true);
   // A character typed (UTF-8) on a combo cell that has no text editor picks
   // the value it leads to; answers whether the cell was such a cell.
   bool ComboKeyToValue(std::string_view typed);

@@ -195,7 +195,10 @@ void TdgBaseGrid::DeleteSelectedRows() {
   const int currentDisplayRow = Row();
   const bool onInsertRow = FInsertRowFlag && Row() == RowCount() - 1;
   const bool currentSelected = FRowSelection.IsSelected(currentDisplayRow);
-  const bool lastRowDeleted = GetDataRow(start) == Rows();
+  // The last row shown goes, or the last by number: after rows were moved
+  // either may be the new row entered from the insert row, which must come
+  // back.
+  const bool lastRowDeleted = start == Rows() || GetDataRow(start) == Rows();
   if (currentSelected && currentDisplayRow <= start && (FRowEditing || FCellEditing)) {
     // The row being edited goes: its saved copy and edit state go with it,
     // so no later undo can write it into another row.

@@ -10,6 +10,7 @@
 #include "app_testing.h"
 #include "components/browsedir.h"
 #include "components/dialogrunner.h"
+#include "components/filedialog.h"
 #include "components/fileedits.h"
 #include "components/trayicon.h"
 #include "engine/processingthread.h"
@@ -17,6 +18,7 @@
 #include "filterlist/commentnodes.h"
 #include "filterlist/descriptionnodes.h"
 #include "filterlist/eolnodes.h"
+#include "filterlist/filenodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/nodecatalog.h"
 #include "filterlist/scriptnodes.h"
@@ -33,8 +35,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCompleter>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -153,9 +155,9 @@ TEST_F(ChildFormInMainForm, OpenAndSaveAsTellTheStatusBarAndOpenStartsAtTheLastL
     const std::string saved = dir.file("lists/a.fll");
     QString title, folder;
     dialogAnswer = [&](QDialog &dialog) {
-      auto &files = static_cast<QFileDialog &>(dialog);
+      auto &files = static_cast<FileDialog &>(dialog);
       title = files.windowTitle();
-      folder = files.directory().absolutePath();
+      folder = files.directory();
       files.selectFile(QString::fromStdString(saved));
       return static_cast<int>(QDialog::Accepted);
     };
@@ -235,7 +237,7 @@ TEST_F(ChildFormInMainForm, AListNamedBeyondAsciiShowsItsNameAsSpelt) {
     const QString name = QString::fromUtf8("\xC3\x9Cn\xC3\xAF list");
     const QString path = fileNameToQString(dir.file(fileNameFromQString(name + ".fll")));
     dialogAnswer = [&](QDialog &dialog) {
-      static_cast<QFileDialog &>(dialog).selectFile(path);
+      static_cast<FileDialog &>(dialog).selectFile(path);
       return static_cast<int>(QDialog::Accepted);
     };
     mainFormHooks().commands.Saveas1();
@@ -613,6 +615,14 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
                                   QString::fromStdString(dir.file("out")) +
                                   "; the files themselves stay as they are."))
         << sentence.toStdString();
+    // An extension stored as a byte that is no UTF-8 reads as no letter.
+    child->selectItem(0);
+    child->OutputFilter()->changeExtension = true;
+    child->OutputFilter()->newExtension = ".d\xE9";
+    shown->prevButtonClick();
+    shown->nextButtonClick();
+    EXPECT_TRUE(shown->pages()->currentWidget()->findChild<QLabel *>()->text().contains(
+        "with the extension " + fileNameToQString(".d\xE9") + ";"));
     // The switch reaches Go with the input's dialog hidden.
     shown->findChildren<QRadioButton *>().back()->click();
     shown->tasks()->setCurrentRow(3);
@@ -726,11 +736,11 @@ TEST_F(ChildFormInMainForm, ReturnInEachPickerWithItsCompleterShowingIsSafe) {
     QCoreApplication::processEvents();
     int pickers = 0, completions = 0;
     ScopedDialogRunner runner([&](QDialog &dialog) {
-      auto *files = qobject_cast<QFileDialog *>(&dialog);
+      auto *files = qobject_cast<FileDialog *>(&dialog);
       if (!files)
         return int(QDialog::Rejected);
       ++pickers;
-      const bool folder = files->fileMode() == QFileDialog::Directory;
+      const bool folder = files->fileMode() == FileDialog::Directory;
       bool shown = false;
       const int result = typeWithCompleterAndReturn(
           dialog, QString::fromStdString(dir.file(folder ? "pick/alphaFolder" : "pick/alpha1.txt")),
@@ -752,6 +762,195 @@ TEST_F(ChildFormInMainForm, ReturnInEachPickerWithItsCompleterShowingIsSafe) {
     EXPECT_EQ(pickers, 3);
     EXPECT_GE(completions, 1) << "the completer never showed: the test proves little";
     main.UpdateMenuItems();
+  }
+  mainFormHooks() = MainFormHooks();
+}
+
+// Qt's file dialog left out every name that no UTF-8 holds, so a folder of
+// old names looked empty and such a list could not be opened. Driven by keys
+// and clicks, the dialogs list each name apart from the one with the letter
+// and hand back its very bytes: File > Open opens that list, a browse button
+// puts the name in its field; a cancelled dialog changes nothing.
+TEST_F(ChildFormInMainForm, FileDialogsListEveryNameApartAndHandBackItsBytes) {
+  TchildForm::install();
+  registerNodeDialogs();
+  const std::string folder = dir.file("old"), sub = folder + "/sub\xE9";
+  std::filesystem::create_directories(sub);
+  const std::string latin = folder + "/lat\xE9n.fll", utf8 = folder + "/lat\xC3\xA9n.fll";
+  const std::string stray = folder + "/r\xFF\x80.txt";
+  for (auto [name, kind] : {std::pair{latin, 5}, std::pair{utf8, 6}}) {
+    TFilterList list;
+    list.resetToDefault();
+    list.insertNode(list.count() - 1,
+                    findCatalogEntry("TDescriptionObject", kind)->createDefault(kind), 1, true);
+    list.saveToFile(name);
+  }
+  writeFile(stray, "a\n");
+  writeFile(sub + "/deep.fll", "");
+  const auto shown = [](const std::string &name) { return fileNameToQString(name); };
+  {
+    TmainForm main(QStringList{"marrowen"});
+    main.show();
+    auto *child = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    ASSERT_NE(child, nullptr);
+    std::function<void(FileDialog &)> drive;
+    dialogAnswer = [&](QDialog &dialog) {
+      auto *files = qobject_cast<FileDialog *>(&dialog);
+      if (!files)
+        return int(QDialog::Rejected);
+      dialog.show();
+      QApplication::setActiveWindow(&dialog);
+      drive(*files);
+      return dialog.result();
+    };
+    auto *list = static_cast<QListWidget *>(nullptr);
+    auto *nameField = static_cast<QLineEdit *>(nullptr);
+    const auto find = [&](FileDialog &files) {
+      list = files.findChild<QListWidget *>("fileList");
+      nameField = files.findChild<QLineEdit *>("fileNameEdit");
+    };
+    // Typing a folder and Enter goes there.
+    const auto typeFolder = [&](const std::string &path) {
+      nameField->setFocus();
+      nameField->clear();
+      QTest::keyClicks(nameField, shown(path));
+      QTest::keyClick(nameField, Qt::Key_Return);
+    };
+    const auto rowOf = [&](const std::string &name) {
+      const auto found = list->findItems(shown(name), Qt::MatchExactly);
+      return found.size() == 1 ? list->row(found.front()) : -1;
+    };
+    const auto clickName = [&](const std::string &name) {
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                        list->visualItemRect(list->item(rowOf(name))).center());
+    };
+
+    QStringList listed;
+    drive = [&](FileDialog &files) {
+      find(files);
+      // Typed into the folder field, Enter goes to the folder.
+      files.findChild<QComboBox *>("lookInCombo")->setFocus();
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(QApplication::focusWidget(), shown(folder));
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+      ASSERT_TRUE(files.isVisible());
+      EXPECT_EQ(files.directory(), shown(folder));
+      EXPECT_TRUE(nameField->text().isEmpty());
+      listed = files.listedNames();
+      // Into the folder with E9 by Enter, and back up by Backspace.
+      list->setFocus();
+      list->setCurrentRow(rowOf("sub\xE9"));
+      QTest::keyClick(list, Qt::Key_Return);
+      EXPECT_EQ(files.listedNames(), QStringList{"deep.fll"});
+      QTest::keyClick(list, Qt::Key_Backspace);
+      EXPECT_EQ(files.directory(), shown(folder));
+      // Down the list by keys to the Latin-1 name; Enter opens it.
+      list->setCurrentRow(0);
+      while (list->currentRow() >= 0 && list->currentItem()->text() != shown("lat\xE9n.fll") &&
+             list->currentRow() + 1 < list->count())
+        QTest::keyClick(list, Qt::Key_Down);
+      QTest::keyClick(list, Qt::Key_Return);
+    };
+    main.action("Open1")->trigger();
+    // The folder first, then both lists, each its own entry; the .txt file
+    // is not a list.
+    EXPECT_EQ(listed,
+              QStringList({shown("sub\xE9"), shown("lat\xC3\xA9n.fll"), shown("lat\xE9n.fll")}));
+    EXPECT_NE(listed.value(1), listed.value(2));
+    auto *active = dynamic_cast<TchildForm *>(main.activeChildForm());
+    ASSERT_NE(active, nullptr);
+    EXPECT_EQ(active->fileName(), latin);
+    EXPECT_EQ(main.statusText(), "Opening filter list " + shown(latin));
+    const auto firstKind = [](TchildForm &form) {
+      for (int item = 0; item < form.filterTree().count(); ++item)
+        if (auto *node = dynamic_cast<TDescriptionObject *>(&form.filterTree().node(item)))
+          return node->kind;
+      return -1;
+    };
+    EXPECT_EQ(firstKind(*active), 5);
+
+    // Cancelled after picking the other list, File > Open opens nothing.
+    drive = [&](FileDialog &files) {
+      find(files);
+      EXPECT_EQ(files.directory(), shown(folder)); // where the last list came from
+      clickName("lat\xC3\xA9n.fll");
+      EXPECT_EQ(nameField->text(), shown("lat\xC3\xA9n.fll"));
+      QTest::keyClick(&files, Qt::Key_Escape);
+    };
+    main.action("Open1")->trigger();
+    EXPECT_EQ(dynamic_cast<TchildForm *>(main.activeChildForm())->fileName(), latin);
+
+    // File > Save As by keys into the folder with E9 writes the list under
+    // those bytes; then, one filter more, over the Latin-1 list picked by a
+    // click, asked first: the list with the letter is left as it was.
+    const auto nodesIn = [](const std::string &name) {
+      TFilterList saved;
+      saved.loadFromFile(name);
+      return saved.count();
+    };
+    const std::string utf8Before = readFile(utf8);
+    drive = [&](FileDialog &files) {
+      find(files);
+      EXPECT_EQ(files.directory(), shown(folder));
+      list->setFocus();
+      list->setCurrentRow(rowOf("sub\xE9"));
+      QTest::keyClick(list, Qt::Key_Return);
+      nameField->setFocus();
+      QTest::keyClick(nameField, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(nameField, "neu");
+      QTest::keyClick(nameField, Qt::Key_Return);
+    };
+    main.action("Saveas1")->trigger();
+    EXPECT_EQ(active->fileName(), sub + "/neu.fll");
+    EXPECT_EQ(nodesIn(sub + "/neu.fll"), nodesIn(latin));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("old/sub\xC3\xA9")));
+
+    active->addFilter(upperCaseNode());
+    boxTexts.clear();
+    boxAnswer = QMessageBox::Yes;
+    drive = [&](FileDialog &files) {
+      find(files);
+      EXPECT_EQ(files.directory(), shown(sub)); // where the list now is
+      list->setFocus();
+      QTest::keyClick(list, Qt::Key_Backspace);
+      clickName("lat\xE9n.fll");
+      EXPECT_EQ(nameField->text(), shown("lat\xE9n.fll"));
+      nameField->setFocus();
+      QTest::keyClick(nameField, Qt::Key_Return);
+    };
+    main.action("Saveas1")->trigger();
+    ASSERT_EQ(boxTexts.size(), 1u);
+    EXPECT_EQ(boxTexts[0],
+              (shown(latin) + " already exists.\nDo you want to replace it?").toStdString());
+    EXPECT_EQ(active->fileName(), latin);
+    EXPECT_EQ(nodesIn(latin), nodesIn(sub + "/neu.fll") + 1);
+    EXPECT_EQ(readFile(utf8), utf8Before);
+
+    // A browse button: the name with FF and a lone continuation byte is
+    // clicked, then OK; its bytes are the field's name.
+    active->addFilter(TMergeObject::CreateWith(TMergeObject::OnlyShowLinesFoundIn, "before.txt"));
+    QCoreApplication::processEvents();
+    auto *edit = active->findChild<TFilenameEdit *>("mergeFilename");
+    ASSERT_NE(edit, nullptr);
+    drive = [&](FileDialog &files) {
+      find(files);
+      typeFolder(folder);
+      EXPECT_EQ(files.listedNames(), QStringList({shown("sub\xE9"), shown("r\xFF\x80.txt")}));
+      clickName("r\xFF\x80.txt");
+      QTest::mouseClick(files.findChild<QPushButton *>("acceptButton"), Qt::LeftButton);
+    };
+    QTest::mouseClick(&edit->button(), Qt::LeftButton);
+    EXPECT_EQ(fileNameFromQString(edit->FileName()), stray);
+    // Cancelled, the field keeps it.
+    drive = [&](FileDialog &files) {
+      find(files);
+      nameField->setFocus();
+      QTest::keyClicks(nameField, "other.txt");
+      QTest::mouseClick(files.findChild<QPushButton *>("cancelButton"), Qt::LeftButton);
+    };
+    QTest::mouseClick(&edit->button(), Qt::LeftButton);
+    EXPECT_EQ(fileNameFromQString(edit->FileName()), stray);
+    active->setFilterHasChanged(false);
   }
   mainFormHooks() = MainFormHooks();
 }

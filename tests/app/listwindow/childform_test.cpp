@@ -10,6 +10,7 @@
 #include "app_testing.h"
 #include "components/browsedir.h"
 #include "components/dialogrunner.h"
+#include "components/filedialog.h"
 #include "components/fileedits.h"
 #include "components/trayicon.h"
 #include "engine/processingthread.h"
@@ -32,7 +33,6 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCompleter>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -621,7 +621,7 @@ TEST_F(ChildForm, FilesDialogsPlacementAndPatternMenuKeys) {
   std::string chosen;
   QString suffix, filter;
   dialogAnswer = [&](QDialog &dialog) {
-    auto &files = static_cast<QFileDialog &>(dialog);
+    auto &files = static_cast<FileDialog &>(dialog);
     suffix = files.defaultSuffix();
     filter = files.selectedNameFilter();
     files.selectFile(QString::fromStdString(chosen));

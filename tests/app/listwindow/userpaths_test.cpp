@@ -4,12 +4,12 @@
 #include "app/jobs/windowjobhost.h"
 #include "app/listwindow/childform.h"
 #include "app_testing.h"
+#include "components/filedialog.h"
 #include "filterlist/commentnodes.h"
 #include "filterlist/ionodes.h"
 #include "filterlist/nodecatalog.h"
 #include "grid/widget/dgbasegrid.h"
 
-#include <QFileDialog>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -126,7 +126,7 @@ TEST_F(UserPaths, FileNamesTypedIntoTheFilesGridAreKept) {
   EXPECT_EQ(grid.GetCurrentDataRow(), 1);
 
   dialogAnswer = [this](QDialog &dialog) {
-    static_cast<QFileDialog &>(dialog).selectFile(QString::fromStdString(dir.file("list.txt")));
+    static_cast<FileDialog &>(dialog).selectFile(QString::fromStdString(dir.file("list.txt")));
     return static_cast<int>(QDialog::Accepted);
   };
   child->saveToFileButton->click();

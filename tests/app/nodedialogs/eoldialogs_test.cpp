@@ -1,13 +1,13 @@
 #include "app/nodedialogs/eoldialogs.h"
 
 #include "app_testing.h"
+#include "components/filedialog.h"
 #include "dialog_testing.h"
 #include "engine/escapes.h"
 #include "filterlist/eolnodes.h"
 #include "qtext/qtext.h"
 
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -134,7 +134,7 @@ TEST_F(MapForm, SavedAndLoadedMapsKeepTheEntriesTheGridShows) {
   setCell(200, QString::fromUtf8("\\xE9\u00e9"));
   const std::string file = dir.file("mine.map");
   dialogAnswer = [&](QDialog &dialog) {
-    static_cast<QFileDialog &>(dialog).selectFile(QString::fromStdString(file));
+    static_cast<FileDialog &>(dialog).selectFile(QString::fromStdString(file));
     return static_cast<int>(QDialog::Accepted);
   };
   form.saveMapClick();

@@ -54,6 +54,11 @@ TEST_F(SearchForm, TheStatusFollowsTheTextsAndTheDialect) {
   type("replaceString", "xyz");
   EXPECT_EQ(site.status, "");
   EXPECT_FALSE(site.statusIsError);
+  // Lengths count letters, not their UTF-8 bytes.
+  type("searchString", QStringLiteral("gr\u00F6\u00DFe\n\u65E5"));
+  type("replaceString", QStringLiteral("GROSS\nE"));
+  EXPECT_EQ(form.findChild<QLabel *>("searchStringLength")->text(), "Length: 7  Lines: 2");
+  EXPECT_EQ(site.status, "");
   type("searchString", "\\q\\x4");
   EXPECT_TRUE(site.statusIsError) << "a broken escape";
 

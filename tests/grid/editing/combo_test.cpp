@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 namespace marrowen {
 namespace {
@@ -919,6 +920,126 @@ TEST(ComboScreenshots, OpenListsShowSomething) {
   const std::vector<std::string> files = renderDropDownScreenshots(folder.path().toStdString());
   EXPECT_EQ(files.size(), 4u);
   EXPECT_EQ(blankPictures(files), std::vector<std::string>{});
+}
+
+} // namespace
+} // namespace marrowen
+
+namespace marrowen {
+namespace {
+
+// Random keys, clicks, insertions and deletions on a grid that takes new rows
+// and has two list-only columns whose choices share their first letters. After
+// every step a list cell holds one of its choices (or nothing), a letter typed
+// on it leads where the list says, and the grid still offers a row to type a
+// new line into.
+TEST(ComboSearch, RandomStepsKeepListCellsOnTheirChoices) {
+  const std::vector<std::vector<std::string>> lists = {{"Nord", "nah",
+                                                        "\xC3\x9C"
+                                                        "ber",
+                                                        "\xC3\xBC"
+                                                        "bel",
+                                                        "\xCE\xA3\xCE\xAF\xCE\xB3\xCE\xBC\xCE\xB1",
+                                                        "\xE6\x97\xA5\xE6\x9C\xAC"},
+                                                       {"Add", "Subtract", "Ignore", "index"}};
+  const QString letters = QString::fromUtf8("nNüÜσ日qéaisI");
+  auto fold = [](const std::string &s) { return QString::fromStdString(s).toCaseFolded(); };
+  for (const std::uint32_t seed : {1u, 2u, 4u, 16u}) {
+    ComboDialog d;
+    TdgGrid &g = *d.grid;
+    g.SetRows(0);
+    g.SetGridMode(gmEditInsert);
+    g.SetRowSelectMode(rsMulti);
+    for (int c = 2; c <= 3; ++c)
+      GiveDropDownList(*g.GetCol(Variant(c)), lists[c - 2]);
+    std::int64_t now = 10000;
+    g.TickCount = [&] { return now; };
+    std::mt19937 random(seed);
+    std::string steps;
+    auto target = [&]() -> QWidget * {
+      if (QWidget *popup = QApplication::activePopupWidget())
+        return popup;
+      QWidget *focus = QApplication::focusWidget();
+      return focus ? focus : d.grid;
+    };
+    // A row moved under the entered new row leaves it until the cell moves.
+    bool rowMoved = false;
+    for (int step = 0; step < 300; ++step) {
+      const int col = g.GetCurrentDataCol(), row = g.GetCurrentDataRow();
+      const bool listCell = (col == 2 || col == 3) && row >= 1 && row <= g.Rows() && !d.open();
+      const int op = static_cast<int>(random() % 10);
+      std::string expected;
+      bool typedOnList = false;
+      if (op < 4) {
+        // One letter after a pause: the first choice it starts, the next one
+        // from the cell's own choice, and no change when none starts with it.
+        const QString letter = letters.at(static_cast<qsizetype>(random() % letters.size()));
+        steps += " " + letter.toStdString();
+        now += 2500;
+        typedOnList = listCell;
+        if (listCell) {
+          const auto &choices = lists[col - 2];
+          expected = g.GetCell(col, row).toString();
+          const auto own = std::find(choices.begin(), choices.end(), expected);
+          const std::size_t from = own == choices.end() ? 0 : own - choices.begin() + 1;
+          for (std::size_t k = 0; k < choices.size(); ++k) {
+            const std::string &choice = choices[(from + k) % choices.size()];
+            if (fold(choice).startsWith(letter.toCaseFolded())) {
+              expected = choice;
+              break;
+            }
+          }
+        }
+        const int key = letter.toUpper().at(0).unicode();
+        QTest::sendKeyEvent(QTest::Click, target(), Qt::Key(key < 0x80 ? key : 0), letter, {});
+      } else if (op < 7) {
+        const Qt::Key keys[] = {Qt::Key_Up,      Qt::Key_Down,   Qt::Key_Tab,
+                                Qt::Key_Backtab, Qt::Key_Escape, Qt::Key_F4};
+        const Qt::Key k = keys[random() % std::size(keys)];
+        steps += " key" + std::to_string(k & 0xFF);
+        QTest::keyClick(target(), k);
+      } else if (op == 7) {
+        const int at = 1 + static_cast<int>(random() % (g.Rows() + 1));
+        steps += " insert" + std::to_string(at);
+        g.InsertRow(at);
+      } else if (op == 8 && g.Rows() > 0) {
+        const int way = static_cast<int>(random() % 4);
+        steps += (way == 3 ? " move" : " delete") + std::to_string(way);
+        if (way == 0)
+          g.DeleteRows(g.Rows(), g.Rows());
+        else if (way == 1)
+          g.SetRows(0);
+        else if (way == 3) {
+          g.MoveRows(1 + static_cast<int>(random() % g.Rows()), g.Rows());
+          rowMoved = true;
+        } else {
+          g.SelectRows(1, g.Rows());
+          g.DeleteSelectedRows();
+        }
+      } else {
+        const int rows = g.Rows() + static_cast<int>(random() % 2);
+        steps += " rows" + std::to_string(rows);
+        g.SetRows(rows);
+        if (rows >= 1 && random() % 2)
+          g.SetCell(2, rows, Variant(lists[0][random() % lists[0].size()]));
+      }
+      QApplication::processEvents();
+      const std::string where = "seed " + std::to_string(seed) + ":" + steps;
+      if (typedOnList && g.GetCurrentDataCol() == col && g.GetCurrentDataRow() == row) {
+        ASSERT_EQ(d.cell(col, row), expected) << where;
+      }
+      for (int c = 2; c <= 3; ++c)
+        for (int r = 1; r <= g.Rows(); ++r) {
+          const std::string value = d.cell(c, r);
+          ASSERT_TRUE(value.empty() || std::ranges::count(lists[c - 2], value) == 1)
+              << value << " at " << c << "," << r << ", " << where;
+        }
+      ASSERT_EQ(g.RowCount(), g.Rows() + 1 + g.InsertRowFlag()) << where;
+      rowMoved = rowMoved && g.GetCurrentDataRow() == row;
+      ASSERT_TRUE(g.InsertRowFlag() == 1 || g.Row() == g.RowCount() - 1 || rowMoved) << where;
+      ASSERT_GE(g.RowCount(), 2) << where;
+    }
+  }
 }
 
 } // namespace
