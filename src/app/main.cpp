@@ -139,7 +139,8 @@ std::optional<int> choosePlatform(int argc, char **argv) {
   // QT_QPA_PLATFORM=xcb (or wayland), set for every program of a desktop,
   // still names a display that may not be there.
   bool useX = true, useWayland = true;
-  if (const QByteArray chosen = qgetenv("QT_QPA_PLATFORM"); !chosen.isEmpty()) {
+  const QByteArray chosen = qgetenv("QT_QPA_PLATFORM");
+  if (!chosen.isEmpty()) {
     useX = useWayland = false;
     for (const QByteArray &entry : chosen.split(';')) {
       const QByteArray name = entry.split(':').front().trimmed();
@@ -153,6 +154,10 @@ std::optional<int> choosePlatform(int argc, char **argv) {
   }
   const QByteArray x11 = useX ? xDisplayNamed(argc, argv) : QByteArray();
   const QByteArray wayland = useWayland ? qgetenv("WAYLAND_DISPLAY") : QByteArray();
+  // Naming none, the chosen platform looks where it knows to (wayland-0):
+  // a window is its to open or not.
+  if (!chosen.isEmpty() && x11.isEmpty() && wayland.isEmpty() && !runNeedsNoWindow(argc, argv))
+    return std::nullopt;
   const char *platform = "offscreen";
   if (!x11.isEmpty() || !wayland.isEmpty()) {
     const bool xAnswers = !x11.isEmpty() && xDisplayAnswers(x11);
