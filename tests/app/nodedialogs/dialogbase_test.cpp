@@ -13,12 +13,12 @@
 #include "filterlist/unicodenodes.h"
 #include "qtext/qtext.h"
 
+#include "components/filedialog.h"
 #include "components/fileedits.h"
 
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -183,7 +183,7 @@ TEST_F(NodeDialogs, InputAndOutputChoicesDimTheirOptions) {
   std::filesystem::create_directories(picked);
   site.status.clear();
   dialogAnswer = [&](QDialog &dialog) {
-    if (auto *files = qobject_cast<QFileDialog *>(&dialog))
+    if (auto *files = qobject_cast<FileDialog *>(&dialog))
       files->selectFile(fileNameToQString(picked));
     return int(QDialog::Accepted);
   };
