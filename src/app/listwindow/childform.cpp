@@ -1080,7 +1080,9 @@ bool TchildForm::closeQuery() {
                        toQString(translateFormat(4780, "Filter '%s' has changed. Save it first?",
                                                  {getFilterName()})),
                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    if (answer == QMessageBox::Cancel)
+    // A question ended by a signal is no No: the quit that follows logs
+    // the list as not saved.
+    if (answer != QMessageBox::Yes && answer != QMessageBox::No)
       return false;
     if (answer == QMessageBox::Yes) {
       // The file dialog or the save's error box may outlast the window.

@@ -23,6 +23,7 @@
 #include "filterlist/nodecatalog.h"
 #include "filterlist/scriptnodes.h"
 #include "filterlist/searchnodes.h"
+#include "filterlist/settings.h"
 #include "filterlist/utilitynodes.h"
 #include "grid/data/font.h"
 #include "grid/editing/combo.h"
@@ -64,6 +65,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 
 namespace marrowen {
@@ -392,6 +394,33 @@ TEST_F(ChildFormInMainForm, AJobWhoseFilesAllFailCountsThemDone) {
   mainFormHooks() = MainFormHooks();
 }
 
+// The values a command-line run gave the nodes reach the settings only once
+// the user changes them in a dialog, however often the dialog comes and goes.
+TEST_F(ChildFormInMainForm, CommandLineValuesAreRememberedOnlyWhenTheUserEditsThem) {
+  ListInMainWindow window;
+  TmainForm &main = *window.main;
+  TchildForm *child = window.child;
+  ASSERT_NE(child, nullptr);
+  QCoreApplication::processEvents();
+  {
+    writeIntegerSetting("skipBinary", 2);
+    writeIntegerSetting("binarySampleSize", 200);
+    CommandLineHost host;
+    host.setInteractive = [&main](bool on) { main.setInteractive(on); };
+    TCommandLine line(*child, std::move(host));
+    line.processCommandLine({"/CU", "/BP"});
+    for (int item : {child->filterTree().count() - 1, 1, 2})
+      child->selectItem(item);
+    EXPECT_EQ(readIntegerSetting("skipBinary", -1), 2);
+    EXPECT_EQ(readIntegerSetting("binarySampleSize", -1), 200);
+    child->selectItem(1);
+    child->findChild<QSpinBox *>(QStringLiteral("binarySampleSize"))->setValue(300);
+    child->selectItem(2);
+    EXPECT_EQ(readIntegerSetting("binarySampleSize", -1), 300);
+    EXPECT_EQ(readIntegerSetting("skipBinary", -1), 0) << "the dialog's fields, now confirmed";
+  }
+}
+
 // A line break typed into a search text or the trial input is LF, so a list
 // made here finds lines in a Linux file; a list saved with CR LF breaks in a
 // text still finds what it found.
@@ -479,6 +508,41 @@ TEST_F(ChildFormInMainForm, TrialRunStaysOnTheTrialPageWhileItRuns) {
   QTest::keyClicks(child->trialInput, "c");
   QTest::mouseClick(child->trialRunButton, Qt::LeftButton);
   EXPECT_EQ(child->Tabs->currentWidget(), child->filtersTab) << "a build error";
+}
+
+// A signal while "Save it first?" is up ends the question unanswered, which
+// is no No: no other list is loaded over the changes, and the quit that
+// follows saves nothing and logs the list as not saved.
+TEST_F(ChildFormInMainForm, ASignalWhileTheSaveQuestionIsUpSavesNothingAndSaysSo) {
+  ListInMainWindow window;
+  TchildForm *child = window.child;
+  ASSERT_NE(child, nullptr);
+  QCoreApplication::processEvents();
+  {
+    const std::string mine = dir.file("mine.fll");
+    child->saveFilterListAs(dir.file("other.fll"));
+    child->saveFilterListAs(mine);
+    const std::string saved = readFile(mine);
+    child->addFilter(upperCaseNode());
+    ScopedDialogRunner signal([](QDialog &) {
+      setApplicationTerminating(true);
+      return int(QDialog::Rejected);
+    });
+    child->loadFilterList(dir.file("other.fll"), {.askQuestions = true});
+    EXPECT_EQ(child->fileName(), mine);
+    EXPECT_TRUE(child->filterHasChanged());
+    setApplicationTerminating(false);
+    const QPointer<TchildForm> closing(child);
+    EXPECT_FALSE(child->parentWidget()->close());
+    EXPECT_TRUE(child->parentWidget()->close());
+    setApplicationTerminating(false);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(closing.isNull());
+    EXPECT_EQ(readFile(mine), saved);
+    EXPECT_NE(
+        readFile(dir.file("marrowen.log")).find("Filter 'mine' has changed and was not saved"),
+        std::string::npos);
+  }
 }
 
 TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
