@@ -28,6 +28,11 @@ void ignoreBrokenPipeSignal();
 // no locks.
 int lockForWriting(int fd);
 
+// Whether another holder has the file `fileName` locked for writing as
+// `lockForWriting` does (an append running in another job or program):
+// renaming a new file over it would take its text away with the old file.
+bool heldForWriting(const std::string &fileName);
+
 // Replaces the whole contents of `fileName` with `bytes` in one step, so that
 // a reader (or a crash) sees either the old file or the new one, never half
 // of it: the bytes go into a temporary file beside the target, which takes the

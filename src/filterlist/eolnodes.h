@@ -47,6 +47,9 @@ public:
 class TUserObject : public TListObject {
 public:
   static constexpr std::size_t maxEntryLength = 255;
+  // An entry's text cut to `maxEntryLength` bytes before the escape or the
+  // letter that does not fit.
+  static std::string cutToEntry(std::string_view text);
 
   std::array<std::string, 256> entries;
   // The map text file last loaded or saved.
@@ -73,6 +76,7 @@ public:
                       const std::function<void(const std::string &)> &showStatus = {});
 
   std::string getTitle() const override;
+  bool titleNamesFiles() const override { return !mapFileName.empty(); }
   std::string printText(std::string_view indent) const override;
   std::unique_ptr<TFilter> add_this_filter(TFilterList &list) override;
 

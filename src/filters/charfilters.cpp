@@ -89,17 +89,42 @@ bool TRemoveMultipleWhitespace::processChunk(std::string &chunk) {
   return sendToNext(chunk);
 }
 
+void TRemoveBinary::countRemoved(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const std::size_t sequence = c >= 0x80 ? utf8::sequenceLength(text.substr(i)) : 0;
+    if (!((c >= 32 && c <= 126) || c == '\n' || c == '\r'))
+      ++removed_;
+    i += sequence ? sequence : 1;
+  }
+}
+
 bool TRemoveBinary::processChunk(std::string &chunk) {
+  uncounted_ += chunk;
+  const std::size_t tail = utf8::incompleteTail(uncounted_);
+  countRemoved(std::string_view(uncounted_).substr(0, uncounted_.size() - tail));
+  uncounted_.erase(0, uncounted_.size() - tail);
   char *out = chunk.data();
   for (char ch : chunk) {
     auto c = static_cast<unsigned char>(ch);
     if ((c >= 32 && c <= 126) || c == '\n' || c == '\r')
       *out++ = ch;
   }
-  std::size_t kept = static_cast<std::size_t>(out - chunk.data());
-  removed_ += static_cast<std::int64_t>(chunk.size() - kept);
-  chunk.resize(kept);
+  chunk.resize(static_cast<std::size_t>(out - chunk.data()));
   return sendToNext(chunk);
+}
+
+void TRemoveBinary::startFile() {
+  uncounted_.clear();
+  TFilter::startFile();
+}
+
+void TRemoveBinary::endFile() {
+  // No character follows: each byte left is one of the code page.
+  for (char c : uncounted_)
+    countRemoved(std::string_view(&c, 1));
+  uncounted_.clear();
+  TFilter::endFile();
 }
 
 std::string TRemoveBinary::getStatistics() {

@@ -45,12 +45,20 @@ public:
 class TRemoveBinary : public TFilter {
 public:
   bool processChunk(std::string &chunk) override;
+  void startFile() override;
+  void endFile() override;
   bool hasChanged() override { return removed_ > 0; }
   std::string getStatistics() override;
   void resetStatistics() override;
 
 private:
+  // Counts a UTF-8 character removed as one, as its code-page byte counts.
+  void countRemoved(std::string_view text);
+
   std::int64_t removed_ = 0;
+  // The bytes ending the last chunk that the next one may make a character
+  // of: counted once that is known.
+  std::string uncounted_;
 };
 
 // Drops ANSI colour and cursor sequences: ESC [ ... up to a final letter of

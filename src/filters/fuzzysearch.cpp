@@ -54,8 +54,10 @@ bool isLetterAt(std::string_view text, const CodePage &tables) {
                     : tables.isLetter(static_cast<unsigned char>(c.codePoint));
 }
 
+// A combining mark goes on with the word of its letter.
 bool isWordContinuation(std::string_view text, const CodePage &tables) {
-  return text[0] == '-' || utf8::isAlphaNumericAt(text, tables);
+  return text[0] == '-' || utf8::isAlphaNumericAt(text, tables) ||
+         utf8::isCombiningMarkAt(text, tables);
 }
 
 // A text as the distance compares it: one number a character, the
@@ -75,12 +77,11 @@ void compareKeys(std::string_view text, bool ignoreCase, const CodePage &tables,
   }
 }
 
-// A character in upper case, as a code point: a sequence by Unicode's simple
-// mapping, a byte by the code page.
+// A character in upper case, as a code point, by Unicode's simple mapping:
+// a byte of the code page as the character it stands for, so that a word
+// sounds the same in either form (the code page keeps "µ" as it is).
 char32_t upperOf(const utf8::Character &c, const CodePage &tables) {
-  if (c.sequence)
-    return static_cast<char32_t>(u_toupper(static_cast<UChar32>(c.codePoint)));
-  return tables.toUnicode(tables.toUpper(static_cast<unsigned char>(c.codePoint)));
+  return static_cast<char32_t>(u_toupper(static_cast<UChar32>(utf8::codePointOf(c, tables))));
 }
 
 } // namespace

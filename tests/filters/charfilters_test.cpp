@@ -53,6 +53,14 @@ TEST(RemoveBinary, KeepsPrintableAndLineEndsAndCounts) {
   EXPECT_EQ(statistics, "4 binary character(s) removed");
   runInChunks(factory<TRemoveBinary>(), "\t", 0, options);
   EXPECT_EQ(statistics, "1 binary character(s) removed") << "a tab counts";
+  // A UTF-8 letter counts once, however the read loop cuts it, as its
+  // Windows-1252 byte does; a lone byte of a sequence left at the end, too.
+  for (std::size_t cut : {0, 1, 2}) {
+    EXPECT_EQ(runInChunks(factory<TRemoveBinary>(), "Gr\u00f6\u00dfe \u65e5\U0001f600\xf0\x9f", cut,
+                          options),
+              "Gre ");
+    EXPECT_EQ(statistics, "6 binary character(s) removed") << cut;
+  }
 }
 
 TEST(RemoveANSIcolour, Sequences) {

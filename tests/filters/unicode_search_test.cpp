@@ -599,5 +599,35 @@ TEST_F(UnicodeSearch, ExactTextsAndWordsFindWhatTheModelFinds) {
   check(cases);
 }
 
+// "ß" and "µ" are lower-case letters that the code page keeps as they are in
+// upper case: a replacement takes their case, and a word its sound, the same
+// from their UTF-8 form and from their Windows-1252 byte.
+TEST(SearchInEitherForm, LettersTheCodePageCannotRaiseKeepTheirCase) {
+  const auto cp = CodePage::create("windows-1252");
+  const std::string text = "\u00b5 \u00df Ma\u00df \u00b5ber";
+  const std::vector<std::pair<testing::FilterFactory, std::string>> searches = {
+      {[] {
+         return std::make_unique<TSearchFilter>("\u00df", "Stra\u00dfe", false, true, true, false,
+                                                false, false);
+       },
+       "\u00b5 stra\u00dfe Ma\u00df \u00b5ber"},
+      {[] {
+         return std::make_unique<TRegExpFilter>("\u00b5\\w*", "x", true, false, true, false, false,
+                                                false, true, false, true, 4096,
+                                                TPatternType::Pattern);
+       },
+       "x \u00df Ma\u00df x"},
+      {[] {
+         return std::make_unique<TSoundexSearchReplace>("\u00b5ber", "X", false, false, false,
+                                                        false);
+       },
+       "\u00b5 \u00df Ma\u00df X"},
+  };
+  for (const auto &[make, expected] : searches) {
+    EXPECT_EQ(runInChunks(make, text, 1), expected);
+    EXPECT_EQ(utf8::toUtf8(runInChunks(make, cp->fromUtf8(text), 1), *cp), expected);
+  }
+}
+
 } // namespace
 } // namespace marrowen

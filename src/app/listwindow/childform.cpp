@@ -5,8 +5,10 @@
 #include "app/common/patternmenu.h"
 #include "app/common/translateform.h"
 #include "app/listwindow/filtertreemodel.h"
+#include "classlib/codepage.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/graphemes.h"
 #include "components/dialogrunner.h"
 #include "components/trayicon.h"
 #include "engine/escapes.h"
@@ -572,11 +574,19 @@ void TchildForm::storeEditor() {
 }
 
 void TchildForm::setFilterHeading(const std::string &heading) {
+  const TListObject *node = tree_.selectedNode();
+  setFilterHeading(heading, node && node->titleNamesFiles());
+}
+
+void TchildForm::setFilterHeading(const std::string &heading, bool namesFiles) {
   // One line of the panel's width shows: laying out a text filter's whole
   // text (megabytes, maybe) would hold up the window for seconds or more.
   constexpr std::size_t shown = 1000;
-  filterHeading->setText(
-      toQString(heading.size() <= shown ? heading : heading.substr(0, shown) + " ..."));
+  const std::string text =
+      heading.size() <= shown
+          ? heading
+          : std::string(graphemes::cutToBytes(heading, *systemCodePage(), shown)) + " ...";
+  filterHeading->setText(namesFiles ? fileNameToQString(text) : toQString(text));
 }
 
 TNodeEditor *TchildForm::editorFor(TListObject &node, TNodeEditor *current) {
@@ -637,7 +647,7 @@ void TchildForm::followDialog(TListObject &node) {
   if (!node.shown || !node.editorForm || node.filling)
     return;
   if (std::unique_ptr<TListObject> edited = shownCopy(node))
-    setFilterHeading(edited->headingText());
+    setFilterHeading(edited->headingText(), edited->titleNamesFiles());
 }
 
 std::unique_ptr<TListObject> TchildForm::shownCopy(const TListObject &node) {
