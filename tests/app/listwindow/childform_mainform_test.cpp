@@ -66,6 +66,7 @@
 #include <QPrinter>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QStackedWidget>
 
 namespace marrowen {
@@ -210,21 +211,33 @@ TEST_F(ChildFormInMainForm, TheTrialFontIsKeptWholeForNewWindowsAndAfterARestart
 }
 
 // At the list window's first size the panels under the trial areas show
-// their counts whole.
+// their counts whole, for a sample put there and for its trial run, and the
+// two areas keep half the page each.
 TEST_F(ChildFormInMainForm, TheTrialPanelsShowTheirCountsWholeAtTheFirstSize) {
-  TchildForm::install();
-  {
-    TmainForm main(QStringList{"marrowen"});
-    main.show();
-    auto *list = dynamic_cast<TchildForm *>(main.CreateMDIChild());
-    list->trialInput->setPlainText(QString("a line of the sample text\n").repeated(47234));
-    list->Tabs->setCurrentWidget(list->trialSheet);
-    QCoreApplication::processEvents();
-    const QLabel *panel = list->trialInputStatus->findChild<QLabel *>("panel1");
-    EXPECT_EQ(panel->text(), "Length: 1228084  Lines: 47234");
-    EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(panel->text()));
+  ListInMainWindow window;
+  TchildForm *list = window.child;
+  const std::string sample = dir.file("sample.txt");
+  std::string text;
+  for (int line = 0; line < 400000; ++line)
+    text += "sample line\n";
+  writeFile(sample, text);
+  ASSERT_TRUE(list->testThenAdd(sample));
+  list->addFilter(upperCaseNode());
+  list->PutsampleinTrialInputArea1Click();
+  QTest::mouseClick(list->trialRunButton, Qt::LeftButton);
+  // A long output reaches its area after the run.
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return !list->trialRunning() && !list->trialOutputStatus->panelText(1).isEmpty(); },
+      60000));
+  const QList<int> sides = list->trialSplitter->sizes();
+  EXPECT_NEAR(sides[0], sides[1], 2 * (list->trialSplitter->handleWidth() + 3));
+  for (MemoStatusBar *status : {list->trialInputStatus, list->trialOutputStatus}) {
+    const QLabel *panel = status->findChild<QLabel *>("panel1");
+    EXPECT_EQ(panel->text().toStdString(), "Length: 4800000  Lines: 400000");
+    // What the window lets be seen of it, not only its own width.
+    EXPECT_GE(panel->visibleRegion().boundingRect().width(),
+              panel->fontMetrics().horizontalAdvance(panel->text()));
   }
-  mainFormHooks() = MainFormHooks();
 }
 
 // A name beyond ASCII shows as the file system spells it: in the title, the
@@ -615,6 +628,11 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
                                   QString::fromStdString(dir.file("out")) +
                                   "; the files themselves stay as they are."))
         << sentence.toStdString();
+    // and keeps saying it while the page shows and the dialog changes.
+    child->blankPanel->findChild<QCheckBox *>("changeBaseDir")->click();
+    EXPECT_EQ(shown->pages()->currentWidget()->findChild<QLabel *>()->text().toStdString(),
+              "The filter list reads the files you add on its page \"Files to Process\" and "
+              "writes each file back in place.");
     // An extension stored as a byte that is no UTF-8 reads as no letter.
     child->selectItem(0);
     child->OutputFilter()->changeExtension = true;
