@@ -182,6 +182,7 @@ public:
   bool canParent() const override { return true; }
   ChildChain needGatherer() const override { return ChildChain::Gathered; }
   std::string getTitle() const override;
+  bool titleNamesFiles() const override { return !useString; }
   std::string generateCmdLine() const override;
   // Raises "String for '%s' is blank" for an empty typed text, "Filename for
   // '%s' is blank" when no file is named, the escape error of a malformed

@@ -76,6 +76,7 @@ public:
                       const std::function<void(const std::string &)> &showStatus = {});
 
   std::string getTitle() const override;
+  bool titleNamesFiles() const override { return !mapFileName.empty(); }
   std::string printText(std::string_view indent) const override;
   std::unique_ptr<TFilter> add_this_filter(TFilterList &list) override;
 

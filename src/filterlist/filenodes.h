@@ -43,6 +43,7 @@ public:
   std::int32_t catalogKind() const override { return kind; }
 
   std::string getTitle() const override;
+  bool titleNamesFiles() const override { return true; }
   // Raises 5350 for a file name that is blank, quotes removed; linking
   // raises as linkFile does.
   std::unique_ptr<TFilter> add_this_filter(TFilterList &list) override;

@@ -77,6 +77,7 @@ public:
   // Whether the window shows test mode: test copies of files are written.
   bool showsTestMode() const { return testMode && outputToFile == files; }
   std::string getTitle() const override;
+  bool titleNamesFiles() const override { return outputToFile != clipboard; }
   std::string printText(std::string_view indent) const override;
   std::string generateCmdLine() const override;
   std::unique_ptr<TFilter> add_this_filter(TFilterList &list) override;

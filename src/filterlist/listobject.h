@@ -56,6 +56,10 @@ public:
 
   // The tree caption and the first line of a report.
   virtual std::string getTitle() const;
+  // Whether the title names a file (or a command or connection that names
+  // one): a window then shows it as it shows names, each byte that no UTF-8
+  // holds apart from every letter.
+  virtual bool titleNamesFiles() const { return false; }
   // The node's part of the filter-list report, each detail line after `indent`.
   virtual std::string printText(std::string_view indent) const;
   // The node's part of an exported command line. A node whose settings its

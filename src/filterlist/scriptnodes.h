@@ -98,6 +98,7 @@ public:
   static std::string regentry(int field);
 
   std::string getTitle() const override;
+  bool titleNamesFiles() const override { return true; }
   std::string printText(std::string_view indent) const override;
   // Raises for an output format outside 0..3; a connection that cannot be
   // opened raises the data source's error.

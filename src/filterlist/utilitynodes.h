@@ -63,6 +63,7 @@ public:
 
   int iconIndex() const override { return 37; }
   std::string getTitle() const override;
+  bool titleNamesFiles() const override { return true; }
   std::string printText(std::string_view indent) const override;
   std::unique_ptr<TFilter> add_this_filter(TFilterList &list) override;
 

@@ -34,6 +34,25 @@ namespace {
 // letter in that byte's place.
 QString exported(std::string_view bytes) { return QString::fromStdString(commandFileText(bytes)); }
 
+// A command file as exported: a line break inside a name (every one but
+// those that end the lines, CR LF) would end its parameter there, so it goes
+// as the escape that the command file's reader turns back into it.
+QString exportedLines(std::string_view bytes, bool endsLines = true) {
+  const std::string text = commandFileText(bytes);
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool lineEnd = endsLines && text.compare(i, 2, "\r\n") == 0;
+    if (lineEnd)
+      out += "\r\n", ++i;
+    else if (text[i] == '\r' || text[i] == '\n')
+      out += text[i] == '\r' ? "$'\\015'" : "$'\\012'";
+    else
+      out += text[i];
+  }
+  return QString::fromStdString(out);
+}
+
 QString treeText(const TFilterList &list, int index, const std::string &prefix) {
   const TFilterList::Entry &entry = list.nodes[static_cast<std::size_t>(index)];
   const int end = subtreeEnd(list, index);
@@ -122,7 +141,7 @@ QString fileArguments(const TFilterList &list) {
       action = row.action;
       text += exported("/ACTION=" + action + "\r\n");
     }
-    text += exported(fileNameParameter(row.pathMask)) + QStringLiteral("\r\n");
+    text += exportedLines(fileNameParameter(row.pathMask), false) + QStringLiteral("\r\n");
   }
   return text;
 }
@@ -148,7 +167,7 @@ QString getCmdLineRepresentation(const TFilterList &list) {
   text += exported(translate(4700, "Copy this information into a text file,\r\nand load it into "
                                    "Marrowen via the command\r\nline using the /Z=commandfile "
                                    "parameter.\r\n\r\n"));
-  text += exported(commandLines(list));
+  text += exportedLines(commandLines(list));
   return text + fileArguments(list);
 }
 

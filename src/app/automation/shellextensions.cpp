@@ -1,11 +1,13 @@
 #include "app/automation/shellextensions.h"
 
+#include "app/automation/commandlinehelper.h"
 #include "app/common/forminfo.h"
 #include "app/common/translateform.h"
 #include "app/main/mainform.h"
 #include "classlib/program.h"
 #include "classlib/registry.h"
 #include "classlib/safefile.h"
+#include "classlib/utf8.h"
 #include "components/dialogrunner.h"
 #include "components/filedialog.h"
 #include "filterlist/settings.h"
@@ -26,6 +28,8 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <filesystem>
 
 namespace marrowen {
 
@@ -91,7 +95,11 @@ std::vector<ShellFilter> loadShellFilters(SettingsStore &store) {
 }
 
 void saveShellFilters(SettingsStore &store, const std::vector<ShellFilter> &filters) {
-  const QString program = QCoreApplication::applicationFilePath();
+  // The program's own bytes: Qt spells a byte that no UTF-8 holds in its
+  // folder as U+FFFD.
+  std::error_code error;
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe", error).string();
+  const QString program = error ? QCoreApplication::applicationFilePath() : fileNameToQString(self);
   {
     SettingsStore::BatchedWrites batch(store);
     for (std::size_t i = 0; i < filters.size(); ++i) {
@@ -170,19 +178,34 @@ QString desktopEntryFile(int number) {
 
 QByteArray desktopEntry(const ShellFilter &filter, const QString &program) {
   QStringList exec{quoteArgument(program)};
+  // The same command for sh, which alone can hand on a byte that no UTF-8
+  // holds: a desktop entry is UTF-8 throughout.
+  std::string script = "exec " + shellWord(fileNameFromQString(program));
+  bool files = false;
   for (const std::string &argument : splitCommand(filter.command)) {
     if (argument == "%p") {
       exec << QStringLiteral("%F");
+      script += " \"$@\"";
+      files = true;
       continue;
     }
     // The command is typed text; only the filter file is a file name.
     QString expanded;
+    std::string bytes;
     std::size_t from = 0;
-    for (std::size_t at; (at = argument.find("%f", from)) != std::string::npos; from = at + 2)
+    for (std::size_t at; (at = argument.find("%f", from)) != std::string::npos; from = at + 2) {
       expanded += toQString(argument.substr(from, at - from)) + fileNameToQString(filter.filter);
+      bytes += fromQString(toQString(argument.substr(from, at - from))) + filter.filter;
+    }
     expanded += toQString(argument.substr(from));
+    bytes += fromQString(toQString(argument.substr(from)));
     exec << quoteArgument(expanded);
+    script += " " + shellWord(bytes);
   }
+  if (!utf8::isValid(filter.filter) || !utf8::isValid(fileNameFromQString(program)))
+    exec = QStringList{QStringLiteral("sh"), QStringLiteral("-c"),
+                       quoteArgument(QString::fromStdString(script)), QStringLiteral("marrowen")} +
+           (files ? QStringList{QStringLiteral("%F")} : QStringList());
   QString text = QStringLiteral("[Desktop Entry]\nType=Application\n");
   text += QStringLiteral("Name=") + escapeValue(toQString(filter.name)) + '\n';
   text += QStringLiteral("Comment=") + escapeValue(toQString(filter.comment)) + '\n';

@@ -36,7 +36,8 @@ std::vector<std::string> splitCommand(const std::string &command);
 QString desktopEntryFolder();
 QString desktopEntryFile(int number);
 // The desktop entry of one filter, UTF-8: the program, then the command's
-// arguments with %f replaced by the filter file and %p by the files chosen.
+// arguments with %f replaced by the filter file and %p by the files chosen;
+// through sh where the filter file's name holds bytes that no UTF-8 holds.
 QByteArray desktopEntry(const ShellFilter &filter, const QString &program);
 
 // The four commands the "Command" column offers.

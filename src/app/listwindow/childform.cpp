@@ -574,13 +574,19 @@ void TchildForm::storeEditor() {
 }
 
 void TchildForm::setFilterHeading(const std::string &heading) {
+  const TListObject *node = tree_.selectedNode();
+  setFilterHeading(heading, node && node->titleNamesFiles());
+}
+
+void TchildForm::setFilterHeading(const std::string &heading, bool namesFiles) {
   // One line of the panel's width shows: laying out a text filter's whole
   // text (megabytes, maybe) would hold up the window for seconds or more.
   constexpr std::size_t shown = 1000;
-  filterHeading->setText(toQString(
+  const std::string text =
       heading.size() <= shown
           ? heading
-          : std::string(graphemes::cutToBytes(heading, *systemCodePage(), shown)) + " ..."));
+          : std::string(graphemes::cutToBytes(heading, *systemCodePage(), shown)) + " ...";
+  filterHeading->setText(namesFiles ? fileNameToQString(text) : toQString(text));
 }
 
 TNodeEditor *TchildForm::editorFor(TListObject &node, TNodeEditor *current) {
@@ -642,7 +648,7 @@ void TchildForm::followDialog(TListObject &node) {
   try {
     std::unique_ptr<TListObject> edited = TFilterList::cloneListObject(node);
     node.editorForm->getFromScreen(*edited);
-    setFilterHeading(edited->headingText());
+    setFilterHeading(edited->headingText(), edited->titleNamesFiles());
   } catch (const std::exception &) {
     // A value the node cannot take yet (a half-typed escape) keeps the heading.
   }

@@ -112,6 +112,7 @@ public:
 
   // --- TNodeEditorSite ---
   void setFilterHeading(const std::string &heading) override;
+  void setFilterHeading(const std::string &heading, bool namesFiles);
   TNodeEditor *editorFor(TListObject &node, TNodeEditor *current) override;
   void placeEditor(TNodeEditor &editor) override;
   void releaseEditor(TNodeEditor *editor) override;

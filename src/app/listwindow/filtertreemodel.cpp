@@ -124,7 +124,8 @@ QVariant FilterTreeModel::data(const QModelIndex &index, int role) const {
     return {};
   switch (role) {
   case Qt::DisplayRole:
-    return toQString(tree_.caption(item));
+    return tree_.node(item).titleNamesFiles() ? fileNameToQString(tree_.caption(item))
+                                              : toQString(tree_.caption(item));
   case Qt::DecorationRole:
     return treeIconWithOverlay(tree_.node(item).iconIndex(), tree_.overlay(item));
   case Qt::ToolTipRole:

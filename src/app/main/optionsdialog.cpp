@@ -2,6 +2,7 @@
 
 #include "app/common/forminfo.h"
 #include "app/common/translateform.h"
+#include "classlib/asciitext.h"
 #include "classlib/paths.h"
 #include "components/dialogrunner.h"
 #include "components/fileedits.h"
@@ -10,7 +11,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QDir>
 #include <QFontDialog>
 #include <QFontInfo>
 #include <QFormLayout>
@@ -21,6 +21,10 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
 
 namespace marrowen {
 
@@ -44,13 +48,21 @@ void fitPlaceholder(TFilenameEdit &edit) {
 } // namespace
 
 QStringList availableLanguages() {
+  // The folder as the file system spells its names: Qt's listing would show
+  // every byte that no UTF-8 holds as the same U+FFFD, naming no file.
   QStringList names;
   for (const std::string &folder : {programFolder(), writableDataFolder()}) {
-    const QDir dir(fileNameToQString(joinPath(folder, "Languages")));
-    for (const QString &file : dir.entryList(QDir::Files)) {
-      if (!file.endsWith(QStringLiteral(".ini"), Qt::CaseInsensitive))
+    std::vector<std::string> files;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(joinPath(folder, "Languages"), error), end;
+         !error && it != end; it.increment(error))
+      if (std::error_code notFile; it->is_regular_file(notFile))
+        files.push_back(it->path().filename().native());
+    std::sort(files.begin(), files.end());
+    for (const std::string &file : files) {
+      if (file.size() <= 4 || asciiLowerCase(file.substr(file.size() - 4)) != ".ini")
         continue;
-      const QString name = file.left(file.size() - 4);
+      const QString name = fileNameToQString(file.substr(0, file.size() - 4));
       if (!names.contains(name, Qt::CaseInsensitive))
         names << name;
     }
@@ -132,7 +144,7 @@ ToptionsDialog::ToptionsDialog(const MainSettings &settings, QWidget *parent) : 
   fileHistoryEntries_->setValue(settings.fileHistoryEntries);
   setTrialFont(trialFontOf(settings));
   languages_->addItems(availableLanguages());
-  languages_->setCurrentText(toQString(settings.language));
+  languages_->setCurrentText(fileNameToQString(settings.language));
   soundOnCompletionClick();
   formInfo_ = std::make_unique<TFormInfo>(this, QStringLiteral("OptionsDialog"));
   formInfo_->Load();
@@ -184,7 +196,7 @@ bool ToptionsDialog::apply(MainSettings &settings) const {
   settings.showTips = showTips_->isChecked();
   settings.fileHistoryEntries = fileHistoryEntries_->value();
   storeTrialFont(settings, font_);
-  const std::string language = fromQString(languages_->currentText());
+  const std::string language = fileNameFromQString(languages_->currentText(), settings.language);
   const bool changed = language != settings.language;
   settings.language = language;
   return changed;

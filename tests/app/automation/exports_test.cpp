@@ -378,7 +378,8 @@ std::map<std::string, std::string> filesBelow(const std::string &folder) {
 // or leave a file out, and the command line's own defaults for folder
 // structure and appending the opposite of the list's.
 TEST_F(ExportRoundTrip, CommandFileWritesWhatGoWrites) {
-  const std::string in = dir.file("in/"), out = dir.file("out/");
+  // Folders whose names hold a line break, as Linux allows.
+  const std::string in = dir.file("in\n1/"), out = dir.file("out\r2/");
   auto makeInputs = [&] {
     std::filesystem::remove_all(in);
     std::filesystem::remove_all(out);

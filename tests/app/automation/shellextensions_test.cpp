@@ -12,6 +12,9 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <filesystem>
+#include <utility>
+
 namespace marrowen {
 namespace {
 
@@ -80,6 +83,39 @@ TEST_F(ShellTest, DesktopEntriesQuoteEveryArgument) {
             "\"/g\" \"/q\"\nNoDisplay=true\nMimeType=text/plain;inode/directory;\n");
   EXPECT_EQ(splitCommand(R"("a \"b\" c" d\ e  "")"),
             (std::vector<std::string>{"a \"b\" c", "d e", ""}));
+}
+
+// A filter file whose name holds bytes no UTF-8 holds, which a desktop
+// entry cannot spell, reaches the program as those bytes when a launcher
+// runs the entry as the specification reads it.
+TEST_F(ShellTest, DesktopEntriesHandOnNamesThatAreNoUtf8) {
+  const std::string filterFile = "/l/caf\xE9 \xFF\x80 '$x'.fll", program = dir.file("arg\xE9s.sh");
+  testing::writeFile(program, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.txt\"\n");
+  std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+  const QString entry = QString::fromUtf8(
+      desktopEntry({"N", "C", filterFile, shellCommandPresets()[3]}, fileNameToQString(program)));
+  QString exec = entry.section(QStringLiteral("Exec="), 1).section('\n', 0, 0);
+  exec.replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
+  QStringList words;
+  QString word;
+  bool quoted = false;
+  for (qsizetype i = 0; i < exec.size(); ++i) {
+    if (exec[i] == '"')
+      quoted = !quoted;
+    else if (quoted && exec[i] == '\\')
+      word += exec[++i];
+    else if (!quoted && exec[i] == ' ')
+      words << std::exchange(word, QString());
+    else
+      word += exec[i];
+  }
+  words << word;
+  words.replaceInStrings(QStringLiteral("%%"), QStringLiteral("%"));
+  words.replaceInStrings(QStringLiteral("%F"), QStringLiteral("a b.txt"));
+  QProcess run;
+  run.start(words.takeFirst(), words);
+  ASSERT_TRUE(run.waitForFinished());
+  EXPECT_EQ(testing::readFile(program + ".txt"), "/f=" + filterFile + "\n/i-\na b.txt\n/g\n/q\n");
 }
 
 // File names cross as file names, typed texts through the code page: a name

@@ -42,6 +42,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <set>
 
 namespace marrowen {
 namespace {
@@ -529,6 +530,31 @@ TEST_F(MainForm, PreferencesOkTakesTheControlsAndCancelChangesNothing) {
   EXPECT_EQ(onDisk.readString(key, "editor", ""), "/usr/bin/vim");
   EXPECT_FALSE(onDisk.readBool(key, "showTips", true));
   EXPECT_EQ(onDisk.readString(key, "soundFile", ""), "/sounds/done.wav");
+}
+
+// A language file whose name holds a byte no UTF-8 holds is listed apart
+// from its UTF-8 twin, and OK keeps the language chosen, byte for byte.
+TEST_F(MainForm, PreferencesListEveryLanguageFileByItsOwnName) {
+  const std::string latin = "Fran\xE7"
+                            "ais",
+                    utf8 = "Fran\xC3\xA7"
+                           "ais";
+  std::filesystem::create_directories(dir.file("Languages"));
+  for (const std::string &name : {latin, utf8})
+    writeFile(dir.file("Languages/" + name + ".ini"), "");
+  MainSettings settings;
+  settings.language = latin;
+  ToptionsDialog dialog(settings);
+  QComboBox &languages = dialog.languages();
+  std::set<std::string> listed;
+  for (int i = 0; i < languages.count(); ++i)
+    listed.insert(fileNameFromQString(languages.itemText(i)));
+  EXPECT_TRUE(listed.count(latin) && listed.count(utf8));
+  EXPECT_FALSE(dialog.apply(settings));
+  EXPECT_EQ(settings.language, latin);
+  languages.setCurrentText(fileNameToQString(utf8));
+  EXPECT_TRUE(dialog.apply(settings));
+  EXPECT_EQ(settings.language, utf8);
 }
 
 TEST_F(MainForm, AboutBoxShowsTheVersionAndKeepsOpenWithoutReleaseNotes) {
