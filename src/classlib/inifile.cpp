@@ -283,10 +283,11 @@ namespace {
 // that renamed a new file over the path while we waited leaves us the old
 // one: then the new one is locked instead. Where no regular file can be
 // opened (a folder the user may not write) nothing is locked, and the save
-// that follows says why it failed.
+// that follows says why it failed. One that another program keeps for
+// seconds is `refused`.
 class LockedFile {
 public:
-  explicit LockedFile(const std::string &path) {
+  LockedFile(const std::string &path, std::string_view consequence) {
     for (;;) {
       fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, newFileMode());
       struct stat locked, now;
@@ -296,7 +297,10 @@ public:
         release();
         return;
       }
-      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      if (!lockOrGoOn(fd_, path, consequence)) {
+        refused_ = true;
+        release();
+        return;
       }
       if (::stat(path.c_str(), &now) == 0 && now.st_dev == locked.st_dev &&
           now.st_ino == locked.st_ino)
@@ -308,6 +312,8 @@ public:
   LockedFile(const LockedFile &) = delete;
   LockedFile &operator=(const LockedFile &) = delete;
 
+  bool refused() const { return refused_; }
+
 private:
   void release() {
     if (fd_ >= 0)
@@ -315,20 +321,29 @@ private:
     fd_ = -1;
   }
   int fd_ = -1;
+  bool refused_ = false;
 };
 
 } // namespace
 
-void TMemIniFile::addToFile(std::string_view section, std::string_view ident,
-                            std::string_view value) {
-  std::error_code error;
-  const bool there = std::filesystem::exists(fileName_, error);
-  LockedFile lock(fileName_);
-  if (there)
-    setText(TMemIniFile(fileName_).text());
-  if (!ValueExists(section, ident))
-    WriteString(section, ident, value);
-  UpdateFile();
+bool TMemIniFile::addToFile(const std::vector<Addition> &additions, std::string_view consequence) {
+  LockedFile lock(fileName_, consequence);
+  // Made empty by the lock, or by another writer's: what memory holds (a
+  // shipped copy's texts) starts it.
+  const std::string onDisk = lock.refused() ? std::string() : TMemIniFile(fileName_).text();
+  if (!onDisk.empty())
+    setText(onDisk);
+  bool added = false;
+  for (const Addition &addition : additions)
+    if (!ValueExists(addition.section, addition.ident)) {
+      WriteString(addition.section, addition.ident, addition.value);
+      added = true;
+    }
+  if (lock.refused())
+    return false;
+  if (added || onDisk.empty())
+    UpdateFile();
+  return true;
 }
 
 IniBatch::~IniBatch() {
@@ -403,7 +418,9 @@ void TIniFile::save() {
   // not written; the changes stay in memory for a later save.
   if (madeReadOnly(ini_.FileName()))
     throw EFCreateError(ini_.FileName(), "The file is read-only");
-  LockedFile lock(ini_.FileName());
+  LockedFile lock(ini_.FileName(), "changes to it are kept for a later save.");
+  if (lock.refused())
+    throw EFCreateError(ini_.FileName(), "Another program holds the file");
   // What another writer saved stays; only this one's changes are made on it.
   refresh(true);
   ini_.UpdateFile();

@@ -54,12 +54,18 @@ public:
   // is then renamed over it, so a failure leaves the old file intact.
   // Raises EFCreateError or EStreamError on failure.
   void UpdateFile() const;
-  // Adds a key to the file as it is now, not as it was read: under the
-  // file's lock its text is read again (when it is there), the key added
-  // unless the file holds it already, and the whole file written back; the
-  // content becomes that text. What another program (a translator's
-  // editor, a second copy) saved meanwhile stays. Raises as UpdateFile.
-  void addToFile(std::string_view section, std::string_view ident, std::string_view value);
+  // Adds keys to the file as it is now, not as it was read: under the
+  // file's lock its text is read again (when it holds any), each key added
+  // unless the file holds it already, and the whole file written back when
+  // that added one; the content becomes that text. What another program (a
+  // translator's editor, a second copy) saved meanwhile stays, and keys it
+  // added already cost no write. Raises as UpdateFile. False, with the keys
+  // added in memory only, when another program kept the file's lock for
+  // seconds (`consequence` tells the user what follows).
+  struct Addition {
+    std::string section, ident, value;
+  };
+  bool addToFile(const std::vector<Addition> &additions, std::string_view consequence);
 
 private:
   struct Line {

@@ -5,6 +5,7 @@
 #include "classlib/format.h"
 #include "classlib/program.h"
 #include "classlib/safefile.h"
+#include "classlib/scopeexit.h"
 #include "classlib/stringlist.h"
 #include "classlib/utf8.h"
 
@@ -151,7 +152,9 @@ bool startsWith(std::string_view s, std::size_t pos, std::string_view prefix) {
 
 // An advisory lock on the store's folder between processes, held while a
 // change is read in, made and saved. Without a folder (none yet, or none
-// given) there is nothing to lock and the change goes ahead unlocked.
+// given) there is nothing to lock and the change goes ahead unlocked. Another
+// program that keeps the lock for seconds is refused: the change is made but
+// not saved, since that program may be saving a change of its own.
 class FolderLock {
 public:
   explicit FolderLock(const std::filesystem::path &folder) {
@@ -160,20 +163,27 @@ public:
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ < 0)
-      return;
-    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    if (fd_ >= 0 && !lockOrGoOn(fd_, folder.string(),
+                                "settings cannot be saved while it does. Changes are kept "
+                                "until the program ends.")) {
+      refused_ = true;
+      release();
     }
   }
-  ~FolderLock() {
-    if (fd_ >= 0)
-      ::close(fd_); // releases the lock
-  }
+  ~FolderLock() { release(); }
   FolderLock(const FolderLock &) = delete;
   FolderLock &operator=(const FolderLock &) = delete;
 
+  bool refused() const { return refused_; }
+  void release() {
+    if (fd_ >= 0)
+      ::close(fd_); // and with it the lock
+    fd_ = -1;
+  }
+
 private:
   int fd_ = -1;
+  bool refused_ = false;
 };
 
 } // namespace
@@ -214,7 +224,8 @@ struct SettingsStore::Impl {
   // The damage reported in this run, by what makes it that damage.
   std::set<std::string> damageReported;
   bool saveFailureReported = false;
-  bool unreadable = false; // the file exists but could not be read
+  bool unreadable = false;    // the file exists but could not be read
+  bool folderRefused = false; // another program keeps the folder's lock
   bool unreadableReported = false;
   std::vector<std::string> reports; // delivered once the lock is released
 
@@ -720,7 +731,7 @@ struct SettingsStore::Impl {
   }
 
   bool save() {
-    if (unreadable)
+    if (unreadable || folderRefused)
       return false;
     std::string text = serialize();
     // Changes that were undone before they were saved leave the file as it is.
@@ -777,9 +788,15 @@ struct SettingsStore::Impl {
     // Another copy of the program may be saving too: the folder lock keeps
     // its read-change-save from interleaving with ours.
     FolderLock folderLock(changes ? file.parent_path() : std::filesystem::path());
-    refresh();
-    auto result = op();
+    folderRefused = folderLock.refused();
+    auto result = [&] {
+      ScopeExit unrefused{[&] { folderRefused = false; }};
+      refresh();
+      return op();
+    }();
     messages.swap(reports);
+    // Told with no lock held: telling may wait for whoever reads it.
+    folderLock.release();
     lock.unlock();
     deliver(messages);
     return result;
@@ -853,6 +870,8 @@ void SettingsStore::setReporter(Reporter r) {
   std::lock_guard lock(reporterMutex);
   reporter = std::move(r);
 }
+
+void SettingsStore::report(const std::string &message) { deliver({message}); }
 
 bool SettingsStore::keyExists(std::string_view key) {
   return impl_->run([&] { return impl_->findKey(key) != nullptr; });
@@ -998,9 +1017,11 @@ SettingsStore::BatchedWrites::~BatchedWrites() {
     std::lock_guard lock(impl.mutex);
     if (--impl.batchDepth == 0 && impl.dirty) {
       FolderLock folderLock(impl.file.parent_path());
+      impl.folderRefused = folderLock.refused();
       // What another copy saved since the batch began is read in first.
       impl.refresh();
       impl.save();
+      impl.folderRefused = false;
     }
     messages.swap(impl.reports);
   }

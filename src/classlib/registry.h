@@ -71,6 +71,10 @@ public:
   // standard error. Applies to every store.
   using Reporter = std::function<void(const std::string &message)>;
   static void setReporter(Reporter reporter);
+  // Tells the user through the reporter, as the store tells of its own
+  // trouble: word of the other files the program keeps (its language file,
+  // its log) goes the same way. Safe from any thread.
+  static void report(const std::string &message);
 
   // A key path is valid when none of its keys holds a control character and
   // it is at most 512 keys deep; a deeper one in the file is damage.

@@ -1,14 +1,21 @@
 #include "classlib/safefile.h"
 
+#include "classlib/format.h"
+#include "classlib/registry.h"
 #include "classlib/temporaries.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <set>
+#include <thread>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -172,6 +179,70 @@ int lockForWriting(int fd) {
       return errno;
   }
   return 0;
+}
+
+namespace {
+
+std::atomic<std::chrono::milliseconds::rep> lockWaitMilliseconds{5000};
+
+// The files whose lock another program kept past the limit in this run.
+struct RefusedLocks {
+  std::mutex mutex;
+  std::set<std::string> names;
+};
+
+RefusedLocks &refusedLocks() {
+  static RefusedLocks refused;
+  return refused;
+}
+
+} // namespace
+
+std::chrono::milliseconds lockWaitLimit() {
+  return std::chrono::milliseconds(lockWaitMilliseconds.load());
+}
+
+LockWaitLimitForTests::LockWaitLimitForTests(std::chrono::milliseconds limit)
+    : previous_(lockWaitLimit()) {
+  lockWaitMilliseconds = limit.count();
+  std::lock_guard lock(refusedLocks().mutex);
+  refusedLocks().names.clear();
+}
+
+LockWaitLimitForTests::~LockWaitLimitForTests() {
+  lockWaitMilliseconds = previous_.count();
+  std::lock_guard lock(refusedLocks().mutex);
+  refusedLocks().names.clear();
+}
+
+bool lockOrGoOn(int fd, const std::string &name, std::string_view consequence) {
+  RefusedLocks &refused = refusedLocks();
+  bool refusedBefore = false;
+  {
+    std::lock_guard lock(refused.mutex);
+    refusedBefore = refused.names.count(name) > 0;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + lockWaitLimit();
+  auto pause = std::chrono::milliseconds(1);
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR)
+      continue;
+    if (errno != EWOULDBLOCK)
+      return true; // no locks kept here: as before there were any
+    if (refusedBefore || std::chrono::steady_clock::now() >= deadline) {
+      bool first = false;
+      {
+        std::lock_guard lock(refused.mutex);
+        first = refused.names.insert(name).second;
+      }
+      if (first)
+        SettingsStore::report(Format("Another program holds %s: %s", {name, consequence}));
+      return false;
+    }
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+  }
+  return true;
 }
 
 } // namespace marrowen

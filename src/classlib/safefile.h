@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -27,6 +28,29 @@ void ignoreBrokenPipeSignal();
 // EAGAIN or EACCES while another holds it, ENOLCK where the file system keeps
 // no locks.
 int lockForWriting(int fd);
+
+// Takes an exclusive advisory lock (flock) of the open file `fd`, which guards
+// `name`, waiting at most lockWaitLimit() for another holder to let it go: a
+// program stuck while it holds a file the programs share (the log, the
+// language file, the settings folder) must not hold up every other. True when
+// taken, or where the file system keeps no locks. False when another held it
+// that long: the caller goes on without it, and at the first such refusal for
+// `name` in a run the user is told which file another program holds and
+// `consequence`. Once a wait for `name` ran out, later ones in the run only try.
+bool lockOrGoOn(int fd, const std::string &name, std::string_view consequence);
+std::chrono::milliseconds lockWaitLimit();
+// While one lives, waits for a lock end after `limit` instead, and every file
+// counts as never refused: a test need not wait seconds for a lock it holds.
+class LockWaitLimitForTests {
+public:
+  explicit LockWaitLimitForTests(std::chrono::milliseconds limit);
+  ~LockWaitLimitForTests();
+  LockWaitLimitForTests(const LockWaitLimitForTests &) = delete;
+  LockWaitLimitForTests &operator=(const LockWaitLimitForTests &) = delete;
+
+private:
+  std::chrono::milliseconds previous_;
+};
 
 // Replaces the whole contents of `fileName` with `bytes` in one step, so that
 // a reader (or a crash) sees either the old file or the new one, never half

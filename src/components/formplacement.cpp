@@ -239,7 +239,11 @@ TFormPlacement::TFormPlacement(QWidget *form)
   settleTimer_ = new QTimer(this);
   settleTimer_->setInterval(100);
   connect(settleTimer_, &QTimer::timeout, this, [this] {
-    if (!tracker_.tick())
+    // A window manager too busy to have put the window on screen yet has
+    // not begun to frame it: its time counts from when the window is there.
+    const QWidget *window = form_ ? frameOf(form_) : nullptr;
+    const QWindow *handle = window ? window->windowHandle() : nullptr;
+    if ((!handle || handle->isExposed()) && !tracker_.tick())
       settleTimer_->stop();
     // Settled, the frame as it is now (moved by the user meanwhile, perhaps)
     // is the normal one.

@@ -116,11 +116,12 @@ public:
   // The frame has settled, or the program placed the window itself: the
   // margins changing no longer move it.
   void settled() { settling_ = false; }
-  // To be called every tenth of a second while the frame settles; false once
-  // it is taken to have settled: a second after its last placing, or, while
-  // the window system has not framed it yet (a busy window manager), up to
-  // ten seconds, so that the frame still gets its rectangle when it comes.
-  // Then what the frame shows is told again: it is the normal one.
+  // To be called every tenth of a second while the frame settles and the
+  // window is on screen; false once it is taken to have settled: a second
+  // after its last placing, or, while the window system has not framed it
+  // yet (a busy window manager), up to ten seconds, so that the frame still
+  // gets its rectangle when it comes. Then what the frame shows is told
+  // again: it is the normal one.
   bool tick();
   // The frame's rectangle in the normal state: the one it is still to get
   // or to settle at; for a normal window the one it has; else the last seen

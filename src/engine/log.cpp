@@ -3,6 +3,7 @@
 #include "classlib/codepage.h"
 #include "classlib/paths.h"
 #include "classlib/program.h"
+#include "classlib/safefile.h"
 #include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
@@ -126,14 +127,17 @@ bool appendWhole(int fd, std::string_view data, int &error) {
 
 const char *const notRegularText = "It is not a regular file";
 
-// Holds the whole log for this program while it writes the header.
+// Holds the whole log for this program while it writes the header. Another
+// program that keeps it for seconds is not waited for: the header and the
+// lines go on without the lock.
 class FileLock {
 public:
-  explicit FileLock(int fd) : fd_(fd) {
-    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-    }
+  FileLock(int fd, const std::string &name)
+      : fd_(lockOrGoOn(fd, name, "it is written without waiting for it.") ? fd : -1) {}
+  ~FileLock() {
+    if (fd_ >= 0)
+      ::flock(fd_, LOCK_UN);
   }
-  ~FileLock() { ::flock(fd_, LOCK_UN); }
   FileLock(const FileLock &) = delete;
   FileLock &operator=(const FileLock &) = delete;
 
@@ -241,7 +245,7 @@ TLog::TLog(std::string fullName, bool append) : TNullLog(std::move(fullName)) {
     std::optional<FileLock> headerLock;
     struct stat info {};
     if (fd_ >= 0 && created)
-      headerLock.emplace(fd_);
+      headerLock.emplace(fd_, fileName());
     if (headerLock && ::fstat(fd_, &info) == 0 && info.st_size == 0) {
       LogMoment now = std::chrono::system_clock::now();
       std::string date = formatLogDate(now);

@@ -3,6 +3,8 @@
 #include "classlib/codepage.h"
 #include "classlib/exceptions.h"
 #include "classlib/paths.h"
+#include "classlib/registry.h"
+#include "classlib/safefile.h"
 #include "classlib/streams.h"
 #include "classlib/utf8.h"
 #include "engine/escapes.h"
@@ -25,11 +27,13 @@ std::atomic<std::shared_ptr<TStringLoader>> &currentLoader() {
 
 constexpr std::string_view globalSection = "global";
 
-// The messages whose translation did not fit, each named once a run.
+// The translations shown in English instead, each named once a run: by
+// what makes it that translation (its number, or its file and key), the
+// warning that names it.
 struct MisfitReports {
   std::mutex mutex;
-  std::set<int> named;
-  std::vector<std::pair<int, std::string>> waiting;
+  std::set<std::string> named;
+  std::vector<std::string> waiting;
 };
 
 MisfitReports &misfitReports() {
@@ -39,16 +43,22 @@ MisfitReports &misfitReports() {
 
 thread_local int misfitsDeferred = 0;
 
-void noteMisfit(int id, const std::string &translation) {
+void noteOnce(std::string what, std::string warning) {
   MisfitReports &reports = misfitReports();
   {
     std::lock_guard lock(reports.mutex);
-    if (!reports.named.insert(id).second)
+    if (!reports.named.insert(std::move(what)).second)
       return;
-    reports.waiting.emplace_back(id, translation);
+    reports.waiting.push_back(std::move(warning));
   }
   if (misfitsDeferred == 0)
     reportMessageMisfits();
+}
+
+void noteMisfit(int id, const std::string &translation) {
+  noteOnce(std::to_string(id), Format("Message %d of the language file does not fit its values "
+                                      "and is shown in English: %s",
+                                      {id, encodeLanguageText(translation)}));
 }
 
 } // namespace
@@ -60,18 +70,15 @@ MessageMisfitsDeferred::~MessageMisfitsDeferred() { --misfitsDeferred; }
 void reportMessageMisfits() {
   if (misfitsDeferred > 0)
     return;
-  std::vector<std::pair<int, std::string>> waiting;
+  std::vector<std::string> waiting;
   {
     MisfitReports &reports = misfitReports();
     std::lock_guard lock(reports.mutex);
     waiting.swap(reports.waiting);
   }
-  for (const auto &[id, translation] : waiting) {
+  for (const std::string &warning : waiting) {
     try {
-      writeDefaultLog(TLogLevel::Warning,
-                      Format("Message %d of the language file does not fit its values and is "
-                             "shown in English: %s",
-                             {id, encodeLanguageText(translation)}));
+      writeDefaultLog(TLogLevel::Warning, warning);
     } catch (...) {
       // The message itself was shown in English; only its note is lost.
     }
@@ -202,12 +209,29 @@ std::string TStringLoader::writeError() const {
 
 void TStringLoader::addLocked(std::string_view section, std::string_view key,
                               std::string_view text) {
-  const std::string value = encodeLanguageText(text);
-  file_->WriteString(section, key, value); // raises for a key no file can hold
+  TMemIniFile::Addition addition{std::string(section), std::string(key), encodeLanguageText(text)};
+  // Raises for a key no file can hold.
+  file_->WriteString(addition.section, addition.ident, addition.value);
   if (writesStopped_)
     return;
+  if (batchDepth_ > 0)
+    batched_.push_back(std::move(addition));
+  else
+    writeBack({std::move(addition)});
+}
+
+void TStringLoader::writeBack(const std::vector<TMemIniFile::Addition> &additions) {
+  const std::string_view kept = "texts added to it are kept until the program ends.";
+  // A file the user made read-only is left alone, though its folder would
+  // let a new one take its place; the user hears of it once.
+  if (madeReadOnly(fileName_)) {
+    writesStopped_ = true;
+    writeError_ = Format("The language file %s is read-only: %s", {fileNameText(fileName_), kept});
+    SettingsStore::report(writeError_);
+    return;
+  }
   try {
-    file_->addToFile(section, key, value);
+    file_->addToFile(additions, kept);
   } catch (const Exception &e) {
     writesStopped_ = true;
     writeError_ = e.message();
@@ -225,6 +249,38 @@ std::string translationText(std::string_view stored) {
 
 } // namespace
 
+TStringLoader::Batch::Batch(TStringLoader &loader) : loader_(loader) {
+  std::lock_guard lock(loader_.mutex_);
+  ++loader_.batchDepth_;
+}
+
+TStringLoader::Batch::~Batch() {
+  std::lock_guard lock(loader_.mutex_);
+  if (--loader_.batchDepth_ > 0 || loader_.batched_.empty())
+    return;
+  std::vector<TMemIniFile::Addition> additions;
+  additions.swap(loader_.batched_);
+  try {
+    if (!loader_.writesStopped_)
+      loader_.writeBack(additions);
+  } catch (...) {
+    // Kept in memory, as after a failed write-back.
+  }
+}
+
+std::string TStringLoader::decodeStored(std::string_view section, std::string_view key,
+                                        const std::string &stored) const {
+  try {
+    return translationText(stored);
+  } catch (const Exception &e) {
+    noteOnce(fileName_ + '\n' + std::string(section) + '\n' + std::string(key),
+             Format("Key %s in section [%s] of the language file %s has a malformed escape and "
+                    "is shown in English: %s",
+                    {key, section, loggedName(fileName_), e.message()}));
+    throw;
+  }
+}
+
 std::string TStringLoader::getString(int id, std::string_view defaultText) {
   if (disabled_)
     return std::string(defaultText);
@@ -238,7 +294,7 @@ std::string TStringLoader::getString(int id, std::string_view defaultText) {
         addLocked(globalSection, key, defaultText);
     }
     if (stored)
-      return translationText(*stored);
+      return decodeStored(globalSection, key, *stored);
   } catch (...) {
     // A damaged stored value or a failed addition: the English text serves.
   }
@@ -256,7 +312,7 @@ std::optional<std::string> TStringLoader::readValue(std::string_view section,
   }
   if (!stored)
     return std::nullopt;
-  return translationText(*stored);
+  return decodeStored(section, key, *stored);
 }
 
 void TStringLoader::addValue(std::string_view section, std::string_view key,

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace marrowen {
 
@@ -53,7 +54,10 @@ std::string octalCode(unsigned char c);
 // its English default, so one run in a new language yields a complete file
 // for a translator. Lookups come from job threads and the user-interface
 // thread: one lock covers lookup, insertion and write-back. Once a write-back
-// fails, additions stay in memory only.
+// fails, or the file is found read-only, additions stay in memory only; one
+// that another program keeps locked for seconds stays in memory too. A stored
+// text with a malformed escape gives the English text, and the default log
+// names its file and key.
 class TStringLoader {
 public:
   // Creates the folder of `fileName` and reads the file if it exists. Never
@@ -89,8 +93,28 @@ public:
   // The section that form translation reads and writes.
   std::string section;
 
+  // While one lives, what is added waits in memory and is written back in one
+  // go when the last one ends: a form's texts cost one rewrite of the file,
+  // not one each. Each rewrite is flushed to disk under the file's lock, so
+  // programs starting together on a new file took turns hundreds of times.
+  class Batch {
+  public:
+    explicit Batch(TStringLoader &loader);
+    ~Batch();
+    Batch(const Batch &) = delete;
+    Batch &operator=(const Batch &) = delete;
+
+  private:
+    TStringLoader &loader_;
+  };
+
 private:
   void addLocked(std::string_view section, std::string_view key, std::string_view text);
+  void writeBack(const std::vector<TMemIniFile::Addition> &additions);
+  // The stored text decoded; a malformed one is named in the default log
+  // (once a run) and raises.
+  std::string decodeStored(std::string_view section, std::string_view key,
+                           const std::string &stored) const;
 
   std::string fileName_;
   bool disabled_ = false;
@@ -99,6 +123,8 @@ private:
   mutable std::mutex mutex_;
   bool writesStopped_ = false;
   std::string writeError_;
+  int batchDepth_ = 0;
+  std::vector<TMemIniFile::Addition> batched_;
 };
 
 // Makes `loader` the one that translate asks and returns the one it replaces;

@@ -45,11 +45,13 @@ public:
 
 // Sets `process` to start the program itself as cron or ssh starts it, with
 // no display and nothing said about one, nor a runtime folder, in `folder`
-// (also its home, with its settings in "config" there).
+// (also its home, with its settings in "config" there and, where the
+// program's own folder is not writable, its language file and log in "data").
 inline void
 prepareProgram(QProcess &process, const std::string &folder,
                QProcessEnvironment environment = QProcessEnvironment::systemEnvironment()) {
   environment.insert("XDG_CONFIG_HOME", QString::fromStdString(folder + "config"));
+  environment.insert("XDG_DATA_HOME", QString::fromStdString(folder + "data"));
   environment.insert("HOME", QString::fromStdString(folder));
   for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
     environment.remove(name);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include <csignal>
@@ -68,6 +69,14 @@ protected:
             process.readAllStandardError().toStdString()};
   }
   QString file(const char *name) { return QString::fromStdString(dir.file(name)); }
+  // Where the program keeps a file of its own (its log, its language files):
+  // beside itself, or in this test's data folder where it may not write there.
+  std::filesystem::path programsOwn(const std::string &name) {
+    const std::filesystem::path folder = std::filesystem::path(MARROWEN_BINARY).parent_path();
+    return isFolderWritable(folder.string())
+               ? folder / name
+               : std::filesystem::path(dir.file("data/Marrowen")) / name;
+  }
   TempFolder dir;
   // Set for the program after the display is taken away ("DISPLAY=:1").
   QStringList variables;

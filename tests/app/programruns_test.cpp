@@ -146,6 +146,7 @@ TEST_F(ProgramRun, AnotherProgramAppendingWithoutALockKeepsItsLines) {
     SCOPED_TRACE(end);
     writeFile(dir.file("t.txt"), "before\n");
     std::filesystem::remove(dir.file("stop"));
+    std::filesystem::remove(dir.file("go"));
     QProcess other;
     prepare(other);
     other.start("bash", {"-c", "i=0; while [ ! -e stop ]; do i=$((i+1)); echo \"other $i\" >> "
@@ -154,14 +155,26 @@ TEST_F(ProgramRun, AnotherProgramAppendingWithoutALockKeepsItsLines) {
     QStringList faults{"MARROWEN_SLOW_WRITE=t.txt"};
     if (end == Fails)
       faults << "MARROWEN_FAIL_WRITE=t.txt"
-             << "MARROWEN_WRITES_BEFORE_FAILURE=8";
+             << "MARROWEN_WRITES_BEFORE_FAILURE=1";
+    // Failed or stopped, the job is held after its first write until the
+    // other program has written after it, however the machine schedules them.
+    if (end != Finishes)
+      faults << "MARROWEN_HOLD_WRITE=t.txt"
+             << "MARROWEN_HOLD_UNTIL=" + file("go");
     QProcess job;
     launch(job, {"/MERGETOFILE=" + file("t.txt"), "/APPEND+", "/I-", file("in.txt"), "/G", "/Q"},
            faults);
-    if (end == Stopped) {
-      EXPECT_TRUE(
-          waitFor([&] { return readFile(dir.file("t.txt")).find("\njob 100 ") != npos; }, 30000));
-      terminateProgram(job);
+    if (end != Finishes) {
+      EXPECT_TRUE(waitFor(
+          [&] {
+            const std::string text = readFile(dir.file("t.txt"));
+            const std::size_t first = text.find("\njob 0 \n");
+            return first != npos && text.find("\nother ", first) != npos;
+          },
+          60000));
+      if (end == Stopped)
+        terminateProgram(job);
+      writeFile(dir.file("go"), "");
     }
     const bool jobEnded = job.waitForFinished(60000);
     writeFile(dir.file("stop"), "");

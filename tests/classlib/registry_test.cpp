@@ -1,5 +1,6 @@
 #include "classlib/asciitext.h"
 #include "classlib/registry.h"
+#include "classlib/safefile.h"
 #include "classlib/stringlist.h"
 #include "support/all_bytes.h"
 #include "support/error_message.h"
@@ -14,6 +15,8 @@
 #include <set>
 #include <sstream>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -401,6 +404,27 @@ TEST(SettingsStore, AFailedSaveKeepsTheValueAndIsReportedOnce) {
   ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
   EXPECT_TRUE(readOnly.writeInteger(key, "currentTip", 5));
   EXPECT_EQ(SettingsStore(file).readString(key, "Language", ""), "Deutsch");
+
+  // A folder another program keeps locked for seconds holds up no change:
+  // the changes are kept, not saved over what it may be saving, and told
+  // once; saved when it lets go.
+  LockWaitLimitForTests limit(std::chrono::milliseconds(50));
+  const std::string held = folder.file("held");
+  SettingsStore heldStore(held + "/settings.ini");
+  EXPECT_TRUE(heldStore.writeString(key, "Language", "English"));
+  const int other = ::open(held.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_EQ(::flock(other, LOCK_EX), 0);
+  EXPECT_FALSE(heldStore.writeString(key, "Language", "Deutsch"));
+  EXPECT_FALSE(heldStore.writeInteger(key, "currentTip", 4));
+  EXPECT_EQ(heldStore.readString(key, "Language", ""), "Deutsch");
+  EXPECT_EQ(SettingsStore(held + "/settings.ini").readString(key, "Language", ""), "English");
+  ::close(other);
+  ASSERT_EQ(reports.messages.size(), 3u) << "told once";
+  EXPECT_EQ(reports.messages[2], "Another program holds " + held +
+                                     ": settings cannot be saved while it does. Changes are "
+                                     "kept until the program ends.");
+  EXPECT_TRUE(heldStore.writeInteger(key, "currentTip", 5));
+  EXPECT_EQ(SettingsStore(held + "/settings.ini").readString(key, "Language", ""), "Deutsch");
 }
 
 TEST(SettingsStore, AnUnreadableFileIsNeverOverwritten) {

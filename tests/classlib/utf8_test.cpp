@@ -7,6 +7,7 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
+#include <iterator>
 #include <random>
 #include <vector>
 
@@ -92,8 +93,9 @@ TEST(Utf8, OtherBytesAreCharactersOfTheCodePage) {
   EXPECT_EQ(out, "a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80");
 }
 
-// The backward and the resuming readings of random bytes against the forward
-// one: each finds exactly the characters reading from the start finds.
+// The backward and the resuming readings of random bytes, and a cut to a
+// number of bytes, against the forward one: each finds exactly the characters
+// reading from the start finds, and a cut keeps every one that fits whole.
 TEST(Utf8, CharacterEdgesAgreeWithReadingFromTheStart) {
   std::mt19937 random(55);
   const unsigned char pool[] = {'a', 0x80, 0x9F, 0xBF, 0xC3, 0xCE, 0xE2, 0xED, 0xF0, 0xF4, 0xFF};
@@ -113,6 +115,10 @@ TEST(Utf8, CharacterEdgesAgreeWithReadingFromTheStart) {
       ASSERT_EQ(utf8::characterBoundaryFrom(s, at),
                 *std::lower_bound(starts.begin(), starts.end(), at))
           << round << " at " << at;
+    for (std::size_t limit = 0; limit <= s.size(); ++limit)
+      ASSERT_EQ(utf8::cutToBytes(s, limit).size(),
+                *std::prev(std::upper_bound(starts.begin(), starts.end(), limit)))
+          << round << " to " << limit;
   }
 }
 

@@ -378,6 +378,26 @@ TEST(FormPlacement, TheFrameGetsAndKeepsTheStoredRectangleWhateverItsMargins) {
     EXPECT_EQ(tracker.seen(framed(moved, normalMargins)), std::nullopt);
     EXPECT_EQ(tracker.normalFrame(maximized(moved)), moved + normalMargins);
   }
+  {
+    SCOPED_TRACE("placed again while maximized, after a frame that took every correction");
+    WindowFrameTracker tracker;
+    const QRect first(100, 100, 400, 300), second(200, 150, 500, 400);
+    tracker.place(first, unframed);
+    EXPECT_EQ(tracker.seen(framed(first, QMargins())), (Placing{first, true}));
+    for (const QMargins &margins : {normalMargins, QMargins(2, 24, 2, 2), QMargins(3, 22, 3, 3)})
+      EXPECT_EQ(tracker.seen(framed(first - margins, margins)), (Placing{first - margins, false}));
+    EXPECT_EQ(tracker.seen(framed(first, QMargins(4, 21, 4, 4))), std::nullopt);
+    tracker.settled();
+    // The maximized frame's margins place no normal window.
+    EXPECT_EQ(tracker.place(second, maximized(first)), (Placing{second, true}));
+    EXPECT_EQ(tracker.seen(maximized(first)), std::nullopt);
+    // Made normal, the new placement has its corrections of its own.
+    EXPECT_EQ(tracker.seen(framed(first - normalMargins, normalMargins)),
+              (Placing{second - normalMargins, false}));
+    const QMargins settled(2, 24, 2, 2);
+    EXPECT_EQ(tracker.seen(framed(second - normalMargins, settled)),
+              (Placing{second - settled, false}));
+  }
 }
 
 TEST(FormPlacement, PreventResizeAndSizeLimits) {

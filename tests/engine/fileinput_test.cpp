@@ -765,8 +765,9 @@ TEST(FileInputRun, AnOutputIntoAnInputOfTheJobIsRefused) {
 
 // Another program on the inputs while the job reads them, for each way of
 // writing the output: an input removed before it is opened adds nothing and
-// takes nothing from the input before it; one cut short while it is read is
-// an error, and nothing of it is kept.
+// takes nothing from the input before it; one cut short, or rewritten at its
+// size within the second it was opened, while it is read is an error, and
+// nothing of it is kept.
 TEST(FileInputRun, InputsRemovedOrCutWhileTheJobRunsCostNothingElse) {
   class Meddler : public TFilter {
   public:
@@ -777,11 +778,21 @@ TEST(FileInputRun, InputsRemovedOrCutWhileTheJobRunsCostNothingElse) {
         std::filesystem::remove(dir_.file("b.txt"));
       if (name == dir_.file("c.txt"))
         std::filesystem::resize_file(name, 1000);
+      if (name == dir_.file("e.txt") && !std::exchange(rewritten_, true)) {
+        writeFile(name, std::string(200000, 'E'));
+        stampWithinTheSecond(name, 200000000);
+      }
       return sendToNext(chunk);
+    }
+
+    static void stampWithinTheSecond(const std::string &name, long nanoseconds) {
+      const timespec stamp[2] = {{1700000000, nanoseconds}, {1700000000, nanoseconds}};
+      ASSERT_EQ(::utimensat(AT_FDCWD, name.c_str(), stamp, 0), 0);
     }
 
   private:
     TempFolder &dir_;
+    bool rewritten_ = false;
   };
   for (const std::string kind : {"folder", "merged", "appended", "clipboard"}) {
     SCOPED_TRACE(kind);
@@ -790,6 +801,8 @@ TEST(FileInputRun, InputsRemovedOrCutWhileTheJobRunsCostNothingElse) {
     writeFile(dir.file("b.txt"), "B");
     writeFile(dir.file("c.txt"), std::string(200000, 'c'));
     writeFile(dir.file("d.txt"), "D");
+    writeFile(dir.file("e.txt"), std::string(200000, 'e'));
+    Meddler::stampWithinTheSecond(dir.file("e.txt"), 100000000);
     writeFile(dir.file("all.out"), "old");
     std::unique_ptr<TFilter> output;
     if (kind == "folder") {
@@ -812,7 +825,7 @@ TEST(FileInputRun, InputsRemovedOrCutWhileTheJobRunsCostNothingElse) {
     if (kind == "clipboard") {
       EXPECT_EQ(getClipboardText(), "A!D!");
     } else if (kind == "folder") {
-      EXPECT_EQ(dir.listing(), "a.txt all.out c.txt d.txt out");
+      EXPECT_EQ(dir.listing(), "a.txt all.out c.txt d.txt e.txt out");
       std::set<std::string> written;
       for (const auto &entry : std::filesystem::directory_iterator(dir.file("out")))
         written.insert(entry.path().filename().string());
@@ -824,6 +837,9 @@ TEST(FileInputRun, InputsRemovedOrCutWhileTheJobRunsCostNothingElse) {
     EXPECT_EQ(job.errors,
               std::vector<std::string>({"Cannot open file " + dir.file("b.txt"),
                                         "File [" + dir.file("c.txt") +
+                                            "] was changed while it was read (another program "
+                                            "may be writing it): its output is not kept",
+                                        "File [" + dir.file("e.txt") +
                                             "] was changed while it was read (another program "
                                             "may be writing it): its output is not kept"}));
     EXPECT_EQ(job.processedFiles, 2);

@@ -31,10 +31,14 @@ testing::FilterFactory shower() {
   return [] { return std::make_unique<LineShower>(); };
 }
 
-// Refuses every chunk: the input should stop reading.
+// Refuses every chunk: the input should stop reading. Keeps what it is given.
 class Refuser : public TFilter {
 public:
-  bool processChunk(std::string &) override { return false; }
+  bool processChunk(std::string &chunk) override {
+    got += chunk;
+    return false;
+  }
+  std::string got;
 };
 
 // A filter that sends line by line must not swallow its successor's "stop".
@@ -48,6 +52,19 @@ TEST(LineCutting, AStopFromAfterTheLineFilterReachesTheInput) {
   lines.reset();
   std::string partial = "no line end yet";
   EXPECT_TRUE(lines.processChunk(partial)) << "nothing was sent, so nothing said stop";
+  // A long line goes on in pieces, each whatever the one before was answered,
+  // as the whole line would have gone; the stop still comes back.
+  TextPieceSizeForTests pieces(2);
+  TProcessLines plain;
+  auto refuser = std::make_unique<Refuser>();
+  Refuser &seen = *refuser;
+  plain.setNext(std::move(refuser));
+  plain.reset();
+  std::string longLine = "abcde\n";
+  EXPECT_FALSE(plain.processChunk(longLine));
+  std::string scratch;
+  EXPECT_FALSE(plain.sendCopyToNext("fghij", scratch));
+  EXPECT_EQ(seen.got, "abcde\nfghij");
 }
 
 TEST(LineCutting, SameLinesAtEverySplitPoint) {

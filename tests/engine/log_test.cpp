@@ -2,6 +2,8 @@
 #include "engine/userinterface.h"
 
 #include "classlib/paths.h"
+#include "classlib/registry.h"
+#include "classlib/safefile.h"
 #include "engine/messages.h"
 #include "support/temp_folder.h"
 
@@ -18,6 +20,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -214,6 +217,30 @@ TEST_F(LogTest, TwoProgramsSharingALogBothKeepTheirLines) {
     }
   }
   EXPECT_TRUE(shown().empty());
+}
+
+// A new log whose header another program keeps locked for seconds is
+// written on without the lock, and the user told once which file it is.
+TEST_F(LogTest, ALogAnotherProgramHoldsIsWrittenWithoutWaiting) {
+  std::vector<std::string> told;
+  SettingsStore::setReporter([&](const std::string &message) { told.push_back(message); });
+  LockWaitLimitForTests limit(std::chrono::milliseconds(50));
+  const std::string name = dir.file("held.log");
+  writeFile(name, "");
+  const int holder = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  for (const char *line : {"first", "second"}) {
+    TLog log(name, false);
+    log.log(TLogLevel::Info, line);
+  }
+  ::close(holder);
+  SettingsStore::setReporter(nullptr);
+  const auto lines = linesOf(readFile(name));
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[0], "Marrowen Pro Log File");
+  EXPECT_EQ(lines[5].substr(19), ",Info,second");
+  EXPECT_EQ(told, std::vector<std::string>{"Another program holds " + name +
+                                           ": it is written without waiting for it."});
 }
 
 // A pipe (or a device) named as the log would hold up the thread that opens

@@ -4,6 +4,8 @@
 #include "classlib/exceptions.h"
 #include "classlib/inifile.h"
 #include "classlib/paths.h"
+#include "classlib/registry.h"
+#include "classlib/safefile.h"
 #include "classlib/utf8.h"
 #include "support/all_bytes.h"
 #include "support/error_message.h"
@@ -15,6 +17,10 @@
 #include <filesystem>
 #include <random>
 #include <thread>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 
 using namespace marrowen;
 using marrowen::testing::readFile;
@@ -100,12 +106,46 @@ TEST(StringLoader, AnAdditionKeepsWhatOthersSavedMeanwhile) {
   writeFile(name, "[global]\r\n10=ten\r\n");
   TStringLoader first(name);
   TStringLoader second(name);
+  TStringLoader third(name);
   EXPECT_EQ(first.getString(10, "default"), "ten");
-  writeFile(name, "[global]\r\n10=dix\r\n");
+  writeFile(name, "[global]\r\n10=dix\r\n40=quarante\r\n");
   EXPECT_EQ(first.getString(20, "twenty"), "twenty");
   EXPECT_EQ(second.getString(30, "thirty"), "thirty");
   EXPECT_EQ(second.getString(20, "other"), "twenty");
-  EXPECT_EQ(readFile(name), "[global]\r\n10=dix\r\n20=twenty\r\n30=thirty\r\n");
+  // Keys saved meanwhile that this copy never read keep their saved texts.
+  third.getString(40, "forty");
+  third.getString(30, "other");
+  EXPECT_EQ(readFile(name), "[global]\r\n10=dix\r\n40=quarante\r\n20=twenty\r\n30=thirty\r\n");
+}
+
+// Programs starting together on a new language file take turns at its lock,
+// each write-back flushed to disk: a form's texts go back in one write, and
+// texts another program added already cost none.
+TEST(StringLoader, AFormsTextsAreWrittenOnceAndOthersAdditionsNotAgain) {
+  TempFolder dir;
+  const std::string name = dir.file("English.ini");
+  TStringLoader first(name);
+  TStringLoader second(name);
+  {
+    TStringLoader::Batch form(first);
+    first.addValue("TmainForm", "a.Caption", "A");
+    EXPECT_EQ(first.getString(10, "ten"), "ten");
+    first.addValue("TmainForm", "b.Caption", "B");
+    EXPECT_FALSE(std::filesystem::exists(name));
+  }
+  const std::string written = readFile(name);
+  EXPECT_EQ(written, "[TmainForm]\r\na.Caption=A\r\nb.Caption=B\r\n\r\n[global]\r\n10=ten\r\n");
+  const int held = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  second.addValue("TmainForm", "b.Caption", "other");
+  second.getString(10, "zehn");
+  struct stat now {
+  }, then{};
+  ::stat(name.c_str(), &now);
+  ::fstat(held, &then);
+  ::close(held);
+  EXPECT_EQ(now.st_ino, then.st_ino) << "written again for texts it held";
+  EXPECT_EQ(readFile(name), written);
+  EXPECT_EQ(second.readValue("TmainForm", "b.Caption"), "B");
 }
 
 TEST(StringLoader, SecondLoaderReadsBackByteExactTexts) {
@@ -192,14 +232,71 @@ TEST(StringLoader, ReadOnlyFolderForOrdinaryUsers) {
   EXPECT_TRUE(loader.writesStopped());
 }
 
+// A translation with a malformed escape gives the English text, and the
+// default log names its file and key once a run.
 TEST(StringLoader, MalformedStoredValueFallsBackToDefault) {
   TempFolder dir;
+  overrideProgramFolder(dir.path());
   std::string name = dir.file("English.ini");
   writeFile(name, "[global]\r\n10=bad \\400\r\n[TmainForm]\r\nb.Caption=\\08\r\n");
-  TStringLoader loader(name);
-  EXPECT_EQ(loader.getString(10, "ten"), "ten");
-  EXPECT_THROW(loader.readValue("TmainForm", "b.Caption"), Exception);
+  {
+    TStringLoader loader(name);
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(loader.getString(10, "ten"), "ten");
+      EXPECT_THROW(loader.readValue("TmainForm", "b.Caption"), Exception);
+    }
+  }
   EXPECT_EQ(readFile(name), "[global]\r\n10=bad \\400\r\n[TmainForm]\r\nb.Caption=\\08\r\n");
+  const std::string log = readFile(dir.file("marrowen.log"));
+  overrideProgramFolder("");
+  for (const std::string &note :
+       {"Warning,Key 10 in section [global] of the language file " + name +
+            " has a malformed escape and is shown in English: \\OOO Maximum octal value is \\377",
+        "Warning,Key b.Caption in section [TmainForm] of the language file " + name +
+            " has a malformed escape and is shown in English: \\OOO You must specify all 3 octal "
+            "digits (Leading zeros are required)"}) {
+    const auto first = log.find(note);
+    EXPECT_NE(first, std::string::npos) << log;
+    EXPECT_EQ(log.find(note, first + 1), std::string::npos) << log;
+  }
+}
+
+// A language file the user made read-only, or one another program keeps
+// locked for seconds, is left as it is: what is added stays in memory, and
+// the user is told once.
+TEST(StringLoader, AFileItCannotWriteIsLeftAloneAndToldOnce) {
+  std::vector<std::string> told;
+  SettingsStore::setReporter([&](const std::string &message) { told.push_back(message); });
+  LockWaitLimitForTests limit(std::chrono::milliseconds(50));
+  TempFolder dir;
+  const std::string original = "[global]\r\n10=dix\r\n";
+  for (const std::string &name : {dir.file("read-only.ini"), dir.file("held.ini")}) {
+    writeFile(name, original);
+    int holder = -1;
+    if (name == dir.file("read-only.ini"))
+      ASSERT_EQ(::chmod(name.c_str(), 0444), 0);
+    else
+      ASSERT_EQ(::flock(holder = ::open(name.c_str(), O_RDONLY | O_CLOEXEC), LOCK_EX), 0);
+    struct stat before {
+    }, after{};
+    ::stat(name.c_str(), &before);
+    TStringLoader loader(name);
+    EXPECT_EQ(loader.getString(20, "twenty"), "twenty");
+    EXPECT_EQ(loader.getString(30, "thirty"), "thirty");
+    EXPECT_EQ(loader.getString(20, "other"), "twenty");
+    EXPECT_EQ(loader.getString(10, "ten"), "dix");
+    ::stat(name.c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino) << name;
+    EXPECT_EQ(readFile(name), original);
+    if (holder >= 0)
+      ::close(holder);
+  }
+  SettingsStore::setReporter(nullptr);
+  EXPECT_EQ(told, (std::vector<std::string>{
+                      "The language file " + dir.file("read-only.ini") +
+                          " is read-only: texts added to it are kept until the program ends.",
+                      "Another program holds " + dir.file("held.ini") +
+                          ": texts added to it are kept until the program ends."}));
 }
 
 TEST(StringLoader, FormValuesAreAddedOnce) {

@@ -13,6 +13,9 @@
 //   MARROWEN_SLOW_WRITE     write: waits first, as a slow disk does, on every
 //                           file whose name holds the text given (anywhere);
 //                           MARROWEN_SLOW_WRITE_MS says how long (10 ms)
+//   MARROWEN_HOLD_WRITE     write: after the first, each waits until the file
+//                           MARROWEN_HOLD_UNTIL names exists, so that a test
+//                           decides what happens between two writes
 //   MARROWEN_FAIL_NEW_OVER  a number of bytes: operator new of more than that
 //                           throws std::bad_alloc, as when memory runs out
 
@@ -138,6 +141,14 @@ ssize_t write(int fd, const void *buffer, size_t count) {
     const long ms = set ? std::atol(set) : 10;
     const timespec wait{ms / 1000, (ms % 1000) * 1'000'000};
     nanosleep(&wait, nullptr);
+  }
+  if (namesDescriptor("MARROWEN_HOLD_WRITE", fd)) {
+    static std::atomic<long> held{0};
+    const char *until = std::getenv("MARROWEN_HOLD_UNTIL");
+    const timespec pause{0, 1'000'000};
+    if (held++ > 0)
+      while (until && ::access(until, F_OK) != 0)
+        nanosleep(&pause, nullptr);
   }
   if (namesDescriptor("MARROWEN_FAIL_WRITE", fd)) {
     static std::atomic<long> done{0};

@@ -153,6 +153,8 @@ TEST(CaseFilters, TitleCase) {
       {"snake_case word", "Snake_case Word"},
       {"x9y z", "X9y Z"},
       {"\xe9t\xc9 l'\xc9T\xc9", "\xc9t\xe9 L'\xc9t\xe9"},
+      // Decomposed: the combining acute goes on with the word.
+      {"e\xcc\x81lan \xc3\xa9T\xc3\xa9", "E\xcc\x81lan \xc3\x89t\xc3\xa9"},
   };
   for (const auto &[text, expected] : cases)
     EXPECT_EQ(expectChunkInvariant(factory<TConvertToTitleCase>(), text), expected) << text;
@@ -169,6 +171,20 @@ TEST(CaseFilters, SentenceCaseRaisesOnlyFirstLetters) {
     EXPECT_EQ(expectChunkInvariant(factory<TConvertToSentenceCase>(), text), expected) << text;
   auto files = testing::runFilesInChunks(factory<TConvertToSentenceCase>(), {"a b", "c d"}, 1);
   EXPECT_EQ(files, (std::vector<std::string>{"A b", "C d"})) << "each file starts a sentence";
+}
+
+// One filter over several files: a file that starts with a capital sigma
+// takes its small form by its own text, not by the letter that ended the
+// file before.
+TEST(CaseFilters, EachFileStartsWithNoLetterBefore) {
+  const std::vector<std::string> inputs = {"a", "\xce\xa3 x", "\xce\xa3"};
+  for (const FilterFactory &make :
+       {factory<TConvertToLowerCase>(), factory<TConvertToToggleCase>()}) {
+    const auto files = testing::runFilesInChunks(make, inputs, 1);
+    ASSERT_EQ(files.size(), 3u);
+    EXPECT_EQ(files[1].substr(0, 2), "\xcf\x83");
+    EXPECT_EQ(files[2], "\xcf\x83");
+  }
 }
 
 TEST(CaseFilters, StatefulOnesAreChunkInvariant) {

@@ -80,14 +80,15 @@ run_kind() { # NAME NORMPOS SHOWCMD STATE
     done
 }
 
-# A busy window manager frames the window seconds after it shows: it still
-# gets its rectangle, and keeps it.
+# A busy window manager frames the window seconds after it shows, longer
+# than a frame is waited for once it is on screen: it still gets its
+# rectangle, and keeps it.
 busy_start() {
     ini="$work/busy.ini"
     printf '[PlacedForm]\nNormPos=300,200,700,500\nShowCmd=1\n' >"$ini"
     kill -STOP "$wm"
     start_form "$ini"
-    sleep 2
+    sleep 11
     kill -CONT "$wm"
     w=$(window)
     await_frame "$w" 300,200,700,500
@@ -118,6 +119,22 @@ moved_at_once() {
     check "moved at once: stored rectangle" 400,250,800,550 "$(stored "$ini" NormPos)"
 }
 
+# Openbox claims the screen before it manages windows: a window mapped in
+# between is shown unframed, and framed only when openbox has started. A
+# first form framed shows that openbox manages windows.
+await_managing() {
+    ini="$work/first.ini"
+    : >"$ini"
+    start_form "$ini"
+    w=$(window)
+    for _ in $(seq 100); do
+        xprop -id "$w" _NET_FRAME_EXTENTS 2>/dev/null | grep -q = && break
+        sleep 0.1
+    done
+    close_form
+}
+
+await_managing
 busy_start
 moved_at_once
 run_kind normal 100,100,900,700 1 normal

@@ -170,6 +170,7 @@ void translateForm(QWidget *form) {
     return;
   const std::string section = fromQString(formClassName(form));
   loader->section = section;
+  TStringLoader::Batch batch(*loader);
   Translator(*loader, section, form).component(form);
 }
 

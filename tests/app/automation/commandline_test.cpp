@@ -572,8 +572,7 @@ TEST_F(ProgramRun, WithoutADisplayTheClipboardIsAnErrorNotASuccess) {
   EXPECT_NE(read.errors.find(unread), npos) << read.errors;
   EXPECT_FALSE(std::filesystem::exists(dir.file("out.txt")));
 
-  const std::string log =
-      readFile((std::filesystem::path(MARROWEN_BINARY).parent_path() / "marrowen.log").string());
+  const std::string log = readFile(programsOwn("marrowen.log").string());
   EXPECT_NE(log.find(unwritten), npos);
   EXPECT_NE(log.find(unread), npos);
 }
@@ -934,8 +933,7 @@ TEST_F(ProgramRun, ASignalWhileACommandFileIsReadEndsTheReadingFirst) {
 // file there.
 TEST_F(ProgramRun, ASignalWhileTheProgramStartsLeavesNoTemporaryFile) {
   const std::string language = "Starting" + std::to_string(::getpid());
-  const std::filesystem::path languages =
-      std::filesystem::path(MARROWEN_BINARY).parent_path() / "Languages";
+  const std::filesystem::path languages = programsOwn("Languages");
   const std::filesystem::path languageFile = languages / (language + ".ini");
   std::filesystem::create_directories(dir.file("config/Ostrevan/Marrowen"));
   writeFile(dir.file("config/Ostrevan/Marrowen/settings.ini"),

@@ -225,7 +225,9 @@ TEST_F(UpdateTest, TheWindowsKeepRunningWhileTheServerHoldsItsAnswer) {
   QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
   timer.start(50);
   checkNow();
-  EXPECT_GE(ticks, 30);
+  // A loop held up for the answer ticks once at most; a busy machine may
+  // let a running one tick only half as often as asked.
+  EXPECT_GE(ticks, 10);
   // Closing mid-download: nothing is called back on the window gone.
   delete TupdateForm::instance();
   showUpdateForm();

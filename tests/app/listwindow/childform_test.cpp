@@ -708,7 +708,7 @@ TEST_F(ChildForm, TrialRunAndCompiledFilter) {
   form->trialInput->appendPlainText("y");
   form->trialRunButtonClick();
   ASSERT_TRUE(
-      QTest::qWaitFor([] { return TchildForm::lastStatus() == "Trial run completed"; }, 20000));
+      QTest::qWaitFor([] { return TchildForm::lastStatus() == "Trial run completed"; }, 120000));
   EXPECT_FALSE(form->trialRunning());
   const std::string shown = memoTextBytes(form->trialOutput->document()->toPlainText());
   EXPECT_TRUE(shown == form->trialOutput->bytes());

@@ -722,25 +722,29 @@ TEST(ComboSearch, TypedLettersBeyondAsciiFindTheirValuesInAnyCase) {
   EXPECT_EQ(lone.search("\xC3\xA9", false, &found), 1);
   EXPECT_FALSE(found);
 
-  // Completion from a value stored in the code page: the caret stays after
-  // the two typed letters, the rest of the value is selected.
-  ComboDialog c({"\xDC"
-                 "ber"});
-  c.grid->GetCol(Variant(2))->Combo()->SetAutoFill(true);
-  c.goTo(2, 1);
-  c.key(Qt::Key_F4);
-  ASSERT_TRUE(c.open());
-  QTest::sendKeyEvent(QTest::Click, QApplication::activePopupWidget(), Qt::Key_Udiaeresis,
-                      QStringLiteral("\u00FC"), {});
-  TdgGridEditBox *editor = ShownTextEditor(*c.grid);
-  ASSERT_NE(editor, nullptr);
-  EXPECT_EQ(editor->Text(), "\xDC"
-                            "ber");
-  EXPECT_EQ(editor->GetSelText(), "ber");
-  QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_B);
-  EXPECT_EQ(editor->Text(), "\xDC"
-                            "ber");
-  EXPECT_EQ(editor->GetSelText(), "er");
+  // Completion from a value stored in the code page or in UTF-8, where the
+  // typed letter takes two bytes: the caret stays after the typed letters,
+  // the rest of the value is selected.
+  for (const std::string stored : {"\xDC"
+                                   "ber",
+                                   "\xC3\x9C"
+                                   "ber"}) {
+    SCOPED_TRACE(stored.size() == 4 ? "code page" : "UTF-8");
+    ComboDialog c({stored});
+    c.grid->GetCol(Variant(2))->Combo()->SetAutoFill(true);
+    c.goTo(2, 1);
+    c.key(Qt::Key_F4);
+    ASSERT_TRUE(c.open());
+    QTest::sendKeyEvent(QTest::Click, QApplication::activePopupWidget(), Qt::Key_Udiaeresis,
+                        QStringLiteral("\u00FC"), {});
+    TdgGridEditBox *editor = ShownTextEditor(*c.grid);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->Text(), stored);
+    EXPECT_EQ(editor->GetSelText(), "ber");
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_B);
+    EXPECT_EQ(editor->Text(), stored);
+    EXPECT_EQ(editor->GetSelText(), "er");
+  }
 }
 
 TEST(ComboSettings, NewListsAndTheirDefaults) {
