@@ -152,7 +152,7 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
     std::fprintf(stderr, "%s\n", message.c_str());
     QMetaObject::invokeMethod(
         qApp,
-        [self, text = toQString(message)] {
+        [self, text = messageToQString(message)] {
           if (self)
             self->tellSettingsTrouble(text);
         },
