@@ -19,9 +19,12 @@
 #include "filters/codecs_base64.h"
 #include "filters/exactsearch.h"
 #include "filters/grep.h"
+#include "filters/headtail.h"
 #include "filters/linebuffer.h"
 #include "filters/lineends.h"
 #include "filters/patternfilters.h"
+#include "filters/ranges.h"
+#include "filters/widthfilters.h"
 #include "scriptfilter/scriptfilter.h"
 #include "scriptfilter/scriptmakers.h"
 
@@ -154,6 +157,31 @@ const ChainEntry chains[] = {
     // MIME Base64: lines of 76 characters ended by CR LF.
     {"base64-encode", [] { return std::unique_ptr<TFilter>(std::make_unique<TEncodeBase64>()); }},
     {"base64-decode", [] { return std::unique_ptr<TFilter>(std::make_unique<TDecodeBase64>()); }},
+    // All but the first and all but the last 1000 characters of the file.
+    {"head-chars",
+     [] {
+       return std::unique_ptr<TFilter>(
+           std::make_unique<TIncludeExcludeBytesFromStart>(1000, false));
+     }},
+    {"tail-chars",
+     [] {
+       return std::unique_ptr<TFilter>(std::make_unique<TIncludeExcludeBytesFromEnd>(1000, false));
+     }},
+    // Every line cut to 30 characters, made 60 wide, reversed; columns 5 to 9
+    // of every line removed.
+    {"truncate", [] { return std::unique_ptr<TFilter>(std::make_unique<TTruncateWidth>(30)); }},
+    {"force", [] { return std::unique_ptr<TFilter>(std::make_unique<TForceLineWidth>(60)); }},
+    {"reverse", [] { return std::unique_ptr<TFilter>(std::make_unique<TReverseEachLine>()); }},
+    {"columns",
+     [] {
+       return std::unique_ptr<TFilter>(std::make_unique<TRemoveColumns>(LocateRange{0, 5, 9}));
+     }},
+    // The whole word "the" replaced by "THE", case-sensitive.
+    {"replace-word",
+     [] {
+       return std::unique_ptr<TFilter>(
+           std::make_unique<TSearchFilter>("the", "THE", false, true, false, false, false, false));
+     }},
 };
 
 void printError(const std::string &text) {

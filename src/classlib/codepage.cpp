@@ -68,6 +68,9 @@ CodePage::create(std::string_view name,
     const bool digit = numericType == U_NT_DECIMAL || numericType == U_NT_DIGIT;
     cp->alphaNumeric_[b] = alpha || digit;
     cp->wordChars_[b] = alpha || digit || b == '_';
+    const int cluster = u_getIntPropertyValue(u, UCHAR_GRAPHEME_CLUSTER_BREAK);
+    cp->joining_[b] = cluster != U_GCB_OTHER && cluster != U_GCB_CONTROL && cluster != U_GCB_CR &&
+                      cluster != U_GCB_LF;
     unsigned char up = static_cast<unsigned char>(b);
     unsigned char low = static_cast<unsigned char>(b);
     cp->fromUnicode(static_cast<char16_t>(u_toupper(u)), up);

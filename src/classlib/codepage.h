@@ -37,6 +37,9 @@ public:
   const std::array<unsigned char, 256> &lowerMap() const { return lower_; }
   const std::bitset<256> &letters() const { return letters_; }
   const std::bitset<256> &wordChars() const { return wordChars_; }
+  // Bytes whose character may join a neighbour into one letter the eye sees
+  // (a combining mark, a joiner): none in Windows-1252.
+  const std::bitset<256> &joiningBytes() const { return joining_; }
 
   std::string upperCase(std::string_view text) const;
   std::string lowerCase(std::string_view text) const;
@@ -65,6 +68,7 @@ private:
   std::bitset<256> letters_;
   std::bitset<256> alphaNumeric_;
   std::bitset<256> wordChars_;
+  std::bitset<256> joining_;
   // Reverse map of the Basic Multilingual Plane, built lazily would need a
   // lock; 256 sorted pairs are searched instead.
   std::array<std::pair<char16_t, unsigned char>, 256> reverse_{};

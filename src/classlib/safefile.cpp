@@ -1,6 +1,7 @@
 #include "classlib/safefile.h"
 
 #include "classlib/format.h"
+#include "classlib/paths.h"
 #include "classlib/registry.h"
 #include "classlib/temporaries.h"
 
@@ -179,6 +180,18 @@ int lockForWriting(int fd) {
       return errno;
   }
   return 0;
+}
+
+bool heldForWriting(const std::string &fileName) {
+  const int fd = ::open(ReachableName(fileName).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  const bool held = ::fcntl(fd, F_OFD_GETLK, &whole) == 0 && whole.l_type != F_UNLCK;
+  ::close(fd);
+  return held;
 }
 
 namespace {

@@ -29,6 +29,11 @@ void ignoreBrokenPipeSignal();
 // no locks.
 int lockForWriting(int fd);
 
+// Whether another holder has the file `fileName` locked for writing as
+// `lockForWriting` does (an append running in another job or program):
+// renaming a new file over it would take its text away with the old file.
+bool heldForWriting(const std::string &fileName);
+
 // Takes an exclusive advisory lock (flock) of the open file `fd`, which guards
 // `name`, waiting at most lockWaitLimit() for another holder to let it go: a
 // program stuck while it holds a file the programs share (the log, the

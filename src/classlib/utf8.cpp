@@ -315,6 +315,14 @@ bool isAlphaNumericAt(std::string_view text, const CodePage &codePage) {
   return isLetter(c.codePoint) || isDigit(c.codePoint);
 }
 
+bool isCombiningMarkAt(std::string_view text, const CodePage &codePage) {
+  Character c = characterAt(text);
+  if (c.codePoint < 0x80)
+    return false;
+  return isCombiningMark(c.sequence ? c.codePoint
+                                    : codePage.toUnicode(static_cast<unsigned char>(c.codePoint)));
+}
+
 void appendCaseVariants(char32_t cp, std::u32string &variants) {
   const char32_t folded = simpleFold(cp);
   std::size_t first = variants.size();
@@ -406,40 +414,34 @@ WordCharacter wordCharacterAt(std::string_view text, const CodePage &codePage) {
   return {n, letter, letter || isDigit(cp) || isCombiningMark(cp)};
 }
 
-namespace {
-
-// Steps over up to `count` characters of `text` from `at`: ASCII eight bytes
-// at a time, the rest by the rule. Returns the offset reached, and lowers
-// `count` by the characters passed.
 std::size_t stepCharacters(std::string_view text, std::size_t at, std::size_t &count) {
   const auto *p = reinterpret_cast<const unsigned char *>(text.data());
   const std::size_t size = text.size();
   while (count > 0 && at < size) {
-    if (p[at] < 0x80) {
-      // A run of ASCII: one character a byte.
-      std::size_t end = at + 1;
-      while (end - at < count && end + 8 <= size) {
-        std::uint64_t word;
-        std::memcpy(&word, p + end, 8);
-        if (word & 0x8080808080808080ull)
-          break;
-        end += std::min<std::size_t>(8, count - (end - at));
-      }
-      while (end - at < count && end < size && p[end] < 0x80)
-        ++end;
-      count -= end - at;
-      at = end;
-      continue;
+    // Eight characters at a time while they last.
+    const std::size_t words = std::min(count, size - at) / 8;
+    std::size_t k = 0;
+    for (; k < words; ++k) {
+      std::uint64_t word;
+      std::memcpy(&word, p + at + 8 * k, 8);
+      if ((word & 0x8080808080808080ull) && !isEightCharacters(word))
+        break;
     }
-    char32_t cp;
-    const std::size_t n = decodeSequence(p + at, size - at, cp);
-    at += n ? n : 1;
-    --count;
+    at += 8 * k;
+    count -= 8 * k;
+    // Then one at a time over the eight bytes that held a sequence.
+    for (const std::size_t until = at + 8; count > 0 && at < size && at < until; --count) {
+      if (p[at] < 0x80) {
+        ++at;
+      } else {
+        char32_t cp;
+        const std::size_t n = decodeSequence(p + at, size - at, cp);
+        at += n ? n : 1;
+      }
+    }
   }
   return at;
 }
-
-} // namespace
 
 std::size_t characterCount(std::string_view text) {
   std::size_t left = text.size(); // never fewer bytes than characters

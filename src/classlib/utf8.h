@@ -156,6 +156,23 @@ WordCharacter wordCharacterAt(std::string_view text, const CodePage &codePage);
 // How many characters `text` holds by the rule above.
 std::size_t characterCount(std::string_view text);
 
+// Whether eight bytes (read little-endian) are eight characters for certain:
+// no byte that may lead a sequence is followed by one that may go on with
+// it, and the last may lead none. Code-page text (Windows-1252) passes as
+// fast as ASCII.
+inline bool isEightCharacters(std::uint64_t word) {
+  constexpr std::uint64_t top = 0x8080808080808080ull;
+  const std::uint64_t high = word & top;
+  const std::uint64_t second = (word << 1) & top;
+  const std::uint64_t leads = high & second;
+  return !((leads << 8) & high & ~second) && !(leads >> 56);
+}
+
+// Steps over up to `count` characters of `text` from `at`, eight bytes at a
+// time where they are eight characters. Returns the offset reached, and lowers `count` by the
+// characters passed.
+std::size_t stepCharacters(std::string_view text, std::size_t at, std::size_t &count);
+
 // The byte offset in `text` after its first `count` characters; `text.size()`
 // when it holds no more. A filter that cuts or counts by character cuts
 // there, so it never halves a UTF-8 character.
@@ -295,6 +312,10 @@ std::bitset<256> firstBytesOf(std::string_view text, const CodePage &codePage, b
 // Whether a character counts as a letter or digit (Python's isalpha or
 // isdigit) for a valid sequence, or by the code page's table for a byte.
 bool isAlphaNumericAt(std::string_view text, const CodePage &codePage);
+// Whether the character that begins `text` (not empty) is a combining mark,
+// by Unicode for a valid sequence and for a byte the code page's: it
+// belongs to the word of the letter before it.
+bool isCombiningMarkAt(std::string_view text, const CodePage &codePage);
 
 // The code points that Unicode's simple case folding makes one with
 // `codePoint`, itself included.

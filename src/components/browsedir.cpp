@@ -309,7 +309,7 @@ QString fitStatusText(const QString &text, bool isFolder, int width,
   if (!isFolder) {
     QString result = text;
     for (qsizetype keep = text.size(); keep > 0 && widthOf(result) > width;)
-      result = text.left(--keep) + QStringLiteral("...");
+      result = leftWholeLetters(text, --keep) + QStringLiteral("...");
     return result;
   }
   const QString ellipsis = QStringLiteral(".../");

@@ -1,5 +1,7 @@
 #include "components/kitutils.h"
 
+#include "qtext/qtext.h"
+
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -176,7 +178,7 @@ QString FitTextWithEllipsis(const QString &text, const QFontMetrics &metrics, in
   const qsizetype length = text.size();
   for (qsizetype i = 1; i <= length && metrics.horizontalAdvance(result) > maxWidth;) {
     ++i;
-    result = text.left(std::max<qsizetype>(0, length - i)) + QStringLiteral("...");
+    result = leftWholeLetters(text, length - i) + QStringLiteral("...");
   }
   return result;
 }

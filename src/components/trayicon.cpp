@@ -296,7 +296,7 @@ QIcon TKitTrayIcon::currentIcon() const {
 void TKitTrayIcon::UpdateNotifyData() {
   notifyData_.icon = currentIcon();
   qsizetype bar = hint_.indexOf(u'|');
-  notifyData_.tip = (bar < 0 ? hint_ : hint_.left(bar)).left(63);
+  notifyData_.tip = leftWholeLetters(bar < 0 ? hint_ : hint_.left(bar), 63);
 }
 
 void TKitTrayIcon::showIcon() {

@@ -2,13 +2,16 @@
 
 #include "classlib/asciitext.h"
 #include "classlib/exceptions.h"
+#include "classlib/graphemes.h"
 #include "classlib/utf8.h"
 #include "engine/messages.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <vector>
 
 namespace marrowen {
 
@@ -280,6 +283,58 @@ std::string decodeEscapes(std::string_view text) {
   std::string result;
   decodeEscapes(text, result);
   return result;
+}
+
+namespace {
+
+// The escape (or plain byte) that begins `text` (not empty): its length and
+// the bytes it decodes to, as decodeEscapes reads it.
+std::pair<std::size_t, std::size_t> escapeAt(std::string_view text) {
+  if (text[0] != '\\' || text.size() == 1)
+    return {1, 1};
+  const char c = text[1];
+  if (escapedByteOf(c) >= 0)
+    return {2, 1};
+  if (c == 'c')
+    return {std::min<std::size_t>(3, text.size()), 1};
+  if (c == 'x' || (c >= '0' && c <= '2'))
+    return {std::min<std::size_t>(4, text.size()), 1};
+  return {2, 2}; // a backslash before another character stays as written
+}
+
+} // namespace
+
+std::string_view cutEscapedText(std::string_view text, std::size_t bytes) {
+  if (text.size() <= bytes)
+    return text;
+  const std::shared_ptr<const CodePage> cp = charTables();
+  std::string decoded;
+  try {
+    decodeEscapes(text, decoded);
+  } catch (const Exception &) {
+    return graphemes::cutToBytes(text, *cp, bytes);
+  }
+  // Where each whole escape within the limit ends, in the text and in what
+  // it decodes to.
+  std::vector<std::pair<std::size_t, std::size_t>> ends{{0, 0}};
+  for (std::size_t at = 0, length = 0; at < text.size();) {
+    const auto [escaped, produced] = escapeAt(text.substr(at));
+    if (at + escaped > bytes)
+      break;
+    at += escaped;
+    length += produced;
+    ends.emplace_back(at, length);
+  }
+  // The last end that falls between whole letters.
+  std::size_t letters = graphemes::cutToBytes(decoded, *cp, ends.back().second).size();
+  for (;;) {
+    auto end = std::upper_bound(ends.begin(), ends.end(), letters,
+                                [](std::size_t n, const auto &e) { return n < e.second; });
+    --end;
+    if (end->second == letters)
+      return text.substr(0, end->first);
+    letters = graphemes::cutToBytes(decoded, *cp, end->second).size();
+  }
 }
 
 void encodeEscapes(std::string_view bytes, std::string &result) {

@@ -49,6 +49,12 @@ std::string decodeEscapes(std::string_view text);
 // is searched for as that byte, where a character typed as it is finds
 // itself in either form (its UTF-8 sequence or its code-page byte).
 void decodeEscapes(std::string_view text, std::string &result, std::vector<bool> &escaped);
+// The longest start of escaped text at most `bytes` long that ends between
+// whole escapes and, in what it decodes to, between whole letters (as
+// graphemes::cutToBytes has them): a stored text limited in bytes never
+// ends in half an escape or half a letter. Text that does not decode is
+// cut between whole letters of its own.
+std::string_view cutEscapedText(std::string_view text, std::size_t bytes);
 
 // Bytes to escaped text that decodeEscapes turns back into the same bytes:
 // the control characters with a letter escape use it, the backslash doubles,

@@ -20,10 +20,14 @@ void TMergeFiles::startJob() {
   mergedResult_.reset();
   opened_ = false;
   inputOpen_ = false;
+  joined_ = false;
   TFilter::startJob();
 }
 
 void TMergeFiles::setInputFilename(const std::string &name) {
+  // The input before this one ended whole: one that failed was taken back.
+  joined_ = joined_ || inputOpen_;
+  inputOpen_ = false;
   TFilter::setInputFilename(mergeFileName_);
   inputFileName_ = name;
 }
@@ -37,18 +41,19 @@ void TMergeFiles::openFile(const std::string &) {
     opened_ = true;
     TFilter::reset();
   }
-  TFilter::markInputStart();
-  inputOpen_ = true;
+  // A split before it opens each part of an input as a file: the input's
+  // text begins with its first part, and goes back whole should it fail.
+  if (!std::exchange(inputOpen_, true))
+    TFilter::markInputStart();
 }
 
 void TMergeFiles::reset() {}
 
 void TMergeFiles::flush() {}
 
-FileResult TMergeFiles::closeFile() {
-  inputOpen_ = false;
-  return {outputTarget(mergeFileName_), false};
-}
+// A part of a split input ends here too: the input has ended only when the
+// next one begins or the job ends.
+FileResult TMergeFiles::closeFile() { return {outputTarget(mergeFileName_), false}; }
 
 OutputTarget TMergeFiles::outputTarget(const std::string &) {
   OutputTarget target = TFilter::outputTarget(mergeFileName_);
@@ -67,7 +72,15 @@ void TMergeFiles::abandonFile() {
 }
 
 void TMergeFiles::endJob() {
-  if (opened_) {
+  joined_ = joined_ || std::exchange(inputOpen_, false);
+  if (opened_ && !joined_) {
+    // Every input failed and was taken back: an empty file must not replace
+    // what the target held.
+    if (next())
+      next()->abandonFile();
+    mergedResult_ = FileResult{outputTarget(mergeFileName_), true};
+    opened_ = false;
+  } else if (opened_) {
     TFilter::flush();
     mergedResult_ = next() ? next()->closeFile() : FileResult{};
     opened_ = false;

@@ -6,8 +6,8 @@ namespace marrowen {
 
 // Turns every input of a job into one output file: placed before a
 // `TFileOutput`, it opens the merged file once, with the first input, stops
-// the per-file calls, and closes the merged file at `endJob`; a job that
-// opened no input leaves the merged file untouched. Filters before it
+// the per-file calls, and closes the merged file at `endJob`; a job none of
+// whose inputs joined it whole leaves the merged file untouched. Filters before it
 // see each input's own name, the output after it the merged file's.
 class TMergeFiles : public TGenericOutput {
 public:
@@ -33,7 +33,8 @@ private:
   std::string mergeFileName_;
   std::optional<FileResult> mergedResult_;
   bool opened_ = false;
-  bool inputOpen_ = false; // the current input has joined the merged file
+  bool inputOpen_ = false; // the current input has begun in the merged file
+  bool joined_ = false;    // an input has joined it whole
 };
 
 // Cuts one input into numbered part files (name.000, name.001, ...): each

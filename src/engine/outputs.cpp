@@ -204,7 +204,8 @@ TFileOutput::~TFileOutput() {
       ::unlink(ReachableName(part.writtenName).c_str());
   }
   if (fd_ >= 0) {
-    const bool cutBack = append_ && cutBackAppend().empty() && holdsWhatItHeld();
+    const bool cutBack =
+        append_ && !appendTargetReplaced() && cutBackAppend().empty() && holdsWhatItHeld();
     ::close(fd_);
     if ((!append_ || (cutBack && appendCreated_)) && !writtenFileName_.empty())
       ::unlink(ReachableName(writtenFileName_).c_str());
@@ -315,6 +316,14 @@ void TFileOutput::openFile(const std::string &name) {
   if (useOutputFolder_)
     if (const int error = createFolders(folderPart(targetName_)))
       throw EFCreateError(targetName_, systemErrorText(error));
+  // The input checked its first part's name; a later part may meet another
+  // input of the job, which would be lost before (or after) it is read.
+  if (isPart_ && job() && job()->isInputFile(targetName_))
+    throw EStreamError(Format(append_ ? "Not appending the output of [%s] to [%s]: that file is an "
+                                        "input of this job"
+                                      : "Not writing the output of [%s] over [%s]: that file is an "
+                                        "input of this job",
+                              {loggedName(inputOfParts_), loggedName(targetName_)}));
   if (append_) {
     writtenFileName_ = targetName_;
     fd_ = openForAppend(targetName_, appendCreated_);
@@ -494,7 +503,8 @@ std::string TFileOutput::cutBackAppend() {
 
 void TFileOutput::discardFile() {
   bool removeCreated = false;
-  if (append_) {
+  // A target another program put in the file's place is that program's.
+  if (append_ && !appendTargetReplaced()) {
     const bool grown = written_ > 0;
     if (const std::string failure = cutBackAppend(); !failure.empty())
       logError(Format("Couldn't cut file [%s] back to its former %d bytes:%s%s",
@@ -518,6 +528,14 @@ std::string TFileOutput::holdsPartialText() const {
     return {};
   return Format("; it now holds %d bytes, part of this job's text among them",
                 {static_cast<std::int64_t>(now.st_size)});
+}
+
+bool TFileOutput::appendTargetReplaced() const {
+  struct stat open {
+  }, named{};
+  return fd_ >= 0 && ::fstat(fd_, &open) == 0 &&
+         (::stat(ReachableName(targetName_).c_str(), &named) != 0 || named.st_dev != open.st_dev ||
+          named.st_ino != open.st_ino);
 }
 
 bool TFileOutput::holdsWhatItHeld() const {
@@ -583,6 +601,7 @@ FileResult TFileOutput::closeFile() {
   else
     writeBuffer();
   const bool complete = writeError_.empty() && !isAborted();
+  const bool replaced = append_ && appendTargetReplaced();
   const std::string cutFailure = append_ && !complete ? cutBackAppend() : std::string();
   std::int64_t size = 0;
   struct stat info {};
@@ -613,8 +632,26 @@ FileResult TFileOutput::closeFile() {
     closeStream();
 
   bool written = false;
-  if (append_) {
+  if (replaced) {
+    // The job's text went with the file taken away; the one there now is
+    // left to the program that put it there.
+    if (!isAborted())
+      logError(Format("Couldn't append to file [%s]: another program replaced or removed it while "
+                      "this job appended, and what this job appended went with the file it took "
+                      "away",
+                      {loggedName(targetName_)}));
+  } else if (append_) {
     written = complete && writeError_.empty();
+    if (written && isPart_) {
+      HeldPart part{-1, {}, {}, targetName_, targetName_, size};
+      part.appended = true;
+      part.created = appendCreated_;
+      part.appendStart = appendStart_;
+      part.appendEnd = othersWrote_ ? -1 : lastWriteEnd_;
+      part.device = info.st_dev;
+      part.inode = info.st_ino;
+      heldParts_.push_back(std::move(part));
+    }
     // A close that failed after every byte went out (a network disk whose
     // write-back failed) leaves the text's fate open: it is taken back by
     // name now that the descriptor is gone.
@@ -633,6 +670,11 @@ FileResult TFileOutput::closeFile() {
     // text lacks what it wrote.
     logError(Format("File [%s] was changed during the job: it was left as it is and its new "
                     "text discarded",
+                    {loggedName(targetName_)}));
+    removeWrittenFile();
+  } else if (targetExists && heldForWriting(writeTarget_)) {
+    // Renamed over, the file would take another job's append away with it.
+    logError(Format("Couldn't replace file [%s]: another program is writing it",
                     {loggedName(targetName_)}));
     removeWrittenFile();
   } else if (readOnlyTarget) {
@@ -679,6 +721,11 @@ bool TFileOutput::settleParts(bool keep) {
   }
   bool allInPlace = true;
   for (HeldPart &part : heldParts_) {
+    if (part.appended) {
+      if (job())
+        job()->logOutputFile(part.target, part.size);
+      continue;
+    }
     int error = 0;
     if (part.fd >= 0) {
       error = nameBeside(part.fd, part.writeTarget, part.writtenName, part.temporary);
@@ -690,6 +737,11 @@ bool TFileOutput::settleParts(bool keep) {
           Format("Couldn't write file [%s]:%s", {loggedName(part.target), systemErrorText(error)}));
       if (!part.writtenName.empty())
         removeFile(part.writtenName);
+      allInPlace = false;
+    } else if (heldForWriting(part.writeTarget)) {
+      logError(Format("Couldn't replace file [%s]: another program is writing it",
+                      {loggedName(part.target)}));
+      removeFile(part.writtenName);
       allInPlace = false;
     } else if (::rename(ReachableName(part.writtenName).c_str(),
                         ReachableName(part.writeTarget).c_str()) != 0) {
@@ -710,12 +762,45 @@ bool TFileOutput::settleParts(bool keep) {
 
 void TFileOutput::dropHeldParts() {
   for (const HeldPart &part : heldParts_) {
+    if (part.appended)
+      takeBackAppendedPart(part);
     if (part.fd >= 0)
       ::close(part.fd);
     if (!part.writtenName.empty())
       removeFile(part.writtenName);
   }
   heldParts_.clear();
+}
+
+// As `cutBackAppend` does, by name now that the part is closed: only while
+// the name still leads to the file appended to and it ends where the part's
+// last write ended, so that nothing another program wrote is cut away.
+void TFileOutput::takeBackAppendedPart(const HeldPart &part) {
+  const ReachableName target(part.target);
+  struct stat now {};
+  const bool same =
+      ::stat(target.c_str(), &now) == 0 && now.st_dev == part.device && now.st_ino == part.inode;
+  if (!same)
+    return; // another program's file now: left to it
+  std::string failure;
+  if (part.appendEnd < 0 || now.st_size != part.appendEnd)
+    failure = othersWroteText;
+  else if (part.created && part.appendStart == 0)
+    failure = ::unlink(target.c_str()) == 0 ? std::string() : systemErrorText(errno);
+  else
+    failure = ::truncate(target.c_str(), static_cast<off_t>(part.appendStart)) == 0
+                  ? std::string()
+                  : systemErrorText(errno);
+  if (!failure.empty()) {
+    ::stat(target.c_str(), &now);
+    logError(Format("Couldn't cut file [%s] back to its former %d bytes:%s; it now holds %d "
+                    "bytes, part of this job's text among them",
+                    {loggedName(part.target), part.appendStart, failure,
+                     static_cast<std::int64_t>(now.st_size)}));
+  } else if (!part.created) {
+    logInfo(Format("File [%s] was cut back to the %d bytes it held before",
+                   {loggedName(part.target), part.appendStart}));
+  }
 }
 
 void TFileOutput::abandonFile() {

@@ -68,7 +68,10 @@ struct FileOutputOptions {
 // shell's ">>", a logger) is not kept out: the job then writes whole lines, so that the other's
 // lines fall between its own, and a failed or stopped append is cut back only while the file still
 // ends where the job's last write ended and nobody wrote between the job's writes; otherwise it is
-// left as it is, and said to hold part of the job's text.
+// left as it is, and said to hold part of the job's text. A target that
+// another job or program holds that lock on is not replaced: that input
+// fails. An append whose target another program replaces or removes
+// meanwhile fails, and the file then there is left alone.
 //
 // A job never replaces a file it wrote itself for another input (two inputs
 // whose targets meet in one name, by letter case on a file system that folds
@@ -127,9 +130,19 @@ private:
     std::string target;      // as reported
     std::string writeTarget; // the file renamed over
     std::int64_t size = 0;
+    // A part appended to its target, which is reported once the input has
+    // ended whole, else cut back as an append taken back is.
+    bool appended = false;
+    bool created = false;         // the append made the target
+    std::int64_t appendStart = 0; // the target's length before the append
+    std::int64_t appendEnd = -1;  // where it ended; -1 when another program wrote between
+    dev_t device = 0;
+    ino_t inode = 0;
   };
-  // Removes the parts held, which no input will put in place.
+  // Removes the parts held, which no input will put in place, and takes back
+  // the parts appended.
   void dropHeldParts();
+  void takeBackAppendedPart(const HeldPart &part);
   // Raises a stream error when the target is a file this job wrote for
   // another input.
   void refuseOutputOfAnotherInput() const;
@@ -156,6 +169,10 @@ private:
   // "; it now holds N bytes, part of this job's text among them", empty
   // when the file cannot be looked at.
   std::string holdsPartialText() const;
+  // Whether the target's name no longer leads to the file this append has
+  // open: another program renamed a file over it or removed it, and what the
+  // append wrote went with the file it took away.
+  bool appendTargetReplaced() const;
   // Whether the target is as long as before the append: a file the append
   // made may then go, as nobody else wrote to it.
   bool holdsWhatItHeld() const;

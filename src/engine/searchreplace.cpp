@@ -2,6 +2,7 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/graphemes.h"
 #include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/job.h"
@@ -296,12 +297,16 @@ bool TGenericSearchReplace::askUser(const std::string &output, std::string &text
     return false;
   }
   QueryReplaceRequest request;
-  // The context is shown as text, so neither end may cut a UTF-8 character
-  // in two.
-  request.textBefore = output.substr(
-      utf8::characterBoundaryFrom(output, output.size() - std::min(output.size(), contextLength)));
+  // The context is shown as text, so neither end may cut a letter: not a
+  // UTF-8 character in two, nor an accent from its letter. The walk for the
+  // start reads only a little more than it shows.
+  const CodePage &codePage = *charTables();
+  const std::string_view near =
+      std::string_view(output).substr(output.size() - std::min(output.size(), 2 * contextLength));
+  request.textBefore = std::string(near.substr(
+      graphemes::boundaryFrom(near, codePage, near.size() - std::min(near.size(), contextLength))));
   request.found = pendingText_;
-  request.textAfter = utf8::cutToBytes(followingText, contextLength);
+  request.textAfter = graphemes::cutToBytes(followingText, codePage, contextLength);
   request.replacement = text;
   request.templateText = dialogReplacement_;
   request.searchInformation = searchInformation;

@@ -2,6 +2,7 @@
 
 #include "classlib/convert.h"
 #include "classlib/format.h"
+#include "classlib/graphemes.h"
 #include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/messages.h"
@@ -132,7 +133,7 @@ std::unique_ptr<TFilter> TEOLObject::add_this_filter(TFilterList &) {
   case 3:
     break;
   case 4:
-    lineEnd = decodeEscapes(outputText).substr(0, 2);
+    lineEnd = graphemes::cutToBytes(decodeEscapes(outputText), *charTables(), 2);
     break;
   default:
     // No dialog writes another value; removing every line end instead would
@@ -172,12 +173,6 @@ void TEOLObject::readData(ComponentReader &reader) {
 
 namespace {
 
-std::string cutEntry(std::string text) {
-  if (text.size() > TUserObject::maxEntryLength)
-    text.resize(TUserObject::maxEntryLength);
-  return text;
-}
-
 std::string identityEntry(int n) { return encodeEscapes(std::string(1, static_cast<char>(n))); }
 
 // The map file's notice line: free text.
@@ -203,12 +198,17 @@ const UserField userFields[] = {
 
 std::span<const UserField> TUserObject::fields() { return userFields; }
 
+std::string TUserObject::cutToEntry(std::string_view text) {
+  return std::string(cutEscapedText(text, maxEntryLength));
+}
+
 std::string userEntrySettingName(int n) { return "rUser_" + std::to_string(n); }
 
 std::unique_ptr<TUserObject> TUserObject::CreateDefault() {
   auto node = std::make_unique<TUserObject>();
   for (int n = 0; n < 256; ++n)
-    node->entries[n] = cutEntry(readStringSetting(userEntrySettingName(n), identityEntry(n)));
+    node->entries[n] =
+        TUserObject::cutToEntry(readStringSetting(userEntrySettingName(n), identityEntry(n)));
   return node;
 }
 
@@ -253,7 +253,7 @@ void TUserObject::loadFromTextFile(const std::string &fileName) {
       const std::int32_t value = StrToInt(blank == std::string_view::npos ? "" : code);
       if (value < 0 || value > 255)
         throw ERangeError();
-      entries[static_cast<std::size_t>(value)] = cutEntry(std::string(replacement));
+      entries[static_cast<std::size_t>(value)] = TUserObject::cutToEntry(std::string(replacement));
     } catch (Exception &e) {
       e.setMessage(Format("%s (%s, line %d)", {e.message(), fileName, lineNumber}));
       throw;
@@ -330,7 +330,7 @@ void TUserObject::readData(ComponentReader &reader) {
   TListObject::readData(reader);
   readFields(*this, reader, fields());
   for (std::string &entry : entries)
-    entry = cutEntry(reader.readString());
+    entry = TUserObject::cutToEntry(reader.readString());
 }
 
 } // namespace marrowen

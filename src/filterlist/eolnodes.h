@@ -47,6 +47,9 @@ public:
 class TUserObject : public TListObject {
 public:
   static constexpr std::size_t maxEntryLength = 255;
+  // An entry's text cut to `maxEntryLength` bytes before the escape or the
+  // letter that does not fit.
+  static std::string cutToEntry(std::string_view text);
 
   std::array<std::string, 256> entries;
   // The map text file last loaded or saved.

@@ -1,9 +1,9 @@
 #include "filterlist/listobject.h"
 
 #include "classlib/format.h"
+#include "classlib/graphemes.h"
 #include "classlib/paths.h"
 #include "classlib/scopeexit.h"
-#include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/filter.h"
 #include "engine/messages.h"
@@ -152,10 +152,8 @@ std::string outputOption(bool flag) { return flag ? "  [X] " : "  [ ] "; }
 
 std::string shortTitle(const TListObject &node) {
   std::string title = node.getTitle();
-  // A hundred characters: a UTF-8 letter counts one and is never cut in half.
-  std::size_t at = 0;
-  for (int characters = 0; characters < 100 && at < title.size(); ++characters)
-    at += utf8::characterLength(std::string_view(title).substr(at));
+  // A hundred characters, never a letter cut from its marks.
+  const std::size_t at = graphemes::prefixWithin(title, *charTables(), 100);
   if (at < title.size()) {
     title.resize(at);
     title += " ...";

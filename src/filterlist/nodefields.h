@@ -1,7 +1,9 @@
 #pragma once
 
+#include "classlib/codepage.h"
 #include "classlib/componentstream.h"
-#include "classlib/utf8.h"
+#include "classlib/graphemes.h"
+#include "engine/escapes.h"
 #include "filterlist/settings.h"
 
 #include <cstdint>
@@ -35,11 +37,12 @@ template <class Node> struct NodeField {
   std::size_t maxLength = 0;
 };
 
-// `text` cut to the field's greatest length, never inside a character: half
-// a UTF-8 letter at the end of a folder would name another folder.
+// `text` cut to the field's greatest length before the letter that does not
+// fit: half a UTF-8 letter, or a letter without its marks, at the end of a
+// folder would name another folder.
 template <class Node>
 std::string_view cutToFieldLength(const NodeField<Node> &field, std::string_view text) {
-  return field.maxLength == 0 ? text : utf8::cutToBytes(text, field.maxLength);
+  return field.maxLength == 0 ? text : graphemes::cutToBytes(text, *charTables(), field.maxLength);
 }
 
 // Each field set to its default.

@@ -54,8 +54,10 @@ bool isLetterAt(std::string_view text, const CodePage &tables) {
                     : tables.isLetter(static_cast<unsigned char>(c.codePoint));
 }
 
+// A combining mark goes on with the word of its letter.
 bool isWordContinuation(std::string_view text, const CodePage &tables) {
-  return text[0] == '-' || utf8::isAlphaNumericAt(text, tables);
+  return text[0] == '-' || utf8::isAlphaNumericAt(text, tables) ||
+         utf8::isCombiningMarkAt(text, tables);
 }
 
 // A text as the distance compares it: one number a character, the

@@ -27,8 +27,8 @@ int editDistance(std::string_view a, std::string_view b);
 
 // Replaces each word of the text whose edit distance from the search word is
 // at most a threshold. A word starts with a letter and goes on over letters,
-// digits and hyphens; a word (or a character) that a chunk boundary cuts
-// waits for the rest.
+// digits, hyphens and combining marks; a word (or a character) that a chunk
+// boundary cuts waits for the rest.
 class TEditDistance : public TGenericSearchReplace {
 public:
   static constexpr int maxLength = 255;

@@ -4,12 +4,21 @@
 #include "filters/linewindow.h"
 
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <string>
+#include <utility>
 
 namespace marrowen {
 
-// Keep (include) or drop (exclude) the first or last N lines or bytes of
-// every file. A count below 0 counts as 0.
+class CodePage;
+
+// Keep (include) or drop (exclude) the first or last N lines or characters
+// of every file. A count below 0 counts as 0. Characters are counted as
+// `wc -m` counts them (a valid UTF-8 sequence is one, any other byte one),
+// and what the eye sees as one letter (a letter and its combining marks, a
+// flag, CR LF) is kept or dropped whole: the cut comes before the first one
+// that does not fit, so at most N characters are kept.
 
 // The first N lines.
 class TIncludeExcludeLinesFromStart : public TProcessLines {
@@ -22,17 +31,29 @@ private:
   bool include_;
 };
 
-// The first N bytes.
+// The first N characters. Until the cut is found, holds back only the
+// letter that the next bytes may still lengthen.
 class TIncludeExcludeBytesFromStart : public TGenericStateMachine {
 public:
   TIncludeExcludeBytesFromStart(int count, bool include);
   bool processChunk(std::string &chunk) override;
+  void startJob() override;
   void startFile() override;
+  void endFile() override;
+  std::int64_t bufferedLength() override;
 
 private:
-  std::int64_t count_;
+  // Finds what of `text` lies before the cut; sends on what is decided and
+  // keeps the rest in `held_`.
+  bool judge(std::string_view text, bool textEnds);
+
+  std::size_t count_;
   bool include_;
-  std::int64_t seen_ = 0; // bytes of the file so far
+  std::shared_ptr<const CodePage> tables_;
+  std::size_t seen_ = 0; // characters kept (or dropped) so far
+  bool cut_ = false;     // the cut is behind: the rest goes on, or is dropped
+  std::string held_;
+  std::string sent_;
 };
 
 // The last N lines, each with its own line end. Holds at most N lines (and
@@ -61,21 +82,37 @@ private:
   std::string scratch_;  // a piece of a long line on its way
 };
 
-// The last N bytes. The held bytes are a window into one string that is
-// compacted now and then, so the cost per byte does not grow with N.
+// The last N characters. The held bytes are a window into one string that
+// is compacted now and then; their characters are counted as they come,
+// with a mark every 256 characters, so a release steps over at most 255 and
+// the cost per byte does not grow with N.
 class TIncludeExcludeBytesFromEnd : public TGenericStateMachine {
 public:
   TIncludeExcludeBytesFromEnd(int count, bool include);
   bool processChunk(std::string &chunk) override;
+  void startJob() override;
   void startFile() override;
   void endFile() override;
   std::int64_t bufferedLength() override;
 
 private:
+  // Lets go of the held letters that lie before the last N characters
+  // however the file goes on; with exclude they go on.
+  bool release(bool textEnds);
+  void clear();
+
   std::size_t count_;
   bool include_;
+  std::shared_ptr<const CodePage> tables_;
   std::string held_;
-  std::size_t start_ = 0; // the held bytes are held_[start_ ..]
+  std::size_t start_ = 0;   // the held bytes are held_[start_ ..]
+  std::size_t counted_ = 0; // held_[.. counted_) is counted
+  // Characters of the file before `start_` and before `counted_`.
+  std::uint64_t before_ = 0;
+  std::uint64_t total_ = 0;
+  // Places in held_ at or after `start_` and the characters of the file
+  // before each.
+  std::deque<std::pair<std::size_t, std::uint64_t>> marks_;
 };
 
 // Sends nothing on, so every file comes out empty.

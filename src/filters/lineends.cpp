@@ -2,6 +2,8 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/graphemes.h"
+#include "engine/escapes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,7 +16,10 @@ namespace marrowen {
 
 namespace {
 
-std::string keptLineEnd(std::string_view lineEnd) { return std::string(lineEnd.substr(0, 2)); }
+// At most two bytes, cut before a letter that does not fit whole.
+std::string keptLineEnd(std::string_view lineEnd) {
+  return std::string(graphemes::cutToBytes(lineEnd, *charTables(), 2));
+}
 
 // Finds the CRs and LFs of a chunk in order, each searched for with memchr
 // only once the scan has passed its last hit.

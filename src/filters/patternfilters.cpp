@@ -14,6 +14,9 @@ namespace marrowen {
 namespace {
 
 const char groupIdentifiers[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+// Bytes of combining marks kept before the held text, more than a letter
+// written with thirty marks (the most that text in a normal form holds).
+constexpr std::size_t maxMarksKept = 128;
 
 } // namespace
 
@@ -37,9 +40,18 @@ bool TBuffer::processBuffer() {
     return true;
   bool result = searchBuffer();
   noteUpTo(heldStart_);
-  // Of what was handed on only the character before the held text stays.
-  if (heldStart_ > 4) {
-    std::size_t gone = heldStart_ - 4;
+  // Of what was handed on only the four bytes before the held text stay,
+  // and the letter whose marks they may be: a whole-word test looks back
+  // over them. A run of marks longer than any real letter holds is not
+  // followed back, so a text of marks alone is not kept whole.
+  const std::string_view held(buffer_);
+  std::size_t letter = heldStart_;
+  do
+    letter = utf8::lastCharacterStart(held.substr(0, letter));
+  while (letter > 0 && heldStart_ - letter < maxMarksKept &&
+         utf8::isCombiningMarkAt(held.substr(letter), *tables_));
+  const std::size_t gone = std::min(letter, heldStart_ > 4 ? heldStart_ - 4 : 0);
+  if (gone > 0) {
     buffer_.erase(0, gone);
     heldStart_ -= gone;
     scan_ -= gone;
@@ -83,13 +95,27 @@ void TBuffer::noteUpTo(std::size_t end) {
 bool TBuffer::isWholeWord() const {
   const CodePage &tables = *tables_;
   const std::string_view text(buffer_);
-  const std::size_t before = matchPos_ - utf8::lastCharacterStart(text.substr(0, matchPos_));
-  if (utf8::isAlphaNumericAt(text.substr(matchPos_ - before), tables))
-    return false;
+  // A combining mark belongs to the word of the letter before it: the match
+  // must not follow a letter's marks, nor be followed by marks of its own
+  // last letter (a decomposed "café" does not hold the word "cafe").
+  for (std::size_t at = matchPos_; at > 0;) {
+    const std::size_t start = utf8::lastCharacterStart(text.substr(0, at));
+    if (utf8::isAlphaNumericAt(text.substr(start), tables))
+      return false;
+    if (!utf8::isCombiningMarkAt(text.substr(start), tables))
+      break;
+    at = start;
+  }
   std::size_t end = matchPos_ + matchLength_;
   if (end >= searchableEnd())
     return endOfFile_;
-  return !utf8::isAlphaNumericAt(text.substr(end), tables);
+  const std::string_view after = text.substr(end);
+  if (utf8::isAlphaNumericAt(after, tables))
+    return false;
+  if (matchLength_ == 0 || !utf8::isCombiningMarkAt(after, tables))
+    return true;
+  const std::string_view last = text.substr(utf8::lastCharacterStart(text.substr(0, end)));
+  return !utf8::isAlphaNumericAt(last, tables) && !utf8::isCombiningMarkAt(last, tables);
 }
 
 std::size_t TBuffer::searchableEnd() const {

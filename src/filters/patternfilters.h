@@ -64,9 +64,9 @@ protected:
   // Notes the original text held up to `end` (noteText), once and in order.
   void noteUpTo(std::size_t end);
   // Whether the match stands as a whole word: no letter or digit touches
-  // it (a character beyond ASCII by Unicode, a byte by the code page); a
-  // match that ends where the held text ends passes only at the end of the
-  // file.
+  // it (a character beyond ASCII by Unicode, a byte by the code page), nor
+  // a combining mark of a letter at its edge; a match that ends where the
+  // held text ends passes only at the end of the file.
   bool isWholeWord() const;
   // The held text a search may look at: until the file ends, without a
   // sequence cut at its end.

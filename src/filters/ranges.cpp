@@ -1,7 +1,9 @@
 #include "filters/ranges.h"
 
 #include "classlib/exceptions.h"
+#include "classlib/graphemes.h"
 #include "classlib/utf8.h"
+#include "engine/escapes.h"
 #include "engine/subchain.h"
 
 #include <algorithm>
@@ -10,7 +12,12 @@ namespace marrowen {
 
 // ---- Columns ----
 
-TRemoveColumns::TRemoveColumns(LocateRange range) : range_(range) {}
+TRemoveColumns::TRemoveColumns(LocateRange range) : range_(range), tables_(charTables()) {}
+
+void TRemoveColumns::startJob() {
+  tables_ = charTables();
+  TBatchedLineFilter::startJob();
+}
 
 void TRemoveColumns::columnsOf(std::string_view line, std::size_t &begin, std::size_t &end) const {
   // 64 bits hold every sum of two 32-bit values and a line length, so no
@@ -47,6 +54,8 @@ void TRemoveColumns::columnsOf(std::string_view line, std::size_t &begin, std::s
   begin = utf8::characterOffset(line, static_cast<std::size_t>(first));
   end = begin + utf8::characterOffset(line.substr(begin),
                                       static_cast<std::size_t>(std::min(count, len - first)));
+  begin = graphemes::boundaryFrom(line, *tables_, begin);
+  end = std::max(begin, graphemes::boundaryFrom(line, *tables_, end));
 }
 
 void TRemoveColumns::processLine(std::string_view lineEnd) {

@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace marrowen {
+
+class CodePage;
 
 // A range of columns, lines or fields given by a locate method and two
 // numbers, counted from 1; END is the last one (END - 0 is the last):
@@ -28,19 +31,23 @@ struct LocateRange {
 // a valid UTF-8 sequence is one, every other byte one) from every line. A
 // range reaching before column 1 or past the end of the line is cut to the
 // line; an empty or negative range deletes nothing. A method outside 0 .. 4
-// counts as method 1.
+// counts as method 1. What the eye sees as one letter (a letter with its
+// combining marks, a flag) belongs to the column where it begins and is
+// never split.
 class TRemoveColumns : public TBatchedLineFilter {
 public:
   explicit TRemoveColumns(LocateRange range);
+  void startJob() override;
   void processLine(std::string_view lineEnd) override;
 
 protected:
   // The byte offsets of the range in `line`: [begin, end), within the line
-  // and never within a character.
+  // and never within a letter.
   void columnsOf(std::string_view line, std::size_t &begin, std::size_t &end) const;
 
   LocateRange range_;
   std::string out_;
+  std::shared_ptr<const CodePage> tables_;
 };
 
 // Runs the range of columns of every line through the subfilters as a text

@@ -2,7 +2,9 @@
 
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/graphemes.h"
 #include "classlib/utf8.h"
+#include "engine/escapes.h"
 #include "engine/messages.h"
 
 #include <algorithm>
@@ -23,7 +25,20 @@ int checkedWidth(int width) {
 
 } // namespace
 
-TGenericWidthFilter::TGenericWidthFilter(int width) : width_(checkedWidth(width)) {}
+TGenericWidthFilter::TGenericWidthFilter(int width)
+    : width_(checkedWidth(width)), tables_(charTables()) {}
+
+void TGenericWidthFilter::startJob() {
+  tables_ = charTables();
+  TBatchedLineFilter::startJob();
+}
+
+std::int64_t TGenericWidthFilter::cutToWidth() {
+  std::size_t kept = 0;
+  currentLine_.truncate(
+      graphemes::prefixWithin(currentLine_, *tables_, static_cast<std::size_t>(width_), &kept));
+  return static_cast<std::int64_t>(kept);
+}
 
 void TGenericWidthFilter::resetStatistics() {
   changed_ = 0;
@@ -66,8 +81,11 @@ void TForceLineWidth::processLine(std::string_view lineEnd) {
     return;
   }
   if (length > width_) {
-    cutToWidth();
     ++changed_;
+    // A letter cut off at the edge leaves its room as spaces, so every line
+    // is still the width.
+    passOnPadded(0, width_ - cutToWidth(), lineEnd);
+    return;
   }
   passOnLine(currentLine_, lineEnd);
 }
@@ -109,7 +127,12 @@ void TRightJustifyLines::processLine(std::string_view lineEnd) {
 }
 
 TInsertColumn::TInsertColumn(int column, std::string text)
-    : column_(column), text_(std::move(text)), hasVariables_(text_.find('@') != std::string::npos) {
+    : column_(column), text_(std::move(text)), hasVariables_(text_.find('@') != std::string::npos),
+      tables_(charTables()) {}
+
+void TInsertColumn::startJob() {
+  tables_ = charTables();
+  TBatchedLineFilter::startJob();
 }
 
 void TInsertColumn::processLine(std::string_view lineEnd) {
@@ -124,35 +147,23 @@ void TInsertColumn::processLine(std::string_view lineEnd) {
   const std::string expanded = hasVariables_ ? substituteVariables(text_) : std::string();
   const std::string &text = hasVariables_ ? expanded : text_;
   // The text may hold line ends of its own: the whole goes on as text.
-  currentLine_.insert(utf8::characterOffset(currentLine_, static_cast<std::size_t>(at)), text);
+  currentLine_.insert(
+      graphemes::boundaryFrom(currentLine_, *tables_,
+                              utf8::characterOffset(currentLine_, static_cast<std::size_t>(at))),
+      text);
   currentLine_.append(lineEnd);
   passOnText(currentLine_);
 }
 
+TReverseEachLine::TReverseEachLine() : tables_(charTables()) {}
+
+void TReverseEachLine::startJob() {
+  tables_ = charTables();
+  TBatchedLineFilter::startJob();
+}
+
 void TReverseEachLine::processLine(std::string_view lineEnd) {
-  const std::string_view line = currentLine_;
-  if (std::none_of(line.begin(), line.end(), [](char c) { return c & 0x80; })) {
-    std::reverse(currentLine_.begin(), currentLine_.end());
-    passOnLine(currentLine_, lineEnd);
-    return;
-  }
-  // Characters in reverse order, each UTF-8 sequence whole and followed still
-  // by the combining marks that were written after it: each such run is
-  // turned around, then the whole line, so the line is not copied.
-  for (std::size_t i = 0; i < line.size();) {
-    const std::size_t start = i;
-    i += utf8::characterLength(line.substr(i));
-    while (i < line.size() && static_cast<unsigned char>(line[i]) >= 0x80) {
-      char32_t cp;
-      std::size_t n = utf8::decodeSequence(reinterpret_cast<const unsigned char *>(line.data()) + i,
-                                           line.size() - i, cp);
-      if (!n || !utf8::isCombiningMark(cp))
-        break;
-      i += n;
-    }
-    std::reverse(currentLine_.begin() + start, currentLine_.begin() + i);
-  }
-  std::reverse(currentLine_.begin(), currentLine_.end());
+  graphemes::reverseClusters(currentLine_.data(), currentLine_.size(), *tables_);
   passOnLine(currentLine_, lineEnd);
 }
 

@@ -1,6 +1,7 @@
 #include "qtext/qtext.h"
 
 #include "classlib/codepage.h"
+#include "classlib/graphemes.h"
 #include "classlib/utf8.h"
 
 #include <QByteArray>
@@ -27,6 +28,15 @@ QString toQString(std::string_view bytes) {
 std::string fromQString(const QString &text) {
   std::int64_t lost = 0;
   return lineFromQString(text, LineEncoding::Utf8, lost);
+}
+
+QString leftWholeLetters(const QString &text, qsizetype units) {
+  if (units <= 0)
+    return {};
+  const std::u16string_view view(reinterpret_cast<const char16_t *>(text.utf16()),
+                                 static_cast<std::size_t>(text.size()));
+  return text.left(
+      static_cast<qsizetype>(graphemes::unitsWithin(view, static_cast<std::size_t>(units))));
 }
 
 std::string bytesForShownText(const QString &text, std::string_view shownFrom) {

@@ -22,6 +22,11 @@ std::string fromQString(const QString &text);
 // user changes it), else the text's own.
 std::string bytesForShownText(const QString &text, std::string_view shownFrom);
 
+// The start of `text` at most `units` UTF-16 units long, cut before the
+// letter that does not fit whole (never between the halves of an emoji or
+// a letter and its marks): a text that a tooltip or a label limits in units.
+QString leftWholeLetters(const QString &text, qsizetype units);
+
 // The clipboard's text as engine bytes: UTF-8 (half a surrogate pair, which
 // is no character, as "?").
 std::string clipboardBytes(const QString &text);

@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -213,6 +215,83 @@ TEST_F(ProgramRun, AnotherProgramAppendingWithoutALockKeepsItsLines) {
       EXPECT_EQ(errors.find("Success"), npos) << errors;
     }
   }
+}
+
+// No job takes a file away from another input or another program: a later
+// part of a split that meets another input, a merged file whose only input
+// failed, and a file another job appends to (under its lock) stay; an append
+// whose file another program renames a file over fails, and the file the
+// other program put there stays.
+TEST_F(ProgramRun, NoJobTakesAwayAFileThatIsNotItsOwn) {
+  TSplitObject split;
+  split.size = 64;
+  const QString splitList = savedList(dir, "split.fll", split);
+  writeFile(dir.file("a"), std::string(200, 'a'));
+  writeFile(dir.file("a.002"), "another input\n");
+  Result parts = start({"/F=" + splitList, "/I-", file("a"), file("a.002"), "/G", "/Q"});
+  EXPECT_EQ(parts.status, 1) << parts.errors;
+  EXPECT_NE(parts.errors.find("Not writing the output of [" + dir.file("a") + "] over [" +
+                              dir.file("a.002") + "]: that file is an input of this job"),
+            npos)
+      << parts.errors;
+  EXPECT_EQ(readFile(dir.file("a.002")), "another input\n");
+  EXPECT_FALSE(fileExists(dir.file("a.000")));
+
+  writeFile(dir.file("merged.txt"), "yesterday\n");
+  Result merged =
+      start({"/CU", "/MERGETOFILE=" + file("merged.txt"), "/I-", file("a.002"), "/G", "/Q"},
+            {"MARROWEN_FAIL_READ=a.002"});
+  EXPECT_EQ(merged.status, 1) << merged.errors;
+  EXPECT_EQ(readFile(dir.file("merged.txt")), "yesterday\n");
+
+  std::string input;
+  for (int k = 0; k < 20000; ++k)
+    input += "job line " + std::to_string(k) + "\n";
+  const std::string target = dir.file("in.out");
+  // The appending job is held still (SIGSTOP) once it has written, while
+  // another program works on its file.
+  const auto appendWhile = [&](const std::function<void()> &meanwhile) {
+    writeFile(dir.file("in.txt"), input);
+    QProcess job;
+    launch(job, {"/EXTENSION=out", "/APPEND+", "/I-", file("in.txt"), "/G", "/Q"},
+           {"MARROWEN_SLOW_WRITE=in.out", "MARROWEN_SLOW_WRITE_MS=100"});
+    EXPECT_TRUE(waitFor([&] { return readFile(target).find("job line 1\n") != npos; }, 30000));
+    terminateProgram(job, SIGSTOP);
+    meanwhile();
+    terminateProgram(job, SIGCONT);
+    EXPECT_TRUE(job.waitForFinished(60000));
+    return Result{job.exitCode(), job.readAllStandardError().toStdString()};
+  };
+  writeFile(target, "before\n");
+  std::filesystem::create_directories(dir.file("src"));
+  writeFile(dir.file("src/in.out"), "a second copy's\n");
+  writeFile(dir.file("mine.txt"), "another program's\n");
+  Result replaced = appendWhile([&] {
+    Result second = start({"/CU", "/OUTPUTFOLDER=" + QString::fromStdString(dir.path()), "/I-",
+                           file("src/in.out"), "/G", "/Q"});
+    EXPECT_EQ(second.status, 1);
+    EXPECT_NE(
+        second.errors.find("Couldn't replace file [" + target + "]: another program is writing it"),
+        npos)
+        << second.errors;
+    std::filesystem::rename(dir.file("mine.txt"), target);
+  });
+  EXPECT_EQ(replaced.status, 1) << "the appended text is gone";
+  EXPECT_NE(replaced.errors.find("Couldn't append to file [" + target +
+                                 "]: another program replaced or removed it"),
+            npos)
+      << replaced.errors;
+  EXPECT_EQ(readFile(target), "another program's\n");
+
+  // The file the append made is taken back only while it is still there.
+  std::filesystem::remove(target);
+  writeFile(dir.file("mine.txt"), "another program's\n");
+  Result failed = appendWhile([&] {
+    std::filesystem::rename(dir.file("mine.txt"), target);
+    std::ofstream(dir.file("in.txt"), std::ios::app) << "more\n";
+  });
+  EXPECT_EQ(failed.status, 1) << failed.errors;
+  EXPECT_EQ(readFile(target), "another program's\n");
 }
 
 // The temporary files in `folder`, by name: "KVB" ones beside outputs and

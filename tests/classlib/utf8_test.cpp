@@ -101,13 +101,15 @@ TEST(Utf8, CharacterEdgesAgreeWithReadingFromTheStart) {
   const unsigned char pool[] = {'a', 0x80, 0x9F, 0xBF, 0xC3, 0xCE, 0xE2, 0xED, 0xF0, 0xF4, 0xFF};
   for (int round = 0; round < 3000; ++round) {
     std::string s;
-    for (int k = 1 + static_cast<int>(random() % 12); k > 0; --k)
+    for (int k = 1 + static_cast<int>(random() % 24); k > 0; --k)
       s += static_cast<char>(pool[random() % sizeof pool]);
     std::vector<std::size_t> starts;
     for (std::size_t i = 0; i < s.size(); i += utf8::characterLength(std::string_view(s).substr(i)))
       starts.push_back(i);
     starts.push_back(s.size());
     ASSERT_EQ(utf8::characterCount(s), starts.size() - 1) << round;
+    for (std::size_t k = 0; k < starts.size(); ++k)
+      ASSERT_EQ(utf8::characterOffset(s, k), starts[k]) << round;
     for (std::size_t k = 1; k < starts.size(); ++k)
       ASSERT_EQ(utf8::lastCharacterStart(std::string_view(s).substr(0, starts[k])), starts[k - 1])
           << round;

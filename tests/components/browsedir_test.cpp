@@ -32,6 +32,8 @@ TEST(StatusText, FileNamesLoseTheirEndAndFoldersWholeFoldersUntilTheyFit) {
       {"/data/report.txt", false, 20, "/data/report.txt"},
       {"/data/report.txt", false, 10, "/data/r..."},
       {"/data/report.txt", false, 2, "..."}, // narrower than "..." still ends
+      // Never half an emoji, which would fit where the whole does not.
+      {QStringLiteral("/data/r\U0001F600port.txt"), false, 11, "/data/r..."},
       {"/home/user/docs/project", true, 30, "/home/user/docs/project"},
       {"/home/user/docs/project", true, 22, "/.../user/docs/project"},
       {"/home/user/docs/project", true, 17, "/.../docs/project"},

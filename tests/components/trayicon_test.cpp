@@ -74,6 +74,12 @@ TEST(TrayIcon, ShownOnlyWithAnIconWhileActiveWithTheShortHint) {
   EXPECT_EQ(tray.state.data.tip, "Marrowen");
   tray.icon->SetHint(QString(70, 'x'));
   EXPECT_EQ(tray.state.data.tip, QString(63, 'x'));
+  // Cut before a letter that does not fit whole: no half of an emoji, no
+  // letter without its accent.
+  tray.icon->SetHint(QString(62, 'x') + QStringLiteral("\U0001F600y"));
+  EXPECT_EQ(tray.state.data.tip, QString(62, 'x'));
+  tray.icon->SetHint(QString(62, 'x') + QStringLiteral("e\u0301"));
+  EXPECT_EQ(tray.state.data.tip, QString(62, 'x'));
 
   tray.icon->SetIcon(QIcon());
   EXPECT_FALSE(tray.state.shown);

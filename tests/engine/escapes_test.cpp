@@ -1,6 +1,7 @@
 #include "engine/escapes.h"
 
 #include "classlib/exceptions.h"
+#include "classlib/graphemes.h"
 #include "classlib/utf8.h"
 #include "support/all_bytes.h"
 #include "support/error_message.h"
@@ -63,6 +64,34 @@ TEST(Escapes, RandomTextsRoundTrip) {
   EXPECT_EQ(escapeControlCharsReversibly("C:\\data\\new\\"), "C:\\data\\\\new\\\\");
   EXPECT_EQ(escapeControlCharsInEscapedText("a\\t\tb\\\r\\c\n"), "a\\t\\tb\\\\\\r\\x4A");
   EXPECT_EQ(escapeControlCharsInEscapedText("\\\t", EscapeReader::Pattern), "\\t");
+}
+
+// A stored text cut to a number of bytes ends between whole escapes and
+// between whole letters of what it decodes to, whatever the limit.
+TEST(Escapes, CutTextsEndBetweenWholeEscapesAndLetters) {
+  const char *const pieces[] = {
+      "\\195\\164", "\xc3\xa4", "\xf0\x9f\x98\x80", "e\xcc\x81", "\\\\", "\\x41", "\\n",
+      "a",          "\\q",      "\\xCC\\x81",       "\r\n"};
+  const auto tables = charTables();
+  std::mt19937 random(67);
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    for (int i = random() % 12; i > 0; --i)
+      text += pieces[random() % std::size(pieces)];
+    const std::string whole = decodeEscapes(text);
+    std::size_t previous = 0;
+    for (std::size_t limit = 0; limit <= text.size(); ++limit) {
+      const std::string_view cut = cutEscapedText(text, limit);
+      ASSERT_LE(cut.size(), limit);
+      ASSERT_GE(cut.size(), previous);
+      ASSERT_EQ(text.compare(0, cut.size(), cut), 0);
+      const std::string decoded = decodeEscapes(cut);
+      ASSERT_EQ(whole.compare(0, decoded.size(), decoded), 0) << text << " at " << limit;
+      ASSERT_EQ(graphemes::cutToBytes(whole, *tables, decoded.size()).size(), decoded.size())
+          << text << " at " << limit;
+      previous = cut.size();
+    }
+  }
 }
 
 TEST(Escapes, EncodedForms) {

@@ -189,7 +189,8 @@ TEST(SplitFiles, PartsAreNamedAfterTheInputsTargetAndNoneReplacesAnother) {
 // An input that fails (a read error, or another program changing it) or is
 // stopped after some of its parts were written leaves none of them, and the
 // files that held those names stay as they were; the inputs around it keep
-// theirs.
+// theirs. Parts appended to their files are cut back, and a merged file
+// takes back every part of the input, not only its last.
 TEST(SplitFiles, AnInputThatFailsOrIsStoppedHalfWayLeavesNoneOfItsParts) {
   struct Meddled : ListInput {
     using ListInput::ListInput;
@@ -201,30 +202,41 @@ TEST(SplitFiles, AnInputThatFailsOrIsStoppedHalfWayLeavesNoneOfItsParts) {
     }
     int bChunks = 0;
   };
-  for (const bool stop : {false, true}) {
-    SCOPED_TRACE(stop ? "stopped" : "failed");
-    TempFolder folder;
-    writeFile(folder.file("b.txt.001"), "an earlier run's part");
-    RecordingJob job;
-    Meddled input({{folder.file("a.txt"), "one"},
-                   {folder.file("b.txt"), std::string(100000, 'b')},
-                   {folder.file("c.txt"), "three"}});
-    input.atChunk20 = [&] {
-      if (stop)
-        job.terminate();
-      else
-        throw EStreamError("read failed");
-    };
-    input.setNext(std::make_unique<TSplitAtSize>(10000));
-    input.lastFilter()->setNext(std::make_unique<TFileOutput>());
-    input.attachJob(&job);
-    input.runInput();
-    EXPECT_EQ(folder.listing(), stop ? "a.txt.000 b.txt.001" : "a.txt.000 b.txt.001 c.txt.000");
-    EXPECT_TRUE(readFile(folder.file("b.txt.001")) == "an earlier run's part");
-    EXPECT_EQ(job.argumentsOf("logOutputFile").size(), stop ? 1u : 2u);
-    EXPECT_EQ(job.errors,
-              stop ? std::vector<std::string>{} : std::vector<std::string>{"read failed"});
-  }
+  enum Kind { Files, Appended, Merged };
+  for (const Kind kind : {Files, Appended, Merged})
+    for (const bool stop : {false, true}) {
+      SCOPED_TRACE(std::to_string(kind) + (stop ? " stopped" : " failed"));
+      TempFolder folder;
+      writeFile(folder.file("b.txt.001"), "an earlier run's part");
+      RecordingJob job;
+      Meddled input({{folder.file("a.txt"), "one"},
+                     {folder.file("b.txt"), std::string(100000, 'b')},
+                     {folder.file("c.txt"), "three"}});
+      input.atChunk20 = [&] {
+        if (stop)
+          job.terminate();
+        else
+          throw EStreamError("read failed");
+      };
+      input.setNext(std::make_unique<TSplitAtSize>(10000));
+      if (kind == Merged)
+        input.lastFilter()->setNext(std::make_unique<TMergeFiles>(folder.file("merged.txt")));
+      input.lastFilter()->setNext(
+          std::make_unique<TFileOutput>(FileOutputOptions{.append = kind == Appended}));
+      input.attachJob(&job);
+      input.runInput();
+      if (kind == Merged) {
+        EXPECT_EQ(folder.listing(), stop ? "b.txt.001" : "b.txt.001 merged.txt");
+        const std::string merged = readFile(folder.file("merged.txt"));
+        EXPECT_TRUE(merged == (stop ? "" : "onethree")) << merged.size() << " bytes";
+      } else {
+        EXPECT_EQ(folder.listing(), stop ? "a.txt.000 b.txt.001" : "a.txt.000 b.txt.001 c.txt.000");
+        EXPECT_EQ(job.argumentsOf("logOutputFile").size(), stop ? 1u : 2u);
+      }
+      EXPECT_TRUE(readFile(folder.file("b.txt.001")) == "an earlier run's part");
+      EXPECT_EQ(job.errors,
+                stop ? std::vector<std::string>{} : std::vector<std::string>{"read failed"});
+    }
 }
 
 TEST(MergeFiles, ThreeInputsInInputOrderIntoOneFile) {

@@ -128,6 +128,16 @@ TEST(ReplaceAnswers, TheQuestionCarriesContextAndTheDialogMayEditTheReplacement)
   EXPECT_EQ(question.fileName, "/in/file.txt");
   EXPECT_EQ(question.lastAnswer, Answer::None);
   EXPECT_FALSE(question.inSelection);
+
+  // The 200 bytes on either side end between whole letters: an accent
+  // written after its letter is shown with it or not at all.
+  const std::string accented = "e\xCC\x81";
+  runFilesInChunks([] { return std::make_unique<WordReplace>("x", "Y"); },
+                   {accented + std::string(198, 'b') + "x" + std::string(198, 'a') + accented}, 0,
+                   {&job});
+  ASSERT_EQ(job.replaceQuestions.size(), 2u);
+  EXPECT_EQ(job.replaceQuestions[1].textBefore, std::string(198, 'b'));
+  EXPECT_EQ(job.replaceQuestions[1].textAfter, std::string(198, 'a'));
 }
 
 TEST(ReplaceAnswers, TheStandingAnswerIsClearedAtTheStartOfAJob) {

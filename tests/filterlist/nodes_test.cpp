@@ -1,4 +1,5 @@
 #include "classlib/format.h"
+#include "classlib/utf8.h"
 #include "engine/escapes.h"
 #include "engine/filter.h"
 #include "filterlist/commentnodes.h"
@@ -53,6 +54,8 @@ TEST(ListObject, ShortTitleCutsAfterOneHundredCharacters) {
   EXPECT_EQ(shortTitle(comment), comment.text);
   comment.text = std::string(99, 'a') + "\xE6\x97\xA5\xE6\x9C\xAC";
   EXPECT_EQ(shortTitle(comment), std::string(99, 'a') + "\xE6\x97\xA5 ...");
+  comment.text = std::string(99, 'a') + "e\xCC\x81";
+  EXPECT_EQ(shortTitle(comment), std::string(99, 'a') + " ...") << "a letter keeps its accent";
 }
 
 TEST(ListObject, HeadingShowsControlBytesAsBlanksWhileTheCaptionKeepsThem) {
@@ -556,6 +559,47 @@ TEST(UserObject, FailedSaveGoesToTheStatusLineAndRaisesNothing) {
       node.saveToTextFile("/no/such/folder/x.map", [&](const std::string &s) { status = s; }));
   EXPECT_EQ(status, "Couldn't open /no/such/folder/x.map");
   EXPECT_EQ(node.mapFileName, "/no/such/folder/x.map");
+}
+
+// A text limited in bytes, filled with letters of 2, 3 and 4 bytes (and a
+// letter with marks, and escapes of a UTF-8 letter), is cut before the
+// letter that does not fit: what the filters write stays valid UTF-8.
+TEST(UserObject, LimitsInBytesCutBeforeTheLetterThatDoesNotFit) {
+  TEOLObject eol;
+  eol.convertTo = 4;
+  const std::pair<const char *, const char *> lineEnds[] = {
+      {"\xC2\xB6", "a\xC2\xB6"
+                   "b\xC2\xB6"},
+      {"\xE2\x86\x92", "ab"},
+      {"\xF0\x9F\x98\x80", "ab"},
+      {"e\xCC\x81", "ab"},
+      {"\\r\\n\xE2\x86\x92", "a\r\nb\r\n"},
+  };
+  for (const auto &[text, converted] : lineEnds) {
+    eol.outputText = text;
+    EXPECT_EQ(runNode(eol, "a\nb\n"), converted) << text;
+  }
+
+  TempFolder dir;
+  const std::string file = dir.file("letters.map");
+  auto times = [](std::string_view letter, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i)
+      out += letter;
+    return out;
+  };
+  writeFile(file, "97 " + times("\xC3\xA4", 200) + "\r\n98 " + times("\xE2\x86\x92", 100) +
+                      "\r\n99 " + times("\xF0\x9F\x98\x80", 70) + "\r\n100 " +
+                      times("\\195\\164", 40) + "\r\n101 " +
+                      times("e\xCC\x81\xCC\x82\xCC\x83", 40) + "\r\n");
+  TUserObject map;
+  map.loadFromTextFile(file);
+  EXPECT_EQ(map.entries[97], times("\xC3\xA4", 127));
+  EXPECT_EQ(map.entries[98], times("\xE2\x86\x92", 85));
+  EXPECT_EQ(map.entries[99], times("\xF0\x9F\x98\x80", 63));
+  EXPECT_EQ(map.entries[100], times("\\195\\164", 31)) << "no escape, and no letter, in half";
+  EXPECT_EQ(map.entries[101], times("e\xCC\x81\xCC\x82\xCC\x83", 36));
+  EXPECT_TRUE(utf8::isValid(runNode(map, "abcde")));
 }
 
 TEST(UserObject, LongEntriesAreCutTo255WhenRead) {

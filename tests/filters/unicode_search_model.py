@@ -28,6 +28,7 @@ in hex, or "skip" when re took too long or refused the pattern.
 import re
 import signal
 import sys
+import unicodedata
 
 IDENTIFIERS = "0123456789abcdefghijklmnopqrstuvwxyz"
 SOUNDEX = {c: d for d, letters in (("1", "BFPV"), ("2", "CGJKQSXZ"), ("3", "DT"), ("4", "L"),
@@ -44,6 +45,11 @@ def on_alarm(signum, frame):
 
 def is_word(c):
     return c.isalpha() or c.isdigit()
+
+
+def is_mark(c):
+    """A combining mark, which belongs to the word of the letter before it."""
+    return unicodedata.category(c) in ("Mn", "Mc", "Me")
 
 
 class Typed(str):
@@ -78,8 +84,15 @@ def expand(template, match):
 
 
 def whole(text, start, end):
-    before = text[start - 1] if start > 0 else " "
-    return not is_word(before) and (end >= len(text) or not is_word(text[end]))
+    i = start - 1
+    while i >= 0 and is_mark(text[i]):
+        i -= 1
+    if i >= 0 and is_word(text[i]):
+        return False
+    if end >= len(text):
+        return True
+    after, last = text[end], text[end - 1]
+    return not is_word(after) and not (is_mark(after) and (is_word(last) or is_mark(last)))
 
 
 def written(pieces, text, end, encoding, typed):
@@ -156,7 +169,7 @@ def replace_words(text, matches, replacement, encoding, typed):
             i += 1
             continue
         j = i + 1
-        while j < n and (is_word(text[j]) or text[j] == "-"):
+        while j < n and (is_word(text[j]) or text[j] == "-" or is_mark(text[j])):
             j += 1
         word = text[i:j]
         if matches(word):

@@ -12,6 +12,7 @@
 #include "filters/concordance.h"
 #include "filters/exactsearch.h"
 #include "filters/fuzzysearch.h"
+#include "filters/headtail.h"
 #include "filters/layoutfilters.h"
 #include "filters/linebuffer.h"
 #include "filters/linefilters.h"
@@ -27,8 +28,14 @@
 
 #include <gtest/gtest.h>
 
+#include <unicode/brkiter.h>
+#include <unicode/unistr.h>
+
 #include <deque>
+#include <functional>
 #include <map>
+#include <memory>
+#include <numeric>
 #include <random>
 
 namespace marrowen {
@@ -107,81 +114,282 @@ TEST(Utf8Corpus, CaseAndUnicodeConversionAgreeWithPython) {
   }
 }
 
-// `line` with each character that is not ASCII (a valid UTF-8 sequence, or
-// a byte outside one) written as one ASCII byte that `line` and `reserved`
-// do not hold, and the characters those bytes stand for.
-std::pair<std::string, std::map<char, std::string>> oneBytePerCharacter(std::string_view line,
-                                                                        std::string_view reserved) {
-  std::string stand;
-  std::map<char, std::string> meaning;
-  std::map<std::string, char> chosen;
-  char next = 1;
-  for (std::size_t i = 0; i < line.size();) {
-    const std::size_t n = utf8::characterLength(line.substr(i));
-    const std::string character(line.substr(i, n));
-    i += n;
-    if (static_cast<unsigned char>(character[0]) < 0x80) {
-      stand += character;
-      continue;
+// What the eye sees as one letter, found by ICU's own C++ iterator in UTF-8
+// text (in text that is not UTF-8, every byte alone but CR LF): each
+// letter's bytes and the characters it holds.
+struct Letters {
+  std::vector<std::string> bytes;
+  std::vector<std::size_t> characters;
+
+  explicit Letters(std::string_view text) {
+    if (!utf8::isValid(text)) {
+      for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::size_t n = text.substr(i, 2) == "\r\n" ? 2 : 1;
+        bytes.emplace_back(text.substr(i, n));
+        characters.push_back(n);
+        i += n - 1;
+      }
+      return;
     }
-    if (!chosen.count(character)) {
-      while (next == '\t' || next == '\n' || next == '\r' || next == ' ' ||
-             (next >= 'a' && next <= 'z') || line.find(next) != std::string_view::npos ||
-             reserved.find(next) != std::string_view::npos)
-        ++next;
-      chosen[character] = next;
-      meaning[next] = character;
-      ++next;
+    const icu::UnicodeString units = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> it(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    it->setText(units);
+    for (int32_t start = 0, end = it->next(); end != icu::BreakIterator::DONE;
+         start = end, end = it->next()) {
+      const icu::UnicodeString letter = units.tempSubStringBetween(start, end);
+      bytes.emplace_back();
+      letter.toUTF8String(bytes.back());
+      characters.push_back(static_cast<std::size_t>(letter.countChar32()));
     }
-    stand += chosen[character];
   }
-  return {stand, meaning};
+  std::size_t size() const { return bytes.size(); }
+  std::string join(std::size_t from, std::size_t to) const {
+    std::string out;
+    for (std::size_t k = from; k < to; ++k)
+      out += bytes[k];
+    return out;
+  }
+  // How many letters from the start fit whole within `limit` characters.
+  std::size_t fitting(std::size_t limit) const {
+    std::size_t k = 0;
+    for (std::size_t used = 0; k < size() && used + characters[k] <= limit; ++k)
+      used += characters[k];
+    return k;
+  }
+  // The first letter of the last ones that fit whole within `limit`.
+  std::size_t lastFitting(std::size_t limit) const {
+    std::size_t k = size();
+    for (std::size_t used = 0; k > 0 && used + characters[k - 1] <= limit; --k)
+      used += characters[k - 1];
+    return k;
+  }
+  // The first letter that begins at or after character `at`.
+  std::size_t from(std::size_t at) const {
+    std::size_t k = 0;
+    for (std::size_t before = 0; k < size() && before < at; ++k)
+      before += characters[k];
+    return k;
+  }
+  std::size_t total() const {
+    return std::accumulate(characters.begin(), characters.end(), std::size_t{0});
+  }
+};
+
+std::string asciiUpper(std::string text) {
+  for (char &c : text)
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 32);
+  return text;
 }
 
-// The width and column filters count a UTF-8 character as one and never cut
-// it: over UTF-8 lines in many languages and over Windows-1252 lines, each
-// filter's output, however the text is cut, is what it makes of the same
-// lines with each character one ASCII byte, the characters then put back.
-TEST(Utf8Corpus, WidthAndColumnFiltersCountCharacters) {
+// The widths, columns and reversal count characters as `wc -m` does and
+// never split what the eye sees as one letter: over UTF-8 lines in many
+// languages (letters with combining marks, flags, emoji with skin tones,
+// conjuncts) and over Windows-1252 lines, each filter's output, however the
+// text is cut, is what a model over ICU's letters makes of each line.
+TEST(Utf8Corpus, WidthsColumnsAndReversalKeepLettersWhole) {
   std::vector<std::string> lines = testing::utf8CorpusLines();
+  lines.push_back("Flags \xf0\x9f\x87\xa9\xf0\x9f\x87\xaa\xf0\x9f\x87\xab\xf0\x9f\x87\xb7 "
+                  "family \xf0\x9f\x91\xa8\xe2\x80\x8d\xf0\x9f\x91\xa9\xe2\x80\x8d\xf0\x9f\x91\xa7 "
+                  "a\xcc\x81\xcc\x82\xcc\x83"
+                  "b");
   const std::string windows1252 = testing::windows1252HighBytes();
   for (std::size_t start = 0, end; start < windows1252.size(); start = end + 2) {
     end = std::min(windows1252.find("\r\n", start), windows1252.size());
     lines.push_back(windows1252.substr(start, end - start));
   }
   const std::string inserted = "|\xc3\xbc|";
-  std::vector<Named> filters = {
-      {"pad", factory<TPadLines>(40)},
-      {"force", factory<TForceLineWidth>(12)},
-      {"truncate", factory<TTruncateWidth>(7)},
-      {"centre", factory<TCentreLines>(50)},
-      {"right-justify", factory<TRightJustifyLines>(50)},
+  struct Case {
+    std::string name;
+    FilterFactory make;
+    std::function<std::string(const Letters &)> expected;
   };
-  for (int column : {-3, 0, 5, 100})
-    filters.push_back({"insert column", factory<TInsertColumn>(column, inserted)});
+  auto spaces = [](std::size_t n) { return std::string(n, ' '); };
+  std::vector<Case> cases = {
+      {"pad", factory<TPadLines>(40),
+       [&](const Letters &l) {
+         return l.join(0, l.size()) + spaces(l.total() < 40 ? 40 - l.total() : 0);
+       }},
+      {"force", factory<TForceLineWidth>(12),
+       [&](const Letters &l) {
+         const std::string kept = l.join(0, l.fitting(12));
+         return kept + spaces(12 - utf8::characterCount(kept));
+       }},
+      {"truncate", factory<TTruncateWidth>(7),
+       [&](const Letters &l) { return l.join(0, l.fitting(7)); }},
+      {"centre", factory<TCentreLines>(50),
+       [&](const Letters &l) {
+         return spaces(l.total() < 50 ? (50 - l.total()) / 2 : 0) + l.join(0, l.size());
+       }},
+      {"right-justify", factory<TRightJustifyLines>(50),
+       [&](const Letters &l) {
+         return spaces(l.total() < 50 ? 50 - l.total() : 0) + l.join(0, l.size());
+       }},
+      {"reverse", factory<TReverseEachLine>(),
+       [&](const Letters &l) {
+         std::string out;
+         for (std::size_t k = l.size(); k-- > 0;)
+           out += l.bytes[k];
+         return out;
+       }},
+  };
+  for (int column : {-3, 0, 5, 100}) {
+    cases.push_back({"insert column " + std::to_string(column),
+                     factory<TInsertColumn>(column, inserted), [=](const Letters &l) {
+                       const auto length = static_cast<std::int64_t>(l.total());
+                       const std::int64_t at = column < 1
+                                                   ? std::max<std::int64_t>(column + length, 0)
+                                               : column > length ? length
+                                                                 : column - 1;
+                       const std::size_t k = l.from(static_cast<std::size_t>(at));
+                       return l.join(0, k) + inserted + l.join(k, l.size());
+                     }});
+  }
   for (int method = 0; method <= 4; ++method) {
     const LocateRange range{method, method == 4 ? 9 : 4, method == 0 ? 9 : 3};
-    filters.push_back({"remove columns", factory<TRemoveColumns>(range)});
-    filters.push_back({"select columns", withBracketRun<TSelectColumns>(range)});
+    // The columns of the range (from 0) in characters, cut to the line.
+    auto columns = [range](const Letters &l) {
+      const auto len = static_cast<std::int64_t>(l.total());
+      const std::int64_t a = range.a, b = range.b;
+      std::int64_t start = a, count = b;
+      if (range.method == 0)
+        count = b - a + 1;
+      if (range.method == 2 || range.method == 4)
+        start = len - a;
+      if (range.method == 3)
+        count = (len - b) - (a - 1);
+      if (range.method == 4)
+        count = (len - b) - start + 1;
+      if (start < 1) {
+        count += start - 1;
+        start = 1;
+      }
+      const std::int64_t first = std::min(start - 1, len);
+      const std::int64_t last = first + std::min(std::max<std::int64_t>(count, 0), len - first);
+      const std::size_t begin = l.from(static_cast<std::size_t>(first));
+      return std::pair(begin, std::max(begin, l.from(static_cast<std::size_t>(last))));
+    };
+    cases.push_back({"remove columns " + std::to_string(method), factory<TRemoveColumns>(range),
+                     [=](const Letters &l) {
+                       const auto [begin, end] = columns(l);
+                       return l.join(0, begin) + l.join(end, l.size());
+                     }});
+    cases.push_back({"select columns " + std::to_string(method),
+                     withBracketRun<TSelectColumns>(range), [=](const Letters &l) {
+                       const auto [begin, end] = columns(l);
+                       return l.join(0, begin) + "[" + asciiUpper(l.join(begin, end)) + "]" +
+                              l.join(end, l.size());
+                     }});
   }
-  std::string utf8Text;
-  for (const std::string &line : testing::utf8CorpusLines())
-    utf8Text += line + "\n";
-  for (const Named &filter : filters) {
-    EXPECT_TRUE(utf8::isValid(runInChunks(filter.make, utf8Text, 1))) << filter.name;
+  for (const Case &c : cases) {
     std::string text, expected;
     for (std::size_t i = 0; i < lines.size(); ++i) {
       const std::string lineEnd = i % 2 ? "\r\n" : "\n";
       text += lines[i] + lineEnd;
-      const auto [stand, meaning] = oneBytePerCharacter(lines[i], inserted + "[]");
-      for (char c : runInChunks(filter.make, stand + lineEnd, 0)) {
-        auto found = meaning.find(c);
-        expected += found == meaning.end() ? std::string(1, c) : found->second;
-      }
+      expected += c.expected(Letters(lines[i])) + lineEnd;
     }
     std::string whole;
-    EXPECT_TRUE(testing::isChunkInvariant(filter.make, text, &whole)) << filter.name;
-    EXPECT_EQ(whole, expected) << filter.name;
+    EXPECT_TRUE(testing::isChunkInvariant(c.make, text, &whole)) << c.name;
+    EXPECT_EQ(whole, expected) << c.name;
+  }
+}
+
+// Keeping or dropping the first or last N characters of UTF-8 text in many
+// languages and of Windows-1252 text, however the read loop cuts it: at most
+// N characters kept, never half a letter, and what is kept and what is
+// dropped make up the whole text.
+TEST(Utf8Corpus, HeadAndTailCountCharactersAndKeepLettersWhole) {
+  std::mt19937 random(67);
+  for (const std::string &text : {testing::utf8Corpus(), testing::windows1252HighBytes()}) {
+    const Letters letters(text);
+    std::vector<int> counts = {0,
+                               1,
+                               2,
+                               4095,
+                               4097,
+                               static_cast<int>(letters.total()),
+                               static_cast<int>(letters.total()) + 3};
+    // Counts that end within a letter of several characters.
+    for (std::size_t k = 0, before = 0; k < letters.size(); before += letters.characters[k++])
+      if (letters.characters[k] > 1 && counts.size() < 14)
+        counts.push_back(static_cast<int>(before + 1));
+    counts.push_back(static_cast<int>(random() % letters.total()));
+    for (int count : counts) {
+      const std::size_t head = letters.fitting(static_cast<std::size_t>(count));
+      const std::size_t tail = letters.lastFitting(static_cast<std::size_t>(count));
+      const std::pair<FilterFactory, std::string> expected[] = {
+          {factory<TIncludeExcludeBytesFromStart>(count, true), letters.join(0, head)},
+          {factory<TIncludeExcludeBytesFromStart>(count, false),
+           letters.join(head, letters.size())},
+          {factory<TIncludeExcludeBytesFromEnd>(count, true), letters.join(tail, letters.size())},
+          {factory<TIncludeExcludeBytesFromEnd>(count, false), letters.join(0, tail)},
+      };
+      for (std::size_t i = 0; i < std::size(expected); ++i) {
+        std::string whole;
+        EXPECT_TRUE(testing::isChunkInvariant(expected[i].first, text, &whole))
+            << count << " " << i;
+        EXPECT_EQ(whole, expected[i].second) << count << " " << i;
+      }
+    }
+  }
+}
+
+// A whole-word, edit-distance or sounds-like search takes a combining mark
+// as part of its word: a decomposed "café" neither holds the word "cafe"
+// nor loses its accent to a replacement.
+TEST(Utf8Corpus, WordSearchesTakeCombiningMarksWithTheirWord) {
+  // ' is an acute accent, , a cedilla and : a diaeresis, each written apart
+  // from its letter.
+  const auto decomposed = [](std::string text) {
+    std::string out;
+    for (char c : text)
+      out += c == '\''  ? "\xcc\x81"
+             : c == ',' ? "\xcc\xa7"
+             : c == ':' ? "\xcc\x88"
+                        : std::string(1, c);
+    return out;
+  };
+  // Repeated past the search's buffer, so that a word and the marks before
+  // it come to lie on either side of what it has handed on.
+  const auto repeated = [&](const std::string &phrase) {
+    std::string out;
+    for (std::size_t i = 0; i < 300; ++i)
+      out += std::string(i % 13, ' ') + decomposed(phrase);
+    return out;
+  };
+  const std::string text = repeated("Cafe' cafe cafe,s nai:ve naive e',:cafe 'cafe.");
+  const std::pair<FilterFactory, std::string> searches[] = {
+      {[] {
+         return std::make_unique<TSearchFilter>("cafe", "X", true, true, false, false, false,
+                                                false);
+       },
+       repeated("Cafe' X cafe,s nai:ve naive e',:cafe 'X.")},
+      {[] {
+         return std::make_unique<TRegExpFilter>("caf.", "X", false, true, false, false, false,
+                                                false, false, false, false, 4096,
+                                                TPatternType::Pattern);
+       },
+       repeated("Cafe' X cafe,s nai:ve naive e',:cafe 'X.")},
+      {[] {
+         return std::make_unique<TEditDistance>("cafe", "X", false, false, false, false, false, 0);
+       },
+       repeated("Cafe' X cafe,s nai:ve naive e',:cafe 'X.")},
+      {[] {
+         return std::make_unique<TEditDistance>("naive", "X", false, false, false, false, false, 1);
+       },
+       repeated("Cafe' cafe cafe,s X X e',:cafe 'cafe.")},
+      {[] {
+         return std::make_unique<TSoundexSearchReplace>("cafe", "X", false, false, false, false);
+       },
+       repeated("X X cafe,s nai:ve naive e',:cafe 'X.")},
+  };
+  for (std::size_t i = 0; i < std::size(searches); ++i) {
+    std::string whole;
+    EXPECT_TRUE(testing::isChunkInvariant(searches[i].first, text, &whole)) << i;
+    EXPECT_EQ(whole, searches[i].second) << i;
   }
 }
 

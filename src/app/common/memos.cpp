@@ -370,8 +370,13 @@ MemoSize memoSize(const QWidget *memo) {
     MemoBinding &binding = *MemoBinding::find(memo);
     const QByteArray &bytes = *binding.bytes;
     if (binding.counted != std::pair(bytes.constData(), bytes.size())) {
-      binding.characters = static_cast<long long>(utf8::characterCount(
-          std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+      const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+      // A CR LF is one line end, as a lone LF or CR is.
+      long long lineEndPairs = 0;
+      for (std::size_t at = text.find("\r\n"); at != std::string_view::npos;
+           at = text.find("\r\n", at + 2))
+        ++lineEndPairs;
+      binding.characters = static_cast<long long>(utf8::characterCount(text)) - lineEndPairs;
       binding.counted = {bytes.constData(), bytes.size()};
     }
     size.length = binding.characters;

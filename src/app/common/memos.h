@@ -95,13 +95,13 @@ struct MemoPosition {
   int column = 1;
 };
 MemoPosition memoCursorPosition(const QWidget *memo);
-// The text's length in characters as it is stored, and its number of lines
-// (a break at the very end starts none). A character is one whether typed or
-// given: the bytes a memo was given count a valid UTF-8 sequence as one and
-// every other byte as one; an edited text counts each character it shows as
-// one, a line break too (it is stored as one LF). The counts come from the
-// document's own and a count kept for each line, so a key typed in a long
-// text costs little.
+// The text's length in characters as the user reads it, and its number of
+// lines (a break at the very end starts none). A character is one whether
+// typed or given: the bytes a memo was given count a valid UTF-8 sequence as
+// one and every other byte as one; an edited text counts each character it
+// shows as one, a line break too (it is stored as one LF). A line end is one,
+// a given CR LF as much as LF. The counts come from the document's own and a
+// count kept for each line, so a key typed in a long text costs little.
 struct MemoSize {
   long long length = 0;
   int lines = 0;

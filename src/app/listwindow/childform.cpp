@@ -5,8 +5,10 @@
 #include "app/common/patternmenu.h"
 #include "app/common/translateform.h"
 #include "app/listwindow/filtertreemodel.h"
+#include "classlib/codepage.h"
 #include "classlib/exceptions.h"
 #include "classlib/format.h"
+#include "classlib/graphemes.h"
 #include "components/dialogrunner.h"
 #include "components/trayicon.h"
 #include "engine/escapes.h"
@@ -580,7 +582,10 @@ void TchildForm::setFilterHeading(const std::string &heading, bool namesFiles) {
   // One line of the panel's width shows: laying out a text filter's whole
   // text (megabytes, maybe) would hold up the window for seconds or more.
   constexpr std::size_t shown = 1000;
-  const std::string text = heading.size() <= shown ? heading : heading.substr(0, shown) + " ...";
+  const std::string text =
+      heading.size() <= shown
+          ? heading
+          : std::string(graphemes::cutToBytes(heading, *systemCodePage(), shown)) + " ...";
   filterHeading->setText(namesFiles ? fileNameToQString(text) : toQString(text));
 }
 

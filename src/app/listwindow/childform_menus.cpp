@@ -593,10 +593,7 @@ void TchildForm::createMapBasedOnFilters() {
     for (int byte = 0; byte < 256; ++byte) {
       input.setText(std::string(1, static_cast<char>(byte)));
       input.runInput();
-      std::string entry = encodeEscapes(result);
-      if (entry.size() > TUserObject::maxEntryLength)
-        entry.resize(TUserObject::maxEntryLength);
-      map->entries[static_cast<std::size_t>(byte)] = std::move(entry);
+      map->entries[static_cast<std::size_t>(byte)] = TUserObject::cutToEntry(encodeEscapes(result));
     }
   } catch (const std::exception &error) {
     // A filter that fails on a character (a script's error, say) makes no map.

@@ -2,7 +2,9 @@
 
 #include "app/common/memos.h"
 #include "app/common/patternmenu.h"
+#include "classlib/codepage.h"
 #include "classlib/exceptions.h"
+#include "classlib/graphemes.h"
 #include "components/fileedits.h"
 #include "engine/escapes.h"
 #include "filterlist/descriptionnodes.h"
@@ -151,8 +153,10 @@ void TstringForm::putToScreen(TListObject &node) {
     stringFilename->setToolTip(hint);
     textCut_ = text.text.size() > editableTextLimit;
     stringField->setReadOnly(textCut_);
-    setMemoBytes(stringField,
-                 textCut_ ? text.text.substr(0, editableTextLimit) + " ..." : text.text);
+    setMemoBytes(stringField, textCut_ ? std::string(graphemes::cutToBytes(
+                                             text.text, *systemCodePage(), editableTextLimit)) +
+                                             " ..."
+                                       : text.text);
     showFileName(stringFilename, text.fileName);
     stringUseString->setChecked(text.useString);
     stringUseFile->setChecked(!text.useString);

@@ -222,11 +222,8 @@ void TmapForm::showCell(int byte, const std::string &entry) {
 }
 
 std::string TmapForm::cell(int byte) const {
-  std::string text = bytesForShownText(grid_->item(byte, replacementColumn)->text(),
-                                       shown_[static_cast<std::size_t>(byte)]);
-  if (text.size() > TUserObject::maxEntryLength)
-    text.resize(TUserObject::maxEntryLength);
-  return text;
+  return TUserObject::cutToEntry(bytesForShownText(grid_->item(byte, replacementColumn)->text(),
+                                                   shown_[static_cast<std::size_t>(byte)]));
 }
 
 void TmapForm::getFromScreen(TListObject &node) {

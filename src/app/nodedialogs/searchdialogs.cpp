@@ -436,8 +436,8 @@ void TgrepForm::grepPatternChange() {
   } catch (const Exception &) {
     // Without a window there is no status bar to show the fault in.
   }
-  grepPatternLength_->setText(
-      toQString(translateFormat(1020, "Length: %d", {static_cast<std::int64_t>(decoded.size())})));
+  grepPatternLength_->setText(toQString(translateFormat(
+      1020, "Length: %d", {static_cast<std::int64_t>(utf8::characterCount(decoded))})));
   fieldChanged();
   if (window())
     window()->testRegExp(pattern);

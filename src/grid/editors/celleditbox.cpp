@@ -4,6 +4,7 @@
 
 #include "grid/editors/celleditors.h"
 
+#include "classlib/utf8.h"
 #include "grid/data/basegridtypes.h"
 #include "grid/data/celltext.h"
 #include "grid/data/gridutils.h"
@@ -338,8 +339,8 @@ int TdgGridEditBox::StepLeft(int offset) const {
   return offset - std::max(1, PrevCharLength(FText, static_cast<std::size_t>(offset)));
 }
 
-// Places and lengths count bytes, as the cell, the clipboard and the limit
-// count them; the caret itself steps over whole characters.
+// Places and lengths count bytes, as the cell and the clipboard count them;
+// the caret itself steps over whole characters.
 int TdgGridEditBox::CharCount(int fromByte, int toByte) const {
   return std::max(0, toByte - fromByte);
 }
@@ -471,9 +472,15 @@ bool TdgGridEditBox::ChangeText(const std::string &insert, bool byUser, bool sav
 bool TdgGridEditBox::InsertTyped(std::string text, bool byUser, bool checkLength) {
   text = withLineFeeds(text);
   if (checkLength && FMaxLength > 0) {
-    const int total = CharCount(0, static_cast<int>(FText.size())) -
-                      CharCount(FSelStart, FSelStart + FSelLength) + static_cast<int>(text.size());
-    if (total > FMaxLength)
+    // The limit counts characters, a UTF-8 letter one: "abcd" takes an "ä"
+    // within 5. Each CR inserted brings its LF.
+    const std::string_view current(FText);
+    const std::size_t total =
+        utf8::characterCount(current) -
+        utf8::characterCount(current.substr(static_cast<std::size_t>(FSelStart),
+                                            static_cast<std::size_t>(FSelLength))) +
+        utf8::characterCount(text);
+    if (total > static_cast<std::size_t>(FMaxLength))
       return false;
   }
   if (MaskCheck && !MaskCheck(FText, text, FSelStart + 1)) {

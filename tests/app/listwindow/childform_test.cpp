@@ -261,7 +261,12 @@ TEST_F(ChildForm, MemoPanelsCountTheTextAsStored) {
   form->trialInput->setBytes("ab\r\nc");
   form->trialInput->moveCursor(QTextCursor::End);
   EXPECT_EQ(form->trialInputStatus->panelText(0), "Line 2, Column 2");
-  EXPECT_EQ(form->trialInputStatus->panelText(1), "Length: 5  Lines: 2");
+  EXPECT_EQ(form->trialInputStatus->panelText(1), "Length: 4  Lines: 2");
+  QTest::keyClick(form->trialInput, Qt::Key_Return);
+  QTest::sendKeyEvent(QTest::Click, form->trialInput, Qt::Key_unknown, QStringLiteral("\u00fc"),
+                      Qt::NoModifier);
+  EXPECT_EQ(form->trialInputStatus->panelText(1), "Length: 6  Lines: 3")
+      << "a line end counts one, typed or given";
   // Unedited, the bytes come back as given; lone LF and CR show as breaks.
   form->comments->setBytes("a\nb\rc\r\nd");
   EXPECT_EQ(form->comments->blockCount(), 4);

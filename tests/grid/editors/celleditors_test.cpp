@@ -85,9 +85,24 @@ TEST(GridEditBox, TypingKeepsToMaxLengthAndWholeCharacters) {
   EXPECT_EQ(e.box->Text(), "aXcde") << "a selected character can be replaced";
   EXPECT_TRUE(e.lastInserted);
 
+  // The limit counts characters, a UTF-8 letter one: "abcd" takes an "ä",
+  // and "日本語" is kept whole.
+  Editor w("abcd");
+  w.box->SetMaxLength(5);
+  w.box->SetSelStart(4);
+  for (const QString &text : {QStringLiteral("\u00e4"), QStringLiteral("b")})
+    QTest::sendKeyEvent(QTest::Click, w.box, Qt::Key_unknown, text, Qt::NoModifier);
+  EXPECT_EQ(w.box->Text(), "abcd\xC3\xA4");
+  Editor j("");
+  j.box->SetMaxLength(5);
+  QApplication::clipboard()->setText(QStringLiteral("\u65e5\u672c\u8a9e"));
+  j.box->PasteFromClipboard(true);
+  j.box->PasteFromClipboard(true);
+  EXPECT_EQ(j.box->Text(), "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E") << "six would pass the limit";
+
   // Typed letters are kept as UTF-8, those the code page lacks too, and a
   // caret step, Backspace or Delete takes a whole one; a stored code-page
-  // byte stays one character. The limit counts bytes.
+  // byte stays one character.
   Editor u("\xE9");
   u.box->SetSelStart(1);
   for (const QString &text : {QString("z"), QString(QChar(0x03A9)), QStringLiteral("\u00e9"),
@@ -118,9 +133,12 @@ TEST(GridEditBox, TypingKeepsToMaxLengthAndWholeCharacters) {
   u.box->SetSelStart(2);
   EXPECT_EQ(u.box->CaretPos(), 1);
   u.box->SetMaxLength(5);
-  QKeyEvent full(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(QChar(0x03A9)));
-  QApplication::sendEvent(u.box, &full);
-  EXPECT_EQ(u.box->Text(), "z\xC3\xA9!") << "two more bytes would pass the limit";
+  for (QChar c : {QChar(0x03A9), QChar(0x65E5), QChar(0x672C)}) {
+    QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(u.box, &typed);
+  }
+  EXPECT_EQ(u.box->Text(), "z\xCE\xA9\xE6\x97\xA5\xC3\xA9!")
+      << "a sixth character would pass the limit";
 }
 
 TEST(GridEditBox, PastedLineBreaksAndCtrlEnter) {

@@ -761,7 +761,12 @@ TEST(GridKeys, PropertyChangesReachTheShownEditor) {
          return d.grid->GetCell(1, 1).toString() == "zz5";
        }},
       {"length", [&](TdgGrid &g) { col(g)->SetMaxLength(3); },
-       [](InDialog &d) { return d.grid->EditControl().GetMaxLength() == 3; }},
+       [](InDialog &d) {
+         // A letter of two bytes is one character of the three.
+         for (const QString &text : {QStringLiteral("\u00e4"), QStringLiteral("b")})
+           QTest::sendKeyEvent(QTest::Click, d.focus(), Qt::Key_unknown, text, Qt::NoModifier);
+         return d.grid->EditControl().GetMaxLength() == 3 && d.editor() == "zz\xc3\xa4";
+       }},
       {"check style",
        [&](TdgGrid &g) {
          col(g)->SetControlType(ctCheck);
