@@ -1098,8 +1098,8 @@ bool TchildForm::closeQuery() {
   } else if (filterHasChanged_ && !quitting) {
     const auto answer =
         showMessageBox(this, QMessageBox::Question, QApplication::applicationName(),
-                       toQString(translateFormat(4780, "Filter '%s' has changed. Save it first?",
-                                                 {getFilterName()})),
+                       messageToQString(translateFormat(
+                           4780, "Filter '%s' has changed. Save it first?", {getFilterName()})),
                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     // A question ended by a signal is no No: the quit that follows logs
     // the list as not saved.

@@ -452,7 +452,7 @@ bool TchildForm::loadFilterList(const std::string &fileName, const LoadListOptio
   const QPointer<TchildForm> self(this);
   auto ask = [this](const std::string &text) {
     return showMessageBox(this, QMessageBox::Question, QApplication::applicationName(),
-                          toQString(text),
+                          messageToQString(text),
                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
   };
   if (!inserting && options.takeOptions && filterHasChanged_ && options.askQuestions) {

@@ -264,6 +264,23 @@ TEST_F(ChildFormInMainForm, AListNamedBeyondAsciiShowsItsNameAsSpelt) {
     ASSERT_EQ(boxTexts.size(), 1u);
     EXPECT_EQ(QString::fromStdString(boxTexts[0]),
               "Filter '" + name + "' has changed. Save it first?");
+
+    // A byte that is no UTF-8 reads apart from the letter, on loading
+    // another list over the changed one and on closing it.
+    auto *latin = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    dialogAnswer = [&](QDialog &dialog) {
+      static_cast<FileDialog &>(dialog).selectFile(fileNameToQString(dir.file("lat\xE9n.fll")));
+      return static_cast<int>(QDialog::Accepted);
+    };
+    ASSERT_TRUE(latin->SaveAs());
+    latin->setFilterHasChanged(true);
+    boxAnswer = QMessageBox::Cancel;
+    latin->loadFilterList(fileNameFromQString(path), {.askQuestions = true});
+    boxAnswer = QMessageBox::No;
+    latin->parentWidget()->close();
+    const std::string asked =
+        messageToQString("Filter 'lat\xE9n' has changed. Save it first?").toStdString();
+    EXPECT_EQ(boxTexts, std::vector<std::string>({boxTexts[0], asked, asked}));
   }
   mainFormHooks() = MainFormHooks();
 }
