@@ -13,6 +13,7 @@
 #include "app/programparts.h"
 #include "classlib/paths.h"
 #include "classlib/safefile.h"
+#include "classlib/streams.h"
 #include "classlib/temporaries.h"
 #include "components/dialogrunner.h"
 #include "dbfilter/databasemaker.h"
@@ -94,12 +95,32 @@ bool waylandAnswers(const QByteArray &name) {
   return false;
 }
 
-// A run that ends once its jobs are done (/G and /Q) needs no window.
+// A run that ends once its jobs are done (/G and /Q, given here or in a
+// command file, as cron runs them) needs no window.
 bool runNeedsNoWindow(int argc, char **argv) {
   bool go = false, quit = false;
+  const auto see = [&](const std::string &parameter) {
+    go = go || strcasecmp(parameter.c_str(), "/G") == 0;
+    quit = quit || strcasecmp(parameter.c_str(), "/Q") == 0;
+  };
   for (int i = 1; i < argc; ++i) {
-    go = go || strcasecmp(argv[i], "/G") == 0;
-    quit = quit || strcasecmp(argv[i], "/Q") == 0;
+    see(argv[i]);
+    if (strncasecmp(argv[i], "/Z=", 3) != 0)
+      continue;
+    std::string lines;
+    try {
+      lines = marrowen::readSettingsFile(argv[i] + 3, marrowen::listFileLimit);
+    } catch (const std::exception &) {
+      continue; // the run itself says what is wrong with the file
+    }
+    for (std::size_t at = 0; at < lines.size();) {
+      std::size_t end = std::min(lines.find('\n', at), lines.size());
+      std::string line = lines.substr(at, end - at);
+      if (line.ends_with('\r'))
+        line.pop_back();
+      see(marrowen::readCommandFileLine(line));
+      at = end + 1;
+    }
   }
   return go && quit;
 }
@@ -112,13 +133,31 @@ bool runNeedsNoWindow(int argc, char **argv) {
 // runs as with no display, saying so once; any other start ends. Gives the
 // status to end with, or nothing to go on.
 std::optional<int> choosePlatform(int argc, char **argv) {
-  if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    return std::nullopt;
   for (int i = 1; i < argc; ++i)
     if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
       return std::nullopt;
-  const QByteArray x11 = xDisplayNamed(argc, argv);
-  const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+  // QT_QPA_PLATFORM=xcb (or wayland), set for every program of a desktop,
+  // still names a display that may not be there.
+  bool useX = true, useWayland = true;
+  const QByteArray chosen = qgetenv("QT_QPA_PLATFORM");
+  if (!chosen.isEmpty()) {
+    useX = useWayland = false;
+    for (const QByteArray &entry : chosen.split(';')) {
+      const QByteArray name = entry.split(':').front().trimmed();
+      if (name == "xcb")
+        useX = true;
+      else if (name.startsWith("wayland"))
+        useWayland = true;
+      else
+        return std::nullopt;
+    }
+  }
+  const QByteArray x11 = useX ? xDisplayNamed(argc, argv) : QByteArray();
+  const QByteArray wayland = useWayland ? qgetenv("WAYLAND_DISPLAY") : QByteArray();
+  // Naming none, the chosen platform looks where it knows to (wayland-0):
+  // a window is its to open or not.
+  if (!chosen.isEmpty() && x11.isEmpty() && wayland.isEmpty() && !runNeedsNoWindow(argc, argv))
+    return std::nullopt;
   const char *platform = "offscreen";
   if (!x11.isEmpty() || !wayland.isEmpty()) {
     const bool xAnswers = !x11.isEmpty() && xDisplayAnswers(x11);

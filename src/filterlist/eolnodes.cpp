@@ -132,9 +132,16 @@ std::unique_ptr<TFilter> TEOLObject::add_this_filter(TFilterList &) {
     break;
   case 3:
     break;
-  case 4:
-    lineEnd = graphemes::cutToBytes(decodeEscapes(outputText), *charTables(), 2);
+  case 4: {
+    const std::string typed = decodeEscapes(outputText);
+    lineEnd = graphemes::cutToBytes(typed, *charTables(), 2);
+    // A letter of three or four bytes leaves nothing of the text: running
+    // every line of the user's files together would damage them silently.
+    if (lineEnd.empty() && !typed.empty())
+      throw Exception(
+          Format("%s: the line end [%s] is longer than 2 bytes", {shortTitle(*this), outputText}));
     break;
+  }
   default:
     // No dialog writes another value; removing every line end instead would
     // quietly damage the user's files.

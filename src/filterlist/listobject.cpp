@@ -113,8 +113,10 @@ void TListObject::putToScreen() {
 void TListObject::getFromScreen() {
   if (!editorForm)
     return;
+  if (editorForm->isDifferent(*this))
+    unconfirmed_ = false;
   editorForm->getFromScreen(*this);
-  if (nodeDefaultsRemembered())
+  if (nodeDefaultsRemembered() && !unconfirmed_)
     rememberDefaults();
 }
 

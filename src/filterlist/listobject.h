@@ -3,6 +3,7 @@
 #include "classlib/componentstream.h"
 #include "engine/answers.h"
 #include "filterlist/filterfile.h"
+#include "filterlist/settings.h"
 
 #include <cstdint>
 #include <functional>
@@ -114,7 +115,8 @@ public:
   bool hasChanged() const;
   // Makes the node's dialog (reusing one of its class) and fills it.
   void putToScreen();
-  // With a dialog: copies it into the fields and remembers them as defaults.
+  // With a dialog: copies it into the fields and remembers them as defaults
+  // (a node the command line made, only once the user changed its dialog).
   void getFromScreen();
   bool isDifferent() const;
   // Forgets the dialog without touching it, as when the node is moved to
@@ -140,6 +142,9 @@ private:
   };
   bool enabled_ = true;
   mutable Handle handle_;
+  // Made while the command line is read: its values are the command line's,
+  // not the user's, until the user changes one in its dialog.
+  bool unconfirmed_ = !nodeDefaultsRemembered();
 };
 
 // "  [X] " for a set flag, "  [ ] " for a clear one: the option lines of reports.

@@ -423,6 +423,21 @@ TEST(EOLObject, UnknownTargetIsRefusedRatherThanDroppingLineEnds) {
   node.convertTo = 5;
   TFilterList list;
   EXPECT_THROW(node.add_filter(list), ERangeError);
+  // A line end of one letter too long for two bytes would leave no line end at
+  // all; one that keeps a whole letter keeps it.
+  node.convertTo = 4;
+  node.outputText = "\xE2\x86\x92";
+  try {
+    node.add_filter(list);
+    ADD_FAILURE() << "a line end of nothing was built";
+  } catch (const Exception &e) {
+    EXPECT_NE(e.message().find("the line end [\xE2\x86\x92] is longer than 2 bytes"),
+              std::string::npos)
+        << e.message();
+  }
+  node.outputText = "\xC2\xB6\xE2\x86\x92";
+  EXPECT_EQ(runNode(node, "a\nb\n"), "a\xC2\xB6"
+                                     "b\xC2\xB6");
 }
 
 TEST(EOLObject, FileOfType30HasATabAsOutputText) {

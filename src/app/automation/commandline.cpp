@@ -276,11 +276,12 @@ bool TCommandLine::isFileName(const std::string &parameter) const {
   return namesAFile(parameter) || ::stat(parameter.c_str(), &info) == 0;
 }
 
-void TCommandLine::invalid(const std::string &parameter) {
+void TCommandLine::invalid(const std::string &parameter, const std::string &reason) {
   errorReported_ = true;
   if (host_.showInvalidParameter)
     host_.showInvalidParameter(
-        translateFormat(4130, "Invalid command line parameter\r\n%s", {parameter}));
+        translateFormat(4130, "Invalid command line parameter\r\n%s", {parameter}) +
+        (reason.empty() ? std::string() : "\r\n" + reason));
 }
 
 bool TCommandLine::addBuiltIn(char code, char letter) {
@@ -399,7 +400,7 @@ void TCommandLine::processParameter(const std::string &p) {
   } else if (startsWith(u, "/EXTENSION=")) {
     // A cut value would name another extension.
     if (length - 11 > TOutputObject::shortStringLength)
-      return invalid(p);
+      return invalid(p, TOutputObject::longerThanKeptText("The extension"));
     if (asked_.fileOutput.empty())
       asked_.fileOutput = p;
     if (output) {
@@ -462,7 +463,7 @@ void TCommandLine::processParameter(const std::string &p) {
       output->outputToFile = TOutputObject::clipboard;
   } else if (startsWith(u, "/OUTPUTFOLDER=")) {
     if (length - 14 > TOutputObject::shortStringLength)
-      return invalid(p);
+      return invalid(p, TOutputObject::longerThanKeptText("The output folder"));
     if (asked_.fileOutput.empty())
       asked_.fileOutput = p;
     if (output) {

@@ -85,7 +85,8 @@ private:
     bool wholeWord = false;
   };
   bool isFileName(const std::string &parameter) const;
-  void invalid(const std::string &parameter);
+  // Message 4130 naming the parameter, and the reason where one is known.
+  void invalid(const std::string &parameter, const std::string &reason = {});
   void addEndOfLine(const std::string &parameter, const std::string &upper);
   bool addBuiltIn(char code, char letter);
   // Why the list cannot do what the options asked of it, none when it can.

@@ -301,7 +301,7 @@ std::string MarrowenDDEExecuteMacro(const std::string &macro) {
     QTimer::singleShot(0, [message] {
       TmainForm *main = TmainForm::instance();
       showMessageBox(main, QMessageBox::Critical, main ? main->windowTitle() : QString(),
-                     toQString(message));
+                     messageToQString(message));
     });
     return message;
   }

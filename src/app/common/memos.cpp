@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTextBlock>
@@ -389,19 +390,78 @@ MemoSize memoSize(const QWidget *memo) {
   return size;
 }
 
-// Each panel is at least as wide as its text, so no digit of the counts is
-// ever cut; where there is room the caret's position keeps the width it was
-// designed with, and a narrow memo squeezes that gap first.
+// Where there is room the caret's position keeps the width it was designed
+// with.
 constexpr int positionPanelWidth = 140;
+
+namespace {
+
+// A panel narrower than its text ends it with an ellipsis and tells it whole
+// as its tip, so that a number is never read with digits silently missing.
+// It asks for no width of its own: the memo above it, not its text, sets
+// how wide the bar is.
+class StatusPanel : public QLabel {
+public:
+  explicit StatusPanel(QWidget *parent) : QLabel(parent) {
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  }
+  int wantedWidth() const {
+    const QMargins margins = contentsMargins();
+    return fontMetrics().horizontalAdvance(text()) + margins.left() + margins.right() +
+           2 * margin();
+  }
+  QString shownText() const {
+    return fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width() - 2 * margin());
+  }
+  void fit(const QRect &place) {
+    setGeometry(place);
+    setVisible(place.width() > 0);
+    setToolTip(shownText() == text() ? QString() : text());
+    update();
+  }
+
+protected:
+  void paintEvent(QPaintEvent *) override {
+    QPainter painter(this);
+    painter.setPen(palette().color(foregroundRole()));
+    painter.drawText(contentsRect().adjusted(margin(), margin(), -margin(), -margin()),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shownText());
+  }
+};
+
+} // namespace
 
 MemoStatusBar::MemoStatusBar(QWidget *parent) : QStatusBar(parent) {
   setSizeGripEnabled(false);
+  // Placed by the bar itself, not its layout, which would make the bar as
+  // wide as both texts and so push the memo wider than its half.
   for (int i = 0; i < 2; ++i) {
-    panels_[i] = new QLabel(this);
+    panels_[i] = new StatusPanel(this);
     panels_[i]->setObjectName(QStringLiteral("panel%1").arg(i));
-    addWidget(panels_[i], 1);
   }
-  panels_[0]->setMaximumWidth(positionPanelWidth);
+}
+
+void MemoStatusBar::resizeEvent(QResizeEvent *event) {
+  QStatusBar::resizeEvent(event);
+  placePanels();
+}
+
+// The counts are shown whole first; the caret's position takes what is left.
+void MemoStatusBar::placePanels() {
+  auto *position = static_cast<StatusPanel *>(panels_[0]);
+  auto *size = static_cast<StatusPanel *>(panels_[1]);
+  const QRect area = contentsRect().adjusted(2, 0, -2, 0);
+  const int gap = 6;
+  const int width = std::max(area.width(), 0);
+  int positionWidth = std::clamp(width - size->wantedWidth() - gap, 0,
+                                 std::max(positionPanelWidth, position->wantedWidth()));
+  // A sliver would show an ellipsis alone.
+  if (positionWidth < fontMetrics().averageCharWidth() * 4)
+    positionWidth = 0;
+  const int sizeLeft = positionWidth > 0 ? positionWidth + gap : 0;
+  position->fit(QRect(area.left(), area.top(), positionWidth, area.height()));
+  size->fit(
+      QRect(area.left() + sizeLeft, area.top(), std::max(width - sizeLeft, 0), area.height()));
 }
 
 QString MemoStatusBar::panelText(int panel) const {
@@ -411,9 +471,10 @@ QString MemoStatusBar::panelText(int panel) const {
 void MemoStatusBar::setPanelText(int panel, const QString &text) {
   if (panel < 0 || panel >= 2)
     return;
+  if (panels_[panel]->text() == text)
+    return;
   panels_[panel]->setText(text);
-  if (panel == 0)
-    panels_[0]->setMaximumWidth(std::max(positionPanelWidth, panels_[0]->sizeHint().width()));
+  placePanels();
 }
 
 void UpdateMemoCursorPos(const QWidget *memo, MemoStatusBar *status) {

@@ -117,7 +117,11 @@ public:
   QString panelText(int panel) const;
   void setPanelText(int panel, const QString &text);
 
+protected:
+  void resizeEvent(QResizeEvent *event) override;
+
 private:
+  void placePanels();
   QLabel *panels_[2];
 };
 

@@ -637,6 +637,7 @@ void TchildForm::fieldChanged() {
   if (node->hasChanged())
     setFilterHasChanged(true);
   followDialog(*node);
+  emit listChanged();
 }
 
 void TchildForm::followDialog(TListObject &node) {
@@ -645,13 +646,29 @@ void TchildForm::followDialog(TListObject &node) {
   // values only when it is left, so "Undo changes to this line" still has them.
   if (!node.shown || !node.editorForm || node.filling)
     return;
-  try {
-    std::unique_ptr<TListObject> edited = TFilterList::cloneListObject(node);
-    node.editorForm->getFromScreen(*edited);
+  if (std::unique_ptr<TListObject> edited = shownCopy(node))
     setFilterHeading(edited->headingText(), edited->titleNamesFiles());
+}
+
+std::unique_ptr<TListObject> TchildForm::shownCopy(const TListObject &node) {
+  std::unique_ptr<TListObject> copy = TFilterList::cloneListObject(node);
+  if (!node.shown || !node.editorForm || node.filling)
+    return copy;
+  try {
+    node.editorForm->getFromScreen(*copy);
+    return copy;
   } catch (const std::exception &) {
-    // A value the node cannot take yet (a half-typed escape) keeps the heading.
+    // A value the node cannot take yet (a half-typed escape) says nothing.
+    return nullptr;
   }
+}
+
+std::unique_ptr<TOutputObject> TchildForm::outputAsShown() {
+  TOutputObject *output = OutputFilter();
+  std::unique_ptr<TListObject> copy = output ? shownCopy(*output) : nullptr;
+  if (!copy)
+    return nullptr;
+  return std::unique_ptr<TOutputObject>(static_cast<TOutputObject *>(copy.release()));
 }
 
 void TchildForm::refreshGoCaption() {
@@ -891,6 +908,7 @@ void TchildForm::Undochangestothisline1Click() {
   if (TListObject *node = tree_.selectedNode(); node && node->shown) {
     node->putToScreen();
     followDialog(*node);
+    emit listChanged();
   }
 }
 
@@ -978,6 +996,8 @@ void TchildForm::removeAllButtonClick() {
 // Changed flag and title
 
 void TchildForm::setFilterHasChanged(bool changed) {
+  // Every change is told, also one to a list already marked changed.
+  emit listChanged();
   if (changed == filterHasChanged_)
     return;
   filterHasChanged_ = changed;
@@ -1054,6 +1074,7 @@ void TchildForm::endBulkUpdate() {
     inputFromFiles_ = input->inputFromFile;
   showCurrentEditor();
   checkButtonsEnableStatus();
+  emit listChanged();
 }
 
 // ---------------------------------------------------------------------------
@@ -1077,10 +1098,12 @@ bool TchildForm::closeQuery() {
   } else if (filterHasChanged_ && !quitting) {
     const auto answer =
         showMessageBox(this, QMessageBox::Question, QApplication::applicationName(),
-                       toQString(translateFormat(4780, "Filter '%s' has changed. Save it first?",
-                                                 {getFilterName()})),
+                       messageToQString(translateFormat(
+                           4780, "Filter '%s' has changed. Save it first?", {getFilterName()})),
                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    if (answer == QMessageBox::Cancel)
+    // A question ended by a signal is no No: the quit that follows logs
+    // the list as not saved.
+    if (answer != QMessageBox::Yes && answer != QMessageBox::No)
       return false;
     if (answer == QMessageBox::Yes) {
       // The file dialog or the save's error box may outlast the window.

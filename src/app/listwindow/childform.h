@@ -165,6 +165,7 @@ public:
   TOutputObject *OutputFilter() { return outputNode(); }
   TInputObject *inputNode() override;
   TOutputObject *outputNode() override;
+  std::unique_ptr<TOutputObject> outputAsShown() override;
 
   // --- Files grid ---
   TdgGrid &fileGrid() const { return *fileGrid_; }
@@ -263,6 +264,11 @@ public:
                                    const QString &selectedFilter = {},
                                    const QObject *owner = nullptr);
 
+signals:
+  // The list or the dialog shown for one of its nodes changed: a window
+  // that describes the list (the wizard) follows it.
+  void listChanged();
+
 protected:
   // The window builds from the tree it shows.
   std::unique_ptr<TFilter> buildChain(bool clipboard, bool innerOnly,
@@ -286,6 +292,9 @@ private:
   void refreshItem(int index);
   // Shows the heading of the node's values as its dialog holds them.
   void followDialog(TListObject &node);
+  // A copy of the node with its dialog's values while shown; none while a
+  // value there cannot be taken yet.
+  static std::unique_ptr<TListObject> shownCopy(const TListObject &node);
   // The user moves to another node in the tree (click, keys, right click).
   void userSelectsItem(int index);
   void removeButtonClick();

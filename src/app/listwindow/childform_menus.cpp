@@ -452,7 +452,7 @@ bool TchildForm::loadFilterList(const std::string &fileName, const LoadListOptio
   const QPointer<TchildForm> self(this);
   auto ask = [this](const std::string &text) {
     return showMessageBox(this, QMessageBox::Question, QApplication::applicationName(),
-                          toQString(text),
+                          messageToQString(text),
                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
   };
   if (!inserting && options.takeOptions && filterHasChanged_ && options.askQuestions) {
@@ -462,7 +462,9 @@ bool TchildForm::loadFilterList(const std::string &fileName, const LoadListOptio
       Save();
     if (!self)
       return false;
-    if (save == QMessageBox::Cancel)
+    // Only Yes and No answer: Cancel, and a question ended by a signal,
+    // load nothing over the changes.
+    if (save != QMessageBox::Yes && save != QMessageBox::No)
       proceed = false;
     else if (save == QMessageBox::Yes)
       proceed = !filterHasChanged_;
@@ -470,7 +472,7 @@ bool TchildForm::loadFilterList(const std::string &fileName, const LoadListOptio
       const auto keep = ask(translate(4620, "Retain current file list?"));
       if (!self)
         return false;
-      if (keep == QMessageBox::Cancel)
+      if (keep != QMessageBox::Yes && keep != QMessageBox::No)
         proceed = false;
       keepFileList = keep == QMessageBox::Yes;
     }

@@ -172,6 +172,14 @@ TOutputObject *FilterListTarget::outputNode() {
   return list.count() > 2 ? dynamic_cast<TOutputObject *>(&list.node(list.count() - 1)) : nullptr;
 }
 
+std::unique_ptr<TOutputObject> FilterListTarget::outputAsShown() {
+  TOutputObject *output = outputNode();
+  if (!output)
+    return nullptr;
+  return std::unique_ptr<TOutputObject>(
+      static_cast<TOutputObject *>(TFilterList::cloneListObject(*output).release()));
+}
+
 TCompiledFilter::TCompiledFilter(std::unique_ptr<TFilter> inner)
     : input_(std::make_unique<TStringInput>("text")) {
   input_->setNext(std::move(inner));

@@ -98,6 +98,9 @@ public:
   // costs the same however many came before it.
   virtual TInputObject *inputNode();
   virtual TOutputObject *outputNode();
+  // A copy of the output node as the user sees it: with the values its
+  // dialog shows while it is open, which the node takes only when left.
+  virtual std::unique_ptr<TOutputObject> outputAsShown();
 
   virtual std::string fileName() const = 0;
   virtual std::string getFilterName() const = 0;

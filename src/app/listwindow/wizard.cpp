@@ -2,6 +2,7 @@
 
 #include "app/common/forminfo.h"
 #include "app/common/translateform.h"
+#include "app/listwindow/childform.h"
 #include "app/listwindow/listdocument.h"
 #include "app/main/mainform.h"
 #include "components/dialogrunner.h"
@@ -377,15 +378,22 @@ void TWizardForm::prevButtonClick() {
 
 void TWizardForm::PageControl1Change() {
   const int page = pages_->currentIndex();
-  // The list's output may have changed since the wizard opened, in its
-  // dialog too.
-  if (page == FileInputOutput) {
-    target_.storeEditor();
-    fileSentence_->setText(fileOutputSentence(target_.outputNode()));
-  }
+  refreshFileSentence();
   add_->setVisible(page == Filters);
   back_->setEnabled(page > 0);
   next_->setEnabled(page < pages_->count() - 1);
+}
+
+// The list's output may change while the wizard is open, in its dialog too:
+// the sentence says what the list does now.
+void TWizardForm::refreshFileSentence() {
+  if (pages_->currentIndex() != FileInputOutput)
+    return;
+  // A value half typed into the dialog keeps what was said.
+  if (std::unique_ptr<TOutputObject> output = target_.outputAsShown())
+    fileSentence_->setText(fileOutputSentence(output.get()));
+  else if (!target_.outputNode())
+    fileSentence_->setText(fileOutputSentence(nullptr));
 }
 
 void TWizardForm::inputSourceClick(int item) {
@@ -443,6 +451,9 @@ void installWizard() {
       // through it.
       QObject::connect(window.widget(), &QObject::destroyed, shown.data(),
                        [wizard = shown.data()] { delete wizard; });
+      if (auto *list = qobject_cast<TchildForm *>(window.widget()))
+        QObject::connect(list, &TchildForm::listChanged, shown.data(),
+                         &TWizardForm::refreshFileSentence);
     }
     shown->show();
     shown->raise();

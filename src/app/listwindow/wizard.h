@@ -53,6 +53,9 @@ public:
   void inputSourceClick(int item);
   void addButtonClick();
   void showWizardAtStartupClick(bool checked);
+  // The File input/output page's sentence from the list's output as it is
+  // now; nothing on another page.
+  void refreshFileSentence();
 
   QStackedWidget *pages() const { return pages_; }
   QListWidget *tasks() const { return tasks_; }

@@ -152,7 +152,7 @@ TmainForm::TmainForm(const QStringList &arguments, QWidget *parent)
     std::fprintf(stderr, "%s\n", message.c_str());
     QMetaObject::invokeMethod(
         qApp,
-        [self, text = toQString(message)] {
+        [self, text = messageToQString(message)] {
           if (self)
             self->tellSettingsTrouble(text);
         },
@@ -652,12 +652,17 @@ void TmainForm::logError(const std::string &message) {
 
 void TmainForm::SpawnApp(int statusId, const char *statusFormat, const QString &target,
                          bool program, const QStringList &arguments) {
-  statusBarText(toQString(translateFormat(statusId, statusFormat, {fromQString(target)})));
-  const bool started =
-      program ? launcher().startProgram(target, arguments) : launcher().openUrl(target);
+  // A document beside the program is named as names are shown, and handed
+  // to the desktop by its bytes, in a folder whose name is no UTF-8 too.
+  const std::string named = fileNameFromQString(target);
+  statusBarText(messageToQString(translateFormat(statusId, statusFormat, {named})));
+  const bool started = program ? launcher().startProgram(target, arguments)
+                       : target.contains(QStringLiteral("://"))
+                           ? launcher().openUrl(target)
+                           : launcher().openUrl(fileNameToOpenTarget(named));
   if (!started)
-    statusBarError(toQString(
-        translateFormat(4160, "Error: %s - %s", {fromQString(target), "cannot be opened"})));
+    statusBarError(
+        messageToQString(translateFormat(4160, "Error: %s - %s", {named, "cannot be opened"})));
 }
 
 void TmainForm::increaseThreadCount() { host_->increaseThreadCount(); }

@@ -21,6 +21,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include <unistd.h>
@@ -163,8 +165,13 @@ void TfilterOptions::deleteLogClick() {
       this, QMessageBox::Question, QApplication::applicationName(),
       toQString(translateFormat(720, "Delete log file [%s] - are you sure?", {name})),
       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No);
-  if (answer == QMessageBox::Yes)
-    ::unlink(name.c_str());
+  // A log the user may not remove (a folder they cannot write) stays, and
+  // the user must not take it for gone.
+  if (answer != QMessageBox::Yes || ::unlink(name.c_str()) == 0 || errno == ENOENT)
+    return;
+  const std::string reason = std::strerror(errno);
+  showMessageBox(this, QMessageBox::Warning, QApplication::applicationName(),
+                 toQString(translateFormat(5110, "Couldn't delete file [%s]:%s", {name, reason})));
 }
 
 void registerCommentDialogs() {

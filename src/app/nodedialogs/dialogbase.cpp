@@ -347,6 +347,15 @@ private:
 
 void limitFileNameBytes(QLineEdit *edit, std::size_t bytes, std::function<void()> refused) {
   edit->setValidator(new ByteLimit(edit, bytes, std::move(refused)));
+  // A name set rather than typed (the browse button, a drop) passes no
+  // validator: a longer one gives the field back what it held.
+  QObject::connect(edit, &QLineEdit::textChanged, edit,
+                   [edit, bytes, kept = edit->text()](const QString &text) mutable {
+                     if (fileNameOfText(edit, text).size() <= bytes)
+                       kept = text;
+                     else
+                       edit->setText(kept);
+                   });
 }
 
 } // namespace marrowen

@@ -25,9 +25,11 @@
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <QValidator>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <set>
 
 namespace marrowen {
@@ -48,15 +50,32 @@ void besideLastItem(TRadioGroup *group, QWidget *extra) {
 
 constexpr int replacementColumn = 3;
 
-// Gives the grid's in-place editor the pattern menu.
+// A replacement keeps its first bytes only: a key or a paste that would take
+// the text past them is refused, as a full field refuses it, so a letter of
+// two, three or four bytes is never taken and then lost unseen.
+class EntryLimit : public QValidator {
+public:
+  EntryLimit(QObject *parent, std::string shownFrom)
+      : QValidator(parent), shownFrom_(std::move(shownFrom)) {}
+  State validate(QString &input, int &) const override {
+    return bytesForShownText(input, shownFrom_).size() <= TUserObject::maxEntryLength ? Acceptable
+                                                                                      : Invalid;
+  }
+
+private:
+  std::string shownFrom_;
+};
+
+// Gives the grid's in-place editor the pattern menu and the entry's limit.
 class MapCellDelegate : public QStyledItemDelegate {
 public:
-  MapCellDelegate(TdefaultForm1 *form) : QStyledItemDelegate(form), form_(form) {}
+  MapCellDelegate(TdefaultForm1 *form, std::function<std::string(int)> shownFrom)
+      : QStyledItemDelegate(form), form_(form), shownFrom_(std::move(shownFrom)) {}
   QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
                         const QModelIndex &index) const override {
     QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
     if (auto *edit = qobject_cast<QLineEdit *>(editor)) {
-      edit->setMaxLength(static_cast<int>(TUserObject::maxEntryLength));
+      edit->setValidator(new EntryLimit(edit, shownFrom_(index.row())));
       form_->preparePopup(edit);
     }
     return editor;
@@ -64,6 +83,7 @@ public:
 
 private:
   TdefaultForm1 *form_;
+  std::function<std::string(int)> shownFrom_;
 };
 
 QString mapFilter() {
@@ -159,7 +179,9 @@ TmapForm::TmapForm(QWidget *owner, TNodeEditorSite *window) : TdefaultForm1(owne
   grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 4);
   grid_->horizontalHeader()->setStretchLastSection(true);
   grid_->setSelectionMode(QAbstractItemView::ContiguousSelection);
-  grid_->setItemDelegateForColumn(replacementColumn, new MapCellDelegate(this));
+  grid_->setItemDelegateForColumn(replacementColumn, new MapCellDelegate(this, [this](int byte) {
+                                    return shown_[static_cast<std::size_t>(byte)];
+                                  }));
   for (int byte = 0; byte < 256; ++byte) {
     // Control characters have no glyph: their cell stays blank.
     QString character = toQString(std::string(1, static_cast<char>(byte)));

@@ -585,9 +585,21 @@ void TdgBaseGrid::SetDisplayRowOf(int dataRow, int displayRow) {
 void TdgBaseGrid::MoveRows(int fromDisplay, int toDisplay) {
   // Only data rows move: never the heading, nor the insert row below them.
   if (!CheckIndex(TdgIndexKind::Row, fromDisplay, 1, Rows()) ||
-      !CheckIndex(TdgIndexKind::Row, toDisplay, 1, Rows()) || fromDisplay == toDisplay)
+      !CheckIndex(TdgIndexKind::Row, toDisplay, 1, Rows()))
     return;
-  if (FGridMode == gmEditInsert && FInsertRowFlag)
+  // A new row entered but not yet typed into is still the row for typing:
+  // it keeps its place at the bottom, and a row aimed there lands above it,
+  // or the grid would be left with no row to type a new line into.
+  const bool enteredRow = FGridMode == gmEditInsert && !FInsertRowFlag && !FAppended &&
+                          Row() == RowCount() - 1 && GetCurrentDataRow() == Rows();
+  if (enteredRow) {
+    if (fromDisplay == Rows())
+      return;
+    toDisplay = std::min(toDisplay, Rows() - 1);
+  }
+  if (fromDisplay == toDisplay)
+    return;
+  if (FGridMode == gmEditInsert && (FInsertRowFlag || enteredRow))
     DeselectRows(RowCount() - 1, RowCount() - 1);
   const TdgSelection &sel = FRowSelection;
   if (sel.Count == 0) {

@@ -166,11 +166,15 @@ TEST_F(CommandLineTest, OptionsSetNodesAndFields) {
 }
 
 TEST_F(CommandLineTest, InvalidAndFailingParameters) {
-  // 4130 names the parameter and adds nothing.
+  // 4130 names the parameter; a value too long for a filter file adds why.
   run({"/R=x", "/XYZ", "/EUX", "/EQ", "/EXTENSION=" + std::string(256, 'e'),
        "/OUTPUTFOLDER=/" + std::string(255, 'f')});
   ASSERT_EQ(invalid.size(), 6u);
   EXPECT_EQ(invalid[0], "Invalid command line parameter\r\n/R=x");
+  // A value longer than a filter file keeps says so.
+  EXPECT_EQ(invalid[4], "Invalid command line parameter\r\n/EXTENSION=" + std::string(256, 'e') +
+                            "\r\nThe extension is longer than 255 bytes");
+  EXPECT_TRUE(invalid[5].ends_with("f\r\nThe output folder is longer than 255 bytes"));
   EXPECT_TRUE(filters().empty());
   EXPECT_FALSE(doc->outputNode()->changeExtension);
   EXPECT_EQ(line->exitStatus(), 2);
@@ -843,6 +847,15 @@ TEST_F(ProgramRun, ADisplayThatIsNotThere) {
     EXPECT_EQ(window.status, 2);
     EXPECT_EQ(window.errors, unopened + "\n");
   }
+  // The same with QT_QPA_PLATFORM=xcb, as a desktop sets it for every
+  // program, and with /G /Q in a command file, as cron runs one.
+  variables = {"QT_QPA_PLATFORM=xcb", "DISPLAY=" + x};
+  writeFile(dir.file("a.txt"), "abc\n");
+  writeFile(dir.file("run.txt"), "/CU\n/I-\n" + dir.file("a.txt") + "\n/G\n/Q\n");
+  const Result run = start({"/Z=" + file("run.txt")});
+  EXPECT_EQ(run.status, 0) << run.errors;
+  EXPECT_EQ(readFile(dir.file("a.txt")), "ABC\n");
+  EXPECT_EQ(start({}).status, 2);
 }
 
 // Command-line runs, whatever they give their nodes, leave the values a user

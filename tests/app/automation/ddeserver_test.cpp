@@ -1,6 +1,7 @@
 #include "app/automation/ddeserver.h"
 
 #include "fakewindow.h"
+#include "qtext/qtext.h"
 
 #include <QLocalSocket>
 
@@ -86,11 +87,15 @@ TEST_F(DdeTest, FileOpenMacrosOpenInTheFreeWindowAndOthersAreRefused) {
   EXPECT_EQ(made[1]->loaded, std::vector<std::string>{"/x/unclosed"});
   EXPECT_EQ(made[2]->loaded, std::vector<std::string>{longName});
 
-  // Letter case counts; the box shows the whole macro.
-  EXPECT_EQ(ask(socket, "[fileopen(\"/x.fll\")]\n"),
-            "ERROR Invalid DDE message [fileopen(\"/x.fll\")]\n");
+  // Letter case counts; the box shows the whole macro, a name's byte that
+  // is no UTF-8 apart from the letter, and the answer keeps its bytes.
+  EXPECT_EQ(ask(socket, "[fileopen(\"/lat\xE9n.fll\")]\n"),
+            "ERROR Invalid DDE message [fileopen(\"/lat\xE9n.fll\")]\n");
   waitFor([&] { return !boxTexts.empty(); }, 10000);
-  EXPECT_EQ(boxTexts, std::vector<std::string>{"Invalid DDE message [fileopen(\"/x.fll\")]"});
+  EXPECT_EQ(
+      boxTexts,
+      std::vector<std::string>{
+          messageToQString("Invalid DDE message [fileopen(\"/lat\xE9n.fll\")]").toStdString()});
   EXPECT_EQ(made.size(), 3u);
 }
 

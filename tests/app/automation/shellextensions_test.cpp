@@ -87,7 +87,7 @@ TEST_F(ShellTest, DesktopEntriesQuoteEveryArgument) {
 
 // A filter file whose name holds bytes no UTF-8 holds, which a desktop
 // entry cannot spell, reaches the program as those bytes when a launcher
-// runs the entry as the specification reads it.
+// runs the Exec line as the desktop-entry standard says launchers read it.
 TEST_F(ShellTest, DesktopEntriesHandOnNamesThatAreNoUtf8) {
   const std::string filterFile = "/l/caf\xE9 \xFF\x80 '$x'.fll", program = dir.file("arg\xE9s.sh");
   testing::writeFile(program, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.txt\"\n");

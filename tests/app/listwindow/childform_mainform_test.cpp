@@ -23,6 +23,7 @@
 #include "filterlist/nodecatalog.h"
 #include "filterlist/scriptnodes.h"
 #include "filterlist/searchnodes.h"
+#include "filterlist/settings.h"
 #include "filterlist/utilitynodes.h"
 #include "grid/data/font.h"
 #include "grid/editing/combo.h"
@@ -64,6 +65,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRadioButton>
+#include <QSpinBox>
+#include <QSplitter>
 #include <QStackedWidget>
 
 namespace marrowen {
@@ -208,21 +211,33 @@ TEST_F(ChildFormInMainForm, TheTrialFontIsKeptWholeForNewWindowsAndAfterARestart
 }
 
 // At the list window's first size the panels under the trial areas show
-// their counts whole.
+// their counts whole, for a sample put there and for its trial run, and the
+// two areas keep half the page each.
 TEST_F(ChildFormInMainForm, TheTrialPanelsShowTheirCountsWholeAtTheFirstSize) {
-  TchildForm::install();
-  {
-    TmainForm main(QStringList{"marrowen"});
-    main.show();
-    auto *list = dynamic_cast<TchildForm *>(main.CreateMDIChild());
-    list->trialInput->setPlainText(QString("a line of the sample text\n").repeated(47234));
-    list->Tabs->setCurrentWidget(list->trialSheet);
-    QCoreApplication::processEvents();
-    const QLabel *panel = list->trialInputStatus->findChild<QLabel *>("panel1");
-    EXPECT_EQ(panel->text(), "Length: 1228084  Lines: 47234");
-    EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(panel->text()));
+  ListInMainWindow window;
+  TchildForm *list = window.child;
+  const std::string sample = dir.file("sample.txt");
+  std::string text;
+  for (int line = 0; line < 400000; ++line)
+    text += "sample line\n";
+  writeFile(sample, text);
+  ASSERT_TRUE(list->testThenAdd(sample));
+  list->addFilter(upperCaseNode());
+  list->PutsampleinTrialInputArea1Click();
+  QTest::mouseClick(list->trialRunButton, Qt::LeftButton);
+  // A long output reaches its area after the run.
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return !list->trialRunning() && !list->trialOutputStatus->panelText(1).isEmpty(); },
+      60000));
+  const QList<int> sides = list->trialSplitter->sizes();
+  EXPECT_NEAR(sides[0], sides[1], 2 * (list->trialSplitter->handleWidth() + 3));
+  for (MemoStatusBar *status : {list->trialInputStatus, list->trialOutputStatus}) {
+    const QLabel *panel = status->findChild<QLabel *>("panel1");
+    EXPECT_EQ(panel->text().toStdString(), "Length: 4800000  Lines: 400000");
+    // What the window lets be seen of it, not only its own width.
+    EXPECT_GE(panel->visibleRegion().boundingRect().width(),
+              panel->fontMetrics().horizontalAdvance(panel->text()));
   }
-  mainFormHooks() = MainFormHooks();
 }
 
 // A name beyond ASCII shows as the file system spells it: in the title, the
@@ -249,6 +264,23 @@ TEST_F(ChildFormInMainForm, AListNamedBeyondAsciiShowsItsNameAsSpelt) {
     ASSERT_EQ(boxTexts.size(), 1u);
     EXPECT_EQ(QString::fromStdString(boxTexts[0]),
               "Filter '" + name + "' has changed. Save it first?");
+
+    // A byte that is no UTF-8 reads apart from the letter, on loading
+    // another list over the changed one and on closing it.
+    auto *latin = dynamic_cast<TchildForm *>(main.CreateMDIChild());
+    dialogAnswer = [&](QDialog &dialog) {
+      static_cast<FileDialog &>(dialog).selectFile(fileNameToQString(dir.file("lat\xE9n.fll")));
+      return static_cast<int>(QDialog::Accepted);
+    };
+    ASSERT_TRUE(latin->SaveAs());
+    latin->setFilterHasChanged(true);
+    boxAnswer = QMessageBox::Cancel;
+    latin->loadFilterList(fileNameFromQString(path), {.askQuestions = true});
+    boxAnswer = QMessageBox::No;
+    latin->parentWidget()->close();
+    const std::string asked =
+        messageToQString("Filter 'lat\xE9n' has changed. Save it first?").toStdString();
+    EXPECT_EQ(boxTexts, std::vector<std::string>({boxTexts[0], asked, asked}));
   }
   mainFormHooks() = MainFormHooks();
 }
@@ -392,6 +424,33 @@ TEST_F(ChildFormInMainForm, AJobWhoseFilesAllFailCountsThemDone) {
   mainFormHooks() = MainFormHooks();
 }
 
+// The values a command-line run gave the nodes reach the settings only once
+// the user changes them in a dialog, however often the dialog comes and goes.
+TEST_F(ChildFormInMainForm, CommandLineValuesAreRememberedOnlyWhenTheUserEditsThem) {
+  ListInMainWindow window;
+  TmainForm &main = *window.main;
+  TchildForm *child = window.child;
+  ASSERT_NE(child, nullptr);
+  QCoreApplication::processEvents();
+  {
+    writeIntegerSetting("skipBinary", 2);
+    writeIntegerSetting("binarySampleSize", 200);
+    CommandLineHost host;
+    host.setInteractive = [&main](bool on) { main.setInteractive(on); };
+    TCommandLine line(*child, std::move(host));
+    line.processCommandLine({"/CU", "/BP"});
+    for (int item : {child->filterTree().count() - 1, 1, 2})
+      child->selectItem(item);
+    EXPECT_EQ(readIntegerSetting("skipBinary", -1), 2);
+    EXPECT_EQ(readIntegerSetting("binarySampleSize", -1), 200);
+    child->selectItem(1);
+    child->findChild<QSpinBox *>(QStringLiteral("binarySampleSize"))->setValue(300);
+    child->selectItem(2);
+    EXPECT_EQ(readIntegerSetting("binarySampleSize", -1), 300);
+    EXPECT_EQ(readIntegerSetting("skipBinary", -1), 0) << "the dialog's fields, now confirmed";
+  }
+}
+
 // A line break typed into a search text or the trial input is LF, so a list
 // made here finds lines in a Linux file; a list saved with CR LF breaks in a
 // text still finds what it found.
@@ -481,6 +540,41 @@ TEST_F(ChildFormInMainForm, TrialRunStaysOnTheTrialPageWhileItRuns) {
   EXPECT_EQ(child->Tabs->currentWidget(), child->filtersTab) << "a build error";
 }
 
+// A signal while "Save it first?" is up ends the question unanswered, which
+// is no No: no other list is loaded over the changes, and the quit that
+// follows saves nothing and logs the list as not saved.
+TEST_F(ChildFormInMainForm, ASignalWhileTheSaveQuestionIsUpSavesNothingAndSaysSo) {
+  ListInMainWindow window;
+  TchildForm *child = window.child;
+  ASSERT_NE(child, nullptr);
+  QCoreApplication::processEvents();
+  {
+    const std::string mine = dir.file("mine.fll");
+    child->saveFilterListAs(dir.file("other.fll"));
+    child->saveFilterListAs(mine);
+    const std::string saved = readFile(mine);
+    child->addFilter(upperCaseNode());
+    ScopedDialogRunner signal([](QDialog &) {
+      setApplicationTerminating(true);
+      return int(QDialog::Rejected);
+    });
+    child->loadFilterList(dir.file("other.fll"), {.askQuestions = true});
+    EXPECT_EQ(child->fileName(), mine);
+    EXPECT_TRUE(child->filterHasChanged());
+    setApplicationTerminating(false);
+    const QPointer<TchildForm> closing(child);
+    EXPECT_FALSE(child->parentWidget()->close());
+    EXPECT_TRUE(child->parentWidget()->close());
+    setApplicationTerminating(false);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(closing.isNull());
+    EXPECT_EQ(readFile(mine), saved);
+    EXPECT_NE(
+        readFile(dir.file("marrowen.log")).find("Filter 'mine' has changed and was not saved"),
+        std::string::npos);
+  }
+}
+
 TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
   registerInputOutputDialogs();
   TchildForm::install();
@@ -551,6 +645,11 @@ TEST_F(ChildFormInMainForm, CommandsExportsAndTheWizardReachTheActiveWindow) {
                                   QString::fromStdString(dir.file("out")) +
                                   "; the files themselves stay as they are."))
         << sentence.toStdString();
+    // and keeps saying it while the page shows and the dialog changes.
+    child->blankPanel->findChild<QCheckBox *>("changeBaseDir")->click();
+    EXPECT_EQ(shown->pages()->currentWidget()->findChild<QLabel *>()->text().toStdString(),
+              "The filter list reads the files you add on its page \"Files to Process\" and "
+              "writes each file back in place.");
     // An extension stored as a byte that is no UTF-8 reads as no letter.
     child->selectItem(0);
     child->OutputFilter()->changeExtension = true;

@@ -258,6 +258,16 @@ TEST_F(MainForm, HelpTagsOpenDocumentsAndPages) {
   EXPECT_EQ(form->statusText().toStdString(), "Opening document " + dir.file("whatsnew.txt"));
   form->Usermanual1Click(4);
   EXPECT_TRUE(launcher->opened[1].endsWith("Products.Txt"));
+  // In a program folder whose name holds a byte that is no UTF-8, the status
+  // shows it apart from the letter, and the desktop is handed that very file.
+  const std::string latin = dir.file("lat\xE9n") + "/";
+  std::filesystem::create_directory(latin);
+  writeFile(latin + "WhatsNew.Txt", "notes");
+  overrideProgramFolder(latin);
+  form->Usermanual1Click(1);
+  overrideProgramFolder(dir.path());
+  EXPECT_EQ(form->statusText(), messageToQString("Opening document " + latin + "WhatsNew.Txt"));
+  EXPECT_EQ(launcher->opened.takeLast(), fileNameToOpenTarget(latin + "WhatsNew.Txt"));
   form->settings().emailAddress = "me@example.org";
   form->Usermanual1Click(20);
   EXPECT_TRUE(launcher->opened[2].endsWith("/marrowen?user=me@example.org"));

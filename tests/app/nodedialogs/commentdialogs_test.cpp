@@ -64,6 +64,12 @@ TEST_F(FilterOptionsForm, LogControlsFollowLoggingAndTheLogIsShownOrDeletedOnReq
   EXPECT_EQ(launcher->started.size(), 3);
   form.deleteLogClick();
   EXPECT_FALSE(std::filesystem::exists(dir.file("my job.log")));
+
+  // One that stays says so, and why.
+  std::filesystem::create_directories(dir.file("kept.log/x"));
+  form.logFilename().SetFileName(QString::fromStdString(dir.file("kept.log")));
+  form.deleteLogClick();
+  EXPECT_EQ(boxTexts.back(), "Couldn't delete file [" + dir.file("kept.log") + "]:Is a directory");
 }
 
 } // namespace

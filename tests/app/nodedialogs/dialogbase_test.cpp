@@ -11,7 +11,9 @@
 #include "filterlist/ionodes.h"
 #include "filterlist/linenodes.h"
 #include "filterlist/unicodenodes.h"
+#include "qtext/qtext.h"
 
+#include "components/filedialog.h"
 #include "components/fileedits.h"
 
 #include <QCheckBox>
@@ -23,6 +25,7 @@
 #include <QSpinBox>
 #include <QTest>
 
+#include <filesystem>
 #include <functional>
 
 namespace marrowen {
@@ -171,6 +174,21 @@ TEST_F(NodeDialogs, InputAndOutputChoicesDimTheirOptions) {
   QTest::keyClick(output.newBaseDir, Qt::Key_V, Qt::ControlModifier);
   EXPECT_EQ(site.status, "The output folder is longer than 255 bytes");
   EXPECT_TRUE(site.statusIsError);
+  output.getFromScreen(*out);
+  EXPECT_EQ(out->newBaseDir, folder.substr(0, 254));
+  // So is one picked with the browse button: the field keeps what it held.
+  std::string picked = dir.path();
+  while (picked.size() <= TOutputObject::shortStringLength)
+    picked += "/d\xc3\xa9p\xc3\xb4t";
+  std::filesystem::create_directories(picked);
+  site.status.clear();
+  dialogAnswer = [&](QDialog &dialog) {
+    if (auto *files = qobject_cast<FileDialog *>(&dialog))
+      files->selectFile(fileNameToQString(picked));
+    return int(QDialog::Accepted);
+  };
+  output.newBaseDir->ButtonClick();
+  EXPECT_EQ(site.status, "The output folder is longer than 255 bytes");
   output.getFromScreen(*out);
   EXPECT_EQ(out->newBaseDir, folder.substr(0, 254));
 }

@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTest>
 
 #include <filesystem>
 
@@ -93,6 +94,34 @@ TEST_F(MapForm, ReverseSwapsBackEmptiesUnnamedBytesAndRefusesLongReplacements) {
   EXPECT_EQ(site.status, "Replacement for cell 10 must be a single character");
   EXPECT_TRUE(site.statusIsError);
   EXPECT_EQ(node.entries, before);
+}
+
+TEST_F(MapForm, AnEntryTypedInTheGridStopsAtTheLastWholeLetterThatIsKept) {
+  identity();
+  form.putToScreen(node);
+  QTableWidget &grid = form.userReplacement();
+  form.show();
+  // Two-, three- and four-byte letters, typed by the user past the entry's
+  // 255 bytes: what the cell shows is what the map keeps.
+  const QString letters[] = {QString::fromUtf8("\u00e4"), QString::fromUtf8("\u65e5"),
+                             QString::fromUtf8("\U0001F600")};
+  for (int row = 65; row < 68; ++row) {
+    grid.editItem(grid.item(row, 3));
+    auto *edit = grid.viewport()->findChild<QLineEdit *>();
+    ASSERT_NE(edit, nullptr);
+    edit->selectAll();
+    for (int typed = 0; typed < 200; ++typed)
+      QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, letters[row - 65], Qt::NoModifier);
+    QTest::keyClick(edit, Qt::Key_Return);
+    // The grid takes the text, and lets its editor go, on its next turns.
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    form.getFromScreen(node);
+    const std::string kept = node.entries[row];
+    EXPECT_GE(kept.size(), 252u) << row;
+    EXPECT_LE(kept.size(), 255u) << row;
+    EXPECT_EQ(fromQString(cell(row)), kept) << row;
+  }
 }
 
 TEST_F(MapForm, ResetAndClearActOnTheSelectedRowsAndTheWholeMapAfterYes) {
