@@ -152,8 +152,9 @@ void TfilterOptions::showLogClick() {
   const std::string name = TLogManager::resolveName(fileNameShown(logFilename_));
   std::error_code error;
   if (!std::filesystem::is_regular_file(name, error)) {
-    showMessageBox(this, QMessageBox::Information, QApplication::applicationName(),
-                   toQString(translateFormat(710, "The log file %s does not exist", {name})));
+    showMessageBox(
+        this, QMessageBox::Information, QApplication::applicationName(),
+        messageToQString(translateFormat(710, "The log file %s does not exist", {name})));
     return;
   }
   TTstatusForm::openInEditor(name);
@@ -163,15 +164,16 @@ void TfilterOptions::deleteLogClick() {
   const std::string name = TLogManager::resolveName(fileNameShown(logFilename_));
   const auto answer = showMessageBox(
       this, QMessageBox::Question, QApplication::applicationName(),
-      toQString(translateFormat(720, "Delete log file [%s] - are you sure?", {name})),
+      messageToQString(translateFormat(720, "Delete log file [%s] - are you sure?", {name})),
       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No);
   // A log the user may not remove (a folder they cannot write) stays, and
   // the user must not take it for gone.
   if (answer != QMessageBox::Yes || ::unlink(name.c_str()) == 0 || errno == ENOENT)
     return;
   const std::string reason = std::strerror(errno);
-  showMessageBox(this, QMessageBox::Warning, QApplication::applicationName(),
-                 toQString(translateFormat(5110, "Couldn't delete file [%s]:%s", {name, reason})));
+  showMessageBox(
+      this, QMessageBox::Warning, QApplication::applicationName(),
+      messageToQString(translateFormat(5110, "Couldn't delete file [%s]:%s", {name, reason})));
 }
 
 void registerCommentDialogs() {

@@ -4,6 +4,7 @@
 #include "components/fileedits.h"
 #include "dialog_testing.h"
 #include "filterlist/commentnodes.h"
+#include "qtext/qtext.h"
 
 #include <QCheckBox>
 #include <QSpinBox>
@@ -70,6 +71,13 @@ TEST_F(FilterOptionsForm, LogControlsFollowLoggingAndTheLogIsShownOrDeletedOnReq
   form.logFilename().SetFileName(QString::fromStdString(dir.file("kept.log")));
   form.deleteLogClick();
   EXPECT_EQ(boxTexts.back(), "Couldn't delete file [" + dir.file("kept.log") + "]:Is a directory");
+
+  // A log named with a byte that is no UTF-8 is named apart from the letter.
+  form.logFilename().SetFileName(fileNameToQString(dir.file("lat\xE9n.log")));
+  form.showLogClick();
+  EXPECT_EQ(boxTexts.back(),
+            messageToQString("The log file " + dir.file("lat\xE9n.log") + " does not exist")
+                .toStdString());
 }
 
 } // namespace
