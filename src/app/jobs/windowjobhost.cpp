@@ -132,12 +132,22 @@ ProcessingThread *WindowJobHost::startJob(std::unique_ptr<TGenericInput> chain,
 void WindowJobHost::stopAllJobs() {
   if (jobs_.empty())
     return;
+  // Marked only while the jobs stop: the pattern, script and database steps
+  // read the mark. Left set, it would stop every later job at its first match
+  // as if the user had, when the program goes on (a quit that was not one, a
+  // host that goes with its window); a quit by signal had set it before and
+  // keeps it.
+  const bool wasTerminating = applicationTerminating();
   setApplicationTerminating(true);
-  for (auto &entry : jobs_)
-    entry.job->terminate();
   QEventLoop loop;
-  while (!jobs_.empty())
+  while (!jobs_.empty()) {
+    // A job started while these end (another program's call, handled here)
+    // stops too: the wait is for every job, not only those there at first.
+    for (auto &entry : jobs_)
+      entry.job->terminate();
     loop.processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  setApplicationTerminating(wasTerminating);
 }
 
 namespace {

@@ -44,8 +44,9 @@ public:
   bool quitWhenDone() const { return quitWhenDone_; }
   // What quitting means; the default quits the application's event loop.
   std::function<void()> onQuit;
-  // Marks the application as terminating, asks every job to stop and
-  // handles events until all of them have ended.
+  // Asks every job to stop, those started meanwhile too, and handles events
+  // until all of them have ended; the application is marked as terminating
+  // only meanwhile.
   void stopAllJobs();
   // Asks every job to stop and quits once none runs, at once when none does.
   void quitWhenJobsEnd();

@@ -4,6 +4,7 @@
 #include "app/main/mainform.h"
 #include "app_testing.h"
 #include "engine/inputs.h"
+#include "engine/job.h"
 #include "engine/outputs.h"
 #include "engine/userinterface.h"
 #include "grid/widget/dgbasegrid.h"
@@ -38,6 +39,16 @@ public:
 private:
   int lines_;
   std::atomic<bool> &release_;
+};
+
+// Stops as a pattern match does when its job or the program is ending.
+class MatchProbe : public TFilter {
+public:
+  bool processChunk(std::string &chunk) override {
+    if (currentJobAborted())
+      throw EAbort();
+    return sendToNext(chunk);
+  }
 };
 
 std::unique_ptr<TGenericInput> gatedChain(int lines, std::atomic<bool> &release) {
@@ -153,7 +164,18 @@ TEST_F(WindowJobHostTest, QuittingEndsEveryRunningJobFirst) {
     EXPECT_EQ(host.activeJobs(), 0);
     EXPECT_EQ(host.runningJobs(), 0);
     EXPECT_NE(readFile(dir.file("b.log")).find("Job aborted by user."), std::string::npos);
+    // The program goes on: a later job runs to its end, its pattern matches
+    // (which stop when the program ends) included, as nobody stopped it.
+    auto chain = std::make_unique<TStringInput>("trial");
+    chain->setText("text");
+    chain->setNext(std::make_unique<MatchProbe>());
+    chain->lastFilter()->setNext(std::make_unique<TAdhocOutput>());
+    host.startJob(std::move(chain), logged(dir.file("c.log")));
+    ASSERT_TRUE(waitUntil([&] { return host.activeJobs() == 0; }));
+    const std::string later = readFile(dir.file("c.log"));
+    EXPECT_NE(later.find("Job finished."), std::string::npos) << later;
   }
+  EXPECT_FALSE(applicationTerminating());
   setApplicationTerminating(false);
   EXPECT_EQ(quits, 0);
 }
