@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -23,6 +24,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -407,8 +409,11 @@ public:
   }
   int wantedWidth() const {
     const QMargins margins = contentsMargins();
-    return fontMetrics().horizontalAdvance(text()) + margins.left() + margins.right() +
-           2 * margin();
+    // Eliding measures the text in fractions of a pixel: a width rounded
+    // down would cut the last digit off a text that all but fits.
+    const int advance =
+        static_cast<int>(std::ceil(QFontMetricsF(font()).horizontalAdvance(text()))) + 1;
+    return advance + margins.left() + margins.right() + 2 * margin();
   }
   QString shownText() const {
     return fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width() - 2 * margin());

@@ -237,6 +237,7 @@ TEST_F(ChildFormInMainForm, TheTrialPanelsShowTheirCountsWholeAtTheFirstSize) {
     // What the window lets be seen of it, not only its own width.
     EXPECT_GE(panel->visibleRegion().boundingRect().width(),
               panel->fontMetrics().horizontalAdvance(panel->text()));
+    EXPECT_TRUE(panel->toolTip().isEmpty()) << "the counts are elided";
   }
 }
 
